@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Sets up, builds and starts Nalvo. With no argument and no NALVO_VOLUMES_ROOT
+# it generates demo media under ./build/demo-media and browses those.
+#   scripts/run.sh [folder holding the media volumes]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+scripts/build.sh
+
+if [[ $# -ge 1 ]]; then
+    export NALVO_VOLUMES_ROOT="$(realpath "$1")"
+elif [[ -z "${NALVO_VOLUMES_ROOT:-}" ]]; then
+    demo="$PWD/build/demo-media"
+    if [[ -x build/tests/support/nalvo-demo-media ]]; then
+        if [[ ! -d "$demo" ]]; then
+            build/tests/support/nalvo-demo-media "$demo"
+        fi
+        export NALVO_VOLUMES_ROOT="$demo"
+    else
+        echo "The demo-media generator is not built yet."
+    fi
+fi
+
+app=build/mainwindow/nalvo
+if [[ -x "$app" ]]; then
+    exec "$app"
+fi
+echo "Nalvo's libraries are built, but the application window does not exist yet:"
+echo "the main window has not been written. Run scripts/test.sh to run the tests."

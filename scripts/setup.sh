@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Nalvo need on Debian 12.
+# Only packages that are missing are installed; works as root or with sudo.
+# --ci adds the tools of the sanitizer and fuzzing passes.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config
+    qtbase5-dev qtmultimedia5-dev libqt5multimedia5-plugins
+    fonts-dejavu-core
+    ffmpeg sox poppler-utils
+)
+if [[ "${1:-}" == "--ci" ]]; then
+    packages+=(clang libclang-rt-14-dev)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    sudo=""
+    if [[ $(id -u) -ne 0 ]]; then
+        sudo="sudo"
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -qq
+    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
