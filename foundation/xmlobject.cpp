@@ -1,0 +1,148 @@
+#include "foundation/xmlobject.h"
+
+QXmlObject::QXmlObject() = default;
+QXmlObject::~QXmlObject() = default;
+
+bool QXmlObject::SetContent(const QByteArray& bytes)
+{
+    int end = bytes.size();
+    while (end > 0) {
+        const char c = bytes.at(end - 1);
+        if (c == '\0' || c == ' ' || c == '\r' || c == '\n' || c == '\t')
+            --end;
+        else
+            break;
+    }
+    QDomDocument parsed;
+    QString message;
+    int line = 0;
+    int column = 0;
+    if (end == 0 || !parsed.setContent(bytes.left(end), false, &message, &line, &column)) {
+        m_czXmlError = end == 0 ? QStringLiteral("empty document")
+                                : QStringLiteral("%1 (line %2, column %3)").arg(message).arg(line).arg(column);
+        ClearDocument();
+        return false;
+    }
+    m_Document = parsed;
+    m_bXmlOk = !m_Document.documentElement().isNull();
+    m_czXmlError.clear();
+    return m_bXmlOk;
+}
+
+void QXmlObject::NewDocument(const QString& rootTag)
+{
+    m_Document = QDomDocument();
+    m_Document.appendChild(
+        m_Document.createProcessingInstruction(QStringLiteral("xml"),
+                                               QStringLiteral("version=\"1.0\" encoding=\"UTF-8\"")));
+    m_Document.appendChild(m_Document.createElement(rootTag));
+    m_bXmlOk = true;
+    m_czXmlError.clear();
+}
+
+void QXmlObject::ClearDocument()
+{
+    m_Document = QDomDocument();
+    m_bXmlOk = false;
+}
+
+bool QXmlObject::XmlOk() const { return m_bXmlOk; }
+
+QString QXmlObject::RootTag() const
+{
+    return m_bXmlOk ? m_Document.documentElement().tagName() : QString();
+}
+
+QString QXmlObject::LastXmlError() const { return m_czXmlError; }
+
+QDomDocument& QXmlObject::Document() { return m_Document; }
+const QDomDocument& QXmlObject::Document() const { return m_Document; }
+
+QDomElement QXmlObject::Root() const
+{
+    return m_bXmlOk ? m_Document.documentElement() : QDomElement();
+}
+
+QDomElement QXmlObject::FindElement(const QStringList& path) const
+{
+    QDomElement element = Root();
+    for (const QString& tag : path) {
+        if (element.isNull())
+            break;
+        element = element.firstChildElement(tag);
+    }
+    return element;
+}
+
+QDomElement QXmlObject::GetElement(const QStringList& path, bool create)
+{
+    if (!create)
+        return FindElement(path);
+    QDomElement element = Root();
+    if (element.isNull())
+        return element;
+    for (const QString& tag : path) {
+        QDomElement child = element.firstChildElement(tag);
+        if (child.isNull())
+            child = element.appendChild(m_Document.createElement(tag)).toElement();
+        element = child;
+    }
+    return element;
+}
+
+QString QXmlObject::GetText(const QStringList& path) const
+{
+    const QDomElement element = FindElement(path);
+    return element.isNull() ? QString() : element.text();
+}
+
+bool QXmlObject::SetText(const QStringList& path, const QString& text)
+{
+    QDomElement element = GetElement(path, true);
+    if (element.isNull())
+        return false;
+    while (element.hasChildNodes())
+        element.removeChild(element.firstChild());
+    element.appendChild(m_Document.createTextNode(text));
+    return true;
+}
+
+QDomElement QXmlObject::SetChildText(QDomElement parent, const QString& tag, const QString& text)
+{
+    if (parent.isNull())
+        return parent;
+    QDomElement child = parent.firstChildElement(tag);
+    if (child.isNull())
+        child = parent.appendChild(m_Document.createElement(tag)).toElement();
+    while (child.hasChildNodes())
+        child.removeChild(child.firstChild());
+    child.appendChild(m_Document.createTextNode(text));
+    return child;
+}
+
+QDomElement QXmlObject::FindChildByValue(const QDomElement& parent, const QString& childTag,
+                                         const QString& tag, const QString& value)
+{
+    const QString wanted = value.trimmed();
+    for (QDomElement child = parent.firstChildElement(childTag); !child.isNull();
+         child = child.nextSiblingElement(childTag)) {
+        if (child.firstChildElement(tag).text().trimmed() == wanted)
+            return child;
+    }
+    return QDomElement();
+}
+
+QString QXmlObject::ChildText(const QDomElement& parent, const QString& tag)
+{
+    return parent.isNull() ? QString() : parent.firstChildElement(tag).text();
+}
+
+QByteArray QXmlObject::ToText() const
+{
+    if (!m_bXmlOk)
+        return QByteArray();
+    QByteArray text = m_Document.toByteArray(1);
+    if (!text.startsWith("<?xml"))
+        text.prepend("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+    return text;
+}

@@ -1,0 +1,63 @@
+#ifndef NALVO_FOUNDATION_XMLOBJECT_H
+#define NALVO_FOUNDATION_XMLOBJECT_H
+
+#include <QByteArray>
+#include <QDomDocument>
+#include <QDomElement>
+#include <QString>
+#include <QStringList>
+
+// An XML document (the iXML of a sound file). Elements are addressed by the
+// list of tag names below the root, e.g. {"TRACK_LIST", "TRACK", "NAME"}:
+// the first matching child at every level.
+class QXmlObject
+{
+public:
+    QXmlObject();
+    virtual ~QXmlObject();
+
+    // Parses the bytes; trailing NULs and blanks (chunk padding) are ignored.
+    // False, with no document held, when they do not parse.
+    bool SetContent(const QByteArray& bytes);
+    // Starts an empty document whose root element has the given tag.
+    void NewDocument(const QString& rootTag);
+    void ClearDocument();
+
+    // True while a parsed (or new) document is held.
+    bool XmlOk() const;
+    QString RootTag() const;
+    // The parser's message of the last failed SetContent.
+    QString LastXmlError() const;
+
+    QDomDocument& Document();
+    const QDomDocument& Document() const;
+    QDomElement Root() const;
+
+    // The element at the path; with create, missing levels are appended.
+    // A null element when absent (or when no document is held).
+    QDomElement GetElement(const QStringList& path, bool create = false);
+    QDomElement FindElement(const QStringList& path) const;
+    // The text of the element, empty when absent.
+    QString GetText(const QStringList& path) const;
+    // Sets the element's text, creating the element (and its ancestors)
+    // when missing. False when no document is held.
+    bool SetText(const QStringList& path, const QString& text);
+    // Sets the text of a direct child of parent, creating it when missing.
+    QDomElement SetChildText(QDomElement parent, const QString& tag, const QString& text);
+
+    // Among parent's children named childTag, the first whose child element
+    // tag has the text value (compared after trimming).
+    static QDomElement FindChildByValue(const QDomElement& parent, const QString& childTag,
+                                        const QString& tag, const QString& value);
+    static QString ChildText(const QDomElement& parent, const QString& tag);
+
+    // The document as UTF-8 text with an XML declaration.
+    QByteArray ToText() const;
+
+private:
+    QDomDocument m_Document;
+    bool m_bXmlOk = false;
+    QString m_czXmlError;
+};
+
+#endif
