@@ -64,9 +64,10 @@ QByteArray BuildBrokenFile(const TakeSpec& spec, Breakage breakage);
 
 // ---- Foreign files to import ----
 
-// A plain WAV of another recorder: channel c carries SampleValue(c, ...).
+// A plain WAV of another recorder.
 struct ForeignSpec {
     int channels = 2;             // 1..8 (more are written as well)
+    int firstTrack = 0;           // channel c carries SampleValue(firstTrack + c, ...)
     quint32 sampleRate = 48000;
     quint16 bits = 24;
     quint32 frames = 48000;

@@ -99,7 +99,7 @@ struct TakeSpec {
 
     bool poly = false;
     QString polySuffix = QStringLiteral("PX");  // the poly file's two-letter suffix
-    QList<TrackSpec> tracks;                  // present tracks, ascending slots for a family
+    QList<TrackSpec> tracks;                  // present tracks, ascending slotList for a family
 
     TrackNumberStyle numberStyle = TrackNumberStyle::TwoDigit;
     NameStyle nameStyle = NameStyle::Short;
@@ -117,10 +117,10 @@ struct TakeSpec {
     quint64 EffectiveTimeReference() const;
 };
 
-// A mono family of the given slots (0-based), default names "Trk<n>".
-TakeSpec MonoTake(const QString& id, const QList<int>& slots);
+// A mono family of the given slotList (0-based), default names "Trk<n>".
+TakeSpec MonoTake(const QString& id, const QList<int>& slotList);
 // A poly take with one channel per given slot.
-TakeSpec PolyTake(const QString& id, const QList<int>& slots);
+TakeSpec PolyTake(const QString& id, const QList<int>& slotList);
 
 // File name (no folder) of track i of the spec (i indexes spec.tracks), or of
 // the poly file when spec.poly.
