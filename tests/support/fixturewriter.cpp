@@ -296,7 +296,7 @@ QString TrackFileName(const TakeSpec& spec, int trackIndex)
 QByteArray BextDescription(const TakeSpec& spec, int trackIndex)
 {
     const bool poly = IsPoly(trackIndex);
-    const TrackSpec& track = spec.tracks.at(poly ? 0 : trackIndex);
+    const TrackSpec track = spec.tracks.value(poly ? 0 : trackIndex);
     const int k = poly ? 1 : track.slot + 1;
     QByteArray head = "aUBITS=$" + spec.ubits.toLatin1() + "\r\n"
                       "aSCENE=" + spec.scene.toLatin1() + "\r\n"
