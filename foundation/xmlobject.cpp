@@ -1,5 +1,7 @@
 #include "foundation/xmlobject.h"
 
+#include <QTextStream>
+
 QXmlObject::QXmlObject() = default;
 QXmlObject::~QXmlObject() = default;
 
@@ -141,8 +143,16 @@ QByteArray QXmlObject::ToText() const
 {
     if (!m_bXmlOk)
         return QByteArray();
-    QByteArray text = m_Document.toByteArray(1);
-    if (!text.startsWith("<?xml"))
-        text.prepend("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
-    return text;
+    // The parsed declaration is replaced: the text is always written as UTF-8,
+    // and a declaration the parser tolerated (another encoding, an odd
+    // version) would make the written chunk unreadable or misread.
+    QString body;
+    QTextStream stream(&body);
+    for (QDomNode node = m_Document.firstChild(); !node.isNull(); node = node.nextSibling()) {
+        if (node.isProcessingInstruction() && node.toProcessingInstruction().target() == QLatin1String("xml"))
+            continue;
+        node.save(stream, 1);
+    }
+    stream.flush();
+    return QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n") + body.toUtf8();
 }

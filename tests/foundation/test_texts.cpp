@@ -28,6 +28,7 @@ private slots:
     void xmlParse();
     void xmlMalformed();
     void xmlPathsAndCreate();
+    void xmlWrittenDeclaration();
 };
 
 void TestTexts::trackNumberTexts()
@@ -318,6 +319,22 @@ void TestTexts::xmlPathsAndCreate()
     QXmlObject none;
     QVERIFY(none.GetElement({"A"}, true).isNull());
     QVERIFY(!none.SetText({"A"}, "x"));
+}
+
+void TestTexts::xmlWrittenDeclaration()
+{
+    // Whatever declaration was read, the text is written as UTF-8 and reads back.
+    for (const QByteArray& declaration : {QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"),
+                                          QByteArray("<?xml version=\"1.'\" encoding=\"UTF-8\"?>")}) {
+        QXmlObject xml;
+        QVERIFY(xml.SetContent(declaration + "\n<BWFXML><NOTE>caf\xe9</NOTE></BWFXML>"));
+        const QByteArray text = xml.ToText();
+        QVERIFY(text.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
+        QCOMPARE(text.count("<?xml"), 1);
+        QXmlObject reread;
+        QVERIFY2(reread.SetContent(text), text.constData());
+        QCOMPARE(reread.GetText({"NOTE"}), xml.GetText({"NOTE"}));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTexts)
