@@ -6,51 +6,55 @@
 #include <QStorageInfo>
 
 namespace {
-// Worker threads (copy engine, settings writers) call these while a test may
-// install a double, so the installed functions are guarded.
-QMutex g_ProbeMutex;
-FreeSpaceFunction g_FreeSpace;
-WritabilityProbe g_Writability;
-
-qint64 SystemFreeSpaceBytes(const QString& existingFolder)
+// A function a test may replace while worker threads (copy engine, settings
+// writers) call it, so the installed function is guarded.
+template <typename Function>
+class Replaceable
 {
-    const QStorageInfo volume(existingFolder);
-    if (!volume.isValid() || !volume.isReady())
-        return -1;
-    return volume.bytesAvailable();
-}
+public:
+    explicit Replaceable(Function system) : m_System(std::move(system)) {}
 
-bool SystemIsWritable(const QString& path) { return QFileInfo(path).isWritable(); }
-}
-
-qint64 FreeSpaceBytes(const QString& existingFolder)
-{
-    FreeSpaceFunction function;
+    Function get()
     {
-        QMutexLocker lock(&g_ProbeMutex);
-        function = g_FreeSpace;
+        QMutexLocker lock(&m_Mutex);
+        return m_Installed ? m_Installed : m_System;
     }
-    return function ? function(existingFolder) : SystemFreeSpaceBytes(existingFolder);
-}
 
-void SetFreeSpaceFunction(FreeSpaceFunction function)
-{
-    QMutexLocker lock(&g_ProbeMutex);
-    g_FreeSpace = std::move(function);
-}
-
-bool IsWritablePath(const QString& path)
-{
-    WritabilityProbe probe;
+    void install(Function function)
     {
-        QMutexLocker lock(&g_ProbeMutex);
-        probe = g_Writability;
+        QMutexLocker lock(&m_Mutex);
+        m_Installed = std::move(function);
     }
-    return probe ? probe(path) : SystemIsWritable(path);
+
+private:
+    QMutex m_Mutex;
+    const Function m_System;
+    Function m_Installed;
+};
+
+Replaceable<FreeSpaceFunction>& FreeSpace()
+{
+    static Replaceable<FreeSpaceFunction> function([](const QString& existingFolder) -> qint64 {
+        const QStorageInfo volume(existingFolder);
+        if (!volume.isValid() || !volume.isReady())
+            return -1;
+        return volume.bytesAvailable();
+    });
+    return function;
 }
 
-void SetWritabilityProbe(WritabilityProbe probe)
+Replaceable<WritabilityProbe>& Writability()
 {
-    QMutexLocker lock(&g_ProbeMutex);
-    g_Writability = std::move(probe);
+    static Replaceable<WritabilityProbe> probe(
+        [](const QString& path) { return QFileInfo(path).isWritable(); });
+    return probe;
 }
+}
+
+qint64 FreeSpaceBytes(const QString& existingFolder) { return FreeSpace().get()(existingFolder); }
+
+void SetFreeSpaceFunction(FreeSpaceFunction function) { FreeSpace().install(std::move(function)); }
+
+bool IsWritablePath(const QString& path) { return Writability().get()(path); }
+
+void SetWritabilityProbe(WritabilityProbe probe) { Writability().install(std::move(probe)); }

@@ -282,7 +282,8 @@ void TestTexts::xmlMalformed()
     QVERIFY(xml.SetContent("<BWFXML><SCENE>1</SCENE></BWFXML>"));
     for (const QByteArray& bad : {QByteArray("<BWFXML><SCENE>1</BWFXML>"), QByteArray(),
                                   QByteArray(100, '\0'), QByteArray("<BWFXML></BWFXML>garbage"),
-                                  QByteArray("\xff\xfe<\x00")}) {
+                                  QByteArray("\xff\xfe<\x00"),
+                                  QByteArray("<a>").repeated(20000) + QByteArray("</a>").repeated(20000)}) {
         QVERIFY(!xml.SetContent(bad));
         QVERIFY(!xml.XmlOk());
         QVERIFY(!xml.LastXmlError().isEmpty());
@@ -294,6 +295,9 @@ void TestTexts::xmlMalformed()
 
 void TestTexts::xmlPathsAndCreate()
 {
+    QXmlObject nested;
+    QVERIFY(nested.SetContent(QByteArray("<a>").repeated(64) + QByteArray("</a>").repeated(64)));
+
     QXmlObject xml;
     xml.NewDocument("BWFXML");
     QVERIFY(xml.SetText({"ORVEX_BRISEL", "FILE_KEY"}, "ABC"));
