@@ -5,23 +5,15 @@
 
 #include "foundation/messageloging.h"
 #include "widgets/fieldeditorops.h"
-#include "widgets/nofocusproxystyle.h"
 
 using namespace FieldEditorOps;
 
 int QBriselPlainTextEdit::s_nModifiedPressCount = 0;
 
 QBriselPlainTextEdit::QBriselPlainTextEdit(QWidget* parent)
-    : QPlainTextEdit(parent), m_Alphabet(CaracFilterAlphabet(CARAC_UPPER_DIGITS))
+    : QBriselFieldEditorBase(parent), m_Alphabet(CaracFilterAlphabet(CARAC_UPPER_DIGITS))
 {
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setFrameStyle(QFrame::NoFrame);
-    setContextMenuPolicy(Qt::NoContextMenu);
     SetupPadding(1, QColor(48, 140, 198));
-    setLineWrapMode(QPlainTextEdit::NoWrap);
-    InstallNoFocusStyle(this);
-    setOverwriteMode(true);
     connect(this, SIGNAL(textChanged()), this, SLOT(slot_textChanged()));
 }
 
@@ -123,12 +115,6 @@ void QBriselPlainTextEdit::focusOutEvent(QFocusEvent* e)
     QPlainTextEdit::focusOutEvent(e);
 }
 
-void QBriselPlainTextEdit::wheelEvent(QWheelEvent* e)
-{
-    QKeyEvent key(QEvent::KeyPress, WheelStepKey(e), Qt::NoModifier);
-    keyPressEvent(&key);
-}
-
 bool QBriselPlainTextEdit::CountedPressActs()
 {
     if (s_nModifiedPressCount < 3) {
@@ -186,31 +172,10 @@ bool QBriselPlainTextEdit::HandleShiftKey(QKeyEvent* e)
 
 bool QBriselPlainTextEdit::HandlePlainKey(QKeyEvent* e)
 {
+    if (HandleNavigationKey(e, m_nMaxLength))
+        return true;
     const Qt::KeyboardModifiers modifiers = e->modifiers() & (Qt::ControlModifier | Qt::AltModifier);
     switch (e->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        MyQDebug("QBriselPlainTextEdit: Return left to the dialog");
-        e->ignore();
-        return true;
-    case Qt::Key_Tab:
-        e->ignore();
-        return true;
-    case Qt::Key_Left:
-        if (textCursor().position() != 0)
-            return false;
-        emit signal_BeginOverpass();
-        return true;
-    case Qt::Key_Right: {
-        const int position = textCursor().position();
-        if (position + 1 >= m_nMaxLength) {
-            emit signal_EndOverpass();
-            return true;
-        }
-        if (position == toPlainText().size())
-            emit signal_EndOverpass();
-        return false;
-    }
     case Qt::Key_Up:
         Step(+1);
         return true;
@@ -233,7 +198,7 @@ bool QBriselPlainTextEdit::HandlePlainKey(QKeyEvent* e)
             if (!CountedPressActs())
                 return false;
             if (plus)
-                MoveRightOrOverpass(true);
+                MoveRightOrOverpass(m_nMaxLength);
             else
                 MoveLeftOrOverpass();
             return true;
@@ -243,30 +208,6 @@ bool QBriselPlainTextEdit::HandlePlainKey(QKeyEvent* e)
     default:
         return false;
     }
-}
-
-void QBriselPlainTextEdit::MoveRightOrOverpass(bool moveCursorItself)
-{
-    const int position = textCursor().position();
-    if (position + 1 >= m_nMaxLength) {
-        emit signal_EndOverpass();
-        return;
-    }
-    if (position == toPlainText().size()) {
-        emit signal_EndOverpass();
-        return;
-    }
-    if (moveCursorItself)
-        MoveCursorTo(this, position + 1);
-}
-
-void QBriselPlainTextEdit::MoveLeftOrOverpass()
-{
-    const int position = textCursor().position();
-    if (position == 0)
-        emit signal_BeginOverpass();
-    else
-        MoveCursorTo(this, position - 1);
 }
 
 void QBriselPlainTextEdit::Step(int direction)

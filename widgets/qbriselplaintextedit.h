@@ -2,9 +2,9 @@
 #define NALVO_WIDGETS_QBRISELPLAINTEXTEDIT_H
 
 #include <QColor>
-#include <QPlainTextEdit>
 
 #include "widgets/caracfilter.h"
+#include "widgets/qbriselfieldeditorbase.h"
 
 // A one-line field editor for one character alphabet and a maximum length.
 // It types in overwrite mode, repairs characters outside its alphabet, cuts
@@ -12,7 +12,7 @@
 // character under the cursor (for the digits kind, the number in front of
 // it), Shift with the arrows erases, deletes and inserts. Return, Enter, Tab
 // and Escape are left to the dialog around it.
-class QBriselPlainTextEdit : public QPlainTextEdit
+class QBriselPlainTextEdit : public QBriselFieldEditorBase
 {
     Q_OBJECT
 public:
@@ -35,12 +35,7 @@ public:
 public slots:
     void slot_textChanged();
 
-signals:
-    void signal_EndOverpass();
-    void signal_BeginOverpass();
-
 protected:
-    void wheelEvent(QWheelEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
@@ -53,8 +48,6 @@ private:
     void StepDigitsNumber(int position, int direction);
     bool HandleShiftKey(QKeyEvent* e);
     bool HandlePlainKey(QKeyEvent* e);
-    void MoveRightOrOverpass(bool moveCursorItself);
-    void MoveLeftOrOverpass();
     // The modified '+'/'-' presses act only every fourth time.
     static bool CountedPressActs();
 

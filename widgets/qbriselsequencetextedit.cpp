@@ -5,27 +5,19 @@
 
 #include "foundation/messageloging.h"
 #include "widgets/fieldeditorops.h"
-#include "widgets/nofocusproxystyle.h"
 #include "widgets/qdialogmessage.h"
 
 using namespace FieldEditorOps;
 
 QBriselSequenceTextEdit::QBriselSequenceTextEdit(QWidget* parent)
-    : QPlainTextEdit(parent),
+    : QBriselFieldEditorBase(parent),
       m_pParent(parent),
       m_SeparatorAlphabet(CaracFilterAlphabet(CARAC_SEPARATORS)),
       m_AlnumAlphabet(CaracFilterAlphabet(CARAC_ALNUM)),
       m_DigitAlphabet(CaracFilterAlphabet(CARAC_DIGITS))
 {
     setPlainText(QStringLiteral("000A-00A"));
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setFrameStyle(QFrame::NoFrame);
-    setContextMenuPolicy(Qt::NoContextMenu);
     SetupPadding(1, "#308CC6;");
-    setLineWrapMode(QPlainTextEdit::NoWrap);
-    InstallNoFocusStyle(this);
-    setOverwriteMode(true);
     connect(this, SIGNAL(textChanged()), this, SLOT(slot_textChanged()));
 }
 
@@ -55,12 +47,6 @@ void QBriselSequenceTextEdit::focusInEvent(QFocusEvent* e)
     cursor.setPosition(qMin(cursor.position() + m_nPatternLength - 1, toPlainText().size()));
     setTextCursor(cursor);
     QPlainTextEdit::focusInEvent(e);
-}
-
-void QBriselSequenceTextEdit::wheelEvent(QWheelEvent* e)
-{
-    QKeyEvent key(QEvent::KeyPress, WheelStepKey(e), Qt::NoModifier);
-    keyPressEvent(&key);
 }
 
 void QBriselSequenceTextEdit::keyPressEvent(QKeyEvent* e)
@@ -125,31 +111,10 @@ bool QBriselSequenceTextEdit::HandleShiftKey(QKeyEvent* e)
 
 bool QBriselSequenceTextEdit::HandlePlainKey(QKeyEvent* e)
 {
+    if (HandleNavigationKey(e, m_nPatternLength))
+        return true;
     const Qt::KeyboardModifiers modifiers = e->modifiers() & (Qt::ControlModifier | Qt::AltModifier);
-    const int position = textCursor().position();
     switch (e->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        MyQDebug("QBriselSequenceTextEdit: Return left to the dialog");
-        e->ignore();
-        return true;
-    case Qt::Key_Tab:
-        MyQDebug("QBriselSequenceTextEdit: Tab left to the dialog");
-        e->ignore();
-        return true;
-    case Qt::Key_Left:
-        if (position != 0)
-            return false;
-        emit signal_BeginOverpass();
-        return true;
-    case Qt::Key_Right:
-        if (position + 1 >= m_nPatternLength) {
-            emit signal_EndOverpass();
-            return true;
-        }
-        if (position == toPlainText().size())
-            emit signal_EndOverpass();
-        return false;
     case Qt::Key_Up:
         Step(+1);
         return true;
@@ -165,16 +130,10 @@ bool QBriselSequenceTextEdit::HandlePlainKey(QKeyEvent* e)
         }
         if (!(modifiers & Qt::AltModifier))
             return false;
-        if (!plus) {
-            if (position == 0)
-                emit signal_BeginOverpass();
-            else
-                MoveCursorTo(this, position - 1);
-        } else if (position + 1 >= m_nPatternLength || position == toPlainText().size()) {
-            emit signal_EndOverpass();
-        } else {
-            MoveCursorTo(this, position + 1);
-        }
+        if (plus)
+            MoveRightOrOverpass(m_nPatternLength);
+        else
+            MoveLeftOrOverpass();
         return true;
     }
     default:

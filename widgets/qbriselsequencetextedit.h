@@ -1,14 +1,14 @@
 #ifndef NALVO_WIDGETS_QBRISELSEQUENCETEXTEDIT_H
 #define NALVO_WIDGETS_QBRISELSEQUENCETEXTEDIT_H
 
-#include <QPlainTextEdit>
 
 #include "widgets/caracfilter.h"
+#include "widgets/qbriselfieldeditorbase.h"
 
 // A one-line editor for a value of fixed shape, by default "000A-00A": each
 // position has its own alphabet, and Up and Down step the character under
 // the cursor or, at some positions, the whole number the cursor ends.
-class QBriselSequenceTextEdit : public QPlainTextEdit
+class QBriselSequenceTextEdit : public QBriselFieldEditorBase
 {
     Q_OBJECT
 public:
@@ -23,12 +23,7 @@ public:
 public slots:
     void slot_textChanged();
 
-signals:
-    void signal_EndOverpass();
-    void signal_BeginOverpass();
-
 protected:
-    void wheelEvent(QWheelEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
 

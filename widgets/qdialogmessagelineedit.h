@@ -1,10 +1,9 @@
 #ifndef NALVO_WIDGETS_QDIALOGMESSAGELINEEDIT_H
 #define NALVO_WIDGETS_QDIALOGMESSAGELINEEDIT_H
 
-#include <QDialog>
 
 #include "widgets/caracfilter.h"
-#include "widgets/headerdrag.h"
+#include "widgets/qgreydialogbase.h"
 
 namespace Ui {
 class QDialogMessageLineEdit;
@@ -12,7 +11,7 @@ class QDialogMessageLineEdit;
 
 // A frameless dialog that asks for one line of text in a character-filtered
 // field editor; exec() gives 1 for Return, Enter or Ok, 0 for Escape or Cancel.
-class QDialogMessageLineEdit : public QDialog
+class QDialogMessageLineEdit : public QGreyDialogBase
 {
     Q_OBJECT
 public:
@@ -27,17 +26,12 @@ public:
 
     Ui::QDialogMessageLineEdit* Form() const { return ui; }
 
-public slots:
-    void slot_ButtonOkClicked();
-    void slot_ButtonEscClicked();
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
 
 private:
     Ui::QDialogMessageLineEdit* ui;
-    HeaderDrag m_HeaderDrag;
 };
 
 #endif

@@ -9,7 +9,7 @@
 #include "widgets/nofocusproxystyle.h"
 #include "widgets/ui_qdialogmessageliste.h"
 
-QDialogMessageListe::QDialogMessageListe(QWidget* parent) : QDialog(parent), ui(new Ui::QDialogMessageListe)
+QDialogMessageListe::QDialogMessageListe(QWidget* parent) : QGreyDialogBase(parent), ui(new Ui::QDialogMessageListe)
 {
     ui->setupUi(this);
     setMaximumSize(280, 220);
@@ -20,7 +20,7 @@ QDialogMessageListe::QDialogMessageListe(QWidget* parent) : QDialog(parent), ui(
                                    {ui->m_CtrlButton_Ok, ui->m_CtrlButton_Cancel});
     ui->m_CtrlListWidget->setStyleSheet(QString::fromLatin1(GreyDialogParts::kBorderlessSheet));
     InstallNoFocusStyle(ui->m_CtrlListWidget);
-    ui->m_CtrlHeaderLabel->installEventFilter(this);
+    FollowHeader(ui->m_CtrlHeaderLabel);
     // The list would take '+' and '-' as a keyboard search; they belong to the dialog.
     ui->m_CtrlListWidget->installEventFilter(this);
     connect(ui->m_CtrlButton_Ok, SIGNAL(clicked(bool)), this, SLOT(slot_ButtonOkClicked()));
@@ -76,20 +76,8 @@ void QDialogMessageListe::slot_ItemDoubleClicked(QListWidgetItem*)
     done(1);
 }
 
-void QDialogMessageListe::slot_ButtonOkClicked()
-{
-    done(1);
-}
-
-void QDialogMessageListe::slot_ButtonEscClicked()
-{
-    done(0);
-}
-
 bool QDialogMessageListe::eventFilter(QObject* watched, QEvent* e)
 {
-    if (watched == ui->m_CtrlHeaderLabel)
-        m_HeaderDrag.Follow(this, e);
     if (watched == ui->m_CtrlListWidget && e->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(e);
         if (key->key() == Qt::Key_Plus || key->key() == Qt::Key_Minus) {
@@ -97,7 +85,7 @@ bool QDialogMessageListe::eventFilter(QObject* watched, QEvent* e)
             return true;
         }
     }
-    return QDialog::eventFilter(watched, e);
+    return QGreyDialogBase::eventFilter(watched, e);
 }
 
 void QDialogMessageListe::keyPressEvent(QKeyEvent* e)

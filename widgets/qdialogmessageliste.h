@@ -1,10 +1,9 @@
 #ifndef NALVO_WIDGETS_QDIALOGMESSAGELISTE_H
 #define NALVO_WIDGETS_QDIALOGMESSAGELISTE_H
 
-#include <QDialog>
 #include <QStringList>
 
-#include "widgets/headerdrag.h"
+#include "widgets/qgreydialogbase.h"
 
 namespace Ui {
 class QDialogMessageListe;
@@ -14,7 +13,7 @@ class QListWidgetItem;
 // A frameless dialog to pick one row of a list; exec() gives 1 for Return,
 // Enter, Ok or a double click on a row, 0 for Escape or Cancel. '+' and '-'
 // move the current row without wrapping.
-class QDialogMessageListe : public QDialog
+class QDialogMessageListe : public QGreyDialogBase
 {
     Q_OBJECT
 public:
@@ -30,8 +29,6 @@ public:
 public slots:
     void slot_ItemDoubleClicked(QListWidgetItem* item);
     void slot_currentRowChanged(int row);
-    void slot_ButtonOkClicked();
-    void slot_ButtonEscClicked();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
@@ -39,7 +36,6 @@ protected:
 
 private:
     Ui::QDialogMessageListe* ui;
-    HeaderDrag m_HeaderDrag;
     int m_nLineSize = 0;
     int m_nLastSelected = 0;
 };

@@ -1,10 +1,9 @@
 #ifndef NALVO_WIDGETS_QDIALOGMESSAGETEXTEDIT_H
 #define NALVO_WIDGETS_QDIALOGMESSAGETEXTEDIT_H
 
-#include <QDialog>
 #include <QStringList>
 
-#include "widgets/headerdrag.h"
+#include "widgets/qgreydialogbase.h"
 
 namespace Ui {
 class QDialogMessageTextEdit;
@@ -12,7 +11,7 @@ class QDialogMessageTextEdit;
 
 // A frameless box that shows a list of lines in a read-only text area with
 // one Ok button; exec() gives 1 for Ok.
-class QDialogMessageTextEdit : public QDialog
+class QDialogMessageTextEdit : public QGreyDialogBase
 {
     Q_OBJECT
 public:
@@ -24,15 +23,9 @@ public:
 
     Ui::QDialogMessageTextEdit* Form() const { return ui; }
 
-public slots:
-    void slot_ButtonOkClicked();
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     Ui::QDialogMessageTextEdit* ui;
-    HeaderDrag m_HeaderDrag;
 };
 
 #endif
