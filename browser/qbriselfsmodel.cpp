@@ -1,9 +1,9 @@
 #include "browser/qbriselfsmodel.h"
 
-#include "browser/browservolumes.h"
 #include "browser/qbriselfsmodelitem.h"
 #include "browser/qmediathread.h"
 #include "foundation/messageloging.h"
+#include "foundation/platform/volumesource.h"
 
 #include <QDir>
 #include <QMimeData>
@@ -13,7 +13,21 @@
 namespace {
 const int kColumnCount = 5;
 const int kChangeDebounceMs = 20;
+
+// The components of an absolute path as the tree names them: volume rows hang
+// under the root and are named by their mount name, so the volumes root is
+// dropped; any other path starts at the boot volume "/". Empty for the
+// volumes root itself.
+QStringList treePathComponents(const QString& path)
+{
+    QString rest;
+    if (StripVolumesRoot(path, &rest))
+        return rest.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    parts.prepend(QStringLiteral("/"));
+    return parts;
 }
+} // namespace
 
 QBriselFSModel::QBriselFSModel(bool mode) : QAbstractItemModel(nullptr), m_bMode(mode)
 {
@@ -289,7 +303,7 @@ QModelIndex QBriselFSModel::index(const QString& path)
 QModelIndex QBriselFSModel::index(const QString& path, const QString& takeName)
 {
     QBriselFSModelItem* item = m_pRootItem->matchPath(
-        BrowserPathComponents(path), 0, takeName,
+        treePathComponents(path), 0, takeName,
         [this](QBriselFSModelItem* folder) { populateItem(folder); });
     MyQDebug("QBriselFSModel::index %s ITEM? %p", qPrintable(path), static_cast<void*>(item));
     return indexFromItem(item);
@@ -297,7 +311,7 @@ QModelIndex QBriselFSModel::index(const QString& path, const QString& takeName)
 
 QBriselFSModelItem* QBriselFSModel::findListedItem(const QString& path) const
 {
-    return m_pRootItem->matchPath(BrowserPathComponents(path), 0, QString(), {});
+    return m_pRootItem->matchPath(treePathComponents(path), 0, QString(), {});
 }
 
 void QBriselFSModel::refreshItems(QString path)
@@ -325,7 +339,7 @@ void QBriselFSModel::slot_OnVolumesChanged()
     MyQDebug("slot_OnVolumesChanged");
     QFileInfoList fresh;
     m_mapVolumeNames.clear();
-    for (const BrowserVolume& v : BrowserVolumes()) {
+    for (const tVolumeInfo& v : VolumeSource::current().volumes()) {
         fresh.append(QFileInfo(v.rootPath));
         m_mapVolumeNames.insert(fresh.last().filePath(), v.displayName);
     }

@@ -55,8 +55,8 @@ public:
 
     void fillItemInfo(const QFileInfo& info, QBriselFSModelItem* parent);
 
-    // The node of a path given as its components (volume-relative, see
-    // VolumeComponents). Unlisted folders on the way are handed to lister;
+    // The node of a path given as its components below the root (the first
+    // names a volume row). Unlisted folders on the way are handed to lister;
     // with no lister the lookup stops at them.
     QBriselFSModelItem* matchPath(const QStringList& components, int start, const QString& name,
                                   const FolderLister& lister);

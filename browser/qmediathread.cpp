@@ -1,7 +1,7 @@
 #include "browser/qmediathread.h"
 
-#include "browser/browservolumes.h"
 #include "foundation/messageloging.h"
+#include "foundation/platform/volumesource.h"
 
 QMediaThread::QMediaThread(QObject* parent) : QThread(parent)
 {
@@ -23,7 +23,7 @@ QMediaThread::~QMediaThread()
 QStringList QMediaThread::currentVolumeTexts()
 {
     QStringList texts;
-    for (const BrowserVolume& v : BrowserVolumes())
+    for (const tVolumeInfo& v : VolumeSource::current().volumes())
         texts.append(v.rootPath + QLatin1Char(';') + v.displayName);
     texts.sort(Qt::CaseSensitive);
     return texts;
