@@ -3,13 +3,17 @@
 #include <QLineEdit>
 
 InsertedTextFilter::InsertedTextFilter(QLineEdit* host, CharRule accepts)
-    : QValidator(host), m_czLastText(host->text()), m_fnAccepts(std::move(accepts))
+    : QValidator(host), m_pHost(host), m_czLastText(host->text()), m_fnAccepts(std::move(accepts))
 {
     connect(host, &QLineEdit::textChanged, this, [this](const QString& text) { m_czLastText = text; });
 }
 
 QValidator::State InsertedTextFilter::validate(QString& input, int& pos) const
 {
+    // setText() also passes here, but it clears the undo history first: an
+    // edit without undo history is the program's own text, taken as it is.
+    if (!m_pHost->isUndoAvailable())
+        return Acceptable;
     // The inserted part lies between the common head and the common tail of
     // the old and the new text.
     const int oldLength = m_czLastText.size();

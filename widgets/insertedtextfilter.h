@@ -23,6 +23,7 @@ public:
     State validate(QString& input, int& pos) const override;
 
 private:
+    QLineEdit* m_pHost;
     QString m_czLastText;
     CharRule m_fnAccepts;
 };

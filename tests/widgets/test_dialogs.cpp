@@ -1,0 +1,318 @@
+#include <QApplication>
+#include <QDir>
+#include <QFontDatabase>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextEdit>
+#include <QtTest>
+
+#include "tests/support/modalboxanswerer.h"
+#include "widgets/qbriselplaintextedit.h"
+#include "widgets/qcolorlabel.h"
+#include "widgets/qdialogmessage.h"
+#include "widgets/qdialogmessagelineedit.h"
+#include "widgets/qdialogmessageliste.h"
+#include "widgets/qdialogmessagetextedit.h"
+#include "widgets/qmyscrollarea.h"
+#include "widgets/sharedfonts.h"
+#include "widgets/ui_qdialogmessage.h"
+#include "widgets/ui_qdialogmessagelineedit.h"
+#include "widgets/ui_qdialogmessageliste.h"
+#include "widgets/ui_qdialogmessagetextedit.h"
+
+namespace {
+
+void DoubleClick(QWidget* w)
+{
+    w->window()->activateWindow();
+    QTest::mouseDClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+}
+
+// Set NALVO_WIDGET_SHOTS to a folder to keep a picture of each dialog.
+void KeepShot(QWidget* dialog, const QString& name)
+{
+    const QString folder = qEnvironmentVariable("NALVO_WIDGET_SHOTS");
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(folder);
+    dialog->grab().save(folder + "/" + name + ".png");
+}
+
+} // namespace
+
+// The keyboard-first dialogs answered through the modal-box helper, and the labels they use.
+class TestDialogs : public QObject
+{
+    Q_OBJECT
+private slots:
+    void sharedFontsAreEmbedded();
+    void messageResultCodes_data();
+    void messageResultCodes();
+    void messageDefaultLook();
+    void lineEditResultCodes_data();
+    void lineEditResultCodes();
+    void lineEditRepairsText();
+    void listResultCodes_data();
+    void listResultCodes();
+    void listPlusMinusAndSize();
+    void textViewLines();
+    void colorLabelKeepsOneBlock();
+    void clickLabelNeedsSamePixel();
+    void scrollAreaLeavesArrows();
+};
+
+void TestDialogs::sharedFontsAreEmbedded()
+{
+    QVERIFY(RegisterSharedFonts());
+    QVERIFY(QFontDatabase().families().contains("DejaVu Sans"));
+    QCOMPARE(generalFont9.family(), QString("DejaVu Sans"));
+    QCOMPARE(generalFont10Bold.weight(), int(QFont::Bold));
+    QCOMPARE(generalFont14.pointSize(), 14);
+}
+
+using Answer = std::function<void(ModalBoxAnswerer&)>;
+Q_DECLARE_METATYPE(Answer)
+
+void TestDialogs::messageResultCodes_data()
+{
+    QTest::addColumn<Answer>("answer");
+    QTest::addColumn<int>("code");
+    QTest::newRow("Return") << Answer([](ModalBoxAnswerer& a) { a.ThenKey(Qt::Key_Return); }) << 0;
+    QTest::newRow("Enter") << Answer([](ModalBoxAnswerer& a) { a.ThenKey(Qt::Key_Enter); }) << 0;
+    QTest::newRow("Escape") << Answer([](ModalBoxAnswerer& a) { a.ThenKey(Qt::Key_Escape); }) << 1;
+    QTest::newRow("other key ignored") << Answer([](ModalBoxAnswerer& a) { a.ThenKey(Qt::Key_A).ThenKey(Qt::Key_Return); }) << 0;
+    QTest::newRow("window close") << Answer([](ModalBoxAnswerer& a) { a.ThenClose(); }) << 1;
+    QTest::newRow("reject") << Answer([](ModalBoxAnswerer& a) { a.ThenReject(); }) << 1;
+    QTest::newRow("OK label") << Answer([](ModalBoxAnswerer& a) {
+        a.ThenDo([](QWidget* box) { DoubleClick(static_cast<QDialogMessage*>(box)->Form()->m_CtrlBottomLabel_Ok); });
+    }) << 0;
+    QTest::newRow("ESC label") << Answer([](ModalBoxAnswerer& a) {
+        a.ThenDo([](QWidget* box) { DoubleClick(static_cast<QDialogMessage*>(box)->Form()->m_CtrlBottomLabel_Esc); });
+    }) << 1;
+}
+
+void TestDialogs::messageResultCodes()
+{
+    QFETCH(Answer, answer);
+    QFETCH(int, code);
+    ModalBoxAnswerer answerer;
+    answer(answerer);
+    QDialogMessage dialog;
+    dialog.SetupText("Process", "The process is over 4 GB.\nGo on?", false);
+    QCOMPARE(dialog.exec(), code);
+    QCOMPARE(answerer.PendingAnswers(), 0);
+    QCOMPARE(answerer.SeenBoxes().first().title, QString("Process"));
+    QCOMPARE(answerer.SeenBoxes().first().text, QString("The process is over 4 GB.\nGo on?"));
+}
+
+void TestDialogs::messageDefaultLook()
+{
+    QDialogMessage plain;
+    QCOMPARE(plain.Form()->m_CtrlHeaderLabel->text(), QString("TextLabel"));
+    QVERIFY(plain.styleSheet().contains("#996060"));
+    QVERIFY(plain.windowFlags() & Qt::Tool);
+    KeepShot(&plain, "QDialogMessage-default");
+
+    QDialogMessage info;
+    info.SetupText("Question", QString(400, QChar('w')).replace(QRegularExpression("(w{12})"), "\\1 "), true);
+    info.show();
+    QVERIFY(info.width() <= 280 && info.height() <= 120);
+    QCOMPARE(info.Form()->m_CtrlBottomLabel_Ok->text(), QString("OK to accept /"));
+    QCOMPARE(info.Form()->m_CtrlBottomLabel_Esc->text(), QString(" ESC to cancel"));
+    QVERIFY(info.Form()->m_CtrlBottomLabel_Ok->styleSheet().contains("background-color:rgba(137,80,128,255)"));
+    info.SetupText("Question", "Do you want to erase field?", true);
+    KeepShot(&info, "QDialogMessage-information");
+}
+
+void TestDialogs::lineEditResultCodes_data()
+{
+    QTest::addColumn<Answer>("answer");
+    QTest::addColumn<int>("code");
+    QTest::newRow("Return") << Answer([](ModalBoxAnswerer& a) { a.ThenKey(Qt::Key_Return); }) << 1;
+    QTest::newRow("Enter") << Answer([](ModalBoxAnswerer& a) { a.ThenKey(Qt::Key_Enter); }) << 1;
+    QTest::newRow("Escape") << Answer([](ModalBoxAnswerer& a) { a.ThenKey(Qt::Key_Escape); }) << 0;
+    QTest::newRow("window close") << Answer([](ModalBoxAnswerer& a) { a.ThenClose(); }) << 0;
+    QTest::newRow("Ok") << Answer([](ModalBoxAnswerer& a) {
+        a.ThenDo([](QWidget* box) { static_cast<QDialogMessageLineEdit*>(box)->Form()->m_CtrlButton_Ok->click(); });
+    }) << 1;
+    QTest::newRow("Cancel") << Answer([](ModalBoxAnswerer& a) {
+        a.ThenDo([](QWidget* box) { static_cast<QDialogMessageLineEdit*>(box)->Form()->m_CtrlButton_Cancel->click(); });
+    }) << 0;
+    QTest::newRow("Return on a focused button") << Answer([](ModalBoxAnswerer& a) {
+        a.ThenDo([](QWidget* box) {
+            QPushButton* cancel = static_cast<QDialogMessageLineEdit*>(box)->Form()->m_CtrlButton_Cancel;
+            cancel->setFocus();
+            QTest::keyClick(cancel, Qt::Key_Return);
+        });
+    }) << 1;
+}
+
+void TestDialogs::lineEditResultCodes()
+{
+    QFETCH(Answer, answer);
+    QFETCH(int, code);
+    ModalBoxAnswerer answerer;
+    answer(answerer);
+    QDialogMessageLineEdit dialog;
+    dialog.Setup("User text", "SCENE 12", CARAC_UPPER_DIGITS, 12);
+    QCOMPARE(dialog.exec(), code);
+    QCOMPARE(answerer.SeenBoxes().first().title, QString("User text"));
+}
+
+void TestDialogs::lineEditRepairsText()
+{
+    QDialogMessageLineEdit dialog;
+    QVERIFY(dialog.windowFlags() == (Qt::Dialog | Qt::FramelessWindowHint));
+    dialog.Setup("Name", "ab-1", CARAC_ALNUM, 10);
+    QCOMPARE(dialog.Form()->m_CtrlPlainTextEdit->toPlainText(), QString("ab 1"));
+    QString text;
+    QVERIFY(!dialog.ReturnText(&text));
+    QCOMPARE(text, QString("ab 1"));
+    dialog.show();
+    KeepShot(&dialog, "QDialogMessageLineEdit");
+}
+
+void TestDialogs::listResultCodes_data()
+{
+    QTest::addColumn<Answer>("answer");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("lastRow");
+    QTest::newRow("Return") << Answer([](ModalBoxAnswerer& a) { a.ThenKey(Qt::Key_Return); }) << 1 << 1;
+    QTest::newRow("Enter after +") << Answer([](ModalBoxAnswerer& a) { a.ThenKey(Qt::Key_Plus).ThenKey(Qt::Key_Enter); }) << 1 << 2;
+    QTest::newRow("Escape after -") << Answer([](ModalBoxAnswerer& a) { a.ThenKey(Qt::Key_Minus).ThenKey(Qt::Key_Escape); }) << 0 << 0;
+    QTest::newRow("window close") << Answer([](ModalBoxAnswerer& a) { a.ThenClose(); }) << 0 << 1;
+    QTest::newRow("double click row") << Answer([](ModalBoxAnswerer& a) {
+        a.ThenDo([](QWidget* box) {
+            QListWidget* list = static_cast<QDialogMessageListe*>(box)->Form()->m_CtrlListWidget;
+            const QRect row = list->visualItemRect(list->item(2));
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, row.center());
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, row.center());
+        });
+    }) << 1 << 2;
+}
+
+void TestDialogs::listResultCodes()
+{
+    QFETCH(Answer, answer);
+    QFETCH(int, code);
+    QFETCH(int, lastRow);
+    ModalBoxAnswerer answerer;
+    answer(answerer);
+    QDialogMessageListe dialog;
+    QStringList rows{"-40 dB", "-30 dB", "-20 dB"};
+    dialog.SetupText("Meter floor", rows, 1, Qt::AlignCenter);
+    QCOMPARE(dialog.exec(), code);
+    QCOMPARE(dialog.GetLastSelectedIndice(), lastRow);
+    QCOMPARE(answerer.SeenBoxes().first().title, QString("Meter floor"));
+}
+
+void TestDialogs::listPlusMinusAndSize()
+{
+    QDialogMessageListe dialog;
+    QStringList rows{"one", "two", "three"};
+    dialog.SetupText("Pick", rows, 2, Qt::AlignCenter);
+    QCOMPARE(dialog.size(), QSize(280, 120));
+    QListWidget* list = dialog.Form()->m_CtrlListWidget;
+    QCOMPARE(list->item(0)->data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
+    dialog.show();
+    KeepShot(&dialog, "QDialogMessageListe");
+    QTest::keyClick(list, Qt::Key_Plus);
+    QCOMPARE(list->currentRow(), 2);
+    QTest::keyClick(list, Qt::Key_Minus);
+    QTest::keyClick(list, Qt::Key_Minus);
+    QTest::keyClick(list, Qt::Key_Minus);
+    QCOMPARE(list->currentRow(), 0);
+    QCOMPARE(dialog.GetLastSelectedIndice(), 0);
+
+    QDialogMessageListe tall;
+    QStringList many;
+    for (int i = 0; i < 12; ++i)
+        many << QString("row %1").arg(i);
+    const QSize before = tall.size();
+    tall.SetupText("Many", many, 0, Qt::AlignLeft);
+    QCOMPARE(tall.size(), before);
+}
+
+void TestDialogs::textViewLines()
+{
+    QDialogMessageTextEdit dialog;
+    QStringList lines{"Day 2026-01-02: 14 takes", "Report written"};
+    dialog.SetupText("Report", lines, 0, 0);
+    QTextEdit* area = dialog.Form()->m_CtrlTextEdit;
+    QCOMPARE(area->toPlainText(), QString("Day 2026-01-02: 14 takes\nReport written\n"));
+    QVERIFY(area->isReadOnly());
+    dialog.show();
+    KeepShot(&dialog, "QDialogMessageTextEdit");
+    dialog.hide();
+
+    ModalBoxAnswerer answerer;
+    answerer.ThenKey(Qt::Key_Return).ThenKey(Qt::Key_Escape).ThenClose().ThenDo([](QWidget* box) {
+        static_cast<QDialogMessageTextEdit*>(box)->Form()->m_CtrlButton_Ok->click();
+    });
+    QCOMPARE(dialog.exec(), 1);
+    QCOMPARE(dialog.exec(), 0);
+    QCOMPARE(dialog.exec(), 0);
+    QCOMPARE(dialog.exec(), 1);
+    QCOMPARE(answerer.SeenBoxes().first().text, QString("Day 2026-01-02: 14 takes\nReport written\n"));
+
+    QDialogMessageTextEdit empty;
+    QStringList none;
+    empty.SetupText("Only title", none, 0, 0);
+    QCOMPARE(empty.Form()->m_CtrlTextEdit->toPlainText(), QString());
+}
+
+void TestDialogs::colorLabelKeepsOneBlock()
+{
+    QColorLabel label;
+    label.setStyleSheet("font-weight: bold;");
+    label.setTextColor(Qt::white);
+    label.setTextColor(QColor(1, 2, 3));
+    const QString sheet = label.styleSheet();
+    QVERIFY(sheet.startsWith("font-weight: bold;/*-*Start0x"));
+    QCOMPARE(sheet.count("/*-*Start0x"), 1);
+    QVERIFY(sheet.contains(" color:rgba(1,2,3,255); /*-*End0x"));
+
+    // A hover colour without its normal colour writes no rule.
+    QColorLabel hoverOnly;
+    hoverOnly.setTextHoverColor(Qt::yellow);
+    QVERIFY(!hoverOnly.styleSheet().contains("color:"));
+}
+
+void TestDialogs::clickLabelNeedsSamePixel()
+{
+    QWidget window;
+    auto* label = new QClickLabel(&window);
+    label->resize(100, 20);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QSignalSpy clicks(label, SIGNAL(signal_LabelClicked(QMouseEvent*)));
+    QTest::mousePress(label, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    QTest::mouseRelease(label, Qt::LeftButton, Qt::NoModifier, QPoint(6, 5));
+    QCOMPARE(clicks.count(), 0);
+    QTest::mousePress(label, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    QTest::mousePress(label, Qt::RightButton, Qt::NoModifier, QPoint(30, 10));
+    QTest::mouseRelease(label, Qt::RightButton, Qt::NoModifier, QPoint(31, 10));
+    QTest::mouseRelease(label, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    QCOMPARE(clicks.count(), 1);
+}
+
+void TestDialogs::scrollAreaLeavesArrows()
+{
+    QMyScrollArea area;
+    auto* inner = new QWidget;
+    inner->resize(1000, 1000);
+    area.setWidget(inner);
+    area.resize(100, 100);
+    area.show();
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(&area, &down);
+    QVERIFY(!down.isAccepted());
+    QCOMPARE(area.verticalScrollBar()->value(), 0);
+    QTest::keyClick(&area, Qt::Key_PageDown);
+    QVERIFY(area.verticalScrollBar()->value() > 0);
+}
+
+QTEST_MAIN(TestDialogs)
+#include "test_dialogs.moc"
