@@ -16,6 +16,15 @@
 
 class Ui_QDialogAddNewFolder
 {
+    template <class Widget>
+    static Widget* place(QWidget* parent, const char* objectName, const QRect& geometry)
+    {
+        auto* w = new Widget(parent);
+        w->setObjectName(QLatin1String(objectName));
+        w->setGeometry(geometry);
+        return w;
+    }
+
 public:
     QStackedWidget* m_CtrlStackedWidget_DayProj;
     QWidget* page;
@@ -41,72 +50,45 @@ public:
         QFont smallFont;
         smallFont.setPointSize(9);
 
-        m_CtrlStackedWidget_DayProj = new QStackedWidget(dialog);
-        m_CtrlStackedWidget_DayProj->setObjectName(QStringLiteral("m_CtrlStackedWidget_DayProj"));
-        m_CtrlStackedWidget_DayProj->setGeometry(QRect(0, 5, 290, 60));
+        m_CtrlStackedWidget_DayProj = place<QStackedWidget>(dialog, "m_CtrlStackedWidget_DayProj", {0, 5, 290, 60});
 
         page = new QWidget();
         page->setObjectName(QStringLiteral("page"));
-        groupBox = new QGroupBox(page);
-        groupBox->setObjectName(QStringLiteral("groupBox"));
-        groupBox->setGeometry(QRect(5, 0, 281, 50));
+        groupBox = place<QGroupBox>(page, "groupBox", {5, 0, 281, 50});
         groupBox->setFont(smallFont);
-        m_CtrlDateEdit = new QDateEdit(groupBox);
-        m_CtrlDateEdit->setObjectName(QStringLiteral("m_CtrlDateEdit"));
-        m_CtrlDateEdit->setGeometry(QRect(20, 15, 136, 22));
+        m_CtrlDateEdit = place<QDateEdit>(groupBox, "m_CtrlDateEdit", {20, 15, 136, 22});
         m_CtrlDateEdit->setCalendarPopup(true);
         m_CtrlDateEdit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-        label = new QLabel(groupBox);
-        label->setObjectName(QStringLiteral("label"));
-        label->setGeometry(QRect(170, 15, 91, 22));
+        label = place<QLabel>(groupBox, "label", {170, 15, 91, 22});
         m_CtrlStackedWidget_DayProj->addWidget(page);
 
         page_2 = new QWidget();
         page_2->setObjectName(QStringLiteral("page_2"));
-        groupBox_2 = new QGroupBox(page_2);
-        groupBox_2->setObjectName(QStringLiteral("groupBox_2"));
-        groupBox_2->setGeometry(QRect(5, 0, 281, 51));
+        groupBox_2 = place<QGroupBox>(page_2, "groupBox_2", {5, 0, 281, 51});
         groupBox_2->setFont(smallFont);
-        m_CtrlLineEdit_ProjectName = new QLineEdit(groupBox_2);
-        m_CtrlLineEdit_ProjectName->setObjectName(QStringLiteral("m_CtrlLineEdit_ProjectName"));
-        m_CtrlLineEdit_ProjectName->setGeometry(QRect(5, 20, 211, 20));
-        label_2 = new QLabel(groupBox_2);
-        label_2->setObjectName(QStringLiteral("label_2"));
-        label_2->setGeometry(QRect(230, 25, 40, 16));
+        m_CtrlLineEdit_ProjectName = place<QLineEdit>(groupBox_2, "m_CtrlLineEdit_ProjectName", {5, 20, 211, 20});
+        label_2 = place<QLabel>(groupBox_2, "label_2", {230, 25, 40, 16});
         m_CtrlStackedWidget_DayProj->addWidget(page_2);
 
-        m_CtrlFrame_Labels = new QFrame(dialog);
-        m_CtrlFrame_Labels->setObjectName(QStringLiteral("m_CtrlFrame_Labels"));
-        m_CtrlFrame_Labels->setGeometry(QRect(0, 90, 366, 20));
+        m_CtrlFrame_Labels = place<QFrame>(dialog, "m_CtrlFrame_Labels", {0, 90, 366, 20});
         m_CtrlFrame_Labels->setMinimumHeight(20);
         m_CtrlFrame_Labels->setFrameShape(QFrame::NoFrame);
         m_CtrlFrame_Labels->setFrameShadow(QFrame::Plain);
         m_CtrlFrame_Labels->setLineWidth(0);
-        m_CtrlLabelTitle_Bottom = new QColorLabel(m_CtrlFrame_Labels);
-        m_CtrlLabelTitle_Bottom->setObjectName(QStringLiteral("m_CtrlLabelTitle_Bottom"));
-        m_CtrlLabelTitle_Bottom->setGeometry(QRect(5, 1, 216, 16));
+        m_CtrlLabelTitle_Bottom = place<QColorLabel>(m_CtrlFrame_Labels, "m_CtrlLabelTitle_Bottom", {5, 1, 216, 16});
         m_CtrlLabelTitle_Bottom->setMaximumHeight(20);
         m_CtrlLabelTitle_Bottom->setFont(generalFont10Bold);
         m_CtrlLabelTitle_Bottom->setStyleSheet(QString());
         m_CtrlLabelTitle_Bottom->setAlignment(Qt::AlignLeading | Qt::AlignLeft | Qt::AlignVCenter);
         m_CtrlLabelTitle_Bottom->setWordWrap(false);
 
-        m_CtrlButton_Ok = new QPushButton(dialog);
-        m_CtrlButton_Ok->setObjectName(QStringLiteral("m_CtrlButton_Ok"));
-        m_CtrlButton_Ok->setGeometry(QRect(305, 15, 51, 26));
+        m_CtrlButton_Ok = place<QPushButton>(dialog, "m_CtrlButton_Ok", {305, 15, 51, 26});
         m_CtrlButton_Ok->setFont(generalFont10);
-        m_CtrlButton_Cancel = new QPushButton(dialog);
-        m_CtrlButton_Cancel->setObjectName(QStringLiteral("m_CtrlButton_Cancel"));
-        m_CtrlButton_Cancel->setGeometry(QRect(305, 50, 51, 26));
+        m_CtrlButton_Cancel = place<QPushButton>(dialog, "m_CtrlButton_Cancel", {305, 50, 51, 26});
         m_CtrlButton_Cancel->setFont(generalFont10);
-
-        label_3 = new QLabel(dialog);
-        label_3->setObjectName(QStringLiteral("label_3"));
-        label_3->setGeometry(QRect(5, 60, 70, 15));
+        label_3 = place<QLabel>(dialog, "label_3", {5, 60, 70, 15});
         label_3->setFont(smallFont);
-        m_CtrlLabel_Path = new QLabel(dialog);
-        m_CtrlLabel_Path->setObjectName(QStringLiteral("m_CtrlLabel_Path"));
-        m_CtrlLabel_Path->setGeometry(QRect(85, 60, 205, 15));
+        m_CtrlLabel_Path = place<QLabel>(dialog, "m_CtrlLabel_Path", {85, 60, 205, 15});
         m_CtrlLabel_Path->setFont(smallFont);
 
         retranslateUi(dialog);

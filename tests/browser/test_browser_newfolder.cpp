@@ -86,13 +86,19 @@ private slots:
         QCOMPARE(QNewFolderCommands::ProjectTargetFolder(s.shown(s.plain)), s.plain);
     }
 
+    // Runs "Add Project" on the row with the name typed in the dialog.
+    static void addProject(Setup& s, const QString& row, const QString& name, ModalBoxAnswerer& answers)
+    {
+        s.select({row});
+        answers.ThenDo(typeProjectName(name));
+        s.commands.AddNewProject();
+    }
+
     void newProjectBesideTheTakesProject()
     {
         Setup s;
-        s.select({s.take});
         ModalBoxAnswerer answers;
-        answers.ThenDo(typeProjectName("NEXT"));
-        s.commands.AddNewProject();
+        addProject(s, s.take, "NEXT", answers);
         QCOMPARE(answers.SeenBoxes().size(), 1);
         QCOMPARE(answers.SeenBoxes().first().title, QString("Add new folder"));
         QVERIFY(QFileInfo(s.card + "/NEXT.BR1").isDir());
@@ -103,10 +109,8 @@ private slots:
     void newProjectOnAVolumeIsSelected()
     {
         Setup s;
-        s.select({s.fresh});
         ModalBoxAnswerer answers;
-        answers.ThenDo(typeProjectName("FIRST"));
-        s.commands.AddNewProject();
+        addProject(s, s.fresh, "FIRST", answers);
         QVERIFY(QFileInfo(s.fresh + "/FIRST.BR1").isDir());
         QCOMPARE(s.tree.currentIndex().data(FSFilePathRole).toString(), s.fresh + "/FIRST.BR1");
 
@@ -130,10 +134,10 @@ private slots:
     {
         QFETCH(QString, name);
         Setup s;
-        s.select({s.project});
         const QStringList before = s.entries(s.card);
         ModalBoxAnswerer answers;
         answers.ThenDo(typeProjectName(name)).ThenAccept();
+        s.select({s.project});
         s.commands.AddNewProject();
         QCOMPARE(answers.SeenBoxes().size(), 2);
         QCOMPARE(answers.SeenBoxes().at(1).title, QString("Error"));
