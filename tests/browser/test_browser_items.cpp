@@ -137,14 +137,6 @@ private slots:
         QCOMPARE(take->AdvTemplCompo(), QString("SC-TK"));
     }
 
-    void removeChildDetaches()
-    {
-        Tree t;
-        t.volume->removeChild(nullptr);
-        t.volume->removeChild(t.project);
-        QCOMPARE(t.volume->childCount(), 0);
-    }
-
     // Lookups walk listed nodes only, unless given a lister for the others.
     void matchPathListsOnlyThroughLister()
     {

@@ -239,17 +239,6 @@ private slots:
         model.refreshItems(card + "/missing");
         QCOMPARE(changed.count(), 1);
     }
-
-    void plainFileIcons()
-    {
-        TestVolumesRoot root;
-        const QString plain = root.makeFile("CARD/NOTES.WAV");
-        QBriselFSModel model(false);
-        const QModelIndex i = model.index(plain);
-        QVERIFY(i.isValid());
-        QVERIFY(i.data(Qt::DecorationRole).canConvert<QIcon>());
-        QVERIFY(model.index(root.path() + "/CARD").data(Qt::DecorationRole).canConvert<QIcon>());
-    }
 };
 
 QTEST_MAIN(TestBrowserModel)
