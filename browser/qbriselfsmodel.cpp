@@ -1,0 +1,469 @@
+#include "browser/qbriselfsmodel.h"
+
+#include "browser/qbriselfsmodelitem.h"
+#include "browser/qmediathread.h"
+#include "foundation/messageloging.h"
+#include "foundation/platform/volumesource.h"
+
+#include <QDir>
+#include <QMimeData>
+#include <QSet>
+#include <QUrl>
+
+namespace {
+const int kColumnCount = 5;
+const int kChangeDebounceMs = 20;
+
+// The components of an absolute path as the tree names them: volume rows hang
+// under the root and are named by their mount name, so the volumes root is
+// dropped; any other path starts at the boot volume "/". Empty for the
+// volumes root itself.
+QStringList treePathComponents(const QString& path)
+{
+    QString rest;
+    if (StripVolumesRoot(path, &rest))
+        return rest.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    parts.prepend(QStringLiteral("/"));
+    return parts;
+}
+} // namespace
+
+QBriselFSModel::QBriselFSModel(bool mode) : QAbstractItemModel(nullptr), m_bMode(mode)
+{
+    m_pRootItem = new QBriselFSModelItem(QFileInfo(QStringLiteral("/")), nullptr);
+    MyQDebug("drive %d", QDir::drives().size());
+
+    m_EventTimer.setInterval(kChangeDebounceMs);
+    connect(&m_EventTimer, SIGNAL(timeout()), this, SLOT(eventTimeout()));
+    connect(&m_Watcher, SIGNAL(directoryChanged(QString)), this, SLOT(slot_DirChanged(QString)));
+    connect(&m_Watcher, SIGNAL(fileChanged(QString)), this, SLOT(slot_FileChanged(QString)));
+
+    m_pMediaThread = new QMediaThread(this);
+    connect(m_pMediaThread, SIGNAL(signal_VolumesChanged()), this, SLOT(slot_OnVolumesChanged()));
+    slot_OnVolumesChanged();
+}
+
+QBriselFSModel::~QBriselFSModel()
+{
+    delete m_pRootItem;
+    m_pRootItem = nullptr;
+    delete m_pMediaThread;
+}
+
+QBriselFSModelItem* QBriselFSModel::itemFromIndex(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return m_pRootItem;
+    return static_cast<QBriselFSModelItem*>(index.internalPointer());
+}
+
+QModelIndex QBriselFSModel::indexFromItem(const QBriselFSModelItem* item) const
+{
+    if (!item || item == m_pRootItem)
+        return QModelIndex();
+    const int row = item->childNumber();
+    if (row < 0)
+        return QModelIndex();
+    return createIndex(row, 0, const_cast<QBriselFSModelItem*>(item));
+}
+
+QModelIndex QBriselFSModel::index(int row, int column, const QModelIndex& parent) const
+{
+    if (column < 0 || column >= kColumnCount || (parent.isValid() && parent.column() != 0))
+        return QModelIndex();
+    QBriselFSModelItem* child = itemFromIndex(parent)->childAt(row);
+    if (!child)
+        return QModelIndex();
+    return createIndex(row, column, child);
+}
+
+QModelIndex QBriselFSModel::parent(const QModelIndex& child) const
+{
+    if (!child.isValid())
+        return QModelIndex();
+    return indexFromItem(itemFromIndex(child)->parent());
+}
+
+int QBriselFSModel::rowCount(const QModelIndex& parent) const
+{
+    if (parent.column() > 0)
+        return 0;
+    return itemFromIndex(parent)->childCount();
+}
+
+int QBriselFSModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.column() <= 0 ? kColumnCount : 0;
+}
+
+bool QBriselFSModel::hasChildren(const QModelIndex& parent) const
+{
+    if (parent.column() > 0)
+        return false;
+    return itemFromIndex(parent)->mayHaveChildren();
+}
+
+bool QBriselFSModel::canFetchMore(const QModelIndex& parent) const
+{
+    if (parent.column() > 0)
+        return false;
+    return !itemFromIndex(parent)->m_bPopulated;
+}
+
+void QBriselFSModel::fetchMore(const QModelIndex& parent)
+{
+    if (!parent.isValid() || parent.column() > 0)
+        return;
+    QBriselFSModelItem* item = itemFromIndex(parent);
+    if (!item->m_bPopulated)
+        populateItem(item);
+}
+
+void QBriselFSModel::populateItem(QBriselFSModelItem* item)
+{
+    item->m_bPopulated = true;
+    const QFileInfoList entries = QBriselFSModelItem::listFolder(item->absoluteFilePath());
+    insertChildren(item, item->childCount(), entries);
+}
+
+void QBriselFSModel::insertChildren(QBriselFSModelItem* item, int row, const QFileInfoList& entries)
+{
+    if (entries.isEmpty())
+        return;
+    beginInsertRows(indexFromItem(item), row, row + entries.size() - 1);
+    int at = row;
+    for (const QFileInfo& entry : entries) {
+        auto* child = new QBriselFSModelItem(entry, item);
+        item->moveLastChildTo(at++);
+        fillItemInfo(entry, child, item);
+    }
+    endInsertRows();
+}
+
+void QBriselFSModel::removeChildRows(QBriselFSModelItem* item, int first, int last)
+{
+    beginRemoveRows(indexFromItem(item), first, last);
+    for (int row = last; row >= first; --row)
+        item->removeChild(item->childAt(row));
+    endRemoveRows();
+}
+
+void QBriselFSModel::fillItemInfo(const QFileInfo& info, QBriselFSModelItem* item, QBriselFSModelItem* parent)
+{
+    item->fillItemInfo(info, parent);
+}
+
+void QBriselFSModel::loadMimeTypes()
+{
+    m_Icons.loadMimeTypes();
+}
+
+bool QBriselFSModel::isDir(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return false;
+    return itemFromIndex(index)->fileInfo().isDir();
+}
+
+QFileInfo QBriselFSModel::fileInfo(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return QFileInfo();
+    return itemFromIndex(index)->fileInfo();
+}
+
+QString QBriselFSModel::volumeLabel(const QBriselFSModelItem* item) const
+{
+    QString path = item->absoluteFilePath();
+    if (path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    const QString name = m_mapVolumeNames.value(item->absoluteFilePath());
+    if (path.isEmpty())
+        return name;
+    if (name.isEmpty())
+        return path;
+    return name + QStringLiteral("  (") + path + QLatin1Char(')');
+}
+
+QString QBriselFSModel::takePath(const QBriselFSModelItem* item) const
+{
+    return QDir::cleanPath(item->preProjectPath() + QLatin1Char('/') + item->projectName() + QLatin1Char('/')
+                           + item->dayName() + QLatin1Char('/') + item->fileTag());
+}
+
+static bool isTakeKind(tFSItemType kind)
+{
+    return kind == FSITEM_MONO || kind == FSITEM_MIX || kind == FSITEM_POLY;
+}
+
+QVariant QBriselFSModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid())
+        return QVariant();
+    const QBriselFSModelItem* item = itemFromIndex(index);
+    switch (role) {
+    case Qt::DisplayRole:
+        if (index.column() != 0)
+            return QString();
+        if (isTakeKind(item->type()))
+            return item->fileTag();
+        if (item->type() == FSITEM_VOLUME)
+            return volumeLabel(item);
+        return item->fileName();
+    case Qt::DecorationRole:
+        if (index.column() != 0)
+            return QVariant();
+        return m_Icons.iconFor(item);
+    case Qt::EditRole:
+    case Qt::StatusTipRole:
+        return item->fileName();
+    case Qt::TextAlignmentRole:
+        if (index.column() == 1)
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        return QVariant();
+    case FSItemTypeRole:
+        return int(item->type());
+    case FSFilePathRole:
+        return item->absoluteFilePath();
+    case FSPreProjectRole:
+        return item->preProjectPath();
+    case FSProjectRole:
+        return item->projectName();
+    case FSDayRole:
+        return item->dayName();
+    case FSTakePathRole:
+        if (!isTakeKind(item->type()))
+            return QVariant();
+        return takePath(item);
+    case FSTemplateRole:
+        return item->ScTkTemplate();
+    case FSAdvTemplateRole:
+        return item->AdvTemplCompo();
+    default:
+        return QVariant();
+    }
+}
+
+QVariant QBriselFSModel::headerData(int section, Qt::Orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    switch (section) {
+    case 0: return tr("Name");
+    case 1: return tr("Size");
+    case 2: return tr("Type");
+    case 3: return tr("Date Modified");
+    case 4: return tr("Owner");
+    default: return QVariant();
+    }
+}
+
+Qt::ItemFlags QBriselFSModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled
+           | Qt::ItemIsEnabled;
+}
+
+QStringList QBriselFSModel::mimeTypes() const
+{
+    return {QStringLiteral("text/uri-list")};
+}
+
+QMimeData* QBriselFSModel::mimeData(const QModelIndexList& indexes) const
+{
+    QList<QUrl> urls;
+    for (const QModelIndex& index : indexes) {
+        if (index.isValid())
+            urls.append(QUrl::fromLocalFile(itemFromIndex(index)->absoluteFilePath()));
+    }
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    return data;
+}
+
+Qt::DropActions QBriselFSModel::supportedDropActions() const
+{
+    return Qt::CopyAction | Qt::MoveAction;
+}
+
+bool QBriselFSModel::dropMimeData(const QMimeData*, Qt::DropAction, int, int, const QModelIndex&)
+{
+    // Drops are refused: the browser never moves media on disk.
+    return false;
+}
+
+QModelIndex QBriselFSModel::index(const QString& path)
+{
+    return index(path, QString());
+}
+
+QModelIndex QBriselFSModel::index(const QString& path, const QString& takeName)
+{
+    QBriselFSModelItem* item = m_pRootItem->matchPath(
+        treePathComponents(path), 0, takeName,
+        [this](QBriselFSModelItem* folder) { populateItem(folder); });
+    MyQDebug("QBriselFSModel::index %s ITEM? %p", qPrintable(path), static_cast<void*>(item));
+    return indexFromItem(item);
+}
+
+QBriselFSModelItem* QBriselFSModel::findListedItem(const QString& path) const
+{
+    return m_pRootItem->matchPath(treePathComponents(path), 0, QString(), {});
+}
+
+void QBriselFSModel::refreshItems(QString path)
+{
+    QBriselFSModelItem* item = findListedItem(path);
+    if (!item)
+        return;
+    if (item->childCount() > 0)
+        removeChildRows(item, 0, item->childCount() - 1);
+    const bool isVolume = item->type() == FSITEM_VOLUME;
+    item->clearAll();
+    fillItemInfo(item->fileInfo(), item, item->parent());
+    if (isVolume)
+        item->m_nType = FSITEM_VOLUME;
+    // Listed before anything is announced: a view that hears of the change
+    // must not find the folder unlisted and fetch it a second time.
+    populateItem(item);
+    const QModelIndex itemIndex = indexFromItem(item);
+    emit dataChanged(itemIndex, itemIndex.siblingAtColumn(kColumnCount - 1));
+    emit test_sig();
+}
+
+void QBriselFSModel::slot_OnVolumesChanged()
+{
+    MyQDebug("slot_OnVolumesChanged");
+    QFileInfoList fresh;
+    m_mapVolumeNames.clear();
+    for (const tVolumeInfo& v : VolumeSource::current().volumes()) {
+        fresh.append(QFileInfo(v.rootPath));
+        m_mapVolumeNames.insert(fresh.last().filePath(), v.displayName);
+    }
+
+    const QList<QBriselFSModelItem*> current = m_pRootItem->children();
+    for (QBriselFSModelItem* child : current) {
+        const int at = fresh.indexOf(child->fileInfo());
+        if (at >= 0) {
+            fresh.removeAt(at);
+            continue;
+        }
+        removeChildRows(m_pRootItem, child->childNumber(), child->childNumber());
+    }
+    for (const QFileInfo& entry : qAsConst(fresh)) {
+        const int row = m_pRootItem->childCount();
+        beginInsertRows(QModelIndex(), row, row);
+        auto* item = new QBriselFSModelItem(entry, m_pRootItem);
+        fillItemInfo(entry, item, m_pRootItem);
+        item->m_nType = FSITEM_VOLUME;
+        endInsertRows();
+    }
+    emit test_sig();
+}
+
+void QBriselFSModel::addWatcher(QBriselFSModelItem* item)
+{
+    const QStringList watched = m_Watcher.directories();
+    for (QBriselFSModelItem* it = item; it && it != m_pRootItem; it = it->parent()) {
+        if (!watched.contains(it->absoluteFilePath()))
+            m_Watcher.addPath(it->absoluteFilePath());
+    }
+}
+
+void QBriselFSModel::removeWatcher(QBriselFSModelItem* item)
+{
+    if (!item || item == m_pRootItem)
+        return;
+    if (m_Watcher.directories().contains(item->absoluteFilePath()))
+        m_Watcher.removePath(item->absoluteFilePath());
+}
+
+void QBriselFSModel::slot_DirChanged(QString path)
+{
+    if (m_EventTimer.isActive()) {
+        if (path == m_czPendingPath) {
+            m_EventTimer.start();
+            return;
+        }
+        m_EventTimer.stop();
+        dirChangedProcess(m_czPendingPath);
+    }
+    m_czPendingPath = path;
+    m_EventTimer.start();
+}
+
+void QBriselFSModel::eventTimeout()
+{
+    m_EventTimer.stop();
+    dirChangedProcess(m_czPendingPath);
+}
+
+void QBriselFSModel::slot_FileChanged(QString path)
+{
+    MyQDebug("slot_FileChanged %s", qPrintable(path));
+}
+
+void QBriselFSModel::dirChangedProcess(QString path)
+{
+    MyQDebug("dirChangedProcess %s", qPrintable(path));
+    // A folder never listed has no rows to bring up to date: it is read when first opened.
+    QBriselFSModelItem* item = findListedItem(path);
+    if (!item || !item->m_bPopulated)
+        return;
+
+    const QFileInfoList listing = QBriselFSModelItem::listFolder(item->absoluteFilePath());
+    QSet<QString> listed;
+    listed.reserve(listing.size());
+    for (const QFileInfo& entry : listing)
+        listed.insert(entry.fileName());
+
+    bool classifiedRowChanged = false;
+    QSet<QString> kept;
+    for (int row = item->childCount() - 1; row >= 0; --row) {
+        // Runs of vanished rows go in one notification each.
+        int first = row;
+        while (first >= 0 && !listed.contains(item->childAt(first)->fileInfo().fileName())) {
+            classifiedRowChanged |= item->childAt(first)->type() != FSITEM_PLAIN;
+            --first;
+        }
+        if (first < row) {
+            removeChildRows(item, first + 1, row);
+            row = first + 1;
+            continue;
+        }
+        kept.insert(item->childAt(row)->fileInfo().fileName());
+    }
+
+    QFileInfoList added;
+    for (const QFileInfo& entry : listing) {
+        if (!kept.contains(entry.fileName()))
+            added.append(entry);
+    }
+    // The listing and the children are both in name order: each run of new
+    // entries that falls between the same two existing rows goes in at once.
+    int row = 0;
+    for (int i = 0; i < added.size();) {
+        const QString name = added.at(i).fileName();
+        while (row < item->childCount() && item->childAt(row)->fileInfo().fileName().compare(name) < 0)
+            ++row;
+        int end = i + 1;
+        if (row < item->childCount()) {
+            const QString next = item->childAt(row)->fileInfo().fileName();
+            while (end < added.size() && added.at(end).fileName().compare(next) < 0)
+                ++end;
+        } else {
+            end = added.size();
+        }
+        const QFileInfoList run = added.mid(i, end - i);
+        insertChildren(item, row, run);
+        for (int r = row; r < row + run.size(); ++r)
+            classifiedRowChanged |= item->childAt(r)->type() != FSITEM_PLAIN;
+        row += run.size();
+        i = end;
+    }
+    if (classifiedRowChanged)
+        emit test_sig();
+}

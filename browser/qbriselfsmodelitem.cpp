@@ -1,0 +1,215 @@
+#include "browser/qbriselfsmodelitem.h"
+
+#include <QDir>
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace {
+
+// Classification rules of the recorder's media structure, built once.
+struct RecorderNameRules
+{
+    const QRegularExpression mono{QStringLiteral("(_|-|#)\\d{1,2}$"),
+                                  QRegularExpression::CaseInsensitiveOption};
+    const QRegularExpression mix{QStringLiteral("(Q|M)X$"), QRegularExpression::CaseInsensitiveOption};
+    const QRegularExpression poly{QStringLiteral("P(N|R|X|S)$"),
+                                  QRegularExpression::CaseInsensitiveOption};
+    const QStringList daySuffixes{QStringLiteral("OVD"), QStringLiteral("OVX"), QStringLiteral("OVN"),
+                                  QStringLiteral("OVL"), QStringLiteral("OVM"), QStringLiteral("OVR")};
+
+    RecorderNameRules()
+    {
+        mono.optimize();
+        mix.optimize();
+        poly.optimize();
+    }
+};
+
+const RecorderNameRules& rules()
+{
+    static const RecorderNameRules r;
+    return r;
+}
+
+// Take name and kind of a take file's base name; false when it names no take.
+bool classifyTakeBaseName(const QString& base, tFSItemType* kind, QString* take)
+{
+    const RecorderNameRules& r = rules();
+    QRegularExpressionMatch m = r.mono.match(base);
+    if (m.hasMatch()) {
+        *kind = FSITEM_MONO;
+        *take = base.left(m.capturedStart());
+        return true;
+    }
+    m = r.mix.match(base);
+    if (m.hasMatch()) {
+        *kind = FSITEM_MIX;
+        *take = base.left(m.capturedStart() + 2);
+        return true;
+    }
+    m = r.poly.match(base);
+    if (m.hasMatch()) {
+        *kind = FSITEM_POLY;
+        *take = base.left(m.capturedStart() + 2);
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+QBriselFSModelItem::QBriselFSModelItem(const QFileInfo& info, QBriselFSModelItem* parent)
+    : m_pParent(parent), m_FileInfo(info)
+{
+    if (!parent) {
+        m_bPopulated = true;
+        m_czPath = QString(QLatin1String(""));
+        return;
+    }
+    m_czPath = info.filePath();
+    parent->m_lChildren.append(this);
+}
+
+QBriselFSModelItem::~QBriselFSModelItem()
+{
+    qDeleteAll(m_lChildren);
+}
+
+QBriselFSModelItem* QBriselFSModelItem::childAt(int row) const
+{
+    if (row < 0 || row >= m_lChildren.size())
+        return nullptr;
+    return m_lChildren.at(row);
+}
+
+int QBriselFSModelItem::childNumber() const
+{
+    if (!m_pParent)
+        return 0;
+    return m_pParent->m_lChildren.indexOf(const_cast<QBriselFSModelItem*>(this));
+}
+
+bool QBriselFSModelItem::mayHaveChildren() const
+{
+    if (m_bPopulated)
+        return !m_lChildren.isEmpty();
+    return !m_FileInfo.isFile();
+}
+
+QString QBriselFSModelItem::fileName() const
+{
+    if (m_czPath == QLatin1String("/"))
+        return QStringLiteral("/");
+    QString name = m_FileInfo.fileName();
+    if (name.isEmpty())
+        name = m_FileInfo.absoluteFilePath();
+    if (name.endsWith(QLatin1Char('\\')) || name.endsWith(QLatin1Char('/')))
+        name.chop(1);
+    return name;
+}
+
+void QBriselFSModelItem::SetTemplateInfo(int templateNumber, const QString& advancedComposition)
+{
+    m_nTemplate = templateNumber;
+    m_czAdvTemplate = advancedComposition;
+}
+
+void QBriselFSModelItem::removeChild(QBriselFSModelItem* child)
+{
+    if (!child)
+        return;
+    m_lChildren.removeOne(child);
+    delete child;
+}
+
+void QBriselFSModelItem::moveLastChildTo(int row)
+{
+    if (m_lChildren.isEmpty())
+        return;
+    m_lChildren.move(m_lChildren.size() - 1, qBound(0, row, m_lChildren.size() - 1));
+}
+
+void QBriselFSModelItem::clearAll()
+{
+    qDeleteAll(m_lChildren);
+    m_lChildren.clear();
+    m_bPopulated = false;
+    m_nType = FSITEM_PLAIN;
+    m_czFileTag.clear();
+    m_czDay.clear();
+    m_czProject.clear();
+    m_czPreProject.clear();
+}
+
+void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem* parent)
+{
+    const QString suffix = info.suffix();
+    const tFSItemType parentKind = parent ? parent->m_nType : FSITEM_PLAIN;
+
+    if (suffix == QLatin1String("BR1")) {
+        m_nType = FSITEM_PROJECT;
+        m_czProject = info.fileName();
+        m_czPreProject = parent ? parent->m_czPath : QString();
+        return;
+    }
+    if (parentKind == FSITEM_DAY) {
+        if (suffix != QLatin1String("WAV"))
+            return;
+        tFSItemType kind = FSITEM_PLAIN;
+        QString take;
+        if (!classifyTakeBaseName(info.baseName(), &kind, &take))
+            return;
+        m_nType = kind;
+        m_czFileTag = take;
+        m_czDay = parent->m_czDay;
+        m_czProject = parent->m_czProject;
+        m_czPreProject = parent->m_czPreProject;
+        return;
+    }
+    if (parentKind == FSITEM_PROJECT && rules().daySuffixes.contains(suffix)) {
+        m_nType = FSITEM_DAY;
+        m_czDay = info.fileName();
+        m_czProject = parent->m_czProject;
+        m_czPreProject = parent->m_czPreProject;
+    }
+}
+
+QBriselFSModelItem* QBriselFSModelItem::matchPath(const QStringList& components, int start,
+                                                  const QString& name, const FolderLister& lister)
+{
+    if (start < 0 || start >= components.size())
+        return nullptr;
+    if (!m_bPopulated) {
+        if (!lister)
+            return nullptr;
+        lister(this);
+    }
+    const QString& wanted = components.at(start);
+    for (QBriselFSModelItem* child : qAsConst(m_lChildren)) {
+        if (child->fileName() != wanted)
+            continue;
+        if (start + 1 == components.size())
+            return child;
+        return child->matchPath(components, start + 1, name, lister);
+    }
+    return nullptr;
+}
+
+bool QBriselFSModelItem::isListedEntry(const QFileInfo& info)
+{
+    return info.isDir() || (info.isFile() && info.suffix() == QLatin1String("WAV"));
+}
+
+QFileInfoList QBriselFSModelItem::listFolder(const QString& path)
+{
+    const QFileInfoList all = QDir(path).entryInfoList(
+        QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+    QFileInfoList taken;
+    taken.reserve(all.size());
+    for (const QFileInfo& info : all) {
+        if (isListedEntry(info))
+            taken.append(info);
+    }
+    return taken;
+}

@@ -1,0 +1,85 @@
+#ifndef NALVO_BROWSER_QBRISELFSMODELITEM_H
+#define NALVO_BROWSER_QBRISELFSMODELITEM_H
+
+#include "browser/fsitemtype.h"
+
+#include <QFileInfo>
+#include <QFileInfoList>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// One node of the media browser: a volume, a folder or a take file, with its
+// recorder meaning and the project/day names a take needs to be addressed
+// without walking the tree. Owns its children.
+class QBriselFSModelItem
+{
+public:
+    // Lists a not yet listed folder node; the model passes one that tells its views.
+    using FolderLister = std::function<void(QBriselFSModelItem*)>;
+
+    QBriselFSModelItem(const QFileInfo& info, QBriselFSModelItem* parent);
+    ~QBriselFSModelItem();
+    QBriselFSModelItem(const QBriselFSModelItem&) = delete;
+    QBriselFSModelItem& operator=(const QBriselFSModelItem&) = delete;
+
+    QBriselFSModelItem* childAt(int row) const;
+    int childCount() const { return m_lChildren.size(); }
+    int childNumber() const;
+    QList<QBriselFSModelItem*> children() const { return m_lChildren; }
+    QBriselFSModelItem* parent() const { return m_pParent; }
+
+    // A folder that has not been listed yet may still hold children.
+    bool mayHaveChildren() const;
+
+    QString fileName() const;
+    QString absoluteFilePath() const { return m_czPath; }
+    QFileInfo fileInfo() const { return m_FileInfo; }
+    QString fileTag() const { return m_czFileTag; }
+    tFSItemType type() const { return m_nType; }
+    QString projectName() const { return m_czProject; }
+    QString preProjectPath() const { return m_czPreProject; }
+    QString dayName() const { return m_czDay; }
+
+    int ScTkTemplate() const { return m_nTemplate; }
+    QString AdvTemplCompo() const { return m_czAdvTemplate; }
+    void SetTemplateInfo(int templateNumber, const QString& advancedComposition);
+
+    // Takes the child out of the list and destroys it with its subtree.
+    void removeChild(QBriselFSModelItem* child);
+    // Inserts a freshly built child (the last one) at the given row instead.
+    void moveLastChildTo(int row);
+    void clearAll();
+
+    void fillItemInfo(const QFileInfo& info, QBriselFSModelItem* parent);
+
+    // The node of a path given as its components below the root (the first
+    // names a volume row). Unlisted folders on the way are handed to lister;
+    // with no lister the lookup stops at them.
+    QBriselFSModelItem* matchPath(const QStringList& components, int start, const QString& name,
+                                  const FolderLister& lister);
+
+    // The entries a folder node shows: sub-folders and ".WAV" files, no
+    // hidden ones, sorted by name so that a take's track files are adjacent.
+    static QFileInfoList listFolder(const QString& path);
+    static bool isListedEntry(const QFileInfo& info);
+
+    bool m_bPopulated = false;
+    tFSItemType m_nType = FSITEM_PLAIN;
+
+private:
+    QString m_czFileTag;
+    QString m_czProject;
+    QString m_czPreProject;
+    QString m_czDay;
+    int m_nTemplate = -1;
+    QString m_czAdvTemplate;
+    QList<QBriselFSModelItem*> m_lChildren;
+    QBriselFSModelItem* m_pParent = nullptr;
+    QFileInfo m_FileInfo;
+    QString m_czPath;
+};
+
+#endif

@@ -1,0 +1,39 @@
+#include "browser/qdialogaddnewfolder.h"
+
+#include "browser/ui_qdialogaddnewfolder.h"
+#include "foundation/fonts.h"
+
+#include <QDate>
+
+QDialogAddNewFolder::QDialogAddNewFolder(QWidget* parent)
+    : QDialog(parent), ui(new Ui::QDialogAddNewFolder)
+{
+    ui->setupUi(this);
+    ui->m_CtrlDateEdit->setDate(QDate::currentDate());
+    connect(ui->m_CtrlButton_Ok, SIGNAL(clicked()), this, SLOT(accept()));
+    connect(ui->m_CtrlButton_Cancel, SIGNAL(clicked()), this, SLOT(reject()));
+    connect(ui->m_CtrlLineEdit_ProjectName, SIGNAL(returnPressed()), this, SLOT(accept()));
+    ui->m_CtrlFrame_Labels->setStyleSheet(QStringLiteral("color:#FFFFFF;background:#004466;"));
+    InitFontSize(this);
+}
+
+QDialogAddNewFolder::~QDialogAddNewFolder()
+{
+    delete ui;
+}
+
+void QDialogAddNewFolder::Setup(QString targetFolder, tNewFolderType type)
+{
+    ui->m_CtrlStackedWidget_DayProj->setCurrentIndex(type == NEWFOLDER_PROJECT ? 1 : 0);
+    ui->m_CtrlLabel_Path->setText(targetFolder);
+}
+
+QString QDialogAddNewFolder::GetProjectName() const
+{
+    return ui->m_CtrlLineEdit_ProjectName->text();
+}
+
+QString QDialogAddNewFolder::GetDayFolder() const
+{
+    return ui->m_CtrlDateEdit->text();
+}

@@ -1,0 +1,152 @@
+// What the browser tree shows: the filter proxy over a generated volume.
+#include "browser/qbriselfsfilterproxymodel.h"
+#include "browser/qbriselfsmodel.h"
+#include "browser/qbriselfsmodelitem.h"
+#include "browsertestmedia.h"
+#include "tests/support/fixturewriter.h"
+
+#include <QAbstractItemModelTester>
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <algorithm>
+#include <random>
+
+static QStringList inLocaleOrder(QStringList names)
+{
+    std::sort(names.begin(), names.end(),
+              [](const QString& a, const QString& b) { return QString::localeAwareCompare(a, b) < 0; });
+    return names;
+}
+
+class TestBrowserProxy : public QObject
+{
+    Q_OBJECT
+
+    struct Browser
+    {
+        QBriselFSModel model{false};
+        QBriselFSFilterProxyModel proxy{nullptr, false};
+        QAbstractItemModelTester modelTester{&model, QAbstractItemModelTester::FailureReportingMode::QtTest};
+        QAbstractItemModelTester proxyTester{&proxy, QAbstractItemModelTester::FailureReportingMode::QtTest};
+
+        Browser()
+        {
+            proxy.setSourceModel(&model);
+            proxy.sort(0, Qt::AscendingOrder);
+            QObject::connect(&model, &QBriselFSModel::test_sig, &proxy, &QSortFilterProxyModel::invalidate);
+        }
+        // Rows as shown, sorted by the locale's collation.
+        QStringList shownUnder(const QString& path)
+        {
+            const QModelIndex parent = proxy.mapFromSource(model.index(path));
+            QStringList shown;
+            for (int r = 0; r < proxy.rowCount(parent); ++r)
+                shown << proxy.index(r, 0, parent).data().toString();
+            return shown;
+        }
+    };
+
+    // Writes every track file of the takes, all takes mixed, in random order.
+    static void writeShuffled(const QString& day, const QList<fixture::TakeSpec>& takes)
+    {
+        QList<QPair<QString, QByteArray>> files;
+        for (const fixture::TakeSpec& t : takes) {
+            for (int i = 0; i < t.tracks.size(); ++i)
+                files.append({fixture::TrackFileName(t, i), fixture::BuildMonoFile(t, i)});
+        }
+        std::mt19937 rng(7);
+        std::shuffle(files.begin(), files.end(), rng);
+        for (const auto& f : files) {
+            QFile out(day + "/" + f.first);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(f.second);
+        }
+    }
+
+private slots:
+    void eachTakeShownOnceWhateverTheWritingOrder()
+    {
+        TestVolumesRoot root;
+        const QString day = fixture::MakeDay(
+            fixture::MakeProject(fixture::MakeVolume(root.path(), "CARD"), "SHOOT"), QDate(2024, 5, 1));
+        fixture::TakeSpec a = fixture::MonoTake("AAA001", {0, 1, 2, 3});
+        fixture::TakeSpec b = fixture::MonoTake("AAA002", {0, 1, 4});
+        fixture::TakeSpec c = fixture::MonoTake("AAA010", {0, 5});
+        for (fixture::TrackSpec& t : c.tracks)
+            t.separator = '-';
+        writeShuffled(day, {a, b, c});
+        QVERIFY(!fixture::WriteTake(day, fixture::PolyTake("AAA003", {0, 1})).files.isEmpty());
+
+        Browser browser;
+        QCOMPARE(browser.shownUnder(day), QStringList({"AAA001", "AAA002", "AAA003PX", "AAA010"}));
+        const QModelIndex shown = browser.proxy.index(0, 0, browser.proxy.mapFromSource(browser.model.index(day)));
+        QCOMPARE(shown.data(FSItemTypeRole).toInt(), int(FSITEM_MONO));
+        QCOMPARE(QFileInfo(shown.data(FSFilePathRole).toString()).fileName(), QString("AAA001_04.WAV"));
+    }
+
+    void mixBetweenTracksAndSingleTrackTake()
+    {
+        TestVolumesRoot root;
+        for (const char* n : {"T1_01.WAV", "T1_02.WAV", "T1MX.WAV", "T2_01.WAV", "NOTES.WAV"})
+            root.makeFile(QString("CARD/P.BR1/D.OVD/") + n);
+        Browser browser;
+        // Rows sort by file name (T1MX.WAV, T1_02.WAV, T2_01.WAV), not by take name.
+        const QHash<QString, QString> takeOf{{"T1MX.WAV", "T1MX"}, {"T1_02.WAV", "T1"}, {"T2_01.WAV", "T2"}};
+        QStringList expected;
+        for (const QString& file : inLocaleOrder(takeOf.keys()))
+            expected << takeOf.value(file);
+        QCOMPARE(browser.shownUnder(root.path() + "/CARD/P.BR1/D.OVD"), expected);
+    }
+
+    // A track file added to a watched day joins its take's row.
+    void watchedDayStaysOneRowPerTake()
+    {
+        TestVolumesRoot root;
+        const QString day = root.makeFolder("CARD/P.BR1/D.OVD");
+        for (const char* n : {"T1_01.WAV", "T1_03.WAV", "T2_01.WAV"})
+            root.makeFile(QString("CARD/P.BR1/D.OVD/") + n);
+        Browser browser;
+        QCOMPARE(browser.shownUnder(day), QStringList({"T1", "T2"}));
+        browser.model.addWatcher(browser.model.itemFromIndex(browser.model.index(day)));
+        root.makeFile("CARD/P.BR1/D.OVD/T1_02.WAV");
+        root.makeFile("CARD/P.BR1/D.OVD/T3_01.WAV");
+        QTRY_COMPARE_WITH_TIMEOUT(browser.model.rowCount(browser.model.index(day)), 5, 1500);
+        QCOMPARE(browser.shownUnder(day), QStringList({"T1", "T2", "T3"}));
+    }
+
+    void fullBrowseShowsFoldersNeverPlainFiles()
+    {
+        TestVolumesRoot root;
+        root.makeFolder("CARD/misc/HIDDEN.BR1");
+        root.makeFolder("CARD/SHOOT.BR1/D.OVD/extra");
+        root.makeFile("CARD/LOOSE_01.WAV");
+        root.makeFile("CARD/SHOOT.BR1/D.OVD/NOTES.WAV");
+        Browser browser;
+        const QString card = root.path() + "/CARD";
+        QCOMPARE(browser.proxy.rowCount(), 1); // the volume row is always shown
+        QCOMPARE(browser.shownUnder(card), QStringList({"SHOOT.BR1"}));
+        QCOMPARE(browser.shownUnder(card + "/SHOOT.BR1/D.OVD"), QStringList());
+
+        browser.proxy.SetFullBrowse(true);
+        QCOMPARE(browser.shownUnder(card), inLocaleOrder({"misc", "SHOOT.BR1"}));
+        QCOMPARE(browser.shownUnder(card + "/misc"), QStringList({"HIDDEN.BR1"}));
+        QCOMPARE(browser.shownUnder(card + "/SHOOT.BR1/D.OVD"), QStringList({"extra"}));
+
+        browser.proxy.SetFullBrowse(false);
+        QCOMPARE(browser.shownUnder(card), QStringList({"SHOOT.BR1"}));
+    }
+
+    void sortsByNameInTheLocale()
+    {
+        TestVolumesRoot root;
+        root.makeFolder("CARD/B.BR1");
+        root.makeFolder("CARD/a.BR1");
+        root.makeFolder("CARD/C.BR1");
+        Browser browser;
+        QCOMPARE(browser.shownUnder(root.path() + "/CARD"), inLocaleOrder({"C.BR1", "a.BR1", "B.BR1"}));
+    }
+};
+
+QTEST_MAIN(TestBrowserProxy)
+#include "test_browser_proxy.moc"
