@@ -2,7 +2,7 @@
 
 #include "player/fontfit.h"
 #include "player/metertables.h"
-#include "widgets/generalfonts.h"
+#include "widgets/sharedfonts.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,7 +1,7 @@
 #include "player/qpanpotitem.h"
 
 #include "player/fontfit.h"
-#include "widgets/generalfonts.h"
+#include "widgets/sharedfonts.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -4,7 +4,7 @@
 #include "foundation/messageloging.h"
 #include "player/fontfit.h"
 #include "player/metertables.h"
-#include "widgets/generalfonts.h"
+#include "widgets/sharedfonts.h"
 
 #include <QEvent>
 #include <QFile>

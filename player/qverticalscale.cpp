@@ -2,7 +2,7 @@
 
 #include "foundation/fonts.h"
 #include "player/fontfit.h"
-#include "widgets/generalfonts.h"
+#include "widgets/sharedfonts.h"
 
 #include <QPainter>
 
