@@ -63,12 +63,12 @@ void QPlayTimeLine::Initialize()
 {
     m_nPlaying = 0;
     m_nFrameRate = 24;
-    m_nTcInH = m_nTcInM = m_nTcInS = m_nTcInF = 0;
+    m_TcIn = {0, 0, 0, 0};
     m_nTcInFrames = 0;
     m_czTcIn.clear();
-    m_nTcOutH = m_nTcOutM = m_nTcOutS = m_nTcOutF = 0;
+    m_TcOut = {0, 0, 0, 0};
     m_czTcOut.clear();
-    m_nSlateH = m_nSlateM = m_nSlateS = m_nSlateF = -1;
+    m_TcSlate = {-1, -1, -1, -1};
     m_czTcSlate.clear();
     m_nHoverPos = -1;
     m_czLastPath.clear();
@@ -127,15 +127,27 @@ void QPlayTimeLine::SetFrameRate(int fps)
     SetCurrPosInSample(m_nCurrPos);
 }
 
+bool QPlayTimeLine::tyTimeCodeFields::Store(int hours, int minutes, int seconds, int frames)
+{
+    if (hours == h && minutes == m && seconds == s && frames == f)
+        return false;
+    h = hours;
+    m = minutes;
+    s = seconds;
+    f = frames;
+    return true;
+}
+
+QString QPlayTimeLine::tyTimeCodeFields::Text() const
+{
+    return QString::asprintf("%2.2d:%2.2d:%2.2d:%2.2d", h, m, s, f);
+}
+
 void QPlayTimeLine::SetTcIn(int h, int m, int s, int f)
 {
-    if (h == m_nTcInH && m == m_nTcInM && s == m_nTcInS && f == m_nTcInF)
+    if (!m_TcIn.Store(h, m, s, f))
         return;
-    m_nTcInH = h;
-    m_nTcInM = m;
-    m_nTcInS = s;
-    m_nTcInF = f;
-    m_czTcIn = QString::asprintf("%2.2d:%2.2d:%2.2d:%2.2d", h, m, s, f);
+    m_czTcIn = m_TcIn.Text();
     m_nTcInFrames = (qint64(h) * 3600 + qint64(m) * 60 + s) * m_nFrameRate + f;
     SetCurrPosInSample(m_nCurrPos);
     update();
@@ -143,25 +155,17 @@ void QPlayTimeLine::SetTcIn(int h, int m, int s, int f)
 
 void QPlayTimeLine::SetTcOut(int h, int m, int s, int f)
 {
-    if (h == m_nTcOutH && m == m_nTcOutM && s == m_nTcOutS && f == m_nTcOutF)
+    if (!m_TcOut.Store(h, m, s, f))
         return;
-    m_nTcOutH = h;
-    m_nTcOutM = m;
-    m_nTcOutS = s;
-    m_nTcOutF = f;
     m_czTcOut = TimeCodeOutText(h, m, s, f, m_Length);
     update();
 }
 
 void QPlayTimeLine::SetTcSlateA(int h, int m, int s, int f)
 {
-    if (h == m_nSlateH && m == m_nSlateM && s == m_nSlateS && f == m_nSlateF)
+    if (!m_TcSlate.Store(h, m, s, f))
         return;
-    m_nSlateH = h;
-    m_nSlateM = m;
-    m_nSlateS = s;
-    m_nSlateF = f;
-    m_czTcSlate = QString::asprintf("%2.2d:%2.2d:%2.2d:%2.2d", h, m, s, f);
+    m_czTcSlate = m_TcSlate.Text();
     update();
 }
 

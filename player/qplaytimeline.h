@@ -133,13 +133,21 @@ private:
     QColor m_colNoTake = QColor(160, 160, 164);
     QColor m_colGradientTop = QColor("#FFFFFF"), m_colGradientBottom = QColor("#E0E0E0");
     QString m_czLastPath;
+    // Hours, minutes, seconds and frames of a time code.
+    struct tyTimeCodeFields
+    {
+        int h, m, s, f;
+        // Stores the four values; false when they were already stored.
+        bool Store(int hours, int minutes, int seconds, int frames);
+        QString Text() const;
+    };
     QString m_czTcIn;
-    int m_nTcInH = 0, m_nTcInM = 0, m_nTcInS = 0, m_nTcInF = 0;
+    tyTimeCodeFields m_TcIn{0, 0, 0, 0};
     qint64 m_nTcInFrames = 0;
     QString m_czTcOut;
-    int m_nTcOutH = 0, m_nTcOutM = 0, m_nTcOutS = 0, m_nTcOutF = 0;
+    tyTimeCodeFields m_TcOut{0, 0, 0, 0};
     QString m_czTcSlate;
-    int m_nSlateH = -1, m_nSlateM = -1, m_nSlateS = -1, m_nSlateF = -1;
+    tyTimeCodeFields m_TcSlate{-1, -1, -1, -1};
     bool m_bRedraw = true;
     QPixmap* m_pImage = nullptr;
     int m_nDrawingWidth = -1;

@@ -49,7 +49,7 @@ public:
             dialog->setObjectName(QStringLiteral("QDialogSetup"));
         dialog->resize(450, 190);
         dialog->setWindowIcon(QIcon(QStringLiteral(":/res/Resources/ButtonPreferences.png")));
-        QFont font(QStringLiteral("DejaVu Sans"));
+        QFont font(QStringLiteral("DejaVu Sans"), 8);
         dialog->setFont(font);
 
         groupBox_Vumeter = new QGroupBox(dialog);

@@ -63,7 +63,8 @@ void BenchMeters()
         meters << vum;
     }
     strip.show();
-    QTest::qWaitForWindowExposed(&strip);
+    if (!QTest::qWaitForWindowExposed(&strip))
+        std::printf("meter strip not exposed\n");
     Flush();
 
     QRandomGenerator rng(7);
@@ -116,7 +117,8 @@ void BenchTimeline()
     QPlayTimeLine line;
     line.resize(1924, 140);
     line.show();
-    QTest::qWaitForWindowExposed(&line);
+    if (!QTest::qWaitForWindowExposed(&line))
+        std::printf("timeline not exposed\n");
     line.SetSampleRate(rate);
     line.SetDurationSample(int(frames));
     line.LoadOndeFromAudioFile(dir.path() + "/BENCH1", true);
