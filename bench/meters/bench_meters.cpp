@@ -1,0 +1,157 @@
+// Times one 100 ms meter refresh of 26 meters and one full timeline redraw
+// on the offscreen platform.
+
+#include "player/qcustomvum.h"
+#include "player/qplaytimeline.h"
+#include "tests/support/riffbytes.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QHBoxLayout>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+
+namespace {
+
+class PaintCounter : public QObject
+{
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++count;
+        return false;
+    }
+};
+
+void Flush()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+// One refresh: every meter gets its level, then the scheduled paints run.
+double Refresh(QList<QCustomVum*>& meters, const QVector<int>& levels)
+{
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < meters.size(); ++i)
+        meters[i]->setValueViaLookup(levels[i]);
+    Flush();
+    return timer.nsecsElapsed() / 1e6;
+}
+
+void BenchMeters()
+{
+    QWidget strip;
+    auto* layout = new QHBoxLayout(&strip);
+    layout->setSpacing(2);
+    PaintCounter counter;
+    QList<QCustomVum*> meters;
+    for (int i = 0; i < 26; ++i) {
+        auto* vum = new QCustomVum(&strip);
+        vum->setFixedSize(20, 188);
+        vum->setZoneLevel(false, 28, 11, true, 23, 0);
+        vum->setBalisticAndPeak(4, 20);
+        vum->installEventFilter(&counter);
+        layout->addWidget(vum);
+        meters << vum;
+    }
+    strip.show();
+    if (!QTest::qWaitForWindowExposed(&strip))
+        std::printf("meter strip not exposed\n");
+    Flush();
+
+    QRandomGenerator rng(7);
+    QVector<int> levels(26, 1000);
+    const int rounds = 600;
+    double total = 0, worst = 0;
+    counter.count = 0;
+    for (int r = 0; r < rounds; ++r) {
+        for (int& level : levels)
+            level = qBound(0, level + int(rng.bounded(801)) - 400, 4095);
+        const double ms = Refresh(meters, levels);
+        total += ms;
+        worst = qMax(worst, ms);
+    }
+    std::printf("meter refresh (26 meters, random walk): mean %.3f ms, worst %.3f ms, %.1f paints per refresh\n",
+                total / rounds, worst, double(counter.count) / rounds);
+
+    // Let peaks and lamps settle, then feed the same levels again.
+    for (int r = 0; r < 60; ++r)
+        Refresh(meters, levels);
+    counter.count = 0;
+    double still = 0;
+    for (int r = 0; r < 100; ++r)
+        still += Refresh(meters, levels);
+    std::printf("meter refresh with unchanged levels: mean %.3f ms, %d paints in 100 refreshes\n", still / 100,
+                counter.count);
+}
+
+void BenchTimeline()
+{
+    QTemporaryDir dir;
+    const int rate = 48000;
+    const qint64 frames = qint64(10) * 60 * rate;
+    const int spp = rate / 10;
+    const int points = int(frames / spp);
+    QList<fixture::ChunkBytes> chunks;
+    QRandomGenerator rng(11);
+    for (int t = 1; t <= 24; ++t) {
+        QByteArray levels(points, '\0');
+        int level = 60;
+        for (int i = 0; i < points; ++i) {
+            level = qBound(0, level + int(rng.bounded(41)) - 20, 255);
+            levels[i] = char(level);
+        }
+        const char id[5] = {'o', 'n', 'd', char(t <= 9 ? '0' + t : 'A' + t - 10), 0};
+        chunks << fixture::ChunkBytes{QByteArray(id), fixture::U32(quint32(spp)) + levels, false};
+    }
+    fixture::WriteBytes(dir.path() + "/BENCH1.WAV", fixture::AssembleRiff(chunks));
+
+    QPlayTimeLine line;
+    line.resize(1924, 140);
+    line.show();
+    if (!QTest::qWaitForWindowExposed(&line))
+        std::printf("timeline not exposed\n");
+    line.SetSampleRate(rate);
+    line.SetDurationSample(int(frames));
+    line.LoadOndeFromAudioFile(dir.path() + "/BENCH1", true);
+    Flush();
+
+    const int modes[4] = {0, 1, 2, 3};
+    double worst = 0, total = 0;
+    const int rounds = 8;
+    for (int r = 0; r < rounds; ++r) {
+        line.SetWaveFormDisplayMode(tPlayWavDisplayMode(modes[r % 4]));
+        QElapsedTimer timer;
+        timer.start();
+        line.repaint();
+        const double ms = timer.nsecsElapsed() / 1e6;
+        total += ms;
+        worst = qMax(worst, ms);
+    }
+    QElapsedTimer cached;
+    cached.start();
+    line.SetCurrPosInSample(rate * 60);
+    line.repaint();
+    std::printf("timeline full redraw (1920 px, 24 tracks, 10 min): mean %.2f ms, worst %.2f ms; "
+                "cursor move with cached image %.2f ms\n",
+                total / rounds, worst, cached.nsecsElapsed() / 1e6);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    BenchMeters();
+    BenchTimeline();
+    return 0;
+}

@@ -1,0 +1,678 @@
+#include "player/qplaytimeline.h"
+
+#include "foundation/fonts.h"
+#include "foundation/messageloging.h"
+#include "player/fontfit.h"
+#include "player/metertables.h"
+#include "widgets/sharedfonts.h"
+
+#include <QEvent>
+#include <QFile>
+#include <QFontMetrics>
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QColor kWaveCycle[4] = {QColor(255, 255, 0), QColor(246, 215, 0), QColor(255, 127, 0),
+                              QColor(204, 85, 0)};
+
+bool TrackInMask(int mask, int track)
+{
+    return (unsigned(mask) >> track) & 1u;
+}
+
+// Releases the overview semaphore when leaving a scope.
+class SemaphoreToken
+{
+public:
+    explicit SemaphoreToken(QSemaphore& semaphore)
+        : m_Semaphore(semaphore)
+    {
+        m_Semaphore.acquire();
+    }
+    ~SemaphoreToken() { m_Semaphore.release(); }
+
+private:
+    QSemaphore& m_Semaphore;
+};
+
+} // namespace
+
+QPlayTimeLine::QPlayTimeLine(QWidget* parent)
+    : QWidget(parent)
+    , m_fFontFactor(FontFactor())
+{
+    setMouseTracking(true);
+    m_fontSmall = ScaledFont(generalFont9, m_fFontFactor);
+    m_fontLarge = ScaledFont(generalFont11, m_fFontFactor);
+    ResetWaveFormColor();
+    Initialize();
+}
+
+QPlayTimeLine::~QPlayTimeLine()
+{
+    delete m_pImage;
+}
+
+void QPlayTimeLine::Initialize()
+{
+    m_nPlaying = 0;
+    m_nFrameRate = 24;
+    m_TcIn = {0, 0, 0, 0};
+    m_nTcInFrames = 0;
+    m_czTcIn.clear();
+    m_TcOut = {0, 0, 0, 0};
+    m_czTcOut.clear();
+    m_TcSlate = {-1, -1, -1, -1};
+    m_czTcSlate.clear();
+    m_nHoverPos = -1;
+    m_czLastPath.clear();
+    m_Ondes.Clear();
+    for (QString& name : m_czTrackName)
+        name.clear();
+    m_bOneToOne = false;
+    delete m_pImage;
+    m_pImage = nullptr;
+    update();
+}
+
+void QPlayTimeLine::ResetWaveFormColor()
+{
+    for (int t = 0; t < QWaveformOverview::kTracks; ++t)
+        m_colOnde[t] = kWaveCycle[t % 4];
+}
+
+void QPlayTimeLine::Clear()
+{
+    m_nDurationSample = 0;
+    update();
+}
+
+void QPlayTimeLine::RequestRedraw()
+{
+    m_bRedraw = true;
+    update();
+}
+
+// --- take data -------------------------------------------------------------
+
+void QPlayTimeLine::SetDurationSample(int samples, bool force)
+{
+    if (samples == m_nDurationSample && !force)
+        return;
+    m_nDurationSample = samples;
+    m_Length = TakeLengthOf(m_nDurationSample, m_nSampleRate);
+    SetCurrPosInSample(m_nCurrPos);
+}
+
+void QPlayTimeLine::SetSampleRate(int rate)
+{
+    if (rate == m_nSampleRate)
+        return;
+    m_nSampleRate = rate;
+    m_Length = TakeLengthOf(m_nDurationSample, m_nSampleRate);
+    SetCurrPosInSample(m_nCurrPos);
+}
+
+void QPlayTimeLine::SetFrameRate(int fps)
+{
+    if (fps == m_nFrameRate)
+        return;
+    m_nFrameRate = fps;
+    SetCurrPosInSample(m_nCurrPos);
+}
+
+bool QPlayTimeLine::tyTimeCodeFields::Store(int hours, int minutes, int seconds, int frames)
+{
+    if (hours == h && minutes == m && seconds == s && frames == f)
+        return false;
+    h = hours;
+    m = minutes;
+    s = seconds;
+    f = frames;
+    return true;
+}
+
+QString QPlayTimeLine::tyTimeCodeFields::Text() const
+{
+    return QString::asprintf("%2.2d:%2.2d:%2.2d:%2.2d", h, m, s, f);
+}
+
+void QPlayTimeLine::SetTcIn(int h, int m, int s, int f)
+{
+    if (!m_TcIn.Store(h, m, s, f))
+        return;
+    m_czTcIn = m_TcIn.Text();
+    m_nTcInFrames = (qint64(h) * 3600 + qint64(m) * 60 + s) * m_nFrameRate + f;
+    SetCurrPosInSample(m_nCurrPos);
+    update();
+}
+
+void QPlayTimeLine::SetTcOut(int h, int m, int s, int f)
+{
+    if (!m_TcOut.Store(h, m, s, f))
+        return;
+    m_czTcOut = TimeCodeOutText(h, m, s, f, m_Length);
+    update();
+}
+
+void QPlayTimeLine::SetTcSlateA(int h, int m, int s, int f)
+{
+    if (!m_TcSlate.Store(h, m, s, f))
+        return;
+    m_czTcSlate = m_TcSlate.Text();
+    update();
+}
+
+void QPlayTimeLine::setMarkerList(const QList<int>& markers)
+{
+    if (markers == m_Markers)
+        return;
+    m_Markers = markers;
+    update();
+}
+
+void QPlayTimeLine::setSlateList(const QList<int>& slates)
+{
+    if (slates == m_Slates)
+        return;
+    m_Slates = slates;
+    update();
+}
+
+void QPlayTimeLine::clearMarkerList()
+{
+    m_Markers.clear();
+}
+
+void QPlayTimeLine::clearSlateList()
+{
+    m_Slates.clear();
+}
+
+void QPlayTimeLine::setAutoSlate(bool autoSlate)
+{
+    if (autoSlate == m_bAutoSlate)
+        return;
+    m_bAutoSlate = autoSlate;
+    update();
+}
+
+void QPlayTimeLine::SetCurrPosInSample(int samples)
+{
+    m_nCurrPos = samples;
+    const qint64 x = SampleToPixel(samples, m_nDurationSample, m_nDrawingWidth);
+    QString text;
+    QString elapsed;
+    qint64 frames = 0;
+    if (m_nSampleRate < 1 || m_nFrameRate < 1) {
+        text = QStringLiteral("--:--:--:--.--");
+        elapsed = QStringLiteral("--h--m--s");
+    } else {
+        frames = qint64(m_nFrameRate) * samples / m_nSampleRate + m_nTcInFrames;
+        text = PositionTimeCodeText(frames, m_nFrameRate);
+        elapsed = ElapsedText(samples, m_nSampleRate, m_Length);
+    }
+    if (x == m_nCursorX && text == m_czPosTimeCode)
+        return;
+    m_nCursorX = x;
+    m_czPosTimeCode = text;
+    m_nPosFrames = frames;
+    m_czElapsed = elapsed;
+    update();
+}
+
+void QPlayTimeLine::SetPlayingState(bool playing, int value)
+{
+    const int state = playing ? 1 : 0;
+    if (state == m_nPlaying && value == m_nPlayingValue)
+        return;
+    m_nPlaying = state;
+    m_nPlayingValue = value;
+    update();
+}
+
+void QPlayTimeLine::SetTrackName(int track, const QString& name)
+{
+    if (track < 0 || track >= QWaveformOverview::kTracks || name == m_czTrackName[track])
+        return;
+    m_czTrackName[track] = name;
+    if (TrackInMask(m_nSoloMask, track))
+        update();
+}
+
+void QPlayTimeLine::SetWaveFormDisplayMode(tPlayWavDisplayMode mode)
+{
+    if (mode == m_nDisplayMode)
+        return;
+    m_nDisplayMode = mode;
+    RequestRedraw();
+}
+
+void QPlayTimeLine::do_SoloOnde(int mask)
+{
+    if (mask == m_nSoloMask)
+        return;
+    m_nSoloMask = mask;
+    RequestRedraw();
+}
+
+void QPlayTimeLine::do_MuteOnde(int mask)
+{
+    MyQDebug("do_MuteOnde %X", unsigned(mask));
+    if (mask == m_nMuteMask)
+        return;
+    m_nMuteMask = mask;
+    MyQDebug("do_MuteOnde %X", unsigned(mask));
+    RequestRedraw();
+}
+
+// --- waveform overview -----------------------------------------------------
+
+bool QPlayTimeLine::LoadOndeFromAudioFile(const QString& basePath, bool poly)
+{
+    SemaphoreToken token(m_Semaphore);
+    if (basePath != m_czLastPath) {
+        m_czLastPath = basePath;
+        m_Ondes.Load(basePath, poly);
+    }
+    m_bRedraw = true;
+    update();
+    return m_Ondes.WaveformPresent();
+}
+
+bool QPlayTimeLine::ReadChunk(QFile* file)
+{
+    return m_Ondes.ReadChunk(file);
+}
+
+bool QPlayTimeLine::IsOndeAvailable(int track) const
+{
+    if (!m_Ondes.HasTrack(track))
+        return false;
+    if (m_nSoloMask != 0 && !TrackInMask(m_nSoloMask, track))
+        return false;
+    return !TrackInMask(m_nMuteMask, track);
+}
+
+int QPlayTimeLine::GetOndeLevel(int track, unsigned int samplePos) const
+{
+    return m_Ondes.LevelAt(track, samplePos);
+}
+
+int QPlayTimeLine::GetOndeDbLevel(int track, unsigned int samplePos) const
+{
+    return VoltToDecibel[8 * m_Ondes.LevelAt(track, samplePos)];
+}
+
+bool QPlayTimeLine::LectureDataBin(QFile* file, unsigned char* buffer, long offset, unsigned long size)
+{
+    if (!file || !buffer)
+        return false;
+    if (offset != -1 && !file->seek(offset))
+        return false;
+    return file->read(reinterpret_cast<char*>(buffer), qint64(size)) > 0;
+}
+
+void QPlayTimeLine::SortAudioLevel(unsigned int samplePos, tyOndePoint* points)
+{
+    const bool db = m_nDisplayMode == WavDisplayCenteredDb || m_nDisplayMode == WavDisplayHalfDb;
+    for (int t = 0; t < QWaveformOverview::kTracks; ++t) {
+        tyOndePoint& p = points[t];
+        p.nTrack = t;
+        p.level = 0;
+        p.bShown = IsOndeAvailable(t) ? 1 : 0;
+        if (p.bShown) {
+            const int byte = m_Ondes.LevelAt(t, samplePos);
+            p.level = static_cast<unsigned char>(db ? VoltToDecibel[8 * byte] : byte);
+        }
+    }
+    std::sort(points, points + QWaveformOverview::kTracks,
+              [](const tyOndePoint& a, const tyOndePoint& b) { return a.level > b.level; });
+}
+
+bool QPlayTimeLine::ToggleDrawOndeOneOne()
+{
+    m_bOneToOne = !m_bOneToOne;
+    RequestRedraw();
+    return m_bOneToOne;
+}
+
+void QPlayTimeLine::get_SoloOnde(int* mask) const
+{
+    if (mask)
+        *mask = m_nSoloMask;
+}
+
+int QPlayTimeLine::SetWaveFormColor(int track, QColor color)
+{
+    if (track < 0 || track >= QWaveformOverview::kTracks)
+        return 1;
+    m_colOnde[track] = color;
+    return 0;
+}
+
+// --- geometry and mouse ----------------------------------------------------
+
+void QPlayTimeLine::UpdateGeometry()
+{
+    const int drawingWidth = width() - 1 - 3;
+    const int t = QFontMetrics(m_fontSmall).height();
+    m_nAreaTop = t + 2;
+    m_nAreaHeight = height() - 1 - t - 2;
+    if (drawingWidth != m_nDrawingWidth) {
+        m_nDrawingWidth = drawingWidth;
+        SetCurrPosInSample(m_nCurrPos);
+    }
+}
+
+qint64 QPlayTimeLine::SampleX(qint64 samplePos) const
+{
+    return 2 + SampleToPixel(samplePos, m_nDurationSample, m_nDrawingWidth);
+}
+
+bool QPlayTimeLine::InCursorStrip(const QPoint& point) const
+{
+    if (m_nDurationSample == 0)
+        return false;
+    const qint64 left = SampleToPixel(m_nCurrPos, m_nDurationSample, m_nDrawingWidth) + 1;
+    return point.x() >= left && point.x() < left + 3 && point.y() >= m_nAreaTop
+        && point.y() < m_nAreaTop + m_nAreaHeight;
+}
+
+bool QPlayTimeLine::InWaveformArea(const QPoint& point) const
+{
+    return point.x() >= 2 && point.x() <= m_nDrawingWidth + 2 && point.y() >= m_nAreaTop
+        && point.y() <= m_nAreaTop + m_nAreaHeight;
+}
+
+void QPlayTimeLine::RequestSeek(const QPoint& point)
+{
+    // Without a take or a drawing width there is no position to go to.
+    const qint64 pos = PixelToSample(point.x() - 2, m_nDurationSample, m_nDrawingWidth);
+    if (pos == -1 && (m_nDurationSample <= 0 || m_nDrawingWidth < 1))
+        return;
+    emit signal_UserPlayPosRequest(int(std::clamp<qint64>(pos, 0, m_nDurationSample - 1)));
+}
+
+void QPlayTimeLine::mousePressEvent(QMouseEvent* event)
+{
+    RequestSeek(QPoint(qRound(event->localPos().x()), qRound(event->localPos().y())));
+}
+
+void QPlayTimeLine::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_nDurationSample <= 0 || m_nSampleRate <= 0)
+        return;
+    const QPoint point = event->pos();
+    if (event->buttons() & Qt::LeftButton) {
+        RequestSeek(point);
+        if (InCursorStrip(point))
+            setCursor(Qt::ClosedHandCursor);
+        return;
+    }
+    if (event->buttons() != Qt::NoButton)
+        return;
+    setCursor(InCursorStrip(point) ? Qt::OpenHandCursor : Qt::ArrowCursor);
+    if (InWaveformArea(point)) {
+        m_nHoverPos = PixelToSample(point.x() - 2, m_nDurationSample, m_nDrawingWidth);
+        setToolTip(QStringLiteral("Go to %1").arg(HoverTimeText(m_nHoverPos, m_nSampleRate, m_nDurationSample)));
+    }
+    update();
+}
+
+void QPlayTimeLine::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (m_nDurationSample == 0 || event->buttons() != Qt::NoButton)
+        return;
+    if (InCursorStrip(event->pos())) {
+        setCursor(Qt::OpenHandCursor);
+        return;
+    }
+    setCursor(Qt::ArrowCursor);
+    emit signal_UserPlayPosRelease();
+}
+
+void QPlayTimeLine::wheelEvent(QWheelEvent*)
+{
+}
+
+bool QPlayTimeLine::event(QEvent* event)
+{
+    if (event->type() == QEvent::Resize) {
+        UpdateGeometry();
+    } else if (event->type() == QEvent::Leave) {
+        m_nHoverPos = -1;
+        setCursor(Qt::ArrowCursor);
+        update();
+    }
+    return QWidget::event(event);
+}
+
+// --- painting --------------------------------------------------------------
+
+QColor QPlayTimeLine::BackgroundColor() const
+{
+    if (m_nDurationSample < 1)
+        return m_colNoTake;
+    if (!m_nPlaying)
+        return m_colBgStopped;
+    return m_nSoloMask ? m_colBgSolo : m_colBgPlaying;
+}
+
+QColor QPlayTimeLine::PlayedColor() const
+{
+    if (!m_nPlaying)
+        return m_colPlayedStopped;
+    return m_nSoloMask ? m_colPlayedSolo : m_colPlayedPlaying;
+}
+
+QString QPlayTimeLine::SoloLabel() const
+{
+    const bool present = m_Ondes.WaveformPresent();
+    if (m_nSoloMask == 0 || !present)
+        return present ? QString() : QStringLiteral("No waveform");
+    QStringList names;
+    for (int t = 0; t < QWaveformOverview::kTracks; ++t) {
+        if (!TrackInMask(m_nSoloMask, t) || TrackInMask(m_nMuteMask, t))
+            continue;
+        names << (m_Ondes.HasTrack(t) ? m_czTrackName[t] : m_czTrackName[t] + QStringLiteral("(e)"));
+    }
+    return QStringLiteral("Solo: ") + names.join(QLatin1Char('-'));
+}
+
+void QPlayTimeLine::PrepareImage()
+{
+    const QSize size(std::max(m_nDrawingWidth, 1), std::max(m_nAreaHeight, 1));
+    if (!m_pImage || m_pImage->size() != size) {
+        delete m_pImage;
+        m_pImage = new QPixmap(size);
+        m_bRedraw = true;
+    }
+}
+
+void QPlayTimeLine::DrawColumn(QPainter* painter, int x, unsigned int samplePos, int h)
+{
+    tyOndePoint points[QWaveformOverview::kTracks];
+    SortAudioLevel(samplePos, points);
+    for (const tyOndePoint& p : points) {
+        if (!p.bShown)
+            continue;
+        const int level = p.level;
+        painter->setPen(m_colOnde[p.nTrack]);
+        switch (m_nDisplayMode) {
+        case WavDisplayCenteredDb:
+        case WavDisplayCenteredLinear: {
+            const int a = level * h / (m_nDisplayMode == WavDisplayCenteredDb ? 32 : 255);
+            const int d = a / 2;
+            painter->drawLine(x, h / 2 + d, x, h / 2 - d);
+            break;
+        }
+        case WavDisplayHalfDb:
+            painter->drawLine(x, h, x, h - level * h / 32);
+            break;
+        default:
+            painter->drawLine(x, h, x, h - level * h / 255);
+            break;
+        }
+    }
+}
+
+void QPlayTimeLine::DrawWaveForm_Scaled(QPainter* painter)
+{
+    PrepareImage();
+    if (m_Ondes.SamplesPerPoint() == 0) {
+        m_pImage->fill(Qt::transparent);
+    } else if (m_bRedraw) {
+        m_pImage->fill(Qt::transparent);
+        SemaphoreToken token(m_Semaphore);
+        const qint64 spp = m_Ondes.SamplesPerPoint();
+        const qint64 points = m_Ondes.CoveredSamples() / spp;
+        if (points > 0 && m_nDrawingWidth > 0) {
+            const double scale = double(m_nDrawingWidth) / double(points);
+            QPainter image(m_pImage);
+            for (int c = 0; c < m_nDrawingWidth; ++c) {
+                const unsigned int pos = unsigned(double(c) * double(spp) / scale);
+                DrawColumn(&image, c + 3, pos, m_nAreaHeight);
+            }
+        }
+        m_bRedraw = false;
+    }
+    painter->drawPixmap(0, m_nAreaTop, *m_pImage);
+}
+
+void QPlayTimeLine::DrawWaveForm_Multi(QPainter* painter)
+{
+    PrepareImage();
+    if (m_Ondes.SamplesPerPoint() == 0) {
+        m_pImage->fill(Qt::transparent);
+    } else if (m_bRedraw) {
+        m_pImage->fill(Qt::transparent);
+        SemaphoreToken token(m_Semaphore);
+        const qint64 spp = m_Ondes.SamplesPerPoint();
+        const qint64 last = std::min<qint64>(m_Ondes.CoveredSamples() / spp, m_nDrawingWidth);
+        const int h = m_nAreaHeight;
+        QPainter image(m_pImage);
+        tyOndePoint points[QWaveformOverview::kTracks];
+        for (int x = 3; x <= last; ++x) {
+            SortAudioLevel(unsigned(x * spp), points);
+            for (const tyOndePoint& p : points) {
+                if (!p.bShown)
+                    continue;
+                image.setPen(m_colOnde[p.nTrack]);
+                image.drawLine(x, h, x, h - p.level * h / 32);
+            }
+        }
+        m_bRedraw = false;
+    }
+    painter->drawPixmap(0, m_nAreaTop, *m_pImage);
+}
+
+void QPlayTimeLine::DrawWaveForm(QPainter* painter)
+{
+    const qint64 spp = m_Ondes.SamplesPerPoint();
+    if (spp < 1 || m_nDrawingWidth < 1)
+        return;
+    const qint64 points = m_Ondes.CoveredSamples() / spp;
+    if (points < 1)
+        return;
+    const double scale = double(m_nDrawingWidth) / double(points);
+    const int h = m_nAreaHeight;
+    QLinearGradient gradient(0, m_nAreaTop, 0, m_nAreaTop + h);
+    gradient.setColorAt(0, m_colGradientTop);
+    gradient.setColorAt(1, m_colGradientBottom);
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(gradient);
+    SemaphoreToken token(m_Semaphore);
+    for (int t = 0; t < QWaveformOverview::kTracks; ++t) {
+        if (!IsOndeAvailable(t))
+            continue;
+        for (int c = 0; c < m_nDrawingWidth; ++c) {
+            const unsigned int pos = unsigned(double(c) * double(spp) / scale);
+            const int bar = VoltToDecibel[8 * m_Ondes.LevelAt(t, pos)] * h / 32;
+            painter->drawRect(c + 3, m_nAreaTop + h - bar, 1, bar);
+        }
+    }
+}
+
+void QPlayTimeLine::paintEvent(QPaintEvent*)
+{
+    UpdateGeometry();
+    QPainter painter(this);
+    const int w = m_nDrawingWidth;
+    const int H = height() - 1;
+    const int t = m_nAreaTop - 2;
+    const int top = m_nAreaTop;
+    const int h = m_nAreaHeight;
+
+    painter.setPen(Qt::white);
+    painter.setFont(m_fontSmall);
+    painter.drawLine(2, t / 2, 2, t + 1);
+    painter.drawLine(2, t / 2, 7, t / 2);
+    painter.drawText(QRect(QPoint(10, 0), QPoint(w - 10, H + 1)), Qt::AlignLeft | Qt::AlignTop, m_czTcIn);
+    painter.drawLine(w, t / 2, w, t + 1);
+    painter.drawLine(w, t / 2, w - 5, t / 2);
+    const int outWidth = QFontMetrics(m_fontSmall).horizontalAdvance(m_czTcOut);
+    painter.drawText(QRect(QPoint(w - outWidth - 13, 0), QPoint(w, H + 1)), Qt::AlignLeft | Qt::AlignTop,
+                     m_czTcOut);
+
+    painter.setBrush(BackgroundColor());
+    painter.drawRect(2, top, w - 2, h);
+    if (m_nDurationSample < 1)
+        return;
+
+    painter.setPen(Qt::NoPen);
+    if (m_nCursorX != 0) {
+        painter.setBrush(PlayedColor());
+        painter.drawRect(QRect(QPoint(3, top + 1), QPoint(int(m_nCursorX) + 1, top + h - 1)));
+    }
+    if (m_bOneToOne)
+        DrawWaveForm_Multi(&painter);
+    else
+        DrawWaveForm_Scaled(&painter);
+
+    painter.setPen(Qt::black);
+    painter.setFont(m_fontLarge);
+    painter.drawText(QRect(QPoint(7, top), QPoint(w + 6, top + h - 1)), Qt::AlignLeft | Qt::AlignVCenter,
+                     SoloLabel());
+
+    QPen marker(Qt::black, 1, Qt::DotLine, Qt::FlatCap);
+    painter.setPen(marker);
+    for (int m : qAsConst(m_Markers)) {
+        const int x = int(SampleX(m));
+        painter.drawLine(x, top + 1, x, top + h - 2);
+    }
+    marker.setStyle(Qt::DashLine);
+    painter.setPen(marker);
+    for (int s : qAsConst(m_Slates)) {
+        const int x = int(SampleX(s));
+        painter.drawLine(x, top + 1, x, top + h - 2);
+    }
+
+    const int x = int(m_nCursorX);
+    painter.setPen(Qt::red);
+    painter.drawLine(x + 2, top, x + 3, top + h);
+    painter.setPen(Qt::black);
+    painter.drawLine(x + 3, top, x + 4, top + h);
+
+    if (m_nHoverPos != -1) {
+        painter.setPen(m_colHover);
+        const int hx = int(SampleX(m_nHoverPos));
+        painter.drawLine(hx, top, hx, top + h);
+    }
+
+    const QString label = QStringLiteral("%1 (%2)").arg(m_czPosTimeCode, m_czElapsed);
+    painter.setFont(m_fontSmall);
+    const int labelWidth = QFontMetrics(m_fontSmall).horizontalAdvance(label);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(BackgroundColor());
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.drawRoundedRect(QRect(x - 5, 0, labelWidth + 20, t), 3, 3);
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(QPoint(x + 5, 0), QPoint(x + labelWidth + 4, t - 1)), Qt::AlignCenter, label);
+}
