@@ -1,0 +1,68 @@
+#include "tests/support/fixturesamples.h"
+
+#include <QList>
+
+namespace fixture {
+
+namespace {
+
+qint64 HalfPeriod(int track)
+{
+    return 50 + 10 * qint64(track);
+}
+
+}  // namespace
+
+qint32 SamplePeak(int track, int bits)
+{
+    if (bits == 24)
+        return qint32(track + 1) << 18;
+    if (bits == 16)
+        return qint32(track + 1) << 10;
+    return 0;
+}
+
+qint32 SampleValue(int track, qint64 frame, int bits)
+{
+    const qint64 half = HalfPeriod(track);
+    const qint64 phase = frame % (2 * half);
+    // Triangle from -half to +half and back; integer-only so every platform
+    // agrees on every byte.
+    const qint64 tri = phase < half ? -half + 2 * phase : 3 * half - 2 * phase;
+    return qint32(tri * SamplePeak(track, bits) / half);
+}
+
+QByteArray SampleBytes(const QList<int>& tracks, qint64 firstFrame, qint64 frames, int bits)
+{
+    const int bytesPerSample = bits / 8;
+    QByteArray out;
+    out.reserve(int(frames * tracks.size() * bytesPerSample));
+    for (qint64 f = firstFrame; f < firstFrame + frames; ++f) {
+        for (const int t : tracks) {
+            const quint32 v = quint32(SampleValue(t, f, bits));
+            for (int b = 0; b < bytesPerSample; ++b)
+                out.append(char((v >> (8 * b)) & 0xFF));
+        }
+    }
+    return out;
+}
+
+QByteArray OverviewLevels(int track, qint64 frames, int bits, int samplesPerPoint)
+{
+    QByteArray levels;
+    if (samplesPerPoint < 1 || bits < 9)
+        return levels;
+    qint32 peak = 0;
+    int count = 0;
+    for (qint64 f = 0; f < frames; ++f) {
+        peak = qMax(peak, qAbs(SampleValue(track, f, bits)));
+        if (++count == samplesPerPoint) {
+            levels.append(char(qMin(peak >> (bits - 9), 255)));
+            peak = 0;
+            count = 0;
+        }
+    }
+    return levels;
+}
+
+}  // namespace fixture

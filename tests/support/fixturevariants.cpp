@@ -1,0 +1,274 @@
+#include "tests/support/fixturevariants.h"
+
+#include "foundation/filekey.h"
+#include "tests/support/fixturesamples.h"
+#include "tests/support/riffreader.h"
+#include "tests/support/takelayout.h"
+
+#include <QDir>
+#include <QXmlStreamWriter>
+
+namespace fixture {
+
+namespace {
+
+const QList<BreakageInfo> kBreakages = {
+    {Breakage::NoIxml, "no_ixml", 8, "not correctly closed: no iXML chunk", true},
+    {Breakage::RiffSizeZero, "riff_size_zero", 8, "not correctly closed: RIFF size 0", true},
+    {Breakage::RiffSizeWrong, "riff_size_wrong", 8, "not correctly closed: RIFF size too large", true},
+    {Breakage::TruncatedData, "truncated_data", 8, "not correctly closed: data past the end; no crash", false},
+    {Breakage::DataSizeZero, "data_size_zero", 8, "not correctly closed: empty data", false},
+    {Breakage::DataSizeMax, "data_size_max", 8, "not correctly closed: data size 0xFFFFFFFF", false},
+    {Breakage::NotOrvexReference, "not_orvex", 3, "not a recorder file: foreign reference", true},
+    {Breakage::NoBext, "no_bext", 2, "not a recorder file: no bext", true},
+    {Breakage::NotRiff, "not_riff", 1, "not a sound file", false},
+    {Breakage::NotPcm16or24, "pcm8", 1, "not 16/24-bit PCM", false},
+    {Breakage::IxmlNotParsable, "ixml_not_xml", 5, "iXML does not parse", true},
+    {Breakage::IxmlWrongRoot, "ixml_wrong_root", 5, "iXML root is not BWFXML", true},
+    {Breakage::NoMakerBlock, "no_maker_block", 6, "no ORVEX_BRISEL block", true},
+    {Breakage::NoFileKey, "no_file_key", 7, "FILE_KEY missing", true},
+    {Breakage::WrongFileKey, "wrong_file_key", 7, "FILE_KEY does not match", true},
+    {Breakage::TrailingNuls, "trailing_nuls", 0, "valid: NULs after </BWFXML> are ignored", true},
+    {Breakage::OddChunkPadded, "odd_chunk_padded", 0, "valid: odd chunk with pad byte walked", true},
+    {Breakage::OddChunkUnpadded, "odd_chunk_unpadded", 0, "valid: odd chunk without pad byte walked", true},
+    {Breakage::FortyUnknownChunks, "forty_unknown", 8, "the walk stops at the 31st unknown chunk: no iXML", true},
+    {Breakage::TextFileNamedWav, "text_file", 1, "\"is not a sound file !\" reported", false},
+    {Breakage::FamilyRateMismatch, "family_rate", -1, "InitFilesZZ false: rates differ", true},
+    {Breakage::FamilySizeMismatch, "family_size", -1, "InitFilesZZ false: data sizes differ", true},
+};
+
+bool IsFamilyBreakage(Breakage b)
+{
+    return b == Breakage::FamilyRateMismatch || b == Breakage::FamilySizeMismatch;
+}
+
+// The iXML text without its blank padding.
+QByteArray IxmlCore(const ChunkBytes& ixml)
+{
+    QByteArray text = ixml.payload;
+    while (text.endsWith(' '))
+        text.chop(1);
+    return text;
+}
+
+void ReplaceIxml(QList<ChunkBytes>& chunks, const QByteArray& text, char fill = ' ')
+{
+    ChunkBytes& ixml = chunks[IndexOfChunk(chunks, "iXML")];
+    const int length = ixml.payload.size();
+    ixml.payload = text.size() >= length ? text : text + QByteArray(length - text.size(), fill);
+}
+
+QByteArray WithoutElement(QByteArray text, const QByteArray& tag)
+{
+    const int start = text.indexOf("<" + tag + ">");
+    const QByteArray close = "</" + tag + ">";
+    const int end = text.indexOf(close, start);
+    if (start >= 0 && end > start)
+        text.remove(start, end + close.size() - start);
+    return text;
+}
+
+QByteArray BreakChunks(const TakeSpec& spec, int trackIndex, Breakage b)
+{
+    QList<ChunkBytes> chunks = TakeFileChunks(spec, trackIndex);
+    const int dataAt = IndexOfChunk(chunks, "data");
+    switch (b) {
+    case Breakage::NoIxml:
+        chunks.removeAt(IndexOfChunk(chunks, "iXML"));
+        break;
+    case Breakage::DataSizeZero:
+        chunks[dataAt].payload.clear();
+        break;
+    case Breakage::DataSizeMax:
+        chunks[dataAt].sizeOverride = 0xFFFFFFFFLL;
+        break;
+    case Breakage::NotOrvexReference: {
+        QByteArray& bext = chunks[IndexOfChunk(chunks, "bext")].payload;
+        PutText(bext, 288, 32, "SNDDEV 000123");
+        break;
+    }
+    case Breakage::NoBext:
+        chunks.removeAt(IndexOfChunk(chunks, "bext"));
+        break;
+    case Breakage::NotPcm16or24: {
+        chunks[IndexOfChunk(chunks, "fmt ")].payload = FmtPayload(1, 1, spec.sampleRate, 8);
+        QByteArray samples;
+        for (qint64 f = 0; f < spec.frames; ++f)
+            samples.append(char((SampleValue(0, f, 16) >> 8) + 128));
+        chunks[dataAt].payload = samples;
+        break;
+    }
+    case Breakage::IxmlNotParsable:
+        ReplaceIxml(chunks, "<?xml version=\"1.0\"?>\n<BWFXML>\n <SCENE>12A</SCEN");
+        break;
+    case Breakage::IxmlWrongRoot: {
+        QByteArray text = IxmlCore(chunks[IndexOfChunk(chunks, "iXML")]);
+        text.replace("<BWFXML>", "<IXML>").replace("</BWFXML>", "</IXML>");
+        ReplaceIxml(chunks, text);
+        break;
+    }
+    case Breakage::NoMakerBlock:
+        ReplaceIxml(chunks, WithoutElement(IxmlCore(chunks[IndexOfChunk(chunks, "iXML")]), "ORVEX_BRISEL"));
+        break;
+    case Breakage::NoFileKey:
+        ReplaceIxml(chunks, WithoutElement(IxmlCore(chunks[IndexOfChunk(chunks, "iXML")]), "FILE_KEY"));
+        break;
+    case Breakage::WrongFileKey: {
+        const quint16 channels = quint16(trackIndex < 0 ? spec.tracks.size() : 1);
+        const quint32 dataSize = quint32(chunks[dataAt].payload.size());
+        QByteArray text = IxmlCore(chunks[IndexOfChunk(chunks, "iXML")]);
+        text.replace(MakeFileKey(dataSize, spec.sampleRate, spec.bits, channels).toLatin1(),
+                     MakeFileKey(dataSize + 2, spec.sampleRate, spec.bits, channels).toLatin1());
+        ReplaceIxml(chunks, text);
+        break;
+    }
+    case Breakage::TrailingNuls:
+        ReplaceIxml(chunks, IxmlCore(chunks[IndexOfChunk(chunks, "iXML")]), '\0');
+        break;
+    case Breakage::OddChunkPadded:
+    case Breakage::OddChunkUnpadded:
+        chunks.insert(dataAt + 1, ChunkBytes{"xtra", "ABCDE", b == Breakage::OddChunkPadded});
+        break;
+    case Breakage::FortyUnknownChunks: {
+        const int at = IndexOfChunk(chunks, "iXML");
+        for (int i = 39; i >= 0; --i)
+            chunks.insert(at, ChunkBytes{"un" + QByteArray::number(i).rightJustified(2, '0'), U32(quint32(i))});
+        break;
+    }
+    default:
+        break;
+    }
+
+    QByteArray bytes = AssembleRiff(chunks);
+    switch (b) {
+    case Breakage::RiffSizeZero:
+        PutU32(bytes, 4, 0);
+        break;
+    case Breakage::RiffSizeWrong:
+        PutU32(bytes, 4, quint32(bytes.size() - 8 + 1000));
+        break;
+    case Breakage::NotRiff:
+        bytes.replace(0, 4, "RIFX");
+        break;
+    case Breakage::TruncatedData: {
+        const RiffInfo info = ParseRiff(bytes);
+        bytes.truncate(int(info.dataOffset + info.dataSize / 2));
+        break;
+    }
+    default:
+        break;
+    }
+    return bytes;
+}
+
+QByteArray ForeignIxml(int track, int totalFiles, const QString& familyName)
+{
+    QByteArray out;
+    QXmlStreamWriter x(&out);
+    x.setAutoFormatting(true);
+    x.writeStartDocument();
+    x.writeStartElement(QStringLiteral("BWFXML"));
+    x.writeTextElement(QStringLiteral("IXML_VERSION"), QStringLiteral("1.5"));
+    x.writeTextElement(QStringLiteral("SCENE"), QStringLiteral("44"));
+    x.writeTextElement(QStringLiteral("TAKE"), QStringLiteral("2"));
+    x.writeStartElement(QStringLiteral("FILE_SET"));
+    x.writeTextElement(QStringLiteral("TOTAL_FILES"), QString::number(totalFiles));
+    x.writeTextElement(QStringLiteral("FAMILY_NAME"), familyName);
+    x.writeEndElement();
+    x.writeStartElement(QStringLiteral("TRACK_LIST"));
+    x.writeTextElement(QStringLiteral("TRACK_COUNT"), QStringLiteral("1"));
+    x.writeStartElement(QStringLiteral("TRACK"));
+    x.writeTextElement(QStringLiteral("CHANNEL_INDEX"), QString::number(track));
+    x.writeTextElement(QStringLiteral("INTERLEAVE_INDEX"), QStringLiteral("1"));
+    x.writeTextElement(QStringLiteral("NAME"), QStringLiteral("Mic %1").arg(track));
+    x.writeEndElement();
+    x.writeEndElement();
+    x.writeEndElement();
+    x.writeEndDocument();
+    return out;
+}
+
+}  // namespace
+
+const QList<BreakageInfo>& Breakages()
+{
+    return kBreakages;
+}
+
+const BreakageInfo& InfoOf(Breakage breakage)
+{
+    return kBreakages.at(int(breakage));
+}
+
+QByteArray BuildBrokenFile(const TakeSpec& spec, Breakage breakage)
+{
+    TakeSpec changed = spec;
+    if (breakage == Breakage::TextFileNamedWav)
+        return QByteArray("This is a text file, not a sound file.\r\n");
+    if (breakage == Breakage::FamilyRateMismatch)
+        changed.sampleRate = spec.sampleRate == 44100 ? 48000 : 44100;
+    if (breakage == Breakage::FamilySizeMismatch)
+        changed.frames = spec.frames / 2;
+    // A size that cannot be walked past is tested with the data last, so the
+    // iXML is still found and only the data is at fault.
+    if (breakage == Breakage::TruncatedData || breakage == Breakage::DataSizeMax)
+        changed.order = ChunkOrder::IxmlBeforeData;
+    const int trackIndex = spec.poly ? -1 : (IsFamilyBreakage(breakage) ? 1 : 0);
+    return BreakChunks(changed, trackIndex, breakage);
+}
+
+WrittenTake WriteBrokenTake(const QString& dayFolder, const TakeSpec& spec, Breakage breakage)
+{
+    WrittenTake written = WriteTake(dayFolder, spec);
+    const int index = IsFamilyBreakage(breakage) ? 1 : 0;
+    if (index >= written.files.size()
+        || !WriteBytes(written.files.at(index), BuildBrokenFile(spec, breakage)))
+        return WrittenTake();
+    return written;
+}
+
+QByteArray BuildForeignFile(const ForeignSpec& spec)
+{
+    QList<int> tracks;
+    for (int c = 0; c < spec.channels; ++c)
+        tracks << spec.firstTrack + c;
+    QList<ChunkBytes> chunks{{"fmt ", FmtPayload(1, quint16(spec.channels), spec.sampleRate, spec.bits)}};
+    if (spec.bext) {
+        chunks << ChunkBytes{"bext", BextPayload(spec.description.toLatin1(), spec.originator.toLatin1(),
+                                                 spec.originatorReference.toLatin1().left(32), "2024-05-01",
+                                                 "09:30:00", spec.timeReference)};
+    }
+    chunks << ChunkBytes{"data", SampleBytes(tracks, 0, spec.frames, spec.bits)};
+    if (!spec.ixml.isEmpty()) {
+        QByteArray text = spec.ixml.toUtf8();
+        if (text.size() & 1)
+            text.append(' ');
+        chunks << ChunkBytes{"iXML", text};
+    }
+    return AssembleRiff(chunks);
+}
+
+bool WriteForeignFile(const QString& path, const ForeignSpec& spec)
+{
+    return WriteBytes(path, BuildForeignFile(spec));
+}
+
+QStringList WriteForeignMonoFamily(const QString& folder, const QString& root, int count,
+                                   const QString& familyName, const ForeignSpec& base)
+{
+    QStringList paths;
+    for (int k = 1; k <= count; ++k) {
+        ForeignSpec spec = base;
+        spec.channels = 1;
+        spec.firstTrack = k - 1;
+        spec.bext = true;
+        spec.ixml = QString::fromUtf8(ForeignIxml(k, count, familyName));
+        const QString path = QDir(folder).absoluteFilePath(QStringLiteral("%1_%2.WAV").arg(root).arg(k));
+        if (!WriteForeignFile(path, spec))
+            return QStringList();
+        paths << path;
+    }
+    return paths;
+}
+
+}  // namespace fixture

@@ -1,0 +1,96 @@
+#ifndef NALVO_TESTS_SUPPORT_FIXTUREVARIANTS_H
+#define NALVO_TESTS_SUPPORT_FIXTUREVARIANTS_H
+
+#include "tests/support/fixturewriter.h"
+
+#include <QList>
+#include <QString>
+
+// Broken recorder files and foreign files, each with the outcome the system
+// must give. Take status codes: 1 not RIFF/WAVE or no fmt/data or not 16/24-bit
+// PCM; 2 no bext; 3 OriginatorReference not "ORVEX..."; 8 not correctly closed
+// (no iXML, RIFF size wrong, data size 0/0xFFFFFFFF/past the end); 5 iXML not
+// parsable or root not BWFXML; 6 no ORVEX_BRISEL block; 7 FILE_KEY missing or
+// wrong; 0 valid.
+//
+// Read-only files and folders are not a byte layout: tests make them through
+// the writability probe (CI runs as root, where chmod does not help).
+namespace fixture {
+
+enum class Breakage {
+    NoIxml,              // status 8: recorder bext, no iXML chunk
+    RiffSizeZero,        // status 8: RIFF size field 0
+    RiffSizeWrong,       // status 8: RIFF size field 1000 too large
+    TruncatedData,       // status 8: file cut inside the data (iXML placed before data); no crash
+    DataSizeZero,        // status 8: data size field 0 (no samples)
+    DataSizeMax,         // status 8: data size field 0xFFFFFFFF
+    NotOrvexReference,   // status 3: OriginatorReference of another maker
+    NoBext,              // status 2: fmt, data, ond, iXML only
+    NotRiff,             // status 1: "RIFX" header
+    NotPcm16or24,        // status 1: 8-bit PCM
+    IxmlNotParsable,     // status 5: iXML text is not XML
+    IxmlWrongRoot,       // status 5: root element "IXML" instead of "BWFXML"
+    NoMakerBlock,        // status 6: no ORVEX_BRISEL element
+    NoFileKey,           // status 7: ORVEX_BRISEL without FILE_KEY
+    WrongFileKey,        // status 7: FILE_KEY of another data size
+    TrailingNuls,        // status 0: iXML chunk padded with NULs after </BWFXML>
+    OddChunkPadded,      // status 0: a 5-byte unknown chunk with its pad byte, after data
+    OddChunkUnpadded,    // status 0: the same without pad byte (recorder style); walked correctly
+    FortyUnknownChunks,  // status 8: 40 unknown chunks before iXML; the walk stops at the 31st
+    TextFileNamedWav,    // status 1: a text file; ReadChunks reports "is not a sound file !"
+    FamilyRateMismatch,  // InitFilesZZ false: the second family member is at 44100 Hz
+    FamilySizeMismatch   // InitFilesZZ false: the second family member has fewer frames
+};
+
+struct BreakageInfo {
+    Breakage breakage;
+    const char* name;         // a short identifier for test rows
+    int expectedStatus;       // take status; -1 for a family that must not load
+    const char* outcome;      // the expected behaviour in words
+    bool standardReadable;    // ffprobe/sox read channels, rate, bits, length correctly
+};
+
+// Every breakage with its expected outcome, in enum order.
+const QList<BreakageInfo>& Breakages();
+const BreakageInfo& InfoOf(Breakage breakage);
+
+// Writes the take with the breakage applied to its first file (the family
+// breakages change the second member, so the spec needs two tracks or more).
+// Returns the written files (empty on a write failure).
+WrittenTake WriteBrokenTake(const QString& dayFolder, const TakeSpec& spec, Breakage breakage);
+// The bytes of the first file with the breakage applied (family breakages:
+// the second member).
+QByteArray BuildBrokenFile(const TakeSpec& spec, Breakage breakage);
+
+// ---- Foreign files to import ----
+
+// A plain WAV of another recorder.
+struct ForeignSpec {
+    int channels = 2;             // 1..8 (more are written as well)
+    int firstTrack = 0;           // channel c carries SampleValue(firstTrack + c, ...)
+    quint32 sampleRate = 48000;
+    quint16 bits = 24;
+    quint32 frames = 48000;
+    bool bext = false;            // a bext of another maker (not "ORVEX")
+    QString description = QStringLiteral("sSCENE=44\r\nsTAKE=2\r\nsSPEED=025.000-ND\r\n");
+    QString originator = QStringLiteral("FIELDREC 2");
+    QString originatorReference = QStringLiteral("FR2-000123");
+    quint64 timeReference = 0;
+    QString ixml;                 // an iXML text to append (empty: none)
+};
+
+// fmt (+ bext) + data (+ iXML), standard RIFF padding.
+QByteArray BuildForeignFile(const ForeignSpec& spec);
+bool WriteForeignFile(const QString& path, const ForeignSpec& spec);
+
+// A mono family of another recorder: files "<root>_<k>.WAV" (k = 1..count),
+// each one channel with SampleValue(k-1, ...), a bext of another maker with
+// a common time reference, and an iXML with TRACK/CHANNEL_INDEX k,
+// FILE_SET/TOTAL_FILES count and FILE_SET/FAMILY_NAME familyName, but no
+// maker block. Returns the paths.
+QStringList WriteForeignMonoFamily(const QString& folder, const QString& root, int count,
+                                   const QString& familyName, const ForeignSpec& base = ForeignSpec());
+
+}  // namespace fixture
+
+#endif
