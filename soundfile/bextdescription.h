@@ -1,0 +1,48 @@
+#ifndef NALVO_SOUNDFILE_BEXTDESCRIPTION_H
+#define NALVO_SOUNDFILE_BEXTDESCRIPTION_H
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// The key=value lines of a bext Description ("aSCENE=12A\r\n" ...).
+//
+// Reading is anchored: a key matches only at the start of a line, so
+// "aSCENE=" is never found inside a note. Editing keeps unknown lines and
+// the order of the lines; a missing known line is appended in the
+// recorder's order. The composed text never passes the room it is given
+// (255 bytes, so byte 255 stays NUL): the note is cut first, then the
+// track name.
+class BextDescription
+{
+public:
+    BextDescription() = default;
+    // Lines of the bytes up to the first NUL; CR LF and LF both end a line.
+    explicit BextDescription(const QByteArray& bytes);
+
+    // The value after "key" (e.g. "aSCENE="), trimmed; empty when absent.
+    QString Value(const QString& key) const;
+    bool HasKey(const QString& key) const;
+    // Replaces the value of the key's line, or adds the line.
+    void SetValue(const QString& key, const QString& value);
+    // Gives the first track-name line (aTRK<n>=) the number track, keeping
+    // its name; adds an empty one when there is none.
+    void RenumberTrackLine(int track);
+
+    // The text with CR LF line ends, at most room bytes: the note, then the
+    // track name (of key trackKey) are shortened until it fits. Empty and
+    // ok false when even that is not enough.
+    QByteArray Compose(int room, const QString& trackKey, bool* ok) const;
+
+    // Track-name line key of a 1-based track ("aTRK3=").
+    static QString TrackKey(int track);
+
+private:
+    static QByteArray Join(const QStringList& lines);
+    int IndexOf(const QString& key) const;
+    static int Rank(const QString& line);
+
+    QStringList m_Lines;
+};
+
+#endif

@@ -1,0 +1,124 @@
+#include "soundfile/riffwalker.h"
+
+#include "soundfile/chunkrecords.h"
+
+#include <QIODevice>
+
+qint64 tyRiffChunkInfo::AvailableSize(qint64 fileLength) const
+{
+    const qint64 available = fileLength - PayloadOffset();
+    if (available <= 0)
+        return 0;
+    return qMin<qint64>(available, nSize);
+}
+
+bool tyRiffLayout::IsSound() const
+{
+    return bRiffWave && !bTruncated && !bGarbage && !bStoppedEarly && RiffSizeMatches()
+           && nWalkedEnd == nFileLength;
+}
+
+int tyRiffLayout::Find(const char* id) const
+{
+    for (int i = 0; i < chunks.size(); ++i) {
+        if (chunks.at(i).czId == QByteArray(id, 4))
+            return i;
+    }
+    return -1;
+}
+
+namespace {
+
+// Reads the 8-byte header at offset; false when fewer than 8 bytes are there.
+bool ReadHeader(QIODevice& device, qint64 fileLength, qint64 offset, QByteArray* id, quint32* size)
+{
+    if (offset < 0 || offset + 8 > fileLength || !device.seek(offset))
+        return false;
+    char header[8];
+    if (device.read(header, 8) != 8)
+        return false;
+    *id = QByteArray(header, 4);
+    *size = ReadLe32(reinterpret_cast<const unsigned char*>(header + 4));
+    return true;
+}
+
+bool HeaderIsPlausible(QIODevice& device, qint64 fileLength, qint64 offset)
+{
+    QByteArray id;
+    quint32 size = 0;
+    return ReadHeader(device, fileLength, offset, &id, &size) && RiffChunkWalker::IsPlausibleId(id);
+}
+
+} // namespace
+
+bool RiffChunkWalker::IsPlausibleId(const QByteArray& id)
+{
+    if (id.size() != 4)
+        return false;
+    for (const char c : id) {
+        if (c < 0x20 || c > 0x7E)
+            return false;
+    }
+    return true;
+}
+
+bool RiffChunkWalker::IsKnownId(const QByteArray& id)
+{
+    return id == "fmt " || id == "bext" || id == "data" || id == "film" || id == "iXML"
+           || (id.size() == 4 && id.startsWith("ond"));
+}
+
+tyRiffLayout RiffChunkWalker::Walk(QIODevice& device)
+{
+    tyRiffLayout layout;
+    layout.nFileLength = device.size();
+    if (layout.nFileLength < 12 || !device.seek(0))
+        return layout;
+    char head[12];
+    if (device.read(head, 12) != 12)
+        return layout;
+    layout.bRiffWave = QByteArray(head, 4) == "RIFF" && QByteArray(head + 8, 4) == "WAVE";
+    layout.nRiffSize = ReadLe32(reinterpret_cast<const unsigned char*>(head + 4));
+    if (!layout.bRiffWave)
+        return layout;
+
+    qint64 offset = 12;
+    layout.nWalkedEnd = offset;
+    while (offset < layout.nFileLength) {
+        if (layout.chunks.size() >= kMaxHeaders) {
+            layout.bStoppedEarly = true;
+            break;
+        }
+        tyRiffChunkInfo chunk;
+        if (!ReadHeader(device, layout.nFileLength, offset, &chunk.czId, &chunk.nSize)
+            || !IsPlausibleId(chunk.czId)) {
+            layout.bGarbage = true;
+            break;
+        }
+        chunk.nHeaderOffset = offset;
+        const qint64 payloadEnd = chunk.PayloadOffset() + qint64(chunk.nSize);
+        if (payloadEnd > layout.nFileLength) {
+            chunk.bTruncated = true;
+            layout.bTruncated = true;
+        } else if ((chunk.nSize & 1) && payloadEnd < layout.nFileLength
+                   && !HeaderIsPlausible(device, layout.nFileLength, payloadEnd)) {
+            // A lone trailing byte, or a plausible header one byte on: a pad byte.
+            chunk.bPadded = payloadEnd + 1 == layout.nFileLength
+                            || HeaderIsPlausible(device, layout.nFileLength, payloadEnd + 1);
+        }
+        layout.chunks.append(chunk);
+        if (!IsKnownId(chunk.czId))
+            ++layout.nUnknownCount;
+        if (chunk.bTruncated) {
+            layout.nWalkedEnd = layout.nFileLength;
+            break;
+        }
+        offset = chunk.End();
+        layout.nWalkedEnd = offset;
+        if (layout.nUnknownCount >= kMaxUnknownChunks) {
+            layout.bStoppedEarly = offset < layout.nFileLength;
+            break;
+        }
+    }
+    return layout;
+}

@@ -1,0 +1,315 @@
+#include "soundfile/soundfile.h"
+
+#include "foundation/messageloging.h"
+#include "soundfile/riffwriter.h"
+
+#include <QFileInfo>
+#include <cstring>
+
+namespace {
+
+// An iXML chunk larger than this is not read (a recorder writes tens of KiB).
+constexpr qint64 kMaxiXMLBytes = 16 * 1024 * 1024;
+
+const char* const kReadChunksTitle = "QSoundFile::ReadChunks()";
+
+} // namespace
+
+QSoundFile::QSoundFile()
+{
+    ClearRecords();
+}
+
+QSoundFile::~QSoundFile()
+{
+    if (m_File.isOpen())
+        m_File.close();
+}
+
+void QSoundFile::ClearRecords()
+{
+    std::memset(&m_MainChunk, 0, sizeof(m_MainChunk));
+    std::memset(&m_FmtChunk, 0, sizeof(m_FmtChunk));
+    std::memset(&m_BextChunk, 0, sizeof(m_BextChunk));
+    std::memset(&m_FilmChunk, 0, sizeof(m_FilmChunk));
+    std::memset(&m_DataChunk, 0, sizeof(m_DataChunk));
+    std::memset(&m_OtherChunk, 0, sizeof(m_OtherChunk));
+    m_nDataOffset = 0;
+    m_nOndeSize = 0;
+    m_nOndeOffset = 0;
+    m_nOtherChunkCount = 0;
+    m_nDeclaredDataSize = 0;
+    m_bHasiXML = false;
+    m_baiXMLText.clear();
+    m_Layout = tyRiffLayout();
+    m_bWalked = false;
+}
+
+void QSoundFile::InitVariables()
+{
+    if (m_File.isOpen())
+        m_File.close();
+    ClearRecords();
+    ClearDocument();
+    m_czPath.clear();
+    m_nOpenMode = -1;
+    m_czErrorText.clear();
+    m_bError = false;
+}
+
+void QSoundFile::SetPath(const QString& path)
+{
+    if (path != m_czPath) {
+        InitVariables();
+        m_czPath = path;
+    }
+}
+
+QString QSoundFile::FolderText() const
+{
+    const QFileInfo info(m_czPath);
+    QString folder = info.absolutePath();
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder;
+}
+
+QString QSoundFile::FileNameText() const
+{
+    return QFileInfo(m_czPath).fileName();
+}
+
+bool QSoundFile::Open(int mode)
+{
+    // A slot without a file fails silently; an existing file is reported.
+    if (m_czPath.isEmpty() || !QFileInfo::exists(m_czPath))
+        return false;
+    return Open(m_czPath, mode);
+}
+
+bool QSoundFile::Open(const QString& path, int mode)
+{
+    if (path.isEmpty() || mode < 0 || mode > 2) {
+        MyQDebug("QSoundFile::Open: no path or mode %d", mode);
+        return false;
+    }
+    if (m_File.isOpen())
+        Close();
+    SetPath(path);
+    m_File.setFileName(path);
+    // Never QIODevice::WriteOnly: it truncates. ExistingOnly: never creates.
+    const QIODevice::OpenMode openMode = (mode == 0 ? QIODevice::ReadOnly : QIODevice::ReadWrite)
+                                         | QIODevice::ExistingOnly;
+    if (!m_File.open(openMode)) {
+        static const char* const kWhat[] = {"for reading !", "for writing !", "for append !"};
+        SendUserMessage(QStringLiteral("QSoundFile::Open()"),
+                        QStringLiteral("Unable to open\n%1\n%2\n%3")
+                            .arg(FolderText(), FileNameText(), QLatin1String(kWhat[mode])));
+        m_bError = true;
+        return false;
+    }
+    m_nOpenMode = mode;
+    return true;
+}
+
+bool QSoundFile::Close()
+{
+    if (!m_File.isOpen())
+        return false;
+    m_File.close();
+    m_nOpenMode = -1;
+    return true;
+}
+
+bool QSoundFile::IsOpenForWriting() const
+{
+    return m_File.isOpen() && (m_File.openMode() & QIODevice::WriteOnly);
+}
+
+void QSoundFile::ReportReadChunks(const char* what) const
+{
+    SendUserMessage(QLatin1String(kReadChunksTitle),
+                    QStringLiteral("Path:%1\nFile:%2\n%3")
+                        .arg(FolderText(), FileNameText(), QLatin1String(what)));
+}
+
+bool QSoundFile::ReadChunks(bool report, bool bextOptional)
+{
+    ClearRecords();
+    const char* failure = nullptr;
+    if (!m_File.isOpen()) {
+        failure = "isn't open !";
+    } else {
+        m_Layout = RiffChunkWalker::Walk(m_File);
+        m_bWalked = true;
+        if (m_Layout.nFileLength == 0)
+            failure = "is empty !";
+        else if (!m_Layout.bRiffWave)
+            failure = "is not a sound file !";
+        else {
+            CacheRecords();
+            if (m_FmtChunk.szId[0] == 0)
+                failure = "hasn't Format Chunk !";
+            else if (m_DataChunk.szId[0] == 0)
+                failure = "hasn't Data Chunk !";
+            else if (!bextOptional && !HasBextChunk())
+                failure = "hasn't Bext Chunk !";
+        }
+    }
+    if (!failure)
+        return true;
+    m_bError = true;
+    if (report)
+        ReportReadChunks(failure);
+    return false;
+}
+
+void QSoundFile::CacheRecords()
+{
+    std::memcpy(m_MainChunk.szRiff, "RIFF", 4);
+    m_MainChunk.nSize = m_Layout.nRiffSize;
+    std::memcpy(m_MainChunk.szWave, "WAVE", 4);
+
+    auto readPayload = [this](const tyRiffChunkInfo& info, void* into, qint64 most) {
+        const qint64 n = qMin(info.AvailableSize(m_Layout.nFileLength), most);
+        if (n <= 0 || !m_File.seek(info.PayloadOffset()))
+            return qint64(0);
+        return qMax<qint64>(0, m_File.read(static_cast<char*>(into), n));
+    };
+
+    for (const tyRiffChunkInfo& info : m_Layout.chunks) {
+        const QByteArray& id = info.czId;
+        if (id == "fmt ") {
+            // A format shorter than 16 bytes describes no PCM: as if absent.
+            if (m_FmtChunk.szId[0] == 0 && info.nSize >= 16
+                && readPayload(info, &m_FmtChunk.nFormatTag, 16) == 16) {
+                std::memcpy(m_FmtChunk.szId, id.constData(), 4);
+                m_FmtChunk.nSize = info.nSize;
+            }
+        } else if (id == "bext") {
+            if (!HasBextChunk()) {
+                std::memcpy(m_BextChunk.szId, id.constData(), 4);
+                m_BextChunk.nSize = info.nSize;
+                readPayload(info, m_BextChunk.szDescription, BEXT_PAYLOAD_SIZE);
+            }
+        } else if (id == "film") {
+            if (!HasFilmChunk()) {
+                std::memcpy(m_FilmChunk.szId, id.constData(), 4);
+                m_FilmChunk.nSize = info.nSize;
+                readPayload(info, m_FilmChunk.pPayload, FILM_PAYLOAD_SIZE);
+            }
+        } else if (id == "data") {
+            if (m_DataChunk.szId[0] == 0) {
+                std::memcpy(m_DataChunk.szId, id.constData(), 4);
+                m_nDeclaredDataSize = info.nSize;
+                m_DataChunk.nSize = quint32(info.AvailableSize(m_Layout.nFileLength));
+                m_nDataOffset = info.PayloadOffset();
+            }
+        } else if (id == "iXML") {
+            if (!m_bHasiXML) {
+                m_bHasiXML = true;
+                const qint64 n = info.AvailableSize(m_Layout.nFileLength);
+                if (n <= kMaxiXMLBytes) {
+                    m_baiXMLText.resize(int(n));
+                    m_baiXMLText.resize(int(readPayload(info, m_baiXMLText.data(), n)));
+                }
+            }
+        } else if (id.startsWith("ond")) {
+            if (m_nOndeOffset == 0) {
+                m_nOndeSize = info.nSize;
+                m_nOndeOffset = info.PayloadOffset();
+            }
+        } else {
+            ++m_nOtherChunkCount;
+            std::memcpy(m_OtherChunk.szId, id.constData(), 4);
+            m_OtherChunk.nSize = info.nSize;
+            m_OtherChunk.nOffset = info.PayloadOffset();
+        }
+    }
+}
+
+bool QSoundFile::Rewalk()
+{
+    ClearRecords();
+    m_Layout = RiffChunkWalker::Walk(m_File);
+    m_bWalked = true;
+    if (m_Layout.bRiffWave)
+        CacheRecords();
+    return m_Layout.IsSound();
+}
+
+quint32 QSoundFile::GetiXMLChunkSize() const
+{
+    const int index = m_Layout.Find("iXML");
+    return index < 0 ? 0 : m_Layout.chunks.at(index).nSize;
+}
+
+int QSoundFile::LectureDataBin(char* buffer, long long offset, int n)
+{
+    if (!m_File.isOpen() || !buffer || n < 0)
+        return -1;
+    if (offset != -1 && (offset < 0 || !m_File.seek(offset)))
+        return -1;
+    if (n == 0)
+        return 0;
+    const qint64 read = m_File.read(buffer, n);
+    return read < 0 ? -1 : int(read);
+}
+
+bool QSoundFile::SetPointer(unsigned int offset)
+{
+    if (!m_File.isOpen() || qint64(offset) > m_File.size())
+        return false;
+    return m_File.seek(offset);
+}
+
+quint32 QSoundFile::GetDurationSeconds() const
+{
+    const quint64 bytesPerSecond = quint64(m_FmtChunk.nSampleRate) * m_FmtChunk.nChannels
+                                   * ((m_FmtChunk.nBitsPerSample + 7u) / 8u);
+    return bytesPerSecond == 0 ? 0 : quint32(m_DataChunk.nSize / bytesPerSecond);
+}
+
+quint32 QSoundFile::GetFrameCount() const
+{
+    return m_FmtChunk.nBlockAlign == 0 ? 0 : m_DataChunk.nSize / m_FmtChunk.nBlockAlign;
+}
+
+bool QSoundFile::CheckWritable(const char* title) const
+{
+    const char* problem = nullptr;
+    if (!IsOpenForWriting())
+        problem = "isn't open for writing !";
+    else if (!IsLayoutSound())
+        problem = "has a damaged or unknown chunk layout !\nNothing was written.";
+    if (!problem)
+        return true;
+    SendUserMessage(QLatin1String(title), QStringLiteral("Path:%1\nFile:%2\n%3")
+                                              .arg(FolderText(), FileNameText(),
+                                                   QLatin1String(problem)));
+    return false;
+}
+
+bool QSoundFile::WriteChunkField(const char* title, const char* id, qint64 offset,
+                                 const QByteArray& bytes)
+{
+    if (!CheckWritable(title))
+        return false;
+    const int index = m_Layout.Find(id);
+    if (index < 0) {
+        MyQDebug("%s: no %s chunk in %s", title, id, qPrintable(m_czPath));
+        return false;
+    }
+    RiffChunkWriter writer(m_File, m_Layout);
+    const bool written = writer.OverwritePayload(index, offset, bytes);
+    if (!written)
+        ReportWriteFailure(title, writer.ErrorText());
+    Rewalk();
+    return written;
+}
+
+void QSoundFile::ReportWriteFailure(const char* title, const QString& why) const
+{
+    SendUserMessage(QLatin1String(title), QStringLiteral("Path:%1\nFile:%2\nWrite failed: %3")
+                                              .arg(FolderText(), FileNameText(), why));
+}

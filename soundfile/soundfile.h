@@ -1,0 +1,292 @@
+#ifndef NALVO_SOUNDFILE_SOUNDFILE_H
+#define NALVO_SOUNDFILE_SOUNDFILE_H
+
+#include "foundation/xmlobject.h"
+#include "soundfile/chunkrecords.h"
+#include "soundfile/riffwalker.h"
+
+#include <QByteArray>
+#include <QDomNode>
+#include <QFile>
+#include <QHash>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+class BextDescription;
+
+// The settings of one recorder input from the maker block's INPUT_SETTINGS.
+struct tInputSettings {
+    bool bPresent = false;
+    int nDelay = -1;
+    bool bPhaseReversed = false;
+    bool bEqEnabled = false;
+    int nFilter = 0;
+};
+
+// One Broadcast Wave file of the recorder: the RIFF chunk walk and the
+// cached records, the bext description lines, the film chunk fields, the
+// iXML document (this object is the document) with the maker block, the
+// waveform-overview chunks, raw sample access and track renumbering.
+//
+// Writers change header chunks only and refuse a file whose walk did not
+// understand the whole file (truncated, inconsistent RIFF size, garbage):
+// the audio bytes never move and never change.
+class QSoundFile : public QXmlObject
+{
+public:
+    QSoundFile();
+    ~QSoundFile() override;
+    QSoundFile(const QSoundFile&) = delete;
+    QSoundFile& operator=(const QSoundFile&) = delete;
+
+    // ---- Lifecycle and raw access ------------------------------------
+    // Back to the empty state: closed, no path, records and document cleared.
+    void InitVariables();
+    // Stores the path for Open(int). Another path than the stored one drops
+    // what was read of the previous file.
+    void SetPath(const QString& path);
+    QString GetPath() const { return m_czPath; }
+    // mode 0 read, 1 write, 2 read-write. Never creates or truncates a file:
+    // mode 1 opens read-write as well, since the writers check the headers
+    // they overwrite. An open file is closed first. Empty path or another
+    // mode: false without a message; an open failure is reported.
+    bool Open(int mode);
+    bool Open(const QString& path, int mode);
+    bool Close();
+    bool IsOpen() const { return m_File.isOpen(); }
+    bool IsOpenForWriting() const;
+
+    // Walks the chunks and caches the records. True when fmt and data were
+    // found and bext too unless bextOptional. With report, the failure is
+    // sent on the message channel.
+    bool ReadChunks(bool report, bool bextOptional);
+    bool HasiXMLChunk() const { return m_bHasiXML; }
+    // Up to n bytes from offset (-1: the current position). The bytes read,
+    // 0 at the end of the file, -1 on an error.
+    int LectureDataBin(char* buffer, long long offset, int n);
+    // Seeks to an absolute offset; false past the end of the file.
+    bool SetPointer(unsigned int offset);
+    // Whole seconds of audio; 0 when rate, channels or bits make no frame.
+    quint32 GetDurationSeconds() const;
+    // Sample frames in the data chunk; 0 when block align is 0.
+    quint32 GetFrameCount() const;
+
+    // What the walk found, for the take-status check and diagnostics.
+    const tyRiffLayout& GetLayout() const { return m_Layout; }
+    // The walk understood the whole file: writers accept it.
+    bool IsLayoutSound() const { return m_bWalked && m_Layout.IsSound(); }
+    qint64 GetDataOffset() const { return m_nDataOffset; }
+    // The data chunk's size field (m_DataChunk.nSize is cut to the bytes present).
+    quint32 GetDeclaredDataSize() const { return m_nDeclaredDataSize; }
+    QByteArray GetiXMLText() const { return m_baiXMLText; }
+    // Payload size of the iXML chunk, 0 when there is none.
+    quint32 GetiXMLChunkSize() const;
+
+    // ---- Cached records (read directly by the engine and the player) ---
+    tyMainChunk m_MainChunk;
+    tyFmtChunk m_FmtChunk;
+    tyBextChunk m_BextChunk;
+    tyFilmChunk m_FilmChunk;
+    tyDataChunk m_DataChunk;
+    qint64 m_nDataOffset = 0;        // where the samples begin
+    quint32 m_nOndeSize = 0;         // first waveform chunk's size field
+    qint64 m_nOndeOffset = 0;        // and its payload offset (0: none)
+    int m_nOtherChunkCount = 0;      // chunks of unknown ids (the walk stops at the 31st)
+    tyChunkRecord m_OtherChunk;      // the last of them
+
+    // ---- bext description and film chunk -------------------------------
+    // Rewrites the description lines (scene, take, note of at most 49
+    // characters, user bits, tape, and the track line of track + 1; -1
+    // writes track 1's), keeping unknown lines, then writes it.
+    bool InsertInBextDescr(QString scene, QString takePrefix, QString take, int nTemplate,
+                           QString note, QString ubits, QString tape, int track, QString trackName);
+    bool InsertInBextDescrScene(QString scene, int nTemplate);
+    bool InsertInBextDescrTake(QString takePrefix, QString take, int nTemplate);
+    bool InsertInBextDescrNote(QString note);
+    bool InsertInBextDescrUbits(QString ubits);
+    bool InsertInBextDescrTape(QString tape);
+    bool InsertInBextDescrType(QString type);
+    bool InsertInFilmNetFileName(QString name);
+
+    bool HasBextChunk() const { return m_BextChunk.szId[0] != 0; }
+    bool HasFilmChunk() const { return m_FilmChunk.szId[0] != 0; }
+    // Values of the description lines (trimmed; empty when absent).
+    QString GetBextDescrValue(const QString& key) const;
+    QString GetBextScene() const;
+    QString GetBextTake() const;
+    QString GetBextTape() const;
+    QString GetBextUbits() const;
+    QString GetBextNote() const;
+    QString GetBextTag() const;
+    QString GetBextType() const;
+    QString GetBextSpeed() const;
+    QString GetBextChannel() const;
+    QString GetBextTrackName(int track) const; // 1-based
+    QString GetBextOriginator() const;
+    QString GetBextOriginatorReference() const;
+    QString GetBextOriginationDate() const;
+    QString GetBextOriginationTime() const;
+    quint64 GetBextTimeReference() const;
+    QString GetFilmNetFileName() const;
+    // Templates 2, 3 and 5 store the take number without its indicator.
+    static bool IsTemplateWithoutIndicator(int nTemplate);
+    static QString TakeText(const QString& takePrefix, const QString& take, int nTemplate);
+    // Nominal frames per second of the speed line (or the iXML speed); 0 unknown.
+    int GetFrameRate() const;
+
+    // ---- iXML: parse and getters -----------------------------------------
+    // Parses the iXML chunk text. True when its root is BWFXML; otherwise
+    // no document is held and GetErrorText() says why.
+    bool GetiXMLFileInfos();
+    QString GetErrorText() const { return m_czErrorText; }
+    // An open or a chunk walk failed since the last InitVariables.
+    bool HasError() const { return m_bError; }
+
+    int GetiXMLMonoTrackNumber() const;
+    int GetiXMLTotalFiles() const;
+    QString GetiXMLFamilyName() const;
+    QString GetiXMLMonoTrackFunction() const;
+    QString GetiXMLMonoTrackName() const;
+    QString GetiXMLPolyTrackName(int channel) const;
+    QString GetiXMLPolyTrackFunction(int channel) const;
+    int GetiXMLPolyTrackOriginalIndex(int channel) const;
+    int GetiXMLTrackCount() const;
+    QString GetiXMLNotes() const;
+    QString GetiXMLCircled() const;
+    QString GetiXMLScene() const;
+    QString GetiXMLTake() const;
+    QString GetiXMLTape() const;
+    QString GetiXMLUbits() const;
+    QString GetiXMLTakeType() const;
+    QString GetiXMLTakeIndicator() const;
+    QString GetiXMLTakeNumber() const;
+    QString GetiXMLFileKey() const;
+    bool HasiXMLOrvexBlock() const;
+    QString GetiXMLOrvexRefLevel() const;
+    QString GetiXMLOrvexTracknames(int slot) const;
+    QString GetiXMLOrvexTrackPanPot(int slot) const;
+    QString GetiXMLOrvexTrackActive(int slot) const;
+    QString GetiXMLOrvexTrackInGrid(int slot) const;
+    void GetiXMLInputsSettings(QDomNode* node) const;
+    bool GetiXMLOrvexInputSettings(QString name, tInputSettings* settings) const;
+    // At most 10 slates and 10 markers. slateExtra: frame offsets of the
+    // slates (pullDown raises the frame rate by 1/1000); autoSlate: a slate
+    // comment reads "AUTO". Null pointers are skipped.
+    void GetiXMLSyncPoint(unsigned int* slateCount, unsigned int* slatePositions,
+                          unsigned int* slateExtra, QStringList* slateComments, bool pullDown,
+                          unsigned int* markerCount, unsigned int* markerPositions,
+                          QStringList* markerComments, bool* autoSlate) const;
+    // -1 when no template was stored.
+    int GetiXMLScTkTemplate() const;
+    // Code -> text: SEQUENCE 1 ... UNIT 6, separator n under 1 - n.
+    QHash<int, QString> GetiXMLAdvancedScTkFields() const;
+    // The codes in stored order ("2,0,1"), and the texts in that order.
+    QString GetiXMLAdvancedScTkComposition() const;
+    QStringList GetiXMLAdvancedScTkFieldTexts() const;
+
+    // ---- iXML: setters (in memory) and new documents -----------------------
+    void CreateNewiXMLchunkPoly();
+    QString GenerateiXMLChunkPoly(int track);
+    QString GenerateiXMLChunkMono(int track);
+    bool SetiXMLScene(int track, QString scene, int nTemplate, bool multi, QList<int> fieldCodes,
+                      QStringList fieldTexts);
+    bool SetiXMLTake(int track, QString takePrefix, QString take, int nTemplate);
+    bool SetiXMLNote(int track, QString note);
+    bool SetiXMLUbits(int track, QString ubits);
+    bool SetiXMLTape(int track, QString tape);
+    bool SetiXMLCircled(int track, QString circled);
+    bool SetiXMLFamilyName(int track, bool poly, QString scene, QString takePrefix, QString take,
+                           int nTemplate);
+    bool SetiXMLPolyTrackName(int channel, QString name);
+    bool SetiXMLPolyTrackFunction(int channel, QString function);
+    bool SetiXMLPolyTrackOriginalIndex(int channel, int slot);
+    bool SetiXMLMonoTrackName(int track, QString name);
+    bool SetiXMLMonoTrackNumber(int track, int number);
+    bool SetiXMLTotalFiles(int track, int total, bool poly);
+    bool SetiXMLOrvexAllTrkInfos(QString* names, QString* panPots, QString* actives, QString* inGrids);
+    bool SetiXMLOrvexTrackname(int slot, QString name);
+    bool SetiXMLSyncPoint(int track, unsigned int slateCount, unsigned int* slatePositions,
+                          QStringList slateComments, unsigned int markerCount,
+                          unsigned int* markerPositions, QStringList markerComments);
+    bool SetiXMLOrvexRefLevel(QString level);
+    bool SetiXMLInputSettings(QDomNode* node);
+
+    // ---- Chunk writers -------------------------------------------------
+    // Stores the text as the iXML chunk: over the old one (blank-padded)
+    // when it fits; grown in place when the old one is the last chunk;
+    // else the old one becomes "JUNK" and a new one is appended.
+    bool AddiXMLChunk(QString& text);
+    // Appends "ond" + track character (track 1..24): size, samples per
+    // point, levels; one zero level is added to keep the chunk even.
+    bool AddOndeChunk(char* buffer, int size, int track, int samplesPerPoint);
+
+    // ---- Track renumbering -----------------------------------------------
+    // Phase 1: renames the file to its new track number N with a trailing
+    // '_' and rewrites the track tag, the aTRK line, the film name and the
+    // iXML CHANNEL_INDEX. Undone on any failure. Every success is kept so
+    // that RotateRollback() can undo a whole family.
+    bool Rotate(QString path, QString* tempName, short index, short shift, bool wrap24,
+                QString* iXMLText);
+    // Phase 2: writes each text as its file's iXML chunk and drops the
+    // trailing '_'. An existing final name is never overwritten: that file
+    // keeps its temporary name and is reported. False when any file failed.
+    bool Rotate2(QStringList tempNames, QString* iXMLTexts);
+    // Undoes every phase-1 rename not yet completed by Rotate2.
+    bool RotateRollback();
+
+private:
+    // ---- walk, messages and write checks ------------------------------
+    void ClearRecords();
+    void CacheRecords();
+    bool Rewalk();
+    QString FolderText() const;
+    QString FileNameText() const;
+    void ReportReadChunks(const char* what) const;
+    // Open for writing with a sound layout, else a message under title.
+    bool CheckWritable(const char* title) const;
+    // Writes bytes into a cached record's chunk payload and refreshes the cache.
+    bool WriteChunkField(const char* title, const char* id, qint64 offset, const QByteArray& bytes);
+    bool WriteBextDescription(const char* title, const BextDescription& description,
+                              const QString& trackKey);
+    BextDescription Description() const;
+    bool ReplaceBextLine(const char* title, const QString& key, const QString& value);
+
+    // ---- iXML helpers -------------------------------------------------
+    void NewDocumentFromChunks(bool poly, int track);
+    bool EnsureDocument(int track);
+    QDomElement TrackByChild(const QString& tag, int value) const;
+    QDomElement OrvexTrackData(int slot) const;
+    // (code, text) of the SCTK_ADVANCED children, in stored order.
+    QList<QPair<int, QString>> AdvancedFields() const;
+    QDomElement OrvexBlock(bool create);
+    // ALL_TRK_NAME with its 24 DATA entries, made when missing.
+    QDomElement AllTrackEntries();
+    void ReportWriteFailure(const char* title, const QString& why) const;
+    QString OrvexText(const QString& tag) const;
+    QString TextOrBlank(const QString& tag) const;
+    bool SetRootText(const QString& tag, const QString& text);
+
+    struct tyRotateJournal {
+        QString czOriginal;
+        QString czTemporary;
+        QByteArray baBextHead;   // description .. OriginatorReference, as before
+        QByteArray baFilmName;   // net file name, as before
+    };
+    bool UndoRotate(const tyRotateJournal& entry);
+
+    QFile m_File;
+    QString m_czPath;
+    int m_nOpenMode = -1;
+    bool m_bWalked = false;
+    tyRiffLayout m_Layout;
+    quint32 m_nDeclaredDataSize = 0;
+    bool m_bHasiXML = false;
+    QByteArray m_baiXMLText;
+    QString m_czErrorText;
+    bool m_bError = false;
+    QList<tyRotateJournal> m_ltRotateJournal;
+};
+
+#endif

@@ -1,0 +1,215 @@
+// bext description lines and film chunk fields of QSoundFile.
+#include "soundfile/soundfile.h"
+
+#include "foundation/messageloging.h"
+#include "soundfile/bextdescription.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+// Canonical field widths of the description lines.
+constexpr int kSceneWidth = 9;
+constexpr int kTakeWidth = 6;
+constexpr int kTapeWidth = 4;
+constexpr int kUbitsWidth = 8;
+constexpr int kNoteWidth = 49;
+constexpr int kTypeWidth = 5; // "mxdnL"
+
+QString FixedText(const char* bytes, int size)
+{
+    int end = 0;
+    while (end < size && bytes[end] != '\0')
+        ++end;
+    return QString::fromLatin1(bytes, end).trimmed();
+}
+
+} // namespace
+
+bool QSoundFile::IsTemplateWithoutIndicator(int nTemplate)
+{
+    return nTemplate == 2 || nTemplate == 3 || nTemplate == 5;
+}
+
+QString QSoundFile::TakeText(const QString& takePrefix, const QString& take, int nTemplate)
+{
+    return IsTemplateWithoutIndicator(nTemplate) ? take : takePrefix + take;
+}
+
+BextDescription QSoundFile::Description() const
+{
+    return BextDescription(QByteArray(m_BextChunk.szDescription, BEXT_DESCRIPTION_SIZE));
+}
+
+bool QSoundFile::WriteBextDescription(const char* title, const BextDescription& description,
+                                      const QString& trackKey)
+{
+    if (!CheckWritable(title))
+        return false;
+    if (!HasBextChunk()) {
+        MyQDebug("%s: no bext chunk in %s", title, qPrintable(m_czPath));
+        return false;
+    }
+    // At most 255 text bytes, so byte 255 stays NUL, and never past the chunk.
+    const int field = int(qMin<quint32>(BEXT_DESCRIPTION_SIZE, m_BextChunk.nSize));
+    bool fits = false;
+    QByteArray bytes = description.Compose(field - 1, trackKey, &fits);
+    if (!fits) {
+        SendUserMessage(QLatin1String(title),
+                        QStringLiteral("Path:%1\nFile:%2\nThe description lines do not fit the "
+                                       "bext chunk !\nNothing was written.")
+                            .arg(FolderText(), FileNameText()));
+        return false;
+    }
+    bytes.append(QByteArray(field - bytes.size(), '\0'));
+    return WriteChunkField(title, "bext", BEXT_DESCRIPTION_OFFSET, bytes);
+}
+
+bool QSoundFile::InsertInBextDescr(QString scene, QString takePrefix, QString take, int nTemplate,
+                                   QString note, QString ubits, QString tape, int track,
+                                   QString trackName)
+{
+    BextDescription description = Description();
+    const QString trackKey = BextDescription::TrackKey(track < 0 ? 1 : track + 1);
+    description.SetValue(QStringLiteral("aUBITS="), QLatin1Char('$') + ubits.left(kUbitsWidth));
+    description.SetValue(QStringLiteral("aSCENE="), scene.left(kSceneWidth));
+    description.SetValue(QStringLiteral("aTAKE="), TakeText(takePrefix, take, nTemplate).left(kTakeWidth));
+    description.SetValue(QStringLiteral("aTAPE="), tape.left(kTapeWidth));
+    description.SetValue(trackKey, trackName);
+    description.SetValue(QStringLiteral("aNOTE="), note.left(kNoteWidth));
+    return WriteBextDescription("QSoundFile::InsertInBextDescr()", description, trackKey);
+}
+
+bool QSoundFile::ReplaceBextLine(const char* title, const QString& key, const QString& value)
+{
+    BextDescription description = Description();
+    description.SetValue(key, value);
+    return WriteBextDescription(title, description, QString());
+}
+
+bool QSoundFile::InsertInBextDescrScene(QString scene, int nTemplate)
+{
+    Q_UNUSED(nTemplate)
+    return ReplaceBextLine("QSoundFile::InsertInBextDescrScene()", QStringLiteral("aSCENE="),
+                           scene.left(kSceneWidth));
+}
+
+bool QSoundFile::InsertInBextDescrTake(QString takePrefix, QString take, int nTemplate)
+{
+    return ReplaceBextLine("QSoundFile::InsertInBextDescrTake()", QStringLiteral("aTAKE="),
+                           TakeText(takePrefix, take, nTemplate).left(kTakeWidth));
+}
+
+bool QSoundFile::InsertInBextDescrNote(QString note)
+{
+    return ReplaceBextLine("QSoundFile::InsertInBextDescrNote()", QStringLiteral("aNOTE="),
+                           note.left(kNoteWidth));
+}
+
+bool QSoundFile::InsertInBextDescrUbits(QString ubits)
+{
+    return ReplaceBextLine("QSoundFile::InsertInBextDescrUbits()", QStringLiteral("aUBITS="),
+                           QLatin1Char('$') + ubits.left(kUbitsWidth));
+}
+
+bool QSoundFile::InsertInBextDescrTape(QString tape)
+{
+    return ReplaceBextLine("QSoundFile::InsertInBextDescrTape()", QStringLiteral("aTAPE="),
+                           tape.left(kTapeWidth));
+}
+
+bool QSoundFile::InsertInBextDescrType(QString type)
+{
+    return ReplaceBextLine("QSoundFile::InsertInBextDescrType()", QStringLiteral("aTYP="),
+                           type.left(kTypeWidth));
+}
+
+bool QSoundFile::InsertInFilmNetFileName(QString name)
+{
+    const char* title = "QSoundFile::InsertInFilmNetFileName()";
+    if (!CheckWritable(title))
+        return false;
+    if (!HasFilmChunk()) {
+        MyQDebug("%s: no film chunk in %s", title, qPrintable(m_czPath));
+        return false;
+    }
+    QByteArray bytes = name.toLatin1().left(FILM_NET_FILE_NAME_SIZE - 1);
+    bytes.append(QByteArray(FILM_NET_FILE_NAME_SIZE - bytes.size(), '\0'));
+    return WriteChunkField(title, "film", FILM_NET_FILE_NAME_OFFSET, bytes);
+}
+
+QString QSoundFile::GetBextDescrValue(const QString& key) const
+{
+    return HasBextChunk() ? Description().Value(key) : QString();
+}
+
+QString QSoundFile::GetBextScene() const { return GetBextDescrValue(QStringLiteral("aSCENE=")); }
+QString QSoundFile::GetBextTake() const { return GetBextDescrValue(QStringLiteral("aTAKE=")); }
+QString QSoundFile::GetBextTape() const { return GetBextDescrValue(QStringLiteral("aTAPE=")); }
+QString QSoundFile::GetBextUbits() const { return GetBextDescrValue(QStringLiteral("aUBITS=$")); }
+QString QSoundFile::GetBextNote() const { return GetBextDescrValue(QStringLiteral("aNOTE=")); }
+QString QSoundFile::GetBextTag() const { return GetBextDescrValue(QStringLiteral("aTAG=")); }
+QString QSoundFile::GetBextType() const { return GetBextDescrValue(QStringLiteral("aTYP=")); }
+QString QSoundFile::GetBextSpeed() const { return GetBextDescrValue(QStringLiteral("aSPEED=")); }
+QString QSoundFile::GetBextChannel() const { return GetBextDescrValue(QStringLiteral("aCHNL=")); }
+
+QString QSoundFile::GetBextTrackName(int track) const
+{
+    return GetBextDescrValue(BextDescription::TrackKey(track));
+}
+
+QString QSoundFile::GetBextOriginator() const
+{
+    return FixedText(m_BextChunk.szOriginator, sizeof(m_BextChunk.szOriginator));
+}
+
+QString QSoundFile::GetBextOriginatorReference() const
+{
+    // Byte 5 of the recorder's reference is 0: keep the bytes after it.
+    QByteArray bytes(m_BextChunk.szOriginatorReference, BEXT_ORIGINATOR_REFERENCE_SIZE);
+    return QString::fromLatin1(bytes.replace('\0', ' ')).trimmed();
+}
+
+QString QSoundFile::GetBextOriginationDate() const
+{
+    return FixedText(m_BextChunk.szOriginationDate, sizeof(m_BextChunk.szOriginationDate));
+}
+
+QString QSoundFile::GetBextOriginationTime() const
+{
+    return FixedText(m_BextChunk.szOriginationTime, sizeof(m_BextChunk.szOriginationTime));
+}
+
+quint64 QSoundFile::GetBextTimeReference() const
+{
+    return (quint64(m_BextChunk.nTimeReferenceHigh) << 32) | m_BextChunk.nTimeReferenceLow;
+}
+
+QString QSoundFile::GetFilmNetFileName() const
+{
+    if (!HasFilmChunk())
+        return QString();
+    return FixedText(reinterpret_cast<const char*>(m_FilmChunk.pPayload) + FILM_NET_FILE_NAME_OFFSET,
+                     FILM_NET_FILE_NAME_SIZE);
+}
+
+int QSoundFile::GetFrameRate() const
+{
+    // "025.000-ND", "029.970-DF": the nominal rate is the rounded number.
+    QString speed = GetBextSpeed();
+    if (speed.isEmpty() && XmlOk())
+        speed = GetText({QStringLiteral("SPEED"), QStringLiteral("TIMECODE_RATE")});
+    const QRegularExpressionMatch fraction =
+        QRegularExpression(QStringLiteral("^\\s*(\\d+)\\s*/\\s*(\\d+)")).match(speed);
+    double rate = 0;
+    if (fraction.hasMatch()) {
+        const double denominator = fraction.captured(2).toDouble();
+        rate = denominator > 0 ? fraction.captured(1).toDouble() / denominator : 0;
+    } else {
+        const QRegularExpressionMatch number =
+            QRegularExpression(QStringLiteral("^\\s*(\\d+(\\.\\d+)?)")).match(speed);
+        rate = number.hasMatch() ? number.captured(1).toDouble() : 0;
+    }
+    const int nominal = int(rate + 0.5);
+    return nominal >= 1 && nominal <= 120 ? nominal : 0;
+}

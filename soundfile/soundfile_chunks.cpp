@@ -1,0 +1,73 @@
+// Chunk writers of QSoundFile: the iXML chunk and the waveform overview.
+#include "soundfile/soundfile.h"
+
+#include "foundation/messageloging.h"
+#include "foundation/naming.h"
+#include "soundfile/riffwriter.h"
+
+bool QSoundFile::AddiXMLChunk(QString& text)
+{
+    const char* title = "QSoundFile::AddiXMLChunk()";
+    if (!CheckWritable(title))
+        return false;
+    QByteArray bytes = text.toUtf8();
+    if (bytes.isEmpty()) {
+        MyQDebug("%s: empty text for %s", title, qPrintable(m_czPath));
+        return false;
+    }
+    const int index = m_Layout.Find("iXML");
+    bool written = false;
+    bool appended = false;
+    QString why;
+    {
+        RiffChunkWriter writer(m_File, m_Layout);
+        if (index >= 0 && bytes.size() <= qint64(m_Layout.chunks.at(index).nSize)) {
+            bytes.append(QByteArray(int(m_Layout.chunks.at(index).nSize) - bytes.size(), ' '));
+            written = writer.OverwritePayload(index, 0, bytes);
+        } else if (index >= 0 && m_Layout.IsLastChunk(index)) {
+            written = writer.RewriteLastChunk(index, bytes, ' ');
+        } else {
+            written = writer.AppendChunk("iXML", bytes, ' ');
+            appended = true;
+        }
+        why = writer.ErrorText();
+    }
+    Rewalk();
+    // The new chunk was appended: retire the old one. Until this rename the
+    // first iXML chunk (the old one) is the one readers use, so an
+    // interruption leaves the file as it was.
+    if (written && appended && index >= 0 && index < m_Layout.chunks.size()
+        && m_Layout.chunks.at(index).czId == "iXML") {
+        RiffChunkWriter writer(m_File, m_Layout);
+        written = writer.RenameChunk(index, "JUNK");
+        why = writer.ErrorText();
+        Rewalk();
+    }
+    if (!written)
+        ReportWriteFailure(title, why);
+    return written;
+}
+
+bool QSoundFile::AddOndeChunk(char* buffer, int size, int track, int samplesPerPoint)
+{
+    const char* title = "QSoundFile::AddOndeChunk()";
+    if ((!buffer && size > 0) || size < 0 || track < 1 || track > 24) {
+        MyQDebug("%s: no levels or track %d out of 1..24", title, track);
+        return false;
+    }
+    if (!CheckWritable(title))
+        return false;
+    QByteArray payload(4, '\0');
+    WriteLe32(reinterpret_cast<unsigned char*>(payload.data()), static_cast<quint32>(samplesPerPoint));
+    payload.append(buffer, size);
+    // An odd level count gets one zero level: the chunk stays even without a pad byte.
+    if (payload.size() & 1)
+        payload.append('\0');
+    const QByteArray id = QByteArray("ond") + TrkIndexToCharOld(track);
+    RiffChunkWriter writer(m_File, m_Layout);
+    const bool written = writer.AppendChunk(id, payload, '\0');
+    if (!written)
+        ReportWriteFailure(title, writer.ErrorText());
+    Rewalk();
+    return written;
+}

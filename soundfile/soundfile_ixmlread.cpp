@@ -1,0 +1,292 @@
+// iXML parse and getters of QSoundFile.
+#include "soundfile/soundfile.h"
+
+#include "soundfile/ixmlnames.h"
+
+using namespace IxmlNames;
+
+namespace {
+
+bool FlagText(const QString& text)
+{
+    const QString value = text.trimmed().toUpper();
+    return value == QLatin1String("1") || value == QLatin1String("TRUE")
+           || value == QLatin1String("YES") || value == QLatin1String("ON");
+}
+
+int IntOr(const QString& text, int fallback)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    return ok ? value : fallback;
+}
+
+constexpr unsigned int kMaxSyncPoints = 10;
+
+} // namespace
+
+bool QSoundFile::GetiXMLFileInfos()
+{
+    ClearDocument();
+    if (m_baiXMLText.isEmpty()) {
+        m_czErrorText = QStringLiteral("No iXML chunk !");
+        return false;
+    }
+    if (!SetContent(m_baiXMLText)) {
+        m_czErrorText = LastXmlError();
+        return false;
+    }
+    if (RootTag() != kRoot) {
+        ClearDocument();
+        m_czErrorText = QStringLiteral("No <BWFXML> tag !");
+        return false;
+    }
+    m_czErrorText.clear();
+    return true;
+}
+
+QDomElement QSoundFile::TrackByChild(const QString& tag, int value) const
+{
+    return FindChildByValue(FindElement({kTrackList}), kTrack, tag, QString::number(value));
+}
+
+QString QSoundFile::TextOrBlank(const QString& tag) const
+{
+    const QDomElement element = FindElement({tag});
+    return element.isNull() ? QStringLiteral(" ") : element.text();
+}
+
+QString QSoundFile::OrvexText(const QString& tag) const
+{
+    return GetText({kOrvex, tag});
+}
+
+QDomElement QSoundFile::OrvexTrackData(int slot) const
+{
+    return FindChildByValue(FindElement({kOrvex, kAllTrkName}), kData, kIndice, QString::number(slot));
+}
+
+int QSoundFile::GetiXMLMonoTrackNumber() const
+{
+    if (!XmlOk())
+        return -1;
+    const int index = IntOr(GetText({kTrackList, kTrack, kChannelIndex}), 0);
+    return index >= 1 ? index - 1 : -1;
+}
+
+int QSoundFile::GetiXMLTotalFiles() const
+{
+    return IntOr(GetText({kFileSet, kTotalFiles}), 0);
+}
+
+QString QSoundFile::GetiXMLFamilyName() const
+{
+    return GetText({kFileSet, kFamilyName});
+}
+
+QString QSoundFile::GetiXMLMonoTrackFunction() const
+{
+    return GetText({kTrackList, kTrack, kFunction});
+}
+
+QString QSoundFile::GetiXMLMonoTrackName() const
+{
+    const QDomElement name = FindElement({kTrackList, kTrack, kName});
+    return name.isNull() ? QStringLiteral(" ") : name.text();
+}
+
+QString QSoundFile::GetiXMLPolyTrackName(int channel) const
+{
+    return ChildText(TrackByChild(kInterleaveIndex, channel + 1), kName);
+}
+
+QString QSoundFile::GetiXMLPolyTrackFunction(int channel) const
+{
+    return ChildText(TrackByChild(kInterleaveIndex, channel + 1), kFunction);
+}
+
+int QSoundFile::GetiXMLPolyTrackOriginalIndex(int channel) const
+{
+    const QDomElement track = TrackByChild(kInterleaveIndex, channel + 1);
+    const int slot = IntOr(ChildText(track, kChannelIndex), 0) - 1;
+    // Callers index 24-entry tables with it: anything else is "none".
+    return slot >= 0 && slot <= 23 ? slot : -1;
+}
+
+int QSoundFile::GetiXMLTrackCount() const
+{
+    const QDomElement list = FindElement({kTrackList});
+    int count = IntOr(ChildText(list, kTrackCount), -1);
+    if (count < 0) {
+        count = 0;
+        for (QDomElement t = list.firstChildElement(kTrack); !t.isNull(); t = t.nextSiblingElement(kTrack))
+            ++count;
+    }
+    return count;
+}
+
+QString QSoundFile::GetiXMLNotes() const { return TextOrBlank(kNote); }
+QString QSoundFile::GetiXMLCircled() const { return TextOrBlank(kCircled); }
+QString QSoundFile::GetiXMLScene() const { return GetText({kScene}); }
+QString QSoundFile::GetiXMLTake() const { return GetText({kTake}); }
+QString QSoundFile::GetiXMLTape() const { return GetText({kTape}); }
+QString QSoundFile::GetiXMLUbits() const { return GetText({kUbits}); }
+QString QSoundFile::GetiXMLTakeType() const { return GetText({kTakeType}); }
+QString QSoundFile::GetiXMLFileKey() const { return OrvexText(kFileKey); }
+QString QSoundFile::GetiXMLOrvexRefLevel() const { return OrvexText(kRefLevel); }
+
+bool QSoundFile::HasiXMLOrvexBlock() const
+{
+    return !FindElement({kOrvex}).isNull();
+}
+
+QString QSoundFile::GetiXMLTakeIndicator() const
+{
+    if (IsTemplateWithoutIndicator(GetiXMLScTkTemplate()))
+        return LetterOfTakeType(GetiXMLTakeType());
+    const QString take = GetiXMLTake().trimmed();
+    return !take.isEmpty() && take.at(0).isLetter() ? take.left(1) : QString();
+}
+
+QString QSoundFile::GetiXMLTakeNumber() const
+{
+    const QString take = GetiXMLTake().trimmed();
+    if (IsTemplateWithoutIndicator(GetiXMLScTkTemplate()))
+        return take;
+    return !take.isEmpty() && take.at(0).isLetter() ? take.mid(1) : take;
+}
+
+QString QSoundFile::GetiXMLOrvexTracknames(int slot) const
+{
+    return ChildText(OrvexTrackData(slot), kName);
+}
+
+QString QSoundFile::GetiXMLOrvexTrackPanPot(int slot) const
+{
+    return ChildText(OrvexTrackData(slot), kPanPot);
+}
+
+QString QSoundFile::GetiXMLOrvexTrackActive(int slot) const
+{
+    return ChildText(OrvexTrackData(slot), kActive);
+}
+
+QString QSoundFile::GetiXMLOrvexTrackInGrid(int slot) const
+{
+    return ChildText(OrvexTrackData(slot), kInGrid);
+}
+
+void QSoundFile::GetiXMLInputsSettings(QDomNode* node) const
+{
+    if (node && XmlOk())
+        *node = FindElement({kOrvex, kInputSettings});
+}
+
+bool QSoundFile::GetiXMLOrvexInputSettings(QString name, tInputSettings* settings) const
+{
+    if (!settings)
+        return false;
+    *settings = tInputSettings();
+    const QDomElement input = name.isEmpty() ? QDomElement() : FindElement({kOrvex, kInputSettings, name});
+    if (input.isNull())
+        return false;
+    settings->bPresent = true;
+    settings->nDelay = IntOr(ChildText(input, kDelay), -1);
+    settings->bPhaseReversed = FlagText(ChildText(input, kPhase));
+    settings->bEqEnabled = FlagText(ChildText(input, kEq));
+    settings->nFilter = IntOr(ChildText(input, kFilter), 0);
+    return true;
+}
+
+void QSoundFile::GetiXMLSyncPoint(unsigned int* slateCount, unsigned int* slatePositions,
+                                  unsigned int* slateExtra, QStringList* slateComments,
+                                  bool pullDown, unsigned int* markerCount,
+                                  unsigned int* markerPositions, QStringList* markerComments,
+                                  bool* autoSlate) const
+{
+    unsigned int slates = 0;
+    unsigned int markers = 0;
+    bool automatic = false;
+    if (slateComments)
+        slateComments->clear();
+    if (markerComments)
+        markerComments->clear();
+    const double fps = GetFrameRate() * (pullDown ? 1.001 : 1.0);
+    const double rate = m_FmtChunk.nSampleRate;
+    const QDomElement list = FindElement({kSyncPointList});
+    for (QDomElement point = list.firstChildElement(kSyncPoint); !point.isNull();
+         point = point.nextSiblingElement(kSyncPoint)) {
+        bool ok = false;
+        const quint64 low = ChildText(point, kSyncPointLow).trimmed().toULongLong(&ok);
+        // Positions are 32-bit sample counts.
+        if (!ok || low > 0xFFFFFFFFu || IntOr(ChildText(point, kSyncPointHigh), 0) != 0)
+            continue;
+        const QString function = ChildText(point, kSyncPointFunction).trimmed().toUpper();
+        const QString comment = ChildText(point, kSyncPointComment);
+        if (function.startsWith(QLatin1String("SLATE")) && slates < kMaxSyncPoints) {
+            if (slatePositions)
+                slatePositions[slates] = static_cast<unsigned int>(low);
+            if (slateExtra)
+                slateExtra[slates] = rate > 0 && fps > 0
+                                         ? static_cast<unsigned int>(double(low) * fps / rate + 0.5)
+                                         : 0;
+            if (slateComments)
+                slateComments->append(comment);
+            automatic = automatic || comment.trimmed() == QLatin1String("AUTO");
+            ++slates;
+        } else if (function.startsWith(QLatin1String("MARKER")) && markers < kMaxSyncPoints) {
+            if (markerPositions)
+                markerPositions[markers] = static_cast<unsigned int>(low);
+            if (markerComments)
+                markerComments->append(comment);
+            ++markers;
+        }
+    }
+    if (slateCount)
+        *slateCount = slates;
+    if (markerCount)
+        *markerCount = markers;
+    if (autoSlate)
+        *autoSlate = automatic;
+}
+
+int QSoundFile::GetiXMLScTkTemplate() const
+{
+    return IntOr(OrvexText(kScTkTemplate), -1);
+}
+
+QList<QPair<int, QString>> QSoundFile::AdvancedFields() const
+{
+    QList<QPair<int, QString>> fields;
+    const QDomElement block = FindElement({kOrvex, kScTkAdvanced});
+    for (QDomElement field = block.firstChildElement(); !field.isNull(); field = field.nextSiblingElement()) {
+        int code = 0;
+        if (AdvancedFieldCode(field.tagName(), &code))
+            fields.append({code, field.text()});
+    }
+    return fields;
+}
+
+QHash<int, QString> QSoundFile::GetiXMLAdvancedScTkFields() const
+{
+    QHash<int, QString> fields;
+    for (const auto& field : AdvancedFields())
+        fields.insert(field.first, field.second);
+    return fields;
+}
+
+QString QSoundFile::GetiXMLAdvancedScTkComposition() const
+{
+    QStringList codes;
+    for (const auto& field : AdvancedFields())
+        codes.append(QString::number(qMax(field.first, 0)));
+    return codes.join(QLatin1Char(','));
+}
+
+QStringList QSoundFile::GetiXMLAdvancedScTkFieldTexts() const
+{
+    QStringList texts;
+    for (const auto& field : AdvancedFields())
+        texts.append(field.second);
+    return texts;
+}

@@ -1,0 +1,303 @@
+// iXML setters (in memory) and new documents of QSoundFile.
+#include "soundfile/soundfile.h"
+
+#include "foundation/filekey.h"
+#include "soundfile/bextdescription.h"
+#include "soundfile/ixmlnames.h"
+
+using namespace IxmlNames;
+
+namespace {
+
+constexpr int kSlots = 24;
+constexpr unsigned int kMaxSyncPoints = 10;
+// The "keep this field" marker of the several-takes editor.
+const QString kKeepField = QStringLiteral("<");
+
+// Puts element in place of parent's first child named like it, or appends it.
+void ReplaceOrAppend(QDomElement parent, const QDomElement& element)
+{
+    const QDomElement old = parent.firstChildElement(element.tagName());
+    if (old.isNull())
+        parent.appendChild(element);
+    else
+        parent.replaceChild(element, old);
+}
+
+} // namespace
+
+void QSoundFile::NewDocumentFromChunks(bool poly, int track)
+{
+    const BextDescription description = Description();
+    const QString scene = description.Value(QStringLiteral("aSCENE="));
+    const QString take = description.Value(QStringLiteral("aTAKE="));
+    const int slot = track < 0 ? 0 : track;
+
+    NewDocument(kRoot);
+    QDomElement root = Root();
+    SetChildText(root, kVersion, QStringLiteral("2.10"));
+    SetChildText(root, kScene, scene);
+    SetChildText(root, kTake, take);
+    SetChildText(root, kTape, description.Value(QStringLiteral("aTAPE=")));
+    SetChildText(root, kUbits, description.Value(QStringLiteral("aUBITS=$")));
+    SetChildText(root, kNote, description.Value(QStringLiteral("aNOTE=")));
+    SetChildText(root, kCircled, QStringLiteral("FALSE"));
+    SetChildText(root, kTakeType, QStringLiteral("DEFAULT"));
+
+    QDomElement fileSet = GetElement({kFileSet}, true);
+    SetChildText(fileSet, kTotalFiles, QStringLiteral("1"));
+    SetChildText(fileSet, kFamilyName, scene + QLatin1Char('/') + take);
+
+    const int tracks = poly ? qMax<int>(1, m_FmtChunk.nChannels) : 1;
+    QDomElement list = GetElement({kTrackList}, true);
+    SetChildText(list, kTrackCount, QString::number(tracks));
+    for (int c = 0; c < tracks; ++c) {
+        QDomElement entry = Document().createElement(kTrack);
+        list.appendChild(entry);
+        const int channelIndex = poly ? c + 1 : slot + 1;
+        SetChildText(entry, kChannelIndex, QString::number(channelIndex));
+        SetChildText(entry, kInterleaveIndex, QString::number(c + 1));
+        SetChildText(entry, kName, description.Value(BextDescription::TrackKey(channelIndex)));
+        SetChildText(entry, kFunction, QString());
+    }
+
+    // Every new document carries a fresh key of this file's audio.
+    SetChildText(OrvexBlock(true), kFileKey,
+                 MakeFileKey(m_nDeclaredDataSize, m_FmtChunk.nSampleRate, m_FmtChunk.nBitsPerSample,
+                             m_FmtChunk.nChannels));
+}
+
+bool QSoundFile::EnsureDocument(int track)
+{
+    if (!XmlOk())
+        NewDocumentFromChunks(m_FmtChunk.nChannels > 1, track);
+    return XmlOk();
+}
+
+QDomElement QSoundFile::OrvexBlock(bool create)
+{
+    return GetElement({kOrvex}, create);
+}
+
+bool QSoundFile::SetRootText(const QString& tag, const QString& text)
+{
+    if (!XmlOk())
+        return false;
+    SetChildText(Root(), tag, text);
+    return true;
+}
+
+void QSoundFile::CreateNewiXMLchunkPoly()
+{
+    NewDocumentFromChunks(true, 0);
+}
+
+QString QSoundFile::GenerateiXMLChunkPoly(int track)
+{
+    EnsureDocument(track);
+    return QString::fromUtf8(ToText());
+}
+
+QString QSoundFile::GenerateiXMLChunkMono(int track)
+{
+    // A loaded document keeps the edits made to it; only a missing one is built.
+    if (!XmlOk())
+        NewDocumentFromChunks(m_FmtChunk.nChannels > 1, track);
+    return QString::fromUtf8(ToText());
+}
+
+bool QSoundFile::SetiXMLScene(int track, QString scene, int nTemplate, bool multi,
+                              QList<int> fieldCodes, QStringList fieldTexts)
+{
+    Q_UNUSED(track)
+    if (!SetRootText(kScene, scene.trimmed()))
+        return false;
+    if (nTemplate == -1)
+        return true;
+    QDomElement block = OrvexBlock(true);
+    SetChildText(block, kScTkTemplate, QString::number(nTemplate));
+    if ((nTemplate != 4 && nTemplate != 5) || fieldCodes.isEmpty() || fieldCodes.size() != fieldTexts.size())
+        return true;
+
+    // The child order is the composition; in multi mode the keep marker
+    // leaves a field's current text.
+    const QHash<int, QString> current = GetiXMLAdvancedScTkFields();
+    QDomElement advanced = Document().createElement(kScTkAdvanced);
+    int separators = 0;
+    for (int i = 0; i < fieldCodes.size(); ++i) {
+        const int code = fieldCodes.at(i);
+        if (code > 6)
+            continue;
+        const QString tag = code >= 1 ? AdvancedFieldTag(code)
+                                      : QStringLiteral("SEP%1").arg(++separators);
+        int key = code >= 1 ? code : 1 - separators;
+        QString text = fieldTexts.at(i);
+        if (multi && text == kKeepField)
+            text = current.value(key);
+        SetChildText(advanced, tag, text);
+    }
+    const QDomElement old = block.firstChildElement(kScTkAdvanced);
+    if (old.isNull())
+        block.insertAfter(advanced, block.firstChildElement(kScTkTemplate));
+    else
+        block.replaceChild(advanced, old);
+    return true;
+}
+
+bool QSoundFile::SetiXMLTake(int track, QString takePrefix, QString take, int nTemplate)
+{
+    Q_UNUSED(track)
+    if (!XmlOk())
+        return false;
+    if (nTemplate != -1)
+        SetChildText(OrvexBlock(true), kScTkTemplate, QString::number(nTemplate));
+    SetRootText(kTake, TakeText(takePrefix.trimmed(), take.trimmed(), nTemplate));
+    const QString takeType = TakeTypeOfLetter(takePrefix.trimmed());
+    if (!takeType.isEmpty())
+        SetRootText(kTakeType, takeType);
+    return true;
+}
+
+bool QSoundFile::SetiXMLNote(int, QString note) { return SetRootText(kNote, note.trimmed()); }
+bool QSoundFile::SetiXMLUbits(int, QString ubits) { return SetRootText(kUbits, ubits.trimmed()); }
+bool QSoundFile::SetiXMLTape(int, QString tape) { return SetRootText(kTape, tape.trimmed()); }
+bool QSoundFile::SetiXMLCircled(int, QString circled) { return SetRootText(kCircled, circled.trimmed()); }
+
+bool QSoundFile::SetiXMLFamilyName(int track, bool poly, QString scene, QString takePrefix,
+                                   QString take, int nTemplate)
+{
+    Q_UNUSED(track)
+    Q_UNUSED(poly)
+    if (!XmlOk())
+        return false;
+    return SetText({kFileSet, kFamilyName},
+                   scene.trimmed() + QLatin1Char('/') + TakeText(takePrefix, take, nTemplate).trimmed());
+}
+
+bool QSoundFile::SetiXMLPolyTrackName(int channel, QString name)
+{
+    EnsureDocument(channel);
+    QDomElement track = TrackByChild(kChannelIndex, channel + 1);
+    return !track.isNull() && !SetChildText(track, kName, name).isNull();
+}
+
+bool QSoundFile::SetiXMLPolyTrackFunction(int channel, QString function)
+{
+    EnsureDocument(channel);
+    QDomElement track = TrackByChild(kChannelIndex, channel + 1);
+    return !track.isNull() && !SetChildText(track, kFunction, function).isNull();
+}
+
+bool QSoundFile::SetiXMLPolyTrackOriginalIndex(int channel, int slot)
+{
+    EnsureDocument(slot);
+    QDomElement track = TrackByChild(kInterleaveIndex, channel + 1);
+    return !track.isNull() && !SetChildText(track, kChannelIndex, QString::number(slot + 1)).isNull();
+}
+
+bool QSoundFile::SetiXMLMonoTrackName(int track, QString name)
+{
+    if (!XmlOk())
+        NewDocumentFromChunks(false, track);
+    return SetText({kTrackList, kTrack, kName}, name);
+}
+
+bool QSoundFile::SetiXMLMonoTrackNumber(int track, int number)
+{
+    if (!XmlOk())
+        NewDocumentFromChunks(false, track);
+    return SetText({kTrackList, kTrack, kChannelIndex}, QString::number(number));
+}
+
+bool QSoundFile::SetiXMLTotalFiles(int track, int total, bool poly)
+{
+    Q_UNUSED(poly)
+    if (!XmlOk())
+        NewDocumentFromChunks(false, track);
+    return SetText({kFileSet, kTotalFiles}, QString::number(total));
+}
+
+QDomElement QSoundFile::AllTrackEntries()
+{
+    QDomElement all = GetElement({kOrvex, kAllTrkName}, true);
+    for (int i = 0; i < kSlots; ++i) {
+        if (FindChildByValue(all, kData, kIndice, QString::number(i)).isNull()) {
+            QDomElement data = Document().createElement(kData);
+            all.appendChild(data);
+            SetChildText(data, kIndice, QString::number(i));
+            SetChildText(data, kActive, QStringLiteral("NO"));
+        }
+    }
+    return all;
+}
+
+bool QSoundFile::SetiXMLOrvexAllTrkInfos(QString* names, QString* panPots, QString* actives,
+                                         QString* inGrids)
+{
+    if (!XmlOk() || !names || !panPots || !actives || !inGrids)
+        return false;
+    const QDomElement all = AllTrackEntries();
+    for (int i = 0; i < kSlots; ++i) {
+        QDomElement data = FindChildByValue(all, kData, kIndice, QString::number(i));
+        // The text goes in as given: "DISARMED" must reach the take list.
+        SetChildText(data, kActive, actives[i]);
+        if (actives[i].compare(QLatin1String("NO"), Qt::CaseInsensitive) == 0)
+            continue;
+        SetChildText(data, kName, names[i]);
+        SetChildText(data, kInGrid, inGrids[i]);
+        SetChildText(data, kPanPot, panPots[i]);
+    }
+    return true;
+}
+
+bool QSoundFile::SetiXMLOrvexTrackname(int slot, QString name)
+{
+    if (!XmlOk() || slot < 0 || slot >= kSlots)
+        return false;
+    const QDomElement all = AllTrackEntries();
+    return !SetChildText(FindChildByValue(all, kData, kIndice, QString::number(slot)), kName, name).isNull();
+}
+
+bool QSoundFile::SetiXMLSyncPoint(int track, unsigned int slateCount, unsigned int* slatePositions,
+                                  QStringList slateComments, unsigned int markerCount,
+                                  unsigned int* markerPositions, QStringList markerComments)
+{
+    Q_UNUSED(track)
+    if (!XmlOk())
+        return false;
+    const unsigned int slates = slatePositions ? qMin(slateCount, kMaxSyncPoints) : 0;
+    const unsigned int markers = markerPositions ? qMin(markerCount, kMaxSyncPoints) : 0;
+    QDomElement list = Document().createElement(kSyncPointList);
+    SetChildText(list, kSyncPointCount, QString::number(slates + markers));
+    auto addPoint = [&](const char* function, unsigned int position, const QString& comment) {
+        QDomElement point = Document().createElement(kSyncPoint);
+        list.appendChild(point);
+        SetChildText(point, kSyncPointType, QStringLiteral("RELATIVE"));
+        SetChildText(point, kSyncPointFunction, QLatin1String(function));
+        SetChildText(point, kSyncPointComment, comment);
+        SetChildText(point, kSyncPointLow, QString::number(position));
+        SetChildText(point, kSyncPointHigh, QStringLiteral("0"));
+        SetChildText(point, kSyncPointDuration, QStringLiteral("0"));
+    };
+    for (unsigned int i = 0; i < slates; ++i)
+        addPoint("SLATE_GENERIC", slatePositions[i], slateComments.value(int(i)));
+    for (unsigned int i = 0; i < markers; ++i)
+        addPoint("MARKER_GENERIC", markerPositions[i], markerComments.value(int(i)));
+    ReplaceOrAppend(Root(), list);
+    return true;
+}
+
+bool QSoundFile::SetiXMLOrvexRefLevel(QString level)
+{
+    return XmlOk() && SetText({kOrvex, kRefLevel}, level);
+}
+
+bool QSoundFile::SetiXMLInputSettings(QDomNode* node)
+{
+    if (!XmlOk() || !node || !node->isElement())
+        return false;
+    QDomElement settings = Document().importNode(*node, true).toElement();
+    settings.setTagName(kInputSettings);
+    ReplaceOrAppend(OrvexBlock(true), settings);
+    return true;
+}
