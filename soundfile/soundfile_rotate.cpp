@@ -2,6 +2,7 @@
 #include "soundfile/soundfile.h"
 
 #include "foundation/messageloging.h"
+#include "foundation/qpath.h"
 #include "soundfile/bextdescription.h"
 
 #include <QFileInfo>
@@ -10,20 +11,6 @@ namespace {
 
 const char* const kRotateTitle = "QSoundFile::Rotate()";
 const char* const kRotate2Title = "QSoundFile::Rotate2()";
-
-// Take root and separator of a mono track name: the name is cut before the
-// rightmost separator among its last three characters.
-bool SplitTrackName(const QString& baseName, QString* root, QChar* separator)
-{
-    for (int i = baseName.size() - 1; i >= 0 && i >= baseName.size() - 3; --i) {
-        if (QStringLiteral("#+-_").contains(baseName.at(i))) {
-            *root = baseName.left(i);
-            *separator = baseName.at(i);
-            return true;
-        }
-    }
-    return false;
-}
 
 bool RenameFile(const QString& from, const QString& to, const char* title)
 {
@@ -43,9 +30,10 @@ bool QSoundFile::Rotate(QString path, QString* tempName, short index, short shif
     if (track > limit)
         track -= limit;
     const QFileInfo info(path);
-    QString root;
-    QChar separator;
-    if (track < 1 || track > 24 || !SplitTrackName(info.completeBaseName(), &root, &separator)) {
+    const QPath trackPath(path);
+    const QString root = trackPath.GetRoot();
+    const QString separator = trackPath.GetSeparator();
+    if (track < 1 || track > 24 || separator.isEmpty()) {
         MyQDebug("%s: no track %d for %s", kRotateTitle, track, qPrintable(path));
         return false;
     }
