@@ -229,8 +229,16 @@ void DrawReportSheet(QPainter& p, const QRectF& r)
     }
 }
 
-// ---- the icons --------------------------------------------------------------
+// A filled triangle whose corners are rounded by a stroke of the same colour.
+void DrawSoftTriangle(QPainter& p, const QPointF& a, const QPointF& b, const QPointF& c,
+                      const QColor& colour, qreal rounding)
+{
+    p.setPen(RoundPen(colour, rounding));
+    p.setBrush(colour);
+    p.drawPolygon(QPolygonF({a, b, c}));
+}
 
+// ---- the icons --------------------------------------------------------------
 
 const QRectF kFolderArea(4, 10, 56, 46);
 const QRectF kFileArea(8, 4, 48, 56);
@@ -292,20 +300,12 @@ void PaintStereoFile(QPainter& p)
 // Scroll bar step arrow, drawn small.
 void PaintUpArrow(QPainter& p)
 {
-    QPolygonF head;
-    head << QPointF(32, 16) << QPointF(52, 44) << QPointF(12, 44);
-    p.setPen(RoundPen(Colour::Light, 8));
-    p.setBrush(Colour::Light);
-    p.drawPolygon(head);
+    DrawSoftTriangle(p, QPointF(32, 16), QPointF(52, 44), QPointF(12, 44), Colour::Light, 8);
 }
 
 void PaintPlay(QPainter& p)
 {
-    QPolygonF triangle;
-    triangle << QPointF(18, 10) << QPointF(54, 32) << QPointF(18, 54);
-    p.setPen(RoundPen(Colour::Green, 6));
-    p.setBrush(Colour::Green);
-    p.drawPolygon(triangle);
+    DrawSoftTriangle(p, QPointF(18, 10), QPointF(54, 32), QPointF(18, 54), Colour::Green, 6);
 }
 
 void PaintPause(QPainter& p)
@@ -350,11 +350,7 @@ void PaintGoBack(QPainter& p)
     p.setPen(RoundPen(Colour::Teal, 9));
     p.setBrush(Qt::NoBrush);
     p.drawPath(turn);
-    QPolygonF head;
-    head << QPointF(6, 22) << QPointF(24, 7) << QPointF(24, 37);
-    p.setPen(RoundPen(Colour::Teal, 4));
-    p.setBrush(Colour::Teal);
-    p.drawPolygon(head);
+    DrawSoftTriangle(p, QPointF(6, 22), QPointF(24, 7), QPointF(24, 37), Colour::Teal, 4);
 }
 
 void PaintInsert(QPainter& p)
