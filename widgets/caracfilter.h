@@ -5,7 +5,7 @@
 
 // The seven alphabets a text field may accept. The order of each alphabet is
 // also the order in which Up and Down step a character.
-enum tCaracFilter {
+enum tCaracFilter : int {
     CARAC_ALNUM = 0,
     CARAC_TNPWARG = 1,
     CARAC_UPPER_DIGITS = 2,
@@ -17,7 +17,7 @@ enum tCaracFilter {
 
 // What the filter step does to one character: 1 repairs a character outside
 // the alphabet, 2 and 3 also step a valid one forward or backward (wrapping).
-enum tCaracAction { CARAC_ACTION_CHECK = 1, CARAC_ACTION_NEXT = 2, CARAC_ACTION_PREVIOUS = 3 };
+enum tCaracAction : int { CARAC_ACTION_CHECK = 1, CARAC_ACTION_NEXT = 2, CARAC_ACTION_PREVIOUS = 3 };
 
 struct tCaracAlphabet
 {

@@ -12,7 +12,7 @@ class QBriselBlueLabel : public QLabel
 {
     Q_OBJECT
 public:
-    enum tBackGround { BACKGROUND_BLUE = 0, BACKGROUND_DEEP_BLUE = 1, BACKGROUND_PURPLE = 2, BACKGROUND_PURPLE_DARK = 3 };
+    enum tBackGround : int { BACKGROUND_BLUE = 0, BACKGROUND_DEEP_BLUE = 1, BACKGROUND_PURPLE = 2, BACKGROUND_PURPLE_DARK = 3 };
 
     explicit QBriselBlueLabel(QWidget* parent = nullptr);
     ~QBriselBlueLabel() override;

@@ -14,8 +14,8 @@ class QBriselMiniStack : public QStackedWidget
 {
     Q_OBJECT
 public:
-    enum _tMiniStackState { MINISTACK_OFF = 1, MINISTACK_SELECTED = 2, MINISTACK_EDIT = 3 };
-    enum _tMiniStackNature { MINISTACK_TEXT = 0, MINISTACK_SEQUENCE = 1 };
+    enum _tMiniStackState : int { MINISTACK_OFF = 1, MINISTACK_SELECTED = 2, MINISTACK_EDIT = 3 };
+    enum _tMiniStackNature : int { MINISTACK_TEXT = 0, MINISTACK_SEQUENCE = 1 };
 
     explicit QBriselMiniStack(QWidget* parent = nullptr);
     ~QBriselMiniStack() override;

@@ -14,7 +14,7 @@ class QBriselMiniStackManager : public QObject
 {
     Q_OBJECT
 public:
-    enum tManagerState { MANAGER_OFF = 0, MANAGER_SELECT = 1, MANAGER_EDIT = 2 };
+    enum tManagerState : int { MANAGER_OFF = 0, MANAGER_SELECT = 1, MANAGER_EDIT = 2 };
 
     explicit QBriselMiniStackManager(QObject* parent = nullptr);
     ~QBriselMiniStackManager() override;
