@@ -66,21 +66,16 @@ QString ApplyUnderscoreStyle(const TakeSpec& spec, QString tail)
     return tail;
 }
 
+// iXML TAKE_TYPE of a take-indicator letter.
 QString TakeType(const QString& prefix)
 {
-    const QString p = prefix.toLower();
-    if (p == QLatin1String("p"))
-        return QStringLiteral("PICKUP");
-    if (p == QLatin1String("w"))
-        return QStringLiteral("WILD_TRACK");
-    if (p == QLatin1String("a"))
-        return QStringLiteral("ANNOUNCEMENT");
-    if (p == QLatin1String("n"))
-        return QStringLiteral("NO_GOOD");
-    if (p == QLatin1String("r"))
-        return QStringLiteral("REHEARSAL");
-    if (p == QLatin1String("g"))
-        return QStringLiteral("SOUND_GUIDE");
+    static const QList<QPair<QString, QString>> kTypes{
+        {"p", "PICKUP"},  {"w", "WILD_TRACK"}, {"a", "ANNOUNCEMENT"}, {"n", "NO_GOOD"},
+        {"r", "REHEARSAL"}, {"g", "SOUND_GUIDE"}};
+    for (const auto& type : kTypes) {
+        if (prefix.compare(type.first, Qt::CaseInsensitive) == 0)
+            return type.second;
+    }
     return QStringLiteral("DEFAULT");
 }
 
@@ -301,7 +296,7 @@ QString TrackFileName(const TakeSpec& spec, int trackIndex)
 QByteArray BextDescription(const TakeSpec& spec, int trackIndex)
 {
     const bool poly = IsPoly(trackIndex);
-    const TrackSpec& track = spec.tracks.at(poly ? 0 : trackIndex);
+    const TrackSpec track = spec.tracks.value(poly ? 0 : trackIndex);
     const int k = poly ? 1 : track.slot + 1;
     QByteArray head = "aUBITS=$" + spec.ubits.toLatin1() + "\r\n"
                       "aSCENE=" + spec.scene.toLatin1() + "\r\n"

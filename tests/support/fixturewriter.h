@@ -141,7 +141,6 @@ QByteArray IxmlDocument(const TakeSpec& spec, int trackIndex, quint32 dataSize);
 
 struct WrittenTake {
     QStringList files;        // absolute paths, in spec.tracks order (one for poly)
-    QString sidecar;          // set by WriteSidecar only
 };
 
 // Writes the take's files into the folder (created when missing). Empty
