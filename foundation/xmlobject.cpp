@@ -1,5 +1,35 @@
 #include "foundation/xmlobject.h"
 
+#include <QTextStream>
+#include <QXmlStreamReader>
+
+namespace {
+// iXML nests a few levels. The DOM frees and writes its tree recursively, so a
+// crafted document nested thousands deep would overflow the stack of a
+// worker thread; such documents are refused before the DOM is built.
+constexpr int kMaxElementDepth = 64;
+
+bool NestedTooDeep(const QByteArray& bytes)
+{
+    QXmlStreamReader reader(bytes);
+    int depth = 0;
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement:
+            if (++depth > kMaxElementDepth)
+                return true;
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+}
+
 QXmlObject::QXmlObject() = default;
 QXmlObject::~QXmlObject() = default;
 
@@ -13,11 +43,17 @@ bool QXmlObject::SetContent(const QByteArray& bytes)
         else
             break;
     }
+    const QByteArray text = bytes.left(end);
+    if (NestedTooDeep(text)) {
+        m_czXmlError = QStringLiteral("elements nested deeper than %1 levels").arg(kMaxElementDepth);
+        ClearDocument();
+        return false;
+    }
     QDomDocument parsed;
     QString message;
     int line = 0;
     int column = 0;
-    if (end == 0 || !parsed.setContent(bytes.left(end), false, &message, &line, &column)) {
+    if (end == 0 || !parsed.setContent(text, false, &message, &line, &column)) {
         m_czXmlError = end == 0 ? QStringLiteral("empty document")
                                 : QStringLiteral("%1 (line %2, column %3)").arg(message).arg(line).arg(column);
         ClearDocument();
@@ -141,8 +177,16 @@ QByteArray QXmlObject::ToText() const
 {
     if (!m_bXmlOk)
         return QByteArray();
-    QByteArray text = m_Document.toByteArray(1);
-    if (!text.startsWith("<?xml"))
-        text.prepend("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
-    return text;
+    // The parsed declaration is replaced: the text is always written as UTF-8,
+    // and a declaration the parser tolerated (another encoding, an odd
+    // version) would make the written chunk unreadable or misread.
+    QString body;
+    QTextStream stream(&body);
+    for (QDomNode node = m_Document.firstChild(); !node.isNull(); node = node.nextSibling()) {
+        if (node.isProcessingInstruction() && node.toProcessingInstruction().target() == QLatin1String("xml"))
+            continue;
+        node.save(stream, 1);
+    }
+    stream.flush();
+    return QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n") + body.toUtf8();
 }

@@ -17,7 +17,8 @@ public:
     virtual ~QXmlObject();
 
     // Parses the bytes; trailing NULs and blanks (chunk padding) are ignored.
-    // False, with no document held, when they do not parse.
+    // False, with no document held, when they do not parse or nest elements
+    // deeper than 64 levels.
     bool SetContent(const QByteArray& bytes);
     // Starts an empty document whose root element has the given tag.
     void NewDocument(const QString& rootTag);

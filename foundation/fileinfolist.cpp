@@ -1,0 +1,130 @@
+#include "foundation/fileinfolist.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+#include <algorithm>
+
+namespace {
+bool MatchesAnEnding(const QString& name, const QStringList& endings)
+{
+    for (const QString& ending : endings) {
+        if (name.size() > ending.size() && name.endsWith(ending, Qt::CaseSensitive))
+            return true;
+    }
+    return false;
+}
+
+bool AbortRequested(bool* abort)
+{
+    // The flag is a plain bool in the callers' interface but is set by
+    // another thread: read it atomically.
+    return abort && __atomic_load_n(abort, __ATOMIC_ACQUIRE);
+}
+
+// The take name of a listed file: cut before the first suffix that matches.
+QString TakeName(const QString& fileName)
+{
+    static const QRegularExpression suffixes[] = {
+        QRegularExpression(QStringLiteral("(_|-|#)\\d{1,2}.WAV$"), QRegularExpression::CaseInsensitiveOption),
+        QRegularExpression(QStringLiteral("(Q|M)X.WAV$"), QRegularExpression::CaseInsensitiveOption),
+        QRegularExpression(QStringLiteral("P(N|R|X).WAV$"), QRegularExpression::CaseInsensitiveOption),
+    };
+    for (const QRegularExpression& suffix : suffixes) {
+        const QRegularExpressionMatch match = suffix.match(fileName);
+        if (match.hasMatch())
+            return fileName.left(match.capturedStart());
+    }
+    QString name = fileName;
+    if (name.endsWith(QLatin1String(".WAV"), Qt::CaseInsensitive))
+        name.chop(4);
+    return name;
+}
+}
+
+MyFileInfoList::MyFileInfoList() = default;
+MyFileInfoList::~MyFileInfoList() = default;
+
+int MyFileInfoList::LoadEntryInfoList(const QString& folder, const QStringList& endings, bool withSizes,
+                                      bool* abort)
+{
+    m_ltEntries.clear();
+    m_nTotalSize = 0;
+    m_czFolder.clear();
+    const QFileInfo folderInfo(folder);
+    if (folder.isEmpty() || !folderInfo.isDir())
+        return 0;
+    m_czFolder = folderInfo.absoluteFilePath();
+
+    int result = 0;
+    QDirIterator it(m_czFolder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        if (AbortRequested(abort)) {
+            result = 1;
+            break;
+        }
+        it.next();
+        const QString name = it.fileName();
+        if (!MatchesAnEnding(name, endings))
+            continue;
+        tEntry entry;
+        entry.name = name;
+        entry.sortKey = name.toLocal8Bit();
+        if (withSizes) {
+            entry.size = it.fileInfo().size();
+            m_nTotalSize += entry.size;
+        }
+        m_ltEntries.append(entry);
+    }
+    std::sort(m_ltEntries.begin(), m_ltEntries.end(),
+              [](const tEntry& a, const tEntry& b) {
+                  return a.sortKey != b.sortKey ? a.sortKey < b.sortKey : a.name < b.name;
+              });
+    return result;
+}
+
+int MyFileInfoList::count() const { return m_ltEntries.size(); }
+
+QString MyFileInfoList::GetFileName(int i) const
+{
+    return i >= 0 && i < m_ltEntries.size() ? m_ltEntries.at(i).name : QString();
+}
+
+QString MyFileInfoList::GetAbsolutePath(int i) const
+{
+    return i >= 0 && i < m_ltEntries.size() ? m_czFolder : QString();
+}
+
+qint64 MyFileInfoList::GetFileSize(int i) const
+{
+    return i >= 0 && i < m_ltEntries.size() ? m_ltEntries.at(i).size : 0;
+}
+
+qint64 MyFileInfoList::GetTotalSize() const { return m_nTotalSize; }
+
+QStringList MyFileInfoList::GetFileList() const
+{
+    QStringList names;
+    QSet<QString> seenIds;
+    for (const tEntry& entry : m_ltEntries) {
+        const QString id = entry.name.left(6);
+        if (seenIds.contains(id))
+            continue;
+        seenIds.insert(id);
+        names.append(TakeName(entry.name));
+    }
+    return names;
+}
+
+int MyFileInfoList::FindFileId(const QString& id6) const
+{
+    if (id6.isEmpty())
+        return -1;
+    for (int i = 0; i < m_ltEntries.size(); ++i) {
+        if (m_ltEntries.at(i).name.startsWith(id6))
+            return i;
+    }
+    return -1;
+}

@@ -1,0 +1,73 @@
+#include "foundation/fileutil.h"
+
+#include "foundation/messageloging.h"
+#include "foundation/platform/diskprobes.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <climits>
+
+namespace {
+// The nearest folder at or above the path that exists; empty when none does.
+QString NearestExistingFolder(const QString& path)
+{
+    QString candidate = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    while (!candidate.isEmpty()) {
+        const QFileInfo info(candidate);
+        if (info.isDir())
+            return candidate;
+        const QString parent = info.absolutePath();
+        if (parent == candidate)
+            break;
+        candidate = parent;
+    }
+    return QString();
+}
+
+// The ".app" folder holding the executable, else the application's name.
+QString BundleFolderName()
+{
+    if (!QCoreApplication::instance())
+        return QStringLiteral("Nalvo");
+    QDir folder(QCoreApplication::applicationDirPath());
+    do {
+        if (folder.dirName().endsWith(QLatin1String(".app")))
+            return folder.dirName();
+    } while (folder.cdUp());
+    const QString name = QCoreApplication::applicationName();
+    return name.isEmpty() ? QStringLiteral("Nalvo") : name;
+}
+}
+
+bool removePath(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    if (info.isSymLink() || (info.exists() && !info.isDir()))
+        return QFile::remove(path);
+    if (!info.exists())
+        return false;
+    return QDir(path).removeRecursively();
+}
+
+int QAll_GetDiskFreeSize(QString path)
+{
+    const QString folder = path.isEmpty() ? QString() : NearestExistingFolder(path);
+    const qint64 bytes = folder.isEmpty() ? -1 : FreeSpaceBytes(folder);
+    MyQDebug("QAll_GetDiskFreeSize: %lld", static_cast<long long>(bytes));
+    if (bytes <= 0)
+        return 0;
+    const qint64 mebibytes = bytes / 1048576;
+    return mebibytes > INT_MAX ? INT_MAX : static_cast<int>(mebibytes);
+}
+
+QString QAll_GetMirrorPathFolder()
+{
+    QString folder = QDir::currentPath();
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder + BundleFolderName() + QStringLiteral("/Mirror");
+}

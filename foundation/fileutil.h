@@ -1,0 +1,20 @@
+#ifndef NALVO_FOUNDATION_FILEUTIL_H
+#define NALVO_FOUNDATION_FILEUTIL_H
+
+#include <QString>
+
+// Removes a file, or a folder with all its entries (hidden ones included),
+// depth first, then the folder. A symbolic link is removed, never followed.
+// False when the path is empty or missing, or a removal fails.
+bool removePath(const QString& path);
+
+// Free space of the volume that holds the path, in MiB rounded down; a path
+// that does not exist yet is measured at its nearest existing folder. 0 when
+// the volume cannot be identified.
+int QAll_GetDiskFreeSize(QString path);
+
+// The folder for settings that cannot be written beside the audio: the
+// current working folder, the application bundle's folder name, "Mirror".
+QString QAll_GetMirrorPathFolder();
+
+#endif

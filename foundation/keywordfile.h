@@ -1,0 +1,43 @@
+#ifndef NALVO_FOUNDATION_KEYWORDFILE_H
+#define NALVO_FOUNDATION_KEYWORDFILE_H
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+// Keyword settings files: a keyword line that begins with '#', followed by
+// one value line whose fields each end with '|'. Lines end with CR LF and are
+// in the local 8-bit encoding.
+
+// Reader. The caller opens it read-only and closes it (or lets the destructor).
+class QFileRead : public QFile
+{
+public:
+    explicit QFileRead(const QString& name);
+
+    // Reads from the start until a line equals the keyword, then takes the
+    // next line as the current value line (a final '|' added when missing).
+    // Lines are read up to 512 bytes; the rest of a longer line is skipped.
+    // False when the keyword is absent or the file is not open; the current
+    // value line is then empty.
+    bool FindKeyword(const QString& keyword);
+    // Field n (0-based) of the current value line: the text between the n-th
+    // and the next '|'. False, with the text unchanged, when the value line is
+    // empty or begins with '#', has fewer fields, or the file is not open.
+    bool Extract(int n, QString* value);
+
+private:
+    // The next line without CR and LF, at most 512 bytes; false at the end.
+    bool ReadLimitedLine(QByteArray* line);
+
+    QByteArray m_czValueLine;
+};
+
+// Writes the keyword and its value line into a keyword file: the line after
+// an existing keyword line is replaced, or both lines are appended; a missing
+// file is created. The file is replaced atomically: the new content goes to a
+// temporary file in the same folder, which is then renamed over the file, so
+// the old file survives any failure. Failures go to the message channel.
+bool SetLine(const QString& file, const QString& keyword, const QString& value);
+
+#endif

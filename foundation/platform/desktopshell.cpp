@@ -1,0 +1,75 @@
+#include "foundation/platform/desktopshell.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QProcess>
+#include <QUrl>
+
+namespace {
+DesktopShell* g_pInstalledShell = nullptr;
+
+#if defined(Q_OS_MACOS)
+void RunFinderLine(const QString& line)
+{
+    QProcess::startDetached(QStringLiteral("/usr/bin/osascript"), {QStringLiteral("-e"), line});
+}
+#endif
+}
+
+DesktopShell::~DesktopShell() = default;
+
+DesktopShell& DesktopShell::current()
+{
+    static SystemDesktopShell system;
+    return g_pInstalledShell ? *g_pInstalledShell : system;
+}
+
+void DesktopShell::setCurrent(DesktopShell* shell) { g_pInstalledShell = shell; }
+
+QString AppleScriptStringBody(const QString& text)
+{
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    escaped.replace(QLatin1Char('"'), QLatin1String("\\\""));
+    return escaped;
+}
+
+void SystemDesktopShell::reveal(const QString& path)
+{
+#if defined(Q_OS_MACOS)
+    RunFinderLine(QStringLiteral("tell application \"Finder\" to reveal POSIX file \"%1\"")
+                      .arg(AppleScriptStringBody(path)));
+#else
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+#endif
+}
+
+void SystemDesktopShell::open(const QString& path)
+{
+#if defined(Q_OS_MACOS)
+    RunFinderLine(QStringLiteral("tell application \"Finder\" to open POSIX file \"%1\"")
+                      .arg(AppleScriptStringBody(path)));
+#else
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+#endif
+}
+
+void SystemDesktopShell::activate()
+{
+#if defined(Q_OS_MACOS)
+    RunFinderLine(QStringLiteral("tell application \"Finder\" to activate"));
+#endif
+    // Elsewhere the file manager opened by reveal or open comes to the front itself.
+}
+
+void RecordingDesktopShell::reveal(const QString& path)
+{
+    m_ltRequests.append(QStringLiteral("reveal ") + path);
+}
+
+void RecordingDesktopShell::open(const QString& path)
+{
+    m_ltRequests.append(QStringLiteral("open ") + path);
+}
+
+void RecordingDesktopShell::activate() { m_ltRequests.append(QStringLiteral("activate")); }

@@ -1,0 +1,51 @@
+#ifndef NALVO_FOUNDATION_PLATFORM_DESKTOPSHELL_H
+#define NALVO_FOUNDATION_PLATFORM_DESKTOPSHELL_H
+
+#include <QString>
+#include <QStringList>
+
+// Asks the desktop's file browser to show or open something. No call blocks
+// and no result is reported: the browser may or may not follow.
+class DesktopShell
+{
+public:
+    virtual ~DesktopShell();
+
+    // Shows the entry selected in its folder.
+    virtual void reveal(const QString& path) = 0;
+    // Opens the file or folder with its default application.
+    virtual void open(const QString& path) = 0;
+    // Brings the file browser to the front.
+    virtual void activate() = 0;
+
+    static DesktopShell& current();
+    // Installs a shell (not owned); nullptr restores the system shell.
+    static void setCurrent(DesktopShell* shell);
+};
+
+// The Finder through osascript on macOS; elsewhere the desktop's default
+// handler for file URLs (reveal opens the containing folder).
+class SystemDesktopShell : public DesktopShell
+{
+public:
+    void reveal(const QString& path) override;
+    void open(const QString& path) override;
+    void activate() override;
+};
+
+// Records every request as "reveal <path>", "open <path>" or "activate".
+class RecordingDesktopShell : public DesktopShell
+{
+public:
+    void reveal(const QString& path) override;
+    void open(const QString& path) override;
+    void activate() override;
+
+    QStringList m_ltRequests;
+};
+
+// The text as the body of an AppleScript string literal: backslashes and
+// double quotes escaped, so a path cannot end the string early.
+QString AppleScriptStringBody(const QString& text);
+
+#endif

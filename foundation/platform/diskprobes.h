@@ -1,0 +1,26 @@
+#ifndef NALVO_FOUNDATION_PLATFORM_DISKPROBES_H
+#define NALVO_FOUNDATION_PLATFORM_DISKPROBES_H
+
+#include <QString>
+#include <QtGlobal>
+#include <functional>
+
+// Free space and writability go through these replaceable functions, so that
+// tests can stage a full disk or a write-protected card (CI runs as root,
+// where chmod cannot make anything read-only).
+
+// Bytes available to the user on the volume holding an existing folder;
+// -1 when the volume cannot be identified.
+using FreeSpaceFunction = std::function<qint64(const QString& existingFolder)>;
+qint64 FreeSpaceBytes(const QString& existingFolder);
+// Installs a function; an empty one restores the system's (QStorageInfo).
+void SetFreeSpaceFunction(FreeSpaceFunction function);
+
+// True when the file or folder may be written (a folder: entries may be
+// created, renamed and removed in it).
+using WritabilityProbe = std::function<bool(const QString& path)>;
+bool IsWritablePath(const QString& path);
+// Installs a probe; an empty one restores the system's (QFileInfo::isWritable).
+void SetWritabilityProbe(WritabilityProbe probe);
+
+#endif

@@ -1,0 +1,154 @@
+#include "foundation/messageloging.h"
+#include "foundation/platform/appfolders.h"
+#include "foundation/platform/desktopshell.h"
+#include "foundation/platform/volumesource.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+class MessageReceiver : public QObject
+{
+    Q_OBJECT
+public slots:
+    void slot_message(QString title, QString text, int code, int level, bool flag, int timeout)
+    {
+        m_pThread = QThread::currentThread();
+        m_czTitle = title;
+        m_czText = text;
+        m_nCode = code;
+        m_nLevel = level;
+        m_bFlag = flag;
+        m_nTimeout = timeout;
+    }
+
+public:
+    QThread* m_pThread = nullptr;
+    QString m_czTitle;
+    QString m_czText;
+    int m_nCode = -1;
+    int m_nLevel = -1;
+    bool m_bFlag = false;
+    int m_nTimeout = -1;
+};
+
+class TestPlatform : public QObject
+{
+    Q_OBJECT
+private slots:
+    void volumesFromEnvironment();
+    void stripVolumesRoot();
+    void appFoldersOverride();
+    void appleScriptEscaping();
+    void recordingShell();
+    void messageFromWorkerIsQueued();
+};
+
+void TestPlatform::volumesFromEnvironment()
+{
+    QTemporaryDir root;
+    for (const char* name : {"CARD_B", "CARD_A", ".hidden"})
+        QVERIFY(QDir().mkpath(root.path() + "/" + name));
+    QFile plain(root.path() + "/file.txt");
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+
+    qputenv("NALVO_VOLUMES_ROOT", root.path().toLocal8Bit());
+    const QList<tVolumeInfo> volumes = VolumeSource::current().volumes();
+    QCOMPARE(VolumeSource::current().volumesRoot(), QDir::cleanPath(root.path()));
+    QCOMPARE(volumes.size(), 2);
+    QCOMPARE(volumes.at(0).displayName, QString("CARD_A"));
+    QCOMPARE(volumes.at(0).rootPath, root.path() + "/CARD_A");
+    QCOMPARE(volumes.at(1).displayName, QString("CARD_B"));
+
+    // A root that is not a folder falls back to the system volumes.
+    qputenv("NALVO_VOLUMES_ROOT", (root.path() + "/file.txt").toLocal8Bit());
+    QCOMPARE(VolumeSource::current().volumesRoot(), QString("/Volumes"));
+    qunsetenv("NALVO_VOLUMES_ROOT");
+    for (const tVolumeInfo& volume : VolumeSource::current().volumes())
+        QVERIFY(!volume.rootPath.isEmpty());
+}
+
+void TestPlatform::stripVolumesRoot()
+{
+    FixedVolumeSource fixed("/media/cards/", {{"/media/cards/CARD", "CARD"}});
+    VolumeSource::setCurrent(&fixed);
+    QString rest = "unchanged";
+    QVERIFY(StripVolumesRoot("/media/cards/CARD/SHOOT.BR1", &rest));
+    QCOMPARE(rest, QString("CARD/SHOOT.BR1"));
+    QVERIFY(StripVolumesRoot("/media/cards", &rest));
+    QCOMPARE(rest, QString());
+    rest = "unchanged";
+    QVERIFY(!StripVolumesRoot("/media/cardsX/CARD", &rest));
+    QVERIFY(!StripVolumesRoot("/Users/me", &rest));
+    QVERIFY(!StripVolumesRoot(QString(), &rest));
+    QCOMPARE(rest, QString("unchanged"));
+    VolumeSource::setCurrent(nullptr);
+
+    qunsetenv("NALVO_VOLUMES_ROOT");
+    QVERIFY(StripVolumesRoot("/Volumes/CARD/A.BR1", &rest));
+    QCOMPARE(rest, QString("CARD/A.BR1"));
+}
+
+void TestPlatform::appFoldersOverride()
+{
+    const QByteArray saved = qgetenv("NALVO_APP_DIR");
+    qputenv("NALVO_APP_DIR", "/tmp/nalvo-app/");
+    QCOMPARE(AppFolders::ApplicationFolder(), QString("/tmp/nalvo-app"));
+    QCOMPARE(AppFolders::ConfigFolder(), QString("/tmp/nalvo-app/config"));
+    QCOMPARE(AppFolders::SettingsFilePath(), QString("/tmp/nalvo-app/config/Nalvo.ini"));
+    QCOMPARE(AppFolders::DebugMarkerPath(), QString("/tmp/nalvo-app/DoDebug.txt"));
+    QCOMPARE(AppFolders::DebugLogPath(), QString("/tmp/nalvo-app/Debug.txt"));
+    qunsetenv("NALVO_APP_DIR");
+    QCOMPARE(AppFolders::ApplicationFolder(), QCoreApplication::applicationDirPath());
+    if (!saved.isEmpty())
+        qputenv("NALVO_APP_DIR", saved);
+}
+
+void TestPlatform::appleScriptEscaping()
+{
+    QCOMPARE(AppleScriptStringBody("/Volumes/A \"B\"\\C"), QString("/Volumes/A \\\"B\\\"\\\\C"));
+    QCOMPARE(AppleScriptStringBody(QString()), QString());
+}
+
+void TestPlatform::recordingShell()
+{
+    RecordingDesktopShell shell;
+    DesktopShell::setCurrent(&shell);
+    DesktopShell::current().reveal("/a/b.WAV");
+    DesktopShell::current().open("/a");
+    DesktopShell::current().activate();
+    DesktopShell::setCurrent(nullptr);
+    QCOMPARE(shell.m_ltRequests, QStringList({"reveal /a/b.WAV", "open /a", "activate"}));
+    QVERIFY(&DesktopShell::current() != &shell);
+}
+
+void TestPlatform::messageFromWorkerIsQueued()
+{
+    MessageLoging logger;
+    QCOMPARE(global_pLogger, &logger);
+    MessageReceiver receiver;
+    connect(&logger, &MessageLoging::signal_message, &receiver, &MessageReceiver::slot_message);
+    QThread* worker = QThread::create([] {
+        if (global_pLogger)
+            global_pLogger->SendMsg("Worker", "text", 7, 2, true, 1500);
+    });
+    worker->start();
+    worker->wait();
+    delete worker;
+    // Not delivered until the receiving thread's event loop runs.
+    QVERIFY(receiver.m_pThread == nullptr);
+    QTRY_VERIFY(receiver.m_pThread != nullptr);
+    QCOMPARE(receiver.m_pThread, QThread::currentThread());
+    QCOMPARE(receiver.m_czTitle, QString("Worker"));
+    QCOMPARE(receiver.m_czText, QString("text"));
+    QCOMPARE(receiver.m_nCode, 7);
+    QCOMPARE(receiver.m_nLevel, 2);
+    QVERIFY(receiver.m_bFlag);
+    QCOMPARE(receiver.m_nTimeout, 1500);
+}
+
+QTEST_GUILESS_MAIN(TestPlatform)
+#include "test_platform.moc"
