@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QHash>
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -140,6 +141,8 @@ public:
     // no document is held and GetErrorText() says why.
     bool GetiXMLFileInfos();
     QString GetErrorText() const { return m_czErrorText; }
+    // An open or a chunk walk failed since the last InitVariables.
+    bool HasError() const { return m_bError; }
 
     int GetiXMLMonoTrackNumber() const;
     int GetiXMLTotalFiles() const;
@@ -248,12 +251,15 @@ private:
     bool WriteBextDescription(const char* title, const BextDescription& description,
                               const QString& trackKey);
     BextDescription Description() const;
+    bool ReplaceBextLine(const char* title, const QString& key, const QString& value);
 
     // ---- iXML helpers -------------------------------------------------
     void NewDocumentFromChunks(bool poly, int track);
     bool EnsureDocument(int track);
     QDomElement TrackByChild(const QString& tag, int value) const;
     QDomElement OrvexTrackData(int slot) const;
+    // (code, text) of the SCTK_ADVANCED children, in stored order.
+    QList<QPair<int, QString>> AdvancedFields() const;
     QDomElement OrvexBlock(bool create);
     // ALL_TRK_NAME with its 24 DATA entries, made when missing.
     QDomElement AllTrackEntries();

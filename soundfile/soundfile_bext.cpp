@@ -80,47 +80,48 @@ bool QSoundFile::InsertInBextDescr(QString scene, QString takePrefix, QString ta
     return WriteBextDescription("QSoundFile::InsertInBextDescr()", description, trackKey);
 }
 
+bool QSoundFile::ReplaceBextLine(const char* title, const QString& key, const QString& value)
+{
+    BextDescription description = Description();
+    description.SetValue(key, value);
+    return WriteBextDescription(title, description, QString());
+}
+
 bool QSoundFile::InsertInBextDescrScene(QString scene, int nTemplate)
 {
     Q_UNUSED(nTemplate)
-    BextDescription description = Description();
-    description.SetValue(QStringLiteral("aSCENE="), scene.left(kSceneWidth));
-    return WriteBextDescription("QSoundFile::InsertInBextDescrScene()", description, QString());
+    return ReplaceBextLine("QSoundFile::InsertInBextDescrScene()", QStringLiteral("aSCENE="),
+                           scene.left(kSceneWidth));
 }
 
 bool QSoundFile::InsertInBextDescrTake(QString takePrefix, QString take, int nTemplate)
 {
-    BextDescription description = Description();
-    description.SetValue(QStringLiteral("aTAKE="), TakeText(takePrefix, take, nTemplate).left(kTakeWidth));
-    return WriteBextDescription("QSoundFile::InsertInBextDescrTake()", description, QString());
+    return ReplaceBextLine("QSoundFile::InsertInBextDescrTake()", QStringLiteral("aTAKE="),
+                           TakeText(takePrefix, take, nTemplate).left(kTakeWidth));
 }
 
 bool QSoundFile::InsertInBextDescrNote(QString note)
 {
-    BextDescription description = Description();
-    description.SetValue(QStringLiteral("aNOTE="), note.left(kNoteWidth));
-    return WriteBextDescription("QSoundFile::InsertInBextDescrNote()", description, QString());
+    return ReplaceBextLine("QSoundFile::InsertInBextDescrNote()", QStringLiteral("aNOTE="),
+                           note.left(kNoteWidth));
 }
 
 bool QSoundFile::InsertInBextDescrUbits(QString ubits)
 {
-    BextDescription description = Description();
-    description.SetValue(QStringLiteral("aUBITS="), QLatin1Char('$') + ubits.left(kUbitsWidth));
-    return WriteBextDescription("QSoundFile::InsertInBextDescrUbits()", description, QString());
+    return ReplaceBextLine("QSoundFile::InsertInBextDescrUbits()", QStringLiteral("aUBITS="),
+                           QLatin1Char('$') + ubits.left(kUbitsWidth));
 }
 
 bool QSoundFile::InsertInBextDescrTape(QString tape)
 {
-    BextDescription description = Description();
-    description.SetValue(QStringLiteral("aTAPE="), tape.left(kTapeWidth));
-    return WriteBextDescription("QSoundFile::InsertInBextDescrTape()", description, QString());
+    return ReplaceBextLine("QSoundFile::InsertInBextDescrTape()", QStringLiteral("aTAPE="),
+                           tape.left(kTapeWidth));
 }
 
 bool QSoundFile::InsertInBextDescrType(QString type)
 {
-    BextDescription description = Description();
-    description.SetValue(QStringLiteral("aTYP="), type.left(kTypeWidth));
-    return WriteBextDescription("QSoundFile::InsertInBextDescrType()", description, QString());
+    return ReplaceBextLine("QSoundFile::InsertInBextDescrType()", QStringLiteral("aTYP="),
+                           type.left(kTypeWidth));
 }
 
 bool QSoundFile::InsertInFilmNetFileName(QString name)

@@ -17,6 +17,7 @@ bool QSoundFile::AddiXMLChunk(QString& text)
     }
     const int index = m_Layout.Find("iXML");
     bool written = false;
+    bool appended = false;
     QString why;
     {
         RiffChunkWriter writer(m_File, m_Layout);
@@ -27,6 +28,7 @@ bool QSoundFile::AddiXMLChunk(QString& text)
             written = writer.RewriteLastChunk(index, bytes, ' ');
         } else {
             written = writer.AppendChunk("iXML", bytes, ' ');
+            appended = true;
         }
         why = writer.ErrorText();
     }
@@ -34,7 +36,7 @@ bool QSoundFile::AddiXMLChunk(QString& text)
     // The new chunk was appended: retire the old one. Until this rename the
     // first iXML chunk (the old one) is the one readers use, so an
     // interruption leaves the file as it was.
-    if (written && index >= 0 && !m_Layout.IsLastChunk(index) && m_Layout.chunks.size() > index
+    if (written && appended && index >= 0 && index < m_Layout.chunks.size()
         && m_Layout.chunks.at(index).czId == "iXML") {
         RiffChunkWriter writer(m_File, m_Layout);
         written = writer.RenameChunk(index, "JUNK");

@@ -255,38 +255,38 @@ int QSoundFile::GetiXMLScTkTemplate() const
     return IntOr(OrvexText(kScTkTemplate), -1);
 }
 
-QHash<int, QString> QSoundFile::GetiXMLAdvancedScTkFields() const
+QList<QPair<int, QString>> QSoundFile::AdvancedFields() const
 {
-    QHash<int, QString> fields;
+    QList<QPair<int, QString>> fields;
     const QDomElement block = FindElement({kOrvex, kScTkAdvanced});
     for (QDomElement field = block.firstChildElement(); !field.isNull(); field = field.nextSiblingElement()) {
         int code = 0;
         if (AdvancedFieldCode(field.tagName(), &code))
-            fields.insert(code, field.text());
+            fields.append({code, field.text()});
     }
+    return fields;
+}
+
+QHash<int, QString> QSoundFile::GetiXMLAdvancedScTkFields() const
+{
+    QHash<int, QString> fields;
+    for (const auto& field : AdvancedFields())
+        fields.insert(field.first, field.second);
     return fields;
 }
 
 QString QSoundFile::GetiXMLAdvancedScTkComposition() const
 {
     QStringList codes;
-    const QDomElement block = FindElement({kOrvex, kScTkAdvanced});
-    for (QDomElement field = block.firstChildElement(); !field.isNull(); field = field.nextSiblingElement()) {
-        int code = 0;
-        if (AdvancedFieldCode(field.tagName(), &code))
-            codes.append(QString::number(qMax(code, 0)));
-    }
+    for (const auto& field : AdvancedFields())
+        codes.append(QString::number(qMax(field.first, 0)));
     return codes.join(QLatin1Char(','));
 }
 
 QStringList QSoundFile::GetiXMLAdvancedScTkFieldTexts() const
 {
     QStringList texts;
-    const QDomElement block = FindElement({kOrvex, kScTkAdvanced});
-    for (QDomElement field = block.firstChildElement(); !field.isNull(); field = field.nextSiblingElement()) {
-        int code = 0;
-        if (AdvancedFieldCode(field.tagName(), &code))
-            texts.append(field.text());
-    }
+    for (const auto& field : AdvancedFields())
+        texts.append(field.second);
     return texts;
 }
