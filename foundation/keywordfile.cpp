@@ -54,6 +54,15 @@ bool CopyWithValue(QFile& source, QSaveFile& target, const QByteArray& keyword, 
     return true;
 }
 
+// One line of the file: a line break inside would shift every later keyword.
+QByteArray SingleLine(const QString& text)
+{
+    QByteArray bytes = text.toLocal8Bit();
+    bytes.replace('\r', ' ');
+    bytes.replace('\n', ' ');
+    return bytes;
+}
+
 void ReportOpenTargetFailure()
 {
     SendUserMessage(QStringLiteral("SetLine()"), QStringLiteral("Unable to open target file !"));
@@ -128,8 +137,8 @@ bool QFileRead::Extract(int n, QString* value)
 bool SetLine(const QString& file, const QString& keyword, const QString& value)
 {
     const QFileInfo info(file);
-    const QByteArray keywordBytes = keyword.toLocal8Bit();
-    const QByteArray valueBytes = value.toLocal8Bit();
+    const QByteArray keywordBytes = SingleLine(keyword);
+    const QByteArray valueBytes = SingleLine(value);
 
     if (!IsWritablePath(info.absolutePath()) || (info.exists() && !IsWritablePath(file))) {
         ReportOpenTargetFailure();

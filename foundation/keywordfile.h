@@ -38,6 +38,7 @@ private:
 // file is created. The file is replaced atomically: the new content goes to a
 // temporary file in the same folder, which is then renamed over the file, so
 // the old file survives any failure. Failures go to the message channel.
+// Line breaks inside the keyword or the value become blanks.
 bool SetLine(const QString& file, const QString& keyword, const QString& value);
 
 #endif

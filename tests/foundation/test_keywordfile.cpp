@@ -145,6 +145,9 @@ void TestKeywordFile::setLineReplacesAppendsCreates()
     QVERIFY(SetLine(path, "#B", "9|"));
     QCOMPARE(ReadBytes(path), QByteArray("#A\r\n1|\r\n#B\r\n9|\r\n"));
 
+    QVERIFY(SetLine(path, "#LABEL", "two\r\nlines"));
+    QCOMPARE(ReadBytes(path), QByteArray("#A\r\n1|\r\n#B\r\n9|\r\n#LABEL\r\ntwo  lines\r\n"));
+
     // No temporary file is left beside it.
     QCOMPARE(QDir(m_czScratch).entryList(QDir::Files | QDir::Hidden), QStringList({"s.idh"}));
 }
