@@ -1,0 +1,182 @@
+// Take loading and metadata saving against plain file operations on the
+// same files, measured in one run. A day of 24-track mono takes is written
+// as sparse files (the samples are holes), so a day of long takes needs
+// little disk space; the header chunks are real bytes.
+#include "foundation/fileinfolist.h"
+#include "take/bwfmetadata.h"
+#include "take/soundperform.h"
+#include "tests/support/fixturewriter.h"
+#include "tests/take/sparsetake.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace {
+
+constexpr int kTracks = 24;
+
+struct Day {
+    QString folder;
+    QStringList takeIds;
+    QStringList files;
+};
+
+QString TakeId(int n) { return QStringLiteral("B%1").arg(n, 5, 10, QLatin1Char('0')); }
+
+Day WriteDay(const QString& root, const QString& name, int takes, int seconds)
+{
+    Day day;
+    day.folder = root + QLatin1Char('/') + name + QLatin1Char('/');
+    QList<int> slotList;
+    for (int t = 0; t < kTracks; ++t)
+        slotList.append(t);
+    for (int n = 0; n < takes; ++n) {
+        fixture::TakeSpec spec = fixture::MonoTake(TakeId(n), slotList);
+        spec.frames = 4800;   // the samples written; the rest is a hole
+        for (int i = 0; i < spec.tracks.size(); ++i) {
+            const QString path = day.folder + fixture::TrackFileName(spec, i);
+            if (!WriteSparseCopy(path, fixture::BuildMonoFile(spec, i), quint32(seconds) * 48000u * 3u)) {
+                std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+                std::exit(1);
+            }
+            day.files.append(path);
+        }
+        day.takeIds.append(TakeId(n));
+    }
+    return day;
+}
+
+double Elapsed(const QElapsedTimer& timer) { return timer.nsecsElapsed() / 1e6; }
+
+double OpenReadClose(const Day& day)
+{
+    QByteArray buffer(64 * 1024, '\0');
+    QElapsedTimer timer;
+    timer.start();
+    for (const QString& path : day.files) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly) || file.read(buffer.data(), buffer.size()) <= 0)
+            std::fprintf(stderr, "read failed: %s\n", qPrintable(path));
+        file.close();
+    }
+    return Elapsed(timer);
+}
+
+double OpenWriteClose(const Day& day)
+{
+    // Each file's own last 4 KiB written back in place: same work, same bytes.
+    QList<QByteArray> blocks;
+    for (const QString& path : day.files) {
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        file.seek(file.size() - 4096);
+        blocks.append(file.read(4096));
+    }
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < day.files.size(); ++i) {
+        QFile file(day.files.at(i));
+        if (!file.open(QIODevice::ReadWrite) || !file.seek(file.size() - 4096)
+            || file.write(blocks.at(i)) != 4096)
+            std::fprintf(stderr, "write failed: %s\n", qPrintable(day.files.at(i)));
+        file.close();
+    }
+    return Elapsed(timer);
+}
+
+double LoadAll(const Day& day)
+{
+    QSoundPerform take;
+    QElapsedTimer timer;
+    timer.start();
+    for (const QString& id : day.takeIds) {
+        if (!take.InitFilesZZ(day.folder + id, QStringLiteral("WAV")))
+            std::fprintf(stderr, "load failed: %s\n", qPrintable(id));
+    }
+    return Elapsed(timer);
+}
+
+double QuickLoadAll(const Day& day, const QString& root, const QString& dayName)
+{
+    QBwfMetadata metadata;
+    QElapsedTimer timer;
+    timer.start();
+    for (const QString& id : day.takeIds) {
+        if (metadata.SetupInit(root, QString(), dayName, id, true, false) == QBwfMetadata::SetupLoadFailed)
+            std::fprintf(stderr, "quick load failed: %s\n", qPrintable(id));
+    }
+    return Elapsed(timer);
+}
+
+// The single-take save: every file's bext lines, the names, then the iXML chunks.
+double SaveAll(const Day& day, int round)
+{
+    QSoundPerform take;
+    double total = 0;
+    for (const QString& id : day.takeIds) {
+        if (!take.InitFilesZZ(day.folder + id, QStringLiteral("WAV")))
+            continue;
+        QElapsedTimer timer;
+        timer.start();
+        for (int t = 0; t < kTracks; ++t) {
+            QSoundFile& file = take.m_SndFile[t];
+            const QString name = QStringLiteral("Name %1-%2").arg(t + 1).arg(round);
+            if (file.Open(2) && file.ReadChunks(false, true)) {
+                file.InsertInBextDescr(QStringLiteral("14B"), QStringLiteral("t"), QString::number(round), 0,
+                                       QStringLiteral("note %1").arg(round), QStringLiteral("00000000"),
+                                       QStringLiteral("T002"), t, name);
+                file.SetiXMLScene(t, QStringLiteral("14B"), 0, false, {}, {});
+                file.SetiXMLTake(t, QStringLiteral("t"), QString::number(round), 0);
+            }
+            file.Close();
+            take.SetiXMLTrackName(t, name);
+        }
+        if (!take.UpdateiXMLChunk())
+            std::fprintf(stderr, "save failed: %s\n", qPrintable(id));
+        total += Elapsed(timer);
+    }
+    return total;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const int takes = argc > 1 ? QString(argv[1]).toInt() : 200;
+    const int longTakes = argc > 2 ? QString(argv[2]).toInt() : 20;
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+    const QString root = dir.path();
+    std::printf("writing %d takes x %d tracks x 10 s and %d takes x %d tracks x 600 s (sparse) in %s\n",
+                takes, kTracks, longTakes, kTracks, qPrintable(root));
+    const Day shortDay = WriteDay(root, QStringLiteral("short"), takes, 10);
+    const Day longDay = WriteDay(root, QStringLiteral("long"), longTakes, 600);
+
+    // Warm the page cache, then measure.
+    OpenReadClose(shortDay);
+    const double bound = OpenReadClose(shortDay);
+    const double load = LoadAll(shortDay);
+    const double quick = QuickLoadAll(shortDay, root, QStringLiteral("short"));
+    std::printf("(a) %d files: open + 64 KiB read + close %.1f ms\n", shortDay.files.size(), bound);
+    std::printf("    InitFilesZZ of %d takes %.1f ms, ratio %.2f (target <= 2)\n", takes, load, load / bound);
+    std::printf("    SetupInit quick of %d takes %.1f ms, ratio %.2f (target <= 2)\n", takes, quick, quick / bound);
+
+    OpenWriteClose(shortDay);
+    const double writeBound = OpenWriteClose(shortDay);
+    const double save = SaveAll(shortDay, 1);
+    std::printf("(b) %d files: open read-write + 4 KiB write + close %.1f ms\n", shortDay.files.size(), writeBound);
+    std::printf("    save (bext lines, track names, UpdateiXMLChunk) of %d takes %.1f ms, ratio %.2f (target <= 3)\n",
+                takes, save, save / writeBound);
+
+    const double saveShort = SaveAll(shortDay, 2) / takes;
+    const double saveLong = SaveAll(longDay, 2) / longTakes;
+    std::printf("(c) save per take: 10 s %.3f ms, 600 s %.3f ms, ratio %.2f (target <= 1.2)\n", saveShort,
+                saveLong, saveLong / saveShort);
+    return 0;
+}

@@ -1,0 +1,75 @@
+#include "take/bwfmetadata.h"
+
+#include "foundation/messageloging.h"
+#include "foundation/qpath.h"
+
+#include <QDir>
+
+QBwfMetadata::QBwfMetadata(QObject* parent)
+    : QObject(parent)
+{
+}
+
+QBwfMetadata::~QBwfMetadata() = default;
+
+int QBwfMetadata::SetupInit(QString const& media, QString const& project, QString const& day,
+                            QString const& fileId, bool quick, bool sendMessages)
+{
+    const QString folder = QStringLiteral("%1/%2/%3/").arg(media, project, day);
+    const QString id6 = fileId.left(6);
+    const bool sameTake = m_bHasResult && folder == m_czListedFolder && id6 == m_czFileId.left(6)
+                          && quick == m_bQuick;
+    m_czMedia = media;
+    m_czProject = project;
+    m_czDay = day;
+    m_czFileId = fileId;
+    m_bQuick = quick;
+    m_bFlag = sendMessages;
+    // A take selected again keeps its result: a refused take stays refused.
+    if (sameTake)
+        return m_nLastResult;
+
+    if (folder != m_czListedFolder || m_Listing.FindFileId(id6) < 0) {
+        m_Listing.LoadEntryInfoList(folder, QStringList{QStringLiteral(".WAV")}, false, nullptr);
+        m_czListedFolder = folder;
+    }
+    m_nLastResult = Load(folder, id6, quick, sendMessages);
+    m_bHasResult = true;
+    return m_nLastResult;
+}
+
+QString QBwfMetadata::TakePathOf(const QString& id6) const
+{
+    const int index = m_Listing.FindFileId(id6);
+    if (index < 0)
+        return QString();
+    const QString name = m_Listing.GetFileName(index);
+    const QString path = QDir(m_czListedFolder).absoluteFilePath(name);
+    // A track file names its take by the root; any other file is the take itself.
+    return IsMonoFile(name) ? AudioPathFileShortenedToRacine(path) : path;
+}
+
+int QBwfMetadata::Load(const QString& folder, const QString& id6, bool quick, bool sendMessages)
+{
+    m_czTakePath = TakePathOf(id6);
+    bool loaded = false;
+    if (!m_czTakePath.isEmpty()) {
+        loaded = quick ? m_SndPerform.QuickInitFiles(m_czTakePath, QStringLiteral("WAV"), &m_Listing, false)
+                       : m_SndPerform.InitFilesZZ(m_czTakePath, QStringLiteral("WAV"));
+    } else {
+        m_SndPerform.ResetVariables();
+    }
+    if (!loaded) {
+        if (sendMessages)
+            SendUserMessage(QStringLiteral("QBwfMetadata::SetupInit()"),
+                            QStringLiteral("Error loading audio file metadata\n%1\n %2").arg(folder, id6));
+        return SetupLoadFailed;
+    }
+    if (m_SndPerform.m_nTakeStatus != 0) {
+        if (sendMessages)
+            SendUserMessage(QStringLiteral("Wrong File #%1").arg(m_SndPerform.m_nTakeStatus),
+                            QStringLiteral("%1\n %2").arg(folder, id6), 0, 2);
+        return SetupWrongFile;
+    }
+    return SetupLoaded;
+}

@@ -1,0 +1,239 @@
+#ifndef NALVO_TAKE_SOUNDPERFORM_H
+#define NALVO_TAKE_SOUNDPERFORM_H
+
+#include "soundfile/soundfile.h"
+#include "take/sfxplayerlink.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class MyFileInfoList;
+struct tyTakeFamily;
+
+// One take: a polyphonic file (slot 0) or a family of up to 24 mono track
+// files, with the metadata read from them, the player sidecar, the mixer
+// tables the player reads, the sync points and the sample kernels.
+//
+// Loading reads every file's chunks and iXML document and closes the files
+// again: a day of takes must not hold thousands of descriptors. The iXML
+// documents stay in memory, so the metadata setters work without the files.
+class QSoundPerform : public QObject
+{
+    Q_OBJECT
+public:
+    enum : int {
+        kMaxTracks = 24,
+        kMaxPairs = 12,
+        kMaxSyncPoints = 10,
+    };
+
+    QSoundPerform();
+    ~QSoundPerform() override;
+
+    // ---- Loading ----------------------------------------------------------
+    // Back to the empty state: files closed and forgotten, texts, flags,
+    // paths, counters and per-track tables cleared.
+    void ResetVariables();
+    // takePath: folder + take root (no separator, track or extension);
+    // extension without the dot. takePath.ext is a poly take; otherwise the
+    // mono family is probed for tracks 1..24 ('_', '-', '#', '+'; two-digit
+    // then one-character track numbers; the first name found wins). Reads the
+    // files, the sidecar, checks that the files agree and sets the status.
+    // False, with the object empty, when nothing was found or the files
+    // disagree (size on disk, rate, bits, channels, data size).
+    bool InitFilesZZ(QString takePath, QString extension);
+    // The same against a folder listing instead of the disk: root is folder +
+    // take root, or the poly file's path (with or without ".ext"). With
+    // readSidecar the player sidecar is read too.
+    bool QuickInitFiles(QString root, QString ext, MyFileInfoList* listing, bool readSidecar);
+    // Reads the take's player sidecar into the mixer tables (values clamped
+    // to their ranges) and keeps the virtual names and metadata apart.
+    // False when the file does not exist or does not open.
+    bool LoadPlayerSettings(QString path);
+    // Folder + first six characters of the base name + ".idh".
+    QString SidecarPath() const;
+
+    // ---- Files ------------------------------------------------------------
+    // Closes the files if open, then opens every present file for reading.
+    // False at the first failure (the files opened before stay open).
+    bool OpenFiles();
+    void CloseFiles();
+    bool FilesOpen() const { return m_bFilesOpen; }
+    // Positions every present file at its sample data + second x rate x
+    // channels x bytes per sample (64-bit; a position past the data is held
+    // at the data end). Returns the position of the last present file, -1
+    // when none could be positioned.
+    qint64 SetFilesOnData(unsigned int second);
+
+    // ---- Names --------------------------------------------------------------
+    bool IsLongName() const;
+    bool IsFullUnderscore() const;
+    // 0..23 of the first present track; 0 when none.
+    int GetFirstTrack() const;
+    static QString SizeText(qint64 bytes);
+
+    // ---- Sync points ----------------------------------------------------------
+    QList<int> GetSlatePointList(bool* automatic) const;
+    QList<int> GetMarkerPointList() const;
+    bool IsMarkPoint() const;
+
+    // ---- Metadata in memory and write-back --------------------------------------
+    // Stores the name in the take and in the document of the file carrying it.
+    void SetiXMLTrackName(unsigned short track, QString name);
+    // Mono take: the 24 names into the maker block of every present file
+    // (empty names left out with skipEmpty). Nothing for a poly take.
+    void SetiXMLOrvexTracknames(QString* names, bool skipEmpty);
+    QStringList GetiXMLAdvancedScTkFieldsList() const;
+    // Writes every present file's document as its iXML chunk. All texts are
+    // padded to one length (at least every current chunk), so a family keeps
+    // equal file sizes. Nothing is written unless every file opens for
+    // writing with a sound layout.
+    bool UpdateiXMLChunk();
+
+    // ---- Player link and levels ------------------------------------------------
+    void Play();
+    void Stop();
+    void PlayPause();
+    short GetPlayerState() const;
+    short GetAccuratePlayerState() const;
+    void ToggleMode();
+    void SetThreadError(QString text);
+    void SetSample(unsigned int position);
+
+    int SetVumetreTracksLog(int track, int peak, int bytesPerSample);
+    int SetVumetreTracksPostFadeLog(int track, int peak, int bytesPerSample);
+    int SetVumetreMasterLeftLog(int peak, int bytesPerSample);
+    int SetVumetreMasterRightLog(int peak, int bytesPerSample);
+    // peak scaled to 0..4095 by the full scale of the width; 0 for other widths.
+    static int LevelOf(int peak, int bytesPerSample);
+
+    // ---- Sample kernels (counts are bytes; samples little-endian signed) -------
+    static int GetMaxL_uc(char* bytes, int bytesPerSample, unsigned int count);
+    static int GetMaxL(int* runs, int stride, unsigned int count);
+    static void Increase(unsigned char* src, int* dst, unsigned int dB, int bytesPerSample, int count);
+    static void Attenuate(unsigned char* src, int* dst, unsigned int dB, int bytesPerSample, int count);
+    static void SommeBuffer(int* acc, int* run, int stride, int count);
+    static void ProcessMplusS(int* acc, int* mid, int* side, int stride, int count);
+    // acc += mid - side (the third argument minus the second).
+    static void ProcessMmoinsS(int* acc, int* side, int* mid, int stride, int count);
+    static void Ecretage(int* runs, char* out, int bytesPerSample, int count);
+    static void Cross(char* out, char* left, char* right, int bytesPerSample, int count);
+    static void DeCross(char* in, char* out, int bytesPerSample, int bytesPerChannel, int channels);
+
+signals:
+    void signal_SoundPerformSamplePosChanged(unsigned long position);
+    void signal_SoundPerformTimeChanged(unsigned long time);
+
+public:
+    // ---- Files and take kind ------------------------------------------------
+    QSoundFile m_SndFile[kMaxTracks];     // a poly take has its file in slot 0
+    bool m_pbPresent[kMaxTracks];
+    char m_pcSeparator[kMaxTracks];
+    short m_nTakeStatus = 0;
+    short m_nFileCount = 0;
+    bool m_bPolyTake = false;
+    bool m_bProcessedName = false;
+    bool m_bReadOnlyFile = false;
+    bool m_bReadOnlyFolder = false;
+    QString m_czTakeFolder;               // ends with "/"
+    QString m_czBaseName;                 // poly: file name; mono: take root
+    QString m_czExtension;
+
+    // ---- Format and time ------------------------------------------------------
+    short m_nChannels = 0;
+    short m_nBitsPerSample = 0;
+    int m_nSampleRate = 0;
+    short m_nFrameRate = 0;               // nominal frames per second
+    bool m_bPullDown = false;             // 23.976 or 29.97
+    quint32 m_nDurationSeconds = 0;
+    quint32 m_nTotalSamples = 0;          // sample frames
+    quint64 m_nStartFrames = 0;           // start timecode in frames
+    quint64 m_nDurationFrames = 0;
+    quint32 m_nTrueSize = 0;              // RIFF size field of the first file
+    quint32 m_nDataSize = 0;              // audio bytes of one file
+    quint32 m_nStartSecond = 0;           // play start, written by the main window
+    quint32 m_nSamplePos = 0;             // play position in frames
+
+    // ---- Texts shown by the editor and the reports ------------------------------
+    QString m_czScene;                    // bext scene
+    QString m_czIxmlScene;
+    QString m_czTakePrefix;               // the take indicator letter
+    QString m_czTakeIndicator;
+    QString m_czTakeNumber;
+    QString m_czTake;                     // combined take text as stored
+    QString m_czUbits;
+    QString m_czTape;
+    QString m_czCircled;
+    QString m_czBextNote;
+    QString m_czIxmlNote;
+    bool m_bIxmlRead = false;
+    QString m_czRefLevel;
+    QString m_czFileTag;                  // bext aTAG
+    QString m_czOriginator;
+    QString m_czSamplingText;             // "48000 Hz / 24 bits"
+    QString m_czSizeText;
+    QString m_czFrameRateText;            // "25 ND", "29.97 DF"
+    QString m_czCreationDate;
+    QString m_czCreationTime;
+    QString m_czCreatorText;
+    QString m_czReferenceText;
+    int m_nScTkTemplate = -1;
+    QString m_czAdvTemplateCompo;         // "2,0,1"
+    QHash<int, QString> m_AdvTemplateFields;
+
+    // ---- Per track ----------------------------------------------------------------
+    QString m_czTrackName[kMaxTracks];
+    QString m_czTrackActive[kMaxTracks];  // "YES", "NO", "DISARMED" ...
+    QString m_czTrackInGrid[kMaxTracks];
+    QString m_czTrackPanPot[kMaxTracks];
+    int m_pnOriginalTrackIndex[kMaxTracks]; // per channel of a poly take; -1 none
+    int m_pnChannelIndex[kMaxTracks];     // CHANNEL_INDEX - 1 per position; -1 none
+    int m_pnTrackMixRole[kMaxTracks];     // 0 none, 1 mxdn, 2 left, 3 right
+    bool m_pbTrackXY[kMaxTracks];
+    bool m_pbMSPair[kMaxPairs];
+
+    // ---- Mixer tables (sidecar; written by the main window) -------------------------
+    short m_pnTrackVolume[kMaxTracks];    // gain step 0..8
+    short m_pnTrackPan[kMaxTracks];       // 0 left, 1 both, 2 right
+    bool m_pbTrackMute[kMaxTracks];
+    bool m_pbSwapMS[kMaxPairs];
+    QString m_czVirtTrackNames[kMaxTracks];
+    QStringList m_lczVirtMetadata;        // scene, indicator+number, note, ubits, tape
+    bool m_bVirtTrackNames = false;
+    bool m_bVirtMetadata = false;
+
+    // ---- Sync points ---------------------------------------------------------------
+    unsigned int m_nSlateCount = 0;
+    unsigned int m_pnSlatePos[kMaxSyncPoints];
+    unsigned int m_pnSlateFrames[kMaxSyncPoints];
+    bool m_bAutoSlate = false;
+    unsigned int m_nMarkerCount = 0;
+    unsigned int m_pnMarkerPos[kMaxSyncPoints];
+    unsigned int m_pnMarkerFrames[kMaxSyncPoints];
+
+    // ---- Player ----------------------------------------------------------------------
+    ISfxPlayerLink* m_pSfxPlayer = nullptr;
+    int m_pnVuTrackPre[kMaxTracks];
+    int m_pnVuTrackPost[kMaxTracks];
+    short m_nVuMasterLeft = 0;
+    short m_nVuMasterRight = 0;
+    bool m_bThreadError = false;
+    QString m_czThreadError;
+
+private:
+    void ClearTables();
+    bool LoadFamily(const tyTakeFamily& family, bool readSidecar);
+    bool ReadFiles();
+    bool FilesAgree() const;
+    void ReadTakeValues();
+    void ReadTrackValues();
+    void ReadSyncPoints();
+    void ReadWritability();
+
+    bool m_bFilesOpen = false;
+};
+
+#endif

@@ -1,0 +1,304 @@
+// Loading a take: finding its files, reading them, checking that they agree
+// and filling the take's values.
+#include "take/soundperform.h"
+
+#include "foundation/mapping.h"
+#include "foundation/platform/diskprobes.h"
+#include "take/takefilestatus.h"
+#include "take/takefamily.h"
+
+#include <QtMath>
+#include <cmath>
+
+namespace {
+
+// "025.000-ND" -> "25 ND", "029.970-DF" -> "29.97 DF".
+QString FrameRateText(const QString& speed)
+{
+    const int dash = speed.indexOf(QLatin1Char('-'));
+    bool ok = false;
+    const double rate = speed.left(dash < 0 ? speed.size() : dash).trimmed().toDouble(&ok);
+    if (!ok || rate <= 0)
+        return speed.trimmed();
+    QString text = QString::number(rate, 'f', 3);
+    while (text.endsWith(QLatin1Char('0')))
+        text.chop(1);
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    if (dash >= 0)
+        text += QLatin1Char(' ') + speed.mid(dash + 1).trimmed();
+    return text;
+}
+
+bool IsPullDownSpeed(const QString& speed)
+{
+    const int dash = speed.indexOf(QLatin1Char('-'));
+    const double rate = speed.left(dash < 0 ? speed.size() : dash).trimmed().toDouble();
+    return rate > 0 && std::fabs(rate - std::round(rate)) > 0.001;
+}
+
+int MixRoleOfType(const QString& type)
+{
+    if (type == QLatin1String("mxdn"))
+        return 1;
+    if (type == QLatin1String("mxdnL"))
+        return 2;
+    if (type == QLatin1String("mxdnR"))
+        return 3;
+    return 0;
+}
+
+int MixRoleOfFunction(const QString& function)
+{
+    const QString text = function.trimmed().toUpper();
+    if (text == QLatin1String("MIX"))
+        return 1;
+    if (text == QLatin1String("L-MIX"))
+        return 2;
+    if (text == QLatin1String("R-MIX"))
+        return 3;
+    return 0;
+}
+
+// "yes"/"no" are stored upper-case; other texts ("DISARMED" ...) as read.
+QString ActiveText(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0
+        || trimmed.compare(QLatin1String("NO"), Qt::CaseInsensitive) == 0)
+        return trimmed.toUpper();
+    return text;
+}
+
+} // namespace
+
+bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
+{
+    tyTakeFamily family;
+    ResetVariables();
+    if (!FindTakeFamilyOnDisk(takePath, extension, &family))
+        return false;
+    return LoadFamily(family, true);
+}
+
+bool QSoundPerform::QuickInitFiles(QString root, QString ext, MyFileInfoList* listing, bool readSidecar)
+{
+    tyTakeFamily family;
+    ResetVariables();
+    const bool found = listing ? FindTakeFamilyInListing(root, ext, *listing, &family)
+                               : FindTakeFamilyOnDisk(root, ext, &family);
+    if (!found)
+        return false;
+    return LoadFamily(family, readSidecar);
+}
+
+bool QSoundPerform::LoadFamily(const tyTakeFamily& family, bool readSidecar)
+{
+    m_bPolyTake = family.bPoly;
+    m_czTakeFolder = family.czFolder;
+    m_czBaseName = family.czBaseName;
+    m_czExtension = family.czExtension;
+    m_bProcessedName = family.bPoly && IsProcessedName(family.czBaseName);
+    m_nFileCount = short(family.nFileCount);
+    for (int t = 0; t < kMaxTracks; ++t) {
+        m_pbPresent[t] = !family.czPath[t].isEmpty();
+        m_pcSeparator[t] = family.pcSeparator[t];
+        if (m_pbPresent[t])
+            m_SndFile[t].SetPath(family.czPath[t]);
+    }
+    if (!ReadFiles() || !FilesAgree()) {
+        ResetVariables();
+        return false;
+    }
+    ReadTakeValues();
+    ReadTrackValues();
+    ReadSyncPoints();
+    ReadWritability();
+    if (readSidecar)
+        LoadPlayerSettings(SidecarPath());
+    return true;
+}
+
+bool QSoundPerform::ReadFiles()
+{
+    m_nTakeStatus = 0;
+    for (int t = 0; t < kMaxTracks; ++t) {
+        if (!m_pbPresent[t])
+            continue;
+        QSoundFile& file = m_SndFile[t];
+        if (!file.Open(0))
+            return false;
+        // A file that is no sound file is reported here and gets status 1.
+        if (file.ReadChunks(true, true))
+            file.GetiXMLFileInfos();
+        const int status = TakeFileStatus(file);
+        if (m_nTakeStatus == 0)
+            m_nTakeStatus = short(status);
+        file.Close();
+    }
+    return true;
+}
+
+bool QSoundPerform::FilesAgree() const
+{
+    const QSoundFile* first = nullptr;
+    for (int t = 0; t < kMaxTracks; ++t) {
+        if (!m_pbPresent[t])
+            continue;
+        const QSoundFile& file = m_SndFile[t];
+        if (!first) {
+            first = &file;
+            continue;
+        }
+        if (file.GetLayout().nFileLength != first->GetLayout().nFileLength
+            || file.m_FmtChunk.nSampleRate != first->m_FmtChunk.nSampleRate
+            || file.m_FmtChunk.nBitsPerSample != first->m_FmtChunk.nBitsPerSample
+            || file.m_FmtChunk.nChannels != first->m_FmtChunk.nChannels
+            || file.m_DataChunk.nSize != first->m_DataChunk.nSize)
+            return false;
+    }
+    return first != nullptr;
+}
+
+void QSoundPerform::ReadTakeValues()
+{
+    const QSoundFile& file = m_SndFile[GetFirstTrack()];
+    const tyFmtChunk& fmt = file.m_FmtChunk;
+    m_nChannels = short(fmt.nChannels);
+    m_nBitsPerSample = short(fmt.nBitsPerSample);
+    m_nSampleRate = int(fmt.nSampleRate);
+    m_nTrueSize = file.m_MainChunk.nSize;
+    m_nDataSize = file.m_DataChunk.nSize;
+    m_nDurationSeconds = file.GetDurationSeconds();
+    m_nTotalSamples = file.GetFrameCount();
+
+    const QString speed = file.GetBextSpeed();
+    m_nFrameRate = short(file.GetFrameRate());
+    m_bPullDown = IsPullDownSpeed(speed);
+    m_czFrameRateText = FrameRateText(speed);
+    if (m_czFrameRateText.isEmpty() && file.HasFilmChunk())
+        m_czFrameRateText = QString::fromLatin1(reinterpret_cast<const char*>(file.m_FilmChunk.pPayload) + 270,
+                                                10).remove(QChar(0)).trimmed();
+    if (m_nSampleRate > 0) {
+        const quint64 fps = quint64(m_nFrameRate);
+        m_nStartFrames = file.GetBextTimeReference() * fps / quint64(m_nSampleRate);
+        if (m_bPullDown)
+            m_nStartFrames = m_nStartFrames * 1000 / 1001;
+        m_nDurationFrames = quint64(m_nTotalSamples) * fps / quint64(m_nSampleRate);
+    }
+
+    m_czScene = file.GetBextScene();
+    m_czTape = file.GetBextTape();
+    m_czUbits = file.GetBextUbits();
+    m_czBextNote = file.GetBextNote();
+    m_czFileTag = file.GetBextTag();
+    m_czOriginator = file.GetBextOriginator();
+    m_czCreationDate = file.GetBextOriginationDate();
+    m_czCreationTime = file.GetBextOriginationTime();
+    m_czCreatorText = m_czOriginator;
+    m_czReferenceText = file.GetBextOriginatorReference();
+    m_czSamplingText = QStringLiteral("%1 Hz / %2 bits").arg(m_nSampleRate).arg(m_nBitsPerSample);
+    m_czSizeText = SizeText(qint64(m_nTrueSize) * (m_bPolyTake ? 1 : qMax<int>(m_nFileCount, 1)));
+
+    m_bIxmlRead = file.XmlOk();
+    m_czTake = file.GetBextTake();
+    if (m_bIxmlRead) {
+        m_czIxmlScene = file.GetiXMLScene();
+        m_czIxmlNote = file.GetiXMLNotes();
+        m_czCircled = file.GetiXMLCircled();
+        m_czRefLevel = file.GetiXMLOrvexRefLevel();
+        m_nScTkTemplate = file.GetiXMLScTkTemplate();
+        m_czAdvTemplateCompo = file.GetiXMLAdvancedScTkComposition();
+        m_AdvTemplateFields = file.GetiXMLAdvancedScTkFields();
+        m_czTakeIndicator = file.GetiXMLTakeIndicator();
+        m_czTakeNumber = file.GetiXMLTakeNumber();
+        if (!file.GetiXMLTake().trimmed().isEmpty())
+            m_czTake = file.GetiXMLTake();
+    }
+    if (m_czTakeIndicator.isEmpty() && m_czTakeNumber.isEmpty()) {
+        // No iXML take: the bext take line, whose first letter is the
+        // indicator unless the template stores the number alone.
+        const QString take = m_czTake.trimmed();
+        if (!QSoundFile::IsTemplateWithoutIndicator(m_nScTkTemplate) && !take.isEmpty()
+            && take.at(0).isLetter()) {
+            m_czTakeIndicator = take.left(1);
+            m_czTakeNumber = take.mid(1);
+        } else {
+            m_czTakeNumber = take;
+        }
+    }
+    m_czTakePrefix = m_czTakeIndicator;
+}
+
+void QSoundPerform::ReadTrackValues()
+{
+    const int first = GetFirstTrack();
+    const QSoundFile& maker = m_SndFile[first];
+    if (m_bPolyTake) {
+        const int channels = qMin<int>(m_nChannels, kMaxTracks);
+        for (int c = 0; c < channels; ++c) {
+            const int t = maker.GetiXMLPolyTrackOriginalIndex(c);
+            if (t < 0 || t >= kMaxTracks)
+                continue;
+            m_pnOriginalTrackIndex[c] = t;
+            m_pnChannelIndex[c] = t;
+            m_czTrackName[t] = maker.GetiXMLPolyTrackName(c).trimmed();
+            m_pnTrackMixRole[t] = MixRoleOfFunction(maker.GetiXMLPolyTrackFunction(c));
+        }
+    }
+    for (int t = 0; t < kMaxTracks; ++t) {
+        const QSoundFile& own = m_bPolyTake || !m_pbPresent[t] ? maker : m_SndFile[t];
+        m_czTrackActive[t] = ActiveText(maker.GetiXMLOrvexTrackActive(t));
+        if (m_bPolyTake || m_pbPresent[t]) {
+            m_czTrackInGrid[t] = own.GetiXMLOrvexTrackInGrid(t);
+            m_czTrackPanPot[t] = own.GetiXMLOrvexTrackPanPot(t);
+        }
+        if (!m_bPolyTake && m_pbPresent[t]) {
+            m_czTrackName[t] = own.GetiXMLMonoTrackName().trimmed();
+            m_pnChannelIndex[t] = own.GetiXMLMonoTrackNumber();
+            const QString type = own.GetBextType();
+            m_pnTrackMixRole[t] = MixRoleOfType(type);
+            m_pbTrackXY[t] = type == QLatin1String("xy");
+        }
+        if (m_czTrackName[t].isEmpty())
+            m_czTrackName[t] = own.GetiXMLOrvexTracknames(t).trimmed();
+        // A poly file without a maker block: a track is active when it has a name.
+        if (m_bPolyTake && m_czTrackActive[t].trimmed().isEmpty())
+            m_czTrackActive[t] = m_czTrackName[t].isEmpty() ? QStringLiteral("NO") : QStringLiteral("YES");
+    }
+    // Pair k is M/S when track 2k routes an M/S mid and track 2k+1 its side.
+    for (int k = 0; k < kMaxPairs; ++k) {
+        QMapping mid;
+        QMapping side;
+        mid.fromString(m_czTrackInGrid[2 * k]);
+        side.fromString(m_czTrackInGrid[2 * k + 1]);
+        bool isMid = false;
+        bool isSide = false;
+        mid.hasMs(&isMid, nullptr);
+        side.hasMs(nullptr, &isSide);
+        m_pbMSPair[k] = isMid && isSide;
+    }
+}
+
+void QSoundPerform::ReadSyncPoints()
+{
+    const QSoundFile& file = m_SndFile[GetFirstTrack()];
+    file.GetiXMLSyncPoint(&m_nSlateCount, m_pnSlatePos, m_pnSlateFrames, nullptr, m_bPullDown,
+                          &m_nMarkerCount, m_pnMarkerPos, nullptr, &m_bAutoSlate);
+    // Markers get frame offsets by the slates' rule, so the reports can show them.
+    const double fps = m_nFrameRate * (m_bPullDown ? 1.001 : 1.0);
+    for (unsigned int i = 0; i < m_nMarkerCount && i < unsigned(kMaxSyncPoints); ++i)
+        m_pnMarkerFrames[i] = m_nSampleRate > 0 && fps > 0
+                                  ? static_cast<unsigned int>(double(m_pnMarkerPos[i]) * fps / m_nSampleRate + 0.5)
+                                  : 0;
+}
+
+void QSoundPerform::ReadWritability()
+{
+    m_bReadOnlyFolder = !IsWritablePath(m_czTakeFolder);
+    m_bReadOnlyFile = false;
+    for (int t = 0; t < kMaxTracks; ++t) {
+        if (m_pbPresent[t] && !IsWritablePath(m_SndFile[t].GetPath()))
+            m_bReadOnlyFile = true;
+    }
+}

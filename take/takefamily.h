@@ -1,0 +1,38 @@
+#ifndef NALVO_TAKE_TAKEFAMILY_H
+#define NALVO_TAKE_TAKEFAMILY_H
+
+#include <QString>
+#include <functional>
+
+class MyFileInfoList;
+
+// The files of one take as found by name: a poly file, or the mono track
+// files of slots 0..23.
+struct tyTakeFamily {
+    bool bPoly = false;
+    QString czFolder;         // ends with "/"
+    QString czBaseName;       // poly: file name without extension; mono: take root
+    QString czExtension;
+    QString czPath[24];       // empty for an absent slot (poly: slot 0 only)
+    char pcSeparator[24] = {};
+    int nFileCount = 0;
+};
+
+// Finds the take named by takePath (folder + take root, or the poly file
+// with or without ".ext"). exists answers for a file name inside the folder.
+// Mono slots are probed with '_', '-', '#', '+', each with the two-digit and
+// then the one-character track number; the first name found wins, so a
+// family may mix separators and have gaps. False when nothing was found.
+bool FindTakeFamily(const QString& takePath, const QString& extension,
+                    const std::function<bool(const QString& fileName)>& exists, tyTakeFamily* family);
+
+// The same probing against the disk, or against a folder listing.
+bool FindTakeFamilyOnDisk(const QString& takePath, const QString& extension, tyTakeFamily* family);
+bool FindTakeFamilyInListing(const QString& takePath, const QString& extension,
+                             const MyFileInfoList& listing, tyTakeFamily* family);
+
+// True when a poly base name carries a processed-file suffix
+// ("P7", "MX", "Q7", "QX", "S7", "SX").
+bool IsProcessedName(const QString& baseName);
+
+#endif
