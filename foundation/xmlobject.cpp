@@ -1,7 +1,7 @@
 #include "foundation/xmlobject.h"
 
 #include <QTextStream>
-#include <QXmlStreamReader>
+#include <cstring>
 
 namespace {
 // iXML nests a few levels. The DOM frees and writes its tree recursively, so a
@@ -9,22 +9,46 @@ namespace {
 // worker thread; such documents are refused before the DOM is built.
 constexpr int kMaxElementDepth = 64;
 
+// Skips a markup declaration, comment, CDATA section or processing
+// instruction that starts at p (just after its '<'); returns where it ends.
+const char* SkipSpecialMarkup(const char* p, const char* end)
+{
+    QByteArray terminator(">");
+    if (end - p >= 3 && std::memcmp(p, "!--", 3) == 0)
+        terminator = "-->";
+    else if (end - p >= 8 && std::memcmp(p, "![CDATA[", 8) == 0)
+        terminator = "]]>";
+    else if (*p == '?')
+        terminator = "?>";
+    const QByteArray rest = QByteArray::fromRawData(p, int(end - p));
+    const int found = rest.indexOf(terminator);
+    return found < 0 ? end : p + found + terminator.size();
+}
+
+// An upper bound of the element nesting, counted on the raw bytes in one
+// cheap pass (a full reader pass would cost as much as the parse itself).
 bool NestedTooDeep(const QByteArray& bytes)
 {
-    QXmlStreamReader reader(bytes);
+    const char* p = bytes.constData();
+    const char* const end = p + bytes.size();
     int depth = 0;
-    while (!reader.atEnd()) {
-        switch (reader.readNext()) {
-        case QXmlStreamReader::StartElement:
-            if (++depth > kMaxElementDepth)
-                return true;
+    while ((p = static_cast<const char*>(std::memchr(p, '<', size_t(end - p)))) != nullptr) {
+        if (++p >= end)
             break;
-        case QXmlStreamReader::EndElement:
-            --depth;
-            break;
-        default:
-            break;
+        if (*p == '/') {
+            depth = depth > 0 ? depth - 1 : 0;
+            continue;
         }
+        if (*p == '!' || *p == '?') {
+            p = SkipSpecialMarkup(p, end);
+            continue;
+        }
+        const char* close = static_cast<const char*>(std::memchr(p, '>', size_t(end - p)));
+        if (!close)
+            break;
+        if (close[-1] != '/' && ++depth > kMaxElementDepth)
+            return true;
+        p = close + 1;
     }
     return false;
 }

@@ -22,12 +22,20 @@ int ComputeFileStatus(const QSoundFile& file)
     if (!file.HasiXMLChunk() || !layout.RiffSizeMatches() || !file.IsLayoutSound() || dataSize == 0
         || dataSize == 0xFFFFFFFFu || file.m_DataChunk.nSize != dataSize)
         return 8;
-    QXmlObject ixml;
-    if (!ixml.SetContent(file.GetiXMLText()) || ixml.RootTag() != IxmlNames::kRoot)
+    // A loaded file already holds its document; parsing it again would double
+    // the cost of loading a day.
+    QXmlObject parsed;
+    const QXmlObject* ixml = &file;
+    if (!file.XmlOk()) {
+        if (!parsed.SetContent(file.GetiXMLText()))
+            return 5;
+        ixml = &parsed;
+    }
+    if (ixml->RootTag() != IxmlNames::kRoot)
         return 5;
-    if (ixml.FindElement({IxmlNames::kOrvex}).isNull())
+    if (ixml->FindElement({IxmlNames::kOrvex}).isNull())
         return 6;
-    const QDomElement key = ixml.FindElement({IxmlNames::kOrvex, IxmlNames::kFileKey});
+    const QDomElement key = ixml->FindElement({IxmlNames::kOrvex, IxmlNames::kFileKey});
     if (key.isNull()
         || !FileKeyMatches(key.text(), dataSize, fmt.nSampleRate, fmt.nBitsPerSample, fmt.nChannels))
         return 7;

@@ -15,7 +15,8 @@ class QSoundFile;
 //   6 no ORVEX_BRISEL block;
 //   7 FILE_KEY missing or not this file's key;
 //   0 a recorder file.
-// The file's own document is not touched: the cached iXML text is parsed apart.
+// The file's own document is used when it holds one (GetiXMLFileInfos done);
+// otherwise the cached iXML text is parsed apart.
 int ComputeFileStatus(const QSoundFile& file);
 
 #endif

@@ -4,7 +4,7 @@
 
 #include "foundation/mapping.h"
 #include "foundation/platform/diskprobes.h"
-#include "take/takefilestatus.h"
+#include "soundfile/filestatus.h"
 #include "take/takefamily.h"
 
 #include <QtMath>
@@ -131,7 +131,7 @@ bool QSoundPerform::ReadFiles()
         // A file that is no sound file is reported here and gets status 1.
         if (file.ReadChunks(true, true))
             file.GetiXMLFileInfos();
-        const int status = TakeFileStatus(file);
+        const int status = ComputeFileStatus(file);
         if (m_nTakeStatus == 0)
             m_nTakeStatus = short(status);
         file.Close();

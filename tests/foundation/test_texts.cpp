@@ -283,6 +283,11 @@ void TestTexts::xmlPathsAndCreate()
 {
     QXmlObject nested;
     QVERIFY(nested.SetContent(QByteArray("<a>").repeated(64) + QByteArray("</a>").repeated(64)));
+    QVERIFY(!nested.SetContent(QByteArray("<a>").repeated(65) + QByteArray("</a>").repeated(65)));
+    // Markup that is not an element does not count towards the nesting.
+    QVERIFY(nested.SetContent("<?xml version=\"1.0\"?><!-- " + QByteArray("<a>").repeated(100) + " --><r>"
+                              + QByteArray("<e x=\"1\"/>").repeated(100) + "<![CDATA[" + QByteArray("<b>").repeated(100)
+                              + "]]><?pi " + QByteArray("<c>").repeated(100) + "?></r>"));
 
     QXmlObject xml;
     xml.NewDocument("BWFXML");
