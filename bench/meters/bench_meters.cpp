@@ -3,6 +3,7 @@
 
 #include "player/qcustomvum.h"
 #include "player/qplaytimeline.h"
+#include "tests/player/paintcounter.h"
 #include "tests/support/riffbytes.h"
 
 #include <QApplication>
@@ -15,26 +16,6 @@
 
 namespace {
 
-class PaintCounter : public QObject
-{
-public:
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++count;
-        return false;
-    }
-};
-
-void Flush()
-{
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-}
-
 // One refresh: every meter gets its level, then the scheduled paints run.
 double Refresh(QList<QCustomVum*>& meters, const QVector<int>& levels)
 {
@@ -42,7 +23,7 @@ double Refresh(QList<QCustomVum*>& meters, const QVector<int>& levels)
     timer.start();
     for (int i = 0; i < meters.size(); ++i)
         meters[i]->setValueViaLookup(levels[i]);
-    Flush();
+    FlushPaints();
     return timer.nsecsElapsed() / 1e6;
 }
 
@@ -58,14 +39,14 @@ void BenchMeters()
         vum->setFixedSize(20, 188);
         vum->setZoneLevel(false, 28, 11, true, 23, 0);
         vum->setBalisticAndPeak(4, 20);
-        vum->installEventFilter(&counter);
+        counter.Watch(vum);
         layout->addWidget(vum);
         meters << vum;
     }
     strip.show();
     if (!QTest::qWaitForWindowExposed(&strip))
         std::printf("meter strip not exposed\n");
-    Flush();
+    FlushPaints();
 
     QRandomGenerator rng(7);
     QVector<int> levels(26, 1000);
@@ -122,7 +103,7 @@ void BenchTimeline()
     line.SetSampleRate(rate);
     line.SetDurationSample(int(frames));
     line.LoadOndeFromAudioFile(dir.path() + "/BENCH1", true);
-    Flush();
+    FlushPaints();
 
     const int modes[4] = {0, 1, 2, 3};
     double worst = 0, total = 0;

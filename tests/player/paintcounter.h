@@ -11,10 +11,9 @@
 class PaintCounter : public QObject
 {
 public:
-    explicit PaintCounter(QWidget* widget)
-    {
-        widget->installEventFilter(this);
-    }
+    PaintCounter() = default;
+    explicit PaintCounter(QWidget* widget) { Watch(widget); }
+    void Watch(QWidget* widget) { widget->installEventFilter(this); }
     int count = 0;
 
 protected:
