@@ -4,6 +4,7 @@
 #include "player/qmapitem.h"
 #include "player/qpanpotitem.h"
 #include "tests/player/paintcounter.h"
+#include "tests/support/modalboxanswerer.h"
 #include "widgets/qbriselbluelabel.h"
 #include "widgets/qbriselministack.h"
 #include "widgets/qdialogmessageliste.h"
@@ -32,11 +33,12 @@ struct ListAnswer
     QString title;
     int openedOn = -2;
     bool seen = false;
+    ModalBoxAnswerer answerer;
 
     void Arm()
     {
-        QTimer::singleShot(0, [this]() {
-            auto* list = qobject_cast<QDialogMessageListe*>(QApplication::activeModalWidget());
+        answerer.ThenDo([this](QWidget* box) {
+            auto* list = qobject_cast<QDialogMessageListe*>(box);
             if (!list)
                 return;
             seen = true;
