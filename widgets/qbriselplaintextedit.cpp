@@ -3,6 +3,8 @@
 #include <QKeyEvent>
 #include <QTextCursor>
 
+#include <climits>
+
 #include "foundation/messageloging.h"
 #include "widgets/fieldeditorops.h"
 
@@ -28,10 +30,11 @@ void QBriselPlainTextEdit::SetupCaracFilter(tCaracFilter kind, int size)
         return;
     m_Alphabet = alphabet;
     if (kind == CARAC_DIGITS) {
-        int maximum = 1;
-        for (int i = 0; i < size; ++i)
+        // Ten digits and more would pass the range of an int: stop at its largest value.
+        qint64 maximum = 1;
+        for (int i = 0; i < size && maximum <= INT_MAX; ++i)
             maximum *= 10;
-        m_nNumericMax = maximum - 1;
+        m_nNumericMax = int(qMin<qint64>(maximum - 1, INT_MAX));
     }
 }
 

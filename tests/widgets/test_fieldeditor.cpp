@@ -2,6 +2,7 @@
 #include <QClipboard>
 #include <QTextCursor>
 #include <QtTest>
+#include <climits>
 
 #include "tests/support/modalboxanswerer.h"
 #include "widgets/qbriselplaintextedit.h"
@@ -48,6 +49,7 @@ private slots:
     void lengthCutOnPaste();
     void hugePasteIsCutInOneEdit();
     void setupKeepsAlphabetForUnknownKind();
+    void digitsMaximumStaysInRange();
     void checkTextReportsRepair();
 
     void sequenceStepping_data();
@@ -273,6 +275,23 @@ void TestFieldEditor::setupKeepsAlphabetForUnknownKind()
     QCOMPARE(edit.MaxLength(), 3);
     edit.setPlainText("tx");
     QCOMPARE(edit.toPlainText(), QString("tt"));
+}
+
+// Ten or more digits do not fit the numeric maximum: it stops at the
+// largest int instead of wrapping round.
+void TestFieldEditor::digitsMaximumStaysInRange()
+{
+    QBriselPlainTextEdit edit;
+    edit.SetupCaracFilter(CARAC_DIGITS, 9);
+    QCOMPARE(edit.NumericMax(), 999999999);
+    edit.SetupCaracFilter(CARAC_DIGITS, 10);
+    QCOMPARE(edit.NumericMax(), INT_MAX);
+    edit.SetupCaracFilter(CARAC_DIGITS, 40);
+    QCOMPARE(edit.NumericMax(), INT_MAX);
+    edit.setPlainText(" ");
+    PlaceCursor(edit, 0);
+    KeptByEditor(&edit, Qt::Key_Down);
+    QCOMPARE(edit.toPlainText().trimmed(), QString("0"));
 }
 
 void TestFieldEditor::checkTextReportsRepair()
