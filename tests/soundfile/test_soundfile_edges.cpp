@@ -124,6 +124,7 @@ private slots:
     void failedWriteLeavesTheOriginal();
     void rotateRefusesAReadOnlyMember();
     void rotateRollbackAfterPhaseTwoFailure();
+    void slateFramesOfADamagedRate();
 
 private:
     QString Write(const QString& name, const QList<ChunkBytes>& chunks)
@@ -367,6 +368,28 @@ void TestSoundFileEdges::rotateRollbackAfterPhaseTwoFailure()
     // The member that completed is renamed; undo the one that did not.
     QVERIFY(file.RotateRollback());
     QCOMPARE(FileBytes(take.files.at(1)), before.at(1));
+}
+
+void TestSoundFileEdges::slateFramesOfADamagedRate()
+{
+    // A sample rate of 1 Hz turns a late slate into more frames than 32
+    // bits hold: the offset saturates instead of wrapping.
+    TakeSpec spec = MonoTake(QStringLiteral("EDG008"), {0});
+    spec.sampleRate = 1;
+    spec.frames = 10;
+    spec.slates = {SyncPoint{4000000000u, QStringLiteral("AUTO")}, SyncPoint{2, QString()}};
+    const QString path = m_Scratch.path() + QStringLiteral("/rate1.WAV");
+    QVERIFY(WriteBytes(path, BuildMonoFile(spec, 0)));
+    QSoundFile file;
+    QVERIFY(file.Open(path, 0) && file.ReadChunks(true, false) && file.GetiXMLFileInfos());
+    unsigned int count = 0;
+    unsigned int positions[10] = {};
+    unsigned int frames[10] = {};
+    file.GetiXMLSyncPoint(&count, positions, frames, nullptr, true, nullptr, nullptr, nullptr, nullptr);
+    QCOMPARE(count, 2u);
+    QCOMPARE(positions[0], 4000000000u);
+    QCOMPARE(frames[0], 0xFFFFFFFFu);
+    QCOMPARE(frames[1], 50u);
 }
 
 QTEST_GUILESS_MAIN(TestSoundFileEdges)
