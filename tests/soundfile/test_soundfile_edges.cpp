@@ -352,14 +352,11 @@ void TestSoundFileEdges::rotateRollbackAfterPhaseTwoFailure()
     for (const QString& path : take.files)
         before.append(FileBytes(path));
     QSoundFile file;
-    QStringList temporary;
     QString texts[2];
-    for (int t = 0; t < 2; ++t) {
-        QString name;
-        QVERIFY(file.Rotate(take.files.at(t), &name, short(t), 3, true, &texts[t]));
-        temporary.append(name);
-        texts[t] += QString(5000, QLatin1Char(' ')); // grows the chunk
-    }
+    const QStringList temporary = RotateEach(file, take.files, 3, texts);
+    QCOMPARE(temporary.size(), 2);
+    for (QString& text : texts)
+        text += QString(5000, QLatin1Char(' ')); // grows the chunk
     const QString blocker = temporary.at(1).chopped(1);
     QVERIFY(WriteBytes(blocker, "another file"));
     QVERIFY(!file.Rotate2(temporary, texts));
