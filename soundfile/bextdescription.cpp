@@ -60,7 +60,13 @@ int BextDescription::Rank(const QString& line)
 
 void BextDescription::SetValue(const QString& key, const QString& value)
 {
-    const QString line = key + value;
+    // A line break would start a line of its own and a NUL would end the
+    // description there, losing every line after it.
+    QString line = key + value;
+    for (QChar& c : line) {
+        if (c.unicode() < 0x20)
+            c = QLatin1Char(' ');
+    }
     const int index = IndexOf(key);
     if (index >= 0) {
         m_Lines[index] = line;

@@ -23,7 +23,8 @@ public:
     // The value after "key" (e.g. "aSCENE="), trimmed; empty when absent.
     QString Value(const QString& key) const;
     bool HasKey(const QString& key) const;
-    // Replaces the value of the key's line, or adds the line.
+    // Replaces the value of the key's line, or adds the line. Control
+    // characters in the value become blanks: it stays one line.
     void SetValue(const QString& key, const QString& value);
     // Gives the first track-name line (aTRK<n>=) the number track, keeping
     // its name; adds an empty one when there is none.

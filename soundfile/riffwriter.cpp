@@ -56,13 +56,26 @@ bool RiffChunkWriter::OverwritePayload(int chunk, qint64 offset, const QByteArra
     return WriteAt(info.PayloadOffset() + offset, bytes.left(int(qMin<qint64>(room, bytes.size()))));
 }
 
+bool RiffChunkWriter::ExtendFile(const QByteArray& bytes)
+{
+    if (bytes.isEmpty())
+        return true;
+    if (WriteAt(m_Layout.nFileLength, bytes))
+        return true;
+    // A full disk: take back what part of it reached the file, so the
+    // original layout (and the RIFF size, not yet written) stays whole.
+    const QString why = m_czError;
+    m_File.resize(m_Layout.nFileLength);
+    return Fail(why);
+}
+
 bool RiffChunkWriter::RewriteLastChunk(int chunk, QByteArray bytes, char fill)
 {
     if (!HeaderOnDiskMatches(chunk))
         return false;
-    if (!m_Layout.IsLastChunk(chunk))
-        return Fail(QStringLiteral("the chunk is not the last one"));
     const tyRiffChunkInfo& info = m_Layout.chunks.at(chunk);
+    if (!m_Layout.IsLastChunk(chunk) || info.End() != m_Layout.nFileLength)
+        return Fail(QStringLiteral("the chunk is not the last one"));
     if (bytes.size() < qint64(info.nSize))
         bytes.append(QByteArray(int(info.nSize) - bytes.size(), fill));
     if (bytes.size() & 1)
@@ -70,11 +83,13 @@ bool RiffChunkWriter::RewriteLastChunk(int chunk, QByteArray bytes, char fill)
     const qint64 newLength = info.PayloadOffset() + bytes.size();
     if (newLength > kMaxRiffFileLength)
         return Fail(QStringLiteral("the file would pass the RIFF size limit"));
-    // Payload first, sizes last: an interrupted write leaves the old sizes,
-    // which still describe a readable file.
+    // The growth first: when it fails the old chunk is still untouched.
+    // Then the old payload, sizes last: an interrupted write leaves the old
+    // sizes, which still describe a readable file.
+    const int inPlace = int(m_Layout.nFileLength - info.PayloadOffset());
     unsigned char size[4];
     WriteLe32(size, static_cast<quint32>(bytes.size()));
-    if (!WriteAt(info.PayloadOffset(), bytes)
+    if (!ExtendFile(bytes.mid(inPlace)) || !WriteAt(info.PayloadOffset(), bytes.left(inPlace))
         || !WriteAt(info.nHeaderOffset + 4, QByteArray(reinterpret_cast<const char*>(size), 4)))
         return false;
     if (newLength < m_File.size() && !m_File.resize(newLength))
@@ -86,23 +101,25 @@ bool RiffChunkWriter::AppendChunk(const QByteArray& id, QByteArray payload, char
 {
     if (id.size() != 4)
         return Fail(QStringLiteral("bad chunk id"));
-    if (m_File.size() != m_Layout.nFileLength)
+    if (m_File.size() != m_Layout.nFileLength || m_Layout.nWalkedEnd != m_Layout.nFileLength)
         return Fail(QStringLiteral("the file changed since it was read"));
     if (payload.size() & 1)
         payload.append(fill);
-    qint64 start = m_Layout.nWalkedEnd;
     QByteArray bytes;
-    if (start & 1) {
+    // Only an odd last chunk without its pad byte gets one: the end of the
+    // file can be odd after an earlier unpadded chunk, and a byte put after
+    // an even chunk would hide the new chunk from every reader.
+    const bool lastIsUnpadded = !m_Layout.chunks.isEmpty() && (m_Layout.chunks.last().nSize & 1)
+                                && !m_Layout.chunks.last().bPadded;
+    if (lastIsUnpadded)
         bytes.append('\0');
-        ++start;
-    }
     unsigned char size[4];
     WriteLe32(size, static_cast<quint32>(payload.size()));
     bytes.append(id).append(reinterpret_cast<const char*>(size), 4).append(payload);
-    const qint64 newLength = m_Layout.nWalkedEnd + bytes.size();
+    const qint64 newLength = m_Layout.nFileLength + bytes.size();
     if (newLength > kMaxRiffFileLength)
         return Fail(QStringLiteral("the file would pass the RIFF size limit"));
-    return WriteAt(m_Layout.nWalkedEnd, bytes) && WriteRiffSize(newLength);
+    return ExtendFile(bytes) && WriteRiffSize(newLength);
 }
 
 bool RiffChunkWriter::RenameChunk(int chunk, const QByteArray& id)

@@ -25,8 +25,9 @@ public:
     // Replaces the payload of the last chunk by bytes (grown or not; padded
     // to even size with fill) and rewrites its size and the RIFF size.
     bool RewriteLastChunk(int chunk, QByteArray bytes, char fill);
-    // Appends a chunk at the walked end (after a pad byte when that end is
-    // odd) and rewrites the RIFF size. Odd payloads get one fill byte.
+    // Appends a chunk at the walked end (after a pad byte when the last
+    // chunk is odd and has none) and rewrites the RIFF size. Odd payloads
+    // get one fill byte. A write that fails leaves the file's length as it was.
     bool AppendChunk(const QByteArray& id, QByteArray payload, char fill);
     // Gives the chunk another id; size and payload stay.
     bool RenameChunk(int chunk, const QByteArray& id);
@@ -40,6 +41,8 @@ public:
 private:
     bool HeaderOnDiskMatches(int chunk);
     bool WriteAt(qint64 offset, const QByteArray& bytes);
+    // Writes bytes at the end of the file; on failure cuts the file back.
+    bool ExtendFile(const QByteArray& bytes);
     bool WriteRiffSize(qint64 fileLength);
     bool Fail(const QString& text);
 

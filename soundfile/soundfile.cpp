@@ -98,8 +98,11 @@ bool QSoundFile::Open(const QString& path, int mode)
     SetPath(path);
     m_File.setFileName(path);
     // Never QIODevice::WriteOnly: it truncates. ExistingOnly: never creates.
-    const QIODevice::OpenMode openMode = (mode == 0 ? QIODevice::ReadOnly : QIODevice::ReadWrite)
-                                         | QIODevice::ExistingOnly;
+    // Unbuffered for writing: a write that fails (a full card) must not stay
+    // in a buffer that a later seek or close would still put into the file.
+    const QIODevice::OpenMode openMode =
+        (mode == 0 ? QIODevice::OpenMode(QIODevice::ReadOnly) : QIODevice::ReadWrite | QIODevice::Unbuffered)
+        | QIODevice::ExistingOnly;
     if (!m_File.open(openMode)) {
         static const char* const kWhat[] = {"for reading !", "for writing !", "for append !"};
         SendUserMessage(QStringLiteral("QSoundFile::Open()"),

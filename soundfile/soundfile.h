@@ -225,13 +225,16 @@ public:
     // ---- Track renumbering -----------------------------------------------
     // Phase 1: renames the file to its new track number N with a trailing
     // '_' and rewrites the track tag, the aTRK line, the film name and the
-    // iXML CHANNEL_INDEX. Undone on any failure. Every success is kept so
-    // that RotateRollback() can undo a whole family.
+    // iXML CHANNEL_INDEX. A file or folder the writability probe calls
+    // write-protected is refused before the rename. Undone on any failure.
+    // Every success is kept so that RotateRollback() can undo a whole family.
     bool Rotate(QString path, QString* tempName, short index, short shift, bool wrap24,
                 QString* iXMLText);
     // Phase 2: writes each text as its file's iXML chunk and drops the
-    // trailing '_'. An existing final name is never overwritten: that file
-    // keeps its temporary name and is reported. False when any file failed.
+    // trailing '_'. An existing final name is never overwritten, and a file
+    // whose iXML cannot be written is not renamed: that file keeps its
+    // temporary name (RotateRollback() still restores it) and is reported.
+    // False when any file failed.
     bool Rotate2(QStringList tempNames, QString* iXMLTexts);
     // Undoes every phase-1 rename not yet completed by Rotate2.
     bool RotateRollback();

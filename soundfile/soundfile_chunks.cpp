@@ -33,15 +33,18 @@ bool QSoundFile::AddiXMLChunk(QString& text)
         why = writer.ErrorText();
     }
     Rewalk();
-    // The new chunk was appended: retire the old one. Until this rename the
-    // first iXML chunk (the old one) is the one readers use, so an
-    // interruption leaves the file as it was.
-    if (written && appended && index >= 0 && index < m_Layout.chunks.size()
-        && m_Layout.chunks.at(index).czId == "iXML") {
-        RiffChunkWriter writer(m_File, m_Layout);
-        written = writer.RenameChunk(index, "JUNK");
-        why = writer.ErrorText();
-        Rewalk();
+    // The new chunk was appended: retire the old ones (a damaged file may
+    // hold more than one), the first last. Until then readers take the old
+    // first chunk, so an interruption leaves the file as it was.
+    if (written && appended && index >= 0) {
+        for (int old = m_Layout.chunks.size() - 2; written && old >= index; --old) {
+            if (m_Layout.chunks.at(old).czId != "iXML")
+                continue;
+            RiffChunkWriter writer(m_File, m_Layout);
+            written = writer.RenameChunk(old, "JUNK");
+            why = writer.ErrorText();
+            Rewalk();
+        }
     }
     if (!written)
         ReportWriteFailure(title, why);

@@ -226,10 +226,12 @@ void QSoundFile::GetiXMLSyncPoint(unsigned int* slateCount, unsigned int* slateP
         if (function.startsWith(QLatin1String("SLATE")) && slates < kMaxSyncPoints) {
             if (slatePositions)
                 slatePositions[slates] = static_cast<unsigned int>(low);
-            if (slateExtra)
-                slateExtra[slates] = rate > 0 && fps > 0
-                                         ? static_cast<unsigned int>(double(low) * fps / rate + 0.5)
-                                         : 0;
+            if (slateExtra) {
+                // A damaged rate can give more frames than 32 bits hold: saturate.
+                const double frames = rate > 0 && fps > 0 ? double(low) * fps / rate + 0.5 : 0;
+                slateExtra[slates] = frames >= 4294967295.0 ? 0xFFFFFFFFu
+                                                            : static_cast<unsigned int>(frames);
+            }
             if (slateComments)
                 slateComments->append(comment);
             automatic = automatic || comment.trimmed() == QLatin1String("AUTO");

@@ -2,6 +2,7 @@
 #include "soundfile/soundfile.h"
 
 #include "foundation/messageloging.h"
+#include "foundation/platform/diskprobes.h"
 #include "foundation/qpath.h"
 #include "soundfile/bextdescription.h"
 
@@ -42,6 +43,11 @@ bool QSoundFile::Rotate(QString path, QString* tempName, short index, short shif
     const QString temporary = folder + newName + QLatin1Char('_');
     if (QFileInfo::exists(temporary)) {
         SendUserMessage(QLatin1String(kRotateTitle), QStringLiteral("File %1 already exists.").arg(temporary));
+        return false;
+    }
+    // A write-protected file or folder is refused before anything moves.
+    if (!IsWritablePath(path) || !IsWritablePath(info.absolutePath())) {
+        SendUserMessage(QLatin1String(kRotateTitle), QStringLiteral("File %1 is write-protected !").arg(path));
         return false;
     }
 
@@ -127,20 +133,29 @@ bool QSoundFile::Rotate2(QStringList tempNames, QString* iXMLTexts)
             allDone = false;
             continue;
         }
-        const QString text = iXMLTexts ? iXMLTexts[i] : QString();
-        InitVariables();
-        if (!text.isEmpty()) {
-            QString chunkText = text;
-            const bool stored = Open(temporary, 2) && ReadChunks(true, true) && AddiXMLChunk(chunkText);
-            allDone = allDone && stored;
-        }
-        InitVariables();
         const QString final = temporary.left(temporary.size() - 1);
-        // Never over another file: that one keeps its temporary name.
+        // Never over another file: that one keeps its temporary name, and
+        // its iXML stays as it was so that RotateRollback() restores it whole.
         if (QFileInfo::exists(final)) {
             SendUserMessage(QLatin1String(kRotate2Title),
                             QStringLiteral("File %1 already exists.\nThe renumbered file keeps the name\n%2")
                                 .arg(final, temporary));
+            allDone = false;
+            continue;
+        }
+        const QString text = iXMLTexts ? iXMLTexts[i] : QString();
+        InitVariables();
+        bool stored = true;
+        if (!text.isEmpty()) {
+            QString chunkText = text;
+            stored = Open(temporary, 2) && ReadChunks(true, true) && AddiXMLChunk(chunkText);
+        }
+        InitVariables();
+        // A file whose iXML could not be written would carry the old track
+        // number under the new name: it keeps its temporary name.
+        if (!stored) {
+            SendUserMessage(QLatin1String(kRotate2Title),
+                            QStringLiteral("The renumbered file keeps the name\n%1").arg(temporary));
             allDone = false;
             continue;
         }

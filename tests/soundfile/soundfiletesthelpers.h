@@ -2,6 +2,7 @@
 #define NALVO_TESTS_SOUNDFILE_SOUNDFILETESTHELPERS_H
 
 #include "foundation/messageloging.h"
+#include "soundfile/soundfile.h"
 #include "tests/support/riffreader.h"
 
 #include <QCryptographicHash>
@@ -50,6 +51,19 @@ inline QString RunTool(const QString& program, const QStringList& arguments)
         || process.exitCode() != 0)
         return QString();
     return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// Phase 1 of renumbering on each file (index = its place in the list); the
+// temporary names of those that succeeded, in order.
+inline QStringList RotateEach(QSoundFile& file, const QStringList& paths, short shift, QString* texts)
+{
+    QStringList temporary;
+    for (int t = 0; t < paths.size(); ++t) {
+        QString name;
+        if (file.Rotate(paths.at(t), &name, short(t), shift, true, &texts[t]))
+            temporary.append(name);
+    }
+    return temporary;
 }
 
 inline bool HaveTool(const QString& program)

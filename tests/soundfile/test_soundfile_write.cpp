@@ -481,14 +481,11 @@ void TestSoundFileWrite::rotateRenumbersAFamily()
         audio.append(QString::fromLatin1(AudioMd5(path)));
 
     QSoundFile file;
-    QStringList temporary;
     QString texts[24];
-    for (int t = 0; t < 3; ++t) {
-        QString name;
-        QVERIFY(file.Rotate(take.files.at(t), &name, short(t), 22, true, &texts[t]));
-        QVERIFY(name.endsWith(QStringLiteral("ABC131_%1.WAV_").arg((t + 22) % 24 + 1)));
-        temporary.append(name);
-    }
+    const QStringList temporary = RotateEach(file, take.files, 22, texts);
+    QCOMPARE(temporary.size(), 3);
+    for (int t = 0; t < 3; ++t)
+        QVERIFY(temporary.at(t).endsWith(QStringLiteral("ABC131_%1.WAV_").arg((t + 22) % 24 + 1)));
     QVERIFY(file.Rotate2(temporary, texts));
     const QString folder = QFileInfo(take.files.at(0)).path();
     const int expected[3] = {23, 24, 1};

@@ -1,6 +1,7 @@
 // The chunk walk, the record cache, the bext lines and the iXML parse on
 // arbitrary bytes; then, when the walk accepted the file for writing, an
-// iXML rewrite, which must leave the audio bytes exactly as they were.
+// iXML rewrite and a waveform chunk, which must leave the audio bytes
+// exactly as they were and the layout whole.
 #include "soundfile/filestatus.h"
 #include "soundfile/soundfile.h"
 
@@ -64,11 +65,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!file.IsLayoutSound())
         return 0;
 
-    // A writable layout: the rewrite may grow the chunk, never touch the audio.
+    // A writable layout: the rewrite may grow the chunk, never touch the
+    // audio, and leaves a layout that is still whole.
     const QByteArray before = AudioBytes(path);
     file.SetiXMLNote(0, QString(int(size % 5000), QLatin1Char('n')));
     QString text = file.GenerateiXMLChunkPoly(0);
-    if (file.AddiXMLChunk(text) && AudioBytes(path) != before)
+    if (file.AddiXMLChunk(text) && (!file.IsLayoutSound() || AudioBytes(path) != before))
+        __builtin_trap();
+    char levels[3] = {1, 2, 3};
+    if (file.AddOndeChunk(levels, int(size % 4), 1, 4800) && (!file.IsLayoutSound() || AudioBytes(path) != before))
         __builtin_trap();
     return 0;
 }
