@@ -26,7 +26,7 @@ int ComputeFileStatus(const QSoundFile& file)
     // the cost of loading a day.
     QXmlObject parsed;
     const QXmlObject* ixml = &file;
-    if (!file.XmlOk()) {
+    if (!file.IsDocumentFromChunk()) {
         if (!parsed.SetContent(file.GetiXMLText()))
             return 5;
         ixml = &parsed;

@@ -15,7 +15,7 @@ class QSoundFile;
 //   6 no ORVEX_BRISEL block;
 //   7 FILE_KEY missing or not this file's key;
 //   0 a recorder file.
-// The file's own document is used when it holds one (GetiXMLFileInfos done);
+// The file's own document is used when it is the parse of its chunk;
 // otherwise the cached iXML text is parsed apart.
 int ComputeFileStatus(const QSoundFile& file);
 

@@ -51,6 +51,7 @@ void QSoundFile::InitVariables()
         m_File.close();
     ClearRecords();
     ClearDocument();
+    m_bDocumentFromChunk = false;
     m_czPath.clear();
     m_nOpenMode = -1;
     m_czErrorText.clear();

@@ -140,6 +140,9 @@ public:
     // Parses the iXML chunk text. True when its root is BWFXML; otherwise
     // no document is held and GetErrorText() says why.
     bool GetiXMLFileInfos();
+    // True while the document held is the parse of the file's iXML chunk
+    // (not a new one built since).
+    bool IsDocumentFromChunk() const { return m_bDocumentFromChunk && XmlOk(); }
     QString GetErrorText() const { return m_czErrorText; }
     // An open or a chunk walk failed since the last InitVariables.
     bool HasError() const { return m_bError; }
@@ -286,6 +289,7 @@ private:
     tyRiffLayout m_Layout;
     quint32 m_nDeclaredDataSize = 0;
     bool m_bHasiXML = false;
+    bool m_bDocumentFromChunk = false;  // the document is the parse of the iXML chunk
     QByteArray m_baiXMLText;
     QString m_czErrorText;
     bool m_bError = false;

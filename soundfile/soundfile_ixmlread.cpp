@@ -28,6 +28,7 @@ constexpr unsigned int kMaxSyncPoints = 10;
 bool QSoundFile::GetiXMLFileInfos()
 {
     ClearDocument();
+    m_bDocumentFromChunk = false;
     if (m_baiXMLText.isEmpty()) {
         m_czErrorText = QStringLiteral("No iXML chunk !");
         return false;
@@ -42,6 +43,7 @@ bool QSoundFile::GetiXMLFileInfos()
         return false;
     }
     m_czErrorText.clear();
+    m_bDocumentFromChunk = true;
     return true;
 }
 

@@ -34,6 +34,7 @@ void QSoundFile::NewDocumentFromChunks(bool poly, int track)
     const int slot = track < 0 ? 0 : track;
 
     NewDocument(kRoot);
+    m_bDocumentFromChunk = false;
     QDomElement root = Root();
     SetChildText(root, kVersion, QStringLiteral("2.10"));
     SetChildText(root, kScene, scene);

@@ -213,6 +213,11 @@ void TestSoundFileRead::statusOfEveryVariant()
     file.GetiXMLOrvexTrackActive(3);
     file.GetBextScene();
     file.GetDurationSeconds();
+    // The status comes from the file, whether or not its document was read,
+    // and not from a document built since.
+    QCOMPARE(ComputeFileStatus(file), expected);
+    file.GenerateiXMLChunkMono(0);
+    QCOMPARE(ComputeFileStatus(file), expected);
     // Only a recorder file with a whole layout may be written.
     if (expected == 8)
         QVERIFY(!file.IsLayoutSound() || !file.HasiXMLChunk() || file.GetDeclaredDataSize() == 0);
