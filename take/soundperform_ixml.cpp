@@ -2,6 +2,7 @@
 #include "take/soundperform.h"
 
 #include "foundation/messageloging.h"
+#include "foundation/platform/diskprobes.h"
 
 void QSoundPerform::SetiXMLTrackName(unsigned short track, QString name)
 {
@@ -53,8 +54,10 @@ bool QSoundPerform::UpdateiXMLChunk()
         QSoundFile& file = m_SndFile[t];
         texts[t] = m_bPolyTake ? file.GenerateiXMLChunkPoly(t) : file.GenerateiXMLChunkMono(t);
         // Open all before writing any: a family half rewritten would no
-        // longer load (its files would differ in size).
-        ready = file.Open(2) && file.ReadChunks(false, true) && file.IsLayoutSound();
+        // longer load (its files would differ in size). A write-protected
+        // member may still open for writing (as root, or through a probe).
+        ready = IsWritablePath(file.GetPath()) && file.Open(2) && file.ReadChunks(false, true)
+                && file.IsLayoutSound();
         length = qMax(length, qMax(texts[t].toUtf8().size(), int(file.GetiXMLChunkSize())));
         any = true;
     }
