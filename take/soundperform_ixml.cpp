@@ -61,13 +61,23 @@ bool QSoundPerform::UpdateiXMLChunk()
         length = qMax(length, qMax(texts[t].toUtf8().size(), int(file.GetiXMLChunkSize())));
         any = true;
     }
-    bool written = ready && any;
-    if (!ready)
-        SendUserMessage(QLatin1String(title),
-                        QStringLiteral("Path:%1\nFile:%2\nThe take's files cannot all be written.\n"
-                                       "Nothing was written.")
-                            .arg(m_czTakeFolder, m_czBaseName));
     length += length & 1;
+    // Texts longer than a member's chunk grow it: a disk that fills up after
+    // the first members would leave the family with unequal sizes.
+    qint64 growth = 0;
+    for (int t = 0; t < kMaxTracks && ready; ++t) {
+        if (m_pbPresent[t] && qint64(m_SndFile[t].GetiXMLChunkSize()) < length)
+            growth += 8 + length;
+    }
+    const qint64 freeBytes = growth > 0 ? FreeSpaceBytes(m_czTakeFolder) : -1;
+    const bool room = freeBytes < 0 || freeBytes >= growth;
+    bool written = ready && room && any;
+    if (!ready || !room)
+        SendUserMessage(QLatin1String(title),
+                        QStringLiteral("Path:%1\nFile:%2\n%3\nNothing was written.")
+                            .arg(m_czTakeFolder, m_czBaseName,
+                                 ready ? QStringLiteral("Not enough free space for the metadata.")
+                                       : QStringLiteral("The take's files cannot all be written.")));
     for (int t = 0; t < kMaxTracks && written; ++t) {
         if (!m_pbPresent[t])
             continue;

@@ -282,10 +282,14 @@ void QSoundPerform::ReadSyncPoints()
                           &m_nMarkerCount, m_pnMarkerPos, nullptr, &m_bAutoSlate);
     // Slates and markers (so the reports can show them too), on the clock of
     // the start frames: start + offset is the timecode of the point.
+    // A damaged sample rate can give more frames than 32 bits hold: saturate.
+    auto offset = [this](unsigned int position) {
+        return static_cast<unsigned int>(qMin<quint64>(FramesOfSamples(position, true), 0xFFFFFFFFu));
+    };
     for (unsigned int i = 0; i < m_nSlateCount && i < unsigned(kMaxSyncPoints); ++i)
-        m_pnSlateFrames[i] = static_cast<unsigned int>(FramesOfSamples(m_pnSlatePos[i], true));
+        m_pnSlateFrames[i] = offset(m_pnSlatePos[i]);
     for (unsigned int i = 0; i < m_nMarkerCount && i < unsigned(kMaxSyncPoints); ++i)
-        m_pnMarkerFrames[i] = static_cast<unsigned int>(FramesOfSamples(m_pnMarkerPos[i], true));
+        m_pnMarkerFrames[i] = offset(m_pnMarkerPos[i]);
 }
 
 quint64 QSoundPerform::FramesOfSamples(quint64 samples, bool nearest) const

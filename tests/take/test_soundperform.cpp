@@ -104,6 +104,7 @@ void TestSoundPerform::init()
 void TestSoundPerform::cleanup()
 {
     SetWritabilityProbe(WritabilityProbe());
+    SetFreeSpaceFunction(FreeSpaceFunction());
     delete m_pDir;
     m_pDir = nullptr;
 }
@@ -536,6 +537,20 @@ void TestSoundPerform::saveIsRefusedWhenTheProbeLocksOneMember()
     QVERIFY(!take.UpdateiXMLChunk());
     for (int i = 0; i < written.files.size(); ++i)
         QCOMPARE(FileBytes(written.files.at(i)), before.at(i));
+
+    // A disk without room for the grown chunks: refused before the first
+    // member grows. Texts that fit the chunks need no room.
+    SetWritabilityProbe(WritabilityProbe());
+    SetFreeSpaceFunction([](const QString&) { return qint64(3 * 5000); });
+    QVERIFY(!take.UpdateiXMLChunk());
+    for (int i = 0; i < written.files.size(); ++i)
+        QCOMPARE(FileBytes(written.files.at(i)), before.at(i));
+    SetFreeSpaceFunction([](const QString&) { return qint64(0); });
+    for (int t = 0; t < 3; ++t)
+        take.SetiXMLTrackName(quint16(t), QStringLiteral("short"));
+    QVERIFY(take.UpdateiXMLChunk());
+    QCOMPARE(ReadRiffFile(written.files.at(1)).fileSize, qint64(before.at(1).size()));
+    SetFreeSpaceFunction(FreeSpaceFunction());
 }
 
 void TestSoundPerform::editorSaveRoundTrip_data()
