@@ -175,7 +175,7 @@ public:
     void GetiXMLInputsSettings(QDomNode* node) const;
     bool GetiXMLOrvexInputSettings(QString name, tInputSettings* settings) const;
     // At most 10 slates and 10 markers. slateExtra: frame offsets of the
-    // slates (pullDown raises the frame rate by 1/1000); autoSlate: a slate
+    // slates (pullDown raises the sample rate by 1/1000); autoSlate: a slate
     // comment reads "AUTO". Null pointers are skipped.
     void GetiXMLSyncPoint(unsigned int* slateCount, unsigned int* slatePositions,
                           unsigned int* slateExtra, QStringList* slateComments, bool pullDown,

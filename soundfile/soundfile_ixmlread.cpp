@@ -213,8 +213,10 @@ void QSoundFile::GetiXMLSyncPoint(unsigned int* slateCount, unsigned int* slateP
         slateComments->clear();
     if (markerComments)
         markerComments->clear();
-    const double fps = GetFrameRate() * (pullDown ? 1.001 : 1.0);
-    const double rate = m_FmtChunk.nSampleRate;
+    // Pull-down frames (23.976, 29.97) run 1/1000 slower than the nominal
+    // rate: a second of samples holds fewer of them.
+    const double fps = GetFrameRate();
+    const double rate = m_FmtChunk.nSampleRate * (pullDown ? 1.001 : 1.0);
     const QDomElement list = FindElement({kSyncPointList});
     for (QDomElement point = list.firstChildElement(kSyncPoint); !point.isNull();
          point = point.nextSiblingElement(kSyncPoint)) {

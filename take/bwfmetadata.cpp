@@ -1,7 +1,7 @@
 #include "take/bwfmetadata.h"
 
 #include "foundation/messageloging.h"
-#include "foundation/qpath.h"
+#include "take/takefamily.h"
 
 #include <QDir>
 
@@ -43,10 +43,8 @@ QString QBwfMetadata::TakePathOf(const QString& id6) const
     const int index = m_Listing.FindFileId(id6);
     if (index < 0)
         return QString();
-    const QString name = m_Listing.GetFileName(index);
-    const QString path = QDir(m_czListedFolder).absoluteFilePath(name);
-    // A track file names its take by the root; any other file is the take itself.
-    return IsMonoFile(name) ? AudioPathFileShortenedToRacine(path) : path;
+    return TakePathOfFile(QDir(m_czListedFolder).absoluteFilePath(m_Listing.GetFileName(index)),
+                          QStringLiteral("WAV"));
 }
 
 int QBwfMetadata::Load(const QString& folder, const QString& id6, bool quick, bool sendMessages)

@@ -232,6 +232,9 @@ private:
     void ReadTrackValues();
     void ReadSyncPoints();
     void ReadWritability();
+    // Samples as frames of the take's timecode: pull-down frames run 1/1000
+    // slower than the nominal rate. Rounded down, or to the nearest frame.
+    quint64 FramesOfSamples(quint64 samples, bool nearest) const;
 
     bool m_bFilesOpen = false;
 };

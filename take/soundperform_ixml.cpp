@@ -2,6 +2,7 @@
 #include "take/soundperform.h"
 
 #include "foundation/messageloging.h"
+#include "foundation/platform/diskprobes.h"
 
 void QSoundPerform::SetiXMLTrackName(unsigned short track, QString name)
 {
@@ -53,18 +54,30 @@ bool QSoundPerform::UpdateiXMLChunk()
         QSoundFile& file = m_SndFile[t];
         texts[t] = m_bPolyTake ? file.GenerateiXMLChunkPoly(t) : file.GenerateiXMLChunkMono(t);
         // Open all before writing any: a family half rewritten would no
-        // longer load (its files would differ in size).
-        ready = file.Open(2) && file.ReadChunks(false, true) && file.IsLayoutSound();
+        // longer load (its files would differ in size). A write-protected
+        // member may still open for writing (as root, or through a probe).
+        ready = IsWritablePath(file.GetPath()) && file.Open(2) && file.ReadChunks(false, true)
+                && file.IsLayoutSound();
         length = qMax(length, qMax(texts[t].toUtf8().size(), int(file.GetiXMLChunkSize())));
         any = true;
     }
-    bool written = ready && any;
-    if (!ready)
-        SendUserMessage(QLatin1String(title),
-                        QStringLiteral("Path:%1\nFile:%2\nThe take's files cannot all be written.\n"
-                                       "Nothing was written.")
-                            .arg(m_czTakeFolder, m_czBaseName));
     length += length & 1;
+    // Texts longer than a member's chunk grow it: a disk that fills up after
+    // the first members would leave the family with unequal sizes.
+    qint64 growth = 0;
+    for (int t = 0; t < kMaxTracks && ready; ++t) {
+        if (m_pbPresent[t] && qint64(m_SndFile[t].GetiXMLChunkSize()) < length)
+            growth += 8 + length;
+    }
+    const qint64 freeBytes = growth > 0 ? FreeSpaceBytes(m_czTakeFolder) : -1;
+    const bool room = freeBytes < 0 || freeBytes >= growth;
+    bool written = ready && room && any;
+    if (!ready || !room)
+        SendUserMessage(QLatin1String(title),
+                        QStringLiteral("Path:%1\nFile:%2\n%3\nNothing was written.")
+                            .arg(m_czTakeFolder, m_czBaseName,
+                                 ready ? QStringLiteral("Not enough free space for the metadata.")
+                                       : QStringLiteral("The take's files cannot all be written.")));
     for (int t = 0; t < kMaxTracks && written; ++t) {
         if (!m_pbPresent[t])
             continue;

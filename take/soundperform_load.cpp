@@ -179,13 +179,8 @@ void QSoundPerform::ReadTakeValues()
     if (m_czFrameRateText.isEmpty() && file.HasFilmChunk())
         m_czFrameRateText = QString::fromLatin1(reinterpret_cast<const char*>(file.m_FilmChunk.pPayload) + 270,
                                                 10).remove(QChar(0)).trimmed();
-    if (m_nSampleRate > 0) {
-        const quint64 fps = quint64(m_nFrameRate);
-        m_nStartFrames = file.GetBextTimeReference() * fps / quint64(m_nSampleRate);
-        if (m_bPullDown)
-            m_nStartFrames = m_nStartFrames * 1000 / 1001;
-        m_nDurationFrames = quint64(m_nTotalSamples) * fps / quint64(m_nSampleRate);
-    }
+    m_nStartFrames = FramesOfSamples(file.GetBextTimeReference(), false);
+    m_nDurationFrames = FramesOfSamples(m_nTotalSamples, false);
 
     m_czScene = file.GetBextScene();
     m_czTape = file.GetBextTape();
@@ -283,14 +278,31 @@ void QSoundPerform::ReadTrackValues()
 void QSoundPerform::ReadSyncPoints()
 {
     const QSoundFile& file = m_SndFile[GetFirstTrack()];
-    file.GetiXMLSyncPoint(&m_nSlateCount, m_pnSlatePos, m_pnSlateFrames, nullptr, m_bPullDown,
+    file.GetiXMLSyncPoint(&m_nSlateCount, m_pnSlatePos, nullptr, nullptr, m_bPullDown,
                           &m_nMarkerCount, m_pnMarkerPos, nullptr, &m_bAutoSlate);
-    // Markers get frame offsets by the slates' rule, so the reports can show them.
-    const double fps = m_nFrameRate * (m_bPullDown ? 1.001 : 1.0);
+    // Slates and markers (so the reports can show them too), on the clock of
+    // the start frames: start + offset is the timecode of the point.
+    // A damaged sample rate can give more frames than 32 bits hold: saturate.
+    auto offset = [this](unsigned int position) {
+        return static_cast<unsigned int>(qMin<quint64>(FramesOfSamples(position, true), 0xFFFFFFFFu));
+    };
+    for (unsigned int i = 0; i < m_nSlateCount && i < unsigned(kMaxSyncPoints); ++i)
+        m_pnSlateFrames[i] = offset(m_pnSlatePos[i]);
     for (unsigned int i = 0; i < m_nMarkerCount && i < unsigned(kMaxSyncPoints); ++i)
-        m_pnMarkerFrames[i] = m_nSampleRate > 0 && fps > 0
-                                  ? static_cast<unsigned int>(double(m_pnMarkerPos[i]) * fps / m_nSampleRate + 0.5)
-                                  : 0;
+        m_pnMarkerFrames[i] = offset(m_pnMarkerPos[i]);
+}
+
+quint64 QSoundPerform::FramesOfSamples(quint64 samples, bool nearest) const
+{
+    if (m_nSampleRate <= 0 || m_nFrameRate <= 0)
+        return 0;
+    // frames = samples x fps x 1000 / (rate x 1000 or 1001), in one division
+    // (two would lose a frame), split so that no product passes 64 bits.
+    const quint64 perFrames = quint64(m_nFrameRate) * 1000;
+    const quint64 perSamples = quint64(m_nSampleRate) * (m_bPullDown ? 1001 : 1000);
+    const quint64 whole = samples / perSamples;
+    const quint64 rest = samples % perSamples;
+    return whole * perFrames + (rest * perFrames + (nearest ? perSamples / 2 : 0)) / perSamples;
 }
 
 void QSoundPerform::ReadWritability()

@@ -5,6 +5,8 @@
 
 #include <QFileInfo>
 #include <QSet>
+#include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -19,6 +21,13 @@ void SplitTakePath(QString takePath, const QString& extension, QString* folder, 
     const int slash = takePath.lastIndexOf(QLatin1Char('/'));
     *folder = takePath.left(slash + 1);
     *name = takePath.mid(slash + 1);
+}
+
+// A track number as mono file names write it: "01".."24", then the older
+// one-character "1".."9", "A".."O".
+QStringList TrackNumberForms(int slot)
+{
+    return {QString::fromLatin1(TrkIndexToNN(slot + 1)), QString(QLatin1Char(TrkIndexToCharOld(slot + 1)))};
 }
 
 } // namespace
@@ -44,8 +53,7 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
         return true;
     }
     for (int slot = 0; slot < 24; ++slot) {
-        const QString forms[2] = {QString::fromLatin1(TrkIndexToNN(slot + 1)),
-                                  QString(QLatin1Char(TrkIndexToCharOld(slot + 1)))};
+        const QStringList forms = TrackNumberForms(slot);
         for (char separator : kSeparators) {
             for (const QString& number : forms) {
                 const QString name = root + QLatin1Char(separator) + number + dotExt;
@@ -90,6 +98,23 @@ bool FindTakeFamilyInListing(const QString& takePath, const QString& extension,
     }
     return FindTakeFamily(takePath, extension,
                           [&names](const QString& name) { return names.contains(name); }, family);
+}
+
+QString TakePathOfFile(const QString& filePath, const QString& extension)
+{
+    QString folder;
+    QString name;
+    SplitTakePath(filePath, extension, &folder, &name);
+    for (int slot = 0; slot < 24; ++slot) {
+        for (const QString& number : TrackNumberForms(slot)) {
+            const int separator = name.size() - number.size() - 1;
+            if (separator > 0 && name.endsWith(number)
+                && std::find(std::begin(kSeparators), std::end(kSeparators), name.at(separator).toLatin1())
+                       != std::end(kSeparators))
+                return folder + name.left(separator);
+        }
+    }
+    return filePath;
 }
 
 bool IsProcessedName(const QString& baseName)

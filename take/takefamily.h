@@ -31,6 +31,12 @@ bool FindTakeFamilyOnDisk(const QString& takePath, const QString& extension, tyT
 bool FindTakeFamilyInListing(const QString& takePath, const QString& extension,
                              const MyFileInfoList& listing, tyTakeFamily* family);
 
+// The take path a listed file stands for: folder + take root for a mono
+// track file (a separator and a track number as the family probe writes them
+// before the extension), the file's own path otherwise: a poly file, whose
+// long underscore name may end in "__PX", is a take by itself.
+QString TakePathOfFile(const QString& filePath, const QString& extension);
+
 // True when a poly base name carries a processed-file suffix
 // ("P7", "MX", "Q7", "QX", "S7", "SX").
 bool IsProcessedName(const QString& baseName);

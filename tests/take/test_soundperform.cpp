@@ -52,6 +52,12 @@ QByteArray AudioBytes(const QString& path)
     return ReadRiffFile(path).data;
 }
 
+QByteArray FileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 } // namespace
 
 class TestSoundPerform : public QObject
@@ -68,13 +74,18 @@ private slots:
     void polyTakeValues();
     void valuesShownWithEachTemplate_data();
     void valuesShownWithEachTemplate();
+    void pullDownFramesRunOnTheTimecodeClock();
     void filesAreClosedAfterLoading();
     void sidecarValuesAreClampedAndKeptApart();
     void saveKeepsFamilySizesAndAudio();
     void saveIsRefusedUnlessEveryFileIsWritable();
+    void saveIsRefusedWhenTheProbeLocksOneMember();
+    void editorSaveRoundTrip_data();
+    void editorSaveRoundTrip();
     void positionsPastFourGiBUseSixtyFourBits();
     void playerLinkForwards();
     void dayLoaderCachesItsResult();
+    void dayLoaderFindsEveryNamingForm();
 
 private:
     QTemporaryDir* m_pDir = nullptr;
@@ -93,6 +104,7 @@ void TestSoundPerform::init()
 void TestSoundPerform::cleanup()
 {
     SetWritabilityProbe(WritabilityProbe());
+    SetFreeSpaceFunction(FreeSpaceFunction());
     delete m_pDir;
     m_pDir = nullptr;
 }
@@ -253,7 +265,7 @@ void TestSoundPerform::valuesShownWithEachTemplate()
     QCOMPARE(int(take.m_nFrameRate), 30);
     QVERIFY(take.m_bPullDown);
     QCOMPARE(take.m_czFrameRateText, QStringLiteral("29.97 DF"));
-    QCOMPARE(take.m_nDurationFrames, quint64(90));
+    QCOMPARE(take.m_nDurationFrames, quint64(89));   // 3 s of 29.97 frames
     // 10:00:00 of a 48 kHz time reference, in 30 fps frames less the pull-down.
     QCOMPARE(take.m_nStartFrames, quint64(36000) * 30 * 1000 / 1001);
     QCOMPARE(take.m_czSamplingText, QStringLiteral("48000 Hz / 24 bits"));
@@ -302,9 +314,49 @@ void TestSoundPerform::valuesShownWithEachTemplate()
     QVERIFY(automatic);
     QCOMPARE(take.GetMarkerPointList(), QList<int>{96000});
     QVERIFY(take.IsMarkPoint());
-    // Frame offsets by the pull-down rule (30 x 1.001 fps).
+    // Frame offsets to the nearest 29.97 frame.
     QCOMPARE(take.m_pnSlateFrames[0], 30u);
     QCOMPARE(take.m_pnMarkerFrames[0], 60u);
+}
+
+void TestSoundPerform::pullDownFramesRunOnTheTimecodeClock()
+{
+    // At 29.97 a second of samples holds 30 / 1.001 frames: start, duration,
+    // slates and markers all count on that clock, so that start + offset is
+    // the timecode at the sync point.
+    TakeSpec spec = MonoTake(QStringLiteral("PDN001"), {0});
+    spec.speed = QStringLiteral("029.970-DF");
+    spec.bits = 16;
+    spec.frames = 48000 * 40;
+    // 1599 samples past 10:00:00: 1 080 000.999 nominal frames.
+    spec.timeReference = qint64(36000) * 48000 + 1599;
+    spec.slates = {{48000u * 30, QStringLiteral("s")}};
+    spec.markers = {{48000u * 35, QStringLiteral("m")}};
+    const WrittenTake written = WriteTake(m_czDay, spec);
+    QSoundPerform take;
+    QVERIFY(take.InitFilesZZ(TakePathOf(written, spec), QStringLiteral("WAV")));
+    QCOMPARE(int(take.m_nTakeStatus), 0);
+    QVERIFY(take.m_bPullDown);
+    QCOMPARE(take.m_nStartFrames, quint64(1078922));   // 1 080 000.999 / 1.001, not truncated twice
+    QCOMPARE(take.m_nDurationFrames, quint64(1198));   // 40 s x 29.97
+    QCOMPARE(take.m_pnSlateFrames[0], 899u);           // 30 s x 29.97 = 899.1
+    QCOMPARE(take.m_pnMarkerFrames[0], 1049u);         // 35 s x 29.97 = 1048.95
+
+    // 23.976 follows the same clock; 25 has none.
+    spec.speed = QStringLiteral("023.976-ND");
+    spec.id = QStringLiteral("PDN002");
+    QVERIFY(take.InitFilesZZ(TakePathOf(WriteTake(m_czDay, spec), spec), QStringLiteral("WAV")));
+    QCOMPARE(int(take.m_nFrameRate), 24);
+    QCOMPARE(take.m_nDurationFrames, quint64(959));    // 40 s x 23.976 = 959.04
+    QCOMPARE(take.m_pnSlateFrames[0], 719u);           // 719.28
+    spec.speed = QStringLiteral("025.000-ND");
+    spec.id = QStringLiteral("PDN003");
+    QVERIFY(take.InitFilesZZ(TakePathOf(WriteTake(m_czDay, spec), spec), QStringLiteral("WAV")));
+    QVERIFY(!take.m_bPullDown);
+    QCOMPARE(take.m_nStartFrames, quint64(900000));    // 36000 s x 25 + 0.83 frame
+    QCOMPARE(take.m_nDurationFrames, quint64(1000));
+    QCOMPARE(take.m_pnSlateFrames[0], 750u);
+    QCOMPARE(take.m_pnMarkerFrames[0], 875u);
 }
 
 void TestSoundPerform::filesAreClosedAfterLoading()
@@ -467,6 +519,119 @@ void TestSoundPerform::saveIsRefusedUnlessEveryFileIsWritable()
     QCOMPARE(f.readAll(), secondBefore);
 }
 
+void TestSoundPerform::saveIsRefusedWhenTheProbeLocksOneMember()
+{
+    // A write-protected member (seen through the writability probe) stops the
+    // whole save before the first byte: the family keeps equal sizes.
+    TakeSpec spec = MonoTake(QStringLiteral("PRB001"), {0, 1, 2});
+    const WrittenTake written = WriteTake(m_czDay, spec);
+    QList<QByteArray> before;
+    for (const QString& path : written.files)
+        before << FileBytes(path);
+    QSoundPerform take;
+    QVERIFY(take.InitFilesZZ(TakePathOf(written, spec), QStringLiteral("WAV")));
+    const QString locked = written.files.at(1);
+    SetWritabilityProbe([locked](const QString& path) { return path != locked; });
+    for (int t = 0; t < 3; ++t)
+        take.SetiXMLTrackName(quint16(t), QString(5000, QLatin1Char('x')));
+    QVERIFY(!take.UpdateiXMLChunk());
+    for (int i = 0; i < written.files.size(); ++i)
+        QCOMPARE(FileBytes(written.files.at(i)), before.at(i));
+
+    // A disk without room for the grown chunks: refused before the first
+    // member grows. Texts that fit the chunks need no room.
+    SetWritabilityProbe(WritabilityProbe());
+    SetFreeSpaceFunction([](const QString&) { return qint64(3 * 5000); });
+    QVERIFY(!take.UpdateiXMLChunk());
+    for (int i = 0; i < written.files.size(); ++i)
+        QCOMPARE(FileBytes(written.files.at(i)), before.at(i));
+    SetFreeSpaceFunction([](const QString&) { return qint64(0); });
+    for (int t = 0; t < 3; ++t)
+        take.SetiXMLTrackName(quint16(t), QStringLiteral("short"));
+    QVERIFY(take.UpdateiXMLChunk());
+    QCOMPARE(ReadRiffFile(written.files.at(1)).fileSize, qint64(before.at(1).size()));
+    SetFreeSpaceFunction(FreeSpaceFunction());
+}
+
+void TestSoundPerform::editorSaveRoundTrip_data()
+{
+    QTest::addColumn<bool>("poly");
+    QTest::newRow("mono") << false;
+    QTest::newRow("poly") << true;
+}
+
+void TestSoundPerform::editorSaveRoundTrip()
+{
+    // The editor's save: bext lines per open file, iXML setters in memory,
+    // then the names and one chunk rewrite; three rounds with growing texts.
+    QFETCH(bool, poly);
+    const TakeSpec spec = poly ? PolyTake(QStringLiteral("EDT001"), {0, 2, 3})
+                               : MonoTake(QStringLiteral("EDT002"), {0, 2, 3});
+    TakeSpec withSlate = spec;
+    withSlate.slates = {{4800, QStringLiteral("AUTO")}};
+    const WrittenTake written = WriteTake(m_czDay, withSlate);
+    QList<QByteArray> audio;
+    for (const QString& path : written.files)
+        audio << AudioBytes(path);
+    for (int round = 0; round < 3; ++round) {
+        QSoundPerform take;
+        QVERIFY(take.InitFilesZZ(TakePathOf(written, spec), QStringLiteral("WAV")));
+        QCOMPARE(int(take.m_nTakeStatus), 0);
+        QString names[24];
+        for (int t = 0; t < 24; ++t)
+            names[t] = QStringLiteral("R%1T%2").arg(round).arg(t) + QString(round * 200, QLatin1Char('z'));
+        const QString scene = QStringLiteral("S%1").arg(round);
+        const QString number = QString::number(round + 5);
+        const QString note = QString(60 + round * 900, QLatin1Char('n'));
+        for (int slot = 0; slot < 24; ++slot) {
+            QSoundFile& file = take.m_SndFile[slot];
+            if (take.m_pbPresent[slot] && file.Open(2)) {
+                QVERIFY(file.InsertInBextDescr(scene, QStringLiteral("p"), number, 0, note.left(49),
+                                               QStringLiteral("11223344"), QStringLiteral("TP01"),
+                                               poly ? -1 : slot, names[slot].left(8)));
+                file.SetiXMLScene(slot, scene, 0, false, {}, {});
+                file.SetiXMLTake(slot, QStringLiteral("p"), number, 0);
+                file.SetiXMLNote(slot, note);
+                file.SetiXMLCircled(slot, QStringLiteral("YES"));
+                file.SetiXMLFamilyName(slot, poly, scene, QStringLiteral("p"), number, 0);
+                file.Close();
+            }
+            take.SetiXMLTrackName(quint16(slot), names[slot]);
+        }
+        take.SetiXMLOrvexTracknames(names, false);
+        QVERIFY(take.UpdateiXMLChunk());
+
+        qint64 size = -1;
+        for (int i = 0; i < written.files.size(); ++i) {
+            const RiffInfo info = ReadRiffFile(written.files.at(i));
+            QCOMPARE(info.data, audio.at(i));
+            QCOMPARE(info.riffSize, quint32(info.fileSize - 8));
+            if (size < 0)
+                size = info.fileSize;
+            QCOMPARE(info.fileSize, size);
+        }
+        QSoundPerform again;
+        QVERIFY(again.InitFilesZZ(TakePathOf(written, spec), QStringLiteral("WAV")));
+        QCOMPARE(int(again.m_nTakeStatus), 0);
+        QCOMPARE(again.m_czScene, scene);
+        QCOMPARE(again.m_czIxmlScene, scene);
+        QCOMPARE(again.m_czTakeIndicator + again.m_czTakeNumber, QStringLiteral("p") + number);
+        QCOMPARE(again.m_czUbits, QStringLiteral("11223344"));
+        QCOMPARE(again.m_czTape, QStringLiteral("TP01"));
+        QCOMPARE(again.m_czIxmlNote, note);
+        QCOMPARE(again.m_czBextNote, note.left(49));
+        QCOMPARE(again.m_czCircled, QStringLiteral("YES"));
+        for (int t : {0, 2, 3}) {
+            QCOMPARE(again.m_czTrackName[t], names[t]);
+            QCOMPARE(again.m_czTrackActive[t], QStringLiteral("YES"));
+            QCOMPARE(again.m_czTrackInGrid[t], QStringLiteral("MIC_%1=0x1,").arg(t + 1));
+        }
+        QCOMPARE(again.m_czTrackActive[1], QStringLiteral("NO"));
+        QCOMPARE(again.m_nSlateCount, 1u);
+        QVERIFY(again.m_bAutoSlate);
+    }
+}
+
 void TestSoundPerform::positionsPastFourGiBUseSixtyFourBits()
 {
     QList<int> all;
@@ -565,6 +730,35 @@ void TestSoundPerform::dayLoaderCachesItsResult()
                                     QStringLiteral("ZZZ999"), quick, false),
                  2);
         WriteBrokenTake(m_czDay, bad, Breakage::WrongFileKey);
+    }
+}
+
+void TestSoundPerform::dayLoaderFindsEveryNamingForm()
+{
+    // The day listing names a take by its first file: a track file stands for
+    // its family, any other file (a poly file, long names included) for itself.
+    const QString media = m_pDir->path();
+    TakeSpec polyUnderscore = PolyTake(QStringLiteral("LUP001"), {0, 1});
+    polyUnderscore.nameStyle = NameStyle::LongUnderscore;
+    TakeSpec polyEquals = PolyTake(QStringLiteral("LUP002"), {0, 1});
+    polyEquals.nameStyle = NameStyle::LongEquals;
+    TakeSpec monoUnderscore = MonoTake(QStringLiteral("LUP003"), {0, 4});
+    monoUnderscore.nameStyle = NameStyle::LongUnderscore;
+    TakeSpec monoLetters = MonoTake(QStringLiteral("LUP004"), {9, 10});
+    monoLetters.numberStyle = TrackNumberStyle::OneChar;
+    for (const TakeSpec* spec : {&polyUnderscore, &polyEquals, &monoUnderscore, &monoLetters})
+        QVERIFY(!WriteTake(m_czDay, *spec).files.isEmpty());
+
+    QBwfMetadata metadata;
+    for (const TakeSpec* spec : {&polyUnderscore, &polyEquals, &monoUnderscore, &monoLetters}) {
+        QCOMPARE(metadata.SetupInit(media, QStringLiteral("PROJ.BR1"), QStringLiteral("2024-05-01.OVD"),
+                                    spec->id, true, false),
+                 0);
+        const QSoundPerform* take = metadata.SoundPerform();
+        QCOMPARE(take->m_bPolyTake, spec->poly);
+        QCOMPARE(int(take->m_nFileCount), spec->poly ? 1 : spec->tracks.size());
+        QCOMPARE(take->IsLongName(), spec->nameStyle != NameStyle::Short);
+        QCOMPARE(take->IsFullUnderscore(), spec->nameStyle == NameStyle::LongUnderscore);
     }
 }
 
