@@ -46,16 +46,6 @@ bool QDialogMessageLineEdit::ReturnText(QString* out)
 
 void QDialogMessageLineEdit::keyPressEvent(QKeyEvent* e)
 {
-    switch (e->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        done(1);
-        break;
-    case Qt::Key_Escape:
-        done(0);
-        break;
-    default:
+    if (!AnswerReturnOrEscape(e))
         e->ignore();
-        break;
-    }
 }

@@ -101,15 +101,9 @@ void QDialogMessageListe::keyPressEvent(QKeyEvent* e)
         if (row > 0)
             list->setCurrentRow(row - 1);
         break;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        done(1);
-        break;
-    case Qt::Key_Escape:
-        done(0);
-        break;
     default:
-        e->ignore();
+        if (!AnswerReturnOrEscape(e))
+            e->ignore();
         break;
     }
 }

@@ -1,5 +1,7 @@
 #include "widgets/qgreydialogbase.h"
 
+#include <QKeyEvent>
+
 QGreyDialogBase::QGreyDialogBase(QWidget* parent) : QDialog(parent) {}
 
 QGreyDialogBase::~QGreyDialogBase() = default;
@@ -25,4 +27,19 @@ bool QGreyDialogBase::eventFilter(QObject* watched, QEvent* e)
     if (watched == m_pHeader)
         m_HeaderDrag.Follow(this, e);
     return QDialog::eventFilter(watched, e);
+}
+
+bool QGreyDialogBase::AnswerReturnOrEscape(QKeyEvent* e)
+{
+    switch (e->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        done(1);
+        return true;
+    case Qt::Key_Escape:
+        done(0);
+        return true;
+    default:
+        return false;
+    }
 }

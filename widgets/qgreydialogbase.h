@@ -7,6 +7,8 @@
 
 // What the frameless grey dialogs share: dragging by the header label, and
 // Ok and Cancel buttons that close with 1 and 0.
+class QKeyEvent;
+
 class QGreyDialogBase : public QDialog
 {
     Q_OBJECT
@@ -22,6 +24,8 @@ protected:
     // Watches `header` so the user can drag the dialog by it.
     void FollowHeader(QWidget* header);
     bool eventFilter(QObject* watched, QEvent* e) override;
+    // Return and Enter accept (1), Escape cancels (0); false for other keys.
+    bool AnswerReturnOrEscape(QKeyEvent* e);
 
 private:
     QWidget* m_pHeader = nullptr;

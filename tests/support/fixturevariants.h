@@ -55,7 +55,7 @@ const QList<BreakageInfo>& Breakages();
 const BreakageInfo& InfoOf(Breakage breakage);
 
 // Writes the take with the breakage applied to its first file (the family
-// breakages change the second member, so the spec needs two tracks or more).
+// breakages change the second member, so the take needs two tracks or more).
 // Returns the written files (empty on a write failure).
 WrittenTake WriteBrokenTake(const QString& dayFolder, const TakeSpec& spec, Breakage breakage);
 // The bytes of the first file with the breakage applied (family breakages:

@@ -122,7 +122,7 @@ TakeSpec MonoTake(const QString& id, const QList<int>& slotList);
 // A poly take with one channel per given slot.
 TakeSpec PolyTake(const QString& id, const QList<int>& slotList);
 
-// File name (no folder) of track i of the spec (i indexes spec.tracks), or of
+// File name (no folder) of track i of the TakeSpec (i indexes spec.tracks), or of
 // the poly file when spec.poly.
 QString TrackFileName(const TakeSpec& spec, int trackIndex);
 QString PolyFileName(const TakeSpec& spec);
