@@ -2,46 +2,12 @@
 
 #include "foundation/messageloging.h"
 #include "foundation/naming.h"
+#include "soundfile/riffwalker.h"
+#include "take/takefamily.h"
 
 #include <QFile>
 #include <QtEndian>
 #include <cstring>
-
-namespace {
-
-const char kSeparators[] = {'_', '-', '#', '+'};
-
-bool IsPlausibleChunkId(const char id[4])
-{
-    for (int i = 0; i < 4; ++i) {
-        if (id[i] < 0x20 || id[i] > 0x7E)
-            return false;
-    }
-    return true;
-}
-
-bool PeekChunkId(QFile* file, qint64 offset, char id[4])
-{
-    return file->seek(offset) && file->read(id, 4) == 4;
-}
-
-// Waveform chunks are written without a pad byte; standard writers pad odd
-// sizes. Take the unpadded position unless only the padded one holds a
-// plausible chunk id.
-qint64 NextChunkOffset(QFile* file, qint64 offset, quint32 size)
-{
-    const qint64 next = offset + 8 + qint64(size);
-    if ((size & 1u) == 0)
-        return next;
-    char id[4];
-    if (PeekChunkId(file, next, id) && IsPlausibleChunkId(id))
-        return next;
-    if (PeekChunkId(file, next + 1, id) && IsPlausibleChunkId(id))
-        return next + 1;
-    return next;
-}
-
-} // namespace
 
 int WaveformChunkTrack(const char id[4])
 {
@@ -91,27 +57,24 @@ int QWaveformOverview::LevelAt(int track, qint64 samplePos) const
 
 bool QWaveformOverview::ReadChunk(QFile* file)
 {
-    const qint64 fileSize = file->size();
+    // The sound files' own walk: 64-bit offsets, the recorder's unpadded odd
+    // sizes, damaged sizes flagged instead of followed.
+    const tyRiffLayout layout = RiffChunkWalker::Walk(*file, kMaxChunks);
     bool found = false;
-    qint64 offset = 12;
-    for (int n = 0; n < kMaxChunks; ++n) {
-        char header[8];
-        if (!file->seek(offset) || file->read(header, 8) != 8)
-            break;
-        const quint32 size = qFromLittleEndian<quint32>(header + 4);
-        if (offset + 8 + qint64(size) > fileSize) {
+    for (int n = 0; n < layout.chunks.size() && n < kMaxChunks; ++n) {
+        const tyRiffChunkInfo& chunk = layout.chunks.at(n);
+        if (chunk.bTruncated) {
             // A size from a damaged file: nothing behind it can be trusted.
-            MyQDebug("QPlayTimeLine::ReadChunk chunk %4.4s of size %u runs past the end of %s", header,
-                     size, qPrintable(file->fileName()));
+            MyQDebug("QPlayTimeLine::ReadChunk chunk %s of size %u runs past the end of %s",
+                     chunk.czId.constData(), chunk.nSize, qPrintable(file->fileName()));
             break;
         }
-        const int track = WaveformChunkTrack(header);
-        if (track > 0 && size >= 5) {
+        const int track = WaveformChunkTrack(chunk.czId.constData());
+        if (track > 0 && chunk.nSize >= 5) {
             m_bWaveformPresent = true;
             found = true;
-            ReadWaveformChunk(file, offset, size, track - 1);
+            ReadWaveformChunk(file, chunk.nHeaderOffset, chunk.nSize, track - 1);
         }
-        offset = NextChunkOffset(file, offset, size);
     }
     return found;
 }
@@ -149,21 +112,17 @@ bool QWaveformOverview::Load(const QString& basePath, bool poly)
             ReadChunk(&file);
         return m_bWaveformPresent;
     }
-    for (int k = 1; k <= kTracks; ++k) {
-        ClearTrack(k - 1);
-        const QString number = QString::fromLatin1(TrkIndexToNN(k));
-        const QChar letter = QLatin1Char(TrkIndexToCharOld(k));
-        for (char separator : kSeparators) {
-            const QString stem = basePath + QLatin1Char(separator);
-            QFile file(stem + number + QStringLiteral(".WAV"));
-            if (!file.open(QIODevice::ReadOnly)) {
-                file.setFileName(stem + letter + QStringLiteral(".WAV"));
-                if (!file.open(QIODevice::ReadOnly))
-                    continue;
-            }
+    for (int t = 0; t < kTracks; ++t)
+        ClearTrack(t);
+    // The track files as the take loader finds them: every separator, the
+    // two-digit number before the one-character one.
+    tyTakeFamily family;
+    if (!FindTakeFamilyOnDisk(basePath, QStringLiteral("WAV"), &family) || family.bPoly)
+        return m_bWaveformPresent;
+    for (int t = 0; t < kTracks; ++t) {
+        QFile file(family.czPath[t]);
+        if (!family.czPath[t].isEmpty() && file.open(QIODevice::ReadOnly))
             ReadChunk(&file);
-            break;
-        }
     }
     return m_bWaveformPresent;
 }

@@ -68,7 +68,7 @@ bool RiffChunkWalker::IsKnownId(const QByteArray& id)
            || (id.size() == 4 && id.startsWith("ond"));
 }
 
-tyRiffLayout RiffChunkWalker::Walk(QIODevice& device)
+tyRiffLayout RiffChunkWalker::Walk(QIODevice& device, int maxUnknown)
 {
     tyRiffLayout layout;
     layout.nFileLength = device.size();
@@ -115,7 +115,7 @@ tyRiffLayout RiffChunkWalker::Walk(QIODevice& device)
         }
         offset = chunk.End();
         layout.nWalkedEnd = offset;
-        if (layout.nUnknownCount >= kMaxUnknownChunks) {
+        if (layout.nUnknownCount >= maxUnknown) {
             layout.bStoppedEarly = offset < layout.nFileLength;
             break;
         }

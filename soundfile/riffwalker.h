@@ -55,7 +55,8 @@ public:
     static constexpr int kMaxUnknownChunks = 31;
     static constexpr int kMaxHeaders = 4096;
 
-    static tyRiffLayout Walk(QIODevice& device);
+    // maxUnknown: the walk ends at that many chunks of unknown ids.
+    static tyRiffLayout Walk(QIODevice& device, int maxUnknown = kMaxUnknownChunks);
 
     // True for the ids the sound file caches: "fmt ", "bext", "data",
     // "film", "iXML" and the waveform ids "ond" + one character.
