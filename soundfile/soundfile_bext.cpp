@@ -199,15 +199,16 @@ int QSoundFile::GetFrameRate() const
     QString speed = GetBextSpeed();
     if (speed.isEmpty() && XmlOk())
         speed = GetText({QStringLiteral("SPEED"), QStringLiteral("TIMECODE_RATE")});
-    const QRegularExpressionMatch fraction =
-        QRegularExpression(QStringLiteral("^\\s*(\\d+)\\s*/\\s*(\\d+)")).match(speed);
+    // Built once: the frame rate is read for every file of a day.
+    static const QRegularExpression fractionText(QStringLiteral("^\\s*(\\d+)\\s*/\\s*(\\d+)"));
+    static const QRegularExpression numberText(QStringLiteral("^\\s*(\\d+(\\.\\d+)?)"));
+    const QRegularExpressionMatch fraction = fractionText.match(speed);
     double rate = 0;
     if (fraction.hasMatch()) {
         const double denominator = fraction.captured(2).toDouble();
         rate = denominator > 0 ? fraction.captured(1).toDouble() / denominator : 0;
     } else {
-        const QRegularExpressionMatch number =
-            QRegularExpression(QStringLiteral("^\\s*(\\d+(\\.\\d+)?)")).match(speed);
+        const QRegularExpressionMatch number = numberText.match(speed);
         rate = number.hasMatch() ? number.captured(1).toDouble() : 0;
     }
     const int nominal = int(rate + 0.5);
