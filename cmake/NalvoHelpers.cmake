@@ -1,32 +1,63 @@
-# nalvo_library(<name> [DEPS <targets...>])
+# nalvo_library(<name> [UI] [DEPS <targets...>])
 # One static library per subsystem folder; sources are every .cpp/.h below
-# the folder, so adding a file needs no edit here.
+# the folder, so adding a file needs no edit here. UI: the folder's Qt
+# Designer forms (*.ui) are compiled by AUTOUIC.
 function(nalvo_library name)
-    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-    file(GLOB_RECURSE _src CONFIGURE_DEPENDS
-        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp
-        ${CMAKE_CURRENT_SOURCE_DIR}/*.h
-        ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+    cmake_parse_arguments(ARG "UI" "" "DEPS" ${ARGN})
+    set(_patterns *.cpp *.h *.qrc)
+    if(ARG_UI)
+        list(APPEND _patterns *.ui)
+    endif()
+    list(TRANSFORM _patterns PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+    file(GLOB_RECURSE _src CONFIGURE_DEPENDS ${_patterns})
     add_library(${name} STATIC ${_src})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
     target_link_libraries(${name} PUBLIC ${ARG_DEPS})
     target_compile_definitions(${name} PUBLIC NALVO_VERSION_STRING="${NALVO_VERSION_STRING}")
+    if(ARG_UI)
+        set_target_properties(${name} PROPERTIES AUTOUIC ON)
+    endif()
 endfunction()
 
-# nalvo_test(<name> SOURCES <files...> LIBS <targets...> [GUI])
+# nalvo_test(<name> SOURCES <files...> LIBS <targets...> [GUI] [THREADS])
 # A QtTest executable registered with CTest. Every test runs on the
 # offscreen platform with its own application folder, so nothing is written
 # beside the binaries or into the user's settings.
+#   GUI      the test shows widgets: it runs a second time on a real X11
+#            server under xvfb-run (test "<name>-x11", label "x11"), where
+#            style and focus faults show that offscreen hides.
+#   THREADS  the test exercises worker threads: label "threads", and it joins
+#            the target nalvo_thread_tests that CI builds under
+#            ThreadSanitizer.
 function(nalvo_test name)
-    cmake_parse_arguments(ARG "GUI" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "GUI;THREADS" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt5::Test)
     add_test(NAME ${name} COMMAND ${name})
-    set(_env "QT_QPA_PLATFORM=offscreen"
-             "NALVO_APP_DIR=${CMAKE_CURRENT_BINARY_DIR}/appdir-${name}"
-             "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp"
-             "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
-    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${_env}" TIMEOUT 300)
+    set(_common "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp"
+                "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+                "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp")
+    set_tests_properties(${name} PROPERTIES
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;NALVO_APP_DIR=${CMAKE_CURRENT_BINARY_DIR}/appdir-${name};${_common}"
+        TIMEOUT 300)
+    set(_labels "")
+    if(ARG_THREADS)
+        list(APPEND _labels threads)
+        set_property(GLOBAL APPEND PROPERTY NALVO_THREAD_TESTS ${name})
+    endif()
+    if(ARG_GUI)
+        list(APPEND _labels gui)
+        if(NALVO_XVFB_RUN)
+            add_test(NAME ${name}-x11
+                COMMAND ${NALVO_XVFB_RUN} -a -s "-screen 0 1920x1200x24" $<TARGET_FILE:${name}>)
+            set_tests_properties(${name}-x11 PROPERTIES
+                ENVIRONMENT "QT_QPA_PLATFORM=xcb;NALVO_APP_DIR=${CMAKE_CURRENT_BINARY_DIR}/appdir-${name}-x11;${_common}"
+                LABELS x11 RESOURCE_LOCK xvfb TIMEOUT 300)
+        endif()
+    endif()
+    if(_labels)
+        set_property(TEST ${name} PROPERTY LABELS ${_labels})
+    endif()
 endfunction()
 
 # nalvo_fuzzer(<name> SOURCES <files...> LIBS <targets...> CORPUS <dir>)

@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qtbase5-dev qtmultimedia5-dev libqt5multimedia5-plugins
-    fonts-dejavu-core
+    fonts-dejavu-core xvfb xauth
     ffmpeg sox poppler-utils
 )
 if [[ "${1:-}" == "--ci" ]]; then
