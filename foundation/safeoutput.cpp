@@ -97,10 +97,10 @@ bool SafeOutput::Close(bool sync)
 {
     if (m_czTempPath.isEmpty())
         return Fail(Failure::Commit, QStringLiteral("nothing was written"));
-    m_bSync = sync;
+    m_bSync = m_bSync || sync;
     if (!m_File.isOpen())
         return true;
-    if (!m_File.flush() || (sync && !SyncDescriptor(m_File.handle())))
+    if (!m_File.flush())
         return Fail(Failure::Commit, m_File.errorString());
     m_File.close();
     if (m_File.error() != QFileDevice::NoError)
@@ -137,6 +137,15 @@ bool SafeOutput::Commit()
         return Fail(Failure::Commit, QStringLiteral("nothing was written"));
     if (m_File.isOpen() && !Close(m_bSync))
         return false;
+    if (m_bSync) {
+        // By path: a metadata pass may have written the file after Close().
+        const int fd = ::open(QFile::encodeName(m_czTempPath).constData(), O_RDONLY);
+        const bool synced = SyncDescriptor(fd);
+        if (fd >= 0)
+            ::close(fd);
+        if (!synced)
+            return Fail(Failure::Commit, QStringLiteral("fsync failed"));
+    }
     const qint64 length = QFileInfo(m_czTempPath).size();
     if (length > kMaxLength)
         return Fail(Failure::TooLarge, QStringLiteral("%1 bytes pass the 32-bit limit").arg(length));

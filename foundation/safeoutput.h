@@ -10,8 +10,8 @@
 // is a folder, an existing file the caller did not allow to replace, a
 // planned length past the 32-bit RIFF limit, a volume known to be too small)
 // and creates a unique hidden temporary file in the target folder. Every
-// write is checked and bounded by the planned length. Close() flushes (and
-// syncs when asked); the caller may then reopen TemporaryPath() for a
+// write is checked and bounded by the planned length. Close() flushes; the
+// caller may then reopen TemporaryPath() for a
 // metadata pass. Commit() renames the temporary file to the final name. Any
 // other end (a failed write, a cancel, an early return, destruction without
 // Commit) removes the temporary file, and a file that already had the final
@@ -46,7 +46,8 @@ public:
     bool WriteAt(qint64 offset, const char* data, qint64 size);
     // At the current position.
     bool Write(const char* data, qint64 size);
-    // Flushes and closes the temporary file; sync: to the disk (fsync).
+    // Flushes and closes the temporary file. sync: Commit() puts it on the
+    // disk (fsync) before it takes its name, and the folder entry after.
     bool Close(bool sync = false);
     // Renames the closed temporary file to the final name.
     bool Commit();
