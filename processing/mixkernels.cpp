@@ -21,15 +21,26 @@ inline int Decode(const unsigned char* p)
 template <int B, int DB, Target T>
 void Loop(const unsigned char* pcm, int samples, int* acc, int* acc2)
 {
-    for (int i = 0; i < samples; ++i) {
-        const int x = Decode<B>(pcm + i * B);
-        const int v = DB >= 0 ? pcm::Raise(x, unsigned(DB)) : pcm::Lower(x, unsigned(-DB));
-        if (T == Target::Subtract)
-            acc[i] -= v;
-        else
-            acc[i] += v;
-        if (T == Target::Both)
-            acc2[i] += v;
+    // Decoding packed samples does not vectorize, the gain and the sums do:
+    // decode a tile into a compact run first, then scale and add it.
+    constexpr int kTile = 1024;
+    int x[kTile];
+    for (int base = 0; base < samples; base += kTile) {
+        const int count = qMin(kTile, samples - base);
+        const unsigned char* p = pcm + base * B;
+        for (int i = 0; i < count; ++i)
+            x[i] = Decode<B>(p + i * B);
+        int* a = acc + base;
+        int* a2 = acc2 ? acc2 + base : nullptr;
+        for (int i = 0; i < count; ++i) {
+            const int v = DB >= 0 ? pcm::Raise(x[i], unsigned(DB)) : pcm::Lower(x[i], unsigned(-DB));
+            if (T == Target::Subtract)
+                a[i] -= v;
+            else
+                a[i] += v;
+            if (T == Target::Both)
+                a2[i] += v;
+        }
     }
 }
 
