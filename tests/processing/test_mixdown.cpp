@@ -4,12 +4,14 @@
 #include "foundation/messageloging.h"
 #include "foundation/qpath.h"
 #include "foundation/platform/diskprobes.h"
+#include "processing/mixkernels.h"
 #include "processing/qsoundmixer.h"
 #include "take/soundperform.h"
 #include "tests/support/fixturesamples.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/support/fullvolume.h"
 #include "tests/support/riffreader.h"
+#include "tests/take/sparsetake.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -107,6 +109,7 @@ private slots:
     void failuresLeaveNothing_data();
     void failuresLeaveNothing();
     void fullDiskLeavesNothing();
+    void fusedLoopsMatchBlockKernels();
 
 private:
     // Writes a mono take of the slotList; DC levels when given.
@@ -253,15 +256,18 @@ void TestMixdown::copyMixdown_data()
     QTest::addColumn<QStringList>("waveIds");
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<QStringList>("indexes");
+    QTest::addColumn<bool>("poly");       // the older poly form
 
     QTest::newRow("left and right") << 16 << QList<int>{0, 2} << 0 << 1 << QStringList{"ond1", "ond2"}
-                                    << QStringList{"Trk1", "Trk2"} << QStringList{"1", "2"};
+                                    << QStringList{"Trk1", "Trk2"} << QStringList{"1", "2"} << false;
     QTest::newRow("one track on both") << 24 << QList<int>{1} << 0 << 0 << QStringList{"ond1"}
-                                       << QStringList{"Trk1", "Trk1"} << QStringList{"1", "1"};
+                                       << QStringList{"Trk1", "Trk1"} << QStringList{"1", "1"} << false;
     QTest::newRow("three routed") << 24 << QList<int>{0, 0, 2} << 1 << 2 << QStringList{}
-                                  << QStringList{"Mix Left", "Mix Right"} << QStringList{"1", "2"};
+                                  << QStringList{"Mix Left", "Mix Right"} << QStringList{"1", "2"} << false;
     QTest::newRow("unrouted slot ignored") << 24 << QList<int>{0, 5, 2} << 0 << 2 << QStringList{"ond1", "ond2"}
-                                           << QStringList{"Trk1", "Trk3"} << QStringList{"1", "3"};
+                                           << QStringList{"Trk1", "Trk3"} << QStringList{"1", "3"} << false;
+    QTest::newRow("older poly form") << 24 << QList<int>{0, 2} << 0 << 1 << QStringList{}
+                                     << QStringList{"Mix Left", "Mix Right"} << QStringList{"1", "2"} << true;
 }
 
 void TestMixdown::copyMixdown()
@@ -273,6 +279,7 @@ void TestMixdown::copyMixdown()
     QFETCH(QStringList, waveIds);
     QFETCH(QStringList, names);
     QFETCH(QStringList, indexes);
+    QFETCH(bool, poly);
 
     QList<int> slotList;
     Args args;
@@ -283,7 +290,13 @@ void TestMixdown::copyMixdown()
     }
     const qint64 frames = 40000;
     WriteTake(slotList, bits, frames);
-    QVERIFY(RunCopy(args));
+    if (poly) {
+        QSoundMixer mixer;
+        Prepare(mixer, args);
+        QVERIFY(mixer.BouncePoly(args.present, args.steps, args.pan, args.excluded, args.pairs, 0, nullptr));
+    } else {
+        QVERIFY(RunCopy(args));
+    }
 
     const RiffInfo out = ReadRiffFile(OutputPath());
     QCOMPARE(int(out.channels), 2);
@@ -364,6 +377,7 @@ void TestMixdown::failuresLeaveNothing_data()
     QTest::newRow("another rate") << "rate" << "The track files of this take do not agree:\n%2\nhas another sample rate or width.";
     QTest::newRow("truncated") << "truncated" << "The audio data of\n%2\nis shorter than its header says.";
     QTest::newRow("missing track") << "missing" << "";
+    QTest::newRow("output past 4 GiB") << "huge" << "The new file\n%3\nwould hold 4831969934 bytes, more than a WAV file can (4 GiB).\nProcess stopped.";
     QTest::newRow("vanished destination") << "nodest" << "Unable to read/write files (R) !";
     QTest::newRow("cancel in the first block") << "cancel1" << "";
     QTest::newRow("cancel in a middle block") << "cancel2" << "";
@@ -399,6 +413,11 @@ void TestMixdown::failuresLeaveNothing()
         QVERIFY(Patch(second, info.Find("fmt ")->payloadOffset + 4, QByteArray("\x44\xAC\x00\x00", 4)));
     } else if (fault == "truncated") {
         QVERIFY(QFile::resize(second, info.dataOffset + 1000));
+    } else if (fault == "huge") {
+        // 2.25 GiB of audio per track (holes): the stereo output cannot be a WAV file.
+        SetFreeSpaceFunction([](const QString&) { return qint64(-1); });
+        for (int i = 0; i < m_lczFiles.size(); ++i)
+            QVERIFY(WriteSparseCopy(m_lczFiles.at(i), BuildMonoFile(m_Spec, i), 0x90000000u));
     } else if (fault == "missing") {
         args.present[5] = true;
     } else if (fault == "nodest") {
@@ -418,8 +437,11 @@ void TestMixdown::failuresLeaveNothing()
     if (!message.isEmpty()) {
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages.at(0).at(0).toString(), QString("QSoundMixer::BouncePoly()"));
-        // %1: the destination's volume folder, %2: the faulty source.
-        const QString expected = QString(message).replace("%1", QPath(m_czOut + "/").GetDrive()).replace("%2", second);
+        // %1: the destination's volume folder, %2: the faulty source, %3: the output.
+        const QString expected = QString(message)
+                                     .replace("%1", QPath(m_czOut + "/").GetDrive())
+                                     .replace("%2", second)
+                                     .replace("%3", OutputPath());
         QCOMPARE(messages.at(0).at(1).toString(), expected);
     } else if (fault.startsWith("cancel")) {
         QCOMPARE(messages.size(), 0);
@@ -461,6 +483,40 @@ void TestMixdown::fullDiskLeavesNothing()
                && file.readAll() == "older";
     }, &how);
     QVERIFY2(held, qPrintable(how));
+}
+
+// The mixdown's tiled loops against the engine's block kernels (the take's
+// arithmetic), over every 16-bit value and a spread of 24-bit ones.
+void TestMixdown::fusedLoopsMatchBlockKernels()
+{
+    for (int width : {2, 3}) {
+        const int samples = QSoundMixer::kBlockBytes / width;
+        std::vector<unsigned char> block(size_t(QSoundMixer::kBlockBytes));
+        for (int round = 0; round < (width == 2 ? 3 : 8); ++round) {
+            for (int i = 0; i < samples; ++i) {
+                const int v = width == 2 ? (round * samples + i) % 65536 - 32768
+                                         : int((quint32(round * samples + i) * 2654435761u) >> 8) - 8388608;
+                for (int b = 0; b < width; ++b)
+                    block[size_t(i * width + b)] = static_cast<unsigned char>(v >> (8 * b));
+            }
+            for (int dB : {-12, -9, -6, -3, 0, 3, 6, 9, 12, 5}) {
+                std::vector<int> work(QSoundMixer::kBlockBytes), acc(static_cast<size_t>(samples)), acc2(static_cast<size_t>(samples));
+                QSoundMixer::Volume(block.data(), work.data(), dB, width);
+                mixkernels::Accumulate(block.data(), samples, width, dB, mixkernels::Target::Both, acc.data(), acc2.data());
+                for (int i = 0; i < samples; ++i) {
+                    if (acc[size_t(i)] != work[size_t(i * width)] || acc2[size_t(i)] != acc[size_t(i)])
+                        QFAIL(qPrintable(QString("width %1, %2 dB, sample %3").arg(width).arg(dB).arg(i)));
+                }
+            }
+        }
+    }
+    // The engine's M - S takes mid before side.
+    std::vector<int> acc(size_t(QSoundMixer::kBlockBytes), 0), mid(acc.size(), 1000), side(acc.size(), 300);
+    QSoundMixer::ProcessMmoinsS(acc.data(), mid.data(), side.data(), 3);
+    QCOMPARE(acc[0], 700);
+    QSoundMixer::ProcessMplusS(acc.data(), mid.data(), side.data(), 3);
+    QCOMPARE(acc[3], 2000);
+    QCOMPARE(acc[1], 0);
 }
 
 QTEST_GUILESS_MAIN(TestMixdown)
