@@ -125,6 +125,7 @@ private:
     QStringList m_lczFiles;
     QList<qint64> m_lnProgress;
     int m_n24To16 = 0;
+    bool m_bOneChar = false;
     std::function<void(qint64)> m_OnProgress;
 };
 
@@ -141,6 +142,7 @@ void TestMixdown::init()
     QDir().mkpath(m_czOut);
     m_lnProgress.clear();
     m_n24To16 = 0;
+    m_bOneChar = false;
     m_OnProgress = nullptr;
 }
 
@@ -151,6 +153,8 @@ void TestMixdown::WriteTake(const QList<int>& slotList, int bits, qint64 frames,
     m_Spec = MonoTake("ABC123", slotList);
     m_Spec.bits = quint16(bits);
     m_Spec.frames = quint32(frames);
+    if (m_bOneChar)
+        m_Spec.numberStyle = TrackNumberStyle::OneChar;
     m_lczFiles = fixture::WriteTake(m_czDay, m_Spec).files;
     QCOMPARE(m_lczFiles.size(), slotList.size());
     for (const Track& t : dc) {
@@ -268,6 +272,9 @@ void TestMixdown::copyMixdown_data()
                                            << QStringList{"Trk1", "Trk3"} << QStringList{"1", "3"} << false;
     QTest::newRow("older poly form") << 24 << QList<int>{0, 2} << 0 << 1 << QStringList{}
                                      << QStringList{"Mix Left", "Mix Right"} << QStringList{"1", "2"} << true;
+    // Tracks 10 and 11 named "_A" and "_B": found through the one-character code.
+    QTest::newRow("one-character track codes") << 16 << QList<int>{9, 0, 10, 2} << 9 << 10 << QStringList{"ond1", "ond2"}
+                                               << QStringList{"Trk10", "Trk11"} << QStringList{"10", "11"} << false;
 }
 
 void TestMixdown::copyMixdown()
@@ -281,14 +288,18 @@ void TestMixdown::copyMixdown()
     QFETCH(QStringList, indexes);
     QFETCH(bool, poly);
 
+    // pans: pairs of (slot, code) when the first entry is 9 or more, else one code per slot from 0.
     QList<int> slotList;
     Args args;
-    for (int t = 0; t < pans.size(); ++t) {
-        slotList.append(t);
-        args.present[t] = true;
-        args.pan[t] = short(pans.at(t));
+    const bool pairsGiven = pans.first() >= 9;
+    for (int i = 0; i < pans.size(); i += pairsGiven ? 2 : 1) {
+        const int slot = pairsGiven ? pans.at(i) : i;
+        slotList.append(slot);
+        args.present[slot] = true;
+        args.pan[slot] = short(pairsGiven ? pans.at(i + 1) : pans.at(i));
     }
     const qint64 frames = 40000;
+    m_bOneChar = pairsGiven;
     WriteTake(slotList, bits, frames);
     if (poly) {
         QSoundMixer mixer;
