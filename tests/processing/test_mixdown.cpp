@@ -20,6 +20,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <future>
+#include <thread>
 
 using namespace fixture;
 
@@ -110,6 +112,9 @@ private slots:
     void failuresLeaveNothing();
     void fullDiskLeavesNothing();
     void fusedLoopsMatchBlockKernels();
+    void sourcesOfOtherLengths_data();
+    void sourcesOfOtherLengths();
+    void cancelFromAnotherThread();
 
 private:
     // Writes a mono take of the slotList; DC levels when given.
@@ -172,7 +177,7 @@ void TestMixdown::Prepare(QSoundMixer& mixer, Args& args)
         m_lnProgress.append(bytes);
         if (m_OnProgress)
             m_OnProgress(bytes);
-    });
+    }, Qt::DirectConnection);
 }
 
 bool TestMixdown::RunMix(Args& args, const CancelFlag* cancel)
@@ -528,6 +533,67 @@ void TestMixdown::fusedLoopsMatchBlockKernels()
     QSoundMixer::ProcessMplusS(acc.data(), mid.data(), side.data(), 3);
     QCOMPARE(acc[3], 2000);
     QCOMPARE(acc[1], 0);
+}
+
+// The first source sets the length; a shorter one is silence past its end
+// (not the previous block's bytes), a longer one is cut.
+void TestMixdown::sourcesOfOtherLengths_data()
+{
+    QTest::addColumn<int>("firstFrames");
+    QTest::addColumn<int>("secondFrames");
+    QTest::newRow("second shorter") << 60000 << 20000;
+    QTest::newRow("second longer") << 20000 << 60000;
+}
+
+void TestMixdown::sourcesOfOtherLengths()
+{
+    QFETCH(int, firstFrames);
+    QFETCH(int, secondFrames);
+    Args args;
+    args.present[0] = args.present[1] = true;
+    args.pan[0] = 0;
+    args.pan[1] = 2;
+    WriteTake({0, 1}, 24, firstFrames);
+    TakeSpec second = MonoTake("ABC123", {1});
+    second.frames = quint32(secondFrames);
+    QVERIFY(!fixture::WriteTake(m_czDay, second).files.isEmpty());
+    QVERIFY(RunMix(args));
+
+    const QByteArray left = SampleBytes({0}, 0, firstFrames, 24);
+    QByteArray right = SampleBytes({1}, 0, qMin(firstFrames, secondFrames), 24);
+    right.append(QByteArray(left.size() - right.size(), '\0'));
+    QByteArray expected;
+    for (int f = 0; f < firstFrames; ++f)
+        expected.append(left.mid(f * 3, 3)).append(right.mid(f * 3, 3));
+    QCOMPARE(ReadRiffFile(OutputPath()).data, expected);
+}
+
+// The copy worker sets its flag from another thread while the mixdown runs.
+void TestMixdown::cancelFromAnotherThread()
+{
+    Args args;
+    args.present[0] = true;
+    WriteTake({0}, 24, 60000);
+    CancelFlag cancel{false};
+    // Standard threads and promises: their hand-over is visible to
+    // ThreadSanitizer, which does not see inside Qt's own locks.
+    std::promise<void> started, flagged;
+    std::future<void> flaggedSeen = flagged.get_future();
+    m_OnProgress = [&](qint64 bytes) {
+        if (bytes != 49152 || m_lnProgress.size() != 1)
+            return;
+        started.set_value();
+        flaggedSeen.wait();
+    };
+    bool result = true;
+    std::thread worker([&] { result = RunMix(args, &cancel); });
+    started.get_future().wait();
+    cancel = true;
+    flagged.set_value();
+    worker.join();
+    QVERIFY(!result);
+    QCOMPARE(m_lnProgress, (QList<qint64>{49152, 0}));
+    QCOMPARE(Entries(m_czOut), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestMixdown)
