@@ -580,8 +580,7 @@ void TestMixdown::cancelFromAnotherThread()
     args.present[0] = true;
     WriteTake({0}, 24, 60000);
     CancelFlag cancel{false};
-    // Standard threads and promises: their hand-over is visible to
-    // ThreadSanitizer, which does not see inside Qt's own locks.
+    // Standard threads and promises, whose hand-over a race detector sees.
     std::promise<void> started, flagged;
     std::future<void> flaggedSeen = flagged.get_future();
     m_OnProgress = [&](qint64 bytes) {
