@@ -53,10 +53,15 @@ bool removePath(const QString& path)
     return QDir(path).removeRecursively();
 }
 
-int QAll_GetDiskFreeSize(QString path)
+qint64 FreeSpaceOfPath(const QString& path)
 {
     const QString folder = path.isEmpty() ? QString() : NearestExistingFolder(path);
-    const qint64 bytes = folder.isEmpty() ? -1 : FreeSpaceBytes(folder);
+    return folder.isEmpty() ? -1 : FreeSpaceBytes(folder);
+}
+
+int QAll_GetDiskFreeSize(QString path)
+{
+    const qint64 bytes = FreeSpaceOfPath(path);
     MyQDebug("QAll_GetDiskFreeSize: %lld", static_cast<long long>(bytes));
     if (bytes <= 0)
         return 0;

@@ -8,6 +8,10 @@
 // False when the path is empty or missing, or a removal fails.
 bool removePath(const QString& path);
 
+// Free bytes of the volume that holds the path, measured at its nearest
+// existing folder; -1 when the volume cannot be identified.
+qint64 FreeSpaceOfPath(const QString& path);
+
 // Free space of the volume that holds the path, in MiB rounded down; a path
 // that does not exist yet is measured at its nearest existing folder. 0 when
 // the volume cannot be identified.

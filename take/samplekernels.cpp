@@ -2,47 +2,12 @@
 // (2 bytes) or 24-bit (3 bytes); int runs hold one slot per byte position,
 // a sample sitting at the slot of its first byte. Gains are shifts and
 // additions, so the steps are close to the nominal decibels.
+#include "take/samplearith.h"
 #include "take/soundperform.h"
 
 namespace {
 
-inline int DecodeSample(const unsigned char* p, int bytesPerSample)
-{
-    if (bytesPerSample == 2)
-        return int(qint16(quint16(p[0] | (p[1] << 8))));
-    const int value = p[0] | (p[1] << 8) | (p[2] << 16);
-    return (value & 0x800000) ? value - 0x1000000 : value;
-}
-
-inline void EncodeSample(int value, unsigned char* p, int bytesPerSample)
-{
-    p[0] = static_cast<unsigned char>(value & 0xFF);
-    p[1] = static_cast<unsigned char>((value >> 8) & 0xFF);
-    if (bytesPerSample == 3)
-        p[2] = static_cast<unsigned char>((value >> 16) & 0xFF);
-}
-
-inline int Raise(int x, unsigned int dB)
-{
-    switch (dB) {
-    case 3: return (x >> 1) * 2 + (x >> 2) + (x >> 3);
-    case 6: return x * 2;
-    case 9: return x * 2 + (x >> 1) + (x >> 2);
-    case 12: return x * 4;
-    default: return x;
-    }
-}
-
-inline int Lower(int x, unsigned int dB)
-{
-    switch (dB) {
-    case 3: return (x >> 1) + (x >> 2) - (x >> 5);
-    case 6: return x >> 1;
-    case 9: return (x >> 2) + (x >> 4) + (x >> 5);
-    case 12: return x >> 2;
-    default: return x;
-    }
-}
+using namespace pcm;
 
 template <typename Gain>
 void ApplyGain(const unsigned char* src, int* dst, int bytesPerSample, int count, Gain gain)

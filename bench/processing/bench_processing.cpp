@@ -1,0 +1,224 @@
+// The stereo mixdowns against peer tools on the same take, in one run:
+//   (a) hot cache, no fsync: throughput against sox -M ... remix doing the
+//       same mix (the ratio is sox's time over ours);
+//   (b) output fsynced: time against cp of the same source files plus sync.
+// The take is 24 mono tracks, 48 kHz, 24 bits, 5 minutes by default (the
+// first argument sets the seconds, the second the folder to work in).
+#include "processing/qsoundmixer.h"
+#include "take/gaintable.h"
+#include "tests/support/fixturewriter.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr int kTracks = 24;
+
+struct Plan {
+    QString name;
+    bool process = true;      // gain, pan and M/S; else the copy mixdown
+    bool present[kTracks] = {};
+    short steps[kTracks];
+    short pan[kTracks];
+    bool excluded[kTracks] = {};
+    bool pairs[12] = {};
+    QStringList sources;      // the files the operation reads
+    QStringList soxArgs;      // sox -M <inputs> <output> then these
+};
+
+double Seconds(const QElapsedTimer& timer) { return timer.nsecsElapsed() / 1e9; }
+
+bool Run(const QString& program, const QStringList& args)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, args);
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        std::fprintf(stderr, "%s failed\n", qPrintable(program));
+        return false;
+    }
+    return true;
+}
+
+// Reads every file once, so the timed runs start from a hot cache.
+void Warm(const QStringList& files)
+{
+    QByteArray buffer(1 << 20, '\0');
+    for (const QString& path : files) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            while (file.read(buffer.data(), buffer.size()) > 0) {
+            }
+    }
+}
+
+// sox's gain factor of a level step.
+QString Factor(int step, bool negate)
+{
+    const double factor = std::pow(10.0, GainOfStep(step) / 20.0);
+    return QString::number(negate ? -factor : factor, 'f', 5);
+}
+
+Plan ProcessPlan(const QStringList& files)
+{
+    Plan plan;
+    plan.name = QStringLiteral("process mixdown (24 tracks, gains, one M/S pair)");
+    QStringList left, right;
+    for (int t = 0; t < kTracks; ++t) {
+        plan.present[t] = true;
+        plan.steps[t] = short(t % 9);
+        plan.pan[t] = short(t % 3);
+    }
+    // Slots 4 and 5 are an M/S pair: both read on the left.
+    plan.pan[4] = plan.pan[5] = 1;
+    plan.pairs[2] = true;
+    for (int t = 0; t < kTracks; ++t) {
+        const QString channel = QString::number(t + 1);
+        if (t == 4 || t == 5) {
+            left << channel + "v" + Factor(plan.steps[4], false);
+            right << channel + "v" + Factor(plan.steps[5], t == 5);
+            continue;
+        }
+        if (plan.pan[t] != 2)
+            left << channel + "v" + Factor(plan.steps[t], false);
+        if (plan.pan[t] != 0)
+            right << channel + "v" + Factor(plan.steps[t], false);
+    }
+    plan.sources = files;
+    plan.soxArgs = QStringList{"remix", left.join(','), right.join(',')};
+    return plan;
+}
+
+Plan CopyPlan(const QStringList& files)
+{
+    Plan plan;
+    plan.name = QStringLiteral("copy mixdown (2 mix tracks)");
+    plan.process = false;
+    for (int t = 0; t < kTracks; ++t) {
+        plan.present[t] = true;
+        plan.steps[t] = 4;
+        plan.excluded[t] = t > 1;
+        plan.pan[t] = short(t == 0 ? 0 : 2);
+    }
+    plan.sources = files.mid(0, 2);
+    plan.soxArgs = QStringList{"remix", "1", "2"};
+    return plan;
+}
+
+double RunMixer(const Plan& plan, const QString& takeFolder, const QString& outFolder, bool sync)
+{
+    char separators[kTracks];
+    std::fill(std::begin(separators), std::end(separators), '_');
+    QSoundMixer mixer;
+    mixer.m_szDestinationFolder = outFolder + "/";
+    mixer.SetSyncOutput(sync);
+    mixer.SetFilesParams(takeFolder + "/", QStringLiteral("BENCH1"), separators, QStringLiteral("WAV"));
+    QElapsedTimer timer;
+    timer.start();
+    const bool ok = plan.process
+                        ? mixer.BounceStereoMixdown(plan.present, plan.steps, plan.pan, plan.excluded, plan.pairs, 0, nullptr)
+                        : mixer.BounceStereoMixdown(plan.present, plan.pan, plan.excluded, nullptr);
+    const double seconds = Seconds(timer);
+    if (!ok) {
+        std::fprintf(stderr, "mixdown failed\n");
+        std::exit(1);
+    }
+    QFile::remove(outFolder + "/BENCH1MX.WAV");
+    return seconds;
+}
+
+double RunSox(const Plan& plan, const QString& outFolder)
+{
+    const QString out = outFolder + "/sox.wav";
+    QStringList args{"-V1", "-M"};
+    args << plan.sources << "-b" << "24" << out << plan.soxArgs;
+    QElapsedTimer timer;
+    timer.start();
+    if (!Run("sox", args))
+        std::exit(1);
+    const double seconds = Seconds(timer);
+    QFile::remove(out);
+    return seconds;
+}
+
+double RunCopySync(const Plan& plan, const QString& outFolder)
+{
+    const QString target = outFolder + "/cp";
+    QDir().mkpath(target);
+    QElapsedTimer timer;
+    timer.start();
+    if (!Run("cp", QStringList(plan.sources) << target) || !Run("sync", {}))
+        std::exit(1);
+    const double seconds = Seconds(timer);
+    QDir(target).removeRecursively();
+    return seconds;
+}
+
+template <typename F>
+double Best(int runs, F f)
+{
+    double best = 1e30;
+    for (int i = 0; i < runs; ++i)
+        best = std::min(best, f());
+    return best;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    // The engine's debug lines would drown the figures.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type != QtDebugMsg)
+            std::fprintf(stderr, "%s\n", qPrintable(text));
+    });
+    const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 300;
+    const QString base = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QDir::currentPath();
+    if (QStandardPaths::findExecutable("sox").isEmpty()) {
+        std::fprintf(stderr, "sox is not installed\n");
+        return 1;
+    }
+    QTemporaryDir dir(base + "/bench_processing-XXXXXX");
+    const QString takeFolder = dir.path() + "/take";
+    const QString outFolder = dir.path() + "/out";
+    QDir().mkpath(outFolder);
+
+    QList<int> slotList;
+    for (int t = 0; t < kTracks; ++t)
+        slotList.append(t);
+    fixture::TakeSpec spec = fixture::MonoTake(QStringLiteral("BENCH1"), slotList);
+    spec.bits = 24;
+    spec.frames = quint32(seconds) * 48000u;
+    const QStringList files = fixture::WriteTake(takeFolder, spec).files;
+    if (files.size() != kTracks) {
+        std::fprintf(stderr, "cannot write the take in %s\n", qPrintable(takeFolder));
+        return 1;
+    }
+    Run("sync", {});
+    const double megabytes = spec.frames * 3.0 / 1e6;
+    std::printf("take: 24 tracks x %d s, 48 kHz 24-bit, %.1f MB per track\n", seconds, megabytes);
+
+    for (const Plan& plan : {ProcessPlan(files), CopyPlan(files)}) {
+        Warm(plan.sources);
+        const double ours = Best(3, [&] { return RunMixer(plan, takeFolder, outFolder, false); });
+        const double sox = Best(2, [&] { return RunSox(plan, outFolder); });
+        const double input = megabytes * plan.sources.size();
+        std::printf("%s, hot, no fsync: %.3f s (%.0f MB/s of source), sox %.3f s: ratio %.2f (target >= 3)\n",
+                    qPrintable(plan.name), ours, input / ours, sox, sox / ours);
+        const double oursSync = Best(2, [&] { return RunMixer(plan, takeFolder, outFolder, true); });
+        const double cp = Best(2, [&] { return RunCopySync(plan, outFolder); });
+        std::printf("%s, output fsynced: %.3f s, cp + sync %.3f s: ratio %.2f (target <= 1.5)\n",
+                    qPrintable(plan.name), oursSync, cp, oursSync / cp);
+        std::fflush(stdout);
+    }
+    return 0;
+}

@@ -1,0 +1,171 @@
+#include "foundation/safeoutput.h"
+
+#include "foundation/fileutil.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+bool SyncDescriptor(int fd) { return fd >= 0 && ::fsync(fd) == 0; }
+
+void SyncFolder(const QString& folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+}
+
+SafeOutput::SafeOutput(const QString& finalPath, Replace replace)
+    : m_czFinalPath(QFileInfo(finalPath).absoluteFilePath()), m_eReplace(replace)
+{
+}
+
+SafeOutput::~SafeOutput()
+{
+    if (!m_bCommitted)
+        Discard();
+}
+
+bool SafeOutput::Fail(Failure failure, const QString& text)
+{
+    m_eFailure = failure;
+    m_czError = text;
+    Discard();
+    return false;
+}
+
+bool SafeOutput::Begin(qint64 plannedLength)
+{
+    const QFileInfo target(m_czFinalPath);
+    if (target.isDir())
+        return Fail(Failure::TargetIsFolder, QStringLiteral("the target is a folder"));
+    m_bTargetExisted = target.exists() || target.isSymLink();
+    if (m_bTargetExisted && m_eReplace == Replace::Never)
+        return Fail(Failure::TargetExists, QStringLiteral("the target exists"));
+    if (plannedLength < 0 || plannedLength > kMaxLength)
+        return Fail(Failure::TooLarge, QStringLiteral("%1 bytes pass the 32-bit limit").arg(plannedLength));
+    const qint64 free = FreeSpaceOfPath(target.absolutePath());
+    if (free >= 0 && free < plannedLength)
+        return Fail(Failure::NoRoom, QStringLiteral("%1 bytes free, %2 needed").arg(free).arg(plannedLength));
+
+    // Hidden and ending in no audio extension, so no listing takes it for a take.
+    const QString stem = target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".part-");
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        m_czTempPath = stem + QString::number(QRandomGenerator::global()->generate() & 0xFFFFFF, 16);
+        m_File.setFileName(m_czTempPath);
+        if (m_File.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+            m_nPlanned = plannedLength;
+            return true;
+        }
+        if (m_File.error() != QFileDevice::OpenError || !QFileInfo::exists(m_czTempPath))
+            break;
+    }
+    const QString why = m_File.errorString();
+    m_czTempPath.clear();
+    return Fail(Failure::Create, why);
+}
+
+bool SafeOutput::WriteAt(qint64 offset, const char* data, qint64 size)
+{
+    if (!m_File.isOpen() || !m_File.seek(offset))
+        return Fail(Failure::Write, QStringLiteral("seek to %1 failed").arg(offset));
+    return Write(data, size);
+}
+
+bool SafeOutput::Write(const char* data, qint64 size)
+{
+    if (!m_File.isOpen())
+        return Fail(Failure::Write, QStringLiteral("the file is not open"));
+    if (m_File.pos() + size > m_nPlanned)
+        return Fail(Failure::Write, QStringLiteral("a write passes the planned length"));
+    if (size > 0 && m_File.write(data, size) != size)
+        return Fail(Failure::Write, m_File.errorString());
+    return true;
+}
+
+bool SafeOutput::Close(bool sync)
+{
+    if (m_czTempPath.isEmpty())
+        return Fail(Failure::Commit, QStringLiteral("nothing was written"));
+    m_bSync = m_bSync || sync;
+    if (!m_File.isOpen())
+        return true;
+    if (!m_File.flush())
+        return Fail(Failure::Commit, m_File.errorString());
+    m_File.close();
+    if (m_File.error() != QFileDevice::NoError)
+        return Fail(Failure::Commit, m_File.errorString());
+    return true;
+}
+
+bool SafeOutput::RenameIntoPlace()
+{
+    const QByteArray from = QFile::encodeName(m_czTempPath);
+    const QByteArray to = QFile::encodeName(m_czFinalPath);
+    if (m_eReplace == Replace::Existing)
+        return ::rename(from.constData(), to.constData()) == 0;
+#ifdef __linux__
+    // Atomic "rename unless the name exists"; a file system without it
+    // (EINVAL) gets the hard-link form, then a plain check.
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+#endif
+    if (::link(from.constData(), to.constData()) == 0) {
+        ::unlink(from.constData());   // a leftover second name holds the same bytes
+        return true;
+    }
+    if (errno == EEXIST || QFileInfo::exists(m_czFinalPath))
+        return false;
+    return ::rename(from.constData(), to.constData()) == 0;
+}
+
+bool SafeOutput::Commit()
+{
+    if (m_czTempPath.isEmpty())
+        return Fail(Failure::Commit, QStringLiteral("nothing was written"));
+    if (m_File.isOpen() && !Close(m_bSync))
+        return false;
+    if (m_bSync) {
+        // By path: a metadata pass may have written the file after Close().
+        const int fd = ::open(QFile::encodeName(m_czTempPath).constData(), O_RDONLY);
+        const bool synced = SyncDescriptor(fd);
+        if (fd >= 0)
+            ::close(fd);
+        if (!synced)
+            return Fail(Failure::Commit, QStringLiteral("fsync failed"));
+    }
+    const qint64 length = QFileInfo(m_czTempPath).size();
+    if (length > kMaxLength)
+        return Fail(Failure::TooLarge, QStringLiteral("%1 bytes pass the 32-bit limit").arg(length));
+    if (QFileInfo(m_czFinalPath).isDir())
+        return Fail(Failure::TargetIsFolder, QStringLiteral("the target is a folder"));
+    if (!RenameIntoPlace())
+        return Fail(Failure::Commit, QString::fromLocal8Bit(std::strerror(errno)));
+    m_bCommitted = true;
+    if (m_bSync)
+        SyncFolder(QFileInfo(m_czFinalPath).absolutePath());
+    return true;
+}
+
+void SafeOutput::Discard()
+{
+    if (m_bCommitted)
+        return;
+    if (m_File.isOpen())
+        m_File.close();
+    if (!m_czTempPath.isEmpty())
+        QFile::remove(m_czTempPath);
+    m_czTempPath.clear();
+}

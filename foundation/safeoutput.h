@@ -1,0 +1,81 @@
+#ifndef NALVO_FOUNDATION_SAFEOUTPUT_H
+#define NALVO_FOUNDATION_SAFEOUTPUT_H
+
+#include <QFile>
+#include <QString>
+
+// A new file that appears under its final name complete or not at all.
+//
+// Begin() refuses before the first byte what cannot end well (a target that
+// is a folder, an existing file the caller did not allow to replace, a
+// planned length past the 32-bit RIFF limit, a volume known to be too small)
+// and creates a unique hidden temporary file in the target folder. Every
+// write is checked and bounded by the planned length. Close() flushes; the
+// caller may then reopen TemporaryPath() for a
+// metadata pass. Commit() renames the temporary file to the final name. Any
+// other end (a failed write, a cancel, an early return, destruction without
+// Commit) removes the temporary file, and a file that already had the final
+// name stays as it was.
+class SafeOutput
+{
+public:
+    enum class Replace { Never, Existing };
+    enum class Failure {
+        None,
+        TargetIsFolder,   // the final name is a folder: never replaced
+        TargetExists,     // an existing file, and Replace::Never
+        TooLarge,         // the planned length passes 0xFFFFFFFF
+        NoRoom,           // the volume reports less free space than planned
+        Create,           // the temporary file could not be created
+        Write,            // a write failed, was short or passed the planned length
+        Commit            // flush, sync or rename failed
+    };
+
+    // The largest file a 32-bit RIFF size field can describe.
+    static constexpr qint64 kMaxLength = 0xFFFFFFFFLL;
+
+    explicit SafeOutput(const QString& finalPath, Replace replace = Replace::Never);
+    ~SafeOutput();
+    SafeOutput(const SafeOutput&) = delete;
+    SafeOutput& operator=(const SafeOutput&) = delete;
+
+    // plannedLength: the most the file will hold, room for any later
+    // metadata pass included. Free space comes from the platform's probe;
+    // when it is unknown, the write checks decide.
+    bool Begin(qint64 plannedLength);
+    bool WriteAt(qint64 offset, const char* data, qint64 size);
+    // At the current position.
+    bool Write(const char* data, qint64 size);
+    // Flushes and closes the temporary file. sync: Commit() puts it on the
+    // disk (fsync) before it takes its name, and the folder entry after.
+    bool Close(bool sync = false);
+    // Renames the closed temporary file to the final name.
+    bool Commit();
+    // Removes the temporary file; the final name is not touched.
+    void Discard();
+
+    QString FinalPath() const { return m_czFinalPath; }
+    QString TemporaryPath() const { return m_czTempPath; }
+    // A file of the final name existed when Begin() ran.
+    bool TargetExisted() const { return m_bTargetExisted; }
+    bool IsCommitted() const { return m_bCommitted; }
+    Failure LastFailure() const { return m_eFailure; }
+    QString ErrorText() const { return m_czError; }
+
+private:
+    bool Fail(Failure failure, const QString& text);
+    bool RenameIntoPlace();
+
+    QString m_czFinalPath;
+    QString m_czTempPath;
+    Replace m_eReplace;
+    QFile m_File;
+    qint64 m_nPlanned = 0;
+    bool m_bSync = false;
+    bool m_bCommitted = false;
+    bool m_bTargetExisted = false;
+    Failure m_eFailure = Failure::None;
+    QString m_czError;
+};
+
+#endif

@@ -1,0 +1,372 @@
+#include "processing/takeoperation.h"
+
+#include "foundation/fileutil.h"
+#include "foundation/messageloging.h"
+#include "foundation/naming.h"
+#include "foundation/qpath.h"
+#include "soundfile/soundfile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <cstring>
+
+namespace takeop {
+
+namespace {
+constexpr qint64 kMiB = 1024 * 1024;
+constexpr quint16 kFormatPcm = 1;
+constexpr quint16 kFormatExtensible = 0xFFFE;
+
+void PutLe16(QByteArray& bytes, quint16 value)
+{
+    bytes.append(char(value & 0xFF)).append(char(value >> 8));
+}
+
+void PutLe32(QByteArray& bytes, quint32 value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes.append(char((value >> (8 * i)) & 0xFF));
+}
+
+void PutChunkHeader(QByteArray& bytes, const char* id, quint32 size)
+{
+    bytes.append(id, 4);
+    PutLe32(bytes, size);
+}
+
+// The Latin-1 bytes of text in a field of `size` bytes, zero-padded, cut.
+void PutField(char* field, int size, const QString& text)
+{
+    std::memset(field, 0, size_t(size));
+    const QByteArray bytes = text.toLatin1().left(size);
+    std::memcpy(field, bytes.constData(), size_t(bytes.size()));
+}
+
+QString FileText(const QString& path) { return QDir::toNativeSeparators(path); }
+}
+
+void Report(const char* title, const QString& text)
+{
+    SendUserMessage(QString::fromLatin1(title), text, 0, 1, true, 0);
+}
+
+QString TakeSourceName(const tyTakeParams& take, int slot)
+{
+    const char separator = take.pcSeparators ? take.pcSeparators[slot] : '_';
+    const QString stem = take.czFolder + take.czBaseName + QLatin1Char(separator);
+    const QString suffix = QLatin1Char('.') + take.czExtension;
+    const QString twoDigit = stem + QLatin1String(TrkIndexToNN(slot + 1)) + suffix;
+    if (QFileInfo::exists(twoDigit))
+        return twoDigit;
+    return stem + QLatin1Char(TrkIndexToCharOld(slot + 1)) + suffix;
+}
+
+TakeSources::TakeSources() = default;
+TakeSources::~TakeSources() = default;
+
+const tySource* TakeSources::Source(int slot) const
+{
+    return slot >= 0 && slot < kTracks ? m_pSources[slot].get() : nullptr;
+}
+
+quint32 TakeSources::DataSize() const
+{
+    for (const auto& source : m_pSources) {
+        if (source) {
+            const quint32 width = quint32(qMax(1, BytesPerSample()));
+            return source->nDataSize / width * width;
+        }
+    }
+    return 0;
+}
+
+bool TakeSources::Open(const tyTakeParams& take, const bool* wanted, const char* title)
+{
+    m_czTitle = QString::fromLatin1(title);
+    bool ok = true;
+    for (int slot = 0; slot < kTracks; ++slot) {
+        if (wanted[slot] && !OpenOne(take, slot, m_bFirst, title))
+            ok = false;
+    }
+    return ok;
+}
+
+bool TakeSources::OpenOne(const tyTakeParams& take, int slot, bool first, const char* title)
+{
+    auto source = std::make_unique<tySource>();
+    source->nSlot = slot;
+    source->czPath = TakeSourceName(take, slot);
+    MyQDebug("%s", qPrintable(source->czPath));
+
+    QSoundFile file;
+    // A file that does not open was reported by the sound file itself.
+    if (!file.Open(source->czPath, 0) || !file.ReadChunks(true, true))
+        return false;
+    const tyFmtChunk& fmt = file.m_FmtChunk;
+    bool pcm = fmt.nFormatTag == kFormatPcm;
+    if (fmt.nFormatTag == kFormatExtensible && fmt.nSize >= 40) {
+        // The sub-format GUID starts with the format code.
+        const int fmtIndex = file.GetLayout().Find("fmt ");
+        unsigned char code[2] = {0, 0};
+        pcm = fmtIndex >= 0
+              && file.LectureDataBin(reinterpret_cast<char*>(code),
+                                     file.GetLayout().chunks.at(fmtIndex).PayloadOffset() + 24, 2) == 2
+              && code[0] == 1 && code[1] == 0;
+    }
+    const int width = fmt.nBitsPerSample / 8;
+    if (!pcm || fmt.nChannels != 1 || (fmt.nBitsPerSample != 16 && fmt.nBitsPerSample != 24)
+        || fmt.nBlockAlign != width || fmt.nSampleRate == 0) {
+        Report(title, QStringLiteral("Unsupported audio format in\n%1\n(mono 16 or 24-bit PCM files only).")
+                          .arg(FileText(source->czPath)));
+        return false;
+    }
+    if (file.GetDeclaredDataSize() > file.m_DataChunk.nSize) {
+        Report(title, QStringLiteral("The audio data of\n%1\nis shorter than its header says.")
+                          .arg(FileText(source->czPath)));
+        return false;
+    }
+    if (!first && (fmt.nSampleRate != m_Fmt.nSampleRate || fmt.nBitsPerSample != m_Fmt.nBitsPerSample)) {
+        Report(title, QStringLiteral("The track files of this take do not agree:\n%1\nhas another sample rate or width.")
+                          .arg(FileText(source->czPath)));
+        return false;
+    }
+    source->nDataOffset = file.m_nDataOffset;
+    source->nDataSize = file.m_DataChunk.nSize;
+    if (file.m_nOndeOffset > 0) {
+        source->nWaveOffset = file.m_nOndeOffset - 8;
+        source->nWaveSize = file.m_nOndeSize;
+    }
+    if (first) {
+        m_Fmt = fmt;
+        m_bHasBext = file.HasBextChunk();
+        if (m_bHasBext)
+            BextChunkCopy(&file.m_BextChunk, &m_Bext);
+        m_bHasFilm = file.HasFilmChunk();
+        if (m_bHasFilm)
+            FilmChunkCopy(&file.m_FilmChunk, &m_Film);
+    }
+    if (file.HasiXMLChunk() && file.GetiXMLFileInfos()) {
+        source->bIxml = true;
+        source->czTrackName = file.GetiXMLMonoTrackName();
+        source->czNote = file.GetiXMLNotes();
+        m_czLastNote = source->czNote;
+        m_czLastCircled = file.GetiXMLCircled();
+        m_czLastRefLevel = file.GetiXMLOrvexRefLevel();
+        if (!m_bMakerRead) {
+            m_bMakerRead = true;
+            for (int i = 0; i < kTracks; ++i) {
+                m_czMakerName[i] = file.GetiXMLOrvexTracknames(i);
+                m_czMakerPan[i] = file.GetiXMLOrvexTrackPanPot(i);
+                m_czMakerActive[i] = file.GetiXMLOrvexTrackActive(i);
+                m_czMakerInGrid[i] = file.GetiXMLOrvexTrackInGrid(i);
+            }
+        }
+    }
+    file.Close();
+
+    source->pFile = std::make_unique<QFile>(source->czPath);
+    if (!source->pFile->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        Report(title, QStringLiteral("Unable to read/write files !"));
+        return false;
+    }
+    m_bFirst = false;
+    m_pSources[slot] = std::move(source);
+    return true;
+}
+
+bool TakeSources::ReadBlock(int slot, qint64 start, char* area, int n)
+{
+    tySource* source = m_pSources[slot].get();
+    const qint64 inData = source ? qBound<qint64>(0, qint64(source->nDataSize) - start, n) : 0;
+    if (inData > 0) {
+        QFile& file = *source->pFile;
+        const qint64 position = source->nDataOffset + start;
+        if ((file.pos() != position && !file.seek(position)) || file.read(area, inData) != inData) {
+            Report(qPrintable(m_czTitle), QStringLiteral("Unable to read/write files !"));
+            MyQDebug("read of %s at %lld failed", qPrintable(source->czPath), static_cast<long long>(position));
+            return false;
+        }
+    }
+    // Past a short source's end: silence, not the previous block's bytes.
+    if (inData < n)
+        std::memset(area + inData, 0, size_t(n - inData));
+    return true;
+}
+
+QByteArray TakeSources::WaveformChunk(int slot, char idLast)
+{
+    const tySource* source = Source(slot);
+    // An overview holds one level per few hundred samples: a size past
+    // 16 MiB is damage, not levels.
+    if (!source || source->nWaveOffset <= 0 || source->nWaveSize > 16 * kMiB)
+        return QByteArray();
+    QByteArray chunk(int(8 + source->nWaveSize), '\0');
+    QFile& file = *source->pFile;
+    if (8 + qint64(source->nWaveSize) > file.size() - source->nWaveOffset || !file.seek(source->nWaveOffset)
+        || file.read(chunk.data(), chunk.size()) != chunk.size()) {
+        MyQDebug("waveform chunk of %s unreadable", qPrintable(source->czPath));
+        return QByteArray();
+    }
+    chunk[3] = idLast;
+    if (chunk.size() & 1) {
+        // An odd level count gets one zero level, so readers stay in step.
+        chunk.append('\0');
+        WriteLe32(reinterpret_cast<unsigned char*>(chunk.data() + 4), source->nWaveSize + 1);
+    }
+    return chunk;
+}
+
+bool CheckFreeSpace(const QString& destinationFolder, qint64 estimateBytes, const char* title,
+                    const QString& text)
+{
+    const qint64 free = FreeSpaceOfPath(destinationFolder);
+    const qint64 freeMiB = free < 0 ? -1 : free / kMiB;
+    const qint64 estimateMiB = estimateBytes / kMiB;
+    MyQDebug("Free : %lld - Size : %lld", static_cast<long long>(freeMiB), static_cast<long long>(estimateMiB));
+    if (free < 0 || freeMiB - 10 >= estimateMiB)
+        return true;
+    Report(title, text.arg(QPath(destinationFolder).GetDrive()));
+    return false;
+}
+
+QByteArray OutputHeader(const TakeSources& sources, const QString& baseName, const tyOutputLayout& layout)
+{
+    const quint16 channels = quint16(layout.nChannels);
+    const quint16 width = quint16(layout.nBitsPerSample / 8);
+    QByteArray header;
+    header.append("RIFF", 4);
+    PutLe32(header, 0);   // set below, once the length is known
+    header.append("WAVE", 4);
+
+    // Always a plain 16-byte PCM fmt: an extensible source's extra bytes
+    // would describe another layout than the output's.
+    PutChunkHeader(header, "fmt ", 16);
+    PutLe16(header, kFormatPcm);
+    PutLe16(header, channels);
+    PutLe32(header, sources.m_Fmt.nSampleRate);
+    PutLe32(header, sources.m_Fmt.nSampleRate * channels * width);
+    PutLe16(header, quint16(channels * width));
+    PutLe16(header, quint16(layout.nBitsPerSample));
+
+    if (sources.m_bHasBext) {
+        tyBextChunk bext = sources.m_Bext;
+        // The reference's last 10 bytes name the take: "%s0000" of its first
+        // six characters, zero-padded when the name is shorter.
+        char* tail = bext.szOriginatorReference + BEXT_ORIGINATOR_REFERENCE_SIZE - 10;
+        PutField(tail, 10, baseName.left(6) + QStringLiteral("0000"));
+        PutChunkHeader(header, "bext", BEXT_PAYLOAD_SIZE);
+        header.append(reinterpret_cast<const char*>(&bext) + 8, BEXT_PAYLOAD_SIZE);
+    }
+    if (sources.m_bHasFilm) {
+        tyFilmChunk film = sources.m_Film;
+        SetFilmChannelCount(&film, channels);
+        PutField(reinterpret_cast<char*>(film.pPayload) + FILM_NET_FILE_NAME_OFFSET, FILM_NET_FILE_NAME_SIZE - 1,
+                 layout.czFilmName);
+        film.pPayload[FILM_NET_FILE_NAME_OFFSET + FILM_NET_FILE_NAME_SIZE - 1] = 0;
+        PutChunkHeader(header, film.szId, FILM_PAYLOAD_SIZE);
+        header.append(reinterpret_cast<const char*>(film.pPayload), FILM_PAYLOAD_SIZE);
+    }
+    for (const QByteArray& chunk : layout.waveformChunks)
+        header.append(chunk);
+    PutChunkHeader(header, "data", layout.nDataSize);
+
+    const qint64 riffSize = qint64(header.size()) - 8 + layout.nDataSize;
+    WriteLe32(reinterpret_cast<unsigned char*>(header.data() + 4), quint32(qMin<qint64>(riffSize, 0xFFFFFFFFLL)));
+    return header;
+}
+
+QString OutputFileName(const QString& destination, const QString& baseName, const QString& suffix,
+                       const QString& extension, bool wavToBwf)
+{
+    QString ext = extension;
+    if (wavToBwf && extension == QLatin1String("WAV")) {
+        ext = QStringLiteral("BWF");
+        MyQDebug("-> to bwf");
+    }
+    MyQDebug("Ext : %s", qPrintable(suffix));
+    return destination + baseName + suffix + QLatin1Char('.') + ext;
+}
+
+bool BeginOutput(SafeOutput& output, qint64 headerBytes, qint64 dataBytes, const char* title,
+                 const QString& noRoomText)
+{
+    MyQDebug("Newfile : %s", qPrintable(output.FinalPath()));
+    MyQDebug("Overwrite : %d", QFileInfo::exists(output.FinalPath()) ? 1 : 0);
+    const qint64 planned = headerBytes + dataBytes + kIxmlAllowance;
+    if (output.Begin(planned)) {
+        // Readable and writable by everyone, as the recorder's own files.
+        QFile::setPermissions(output.TemporaryPath(),
+                              QFile::permissions(output.TemporaryPath()) | QFile::ReadOwner | QFile::WriteOwner
+                                  | QFile::ReadUser | QFile::WriteUser | QFile::ReadOther | QFile::WriteOther);
+        return true;
+    }
+    const QString folder = QFileInfo(output.FinalPath()).absolutePath();
+    switch (output.LastFailure()) {
+    case SafeOutput::Failure::TooLarge:
+        Report(title, QStringLiteral("The new file\n%1\nwould hold %2 bytes, more than a WAV file can (4 GiB).\nProcess stopped.")
+                          .arg(FileText(output.FinalPath()))
+                          .arg(planned));
+        break;
+    case SafeOutput::Failure::NoRoom:
+        Report(title, noRoomText.arg(QPath(folder + QLatin1Char('/')).GetDrive()));
+        break;
+    default:
+        Report(title, QStringLiteral("Unable to read/write files (R) !"));
+        break;
+    }
+    MyQDebug("%s: %s", title, qPrintable(output.ErrorText()));
+    return false;
+}
+
+LoopEnd RunBlocks(quint32 dataSize, const CancelFlag* cancel,
+                  const std::function<bool(qint64 start, int n)>& block,
+                  const std::function<void(qint64)>& progress)
+{
+    LoopEnd end = LoopEnd::Done;
+    for (qint64 start = 0; start < qint64(dataSize); start += kBlockBytes) {
+        const int n = int(qMin<qint64>(kBlockBytes, qint64(dataSize) - start));
+        if (!block(start, n)) {
+            end = LoopEnd::Failed;
+            break;
+        }
+        progress(n);
+        if (IsCancelled(cancel)) {
+            MyQDebug("   !!!! *pbCancellAll == TRUE !!!!");
+            end = LoopEnd::Cancelled;
+            break;
+        }
+    }
+    progress(0);
+    return end;
+}
+
+bool FinishOutput(SafeOutput& output, bool sync, const std::function<bool(QSoundFile&)>& metadata,
+                  const char* title)
+{
+    if (!output.Close(sync)) {
+        Report(title, QStringLiteral("Unable to read/write files (R) !"));
+        return false;
+    }
+    {
+        QSoundFile file;
+        if (file.Open(output.TemporaryPath(), 2) && file.ReadChunks(false, true)) {
+            const bool written = metadata(file);
+            file.Close();
+            if (!written) {
+                output.Discard();
+                Report(title, QStringLiteral("Unable to read/write files (R) !"));
+                return false;
+            }
+        } else {
+            MyQDebug("%s: the new file did not reopen, it keeps no iXML", title);
+        }
+    }
+    if (!output.Commit()) {
+        Report(title, QStringLiteral("Unable to read/write files (R) !"));
+        MyQDebug("%s: %s", title, qPrintable(output.ErrorText()));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace takeop

@@ -1,0 +1,138 @@
+// New files appear complete under their final name or not at all.
+#include "foundation/safeoutput.h"
+#include "foundation/platform/diskprobes.h"
+#include "tests/support/fullvolume.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), qint64(bytes.size()));
+}
+
+// Every entry of the folder, hidden ones included.
+QStringList Entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+}
+
+class TestSafeOutput : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup() { SetFreeSpaceFunction({}); }
+    void outcomes_data();
+    void outcomes();
+    void nameTakenBeforeCommitIsKept();
+    void fullDiskLeavesNothing();
+};
+
+void TestSafeOutput::outcomes_data()
+{
+    QTest::addColumn<int>("replace");
+    QTest::addColumn<QString>("existing");     // "", "file" or "folder"
+    QTest::addColumn<qint64>("planned");
+    QTest::addColumn<qint64>("freeBytes");     // -2: the system's
+    QTest::addColumn<int>("writeSize");
+    QTest::addColumn<bool>("commit");
+    QTest::addColumn<int>("failure");
+
+    using F = SafeOutput::Failure;
+    const int never = int(SafeOutput::Replace::Never), existing = int(SafeOutput::Replace::Existing);
+    QTest::newRow("new file") << never << "" << qint64(100) << qint64(-2) << 100 << true << int(F::None);
+    QTest::newRow("replaces when allowed") << existing << "file" << qint64(100) << qint64(-2) << 64 << true << int(F::None);
+    QTest::newRow("existing refused") << never << "file" << qint64(100) << qint64(-2) << 0 << false << int(F::TargetExists);
+    QTest::newRow("folder never replaced") << existing << "folder" << qint64(100) << qint64(-2) << 0 << false << int(F::TargetIsFolder);
+    QTest::newRow("past 32 bits") << existing << "file" << qint64(0x100000000LL) << qint64(-2) << 0 << false << int(F::TooLarge);
+    QTest::newRow("known too small") << existing << "file" << qint64(100) << qint64(99) << 0 << false << int(F::NoRoom);
+    QTest::newRow("unknown space: writes decide") << never << "" << qint64(100) << qint64(-1) << 100 << true << int(F::None);
+    QTest::newRow("write past the plan") << existing << "file" << qint64(100) << qint64(-2) << 101 << false << int(F::Write);
+    QTest::newRow("dropped without commit") << existing << "file" << qint64(100) << qint64(-2) << 50 << false << int(F::None);
+}
+
+void TestSafeOutput::outcomes()
+{
+    QFETCH(int, replace);
+    QFETCH(QString, existing);
+    QFETCH(qint64, planned);
+    QFETCH(qint64, freeBytes);
+    QFETCH(int, writeSize);
+    QFETCH(bool, commit);
+    QFETCH(int, failure);
+
+    QTemporaryDir dir;
+    const QString target = dir.path() + "/OUT.WAV";
+    const QByteArray old("older output");
+    if (existing == "file")
+        WriteFile(target, old);
+    else if (existing == "folder")
+        QVERIFY(QDir().mkdir(target));
+    if (freeBytes != -2)
+        SetFreeSpaceFunction([freeBytes](const QString&) { return freeBytes; });
+
+    const QByteArray bytes(writeSize, 'x');
+    bool ok = false;
+    {
+        SafeOutput output(target, SafeOutput::Replace(replace));
+        ok = output.Begin(planned) && output.WriteAt(0, bytes.constData(), bytes.size()) && output.Close();
+        if (ok && commit)
+            ok = output.Commit();
+        QCOMPARE(int(output.LastFailure()), failure);
+        QCOMPARE(output.IsCommitted(), ok && commit);
+    }
+    QCOMPARE(Entries(dir.path()), existing.isEmpty() && !(ok && commit) ? QStringList() : QStringList{"OUT.WAV"});
+    if (ok && commit)
+        QCOMPARE(ReadAll(target), bytes);
+    else if (existing == "file")
+        QCOMPARE(ReadAll(target), old);
+    else if (existing == "folder")
+        QVERIFY(QFileInfo(target).isDir());
+}
+
+void TestSafeOutput::nameTakenBeforeCommitIsKept()
+{
+    QTemporaryDir dir;
+    const QString target = dir.path() + "/OUT.WAV";
+    SafeOutput output(target);
+    QVERIFY(output.Begin(10));
+    QVERIFY(output.Write("0123456789", 10));
+    WriteFile(target, "someone else");
+    QVERIFY(!output.Commit());
+    QCOMPARE(ReadAll(target), QByteArray("someone else"));
+    QCOMPARE(Entries(dir.path()), QStringList{"OUT.WAV"});
+}
+
+void TestSafeOutput::fullDiskLeavesNothing()
+{
+    QTemporaryDir dir;
+    QString how;
+    // The volume does not tell its size: the failing write must catch it.
+    SetFreeSpaceFunction([](const QString&) { return qint64(-1); });
+    const bool held = fixture::RunOnFullVolume(dir.path(), 256 * 1024, [](const QString& folder) {
+        const QString target = folder + "/OUT.WAV";
+        WriteFile(target, "older output");
+        const QByteArray block(64 * 1024, 'x');
+        SafeOutput output(target, SafeOutput::Replace::Existing);
+        bool ok = output.Begin(1 << 20);
+        for (int i = 0; ok && i < 16; ++i)
+            ok = output.Write(block.constData(), block.size());
+        return !ok && output.LastFailure() == SafeOutput::Failure::Write
+               && Entries(folder) == QStringList{"OUT.WAV"} && ReadAll(target) == "older output";
+    }, &how);
+    QVERIFY2(held, qPrintable(how));
+}
+
+QTEST_GUILESS_MAIN(TestSafeOutput)
+#include "test_safeoutput.moc"
