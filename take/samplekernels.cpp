@@ -4,6 +4,8 @@
 // additions, so the steps are close to the nominal decibels.
 #include "take/soundperform.h"
 
+#include "take/gainkernels.h"
+
 namespace {
 
 inline int DecodeSample(const unsigned char* p, int bytesPerSample)
@@ -20,28 +22,6 @@ inline void EncodeSample(int value, unsigned char* p, int bytesPerSample)
     p[1] = static_cast<unsigned char>((value >> 8) & 0xFF);
     if (bytesPerSample == 3)
         p[2] = static_cast<unsigned char>((value >> 16) & 0xFF);
-}
-
-inline int Raise(int x, unsigned int dB)
-{
-    switch (dB) {
-    case 3: return (x >> 1) * 2 + (x >> 2) + (x >> 3);
-    case 6: return x * 2;
-    case 9: return x * 2 + (x >> 1) + (x >> 2);
-    case 12: return x * 4;
-    default: return x;
-    }
-}
-
-inline int Lower(int x, unsigned int dB)
-{
-    switch (dB) {
-    case 3: return (x >> 1) + (x >> 2) - (x >> 5);
-    case 6: return x >> 1;
-    case 9: return (x >> 2) + (x >> 4) + (x >> 5);
-    case 12: return x >> 2;
-    default: return x;
-    }
 }
 
 template <typename Gain>
@@ -88,12 +68,12 @@ int QSoundPerform::GetMaxL(int* runs, int stride, unsigned int count)
 
 void QSoundPerform::Increase(unsigned char* src, int* dst, unsigned int dB, int bytesPerSample, int count)
 {
-    ApplyGain(src, dst, bytesPerSample, count, [dB](int x) { return Raise(x, dB); });
+    ApplyGain(src, dst, bytesPerSample, count, [dB](int x) { return RaiseSample(x, dB); });
 }
 
 void QSoundPerform::Attenuate(unsigned char* src, int* dst, unsigned int dB, int bytesPerSample, int count)
 {
-    ApplyGain(src, dst, bytesPerSample, count, [dB](int x) { return Lower(x, dB); });
+    ApplyGain(src, dst, bytesPerSample, count, [dB](int x) { return LowerSample(x, dB); });
 }
 
 void QSoundPerform::SommeBuffer(int* acc, int* run, int stride, int count)

@@ -1,0 +1,71 @@
+#ifndef NALVO_PLAYER_SFXTHREAD_H
+#define NALVO_PLAYER_SFXTHREAD_H
+
+#include <QAudio>
+#include <QAudioFormat>
+#include <QThread>
+
+#include <atomic>
+#include <memory>
+
+class AudioSink;
+class GeneratorAudioBuffer;
+class QSoundPerform;
+
+// Player states: what signal_AudioMotorStateChange carries and
+// GetSfxState returns. 4 is only signalled, never stored.
+enum tPlayerState : short {
+    PlayerStopped = 0,
+    PlayerPlaying = 1,
+    PlayerPaused = 2,
+    PlayerIdle = 3,
+    PlayerEndOfData = 4,
+};
+
+// The player thread of one opened take. setup() (on the GUI thread) makes
+// the pull source, fills it and starts the thread, which then owns itself:
+// the later slots arrive queued and run here, next to the audio sink that
+// run() makes and, when the loop ends, stops and deletes.
+class SfxThread : public QThread
+{
+    Q_OBJECT
+public:
+    SfxThread();
+    // Ends the event loop and waits for the thread; the sink was already
+    // stopped and deleted on the player thread.
+    ~SfxThread() override;
+
+    // Any thread.
+    short GetSfxState() const { return m_nState.load(); }
+
+public slots:
+    void setup(void* take);
+    void play(void* take) { playToggle(take); }
+    void playToggle(void* take);
+    void toggleSuspendResume();
+    void StopAll();
+    void slot_playerStateChanged(QAudio::State state);
+    void slot_GeneratorAudioBufferEnd();
+
+signals:
+    void signal_AudioMotorStateChange(short state);
+
+protected:
+    void run() override;
+
+private:
+    // Recreated when a later setup changed the take's rate.
+    void MakeSink();
+
+    // GUI thread before the thread starts; then player thread only.
+    bool m_bSetup = false;
+    QAudioFormat m_Format;
+    QAudioFormat m_SinkFormat;
+    std::unique_ptr<GeneratorAudioBuffer> m_pGenerator;
+    // Player thread only: made in run(), stopped and deleted there.
+    std::unique_ptr<AudioSink> m_pSink;
+    // Written by the player thread, read by any.
+    std::atomic<short> m_nState{PlayerStopped};
+};
+
+#endif
