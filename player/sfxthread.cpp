@@ -79,7 +79,8 @@ void SfxThread::playToggle(void* take)
     m_pSink->stop();
     m_pGenerator->close();
     m_pGenerator->BindTake(static_cast<QSoundPerform*>(take));
-    m_pGenerator->open(QIODevice::ReadOnly);
+    // Unbuffered: the output's pulls reach the blocks without a second copy.
+    m_pGenerator->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     m_pSink->start(m_pGenerator.get());
 }
 
