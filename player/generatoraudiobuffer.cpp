@@ -5,6 +5,7 @@
 #include "take/gaintable.h"
 
 #include <QFileInfo>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
@@ -14,13 +15,17 @@ namespace {
 constexpr int kTracks = QSoundPerform::kMaxTracks;
 constexpr int kFramesMax = GeneratorAudioBuffer::kTrackBlockBytes / 2;   // 16-bit samples per block
 
+// The read areas end with kSlack spare bytes, so a 24-bit sample is read
+// as one 4-byte load (the fourth byte is shifted out).
+constexpr int kSlack = 4;
+
 template <int B>
 inline int DecodeSample(const unsigned char* p)
 {
     if (B == 2)
-        return int(qint16(quint16(p[0] | (p[1] << 8))));
+        return int(qFromLittleEndian<qint16>(p));
     // The sign of the top byte, shifted down from the top of an int.
-    return int(quint32(p[0] << 8 | p[1] << 16 | p[2] << 24)) >> 8;
+    return int(qFromLittleEndian<quint32>(p) << 8) >> 8;
 }
 
 inline int Magnitude(int v) { return v < 0 ? -v : v; }
@@ -165,8 +170,8 @@ bool GeneratorAudioBuffer::BindTake(QSoundPerform* take)
     }
     m_Layout = layout;
     const int frameBytes = layout.nBytesPerSample * layout.nFileChannels;
-    m_ReadArea.assign(layout.bInterleaved ? size_t(frameBytes) * (kTrackBlockBytes / layout.nBytesPerSample)
-                                          : size_t(kTracks) * kTrackBlockBytes,
+    m_ReadArea.assign(kSlack + (layout.bInterleaved ? size_t(frameBytes) * (kTrackBlockBytes / layout.nBytesPerSample)
+                                                    : size_t(kTracks) * kTrackBlockBytes),
                       0);
     m_pTake = take;
     m_bEnd = false;
