@@ -5,7 +5,6 @@
 
 #include <QAudioDeviceInfo>
 #include <QIODevice>
-#include <QMutexLocker>
 
 #include <algorithm>
 #include <atomic>
@@ -34,7 +33,7 @@ CaptureTap::CaptureTap(bool keepBytes)
 
 void CaptureTap::Append(const char* data, qint64 size)
 {
-    QMutexLocker lock(&m_Mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     if (m_bKeepBytes)
         m_Bytes.append(data, int(size));
     m_nTotal += size;
@@ -42,19 +41,19 @@ void CaptureTap::Append(const char* data, qint64 size)
 
 QByteArray CaptureTap::Bytes() const
 {
-    QMutexLocker lock(&m_Mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     return m_Bytes;
 }
 
 qint64 CaptureTap::Total() const
 {
-    QMutexLocker lock(&m_Mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     return m_nTotal;
 }
 
 void CaptureTap::Clear()
 {
-    QMutexLocker lock(&m_Mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     m_Bytes.clear();
     m_nTotal = 0;
 }

@@ -5,12 +5,12 @@
 #include <QAudioFormat>
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QMutex>
 #include <QObject>
 #include <QTimer>
 
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class QIODevice;
 
@@ -62,7 +62,7 @@ public:
     void Clear();
 
 private:
-    mutable QMutex m_Mutex;
+    mutable std::mutex m_Mutex;
     const bool m_bKeepBytes;
     QByteArray m_Bytes;      // guarded by m_Mutex
     qint64 m_nTotal = 0;     // guarded by m_Mutex

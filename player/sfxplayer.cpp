@@ -8,6 +8,13 @@ SfxPlayer::SfxPlayer(QObject* parent)
 {
     connect(m_pThread.get(), &SfxThread::signal_AudioMotorStateChange, this,
             &SfxPlayer::signal_AudioMotorStateChange);
+    // Queued, argument-less and made before the thread exists: a command
+    // carries no data across threads besides what SfxThread keeps in atomics.
+    connect(this, &SfxPlayer::signal_PlayRequest, m_pThread.get(), &SfxThread::slot_PlayRequest,
+            Qt::QueuedConnection);
+    connect(this, &SfxPlayer::signal_PauseRequest, m_pThread.get(), &SfxThread::toggleSuspendResume,
+            Qt::QueuedConnection);
+    connect(this, &SfxPlayer::signal_StopRequest, m_pThread.get(), &SfxThread::StopAll, Qt::QueuedConnection);
 }
 
 SfxPlayer::~SfxPlayer() = default;
@@ -19,24 +26,21 @@ short SfxPlayer::GetSfxState() const
 
 void SfxPlayer::setup(void* take)
 {
-    // Direct while the thread object still lives here (the first setup),
-    // queued into the player thread after.
-    SfxThread* thread = m_pThread.get();
-    QMetaObject::invokeMethod(thread, [thread, take] { thread->setup(take); }, Qt::AutoConnection);
+    m_pThread->setup(take);
 }
 
 void SfxPlayer::play(void* take)
 {
-    SfxThread* thread = m_pThread.get();
-    QMetaObject::invokeMethod(thread, [thread, take] { thread->play(take); }, Qt::QueuedConnection);
+    m_pThread->SetPlayRequestTake(take);
+    emit signal_PlayRequest();
 }
 
 void SfxPlayer::toggleSuspendResume()
 {
-    QMetaObject::invokeMethod(m_pThread.get(), &SfxThread::toggleSuspendResume, Qt::QueuedConnection);
+    emit signal_PauseRequest();
 }
 
 void SfxPlayer::StopAll()
 {
-    QMetaObject::invokeMethod(m_pThread.get(), &SfxThread::StopAll, Qt::QueuedConnection);
+    emit signal_StopRequest();
 }

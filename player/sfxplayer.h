@@ -34,6 +34,11 @@ public slots:
 signals:
     void signal_AudioMotorStateChange(short state);
 
+    // The commands' way into the player thread, connected before it starts.
+    void signal_PlayRequest();
+    void signal_PauseRequest();
+    void signal_StopRequest();
+
 private:
     std::unique_ptr<SfxThread> m_pThread;
 };

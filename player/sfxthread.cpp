@@ -8,9 +8,10 @@ SfxThread::SfxThread() = default;
 
 SfxThread::~SfxThread()
 {
-    if (isRunning()) {
+    if (m_bSetup) {
         quit();
         wait();
+        m_bRunDone.load(std::memory_order_acquire);
     }
     // Only when the thread never ran; run() releases both itself.
     m_pSink.reset();
@@ -19,13 +20,13 @@ SfxThread::~SfxThread()
 
 void SfxThread::setup(void* take)
 {
+    if (m_bSetup)
+        return;
+    m_bSetup = true;
     QSoundPerform* perform = static_cast<QSoundPerform*>(take);
     // The take's own rate: a device that refuses it gets a converted stream,
     // never the samples of one rate played at another.
     m_Format = PlayerSourceFormat(perform && perform->m_nSampleRate > 0 ? perform->m_nSampleRate : 48000);
-    if (m_bSetup)
-        return;
-    m_bSetup = true;
     m_pGenerator = std::make_unique<GeneratorAudioBuffer>();
     m_pGenerator->BindTake(perform);
     // Moved before the start, so that every later call reaches the thread's loop.
@@ -34,22 +35,12 @@ void SfxThread::setup(void* take)
     start(QThread::InheritPriority);
 }
 
-void SfxThread::MakeSink()
-{
-    if (m_pSink) {
-        disconnect(m_pSink.get(), nullptr, this, nullptr);
-        m_pSink->stop();
-    }
-    m_SinkFormat = m_Format;
-    m_pSink = CreateAudioSink(m_Format);
-    connect(m_pSink.get(), &AudioSink::stateChanged, this, &SfxThread::slot_playerStateChanged,
-            Qt::DirectConnection);
-}
-
 void SfxThread::run()
 {
     QThread::currentThread()->setPriority(QThread::HighPriority);
-    MakeSink();
+    m_pSink = CreateAudioSink(m_Format);
+    connect(m_pSink.get(), &AudioSink::stateChanged, this, &SfxThread::slot_playerStateChanged,
+            Qt::DirectConnection);
     connect(m_pGenerator.get(), &GeneratorAudioBuffer::signal_GeneratorAudioBufferEnd, this,
             &SfxThread::slot_GeneratorAudioBufferEnd, Qt::DirectConnection);
     exec();
@@ -62,6 +53,7 @@ void SfxThread::run()
     m_pGenerator->Unbind();
     m_pGenerator->close();
     m_pGenerator.reset();
+    m_bRunDone.store(true, std::memory_order_release);
 }
 
 void SfxThread::playToggle(void* take)
@@ -73,8 +65,6 @@ void SfxThread::playToggle(void* take)
     }
     if (!m_pGenerator || !m_pSink)
         return;
-    if (m_SinkFormat != m_Format)
-        MakeSink();
     // Fresh blocks from the start second: nothing of an earlier run is heard.
     m_pSink->stop();
     m_pGenerator->close();

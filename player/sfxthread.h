@@ -37,9 +37,15 @@ public:
 
     // Any thread.
     short GetSfxState() const { return m_nState.load(); }
+    // The take the next slot_PlayRequest plays (any thread).
+    void SetPlayRequestTake(void* take) { m_pPlayRequestTake = take; }
 
 public slots:
+    // On the thread that owns the player, before the thread runs: makes and
+    // fills the pull source and starts the thread. Later calls (the thread
+    // already runs) are ignored: a player serves one take.
     void setup(void* take);
+    void slot_PlayRequest() { playToggle(m_pPlayRequestTake.load()); }
     void play(void* take) { playToggle(take); }
     void playToggle(void* take);
     void toggleSuspendResume();
@@ -54,18 +60,22 @@ protected:
     void run() override;
 
 private:
-    // Recreated when a later setup changed the take's rate.
-    void MakeSink();
 
     // GUI thread before the thread starts; then player thread only.
     bool m_bSetup = false;
     QAudioFormat m_Format;
-    QAudioFormat m_SinkFormat;
     std::unique_ptr<GeneratorAudioBuffer> m_pGenerator;
     // Player thread only: made in run(), stopped and deleted there.
     std::unique_ptr<AudioSink> m_pSink;
     // Written by the player thread, read by any.
     std::atomic<short> m_nState{PlayerStopped};
+    // Written by the owner's thread, read by the player thread.
+    std::atomic<void*> m_pPlayRequestTake{nullptr};
+    // Set by the player thread as its last act and read after wait(): it
+    // hands what the thread wrote over to the destructor in a way that
+    // ThreadSanitizer sees (QThread::wait may return on a flag that Qt reads
+    // under its own futex lock, out of its sight).
+    std::atomic<bool> m_bRunDone{false};
 };
 
 #endif

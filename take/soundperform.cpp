@@ -16,7 +16,7 @@ QSoundPerform::~QSoundPerform()
 
 void QSoundPerform::ClearTables()
 {
-    QMutexLocker lock(&m_MixerLock);
+    std::unique_lock<std::mutex> lock(m_MixerLock);
     for (int t = 0; t < kMaxTracks; ++t) {
         m_pbPresent[t] = false;
         m_pcSeparator[t] = 0;
@@ -203,7 +203,7 @@ bool QSoundPerform::IsMarkPoint() const
 QSoundPerform::tyMixerSnapshot QSoundPerform::MixerSnapshot() const
 {
     tyMixerSnapshot snapshot;
-    QMutexLocker lock(&m_MixerLock);
+    std::unique_lock<std::mutex> lock(m_MixerLock);
     std::memcpy(snapshot.volume, m_pnTrackVolume, sizeof snapshot.volume);
     std::memcpy(snapshot.pan, m_pnTrackPan, sizeof snapshot.pan);
     std::memcpy(snapshot.mute, m_pbTrackMute, sizeof snapshot.mute);

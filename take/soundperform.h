@@ -6,12 +6,12 @@
 
 #include <QHash>
 #include <QList>
-#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 #include <atomic>
+#include <mutex>
 
 class MyFileInfoList;
 struct tyTakeFamily;
@@ -106,7 +106,8 @@ public:
         bool swapMS[kMaxPairs];
     };
     // Held by every writer of the mixer tables while the take may be playing.
-    QMutex& MixerLock() const { return m_MixerLock; }
+    // A standard mutex, so that ThreadSanitizer sees the hand-over.
+    std::mutex& MixerLock() const { return m_MixerLock; }
     tyMixerSnapshot MixerSnapshot() const;
 
     // ---- Player link and levels ------------------------------------------------
@@ -258,7 +259,7 @@ private:
     quint64 FramesOfSamples(quint64 samples, bool nearest) const;
 
     bool m_bFilesOpen = false;
-    mutable QMutex m_MixerLock;
+    mutable std::mutex m_MixerLock;
 };
 
 #endif

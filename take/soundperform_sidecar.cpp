@@ -75,7 +75,7 @@ bool QSoundPerform::LoadPlayerSettings(QString path)
     ReadIntegers(file, "#PLAYER_TRACK_MUTE", kMaxTracks, mute);
     ReadIntegers(file, "#PLAYER_SWAP_MS", kMaxPairs, swap);
     // The tables index the gain table and the buses: clamp before anyone reads them.
-    QMutexLocker lock(&m_MixerLock);
+    std::unique_lock<std::mutex> lock(m_MixerLock);
     for (int t = 0; t < kMaxTracks; ++t) {
         m_pnTrackVolume[t] = short(qBound(0, volume[t], kGainStepCount - 1));
         m_pnTrackPan[t] = short(qBound(0, pan[t], 2));

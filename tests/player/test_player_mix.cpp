@@ -151,7 +151,7 @@ void TestPlayerMix::mixesConstantTracks()
     QSoundPerform take;
     QVERIFY(LoadTestTake(&take, WriteConstantTake(Folder(name), spec, mix.values)));
     {
-        QMutexLocker lock(&take.MixerLock());
+        std::lock_guard<std::mutex> lock(take.MixerLock());
         for (int k = 0; k < 4; ++k) {
             take.m_pnTrackVolume[k] = short(mix.steps[k]);
             take.m_pnTrackPan[k] = short(mix.pans[k]);

@@ -15,6 +15,18 @@
 
 using namespace fixture;
 
+#if defined(__SANITIZE_THREAD__)
+// Qt 5 is not built for ThreadSanitizer: the memory of a queued call (the
+// event and its arguments) that QtCore allocates on one thread and frees or
+// copies on another looks raced, since Qt's own locks are out of sight.
+// Accesses made inside such uninstrumented libraries are not checked; every
+// access of our code, and every pthread and std::mutex hand-over, still is.
+extern "C" const char* __tsan_default_options()
+{
+    return "ignore_noninstrumented_modules=1";
+}
+#endif
+
 namespace {
 
 // Records the states as the main window gets them, and answers the end of
@@ -192,13 +204,18 @@ void TestPlayerThread::stressPlaySeekStop()
             take.Play();
             take.m_nStartSecond = quint32(i % 4);
             {
-                QMutexLocker lock(&take.MixerLock());
+                std::lock_guard<std::mutex> lock(take.MixerLock());
                 take.m_pnTrackVolume[i % 2] = short(i % 9);
                 take.m_pbTrackMute[1] = i % 3 == 0;
                 take.m_pnTrackPan[0] = short(i % 3);
             }
             if (i % 5 == 0)
                 take.PlayPause();
+            if (i % 5 == 4) {
+                // Now and then long enough for the sink to pull.
+                const qint64 before = tap->Total();
+                QTRY_VERIFY(tap->Total() > before);
+            }
             QTest::qWait(2);
             (void)take.m_pnVuTrackPost[0].load();
             (void)take.GetPlayerState();
