@@ -3,6 +3,7 @@
 #include "foundation/messageloging.h"
 #include "foundation/qpath.h"
 #include "player/generatoraudiobuffer.h"
+#include "player/meterlevels.h"
 #include "player/pcmconverter.h"
 #include "take/soundperform.h"
 #include "tests/player/playertestmedia.h"
@@ -64,6 +65,7 @@ private slots:
     void refusesUnplayableFormats();
     void truncatedFileStopsAtLastGoodBlock();
     void converterKeepsSpeed();
+    void meterValues();
 
 private:
     QString Folder(const QString& name) const { return m_Dir.path() + QLatin1Char('/') + name + QLatin1Char('/'); }
@@ -406,6 +408,40 @@ void TestPlayerMix::converterKeepsSpeed()
         QVERIFY2(qAbs(v[2 * i] - expected) < 1e-6, qPrintable(QString::number(i)));
         QVERIFY(qAbs(v[2 * i + 1] + expected) < 1e-6);
     }
+}
+
+void TestPlayerMix::meterValues()
+{
+    QSoundPerform take;
+    take.m_bPolyTake = true;
+    take.m_nChannels = 4;
+    // Positions 0..5 carry recorder tracks 3, none, 40, 7, 8, 9.
+    const int original[6] = {3, -1, 40, 7, 8, 9};
+    for (int i = 0; i < 6; ++i) {
+        take.m_pnOriginalTrackIndex[i] = original[i];
+        take.m_pnVuTrackPre[i] = 100 + i;
+        take.m_pnVuTrackPost[i] = 200 + i;
+    }
+    take.m_czTrackActive[3] = QStringLiteral(" yes ");
+    take.m_czTrackActive[7] = QStringLiteral("DISARMED");
+    take.m_czTrackActive[8].clear();   // empty: armed below the channel count only
+    take.m_czTrackActive[9].clear();
+    const int pre[6] = {100, -1, -1, -1, -1, -1};
+    const int post[6] = {200, -1, -1, -1, -1, -1};
+    for (int i = 0; i < 6; ++i) {
+        QCOMPARE(TrackMeterValue(take, i, false, 1), pre[i]);
+        QCOMPARE(TrackMeterValue(take, i, true, 2), post[i]);
+        QCOMPARE(TrackMeterValue(take, i, true, 0), pre[i] < 0 ? -1 : 0);
+    }
+    take.m_nChannels = 6;
+    QCOMPARE(TrackMeterValue(take, 4, false, 1), 104);
+    QCOMPARE(TrackMeterCount(take), 24);
+    // A mono family: the file decides.
+    take.m_bPolyTake = false;
+    take.m_pbPresent[1] = true;
+    QCOMPARE(TrackMeterValue(take, 1, true, 1), 201);
+    QCOMPARE(TrackMeterValue(take, 2, true, 1), -1);
+    QCOMPARE(TrackMeterValue(take, 24, true, 1), -1);
 }
 
 QTEST_GUILESS_MAIN(TestPlayerMix)
