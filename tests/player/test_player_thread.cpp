@@ -6,7 +6,11 @@
 #include "player/sfxthread.h"
 #include "take/soundperform.h"
 #include "tests/player/playertestmedia.h"
+#include "foundation/qpath.h"
+#include "tests/support/demomedia.h"
 #include "tests/support/riffreader.h"
+
+#include <QDirIterator>
 
 #include <QFile>
 #include <QSignalSpy>
@@ -56,6 +60,8 @@ private slots:
     void seekWhilePlaying();
     void fileCutWhilePlaying();
     void stressPlaySeekStop();
+    void demoTakesPlayThroughEachSink_data();
+    void demoTakesPlayThroughEachSink();
 
 private:
     QString Take(const QString& id, int seconds, int bits, QList<int> values = {0x1000, 0x2000});
@@ -139,7 +145,7 @@ void TestPlayerThread::pausesAndResumes()
     QVERIFY(take.m_pnVuTrackPre[1].load() > 0);
     take.Stop();
     QTRY_COMPARE(take.GetPlayerState(), short(PlayerStopped));
-    QCOMPARE(log.states, (QList<short>{PlayerPlaying, PlayerPaused, PlayerPlaying, PlayerStopped}));
+    QTRY_COMPARE(log.states, (QList<short>{PlayerPlaying, PlayerPaused, PlayerPlaying, PlayerStopped}));
 }
 
 void TestPlayerThread::seekWhilePlaying()
@@ -228,6 +234,57 @@ void TestPlayerThread::stressPlaySeekStop()
     }
     QVERIFY(tap->Total() > 0);
     QVERIFY(!take.FilesOpen());
+}
+
+void TestPlayerThread::demoTakesPlayThroughEachSink_data()
+{
+    QTest::addColumn<QByteArray>("kind");
+    QTest::addColumn<int>("takes");   // how many demo takes to play (real-time sinks play one)
+    QTest::newRow("capture") << QByteArray("capture") << 1000;
+    QTest::newRow("null") << QByteArray("null") << 1;
+    // Without an output device the qt kind plays through the null sink.
+    QTest::newRow("qt") << QByteArray("qt") << 1;
+}
+
+void TestPlayerThread::demoTakesPlayThroughEachSink()
+{
+    QFETCH(QByteArray, kind);
+    QFETCH(int, takes);
+    const QString folder = m_Dir.path() + QStringLiteral("/demo");
+    if (!QFileInfo::exists(folder))
+        QVERIFY(!WriteDemoVolume(folder).isEmpty());
+    QStringList takePaths;
+    QDirIterator files(folder, {QStringLiteral("*.WAV")}, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString file = files.next();
+        QSoundPerform probe;
+        const QString path = probe.InitFilesZZ(file.chopped(4), QStringLiteral("WAV"))
+                                 ? file.chopped(4)
+                                 : AudioPathFileShortenedToRacine(file);
+        if (!takePaths.contains(path))
+            takePaths.append(path);
+    }
+    takePaths.sort();
+    QVERIFY(takePaths.size() >= 10);
+    qputenv("NALVO_AUDIO_SINK", kind);
+    int played = 0;
+    for (const QString& path : takePaths.mid(0, takes)) {
+        QSoundPerform take;
+        if (!take.InitFilesZZ(path, QStringLiteral("WAV")))
+            continue;
+        SfxPlayer player;
+        StateLog log;
+        log.Attach(&player);
+        take.m_pSfxPlayer = &player;
+        player.setup(&take);
+        take.Play();
+        QTRY_VERIFY2_WITH_TIMEOUT(log.states.contains(PlayerEndOfData), qPrintable(path), 10000);
+        QTRY_COMPARE(take.GetPlayerState(), short(PlayerStopped));
+        QCOMPARE(take.m_nSamplePos.load(), take.m_nTotalSamples);
+        ++played;
+    }
+    qunsetenv("NALVO_AUDIO_SINK");
+    QVERIFY(played >= std::min(takes, 10));
 }
 
 QTEST_GUILESS_MAIN(TestPlayerThread)
