@@ -32,6 +32,8 @@ QtAudioSink::~QtAudioSink()
 
 void QtAudioSink::start(QIODevice* source)
 {
+    // The output lets go of the old adapter before it is deleted.
+    m_pOutput->stop();
     m_pAdapter.reset();
     if (m_DeviceFormat == m_SourceFormat) {
         m_pOutput->start(source);

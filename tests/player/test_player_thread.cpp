@@ -60,6 +60,7 @@ private slots:
     void seekWhilePlaying();
     void fileCutWhilePlaying();
     void stressPlaySeekStop();
+    void sinkGetsTheTakesRate();
     void demoTakesPlayThroughEachSink_data();
     void demoTakesPlayThroughEachSink();
 
@@ -234,6 +235,25 @@ void TestPlayerThread::stressPlaySeekStop()
     }
     QVERIFY(tap->Total() > 0);
     QVERIFY(!take.FilesOpen());
+}
+
+void TestPlayerThread::sinkGetsTheTakesRate()
+{
+    // A 32 kHz take is not sent out as 48 kHz: the sink is asked for 32 kHz
+    // (a device that refuses it gets the stream converted).
+    std::atomic<int> rate{0};
+    SetAudioSinkFactory([&rate](const QAudioFormat& format) {
+        rate = format.sampleRate();
+        return std::make_unique<PullingSink>(format, false, nullptr);
+    });
+    TakeSpec spec = MonoTake(QStringLiteral("RATE32"), {0});
+    spec.sampleRate = 32000;
+    spec.frames = 3200;
+    QSoundPerform take;
+    QVERIFY(LoadTestTake(&take, WriteConstantTake(m_Dir.path() + QStringLiteral("/rate"), spec, {0x1000})));
+    SfxPlayer player;
+    player.setup(&take);
+    QTRY_COMPARE(rate.load(), 32000);
 }
 
 void TestPlayerThread::demoTakesPlayThroughEachSink_data()
