@@ -8,16 +8,6 @@
 namespace mixkernels {
 namespace {
 
-template <int B>
-inline int Decode(const unsigned char* p)
-{
-    // The same values as pcm::DecodeSample, written so the compiler sees a
-    // fixed width.
-    if (B == 2)
-        return int(qint16(quint16(p[0] | (p[1] << 8))));
-    return int(quint32(p[0] << 8 | p[1] << 16 | quint32(p[2]) << 24)) >> 8;
-}
-
 template <int B, int DB, Target T>
 void Loop(const unsigned char* pcm, int samples, int* acc, int* acc2)
 {
@@ -31,15 +21,12 @@ void Loop(const unsigned char* pcm, int samples, int* acc, int* acc2)
         if (B == 3) {
             // One 4-byte load per sample, its top byte shifted out; the last
             // sample of the run is read by bytes so nothing past it is touched.
-            for (int i = 0; i < count - 1; ++i) {
-                quint32 word;
-                std::memcpy(&word, p + i * 3, 4);
-                x[i] = int(word << 8) >> 8;
-            }
-            x[count - 1] = Decode<B>(p + (count - 1) * B);
+            for (int i = 0; i < count - 1; ++i)
+                x[i] = pcm::Decode24Wide(p + i * 3);
+            x[count - 1] = pcm::DecodeFixed<3>(p + (count - 1) * B);
         } else {
             for (int i = 0; i < count; ++i)
-                x[i] = Decode<B>(p + i * B);
+                x[i] = pcm::DecodeFixed<B>(p + i * B);
         }
         int* a = acc + base;
         int* a2 = acc2 ? acc2 + base : nullptr;

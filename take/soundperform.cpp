@@ -16,6 +16,7 @@ QSoundPerform::~QSoundPerform()
 
 void QSoundPerform::ClearTables()
 {
+    std::unique_lock<std::mutex> lock(m_MixerLock);
     for (int t = 0; t < kMaxTracks; ++t) {
         m_pbPresent[t] = false;
         m_pcSeparator[t] = 0;
@@ -199,6 +200,18 @@ bool QSoundPerform::IsMarkPoint() const
 
 // ---- Player link and levels -----------------------------------------------------------
 
+QSoundPerform::tyMixerSnapshot QSoundPerform::MixerSnapshot() const
+{
+    tyMixerSnapshot snapshot;
+    std::unique_lock<std::mutex> lock(m_MixerLock);
+    std::memcpy(snapshot.volume, m_pnTrackVolume, sizeof snapshot.volume);
+    std::memcpy(snapshot.pan, m_pnTrackPan, sizeof snapshot.pan);
+    std::memcpy(snapshot.mute, m_pbTrackMute, sizeof snapshot.mute);
+    std::memcpy(snapshot.msPair, m_pbMSPair, sizeof snapshot.msPair);
+    std::memcpy(snapshot.swapMS, m_pbSwapMS, sizeof snapshot.swapMS);
+    return snapshot;
+}
+
 void QSoundPerform::Play()
 {
     if (m_pSfxPlayer)
@@ -274,12 +287,14 @@ int QSoundPerform::SetVumetreTracksPostFadeLog(int track, int peak, int bytesPer
 
 int QSoundPerform::SetVumetreMasterLeftLog(int peak, int bytesPerSample)
 {
-    m_nVuMasterLeft = short(LevelOf(peak, bytesPerSample));
-    return m_nVuMasterLeft;
+    const short level = short(LevelOf(peak, bytesPerSample));
+    m_nVuMasterLeft = level;
+    return level;
 }
 
 int QSoundPerform::SetVumetreMasterRightLog(int peak, int bytesPerSample)
 {
-    m_nVuMasterRight = short(LevelOf(peak, bytesPerSample));
-    return m_nVuMasterRight;
+    const short level = short(LevelOf(peak, bytesPerSample));
+    m_nVuMasterRight = level;
+    return level;
 }

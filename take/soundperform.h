@@ -10,6 +10,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+#include <mutex>
+
 class MyFileInfoList;
 struct tyTakeFamily;
 
@@ -93,6 +96,20 @@ public:
     // writing with a sound layout.
     bool UpdateiXMLChunk();
 
+    // ---- Mixer tables across threads ------------------------------------------------
+    // One block's worth of the mixer tables, copied at once.
+    struct tyMixerSnapshot {
+        short volume[kMaxTracks];
+        short pan[kMaxTracks];
+        bool mute[kMaxTracks];
+        bool msPair[kMaxPairs];
+        bool swapMS[kMaxPairs];
+    };
+    // Held by every writer of the mixer tables while the take may be playing.
+    // A standard mutex, so that ThreadSanitizer sees the hand-over.
+    std::mutex& MixerLock() const { return m_MixerLock; }
+    tyMixerSnapshot MixerSnapshot() const;
+
     // ---- Player link and levels ------------------------------------------------
     void Play();
     void Stop();
@@ -154,8 +171,10 @@ public:
     quint64 m_nDurationFrames = 0;
     quint32 m_nTrueSize = 0;              // RIFF size field of the first file
     quint32 m_nDataSize = 0;              // audio bytes of one file
-    quint32 m_nStartSecond = 0;           // play start, written by the main window
-    quint32 m_nSamplePos = 0;             // play position in frames
+    // Play start: written by the GUI thread, read by the player thread at every block.
+    std::atomic<quint32> m_nStartSecond{0};
+    // Play position in frames: written by the player thread, read by the GUI thread.
+    std::atomic<quint32> m_nSamplePos{0};
 
     // ---- Texts shown by the editor and the reports ------------------------------
     QString m_czScene;                    // bext scene
@@ -196,6 +215,8 @@ public:
     bool m_pbMSPair[kMaxPairs];
 
     // ---- Mixer tables (sidecar; written by the main window) -------------------------
+    // The GUI thread writes these five tables (and m_pbMSPair) holding
+    // MixerLock(); the player thread reads them only through MixerSnapshot().
     short m_pnTrackVolume[kMaxTracks];    // gain step 0..8
     short m_pnTrackPan[kMaxTracks];       // 0 left, 1 both, 2 right
     bool m_pbTrackMute[kMaxTracks];
@@ -216,10 +237,11 @@ public:
 
     // ---- Player ----------------------------------------------------------------------
     ISfxPlayerLink* m_pSfxPlayer = nullptr;
-    int m_pnVuTrackPre[kMaxTracks];
-    int m_pnVuTrackPost[kMaxTracks];
-    short m_nVuMasterLeft = 0;
-    short m_nVuMasterRight = 0;
+    // Levels 0..4095: written by the player thread, read by the GUI thread's meter refresh.
+    std::atomic<int> m_pnVuTrackPre[kMaxTracks];
+    std::atomic<int> m_pnVuTrackPost[kMaxTracks];
+    std::atomic<short> m_nVuMasterLeft{0};
+    std::atomic<short> m_nVuMasterRight{0};
     bool m_bThreadError = false;
     QString m_czThreadError;
 
@@ -237,6 +259,7 @@ private:
     quint64 FramesOfSamples(quint64 samples, bool nearest) const;
 
     bool m_bFilesOpen = false;
+    mutable std::mutex m_MixerLock;
 };
 
 #endif

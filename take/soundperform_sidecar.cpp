@@ -75,6 +75,7 @@ bool QSoundPerform::LoadPlayerSettings(QString path)
     ReadIntegers(file, "#PLAYER_TRACK_MUTE", kMaxTracks, mute);
     ReadIntegers(file, "#PLAYER_SWAP_MS", kMaxPairs, swap);
     // The tables index the gain table and the buses: clamp before anyone reads them.
+    std::unique_lock<std::mutex> lock(m_MixerLock);
     for (int t = 0; t < kMaxTracks; ++t) {
         m_pnTrackVolume[t] = short(qBound(0, volume[t], kGainStepCount - 1));
         m_pnTrackPan[t] = short(qBound(0, pan[t], 2));
@@ -82,6 +83,7 @@ bool QSoundPerform::LoadPlayerSettings(QString path)
     }
     for (int p = 0; p < kMaxPairs; ++p)
         m_pbSwapMS[p] = swap[p] != 0;
+    lock.unlock();
 
     QStringList names;
     ReadTexts(file, "#VIRT_TRACKNAMES", kMaxTracks, &names);

@@ -189,13 +189,13 @@ void TestSampleKernels::levelsAreScaledAndBounded()
 {
     QSoundPerform take;
     QCOMPARE(take.SetVumetreTracksLog(3, 32767, 2), 4095);
-    QCOMPARE(take.m_pnVuTrackPre[3], 4095);
+    QCOMPARE(take.m_pnVuTrackPre[3].load(), 4095);
     QCOMPARE(take.SetVumetreTracksPostFadeLog(3, 8388607 / 2, 3), 2047);
-    QCOMPARE(take.m_pnVuTrackPost[3], 2047);
+    QCOMPARE(take.m_pnVuTrackPost[3].load(), 2047);
     // A gained peak past full scale and a track out of range do no harm.
     QCOMPARE(take.SetVumetreTracksLog(99, 131072, 2), 4095);
     QCOMPARE(take.SetVumetreMasterLeftLog(16383, 2), 2047);
-    QCOMPARE(take.m_nVuMasterLeft, short(2047));
+    QCOMPARE(take.m_nVuMasterLeft.load(), short(2047));
     QCOMPARE(take.SetVumetreMasterRightLog(100, 1), 0);
 }
 

@@ -689,7 +689,7 @@ void TestSoundPerform::playerLinkForwards()
 
     QSignalSpy spy(&take, &QSoundPerform::signal_SoundPerformSamplePosChanged);
     take.SetSample(4800);
-    QCOMPARE(take.m_nSamplePos, 4800u);
+    QCOMPARE(take.m_nSamplePos.load(), 4800u);
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.at(0).at(0).value<unsigned long>(), 4800ul);
     take.SetThreadError(QStringLiteral("boom"));

@@ -1,0 +1,207 @@
+// The player's mixer against the clock: a generated 10-minute 24-track take
+// (48 kHz 24-bit, 48 kHz 16-bit, 96 kHz 24-bit) is played through the
+// capture sink as fast as it goes (real-time factor), its blocks are timed
+// one by one against their own duration (99th percentile and maximum), and
+// the 48 kHz 24-bit take plays for a while in real time through the null
+// sink (the process's CPU time against the wall clock).
+//
+// The track files are real (noise, not holes) and are read from the page
+// cache, as right after copying a card; a card reader's own speed is not
+// part of these figures.
+#include "player/audiosink.h"
+#include "player/generatoraudiobuffer.h"
+#include "player/sfxplayer.h"
+#include "player/sfxthread.h"
+#include "take/soundperform.h"
+#include "tests/support/fixturewriter.h"
+#include "tests/support/riffreader.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+namespace {
+
+constexpr int kTracks = 24;
+// Seconds of each take; the first argument may shorten it for profiling.
+int kSeconds = 600;
+
+struct Variant {
+    const char* name;
+    quint32 rate;
+    quint16 bits;
+};
+
+// One file of the take: the fixture's header and trailing chunks around a
+// data chunk of noise.
+bool WriteNoiseFile(const QString& path, const QByteArray& small, quint32 dataSize, const QByteArray& noise, int seed)
+{
+    const fixture::RiffInfo info = fixture::ParseRiff(small);
+    const fixture::RiffChunk* data = info.Find("data");
+    if (!data)
+        return false;
+    QByteArray head = small.left(int(data->payloadOffset));
+    const QByteArray tail = small.mid(int(data->payloadOffset + data->size + (data->size & 1)));
+    const qint64 total = data->payloadOffset + dataSize + (dataSize & 1) + tail.size();
+    qToLittleEndian<quint32>(quint32(total - 8), head.data() + 4);
+    qToLittleEndian<quint32>(dataSize, head.data() + data->payloadOffset - 4);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(head) != head.size())
+        return false;
+    qint64 left = dataSize;
+    qint64 at = (qint64(seed) * 7919) % (noise.size() / 2);
+    while (left > 0) {
+        const qint64 n = std::min<qint64>(left, noise.size() - at);
+        if (file.write(noise.constData() + at, n) != n)
+            return false;
+        left -= n;
+        at = 0;
+    }
+    if (dataSize & 1)
+        file.write("\0", 1);
+    return file.write(tail) == tail.size();
+}
+
+QString WriteTake(const QString& folder, const Variant& v)
+{
+    QList<int> slotList;
+    for (int t = 0; t < kTracks; ++t)
+        slotList.append(t);
+    fixture::TakeSpec spec = fixture::MonoTake(QStringLiteral("BENCH1"), slotList);
+    spec.sampleRate = v.rate;
+    spec.bits = v.bits;
+    spec.frames = 480;
+    // Noise at about -18 dBFS, so the sum of 24 tracks clips now and then.
+    QByteArray noise(1 << 20, '\0');
+    quint32 state = 12345;
+    const int b = v.bits / 8;
+    for (int i = 0; i + b <= noise.size(); i += b) {
+        state = state * 1664525u + 1013904223u;
+        const qint32 sample = qint32(state) >> (32 - v.bits + 3);
+        for (int k = 0; k < b; ++k)
+            noise[i + k] = char((sample >> (8 * k)) & 0xFF);
+    }
+    const quint32 dataSize = quint32(kSeconds) * v.rate * quint32(b);
+    for (int i = 0; i < kTracks; ++i) {
+        if (!WriteNoiseFile(folder + fixture::TrackFileName(spec, i), fixture::BuildMonoFile(spec, i), dataSize,
+                            noise, i))
+            return QString();
+    }
+    return folder + QStringLiteral("BENCH1");
+}
+
+double CpuSeconds()
+{
+    timespec t;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec + t.tv_nsec / 1e9;
+}
+
+// Plays until the end of the data (or the time limit) and returns the wall seconds.
+double PlayThrough(QSoundPerform* take, int limitMs)
+{
+    SfxPlayer player;
+    take->m_pSfxPlayer = &player;
+    player.setup(take);
+    QEventLoop loop;
+    QObject::connect(&player, &SfxPlayer::signal_AudioMotorStateChange, &loop, [&loop](short state) {
+        if (state == PlayerEndOfData)
+            loop.quit();
+    });
+    QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
+    QElapsedTimer wall;
+    wall.start();
+    take->Play();
+    loop.exec();
+    const double seconds = wall.nsecsElapsed() / 1e9;
+    take->m_pSfxPlayer = nullptr;
+    return seconds;
+}
+
+void MeasureBlocks(QSoundPerform* take, const Variant& v)
+{
+    GeneratorAudioBuffer source;
+    source.BindTake(take);
+    source.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    std::vector<qint64> times;
+    times.reserve(size_t(kSeconds) * v.rate / 1000);
+    // One block's bytes per pull: the pull hands the block over and mixes
+    // the one that takes its place in the queue.
+    const int blockBytes = 4 * (GeneratorAudioBuffer::kTrackBlockBytes / (v.bits / 8));
+    QByteArray sink(blockBytes, '\0');
+    QElapsedTimer timer;
+    while (!source.EndHandedOver()) {
+        timer.start();
+        source.read(sink.data(), sink.size());
+        times.push_back(timer.nsecsElapsed());
+    }
+    std::sort(times.begin(), times.end());
+    const double blockSeconds = double(GeneratorAudioBuffer::kTrackBlockBytes / (v.bits / 8)) / v.rate;
+    const double p99 = times[size_t(times.size() * 0.99)] / 1e9;
+    const double most = times.back() / 1e9;
+    std::printf("%s: p99 block time / block duration (%zu blocks of %.1f ms) ratio %.4f (target <= 0.05)\n", v.name,
+                times.size(), blockSeconds * 1e3, p99 / blockSeconds);
+    std::printf("%s: max block time / block duration ratio %.4f (target <= 1)\n", v.name, most / blockSeconds);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc > 1)
+        kSeconds = std::max(10, QByteArray(argv[1]).toInt());
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+    auto tap = std::make_shared<CaptureTap>(false);
+    const Variant variants[] = {{"48 kHz 24-bit", 48000, 24}, {"48 kHz 16-bit", 48000, 16}, {"96 kHz 24-bit", 96000, 24}};
+    for (const Variant& v : variants) {
+        const QString folder = dir.path() + QLatin1Char('/') + QString::number(v.rate) + QString::number(v.bits) + QLatin1Char('/');
+        QDir().mkpath(folder);
+        const QString takePath = WriteTake(folder, v);
+        QSoundPerform take;
+        if (takePath.isEmpty() || !take.InitFilesZZ(takePath, QStringLiteral("WAV"))) {
+            std::fprintf(stderr, "cannot write or load the %s take\n", v.name);
+            return 1;
+        }
+        SetAudioSinkFactory([tap](const QAudioFormat& format) {
+            return std::make_unique<PullingSink>(format, false, tap);
+        });
+        tap->Clear();
+        const double seconds = PlayThrough(&take, 600000);
+        const double expected = double(kSeconds) * v.rate * 4;
+        if (tap->Total() < expected) {
+            std::fprintf(stderr, "%s: only %lld of %.0f bytes played\n", v.name, static_cast<long long>(tap->Total()), expected);
+            return 1;
+        }
+        std::printf("%s, %d tracks, %d s through the capture sink: real-time factor ratio %.1f (target >= 200)\n", v.name,
+                    kTracks, kSeconds, kSeconds / seconds);
+        std::fflush(stdout);
+        MeasureBlocks(&take, v);
+        if (v.rate == 48000 && v.bits == 24) {
+            SetAudioSinkFactory([](const QAudioFormat& format) {
+                return std::make_unique<PullingSink>(format, true, nullptr);
+            });
+            const double cpu = CpuSeconds();
+            const double wall = PlayThrough(&take, 5000);
+            std::printf("%s: CPU time / wall time of real-time playback through the null sink ratio %.4f (target <= 0.03)\n",
+                        v.name, (CpuSeconds() - cpu) / wall);
+        }
+        std::fflush(stdout);
+        take.ResetVariables();
+        QDir(folder).removeRecursively();
+    }
+    SetAudioSinkFactory(nullptr);
+    return 0;
+}

@@ -1,0 +1,114 @@
+#ifndef NALVO_PLAYER_AUDIOSINK_H
+#define NALVO_PLAYER_AUDIOSINK_H
+
+#include <QAudio>
+#include <QAudioFormat>
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class QIODevice;
+
+// Where the player's pulled audio goes. A sink pulls 16-bit stereo bytes
+// in the format it was made for from a source device and reports its state
+// with the audio output's codes. A sink is made, used and deleted on one
+// thread (the player thread), whose event loop drives it.
+//
+// Kinds: the system's default output device (Qt Multimedia); a null sink
+// that consumes at the real-time rate and discards, for machines without a
+// device (the cursor, meters and end of data behave as on a desktop); a
+// capture sink that pulls as fast as it can into a tap, for tests and
+// benchmarks. NALVO_AUDIO_SINK=qt|null|capture picks one.
+class AudioSink : public QObject
+{
+    Q_OBJECT
+public:
+    explicit AudioSink(QObject* parent = nullptr);
+    ~AudioSink() override;
+
+    // Starts pulling from the open source.
+    virtual void start(QIODevice* source) = 0;
+    virtual void stop() = 0;
+    virtual void suspend() = 0;
+    virtual void resume() = 0;
+    QAudio::State state() const { return m_State; }
+
+signals:
+    void stateChanged(QAudio::State state);
+
+protected:
+    // Stores the state and emits it when it changed.
+    void setState(QAudio::State state);
+
+private:
+    QAudio::State m_State = QAudio::StoppedState;
+};
+
+// Bytes a capture sink received; shared between the player thread that
+// writes and the test or benchmark that reads.
+class CaptureTap
+{
+public:
+    // keepBytes false: only count them (long benchmark runs).
+    explicit CaptureTap(bool keepBytes = true);
+    void Append(const char* data, qint64 size);
+    QByteArray Bytes() const;
+    qint64 Total() const;
+    void Clear();
+
+private:
+    mutable std::mutex m_Mutex;
+    const bool m_bKeepBytes;
+    QByteArray m_Bytes;      // guarded by m_Mutex
+    qint64 m_nTotal = 0;     // guarded by m_Mutex
+};
+
+// Null and capture sinks: pulls driven by a timer of the sink's thread.
+class PullingSink : public AudioSink
+{
+    Q_OBJECT
+public:
+    // realTime: consume at the format's byte rate; else as fast as the
+    // event loop turns. tap may be null (bytes discarded).
+    PullingSink(const QAudioFormat& format, bool realTime, std::shared_ptr<CaptureTap> tap,
+                QObject* parent = nullptr);
+
+    void start(QIODevice* source) override;
+    void stop() override;
+    void suspend() override;
+    void resume() override;
+
+private:
+    void Pull();
+    void Restart();
+
+    const bool m_bRealTime;
+    const qint64 m_nBytesPerSecond;
+    const int m_nFrameBytes;
+    std::shared_ptr<CaptureTap> m_pTap;
+    QIODevice* m_pSource = nullptr;
+    QTimer m_Timer;
+    QElapsedTimer m_Clock;
+    qint64 m_nPulledSinceClock = 0;
+    QByteArray m_Chunk;
+};
+
+// Makes the sink of the process for a source format: the installed factory
+// when a test set one, else the kind NALVO_AUDIO_SINK names (default qt);
+// the qt kind without an output device falls back to the null sink and
+// says so once in the debug log.
+using AudioSinkFactory = std::function<std::unique_ptr<AudioSink>(const QAudioFormat& format)>;
+std::unique_ptr<AudioSink> CreateAudioSink(const QAudioFormat& format);
+// An empty factory restores the default.
+void SetAudioSinkFactory(AudioSinkFactory factory);
+
+// The format the player's source delivers: 16-bit signed little-endian
+// stereo at the take's own rate.
+QAudioFormat PlayerSourceFormat(int sampleRate);
+
+#endif

@@ -1,0 +1,436 @@
+#include "player/generatoraudiobuffer.h"
+
+#include "foundation/messageloging.h"
+#include "take/samplearith.h"
+#include "take/gaintable.h"
+
+#include <QFileInfo>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr int kTracks = QSoundPerform::kMaxTracks;
+constexpr int kFramesMax = GeneratorAudioBuffer::kTrackBlockBytes / 2;   // 16-bit samples per block
+
+// The read areas end with kSlack spare bytes, so a 24-bit sample is read
+// as one 4-byte load (the fourth byte is shifted out).
+constexpr int kSlack = 4;
+
+template <int B>
+inline int DecodeSample(const unsigned char* p)
+{
+    return B == 2 ? pcm::DecodeFixed<2>(p) : pcm::Decode24Wide(p);
+}
+
+inline int Magnitude(int v) { return v < 0 ? -v : v; }
+
+// One track's samples (frames, stride bytes apart) with its gain into dst;
+// the peaks before and after the gain.
+template <int B, typename Gain>
+void GainRun(const unsigned char* src, int stride, int frames, int* dst, Gain gain, int* pre, int* post)
+{
+    int preMax = 0;
+    int postMax = 0;
+    for (int f = 0; f < frames; ++f, src += stride) {
+        const int v = DecodeSample<B>(src);
+        const int g = gain(v);
+        dst[f] = g;
+        preMax = std::max(preMax, Magnitude(v));
+        postMax = std::max(postMax, Magnitude(g));
+    }
+    *pre = preMax;
+    *post = postMax;
+}
+
+// The level step picks the kernel once per run, not once per sample. Steps
+// 0..3 raise, the rest lower; a step outside 0..8 plays at 0 dB.
+template <int B>
+void GainRunOfStep(int step, const unsigned char* src, int stride, int frames, int* dst, int* pre, int* post)
+{
+    switch (GainOfStep(step)) {
+    case 12: GainRun<B>(src, stride, frames, dst, [](int x) { return pcm::Raise(x, 12); }, pre, post); break;
+    case 9: GainRun<B>(src, stride, frames, dst, [](int x) { return pcm::Raise(x, 9); }, pre, post); break;
+    case 6: GainRun<B>(src, stride, frames, dst, [](int x) { return pcm::Raise(x, 6); }, pre, post); break;
+    case 3: GainRun<B>(src, stride, frames, dst, [](int x) { return pcm::Raise(x, 3); }, pre, post); break;
+    case -3: GainRun<B>(src, stride, frames, dst, [](int x) { return pcm::Lower(x, 3); }, pre, post); break;
+    case -6: GainRun<B>(src, stride, frames, dst, [](int x) { return pcm::Lower(x, 6); }, pre, post); break;
+    case -9: GainRun<B>(src, stride, frames, dst, [](int x) { return pcm::Lower(x, 9); }, pre, post); break;
+    case -12: GainRun<B>(src, stride, frames, dst, [](int x) { return pcm::Lower(x, 12); }, pre, post); break;
+    default: GainRun<B>(src, stride, frames, dst, [](int x) { return x; }, pre, post); break;
+    }
+}
+
+void GainRunOf(int bytesPerSample, int step, const char* src, int stride, int frames, int* dst, int* pre, int* post)
+{
+    const unsigned char* s = reinterpret_cast<const unsigned char*>(src);
+    if (bytesPerSample == 2)
+        GainRunOfStep<2>(step, s, stride, frames, dst, pre, post);
+    else
+        GainRunOfStep<3>(step, s, stride, frames, dst, pre, post);
+}
+
+void AddRun(int* bus, const int* run, int frames)
+{
+    for (int f = 0; f < frames; ++f)
+        bus[f] += run[f];
+}
+
+int PeakOf(const int* run, int frames)
+{
+    int most = 0;
+    for (int f = 0; f < frames; ++f)
+        most = std::max(most, Magnitude(run[f]));
+    return most;
+}
+
+} // namespace
+
+tyPlayBlock::tyPlayBlock()
+{
+    for (int k = 0; k < kTracks; ++k) {
+        pnBytesPerSample[k] = 3;
+        pnPrePeak[k] = 0;
+        pnPostPeak[k] = 0;
+    }
+}
+
+GeneratorAudioBuffer::GeneratorAudioBuffer(QObject* parent)
+    : QIODevice(parent)
+    , m_Runs(size_t(kTracks) * kFramesMax)
+{
+    m_Bus[0].resize(kFramesMax);
+    m_Bus[1].resize(kFramesMax);
+}
+
+GeneratorAudioBuffer::~GeneratorAudioBuffer()
+{
+    Unbind();
+}
+
+qint64 GeneratorAudioBuffer::writeData(const char*, qint64)
+{
+    return 0;
+}
+
+bool GeneratorAudioBuffer::ReadLayout(QSoundPerform* take, tyLayout* layout) const
+{
+    const QString title = QStringLiteral("GeneratorAudioBuffer::BindTake()");
+    const QString name = take->m_czBaseName;
+    layout->bInterleaved = take->m_bPolyTake || take->m_bProcessedName;
+    const int channels = take->m_nChannels;
+    const int bits = take->m_nBitsPerSample;
+    if (bits != 16 && bits != 24) {
+        SendUserMessage(title, QStringLiteral("%1\nplays 16 and 24 bit samples only, not %2 bits.").arg(name).arg(bits));
+        return false;
+    }
+    if (channels <= 0 || take->m_nSampleRate <= 0 || (!layout->bInterleaved && channels != 1)) {
+        SendUserMessage(title, QStringLiteral("%1\nhas no playable format (%2 channels, %3 Hz).")
+                                   .arg(name).arg(channels).arg(take->m_nSampleRate));
+        return false;
+    }
+    layout->nBytesPerSample = bits / 8;
+    layout->nSampleRate = take->m_nSampleRate;
+    layout->nFileChannels = channels;
+    layout->nMixChannels = layout->bInterleaved ? std::min(channels, int(kTracks)) : 0;
+    bool any = false;
+    for (int k = 0; k < kTracks; ++k) {
+        // An interleaved take is one file in slot 0.
+        const bool present = layout->bInterleaved ? k == 0 : take->m_pbPresent[k];
+        layout->pbPresent[k] = present;
+        layout->pnDataSize[k] = present ? qint64(take->m_SndFile[k].m_DataChunk.nSize) : 0;
+        any = any || present;
+    }
+    if (!any) {
+        SendUserMessage(title, QStringLiteral("%1\nhas no track file to play.").arg(name));
+        return false;
+    }
+    if (layout->bInterleaved && channels > kTracks)
+        SendUserMessage(title, QStringLiteral("%1\nhas %2 channels: only the first %3 are played.")
+                                   .arg(name).arg(channels).arg(int(kTracks)), 0, 2);
+    return true;
+}
+
+bool GeneratorAudioBuffer::BindTake(QSoundPerform* take)
+{
+    Unbind();
+    // Whatever happens, what was queued before belongs to another run.
+    m_bEnd = true;
+    if (!take)
+        return false;
+    tyLayout layout;
+    if (!ReadLayout(take, &layout) || !take->OpenFiles()) {
+        take->CloseFiles();
+        return false;
+    }
+    m_Layout = layout;
+    const int frameBytes = layout.nBytesPerSample * layout.nFileChannels;
+    m_ReadArea.assign(kSlack + (layout.bInterleaved ? size_t(frameBytes) * (kTrackBlockBytes / layout.nBytesPerSample)
+                                                    : size_t(kTracks) * kTrackBlockBytes),
+                      0);
+    m_pTake = take;
+    m_bEnd = false;
+    m_bEndSignalled = false;
+    m_bReadFailed = false;
+    if (!Reposition(take->m_nStartSecond))
+        m_bEnd = true;
+    FillQueue();
+    return true;
+}
+
+void GeneratorAudioBuffer::Unbind()
+{
+    ClearQueue();
+    if (m_pTake)
+        m_pTake->CloseFiles();
+    m_pTake = nullptr;
+}
+
+void GeneratorAudioBuffer::ClearQueue()
+{
+    m_Queue.clear();
+    m_pBlockInHand.reset();
+    m_nReadOffset = 0;
+}
+
+bool GeneratorAudioBuffer::Reposition(quint32 second)
+{
+    m_nStartSecond = second;
+    m_nBytesRead = 0;
+    m_nSeekOffset = qint64(second) * m_Layout.nSampleRate * m_Layout.nFileChannels * m_Layout.nBytesPerSample;
+    return m_pTake->SetFilesOnData(second) >= 0;
+}
+
+void GeneratorAudioBuffer::FillQueue()
+{
+    bool end = false;
+    while (int(m_Queue.size()) < kQueueTarget && AddOneAudioBuffer(&end) == 0 && !end) {
+    }
+}
+
+void GeneratorAudioBuffer::ReportReadError(int slot, qint64 got, qint64 wanted)
+{
+    m_bReadFailed = true;
+    const QString path = m_pTake->m_SndFile[slot].GetPath();
+    const QFileInfo info(path);
+    SendUserMessage(QStringLiteral("GeneratorAudioBuffer::AddOneAudioBuffer()"),
+                    QStringLiteral("Unable to read\n%1\n%2\n(%3 of %4 bytes). Playback stops here.")
+                        .arg(info.absolutePath(), info.fileName())
+                        .arg(qMax<qint64>(got, 0))
+                        .arg(wanted));
+}
+
+int GeneratorAudioBuffer::ReadMono(tyPlayBlock* block, const QSoundPerform::tyMixerSnapshot& mixer)
+{
+    const int b = m_Layout.nBytesPerSample;
+    int frames = 0;
+    int framesOf[kTracks] = {};
+    for (int k = 0; k < kTracks; ++k) {
+        if (!m_Layout.pbPresent[k])
+            continue;
+        // Each file ends at its own data end; one shorter than the others
+        // (or than the seek point) falls silent while the rest play on.
+        const qint64 left = m_Layout.pnDataSize[k] - m_nSeekOffset - m_nBytesRead;
+        const qint64 want = std::min<qint64>(kTrackBlockBytes, left) / b * b;
+        if (want <= 0)
+            continue;
+        char* area = m_ReadArea.data() + size_t(k) * kTrackBlockBytes;
+        const int got = m_pTake->m_SndFile[k].LectureDataBin(area, -1, int(want));
+        if (got != want) {
+            // A file cut short or gone (a card pulled) before its data end.
+            ReportReadError(k, got, want);
+            return -1;
+        }
+        framesOf[k] = got / b;
+        frames = std::max(frames, framesOf[k]);
+    }
+    for (int k = 0; k < kTracks; ++k) {
+        if (!m_Layout.pbPresent[k] || frames == 0)
+            continue;
+        int* run = m_Runs.data() + size_t(k) * kFramesMax;
+        block->pnBytesPerSample[k] = b;
+        GainRunOf(b, mixer.volume[k], m_ReadArea.data() + size_t(k) * kTrackBlockBytes, b, framesOf[k], run,
+                  &block->pnPrePeak[k], &block->pnPostPeak[k]);
+        std::fill(run + framesOf[k], run + frames, 0);
+    }
+    m_nBytesRead += qint64(frames) * b;
+    return frames;
+}
+
+int GeneratorAudioBuffer::ReadInterleaved(tyPlayBlock* block, const QSoundPerform::tyMixerSnapshot& mixer)
+{
+    const int b = m_Layout.nBytesPerSample;
+    const int frameBytes = b * m_Layout.nFileChannels;
+    const qint64 left = m_Layout.pnDataSize[0] - m_nSeekOffset - m_nBytesRead;
+    const qint64 want = std::min<qint64>(qint64(kTrackBlockBytes / b) * frameBytes, left) / frameBytes * frameBytes;
+    if (want <= 0)
+        return 0;
+    const int got = m_pTake->m_SndFile[0].LectureDataBin(m_ReadArea.data(), -1, int(want));
+    if (got != want) {
+        ReportReadError(0, got, want);
+        return -1;
+    }
+    const int frames = got / frameBytes;
+    for (int k = 0; k < m_Layout.nMixChannels; ++k) {
+        block->pnBytesPerSample[k] = b;
+        GainRunOf(b, mixer.volume[k], m_ReadArea.data() + k * b, frameBytes, frames,
+                  m_Runs.data() + size_t(k) * kFramesMax, &block->pnPrePeak[k], &block->pnPostPeak[k]);
+    }
+    m_nBytesRead += got;
+    return frames;
+}
+
+void GeneratorAudioBuffer::Mix(tyPlayBlock* block, int frames, const QSoundPerform::tyMixerSnapshot& mixer)
+{
+    const int b = m_Layout.nBytesPerSample;
+    bool takesPart[kTracks];
+    int active = 0;
+    for (int k = 0; k < kTracks; ++k) {
+        takesPart[k] = m_Layout.bInterleaved ? k < m_Layout.nMixChannels : m_Layout.pbPresent[k];
+        int* run = m_Runs.data() + size_t(k) * kFramesMax;
+        // Runs of tracks left out read as silence (an M/S partner may read them).
+        if (!takesPart[k] || mixer.mute[k])
+            std::fill(run, run + frames, 0);
+        else
+            ++active;
+    }
+    int* left = m_Bus[0].data();
+    int* right = m_Bus[1].data();
+    std::fill(left, left + frames, 0);
+    std::fill(right, right + frames, 0);
+    for (int k = 0; k < kTracks; ++k) {
+        if (!takesPart[k])
+            continue;
+        int* run = m_Runs.data() + size_t(k) * kFramesMax;
+        const int pair = k / 2;
+        if (!m_Layout.bInterleaved && mixer.msPair[pair] && mixer.swapMS[pair]) {
+            // Mid on the even track, side on the odd one: L = M + S, R = M - S.
+            if (k % 2 == 0) {
+                const int* side = run + kFramesMax;
+                for (int f = 0; f < frames; ++f)
+                    left[f] += run[f] + side[f];
+            } else {
+                const int* mid = run - kFramesMax;
+                for (int f = 0; f < frames; ++f)
+                    right[f] += mid[f] - run[f];
+            }
+            continue;
+        }
+        switch (mixer.pan[k]) {
+        case 0: AddRun(left, run, frames); break;
+        case 1: AddRun(left, run, frames); AddRun(right, run, frames); break;
+        case 2: AddRun(right, run, frames); break;
+        default: break;
+        }
+    }
+    for (int side = 0; side < 2; ++side) {
+        block->nMasterBytesPerSample[side] = b;
+        block->nMasterPeak[side] = active > 0 ? PeakOf(m_Bus[side].data(), frames) / active : 0;
+    }
+    // Clipped to the source width, then 16 bits: a 24-bit sample keeps its
+    // upper two bytes. A short block is padded with silence.
+    const int top = b == 2 ? 32767 : 8388607;
+    const int shift = b == 2 ? 0 : 8;
+    block->pcm.assign(size_t(2) * (kTrackBlockBytes / b), 0);
+    qint16* out = block->pcm.data();
+    for (int f = 0; f < frames; ++f) {
+        out[2 * f] = qint16(std::clamp(left[f], -top - 1, top) >> shift);
+        out[2 * f + 1] = qint16(std::clamp(right[f], -top - 1, top) >> shift);
+    }
+}
+
+int GeneratorAudioBuffer::AddOneAudioBuffer(bool* end)
+{
+    if (!m_pTake) {
+        if (end)
+            *end = true;
+        return 1;
+    }
+    // A new start second (a seek from the GUI) restarts the data there.
+    const quint32 startSecond = m_pTake->m_nStartSecond;
+    if (startSecond != m_nStartSecond) {
+        m_bEnd = false;
+        m_bEndSignalled = false;
+        m_bReadFailed = false;
+        if (!Reposition(startSecond))
+            m_bEnd = true;
+    }
+    if (!m_bEnd) {
+        // The GUI may change the mixer at any time: one consistent copy per block.
+        const QSoundPerform::tyMixerSnapshot mixer = m_pTake->MixerSnapshot();
+        auto block = std::make_unique<tyPlayBlock>();
+        const int frames = m_Layout.bInterleaved ? ReadInterleaved(block.get(), mixer) : ReadMono(block.get(), mixer);
+        if (frames <= 0) {
+            m_bEnd = true;
+        } else {
+            Mix(block.get(), frames, mixer);
+            block->nPosition = quint64(m_nStartSecond) * quint64(m_Layout.nSampleRate)
+                               + quint64(m_nBytesRead / (m_Layout.nBytesPerSample * m_Layout.nFileChannels));
+            block->nFirstFrame = block->nPosition - quint64(frames);
+            m_Queue.push_back(std::move(block));
+        }
+    }
+    if (end)
+        *end = m_bEnd;
+    return 0;
+}
+
+void GeneratorAudioBuffer::PublishLevels(const tyPlayBlock& block)
+{
+    for (int k = 0; k < kTracks; ++k) {
+        m_pTake->SetVumetreTracksLog(k, block.pnPrePeak[k], block.pnBytesPerSample[k]);
+        m_pTake->SetVumetreTracksPostFadeLog(k, block.pnPostPeak[k], block.pnBytesPerSample[k]);
+    }
+    m_pTake->SetVumetreMasterLeftLog(block.nMasterPeak[0], block.nMasterBytesPerSample[0]);
+    m_pTake->SetVumetreMasterRightLog(block.nMasterPeak[1], block.nMasterBytesPerSample[1]);
+}
+
+qint64 GeneratorAudioBuffer::readData(char* data, qint64 maxlen)
+{
+    if (maxlen <= 0)
+        return 0;
+    qint64 given = 0;
+    quint64 position = 0;
+    bool moved = false;
+    while (given < maxlen) {
+        if (!m_pBlockInHand) {
+            if (m_Queue.empty()) {
+                if (!m_bEnd)
+                    MyQDebug("Audio Buffer Under RUN !");
+                break;
+            }
+            m_pBlockInHand = std::move(m_Queue.front());
+            m_Queue.pop_front();
+            m_nReadOffset = 0;
+            if (m_pTake)
+                PublishLevels(*m_pBlockInHand);
+        }
+        tyPlayBlock& block = *m_pBlockInHand;
+        const qint64 n = std::min(block.ByteCount() - m_nReadOffset, maxlen - given);
+        std::memcpy(data + given, reinterpret_cast<const char*>(block.pcm.data()) + m_nReadOffset, size_t(n));
+        given += n;
+        m_nReadOffset += n;
+        // The cursor shows the frame being handed over, never a padded one.
+        position = std::min(block.nFirstFrame + quint64(m_nReadOffset / 4), block.nPosition);
+        moved = true;
+        if (m_nReadOffset >= block.ByteCount()) {
+            m_pBlockInHand.reset();
+            m_nReadOffset = 0;
+        }
+    }
+    if (m_pTake) {
+        bool end = false;
+        for (int i = 0; i < 3 && int(m_Queue.size()) < kQueueTarget && !end; ++i)
+            AddOneAudioBuffer(&end);
+    }
+    if (moved && m_pTake)
+        m_pTake->SetSample(unsigned(position));
+    // The end is told once, when its last byte has been handed over.
+    if (m_bEnd && m_Queue.empty() && !m_pBlockInHand && !m_bEndSignalled) {
+        m_bEndSignalled = true;
+        emit signal_GeneratorAudioBufferEnd();
+    }
+    return given;
+}

@@ -1,0 +1,186 @@
+#include "player/playersettings.h"
+
+#include "foundation/fileutil.h"
+#include "foundation/keywordfile.h"
+#include "foundation/platform/diskprobes.h"
+#include "foundation/qpath.h"
+#include "take/gaintable.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+
+namespace {
+
+constexpr int kTracks = 24;
+constexpr int kPairs = 12;
+
+// Pan levels of the routing codes 0, 1, 2.
+const short kLeftOfCode[3] = {100, 100, 0};
+const short kRightOfCode[3] = {0, 100, 100};
+
+// atoi of the field's 8-bit text, without its overflow: a text that is not
+// a number gives 0.
+int AtoiField(const QString& field)
+{
+    const long value = std::strtol(field.toLocal8Bit().constData(), nullptr, 10);
+    return int(std::clamp<long>(value, INT_MIN, INT_MAX));
+}
+
+// Reads count fields of a key through parse; a missing key or field keeps
+// the default and sets the mask bit.
+// file null: the file does not exist.
+template <typename T, typename Parse>
+void ReadKey(QFileRead* file, const char* keyword, int count, T* out, T fallback, int bit, int* mask, Parse parse)
+{
+    const bool found = file && file->FindKeyword(QLatin1String(keyword));
+    for (int i = 0; i < count; ++i) {
+        QString field;
+        if (found && file->Extract(i, &field)) {
+            if (out)
+                out[i] = parse(field);
+        } else {
+            if (out)
+                out[i] = fallback;
+            *mask |= bit;
+        }
+    }
+}
+
+short ClampedShort(const QString& field, int low, int high)
+{
+    return short(std::clamp(AtoiField(field), low, high));
+}
+
+QString NumbersLine(const short* values, int count)
+{
+    QString line;
+    for (int i = 0; i < count; ++i)
+        line += QString::number(values[i]) + QLatin1Char('|');
+    return line;
+}
+
+QString FlagsLine(const bool* values, int count)
+{
+    QString line;
+    for (int i = 0; i < count; ++i)
+        line += QLatin1String(values[i] ? "1|" : "0|");
+    return line;
+}
+
+} // namespace
+
+QString SettingsWritePath(const QString& file, const QString& errorTitle, const QString& errorText)
+{
+    const QPath path(file);
+    if (IsWritablePath(path.GetDrive()))
+        return file;
+    const QString mirror = QAll_GetMirrorPathFolder();
+    if (!QFileInfo::exists(mirror) && !QDir().mkdir(mirror)) {
+        QMessageBox box(QMessageBox::Critical, errorTitle, errorText, QMessageBox::Ok);
+        box.exec();
+        return QString();
+    }
+    return mirror + QLatin1Char('/') + path.GetFilename(true);
+}
+
+void SaveSettingsLocal(QString file, short* volume, short* panLeft, short* panRight, bool* mute, bool, bool,
+                       bool* swapMS, short* rotate, int minTrack, int compact)
+{
+    file = SettingsWritePath(file, QStringLiteral("DlgMainD::SavePlayerSettings()"),
+                             QStringLiteral("Unable to create local folder\nto save mix settings !"));
+    if (file.isEmpty() || !volume || !panLeft || !panRight || !mute || !swapMS)
+        return;
+    short codes[kTracks];
+    for (int t = 0; t < kTracks; ++t)
+        codes[t] = short(panLeft[t] != 100 ? 2 : panRight[t] == 100 ? 1 : 0);
+    SetLine(file, QStringLiteral("#PLAYER_TRACK_VOL"), NumbersLine(volume, kTracks));
+    SetLine(file, QStringLiteral("#PLAYER_TRACK_PAN"), NumbersLine(codes, kTracks));
+    SetLine(file, QStringLiteral("#PLAYER_TRACK_MUTE"), FlagsLine(mute, kTracks));
+    SetLine(file, QStringLiteral("#PLAYER_SWAP_MS"), FlagsLine(swapMS, kPairs));
+    if (rotate)
+        SetLine(file, QStringLiteral("#BACKUP_ROTATE"), NumbersLine(rotate, kTracks));
+    if (minTrack != -1)
+        SetLine(file, QStringLiteral("#MIN_TRACK"), QString::number(minTrack));
+    if (compact != -1)
+        SetLine(file, QStringLiteral("#COMPACT"), QString::number(compact));
+}
+
+int LoadSettingsLocal(QString file, short* volume, bool* mute, short* pan, bool* swapMS, int* rotate,
+                      int* minTrack, bool* compact)
+{
+    int mask = 0;
+    QFileRead opened(file);
+    QFileRead* reader = nullptr;
+    if (!file.isEmpty() && QFileInfo::exists(file)) {
+        if (!opened.open(QIODevice::ReadOnly))
+            return 0;
+        reader = &opened;
+    }
+    // A missing file reads as one without any key: every default, mask 127.
+    // Values are clamped: they index the gain table, the buses and the tracks.
+    ReadKey<short>(reader, "#PLAYER_TRACK_VOL", kTracks, volume, kDefaultGainStep, 1, &mask,
+                   [](const QString& f) { return ClampedShort(f, 0, kGainStepCount - 1); });
+    ReadKey<bool>(reader, "#PLAYER_TRACK_MUTE", kTracks, mute, false, 2, &mask,
+                  [](const QString& f) { return AtoiField(f) != 0; });
+    ReadKey<short>(reader, "#PLAYER_TRACK_PAN", kTracks, pan, 1, 4, &mask,
+                   [](const QString& f) { return ClampedShort(f, 0, 2); });
+    ReadKey<bool>(reader, "#PLAYER_SWAP_MS", kPairs, swapMS, false, 8, &mask, [](const QString& f) {
+        bool ok = false;
+        const int value = f.toInt(&ok, 10);
+        return ok && value != 0;
+    });
+    ReadKey<int>(reader, "#BACKUP_ROTATE", kTracks, rotate, -1, 16, &mask,
+                 [](const QString& f) { return std::clamp(AtoiField(f), -1, kTracks - 1); });
+    ReadKey<int>(reader, "#MIN_TRACK", 1, minTrack, 0, 32, &mask,
+                 [](const QString& f) { return std::clamp(AtoiField(f), 0, kTracks); });
+    ReadKey<bool>(reader, "#COMPACT", 1, compact, false, 64, &mask,
+                  [](const QString& f) { return AtoiField(f) != 0; });
+    return mask;
+}
+
+int LoadSettingsLocal(QString file, short* volume, bool* mute, short* panLeft, short* panRight, bool* swapMS,
+                      int* rotate, int* minTrack, bool* compact)
+{
+    short codes[kTracks];
+    // A file that does not open leaves the codes alone: both sides then.
+    std::fill(codes, codes + kTracks, short(1));
+    int mask = LoadSettingsLocal(file, volume, mute, codes, swapMS, rotate, minTrack, compact);
+    if (!panLeft || !panRight)
+        return mask | 4;
+    short left = 0;
+    short right = 0;
+    for (int t = 0; t < kTracks; ++t) {
+        // The reader clamps the codes; a code outside 0..2 keeps the previous track's levels.
+        if (codes[t] >= 0 && codes[t] <= 2) {
+            left = kLeftOfCode[codes[t]];
+            right = kRightOfCode[codes[t]];
+        }
+        panLeft[t] = left;
+        panRight[t] = right;
+    }
+    return mask;
+}
+
+void SaveSettingsLabel(QString file, QString label)
+{
+    file = SettingsWritePath(file, QStringLiteral("DlgMainD::SaveSettingsLabel()"),
+                             QStringLiteral("Unable to create local folder\nto save preset settings !"));
+    if (!file.isEmpty())
+        SetLine(file, QStringLiteral("#LABEL"), label);
+}
+
+QString LoadSettingsLabel(QString file)
+{
+    QString label;
+    if (file.isEmpty() || !QFileInfo::exists(file))
+        return label;
+    QFileRead reader(file);
+    if (reader.open(QIODevice::ReadOnly) && reader.FindKeyword(QStringLiteral("#LABEL")))
+        reader.Extract(0, &label);
+    return label;
+}

@@ -1,0 +1,81 @@
+#ifndef NALVO_PLAYER_SFXTHREAD_H
+#define NALVO_PLAYER_SFXTHREAD_H
+
+#include <QAudio>
+#include <QAudioFormat>
+#include <QThread>
+
+#include <atomic>
+#include <memory>
+
+class AudioSink;
+class GeneratorAudioBuffer;
+class QSoundPerform;
+
+// Player states: what signal_AudioMotorStateChange carries and
+// GetSfxState returns. 4 is only signalled, never stored.
+enum tPlayerState : short {
+    PlayerStopped = 0,
+    PlayerPlaying = 1,
+    PlayerPaused = 2,
+    PlayerIdle = 3,
+    PlayerEndOfData = 4,
+};
+
+// The player thread of one opened take. setup() (on the GUI thread) makes
+// the pull source, fills it and starts the thread, which then owns itself:
+// the later slots arrive queued and run here, next to the audio sink that
+// run() makes and, when the loop ends, stops and deletes.
+class SfxThread : public QThread
+{
+    Q_OBJECT
+public:
+    SfxThread();
+    // Ends the event loop and waits for the thread; the sink was already
+    // stopped and deleted on the player thread.
+    ~SfxThread() override;
+
+    // Any thread.
+    short GetSfxState() const { return m_nState.load(); }
+    // The take the next slot_PlayRequest plays (any thread).
+    void SetPlayRequestTake(void* take) { m_pPlayRequestTake = take; }
+
+public slots:
+    // On the thread that owns the player, before the thread runs: makes and
+    // fills the pull source and starts the thread. Later calls (the thread
+    // already runs) are ignored: a player serves one take.
+    void setup(void* take);
+    void slot_PlayRequest() { playToggle(m_pPlayRequestTake.load()); }
+    void play(void* take) { playToggle(take); }
+    void playToggle(void* take);
+    void toggleSuspendResume();
+    void StopAll();
+    void slot_playerStateChanged(QAudio::State state);
+    void slot_GeneratorAudioBufferEnd();
+
+signals:
+    void signal_AudioMotorStateChange(short state);
+
+protected:
+    void run() override;
+
+private:
+
+    // GUI thread before the thread starts; then player thread only.
+    bool m_bSetup = false;
+    QAudioFormat m_Format;
+    std::unique_ptr<GeneratorAudioBuffer> m_pGenerator;
+    // Player thread only: made in run(), stopped and deleted there.
+    std::unique_ptr<AudioSink> m_pSink;
+    // Written by the player thread, read by any.
+    std::atomic<short> m_nState{PlayerStopped};
+    // Written by the owner's thread, read by the player thread.
+    std::atomic<void*> m_pPlayRequestTake{nullptr};
+    // Set by the player thread as its last act and read after wait(): it
+    // hands what the thread wrote over to the destructor in a way that
+    // ThreadSanitizer sees (QThread::wait may return on a flag that Qt reads
+    // under its own futex lock, out of its sight).
+    std::atomic<bool> m_bRunDone{false};
+};
+
+#endif

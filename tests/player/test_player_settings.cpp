@@ -1,0 +1,257 @@
+// The player settings files: round trips, read masks, clamped garbage,
+// labels and the mirror folder of a write-protected card.
+#include "foundation/fileutil.h"
+#include "foundation/platform/diskprobes.h"
+#include "player/playersettings.h"
+#include "tests/support/fixturewriter.h"
+#include "tests/support/modalboxanswerer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace fixture;
+
+Q_DECLARE_METATYPE(fixture::KeywordEntry)
+
+namespace {
+
+struct Mixer {
+    short volume[24];
+    bool mute[24];
+    short pan[24];
+    bool swap[12];
+    int rotate[24];
+    int minTrack = -7;
+    bool compact = true;
+
+    Mixer()
+    {
+        for (int t = 0; t < 24; ++t) {
+            volume[t] = -7;
+            mute[t] = true;
+            pan[t] = -7;
+            rotate[t] = -7;
+        }
+        for (bool& s : swap)
+            s = true;
+    }
+    int Load(const QString& path) { return LoadSettingsLocal(path, volume, mute, pan, swap, rotate, &minTrack, &compact); }
+};
+
+QStringList Fields(int count, const QString& text)
+{
+    QStringList fields;
+    for (int i = 0; i < count; ++i)
+        fields << text;
+    return fields;
+}
+
+} // namespace
+
+class TestPlayerSettings : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void roundTrip();
+    void readMasksAndClamps_data();
+    void readMasksAndClamps();
+    void panLevelsFromCodes();
+    void labels();
+    void mirrorFolderOnProtectedCard();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_pDir;
+    QString m_czFile;
+};
+
+void TestPlayerSettings::init()
+{
+    m_pDir = std::make_unique<QTemporaryDir>();
+    m_czFile = m_pDir->path() + QStringLiteral("/ABC123.idh");
+}
+
+void TestPlayerSettings::cleanup()
+{
+    SetWritabilityProbe(nullptr);
+}
+
+void TestPlayerSettings::roundTrip()
+{
+    short volume[24], left[24], right[24], rotate[24];
+    bool mute[24], swap[12];
+    for (int t = 0; t < 24; ++t) {
+        volume[t] = short(t % 9);
+        // (100,100) both, (100,0) left, (0,100) right, (50,100) counts as right.
+        const int kind = t % 4;
+        left[t] = short(kind == 2 ? 0 : kind == 3 ? 50 : 100);
+        right[t] = short(kind == 1 ? 0 : 100);
+        mute[t] = t % 5 == 0;
+        rotate[t] = short(23 - t);
+    }
+    for (int p = 0; p < 12; ++p)
+        swap[p] = p % 2 == 1;
+    // What the main window writes: no rotation, minimum track or compact.
+    SaveSettingsLocal(m_czFile, volume, left, right, mute, false, false, swap, nullptr, -1, -1);
+    QFile file(m_czFile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().startsWith("#PLAYER_TRACK_VOL\r\n0|1|2|3|4|5|6|7|8|0|"));
+    file.close();
+    Mixer read;
+    QCOMPARE(read.Load(m_czFile), 16 + 32 + 64);
+    const short codeOfKind[4] = {1, 0, 2, 2};
+    for (int t = 0; t < 24; ++t) {
+        QCOMPARE(read.volume[t], volume[t]);
+        QCOMPARE(read.pan[t], codeOfKind[t % 4]);
+        QCOMPARE(read.mute[t], mute[t]);
+        QCOMPARE(read.rotate[t], -1);
+    }
+    for (int p = 0; p < 12; ++p)
+        QCOMPARE(read.swap[p], swap[p]);
+    QCOMPARE(read.minTrack, 0);
+    QCOMPARE(read.compact, false);
+
+    // The job copy of file processing: every key, over the same file.
+    SaveSettingsLocal(m_czFile, volume, left, right, mute, false, false, swap, rotate, 3, 1);
+    QCOMPARE(read.Load(m_czFile), 0);
+    for (int t = 0; t < 24; ++t)
+        QCOMPARE(read.rotate[t], 23 - t);
+    QCOMPARE(read.minTrack, 3);
+    QCOMPARE(read.compact, true);
+}
+
+void TestPlayerSettings::readMasksAndClamps_data()
+{
+    QTest::addColumn<QList<KeywordEntry>>("entries");
+    QTest::addColumn<int>("mask");
+    QTest::addColumn<int>("track");        // the track (0-based) whose values are checked
+    QTest::addColumn<QList<int>>("values");   // volume, mute, pan, swap of pair track/2, rotate
+
+    QTest::newRow("missing file") << QList<KeywordEntry>() << 127 << 0 << QList<int>{4, 0, 1, 0, -1};
+    QTest::newRow("only a label") << QList<KeywordEntry>{{QStringLiteral("#LABEL"), {QStringLiteral("x")}, true}}
+                                  << 127 << 5 << QList<int>{4, 0, 1, 0, -1};
+    QList<KeywordEntry> short20{{QStringLiteral("#PLAYER_TRACK_VOL"), Fields(20, QStringLiteral("7"))}};
+    QTest::newRow("20 volumes: track 1") << short20 << 127 << 0 << QList<int>{7, 0, 1, 0, -1};
+    QTest::newRow("20 volumes: track 21") << short20 << 127 << 20 << QList<int>{4, 0, 1, 0, -1};
+    QList<KeywordEntry> text{{QStringLiteral("#PLAYER_TRACK_PAN"), Fields(24, QStringLiteral("x"))},
+                             {QStringLiteral("#PLAYER_SWAP_MS"), Fields(12, QStringLiteral("x"))}};
+    QTest::newRow("text routing and M/S") << text << 127 - 4 - 8 << 3 << QList<int>{4, 0, 0, 0, -1};
+    QList<KeywordEntry> garbage{
+        {QStringLiteral("#PLAYER_TRACK_VOL"), Fields(24, QStringLiteral("99999999999"))},
+        {QStringLiteral("#PLAYER_TRACK_PAN"), Fields(24, QStringLiteral("7"))},
+        {QStringLiteral("#PLAYER_TRACK_MUTE"), Fields(24, QStringLiteral("-2"))},
+        {QStringLiteral("#PLAYER_SWAP_MS"), Fields(12, QStringLiteral("5"))},
+        {QStringLiteral("#BACKUP_ROTATE"), Fields(24, QStringLiteral("99"))},
+        {QStringLiteral("#MIN_TRACK"), {QStringLiteral("300")}, true},
+        {QStringLiteral("#COMPACT"), {QStringLiteral("1")}, true}};
+    QTest::newRow("garbage high, clamped") << garbage << 0 << 9 << QList<int>{8, 1, 2, 1, 23};
+    QList<KeywordEntry> low{{QStringLiteral("#PLAYER_TRACK_VOL"), Fields(24, QStringLiteral("-3"))},
+                            {QStringLiteral("#PLAYER_TRACK_PAN"), Fields(24, QStringLiteral("-1"))},
+                            {QStringLiteral("#BACKUP_ROTATE"), Fields(24, QStringLiteral("-40"))}};
+    QTest::newRow("garbage low, clamped") << low << 2 + 8 + 32 + 64 << 0 << QList<int>{0, 0, 0, 0, -1};
+}
+
+void TestPlayerSettings::readMasksAndClamps()
+{
+    QFETCH(QList<KeywordEntry>, entries);
+    QFETCH(int, mask);
+    QFETCH(int, track);
+    QFETCH(QList<int>, values);
+    if (!entries.isEmpty())
+        QVERIFY(WriteKeywordFile(m_czFile, entries));
+    Mixer read;
+    QCOMPARE(read.Load(m_czFile), mask);
+    QCOMPARE(int(read.volume[track]), values[0]);
+    QCOMPARE(int(read.mute[track]), values[1]);
+    QCOMPARE(int(read.pan[track]), values[2]);
+    QCOMPARE(int(read.swap[track / 2]), values[3]);
+    QCOMPARE(read.rotate[track], values[4]);
+    if (QTest::currentDataTag() == QByteArray("garbage high, clamped")) {
+        QCOMPARE(read.minTrack, 24);
+        QCOMPARE(read.compact, true);
+    }
+    // Null outputs are skipped, and the mask is the same.
+    QCOMPARE(LoadSettingsLocal(m_czFile, nullptr, nullptr, static_cast<short*>(nullptr), nullptr, nullptr, nullptr,
+                               nullptr),
+             mask);
+}
+
+void TestPlayerSettings::panLevelsFromCodes()
+{
+    QStringList codes = Fields(24, QStringLiteral("1"));
+    codes[0] = QStringLiteral("2");
+    codes[1] = QStringLiteral("9");
+    codes[2] = QStringLiteral("0");
+    QVERIFY(WriteKeywordFile(m_czFile, {{QStringLiteral("#PLAYER_TRACK_PAN"), codes}}));
+    short left[24], right[24];
+    QCOMPARE(LoadSettingsLocal(m_czFile, nullptr, nullptr, left, right, nullptr, nullptr, nullptr, nullptr), 127 - 4);
+    QCOMPARE(QList<short>({left[0], right[0], left[1], right[1], left[2], right[2], left[3], right[3]}),
+             QList<short>({0, 100, 0, 100, 100, 0, 100, 100}));
+    QCOMPARE(LoadSettingsLocal(m_czFile, nullptr, nullptr, left, nullptr, nullptr, nullptr, nullptr, nullptr), 127);
+}
+
+void TestPlayerSettings::labels()
+{
+    const struct {
+        const char* label;
+        const char* readBack;
+    } rows[] = {{"Exterior day", "Exterior day"}, {"Drama|x", "Drama"}, {"#hash", ""}, {"", ""}};
+    for (const auto& row : rows) {
+        SaveSettingsLabel(m_czFile, QString::fromLatin1(row.label));
+        QCOMPARE(LoadSettingsLabel(m_czFile), QString::fromLatin1(row.readBack));
+    }
+    QCOMPARE(LoadSettingsLabel(m_pDir->path() + QStringLiteral("/none.idh")), QString());
+    // The mixer keys and the label live side by side.
+    short volume[24] = {}, left[24] = {}, right[24] = {};
+    bool mute[24] = {}, swap[12] = {};
+    SaveSettingsLocal(m_czFile, volume, left, right, mute, false, false, swap, nullptr, -1, -1);
+    SaveSettingsLabel(m_czFile, QStringLiteral("Night"));
+    Mixer read;
+    QCOMPARE(read.Load(m_czFile), 112);
+    QCOMPARE(LoadSettingsLabel(m_czFile), QStringLiteral("Night"));
+}
+
+void TestPlayerSettings::mirrorFolderOnProtectedCard()
+{
+    const QString card = m_pDir->path() + QStringLiteral("/CARD");
+    QVERIFY(QDir().mkpath(card));
+    SetWritabilityProbe([card](const QString& path) { return QDir(path) != QDir(card); });
+    const QString take = card + QStringLiteral("/ABC123.idh");
+    short volume[24] = {}, left[24] = {}, right[24] = {};
+    bool mute[24] = {}, swap[12] = {};
+    volume[0] = 8;
+
+    // The mirror folder's parent is missing: it cannot be made in one step.
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_pDir->path()));
+    const QString mirror = QAll_GetMirrorPathFolder();
+    {
+        ModalBoxAnswerer answerer;
+        answerer.ThenAccept().ThenAccept();
+        SaveSettingsLocal(take, volume, left, right, mute, false, false, swap, nullptr, -1, -1);
+        SaveSettingsLabel(take, QStringLiteral("Preset"));
+        QCOMPARE(answerer.SeenBoxes().size(), 2);
+        QCOMPARE(answerer.SeenBoxes()[0].title, QStringLiteral("DlgMainD::SavePlayerSettings()"));
+        QCOMPARE(answerer.SeenBoxes()[0].text, QStringLiteral("Unable to create local folder\nto save mix settings !"));
+        QCOMPARE(answerer.SeenBoxes()[1].text, QStringLiteral("Unable to create local folder\nto save preset settings !"));
+    }
+    QVERIFY(!QFile::exists(take));
+    QVERIFY(!QFile::exists(mirror));
+
+    QVERIFY(QDir().mkpath(QFileInfo(mirror).absolutePath()));
+    SaveSettingsLocal(take, volume, left, right, mute, false, false, swap, nullptr, -1, -1);
+    SaveSettingsLabel(take, QStringLiteral("Preset"));
+    QVERIFY(QDir::setCurrent(previous));
+    QVERIFY(!QFile::exists(take));
+    const QString copy = mirror + QStringLiteral("/ABC123.idh");
+    Mixer read;
+    QCOMPARE(read.Load(copy), 112);
+    QCOMPARE(read.volume[0], short(8));
+    QCOMPARE(LoadSettingsLabel(copy), QStringLiteral("Preset"));
+}
+
+QTEST_MAIN(TestPlayerSettings)
+#include "test_player_settings.moc"
