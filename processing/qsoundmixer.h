@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <atomic>
 
 class QFile;
 
@@ -53,6 +54,29 @@ public:
     // reference level in a "Mix Left"/"Mix Right" document.
     bool BouncePoly(const bool* present, const short* levelSteps, const short* pan,
                     const bool* excluded, const bool* msPairs, short unused, const CancelFlag* cancel);
+
+    // Import of a foreign WAV or BWF file (16 or 24-bit PCM, 1 to 24
+    // channels) as recorder-style mono files "<folder>/<takeId>_NN.WAV", or
+    // "<takeId>_<track + 1>.WAV" for a one-channel member of a family whose
+    // 0-based track number is given (else -1). fps: the import dialog's
+    // frame-rate label; groupSource: the file name a family member records
+    // as its source; run: the import goes on while it is true (null: to the
+    // end), read before every block and every channel, from any thread;
+    // overviewRate: waveform points per second (-1 or 0: none); userTc:
+    // "HH:MM:SS" or empty. Every file is written under a temporary name and
+    // all of them take their names together at the end: true only then. A
+    // refusal, a failure or a stop leaves no file.
+    bool ImportMono(QString source, QString folder, QString takeId, int track, int totalFiles,
+                    const char* fps, QString groupSource, const std::atomic<bool>* run, int overviewRate,
+                    QString userTc);
+    // The recorder's fixed description lines of an imported file from the
+    // 256-byte description of a foreign one: the values it finds in the old
+    // text, the given non-empty overrides, channel (0-based), type "mono",
+    // speed (a rate text, only when the old text has none) and the track
+    // line. Never writes past byte 254; over-long texts are cut to fit.
+    static void RewriteBextDescriptor(char* description, const char* scene, const char* take,
+                                      const char* note, const char* tape, const char* tag,
+                                      const char* speed, int channel, const char* trackName);
 
     // ---- Block and record helpers -------------------------------------
     // Seeks to offset unless it is -1 and reads up to n bytes into buffer.
