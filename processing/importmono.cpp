@@ -7,6 +7,7 @@
 #include "processing/outputset.h"
 #include "processing/takeoperation.h"
 #include "soundfile/soundfile.h"
+#include "take/samplearith.h"
 #include "take/soundperform.h"
 
 #include <QDateTime>
@@ -55,18 +56,24 @@ struct tyOverview {
 // Adds the magnitudes of n samples to the channel's overview: one point per
 // samplesPerPoint samples, the peak shifted to 8 bits (a full-scale negative
 // peak would give 256: kept at 255); at most kMaxPoints.
-void AddToOverview(tyOverview& overview, const unsigned char* pcm, int samples, int bytesPerSample,
-                   int samplesPerPoint, int shift)
+template <int B>
+void AddToOverviewWidth(tyOverview& overview, const unsigned char* pcm, int samples, int samplesPerPoint)
 {
+    constexpr int shift = 8 * B - 9;
     int peak = overview.nPeak;
     int count = overview.nCount;
-    for (int i = 0; i < samples; ++i) {
-        const unsigned char* p = pcm + i * bytesPerSample;
-        int value = bytesPerSample == 2 ? int(qint16(quint16(p[0] | (p[1] << 8))))
-                                        : (int(quint32(p[0] << 8 | p[1] << 16 | p[2] << 24)) >> 8);
-        value = value < 0 ? -value : value;
-        peak = value > peak ? value : peak;
-        if (++count == samplesPerPoint) {
+    for (int i = 0; i < samples;) {
+        // The samples up to the end of the current point, in one tight run.
+        const int run = qMin(samples - i, samplesPerPoint - count);
+        const unsigned char* p = pcm + qint64(i) * B;
+        for (int k = 0; k < run; ++k, p += B) {
+            int value = pcm::DecodeSample(p, B);
+            value = value < 0 ? -value : value;
+            peak = value > peak ? value : peak;
+        }
+        i += run;
+        count += run;
+        if (count == samplesPerPoint) {
             if (overview.points.size() < size_t(kMaxPoints))
                 overview.points.push_back(char(qMin(255, peak >> shift)));
             peak = 0;
@@ -75,6 +82,15 @@ void AddToOverview(tyOverview& overview, const unsigned char* pcm, int samples, 
     }
     overview.nPeak = peak;
     overview.nCount = count;
+}
+
+void AddToOverview(tyOverview& overview, const unsigned char* pcm, int samples, int bytesPerSample,
+                   int samplesPerPoint)
+{
+    if (bytesPerSample == 2)
+        AddToOverviewWidth<2>(overview, pcm, samples, samplesPerPoint);
+    else
+        AddToOverviewWidth<3>(overview, pcm, samples, samplesPerPoint);
 }
 
 // "HH:MM:SS" of whole seconds.
@@ -383,8 +399,8 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
     std::vector<tyOverview> overviews(static_cast<size_t>(channels));
     for (tyOverview& o : overviews)
         o.points.reserve(size_t(points));
-    const int shift = import.fmt.nBitsPerSample - 9;
     bool stopped = false;
+    int blocks = 0;
     for (qint64 position = 0; position < total && !stopped;) {
         if (!Running(run)) {
             stopped = true;
@@ -407,7 +423,7 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
             const char* samples = out.data() + qint64(c) * perChannel;
             if (overview)
                 AddToOverview(overviews[size_t(c)], reinterpret_cast<const unsigned char*>(samples),
-                              perChannel / import.nBytes, import.nBytes, samplesPerPoint, shift);
+                              perChannel / import.nBytes, import.nBytes, samplesPerPoint);
             if (!outputs.At(c).Write(samples, perChannel)) {
                 MyQDebug("Error on write");
                 Report(kTitle, QStringLiteral("Unable to write\n%1\nThe import was stopped; no file was kept.")
@@ -416,12 +432,15 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
             }
         }
         position += n;
+        // A synced import lets the disk work while the next blocks are cut.
+        if (m_bSyncOutput && ++blocks % 16 == 0)
+            outputs.StartWriteback();
     }
     if (stopped) {
         MyQDebug("Import stopped: no file kept");
         return false;
     }
-    if (!outputs.CloseAll(m_bSyncOutput)) {
+    if (!outputs.CloseAll()) {
         Report(kTitle, QStringLiteral("Unable to write the new files in\n%1").arg(QDir::toNativeSeparators(folder)));
         return false;
     }
@@ -468,7 +487,7 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
     }
     if (!Running(run))
         return false;
-    if (!outputs.CommitAll()) {
+    if (!outputs.CommitAll(m_bSyncOutput)) {
         Report(kTitle, QStringLiteral("Unable to write the new files in\n%1\nNo file was kept.")
                            .arg(QDir::toNativeSeparators(folder)));
         MyQDebug("%s: %s", kTitle, qPrintable(outputs.ErrorText()));

@@ -3,10 +3,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSet>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -62,13 +64,64 @@ SafeOutput& OutputSet::Add(const QString& finalPath, SafeOutput::Replace replace
     return *m_Outputs.back();
 }
 
-bool OutputSet::CloseAll(bool sync)
+bool OutputSet::CloseAll()
 {
     for (auto& output : m_Outputs) {
-        if (!output->Close(sync))
+        if (!output->Close(false))
             return false;
     }
     return true;
+}
+
+bool OutputSet::SyncAll()
+{
+    QSet<QString> volumes;
+    for (auto& output : m_Outputs) {
+        const QByteArray path = QFile::encodeName(output->TemporaryPath());
+        const int fd = ::open(path.constData(), O_RDONLY);
+        if (fd < 0)
+            return false;
+        bool synced;
+#ifdef __linux__
+        // One flush per volume writes every output in one go.
+        const QString volume = QFileInfo(output->TemporaryPath()).absolutePath();
+        synced = volumes.contains(volume) || ::syncfs(fd) == 0;
+        volumes.insert(volume);
+#else
+        synced = ::fsync(fd) == 0;
+#endif
+        ::close(fd);
+        if (!synced)
+            return false;
+    }
+    return true;
+}
+
+void OutputSet::SyncFolders()
+{
+    QSet<QString> folders;
+    for (auto& output : m_Outputs)
+        folders.insert(QFileInfo(output->FinalPath()).absolutePath());
+    for (const QString& folder : folders) {
+        const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+        if (fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
+        }
+    }
+}
+
+void OutputSet::StartWriteback()
+{
+#ifdef __linux__
+    for (auto& output : m_Outputs) {
+        const int fd = ::open(QFile::encodeName(output->TemporaryPath()).constData(), O_RDONLY);
+        if (fd >= 0) {
+            ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+            ::close(fd);
+        }
+    }
+#endif
 }
 
 void OutputSet::DiscardAll()
@@ -77,8 +130,13 @@ void OutputSet::DiscardAll()
         output->Discard();
 }
 
-bool OutputSet::CommitAll()
+bool OutputSet::CommitAll(bool sync)
 {
+    if (sync && !SyncAll()) {
+        m_czError = QStringLiteral("the new files could not be written to the disk");
+        DiscardAll();
+        return false;
+    }
     std::vector<tyAside> asides(m_Outputs.size());
     size_t done = 0;
     bool ok = true;
@@ -105,6 +163,8 @@ bool OutputSet::CommitAll()
         }
     }
     if (ok) {
+        if (sync)
+            SyncFolders();
         for (const tyAside& aside : asides) {
             if (!aside.czAside.isEmpty())
                 QFile::remove(aside.czAside);

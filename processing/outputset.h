@@ -29,17 +29,25 @@ public:
     int Count() const { return int(m_Outputs.size()); }
     SafeOutput& At(int index) { return *m_Outputs.at(size_t(index)); }
 
-    // Flushes and closes every output (sync: each is fsynced before it
-    // takes its name). False at the first failure.
-    bool CloseAll(bool sync);
-    // All outputs under their final names, or none (see above).
-    bool CommitAll();
+    // Flushes and closes every output. False at the first failure.
+    bool CloseAll();
+    // All outputs under their final names, or none (see above). sync: the
+    // outputs reach the disk before they take their names (one flush of the
+    // volume for all of them, not one wait per file), and the folder
+    // entries after.
+    bool CommitAll(bool sync = false);
+    // Asks the system to start writing what the outputs hold so far to the
+    // disk, without waiting: a later synced commit then waits for less.
+    void StartWriteback();
     // Removes every temporary file; final names are not touched.
     void DiscardAll();
     // Why the last CommitAll failed.
     QString ErrorText() const { return m_czError; }
 
 private:
+    bool SyncAll();
+    void SyncFolders();
+
     std::vector<std::unique_ptr<SafeOutput>> m_Outputs;
     QString m_czError;
 };

@@ -78,6 +78,31 @@ public:
                                       const char* note, const char* tape, const char* tag,
                                       const char* speed, int channel, const char* trackName);
 
+    // Mono bounce: the present, not excluded tracks with their gain steps
+    // summed into a left ("<base>_9.<ext>", routing 0 or 1) and a right
+    // ("<base>_10.<ext>", routing 1 or 2) mono file in m_szDestinationFolder,
+    // typed "mxdn", named "Mix Left" and "Mix Right". The destination may not
+    // be the take's folder; an existing output is replaced only with
+    // m_bReplaceExisting, and nothing else in the folder is touched. With
+    // addToFamily and variant 0, the marked M/S pairs found in the
+    // destination are converted to X/Y (msToXY). Both outputs or none; true
+    // when both were written.
+    bool BounceMono(const bool* present, const short* gainSteps, const short* pan, const bool* excluded,
+                    const bool* msPairs, bool addToFamily, short variant, short shift, bool msToXY);
+    // The same with a pattern subtracted once per left track: one value per
+    // sample of the take, consumed in order; patternLength values, refused
+    // when fewer than the take's samples. Progress: the running total of
+    // source bytes per block.
+    bool PaternMono(const bool* present, const short* gainSteps, const short* pan, const bool* excluded,
+                    const bool* unused, bool addToFamily, short variant, short shift, const int* pattern,
+                    size_t patternLength);
+    // Replaces an M and an S file (0-based track indexes) by X = M + S and
+    // Y = M - S, clipped, typed "xy  ", "-" in the file names turned into
+    // "_". The results are written beside the sources under temporary
+    // names and take their places together; the sources stay as they were
+    // on any failure. Files of other lengths or widths are refused.
+    bool MStoXY(QString mPath, short mIndex, QString sPath, short sIndex);
+
     // ---- Block and record helpers -------------------------------------
     // Seeks to offset unless it is -1 and reads up to n bytes into buffer.
     // The bytes read, 0 at the end of the file, -1 on an error.
@@ -131,10 +156,14 @@ public:
     // Fsync the output before it takes its final name (a benchmark measures
     // the durable write; callers leave it off).
     bool m_bSyncOutput = false;
+    // The mono bounces may replace existing files of their two output names.
+    bool m_bReplaceExisting = false;
 
 private:
     struct tyMixdownPlan;
     bool RunStereoMixdown(const tyMixdownPlan& plan, const CancelFlag* cancel);
+    struct tyMonoBouncePlan;
+    bool RunMonoBounce(const tyMonoBouncePlan& plan);
 };
 
 #endif
