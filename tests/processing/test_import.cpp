@@ -75,6 +75,7 @@ private slots:
     void fixedDescriptionOffsets();
     void importsLoadAsTakes();
     void familyMemberKeepsItsTrack();
+    void overviewBoundsAndExtensiblePcm();
     void rewriteBextDescriptor_data();
     void rewriteBextDescriptor();
     void refusalsLeaveNothing_data();
@@ -275,6 +276,42 @@ void TestImport::familyMemberKeepsItsTrack()
     QVERIFY(out.Find("ond3"));
     QCOMPARE(IxmlValue(out.ixml, "TRACK_LIST/TRACK/CHANNEL_INDEX"), QString("3"));
     QCOMPARE(IxmlValue(out.ixml, "FILE_SET/TOTAL_FILES"), QString("3"));
+}
+
+// A full-scale negative peak still fits a level byte; no overview rate
+// gives no waveform chunk; an extensible PCM source gets a plain fmt.
+void TestImport::overviewBoundsAndExtensiblePcm()
+{
+    ForeignSpec spec;
+    spec.channels = 1;
+    spec.bits = 16;
+    spec.frames = 48000;
+    QByteArray bytes = BuildForeignFile(spec);
+    const int data = bytes.indexOf("data") + 8;
+    for (int i = 0; i < 48000; ++i) {
+        bytes[data + 2 * i] = 0;
+        bytes[data + 2 * i + 1] = char(0x80);
+    }
+    const int fmt = bytes.indexOf("fmt ");
+    QByteArray ext = bytes.mid(fmt + 8, 16);
+    PutLe16(ext, 0, 0xFFFE);
+    ext += QByteArray("\x16\x00\x10\x00\x04\x00\x00\x00\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71", 24);
+    bytes.replace(fmt + 4, 20, QByteArray("\x28\x00\x00\x00", 4) + ext);
+    PutLe32(bytes, 4, quint32(bytes.size() - 8));
+    const QString source = m_czIn + "/FULL.WAV";
+    QVERIFY(WriteAll(source, bytes));
+    QVERIFY(Import(source));
+    RiffInfo out = ReadRiffFile(m_czOut + "/7T0042_01.WAV");
+    QCOMPARE(int(out.formatTag), 1);
+    QCOMPARE(out.Find("fmt ")->size, 16u);
+    const RiffChunk* ond = out.Find("ond1");
+    QVERIFY(ond);
+    QCOMPARE(ReadAll(m_czOut + "/7T0042_01.WAV").mid(int(ond->payloadOffset) + 4, 10), QByteArray(10, char(255)));
+
+    QSoundMixer mixer;
+    QVERIFY(mixer.ImportMono(source, m_czOut, "7T0043", -1, 0, "25.00", QString(), nullptr, 0, QString()));
+    out = ReadRiffFile(m_czOut + "/7T0043_01.WAV");
+    QCOMPARE(out.ChunkIds(), QStringList({"bext", "fmt ", "film", "data", "iXML"}));
 }
 
 void TestImport::rewriteBextDescriptor_data()
