@@ -2,16 +2,20 @@
 // tracks 9 and 10 of the family; the pattern variant subtracts a signal.
 #include "processing/qsoundmixer.h"
 
+#include "foundation/filekey.h"
 #include "foundation/messageloging.h"
+#include "foundation/naming.h"
 #include "processing/mixkernels.h"
 #include "processing/outputset.h"
 #include "processing/takeoperation.h"
 #include "soundfile/soundfile.h"
 #include "take/gaintable.h"
 #include "take/samplearith.h"
+#include "take/soundperform.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <cstring>
 #include <vector>
 
 struct QSoundMixer::tyMonoBouncePlan {
@@ -25,8 +29,14 @@ struct QSoundMixer::tyMonoBouncePlan {
     const int* pnPattern = nullptr;   // null: no pattern
     size_t nPatternLength = 0;
     bool bProgress = false;
+    // The outputs join the take's family: its file count + 2 as theirs.
+    bool bFamily = false;
+    // The family's track files found in the destination get the new count.
+    bool bUpdateTracks = false;
     // M/S pairs to convert in the destination afterwards (null: none).
     const bool* pbConvertPairs = nullptr;
+    // Renumbering of the family's files in the destination by this shift.
+    short nShift = 0;
 };
 
 namespace {
@@ -45,6 +55,36 @@ void ClipMono(const int* sum, int samples, int inBytes, int outBytes, unsigned c
     }
 }
 
+// The two-digit name of a slot's file in a folder (the family's update
+// looks for no other form).
+QString TwoDigitName(const takeop::tyTakeParams& take, int slot)
+{
+    const char separator = take.pcSeparators ? take.pcSeparators[slot] : '_';
+    return take.czFolder + take.czBaseName + QLatin1Char(separator) + QLatin1String(TrkIndexToNN(slot + 1))
+           + QLatin1Char('.') + take.czExtension;
+}
+
+// The first source's iXML text and its last chunk of an unknown kind (header,
+// payload and pad byte), read from the file.
+void FirstSourceExtras(const QString& path, QByteArray* ixml, QByteArray* other)
+{
+    QSoundFile file;
+    if (!file.Open(path, 0) || !file.ReadChunks(false, true))
+        return;
+    if (file.HasiXMLChunk())
+        *ixml = file.GetiXMLText();
+    if (file.m_nOtherChunkCount > 0) {
+        const tyChunkRecord& record = file.m_OtherChunk;
+        MyQDebug("others chunks %d", file.m_nOtherChunkCount);
+        QByteArray chunk(8 + int(record.nSize) + int(record.nSize & 1), '\0');
+        std::memcpy(chunk.data(), record.szId, 4);
+        WriteLe32(reinterpret_cast<unsigned char*>(chunk.data() + 4), record.nSize);
+        if (record.nSize <= 16u * 1024 * 1024 && record.nOffset + record.nSize <= QFileInfo(path).size()
+            && file.LectureDataBin(chunk.data() + 8, record.nOffset, int(record.nSize)) == int(record.nSize))
+            *other = chunk;
+    }
+}
+
 }  // namespace
 
 bool QSoundMixer::BounceMono(const bool* present, const short* gainSteps, const short* pan, const bool* excluded,
@@ -58,14 +98,16 @@ bool QSoundMixer::BounceMono(const bool* present, const short* gainSteps, const 
     plan.pnSteps = gainSteps;
     plan.pnPan = pan;
     plan.pbExcluded = excluded;
-    plan.pbConvertPairs = addToFamily && variant == 0 && msToXY ? msPairs : nullptr;
-    if (shift != 0)
-        MyQDebug("Bounce Mono: renumbering by %d is not done", shift);
+    plan.bFamily = addToFamily && variant == 0;
+    plan.bUpdateTracks = plan.bFamily;
+    plan.pbConvertPairs = plan.bFamily && msToXY ? msPairs : nullptr;
+    plan.nShift = shift;
     return RunMonoBounce(plan);
 }
 
 bool QSoundMixer::PaternMono(const bool* present, const short* gainSteps, const short* pan, const bool* excluded,
-                             const bool*, bool, short, short shift, const int* pattern, size_t patternLength)
+                             const bool*, bool addToFamily, short variant, short shift, const int* pattern,
+                             size_t patternLength)
 {
     tyMonoBouncePlan plan;
     plan.pcTitle = "QSoundMixer::PaternMono()";
@@ -78,8 +120,8 @@ bool QSoundMixer::PaternMono(const bool* present, const short* gainSteps, const 
     plan.pnPattern = pattern;
     plan.nPatternLength = pattern ? patternLength : 0;
     plan.bProgress = true;
-    if (shift != 0)
-        MyQDebug("Patern Mono: renumbering by %d is not done", shift);
+    plan.bFamily = addToFamily && variant == 0;
+    plan.nShift = shift;
     return RunMonoBounce(plan);
 }
 
@@ -135,8 +177,25 @@ bool QSoundMixer::RunMonoBounce(const tyMonoBouncePlan& plan)
         return finish(false);
     }
     const qint64 outData = samples * outBytes;
-    if (!CheckFreeSpace(m_szDestinationFolder, 2 * outData, title, kDiskText))
+    // With the family, its file count, and room for its track files.
+    int familyCount = 0;
+    qint64 trackBytes = 0;
+    if (plan.bFamily) {
+        QSoundPerform family;
+        familyCount = family.InitFilesZZ(m_szFolderPath + m_szBaseName, m_szExtension) ? family.m_nFileCount : 0;
+        for (int t = 0; t < kTracks; ++t) {
+            if (const tySource* source = plan.pbPresent[t] ? sources.Source(t) : nullptr)
+                trackBytes += QFileInfo(source->czPath).size();
+        }
+        MyQDebug("Size tracks : %lld", static_cast<long long>(trackBytes / (1024 * 1024)));
+    }
+    if (!CheckFreeSpace(m_szDestinationFolder, 2 * outData + trackBytes, title, kDiskText))
         return finish(false);
+    const tySource* first = nullptr;
+    for (int t = 0; t < kTracks && !first; ++t)
+        first = sources.Source(t);
+    QByteArray sourceIxml, otherChunk;
+    FirstSourceExtras(first->czPath, &sourceIxml, &otherChunk);
 
     // Right first, as the recorder writes them.
     struct tySide {
@@ -161,6 +220,8 @@ bool QSoundMixer::RunMonoBounce(const tyMonoBouncePlan& plan)
         layout.nBitsPerSample = outBytes * 8;
         layout.nDataSize = quint32(outData);
         layout.czFilmName = m_szBaseName.left(6) + suffix + QLatin1Char('.') + m_szExtension;
+        if (!otherChunk.isEmpty())
+            layout.waveformChunks << otherChunk;
         QByteArray header = OutputHeader(sources, m_szBaseName, layout);
         const int bext = sources.m_bHasBext ? header.indexOf("bext") : -1;
         if (bext >= 0) {
@@ -234,38 +295,62 @@ bool QSoundMixer::RunMonoBounce(const tyMonoBouncePlan& plan)
         return finish(false);
     }
 
-    // Type, and a mono document of the track each side becomes; the two
-    // texts padded to one length, as the files of a family have.
-    QString note;
-    for (int t = 0; t < kTracks && note.trimmed().isEmpty(); ++t) {
-        if (const tySource* source = sources.Source(t))
-            note = source->czNote;
-    }
-    QString texts[2];
-    for (int pass = 0; pass < 2; ++pass) {
-        for (int i = 0; i < 2; ++i) {
-            const tySide& side = sides[i];
+    // The family's track files in the destination, with the new file count.
+    const tyTakeParams there{m_szDestinationFolder, m_szBaseName, m_szExtension, m_pcTrackSeparator};
+    QString trackTexts[kTracks];
+    int trackChunks = 0;   // the largest iXML chunk among them: no chunk shrinks
+    if (plan.bUpdateTracks) {
+        for (int t = 0; t < kTracks - 2; ++t) {
             QSoundFile file;
-            bool written = file.Open(outputs.At(i).TemporaryPath(), 2) && file.ReadChunks(false, true);
-            if (written && pass == 0) {
-                if (sources.m_bHasBext)
-                    written = file.InsertInBextDescrType(QStringLiteral("mxdn"));
-                file.SetiXMLMonoTrackName(side.slot, QLatin1String(side.name));
-                file.SetiXMLMonoTrackNumber(side.slot, side.slot + 1);
-                file.SetiXMLTotalFiles(side.slot, 2, false);
-                if (!note.trimmed().isEmpty())
-                    file.SetiXMLNote(side.slot, note);
-                texts[i] = file.GenerateiXMLChunkMono(side.slot);
-            } else if (written) {
-                const int length = qMax(texts[0].size(), texts[1].size());
-                texts[i] += QString(length - texts[i].size(), QLatin1Char(' '));
-                written = file.AddiXMLChunk(texts[i]);
+            if (!plan.pbPresent[t] || !file.Open(TwoDigitName(there, t), 0) || !file.ReadChunks(false, true)
+                || !file.GetiXMLFileInfos())
+                continue;
+            file.SetiXMLTotalFiles(t, familyCount + 2, false);
+            trackTexts[t] = file.GenerateiXMLChunkMono(t);
+            trackChunks = qMax(trackChunks, int(file.GetiXMLChunkSize()));
+        }
+    }
+
+    // Type, and the document of the track each side becomes: the take's own
+    // iXML when the first source has one, with a key of the new audio.
+    const int total = plan.bFamily ? familyCount + 2 : 2;
+    QString texts[2];
+    for (int i = 0; i < 2; ++i) {
+        const tySide& side = sides[i];
+        QSoundFile file;
+        bool written = file.Open(outputs.At(i).TemporaryPath(), 2) && file.ReadChunks(false, true);
+        if (written && sources.m_bHasBext)
+            written = file.InsertInBextDescrType(QStringLiteral("mxdn"));
+        if (written) {
+            if (!sourceIxml.isEmpty() && file.SetContent(sourceIxml) && file.RootTag() == QLatin1String("BWFXML")) {
+                file.SetText({QStringLiteral("ORVEX_BRISEL"), QStringLiteral("FILE_KEY")},
+                             MakeFileKey(quint32(outData), sources.m_Fmt.nSampleRate, quint16(outBytes * 8), 1));
             }
-            file.Close();
-            if (!written) {
-                Report(title, QStringLiteral("Unable to read/write files (R) !"));
-                return finish(false);
-            }
+            file.SetiXMLMonoTrackName(side.slot, QLatin1String(side.name));
+            file.SetiXMLMonoTrackNumber(side.slot, side.slot + 1);
+            file.SetiXMLTotalFiles(side.slot, total, false);
+            texts[i] = file.GenerateiXMLChunkMono(side.slot);
+        }
+        file.Close();
+        if (!written) {
+            Report(title, QStringLiteral("Unable to read/write files (R) !"));
+            return finish(false);
+        }
+    }
+    // One length for every text of the family, as its files keep one size.
+    int length = qMax(qMax(texts[0].size(), texts[1].size()), trackChunks);
+    for (const QString& text : trackTexts)
+        length = qMax(length, text.size());
+    auto pad = [length](QString& text) { text += QString(length - text.size(), QLatin1Char(' ')); };
+    for (int i = 0; i < 2; ++i) {
+        QSoundFile file;
+        pad(texts[i]);
+        const bool written = file.Open(outputs.At(i).TemporaryPath(), 2) && file.ReadChunks(false, true)
+                             && file.AddiXMLChunk(texts[i]);
+        file.Close();
+        if (!written) {
+            Report(title, QStringLiteral("Unable to read/write files (R) !"));
+            return finish(false);
         }
     }
     if (!outputs.CommitAll(m_bSyncOutput)) {
@@ -274,9 +359,10 @@ bool QSoundMixer::RunMonoBounce(const tyMonoBouncePlan& plan)
         return finish(false);
     }
 
-    // The family's M/S pairs found in the destination become X/Y pairs.
+    // The family in the destination: its M/S pairs become X/Y pairs, its
+    // track files get the new count, then everything is renumbered. These
+    // steps report their own failures; the bounce itself is done.
     if (plan.pbConvertPairs) {
-        const tyTakeParams there{m_szDestinationFolder, m_szBaseName, m_szExtension, m_pcTrackSeparator};
         for (int k = 0; k < 11; ++k) {
             if (!plan.pbConvertPairs[k])
                 continue;
@@ -288,6 +374,40 @@ bool QSoundMixer::RunMonoBounce(const tyMonoBouncePlan& plan)
             if (converter.MStoXY(mid, short(2 * k), side, short(2 * k + 1)) && m_pcTrackSeparator)
                 m_pcTrackSeparator[2 * k] = m_pcTrackSeparator[2 * k + 1] = '_';
         }
+    }
+    QString renumberTexts[kTracks];
+    QStringList renamed;
+    QSoundFile renumber;
+    auto rotate = [&](const QString& path, int index) {
+        QString temporary, text;
+        if (plan.nShift != 0 && renumber.Rotate(path, &temporary, short(index), plan.nShift, true, &text)) {
+            renumberTexts[renamed.size()] = text;
+            renamed << temporary;
+        }
+    };
+    for (int t = 0; t < kTracks - 2; ++t) {
+        const QString path = TwoDigitName(there, t);
+        if (!plan.pbPresent[t] || !QFileInfo::exists(path))
+            continue;
+        if (!trackTexts[t].isEmpty()) {
+            QSoundFile file;
+            pad(trackTexts[t]);
+            if (!file.Open(path, 2) || !file.ReadChunks(true, true) || !file.AddiXMLChunk(trackTexts[t]))
+                MyQDebug("%s: the file count of %s was not updated", title, qPrintable(path));
+        }
+        if (plan.bFamily)
+            rotate(path, t);
+    }
+    rotate(leftOut.FinalPath(), 8);
+    rotate(rightOut.FinalPath(), 9);
+    if (!renamed.isEmpty()) {
+        int longest = 0;
+        for (const QString& text : renumberTexts)
+            longest = qMax(longest, text.size());
+        for (QString& text : renumberTexts)
+            text += QString(longest - text.size(), QLatin1Char(' '));
+        if (!renumber.Rotate2(renamed, renumberTexts))
+            renumber.RotateRollback();
     }
     return finish(true);
 }

@@ -4,6 +4,7 @@
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
 #include "processing/qsoundmixer.h"
+#include "soundfile/filestatus.h"
 #include "soundfile/soundfile.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/support/riffreader.h"
@@ -44,6 +45,24 @@ QStringList Entries(const QString& folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
+// The bounce's arrays: the given slots present, 0 dB, routed to both sides.
+struct Args {
+    bool present[24] = {};
+    short steps[24];
+    short pan[24];
+    bool excluded[24] = {};
+    bool pairs[12] = {};
+    char separators[24];
+    explicit Args(std::initializer_list<int> slotList)
+    {
+        std::fill(std::begin(steps), std::end(steps), short(4));
+        std::fill(std::begin(pan), std::end(pan), short(1));
+        std::fill(std::begin(separators), std::end(separators), '_');
+        for (int slot : slotList)
+            present[slot] = true;
+    }
+};
+
 // Every sample of a mono file's data is value.
 bool AllSamples(const QString& path, int value)
 {
@@ -69,8 +88,15 @@ private slots:
     void bounceRefusals_data();
     void bounceRefusals();
     void patternArithmetic();
+    void familyUpdate();
 
 private:
+    // Destination m_czOut, the take TK0042 of m_czDay.
+    void Prepare(QSoundMixer& mixer, Args& args)
+    {
+        mixer.m_szDestinationFolder = m_czOut + "/";
+        mixer.SetFilesParams(m_czDay + "/", "TK0042", args.separators, "WAV");
+    }
     // A take of DC tracks (slot, value) in m_czDay.
     QStringList WriteDcTake(const QString& folder, const QString& id, const QList<QPair<int, int>>& dc, int bits,
                             char separator = '_', quint32 frames = 30000);
@@ -213,18 +239,12 @@ void TestBounce::bounceNamesAndSums()
     QFile sibling(m_czOut + "/TK0042_1.WAV");
     QVERIFY(sibling.open(QIODevice::WriteOnly) && sibling.write("keep") == 4);
     sibling.close();
-    bool present[24] = {true, true, true}, excluded[24] = {}, pairs[12] = {};
-    short steps[24], pan[24];
-    std::fill(std::begin(steps), std::end(steps), short(4));
-    std::fill(std::begin(pan), std::end(pan), short(1));
-    pan[0] = 0;
-    pan[2] = 2;
-    char separators[24];
-    std::fill(std::begin(separators), std::end(separators), '_');
+    Args a({0, 1, 2});
+    a.pan[0] = 0;
+    a.pan[2] = 2;
     QSoundMixer mixer;
-    mixer.m_szDestinationFolder = m_czOut + "/";
-    mixer.SetFilesParams(m_czDay + "/", "TK0042", separators, "WAV");
-    QVERIFY(mixer.BounceMono(present, steps, pan, excluded, pairs, false, 0, 0, false));
+    Prepare(mixer, a);
+    QVERIFY(mixer.BounceMono(a.present, a.steps, a.pan, a.excluded, a.pairs, false, 0, 0, false));
     QCOMPARE(Entries(m_czOut), QStringList({"TK0042_1.WAV", "TK0042_10.WAV", "TK0042_9.WAV"}));
     QVERIFY(AllSamples(m_czOut + "/TK0042_9.WAV", 120));
     QVERIFY(AllSamples(m_czOut + "/TK0042_10.WAV", 23));
@@ -243,6 +263,8 @@ void TestBounce::bounceNamesAndSums()
         QSoundFile film;
         QVERIFY(film.Open(m_czOut + "/" + side.file, 0) && film.ReadChunks(false, false));
         QCOMPARE(film.GetFilmNetFileName(), QString(side.file));
+        film.GetiXMLFileInfos();
+        QCOMPARE(ComputeFileStatus(film), 0);
     }
     QCOMPARE(ReadRiffFile(m_czOut + "/TK0042_9.WAV").ixml.size(), ReadRiffFile(m_czOut + "/TK0042_10.WAV").ixml.size());
 }
@@ -263,16 +285,14 @@ void TestBounce::bounceRefusals()
     QFile older(m_czOut + "/TK0042_9.WAV");
     QVERIFY(older.open(QIODevice::WriteOnly) && older.write("older") == 5);
     older.close();
-    bool present[24] = {true, true}, excluded[24] = {}, pairs[12] = {};
-    short steps[24], pan[24];
-    std::fill(std::begin(steps), std::end(steps), short(4));
-    std::fill(std::begin(pan), std::end(pan), short(fault == "nothing routed" ? 3 : 1));
+    Args a({0, 1});
+    std::fill(std::begin(a.pan), std::end(a.pan), short(fault == "nothing routed" ? 3 : 1));
     QSoundMixer mixer;
+    Prepare(mixer, a);
     mixer.m_szDestinationFolder = (fault == "take folder" ? m_czDay : m_czOut) + "/";
     mixer.m_bReplaceExisting = fault == "replace allowed";
-    mixer.SetFilesParams(m_czDay + "/", "TK0042", nullptr, "WAV");
     const QByteArray day = Digest(m_czDay), out = Digest(m_czOut);
-    const bool ran = mixer.BounceMono(present, steps, pan, excluded, pairs, false, 0, 0, false);
+    const bool ran = mixer.BounceMono(a.present, a.steps, a.pan, a.excluded, a.pairs, false, 0, 0, false);
     QCOMPARE(Digest(m_czDay), day);
     if (fault == "replace allowed") {
         QVERIFY(ran);
@@ -291,28 +311,53 @@ void TestBounce::patternArithmetic()
 {
     const quint32 frames = 40000;   // three blocks at 16 bits, the last one partial
     QVERIFY(!WriteDcTake(m_czDay, "TK0042", {{0, 1000}, {1, 200}, {2, 30}, {3, 4}}, 16, '_', frames).isEmpty());
-    bool present[24] = {true, true, true, true}, excluded[24] = {}, pairs[12] = {};
-    short steps[24], pan[24];
-    std::fill(std::begin(steps), std::end(steps), short(4));
-    std::fill(std::begin(pan), std::end(pan), short(0));
-    pan[2] = 1;   // both sides
-    pan[3] = 2;
+    Args a({0, 1, 2, 3});
+    std::fill(std::begin(a.pan), std::end(a.pan), short(0));
+    a.pan[2] = 1;   // both sides
+    a.pan[3] = 2;
     std::vector<int> pattern(frames);
     for (quint32 i = 0; i < frames; ++i)
         pattern[i] = i < 30000 ? 5 : 7;
     QSoundMixer mixer;
-    mixer.m_szDestinationFolder = m_czOut + "/";
-    mixer.SetFilesParams(m_czDay + "/", "TK0042", nullptr, "WAV");
+    Prepare(mixer, a);
     QList<qint64> progress;
     connect(&mixer, &QSoundMixer::signal_ProgressSize, this, [&](qint64 bytes) { progress << bytes; });
-    QVERIFY(!mixer.PaternMono(present, steps, pan, excluded, pairs, false, 0, 0, pattern.data(), frames - 1));
+    QVERIFY(!mixer.PaternMono(a.present, a.steps, a.pan, a.excluded, a.pairs, false, 0, 0, pattern.data(), frames - 1));
     QVERIFY(Entries(m_czOut).isEmpty());
-    QVERIFY(mixer.PaternMono(present, steps, pan, excluded, pairs, false, 0, 0, pattern.data(), frames));
+    QVERIFY(mixer.PaternMono(a.present, a.steps, a.pan, a.excluded, a.pairs, false, 0, 0, pattern.data(), frames));
     const QByteArray left = ReadRiffFile(m_czOut + "/TK0042_9.WAV").data;
     const QByteArray right = ReadRiffFile(m_czOut + "/TK0042_10.WAV").data;
     QCOMPARE(left, Dc(1230 - 3 * 5, 16, 30000) + Dc(1230 - 3 * 7, 16, 10000));
     QCOMPARE(right, Dc(34 - 5, 16, 30000) + Dc(34 - 7, 16, 10000));
     QCOMPARE(progress, QList<qint64>({49152, 80000}));
+}
+
+// With the family update the destination's copy of the take gets its M/S
+// pair as X/Y, the new file count, and every file shifted by two tracks.
+void TestBounce::familyUpdate()
+{
+    const QStringList files = WriteDcTake(m_czDay, "TK0042", {{0, 300}, {1, 100}, {2, 7}, {3, 1}}, 16);
+    QCOMPARE(files.size(), 4);
+    for (const QString& file : files)
+        QVERIFY(QFile::copy(file, m_czOut + "/" + QFileInfo(file).fileName()));
+    Args a({0, 1, 2, 3});
+    a.pairs[0] = true;
+    QSoundMixer mixer;
+    Prepare(mixer, a);
+    QVERIFY(mixer.BounceMono(a.present, a.steps, a.pan, a.excluded, a.pairs, true, 0, 2, true));
+    QCOMPARE(Entries(m_czOut), QStringList({"TK0042_11.WAV", "TK0042_12.WAV", "TK0042_3.WAV", "TK0042_4.WAV",
+                                            "TK0042_5.WAV", "TK0042_6.WAV"}));
+    QVERIFY(AllSamples(m_czOut + "/TK0042_3.WAV", 400));
+    QVERIFY(AllSamples(m_czOut + "/TK0042_4.WAV", 200));
+    QVERIFY(AllSamples(m_czOut + "/TK0042_11.WAV", 408));
+    qint64 size = -1;
+    for (const QString& name : Entries(m_czOut)) {
+        const RiffInfo info = ReadRiffFile(m_czOut + "/" + name);
+        QCOMPARE(IxmlValue(info.ixml, "FILE_SET/TOTAL_FILES"), QString("6"));
+        QCOMPARE(IxmlValue(info.ixml, "TRACK_LIST/TRACK/CHANNEL_INDEX"), name.mid(7).section('.', 0, 0));
+        QVERIFY(size < 0 || size == info.ixml.size());
+        size = info.ixml.size();
+    }
 }
 
 QTEST_GUILESS_MAIN(TestBounce)
