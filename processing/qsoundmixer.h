@@ -155,11 +155,14 @@ public:
 
     // Fsync the output before it takes its final name (a benchmark measures
     // the durable write; callers leave it off).
-    bool m_bSyncOutput = false;
-    // The mono bounces may replace existing files of their two output names.
-    bool m_bReplaceExisting = false;
+    void SetSyncOutput(bool sync) { m_bSyncOutput = sync; }
+    // The mono bounces may replace existing files of their two output names
+    // (off: an existing one is refused).
+    void SetReplaceExisting(bool replace) { m_bReplaceExisting = replace; }
 
 private:
+    bool m_bSyncOutput = false;
+    bool m_bReplaceExisting = false;
     struct tyMixdownPlan;
     bool RunStereoMixdown(const tyMixdownPlan& plan, const CancelFlag* cancel);
     struct tyMonoBouncePlan;

@@ -81,7 +81,7 @@ void Warm(const QString& path)
 double RunImport(const QString& source, const QString& outFolder, bool sync)
 {
     QSoundMixer mixer;
-    mixer.m_bSyncOutput = sync;
+    mixer.SetSyncOutput(sync);
     QElapsedTimer timer;
     timer.start();
     const bool ok = mixer.ImportMono(source, outFolder, QStringLiteral("7T0001"), -1, 0, "25.00", QString(),

@@ -119,7 +119,7 @@ double RunMixer(const Plan& plan, const QString& takeFolder, const QString& outF
     std::fill(std::begin(separators), std::end(separators), '_');
     QSoundMixer mixer;
     mixer.m_szDestinationFolder = outFolder + "/";
-    mixer.m_bSyncOutput = sync;
+    mixer.SetSyncOutput(sync);
     mixer.SetFilesParams(takeFolder + "/", QStringLiteral("BENCH1"), separators, QStringLiteral("WAV"));
     QElapsedTimer timer;
     timer.start();

@@ -290,7 +290,7 @@ void TestBounce::bounceRefusals()
     QSoundMixer mixer;
     Prepare(mixer, a);
     mixer.m_szDestinationFolder = (fault == "take folder" ? m_czDay : m_czOut) + "/";
-    mixer.m_bReplaceExisting = fault == "replace allowed";
+    mixer.SetReplaceExisting(fault == "replace allowed");
     const QByteArray day = Digest(m_czDay), out = Digest(m_czOut);
     const bool ran = mixer.BounceMono(a.present, a.steps, a.pan, a.excluded, a.pairs, false, 0, 0, false);
     QCOMPARE(Digest(m_czDay), day);
