@@ -76,6 +76,7 @@ private slots:
     void importsLoadAsTakes();
     void familyMemberKeepsItsTrack();
     void overviewBoundsAndExtensiblePcm();
+    void bextSourceWithUserTimecode();
     void rewriteBextDescriptor_data();
     void rewriteBextDescriptor();
     void refusalsLeaveNothing_data();
@@ -312,6 +313,34 @@ void TestImport::overviewBoundsAndExtensiblePcm()
     QVERIFY(mixer.ImportMono(source, m_czOut, "7T0043", -1, 0, "25.00", QString(), nullptr, 0, QString()));
     out = ReadRiffFile(m_czOut + "/7T0043_01.WAV");
     QCOMPARE(out.ChunkIds(), QStringList({"bext", "fmt ", "film", "data", "iXML"}));
+}
+
+// A source of another maker with bext: the user time code becomes the time
+// reference, the reference and originator become the recorder's, and the
+// new film chunk carries the time of the next whole second.
+void TestImport::bextSourceWithUserTimecode()
+{
+    ForeignSpec spec;
+    spec.channels = 2;
+    spec.frames = 1000;
+    spec.bext = true;
+    spec.timeReference = 12345;
+    const QString source = m_czIn + "/B.WAV";
+    QVERIFY(WriteForeignFile(source, spec));
+    QSoundMixer mixer;
+    QVERIFY(mixer.ImportMono(source, m_czOut, "7T0042", -1, 0, "24.00", QString(), nullptr, 10, "10:05:00"));
+    const QString path = m_czOut + "/7T0042_02.WAV";
+    const RiffInfo out = ReadRiffFile(path);
+    QCOMPARE(out.timeReference, quint64(36300) * 48000u);
+    QCOMPARE(out.originator, QByteArray("TBR3 Import v1.2.2 bet"));
+    QCOMPARE(out.originatorReference.left(5), QByteArray("ORVEX"));
+    QCOMPARE(out.originatorReference.mid(6, 26), QByteArray("                7T0042000") + '1');
+    QCOMPARE(out.DescriptionValue("aSCENE").trimmed(), QString("44"));
+    const RiffChunk* film = out.Find("film");
+    QVERIFY(film);
+    const QByteArray payload = ReadAll(path).mid(int(film->payloadOffset), int(film->size));
+    QCOMPARE(payload.mid(4, 14), QByteArray("10:05:01:00:00"));
+    QCOMPARE(payload.mid(270, 5), QByteArray("24.00"));
 }
 
 void TestImport::rewriteBextDescriptor_data()
