@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <atomic>
 
 class QFile;
 
@@ -53,6 +54,54 @@ public:
     // reference level in a "Mix Left"/"Mix Right" document.
     bool BouncePoly(const bool* present, const short* levelSteps, const short* pan,
                     const bool* excluded, const bool* msPairs, short unused, const CancelFlag* cancel);
+
+    // Import of a foreign WAV or BWF file (16 or 24-bit PCM, 1 to 24
+    // channels) as recorder-style mono files "<folder>/<takeId>_NN.WAV", or
+    // "<takeId>_<track + 1>.WAV" for a one-channel member of a family whose
+    // 0-based track number is given (else -1). fps: the import dialog's
+    // frame-rate label; groupSource: the file name a family member records
+    // as its source; run: the import goes on while it is true (null: to the
+    // end), read before every block and every channel, from any thread;
+    // overviewRate: waveform points per second (-1 or 0: none); userTc:
+    // "HH:MM:SS" or empty. Every file is written under a temporary name and
+    // all of them take their names together at the end: true only then. A
+    // refusal, a failure or a stop leaves no file.
+    bool ImportMono(QString source, QString folder, QString takeId, int track, int totalFiles,
+                    const char* fps, QString groupSource, const std::atomic<bool>* run, int overviewRate,
+                    QString userTc);
+    // The recorder's fixed description lines of an imported file from the
+    // 256-byte description of a foreign one: the values it finds in the old
+    // text, the given non-empty overrides, channel (0-based), type "mono",
+    // speed (a rate text, only when the old text has none) and the track
+    // line. Never writes past byte 254; over-long texts are cut to fit.
+    static void RewriteBextDescriptor(char* description, const char* scene, const char* take,
+                                      const char* note, const char* tape, const char* tag,
+                                      const char* speed, int channel, const char* trackName);
+
+    // Mono bounce: the present, not excluded tracks with their gain steps
+    // summed into a left ("<base>_9.<ext>", routing 0 or 1) and a right
+    // ("<base>_10.<ext>", routing 1 or 2) mono file in m_szDestinationFolder,
+    // typed "mxdn", named "Mix Left" and "Mix Right". The destination may not
+    // be the take's folder; an existing output is replaced only with
+    // m_bReplaceExisting, and nothing else in the folder is touched. With
+    // addToFamily and variant 0, the marked M/S pairs found in the
+    // destination are converted to X/Y (msToXY). Both outputs or none; true
+    // when both were written.
+    bool BounceMono(const bool* present, const short* gainSteps, const short* pan, const bool* excluded,
+                    const bool* msPairs, bool addToFamily, short variant, short shift, bool msToXY);
+    // The same with a pattern subtracted once per left track: one value per
+    // sample of the take, consumed in order; patternLength values, refused
+    // when fewer than the take's samples. Progress: the running total of
+    // source bytes per block.
+    bool PaternMono(const bool* present, const short* gainSteps, const short* pan, const bool* excluded,
+                    const bool* unused, bool addToFamily, short variant, short shift, const int* pattern,
+                    size_t patternLength);
+    // Replaces an M and an S file (0-based track indexes) by X = M + S and
+    // Y = M - S, clipped, typed "xy  ", "-" in the file names turned into
+    // "_". The results are written beside the sources under temporary
+    // names and take their places together; the sources stay as they were
+    // on any failure. Files of other lengths or widths are refused.
+    bool MStoXY(QString mPath, short mIndex, QString sPath, short sIndex);
 
     // ---- Block and record helpers -------------------------------------
     // Seeks to offset unless it is -1 and reads up to n bytes into buffer.
@@ -107,11 +156,17 @@ public:
     // Fsync the output before it takes its final name (a benchmark measures
     // the durable write; callers leave it off).
     void SetSyncOutput(bool sync) { m_bSyncOutput = sync; }
+    // The mono bounces may replace existing files of their two output names
+    // (off: an existing one is refused).
+    void SetReplaceExisting(bool replace) { m_bReplaceExisting = replace; }
 
 private:
     bool m_bSyncOutput = false;
+    bool m_bReplaceExisting = false;
     struct tyMixdownPlan;
     bool RunStereoMixdown(const tyMixdownPlan& plan, const CancelFlag* cancel);
+    struct tyMonoBouncePlan;
+    bool RunMonoBounce(const tyMonoBouncePlan& plan);
 };
 
 #endif

@@ -103,16 +103,7 @@ bool TakeSources::OpenOne(const tyTakeParams& take, int slot, bool first, const 
     if (!file.Open(source->czPath, 0) || !file.ReadChunks(true, true))
         return false;
     const tyFmtChunk& fmt = file.m_FmtChunk;
-    bool pcm = fmt.nFormatTag == kFormatPcm;
-    if (fmt.nFormatTag == kFormatExtensible && fmt.nSize >= 40) {
-        // The sub-format GUID starts with the format code.
-        const int fmtIndex = file.GetLayout().Find("fmt ");
-        unsigned char code[2] = {0, 0};
-        pcm = fmtIndex >= 0
-              && file.LectureDataBin(reinterpret_cast<char*>(code),
-                                     file.GetLayout().chunks.at(fmtIndex).PayloadOffset() + 24, 2) == 2
-              && code[0] == 1 && code[1] == 0;
-    }
+    const bool pcm = IsIntegerPcm(file);
     const int width = fmt.nBitsPerSample / 8;
     if (!pcm || fmt.nChannels != 1 || (fmt.nBitsPerSample != 16 && fmt.nBitsPerSample != 24)
         || fmt.nBlockAlign != width || fmt.nSampleRate == 0) {
@@ -172,6 +163,22 @@ bool TakeSources::OpenOne(const tyTakeParams& take, int slot, bool first, const 
     m_bFirst = false;
     m_pSources[slot] = std::move(source);
     return true;
+}
+
+bool IsIntegerPcm(QSoundFile& file)
+{
+    const tyFmtChunk& fmt = file.m_FmtChunk;
+    if (fmt.nFormatTag == kFormatPcm)
+        return true;
+    if (fmt.nFormatTag != kFormatExtensible || fmt.nSize < 40)
+        return false;
+    // The sub-format GUID starts with the format code.
+    const int fmtIndex = file.GetLayout().Find("fmt ");
+    unsigned char code[2] = {0, 0};
+    return fmtIndex >= 0
+           && file.LectureDataBin(reinterpret_cast<char*>(code),
+                                  file.GetLayout().chunks.at(fmtIndex).PayloadOffset() + 24, 2) == 2
+           && code[0] == 1 && code[1] == 0;
 }
 
 bool TakeSources::ReadBlock(int slot, qint64 start, char* area, int n)
@@ -288,7 +295,7 @@ QString OutputFileName(const QString& destination, const QString& baseName, cons
 }
 
 bool BeginOutput(SafeOutput& output, qint64 headerBytes, qint64 dataBytes, const char* title,
-                 const QString& noRoomText)
+                 const QString& noRoomText, const QString& openFailText)
 {
     MyQDebug("Newfile : %s", qPrintable(output.FinalPath()));
     MyQDebug("Overwrite : %d", QFileInfo::exists(output.FinalPath()) ? 1 : 0);
@@ -311,7 +318,8 @@ bool BeginOutput(SafeOutput& output, qint64 headerBytes, qint64 dataBytes, const
         Report(title, noRoomText.arg(QPath(folder + QLatin1Char('/')).GetDrive()));
         break;
     default:
-        Report(title, QStringLiteral("Unable to read/write files (R) !"));
+        Report(title, openFailText.isEmpty() ? QStringLiteral("Unable to read/write files (R) !")
+                                             : openFailText.arg(FileText(output.FinalPath())));
         break;
     }
     MyQDebug("%s: %s", title, qPrintable(output.ErrorText()));

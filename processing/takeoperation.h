@@ -141,9 +141,14 @@ QString OutputFileName(const QString& destination, const QString& baseName, cons
 
 // Starts the output for headerBytes + dataBytes (+ the iXML allowance),
 // replacing an older file of the name. Messages: a too large output, no
-// room (noRoomText, %1 the volume), else "Unable to read/write files (R) !".
+// room (noRoomText, %1 the volume), else openFailText (%1 the file name;
+// empty: "Unable to read/write files (R) !").
 bool BeginOutput(SafeOutput& output, qint64 headerBytes, qint64 dataBytes, const char* title,
-                 const QString& noRoomText);
+                 const QString& noRoomText, const QString& openFailText = QString());
+
+// The file's fmt chunk says integer PCM: format tag 1, or an extensible
+// format whose sub-format is PCM.
+bool IsIntegerPcm(QSoundFile& file);
 
 enum class LoopEnd { Done, Cancelled, Failed };
 // Blocks of kBlockBytes over dataSize bytes of one track: block(start, n)

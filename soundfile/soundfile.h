@@ -138,7 +138,8 @@ public:
 
     // ---- iXML: parse and getters -----------------------------------------
     // Parses the iXML chunk text. True when its root is BWFXML; otherwise
-    // no document is held and GetErrorText() says why.
+    // no document is held and GetErrorText() says why. A file without an
+    // iXML chunk keeps a document built for it in memory (true then).
     bool GetiXMLFileInfos();
     // True while the document held is the parse of the file's iXML chunk
     // (not a new one built since).

@@ -27,12 +27,20 @@ constexpr unsigned int kMaxSyncPoints = 10;
 
 bool QSoundFile::GetiXMLFileInfos()
 {
-    ClearDocument();
-    m_bDocumentFromChunk = false;
     if (m_baiXMLText.isEmpty()) {
+        // A file that has no iXML chunk yet keeps the document built for it
+        // in memory (a new file being filled before its first chunk write).
+        if (XmlOk() && !m_bDocumentFromChunk && RootTag() == kRoot) {
+            m_czErrorText.clear();
+            return true;
+        }
+        ClearDocument();
+        m_bDocumentFromChunk = false;
         m_czErrorText = QStringLiteral("No iXML chunk !");
         return false;
     }
+    ClearDocument();
+    m_bDocumentFromChunk = false;
     if (!SetContent(m_baiXMLText)) {
         m_czErrorText = LastXmlError();
         return false;

@@ -62,8 +62,24 @@ void QSoundFile::NewDocumentFromChunks(bool poly, int track)
         SetChildText(entry, kFunction, QString());
     }
 
+    // The maker block of a new document: a template, and the 24 track
+    // entries with the file's own tracks armed and named, so that reports,
+    // the take list and the strip show them as recorded tracks.
+    QDomElement block = OrvexBlock(true);
+    SetChildText(block, kScTkTemplate, QStringLiteral("0"));
+    const QDomElement all = AllTrackEntries();
+    for (int c = 0; c < tracks; ++c) {
+        const int own = poly ? c : slot;
+        if (own < 0 || own >= kSlots)
+            continue;
+        QDomElement data = FindChildByValue(all, kData, kIndice, QString::number(own));
+        SetChildText(data, kName, description.Value(BextDescription::TrackKey(own + 1)));
+        SetChildText(data, kActive, QStringLiteral("YES"));
+        SetChildText(data, kPanPot, QStringLiteral("100,100"));
+    }
+
     // Every new document carries a fresh key of this file's audio.
-    SetChildText(OrvexBlock(true), kFileKey,
+    SetChildText(block, kFileKey,
                  MakeFileKey(m_nDeclaredDataSize, m_FmtChunk.nSampleRate, m_FmtChunk.nBitsPerSample,
                              m_FmtChunk.nChannels));
 }

@@ -5,6 +5,8 @@
 #include "take/samplearith.h"
 #include "take/soundperform.h"
 
+#include <cstring>
+
 namespace {
 
 using namespace pcm;
@@ -110,10 +112,32 @@ void QSoundPerform::Cross(char* out, char* left, char* right, int bytesPerSample
     }
 }
 
+namespace {
+// The common widths with a constant sample size, so each copy is a move of
+// two or three bytes; frames are read in order, each channel's run written
+// in order.
+template <int B>
+void DeCrossWidth(const char* in, char* out, int bytesPerChannel, int channels)
+{
+    const int frames = bytesPerChannel / B;
+    for (int c = 0; c < channels; ++c) {
+        const char* src = in + c * B;
+        char* dst = out + qint64(c) * bytesPerChannel;
+        const qint64 stride = qint64(B) * channels;
+        for (int f = 0; f < frames; ++f, src += stride, dst += B)
+            std::memcpy(dst, src, B);
+    }
+}
+}  // namespace
+
 void QSoundPerform::DeCross(char* in, char* out, int bytesPerSample, int bytesPerChannel, int channels)
 {
     if (!in || !out || bytesPerSample <= 0 || bytesPerChannel <= 0 || channels <= 0)
         return;
+    if (bytesPerSample == 2)
+        return DeCrossWidth<2>(in, out, bytesPerChannel, channels);
+    if (bytesPerSample == 3)
+        return DeCrossWidth<3>(in, out, bytesPerChannel, channels);
     const int frames = bytesPerChannel / bytesPerSample;
     const int frameBytes = bytesPerSample * channels;
     for (int f = 0; f < frames; ++f) {

@@ -1,0 +1,497 @@
+// Import of a foreign WAV file as the mono files of a recorder take.
+#include "processing/qsoundmixer.h"
+
+#include "foundation/messageloging.h"
+#include "foundation/naming.h"
+#include "processing/importtexts.h"
+#include "processing/outputset.h"
+#include "processing/takeoperation.h"
+#include "soundfile/soundfile.h"
+#include "take/samplearith.h"
+#include "take/soundperform.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+const char* const kTitle = "QSoundMixer::ImportMono()";
+const char* const kVersion = "1.2.2 beta";
+constexpr int kMaxChannels = 24;
+// Bytes of one channel per block: a whole number of 16 and of 24-bit
+// samples. Eight of the classic 15120-byte runs per write keep the
+// number of system calls low for a 24-channel file.
+constexpr int kChannelBlock = 8 * 15120;
+constexpr int kMaxPoints = 180000;   // five hours at ten points per second
+// The iXML text is padded to at least this many characters.
+constexpr int kIxmlPad = 61440;
+
+bool Running(const std::atomic<bool>* run) { return !run || run->load(std::memory_order_relaxed); }
+
+void PutLe16(unsigned char* p, quint16 v)
+{
+    p[0] = static_cast<unsigned char>(v & 0xFF);
+    p[1] = static_cast<unsigned char>(v >> 8);
+}
+
+void AppendLe16(QByteArray& bytes, quint16 v) { bytes.append(char(v & 0xFF)).append(char(v >> 8)); }
+
+void AppendLe32(QByteArray& bytes, quint32 v)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes.append(char((v >> (8 * i)) & 0xFF));
+}
+
+// The running peak of one channel and the points it gave.
+struct tyOverview {
+    int nPeak = 0;
+    int nCount = 0;
+    std::vector<char> points;
+};
+
+// Adds the magnitudes of n samples to the channel's overview: one point per
+// samplesPerPoint samples, the peak shifted to 8 bits (a full-scale negative
+// peak would give 256: kept at 255); at most kMaxPoints.
+template <int B>
+void AddToOverviewWidth(tyOverview& overview, const unsigned char* pcm, int samples, int samplesPerPoint)
+{
+    constexpr int shift = 8 * B - 9;
+    int peak = overview.nPeak;
+    int count = overview.nCount;
+    for (int i = 0; i < samples;) {
+        // The samples up to the end of the current point, in one tight run.
+        const int run = qMin(samples - i, samplesPerPoint - count);
+        const unsigned char* p = pcm + qint64(i) * B;
+        for (int k = 0; k < run; ++k, p += B) {
+            int value = pcm::DecodeSample(p, B);
+            value = value < 0 ? -value : value;
+            peak = value > peak ? value : peak;
+        }
+        i += run;
+        count += run;
+        if (count == samplesPerPoint) {
+            if (overview.points.size() < size_t(kMaxPoints))
+                overview.points.push_back(char(qMin(255, peak >> shift)));
+            peak = 0;
+            count = 0;
+        }
+    }
+    overview.nPeak = peak;
+    overview.nCount = count;
+}
+
+void AddToOverview(tyOverview& overview, const unsigned char* pcm, int samples, int bytesPerSample,
+                   int samplesPerPoint)
+{
+    if (bytesPerSample == 2)
+        AddToOverviewWidth<2>(overview, pcm, samples, samplesPerPoint);
+    else
+        AddToOverviewWidth<3>(overview, pcm, samples, samplesPerPoint);
+}
+
+// "HH:MM:SS" of whole seconds.
+QByteArray ClockText(qint64 seconds)
+{
+    return importtexts::Printf("%02d:%02d:%02d", int(seconds / 3600), int(seconds / 60 % 60), int(seconds % 60));
+}
+
+// What every output file of one import shares.
+struct tyImport {
+    tyFmtChunk fmt{};
+    bool bHasBext = false;
+    tyBextChunk bext{};
+    bool bHasFilm = false;
+    tyFilmChunk film{};
+    quint32 nFrames = 0;
+    int nChannels = 0;
+    int nBytes = 0;                // per sample
+    int nTrack = -1;               // one numbered track, or -1
+    QByteArray tag;                // the take id
+    QByteArray rate;               // the film rate text of the frame-rate label
+    QByteArray sourcePath;
+    QByteArray noteName;           // the file name the notes record
+    QString czUserTc;
+    QByteArray date;               // the computer's date and time
+    QByteArray time;
+    qint64 nSecondsOfDay = 0;
+    QString names[kMaxChannels];   // the source's iXML track names
+};
+
+// 0-based slot of channel c.
+int SlotOf(const tyImport& import, int c) { return import.nTrack >= 0 ? import.nTrack : c; }
+
+QString SuffixOf(const tyImport& import, int c)
+{
+    if (import.nTrack >= 0)
+        return QStringLiteral("_%1").arg(import.nTrack + 1);
+    return QLatin1Char('_') + QLatin1String(TrkIndexToNN(c + 1));
+}
+
+QString TrackNameOf(const tyImport& import, int c)
+{
+    const QString name = import.names[import.nTrack >= 0 ? 0 : c].trimmed();
+    return name.isEmpty() ? QStringLiteral("T%1").arg(SlotOf(import, c) + 1) : name;
+}
+
+// The bext payload of channel c, and the time and date texts of its film chunk.
+QByteArray BextPayload(const tyImport& import, int c, QByteArray* timeText, QByteArray* dateText,
+                       quint64* timeReference)
+{
+    const int slot = SlotOf(import, c);
+    const quint32 rate = import.fmt.nSampleRate;
+    tyBextChunk bext{};
+    char* reference = bext.szOriginatorReference;
+    if (!import.bHasBext) {
+        QByteArray tag = import.tag;
+        if (importtexts::IsThirdDrift(import.rate) && !tag.isEmpty() && tag.at(0) >= 'A' && tag.at(0) <= 'Z')
+            tag[0] = char(tag.at(0) - 'A' + 'a');
+        const QByteArray description = importtexts::FixedDescription(tag, import.rate, slot + 1, import.noteName);
+        std::memcpy(bext.szDescription, description.constData(), BEXT_DESCRIPTION_SIZE);
+        importtexts::PutText(bext.szOriginator, 32, importtexts::Printf("Nalvo Import v%9.9s", kVersion));
+        std::memcpy(reference, "ORVEX", 5);
+        importtexts::PutText(reference + 6, 26, importtexts::Printf(" %21.21s100", import.tag.constData()));
+        importtexts::PutText(bext.szOriginationDate, 11, import.date);
+        importtexts::PutText(bext.szOriginationTime, 9, import.time);
+        quint64 reference64 = quint64(import.nSecondsOfDay) * rate;
+        if (importtexts::IsThirdDrift(import.rate))
+            reference64 += reference64 / 1000;
+        bext.nTimeReferenceLow = quint32(reference64 & 0xFFFFFFFFu);
+        bext.nTimeReferenceHigh = quint32(reference64 >> 32);
+        *timeText = import.time;
+        *dateText = import.date;
+    } else {
+        BextChunkCopy(&import.bext, &bext);
+        quint64 reference64 = quint64(bext.nTimeReferenceHigh) << 32 | bext.nTimeReferenceLow;
+        if (!import.czUserTc.isEmpty()) {
+            const QStringList parts = import.czUserTc.split(QLatin1Char(':'));
+            const qint64 seconds = parts.value(0).toInt() * 3600LL + parts.value(1).toInt() * 60 + parts.value(2).toInt();
+            reference64 = quint64(seconds) * rate;
+            bext.nTimeReferenceLow = quint32(reference64 & 0xFFFFFFFFu);
+            bext.nTimeReferenceHigh = quint32(reference64 >> 32);
+        }
+        if (std::memcmp(reference, "ORVEX", 5) == 0) {
+            reference[28] = '1';
+        } else {
+            std::memcpy(reference, "ORVEX", 5);
+            importtexts::PutText(reference + 6, 26, importtexts::Printf(" %21.21s000", import.tag.constData()));
+        }
+        std::memset(bext.szOriginator, 0, sizeof bext.szOriginator);
+        importtexts::PutText(bext.szOriginator, 32, importtexts::Printf("TBR3 Import v%9.9s", kVersion));
+        *timeText = ClockText(qint64(reference64 / rate) + 1);
+        *dateText = QByteArray(bext.szOriginationDate, int(qstrnlen(bext.szOriginationDate, 10)));
+        const QByteArray note = "SrcFile:" + import.noteName.left(42);
+        QSoundMixer::RewriteBextDescriptor(bext.szDescription, nullptr, nullptr, note.constData(), nullptr,
+                                           import.tag.constData(), import.rate.constData(), slot,
+                                           TrackNameOf(import, c).toLatin1().constData());
+    }
+    reference[31] = char('0' + slot);
+    *timeReference = quint64(bext.nTimeReferenceHigh) << 32 | bext.nTimeReferenceLow;
+    return QByteArray(reinterpret_cast<const char*>(&bext) + 8, BEXT_PAYLOAD_SIZE);
+}
+
+QByteArray FilmPayload(const tyImport& import, int c, const QByteArray& timeText, const QByteArray& dateText,
+                       quint64 timeReference)
+{
+    tyFilmChunk film{};
+    if (import.bHasFilm) {
+        FilmChunkCopy(&import.film, &film);
+        SetFilmChannelCount(&film, 1);
+        return QByteArray(reinterpret_cast<const char*>(film.pPayload), FILM_PAYLOAD_SIZE);
+    }
+    unsigned char* p = film.pPayload;
+    char* text = reinterpret_cast<char*>(p);
+    const quint32 rate = import.fmt.nSampleRate;
+    importtexts::PutText(text + 4, 15, timeText.left(8) + ":00:00");
+    importtexts::PutText(text + 28, 11, dateText.left(10));
+    if (import.bHasBext)
+        WriteLe32(p + 52, rate - quint32(timeReference % rate));
+    importtexts::PutText(text + 122, 32, importtexts::Printf("NALVO v%9.9s", kVersion));
+    PutLe16(p + FILM_CHANNELS_OFFSET, 1);
+    WriteLe32(p + 266, rate);
+    std::memcpy(text + 270, import.rate.left(10).constData(), size_t(import.rate.left(10).size()));
+    PutLe16(p + 280, import.fmt.nBitsPerSample);
+    WriteLe32(p + 288, import.nFrames);
+    importtexts::PutText(text + 292, 32, QByteArrayLiteral("Nalvo  by orvex"));
+    importtexts::PutText(text + 548, 256, import.sourcePath);
+    importtexts::PutText(text + FILM_NET_FILE_NAME_OFFSET, FILM_NET_FILE_NAME_SIZE,
+                         import.tag + SuffixOf(import, c).toLatin1() + ".WAV");
+    importtexts::PutText(text + 1060, 32, QByteArrayLiteral("#START|END"));
+    return QByteArray(reinterpret_cast<const char*>(p), FILM_PAYLOAD_SIZE);
+}
+
+// RIFF, bext, fmt (plain PCM, one channel), film and the data header of channel c.
+QByteArray OutputHeader(const tyImport& import, int c, quint32 dataSize)
+{
+    QByteArray timeText, dateText;
+    quint64 timeReference = 0;
+    const QByteArray bext = BextPayload(import, c, &timeText, &dateText, &timeReference);
+    QByteArray header("RIFF", 4);
+    AppendLe32(header, 0);
+    header.append("WAVE", 4);
+    header.append("bext", 4);
+    AppendLe32(header, BEXT_PAYLOAD_SIZE);
+    header.append(bext);
+    header.append("fmt ", 4);
+    AppendLe32(header, 16);
+    AppendLe16(header, 1);
+    AppendLe16(header, 1);
+    AppendLe32(header, import.fmt.nSampleRate);
+    AppendLe32(header, import.fmt.nSampleRate * quint32(import.nBytes));
+    AppendLe16(header, quint16(import.nBytes));
+    AppendLe16(header, import.fmt.nBitsPerSample);
+    header.append(import.bHasFilm ? import.film.szId : "film", 4);
+    AppendLe32(header, FILM_PAYLOAD_SIZE);
+    header.append(FilmPayload(import, c, timeText, dateText, timeReference));
+    header.append("data", 4);
+    AppendLe32(header, dataSize);
+    WriteLe32(reinterpret_cast<unsigned char*>(header.data() + 4), quint32(header.size() - 8) + dataSize);
+    return header;
+}
+
+// Reads exactly n bytes; false on an error or an early end.
+bool ReadFully(QFile& file, char* buffer, qint64 n)
+{
+    while (n > 0) {
+        const qint64 got = file.read(buffer, n);
+        if (got <= 0)
+            return false;
+        buffer += got;
+        n -= got;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int track, int totalFiles,
+                             const char* fps, QString groupSource, const std::atomic<bool>* run,
+                             int overviewRate, QString userTc)
+{
+    using takeop::Report;
+    MyQDebug("Import Mono %s", qPrintable(source));
+    // The dialog's file bar reaches 100 whatever the end.
+    struct tyDone {
+        QSoundMixer* mixer;
+        ~tyDone() { emit mixer->signal_ImportSourceProgressPct(100); }
+    } done{this};
+    const QString sourceText = QDir::toNativeSeparators(source);
+
+    tyImport import;
+    qint64 dataOffset = 0;
+    {
+        QSoundFile file;
+        if (!QFileInfo(source).isFile() || !file.Open(source, 0) || !file.ReadChunks(false, true)) {
+            Report(kTitle, QStringLiteral("Unable to read source file !"));
+            return false;
+        }
+        import.fmt = file.m_FmtChunk;
+        const int bits = import.fmt.nBitsPerSample;
+        import.nChannels = import.fmt.nChannels;
+        import.nBytes = bits / 8;
+        MyQDebug("NBCHANNELS : << %d", import.nChannels);
+        if (!takeop::IsIntegerPcm(file) || (bits != 16 && bits != 24) || import.fmt.nSampleRate == 0
+            || import.nChannels < 1 || import.fmt.nBlockAlign != import.nChannels * import.nBytes) {
+            Report(kTitle, QStringLiteral("Unable to import\n%1\nOnly 16 or 24-bit PCM files can be imported.")
+                               .arg(sourceText));
+            return false;
+        }
+        if (import.nChannels > kMaxChannels) {
+            Report(kTitle, QStringLiteral("Unable to import\n%1\nIt has %2 channels; at most %3 can be imported.")
+                               .arg(sourceText)
+                               .arg(import.nChannels)
+                               .arg(kMaxChannels));
+            return false;
+        }
+        if (file.GetDeclaredDataSize() > file.m_DataChunk.nSize) {
+            Report(kTitle, QStringLiteral("Unable to import\n%1\nIts audio data is shorter than its header says.")
+                               .arg(sourceText));
+            return false;
+        }
+        import.nFrames = file.m_DataChunk.nSize / import.fmt.nBlockAlign;
+        import.bHasBext = file.HasBextChunk();
+        if (import.bHasBext)
+            BextChunkCopy(&file.m_BextChunk, &import.bext);
+        import.bHasFilm = file.HasFilmChunk();
+        if (import.bHasFilm)
+            FilmChunkCopy(&file.m_FilmChunk, &import.film);
+        // A track number names the one track of a one-channel file.
+        import.nTrack = import.nChannels == 1 && track >= 0 && track < kMaxChannels ? track : -1;
+        if (file.HasiXMLChunk() && file.GetiXMLFileInfos()) {
+            if (import.nTrack < 0) {
+                for (int c = 0; c < import.nChannels; ++c)
+                    import.names[c] = file.GetiXMLPolyTrackName(c);
+            } else {
+                import.names[0] = file.GetiXMLMonoTrackName();
+            }
+        }
+        import.sourcePath = QFile::encodeName(source);
+        dataOffset = file.m_nDataOffset;
+    }
+    QFile input(source);
+    if ( !input.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || !input.seek(dataOffset)) {
+        Report(kTitle, QStringLiteral("Unable to read source file !"));
+        return false;
+    }
+
+    import.tag = takeId.toLatin1();
+    import.rate = importtexts::RateTextOfLabel(QByteArray(fps ? fps : ""));
+    import.czUserTc = userTc;
+    import.noteName = (import.nTrack >= 0 ? groupSource : QFileInfo(source).fileName()).toLatin1();
+    const int channels = import.nChannels;
+
+    // Every name is checked before anything is written.
+    QStringList names;
+    for (int c = 0; c < channels; ++c)
+        names << QDir::cleanPath(folder + QLatin1Char('/') + takeId + SuffixOf(import, c) + QStringLiteral(".WAV"));
+    for (const QString& name : names) {
+        if (QFileInfo::exists(name) || QFileInfo(name).isSymLink()) {
+            Report(kTitle, QStringLiteral("Unable to create new file\ntarget file name ID\n%1 already existe !").arg(takeId));
+            return false;
+        }
+    }
+
+    const QDateTime now = QDateTime::currentDateTime();
+    import.date = now.date().toString(QStringLiteral("yyyy-MM-dd")).toLatin1();
+    import.time = now.time().toString(QStringLiteral("HH:mm:ss")).toLatin1();
+    import.nSecondsOfDay = now.time().msecsSinceStartOfDay() / 1000;
+    MyQDebug("%s", import.date.constData());
+    MyQDebug("%s", import.time.constData());
+
+    const quint32 outData = import.nFrames * quint32(import.nBytes);
+    const int samplesPerPoint = overviewRate > 0 ? int(import.fmt.nSampleRate) / overviewRate : 0;
+    const bool overview = samplesPerPoint > 0;
+    const qint64 points = overview ? qMin<qint64>(kMaxPoints, import.nFrames / quint32(samplesPerPoint)) : 0;
+    // After the samples: a pad byte, the waveform chunk and the iXML chunk.
+    const qint64 trailer = 1 + (overview ? 8 + 4 + points + 1 : 0);
+    const qint64 tail = trailer + takeop::kIxmlAllowance;
+    QList<QByteArray> headers;
+    qint64 estimate = 0;
+    for (int c = 0; c < channels; ++c) {
+        headers << OutputHeader(import, c, outData);
+        estimate += headers.last().size() + qint64(outData) + tail;
+    }
+    if (!takeop::CheckFreeSpace(folder + QLatin1Char('/'), estimate, kTitle,
+                                QStringLiteral("Not enough disk space on drive\n%1\nProcess stopped.")))
+        return false;
+
+    OutputSet outputs;
+    const QString openFail = QStringLiteral("Unable to open files (IO_write)\n%1!");
+    for (int c = 0; c < channels; ++c) {
+        SafeOutput& output = outputs.Add(names.at(c), SafeOutput::Replace::Never);
+        if (!takeop::BeginOutput(output, headers.at(c).size(), qint64(outData) + trailer,
+                                 kTitle, QStringLiteral("Not enough disk space on drive\n%1\nProcess stopped."),
+                                 openFail)
+            || !output.Write(headers.at(c).constData(), headers.at(c).size())) {
+            if (output.LastFailure() == SafeOutput::Failure::Write)
+                Report(kTitle, openFail.arg(QDir::toNativeSeparators(names.at(c))));
+            return false;
+        }
+    }
+
+    // Samples: blocks of whole frames, the last one cut at the data end.
+    const qint64 total = qint64(import.nFrames) * import.fmt.nBlockAlign;
+    std::vector<char> in(size_t(channels) * kChannelBlock);
+    std::vector<char> out(in.size());
+    std::vector<tyOverview> overviews(static_cast<size_t>(channels));
+    for (tyOverview& o : overviews)
+        o.points.reserve(size_t(points));
+    bool stopped = false;
+    int blocks = 0;
+    for (qint64 position = 0; position < total && !stopped;) {
+        if (!Running(run)) {
+            stopped = true;
+            break;
+        }
+        const int percent = total < 10001 ? int(position * 100 / total) : int(position / (total / 100));
+        emit signal_ImportSourceProgressPct(percent);
+        const int n = int(qMin<qint64>(qint64(in.size()), total - position));
+        if (!ReadFully(input, in.data(), n)) {
+            Report(kTitle, QStringLiteral("Unable to read source file !"));
+            return false;
+        }
+        const int perChannel = n / channels;
+        QSoundPerform::DeCross(in.data(), out.data(), import.nBytes, perChannel, channels);
+        for (int c = 0; c < channels; ++c) {
+            if (!Running(run)) {
+                stopped = true;
+                break;
+            }
+            const char* samples = out.data() + qint64(c) * perChannel;
+            if (overview)
+                AddToOverview(overviews[size_t(c)], reinterpret_cast<const unsigned char*>(samples),
+                              perChannel / import.nBytes, import.nBytes, samplesPerPoint);
+            if (!outputs.At(c).Write(samples, perChannel)) {
+                MyQDebug("Error on write");
+                Report(kTitle, QStringLiteral("Unable to write\n%1\nThe import was stopped; no file was kept.")
+                                   .arg(QDir::toNativeSeparators(names.at(c))));
+                return false;
+            }
+        }
+        position += n;
+        // A synced import lets the disk work while the next blocks are cut.
+        if (m_bSyncOutput && ++blocks % 16 == 0)
+            outputs.StartWriteback();
+    }
+    if (stopped) {
+        MyQDebug("Import stopped: no file kept");
+        return false;
+    }
+    if (!outputs.CloseAll()) {
+        Report(kTitle, QStringLiteral("Unable to write the new files in\n%1").arg(QDir::toNativeSeparators(folder)));
+        return false;
+    }
+
+    // Waveform overview and iXML of every file, on its temporary name.
+    QString trackNames[kMaxChannels], pans[kMaxChannels], actives[kMaxChannels], inGrids[kMaxChannels];
+    for (int slot = 0; slot < kMaxChannels; ++slot)
+        actives[slot] = QStringLiteral("NO");
+    for (int c = 0; c < channels; ++c) {
+        const int slot = SlotOf(import, c);
+        trackNames[slot] = TrackNameOf(import, c);
+        pans[slot] = QStringLiteral("100,100");
+        actives[slot] = QStringLiteral("YES");
+    }
+    for (int c = 0; c < channels; ++c) {
+        if (!Running(run))
+            return false;
+        const int slot = SlotOf(import, c);
+        QSoundFile file;
+        bool written = file.Open(outputs.At(c).TemporaryPath(), 2) && file.ReadChunks(false, false);
+        tyOverview& o = overviews[size_t(c)];
+        if (written && overview)
+            written = file.AddOndeChunk(o.points.data(), int(o.points.size()), slot + 1, samplesPerPoint);
+        if (written) {
+            file.SetiXMLMonoTrackNumber(slot, slot + 1);
+            if (file.GetiXMLFileInfos())
+                file.SetiXMLTotalFiles(slot, import.nTrack >= 0 ? totalFiles : channels, false);
+            file.SetiXMLMonoTrackName(slot, TrackNameOf(import, c));
+            // Every file names and arms all tracks of the take, as the
+            // recorder's files do: the take list reads them from one file.
+            file.SetiXMLOrvexAllTrkInfos(trackNames, pans, actives, inGrids);
+            file.SetiXMLNote(slot, QStringLiteral("SrcFile:") + QString::fromLatin1(import.noteName));
+            QString text = file.GenerateiXMLChunkMono(slot);
+            if (text.size() < kIxmlPad)
+                text += QString(kIxmlPad - text.size(), QLatin1Char(' '));
+            written = file.AddiXMLChunk(text);
+        }
+        file.Close();
+        if (!written) {
+            Report(kTitle, QStringLiteral("Unable to write\n%1\nThe import was stopped; no file was kept.")
+                               .arg(QDir::toNativeSeparators(names.at(c))));
+            return false;
+        }
+    }
+    if (!Running(run))
+        return false;
+    if (!outputs.CommitAll(m_bSyncOutput)) {
+        Report(kTitle, QStringLiteral("Unable to write the new files in\n%1\nNo file was kept.")
+                           .arg(QDir::toNativeSeparators(folder)));
+        MyQDebug("%s: %s", kTitle, qPrintable(outputs.ErrorText()));
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,186 @@
+#include "processing/outputset.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSet>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// A file kept aside while its replacement takes its name.
+struct tyAside {
+    QString czFinal;
+    QString czAside;        // empty: nothing was replaced
+    bool bLinked = false;   // a second name: the final name never disappeared
+};
+
+QString AsideName(const QString& finalPath)
+{
+    const QFileInfo info(finalPath);
+    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".aside-")
+           + QString::number(QRandomGenerator::global()->generate() & 0xFFFFFF, 16);
+}
+
+bool KeepAside(tyAside& aside)
+{
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        aside.czAside = AsideName(aside.czFinal);
+        const QByteArray from = QFile::encodeName(aside.czFinal);
+        const QByteArray to = QFile::encodeName(aside.czAside);
+        if (::link(from.constData(), to.constData()) == 0) {
+            aside.bLinked = true;
+            return true;
+        }
+        if (errno == EEXIST)
+            continue;
+        // Volumes without hard links (FAT cards): the file moves aside.
+        if (!QFileInfo::exists(aside.czAside) && ::rename(from.constData(), to.constData()) == 0)
+            return true;
+        break;
+    }
+    aside.czAside.clear();
+    return false;
+}
+
+// The kept file back under its name (over whatever holds it now).
+bool Restore(const tyAside& aside)
+{
+    return ::rename(QFile::encodeName(aside.czAside).constData(), QFile::encodeName(aside.czFinal).constData()) == 0;
+}
+
+}  // namespace
+
+OutputSet::~OutputSet() { DiscardAll(); }
+
+SafeOutput& OutputSet::Add(const QString& finalPath, SafeOutput::Replace replace)
+{
+    m_Outputs.push_back(std::make_unique<SafeOutput>(finalPath, replace));
+    return *m_Outputs.back();
+}
+
+bool OutputSet::CloseAll()
+{
+    for (auto& output : m_Outputs) {
+        if (!output->Close(false))
+            return false;
+    }
+    return true;
+}
+
+bool OutputSet::SyncAll()
+{
+    QSet<QString> volumes;
+    for (auto& output : m_Outputs) {
+        const QByteArray path = QFile::encodeName(output->TemporaryPath());
+        const int fd = ::open(path.constData(), O_RDONLY);
+        if (fd < 0)
+            return false;
+        bool synced;
+#ifdef __linux__
+        // One flush per volume writes every output in one go.
+        const QString volume = QFileInfo(output->TemporaryPath()).absolutePath();
+        synced = volumes.contains(volume) || ::syncfs(fd) == 0;
+        volumes.insert(volume);
+#else
+        synced = ::fsync(fd) == 0;
+#endif
+        ::close(fd);
+        if (!synced)
+            return false;
+    }
+    return true;
+}
+
+void OutputSet::SyncFolders()
+{
+    QSet<QString> folders;
+    for (auto& output : m_Outputs)
+        folders.insert(QFileInfo(output->FinalPath()).absolutePath());
+    for (const QString& folder : folders) {
+        const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+        if (fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
+        }
+    }
+}
+
+void OutputSet::StartWriteback()
+{
+#ifdef __linux__
+    for (auto& output : m_Outputs) {
+        const int fd = ::open(QFile::encodeName(output->TemporaryPath()).constData(), O_RDONLY);
+        if (fd >= 0) {
+            ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+            ::close(fd);
+        }
+    }
+#endif
+}
+
+void OutputSet::DiscardAll()
+{
+    for (auto& output : m_Outputs)
+        output->Discard();
+}
+
+bool OutputSet::CommitAll(bool sync)
+{
+    if (sync && !SyncAll()) {
+        m_czError = QStringLiteral("the new files could not be written to the disk");
+        DiscardAll();
+        return false;
+    }
+    std::vector<tyAside> asides(m_Outputs.size());
+    size_t done = 0;
+    bool ok = true;
+    for (; done < m_Outputs.size() && ok; ++done) {
+        SafeOutput& output = *m_Outputs[done];
+        tyAside& aside = asides[done];
+        aside.czFinal = output.FinalPath();
+        if (QFileInfo::exists(aside.czFinal) && !KeepAside(aside)) {
+            m_czError = QStringLiteral("%1 could not be kept aside").arg(aside.czFinal);
+            ok = false;
+            break;
+        }
+        if (!output.Commit()) {
+            m_czError = output.ErrorText();
+            // A file moved aside goes back at once; a linked one never left.
+            if (!aside.czAside.isEmpty()) {
+                if (aside.bLinked)
+                    QFile::remove(aside.czAside);
+                else
+                    Restore(aside);
+            }
+            ok = false;
+            break;
+        }
+    }
+    if (ok) {
+        if (sync)
+            SyncFolders();
+        for (const tyAside& aside : asides) {
+            if (!aside.czAside.isEmpty())
+                QFile::remove(aside.czAside);
+        }
+        return true;
+    }
+    // Take back what took its name, newest first.
+    for (size_t i = done; i-- > 0;) {
+        if (!m_Outputs[i]->IsCommitted())
+            continue;
+        const tyAside& aside = asides[i];
+        if (aside.czAside.isEmpty())
+            QFile::remove(aside.czFinal);
+        else
+            Restore(aside);
+    }
+    DiscardAll();
+    return false;
+}

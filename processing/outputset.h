@@ -1,0 +1,55 @@
+#ifndef NALVO_PROCESSING_OUTPUTSET_H
+#define NALVO_PROCESSING_OUTPUTSET_H
+
+#include "foundation/safeoutput.h"
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+// Several new files of one operation (the mono files of an import, the two
+// sides of a mono bounce, an X/Y pair) that take their final names together
+// or not at all. Each is a SafeOutput: written under a hidden temporary
+// name. CommitAll() first keeps every file that will be replaced under a
+// hidden aside name (a second hard link, or a rename where links are not
+// offered), then renames the temporaries into place; when any step fails,
+// the outputs already in place are taken back, the aside files return to
+// their names, and the rest is discarded, so the folder is as before. The
+// aside files are removed last, after every output is in place.
+class OutputSet
+{
+public:
+    OutputSet() = default;
+    ~OutputSet();
+    OutputSet(const OutputSet&) = delete;
+    OutputSet& operator=(const OutputSet&) = delete;
+
+    // Adds an output; its index is the count before the call.
+    SafeOutput& Add(const QString& finalPath, SafeOutput::Replace replace);
+    int Count() const { return int(m_Outputs.size()); }
+    SafeOutput& At(int index) { return *m_Outputs.at(size_t(index)); }
+
+    // Flushes and closes every output. False at the first failure.
+    bool CloseAll();
+    // All outputs under their final names, or none (see above). sync: the
+    // outputs reach the disk before they take their names (one flush of the
+    // volume for all of them, not one wait per file), and the folder
+    // entries after.
+    bool CommitAll(bool sync = false);
+    // Asks the system to start writing what the outputs hold so far to the
+    // disk, without waiting: a later synced commit then waits for less.
+    void StartWriteback();
+    // Removes every temporary file; final names are not touched.
+    void DiscardAll();
+    // Why the last CommitAll failed.
+    QString ErrorText() const { return m_czError; }
+
+private:
+    bool SyncAll();
+    void SyncFolders();
+
+    std::vector<std::unique_ptr<SafeOutput>> m_Outputs;
+    QString m_czError;
+};
+
+#endif

@@ -1,0 +1,493 @@
+// The import of foreign WAV files as recorder mono files, read back by the
+// independent RIFF reader, a take object, ffprobe and sox; the description
+// rewriting as a byte table; and the ways an import can fail or stop, none
+// of which may leave a file behind.
+#include "foundation/messageloging.h"
+#include "foundation/platform/diskprobes.h"
+#include "processing/qsoundmixer.h"
+#include "take/soundperform.h"
+#include "tests/support/fixturesamples.h"
+#include "tests/support/fixturevariants.h"
+#include "tests/support/fullvolume.h"
+#include "tests/support/riffreader.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+using namespace fixture;
+
+namespace {
+QStringList Entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WriteAll(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+void PutLe16(QByteArray& bytes, int offset, quint16 v)
+{
+    bytes[offset] = char(v & 0xFF);
+    bytes[offset + 1] = char(v >> 8);
+}
+
+void PutLe32(QByteArray& bytes, int offset, quint32 v)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[offset + i] = char((v >> (8 * i)) & 0xFF);
+}
+
+// A description of 256 bytes from lines joined with CR LF.
+QByteArray Description(const QList<QByteArray>& lines)
+{
+    QByteArray text;
+    for (const QByteArray& line : lines)
+        text += line + "\r\n";
+    return text + QByteArray(256 - text.size(), '\0');
+}
+}  // namespace
+
+class TestImport : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void importsEveryChannel_data();
+    void importsEveryChannel();
+    void fixedDescriptionOffsets();
+    void importsLoadAsTakes();
+    void familyMemberKeepsItsTrack();
+    void overviewBoundsAndExtensiblePcm();
+    void bextSourceWithUserTimecode();
+    void rewriteBextDescriptor_data();
+    void rewriteBextDescriptor();
+    void refusalsLeaveNothing_data();
+    void refusalsLeaveNothing();
+    void stopOnWorkerLeavesNothing();
+    void fullDiskLeavesNothing();
+
+private:
+    bool Import(const QString& source, const char* fps = "25.00", const std::atomic<bool>* run = nullptr,
+                int track = -1, int total = 0, const QString& group = QString());
+    QTemporaryDir m_Dir;
+    QString m_czIn;
+    QString m_czOut;
+    std::unique_ptr<QSignalSpy> m_pMessages;
+};
+
+void TestImport::initTestCase() { global_pLogger = new MessageLoging(this); }
+
+void TestImport::init()
+{
+    const QString base = m_Dir.path() + "/" + QTest::currentTestFunction() + "_"
+                         + QString(QTest::currentDataTag()).replace(' ', '_');
+    m_czIn = base + "_in";
+    m_czOut = base + "_out.OVD";
+    QDir().mkpath(m_czIn);
+    QDir().mkpath(m_czOut);
+    m_pMessages = std::make_unique<QSignalSpy>(global_pLogger, &MessageLoging::signal_message);
+}
+
+void TestImport::cleanup()
+{
+    SetFreeSpaceFunction(FreeSpaceFunction());
+}
+
+bool TestImport::Import(const QString& source, const char* fps, const std::atomic<bool>* run, int track,
+                        int total, const QString& group)
+{
+    QSoundMixer mixer;
+    return mixer.ImportMono(source, m_czOut, "7T0042", track, total, fps, group, run, 10, QString());
+}
+
+void TestImport::importsEveryChannel_data()
+{
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("bits");
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<bool>("bext");
+    QTest::addColumn<QByteArray>("fps");
+    QTest::addColumn<QByteArray>("speed");
+    QTest::addColumn<bool>("listAfterData");
+    QTest::newRow("stereo 16-bit") << 2 << 16 << 48000 << false << QByteArray("24.00") << QByteArray("024.000-ND") << false;
+    QTest::newRow("3 ch 24-bit odd frames, LIST after data")
+        << 3 << 24 << 120961 << false << QByteArray("29.97df") << QByteArray("029.970-DF") << true;
+    QTest::newRow("12 channels") << 12 << 24 << 9601 << false << QByteArray("23.98nd-C") << QByteArray("023.980-ND") << false;
+    QTest::newRow("stereo with bext") << 2 << 24 << 24000 << true << QByteArray("29.97nd-B") << QByteArray("025.000-ND") << true;
+    QTest::newRow("zero length") << 2 << 16 << 0 << false << QByteArray("30.00") << QByteArray("030.000-ND") << false;
+}
+
+// Every channel becomes a file with its samples byte for byte, its waveform,
+// its description lines and a recorder iXML.
+void TestImport::importsEveryChannel()
+{
+    QFETCH(int, channels);
+    QFETCH(int, bits);
+    QFETCH(int, frames);
+    QFETCH(bool, bext);
+    QFETCH(QByteArray, fps);
+    QFETCH(QByteArray, speed);
+    QFETCH(bool, listAfterData);
+    ForeignSpec spec;
+    spec.channels = channels;
+    spec.bits = quint16(bits);
+    spec.frames = quint32(frames);
+    spec.bext = bext;
+    QByteArray bytes = BuildForeignFile(spec);
+    if (listAfterData) {
+        // Chunks after the data must not be taken for samples.
+        const QByteArray list = QByteArray("LIST\x0c\x00\x00\x00INFOjunkjunk", 20);
+        bytes.append(list);
+        PutLe32(bytes, 4, quint32(bytes.size() - 8));
+    }
+    const QString source = m_czIn + "/FOREIGN.WAV";
+    QVERIFY(WriteAll(source, bytes));
+    QVERIFY(Import(source, fps.constData()));
+    QCOMPARE(m_pMessages->count(), 0);
+
+    QStringList expected;
+    for (int c = 0; c < channels; ++c)
+        expected << QString::asprintf("7T0042_%02d.WAV", c + 1);
+    QCOMPARE(Entries(m_czOut), expected);
+    for (int c = 0; c < channels; ++c) {
+        const RiffInfo out = ReadRiffFile(m_czOut + "/" + expected.at(c));
+        QVERIFY(out.isRiffWave);
+        QCOMPARE(qint64(out.riffSize), out.fileSize - 8);
+        QCOMPARE(out.ChunkIds().mid(0, 4), QStringList({"bext", "fmt ", "film", "data"}));
+        QCOMPARE(int(out.formatTag), 1);
+        QCOMPARE(int(out.channels), 1);
+        QCOMPARE(int(out.blockAlign), bits / 8);
+        QCOMPARE(int(out.bits), bits);
+        QCOMPARE(out.data, SampleBytes({c}, 0, frames, bits));
+        QCOMPARE(out.DescriptionValue("aCHNL").trimmed(), QString("C%1").arg(c + 1));
+        QCOMPARE(out.DescriptionValue("aTAG").trimmed(), QString("7T0042"));
+        QCOMPARE(out.DescriptionValue("aSPEED").trimmed(), QString(speed));
+        QCOMPARE(out.DescriptionValue("aTYP").trimmed(), QString("mono"));
+        QCOMPARE(out.DescriptionValue("aNOTE").trimmed(), QString("SrcFile:FOREIGN.WAV"));
+        QCOMPARE(out.originatorReference.left(5), QByteArray("ORVEX"));
+        QCOMPARE(out.originatorReference.at(31), char('0' + c));
+        if (bext)
+            QCOMPARE(out.DescriptionValue(QString("aTRK%1").arg(c + 1)).trimmed(), QString("T%1").arg(c + 1));
+        const RiffChunk* ond = out.Find(QByteArray("ond") + (c < 9 ? char('1' + c) : char('A' + c - 9)));
+        QVERIFY(ond);
+        QFile file(m_czOut + "/" + expected.at(c));
+        QVERIFY(file.open(QIODevice::ReadOnly) && file.seek(ond->payloadOffset + 4));
+        QByteArray levels = file.read(ond->size - 4);
+        const QByteArray want = OverviewLevels(c, frames, bits, 4800);
+        QCOMPARE(levels.left(want.size()), want);
+        QCOMPARE(IxmlValue(out.ixml, "TRACK_LIST/TRACK/CHANNEL_INDEX"), QString::number(c + 1));
+        QCOMPARE(IxmlValue(out.ixml, "FILE_SET/TOTAL_FILES"), QString::number(channels));
+        QCOMPARE(IxmlValue(out.ixml, "NOTE"), QString("SrcFile:FOREIGN.WAV"));
+        QCOMPARE(IxmlValue(out.ixml, "ORVEX_BRISEL/SCTK_TEMPLATE"), QString("0"));
+        QCOMPARE(IxmlValues(out.ixml, "ORVEX_BRISEL/ALL_TRK_NAME/DATA/INDICE").size(), 24);
+        QVERIFY(out.ixml.size() >= 61440);
+    }
+}
+
+// Without a source bext the lines stand at their fixed offsets; channel 10
+// and more keep the line's width, so the note behind stays whole.
+void TestImport::fixedDescriptionOffsets()
+{
+    ForeignSpec spec;
+    spec.channels = 10;
+    spec.bits = 16;
+    spec.frames = 100;
+    const QString source = m_czIn + "/A_LONGER_SOURCE_NAME.WAV";
+    QVERIFY(WriteForeignFile(source, spec));
+    QVERIFY(Import(source, "29.97df"));
+    for (int c : {0, 9}) {
+        const RiffInfo out = ReadRiffFile(m_czOut + QString::asprintf("/7T0042_%02d.WAV", c + 1));
+        const QByteArray expected = "aUBITS=$        \r\naSCENE=         \r\naTAKE=      \r\naTAPE=    \r\n"
+                                    "aSPEED=029.970-DF\r\naTAG=7T0042\r\naTYP=mono\r\n"
+                                    + QByteArray(c == 0 ? "aCHNL=C1  \r\n" : "aCHNL=C10 \r\n")
+                                    + "aNOTE=SrcFile:A_LONGER_SOURCE_NAME.WAV\r\n";
+        QCOMPARE(out.description, expected);
+        QCOMPARE(out.originator, QByteArray("Nalvo Import v1.2.2 bet"));
+        QCOMPARE(out.originatorReference.mid(5, 26), QByteArray("\0                7T0042100", 26));
+        // Seconds of the day times the rate.
+        const QTime time = QTime::fromString(QString(out.originationTime), "HH:mm:ss");
+        QCOMPARE(out.timeReference, quint64(time.msecsSinceStartOfDay() / 1000) * 48000u);
+    }
+}
+
+// The files load as a take with status 0 and the chosen rate; ffprobe and
+// sox read them.
+void TestImport::importsLoadAsTakes()
+{
+    ForeignSpec spec;
+    spec.channels = 3;
+    spec.frames = 4801;
+    const QString source = m_czIn + "/T.WAV";
+    QVERIFY(WriteForeignFile(source, spec));
+    QVERIFY(Import(source, "25.00"));
+    QSoundPerform take;
+    QVERIFY(take.InitFilesZZ(m_czOut + "/7T0042", "WAV"));
+    QCOMPARE(int(take.m_nTakeStatus), 0);
+    QCOMPARE(int(take.m_nFrameRate), 25);
+    QCOMPARE(int(take.m_nFileCount), 3);
+    QCOMPARE(take.m_czTrackActive[2], QString("YES"));
+    QCOMPARE(take.m_czTrackPanPot[1], QString("100,100"));
+    const QString first = m_czOut + "/7T0042_01.WAV";
+    if (!QStandardPaths::findExecutable("ffprobe").isEmpty()) {
+        QProcess probe;
+        probe.start("ffprobe", {"-v", "error", "-show_entries", "stream=channels,sample_rate,duration_ts",
+                                "-of", "csv=p=0", first});
+        QVERIFY(probe.waitForFinished(30000));
+        QCOMPARE(probe.exitCode(), 0);
+        QCOMPARE(QString(probe.readAllStandardOutput()).trimmed(), QString("48000,1,4801"));
+    }
+    if (!QStandardPaths::findExecutable("soxi").isEmpty()) {
+        QProcess sox;
+        sox.start("soxi", {"-s", first});
+        QVERIFY(sox.waitForFinished(30000));
+        QCOMPARE(QString(sox.readAllStandardOutput()).trimmed(), QString("4801"));
+    }
+}
+
+// A one-channel member of another recorder's family keeps its track number
+// in the name, the description and the waveform chunk.
+void TestImport::familyMemberKeepsItsTrack()
+{
+    const QStringList members = WriteForeignMonoFamily(m_czIn, "REC", 3, "SC1/T2");
+    QCOMPARE(members.size(), 3);
+    QVERIFY(Import(members.at(2), "25.00", nullptr, 2, 3, "REC_1.WAV"));
+    QCOMPARE(Entries(m_czOut), QStringList{"7T0042_3.WAV"});
+    const RiffInfo out = ReadRiffFile(m_czOut + "/7T0042_3.WAV");
+    QCOMPARE(out.DescriptionValue("aCHNL").trimmed(), QString("C3"));
+    QCOMPARE(out.DescriptionValue("aNOTE").trimmed(), QString("SrcFile:REC_1.WAV"));
+    QCOMPARE(out.originatorReference.at(31), '2');
+    QVERIFY(out.Find("ond3"));
+    QCOMPARE(IxmlValue(out.ixml, "TRACK_LIST/TRACK/CHANNEL_INDEX"), QString("3"));
+    QCOMPARE(IxmlValue(out.ixml, "FILE_SET/TOTAL_FILES"), QString("3"));
+}
+
+// A full-scale negative peak still fits a level byte; no overview rate
+// gives no waveform chunk; an extensible PCM source gets a plain fmt.
+void TestImport::overviewBoundsAndExtensiblePcm()
+{
+    ForeignSpec spec;
+    spec.channels = 1;
+    spec.bits = 16;
+    spec.frames = 48000;
+    QByteArray bytes = BuildForeignFile(spec);
+    const int data = bytes.indexOf("data") + 8;
+    for (int i = 0; i < 48000; ++i) {
+        bytes[data + 2 * i] = 0;
+        bytes[data + 2 * i + 1] = char(0x80);
+    }
+    const int fmt = bytes.indexOf("fmt ");
+    QByteArray ext = bytes.mid(fmt + 8, 16);
+    PutLe16(ext, 0, 0xFFFE);
+    ext += QByteArray("\x16\x00\x10\x00\x04\x00\x00\x00\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71", 24);
+    bytes.replace(fmt + 4, 20, QByteArray("\x28\x00\x00\x00", 4) + ext);
+    PutLe32(bytes, 4, quint32(bytes.size() - 8));
+    const QString source = m_czIn + "/FULL.WAV";
+    QVERIFY(WriteAll(source, bytes));
+    QVERIFY(Import(source));
+    RiffInfo out = ReadRiffFile(m_czOut + "/7T0042_01.WAV");
+    QCOMPARE(int(out.formatTag), 1);
+    QCOMPARE(out.Find("fmt ")->size, 16u);
+    const RiffChunk* ond = out.Find("ond1");
+    QVERIFY(ond);
+    QCOMPARE(ReadAll(m_czOut + "/7T0042_01.WAV").mid(int(ond->payloadOffset) + 4, 10), QByteArray(10, char(255)));
+
+    QSoundMixer mixer;
+    QVERIFY(mixer.ImportMono(source, m_czOut, "7T0043", -1, 0, "25.00", QString(), nullptr, 0, QString()));
+    out = ReadRiffFile(m_czOut + "/7T0043_01.WAV");
+    QCOMPARE(out.ChunkIds(), QStringList({"bext", "fmt ", "film", "data", "iXML"}));
+}
+
+// A source of another maker with bext: the user time code becomes the time
+// reference, the reference and originator become the recorder's, and the
+// new film chunk carries the time of the next whole second.
+void TestImport::bextSourceWithUserTimecode()
+{
+    ForeignSpec spec;
+    spec.channels = 2;
+    spec.frames = 1000;
+    spec.bext = true;
+    spec.timeReference = 12345;
+    const QString source = m_czIn + "/B.WAV";
+    QVERIFY(WriteForeignFile(source, spec));
+    QSoundMixer mixer;
+    QVERIFY(mixer.ImportMono(source, m_czOut, "7T0042", -1, 0, "24.00", QString(), nullptr, 10, "10:05:00"));
+    const QString path = m_czOut + "/7T0042_02.WAV";
+    const RiffInfo out = ReadRiffFile(path);
+    QCOMPARE(out.timeReference, quint64(36300) * 48000u);
+    QCOMPARE(out.originator, QByteArray("TBR3 Import v1.2.2 bet"));
+    QCOMPARE(out.originatorReference.left(5), QByteArray("ORVEX"));
+    QCOMPARE(out.originatorReference.mid(6, 26), QByteArray("                7T0042000") + '1');
+    QCOMPARE(out.DescriptionValue("aSCENE").trimmed(), QString("44"));
+    const RiffChunk* film = out.Find("film");
+    QVERIFY(film);
+    const QByteArray payload = ReadAll(path).mid(int(film->payloadOffset), int(film->size));
+    QCOMPARE(payload.mid(4, 14), QByteArray("10:05:01:00:00"));
+    QCOMPARE(payload.mid(270, 5), QByteArray("24.00"));
+}
+
+void TestImport::rewriteBextDescriptor_data()
+{
+    QTest::addColumn<QByteArray>("old");
+    QTest::addColumn<QByteArray>("note");
+    QTest::addColumn<QByteArray>("tag");
+    QTest::addColumn<QByteArray>("speed");
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<QByteArray>("track");
+    QTest::addColumn<QByteArray>("expected");
+    const QByteArray blanks = "aUBITS=$\r\naSCENE=         \r\naTAKE=      \r\naTAPE=    \r\n";
+    QTest::newRow("values kept")
+        << Description({"aSCENE=12A", "aTAKE=3", "aSPEED=025.000-ND"}) << QByteArray() << QByteArray() << QByteArray()
+        << 0 << QByteArray("T1")
+        << QByteArray("aUBITS=$\r\naSCENE=12A      \r\naTAKE=3     \r\naTAPE=    \r\naSPEED=025.000-ND\r\n"
+                      "aTAG=      \r\naTYP=mono\r\naCHNL=C1  \r\naTRK1=T1\r\naNOTE= \r\n");
+    QTest::newRow("long tag cut, old speed wins")
+        << Description({"aTAPE=T001", "aSPEED=025.000-ND"}) << QByteArray() << QByteArray("ABCDEFGH")
+        << QByteArray("29.97") << 11 << QByteArray("Boom")
+        << QByteArray("aUBITS=$\r\naSCENE=         \r\naTAKE=      \r\naTAPE=T001\r\naSPEED=025.000-ND\r\n"
+                      "aTAG=ABCDEF\r\naTYP=mono\r\naCHNL=C12 \r\naTRK12=Boom\r\naNOTE= \r\n");
+    QTest::newRow("empty description, drift speed")
+        << QByteArray(256, '\0') << QByteArray("SrcFile:X.WAV") << QByteArray("7T0001") << QByteArray("30.DRIF2")
+        << 1 << QByteArray("")
+        << blanks + "aSPEED=029.970-ND\r\naTAG=7T0001\r\naTYP=mono\r\naCHNL=C2  \r\naTRK2=\r\naNOTE=SrcFile:X.WAV\r\n";
+    QTest::newRow("long note, name and speed cut to fit")
+        << QByteArray(256, 'x') << QByteArray("SrcFile:" + QByteArray(60, 'n')) << QByteArray("7T0001")
+        << QByteArray("123456789") << 23 << QByteArray(60, 'k')
+        << blanks + "aSPEED=012345670-ND\r\naTAG=7T0001\r\naTYP=mono\r\naCHNL=C24 \r\naTRK24=" + QByteArray(36, 'k')
+               + "\r\naNOTE=SrcFile:" + QByteArray(41, 'n') + "\r\n";
+}
+
+void TestImport::rewriteBextDescriptor()
+{
+    QFETCH(QByteArray, old);
+    QFETCH(QByteArray, note);
+    QFETCH(QByteArray, tag);
+    QFETCH(QByteArray, speed);
+    QFETCH(int, channel);
+    QFETCH(QByteArray, track);
+    QFETCH(QByteArray, expected);
+    // The description sits in a bext record: nothing past it may change.
+    QByteArray record = old + QByteArray(64, '\x7f');
+    QSoundMixer::RewriteBextDescriptor(record.data(), nullptr, nullptr, note.isEmpty() ? nullptr : note.constData(),
+                                       nullptr, tag.isEmpty() ? nullptr : tag.constData(),
+                                       speed.isEmpty() ? nullptr : speed.constData(), channel, track.constData());
+    QCOMPARE(QByteArray(record.constData()), expected);
+    QCOMPARE(record.mid(expected.size(), 255 - expected.size()), QByteArray(255 - expected.size(), '\0'));
+    QCOMPARE(record.mid(256), QByteArray(64, '\x7f'));
+}
+
+void TestImport::refusalsLeaveNothing_data()
+{
+    QTest::addColumn<QString>("fault");
+    for (const char* fault : {"float", "8-bit", "25 channels", "data past end", "existing _02", "extensible float"})
+        QTest::newRow(fault) << QString(fault);
+}
+
+// Each refusal gives a message and false; no file is made and an existing
+// one stays as it was.
+void TestImport::refusalsLeaveNothing()
+{
+    QFETCH(QString, fault);
+    ForeignSpec spec;
+    spec.channels = fault == "25 channels" ? 25 : 2;
+    spec.bits = fault == "8-bit" ? 8 : 24;
+    spec.frames = 1000;
+    QByteArray bytes = BuildForeignFile(spec);
+    const int fmt = bytes.indexOf("fmt ");
+    if (fault == "float") {
+        PutLe16(bytes, fmt + 8, 3);
+        PutLe16(bytes, fmt + 22, 32);
+    } else if (fault == "data past end") {
+        PutLe32(bytes, bytes.indexOf("data") + 4, 1000000);
+    } else if (fault == "extensible float") {
+        // fmt of 40 bytes, sub-format 3 (float).
+        QByteArray ext = bytes.mid(fmt + 8, 16);
+        PutLe16(ext, 0, 0xFFFE);
+        ext += QByteArray("\x16\x00\x18\x00\x03\x00\x00\x00\x03\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71", 24);
+        bytes.replace(fmt + 4, 20, QByteArray("\x28\x00\x00\x00", 4) + ext);
+        PutLe32(bytes, 4, quint32(bytes.size() - 8));
+    }
+    const QString source = m_czIn + "/BAD.WAV";
+    QVERIFY(WriteAll(source, bytes));
+    if (fault == "existing _02")
+        QVERIFY(WriteAll(m_czOut + "/7T0042_02.WAV", "older"));
+    const QStringList before = Entries(m_czOut);
+    QVERIFY(!Import(source));
+    QCOMPARE(m_pMessages->count(), 1);
+    QCOMPARE(Entries(m_czOut), before);
+    QCOMPARE(ReadAll(source), bytes);
+    if (fault == "existing _02")
+        QCOMPARE(ReadAll(m_czOut + "/7T0042_02.WAV"), QByteArray("older"));
+}
+
+// A stop from another thread while the import runs on a worker: false, no
+// file, no message.
+void TestImport::stopOnWorkerLeavesNothing()
+{
+    ForeignSpec spec;
+    spec.channels = 4;
+    spec.frames = 48000 * 20;
+    const QString source = m_czIn + "/LONG.WAV";
+    QVERIFY(WriteForeignFile(source, spec));
+    std::atomic<bool> run{true};
+    std::atomic<int> lastPercent{-1};
+    bool result = true;
+    QSoundMixer mixer;
+    connect(&mixer, &QSoundMixer::signal_ImportSourceProgressPct, &mixer,
+            [&](int percent) { lastPercent.store(percent); }, Qt::DirectConnection);
+    std::thread worker([&] {
+        result = mixer.ImportMono(source, m_czOut, "7T0042", -1, 0, "25.00", QString(), &run, 10, QString());
+    });
+    while (lastPercent.load() < 5 && lastPercent.load() != 100)
+        std::this_thread::yield();
+    run.store(false);
+    worker.join();
+    QVERIFY(!result);
+    QCOMPARE(lastPercent.load(), 100);
+    QCOMPARE(Entries(m_czOut), QStringList());
+    QCOMPARE(m_pMessages->count(), 0);
+}
+
+// A volume that fills during the write, and one that says it is too small:
+// false, no file.
+void TestImport::fullDiskLeavesNothing()
+{
+    ForeignSpec spec;
+    spec.channels = 4;
+    spec.frames = 200000;   // 2.4 MB of output
+    const QString source = m_czIn + "/BIG.WAV";
+    QVERIFY(WriteForeignFile(source, spec));
+    SetFreeSpaceFunction([](const QString&) { return qint64(-1); });
+    QString how;
+    const bool held = RunOnFullVolume(m_czIn, 1024 * 1024, [&](const QString& folder) {
+        QSoundMixer mixer;
+        const bool ran = mixer.ImportMono(source, folder, "7T0042", -1, 0, "25.00", QString(), nullptr, 10, QString());
+        return !ran && Entries(folder).isEmpty();
+    }, &how);
+    QVERIFY2(held, qPrintable(how));
+
+    SetFreeSpaceFunction([](const QString&) { return 11 * 1048576LL; });
+    QVERIFY(!Import(source));
+    QVERIFY(m_pMessages->last().at(1).toString().startsWith("Not enough disk space"));
+    QCOMPARE(Entries(m_czOut), QStringList());
+}
+
+QTEST_GUILESS_MAIN(TestImport)
+#include "test_import.moc"
