@@ -50,6 +50,19 @@ MyFileInfoList::~MyFileInfoList() = default;
 int MyFileInfoList::LoadEntryInfoList(const QString& folder, const QStringList& endings, bool withSizes,
                                       bool* abort)
 {
+    return LoadEntries(folder, endings, withSizes, [abort] { return AbortRequested(abort); });
+}
+
+int MyFileInfoList::LoadEntryInfoList(const QString& folder, const QStringList& endings, bool withSizes,
+                                      const std::atomic<bool>* abort)
+{
+    return LoadEntries(folder, endings, withSizes,
+                       [abort] { return abort && abort->load(std::memory_order_acquire); });
+}
+
+int MyFileInfoList::LoadEntries(const QString& folder, const QStringList& endings, bool withSizes,
+                                const std::function<bool()>& aborted)
+{
     m_ltEntries.clear();
     m_nTotalSize = 0;
     m_czFolder.clear();
@@ -61,7 +74,7 @@ int MyFileInfoList::LoadEntryInfoList(const QString& folder, const QStringList& 
     int result = 0;
     QDirIterator it(m_czFolder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     while (it.hasNext()) {
-        if (AbortRequested(abort)) {
+        if (aborted()) {
             result = 1;
             break;
         }
