@@ -135,9 +135,15 @@ int MyFileInfoList::FindFileId(const QString& id6) const
 {
     if (id6.isEmpty())
         return -1;
-    for (int i = 0; i < m_ltEntries.size(); ++i) {
-        if (m_ltEntries.at(i).name.startsWith(id6))
-            return i;
+    // The entries are sorted by their bytes, so the names starting with the
+    // id stand together from the first one not below it: a day of thousands
+    // of files is searched per take without a walk from the top.
+    const QByteArray key = id6.toLocal8Bit();
+    const auto first = std::lower_bound(m_ltEntries.cbegin(), m_ltEntries.cend(), key,
+                                        [](const tEntry& entry, const QByteArray& k) { return entry.sortKey < k; });
+    for (auto it = first; it != m_ltEntries.cend() && it->sortKey.startsWith(key); ++it) {
+        if (it->name.startsWith(id6))
+            return int(it - m_ltEntries.cbegin());
     }
     return -1;
 }

@@ -83,6 +83,11 @@ void QFileInfoListWidget::slot_List(QStringList names)
 void QFileInfoListWidget::SetFileTags(QStringList names)
 {
     const int n = names.size();
+    // Rows shown one by one into a visible content widget lay out the whole
+    // list once per row; hidden, the content lays out once when shown again.
+    const bool many = n - m_Rows.size() > 8 && m_pContent->isVisible();
+    if (many)
+        m_pContent->hide();
     m_pRowLayout->removeItem(m_pSpacer);
     while (m_Rows.size() > n) {
         QFileInfoWidget* row = m_Rows.takeLast();
@@ -108,10 +113,13 @@ void QFileInfoListWidget::SetFileTags(QStringList names)
         m_Rows.append(row);
         m_pRowLayout->addWidget(row);
     }
+    m_RowWidths.resize(m_Rows.size());
     m_pContent->resize(width(), kRowHeight * m_Rows.size());
     for (int i = 0; i < n; ++i)
         m_Rows.at(i)->SetPrevNext(i > 0 ? m_Rows.at(i - 1) : nullptr, i + 1 < n ? m_Rows.at(i + 1) : nullptr);
     m_pRowLayout->addItem(m_pSpacer);
+    if (many)
+        m_pContent->show();
     m_nRowCount = n;
     m_bWidthsStale = true;
     update();
@@ -146,6 +154,7 @@ void QFileInfoListWidget::slot_Data(int index, QString, tyTakeMetadata record)
         || m_TakeNames.at(index) != record.czTakeName)
         return;
     m_Rows.at(index)->SetMetadata(&record);
+    m_RowWidths[index].bValid = false;
     m_bWidthsStale = true;
     update();
 }
@@ -173,6 +182,8 @@ void QFileInfoListWidget::SetupDataLine(int line, tyReportBlock* cells)
         emit signal_ColType(line, kinds);
     }
     if (changed) {
+        for (tyRowWidths& row : m_RowWidths)
+            row.bValid = false;
         m_bWidthsStale = true;
         update();
         emit signal_ReloadMetadata();
@@ -246,26 +257,17 @@ void QFileInfoListWidget::ComputeWidths()
         fit.widths[c] = qMax(fit.widths[c], w);
     }
     fit.averageChar = labels.averageCharWidth();
-    QFont upright = generalFont9;
-    QFont italic = generalFont9;
-    italic.setItalic(true);
-    const QFontMetrics uprightMetrics(upright);
-    const QFontMetrics italicMetrics(italic);
-    for (QFileInfoWidget* row : m_Rows) {
-        const tyTakeMetadata* record = row->GetMetaDataPtr();
-        const QFontMetrics& metrics = (record->nTakeType == 2 || !row->HasRecord()) ? italicMetrics : uprightMetrics;
-        QMutexLocker lock(row->Lock());
-        const int columns = qMin(record->lczLine0Texts.size(), k);
-        // The last row with a Notes column decides whether Notes counts.
-        fit.notesColumn = -1;
-        for (int c = 0; c < columns; ++c) {
-            const int w = metrics.horizontalAdvance(record->lczLine0Texts.at(c) + QStringLiteral("MM"));
-            if (m_DataLayout[0][c].nFieldId == FieldNotes) {
-                fit.notesColumn = c;
-                fit.widestNotes = qMax(fit.widestNotes, w);
-            }
-            fit.widths[c] = qMax(fit.widths[c], w);
-        }
+    for (int id = 0; id < m_Rows.size(); ++id) {
+        if (!m_RowWidths[id].bValid)
+            MeasureRow(id);
+        const tyRowWidths& row = m_RowWidths.at(id);
+        // The last row with texts decides whether a Notes column counts.
+        if (row.widths.isEmpty() && !m_Rows.at(id)->HasRecord())
+            continue;
+        fit.notesColumn = row.nNotesColumn;
+        fit.widestNotes = qMax(fit.widestNotes, row.nWidestNotes);
+        for (int c = 0; c < qMin(k, row.widths.size()); ++c)
+            fit.widths[c] = qMax(fit.widths[c], row.widths.at(c));
     }
     const QVector<int> widths = FitColumns(fit);
     m_ColWidths[0] = QList<int>(widths.begin(), widths.end());
@@ -273,6 +275,33 @@ void QFileInfoListWidget::ComputeWidths()
     for (int w : widths)
         m_nWidestLine += w;
     emit signal_ColSize(0, m_ColWidths[0]);
+}
+
+void QFileInfoListWidget::MeasureRow(int id)
+{
+    static const QFontMetrics upright(generalFont9);
+    static const QFontMetrics italic([] {
+        QFont font = generalFont9;
+        font.setItalic(true);
+        return font;
+    }());
+    tyRowWidths& measured = m_RowWidths[id];
+    measured = tyRowWidths();
+    measured.bValid = true;
+    QFileInfoWidget* row = m_Rows.at(id);
+    const tyTakeMetadata* record = row->GetMetaDataPtr();
+    const QFontMetrics& metrics = (record->nTakeType == 2 || !row->HasRecord()) ? italic : upright;
+    QMutexLocker lock(row->Lock());
+    const int columns = qMin(record->lczLine0Texts.size(), m_nColumns[0]);
+    measured.widths.resize(columns);
+    for (int c = 0; c < columns; ++c) {
+        const int w = metrics.horizontalAdvance(record->lczLine0Texts.at(c) + QStringLiteral("MM"));
+        if (m_DataLayout[0][c].nFieldId == FieldNotes) {
+            measured.nNotesColumn = c;
+            measured.nWidestNotes = qMax(measured.nWidestNotes, w);
+        }
+        measured.widths[c] = w;
+    }
 }
 
 void QFileInfoListWidget::DrawHeader(QPainter& painter)

@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QStringList>
+#include <QVector>
 #include <QWidget>
 
 class QFileInfoWidget;
@@ -72,6 +73,15 @@ private:
     void ApplyRange();
     void AutoScrollCheck(int y);
     int AvailableWidth() const;
+    // Text widths of one row's line-0 cells, measured once per record.
+    struct tyRowWidths
+    {
+        bool bValid = false;
+        QVector<int> widths;
+        int nNotesColumn = -1;
+        int nWidestNotes = 0;
+    };
+    void MeasureRow(int id);
 
     QVBoxLayout* m_pRowLayout = nullptr;
     QScrollArea* m_pScrollArea = nullptr;
@@ -79,6 +89,7 @@ private:
     QSpacerItem* m_pSpacer = nullptr;
     QProgressBar* m_pProgress = nullptr;
     QList<QFileInfoWidget*> m_Rows;
+    QVector<tyRowWidths> m_RowWidths;   // one per row
     QStringList m_TakeNames;
     int m_nRowCount = 0;
     tyReportBlock m_DataLayout[ReportLayout::kDataLines][ReportLayout::kDataCells];
