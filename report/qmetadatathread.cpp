@@ -289,14 +289,8 @@ void QMetadataThread::TrackWork(tyTakeMetadata* record, QSoundPerform* take, int
             ReadInputs(routing.aes42(), record->Aes42Inputs, tyTakeMetadata::kAes42Inputs, "AES42_%d", own);
         }
     }
-    tyTrackRoleInput in;
-    in.inGrid = take->m_czTrackInGrid[k];
-    in.takeMixRole = take->m_pnTrackMixRole[k];
-    in.msPair = take->m_pbMSPair[k / 2];
-    in.routing = parsed ? &routing : nullptr;
-    const tyTrackRole role = TrackRoleOf(in, BothMixFlags::Mix);
-    record->pnMixMarker[k] = role.nMix;
-    record->pnMsMarker[k] = role.nMs;
-    if (!role.bMixTrack)
-        record->tPans[k] = PanOfText(take->m_czTrackPanPot[k], 0);
+    const tyTrackMarks marks = TrackMarksOf(take, k, parsed ? &routing : nullptr, BothMixFlags::Mix, 0);
+    record->pnMixMarker[k] = marks.role.nMix;
+    record->pnMsMarker[k] = marks.role.nMs;
+    record->tPans[k] = marks.pan;
 }
