@@ -17,6 +17,7 @@ QMediaThread::~QMediaThread()
         m_PauseWake.wakeAll();
     }
     wait();
+    m_JoinMark.joined();
     MyQDebug("~QMediaThread()::OUT");
 }
 
@@ -49,4 +50,5 @@ void QMediaThread::run()
             m_PauseWake.wait(&m_PauseMutex, 1000);
     }
     MyQDebug("QMediaThread::run() OUT");
+    m_JoinMark.ended();
 }

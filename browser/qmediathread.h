@@ -8,6 +8,8 @@
 
 #include <atomic>
 
+#include "foundation/threadjoin.h"
+
 // Polls the mounted volumes once a second and signals when the set changed;
 // the receiver asks for the volumes itself.
 class QMediaThread : public QThread
@@ -34,6 +36,7 @@ private:
     // The one-second pause waits on this, so the destructor need not sit out a full sleep.
     QMutex m_PauseMutex;
     QWaitCondition m_PauseWake;
+    ThreadJoinMark m_JoinMark;
 };
 
 #endif
