@@ -98,6 +98,7 @@ private slots:
     void layouts();
     void outputReadsBack();
     void rotationProperty();
+    void shortSource();
     void refusals_data();
     void refusals();
     void fullVolume_data();
@@ -336,6 +337,9 @@ void TestInterleave::layouts()
     QCOMPARE(out.DescriptionValue("aTYP"), QString("poly"));
     QCOMPARE(IxmlValue(out.ixml, "NOTE"), QString("a note"));
     QCOMPARE(IxmlValue(out.ixml, "SYNC_POINT_LIST/SYNC_POINT/SYNC_POINT_LOW"), QString("4800"));
+    QCOMPARE(IxmlValue(out.ixml, "CIRCLED"), QString("TRUE"));
+    QCOMPARE(IxmlValue(out.ixml, "ORVEX_BRISEL/REF_LEVEL"), QString("-18"));
+    QCOMPARE(IxmlValue(out.ixml, "ORVEX_BRISEL/INPUT_SETTINGS/MIC_1/DELAY"), QString("0"));
     QCOMPARE(out.originatorReference.right(10), QByteArray("ABC1230000"));
     if (job.bits == 16 && job.frames == 50000)
         QCOMPARE(m_lnProgress, (QList<qint64>{49152, 49152, 1696, 0}));
@@ -414,6 +418,30 @@ void TestInterleave::rotationProperty()
         QCOMPARE(int(out.channels), channels.size());
         QVERIFY2(out.data == Expected(channels, job.frames, job.bits), qPrintable(context));
     }
+}
+
+// A track file shorter than the first: silence after its end, the
+// output as long as the first file.
+void TestInterleave::shortSource()
+{
+    Job job;
+    job.present = {0, 1};
+    job.frames = 40000;
+    WriteJobTake(job);
+    TakeSpec shorter = MonoTake("ABC123", {1});
+    shorter.frames = 15000;
+    shorter.bits = 16;
+    const QString other = m_czDay + "_short";
+    const QStringList written = fixture::WriteTake(other, shorter).files;
+    QCOMPARE(written.size(), 1);
+    QVERIFY(QFile::remove(m_lczFiles.at(1)) && QFile::copy(written.at(0), m_lczFiles.at(1)));
+    QSignalSpy messages(global_pLogger, &MessageLoging::signal_message);
+    const bool ran = Run(job);
+    QVERIFY2(ran, qPrintable(messages.value(0).value(1).toString()));
+    const QByteArray data = ReadRiffFile(OutputPath(job)).data;
+    QVERIFY(data.left(15000 * 4) == Expected({0, 1}, 15000, 16));
+    QByteArray tail = Expected({0, -1}, 40000, 16).mid(15000 * 4);
+    QVERIFY(data.mid(15000 * 4) == tail);
 }
 
 void TestInterleave::refusals_data()
