@@ -196,7 +196,9 @@ bool TakeSources::ReadBlock(int slot, qint64 start, char* area, int n)
 QByteArray TakeSources::WaveformChunk(int slot, char idLast)
 {
     const tySource* source = Source(slot);
-    if (!source || source->nWaveOffset <= 0)
+    // An overview holds one level per few hundred samples: a size past
+    // 16 MiB is damage, not levels.
+    if (!source || source->nWaveOffset <= 0 || source->nWaveSize > 16 * kMiB)
         return QByteArray();
     QByteArray chunk(int(8 + source->nWaveSize), '\0');
     QFile& file = *source->pFile;

@@ -4,12 +4,14 @@
 #include "foundation/messageloging.h"
 #include "foundation/qpath.h"
 #include "foundation/platform/diskprobes.h"
+#include "processing/mixkernels.h"
 #include "processing/qsoundmixer.h"
 #include "take/soundperform.h"
 #include "tests/support/fixturesamples.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/support/fullvolume.h"
 #include "tests/support/riffreader.h"
+#include "tests/take/sparsetake.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -18,6 +20,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <future>
+#include <thread>
 
 using namespace fixture;
 
@@ -107,6 +111,10 @@ private slots:
     void failuresLeaveNothing_data();
     void failuresLeaveNothing();
     void fullDiskLeavesNothing();
+    void fusedLoopsMatchBlockKernels();
+    void sourcesOfOtherLengths_data();
+    void sourcesOfOtherLengths();
+    void cancelFromAnotherThread();
 
 private:
     // Writes a mono take of the slotList; DC levels when given.
@@ -122,6 +130,7 @@ private:
     QStringList m_lczFiles;
     QList<qint64> m_lnProgress;
     int m_n24To16 = 0;
+    bool m_bOneChar = false;
     std::function<void(qint64)> m_OnProgress;
 };
 
@@ -138,6 +147,7 @@ void TestMixdown::init()
     QDir().mkpath(m_czOut);
     m_lnProgress.clear();
     m_n24To16 = 0;
+    m_bOneChar = false;
     m_OnProgress = nullptr;
 }
 
@@ -148,6 +158,8 @@ void TestMixdown::WriteTake(const QList<int>& slotList, int bits, qint64 frames,
     m_Spec = MonoTake("ABC123", slotList);
     m_Spec.bits = quint16(bits);
     m_Spec.frames = quint32(frames);
+    if (m_bOneChar)
+        m_Spec.numberStyle = TrackNumberStyle::OneChar;
     m_lczFiles = fixture::WriteTake(m_czDay, m_Spec).files;
     QCOMPARE(m_lczFiles.size(), slotList.size());
     for (const Track& t : dc) {
@@ -165,7 +177,7 @@ void TestMixdown::Prepare(QSoundMixer& mixer, Args& args)
         m_lnProgress.append(bytes);
         if (m_OnProgress)
             m_OnProgress(bytes);
-    });
+    }, Qt::DirectConnection);
 }
 
 bool TestMixdown::RunMix(Args& args, const CancelFlag* cancel)
@@ -253,15 +265,21 @@ void TestMixdown::copyMixdown_data()
     QTest::addColumn<QStringList>("waveIds");
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<QStringList>("indexes");
+    QTest::addColumn<bool>("poly");       // the older poly form
 
     QTest::newRow("left and right") << 16 << QList<int>{0, 2} << 0 << 1 << QStringList{"ond1", "ond2"}
-                                    << QStringList{"Trk1", "Trk2"} << QStringList{"1", "2"};
+                                    << QStringList{"Trk1", "Trk2"} << QStringList{"1", "2"} << false;
     QTest::newRow("one track on both") << 24 << QList<int>{1} << 0 << 0 << QStringList{"ond1"}
-                                       << QStringList{"Trk1", "Trk1"} << QStringList{"1", "1"};
+                                       << QStringList{"Trk1", "Trk1"} << QStringList{"1", "1"} << false;
     QTest::newRow("three routed") << 24 << QList<int>{0, 0, 2} << 1 << 2 << QStringList{}
-                                  << QStringList{"Mix Left", "Mix Right"} << QStringList{"1", "2"};
+                                  << QStringList{"Mix Left", "Mix Right"} << QStringList{"1", "2"} << false;
     QTest::newRow("unrouted slot ignored") << 24 << QList<int>{0, 5, 2} << 0 << 2 << QStringList{"ond1", "ond2"}
-                                           << QStringList{"Trk1", "Trk3"} << QStringList{"1", "3"};
+                                           << QStringList{"Trk1", "Trk3"} << QStringList{"1", "3"} << false;
+    QTest::newRow("older poly form") << 24 << QList<int>{0, 2} << 0 << 1 << QStringList{}
+                                     << QStringList{"Mix Left", "Mix Right"} << QStringList{"1", "2"} << true;
+    // Tracks 10 and 11 named "_A" and "_B": found through the one-character code.
+    QTest::newRow("one-character track codes") << 16 << QList<int>{9, 0, 10, 2} << 9 << 10 << QStringList{"ond1", "ond2"}
+                                               << QStringList{"Trk10", "Trk11"} << QStringList{"10", "11"} << false;
 }
 
 void TestMixdown::copyMixdown()
@@ -273,17 +291,28 @@ void TestMixdown::copyMixdown()
     QFETCH(QStringList, waveIds);
     QFETCH(QStringList, names);
     QFETCH(QStringList, indexes);
+    QFETCH(bool, poly);
 
+    // pans: pairs of (slot, code) when the first entry is 9 or more, else one code per slot from 0.
     QList<int> slotList;
     Args args;
-    for (int t = 0; t < pans.size(); ++t) {
-        slotList.append(t);
-        args.present[t] = true;
-        args.pan[t] = short(pans.at(t));
+    const bool pairsGiven = pans.first() >= 9;
+    for (int i = 0; i < pans.size(); i += pairsGiven ? 2 : 1) {
+        const int slot = pairsGiven ? pans.at(i) : i;
+        slotList.append(slot);
+        args.present[slot] = true;
+        args.pan[slot] = short(pairsGiven ? pans.at(i + 1) : pans.at(i));
     }
     const qint64 frames = 40000;
+    m_bOneChar = pairsGiven;
     WriteTake(slotList, bits, frames);
-    QVERIFY(RunCopy(args));
+    if (poly) {
+        QSoundMixer mixer;
+        Prepare(mixer, args);
+        QVERIFY(mixer.BouncePoly(args.present, args.steps, args.pan, args.excluded, args.pairs, 0, nullptr));
+    } else {
+        QVERIFY(RunCopy(args));
+    }
 
     const RiffInfo out = ReadRiffFile(OutputPath());
     QCOMPARE(int(out.channels), 2);
@@ -364,6 +393,7 @@ void TestMixdown::failuresLeaveNothing_data()
     QTest::newRow("another rate") << "rate" << "The track files of this take do not agree:\n%2\nhas another sample rate or width.";
     QTest::newRow("truncated") << "truncated" << "The audio data of\n%2\nis shorter than its header says.";
     QTest::newRow("missing track") << "missing" << "";
+    QTest::newRow("output past 4 GiB") << "huge" << "The new file\n%3\nwould hold 4831969934 bytes, more than a WAV file can (4 GiB).\nProcess stopped.";
     QTest::newRow("vanished destination") << "nodest" << "Unable to read/write files (R) !";
     QTest::newRow("cancel in the first block") << "cancel1" << "";
     QTest::newRow("cancel in a middle block") << "cancel2" << "";
@@ -399,6 +429,11 @@ void TestMixdown::failuresLeaveNothing()
         QVERIFY(Patch(second, info.Find("fmt ")->payloadOffset + 4, QByteArray("\x44\xAC\x00\x00", 4)));
     } else if (fault == "truncated") {
         QVERIFY(QFile::resize(second, info.dataOffset + 1000));
+    } else if (fault == "huge") {
+        // 2.25 GiB of audio per track (holes): the stereo output cannot be a WAV file.
+        SetFreeSpaceFunction([](const QString&) { return qint64(-1); });
+        for (int i = 0; i < m_lczFiles.size(); ++i)
+            QVERIFY(WriteSparseCopy(m_lczFiles.at(i), BuildMonoFile(m_Spec, i), 0x90000000u));
     } else if (fault == "missing") {
         args.present[5] = true;
     } else if (fault == "nodest") {
@@ -418,8 +453,11 @@ void TestMixdown::failuresLeaveNothing()
     if (!message.isEmpty()) {
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages.at(0).at(0).toString(), QString("QSoundMixer::BouncePoly()"));
-        // %1: the destination's volume folder, %2: the faulty source.
-        const QString expected = QString(message).replace("%1", QPath(m_czOut + "/").GetDrive()).replace("%2", second);
+        // %1: the destination's volume folder, %2: the faulty source, %3: the output.
+        const QString expected = QString(message)
+                                     .replace("%1", QPath(m_czOut + "/").GetDrive())
+                                     .replace("%2", second)
+                                     .replace("%3", OutputPath());
         QCOMPARE(messages.at(0).at(1).toString(), expected);
     } else if (fault.startsWith("cancel")) {
         QCOMPARE(messages.size(), 0);
@@ -461,6 +499,101 @@ void TestMixdown::fullDiskLeavesNothing()
                && file.readAll() == "older";
     }, &how);
     QVERIFY2(held, qPrintable(how));
+}
+
+// The mixdown's tiled loops against the engine's block kernels (the take's
+// arithmetic), over every 16-bit value and a spread of 24-bit ones.
+void TestMixdown::fusedLoopsMatchBlockKernels()
+{
+    for (int width : {2, 3}) {
+        const int samples = QSoundMixer::kBlockBytes / width;
+        std::vector<unsigned char> block(size_t(QSoundMixer::kBlockBytes));
+        for (int round = 0; round < (width == 2 ? 3 : 8); ++round) {
+            for (int i = 0; i < samples; ++i) {
+                const int v = width == 2 ? (round * samples + i) % 65536 - 32768
+                                         : int((quint32(round * samples + i) * 2654435761u) >> 8) - 8388608;
+                for (int b = 0; b < width; ++b)
+                    block[size_t(i * width + b)] = static_cast<unsigned char>(v >> (8 * b));
+            }
+            for (int dB : {-12, -9, -6, -3, 0, 3, 6, 9, 12, 5}) {
+                std::vector<int> work(QSoundMixer::kBlockBytes), acc(static_cast<size_t>(samples)), acc2(static_cast<size_t>(samples));
+                QSoundMixer::Volume(block.data(), work.data(), dB, width);
+                mixkernels::Accumulate(block.data(), samples, width, dB, mixkernels::Target::Both, acc.data(), acc2.data());
+                for (int i = 0; i < samples; ++i) {
+                    if (acc[size_t(i)] != work[size_t(i * width)] || acc2[size_t(i)] != acc[size_t(i)])
+                        QFAIL(qPrintable(QString("width %1, %2 dB, sample %3").arg(width).arg(dB).arg(i)));
+                }
+            }
+        }
+    }
+    // The engine's M - S takes mid before side.
+    std::vector<int> acc(size_t(QSoundMixer::kBlockBytes), 0), mid(acc.size(), 1000), side(acc.size(), 300);
+    QSoundMixer::ProcessMmoinsS(acc.data(), mid.data(), side.data(), 3);
+    QCOMPARE(acc[0], 700);
+    QSoundMixer::ProcessMplusS(acc.data(), mid.data(), side.data(), 3);
+    QCOMPARE(acc[3], 2000);
+    QCOMPARE(acc[1], 0);
+}
+
+// The first source sets the length; a shorter one is silence past its end
+// (not the previous block's bytes), a longer one is cut.
+void TestMixdown::sourcesOfOtherLengths_data()
+{
+    QTest::addColumn<int>("firstFrames");
+    QTest::addColumn<int>("secondFrames");
+    QTest::newRow("second shorter") << 60000 << 20000;
+    QTest::newRow("second longer") << 20000 << 60000;
+}
+
+void TestMixdown::sourcesOfOtherLengths()
+{
+    QFETCH(int, firstFrames);
+    QFETCH(int, secondFrames);
+    Args args;
+    args.present[0] = args.present[1] = true;
+    args.pan[0] = 0;
+    args.pan[1] = 2;
+    WriteTake({0, 1}, 24, firstFrames);
+    TakeSpec second = MonoTake("ABC123", {1});
+    second.frames = quint32(secondFrames);
+    QVERIFY(!fixture::WriteTake(m_czDay, second).files.isEmpty());
+    QVERIFY(RunMix(args));
+
+    const QByteArray left = SampleBytes({0}, 0, firstFrames, 24);
+    QByteArray right = SampleBytes({1}, 0, qMin(firstFrames, secondFrames), 24);
+    right.append(QByteArray(left.size() - right.size(), '\0'));
+    QByteArray expected;
+    for (int f = 0; f < firstFrames; ++f)
+        expected.append(left.mid(f * 3, 3)).append(right.mid(f * 3, 3));
+    QCOMPARE(ReadRiffFile(OutputPath()).data, expected);
+}
+
+// The copy worker sets its flag from another thread while the mixdown runs.
+void TestMixdown::cancelFromAnotherThread()
+{
+    Args args;
+    args.present[0] = true;
+    WriteTake({0}, 24, 60000);
+    CancelFlag cancel{false};
+    // Standard threads and promises: their hand-over is visible to
+    // ThreadSanitizer, which does not see inside Qt's own locks.
+    std::promise<void> started, flagged;
+    std::future<void> flaggedSeen = flagged.get_future();
+    m_OnProgress = [&](qint64 bytes) {
+        if (bytes != 49152 || m_lnProgress.size() != 1)
+            return;
+        started.set_value();
+        flaggedSeen.wait();
+    };
+    bool result = true;
+    std::thread worker([&] { result = RunMix(args, &cancel); });
+    started.get_future().wait();
+    cancel = true;
+    flagged.set_value();
+    worker.join();
+    QVERIFY(!result);
+    QCOMPARE(m_lnProgress, (QList<qint64>{49152, 0}));
+    QCOMPARE(Entries(m_czOut), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestMixdown)
