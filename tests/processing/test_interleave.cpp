@@ -9,6 +9,7 @@
 #include "processing/qsoundmixer.h"
 #include "processing/rotationmap.h"
 #include "take/soundperform.h"
+#include "tests/take/sparsetake.h"
 #include "tests/support/fixturesamples.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/support/fullvolume.h"
@@ -67,20 +68,6 @@ QStringList Texts(const IntList& values, int add = 0)
     for (int v : values)
         texts << QString::number(v + add);
     return texts;
-}
-
-// The sparse case: a source whose data chunk claims `bytes` with no disk behind it.
-bool MakeSparse(const QString& path, quint32 bytes)
-{
-    const RiffInfo info = ReadRiffFile(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite) || !file.resize(info.dataOffset + bytes))
-        return false;
-    unsigned char size[4] = {uchar(bytes), uchar(bytes >> 8), uchar(bytes >> 16), uchar(bytes >> 24)};
-    const quint32 riff = quint32(info.dataOffset + bytes - 8);
-    unsigned char riffSize[4] = {uchar(riff), uchar(riff >> 8), uchar(riff >> 16), uchar(riff >> 24)};
-    return file.seek(info.dataOffset - 4) && file.write(reinterpret_cast<char*>(size), 4) == 4 && file.seek(4)
-           && file.write(reinterpret_cast<char*>(riffSize), 4) == 4;
 }
 }
 Q_DECLARE_METATYPE(Job)
@@ -511,8 +498,13 @@ void TestInterleave::refusals()
         QVERIFY(file.resize(0) && file.write(rebuilt) == rebuilt.size());
         detail = m_lczFiles.at(0);
     } else if (fault == "sparse") {
-        for (const QString& path : m_lczFiles)
-            QVERIFY(MakeSparse(path, 1536u * 1024 * 1024));
+        for (const QString& path : m_lczFiles) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray bytes = file.readAll();
+            file.close();
+            QVERIFY(WriteSparseCopy(path, bytes, 1536u * 1024 * 1024));
+        }
     } else if (fault == "free") {
         SetFreeSpaceFunction([](const QString&) { return 9 * 1048576LL; });
     } else if (fault == "cancel1") {
