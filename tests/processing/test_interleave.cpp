@@ -38,18 +38,20 @@ struct Job {
     int bits = 16;
     qint64 frames = 50000;     // 100 000 bytes of 16-bit audio
     IntList noSlots;           // present tracks whose maker entry says "NO"
+    bool to16 = false;         // 24-bit take written as 16 bits
 };
 
 // The expected data: per channel the slot it carries, -1 silent.
-QByteArray Expected(const IntList& channels, qint64 frames, int bits)
+QByteArray Expected(const IntList& channels, qint64 frames, int bits, bool to16 = false)
 {
-    const int width = bits / 8;
+    const int width = to16 ? 2 : bits / 8;
+    const int shift = to16 && bits == 24 ? 8 : 0;
     QByteArray bytes(int(frames * channels.size() * width), '\0');
     for (qint64 f = 0; f < frames; ++f) {
         for (int c = 0; c < channels.size(); ++c) {
             if (channels.at(c) < 0)
                 continue;
-            const qint32 v = SampleValue(channels.at(c), f, bits);
+            const qint32 v = SampleValue(channels.at(c), f, bits) >> shift;
             for (int b = 0; b < width; ++b)
                 bytes[int((f * channels.size() + c) * width + b)] = char((v >> (8 * b)) & 0xFF);
         }
@@ -154,6 +156,7 @@ bool TestInterleave::Run(const Job& job, const CancelFlag* cancel, const QString
     mixer.m_bLightPoly = job.light;
     mixer.m_nMinTrackCount = job.minimum;
     mixer.m_bSixToEightTracks = job.sixToEight;
+    mixer.m_n24To16Bits = job.to16 ? 1 : 0;
     connect(&mixer, &QSoundMixer::signal_ProgressSize, this, [this](qint64 bytes) {
         m_lnProgress.append(bytes);
         if (m_OnProgress)
@@ -219,6 +222,12 @@ void TestInterleave::layouts_data()
     QTest::newRow("even rounding") << job({0, 1, 2}) << IntList{0, 1, 2, -1} << IntList{1, 2, 3, 4}
                                    << QStringList{"Trk1", "Trk2", "Trk3", ""}
                                    << QStringList{"YES", "YES", "YES", "DISARMED", "NO", "NO", "NO", "NO"};
+    Job to16 = job({0, 2});
+    to16.bits = 24;
+    to16.to16 = true;
+    QTest::newRow("24 to 16 bits") << to16 << IntList{0, -1, 2, -1} << IntList{1, 2, 3, 2}
+                                   << QStringList{"Trk1", "", "Trk3", ""}
+                                   << QStringList{"YES", "NO", "YES", "DISARMED", "NO", "NO", "NO", "NO"};
     Job light = job({3, 7});
     light.light = true;
     QTest::newRow("light-poly 3 and 7") << light << IntList{3, 7} << IntList{4, 8} << QStringList{"Trk4", "Trk8"}
@@ -306,10 +315,11 @@ void TestInterleave::layouts()
 
     const RiffInfo out = ReadRiffFile(OutputPath(job));
     QCOMPARE(int(out.channels), channels.size());
-    QCOMPARE(int(out.bits), job.bits);
-    QCOMPARE(int(out.blockAlign), channels.size() * job.bits / 8);
+    const int bits = job.to16 ? 16 : job.bits;
+    QCOMPARE(int(out.bits), bits);
+    QCOMPARE(int(out.blockAlign), channels.size() * bits / 8);
     QCOMPARE(out.riffSize, quint32(out.fileSize - 8));
-    QVERIFY(out.data == Expected(channels, job.frames, job.bits));
+    QVERIFY(out.data == Expected(channels, job.frames, job.bits, job.to16));
     QCOMPARE(IxmlValues(out.ixml, "TRACK_LIST/TRACK/CHANNEL_INDEX"), Texts(indexes));
     QStringList entryNames = IxmlValues(out.ixml, "TRACK_LIST/TRACK/NAME");
     for (int c = 0; c < names.size(); ++c) {
