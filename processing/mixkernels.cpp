@@ -28,8 +28,19 @@ void Loop(const unsigned char* pcm, int samples, int* acc, int* acc2)
     for (int base = 0; base < samples; base += kTile) {
         const int count = qMin(kTile, samples - base);
         const unsigned char* p = pcm + base * B;
-        for (int i = 0; i < count; ++i)
-            x[i] = Decode<B>(p + i * B);
+        if (B == 3) {
+            // One 4-byte load per sample, its top byte shifted out; the last
+            // sample of the run is read by bytes so nothing past it is touched.
+            for (int i = 0; i < count - 1; ++i) {
+                quint32 word;
+                std::memcpy(&word, p + i * 3, 4);
+                x[i] = int(word << 8) >> 8;
+            }
+            x[count - 1] = Decode<B>(p + (count - 1) * B);
+        } else {
+            for (int i = 0; i < count; ++i)
+                x[i] = Decode<B>(p + i * B);
+        }
         int* a = acc + base;
         int* a2 = acc2 ? acc2 + base : nullptr;
         for (int i = 0; i < count; ++i) {

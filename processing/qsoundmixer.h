@@ -117,9 +117,10 @@ public:
 
     // Fsync the output before it takes its final name (a benchmark measures
     // the durable write; callers leave it off).
-    bool m_bSyncOutput = false;
+    void SetSyncOutput(bool sync) { m_bSyncOutput = sync; }
 
 private:
+    bool m_bSyncOutput = false;
     struct tyMixdownPlan;
     bool RunStereoMixdown(const tyMixdownPlan& plan, const CancelFlag* cancel);
     struct tyInterleaveJob;

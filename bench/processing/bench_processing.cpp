@@ -124,7 +124,7 @@ double TimeEngine(const QString& takeFolder, const QString& outFolder, bool sync
     std::fill(std::begin(separators), std::end(separators), '_');
     QSoundMixer mixer;
     mixer.m_szDestinationFolder = outFolder + "/";
-    mixer.m_bSyncOutput = sync;
+    mixer.SetSyncOutput(sync);
     mixer.SetFilesParams(takeFolder + "/", QStringLiteral("BENCH1"), separators, QStringLiteral("WAV"));
     QElapsedTimer timer;
     timer.start();

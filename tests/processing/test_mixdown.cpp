@@ -6,6 +6,7 @@
 #include "foundation/platform/diskprobes.h"
 #include "processing/mixkernels.h"
 #include "processing/qsoundmixer.h"
+#include "processing/takeoperation.h"
 #include "take/soundperform.h"
 #include "tests/support/fixturesamples.h"
 #include "tests/support/fixturewriter.h"
@@ -20,6 +21,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cstring>
 #include <future>
 #include <thread>
 
@@ -115,6 +117,7 @@ private slots:
     void sourcesOfOtherLengths_data();
     void sourcesOfOtherLengths();
     void cancelFromAnotherThread();
+    void headerOfShortName();
 
 private:
     // Writes a mono take of the slotList; DC levels when given.
@@ -318,6 +321,8 @@ void TestMixdown::copyMixdown()
     QCOMPARE(int(out.channels), 2);
     QCOMPARE(int(out.bits), bits);
     QCOMPARE(int(out.blockAlign), bits / 4);
+    QCOMPARE(out.Find("fmt ")->size, 16u);
+    QCOMPARE(int(out.formatTag), 1);
     QCOMPARE(out.data, SampleBytes({leftSlot, rightSlot}, 0, frames, bits));
     QStringList ids = out.ChunkIds().filter(QRegularExpression("^ond"));
     QCOMPARE(ids, waveIds);
@@ -575,8 +580,7 @@ void TestMixdown::cancelFromAnotherThread()
     args.present[0] = true;
     WriteTake({0}, 24, 60000);
     CancelFlag cancel{false};
-    // Standard threads and promises: their hand-over is visible to
-    // ThreadSanitizer, which does not see inside Qt's own locks.
+    // Standard threads and promises, whose hand-over a race detector sees.
     std::promise<void> started, flagged;
     std::future<void> flaggedSeen = flagged.get_future();
     m_OnProgress = [&](qint64 bytes) {
@@ -594,6 +598,25 @@ void TestMixdown::cancelFromAnotherThread()
     QVERIFY(!result);
     QCOMPARE(m_lnProgress, (QList<qint64>{49152, 0}));
     QCOMPARE(Entries(m_czOut), QStringList());
+}
+
+// A base name under six characters: the reference's last 10 bytes are the
+// name, "0000" and zeros, nothing beyond the field.
+void TestMixdown::headerOfShortName()
+{
+    takeop::TakeSources sources;
+    sources.m_Fmt.nSampleRate = 48000;
+    sources.m_bHasBext = true;
+    std::memset(sources.m_Bext.szOriginatorReference, 'x', sizeof(sources.m_Bext.szOriginatorReference));
+    takeop::tyOutputLayout layout;
+    layout.nBitsPerSample = 24;
+    layout.nDataSize = 6;
+    const QByteArray header = takeop::OutputHeader(sources, "AB", layout);
+    const RiffInfo info = ParseRiff(header + QByteArray(6, '\1'));
+    QCOMPARE(info.originatorReference, QByteArray(22, 'x') + QByteArray("AB0000\0\0\0\0", 10));
+    QCOMPARE(info.riffSize, quint32(header.size() - 8 + 6));
+    QCOMPARE(info.ChunkIds(), (QStringList{"fmt ", "bext", "data"}));
+    QCOMPARE(int(info.byteRate), 48000 * 6);
 }
 
 QTEST_GUILESS_MAIN(TestMixdown)
