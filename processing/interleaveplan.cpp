@@ -123,12 +123,35 @@ namespace {
 constexpr int kTileFrames = 256;
 
 template <int In, int Out>
-void CopyChannel(const unsigned char* src, unsigned char* dst, int frames, int stride)
+void CopyChannelExact(const unsigned char* src, unsigned char* dst, int frames, int stride)
 {
     // Out < In: the upper bytes of each sample.
     constexpr int skip = In - Out;
     for (int f = 0; f < frames; ++f)
         std::memcpy(dst + f * stride, src + f * In + skip, Out);
+}
+
+template <int In, int Out>
+void CopyChannel(const unsigned char* src, unsigned char* dst, int frames, int stride)
+{
+    CopyChannelExact<In, Out>(src, dst, frames, stride);
+}
+
+// 24-bit samples moved as one 4-byte load and store: the fourth byte lands
+// on the next channel's first byte of the same frame, which that channel
+// writes after this one. The tile's last frame is copied exactly, so no
+// read passes the source's samples; the caller copies the frame's last
+// channel exactly, so no write passes the frame.
+template <>
+void CopyChannel<3, 3>(const unsigned char* src, unsigned char* dst, int frames, int stride)
+{
+    for (int f = 0; f + 1 < frames; ++f) {
+        quint32 sample;
+        std::memcpy(&sample, src + f * 3, 4);
+        std::memcpy(dst + f * stride, &sample, 4);
+    }
+    if (frames > 0)
+        std::memcpy(dst + (frames - 1) * stride, src + (frames - 1) * 3, 3);
 }
 
 template <int Out>
@@ -146,8 +169,10 @@ void Interleave(const unsigned char* const* areas, int channels, int frames, uns
         const int count = std::min(kTileFrames, frames - first);
         unsigned char* tile = out + qint64(first) * stride;
         for (int c = 0; c < channels; ++c) {
-            if (areas[c])
+            if (areas[c] && c + 1 < channels)
                 CopyChannel<In, Out>(areas[c] + qint64(first) * In, tile + c * Out, count, stride);
+            else if (areas[c])
+                CopyChannelExact<In, Out>(areas[c] + qint64(first) * In, tile + c * Out, count, stride);
             else
                 SilenceChannel<Out>(tile + c * Out, count, stride);
         }

@@ -6,6 +6,7 @@
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/qpath.h"
+#include "processing/interleaveplan.h"
 #include "processing/qsoundmixer.h"
 #include "processing/rotationmap.h"
 #include "take/soundperform.h"
@@ -87,6 +88,8 @@ private slots:
     void layouts();
     void outputReadsBack();
     void rotationProperty();
+    void channelWalk_data();
+    void channelWalk();
     void shortSource();
     void refusals_data();
     void refusals();
@@ -414,6 +417,51 @@ void TestInterleave::rotationProperty()
         const RiffInfo out = ReadRiffFile(OutputPath(job));
         QCOMPARE(int(out.channels), channels.size());
         QVERIFY2(out.data == Expected(channels, job.frames, job.bits), qPrintable(context));
+    }
+}
+
+void TestInterleave::channelWalk_data()
+{
+    QTest::addColumn<int>("inBytes");
+    QTest::addColumn<int>("outBytes");
+    QTest::addColumn<int>("frames");
+    for (int widths : {22, 33, 32})
+        for (int frames : {1, 255, 257, 16384})
+            QTest::addRow("%d to %d bytes, %d frames", widths / 10, widths % 10, frames)
+                << widths / 10 << widths % 10 << frames;
+}
+
+// The tiled walk against a sample-by-sample one, every channel count, a
+// silent channel first, inside and last.
+void TestInterleave::channelWalk()
+{
+    QFETCH(int, inBytes);
+    QFETCH(int, outBytes);
+    QFETCH(int, frames);
+    QRandomGenerator random(frames);
+    std::vector<std::vector<unsigned char>> sources(24, std::vector<unsigned char>(size_t(frames * inBytes)));
+    for (auto& source : sources)
+        for (unsigned char& byte : source)
+            byte = uchar(random.bounded(256));
+    for (int channels = 1; channels <= 24; ++channels) {
+        std::vector<const unsigned char*> areas;
+        for (int c = 0; c < channels; ++c)
+            areas.push_back(c % 5 == 2 || c == channels - 1 ? nullptr : sources[size_t(c)].data());
+        std::vector<unsigned char> out(size_t(frames * channels * outBytes), 0xAA), expected(out.size(), 0);
+        for (int f = 0; f < frames; ++f)
+            for (int c = 0; c < channels; ++c)
+                for (int b = 0; b < outBytes && areas[size_t(c)]; ++b)
+                    expected[size_t((f * channels + c) * outBytes + b)] = areas[size_t(c)][f * inBytes + inBytes - outBytes + b];
+        interleave::InterleaveFrames(areas.data(), channels, frames, inBytes, outBytes, out.data());
+        QVERIFY2(out == expected, qPrintable(QString("%1 channels").arg(channels)));
+        if (channels > 1) {
+            areas.back() = sources[23].data();   // the last channel carries audio
+            for (int f = 0; f < frames; ++f)
+                for (int b = 0; b < outBytes; ++b)
+                    expected[size_t((f * channels + channels - 1) * outBytes + b)] = sources[23][size_t(f * inBytes + inBytes - outBytes + b)];
+            interleave::InterleaveFrames(areas.data(), channels, frames, inBytes, outBytes, out.data());
+            QVERIFY2(out == expected, qPrintable(QString("%1 channels, last carried").arg(channels)));
+        }
     }
 }
 
