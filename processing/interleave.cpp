@@ -167,6 +167,7 @@ bool QSoundMixer::RunInterleave(const tyInterleaveJob& job, const CancelFlag* ca
     SafeOutput output(finalPath, SafeOutput::Replace::Existing);
     if (!BeginOutput(output, header.size(), outData, kTitle, diskText))
         return false;
+    output.SetEarlyWriteback(m_bSyncOutput);
     if (!output.Write(header.constData(), header.size())) {
         Report(kTitle, QStringLiteral("Unable to read/write files (R) !"));
         return false;

@@ -41,6 +41,7 @@ struct Job {
     qint64 frames = 50000;     // 100 000 bytes of 16-bit audio
     IntList noSlots;           // present tracks whose maker entry says "NO"
     bool to16 = false;         // 24-bit take written as 16 bits
+    bool durable = false;      // synced, written back while it is written
 };
 
 // The expected data: per channel the slot it carries, -1 silent.
@@ -161,6 +162,7 @@ bool TestInterleave::Run(const Job& job, const CancelFlag* cancel, const QString
     mixer.m_nMinTrackCount = job.minimum;
     mixer.m_bSixToEightTracks = job.sixToEight;
     mixer.m_n24To16Bits = job.to16 ? 1 : 0;
+    mixer.SetSyncOutput(job.durable);
     connect(&mixer, &QSoundMixer::signal_ProgressSize, this, [this](qint64 bytes) {
         m_lnProgress.append(bytes);
         if (m_OnProgress)
@@ -342,6 +344,10 @@ void TestInterleave::layouts()
     QCOMPARE(IxmlValue(out.ixml, "ORVEX_BRISEL/REF_LEVEL"), QString("-18"));
     QCOMPARE(IxmlValue(out.ixml, "ORVEX_BRISEL/INPUT_SETTINGS/MIC_1/DELAY"), QString("0"));
     QCOMPARE(out.originatorReference.right(10), QByteArray("ABC1230000"));
+    QSoundPerform take;
+    QVERIFY(take.InitFilesZZ(OutputPath(job).chopped(4), "WAV"));
+    QCOMPARE(int(take.m_nTakeStatus), 0);
+    QCOMPARE(int(take.m_nChannels), channels.size());
     if (job.bits == 16 && job.frames == 50000)
         QCOMPARE(m_lnProgress, (QList<qint64>{49152, 49152, 1696, 0}));
 }
@@ -352,10 +358,12 @@ void TestInterleave::outputReadsBack()
     Job job;
     job.present = {0, 1, 2, 3, 4, 5, 6, 7};
     job.bits = 24;
-    job.frames = 30000;
+    job.frames = 500000;   // 12 MB: written back in stretches
+    job.durable = true;
     WriteJobTake(job);
     QFile::copy(m_lczFiles.at(0), OutputPath(job));   // an older output is replaced
     QVERIFY(Run(job));
+    QVERIFY(ReadRiffFile(OutputPath(job)).data == Expected({0, 1, 2, 3, 4, 5, 6, 7}, job.frames, 24));
     QSoundPerform take;
     QVERIFY(take.InitFilesZZ(m_czOut + "/ABC123PN", "WAV"));
     QCOMPARE(int(take.m_nTakeStatus), 0);
@@ -370,7 +378,7 @@ void TestInterleave::outputReadsBack()
                             "-of", "csv=p=0", OutputPath(job)});
     QVERIFY(probe.waitForFinished(30000));
     QCOMPARE(probe.exitCode(), 0);
-    QCOMPARE(QString(probe.readAllStandardOutput()).trimmed(), QString("48000,8,30000,24"));
+    QCOMPARE(QString(probe.readAllStandardOutput()).trimmed(), QString("48000,8,500000,24"));
 }
 
 // Random takes through the map builder, the validator and the engine: every
