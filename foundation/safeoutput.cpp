@@ -90,7 +90,22 @@ bool SafeOutput::Write(const char* data, qint64 size)
         return Fail(Failure::Write, QStringLiteral("a write passes the planned length"));
     if (size > 0 && m_File.write(data, size) != size)
         return Fail(Failure::Write, m_File.errorString());
+    if (m_bEarlyWriteback)
+        StartWriteback();
     return true;
+}
+
+void SafeOutput::StartWriteback()
+{
+#ifdef __linux__
+    constexpr qint64 kStretch = 8 * 1024 * 1024;
+    const qint64 end = m_File.pos();
+    if (end - m_nWrittenBack < kStretch)
+        return;
+    // Starts the writes only; a failure shows in the final sync.
+    ::sync_file_range(m_File.handle(), m_nWrittenBack, end - m_nWrittenBack, SYNC_FILE_RANGE_WRITE);
+    m_nWrittenBack = end;
+#endif
 }
 
 bool SafeOutput::Close(bool sync)

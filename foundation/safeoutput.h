@@ -46,6 +46,10 @@ public:
     bool WriteAt(qint64 offset, const char* data, qint64 size);
     // At the current position.
     bool Write(const char* data, qint64 size);
+    // For an output that will be synced: every few MiB written are handed
+    // to the disk at once, so the disk works while the caller computes and
+    // the final sync finds little left. Call before the writes.
+    void SetEarlyWriteback(bool on) { m_bEarlyWriteback = on; }
     // Flushes and closes the temporary file. sync: Commit() puts it on the
     // disk (fsync) before it takes its name, and the folder entry after.
     bool Close(bool sync = false);
@@ -65,6 +69,7 @@ public:
 private:
     bool Fail(Failure failure, const QString& text);
     bool RenameIntoPlace();
+    void StartWriteback();
 
     QString m_czFinalPath;
     QString m_czTempPath;
@@ -72,6 +77,8 @@ private:
     QFile m_File;
     qint64 m_nPlanned = 0;
     bool m_bSync = false;
+    bool m_bEarlyWriteback = false;
+    qint64 m_nWrittenBack = 0;    // bytes from the start already handed to the disk
     bool m_bCommitted = false;
     bool m_bTargetExisted = false;
     Failure m_eFailure = Failure::None;
