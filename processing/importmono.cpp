@@ -382,6 +382,8 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
     const QString openFail = QStringLiteral("Unable to open files (IO_write)\n%1!");
     for (int c = 0; c < channels; ++c) {
         SafeOutput& output = outputs.Add(names.at(c), SafeOutput::Replace::Never);
+        // A synced import lets the disk work while the next blocks are cut.
+        output.SetEarlyWriteback(m_bSyncOutput);
         if (!takeop::BeginOutput(output, headers.at(c).size(), qint64(outData) + trailer,
                                  kTitle, QStringLiteral("Not enough disk space on drive\n%1\nProcess stopped."),
                                  openFail)
@@ -400,7 +402,6 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
     for (tyOverview& o : overviews)
         o.points.reserve(size_t(points));
     bool stopped = false;
-    int blocks = 0;
     for (qint64 position = 0; position < total && !stopped;) {
         if (!Running(run)) {
             stopped = true;
@@ -432,9 +433,6 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
             }
         }
         position += n;
-        // A synced import lets the disk work while the next blocks are cut.
-        if (m_bSyncOutput && ++blocks % 16 == 0)
-            outputs.StartWriteback();
     }
     if (stopped) {
         MyQDebug("Import stopped: no file kept");

@@ -111,19 +111,6 @@ void OutputSet::SyncFolders()
     }
 }
 
-void OutputSet::StartWriteback()
-{
-#ifdef __linux__
-    for (auto& output : m_Outputs) {
-        const int fd = ::open(QFile::encodeName(output->TemporaryPath()).constData(), O_RDONLY);
-        if (fd >= 0) {
-            ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-            ::close(fd);
-        }
-    }
-#endif
-}
-
 void OutputSet::DiscardAll()
 {
     for (auto& output : m_Outputs)

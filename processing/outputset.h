@@ -36,9 +36,6 @@ public:
     // volume for all of them, not one wait per file), and the folder
     // entries after.
     bool CommitAll(bool sync = false);
-    // Asks the system to start writing what the outputs hold so far to the
-    // disk, without waiting: a later synced commit then waits for less.
-    void StartWriteback();
     // Removes every temporary file; final names are not touched.
     void DiscardAll();
     // Why the last CommitAll failed.
