@@ -25,7 +25,9 @@ endfunction()
 # beside the binaries or into the user's settings.
 #   GUI      the test shows widgets: it runs a second time on a real X11
 #            server under xvfb-run (test "<name>-x11", label "x11"), where
-#            style and focus faults show that offscreen hides.
+#            style and focus faults show that offscreen hides. Nothing here
+#            draws with OpenGL, so the GLX integration (whose driver keeps
+#            allocations past exit) is not loaded.
 #   THREADS  the test exercises worker threads: label "threads", and it joins
 #            the target nalvo_thread_tests that CI builds under
 #            ThreadSanitizer.
@@ -51,7 +53,7 @@ function(nalvo_test name)
             add_test(NAME ${name}-x11
                 COMMAND ${NALVO_XVFB_RUN} -a -s "-screen 0 1920x1200x24" $<TARGET_FILE:${name}>)
             set_tests_properties(${name}-x11 PROPERTIES
-                ENVIRONMENT "QT_QPA_PLATFORM=xcb;NALVO_APP_DIR=${CMAKE_CURRENT_BINARY_DIR}/appdir-${name}-x11;${_common}"
+                ENVIRONMENT "QT_QPA_PLATFORM=xcb;QT_XCB_GL_INTEGRATION=none;NALVO_APP_DIR=${CMAKE_CURRENT_BINARY_DIR}/appdir-${name}-x11;${_common}"
                 LABELS x11 RESOURCE_LOCK xvfb TIMEOUT 300)
         endif()
     endif()
