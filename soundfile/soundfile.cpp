@@ -1,10 +1,12 @@
 #include "soundfile/soundfile.h"
 
 #include "foundation/messageloging.h"
+#include "soundfile/headwindows.h"
 #include "soundfile/riffwriter.h"
 
 #include <QFileInfo>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -97,18 +99,27 @@ bool QSoundFile::Open(const QString& path, int mode)
     if (m_File.isOpen())
         Close();
     SetPath(path);
+    // The file is opened by hand, refused unless it is a regular file: a FIFO
+    // or a device named like a track file would block the open, or the
+    // reads, forever. Never created or truncated. Unbuffered in every mode:
+    // headers are read with positioned reads into two windows, samples in
+    // large blocks, and a write that fails (a full card) must not stay in a
+    // buffer that a later seek or close would still put into the file.
     m_File.setFileName(path);
-    // Never QIODevice::WriteOnly: it truncates. ExistingOnly: never creates.
-    // Unbuffered for writing: a write that fails (a full card) must not stay
-    // in a buffer that a later seek or close would still put into the file.
+    bool notRegular = false;
+    const int fd = OpenRegularFile(path, mode != 0, &notRegular);
     const QIODevice::OpenMode openMode =
-        (mode == 0 ? QIODevice::OpenMode(QIODevice::ReadOnly) : QIODevice::ReadWrite | QIODevice::Unbuffered)
-        | QIODevice::ExistingOnly;
-    if (!m_File.open(openMode)) {
+        (mode == 0 ? QIODevice::OpenMode(QIODevice::ReadOnly) : QIODevice::ReadWrite) | QIODevice::Unbuffered;
+    const bool opened = fd >= 0 && m_File.open(fd, openMode, QFileDevice::AutoCloseHandle);
+    if (!opened) {
+        if (fd >= 0)
+            ::close(fd);
         static const char* const kWhat[] = {"for reading !", "for writing !", "for append !"};
-        SendUserMessage(QStringLiteral("QSoundFile::Open()"),
-                        QStringLiteral("Unable to open\n%1\n%2\n%3")
-                            .arg(FolderText(), FileNameText(), QLatin1String(kWhat[mode])));
+        QString text = QStringLiteral("Unable to open\n%1\n%2\n%3")
+                           .arg(FolderText(), FileNameText(), QLatin1String(kWhat[mode]));
+        if (notRegular)
+            text += QStringLiteral("\nIt is not a regular file.");
+        SendUserMessage(QStringLiteral("QSoundFile::Open()"), text);
         m_bError = true;
         return false;
     }
@@ -144,14 +155,15 @@ bool QSoundFile::ReadChunks(bool report, bool bextOptional)
     if (!m_File.isOpen()) {
         failure = "isn't open !";
     } else {
-        m_Layout = RiffChunkWalker::Walk(m_File);
+        HeadTailWindows windows(m_File.handle());
+        m_Layout = RiffChunkWalker::Walk(windows);
         m_bWalked = true;
         if (m_Layout.nFileLength == 0)
             failure = "is empty !";
         else if (!m_Layout.bRiffWave)
             failure = "is not a sound file !";
         else {
-            CacheRecords();
+            CacheRecords(windows);
             if (m_FmtChunk.szId[0] == 0)
                 failure = "hasn't Format Chunk !";
             else if (m_DataChunk.szId[0] == 0)
@@ -168,17 +180,19 @@ bool QSoundFile::ReadChunks(bool report, bool bextOptional)
     return false;
 }
 
-void QSoundFile::CacheRecords()
+void QSoundFile::CacheRecords(RiffByteSource& bytes)
 {
     std::memcpy(m_MainChunk.szRiff, "RIFF", 4);
     m_MainChunk.nSize = m_Layout.nRiffSize;
     std::memcpy(m_MainChunk.szWave, "WAVE", 4);
 
-    auto readPayload = [this](const tyRiffChunkInfo& info, void* into, qint64 most) {
+    // Chunk sizes are checked against the file length: a payload is read
+    // only as far as the file goes.
+    auto readPayload = [this, &bytes](const tyRiffChunkInfo& info, void* into, qint64 most) {
         const qint64 n = qMin(info.AvailableSize(m_Layout.nFileLength), most);
-        if (n <= 0 || !m_File.seek(info.PayloadOffset()))
+        if (n <= 0 || !bytes.ReadAt(info.PayloadOffset(), static_cast<char*>(into), n))
             return qint64(0);
-        return qMax<qint64>(0, m_File.read(static_cast<char*>(into), n));
+        return n;
     };
 
     for (const tyRiffChunkInfo& info : m_Layout.chunks) {
@@ -235,10 +249,11 @@ void QSoundFile::CacheRecords()
 bool QSoundFile::Rewalk()
 {
     ClearRecords();
-    m_Layout = RiffChunkWalker::Walk(m_File);
+    HeadTailWindows windows(m_File.handle());
+    m_Layout = RiffChunkWalker::Walk(windows);
     m_bWalked = true;
     if (m_Layout.bRiffWave)
-        CacheRecords();
+        CacheRecords(windows);
     return m_Layout.IsSound();
 }
 

@@ -245,7 +245,7 @@ public:
 private:
     // ---- walk, messages and write checks ------------------------------
     void ClearRecords();
-    void CacheRecords();
+    void CacheRecords(RiffByteSource& bytes);
     bool Rewalk();
     QString FolderText() const;
     QString FileNameText() const;
