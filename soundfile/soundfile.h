@@ -13,6 +13,7 @@
 #include <QPair>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 class BextDescription;
 
@@ -140,6 +141,16 @@ public:
     // Parses the iXML chunk text. True when its root is BWFXML; otherwise
     // no document is held and GetErrorText() says why.
     bool GetiXMLFileInfos();
+    // For a member of a mono family whose first file (twin) holds its parsed
+    // document: when this file's iXML text equals the twin's byte for byte
+    // outside its own TRACK entry, and both entries are plain, the document
+    // is taken without parsing (it is built at its first use) and the
+    // entry's channel index and name are read from the text. The maker
+    // block, the file key and every other value are the twin's. False, with
+    // nothing changed, when the texts differ otherwise: parse this one.
+    bool AdoptiXMLOfTwin(const QSoundFile& twin);
+    // The document was adopted from a twin and has not been built since.
+    bool IsDocumentAdopted() const { return IsAdoptedPending(); }
     // True while the document held is the parse of the file's iXML chunk
     // (not a new one built since).
     bool IsDocumentFromChunk() const { return m_bDocumentFromChunk && XmlOk(); }
@@ -172,6 +183,16 @@ public:
     QString GetiXMLOrvexTrackPanPot(int slot) const;
     QString GetiXMLOrvexTrackActive(int slot) const;
     QString GetiXMLOrvexTrackInGrid(int slot) const;
+    // The maker block's per-slot values for slots 0..23 in one pass over
+    // its DATA entries, each slot from the first entry of its INDICE, as the
+    // four getters above find it.
+    struct tyOrvexTrack {
+        QString czName;
+        QString czPanPot;
+        QString czActive;
+        QString czInGrid;
+    };
+    QVector<tyOrvexTrack> GetiXMLOrvexTrackTable() const;
     void GetiXMLInputsSettings(QDomNode* node) const;
     bool GetiXMLOrvexInputSettings(QString name, tInputSettings* settings) const;
     // At most 10 slates and 10 markers. slateExtra: frame offsets of the
@@ -290,6 +311,14 @@ private:
     quint32 m_nDeclaredDataSize = 0;
     bool m_bHasiXML = false;
     bool m_bDocumentFromChunk = false;  // the document is the parse of the iXML chunk
+    // What AdoptiXMLOfTwin read; answers while the adopted document is not built.
+    struct tyAdopted {
+        int nTrack = -1;
+        QString czName;
+        bool bOrvex = false;
+        QString czFileKey;
+    } m_Adopted;
+    bool IsAdoptedPending() const { return m_bDocumentFromChunk && IsDeferred(); }
     QByteArray m_baiXMLText;
     QString m_czErrorText;
     bool m_bError = false;

@@ -2,6 +2,7 @@
 #include "soundfile/soundfile.h"
 
 #include "soundfile/ixmlnames.h"
+#include "soundfile/ixmltwin.h"
 
 using namespace IxmlNames;
 
@@ -47,6 +48,38 @@ bool QSoundFile::GetiXMLFileInfos()
     return true;
 }
 
+bool QSoundFile::AdoptiXMLOfTwin(const QSoundFile& twin)
+{
+    if (!twin.IsDocumentFromChunk() || m_baiXMLText.isEmpty())
+        return false;
+    const QByteArray& own = m_baiXMLText;
+    const QByteArray twinText = twin.GetiXMLText();
+    tyTrackEntryScan ownScan;
+    tyTrackEntryScan twinScan;
+    if (!ScanTrackEntry(own, &ownScan) || !ScanTrackEntry(twinText, &twinScan)
+        || !SameOutsideTrackEntry(twinText, twinScan, own, ownScan))
+        return false;
+    auto trackOf = [](const tyTrackEntryScan& scan) {
+        const int index = scan.bHasChannelIndex ? IntOr(scan.czChannelIndex, 0) : 0;
+        return index >= 1 ? index - 1 : -1;
+    };
+    auto nameOf = [](const tyTrackEntryScan& scan) {
+        return scan.bHasName ? scan.czName : QStringLiteral(" ");
+    };
+    // The twin's own entry read from its text must give what its parse gave;
+    // otherwise the text holds something the scan does not understand.
+    if (trackOf(twinScan) != twin.GetiXMLMonoTrackNumber() || nameOf(twinScan) != twin.GetiXMLMonoTrackName())
+        return false;
+    m_Adopted.nTrack = trackOf(ownScan);
+    m_Adopted.czName = nameOf(ownScan);
+    m_Adopted.bOrvex = twin.HasiXMLOrvexBlock();
+    m_Adopted.czFileKey = twin.GetiXMLFileKey();
+    SetContentDeferred(own, twin.RootTag());
+    m_czErrorText.clear();
+    m_bDocumentFromChunk = true;
+    return true;
+}
+
 QDomElement QSoundFile::TrackByChild(const QString& tag, int value) const
 {
     return FindChildByValue(FindElement({kTrackList}), kTrack, tag, QString::number(value));
@@ -70,6 +103,8 @@ QDomElement QSoundFile::OrvexTrackData(int slot) const
 
 int QSoundFile::GetiXMLMonoTrackNumber() const
 {
+    if (IsAdoptedPending())
+        return m_Adopted.nTrack;
     if (!XmlOk())
         return -1;
     const int index = IntOr(GetText({kTrackList, kTrack, kChannelIndex}), 0);
@@ -93,6 +128,8 @@ QString QSoundFile::GetiXMLMonoTrackFunction() const
 
 QString QSoundFile::GetiXMLMonoTrackName() const
 {
+    if (IsAdoptedPending())
+        return m_Adopted.czName;
     const QDomElement name = FindElement({kTrackList, kTrack, kName});
     return name.isNull() ? QStringLiteral(" ") : name.text();
 }
@@ -134,11 +171,16 @@ QString QSoundFile::GetiXMLTake() const { return GetText({kTake}); }
 QString QSoundFile::GetiXMLTape() const { return GetText({kTape}); }
 QString QSoundFile::GetiXMLUbits() const { return GetText({kUbits}); }
 QString QSoundFile::GetiXMLTakeType() const { return GetText({kTakeType}); }
-QString QSoundFile::GetiXMLFileKey() const { return OrvexText(kFileKey); }
+QString QSoundFile::GetiXMLFileKey() const
+{
+    return IsAdoptedPending() ? m_Adopted.czFileKey : OrvexText(kFileKey);
+}
 QString QSoundFile::GetiXMLOrvexRefLevel() const { return OrvexText(kRefLevel); }
 
 bool QSoundFile::HasiXMLOrvexBlock() const
 {
+    if (IsAdoptedPending())
+        return m_Adopted.bOrvex;
     return !FindElement({kOrvex}).isNull();
 }
 
@@ -176,6 +218,26 @@ QString QSoundFile::GetiXMLOrvexTrackActive(int slot) const
 QString QSoundFile::GetiXMLOrvexTrackInGrid(int slot) const
 {
     return ChildText(OrvexTrackData(slot), kInGrid);
+}
+
+QVector<QSoundFile::tyOrvexTrack> QSoundFile::GetiXMLOrvexTrackTable() const
+{
+    constexpr int kSlots = 24;
+    QVector<tyOrvexTrack> table(kSlots);
+    QVector<bool> found(kSlots, false);
+    const QDomElement block = FindElement({kOrvex, kAllTrkName});
+    for (QDomElement data = block.firstChildElement(kData); !data.isNull(); data = data.nextSiblingElement(kData)) {
+        // The text must read back as the slot number ("03" is no slot).
+        const QString indice = data.firstChildElement(kIndice).text().trimmed();
+        bool ok = false;
+        const int slot = indice.toInt(&ok);
+        if (!ok || slot < 0 || slot >= kSlots || found.at(slot) || QString::number(slot) != indice)
+            continue;
+        found[slot] = true;
+        table[slot] = {ChildText(data, kName), ChildText(data, kPanPot), ChildText(data, kActive),
+                       ChildText(data, kInGrid)};
+    }
+    return table;
 }
 
 void QSoundFile::GetiXMLInputsSettings(QDomNode* node) const
