@@ -73,7 +73,7 @@ int OpenRegularFile(const QString& path, bool writable, bool* notRegular)
 {
     *notRegular = false;
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a
-    // writer forever. It has no effect on a regular file and is cleared below.
+    // writer forever.
     const QByteArray name = QFile::encodeName(path);
     int fd = -1;
     do {
@@ -88,10 +88,14 @@ int OpenRegularFile(const QString& path, bool writable, bool* notRegular)
         ::close(fd);
         return -1;
     }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        ::close(fd);
-        return -1;
+    // A reader keeps the flag: it has no effect on a regular file, and a
+    // day's load opens thousands. A writer drops it all the same.
+    if (writable) {
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+            ::close(fd);
+            return -1;
+        }
     }
     return fd;
 }

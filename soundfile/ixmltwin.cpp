@@ -52,42 +52,97 @@ int DepthAfter(const QByteArray& text, int end)
 }
 
 // One plain element "<TAG>text</TAG>" or "<TAG/>" at at; its end, or -1.
-int ReadPlainElement(const QByteArray& text, int at, int end, QByteArray* tag, QByteArray* value)
+// The tag and the text are given as offsets into the text.
+struct tyPlainElement {
+    int nTag = 0;
+    int nTagLength = 0;
+    int nValue = 0;
+    int nValueLength = 0;
+};
+
+int ReadPlainElement(const QByteArray& text, int at, int end, tyPlainElement* element)
 {
-    if (at >= end || text.at(at) != '<')
+    const char* const bytes = text.constData();
+    if (at >= end || bytes[at] != '<')
         return -1;
     int p = at + 1;
     const int nameStart = p;
-    while (p < end && IsNameChar(text.at(p)))
+    while (p < end && IsNameChar(bytes[p]))
         ++p;
-    if (p == nameStart || text.at(nameStart) == '-' || text.at(nameStart) == '.'
-        || (text.at(nameStart) >= '0' && text.at(nameStart) <= '9'))
+    if (p == nameStart || bytes[nameStart] == '-' || bytes[nameStart] == '.'
+        || (bytes[nameStart] >= '0' && bytes[nameStart] <= '9'))
         return -1;
-    *tag = text.mid(nameStart, p - nameStart);
-    value->clear();
-    if (StartsWith(text, p, "/>"))
+    element->nTag = nameStart;
+    element->nTagLength = p - nameStart;
+    element->nValue = p;
+    element->nValueLength = 0;
+    if (p + 1 < end && bytes[p] == '/' && bytes[p + 1] == '>')
         return p + 2;
-    if (p >= end || text.at(p) != '>')
+    if (p >= end || bytes[p] != '>')
         return -1;
     const int valueStart = ++p;
     bool blank = true;
-    while (p < end && text.at(p) != '<') {
-        const char c = text.at(p);
+    while (p < end && bytes[p] != '<') {
+        const unsigned char c = static_cast<unsigned char>(bytes[p]);
         // Entities, carriage returns (normalised by parsers) and non-ASCII
         // bytes (the declared encoding decides) are left to the parser.
-        if (c == '&' || c == '\r' || c == '>' || (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n')
-            || static_cast<unsigned char>(c) > 0x7E)
+        if (c == '&' || c == '\r' || c == '>' || (c < 0x20 && c != '\t' && c != '\n') || c > 0x7E)
             return -1;
-        blank = blank && IsBlank(c);
+        blank = blank && IsBlank(char(c));
         ++p;
     }
     if (p > valueStart && blank)
         return -1;
-    *value = text.mid(valueStart, p - valueStart);
-    const QByteArray closing = "</" + *tag + ">";
-    if (!StartsWith(text, p, closing.constData()) || p + closing.size() > end)
+    element->nValue = valueStart;
+    element->nValueLength = p - valueStart;
+    // "</" TAG ">"
+    const int closeEnd = p + 2 + element->nTagLength + 1;
+    if (closeEnd > end || bytes[p + 1] != '/' || bytes[closeEnd - 1] != '>'
+        || std::memcmp(bytes + p + 2, bytes + nameStart, size_t(element->nTagLength)) != 0)
         return -1;
-    return p + closing.size();
+    return closeEnd;
+}
+
+bool IsTag(const QByteArray& text, const tyPlainElement& element, const char* tag)
+{
+    return int(std::strlen(tag)) == element.nTagLength
+           && std::memcmp(text.constData() + element.nTag, tag, size_t(element.nTagLength)) == 0;
+}
+
+int PaddedEnd(const QByteArray& text)
+{
+    int end = text.size();
+    while (end > 0 && (text.at(end - 1) == '\0' || IsBlank(text.at(end - 1))))
+        --end;
+    return end;
+}
+
+// Reads the entry that begins at scan->nBegin ("<TRACK>").
+bool ReadTrackEntry(const QByteArray& text, tyTrackEntryScan* scan)
+{
+    const int end = scan->nTextEnd;
+    int at = scan->nBegin + int(std::strlen("<TRACK>"));
+    tyPlainElement element;
+    for (;;) {
+        at = SkipBlanks(text, at, end);
+        if (StartsWith(text, at, "</TRACK>"))
+            break;
+        at = ReadPlainElement(text, at, end, &element);
+        if (at < 0)
+            return false;
+        auto value = [&text, &element] {
+            return QString::fromLatin1(text.constData() + element.nValue, element.nValueLength);
+        };
+        if (!scan->bHasChannelIndex && IsTag(text, element, "CHANNEL_INDEX")) {
+            scan->bHasChannelIndex = true;
+            scan->czChannelIndex = value();
+        } else if (!scan->bHasName && IsTag(text, element, "NAME")) {
+            scan->bHasName = true;
+            scan->czName = value();
+        }
+    }
+    scan->nEnd = at + int(std::strlen("</TRACK>"));
+    return scan->nEnd <= end;
 }
 
 } // namespace
@@ -95,9 +150,7 @@ int ReadPlainElement(const QByteArray& text, int at, int end, QByteArray* tag, Q
 bool ScanTrackEntry(const QByteArray& text, tyTrackEntryScan* scan)
 {
     *scan = tyTrackEntryScan();
-    int end = text.size();
-    while (end > 0 && (text.at(end - 1) == '\0' || IsBlank(text.at(end - 1))))
-        --end;
+    const int end = PaddedEnd(text);
     scan->nTextEnd = end;
 
     const int list = text.indexOf("<TRACK_LIST");
@@ -105,43 +158,31 @@ bool ScanTrackEntry(const QByteArray& text, tyTrackEntryScan* scan)
         return false;
     // Plain elements (TRACK_COUNT ...) may stand before the first TRACK.
     int at = list + int(std::strlen("<TRACK_LIST>"));
-    QByteArray tag;
-    QByteArray value;
+    tyPlainElement element;
     for (;;) {
         at = SkipBlanks(text, at, end);
         if (StartsWith(text, at, "<TRACK>"))
             break;
-        at = ReadPlainElement(text, at, end, &tag, &value);
+        at = ReadPlainElement(text, at, end, &element);
         if (at < 0)
             return false;
     }
     scan->nBegin = at;
-    at += int(std::strlen("<TRACK>"));
-    for (;;) {
-        at = SkipBlanks(text, at, end);
-        if (StartsWith(text, at, "</TRACK>"))
-            break;
-        at = ReadPlainElement(text, at, end, &tag, &value);
-        if (at < 0)
-            return false;
-        if (tag == "CHANNEL_INDEX" && !scan->bHasChannelIndex) {
-            scan->bHasChannelIndex = true;
-            scan->czChannelIndex = QString::fromLatin1(value);
-        } else if (tag == "NAME" && !scan->bHasName) {
-            scan->bHasName = true;
-            scan->czName = QString::fromLatin1(value);
-        }
-    }
-    scan->nEnd = at + int(std::strlen("</TRACK>"));
-    return scan->nEnd <= end;
+    return ReadTrackEntry(text, scan);
 }
 
-bool SameOutsideTrackEntry(const QByteArray& a, const tyTrackEntryScan& sa, const QByteArray& b,
-                           const tyTrackEntryScan& sb)
+bool ScanTwinTrackEntry(const QByteArray& twin, const tyTrackEntryScan& twinScan, const QByteArray& text,
+                        tyTrackEntryScan* scan)
 {
-    const int tailA = sa.nTextEnd - sa.nEnd;
-    const int tailB = sb.nTextEnd - sb.nEnd;
-    return sa.nBegin == sb.nBegin && tailA == tailB
-           && std::memcmp(a.constData(), b.constData(), size_t(sa.nBegin)) == 0
-           && std::memcmp(a.constData() + sa.nEnd, b.constData() + sb.nEnd, size_t(tailA)) == 0;
+    *scan = tyTrackEntryScan();
+    scan->nTextEnd = PaddedEnd(text);
+    scan->nBegin = twinScan.nBegin;
+    // The same bytes up to the entry: what the twin's scan found holds here too.
+    if (scan->nBegin > scan->nTextEnd || !StartsWith(text, scan->nBegin, "<TRACK>")
+        || std::memcmp(twin.constData(), text.constData(), size_t(scan->nBegin)) != 0
+        || !ReadTrackEntry(text, scan))
+        return false;
+    const int tail = scan->nTextEnd - scan->nEnd;
+    return tail == twinScan.nTextEnd - twinScan.nEnd
+           && std::memcmp(twin.constData() + twinScan.nEnd, text.constData() + scan->nEnd, size_t(tail)) == 0;
 }

@@ -27,9 +27,10 @@ struct tyTrackEntryScan {
 // the text must then be parsed.
 bool ScanTrackEntry(const QByteArray& text, tyTrackEntryScan* scan);
 
-// a and b (both scanned) are equal byte for byte outside their entries;
-// trailing padding does not count.
-bool SameOutsideTrackEntry(const QByteArray& a, const tyTrackEntryScan& sa, const QByteArray& b,
-                           const tyTrackEntryScan& sb);
+// Reads text as a twin of an already scanned text: true when both are
+// equal byte for byte outside their entries (trailing padding does not
+// count) and this entry is plain too.
+bool ScanTwinTrackEntry(const QByteArray& twin, const tyTrackEntryScan& twinScan, const QByteArray& text,
+                        tyTrackEntryScan* scan);
 
 #endif

@@ -5,6 +5,7 @@
 #include "soundfile/riffwriter.h"
 
 #include <QFileInfo>
+#include <cerrno>
 #include <cstring>
 #include <unistd.h>
 
@@ -43,6 +44,7 @@ void QSoundFile::ClearRecords()
     m_nDeclaredDataSize = 0;
     m_bHasiXML = false;
     m_baiXMLText.clear();
+    m_nTwinScanState = 0;
     m_Layout = tyRiffLayout();
     m_bWalked = false;
 }
@@ -85,12 +87,17 @@ QString QSoundFile::FileNameText() const
 bool QSoundFile::Open(int mode)
 {
     // A slot without a file fails silently; an existing file is reported.
-    if (m_czPath.isEmpty() || !QFileInfo::exists(m_czPath))
+    if (m_czPath.isEmpty())
         return false;
-    return Open(m_czPath, mode);
+    return OpenPath(m_czPath, mode, true);
 }
 
 bool QSoundFile::Open(const QString& path, int mode)
+{
+    return OpenPath(path, mode, false);
+}
+
+bool QSoundFile::OpenPath(const QString& path, int mode, bool silentWhenMissing)
 {
     if (path.isEmpty() || mode < 0 || mode > 2) {
         MyQDebug("QSoundFile::Open: no path or mode %d", mode);
@@ -110,10 +117,13 @@ bool QSoundFile::Open(const QString& path, int mode)
     const int fd = OpenRegularFile(path, mode != 0, &notRegular);
     const QIODevice::OpenMode openMode =
         (mode == 0 ? QIODevice::OpenMode(QIODevice::ReadOnly) : QIODevice::ReadWrite) | QIODevice::Unbuffered;
+    const bool missing = fd < 0 && !notRegular && errno == ENOENT;
     const bool opened = fd >= 0 && m_File.open(fd, openMode, QFileDevice::AutoCloseHandle);
     if (!opened) {
         if (fd >= 0)
             ::close(fd);
+        if (missing && silentWhenMissing)
+            return false;
         static const char* const kWhat[] = {"for reading !", "for writing !", "for append !"};
         QString text = QStringLiteral("Unable to open\n%1\n%2\n%3")
                            .arg(FolderText(), FileNameText(), QLatin1String(kWhat[mode]));

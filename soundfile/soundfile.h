@@ -2,7 +2,9 @@
 #define NALVO_SOUNDFILE_SOUNDFILE_H
 
 #include "foundation/xmlobject.h"
+#include "soundfile/bextdescription.h"
 #include "soundfile/chunkrecords.h"
+#include "soundfile/ixmltwin.h"
 #include "soundfile/riffwalker.h"
 
 #include <QByteArray>
@@ -14,8 +16,6 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
-
-class BextDescription;
 
 // The settings of one recorder input from the maker block's INPUT_SETTINGS.
 struct tInputSettings {
@@ -264,6 +264,8 @@ public:
     bool RotateRollback();
 
 private:
+    // Open(int) and Open(QString, int); silentWhenMissing: a missing file is no error.
+    bool OpenPath(const QString& path, int mode, bool silentWhenMissing);
     // ---- walk, messages and write checks ------------------------------
     void ClearRecords();
     void CacheRecords(RiffByteSource& bytes);
@@ -319,6 +321,14 @@ private:
         QString czFileKey;
     } m_Adopted;
     bool IsAdoptedPending() const { return m_bDocumentFromChunk && IsDeferred(); }
+    // This file's own entry as a twin of its family, scanned at the first
+    // adoption and checked against its parse: 0 not yet, 1 usable, -1 not.
+    mutable int m_nTwinScanState = 0;
+    mutable tyTrackEntryScan m_TwinScan;
+    mutable tyAdopted m_TwinValues;       // its maker-block presence and file key
+    // The description lines parsed once per description bytes.
+    mutable QByteArray m_baParsedDescription;
+    mutable BextDescription m_ParsedDescription;
     QByteArray m_baiXMLText;
     QString m_czErrorText;
     bool m_bError = false;

@@ -29,6 +29,7 @@ constexpr unsigned int kMaxSyncPoints = 10;
 bool QSoundFile::GetiXMLFileInfos()
 {
     ClearDocument();
+    m_nTwinScanState = 0;
     m_bDocumentFromChunk = false;
     if (m_baiXMLText.isEmpty()) {
         m_czErrorText = QStringLiteral("No iXML chunk !");
@@ -50,14 +51,7 @@ bool QSoundFile::GetiXMLFileInfos()
 
 bool QSoundFile::AdoptiXMLOfTwin(const QSoundFile& twin)
 {
-    if (!twin.IsDocumentFromChunk() || m_baiXMLText.isEmpty())
-        return false;
-    const QByteArray& own = m_baiXMLText;
-    const QByteArray twinText = twin.GetiXMLText();
-    tyTrackEntryScan ownScan;
-    tyTrackEntryScan twinScan;
-    if (!ScanTrackEntry(own, &ownScan) || !ScanTrackEntry(twinText, &twinScan)
-        || !SameOutsideTrackEntry(twinText, twinScan, own, ownScan))
+    if (!twin.IsDocumentFromChunk() || twin.IsDeferred() || m_baiXMLText.isEmpty())
         return false;
     auto trackOf = [](const tyTrackEntryScan& scan) {
         const int index = scan.bHasChannelIndex ? IntOr(scan.czChannelIndex, 0) : 0;
@@ -66,15 +60,24 @@ bool QSoundFile::AdoptiXMLOfTwin(const QSoundFile& twin)
     auto nameOf = [](const tyTrackEntryScan& scan) {
         return scan.bHasName ? scan.czName : QStringLiteral(" ");
     };
-    // The twin's own entry read from its text must give what its parse gave;
-    // otherwise the text holds something the scan does not understand.
-    if (trackOf(twinScan) != twin.GetiXMLMonoTrackNumber() || nameOf(twinScan) != twin.GetiXMLMonoTrackName())
+    if (twin.m_nTwinScanState == 0) {
+        // The twin's own entry read from its text must give what its parse
+        // gave; otherwise the text holds something the scan does not follow.
+        const bool usable = ScanTrackEntry(twin.m_baiXMLText, &twin.m_TwinScan)
+                            && trackOf(twin.m_TwinScan) == twin.GetiXMLMonoTrackNumber()
+                            && nameOf(twin.m_TwinScan) == twin.GetiXMLMonoTrackName();
+        twin.m_nTwinScanState = usable ? 1 : -1;
+        twin.m_TwinValues.bOrvex = twin.HasiXMLOrvexBlock();
+        twin.m_TwinValues.czFileKey = twin.GetiXMLFileKey();
+    }
+    tyTrackEntryScan scan;
+    if (twin.m_nTwinScanState < 0 || !ScanTwinTrackEntry(twin.m_baiXMLText, twin.m_TwinScan, m_baiXMLText, &scan))
         return false;
-    m_Adopted.nTrack = trackOf(ownScan);
-    m_Adopted.czName = nameOf(ownScan);
-    m_Adopted.bOrvex = twin.HasiXMLOrvexBlock();
-    m_Adopted.czFileKey = twin.GetiXMLFileKey();
-    SetContentDeferred(own, twin.RootTag());
+    m_Adopted.nTrack = trackOf(scan);
+    m_Adopted.czName = nameOf(scan);
+    m_Adopted.bOrvex = twin.m_TwinValues.bOrvex;
+    m_Adopted.czFileKey = twin.m_TwinValues.czFileKey;
+    SetContentDeferred(m_baiXMLText, twin.RootTag());
     m_czErrorText.clear();
     m_bDocumentFromChunk = true;
     return true;
