@@ -1,9 +1,10 @@
 #include "foundation/fileinfolist.h"
 
+#include "foundation/takenaming.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
 
@@ -24,24 +25,6 @@ bool AbortRequested(bool* abort)
     return abort && __atomic_load_n(abort, __ATOMIC_ACQUIRE);
 }
 
-// The take name of a listed file: cut before the first suffix that matches.
-QString TakeName(const QString& fileName)
-{
-    static const QRegularExpression suffixes[] = {
-        QRegularExpression(QStringLiteral("(_|-|#)\\d{1,2}.WAV$"), QRegularExpression::CaseInsensitiveOption),
-        QRegularExpression(QStringLiteral("(Q|M)X.WAV$"), QRegularExpression::CaseInsensitiveOption),
-        QRegularExpression(QStringLiteral("P(N|R|X).WAV$"), QRegularExpression::CaseInsensitiveOption),
-    };
-    for (const QRegularExpression& suffix : suffixes) {
-        const QRegularExpressionMatch match = suffix.match(fileName);
-        if (match.hasMatch())
-            return fileName.left(match.capturedStart());
-    }
-    QString name = fileName;
-    if (name.endsWith(QLatin1String(".WAV"), Qt::CaseInsensitive))
-        name.chop(4);
-    return name;
-}
 }
 
 MyFileInfoList::MyFileInfoList() = default;
@@ -113,7 +96,7 @@ QStringList MyFileInfoList::GetFileList() const
         if (seenIds.contains(id))
             continue;
         seenIds.insert(id);
-        names.append(TakeName(entry.name));
+        names.append(TakeNaming::ListedTakeName(entry.name));
     }
     return names;
 }
@@ -122,9 +105,14 @@ int MyFileInfoList::FindFileId(const QString& id6) const
 {
     if (id6.isEmpty())
         return -1;
-    for (int i = 0; i < m_ltEntries.size(); ++i) {
-        if (m_ltEntries.at(i).name.startsWith(id6))
-            return i;
+    // The entries are sorted by their encoded names, so those that begin
+    // with the id stand together from the first key not below the id's.
+    const QByteArray key = id6.toLocal8Bit();
+    auto it = std::lower_bound(m_ltEntries.cbegin(), m_ltEntries.cend(), key,
+                               [](const tEntry& entry, const QByteArray& wanted) { return entry.sortKey < wanted; });
+    for (; it != m_ltEntries.cend() && it->sortKey.startsWith(key); ++it) {
+        if (it->name.startsWith(id6))
+            return int(it - m_ltEntries.cbegin());
     }
     return -1;
 }
