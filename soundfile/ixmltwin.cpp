@@ -117,30 +117,42 @@ int PaddedEnd(const QByteArray& text)
     return end;
 }
 
+// Reads plain elements from at up to the stop marker, handing each to take;
+// where the marker stands, or -1 when something else is met first.
+template <typename Take>
+int ReadPlainElementsUntil(const QByteArray& text, int at, int end, const char* stop, Take take)
+{
+    tyPlainElement element;
+    for (;;) {
+        at = SkipBlanks(text, at, end);
+        if (StartsWith(text, at, stop))
+            return at;
+        at = ReadPlainElement(text, at, end, &element);
+        if (at < 0)
+            return -1;
+        take(element);
+    }
+}
+
 // Reads the entry that begins at scan->nBegin ("<TRACK>").
 bool ReadTrackEntry(const QByteArray& text, tyTrackEntryScan* scan)
 {
     const int end = scan->nTextEnd;
-    int at = scan->nBegin + int(std::strlen("<TRACK>"));
-    tyPlainElement element;
-    for (;;) {
-        at = SkipBlanks(text, at, end);
-        if (StartsWith(text, at, "</TRACK>"))
-            break;
-        at = ReadPlainElement(text, at, end, &element);
-        if (at < 0)
-            return false;
-        auto value = [&text, &element] {
-            return QString::fromLatin1(text.constData() + element.nValue, element.nValueLength);
-        };
-        if (!scan->bHasChannelIndex && IsTag(text, element, "CHANNEL_INDEX")) {
-            scan->bHasChannelIndex = true;
-            scan->czChannelIndex = value();
-        } else if (!scan->bHasName && IsTag(text, element, "NAME")) {
-            scan->bHasName = true;
-            scan->czName = value();
-        }
-    }
+    const int at = ReadPlainElementsUntil(
+        text, scan->nBegin + int(std::strlen("<TRACK>")), end, "</TRACK>", [&text, scan](const tyPlainElement& element) {
+            auto value = [&text, &element] {
+                return QString::fromLatin1(text.constData() + element.nValue, element.nValueLength);
+            };
+            if (!scan->bHasChannelIndex && IsTag(text, element, "CHANNEL_INDEX")) {
+                scan->bHasChannelIndex = true;
+                scan->czChannelIndex = value();
+            } else if (!scan->bHasName && IsTag(text, element, "NAME")) {
+                scan->bHasName = true;
+                scan->czName = value();
+            }
+        });
+    if (at < 0)
+        return false;
     scan->nEnd = at + int(std::strlen("</TRACK>"));
     return scan->nEnd <= end;
 }
@@ -157,16 +169,10 @@ bool ScanTrackEntry(const QByteArray& text, tyTrackEntryScan* scan)
     if (list < 0 || !StartsWith(text, list, "<TRACK_LIST>") || list >= end || DepthAfter(text, list) != 1)
         return false;
     // Plain elements (TRACK_COUNT ...) may stand before the first TRACK.
-    int at = list + int(std::strlen("<TRACK_LIST>"));
-    tyPlainElement element;
-    for (;;) {
-        at = SkipBlanks(text, at, end);
-        if (StartsWith(text, at, "<TRACK>"))
-            break;
-        at = ReadPlainElement(text, at, end, &element);
-        if (at < 0)
-            return false;
-    }
+    const int at = ReadPlainElementsUntil(text, list + int(std::strlen("<TRACK_LIST>")), end, "<TRACK>",
+                                          [](const tyPlainElement&) {});
+    if (at < 0)
+        return false;
     scan->nBegin = at;
     return ReadTrackEntry(text, scan);
 }
