@@ -30,12 +30,17 @@ qint64 ReadFully(int fd, qint64 offset, char* out, qint64 n)
 
 } // namespace
 
-HeadTailWindows::HeadTailWindows(int fd) : m_nFd(fd)
+HeadTailWindows::HeadTailWindows(int fd, qint64 length) : m_nFd(fd)
 {
-    struct stat info;
-    if (fd < 0 || ::fstat(fd, &info) != 0)
+    if (fd < 0)
         return;
-    m_nLength = info.st_size;
+    if (length < 0) {
+        struct stat info;
+        if (::fstat(fd, &info) != 0)
+            return;
+        length = info.st_size;
+    }
+    m_nLength = length;
     // A small file is one window.
     if (m_nLength <= kHeadBytes + kTailBytes) {
         ReadWindow(fd, 0, m_nLength, &m_Head);
@@ -69,7 +74,7 @@ bool HeadTailWindows::ReadAt(qint64 offset, char* out, qint64 n)
     return ReadFully(m_nFd, offset, out, n) == n;
 }
 
-int OpenRegularFile(const QString& path, bool writable, bool* notRegular)
+int OpenRegularFile(const QString& path, bool writable, bool* notRegular, qint64* length)
 {
     *notRegular = false;
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a
@@ -88,6 +93,8 @@ int OpenRegularFile(const QString& path, bool writable, bool* notRegular)
         ::close(fd);
         return -1;
     }
+    if (length)
+        *length = info.st_size;
     // A reader keeps the flag: it has no effect on a regular file, and a
     // day's load opens thousands. A writer drops it all the same.
     if (writable) {
@@ -98,4 +105,37 @@ int OpenRegularFile(const QString& path, bool writable, bool* notRegular)
         }
     }
     return fd;
+}
+
+bool ReadOnlyFile::Open(const QString& path, bool* notRegular)
+{
+    Close();
+    m_nFd = OpenRegularFile(path, false, notRegular, &m_nOpenedLength);
+    m_nPosition = 0;
+    return m_nFd >= 0;
+}
+
+void ReadOnlyFile::Close()
+{
+    if (m_nFd >= 0)
+        ::close(m_nFd);
+    m_nFd = -1;
+    m_nPosition = 0;
+    m_nOpenedLength = 0;
+}
+
+qint64 ReadOnlyFile::Size() const
+{
+    struct stat info;
+    return m_nFd >= 0 && ::fstat(m_nFd, &info) == 0 ? qint64(info.st_size) : -1;
+}
+
+qint64 ReadOnlyFile::Read(char* buffer, qint64 n)
+{
+    if (m_nFd < 0 || m_nPosition < 0)
+        return -1;
+    const qint64 got = ReadFully(m_nFd, m_nPosition, buffer, n);
+    if (got > 0)
+        m_nPosition += got;
+    return got;
 }

@@ -25,8 +25,7 @@ QSoundFile::QSoundFile()
 
 QSoundFile::~QSoundFile()
 {
-    if (m_File.isOpen())
-        m_File.close();
+    Close();
 }
 
 void QSoundFile::ClearRecords()
@@ -51,8 +50,7 @@ void QSoundFile::ClearRecords()
 
 void QSoundFile::InitVariables()
 {
-    if (m_File.isOpen())
-        m_File.close();
+    Close();
     ClearRecords();
     ClearDocument();
     m_bDocumentFromChunk = false;
@@ -103,22 +101,27 @@ bool QSoundFile::OpenPath(const QString& path, int mode, bool silentWhenMissing)
         MyQDebug("QSoundFile::Open: no path or mode %d", mode);
         return false;
     }
-    if (m_File.isOpen())
+    if (IsOpen())
         Close();
     SetPath(path);
     // The file is opened by hand, refused unless it is a regular file: a FIFO
     // or a device named like a track file would block the open, or the
-    // reads, forever. Never created or truncated. Unbuffered in every mode:
-    // headers are read with positioned reads into two windows, samples in
-    // large blocks, and a write that fails (a full card) must not stay in a
-    // buffer that a later seek or close would still put into the file.
+    // reads, forever. Never created or truncated. Reading goes through the
+    // descriptor with positioned reads (headers in two windows, samples in
+    // large blocks). Writing is unbuffered: a write that fails (a full card)
+    // must not stay in a buffer that a later seek or close would still put
+    // into the file.
     m_File.setFileName(path);
     bool notRegular = false;
-    const int fd = OpenRegularFile(path, mode != 0, &notRegular);
-    const QIODevice::OpenMode openMode =
-        (mode == 0 ? QIODevice::OpenMode(QIODevice::ReadOnly) : QIODevice::ReadWrite) | QIODevice::Unbuffered;
-    const bool missing = fd < 0 && !notRegular && errno == ENOENT;
-    const bool opened = fd >= 0 && m_File.open(fd, openMode, QFileDevice::AutoCloseHandle);
+    bool opened = false;
+    int fd = -1;
+    if (mode == 0) {
+        opened = m_ReadFile.Open(path, &notRegular);
+    } else {
+        fd = OpenRegularFile(path, true, &notRegular);
+        opened = fd >= 0 && m_File.open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle);
+    }
+    const bool missing = !opened && !notRegular && errno == ENOENT;
     if (!opened) {
         if (fd >= 0)
             ::close(fd);
@@ -139,9 +142,11 @@ bool QSoundFile::OpenPath(const QString& path, int mode, bool silentWhenMissing)
 
 bool QSoundFile::Close()
 {
-    if (!m_File.isOpen())
+    if (!IsOpen())
         return false;
-    m_File.close();
+    m_ReadFile.Close();
+    if (m_File.isOpen())
+        m_File.close();
     m_nOpenMode = -1;
     return true;
 }
@@ -162,10 +167,12 @@ bool QSoundFile::ReadChunks(bool report, bool bextOptional)
 {
     ClearRecords();
     const char* failure = nullptr;
-    if (!m_File.isOpen()) {
+    if (!IsOpen()) {
         failure = "isn't open !";
     } else {
-        HeadTailWindows windows(m_File.handle());
+        // A file open for reading only cannot have changed size through us.
+        HeadTailWindows windows(m_ReadFile.IsOpen() ? m_ReadFile.Handle() : m_File.handle(),
+                                m_ReadFile.IsOpen() ? m_ReadFile.OpenedLength() : -1);
         m_Layout = RiffChunkWalker::Walk(windows);
         m_bWalked = true;
         if (m_Layout.nFileLength == 0)
@@ -259,7 +266,7 @@ void QSoundFile::CacheRecords(RiffByteSource& bytes)
 bool QSoundFile::Rewalk()
 {
     ClearRecords();
-    HeadTailWindows windows(m_File.handle());
+    HeadTailWindows windows(m_ReadFile.IsOpen() ? m_ReadFile.Handle() : m_File.handle());
     m_Layout = RiffChunkWalker::Walk(windows);
     m_bWalked = true;
     if (m_Layout.bRiffWave)
@@ -275,9 +282,14 @@ quint32 QSoundFile::GetiXMLChunkSize() const
 
 int QSoundFile::LectureDataBin(char* buffer, long long offset, int n)
 {
-    if (!m_File.isOpen() || !buffer || n < 0)
+    if (!IsOpen() || !buffer || n < 0 || (offset != -1 && offset < 0))
         return -1;
-    if (offset != -1 && (offset < 0 || !m_File.seek(offset)))
+    if (m_ReadFile.IsOpen()) {
+        if (offset != -1)
+            m_ReadFile.Seek(offset);
+        return n == 0 ? 0 : int(m_ReadFile.Read(buffer, n));
+    }
+    if (offset != -1 && !m_File.seek(offset))
         return -1;
     if (n == 0)
         return 0;
@@ -287,6 +299,12 @@ int QSoundFile::LectureDataBin(char* buffer, long long offset, int n)
 
 bool QSoundFile::SetPointer(unsigned int offset)
 {
+    if (m_ReadFile.IsOpen()) {
+        if (qint64(offset) > m_ReadFile.Size())
+            return false;
+        m_ReadFile.Seek(offset);
+        return true;
+    }
     if (!m_File.isOpen() || qint64(offset) > m_File.size())
         return false;
     return m_File.seek(offset);

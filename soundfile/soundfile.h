@@ -4,6 +4,7 @@
 #include "foundation/xmlobject.h"
 #include "soundfile/bextdescription.h"
 #include "soundfile/chunkrecords.h"
+#include "soundfile/headwindows.h"
 #include "soundfile/ixmltwin.h"
 #include "soundfile/riffwalker.h"
 
@@ -56,7 +57,7 @@ public:
     bool Open(int mode);
     bool Open(const QString& path, int mode);
     bool Close();
-    bool IsOpen() const { return m_File.isOpen(); }
+    bool IsOpen() const { return m_ReadFile.IsOpen() || m_File.isOpen(); }
     bool IsOpenForWriting() const;
 
     // Walks the chunks and caches the records. True when fmt and data were
@@ -305,7 +306,8 @@ private:
     };
     bool UndoRotate(const tyRotateJournal& entry);
 
-    QFile m_File;
+    QFile m_File;            // open for writing (modes 1 and 2)
+    ReadOnlyFile m_ReadFile; // open for reading (mode 0)
     QString m_czPath;
     int m_nOpenMode = -1;
     bool m_bWalked = false;
