@@ -2,7 +2,6 @@
 #define NALVO_SOUNDFILE_SOUNDFILE_H
 
 #include "foundation/xmlobject.h"
-#include "soundfile/bextdescription.h"
 #include "soundfile/chunkrecords.h"
 #include "soundfile/headwindows.h"
 #include "soundfile/ixmltwin.h"
@@ -17,6 +16,8 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+
+class BextDescription;
 
 // The settings of one recorder input from the maker block's INPUT_SETTINGS.
 struct tInputSettings {
@@ -328,9 +329,6 @@ private:
     mutable int m_nTwinScanState = 0;
     mutable tyTrackEntryScan m_TwinScan;
     mutable tyAdopted m_TwinValues;       // its maker-block presence and file key
-    // The description lines parsed once per description bytes.
-    mutable QByteArray m_baParsedDescription;
-    mutable BextDescription m_ParsedDescription;
     QByteArray m_baiXMLText;
     QString m_czErrorText;
     bool m_bError = false;

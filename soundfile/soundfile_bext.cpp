@@ -142,13 +142,7 @@ QString QSoundFile::GetBextDescrValue(const QString& key) const
 {
     if (!HasBextChunk())
         return QString();
-    // A load reads a dozen lines of each file: parse the bytes once.
-    const QByteArray bytes = QByteArray::fromRawData(m_BextChunk.szDescription, BEXT_DESCRIPTION_SIZE);
-    if (m_baParsedDescription != bytes) {
-        m_baParsedDescription = QByteArray(bytes.constData(), bytes.size());
-        m_ParsedDescription = BextDescription(m_baParsedDescription);
-    }
-    return m_ParsedDescription.Value(key);
+    return BextDescription::ValueIn(QByteArray::fromRawData(m_BextChunk.szDescription, BEXT_DESCRIPTION_SIZE), key);
 }
 
 QString QSoundFile::GetBextScene() const { return GetBextDescrValue(QStringLiteral("aSCENE=")); }

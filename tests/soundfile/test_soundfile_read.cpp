@@ -430,7 +430,11 @@ void TestSoundFileRead::rawAccess()
 
 void TestSoundFileRead::bextLinesAreAnchored()
 {
-    ::BextDescription description(QByteArray("aNOTE=aSCENE=wrong\r\naSCENE=12A  \naTRK10=Ten\r\n\0aTAPE=X", 54));
+    const QByteArray bytes("aNOTE=aSCENE=wrong\r\naSCENE=12A  \naTRK10=Ten\r\n\r\naTRK1\r\n\0aTAPE=X", 63);
+    ::BextDescription description(bytes);
+    // Read straight from the bytes, every key gives what the parsed lines give.
+    for (const char* key : {"aSCENE=", "aNOTE=", "aTRK1=", "aTRK1", "aTRK10=", "aTAPE=", "aTAKE="})
+        QCOMPARE(::BextDescription::ValueIn(bytes, QLatin1String(key)), description.Value(QLatin1String(key)));
     QCOMPARE(description.Value(QStringLiteral("aSCENE=")), QStringLiteral("12A"));
     QCOMPARE(description.Value(QStringLiteral("aTRK1=")), QString());
     QCOMPARE(description.Value(QStringLiteral("aTRK10=")), QStringLiteral("Ten"));
