@@ -109,10 +109,12 @@ bool IsTag(const QByteArray& text, const tyPlainElement& element, const char* ta
            && std::memcmp(text.constData() + element.nTag, tag, size_t(element.nTagLength)) == 0;
 }
 
+// Chunk texts are padded to blocks of kilobytes: scanned on the raw bytes.
 int PaddedEnd(const QByteArray& text)
 {
+    const char* const bytes = text.constData();
     int end = text.size();
-    while (end > 0 && (text.at(end - 1) == '\0' || IsBlank(text.at(end - 1))))
+    while (end > 0 && (bytes[end - 1] == '\0' || IsBlank(bytes[end - 1])))
         --end;
     return end;
 }
