@@ -7,7 +7,7 @@
 
 #include <QDir>
 #include <QMimeData>
-#include <QSet>
+#include <QVector>
 #include <QUrl>
 
 namespace {
@@ -144,8 +144,7 @@ void QBriselFSModel::insertChildren(QBriselFSModelItem* item, int row, const QFi
 void QBriselFSModel::removeChildRows(QBriselFSModelItem* item, int first, int last)
 {
     beginRemoveRows(indexFromItem(item), first, last);
-    for (int row = last; row >= first; --row)
-        item->removeChild(item->childAt(row));
+    item->removeChildren(first, last);
     endRemoveRows();
 }
 
@@ -415,54 +414,70 @@ void QBriselFSModel::dirChangedProcess(QString path)
         return;
 
     const QFileInfoList listing = QBriselFSModelItem::listFolder(item->absoluteFilePath());
-    QSet<QString> listed;
-    listed.reserve(listing.size());
-    for (const QFileInfo& entry : listing)
-        listed.insert(entry.fileName());
+
+    // The rows and the new listing are both in name order: one merge of the
+    // two finds the vanished rows and the new entries, and each run of
+    // either goes to the views in one notification.
+    struct tyRun {
+        int nRow;      // where the run stands in the rows as they are when it is applied
+        int nFirst;    // vanished rows: count; new entries: first listing index
+        int nCount;
+    };
+    QVector<tyRun> removals;
+    QVector<tyRun> insertions;
+    int row = 0;
+    int index = 0;
+    const int rows = item->childCount();
+    while (row < rows || index < listing.size()) {
+        const int order = row >= rows             ? 1
+                          : index >= listing.size() ? -1
+                                                    : item->childAt(row)->fileName().compare(listing.at(index).fileName());
+        if (order == 0) {
+            ++row;
+            ++index;
+        } else if (order < 0) {
+            if (!removals.isEmpty() && removals.last().nRow + removals.last().nCount == row)
+                ++removals.last().nCount;
+            else
+                removals.append({row, 0, 1});
+            ++row;
+        } else {
+            // Inserted before the row the merge stands at, in the rows as
+            // they are after the removals.
+            if (!insertions.isEmpty() && insertions.last().nRow == row
+                && insertions.last().nFirst + insertions.last().nCount == index)
+                ++insertions.last().nCount;
+            else
+                insertions.append({row, index, 1});
+            ++index;
+        }
+    }
 
     bool classifiedRowChanged = false;
-    QSet<QString> kept;
-    for (int row = item->childCount() - 1; row >= 0; --row) {
-        // Runs of vanished rows go in one notification each.
-        int first = row;
-        while (first >= 0 && !listed.contains(item->childAt(first)->fileInfo().fileName())) {
-            classifiedRowChanged |= item->childAt(first)->type() != FSITEM_PLAIN;
-            --first;
-        }
-        if (first < row) {
-            removeChildRows(item, first + 1, row);
-            row = first + 1;
-            continue;
-        }
-        kept.insert(item->childAt(row)->fileInfo().fileName());
+    for (int r = removals.size() - 1; r >= 0; --r) {
+        const tyRun& run = removals.at(r);
+        for (int k = run.nRow; k < run.nRow + run.nCount; ++k)
+            classifiedRowChanged |= item->childAt(k)->type() != FSITEM_PLAIN;
+        removeChildRows(item, run.nRow, run.nRow + run.nCount - 1);
     }
-
-    QFileInfoList added;
-    for (const QFileInfo& entry : listing) {
-        if (!kept.contains(entry.fileName()))
-            added.append(entry);
-    }
-    // The listing and the children are both in name order: each run of new
-    // entries that falls between the same two existing rows goes in at once.
-    int row = 0;
-    for (int i = 0; i < added.size();) {
-        const QString name = added.at(i).fileName();
-        while (row < item->childCount() && item->childAt(row)->fileInfo().fileName().compare(name) < 0)
-            ++row;
-        int end = i + 1;
-        if (row < item->childCount()) {
-            const QString next = item->childAt(row)->fileInfo().fileName();
-            while (end < added.size() && added.at(end).fileName().compare(next) < 0)
-                ++end;
-        } else {
-            end = added.size();
+    // Rows removed before an insertion point move it up; earlier insertions move it down.
+    int removedBefore = 0;
+    int removal = 0;
+    int inserted = 0;
+    for (const tyRun& run : qAsConst(insertions)) {
+        while (removal < removals.size() && removals.at(removal).nRow + removals.at(removal).nCount <= run.nRow) {
+            removedBefore += removals.at(removal).nCount;
+            ++removal;
         }
-        const QFileInfoList run = added.mid(i, end - i);
-        insertChildren(item, row, run);
-        for (int r = row; r < row + run.size(); ++r)
-            classifiedRowChanged |= item->childAt(r)->type() != FSITEM_PLAIN;
-        row += run.size();
-        i = end;
+        // A run of removals may straddle the insertion point.
+        const int straddling = removal < removals.size() && removals.at(removal).nRow < run.nRow
+                                   ? run.nRow - removals.at(removal).nRow
+                                   : 0;
+        const int at = run.nRow - removedBefore - straddling + inserted;
+        insertChildren(item, at, listing.mid(run.nFirst, run.nCount));
+        for (int k = at; k < at + run.nCount; ++k)
+            classifiedRowChanged |= item->childAt(k)->type() != FSITEM_PLAIN;
+        inserted += run.nCount;
     }
     if (classifiedRowChanged)
         emit test_sig();

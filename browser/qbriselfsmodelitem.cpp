@@ -1,58 +1,28 @@
 #include "browser/qbriselfsmodelitem.h"
 
+#include "foundation/takenaming.h"
+
 #include <QDir>
-#include <QRegularExpression>
 
 #include <algorithm>
 
 namespace {
 
-// Classification rules of the recorder's media structure, built once.
-struct RecorderNameRules
+const QStringList& daySuffixes()
 {
-    const QRegularExpression mono{QStringLiteral("(_|-|#)\\d{1,2}$"),
-                                  QRegularExpression::CaseInsensitiveOption};
-    const QRegularExpression mix{QStringLiteral("(Q|M)X$"), QRegularExpression::CaseInsensitiveOption};
-    const QRegularExpression poly{QStringLiteral("P(N|R|X|S)$"),
-                                  QRegularExpression::CaseInsensitiveOption};
-    const QStringList daySuffixes{QStringLiteral("OVD"), QStringLiteral("OVX"), QStringLiteral("OVN"),
-                                  QStringLiteral("OVL"), QStringLiteral("OVM"), QStringLiteral("OVR")};
-
-    RecorderNameRules()
-    {
-        mono.optimize();
-        mix.optimize();
-        poly.optimize();
-    }
-};
-
-const RecorderNameRules& rules()
-{
-    static const RecorderNameRules r;
-    return r;
+    static const QStringList suffixes{QStringLiteral("OVD"), QStringLiteral("OVX"), QStringLiteral("OVN"),
+                                      QStringLiteral("OVL"), QStringLiteral("OVM"), QStringLiteral("OVR")};
+    return suffixes;
 }
 
 // Take name and kind of a take file's base name; false when it names no take.
 bool classifyTakeBaseName(const QString& base, tFSItemType* kind, QString* take)
 {
-    const RecorderNameRules& r = rules();
-    QRegularExpressionMatch m = r.mono.match(base);
-    if (m.hasMatch()) {
-        *kind = FSITEM_MONO;
-        *take = base.left(m.capturedStart());
-        return true;
-    }
-    m = r.mix.match(base);
-    if (m.hasMatch()) {
-        *kind = FSITEM_MIX;
-        *take = base.left(m.capturedStart() + 2);
-        return true;
-    }
-    m = r.poly.match(base);
-    if (m.hasMatch()) {
-        *kind = FSITEM_POLY;
-        *take = base.left(m.capturedStart() + 2);
-        return true;
+    switch (TakeNaming::ClassifyBaseName(base, take)) {
+    case TakeNaming::FileKind::Mono: *kind = FSITEM_MONO; return true;
+    case TakeNaming::FileKind::Mix: *kind = FSITEM_MIX; return true;
+    case TakeNaming::FileKind::Poly: *kind = FSITEM_POLY; return true;
+    case TakeNaming::FileKind::None: break;
     }
     return false;
 }
@@ -123,6 +93,17 @@ void QBriselFSModelItem::removeChild(QBriselFSModelItem* child)
     delete child;
 }
 
+void QBriselFSModelItem::removeChildren(int first, int last)
+{
+    first = qMax(first, 0);
+    last = qMin(last, m_lChildren.size() - 1);
+    if (first > last)
+        return;
+    const QList<QBriselFSModelItem*> gone = m_lChildren.mid(first, last - first + 1);
+    m_lChildren.erase(m_lChildren.begin() + first, m_lChildren.begin() + last + 1);
+    qDeleteAll(gone);
+}
+
 void QBriselFSModelItem::moveLastChildTo(int row)
 {
     if (m_lChildren.isEmpty())
@@ -154,11 +135,13 @@ void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem*
         return;
     }
     if (parentKind == FSITEM_DAY) {
-        if (suffix != QLatin1String("WAV"))
+        // Files only: a folder named like a track file is no take. The
+        // complete base name: a take name may hold dots ("SC.1.2PX.WAV").
+        if (suffix != QLatin1String("WAV") || info.isDir())
             return;
         tFSItemType kind = FSITEM_PLAIN;
         QString take;
-        if (!classifyTakeBaseName(info.baseName(), &kind, &take))
+        if (!classifyTakeBaseName(info.completeBaseName(), &kind, &take))
             return;
         m_nType = kind;
         m_czFileTag = take;
@@ -167,7 +150,7 @@ void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem*
         m_czPreProject = parent->m_czPreProject;
         return;
     }
-    if (parentKind == FSITEM_PROJECT && rules().daySuffixes.contains(suffix)) {
+    if (parentKind == FSITEM_PROJECT && daySuffixes().contains(suffix)) {
         m_nType = FSITEM_DAY;
         m_czDay = info.fileName();
         m_czProject = parent->m_czProject;

@@ -49,6 +49,8 @@ public:
 
     // Takes the child out of the list and destroys it with its subtree.
     void removeChild(QBriselFSModelItem* child);
+    // The same for the children at rows first..last, in one pass.
+    void removeChildren(int first, int last);
     // Inserts a freshly built child (the last one) at the given row instead.
     void moveLastChildTo(int row);
     void clearAll();

@@ -1,9 +1,10 @@
 #include "foundation/fileinfolist.h"
 
+#include "foundation/takenaming.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
 
@@ -24,24 +25,6 @@ bool AbortRequested(bool* abort)
     return abort && __atomic_load_n(abort, __ATOMIC_ACQUIRE);
 }
 
-// The take name of a listed file: cut before the first suffix that matches.
-QString TakeName(const QString& fileName)
-{
-    static const QRegularExpression suffixes[] = {
-        QRegularExpression(QStringLiteral("(_|-|#)\\d{1,2}.WAV$"), QRegularExpression::CaseInsensitiveOption),
-        QRegularExpression(QStringLiteral("(Q|M)X.WAV$"), QRegularExpression::CaseInsensitiveOption),
-        QRegularExpression(QStringLiteral("P(N|R|X).WAV$"), QRegularExpression::CaseInsensitiveOption),
-    };
-    for (const QRegularExpression& suffix : suffixes) {
-        const QRegularExpressionMatch match = suffix.match(fileName);
-        if (match.hasMatch())
-            return fileName.left(match.capturedStart());
-    }
-    QString name = fileName;
-    if (name.endsWith(QLatin1String(".WAV"), Qt::CaseInsensitive))
-        name.chop(4);
-    return name;
-}
 }
 
 MyFileInfoList::MyFileInfoList() = default;
@@ -126,7 +109,7 @@ QStringList MyFileInfoList::GetFileList() const
         if (seenIds.contains(id))
             continue;
         seenIds.insert(id);
-        names.append(TakeName(entry.name));
+        names.append(TakeNaming::ListedTakeName(entry.name));
     }
     return names;
 }

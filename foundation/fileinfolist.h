@@ -49,7 +49,8 @@ public:
     // them loses only ".WAV".
     QStringList GetFileList() const;
 
-    // Index of the first entry whose name starts with the 6-character take id; -1 when none.
+    // Index of the first entry whose name starts with the 6-character take
+    // id; -1 when none. A binary search of the sorted listing.
     int FindFileId(const QString& id6) const;
 
 private:

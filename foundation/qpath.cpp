@@ -1,34 +1,9 @@
 #include "foundation/qpath.h"
 
+#include "foundation/takenaming.h"
+
 #include <QDir>
 #include <QFileInfo>
-
-namespace {
-// Length of the track suffix (separator, track number, extension) that ends
-// the path: 7 for two digits, 6 for one character, 0 when there is none.
-// A '_' before two characters is a two-digit suffix whatever they are, as the
-// recorder's earliest names had it; the other separators need two digits.
-int MonoTrackSuffixLength(const QString& path)
-{
-    const int size = path.size();
-    if (size < 7)
-        return 0;
-    const QChar beforeTwo = path.at(size - 7);
-    if (beforeTwo == QLatin1Char('_'))
-        return 7;
-    if (IsTrackSeparator(beforeTwo) && path.at(size - 6).isDigit() && path.at(size - 5).isDigit())
-        return 7;
-    if (IsTrackSeparator(path.at(size - 6)))
-        return 6;
-    return 0;
-}
-}
-
-bool IsTrackSeparator(QChar c)
-{
-    return c == QLatin1Char('#') || c == QLatin1Char('+') || c == QLatin1Char('-')
-           || c == QLatin1Char('_');
-}
 
 QPath::QPath(const QString& path)
 {
@@ -60,27 +35,15 @@ QString QPath::GetExtension() const
     return dot < 0 ? QString() : name.mid(dot + 1);
 }
 
-int QPath::TrackSeparatorIndex(const QString& baseName)
-{
-    for (int i = baseName.size() - 1; i >= 0 && i >= baseName.size() - 3; --i) {
-        if (IsTrackSeparator(baseName.at(i)))
-            return i;
-    }
-    return -1;
-}
-
 QString QPath::GetRoot() const
 {
-    const QString baseName = GetFilename(false);
-    const int separator = TrackSeparatorIndex(baseName);
-    return separator < 0 ? baseName : baseName.left(separator);
+    return TakeNaming::SplitTrackName(GetFilename(false), TakeNaming::Rule::Rename).czRoot;
 }
 
 QString QPath::GetSeparator() const
 {
-    const QString baseName = GetFilename(false);
-    const int separator = TrackSeparatorIndex(baseName);
-    return separator < 0 ? QString() : QString(baseName.at(separator));
+    const TakeNaming::tyTrackName split = TakeNaming::SplitTrackName(GetFilename(false), TakeNaming::Rule::Rename);
+    return split.bTrack ? QString(split.cSeparator) : QString();
 }
 
 QString QPath::GetDrive() const
@@ -88,13 +51,17 @@ QString QPath::GetDrive() const
     return m_czPath.isEmpty() ? QString() : QFileInfo(m_czPath).absolutePath();
 }
 
-bool IsMonoFile(const QString& path) { return MonoTrackSuffixLength(path) > 0; }
+bool IsMonoFile(const QString& path)
+{
+    return TakeNaming::SplitTrackName(path, TakeNaming::Rule::Path).bTrack;
+}
 
 QString AudioPathFileShortenedToRacine(QString path)
 {
     if (path.size() < 7)
         return path;
-    const int suffix = MonoTrackSuffixLength(path);
-    path.chop(suffix == 7 ? 7 : 6);
+    // Without a track suffix the last six characters go all the same.
+    const TakeNaming::tyTrackName split = TakeNaming::SplitTrackName(path, TakeNaming::Rule::Path);
+    path.chop(split.bTrack && split.czTrack.size() == 2 ? 7 : 6);
     return path;
 }

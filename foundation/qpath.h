@@ -30,14 +30,8 @@ public:
     QString GetDrive() const;
 
 private:
-    // Position of the track suffix's separator in the name without extension, or -1.
-    static int TrackSeparatorIndex(const QString& baseName);
-
     QString m_czPath;
 };
-
-// True for a separator of a mono track suffix: '#', '+', '-' or '_'.
-bool IsTrackSeparator(QChar c);
 
 // True when the path names one track file of a mono take: a separator and one
 // track character, or a separator and two digits, before a four-character

@@ -59,6 +59,7 @@ QXmlObject::~QXmlObject() = default;
 
 bool QXmlObject::SetContent(const QByteArray& bytes)
 {
+    m_baDeferred.clear();
     int end = bytes.size();
     while (end > 0) {
         const char c = bytes.at(end - 1);
@@ -91,6 +92,7 @@ bool QXmlObject::SetContent(const QByteArray& bytes)
 
 void QXmlObject::NewDocument(const QString& rootTag)
 {
+    m_baDeferred.clear();
     m_Document = QDomDocument();
     m_Document.appendChild(
         m_Document.createProcessingInstruction(QStringLiteral("xml"),
@@ -102,24 +104,59 @@ void QXmlObject::NewDocument(const QString& rootTag)
 
 void QXmlObject::ClearDocument()
 {
+    m_baDeferred.clear();
     m_Document = QDomDocument();
     m_bXmlOk = false;
+}
+
+void QXmlObject::SetContentDeferred(const QByteArray& bytes, const QString& rootTag)
+{
+    ClearDocument();
+    if (bytes.isEmpty())
+        return;
+    m_baDeferred = bytes;
+    m_czDeferredRoot = rootTag;
+    m_bXmlOk = true;
+    m_czXmlError.clear();
+}
+
+void QXmlObject::Materialize() const
+{
+    if (m_baDeferred.isEmpty())
+        return;
+    QByteArray bytes;
+    bytes.swap(m_baDeferred);
+    // Callers vouch that the bytes parse; should they not, no document is held.
+    if (!const_cast<QXmlObject*>(this)->SetContent(bytes) || RootTag() != m_czDeferredRoot)
+        const_cast<QXmlObject*>(this)->ClearDocument();
 }
 
 bool QXmlObject::XmlOk() const { return m_bXmlOk; }
 
 QString QXmlObject::RootTag() const
 {
+    if (IsDeferred())
+        return m_czDeferredRoot;
     return m_bXmlOk ? m_Document.documentElement().tagName() : QString();
 }
 
 QString QXmlObject::LastXmlError() const { return m_czXmlError; }
 
-QDomDocument& QXmlObject::Document() { return m_Document; }
-const QDomDocument& QXmlObject::Document() const { return m_Document; }
+QDomDocument& QXmlObject::Document()
+{
+    Materialize();
+    return m_Document;
+}
+
+const QDomDocument& QXmlObject::Document() const
+{
+    Materialize();
+    return m_Document;
+}
 
 QDomElement QXmlObject::Root() const
 {
+    Materialize();
     return m_bXmlOk ? m_Document.documentElement() : QDomElement();
 }
 
@@ -199,6 +236,7 @@ QString QXmlObject::ChildText(const QDomElement& parent, const QString& tag)
 
 QByteArray QXmlObject::ToText() const
 {
+    Materialize();
     if (!m_bXmlOk)
         return QByteArray();
     // The parsed declaration is replaced: the text is always written as UTF-8,

@@ -23,6 +23,14 @@ public:
     // Starts an empty document whose root element has the given tag.
     void NewDocument(const QString& rootTag);
     void ClearDocument();
+    // Holds bytes known to parse to a document with the given root (they
+    // equal an already parsed twin but for one well-formed element): XmlOk()
+    // is true at once and the DOM is built at its first use. A day of mono
+    // takes holds thousands of such documents that are never read.
+    // Not thread-safe even for const use until the document is built.
+    void SetContentDeferred(const QByteArray& bytes, const QString& rootTag);
+    // The deferred bytes have not been parsed yet.
+    bool IsDeferred() const { return !m_baDeferred.isEmpty(); }
 
     // True while a parsed (or new) document is held.
     bool XmlOk() const;
@@ -56,9 +64,14 @@ public:
     QByteArray ToText() const;
 
 private:
-    QDomDocument m_Document;
-    bool m_bXmlOk = false;
-    QString m_czXmlError;
+    // Parses deferred bytes into the document, once.
+    void Materialize() const;
+
+    mutable QDomDocument m_Document;
+    mutable bool m_bXmlOk = false;
+    mutable QString m_czXmlError;
+    mutable QByteArray m_baDeferred;
+    QString m_czDeferredRoot;
 };
 
 #endif

@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+#include <cstring>
+
 namespace {
 
 // The recorder's line order; new lines are placed by it.
@@ -47,6 +49,29 @@ QString BextDescription::Value(const QString& key) const
 {
     const int index = IndexOf(key);
     return index < 0 ? QString() : m_Lines.at(index).mid(key.size()).trimmed();
+}
+
+QString BextDescription::ValueIn(const QByteArray& bytes, const QString& key)
+{
+    const QByteArray wanted = key.toLatin1();
+    int end = bytes.indexOf('\0');
+    if (end < 0)
+        end = bytes.size();
+    for (int start = 0; start < end;) {
+        int next = bytes.indexOf('\n', start);
+        if (next < 0 || next > end)
+            next = end;
+        int lineEnd = next;
+        if (lineEnd > start && bytes.at(lineEnd - 1) == '\r')
+            --lineEnd;
+        // Empty lines are no lines, as for the parsed form.
+        if (lineEnd > start && lineEnd - start >= wanted.size()
+            && std::memcmp(bytes.constData() + start, wanted.constData(), size_t(wanted.size())) == 0)
+            return QString::fromLatin1(bytes.constData() + start + wanted.size(), lineEnd - start - wanted.size())
+                .trimmed();
+        start = next + 1;
+    }
+    return QString();
 }
 
 int BextDescription::Rank(const QString& line)

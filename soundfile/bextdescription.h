@@ -22,6 +22,9 @@ public:
 
     // The value after "key" (e.g. "aSCENE="), trimmed; empty when absent.
     QString Value(const QString& key) const;
+    // The same read straight from description bytes, without building the
+    // lines: a load reads a dozen values of every file.
+    static QString ValueIn(const QByteArray& bytes, const QString& key);
     bool HasKey(const QString& key) const;
     // Replaces the value of the key's line, or adds the line. Control
     // characters in the value become blanks: it stays one line.

@@ -22,22 +22,25 @@ int ComputeFileStatus(const QSoundFile& file)
     if (!file.HasiXMLChunk() || !layout.RiffSizeMatches() || !file.IsLayoutSound() || dataSize == 0
         || dataSize == 0xFFFFFFFFu || file.m_DataChunk.nSize != dataSize)
         return 8;
-    // A loaded file already holds its document; parsing it again would double
-    // the cost of loading a day.
-    QXmlObject parsed;
-    const QXmlObject* ixml = &file;
-    if (!file.IsDocumentFromChunk()) {
-        if (!parsed.SetContent(file.GetiXMLText()))
+    // A loaded file already holds its document (or has adopted its twin's);
+    // parsing it again would double the cost of loading a day.
+    QString key;
+    if (file.IsDocumentFromChunk()) {
+        if (file.RootTag() != IxmlNames::kRoot)
             return 5;
-        ixml = &parsed;
+        if (!file.HasiXMLOrvexBlock())
+            return 6;
+        key = file.GetiXMLFileKey();
+    } else {
+        QXmlObject parsed;
+        if (!parsed.SetContent(file.GetiXMLText()) || parsed.RootTag() != IxmlNames::kRoot)
+            return 5;
+        if (parsed.FindElement({IxmlNames::kOrvex}).isNull())
+            return 6;
+        key = parsed.GetText({IxmlNames::kOrvex, IxmlNames::kFileKey});
     }
-    if (ixml->RootTag() != IxmlNames::kRoot)
-        return 5;
-    if (ixml->FindElement({IxmlNames::kOrvex}).isNull())
-        return 6;
-    const QDomElement key = ixml->FindElement({IxmlNames::kOrvex, IxmlNames::kFileKey});
-    if (key.isNull()
-        || !FileKeyMatches(key.text(), dataSize, fmt.nSampleRate, fmt.nBitsPerSample, fmt.nChannels))
+    // A missing key reads as empty, which matches no key.
+    if (!FileKeyMatches(key, dataSize, fmt.nSampleRate, fmt.nBitsPerSample, fmt.nChannels))
         return 7;
     return 0;
 }

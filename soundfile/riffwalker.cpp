@@ -29,20 +29,32 @@ int tyRiffLayout::Find(const char* id) const
 
 namespace {
 
-// Reads the 8-byte header at offset; false when fewer than 8 bytes are there.
-bool ReadHeader(QIODevice& device, qint64 fileLength, qint64 offset, QByteArray* id, quint32* size)
+class DeviceSource : public RiffByteSource
 {
-    if (offset < 0 || offset + 8 > fileLength || !device.seek(offset))
-        return false;
+public:
+    explicit DeviceSource(QIODevice& device) : m_Device(device) {}
+    qint64 Length() const override { return m_Device.size(); }
+    bool ReadAt(qint64 offset, char* out, qint64 n) override
+    {
+        return m_Device.seek(offset) && m_Device.read(out, n) == n;
+    }
+
+private:
+    QIODevice& m_Device;
+};
+
+// Reads the 8-byte header at offset; false when fewer than 8 bytes are there.
+bool ReadHeader(RiffByteSource& device, qint64 fileLength, qint64 offset, QByteArray* id, quint32* size)
+{
     char header[8];
-    if (device.read(header, 8) != 8)
+    if (offset < 0 || offset + 8 > fileLength || !device.ReadAt(offset, header, 8))
         return false;
     *id = QByteArray(header, 4);
     *size = ReadLe32(reinterpret_cast<const unsigned char*>(header + 4));
     return true;
 }
 
-bool HeaderIsPlausible(QIODevice& device, qint64 fileLength, qint64 offset)
+bool HeaderIsPlausible(RiffByteSource& device, qint64 fileLength, qint64 offset)
 {
     QByteArray id;
     quint32 size = 0;
@@ -70,12 +82,16 @@ bool RiffChunkWalker::IsKnownId(const QByteArray& id)
 
 tyRiffLayout RiffChunkWalker::Walk(QIODevice& device, int maxUnknown)
 {
+    DeviceSource source(device);
+    return Walk(source, maxUnknown);
+}
+
+tyRiffLayout RiffChunkWalker::Walk(RiffByteSource& device, int maxUnknown)
+{
     tyRiffLayout layout;
-    layout.nFileLength = device.size();
-    if (layout.nFileLength < 12 || !device.seek(0))
-        return layout;
+    layout.nFileLength = device.Length();
     char head[12];
-    if (device.read(head, 12) != 12)
+    if (layout.nFileLength < 12 || !device.ReadAt(0, head, 12))
         return layout;
     layout.bRiffWave = QByteArray(head, 4) == "RIFF" && QByteArray(head + 8, 4) == "WAVE";
     layout.nRiffSize = ReadLe32(reinterpret_cast<const unsigned char*>(head + 4));

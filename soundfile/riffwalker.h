@@ -42,6 +42,16 @@ struct tyRiffLayout {
     bool IsLastChunk(int index) const { return index >= 0 && index == chunks.size() - 1; }
 };
 
+// Random-access bytes of one file, as the walker reads them.
+class RiffByteSource
+{
+public:
+    virtual ~RiffByteSource() = default;
+    virtual qint64 Length() const = 0;
+    // Exactly n bytes from offset into out; false when they are not all there.
+    virtual bool ReadAt(qint64 offset, char* out, qint64 n) = 0;
+};
+
 // Walks the RIFF chunks of a random-access device from offset 12.
 //
 // Damaged input gives a defined layout, never a large allocation: only the
@@ -57,6 +67,7 @@ public:
 
     // maxUnknown: the walk ends at that many chunks of unknown ids.
     static tyRiffLayout Walk(QIODevice& device, int maxUnknown = kMaxUnknownChunks);
+    static tyRiffLayout Walk(RiffByteSource& source, int maxUnknown = kMaxUnknownChunks);
 
     // True for the ids the sound file caches: "fmt ", "bext", "data",
     // "film", "iXML" and the waveform ids "ond" + one character.

@@ -1,10 +1,13 @@
 #include "soundfile/soundfile.h"
 
 #include "foundation/messageloging.h"
+#include "soundfile/headwindows.h"
 #include "soundfile/riffwriter.h"
 
 #include <QFileInfo>
+#include <cerrno>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -22,8 +25,7 @@ QSoundFile::QSoundFile()
 
 QSoundFile::~QSoundFile()
 {
-    if (m_File.isOpen())
-        m_File.close();
+    Close();
 }
 
 void QSoundFile::ClearRecords()
@@ -41,14 +43,14 @@ void QSoundFile::ClearRecords()
     m_nDeclaredDataSize = 0;
     m_bHasiXML = false;
     m_baiXMLText.clear();
+    m_nTwinScanState = 0;
     m_Layout = tyRiffLayout();
     m_bWalked = false;
 }
 
 void QSoundFile::InitVariables()
 {
-    if (m_File.isOpen())
-        m_File.close();
+    Close();
     ClearRecords();
     ClearDocument();
     m_bDocumentFromChunk = false;
@@ -83,32 +85,54 @@ QString QSoundFile::FileNameText() const
 bool QSoundFile::Open(int mode)
 {
     // A slot without a file fails silently; an existing file is reported.
-    if (m_czPath.isEmpty() || !QFileInfo::exists(m_czPath))
+    if (m_czPath.isEmpty())
         return false;
-    return Open(m_czPath, mode);
+    return OpenPath(m_czPath, mode, true);
 }
 
 bool QSoundFile::Open(const QString& path, int mode)
+{
+    return OpenPath(path, mode, false);
+}
+
+bool QSoundFile::OpenPath(const QString& path, int mode, bool silentWhenMissing)
 {
     if (path.isEmpty() || mode < 0 || mode > 2) {
         MyQDebug("QSoundFile::Open: no path or mode %d", mode);
         return false;
     }
-    if (m_File.isOpen())
+    if (IsOpen())
         Close();
     SetPath(path);
+    // The file is opened by hand, refused unless it is a regular file: a FIFO
+    // or a device named like a track file would block the open, or the
+    // reads, forever. Never created or truncated. Reading goes through the
+    // descriptor with positioned reads (headers in two windows, samples in
+    // large blocks). Writing is unbuffered: a write that fails (a full card)
+    // must not stay in a buffer that a later seek or close would still put
+    // into the file.
     m_File.setFileName(path);
-    // Never QIODevice::WriteOnly: it truncates. ExistingOnly: never creates.
-    // Unbuffered for writing: a write that fails (a full card) must not stay
-    // in a buffer that a later seek or close would still put into the file.
-    const QIODevice::OpenMode openMode =
-        (mode == 0 ? QIODevice::OpenMode(QIODevice::ReadOnly) : QIODevice::ReadWrite | QIODevice::Unbuffered)
-        | QIODevice::ExistingOnly;
-    if (!m_File.open(openMode)) {
+    bool notRegular = false;
+    bool opened = false;
+    int fd = -1;
+    if (mode == 0) {
+        opened = m_ReadFile.Open(path, &notRegular);
+    } else {
+        fd = OpenRegularFile(path, true, &notRegular);
+        opened = fd >= 0 && m_File.open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle);
+    }
+    const bool missing = !opened && !notRegular && errno == ENOENT;
+    if (!opened) {
+        if (fd >= 0)
+            ::close(fd);
+        if (missing && silentWhenMissing)
+            return false;
         static const char* const kWhat[] = {"for reading !", "for writing !", "for append !"};
-        SendUserMessage(QStringLiteral("QSoundFile::Open()"),
-                        QStringLiteral("Unable to open\n%1\n%2\n%3")
-                            .arg(FolderText(), FileNameText(), QLatin1String(kWhat[mode])));
+        QString text = QStringLiteral("Unable to open\n%1\n%2\n%3")
+                           .arg(FolderText(), FileNameText(), QLatin1String(kWhat[mode]));
+        if (notRegular)
+            text += QStringLiteral("\nIt is not a regular file.");
+        SendUserMessage(QStringLiteral("QSoundFile::Open()"), text);
         m_bError = true;
         return false;
     }
@@ -118,9 +142,11 @@ bool QSoundFile::Open(const QString& path, int mode)
 
 bool QSoundFile::Close()
 {
-    if (!m_File.isOpen())
+    if (!IsOpen())
         return false;
-    m_File.close();
+    m_ReadFile.Close();
+    if (m_File.isOpen())
+        m_File.close();
     m_nOpenMode = -1;
     return true;
 }
@@ -141,17 +167,20 @@ bool QSoundFile::ReadChunks(bool report, bool bextOptional)
 {
     ClearRecords();
     const char* failure = nullptr;
-    if (!m_File.isOpen()) {
+    if (!IsOpen()) {
         failure = "isn't open !";
     } else {
-        m_Layout = RiffChunkWalker::Walk(m_File);
+        // A file open for reading only cannot have changed size through us.
+        HeadTailWindows windows(m_ReadFile.IsOpen() ? m_ReadFile.Handle() : m_File.handle(),
+                                m_ReadFile.IsOpen() ? m_ReadFile.OpenedLength() : -1);
+        m_Layout = RiffChunkWalker::Walk(windows);
         m_bWalked = true;
         if (m_Layout.nFileLength == 0)
             failure = "is empty !";
         else if (!m_Layout.bRiffWave)
             failure = "is not a sound file !";
         else {
-            CacheRecords();
+            CacheRecords(windows);
             if (m_FmtChunk.szId[0] == 0)
                 failure = "hasn't Format Chunk !";
             else if (m_DataChunk.szId[0] == 0)
@@ -168,17 +197,19 @@ bool QSoundFile::ReadChunks(bool report, bool bextOptional)
     return false;
 }
 
-void QSoundFile::CacheRecords()
+void QSoundFile::CacheRecords(RiffByteSource& bytes)
 {
     std::memcpy(m_MainChunk.szRiff, "RIFF", 4);
     m_MainChunk.nSize = m_Layout.nRiffSize;
     std::memcpy(m_MainChunk.szWave, "WAVE", 4);
 
-    auto readPayload = [this](const tyRiffChunkInfo& info, void* into, qint64 most) {
+    // Chunk sizes are checked against the file length: a payload is read
+    // only as far as the file goes.
+    auto readPayload = [this, &bytes](const tyRiffChunkInfo& info, void* into, qint64 most) {
         const qint64 n = qMin(info.AvailableSize(m_Layout.nFileLength), most);
-        if (n <= 0 || !m_File.seek(info.PayloadOffset()))
+        if (n <= 0 || !bytes.ReadAt(info.PayloadOffset(), static_cast<char*>(into), n))
             return qint64(0);
-        return qMax<qint64>(0, m_File.read(static_cast<char*>(into), n));
+        return n;
     };
 
     for (const tyRiffChunkInfo& info : m_Layout.chunks) {
@@ -235,10 +266,11 @@ void QSoundFile::CacheRecords()
 bool QSoundFile::Rewalk()
 {
     ClearRecords();
-    m_Layout = RiffChunkWalker::Walk(m_File);
+    HeadTailWindows windows(m_ReadFile.IsOpen() ? m_ReadFile.Handle() : m_File.handle());
+    m_Layout = RiffChunkWalker::Walk(windows);
     m_bWalked = true;
     if (m_Layout.bRiffWave)
-        CacheRecords();
+        CacheRecords(windows);
     return m_Layout.IsSound();
 }
 
@@ -250,9 +282,14 @@ quint32 QSoundFile::GetiXMLChunkSize() const
 
 int QSoundFile::LectureDataBin(char* buffer, long long offset, int n)
 {
-    if (!m_File.isOpen() || !buffer || n < 0)
+    if (!IsOpen() || !buffer || n < 0 || (offset != -1 && offset < 0))
         return -1;
-    if (offset != -1 && (offset < 0 || !m_File.seek(offset)))
+    if (m_ReadFile.IsOpen()) {
+        if (offset != -1)
+            m_ReadFile.Seek(offset);
+        return n == 0 ? 0 : int(m_ReadFile.Read(buffer, n));
+    }
+    if (offset != -1 && !m_File.seek(offset))
         return -1;
     if (n == 0)
         return 0;
@@ -262,6 +299,12 @@ int QSoundFile::LectureDataBin(char* buffer, long long offset, int n)
 
 bool QSoundFile::SetPointer(unsigned int offset)
 {
+    if (m_ReadFile.IsOpen()) {
+        if (qint64(offset) > m_ReadFile.Size())
+            return false;
+        m_ReadFile.Seek(offset);
+        return true;
+    }
     if (!m_File.isOpen() || qint64(offset) > m_File.size())
         return false;
     return m_File.seek(offset);

@@ -3,6 +3,8 @@
 
 #include "foundation/xmlobject.h"
 #include "soundfile/chunkrecords.h"
+#include "soundfile/headwindows.h"
+#include "soundfile/ixmltwin.h"
 #include "soundfile/riffwalker.h"
 
 #include <QByteArray>
@@ -13,6 +15,7 @@
 #include <QPair>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 class BextDescription;
 
@@ -55,7 +58,7 @@ public:
     bool Open(int mode);
     bool Open(const QString& path, int mode);
     bool Close();
-    bool IsOpen() const { return m_File.isOpen(); }
+    bool IsOpen() const { return m_ReadFile.IsOpen() || m_File.isOpen(); }
     bool IsOpenForWriting() const;
 
     // Walks the chunks and caches the records. True when fmt and data were
@@ -141,6 +144,16 @@ public:
     // no document is held and GetErrorText() says why. A file without an
     // iXML chunk keeps a document built for it in memory (true then).
     bool GetiXMLFileInfos();
+    // For a member of a mono family whose first file (twin) holds its parsed
+    // document: when this file's iXML text equals the twin's byte for byte
+    // outside its own TRACK entry, and both entries are plain, the document
+    // is taken without parsing (it is built at its first use) and the
+    // entry's channel index and name are read from the text. The maker
+    // block, the file key and every other value are the twin's. False, with
+    // nothing changed, when the texts differ otherwise: parse this one.
+    bool AdoptiXMLOfTwin(const QSoundFile& twin);
+    // The document was adopted from a twin and has not been built since.
+    bool IsDocumentAdopted() const { return IsAdoptedPending(); }
     // True while the document held is the parse of the file's iXML chunk
     // (not a new one built since).
     bool IsDocumentFromChunk() const { return m_bDocumentFromChunk && XmlOk(); }
@@ -173,6 +186,16 @@ public:
     QString GetiXMLOrvexTrackPanPot(int slot) const;
     QString GetiXMLOrvexTrackActive(int slot) const;
     QString GetiXMLOrvexTrackInGrid(int slot) const;
+    // The maker block's per-slot values for slots 0..23 in one pass over
+    // its DATA entries, each slot from the first entry of its INDICE, as the
+    // four getters above find it.
+    struct tyOrvexTrack {
+        QString czName;
+        QString czPanPot;
+        QString czActive;
+        QString czInGrid;
+    };
+    QVector<tyOrvexTrack> GetiXMLOrvexTrackTable() const;
     void GetiXMLInputsSettings(QDomNode* node) const;
     bool GetiXMLOrvexInputSettings(QString name, tInputSettings* settings) const;
     // At most 10 slates and 10 markers. slateExtra: frame offsets of the
@@ -244,9 +267,11 @@ public:
     bool RotateRollback();
 
 private:
+    // Open(int) and Open(QString, int); silentWhenMissing: a missing file is no error.
+    bool OpenPath(const QString& path, int mode, bool silentWhenMissing);
     // ---- walk, messages and write checks ------------------------------
     void ClearRecords();
-    void CacheRecords();
+    void CacheRecords(RiffByteSource& bytes);
     bool Rewalk();
     QString FolderText() const;
     QString FileNameText() const;
@@ -283,7 +308,8 @@ private:
     };
     bool UndoRotate(const tyRotateJournal& entry);
 
-    QFile m_File;
+    QFile m_File;            // open for writing (modes 1 and 2)
+    ReadOnlyFile m_ReadFile; // open for reading (mode 0)
     QString m_czPath;
     int m_nOpenMode = -1;
     bool m_bWalked = false;
@@ -291,6 +317,19 @@ private:
     quint32 m_nDeclaredDataSize = 0;
     bool m_bHasiXML = false;
     bool m_bDocumentFromChunk = false;  // the document is the parse of the iXML chunk
+    // What AdoptiXMLOfTwin read; answers while the adopted document is not built.
+    struct tyAdopted {
+        int nTrack = -1;
+        QString czName;
+        bool bOrvex = false;
+        QString czFileKey;
+    } m_Adopted;
+    bool IsAdoptedPending() const { return m_bDocumentFromChunk && IsDeferred(); }
+    // This file's own entry as a twin of its family, scanned at the first
+    // adoption and checked against its parse: 0 not yet, 1 usable, -1 not.
+    mutable int m_nTwinScanState = 0;
+    mutable tyTrackEntryScan m_TwinScan;
+    mutable tyAdopted m_TwinValues;       // its maker-block presence and file key
     QByteArray m_baiXMLText;
     QString m_czErrorText;
     bool m_bError = false;

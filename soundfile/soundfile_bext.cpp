@@ -140,7 +140,9 @@ bool QSoundFile::InsertInFilmNetFileName(QString name)
 
 QString QSoundFile::GetBextDescrValue(const QString& key) const
 {
-    return HasBextChunk() ? Description().Value(key) : QString();
+    if (!HasBextChunk())
+        return QString();
+    return BextDescription::ValueIn(QByteArray::fromRawData(m_BextChunk.szDescription, BEXT_DESCRIPTION_SIZE), key);
 }
 
 QString QSoundFile::GetBextScene() const { return GetBextDescrValue(QStringLiteral("aSCENE=")); }
@@ -211,6 +213,8 @@ int QSoundFile::GetFrameRate() const
         const QRegularExpressionMatch number = numberText.match(speed);
         rate = number.hasMatch() ? number.captured(1).toDouble() : 0;
     }
-    const int nominal = int(rate + 0.5);
-    return nominal >= 1 && nominal <= 120 ? nominal : 0;
+    // The range first: a damaged speed ("2510222451") does not fit an int.
+    if (!(rate >= 0.5 && rate < 120.5))
+        return 0;
+    return int(rate + 0.5);
 }

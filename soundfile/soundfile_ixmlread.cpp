@@ -2,6 +2,7 @@
 #include "soundfile/soundfile.h"
 
 #include "soundfile/ixmlnames.h"
+#include "soundfile/ixmltwin.h"
 
 using namespace IxmlNames;
 
@@ -27,6 +28,7 @@ constexpr unsigned int kMaxSyncPoints = 10;
 
 bool QSoundFile::GetiXMLFileInfos()
 {
+    m_nTwinScanState = 0;
     if (m_baiXMLText.isEmpty()) {
         // A file that has no iXML chunk yet keeps the document built for it
         // in memory (a new file being filled before its first chunk write).
@@ -55,6 +57,40 @@ bool QSoundFile::GetiXMLFileInfos()
     return true;
 }
 
+bool QSoundFile::AdoptiXMLOfTwin(const QSoundFile& twin)
+{
+    if (!twin.IsDocumentFromChunk() || twin.IsDeferred() || m_baiXMLText.isEmpty())
+        return false;
+    auto trackOf = [](const tyTrackEntryScan& scan) {
+        const int index = scan.bHasChannelIndex ? IntOr(scan.czChannelIndex, 0) : 0;
+        return index >= 1 ? index - 1 : -1;
+    };
+    auto nameOf = [](const tyTrackEntryScan& scan) {
+        return scan.bHasName ? scan.czName : QStringLiteral(" ");
+    };
+    if (twin.m_nTwinScanState == 0) {
+        // The twin's own entry read from its text must give what its parse
+        // gave; otherwise the text holds something the scan does not follow.
+        const bool usable = ScanTrackEntry(twin.m_baiXMLText, &twin.m_TwinScan)
+                            && trackOf(twin.m_TwinScan) == twin.GetiXMLMonoTrackNumber()
+                            && nameOf(twin.m_TwinScan) == twin.GetiXMLMonoTrackName();
+        twin.m_nTwinScanState = usable ? 1 : -1;
+        twin.m_TwinValues.bOrvex = twin.HasiXMLOrvexBlock();
+        twin.m_TwinValues.czFileKey = twin.GetiXMLFileKey();
+    }
+    tyTrackEntryScan scan;
+    if (twin.m_nTwinScanState < 0 || !ScanTwinTrackEntry(twin.m_baiXMLText, twin.m_TwinScan, m_baiXMLText, &scan))
+        return false;
+    m_Adopted.nTrack = trackOf(scan);
+    m_Adopted.czName = nameOf(scan);
+    m_Adopted.bOrvex = twin.m_TwinValues.bOrvex;
+    m_Adopted.czFileKey = twin.m_TwinValues.czFileKey;
+    SetContentDeferred(m_baiXMLText, twin.RootTag());
+    m_czErrorText.clear();
+    m_bDocumentFromChunk = true;
+    return true;
+}
+
 QDomElement QSoundFile::TrackByChild(const QString& tag, int value) const
 {
     return FindChildByValue(FindElement({kTrackList}), kTrack, tag, QString::number(value));
@@ -78,6 +114,8 @@ QDomElement QSoundFile::OrvexTrackData(int slot) const
 
 int QSoundFile::GetiXMLMonoTrackNumber() const
 {
+    if (IsAdoptedPending())
+        return m_Adopted.nTrack;
     if (!XmlOk())
         return -1;
     const int index = IntOr(GetText({kTrackList, kTrack, kChannelIndex}), 0);
@@ -101,6 +139,8 @@ QString QSoundFile::GetiXMLMonoTrackFunction() const
 
 QString QSoundFile::GetiXMLMonoTrackName() const
 {
+    if (IsAdoptedPending())
+        return m_Adopted.czName;
     const QDomElement name = FindElement({kTrackList, kTrack, kName});
     return name.isNull() ? QStringLiteral(" ") : name.text();
 }
@@ -142,11 +182,16 @@ QString QSoundFile::GetiXMLTake() const { return GetText({kTake}); }
 QString QSoundFile::GetiXMLTape() const { return GetText({kTape}); }
 QString QSoundFile::GetiXMLUbits() const { return GetText({kUbits}); }
 QString QSoundFile::GetiXMLTakeType() const { return GetText({kTakeType}); }
-QString QSoundFile::GetiXMLFileKey() const { return OrvexText(kFileKey); }
+QString QSoundFile::GetiXMLFileKey() const
+{
+    return IsAdoptedPending() ? m_Adopted.czFileKey : OrvexText(kFileKey);
+}
 QString QSoundFile::GetiXMLOrvexRefLevel() const { return OrvexText(kRefLevel); }
 
 bool QSoundFile::HasiXMLOrvexBlock() const
 {
+    if (IsAdoptedPending())
+        return m_Adopted.bOrvex;
     return !FindElement({kOrvex}).isNull();
 }
 
@@ -184,6 +229,26 @@ QString QSoundFile::GetiXMLOrvexTrackActive(int slot) const
 QString QSoundFile::GetiXMLOrvexTrackInGrid(int slot) const
 {
     return ChildText(OrvexTrackData(slot), kInGrid);
+}
+
+QVector<QSoundFile::tyOrvexTrack> QSoundFile::GetiXMLOrvexTrackTable() const
+{
+    constexpr int kSlots = 24;
+    QVector<tyOrvexTrack> table(kSlots);
+    QVector<bool> found(kSlots, false);
+    const QDomElement block = FindElement({kOrvex, kAllTrkName});
+    for (QDomElement data = block.firstChildElement(kData); !data.isNull(); data = data.nextSiblingElement(kData)) {
+        // The text must read back as the slot number ("03" is no slot).
+        const QString indice = data.firstChildElement(kIndice).text().trimmed();
+        bool ok = false;
+        const int slot = indice.toInt(&ok);
+        if (!ok || slot < 0 || slot >= kSlots || found.at(slot) || QString::number(slot) != indice)
+            continue;
+        found[slot] = true;
+        table[slot] = {ChildText(data, kName), ChildText(data, kPanPot), ChildText(data, kActive),
+                       ChildText(data, kInGrid)};
+    }
+    return table;
 }
 
 void QSoundFile::GetiXMLInputsSettings(QDomNode* node) const

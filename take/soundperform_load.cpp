@@ -122,6 +122,7 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, bool readSidecar)
 bool QSoundPerform::ReadFiles()
 {
     m_nTakeStatus = 0;
+    const QSoundFile* first = nullptr;
     for (int t = 0; t < kMaxTracks; ++t) {
         if (!m_pbPresent[t])
             continue;
@@ -129,8 +130,12 @@ bool QSoundPerform::ReadFiles()
         if (!file.Open(0))
             return false;
         // A file that is no sound file is reported here and gets status 1.
-        if (file.ReadChunks(true, true))
+        // The first file's iXML is parsed; the others share all of it but
+        // their own track entry and are parsed only when they differ.
+        if (file.ReadChunks(true, true) && !(first && file.AdoptiXMLOfTwin(*first)))
             file.GetiXMLFileInfos();
+        if (!first)
+            first = &file;
         const int status = ComputeFileStatus(file);
         if (m_nTakeStatus == 0)
             m_nTakeStatus = short(status);
@@ -241,12 +246,19 @@ void QSoundPerform::ReadTrackValues()
             m_pnTrackMixRole[t] = MixRoleOfFunction(maker.GetiXMLPolyTrackFunction(c));
         }
     }
+    // The maker block is indexed once per document, not searched per slot.
+    const QVector<QSoundFile::tyOrvexTrack> makerTable = maker.GetiXMLOrvexTrackTable();
     for (int t = 0; t < kMaxTracks; ++t) {
         const QSoundFile& own = m_bPolyTake || !m_pbPresent[t] ? maker : m_SndFile[t];
-        m_czTrackActive[t] = ActiveText(maker.GetiXMLOrvexTrackActive(t));
+        // A member that adopted the first file's document has its maker block.
+        const bool ownTable = &own != &maker && !own.IsDocumentAdopted();
+        const QVector<QSoundFile::tyOrvexTrack> ownTableValues =
+            ownTable ? own.GetiXMLOrvexTrackTable() : QVector<QSoundFile::tyOrvexTrack>();
+        const QSoundFile::tyOrvexTrack& ownEntry = ownTable ? ownTableValues.at(t) : makerTable.at(t);
+        m_czTrackActive[t] = ActiveText(makerTable.at(t).czActive);
         if (m_bPolyTake || m_pbPresent[t]) {
-            m_czTrackInGrid[t] = own.GetiXMLOrvexTrackInGrid(t);
-            m_czTrackPanPot[t] = own.GetiXMLOrvexTrackPanPot(t);
+            m_czTrackInGrid[t] = ownEntry.czInGrid;
+            m_czTrackPanPot[t] = ownEntry.czPanPot;
         }
         if (!m_bPolyTake && m_pbPresent[t]) {
             m_czTrackName[t] = own.GetiXMLMonoTrackName().trimmed();
@@ -256,7 +268,7 @@ void QSoundPerform::ReadTrackValues()
             m_pbTrackXY[t] = type == QLatin1String("xy");
         }
         if (m_czTrackName[t].isEmpty())
-            m_czTrackName[t] = own.GetiXMLOrvexTracknames(t).trimmed();
+            m_czTrackName[t] = ownEntry.czName.trimmed();
         // A poly file without a maker block: a track is active when it has a name.
         if (m_bPolyTake && m_czTrackActive[t].trimmed().isEmpty())
             m_czTrackActive[t] = m_czTrackName[t].isEmpty() ? QStringLiteral("NO") : QStringLiteral("YES");

@@ -1,16 +1,12 @@
 #include "take/takefamily.h"
 
 #include "foundation/fileinfolist.h"
-#include "foundation/naming.h"
+#include "foundation/takenaming.h"
 
 #include <QFileInfo>
 #include <QSet>
-#include <algorithm>
-#include <iterator>
 
 namespace {
-
-const char kSeparators[] = {'_', '-', '#', '+'};
 
 // "folder/root.ext" with or without the extension: folder, name without it.
 void SplitTakePath(QString takePath, const QString& extension, QString* folder, QString* name)
@@ -21,13 +17,6 @@ void SplitTakePath(QString takePath, const QString& extension, QString* folder, 
     const int slash = takePath.lastIndexOf(QLatin1Char('/'));
     *folder = takePath.left(slash + 1);
     *name = takePath.mid(slash + 1);
-}
-
-// A track number as mono file names write it: "01".."24", then the older
-// one-character "1".."9", "A".."O".
-QStringList TrackNumberForms(int slot)
-{
-    return {QString::fromLatin1(TrkIndexToNN(slot + 1)), QString(QLatin1Char(TrkIndexToCharOld(slot + 1)))};
 }
 
 } // namespace
@@ -53,13 +42,13 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
         return true;
     }
     for (int slot = 0; slot < 24; ++slot) {
-        const QStringList forms = TrackNumberForms(slot);
-        for (char separator : kSeparators) {
+        const QStringList forms = TakeNaming::LoadTrackForms(slot);
+        for (QChar separator : TakeNaming::LoadSeparators()) {
             for (const QString& number : forms) {
-                const QString name = root + QLatin1Char(separator) + number + dotExt;
+                const QString name = root + separator + number + dotExt;
                 if (family->czPath[slot].isEmpty() && exists(name)) {
                     family->czPath[slot] = folder + name;
-                    family->pcSeparator[slot] = separator;
+                    family->pcSeparator[slot] = separator.toLatin1();
                 }
             }
             if (!family->czPath[slot].isEmpty())
@@ -105,16 +94,8 @@ QString TakePathOfFile(const QString& filePath, const QString& extension)
     QString folder;
     QString name;
     SplitTakePath(filePath, extension, &folder, &name);
-    for (int slot = 0; slot < 24; ++slot) {
-        for (const QString& number : TrackNumberForms(slot)) {
-            const int separator = name.size() - number.size() - 1;
-            if (separator > 0 && name.endsWith(number)
-                && std::find(std::begin(kSeparators), std::end(kSeparators), name.at(separator).toLatin1())
-                       != std::end(kSeparators))
-                return folder + name.left(separator);
-        }
-    }
-    return filePath;
+    const TakeNaming::tyTrackName split = TakeNaming::SplitTrackName(name, TakeNaming::Rule::Load);
+    return split.bTrack && !split.czRoot.isEmpty() ? folder + split.czRoot : filePath;
 }
 
 bool IsProcessedName(const QString& baseName)

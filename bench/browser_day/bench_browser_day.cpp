@@ -1,7 +1,9 @@
 // Lists and classifies one recorder day of 500 takes x 24 mono tracks through
 // the browser model and filters it through the proxy, against a plain
-// QDir::entryInfoList of the same folder; then the volume poller's CPU cost
-// per second with 10 volumes.
+// QDir::entryInfoList of the same folder; then a day of 4,000 takes: its
+// listing, a refresh, and one new take brought in by the folder watch's
+// update, each against the same plain listing; then the volume poller's CPU
+// cost per second with 10 volumes.
 #include "browser/qbriselfsfilterproxymodel.h"
 #include "browser/qbriselfsmodel.h"
 #include "browser/qmediathread.h"
@@ -22,12 +24,26 @@
 
 namespace {
 const int kTakes = 500;
+const int kLargeTakes = 4000;
+const int kLargeRuns = 3;
 const int kTracks = 24;
 const int kRuns = 7;
 const int kVolumes = 10;
 const int kPollSeconds = 3;
 
-QString writeDay(const QString& root)
+// The track files of one take; empty files when no bytes are given
+// (the browser reads names only).
+void writeTake(const QString& day, const fixture::TakeSpec& spec, const QList<QByteArray>& tracks)
+{
+    for (int i = 0; i < kTracks; ++i) {
+        QFile out(day + QLatin1Char('/') + fixture::TrackFileName(spec, i));
+        const QByteArray bytes = tracks.isEmpty() ? QByteArray() : tracks.at(i);
+        if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+            qFatal("cannot write the test day");
+    }
+}
+
+QString writeDay(const QString& root, int takes, bool empty)
 {
     const QString day = fixture::MakeDay(
         fixture::MakeProject(fixture::MakeVolume(root, QStringLiteral("CARD")), QStringLiteral("SHOOT")),
@@ -41,13 +57,9 @@ QString writeDay(const QString& root)
     QList<QByteArray> tracks;
     for (int i = 0; i < kTracks; ++i)
         tracks << fixture::BuildMonoFile(spec, i);
-    for (int t = 0; t < kTakes; ++t) {
+    for (int t = 0; t < takes; ++t) {
         spec.id = QStringLiteral("BR%1").arg(t, 4, 10, QLatin1Char('0'));
-        for (int i = 0; i < kTracks; ++i) {
-            QFile out(day + QLatin1Char('/') + fixture::TrackFileName(spec, i));
-            if (!out.open(QIODevice::WriteOnly) || out.write(tracks.at(i)) != tracks.at(i).size())
-                qFatal("cannot write the test day");
-        }
+        writeTake(day, spec, empty ? QList<QByteArray>() : tracks);
     }
     return day;
 }
@@ -56,6 +68,74 @@ double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
+}
+
+double plainListing(const QString& day)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const QFileInfoList entries =
+        QDir(day).entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+    const double ms = clock.nsecsElapsed() / 1e6;
+    if (entries.isEmpty())
+        qFatal("empty day");
+    return ms;
+}
+
+// A day of 4,000 takes x 24 tracks: listing, refresh and one new take seen
+// through the watch (the update the watch runs on a change, timed without
+// the change notice's debounce), each against QDir::entryInfoList.
+void largeDay()
+{
+    QTemporaryDir root;
+    std::printf("writing %d takes x %d tracks (empty files)...\n", kLargeTakes, kTracks);
+    const QString day = writeDay(root.path(), kLargeTakes, true);
+    qputenv("NALVO_VOLUMES_ROOT", root.path().toUtf8());
+    QList<int> trackSlots;
+    for (int s = 0; s < kTracks; ++s)
+        trackSlots << s;
+
+    std::vector<double> plain, listing, refresh, watch;
+    for (int run = 0; run < kLargeRuns; ++run) {
+        QBriselFSModel model(false);
+        QBriselFSFilterProxyModel proxy(nullptr, false);
+        proxy.setSourceModel(&model);
+        proxy.sort(0, Qt::AscendingOrder);
+        const QModelIndex dayIndex = model.index(day);
+        plain.push_back(plainListing(day));
+        QElapsedTimer clock;
+        clock.start();
+        model.fetchMore(dayIndex);
+        proxy.rowCount(proxy.mapFromSource(dayIndex));
+        listing.push_back(clock.nsecsElapsed() / 1e6);
+
+        plain.push_back(plainListing(day));
+        clock.restart();
+        model.refreshItems(day);
+        proxy.rowCount(proxy.mapFromSource(model.index(day)));
+        refresh.push_back(clock.nsecsElapsed() / 1e6);
+
+        // A new take between existing ones (its rows go in the middle).
+        fixture::TakeSpec spec = fixture::MonoTake(QStringLiteral("BR%1N").arg(run * 100 + 1000), trackSlots);
+        writeTake(day, spec, {});
+        plain.push_back(plainListing(day));
+        const int rowsBefore = model.rowCount(model.index(day));
+        clock.restart();
+        model.dirChangedProcess(day);
+        proxy.rowCount(proxy.mapFromSource(model.index(day)));
+        watch.push_back(clock.nsecsElapsed() / 1e6);
+        if (model.rowCount(model.index(day)) != rowsBefore + kTracks)
+            std::printf("ERROR: the new take's %d rows did not come in\n", kTracks);
+    }
+    const double plainMs = median(plain);
+    std::printf("day of %d takes (%d files): QDir::entryInfoList %.1f ms\n", kLargeTakes, kLargeTakes * kTracks,
+                plainMs);
+    std::printf("    listing (fetchMore + proxy filter) %.1f ms, ratio %.2f (target <= 2)\n", median(listing),
+                median(listing) / plainMs);
+    std::printf("    refresh (refreshItems) %.1f ms, ratio %.2f (target <= 3)\n", median(refresh),
+                median(refresh) / plainMs);
+    std::printf("    one new take through the watch (dirChangedProcess) %.1f ms, ratio %.2f (target <= 3)\n",
+                median(watch), median(watch) / plainMs);
 }
 
 double processCpuSeconds()
@@ -74,7 +154,7 @@ int main(int argc, char** argv)
 
     QTemporaryDir root;
     std::printf("writing %d takes x %d tracks...\n", kTakes, kTracks);
-    const QString day = writeDay(root.path());
+    const QString day = writeDay(root.path(), kTakes, false);
     qputenv("NALVO_VOLUMES_ROOT", root.path().toUtf8());
 
     std::vector<double> plain, browser;
@@ -105,6 +185,8 @@ int main(int argc, char** argv)
                 listed, plainMs, browserMs, shown, browserMs / plainMs);
     if (shown != kTakes)
         std::printf("ERROR: expected %d takes shown\n", kTakes);
+
+    largeDay();
 
     QTemporaryDir volumes;
     for (int v = 0; v < kVolumes; ++v)

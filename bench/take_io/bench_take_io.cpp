@@ -14,6 +14,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -52,16 +55,22 @@ Day WriteDay(const QString& root, const QString& name, int takes, int seconds)
 
 double Elapsed(const QElapsedTimer& timer) { return timer.nsecsElapsed() / 1e6; }
 
+// The least a loader must do per file: open it, read the head (fmt, bext)
+// and the tail where the iXML lies, close it.
 double OpenReadClose(const Day& day)
 {
-    QByteArray buffer(64 * 1024, '\0');
+    QByteArray head(4 * 1024, '\0');
+    QByteArray tail(16 * 1024, '\0');
     QElapsedTimer timer;
     timer.start();
     for (const QString& path : day.files) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly) || file.read(buffer.data(), buffer.size()) <= 0)
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        struct stat info;
+        if (fd < 0 || ::fstat(fd, &info) != 0 || ::pread(fd, head.data(), size_t(head.size()), 0) <= 0
+            || ::pread(fd, tail.data(), size_t(tail.size()), info.st_size - tail.size()) <= 0)
             std::fprintf(stderr, "read failed: %s\n", qPrintable(path));
-        file.close();
+        if (fd >= 0)
+            ::close(fd);
     }
     return Elapsed(timer);
 }
@@ -163,7 +172,7 @@ int main(int argc, char** argv)
     const double bound = OpenReadClose(shortDay);
     const double load = LoadAll(shortDay);
     const double quick = QuickLoadAll(shortDay, root, QStringLiteral("short"));
-    std::printf("(a) %d files: open + 64 KiB read + close %.1f ms\n", shortDay.files.size(), bound);
+    std::printf("(a) %d files: open + first 4 KiB and last 16 KiB read + close %.1f ms\n", shortDay.files.size(), bound);
     std::printf("    InitFilesZZ of %d takes %.1f ms, ratio %.2f (target <= 2)\n", takes, load, load / bound);
     std::printf("    SetupInit quick of %d takes %.1f ms, ratio %.2f (target <= 2)\n", takes, quick, quick / bound);
 

@@ -62,11 +62,24 @@ private slots:
                 << "day" << QString("S12T4%1.WAV").arg(s) << FSITEM_POLY << QString("S12T4%1").arg(s);
         QTest::newRow("mono digits must end") << "day" << "S12T4_01MX.WAV" << FSITEM_MIX << "S12T4_01MX";
         QTest::newRow("mono wins over mix letters") << "day" << "S1MX_02.WAV" << FSITEM_MONO << "S1MX";
-        QTest::newRow("base name stops at first dot") << "day" << "S12T4.MX.WAV" << FSITEM_PLAIN << "";
+        QTest::newRow("dot in a mix name") << "day" << "S12T4.MX.WAV" << FSITEM_MIX << "S12T4.MX";
+        QTest::newRow("dot in a mono take name") << "day" << "DOT.01_01.WAV" << FSITEM_MONO << "DOT.01";
+        QTest::newRow("dots in a poly name") << "day" << "SC.1.2PX.WAV" << FSITEM_POLY << "SC.1.2PX";
         QTest::newRow("lower-case wav") << "day" << "S12T4_01.wav" << FSITEM_PLAIN << "";
         QTest::newRow("take file outside a day") << "project" << "S12T4_01.WAV" << FSITEM_PLAIN << "";
         QTest::newRow("take file on a volume") << "volume" << "S12T4MX.WAV" << FSITEM_PLAIN << "";
         QTest::newRow("no take marker") << "day" << "NOTES.WAV" << FSITEM_PLAIN << "";
+    }
+
+    void foldersAreNeverTakes()
+    {
+        // A folder named like a track file, next to a file of the same form.
+        QTemporaryDir disk;
+        QVERIFY(QDir(disk.path()).mkdir("DIR001_01.WAV"));
+        Tree t;
+        QBriselFSModelItem* folder = Tree::add(t.day, disk.path() + "/DIR001_01.WAV");
+        QCOMPARE(folder->type(), FSITEM_PLAIN);
+        QVERIFY(folder->fileTag().isEmpty());
     }
 
     void classification()

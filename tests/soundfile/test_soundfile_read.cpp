@@ -31,6 +31,8 @@ private slots:
     void openFailuresAndSlots();
     void rawAccess();
     void bextLinesAreAnchored();
+    void frameRateOfSpeedTexts_data();
+    void frameRateOfSpeedTexts();
 
 private:
     QString Write(const QString& name, const QByteArray& bytes)
@@ -428,7 +430,11 @@ void TestSoundFileRead::rawAccess()
 
 void TestSoundFileRead::bextLinesAreAnchored()
 {
-    ::BextDescription description(QByteArray("aNOTE=aSCENE=wrong\r\naSCENE=12A  \naTRK10=Ten\r\n\0aTAPE=X", 54));
+    const QByteArray bytes("aNOTE=aSCENE=wrong\r\naSCENE=12A  \naTRK10=Ten\r\n\r\naTRK1\r\n\0aTAPE=X", 63);
+    ::BextDescription description(bytes);
+    // Read straight from the bytes, every key gives what the parsed lines give.
+    for (const char* key : {"aSCENE=", "aNOTE=", "aTRK1=", "aTRK1", "aTRK10=", "aTAPE=", "aTAKE="})
+        QCOMPARE(::BextDescription::ValueIn(bytes, QLatin1String(key)), description.Value(QLatin1String(key)));
     QCOMPARE(description.Value(QStringLiteral("aSCENE=")), QStringLiteral("12A"));
     QCOMPARE(description.Value(QStringLiteral("aTRK1=")), QString());
     QCOMPARE(description.Value(QStringLiteral("aTRK10=")), QStringLiteral("Ten"));
@@ -441,6 +447,33 @@ void TestSoundFileRead::bextLinesAreAnchored()
     QCOMPARE(edited.Compose(255, QString(), &ok),
              QByteArray("xCUSTOM=1\r\naUBITS=$1\r\naSCENE=1\r\naTAKE=t2\r\naNOTE=n\r\n"));
     QVERIFY(ok);
+}
+
+void TestSoundFileRead::frameRateOfSpeedTexts_data()
+{
+    QTest::addColumn<QString>("speed");
+    QTest::addColumn<int>("rate");
+    QTest::newRow("25 ND") << "025.000-ND" << 25;
+    QTest::newRow("29.97 DF") << "029.970-DF" << 30;
+    QTest::newRow("fraction") << "24000/1001" << 24;
+    QTest::newRow("highest") << "120.4" << 120;
+    QTest::newRow("above the range") << "120.5" << 0;
+    QTest::newRow("below the range") << "0.4" << 0;
+    QTest::newRow("beyond an int") << "2510222451" << 0;
+    QTest::newRow("no exponent read") << "1e300" << 1;
+    QTest::newRow("huge fraction") << "99999999999999999999/1" << 0;
+}
+
+void TestSoundFileRead::frameRateOfSpeedTexts()
+{
+    QFETCH(QString, speed);
+    QFETCH(int, rate);
+    TakeSpec spec = MonoTake(QStringLiteral("SPD001"), {0});
+    spec.speed = speed;
+    const QString path = Write(QStringLiteral("speed.WAV"), BuildMonoFile(spec, 0));
+    QSoundFile file;
+    QVERIFY(file.Open(path, 0) && file.ReadChunks(false, false));
+    QCOMPARE(file.GetFrameRate(), rate);
 }
 
 QTEST_GUILESS_MAIN(TestSoundFileRead)

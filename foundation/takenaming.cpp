@@ -1,0 +1,177 @@
+#include "foundation/takenaming.h"
+
+#include "foundation/naming.h"
+
+namespace TakeNaming {
+
+namespace {
+
+bool IsBrowseSeparator(QChar c)
+{
+    return c == QLatin1Char('_') || c == QLatin1Char('-') || c == QLatin1Char('#');
+}
+
+tyTrackName Cut(const QString& name, int separator, int suffixEnd)
+{
+    tyTrackName split;
+    split.bTrack = true;
+    split.czRoot = name.left(separator);
+    split.cSeparator = name.at(separator);
+    split.czTrack = name.mid(separator + 1, suffixEnd - separator - 1);
+    return split;
+}
+
+tyTrackName SplitBrowse(const QString& name)
+{
+    const int n = name.size();
+    if (n >= 2 && name.at(n - 1).isDigit()) {
+        if (n >= 3 && name.at(n - 2).isDigit() && IsBrowseSeparator(name.at(n - 3)))
+            return Cut(name, n - 3, n);
+        if (IsBrowseSeparator(name.at(n - 2)))
+            return Cut(name, n - 2, n);
+    }
+    tyTrackName none;
+    none.czRoot = name;
+    return none;
+}
+
+bool IsLoadTwoDigits(const QString& text)
+{
+    if (text.size() != 2 || !text.at(0).isDigit() || !text.at(1).isDigit())
+        return false;
+    const int track = text.toInt();
+    return track >= 1 && track <= 24;
+}
+
+bool IsLoadOneCharacter(QChar c)
+{
+    return (c >= QLatin1Char('1') && c <= QLatin1Char('9')) || (c >= QLatin1Char('A') && c <= QLatin1Char('O'));
+}
+
+tyTrackName SplitLoad(const QString& name)
+{
+    const int n = name.size();
+    if (n >= 4 && IsTrackSeparator(name.at(n - 3)) && IsLoadTwoDigits(name.right(2)))
+        return Cut(name, n - 3, n);
+    if (n >= 3 && IsTrackSeparator(name.at(n - 2)) && IsLoadOneCharacter(name.at(n - 1)))
+        return Cut(name, n - 2, n);
+    tyTrackName none;
+    none.czRoot = name;
+    return none;
+}
+
+// A '_' before two characters is a two-digit suffix whatever they are, as
+// the recorder's earliest names had it; the other separators need two digits.
+tyTrackName SplitPath(const QString& path)
+{
+    const int n = path.size();
+    tyTrackName none;
+    none.czRoot = path;
+    if (n < 7)
+        return none;
+    const int extension = n - 4;
+    const QChar beforeTwo = path.at(n - 7);
+    if (beforeTwo == QLatin1Char('_')
+        || (IsTrackSeparator(beforeTwo) && path.at(n - 6).isDigit() && path.at(n - 5).isDigit()))
+        return Cut(path, n - 7, extension);
+    if (IsTrackSeparator(path.at(n - 6)))
+        return Cut(path, n - 6, extension);
+    return none;
+}
+
+tyTrackName SplitRename(const QString& name)
+{
+    for (int i = name.size() - 1; i >= 0 && i >= name.size() - 3; --i) {
+        if (IsTrackSeparator(name.at(i)))
+            return Cut(name, i, name.size());
+    }
+    tyTrackName none;
+    none.czRoot = name;
+    return none;
+}
+
+bool EndsWithPair(const QString& name, QChar first, const char* seconds)
+{
+    const int n = name.size();
+    if (n < 2 || name.at(n - 2).toUpper() != first)
+        return false;
+    const QChar last = name.at(n - 1).toUpper();
+    for (const char* c = seconds; *c; ++c) {
+        if (last == QLatin1Char(*c))
+            return true;
+    }
+    return false;
+}
+
+bool IsMixBase(const QString& base)
+{
+    return EndsWithPair(base, QLatin1Char('M'), "X") || EndsWithPair(base, QLatin1Char('Q'), "X");
+}
+
+} // namespace
+
+bool IsTrackSeparator(QChar c)
+{
+    return c == QLatin1Char('#') || c == QLatin1Char('+') || c == QLatin1Char('-') || c == QLatin1Char('_');
+}
+
+tyTrackName SplitTrackName(const QString& name, Rule rule)
+{
+    switch (rule) {
+    case Rule::Browse: return SplitBrowse(name);
+    case Rule::Load: return SplitLoad(name);
+    case Rule::Path: return SplitPath(name);
+    case Rule::Rename: return SplitRename(name);
+    }
+    return tyTrackName();
+}
+
+FileKind ClassifyBaseName(const QString& baseName, QString* take)
+{
+    const tyTrackName mono = SplitBrowse(baseName);
+    if (mono.bTrack) {
+        *take = mono.czRoot;
+        return FileKind::Mono;
+    }
+    if (IsMixBase(baseName)) {
+        *take = baseName;
+        return FileKind::Mix;
+    }
+    if (EndsWithPair(baseName, QLatin1Char('P'), "NRXS")) {
+        *take = baseName;
+        return FileKind::Poly;
+    }
+    take->clear();
+    return FileKind::None;
+}
+
+QString ListedTakeName(const QString& fileName)
+{
+    // The listing holds names with the ".WAV" ending; the suffix rules look
+    // at what stands before its last four characters.
+    const int n = fileName.size();
+    if (n >= 4 && fileName.right(3).compare(QLatin1String("WAV"), Qt::CaseInsensitive) == 0) {
+        const QString base = fileName.left(n - 4);
+        const tyTrackName mono = SplitBrowse(base);
+        if (mono.bTrack)
+            return mono.czRoot;
+        if (IsMixBase(base) || EndsWithPair(base, QLatin1Char('P'), "NRX"))
+            return base.left(base.size() - 2);
+        if (fileName.at(n - 4) == QLatin1Char('.'))
+            return base;
+    }
+    return fileName;
+}
+
+const QList<QChar>& LoadSeparators()
+{
+    static const QList<QChar> separators{QLatin1Char('_'), QLatin1Char('-'), QLatin1Char('#'), QLatin1Char('+')};
+    return separators;
+}
+
+QStringList LoadTrackForms(int slot)
+{
+    return {QString::fromLatin1(TrkIndexToNN(slot + 1)), QString(QLatin1Char(TrkIndexToCharOld(slot + 1)))};
+}
+
+} // namespace TakeNaming

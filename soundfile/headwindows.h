@@ -1,0 +1,74 @@
+#ifndef NALVO_SOUNDFILE_HEADWINDOWS_H
+#define NALVO_SOUNDFILE_HEADWINDOWS_H
+
+#include "soundfile/riffwalker.h"
+
+#include <QByteArray>
+
+// The two places of a recorder file where its headers live, each read with
+// one positioned, unbuffered read: the head (RIFF, fmt, bext, film, the data
+// chunk's header) and the tail (what follows the samples: iXML, waveform
+// chunks). A day of takes reads thousands of files: two reads a file instead
+// of a buffered seek and read per 8-byte header. Bytes outside both windows
+// are read from the file where they are asked for.
+class HeadTailWindows : public RiffByteSource
+{
+public:
+    static constexpr qint64 kHeadBytes = 4 * 1024;
+    static constexpr qint64 kTailBytes = 16 * 1024;
+
+    // fd: an open regular file, left open; length: its size, or -1 to ask
+    // the file. A failed read leaves the window empty.
+    explicit HeadTailWindows(int fd, qint64 length = -1);
+
+    qint64 Length() const override { return m_nLength; }
+    bool ReadAt(qint64 offset, char* out, qint64 n) override;
+
+private:
+    static bool ReadWindow(int fd, qint64 offset, qint64 n, QByteArray* into);
+
+    int m_nFd = -1;
+    qint64 m_nLength = 0;
+    QByteArray m_Head;        // bytes from 0
+    qint64 m_nTailOffset = 0;
+    QByteArray m_Tail;        // bytes from m_nTailOffset
+};
+
+// Opens a regular file by path with open(2) (O_RDONLY, or O_RDWR when
+// writable; never creates). Anything else named like a track file (a FIFO,
+// a device) is refused before it can block the caller: -1 with *notRegular
+// set. -1 with *notRegular clear when the open itself fails.
+// length (may be null) receives the file's size.
+int OpenRegularFile(const QString& path, bool writable, bool* notRegular, qint64* length = nullptr);
+
+// A regular file open for reading through its descriptor: positioned,
+// unbuffered reads from a position of its own. A day's load opens
+// thousands of files only to read their two header windows.
+class ReadOnlyFile
+{
+public:
+    ReadOnlyFile() = default;
+    ~ReadOnlyFile() { Close(); }
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+    // As OpenRegularFile; an open file is closed first.
+    bool Open(const QString& path, bool* notRegular);
+    void Close();
+    bool IsOpen() const { return m_nFd >= 0; }
+    int Handle() const { return m_nFd; }
+    // The size when the file was opened.
+    qint64 OpenedLength() const { return m_nOpenedLength; }
+    // The size now.
+    qint64 Size() const;
+    // Bytes read from the position (which they advance), -1 on an error.
+    qint64 Read(char* buffer, qint64 n);
+    void Seek(qint64 offset) { m_nPosition = offset; }
+
+private:
+    int m_nFd = -1;
+    qint64 m_nPosition = 0;
+    qint64 m_nOpenedLength = 0;
+};
+
+#endif

@@ -1,0 +1,83 @@
+// The take loader's reading of iXML texts: two members of a mono family
+// carry the input (split at the first 0x01 byte, else the same text twice),
+// padded to one size so that the family agrees. The load runs the take,
+// track and sync-point readers; a member that adopted the first file's
+// document must give, once its own document is built, the values it
+// answered without it.
+#include "soundfile/filestatus.h"
+#include "take/soundperform.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+QByteArray Le32(quint32 v)
+{
+    char b[4];
+    qToLittleEndian(v, b);
+    return QByteArray(b, 4);
+}
+
+QByteArray Chunk(const char* id, const QByteArray& payload)
+{
+    QByteArray c = QByteArray(id, 4) + Le32(quint32(payload.size())) + payload;
+    if (payload.size() & 1)
+        c.append('\0');
+    return c;
+}
+
+QByteArray MemberFile(const QByteArray& ixml)
+{
+    QByteArray fmt;
+    fmt += QByteArray("\x01\x00\x01\x00", 4);                        // PCM, one channel
+    fmt += Le32(48000) + Le32(48000 * 3) + QByteArray("\x03\x00\x18\x00", 4);
+    QByteArray bext(602, '\0');
+    const QByteArray description = "aSCENE=12A\r\naTAKE=t3\r\naSPEED=025.000-ND\r\naTYP=mono\r\n";
+    std::memcpy(bext.data(), description.constData(), size_t(description.size()));
+    std::memcpy(bext.data() + 288, "ORVEX", 5);
+    const QByteArray body = Chunk("fmt ", fmt) + Chunk("bext", bext) + Chunk("data", QByteArray(48 * 3, '\x10'))
+                            + Chunk("iXML", ixml);
+    return QByteArray("RIFF") + Le32(quint32(body.size() + 4)) + QByteArray("WAVE") + body;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static QTemporaryDir folder;
+    const QByteArray input(reinterpret_cast<const char*>(data), int(size));
+    const int split = input.indexOf('\x01');
+    QByteArray first = split < 0 ? input : input.left(split);
+    QByteArray second = split < 0 ? input : input.mid(split + 1);
+    const int padded = qMax(first.size(), second.size());
+    first.append(QByteArray(padded - first.size(), ' '));
+    second.append(QByteArray(padded - second.size(), ' '));
+    const QByteArray texts[2] = {first, second};
+    for (int i = 0; i < 2; ++i) {
+        QFile out(folder.path() + QStringLiteral("/FZ0001_0%1.WAV").arg(i + 1));
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return 0;
+        out.write(MemberFile(texts[i]));
+    }
+
+    QSoundPerform take;
+    if (!take.InitFilesZZ(folder.path() + QStringLiteral("/FZ0001"), QStringLiteral("WAV")))
+        return 0;
+    QSoundFile& member = take.m_SndFile[1];
+    if (member.IsDocumentAdopted()) {
+        const int track = member.GetiXMLMonoTrackNumber();
+        const QString name = member.GetiXMLMonoTrackName();
+        const int status = ComputeFileStatus(member);
+        member.Document();   // builds the member's own document
+        if (member.IsDocumentAdopted() || track != member.GetiXMLMonoTrackNumber()
+            || name != member.GetiXMLMonoTrackName() || status != ComputeFileStatus(member))
+            __builtin_trap();
+    }
+    return 0;
+}

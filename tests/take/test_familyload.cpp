@@ -1,0 +1,168 @@
+// A mono family's members are read against the first file's parse: what
+// they load must be what a full parse of each file gives, whatever differs.
+#include "foundation/messageloging.h"
+#include "soundfile/filestatus.h"
+#include "take/soundperform.h"
+#include "tests/support/fixturewriter.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+using namespace fixture;
+
+namespace {
+
+const QList<int> kSlots = {0, 1, 2, 3};
+
+// Replaces the first occurrence of from after the anchor (in the iXML) with
+// a text of the same length, so that the family keeps equal sizes.
+bool PatchIxml(const QString& path, const QByteArray& anchor, const QByteArray& from, const QByteArray& to)
+{
+    QFile file(path);
+    if (from.size() != to.size() || !file.open(QIODevice::ReadWrite))
+        return false;
+    QByteArray bytes = file.readAll();
+    const int at = bytes.indexOf(from, bytes.indexOf(anchor));
+    if (at < 0)
+        return false;
+    bytes.replace(at, from.size(), to);
+    return file.seek(0) && file.write(bytes) == bytes.size();
+}
+
+struct Expected {
+    int status = 0;
+    int channel[24];
+    QString name[24];
+    QString inGrid[24];
+    QString panPot[24];
+};
+
+// Each file read alone and parsed in full: the values the take must show.
+Expected FullParse(const WrittenTake& written, const TakeSpec& spec)
+{
+    Expected e;
+    for (int i = 0; i < written.files.size(); ++i) {
+        const int slot = spec.tracks.at(i).slot;
+        QSoundFile file;
+        file.Open(written.files.at(i), 0);
+        if (file.ReadChunks(false, true))
+            file.GetiXMLFileInfos();
+        const int status = ComputeFileStatus(file);
+        if (e.status == 0)
+            e.status = status;
+        e.channel[slot] = file.GetiXMLMonoTrackNumber();
+        e.name[slot] = file.GetiXMLMonoTrackName().trimmed();
+        if (e.name[slot].isEmpty())
+            e.name[slot] = file.GetiXMLOrvexTracknames(slot).trimmed();
+        e.inGrid[slot] = file.GetiXMLOrvexTrackInGrid(slot);
+        e.panPot[slot] = file.GetiXMLOrvexTrackPanPot(slot);
+    }
+    return e;
+}
+
+} // namespace
+
+class TestFamilyLoad : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void membersLoadAsAFullParse_data()
+    {
+        QTest::addColumn<int>("member");
+        QTest::addColumn<QByteArray>("from");
+        QTest::addColumn<QByteArray>("to");
+        QTest::addColumn<bool>("adopted");
+
+        QTest::newRow("members alike") << 1 << QByteArray() << QByteArray() << true;
+        QTest::newRow("own channel index") << 2 << QByteArray("<CHANNEL_INDEX>3<") << QByteArray("<CHANNEL_INDEX>9<")
+                                           << true;
+        QTest::newRow("note differs") << 2 << QByteArray("Plane") << QByteArray("Train") << false;
+        QTest::newRow("routing differs") << 1 << QByteArray("MIC_2=0x1,") << QByteArray("MIC_2=0x3,") << false;
+        QTest::newRow("wrong file key") << 3 << QByteArray("<FILE_KEY>") << QByteArray("<FILE_KEY>0") << false;
+        QTest::newRow("no maker block") << 2 << QByteArray("ORVEX_BRISEL>") << QByteArray("ORVEX_BRISEX>") << false;
+        QTest::newRow("broken document") << 3 << QByteArray("</BWFXML>") << QByteArray("</BWFXM>>") << false;
+        QTest::newRow("entity in the own name") << 1 << QByteArray(">Trk2<") << QByteArray(">&lt;<") << false;
+        QTest::newRow("blank own name") << 1 << QByteArray(">Trk2<") << QByteArray(">    <") << false;
+        QTest::newRow("own name differs") << 1 << QByteArray(">Trk2<") << QByteArray(">Boom<") << true;
+    }
+
+    void membersLoadAsAFullParse()
+    {
+        QFETCH(int, member);
+        QFETCH(QByteArray, from);
+        QFETCH(QByteArray, to);
+        QFETCH(bool, adopted);
+
+        QTemporaryDir dir;
+        TakeSpec spec = MonoTake(QStringLiteral("FAM001"), kSlots);
+        spec.note = QStringLiteral("Plane overhead");
+        const WrittenTake written = WriteTake(dir.path(), spec);
+        QCOMPARE(written.files.size(), kSlots.size());
+        if (from == "<FILE_KEY>") {
+            // One hex digit of the key changed: same length, wrong key.
+            QFile file(written.files.at(member));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray bytes = file.readAll();
+            const int at = bytes.indexOf(from) + from.size();
+            from = bytes.mid(at - from.size(), from.size() + 1);
+            to = from.left(from.size() - 1) + (bytes.at(at) == '0' ? "1" : "0");
+        }
+        // Names are patched in the file's own track entry, the rest anywhere.
+        const QByteArray anchor = from.startsWith(">") ? "<TRACK>" : "<BWFXML";
+        if (!from.isEmpty())
+            QVERIFY(PatchIxml(written.files.at(member), anchor, from, to));
+        const Expected expected = FullParse(written, spec);
+
+        QSoundPerform take;
+        QVERIFY(take.InitFilesZZ(dir.path() + QStringLiteral("/FAM001"), QStringLiteral("WAV")));
+        QCOMPARE(int(take.m_nTakeStatus), expected.status);
+        for (int slot : kSlots) {
+            QCOMPARE(take.m_pnChannelIndex[slot], expected.channel[slot]);
+            QCOMPARE(take.m_czTrackName[slot], expected.name[slot]);
+            QCOMPARE(take.m_czTrackInGrid[slot], expected.inGrid[slot]);
+            QCOMPARE(take.m_czTrackPanPot[slot], expected.panPot[slot]);
+        }
+        QCOMPARE(take.m_SndFile[member].IsDocumentAdopted(), adopted);
+        // An adopted document is the file's own once built.
+        if (adopted) {
+            QSoundFile& file = take.m_SndFile[member];
+            QCOMPARE(file.GetiXMLMonoTrackNumber(), expected.channel[member]);
+            QCOMPARE(file.GetiXMLNotes(), QStringLiteral("Plane overhead"));
+            QVERIFY(!file.IsDocumentAdopted());
+            QCOMPARE(file.GetiXMLMonoTrackNumber(), expected.channel[member]);
+            QCOMPARE(file.GetiXMLMonoTrackName().trimmed(), expected.name[member]);
+        }
+    }
+
+    // A FIFO named like a track file would block the open forever: the load
+    // refuses it at once and says why.
+    void fifoInAFamily()
+    {
+        QTemporaryDir dir;
+        const WrittenTake written = WriteTake(dir.path(), MonoTake(QStringLiteral("FIF001"), {0, 2}));
+        QCOMPARE(written.files.size(), 2);
+        const QString fifo = dir.path() + QStringLiteral("/FIF001_02.WAV");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+
+        MessageLoging logger;
+        QSignalSpy messages(&logger, &MessageLoging::signal_message);
+        QSoundPerform take;
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!take.InitFilesZZ(dir.path() + QStringLiteral("/FIF001"), QStringLiteral("WAV")));
+        QVERIFY(clock.elapsed() < 5000);
+        QCOMPARE(messages.count(), 1);
+        QVERIFY(messages.at(0).at(1).toString().contains(QStringLiteral("FIF001_02.WAV")));
+        QVERIFY(messages.at(0).at(1).toString().contains(QStringLiteral("not a regular file")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFamilyLoad)
+#include "test_familyload.moc"
