@@ -12,6 +12,7 @@
 #include "mainwindow/dlgmain.h"
 #include "player/qdialogsetup.h"
 #include "tests/support/demomedia.h"
+#include "widgets/qdialogmessagelineedit.h"
 #include "tests/support/modalboxanswerer.h"
 
 #include <QDateEdit>
@@ -474,6 +475,25 @@ private slots:
         QString mixed = QStringLiteral("12/A-3é");
         DlgMain::RemoveInvalidateChar(&mixed);
         QCOMPARE(mixed, QStringLiteral("12 A 3é"));
+    }
+
+    // Inside the window's dark sheet the grey entry dialog keeps its own
+    // outer border and shows its buttons apart from the bar below them.
+    void greyDialogLook()
+    {
+        auto window = NewWindow();
+        QDialogMessageLineEdit dialog(window.get());
+        dialog.Setup(QStringLiteral("Scene"), QStringLiteral("12A"), tCaracFilter(0), 8);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        Grab(&dialog, QStringLiteral("greydialog"));
+        const QImage image = dialog.grab().toImage();
+        QCOMPARE(QColor(image.pixel(0, image.height() / 2)), QColor("#404040"));
+        QPushButton* button = dialog.findChildren<QPushButton*>().value(0);
+        QVERIFY(button);
+        const QImage face = button->grab().toImage();
+        QCOMPARE(QColor(face.pixel(0, face.height() / 2)), QColor("#707070"));
+        QCOMPARE(QColor(face.pixel(face.width() / 2, 2)), QColor("#505050"));
     }
 
     void newDayOnDemoProject()
