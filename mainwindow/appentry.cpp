@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QScreen>
 #include <QTextStream>
 #include <QVariant>
 #include <cmath>
@@ -31,6 +32,13 @@ float ReadFontFactor(const QString& path)
     return factor;
 }
 
+float ScreenFontFactor(float factor, qreal logicalDpi)
+{
+    if (logicalDpi <= 0)
+        return factor;
+    return float(factor * 72.0 / logicalDpi);
+}
+
 QString LaunchBanner(const QDateTime& now)
 {
     return QStringLiteral("---------------------------- LAUNCHING TOBRA3 ----------------------------------")
@@ -47,7 +55,11 @@ int RunNalvo(int argc, char** argv)
     // Looked up in the working folder, as users place it beside their media.
     const float factor = ReadFontFactor(QStringLiteral("font.txt"));
     qDebug("MAIN APPPPPPPPPPPPPPPPPPPPPP %g", double(factor));
-    app.setProperty("fontFactor", QVariant(factor));
+    // The form's point sizes and the factor are meant at 72 points per inch
+    // (as on the recorder maker's desktop); a screen with more logical dots
+    // per inch draws every point larger, which would clip the fixed boxes.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    app.setProperty("fontFactor", QVariant(ScreenFontFactor(factor, screen ? screen->logicalDotsPerInchY() : 72.0)));
 
     auto window = std::make_unique<DlgMain>();
     window->show();

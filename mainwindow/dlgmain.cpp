@@ -10,6 +10,7 @@
 #include "foundation/messageloging.h"
 #include "foundation/platform/appfolders.h"
 #include "player/qdialogsetup.h"
+#include "widgets/labelfit.h"
 
 #include <QAction>
 #include <QFontDatabase>
@@ -46,6 +47,11 @@ DlgMain::DlgMain(QWidget* parent) : QMainWindow(parent), ui(new Ui::DlgMain)
     InitFont();
     ui->setupUi(this);
     InitFontSize(this);
+    // The take view's captions sit in fixed boxes beside their values.
+    for (QLabel* caption : {ui->m_LabelFileName, ui->label_33, ui->label_Scene, ui->label_29, ui->label_34,
+                            ui->label_32, ui->label_30, ui->label_31, ui->label_36, ui->label_3, ui->label_4,
+                            ui->label_7, ui->label_6, ui->label_8, ui->label, ui->label_5})
+        ShrinkFontToFit(caption);
 
     qRegisterMetaType<tInputMasterType>("tInputMasterType");
     qRegisterMetaType<tOutputMasterType>("tOutputMasterType");
@@ -90,8 +96,13 @@ DlgMain::DlgMain(QWidget* parent) : QMainWindow(parent), ui(new Ui::DlgMain)
     InitTrackWidgets();
     InitEditorLimits();
 
+    ResetEditorAll();
     ConnectSignals();
-    ClearEditorAndPlayer();
+    ResetEditorAll();
+    DisableEditorAll();
+    ResetPlayerAll();
+    DisablePlayerAll();
+    updateVumeterFrame(-1);
 
     LoadIniSettings();
 
@@ -244,47 +255,6 @@ void DlgMain::InitEditorLimits()
     ui->m_CtrlEditEditorTape->SetAlphaNum();
     ui->m_CtrlEditEditorTape->setDisabled(true);
     ui->m_CtrlButton_ApplyTrackNames->setDisabled(true);
-}
-
-void DlgMain::ClearEditorAndPlayer()
-{
-    // The editor and the player are filled by the selection of a take; until
-    // then every field is empty and disabled and every strip idle.
-    for (QMyLineEdit* edit : {ui->m_CtrlEditEditorScene, ui->m_CtrlEditEditor_TakeNumber,
-                              ui->m_CtrlEditEditorNote, ui->m_CtrlEditEditorUbits, ui->m_CtrlEditEditorTape}) {
-        edit->clear();
-        edit->setDisabled(true);
-    }
-    for (QMyLineEdit* edit : m_ltAdvEdit) {
-        edit->clear();
-        edit->setDisabled(true);
-    }
-    for (QMyLineEdit* name : m_pEditTrackName) {
-        name->clear();
-        name->setDisabled(true);
-    }
-    for (QComboBox* combo : {static_cast<QComboBox*>(ui->m_CtrlComboBox_TakeIndicator),
-                             static_cast<QComboBox*>(ui->m_CtrlComboBox_TemplateTakeIndicator),
-                             static_cast<QComboBox*>(ui->m_CtrlComboBox_Circled)})
-        combo->setDisabled(true);
-    ui->m_CtrlButton_CopyTrackNames->setDisabled(true);
-    ui->m_CtrlButton_ApplyTrackNames->setDisabled(true);
-    for (QWidget* preset : {static_cast<QWidget*>(ui->m_CtrlButton_SavePreset),
-                            static_cast<QWidget*>(ui->m_CtrlComboBox_Presets),
-                            static_cast<QWidget*>(ui->m_CtrlLineEdit_PresetName),
-                            static_cast<QWidget*>(ui->m_CtrlButton_ApplyPreset)})
-        preset->setDisabled(true);
-    ui->m_CtrlPushButton_Play->setDisabled(true);
-    ui->m_CtrlPushButton_Stop->setDisabled(true);
-    for (int t = 0; t < kTracks; ++t) {
-        m_pVum[t]->setValueViaLookup(-1);
-        m_pButtonMute[t]->setChecked(false);
-        m_pButtonSolo[t]->setChecked(false);
-        m_pSliderVolume[t]->setValue(4);
-    }
-    for (QCheckBox* box : m_pCheckBoxMs)
-        box->setChecked(false);
-    updateVumeterFrame(-1);
 }
 
 void DlgMain::ConnectSignals()

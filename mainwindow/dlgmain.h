@@ -174,8 +174,11 @@ private:
     void InitTrackWidgets();
     void InitEditorLimits();
     void ConnectSignals();
-    // The take view's editor and player start empty and disabled.
-    void ClearEditorAndPlayer();
+    // The editor and the player, empty and disabled until a take is shown.
+    void ResetEditorAll();
+    void DisableEditorAll();
+    void ResetPlayerAll();
+    void DisablePlayerAll();
     // Day list: where the selected day's path comes from (the day loader
     // once it exists).
     QString CurrentDayListPath() const;

@@ -42,6 +42,14 @@ private slots:
         QCOMPARE(ReadFontFactor(dir.filePath("missing.txt")), 1.4f);
     }
 
+    void screenFontFactor()
+    {
+        QCOMPARE(ScreenFontFactor(1.4f, 72.0), 1.4f);
+        QCOMPARE(ScreenFontFactor(1.4f, 96.0), 1.05f);
+        QCOMPARE(ScreenFontFactor(1.2f, 144.0), 0.6f);
+        QCOMPARE(ScreenFontFactor(1.4f, 0.0), 1.4f);
+    }
+
     void bannerAndLine()
     {
         const QDateTime at(QDate(2024, 5, 1), QTime(7, 8, 9));

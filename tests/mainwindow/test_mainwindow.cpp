@@ -68,6 +68,9 @@ private slots:
         qputenv("NALVO_VOLUMES_ROOT", m_Media.path().toUtf8());
         m_czDay1 = m_Media.path() + QStringLiteral("/DEMO_CARD/FEATURE.BR1/2024-05-01.OVD");
         QDir().mkpath(AppFolders::ConfigFolder());
+        const QByteArray factor = qgetenv("NALVO_TEST_FONT_FACTOR");
+        if (!factor.isEmpty())
+            qApp->setProperty("fontFactor", factor.toFloat());
     }
 
     void init() { QFile::remove(SettingsFile()); }
@@ -97,6 +100,7 @@ private slots:
         QTRY_VERIFY(window->m_pFSProxyModel->rowCount() >= 1);
         QVERIFY(window->m_pFSProxyModel->index(0, 0).data().toString().startsWith(QStringLiteral("DEMO_CARD")));
         Grab(window.get(), QStringLiteral("mainwindow-empty"));
+        Grab(window->ui->groupBox_Metadata, QStringLiteral("mainwindow-takeview"));
     }
 
     void formTexts_data()
@@ -112,7 +116,7 @@ private slots:
             {"groupBox_Player", "Player"}, {"groupBox_Metadata", " Metadata"}, {"m_LabelFileName", "FileTag:"},
             {"label_33", "Filename:"}, {"label_Scene", "Scene:"}, {"label_2", "sequence"},
             {"m_CtrlLabel_AdvSc_Field_11", "adv11"}, {"label_29", "Take:"}, {"label_34", "Take ind.:"},
-            {"label_31", "Tape Ref:"}, {"label_7", "Frame rate:"}, {"m_CtrlLabelCreator", "m_CtrlLabelCreator"},
+            {"label_31", "Tape Ref:"}, {"label_7", "Frame rate:"}, {"m_CtrlLabelCreator", "-"},
             {"m_CtrlButton_ApplyChanges", "APPLY \n CHANGES"}, {"m_CtrlLabel_ListInfo", "No Day Selected"},
             {"m_CtrlEditEditor_TakeNumber", ""},
         };
@@ -146,6 +150,8 @@ private slots:
         QCOMPARE(items(window.ui->m_CtrlComboBox_Circled), QStringLiteral("YES|NO"));
         QCOMPARE(items(window.ui->m_CtrlComboBox_TemplateTakeIndicator), QStringLiteral("With|Without"));
         QCOMPARE(items(window.ui->m_CtrlComboBox_TakeIndicator), QStringLiteral("t|p|w|a|n|r|g"));
+        // The editor starts with no entry chosen.
+        QCOMPARE(window.ui->m_CtrlComboBox_Filename->currentIndex(), -1);
         QCOMPARE(window.ui->m_CtrlAction_DoReport->shortcut(), QKeySequence(QStringLiteral("Ctrl+R")));
         QCOMPARE(window.ui->m_CtrlAction_SetupReport->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+R")));
         QCOMPARE(window.ui->m_CtrlAction_SetupReport->text(), QStringLiteral("Rpt Setup "));
