@@ -13,6 +13,7 @@
 #include "player/qdialogsetup.h"
 #include "tests/support/demomedia.h"
 #include "widgets/qdialogmessagelineedit.h"
+#include "widgets/qmycombobox.h"
 #include "tests/support/modalboxanswerer.h"
 
 #include <QDateEdit>
@@ -500,6 +501,30 @@ private slots:
         const QImage face = button->grab().toImage();
         QCOMPARE(QColor(face.pixel(0, face.height() / 2)), QColor("#707070"));
         QCOMPARE(QColor(face.pixel(face.width() / 2, 2)), QColor("#505050"));
+    }
+
+    // A combo whose popup was opened once is destroyed with its styled
+    // parent (this crashed on X11 when each combo owned its style).
+    void comboWithOpenedPopupDies()
+    {
+        for (int round = 0; round < 3; ++round) {
+            auto window = NewWindow();
+            QComboBox* combo = window->ui->m_CtrlComboBox_Presets;
+            combo->setEnabled(true);
+            combo->showPopup();
+            QTest::qWait(50);
+            combo->hidePopup();
+            QTest::qWait(20);
+        }
+        QWidget parent;
+        parent.setStyleSheet(QStringLiteral("QComboBox { color: #ffffff; background: #404040; }"));
+        auto* combo = new QMyComboBox(&parent);
+        combo->addItems({QStringLiteral("a"), QStringLiteral("b")});
+        parent.show();
+        combo->showPopup();
+        QTest::qWait(50);
+        delete combo;
+        QVERIFY(parent.findChildren<QComboBox*>().isEmpty());
     }
 
     void newDayOnDemoProject()
