@@ -457,6 +457,10 @@ private slots:
         QVERIFY(window.m_SndPerform.InitFilesZZ(m_czDay1 + QStringLiteral("/A01T03"), QStringLiteral("WAV")));
         window.SetDisplayName(window.m_SndPerform.m_czBaseName);
         QCOMPARE(ui->m_CtrlLabelFilename->text(), QStringLiteral("A01T03 <font color=\"#0000ff\">[ iXML ]</font>"));
+        window.m_SndPerform.m_bReadOnlyFile = true;
+        window.SetDisplayName(QStringLiteral("A01T03"));
+        QCOMPARE(ui->m_CtrlLabelFilename->text(),
+                 QStringLiteral("A01T03 <font color=\"#ff0000\">[ Read Only ]</font> <font color=\"#0000ff\">[ iXML ]</font>"));
 
         window.m_SndPerform.m_czTrackName[0] = QStringLiteral("  Boom ");
         ui->m_CtrlButton_CopyTrackNames->setEnabled(true);
