@@ -266,6 +266,15 @@ private slots:
         QVERIFY(ui->groupBox_Player->isHidden());
         QVERIFY(ui->groupBox_Vumeter->isHidden());
         Grab(window.get(), QStringLiteral("mainwindow-daylist"));
+        // Browser rows alternate between the two greys of the look.
+        QTreeView* tree = ui->m_CtrlTreeView;
+        const QImage rows = tree->viewport()->grab().toImage();
+        const QModelIndex first = tree->model()->index(0, 0);
+        const auto rowColour = [&](const QModelIndex& row) {
+            return QColor(rows.pixel(rows.width() - 4, tree->visualRect(row).center().y()));
+        };
+        QCOMPARE(rowColour(first), QColor("#707070"));
+        QCOMPARE(rowColour(tree->indexBelow(first)), QColor("#606060"));
         QTest::mouseClick(ui->m_CtrlButton_GoBackMain, Qt::LeftButton);
         QCOMPARE(ui->m_CtrlStackedWidget_Metadata->currentIndex(), 0);
         QVERIFY(!ui->groupBox_Player->isHidden());
