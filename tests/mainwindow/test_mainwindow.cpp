@@ -11,6 +11,7 @@
 #include "foundation/platform/desktopshell.h"
 #include "mainwindow/dlgmain.h"
 #include "player/qdialogsetup.h"
+#include "player/qplaytimeline.h"
 #include "tests/support/demomedia.h"
 #include "widgets/qdialogmessagelineedit.h"
 #include "widgets/qmycombobox.h"
@@ -102,6 +103,30 @@ private slots:
         QVERIFY(window->m_pFSProxyModel->index(0, 0).data().toString().startsWith(QStringLiteral("DEMO_CARD")));
         Grab(window.get(), QStringLiteral("mainwindow-empty"));
         Grab(window->ui->groupBox_Metadata, QStringLiteral("mainwindow-takeview"));
+    }
+
+    // The demo day's 24-track take carries a talk-shaped waveform overview on
+    // every track, as the timeline shows it.
+    void demoTakeWaveform()
+    {
+        auto window = NewWindow();
+        QPlayTimeLine* line = window->ui->m_CtrlWidget_PlayTimeLine;
+        QVERIFY(line->LoadOndeFromAudioFile(m_czDay1 + QStringLiteral("/A01T16"), false));
+        line->SetSampleRate(48000);
+        line->SetDurationSample(48000 * 20);
+        int quiet = 0, loud = 0;
+        for (int t = 0; t < 24; ++t) {
+            QVERIFY2(line->Overview().HasTrack(t), qPrintable(QString::number(t)));
+            for (int second = 0; second < 20; ++second) {
+                const int level = line->GetOndeLevel(t, unsigned(second * 48000 + 24000));
+                quiet += level < 20;
+                loud += level > 100;
+            }
+        }
+        // Pauses and phrases both occur.
+        QVERIFY(quiet > 24 * 20 / 8);
+        QVERIFY(loud > 24 * 20 / 8);
+        Grab(window->ui->groupBox_Player, QStringLiteral("timeline-demo"));
     }
 
     void formTexts_data()
