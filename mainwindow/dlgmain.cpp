@@ -11,9 +11,9 @@
 #include "foundation/platform/appfolders.h"
 #include "player/qdialogsetup.h"
 #include "widgets/labelfit.h"
+#include "widgets/sharedfonts.h"
 
 #include <QAction>
-#include <QFontDatabase>
 #include <QHeaderView>
 #include <QMenu>
 #include <QTimer>
@@ -134,10 +134,9 @@ DlgMain::~DlgMain()
 
 void DlgMain::InitFont()
 {
-    // The form asks for "DejaVu Sans": register the embedded files so every
-    // system shows the same face and sizes.
-    for (const char* file : {":/res/Resources/DejaVuSans.ttf", ":/res/Resources/DejaVuSans-Bold.ttf"})
-        QFontDatabase::addApplicationFont(QString::fromLatin1(file));
+    // The form asks for "DejaVu Sans": the embedded files give every system
+    // the same face and sizes.
+    RegisterSharedFonts();
 }
 
 QString DlgMain::SettingsFilePath() const { return m_StartDir.absolutePath() + QStringLiteral("/Nalvo.ini"); }
