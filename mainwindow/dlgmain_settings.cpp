@@ -103,6 +103,8 @@ QModelIndex DlgMain::SingleSelectedRow() const
 
 void DlgMain::SaveIniSettings()
 {
+    // A first run has no settings folder yet.
+    QDir().mkpath(m_StartDir.absolutePath());
     QSettings settings(SettingsFilePath(), QSettings::IniFormat);
 
     const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();

@@ -253,7 +253,7 @@ private slots:
     void damagedOrMissingSettingsGiveDefaults_data()
     {
         QTest::addColumn<QByteArray>("content");
-        QTest::newRow("missing") << QByteArray();
+        QTest::newRow("missing, no settings folder") << QByteArray();
         QTest::newRow("garbage") << QByteArray("\x01\xff[MainWindow\nsize=@Size(\n\x00\x00zz=", 32);
         QTest::newRow("wrong types") << QByteArray("[MainWindow]\npos=abc\nsize=-5\n[Vumeter]\ngrid=x\n");
     }
@@ -261,6 +261,8 @@ private slots:
     void damagedOrMissingSettingsGiveDefaults()
     {
         QFETCH(QByteArray, content);
+        if (content.isEmpty())
+            QDir(AppFolders::ConfigFolder()).removeRecursively();
         if (!content.isEmpty()) {
             QFile file(SettingsFile());
             QVERIFY(file.open(QIODevice::WriteOnly));
