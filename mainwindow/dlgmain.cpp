@@ -60,10 +60,13 @@ DlgMain::DlgMain(QWidget* parent) : QMainWindow(parent), ui(new Ui::DlgMain)
     qRegisterMetaType<tPostFadePan>("tPostFadePan");
     qRegisterMetaType<tTrackActive>("tTrackActive");
     qRegisterMetaType<tPlayWavDisplayMode>("tPlayWavDisplayMode");
+    RegisterTakeMetadataType();
 
     // Published for every subsystem; the destructor withdraws it before
     // anything that may still send is stopped.
     global_pLogger = new MessageLoging(this);
+
+    InitDayList();
 
     m_StartDir = QDir(AppFolders::ConfigFolder());
 
@@ -126,6 +129,9 @@ DlgMain::~DlgMain()
     for (QMessageBox* box : findChildren<QMessageBox*>(QString(), Qt::FindDirectChildrenOnly))
         disconnect(box, nullptr, this, nullptr);
     SaveIniSettings();
+    // The loader sends to the list and through the message channel: it
+    // stops before either goes.
+    m_pMetadataThread.reset();
     // Nothing may send through the channel once teardown starts deleting
     // children: withdraw it first, so late senders only reach the debug log.
     global_pLogger = nullptr;

@@ -4,6 +4,7 @@
 #include "mainwindow/daylisttext.h"
 #include "foundation/mapping.h"
 #include "player/playertypes.h"
+#include "report/qmetadatathread.h"
 #include "take/soundperform.h"
 
 #include <QDir>
@@ -76,6 +77,9 @@ public:
     QSoundPerform m_SndPerform;
     QBriselFSModel* m_pFSModel = nullptr;
     QBriselFSFilterProxyModel* m_pFSProxyModel = nullptr;
+    // The day list's loader; the destructor stops it before anything it
+    // sends to is withdrawn.
+    std::unique_ptr<QMetadataThread> m_pMetadataThread;
     QDialogSetup* m_pDlgSetup = nullptr;
     bool m_bEditMetadata = false;
 
@@ -181,6 +185,7 @@ private:
     void DisablePlayerAll();
     // Day list: where the selected day's path comes from (the day loader
     // once it exists).
+    void InitDayList();
     QString CurrentDayListPath() const;
     void RestoreLastSelection();
     QModelIndex SingleSelectedRow() const;

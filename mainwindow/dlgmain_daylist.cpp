@@ -1,13 +1,43 @@
-// DlgMain: the day-list page (the day loader's progress line).
+// DlgMain: the day-list page: its loader, its list and the progress line.
 #include "mainwindow/dlgmain.h"
 
 #include "ui_dlgmain.h"
 
+#include "report/qfileinfolistwidget.h"
+#include "report/reportlayout.h"
+
+void DlgMain::InitDayList()
+{
+    m_pMetadataThread = std::make_unique<QMetadataThread>();
+    QMetadataThread* loader = m_pMetadataThread.get();
+    QFileInfoListWidget* list = ui->m_CtrlWidget_FileList;
+    connect(loader, &QMetadataThread::signal_State, list, &QFileInfoListWidget::slot_MetadataThreadStateChanged);
+    connect(loader, &QMetadataThread::signal_State, this, &DlgMain::slot_MetadataThreadStateChanged);
+    connect(loader, &QMetadataThread::signal_Data, list, &QFileInfoListWidget::slot_Data);
+    connect(loader, &QMetadataThread::signal_List, this, &DlgMain::slot_List);
+    connect(list, &QFileInfoListWidget::signal_ReloadMetadata, loader, &QMetadataThread::slot_reload);
+
+    // The list and its loader start with the default report layout: one
+    // data line, no note line, circles on the take.
+    tyReportBlock layout[ReportLayout::kDataLines][ReportLayout::kDataCells];
+    for (int line = 0; line < ReportLayout::kDataLines; ++line)
+        for (int cell = 0; cell < ReportLayout::kDataCells; ++cell)
+            layout[line][cell] = DefaultReportDataLayout[line][cell];
+    loader->SetDataSetup(&layout[0][0], ReportLayout::kDataLines, ReportLayout::kDataCells, 1, false,
+                         CircleDisplayTake);
+    list->SetupDataDisplayCircle(CircleDisplayTake);
+    list->SetupDataNbLine(1);
+    for (int line = 0; line < ReportLayout::kDataLines; ++line)
+        list->SetupDataLine(line, layout[line]);
+}
+
 QString DlgMain::CurrentDayListPath() const
 {
-    // The day folder comes from the day loader, which is not part of the
-    // window yet: without it the path is empty.
-    return QString();
+    QString preProject;
+    QString project;
+    QString day;
+    m_pMetadataThread->GetDir(&preProject, &project, &day);
+    return day.isEmpty() ? QString() : DayListPath(preProject, project, day);
 }
 
 void DlgMain::slot_MetadataThreadStateChanged(int state, int value)

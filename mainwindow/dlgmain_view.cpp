@@ -31,7 +31,7 @@ void DlgMain::slot_SwitchView()
         const QString preProject = row.data(FSPreProjectRole).toString();
         qDebug("ItemType %d czDay %s czProject %s czPreProject %s", kind, qPrintable(day),
                qPrintable(project), qPrintable(preProject));
-        // The day loader takes the day here once it exists.
+        m_pMetadataThread->SetDayDir(preProject, project, day);
         break;
     }
     ui->groupBox_Player->hide();
@@ -46,6 +46,7 @@ void DlgMain::slot_List(QStringList names)
     QStyle* style = ui->m_CtrlListWidget_Files->style();
     style->unpolish(this);
     style->polish(this);
+    ui->m_CtrlWidget_FileList->slot_List(names);
 }
 
 void DlgMain::slot_onCustomContextMenu(const QPoint& pos)

@@ -2,6 +2,7 @@
 // settings file, the view switch and context menu, the message boxes, the
 // small commands and the form's texts.
 #include "ui_dlgmain.h"
+#include "report/qfileinfolistwidget.h"
 
 #include "browser/fsitemtype.h"
 #include "browser/qbriselfsfilterproxymodel.h"
@@ -292,6 +293,10 @@ private slots:
         QCOMPARE(ui->m_CtrlStackedWidget_Metadata->currentIndex(), 1);
         QVERIFY(ui->groupBox_Player->isHidden());
         QVERIFY(ui->groupBox_Vumeter->isHidden());
+        // The loader reads the selected day into the list, one row per take,
+        // and the progress line ends on the day's path.
+        QTRY_VERIFY_WITH_TIMEOUT(ui->m_CtrlWidget_FileList->RowCount() > 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(ui->m_CtrlLabel_ListInfo->text().endsWith(QFileInfo(m_czDay1).fileName()), 10000);
         Grab(window.get(), QStringLiteral("mainwindow-daylist"));
         // Browser rows alternate between the two greys of the look.
         QTreeView* tree = ui->m_CtrlTreeView;
