@@ -4,9 +4,36 @@
 #include "soundfile/riffwalker.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 
 class QFile;
+
+// How one file's iXML chunk is rewritten so that the file ends at a chosen
+// length: over the old chunk (same length), grown as the last chunk, or
+// appended as a new chunk after which the old one is retired as "JUNK".
+struct tyIxmlRewrite {
+    enum Kind { kInPlace, kGrowLast, kAppend };
+    Kind eKind = kInPlace;
+    qint64 nOldLength = 0;
+    qint64 nFinalLength = 0;
+    qint64 nHeaderOffset = 0;   // header of the chunk that holds the new text
+    quint32 nChunkSize = 0;     // its size field after the save
+    bool bPadFirst = false;     // append after an odd last chunk without its pad byte
+    QList<int> lnRetired;       // append: the old iXML chunks, renamed "JUNK"
+
+    qint64 PayloadOffset() const { return nHeaderOffset + 8; }
+};
+
+// Old bytes of a file that a rewrite overwrites, and its old length: writing
+// them back over a cut file undoes the rewrite at any step.
+struct tyChunkUndo {
+    QString czFileName;
+    qint64 nOldLength = 0;
+    qint64 nNewLength = 0;
+    QList<QPair<qint64, QByteArray>> lRegions;   // offset, old bytes
+};
 
 // The only code that changes the bytes of a sound file. It works on a
 // layout from a fresh walk and touches header chunks only: every write is
@@ -32,8 +59,33 @@ public:
     // Gives the chunk another id; size and payload stay.
     bool RenameChunk(int chunk, const QByteArray& id);
 
+    // ---- A rewrite in steps, for a save over several files ----------------
+    // The lengths at which the iXML chunk can take textBytes: the smallest
+    // for each way of writing it (the other lengths follow from these).
+    static QList<qint64> IxmlRewriteLengths(const tyRiffLayout& layout, int textBytes);
+    // The rewrite that ends the file at finalLength with room for textBytes;
+    // false when none does (a length of the wrong parity, too short, past the
+    // RIFF limit). The layout must be sound.
+    static bool PlanIxmlRewrite(const tyRiffLayout& layout, int textBytes, qint64 finalLength,
+                                tyIxmlRewrite* plan);
+    // The old bytes that plan overwrites, read from the file.
+    bool ReadUndo(const tyIxmlRewrite& plan, tyChunkUndo* undo);
+    // Step 1: writes the bytes past the old end (payload nChunkSize bytes).
+    // The RIFF size still ends the file where it did, so every chunk reads
+    // as before. A failure (a full card) cuts the file back.
+    bool ReserveIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload);
+    // Step 2: the payload bytes within the old length, then the chunk size
+    // and the RIFF size, then the old chunks retired.
+    bool CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload);
+    // Writes an undo record back: cuts the file to its old length and puts
+    // back the old bytes. Refused when the file's length is outside what the
+    // save could have left (another program changed it since).
+    static bool ApplyUndo(QFile& file, const tyChunkUndo& undo, QString* why);
+
     // Why the last call failed.
     QString ErrorText() const { return m_czError; }
+    // The system's error number of the last failed write, 0 when none.
+    int ErrorNumber() const { return m_nErrno; }
 
     // Largest size a RIFF file may reach.
     static constexpr qint64 kMaxRiffFileLength = qint64(0xFFFFFFFFu) + 8;
@@ -41,6 +93,8 @@ public:
 private:
     bool HeaderOnDiskMatches(int chunk);
     bool WriteAt(qint64 offset, const QByteArray& bytes);
+    // One positioned write, without the seek and flush of WriteAt.
+    bool PutAt(qint64 offset, const QByteArray& bytes);
     // Writes bytes at the end of the file; on failure cuts the file back.
     bool ExtendFile(const QByteArray& bytes);
     bool WriteRiffSize(qint64 fileLength);
@@ -49,6 +103,7 @@ private:
     QFile& m_File;
     const tyRiffLayout& m_Layout;
     QString m_czError;
+    int m_nErrno = 0;
 };
 
 #endif

@@ -4,6 +4,7 @@
 #include "foundation/xmlobject.h"
 #include "soundfile/chunkrecords.h"
 #include "soundfile/riffwalker.h"
+#include "soundfile/riffwriter.h"
 
 #include <QByteArray>
 #include <QDomNode>
@@ -221,6 +222,15 @@ public:
     // when it fits; grown in place when the old one is the last chunk;
     // else the old one becomes "JUNK" and a new one is appended.
     bool AddiXMLChunk(QString& text);
+    // A save over several files rewrites the iXML chunk in steps (see
+    // RiffChunkWriter) through this writer, on a file open for writing whose
+    // layout is sound and freshly walked.
+    RiffChunkWriter ChunkWriter() { return RiffChunkWriter(m_File, m_Layout); }
+    // After a committed rewrite: the layout and records as a walk of the
+    // file would now find them, without walking it again.
+    void AdoptIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload);
+    // The open file's descriptor (-1 when closed), for syncing it.
+    int FileHandle() const { return m_File.handle(); }
     // Appends "ond" + track character (track 1..24): size, samples per
     // point, levels; one zero level is added to keep the chunk even.
     bool AddOndeChunk(char* buffer, int size, int track, int samplesPerPoint);

@@ -87,10 +87,12 @@ public:
     // (empty names left out with skipEmpty). Nothing for a poly take.
     void SetiXMLOrvexTracknames(QString* names, bool skipEmpty);
     QStringList GetiXMLAdvancedScTkFieldsList() const;
-    // Writes every present file's document as its iXML chunk. All texts are
-    // padded to one length (at least every current chunk), so a family keeps
-    // equal file sizes. Nothing is written unless every file opens for
-    // writing with a sound layout.
+    // Writes every present file's document as its iXML chunk, as one
+    // transaction over the files: they end at one length (chunks padded
+    // with blanks), a left save record is rolled back by the next load, and
+    // nothing is written unless every file opens for writing with a sound
+    // layout that is still the one loaded. A full card or a failed write
+    // puts every file back and says why.
     bool UpdateiXMLChunk();
 
     // ---- Player link and levels ------------------------------------------------
@@ -236,7 +238,13 @@ private:
     // slower than the nominal rate. Rounded down, or to the nearest frame.
     quint64 FramesOfSamples(quint64 samples, bool nearest) const;
 
+    // The iXML texts of a save, UTF-8, per present slot.
+    void BuildSaveTexts(QByteArray* texts);
+
     bool m_bFilesOpen = false;
+    // Each member's chunks as loaded (or as last saved): a save refuses a
+    // member that another program changed since.
+    tyRiffLayout m_LoadedLayout[kMaxTracks];
 };
 
 #endif

@@ -12,7 +12,15 @@ namespace {
 
 const char kSeparators[] = {'_', '-', '#', '+'};
 
-// "folder/root.ext" with or without the extension: folder, name without it.
+// A track number as mono file names write it: "01".."24", then the older
+// one-character "1".."9", "A".."O".
+QStringList TrackNumberForms(int slot)
+{
+    return {QString::fromLatin1(TrkIndexToNN(slot + 1)), QString(QLatin1Char(TrkIndexToCharOld(slot + 1)))};
+}
+
+} // namespace
+
 void SplitTakePath(QString takePath, const QString& extension, QString* folder, QString* name)
 {
     const QString dotExt = QLatin1Char('.') + extension;
@@ -22,15 +30,6 @@ void SplitTakePath(QString takePath, const QString& extension, QString* folder, 
     *folder = takePath.left(slash + 1);
     *name = takePath.mid(slash + 1);
 }
-
-// A track number as mono file names write it: "01".."24", then the older
-// one-character "1".."9", "A".."O".
-QStringList TrackNumberForms(int slot)
-{
-    return {QString::fromLatin1(TrkIndexToNN(slot + 1)), QString(QLatin1Char(TrkIndexToCharOld(slot + 1)))};
-}
-
-} // namespace
 
 bool FindTakeFamily(const QString& takePath, const QString& extension,
                     const std::function<bool(const QString&)>& exists, tyTakeFamily* family)

@@ -1,0 +1,159 @@
+#include "soundfile/chunkjournal.h"
+
+#include "foundation/filekey.h"
+#include "foundation/platform/diskprobes.h"
+
+#include <QDataStream>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+const char kMagic[] = "NALVO-SAVE-JOURNAL";
+constexpr quint32 kVersion = 1;
+// A record larger than this is not a record of ours.
+constexpr qint64 kMaxJournalBytes = 256 * 1024 * 1024;
+
+QByteArray Checksum(const QByteArray& body)
+{
+    QByteArray sum;
+    QDataStream(&sum, QIODevice::WriteOnly) << ScrambleFileKeySeed(body);
+    return sum;
+}
+
+} // namespace
+
+QString ChunkJournalTemporaryPath(const QString& path)
+{
+    return path + QLatin1Char('~');
+}
+
+bool WriteChunkJournal(const QString& path, const QList<tyChunkUndo>& members, QString* why)
+{
+    QByteArray body;
+    {
+        QDataStream out(&body, QIODevice::WriteOnly);
+        out.writeRawData(kMagic, int(sizeof(kMagic)));
+        out << kVersion << quint32(members.size());
+        for (const tyChunkUndo& member : members) {
+            out << member.czFileName << member.nOldLength << member.nNewLength
+                << quint32(member.lRegions.size());
+            for (const auto& region : member.lRegions)
+                out << region.first << region.second;
+        }
+    }
+    body += Checksum(body);
+    const QString temporary = ChunkJournalTemporaryPath(path);
+    QFile file(temporary);
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)
+                   && file.write(body) == body.size() && SyncFilesToDisk({file.handle()});
+    if (!written)
+        *why = file.errorString();
+    file.close();
+    // rename() replaces a stale record in one step; the folder entry reaches
+    // the disk with the first member's sync at the latest.
+    if (written && ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0) {
+        *why = QString::fromLocal8Bit(strerror(errno));
+        written = false;
+    }
+    if (!written)
+        QFile::remove(temporary);
+    return written;
+}
+
+bool ReadChunkJournal(const QString& path, QList<tyChunkUndo>* members)
+{
+    members->clear();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxJournalBytes || file.size() < 8)
+        return false;
+    QByteArray bytes = file.readAll();
+    const QByteArray sum = bytes.right(8);
+    bytes.chop(8);
+    if (Checksum(bytes) != sum)
+        return false;
+    QDataStream in(bytes);
+    char magic[sizeof(kMagic)];
+    quint32 version = 0;
+    quint32 count = 0;
+    if (in.readRawData(magic, int(sizeof(magic))) != int(sizeof(magic))
+        || QByteArray(magic, int(sizeof(magic))) != QByteArray(kMagic, int(sizeof(kMagic))))
+        return false;
+    in >> version >> count;
+    if (version != kVersion)
+        return false;
+    for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+        tyChunkUndo member;
+        quint32 regions = 0;
+        in >> member.czFileName >> member.nOldLength >> member.nNewLength >> regions;
+        for (quint32 r = 0; r < regions && in.status() == QDataStream::Ok; ++r) {
+            QPair<qint64, QByteArray> region;
+            in >> region.first >> region.second;
+            member.lRegions.append(region);
+        }
+        members->append(member);
+    }
+    // A member's name is a plain file name: the record never reaches
+    // outside its own folder.
+    for (const tyChunkUndo& member : *members) {
+        if (member.czFileName.isEmpty() || member.czFileName.contains(QLatin1Char('/'))
+            || member.czFileName == QLatin1String("..") || member.czFileName == QLatin1String("."))
+            return false;
+    }
+    return in.status() == QDataStream::Ok && in.atEnd();
+}
+
+tyJournalRollBack RollBackChunkJournal(const QString& path)
+{
+    tyJournalRollBack result;
+    const QString temporary = ChunkJournalTemporaryPath(path);
+    if (QFileInfo::exists(temporary)) {
+        result.bFound = true;
+        QFile::remove(temporary);
+    }
+    if (!QFileInfo::exists(path))
+        return result;
+    result.bFound = true;
+    QList<tyChunkUndo> members;
+    if (!ReadChunkJournal(path, &members)) {
+        // Written whole or not at all, so this one is no record of ours:
+        // leave it for a person to look at.
+        result.lczFailed << QFileInfo(path).fileName() + QStringLiteral(": not a save record");
+        return result;
+    }
+    const QString folder = QFileInfo(path).absolutePath() + QLatin1Char('/');
+    std::vector<std::unique_ptr<QFile>> opened;   // open until they are synced
+    QVector<int> descriptors;
+    for (const tyChunkUndo& member : members) {
+        opened.push_back(std::make_unique<QFile>(folder + member.czFileName));
+        QFile* file = opened.back().get();
+        if (!file->exists()) {
+            result.lczMissing << member.czFileName;
+            continue;
+        }
+        QString why;
+        if (!file->open(QIODevice::ReadWrite | QIODevice::Unbuffered | QIODevice::ExistingOnly)) {
+            result.lczFailed << member.czFileName + QStringLiteral(": ") + file->errorString();
+            continue;
+        }
+        if (RiffChunkWriter::ApplyUndo(*file, member, &why)) {
+            ++result.nRestored;
+            descriptors.append(file->handle());
+        } else {
+            result.lczFailed << member.czFileName + QStringLiteral(": ") + why;
+        }
+    }
+    const bool synced = SyncFilesToDisk(descriptors);
+    opened.clear();
+    if (synced && result.lczFailed.isEmpty())
+        QFile::remove(path);
+    else if (!synced)
+        result.lczFailed << QStringLiteral("the restored files could not be synced");
+    return result;
+}
