@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -34,7 +35,8 @@ QString ChunkJournalTemporaryPath(const QString& path)
     return path + QLatin1Char('~');
 }
 
-bool WriteChunkJournal(const QString& path, const QList<tyChunkUndo>& members, QString* why)
+bool WriteChunkJournal(const QString& path, const QList<tyChunkUndo>& members, QString* why,
+                       int* errorNumber)
 {
     QByteArray body;
     {
@@ -50,18 +52,31 @@ bool WriteChunkJournal(const QString& path, const QList<tyChunkUndo>& members, Q
     }
     body += Checksum(body);
     const QString temporary = ChunkJournalTemporaryPath(path);
+    *errorNumber = 0;
     QFile file(temporary);
-    bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)
-                   && file.write(body) == body.size() && SyncFilesToDisk({file.handle()});
-    if (!written)
-        *why = file.errorString();
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
+    for (qint64 done = 0; written && done < body.size();) {
+        const ssize_t n = ::write(file.handle(), body.constData() + done, size_t(body.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            *errorNumber = n == 0 ? ENOSPC : errno;
+            written = false;
+        }
+        done += qMax<ssize_t>(n, 0);
+    }
+    written = written && SyncFilesToDisk({file.handle()});
+    if (!written && *errorNumber == 0)
+        *errorNumber = errno;
     file.close();
     // rename() replaces a stale record in one step; the folder entry reaches
     // the disk with the first member's sync at the latest.
     if (written && ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0) {
-        *why = QString::fromLocal8Bit(strerror(errno));
+        *errorNumber = errno;
         written = false;
     }
+    if (!written)
+        *why = QString::fromLocal8Bit(strerror(*errorNumber));
     if (!written)
         QFile::remove(temporary);
     return written;

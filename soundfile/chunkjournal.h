@@ -13,8 +13,10 @@
 // change only once it is on the disk, and it is removed when they are done.
 // Whoever finds one rolls every file back before reading them.
 
-// Writes the record atomically. False (nothing left behind) on a failure.
-bool WriteChunkJournal(const QString& path, const QList<tyChunkUndo>& members, QString* why);
+// Writes the record atomically. False (nothing left behind) on a failure,
+// with the reason and the system's error number.
+bool WriteChunkJournal(const QString& path, const QList<tyChunkUndo>& members, QString* why,
+                       int* errorNumber);
 // False when the file is missing, torn or not a record of this kind.
 bool ReadChunkJournal(const QString& path, QList<tyChunkUndo>* members);
 // The name the record is written under before its rename.

@@ -46,6 +46,16 @@ QStringList QSoundPerform::GetiXMLAdvancedScTkFieldsList() const
     return QStringList();
 }
 
+namespace {
+
+// The card (or the file size a volume allows) has no room left.
+bool IsNoRoom(int error)
+{
+    return error == ENOSPC || error == EFBIG || error == EDQUOT;
+}
+
+} // namespace
+
 bool QSoundPerform::UpdateiXMLChunk()
 {
     // One transaction over the take's files: plan every member's final
@@ -130,11 +140,11 @@ bool QSoundPerform::UpdateiXMLChunk()
     }
     const QString journal = TakeSaveJournalPath(m_czTakeFolder, m_czBaseName);
     QString why;
-    if (!WriteChunkJournal(journal, undo, &why))
-        return refuse(QStringLiteral("The save record cannot be written: %1").arg(why));
+    int error = 0;
+    if (!WriteChunkJournal(journal, undo, &why, &error))
+        return refuse(IsNoRoom(error) ? noRoom : QStringLiteral("The save record cannot be written: %1").arg(why));
 
     // Reserve, then commit; a failure in either puts every member back.
-    bool full = false;
     auto undoSave = [&](const QString& reason) {
         for (int t : members)
             m_SndFile[t].Close();
@@ -145,12 +155,13 @@ bool QSoundPerform::UpdateiXMLChunk()
                     + result.lczFailed.join(QLatin1Char('\n'));
         return refuse(text);
     };
-    for (int t : members) {
+    for (int i = 0; i < members.size(); ++i) {
+        const int t = members.at(i);
         RiffChunkWriter writer = m_SndFile[t].ChunkWriter();
         if (!writer.ReserveIxmlRewrite(plans[t], payloads[t])) {
-            full = writer.ErrorNumber() == ENOSPC || writer.ErrorNumber() == EFBIG
-                   || writer.ErrorNumber() == EDQUOT;
-            return undoSave(full ? noRoom : writer.ErrorText());
+            MyQDebug("%s: member %d of %d cannot grow: %s", title, i + 1, int(members.size()),
+                     qPrintable(writer.ErrorText()));
+            return undoSave(IsNoRoom(writer.ErrorNumber()) ? noRoom : writer.ErrorText());
         }
     }
     QVector<int> descriptors;
