@@ -247,6 +247,12 @@ bool RiffChunkWriter::ReadUndo(const tyIxmlRewrite& plan, tyChunkUndo* undo)
     undo->lRegions.clear();
     if (plan.nFinalLength != plan.nOldLength)
         undo->lRegions.append({4, Le32(m_Layout.nRiffSize)});
+    for (const auto& field : plan.lFields) {
+        QByteArray old;
+        if (!GetAt(field.first, field.second.size(), &old))
+            return false;
+        undo->lRegions.append({field.first, old});
+    }
     if (plan.eKind == tyIxmlRewrite::kAppend) {
         for (const int index : plan.lnRetired)
             undo->lRegions.append({m_Layout.chunks.at(index).nHeaderOffset, HeaderBytes(m_Layout.chunks.at(index))});
@@ -260,18 +266,56 @@ bool RiffChunkWriter::ReadUndo(const tyIxmlRewrite& plan, tyChunkUndo* undo)
     // pad byte too.
     const qint64 size = plan.eKind == tyIxmlRewrite::kGrowLast ? plan.nOldLength - chunk.PayloadOffset()
                                                                : qint64(chunk.nSize);
-    QByteArray old(int(size), '\0');
+    QByteArray old;
+    if (!GetAt(chunk.PayloadOffset(), int(size), &old))
+        return false;
+    undo->lRegions.append({chunk.PayloadOffset(), old});
+    return true;
+}
+
+bool RiffChunkWriter::GetAt(qint64 offset, int size, QByteArray* bytes)
+{
+    bytes->resize(size);
     qint64 got = 0;
     while (got < size) {
-        const ssize_t n = ::pread(m_File.handle(), old.data() + got, size_t(size - got),
-                                  off_t(chunk.PayloadOffset() + got));
+        const ssize_t n = ::pread(m_File.handle(), bytes->data() + got, size_t(size - got), off_t(offset + got));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            return Fail(QStringLiteral("cannot read the iXML chunk"));
+            return Fail(QStringLiteral("cannot read the file"));
         got += n;
     }
-    undo->lRegions.append({chunk.PayloadOffset(), old});
+    return true;
+}
+
+bool RiffChunkWriter::LayoutOnDiskMatches()
+{
+    if (m_File.size() != m_Layout.nFileLength)
+        return Fail(QStringLiteral("the file changed since it was read"));
+    // Windows of header bytes: headers closer than this share one read.
+    constexpr qint64 kGap = 64 * 1024;
+    QVector<QPair<qint64, qint64>> windows{{0, 12}};
+    for (const tyRiffChunkInfo& chunk : m_Layout.chunks) {
+        if (chunk.nHeaderOffset - windows.last().second <= kGap)
+            windows.last().second = chunk.nHeaderOffset + 8;
+        else
+            windows.append({chunk.nHeaderOffset, chunk.nHeaderOffset + 8});
+    }
+    int next = 0;
+    for (const auto& window : windows) {
+        QByteArray bytes;
+        if (!GetAt(window.first, int(window.second - window.first), &bytes))
+            return false;
+        if (window.first == 0
+            && (bytes.left(4) != "RIFF" || bytes.mid(8, 4) != "WAVE"
+                || ReadLe32(reinterpret_cast<const unsigned char*>(bytes.constData() + 4)) != m_Layout.nRiffSize))
+            return Fail(QStringLiteral("the file changed since it was read"));
+        for (; next < m_Layout.chunks.size() && m_Layout.chunks.at(next).nHeaderOffset < window.second; ++next) {
+            const tyRiffChunkInfo& chunk = m_Layout.chunks.at(next);
+            if (bytes.mid(int(chunk.nHeaderOffset - window.first), 8) != HeaderBytes(chunk))
+                return Fail(QStringLiteral("the file changed since it was read"));
+        }
+    }
     return true;
 }
 
@@ -303,6 +347,10 @@ bool RiffChunkWriter::CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteAr
     if (payload.size() != qint64(plan.nChunkSize))
         return Fail(QStringLiteral("the text does not match the plan"));
     const QByteArray riffSize = Le32(quint32(plan.nFinalLength - 8));
+    for (const auto& field : plan.lFields) {
+        if (!PutAt(field.first, field.second))
+            return false;
+    }
     switch (plan.eKind) {
     case tyIxmlRewrite::kInPlace:
         return PutAt(plan.PayloadOffset(), payload);

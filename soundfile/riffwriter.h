@@ -22,6 +22,9 @@ struct tyIxmlRewrite {
     quint32 nChunkSize = 0;     // its size field after the save
     bool bPadFirst = false;     // append after an odd last chunk without its pad byte
     QList<int> lnRetired;       // append: the old iXML chunks, renamed "JUNK"
+    // Header fields rewritten in place with the chunk (offset, new bytes):
+    // bext lines set while the file was closed.
+    QList<QPair<qint64, QByteArray>> lFields;
 
     qint64 PayloadOffset() const { return nHeaderOffset + 8; }
 };
@@ -68,14 +71,18 @@ public:
     // RIFF limit). The layout must be sound.
     static bool PlanIxmlRewrite(const tyRiffLayout& layout, int textBytes, qint64 finalLength,
                                 tyIxmlRewrite* plan);
+    // True when the file still holds the walked layout: its length, the RIFF
+    // header and every chunk header, read in a few positioned reads (the
+    // samples between headers are not read).
+    bool LayoutOnDiskMatches();
     // The old bytes that plan overwrites, read from the file.
     bool ReadUndo(const tyIxmlRewrite& plan, tyChunkUndo* undo);
     // Step 1: writes the bytes past the old end (payload nChunkSize bytes).
     // The RIFF size still ends the file where it did, so every chunk reads
     // as before. A failure (a full card) cuts the file back.
     bool ReserveIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload);
-    // Step 2: the payload bytes within the old length, then the chunk size
-    // and the RIFF size, then the old chunks retired.
+    // Step 2: the fields, the payload bytes within the old length, then the
+    // chunk size and the RIFF size, then the old chunks retired.
     bool CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload);
     // Writes an undo record back: cuts the file to its old length and puts
     // back the old bytes. Refused when the file's length is outside what the
@@ -93,8 +100,9 @@ public:
 private:
     bool HeaderOnDiskMatches(int chunk);
     bool WriteAt(qint64 offset, const QByteArray& bytes);
-    // One positioned write, without the seek and flush of WriteAt.
+    // One positioned write or read, without the seek and flush of WriteAt.
     bool PutAt(qint64 offset, const QByteArray& bytes);
+    bool GetAt(qint64 offset, int size, QByteArray* bytes);
     // Writes bytes at the end of the file; on failure cuts the file back.
     bool ExtendFile(const QByteArray& bytes);
     bool WriteRiffSize(qint64 fileLength);

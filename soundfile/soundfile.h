@@ -100,7 +100,9 @@ public:
     // ---- bext description and film chunk -------------------------------
     // Rewrites the description lines (scene, take, note of at most 49
     // characters, user bits, tape, and the track line of track + 1; -1
-    // writes track 1's), keeping unknown lines, then writes it.
+    // writes track 1's), keeping unknown lines, then writes it. A file that
+    // is not open (a take's member after loading) keeps the new lines in
+    // memory: the take's save writes them with its iXML chunk, in one open.
     bool InsertInBextDescr(QString scene, QString takePrefix, QString take, int nTemplate,
                            QString note, QString ubits, QString tape, int track, QString trackName);
     bool InsertInBextDescrScene(QString scene, int nTemplate);
@@ -112,6 +114,10 @@ public:
     bool InsertInFilmNetFileName(QString name);
 
     bool HasBextChunk() const { return m_BextChunk.szId[0] != 0; }
+    // Description lines set while the file was closed and not yet written:
+    // their place in the file and bytes. False when there are none.
+    bool PendingBextField(qint64* offset, QByteArray* bytes) const;
+    void ClearPendingBext() { m_baPendingBext.clear(); }
     bool HasFilmChunk() const { return m_FilmChunk.szId[0] != 0; }
     // Values of the description lines (trimmed; empty when absent).
     QString GetBextDescrValue(const QString& key) const;
@@ -191,6 +197,9 @@ public:
     QStringList GetiXMLAdvancedScTkFieldTexts() const;
 
     // ---- iXML: setters (in memory) and new documents -----------------------
+    // Builds a new document from the file's chunks when none is held (the
+    // mono form for track when the file has one channel). True when one is.
+    bool EnsureDocument(int track);
     void CreateNewiXMLchunkPoly();
     QString GenerateiXMLChunkPoly(int track);
     QString GenerateiXMLChunkMono(int track);
@@ -264,6 +273,8 @@ private:
     bool CheckWritable(const char* title) const;
     // Writes bytes into a cached record's chunk payload and refreshes the cache.
     bool WriteChunkField(const char* title, const char* id, qint64 offset, const QByteArray& bytes);
+    // Puts bytes written into a chunk's payload into its cached record.
+    void CacheField(const char* id, qint64 offset, const QByteArray& bytes);
     bool WriteBextDescription(const char* title, const BextDescription& description,
                               const QString& trackKey);
     BextDescription Description() const;
@@ -271,7 +282,6 @@ private:
 
     // ---- iXML helpers -------------------------------------------------
     void NewDocumentFromChunks(bool poly, int track);
-    bool EnsureDocument(int track);
     QDomElement TrackByChild(const QString& tag, int value) const;
     QDomElement OrvexTrackData(int slot) const;
     // (code, text) of the SCTK_ADVANCED children, in stored order.
@@ -304,6 +314,7 @@ private:
     QString m_czErrorText;
     bool m_bError = false;
     QList<tyRotateJournal> m_ltRotateJournal;
+    QByteArray m_baPendingBext;   // description field bytes to write; empty: none
 };
 
 #endif

@@ -4,6 +4,7 @@
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
 #include "soundfile/chunkjournal.h"
+#include "soundfile/ixmlnames.h"
 #include "take/takesavejournal.h"
 
 #include <QFileInfo>
@@ -82,17 +83,27 @@ bool QSoundPerform::UpdateiXMLChunk()
     };
     QByteArray texts[kMaxTracks];
     BuildSaveTexts(texts);
+    // bext lines set while the members were closed go in with the chunks.
+    QList<QPair<qint64, QByteArray>> fields[kMaxTracks];
+    for (int t : members) {
+        QPair<qint64, QByteArray> field;
+        if (m_SndFile[t].PendingBextField(&field.first, &field.second))
+            fields[t] << field;
+    }
 
-    // Plan from one walk per member, each checked against what was loaded.
+    // Plan from the layout each member was loaded with, checked on the disk
+    // (a member not loaded here is walked now).
+    const QString changed = QStringLiteral("the take changed on disk since it was opened");
     for (int t : members) {
         QSoundFile& file = m_SndFile[t];
         // A write-protected member may still open for writing (as root, or
         // through a probe): the probe is asked first.
-        if (!IsWritablePath(file.GetPath()) || !file.Open(2) || !file.ReadChunks(false, true)
+        const bool known = m_LoadedLayout[t].nFileLength > 0;
+        if (!IsWritablePath(file.GetPath()) || !file.Open(2) || (!known && !file.ReadChunks(false, true))
             || !file.IsLayoutSound())
             return refuse(QStringLiteral("The take's files cannot all be written."));
-        if (m_LoadedLayout[t].nFileLength > 0 && !m_LoadedLayout[t].SameChunks(file.GetLayout()))
-            return refuse(QStringLiteral("the take changed on disk since it was opened"));
+        if (known && (!m_LoadedLayout[t].SameChunks(file.GetLayout()) || !file.ChunkWriter().LayoutOnDiskMatches()))
+            return refuse(changed);
     }
     QList<qint64> lengths;
     qint64 longest = 0;
@@ -113,6 +124,8 @@ bool QSoundPerform::UpdateiXMLChunk()
             planned = planned && RiffChunkWriter::PlanIxmlRewrite(m_SndFile[t].GetLayout(), texts[t].size(),
                                                                   lengths.at(i), &plans[t]);
     }
+    for (int t : members)
+        plans[t].lFields = fields[t];
     if (!planned)
         return refuse(QStringLiteral("The take's files cannot be given equal sizes."));
     const QString noRoom = QStringLiteral("not enough space on the card to save take %1").arg(m_czBaseName);
@@ -178,6 +191,7 @@ bool QSoundPerform::UpdateiXMLChunk()
     QFile::remove(journal);
     for (int t : members) {
         m_SndFile[t].AdoptIxmlRewrite(plans[t], payloads[t]);
+        m_SndFile[t].ClearPendingBext();
         m_LoadedLayout[t] = m_SndFile[t].GetLayout();
         m_SndFile[t].Close();
     }
@@ -186,10 +200,21 @@ bool QSoundPerform::UpdateiXMLChunk()
 
 void QSoundPerform::BuildSaveTexts(QByteArray* texts)
 {
+    // The documents of a mono family differ in their own track entry only,
+    // as the recorder writes them and the editor changes them: the first is
+    // serialised, the others are spliced from its text. Any other difference
+    // (or a text that would need escaping) serialises that member itself.
+    int model = -1;
     for (int t = 0; t < kMaxTracks; ++t) {
         if (!m_pbPresent[t])
             continue;
         QSoundFile& file = m_SndFile[t];
-        texts[t] = (m_bPolyTake ? file.GenerateiXMLChunkPoly(t) : file.GenerateiXMLChunkMono(t)).toUtf8();
+        file.EnsureDocument(t);
+        if (!m_bPolyTake && model >= 0
+            && m_SndFile[model].SpliceText(texts[model], file, {IxmlNames::kTrackList, IxmlNames::kTrack}, &texts[t]))
+            continue;
+        texts[t] = file.ToText();
+        if (model < 0)
+            model = t;
     }
 }

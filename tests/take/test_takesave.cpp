@@ -134,6 +134,7 @@ int SaveLoop(const QString& takePath, int firstRound)
             if (!take.m_pbPresent[t])
                 continue;
             take.m_SndFile[t].SetiXMLNote(t, NoteOfRound(round));
+            take.m_SndFile[t].InsertInBextDescrNote(QStringLiteral("b%1").arg(round));
             take.SetiXMLTrackName(quint16(t), NameOfRound(round, t));
         }
         if (!take.UpdateiXMLChunk())
@@ -151,6 +152,8 @@ private slots:
     void init();
     void cleanup();
 
+    void splicedTextsAreTheMembersOwn_data();
+    void splicedTextsAreTheMembersOwn();
     void killedSavesLoadAsOldOrNew();
     void mixedLayoutsSaveToEqualSizes_data();
     void mixedLayoutsSaveToEqualSizes();
@@ -212,11 +215,53 @@ int TestTakeSave::LoadedRound(const QString& takePath)
         const int own = note.startsWith(QLatin1Char('n')) ? note.section(QLatin1Char('#'), 1).toInt() : 0;
         if ((own > 0 && note != NoteOfRound(own)) || (round != -2 && own != round))
             return -1;
-        if (own > 0 && take.m_czTrackName[t] != NameOfRound(own, t))
+        if (own > 0 && (take.m_czTrackName[t] != NameOfRound(own, t)
+                        || take.m_SndFile[t].GetBextNote() != QStringLiteral("b%1").arg(own)))
             return -1;
         round = own;
     }
     return round;
+}
+
+void TestTakeSave::splicedTextsAreTheMembersOwn_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("otherNote");
+    QTest::addColumn<bool>("spliced");
+    QTest::newRow("own names") << "Boom \u00e9 %1" << QString() << true;
+    QTest::newRow("one name for all") << "Mix" << QString() << true;
+    QTest::newRow("names that need escaping") << "a<b & \"c\" %1" << QString() << false;
+    QTest::newRow("an empty name") << "" << QString() << true;
+    QTest::newRow("another note in one member") << "T%1" << "other" << false;
+}
+
+void TestTakeSave::splicedTextsAreTheMembersOwn()
+{
+    // The save serialises one member and splices the others' track entries
+    // into its text: the bytes must be each member's own serialisation.
+    QFETCH(QString, name);
+    QFETCH(QString, otherNote);
+    QFETCH(bool, spliced);
+    const WrittenTake written = WriteFamily(m_czDay, QStringLiteral("SPL001"), 4, Layouts::Same);
+    QSoundPerform take;
+    QVERIFY(take.InitFilesZZ(TakePathOf(written), kExt));
+    QString names[24];
+    for (int t = 0; t < 24; ++t)
+        names[t] = name.contains(QLatin1String("%1")) ? name.arg(t) : name;
+    for (int t = 0; t < 4; ++t)
+        take.SetiXMLTrackName(quint16(t), names[t]);
+    take.SetiXMLOrvexTracknames(names, false);
+    if (!otherNote.isEmpty())
+        take.m_SndFile[2].SetiXMLNote(2, otherNote);
+    const QSoundFile& model = take.m_SndFile[0];
+    const QByteArray text = model.ToText();
+    for (int t = 1; t < 4; ++t) {
+        QByteArray result;
+        const bool done = model.SpliceText(text, take.m_SndFile[t], {QStringLiteral("TRACK_LIST"), QStringLiteral("TRACK")}, &result);
+        QCOMPARE(done, spliced || (!otherNote.isEmpty() && t != 2));
+        if (done)
+            QCOMPARE(result, take.m_SndFile[t].ToText());
+    }
 }
 
 void TestTakeSave::killedSavesLoadAsOldOrNew()
