@@ -154,26 +154,37 @@ tyJournalRollBack RollBackChunkJournal(const QString& path)
         result.lczFailed << QFileInfo(path).fileName() + QStringLiteral(": not a save record");
         return result;
     }
+    // Every member is checked before any is written: a record that does not
+    // fit one of them (changed by another program since) puts none back, so
+    // the take is never left half old, half new by the roll-back itself.
     const QString folder = QFileInfo(path).absolutePath() + QLatin1Char('/');
-    std::vector<std::unique_ptr<QFile>> opened;   // open until they are synced
-    QVector<int> descriptors;
-    for (const tyChunkUndo& member : members) {
-        opened.push_back(std::make_unique<QFile>(folder + member.czFileName));
-        QFile* file = opened.back().get();
-        if (!file->exists()) {
-            result.lczMissing << member.czFileName;
-            continue;
-        }
+    std::vector<std::unique_ptr<QFile>> opened(size_t(members.size()));   // open until synced
+    for (int i = 0; i < members.size(); ++i) {
+        const tyChunkUndo& member = members.at(i);
+        auto file = std::make_unique<QFile>(folder + member.czFileName);
         QString why;
-        if (!file->open(QIODevice::ReadWrite | QIODevice::Unbuffered | QIODevice::ExistingOnly)) {
+        if (!file->exists())
+            result.lczMissing << member.czFileName;
+        else if (!file->open(QIODevice::ReadWrite | QIODevice::Unbuffered | QIODevice::ExistingOnly))
             result.lczFailed << member.czFileName + QStringLiteral(": ") + file->errorString();
+        else if (!RiffChunkWriter::UndoFits(*file, member, &why))
+            result.lczFailed << member.czFileName + QStringLiteral(": ") + why;
+        else
+            opened[size_t(i)] = std::move(file);
+    }
+    if (!result.lczFailed.isEmpty())
+        return result;
+    QVector<int> descriptors;
+    for (int i = 0; i < members.size(); ++i) {
+        QFile* file = opened[size_t(i)].get();
+        if (!file)
             continue;
-        }
-        if (RiffChunkWriter::ApplyUndo(*file, member, &why)) {
+        QString why;
+        if (RiffChunkWriter::ApplyUndo(*file, members.at(i), &why)) {
             ++result.nRestored;
             descriptors.append(file->handle());
         } else {
-            result.lczFailed << member.czFileName + QStringLiteral(": ") + why;
+            result.lczFailed << members.at(i).czFileName + QStringLiteral(": ") + why;
         }
     }
     const bool synced = SyncFilesToDisk(descriptors);

@@ -29,8 +29,9 @@ struct tyJournalRollBack {
     QStringList lczFailed;     // files that could not be put back: "name: why"
 };
 // Puts back every file the record names (in the record's folder), syncs
-// them, and removes the record, which stays only when a file failed. A torn
-// temporary record changed nothing and is just removed.
+// them, and removes the record. When the record does not fit one of the
+// files (another program changed it since), none is touched and the record
+// stays. A torn temporary record changed nothing and is just removed.
 tyJournalRollBack RollBackChunkJournal(const QString& path);
 
 #endif

@@ -373,20 +373,39 @@ bool RiffChunkWriter::CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteAr
     return false;
 }
 
-bool RiffChunkWriter::ApplyUndo(QFile& file, const tyChunkUndo& undo, QString* why)
+bool RiffChunkWriter::UndoFits(QFile& file, const tyChunkUndo& undo, QString* why)
 {
     const qint64 length = file.size();
     if (length < undo.nOldLength || length > qMax(undo.nOldLength, undo.nNewLength)) {
         *why = QStringLiteral("the file changed since the save began");
         return false;
     }
+    // A record never reaches the samples: they lie wholly below the old
+    // length, and no old bytes fall among them. A record that says
+    // otherwise is not this file's, and is not applied.
+    const tyRiffLayout layout = RiffChunkWalker::Walk(file);
+    const int data = layout.Find("data");
+    const qint64 dataStart = data < 0 ? -1 : layout.chunks.at(data).PayloadOffset();
+    const qint64 dataEnd = data < 0 ? -1 : dataStart + layout.chunks.at(data).nSize;
+    if (data < 0 || dataEnd > undo.nOldLength) {
+        *why = QStringLiteral("the record does not fit the file");
+        return false;
+    }
     for (const auto& region : undo.lRegions) {
-        if (region.first < 4 || region.first + region.second.size() > undo.nOldLength) {
+        const qint64 end = region.first + region.second.size();
+        if (region.first < 4 || end > undo.nOldLength || (end > dataStart && region.first < dataEnd)) {
             *why = QStringLiteral("the record does not fit the file");
             return false;
         }
     }
-    if (length > undo.nOldLength && !file.resize(undo.nOldLength)) {
+    return true;
+}
+
+bool RiffChunkWriter::ApplyUndo(QFile& file, const tyChunkUndo& undo, QString* why)
+{
+    if (!UndoFits(file, undo, why))
+        return false;
+    if (file.size() > undo.nOldLength && !file.resize(undo.nOldLength)) {
         *why = file.errorString();
         return false;
     }

@@ -84,9 +84,11 @@ public:
     // Step 2: the fields, the payload bytes within the old length, then the
     // chunk size and the RIFF size, then the old chunks retired.
     bool CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload);
-    // Writes an undo record back: cuts the file to its old length and puts
-    // back the old bytes. Refused when the file's length is outside what the
-    // save could have left (another program changed it since).
+    // True when the record can be this file's: its length is one the save
+    // could have left, and nothing it puts back reaches the samples.
+    static bool UndoFits(QFile& file, const tyChunkUndo& undo, QString* why);
+    // Writes an undo record back, when it fits: cuts the file to its old
+    // length and puts back the old bytes.
     static bool ApplyUndo(QFile& file, const tyChunkUndo& undo, QString* why);
 
     // Why the last call failed.

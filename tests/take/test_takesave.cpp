@@ -505,6 +505,7 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad_data()
     QTest::newRow("killed before the record was removed") << "committed";
     QTest::newRow("take deleted since") << "deleted";
     QTest::newRow("torn temporary record") << "torn";
+    QTest::newRow("a member changed by another program since") << "changed";
 }
 
 void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
@@ -540,9 +541,23 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
         for (const QString& path : written.files)
             QVERIFY(QFile::remove(path));
     }
+    QList<QByteArray> saved;
+    if (state == QLatin1String("changed")) {
+        QVERIFY(WriteBytes(written.files.at(1), WithChunk(FileBytes(written.files.at(1)), "", "LIST", 64)));
+        for (const QString& path : written.files)
+            saved << FileBytes(path);
+    }
     m_pSpy->clear();
     QSoundPerform reloaded;
     const bool loaded = reloaded.InitFilesZZ(takePath, kExt);
+    if (state == QLatin1String("changed")) {
+        // Nothing is put back, the record stays, and the user is told.
+        for (int i = 0; i < written.files.size(); ++i)
+            QCOMPARE(FileBytes(written.files.at(i)), saved.at(i));
+        QVERIFY(QFileInfo::exists(journal));
+        QVERIFY(!Messages().isEmpty() && Messages().first().contains(QLatin1String("could not be undone")));
+        return;
+    }
     QVERIFY(!QFileInfo::exists(journal));
     QVERIFY(!QFileInfo::exists(journal + QLatin1Char('~')));
     if (state == QLatin1String("deleted")) {
