@@ -74,9 +74,12 @@ bool QSoundPerform::UpdateiXMLChunk()
     }
     if (members.isEmpty())
         return false;
+    auto report = [&](const QString& text) {
+        SendUserMessage(QLatin1String(title),
+                        QStringLiteral("Path:%1\nFile:%2\n%3").arg(m_czTakeFolder, m_czBaseName, text));
+    };
     auto refuse = [&](const QString& why) {
-        SendUserMessage(QLatin1String(title), QStringLiteral("Path:%1\nFile:%2\n%3\nNothing was written.")
-                                                  .arg(m_czTakeFolder, m_czBaseName, why));
+        report(why + QStringLiteral("\nNothing was written."));
         for (int t : members)
             m_SndFile[t].Close();
         return false;
@@ -162,11 +165,11 @@ bool QSoundPerform::UpdateiXMLChunk()
         for (int t : members)
             m_SndFile[t].Close();
         const tyJournalRollBack result = RollBackChunkJournal(journal);
-        QString text = reason;
-        if (!result.lczFailed.isEmpty())
-            text += QStringLiteral("\nThe take could not be put back yet; it will be on its next load:\n")
-                    + result.lczFailed.join(QLatin1Char('\n'));
-        return refuse(text);
+        if (result.lczFailed.isEmpty())
+            return refuse(reason);
+        report(reason + QStringLiteral("\nThe take could not be put back yet; its next load does it:\n")
+               + result.lczFailed.join(QLatin1Char('\n')));
+        return false;
     };
     for (int i = 0; i < members.size(); ++i) {
         const int t = members.at(i);
@@ -188,7 +191,10 @@ bool QSoundPerform::UpdateiXMLChunk()
     // removal must find the new take whole.
     if (!SyncFilesToDisk(descriptors))
         return undoSave(QStringLiteral("The saved files could not be synced to the card."));
-    QFile::remove(journal);
+    // A record left behind would undo this save at the next load.
+    if (!QFile::remove(journal))
+        report(QStringLiteral("The take was saved, but its save record %1 cannot be removed: the next load "
+                              "undoes this save.").arg(journal));
     for (int t : members) {
         m_SndFile[t].AdoptIxmlRewrite(plans[t], payloads[t]);
         m_SndFile[t].ClearPendingBext();

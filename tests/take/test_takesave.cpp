@@ -257,7 +257,8 @@ void TestTakeSave::splicedTextsAreTheMembersOwn()
     const QByteArray text = model.ToText();
     for (int t = 1; t < 4; ++t) {
         QByteArray result;
-        const bool done = model.SpliceText(text, take.m_SndFile[t], {QStringLiteral("TRACK_LIST"), QStringLiteral("TRACK")}, &result);
+        const bool done = model.SpliceText(text, take.m_SndFile[t],
+                                           {QStringLiteral("TRACK_LIST"), QStringLiteral("TRACK")}, &result);
         QCOMPARE(done, spliced || (!otherNote.isEmpty() && t != 2));
         if (done)
             QCOMPARE(result, take.m_SndFile[t].ToText());
@@ -359,8 +360,9 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("message");
-    QTest::newRow("a chunk appended by another program") << "append" << "the take changed on disk since it was opened";
-    QTest::newRow("a member rewritten to another layout") << "reorder" << "the take changed on disk since it was opened";
+    const QString changed = QStringLiteral("the take changed on disk since it was opened");
+    QTest::newRow("a chunk appended by another program") << "append" << changed;
+    QTest::newRow("a member rewritten to another layout") << "reorder" << changed;
     QTest::newRow("the members cannot be synced") << "sync" << "could not be synced";
     QTest::newRow("too little free space") << "space" << "not enough space on the card to save take RFS001";
 }
@@ -383,7 +385,8 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing()
     // The members' sync fails once; the roll-back's own sync goes through.
     int memberSyncs = 0;
     if (fault == QLatin1String("sync"))
-        SetDiskSyncFunction([&](const QVector<int>& descriptors) { return descriptors.size() < 2 || ++memberSyncs > 1; });
+        SetDiskSyncFunction(
+            [&](const QVector<int>& descriptors) { return descriptors.size() < 2 || ++memberSyncs > 1; });
     if (fault == QLatin1String("space"))
         SetFreeSpaceFunction([](const QString&) { return qint64(1000); });
     QList<QByteArray> before;
@@ -492,7 +495,8 @@ void TestTakeSave::fullCardKeepsTheOldTake()
     for (int i = 0; i < written.files.size(); ++i)
         QCOMPARE(FileBytes(written.files.at(i)), before.at(i));
     QVERIFY(!QFileInfo::exists(TakeSaveJournalPath(day, QStringLiteral("FUL001"))));
-    QVERIFY2(Messages().join(QLatin1Char('|')).contains(QLatin1String("not enough space on the card to save take FUL001")),
+    const QString noRoom = QStringLiteral("not enough space on the card to save take FUL001");
+    QVERIFY2(Messages().join(QLatin1Char('|')).contains(noRoom),
              qPrintable(Messages().join(QLatin1Char('|'))));
     QSoundPerform again;
     QVERIFY(again.InitFilesZZ(TakePathOf(written), kExt));
