@@ -51,8 +51,6 @@ void QSoundPerform::ResetVariables()
     CloseFiles();
     for (QSoundFile& file : m_SndFile)
         file.InitVariables();
-    for (tyRiffLayout& layout : m_LoadedLayout)
-        layout = tyRiffLayout();
     ClearTables();
     m_nTakeStatus = 0;
     m_nFileCount = 0;

@@ -91,8 +91,8 @@ public:
     // transaction over the files: they end at one length (chunks padded
     // with blanks), a left save record is rolled back by the next load, and
     // nothing is written unless every file opens for writing with a sound
-    // layout that is still the one loaded. A full card or a failed write
-    // puts every file back and says why.
+    // layout that is still the one read. A full card or a failed write puts
+    // every file back and says why.
     bool UpdateiXMLChunk();
 
     // ---- Player link and levels ------------------------------------------------
@@ -242,9 +242,6 @@ private:
     void BuildSaveTexts(QByteArray* texts);
 
     bool m_bFilesOpen = false;
-    // Each member's chunks as loaded (or as last saved): a save refuses a
-    // member that another program changed since.
-    tyRiffLayout m_LoadedLayout[kMaxTracks];
 };
 
 #endif

@@ -94,19 +94,19 @@ bool QSoundPerform::UpdateiXMLChunk()
             fields[t] << field;
     }
 
-    // Plan from the layout each member was loaded with, checked on the disk
-    // (a member not loaded here is walked now).
-    const QString changed = QStringLiteral("the take changed on disk since it was opened");
+    // Plan from the layout each member was read with (the load, or this
+    // program's own last write), checked on the disk: another program's
+    // change since is refused. A member never walked is walked now.
     for (int t : members) {
         QSoundFile& file = m_SndFile[t];
+        const bool known = file.IsLayoutSound();
         // A write-protected member may still open for writing (as root, or
         // through a probe): the probe is asked first.
-        const bool known = m_LoadedLayout[t].nFileLength > 0;
         if (!IsWritablePath(file.GetPath()) || !file.Open(2) || (!known && !file.ReadChunks(false, true))
             || !file.IsLayoutSound())
             return refuse(QStringLiteral("The take's files cannot all be written."));
-        if (known && (!m_LoadedLayout[t].SameChunks(file.GetLayout()) || !file.ChunkWriter().LayoutOnDiskMatches()))
-            return refuse(changed);
+        if (known && !file.ChunkWriter().LayoutOnDiskMatches())
+            return refuse(QStringLiteral("the take changed on disk since it was opened"));
     }
     QList<qint64> lengths;
     qint64 longest = 0;
@@ -198,7 +198,6 @@ bool QSoundPerform::UpdateiXMLChunk()
     for (int t : members) {
         m_SndFile[t].AdoptIxmlRewrite(plans[t], payloads[t]);
         m_SndFile[t].ClearPendingBext();
-        m_LoadedLayout[t] = m_SndFile[t].GetLayout();
         m_SndFile[t].Close();
     }
     return true;

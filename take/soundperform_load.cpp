@@ -113,8 +113,6 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, bool readSidecar)
         ResetVariables();
         return false;
     }
-    for (int t = 0; t < kMaxTracks; ++t)
-        m_LoadedLayout[t] = m_SndFile[t].GetLayout();
     ReadTakeValues();
     ReadTrackValues();
     ReadSyncPoints();
