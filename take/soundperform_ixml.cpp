@@ -102,7 +102,8 @@ bool QSoundPerform::UpdateiXMLChunk()
         const bool known = file.IsLayoutSound();
         // A write-protected member may still open for writing (as root, or
         // through a probe): the probe is asked first.
-        if (!IsWritablePath(file.GetPath()) || !file.Open(2) || (!known && !file.ReadChunks(false, true))
+        if (!IsWritablePath(file.GetPath()) || !file.Open(file.GetPath(), 2)
+            || (!known && !file.ReadChunks(false, true))
             || !file.IsLayoutSound())
             return refuse(QStringLiteral("The take's files cannot all be written."));
         if (known && !file.ChunkWriter().LayoutOnDiskMatches())
