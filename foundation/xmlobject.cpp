@@ -52,6 +52,114 @@ bool NestedTooDeep(const QByteArray& bytes)
     }
     return false;
 }
+
+// Text written as it is: nothing the serialiser would escape.
+bool IsPlainText(const QString& text)
+{
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if (u < 0x20 || u == '<' || u == '>' || u == '&' || u == '"' || u == '\'')
+            return false;
+    }
+    return true;
+}
+
+// One leaf child of the spliced element: its tag and the two texts.
+struct LeafTexts {
+    QString tag;
+    QString mine;
+    QString theirs;
+    bool hasText = false;
+};
+
+// Walks two trees in step. Equal outside target (an element of a's tree);
+// at target only the texts of leaf children may differ, which are collected.
+// elementsBefore counts the elements met before target, in document order.
+class TreeComparer
+{
+public:
+    explicit TreeComparer(const QDomNode& target) : m_Target(target) {}
+
+    bool Same(const QDomNode& a, const QDomNode& b, int depth)
+    {
+        const QDomNode::NodeType type = a.nodeType();
+        if (depth > kMaxElementDepth || type != b.nodeType())
+            return false;
+        if (type == QDomNode::TextNode)
+            return a.nodeValue() == b.nodeValue();
+        if (type != QDomNode::ElementNode)
+            return false;   // comments, CDATA, instructions: not spliced
+        if (!m_bFound)
+            ++m_nElementsBefore;
+        if (a.nodeName() != b.nodeName() || !SameAttributes(a, b))
+            return false;
+        if (!m_bFound && a == m_Target) {
+            m_bFound = true;
+            --m_nElementsBefore;
+            return Leaves(a, b);
+        }
+        QDomNode ca = a.firstChild();
+        QDomNode cb = b.firstChild();
+        for (; !ca.isNull() && !cb.isNull(); ca = ca.nextSibling(), cb = cb.nextSibling()) {
+            if (!Same(ca, cb, depth + 1))
+                return false;
+        }
+        return ca.isNull() && cb.isNull();
+    }
+
+    bool Found() const { return m_bFound; }
+    int ElementsBefore() const { return m_nElementsBefore; }
+    const QList<LeafTexts>& Texts() const { return m_Texts; }
+
+private:
+    // Attribute order in the text follows a hash: more than one is not spliced.
+    static bool SameAttributes(const QDomNode& a, const QDomNode& b)
+    {
+        if (!a.hasAttributes() && !b.hasAttributes())
+            return true;
+        const QDomNamedNodeMap ma = a.attributes();
+        const QDomNamedNodeMap mb = b.attributes();
+        if (ma.count() != mb.count() || ma.count() > 1)
+            return false;
+        return ma.count() == 0
+               || (ma.item(0).nodeName() == mb.item(0).nodeName() && ma.item(0).nodeValue() == mb.item(0).nodeValue());
+    }
+
+    bool Leaves(const QDomNode& a, const QDomNode& b)
+    {
+        if (a.hasAttributes())
+            return false;
+        QDomNode ca = a.firstChild();
+        QDomNode cb = b.firstChild();
+        for (; !ca.isNull() && !cb.isNull(); ca = ca.nextSibling(), cb = cb.nextSibling()) {
+            if (!ca.isElement() || !cb.isElement() || ca.nodeName() != cb.nodeName() || ca.hasAttributes()
+                || cb.hasAttributes())
+                return false;
+            const QDomNode ta = ca.firstChild();
+            const QDomNode tb = cb.firstChild();
+            if (ta.isNull() != tb.isNull())
+                return false;
+            LeafTexts leaf;
+            leaf.tag = ca.nodeName();
+            if (!ta.isNull()) {
+                if (!ta.isText() || !tb.isText() || !ta.nextSibling().isNull() || !tb.nextSibling().isNull())
+                    return false;
+                leaf.mine = ta.nodeValue();
+                leaf.theirs = tb.nodeValue();
+                leaf.hasText = true;
+                if (leaf.mine != leaf.theirs && (!IsPlainText(leaf.mine) || !IsPlainText(leaf.theirs)))
+                    return false;
+            }
+            m_Texts.append(leaf);
+        }
+        return ca.isNull() && cb.isNull();
+    }
+
+    const QDomNode m_Target;
+    bool m_bFound = false;
+    int m_nElementsBefore = 0;
+    QList<LeafTexts> m_Texts;
+};
 }
 
 QXmlObject::QXmlObject() = default;
@@ -251,4 +359,63 @@ QByteArray QXmlObject::ToText() const
     }
     stream.flush();
     return QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n") + body.toUtf8();
+}
+
+bool QXmlObject::SpliceText(const QByteArray& text, const QXmlObject& other, const QStringList& path,
+                            QByteArray* result) const
+{
+    if (!m_bXmlOk || !other.m_bXmlOk)
+        return false;
+    // Only the root and the declaration stand at the top (ToText's view).
+    for (const QXmlObject* object : {this, &other}) {
+        for (QDomNode node = object->m_Document.firstChild(); !node.isNull(); node = node.nextSibling()) {
+            if (!node.isElement()
+                && !(node.isProcessingInstruction() && node.toProcessingInstruction().target() == QLatin1String("xml")))
+                return false;
+        }
+    }
+    const QDomElement target = FindElement(path);
+    if (target.isNull() || path.isEmpty())
+        return false;
+    TreeComparer comparer(target);
+    if (!comparer.Same(Root(), other.Root(), 0) || !comparer.Found())
+        return false;
+
+    // Escaped texts hold no '<', so every '<' not followed by '/', '?' or
+    // '!' starts an element, in document order; the leaves are the elements
+    // right after the target.
+    int at = -1;
+    auto nextElement = [&text, &at]() {
+        while ((at = text.indexOf('<', at + 1)) >= 0 && at + 1 < text.size()) {
+            const char next = text.at(at + 1);
+            if (next != '/' && next != '?' && next != '!')
+                return true;
+        }
+        return false;
+    };
+    for (int seen = 0; seen <= comparer.ElementsBefore(); ++seen) {
+        if (!nextElement())
+            return false;
+    }
+    QByteArray spliced;
+    spliced.reserve(text.size() + 256);
+    int copied = 0;
+    for (const LeafTexts& leaf : comparer.Texts()) {
+        if (!nextElement())
+            return false;
+        if (!leaf.hasText || leaf.mine == leaf.theirs)
+            continue;
+        const QByteArray tag = leaf.tag.toUtf8();
+        const QByteArray mine = leaf.mine.toUtf8();
+        const QByteArray written = QByteArray("<") + tag + '>' + mine + "</" + tag + '>';
+        if (text.mid(at, written.size()) != written)
+            return false;
+        const int value = at + tag.size() + 2;
+        spliced.append(text.constData() + copied, value - copied);
+        spliced.append(leaf.theirs.toUtf8());
+        copied = value + mine.size();
+    }
+    spliced.append(text.constData() + copied, text.size() - copied);
+    *result = spliced;
+    return true;
 }

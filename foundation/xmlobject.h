@@ -62,6 +62,13 @@ public:
 
     // The document as UTF-8 text with an XML declaration.
     QByteArray ToText() const;
+    // other's ToText(), made from text (this document's ToText()) without
+    // serialising other: when the two documents differ only in the texts of
+    // the leaf children of the element at path, those texts are put in
+    // place. False when they differ otherwise, or a text would need
+    // escaping: then the caller serialises other itself.
+    bool SpliceText(const QByteArray& text, const QXmlObject& other, const QStringList& path,
+                    QByteArray* result) const;
 
 private:
     // Parses deferred bytes into the document, once.

@@ -27,6 +27,21 @@ int tyRiffLayout::Find(const char* id) const
     return -1;
 }
 
+bool tyRiffLayout::SameChunks(const tyRiffLayout& other) const
+{
+    if (nFileLength != other.nFileLength || nRiffSize != other.nRiffSize || bRiffWave != other.bRiffWave
+        || chunks.size() != other.chunks.size())
+        return false;
+    for (int i = 0; i < chunks.size(); ++i) {
+        const tyRiffChunkInfo& a = chunks.at(i);
+        const tyRiffChunkInfo& b = other.chunks.at(i);
+        if (a.czId != b.czId || a.nSize != b.nSize || a.nHeaderOffset != b.nHeaderOffset
+            || a.bPadded != b.bPadded)
+            return false;
+    }
+    return true;
+}
+
 namespace {
 
 class DeviceSource : public RiffByteSource

@@ -40,6 +40,9 @@ struct tyRiffLayout {
     // Index of the first chunk with that id, -1 when none.
     int Find(const char* id) const;
     bool IsLastChunk(int index) const { return index >= 0 && index == chunks.size() - 1; }
+    // Same length, RIFF size and chunks (ids, sizes, places): the same file
+    // as far as a header rewrite is concerned.
+    bool SameChunks(const tyRiffLayout& other) const;
 };
 
 // Random-access bytes of one file, as the walker reads them.

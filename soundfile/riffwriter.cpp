@@ -4,6 +4,50 @@
 
 #include <QFile>
 
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+// The whole buffer at offset, through short writes; false on an error.
+bool PwriteAll(int fd, qint64 offset, const char* data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd, data, size_t(size), off_t(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0)
+            errno = ENOSPC;   // no byte taken and no reason given: the card is full
+        if (n <= 0)
+            return false;
+        data += n;
+        offset += n;
+        size -= n;
+    }
+    return true;
+}
+
+QByteArray Le32(quint32 value)
+{
+    unsigned char bytes[4];
+    WriteLe32(bytes, value);
+    return QByteArray(reinterpret_cast<const char*>(bytes), 4);
+}
+
+QByteArray HeaderBytes(const tyRiffChunkInfo& chunk)
+{
+    return chunk.czId + Le32(chunk.nSize);
+}
+
+// An odd last chunk without its pad byte: an appended chunk needs one first.
+bool LastChunkUnpadded(const tyRiffLayout& layout)
+{
+    return !layout.chunks.isEmpty() && (layout.chunks.last().nSize & 1) && !layout.chunks.last().bPadded;
+}
+
+} // namespace
+
 RiffChunkWriter::RiffChunkWriter(QFile& file, const tyRiffLayout& layout)
     : m_File(file), m_Layout(layout)
 {
@@ -127,4 +171,249 @@ bool RiffChunkWriter::RenameChunk(int chunk, const QByteArray& id)
     if (id.size() != 4)
         return Fail(QStringLiteral("bad chunk id"));
     return HeaderOnDiskMatches(chunk) && WriteAt(m_Layout.chunks.at(chunk).nHeaderOffset, id);
+}
+
+bool RiffChunkWriter::PutAt(qint64 offset, const QByteArray& bytes)
+{
+    if (!PwriteAll(m_File.handle(), offset, bytes.constData(), bytes.size())) {
+        m_nErrno = errno;
+        return Fail(QStringLiteral("write error: %1").arg(QString::fromLocal8Bit(strerror(m_nErrno))));
+    }
+    return true;
+}
+
+QList<qint64> RiffChunkWriter::IxmlRewriteLengths(const tyRiffLayout& layout, int textBytes)
+{
+    const qint64 even = textBytes + (textBytes & 1);
+    QList<qint64> lengths;
+    const int index = layout.Find("iXML");
+    if (index >= 0) {
+        const tyRiffChunkInfo& chunk = layout.chunks.at(index);
+        if (textBytes <= qint64(chunk.nSize))
+            lengths << layout.nFileLength;
+        if (layout.IsLastChunk(index) && chunk.End() == layout.nFileLength) {
+            const qint64 size = qMax<qint64>(even, chunk.nSize + (chunk.nSize & 1));
+            lengths << chunk.PayloadOffset() + size;
+        }
+    }
+    lengths << layout.nFileLength + (LastChunkUnpadded(layout) ? 1 : 0) + 8 + even;
+    return lengths;
+}
+
+bool RiffChunkWriter::PlanIxmlRewrite(const tyRiffLayout& layout, int textBytes, qint64 finalLength,
+                                      tyIxmlRewrite* plan)
+{
+    if (!layout.IsSound() || textBytes <= 0 || finalLength > kMaxRiffFileLength
+        || finalLength < layout.nFileLength)
+        return false;
+    *plan = tyIxmlRewrite();
+    plan->nOldLength = layout.nFileLength;
+    plan->nFinalLength = finalLength;
+    const int index = layout.Find("iXML");
+    if (index >= 0) {
+        const tyRiffChunkInfo& chunk = layout.chunks.at(index);
+        plan->nHeaderOffset = chunk.nHeaderOffset;
+        if (textBytes <= qint64(chunk.nSize) && finalLength == layout.nFileLength) {
+            plan->eKind = tyIxmlRewrite::kInPlace;
+            plan->nChunkSize = chunk.nSize;
+            return true;
+        }
+        const qint64 size = finalLength - chunk.PayloadOffset();
+        if (layout.IsLastChunk(index) && chunk.End() == layout.nFileLength && size >= textBytes
+            && size >= qint64(chunk.nSize) && !(size & 1)) {
+            plan->eKind = tyIxmlRewrite::kGrowLast;
+            plan->nChunkSize = quint32(size);
+            return true;
+        }
+    }
+    plan->bPadFirst = LastChunkUnpadded(layout);
+    const qint64 size = finalLength - layout.nFileLength - (plan->bPadFirst ? 1 : 0) - 8;
+    if (size < textBytes || (size & 1))
+        return false;
+    plan->eKind = tyIxmlRewrite::kAppend;
+    plan->nHeaderOffset = layout.nFileLength + (plan->bPadFirst ? 1 : 0);
+    plan->nChunkSize = quint32(size);
+    for (int i = 0; i < layout.chunks.size(); ++i) {
+        if (layout.chunks.at(i).czId == "iXML")
+            plan->lnRetired << i;
+    }
+    return true;
+}
+
+bool RiffChunkWriter::ReadUndo(const tyIxmlRewrite& plan, tyChunkUndo* undo)
+{
+    undo->nOldLength = plan.nOldLength;
+    undo->nNewLength = plan.nFinalLength;
+    undo->lRegions.clear();
+    if (plan.nFinalLength != plan.nOldLength)
+        undo->lRegions.append({4, Le32(m_Layout.nRiffSize)});
+    for (const auto& field : plan.lFields) {
+        QByteArray old;
+        if (!GetAt(field.first, field.second.size(), &old))
+            return false;
+        undo->lRegions.append({field.first, old});
+    }
+    if (plan.eKind == tyIxmlRewrite::kAppend) {
+        for (const int index : plan.lnRetired)
+            undo->lRegions.append({m_Layout.chunks.at(index).nHeaderOffset, HeaderBytes(m_Layout.chunks.at(index))});
+        return true;
+    }
+    const int index = m_Layout.Find("iXML");
+    const tyRiffChunkInfo& chunk = m_Layout.chunks.at(index);
+    if (plan.eKind == tyIxmlRewrite::kGrowLast)
+        undo->lRegions.append({chunk.nHeaderOffset, HeaderBytes(chunk)});
+    // The text the rewrite overwrites: the chunk, and a growing last chunk's
+    // pad byte too.
+    const qint64 size = plan.eKind == tyIxmlRewrite::kGrowLast ? plan.nOldLength - chunk.PayloadOffset()
+                                                               : qint64(chunk.nSize);
+    QByteArray old;
+    if (!GetAt(chunk.PayloadOffset(), int(size), &old))
+        return false;
+    undo->lRegions.append({chunk.PayloadOffset(), old});
+    return true;
+}
+
+bool RiffChunkWriter::GetAt(qint64 offset, int size, QByteArray* bytes)
+{
+    bytes->resize(size);
+    qint64 got = 0;
+    while (got < size) {
+        const ssize_t n = ::pread(m_File.handle(), bytes->data() + got, size_t(size - got), off_t(offset + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return Fail(QStringLiteral("cannot read the file"));
+        got += n;
+    }
+    return true;
+}
+
+bool RiffChunkWriter::LayoutOnDiskMatches()
+{
+    if (m_File.size() != m_Layout.nFileLength)
+        return Fail(QStringLiteral("the file changed since it was read"));
+    // Windows of header bytes: headers closer than this share one read.
+    constexpr qint64 kGap = 64 * 1024;
+    QVector<QPair<qint64, qint64>> windows{{0, 12}};
+    for (const tyRiffChunkInfo& chunk : m_Layout.chunks) {
+        if (chunk.nHeaderOffset - windows.last().second <= kGap)
+            windows.last().second = chunk.nHeaderOffset + 8;
+        else
+            windows.append({chunk.nHeaderOffset, chunk.nHeaderOffset + 8});
+    }
+    int next = 0;
+    for (const auto& window : windows) {
+        QByteArray bytes;
+        if (!GetAt(window.first, int(window.second - window.first), &bytes))
+            return false;
+        if (window.first == 0
+            && (bytes.left(4) != "RIFF" || bytes.mid(8, 4) != "WAVE"
+                || ReadLe32(reinterpret_cast<const unsigned char*>(bytes.constData() + 4)) != m_Layout.nRiffSize))
+            return Fail(QStringLiteral("the file changed since it was read"));
+        for (; next < m_Layout.chunks.size() && m_Layout.chunks.at(next).nHeaderOffset < window.second; ++next) {
+            const tyRiffChunkInfo& chunk = m_Layout.chunks.at(next);
+            if (bytes.mid(int(chunk.nHeaderOffset - window.first), 8) != HeaderBytes(chunk))
+                return Fail(QStringLiteral("the file changed since it was read"));
+        }
+    }
+    return true;
+}
+
+bool RiffChunkWriter::ReserveIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload)
+{
+    if (payload.size() != qint64(plan.nChunkSize))
+        return Fail(QStringLiteral("the text does not match the plan"));
+    QByteArray bytes;
+    if (plan.eKind == tyIxmlRewrite::kGrowLast) {
+        bytes = payload.mid(int(plan.nOldLength - plan.PayloadOffset()));
+    } else if (plan.eKind == tyIxmlRewrite::kAppend) {
+        if (plan.bPadFirst)
+            bytes.append('\0');
+        bytes.append("iXML", 4).append(Le32(plan.nChunkSize)).append(payload);
+    }
+    if (bytes.isEmpty())
+        return true;
+    // Real bytes, not a hole: the card must find room for them now, while
+    // nothing the file's chunks describe has changed.
+    if (PutAt(plan.nOldLength, bytes))
+        return true;
+    const QString why = m_czError;
+    m_File.resize(plan.nOldLength);
+    return Fail(why);
+}
+
+bool RiffChunkWriter::CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload)
+{
+    if (payload.size() != qint64(plan.nChunkSize))
+        return Fail(QStringLiteral("the text does not match the plan"));
+    const QByteArray riffSize = Le32(quint32(plan.nFinalLength - 8));
+    for (const auto& field : plan.lFields) {
+        if (!PutAt(field.first, field.second))
+            return false;
+    }
+    switch (plan.eKind) {
+    case tyIxmlRewrite::kInPlace:
+        return PutAt(plan.PayloadOffset(), payload);
+    case tyIxmlRewrite::kGrowLast:
+        // The text first, then the chunk's size, then the RIFF size: until
+        // the last of them the old sizes describe the file.
+        return PutAt(plan.PayloadOffset(), payload.left(int(plan.nOldLength - plan.PayloadOffset())))
+               && PutAt(plan.nHeaderOffset + 4, Le32(plan.nChunkSize)) && PutAt(4, riffSize);
+    case tyIxmlRewrite::kAppend:
+        // The RIFF size takes in the new chunk; readers still take the first
+        // iXML chunk, the old one, until it is renamed: the later ones first.
+        if (!PutAt(4, riffSize))
+            return false;
+        for (int i = plan.lnRetired.size() - 1; i >= 0; --i) {
+            if (!PutAt(m_Layout.chunks.at(plan.lnRetired.at(i)).nHeaderOffset, QByteArray("JUNK")))
+                return false;
+        }
+        return true;
+    }
+    return false;
+}
+
+bool RiffChunkWriter::UndoFits(QFile& file, const tyChunkUndo& undo, QString* why)
+{
+    const qint64 length = file.size();
+    if (length < undo.nOldLength || length > qMax(undo.nOldLength, undo.nNewLength)) {
+        *why = QStringLiteral("the file changed since the save began");
+        return false;
+    }
+    // A record never reaches the samples: they lie wholly below the old
+    // length, and no old bytes fall among them. A record that says
+    // otherwise is not this file's, and is not applied.
+    const tyRiffLayout layout = RiffChunkWalker::Walk(file);
+    const int data = layout.Find("data");
+    const qint64 dataStart = data < 0 ? -1 : layout.chunks.at(data).PayloadOffset();
+    const qint64 dataEnd = data < 0 ? -1 : dataStart + layout.chunks.at(data).nSize;
+    if (data < 0 || dataEnd > undo.nOldLength) {
+        *why = QStringLiteral("the record does not fit the file");
+        return false;
+    }
+    for (const auto& region : undo.lRegions) {
+        const qint64 end = region.first + region.second.size();
+        if (region.first < 4 || end > undo.nOldLength || (end > dataStart && region.first < dataEnd)) {
+            *why = QStringLiteral("the record does not fit the file");
+            return false;
+        }
+    }
+    return true;
+}
+
+bool RiffChunkWriter::ApplyUndo(QFile& file, const tyChunkUndo& undo, QString* why)
+{
+    if (!UndoFits(file, undo, why))
+        return false;
+    if (file.size() > undo.nOldLength && !file.resize(undo.nOldLength)) {
+        *why = file.errorString();
+        return false;
+    }
+    for (const auto& region : undo.lRegions) {
+        if (!PwriteAll(file.handle(), region.first, region.second.constData(), region.second.size())) {
+            *why = QString::fromLocal8Bit(strerror(errno));
+            return false;
+        }
+    }
+    return true;
 }

@@ -4,9 +4,39 @@
 #include "soundfile/riffwalker.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 
 class QFile;
+
+// How one file's iXML chunk is rewritten so that the file ends at a chosen
+// length: over the old chunk (same length), grown as the last chunk, or
+// appended as a new chunk after which the old one is retired as "JUNK".
+struct tyIxmlRewrite {
+    enum Kind { kInPlace, kGrowLast, kAppend };
+    Kind eKind = kInPlace;
+    qint64 nOldLength = 0;
+    qint64 nFinalLength = 0;
+    qint64 nHeaderOffset = 0;   // header of the chunk that holds the new text
+    quint32 nChunkSize = 0;     // its size field after the save
+    bool bPadFirst = false;     // append after an odd last chunk without its pad byte
+    QList<int> lnRetired;       // append: the old iXML chunks, renamed "JUNK"
+    // Header fields rewritten in place with the chunk (offset, new bytes):
+    // bext lines set while the file was closed.
+    QList<QPair<qint64, QByteArray>> lFields;
+
+    qint64 PayloadOffset() const { return nHeaderOffset + 8; }
+};
+
+// Old bytes of a file that a rewrite overwrites, and its old length: writing
+// them back over a cut file undoes the rewrite at any step.
+struct tyChunkUndo {
+    QString czFileName;
+    qint64 nOldLength = 0;
+    qint64 nNewLength = 0;
+    QList<QPair<qint64, QByteArray>> lRegions;   // offset, old bytes
+};
 
 // The only code that changes the bytes of a sound file. It works on a
 // layout from a fresh walk and touches header chunks only: every write is
@@ -32,8 +62,39 @@ public:
     // Gives the chunk another id; size and payload stay.
     bool RenameChunk(int chunk, const QByteArray& id);
 
+    // ---- A rewrite in steps, for a save over several files ----------------
+    // The lengths at which the iXML chunk can take textBytes: the smallest
+    // for each way of writing it (the other lengths follow from these).
+    static QList<qint64> IxmlRewriteLengths(const tyRiffLayout& layout, int textBytes);
+    // The rewrite that ends the file at finalLength with room for textBytes;
+    // false when none does (a length of the wrong parity, too short, past the
+    // RIFF limit). The layout must be sound.
+    static bool PlanIxmlRewrite(const tyRiffLayout& layout, int textBytes, qint64 finalLength,
+                                tyIxmlRewrite* plan);
+    // True when the file still holds the walked layout: its length, the RIFF
+    // header and every chunk header, read in a few positioned reads (the
+    // samples between headers are not read).
+    bool LayoutOnDiskMatches();
+    // The old bytes that plan overwrites, read from the file.
+    bool ReadUndo(const tyIxmlRewrite& plan, tyChunkUndo* undo);
+    // Step 1: writes the bytes past the old end (payload nChunkSize bytes).
+    // The RIFF size still ends the file where it did, so every chunk reads
+    // as before. A failure (a full card) cuts the file back.
+    bool ReserveIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload);
+    // Step 2: the fields, the payload bytes within the old length, then the
+    // chunk size and the RIFF size, then the old chunks retired.
+    bool CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload);
+    // True when the record can be this file's: its length is one the save
+    // could have left, and nothing it puts back reaches the samples.
+    static bool UndoFits(QFile& file, const tyChunkUndo& undo, QString* why);
+    // Writes an undo record back, when it fits: cuts the file to its old
+    // length and puts back the old bytes.
+    static bool ApplyUndo(QFile& file, const tyChunkUndo& undo, QString* why);
+
     // Why the last call failed.
     QString ErrorText() const { return m_czError; }
+    // The system's error number of the last failed write, 0 when none.
+    int ErrorNumber() const { return m_nErrno; }
 
     // Largest size a RIFF file may reach.
     static constexpr qint64 kMaxRiffFileLength = qint64(0xFFFFFFFFu) + 8;
@@ -41,6 +102,9 @@ public:
 private:
     bool HeaderOnDiskMatches(int chunk);
     bool WriteAt(qint64 offset, const QByteArray& bytes);
+    // One positioned write or read, without the seek and flush of WriteAt.
+    bool PutAt(qint64 offset, const QByteArray& bytes);
+    bool GetAt(qint64 offset, int size, QByteArray* bytes);
     // Writes bytes at the end of the file; on failure cuts the file back.
     bool ExtendFile(const QByteArray& bytes);
     bool WriteRiffSize(qint64 fileLength);
@@ -49,6 +113,7 @@ private:
     QFile& m_File;
     const tyRiffLayout& m_Layout;
     QString m_czError;
+    int m_nErrno = 0;
 };
 
 #endif

@@ -46,6 +46,7 @@ void QSoundFile::ClearRecords()
     m_nTwinScanState = 0;
     m_Layout = tyRiffLayout();
     m_bWalked = false;
+    m_baPendingBext.clear();
 }
 
 void QSoundFile::InitVariables()
@@ -349,10 +350,39 @@ bool QSoundFile::WriteChunkField(const char* title, const char* id, qint64 offse
     }
     RiffChunkWriter writer(m_File, m_Layout);
     const bool written = writer.OverwritePayload(index, offset, bytes);
-    if (!written)
+    if (!written) {
         ReportWriteFailure(title, writer.ErrorText());
-    Rewalk();
-    return written;
+        Rewalk();
+        return false;
+    }
+    // The layout stands: only the cached record takes the bytes written.
+    CacheField(id, offset, bytes);
+    return true;
+}
+
+void QSoundFile::CacheField(const char* id, qint64 offset, const QByteArray& bytes)
+{
+    const QByteArray chunk(id, 4);
+    char* payload = chunk == "bext" ? m_BextChunk.szDescription
+                    : chunk == "film" ? reinterpret_cast<char*>(m_FilmChunk.pPayload)
+                                      : nullptr;
+    const qint64 room = chunk == "bext" ? BEXT_PAYLOAD_SIZE : FILM_PAYLOAD_SIZE;
+    const int index = m_Layout.Find(id);
+    if (!payload || index < 0 || offset < 0 || offset >= room)
+        return;
+    const qint64 n = qMin<qint64>(bytes.size(), qMin<qint64>(m_Layout.chunks.at(index).nSize, room) - offset);
+    if (n > 0)
+        std::memcpy(payload + offset, bytes.constData(), size_t(n));
+}
+
+bool QSoundFile::PendingBextField(qint64* offset, QByteArray* bytes) const
+{
+    const int index = m_Layout.Find("bext");
+    if (m_baPendingBext.isEmpty() || index < 0)
+        return false;
+    *offset = m_Layout.chunks.at(index).PayloadOffset() + BEXT_DESCRIPTION_OFFSET;
+    *bytes = m_baPendingBext;
+    return true;
 }
 
 void QSoundFile::ReportWriteFailure(const char* title, const QString& why) const

@@ -6,6 +6,7 @@
 #include "soundfile/headwindows.h"
 #include "soundfile/ixmltwin.h"
 #include "soundfile/riffwalker.h"
+#include "soundfile/riffwriter.h"
 
 #include <QByteArray>
 #include <QDomNode>
@@ -102,7 +103,9 @@ public:
     // ---- bext description and film chunk -------------------------------
     // Rewrites the description lines (scene, take, note of at most 49
     // characters, user bits, tape, and the track line of track + 1; -1
-    // writes track 1's), keeping unknown lines, then writes it.
+    // writes track 1's), keeping unknown lines, then writes it. A file that
+    // is not open (a take's member after loading) keeps the new lines in
+    // memory: the take's save writes them with its iXML chunk, in one open.
     bool InsertInBextDescr(QString scene, QString takePrefix, QString take, int nTemplate,
                            QString note, QString ubits, QString tape, int track, QString trackName);
     bool InsertInBextDescrScene(QString scene, int nTemplate);
@@ -114,6 +117,10 @@ public:
     bool InsertInFilmNetFileName(QString name);
 
     bool HasBextChunk() const { return m_BextChunk.szId[0] != 0; }
+    // Description lines set while the file was closed and not yet written:
+    // their place in the file and bytes. False when there are none.
+    bool PendingBextField(qint64* offset, QByteArray* bytes) const;
+    void ClearPendingBext() { m_baPendingBext.clear(); }
     bool HasFilmChunk() const { return m_FilmChunk.szId[0] != 0; }
     // Values of the description lines (trimmed; empty when absent).
     QString GetBextDescrValue(const QString& key) const;
@@ -214,6 +221,9 @@ public:
     QStringList GetiXMLAdvancedScTkFieldTexts() const;
 
     // ---- iXML: setters (in memory) and new documents -----------------------
+    // Builds a new document from the file's chunks when none is held (the
+    // mono form for track when the file has one channel). True when one is.
+    bool EnsureDocument(int track);
     void CreateNewiXMLchunkPoly();
     QString GenerateiXMLChunkPoly(int track);
     QString GenerateiXMLChunkMono(int track);
@@ -245,6 +255,15 @@ public:
     // when it fits; grown in place when the old one is the last chunk;
     // else the old one becomes "JUNK" and a new one is appended.
     bool AddiXMLChunk(QString& text);
+    // A save over several files rewrites the iXML chunk in steps (see
+    // RiffChunkWriter) through this writer, on a file open for writing whose
+    // layout is sound and freshly walked.
+    RiffChunkWriter ChunkWriter() { return RiffChunkWriter(m_File, m_Layout); }
+    // After a committed rewrite: the layout and records as a walk of the
+    // file would now find them, without walking it again.
+    void AdoptIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload);
+    // The open file's descriptor (-1 when closed), for syncing it.
+    int FileHandle() const { return m_File.handle(); }
     // Appends "ond" + track character (track 1..24): size, samples per
     // point, levels; one zero level is added to keep the chunk even.
     bool AddOndeChunk(char* buffer, int size, int track, int samplesPerPoint);
@@ -280,6 +299,8 @@ private:
     bool CheckWritable(const char* title) const;
     // Writes bytes into a cached record's chunk payload and refreshes the cache.
     bool WriteChunkField(const char* title, const char* id, qint64 offset, const QByteArray& bytes);
+    // Puts bytes written into a chunk's payload into its cached record.
+    void CacheField(const char* id, qint64 offset, const QByteArray& bytes);
     bool WriteBextDescription(const char* title, const BextDescription& description,
                               const QString& trackKey);
     BextDescription Description() const;
@@ -287,7 +308,6 @@ private:
 
     // ---- iXML helpers -------------------------------------------------
     void NewDocumentFromChunks(bool poly, int track);
-    bool EnsureDocument(int track);
     QDomElement TrackByChild(const QString& tag, int value) const;
     QDomElement OrvexTrackData(int slot) const;
     // (code, text) of the SCTK_ADVANCED children, in stored order.
@@ -334,6 +354,7 @@ private:
     QString m_czErrorText;
     bool m_bError = false;
     QList<tyRotateJournal> m_ltRotateJournal;
+    QByteArray m_baPendingBext;   // description field bytes to write; empty: none
 };
 
 #endif

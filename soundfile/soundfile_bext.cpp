@@ -44,7 +44,9 @@ BextDescription QSoundFile::Description() const
 bool QSoundFile::WriteBextDescription(const char* title, const BextDescription& description,
                                       const QString& trackKey)
 {
-    if (!CheckWritable(title))
+    // A closed member of a loaded take: kept for the take's save.
+    const bool deferred = !IsOpen() && IsLayoutSound();
+    if (!deferred && !CheckWritable(title))
         return false;
     if (!HasBextChunk()) {
         MyQDebug("%s: no bext chunk in %s", title, qPrintable(m_czPath));
@@ -62,6 +64,12 @@ bool QSoundFile::WriteBextDescription(const char* title, const BextDescription& 
         return false;
     }
     bytes.append(QByteArray(field - bytes.size(), '\0'));
+    if (deferred) {
+        CacheField("bext", BEXT_DESCRIPTION_OFFSET, bytes);
+        m_baPendingBext = bytes;
+        return true;
+    }
+    m_baPendingBext.clear();
     return WriteChunkField(title, "bext", BEXT_DESCRIPTION_OFFSET, bytes);
 }
 

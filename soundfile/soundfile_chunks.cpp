@@ -5,6 +5,8 @@
 #include "foundation/naming.h"
 #include "soundfile/riffwriter.h"
 
+#include <cstring>
+
 bool QSoundFile::AddiXMLChunk(QString& text)
 {
     const char* title = "QSoundFile::AddiXMLChunk()";
@@ -49,6 +51,50 @@ bool QSoundFile::AddiXMLChunk(QString& text)
     if (!written)
         ReportWriteFailure(title, why);
     return written;
+}
+
+void QSoundFile::AdoptIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload)
+{
+    QVector<tyRiffChunkInfo>& chunks = m_Layout.chunks;
+    if (plan.eKind == tyIxmlRewrite::kGrowLast) {
+        chunks.last().nSize = plan.nChunkSize;
+        chunks.last().bPadded = false;
+    } else if (plan.eKind == tyIxmlRewrite::kAppend) {
+        if (plan.bPadFirst)
+            chunks.last().bPadded = true;
+        for (const int index : plan.lnRetired)
+            chunks[index].czId = QByteArrayLiteral("JUNK");
+        tyRiffChunkInfo chunk;
+        chunk.czId = QByteArrayLiteral("iXML");
+        chunk.nSize = plan.nChunkSize;
+        chunk.nHeaderOffset = plan.nHeaderOffset;
+        chunks.append(chunk);
+    }
+    m_Layout.nFileLength = plan.nFinalLength;
+    m_Layout.nWalkedEnd = plan.nFinalLength;
+    m_Layout.nRiffSize = quint32(plan.nFinalLength - 8);
+    m_MainChunk.nSize = m_Layout.nRiffSize;
+    // A retired chunk counts as unknown: the walk would stop at as many.
+    m_Layout.nUnknownCount = 0;
+    m_nOtherChunkCount = 0;
+    for (int i = 0; i < chunks.size(); ++i) {
+        const tyRiffChunkInfo& info = chunks.at(i);
+        if (RiffChunkWalker::IsKnownId(info.czId))
+            continue;
+        ++m_Layout.nUnknownCount;
+        ++m_nOtherChunkCount;
+        std::memcpy(m_OtherChunk.szId, info.czId.constData(), 4);
+        m_OtherChunk.nSize = info.nSize;
+        m_OtherChunk.nOffset = info.PayloadOffset();
+        if (m_Layout.nUnknownCount >= RiffChunkWalker::kMaxUnknownChunks && i + 1 < chunks.size()) {
+            chunks.resize(i + 1);
+            m_Layout.nWalkedEnd = chunks.last().End();
+            m_Layout.bStoppedEarly = true;
+        }
+    }
+    m_bHasiXML = m_Layout.Find("iXML") >= 0;
+    // The rewritten chunk is the first iXML chunk: the old ones were retired.
+    m_baiXMLText = m_bHasiXML ? payload : QByteArray();
 }
 
 bool QSoundFile::AddOndeChunk(char* buffer, int size, int track, int samplesPerPoint)

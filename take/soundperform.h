@@ -90,10 +90,12 @@ public:
     // (empty names left out with skipEmpty). Nothing for a poly take.
     void SetiXMLOrvexTracknames(QString* names, bool skipEmpty);
     QStringList GetiXMLAdvancedScTkFieldsList() const;
-    // Writes every present file's document as its iXML chunk. All texts are
-    // padded to one length (at least every current chunk), so a family keeps
-    // equal file sizes. Nothing is written unless every file opens for
-    // writing with a sound layout.
+    // Writes every present file's document as its iXML chunk, as one
+    // transaction over the files: they end at one length (chunks padded
+    // with blanks), a left save record is rolled back by the next load, and
+    // nothing is written unless every file opens for writing with a sound
+    // layout that is still the one read. A full card or a failed write puts
+    // every file back and says why.
     bool UpdateiXMLChunk();
 
     // ---- Mixer tables across threads ------------------------------------------------
@@ -257,6 +259,9 @@ private:
     // Samples as frames of the take's timecode: pull-down frames run 1/1000
     // slower than the nominal rate. Rounded down, or to the nearest frame.
     quint64 FramesOfSamples(quint64 samples, bool nearest) const;
+
+    // The iXML texts of a save, UTF-8, per present slot.
+    void BuildSaveTexts(QByteArray* texts);
 
     bool m_bFilesOpen = false;
     mutable std::mutex m_MixerLock;

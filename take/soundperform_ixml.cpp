@@ -3,6 +3,13 @@
 
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
+#include "soundfile/chunkjournal.h"
+#include "soundfile/ixmlnames.h"
+#include "take/takesavejournal.h"
+
+#include <QFileInfo>
+#include <algorithm>
+#include <cerrno>
 
 void QSoundPerform::SetiXMLTrackName(unsigned short track, QString name)
 {
@@ -40,54 +47,180 @@ QStringList QSoundPerform::GetiXMLAdvancedScTkFieldsList() const
     return QStringList();
 }
 
+namespace {
+
+// The card (or the file size a volume allows) has no room left.
+bool IsNoRoom(int error)
+{
+    return error == ENOSPC || error == EFBIG || error == EDQUOT;
+}
+
+} // namespace
+
 bool QSoundPerform::UpdateiXMLChunk()
 {
+    // One transaction over the take's files: plan every member's final
+    // layout so that all end at one length, record what undoes the save
+    // (synced) before the first byte changes, reserve every member's final
+    // length (bytes past the RIFF size), then commit member by member and
+    // remove the record. A kill or a full card at any step leaves the take
+    // loadable as before or as after: the loaders roll a left record back.
     const char* title = "QSoundPerform::UpdateiXMLChunk()";
     CloseFiles();
-    QString texts[kMaxTracks];
-    int length = 0;
-    bool any = false;
-    bool ready = true;
-    for (int t = 0; t < kMaxTracks && ready; ++t) {
+    QList<int> members;
+    for (int t = 0; t < kMaxTracks; ++t) {
+        if (m_pbPresent[t])
+            members << t;
+    }
+    if (members.isEmpty())
+        return false;
+    auto report = [&](const QString& text) {
+        SendUserMessage(QLatin1String(title),
+                        QStringLiteral("Path:%1\nFile:%2\n%3").arg(m_czTakeFolder, m_czBaseName, text));
+    };
+    auto refuse = [&](const QString& why) {
+        report(why + QStringLiteral("\nNothing was written."));
+        for (int t : members)
+            m_SndFile[t].Close();
+        return false;
+    };
+    QByteArray texts[kMaxTracks];
+    BuildSaveTexts(texts);
+    // bext lines set while the members were closed go in with the chunks.
+    QList<QPair<qint64, QByteArray>> fields[kMaxTracks];
+    for (int t : members) {
+        QPair<qint64, QByteArray> field;
+        if (m_SndFile[t].PendingBextField(&field.first, &field.second))
+            fields[t] << field;
+    }
+
+    // Plan from the layout each member was read with (the load, or this
+    // program's own last write), checked on the disk: another program's
+    // change since is refused. A member never walked is walked now.
+    for (int t : members) {
+        QSoundFile& file = m_SndFile[t];
+        const bool known = file.IsLayoutSound();
+        // A write-protected member may still open for writing (as root, or
+        // through a probe): the probe is asked first.
+        if (!IsWritablePath(file.GetPath()) || !file.Open(file.GetPath(), 2)
+            || (!known && !file.ReadChunks(false, true))
+            || !file.IsLayoutSound())
+            return refuse(QStringLiteral("The take's files cannot all be written."));
+        if (known && !file.ChunkWriter().LayoutOnDiskMatches())
+            return refuse(QStringLiteral("the take changed on disk since it was opened"));
+    }
+    QList<qint64> lengths;
+    qint64 longest = 0;
+    for (int t : members) {
+        const tyRiffLayout& layout = m_SndFile[t].GetLayout();
+        longest = qMax(longest, layout.nFileLength);
+        for (qint64 length : RiffChunkWriter::IxmlRewriteLengths(layout, texts[t].size()))
+            lengths << length << length + 1;
+    }
+    std::sort(lengths.begin(), lengths.end());
+    tyIxmlRewrite plans[kMaxTracks];
+    bool planned = false;
+    for (int i = 0; i < lengths.size() && !planned; ++i) {
+        if (lengths.at(i) < longest || (i > 0 && lengths.at(i) == lengths.at(i - 1)))
+            continue;
+        planned = true;
+        for (int t : members)
+            planned = planned && RiffChunkWriter::PlanIxmlRewrite(m_SndFile[t].GetLayout(), texts[t].size(),
+                                                                  lengths.at(i), &plans[t]);
+    }
+    for (int t : members)
+        plans[t].lFields = fields[t];
+    if (!planned)
+        return refuse(QStringLiteral("The take's files cannot be given equal sizes."));
+    const QString noRoom = QStringLiteral("not enough space on the card to save take %1").arg(m_czBaseName);
+    qint64 growth = 0;
+    for (int t : members)
+        growth += plans[t].nFinalLength - plans[t].nOldLength;
+    if (growth > 0) {
+        const qint64 freeBytes = FreeSpaceBytes(m_czTakeFolder);
+        if (freeBytes >= 0 && freeBytes < growth)
+            return refuse(noRoom);
+    }
+
+    // The record of what undoes the save, on the disk before any change.
+    QList<tyChunkUndo> undo;
+    QByteArray payloads[kMaxTracks];
+    for (int t : members) {
+        tyChunkUndo member;
+        RiffChunkWriter writer = m_SndFile[t].ChunkWriter();
+        if (!writer.ReadUndo(plans[t], &member))
+            return refuse(writer.ErrorText());
+        member.czFileName = QFileInfo(m_SndFile[t].GetPath()).fileName();
+        undo << member;
+        payloads[t] = texts[t];
+        payloads[t].append(QByteArray(int(plans[t].nChunkSize) - texts[t].size(), ' '));
+    }
+    const QString journal = TakeSaveJournalPath(m_czTakeFolder, m_czBaseName);
+    QString why;
+    int error = 0;
+    if (!WriteChunkJournal(journal, undo, &why, &error))
+        return refuse(IsNoRoom(error) ? noRoom : QStringLiteral("The save record cannot be written: %1").arg(why));
+
+    // Reserve, then commit; a failure in either puts every member back.
+    auto undoSave = [&](const QString& reason) {
+        for (int t : members)
+            m_SndFile[t].Close();
+        const tyJournalRollBack result = RollBackChunkJournal(journal);
+        if (result.lczFailed.isEmpty())
+            return refuse(reason);
+        report(reason + QStringLiteral("\nThe take could not be put back yet; its next load does it:\n")
+               + result.lczFailed.join(QLatin1Char('\n')));
+        return false;
+    };
+    for (int i = 0; i < members.size(); ++i) {
+        const int t = members.at(i);
+        RiffChunkWriter writer = m_SndFile[t].ChunkWriter();
+        if (!writer.ReserveIxmlRewrite(plans[t], payloads[t])) {
+            MyQDebug("%s: member %d of %d cannot grow: %s", title, i + 1, int(members.size()),
+                     qPrintable(writer.ErrorText()));
+            return undoSave(IsNoRoom(writer.ErrorNumber()) ? noRoom : writer.ErrorText());
+        }
+    }
+    QVector<int> descriptors;
+    for (int t : members) {
+        RiffChunkWriter writer = m_SndFile[t].ChunkWriter();
+        if (!writer.CommitIxmlRewrite(plans[t], payloads[t]))
+            return undoSave(QStringLiteral("The save failed and was undone: %1").arg(writer.ErrorText()));
+        descriptors << m_SndFile[t].FileHandle();
+    }
+    // Every member on the disk before the record goes: a power cut after its
+    // removal must find the new take whole.
+    if (!SyncFilesToDisk(descriptors))
+        return undoSave(QStringLiteral("The saved files could not be synced to the card."));
+    // A record left behind would undo this save at the next load.
+    if (!QFile::remove(journal))
+        report(QStringLiteral("The take was saved, but its save record %1 cannot be removed: the next load "
+                              "undoes this save.").arg(journal));
+    for (int t : members) {
+        m_SndFile[t].AdoptIxmlRewrite(plans[t], payloads[t]);
+        m_SndFile[t].ClearPendingBext();
+        m_SndFile[t].Close();
+    }
+    return true;
+}
+
+void QSoundPerform::BuildSaveTexts(QByteArray* texts)
+{
+    // The documents of a mono family differ in their own track entry only,
+    // as the recorder writes them and the editor changes them: the first is
+    // serialised, the others are spliced from its text. Any other difference
+    // (or a text that would need escaping) serialises that member itself.
+    int model = -1;
+    for (int t = 0; t < kMaxTracks; ++t) {
         if (!m_pbPresent[t])
             continue;
         QSoundFile& file = m_SndFile[t];
-        texts[t] = m_bPolyTake ? file.GenerateiXMLChunkPoly(t) : file.GenerateiXMLChunkMono(t);
-        // Open all before writing any: a family half rewritten would no
-        // longer load (its files would differ in size). A write-protected
-        // member may still open for writing (as root, or through a probe).
-        ready = IsWritablePath(file.GetPath()) && file.Open(2) && file.ReadChunks(false, true)
-                && file.IsLayoutSound();
-        length = qMax(length, qMax(texts[t].toUtf8().size(), int(file.GetiXMLChunkSize())));
-        any = true;
-    }
-    length += length & 1;
-    // Texts longer than a member's chunk grow it: a disk that fills up after
-    // the first members would leave the family with unequal sizes.
-    qint64 growth = 0;
-    for (int t = 0; t < kMaxTracks && ready; ++t) {
-        if (m_pbPresent[t] && qint64(m_SndFile[t].GetiXMLChunkSize()) < length)
-            growth += 8 + length;
-    }
-    const qint64 freeBytes = growth > 0 ? FreeSpaceBytes(m_czTakeFolder) : -1;
-    const bool room = freeBytes < 0 || freeBytes >= growth;
-    bool written = ready && room && any;
-    if (!ready || !room)
-        SendUserMessage(QLatin1String(title),
-                        QStringLiteral("Path:%1\nFile:%2\n%3\nNothing was written.")
-                            .arg(m_czTakeFolder, m_czBaseName,
-                                 ready ? QStringLiteral("Not enough free space for the metadata.")
-                                       : QStringLiteral("The take's files cannot all be written.")));
-    for (int t = 0; t < kMaxTracks && written; ++t) {
-        if (!m_pbPresent[t])
+        file.EnsureDocument(t);
+        if (!m_bPolyTake && model >= 0
+            && m_SndFile[model].SpliceText(texts[model], file, {IxmlNames::kTrackList, IxmlNames::kTrack}, &texts[t]))
             continue;
-        QString text = texts[t];
-        text += QString(length - text.toUtf8().size(), QLatin1Char(' '));
-        written = m_SndFile[t].AddiXMLChunk(text);
+        texts[t] = file.ToText();
+        if (model < 0)
+            model = t;
     }
-    for (int t = 0; t < kMaxTracks; ++t) {
-        if (m_SndFile[t].IsOpen())
-            m_SndFile[t].Close();
-    }
-    return written;
 }

@@ -6,6 +6,7 @@
 #include "foundation/platform/diskprobes.h"
 #include "soundfile/filestatus.h"
 #include "take/takefamily.h"
+#include "take/takesavejournal.h"
 
 #include <QtMath>
 #include <cmath>
@@ -76,6 +77,7 @@ bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
 {
     tyTakeFamily family;
     ResetVariables();
+    RollBackInterruptedSave(takePath, extension);
     if (!FindTakeFamilyOnDisk(takePath, extension, &family))
         return false;
     return LoadFamily(family, true);
@@ -85,6 +87,7 @@ bool QSoundPerform::QuickInitFiles(QString root, QString ext, MyFileInfoList* li
 {
     tyTakeFamily family;
     ResetVariables();
+    RollBackInterruptedSave(root, ext);
     const bool found = listing ? FindTakeFamilyInListing(root, ext, *listing, &family)
                                : FindTakeFamilyOnDisk(root, ext, &family);
     if (!found)

@@ -6,8 +6,6 @@
 #include <QFileInfo>
 #include <QSet>
 
-namespace {
-
 // "folder/root.ext" with or without the extension: folder, name without it.
 void SplitTakePath(QString takePath, const QString& extension, QString* folder, QString* name)
 {
@@ -18,8 +16,6 @@ void SplitTakePath(QString takePath, const QString& extension, QString* folder, 
     *folder = takePath.left(slash + 1);
     *name = takePath.mid(slash + 1);
 }
-
-} // namespace
 
 bool FindTakeFamily(const QString& takePath, const QString& extension,
                     const std::function<bool(const QString&)>& exists, tyTakeFamily* family)

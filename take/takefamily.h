@@ -37,6 +37,10 @@ bool FindTakeFamilyInListing(const QString& takePath, const QString& extension,
 // long underscore name may end in "__PX", is a take by itself.
 QString TakePathOfFile(const QString& filePath, const QString& extension);
 
+// "folder/root.ext" with or without the extension: the folder (ending with
+// "/", empty when none) and the name without the extension.
+void SplitTakePath(QString takePath, const QString& extension, QString* folder, QString* name);
+
 // True when a poly base name carries a processed-file suffix
 // ("P7", "MX", "Q7", "QX", "S7", "SX").
 bool IsProcessedName(const QString& baseName);

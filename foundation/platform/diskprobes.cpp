@@ -5,6 +5,9 @@
 #include <QMutexLocker>
 #include <QStorageInfo>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 // A function a test may replace while worker threads (copy engine, settings
 // writers) call it, so the installed function is guarded.
@@ -49,6 +52,30 @@ Replaceable<WritabilityProbe>& Writability()
         [](const QString& path) { return QFileInfo(path).isWritable(); });
     return probe;
 }
+
+Replaceable<DiskSyncFunction>& DiskSync()
+{
+    static Replaceable<DiskSyncFunction> function([](const QVector<int>& descriptors) {
+        bool synced = true;
+#if defined(__linux__)
+        // The files of one save lie on one volume: one volume sync costs
+        // about what one file's does, where a sync per file costs them all.
+        if (descriptors.size() > 1)
+            return syncfs(descriptors.first()) == 0;
+        for (const int fd : descriptors)
+            synced = fdatasync(fd) == 0 && synced;
+#elif defined(F_FULLFSYNC)
+        // fsync alone leaves the data in the drive's cache on this system.
+        for (const int fd : descriptors)
+            synced = (fcntl(fd, F_FULLFSYNC) == 0 || fsync(fd) == 0) && synced;
+#else
+        for (const int fd : descriptors)
+            synced = fsync(fd) == 0 && synced;
+#endif
+        return synced;
+    });
+    return function;
+}
 }
 
 qint64 FreeSpaceBytes(const QString& existingFolder) { return FreeSpace().get()(existingFolder); }
@@ -58,3 +85,10 @@ void SetFreeSpaceFunction(FreeSpaceFunction function) { FreeSpace().install(std:
 bool IsWritablePath(const QString& path) { return Writability().get()(path); }
 
 void SetWritabilityProbe(WritabilityProbe probe) { Writability().install(std::move(probe)); }
+
+bool SyncFilesToDisk(const QVector<int>& descriptors)
+{
+    return descriptors.isEmpty() || DiskSync().get()(descriptors);
+}
+
+void SetDiskSyncFunction(DiskSyncFunction function) { DiskSync().install(std::move(function)); }

@@ -2,6 +2,7 @@
 #define NALVO_FOUNDATION_PLATFORM_DISKPROBES_H
 
 #include <QString>
+#include <QVector>
 #include <QtGlobal>
 #include <functional>
 
@@ -22,5 +23,13 @@ using WritabilityProbe = std::function<bool(const QString& path)>;
 bool IsWritablePath(const QString& path);
 // Installs a probe; an empty one restores the system's (QFileInfo::isWritable).
 void SetWritabilityProbe(WritabilityProbe probe);
+
+// Puts what was written to the open files (descriptors) on the disk itself,
+// so that a power cut cannot lose it or keep later writes without it. One
+// volume's files may be synced together. False when the system says no.
+using DiskSyncFunction = std::function<bool(const QVector<int>& descriptors)>;
+bool SyncFilesToDisk(const QVector<int>& descriptors);
+// Installs a function; an empty one restores the system's.
+void SetDiskSyncFunction(DiskSyncFunction function);
 
 #endif

@@ -541,7 +541,7 @@ void TestSoundPerform::saveIsRefusedWhenTheProbeLocksOneMember()
     // A disk without room for the grown chunks: refused before the first
     // member grows. Texts that fit the chunks need no room.
     SetWritabilityProbe(WritabilityProbe());
-    SetFreeSpaceFunction([](const QString&) { return qint64(3 * 5000); });
+    SetFreeSpaceFunction([](const QString&) { return qint64(4096); });
     QVERIFY(!take.UpdateiXMLChunk());
     for (int i = 0; i < written.files.size(); ++i)
         QCOMPARE(FileBytes(written.files.at(i)), before.at(i));

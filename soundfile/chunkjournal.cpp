@@ -1,0 +1,197 @@
+#include "soundfile/chunkjournal.h"
+
+#include "foundation/platform/diskprobes.h"
+
+#include <QDataStream>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const char kMagic[] = "NALVO-SAVE-JOURNAL";
+constexpr quint32 kVersion = 1;
+// A record larger than this is not a record of ours.
+constexpr qint64 kMaxJournalBytes = 256 * 1024 * 1024;
+
+// Tells a whole record from a damaged one (the rename makes a torn one
+// unlikely already): a 64-bit multiply-xor hash, eight bytes a step.
+QByteArray Checksum(const QByteArray& body)
+{
+    quint64 hash = 0xCBF29CE484222325ull ^ quint64(body.size());
+    const char* p = body.constData();
+    int left = body.size();
+    for (; left >= 8; p += 8, left -= 8) {
+        quint64 word;
+        std::memcpy(&word, p, 8);
+        hash = (hash ^ word) * 0x100000001B3ull;
+        hash ^= hash >> 29;
+    }
+    for (; left > 0; ++p, --left)
+        hash = (hash ^ quint8(*p)) * 0x100000001B3ull;
+    QByteArray sum;
+    QDataStream(&sum, QIODevice::WriteOnly) << hash;
+    return sum;
+}
+
+} // namespace
+
+QString ChunkJournalTemporaryPath(const QString& path)
+{
+    return path + QLatin1Char('~');
+}
+
+bool WriteChunkJournal(const QString& path, const QList<tyChunkUndo>& members, QString* why,
+                       int* errorNumber)
+{
+    QByteArray body;
+    {
+        QDataStream out(&body, QIODevice::WriteOnly);
+        out.writeRawData(kMagic, int(sizeof(kMagic)));
+        out << kVersion << quint32(members.size());
+        for (const tyChunkUndo& member : members) {
+            out << member.czFileName << member.nOldLength << member.nNewLength
+                << quint32(member.lRegions.size());
+            for (const auto& region : member.lRegions)
+                out << region.first << region.second;
+        }
+    }
+    body += Checksum(body);
+    const QString temporary = ChunkJournalTemporaryPath(path);
+    *errorNumber = 0;
+    QFile file(temporary);
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
+    for (qint64 done = 0; written && done < body.size();) {
+        const ssize_t n = ::write(file.handle(), body.constData() + done, size_t(body.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            *errorNumber = n == 0 ? ENOSPC : errno;
+            written = false;
+        }
+        done += qMax<ssize_t>(n, 0);
+    }
+    written = written && SyncFilesToDisk({file.handle()});
+    if (!written && *errorNumber == 0)
+        *errorNumber = errno;
+    file.close();
+    // rename() replaces a stale record in one step; the folder entry reaches
+    // the disk with the first member's sync at the latest.
+    if (written && ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0) {
+        *errorNumber = errno;
+        written = false;
+    }
+    if (!written)
+        *why = QString::fromLocal8Bit(strerror(*errorNumber));
+    if (!written)
+        QFile::remove(temporary);
+    return written;
+}
+
+bool ReadChunkJournal(const QString& path, QList<tyChunkUndo>* members)
+{
+    members->clear();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxJournalBytes || file.size() < 8)
+        return false;
+    QByteArray bytes = file.readAll();
+    const QByteArray sum = bytes.right(8);
+    bytes.chop(8);
+    if (Checksum(bytes) != sum)
+        return false;
+    QDataStream in(bytes);
+    char magic[sizeof(kMagic)];
+    quint32 version = 0;
+    quint32 count = 0;
+    if (in.readRawData(magic, int(sizeof(magic))) != int(sizeof(magic))
+        || QByteArray(magic, int(sizeof(magic))) != QByteArray(kMagic, int(sizeof(kMagic))))
+        return false;
+    in >> version >> count;
+    if (version != kVersion)
+        return false;
+    for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+        tyChunkUndo member;
+        quint32 regions = 0;
+        in >> member.czFileName >> member.nOldLength >> member.nNewLength >> regions;
+        for (quint32 r = 0; r < regions && in.status() == QDataStream::Ok; ++r) {
+            QPair<qint64, QByteArray> region;
+            in >> region.first >> region.second;
+            member.lRegions.append(region);
+        }
+        members->append(member);
+    }
+    // A member's name is a plain file name: the record never reaches
+    // outside its own folder.
+    for (const tyChunkUndo& member : *members) {
+        if (member.czFileName.isEmpty() || member.czFileName.contains(QLatin1Char('/'))
+            || member.czFileName == QLatin1String("..") || member.czFileName == QLatin1String("."))
+            return false;
+    }
+    return in.status() == QDataStream::Ok && in.atEnd();
+}
+
+tyJournalRollBack RollBackChunkJournal(const QString& path)
+{
+    tyJournalRollBack result;
+    const QString temporary = ChunkJournalTemporaryPath(path);
+    if (QFileInfo::exists(temporary)) {
+        result.bFound = true;
+        QFile::remove(temporary);
+    }
+    if (!QFileInfo::exists(path))
+        return result;
+    result.bFound = true;
+    QList<tyChunkUndo> members;
+    if (!ReadChunkJournal(path, &members)) {
+        // Written whole or not at all, so this one is no record of ours:
+        // leave it for a person to look at.
+        result.lczFailed << QFileInfo(path).fileName() + QStringLiteral(": not a save record");
+        return result;
+    }
+    // Every member is checked before any is written: a record that does not
+    // fit one of them (changed by another program since) puts none back, so
+    // the take is never left half old, half new by the roll-back itself.
+    const QString folder = QFileInfo(path).absolutePath() + QLatin1Char('/');
+    std::vector<std::unique_ptr<QFile>> opened(size_t(members.size()));   // open until synced
+    for (int i = 0; i < members.size(); ++i) {
+        const tyChunkUndo& member = members.at(i);
+        auto file = std::make_unique<QFile>(folder + member.czFileName);
+        QString why;
+        if (!file->exists())
+            result.lczMissing << member.czFileName;
+        else if (!file->open(QIODevice::ReadWrite | QIODevice::Unbuffered | QIODevice::ExistingOnly))
+            result.lczFailed << member.czFileName + QStringLiteral(": ") + file->errorString();
+        else if (!RiffChunkWriter::UndoFits(*file, member, &why))
+            result.lczFailed << member.czFileName + QStringLiteral(": ") + why;
+        else
+            opened[size_t(i)] = std::move(file);
+    }
+    if (!result.lczFailed.isEmpty())
+        return result;
+    QVector<int> descriptors;
+    for (int i = 0; i < members.size(); ++i) {
+        QFile* file = opened[size_t(i)].get();
+        if (!file)
+            continue;
+        QString why;
+        if (RiffChunkWriter::ApplyUndo(*file, members.at(i), &why)) {
+            ++result.nRestored;
+            descriptors.append(file->handle());
+        } else {
+            result.lczFailed << members.at(i).czFileName + QStringLiteral(": ") + why;
+        }
+    }
+    const bool synced = SyncFilesToDisk(descriptors);
+    opened.clear();
+    if (synced && result.lczFailed.isEmpty())
+        QFile::remove(path);
+    else if (!synced)
+        result.lczFailed << QStringLiteral("the restored files could not be synced");
+    return result;
+}

@@ -1,0 +1,37 @@
+#ifndef NALVO_SOUNDFILE_CHUNKJOURNAL_H
+#define NALVO_SOUNDFILE_CHUNKJOURNAL_H
+
+#include "soundfile/riffwriter.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// A save that rewrites the header chunks of several files records first, in
+// one small file, what undoes it in every file. The record is written under
+// a temporary name, synced and renamed, so it is whole or absent; the files
+// change only once it is on the disk, and it is removed when they are done.
+// Whoever finds one rolls every file back before reading them.
+
+// Writes the record atomically. False (nothing left behind) on a failure,
+// with the reason and the system's error number.
+bool WriteChunkJournal(const QString& path, const QList<tyChunkUndo>& members, QString* why,
+                       int* errorNumber);
+// False when the file is missing, torn or not a record of this kind.
+bool ReadChunkJournal(const QString& path, QList<tyChunkUndo>* members);
+// The name the record is written under before its rename.
+QString ChunkJournalTemporaryPath(const QString& path);
+
+struct tyJournalRollBack {
+    bool bFound = false;       // a record (or a torn temporary one) was there
+    int nRestored = 0;         // files put back as they were
+    QStringList lczMissing;    // files named by the record that no longer exist
+    QStringList lczFailed;     // files that could not be put back: "name: why"
+};
+// Puts back every file the record names (in the record's folder), syncs
+// them, and removes the record. When the record does not fit one of the
+// files (another program changed it since), none is touched and the record
+// stays. A torn temporary record changed nothing and is just removed.
+tyJournalRollBack RollBackChunkJournal(const QString& path);
+
+#endif

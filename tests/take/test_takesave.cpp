@@ -1,0 +1,601 @@
+// Saving a take's metadata as one transaction over its files: a kill at any
+// moment, a full card, members of different chunk layouts, a member changed
+// behind the take's back, and the roll-back of an interrupted save by the
+// next load. Every outcome must load as the old or the new take, with the
+// audio bytes as they were.
+#include "foundation/messageloging.h"
+#include "foundation/platform/diskprobes.h"
+#include "foundation/qpath.h"
+#include "take/soundperform.h"
+#include "take/takesavejournal.h"
+#include "tests/support/fixturewriter.h"
+#include "tests/support/riffbytes.h"
+#include "tests/support/riffreader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+#include <sys/resource.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+using namespace fixture;
+
+namespace {
+
+const QString kExt = QStringLiteral("WAV");
+
+QByteArray FileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString TakePathOf(const WrittenTake& written)
+{
+    return AudioPathFileShortenedToRacine(written.files.value(0));
+}
+
+// The file's bytes with one more chunk of size payload bytes, right after
+// the first chunk called after (at the end when none is), RIFF size fixed.
+QByteArray WithChunk(QByteArray file, const QByteArray& after, const QByteArray& id, int size)
+{
+    qint64 at = file.size();
+    for (qint64 offset = 12; offset + 8 <= file.size();) {
+        const quint32 chunk = ReadLe32(reinterpret_cast<const unsigned char*>(file.constData() + offset + 4));
+        const qint64 next = offset + 8 + chunk + (chunk & 1);
+        if (file.mid(int(offset), 4) == after) {
+            at = next;
+            break;
+        }
+        offset = next;
+    }
+    file.insert(int(at), id + U32(quint32(size)) + QByteArray(size, 'j'));
+    PutU32(file, 4, quint32(file.size() - 8));
+    return file;
+}
+
+// A family whose members differ in chunk layout, all of one length.
+enum class Layouts { Same, Orders, ExtraChunks };
+
+TakeSpec FamilySpec(const QString& id, int tracks, quint32 frames = 480)
+{
+    QList<int> slotList;
+    for (int t = 0; t < tracks; ++t)
+        slotList << t;
+    TakeSpec spec = MonoTake(id, slotList);
+    spec.frames = frames;
+    return spec;
+}
+
+WrittenTake WriteFamily(const QString& day, const QString& id, int tracks, Layouts layouts, quint32 frames = 480)
+{
+    const TakeSpec spec = FamilySpec(id, tracks, frames);
+    WrittenTake written;
+    for (int i = 0; i < tracks; ++i) {
+        TakeSpec own = spec;
+        QByteArray bytes;
+        if (layouts == Layouts::Orders) {
+            const ChunkOrder orders[] = {ChunkOrder::Standard, ChunkOrder::IxmlBeforeOnd, ChunkOrder::IxmlBeforeData};
+            own.order = orders[i % 3];
+        }
+        bytes = BuildMonoFile(own, i);
+        if (layouts == Layouts::ExtraChunks)
+            bytes = i % 2 ? WithChunk(bytes, "iXML", "LIST", 100) : WithChunk(bytes, "bext", "JUNK", 100);
+        const QString path = day + TrackFileName(spec, i);
+        if (!WriteBytes(path, bytes))
+            return WrittenTake();
+        written.files << path;
+    }
+    return written;
+}
+
+QList<QByteArray> AudioOf(const WrittenTake& written)
+{
+    QList<QByteArray> audio;
+    for (const QString& path : written.files)
+        audio << ReadRiffFile(path).data;
+    return audio;
+}
+
+QString NoteOfRound(int round)
+{
+    return QString(40 + 23 * (round % 400), QLatin1Char('n')) + QStringLiteral("#%1").arg(round);
+}
+
+QString NameOfRound(int round, int track)
+{
+    return QStringLiteral("R%1T%2").arg(round).arg(track);
+}
+
+// The child of the kill test: saves the take again and again, with a note
+// that grows and names that change, until it is killed.
+int SaveLoop(const QString& takePath, int firstRound)
+{
+    // A kill leaves the page cache whole: only a power cut needs the syncs.
+    SetDiskSyncFunction([](const QVector<int>&) { return true; });
+    QSoundPerform take;
+    if (!take.InitFilesZZ(takePath, kExt))
+        return 2;
+    std::printf("ready\n");
+    std::fflush(stdout);
+    for (int round = firstRound; round < firstRound + 5000; ++round) {
+        for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
+            if (!take.m_pbPresent[t])
+                continue;
+            take.m_SndFile[t].SetiXMLNote(t, NoteOfRound(round));
+            take.m_SndFile[t].InsertInBextDescrNote(QStringLiteral("b%1").arg(round));
+            take.SetiXMLTrackName(quint16(t), NameOfRound(round, t));
+        }
+        if (!take.UpdateiXMLChunk())
+            return 3;
+    }
+    return 0;
+}
+
+} // namespace
+
+class TestTakeSave : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void splicedTextsAreTheMembersOwn_data();
+    void splicedTextsAreTheMembersOwn();
+    void killedSavesLoadAsOldOrNew();
+    void mixedLayoutsSaveToEqualSizes_data();
+    void mixedLayoutsSaveToEqualSizes();
+    void refusedOrFailedSavesChangeNothing_data();
+    void refusedOrFailedSavesChangeNothing();
+    void fullCardKeepsTheOldTake_data();
+    void fullCardKeepsTheOldTake();
+    void interruptedSaveIsRolledBackOnLoad_data();
+    void interruptedSaveIsRolledBackOnLoad();
+
+private:
+    // Loads the take; every member's note and names come from one round.
+    // That round, or -1 when the take does not load as one saved state.
+    int LoadedRound(const QString& takePath);
+    QStringList Messages() const;
+
+    std::unique_ptr<QTemporaryDir> m_pDir;
+    std::unique_ptr<MessageLoging> m_pLogger;
+    std::unique_ptr<QSignalSpy> m_pSpy;
+    QString m_czDay;
+};
+
+void TestTakeSave::init()
+{
+    m_pDir.reset(new QTemporaryDir);
+    m_czDay = m_pDir->path() + QStringLiteral("/PROJ.BR1/2024-05-01.OVD/");
+    QDir().mkpath(m_czDay);
+    m_pLogger.reset(new MessageLoging);
+    m_pSpy.reset(new QSignalSpy(m_pLogger.get(), &MessageLoging::signal_message));
+}
+
+void TestTakeSave::cleanup()
+{
+    SetFreeSpaceFunction(FreeSpaceFunction());
+    SetDiskSyncFunction(DiskSyncFunction());
+    m_pSpy.reset();
+    m_pLogger.reset();
+    m_pDir.reset();
+}
+
+QStringList TestTakeSave::Messages() const
+{
+    QStringList texts;
+    for (const QList<QVariant>& message : *m_pSpy)
+        texts << message.value(1).toString();
+    return texts;
+}
+
+int TestTakeSave::LoadedRound(const QString& takePath)
+{
+    QSoundPerform take;
+    if (!take.InitFilesZZ(takePath, kExt) || take.m_nTakeStatus != 0)
+        return -1;
+    int round = -2;
+    for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
+        if (!take.m_pbPresent[t])
+            continue;
+        const QString note = take.m_SndFile[t].GetiXMLNotes().trimmed();
+        const int own = note.startsWith(QLatin1Char('n')) ? note.section(QLatin1Char('#'), 1).toInt() : 0;
+        if ((own > 0 && note != NoteOfRound(own)) || (round != -2 && own != round))
+            return -1;
+        if (own > 0 && (take.m_czTrackName[t] != NameOfRound(own, t)
+                        || take.m_SndFile[t].GetBextNote() != QStringLiteral("b%1").arg(own)))
+            return -1;
+        round = own;
+    }
+    return round;
+}
+
+void TestTakeSave::splicedTextsAreTheMembersOwn_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("otherNote");
+    QTest::addColumn<bool>("spliced");
+    QTest::newRow("own names") << "Boom \u00e9 %1" << QString() << true;
+    QTest::newRow("one name for all") << "Mix" << QString() << true;
+    QTest::newRow("names that need escaping") << "a<b & \"c\" %1" << QString() << false;
+    QTest::newRow("an empty name") << "" << QString() << true;
+    QTest::newRow("another note in one member") << "T%1" << "other" << false;
+}
+
+void TestTakeSave::splicedTextsAreTheMembersOwn()
+{
+    // The save serialises one member and splices the others' track entries
+    // into its text: the bytes must be each member's own serialisation.
+    QFETCH(QString, name);
+    QFETCH(QString, otherNote);
+    QFETCH(bool, spliced);
+    const WrittenTake written = WriteFamily(m_czDay, QStringLiteral("SPL001"), 4, Layouts::Same);
+    QSoundPerform take;
+    QVERIFY(take.InitFilesZZ(TakePathOf(written), kExt));
+    QString names[24];
+    for (int t = 0; t < 24; ++t)
+        names[t] = name.contains(QLatin1String("%1")) ? name.arg(t) : name;
+    for (int t = 0; t < 4; ++t)
+        take.SetiXMLTrackName(quint16(t), names[t]);
+    take.SetiXMLOrvexTracknames(names, false);
+    if (!otherNote.isEmpty())
+        take.m_SndFile[2].SetiXMLNote(2, otherNote);
+    const QSoundFile& model = take.m_SndFile[0];
+    const QByteArray text = model.ToText();
+    for (int t = 1; t < 4; ++t) {
+        QByteArray result;
+        const bool done = model.SpliceText(text, take.m_SndFile[t],
+                                           {QStringLiteral("TRACK_LIST"), QStringLiteral("TRACK")}, &result);
+        QCOMPARE(done, spliced || (!otherNote.isEmpty() && t != 2));
+        if (done)
+            QCOMPARE(result, take.m_SndFile[t].ToText());
+    }
+}
+
+void TestTakeSave::killedSavesLoadAsOldOrNew()
+{
+    // A child saves a 24-track family of mixed layouts (grown in place,
+    // appended, the old chunk retired) again and again and is killed at a
+    // random moment; CI runs a few kills, NALVO_SAVE_KILLS asks for more.
+    const int kills = qEnvironmentVariableIsSet("NALVO_SAVE_KILLS")
+                          ? qMax(1, qEnvironmentVariableIntValue("NALVO_SAVE_KILLS"))
+                          : 12;
+    const WrittenTake written = WriteFamily(m_czDay, QStringLiteral("KIL001"), 24, Layouts::Orders);
+    QVERIFY(!written.files.isEmpty());
+    const QList<QByteArray> audio = AudioOf(written);
+    const QString takePath = TakePathOf(written);
+    QRandomGenerator random(20261207);
+    QSet<int> rounds;
+    for (int run = 0; run < kills; ++run) {
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--save-loop"), takePath, QString::number(1 + run * 5000)});
+        QVERIFY(child.waitForReadyRead(20000));
+        QCOMPARE(child.readLine().trimmed(), QByteArray("ready"));
+        QThread::usleep(random.bounded(1000, 40000));
+        ::kill(pid_t(child.processId()), SIGKILL);
+        QVERIFY(child.waitForFinished(20000));
+        QVERIFY2(child.exitStatus() == QProcess::CrashExit, "the child ended before the kill");
+
+        const int round = LoadedRound(takePath);
+        QVERIFY2(round >= 0, qPrintable(QStringLiteral("run %1 left a take that is neither old nor new").arg(run)));
+        rounds.insert(round);
+        QVERIFY(!QFileInfo::exists(TakeSaveJournalPath(m_czDay, QStringLiteral("KIL001"))));
+        QCOMPARE(AudioOf(written), audio);
+    }
+    // The kills landed in different saves, not all before the first one.
+    QVERIFY(rounds.size() > 1 || kills < 3);
+}
+
+void TestTakeSave::mixedLayoutsSaveToEqualSizes_data()
+{
+    QTest::addColumn<int>("layouts");
+    QTest::addColumn<int>("noteLength");
+    QTest::newRow("chunk orders, grown") << int(Layouts::Orders) << 9000;
+    QTest::newRow("chunk orders, shorter") << int(Layouts::Orders) << 10;
+    QTest::newRow("JUNK before data, LIST after iXML, grown") << int(Layouts::ExtraChunks) << 9000;
+    QTest::newRow("JUNK before data, LIST after iXML, shorter") << int(Layouts::ExtraChunks) << 10;
+}
+
+void TestTakeSave::mixedLayoutsSaveToEqualSizes()
+{
+    QFETCH(int, layouts);
+    QFETCH(int, noteLength);
+    const WrittenTake written = WriteFamily(m_czDay, QStringLiteral("MIX001"), 6, Layouts(layouts));
+    const QList<QByteArray> audio = AudioOf(written);
+    const QString takePath = TakePathOf(written);
+    for (int round = 1; round <= 3; ++round) {
+        QSoundPerform take;
+        QVERIFY(take.InitFilesZZ(takePath, kExt));
+        for (int t = 0; t < 6; ++t) {
+            take.m_SndFile[t].SetiXMLNote(t, QString(noteLength * round, QLatin1Char('n')));
+            take.SetiXMLTrackName(quint16(t), QString(t * 300 * round + 1, QLatin1Char('x')));
+        }
+        QVERIFY(take.UpdateiXMLChunk());
+        // The records the save leaves are those a walk of the files finds,
+        // so the same take object saves again.
+        for (int t = 0; t < 6; ++t) {
+            QSoundFile fresh;
+            QVERIFY(fresh.Open(written.files.at(t), 0) && fresh.ReadChunks(false, true));
+            QVERIFY(fresh.GetLayout().SameChunks(take.m_SndFile[t].GetLayout()));
+            QCOMPARE(fresh.GetiXMLText(), take.m_SndFile[t].GetiXMLText());
+            QCOMPARE(fresh.m_nOtherChunkCount, take.m_SndFile[t].m_nOtherChunkCount);
+            take.m_SndFile[t].SetiXMLNote(t, QString(noteLength * round + 7, QLatin1Char('n')));
+        }
+        QVERIFY(take.UpdateiXMLChunk());
+        for (int t = 0; t < 6; ++t)
+            take.m_SndFile[t].SetiXMLNote(t, QString(noteLength * round, QLatin1Char('n')));
+        QVERIFY(take.UpdateiXMLChunk());
+        qint64 size = -1;
+        for (const QString& path : written.files) {
+            const RiffInfo info = ReadRiffFile(path);
+            QCOMPARE(info.riffSize, quint32(info.fileSize - 8));
+            QCOMPARE(info.walkedEnd, info.fileSize);
+            QVERIFY(size < 0 || info.fileSize == size);
+            size = info.fileSize;
+        }
+        QCOMPARE(AudioOf(written), audio);
+        QSoundPerform again;
+        QVERIFY(again.InitFilesZZ(takePath, kExt));
+        QCOMPARE(int(again.m_nTakeStatus), 0);
+        QCOMPARE(again.m_czTrackName[5], QString(5 * 300 * round + 1, QLatin1Char('x')));
+        QCOMPARE(again.m_SndFile[3].GetiXMLNotes(), QString(noteLength * round, QLatin1Char('n')));
+    }
+}
+
+void TestTakeSave::refusedOrFailedSavesChangeNothing_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("message");
+    const QString changed = QStringLiteral("the take changed on disk since it was opened");
+    QTest::newRow("a chunk appended by another program") << "append" << changed;
+    QTest::newRow("a member rewritten to another layout") << "reorder" << changed;
+    QTest::newRow("the members cannot be synced") << "sync" << "could not be synced";
+    QTest::newRow("too little free space") << "space" << "not enough space on the card to save take RFS001";
+}
+
+void TestTakeSave::refusedOrFailedSavesChangeNothing()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, message);
+    const WrittenTake written = WriteFamily(m_czDay, QStringLiteral("RFS001"), 4, Layouts::Same);
+    QSoundPerform take;
+    QVERIFY(take.InitFilesZZ(TakePathOf(written), kExt));
+    if (fault == QLatin1String("append"))
+        QVERIFY(WriteBytes(written.files.at(2), WithChunk(FileBytes(written.files.at(2)), "", "LIST", 64)));
+    if (fault == QLatin1String("reorder")) {
+        TakeSpec spec = MonoTake(QStringLiteral("RFS001"), {0, 1, 2, 3});
+        spec.frames = 480;
+        spec.order = ChunkOrder::IxmlBeforeOnd;
+        QVERIFY(WriteBytes(written.files.at(1), BuildMonoFile(spec, 1)));
+    }
+    // The members' sync fails once; the roll-back's own sync goes through.
+    int memberSyncs = 0;
+    if (fault == QLatin1String("sync"))
+        SetDiskSyncFunction(
+            [&](const QVector<int>& descriptors) { return descriptors.size() < 2 || ++memberSyncs > 1; });
+    if (fault == QLatin1String("space"))
+        SetFreeSpaceFunction([](const QString&) { return qint64(1000); });
+    QList<QByteArray> before;
+    for (const QString& path : written.files)
+        before << FileBytes(path);
+    for (int t = 0; t < 4; ++t)
+        take.m_SndFile[t].SetiXMLNote(t, QString(20000, QLatin1Char('n')));
+    QVERIFY(!take.UpdateiXMLChunk());
+    for (int i = 0; i < written.files.size(); ++i)
+        QCOMPARE(FileBytes(written.files.at(i)), before.at(i));
+    QVERIFY(!QFileInfo::exists(TakeSaveJournalPath(m_czDay, QStringLiteral("RFS001"))));
+    QVERIFY2(Messages().join(QLatin1Char('|')).contains(message), qPrintable(Messages().join(QLatin1Char('|'))));
+}
+
+void TestTakeSave::fullCardKeepsTheOldTake_data()
+{
+    QTest::addColumn<bool>("loopImage");
+    QTest::newRow("card of 64 KiB clusters, room for 22 more") << true;
+    QTest::newRow("file size limit") << false;
+}
+
+void TestTakeSave::fullCardKeepsTheOldTake()
+{
+    QFETCH(bool, loopImage);
+    QString day = m_czDay;
+    QString mountPoint;
+    // Unmounted however the test ends.
+    struct Unmount {
+        QString point;
+        ~Unmount()
+        {
+            if (!point.isEmpty())
+                QProcess::execute(QStringLiteral("umount"), {point});
+        }
+    } unmount;
+    auto run = [](const QString& program, const QStringList& arguments) {
+        QProcess process;
+        process.start(program, arguments);
+        return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit
+               && process.exitCode() == 0;
+    };
+    if (loopImage) {
+        // A small ext4 card whose allocation unit is 64 KiB, loop-mounted.
+        const QString mkfs = QStandardPaths::findExecutable(QStringLiteral("mkfs.ext4"), {"/sbin", "/usr/sbin"});
+        if (geteuid() != 0 || mkfs.isEmpty())
+            QSKIP("needs root and mkfs.ext4 to mount a card image");
+        const QString image = m_pDir->path() + QStringLiteral("/card.img");
+        mountPoint = m_pDir->path() + QStringLiteral("/card");
+        QDir().mkpath(mountPoint);
+        QFile file(image);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(12 * 1024 * 1024));
+        file.close();
+        if (!run(mkfs, {"-q", "-F", "-b", "4096", "-O", "bigalloc", "-C", "65536", "-m", "0", image})
+            || !run(QStringLiteral("mount"), {"-o", "loop", image, mountPoint}))
+            QSKIP("a card image cannot be mounted here");
+        unmount.point = mountPoint;
+        day = mountPoint + QStringLiteral("/DAY/");
+        QDir().mkpath(day);
+    }
+    // Members that end 1500 bytes short of a 64 KiB cluster.
+    const int shortLength = BuildMonoFile(FamilySpec(QStringLiteral("FUL001"), 24), 0).size();
+    const quint32 frames = 480 + (quint32(65536 - 1500 - shortLength) / 3 & ~1u);
+    const WrittenTake written = WriteFamily(day, QStringLiteral("FUL001"), 24, Layouts::Same, frames);
+    QVERIFY(!written.files.isEmpty());
+    QList<QByteArray> before;
+    for (const QString& path : written.files)
+        before << FileBytes(path);
+    const qint64 length = before.first().size();
+    QSoundPerform take;
+    QVERIFY(take.InitFilesZZ(TakePathOf(written), kExt));
+    // Every member grows into one more 64 KiB cluster; under the file size
+    // limit the save record still fits, the members' growth does not.
+    QVERIFY(length % 65536 > 65536 - 1600 && length % 65536 < 65536 - 1400);
+    const int growth = loopImage ? 8192 : 400000;
+    for (int t = 0; t < 24; ++t)
+        take.m_SndFile[t].SetiXMLNote(t, QString(growth, QLatin1Char('n')));
+
+    rlimit oldLimit{};
+    if (loopImage) {
+        // Room for 22 members' new clusters and more bytes than all grow by.
+        struct statvfs volume {};
+        QVERIFY(statvfs(QFile::encodeName(mountPoint).constData(), &volume) == 0);
+        const qint64 freeBytes = qint64(volume.f_bavail) * qint64(volume.f_frsize);
+        QFile filler(mountPoint + QStringLiteral("/filler"));
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        const qint64 keep = 22 * 65536 + 4096;
+        QVERIFY(filler.write(QByteArray(int(freeBytes - keep), 'f')) == freeBytes - keep);
+        filler.close();
+        QVERIFY(qint64(24) * (growth + 8) < keep);
+    } else {
+        // A write past the limit fails (EFBIG) instead of raising SIGXFSZ.
+        std::signal(SIGXFSZ, SIG_IGN);
+        QVERIFY(getrlimit(RLIMIT_FSIZE, &oldLimit) == 0);
+        rlimit limit = oldLimit;
+        limit.rlim_cur = rlim_t(length + growth / 2);
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
+    }
+    // The card refuses the growth itself, not a count of free bytes.
+    // On the card some members have grown when one finds no cluster left.
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(loopImage ? "member (1\\d|2[0-4]) of 24 cannot grow"
+                                                                  : "member 1 of 24 cannot grow"));
+    const bool saved = take.UpdateiXMLChunk();
+    if (!loopImage)
+        setrlimit(RLIMIT_FSIZE, &oldLimit);
+    QVERIFY(!saved);
+    for (int i = 0; i < written.files.size(); ++i)
+        QCOMPARE(FileBytes(written.files.at(i)), before.at(i));
+    QVERIFY(!QFileInfo::exists(TakeSaveJournalPath(day, QStringLiteral("FUL001"))));
+    const QString noRoom = QStringLiteral("not enough space on the card to save take FUL001");
+    QVERIFY2(Messages().join(QLatin1Char('|')).contains(noRoom),
+             qPrintable(Messages().join(QLatin1Char('|'))));
+    QSoundPerform again;
+    QVERIFY(again.InitFilesZZ(TakePathOf(written), kExt));
+    QCOMPARE(int(again.m_nTakeStatus), 0);
+}
+
+void TestTakeSave::interruptedSaveIsRolledBackOnLoad_data()
+{
+    QTest::addColumn<QString>("state");
+    QTest::newRow("killed before the record was removed") << "committed";
+    QTest::newRow("take deleted since") << "deleted";
+    QTest::newRow("torn temporary record") << "torn";
+    QTest::newRow("a member changed by another program since") << "changed";
+}
+
+void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
+{
+    QFETCH(QString, state);
+    const WrittenTake written = WriteFamily(m_czDay, QStringLiteral("JNL001"), 3, Layouts::Orders);
+    const QString takePath = TakePathOf(written);
+    const QString journal = TakeSaveJournalPath(m_czDay, QStringLiteral("JNL001"));
+    QList<QByteArray> before;
+    for (const QString& path : written.files)
+        before << FileBytes(path);
+    // The record as it stood when the members were synced: all committed.
+    QByteArray record;
+    SetDiskSyncFunction([&](const QVector<int>& descriptors) {
+        if (descriptors.size() > 1)
+            record = FileBytes(journal);
+        return true;
+    });
+    QSoundPerform take;
+    QVERIFY(take.InitFilesZZ(takePath, kExt));
+    for (int t = 0; t < 3; ++t)
+        take.m_SndFile[t].SetiXMLNote(t, QString(7000, QLatin1Char('n')));
+    QVERIFY(take.UpdateiXMLChunk());
+    QVERIFY(!record.isEmpty());
+    QVERIFY(!QFileInfo::exists(journal));
+
+    if (state == QLatin1String("torn")) {
+        QVERIFY(WriteBytes(journal + QLatin1Char('~'), record.left(record.size() / 2)));
+    } else {
+        QVERIFY(WriteBytes(journal, record));
+    }
+    if (state == QLatin1String("deleted")) {
+        for (const QString& path : written.files)
+            QVERIFY(QFile::remove(path));
+    }
+    QList<QByteArray> saved;
+    if (state == QLatin1String("changed")) {
+        QVERIFY(WriteBytes(written.files.at(1), WithChunk(FileBytes(written.files.at(1)), "", "LIST", 64)));
+        for (const QString& path : written.files)
+            saved << FileBytes(path);
+    }
+    m_pSpy->clear();
+    QSoundPerform reloaded;
+    const bool loaded = reloaded.InitFilesZZ(takePath, kExt);
+    if (state == QLatin1String("changed")) {
+        // Nothing is put back, the record stays, and the user is told.
+        for (int i = 0; i < written.files.size(); ++i)
+            QCOMPARE(FileBytes(written.files.at(i)), saved.at(i));
+        QVERIFY(QFileInfo::exists(journal));
+        QVERIFY(!Messages().isEmpty() && Messages().first().contains(QLatin1String("could not be undone")));
+        return;
+    }
+    QVERIFY(!QFileInfo::exists(journal));
+    QVERIFY(!QFileInfo::exists(journal + QLatin1Char('~')));
+    if (state == QLatin1String("deleted")) {
+        QVERIFY(!loaded);
+        QVERIFY(Messages().isEmpty());
+        return;
+    }
+    QVERIFY(loaded);
+    QCOMPARE(int(reloaded.m_nTakeStatus), 0);
+    if (state == QLatin1String("torn")) {
+        // The save itself finished; only its unfinished record is gone.
+        QCOMPARE(reloaded.m_SndFile[0].GetiXMLNotes(), QString(7000, QLatin1Char('n')));
+        QVERIFY(Messages().isEmpty());
+        return;
+    }
+    for (int i = 0; i < written.files.size(); ++i)
+        QCOMPARE(FileBytes(written.files.at(i)), before.at(i));
+    QCOMPARE(Messages().size(), 1);
+    QVERIFY(Messages().first().contains(QLatin1String("interrupted save")));
+    // Told once: the next load finds nothing to undo.
+    QSoundPerform third;
+    QVERIFY(third.InitFilesZZ(takePath, kExt));
+    QCOMPARE(Messages().size(), 1);
+}
+
+int main(int argc, char** argv)
+{
+    if (argc == 4 && QByteArray(argv[1]) == "--save-loop") {
+        QCoreApplication app(argc, argv);
+        return SaveLoop(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt());
+    }
+    QCoreApplication app(argc, argv);
+    TestTakeSave test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_takesave.moc"
