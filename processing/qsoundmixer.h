@@ -54,6 +54,17 @@ public:
     bool BouncePoly(const bool* present, const short* levelSteps, const short* pan,
                     const bool* excluded, const bool* msPairs, short unused, const CancelFlag* cancel);
 
+    // Polyphonic interleave: every present, not excluded slot as one channel
+    // of "<base>PN.<ext>" (full: channel = slot, gaps silent; compact with
+    // m_bLightPoly: the kept slots only), at least m_nMinTrackCount (0..24)
+    // channels, an even count. mode 1 gives the suffix "S" + channel count.
+    bool Interleave(const bool* present, short mode, const CancelFlag* cancel);
+    // Rotated interleave "<base>PR.<ext>": slot s on channel rotation[s] (-1
+    // leaves it out; rotationmap.h). An invalid map, or one that keeps no
+    // track, is refused before anything is written. The present flags are
+    // read, not changed.
+    bool InterleaveRotate(const bool* present, short unused, const CancelFlag* cancel, const int* rotation);
+
     // ---- Block and record helpers -------------------------------------
     // Seeks to offset unless it is -1 and reads up to n bytes into buffer.
     // The bytes read, 0 at the end of the file, -1 on an error.
@@ -112,6 +123,8 @@ private:
     bool m_bSyncOutput = false;
     struct tyMixdownPlan;
     bool RunStereoMixdown(const tyMixdownPlan& plan, const CancelFlag* cancel);
+    struct tyInterleaveJob;
+    bool RunInterleave(const tyInterleaveJob& job, const CancelFlag* cancel);
 };
 
 #endif

@@ -207,7 +207,8 @@ QByteArray TakeSources::WaveformChunk(int slot, char idLast)
         MyQDebug("waveform chunk of %s unreadable", qPrintable(source->czPath));
         return QByteArray();
     }
-    chunk[3] = idLast;
+    if (idLast != '\0')
+        chunk[3] = idLast;
     if (chunk.size() & 1) {
         // An odd level count gets one zero level, so readers stay in step.
         chunk.append('\0');

@@ -86,7 +86,7 @@ public:
     // False (with a message) on an I/O error or a short read inside the data.
     bool ReadBlock(int slot, qint64 start, char* area, int n);
     // A slot's first waveform chunk, whole, with the fourth id character
-    // replaced; an odd size gets one zero level. Empty when it has none or
+    // replaced (kept when idLast is 0); an odd size gets one zero level. Empty when it has none or
     // the read fails.
     QByteArray WaveformChunk(int slot, char idLast);
 

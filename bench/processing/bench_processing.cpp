@@ -1,9 +1,11 @@
-// The stereo mixdowns against peer tools on the same take, in one run:
-//   (a) hot cache, no fsync: throughput against sox -M ... remix doing the
-//       same mix (the ratio is sox's time over ours);
+// The stereo mixdowns and the polyphonic interleaves against peer tools on
+// the same take, in one run:
+//   (a) hot cache, no fsync: throughput against sox -M ... (remix doing the
+//       same mix; plain -M for an interleave): sox's time over ours;
 //   (b) output fsynced: time against cp of the same source files plus sync.
-// The take is 24 mono tracks, 48 kHz, 24 bits, 5 minutes by default (the
-// first argument sets the seconds, the second the folder to work in).
+// The takes are 24 mono tracks, 48 kHz, 24 bits (and 16 bits for the
+// interleaves), 5 minutes by default (the first argument sets the seconds,
+// the second the folder to work in).
 #include "processing/qsoundmixer.h"
 #include "take/gaintable.h"
 #include "tests/support/fixturewriter.h"
@@ -17,6 +19,7 @@
 #include <QTemporaryDir>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -113,7 +116,9 @@ Plan CopyPlan(const QStringList& files)
     return plan;
 }
 
-double RunMixer(const Plan& plan, const QString& takeFolder, const QString& outFolder, bool sync)
+// Times one operation of a fresh engine on the take, then removes its output.
+double TimeEngine(const QString& takeFolder, const QString& outFolder, bool sync, const QString& output,
+                  const std::function<bool(QSoundMixer&)>& operation)
 {
     char separators[kTracks];
     std::fill(std::begin(separators), std::end(separators), '_');
@@ -123,23 +128,39 @@ double RunMixer(const Plan& plan, const QString& takeFolder, const QString& outF
     mixer.SetFilesParams(takeFolder + "/", QStringLiteral("BENCH1"), separators, QStringLiteral("WAV"));
     QElapsedTimer timer;
     timer.start();
-    const bool ok = plan.process
-                        ? mixer.BounceStereoMixdown(plan.present, plan.steps, plan.pan, plan.excluded, plan.pairs, 0, nullptr)
-                        : mixer.BounceStereoMixdown(plan.present, plan.pan, plan.excluded, nullptr);
+    const bool ok = operation(mixer);
     const double seconds = Seconds(timer);
     if (!ok) {
-        std::fprintf(stderr, "mixdown failed\n");
+        std::fprintf(stderr, "%s failed\n", qPrintable(output));
         std::exit(1);
     }
-    QFile::remove(outFolder + "/BENCH1MX.WAV");
+    QFile::remove(outFolder + "/" + output);
     return seconds;
 }
 
-double RunSox(const Plan& plan, const QString& outFolder)
+double RunMixer(const Plan& plan, const QString& takeFolder, const QString& outFolder, bool sync)
+{
+    return TimeEngine(takeFolder, outFolder, sync, QStringLiteral("BENCH1MX.WAV"), [&plan](QSoundMixer& mixer) {
+        return plan.process
+                   ? mixer.BounceStereoMixdown(plan.present, plan.steps, plan.pan, plan.excluded, plan.pairs, 0, nullptr)
+                   : mixer.BounceStereoMixdown(plan.present, plan.pan, plan.excluded, nullptr);
+    });
+}
+
+// An interleave of the first `tracks` slots of a take of that width.
+double RunInterleave(int tracks, const QString& takeFolder, const QString& outFolder, bool sync)
+{
+    bool present[kTracks] = {};
+    std::fill(present, present + tracks, true);
+    return TimeEngine(takeFolder, outFolder, sync, QStringLiteral("BENCH1PN.WAV"),
+                      [&present](QSoundMixer& mixer) { return mixer.Interleave(present, 0, nullptr); });
+}
+
+double RunSox(const Plan& plan, const QString& outFolder, int bits = 24)
 {
     const QString out = outFolder + "/sox.wav";
     QStringList args{"-V1", "-M"};
-    args << plan.sources << "-b" << "24" << out << plan.soxArgs;
+    args << plan.sources << "-b" << QString::number(bits) << out << plan.soxArgs;
     QElapsedTimer timer;
     timer.start();
     if (!Run("sox", args))
@@ -171,6 +192,21 @@ double Best(int runs, F f)
     return best;
 }
 
+// A take of 24 mono tracks of that width, in the fixture writer's patterns.
+QStringList WriteBenchTake(const QString& folder, int bits, int seconds)
+{
+    QList<int> slotList;
+    for (int t = 0; t < kTracks; ++t)
+        slotList.append(t);
+    fixture::TakeSpec spec = fixture::MonoTake(QStringLiteral("BENCH1"), slotList);
+    spec.bits = quint16(bits);
+    spec.frames = quint32(seconds) * 48000u;
+    const QStringList files = fixture::WriteTake(folder, spec).files;
+    if (files.size() != kTracks)
+        std::fprintf(stderr, "cannot write the take in %s\n", qPrintable(folder));
+    return files;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -189,23 +225,17 @@ int main(int argc, char** argv)
     }
     QTemporaryDir dir(base + "/bench_processing-XXXXXX");
     const QString takeFolder = dir.path() + "/take";
+    const QString take16Folder = dir.path() + "/take16";
     const QString outFolder = dir.path() + "/out";
     QDir().mkpath(outFolder);
 
-    QList<int> slotList;
-    for (int t = 0; t < kTracks; ++t)
-        slotList.append(t);
-    fixture::TakeSpec spec = fixture::MonoTake(QStringLiteral("BENCH1"), slotList);
-    spec.bits = 24;
-    spec.frames = quint32(seconds) * 48000u;
-    const QStringList files = fixture::WriteTake(takeFolder, spec).files;
-    if (files.size() != kTracks) {
-        std::fprintf(stderr, "cannot write the take in %s\n", qPrintable(takeFolder));
+    const QStringList files = WriteBenchTake(takeFolder, 24, seconds);
+    const QStringList files16 = WriteBenchTake(take16Folder, 16, seconds);
+    if (files.size() != kTracks || files16.size() != kTracks)
         return 1;
-    }
     Run("sync", {});
-    const double megabytes = spec.frames * 3.0 / 1e6;
-    std::printf("take: 24 tracks x %d s, 48 kHz 24-bit, %.1f MB per track\n", seconds, megabytes);
+    const double megabytes = quint32(seconds) * 48000u * 3.0 / 1e6;
+    std::printf("take: 24 tracks x %d s, 48 kHz 24-bit, %.1f MB per track (and a 16-bit one)\n", seconds, megabytes);
 
     for (const Plan& plan : {ProcessPlan(files), CopyPlan(files)}) {
         Warm(plan.sources);
@@ -219,6 +249,27 @@ int main(int argc, char** argv)
         std::printf("%s, output fsynced: %.3f s, cp + sync %.3f s: ratio %.2f (target <= 1.5)\n",
                     qPrintable(plan.name), oursSync, cp, oursSync / cp);
         std::fflush(stdout);
+    }
+
+    for (const int bits : {16, 24}) {
+        const QString folder = bits == 16 ? take16Folder : takeFolder;
+        const QStringList& all = bits == 16 ? files16 : files;
+        for (const int tracks : {8, 24}) {
+            Plan plan;
+            plan.sources = all.mid(0, tracks);
+            const QString name = QStringLiteral("interleave (%1 tracks, %2-bit)").arg(tracks).arg(bits);
+            Warm(plan.sources);
+            const double ours = Best(3, [&] { return RunInterleave(tracks, folder, outFolder, false); });
+            const double sox = Best(2, [&] { return RunSox(plan, outFolder, bits); });
+            const double input = quint32(seconds) * 48000.0 * (bits / 8) / 1e6 * tracks;
+            std::printf("%s, hot, no fsync: %.3f s (%.0f MB/s of source), sox %.3f s: ratio %.2f (target >= 3)\n",
+                        qPrintable(name), ours, input / ours, sox, sox / ours);
+            const double oursSync = Best(2, [&] { return RunInterleave(tracks, folder, outFolder, true); });
+            const double cp = Best(2, [&] { return RunCopySync(plan, outFolder); });
+            std::printf("%s, output fsynced: %.3f s, cp + sync %.3f s: ratio %.2f (target <= 1.5)\n",
+                        qPrintable(name), oursSync, cp, oursSync / cp);
+            std::fflush(stdout);
+        }
     }
     return 0;
 }
