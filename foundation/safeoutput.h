@@ -43,6 +43,10 @@ public:
     // metadata pass included. Free space comes from the platform's probe;
     // when it is unknown, the write checks decide.
     bool Begin(qint64 plannedLength);
+    // Before Begin(): a plain file copy, not a RIFF file. No 32-bit limit,
+    // and writes may pass the planned length (a source that grows while it
+    // is copied); the planned length still meets the free-space check.
+    void SetUnbounded() { m_bUnbounded = true; }
     bool WriteAt(qint64 offset, const char* data, qint64 size);
     // At the current position.
     bool Write(const char* data, qint64 size);
@@ -72,6 +76,7 @@ private:
     QFile m_File;
     qint64 m_nPlanned = 0;
     bool m_bSync = false;
+    bool m_bUnbounded = false;
     bool m_bCommitted = false;
     bool m_bTargetExisted = false;
     Failure m_eFailure = Failure::None;
