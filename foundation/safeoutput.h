@@ -58,6 +58,9 @@ public:
     // Removes the temporary file; the final name is not touched.
     void Discard();
 
+    // The open temporary file's descriptor (-1 when none), for a kernel-side
+    // copy into it; writes made through it bypass the length checks.
+    int Handle() const { return m_File.handle(); }
     QString FinalPath() const { return m_czFinalPath; }
     QString TemporaryPath() const { return m_czTempPath; }
     // A file of the final name existed when Begin() ran.
