@@ -103,6 +103,7 @@ private slots:
     void interleaves();
     void failuresLeaveNothing_data();
     void failuresLeaveNothing();
+    void cancelGivesCanceled_data();
     void cancelGivesCanceled();
     void settingsOnWriteProtectedCard();
     void progressAccounting_data();
@@ -288,8 +289,19 @@ void TestAudioRequests::failuresLeaveNothing()
     QCOMPARE(Entries(m_czOut), before);
 }
 
+void TestAudioRequests::cancelGivesCanceled_data()
+{
+    QTest::addColumn<int>("flag");
+    QTest::addColumn<QString>("settings");
+    QTest::newRow("interleave") << int(QFileCopier::ProcessInterleave) << QString();
+    QTest::newRow("rotated interleave") << int(QFileCopier::ProcessInterleaveRotate) << "rot=1,0";
+    QTest::newRow("mixdown") << int(QFileCopier::ProcessMixdown) << QString();
+}
+
 void TestAudioRequests::cancelGivesCanceled()
 {
+    QFETCH(int, flag);
+    QFETCH(QString, settings);
     // Two tracks of 60 MB (sparse on disk): the interleave runs long enough
     // for a cancel sent at its first progress signal.
     TakeSpec spec = MonoTake("ABC123", {0, 1});
@@ -304,7 +316,8 @@ void TestAudioRequests::cancelGivesCanceled()
     copier.setProgressInterval(1);
     CopierProbe probe(&copier);
     connect(&copier, &QFileCopier::progress, &copier, &QFileCopier::cancelAll);
-    copier.copy(m_lczFiles.first(), m_czOut, QFileCopier::ProcessInterleave | QFileCopier::NonInteractive);
+    copier.setProcessSettings(m_czDay + "/ABC123", Settings(settings));
+    copier.copy(m_lczFiles.first(), m_czOut, QFileCopier::CopyFlags(flag) | QFileCopier::NonInteractive);
     probe.WaitDone();
     QCOMPARE(probe.Codes(), QList<int>{13});
     QCOMPARE(Entries(m_czOut), QStringList());
