@@ -121,6 +121,7 @@ QFileCopier::~QFileCopier()
 {
     // The worker is joined before the facade's state goes, so no signal of
     // it can meet a half-destroyed receiver.
+    d->thread->stopAndJoin();
     delete d->thread;
     d->thread = nullptr;
 }

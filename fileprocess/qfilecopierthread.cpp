@@ -5,9 +5,9 @@
 
 QFileCopierThread::QFileCopierThread(QObject* parent) : QThread(parent) {}
 
-QFileCopierThread::~QFileCopierThread() { shutdown(); }
+QFileCopierThread::~QFileCopierThread() { stopAndJoin(); }
 
-void QFileCopierThread::shutdown()
+void QFileCopierThread::stopAndJoin()
 {
     if (joined)
         return;

@@ -33,6 +33,9 @@ public:
     // Stops the worker (pending work is cancelled, a waiting interaction
     // ends) and joins it.
     ~QFileCopierThread() override;
+    // The same, ahead of destruction: the owner calls it before a derived
+    // worker's own members go, so the thread never runs into them.
+    void stopAndJoin();
 
     void enqueueTaskList(const QList<Task>& tasks);
     void restart();
@@ -125,7 +128,6 @@ private:
     void wakeInteraction();
     void overwriteChildren(int id);
     void emitFileProgress(qint64 done, qint64 size, qint64* reportedSize, qint64* reportedDone);
-    void shutdown();
 
     mutable WorkerLock lock;
     int currentId = -1;                       // lock; the worker writes it
