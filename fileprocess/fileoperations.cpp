@@ -14,14 +14,26 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <algorithm>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 bool Exists(const QString& path)
 {
     const QFileInfo info(path);
     return info.exists() || info.isSymLink();
+}
+
+// Source and destination are one file (device and inode), without
+// resolving every path component as QFileInfo's comparison does.
+bool SameFile(const QString& a, const QString& b)
+{
+    struct stat sa, sb;
+    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0
+           && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 // A symbolic link at a temporary name renamed over the destination, so an
@@ -107,16 +119,30 @@ int QFileCopierThread::addRequestToQueue(Request request)
     const bool expand = r.isDir && r.type != Task::Link
                         && (r.type != Task::Move || (r.flags & QFileCopier::CopyOnMove));
     if (expand) {
-        QList<int> children;
+        // Children in inode order, as cp does: on a cold card the entries
+        // are then read in the order they lie on the disk, not the listing's.
+        struct Entry {
+            QString path, name;
+            quint64 inode;
+        };
+        std::vector<Entry> entries;
         QDirIterator it(r.source, QDir::Dirs | QDir::Files | QDir::Drives | QDir::Hidden | QDir::NoDotAndDotDot);
         while (it.hasNext()) {
             it.next();
+            struct stat st;
+            const bool known = ::lstat(QFile::encodeName(it.filePath()).constData(), &st) == 0;
+            entries.push_back(Entry{it.filePath(), it.fileName(), known ? quint64(st.st_ino) : 0});
+        }
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const Entry& a, const Entry& b) { return a.inode < b.inode; });
+        QList<int> children;
+        for (const Entry& entry : entries) {
             Request child;
             child.type = r.type;
             child.flags = r.flags;
-            child.source = QDir::cleanPath(it.filePath());
+            child.source = QDir::cleanPath(entry.path);
             if (!r.destination.isEmpty())
-                child.destination = r.destination + QLatin1Char('/') + it.fileName();
+                child.destination = r.destination + QLatin1Char('/') + entry.name;
             const int childId = addRequestToQueue(child);
             if (childId != -1)
                 children.append(childId);
@@ -156,7 +182,7 @@ bool QFileCopierThread::checkRequest(int id)
             error = QFileCopier::SourceNotExists;
             ok = false;
         } else if (r.rename) {
-        } else if (!renameAll && !r.destination.isEmpty() && source == dest) {
+        } else if (!renameAll && !r.destination.isEmpty() && SameFile(r.source, r.destination)) {
             error = QFileCopier::DestinationAndSourceEqual;
             ok = false;
         } else if (renameAll || r.overwrite || overwriteAll || (r.flags & QFileCopier::Force) || r.merge
