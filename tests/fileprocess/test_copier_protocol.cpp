@@ -56,6 +56,7 @@ private slots:
     void waitOnIdleWorker();
     void destructorWhileWaiting();
     void lateSlotsTouchNothing();
+    void retryStartsClean();
     void stress();
 };
 
@@ -246,6 +247,29 @@ void TestCopierProtocol::lateSlotsTouchNothing()
     const Request second = worker->request(1);
     QVERIFY(!second.canceled && !second.overwrite && !second.rename);
     QCOMPARE(probe.Codes(), (QList<int>{9, 13}));
+}
+
+void TestCopierProtocol::retryStartsClean()
+{
+    // The first attempt fails, the retry succeeds: nothing more is reported
+    // and the batch ends without error.
+    QTemporaryDir dir;
+    QVERIFY(WriteFile(dir.filePath("a"), "a"));
+    auto* worker = new StubWorker;
+    std::atomic<int> attempts{0};
+    worker->behaviour = [&](const Request&, QFileCopier::Error* e) {
+        if (attempts++ > 0)
+            return true;
+        *e = QFileCopier::CannotReadSourceFile;
+        return false;
+    };
+    QFileCopier copier(worker, nullptr);
+    CopierProbe probe(&copier);
+    connect(&copier, &QFileCopier::error, &copier, &QFileCopier::retry);
+    copier.copy(dir.filePath("a"), dir.filePath("b"));
+    probe.WaitDone();
+    QCOMPARE(probe.Codes(), QList<int>{9});
+    QCOMPARE(probe.events.last(), QStringLiteral("done 0"));
 }
 
 void TestCopierProtocol::stress()
