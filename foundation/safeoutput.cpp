@@ -52,7 +52,7 @@ bool SafeOutput::Begin(qint64 plannedLength)
     m_bTargetExisted = target.exists() || target.isSymLink();
     if (m_bTargetExisted && m_eReplace == Replace::Never)
         return Fail(Failure::TargetExists, QStringLiteral("the target exists"));
-    if (plannedLength < 0 || plannedLength > kMaxLength)
+    if (plannedLength < 0 || (plannedLength > kMaxLength && !m_bUnbounded))
         return Fail(Failure::TooLarge, QStringLiteral("%1 bytes pass the 32-bit limit").arg(plannedLength));
     const qint64 free = FreeSpaceOfPath(target.absolutePath());
     if (free >= 0 && free < plannedLength)
@@ -86,7 +86,7 @@ bool SafeOutput::Write(const char* data, qint64 size)
 {
     if (!m_File.isOpen())
         return Fail(Failure::Write, QStringLiteral("the file is not open"));
-    if (m_File.pos() + size > m_nPlanned)
+    if (!m_bUnbounded && m_File.pos() + size > m_nPlanned)
         return Fail(Failure::Write, QStringLiteral("a write passes the planned length"));
     if (size > 0 && m_File.write(data, size) != size)
         return Fail(Failure::Write, m_File.errorString());
@@ -162,7 +162,7 @@ bool SafeOutput::Commit()
             return Fail(Failure::Commit, QStringLiteral("fsync failed"));
     }
     const qint64 length = QFileInfo(m_czTempPath).size();
-    if (length > kMaxLength)
+    if (length > kMaxLength && !m_bUnbounded)
         return Fail(Failure::TooLarge, QStringLiteral("%1 bytes pass the 32-bit limit").arg(length));
     if (QFileInfo(m_czFinalPath).isDir())
         return Fail(Failure::TargetIsFolder, QStringLiteral("the target is a folder"));

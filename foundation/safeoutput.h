@@ -43,6 +43,10 @@ public:
     // metadata pass included. Free space comes from the platform's probe;
     // when it is unknown, the write checks decide.
     bool Begin(qint64 plannedLength);
+    // Before Begin(): a plain file copy, not a RIFF file. No 32-bit limit,
+    // and writes may pass the planned length (a source that grows while it
+    // is copied); the planned length still meets the free-space check.
+    void SetUnbounded() { m_bUnbounded = true; }
     bool WriteAt(qint64 offset, const char* data, qint64 size);
     // At the current position.
     bool Write(const char* data, qint64 size);
@@ -58,6 +62,9 @@ public:
     // Removes the temporary file; the final name is not touched.
     void Discard();
 
+    // The open temporary file's descriptor (-1 when none), for a kernel-side
+    // copy into it; writes made through it bypass the length checks.
+    int Handle() const { return m_File.handle(); }
     QString FinalPath() const { return m_czFinalPath; }
     QString TemporaryPath() const { return m_czTempPath; }
     // A file of the final name existed when Begin() ran.
@@ -79,6 +86,7 @@ private:
     bool m_bSync = false;
     bool m_bEarlyWriteback = false;
     qint64 m_nWrittenBack = 0;    // bytes from the start already handed to the disk
+    bool m_bUnbounded = false;
     bool m_bCommitted = false;
     bool m_bTargetExisted = false;
     Failure m_eFailure = Failure::None;

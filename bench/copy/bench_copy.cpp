@@ -1,0 +1,217 @@
+// The copy engine against peers, in one run:
+//   (a) copyFile of a card-like tree (24 large files and 2000 small ones)
+//       against cp -r of the same tree, both followed by sync, with a hot
+//       cache and, where the caches can be dropped (root), a cold one;
+//   (b) processInterleave through the copier against the engine called
+//       directly on the same take (hot cache).
+// Arguments: [MiB per large file, default 64] [seconds of the take, default
+// 300] [folder to work in, default the current one].
+#include "fileprocess/qfilecopier.h"
+#include "processing/qsoundmixer.h"
+#include "tests/support/fixturewriter.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <functional>
+#include <unistd.h>
+
+namespace {
+
+double Seconds(const QElapsedTimer& timer) { return timer.nsecsElapsed() / 1e9; }
+
+bool Run(const QString& program, const QStringList& args)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, args);
+    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+void Warm(const QString& root)
+{
+    QByteArray buffer(1 << 20, '\0');
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        if (file.open(QIODevice::ReadOnly))
+            while (file.read(buffer.data(), buffer.size()) > 0) {
+            }
+    }
+}
+
+// Writes back everything dirty and drops the page cache; false when not permitted.
+bool DropCaches()
+{
+    ::sync();
+    QFile drop(QStringLiteral("/proc/sys/vm/drop_caches"));
+    return drop.open(QIODevice::WriteOnly) && drop.write("3\n") == 2 && (drop.close(), true);
+}
+
+bool WriteFile(const QString& path, qint64 size, char seed)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray block(1 << 20, '\0');
+    for (int i = 0; i < block.size(); ++i)
+        block[i] = char(seed + i * 31 + (i >> 9));
+    for (qint64 done = 0; done < size;) {
+        const qint64 n = qMin<qint64>(block.size(), size - done);
+        if (file.write(block.constData(), n) != n)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+// Runs one copier batch to its end; false when an error was reported.
+bool CopierBatch(const std::function<void(QFileCopier&)>& enqueue)
+{
+    QFileCopier copier;
+    bool failed = false;
+    QEventLoop loop;
+    QObject::connect(&copier, &QFileCopier::error, &loop, [&failed](int, QFileCopier::Error e, bool) {
+        std::fprintf(stderr, "copier error %d\n", int(e));
+        failed = true;
+    });
+    QObject::connect(&copier, &QFileCopier::done, &loop, &QEventLoop::quit);
+    enqueue(copier);
+    loop.exec();
+    return !failed;
+}
+
+void Line(const char* what, double peer, double ours, const char* peerName, double target)
+{
+    std::printf("%-44s %s %.3f s, ours %.3f s: ratio %.3f (target >= %.2f)\n", what, peerName, peer, ours,
+                peer / ours, target);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type != QtDebugMsg)
+            std::fprintf(stderr, "%s\n", qPrintable(text));
+    });
+    const qint64 bigMiB = argc > 1 ? qMax(1, atoi(argv[1])) : 64;
+    const int seconds = argc > 2 ? qMax(1, atoi(argv[2])) : 300;
+    const QString base = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QDir::currentPath();
+    QTemporaryDir dir(base + "/bench_copy-XXXXXX");
+    const QString tree = dir.path() + "/card";
+    QDir().mkpath(tree + "/big");
+    QDir().mkpath(tree + "/small/.hidden");
+    qint64 treeBytes = 0;
+    for (int i = 0; i < 24; ++i) {
+        if (!WriteFile(QStringLiteral("%1/big/T%2_1.WAV").arg(tree).arg(i, 3, 10, QLatin1Char('0')), bigMiB << 20, char(i)))
+            return 1;
+        treeBytes += bigMiB << 20;
+    }
+    for (int i = 0; i < 2000; ++i) {
+        const qint64 size = 512 + (i * 7919) % 16384;
+        const QString folder = tree + (i % 10 == 0 ? "/small/.hidden" : "/small");
+        if (!WriteFile(QStringLiteral("%1/f%2.bin").arg(folder).arg(i), size, char(i)))
+            return 1;
+        treeBytes += size;
+    }
+    std::printf("tree: 24 x %lld MiB + 2000 files of 0.5..16 KiB, %.1f MiB in all\n", bigMiB,
+                treeBytes / 1048576.0);
+
+    const QString cpOut = dir.path() + "/cp", ourOut = dir.path() + "/ours";
+    auto timeCp = [&](bool cold) {
+        QDir(cpOut).removeRecursively();
+        ::sync();
+        cold ? (void)DropCaches() : Warm(tree);
+        QElapsedTimer timer;
+        timer.start();
+        if (!Run("cp", {"-r", tree, cpOut}) || !Run("sync", {}))
+            std::exit(1);
+        return Seconds(timer);
+    };
+    auto timeOurs = [&](bool cold) {
+        QDir(ourOut).removeRecursively();
+        QDir().mkpath(ourOut);
+        ::sync();
+        cold ? (void)DropCaches() : Warm(tree);
+        QElapsedTimer timer;
+        timer.start();
+        if (!CopierBatch([&](QFileCopier& c) { c.copy(tree, ourOut, QFileCopier::NonInteractive); })
+            || !Run("sync", {}))
+            std::exit(1);
+        return Seconds(timer);
+    };
+    // Alternated runs, best of three each: the machine's other load and the
+    // system-wide sync hit both tools alike.
+    auto pair = [&](bool cold, const char* what) {
+        double bestCp = 1e30, bestOurs = 1e30;
+        for (int i = 0; i < 3; ++i) {
+            bestCp = std::min(bestCp, timeCp(cold));
+            bestOurs = std::min(bestOurs, timeOurs(cold));
+        }
+        Line(what, bestCp, bestOurs, "cp -r + sync", 0.9);
+    };
+    pair(false, "copyFile tree, hot cache, fsynced");
+    if (DropCaches())
+        pair(true, "copyFile tree, cold cache, fsynced");
+    else
+        std::printf("copyFile tree, cold cache: not measured (dropping the page cache is not permitted here)\n");
+    QDir(cpOut).removeRecursively();
+    QDir(ourOut).removeRecursively();
+
+    // (b) The interleave of an 8-track take, through the copier and direct.
+    const QString take = dir.path() + "/take";
+    fixture::TakeSpec spec = fixture::MonoTake(QStringLiteral("BENCH1"), {0, 1, 2, 3, 4, 5, 6, 7});
+    spec.bits = 24;
+    spec.frames = quint32(seconds) * 48000u;
+    const QStringList files = fixture::WriteTake(take, spec).files;
+    if (files.size() != 8)
+        return 1;
+    std::printf("take: 8 tracks x %d s, 48 kHz, 24 bits, %.1f MiB of audio\n", seconds,
+                8.0 * spec.frames * 3 / 1048576.0);
+    const QString out = dir.path() + "/pn";
+    QDir().mkpath(out);
+    Warm(take);
+    auto direct = [&] {
+        char separators[24];
+        std::fill(std::begin(separators), std::end(separators), '_');
+        bool present[24] = {};
+        std::fill(present, present + 8, true);
+        QSoundMixer mixer;
+        mixer.m_szDestinationFolder = out + "/";
+        mixer.SetFilesParams(take + "/", QStringLiteral("BENCH1"), separators, QStringLiteral("WAV"));
+        QElapsedTimer timer;
+        timer.start();
+        if (!mixer.Interleave(present, 0, nullptr))
+            std::exit(1);
+        const double s = Seconds(timer);
+        QFile::remove(out + "/BENCH1PN.WAV");
+        return s;
+    };
+    auto viaCopier = [&] {
+        QElapsedTimer timer;
+        timer.start();
+        if (!CopierBatch([&](QFileCopier& c) {
+                c.copy(files.first(), out, QFileCopier::ProcessInterleave | QFileCopier::NonInteractive);
+            }))
+            std::exit(1);
+        const double s = Seconds(timer);
+        QFile::remove(out + "/BENCH1PN.WAV");
+        return s;
+    };
+    double bestDirect = 1e30, bestCopier = 1e30;
+    for (int i = 0; i < 3; ++i) {   // alternated, so drift hits both alike
+        bestDirect = std::min(bestDirect, direct());
+        bestCopier = std::min(bestCopier, viaCopier());
+    }
+    Line("processInterleave via copier, hot cache", bestDirect, bestCopier, "engine direct", 0.97);
+    return 0;
+}
