@@ -6,6 +6,10 @@
 #include <QVector>
 #include <QtGlobal>
 
+#include <atomic>
+#include <cstddef>
+#include <functional>
+
 // A sorted listing of one folder's entries whose names end with given endings.
 class MyFileInfoList
 {
@@ -22,6 +26,13 @@ public:
     // Returns 0 when complete (a missing folder gives an empty listing), 1 when
     // aborted (the entries found so far stay, sorted).
     int LoadEntryInfoList(const QString& folder, const QStringList& endings, bool withSizes, bool* abort);
+    // The same, polling a worker's atomic stop flag (may be null).
+    int LoadEntryInfoList(const QString& folder, const QStringList& endings, bool withSizes,
+                          const std::atomic<bool>* abort);
+    int LoadEntryInfoList(const QString& folder, const QStringList& endings, bool withSizes, std::nullptr_t)
+    {
+        return LoadEntryInfoList(folder, endings, withSizes, static_cast<bool*>(nullptr));
+    }
 
     int count() const;
     // Empty when i is out of range.
@@ -42,6 +53,9 @@ public:
     int FindFileId(const QString& id6) const;
 
 private:
+    int LoadEntries(const QString& folder, const QStringList& endings, bool withSizes,
+                    const std::function<bool()>& aborted);
+
     struct tEntry
     {
         QString name;

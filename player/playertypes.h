@@ -1,27 +1,12 @@
 #ifndef NALVO_PLAYER_PLAYERTYPES_H
 #define NALVO_PLAYER_PLAYERTYPES_H
 
+#include "take/tracktypes.h"
+
 #include <QMetaType>
 
-// Records the player exchanges with the main window, the routing grid and
-// the take list.
-
-// A track's output pan: two levels 0..100; (100,100) is centre, -1 in
-// either side means no pan is known.
-struct tPostFadePan
-{
-    int left = 0;
-    int right = 0;
-};
-
-inline bool operator==(const tPostFadePan& a, const tPostFadePan& b)
-{
-    return a.left == b.left && a.right == b.right;
-}
-inline bool operator!=(const tPostFadePan& a, const tPostFadePan& b) { return !(a == b); }
-
-// A recorded track's arming state.
-enum tTrackActive : int { TrackActiveNone = 0, TrackActiveOn = 1, TrackActiveDisarmed = 2 };
+// Records the player exchanges with the main window and the routing grid
+// (the per-track pan and arming records are in take/tracktypes.h).
 
 // The kind of one recorder input feeding a track.
 enum tInputMasterType : int {
@@ -53,8 +38,6 @@ enum tPlayWavDisplayMode : int {
 // Which levels the track meters show.
 enum tVumeterDisplayPrePostFader : int { VumeterPreFader = 0, VumeterPostFader = 1 };
 
-Q_DECLARE_METATYPE(tPostFadePan)
-Q_DECLARE_METATYPE(tTrackActive)
 Q_DECLARE_METATYPE(tInputMasterType)
 Q_DECLARE_METATYPE(tOutputMasterType)
 Q_DECLARE_METATYPE(tPlayWavDisplayMode)

@@ -1,0 +1,159 @@
+// Loads one recorder day of 500 takes x 24 mono tracks through the day
+// loader into the take list, against a plain listing of the same folder
+// plus one header read (the first 4 KiB) per file, measured in the same run.
+#include "report/qfileinfolistwidget.h"
+#include "report/qfileinfowidget.h"
+#include "report/qmetadatathread.h"
+#include "tests/support/fixturewriter.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+const int kTakes = 500;
+const int kTracks = 24;
+const int kRuns = 5;
+
+QString writeDay(const QString& root)
+{
+    const QString day = fixture::MakeDay(
+        fixture::MakeProject(fixture::MakeVolume(root, QStringLiteral("CARD")), QStringLiteral("SHOOT")),
+        QDate(2024, 5, 1));
+    QList<int> trackSlots;
+    for (int s = 0; s < kTracks; ++s)
+        trackSlots << s;
+    fixture::TakeSpec spec = fixture::MonoTake(QStringLiteral("BR0000"), trackSlots);
+    spec.frames = 480;
+    QList<QByteArray> tracks;
+    for (int i = 0; i < kTracks; ++i)
+        tracks << fixture::BuildMonoFile(spec, i);
+    for (int t = 0; t < kTakes; ++t) {
+        spec.id = QStringLiteral("BR%1").arg(t, 4, 10, QLatin1Char('0'));
+        for (int i = 0; i < kTracks; ++i) {
+            QFile out(day + QLatin1Char('/') + fixture::TrackFileName(spec, i));
+            if (!out.open(QIODevice::WriteOnly) || out.write(tracks.at(i)) != tracks.at(i).size())
+                qFatal("cannot write the test day");
+        }
+    }
+    return day;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+double plainListingAndHeaders(const QString& day)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const QStringList names = QDir(day).entryList({QStringLiteral("*.WAV")}, QDir::Files, QDir::Name);
+    qint64 bytes = 0;
+    for (const QString& name : names) {
+        QFile file(day + QLatin1Char('/') + name);
+        if (file.open(QIODevice::ReadOnly))
+            bytes += file.read(4096).size();
+    }
+    if (bytes == 0)
+        qFatal("nothing read");
+    return timer.nsecsElapsed() / 1e6;
+}
+
+struct tLoad
+{
+    double names = 0;
+    double firstRow = 0;
+    double records = 0;
+};
+
+tLoad loadDay(QMetadataThread* loader, QFileInfoListWidget* list, const QString& volume, const QString& dayName)
+{
+    tLoad result;
+    QElapsedTimer timer;
+    bool done = false;
+    int received = 0;
+    QObject context;
+    QObject::connect(loader, &QMetadataThread::signal_List, &context,
+                     [&](QStringList) { result.names = timer.nsecsElapsed() / 1e6; });
+    QObject::connect(loader, &QMetadataThread::signal_Data, &context, [&](int index, QString, tyTakeMetadata) {
+        if (received++ == 0) {
+            // The first row is on screen once the list has painted it.
+            if (list) {
+                list->repaint();
+                list->Row(0)->repaint();
+            }
+            result.firstRow = timer.nsecsElapsed() / 1e6;
+        }
+        if (index == kTakes - 1) {
+            result.records = timer.nsecsElapsed() / 1e6;
+            done = true;
+        }
+    });
+    if (list)
+        list->slot_List({});
+    timer.start();
+    loader->SetDayDir(volume, QStringLiteral("SHOOT.BR1"), dayName);
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return result;
+}
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir scratch;
+    const QString day = writeDay(scratch.path());
+    const QString volume = scratch.path() + QStringLiteral("/CARD");
+    const QString dayName = QFileInfo(day).fileName();
+
+    QFileInfoListWidget list;
+    list.resize(1400, 700);
+    list.show();
+    tyReportBlock layout[2][28];
+    for (int l = 0; l < 2; ++l)
+        for (int c = 0; c < 28; ++c)
+            layout[l][c] = DefaultReportDataLayout[l][c];
+    QMetadataThread loader;
+    QObject::connect(&loader, &QMetadataThread::signal_State, &list,
+                     &QFileInfoListWidget::slot_MetadataThreadStateChanged);
+    QObject::connect(&loader, &QMetadataThread::signal_Data, &list, &QFileInfoListWidget::slot_Data);
+    QObject::connect(&loader, &QMetadataThread::signal_List, &list, &QFileInfoListWidget::slot_List);
+    loader.SetDataSetup(&layout[0][0], 2, 28, 1, false, CircleDisplayTake);
+    list.SetupDataLine(0, layout[0]);
+    list.SetupDataLine(1, layout[1]);
+
+    plainListingAndHeaders(day);   // warm the cache for both sides
+    loadDay(&loader, &list, volume, dayName);
+    // The loader on its own reads the same records without a list to fill.
+    QMetadataThread bare;
+    bare.SetDataSetup(&layout[0][0], 2, 28, 1, false, CircleDisplayTake);
+    std::vector<double> plain, names, first, records, bareRecords;
+    for (int run = 0; run < kRuns; ++run) {
+        plain.push_back(plainListingAndHeaders(day));
+        const tLoad load = loadDay(&loader, &list, volume, dayName);
+        names.push_back(load.names);
+        first.push_back(load.firstRow);
+        records.push_back(load.records);
+        bareRecords.push_back(loadDay(&bare, nullptr, volume, dayName).records);
+    }
+    const double base = median(plain);
+    std::printf("day of %d takes x %d tracks (%d files); plain listing + one header read per file: %.1f ms\n",
+                kTakes, kTracks, kTakes * kTracks, base);
+    std::printf("take names listed: %.1f ms, ratio %.2f (target <= 1)\n", median(names), median(names) / base);
+    std::printf("first row visible: %.1f ms, ratio %.2f to 100 ms (target <= 1)\n", median(first),
+                median(first) / 100.0);
+    std::printf("all records: %.1f ms, ratio %.2f (target <= 3)\n", median(records), median(records) / base);
+    std::printf("all records, loader alone: %.1f ms, ratio %.2f (target <= 3)\n", median(bareRecords),
+                median(bareRecords) / base);
+    return 0;
+}

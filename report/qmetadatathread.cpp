@@ -1,0 +1,290 @@
+#include "report/qmetadatathread.h"
+
+#include "foundation/fileinfolist.h"
+#include "report/fieldrules.h"
+#include "report/reportfieldvalues.h"
+#include "take/bwfmetadata.h"
+#include "take/soundperform.h"
+#include "take/takefamily.h"
+
+#include <QDebug>
+#include <QMutexLocker>
+#include <QRegularExpression>
+
+using namespace ReportLayout;
+
+QString TakeNameOfFile(const QString& fileName)
+{
+    static const QRegularExpression expressions[] = {
+        QRegularExpression(QStringLiteral("(_|-|#)\\d{1,2}$"), QRegularExpression::CaseInsensitiveOption),
+        QRegularExpression(QStringLiteral("(Q|M)X$"), QRegularExpression::CaseInsensitiveOption),
+        QRegularExpression(QStringLiteral("P(N|R|X)$"), QRegularExpression::CaseInsensitiveOption),
+    };
+    QString name = fileName;
+    if (name.endsWith(QLatin1String(".WAV"), Qt::CaseInsensitive))
+        name.chop(4);
+    for (const QRegularExpression& expression : expressions) {
+        const QRegularExpressionMatch match = expression.match(name);
+        if (match.hasMatch())
+            return name.left(match.capturedStart());
+    }
+    // Track numbers the recorder also writes ("_A", "+07"): the take root
+    // the family probe finds.
+    const QString root = TakePathOfFile(name + QStringLiteral(".WAV"), QStringLiteral("WAV"));
+    if (root.size() < name.size())
+        return root;
+    return name;
+}
+
+QVector<tyDayTake> DayTakesOf(const QStringList& fileNames)
+{
+    QVector<tyDayTake> takes;
+    QString previousId;
+    for (const QString& fileName : fileNames) {
+        QString name = fileName;
+        if (name.endsWith(QLatin1String(".WAV"), Qt::CaseInsensitive))
+            name.chop(4);
+        if (name.size() < 7)
+            continue;
+        const QString id = name.left(6);
+        if (id == previousId)
+            continue;
+        previousId = id;
+        takes.append(tyDayTake{id, TakeNameOfFile(fileName)});
+    }
+    return takes;
+}
+
+QMetadataThread::QMetadataThread(QObject* parent)
+    : QThread(parent)
+{
+    RegisterTakeMetadataType();
+    start(QThread::InheritPriority);
+}
+
+QMetadataThread::~QMetadataThread()
+{
+    {
+        QMutexLocker lock(&m_Mutex);
+        m_bAbort = true;
+        m_bStop = true;
+        m_JobCondition.wakeOne();
+    }
+    wait();
+}
+
+void QMetadataThread::SetDataSetup(tyReportBlock* blocks, int lines, int cellsPerLine, int dataLines, bool,
+                                   tReportCircleDisplay)
+{
+    QMutexLocker lock(&m_Mutex);
+    if (blocks && lines >= 1 && cellsPerLine >= 1) {
+        for (int l = 0; l < qMin(lines, int(kDataLines)); ++l) {
+            for (int c = 0; c < kDataCells; ++c)
+                m_DataLayout[l][c] = c < cellsPerLine ? blocks[l * cellsPerLine + c] : tyReportBlock{};
+        }
+    }
+    m_nDataLines = NormaliseDataLayout(m_DataLayout, dataLines);
+    // A pass that runs read the former layout: run it again with this one.
+    if (m_bBusy) {
+        m_bJobPending = true;
+        m_bStop = true;
+        m_JobCondition.wakeOne();
+    }
+}
+
+void QMetadataThread::SetDayDir(QString preProject, QString project, QString day)
+{
+    QMutexLocker lock(&m_Mutex);
+    m_czPreProject = preProject;
+    m_czProject = project;
+    m_czDay = day;
+    m_bJobPending = true;
+    m_bStop = true;
+    m_JobCondition.wakeOne();
+}
+
+void QMetadataThread::GetDir(QString* preProject, QString* project, QString* day) const
+{
+    QMutexLocker lock(&m_Mutex);
+    if (preProject)
+        *preProject = m_czPreProject;
+    if (project)
+        *project = m_czProject;
+    if (day)
+        *day = m_czDay;
+}
+
+void QMetadataThread::slot_reload()
+{
+    QString preProject, project, day;
+    GetDir(&preProject, &project, &day);
+    SetDayDir(preProject, project, day);
+}
+
+bool QMetadataThread::Interrupted() const
+{
+    return m_bStop.load(std::memory_order_acquire) || m_bAbort.load(std::memory_order_acquire);
+}
+
+void QMetadataThread::run()
+{
+    for (;;) {
+        tyJob job;
+        {
+            QMutexLocker lock(&m_Mutex);
+            m_bBusy = false;
+            emit signal_State(MetadataStateWaiting, 0);
+            while (!m_bAbort && !m_bJobPending)
+                m_JobCondition.wait(&m_Mutex);
+            m_bBusy = true;
+            if (!m_bAbort) {
+                // The newest job: later hand-overs overwrote earlier ones.
+                m_bJobPending = false;
+                m_bStop = false;
+                job.czPreProject = m_czPreProject;
+                job.czProject = m_czProject;
+                job.czDay = m_czDay;
+                for (int l = 0; l < kDataLines; ++l)
+                    for (int c = 0; c < kDataCells; ++c)
+                        job.Layout[l][c] = m_DataLayout[l][c];
+                job.nDataLines = m_nDataLines;
+            }
+        }
+        qDebug() << "QMetadataThread::GOOOOOOOOOOOOOOOOOOOO " << (m_bStop ? "true" : "false");
+        emit signal_State(MetadataStateWoken, 0);
+        if (m_bAbort) {
+            qDebug() << "QMetadataThread::ABOOORRRRTION";
+            return;
+        }
+        RunPass(job);
+        FinishPass();
+        if (m_bAbort)
+            return;
+    }
+}
+
+void QMetadataThread::FinishPass()
+{
+    emit signal_State(MetadataStateFinished, (m_bStop ? 1 : 0) | (m_bAbort ? 2 : 0));
+}
+
+void QMetadataThread::RunPass(const tyJob& job)
+{
+    if (job.czPreProject.isEmpty() || job.czProject.isEmpty() || job.czDay.isEmpty())
+        return;
+    const QString path = QStringLiteral("%1/%2/%3/").arg(job.czPreProject, job.czProject, job.czDay);
+    qDebug() << "czPath" << path << "m_czPreProject" << job.czPreProject << "m_czProject" << job.czProject
+             << "m_czDay" << job.czDay;
+    emit signal_State(MetadataStateListing, 0);
+    MyFileInfoList listing;
+    listing.LoadEntryInfoList(path, QStringList{QStringLiteral(".WAV")}, false, &m_bStop);
+    QStringList files;
+    files.reserve(listing.count());
+    for (int i = 0; i < listing.count(); ++i)
+        files.append(listing.GetFileName(i));
+    const QVector<tyDayTake> takes = DayTakesOf(files);
+    QStringList names;
+    names.reserve(takes.size());
+    for (const tyDayTake& take : takes)
+        names.append(take.czName);
+    emit signal_List(names);
+    if (Interrupted() || takes.isEmpty())
+        return;
+
+    emit signal_State(MetadataStateListReady, takes.size());
+    QBwfMetadata metadata;
+    for (int index = 0; index < takes.size(); ++index) {
+        if (Interrupted())
+            return;
+        emit signal_State(MetadataStateReadingTake, index);
+        tyTakeMetadata record;
+        if (metadata.SetupInit(job.czPreProject, job.czProject, job.czDay, takes.at(index).czId, true, true) == 0)
+            FillRecord(&record, metadata.SoundPerform(), index, job);
+        record.czTakeName = takes.at(index).czName;
+        emit signal_Data(index, takes.at(index).czId, record);
+    }
+}
+
+void QMetadataThread::FillRecord(tyTakeMetadata* record, QSoundPerform* take, int takeIndex, const tyJob& job)
+{
+    record->bCircled = IsCircledText(take->m_czCircled);
+    record->ClearTrackFields();
+    record->bLongName = false;
+    record->bFullUnderscore = false;
+    record->czScene = take->m_czScene;
+    record->nFileKind = take->m_nScTkTemplate;
+    record->lnTakeNameCodes.clear();
+    if (record->nFileKind == 4 || record->nFileKind == 5)
+        record->lnTakeNameCodes = ParseAdvancedTemplate(take->m_czAdvTemplateCompo, take->m_AdvTemplateFields).codes;
+    record->nTakeType = TakeTypeOf(take->m_czTakeIndicator + take->m_czTakeNumber);
+    record->bLongName = take->IsLongName();
+    record->bFullUnderscore = record->bLongName && take->IsFullUnderscore();
+
+    QStringList* lines[kDataLines] = {&record->lczLine0Texts, &record->lczLine1Texts};
+    for (int l = 0; l < job.nDataLines && l < kDataLines; ++l) {
+        lines[l]->clear();
+        for (int c = 0; c < kDataCells; ++c) {
+            if (Interrupted())
+                return;
+            const int id = job.Layout[l][c].nFieldId;
+            if (id == -1)
+                break;   // the layout is packed
+            QString text = ReportFieldValues::getValue(id, take);
+            if (id == FieldIndex)
+                text = QString::number(takeIndex + 1);
+            if (id >= FieldTrack1 && id <= FieldTrack24)
+                TrackWork(record, take, id - FieldTrack1, &text);
+            lines[l]->append(text);
+        }
+    }
+}
+
+namespace {
+// Reads the settings of every input of one kind the routing names, once each.
+void ReadInputs(const QHash<int, int>& inputs, tInputSettings* table, int size, const char* format,
+                const QSoundFile& file)
+{
+    for (auto it = inputs.constBegin(); it != inputs.constEnd(); ++it) {
+        const int input = it.key();
+        if (input < 0 || input >= size || table[input].bPresent)
+            continue;
+        file.GetiXMLOrvexInputSettings(QString::asprintf(format, input + 1), &table[input]);
+    }
+}
+}  // namespace
+
+void QMetadataThread::TrackWork(tyTakeMetadata* record, QSoundPerform* take, int k, QString* text)
+{
+    const tTrackActive arming = ArmingOfText(take->m_czTrackActive[k]);
+    record->tArming[k] = arming;
+    if (arming != TrackActiveOn)
+        text->clear();
+    QMapping routing;
+    const bool parsed = routing.fromString(take->m_czTrackInGrid[k]) == QMapping::NoError;
+    if (parsed && arming == TrackActiveOn) {
+        record->Routings[k] = routing;
+        bool present = false;
+        for (int t = 0; t < QSoundPerform::kMaxTracks; ++t)
+            present = present || take->m_pbPresent[t];
+        if (present) {
+            const QSoundFile& first = take->m_SndFile[take->GetFirstTrack()];
+            ReadInputs(routing.mic(), record->MicInputs, tyTakeMetadata::kMicInputs, "MIC_%d", first);
+            ReadInputs(routing.line(), record->LineInputs, tyTakeMetadata::kLineInputs, "LINE_%d", first);
+            ReadInputs(routing.digi(), record->DigitalInputs, tyTakeMetadata::kDigitalInputs, "DIGI_%d", first);
+            // AES42 settings sit in the track's own file; a poly take has one
+            // file for every track.
+            const QSoundFile& own = take->m_pbPresent[k] ? take->m_SndFile[k] : first;
+            ReadInputs(routing.aes42(), record->Aes42Inputs, tyTakeMetadata::kAes42Inputs, "AES42_%d", own);
+        }
+    }
+    tyTrackRoleInput in;
+    in.inGrid = take->m_czTrackInGrid[k];
+    in.takeMixRole = take->m_pnTrackMixRole[k];
+    in.msPair = take->m_pbMSPair[k / 2];
+    in.routing = parsed ? &routing : nullptr;
+    const tyTrackRole role = TrackRoleOf(in, BothMixFlags::Mix);
+    record->pnMixMarker[k] = role.nMix;
+    record->pnMsMarker[k] = role.nMs;
+    if (!role.bMixTrack)
+        record->tPans[k] = PanOfText(take->m_czTrackPanPot[k], 0);
+}

@@ -1,0 +1,106 @@
+#ifndef NALVO_REPORT_QMETADATATHREAD_H
+#define NALVO_REPORT_QMETADATATHREAD_H
+
+#include "report/reportlayout.h"
+#include "report/takemetadata.h"
+
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+#include <QThread>
+#include <QVector>
+#include <QWaitCondition>
+
+#include <atomic>
+
+class QSoundPerform;
+
+enum tMetadataThreadState : int {
+    MetadataStateWaiting = 0,
+    MetadataStateWoken = 1,
+    MetadataStateListing = 2,
+    MetadataStateListReady = 3,
+    MetadataStateReadingTake = 4,
+    MetadataStateFinished = 5,
+};
+
+// One take of a day folder as the loader's walk finds it: the first listed
+// file of each 6-character id whose name (without ".WAV") is longer than
+// six characters. The name list and the records come from the same walk, so
+// record n always belongs to name n.
+struct tyDayTake
+{
+    QString czId;         // first 6 characters of the file name
+    QString czName;       // the take name shown in the list
+};
+QVector<tyDayTake> DayTakesOf(const QStringList& fileNames);
+// The take name of a listed file: the name without ".WAV", cut before a
+// mono track suffix ("_01", "-1", "#12"), a mix suffix ("MX", "QX") or a
+// poly suffix ("PN", "PR", "PX"). Other poly names ("P7", "Q7", "S7", "SX")
+// keep their whole name without ".WAV".
+QString TakeNameOfFile(const QString& fileName);
+
+// Reads, in its own thread, the metadata of every take of one day folder
+// for the day's take list: the take names first, then one record per take.
+// A new job stops the pass that runs; the newest job always wins.
+class QMetadataThread : public QThread
+{
+    Q_OBJECT
+public:
+    explicit QMetadataThread(QObject* parent = nullptr);
+    ~QMetadataThread() override;
+
+    // The data layout the records carry texts for (normalised on the way
+    // in). A pass that runs restarts with it.
+    void SetDataSetup(tyReportBlock* blocks, int lines, int cellsPerLine, int dataLines, bool noteLine,
+                      tReportCircleDisplay circle);
+    // Hands the worker a new day; never blocks on the worker.
+    void SetDayDir(QString preProject, QString project, QString day);
+    // The day of the newest job.
+    void GetDir(QString* preProject, QString* project, QString* day) const;
+
+public slots:
+    void slot_reload();
+
+signals:
+    void signal_State(int state, int value);
+    void signal_List(QStringList names);
+    void signal_Data(int index, QString id, tyTakeMetadata record);
+
+protected:
+    void run() override;
+
+private:
+    // What one pass reads, copied under the lock when it starts.
+    struct tyJob
+    {
+        QString czPreProject;
+        QString czProject;
+        QString czDay;
+        tyReportBlock Layout[ReportLayout::kDataLines][ReportLayout::kDataCells];
+        int nDataLines = 1;
+    };
+
+    void RunPass(const tyJob& job);
+    void FinishPass();
+    void FillRecord(tyTakeMetadata* record, QSoundPerform* take, int takeIndex, const tyJob& job);
+    void TrackWork(tyTakeMetadata* record, QSoundPerform* take, int track, QString* text);
+    bool Interrupted() const;
+
+    mutable QMutex m_Mutex;
+    QWaitCondition m_JobCondition;
+    // GUI thread writes, worker copies at the start of a pass; under m_Mutex.
+    tyReportBlock m_DataLayout[ReportLayout::kDataLines][ReportLayout::kDataCells];
+    int m_nDataLines = 1;
+    QString m_czPreProject;
+    QString m_czProject;
+    QString m_czDay;
+    bool m_bJobPending = false;
+    // Worker writes under m_Mutex: a pass runs.
+    bool m_bBusy = false;
+    // GUI thread sets (under m_Mutex), worker reads while it works.
+    std::atomic<bool> m_bAbort{false};
+    std::atomic<bool> m_bStop{false};
+};
+
+#endif

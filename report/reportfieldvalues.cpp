@@ -1,0 +1,384 @@
+#include "report/reportfieldvalues.h"
+
+#include "foundation/mapping.h"
+#include "foundation/naming.h"
+#include "report/fieldrules.h"
+#include "take/bwfmetadata.h"
+#include "take/soundperform.h"
+
+using namespace ReportLayout;
+
+tyTakeData::tyTakeData()
+{
+    for (int t = 0; t < kTracks; ++t) {
+        Pans[t] = {-1, -1};
+        pnTrackState[t] = 0;
+        pnMixRole[t] = 0;
+        pnMsKind[t] = 0;
+    }
+}
+
+namespace {
+bool IsActive(const QSoundPerform* take, int track)
+{
+    return ArmingOfText(take->m_czTrackActive[track]) == TrackActiveOn;
+}
+
+QString TimeCode(quint64 frames, short fps)
+{
+    return GetTimeCode(static_cast<unsigned long>(frames), fps);
+}
+
+// A slate or marker: empty for an offset of 0 (also what a missing one holds).
+QString SyncPointText(const QSoundPerform* take, const unsigned int* offsets, int n)
+{
+    if (n < 0 || n >= QSoundPerform::kMaxSyncPoints || offsets[n] == 0)
+        return QString();
+    return TimeCode(take->m_nStartFrames + offsets[n], take->m_nFrameRate);
+}
+
+QString AleTracks(const QSoundPerform* take)
+{
+    QString text;
+    for (int i = 0; i < QSoundPerform::kMaxTracks; ++i) {
+        int j = i;
+        if (take->m_bPolyTake) {
+            j = take->m_pnChannelIndex[i];
+            if (j < 0 || j >= QSoundPerform::kMaxTracks)
+                continue;
+        }
+        if (IsActive(take, j))
+            text += QStringLiteral("A%1").arg(i + 1);
+    }
+    return text;
+}
+
+QString AleDescription(const QSoundPerform* take)
+{
+    QString text;
+    for (int i = 0; i < QSoundPerform::kMaxTracks; ++i) {
+        const int j = take->m_pnChannelIndex[i];
+        QString name = QStringLiteral(" _ ");
+        if (j >= 0 && j < QSoundPerform::kMaxTracks && IsActive(take, j))
+            name = take->m_czTrackName[j].isEmpty() ? QStringLiteral(" x ") : take->m_czTrackName[j];
+        text += i == 0 ? QStringLiteral(" %1 ").arg(name) : QStringLiteral("/ %1 ").arg(name);
+    }
+    return text;
+}
+}  // namespace
+
+int RecorderNumberOf(const QString& originator)
+{
+    const int at = originator.indexOf(QLatin1String("BRISEL "));
+    if (at < 0)
+        return -1;
+    const QString rest = originator.mid(at + 7);
+    int i = 0;
+    while (i < rest.size() && rest.at(i) == QLatin1Char(' '))
+        ++i;
+    bool negative = false;
+    if (i < rest.size() && (rest.at(i) == QLatin1Char('-') || rest.at(i) == QLatin1Char('+')))
+        negative = rest.at(i++) == QLatin1Char('-');
+    qint64 value = 0;
+    while (i < rest.size() && rest.at(i).isDigit() && value < 100000000)
+        value = value * 10 + rest.at(i++).digitValue();
+    return int(negative ? -value : value);
+}
+
+ReportFieldValues::ReportFieldValues()
+{
+    for (int l = 0; l < kDataLines; ++l)
+        for (int c = 0; c < kDataCells; ++c)
+            m_DataLayout[l][c] = DefaultReportDataLayout[l][c];
+}
+
+ReportFieldValues::~ReportFieldValues() = default;
+
+QString ReportFieldValues::getValue(int id, QSoundPerform* take)
+{
+    if (!take)
+        return QString();
+    switch (id) {
+    case 2:
+        return take->m_czFileTag;
+    case 3:
+        return IsCircledText(take->m_czCircled) ? QStringLiteral("YES") : QStringLiteral("NO");
+    case 4:
+        return take->m_czIxmlScene.trimmed();
+    case 5:
+        return (take->m_czTakeIndicator + take->m_czTakeNumber).trimmed();
+    case 6:
+        return take->m_czIxmlNote;
+    case 7: {
+        QList<int> active;
+        for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
+            if (IsActive(take, t))
+                active.append(t);
+        }
+        return TrackRangesText(active);
+    }
+    case 8:
+        return TimeCode(take->m_nStartFrames, take->m_nFrameRate);
+    case 9:
+        return TimeCode(take->m_nStartFrames + take->m_nDurationFrames, take->m_nFrameRate);
+    case 10:
+        return TimeCode(take->m_nDurationFrames, take->m_nFrameRate);
+    case 11:
+    case 12:
+    case 13:
+        return SyncPointText(take, take->m_pnSlateFrames, id - 11);
+    case 14: {
+        // 64-bit: a mono family of large files passes 4 GiB together.
+        const qint64 files = take->m_bPolyTake ? 1 : qMax<qint64>(1, take->m_nFileCount);
+        return QSoundPerform::SizeText(qint64(take->m_nTrueSize) * files);
+    }
+    case 15:
+        return take->m_bPolyTake ? QStringLiteral("Poly") : QStringLiteral("Mono");
+    case 16:
+        return FrequencyText(take->m_nSampleRate);
+    case 17:
+        return QStringLiteral("%1 b").arg(take->m_nBitsPerSample);
+    case 18:
+        return take->m_czFrameRateText;
+    case 19:
+        return take->m_czUbits;
+    case 20:
+        return take->m_czTape;
+    case 21:
+        return take->m_czCreationDate;
+    case FieldAleTracks:
+        return AleTracks(take);
+    case FieldAleDescription:
+        return AleDescription(take);
+    default:
+        break;
+    }
+    if (id >= FieldTrack1 && id <= FieldTrack24)
+        return take->m_czTrackName[id - FieldTrack1];
+    if (id >= 46 && id <= 52)
+        return SyncPointText(take, take->m_pnSlateFrames, id - 43);
+    if (id >= 53 && id <= 62)
+        return SyncPointText(take, take->m_pnMarkerFrames, id - 53);
+    if (id >= FieldSeason && id <= FieldEffect) {
+        if (take->m_nScTkTemplate != 4 && take->m_nScTkTemplate != 5)
+            return QString();
+        return take->m_AdvTemplateFields.value(TemplateCodeOfField(id));
+    }
+    return QString();
+}
+
+void ReportFieldValues::SetValuesSetup(const QString& media, const QString& project,
+                                       const tyReportBlock layout[kDataLines][kDataCells], int dataLines,
+                                       bool noteLine, int reportGen)
+{
+    m_czMedia = media;
+    m_czProject = project;
+    for (int l = 0; l < kDataLines; ++l)
+        for (int c = 0; c < kDataCells; ++c)
+            m_DataLayout[l][c] = layout[l][c];
+    m_nDataLines = NormaliseDataLayout(m_DataLayout, dataLines);
+    m_bNoteLine = noteLine;
+    m_nReportGen = reportGen;
+}
+
+void ReportFieldValues::SetRequestFlags(const std::atomic<bool>* abort, const std::atomic<bool>* stop)
+{
+    m_pAbort = abort;
+    m_pStop = stop;
+}
+
+void ReportFieldValues::SetGettingDataCallback(std::function<void(int, int, int)> callback)
+{
+    m_GettingData = std::move(callback);
+}
+
+void ReportFieldValues::getReportData(QPainter*, QString day, QStringList fileIds, int kind)
+{
+    m_CsvColumnNames.clear();
+    m_TakeData = QVector<tyTakeData>(fileIds.size());
+    QBwfMetadata metadata;
+    for (int n = 0; n < fileIds.size(); ++n) {
+        if (Aborted() || Stopped())
+            return;
+        if (m_GettingData)
+            m_GettingData(kind, n, fileIds.size());
+        if (metadata.SetupInit(m_czMedia, m_czProject, day, fileIds.at(n), true, true) != 0)
+            continue;
+        QSoundPerform* take = metadata.SoundPerform();
+        m_nRecorderNumber = RecorderNumberOf(take->m_czOriginator);
+        FillRecord(&m_TakeData[n], take, n, kind);
+    }
+}
+
+void ReportFieldValues::FillRecord(tyTakeData* record, QSoundPerform* take, int index, int kind)
+{
+    record->bLoaded = true;
+    record->bHasiXML = take->m_SndFile[take->GetFirstTrack()].HasiXMLChunk();
+    record->bCircled = IsCircledText(take->m_czCircled);
+    record->czSampleRate = QStringLiteral("%1 Hz").arg(take->m_nSampleRate);
+    record->czBits = QStringLiteral("%1 bits").arg(take->m_nBitsPerSample);
+    record->czTape = take->m_czTape;
+    record->czRefLevel = take->m_czRefLevel;
+    record->czFrameRate = take->m_czFrameRateText;
+    record->czBextScene = take->m_czScene;
+    record->nTemplate = take->m_nScTkTemplate;
+    if (take->m_nScTkTemplate == 4 || take->m_nScTkTemplate == 5) {
+        record->czTemplateComposition = take->m_czAdvTemplateCompo;
+        const tyAdvancedTemplate parsed = ParseAdvancedTemplate(take->m_czAdvTemplateCompo, take->m_AdvTemplateFields);
+        record->lnTemplateCodes = parsed.codes;
+        record->lczTemplateTexts = parsed.texts;
+    }
+    record->nTakeType = TakeTypeOf(take->m_czTakeIndicator + take->m_czTakeNumber);
+    if (m_bNoteLine)
+        record->czNotes = take->m_czIxmlNote;
+    if (m_nReportGen & ReportCsv)
+        FillCsv(record, take, index, m_CsvColumnNames.isEmpty());
+    if (m_nReportGen & ReportPdf)
+        FillPdf(record, take, index);
+    for (const tyAleColumn& column : AleReportData) {
+        if (Aborted())
+            return;
+        record->lczAleValues.append(column.nId == FieldIndex ? QString::number(index + 1)
+                                                             : getValue(column.nId, take));
+    }
+    Q_UNUSED(kind);
+}
+
+namespace {
+// The text of a track cell: the name of an active track, else empty with
+// the track's state noted.
+QString TrackCell(tyTakeData* record, const QSoundPerform* take, int track, QString value)
+{
+    const tTrackActive arming = ArmingOfText(take->m_czTrackActive[track]);
+    record->pnTrackState[track] = arming;
+    return arming == TrackActiveOn ? value : QString();
+}
+
+// Moves the six advanced-template entries (Season .. Effect in table order)
+// to just after Take.
+void MoveTemplateColumns(QStringList* list, int takeAt, int seasonAt)
+{
+    if (takeAt < 0 || seasonAt < 0 || seasonAt + 6 > list->size())
+        return;
+    const QStringList moved = list->mid(seasonAt, 6);
+    list->erase(list->begin() + seasonAt, list->begin() + seasonAt + 6);
+    for (int i = 0; i < 6; ++i)
+        list->insert(takeAt + 1 + i, moved.at(i));
+}
+}  // namespace
+
+void ReportFieldValues::FillCsv(tyTakeData* record, QSoundPerform* take, int index, bool buildNames)
+{
+    int takeAt = -1;
+    int seasonAt = -1;
+    for (int row = 1; row < kDataLookupSize; ++row) {
+        if (Aborted())
+            return;
+        const tyReportDataField& field = ReportDataFieldTable[row];
+        QString value = getValue(field.nId, take);
+        if (buildNames)
+            m_CsvColumnNames.append(QString::fromLatin1(field.pcLongName));
+        if (field.nId == FieldSlateA && take->m_bAutoSlate)
+            value += QStringLiteral(" (Auto)");
+        if (field.nId == FieldIndex)
+            value = QString::number(index + 1);
+        if (field.nId >= FieldTrack1 && field.nId <= FieldTrack24)
+            value = TrackCell(record, take, field.nId - FieldTrack1, value);
+        if (field.nId == FieldTake)
+            takeAt = record->lczCsvValues.size();
+        if (field.nId == FieldSeason)
+            seasonAt = record->lczCsvValues.size();
+        record->lczCsvValues.append(value);
+    }
+    MoveTemplateColumns(&record->lczCsvValues, takeAt, seasonAt);
+    if (buildNames)
+        MoveTemplateColumns(&m_CsvColumnNames, takeAt, seasonAt);
+}
+
+void ReportFieldValues::FillPdf(tyTakeData* record, QSoundPerform* take, int index)
+{
+    for (int l = 0; l < m_nDataLines; ++l) {
+        for (int c = 0; c < kDataCells; ++c) {
+            if (Aborted())
+                return;
+            const int id = m_DataLayout[l][c].nFieldId;
+            if (id == -1)
+                break;
+            QString value = getValue(id, take);
+            if (id == FieldIndex)
+                value = QString::number(index + 1);
+            if (id == FieldSlateA) {
+                bool automatic = false;
+                take->GetSlatePointList(&automatic);
+                record->bAutoSlate = automatic;
+            }
+            if (id >= FieldTrack1 && id <= FieldTrack24) {
+                const int t = id - FieldTrack1;
+                value = TrackCell(record, take, t, value);
+                if (!value.isEmpty()) {
+                    QMapping routing;
+                    const bool parsed = routing.fromString(take->m_czTrackInGrid[t]) == 0;
+                    tyTrackRoleInput in;
+                    in.inGrid = take->m_czTrackInGrid[t];
+                    in.takeMixRole = take->m_pnTrackMixRole[t];
+                    in.msPair = take->m_pbMSPair[t / 2];
+                    in.routing = parsed ? &routing : nullptr;
+                    const tyTrackRole role = TrackRoleOf(in, BothMixFlags::Right);
+                    record->pnMixRole[t] = role.nMix;
+                    record->pnMsKind[t] = role.nMs;
+                    if (!role.bMixTrack) {
+                        const tPostFadePan pan = PanOfText(take->m_czTrackPanPot[t], -1);
+                        record->Pans[t] = {pan.left, pan.right};
+                    }
+                }
+            }
+            record->czCellTexts[l][c] = value;
+        }
+    }
+}
+
+QString ReportFieldValues::getHeaderValue(int id, bool* userText, tyTakeData* record, int kind, QString day,
+                                          int pageCount, int pageIndex) const
+{
+    const tyReportHeaderField* field = HeaderFieldOf(id);
+    if (field && field->nUserText) {
+        if (userText)
+            *userText = true;
+        return QString();
+    }
+    switch (id) {
+    case 8:
+        for (const char* suffix : {".OVX", ".OVD", ".OVN", ".OVR"}) {
+            if (day.endsWith(QLatin1String(suffix), Qt::CaseSensitive))
+                return day.left(day.size() - 4);
+        }
+        return day;
+    case 9:
+        return record ? record->czFrameRate : QString();
+    case 10:
+        return record ? record->czSampleRate + QLatin1Char('-') + record->czBits : QString();
+    case 11:
+        return m_czProject + QLatin1Char('/') + day;
+    case 12:
+        return pageCount == -1 ? QStringLiteral(" #%1").arg(pageIndex + 1)
+                               : QStringLiteral(" #%1/%2").arg(pageIndex + 1).arg(pageCount);
+    case 13:
+        return m_nRecorderNumber == -1 ? QStringLiteral("---") : QStringLiteral(" %1").arg(m_nRecorderNumber);
+    case 14:
+        switch (kind) {
+        case 1: return QStringLiteral("Monophonic");
+        case 2: return QStringLiteral("Stereo Mixdown");
+        case 4: return QStringLiteral("Polyphonic");
+        case 8: return QStringLiteral("Polyphonic Rotate");
+        default: return QString();
+        }
+    case 18:
+        return record ? record->czRefLevel : QString();
+    case 20:
+        return record ? record->czTape : QString();
+    case 21:
+        return m_czProject;
+    default:
+        return QString();
+    }
+}

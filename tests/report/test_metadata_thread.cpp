@@ -1,0 +1,249 @@
+// The day loader: states, names and records of a day, rapid day changes,
+// odd names, damaged or vanishing media and shutdown in mid-pass.
+#include "report/qmetadatathread.h"
+#include "tests/report/daymedia.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace fixture;
+
+namespace {
+// Receives the loader's signals in the test's thread (queued).
+struct Receiver
+{
+    QList<QPair<int, int>> states;
+    QList<QStringList> lists;
+    QList<QPair<int, tyTakeMetadata>> records;
+
+    void Attach(QMetadataThread* loader, QObject* context)
+    {
+        QObject::connect(loader, &QMetadataThread::signal_State, context,
+                         [this](int s, int v) { states.append({s, v}); });
+        QObject::connect(loader, &QMetadataThread::signal_List, context,
+                         [this](QStringList names) { lists.append(names); });
+        QObject::connect(loader, &QMetadataThread::signal_Data, context,
+                         [this](int i, QString, tyTakeMetadata r) { records.append({i, r}); });
+    }
+    bool Finished(int passes) const
+    {
+        int n = 0;
+        for (const auto& s : states)
+            n += s.first == MetadataStateFinished ? 1 : 0;
+        return n >= passes && !states.isEmpty() && states.last().first == MetadataStateWaiting;
+    }
+};
+
+tyReportBlock* LayoutOf(QList<int> ids, tyReportBlock* cells)
+{
+    for (int c = 0; c < ReportLayout::kDataCells; ++c)
+        cells[c] = tyReportBlock{c < ids.size() ? ids.at(c) : -1, QString()};
+    return cells;
+}
+}  // namespace
+
+class TestMetadataThread : public QObject
+{
+    Q_OBJECT
+private slots:
+    void takeNamesOfFiles_data();
+    void takeNamesOfFiles();
+    void statesAndRecordsOfASmallDay();
+    void lastDayWins();
+    void vanishingFolderEndsThePass();
+    void destroyedInMidPass();
+};
+
+void TestMetadataThread::takeNamesOfFiles_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("ids");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("mono, poly, mix")
+        << QStringList{"ABC123_01.WAV", "ABC123_02.WAV", "ABC124PN.WAV", "ABC125MX.WAV", "ABC126QX.WAV"}
+        << QStringList{"ABC123", "ABC124", "ABC125", "ABC126"} << QStringList{"ABC123", "ABC124", "ABC125", "ABC126"};
+    QTest::newRow("six characters or fewer are no takes")
+        << QStringList{"ABC12.WAV", "ABC123.WAV", "ABC124_1.WAV"} << QStringList{"ABC124"} << QStringList{"ABC124"};
+    QTest::newRow("other poly suffixes keep the name")
+        << QStringList{"ABC127P7.WAV", "ABC128SX.WAV", "ABC129Q7.WAV"} << QStringList{"ABC127", "ABC128", "ABC129"}
+        << QStringList{"ABC127P7", "ABC128SX", "ABC129Q7"};
+    QTest::newRow("ids differing in case") << QStringList{"ABC130_01.WAV", "abc130_01.WAV"}
+                                           << QStringList{"ABC130", "abc130"} << QStringList{"ABC130", "abc130"};
+    QTest::newRow("one-character track numbers")
+        << QStringList{"ABC131_A.WAV", "ABC131+01.WAV"} << QStringList{"ABC131"} << QStringList{"ABC131"};
+    QTest::newRow("long name") << QStringList{"ABC132==     12A     t3==_01.WAV"} << QStringList{"ABC132"}
+                               << QStringList{"ABC132==     12A     t3=="};
+}
+
+void TestMetadataThread::takeNamesOfFiles()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, ids);
+    QFETCH(QStringList, names);
+    QStringList gotIds;
+    QStringList gotNames;
+    for (const tyDayTake& take : DayTakesOf(files)) {
+        gotIds << take.czId;
+        gotNames << take.czName;
+    }
+    QCOMPARE(gotIds, ids);
+    QCOMPARE(gotNames, names);
+}
+
+void TestMetadataThread::statesAndRecordsOfASmallDay()
+{
+    QTemporaryDir dir;
+    const daymedia::Day day = daymedia::MakeDayFolder(dir.path(), QDate(2024, 5, 1));
+    TakeSpec first = MonoTake(QStringLiteral("ABC123"), {0, 1, 2, 3});
+    first.circled = true;
+    first.takePrefix = QStringLiteral("W");
+    first.tracks[0].inGrid = QStringLiteral("MIC_1=0x1,");
+    first.tracks[0].panPot = QStringLiteral("100,60");
+    first.tracks[1].active = QStringLiteral("DISARMED");
+    first.tracks[2].inGrid = QStringLiteral("MIC_1=0x1,MIC_2=0x1,");
+    first.tracks[3].inGrid = QStringLiteral("MIX_1=0x1,");
+    first.inputSettings = {InputSetting{"MIC_1", 5, true, false, 80}, InputSetting{"MIC_2", 0, false, true, 0}};
+    first.nameStyle = NameStyle::LongUnderscore;
+    QVERIFY(!WriteTake(day.path, first).files.isEmpty());
+    QVERIFY(!WriteTake(day.path, PolyTake(QStringLiteral("ABC124"), {0, 1})).files.isEmpty());
+    // A damaged take, a six-character name and a lower-case suffix.
+    QVERIFY(daymedia::WriteBytes(day.path + "/ABC125_01.WAV", QByteArray(300, 'x')));
+    QVERIFY(daymedia::WriteBytes(day.path + "/SHORT1.WAV", QByteArray(300, 'x')));
+    QVERIFY(!WriteTake(day.path + "/lower", MonoTake(QStringLiteral("ABC126"), {0})).files.isEmpty());
+    QVERIFY(QFile::rename(day.path + "/lower/" + QDir(day.path + "/lower").entryList(QDir::Files).first(),
+                          day.path + "/ABC126_01.wav"));
+
+    QObject context;
+    Receiver got;
+    QMetadataThread loader;
+    got.Attach(&loader, &context);
+    tyReportBlock cells[2][ReportLayout::kDataCells];
+    LayoutOf({1, 2, 3, 5, 22, 23, 24, 25, 26}, cells[0]);
+    LayoutOf({1, 7}, cells[1]);
+    loader.SetDataSetup(&cells[0][0], 2, ReportLayout::kDataCells, 2, false, CircleDisplayTake);
+    loader.SetDayDir(day.volume, day.project, day.day);
+    QTRY_VERIFY_WITH_TIMEOUT(got.Finished(1), 10000);
+
+    const QList<QPair<int, int>> states = {{0, 0}, {1, 0}, {2, 0}, {3, 3}, {4, 0}, {4, 1}, {4, 2}, {5, 0}, {0, 0}};
+    QCOMPARE(got.states, states);
+    QCOMPARE(got.lists.size(), 1);
+    QCOMPARE(got.lists.first().size(), 3);
+    QVERIFY(got.lists.first().at(0).startsWith("ABC123_"));
+    QCOMPARE(got.lists.first().mid(1), (QStringList{"ABC124", "ABC125"}));
+    QCOMPARE(got.records.size(), 3);
+
+    const tyTakeMetadata& r = got.records.at(0).second;
+    QCOMPARE(got.records.at(0).first, 0);
+    QCOMPARE(r.czTakeName, got.lists.first().at(0));
+    QVERIFY(r.bCircled);
+    QCOMPARE(r.nTakeType, 2);
+    QVERIFY(r.bLongName && r.bFullUnderscore);
+    QCOMPARE(r.lczLine0Texts.mid(0, 4), (QStringList{"1", "ABC123", "YES", "W3"}));
+    QCOMPARE(r.lczLine0Texts.mid(4), (QStringList{"Trk1", "", "Trk3", "Trk4", ""}));
+    QCOMPARE(r.lczLine1Texts, (QStringList{"1", "1;3-4"}));
+    QCOMPARE(r.tArming[0], TrackActiveOn);
+    QCOMPARE(r.tArming[1], TrackActiveDisarmed);
+    QCOMPARE(r.tArming[4], TrackActiveNone);
+    QCOMPARE(r.tPans[0], (tPostFadePan{100, 60}));
+    QCOMPARE(r.tPans[3], (tPostFadePan{-1, -1}));   // a mix track has no pan
+    QCOMPARE(r.pnMixMarker[3], 2);
+    QCOMPARE(r.Routings[0].count(), 1);
+    QCOMPARE(r.Routings[1].count(), 0);              // disarmed: no routing
+    QCOMPARE(r.Routings[2].count(), 2);
+    QVERIFY(r.MicInputs[0].bPresent);
+    QCOMPARE(r.MicInputs[0].nFilter, 80);
+    QVERIFY(r.MicInputs[0].bPhaseReversed);
+    QVERIFY(r.MicInputs[1].bPresent && r.MicInputs[1].bEqEnabled);
+    QCOMPARE(r.czScene, QStringLiteral("12A"));
+
+    const tyTakeMetadata& poly = got.records.at(1).second;
+    QCOMPARE(poly.lczLine0Texts.value(1), QStringLiteral("ABC124"));
+    const tyTakeMetadata& damaged = got.records.at(2).second;
+    QCOMPARE(damaged.czTakeName, QStringLiteral("ABC125"));
+    QVERIFY(damaged.lczLine0Texts.isEmpty());
+}
+
+void TestMetadataThread::lastDayWins()
+{
+    QTemporaryDir dir;
+    const daymedia::Day big = daymedia::MakeDayFolder(dir.path(), QDate(2024, 5, 1));
+    const daymedia::Day small = daymedia::MakeDayFolder(dir.path(), QDate(2024, 5, 2));
+    QVERIFY(daymedia::WriteManyTakes(big.path, QStringLiteral("BG"), 200, 2));
+    QVERIFY(daymedia::WriteManyTakes(small.path, QStringLiteral("SM"), 3, 1));
+
+    QObject context;
+    Receiver got;
+    QMetadataThread loader;
+    got.Attach(&loader, &context);
+    tyReportBlock cells[2][ReportLayout::kDataCells];
+    LayoutOf({1, 2, 4}, cells[0]);
+    LayoutOf({1}, cells[1]);
+    loader.SetDataSetup(&cells[0][0], 2, ReportLayout::kDataCells, 1, false, CircleDisplayOff);
+    for (int i = 0; i < 40; ++i) {
+        const daymedia::Day& d = i % 2 == 0 ? big : small;
+        loader.SetDayDir(d.volume, d.project, d.day);
+        if (i % 8 == 0)
+            QTest::qWait(5);
+        if (i == 20)   // a layout change in mid-pass restarts the pass
+            loader.SetDataSetup(&cells[0][0], 2, ReportLayout::kDataCells, 1, false, CircleDisplayOff);
+    }
+    QString pre, project, dayName;
+    loader.GetDir(&pre, &project, &dayName);
+    QCOMPARE(dayName, small.day);
+    QTRY_VERIFY_WITH_TIMEOUT(!got.states.isEmpty() && got.states.last() == qMakePair(0, 0)
+                                 && !got.lists.isEmpty() && got.lists.last().size() == 3
+                                 && got.records.size() >= 3 && got.records.last().first == 2,
+                             20000);
+    QTest::qWait(50);
+    QCOMPARE(got.lists.last(), (QStringList{"SM0000", "SM0001", "SM0002"}));
+    for (int i = 0; i < 3; ++i) {
+        const tyTakeMetadata& r = got.records.at(got.records.size() - 3 + i).second;
+        QCOMPARE(r.czTakeName, got.lists.last().at(i));
+        QCOMPARE(r.lczLine0Texts.value(0), QString::number(i + 1));   // the copies share one file tag
+    }
+}
+
+void TestMetadataThread::vanishingFolderEndsThePass()
+{
+    QTemporaryDir dir;
+    const daymedia::Day day = daymedia::MakeDayFolder(dir.path(), QDate(2024, 5, 1));
+    QVERIFY(daymedia::WriteManyTakes(day.path, QStringLiteral("VN"), 200, 2));
+    QObject context;
+    Receiver got;
+    QMetadataThread loader;
+    got.Attach(&loader, &context);
+    loader.SetDayDir(day.volume, day.project, day.day);
+    QTRY_VERIFY_WITH_TIMEOUT(got.records.size() >= 3, 10000);
+    QVERIFY(QDir(day.path).removeRecursively());
+    QTRY_VERIFY_WITH_TIMEOUT(got.Finished(1), 20000);
+    QCOMPARE(got.lists.size(), 1);
+    QVERIFY(got.records.size() <= got.lists.first().size());
+    // Takes read after the folder went carry their names only.
+    QVERIFY(got.records.last().second.lczLine0Texts.isEmpty());
+    QCOMPARE(got.records.last().second.czTakeName, got.lists.first().at(got.records.last().first));
+}
+
+void TestMetadataThread::destroyedInMidPass()
+{
+    QTemporaryDir dir;
+    const daymedia::Day day = daymedia::MakeDayFolder(dir.path(), QDate(2024, 5, 1));
+    QVERIFY(daymedia::WriteManyTakes(day.path, QStringLiteral("DS"), 200, 2));
+    QObject context;
+    Receiver got;
+    auto loader = std::make_unique<QMetadataThread>();
+    got.Attach(loader.get(), &context);
+    loader->SetDayDir(day.volume, day.project, day.day);
+    QTRY_VERIFY_WITH_TIMEOUT(!got.records.isEmpty(), 10000);
+    QElapsedTimer timer;
+    timer.start();
+    loader.reset();
+    QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+    QCoreApplication::processEvents();
+    QVERIFY(got.records.size() < 200);
+    QCOMPARE(got.states.last(), qMakePair(int(MetadataStateFinished), 3));
+}
+
+QTEST_GUILESS_MAIN(TestMetadataThread)
+#include "test_metadata_thread.moc"

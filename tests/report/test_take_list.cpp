@@ -1,0 +1,177 @@
+// The day's take list on its own: rows follow the name lists, records land
+// on their rows, layout lines, selection with the mouse, and a look at a
+// demo day filled by the loader.
+#include "report/qfileinfolistwidget.h"
+#include "report/qfileinfowidget.h"
+#include "report/qmetadatathread.h"
+#include "tests/support/demomedia.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace ReportLayout;
+
+namespace {
+tyTakeMetadata RecordOf(const QString& name, const QStringList& texts)
+{
+    tyTakeMetadata record;
+    record.czTakeName = name;
+    record.lczLine0Texts = texts;
+    return record;
+}
+
+void SetLine(QFileInfoListWidget* list, int line, const QList<int>& ids)
+{
+    tyReportBlock cells[kDataCells];
+    for (int c = 0; c < kDataCells; ++c)
+        cells[c].nFieldId = c < ids.size() ? ids.at(c) : -1;
+    list->SetupDataLine(line, cells);
+}
+
+QPoint RowCentre(QFileInfoListWidget* list, int id)
+{
+    QFileInfoWidget* row = list->Row(id);
+    return row->mapTo(list, row->rect().center());
+}
+}  // namespace
+
+class TestTakeList : public QObject
+{
+    Q_OBJECT
+private slots:
+    void rowsFollowNameLists();
+    void recordsLandOnTheirRows();
+    void layoutLinesAreGuarded_data();
+    void layoutLinesAreGuarded();
+    void mouseSelection();
+    void demoDayLooksRight();
+};
+
+void TestTakeList::rowsFollowNameLists()
+{
+    QFileInfoListWidget list;
+    list.slot_List({"A00001", "A00002", "A00003"});
+    QCOMPARE(list.RowCount(), 3);
+    list.slot_Data(1, "A00002", RecordOf("A00002", {"2", "x"}));
+    list.slot_List({"B00001", "B00002", "B00003"});
+    QCOMPARE(list.RowCount(), 3);
+    QCOMPARE(list.Row(1)->TakeName(), QStringLiteral("A00002"));   // kept until new records arrive
+    list.slot_List({"C00001"});
+    QCOMPARE(list.RowCount(), 1);
+    QVERIFY(!list.Row(1));
+    list.slot_List({});
+    QCOMPARE(list.RowCount(), 0);
+}
+
+void TestTakeList::recordsLandOnTheirRows()
+{
+    QFileInfoListWidget list;
+    list.slot_List({"ABC123", "ABC124P7"});
+    list.slot_Data(0, "ABC123", RecordOf("ABC123", {"1"}));
+    list.slot_Data(1, "ABC124", RecordOf("ABC999", {"2"}));   // another list's record
+    list.slot_Data(5, "ABC125", RecordOf("ABC125", {"6"}));   // past the rows
+    QVERIFY(list.Row(0)->HasRecord());
+    QVERIFY(!list.Row(1)->HasRecord());
+    list.slot_Data(1, "ABC124", RecordOf("ABC124P7", {"2"}));
+    QCOMPARE(list.Row(1)->TakeName(), QStringLiteral("ABC124P7"));
+}
+
+void TestTakeList::layoutLinesAreGuarded_data()
+{
+    QTest::addColumn<QList<int>>("ids");
+    QTest::addColumn<QList<int>>("kinds");   // the used part of the 28 kinds
+    QTest::newRow("out of range become Empty") << QList<int>{1, 2, -5, 69, 99, 4} << QList<int>{1, 2, 0, 0, 0, 4};
+    QTest::newRow("holes packed") << QList<int>{1, -1, -1, 2, -1, 22} << QList<int>{1, 2, 22};
+    QTest::newRow("index and file id forced") << QList<int>{4} << QList<int>{1, 2};
+}
+
+void TestTakeList::layoutLinesAreGuarded()
+{
+    QFETCH(QList<int>, ids);
+    QFETCH(QList<int>, kinds);
+    QFileInfoListWidget list;
+    QSignalSpy reload(&list, &QFileInfoListWidget::signal_ReloadMetadata);
+    QSignalSpy types(&list, &QFileInfoListWidget::signal_ColType);
+    SetLine(&list, 0, ids);
+    SetLine(&list, 0, ids);   // unchanged: no second reload
+    QCOMPARE(reload.count(), 1);
+    QCOMPARE(types.count(), 1);
+    const QList<int> sent = types.first().at(1).value<QList<int>>();
+    QCOMPARE(sent.mid(0, kinds.size()), kinds);
+    QVERIFY(sent.size() == kDataCells && (kinds.size() == kDataCells || sent.at(kinds.size()) == -1));
+}
+
+void TestTakeList::mouseSelection()
+{
+    QFileInfoListWidget list;
+    list.resize(600, 300);
+    SetLine(&list, 0, {1, 2, 4});
+    QStringList names;
+    for (int i = 0; i < 12; ++i)
+        names << QStringLiteral("T%1").arg(i, 5, 10, QLatin1Char('0'));
+    list.slot_List(names);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QCOMPARE(list.IdAt(QPoint(5, 30)), -1);   // the header
+    QCOMPARE(list.IdAt(RowCentre(&list, 2)), 2);
+
+    QTest::mouseClick(&list, Qt::LeftButton, Qt::ShiftModifier, RowCentre(&list, 3));
+    QCOMPARE(list.SelectedIds(), QList<int>{});   // no anchor yet
+    QTest::mouseClick(&list, Qt::LeftButton, Qt::NoModifier, RowCentre(&list, 1));
+    QCOMPARE(list.SelectedIds(), QList<int>{1});
+    QTest::mouseClick(&list, Qt::LeftButton, Qt::ShiftModifier, RowCentre(&list, 3));
+    QCOMPARE(list.SelectedIds(), (QList<int>{1, 2, 3}));
+    QTest::mouseClick(&list, Qt::LeftButton, Qt::ControlModifier, RowCentre(&list, 2));
+    QCOMPARE(list.SelectedIds(), (QList<int>{1, 3}));
+    QTest::mouseClick(&list, Qt::LeftButton, Qt::NoModifier, RowCentre(&list, 0));
+    QCOMPARE(list.SelectedIds(), QList<int>{0});
+}
+
+void TestTakeList::demoDayLooksRight()
+{
+    QTemporaryDir dir;
+    QVERIFY(!fixture::WriteDemoVolume(dir.path()).isEmpty());
+    QFileInfoListWidget list;
+    list.resize(1400, 760);
+    QMetadataThread loader;
+    connect(&loader, &QMetadataThread::signal_State, &list, &QFileInfoListWidget::slot_MetadataThreadStateChanged);
+    connect(&loader, &QMetadataThread::signal_Data, &list, &QFileInfoListWidget::slot_Data);
+    connect(&loader, &QMetadataThread::signal_List, &list, &QFileInfoListWidget::slot_List);
+    connect(&list, &QFileInfoListWidget::signal_ReloadMetadata, &loader, &QMetadataThread::slot_reload);
+    tyReportBlock layout[kDataLines][kDataCells];
+    for (int l = 0; l < kDataLines; ++l)
+        for (int c = 0; c < kDataCells; ++c)
+            layout[l][c] = DefaultReportDataLayout[l][c];
+    // A report-like line: circled, notes and the first tracks.
+    const QList<int> ids = {1, 2, 3, 4, 5, 6, 7, 10, 22, 23, 24, 25, 26, 27, 28, 29};
+    for (int c = 0; c < kDataCells; ++c)
+        layout[0][c].nFieldId = c < ids.size() ? ids.at(c) : -1;
+    loader.SetDataSetup(&layout[0][0], 2, kDataCells, 1, false, CircleDisplayTake);
+    list.SetupDataDisplayCircle(CircleDisplayTake);
+    list.SetupDataLine(0, layout[0]);
+    list.SetupDataLine(1, layout[1]);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    const QString volume = dir.path() + "/" + fixture::kDemoVolumeName;
+    loader.SetDayDir(volume, QStringLiteral("%1.BR1").arg(fixture::kDemoProjectName), "2024-05-01.OVD");
+    QTRY_VERIFY_WITH_TIMEOUT(list.RowCount() > 0 && list.Row(list.RowCount() - 1)->HasRecord(), 20000);
+    QTest::qWait(100);
+    int filled = 0;
+    for (int i = 0; i < list.RowCount(); ++i)
+        filled += list.Row(i)->GetMetaDataPtr()->lczLine0Texts.size() == ids.size() ? 1 : 0;
+    QCOMPARE(filled, list.RowCount());
+    int sum = 0;
+    for (int w : list.ColumnWidths())
+        sum += w;
+    QVERIFY(sum <= 1400 && sum > 1200);
+    const QImage shot = list.grab().toImage();
+    QVERIFY(!shot.isNull());
+    const QString out = QDir(QCoreApplication::applicationDirPath()).filePath("take_list_demo_day.png");
+    QVERIFY(shot.save(out));
+}
+
+QTEST_MAIN(TestTakeList)
+#include "test_take_list.moc"
