@@ -83,9 +83,12 @@ struct QReportThread::tyJobState
 QReportThread::QReportThread(QObject* parent)
     : QThread(parent)
 {
-    for (int l = 0; l < kHeaderLines; ++l)
-        for (int c = 0; c < kHeaderCells; ++c)
-            m_Pending.Header[l][c] = tyReportBlock{FieldEmpty, QString()};
+    for (int l = 0; l < kHeaderLines; ++l) {
+        for (int c = 0; c < kHeaderCells; ++c) {
+            m_Pending.Header[l][c] = DefaultReportHeaderLayout[l][c];
+            m_Pending.pnNewPageOn[l] |= PageBreakBitsOfHeaderField(m_Pending.Header[l][c].nFieldId);
+        }
+    }
     for (int l = 0; l < kDataLines; ++l)
         for (int c = 0; c < kDataCells; ++c)
             m_Pending.Data[l][c] = DefaultReportDataLayout[l][c];
@@ -475,7 +478,7 @@ void QReportThread::RunJob(tyJobState& job)
                                                                       job.dayFolders[k]);
             if (!QFileInfo(dayFolder).isDir())
                 continue;
-            ReportDayKind(job, d, k, days.at(d));
+            ReportDayKind(job, d, k, dayFolder);
         }
     }
 

@@ -4,6 +4,18 @@
 
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
+
+qint64 ReportFile::tyCheckedFile::writeData(const char* data, qint64 size)
+{
+    errno = 0;
+    const qint64 written = QFile::writeData(data, size);
+    if (written != size && nFirstErrno == 0)
+        nFirstErrno = errno;
+    return written;
+}
+
 ReportFile::ReportFile(const QString& finalPath)
     : m_czFinalPath(finalPath)
 {
@@ -63,9 +75,12 @@ bool ReportFile::Commit()
     if (!m_pOutput || !m_File.isOpen())
         return Fail(QFileDevice::WriteError, QStringLiteral("the file is not open"));
     // A write that failed earlier (the PDF writer does not look) shows here.
+    errno = 0;
     bool written = m_File.error() == QFileDevice::NoError && m_File.flush();
+    const int systemError = m_File.nFirstErrno != 0 ? m_File.nFirstErrno : errno;
     const QFileDevice::FileError error = m_File.error();
-    const QString why = m_File.errorString();
+    // A failed buffered write leaves no text of its own behind.
+    const QString why = systemError != 0 ? QString::fromLocal8Bit(std::strerror(systemError)) : m_File.errorString();
     m_File.close();
     written = written && m_File.error() == QFileDevice::NoError;
     if (!written) {

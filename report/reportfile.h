@@ -50,9 +50,20 @@ public:
 private:
     bool Fail(QFileDevice::FileError error, const QString& text);
 
+    // Keeps the system's reason for the first failed write: the buffered
+    // file reports a full volume only as a failed write.
+    class tyCheckedFile : public QFile
+    {
+    public:
+        int nFirstErrno = 0;
+
+    protected:
+        qint64 writeData(const char* data, qint64 size) override;
+    };
+
     QString m_czFinalPath;
     std::unique_ptr<SafeOutput> m_pOutput;
-    QFile m_File;
+    tyCheckedFile m_File;
     bool m_bCommitted = false;
     QFileDevice::FileError m_eError = QFileDevice::NoError;
     QString m_czError;

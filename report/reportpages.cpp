@@ -43,6 +43,9 @@ struct tyReferences
 
     void Load(const tyTakeData& take, bool initial)
     {
+        // A take that could not be read has no values to compare with.
+        if (!initial && !take.bLoaded)
+            return;
         sampleRate = take.czSampleRate;
         tape = take.czTape;
         frameRate = take.czFrameRate;
@@ -67,12 +70,12 @@ QList<int> LastTakeOnPageList(const QVector<tyTakeData>& takes, int mask, int ta
     int count = 1;   // of take i on its page, take i included
     for (int i = 0; i < n; ++i) {
         const tyTakeData& take = takes.at(i);
-        const bool due = ((mask & PageBreakSampleRate) && take.czSampleRate != ref.sampleRate)
+        const bool due = take.bLoaded && (((mask & PageBreakSampleRate) && take.czSampleRate != ref.sampleRate)
                          || ((mask & PageBreakTape) && take.czTape != ref.tape)
                          || ((mask & PageBreakRefLevel) && firstHasIxml && take.bHasiXML
                              && take.czRefLevel != ref.refLevel)
                          || ((mask & PageBreakFrameRate) && take.czFrameRate != ref.frameRate)
-                         || ((mask & PageBreakBits) && take.czBits != ref.bits);
+                         || ((mask & PageBreakBits) && take.czBits != ref.bits));
         if (count == perPage) {
             last.append(i);
             ref.Load(take, false);

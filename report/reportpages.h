@@ -45,7 +45,8 @@ tyPdfMeasures PdfMeasuresOf(int pageWidth, int pageHeight, int fontHeight, int d
 // The index of the last take of each page, in page order. A page holds at
 // most takesPerPage takes (at least 1); a take whose masked values differ
 // from the page's references starts a new page, unless it already begins
-// one (then only the references move to it). No page is empty. An empty
+// one (then only the references move to it). A take that could not be read
+// neither breaks a page nor gives references. No page is empty. An empty
 // list gives the single entry -1.
 QList<int> LastTakeOnPageList(const QVector<tyTakeData>& takes, int mask, int takesPerPage);
 
