@@ -373,10 +373,12 @@ void QReportThread::drawPdfData(QPainter* painter, int first, int count, QString
                 painter->drawText(QRect(m_nTableX, y, firstWidth, r * h), centre, QString::number(i + 1));
             int x = m_nTableX + firstWidth;
             if (!take.bLoaded) {
-                // Its file id alone says which take could not be read.
+                // Its file id alone, in the File ID column, says which take
+                // could not be read.
                 if (l == 0 && files && i < files->size()) {
+                    const int boxRight = m_nColWidth[0].size() > 1 ? x + m_nColWidth[0].at(1) - 1 : right;
                     painter->setPen(SolidPen(look.colour, 1));
-                    DrawFitted(painter, QRect(QPoint(x, yL), QPoint(right, yL + h - 1)), files->at(i), centre,
+                    DrawFitted(painter, QRect(QPoint(x, yL), QPoint(boxRight, yL + h - 1)), files->at(i), centre,
                                centre);
                 }
                 continue;

@@ -132,6 +132,7 @@ private slots:
     void dayPdf_data();
     void dayPdf();
     void csvAndAle();
+    void noLoadableTake();
     void projectOverDays();
     void failuresKeepOlderReports_data();
     void failuresKeepOlderReports();
@@ -313,6 +314,32 @@ void TestReportThread::csvAndAle()
         QCOMPARE(data.at(t).toArray().size(), 38);
     QCOMPARE(Strings(data.at(0)).at(2), QStringLiteral("10:00:00:00"));
     QCOMPARE(Strings(data.at(44)).at(10), QStringLiteral("BR0044"));
+}
+
+void TestReportThread::noLoadableTake()
+{
+    if (!m_bPython)
+        QSKIP("python3 is not installed");
+    // A day whose only take is cut short: titles from the field table, the
+    // take's index and id, no recorder number, and an ALE heading without
+    // a first take to describe the day.
+    const QString day = MakeDay(m_Day.volume + QStringLiteral("/SHOOT.BR1"), QDate(2024, 5, 2));
+    QVERIFY(daymedia::WriteBytes(day + QStringLiteral("/BAD001_01.WAV"), QByteArray(300, 'x')));
+    QVERIFY(daymedia::WriteBytes(day + QStringLiteral("/BAD002_01.wav"), QByteArray(300, 'x')));
+    QReportThread thread;
+    const tyFinished done = RunJob(&thread, m_Day.project, QFileInfo(day).fileName(), 0x1, 0x7, false);
+    QCOMPARE(done.stop, 0);
+    const QString base = day + QStringLiteral("/2024-05-02_Mono");
+    const QJsonArray rows = ReadBack(QStringLiteral("csv"), base + QStringLiteral(".csv")).value("rows").toArray();
+    QCOMPARE(rows.size(), 3 + 1 + 1 + 1 + 1);
+    QCOMPARE(Strings(rows.at(2)), QStringList({"Brisel # ", "---"}));
+    QCOMPARE(Strings(rows.at(4)).size(), 69);
+    QCOMPARE(Strings(rows.at(5)).mid(0, 3), QStringList({"1", "BAD001", ""}));
+    QCOMPARE(Strings(rows.at(5)).size(), 69);
+    const QJsonObject ale = ReadBack(QStringLiteral("ale"), base + QStringLiteral(".ale"));
+    QCOMPARE(Strings(ale.value("Heading").toArray().at(2)), QStringList({"AUDIO_FORMAT", ""}));
+    QCOMPARE(ale.value("Data").toArray().size(), 1 + 1);
+    QVERIFY(QFileInfo(base + QStringLiteral(".pdf")).size() > 0);
 }
 
 void TestReportThread::projectOverDays()
