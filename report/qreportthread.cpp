@@ -282,7 +282,8 @@ void QReportThread::BuildFileLists(QString day, int processMask, QStringList* li
         MyFileInfoList listing;
         listing.LoadEntryInfoList(folder, {QString::fromLatin1(kind.suffix)}, false, &m_bAbort);
         QStringList kept;
-        for (int i = 0; i < listing.count(); ++i) {
+        // With a take filter every take is loaded: a stop must not wait for them all.
+        for (int i = 0; i < listing.count() && !(filtered && Halted()); ++i) {
             const QString name = listing.GetFileName(i);
             const QString base = name.left(name.size() - 4);
             const QString id = name.left(6);
@@ -326,7 +327,7 @@ std::unique_ptr<QPdfWriter> QReportThread::MakePdfWriter(QIODevice* device, cons
     return writer;
 }
 
-bool QReportThread::BeginPdf(tyKindOutput& out, const QString& title, bool project, int kindBit, tyJobState& job)
+bool QReportThread::BeginPdf(tyKindOutput& out, const QString& title, bool project, tyJobState& job)
 {
     const QString name = out.pdf->FinalPath();
     if (out.pdf->Open()) {
@@ -346,7 +347,6 @@ bool QReportThread::BeginPdf(tyKindOutput& out, const QString& title, bool proje
         RecordError(job, Message("Error: Project Pdf File (%s) cannot init Painter", name), &job.nPdfError, 3);
     else
         RecordError(job, Message("Error: Pdf File (%s) cannot init Painter ", name), &job.nPdfError, 2);
-    Q_UNUSED(kindBit);
     return false;
 }
 
@@ -453,7 +453,7 @@ void QReportThread::RunJob(tyJobState& job)
                                         out.pdf->ErrorNumber(), out.pdf->ErrorText()),
                                 &job.nPdfError, (kindBit << 16) + (out.pdf->ErrorNumber() << 8) + 1);
                 } else if (job.nPdfError == 0) {
-                    BeginPdf(out, QString::fromLatin1(kProjectTitle[k]), true, kindBit, job);
+                    BeginPdf(out, QString::fromLatin1(kProjectTitle[k]), true, job);
                 }
             }
             if (gen & ReportCsv) {
@@ -478,7 +478,7 @@ void QReportThread::RunJob(tyJobState& job)
                                                                       job.dayFolders[k]);
             if (!QFileInfo(dayFolder).isDir())
                 continue;
-            ReportDayKind(job, d, k, dayFolder);
+            ReportDayKind(job, k, dayFolder);
         }
     }
 
@@ -518,7 +518,7 @@ void QReportThread::RunJob(tyJobState& job)
     }
 }
 
-void QReportThread::ReportDayKind(tyJobState& job, int dayIndex, int k, const QString& dayFolder)
+void QReportThread::ReportDayKind(tyJobState& job, int k, const QString& dayFolder)
 {
     const int kindBit = 1 << k;
     const int gen = m_Job.nReportGen;
@@ -564,7 +564,7 @@ void QReportThread::ReportDayKind(tyJobState& job, int dayIndex, int k, const QS
                                 out.pdf->ErrorText()),
                         &job.nPdfError, (out.pdf->ErrorNumber() << 8) + 1);
         else if (job.nPdfError == 0)
-            BeginPdf(out, QString::fromLatin1(kDayTitle[k]), false, kindBit, job);
+            BeginPdf(out, QString::fromLatin1(kDayTitle[k]), false, job);
     }
 
     if (!Halted())
@@ -629,5 +629,4 @@ void QReportThread::ReportDayKind(tyJobState& job, int dayIndex, int k, const QS
         else
             job.discarded.insert(output.file->FinalPath(), 0);
     }
-    Q_UNUSED(dayIndex);
 }

@@ -116,10 +116,10 @@ private:
     struct tyKindOutput;
 
     void RunJob(tyJobState& job);
-    void ReportDayKind(tyJobState& job, int dayIndex, int k, const QString& dayFolder);
+    void ReportDayKind(tyJobState& job, int k, const QString& dayFolder);
     bool OpenReportFile(tyJobState& job, ReportFile* file, const QString& kindText, int* code, int kindCode);
     std::unique_ptr<QPdfWriter> MakePdfWriter(QIODevice* device, const QString& name, const QString& title);
-    bool BeginPdf(tyKindOutput& out, const QString& title, bool project, int kindBit, tyJobState& job);
+    bool BeginPdf(tyKindOutput& out, const QString& title, bool project, tyJobState& job);
     bool CommitFile(tyJobState& job, ReportFile* file, const QString& kindText, int* code, int kindCode);
     bool EndPdf(tyKindOutput& out);
     void FailPdfEnd(tyJobState& job, ReportFile* file, int kindCode);
