@@ -402,87 +402,44 @@ void QReportThread::FailPdfEnd(tyJobState& job, ReportFile* file, int kindCode)
                 &job.nPdfError, kindCode + (QFileDevice::WriteError << 8) + 3);
 }
 
-void QReportThread::RunJob(tyJobState& job)
+void QReportThread::OpenProjectOutputs(tyJobState& job, const QString& outFolder)
 {
-    m_nCircleDisplay = m_Job.eCircle;
-    m_nDataLines = m_Job.nDataLines;
-    m_bNoteLine = m_Job.bNoteLine;
-    m_nPdfPageFormat = m_Job.ePageFormat;
-    for (int l = 0; l < kDataLines; ++l)
-        m_nDataLineCells[l] = UsedCellCount(m_Job.Data[l]);
-    m_NewPageOn = 0;
-    for (int l = 0; l < kHeaderLines; ++l)
-        m_NewPageOn |= m_Job.pnNewPageOn[l];
-    SetValuesSetup(m_Job.czMedia, m_Job.czProject, m_Job.Data, m_Job.nDataLines, m_Job.bNoteLine, m_Job.nReportGen);
-    // The header shows "---" until a take of this job names its recorder.
-    m_nRecorderNumber = -1;
-    job.czFilterSuffix = FilterSuffixOf(m_Job.czTakeFilter);
     const int gen = m_Job.nReportGen;
-    const QString projectFolder = m_Job.czMedia + QLatin1Char('/') + m_Job.czProject;
-
-    QStringList days;
-    if (!m_Job.bProjectReport) {
-        days.append(m_Job.czDay);
-    } else {
-        const QStringList folders = QDir(projectFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-        for (const QString& folder : folders) {
-            const QString day = DayNameOfFolder(folder);
-            if (!day.isEmpty() && !days.contains(day))
-                days.append(day);
-        }
-        std::sort(days.begin(), days.end());
-        job.czProjectBase = m_Job.czProject.left(m_Job.czProject.size() - 4);
-        const QString outFolder = m_Job.bCustomTargetFolder ? m_Job.czCustomTargetFolder : projectFolder;
-        for (int k = 0; k < 4 && !Halted(); ++k) {
-            const int kindBit = 1 << k;
-            if (!(m_Job.nProcessMask & kindBit))
-                continue;
-            QString base = QString::fromLatin1(kProjectPattern[k]).arg(outFolder, job.czProjectBase);
-            if (!job.czFilterSuffix.isEmpty())
-                base += QLatin1Char('_') + job.czFilterSuffix;
-            base = QDir::cleanPath(base);
-            tyKindOutput& out = job.project[k];
-            if (gen & ReportPdf) {
-                const QString name = QDir::cleanPath(base + QStringLiteral(".pdf"));
-                job.reportFiles.append(name);
-                job.unfinished.append(name);
-                out.pdf = std::make_unique<ReportFile>(name);
-                if (!out.pdf->CheckReplaceable()) {
-                    RecordError(job,
-                                Message("Error: Project Pdf File (%s) cannot be removed (%d-%s)", name,
-                                        out.pdf->ErrorNumber(), out.pdf->ErrorText()),
-                                &job.nPdfError, (kindBit << 16) + (out.pdf->ErrorNumber() << 8) + 1);
-                } else if (job.nPdfError == 0) {
-                    BeginPdf(out, QString::fromLatin1(kProjectTitle[k]), true, job);
-                }
-            }
-            if (gen & ReportCsv) {
-                const QString name = QDir::cleanPath(base + QStringLiteral(".csv"));
-                job.unfinished.append(name);
-                out.csv = std::make_unique<ReportFile>(name);
-                if (!OpenReportFile(job, out.csv.get(), QStringLiteral("Csv"), &job.nCsvError, 0))
-                    continue;
+    for (int k = 0; k < 4 && !Halted(); ++k) {
+        const int kindBit = 1 << k;
+        if (!(m_Job.nProcessMask & kindBit))
+            continue;
+        QString base = QString::fromLatin1(kProjectPattern[k]).arg(outFolder, job.czProjectBase);
+        if (!job.czFilterSuffix.isEmpty())
+            base += QLatin1Char('_') + job.czFilterSuffix;
+        base = QDir::cleanPath(base);
+        tyKindOutput& out = job.project[k];
+        if (gen & ReportPdf) {
+            const QString name = QDir::cleanPath(base + QStringLiteral(".pdf"));
+            job.reportFiles.append(name);
+            job.unfinished.append(name);
+            out.pdf = std::make_unique<ReportFile>(name);
+            if (!out.pdf->CheckReplaceable()) {
+                RecordError(job,
+                            Message("Error: Project Pdf File (%s) cannot be removed (%d-%s)", name,
+                                    out.pdf->ErrorNumber(), out.pdf->ErrorText()),
+                            &job.nPdfError, (kindBit << 16) + (out.pdf->ErrorNumber() << 8) + 1);
+            } else if (job.nPdfError == 0) {
+                BeginPdf(out, QString::fromLatin1(kProjectTitle[k]), true, job);
             }
         }
-    }
-
-    for (int d = 0; d < days.size() && !Halted(); ++d) {
-        emit signal_processingDay(d, days.size());
-        BuildFileLists(days.at(d), m_Job.nProcessMask, job.lists, job.dayFolders);
-        emit signal_reportFileCount(job.lists[0].size(), job.lists[1].size(), job.lists[2].size(),
-                                    job.lists[3].size());
-        for (int k = 0; k < 4 && !Halted(); ++k) {
-            if (job.lists[k].isEmpty() || !(m_Job.nProcessMask & (1 << k)))
-                continue;
-            const QString dayFolder = QStringLiteral("%1/%2/%3/").arg(m_Job.czMedia, m_Job.czProject,
-                                                                      job.dayFolders[k]);
-            if (!QFileInfo(dayFolder).isDir())
-                continue;
-            ReportDayKind(job, k, dayFolder);
+        if (gen & ReportCsv) {
+            const QString name = QDir::cleanPath(base + QStringLiteral(".csv"));
+            job.unfinished.append(name);
+            out.csv = std::make_unique<ReportFile>(name);
+            OpenReportFile(job, out.csv.get(), QStringLiteral("Csv"), &job.nCsvError, 0);
         }
     }
+}
 
-    // Project files are complete only when the whole job ran.
+// Project files are complete only when the whole job ran.
+void QReportThread::FinishProjectOutputs(tyJobState& job)
+{
     for (int k = 0; k < 4; ++k) {
         tyKindOutput& out = job.project[k];
         const bool pdfWhole = out.painter && !Halted() && job.nPdfError == 0;
@@ -503,6 +460,57 @@ void QReportThread::RunJob(tyJobState& job)
                 job.discarded.insert(out.csv->FinalPath(), 1);
         }
     }
+}
+
+void QReportThread::RunJob(tyJobState& job)
+{
+    m_nCircleDisplay = m_Job.eCircle;
+    m_nDataLines = m_Job.nDataLines;
+    m_bNoteLine = m_Job.bNoteLine;
+    m_nPdfPageFormat = m_Job.ePageFormat;
+    for (int l = 0; l < kDataLines; ++l)
+        m_nDataLineCells[l] = UsedCellCount(m_Job.Data[l]);
+    m_NewPageOn = 0;
+    for (int l = 0; l < kHeaderLines; ++l)
+        m_NewPageOn |= m_Job.pnNewPageOn[l];
+    SetValuesSetup(m_Job.czMedia, m_Job.czProject, m_Job.Data, m_Job.nDataLines, m_Job.bNoteLine, m_Job.nReportGen);
+    // The header shows "---" until a take of this job names its recorder.
+    m_nRecorderNumber = -1;
+    job.czFilterSuffix = FilterSuffixOf(m_Job.czTakeFilter);
+    const QString projectFolder = m_Job.czMedia + QLatin1Char('/') + m_Job.czProject;
+
+    QStringList days;
+    if (!m_Job.bProjectReport) {
+        days.append(m_Job.czDay);
+    } else {
+        const QStringList folders = QDir(projectFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+        for (const QString& folder : folders) {
+            const QString day = DayNameOfFolder(folder);
+            if (!day.isEmpty() && !days.contains(day))
+                days.append(day);
+        }
+        std::sort(days.begin(), days.end());
+        job.czProjectBase = m_Job.czProject.left(m_Job.czProject.size() - 4);
+        OpenProjectOutputs(job, m_Job.bCustomTargetFolder ? m_Job.czCustomTargetFolder : projectFolder);
+    }
+
+    for (int d = 0; d < days.size() && !Halted(); ++d) {
+        emit signal_processingDay(d, days.size());
+        BuildFileLists(days.at(d), m_Job.nProcessMask, job.lists, job.dayFolders);
+        emit signal_reportFileCount(job.lists[0].size(), job.lists[1].size(), job.lists[2].size(),
+                                    job.lists[3].size());
+        for (int k = 0; k < 4 && !Halted(); ++k) {
+            if (job.lists[k].isEmpty() || !(m_Job.nProcessMask & (1 << k)))
+                continue;
+            const QString dayFolder = QStringLiteral("%1/%2/%3/").arg(m_Job.czMedia, m_Job.czProject,
+                                                                      job.dayFolders[k]);
+            if (!QFileInfo(dayFolder).isDir())
+                continue;
+            ReportDayKind(job, k, dayFolder);
+        }
+    }
+
+    FinishProjectOutputs(job);
 
     if (Halted()) {
         job.errors.append(QStringLiteral("Unfinished Report Deleted : %1 file(s)").arg(job.unfinished.size()));

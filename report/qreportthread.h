@@ -116,6 +116,8 @@ private:
     struct tyKindOutput;
 
     void RunJob(tyJobState& job);
+    void OpenProjectOutputs(tyJobState& job, const QString& outFolder);
+    void FinishProjectOutputs(tyJobState& job);
     void ReportDayKind(tyJobState& job, int k, const QString& dayFolder);
     bool OpenReportFile(tyJobState& job, ReportFile* file, const QString& kindText, int* code, int kindCode);
     std::unique_ptr<QPdfWriter> MakePdfWriter(QIODevice* device, const QString& name, const QString& title);
