@@ -40,6 +40,15 @@ QFileInfoListWidget::QFileInfoListWidget(QWidget* parent)
     m_pSpacer = new QSpacerItem(20, 20, QSizePolicy::Minimum, QSizePolicy::Expanding);
     m_pRowLayout->addItem(m_pSpacer);
     m_pScrollArea->setWidget(m_pContent);
+    // The space below the last row keeps the application's dark look.
+    QPalette dark = palette();
+    dark.setColor(QPalette::Window, QColor(48, 48, 48));
+    setPalette(dark);
+    setAutoFillBackground(true);
+    m_pContent->setPalette(dark);
+    m_pContent->setAutoFillBackground(true);
+    m_pScrollArea->viewport()->setPalette(dark);
+    m_pScrollArea->viewport()->setAutoFillBackground(true);
     m_pVerticalBar = m_pScrollArea->verticalScrollBar();
     m_pProgress = new QProgressBar(this);
     m_pProgress->setMaximumHeight(10);

@@ -171,33 +171,39 @@ QStringList QFileInfoWidget::BadgeParts(int track)
 void QFileInfoWidget::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    m_BackColor = BackgroundColour();
-    painter.fillRect(rect(), m_BackColor);
-    painter.setPen(SolidPen(Qt::white, 1));
     const QList<int>& widths = m_Widths[0];
-    int x = 0;
-    for (int i = 0; i + 1 < widths.size(); ++i) {
-        x += widths.at(i);
-        painter.drawLine(x, 0, x, height());
-    }
     const int columns = widths.size();
     bool enough = false;
     {
         QMutexLocker lock(&m_RecordLock);
         enough = columns > 0 && m_Record.lczLine0Texts.size() >= columns;
     }
+    if (m_bHasRecord && columns > 0 && !enough) {
+        PaintUnreadable(painter);
+        return;
+    }
+    m_BackColor = BackgroundColour();
+    painter.fillRect(rect(), m_BackColor);
+    painter.setPen(SolidPen(Qt::white, 1));
+    int x = 0;
+    for (int i = 0; i + 1 < widths.size(); ++i) {
+        x += widths.at(i);
+        painter.drawLine(x, 0, x, height());
+    }
     if (enough)
         PaintCells(painter);
-    else if (m_bHasRecord && columns > 0)
-        PaintUnreadable(painter);
 }
 
 void QFileInfoWidget::PaintUnreadable(QPainter& painter)
 {
-    // A take whose files could not be read: its name and a plain mark, so
-    // the gap in the list is explained.
-    painter.setFont(generalFont9);
-    painter.setPen(SolidPen(QColor(255, 170, 170), 1));
+    // A take whose files could not be read: a row of its own colour with
+    // the take's name, so the gap in the list is explained.
+    m_BackColor = m_bSelected ? QColor(48, 140, 198) : QColor(122, 46, 46);
+    if (m_nId % 2 == 0)
+        m_BackColor = m_BackColor.darker(110);
+    painter.fillRect(rect(), m_BackColor);
+    painter.setFont(generalFont10);
+    painter.setPen(SolidPen(Qt::white, 1));
     const QString text = tr("%1 - not readable").arg(m_Record.czTakeName);
     painter.drawText(rect().adjusted(6, 0, -6, 0), Qt::AlignLeft | Qt::AlignVCenter, text);
 }

@@ -7,8 +7,7 @@
 #include "take/soundperform.h"
 #include "take/takefamily.h"
 
-#include <QDebug>
-#include <QMutexLocker>
+#include "foundation/messageloging.h"
 #include <QRegularExpression>
 
 using namespace ReportLayout;
@@ -59,24 +58,24 @@ QMetadataThread::QMetadataThread(QObject* parent)
     : QThread(parent)
 {
     RegisterTakeMetadataType();
-    start(QThread::InheritPriority);
 }
 
 QMetadataThread::~QMetadataThread()
 {
     {
-        QMutexLocker lock(&m_Mutex);
+        std::lock_guard<std::mutex> lock(m_Mutex);
         m_bAbort = true;
         m_bStop = true;
-        m_JobCondition.wakeOne();
     }
+    m_JobCondition.notify_one();
     wait();
+    std::lock_guard<std::mutex> joined(m_Mutex);
 }
 
 void QMetadataThread::SetDataSetup(tyReportBlock* blocks, int lines, int cellsPerLine, int dataLines, bool,
                                    tReportCircleDisplay)
 {
-    QMutexLocker lock(&m_Mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     if (blocks && lines >= 1 && cellsPerLine >= 1) {
         for (int l = 0; l < qMin(lines, int(kDataLines)); ++l) {
             for (int c = 0; c < kDataCells; ++c)
@@ -88,24 +87,30 @@ void QMetadataThread::SetDataSetup(tyReportBlock* blocks, int lines, int cellsPe
     if (m_bBusy) {
         m_bJobPending = true;
         m_bStop = true;
-        m_JobCondition.wakeOne();
+        m_JobCondition.notify_one();
     }
 }
 
 void QMetadataThread::SetDayDir(QString preProject, QString project, QString day)
 {
-    QMutexLocker lock(&m_Mutex);
-    m_czPreProject = preProject;
-    m_czProject = project;
-    m_czDay = day;
-    m_bJobPending = true;
-    m_bStop = true;
-    m_JobCondition.wakeOne();
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        m_czPreProject = preProject;
+        m_czProject = project;
+        m_czDay = day;
+        m_bJobPending = true;
+        m_bStop = true;
+    }
+    m_JobCondition.notify_one();
+    if (!m_bStarted) {
+        m_bStarted = true;
+        start(QThread::InheritPriority);
+    }
 }
 
 void QMetadataThread::GetDir(QString* preProject, QString* project, QString* day) const
 {
-    QMutexLocker lock(&m_Mutex);
+    std::lock_guard<std::mutex> lock(m_Mutex);
     if (preProject)
         *preProject = m_czPreProject;
     if (project)
@@ -128,14 +133,21 @@ bool QMetadataThread::Interrupted() const
 
 void QMetadataThread::run()
 {
+    // QThread::wait() joins without a primitive the thread checker knows;
+    // the worker's last act on this object is to pass through the lock,
+    // and the destructor takes the lock after wait(), which orders the two.
+    struct tyLastLock
+    {
+        std::mutex& mutex;
+        ~tyLastLock() { std::lock_guard<std::mutex> lock(mutex); }
+    } lastLock{m_Mutex};
     for (;;) {
         tyJob job;
         {
-            QMutexLocker lock(&m_Mutex);
+            std::unique_lock<std::mutex> lock(m_Mutex);
             m_bBusy = false;
             emit signal_State(MetadataStateWaiting, 0);
-            while (!m_bAbort && !m_bJobPending)
-                m_JobCondition.wait(&m_Mutex);
+            m_JobCondition.wait(lock, [this] { return m_bAbort || m_bJobPending; });
             m_bBusy = true;
             if (!m_bAbort) {
                 // The newest job: later hand-overs overwrote earlier ones.
@@ -150,10 +162,10 @@ void QMetadataThread::run()
                 job.nDataLines = m_nDataLines;
             }
         }
-        qDebug() << "QMetadataThread::GOOOOOOOOOOOOOOOOOOOO " << (m_bStop ? "true" : "false");
+        MyQDebug("QMetadataThread::GOOOOOOOOOOOOOOOOOOOO %s", m_bStop ? "true" : "false");
         emit signal_State(MetadataStateWoken, 0);
         if (m_bAbort) {
-            qDebug() << "QMetadataThread::ABOOORRRRTION";
+            MyQDebug("QMetadataThread::ABOOORRRRTION");
             return;
         }
         RunPass(job);
@@ -173,8 +185,8 @@ void QMetadataThread::RunPass(const tyJob& job)
     if (job.czPreProject.isEmpty() || job.czProject.isEmpty() || job.czDay.isEmpty())
         return;
     const QString path = QStringLiteral("%1/%2/%3/").arg(job.czPreProject, job.czProject, job.czDay);
-    qDebug() << "czPath" << path << "m_czPreProject" << job.czPreProject << "m_czProject" << job.czProject
-             << "m_czDay" << job.czDay;
+    MyQDebug("czPath %s m_czPreProject %s m_czProject %s m_czDay %s", qPrintable(path),
+             qPrintable(job.czPreProject), qPrintable(job.czProject), qPrintable(job.czDay));
     emit signal_State(MetadataStateListing, 0);
     MyFileInfoList listing;
     listing.LoadEntryInfoList(path, QStringList{QStringLiteral(".WAV")}, false, &m_bStop);
@@ -277,14 +289,8 @@ void QMetadataThread::TrackWork(tyTakeMetadata* record, QSoundPerform* take, int
             ReadInputs(routing.aes42(), record->Aes42Inputs, tyTakeMetadata::kAes42Inputs, "AES42_%d", own);
         }
     }
-    tyTrackRoleInput in;
-    in.inGrid = take->m_czTrackInGrid[k];
-    in.takeMixRole = take->m_pnTrackMixRole[k];
-    in.msPair = take->m_pbMSPair[k / 2];
-    in.routing = parsed ? &routing : nullptr;
-    const tyTrackRole role = TrackRoleOf(in, BothMixFlags::Mix);
-    record->pnMixMarker[k] = role.nMix;
-    record->pnMsMarker[k] = role.nMs;
-    if (!role.bMixTrack)
-        record->tPans[k] = PanOfText(take->m_czTrackPanPot[k], 0);
+    const tyTrackMarks marks = TrackMarksOf(take, k, parsed ? &routing : nullptr, BothMixFlags::Mix, 0);
+    record->pnMixMarker[k] = marks.role.nMix;
+    record->pnMsMarker[k] = marks.role.nMs;
+    record->tPans[k] = marks.pan;
 }

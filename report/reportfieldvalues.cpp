@@ -67,6 +67,23 @@ QString AleDescription(const QSoundPerform* take)
 }
 }  // namespace
 
+tyTrackMarks TrackMarksOf(const QSoundPerform* take, int track, const QMapping* routing, BothMixFlags both,
+                          int unreadablePan)
+{
+    tyTrackMarks marks;
+    if (!take || track < 0 || track >= QSoundPerform::kMaxTracks)
+        return marks;
+    tyTrackRoleInput in;
+    in.inGrid = take->m_czTrackInGrid[track];
+    in.takeMixRole = take->m_pnTrackMixRole[track];
+    in.msPair = take->m_pbMSPair[track / 2];
+    in.routing = routing;
+    marks.role = TrackRoleOf(in, both);
+    if (!marks.role.bMixTrack)
+        marks.pan = PanOfText(take->m_czTrackPanPot[track], unreadablePan);
+    return marks;
+}
+
 int RecorderNumberOf(const QString& originator)
 {
     const int at = originator.indexOf(QLatin1String("BRISEL "));
@@ -335,18 +352,11 @@ void ReportFieldValues::FillPdf(tyTakeData* record, QSoundPerform* take, int ind
                 if (!value.isEmpty()) {
                     QMapping routing;
                     const bool parsed = routing.fromString(take->m_czTrackInGrid[t]) == 0;
-                    tyTrackRoleInput in;
-                    in.inGrid = take->m_czTrackInGrid[t];
-                    in.takeMixRole = take->m_pnTrackMixRole[t];
-                    in.msPair = take->m_pbMSPair[t / 2];
-                    in.routing = parsed ? &routing : nullptr;
-                    const tyTrackRole role = TrackRoleOf(in, BothMixFlags::Right);
-                    record->pnMixRole[t] = role.nMix;
-                    record->pnMsKind[t] = role.nMs;
-                    if (!role.bMixTrack) {
-                        const tPostFadePan pan = PanOfText(take->m_czTrackPanPot[t], -1);
-                        record->Pans[t] = {pan.left, pan.right};
-                    }
+                    const tyTrackMarks marks =
+                        TrackMarksOf(take, t, parsed ? &routing : nullptr, BothMixFlags::Right, -1);
+                    record->pnMixRole[t] = marks.role.nMix;
+                    record->pnMsKind[t] = marks.role.nMs;
+                    record->Pans[t] = {marks.pan.left, marks.pan.right};
                 }
             }
             record->czCellTexts[l][c] = value;

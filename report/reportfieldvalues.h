@@ -1,6 +1,7 @@
 #ifndef NALVO_REPORT_REPORTFIELDVALUES_H
 #define NALVO_REPORT_REPORTFIELDVALUES_H
 
+#include "report/fieldrules.h"
 #include "report/reportlayout.h"
 
 #include <QList>
@@ -105,6 +106,17 @@ private:
     const std::atomic<bool>* m_pStop = nullptr;
     std::function<void(int, int, int)> m_GettingData;
 };
+
+// The mix and M/S marks and the pan of one track of a loaded take, with the
+// parsed IN_GRID routing (null when it did not parse). A mix track keeps the
+// pan {-1, -1}. The reports and the take list differ in the two rules passed.
+struct tyTrackMarks
+{
+    tyTrackRole role;
+    tPostFadePan pan{-1, -1};
+};
+tyTrackMarks TrackMarksOf(const QSoundPerform* take, int track, const QMapping* routing, BothMixFlags both,
+                          int unreadablePan);
 
 // The recorder number after the first "BRISEL " of an originator text:
 // a decimal number (leading blanks and a sign accepted, 0 without digits),

@@ -26,22 +26,8 @@ QString writeDay(const QString& root)
     const QString day = fixture::MakeDay(
         fixture::MakeProject(fixture::MakeVolume(root, QStringLiteral("CARD")), QStringLiteral("SHOOT")),
         QDate(2024, 5, 1));
-    QList<int> trackSlots;
-    for (int s = 0; s < kTracks; ++s)
-        trackSlots << s;
-    fixture::TakeSpec spec = fixture::MonoTake(QStringLiteral("BR0000"), trackSlots);
-    spec.frames = 480;
-    QList<QByteArray> tracks;
-    for (int i = 0; i < kTracks; ++i)
-        tracks << fixture::BuildMonoFile(spec, i);
-    for (int t = 0; t < kTakes; ++t) {
-        spec.id = QStringLiteral("BR%1").arg(t, 4, 10, QLatin1Char('0'));
-        for (int i = 0; i < kTracks; ++i) {
-            QFile out(day + QLatin1Char('/') + fixture::TrackFileName(spec, i));
-            if (!out.open(QIODevice::WriteOnly) || out.write(tracks.at(i)) != tracks.at(i).size())
-                qFatal("cannot write the test day");
-        }
-    }
+    if (!fixture::WriteCopiedTakes(day, QStringLiteral("BR"), kTakes, kTracks))
+        qFatal("cannot write the test day");
     return day;
 }
 

@@ -7,8 +7,7 @@
 #include <QFile>
 #include <QString>
 
-// Days of generated takes for the loader and list tests: one take's bytes
-// serve every take of a large day.
+// Day folders of generated takes for the loader and list tests.
 namespace daymedia {
 
 struct Day
@@ -28,28 +27,6 @@ inline Day MakeDayFolder(const QString& root, const QDate& date)
     d.project = QStringLiteral("SHOOT.BR1");
     d.day = d.path.section(QLatin1Char('/'), -1, -1, QString::SectionSkipEmpty);
     return d;
-}
-
-// count takes "<prefix>0000".. of tracks mono files each.
-inline bool WriteManyTakes(const QString& dayPath, const QString& prefix, int count, int tracks)
-{
-    QList<int> trackSlots;
-    for (int s = 0; s < tracks; ++s)
-        trackSlots << s;
-    fixture::TakeSpec spec = fixture::MonoTake(prefix + QStringLiteral("0000"), trackSlots);
-    spec.frames = 480;
-    QList<QByteArray> bytes;
-    for (int i = 0; i < tracks; ++i)
-        bytes << fixture::BuildMonoFile(spec, i);
-    for (int t = 0; t < count; ++t) {
-        spec.id = prefix + QStringLiteral("%1").arg(t, 6 - prefix.size(), 10, QLatin1Char('0'));
-        for (int i = 0; i < tracks; ++i) {
-            QFile out(dayPath + QLatin1Char('/') + fixture::TrackFileName(spec, i));
-            if (!out.open(QIODevice::WriteOnly) || out.write(bytes.at(i)) != bytes.at(i).size())
-                return false;
-        }
-    }
-    return true;
 }
 
 inline bool WriteBytes(const QString& path, const QByteArray& bytes)

@@ -170,8 +170,8 @@ void TestMetadataThread::lastDayWins()
     QTemporaryDir dir;
     const daymedia::Day big = daymedia::MakeDayFolder(dir.path(), QDate(2024, 5, 1));
     const daymedia::Day small = daymedia::MakeDayFolder(dir.path(), QDate(2024, 5, 2));
-    QVERIFY(daymedia::WriteManyTakes(big.path, QStringLiteral("BG"), 200, 2));
-    QVERIFY(daymedia::WriteManyTakes(small.path, QStringLiteral("SM"), 3, 1));
+    QVERIFY(WriteCopiedTakes(big.path, QStringLiteral("BG"), 200, 2));
+    QVERIFY(WriteCopiedTakes(small.path, QStringLiteral("SM"), 3, 1));
 
     QObject context;
     Receiver got;
@@ -209,7 +209,7 @@ void TestMetadataThread::vanishingFolderEndsThePass()
 {
     QTemporaryDir dir;
     const daymedia::Day day = daymedia::MakeDayFolder(dir.path(), QDate(2024, 5, 1));
-    QVERIFY(daymedia::WriteManyTakes(day.path, QStringLiteral("VN"), 200, 2));
+    QVERIFY(WriteCopiedTakes(day.path, QStringLiteral("VN"), 200, 2));
     QObject context;
     Receiver got;
     QMetadataThread loader;
@@ -229,7 +229,7 @@ void TestMetadataThread::destroyedInMidPass()
 {
     QTemporaryDir dir;
     const daymedia::Day day = daymedia::MakeDayFolder(dir.path(), QDate(2024, 5, 1));
-    QVERIFY(daymedia::WriteManyTakes(day.path, QStringLiteral("DS"), 200, 2));
+    QVERIFY(WriteCopiedTakes(day.path, QStringLiteral("DS"), 200, 2));
     QObject context;
     Receiver got;
     auto loader = std::make_unique<QMetadataThread>();

@@ -134,6 +134,11 @@ void TestTakeList::demoDayLooksRight()
 {
     QTemporaryDir dir;
     QVERIFY(!fixture::WriteDemoVolume(dir.path()).isEmpty());
+    // A damaged take among them is listed and marked, not dropped.
+    const QString dayPath = dir.path() + "/" + fixture::kDemoVolumeName + "/" + fixture::kDemoProjectName + ".BR1/2024-05-01.OVD";
+    QFile damaged(dayPath + "/A01T99_01.WAV");
+    QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(200, 'x')) == 200);
+    damaged.close();
     QFileInfoListWidget list;
     list.resize(1400, 760);
     QMetadataThread loader;
@@ -162,7 +167,9 @@ void TestTakeList::demoDayLooksRight()
     int filled = 0;
     for (int i = 0; i < list.RowCount(); ++i)
         filled += list.Row(i)->GetMetaDataPtr()->lczLine0Texts.size() == ids.size() ? 1 : 0;
-    QCOMPARE(filled, list.RowCount());
+    QCOMPARE(filled, list.RowCount() - 1);
+    QCOMPARE(list.Row(list.RowCount() - 1)->TakeName(), QStringLiteral("A01T99"));
+    QTest::mouseClick(&list, Qt::LeftButton, Qt::NoModifier, RowCentre(&list, 3));
     int sum = 0;
     for (int w : list.ColumnWidths())
         sum += w;

@@ -514,4 +514,26 @@ QString WriteSidecar(const QString& dayFolder, const QString& id, const SidecarS
     return WriteKeywordFile(path, entries) ? path : QString();
 }
 
+bool WriteCopiedTakes(const QString& dayFolder, const QString& idPrefix, int count, int tracks, quint32 frames)
+{
+    QList<int> trackSlots;
+    for (int s = 0; s < tracks; ++s)
+        trackSlots << s;
+    const int digits = 6 - idPrefix.size();
+    TakeSpec spec = MonoTake(idPrefix + QString(digits, QLatin1Char('0')), trackSlots);
+    spec.frames = frames;
+    QList<QByteArray> bytes;
+    for (int i = 0; i < tracks; ++i)
+        bytes << BuildMonoFile(spec, i);
+    for (int t = 0; t < count; ++t) {
+        spec.id = idPrefix + QStringLiteral("%1").arg(t, digits, 10, QLatin1Char('0'));
+        for (int i = 0; i < tracks; ++i) {
+            QFile out(dayFolder + QLatin1Char('/') + TrackFileName(spec, i));
+            if (!out.open(QIODevice::WriteOnly) || out.write(bytes.at(i)) != bytes.at(i).size())
+                return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace fixture

@@ -147,6 +147,13 @@ struct WrittenTake {
 // result when a file cannot be written.
 WrittenTake WriteTake(const QString& dayFolder, const TakeSpec& spec);
 
+// Writes count mono takes of tracks files each, ids idPrefix + a zero-padded
+// number (6 characters), into the folder. One take's bytes serve every take,
+// so all carry the first take's metadata (file tag included): for listing
+// and loading volume, not for values. False when a file cannot be written.
+bool WriteCopiedTakes(const QString& dayFolder, const QString& idPrefix, int count, int tracks,
+                      quint32 frames = 480);
+
 // Folders of the media layout; each is created and its path returned.
 //   <root>/<volume>/<project>.BR1/<yyyy-MM-dd>.<OVD|OVX|OVN|OVR>/
 QString MakeVolume(const QString& root, const QString& volumeName);
