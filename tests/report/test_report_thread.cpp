@@ -137,7 +137,8 @@ private slots:
     void failuresKeepOlderReports_data();
     void failuresKeepOlderReports();
     void chainedJobsAndStops();
-    void destroyedMidJob();
+    void interruptedMidJob_data();
+    void interruptedMidJob();
 
 private:
     tyFinished RunJob(QReportThread* thread, const QString& project, const QString& day, int mask, int gen,
@@ -451,17 +452,37 @@ void TestReportThread::chainedJobsAndStops()
     QCOMPARE(done.csv, 0);
 }
 
-void TestReportThread::destroyedMidJob()
+void TestReportThread::interruptedMidJob_data()
 {
+    QTest::addColumn<bool>("destroy");
+    QTest::newRow("stopped") << false;
+    QTest::newRow("destroyed") << true;
+}
+
+void TestReportThread::interruptedMidJob()
+{
+    QFETCH(bool, destroy);
+    // An older report of the same name stands whatever becomes of the job.
+    const QString older = m_Day.path + QLatin1Char('/') + m_DayName + QStringLiteral("_Mono.pdf");
+    QVERIFY(daymedia::WriteBytes(older, "%PDF-1.4 older\n"));
     auto thread = std::make_unique<QReportThread>();
     tyWatch watch(thread.get());
     thread->processFileTags(m_Day.volume, m_Day.project, m_Day.day, 0x1, 0x7, false, CircleDisplayTake);
     QVERIFY(QTest::qWaitFor([&] { return watch.nGettingData > 0; }, 20000));
     QElapsedTimer timer;
     timer.start();
-    thread.reset();
-    QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+    if (destroy) {
+        thread.reset();
+        QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+    } else {
+        thread->stopProcess();
+        QVERIFY(QTest::qWaitFor([&] { return watch.nFinished > 0; }, 1000));
+        QCOMPARE(watch.last.stop, 1);
+        QVERIFY(watch.last.errors.contains(QStringLiteral("Unfinished Report Deleted : 3 file(s)")));
+        QVERIFY(watch.last.errors.contains(QStringLiteral("> %1 > 1").arg(older)));
+    }
     QVERIFY(LeftOvers(m_Day.path).isEmpty());
+    QCOMPARE(Bytes(older), QByteArray("%PDF-1.4 older\n"));
 }
 
 QTEST_MAIN(TestReportThread)
