@@ -4,6 +4,8 @@
 // listing, a refresh, and one new take brought in by the folder watch's
 // update, each against the same plain listing; then the volume poller's CPU
 // cost per second with 10 volumes.
+#include "bench/support/benchtools.h"
+
 #include "browser/qbriselfsfilterproxymodel.h"
 #include "browser/qbriselfsmodel.h"
 #include "browser/qmediathread.h"
@@ -21,6 +23,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <vector>
+
+using namespace bench;
 
 namespace {
 const int kTakes = 500;
@@ -62,12 +66,6 @@ QString writeDay(const QString& root, int takes, bool empty)
         writeTake(day, spec, empty ? QList<QByteArray>() : tracks);
     }
     return day;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 double plainListing(const QString& day)
@@ -127,15 +125,15 @@ void largeDay()
         if (model.rowCount(model.index(day)) != rowsBefore + kTracks)
             std::printf("ERROR: the new take's %d rows did not come in\n", kTracks);
     }
-    const double plainMs = median(plain);
+    const double plainMs = Median(plain);
     std::printf("day of %d takes (%d files): QDir::entryInfoList %.1f ms\n", kLargeTakes, kLargeTakes * kTracks,
                 plainMs);
-    std::printf("    listing (fetchMore + proxy filter) %.1f ms, ratio %.2f (target <= 2)\n", median(listing),
-                median(listing) / plainMs);
-    std::printf("    refresh (refreshItems) %.1f ms, ratio %.2f (target <= 3)\n", median(refresh),
-                median(refresh) / plainMs);
+    std::printf("    listing (fetchMore + proxy filter) %.1f ms, ratio %.2f (target <= 2)\n", Median(listing),
+                Median(listing) / plainMs);
+    std::printf("    refresh (refreshItems) %.1f ms, ratio %.2f (target <= 3)\n", Median(refresh),
+                Median(refresh) / plainMs);
     std::printf("    one new take through the watch (dirChangedProcess) %.1f ms, ratio %.2f (target <= 3)\n",
-                median(watch), median(watch) / plainMs);
+                Median(watch), Median(watch) / plainMs);
 }
 
 double processCpuSeconds()
@@ -178,8 +176,8 @@ int main(int argc, char** argv)
         shown = proxy.rowCount(proxyDay);
         browser.push_back(clock.nsecsElapsed() / 1e6);
     }
-    const double plainMs = median(plain);
-    const double browserMs = median(browser);
+    const double plainMs = Median(plain);
+    const double browserMs = Median(browser);
     std::printf("day of %d files: QDir::entryInfoList %.2f ms, model fetchMore + proxy filter %.2f ms "
                 "(%d takes shown), ratio %.2f (target <= 3)\n",
                 listed, plainMs, browserMs, shown, browserMs / plainMs);

@@ -6,6 +6,8 @@
 //       directly on the same take (hot cache).
 // Arguments: [MiB per large file, default 64] [seconds of the take, default
 // 300] [folder to work in, default the current one].
+#include "bench/support/benchtools.h"
+
 #include "fileprocess/qfilecopier.h"
 #include "processing/qsoundmixer.h"
 #include "tests/support/fixturewriter.h"
@@ -22,37 +24,9 @@
 #include <functional>
 #include <unistd.h>
 
+using namespace bench;
+
 namespace {
-
-double Seconds(const QElapsedTimer& timer) { return timer.nsecsElapsed() / 1e9; }
-
-bool Run(const QString& program, const QStringList& args)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(program, args);
-    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
-
-void Warm(const QString& root)
-{
-    QByteArray buffer(1 << 20, '\0');
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        QFile file(it.next());
-        if (file.open(QIODevice::ReadOnly))
-            while (file.read(buffer.data(), buffer.size()) > 0) {
-            }
-    }
-}
-
-// Writes back everything dirty and drops the page cache; false when not permitted.
-bool DropCaches()
-{
-    ::sync();
-    QFile drop(QStringLiteral("/proc/sys/vm/drop_caches"));
-    return drop.open(QIODevice::WriteOnly) && drop.write("3\n") == 2 && (drop.close(), true);
-}
 
 bool WriteFile(const QString& path, qint64 size, char seed)
 {
@@ -99,10 +73,7 @@ void Line(const char* what, double peer, double ours, const char* peerName, doub
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-        if (type != QtDebugMsg)
-            std::fprintf(stderr, "%s\n", qPrintable(text));
-    });
+    QuietDebugOutput();
     const qint64 bigMiB = argc > 1 ? qMax(1, atoi(argv[1])) : 64;
     const int seconds = argc > 2 ? qMax(1, atoi(argv[2])) : 300;
     const QString base = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QDir::currentPath();
@@ -130,7 +101,7 @@ int main(int argc, char** argv)
     auto timeCp = [&](bool cold) {
         QDir(cpOut).removeRecursively();
         ::sync();
-        cold ? (void)DropCaches() : Warm(tree);
+        cold ? (void)DropCaches() : Warm(QStringList{tree});
         QElapsedTimer timer;
         timer.start();
         if (!Run("cp", {"-r", tree, cpOut}) || !Run("sync", {}))
@@ -141,7 +112,7 @@ int main(int argc, char** argv)
         QDir(ourOut).removeRecursively();
         QDir().mkpath(ourOut);
         ::sync();
-        cold ? (void)DropCaches() : Warm(tree);
+        cold ? (void)DropCaches() : Warm(QStringList{tree});
         QElapsedTimer timer;
         timer.start();
         if (!CopierBatch([&](QFileCopier& c) { c.copy(tree, ourOut, QFileCopier::NonInteractive); })
@@ -179,7 +150,7 @@ int main(int argc, char** argv)
                 8.0 * spec.frames * 3 / 1048576.0);
     const QString out = dir.path() + "/pn";
     QDir().mkpath(out);
-    Warm(take);
+    Warm(QStringList{take});
     auto direct = [&] {
         char separators[24];
         std::fill(std::begin(separators), std::end(separators), '_');

@@ -1,6 +1,8 @@
 // Loads one recorder day of 500 takes x 24 mono tracks through the day
 // loader into the take list, against a plain listing of the same folder
 // plus one header read (the first 4 KiB) per file, measured in the same run.
+#include "bench/support/benchtools.h"
+
 #include "report/qfileinfolistwidget.h"
 #include "report/qfileinfowidget.h"
 #include "report/qmetadatathread.h"
@@ -16,6 +18,8 @@
 #include <cstdio>
 #include <vector>
 
+using namespace bench;
+
 namespace {
 const int kTakes = 500;
 const int kTracks = 24;
@@ -29,12 +33,6 @@ QString writeDay(const QString& root)
     if (!fixture::WriteCopiedTakes(day, QStringLiteral("BR"), kTakes, kTracks))
         qFatal("cannot write the test day");
     return day;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 double plainListingAndHeaders(const QString& day)
@@ -132,14 +130,14 @@ int main(int argc, char** argv)
         records.push_back(load.records);
         bareRecords.push_back(loadDay(&bare, nullptr, volume, dayName).records);
     }
-    const double base = median(plain);
+    const double base = Median(plain);
     std::printf("day of %d takes x %d tracks (%d files); plain listing + one header read per file: %.1f ms\n",
                 kTakes, kTracks, kTakes * kTracks, base);
-    std::printf("take names listed: %.1f ms, ratio %.2f (target <= 1)\n", median(names), median(names) / base);
-    std::printf("first row visible: %.1f ms, ratio %.2f to 100 ms (target <= 1)\n", median(first),
-                median(first) / 100.0);
-    std::printf("all records: %.1f ms, ratio %.2f (target <= 3)\n", median(records), median(records) / base);
-    std::printf("all records, loader alone: %.1f ms, ratio %.2f (target <= 3)\n", median(bareRecords),
-                median(bareRecords) / base);
+    std::printf("take names listed: %.1f ms, ratio %.2f (target <= 1)\n", Median(names), Median(names) / base);
+    std::printf("first row visible: %.1f ms, ratio %.2f to 100 ms (target <= 1)\n", Median(first),
+                Median(first) / 100.0);
+    std::printf("all records: %.1f ms, ratio %.2f (target <= 3)\n", Median(records), Median(records) / base);
+    std::printf("all records, loader alone: %.1f ms, ratio %.2f (target <= 3)\n", Median(bareRecords),
+                Median(bareRecords) / base);
     return 0;
 }

@@ -5,6 +5,8 @@
 //   (b) outputs fsynced: time against cp of the same file plus sync.
 // The source is 48 kHz, 24 bits, 5 minutes by default (the first argument
 // sets the seconds, the second the folder to work in).
+#include "bench/support/benchtools.h"
+
 #include "processing/qsoundmixer.h"
 #include "tests/support/fixturesamples.h"
 #include "tests/support/fixturevariants.h"
@@ -18,23 +20,11 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
+using namespace bench;
+
 namespace {
 
 constexpr int kChannels = 24;
-
-double Seconds(const QElapsedTimer& timer) { return timer.nsecsElapsed() / 1e9; }
-
-bool Run(const QString& program, const QStringList& args)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(program, args);
-    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        std::fprintf(stderr, "%s failed\n", qPrintable(program));
-        return false;
-    }
-    return true;
-}
 
 void PutLe32(QByteArray& bytes, int offset, quint32 v)
 {
@@ -67,15 +57,6 @@ bool WriteSource(const QString& path, int seconds)
             return false;
     }
     return true;
-}
-
-void Warm(const QString& path)
-{
-    QByteArray buffer(1 << 20, '\0');
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly))
-        while (file.read(buffer.data(), buffer.size()) > 0) {
-        }
 }
 
 double RunImport(const QString& source, const QString& outFolder, bool sync)
@@ -123,24 +104,12 @@ double RunCopySync(const QString& source, const QString& outFolder)
     return seconds;
 }
 
-template <typename F>
-double Best(int runs, F f)
-{
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i)
-        best = std::min(best, f());
-    return best;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-        if (type != QtDebugMsg)
-            std::fprintf(stderr, "%s\n", qPrintable(text));
-    });
+    QuietDebugOutput();
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 300;
     const QString base = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QDir::currentPath();
     if (QStandardPaths::findExecutable("sox").isEmpty()) {
@@ -159,7 +128,7 @@ int main(int argc, char** argv)
     const double megabytes = QFileInfo(source).size() / 1e6;
     std::printf("source: 24 channels x %d s, 48 kHz 24-bit, %.1f MB\n", seconds, megabytes);
 
-    Warm(source);
+    Warm(QStringList{source});
     const double ours = Best(3, [&] { return RunImport(source, outFolder, false); });
     const double sox = Best(1, [&] { return RunSox(source, outFolder); });
     std::printf("import, hot, no fsync: %.3f s (%.0f MB/s), sox remix per channel %.3f s: ratio %.2f (target >= 3)\n",

@@ -6,6 +6,8 @@
 // The takes are 24 mono tracks, 48 kHz, 24 bits (and 16 bits for the
 // interleaves), 5 minutes by default (the first argument sets the seconds,
 // the second the folder to work in).
+#include "bench/support/benchtools.h"
+
 #include "processing/qsoundmixer.h"
 #include "take/gaintable.h"
 #include "tests/support/fixturewriter.h"
@@ -20,6 +22,8 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+
+using namespace bench;
 
 namespace {
 
@@ -36,32 +40,6 @@ struct Plan {
     QStringList sources;      // the files the operation reads
     QStringList soxArgs;      // sox -M <inputs> <output> then these
 };
-
-double Seconds(const QElapsedTimer& timer) { return timer.nsecsElapsed() / 1e9; }
-
-bool Run(const QString& program, const QStringList& args)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(program, args);
-    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        std::fprintf(stderr, "%s failed\n", qPrintable(program));
-        return false;
-    }
-    return true;
-}
-
-// Reads every file once, so the timed runs start from a hot cache.
-void Warm(const QStringList& files)
-{
-    QByteArray buffer(1 << 20, '\0');
-    for (const QString& path : files) {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly))
-            while (file.read(buffer.data(), buffer.size()) > 0) {
-            }
-    }
-}
 
 // sox's gain factor of a level step.
 QString Factor(int step, bool negate)
@@ -187,15 +165,6 @@ double RunCopySync(const Plan& plan, const QString& outFolder)
     return seconds;
 }
 
-template <typename F>
-double Best(int runs, F f)
-{
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i)
-        best = std::min(best, f());
-    return best;
-}
-
 // A take of 24 mono tracks of that width, in the fixture writer's patterns.
 QStringList WriteBenchTake(const QString& folder, int bits, int seconds)
 {
@@ -216,11 +185,7 @@ QStringList WriteBenchTake(const QString& folder, int bits, int seconds)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    // The engine's debug lines would drown the figures.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-        if (type != QtDebugMsg)
-            std::fprintf(stderr, "%s\n", qPrintable(text));
-    });
+    QuietDebugOutput();
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 300;
     const QString base = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QDir::currentPath();
     if (QStandardPaths::findExecutable("sox").isEmpty()) {

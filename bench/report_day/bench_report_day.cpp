@@ -2,6 +2,8 @@
 // through the report worker, against what the job cannot do without: loading
 // the same takes from one listing, plus a bare PDF writer drawing as many
 // take lines and pages, measured in the same run.
+#include "bench/support/benchtools.h"
+
 #include "foundation/fileinfolist.h"
 #include "report/qreportthread.h"
 #include "take/soundperform.h"
@@ -22,16 +24,12 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace bench;
+
 namespace {
 const int kTakes = 500;
 const int kTracks = 8;
 const int kRounds = 5;
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 QString writeDay(const QString& root)
 {
@@ -150,12 +148,12 @@ int main(int argc, char** argv)
         loads.push_back(loadTakes(day));
         bares.push_back(barePdf(scratch.path() + QStringLiteral("/bare.pdf"), pages));
     }
-    const double report = median(reports);
-    const double load = median(loads);
-    const double bare = median(bares);
+    const double report = Median(reports);
+    const double load = Median(loads);
+    const double bare = Median(bares);
     std::printf("day of %d takes x %d tracks, %d PDF pages; quick loads %.1f ms + bare PDF %.1f ms (medians of %d)\n",
                 kTakes, kTracks, pages, load, bare, kRounds);
-    std::printf("takes gathered by the report after %.1f ms\n", median(gathers));
+    std::printf("takes gathered by the report after %.1f ms\n", Median(gathers));
     std::printf("PDF + CSV + ALE report: %.1f ms, ratio %.2f (target <= 1.5)\n", report, report / (load + bare));
     std::printf("PDF + CSV + ALE report: %.1f ms, ratio %.2f to 500 ms (target <= 1)\n", report, report / 500.0);
     return 0;
