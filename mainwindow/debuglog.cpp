@@ -3,13 +3,14 @@
 #include "foundation/platform/appfolders.h"
 
 #include <QFile>
-#include <QMutex>
-#include <QMutexLocker>
+
+#include <mutex>
 
 namespace {
 // The handler runs on whichever thread emits a message: the file object,
-// its opening and each write-and-flush of a whole line happen under one lock.
-QMutex g_LogMutex;
+// its opening and each write-and-flush of a whole line happen under one lock
+// (a standard mutex, whose hand-overs the thread checker can follow).
+std::mutex g_LogMutex;
 QFile* pfdebug_stream = nullptr;   // created on the first message, never freed
 }
 
@@ -27,7 +28,7 @@ void myMessageOutput(QtMsgType type, const QMessageLogContext& context, const QS
 {
     Q_UNUSED(type);
     const QByteArray line = DebugLogLine(context, msg);
-    QMutexLocker lock(&g_LogMutex);
+    std::lock_guard<std::mutex> lock(g_LogMutex);
     if (!pfdebug_stream)
         pfdebug_stream = new QFile(AppFolders::DebugLogPath());
     if (!pfdebug_stream->isOpen()
@@ -39,7 +40,7 @@ void myMessageOutput(QtMsgType type, const QMessageLogContext& context, const QS
 
 void CloseDebugLog()
 {
-    QMutexLocker lock(&g_LogMutex);
+    std::lock_guard<std::mutex> lock(g_LogMutex);
     if (pfdebug_stream && pfdebug_stream->isOpen())
         pfdebug_stream->close();
 }
