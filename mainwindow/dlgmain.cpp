@@ -121,6 +121,14 @@ DlgMain::DlgMain(QWidget* parent) : QMainWindow(parent), ui(new Ui::DlgMain)
 DlgMain::~DlgMain()
 {
     SaveIniSettings();
+    // No dispatch may start while the window goes: the last edits are
+    // written here, and a box about them runs an event loop.
+    m_pTimerSelection->stop();
+    disconnect(m_pTimerSelection, nullptr, this, nullptr);
+    disconnect(ui->m_CtrlTreeView->selectionModel(), nullptr, this, nullptr);
+    ReleasePlayer();
+    if (!ApplyMetadataChanges(false))
+        ReportUnsavedTakes(false);
     // Nothing may send through the channel once teardown starts deleting
     // children: withdraw it first, so late senders only reach the debug log.
     global_pLogger = nullptr;
@@ -258,6 +266,8 @@ void DlgMain::InitEditorLimits()
 
 void DlgMain::ConnectSignals()
 {
+    ConnectEditorSignals();
+    ConnectSelectionSignals();
     connect(global_pLogger, &MessageLoging::signal_message, this, &DlgMain::slot_InputLogingMessage);
     connect(ui->m_CtrlCheckBox_EnableFullBrowse, &QCheckBox::stateChanged, this,
             &DlgMain::OnCheckBox_StateChanged_EnableFullBrowse);

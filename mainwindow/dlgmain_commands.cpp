@@ -60,13 +60,6 @@ void DlgMain::slot_PreferencesChanged()
 
 void DlgMain::OnTimer_HideProgressBar() { ui->m_CtrlProgressBar_SaveMetadata->hide(); }
 
-void DlgMain::slot_Button_ApplyChanges()
-{
-    qDebug("ui.m_CtrlComboBox_Filename->currentIndex(); %d", ui->m_CtrlComboBox_Filename->currentIndex());
-    // Applying the editor's changes to the selected takes comes with the
-    // metadata editor.
-}
-
 void DlgMain::slot_Button_ShowToolbar() { ui->m_CtrlToolBar->setVisible(ui->m_CtrlToolBar->isHidden()); }
 
 void DlgMain::slot_Button_ShowBrowser() { ui->groupBox_browser->setVisible(ui->groupBox_browser->isHidden()); }
