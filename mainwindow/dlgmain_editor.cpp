@@ -159,7 +159,9 @@ void DlgMain::EnableTrackNameEdits()
 void DlgMain::EnableEditorModeMulti()
 {
     const bool advanced = m_bMultiHasAdvancedTemplate;
-    ui->m_CtrlEditEditorScene->setDisabled(advanced && m_bMultiCanChangeScene);
+    // Several takes never take one scene (each keeps its own, or composes
+    // it from the advanced fields): the plain scene field stays closed.
+    ui->m_CtrlEditEditorScene->setDisabled(true);
     ui->m_CtrlEditEditorScene->setVisible(!advanced);
     ui->m_CtrlFrame_AdvScene->setVisible(advanced);
     ui->m_CtrlFrame_Scene->setVisible(!advanced);
