@@ -358,6 +358,40 @@ private slots:
         QCOMPARE(QDir(m_czDay).entryList({"*.WAV"}).size(), 4);
     }
 
+    // Several takes of an advanced template: a checked field takes the typed
+    // text, an unchecked one keeps each take's own, and each scene is made
+    // of its resulting fields.
+    void severalTakesAdvancedFields()
+    {
+        TakeSpec first = MonoTake("V00001", {0});
+        first.scTkTemplate = 5;
+        first.advanced = {{3, "S1"}, {0, "-"}, {2, "7"}};
+        TakeSpec second = first;
+        second.id = "V00002";
+        second.advanced = {{3, "S2"}, {0, "-"}, {2, "8"}};
+        WriteDay({first, second});
+        auto window = NewWindow();
+        window->resize(1700, 800);
+        Select(*window, {Path("V00001_01.WAV"), Path("V00002_01.WAV")});
+        QVERIFY(window->m_bMultiHasAdvancedTemplate);
+        QCOMPARE(window->m_lnAdvFieldCode, (QList<int>{3, 0, 2}));
+        QVERIFY(!window->ui->m_CtrlFrame_AdvScene->isHidden());
+        QVERIFY(!window->m_ltAdvCheckFrame.at(2)->isHidden());
+        QVERIFY(window->m_ltAdvFrame.at(3)->isHidden());
+        Type(window->m_ltAdvEdit.at(2), "9");
+        window->m_ltAdvCheckBox.at(2)->click();
+        Grab(window.get(), QStringLiteral("editor-several-advanced"));
+        QTest::mouseClick(window->ui->m_CtrlButton_ApplyChanges, Qt::LeftButton);
+        const char* const scenes[][2] = {{"V00001", "S1-9"}, {"V00002", "S2-9"}};
+        for (const auto& row : scenes) {
+            QSoundPerform readBack;
+            QVERIFY(readBack.InitFilesZZ(Path(row[0]), "WAV"));
+            QCOMPARE(readBack.m_nScTkTemplate, 5);
+            QCOMPARE(readBack.m_SndFile[0].GetiXMLScene(), QString::fromLatin1(row[1]));
+            QCOMPARE(readBack.m_AdvTemplateFields.value(2), QStringLiteral("9"));
+        }
+    }
+
     // A take whose save the take object refuses: the user is told which,
     // the editor keeps the typed value and stays marked changed.
     void refusedSaveKeepsTypedValues()
