@@ -193,6 +193,7 @@ bool DlgMain::ApplyMetadataChanges(bool refresh)
         const int at = path.indexOf(tag, nameStart);
         if (!newRoot.isEmpty() && !tag.isEmpty() && at >= 0)
             path.replace(at, tag.size(), newRoot);
+        qDebug("reselect %s (tag %s, new %s)", qPrintable(path), qPrintable(tag), qPrintable(newRoot));
         paths << path;
     }
     SelectFilePaths(paths);

@@ -151,9 +151,20 @@ void DlgMain::EnableEditorModeSingle()
 
 void DlgMain::EnableTrackNameEdits()
 {
-    const int channels = m_SndPerform.m_bPolyTake ? qBound(0, int(m_SndPerform.m_nChannels), int(kTracks)) : 0;
+    // A poly file names its channels after the recorder tracks they hold.
+    bool present[kTracks] = {};
     for (int t = 0; t < kTracks; ++t)
-        m_pEditTrackName[t]->setEnabled(m_SndPerform.m_bPolyTake ? t < channels : m_SndPerform.m_pbPresent[t]);
+        present[t] = !m_SndPerform.m_bPolyTake && m_SndPerform.m_pbPresent[t];
+    if (m_SndPerform.m_bPolyTake) {
+        const int channels = qBound(0, int(m_SndPerform.m_nChannels), int(kTracks));
+        for (int c = 0; c < channels; ++c) {
+            const int t = m_SndPerform.m_pnOriginalTrackIndex[c];
+            if (t >= 0 && t < kTracks)
+                present[t] = true;
+        }
+    }
+    for (int t = 0; t < kTracks; ++t)
+        m_pEditTrackName[t]->setEnabled(present[t]);
 }
 
 void DlgMain::EnableEditorModeMulti()

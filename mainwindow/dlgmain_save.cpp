@@ -176,7 +176,9 @@ QString DlgMain::SaveMetadata(QString takePath, QString extension, bool bMulti, 
     else if (target == NameTarget::Long)
         newPath = ConvertToLongName(take.get(), nValSeparator, takePrefix, takeNumber, nScTkTemplate);
     if (!newPath.isEmpty()) {
-        result = QPath(newPath).GetRoot();
+        // A poly file's name is its take name: an underscore name ends in
+        // "_PX", which the mono root rule would cut.
+        result = take->m_bPolyTake ? QPath(newPath).GetFilename(false) : QPath(newPath).GetRoot();
         if (isShownTake)
             SetNewNameParams(QPath(newPath));
     }
