@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <memory>
 
@@ -40,16 +41,6 @@ int TemplateOfPair(int nTemplate, bool withIndicator)
     }
 }
 
-class ApplyFlag
-{
-public:
-    explicit ApplyFlag(bool* flag) : m_pFlag(flag) { *m_pFlag = true; }
-    ~ApplyFlag() { *m_pFlag = false; }
-
-private:
-    bool* m_pFlag;
-};
-
 }  // namespace
 
 bool DlgMain::ApplyMetadataChanges(bool refresh)
@@ -62,7 +53,7 @@ bool DlgMain::ApplyMetadataChanges(bool refresh)
     QStringList changedNames;
     QList<tyTakePathDescription> selection;
     {
-        const ApplyFlag applying(&m_bApplying);
+        const QScopedValueRollback<bool> applying(m_bApplying, true);
         setCursor(Qt::WaitCursor);
         m_lczUnsavedTakes.clear();
 

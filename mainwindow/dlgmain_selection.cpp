@@ -11,6 +11,7 @@
 #include "player/qplaytimeline.h"
 
 #include <QMessageBox>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <algorithm>
 #include <memory>
@@ -24,17 +25,6 @@ namespace {
 constexpr int kSelectionDebounceMs = 300;
 
 bool IsTakeKind(int kind) { return kind >= 3 && kind <= FSITEM_POLY; }
-
-// Sets a flag for the life of a scope.
-class BusyFlag
-{
-public:
-    explicit BusyFlag(bool* flag) : m_pFlag(flag) { *m_pFlag = true; }
-    ~BusyFlag() { *m_pFlag = false; }
-
-private:
-    bool* m_pFlag;
-};
 }  // namespace
 
 void DlgMain::ConnectSelectionSignals()
@@ -85,7 +75,7 @@ void DlgMain::slot_TimerSelectionChanged()
         m_pTimerSelection->start(kSelectionDebounceMs);
         return;
     }
-    const BusyFlag busy(&m_bDispatching);
+    const QScopedValueRollback<bool> busy(m_bDispatching, true);
     const QModelIndexList rows = ui->m_CtrlTreeView->selectionModel()->selectedRows(0);
     const int n = rows.size();
     // The takes whose save failed are selected again: the editor keeps the
