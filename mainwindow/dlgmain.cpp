@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QMenu>
+#include <QMessageBox>
 #include <QTimer>
 
 namespace {
@@ -120,6 +121,10 @@ DlgMain::DlgMain(QWidget* parent) : QMainWindow(parent), ui(new Ui::DlgMain)
 
 DlgMain::~DlgMain()
 {
+    // Open message boxes die with the window's children, after this body:
+    // their count must not be kept by a window that is already gone.
+    for (QMessageBox* box : findChildren<QMessageBox*>(QString(), Qt::FindDirectChildrenOnly))
+        disconnect(box, nullptr, this, nullptr);
     SaveIniSettings();
     // No dispatch may start while the window goes: the last edits are
     // written here, and a box about them runs an event loop.
