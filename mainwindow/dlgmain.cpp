@@ -121,19 +121,20 @@ DlgMain::DlgMain(QWidget* parent) : QMainWindow(parent), ui(new Ui::DlgMain)
 
 DlgMain::~DlgMain()
 {
-    // Open message boxes die with the window's children, after this body:
-    // their count must not be kept by a window that is already gone.
-    for (QMessageBox* box : findChildren<QMessageBox*>(QString(), Qt::FindDirectChildrenOnly))
-        disconnect(box, nullptr, this, nullptr);
-    SaveIniSettings();
     // No dispatch may start while the window goes: the last edits are
-    // written here, and a box about them runs an event loop.
+    // written first, while the message channel still shows why a take was
+    // not saved, and a box about them runs an event loop.
     m_pTimerSelection->stop();
     disconnect(m_pTimerSelection, nullptr, this, nullptr);
     disconnect(ui->m_CtrlTreeView->selectionModel(), nullptr, this, nullptr);
     ReleasePlayer();
     if (!ApplyMetadataChanges(false))
         ReportUnsavedTakes(false);
+    // Open message boxes die with the window's children, after this body:
+    // their count must not be kept by a window that is already gone.
+    for (QMessageBox* box : findChildren<QMessageBox*>(QString(), Qt::FindDirectChildrenOnly))
+        disconnect(box, nullptr, this, nullptr);
+    SaveIniSettings();
     // Nothing may send through the channel once teardown starts deleting
     // children: withdraw it first, so late senders only reach the debug log.
     global_pLogger = nullptr;
