@@ -452,6 +452,41 @@ private slots:
         window->m_bEditMetadata = false;
     }
 
+    // A write-protected take is never written, and the user hears of it
+    // whether its files, its folder or both are protected.
+    void readOnlyTakeWarns_data()
+    {
+        QTest::addColumn<bool>("file");
+        QTest::addColumn<bool>("folder");
+        QTest::newRow("one file") << true << false;
+        QTest::newRow("folder") << false << true;
+        QTest::newRow("files and folder") << true << true;
+    }
+
+    void readOnlyTakeWarns()
+    {
+        QFETCH(bool, file);
+        QFETCH(bool, folder);
+        WriteDay({MonoTake("L00001", {0, 1}), MonoTake("L00002", {0})});
+        const QString day = m_czDay;
+        const QString member = Path("L00001_02.WAV");
+        SetWritabilityProbe([=](const QString& path) {
+            const QString clean = QDir::cleanPath(path);
+            return !((file && clean.startsWith(day + "/L00001")) || (folder && clean == day));
+        });
+        auto window = NewWindow();
+        Select(*window, {member});
+        Type(window->ui->m_CtrlEditEditorNote, "Never written");
+        const FolderState before = StateOf(m_czDay);
+        ModalBoxAnswerer answerer;
+        answerer.ThenAccept();
+        QTest::mouseClick(window->ui->m_CtrlButton_ApplyChanges, Qt::LeftButton);
+        QCOMPARE(answerer.SeenBoxes().size(), 1);
+        QCOMPARE(answerer.SeenBoxes().first().text,
+                 QStringLiteral("File L00001 is read only.\nNo modifications are possible."));
+        QCOMPARE(StateOf(m_czDay), before);
+    }
+
     // A modal box of a dispatch spins an event loop: a selection made then
     // waits until the running dispatch is done.
     void selectionTimerDuringModalBox()
