@@ -8,6 +8,7 @@
 #include "foundation/platform/diskprobes.h"
 #include "mainwindow/dlgmain.h"
 #include "mainwindow/takerename.h"
+#include "tests/support/demomedia.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/support/modalboxanswerer.h"
 #include "tests/support/riffreader.h"
@@ -154,6 +155,40 @@ private slots:
         Select(*window, {});
         window.reset();
         QCOMPARE(StateOf(m_czDay), before);
+    }
+
+    // The demo day: every take viewed in turn leaves the day as it was; its
+    // long-named take edited with "Long Underscore" follows its new scene.
+    void demoDay()
+    {
+        m_pRoot = std::make_unique<QTemporaryDir>();
+        qputenv("NALVO_VOLUMES_ROOT", m_pRoot->path().toUtf8());
+        QVERIFY(!WriteDemoVolume(m_pRoot->path()).isEmpty());
+        m_czDay = m_pRoot->path() + QStringLiteral("/DEMO_CARD/FEATURE.BR1/2024-05-01.OVD");
+        const FolderState before = StateOf(m_czDay);
+        auto window = NewWindow();
+        QStringList seen;
+        for (const QString& name : QDir(m_czDay).entryList({"*.WAV"}, QDir::Files, QDir::Name)) {
+            // The browser lists no take of the '+' separator.
+            if (seen.contains(name.left(6)) || name.contains('+'))
+                continue;
+            seen << name.left(6);
+            Select(*window, {Path(name)});
+            QVERIFY2(!window->m_bEditMetadata, qPrintable(name));
+        }
+        QCOMPARE(seen.size(), 15);
+        Select(*window, {});
+        QCOMPARE(StateOf(m_czDay), before);
+
+        Select(*window, {Path("A01T08==       3     t2==_01.WAV")});
+        Type(window->ui->m_CtrlEditEditorScene, "3C");
+        window->ui->m_CtrlComboBox_Filename->setCurrentIndex(2);
+        Grab(window.get(), QStringLiteral("editor-demo-long"));
+        QTest::mouseClick(window->ui->m_CtrlButton_ApplyChanges, Qt::LeftButton);
+        for (const char* name : {"A01T08________3C_____t2___01.WAV", "A01T08________3C_____t2___02.WAV"})
+            QVERIFY2(QFileInfo::exists(Path(name)), qPrintable(QDir(m_czDay).entryList({"A01T08*"}).join(", ")));
+        QCOMPARE(window->m_SndPerform.m_czBaseName, QStringLiteral("A01T08________3C_____t2__"));
+        QCOMPARE(window->m_SndPerform.m_czScene, QStringLiteral("3C"));
     }
 
     void dispatcherCases_data()
