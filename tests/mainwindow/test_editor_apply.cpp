@@ -72,11 +72,11 @@ class TestEditorApply : public QObject
     QString m_czDay;
 
     // A fresh volume with the takes given; the window lists it.
-    void WriteDay(const QList<TakeSpec>& takes)
+    void WriteDay(const QList<TakeSpec>& takes, const QString& project = QStringLiteral("FILM"))
     {
         m_pRoot = std::make_unique<QTemporaryDir>();
         qputenv("NALVO_VOLUMES_ROOT", m_pRoot->path().toUtf8());
-        m_czDay = MakeDay(MakeProject(MakeVolume(m_pRoot->path(), "CARD"), "FILM"), QDate(2024, 5, 1));
+        m_czDay = MakeDay(MakeProject(MakeVolume(m_pRoot->path(), "CARD"), project), QDate(2024, 5, 1));
         for (const TakeSpec& take : takes)
             QVERIFY(!WriteTake(m_czDay, take).files.isEmpty());
     }
@@ -304,7 +304,8 @@ private slots:
         // Track 4 (a poly file's third channel).
         const int named = 3;
         spec.nameStyle = NameStyle(nameStyle);
-        WriteDay({spec});
+        // A project named like the take: the reselection must not rename it.
+        WriteDay({spec}, QStringLiteral("S00001"));
         QStringList oldFiles;
         for (int i = 0; i < (poly ? 1 : spec.tracks.size()); ++i)
             oldFiles << Path(poly ? PolyFileName(spec) : TrackFileName(spec, i));
