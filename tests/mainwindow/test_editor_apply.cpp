@@ -360,6 +360,34 @@ private slots:
         QCOMPARE(QDir(m_czDay).entryList({"*.WAV"}).size(), oldFiles.size());
     }
 
+    // A long-named take whose new long name is taken by a stray file: the
+    // clash is found before any move, so the take keeps its long names
+    // (not the short ones a half-done conversion would leave).
+    void longRenameClashKeepsNames()
+    {
+        TakeSpec spec = MonoTake("C00001", {0, 1});
+        spec.nameStyle = NameStyle::LongEquals;
+        WriteDay({spec});
+        auto window = NewWindow();
+        Select(*window, {Path(TrackFileName(spec, 0))});
+        Type(window->ui->m_CtrlEditEditorScene, "4D");
+        QFile stray(Path("C00001==      4D     t3==_02.WAV"));
+        QVERIFY(stray.open(QIODevice::WriteOnly));
+        stray.close();
+        ModalBoxAnswerer answerer;
+        answerer.ThenAccept();
+        QTest::mouseClick(window->ui->m_CtrlButton_ApplyChanges, Qt::LeftButton);
+        QCOMPARE(answerer.SeenBoxes().size(), 1);
+        QCOMPARE(answerer.SeenBoxes().first().text, QStringLiteral("File C00001==      4D     t3== already exists."));
+        for (int i = 0; i < 2; ++i)
+            QVERIFY(QFileInfo::exists(Path(TrackFileName(spec, i))));
+        QCOMPARE(QDir(m_czDay).entryList({"*.WAV"}).size(), 3);
+        // The metadata was saved all the same.
+        QSoundPerform readBack;
+        QVERIFY(readBack.InitFilesZZ(Path(QPath(TrackFileName(spec, 0)).GetRoot()), "WAV"));
+        QCOMPARE(readBack.m_czScene, QStringLiteral("4D"));
+    }
+
     // Several takes: only the filled fields change, each take keeps its own
     // template (not the one of the take shown alone before), scene and
     // names left empty stay.
