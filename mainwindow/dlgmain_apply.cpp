@@ -52,6 +52,7 @@ bool DlgMain::ApplyMetadataChanges(bool refresh)
     bool reselect = false;
     QStringList changedNames;
     QList<tyTakePathDescription> selection;
+    QStringList refreshedDays;
     {
         const QScopedValueRollback<bool> applying(m_bApplying, true);
         setCursor(Qt::WaitCursor);
@@ -139,7 +140,6 @@ bool DlgMain::ApplyMetadataChanges(bool refresh)
                     buildFields();
             }
             ReleasePlayer();
-            QStringList dayFolders;
             for (int i = 0; i < n; ++i) {
                 const tyTakePathDescription& take = selection.at(i);
                 ui->m_CtrlProgressBar_SaveMetadata->setValue(i * 100 / n);
@@ -150,15 +150,11 @@ bool DlgMain::ApplyMetadataChanges(bool refresh)
                                              trackNames, toShort, toLong, separator, m_lnAdvFieldCode, fields);
                 const QString day = QDir::cleanPath(take.czMediaPath + QLatin1Char('/') + take.czProject
                                                     + QLatin1Char('/') + take.czDay);
-                if (!dayFolders.contains(day))
-                    dayFolders << day;
+                if (!refreshedDays.contains(day))
+                    refreshedDays << day;
                 ui->m_CtrlProgressBar_SaveMetadata->setValue((i + 1) * 100 / n);
             }
-            if (refresh && (nameFormChange || sceneTakeChange || fieldsSet || templateChange)) {
-                reselect = true;
-                for (const QString& day : dayFolders)
-                    m_pFSModel->refreshItems(day);
-            }
+            reselect = refresh && (nameFormChange || sceneTakeChange || fieldsSet || templateChange);
         }
         if (n > 0)
             m_pTimerHideProgress->start(kHideProgressMs);
@@ -170,10 +166,13 @@ bool DlgMain::ApplyMetadataChanges(bool refresh)
         }
         setCursor(Qt::ArrowCursor);
     }
+    // Takes not saved keep the selection and the editor as they are.
     if (!m_lczUnsavedTakes.isEmpty())
         return false;
     if (!reselect)
         return true;
+    for (const QString& day : refreshedDays)
+        m_pFSModel->refreshItems(day);
     QStringList paths;
     for (int j = 0; j < changedNames.size() && j < selection.size(); ++j) {
         QString path = selection.at(j).czFilePath;
