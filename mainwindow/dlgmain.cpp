@@ -124,6 +124,15 @@ DlgMain::DlgMain(QWidget* parent) : QMainWindow(parent), ui(new Ui::DlgMain)
 
 DlgMain::~DlgMain()
 {
+    // No dispatch may start while the window goes: the last edits are
+    // written first, while the message channel still shows why a take was
+    // not saved, and a box about them runs an event loop.
+    m_pTimerSelection->stop();
+    disconnect(m_pTimerSelection, nullptr, this, nullptr);
+    disconnect(ui->m_CtrlTreeView->selectionModel(), nullptr, this, nullptr);
+    ReleasePlayer();
+    if (!ApplyMetadataChanges(false))
+        ReportUnsavedTakes(false);
     // Open message boxes die with the window's children, after this body:
     // their count must not be kept by a window that is already gone.
     for (QMessageBox* box : findChildren<QMessageBox*>(QString(), Qt::FindDirectChildrenOnly))
@@ -269,6 +278,8 @@ void DlgMain::InitEditorLimits()
 
 void DlgMain::ConnectSignals()
 {
+    ConnectEditorSignals();
+    ConnectSelectionSignals();
     connect(global_pLogger, &MessageLoging::signal_message, this, &DlgMain::slot_InputLogingMessage);
     connect(ui->m_CtrlCheckBox_EnableFullBrowse, &QCheckBox::stateChanged, this,
             &DlgMain::OnCheckBox_StateChanged_EnableFullBrowse);

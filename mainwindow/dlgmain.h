@@ -4,10 +4,12 @@
 #include "mainwindow/daylisttext.h"
 #include "foundation/mapping.h"
 #include "player/playertypes.h"
+#include "foundation/qpath.h"
 #include "report/qmetadatathread.h"
 #include "take/soundperform.h"
 
 #include <QDir>
+#include <QHash>
 #include <QItemSelection>
 #include <QList>
 #include <QMainWindow>
@@ -42,6 +44,22 @@ class QPushButton;
 class QTimer;
 class QTrackButton;
 
+// One selected take of the browser: where it lives, its name and files.
+struct tyTakePathDescription {
+    QString czMediaPath;   // folder holding the project folder
+    QString czProject;     // project folder name with its suffix
+    QString czDay;         // day folder name with its suffix
+    QString czFileTag;     // the take name as the tree shows it
+    QString czTakePath;    // folder + take name, without extension
+    QString czFilePath;    // the selected file
+};
+
+// Sorts a selection by take name (case-sensitive text order).
+bool selectedTakeLessThan(const tyTakePathDescription& a, const tyTakePathDescription& b);
+
+// Marks an advanced scene field that each take of a selection keeps.
+extern const char* const METADATA_ADV_TEMPL_FIELD_DONTCHANGE_VALUE;
+
 // The application's only main window: the browser pane, the take view with
 // the metadata editor, the 24-track strip, the timeline, the routing grid and
 // the day-list page. The behaviour is split by concern over dlgmain_*.cpp.
@@ -71,6 +89,37 @@ public:
 
     QString SettingsFilePath() const;
 
+    // ---- Selection dispatcher ----------------------------------------------
+    // Opens one take in m_SndPerform and shows it; true when it loaded with
+    // status 0.
+    bool DispatchFileInfos(QString takePath, QString extension);
+
+    // ---- Metadata editor ----------------------------------------------------
+    void EnableEditorModeSingle();
+    void EnableEditorModeMulti();
+    void FillAdvancedTemplate(bool multi, bool bCanChangeScene);
+    void SetInfosEditor();
+    void DisplayEditContains();
+    void DisplayEditTracksContains();
+    bool ExtractAdvancedTemplate(QString* composition, QHash<int, QString>* texts);
+
+    // ---- Applying, saving and renaming ------------------------------------------
+    // Writes the editor's pending changes into every selected take; with
+    // refresh, the browser is read again and the takes selected again under
+    // their new names. False when a take could not be saved: the editor
+    // then keeps the typed values and stays marked changed.
+    bool ApplyMetadataChanges(bool refresh);
+    // One take; the new take root after a rename, else empty.
+    QString SaveMetadata(QString takePath, QString extension, bool bMulti, QString scene, QString takePrefix,
+                         QString takeNumber, int nScTkTemplate, QString note, QString ubits, QString tape,
+                         QString circled, QString* trackNames, bool bConvertToShort, bool bConvertToLong,
+                         int nValSeparator, QList<int> lnAdvancedTemplateCompo,
+                         QStringList lczAdvancedTemplateFields);
+    QString ConvertToShortName(QSoundPerform* take);
+    QString ConvertToLongName(QSoundPerform* take, int nValSeparator, QString takePrefix, QString takeNumber,
+                              int nScTkTemplate);
+    void SetNewNameParams(QPath path);
+
     // Reached by the settings, the form and the tests.
     Ui::DlgMain* ui;
     QDir m_StartDir;
@@ -82,6 +131,17 @@ public:
     std::unique_ptr<QMetadataThread> m_pMetadataThread;
     QDialogSetup* m_pDlgSetup = nullptr;
     bool m_bEditMetadata = false;
+
+    // The current selection's takes, sorted by take name; what Apply writes.
+    QList<tyTakePathDescription> m_ltLastSelectionPathDescription;
+    QString m_czTakeExtension;
+    bool m_bMultiHasAdvancedTemplate = false;
+    bool m_bMultiCanChangeScene = true;
+    // Scene/take template of the shown take (-1 none) and its advanced
+    // fields: codes in composition order and their texts.
+    int m_nScTkTemplate = -1;
+    QList<int> m_lnAdvFieldCode;
+    QStringList m_lczAdvFieldText;
 
     QString m_czLastFilePath;
     QString m_czLastFileTag;
@@ -171,6 +231,12 @@ public slots:
     void slot_AddNewDay();
     void slot_WavformModeClicked(bool);
     void slot_WavformModeChanged(tPlayWavDisplayMode mode);
+    void OnDirBrowseSelChanged(const QItemSelection&, const QItemSelection&);
+    void slot_TimerSelectionChanged();
+    void slot_treeExpanded(const QModelIndex& index);
+    void slot_treeCollapsed(const QModelIndex& index);
+    void slot_EditMetadataKeyPressed();
+    void slot_EditTracksKeyPressed(int track);
 
 private:
     void InitFont();
@@ -189,6 +255,36 @@ private:
     QString CurrentDayListPath() const;
     void RestoreLastSelection();
     QModelIndex SingleSelectedRow() const;
+    void ConnectEditorSignals();
+    void ConnectSelectionSignals();
+    // The player of m_SndPerform stopped and deleted, so that no file of
+    // the take is open for playback.
+    void ReleasePlayer();
+    // The template of one take of a multiple selection (Template probe).
+    void ProbeTemplate(const QModelIndex& row, const tyTakePathDescription& take);
+    // Enables the name edits of the shown take's tracks.
+    void EnableTrackNameEdits();
+    // Moves a take's files as planned; a clash or failure is shown and
+    // nothing has moved then. The new path of the poly file or of the
+    // first present track's file, or empty.
+    QString RenameTake(QSoundPerform* take, bool toLong, bool underscore, const QString& middle);
+    // Selects the browser rows of these files (those still listed).
+    void SelectFilePaths(const QStringList& paths);
+    // Tells which takes of the last apply were not saved; with offerKeep the
+    // user may keep editing them. True when the user keeps editing.
+    bool ReportUnsavedTakes(bool offerKeep);
+    // The selected rows' files are the takes of the current selection.
+    bool SelectionIsCurrent(const QModelIndexList& rows) const;
+
+    // True while a dispatch or an apply runs: a modal box's event loop may
+    // fire the selection timer again.
+    bool m_bDispatching = false;
+    bool m_bApplying = false;
+    // Takes whose save failed during the last apply, as "folder/name".
+    QStringList m_lczUnsavedTakes;
+    // The last apply failed: the editor keeps its values for the takes
+    // still selected in the tree.
+    bool m_bHoldFailedEdits = false;
 
     std::unique_ptr<QNewFolderCommands> m_pNewFolderCommands;
     QGraphicsScene* m_pSceneVumL = nullptr;

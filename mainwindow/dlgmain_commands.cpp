@@ -9,6 +9,8 @@
 
 void DlgMain::SetDisplayName(QString name)
 {
+    // Rich text: the blanks of a long name's scene and take fields are kept.
+    name = name.toHtmlEscaped().replace(QLatin1Char(' '), QStringLiteral("&nbsp;"));
     if (m_SndPerform.m_bReadOnlyFile)
         name += QStringLiteral(" <font color=\"#ff0000\">[ Read Only ]</font>");
     // The file that carries the take's metadata: the poly file, else the
@@ -23,6 +25,7 @@ void DlgMain::SetDisplayName(QString name)
     }
     if (carrier >= 0 && m_SndPerform.m_SndFile[carrier].HasiXMLChunk())
         name += QStringLiteral(" <font color=\"#0000ff\">[ iXML ]</font>");
+    ui->m_CtrlLabelFilename->setTextFormat(Qt::RichText);
     ui->m_CtrlLabelFilename->setText(name);
 }
 
@@ -59,13 +62,6 @@ void DlgMain::slot_PreferencesChanged()
 }
 
 void DlgMain::OnTimer_HideProgressBar() { ui->m_CtrlProgressBar_SaveMetadata->hide(); }
-
-void DlgMain::slot_Button_ApplyChanges()
-{
-    qDebug("ui.m_CtrlComboBox_Filename->currentIndex(); %d", ui->m_CtrlComboBox_Filename->currentIndex());
-    // Applying the editor's changes to the selected takes comes with the
-    // metadata editor.
-}
 
 void DlgMain::slot_Button_ShowToolbar() { ui->m_CtrlToolBar->setVisible(ui->m_CtrlToolBar->isHidden()); }
 

@@ -1,0 +1,217 @@
+// DlgMain: applying the editor's changes: every selected take is saved
+// through a take object of its own, renamed when its file-name mode asks,
+// and selected again under its new name.
+#include "mainwindow/dlgmain.h"
+
+#include "ui_dlgmain.h"
+
+#include "browser/qbriselfsfilterproxymodel.h"
+#include "browser/qbriselfsmodel.h"
+
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScopedValueRollback>
+#include <QTimer>
+#include <memory>
+
+const char* const METADATA_ADV_TEMPL_FIELD_DONTCHANGE_VALUE = "<";
+
+namespace {
+
+constexpr int kHideProgressMs = 1500;
+
+// Control characters (line breaks, tabs, NUL) would break the bext lines
+// and the file names; pasted text can carry them.
+QString WithoutControls(QString text)
+{
+    text.remove(QRegularExpression(QStringLiteral("[\\x00-\\x1f\\x7f]")));
+    return text;
+}
+
+// The pair a template belongs to, and its member with or without indicator.
+int TemplateOfPair(int nTemplate, bool withIndicator)
+{
+    switch (nTemplate) {
+    case 0: case 2: return withIndicator ? 0 : 2;
+    case 1: case 3: return withIndicator ? 1 : 3;
+    case 4: case 5: return withIndicator ? 4 : 5;
+    default: return nTemplate;
+    }
+}
+
+}  // namespace
+
+bool DlgMain::ApplyMetadataChanges(bool refresh)
+{
+    // Entered again from a modal box's event loop: the running apply owns
+    // the files.
+    if (m_bApplying)
+        return true;
+    bool reselect = false;
+    QStringList changedNames;
+    QList<tyTakePathDescription> selection;
+    QStringList refreshedDays;
+    {
+        const QScopedValueRollback<bool> applying(m_bApplying, true);
+        setCursor(Qt::WaitCursor);
+        m_lczUnsavedTakes.clear();
+
+        QString trackNames[kTracks];
+        for (int t = 0; t < kTracks; ++t)
+            trackNames[t] = WithoutControls(m_pEditTrackName[t]->text());
+        const QString takePrefix = WithoutControls(ui->m_CtrlComboBox_TakeIndicator->currentText());
+        const QString takeNumber = WithoutControls(ui->m_CtrlEditEditor_TakeNumber->text());
+        const QString editorTake = takePrefix + takeNumber;
+        QString scene = WithoutControls(ui->m_CtrlEditEditorScene->text());
+        const QString note = WithoutControls(ui->m_CtrlEditEditorNote->text());
+        const QString ubits = WithoutControls(ui->m_CtrlEditEditorUbits->text());
+        const QString tape = WithoutControls(ui->m_CtrlEditEditorTape->text());
+        const QString circled = WithoutControls(ui->m_CtrlComboBox_Circled->currentText());
+        const int fileMode = ui->m_CtrlComboBox_Filename->currentIndex();
+        const int templateChoice = ui->m_CtrlComboBox_TemplateTakeIndicator->currentIndex();
+        int newTemplate = m_nScTkTemplate;
+        if (templateChoice >= 0 && newTemplate >= 0 && newTemplate <= 5)
+            newTemplate = TemplateOfPair(newTemplate, templateChoice == 0);
+        const bool toShort = fileMode == 0;
+        const bool toLong = fileMode == 1 || fileMode == 2;
+        const int separator = fileMode == 1 ? 0 : fileMode == 2 ? 1 : -1;
+
+        ui->m_CtrlProgressBar_SaveMetadata->setValue(0);
+        selection = m_ltLastSelectionPathDescription;
+        const int n = selection.size();
+        const bool templateChange = newTemplate != m_nScTkTemplate && templateChoice >= 0;
+        bool nameFormChange = false;
+        bool sceneTakeChange = false;
+        bool fieldsSet = false;
+        const bool multi = n >= 2;
+        QStringList fields;
+
+        // The advanced fields from their slots; in several-take mode an
+        // unchecked box keeps each take's own text.
+        auto buildFields = [&]() {
+            int slot = 0;
+            for (int i = 0; i < m_lnAdvFieldCode.size() && i < m_ltAdvEdit.size(); ++i) {
+                const int code = m_lnAdvFieldCode.at(i);
+                if (code < 0 || code > 6 || slot >= m_ltAdvEdit.size()) {
+                    fields << QString();
+                    continue;
+                }
+                if (!multi || m_ltAdvCheckBox.at(slot)->isChecked()) {
+                    fields << WithoutControls(m_ltAdvEdit.at(slot)->text());
+                    fieldsSet = true;
+                } else {
+                    fields << QString::fromLatin1(METADATA_ADV_TEMPL_FIELD_DONTCHANGE_VALUE);
+                }
+                ++slot;
+            }
+            if (!fieldsSet) {
+                scene.clear();
+                fields.clear();
+            } else if (fields.contains(QString::fromLatin1(METADATA_ADV_TEMPL_FIELD_DONTCHANGE_VALUE))) {
+                scene.clear();
+            } else {
+                scene = fields.join(QString());
+            }
+        };
+
+        if (n > 0 && m_bEditMetadata) {
+            if (multi) {
+                ui->m_CtrlProgressBar_SaveMetadata->show();
+                scene.clear();
+                if (!m_bMultiCanChangeScene)
+                    m_lnAdvFieldCode.clear();
+                else if (m_bMultiHasAdvancedTemplate)
+                    buildFields();
+                nameFormChange = fileMode >= 0;
+            } else {
+                const bool isLong = m_SndPerform.IsLongName();
+                const bool underscore = m_SndPerform.IsFullUnderscore();
+                nameFormChange = isLong ? (fileMode == 0 || (fileMode == 1 && underscore)
+                                           || (fileMode != 0 && fileMode != 1 && !underscore))
+                                        : toLong;
+                if (isLong) {
+                    const QString shownTake = (m_SndPerform.m_czTakePrefix + m_SndPerform.m_czTakeNumber).trimmed();
+                    sceneTakeChange = editorTake.trimmed() != shownTake
+                                      || scene.trimmed() != m_SndPerform.m_czScene.trimmed();
+                }
+                if (newTemplate == 4 || newTemplate == 5)
+                    buildFields();
+            }
+            ReleasePlayer();
+            for (int i = 0; i < n; ++i) {
+                const tyTakePathDescription& take = selection.at(i);
+                ui->m_CtrlProgressBar_SaveMetadata->setValue(i * 100 / n);
+                // Several takes: each keeps its own template (the shown
+                // take's is not theirs).
+                changedNames << SaveMetadata(take.czTakePath, m_czTakeExtension, multi, scene, takePrefix,
+                                             takeNumber, multi ? -1 : newTemplate, note, ubits, tape, circled,
+                                             trackNames, toShort, toLong, separator, m_lnAdvFieldCode, fields);
+                const QString day = QDir::cleanPath(take.czMediaPath + QLatin1Char('/') + take.czProject
+                                                    + QLatin1Char('/') + take.czDay);
+                if (!refreshedDays.contains(day))
+                    refreshedDays << day;
+                ui->m_CtrlProgressBar_SaveMetadata->setValue((i + 1) * 100 / n);
+            }
+            reselect = refresh && (nameFormChange || sceneTakeChange || fieldsSet || templateChange);
+        }
+        if (n > 0)
+            m_pTimerHideProgress->start(kHideProgressMs);
+        // A take that was not saved keeps the typed values in the editor,
+        // still marked changed, so that Apply can try again.
+        if (m_lczUnsavedTakes.isEmpty()) {
+            m_bEditMetadata = false;
+            ui->m_CtrlButton_ApplyChanges->hide();
+        }
+        setCursor(Qt::ArrowCursor);
+    }
+    // Takes not saved keep the selection and the editor as they are.
+    if (!m_lczUnsavedTakes.isEmpty())
+        return false;
+    if (!reselect)
+        return true;
+    for (const QString& day : refreshedDays)
+        m_pFSModel->refreshItems(day);
+    QStringList paths;
+    for (int j = 0; j < changedNames.size() && j < selection.size(); ++j) {
+        QString path = selection.at(j).czFilePath;
+        const QString& newRoot = changedNames.at(j);
+        const QString& tag = selection.at(j).czFileTag;
+        // The take name in the file name only: a folder may hold the same text.
+        const int nameStart = path.lastIndexOf(QLatin1Char('/')) + 1;
+        const int at = path.indexOf(tag, nameStart);
+        if (!newRoot.isEmpty() && !tag.isEmpty() && at >= 0)
+            path.replace(at, tag.size(), newRoot);
+        qDebug("reselect %s (tag %s, new %s)", qPrintable(path), qPrintable(tag), qPrintable(newRoot));
+        paths << path;
+    }
+    SelectFilePaths(paths);
+    slot_TimerSelectionChanged();
+    return true;
+}
+
+bool DlgMain::ReportUnsavedTakes(bool offerKeep)
+{
+    if (m_lczUnsavedTakes.isEmpty())
+        return false;
+    const QString text = QStringLiteral("These takes were not saved:\n%1").arg(m_lczUnsavedTakes.join('\n'));
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::NoButton, this);
+    QPushButton* keep = nullptr;
+    if (offerKeep) {
+        keep = box.addButton(QStringLiteral("Keep editing"), QMessageBox::AcceptRole);
+        box.addButton(QStringLiteral("Discard changes"), QMessageBox::DestructiveRole);
+        box.setDefaultButton(keep);
+    } else {
+        box.addButton(QMessageBox::Ok);
+    }
+    box.exec();
+    return keep && box.clickedButton() == keep;
+}
+
+void DlgMain::slot_Button_ApplyChanges()
+{
+    qDebug("ui.m_CtrlComboBox_Filename->currentIndex(); %d", ui->m_CtrlComboBox_Filename->currentIndex());
+    if (!ApplyMetadataChanges(true))
+        ReportUnsavedTakes(false);
+}

@@ -1,0 +1,241 @@
+// DlgMain: the selection dispatcher: a browser selection becomes one opened
+// take, several takes to edit at once, or a day for the day list.
+#include "mainwindow/dlgmain.h"
+
+#include "ui_dlgmain.h"
+
+#include "browser/fsitemtype.h"
+#include "browser/qbriselfsfilterproxymodel.h"
+#include "browser/qbriselfsmodel.h"
+#include "browser/qbriselfsmodelitem.h"
+#include "player/qplaytimeline.h"
+
+#include <QMessageBox>
+#include <QScopedValueRollback>
+#include <QTimer>
+#include <algorithm>
+#include <memory>
+
+bool selectedTakeLessThan(const tyTakePathDescription& a, const tyTakePathDescription& b)
+{
+    return a.czFileTag < b.czFileTag;
+}
+
+namespace {
+constexpr int kSelectionDebounceMs = 300;
+
+bool IsTakeKind(int kind) { return kind >= 3 && kind <= FSITEM_POLY; }
+}  // namespace
+
+void DlgMain::ConnectSelectionSignals()
+{
+    QTreeView* tree = ui->m_CtrlTreeView;
+    connect(tree->selectionModel(), &QItemSelectionModel::selectionChanged, this, &DlgMain::OnDirBrowseSelChanged);
+    connect(m_pTimerSelection, &QTimer::timeout, this, &DlgMain::slot_TimerSelectionChanged);
+    connect(tree, &QTreeView::expanded, this, &DlgMain::slot_treeExpanded);
+    connect(tree, &QTreeView::collapsed, this, &DlgMain::slot_treeCollapsed);
+}
+
+void DlgMain::OnDirBrowseSelChanged(const QItemSelection&, const QItemSelection&)
+{
+    m_pTimerSelection->start(kSelectionDebounceMs);
+}
+
+void DlgMain::slot_treeExpanded(const QModelIndex& index)
+{
+    if (QBriselFSModelItem* item = m_pFSModel->itemFromIndex(m_pFSProxyModel->mapToSource(index)))
+        m_pFSModel->addWatcher(item);
+}
+
+void DlgMain::slot_treeCollapsed(const QModelIndex& index)
+{
+    if (QBriselFSModelItem* item = m_pFSModel->itemFromIndex(m_pFSProxyModel->mapToSource(index)))
+        m_pFSModel->removeWatcher(item);
+}
+
+bool DlgMain::SelectionIsCurrent(const QModelIndexList& rows) const
+{
+    QStringList selected;
+    for (const QModelIndex& row : rows)
+        if (IsTakeKind(row.data(FSItemTypeRole).toInt()))
+            selected << row.data(FSFilePathRole).toString();
+    QStringList current;
+    for (const tyTakePathDescription& take : m_ltLastSelectionPathDescription)
+        current << take.czFilePath;
+    selected.sort();
+    current.sort();
+    return selected == current && selected.size() == rows.size();
+}
+
+void DlgMain::slot_TimerSelectionChanged()
+{
+    // A modal box of a running dispatch or apply spins an event loop in which
+    // this timer can fire: the newer selection waits for the running one.
+    if (m_bDispatching || m_bApplying) {
+        m_pTimerSelection->start(kSelectionDebounceMs);
+        return;
+    }
+    const QScopedValueRollback<bool> busy(m_bDispatching, true);
+    const QModelIndexList rows = ui->m_CtrlTreeView->selectionModel()->selectedRows(0);
+    const int n = rows.size();
+    // The takes whose save failed are selected again: the editor keeps the
+    // values typed for them.
+    if (m_bHoldFailedEdits && m_bEditMetadata && SelectionIsCurrent(rows))
+        return;
+    m_bHoldFailedEdits = false;
+
+    if (m_SndPerform.m_pSfxPlayer)
+        m_SndPerform.m_pSfxPlayer->StopAll();
+    if (!ApplyMetadataChanges(false)) {
+        if (ReportUnsavedTakes(true)) {
+            m_bHoldFailedEdits = true;
+            QStringList paths;
+            for (const tyTakePathDescription& take : m_ltLastSelectionPathDescription)
+                paths << take.czFilePath;
+            SelectFilePaths(paths);
+            return;
+        }
+        m_bEditMetadata = false;
+        ui->m_CtrlButton_ApplyChanges->hide();
+    }
+
+    ResetEditorAll();
+    DisableEditorAll();
+    ResetPlayerAll();
+    DisablePlayerAll();
+    m_ltLastSelectionPathDescription.clear();
+    m_bMultiHasAdvancedTemplate = false;
+    m_bMultiCanChangeScene = true;
+    if (n >= 2)
+        m_lnAdvFieldCode.clear();
+
+    for (const QModelIndex& row : rows) {
+        const int kind = row.data(FSItemTypeRole).toInt();
+        if (IsTakeKind(kind)) {
+            tyTakePathDescription take;
+            take.czMediaPath = row.data(FSPreProjectRole).toString();
+            take.czProject = row.data(FSProjectRole).toString();
+            take.czDay = row.data(FSDayRole).toString();
+            take.czFileTag = row.data(Qt::DisplayRole).toString();
+            take.czTakePath = row.data(FSTakePathRole).toString();
+            take.czFilePath = row.data(FSFilePathRole).toString();
+            if (n == 1) {
+                if (DispatchFileInfos(take.czTakePath, QStringLiteral("WAV")))
+                    EnableEditorModeSingle();
+            } else {
+                ProbeTemplate(row, take);
+            }
+            m_ltLastSelectionPathDescription.append(take);
+            m_czTakeExtension = QStringLiteral("WAV");
+        } else if (kind == FSITEM_PROJECT) {
+            m_bMultiCanChangeScene = false;
+        } else if (kind == FSITEM_DAY) {
+            if (m_pMetadataThread && ui->m_CtrlStackedWidget_Metadata->currentIndex() == 1)
+                m_pMetadataThread->SetDayDir(row.data(FSPreProjectRole).toString(),
+                                             row.data(FSProjectRole).toString(), row.data(FSDayRole).toString());
+            m_bMultiCanChangeScene = false;
+        }
+    }
+    if (n >= 2)
+        EnableEditorModeMulti();
+    std::sort(m_ltLastSelectionPathDescription.begin(), m_ltLastSelectionPathDescription.end(),
+              selectedTakeLessThan);
+}
+
+void DlgMain::ProbeTemplate(const QModelIndex& row, const tyTakePathDescription& take)
+{
+    bool ok = false;
+    int number = row.data(FSTemplateRole).toInt(&ok);
+    QString composition;
+    bool probe = true;
+    if (ok && number != -1) {
+        composition = row.data(FSAdvTemplateRole).toString();
+        probe = (number == 4 || number == 5) && composition.isEmpty();
+    } else {
+        number = -1;
+    }
+    if (probe) {
+        auto temporary = std::make_unique<QSoundPerform>();
+        if (temporary->InitFilesZZ(take.czTakePath, QStringLiteral("WAV")) && temporary->m_nTakeStatus == 0) {
+            number = temporary->m_nScTkTemplate;
+            composition = temporary->m_czAdvTemplateCompo;
+        }
+        temporary->CloseFiles();
+    }
+    if (number == -1)
+        return;
+    const QModelIndex source = m_pFSModel->index(take.czFilePath, take.czFileTag);
+    if (QBriselFSModelItem* item = source.isValid() ? m_pFSModel->itemFromIndex(source) : nullptr)
+        item->SetTemplateInfo(number, composition);
+    if (number != 4 && number != 5)
+        return;
+    m_bMultiHasAdvancedTemplate = true;
+    // The fields are laid out after the first advanced take of the
+    // selection: the take last shown alone may have none.
+    if (m_lnAdvFieldCode.isEmpty()) {
+        for (const QString& part : composition.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            bool parsed = false;
+            const int code = part.trimmed().toInt(&parsed);
+            if (parsed)
+                m_lnAdvFieldCode << code;
+        }
+    }
+}
+
+void DlgMain::ReleasePlayer()
+{
+    ISfxPlayerLink* player = m_SndPerform.m_pSfxPlayer;
+    if (!player)
+        return;
+    player->StopAll();
+    m_SndPerform.m_pSfxPlayer = nullptr;
+    // The player's destructor ends its thread and waits for it.
+    delete player;
+}
+
+bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
+{
+    ReleasePlayer();
+    m_SndPerform.ResetVariables();
+    m_nScTkTemplate = -1;
+    m_lnAdvFieldCode.clear();
+    m_lczAdvFieldText.clear();
+    if (!m_SndPerform.InitFilesZZ(takePath, extension))
+        return false;
+    bool result = true;
+    const int status = m_SndPerform.m_nTakeStatus;
+    if (status != 0) {
+        const QString text =
+            status == 8 ? QStringLiteral("This file is a Brisel file not correctly closed!\nYou can try to fix the "
+                                         "problem using Tools/Check File.\nPlease note: there will be no iXML "
+                                         "chunk inside.")
+                        : QStringLiteral("This is not a Brisel file !\nYou can't play, edit and bounce this "
+                                         "file.\nYou can try to import it using Project/Import non-Brisel file "
+                                         "function.");
+        QMessageBox::critical(nullptr, QStringLiteral("Wrong File #%1").arg(status), text, QMessageBox::Ok);
+        result = false;
+    }
+    SetInfosEditor();
+    DisplayEditTracksContains();
+    QPlayTimeLine* line = ui->m_CtrlWidget_PlayTimeLine;
+    if (line->LoadOndeFromAudioFile(takePath, m_SndPerform.m_bPolyTake))
+        ui->groupBox_Player->setMaximumHeight(150);
+    else
+        ui->groupBox_Player->setMaximumHeight(ui->groupBox_Player->minimumHeight());
+    line->ResetWaveFormColor();
+    return result;
+}
+
+void DlgMain::SelectFilePaths(const QStringList& paths)
+{
+    QItemSelection selection;
+    for (const QString& path : paths) {
+        const QModelIndex source = m_pFSModel->index(path, QString());
+        const QModelIndex view = source.isValid() ? m_pFSProxyModel->mapFromSource(source) : QModelIndex();
+        if (view.isValid())
+            selection.select(view, view);
+    }
+    QItemSelectionModel* model = ui->m_CtrlTreeView->selectionModel();
+    model->clearSelection();
+    model->select(selection, QItemSelectionModel::Select | QItemSelectionModel::Current | QItemSelectionModel::Rows);
+}

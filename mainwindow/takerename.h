@@ -1,0 +1,59 @@
+#ifndef NALVO_MAINWINDOW_TAKERENAME_H
+#define NALVO_MAINWINDOW_TAKERENAME_H
+
+#include <QList>
+#include <QPair>
+#include <QString>
+
+// The short and long file names of a take, as the editor's file-name modes
+// give them. base6 is the take's six-character identifier, folder ends
+// with "/", ext has no dot, NN is the two-digit track number.
+namespace TakeNames {
+
+// The take text of a name: the number alone for the templates without
+// indicator (2, 3, 5), else prefix + number.
+QString TakeTextFor(const QString& takePrefix, const QString& takeNumber, int nScTkTemplate);
+
+// "==<scene> <take>==": the scene right-aligned in 8 and cut to 8 (templates
+// 4 and 5 take it whole), the take trimmed, right-aligned in 6 and cut to 6;
+// characters that are neither letters nor digits become blanks. The
+// underscore style writes "_" for every "=" and blank.
+QString LongMiddle(QString scene, QString takeText, int nScTkTemplate, bool underscore);
+
+QString ShortPoly(const QString& folder, const QString& base6, const QString& suffix, const QString& ext);
+QString ShortMono(const QString& folder, const QString& base6, QChar separator, int track, const QString& ext);
+QString LongPoly(const QString& folder, const QString& base6, const QString& middle, const QString& suffix,
+                 const QString& ext, bool underscore);
+QString LongMono(const QString& folder, const QString& base6, const QString& middle, QChar separator, int track,
+                 const QString& ext, bool underscore);
+
+}  // namespace TakeNames
+
+// Moves the files of one take to new names as a whole: every target is
+// checked before the first move, and a failed move puts every file moved
+// before it back under its old name.
+class TakeRename
+{
+public:
+    enum class Result { Done, Clash, Missing, Failed };
+
+    // A move to the same name is dropped.
+    void Add(const QString& from, const QString& to);
+    bool IsEmpty() const { return m_ltMoves.isEmpty(); }
+
+    // Clash: a target exists (Offender() names it), nothing moved. Missing:
+    // a source is gone, nothing moved. Failed: a source or its folder is
+    // write-protected (the platform's writability probe, asked just before
+    // each move) or the system refused a move; every file is back under its
+    // old name unless ErrorText() says otherwise.
+    Result Execute();
+    QString Offender() const { return m_czOffender; }
+    QString ErrorText() const { return m_czError; }
+
+private:
+    QList<QPair<QString, QString>> m_ltMoves;
+    QString m_czOffender;
+    QString m_czError;
+};
+
+#endif

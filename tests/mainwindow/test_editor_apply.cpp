@@ -1,0 +1,663 @@
+// The main window as a user edits takes: selecting, viewing, typing, pasting,
+// applying in every file-name mode, several takes at once, renames that
+// fail half-way and saves the take object refuses.
+#include "ui_dlgmain.h"
+
+#include "browser/qbriselfsfilterproxymodel.h"
+#include "browser/qbriselfsmodel.h"
+#include "foundation/platform/diskprobes.h"
+#include "mainwindow/dlgmain.h"
+#include "mainwindow/takerename.h"
+#include "tests/support/demomedia.h"
+#include "tests/support/fixturewriter.h"
+#include "tests/support/modalboxanswerer.h"
+#include "tests/support/riffreader.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+using namespace fixture;
+
+namespace {
+
+// Every file of a folder: name -> (bytes, modification time).
+using FolderState = QMap<QString, QPair<QByteArray, QDateTime>>;
+
+FolderState StateOf(const QString& folder)
+{
+    FolderState state;
+    for (const QFileInfo& info : QDir(folder).entryInfoList(QDir::Files, QDir::Name)) {
+        QFile file(info.absoluteFilePath());
+        file.open(QIODevice::ReadOnly);
+        state.insert(info.fileName(), qMakePair(file.readAll(), info.lastModified()));
+    }
+    return state;
+}
+
+QByteArray DataMd5(const QString& path)
+{
+    return QCryptographicHash::hash(ReadRiffFile(path).data, QCryptographicHash::Md5).toHex();
+}
+
+// The bext description as ffprobe reads it ("comment"); empty without ffprobe.
+QString FfprobeDescription(const QString& path)
+{
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"), {"-v", "error", "-show_entries", "format_tags=comment", "-of",
+                                            "default=nw=1:nk=1", path});
+    if (!probe.waitForFinished(20000) || probe.exitCode() != 0)
+        return QString();
+    return QString::fromUtf8(probe.readAllStandardOutput());
+}
+
+bool HaveFfprobe() { return !QStandardPaths::findExecutable(QStringLiteral("ffprobe")).isEmpty(); }
+
+}  // namespace
+
+class TestEditorApply : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_pRoot;
+    QString m_czDay;
+
+    // A fresh volume with the takes given; the window lists it.
+    void WriteDay(const QList<TakeSpec>& takes, const QString& project = QStringLiteral("FILM"))
+    {
+        m_pRoot = std::make_unique<QTemporaryDir>();
+        qputenv("NALVO_VOLUMES_ROOT", m_pRoot->path().toUtf8());
+        m_czDay = MakeDay(MakeProject(MakeVolume(m_pRoot->path(), "CARD"), project), QDate(2024, 5, 1));
+        for (const TakeSpec& take : takes)
+            QVERIFY(!WriteTake(m_czDay, take).files.isEmpty());
+    }
+
+    static std::unique_ptr<DlgMain> NewWindow()
+    {
+        auto window = std::make_unique<DlgMain>();
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            qWarning("window not exposed");
+        return window;
+    }
+
+    // Selects the rows of these files as a user would, then lets the
+    // dispatcher run at once.
+    void Select(DlgMain& window, const QStringList& files)
+    {
+        QItemSelectionModel* model = window.ui->m_CtrlTreeView->selectionModel();
+        model->clearSelection();
+        for (const QString& file : files) {
+            // The volume poller lists the card in its own time.
+            QTRY_VERIFY2(window.m_pFSModel->index(file).isValid(), qPrintable(file));
+            QModelIndex view = window.m_pFSProxyModel->mapFromSource(window.m_pFSModel->index(file));
+            // The browser shows one row per take, on one of its files.
+            const QFileInfo info(file);
+            for (const QFileInfo& member : info.dir().entryInfoList({info.fileName().left(6) + "*.WAV"}))
+                if (!view.isValid())
+                    view = window.m_pFSProxyModel->mapFromSource(window.m_pFSModel->index(member.filePath()));
+            QVERIFY2(view.isValid(), qPrintable(file));
+            model->select(view, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+        window.m_pTimerSelection->stop();
+        window.slot_TimerSelectionChanged();
+    }
+
+    QString Path(const QString& name) const { return m_czDay + QLatin1Char('/') + name; }
+
+    static void Type(QLineEdit* edit, const QString& text)
+    {
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, text);
+    }
+
+    static void Grab(QWidget* widget, const QString& name)
+    {
+        const QString folder = qEnvironmentVariable("NALVO_GRAB_DIR");
+        if (!folder.isEmpty()) {
+            QTest::qWait(300);
+            widget->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+        }
+    }
+
+private slots:
+    void cleanup() { SetWritabilityProbe(WritabilityProbe()); }
+
+    // Viewing is no edit: the take shown, then another selected, leaves every
+    // byte and time of the first take's files as they were.
+    void viewingLeavesFilesUntouched()
+    {
+        TakeSpec adv = MonoTake("T00001", {0, 1});
+        adv.scTkTemplate = 5;
+        adv.advanced = {{3, "S1"}, {0, "-"}, {2, "7"}};
+        TakeSpec without = MonoTake("T00002", {0});
+        without.scTkTemplate = 2;
+        WriteDay({adv, without, MonoTake("T00003", {0})});
+        const FolderState before = StateOf(m_czDay);
+        auto window = NewWindow();
+        for (const QString& file : {"T00001_01.WAV", "T00002_01.WAV", "T00003_01.WAV"}) {
+            Select(*window, {Path(file)});
+            QVERIFY(!window->m_bEditMetadata);
+            QVERIFY(window->ui->m_CtrlButton_ApplyChanges->isHidden());
+        }
+        QCOMPARE(window->ui->m_CtrlComboBox_TemplateTakeIndicator->currentIndex(), 0);
+        Select(*window, {});
+        window.reset();
+        QCOMPARE(StateOf(m_czDay), before);
+    }
+
+    // The demo day: every take viewed in turn leaves the day as it was; its
+    // long-named take edited with "Long Underscore" follows its new scene.
+    void demoDay()
+    {
+        m_pRoot = std::make_unique<QTemporaryDir>();
+        qputenv("NALVO_VOLUMES_ROOT", m_pRoot->path().toUtf8());
+        QVERIFY(!WriteDemoVolume(m_pRoot->path()).isEmpty());
+        m_czDay = m_pRoot->path() + QStringLiteral("/DEMO_CARD/FEATURE.BR1/2024-05-01.OVD");
+        const FolderState before = StateOf(m_czDay);
+        auto window = NewWindow();
+        QStringList seen;
+        for (const QString& name : QDir(m_czDay).entryList({"*.WAV"}, QDir::Files, QDir::Name)) {
+            // The browser lists no take of the '+' separator.
+            if (seen.contains(name.left(6)) || name.contains('+'))
+                continue;
+            seen << name.left(6);
+            Select(*window, {Path(name)});
+            QVERIFY2(!window->m_bEditMetadata, qPrintable(name));
+        }
+        QCOMPARE(seen.size(), 15);
+        Select(*window, {});
+        QCOMPARE(StateOf(m_czDay), before);
+
+        Select(*window, {Path("A01T08==       3     t2==_01.WAV")});
+        Type(window->ui->m_CtrlEditEditorScene, "3C");
+        window->ui->m_CtrlComboBox_Filename->setCurrentIndex(2);
+        Grab(window.get(), QStringLiteral("editor-demo-long"));
+        QTest::mouseClick(window->ui->m_CtrlButton_ApplyChanges, Qt::LeftButton);
+        for (const char* name : {"A01T08________3C_____t2___01.WAV", "A01T08________3C_____t2___02.WAV"})
+            QVERIFY2(QFileInfo::exists(Path(name)), qPrintable(QDir(m_czDay).entryList({"A01T08*"}).join(", ")));
+        QCOMPARE(window->m_SndPerform.m_czBaseName, QStringLiteral("A01T08________3C_____t2__"));
+        QCOMPARE(window->m_SndPerform.m_czScene, QStringLiteral("3C"));
+    }
+
+    void dispatcherCases_data()
+    {
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QStringList>("takes");
+        QTest::addColumn<bool>("single");
+        QTest::addColumn<bool>("canChangeScene");
+        QTest::newRow("none") << QStringList() << QStringList() << false << true;
+        QTest::newRow("one") << QStringList{"B00001_01.WAV"} << QStringList{"B00001"} << true << true;
+        QTest::newRow("two, sorted by name") << QStringList{"B00001_01.WAV", "A00001_01.WAV"}
+                                             << QStringList{"A00001", "B00001"} << false << true;
+        QTest::newRow("take and its day") << QStringList{"A00001_01.WAV", ""} << QStringList{"A00001"} << false
+                                          << false;
+        QTest::newRow("day alone") << QStringList{""} << QStringList() << false << true;
+    }
+
+    void dispatcherCases()
+    {
+        QFETCH(QStringList, rows);
+        QFETCH(QStringList, takes);
+        QFETCH(bool, single);
+        QFETCH(bool, canChangeScene);
+        WriteDay({MonoTake("A00001", {0, 1}), MonoTake("B00001", {0})});
+        auto window = NewWindow();
+        QStringList files;
+        for (const QString& row : rows)
+            files << (row.isEmpty() ? m_czDay : Path(row));
+        Select(*window, files);
+        QStringList listed;
+        for (const tyTakePathDescription& take : window->m_ltLastSelectionPathDescription)
+            listed << take.czFileTag;
+        QCOMPARE(listed, takes);
+        QCOMPARE(window->ui->m_CtrlEditEditorScene->isEnabled(), single);
+        QCOMPARE(window->ui->m_CtrlPushButton_Play->isEnabled(), single);
+        // Several rows: the fields are open, empty, for all of them.
+        QCOMPARE(window->ui->m_CtrlEditEditorNote->isEnabled(), rows.size() >= 1 && (single || rows.size() >= 2));
+        if (rows.size() >= 2 || rows.isEmpty())
+            QVERIFY(window->ui->m_CtrlEditEditorNote->text().isEmpty());
+        if (rows.size() >= 2 && takes.size() == 1)
+            QCOMPARE(window->m_bMultiCanChangeScene, canChangeScene);
+        if (single)
+            QCOMPARE(window->m_SndPerform.m_czBaseName, takes.first());
+    }
+
+    // A paste from the context menu and a text drop emit no key press: they
+    // still mark the editor changed, and the pasted note is written.
+    void pasteAndDropMarkChanged_data()
+    {
+        QTest::addColumn<bool>("drop");
+        QTest::newRow("paste") << false;
+        QTest::newRow("drop") << true;
+    }
+
+    void pasteAndDropMarkChanged()
+    {
+        QFETCH(bool, drop);
+        WriteDay({MonoTake("P00001", {0, 1}), MonoTake("P00002", {0})});
+        auto window = NewWindow();
+        Select(*window, {Path("P00001_01.WAV")});
+        QLineEdit* note = window->ui->m_CtrlEditEditorNote;
+        note->clear();
+        if (drop) {
+            QMimeData mime;
+            mime.setText(QStringLiteral("Dropped note"));
+            const QPoint at = note->rect().center();
+            QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(note, &enter);
+            QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(note, &move);
+            QDropEvent dropEvent(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(note, &dropEvent);
+        } else {
+            QApplication::clipboard()->setText(QStringLiteral("Pasted note"));
+            note->paste();
+        }
+        const QString expected = drop ? QStringLiteral("Dropped note") : QStringLiteral("Pasted note");
+        QCOMPARE(note->text(), expected);
+        QVERIFY(window->m_bEditMetadata);
+        Select(*window, {Path("P00002_01.WAV")});
+        QSoundPerform readBack;
+        QVERIFY(readBack.InitFilesZZ(Path("P00001"), "WAV"));
+        QCOMPARE(readBack.m_czIxmlNote, expected);
+    }
+
+    // One take edited and applied in each file-name mode: the values read
+    // back, the audio unchanged, the names as the mode asks, and the editor
+    // follows the renamed take.
+    void singleTakeApply_data()
+    {
+        QTest::addColumn<bool>("poly");
+        QTest::addColumn<int>("nameStyle");
+        QTest::addColumn<int>("fileMode");
+        QTest::addColumn<QString>("firstFile");
+        const int shortName = int(NameStyle::Short), longName = int(NameStyle::LongEquals);
+        QTest::newRow("short stays short") << false << shortName << 0 << "S00001_01.WAV";
+        QTest::newRow("short to long") << false << shortName << 1 << "S00001==      9B     p4==_01.WAV";
+        QTest::newRow("short to long underscore") << false << shortName << 2 << "S00001________9B_____p4___01.WAV";
+        QTest::newRow("long to short") << false << longName << 0 << "S00001_01.WAV";
+        QTest::newRow("long follows scene") << false << longName << 1 << "S00001==      9B     p4==_01.WAV";
+        QTest::newRow("poly short to long") << true << shortName << 1 << "S00001==      9B     p4==PX.WAV";
+        QTest::newRow("poly long to underscore") << true << longName << 2 << "S00001________9B_____p4__PX.WAV";
+        QTest::newRow("poly long to short") << true << longName << 0 << "S00001PX.WAV";
+    }
+
+    void singleTakeApply()
+    {
+        QFETCH(bool, poly);
+        QFETCH(int, nameStyle);
+        QFETCH(int, fileMode);
+        QFETCH(QString, firstFile);
+        TakeSpec spec = poly ? PolyTake("S00001", {0, 1, 3}) : MonoTake("S00001", {0, 1, 3});
+        // Track 4 (a poly file's third channel).
+        const int named = 3;
+        spec.nameStyle = NameStyle(nameStyle);
+        // A project named like the take: the reselection must not rename it.
+        WriteDay({spec}, QStringLiteral("S00001"));
+        QStringList oldFiles;
+        for (int i = 0; i < (poly ? 1 : spec.tracks.size()); ++i)
+            oldFiles << Path(poly ? PolyFileName(spec) : TrackFileName(spec, i));
+        QStringList md5;
+        for (const QString& file : oldFiles)
+            md5 << DataMd5(file);
+
+        auto window = NewWindow();
+        Select(*window, {oldFiles.first()});
+        Ui::DlgMain* ui = window->ui;
+        Type(ui->m_CtrlEditEditorScene, "9B");
+        Type(ui->m_CtrlEditEditor_TakeNumber, "4");
+        ui->m_CtrlComboBox_TakeIndicator->setCurrentIndex(1);   // "p"
+        Type(ui->m_CtrlEditEditorNote, "Plane at the end");
+        Type(window->m_pEditTrackName[named], "Plant");
+        ui->m_CtrlComboBox_Filename->setCurrentIndex(fileMode);
+        QVERIFY(window->m_bEditMetadata);
+        Grab(window.get(), QStringLiteral("editor-single-%1").arg(QTest::currentDataTag()).replace(' ', '-'));
+        QTest::mouseClick(ui->m_CtrlButton_ApplyChanges, Qt::LeftButton);
+        QVERIFY(!window->m_bEditMetadata);
+        QVERIFY(!window->m_pEditTrackName[2]->isEnabled());
+
+        const QString first = Path(firstFile);
+        QVERIFY2(QFileInfo::exists(first), qPrintable(QDir(m_czDay).entryList().join(", ")));
+        // The editor shows the take again under its new name.
+        QCOMPARE(window->m_ltLastSelectionPathDescription.size(), 1);
+        QCOMPARE(QFileInfo(window->m_SndPerform.m_SndFile[0].GetPath()).fileName(), firstFile);
+        QCOMPARE(ui->m_CtrlEditEditorScene->text(), QStringLiteral("9B"));
+
+        QSoundPerform readBack;
+        const QString takeName = poly ? QPath(first).GetFilename(false) : QPath(first).GetRoot();
+        QVERIFY(readBack.InitFilesZZ(m_czDay + QLatin1Char('/') + takeName, "WAV"));
+        QCOMPARE(readBack.m_nTakeStatus, short(0));
+        QCOMPARE(readBack.m_czScene, QStringLiteral("9B"));
+        QCOMPARE(readBack.m_czTakePrefix + readBack.m_czTakeNumber, QStringLiteral("p4"));
+        QCOMPARE(readBack.m_czIxmlNote, QStringLiteral("Plane at the end"));
+        QCOMPARE(readBack.m_czTrackName[named], QStringLiteral("Plant"));
+        QCOMPARE(readBack.m_czTrackName[1], QStringLiteral("Trk2"));
+        int member = 0;
+        for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
+            if (!readBack.m_pbPresent[t])
+                continue;
+            const QString file = readBack.m_SndFile[t].GetPath();
+            QCOMPARE(DataMd5(file), md5.at(member++));
+            if (HaveFfprobe()) {
+                const QString description = FfprobeDescription(file);
+                QVERIFY2(description.contains("aSCENE=9B") && description.contains("aTAKE=p4")
+                             && description.contains("aNOTE=Plane at the end"),
+                         qPrintable(description));
+            }
+        }
+        QCOMPARE(QDir(m_czDay).entryList({"*.WAV"}).size(), oldFiles.size());
+    }
+
+    // A long-named take whose new long name is taken by a stray file: the
+    // clash is found before any move, so the take keeps its long names
+    // (not the short ones a half-done conversion would leave).
+    void longRenameClashKeepsNames()
+    {
+        TakeSpec spec = MonoTake("C00001", {0, 1});
+        spec.nameStyle = NameStyle::LongEquals;
+        WriteDay({spec});
+        auto window = NewWindow();
+        Select(*window, {Path(TrackFileName(spec, 0))});
+        Type(window->ui->m_CtrlEditEditorScene, "4D");
+        QFile stray(Path("C00001==      4D     t3==_02.WAV"));
+        QVERIFY(stray.open(QIODevice::WriteOnly));
+        stray.close();
+        ModalBoxAnswerer answerer;
+        answerer.ThenAccept();
+        QTest::mouseClick(window->ui->m_CtrlButton_ApplyChanges, Qt::LeftButton);
+        QCOMPARE(answerer.SeenBoxes().size(), 1);
+        QCOMPARE(answerer.SeenBoxes().first().text, QStringLiteral("File C00001==      4D     t3== already exists."));
+        for (int i = 0; i < 2; ++i)
+            QVERIFY(QFileInfo::exists(Path(TrackFileName(spec, i))));
+        QCOMPARE(QDir(m_czDay).entryList({"*.WAV"}).size(), 3);
+        // The metadata was saved all the same.
+        QSoundPerform readBack;
+        QVERIFY(readBack.InitFilesZZ(Path(QPath(TrackFileName(spec, 0)).GetRoot()), "WAV"));
+        QCOMPARE(readBack.m_czScene, QStringLiteral("4D"));
+    }
+
+    // Several takes: only the filled fields change, each take keeps its own
+    // template (not the one of the take shown alone before), scene and
+    // names left empty stay.
+    void severalTakesApply()
+    {
+        TakeSpec without = MonoTake("M00001", {0, 1});
+        without.scTkTemplate = 2;
+        without.takeNumber = "11";
+        TakeSpec with = MonoTake("M00002", {0});
+        with.takeNumber = "5";
+        TakeSpec shown = MonoTake("M00003", {0});
+        shown.scTkTemplate = 2;
+        WriteDay({without, with, shown});
+        auto window = NewWindow();
+        Select(*window, {Path("M00003_01.WAV")});
+        QCOMPARE(window->m_nScTkTemplate, 2);
+        Select(*window, {Path("M00001_01.WAV"), Path("M00002_01.WAV")});
+        Ui::DlgMain* ui = window->ui;
+        QVERIFY(ui->m_CtrlEditEditorNote->text().isEmpty());
+        Type(ui->m_CtrlEditEditorNote, "Both");
+        Type(ui->m_CtrlEditEditor_TakeNumber, "7");
+        ui->m_CtrlComboBox_TakeIndicator->setCurrentIndex(0);   // "t"
+        Type(window->m_pEditTrackName[0], "Boom");
+        QTest::mouseClick(ui->m_CtrlButton_ApplyChanges, Qt::LeftButton);
+
+        const struct {
+            const char* take;
+            int nTemplate;
+            const char* takeText;
+        } rows[] = {{"M00001", 2, "7"}, {"M00002", 0, "t7"}};
+        for (const auto& row : rows) {
+            QSoundPerform readBack;
+            QVERIFY(readBack.InitFilesZZ(Path(row.take), "WAV"));
+            QCOMPARE(readBack.m_nScTkTemplate, row.nTemplate);
+            QCOMPARE(readBack.m_SndFile[0].GetBextTake(), QString::fromLatin1(row.takeText));
+            QCOMPARE(readBack.m_czScene, QStringLiteral("12A"));
+            QCOMPARE(readBack.m_czIxmlNote, QStringLiteral("Both"));
+            QCOMPARE(readBack.m_czTrackName[0], QStringLiteral("Boom"));
+            if (readBack.m_pbPresent[1])
+                QCOMPARE(readBack.m_czTrackName[1], QStringLiteral("Trk2"));
+        }
+        // Both names short already: nothing renamed.
+        QCOMPARE(QDir(m_czDay).entryList({"*.WAV"}).size(), 4);
+    }
+
+    // Several takes of an advanced template: a checked field takes the typed
+    // text, an unchecked one keeps each take's own, and each scene is made
+    // of its resulting fields.
+    void severalTakesAdvancedFields()
+    {
+        TakeSpec first = MonoTake("V00001", {0});
+        first.scTkTemplate = 5;
+        first.advanced = {{3, "S1"}, {0, "-"}, {2, "7"}};
+        TakeSpec second = first;
+        second.id = "V00002";
+        second.advanced = {{3, "S2"}, {0, "-"}, {2, "8"}};
+        WriteDay({first, second});
+        auto window = NewWindow();
+        window->resize(1700, 800);
+        Select(*window, {Path("V00001_01.WAV"), Path("V00002_01.WAV")});
+        QVERIFY(window->m_bMultiHasAdvancedTemplate);
+        QCOMPARE(window->m_lnAdvFieldCode, (QList<int>{3, 0, 2}));
+        QVERIFY(!window->ui->m_CtrlFrame_AdvScene->isHidden());
+        QVERIFY(!window->m_ltAdvCheckFrame.at(2)->isHidden());
+        QVERIFY(window->m_ltAdvFrame.at(3)->isHidden());
+        Type(window->m_ltAdvEdit.at(2), "9");
+        window->m_ltAdvCheckBox.at(2)->click();
+        Grab(window.get(), QStringLiteral("editor-several-advanced"));
+        QTest::mouseClick(window->ui->m_CtrlButton_ApplyChanges, Qt::LeftButton);
+        const char* const scenes[][2] = {{"V00001", "S1-9"}, {"V00002", "S2-9"}};
+        for (const auto& row : scenes) {
+            QSoundPerform readBack;
+            QVERIFY(readBack.InitFilesZZ(Path(row[0]), "WAV"));
+            QCOMPARE(readBack.m_nScTkTemplate, 5);
+            QCOMPARE(readBack.m_SndFile[0].GetiXMLScene(), QString::fromLatin1(row[1]));
+            QCOMPARE(readBack.m_AdvTemplateFields.value(2), QStringLiteral("9"));
+        }
+    }
+
+    // A take whose save the take object refuses: the user is told which,
+    // the editor keeps the typed value and stays marked changed.
+    void refusedSaveKeepsTypedValues()
+    {
+        WriteDay({MonoTake("R00001", {0, 1}), MonoTake("R00002", {0})});
+        auto window = NewWindow();
+        Select(*window, {Path("R00001_01.WAV")});
+        Type(window->ui->m_CtrlEditEditorNote, "Kept");
+        // Another program appends to a member after the take was opened.
+        QFile member(Path("R00001_02.WAV"));
+        QVERIFY(member.open(QIODevice::Append));
+        member.write("JUNKJUNK");
+        member.close();
+        const FolderState before = StateOf(m_czDay);
+        // Every box is answered; the offer to keep editing is taken.
+        ModalBoxAnswerer answerer;
+        const auto answer = [](QWidget* box) {
+            auto* message = qobject_cast<QMessageBox*>(box);
+            for (QAbstractButton* button : message ? message->buttons() : QList<QAbstractButton*>())
+                if (button->text() == QStringLiteral("Keep editing"))
+                    return button->click();
+            if (auto* dialog = qobject_cast<QDialog*>(box))
+                dialog->accept();
+        };
+        for (int i = 0; i < 8; ++i)
+            answerer.ThenDo(answer);
+        QTest::mouseClick(window->ui->m_CtrlButton_ApplyChanges, Qt::LeftButton);
+        const auto notSaved = [&answerer] {
+            int boxes = 0;
+            for (const ModalBoxAnswerer::Seen& seen : answerer.SeenBoxes())
+                boxes += seen.text.contains("not saved") && seen.text.contains("R00001");
+            return boxes;
+        };
+        QTRY_COMPARE(notSaved(), 1);
+        QVERIFY(window->m_bEditMetadata);
+        QCOMPARE(window->ui->m_CtrlEditEditorNote->text(), QStringLiteral("Kept"));
+        QCOMPARE(StateOf(m_czDay), before);
+
+        // Leaving the take offers to keep editing: the selection comes back.
+        Select(*window, {Path("R00002_01.WAV")});
+        QTRY_COMPARE(notSaved(), 2);
+        QTest::qWait(500);
+        QCOMPARE(window->ui->m_CtrlEditEditorNote->text(), QStringLiteral("Kept"));
+        QCOMPARE(window->m_ltLastSelectionPathDescription.first().czFileTag, QStringLiteral("R00001"));
+        QCOMPARE(notSaved(), 2);
+        QCOMPARE(StateOf(m_czDay), before);
+        window->m_bEditMetadata = false;
+    }
+
+    // A write-protected take is never written, and the user hears of it
+    // whether its files, its folder or both are protected.
+    void readOnlyTakeWarns_data()
+    {
+        QTest::addColumn<bool>("file");
+        QTest::addColumn<bool>("folder");
+        QTest::newRow("one file") << true << false;
+        QTest::newRow("folder") << false << true;
+        QTest::newRow("files and folder") << true << true;
+    }
+
+    void readOnlyTakeWarns()
+    {
+        QFETCH(bool, file);
+        QFETCH(bool, folder);
+        WriteDay({MonoTake("L00001", {0, 1}), MonoTake("L00002", {0})});
+        const QString day = m_czDay;
+        const QString member = Path("L00001_02.WAV");
+        SetWritabilityProbe([=](const QString& path) {
+            const QString clean = QDir::cleanPath(path);
+            return !((file && clean.startsWith(day + "/L00001")) || (folder && clean == day));
+        });
+        auto window = NewWindow();
+        Select(*window, {member});
+        Type(window->ui->m_CtrlEditEditorNote, "Never written");
+        const FolderState before = StateOf(m_czDay);
+        ModalBoxAnswerer answerer;
+        answerer.ThenAccept();
+        QTest::mouseClick(window->ui->m_CtrlButton_ApplyChanges, Qt::LeftButton);
+        QCOMPARE(answerer.SeenBoxes().size(), 1);
+        QCOMPARE(answerer.SeenBoxes().first().text,
+                 QStringLiteral("File L00001 is read only.\nNo modifications are possible."));
+        QCOMPARE(StateOf(m_czDay), before);
+    }
+
+    // A modal box of a dispatch spins an event loop: a selection made then
+    // waits until the running dispatch is done.
+    void selectionTimerDuringModalBox()
+    {
+        TakeSpec bad = MonoTake("W00001", {0});
+        WriteDay({bad, MonoTake("W00002", {0})});
+        QFile::remove(Path("W00001_01.WAV"));
+        QByteArray bytes = BuildMonoFile(bad, 0);
+        const int key = bytes.indexOf("<FILE_KEY>") + 10;
+        bytes[key] = bytes[key] == 'A' ? 'B' : 'A';   // status 7
+        QFile file(Path("W00001_01.WAV"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+
+        auto window = NewWindow();
+        ModalBoxAnswerer answerer;
+        QString shownDuringBox;
+        answerer.ThenDo([&](QWidget* box) {
+            QItemSelectionModel* model = window->ui->m_CtrlTreeView->selectionModel();
+            const QModelIndex other =
+                window->m_pFSProxyModel->mapFromSource(window->m_pFSModel->index(Path("W00002_01.WAV")));
+            QVERIFY(other.isValid());
+            model->select(other, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            QTest::qWait(500);   // the selection timer fires in here
+            shownDuringBox = window->m_SndPerform.m_czBaseName;
+            box->close();
+        });
+        Select(*window, {Path("W00001_01.WAV")});
+        QCOMPARE(answerer.SeenBoxes().size(), 1);
+        QCOMPARE(answerer.SeenBoxes().first().title, QStringLiteral("Wrong File #7"));
+        QCOMPARE(shownDuringBox, QStringLiteral("W00001"));
+        QTRY_COMPARE(window->m_SndPerform.m_czBaseName, QStringLiteral("W00002"));
+        QVERIFY(window->ui->m_CtrlEditEditorScene->isEnabled());
+    }
+
+    // The move of a take's files to new names: all or nothing.
+    void renameAllOrNothing_data()
+    {
+        QTest::addColumn<int>("locked");     // member the probe calls write-protected; -1 none
+        QTest::addColumn<int>("clash");      // member whose target exists already; -1 none
+        QTest::addColumn<int>("result");
+        QTest::newRow("done") << -1 << -1 << int(TakeRename::Result::Done);
+        QTest::newRow("third member locked") << 2 << -1 << int(TakeRename::Result::Failed);
+        QTest::newRow("first member locked") << 0 << -1 << int(TakeRename::Result::Failed);
+        QTest::newRow("last target exists") << -1 << 3 << int(TakeRename::Result::Clash);
+    }
+
+    void renameAllOrNothing()
+    {
+        QFETCH(int, locked);
+        QFETCH(int, clash);
+        QFETCH(int, result);
+        QTemporaryDir folder;
+        QStringList from, to;
+        for (int i = 0; i < 4; ++i) {
+            from << folder.filePath(QStringLiteral("X00001_%1.WAV").arg(i + 1, 2, 10, QLatin1Char('0')));
+            to << folder.filePath(QStringLiteral("X00001==       1     t1==_%1.WAV").arg(i + 1, 2, 10, QLatin1Char('0')));
+            QFile file(from.last());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray::number(i));
+        }
+        if (clash >= 0) {
+            QFile file(to.at(clash));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        if (locked >= 0) {
+            const QString path = from.at(locked);
+            SetWritabilityProbe([path](const QString& asked) { return asked != path; });
+        }
+        TakeRename rename;
+        for (int i = 0; i < 4; ++i)
+            rename.Add(from.at(i), to.at(i));
+        QCOMPARE(int(rename.Execute()), result);
+        for (int i = 0; i < 4; ++i) {
+            const bool moved = result == int(TakeRename::Result::Done);
+            QVERIFY2(QFileInfo::exists(moved ? to.at(i) : from.at(i)), qPrintable(from.at(i)));
+            QVERIFY(!QFileInfo::exists(moved ? from.at(i) : to.at(i)) || i == clash);
+        }
+        if (result == int(TakeRename::Result::Failed))
+            QVERIFY(rename.ErrorText().contains("Every file keeps its old name."));
+    }
+
+    void longNames_data()
+    {
+        QTest::addColumn<QString>("scene");
+        QTest::addColumn<QString>("take");
+        QTest::addColumn<int>("nTemplate");
+        QTest::addColumn<bool>("underscore");
+        QTest::addColumn<QString>("middle");
+        QTest::newRow("padded") << "12A" << "t3" << 0 << false << "==     12A     t3==";
+        QTest::newRow("underscores") << "12A" << "t3" << 0 << true << "_______12A_____t3__";
+        QTest::newRow("cut to 8 and 6") << "ABCDEFGHIJ" << "t1234567" << 0 << false << "==ABCDEFGH t12345==";
+        QTest::newRow("advanced scene whole") << "S1E04-7" << "3" << 5 << false << "==S1E04 7      3==";
+        QTest::newRow("slash and dot") << "1/2.3" << "t1" << 0 << false << "==   1 2 3     t1==";
+    }
+
+    void longNames()
+    {
+        QFETCH(QString, scene);
+        QFETCH(QString, take);
+        QFETCH(int, nTemplate);
+        QFETCH(bool, underscore);
+        QFETCH(QString, middle);
+        QCOMPARE(TakeNames::LongMiddle(scene, take, nTemplate, underscore), middle);
+    }
+};
+
+QTEST_MAIN(TestEditorApply)
+#include "test_editor_apply.moc"
