@@ -2,6 +2,7 @@
 
 #include "browser/ui_qdialogaddnewfolder.h"
 #include "foundation/fonts.h"
+#include "widgets/labelfit.h"
 
 #include <QDate>
 
@@ -15,6 +16,7 @@ QDialogAddNewFolder::QDialogAddNewFolder(QWidget* parent)
     connect(ui->m_CtrlLineEdit_ProjectName, SIGNAL(returnPressed()), this, SLOT(accept()));
     ui->m_CtrlFrame_Labels->setStyleSheet(QStringLiteral("color:#FFFFFF;background:#004466;"));
     InitFontSize(this);
+    ShrinkFontToFit(ui->label_3);
 }
 
 QDialogAddNewFolder::~QDialogAddNewFolder()
@@ -25,7 +27,7 @@ QDialogAddNewFolder::~QDialogAddNewFolder()
 void QDialogAddNewFolder::Setup(QString targetFolder, tNewFolderType type)
 {
     ui->m_CtrlStackedWidget_DayProj->setCurrentIndex(type == NEWFOLDER_PROJECT ? 1 : 0);
-    ui->m_CtrlLabel_Path->setText(targetFolder);
+    SetElidedText(ui->m_CtrlLabel_Path, targetFolder);
 }
 
 QString QDialogAddNewFolder::GetProjectName() const

@@ -3,6 +3,7 @@
 #include "foundation/fonts.h"
 #include "foundation/messageloging.h"
 #include "player/ui_qdialogsetup.h"
+#include "widgets/labelfit.h"
 #include "widgets/qdialogmessageliste.h"
 
 #include <QKeyEvent>
@@ -14,6 +15,13 @@ QDialogSetup::QDialogSetup(QWidget* parent)
     ui->setupUi(this);
     setFixedSize(size());
     InitFontSize(this);
+    // The captions have fixed boxes beside their fields: a caption that the
+    // scaled (or inherited) font makes wider than its box is shrunk to fit
+    // instead of being cut.
+    for (QLabel* caption : {ui->label_PrePostFader, ui->label_Grid, ui->label_BlueLine, ui->label_Scale,
+                            ui->label_YellowZone, ui->label_RedZone, ui->label_PeakHold, ui->label_Balistic,
+                            ui->label_Waveform})
+        ShrinkFontToFit(caption);
 
     // Navigation order: left to right, top to bottom.
     const tSetupValue order[] = {SetupDisplayLevels, SetupGrid,    SetupBlueLine,  SetupScale,   SetupYellowZone,

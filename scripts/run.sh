@@ -11,9 +11,12 @@ if [[ $# -ge 1 ]]; then
     export NALVO_VOLUMES_ROOT="$(realpath "$1")"
 elif [[ -z "${NALVO_VOLUMES_ROOT:-}" ]]; then
     demo="$PWD/build/demo-media"
-    if [[ -x build/tests/support/nalvo-demo-media ]]; then
-        if [[ ! -d "$demo" ]]; then
-            build/tests/support/nalvo-demo-media "$demo"
+    tool=build/tests/support/nalvo-demo-media
+    if [[ -x "$tool" ]]; then
+        # Written again when the generator is newer, so new demo takes appear.
+        if [[ ! -d "$demo" || "$tool" -nt "$demo" ]]; then
+            rm -rf "$demo"
+            "$tool" "$demo" >/dev/null
         fi
         export NALVO_VOLUMES_ROOT="$demo"
     else

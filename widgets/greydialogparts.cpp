@@ -28,7 +28,9 @@ QFrame* MakeOuterFrame(QDialog* dialog, const QString& objectName)
     dialogLayout->setContentsMargins(0, 0, 0, 0);
     auto* frame = new QFrame(dialog);
     frame->setObjectName(objectName);
-    frame->setStyleSheet(QStringLiteral("QFrame #%1\n{\n\tborder: 1px solid #404040\n};").arg(objectName));
+    // "QFrame#name", not "QFrame #name": with the blank the rule would match
+    // only descendants of a frame and the outer border would never show.
+    frame->setStyleSheet(QStringLiteral("QFrame#%1\n{\n\tborder: 1px solid #404040;\n}").arg(objectName));
     dialogLayout->addWidget(frame);
     auto* layout = new QVBoxLayout(frame);
     layout->setSpacing(0);
@@ -77,7 +79,10 @@ void ApplyGreyLook(QDialog* dialog, QWidget* header, QWidget* bottom, const QLis
     header->setStyleSheet(darkSheet);
     bottom->setStyleSheet(darkSheet);
     for (QPushButton* button : buttons)
-        button->setStyleSheet(QStringLiteral("color:#C0C0C0;background:#505050;"));
+        // A sheet background drops the native button frame: the border keeps
+        // the #505050 face apart from the #404040 bar it sits on.
+        button->setStyleSheet(QStringLiteral("color:#C0C0C0;background:#505050;border:1px solid #707070;"
+                                             "border-radius:2px;"));
 }
 
 } // namespace GreyDialogParts

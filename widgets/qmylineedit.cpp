@@ -43,10 +43,12 @@ bool IsAsciiAlnum(unsigned char c)
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-void ShowInvalidCharacterWarning()
+// Parented to the edit's window, so the warning carries the window's look
+// instead of appearing as a bare light box of its own.
+void ShowInvalidCharacterWarning(QWidget* edit)
 {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"),
-                    QStringLiteral("Invalid character !"), QMessageBox::Ok);
+                    QStringLiteral("Invalid character !"), QMessageBox::Ok, edit ? edit->window() : nullptr);
     box.exec();
 }
 
@@ -121,7 +123,7 @@ void QMyLineEdit::keyPressEvent(QKeyEvent* e)
     const int key = e->key();
     const bool refused = IsRefusedKey(key);
     if (refused)
-        ShowInvalidCharacterWarning();
+        ShowInvalidCharacterWarning(this);
     if (key == Qt::Key_Up || key == Qt::Key_Down) {
         e->accept();
         return;

@@ -46,14 +46,25 @@ QList<tVolumeInfo> SystemVolumeSource::volumes() const
             result.append({folder.absoluteFilePath(), folder.fileName()});
         return result;
     }
-    const bool underVolumesOnly = QFileInfo(QString::fromLatin1(kSystemVolumesRoot)).isDir();
-    const QString prefix = QString::fromLatin1(kSystemVolumesRoot) + QLatin1Char('/');
+    QList<tMountedVolume> mounted;
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-        if (!volume.isValid() || !volume.isReady())
+        if (volume.isValid() && volume.isReady())
+            mounted.append({volume.rootPath(), volume.name(), volume.displayName()});
+    }
+    return BrowsableVolumes(mounted, QFileInfo(QString::fromLatin1(kSystemVolumesRoot)).isDir());
+}
+
+QList<tVolumeInfo> BrowsableVolumes(const QList<tMountedVolume>& mounted, bool volumesFolderExists)
+{
+    QList<tVolumeInfo> result;
+    const QString prefix = QString::fromLatin1(kSystemVolumesRoot) + QLatin1Char('/');
+    for (const tMountedVolume& volume : mounted) {
+        const bool boot = volume.rootPath == QLatin1String("/");
+        if (volumesFolderExists && !boot && !volume.rootPath.startsWith(prefix))
             continue;
-        if (underVolumesOnly && !volume.rootPath().startsWith(prefix))
-            continue;
-        result.append({volume.rootPath(), volume.displayName()});
+        // The volume's own name; a nameless volume falls back to the system's
+        // display text, so no row is left blank.
+        result.append({volume.rootPath, volume.name.isEmpty() ? volume.displayName : volume.name});
     }
     return result;
 }

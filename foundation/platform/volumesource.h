@@ -11,8 +11,9 @@ struct tVolumeInfo
     QString displayName;
 };
 
-// The mounted volumes the browser shows. The system source lists the volumes
-// mounted under "/Volumes" (where that folder exists); when the environment
+// The mounted volumes the browser shows. Where "/Volumes" exists the system
+// source lists the volumes mounted below it and the boot volume "/";
+// elsewhere every mounted volume. When the environment
 // variable NALVO_VOLUMES_ROOT names a folder, every non-hidden sub-folder of
 // it is one volume instead.
 class VolumeSource
@@ -36,6 +37,19 @@ public:
     QList<tVolumeInfo> volumes() const override;
     QString volumesRoot() const override;
 };
+
+// One mounted file system as the system reports it.
+struct tMountedVolume
+{
+    QString rootPath;
+    QString name;          // the volume's label (QStorageInfo::name())
+    QString displayName;   // the system's text for it
+};
+
+// The volumes the system source shows of the mounted ones, in their order:
+// with a "/Volumes" folder, those below it and the boot volume "/"; without,
+// all. Each named by its label, or its display text when it has none.
+QList<tVolumeInfo> BrowsableVolumes(const QList<tMountedVolume>& mounted, bool volumesFolderExists);
 
 // A fixed list of volumes under a given root, for tests.
 class FixedVolumeSource : public VolumeSource

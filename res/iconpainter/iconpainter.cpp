@@ -400,6 +400,115 @@ void PaintAnvil(QPainter& p)
     p.drawLine(QPointF(40, 18), QPointF(47, 9));
 }
 
+void PaintStop(QPainter& p)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(Colour::Light);
+    p.drawRoundedRect(QRectF(14, 14, 36, 36), 4, 4);
+}
+
+// Three bars: the menu of hidden tools.
+void PaintMenu(QPainter& p)
+{
+    p.setPen(RoundPen(Colour::Light, 7));
+    for (const qreal y : {16.0, 32.0, 48.0})
+        p.drawLine(QPointF(12, y), QPointF(52, y));
+}
+
+// A circular arrow: read again.
+void PaintReload(QPainter& p)
+{
+    p.setPen(RoundPen(Colour::Teal, 7));
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(12, 12, 40, 40), 60 * 16, 280 * 16);
+    DrawSoftTriangle(p, QPointF(40, 4), QPointF(52, 18), QPointF(34, 22), Colour::Teal, 3);
+}
+
+// A page with an arrow coming into it: files taken in.
+void PaintImport(QPainter& p)
+{
+    DrawPage(p, QRectF(18, 4, 40, 54));
+    p.setPen(RoundPen(Colour::Green, 7));
+    p.drawLine(QPointF(4, 34), QPointF(28, 34));
+    DrawSoftTriangle(p, QPointF(40, 34), QPointF(26, 22), QPointF(26, 46), Colour::Green, 3);
+}
+
+void PaintFolder48(QPainter& p)
+{
+    DrawFolder(p, QRectF(4, 8, 56, 48));
+}
+
+// Two pages side by side with arrows between them: the take view and the day list.
+void PaintSwitchReport(QPainter& p)
+{
+    DrawPage(p, QRectF(2, 10, 26, 36));
+    DrawPage(p, QRectF(36, 18, 26, 36));
+    p.setPen(RoundPen(Colour::Teal, 4));
+    p.drawLine(QPointF(22, 6), QPointF(44, 6));
+    DrawSoftTriangle(p, QPointF(52, 6), QPointF(43, 0.5), QPointF(43, 11.5), Colour::Teal, 1);
+    p.drawLine(QPointF(42, 60), QPointF(20, 60));
+    DrawSoftTriangle(p, QPointF(12, 60), QPointF(21, 54.5), QPointF(21, 63.5), Colour::Teal, 1);
+}
+
+void PaintDownArrow(QPainter& p)
+{
+    DrawSoftTriangle(p, QPointF(32, 48), QPointF(12, 20), QPointF(52, 20), Colour::Light, 8);
+}
+
+void PaintComboArrow(QPainter& p)
+{
+    DrawSoftTriangle(p, QPointF(32, 46), QPointF(10, 18), QPointF(54, 18), Colour::Light, 6);
+}
+
+void PaintComboArrowDisabled(QPainter& p)
+{
+    DrawSoftTriangle(p, QPointF(32, 46), QPointF(10, 18), QPointF(54, 18), Colour::Outline, 6);
+}
+
+// The fader knob of the volume sliders: a ridged cap, seen from above.
+void PaintFader(QPainter& p)
+{
+    p.setPen(RoundPen(Colour::Outline, 1.5));
+    p.setBrush(Colour::Steel);
+    p.drawRoundedRect(QRectF(2, 4, 60, 56), 6, 6);
+    p.setPen(RoundPen(Colour::Dark, 3));
+    for (const qreal y : {18.0, 26.0, 38.0, 46.0})
+        p.drawLine(QPointF(10, y), QPointF(54, y));
+    p.setPen(RoundPen(Colour::Light, 5));
+    p.drawLine(QPointF(8, 32), QPointF(56, 32));
+}
+
+// Check box faces: a rounded box, ticked or empty; lighter under the
+// pointer, greyed when disabled.
+void DrawCheckBox(QPainter& p, bool checked, const QColor& frame, const QColor& fill, const QColor& tick)
+{
+    p.setPen(RoundPen(frame, 5));
+    p.setBrush(fill);
+    p.drawRoundedRect(QRectF(5, 5, 54, 54), 8, 8);
+    if (checked) {
+        QPainterPath mark;
+        mark.moveTo(16, 33);
+        mark.lineTo(27, 45);
+        mark.lineTo(48, 18);
+        p.setPen(RoundPen(tick, 9));
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(mark);
+    }
+}
+
+void PaintCheckboxChecked(QPainter& p) { DrawCheckBox(p, true, Colour::Light, Colour::Dark, Colour::Teal); }
+void PaintCheckboxUnchecked(QPainter& p) { DrawCheckBox(p, false, Colour::Light, Colour::Dark, Colour::Teal); }
+void PaintCheckboxCheckedFocus(QPainter& p) { DrawCheckBox(p, true, Colour::Teal, Colour::Dark, Colour::Teal); }
+void PaintCheckboxUncheckedFocus(QPainter& p) { DrawCheckBox(p, false, Colour::Teal, Colour::Dark, Colour::Teal); }
+void PaintCheckboxCheckedDisabled(QPainter& p)
+{
+    DrawCheckBox(p, true, Colour::PageFold, Colour::Outline, Colour::PageFold);
+}
+void PaintCheckboxUncheckedDisabled(QPainter& p)
+{
+    DrawCheckBox(p, false, Colour::PageFold, Colour::Outline, Colour::PageFold);
+}
+
 struct IconSpec
 {
     const char* name;
@@ -433,6 +542,22 @@ std::vector<IconSpec> Icons()
         {"Insert.png", k64, kCanvas, PaintInsert},
         {"delete.png", k64, kCanvas, PaintDelete},
         {"Anvil.png", k64, kCanvas, PaintAnvil},
+        {"Stop.png", k64, kCanvas, PaintStop},
+        {"Menu.png", k64, kCanvas, PaintMenu},
+        {"reload.png", k64, kCanvas, PaintReload},
+        {"Import.png", k64, kCanvas, PaintImport},
+        {"folder48.png", QSize(48, 48), kCanvas, PaintFolder48},
+        {"switch_report.png", k64, kCanvas, PaintSwitchReport},
+        {"down_arrow.png", QSize(16, 16), kCanvas, PaintDownArrow},
+        {"combobox_down_arrow.png", QSize(12, 12), kCanvas, PaintComboArrow},
+        {"combobox_down_arrow_disabled.png", QSize(12, 12), kCanvas, PaintComboArrowDisabled},
+        {"fader.png", QSize(22, 25), kCanvas, PaintFader},
+        {"checkbox_checked.png", QSize(13, 13), kCanvas, PaintCheckboxChecked},
+        {"checkbox_unchecked.png", QSize(13, 13), kCanvas, PaintCheckboxUnchecked},
+        {"checkbox_checked_focus.png", QSize(13, 13), kCanvas, PaintCheckboxCheckedFocus},
+        {"checkbox_unchecked_focus.png", QSize(13, 13), kCanvas, PaintCheckboxUncheckedFocus},
+        {"checkbox_checked_disabled.png", QSize(13, 13), kCanvas, PaintCheckboxCheckedDisabled},
+        {"checkbox_unchecked_disabled.png", QSize(13, 13), kCanvas, PaintCheckboxUncheckedDisabled},
     };
 }
 

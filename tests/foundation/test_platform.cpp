@@ -31,6 +31,7 @@ class TestPlatform : public QObject
     Q_OBJECT
 private slots:
     void volumesFromEnvironment();
+    void browsableSystemVolumes();
     void stripVolumesRoot();
     void appFoldersOverride();
     void appleScriptEscaping();
@@ -60,6 +61,24 @@ void TestPlatform::volumesFromEnvironment()
     qunsetenv("NALVO_VOLUMES_ROOT");
     for (const tVolumeInfo& volume : VolumeSource::current().volumes())
         QVERIFY(!volume.rootPath.isEmpty());
+}
+
+void TestPlatform::browsableSystemVolumes()
+{
+    const QList<tMountedVolume> mounted = {{"/", "", "/"},
+                                           {"/Volumes/SOUND", "SOUND", "SOUND"},
+                                           {"/Volumes/Untitled", "", "Untitled"},
+                                           {"/boot/efi", "EFI", "efi"}};
+    const auto texts = [](const QList<tVolumeInfo>& volumes) {
+        QStringList t;
+        for (const tVolumeInfo& v : volumes)
+            t << v.rootPath + "=" + v.displayName;
+        return t.join(' ');
+    };
+    // With /Volumes, the boot volume stays browsable beside the media.
+    QCOMPARE(texts(BrowsableVolumes(mounted, true)), QString("/=/ /Volumes/SOUND=SOUND /Volumes/Untitled=Untitled"));
+    QCOMPARE(texts(BrowsableVolumes(mounted, false)),
+             QString("/=/ /Volumes/SOUND=SOUND /Volumes/Untitled=Untitled /boot/efi=EFI"));
 }
 
 void TestPlatform::stripVolumesRoot()

@@ -110,6 +110,23 @@ QList<DemoTake> FirstDay()
     cd.bits = 16;
     cd.frames = 44100 * 2;
     takes << DemoTake{cd};
+
+    // A whole 24-track take of a dialogue scene, as a real day holds them.
+    QList<int> allTracks;
+    for (int t = 0; t < 24; ++t)
+        allTracks << t;
+    TakeSpec full = Named(Scene(MonoTake("A01T16", allTracks), "6", "t", "1", 20),
+                          {"Mix L", "Mix R", "Boom 1", "Boom 2", "Lav Anna", "Lav Ben", "Lav Carl", "Lav Dora",
+                           "Lav Emil", "Lav Fay", "Plant 1", "Plant 2", "Plant 3", "Car L", "Car R", "Radio",
+                           "Amb L", "Amb R", "Spot 1", "Spot 2", "Spare 1", "Spare 2", "TC", "Slate"});
+    full.tracks[0].function = "L-MIX";
+    full.tracks[1].function = "R-MIX";
+    full.tracks[0].panPot = "100,0";
+    full.tracks[1].panPot = "0,100";
+    full.ondSamplesPerPoint = 480;
+    full.speechEnvelope = true;
+    full.note = "Kitchen, full cast";
+    takes << DemoTake{full, true};
     return takes;
 }
 

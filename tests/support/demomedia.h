@@ -8,7 +8,8 @@
 // and 2024-05-02.OVD and twenty-one short takes (mono families of every
 // separator and track-number form, gaps, polys, long names of both styles,
 // templates 0, 2, 4 and 5, circled takes, notes, slates and markers, chunk
-// order variants, sidecars). Same folder, same bytes.
+// order variants, sidecars) and one 20-second 24-track take whose waveform
+// overview follows a dialogue. Same folder, same bytes.
 namespace fixture {
 
 extern const char* const kDemoVolumeName;

@@ -1,5 +1,7 @@
 #include "tests/support/fixturesamples.h"
 
+#include <cmath>
+
 #include <QList>
 
 namespace fixture {
@@ -61,6 +63,29 @@ QByteArray OverviewLevels(int track, qint64 frames, int bits, int samplesPerPoin
             peak = 0;
             count = 0;
         }
+    }
+    return levels;
+}
+
+QByteArray SpeechOverviewLevels(int track, int points, int pointsPerSecond)
+{
+    QByteArray levels;
+    if (pointsPerSecond < 1)
+        return levels;
+    const double phrase = 2.6 + 0.35 * (track % 7);     // seconds from one phrase to the next
+    const double talking = 0.55 + 0.05 * (track % 5);   // share of the phrase spoken
+    const double offset = 0.9 * track;
+    for (int i = 0; i < points; ++i) {
+        const double t = double(i) / pointsPerSecond + offset;
+        const double inPhrase = std::fmod(t, phrase) / phrase;
+        double level = 4.0;
+        if (inPhrase < talking) {
+            const double syllable = std::fabs(std::sin(M_PI * 4.3 * t));
+            const double stress = 0.55 + 0.45 * std::sin(1.7 * t + track);
+            const double edges = std::sin(M_PI * inPhrase / talking);   // phrases rise and fall
+            level += 215.0 * std::pow(syllable, 0.6) * stress * std::sqrt(edges);
+        }
+        levels.append(char(qBound(0, int(level), 255)));
     }
     return levels;
 }

@@ -31,6 +31,12 @@ QByteArray SampleBytes(const QList<int>& tracks, qint64 firstFrame, qint64 frame
 // (bits - 9), capped at 255; a final partial run gives no point.
 QByteArray OverviewLevels(int track, qint64 frames, int bits, int samplesPerPoint);
 
+// Overview levels (0..255) of `points` points, at pointsPerSecond, shaped
+// like one speaker per track: phrases of a few seconds with pauses between
+// them, syllables inside, a low floor in the pauses. Each track talks at its
+// own times, so a 24-track day looks like a real one.
+QByteArray SpeechOverviewLevels(int track, int points, int pointsPerSecond);
+
 }  // namespace fixture
 
 #endif

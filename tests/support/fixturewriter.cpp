@@ -123,8 +123,11 @@ QByteArray FilmPayload(const TakeSpec& spec, quint16 channels, const QString& fi
 
 QByteArray OndPayload(const TakeSpec& spec, int slot)
 {
-    const int samplesPerPoint = int(spec.sampleRate / 10);
-    QByteArray levels = OverviewLevels(slot, spec.frames, spec.bits, samplesPerPoint);
+    const int samplesPerPoint = spec.ondSamplesPerPoint > 0 ? spec.ondSamplesPerPoint : int(spec.sampleRate / 10);
+    QByteArray levels = spec.speechEnvelope
+                            ? SpeechOverviewLevels(slot, int(spec.frames / quint32(samplesPerPoint)),
+                                                   int(spec.sampleRate) / samplesPerPoint)
+                            : OverviewLevels(slot, spec.frames, spec.bits, samplesPerPoint);
     // No pad byte is written after a waveform chunk, so its size is kept even.
     if (levels.size() & 1)
         levels.append('\0');

@@ -105,6 +105,9 @@ struct TakeSpec {
     NameStyle nameStyle = NameStyle::Short;
     ChunkOrder order = ChunkOrder::Standard;
     bool waveform = true;                     // "ond" chunks
+    int ondSamplesPerPoint = 0;               // audio samples per overview level; 0: rate / 10
+    bool speechEnvelope = false;              // overview levels follow talk (phrases, syllables,
+                                              // pauses) instead of the steady test tone
     bool film = false;                        // a film chunk after bext
     QList<SyncPoint> slates;                  // SLATE_GENERIC
     QList<SyncPoint> markers;                 // MARKER_GENERIC

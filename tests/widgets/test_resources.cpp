@@ -29,7 +29,13 @@ void TestResources::iconLoads_data()
         "Play.png",         "Pause.png",             "ButtonPreferences.png",
         "ButtonReport.png", "ButtonReportOption.png", "Red_circle.png",
         "GoBack.png",       "Insert.png",            "delete.png",
-        "Anvil.png"};
+        "Anvil.png",        "Stop.png",              "Menu.png",
+        "reload.png",       "Import.png",            "folder48.png",
+        "switch_report.png", "down_arrow.png",       "combobox_down_arrow.png",
+        "combobox_down_arrow_disabled.png",          "fader.png",
+        "checkbox_checked.png",          "checkbox_unchecked.png",
+        "checkbox_checked_focus.png",    "checkbox_unchecked_focus.png",
+        "checkbox_checked_disabled.png", "checkbox_unchecked_disabled.png"};
     for (const char* name : names)
         QTest::newRow(name) << QString::fromLatin1(name);
 }

@@ -1,0 +1,70 @@
+#include "mainwindow/appentry.h"
+
+#include "foundation/platform/appfolders.h"
+#include "mainwindow/debuglog.h"
+#include "mainwindow/dlgmain.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QScreen>
+#include <QTextStream>
+#include <QVariant>
+#include <cmath>
+#include <memory>
+
+namespace {
+constexpr float kDefaultFontFactor = 1.4f;
+}
+
+float ReadFontFactor(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return kDefaultFontFactor;
+    QTextStream stream(&file);
+    float factor = 0.0f;
+    stream >> factor;
+    // A word, an empty file or a zero would shrink every font to nothing.
+    if (stream.status() != QTextStream::Ok || !std::isfinite(factor) || factor <= 0.0f)
+        return kDefaultFontFactor;
+    return factor;
+}
+
+float ScreenFontFactor(float factor, qreal logicalDpi)
+{
+    if (logicalDpi <= 0)
+        return factor;
+    return float(factor * 72.0 / logicalDpi);
+}
+
+QString LaunchBanner(const QDateTime& now)
+{
+    return QStringLiteral("---------------------------- LAUNCHING TOBRA3 ----------------------------------")
+           + QStringLiteral(" \"") + now.toString(QStringLiteral("yyyy-MM-dd   HH:mm:ss")) + QStringLiteral("\"");
+}
+
+int RunNalvo(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (QFileInfo::exists(AppFolders::DebugMarkerPath()))
+        qInstallMessageHandler(myMessageOutput);
+    qDebug("%s", qPrintable(LaunchBanner(QDateTime::currentDateTime())));
+
+    // Looked up in the working folder, as users place it beside their media.
+    const float factor = ReadFontFactor(QStringLiteral("font.txt"));
+    qDebug("MAIN APPPPPPPPPPPPPPPPPPPPPP %g", double(factor));
+    // The form's point sizes and the factor are meant at 72 points per inch
+    // (as on the recorder maker's desktop); a screen with more logical dots
+    // per inch draws every point larger, which would clip the fixed boxes.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    app.setProperty("fontFactor", QVariant(ScreenFontFactor(factor, screen ? screen->logicalDotsPerInchY() : 72.0)));
+
+    auto window = std::make_unique<DlgMain>();
+    window->show();
+    const int code = app.exec();
+    CloseDebugLog();
+    window.reset();
+    return code;
+}

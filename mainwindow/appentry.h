@@ -1,0 +1,22 @@
+#ifndef NALVO_MAINWINDOW_APPENTRY_H
+#define NALVO_MAINWINDOW_APPENTRY_H
+
+#include <QString>
+#include <QtGlobal>
+
+// The font scale factor from a text file holding one number: 1.4 when the
+// file is missing or does not start with a positive number.
+float ReadFontFactor(const QString& path);
+
+// The factor for a screen of the given logical resolution: the factor is
+// meant at 72 dots per inch, where a point is one pixel.
+float ScreenFontFactor(float factor, qreal logicalDpi);
+
+// The launch banner line with the given local date and time.
+QString LaunchBanner(const class QDateTime& now);
+
+// The whole program: application object, debug log, font factor, main
+// window, event loop. Returns the loop's exit code.
+int RunNalvo(int argc, char** argv);
+
+#endif

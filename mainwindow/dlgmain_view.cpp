@@ -1,0 +1,75 @@
+// DlgMain: the switch between the take view and the day list, and the
+// browser's context menu.
+#include "mainwindow/dlgmain.h"
+
+#include "ui_dlgmain.h"
+
+#include "browser/fsitemtype.h"
+#include "foundation/platform/desktopshell.h"
+
+#include <QFileInfo>
+#include <QMenu>
+#include <QStyle>
+
+void DlgMain::slot_SwitchView()
+{
+    QStackedWidget* pages = ui->m_CtrlStackedWidget_Metadata;
+    if (pages->currentIndex() != 0) {
+        pages->setCurrentIndex(0);
+        ui->groupBox_Player->show();
+        ui->groupBox_Vumeter->show();
+        return;
+    }
+    pages->setCurrentIndex(1);
+    const QModelIndexList rows = ui->m_CtrlTreeView->selectionModel()->selectedRows(0);
+    for (const QModelIndex& row : rows) {
+        const int kind = row.data(FSItemTypeRole).toInt();
+        if (kind < FSITEM_DAY || kind > FSITEM_POLY)
+            continue;
+        const QString day = row.data(FSDayRole).toString();
+        const QString project = row.data(FSProjectRole).toString();
+        const QString preProject = row.data(FSPreProjectRole).toString();
+        qDebug("ItemType %d czDay %s czProject %s czPreProject %s", kind, qPrintable(day),
+               qPrintable(project), qPrintable(preProject));
+        // The day loader takes the day here once it exists.
+        break;
+    }
+    ui->groupBox_Player->hide();
+    ui->groupBox_Vumeter->hide();
+    ui->m_CtrlListWidget_Files->hide();
+}
+
+void DlgMain::slot_List(QStringList names)
+{
+    ui->m_CtrlListWidget_Files->clear();
+    ui->m_CtrlListWidget_Files->addItems(names);
+    QStyle* style = ui->m_CtrlListWidget_Files->style();
+    style->unpolish(this);
+    style->polish(this);
+}
+
+void DlgMain::slot_onCustomContextMenu(const QPoint& pos)
+{
+    QTreeView* tree = ui->m_CtrlTreeView;
+    const QModelIndex index = tree->indexAt(pos);
+    m_czContextPath.clear();
+    if (!index.isValid())
+        return;
+    m_czContextPath = index.data(FSFilePathRole).toString();
+    const QFileInfo info(m_czContextPath);
+    if (info.isDir())
+        m_czContextPath = info.absolutePath();
+    m_pActionContextDir->setText(QStringLiteral("Show in System File Browser"));
+    m_pContextMenu->clear();
+    m_pContextMenu->addAction(m_pActionContextDir);
+    m_pContextMenu->exec(tree->viewport()->mapToGlobal(pos));
+}
+
+void DlgMain::slot_actionContextDirTriggered(bool)
+{
+    qDebug("slot_actionContextDirTriggered %s", qPrintable(m_czContextPath));
+    if (m_czContextPath.isEmpty())
+        return;
+    DesktopShell::current().reveal(m_czContextPath);
+    DesktopShell::current().activate();
+}

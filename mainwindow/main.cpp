@@ -1,0 +1,3 @@
+#include "mainwindow/appentry.h"
+
+int main(int argc, char** argv) { return RunNalvo(argc, argv); }

@@ -1,0 +1,127 @@
+// The program's entry helpers: the font factor file, the debug log and the
+// day-list progress line.
+#include "foundation/platform/appfolders.h"
+#include "mainwindow/appentry.h"
+#include "mainwindow/daylisttext.h"
+#include "mainwindow/debuglog.h"
+
+#include <QDateTime>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+#include <vector>
+
+class TestAppEntry : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void fontFactor_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<float>("factor");
+        QTest::newRow("number") << QByteArray("1.2") << 1.2f;
+        QTest::newRow("blanks before") << QByteArray("  \n 2.5 rest") << 2.5f;
+        QTest::newRow("empty") << QByteArray("") << 1.4f;
+        QTest::newRow("word") << QByteArray("large") << 1.4f;
+        QTest::newRow("zero") << QByteArray("0") << 1.4f;
+        QTest::newRow("negative") << QByteArray("-1.1") << 1.4f;
+    }
+
+    void fontFactor()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(float, factor);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("font.txt");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        QCOMPARE(ReadFontFactor(path), factor);
+        QCOMPARE(ReadFontFactor(dir.filePath("missing.txt")), 1.4f);
+    }
+
+    void screenFontFactor()
+    {
+        QCOMPARE(ScreenFontFactor(1.4f, 72.0), 1.4f);
+        QCOMPARE(ScreenFontFactor(1.4f, 96.0), 1.05f);
+        QCOMPARE(ScreenFontFactor(1.2f, 144.0), 0.6f);
+        QCOMPARE(ScreenFontFactor(1.4f, 0.0), 1.4f);
+    }
+
+    void bannerAndLine()
+    {
+        const QDateTime at(QDate(2024, 5, 1), QTime(7, 8, 9));
+        QCOMPARE(LaunchBanner(at), QStringLiteral("---------------------------- LAUNCHING TOBRA3 "
+                                                  "---------------------------------- \"2024-05-01   07:08:09\""));
+        const QMessageLogContext context("a.cpp", 12, "void f()", nullptr);
+        QCOMPARE(DebugLogLine(context, QStringLiteral("h\u00e9 \u20ac")), QByteArray("MESSAGE (a.cpp:12 void f()): h\xe9 ?\r\n"));
+        QCOMPARE(DebugLogLine(QMessageLogContext(), QStringLiteral("x")), QByteArray("MESSAGE (:0 ): x\r\n"));
+    }
+
+    // Lines of several threads stay whole; closing and a later message append.
+    void logKeepsWholeLinesAcrossThreads()
+    {
+        QDir().mkpath(AppFolders::ApplicationFolder());
+        QFile::remove(AppFolders::DebugLogPath());
+        QFile seed(AppFolders::DebugLogPath());
+        QVERIFY(seed.open(QIODevice::WriteOnly));
+        seed.write("earlier\r\n");
+        seed.close();
+        const QtMessageHandler previous = qInstallMessageHandler(myMessageOutput);
+        std::vector<std::unique_ptr<QThread>> threads;
+        for (int t = 0; t < 4; ++t) {
+            threads.emplace_back(QThread::create([t] {
+                for (int i = 0; i < 200; ++i)
+                    qDebug("thread %d line %d %s", t, i, "0123456789012345678901234567890123456789");
+            }));
+            threads.back()->start();
+        }
+        for (auto& thread : threads)
+            thread->wait();
+        CloseDebugLog();
+        qDebug("after close");
+        CloseDebugLog();
+        qInstallMessageHandler(previous);
+
+        QFile log(AppFolders::DebugLogPath());
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = log.readAll().split('\n');
+        QCOMPARE(lines.first(), QByteArray("earlier\r"));
+        int threadLines = 0;
+        for (const QByteArray& line : lines.mid(1)) {
+            if (line.isEmpty())
+                continue;
+            QVERIFY2(line.startsWith("MESSAGE (") && line.endsWith("\r"), line.constData());
+            if (line.contains("thread "))
+                ++threadLines;
+        }
+        QCOMPARE(threadLines, 800);
+        QVERIFY(lines.at(lines.size() - 2).endsWith("after close\r"));
+    }
+
+    void dayListProgress()
+    {
+        struct Step { int state, value; const char* text; };
+        const Step steps[] = {
+            {1, 0, "LOADING /M/P.BR1/D.OVD"}, {2, 0, "LOADING /M/P.BR1/D.OVD"},
+            {4, 0, "LOADING /M/P.BR1/D.OVD"},  // no count known yet
+            {3, 12, "LOADING /M/P.BR1/D.OVD"}, {4, 0, "LOADING /M/P.BR1/D.OVD (0/12)"},
+            {4, 11, "LOADING /M/P.BR1/D.OVD (11/12)"}, {5, 0, "/M/P.BR1/D.OVD"},
+            {1, 0, "LOADING /M/P.BR1/D.OVD"}, {4, 3, "LOADING /M/P.BR1/D.OVD (3/12)"},
+            {5, 2, "Load aborted /M/P.BR1/D.OVD "}, {0, 0, "Load aborted /M/P.BR1/D.OVD "},
+            {3, 0, "Load aborted /M/P.BR1/D.OVD "}, {4, 0, "Load aborted /M/P.BR1/D.OVD "},
+        };
+        DayListProgress progress;
+        QString text = QStringLiteral("No Day Selected");
+        const QString path = DayListPath(QStringLiteral("/M/"), QStringLiteral("P.BR1"), QStringLiteral("D.OVD/"));
+        for (const Step& step : steps) {
+            text = progress.Text(step.state, step.value, path, text);
+            QCOMPARE(text, QString::fromLatin1(step.text));
+        }
+    }
+};
+
+QTEST_MAIN(TestAppEntry)
+#include "test_appentry.moc"

@@ -1,0 +1,594 @@
+// The main window on the demo media: construction and teardown, the
+// settings file, the view switch and context menu, the message boxes, the
+// small commands and the form's texts.
+#include "ui_dlgmain.h"
+
+#include "browser/fsitemtype.h"
+#include "browser/qbriselfsfilterproxymodel.h"
+#include "browser/qbriselfsmodel.h"
+#include "foundation/messageloging.h"
+#include "foundation/platform/appfolders.h"
+#include "foundation/platform/desktopshell.h"
+#include "mainwindow/dlgmain.h"
+#include "player/qdialogsetup.h"
+#include "player/qplaytimeline.h"
+#include "tests/support/demomedia.h"
+#include "widgets/qdialogmessagelineedit.h"
+#include "widgets/qmycombobox.h"
+#include "tests/support/modalboxanswerer.h"
+
+#include <QDateEdit>
+#include <QMessageBox>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_Media;
+    QString m_czDay1;
+
+    QString SettingsFile() const { return AppFolders::SettingsFilePath(); }
+
+    std::unique_ptr<DlgMain> NewWindow()
+    {
+        auto window = std::make_unique<DlgMain>();
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            qWarning("window not exposed");
+        return window;
+    }
+
+    // Selects a browser row by its absolute path (listing folders on the way).
+    static QModelIndex SelectPath(DlgMain& window, const QString& path, const QString& tag = QString())
+    {
+        const QModelIndex source = tag.isEmpty() ? window.m_pFSModel->index(path)
+                                                 : window.m_pFSModel->index(path, tag);
+        const QModelIndex view = window.m_pFSProxyModel->mapFromSource(source);
+        if (view.isValid())
+            window.ui->m_CtrlTreeView->setCurrentIndex(view);
+        return view;
+    }
+
+    // Under Xvfb, NALVO_GRAB_DIR receives PNGs of the window for looking at.
+    static void Grab(QWidget* widget, const QString& name)
+    {
+        const QString folder = qEnvironmentVariable("NALVO_GRAB_DIR");
+        if (folder.isEmpty())
+            return;
+        QTest::qWait(300);
+        widget->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(!fixture::WriteDemoVolume(m_Media.path()).isEmpty());
+        qputenv("NALVO_VOLUMES_ROOT", m_Media.path().toUtf8());
+        m_czDay1 = m_Media.path() + QStringLiteral("/DEMO_CARD/FEATURE.BR1/2024-05-01.OVD");
+        QDir().mkpath(AppFolders::ConfigFolder());
+        const QByteArray factor = qgetenv("NALVO_TEST_FONT_FACTOR");
+        if (!factor.isEmpty())
+            qApp->setProperty("fontFactor", factor.toFloat());
+    }
+
+    void init() { QFile::remove(SettingsFile()); }
+
+    void startsEmptyAndDisabled()
+    {
+        auto window = NewWindow();
+        Ui::DlgMain* ui = window->ui;
+        QCOMPARE(window->windowTitle(), QStringLiteral("Nalvo Version " NALVO_VERSION_STRING));
+        QCOMPARE(ui->m_CtrlStackedWidget_Metadata->currentIndex(), 0);
+        for (QWidget* off : QList<QWidget*>{ui->m_CtrlEditEditorScene, ui->m_CtrlEditEditor_TakeNumber,
+                                            ui->m_CtrlEditEditorNote, ui->m_CtrlEditEditorUbits,
+                                            ui->m_CtrlEditEditorTape, ui->m_CtrlComboBox_TakeIndicator,
+                                            ui->m_CtrlButton_ApplyTrackNames})
+            QVERIFY2(!off->isEnabled(), qPrintable(off->objectName()));
+        for (QWidget* hidden : QList<QWidget*>{ui->m_CtrlButton_ApplyChanges, ui->m_CtrlProgressBar_SaveMetadata,
+                                               ui->m_CtrlPushButton_ToggleMode, ui->m_CtrlButton_ReloadTree,
+                                               ui->m_CtrlListWidget_Files, ui->m_CtrlLabel_Files})
+            QVERIFY2(hidden->isHidden(), qPrintable(hidden->objectName()));
+        for (int t = 0; t < DlgMain::kTracks; ++t) {
+            QCOMPARE(window->m_pSliderVolume[t]->value(), 4);
+            QVERIFY(!window->m_pButtonMute[t]->isChecked());
+            QVERIFY(!window->m_pEditTrackName[t]->isEnabled());
+            QCOMPARE(window->m_pEditTrackName[t]->maxLength(), 12);
+        }
+        // The browser lists the demo volume at its top level.
+        QTRY_VERIFY(window->m_pFSProxyModel->rowCount() >= 1);
+        QVERIFY(window->m_pFSProxyModel->index(0, 0).data().toString().startsWith(QStringLiteral("DEMO_CARD")));
+        Grab(window.get(), QStringLiteral("mainwindow-empty"));
+        Grab(window->ui->groupBox_Metadata, QStringLiteral("mainwindow-takeview"));
+    }
+
+    // The demo day's 24-track take carries a talk-shaped waveform overview on
+    // every track, as the timeline shows it.
+    void demoTakeWaveform()
+    {
+        auto window = NewWindow();
+        QPlayTimeLine* line = window->ui->m_CtrlWidget_PlayTimeLine;
+        QVERIFY(line->LoadOndeFromAudioFile(m_czDay1 + QStringLiteral("/A01T16"), false));
+        line->SetSampleRate(48000);
+        line->SetDurationSample(48000 * 20);
+        int quiet = 0, loud = 0;
+        for (int t = 0; t < 24; ++t) {
+            QVERIFY2(line->Overview().HasTrack(t), qPrintable(QString::number(t)));
+            for (int second = 0; second < 20; ++second) {
+                const int level = line->GetOndeLevel(t, unsigned(second * 48000 + 24000));
+                quiet += level < 20;
+                loud += level > 100;
+            }
+        }
+        // Pauses and phrases both occur.
+        QVERIFY(quiet > 24 * 20 / 8);
+        QVERIFY(loud > 24 * 20 / 8);
+        Grab(window->ui->groupBox_Player, QStringLiteral("timeline-demo"));
+    }
+
+    void formTexts_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        const char* const rows[][2] = {
+            {"groupBox_browser", "Browser"}, {"m_CtrlCheckBox_EnableFullBrowse", "Enable browse on all Dir"},
+            {"m_CtrlPushButton_ShowBrowser", " < "}, {"groupBox_Vumeter", "Trks"},
+            {"m_CtrlPushButton_Solo_T7", "S"}, {"m_CtrlTrackButton_T24", "T24"}, {"m_CtrlPushButton_Mute_T1", "M"},
+            {"label_20", "ms"}, {"m_CtrlButton_CopyTrackNames", "Copy Names"},
+            {"m_CtrlButton_ApplyPreset", "Apply Preset"}, {"m_CtrlButton_SavePreset", "Save Preset"},
+            {"groupBox_Player", "Player"}, {"groupBox_Metadata", " Metadata"}, {"m_LabelFileName", "FileTag:"},
+            {"label_33", "Filename:"}, {"label_Scene", "Scene:"}, {"label_2", "sequence"},
+            {"m_CtrlLabel_AdvSc_Field_11", "adv11"}, {"label_29", "Take:"}, {"label_34", "Take ind.:"},
+            {"label_31", "Tape Ref:"}, {"label_7", "Frame rate:"}, {"m_CtrlLabelCreator", "-"},
+            {"m_CtrlButton_ApplyChanges", "APPLY \n CHANGES"}, {"m_CtrlLabel_ListInfo", "No Day Selected"},
+            {"m_CtrlEditEditor_TakeNumber", ""},
+        };
+        for (const auto& row : rows)
+            QTest::newRow(row[0]) << QString::fromLatin1(row[0]) << QString::fromLatin1(row[1]);
+    }
+
+    void formTexts()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        DlgMain window;
+        QObject* widget = window.findChild<QObject*>(name);
+        QVERIFY(widget);
+        const QByteArray property = widget->inherits("QGroupBox") ? "title" : "text";
+        QCOMPARE(widget->property(property).toString(), text);
+    }
+
+    void comboEntriesAndActions()
+    {
+        DlgMain window;
+        const auto items = [](QComboBox* combo) {
+            QStringList texts;
+            for (int i = 0; i < combo->count(); ++i)
+                texts << combo->itemText(i);
+            return texts.join(QLatin1Char('|'));
+        };
+        QCOMPARE(items(window.ui->m_CtrlComboBox_Presets),
+                 QStringLiteral("Default|Preset 1|Preset 2|Preset 3|Preset 4|Preset 5"));
+        QCOMPARE(items(window.ui->m_CtrlComboBox_Filename), QStringLiteral("Short |Long|Long Underscore"));
+        QCOMPARE(items(window.ui->m_CtrlComboBox_Circled), QStringLiteral("YES|NO"));
+        QCOMPARE(items(window.ui->m_CtrlComboBox_TemplateTakeIndicator), QStringLiteral("With|Without"));
+        QCOMPARE(items(window.ui->m_CtrlComboBox_TakeIndicator), QStringLiteral("t|p|w|a|n|r|g"));
+        // The editor starts with no entry chosen.
+        QCOMPARE(window.ui->m_CtrlComboBox_Filename->currentIndex(), -1);
+        QCOMPARE(window.ui->m_CtrlAction_DoReport->shortcut(), QKeySequence(QStringLiteral("Ctrl+R")));
+        QCOMPARE(window.ui->m_CtrlAction_SetupReport->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+R")));
+        QCOMPARE(window.ui->m_CtrlAction_SetupReport->text(), QStringLiteral("Rpt Setup "));
+        QCOMPARE(window.ui->m_CtrlAction_FileProcess->toolTip(), QStringLiteral("Interleave selected File(s)"));
+        QVERIFY(!window.ui->m_CtrlAction_FileBrowser->isVisible());
+    }
+
+    void editorLimits_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("scene 8, list B refused") << "m_CtrlEditEditorScene" << "AB|C<D>12345" << "ABCD1234";
+        QTest::newRow("take 5") << "m_CtrlEditEditor_TakeNumber" << "123-4567" << "12345";
+        QTest::newRow("ubits hex 8") << "m_CtrlEditEditorUbits" << "12GZab3456" << "12ab3456";
+        QTest::newRow("tape 4") << "m_CtrlEditEditorTape" << "T0012" << "T001";
+        QTest::newRow("track name 12 with punctuation") << "m_CtrlEdit_T3" << "Lav (Anna)-2xyz" << "Lav (Anna)-2";
+    }
+
+    void editorLimits()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        DlgMain window;
+        auto* edit = window.findChild<QLineEdit*>(name);
+        QVERIFY(edit);
+        edit->setEnabled(true);
+        edit->clear();
+        ModalBoxAnswerer answerer;   // "Invalid character !" for each refused key
+        answerer.ThenAccept().ThenAccept().ThenAccept();
+        QTest::keyClicks(edit, typed);
+        QCOMPARE(edit->text(), kept);
+    }
+
+    void settingsRoundTrip()
+    {
+        const QString take = m_czDay1 + QStringLiteral("/A01T02-03.WAV");
+        {
+            auto window = NewWindow();
+            window->setGeometry(QRect(QPoint(120, 90), QSize(1300, 760)));
+            window->ui->m_CtrlToolBar->hide();
+            window->ui->m_CtrlCheckBox_EnableFullBrowse->setChecked(true);
+            window->m_nYellowZone = 14;
+            window->m_nWavDisplayMode = WavDisplayHalfDb;
+            QVERIFY(SelectPath(*window, take).isValid());
+        }
+        QSettings stored(SettingsFile(), QSettings::IniFormat);
+        QCOMPARE(stored.value("LastFile/path").toString(), take);
+        QCOMPARE(stored.value("LastFile/tag").toString(), QStringLiteral("A01T02"));
+        QCOMPARE(stored.value("Vumeter/grid").toInt(), 1);
+        QVERIFY(!stored.contains("ReportSetup/size"));
+
+        auto window = NewWindow();
+        QCOMPARE(window->geometry(), QRect(QPoint(120, 90), QSize(1300, 760)));
+        QVERIFY(window->ui->m_CtrlToolBar->isHidden());
+        QVERIFY(window->ui->m_CtrlCheckBox_EnableFullBrowse->isChecked());
+        QCOMPARE(window->m_nYellowZone, 14);
+        QCOMPARE(window->ui->m_CtrlButton_WavformMode->text(), QStringLiteral("U-dB"));
+        const QModelIndexList rows = window->ui->m_CtrlTreeView->selectionModel()->selectedRows(0);
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.first().data(FSFilePathRole).toString(), take);
+
+        // Two rows selected at close: the last item stays as stored.
+        window->ui->m_CtrlTreeView->selectionModel()->select(
+            window->ui->m_CtrlTreeView->currentIndex().sibling(0, 0),
+            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        window.reset();
+        QSettings again(SettingsFile(), QSettings::IniFormat);
+        QCOMPARE(again.value("LastFile/path").toString(), take);
+    }
+
+    void damagedOrMissingSettingsGiveDefaults_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("missing, no settings folder") << QByteArray();
+        QTest::newRow("garbage") << QByteArray("\x01\xff[MainWindow\nsize=@Size(\n\x00\x00zz=", 32);
+        QTest::newRow("wrong types") << QByteArray("[MainWindow]\npos=abc\nsize=-5\n[Vumeter]\ngrid=x\n");
+    }
+
+    void damagedOrMissingSettingsGiveDefaults()
+    {
+        QFETCH(QByteArray, content);
+        if (content.isEmpty())
+            QDir(AppFolders::ConfigFolder()).removeRecursively();
+        if (!content.isEmpty()) {
+            QFile file(SettingsFile());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        }
+        {
+            auto window = NewWindow();
+            QCOMPARE(window->m_nBalistic, 4);
+            QCOMPARE(window->m_nRedZone, 28);
+            QCOMPARE(window->m_nPrePost, 1);
+            QCOMPARE(window->m_nReportGenType, 5);
+            QVERIFY(!window->ui->m_CtrlToolBar->isHidden());
+            QVERIFY(window->ui->m_CtrlTreeView->selectionModel()->selectedRows(0).isEmpty());
+        }
+        // The next close writes a whole file again.
+        QSettings stored(SettingsFile(), QSettings::IniFormat);
+        QCOMPARE(stored.status(), QSettings::NoError);
+        QCOMPARE(stored.value("Vumeter/peak_hold").toInt(), 20);
+    }
+
+    void viewSwitchAndGoBack()
+    {
+        auto window = NewWindow();
+        Ui::DlgMain* ui = window->ui;
+        QVERIFY(SelectPath(*window, m_czDay1).isValid());
+        window->ui->m_CtrlAction_SwitchView->trigger();
+        QCOMPARE(ui->m_CtrlStackedWidget_Metadata->currentIndex(), 1);
+        QVERIFY(ui->groupBox_Player->isHidden());
+        QVERIFY(ui->groupBox_Vumeter->isHidden());
+        Grab(window.get(), QStringLiteral("mainwindow-daylist"));
+        // Browser rows alternate between the two greys of the look.
+        QTreeView* tree = ui->m_CtrlTreeView;
+        const QImage rows = tree->viewport()->grab().toImage();
+        const QModelIndex first = tree->model()->index(0, 0);
+        const auto rowColour = [&](const QModelIndex& row) {
+            return QColor(rows.pixel(rows.width() - 4, tree->visualRect(row).center().y()));
+        };
+        QCOMPARE(rowColour(first), QColor("#707070"));
+        QCOMPARE(rowColour(tree->indexBelow(first)), QColor("#606060"));
+        QTest::mouseClick(ui->m_CtrlButton_GoBackMain, Qt::LeftButton);
+        QCOMPARE(ui->m_CtrlStackedWidget_Metadata->currentIndex(), 0);
+        QVERIFY(!ui->groupBox_Player->isHidden());
+        QVERIFY(!ui->groupBox_Vumeter->isHidden());
+
+        window->slot_List({QStringLiteral("B"), QStringLiteral("A")});
+        QCOMPARE(ui->m_CtrlListWidget_Files->count(), 2);
+        QCOMPARE(ui->m_CtrlListWidget_Files->item(0)->text(), QStringLiteral("B"));
+    }
+
+    void contextMenuRevealsWithoutBlocking_data()
+    {
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<QString>("revealed");
+        const QString day = m_Media.path() + "/DEMO_CARD/FEATURE.BR1/2024-05-01.OVD";
+        QTest::newRow("take file") << day + "/A01T01_04.WAV" << day + "/A01T01_04.WAV";
+        QTest::newRow("day folder") << day << m_Media.path() + "/DEMO_CARD/FEATURE.BR1";
+    }
+
+    void contextMenuRevealsWithoutBlocking()
+    {
+        QFETCH(QString, row);
+        QFETCH(QString, revealed);
+        RecordingDesktopShell shell;
+        DesktopShell::setCurrent(&shell);
+        auto window = NewWindow();
+        const QModelIndex index = SelectPath(*window, row);
+        QVERIFY(index.isValid());
+        QTreeView* tree = window->ui->m_CtrlTreeView;
+        tree->scrollTo(index);
+        const QPoint at = tree->visualRect(index).center();
+        QTimer::singleShot(200, [&window] {
+            QCOMPARE(window->m_pContextMenu->actions().size(), 1);
+            QCOMPARE(window->m_pContextMenu->actions().first()->text(), QStringLiteral("Show in System File Browser"));
+            window->m_pContextMenu->actions().first()->trigger();
+            window->m_pContextMenu->close();
+        });
+        window->slot_onCustomContextMenu(at);
+        QCOMPARE(shell.m_ltRequests, QStringList({"reveal " + revealed, "activate"}));
+
+        // Below the last row: no menu.
+        shell.m_ltRequests.clear();
+        window->slot_onCustomContextMenu(QPoint(5, tree->viewport()->height() - 2));
+        QVERIFY(shell.m_ltRequests.isEmpty());
+        DesktopShell::setCurrent(nullptr);
+    }
+
+    void messageBoxes_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("icon");
+        QTest::newRow("plain critical") << 0 << 1 << "Disk gone" << int(QMessageBox::Critical);
+        QTest::newRow("numbered warning") << 7 << 2 << "Error #7\nDisk gone" << int(QMessageBox::Warning);
+        QTest::newRow("information") << 0 << 3 << "Disk gone" << int(QMessageBox::Information);
+        QTest::newRow("negative level") << 0 << -4 << "Disk gone" << int(QMessageBox::Information);
+    }
+
+    void messageBoxes()
+    {
+        QFETCH(int, code);
+        QFETCH(int, level);
+        QFETCH(QString, text);
+        QFETCH(int, icon);
+        auto window = NewWindow();
+        ModalBoxAnswerer answerer;
+        answerer.ThenDo([icon](QWidget* box) {
+            QCOMPARE(int(qobject_cast<QMessageBox*>(box)->icon()), icon);
+            qobject_cast<QMessageBox*>(box)->accept();
+        });
+        SendUserMessage(QStringLiteral("Copy"), QStringLiteral("Disk gone"), code, level);
+        QTRY_COMPARE(answerer.SeenBoxes().size(), 1);
+        QCOMPARE(answerer.SeenBoxes().first().title, QStringLiteral("Copy"));
+        QCOMPARE(answerer.SeenBoxes().first().text, text);
+        QTRY_COMPARE(window->OpenMessageBoxCount(), 0);
+    }
+
+    void tenthBoxSaysTooManyAndTimeoutsClose()
+    {
+        auto window = NewWindow();
+        for (int i = 0; i < 11; ++i)
+            global_pLogger->SendMsg(QStringLiteral("T%1").arg(i), QStringLiteral("m%1").arg(i), i == 9 ? 3 : 0, 2,
+                                    true, 0);
+        QCOMPARE(window->OpenMessageBoxCount(), 10);
+        const QList<QMessageBox*> boxes = window->findChildren<QMessageBox*>();
+        QCOMPARE(boxes.size(), 10);
+        int tooMany = 0;
+        for (QMessageBox* box : boxes)
+            if (box->text() == QStringLiteral("Error #3\nToo many messages")) {
+                ++tooMany;
+                QCOMPARE(box->windowTitle(), QStringLiteral("Error"));
+                QCOMPARE(box->icon(), QMessageBox::Critical);
+            }
+        QCOMPARE(tooMany, 1);
+        for (QMessageBox* box : boxes)
+            box->close();
+        QTRY_COMPARE(window->OpenMessageBoxCount(), 0);
+
+        global_pLogger->SendMsg(QStringLiteral("Soon"), QStringLiteral("gone"), 0, 3, true, 150);
+        QCOMPARE(window->OpenMessageBoxCount(), 1);
+        QTRY_COMPARE(window->OpenMessageBoxCount(), 0);
+    }
+
+    void channelIsWithdrawnAtTeardown()
+    {
+        {
+            DlgMain window;
+            QVERIFY(global_pLogger);
+        }
+        QVERIFY(!global_pLogger);
+        SendUserMessage(QStringLiteral("late"), QStringLiteral("only logged"));
+    }
+
+    void toggles()
+    {
+        auto window = NewWindow();
+        Ui::DlgMain* ui = window->ui;
+        QTest::mouseClick(ui->m_CtrlButton_ShowToolbar, Qt::LeftButton);
+        QVERIFY(ui->m_CtrlToolBar->isHidden());
+        QTest::mouseClick(ui->m_CtrlButton_ShowToolbar, Qt::LeftButton);
+        QVERIFY(!ui->m_CtrlToolBar->isHidden());
+        QTest::mouseClick(ui->m_CtrlPushButton_ShowBrowser, Qt::LeftButton);
+        QVERIFY(ui->groupBox_browser->isHidden());
+        QTest::mouseClick(ui->m_CtrlPushButton_ShowBrowser, Qt::LeftButton);
+        QVERIFY(!ui->groupBox_browser->isHidden());
+
+        // Full browse shows plain folders at once.
+        const QString plain = m_Media.path() + QStringLiteral("/DEMO_CARD/notes");
+        QDir().mkpath(plain);
+        QVERIFY(!SelectPath(*window, plain).isValid());
+        ui->m_CtrlCheckBox_EnableFullBrowse->setChecked(true);
+        QVERIFY(SelectPath(*window, plain).isValid());
+        QDir(plain).removeRecursively();
+    }
+
+    void waveformModeCycles()
+    {
+        DlgMain window;
+        const QStringList expected = {"S-dB", "U- V", "U-dB", "S- V", "S-dB"};
+        for (const QString& text : expected) {
+            QTest::mouseClick(window.ui->m_CtrlButton_WavformMode, Qt::LeftButton);
+            QCOMPARE(window.ui->m_CtrlButton_WavformMode->text(), text);
+        }
+        window.slot_WavformModeChanged(tPlayWavDisplayMode(9));
+        QCOMPARE(window.ui->m_CtrlButton_WavformMode->text(), QString());
+        QTest::mouseClick(window.ui->m_CtrlButton_WavformMode, Qt::LeftButton);
+        QCOMPARE(window.m_nWavDisplayMode, WavDisplayCenteredDb);
+    }
+
+    void preferencesAreAppliedLiveAndSaved()
+    {
+        auto window = NewWindow();
+        ModalBoxAnswerer answerer;
+        answerer.ThenDo([&window](QWidget* dialog) {
+            window->m_pDlgSetup->SetParameters(VumeterPreFader, 0, 20, 12, 27, 30, 2, 1, WavDisplayHalfLinear);
+            emit window->m_pDlgSetup->signal_ParameterChanged();
+            Grab(dialog, QStringLiteral("preferences"));
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        window->ui->m_CtrlAction_Preferences->trigger();
+        QCOMPARE(window->m_nPrePost, 0);
+        QCOMPARE(window->m_nScale, 1);
+        QCOMPARE(window->ui->m_CtrlVerticalScale->ScaleNumber(), 1);
+        QCOMPARE(window->ui->m_CtrlButton_WavformMode->text(), QStringLiteral("U- V"));
+        // Written when the dialog closed, not only at exit.
+        QSettings stored(SettingsFile(), QSettings::IniFormat);
+        QCOMPARE(stored.value("Vumeter/scale").toInt(), 1);
+        QCOMPARE(stored.value("Timeline/mode").toInt(), 2);
+    }
+
+    void meterFrames()
+    {
+        DlgMain window;
+        window.m_nSoloMask = 1 << 4;
+        window.m_pButtonMute[4]->setChecked(true);
+        window.m_pCheckBoxMs[2]->setChecked(true);
+        window.updateVumeterFrame(4);
+        QCOMPARE(window.m_pFrameTrack[4]->styleSheet(),
+                 QStringLiteral("QFrame{background:%1;}").arg(QColor(112, 112, 0).darker(150).name()));
+        QCOMPARE(window.m_pFrameMs[2]->styleSheet(), QStringLiteral(".QFrame{background:#ffbd33a4;}"));
+        QCOMPARE(window.m_pFrameTrack[5]->styleSheet(), QStringLiteral("QFrame{background:#505050;}"));
+    }
+
+    void copyAndPasteTrackNames()
+    {
+        DlgMain window;
+        Ui::DlgMain* ui = window.ui;
+        QVERIFY(window.m_SndPerform.InitFilesZZ(m_czDay1 + QStringLiteral("/A01T03"), QStringLiteral("WAV")));
+        window.SetDisplayName(window.m_SndPerform.m_czBaseName);
+        QCOMPARE(ui->m_CtrlLabelFilename->text(), QStringLiteral("A01T03 <font color=\"#0000ff\">[ iXML ]</font>"));
+        window.m_SndPerform.m_bReadOnlyFile = true;
+        window.SetDisplayName(QStringLiteral("A01T03"));
+        QCOMPARE(ui->m_CtrlLabelFilename->text(),
+                 QStringLiteral("A01T03 <font color=\"#ff0000\">[ Read Only ]</font> <font color=\"#0000ff\">[ iXML ]</font>"));
+
+        window.m_SndPerform.m_czTrackName[0] = QStringLiteral("  Boom ");
+        ui->m_CtrlButton_CopyTrackNames->setEnabled(true);
+        ui->m_CtrlButton_ApplyTrackNames->setEnabled(true);
+        QTest::mouseClick(ui->m_CtrlButton_CopyTrackNames, Qt::LeftButton);
+        QCOMPARE(ui->m_CtrlButton_ApplyTrackNames->text(), QStringLiteral("Paste A01T03"));
+        QStringList tip;
+        for (int i = 0; i < 24; ++i)
+            tip << QStringLiteral(" ");
+        tip[0] = "Boom";
+        tip[1] = "Lav Anna";
+        tip[3] = "Plant";
+        QCOMPARE(ui->m_CtrlButton_ApplyTrackNames->toolTip(), tip.join("|-|"));
+
+        window.m_pEditTrackName[0]->setEnabled(true);
+        window.m_pEditTrackName[1]->setText(QStringLiteral("kept"));
+        QTest::mouseClick(ui->m_CtrlButton_ApplyTrackNames, Qt::LeftButton);
+        QCOMPARE(window.m_pEditTrackName[0]->text(), QStringLiteral("Boom"));
+        QCOMPARE(window.m_pEditTrackName[1]->text(), QStringLiteral("kept"));
+        QVERIFY(window.m_bEditMetadata);
+        QVERIFY(!ui->m_CtrlButton_ApplyChanges->isHidden());
+
+        QString mixed = QStringLiteral("12/A-3é");
+        DlgMain::RemoveInvalidateChar(&mixed);
+        QCOMPARE(mixed, QStringLiteral("12 A 3é"));
+    }
+
+    // Inside the window's dark sheet the grey entry dialog keeps its own
+    // outer border and shows its buttons apart from the bar below them.
+    void greyDialogLook()
+    {
+        auto window = NewWindow();
+        QDialogMessageLineEdit dialog(window.get());
+        dialog.Setup(QStringLiteral("Scene"), QStringLiteral("12A"), tCaracFilter(0), 8);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        Grab(&dialog, QStringLiteral("greydialog"));
+        const QImage image = dialog.grab().toImage();
+        QCOMPARE(QColor(image.pixel(0, image.height() / 2)), QColor("#404040"));
+        QPushButton* button = dialog.findChildren<QPushButton*>().value(0);
+        QVERIFY(button);
+        const QImage face = button->grab().toImage();
+        QCOMPARE(QColor(face.pixel(0, face.height() / 2)), QColor("#707070"));
+        QCOMPARE(QColor(face.pixel(face.width() / 2, 2)), QColor("#505050"));
+    }
+
+    // A combo whose popup was opened once is destroyed with its styled
+    // parent (this crashed on X11 when each combo owned its style).
+    void comboWithOpenedPopupDies()
+    {
+        for (int round = 0; round < 3; ++round) {
+            auto window = NewWindow();
+            QComboBox* combo = window->ui->m_CtrlComboBox_Presets;
+            combo->setEnabled(true);
+            combo->showPopup();
+            QTest::qWait(50);
+            combo->hidePopup();
+            QTest::qWait(20);
+        }
+        QWidget parent;
+        parent.setStyleSheet(QStringLiteral("QComboBox { color: #ffffff; background: #404040; }"));
+        auto* combo = new QMyComboBox(&parent);
+        combo->addItems({QStringLiteral("a"), QStringLiteral("b")});
+        parent.show();
+        combo->showPopup();
+        QTest::qWait(50);
+        delete combo;
+        QVERIFY(parent.findChildren<QComboBox*>().isEmpty());
+    }
+
+    void newDayOnDemoProject()
+    {
+        auto window = NewWindow();
+        const QString project = m_Media.path() + QStringLiteral("/DEMO_CARD/FEATURE.BR1");
+        QVERIFY(SelectPath(*window, m_czDay1).isValid());
+        ModalBoxAnswerer answerer;
+        answerer.ThenAccept();
+        window->ui->m_CtrlAction_AddDay->trigger();
+        QCOMPARE(answerer.SeenBoxes().size(), 1);
+        QCOMPARE(answerer.SeenBoxes().first().text, QStringLiteral("Please Select a valid Project"));
+
+        QVERIFY(SelectPath(*window, project).isValid());
+        answerer.ThenDo([](QWidget* dialog) {
+            dialog->findChild<QDateEdit*>()->setDate(QDate(2024, 6, 9));
+            Grab(dialog, QStringLiteral("newfolder"));
+            qobject_cast<QDialog*>(dialog)->accept();
+        });
+        window->ui->m_CtrlAction_AddDay->trigger();
+        QVERIFY(QFileInfo(project + QStringLiteral("/2024-06-09.OVD")).isDir());
+        QDir(project + QStringLiteral("/2024-06-09.OVD")).removeRecursively();
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"
