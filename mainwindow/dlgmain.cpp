@@ -10,6 +10,7 @@
 #include "foundation/messageloging.h"
 #include "foundation/platform/appfolders.h"
 #include "player/qdialogsetup.h"
+#include "player/sfxplayer.h"
 #include "widgets/labelfit.h"
 #include "widgets/sharedfonts.h"
 
@@ -120,6 +121,9 @@ DlgMain::DlgMain(QWidget* parent) : QMainWindow(parent), ui(new Ui::DlgMain)
 
 DlgMain::~DlgMain()
 {
+    // The player thread reads the take: it ends before anything is torn down.
+    OnPushButton_Stop();
+    CloseTakeInPlayer();
     SaveIniSettings();
     // Nothing may send through the channel once teardown starts deleting
     // children: withdraw it first, so late senders only reach the debug log.
@@ -287,6 +291,7 @@ void DlgMain::ConnectSignals()
     connect(ui->m_CtrlButton_ApplyTrackNames, &QPushButton::clicked, this, &DlgMain::slot_PasteTrackNamesClicked);
     connect(this, &DlgMain::signal_WavformMode, this, &DlgMain::slot_WavformModeChanged);
     connect(ui->m_CtrlButton_WavformMode, &QPushButton::clicked, this, &DlgMain::slot_WavformModeClicked);
+    ConnectPlayerSignals();
 }
 
 void DlgMain::slot_test()
