@@ -372,6 +372,54 @@ private slots:
         QFile::remove(mirror);
     }
 
+    // A preset applied to several takes replaces each take's settings file
+    // whole; a take whose copy fails keeps its old file, and one warning
+    // names it.
+    void presetAppliedToSeveralTakes()
+    {
+        auto window = NewWindow();
+        DlgMain& w = *window;
+        // Takes of a day (the browser lists takes in days): B in a day of its own.
+        TakeSpec spec = MonoTake(QStringLiteral("MULA01"), {0, 1});
+        const QString dayB = MakeDay(m_Media.path() + QStringLiteral("/DEMO_CARD/FEATURE.BR1"), QDate(2024, 6, 1));
+        const QString pathA = WriteConstantTake(m_czDay1, spec, {1, 2});
+        spec.id = QStringLiteral("MULB01");
+        const QString pathB = WriteConstantTake(dayB, spec, {1, 2});
+        // The last track file's row stands for a take.
+        const QString fileA = pathA + QStringLiteral("_02.WAV"), fileB = pathB + QStringLiteral("_02.WAV");
+        const QByteArray old = "#LABEL\r\nold|\r\n";
+        for (const QString& file : {fileA, fileB}) {
+            QFile sidecar(DlgMain::TakeSettingsFilePath(file));
+            QVERIFY(sidecar.open(QIODevice::WriteOnly));
+            sidecar.write(old);
+        }
+        QFile preset(w.PresetFilePath(3));
+        QVERIFY(preset.open(QIODevice::WriteOnly));
+        preset.write("#LABEL\r\nwide|\r\n#PLAYER_TRACK_VOL\r\n2|2|\r\n");
+        preset.close();
+
+        QItemSelectionModel* selection = w.ui->m_CtrlTreeView->selectionModel();
+        for (const QString& file : {fileA, fileB}) {
+            QModelIndex row;
+            QTRY_VERIFY((row = w.m_pFSProxyModel->mapFromSource(w.m_pFSModel->index(file))).isValid());
+            selection->select(row, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+        QCOMPARE(selection->selectedRows(0).size(), 2);
+        const QString folderB = QFileInfo(fileB).absolutePath();
+        if (!Protect(folderB, true))
+            QSKIP("the folder cannot be made write-protected here");
+        auto unprotect = qScopeGuard([&] { Protect(folderB, false); });
+        const int boxes = w.OpenMessageBoxCount();
+        w.LoadConfigToPlayer(3);
+        QTRY_COMPARE(w.OpenMessageBoxCount(), boxes + 1);
+        auto bytes = [](const QString& path) {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        QCOMPARE(bytes(DlgMain::TakeSettingsFilePath(fileA)), bytes(w.PresetFilePath(3)));
+        QCOMPARE(bytes(DlgMain::TakeSettingsFilePath(fileB)), old);
+    }
+
     // Take data the strip and the timeline must survive.
     void unusualTakes()
     {
