@@ -122,7 +122,8 @@ void DlgMain::EnablePlayerModeSingle()
         for (int k = 0; k < kTracks; ++k) {
             const tTrackActive fileActive = ActiveOfText(first.GetiXMLOrvexTrackActive(k));
             QMapping mapping;
-            tPostFadePan pan{100, 100};
+            // A track without a file has no pan to show in the grid.
+            tPostFadePan pan{0, 0};
             tTrackActive active = fileActive;
             if (take.m_pbPresent[k]) {
                 last = k;
