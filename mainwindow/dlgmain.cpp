@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QMenu>
+#include <QMessageBox>
 #include <QTimer>
 
 namespace {
@@ -124,6 +125,10 @@ DlgMain::~DlgMain()
     // The player thread reads the take: it ends before anything is torn down.
     OnPushButton_Stop();
     CloseTakeInPlayer();
+    // Open message boxes die with the window's children, after this body:
+    // their count must not be kept by a window that is already gone.
+    for (QMessageBox* box : findChildren<QMessageBox*>(QString(), Qt::FindDirectChildrenOnly))
+        disconnect(box, nullptr, this, nullptr);
     SaveIniSettings();
     // Nothing may send through the channel once teardown starts deleting
     // children: withdraw it first, so late senders only reach the debug log.

@@ -411,6 +411,9 @@ private slots:
         {
             DlgMain window;
             QVERIFY(global_pLogger);
+            // Boxes still open when the window closes go with it.
+            global_pLogger->SendMsg(QStringLiteral("Open"), QStringLiteral("at close"), 0, 2, true, 0);
+            QCOMPARE(window.OpenMessageBoxCount(), 1);
         }
         QVERIFY(!global_pLogger);
         SendUserMessage(QStringLiteral("late"), QStringLiteral("only logged"));

@@ -377,9 +377,8 @@ private slots:
     // names it.
     void presetAppliedToSeveralTakes()
     {
-        auto window = NewWindow();
-        DlgMain& w = *window;
-        // Takes of a day (the browser lists takes in days): B in a day of its own.
+        // Takes of a day (the browser lists takes in days): B in a day of its
+        // own. Both are written before the window lists the days.
         TakeSpec spec = MonoTake(QStringLiteral("MULA01"), {0, 1});
         const QString dayB = MakeDay(m_Media.path() + QStringLiteral("/DEMO_CARD/FEATURE.BR1"), QDate(2024, 6, 1));
         const QString pathA = WriteConstantTake(m_czDay1, spec, {1, 2});
@@ -393,12 +392,16 @@ private slots:
             QVERIFY(sidecar.open(QIODevice::WriteOnly));
             sidecar.write(old);
         }
+        auto window = NewWindow();
+        DlgMain& w = *window;
         QFile preset(w.PresetFilePath(3));
         QVERIFY(preset.open(QIODevice::WriteOnly));
         preset.write("#LABEL\r\nwide|\r\n#PLAYER_TRACK_VOL\r\n2|2|\r\n");
         preset.close();
 
         QItemSelectionModel* selection = w.ui->m_CtrlTreeView->selectionModel();
+        // The window selects the row the last window had selected.
+        selection->clearSelection();
         for (const QString& file : {fileA, fileB}) {
             QModelIndex row;
             QTRY_VERIFY((row = w.m_pFSProxyModel->mapFromSource(w.m_pFSModel->index(file))).isValid());
