@@ -118,6 +118,9 @@ private slots:
     {
         QVERIFY(!WriteDemoVolume(m_Media.path()).isEmpty());
         qputenv("NALVO_VOLUMES_ROOT", m_Media.path().toUtf8());
+        // Takes opened without a test sink play into the null sink: no
+        // audio device is looked for.
+        qputenv("NALVO_AUDIO_SINK", "null");
         m_czDay1 = m_Media.path() + QStringLiteral("/DEMO_CARD/FEATURE.BR1/2024-05-01.OVD");
         m_czWork = m_Media.path() + QStringLiteral("/work");
         QDir().mkpath(m_czWork);
