@@ -13,6 +13,7 @@
 #include <QMap>
 #include <QModelIndex>
 #include <QPoint>
+#include <QPointer>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -85,7 +86,7 @@ public:
     // (the mirror folder's twin on a write-protected card). Safe without a
     // player.
     void CloseTakeInPlayer();
-    SfxPlayer* Player() const { return m_pPlayer.get(); }
+    SfxPlayer* Player() const;
 
     // Strip set-up for the opened take and the timeline's take data.
     void EnablePlayerModeSingle();
@@ -282,15 +283,17 @@ private:
     std::unique_ptr<QNewFolderCommands> m_pNewFolderCommands;
     QGraphicsScene* m_pSceneVumL = nullptr;
     QGraphicsScene* m_pSceneVumR = nullptr;
-    // The opened take's player; m_SndPerform.m_pSfxPlayer points at it.
-    std::unique_ptr<SfxPlayer> m_pPlayer;
+    // The opened take's player, a child of the window deleted early by
+    // CloseTakeInPlayer; m_SndPerform.m_pSfxPlayer points at it. Guarded:
+    // whoever deletes it through the take's link leaves no dangling pointer.
+    QPointer<SfxPlayer> m_pPlayer;
     // The player state last shown; -1 so that the first notice applies.
     short m_nLastPlayerState = -1;
     // The user changed the strip of the opened take since it was loaded:
     // leaving the take writes its settings file (a take only looked at
     // leaves no file behind on the card).
     bool m_bStripChanged = false;
-    void MarkStripChanged() { m_bStripChanged = m_pPlayer != nullptr; }
+    void MarkStripChanged() { m_bStripChanged = !m_pPlayer.isNull(); }
 
     int m_nMessageBoxCount = 0;
     QPoint m_ptMessageCascade;

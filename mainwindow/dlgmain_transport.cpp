@@ -82,10 +82,11 @@ void DlgMain::OpenTakeInPlayer()
     LoadSettings(TakeSettingsFilePath(m_SndPerform.m_SndFile[m_SndPerform.GetFirstTrack()].GetPath()));
     ApplySettings();
 
-    m_pPlayer = std::make_unique<SfxPlayer>();
-    m_SndPerform.m_pSfxPlayer = m_pPlayer.get();
+    m_pPlayer = new SfxPlayer(this);
+    m_SndPerform.m_pSfxPlayer = m_pPlayer.data();
     m_pPlayer->setup(&m_SndPerform);
-    connect(m_pPlayer.get(), &SfxPlayer::signal_AudioMotorStateChange, this, &DlgMain::slot_NewStateFromAudioMotor);
+    connect(m_pPlayer.data(), &SfxPlayer::signal_AudioMotorStateChange, this,
+            &DlgMain::slot_NewStateFromAudioMotor);
     slot_NewStateFromAudioMotor(PlayerStopped);
     m_bStripChanged = false;
     ui->m_CtrlPushButton_Play->setEnabled(true);
@@ -93,22 +94,26 @@ void DlgMain::OpenTakeInPlayer()
     ui->m_CtrlButton_WavformMode->setEnabled(true);
 }
 
+SfxPlayer* DlgMain::Player() const { return m_pPlayer.data(); }
+
 void DlgMain::CloseTakeInPlayer()
 {
+    // Written while the take is still loaded, even when its player was
+    // already deleted through the take's link.
+    if (m_bStripChanged && m_SndPerform.m_nFileCount > 0)
+        SaveSettings(TakeSettingsFilePath(m_SndPerform.m_SndFile[m_SndPerform.GetFirstTrack()].GetPath()));
+    m_bStripChanged = false;
     if (!m_pPlayer)
         return;
     SavePresetLabel();
-    if (m_bStripChanged)
-        SaveSettings(TakeSettingsFilePath(m_SndPerform.m_SndFile[m_SndPerform.GetFirstTrack()].GetPath()));
-    m_bStripChanged = false;
     m_pPlayer->StopAll();
-    disconnect(m_pPlayer.get(), &SfxPlayer::signal_AudioMotorStateChange, this,
+    disconnect(m_pPlayer.data(), &SfxPlayer::signal_AudioMotorStateChange, this,
                &DlgMain::slot_NewStateFromAudioMotor);
     slot_NewStateFromAudioMotor(PlayerStopped);
     // The player's destructor stops the output and joins its thread before
     // the take it reads can be emptied.
     m_SndPerform.m_pSfxPlayer = nullptr;
-    m_pPlayer.reset();
+    delete m_pPlayer.data();
     m_bResumeAfterSeek = false;
     m_nPlayTime = 0;
 }

@@ -467,7 +467,15 @@ private slots:
         w.OpenTakeInPlayer();
         QVERIFY(w.ui->m_CtrlWidget_PlayTimeLine->Overview().HasTrack(0));
         QVERIFY(w.ui->m_CtrlWidget_PlayTimeLine->Overview().HasTrack(1));
+
+        // A player deleted through the take's link (code that knows only
+        // the link) leaves the window without a dangling player.
+        QVERIFY(w.Player());
+        delete w.m_SndPerform.m_pSfxPlayer;
+        w.m_SndPerform.m_pSfxPlayer = nullptr;
+        QVERIFY(!w.Player());
         w.CloseTakeInPlayer();
+        w.OnPushButton_Play();
     }
 
     // In the dB modes a track draws nothing past the end of its own points.
