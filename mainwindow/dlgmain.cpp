@@ -10,6 +10,7 @@
 #include "foundation/messageloging.h"
 #include "foundation/platform/appfolders.h"
 #include "player/qdialogsetup.h"
+#include "player/sfxplayer.h"
 #include "widgets/labelfit.h"
 #include "widgets/sharedfonts.h"
 
@@ -124,13 +125,15 @@ DlgMain::DlgMain(QWidget* parent) : QMainWindow(parent), ui(new Ui::DlgMain)
 
 DlgMain::~DlgMain()
 {
-    // No dispatch may start while the window goes: the last edits are
-    // written first, while the message channel still shows why a take was
-    // not saved, and a box about them runs an event loop.
+    // No dispatch may start while the window goes: the player thread, which
+    // reads the take, ends first; then the last edits are written, while the
+    // message channel still shows why a take was not saved, and a box about
+    // them runs an event loop.
     m_pTimerSelection->stop();
     disconnect(m_pTimerSelection, nullptr, this, nullptr);
     disconnect(ui->m_CtrlTreeView->selectionModel(), nullptr, this, nullptr);
-    ReleasePlayer();
+    OnPushButton_Stop();
+    CloseTakeInPlayer();
     if (!ApplyMetadataChanges(false))
         ReportUnsavedTakes(false);
     // Open message boxes die with the window's children, after this body:
@@ -309,6 +312,7 @@ void DlgMain::ConnectSignals()
     connect(ui->m_CtrlButton_ApplyTrackNames, &QPushButton::clicked, this, &DlgMain::slot_PasteTrackNamesClicked);
     connect(this, &DlgMain::signal_WavformMode, this, &DlgMain::slot_WavformModeChanged);
     connect(ui->m_CtrlButton_WavformMode, &QPushButton::clicked, this, &DlgMain::slot_WavformModeClicked);
+    ConnectPlayerSignals();
 }
 
 void DlgMain::slot_test()

@@ -16,6 +16,7 @@
 #include <QMap>
 #include <QModelIndex>
 #include <QPoint>
+#include <QPointer>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -34,6 +35,7 @@ class QCustomVum;
 class QDialogSetup;
 class QFrame;
 class QGraphicsScene;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QMyLineEdit;
@@ -41,6 +43,7 @@ class QMySlider;
 class QNewFolderCommands;
 class QPanPotItem;
 class QPushButton;
+class SfxPlayer;
 class QTimer;
 class QTrackButton;
 
@@ -120,6 +123,43 @@ public:
                               int nScTkTemplate);
     void SetNewNameParams(QPath path);
 
+    // ---- The opened take in the player ------------------------------------
+    // Called by the selection dispatcher once a single take was opened into
+    // m_SndPerform: sets the strip up from the take's iXML, fills the
+    // timeline, loads and applies the take's settings file and creates the
+    // take's player (state 0 shown at once).
+    void OpenTakeInPlayer();
+    // Called before the dispatcher leaves the shown take (another selection,
+    // a metadata save, the window closing) and before the take object is
+    // emptied or reloaded: stops and deletes the player, keeps the preset
+    // label and, when the user changed the strip, the take's settings file
+    // (the mirror folder's twin on a write-protected card). Safe without a
+    // player.
+    void CloseTakeInPlayer();
+    SfxPlayer* Player() const;
+
+    // Strip set-up for the opened take and the timeline's take data.
+    void EnablePlayerModeSingle();
+    void SetInfosPlayer();
+    void ResetSoloTrack();
+    void TrackPanChange(int code, int track);
+    static QString Convert2TC(unsigned long seconds);
+    void DisableBeforePlay();
+    void EnableAfterStop() {}
+
+    // Player settings files and presets.
+    void SaveSettings(QString file);
+    void LoadSettings(QString file);
+    void ApplySettings();
+    void SavePresetLabel();
+    void LoadPresetLabel(short n);
+    void SaveConfigFromPlayer(short n);
+    void LoadConfigToPlayer(short n);
+    // Preset n (1..5) in the settings folder.
+    QString PresetFilePath(int n) const;
+    // The settings file of a take's audio file path.
+    static QString TakeSettingsFilePath(const QString& audioPath);
+
     // Reached by the settings, the form and the tests.
     Ui::DlgMain* ui;
     QDir m_StartDir;
@@ -157,6 +197,13 @@ public:
     int m_nPrePost = 1;
     tPlayWavDisplayMode m_nWavDisplayMode = WavDisplayCenteredLinear;
     int m_nSoloMask = 0;
+    int m_nMuteMask = 0;
+
+    // Transport.
+    unsigned long m_nPlayTime = 0;
+    bool m_bResumeAfterSeek = false;
+    quint64 m_nCurrentSamplePos = 0;
+    int m_nPresetIndex = 0;
 
     // Report setup and import state, kept in the settings file.
     int m_nReportGenType = 5;
@@ -238,6 +285,41 @@ public slots:
     void slot_EditMetadataKeyPressed();
     void slot_EditTracksKeyPressed(int track);
 
+    // Transport and meter refresh.
+    void OnPushButton_Play();
+    void OnPushButton_Stop();
+    void OnPushButton_ToggleMode();
+    void slot_SliderMovedSldTime(int second);
+    void slot_UserPlayPosRequest(int samplePos);
+    void slot_UserPlayPosRelease();
+    void slot_SliderReleasedSldTime();
+    void slot_SndPerformSamplePosChanged(unsigned long position);
+    void slot_SndPerformTimeChanged(unsigned long time);
+    void slot_NewStateFromAudioMotor(short state);
+    void OnTimer();
+
+    // Track strip.
+    void slot_SliderVolumeValueChanged(int track);
+    void slot_PanPotItemClicked(int track);
+    void slot_MuteButtonToggled(int track);
+    void slot_MuteButtonClicked(int track);
+    void slot_SoloButtonToggled(int track);
+    void slot_SoloButtonClicked(int track);
+    void slot_MsCheckBoxClicked(int pair);
+    void slot_VumeterClicked(int track);
+    void slot_TrackButtonPressed(int track);
+    void slot_TrackButtonReleased(int) {}
+    void slot_SoloTrack(int mask);
+
+    // Presets.
+    void slot_PresetsSelChanged(int index);
+    void slot_SavePresetClicked();
+    void slot_ApplyPresetClicked();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent*) override {}
+
 private:
     void InitFont();
     void InitTreeView();
@@ -249,6 +331,19 @@ private:
     void DisableEditorAll();
     void ResetPlayerAll();
     void DisablePlayerAll();
+    void ConnectPlayerSignals();
+    // Arrow-key seek by a step in seconds (negative backwards).
+    void SeekBySeconds(int step);
+    // The routing, pan and arming of strip position k sent to the grid.
+    void SendTrackToGrid(int track, tPostFadePan pan, const QMapping& mapping, tTrackActive active);
+    // Meter look of a track from its routing: input colour, mixdown kind.
+    void ColourMeterFromMapping(int track, const QMapping& mapping, int mixRole, bool msPair);
+    void EnableTrackControls(int track, bool enabled);
+    void ShowStripFrames(int lastTrack);
+    // A track that takes part in the solo: a file, or an armed recorder track.
+    bool TrackCounts(int track, int activeIndex) const;
+    // The take's mute flags from the solo mask and the mute buttons.
+    void WriteMuteFlags();
     // Day list: where the selected day's path comes from (the day loader
     // once it exists).
     void InitDayList();
@@ -257,9 +352,7 @@ private:
     QModelIndex SingleSelectedRow() const;
     void ConnectEditorSignals();
     void ConnectSelectionSignals();
-    // The player of m_SndPerform stopped and deleted, so that no file of
-    // the take is open for playback.
-    void ReleasePlayer();
+
     // The template of one take of a multiple selection (Template probe).
     void ProbeTemplate(const QModelIndex& row, const tyTakePathDescription& take);
     // Enables the name edits of the shown take's tracks.
@@ -289,6 +382,17 @@ private:
     std::unique_ptr<QNewFolderCommands> m_pNewFolderCommands;
     QGraphicsScene* m_pSceneVumL = nullptr;
     QGraphicsScene* m_pSceneVumR = nullptr;
+    // The opened take's player, a child of the window deleted early by
+    // CloseTakeInPlayer; m_SndPerform.m_pSfxPlayer points at it. Guarded:
+    // whoever deletes it through the take's link leaves no dangling pointer.
+    QPointer<SfxPlayer> m_pPlayer;
+    // The player state last shown; -1 so that the first notice applies.
+    short m_nLastPlayerState = -1;
+    // The user changed the strip of the opened take since it was loaded:
+    // leaving the take writes its settings file (a take only looked at
+    // leaves no file behind on the card).
+    bool m_bStripChanged = false;
+    void MarkStripChanged() { m_bStripChanged = !m_pPlayer.isNull(); }
 
     int m_nMessageBoxCount = 0;
     QPoint m_ptMessageCascade;

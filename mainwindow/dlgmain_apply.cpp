@@ -139,7 +139,7 @@ bool DlgMain::ApplyMetadataChanges(bool refresh)
                 if (newTemplate == 4 || newTemplate == 5)
                     buildFields();
             }
-            ReleasePlayer();
+            CloseTakeInPlayer();
             for (int i = 0; i < n; ++i) {
                 const tyTakePathDescription& take = selection.at(i);
                 ui->m_CtrlProgressBar_SaveMetadata->setValue(i * 100 / n);

@@ -4,6 +4,8 @@
 
 #include "ui_dlgmain.h"
 
+#include "mainwindow/stripcolours.h"
+
 #include <QGraphicsProxyWidget>
 #include <QGraphicsScene>
 #include <QPalette>
@@ -38,8 +40,8 @@ void DlgMain::InitMainVum()
     m_pSceneVumR = new QGraphicsScene(this);
     m_pMainVumL = BuildMasterMeter(ui->m_Ctrl_GraphicsView_Vum_L, m_pSceneVumL);
     m_pMainVumR = BuildMasterMeter(ui->m_Ctrl_GraphicsView_Vum_R, m_pSceneVumR);
-    m_pMainVumL->setColorInputType(QColor(184, 0, 0));
-    m_pMainVumR->setColorInputType(QColor(58, 157, 35));
+    m_pMainVumL->setColorInputType(StripColour::MixLeft());
+    m_pMainVumR->setColorInputType(StripColour::MixRight());
 }
 
 void DlgMain::updateVumeterFrame(int track)

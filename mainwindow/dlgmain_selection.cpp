@@ -120,8 +120,11 @@ void DlgMain::slot_TimerSelectionChanged()
             take.czTakePath = row.data(FSTakePathRole).toString();
             take.czFilePath = row.data(FSFilePathRole).toString();
             if (n == 1) {
-                if (DispatchFileInfos(take.czTakePath, QStringLiteral("WAV")))
+                if (DispatchFileInfos(take.czTakePath, QStringLiteral("WAV"))) {
                     EnableEditorModeSingle();
+                    // Strip, timeline, the take's settings file and its player.
+                    OpenTakeInPlayer();
+                }
             } else {
                 ProbeTemplate(row, take);
             }
@@ -182,20 +185,9 @@ void DlgMain::ProbeTemplate(const QModelIndex& row, const tyTakePathDescription&
     }
 }
 
-void DlgMain::ReleasePlayer()
-{
-    ISfxPlayerLink* player = m_SndPerform.m_pSfxPlayer;
-    if (!player)
-        return;
-    player->StopAll();
-    m_SndPerform.m_pSfxPlayer = nullptr;
-    // The player's destructor ends its thread and waits for it.
-    delete player;
-}
-
 bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
 {
-    ReleasePlayer();
+    CloseTakeInPlayer();
     m_SndPerform.ResetVariables();
     m_nScTkTemplate = -1;
     m_lnAdvFieldCode.clear();
@@ -217,12 +209,6 @@ bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
     }
     SetInfosEditor();
     DisplayEditTracksContains();
-    QPlayTimeLine* line = ui->m_CtrlWidget_PlayTimeLine;
-    if (line->LoadOndeFromAudioFile(takePath, m_SndPerform.m_bPolyTake))
-        ui->groupBox_Player->setMaximumHeight(150);
-    else
-        ui->groupBox_Player->setMaximumHeight(ui->groupBox_Player->minimumHeight());
-    line->ResetWaveFormColor();
     return result;
 }
 

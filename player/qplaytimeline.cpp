@@ -41,6 +41,14 @@ private:
     QSemaphore& m_Semaphore;
 };
 
+// The dB drawing level of a track's point: 0 where the track's chunk has
+// no point (the table's first entry is not 0 and would draw a line past
+// the end of a shorter track's data).
+int OndeDbLevel(const QWaveformOverview& ondes, int track, qint64 samplePos)
+{
+    return ondes.HasPointAt(track, samplePos) ? VoltToDecibel[8 * ondes.LevelAt(track, samplePos)] : 0;
+}
+
 } // namespace
 
 QPlayTimeLine::QPlayTimeLine(QWidget* parent)
@@ -140,7 +148,7 @@ bool QPlayTimeLine::tyTimeCodeFields::Store(int hours, int minutes, int seconds,
 
 QString QPlayTimeLine::tyTimeCodeFields::Text() const
 {
-    return QString::asprintf("%2.2d:%2.2d:%2.2d:%2.2d", h, m, s, f);
+    return TimeCodeFieldsText(h, m, s, f);
 }
 
 void QPlayTimeLine::SetTcIn(int h, int m, int s, int f)
@@ -148,7 +156,7 @@ void QPlayTimeLine::SetTcIn(int h, int m, int s, int f)
     if (!m_TcIn.Store(h, m, s, f))
         return;
     m_czTcIn = m_TcIn.Text();
-    m_nTcInFrames = (qint64(h) * 3600 + qint64(m) * 60 + s) * m_nFrameRate + f;
+    m_nTcInFrames = h < 0 ? 0 : (qint64(h) * 3600 + qint64(m) * 60 + s) * m_nFrameRate + f;
     SetCurrPosInSample(m_nCurrPos);
     update();
 }
@@ -286,6 +294,16 @@ bool QPlayTimeLine::LoadOndeFromAudioFile(const QString& basePath, bool poly)
     return m_Ondes.WaveformPresent();
 }
 
+bool QPlayTimeLine::LoadOndeFromFiles(const QStringList& files)
+{
+    SemaphoreToken token(m_Semaphore);
+    m_czLastPath.clear();
+    m_Ondes.LoadFiles(files);
+    m_bRedraw = true;
+    update();
+    return m_Ondes.WaveformPresent();
+}
+
 bool QPlayTimeLine::ReadChunk(QFile* file)
 {
     return m_Ondes.ReadChunk(file);
@@ -307,7 +325,7 @@ int QPlayTimeLine::GetOndeLevel(int track, unsigned int samplePos) const
 
 int QPlayTimeLine::GetOndeDbLevel(int track, unsigned int samplePos) const
 {
-    return VoltToDecibel[8 * m_Ondes.LevelAt(track, samplePos)];
+    return OndeDbLevel(m_Ondes, track, samplePos);
 }
 
 bool QPlayTimeLine::LectureDataBin(QFile* file, unsigned char* buffer, long offset, unsigned long size)
@@ -329,7 +347,7 @@ void QPlayTimeLine::SortAudioLevel(unsigned int samplePos, tyOndePoint* points)
         p.bShown = IsOndeAvailable(t) ? 1 : 0;
         if (p.bShown) {
             const int byte = m_Ondes.LevelAt(t, samplePos);
-            p.level = static_cast<unsigned char>(db ? VoltToDecibel[8 * byte] : byte);
+            p.level = static_cast<unsigned char>(db ? OndeDbLevel(m_Ondes, t, samplePos) : byte);
         }
     }
     std::sort(points, points + QWaveformOverview::kTracks,
@@ -594,7 +612,7 @@ void QPlayTimeLine::DrawWaveForm(QPainter* painter)
             continue;
         for (int c = 0; c < m_nDrawingWidth; ++c) {
             const unsigned int pos = unsigned(double(c) * double(spp) / scale);
-            const int bar = VoltToDecibel[8 * m_Ondes.LevelAt(t, pos)] * h / 32;
+            const int bar = OndeDbLevel(m_Ondes, t, pos) * h / 32;
             painter->drawRect(c + 3, m_nAreaTop + h - bar, 1, bar);
         }
     }

@@ -10,6 +10,7 @@
 #include <QList>
 #include <QSemaphore>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 class QFile;
@@ -33,6 +34,7 @@ public:
     void SetDurationSample(int samples, bool force = false);
     void SetSampleRate(int rate);
     void SetFrameRate(int fps);
+    // A negative field (a take without a frame rate) shows dashes.
     void SetTcIn(int h, int m, int s, int f);
     void SetTcOut(int h, int m, int s, int f);
     void SetTcSlateA(int h, int m, int s, int f);
@@ -51,6 +53,10 @@ public:
     // Loads the waveform chunks of the take (path without extension); true
     // when a waveform was found. The same path again only forces a redraw.
     bool LoadOndeFromAudioFile(const QString& basePath, bool poly);
+    // Loads the waveform chunks of the given files: the files the take
+    // object loaded, so a mono family is never mistaken for a poly file
+    // of the same name lying beside it.
+    bool LoadOndeFromFiles(const QStringList& files);
     bool ReadChunk(QFile* file);
     void SortAudioLevel(unsigned int samplePos, tyOndePoint* points);
     void DrawWaveForm_Scaled(QPainter* painter);

@@ -12,9 +12,16 @@ tyTakeLength TakeLengthOf(qint64 durationSamples, int sampleRate)
     return length;
 }
 
+QString TimeCodeFieldsText(int h, int m, int s, int f)
+{
+    if (h < 0 || m < 0 || s < 0 || f < 0)
+        return QStringLiteral("--:--:--:--");
+    return QString::asprintf("%2.2d:%2.2d:%2.2d:%2.2d", h, m, s, f);
+}
+
 QString TimeCodeOutText(int h, int m, int s, int f, const tyTakeLength& length)
 {
-    QString text = QString::asprintf("%2.2d:%2.2d:%2.2d:%2.2d", h, m, s, f);
+    QString text = TimeCodeFieldsText(h, m, s, f);
     if (length.hours >= 1)
         text += QString::asprintf(" (%02dh%02dm%02ds)", length.hours, length.minutes, length.seconds);
     else if (length.minutes >= 1)

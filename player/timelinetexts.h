@@ -17,7 +17,10 @@ struct tyTakeLength
 // Hours (mod 24), minutes and seconds of a duration; zero for a rate below 1.
 tyTakeLength TakeLengthOf(qint64 durationSamples, int sampleRate);
 
-// "HH:MM:SS:FF" followed by the take length: " (01h02m03s)", " (02m03s)",
+// "HH:MM:SS:FF"; dashes when a field is negative (no frame rate known).
+QString TimeCodeFieldsText(int h, int m, int s, int f);
+
+// TimeCodeFieldsText followed by the take length: " (01h02m03s)", " (02m03s)",
 // " (03s)" or nothing.
 QString TimeCodeOutText(int h, int m, int s, int f, const tyTakeLength& length);
 

@@ -6,6 +6,7 @@
 #include "take/takefamily.h"
 
 #include <QFile>
+#include <QStringList>
 #include <QtEndian>
 #include <cstring>
 
@@ -119,10 +120,28 @@ bool QWaveformOverview::Load(const QString& basePath, bool poly)
     tyTakeFamily family;
     if (!FindTakeFamilyOnDisk(basePath, QStringLiteral("WAV"), &family) || family.bPoly)
         return m_bWaveformPresent;
-    for (int t = 0; t < kTracks; ++t) {
-        QFile file(family.czPath[t]);
-        if (!family.czPath[t].isEmpty() && file.open(QIODevice::ReadOnly))
+    QStringList files;
+    for (int t = 0; t < kTracks; ++t)
+        files << family.czPath[t];
+    return LoadFiles(files);
+}
+
+bool QWaveformOverview::LoadFiles(const QStringList& files)
+{
+    m_bWaveformPresent = false;
+    m_nPointCount = 0;
+    for (int t = 0; t < kTracks; ++t)
+        ClearTrack(t);
+    for (const QString& path : files) {
+        QFile file(path);
+        if (!path.isEmpty() && file.open(QIODevice::ReadOnly))
             ReadChunk(&file);
     }
     return m_bWaveformPresent;
+}
+
+bool QWaveformOverview::HasPointAt(int track, qint64 samplePos) const
+{
+    return m_nNbSamplePerPixel >= 1 && samplePos >= 0 && HasTrack(track)
+           && samplePos / m_nNbSamplePerPixel < m_Levels[track].size();
 }

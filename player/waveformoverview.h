@@ -6,6 +6,7 @@
 #include <QtGlobal>
 
 class QFile;
+class QStringList;
 
 // One entry per track of a timeline column: the track, its level and
 // whether it is drawn.
@@ -38,6 +39,9 @@ public:
     // monophonic family "<base><sep><NN>.WAV" / "<base><sep><c>.WAV" for
     // every separator the recorder writes. Files that do not open are skipped.
     bool Load(const QString& basePath, bool poly);
+    // Loads the chunks of the given files (a take's own files, in any order;
+    // empty entries and files that do not open are skipped).
+    bool LoadFiles(const QStringList& files);
 
     bool WaveformPresent() const { return m_bWaveformPresent; }
     int SamplesPerPoint() const { return m_nNbSamplePerPixel; }
@@ -50,6 +54,8 @@ public:
     // The level byte of the point holding the sample; 0 when the track has
     // no waveform or the point lies beyond its own chunk.
     int LevelAt(int track, qint64 samplePos) const;
+    // The track's chunk holds a point for the sample.
+    bool HasPointAt(int track, qint64 samplePos) const;
 
 private:
     bool ReadWaveformChunk(QFile* file, qint64 offset, quint32 size, int track);

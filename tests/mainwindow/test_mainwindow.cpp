@@ -449,6 +449,8 @@ private slots:
     void waveformModeCycles()
     {
         DlgMain window;
+        // The button is enabled with a shown take.
+        window.ui->m_CtrlButton_WavformMode->setEnabled(true);
         const QStringList expected = {"S-dB", "U- V", "U-dB", "S- V", "S-dB"};
         for (const QString& text : expected) {
             QTest::mouseClick(window.ui->m_CtrlButton_WavformMode, Qt::LeftButton);

@@ -1,0 +1,290 @@
+// DlgMain: the strip's state to and from player settings files, into the
+// take's mixer tables, and the five presets.
+#include "mainwindow/dlgmain.h"
+
+#include "ui_dlgmain.h"
+
+#include "browser/fsitemtype.h"
+#include "foundation/fileutil.h"
+#include "foundation/keywordfile.h"
+#include "foundation/messageloging.h"
+#include "foundation/qpath.h"
+#include "foundation/safeoutput.h"
+#include "player/playersettings.h"
+#include "player/qpanpotitem.h"
+#include "widgets/qmylineedit.h"
+#include "widgets/qmyslider.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <mutex>
+
+namespace {
+// Routing code of a pot's levels: 1 both, 0 left only, 2 right.
+short PanCode(int left, int right)
+{
+    if (left == 100 && right == 100)
+        return 1;
+    return left == 100 ? 0 : 2;
+}
+
+// Replaces target by a copy of source: the copy is written beside the
+// target under a temporary name and renamed over it, so a failure leaves
+// the target's previous settings in place.
+bool ReplaceByCopy(const QString& source, const QString& target)
+{
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = in.readAll();
+    SafeOutput out(target, SafeOutput::Replace::Existing);
+    return out.Begin(bytes.size()) && out.Write(bytes.constData(), bytes.size()) && out.Close() && out.Commit();
+}
+}
+
+QString DlgMain::PresetFilePath(int n) const
+{
+    return m_StartDir.absolutePath() + QLatin1Char('/')
+           + QString::asprintf("Preset_%d%s", n - 1, ".idh");
+}
+
+QString DlgMain::TakeSettingsFilePath(const QString& audioPath)
+{
+    const QPath path(audioPath);
+    return path.GetPath() + path.GetRoot().left(6) + QStringLiteral(".idh");
+}
+
+void DlgMain::SaveSettings(QString file)
+{
+    short volume[kTracks], left[kTracks], right[kTracks];
+    bool mute[kTracks], swapMS[kPairs];
+    for (int t = 0; t < kTracks; ++t) {
+        volume[t] = short(m_pSliderVolume[t]->value());
+        int l = 0, r = 0;
+        m_pPanPot[t]->pan(&l, &r);
+        left[t] = short(l);
+        right[t] = short(r);
+        mute[t] = m_pButtonMute[t]->isChecked();
+    }
+    for (int k = 0; k < kPairs; ++k)
+        swapMS[k] = m_pCheckBoxMs[k]->isChecked();
+    if (!file.isEmpty())
+        SaveSettingsLocal(file, volume, left, right, mute, false, false, swapMS, nullptr, -1, -1);
+}
+
+void DlgMain::LoadSettings(QString file)
+{
+    bool mirror = false;
+    if (!file.isEmpty() && !QFileInfo(QPath(file).GetDrive()).isWritable()) {
+        // A write-protected card keeps its settings in the mirror folder.
+        const QString copy = QAll_GetMirrorPathFolder() + QLatin1Char('/') + QPath(file).GetFilename(true);
+        if (!QFile::exists(copy))
+            return;
+        file = copy;
+        mirror = true;
+    }
+    if (file.isEmpty() || !QFile::exists(file)) {
+        for (int t = 0; t < kTracks; ++t) {
+            m_pSliderVolume[t]->setValue(4);
+            m_pPanPot[t]->setPan(100, 100);
+            m_pButtonMute[t]->setChecked(false);
+        }
+        for (QCheckBox* box : m_pCheckBoxMs)
+            box->setChecked(true);
+        return;
+    }
+    QFileRead reader(file);
+    if (!reader.open(QIODevice::ReadOnly))
+        return;
+    QString field;
+    const bool volumes = reader.FindKeyword(QStringLiteral("#PLAYER_TRACK_VOL"));
+    for (int t = 0; t < kTracks; ++t) {
+        const bool ok = volumes && reader.Extract(t, &field) && m_pSliderVolume[t]->isEnabled();
+        m_pSliderVolume[t]->setValue(ok ? field.toInt() : 4);
+    }
+    const bool pans = reader.FindKeyword(QStringLiteral("#PLAYER_TRACK_PAN"));
+    int left = 0, right = 0;
+    for (int t = 0; t < kTracks; ++t) {
+        if (!pans || !reader.Extract(t, &field) || !m_pPanPot[t]->isEnabled()) {
+            left = right = 100;
+        } else {
+            switch (field.toInt()) {
+            case 0:
+                left = 100, right = 0;
+                break;
+            case 1:
+                left = 100, right = 100;
+                break;
+            case 2:
+                left = 0, right = 100;
+                break;
+            default:
+                break; // the pair of the previous track
+            }
+        }
+        m_pPanPot[t]->setPan(left, right);
+    }
+    const bool mutes = reader.FindKeyword(QStringLiteral("#PLAYER_TRACK_MUTE"));
+    for (int t = 0; t < kTracks; ++t) {
+        const bool ok = mutes && reader.Extract(t, &field) && m_pButtonMute[t]->isEnabled();
+        m_pButtonMute[t]->setChecked(ok && field.toInt() != 0);
+    }
+    const bool swaps = reader.FindKeyword(QStringLiteral("#PLAYER_SWAP_MS"));
+    for (int k = 0; k < kPairs; ++k) {
+        bool checked = true;
+        if (swaps && reader.Extract(k, &field)) {
+            bool isInt = false;
+            const int value = field.toInt(&isInt, 10);
+            checked = isInt && value != 0;
+        }
+        m_pCheckBoxMs[k]->setChecked(checked);
+    }
+    if (mirror && reader.FindKeyword(QStringLiteral("#VIRT_TRACKNAMES"))) {
+        for (int t = 0; t < kTracks; ++t) {
+            if (reader.Extract(t, &field) && !field.isEmpty())
+                m_pEditTrackName[t]->setText(field);
+        }
+    }
+    if (mirror && reader.FindKeyword(QStringLiteral("#VIRT_METADATA"))) {
+        if (reader.Extract(0, &field) && !field.isEmpty())
+            ui->m_CtrlEditEditorScene->setText(field);
+        if (reader.Extract(1, &field) && !field.isEmpty()) {
+            ui->m_CtrlComboBox_TakeIndicator->setCurrentIndex(
+                ui->m_CtrlComboBox_TakeIndicator->findText(field.left(1), Qt::MatchFixedString | Qt::MatchCaseSensitive));
+            ui->m_CtrlEditEditor_TakeNumber->setText(field.mid(1));
+        }
+        if (reader.Extract(2, &field) && !field.isEmpty()) {
+            ui->m_CtrlEditEditorNote->setText(field);
+            ui->m_CtrlEditEditorNote->setCursorPosition(0);
+        }
+        if (reader.Extract(3, &field) && !field.isEmpty())
+            ui->m_CtrlEditEditorUbits->setText(field);
+        if (reader.Extract(4, &field) && !field.isEmpty())
+            ui->m_CtrlEditEditorTape->setText(field);
+    }
+    reader.close();
+}
+
+void DlgMain::ApplySettings()
+{
+    std::lock_guard<std::mutex> lock(m_SndPerform.MixerLock());
+    for (int k = 0; k < kPairs; ++k)
+        if (m_SndPerform.m_pbMSPair[k])
+            m_SndPerform.m_pbSwapMS[k] = m_pCheckBoxMs[k]->isChecked();
+    for (int t = 0; t < kTracks; ++t) {
+        int left = 0, right = 0;
+        m_pPanPot[t]->pan(&left, &right);
+        m_SndPerform.m_pnTrackVolume[t] = short(m_pSliderVolume[t]->value());
+        m_SndPerform.m_pnTrackPan[t] = PanCode(left, right);
+        m_SndPerform.m_pbTrackMute[t] = m_pButtonMute[t]->isChecked();
+    }
+}
+
+void DlgMain::slot_PresetsSelChanged(int index)
+{
+    if (m_nPresetIndex != 0)
+        SavePresetLabel();
+    QLineEdit* label = ui->m_CtrlLineEdit_PresetName;
+    if (index <= 0) {
+        ui->m_CtrlButton_SavePreset->setDisabled(true);
+        label->setDisabled(true);
+        label->clear();
+    } else if (!QFile::exists(PresetFilePath(index))) {
+        ui->m_CtrlButton_SavePreset->setEnabled(true);
+        label->setText(QStringLiteral("Empty"));
+        label->setDisabled(true);
+        ui->m_CtrlButton_ApplyPreset->setDisabled(true);
+    } else if (LoadSettingsLocal(PresetFilePath(index), nullptr, nullptr, static_cast<short*>(nullptr), nullptr,
+                                 nullptr, nullptr, nullptr)
+               & 15) {
+        ui->m_CtrlButton_ApplyPreset->setDisabled(true);
+        label->setText(QStringLiteral("N.A"));
+        label->setDisabled(true);
+    } else {
+        ui->m_CtrlButton_ApplyPreset->setEnabled(true);
+        ui->m_CtrlButton_SavePreset->setEnabled(true);
+        LoadPresetLabel(short(index));
+        label->setEnabled(true);
+    }
+    m_nPresetIndex = index;
+}
+
+void DlgMain::SavePresetLabel()
+{
+    if (m_nPresetIndex > 0)
+        SaveSettingsLabel(PresetFilePath(m_nPresetIndex), ui->m_CtrlLineEdit_PresetName->text());
+}
+
+void DlgMain::LoadPresetLabel(short n)
+{
+    QString label;
+    if (n > 0 && QFile::exists(PresetFilePath(n)))
+        label = LoadSettingsLabel(PresetFilePath(n));
+    ui->m_CtrlLineEdit_PresetName->setText(label);
+}
+
+void DlgMain::SaveConfigFromPlayer(short n)
+{
+    if (!SingleSelectedRow().isValid())
+        return;
+    if (m_SndPerform.m_bPolyTake) {
+        QMessageBox::warning(nullptr, QStringLiteral("Save Presets"), QStringLiteral("Select a Monophonic file."),
+                             QMessageBox::Ok);
+        return;
+    }
+    SaveSettings(PresetFilePath(n));
+    SaveSettingsLabel(PresetFilePath(n), ui->m_CtrlLineEdit_PresetName->text());
+}
+
+void DlgMain::slot_SavePresetClicked()
+{
+    const int n = ui->m_CtrlComboBox_Presets->currentIndex();
+    if (n <= 0)
+        return;
+    SaveConfigFromPlayer(short(n));
+    QLineEdit* label = ui->m_CtrlLineEdit_PresetName;
+    if (!label->isEnabled())
+        label->clear();
+    label->setEnabled(true);
+    ui->m_CtrlButton_ApplyPreset->setEnabled(true);
+}
+
+void DlgMain::slot_ApplyPresetClicked() { LoadConfigToPlayer(short(ui->m_CtrlComboBox_Presets->currentIndex())); }
+
+void DlgMain::LoadConfigToPlayer(short n)
+{
+    const QString preset = n != 0 ? PresetFilePath(n) : QString();
+    if (n != 0 && !QFile::exists(preset))
+        return;
+    const QItemSelectionModel* selection = ui->m_CtrlTreeView->selectionModel();
+    const QModelIndexList rows = selection ? selection->selectedRows(0) : QModelIndexList();
+    if (rows.size() == 1) {
+        LoadSettings(preset);
+        ApplySettings();
+        MarkStripChanged();
+        return;
+    }
+    QStringList failed;
+    for (const QModelIndex& row : rows) {
+        const int kind = row.data(FSItemTypeRole).toInt();
+        if (kind < 3 || kind > 6)
+            continue;
+        const QString target = TakeSettingsFilePath(row.data(FSFilePathRole).toString());
+        // Default removes the takes' settings; a preset replaces them whole,
+        // through a copy renamed over the old file.
+        const bool done = n == 0 ? (!QFile::exists(target) || QFile::remove(target)) : ReplaceByCopy(preset, target);
+        qDebug("LoadConfigToPlayer %s: %s", qPrintable(target), done ? "done" : "failed");
+        if (!done)
+            failed << QFileInfo(target).fileName();
+    }
+    if (!failed.isEmpty())
+        SendUserMessage(QStringLiteral("Apply Preset"),
+                QStringLiteral("The settings of %1 take(s) could not be changed: %2")
+                    .arg(failed.size())
+                    .arg(failed.join(QStringLiteral(", "))),
+                0, 2);
+}

@@ -1,0 +1,505 @@
+// Playing a take from the main window as a user does: keys, buttons and the
+// timeline drive the player through the null sink; the strip's solo, mute,
+// pan, volume and M/S change what the capture sink receives; presets and
+// per-take settings survive reopening and a restart.
+#include "ui_dlgmain.h"
+
+#include "browser/qbriselfsfilterproxymodel.h"
+#include "browser/qbriselfsmodel.h"
+#include "foundation/fileutil.h"
+#include "foundation/platform/appfolders.h"
+#include "mainwindow/dlgmain.h"
+#include "player/audiosink.h"
+#include "player/qcustomvum.h"
+#include "player/qpanpotitem.h"
+#include "player/qplaytimeline.h"
+#include "player/qtrackbutton.h"
+#include "player/sfxthread.h"
+#include "tests/player/playertestmedia.h"
+#include "tests/support/demomedia.h"
+#include "widgets/qmyslider.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+using namespace fixture;
+
+Q_DECLARE_METATYPE(std::function<void(DlgMain&)>)
+
+namespace {
+using StripAction = std::function<void(DlgMain&)>;
+
+short State(DlgMain& window) { return window.m_SndPerform.GetPlayerState(); }
+
+// What the dispatcher does for a newly selected single take.
+bool Open(DlgMain& window, const QString& takePath)
+{
+    window.CloseTakeInPlayer();
+    if (!window.m_SndPerform.InitFilesZZ(takePath, QStringLiteral("WAV")))
+        return false;
+    window.OpenTakeInPlayer();
+    return true;
+}
+
+void Key(QWidget* window, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QTest::keyClick(window, key, modifiers);
+}
+}
+
+class TestPlayerWindow : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_Media;
+    QString m_czDay1;
+    QString m_czWork;
+
+    std::unique_ptr<DlgMain> NewWindow()
+    {
+        auto window = std::make_unique<DlgMain>();
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            qWarning("window not exposed");
+        return window;
+    }
+
+    static void Grab(QWidget* widget, const QString& name)
+    {
+        const QString folder = qEnvironmentVariable("NALVO_GRAB_DIR");
+        if (!folder.isEmpty())
+            widget->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+    }
+
+    // A 16-bit take of two tracks holding constant values; msPair: track 1
+    // is the mid and track 2 the side of an M/S pair.
+    QString ConstantTake(const QString& id, bool msPair, int seconds = 1)
+    {
+        TakeSpec spec = MonoTake(id, {0, 1});
+        spec.bits = 16;
+        spec.frames = quint32(seconds) * 48000;
+        if (msPair) {
+            spec.tracks[0].inGrid = QStringLiteral("MIC_1=0x2,");
+            spec.tracks[1].inGrid = QStringLiteral("MIC_2=0x3,");
+        }
+        return WriteConstantTake(m_czWork + QLatin1Char('/') + id, spec, {0x1000, 0x0800});
+    }
+
+    // A locked card: the folder refuses writes (for root too, through the
+    // immutable attribute).
+    static bool Protect(const QString& folder, bool on)
+    {
+        const QFileDevice::Permissions all = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+        QFile::setPermissions(folder, on ? all & ~QFileDevice::WriteOwner : all);
+        if (on && QFileInfo(folder).isWritable())
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), folder});
+        if (!on)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), folder});
+        return QFileInfo(folder).isWritable() != on;
+    }
+
+    // Selects one browser row: the pan pots answer a single selection only.
+    static void SelectOneRow(DlgMain& window, const QString& path)
+    {
+        const QModelIndex view = window.m_pFSProxyModel->mapFromSource(window.m_pFSModel->index(path));
+        window.ui->m_CtrlTreeView->setCurrentIndex(view);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(!WriteDemoVolume(m_Media.path()).isEmpty());
+        qputenv("NALVO_VOLUMES_ROOT", m_Media.path().toUtf8());
+        // Takes opened without a test sink play into the null sink: no
+        // audio device is looked for.
+        qputenv("NALVO_AUDIO_SINK", "null");
+        m_czDay1 = m_Media.path() + QStringLiteral("/DEMO_CARD/FEATURE.BR1/2024-05-01.OVD");
+        m_czWork = m_Media.path() + QStringLiteral("/work");
+        QDir().mkpath(m_czWork);
+        // The mirror folder sits in the working folder, named after the
+        // program: beside the test binary that name is taken by the binary.
+        QVERIFY(QDir::setCurrent(m_Media.path()));
+        QDir().mkpath(AppFolders::ConfigFolder());
+        for (int n = 1; n <= 5; ++n)
+            QFile::remove(AppFolders::ConfigFolder() + QStringLiteral("/Preset_%1.idh").arg(n - 1));
+    }
+
+    void cleanup() { SetAudioSinkFactory(nullptr); }
+
+    void transportByKeysButtonsAndTimeline()
+    {
+        SetAudioSinkFactory([](const QAudioFormat& format) {
+            return std::make_unique<PullingSink>(format, true, nullptr);
+        });
+        auto window = NewWindow();
+        DlgMain& w = *window;
+        QVERIFY(Open(w, m_czDay1 + QStringLiteral("/A01T16")));
+        QVERIFY(w.ui->m_CtrlPushButton_Play->isEnabled());
+        QVERIFY(w.ui->m_CtrlWidget_PlayTimeLine->Overview().HasTrack(23));
+
+        Key(&w, Qt::Key_Space);
+        QTRY_COMPARE(State(w), short(PlayerPlaying));
+        QTRY_VERIFY(w.m_nCurrentSamplePos > 48000);
+        QTRY_VERIFY(w.m_pVum[0]->shownStep() > 0 && w.m_pVum[23]->shownStep() > 0);
+        QVERIFY(w.ui->m_CtrlWidget_PlayTimeLine->CursorX() > 0);
+        QTest::qWait(300);
+        Grab(&w, QStringLiteral("mainwindow-playing"));
+
+        // Pause, then a press on the timeline stops the player; the release
+        // plays from the pressed second.
+        QTest::mouseClick(w.ui->m_CtrlPushButton_Play, Qt::LeftButton);
+        QTRY_COMPARE(State(w), short(PlayerPaused));
+        QPlayTimeLine* line = w.ui->m_CtrlWidget_PlayTimeLine;
+        const QPoint at(int(line->SampleX(48000 * 10 + 24000)), line->WaveformAreaTop() + 4);
+        QTest::mousePress(line, Qt::LeftButton, Qt::NoModifier, at);
+        QVERIFY(w.m_bResumeAfterSeek);
+        QTRY_COMPARE(State(w), short(PlayerStopped));
+        QTest::mouseRelease(line, Qt::LeftButton, Qt::NoModifier, at);
+        QTRY_COMPARE(State(w), short(PlayerPlaying));
+        QCOMPARE(w.m_SndPerform.m_nStartSecond.load(), 10u);
+        QTRY_VERIFY(w.m_nCurrentSamplePos > 48000 * 10);
+
+        // Shift+Left 10 s back from about 10 s: clamped at the start, the
+        // player stopped and waiting for a release.
+        Key(&w, Qt::Key_Left, Qt::ShiftModifier);
+        QTRY_COMPARE(State(w), short(PlayerStopped));
+        QCOMPARE(w.m_SndPerform.m_nStartSecond.load(), 0u);
+        QVERIFY(w.m_bResumeAfterSeek);
+
+        // Stopped: the start second moves by the key steps within the take.
+        struct Step { Qt::Key key; Qt::KeyboardModifiers modifiers; quint32 second; };
+        const Step steps[] = {{Qt::Key_Right, Qt::NoModifier, 2},     {Qt::Key_Right, Qt::ShiftModifier, 12},
+                              {Qt::Key_Right, Qt::ShiftModifier, 20}, {Qt::Key_Left, Qt::NoModifier, 18},
+                              {Qt::Key_Left, Qt::ShiftModifier, 8},   {Qt::Key_Left, Qt::ShiftModifier, 0}};
+        for (const Step& step : steps) {
+            Key(&w, step.key, step.modifiers);
+            QCOMPARE(w.m_SndPerform.m_nStartSecond.load(), step.second);
+            QCOMPARE(w.m_nCurrentSamplePos, quint64(step.second) * 48000);
+        }
+        // A held key seeks once.
+        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(&w, &repeat);
+        QCOMPARE(w.m_SndPerform.m_nStartSecond.load(), 0u);
+
+        // Near the end a step forward never passes the duration.
+        Key(&w, Qt::Key_Right, Qt::ShiftModifier);
+        Key(&w, Qt::Key_Right, Qt::NoModifier);
+        Key(&w, Qt::Key_Right, Qt::NoModifier);
+        Key(&w, Qt::Key_Right, Qt::NoModifier);
+        Key(&w, Qt::Key_Right, Qt::NoModifier);
+        QCOMPARE(w.m_SndPerform.m_nStartSecond.load(), 18u);
+        Key(&w, Qt::Key_Space);
+        QTRY_COMPARE(State(w), short(PlayerPlaying));
+        Key(&w, Qt::Key_Right, Qt::ShiftModifier);
+        QTRY_COMPARE(State(w), short(PlayerStopped));
+        QCOMPARE(w.m_SndPerform.m_nStartSecond.load(), 20u);
+
+        // Escape: stopped at the start, meters off.
+        Key(&w, Qt::Key_Escape);
+        QCOMPARE(w.m_SndPerform.m_nStartSecond.load(), 0u);
+        QCOMPARE(w.m_nCurrentSamplePos, quint64(0));
+
+        // Played to its end: the window answers the end of data with a stop.
+        w.m_SndPerform.m_nStartSecond = 19;
+        Key(&w, Qt::Key_Space);
+        QTRY_COMPARE(State(w), short(PlayerPlaying));
+        QTRY_COMPARE_WITH_TIMEOUT(State(w), short(PlayerStopped), 5000);
+        QCOMPARE(w.ui->m_CtrlPushButton_Play->icon().cacheKey() != 0, true);
+    }
+
+    void stripChangesTheMix_data()
+    {
+        QTest::addColumn<bool>("msPair");
+        QTest::addColumn<StripAction>("action");
+        QTest::addColumn<int>("left");
+        QTest::addColumn<int>("right");
+        QTest::newRow("as recorded") << false << StripAction([](DlgMain&) {}) << 0x1800 << 0x1800;
+        QTest::newRow("mute track 2") << false << StripAction([](DlgMain& w) {
+            QTest::mouseClick(w.m_pButtonMute[1], Qt::LeftButton);
+        }) << 0x1000 << 0x1000;
+        QTest::newRow("right click on meter 1") << false << StripAction([](DlgMain& w) {
+            QTest::mouseClick(w.m_pVum[0], Qt::RightButton);
+        }) << 0x0800 << 0x0800;
+        QTest::newRow("solo track 2 by F2") << false << StripAction([](DlgMain& w) {
+            QTest::keyClick(&w, Qt::Key_F2);
+        }) << 0x0800 << 0x0800;
+        QTest::newRow("solo 1 then 2 with Shift") << false << StripAction([](DlgMain& w) {
+            QTest::keyClick(&w, Qt::Key_F1);
+            QTest::mouseClick(w.m_pButtonSolo[1], Qt::LeftButton);
+        }) << 0x1800 << 0x1800;
+        QTest::newRow("solo button 1") << false << StripAction([](DlgMain& w) {
+            QTest::mouseClick(w.m_pButtonSolo[0], Qt::LeftButton);
+        }) << 0x1000 << 0x1000;
+        QTest::newRow("pan pot 1 to the right") << false << StripAction([](DlgMain& w) {
+            QTest::mouseClick(w.m_pPanPot[0], Qt::LeftButton);
+        }) << 0x0800 << 0x1800;
+        QTest::newRow("volume 1 at -12 dB") << false << StripAction([](DlgMain& w) {
+            w.m_pSliderVolume[0]->setFocus();
+            for (int i = 0; i < 4; ++i)
+                QTest::keyClick(w.m_pSliderVolume[0], Qt::Key_Down);
+        }) << 0x0800 + 0x0400 << 0x0800 + 0x0400;
+        QTest::newRow("M/S pair decoded") << true << StripAction([](DlgMain&) {}) << 0x1800 << 0x0800;
+        QTest::newRow("M/S box off") << true << StripAction([](DlgMain& w) {
+            QTest::mouseClick(w.m_pCheckBoxMs[0], Qt::LeftButton, Qt::NoModifier, QPoint(4, 4));
+        }) << 0x1800 << 0x1800;
+    }
+
+    void stripChangesTheMix()
+    {
+        QFETCH(bool, msPair);
+        QFETCH(StripAction, action);
+        QFETCH(int, left);
+        QFETCH(int, right);
+        auto tap = std::make_shared<CaptureTap>();
+        SetAudioSinkFactory([tap](const QAudioFormat& format) {
+            return std::make_unique<PullingSink>(format, false, tap);
+        });
+        static int row = 0;
+        const QString path = ConstantTake(QStringLiteral("MIX%1").arg(++row, 3, 10, QLatin1Char('0')), msPair);
+        auto window = NewWindow();
+        DlgMain& w = *window;
+        SelectOneRow(w, m_czDay1);
+        QVERIFY(Open(w, path));
+        QCOMPARE(w.m_pFrameMs[0]->isVisible(), msPair);
+        action(w);
+        w.ui->m_CtrlTreeView->clearSelection();
+        Key(&w, Qt::Key_Space);
+        QTRY_VERIFY(tap->Total() >= 48000 * 4);
+        QTRY_COMPARE(State(w), short(PlayerStopped));
+        const QList<int> samples = StereoSamples(tap->Bytes());
+        QVERIFY(samples.size() > 2000);
+        QVERIFY2(qAbs(samples[1000] - left) <= 2, qPrintable(QString::number(samples[1000], 16)));
+        QVERIFY2(qAbs(samples[1001] - right) <= 2, qPrintable(QString::number(samples[1001], 16)));
+    }
+
+    void presetsSaveLabelApply()
+    {
+        auto window = NewWindow();
+        DlgMain& w = *window;
+        Ui::DlgMain* ui = w.ui;
+        SelectOneRow(w, m_czDay1);
+        QVERIFY(Open(w, ConstantTake(QStringLiteral("PRE001"), false)));
+        QComboBox* combo = ui->m_CtrlComboBox_Presets;
+        QVERIFY(combo->isEnabled());
+        combo->setCurrentIndex(1);
+        QCOMPARE(ui->m_CtrlLineEdit_PresetName->text(), QStringLiteral("Empty"));
+        QVERIFY(!ui->m_CtrlButton_ApplyPreset->isEnabled());
+
+        w.m_pSliderVolume[0]->setValue(2);
+        QTest::mouseClick(w.m_pButtonMute[1], Qt::LeftButton);
+        QTest::mouseClick(ui->m_CtrlButton_SavePreset, Qt::LeftButton);
+        QVERIFY(QFile::exists(w.PresetFilePath(1)));
+        QVERIFY(ui->m_CtrlLineEdit_PresetName->isEnabled());
+        QVERIFY(ui->m_CtrlLineEdit_PresetName->text().isEmpty());
+        QTest::keyClicks(ui->m_CtrlLineEdit_PresetName, QStringLiteral("Close mics"));
+        combo->setCurrentIndex(2);
+        QCOMPARE(ui->m_CtrlLineEdit_PresetName->text(), QStringLiteral("Empty"));
+        combo->setCurrentIndex(1);
+        QCOMPARE(ui->m_CtrlLineEdit_PresetName->text(), QStringLiteral("Close mics"));
+        QVERIFY(ui->m_CtrlButton_ApplyPreset->isEnabled());
+        // Leaving the "Empty" entry wrote its label alone: not applicable.
+        combo->setCurrentIndex(2);
+        combo->setCurrentIndex(1);
+        combo->setCurrentIndex(2);
+        QCOMPARE(ui->m_CtrlLineEdit_PresetName->text(), QStringLiteral("N.A"));
+
+        // Default: 0 dB, unmuted, every M/S box checked; then preset 1 back.
+        combo->setCurrentIndex(0);
+        ui->m_CtrlButton_ApplyPreset->setEnabled(true);
+        QTest::mouseClick(ui->m_CtrlButton_ApplyPreset, Qt::LeftButton);
+        QCOMPARE(w.m_pSliderVolume[0]->value(), 4);
+        QVERIFY(!w.m_pButtonMute[1]->isChecked());
+        QVERIFY(w.m_pCheckBoxMs[11]->isChecked());
+        combo->setCurrentIndex(1);
+        QTest::mouseClick(ui->m_CtrlButton_ApplyPreset, Qt::LeftButton);
+        QCOMPARE(w.m_pSliderVolume[0]->value(), 2);
+        QVERIFY(w.m_pButtonMute[1]->isChecked());
+        QCOMPARE(w.m_SndPerform.m_pnTrackVolume[0], short(2));
+        QVERIFY(w.m_SndPerform.m_pbTrackMute[1]);
+    }
+
+    void takeSettingsSurviveReopenAndRestart_data()
+    {
+        QTest::addColumn<bool>("writeProtected");
+        QTest::newRow("writable card") << false;
+        QTest::newRow("write-protected card") << true;
+    }
+
+    void takeSettingsSurviveReopenAndRestart()
+    {
+        QFETCH(bool, writeProtected);
+        const QString id = writeProtected ? QStringLiteral("RO0001") : QStringLiteral("RW0001");
+        const QString path = ConstantTake(id, false);
+        const QString folder = QFileInfo(path).absolutePath();
+        const QString sidecar = DlgMain::TakeSettingsFilePath(path + QStringLiteral("_01.WAV"));
+        const QString mirror = QAll_GetMirrorPathFolder() + QLatin1Char('/') + QFileInfo(sidecar).fileName();
+        QFile::remove(mirror);
+        QVERIFY(QDir().mkpath(QAll_GetMirrorPathFolder()));
+        if (writeProtected && !Protect(folder, true))
+            QSKIP("the folder cannot be made write-protected here");
+        auto unprotect = qScopeGuard([&] {
+            if (writeProtected)
+                Protect(folder, false);
+        });
+        {
+            auto window = NewWindow();
+            SelectOneRow(*window, m_czDay1);
+            QVERIFY(Open(*window, path));
+            window->m_pSliderVolume[1]->setValue(6);
+            QTest::mouseClick(window->m_pPanPot[0], Qt::LeftButton);
+            QTest::mouseClick(window->m_pButtonMute[0], Qt::LeftButton);
+            // Reopening the take in the same window.
+            QVERIFY(Open(*window, path));
+            QCOMPARE(window->m_pSliderVolume[1]->value(), 6);
+            QCOMPARE(window->m_SndPerform.m_pnTrackPan[0], short(2));
+            window->m_pSliderVolume[1]->setValue(7);
+        }
+        QCOMPARE(QFile::exists(sidecar), !writeProtected);
+        QCOMPARE(QFile::exists(mirror), writeProtected);
+        // A restart: a new window opens the take again.
+        auto window = NewWindow();
+        QVERIFY(Open(*window, path));
+        QCOMPARE(window->m_pSliderVolume[1]->value(), 7);
+        QVERIFY(window->m_pButtonMute[0]->isChecked());
+        QVERIFY(window->m_SndPerform.m_pbTrackMute[0]);
+        QCOMPARE(window->m_SndPerform.m_pnTrackVolume[1], short(7));
+        window.reset();
+        QFile::remove(mirror);
+    }
+
+    // A preset applied to several takes replaces each take's settings file
+    // whole; a take whose copy fails keeps its old file, and one warning
+    // names it.
+    void presetAppliedToSeveralTakes()
+    {
+        // Takes of a day (the browser lists takes in days): B in a day of its
+        // own. Both are written before the window lists the days.
+        TakeSpec spec = MonoTake(QStringLiteral("MULA01"), {0, 1});
+        const QString dayB = MakeDay(m_Media.path() + QStringLiteral("/DEMO_CARD/FEATURE.BR1"), QDate(2024, 6, 1));
+        const QString pathA = WriteConstantTake(m_czDay1, spec, {1, 2});
+        spec.id = QStringLiteral("MULB01");
+        const QString pathB = WriteConstantTake(dayB, spec, {1, 2});
+        // The last track file's row stands for a take.
+        const QString fileA = pathA + QStringLiteral("_02.WAV"), fileB = pathB + QStringLiteral("_02.WAV");
+        const QByteArray old = "#LABEL\r\nold|\r\n";
+        for (const QString& file : {fileA, fileB}) {
+            QFile sidecar(DlgMain::TakeSettingsFilePath(file));
+            QVERIFY(sidecar.open(QIODevice::WriteOnly));
+            sidecar.write(old);
+        }
+        auto window = NewWindow();
+        DlgMain& w = *window;
+        QFile preset(w.PresetFilePath(3));
+        QVERIFY(preset.open(QIODevice::WriteOnly));
+        preset.write("#LABEL\r\nwide|\r\n#PLAYER_TRACK_VOL\r\n2|2|\r\n");
+        preset.close();
+
+        QItemSelectionModel* selection = w.ui->m_CtrlTreeView->selectionModel();
+        // The window selects the row the last window had selected.
+        selection->clearSelection();
+        for (const QString& file : {fileA, fileB}) {
+            QModelIndex row;
+            QTRY_VERIFY((row = w.m_pFSProxyModel->mapFromSource(w.m_pFSModel->index(file))).isValid());
+            selection->select(row, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+        QCOMPARE(selection->selectedRows(0).size(), 2);
+        const QString folderB = QFileInfo(fileB).absolutePath();
+        if (!Protect(folderB, true))
+            QSKIP("the folder cannot be made write-protected here");
+        auto unprotect = qScopeGuard([&] { Protect(folderB, false); });
+        const int boxes = w.OpenMessageBoxCount();
+        w.LoadConfigToPlayer(3);
+        QTRY_COMPARE(w.OpenMessageBoxCount(), boxes + 1);
+        auto bytes = [](const QString& path) {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        QCOMPARE(bytes(DlgMain::TakeSettingsFilePath(fileA)), bytes(w.PresetFilePath(3)));
+        QCOMPARE(bytes(DlgMain::TakeSettingsFilePath(fileB)), old);
+    }
+
+    // Take data the strip and the timeline must survive.
+    void unusualTakes()
+    {
+        DlgMain w;
+        // An interleaved take whose positions carry no recorder track (-1)
+        // or one past the last: their meters are off, nothing is indexed.
+        QVERIFY(Open(w, m_czDay1 + QStringLiteral("/A01T06PX")));
+        w.m_SndPerform.m_pnOriginalTrackIndex[0] = -1;
+        w.m_SndPerform.m_pnOriginalTrackIndex[1] = 40;
+        w.EnablePlayerModeSingle();
+        w.OnTimer();
+        QTest::mouseClick(w.m_pButtonSolo[1], Qt::LeftButton);
+        QVERIFY(!w.m_pVum[1]->overLit());
+
+        // No frame rate: the time codes show dashes, nothing divides by 0.
+        w.m_SndPerform.m_nFrameRate = 0;
+        w.SetInfosPlayer();
+        QCOMPARE(w.ui->m_CtrlWidget_PlayTimeLine->TcInText(), QStringLiteral("--:--:--:--"));
+        QVERIFY(w.ui->m_CtrlWidget_PlayTimeLine->TcOutText().startsWith(QStringLiteral("--:--:--:--")));
+
+        // A mono family with a file named like a poly take beside it: the
+        // timeline shows the family the take object loaded.
+        TakeSpec spec = MonoTake(QStringLiteral("TWIN01"), {0, 1});
+        const QString twin = m_czWork + QStringLiteral("/twin");
+        QDir().mkpath(twin);
+        for (int i = 0; i < 2; ++i) {
+            QFile file(twin + QLatin1Char('/') + TrackFileName(spec, i));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(BuildMonoFile(spec, i));
+        }
+        // The poly-named file appears once the family was loaded (a bounce
+        // written beside it, say).
+        w.CloseTakeInPlayer();
+        QVERIFY(w.m_SndPerform.InitFilesZZ(twin + QStringLiteral("/TWIN01"), QStringLiteral("WAV")));
+        QFile beside(twin + QStringLiteral("/TWIN01.WAV"));
+        QVERIFY(beside.open(QIODevice::WriteOnly));
+        beside.write(QByteArray(64, '\0'));
+        beside.close();
+        w.OpenTakeInPlayer();
+        QVERIFY(w.ui->m_CtrlWidget_PlayTimeLine->Overview().HasTrack(0));
+        QVERIFY(w.ui->m_CtrlWidget_PlayTimeLine->Overview().HasTrack(1));
+
+        // A player deleted through the take's link (code that knows only
+        // the link) leaves the window without a dangling player.
+        QVERIFY(w.Player());
+        delete w.m_SndPerform.m_pSfxPlayer;
+        w.m_SndPerform.m_pSfxPlayer = nullptr;
+        QVERIFY(!w.Player());
+        w.CloseTakeInPlayer();
+        w.OnPushButton_Play();
+    }
+
+    // In the dB modes a track draws nothing past the end of its own points.
+    void timelineDbLevelPastTrackData()
+    {
+        QTemporaryDir dir;
+        TakeSpec shortSpec = MonoTake(QStringLiteral("SHRT01"), {0});
+        TakeSpec longSpec = MonoTake(QStringLiteral("LONG01"), {1});
+        longSpec.frames = 48000 * 2;
+        QStringList files;
+        for (const TakeSpec& spec : {shortSpec, longSpec}) {
+            files << dir.path() + QLatin1Char('/') + TrackFileName(spec, 0);
+            QFile file(files.last());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(BuildMonoFile(spec, 0));
+        }
+        QPlayTimeLine line;
+        QVERIFY(line.LoadOndeFromFiles(files));
+        QVERIFY(line.GetOndeDbLevel(0, 24000) > 0);
+        QCOMPARE(line.GetOndeDbLevel(0, 72000), 0);
+        QVERIFY(line.GetOndeDbLevel(1, 72000) > 0);
+        QCOMPARE(line.GetOndeDbLevel(5, 100), 0);
+    }
+};
+
+QTEST_MAIN(TestPlayerWindow)
+#include "test_playerwindow.moc"
