@@ -164,6 +164,30 @@ tyPanBar PanBarLengths(int left, int right, float length)
     return bar;
 }
 
+QString TrackMarkerText(int mixRole, int msKind)
+{
+    switch (mixRole) {
+    case 1: return QStringLiteral("mx");
+    case 2: return QStringLiteral("xL");
+    case 3: return QStringLiteral("xR");
+    default: break;
+    }
+    switch (msKind) {
+    case 0: return QString();
+    case 2: return QStringLiteral("m");
+    case 3: return QStringLiteral("s");
+    default: return QStringLiteral("ms");
+    }
+}
+
+bool IsTemplateFieldApplicable(int fieldId, int templateNumber, const QList<int>& codes)
+{
+    const int code = TemplateCodeOfField(fieldId);
+    if (code == 0 || (templateNumber != 4 && templateNumber != 5))
+        return true;
+    return codes.contains(code);
+}
+
 QVector<int> FitColumns(const tyColumnFitInput& in)
 {
     QVector<int> widths = in.widths;
@@ -195,7 +219,7 @@ QVector<int> FitColumns(const tyColumnFitInput& in)
         sum += widths.at(c);
     }
     const int leftover = in.available - sum;
-    if (leftover < 0)
+    if (in.restOnLastColumn && leftover < 0)
         widths[k - 1] = qMax(1, widths.at(k - 1) + leftover);
     return widths;
 }

@@ -80,6 +80,14 @@ struct tyPanBar
 };
 tyPanBar PanBarLengths(int left, int right, float length);
 
+// The mark a track cell carries in its corner: mix role 1 "mx", 2 "xL",
+// 3 "xR"; without one, M/S kind 2 "m", 3 "s", 1 "ms"; else empty.
+QString TrackMarkerText(int mixRole, int msKind);
+
+// A Season .. Effect column applies unless the take uses an advanced
+// template (4 or 5) whose element codes lack the column's code.
+bool IsTemplateFieldApplicable(int fieldId, int templateNumber, const QList<int>& codes);
+
 // The column fit of a data line: widths measured from labels and texts,
 // the grow and shrink flags, the Notes column (-1 none) with its widest
 // text, the average character width and the width available.
@@ -92,6 +100,9 @@ struct tyColumnFitInput
     int widestNotes = 0;
     int averageChar = 0;
     int available = 0;
+    // The take list takes what is left over (a negative rest) off the last
+    // column; the PDF report balances the rest over both data lines itself.
+    bool restOnLastColumn = true;
 };
 // Spare width goes to the growing columns; a line too wide first narrows
 // Notes (to no less than 12 average characters), then its shrinking

@@ -312,6 +312,23 @@ void ReportFieldValues::FillCsv(tyTakeData* record, QSoundPerform* take, int ind
         MoveTemplateColumns(&m_CsvColumnNames, takeAt, seasonAt);
 }
 
+QStringList ReportFieldValues::CsvColumnTitles()
+{
+    QStringList titles;
+    int takeAt = -1;
+    int seasonAt = -1;
+    for (int row = 1; row < kDataLookupSize; ++row) {
+        const tyReportDataField& field = ReportDataFieldTable[row];
+        if (field.nId == FieldTake)
+            takeAt = titles.size();
+        if (field.nId == FieldSeason)
+            seasonAt = titles.size();
+        titles.append(QString::fromLatin1(field.pcLongName));
+    }
+    MoveTemplateColumns(&titles, takeAt, seasonAt);
+    return titles;
+}
+
 void ReportFieldValues::FillPdf(tyTakeData* record, QSoundPerform* take, int index)
 {
     for (int l = 0; l < m_nDataLines; ++l) {

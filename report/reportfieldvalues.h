@@ -73,6 +73,11 @@ public:
     // Called once per take before it is loaded: kind, index, count.
     void SetGettingDataCallback(std::function<void(int, int, int)> callback);
 
+    // The CSV column titles as the field table gives them (the six template
+    // titles after "Take"): what a file list without a loadable take heads
+    // its CSV with.
+    static QStringList CsvColumnTitles();
+
     // Loads every take of the list and fills one record per id.
     void getReportData(QPainter* painter, QString day, QStringList fileIds, int kind);
     QString getHeaderValue(int id, bool* userText, tyTakeData* record, int kind, QString day, int pageCount,

@@ -52,18 +52,7 @@ QStringList BadgePartsOf(const tyTakeMetadata& record, int track)
     } else if (routing.count() > 1) {
         parts[2] = QStringLiteral("+");
     }
-    switch (record.pnMsMarker[track]) {
-    case 0: break;
-    case 2: parts[4] = QStringLiteral("m"); break;
-    case 3: parts[4] = QStringLiteral("s"); break;
-    default: parts[4] = QStringLiteral("ms"); break;
-    }
-    switch (record.pnMixMarker[track]) {
-    case 1: parts[4] = QStringLiteral("mx"); break;
-    case 2: parts[4] = QStringLiteral("xL"); break;
-    case 3: parts[4] = QStringLiteral("xR"); break;
-    default: break;
-    }
+    parts[4] = TrackMarkerText(record.pnMixMarker[track], record.pnMsMarker[track]);
     return parts;
 }
 
@@ -74,10 +63,7 @@ QString BadgeTextOf(const tyTakeMetadata& record, int track)
 
 bool IsColumnApplicable(const tyTakeMetadata& record, int kind)
 {
-    const int code = TemplateCodeOfField(kind);
-    if (code == 0 || (record.nFileKind != 4 && record.nFileKind != 5))
-        return true;
-    return record.lnTakeNameCodes.contains(code);
+    return IsTemplateFieldApplicable(kind, record.nFileKind, record.lnTakeNameCodes);
 }
 
 bool SameCellAs(const tyTakeMetadata& self, const QString& text, const tyTakeMetadata* neighbour,
