@@ -5,6 +5,7 @@
 #include "foundation/mapping.h"
 #include "player/playertypes.h"
 #include "report/qmetadatathread.h"
+#include "report/reportsetupfile.h"
 #include "take/soundperform.h"
 
 #include <QDir>
@@ -103,6 +104,9 @@ public:
     QString m_czReportSetupPath;
     QSize m_sizeDlgSetupPdf = QSize(0, 0);
     QPoint m_posDlgSetupPdf = QPoint(-1, -1);
+    // The report setup: kept here, read from and written to the
+    // report-setup file (m_czReportSetupPath) with the settings.
+    tyReportSetup m_ReportSetup;
     int m_nImportLastID = 0;
     QString m_czImportLastPath;
 
@@ -171,6 +175,16 @@ public slots:
     void slot_AddNewDay();
     void slot_WavformModeClicked(bool);
     void slot_WavformModeChanged(tPlayWavDisplayMode mode);
+    // Report commands (dlgmain_report.cpp).
+    void slot_DoReport(bool);
+    void slot_ReportSetup(bool);
+
+public:
+    // Reads the report-setup file (empty path: the built-in setup) and
+    // pushes it to the loader and the day list.
+    void InitReportSetup(QString path);
+    // Writes the setup; false (after a warning) when the file was not written.
+    bool SaveReportSetup(QString path);
 
 private:
     void InitFont();
@@ -189,6 +203,10 @@ private:
     QString CurrentDayListPath() const;
     void RestoreLastSelection();
     QModelIndex SingleSelectedRow() const;
+    // Report: the data layout on to the loader and the day list; the
+    // editor's pending edits written before a report reads the takes.
+    void PushReportDataSetup();
+    void ApplyPendingEditsBeforeReport();
 
     std::unique_ptr<QNewFolderCommands> m_pNewFolderCommands;
     QGraphicsScene* m_pSceneVumL = nullptr;

@@ -1,0 +1,115 @@
+// DlgMain: the "Report" command and the report setup it keeps.
+#include "mainwindow/dlgmain.h"
+
+#include "ui_dlgmain.h"
+
+#include "browser/fsitemtype.h"
+#include "foundation/messageloging.h"
+#include "report/qdialogreportprocess.h"
+#include "report/qfileinfolistwidget.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+
+namespace {
+// Process kind of a day folder by its extension; 0 for a folder the
+// browser shows as a day but no report kind reads.
+int ProcessMaskOfDay(const QString& day)
+{
+    const QString suffix = day.mid(day.lastIndexOf(QLatin1Char('.')) + 1);
+    if (suffix == QLatin1String("OVD"))
+        return 0x1;
+    if (suffix == QLatin1String("OVX"))
+        return 0x2;
+    if (suffix == QLatin1String("OVN"))
+        return 0x4;
+    if (suffix == QLatin1String("OVR"))
+        return 0x8;
+    return 0;
+}
+}  // namespace
+
+void DlgMain::ApplyPendingEditsBeforeReport()
+{
+    // The metadata editor's apply (ApplyMetadataChanges(true)) goes here.
+}
+
+void DlgMain::slot_DoReport(bool)
+{
+    ApplyPendingEditsBeforeReport();
+    const QModelIndex row = SingleSelectedRow();
+    if (!row.isValid())
+        return;
+    const int kind = row.data(FSItemTypeRole).toInt();
+    const QString media = QDir::cleanPath(row.data(FSPreProjectRole).toString());
+    const QString project = row.data(FSProjectRole).toString();
+    QString day;
+    int mask = 0;
+    bool projectJob = false;
+    switch (kind) {
+    case FSITEM_PROJECT:
+        projectJob = true;
+        mask = 0xF;
+        break;
+    case FSITEM_DAY:
+    case FSITEM_MONO:
+    case FSITEM_MIX:
+    case FSITEM_POLY:
+        day = row.data(FSDayRole).toString();
+        mask = ProcessMaskOfDay(day);
+        break;
+    default:
+        return;
+    }
+
+    QDialogReportProcess dialog(this);
+    tyReportSetup& setup = m_ReportSetup;
+    dialog.setPdfPageFormat(setup.ePageFormat);
+    dialog.setPdfHeaderSetup(&setup.Header[0][0], ReportLayout::kHeaderLines, ReportLayout::kHeaderCells);
+    dialog.setPdfDataSetup(&setup.Data[0][0], ReportLayout::kDataLines, ReportLayout::kDataCells, setup.nDataLines,
+                           setup.bNoteLine, setup.eCircleDisplay);
+    dialog.setAleSetup(setup.nAleVideoFormat, setup.nAleFps);
+    dialog.SetTakeFilters(setup.czTakeFilters);
+    dialog.setParam(media, project, day, mask, m_nReportGenType, projectJob, setup.eCircleDisplay);
+    dialog.exec();
+    setup.czTakeFilters = dialog.GetTakeFilters();
+}
+
+void DlgMain::PushReportDataSetup()
+{
+    tyReportSetup& setup = m_ReportSetup;
+    QFileInfoListWidget* list = ui->m_CtrlWidget_FileList;
+    list->SetupDataNbLine(setup.nDataLines);
+    list->SetupDataNoteLine(setup.bNoteLine);
+    list->SetupDataDisplayCircle(setup.eCircleDisplay);
+    for (int line = 0; line < ReportLayout::kDataLines; ++line)
+        list->SetupDataLine(line, setup.Data[line]);
+    if (m_pMetadataThread)
+        m_pMetadataThread->SetDataSetup(&setup.Data[0][0], ReportLayout::kDataLines, ReportLayout::kDataCells,
+                                        setup.nDataLines, setup.bNoteLine, setup.eCircleDisplay);
+}
+
+void DlgMain::InitReportSetup(QString path)
+{
+    if (!path.isEmpty())
+        m_czReportSetupPath = path;
+    const QStringList warnings = ReportSetupFile::Load(path, &m_ReportSetup);
+    for (const QString& warning : warnings)
+        SendUserMessage(QStringLiteral("Report Setup"), warning, 0, 2);
+    PushReportDataSetup();
+}
+
+bool DlgMain::SaveReportSetup(QString path)
+{
+    const QString error = ReportSetupFile::Save(path, m_ReportSetup);
+    if (error.isEmpty())
+        return true;
+    SendUserMessage(QStringLiteral("Report Setup"), error, 0, 2);
+    return false;
+}
+
+void DlgMain::slot_ReportSetup(bool)
+{
+    // The setup dialog is not part of this window yet.
+}
