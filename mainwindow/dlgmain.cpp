@@ -3,6 +3,8 @@
 
 #include "ui_dlgmain.h"
 
+#include "report/qdialogsetuppdf.h"
+
 #include "browser/qbriselfsfilterproxymodel.h"
 #include "browser/qbriselfsmodel.h"
 #include "browser/qnewfoldercommands.h"
@@ -67,6 +69,7 @@ DlgMain::DlgMain(QWidget* parent) : QMainWindow(parent), ui(new Ui::DlgMain)
     global_pLogger = new MessageLoging(this);
 
     InitDayList();
+    m_pDlgSetupPdf = new QDialogSetupPdf(this);
 
     m_StartDir = QDir(AppFolders::ConfigFolder());
 

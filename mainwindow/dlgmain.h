@@ -31,6 +31,7 @@ class QBriselFSModel;
 class QCheckBox;
 class QCustomVum;
 class QDialogSetup;
+class QDialogSetupPdf;
 class QFrame;
 class QGraphicsScene;
 class QLabel;
@@ -82,6 +83,8 @@ public:
     // sends to is withdrawn.
     std::unique_ptr<QMetadataThread> m_pMetadataThread;
     QDialogSetup* m_pDlgSetup = nullptr;
+    // The report setup dialog, kept for the window's life (Qt parent).
+    QDialogSetupPdf* m_pDlgSetupPdf = nullptr;
     bool m_bEditMetadata = false;
 
     QString m_czLastFilePath;

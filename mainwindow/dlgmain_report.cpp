@@ -6,6 +6,7 @@
 #include "browser/fsitemtype.h"
 #include "foundation/messageloging.h"
 #include "report/qdialogreportprocess.h"
+#include "report/qdialogsetuppdf.h"
 #include "report/qfileinfolistwidget.h"
 
 #include <QDir>
@@ -97,6 +98,19 @@ void DlgMain::InitReportSetup(QString path)
     const QStringList warnings = ReportSetupFile::Load(path, &m_ReportSetup);
     for (const QString& warning : warnings)
         SendUserMessage(QStringLiteral("Report Setup"), warning, 0, 2);
+    tyReportSetup& setup = m_ReportSetup;
+    if (QDialogSetupPdf* dialog = m_pDlgSetupPdf) {
+        dialog->slot_ReportSetupDataNbLine(setup.nDataLines);
+        dialog->slot_ReportSetupDataNoteLine(setup.bNoteLine);
+        dialog->slot_ReportSetupDataDisplayCircle(setup.eCircleDisplay);
+        dialog->slot_ReportSetupFormat(setup.ePageFormat);
+        dialog->slot_ReportSetupType(m_nReportGenType);
+        dialog->slot_ReportSetupAle(setup.nAleFps, setup.nAleVideoFormat);
+        for (int line = 0; line < ReportLayout::kHeaderLines; ++line)
+            dialog->slot_ReportSetupHeaderLine(line, setup.Header[line]);
+        for (int line = 0; line < ReportLayout::kDataLines; ++line)
+            dialog->slot_ReportSetupDataLine(line, setup.Data[line]);
+    }
     PushReportDataSetup();
 }
 
@@ -111,5 +125,26 @@ bool DlgMain::SaveReportSetup(QString path)
 
 void DlgMain::slot_ReportSetup(bool)
 {
-    // The setup dialog is not part of this window yet.
+    QDialogSetupPdf* dialog = m_pDlgSetupPdf;
+    if (!dialog)
+        return;
+    if (m_sizeDlgSetupPdf.width() != 0 || m_sizeDlgSetupPdf.height() != 0)
+        dialog->resize(m_sizeDlgSetupPdf);
+    if (m_posDlgSetupPdf != QPoint(-1, -1))
+        dialog->move(m_posDlgSetupPdf);
+    if (dialog->exec() == 0) {
+        tyReportSetup& setup = m_ReportSetup;
+        dialog->GetReportGeneration(&m_nReportGenType);
+        dialog->GetDataSetup(&setup.nDataLines, &setup.bNoteLine, &setup.eCircleDisplay, &setup.Data[0][0],
+                             ReportLayout::kDataLines, ReportLayout::kDataCells);
+        dialog->GetHeaderSetup(&setup.Header[0][0], ReportLayout::kHeaderLines, ReportLayout::kHeaderCells);
+        dialog->GetAleSetup(&setup.nAleFps, &setup.nAleVideoFormat);
+        dialog->GetPdfPageFormat(&setup.ePageFormat);
+        // The loader and the list divide by the line count and walk the
+        // cells: they get the layout in the shape they rely on.
+        setup.nDataLines = NormaliseDataLayout(setup.Data, setup.nDataLines);
+        PushReportDataSetup();
+    }
+    m_sizeDlgSetupPdf = dialog->size();
+    m_posDlgSetupPdf = dialog->pos();
 }
