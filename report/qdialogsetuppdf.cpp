@@ -24,6 +24,7 @@ QDialogSetupPdf::QDialogSetupPdf(QWidget* parent) : QDialog(parent), ui(new Ui::
 {
     ui->setupUi(this);
     InitFontSize(this);
+    setFocusPolicy(Qt::StrongFocus);
     for (QColorLabel* label : {ui->m_CtrlLabelTitle_Bottom, ui->m_CtrlLabelTitle_Label_1,
                                ui->m_CtrlLabelTitle_Label_2, ui->m_CtrlLabelTitle_Label_3})
         label->setTextColor(Qt::white);
@@ -84,6 +85,15 @@ QDialogSetupPdf::QDialogSetupPdf(QWidget* parent) : QDialog(parent), ui(new Ui::
 QDialogSetupPdf::~QDialogSetupPdf()
 {
     delete ui;
+}
+
+void QDialogSetupPdf::showEvent(QShowEvent* e)
+{
+    QDialog::showEvent(e);
+    // The dialog opens on its navigation, not inside the first check box,
+    // which would keep the arrows to itself.
+    if (!GridHasFocus())
+        setFocus(Qt::OtherFocusReason);
 }
 
 bool QDialogSetupPdf::event(QEvent* e)

@@ -64,6 +64,7 @@ public slots:
 protected:
     bool event(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
 private:
     // Runs a pick-from-list beside a field; the chosen row or -1.
