@@ -41,6 +41,7 @@ public:
     int exec() override;
 
     tRunState RunState() const { return m_eRunState; }
+    int ProcessMask() const { return m_nProcessMask; }
     Ui::QDialogReportProcess* Form() const { return ui; }
     QMenu* FileMenu() const { return m_pFileMenu; }
     QString FileToOpen() const { return m_FileToOpen; }
