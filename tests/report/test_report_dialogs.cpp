@@ -29,6 +29,14 @@ void Grab(QWidget* w, const char* name)
         w->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
 }
 
+// Shown and active, so a grid can take the keyboard focus on X11 too.
+bool ShowActive(QWidget* w)
+{
+    w->show();
+    w->activateWindow();
+    return QTest::qWaitForWindowActive(w);
+}
+
 void Click(QWidget* w, QPoint at, Qt::MouseButton button = Qt::LeftButton)
 {
     QTest::mousePress(w, button, Qt::NoModifier, at);
@@ -133,8 +141,7 @@ void TestReportDialogs::headerGridMouse()
 {
     QReportHeaderSetup grid;
     grid.resize(709, 118);   // leaves a margin right and below the cells
-    grid.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    QVERIFY(ShowActive(&grid));
     grid.setFocus();
     grid.repaint();
     for (int l = 0; l < kHeaderLines; ++l)
@@ -201,8 +208,7 @@ void TestReportDialogs::dataGridMouseAndLines()
     grid.setLineData(1, alone);
     QCOMPARE(grid.CellCount(1), 2);
     grid.setLineData(1, const_cast<tyReportBlock*>(DefaultReportDataLayout[0]));
-    grid.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    QVERIFY(ShowActive(&grid));
     grid.setFocus();
     for (int l = 0; l < 2; ++l)
         for (int c = FirstFreeCell(l); c < grid.CellCount(l); ++c) {
@@ -260,8 +266,7 @@ void TestReportDialogs::setupDialogKeys()
     QFETCH(int, key);
     QFETCH(int, to);
     QDialogSetupPdf dialog;
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QVERIFY(ShowActive(&dialog));
     QCOMPARE(dialog.SelectedField(), int(QDialogSetupPdf::FieldHeader));
     for (int i = 0; i < 5 && dialog.SelectedField() != from; ++i)
         QTest::keyClick(&dialog, Qt::Key_Right);
