@@ -3,6 +3,8 @@
 
 #include "ui_dlgmain.h"
 
+#include "report/qdialogsetuppdf.h"
+
 #include "browser/qbriselfsfilterproxymodel.h"
 #include "browser/qbriselfsmodel.h"
 #include "browser/qnewfoldercommands.h"
@@ -68,6 +70,7 @@ DlgMain::DlgMain(QWidget* parent) : QMainWindow(parent), ui(new Ui::DlgMain)
     global_pLogger = new MessageLoging(this);
 
     InitDayList();
+    m_pDlgSetupPdf = new QDialogSetupPdf(this);
 
     m_StartDir = QDir(AppFolders::ConfigFolder());
 
@@ -307,6 +310,8 @@ void DlgMain::ConnectSignals()
     connect(ui->m_CtrlAction_AddDay, &QAction::triggered, this, &DlgMain::slot_AddNewDay);
     connect(ui->m_CtrlAction_FileBrowser, &QAction::triggered, this, &DlgMain::slot_Button_ShowBrowser);
     connect(ui->m_CtrlAction_SwitchView, &QAction::triggered, this, &DlgMain::slot_SwitchView);
+    connect(ui->m_CtrlAction_DoReport, &QAction::triggered, this, &DlgMain::slot_DoReport);
+    connect(ui->m_CtrlAction_SetupReport, &QAction::triggered, this, &DlgMain::slot_ReportSetup);
     connect(ui->m_CtrlButton_GoBackMain, &QPushButton::clicked, this, &DlgMain::slot_SwitchView);
     connect(ui->m_CtrlButton_CopyTrackNames, &QPushButton::clicked, this, &DlgMain::slot_CopyTrackNamesClicked);
     connect(ui->m_CtrlButton_ApplyTrackNames, &QPushButton::clicked, this, &DlgMain::slot_PasteTrackNamesClicked);

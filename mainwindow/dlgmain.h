@@ -6,6 +6,7 @@
 #include "player/playertypes.h"
 #include "foundation/qpath.h"
 #include "report/qmetadatathread.h"
+#include "report/reportsetupfile.h"
 #include "take/soundperform.h"
 
 #include <QDir>
@@ -33,6 +34,7 @@ class QBriselFSModel;
 class QCheckBox;
 class QCustomVum;
 class QDialogSetup;
+class QDialogSetupPdf;
 class QFrame;
 class QGraphicsScene;
 class QKeyEvent;
@@ -170,6 +172,8 @@ public:
     // sends to is withdrawn.
     std::unique_ptr<QMetadataThread> m_pMetadataThread;
     QDialogSetup* m_pDlgSetup = nullptr;
+    // The report setup dialog, kept for the window's life (Qt parent).
+    QDialogSetupPdf* m_pDlgSetupPdf = nullptr;
     bool m_bEditMetadata = false;
 
     // The current selection's takes, sorted by take name; what Apply writes.
@@ -210,6 +214,9 @@ public:
     QString m_czReportSetupPath;
     QSize m_sizeDlgSetupPdf = QSize(0, 0);
     QPoint m_posDlgSetupPdf = QPoint(-1, -1);
+    // The report setup: kept here, read from and written to the
+    // report-setup file (m_czReportSetupPath) with the settings.
+    tyReportSetup m_ReportSetup;
     int m_nImportLastID = 0;
     QString m_czImportLastPath;
 
@@ -316,9 +323,20 @@ public slots:
     void slot_SavePresetClicked();
     void slot_ApplyPresetClicked();
 
+    // Report commands (dlgmain_report.cpp).
+    void slot_DoReport(bool);
+    void slot_ReportSetup(bool);
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent*) override {}
+
+public:
+    // Reads the report-setup file (empty path: the built-in setup) and
+    // pushes it to the loader and the day list.
+    void InitReportSetup(QString path);
+    // Writes the setup; false (after a warning) when the file was not written.
+    bool SaveReportSetup(QString path);
 
 private:
     void InitFont();
@@ -378,6 +396,10 @@ private:
     // The last apply failed: the editor keeps its values for the takes
     // still selected in the tree.
     bool m_bHoldFailedEdits = false;
+
+    // Report: the data layout on to the loader and the day list.
+    void PushReportDataSetup();
+
 
     std::unique_ptr<QNewFolderCommands> m_pNewFolderCommands;
     QGraphicsScene* m_pSceneVumL = nullptr;

@@ -4,7 +4,6 @@
 #include "ui_dlgmain.h"
 
 #include "report/qfileinfolistwidget.h"
-#include "report/reportlayout.h"
 
 void DlgMain::InitDayList()
 {
@@ -17,18 +16,7 @@ void DlgMain::InitDayList()
     connect(loader, &QMetadataThread::signal_List, this, &DlgMain::slot_List);
     connect(list, &QFileInfoListWidget::signal_ReloadMetadata, loader, &QMetadataThread::slot_reload);
 
-    // The list and its loader start with the default report layout: one
-    // data line, no note line, circles on the take.
-    tyReportBlock layout[ReportLayout::kDataLines][ReportLayout::kDataCells];
-    for (int line = 0; line < ReportLayout::kDataLines; ++line)
-        for (int cell = 0; cell < ReportLayout::kDataCells; ++cell)
-            layout[line][cell] = DefaultReportDataLayout[line][cell];
-    loader->SetDataSetup(&layout[0][0], ReportLayout::kDataLines, ReportLayout::kDataCells, 1, false,
-                         CircleDisplayTake);
-    list->SetupDataDisplayCircle(CircleDisplayTake);
-    list->SetupDataNbLine(1);
-    for (int line = 0; line < ReportLayout::kDataLines; ++line)
-        list->SetupDataLine(line, layout[line]);
+    // The report setup (InitReportSetup, with the settings) gives both their layout.
 }
 
 QString DlgMain::CurrentDayListPath() const

@@ -70,6 +70,8 @@ void DlgMain::LoadIniSettings()
     settings.endGroup();
     emit signal_WavformMode(m_nWavDisplayMode);
 
+    InitReportSetup(m_czReportSetupPath);
+
     settings.beginGroup(QStringLiteral("Import"));
     m_nImportLastID = settings.value(QStringLiteral("lastID"), 0).toInt();
     m_czImportLastPath = settings.value(QStringLiteral("lastPath")).toString();
@@ -124,13 +126,18 @@ void DlgMain::SaveIniSettings()
         settings.endGroup();
     }
 
-    // The report-setup file itself is written by the report setup; until it
-    // exists here its path stays as read, so no path names a file never written.
     settings.beginGroup(QStringLiteral("ReportSetup"));
     if (m_sizeDlgSetupPdf.width() != 0 || m_sizeDlgSetupPdf.height() != 0)
         settings.setValue(QStringLiteral("size"), m_sizeDlgSetupPdf);
     if (m_posDlgSetupPdf != QPoint(-1, -1))
         settings.setValue(QStringLiteral("pos"), m_posDlgSetupPdf);
+    // A first run writes the setup beside the settings; a path is recorded
+    // only once its file was written, so no path names a file never made.
+    const QString setupPath = m_czReportSetupPath.isEmpty()
+                                  ? QDir(m_StartDir.absolutePath() + QStringLiteral("/DefaultReport.ini")).absolutePath()
+                                  : m_czReportSetupPath;
+    if (SaveReportSetup(setupPath))
+        m_czReportSetupPath = setupPath;
     settings.setValue(QStringLiteral("genType"), m_nReportGenType);
     settings.setValue(QStringLiteral("path"), m_czReportSetupPath);
     settings.endGroup();

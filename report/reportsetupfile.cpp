@@ -1,0 +1,204 @@
+#include "report/reportsetupfile.h"
+
+#include "report/reporttakefilters.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+
+using namespace ReportLayout;
+
+void tyReportSetup::SetDefaults()
+{
+    const tyReportSetupValues values;
+    nAleFps = values.nAleFps;
+    nAleVideoFormat = values.nAleVideoFormat;
+    ePageFormat = values.ePageFormat;
+    nDataLines = values.nDataLines;
+    bNoteLine = values.bNoteLine;
+    eCircleDisplay = values.eCircleDisplay;
+    for (int l = 0; l < kHeaderLines; ++l)
+        for (int c = 0; c < kHeaderCells; ++c)
+            Header[l][c] = DefaultReportHeaderLayout[l][c];
+    for (int l = 0; l < kDataLines; ++l)
+        for (int c = 0; c < kDataCells; ++c)
+            Data[l][c] = DefaultReportDataLayout[l][c];
+}
+
+namespace ReportSetupFile {
+
+namespace {
+const QString kSeparator = QStringLiteral("~|~");
+
+// Header cells hold a header field, "Empty" or -1 (no cell); anything else
+// read from a file prints as a blank cell.
+bool KnownHeaderId(int id)
+{
+    return id == -1 || (id >= 0 && id <= 22 && id != 21);
+}
+
+void ReadLines(QSettings& file, const char* group, int lines, int cells, int defaultLines, tyReportBlock* out)
+{
+    file.beginGroup(QLatin1String(group));
+    const int stored = file.value(QStringLiteral("line"), defaultLines).toInt();
+    for (int l = 0; l < lines; ++l) {
+        const QStringList items =
+            l < stored ? file.value(QStringLiteral("L_%1").arg(l)).toStringList() : QStringList();
+        for (int c = 0; c < cells; ++c)
+            out[l * cells + c] = c < items.size() ? CellOfItem(items.at(c)) : tyReportBlock{0, QString()};
+    }
+    file.endGroup();
+}
+
+void WriteLines(QSettings& file, const char* group, int lines, int cells, const tyReportBlock* in)
+{
+    file.beginGroup(QLatin1String(group));
+    file.setValue(QStringLiteral("line"), lines);
+    file.setValue(QStringLiteral("col"), cells);
+    for (int l = 0; l < lines; ++l) {
+        QStringList items;
+        for (int c = 0; c < cells; ++c)
+            items.append(CellItem(in[l * cells + c]));
+        file.setValue(QStringLiteral("L_%1").arg(l), items);
+    }
+    file.endGroup();
+}
+
+// Keeps the seven take-type letters and the separators.
+QString CleanFilters(const QString& filters)
+{
+    const QString letters = QString::fromLatin1(TakeFilters::kLetters) + QLatin1Char(';');
+    QString clean;
+    for (const QChar c : filters)
+        if (letters.contains(c))
+            clean.append(c);
+    return clean;
+}
+}  // namespace
+
+QString CellItem(const tyReportBlock& cell)
+{
+    return QString::number(cell.nFieldId) + kSeparator + cell.czText;
+}
+
+tyReportBlock CellOfItem(const QString& item)
+{
+    const int at = item.indexOf(kSeparator);
+    if (at < 0)
+        return tyReportBlock{0, QString()};
+    bool ok = false;
+    const int id = item.left(at).toInt(&ok, 10);
+    if (!ok)
+        return tyReportBlock{0, QString()};
+    return tyReportBlock{id, item.mid(at + kSeparator.size())};
+}
+
+QStringList Load(const QString& path, tyReportSetup* setup)
+{
+    QStringList warnings;
+    if (path.isEmpty()) {
+        setup->SetDefaults();
+        return warnings;
+    }
+    if (!QFileInfo(path).isFile()) {
+        // A vanished file must not turn into a blank header and 28 "Empty"
+        // columns that the next exit would save over the user's intent.
+        setup->SetDefaults();
+        warnings.append(QStringLiteral("The report setup file \"%1\" was not found: the default report setup is used.")
+                            .arg(QDir::toNativeSeparators(path)));
+        return warnings;
+    }
+    QSettings file(path, QSettings::IniFormat);
+    if (file.status() != QSettings::NoError) {
+        setup->SetDefaults();
+        warnings.append(QStringLiteral("The report setup file \"%1\" could not be read: the default report setup is used.")
+                            .arg(QDir::toNativeSeparators(path)));
+        return warnings;
+    }
+    const tyReportSetupValues defaults;
+    bool repaired = false;
+    auto inRange = [&repaired](int value, int low, int high, int fallback) {
+        if (value >= low && value <= high)
+            return value;
+        repaired = true;
+        return fallback;
+    };
+
+    file.beginGroup(QStringLiteral("Ale"));
+    // Out-of-range ALE codes are kept: the ALE writer reads them guarded and
+    // the setup dialog shows them as they are.
+    setup->nAleFps = file.value(QStringLiteral("Fps"), defaults.nAleFps).toInt();
+    setup->nAleVideoFormat = file.value(QStringLiteral("VideoFormat"), defaults.nAleVideoFormat).toInt();
+    file.endGroup();
+
+    file.beginGroup(QStringLiteral("General"));
+    setup->ePageFormat =
+        tyReportPageFormat(inRange(file.value(QStringLiteral("format"), 0).toInt(), 0, 1, defaults.ePageFormat));
+    const int dataLines = file.value(QStringLiteral("nbDataLine"), defaults.nDataLines).toInt();
+    setup->bNoteLine = file.value(QStringLiteral("noteLine"), false).toBool();
+    setup->eCircleDisplay = tReportCircleDisplay(
+        inRange(file.value(QStringLiteral("circleDisplay"), 1).toInt(), 0, 2, defaults.eCircleDisplay));
+    const QString filters = file.value(QStringLiteral("filters")).toString();
+    setup->czTakeFilters = CleanFilters(filters);
+    if (setup->czTakeFilters != filters)
+        repaired = true;
+    file.endGroup();
+
+    ReadLines(file, "Header", kHeaderLines, kHeaderCells, kHeaderLines, &setup->Header[0][0]);
+    for (auto& line : setup->Header)
+        for (tyReportBlock& cell : line)
+            if (!KnownHeaderId(cell.nFieldId)) {
+                cell = tyReportBlock{0, QString()};
+                repaired = true;
+            }
+
+    ReadLines(file, "Data", kDataLines, kDataCells, kDataLines, &setup->Data[0][0]);
+    tyReportBlock before[kDataLines][kDataCells];
+    for (int l = 0; l < kDataLines; ++l)
+        for (int c = 0; c < kDataCells; ++c)
+            before[l][c] = setup->Data[l][c];
+    setup->nDataLines = NormaliseDataLayout(setup->Data, dataLines);
+    if (setup->nDataLines != dataLines)
+        repaired = true;
+    for (int l = 0; l < kDataLines; ++l)
+        for (int c = 0; c < kDataCells; ++c)
+            if (before[l][c] != setup->Data[l][c])
+                repaired = true;
+
+    if (repaired)
+        warnings.append(QStringLiteral("The report setup file \"%1\" held values out of range: they were repaired.")
+                            .arg(QDir::toNativeSeparators(path)));
+    return warnings;
+}
+
+QString Save(const QString& path, const tyReportSetup& setup)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || info.isDir())
+        return QStringLiteral("\"%1\" is not a file name.").arg(QDir::toNativeSeparators(path));
+    if (!QDir().mkpath(info.absolutePath()))
+        return QStringLiteral("The folder of \"%1\" cannot be made.").arg(QDir::toNativeSeparators(path));
+
+    // QSettings writes through a temporary file renamed over the old one,
+    // so a failed write leaves the previous file whole.
+    QSettings file(path, QSettings::IniFormat);
+    file.beginGroup(QStringLiteral("Ale"));
+    file.setValue(QStringLiteral("Fps"), setup.nAleFps);
+    file.setValue(QStringLiteral("VideoFormat"), setup.nAleVideoFormat);
+    file.endGroup();
+    file.beginGroup(QStringLiteral("General"));
+    file.setValue(QStringLiteral("format"), int(setup.ePageFormat));
+    file.setValue(QStringLiteral("nbDataLine"), setup.nDataLines);
+    file.setValue(QStringLiteral("noteLine"), setup.bNoteLine);
+    file.setValue(QStringLiteral("circleDisplay"), int(setup.eCircleDisplay));
+    file.setValue(QStringLiteral("filters"), setup.czTakeFilters);
+    file.endGroup();
+    WriteLines(file, "Header", kHeaderLines, kHeaderCells, &setup.Header[0][0]);
+    WriteLines(file, "Data", kDataLines, kDataCells, &setup.Data[0][0]);
+    file.sync();
+    if (file.status() != QSettings::NoError)
+        return QStringLiteral("The report setup could not be written to \"%1\".").arg(QDir::toNativeSeparators(path));
+    return QString();
+}
+
+}  // namespace ReportSetupFile

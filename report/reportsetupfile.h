@@ -1,0 +1,49 @@
+#ifndef NALVO_REPORT_REPORTSETUPFILE_H
+#define NALVO_REPORT_REPORTSETUPFILE_H
+
+#include "report/reportlayout.h"
+
+#include <QString>
+#include <QStringList>
+
+// The whole report setup as the main window keeps it and the report-setup
+// file (an ini file of its own) stores it. The report kinds are not here:
+// they live in the application settings.
+struct tyReportSetup
+{
+    int nAleFps = 0;
+    int nAleVideoFormat = 1;
+    tyReportPageFormat ePageFormat = PageFormatA4Landscape;
+    int nDataLines = 1;
+    bool bNoteLine = false;
+    tReportCircleDisplay eCircleDisplay = CircleDisplayTake;
+    QString czTakeFilters;
+    tyReportBlock Header[ReportLayout::kHeaderLines][ReportLayout::kHeaderCells];
+    tyReportBlock Data[ReportLayout::kDataLines][ReportLayout::kDataCells];
+
+    // The built-in setup: default values and layouts; the take filters are
+    // left as they are.
+    void SetDefaults();
+};
+
+namespace ReportSetupFile {
+
+// Reads the file at path into setup. An empty path gives the built-in
+// setup. Whatever the file holds, the setup comes back in the shape every
+// reader relies on: values in range, the data layout normalised, header ids
+// known or -1. Returns the warnings for the user (a missing file, repaired
+// values), empty when the file read cleanly.
+QStringList Load(const QString& path, tyReportSetup* setup);
+
+// Writes every key; the previous file stays whole when the write fails.
+// Returns an empty text on success, else what went wrong.
+QString Save(const QString& path, const tyReportSetup& setup);
+
+// One stored cell, "%d~|~%s", and back: only the first "~|~" splits, an
+// item without it or with a non-decimal id reads as id 0, empty text.
+QString CellItem(const tyReportBlock& cell);
+tyReportBlock CellOfItem(const QString& item);
+
+}  // namespace ReportSetupFile
+
+#endif
