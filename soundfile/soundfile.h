@@ -380,6 +380,9 @@ private:
         QList<tyAdoptedEdit> lEdits;
     } m_Adopted;
     bool IsAdoptedPending() const { return m_bDocumentFromChunk && IsDeferred(); }
+    // The values read at the adoption still hold: edits kept since outside
+    // the entry (setters reaching the maker block ...) leave it to the document.
+    bool AnswersFromScan() const { return IsAdoptedPending() && m_Adopted.czEdits.isEmpty(); }
     // Keeps an edit outside the track entry while the adopted document is
     // not built; false (nothing kept) otherwise: the caller applies it.
     bool DeferEdit(const QStringList& key, std::function<void(QSoundFile&)> apply);

@@ -119,7 +119,7 @@ QDomElement QSoundFile::OrvexTrackData(int slot) const
 
 int QSoundFile::GetiXMLMonoTrackNumber() const
 {
-    if (IsAdoptedPending())
+    if (AnswersFromScan())
         return m_Adopted.nTrack;
     if (!XmlOk())
         return -1;
@@ -144,7 +144,7 @@ QString QSoundFile::GetiXMLMonoTrackFunction() const
 
 QString QSoundFile::GetiXMLMonoTrackName() const
 {
-    if (IsAdoptedPending())
+    if (AnswersFromScan())
         return m_Adopted.czName;
     const QDomElement name = FindElement({kTrackList, kTrack, kName});
     return name.isNull() ? QStringLiteral(" ") : name.text();
@@ -189,14 +189,13 @@ QString QSoundFile::GetiXMLUbits() const { return GetText({kUbits}); }
 QString QSoundFile::GetiXMLTakeType() const { return GetText({kTakeType}); }
 QString QSoundFile::GetiXMLFileKey() const
 {
-    // Edits kept for the document may have changed the maker block.
-    return IsAdoptedPending() && m_Adopted.czEdits.isEmpty() ? m_Adopted.czFileKey : OrvexText(kFileKey);
+    return AnswersFromScan() ? m_Adopted.czFileKey : OrvexText(kFileKey);
 }
 QString QSoundFile::GetiXMLOrvexRefLevel() const { return OrvexText(kRefLevel); }
 
 bool QSoundFile::HasiXMLOrvexBlock() const
 {
-    if (IsAdoptedPending() && m_Adopted.czEdits.isEmpty())
+    if (AnswersFromScan())
         return m_Adopted.bOrvex;
     return !FindElement({kOrvex}).isNull();
 }
