@@ -162,6 +162,69 @@ private:
 };
 }
 
+namespace {
+
+// Escaped texts hold no '<', so every '<' not followed by '/', '?' or '!'
+// starts an element, in document order; the leaves are the elements right
+// after the target (elementsBefore elements stand before it).
+bool SpliceLeaves(const QByteArray& text, int elementsBefore, const QList<LeafTexts>& leaves, QByteArray* result)
+{
+    int at = -1;
+    auto nextElement = [&text, &at]() {
+        while ((at = text.indexOf('<', at + 1)) >= 0 && at + 1 < text.size()) {
+            const char next = text.at(at + 1);
+            if (next != '/' && next != '?' && next != '!')
+                return true;
+        }
+        return false;
+    };
+    for (int seen = 0; seen <= elementsBefore; ++seen) {
+        if (!nextElement())
+            return false;
+    }
+    QByteArray spliced;
+    spliced.reserve(text.size() + 256);
+    int copied = 0;
+    for (const LeafTexts& leaf : leaves) {
+        if (!nextElement())
+            return false;
+        if (!leaf.hasText || leaf.mine == leaf.theirs)
+            continue;
+        const QByteArray tag = leaf.tag.toUtf8();
+        const QByteArray mine = leaf.mine.toUtf8();
+        const QByteArray written = QByteArray("<") + tag + '>' + mine + "</" + tag + '>';
+        if (text.mid(at, written.size()) != written)
+            return false;
+        const int value = at + tag.size() + 2;
+        spliced.append(text.constData() + copied, value - copied);
+        spliced.append(leaf.theirs.toUtf8());
+        copied = value + mine.size();
+    }
+    spliced.append(text.constData() + copied, text.size() - copied);
+    *result = spliced;
+    return true;
+}
+
+// Elements before target in document order (target itself not counted);
+// -1 when target is not met.
+int ElementsBefore(const QDomNode& node, const QDomNode& target, int* seen, int depth)
+{
+    if (depth > kMaxElementDepth)
+        return -1;
+    if (node == target)
+        return *seen;
+    if (node.isElement())
+        ++*seen;
+    for (QDomNode child = node.firstChild(); !child.isNull(); child = child.nextSibling()) {
+        const int found = ElementsBefore(child, target, seen, depth + 1);
+        if (found >= 0)
+            return found;
+    }
+    return -1;
+}
+
+} // namespace
+
 QXmlObject::QXmlObject() = default;
 QXmlObject::~QXmlObject() = default;
 
@@ -235,8 +298,11 @@ void QXmlObject::Materialize() const
     QByteArray bytes;
     bytes.swap(m_baDeferred);
     // Callers vouch that the bytes parse; should they not, no document is held.
-    if (!const_cast<QXmlObject*>(this)->SetContent(bytes) || RootTag() != m_czDeferredRoot)
-        const_cast<QXmlObject*>(this)->ClearDocument();
+    QXmlObject* self = const_cast<QXmlObject*>(this);
+    if (!self->SetContent(bytes) || RootTag() != m_czDeferredRoot)
+        self->ClearDocument();
+    else
+        self->DocumentBuilt();
 }
 
 bool QXmlObject::XmlOk() const { return m_bXmlOk; }
@@ -381,41 +447,41 @@ bool QXmlObject::SpliceText(const QByteArray& text, const QXmlObject& other, con
     if (!comparer.Same(Root(), other.Root(), 0) || !comparer.Found())
         return false;
 
-    // Escaped texts hold no '<', so every '<' not followed by '/', '?' or
-    // '!' starts an element, in document order; the leaves are the elements
-    // right after the target.
-    int at = -1;
-    auto nextElement = [&text, &at]() {
-        while ((at = text.indexOf('<', at + 1)) >= 0 && at + 1 < text.size()) {
-            const char next = text.at(at + 1);
-            if (next != '/' && next != '?' && next != '!')
-                return true;
-        }
+    return SpliceLeaves(text, comparer.ElementsBefore(), comparer.Texts(), result);
+}
+
+bool QXmlObject::SpliceLeafTexts(const QByteArray& text, const QStringList& path,
+                                 const QList<QPair<QString, QString>>& theirs, QByteArray* result) const
+{
+    const QDomElement target = FindElement(path);
+    if (path.isEmpty() || target.isNull() || target.hasAttributes())
         return false;
-    };
-    for (int seen = 0; seen <= comparer.ElementsBefore(); ++seen) {
-        if (!nextElement())
+    QList<LeafTexts> leaves;
+    QDomNode child = target.firstChild();
+    for (const QPair<QString, QString>& wanted : theirs) {
+        if (child.isNull() || !child.isElement() || child.nodeName() != wanted.first || child.hasAttributes())
             return false;
+        const QDomNode value = child.firstChild();
+        LeafTexts leaf;
+        leaf.tag = wanted.first;
+        leaf.theirs = wanted.second;
+        leaf.hasText = !value.isNull();
+        // An empty text is no text node: the two must agree on that.
+        if (leaf.hasText != !wanted.second.isEmpty())
+            return false;
+        if (leaf.hasText) {
+            if (!value.isText() || !value.nextSibling().isNull())
+                return false;
+            leaf.mine = value.nodeValue();
+            if (leaf.mine != leaf.theirs && (!IsPlainText(leaf.mine) || !IsPlainText(leaf.theirs)))
+                return false;
+        }
+        leaves.append(leaf);
+        child = child.nextSibling();
     }
-    QByteArray spliced;
-    spliced.reserve(text.size() + 256);
-    int copied = 0;
-    for (const LeafTexts& leaf : comparer.Texts()) {
-        if (!nextElement())
-            return false;
-        if (!leaf.hasText || leaf.mine == leaf.theirs)
-            continue;
-        const QByteArray tag = leaf.tag.toUtf8();
-        const QByteArray mine = leaf.mine.toUtf8();
-        const QByteArray written = QByteArray("<") + tag + '>' + mine + "</" + tag + '>';
-        if (text.mid(at, written.size()) != written)
-            return false;
-        const int value = at + tag.size() + 2;
-        spliced.append(text.constData() + copied, value - copied);
-        spliced.append(leaf.theirs.toUtf8());
-        copied = value + mine.size();
-    }
-    spliced.append(text.constData() + copied, text.size() - copied);
-    *result = spliced;
-    return true;
+    if (!child.isNull())
+        return false;
+    int seen = 0;
+    const int before = ::ElementsBefore(Document(), target, &seen, 0);
+    return before >= 0 && SpliceLeaves(text, before, leaves, result);
 }

@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QDomDocument>
 #include <QDomElement>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -69,6 +71,17 @@ public:
     // escaping: then the caller serialises other itself.
     bool SpliceText(const QByteArray& text, const QXmlObject& other, const QStringList& path,
                     QByteArray* result) const;
+    // Like SpliceText, for another document known to equal this one outside
+    // the element at path, whose leaf children there are theirs (tag, text)
+    // in order: false when the element's children are not such leaves with
+    // the same tags and the same presence of text, or a text would need
+    // escaping.
+    bool SpliceLeafTexts(const QByteArray& text, const QStringList& path,
+                         const QList<QPair<QString, QString>>& theirs, QByteArray* result) const;
+
+protected:
+    // Called once deferred bytes have been built into the document.
+    virtual void DocumentBuilt() {}
 
 private:
     // Parses deferred bytes into the document, once.

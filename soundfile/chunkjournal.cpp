@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <unistd.h>
 #include <vector>
@@ -77,16 +78,34 @@ bool WriteChunkJournal(const QString& path, const QList<tyChunkUndo>& members, Q
         }
         done += qMax<ssize_t>(n, 0);
     }
+    // The record's bytes on the disk before its name, and its name on the
+    // disk (the folder synced) before any file changes: a rename not yet on
+    // the disk would leave the whole record under the temporary name, which
+    // the loaders discard.
     written = written && SyncFilesToDisk({file.handle()});
     if (!written && *errorNumber == 0)
-        *errorNumber = errno;
-    file.close();
-    // rename() replaces a stale record in one step; the folder entry reaches
-    // the disk with the first member's sync at the latest.
+        *errorNumber = errno ? errno : EIO;
     if (written && ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0) {
         *errorNumber = errno;
         written = false;
     }
+    if (written) {
+        const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+        const int folderHandle = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        // A file system that cannot sync a folder by itself (EINVAL) gets
+        // it synced with the record: a volume sync where the system has one.
+        written = folderHandle >= 0
+                  && (SyncFilesToDisk({folderHandle})
+                      || (errno == EINVAL && SyncFilesToDisk({file.handle(), folderHandle})));
+        if (!written)
+            *errorNumber = errno ? errno : EIO;
+        if (folderHandle >= 0)
+            ::close(folderHandle);
+        // Not known to be on the disk: no file may change on its strength.
+        if (!written)
+            QFile::remove(path);
+    }
+    file.close();
     if (!written)
         *why = QString::fromLocal8Bit(strerror(*errorNumber));
     if (!written)

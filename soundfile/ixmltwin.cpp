@@ -194,3 +194,18 @@ bool ScanTwinTrackEntry(const QByteArray& twin, const tyTrackEntryScan& twinScan
     return tail == twinScan.nTextEnd - twinScan.nEnd
            && std::memcmp(twin.constData() + twinScan.nEnd, text.constData() + scan->nEnd, size_t(tail)) == 0;
 }
+
+bool ReadTrackEntryElements(const QByteArray& text, int begin, QList<QPair<QString, QString>>* elements)
+{
+    elements->clear();
+    if (!StartsWith(text, begin, "<TRACK>"))
+        return false;
+    return ReadPlainElementsUntil(text, begin + int(std::strlen("<TRACK>")), PaddedEnd(text), "</TRACK>",
+                                  [&text, elements](const tyPlainElement& element) {
+                                      elements->append(qMakePair(
+                                          QString::fromLatin1(text.constData() + element.nTag, element.nTagLength),
+                                          QString::fromLatin1(text.constData() + element.nValue,
+                                                              element.nValueLength)));
+                                  })
+           >= 0;
+}

@@ -2,6 +2,8 @@
 #define NALVO_SOUNDFILE_IXMLTWIN_H
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 
 // The files of a mono take carry one iXML text each, equal but for their own
@@ -32,5 +34,9 @@ bool ScanTrackEntry(const QByteArray& text, tyTrackEntryScan* scan);
 // count) and this entry is plain too.
 bool ScanTwinTrackEntry(const QByteArray& twin, const tyTrackEntryScan& twinScan, const QByteArray& text,
                         tyTrackEntryScan* scan);
+
+// The plain elements (tag, text) of the entry that ScanTrackEntry or
+// ScanTwinTrackEntry found at begin, in order.
+bool ReadTrackEntryElements(const QByteArray& text, int begin, QList<QPair<QString, QString>>* elements);
 
 #endif

@@ -54,6 +54,7 @@ void QSoundFile::InitVariables()
     Close();
     ClearRecords();
     ClearDocument();
+    m_Adopted = tyAdopted();
     m_bDocumentFromChunk = false;
     m_czPath.clear();
     m_nOpenMode = -1;

@@ -18,7 +18,23 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
+#include <memory>
+
 class BextDescription;
+class QSoundFile;
+
+// The documents a save builds for adopted members: members adopted from one
+// twin text with the same edits share one, built from the twin's text.
+struct tyAdoptedSaveModels {
+    struct tyModel {
+        QByteArray baTwinText;
+        QString czEdits;
+        std::shared_ptr<QSoundFile> shadow;   // null: the texts cannot be built so
+        QByteArray baText;
+    };
+    QList<tyModel> lModels;
+};
 
 // The settings of one recorder input from the maker block's INPUT_SETTINGS.
 struct tInputSettings {
@@ -161,6 +177,11 @@ public:
     bool AdoptiXMLOfTwin(const QSoundFile& twin);
     // The document was adopted from a twin and has not been built since.
     bool IsDocumentAdopted() const { return IsAdoptedPending(); }
+    // The text a save writes for an adopted document, without building it:
+    // the twin's document with the same edits, serialised once per group in
+    // models, with this file's track entry put in. False when the document
+    // is not adopted or its entry does not fit the twin's: serialise it.
+    bool AdoptedSaveText(tyAdoptedSaveModels* models, QByteArray* text) const;
     // True while the document held is the parse of the file's iXML chunk
     // (not a new one built since).
     bool IsDocumentFromChunk() const { return m_bDocumentFromChunk && XmlOk(); }
@@ -338,13 +359,36 @@ private:
     bool m_bHasiXML = false;
     bool m_bDocumentFromChunk = false;  // the document is the parse of the iXML chunk
     // What AdoptiXMLOfTwin read; answers while the adopted document is not built.
+    // Setters called on an adopted document that is not built are kept
+    // (applied when it is built, and replayed on the twin's document by a
+    // save): edits outside the track entry in order, with a key that tells
+    // equal series apart; edits of the entry's elements in its values.
+    struct tyAdoptedEdit {
+        bool bEntry = false;
+        std::function<void(QSoundFile&)> apply;
+    };
     struct tyAdopted {
         int nTrack = -1;
         QString czName;
         bool bOrvex = false;
         QString czFileKey;
+        QByteArray baTwinText;   // the twin's iXML text (shared, not copied)
+        QByteArray baOwnText;    // this file's iXML text at the adoption
+        int nEntryBegin = 0;     // its track entry in baOwnText
+        QList<QPair<QString, QString>> lEntry;   // the entry's elements once edited
+        QString czEdits;
+        QList<tyAdoptedEdit> lEdits;
     } m_Adopted;
     bool IsAdoptedPending() const { return m_bDocumentFromChunk && IsDeferred(); }
+    // The values read at the adoption still hold: edits kept since outside
+    // the entry (setters reaching the maker block ...) leave it to the document.
+    bool AnswersFromScan() const { return IsAdoptedPending() && m_Adopted.czEdits.isEmpty(); }
+    // Keeps an edit outside the track entry while the adopted document is
+    // not built; false (nothing kept) otherwise: the caller applies it.
+    bool DeferEdit(const QStringList& key, std::function<void(QSoundFile&)> apply);
+    // Keeps a new text of the entry's element tag likewise.
+    bool DeferEntryEdit(const QString& tag, const QString& text, std::function<void(QSoundFile&)> apply);
+    void DocumentBuilt() override;
     // This file's own entry as a twin of its family, scanned at the first
     // adoption and checked against its parse: 0 not yet, 1 usable, -1 not.
     mutable int m_nTwinScanState = 0;

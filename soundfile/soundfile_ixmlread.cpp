@@ -29,6 +29,7 @@ constexpr unsigned int kMaxSyncPoints = 10;
 bool QSoundFile::GetiXMLFileInfos()
 {
     m_nTwinScanState = 0;
+    m_Adopted = tyAdopted();
     if (m_baiXMLText.isEmpty()) {
         // A file that has no iXML chunk yet keeps the document built for it
         // in memory (a new file being filled before its first chunk write).
@@ -81,10 +82,14 @@ bool QSoundFile::AdoptiXMLOfTwin(const QSoundFile& twin)
     tyTrackEntryScan scan;
     if (twin.m_nTwinScanState < 0 || !ScanTwinTrackEntry(twin.m_baiXMLText, twin.m_TwinScan, m_baiXMLText, &scan))
         return false;
+    m_Adopted = tyAdopted();
     m_Adopted.nTrack = trackOf(scan);
     m_Adopted.czName = nameOf(scan);
     m_Adopted.bOrvex = twin.m_TwinValues.bOrvex;
     m_Adopted.czFileKey = twin.m_TwinValues.czFileKey;
+    m_Adopted.baTwinText = twin.m_baiXMLText;
+    m_Adopted.baOwnText = m_baiXMLText;
+    m_Adopted.nEntryBegin = scan.nBegin;
     SetContentDeferred(m_baiXMLText, twin.RootTag());
     m_czErrorText.clear();
     m_bDocumentFromChunk = true;
@@ -114,7 +119,7 @@ QDomElement QSoundFile::OrvexTrackData(int slot) const
 
 int QSoundFile::GetiXMLMonoTrackNumber() const
 {
-    if (IsAdoptedPending())
+    if (AnswersFromScan())
         return m_Adopted.nTrack;
     if (!XmlOk())
         return -1;
@@ -139,7 +144,7 @@ QString QSoundFile::GetiXMLMonoTrackFunction() const
 
 QString QSoundFile::GetiXMLMonoTrackName() const
 {
-    if (IsAdoptedPending())
+    if (AnswersFromScan())
         return m_Adopted.czName;
     const QDomElement name = FindElement({kTrackList, kTrack, kName});
     return name.isNull() ? QStringLiteral(" ") : name.text();
@@ -184,13 +189,13 @@ QString QSoundFile::GetiXMLUbits() const { return GetText({kUbits}); }
 QString QSoundFile::GetiXMLTakeType() const { return GetText({kTakeType}); }
 QString QSoundFile::GetiXMLFileKey() const
 {
-    return IsAdoptedPending() ? m_Adopted.czFileKey : OrvexText(kFileKey);
+    return AnswersFromScan() ? m_Adopted.czFileKey : OrvexText(kFileKey);
 }
 QString QSoundFile::GetiXMLOrvexRefLevel() const { return OrvexText(kRefLevel); }
 
 bool QSoundFile::HasiXMLOrvexBlock() const
 {
-    if (IsAdoptedPending())
+    if (AnswersFromScan())
         return m_Adopted.bOrvex;
     return !FindElement({kOrvex}).isNull();
 }

@@ -84,6 +84,80 @@ void QSoundFile::NewDocumentFromChunks(bool poly, int track)
                              m_FmtChunk.nChannels));
 }
 
+bool QSoundFile::DeferEdit(const QStringList& key, std::function<void(QSoundFile&)> apply)
+{
+    if (!IsAdoptedPending())
+        return false;
+    // Each part with its length: no text can make two series look alike.
+    for (const QString& part : key)
+        m_Adopted.czEdits += QString::number(part.size()) + QLatin1Char(':') + part;
+    m_Adopted.czEdits += QLatin1Char(';');
+    m_Adopted.lEdits.append({false, std::move(apply)});
+    return true;
+}
+
+bool QSoundFile::DeferEntryEdit(const QString& tag, const QString& text, std::function<void(QSoundFile&)> apply)
+{
+    if (!IsAdoptedPending())
+        return false;
+    if (m_Adopted.lEntry.isEmpty()
+        && !ReadTrackEntryElements(m_Adopted.baOwnText, m_Adopted.nEntryBegin, &m_Adopted.lEntry))
+        return false;
+    // The setter sets the entry's first such element; a missing one would
+    // be created, which only the document can do.
+    for (QPair<QString, QString>& element : m_Adopted.lEntry) {
+        if (element.first == tag) {
+            element.second = text;
+            m_Adopted.lEdits.append({true, std::move(apply)});
+            return true;
+        }
+    }
+    return false;
+}
+
+void QSoundFile::DocumentBuilt()
+{
+    // The edits kept while the document was not built, in their order.
+    QList<tyAdoptedEdit> edits;
+    edits.swap(m_Adopted.lEdits);
+    for (const tyAdoptedEdit& edit : edits)
+        edit.apply(*this);
+}
+
+bool QSoundFile::AdoptedSaveText(tyAdoptedSaveModels* models, QByteArray* text) const
+{
+    if (!IsAdoptedPending())
+        return false;
+    QList<QPair<QString, QString>> entry = m_Adopted.lEntry;
+    if (entry.isEmpty() && !ReadTrackEntryElements(m_Adopted.baOwnText, m_Adopted.nEntryBegin, &entry))
+        return false;
+    tyAdoptedSaveModels::tyModel* model = nullptr;
+    for (tyAdoptedSaveModels::tyModel& known : models->lModels) {
+        if (known.czEdits == m_Adopted.czEdits && known.baTwinText == m_Adopted.baTwinText)
+            model = &known;
+    }
+    if (!model) {
+        // This file's text equals the twin's outside the entry, and its
+        // edits outside the entry are these: the twin's document with the
+        // same edits is this document outside the entry.
+        tyAdoptedSaveModels::tyModel built;
+        built.baTwinText = m_Adopted.baTwinText;
+        built.czEdits = m_Adopted.czEdits;
+        auto shadow = std::make_shared<QSoundFile>();
+        if (shadow->SetContent(m_Adopted.baTwinText) && shadow->RootTag() == kRoot) {
+            for (const tyAdoptedEdit& edit : m_Adopted.lEdits) {
+                if (!edit.bEntry)
+                    edit.apply(*shadow);
+            }
+            built.baText = shadow->ToText();
+            built.shadow = shadow;
+        }
+        models->lModels.append(built);
+        model = &models->lModels.last();
+    }
+    return model->shadow && model->shadow->SpliceLeafTexts(model->baText, {kTrackList, kTrack}, entry, text);
+}
+
 bool QSoundFile::EnsureDocument(int track)
 {
     if (!XmlOk())
@@ -98,6 +172,8 @@ QDomElement QSoundFile::OrvexBlock(bool create)
 
 bool QSoundFile::SetRootText(const QString& tag, const QString& text)
 {
+    if (DeferEdit({QStringLiteral("root"), tag, text}, [=](QSoundFile& file) { file.SetRootText(tag, text); }))
+        return true;
     if (!XmlOk())
         return false;
     SetChildText(Root(), tag, text);
@@ -126,7 +202,12 @@ QString QSoundFile::GenerateiXMLChunkMono(int track)
 bool QSoundFile::SetiXMLScene(int track, QString scene, int nTemplate, bool multi,
                               QList<int> fieldCodes, QStringList fieldTexts)
 {
-    Q_UNUSED(track)
+    QStringList key = {QStringLiteral("scene"), scene, QString::number(nTemplate), QString::number(multi)};
+    for (const int code : fieldCodes)
+        key << QString::number(code);
+    key << fieldTexts;
+    if (DeferEdit(key, [=](QSoundFile& file) { file.SetiXMLScene(track, scene, nTemplate, multi, fieldCodes, fieldTexts); }))
+        return true;
     if (!SetRootText(kScene, scene.trimmed()))
         return false;
     if (nTemplate == -1)
@@ -163,7 +244,9 @@ bool QSoundFile::SetiXMLScene(int track, QString scene, int nTemplate, bool mult
 
 bool QSoundFile::SetiXMLTake(int track, QString takePrefix, QString take, int nTemplate)
 {
-    Q_UNUSED(track)
+    if (DeferEdit({QStringLiteral("take"), takePrefix, take, QString::number(nTemplate)},
+                  [=](QSoundFile& file) { file.SetiXMLTake(track, takePrefix, take, nTemplate); }))
+        return true;
     if (!XmlOk())
         return false;
     if (nTemplate != -1)
@@ -185,6 +268,9 @@ bool QSoundFile::SetiXMLFamilyName(int track, bool poly, QString scene, QString 
 {
     Q_UNUSED(track)
     Q_UNUSED(poly)
+    if (DeferEdit({QStringLiteral("family"), scene, takePrefix, take, QString::number(nTemplate)},
+                  [=](QSoundFile& file) { file.SetiXMLFamilyName(track, poly, scene, takePrefix, take, nTemplate); }))
+        return true;
     if (!XmlOk())
         return false;
     return SetText({kFileSet, kFamilyName},
@@ -214,6 +300,10 @@ bool QSoundFile::SetiXMLPolyTrackOriginalIndex(int channel, int slot)
 
 bool QSoundFile::SetiXMLMonoTrackName(int track, QString name)
 {
+    if (DeferEntryEdit(kName, name, [=](QSoundFile& file) { file.SetiXMLMonoTrackName(track, name); })) {
+        m_Adopted.czName = name;
+        return true;
+    }
     if (!XmlOk())
         NewDocumentFromChunks(false, track);
     return SetText({kTrackList, kTrack, kName}, name);
@@ -221,6 +311,11 @@ bool QSoundFile::SetiXMLMonoTrackName(int track, QString name)
 
 bool QSoundFile::SetiXMLMonoTrackNumber(int track, int number)
 {
+    if (DeferEntryEdit(kChannelIndex, QString::number(number),
+                       [=](QSoundFile& file) { file.SetiXMLMonoTrackNumber(track, number); })) {
+        m_Adopted.nTrack = number >= 1 ? number - 1 : -1;
+        return true;
+    }
     if (!XmlOk())
         NewDocumentFromChunks(false, track);
     return SetText({kTrackList, kTrack, kChannelIndex}, QString::number(number));
@@ -229,6 +324,9 @@ bool QSoundFile::SetiXMLMonoTrackNumber(int track, int number)
 bool QSoundFile::SetiXMLTotalFiles(int track, int total, bool poly)
 {
     Q_UNUSED(poly)
+    if (DeferEdit({QStringLiteral("total"), QString::number(total)},
+                  [=](QSoundFile& file) { file.SetiXMLTotalFiles(track, total, poly); }))
+        return true;
     if (!XmlOk())
         NewDocumentFromChunks(false, track);
     return SetText({kFileSet, kTotalFiles}, QString::number(total));
@@ -271,6 +369,9 @@ bool QSoundFile::SetiXMLOrvexTrackname(int slot, QString name)
 {
     if (!XmlOk() || slot < 0 || slot >= kSlots)
         return false;
+    if (DeferEdit({QStringLiteral("slot name"), QString::number(slot), name},
+                  [=](QSoundFile& file) { file.SetiXMLOrvexTrackname(slot, name); }))
+        return true;
     const QDomElement all = AllTrackEntries();
     return !SetChildText(FindChildByValue(all, kData, kIndice, QString::number(slot)), kName, name).isNull();
 }

@@ -210,11 +210,16 @@ void QSoundPerform::BuildSaveTexts(QByteArray* texts)
     // as the recorder writes them and the editor changes them: the first is
     // serialised, the others are spliced from its text. Any other difference
     // (or a text that would need escaping) serialises that member itself.
+    // A member adopted at the load and not built since is made from its
+    // twin's document without building its own.
     int model = -1;
+    tyAdoptedSaveModels adopted;
     for (int t = 0; t < kMaxTracks; ++t) {
         if (!m_pbPresent[t])
             continue;
         QSoundFile& file = m_SndFile[t];
+        if (!m_bPolyTake && file.AdoptedSaveText(&adopted, &texts[t]))
+            continue;
         file.EnsureDocument(t);
         if (!m_bPolyTake && model >= 0
             && m_SndFile[model].SpliceText(texts[model], file, {IxmlNames::kTrackList, IxmlNames::kTrack}, &texts[t]))

@@ -141,6 +141,90 @@ private slots:
         }
     }
 
+    // Edits on adopted members are kept without building their documents
+    // and the save writes them from the twin's: the files must come out as
+    // when every member's document is built and serialised.
+    void adoptedEditsSaveAsBuiltDocuments_data()
+    {
+        QTest::addColumn<int>("edit");
+        QTest::addColumn<bool>("fast");   // the members stay unbuilt up to the save
+        QTest::newRow("track names") << 0 << true;
+        QTest::newRow("scene, take, note and names") << 1 << true;
+        QTest::newRow("name to escape") << 2 << true;
+        QTest::newRow("empty name") << 3 << true;
+        QTest::newRow("scene of one member only") << 4 << true;
+        QTest::newRow("channel renumbered") << 5 << true;
+        QTest::newRow("slot names") << 6 << true;
+        QTest::newRow("member read after the edit") << 7 << false;
+    }
+
+    void adoptedEditsSaveAsBuiltDocuments()
+    {
+        QFETCH(int, edit);
+        QFETCH(bool, fast);
+        QTemporaryDir dir;
+        const TakeSpec spec = MonoTake(QStringLiteral("FAM001"), kSlots);
+        QStringList files[2];
+        for (int copy = 0; copy < 2; ++copy) {
+            const WrittenTake written = WriteTake(dir.path() + QStringLiteral("/%1").arg(copy), spec);
+            files[copy] = written.files;
+            QSoundPerform take;
+            QVERIFY(take.InitFilesZZ(dir.path() + QStringLiteral("/%1/FAM001").arg(copy), QStringLiteral("WAV")));
+            QVERIFY(take.m_SndFile[1].IsDocumentAdopted());
+            if (copy == 1) {
+                for (int slot : kSlots)
+                    take.m_SndFile[slot].Document();
+            }
+            QString slotNames[24];
+            for (int slot : kSlots) {
+                QSoundFile& file = take.m_SndFile[slot];
+                const QString names[] = {QStringLiteral("Boom %1").arg(slot), QStringLiteral("Boom %1").arg(slot),
+                                         QStringLiteral("Boom & Lav"), QString()};
+                if (edit <= 3)
+                    take.SetiXMLTrackName(ushort(slot), names[edit]);
+                if (edit == 1) {
+                    file.SetiXMLScene(slot, QStringLiteral("14B"), 0, false, {}, {});
+                    file.SetiXMLTake(slot, QStringLiteral("t"), QStringLiteral("3"), 0);
+                    file.SetiXMLNote(slot, QStringLiteral("car passing"));
+                }
+                if (edit == 4 && slot == 2)
+                    file.SetiXMLScene(slot, QStringLiteral("99"), -1, false, {}, {});
+                if (edit == 5)
+                    file.SetiXMLMonoTrackNumber(slot, slot + 11);
+                slotNames[slot] = QStringLiteral("Slot %1").arg(slot);
+            }
+            if (edit == 6)
+                take.SetiXMLOrvexTracknames(slotNames, true);
+            if (edit == 7) {
+                take.SetiXMLTrackName(2, QStringLiteral("Plant"));
+                QCOMPARE(take.m_SndFile[2].GetiXMLMonoTrackName(), QStringLiteral("Plant"));
+                take.m_SndFile[2].SetiXMLNote(2, QStringLiteral("read back"));
+                QCOMPARE(take.m_SndFile[2].GetiXMLNotes(), QStringLiteral("read back"));
+            }
+            if (copy == 0)
+                QCOMPARE(take.m_SndFile[2].IsDocumentAdopted(), fast);
+            QVERIFY(take.UpdateiXMLChunk());
+        }
+        for (int i = 0; i < files[0].size(); ++i) {
+            QFile a(files[0].at(i));
+            QFile b(files[1].at(i));
+            QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+            QCOMPARE(a.readAll(), b.readAll());
+        }
+        // Reloaded, the saved take shows what each file parsed alone gives.
+        WrittenTake saved;
+        saved.files = files[0];
+        const Expected expected = FullParse(saved, spec);
+        QSoundPerform take;
+        QVERIFY(take.InitFilesZZ(dir.path() + QStringLiteral("/0/FAM001"), QStringLiteral("WAV")));
+        for (int slot : kSlots) {
+            QCOMPARE(take.m_pnChannelIndex[slot], expected.channel[slot]);
+            QCOMPARE(take.m_czTrackName[slot], expected.name[slot]);
+        }
+        if (edit == 0)
+            QCOMPARE(take.m_czTrackName[3], QStringLiteral("Boom 3"));
+    }
+
     // A FIFO named like a track file would block the open forever: the load
     // refuses it at once and says why.
     void fifoInAFamily()
