@@ -171,6 +171,9 @@ public slots:
     void slot_AddNewDay();
     void slot_WavformModeClicked(bool);
     void slot_WavformModeChanged(tPlayWavDisplayMode mode);
+    // "File Process" and "Import" of the menu (dlgmain_process.cpp, dlgmain_import.cpp).
+    void slot_ProcessFiles(bool);
+    void slot_ImportFiles(bool);
 
 private:
     void InitFont();
