@@ -4,6 +4,7 @@
 #include "fileprocess/processnaming.h"
 #include "fileprocess/processrun.h"
 #include "fileprocess/processsizes.h"
+#include "fileprocess/dialoglook.h"
 #include "foundation/fileutil.h"
 #include "foundation/fonts.h"
 #include "foundation/messageloging.h"
@@ -52,6 +53,9 @@ QDialogFileProcessSetup::QDialogFileProcessSetup(QWidget* parent)
     , ui(new Ui::QDialogFileProcessSetup)
 {
     ui->setupUi(this);
+    ApplyProcessDialogLook(this);
+    ui->m_CtrlLabel_Available->setMinimumWidth(90);
+    ui->m_CtrlLabel_Needed->setMinimumWidth(90);
     InitFontSize(this);
 
     const QList<QRadioButton*> radios{ui->m_CtrlRadio_Stereo_InterleaveMixTrack,
@@ -467,9 +471,10 @@ void QDialogFileProcessSetup::OnError(int id, QFileCopier::Error error)
     ShowError(text);
 }
 
-void QDialogFileProcessSetup::OnFinished(int id, bool)
+void QDialogFileProcessSetup::OnFinished(int id, bool error)
 {
-    if (!m_FailedIds.contains(id) && !m_bStopRequested)
+    // A take cancelled by STOP ends with an error too and wrote nothing.
+    if (!error && !m_FailedIds.contains(id))
         m_Summary.written << TakeOfRequest(id);
 }
 

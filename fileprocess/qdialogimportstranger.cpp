@@ -1,5 +1,6 @@
 #include "fileprocess/qdialogimportstranger.h"
 
+#include "fileprocess/dialoglook.h"
 #include "foundation/fonts.h"
 #include "processing/qsoundmixer.h"
 #include "ui_qdialogimportstranger.h"
@@ -19,6 +20,7 @@ QDialogImportStranger::QDialogImportStranger(QWidget* parent, int startId)
     , m_nStartId(startId)
 {
     ui->setupUi(this);
+    ApplyProcessDialogLook(this);
     ui->m_CtrlLineEdit_Id->setInputMask(QStringLiteral("9999"));
     ui->m_CtrlLineEdit_Id->setText(QString::asprintf("%04d", startId));
     ui->m_CtrlLineEdit_Id_2->hide();
