@@ -37,31 +37,47 @@ QFileProcessSetupWidget::QFileProcessSetupWidget(QWidget* parent, int id)
     m_nTextHeight = QFontMetrics(Scaled(generalFont7, m_fFontFactor)).height();
     m_pStack = new QStackedWidget(this);
     m_pStack->setStyleSheet(QStringLiteral("QWidget{background-color:transparent}"));
-    auto* stereoPage = new QWidget(m_pStack);
-    auto* polyPage = new QWidget(m_pStack);
-    m_pStack->addWidget(stereoPage);
-    m_pStack->addWidget(polyPage);
+    m_pStack->addWidget(new QWidget(m_pStack));
+    m_pStack->addWidget(new QWidget(m_pStack));
     m_czFileName = QStringLiteral("WW8888==WWWW_WW_w99==");
 
+    static const char* const kGains[] = {"+12 dB", "+9 dB", "+6 dB", "+3 dB", "0 dB",
+                                         "-3 dB",  "-6 dB", "-9 dB", "-12 dB"};
+    for (int g = 0; g < 9; ++g)
+        m_GainText.insert(g, QLatin1String(kGains[g]));
+}
+
+void QFileProcessSetupWidget::EnsureControls()
+{
+    if (m_bControls)
+        return;
+    m_bControls = true;
     for (int t = 0; t < kTracks; ++t) {
-        m_pPanPot[t] = new QPanPotItem(stereoPage, t);
+        m_pPanPot[t] = new QPanPotItem(m_pStack->widget(0), t);
         connect(m_pPanPot[t], &QPanPotItem::signal_itemClicked, this,
                 [this, t](int, int) { slot_PanPotItemClicked(t); });
-        m_pCheckItem[t] = new QCheckItem(polyPage, t);
+        m_pCheckItem[t] = new QCheckItem(m_pStack->widget(1), t);
         connect(m_pCheckItem[t], &QCheckItem::signal_itemClicked, this,
                 [this, t](int, int) { slot_CheckItemClicked(t); });
         m_pPanPot[t]->setPan(100, 100);
     }
     for (int k = 0; k < kPairs; ++k) {
-        m_pCheckBoxMS[k] = new QCheckBox(stereoPage);
+        m_pCheckBoxMS[k] = new QCheckBox(m_pStack->widget(0));
         m_pCheckBoxMS[k]->setFixedSize(24, 13);
         m_pCheckBoxMS[k]->setObjectName(QStringLiteral("CheckBox_%1-%2").arg(2 * k + 1).arg(2 * k + 2));
         connect(m_pCheckBoxMS[k], &QCheckBox::stateChanged, this, [this, k](int) { slot_CheckBoxStateChanged(k); });
     }
-    static const char* const kGains[] = {"+12 dB", "+9 dB", "+6 dB", "+3 dB", "0 dB",
-                                         "-3 dB",  "-6 dB", "-9 dB", "-12 dB"};
-    for (int g = 0; g < 9; ++g)
-        m_GainText.insert(g, QLatin1String(kGains[g]));
+    // Made after their page was shown: each is shown by hand.
+    for (int t = 0; t < kTracks; ++t) {
+        m_pPanPot[t]->show();
+        m_pCheckItem[t]->show();
+    }
+    for (int k = 0; k < kPairs; ++k)
+        m_pCheckBoxMS[k]->show();
+    if (m_pInfo)
+        LoadControls();
+    if (m_nTrackWidth > 0)
+        updatePos();
 }
 
 int QFileProcessSetupWidget::CurrentPage() const
@@ -72,7 +88,7 @@ int QFileProcessSetupWidget::CurrentPage() const
 bool QFileProcessSetupWidget::PairLocked(int track) const
 {
     const int k = track / 2;
-    return m_pInfo && m_pInfo->pbMSPair[k] && m_pCheckBoxMS[k]->isChecked();
+    return m_bControls && m_pInfo && m_pInfo->pbMSPair[k] && m_pCheckBoxMS[k]->isChecked();
 }
 
 void QFileProcessSetupWidget::SetFileProcessInfo(tProcessInformation* info)
@@ -81,44 +97,64 @@ void QFileProcessSetupWidget::SetFileProcessInfo(tProcessInformation* info)
         return;
     m_czFileName = info->czTagName;
     m_pInfo = info;
+    if (m_bControls)
+        LoadControls();
+    ComputeProcessSize();
+    update();
+}
+
+void QFileProcessSetupWidget::DisplayedPans(const tProcessInformation& info, tProcessType type, int* left, int* right)
+{
     int mixLeft = -1, mixRight = -1;
+    for (int t = 0; t < kTracks; ++t) {
+        left[t] = info.pnPanLeft[t];
+        right[t] = info.pnPanRight[t];
+        // A muted track of a re-mix shows as out of the mix, which is how
+        // the stereo kinds mute: the write-back keeps it muted.
+        if (type == ProcessStereoRemix && info.pbTrackMute[t])
+            left[t] = right[t] = 0;
+        if (!info.pbPresent[t])
+            continue;
+        const QMapping& map = info.Mapping[t];
+        if (type == ProcessStereoMixTracks) {
+            if (map.hasMixLeft() && mixLeft < 0)
+                mixLeft = t;
+            else if (map.hasMixRight() && mixRight < 0)
+                mixRight = t;
+            else
+                left[t] = right[t] = 0;
+        } else if (map.hasMixLeft() || map.hasMixRight()) {
+            left[t] = right[t] = 0;
+        }
+    }
+    if (type == ProcessStereoMixTracks) {
+        if (mixLeft >= 0 && mixRight >= 0) {
+            left[mixLeft] = 100;
+            right[mixLeft] = 0;
+            left[mixRight] = 0;
+            right[mixRight] = 100;
+        } else if (mixLeft >= 0 || mixRight >= 0) {
+            left[qMax(mixLeft, mixRight)] = right[qMax(mixLeft, mixRight)] = 100;
+        }
+    }
+}
+
+void QFileProcessSetupWidget::LoadControls()
+{
+    const tProcessInformation* info = m_pInfo;
+    int left[kTracks], right[kTracks];
+    DisplayedPans(*info, m_nProcessType, left, right);
     for (int t = 0; t < kTracks; ++t) {
         const bool present = info->pbPresent[t];
         m_pCheckItem[t]->setDisabled(!present);
         m_pCheckItem[t]->SetChecked(!info->pbTrackMute[t]);
-        int left = info->pnPanLeft[t], right = info->pnPanRight[t];
-        // A muted track of a re-mix shows as out of the mix, which is how
-        // the stereo kinds mute: the write-back keeps it muted.
-        if (m_nProcessType == ProcessStereoRemix && info->pbTrackMute[t])
-            left = right = 0;
-        if (present) {
-            const QMapping& map = info->Mapping[t];
-            if (m_nProcessType == ProcessStereoMixTracks) {
-                if (map.hasMixLeft() && mixLeft < 0)
-                    mixLeft = t;
-                else if (map.hasMixRight() && mixRight < 0)
-                    mixRight = t;
-                else
-                    left = right = 0;
-            } else if (map.hasMixLeft() || map.hasMixRight()) {
-                left = right = 0;
-            }
-        }
-        m_pPanPot[t]->setPan(left, right);
+        m_pPanPot[t]->setPan(left[t], right[t]);
         m_pPanPot[t]->setActive(present);
         const QString tip = QStringLiteral("<span style=\"font-size:8pt;\">On T%1: %2</span>")
                                 .arg(t + 1)
                                 .arg(info->Mapping[t].displayString());
         m_pPanPot[t]->setToolTip(tip);
         m_pCheckItem[t]->setToolTip(tip);
-    }
-    if (m_nProcessType == ProcessStereoMixTracks) {
-        if (mixLeft >= 0 && mixRight >= 0) {
-            m_pPanPot[mixLeft]->setPan(100, 0);
-            m_pPanPot[mixRight]->setPan(0, 100);
-        } else if (mixLeft >= 0 || mixRight >= 0) {
-            m_pPanPot[qMax(mixLeft, mixRight)]->setPan(100, 100);
-        }
     }
     for (int k = 0; k < kPairs; ++k) {
         m_pCheckBoxMS[k]->setVisible(info->pbMSPair[k]);
@@ -127,8 +163,6 @@ void QFileProcessSetupWidget::SetFileProcessInfo(tProcessInformation* info)
         QSignalBlocker quiet(m_pCheckBoxMS[k]);
         m_pCheckBoxMS[k]->setChecked(info->pbSwapMS[k]);
     }
-    ComputeProcessSize();
-    update();
 }
 
 void QFileProcessSetupWidget::SetProcessType(tProcessType type, int minTrackCount, int rotateCount,
@@ -138,7 +172,7 @@ void QFileProcessSetupWidget::SetProcessType(tProcessType type, int minTrackCoun
         && rotateMaxTrack == m_nRotateMaxTrack)
         return;
     // The reload below shows the record: keep the user's edits there first.
-    if (m_pInfo && type != m_nProcessType)
+    if (m_pInfo && m_bControls && type != m_nProcessType)
         ApplySettingsToInfo();
     m_nProcessType = type;
     m_nMinTrack = minTrackCount;
@@ -156,7 +190,7 @@ void QFileProcessSetupWidget::ComputeProcessSize()
     if (m_pInfo) {
         bool kept[kTracks];
         for (int t = 0; t < kTracks; ++t)
-            kept[t] = m_pCheckItem[t]->Checked();
+            kept[t] = m_bControls ? m_pCheckItem[t]->Checked() : !m_pInfo->pbTrackMute[t];
         const int channels = procsize::ChannelCount(m_nProcessType, m_pInfo->pbPresent, kept, m_nMinTrack,
                                                     m_nRotateCount, m_nRotateMaxTrack, m_pInfo->TrackMax);
         m_nComputedSize = qint64(channels) * qint64(m_pInfo->FileSize);
@@ -171,18 +205,23 @@ bool QFileProcessSetupWidget::ApplySettingsToInfo()
     // Kind 0 writes the recorded mix as it is: its pots show the routing,
     // not a choice, and leave the record alone.
     if (m_nProcessType != ProcessStereoMixTracks) {
+        // A row never shown has the record's values in its controls.
+        int shownLeft[kTracks], shownRight[kTracks];
+        DisplayedPans(*m_pInfo, m_nProcessType, shownLeft, shownRight);
         for (int t = 0; t < kTracks; ++t) {
             if (IsStereo()) {
-                int left = 0, right = 0;
-                m_pPanPot[t]->pan(&left, &right);
+                int left = shownLeft[t], right = shownRight[t];
+                if (m_bControls)
+                    m_pPanPot[t]->pan(&left, &right);
                 m_pInfo->pnPanLeft[t] = qint16(left);
                 m_pInfo->pnPanRight[t] = qint16(right);
                 m_pInfo->pbTrackMute[t] = left == 0 && right == 0;
             } else {
-                m_pInfo->pbTrackMute[t] = !m_pCheckItem[t]->Checked();
+                if (m_bControls)
+                    m_pInfo->pbTrackMute[t] = !m_pCheckItem[t]->Checked();
             }
         }
-        for (int k = 0; k < kPairs; ++k)
+        for (int k = 0; k < kPairs && m_bControls; ++k)
             m_pInfo->pbSwapMS[k] = m_pCheckBoxMS[k]->isChecked();
     }
     ComputeProcessSize();
@@ -209,18 +248,18 @@ void QFileProcessSetupWidget::updatePos()
     m_pStack->setGeometry(trackX, 0, kTracks * trackWidth, h);
     for (int p = 0; p < m_pStack->count(); ++p)
         m_pStack->widget(p)->setGeometry(0, 0, kTracks * trackWidth, h);
-    const int xOffset = (trackWidth - itemSize) / 2;
-    const int yOffset = (trackHeight - itemSize) / 2;
-    for (int t = 0; t < kTracks; ++t) {
-        m_pPanPot[t]->setGeometry(t * trackWidth + xOffset, yOffset, itemSize, itemSize);
-        m_pCheckItem[t]->setGeometry(t * trackWidth + xOffset, yOffset, itemSize, itemSize);
-    }
-    for (int k = 0; k < kPairs; ++k)
-        m_pCheckBoxMS[k]->move((2 * k + 1) * trackWidth - 12, (h - 13) / 2);
     m_nTrackX = trackX;
     m_nItemSize = itemSize;
     m_nTrackWidth = trackWidth;
     m_nTrackHeight = trackHeight;
+    const int xOffset = (trackWidth - itemSize) / 2;
+    const int yOffset = (trackHeight - itemSize) / 2;
+    for (int t = 0; t < kTracks && m_bControls; ++t) {
+        m_pPanPot[t]->setGeometry(t * trackWidth + xOffset, yOffset, itemSize, itemSize);
+        m_pCheckItem[t]->setGeometry(t * trackWidth + xOffset, yOffset, itemSize, itemSize);
+    }
+    for (int k = 0; k < kPairs && m_bControls; ++k)
+        m_pCheckBoxMS[k]->move((2 * k + 1) * trackWidth - 12, (h - 13) / 2);
     emit signal_posChanged(trackX, trackWidth, itemSize);
 }
 
@@ -238,7 +277,7 @@ void QFileProcessSetupWidget::SetFileName(QString name)
 
 void QFileProcessSetupWidget::slot_PanPotItemClicked(int track)
 {
-    if (track < 0 || track >= kTracks || !m_pInfo || !m_pInfo->pbPresent[track] || PairLocked(track))
+    if (!m_bControls || track < 0 || track >= kTracks || !m_pInfo || !m_pInfo->pbPresent[track] || PairLocked(track))
         return;
     if (m_nProcessType == ProcessStereoMixTracks)
         return;
@@ -267,7 +306,7 @@ void QFileProcessSetupWidget::slot_PanPotItemClicked(int track)
 
 void QFileProcessSetupWidget::slot_CheckBoxStateChanged(int pair)
 {
-    if (pair < 0 || pair >= kPairs || !m_pInfo || !m_pInfo->pbMSPair[pair])
+    if (!m_bControls || pair < 0 || pair >= kPairs || !m_pInfo || !m_pInfo->pbMSPair[pair])
         return;
     const bool checked = m_pCheckBoxMS[pair]->isChecked();
     m_pInfo->pbSwapMS[pair] = checked;
@@ -282,7 +321,7 @@ void QFileProcessSetupWidget::slot_CheckBoxStateChanged(int pair)
 
 void QFileProcessSetupWidget::slot_CheckItemClicked(int track)
 {
-    if (track < 0 || track >= kTracks || !m_pInfo || !m_pInfo->pbPresent[track])
+    if (!m_bControls || track < 0 || track >= kTracks || !m_pInfo || !m_pInfo->pbPresent[track])
         return;
     m_pCheckItem[track]->SetChecked(!m_pCheckItem[track]->Checked());
     update();
@@ -302,6 +341,12 @@ void QFileProcessSetupWidget::resizeEvent(QResizeEvent* event)
 
 void QFileProcessSetupWidget::paintEvent(QPaintEvent*)
 {
+    // The controls of a row are made when it is first painted: a list of
+    // hundreds of takes opens without building thousands of hidden widgets.
+    if (!m_bControls && !m_bControlsQueued) {
+        m_bControlsQueued = true;
+        QMetaObject::invokeMethod(this, &QFileProcessSetupWidget::EnsureControls, Qt::QueuedConnection);
+    }
     QPainter painter(this);
     const bool oversize = procsize::TooLarge(quint64(m_nComputedSize));
     if (oversize)
@@ -326,7 +371,7 @@ void QFileProcessSetupWidget::paintEvent(QPaintEvent*)
     painter.setFont(Scaled(generalFont7, m_fFontFactor));
     if (IsStereo()) {
         for (int k = 0; k < kPairs; ++k)
-            if (m_pInfo->pbMSPair[k] && m_pCheckBoxMS[k]->isChecked())
+            if (m_pInfo->pbMSPair[k] && (m_bControls ? m_pCheckBoxMS[k]->isChecked() : m_pInfo->pbSwapMS[k]))
                 painter.fillRect(m_nTrackX + 2 * k * m_nTrackWidth, 0, 2 * m_nTrackWidth, height(), kPairFill);
     }
     for (int t = 0; t < kTracks; ++t) {

@@ -46,9 +46,15 @@ public:
 
     qint64 ComputedSize() const { return m_nComputedSize; }
     QString ComputedSizeText() const { return m_czComputedSize; }
-    QPanPotItem* PanPot(int track) const { return m_pPanPot[track]; }
-    QCheckItem* CheckItem(int track) const { return m_pCheckItem[track]; }
-    QCheckBox* PairBox(int pair) const { return m_pCheckBoxMS[pair]; }
+    // The controls, made on first use.
+    QPanPotItem* PanPot(int track) { EnsureControls(); return m_pPanPot[track]; }
+    QCheckItem* CheckItem(int track) { EnsureControls(); return m_pCheckItem[track]; }
+    QCheckBox* PairBox(int pair) { EnsureControls(); return m_pCheckBoxMS[pair]; }
+    bool HasControls() const { return m_bControls; }
+    void EnsureControls();
+    // The pans a row shows for a record under a kind: the record's, with
+    // the mix routing of kind 0 and the mix tracks left out of kind 1.
+    static void DisplayedPans(const tProcessInformation& info, tProcessType type, int* left, int* right);
     int CurrentPage() const;
 
 signals:
@@ -67,6 +73,7 @@ protected:
 private:
     bool IsStereo() const { return m_nProcessType <= ProcessStereoRemix; }
     bool PairLocked(int track) const;
+    void LoadControls();
 
     tProcessType m_nProcessType = ProcessStereoMixTracks;
     int m_nMinTrack = 0;
@@ -91,6 +98,8 @@ private:
     int m_nTextHeight = 0;
     QMap<int, QString> m_GainText;
     float m_fFontFactor = 1.0f;
+    bool m_bControls = false;
+    bool m_bControlsQueued = false;
 };
 
 // The scrolling list of take rows under a header of 24 track buttons.

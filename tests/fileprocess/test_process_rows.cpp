@@ -35,7 +35,7 @@ void Click(QWidget* w, Qt::MouseButton button)
     QTest::mouseClick(w, button, Qt::NoModifier, QPoint(2, 2));
 }
 
-QPair<int, int> Pan(const Row& row, int track)
+QPair<int, int> Pan(Row& row, int track)
 {
     int l = 0, r = 0;
     row.PanPot(track)->pan(&l, &r);
