@@ -12,6 +12,7 @@
 #include <QSet>
 
 #include <memory>
+#include <vector>
 
 namespace procscan {
 
@@ -38,14 +39,17 @@ QList<tDayTake> GroupDayTakes(const QStringList& sortedNames)
     return takes;
 }
 
-bool AddFileToProcessList(QString tagName, QString preProjectPath, QString day, QString project, QString takePath,
-                          QString filePath, QSoundPerform* loader, QList<tProcessInformation*>* list)
+namespace {
+bool AddTake(const QString& tagName, const QString& preProjectPath, const QString& day, const QString& project,
+             const QString& takePath, const QString& filePath, MyFileInfoList* listing, QSoundPerform* loader,
+             QList<tProcessInformation*>* list)
 {
     if (!loader || !list)
         return false;
     loader->ResetVariables();
-    MyQDebug("AddFileToProcessList:: czTagName %s czTakePath %s", qPrintable(tagName), qPrintable(takePath));
-    if (!loader->InitFilesZZ(takePath, QStringLiteral("WAV")) || loader->m_bPolyTake || loader->m_bProcessedName)
+    const bool loaded = listing ? loader->QuickInitFiles(takePath, QStringLiteral("WAV"), listing, false)
+                                : loader->InitFilesZZ(takePath, QStringLiteral("WAV"));
+    if (!loaded || loader->m_bPolyTake || loader->m_bProcessedName)
         return false;
 
     auto info = std::make_unique<tProcessInformation>();
@@ -71,10 +75,20 @@ bool AddFileToProcessList(QString tagName, QString preProjectPath, QString day, 
     list->append(info.release());
     return true;
 }
+}  // namespace
+
+bool AddFileToProcessList(QString tagName, QString preProjectPath, QString day, QString project, QString takePath,
+                          QString filePath, QSoundPerform* loader, QList<tProcessInformation*>* list)
+{
+    return AddTake(tagName, preProjectPath, day, project, takePath, filePath, nullptr, loader, list);
+}
 
 namespace {
 struct tJob {
     QString tag, preProject, day, project, takePath, filePath;
+    // The day's listing, when the take came from one: the loader finds the
+    // take's files in it instead of probing every possible name on disk.
+    std::shared_ptr<MyFileInfoList> listing;
 };
 
 bool ListDay(const QString& dayPath, const QString& preProject, const QString& day, const QString& project,
@@ -82,15 +96,16 @@ bool ListDay(const QString& dayPath, const QString& preProject, const QString& d
 {
     if (!QFileInfo(dayPath).isDir() || !QFileInfo(dayPath).isReadable())
         return false;
-    MyFileInfoList listing;
-    listing.LoadEntryInfoList(dayPath, QStringList{QStringLiteral(".WAV")}, false, nullptr);
+    auto listing = std::make_shared<MyFileInfoList>();
+    listing->LoadEntryInfoList(dayPath, QStringList{QStringLiteral(".WAV")}, false, nullptr);
     QStringList names;
-    names.reserve(listing.count());
-    for (int i = 0; i < listing.count(); ++i)
-        names << listing.GetFileName(i);
+    names.reserve(listing->count());
+    for (int i = 0; i < listing->count(); ++i)
+        names << listing->GetFileName(i);
     const QString base = QStringLiteral("%1/%2/%3/").arg(preProject, project, day);
     for (const tDayTake& t : GroupDayTakes(names))
-        jobs->append({t.tag, preProject, day, project, QDir::cleanPath(base + t.tag), QDir::cleanPath(base + t.fileName)});
+        jobs->append({t.tag, preProject, day, project, QDir::cleanPath(base + t.tag), QDir::cleanPath(base + t.fileName),
+                      listing});
     return true;
 }
 
@@ -100,7 +115,7 @@ bool LoadJobs(const QList<tJob>& jobs, QSoundPerform* loader, QList<tProcessInfo
     QList<tProcessInformation*> loaded;
     for (int i = 0; i < jobs.size(); ++i) {
         const tJob& j = jobs.at(i);
-        AddFileToProcessList(j.tag, j.preProject, j.day, j.project, j.takePath, j.filePath, loader, &loaded);
+        AddTake(j.tag, j.preProject, j.day, j.project, j.takePath, j.filePath, j.listing.get(), loader, &loaded);
         if (progress && !progress(i + 1, jobs.size())) {
             qDeleteAll(loaded);
             return false;
@@ -142,7 +157,7 @@ Expansion ExpandSelection(const QList<tSelectedRow>& rows, QSoundPerform* loader
         bool listed = true;
         QString failed;
         if (r.kind == 4) {
-            jobs.append({r.display, pre, r.day, r.project, r.takePath, r.path});
+            jobs.append({r.display, pre, r.day, r.project, r.takePath, r.path, nullptr});
         } else if (r.kind == 2) {
             listed = ListDay(r.path, pre, r.day, r.project, &jobs);
             failed = r.path;
