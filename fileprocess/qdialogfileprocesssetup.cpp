@@ -382,14 +382,15 @@ void QDialogFileProcessSetup::Start()
         engine = nullptr;
     }
     engine = new QFileCopier(this);
+    QStringList badFolders;
     for (const tPlanned& p : qAsConst(planned)) {
         if (skipExisting && QFileInfo::exists(p.output)) {
             m_Summary.skipped << QStringLiteral("%1: exists already").arg(p.info->czTagName);
             continue;
         }
         if (CreateDir(p.folder) != 0) {
-            SendUserMessage(QStringLiteral("DialogCopyBackupProcess::InitializeJob"),
-                            QStringLiteral("Error creating target dir\n%1").arg(p.folder));
+            if (!badFolders.contains(p.folder))
+                badFolders << p.folder;
             m_Summary.skipped << QStringLiteral("%1: cannot create %2").arg(p.info->czTagName, p.folder);
             continue;
         }
@@ -400,6 +401,10 @@ void QDialogFileProcessSetup::Start()
         targets << p.folder;
         m_RunTakes << p.info->czTagName;
     }
+    // One message for every folder that could not be made; its takes are skipped.
+    if (!badFolders.isEmpty())
+        SendUserMessage(QStringLiteral("DialogCopyBackupProcess::InitializeJob"),
+                        QStringLiteral("Error creating target dir\n%1").arg(badFolders.join(QLatin1Char('\n'))));
     if (sources.isEmpty()) {
         delete engine;
         engine = nullptr;

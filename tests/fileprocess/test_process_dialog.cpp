@@ -3,11 +3,13 @@
 // outputs, Esc, and grabs of the dialogs for a look.
 #include "fileprocess/processinformation.h"
 #include "fileprocess/processscan.h"
+#include "fileprocess/qcheckitem.h"
 #include "fileprocess/qdialogfileprocesssetup.h"
 #include "fileprocess/qdialogimportstranger.h"
 #include "take/soundperform.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/support/modalboxanswerer.h"
+#include "tests/support/riffreader.h"
 #include "ui_qdialogfileprocesssetup.h"
 #include "ui_qdialogimportstranger.h"
 
@@ -77,6 +79,7 @@ private slots:
     void existingOutputs_data();
     void existingOutputs();
     void destinationMustBeUsable();
+    void settingsReachEngineInMemory();
     void grabDialogs();
 
 private:
@@ -307,6 +310,24 @@ void TestProcessDialog::destinationMustBeUsable()
         QVERIFY(!d.Form()->m_CtrlLabel_Error->text().isEmpty());
     }
     QVERIFY(!QFileInfo::exists("/P.BR1"));
+}
+
+// The row's choices reach the engine without a settings file beside the
+// take, so a write-protected card cannot turn them back into defaults.
+void TestProcessDialog::settingsReachEngineInMemory()
+{
+    WriteDay(1, 4800, 4);
+    Load();
+    QDialogFileProcessSetup d;
+    d.SetProcessInfo(&m_Records);
+    Choose(d, 2);
+    QFileProcessSetupWidget* row = d.Form()->m_CtrlWidget_FileProcess->Rows().first();
+    row->CheckItem(2)->SetChecked(false);
+    row->CheckItem(3)->SetChecked(false);
+    QVERIFY(RunToEnd(d));
+    QCOMPARE(fixture::ReadRiffFile(m_czOut + "/AB0000PN.WAV").channels, quint16(2));
+    QVERIFY(Entries(m_czDay).filter(".bkp").isEmpty());
+    QVERIFY(m_Records.first()->pbTrackMute[2]);
 }
 
 // Under Xvfb with NALVO_GRAB_DIR set, the dialogs are saved for a look.
