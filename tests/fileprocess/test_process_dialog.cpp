@@ -7,6 +7,7 @@
 #include "fileprocess/qdialogfileprocesssetup.h"
 #include "fileprocess/qdialogimportstranger.h"
 #include "take/soundperform.h"
+#include "tests/support/demomedia.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/support/modalboxanswerer.h"
 #include "tests/support/riffreader.h"
@@ -80,6 +81,7 @@ private slots:
     void existingOutputs();
     void destinationMustBeUsable();
     void settingsReachEngineInMemory();
+    void demoProjectEndsWithSummary();
     void grabDialogs();
 
 private:
@@ -138,6 +140,8 @@ void TestProcessDialog::Choose(QDialogFileProcessSetup& d, int kind)
         ui->m_CtrlRadio_Stereo_InterleaveReMix->setChecked(true);
     else
         ui->m_CtrlRadio_Poly->setChecked(true);
+    if (kind == 3)
+        ui->m_CtrlRadioButton_PolyRotate->setChecked(true);
     if (kind == 4)
         ui->m_CtrlRadioButton_PolyCompact->setChecked(true);
     QCOMPARE(int(d.ProcessType()), kind);
@@ -328,6 +332,43 @@ void TestProcessDialog::settingsReachEngineInMemory()
     QCOMPARE(fixture::ReadRiffFile(m_czOut + "/AB0000PN.WAV").channels, quint16(2));
     QVERIFY(Entries(m_czDay).filter(".bkp").isEmpty());
     QVERIFY(m_Records.first()->pbTrackMute[2]);
+}
+
+// The whole demo project: its mono takes are found, and a run of every kind
+// ends on the engine's done with a summary, whatever the takes hold.
+void TestProcessDialog::demoProjectEndsWithSummary()
+{
+    const QString root = m_Dir.path() + "/demo";
+    QVERIFY(!WriteDemoVolume(root).isEmpty());
+    const QString volume = root + "/" + kDemoVolumeName;
+    const QString project = QString(kDemoProjectName) + ".BR1";
+    procscan::tSelectedRow row;
+    row.kind = 1;
+    row.path = volume + "/" + project;
+    row.display = project;
+    row.project = project;
+    row.preProject = volume;
+    QSoundPerform loader;
+    QCOMPARE(procscan::ExpandSelection({row}, &loader, &m_Records), procscan::Expansion::Done);
+    QVERIFY(m_Records.size() >= 5);
+    for (int kind : {0, 2, 3}) {
+        QDialogFileProcessSetup d;
+        d.SetProcessInfo(&m_Records);
+        Choose(d, kind);
+        ModalBoxAnswerer boxes;
+        boxes.ThenDo([](QWidget* box) {
+            for (QAbstractButton* b : box->findChildren<QAbstractButton*>())
+                if (b->text() == "Overwrite all")
+                    b->click();
+        });
+        QVERIFY(RunToEnd(d));
+        const auto& sum = d.Summary();
+        QVERIFY2(d.Form()->m_CtrlLabel_FullProgress->text().startsWith("Finished"),
+                 qPrintable(d.Form()->m_CtrlLabel_FullProgress->text()));
+        QCOMPARE(sum.written.size() + sum.skipped.size() + sum.failed.size(), m_Records.size());
+        if (kind != 0)
+            QVERIFY(!sum.written.isEmpty());
+    }
 }
 
 // Under Xvfb with NALVO_GRAB_DIR set, the dialogs are saved for a look.
