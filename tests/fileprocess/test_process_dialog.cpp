@@ -75,6 +75,7 @@ private slots:
     void cleanup();
     void polyInterleaveWritesTarget();
     void stopKeepsFinishedAndNeverBlocks();
+    void escapeDuringRunStopsAfterConfirmation();
     void fourGigaBound_data();
     void fourGigaBound();
     void existingOutputs_data();
@@ -211,6 +212,30 @@ void TestProcessDialog::stopKeepsFinishedAndNeverBlocks()
         QVERIFY(d.Summary().written.contains(name.left(6)));
     }
     QVERIFY(Entries(m_czOut).size() < m_Records.size());
+}
+
+void TestProcessDialog::escapeDuringRunStopsAfterConfirmation()
+{
+    WriteDay(30, 48000 * 10, 2);
+    Load();
+    QDialogFileProcessSetup d;
+    d.SetProcessInfo(&m_Records);
+    Choose(d, 2);
+    d.show();
+    QSignalSpy finished(&d, &QDialog::finished);
+    d.Form()->m_CtrlButton_Run->click();
+    QVERIFY(d.IsRunning());
+    ModalBoxAnswerer boxes;
+    boxes.ThenKey(Qt::Key_Escape).ThenKey(Qt::Key_Return);
+    d.reject();   // declined: the run goes on
+    QVERIFY(d.IsRunning());
+    QCOMPARE(finished.count(), 0);
+    d.reject();   // confirmed: stopped, then closed
+    QVERIFY(finished.wait(30000));
+    QVERIFY(!d.IsRunning());
+    QCOMPARE(boxes.SeenBoxes().size(), 2);
+    for (const QString& name : Entries(m_czOut))
+        QVERIFY2(name.endsWith("PN.WAV"), qPrintable(name));
 }
 
 void TestProcessDialog::fourGigaBound_data()
