@@ -27,6 +27,12 @@ QDialogImportStranger::QDialogImportStranger(QWidget* parent, int startId)
     connect(ui->m_CtrlButton_Start, &QPushButton::clicked, this, &QDialogImportStranger::slot_OnButtonStartClicked);
     connect(ui->m_CtrlButton_Stop, &QPushButton::clicked, this, &QDialogImportStranger::slot_OnButtonStopClicked);
     connect(ui->m_CtrlCheckBox_TC, &QCheckBox::toggled, this, &QDialogImportStranger::slot_UserTcChanged);
+    connect(this, &QDialogImportStranger::signal_FileDone, this, &QDialogImportStranger::OnFileDone,
+            Qt::QueuedConnection);
+    connect(this, &QDialogImportStranger::signal_FilePct, this, &QDialogImportStranger::slot_PctChanged,
+            Qt::QueuedConnection);
+    connect(this, &QDialogImportStranger::signal_WorkerEnded, this, &QDialogImportStranger::OnRunEnded,
+            Qt::QueuedConnection);
     ui->m_CtrlFrame_Labels->setStyleSheet(QStringLiteral("color:#FFFFFF;background:#004466;"));
     InitFontSize(this);
     slot_UserTcChanged();
@@ -161,12 +167,14 @@ void QDialogImportStranger::slot_OnButtonStartClicked()
         for (int i = 0; i < items.size() && m_Run.load(); ++i) {
             const importplan::tItem& item = items.at(i);
             QSoundMixer mixer;
-            connect(&mixer, &QSoundMixer::signal_ImportSourceProgressPct, this, &QDialogImportStranger::slot_PctChanged);
+            // Relayed on this thread: the engine's connection lives and dies here,
+            // the dialog's queued one for as long as the dialog.
+            connect(&mixer, &QSoundMixer::signal_ImportSourceProgressPct, [this](int pct) { emit signal_FilePct(pct); });
             const bool ok = mixer.ImportMono(item.source, day, item.takeId, item.track, item.totalFiles, fps.constData(),
                                              item.groupSource, &m_Run, kOverviewRate, tc);
-            QMetaObject::invokeMethod(this, [this, i, ok] { OnFileDone(i, ok); }, Qt::QueuedConnection);
+            emit signal_FileDone(i, ok);
         }
-        QMetaObject::invokeMethod(this, [this] { OnRunEnded(); }, Qt::QueuedConnection);
+        emit signal_WorkerEnded();
     });
 }
 

@@ -46,6 +46,10 @@ public slots:
 
 signals:
     void signal_RunEnded();
+    // Sent by the worker, received queued on the GUI thread.
+    void signal_FileDone(int index, bool ok);
+    void signal_FilePct(int percent);
+    void signal_WorkerEnded();
 
 private:
     void OnFileDone(int index, bool ok);
