@@ -306,6 +306,8 @@ void DlgMain::ConnectSignals()
             &QInGridRouting::slot_InGridTrackActiveChanged);
 
     connect(ui->m_CtrlAction_Preferences, &QAction::triggered, this, &DlgMain::slot_Preferences);
+    connect(ui->m_CtrlAction_FileProcess, &QAction::triggered, this, &DlgMain::slot_ProcessFiles);
+    connect(ui->m_CtrlAction_Import, &QAction::triggered, this, &DlgMain::slot_ImportFiles);
     connect(ui->m_CtrlAction_AddProject, &QAction::triggered, this, &DlgMain::slot_AddNewProject);
     connect(ui->m_CtrlAction_AddDay, &QAction::triggered, this, &DlgMain::slot_AddNewDay);
     connect(ui->m_CtrlAction_FileBrowser, &QAction::triggered, this, &DlgMain::slot_Button_ShowBrowser);

@@ -338,6 +338,10 @@ public:
     // Writes the setup; false (after a warning) when the file was not written.
     bool SaveReportSetup(QString path);
 
+    // "File Process" and "Import" of the menu (dlgmain_process.cpp, dlgmain_import.cpp).
+    void slot_ProcessFiles(bool);
+    void slot_ImportFiles(bool);
+
 private:
     void InitFont();
     void InitTreeView();

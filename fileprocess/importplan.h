@@ -1,0 +1,60 @@
+#ifndef NALVO_FILEPROCESS_IMPORTPLAN_H
+#define NALVO_FILEPROCESS_IMPORTPLAN_H
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// What an import will do, decided before any file is written: which sources
+// are imported under which take id, which are refused and why.
+namespace importplan {
+
+constexpr int kMaxId = 9999;
+
+// What the probe of one source found.
+struct tProbe {
+    bool readable = false;
+    bool recorderFile = false;   // a take of the recorder itself: refused
+    int channels = 0;
+    bool member = false;         // a one-channel member of another recorder's family
+    QString family;              // the family name (the file's own path when not a member)
+    int track = -1;              // 0-based track number of a member
+    int totalFiles = 0;
+    quint32 dataSize = 1;
+    quint32 timeReference = 0;
+};
+
+tProbe ProbeSource(const QString& source);
+
+struct tItem {
+    QString source;
+    QString takeId;        // "7T%04d"
+    int track = -1;
+    int totalFiles = 0;
+    QString groupSource;   // file name of the file that opened the group
+};
+
+struct tPlan {
+    QList<tItem> items;
+    QStringList recorderFiles;   // refused: takes of the recorder itself
+    QStringList unreadable;      // refused: not a sound file this program reads
+    int nextId = 0;              // the first id after the ones the plan uses
+    bool idOverflow = false;     // an id above kMaxId would be needed: nothing planned
+};
+
+// Members of one family (same family name, time reference and data size)
+// become the tracks of one take; every other source opens a take of its
+// own. Ids start at startId and skip any id that already has a file in the
+// day folder. The probe is injected so tests can plan without files.
+template <typename ProbeFn>
+tPlan Plan(const QStringList& sources, const QString& dayFolder, int startId, ProbeFn probe);
+
+QString TakeId(int id);
+// True when the day folder holds a file of the take id ("<id>_..." or "<id>.").
+bool IdInUse(const QString& dayFolder, int id);
+
+}  // namespace importplan
+
+#include "fileprocess/importplan_impl.h"
+
+#endif

@@ -1,0 +1,50 @@
+// The "Import" command: other recorders' files become mono takes of a day.
+#include "mainwindow/dlgmain.h"
+
+#include "browser/fsitemtype.h"
+#include "fileprocess/qdialogimportstranger.h"
+#include "ui_dlgmain.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+void DlgMain::slot_ImportFiles(bool)
+{
+    QItemSelectionModel* selection = ui->m_CtrlTreeView->selectionModel();
+    const QModelIndexList rows = selection ? selection->selectedRows(0) : QModelIndexList();
+    QString dayFolder, project, day;
+    if (rows.size() == 1) {
+        const QModelIndex index = rows.first();
+        const int kind = index.data(FSItemTypeRole).toInt();
+        const QString path = index.data(FSFilePathRole).toString();
+        day = index.data(FSDayRole).toString();
+        project = index.data(FSProjectRole).toString();
+        const bool kindOk = kind == FSITEM_DAY || kind == FSITEM_MONO || kind == FSITEM_MIX || kind == FSITEM_POLY;
+        const int at = day.isEmpty() ? -1 : path.lastIndexOf(day);
+        if (kindOk && day.endsWith(QLatin1String(".OVD"), Qt::CaseInsensitive) && at > 0)
+            dayFolder = path.left(at + day.size());
+    }
+    if (dayFolder.isEmpty()) {
+        QMessageBox::warning(this, QStringLiteral("Invalid Selection"),
+                             QStringLiteral("Please select a valid Project and Monophonic Day where to import the processed files"));
+        return;
+    }
+    const QFileInfo dayInfo(dayFolder);
+    if (!dayInfo.isDir() || !dayInfo.isWritable()) {
+        QMessageBox::warning(this, QStringLiteral("Import"),
+                             QStringLiteral("The day folder cannot be written:\n%1").arg(dayFolder));
+        return;
+    }
+    const QStringList files = QFileDialog::getOpenFileNames(this, QStringLiteral("Select one or more files to import"),
+                                                            m_czImportLastPath,
+                                                            tr("Sound Files (*.wav *.WAV *.bwf *.BWF)"));
+    if (files.isEmpty())
+        return;
+    m_czImportLastPath = QFileInfo(files.last()).absolutePath();
+
+    QDialogImportStranger dialog(this, m_nImportLastID);
+    dialog.SetPaths(files, project, day, dayFolder);
+    dialog.exec();
+    m_nImportLastID = dialog.NextId();
+}

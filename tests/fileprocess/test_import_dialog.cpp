@@ -1,0 +1,187 @@
+// The import dialog: planning (groups, ids, the 9999 bound) with an injected
+// probe, then real runs on the worker: a family into one take, a stereo file
+// into two, two runs without collision, STOP leaving no partial file.
+#include "fileprocess/importplan.h"
+#include "fileprocess/qdialogimportstranger.h"
+#include "tests/support/fixturevariants.h"
+#include "ui_qdialogimportstranger.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace fixture;
+
+namespace {
+QStringList Entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Sources named "<family>:<track>" are family members, others plain files.
+importplan::tProbe FakeProbe(const QString& source)
+{
+    importplan::tProbe p;
+    p.readable = !source.startsWith("bad");
+    p.recorderFile = source.startsWith("rec");
+    p.family = source;
+    const int colon = source.indexOf(':');
+    if (colon > 0) {
+        p.member = true;
+        p.channels = 1;
+        p.family = source.left(colon);
+        p.track = source.mid(colon + 1).toInt();
+        p.totalFiles = 3;
+    }
+    return p;
+}
+}  // namespace
+
+class TestImportDialog : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void plans_data();
+    void plans();
+    void familyAndStereoRuns();
+    void stopLeavesNoPartialFile();
+    void badIdRefused();
+
+private:
+    bool Run(QDialogImportStranger& d, int stopAfterMs = -1);
+    QTemporaryDir m_Dir;
+    QString m_czIn, m_czDay;
+};
+
+void TestImportDialog::init()
+{
+    static int run = 0;
+    m_czIn = m_Dir.path() + "/in" + QString::number(++run);
+    m_czDay = m_Dir.path() + "/P.BR1/D" + QString::number(run) + ".OVD";
+    QDir().mkpath(m_czIn);
+    QDir().mkpath(m_czDay);
+}
+
+void TestImportDialog::plans_data()
+{
+    QTest::addColumn<QStringList>("sources");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<QStringList>("ids");
+    QTest::addColumn<int>("next");
+    QTest::addColumn<bool>("overflow");
+    QTest::newRow("family is one take") << QStringList{"F:0", "F:1", "F:2"} << 7 << QStringList{"7T0007", "7T0007", "7T0007"} << 8 << false;
+    QTest::newRow("plain files one take each") << QStringList{"a", "b"} << 0 << QStringList{"7T0000", "7T0001"} << 2 << false;
+    QTest::newRow("repeated track opens a take") << QStringList{"F:0", "F:0"} << 1 << QStringList{"7T0001", "7T0002"} << 3 << false;
+    QTest::newRow("two families") << QStringList{"F:0", "G:0", "G:1"} << 1 << QStringList{"7T0001", "7T0002", "7T0002"} << 3 << false;
+    QTest::newRow("refused files take no id") << QStringList{"rec1", "bad", "a"} << 5 << QStringList{"7T0005"} << 6 << false;
+    QTest::newRow("9999 and two files") << QStringList{"a", "b"} << 9999 << QStringList{} << 9999 << true;
+    QTest::newRow("9999 one family") << QStringList{"F:0", "F:1"} << 9999 << QStringList{"7T9999", "7T9999"} << 10000 << false;
+}
+
+void TestImportDialog::plans()
+{
+    QFETCH(QStringList, sources);
+    QFETCH(int, start);
+    QFETCH(QStringList, ids);
+    QFETCH(int, next);
+    QFETCH(bool, overflow);
+    const importplan::tPlan plan = importplan::Plan(sources, m_czDay, start, &FakeProbe);
+    QStringList got;
+    for (const importplan::tItem& item : plan.items)
+        got << item.takeId;
+    QCOMPARE(got, ids);
+    QCOMPARE(plan.nextId, next);
+    QCOMPARE(plan.idOverflow, overflow);
+    // An id with a file in the day is never planned again.
+    QFile used(m_czDay + "/7T0000_1.WAV");
+    QVERIFY(used.open(QIODevice::WriteOnly));
+    used.close();
+    QCOMPARE(importplan::Plan({"a"}, m_czDay, 0, &FakeProbe).items.first().takeId, QString("7T0001"));
+}
+
+bool TestImportDialog::Run(QDialogImportStranger& d, int stopAfterMs)
+{
+    QSignalSpy ended(&d, &QDialogImportStranger::signal_RunEnded);
+    d.Form()->m_CtrlButton_Start->click();
+    if (!d.IsRunning())
+        return true;
+    if (stopAfterMs >= 0) {
+        QTest::qWait(stopAfterMs);
+        d.Form()->m_CtrlButton_Stop->click();
+    }
+    return ended.wait(60000);
+}
+
+void TestImportDialog::familyAndStereoRuns()
+{
+    const QStringList family = WriteForeignMonoFamily(m_czIn, "REC", 3, "SC1/T2");
+    QCOMPARE(family.size(), 3);
+    ForeignSpec stereo;
+    stereo.frames = 4800;
+    QVERIFY(WriteForeignFile(m_czIn + "/ST.WAV", stereo));
+    QDialogImportStranger d(nullptr, 12);
+    d.SetPaths(family + QStringList{m_czIn + "/ST.WAV"}, "P.BR1", "D.OVD", m_czDay);
+    QVERIFY(Run(d));
+    QCOMPARE(d.FailedCount(), 0);
+    QCOMPARE(Entries(m_czDay), (QStringList{"7T0012_1.WAV", "7T0012_2.WAV", "7T0012_3.WAV", "7T0013_01.WAV",
+                                            "7T0013_02.WAV"}));
+    QCOMPARE(d.Form()->m_CtrlLineEdit_Id->text(), QString("0014"));
+    QCOMPARE(d.NextId(), 14);
+    // A second run of the same files lands after the first, nothing replaced.
+    d.Form()->m_CtrlLineEdit_Id->setText("0012");
+    QVERIFY(Run(d));
+    QCOMPARE(Entries(m_czDay).size(), 10);
+    QVERIFY(Entries(m_czDay).contains("7T0014_1.WAV"));
+    QVERIFY(Entries(m_czDay).contains("7T0015_02.WAV"));
+}
+
+void TestImportDialog::stopLeavesNoPartialFile()
+{
+    ForeignSpec big;
+    big.channels = 8;
+    big.frames = 48000 * 60;
+    QStringList sources;
+    for (int i = 0; i < 3; ++i) {
+        sources << m_czIn + QString("/B%1.WAV").arg(i);
+        QVERIFY(WriteForeignFile(sources.last(), big));
+    }
+    QDialogImportStranger d(nullptr, 0);
+    d.SetPaths(sources, "P.BR1", "D.OVD", m_czDay);
+    QVERIFY(Run(d, 50));
+    QVERIFY(!d.IsRunning());
+    QVERIFY(d.ImportedCount() < 3);
+    // Whole takes only: every take present has all eight tracks, nothing else.
+    const QStringList names = Entries(m_czDay);
+    QCOMPARE(names.size(), 8 * d.ImportedCount());
+    for (const QString& name : names)
+        QVERIFY2(name.startsWith("7T") && name.endsWith(".WAV"), qPrintable(name));
+}
+
+void TestImportDialog::badIdRefused()
+{
+    ForeignSpec mono;
+    mono.channels = 1;
+    mono.frames = 480;
+    QVERIFY(WriteForeignFile(m_czIn + "/A.WAV", mono));
+    QVERIFY(WriteForeignFile(m_czIn + "/B.WAV", mono));
+    QDialogImportStranger d(nullptr, 9999);
+    d.SetPaths({m_czIn + "/A.WAV", m_czIn + "/B.WAV"}, "P.BR1", "D.OVD", m_czDay);
+    QTimer closer;
+    closer.setInterval(20);
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        if (QWidget* box = QApplication::activeModalWidget())
+            box->close();
+    });
+    closer.start();
+    QVERIFY(Run(d));
+    QVERIFY(Entries(m_czDay).isEmpty());
+    d.Form()->m_CtrlLineEdit_Id->clear();
+    QVERIFY(Run(d));
+    QVERIFY(Entries(m_czDay).isEmpty());
+    QCOMPARE(d.NextId(), 9999);
+}
+
+QTEST_MAIN(TestImportDialog)
+#include "test_import_dialog.moc"

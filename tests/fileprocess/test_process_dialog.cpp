@@ -1,0 +1,427 @@
+// The file-process dialog on real takes and the real copy engine: kinds and
+// targets, the end of a run, STOP without blocking, the 4 GB bound, existing
+// outputs, Esc, and grabs of the dialogs for a look.
+#include "fileprocess/processinformation.h"
+#include "fileprocess/processscan.h"
+#include "fileprocess/qcheckitem.h"
+#include "fileprocess/qdialogfileprocesssetup.h"
+#include "fileprocess/qdialogimportstranger.h"
+#include "take/soundperform.h"
+#include "tests/support/demomedia.h"
+#include "tests/support/fixturewriter.h"
+#include "tests/support/modalboxanswerer.h"
+#include "tests/support/riffreader.h"
+#include "ui_qdialogfileprocesssetup.h"
+#include "ui_qdialogimportstranger.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace fixture;
+
+namespace {
+QByteArray ReadAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList Entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QStringList Outputs(const QString& folder)
+{
+    QStringList names;
+    for (const QString& name : Entries(folder))
+        if (name.endsWith("PN.WAV"))
+            names << name;
+    return names;
+}
+
+// Largest pause of the GUI thread's event loop while it runs.
+class Watchdog : public QObject
+{
+public:
+    Watchdog()
+    {
+        m_Clock.start();
+        m_Timer.setInterval(20);
+        QObject::connect(&m_Timer, &QTimer::timeout, this, [this] {
+            m_nMaxGap = qMax(m_nMaxGap, m_Clock.restart());
+        });
+        m_Timer.start();
+    }
+    qint64 MaxGap() const { return m_nMaxGap; }
+
+private:
+    QTimer m_Timer;
+    QElapsedTimer m_Clock;
+    qint64 m_nMaxGap = 0;
+};
+}  // namespace
+
+class TestProcessDialog : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void polyInterleaveWritesTarget();
+    void stopKeepsFinishedAndNeverBlocks();
+    void escapeDuringRunStopsAfterConfirmation();
+    void fourGigaBound_data();
+    void fourGigaBound();
+    void existingOutputs_data();
+    void existingOutputs();
+    void destinationMustBeUsable();
+    void settingsReachEngineInMemory();
+    void demoProjectEndsWithSummary();
+    void grabDialogs();
+
+private:
+    void WriteDay(int takes, quint32 frames, int tracks = 3);
+    void Load();
+    void Choose(QDialogFileProcessSetup& d, int kind);
+    bool RunToEnd(QDialogFileProcessSetup& d, int ms = 60000);
+
+    QTemporaryDir m_Dir;
+    QString m_czDay, m_czOut;
+    QList<tProcessInformation*> m_Records;
+};
+
+void TestProcessDialog::init()
+{
+    static int run = 0;
+    const QString root = m_Dir.path() + "/v" + QString::number(++run);
+    m_czDay = root + "/P.BR1/D01.OVD";
+    m_czOut = root + "/P.BR1/D01.OVN";
+    QDir().mkpath(m_czDay);
+}
+
+void TestProcessDialog::cleanup()
+{
+    qDeleteAll(m_Records);
+    m_Records.clear();
+}
+
+void TestProcessDialog::WriteDay(int takes, quint32 frames, int tracks)
+{
+    QList<int> slotList;
+    for (int t = 0; t < tracks; ++t)
+        slotList << t;
+    for (int k = 0; k < takes; ++k) {
+        TakeSpec spec = MonoTake(QStringLiteral("AB%1").arg(k, 4, 10, QChar('0')), slotList);
+        spec.bits = 16;
+        spec.frames = frames;
+        spec.waveform = false;
+        QVERIFY(!WriteTake(m_czDay, spec).files.isEmpty());
+    }
+}
+
+void TestProcessDialog::Load()
+{
+    QSoundPerform loader;
+    const QString pre = QFileInfo(m_czDay + "/../..").canonicalFilePath();
+    QVERIFY(procscan::ScanDayFolder(m_czDay, pre, "D01.OVD", "P.BR1", &loader, &m_Records));
+}
+
+void TestProcessDialog::Choose(QDialogFileProcessSetup& d, int kind)
+{
+    auto* ui = d.Form();
+    if (kind == 0)
+        ui->m_CtrlRadio_Stereo_InterleaveMixTrack->setChecked(true);
+    else if (kind == 1)
+        ui->m_CtrlRadio_Stereo_InterleaveReMix->setChecked(true);
+    else
+        ui->m_CtrlRadio_Poly->setChecked(true);
+    if (kind == 3)
+        ui->m_CtrlRadioButton_PolyRotate->setChecked(true);
+    if (kind == 4)
+        ui->m_CtrlRadioButton_PolyCompact->setChecked(true);
+    QCOMPARE(int(d.ProcessType()), kind);
+}
+
+bool TestProcessDialog::RunToEnd(QDialogFileProcessSetup& d, int ms)
+{
+    QSignalSpy ended(&d, &QDialogFileProcessSetup::signal_RunEnded);
+    d.Form()->m_CtrlButton_Run->click();
+    return !d.IsRunning() || ended.wait(ms);
+}
+
+void TestProcessDialog::polyInterleaveWritesTarget()
+{
+    WriteDay(1, 4800);
+    Load();
+    QCOMPARE(m_Records.size(), 1);
+    QDialogFileProcessSetup d;
+    d.SetProcessInfo(&m_Records);
+    Choose(d, 2);
+    QVERIFY(RunToEnd(d));
+    const QString out = m_czOut + "/AB0000PN.WAV";
+    QVERIFY2(QFileInfo::exists(out), qPrintable(Entries(m_czOut).join(',')));
+    QVERIFY(d.Form()->m_CtrlLabel_FullProgress->text().startsWith("Finished"));
+    QCOMPARE(d.Summary().written, QStringList{"AB0000"});
+    if (!QStandardPaths::findExecutable("ffprobe").isEmpty()) {
+        QProcess probe;
+        probe.start("ffprobe", {"-v", "error", "-show_entries", "stream=channels", "-of", "csv=p=0", out});
+        QVERIFY(probe.waitForFinished(30000));
+        QCOMPARE(probe.exitCode(), 0);
+        QVERIFY(QString(probe.readAllStandardOutput()).trimmed().toInt() >= 3);
+    }
+}
+
+// STOP mid-run: outputs done before stay byte-identical, nothing of the take
+// being written remains, and the GUI thread never stalls.
+void TestProcessDialog::stopKeepsFinishedAndNeverBlocks()
+{
+    WriteDay(30, 48000 * 10, 2);
+    Load();
+    QDialogFileProcessSetup d;
+    d.SetProcessInfo(&m_Records);
+    Choose(d, 2);
+    QSignalSpy ended(&d, &QDialogFileProcessSetup::signal_RunEnded);
+    d.Form()->m_CtrlButton_Run->click();
+    QElapsedTimer wait;
+    wait.start();
+    while (Outputs(m_czOut).isEmpty() && wait.elapsed() < 60000)
+        QTest::qWait(1);
+    QMap<QString, QByteArray> before;
+    for (const QString& name : Outputs(m_czOut))
+        before.insert(name, ReadAll(m_czOut + "/" + name));
+    Watchdog watchdog;
+    QElapsedTimer stopClock;
+    stopClock.start();
+    d.Form()->m_CtrlButton_Run->click();
+    QVERIFY(ended.wait(30000));
+    qInfo("STOP to idle: %lld ms", stopClock.elapsed());
+    QVERIFY2(watchdog.MaxGap() < 2000, qPrintable(QString::number(watchdog.MaxGap())));
+    QVERIFY(d.Form()->m_CtrlLabel_FullProgress->text().startsWith("Stopped"));
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        QVERIFY2(ReadAll(m_czOut + "/" + it.key()) == it.value(),
+                 qPrintable(QString("%1 %2 %3").arg(it.key()).arg(it.value().size()).arg(ReadAll(m_czOut + "/" + it.key()).size())));
+    // Every file left is a complete output of a take.
+    for (const QString& name : Entries(m_czOut)) {
+        QVERIFY2(name.endsWith("PN.WAV"), qPrintable(name));
+        QVERIFY(d.Summary().written.contains(name.left(6)));
+    }
+    QVERIFY(Entries(m_czOut).size() < m_Records.size());
+}
+
+void TestProcessDialog::escapeDuringRunStopsAfterConfirmation()
+{
+    WriteDay(30, 48000 * 10, 2);
+    Load();
+    QDialogFileProcessSetup d;
+    d.SetProcessInfo(&m_Records);
+    Choose(d, 2);
+    d.show();
+    QSignalSpy finished(&d, &QDialog::finished);
+    d.Form()->m_CtrlButton_Run->click();
+    QVERIFY(d.IsRunning());
+    ModalBoxAnswerer boxes;
+    boxes.ThenKey(Qt::Key_Escape).ThenKey(Qt::Key_Return);
+    d.reject();   // declined: the run goes on
+    QVERIFY(d.IsRunning());
+    QCOMPARE(finished.count(), 0);
+    d.reject();   // confirmed: stopped, then closed
+    QVERIFY(finished.wait(30000));
+    QVERIFY(!d.IsRunning());
+    QCOMPARE(boxes.SeenBoxes().size(), 2);
+    for (const QString& name : Entries(m_czOut))
+        QVERIFY2(name.endsWith("PN.WAV"), qPrintable(name));
+}
+
+void TestProcessDialog::fourGigaBound_data()
+{
+    QTest::addColumn<quint32>("fileSize");
+    QTest::addColumn<int>("tracks");
+    QTest::addColumn<bool>("named");
+    QTest::addColumn<int>("answer");   // 0 OK, 1 Escape
+    QTest::addColumn<QString>("status");
+    QTest::newRow("2^32-1 skipped, named") << quint32(0xFFFFFFFF) << 1 << true << 0 << "Nothing to process";
+    QTest::newRow("2^32 skipped, named") << quint32(0x80000000) << 2 << true << 0 << "Nothing to process";
+    QTest::newRow("escape aborts") << quint32(0x80000000) << 2 << true << 1 << "Aborted";
+    QTest::newRow("below passes the check") << quint32(0x7FFFFFFF) << 1 << false << 0 << "Finished";
+}
+
+void TestProcessDialog::fourGigaBound()
+{
+    QFETCH(quint32, fileSize);
+    QFETCH(int, tracks);
+    QFETCH(bool, named);
+    QFETCH(int, answer);
+    QFETCH(QString, status);
+    // A record of a take that is not on disk: the size check decides before
+    // any engine sees it.
+    auto* info = new tProcessInformation;
+    info->czTagName = "HUGE01";
+    info->czPreProjectPath = m_Dir.path();
+    info->czProject = "P.BR1";
+    info->czDay = "D01.OVD";
+    info->czFilePath = m_Dir.path() + "/P.BR1/D01.OVD/HUGE01_01.WAV";
+    info->czTakePath = m_Dir.path() + "/P.BR1/D01.OVD/HUGE01";
+    for (int t = 0; t < tracks; ++t)
+        info->pbPresent[t] = true;
+    info->TrackMax = qint16(tracks - 1);
+    info->FileSize = fileSize;
+    m_Records << info;
+    QDialogFileProcessSetup d;
+    d.SetProcessInfo(&m_Records);
+    Choose(d, 4);
+    ModalBoxAnswerer boxes;
+    if (answer == 0)
+        boxes.ThenKey(Qt::Key_Return);
+    else
+        boxes.ThenKey(Qt::Key_Escape);
+    QVERIFY(RunToEnd(d, 30000));
+    if (named) {
+        QCOMPARE(boxes.SeenBoxes().size(), 1);
+        QVERIFY(boxes.SeenBoxes().first().text.contains("HUGE01"));
+    } else {
+        QCOMPARE(boxes.SeenBoxes().size(), 0);
+    }
+    QVERIFY2(d.Form()->m_CtrlLabel_FullProgress->text().startsWith(status),
+             qPrintable(d.Form()->m_CtrlLabel_FullProgress->text()));
+    QVERIFY(!d.IsRunning());
+}
+
+void TestProcessDialog::existingOutputs_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("replaced");
+    QTest::newRow("skip existing keeps it") << "Skip existing" << false;
+    QTest::newRow("overwrite all replaces it") << "Overwrite all" << true;
+}
+
+void TestProcessDialog::existingOutputs()
+{
+    QFETCH(QString, button);
+    QFETCH(bool, replaced);
+    WriteDay(1, 4800);
+    Load();
+    QDir().mkpath(m_czOut);
+    const QString out = m_czOut + "/AB0000PN.WAV";
+    QFile f(out);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write("mine") == 4);
+    f.close();
+    QDialogFileProcessSetup d;
+    d.SetProcessInfo(&m_Records);
+    Choose(d, 2);
+    ModalBoxAnswerer boxes;
+    boxes.ThenDo([button](QWidget* box) {
+        for (QAbstractButton* b : box->findChildren<QAbstractButton*>())
+            if (b->text() == button)
+                b->click();
+    });
+    QVERIFY(RunToEnd(d));
+    QCOMPARE(boxes.SeenBoxes().size(), 1);
+    QCOMPARE(ReadAll(out) != "mine", replaced);
+}
+
+void TestProcessDialog::destinationMustBeUsable()
+{
+    WriteDay(1, 4800);
+    Load();
+    QDialogFileProcessSetup d;
+    d.SetProcessInfo(&m_Records);
+    d.Form()->m_CtrlCheckBox_TargetAlongSource->setChecked(false);
+    for (const QString& dest : {QString("---"), QString(), QString("relative/dir"), m_Dir.path() + "/missing"}) {
+        d.Form()->m_CtrlLabel_Destination->setText(dest);
+        d.Form()->m_CtrlButton_Run->click();
+        QVERIFY(!d.IsRunning());
+        QVERIFY(!d.Form()->m_CtrlLabel_Error->text().isEmpty());
+    }
+    QVERIFY(!QFileInfo::exists("/P.BR1"));
+}
+
+// The row's choices reach the engine without a settings file beside the
+// take, so a write-protected card cannot turn them back into defaults.
+void TestProcessDialog::settingsReachEngineInMemory()
+{
+    WriteDay(1, 4800, 4);
+    Load();
+    QDialogFileProcessSetup d;
+    d.SetProcessInfo(&m_Records);
+    Choose(d, 2);
+    QFileProcessSetupWidget* row = d.Form()->m_CtrlWidget_FileProcess->Rows().first();
+    row->CheckItem(2)->SetChecked(false);
+    row->CheckItem(3)->SetChecked(false);
+    QVERIFY(RunToEnd(d));
+    QCOMPARE(fixture::ReadRiffFile(m_czOut + "/AB0000PN.WAV").channels, quint16(2));
+    QVERIFY(Entries(m_czDay).filter(".bkp").isEmpty());
+    QVERIFY(m_Records.first()->pbTrackMute[2]);
+}
+
+// The whole demo project: its mono takes are found, and a run of every kind
+// ends on the engine's done with a summary, whatever the takes hold.
+void TestProcessDialog::demoProjectEndsWithSummary()
+{
+    const QString root = m_Dir.path() + "/demo";
+    QVERIFY(!WriteDemoVolume(root).isEmpty());
+    const QString volume = root + "/" + kDemoVolumeName;
+    const QString project = QString(kDemoProjectName) + ".BR1";
+    procscan::tSelectedRow row;
+    row.kind = 1;
+    row.path = volume + "/" + project;
+    row.display = project;
+    row.project = project;
+    row.preProject = volume;
+    QSoundPerform loader;
+    QCOMPARE(procscan::ExpandSelection({row}, &loader, &m_Records), procscan::Expansion::Done);
+    QVERIFY(m_Records.size() >= 5);
+    for (int kind : {0, 2, 3}) {
+        QDialogFileProcessSetup d;
+        d.SetProcessInfo(&m_Records);
+        Choose(d, kind);
+        ModalBoxAnswerer boxes;
+        boxes.ThenDo([](QWidget* box) {
+            for (QAbstractButton* b : box->findChildren<QAbstractButton*>())
+                if (b->text() == "Overwrite all")
+                    b->click();
+        });
+        QVERIFY(RunToEnd(d));
+        const auto& sum = d.Summary();
+        QVERIFY2(d.Form()->m_CtrlLabel_FullProgress->text().startsWith("Finished"),
+                 qPrintable(d.Form()->m_CtrlLabel_FullProgress->text()));
+        QCOMPARE(sum.written.size() + sum.skipped.size() + sum.failed.size(), m_Records.size());
+        if (kind != 0)
+            QVERIFY(!sum.written.isEmpty());
+    }
+}
+
+// Under Xvfb with NALVO_GRAB_DIR set, the dialogs are saved for a look.
+void TestProcessDialog::grabDialogs()
+{
+    WriteDay(3, 4800);
+    Load();
+    const QString dir = qEnvironmentVariable("NALVO_GRAB_DIR");
+    QDialogFileProcessSetup d;
+    d.SetProcessInfo(&m_Records);
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    QDialogImportStranger imp(nullptr, 12);
+    imp.SetPaths({"/a/b.wav"}, "P.BR1", "D01.OVD", m_czDay);
+    imp.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&imp));
+    QCOMPARE(imp.Form()->m_CtrlLineEdit_Id->text(), QString("0012"));
+    if (dir.isEmpty())
+        return;
+    QVERIFY(d.grab().save(dir + "/fileprocess_kind0.png"));
+    Choose(d, 2);
+    QVERIFY(d.grab().save(dir + "/fileprocess_poly.png"));
+    d.Form()->m_CtrlRadioButton_PolyRotate->setChecked(true);
+    QVERIFY(d.grab().save(dir + "/fileprocess_rotate.png"));
+    Choose(d, 1);
+    QVERIFY(d.grab().save(dir + "/fileprocess_remix.png"));
+    QVERIFY(imp.grab().save(dir + "/import.png"));
+}
+
+QTEST_MAIN(TestProcessDialog)
+#include "test_process_dialog.moc"

@@ -1,0 +1,98 @@
+// The "File Process" and "Import" commands of the menu on the demo media:
+// the selection decides between the dialog and the "Invalid Selection" box.
+#include "ui_dlgmain.h"
+
+#include "browser/qbriselfsfilterproxymodel.h"
+#include "browser/qbriselfsmodel.h"
+#include "fileprocess/qdialogfileprocesssetup.h"
+#include "fileprocess/qfileprocesssetupwidget.h"
+#include "foundation/platform/appfolders.h"
+#include "mainwindow/dlgmain.h"
+#include "tests/support/demomedia.h"
+#include "tests/support/modalboxanswerer.h"
+#include "ui_qdialogfileprocesssetup.h"
+
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestProcessCommands : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_Media;
+    QString m_czDay1;
+
+    static void SelectPath(DlgMain& window, const QString& path)
+    {
+        const QModelIndex view = window.m_pFSProxyModel->mapFromSource(window.m_pFSModel->index(path));
+        QVERIFY(view.isValid());
+        window.ui->m_CtrlTreeView->setCurrentIndex(view);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(!fixture::WriteDemoVolume(m_Media.path()).isEmpty());
+        qputenv("NALVO_VOLUMES_ROOT", m_Media.path().toUtf8());
+        m_czDay1 = m_Media.path() + QStringLiteral("/DEMO_CARD/FEATURE.BR1/2024-05-01.OVD");
+        QDir().mkpath(AppFolders::ConfigFolder());
+    }
+
+    void processDayOpensTheDialog()
+    {
+        DlgMain window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        SelectPath(window, m_czDay1);
+        int rows = -1;
+        ModalBoxAnswerer boxes;
+        boxes.ThenDo([&rows](QWidget* box) {
+            if (auto* d = qobject_cast<QDialogFileProcessSetup*>(box))
+                rows = d->Form()->m_CtrlWidget_FileProcess->Rows().size();
+            box->close();
+        });
+        window.ui->m_CtrlAction_FileProcess->trigger();
+        QVERIFY(rows > 0);
+    }
+
+    void invalidSelectionsWarn_data()
+    {
+        QTest::addColumn<bool>("import");
+        QTest::newRow("process, nothing selected is empty") << false;
+        QTest::newRow("import, nothing selected") << true;
+    }
+
+    void invalidSelectionsWarn()
+    {
+        QFETCH(bool, import);
+        DlgMain window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.ui->m_CtrlTreeView->clearSelection();
+        ModalBoxAnswerer boxes;
+        boxes.ThenAccept();
+        (import ? window.ui->m_CtrlAction_Import : window.ui->m_CtrlAction_FileProcess)->trigger();
+        QCOMPARE(boxes.SeenBoxes().size(), 1);
+        if (import)
+            QCOMPARE(boxes.SeenBoxes().first().title, QString("Invalid Selection"));
+    }
+
+    void importCancelledChangesNothing()
+    {
+        DlgMain window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        SelectPath(window, m_czDay1);
+        window.m_czImportLastPath = m_Media.path();
+        window.m_nImportLastID = 7;
+        ModalBoxAnswerer boxes;
+        boxes.ThenReject();
+        window.ui->m_CtrlAction_Import->trigger();
+        QCOMPARE(boxes.SeenBoxes().size(), 1);
+        QCOMPARE(window.m_nImportLastID, 7);
+        QCOMPARE(window.m_czImportLastPath, m_Media.path());
+    }
+};
+
+QTEST_MAIN(TestProcessCommands)
+#include "test_process_commands.moc"
