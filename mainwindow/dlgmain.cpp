@@ -46,7 +46,7 @@ T* FormChild(QWidget* window, const QString& name)
 }
 }
 
-DlgMain::DlgMain(QWidget* parent) : QMainWindow(parent), ui(new Ui::DlgMain)
+DlgMain::DlgMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::DlgMain>())
 {
     InitFont();
     ui->setupUi(this);
@@ -151,11 +151,9 @@ DlgMain::~DlgMain()
     // children: withdraw it first, so late senders only reach the debug log.
     global_pLogger = nullptr;
     m_pNewFolderCommands.reset();
-    delete m_pFSProxyModel;
-    m_pFSProxyModel = nullptr;
-    delete m_pFSModel;
-    m_pFSModel = nullptr;
-    delete ui;
+    m_pFSProxyModel.reset();
+    m_pFSModel.reset();
+    ui.reset();
 }
 
 void DlgMain::InitFont()
@@ -169,16 +167,16 @@ QString DlgMain::SettingsFilePath() const { return m_StartDir.absolutePath() + Q
 
 void DlgMain::InitTreeView()
 {
-    m_pFSModel = new QBriselFSModel(false);
-    m_pFSProxyModel = new QBriselFSFilterProxyModel(this, false);
-    m_pFSProxyModel->setSourceModel(m_pFSModel);
+    m_pFSModel = std::make_unique<QBriselFSModel>(false);
+    m_pFSProxyModel = std::make_unique<QBriselFSFilterProxyModel>(this, false);
+    m_pFSProxyModel->setSourceModel(m_pFSModel.get());
     m_pFSProxyModel->setSortCaseSensitivity(Qt::CaseInsensitive);
-    connect(m_pFSModel, &QBriselFSModel::test_sig, this, &DlgMain::slot_test);
+    connect(m_pFSModel.get(), &QBriselFSModel::test_sig, this, &DlgMain::slot_test);
 
     QTreeView* tree = ui->m_CtrlTreeView;
     tree->header()->hide();
     tree->setUniformRowHeights(true);
-    tree->setModel(m_pFSProxyModel);
+    tree->setModel(m_pFSProxyModel.get());
     tree->setSortingEnabled(true);
     tree->sortByColumn(0, Qt::AscendingOrder);
     for (int column = 1; column < tree->header()->count(); ++column)
@@ -187,7 +185,7 @@ void DlgMain::InitTreeView()
     tree->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(tree, &QTreeView::customContextMenuRequested, this, &DlgMain::slot_onCustomContextMenu);
 
-    m_pNewFolderCommands = std::make_unique<QNewFolderCommands>(this, tree, m_pFSProxyModel, m_pFSModel);
+    m_pNewFolderCommands = std::make_unique<QNewFolderCommands>(this, tree, m_pFSProxyModel.get(), m_pFSModel.get());
 }
 
 void DlgMain::InitTrackWidgets()

@@ -163,11 +163,11 @@ public:
     static QString TakeSettingsFilePath(const QString& audioPath);
 
     // Reached by the settings, the form and the tests.
-    Ui::DlgMain* ui;
+    std::unique_ptr<Ui::DlgMain> ui;
     QDir m_StartDir;
     QSoundPerform m_SndPerform;
-    QBriselFSModel* m_pFSModel = nullptr;
-    QBriselFSFilterProxyModel* m_pFSProxyModel = nullptr;
+    std::unique_ptr<QBriselFSModel> m_pFSModel;
+    std::unique_ptr<QBriselFSFilterProxyModel> m_pFSProxyModel;
     // The day list's loader; the destructor stops it before anything it
     // sends to is withdrawn.
     std::unique_ptr<QMetadataThread> m_pMetadataThread;

@@ -133,13 +133,13 @@ void DlgMain::EnableEditorModeSingle()
     ui->m_CtrlEditEditorScene->setEnabled(true);
     for (QMyLineEdit* edit : m_ltAdvEdit)
         edit->setEnabled(true);
-    for (QWidget* field : CommonEditorFields(ui))
+    for (QWidget* field : CommonEditorFields(ui.get()))
         field->setEnabled(true);
     for (QWidget* control : {static_cast<QWidget*>(ui->m_CtrlPushButton_Play),
                              static_cast<QWidget*>(ui->m_CtrlButton_WavformMode),
                              static_cast<QWidget*>(ui->m_CtrlPushButton_Stop)})
         control->setEnabled(true);
-    for (QWidget* control : PresetControls(ui))
+    for (QWidget* control : PresetControls(ui.get()))
         control->setEnabled(true);
     ui->m_CtrlButton_CopyTrackNames->setEnabled(true);
     ui->m_CtrlButton_ApplyTrackNames->setEnabled(true);
@@ -186,11 +186,11 @@ void DlgMain::EnableEditorModeMulti()
         for (QCheckBox* box : m_ltAdvCheckBox)
             box->setChecked(false);
     }
-    for (QWidget* field : CommonEditorFields(ui))
+    for (QWidget* field : CommonEditorFields(ui.get()))
         field->setEnabled(true);
     for (QMyLineEdit* name : m_pEditTrackName)
         name->setEnabled(true);
-    for (QWidget* control : PresetControls(ui))
+    for (QWidget* control : PresetControls(ui.get()))
         control->setEnabled(true);
     ui->m_CtrlButton_ApplyTrackNames->setEnabled(true);
 }

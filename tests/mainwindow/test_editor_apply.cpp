@@ -315,7 +315,7 @@ private slots:
 
         auto window = NewWindow();
         Select(*window, {oldFiles.first()});
-        Ui::DlgMain* ui = window->ui;
+        Ui::DlgMain* ui = window->ui.get();
         Type(ui->m_CtrlEditEditorScene, "9B");
         Type(ui->m_CtrlEditEditor_TakeNumber, "4");
         ui->m_CtrlComboBox_TakeIndicator->setCurrentIndex(1);   // "p"
@@ -405,7 +405,7 @@ private slots:
         Select(*window, {Path("M00003_01.WAV")});
         QCOMPARE(window->m_nScTkTemplate, 2);
         Select(*window, {Path("M00001_01.WAV"), Path("M00002_01.WAV")});
-        Ui::DlgMain* ui = window->ui;
+        Ui::DlgMain* ui = window->ui.get();
         QVERIFY(ui->m_CtrlEditEditorNote->text().isEmpty());
         Type(ui->m_CtrlEditEditorNote, "Both");
         Type(ui->m_CtrlEditEditor_TakeNumber, "7");

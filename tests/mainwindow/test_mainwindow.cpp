@@ -81,7 +81,7 @@ private slots:
     void startsEmptyAndDisabled()
     {
         auto window = NewWindow();
-        Ui::DlgMain* ui = window->ui;
+        Ui::DlgMain* ui = window->ui.get();
         QCOMPARE(window->windowTitle(), QStringLiteral("Nalvo Version " NALVO_VERSION_STRING));
         QCOMPARE(ui->m_CtrlStackedWidget_Metadata->currentIndex(), 0);
         for (QWidget* off : QList<QWidget*>{ui->m_CtrlEditEditorScene, ui->m_CtrlEditEditor_TakeNumber,
@@ -287,7 +287,7 @@ private slots:
     void viewSwitchAndGoBack()
     {
         auto window = NewWindow();
-        Ui::DlgMain* ui = window->ui;
+        Ui::DlgMain* ui = window->ui.get();
         QVERIFY(SelectPath(*window, m_czDay1).isValid());
         window->ui->m_CtrlAction_SwitchView->trigger();
         QCOMPARE(ui->m_CtrlStackedWidget_Metadata->currentIndex(), 1);
@@ -427,7 +427,7 @@ private slots:
     void toggles()
     {
         auto window = NewWindow();
-        Ui::DlgMain* ui = window->ui;
+        Ui::DlgMain* ui = window->ui.get();
         QTest::mouseClick(ui->m_CtrlButton_ShowToolbar, Qt::LeftButton);
         QVERIFY(ui->m_CtrlToolBar->isHidden());
         QTest::mouseClick(ui->m_CtrlButton_ShowToolbar, Qt::LeftButton);
@@ -499,7 +499,7 @@ private slots:
     void copyAndPasteTrackNames()
     {
         DlgMain window;
-        Ui::DlgMain* ui = window.ui;
+        Ui::DlgMain* ui = window.ui.get();
         QVERIFY(window.m_SndPerform.InitFilesZZ(m_czDay1 + QStringLiteral("/A01T03"), QStringLiteral("WAV")));
         window.SetDisplayName(window.m_SndPerform.m_czBaseName);
         QCOMPARE(ui->m_CtrlLabelFilename->text(), QStringLiteral("A01T03 <font color=\"#0000ff\">[ iXML ]</font>"));

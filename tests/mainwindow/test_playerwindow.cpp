@@ -284,7 +284,7 @@ private slots:
     {
         auto window = NewWindow();
         DlgMain& w = *window;
-        Ui::DlgMain* ui = w.ui;
+        Ui::DlgMain* ui = w.ui.get();
         SelectOneRow(w, m_czDay1);
         QVERIFY(Open(w, ConstantTake(QStringLiteral("PRE001"), false)));
         QComboBox* combo = ui->m_CtrlComboBox_Presets;
