@@ -112,10 +112,8 @@ int main(int argc, char** argv)
     QuietDebugOutput();
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 300;
     const QString base = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QDir::currentPath();
-    if (QStandardPaths::findExecutable("sox").isEmpty()) {
-        std::fprintf(stderr, "sox is not installed\n");
+    if (!HaveTool("sox"))
         return 1;
-    }
     QTemporaryDir dir(base + "/bench_import-XXXXXX");
     const QString source = dir.path() + "/FOREIGN.WAV";
     const QString outFolder = dir.path() + "/out.OVD";

@@ -188,10 +188,8 @@ int main(int argc, char** argv)
     QuietDebugOutput();
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 300;
     const QString base = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QDir::currentPath();
-    if (QStandardPaths::findExecutable("sox").isEmpty()) {
-        std::fprintf(stderr, "sox is not installed\n");
+    if (!HaveTool("sox"))
         return 1;
-    }
     QTemporaryDir dir(base + "/bench_processing-XXXXXX");
     const QString takeFolder = dir.path() + "/take";
     const QString take16Folder = dir.path() + "/take16";
