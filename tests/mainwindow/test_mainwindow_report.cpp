@@ -142,8 +142,7 @@ private slots:
                 auto* dialog = qobject_cast<QDialogSetupPdf*>(box);
                 if (!dialog)
                     return;
-                dialog->activateWindow();
-                QTest::qWaitForWindowActive(dialog);
+                ModalBoxAnswerer::Activate(dialog);
                 dialog->slot_ReportSetupDataNbLine(2);
                 dialog->slot_ReportSetupDataNoteLine(true);
                 QTest::keyClick(dialog, Qt::Key_F6);

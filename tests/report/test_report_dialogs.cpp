@@ -33,8 +33,7 @@ void Grab(QWidget* w, const char* name)
 bool ShowActive(QWidget* w)
 {
     w->show();
-    w->activateWindow();
-    return QTest::qWaitForWindowActive(w);
+    return ModalBoxAnswerer::Activate(w);
 }
 
 void Click(QWidget* w, QPoint at, Qt::MouseButton button = Qt::LeftButton)

@@ -68,17 +68,43 @@ ModalBoxAnswerer::Seen ModalBoxAnswerer::Describe(QWidget* box)
     return seen;
 }
 
+bool ModalBoxAnswerer::Activate(QWidget* window)
+{
+    if (!QTest::qWaitForWindowExposed(window))
+        return false;
+    for (int attempt = 0; attempt < 5 && !window->isActiveWindow(); ++attempt) {
+        window->activateWindow();
+        QTest::qWaitForWindowActive(window, 1000);
+    }
+    return window->isActiveWindow();
+}
+
 void ModalBoxAnswerer::Poll()
 {
     QWidget* box = QApplication::activeModalWidget();
-    if (!box || m_ltAnswers.isEmpty() || !box->isVisible())
+    if (!box || !box->isVisible() || m_ltAnswering.contains(box))
         return;
+    if (m_ltAnswers.isEmpty()) {
+        constexpr int kPatiencePolls = 1000;   // 10 s at 10 ms
+        if (box == m_pLastAnswered && ++m_nIdlePolls == kPatiencePolls) {
+            qWarning("ModalBoxAnswerer: \"%s\" stayed open after its answer; rejected",
+                     qPrintable(Describe(box).title));
+            if (auto* dialog = qobject_cast<QDialog*>(box))
+                dialog->reject();
+            else
+                box->close();
+        }
+        return;
+    }
+    m_nIdlePolls = 0;
     // A box that is still open after its answer (an ignored key) waits for
     // the next poll, so each answer meets a settled box.
     if (box != m_pLastAnswered)
         m_ltSeen.append(Describe(box));
     m_pLastAnswered = box;
+    m_ltAnswering.append(box);
     Apply(box, m_ltAnswers.takeFirst());
+    m_ltAnswering.removeOne(box);
 }
 
 void ModalBoxAnswerer::Apply(QWidget* box, const Answer& answer)

@@ -50,6 +50,11 @@ public:
     // Title and text of a box as a test reads them.
     static Seen Describe(QWidget* box);
 
+    // Makes a shown window the active one and waits until it is. On X11 a
+    // focus request sent before the window is viewable is refused, so this
+    // waits for exposure first and asks again while the server says no.
+    static bool Activate(QWidget* window);
+
 private:
     void Poll();
     void Apply(QWidget* box, const Answer& answer);
@@ -58,6 +63,14 @@ private:
     QList<Answer> m_ltAnswers;
     QList<Seen> m_ltSeen;
     QPointer<QWidget> m_pLastAnswered;
+    // Polls since the last answer went to a box that is still open with no
+    // answer left: a box that ignored its answer is rejected after a while,
+    // so the test fails on its result instead of hanging in exec().
+    int m_nIdlePolls = 0;
+    // An answer that waits (window activation) spins the event loop; polls
+    // arriving meanwhile must not answer the same box again. A box the
+    // answer opens in turn is answered as usual.
+    QList<QWidget*> m_ltAnswering;
 };
 
 #endif
