@@ -188,6 +188,7 @@ void QReportThread::processFileTags(QString media, QString project, QString day,
     m_Pending.bProjectReport = projectReport;
     m_Pending.eCircle = circle;
     m_bJobPending = true;
+    m_bStopPendingJob = false;
     m_Wake.notify_all();
 }
 
@@ -201,6 +202,9 @@ void QReportThread::stopProcess()
 {
     std::lock_guard<std::mutex> lock(m_Mutex);
     m_bStop = true;
+    // Between a job's hand-over and its start the stop is meant for it.
+    if (m_bJobPending && !m_bProcessing)
+        m_bStopPendingJob = true;
     m_Wake.notify_all();
 }
 
@@ -226,9 +230,11 @@ void QReportThread::run()
             m_Wake.wait(lock, [this] { return m_bJobPending || m_bAbort.load(); });
             if (m_bAbort)
                 break;
-            // A stop meant for the job before does not reach this one.
+            // A stop meant for the job before does not reach this one; one
+            // given since its hand-over does.
             m_bJobPending = false;
-            m_bStop = false;
+            m_bStop = m_bStopPendingJob;
+            m_bStopPendingJob = false;
             m_Job = m_Pending;
             m_bProcessing = true;
         }

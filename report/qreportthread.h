@@ -140,9 +140,10 @@ private:
     // Worker writes (GUI thread reads through isProcessing).
     std::atomic<bool> m_bProcessing{false};
     // GUI thread sets under m_Mutex; the worker reads while it works and
-    // clears m_bStop when it takes a job.
+    // resets m_bStop when it takes a job.
     std::atomic<bool> m_bAbort{false};
     std::atomic<bool> m_bStop{false};
+    bool m_bStopPendingJob = false;   // under m_Mutex: a stop given after the hand-over
     ThreadJoinMark m_Join;
 
     // The job's copy of the setup; worker thread only.
