@@ -379,6 +379,8 @@ private:
     void ProbeTemplate(const QModelIndex& row, const tyTakePathDescription& take);
     // Enables the name edits of the shown take's tracks.
     void EnableTrackNameEdits();
+    // The recorder tracks the open take holds: its files, or a poly file's channels.
+    void PresentRecorderTracks(bool (&present)[kTracks]) const;
     // Moves a take's files as planned; a clash or failure is shown and
     // nothing has moved then. The new path of the poly file or of the
     // first present track's file, or empty.

@@ -74,15 +74,12 @@ void DlgMain::slot_CopyTrackNamesClicked()
     if (ui->m_CtrlButton_CopyTrackNames->isEnabled()) {
         for (QString& entry : m_czTrackNameClipboard)
             entry.clear();
-        if (m_SndPerform.m_bPolyTake) {
-            const int channels = qBound(0, int(m_SndPerform.m_nChannels), int(kTracks));
-            for (int i = 0; i < channels; ++i)
-                m_czTrackNameClipboard[i] = m_SndPerform.m_czTrackName[i].trimmed();
-        } else {
-            for (int i = 0; i < kTracks; ++i)
-                if (m_SndPerform.m_pbPresent[i])
-                    m_czTrackNameClipboard[i] = m_SndPerform.m_czTrackName[i].trimmed();
-        }
+        // Names are kept by recorder track, for a poly file too.
+        bool present[kTracks] = {};
+        PresentRecorderTracks(present);
+        for (int t = 0; t < kTracks; ++t)
+            if (present[t])
+                m_czTrackNameClipboard[t] = m_SndPerform.m_czTrackName[t].trimmed();
         ui->m_CtrlButton_ApplyTrackNames->setText(QStringLiteral("Paste ") + m_SndPerform.m_czBaseName.left(6));
     }
     QString tip;

@@ -149,10 +149,9 @@ void DlgMain::EnableEditorModeSingle()
     EnableTrackNameEdits();
 }
 
-void DlgMain::EnableTrackNameEdits()
+void DlgMain::PresentRecorderTracks(bool (&present)[kTracks]) const
 {
     // A poly file names its channels after the recorder tracks they hold.
-    bool present[kTracks] = {};
     for (int t = 0; t < kTracks; ++t)
         present[t] = !m_SndPerform.m_bPolyTake && m_SndPerform.m_pbPresent[t];
     if (m_SndPerform.m_bPolyTake) {
@@ -163,6 +162,12 @@ void DlgMain::EnableTrackNameEdits()
                 present[t] = true;
         }
     }
+}
+
+void DlgMain::EnableTrackNameEdits()
+{
+    bool present[kTracks] = {};
+    PresentRecorderTracks(present);
     for (int t = 0; t < kTracks; ++t)
         m_pEditTrackName[t]->setEnabled(present[t]);
 }

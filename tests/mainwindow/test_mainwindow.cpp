@@ -521,6 +521,23 @@ private slots:
         tip[3] = "Plant";
         QCOMPARE(ui->m_CtrlButton_ApplyTrackNames->toolTip(), tip.join("|-|"));
 
+        // A poly file's names are kept by the recorder tracks its channels hold.
+        QSoundPerform& take = window.m_SndPerform;
+        take.m_bPolyTake = true;
+        take.m_nChannels = 2;
+        take.m_pnOriginalTrackIndex[0] = 2;
+        take.m_pnOriginalTrackIndex[1] = 5;
+        take.m_czTrackName[2] = QStringLiteral("Lav Ben");
+        take.m_czTrackName[5] = QStringLiteral("Plant 2");
+        QTest::mouseClick(ui->m_CtrlButton_CopyTrackNames, Qt::LeftButton);
+        QStringList poly = QVector<QString>(24, QStringLiteral(" ")).toList();
+        poly[2] = "Lav Ben";
+        poly[5] = "Plant 2";
+        QCOMPARE(ui->m_CtrlButton_ApplyTrackNames->toolTip(), poly.join("|-|"));
+        QVERIFY(take.InitFilesZZ(m_czDay1 + QStringLiteral("/A01T03"), QStringLiteral("WAV")));
+        take.m_czTrackName[0] = QStringLiteral("  Boom ");
+        QTest::mouseClick(ui->m_CtrlButton_CopyTrackNames, Qt::LeftButton);
+
         window.m_pEditTrackName[0]->setEnabled(true);
         window.m_pEditTrackName[1]->setText(QStringLiteral("kept"));
         QTest::mouseClick(ui->m_CtrlButton_ApplyTrackNames, Qt::LeftButton);
