@@ -19,10 +19,7 @@ QDialogAddNewFolder::QDialogAddNewFolder(QWidget* parent)
     ShrinkFontToFit(ui->label_3);
 }
 
-QDialogAddNewFolder::~QDialogAddNewFolder()
-{
-    delete ui;
-}
+QDialogAddNewFolder::~QDialogAddNewFolder() = default;
 
 void QDialogAddNewFolder::Setup(QString targetFolder, tNewFolderType type)
 {

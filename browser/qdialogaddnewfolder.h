@@ -2,6 +2,7 @@
 #define NALVO_BROWSER_QDIALOGADDNEWFOLDER_H
 
 #include <QDialog>
+#include <memory>
 
 namespace Ui {
 class QDialogAddNewFolder;
@@ -24,10 +25,10 @@ public:
     // The chosen date as "yyyy-MM-dd".
     QString GetDayFolder() const;
 
-    Ui::QDialogAddNewFolder* Form() const { return ui; }
+    Ui::QDialogAddNewFolder* Form() const { return ui.get(); }
 
 private:
-    Ui::QDialogAddNewFolder* ui;
+    std::unique_ptr<Ui::QDialogAddNewFolder> ui;
 };
 
 #endif

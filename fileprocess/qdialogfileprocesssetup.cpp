@@ -95,7 +95,6 @@ QDialogFileProcessSetup::~QDialogFileProcessSetup()
     for (QFileCopier* copier : {m_pCopierFull, m_pCopierMix})
         if (copier)
             copier->cancelAll();
-    delete ui;
 }
 
 void QDialogFileProcessSetup::SetProcessInfo(QList<tProcessInformation*>* list)

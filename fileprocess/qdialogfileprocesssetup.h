@@ -8,6 +8,7 @@
 #include <QList>
 #include <QSet>
 #include <QStringList>
+#include <memory>
 
 namespace Ui {
 class QDialogFileProcessSetup;
@@ -37,7 +38,7 @@ public:
     // The folder the targets of a take start from, as START would use it.
     QString TargetRoot(const tProcessInformation& info) const;
     QFileProcessSetupWidget::tProcessType ProcessType() const { return m_nProcessType; }
-    Ui::QDialogFileProcessSetup* Form() const { return ui; }
+    Ui::QDialogFileProcessSetup* Form() const { return ui.get(); }
 
     // What the last run did, for its summary.
     struct tRunSummary {
@@ -74,7 +75,7 @@ private:
     void OnDone();
     QString TakeOfRequest(int id) const;
 
-    Ui::QDialogFileProcessSetup* ui;
+    std::unique_ptr<Ui::QDialogFileProcessSetup> ui;
     QStringList m_czSourceFileListeInterleave;
     QStringList m_czSourceFileListeMixdown;
     QStringList m_czAbsoluteTargetPathListeInterleave;

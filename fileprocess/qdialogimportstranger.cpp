@@ -43,7 +43,6 @@ QDialogImportStranger::~QDialogImportStranger()
 {
     m_Run.store(false);
     JoinWorker();
-    delete ui;
 }
 
 void QDialogImportStranger::JoinWorker()

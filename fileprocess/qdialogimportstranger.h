@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <thread>
+#include <memory>
 
 namespace Ui {
 class QDialogImportStranger;
@@ -32,7 +33,7 @@ public:
     // the counter when the field holds none.
     int NextId() const;
     bool IsRunning() const { return m_bRunning; }
-    Ui::QDialogImportStranger* Form() const { return ui; }
+    Ui::QDialogImportStranger* Form() const { return ui.get(); }
     // Files written and refused by the last run.
     int ImportedCount() const { return m_nImported; }
     int FailedCount() const { return m_nFailed; }
@@ -56,7 +57,7 @@ private:
     void OnRunEnded();
     void JoinWorker();
 
-    Ui::QDialogImportStranger* ui;
+    std::unique_ptr<Ui::QDialogImportStranger> ui;
     QString m_czProject;
     QString m_czDay;
     QString m_czTargetPath;

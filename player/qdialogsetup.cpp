@@ -38,10 +38,7 @@ QDialogSetup::QDialogSetup(QWidget* parent)
     ui->m_CtrlFrame_Labels->setStyleSheet(QStringLiteral("color:#FFFFFF;background:#004466;"));
 }
 
-QDialogSetup::~QDialogSetup()
-{
-    delete ui;
-}
+QDialogSetup::~QDialogSetup() = default;
 
 QBriselMiniStack* QDialogSetup::Field(tSetupValue which) const
 {
@@ -111,7 +108,7 @@ void QDialogSetup::PickValue(QBriselMiniStack* field)
         return;
     const tSetupField& choices = SetupFieldOf(tSetupValue(which));
     QStringList rows = choices.Labels();
-    QDialogMessageListe* list = new QDialogMessageListe(this);
+    auto list = std::make_unique<QDialogMessageListe>(this);
     list->SetupText(QString::fromLatin1(choices.title), rows, choices.OpeningRow(m_nValues[which]),
                     Qt::AlignHCenter | Qt::AlignVCenter);
     list->move(mapToGlobal(field->pos()));
@@ -120,7 +117,6 @@ void QDialogSetup::PickValue(QBriselMiniStack* field)
     const int row = list->GetLastSelectedIndice();
     if (result != 0 && row >= 0 && row < choices.rowCount)
         m_nValues[which] = choices.rows[row].value;
-    delete list;
 }
 
 void QDialogSetup::slot_UserClickedOk(bool)

@@ -6,6 +6,7 @@
 #include "widgets/qbriselministackmanager.h"
 
 #include <QDialog>
+#include <memory>
 
 namespace Ui {
 class QDialogSetup;
@@ -43,7 +44,7 @@ private:
     void ShowValueLabels();
     void PickValue(QBriselMiniStack* field);
 
-    Ui::QDialogSetup* ui;
+    std::unique_ptr<Ui::QDialogSetup> ui;
     QBriselMiniStackManager m_Manager;
     int m_nValues[SetupValueCount] = {1, 1, 23, 11, 28, 20, 4, 0, 0};
 };

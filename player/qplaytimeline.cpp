@@ -62,10 +62,7 @@ QPlayTimeLine::QPlayTimeLine(QWidget* parent)
     Initialize();
 }
 
-QPlayTimeLine::~QPlayTimeLine()
-{
-    delete m_pImage;
-}
+QPlayTimeLine::~QPlayTimeLine() = default;
 
 void QPlayTimeLine::Initialize()
 {
@@ -84,8 +81,7 @@ void QPlayTimeLine::Initialize()
     for (QString& name : m_czTrackName)
         name.clear();
     m_bOneToOne = false;
-    delete m_pImage;
-    m_pImage = nullptr;
+    m_pImage.reset();
     update();
 }
 
@@ -508,8 +504,7 @@ void QPlayTimeLine::PrepareImage()
 {
     const QSize size(std::max(m_nDrawingWidth, 1), std::max(m_nAreaHeight, 1));
     if (!m_pImage || m_pImage->size() != size) {
-        delete m_pImage;
-        m_pImage = new QPixmap(size);
+        m_pImage = std::make_unique<QPixmap>(size);
         m_bRedraw = true;
     }
 }
@@ -553,7 +548,7 @@ void QPlayTimeLine::DrawWaveForm_Scaled(QPainter* painter)
         const qint64 points = m_Ondes.CoveredSamples() / spp;
         if (points > 0 && m_nDrawingWidth > 0) {
             const double scale = double(m_nDrawingWidth) / double(points);
-            QPainter image(m_pImage);
+            QPainter image(m_pImage.get());
             for (int c = 0; c < m_nDrawingWidth; ++c) {
                 const unsigned int pos = unsigned(double(c) * double(spp) / scale);
                 DrawColumn(&image, c + 3, pos, m_nAreaHeight);
@@ -575,7 +570,7 @@ void QPlayTimeLine::DrawWaveForm_Multi(QPainter* painter)
         const qint64 spp = m_Ondes.SamplesPerPoint();
         const qint64 last = std::min<qint64>(m_Ondes.CoveredSamples() / spp, m_nDrawingWidth);
         const int h = m_nAreaHeight;
-        QPainter image(m_pImage);
+        QPainter image(m_pImage.get());
         tyOndePoint points[QWaveformOverview::kTracks];
         for (int x = 3; x <= last; ++x) {
             SortAudioLevel(unsigned(x * spp), points);

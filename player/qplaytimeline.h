@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <memory>
 
 class QFile;
 class QPixmap;
@@ -155,7 +156,7 @@ private:
     QString m_czTcSlate;
     tyTimeCodeFields m_TcSlate{-1, -1, -1, -1};
     bool m_bRedraw = true;
-    QPixmap* m_pImage = nullptr;
+    std::unique_ptr<QPixmap> m_pImage;
     int m_nDrawingWidth = -1;
     int m_nAreaHeight = 0;
     int m_nAreaTop = 0;

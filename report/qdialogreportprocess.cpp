@@ -97,10 +97,7 @@ QDialogReportProcess::QDialogReportProcess(QWidget* parent)
     InitFontSize(this);
 }
 
-QDialogReportProcess::~QDialogReportProcess()
-{
-    delete ui;
-}
+QDialogReportProcess::~QDialogReportProcess() = default;
 
 void QDialogReportProcess::setPdfPageFormat(tyReportPageFormat format)
 {

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 namespace Ui {
 class QDialogReportProcess;
@@ -42,7 +43,7 @@ public:
 
     tRunState RunState() const { return m_eRunState; }
     int ProcessMask() const { return m_nProcessMask; }
-    Ui::QDialogReportProcess* Form() const { return ui; }
+    Ui::QDialogReportProcess* Form() const { return ui.get(); }
     QMenu* FileMenu() const { return m_pFileMenu; }
     QString FileToOpen() const { return m_FileToOpen; }
     QStringList ErrorTexts() const { return m_lErrorTexts; }
@@ -79,7 +80,7 @@ private:
     QString DayPrefix(bool trailingBlank) const;
     void ShowButtonFor(tRunState state);
 
-    Ui::QDialogReportProcess* ui;
+    std::unique_ptr<Ui::QDialogReportProcess> ui;
     int m_nProcessMask = 0x1;
     QReportThread m_ReportThread;
     int m_nReportGen = 0;

@@ -82,10 +82,7 @@ QDialogSetupPdf::QDialogSetupPdf(QWidget* parent) : QDialog(parent), ui(new Ui::
     checkHighlight();
 }
 
-QDialogSetupPdf::~QDialogSetupPdf()
-{
-    delete ui;
-}
+QDialogSetupPdf::~QDialogSetupPdf() = default;
 
 void QDialogSetupPdf::showEvent(QShowEvent* e)
 {

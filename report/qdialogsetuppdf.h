@@ -5,6 +5,7 @@
 #include "widgets/qbriselministackmanager.h"
 
 #include <QDialog>
+#include <memory>
 
 namespace Ui {
 class QDialogSetupPdf;
@@ -34,7 +35,7 @@ public:
     void GetHeaderSetup(tyReportBlock* lines, int lineCount, int cellsPerLine) const;
     void checkHighlight();
 
-    Ui::QDialogSetupPdf* Form() const { return ui; }
+    Ui::QDialogSetupPdf* Form() const { return ui.get(); }
     QBriselMiniStack* Field(int index) const { return m_pFields[index]; }
     // Index of the selected field, -1 when none.
     int SelectedField() const;
@@ -79,7 +80,7 @@ private:
     int m_nAleVideoFormat = 1;
     tyReportPageFormat m_nPageFormat = PageFormatA4Landscape;
     tReportCircleDisplay m_nCircleDisplay = CircleDisplayTake;
-    Ui::QDialogSetupPdf* ui;
+    std::unique_ptr<Ui::QDialogSetupPdf> ui;
     QBriselMiniStackManager m_Navigator;
     QBriselMiniStack* m_pFields[5] = {};
 };

@@ -44,10 +44,7 @@ QDialogMessage::QDialogMessage(QWidget* parent) : QDialog(parent), ui(new Ui::QD
             SLOT(slot_LabelEscDoubleClicked(QMouseEvent*)));
 }
 
-QDialogMessage::~QDialogMessage()
-{
-    delete ui;
-}
+QDialogMessage::~QDialogMessage() = default;
 
 void QDialogMessage::SetupText(QString title, QString text, bool keepFocus)
 {

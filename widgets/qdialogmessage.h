@@ -2,6 +2,7 @@
 #define NALVO_WIDGETS_QDIALOGMESSAGE_H
 
 #include <QDialog>
+#include <memory>
 
 namespace Ui {
 class QDialogMessage;
@@ -23,7 +24,7 @@ public:
     void SetupText(QString title, QString text, bool keepFocus);
     void SetupColoredAsInformation();
 
-    Ui::QDialogMessage* Form() const { return ui; }
+    Ui::QDialogMessage* Form() const { return ui.get(); }
 
 public slots:
     void slot_LabelOkDoubleClicked(QMouseEvent* e);
@@ -37,7 +38,7 @@ protected:
     void focusOutEvent(QFocusEvent* e) override;
 
 private:
-    Ui::QDialogMessage* ui;
+    std::unique_ptr<Ui::QDialogMessage> ui;
     bool m_bKeepFocus = false;
 };
 

@@ -19,10 +19,7 @@ QDialogMessageLineEdit::QDialogMessageLineEdit(QWidget* parent)
     InitFontSize(this);
 }
 
-QDialogMessageLineEdit::~QDialogMessageLineEdit()
-{
-    delete ui;
-}
+QDialogMessageLineEdit::~QDialogMessageLineEdit() = default;
 
 void QDialogMessageLineEdit::Setup(QString title, QString text, tCaracFilter kind, int size)
 {

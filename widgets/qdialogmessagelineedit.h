@@ -4,6 +4,7 @@
 
 #include "widgets/caracfilter.h"
 #include "widgets/qgreydialogbase.h"
+#include <memory>
 
 namespace Ui {
 class QDialogMessageLineEdit;
@@ -24,14 +25,14 @@ public:
     // Repairs the text once more; true when characters had to be replaced.
     bool ReturnText(QString* out);
 
-    Ui::QDialogMessageLineEdit* Form() const { return ui; }
+    Ui::QDialogMessageLineEdit* Form() const { return ui.get(); }
 
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
 
 private:
-    Ui::QDialogMessageLineEdit* ui;
+    std::unique_ptr<Ui::QDialogMessageLineEdit> ui;
 };
 
 #endif

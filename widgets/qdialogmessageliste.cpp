@@ -28,10 +28,7 @@ QDialogMessageListe::QDialogMessageListe(QWidget* parent) : QGreyDialogBase(pare
     InitFontSize(this);
 }
 
-QDialogMessageListe::~QDialogMessageListe()
-{
-    delete ui;
-}
+QDialogMessageListe::~QDialogMessageListe() = default;
 
 int QDialogMessageListe::SetupText(QString title, QStringList& rows, int currentRow, int alignment)
 {

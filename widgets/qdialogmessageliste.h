@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include "widgets/qgreydialogbase.h"
+#include <memory>
 
 namespace Ui {
 class QDialogMessageListe;
@@ -24,7 +25,7 @@ public:
     void ReadjustDialodSize(int rows);
     int GetLastSelectedIndice() const;
 
-    Ui::QDialogMessageListe* Form() const { return ui; }
+    Ui::QDialogMessageListe* Form() const { return ui.get(); }
 
 public slots:
     void slot_ItemDoubleClicked(QListWidgetItem* item);
@@ -35,7 +36,7 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
 
 private:
-    Ui::QDialogMessageListe* ui;
+    std::unique_ptr<Ui::QDialogMessageListe> ui;
     int m_nLineSize = 0;
     int m_nLastSelected = 0;
 };

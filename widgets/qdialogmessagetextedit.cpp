@@ -19,10 +19,7 @@ QDialogMessageTextEdit::QDialogMessageTextEdit(QWidget* parent)
     InitFontSize(this);
 }
 
-QDialogMessageTextEdit::~QDialogMessageTextEdit()
-{
-    delete ui;
-}
+QDialogMessageTextEdit::~QDialogMessageTextEdit() = default;
 
 void QDialogMessageTextEdit::SetupText(QString title, QStringList& lines, int, int)
 {

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include "widgets/qgreydialogbase.h"
+#include <memory>
 
 namespace Ui {
 class QDialogMessageTextEdit;
@@ -21,11 +22,11 @@ public:
     // Each line is shown followed by a line break; the two ints are not used.
     void SetupText(QString title, QStringList& lines, int, int);
 
-    Ui::QDialogMessageTextEdit* Form() const { return ui; }
+    Ui::QDialogMessageTextEdit* Form() const { return ui.get(); }
 
 
 private:
-    Ui::QDialogMessageTextEdit* ui;
+    std::unique_ptr<Ui::QDialogMessageTextEdit> ui;
 };
 
 #endif
