@@ -20,8 +20,6 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 bool IsNameStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
 
-bool IsNameChar(char c) { return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
-
 // What each byte of character data means to the scan, as bits.
 enum : unsigned char {
     kPlainByte = 1,
@@ -29,6 +27,7 @@ enum : unsigned char {
     kRefusedByte = 4,    // entities, '>', control bytes, and bytes outside
                          // ASCII, whose reading the declared encoding decides
     kMarkupByte = 8,
+    kNameByte = 16,      // may continue an element name (no meaning in texts)
 };
 struct tyByteClasses {
     unsigned char c[256];
@@ -45,6 +44,9 @@ struct tyByteClasses {
                 c[i] = kRefusedByte;
             else
                 c[i] = kPlainByte;
+            if ((i >= 'A' && i <= 'Z') || (i >= 'a' && i <= 'z') || (i >= '0' && i <= '9') || i == '_' || i == '-'
+                || i == '.')
+                c[i] |= kNameByte;
         }
     }
 };
@@ -128,7 +130,7 @@ bool XmlScanIndex::Build(const QByteArray& bytes)
         const int name = p;
         if (p >= end || !IsNameStart(s[p]))
             return Refuse();
-        while (p < end && IsNameChar(s[p]))
+        while (p < end && (kByteClasses.c[static_cast<unsigned char>(s[p])] & kNameByte))
             ++p;
         const int nameLength = p - name;
         if (p >= end)
