@@ -231,14 +231,8 @@ QXmlObject::~QXmlObject() = default;
 bool QXmlObject::SetContent(const QByteArray& bytes)
 {
     m_baDeferred.clear();
-    int end = bytes.size();
-    while (end > 0) {
-        const char c = bytes.at(end - 1);
-        if (c == '\0' || c == ' ' || c == '\r' || c == '\n' || c == '\t')
-            --end;
-        else
-            break;
-    }
+    m_pIndex.reset();
+    const int end = XmlTextEnd(bytes);
     const QByteArray text = bytes.left(end);
     if (NestedTooDeep(text)) {
         m_czXmlError = QStringLiteral("elements nested deeper than %1 levels").arg(kMaxElementDepth);
@@ -264,6 +258,7 @@ bool QXmlObject::SetContent(const QByteArray& bytes)
 void QXmlObject::NewDocument(const QString& rootTag)
 {
     m_baDeferred.clear();
+    m_pIndex.reset();
     m_Document = QDomDocument();
     m_Document.appendChild(
         m_Document.createProcessingInstruction(QStringLiteral("xml"),
@@ -276,6 +271,7 @@ void QXmlObject::NewDocument(const QString& rootTag)
 void QXmlObject::ClearDocument()
 {
     m_baDeferred.clear();
+    m_pIndex.reset();
     m_Document = QDomDocument();
     m_bXmlOk = false;
 }
@@ -291,10 +287,22 @@ void QXmlObject::SetContentDeferred(const QByteArray& bytes, const QString& root
     m_czXmlError.clear();
 }
 
+bool QXmlObject::SetContentIndexed(const QByteArray& bytes)
+{
+    auto index = std::make_unique<XmlScanIndex>();
+    if (!index->Build(bytes))
+        return SetContent(bytes);
+    SetContentDeferred(bytes, index->RootTag());
+    m_pIndex = std::move(index);
+    return true;
+}
+
 void QXmlObject::Materialize() const
 {
     if (m_baDeferred.isEmpty())
         return;
+    // From now on the DOM answers (and may change): the index would be stale.
+    m_pIndex.reset();
     QByteArray bytes;
     bytes.swap(m_baDeferred);
     // Callers vouch that the bytes parse; should they not, no document is held.
@@ -336,13 +344,7 @@ QDomElement QXmlObject::Root() const
 
 QDomElement QXmlObject::FindElement(const QStringList& path) const
 {
-    QDomElement element = Root();
-    for (const QString& tag : path) {
-        if (element.isNull())
-            break;
-        element = element.firstChildElement(tag);
-    }
-    return element;
+    return Below(Root(), path);
 }
 
 QDomElement QXmlObject::GetElement(const QStringList& path, bool create)
@@ -363,8 +365,12 @@ QDomElement QXmlObject::GetElement(const QStringList& path, bool create)
 
 QString QXmlObject::GetText(const QStringList& path) const
 {
-    const QDomElement element = FindElement(path);
-    return element.isNull() ? QString() : element.text();
+    return Read([&path](const auto& root) { return Below(root, path).text(); });
+}
+
+bool QXmlObject::HasElement(const QStringList& path) const
+{
+    return Read([&path](const auto& root) { return !Below(root, path).isNull(); });
 }
 
 bool QXmlObject::SetText(const QStringList& path, const QString& text)
@@ -391,23 +397,6 @@ QDomElement QXmlObject::SetChildText(QDomElement parent, const QString& tag, con
     return child;
 }
 
-QDomElement QXmlObject::FindChildByValue(const QDomElement& parent, const QString& childTag,
-                                         const QString& tag, const QString& value)
-{
-    const QString wanted = value.trimmed();
-    for (QDomElement child = parent.firstChildElement(childTag); !child.isNull();
-         child = child.nextSiblingElement(childTag)) {
-        if (child.firstChildElement(tag).text().trimmed() == wanted)
-            return child;
-    }
-    return QDomElement();
-}
-
-QString QXmlObject::ChildText(const QDomElement& parent, const QString& tag)
-{
-    return parent.isNull() ? QString() : parent.firstChildElement(tag).text();
-}
-
 QByteArray QXmlObject::ToText() const
 {
     Materialize();
@@ -430,6 +419,9 @@ QByteArray QXmlObject::ToText() const
 bool QXmlObject::SpliceText(const QByteArray& text, const QXmlObject& other, const QStringList& path,
                             QByteArray* result) const
 {
+    // The top-level nodes are read from the documents themselves.
+    Materialize();
+    other.Materialize();
     if (!m_bXmlOk || !other.m_bXmlOk)
         return false;
     // Only the root and the declaration stand at the top (ToText's view).

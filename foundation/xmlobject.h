@@ -1,6 +1,8 @@
 #ifndef NALVO_FOUNDATION_XMLOBJECT_H
 #define NALVO_FOUNDATION_XMLOBJECT_H
 
+#include "foundation/xmlscanindex.h"
+
 #include <QByteArray>
 #include <QDomDocument>
 #include <QDomElement>
@@ -8,6 +10,8 @@
 #include <QPair>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 // An XML document (the iXML of a sound file). Elements are addressed by the
 // list of tag names below the root, e.g. {"TRACK_LIST", "TRACK", "NAME"}:
@@ -33,6 +37,25 @@ public:
     void SetContentDeferred(const QByteArray& bytes, const QString& rootTag);
     // The deferred bytes have not been parsed yet.
     bool IsDeferred() const { return !m_baDeferred.isEmpty(); }
+    // Like SetContent, for a document that is mostly read: when the scan
+    // index can answer for the text, it is indexed and the DOM is built at
+    // its first use (a setter, a save, a DOM node asked for); Read() answers
+    // from the index meanwhile. Any other text is parsed at once.
+    // Not thread-safe even for const use until the document is built.
+    bool SetContentIndexed(const QByteArray& bytes);
+    // The document is answered from its scan index, not yet built.
+    bool IsIndexed() const { return m_pIndex != nullptr; }
+
+    // Calls read with the root element, of the scan index while the document
+    // is indexed, of the DOM otherwise (null when no document is held): a
+    // reader written for both gets the same values either way.
+    template <typename Reader>
+    auto Read(Reader read) const
+    {
+        if (m_pIndex)
+            return read(m_pIndex->Root());
+        return read(Root());
+    }
 
     // True while a parsed (or new) document is held.
     bool XmlOk() const;
@@ -50,6 +73,7 @@ public:
     QDomElement FindElement(const QStringList& path) const;
     // The text of the element, empty when absent.
     QString GetText(const QStringList& path) const;
+    bool HasElement(const QStringList& path) const;
     // Sets the element's text, creating the element (and its ancestors)
     // when missing. False when no document is held.
     bool SetText(const QStringList& path, const QString& text);
@@ -58,9 +82,35 @@ public:
 
     // Among parent's children named childTag, the first whose child element
     // tag has the text value (compared after trimming).
-    static QDomElement FindChildByValue(const QDomElement& parent, const QString& childTag,
-                                        const QString& tag, const QString& value);
-    static QString ChildText(const QDomElement& parent, const QString& tag);
+    // (For a QDomElement or an XmlScanElement alike, as Below.)
+    template <typename Element>
+    static Element FindChildByValue(const Element& parent, const QString& childTag, const QString& tag,
+                                    const QString& value)
+    {
+        const QString wanted = value.trimmed();
+        for (Element child = parent.firstChildElement(childTag); !child.isNull();
+             child = child.nextSiblingElement(childTag)) {
+            if (child.firstChildElement(tag).text().trimmed() == wanted)
+                return child;
+        }
+        return Element();
+    }
+    template <typename Element>
+    static QString ChildText(const Element& parent, const QString& tag)
+    {
+        return parent.isNull() ? QString() : parent.firstChildElement(tag).text();
+    }
+    // The element at the path below element, as FindElement finds it.
+    template <typename Element>
+    static Element Below(Element element, const QStringList& path)
+    {
+        for (const QString& tag : path) {
+            if (element.isNull())
+                break;
+            element = element.firstChildElement(tag);
+        }
+        return element;
+    }
 
     // The document as UTF-8 text with an XML declaration.
     QByteArray ToText() const;
@@ -92,6 +142,8 @@ private:
     mutable QString m_czXmlError;
     mutable QByteArray m_baDeferred;
     QString m_czDeferredRoot;
+    // While indexed: answers reads until the deferred bytes are built.
+    mutable std::unique_ptr<XmlScanIndex> m_pIndex;
 };
 
 #endif

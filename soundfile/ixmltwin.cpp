@@ -1,5 +1,7 @@
 #include "soundfile/ixmltwin.h"
 
+#include "foundation/xmlscanindex.h"
+
 #include <cstring>
 
 namespace {
@@ -110,14 +112,7 @@ bool IsTag(const QByteArray& text, const tyPlainElement& element, const char* ta
 }
 
 // Chunk texts are padded to blocks of kilobytes: scanned on the raw bytes.
-int PaddedEnd(const QByteArray& text)
-{
-    const char* const bytes = text.constData();
-    int end = text.size();
-    while (end > 0 && (bytes[end - 1] == '\0' || IsBlank(bytes[end - 1])))
-        --end;
-    return end;
-}
+int PaddedEnd(const QByteArray& text) { return XmlTextEnd(text); }
 
 // Reads plain elements from at up to the stop marker, handing each to take;
 // where the marker stands, or -1 when something else is met first.

@@ -3,6 +3,7 @@
 #include "soundfile/chunkrecords.h"
 
 #include <QIODevice>
+#include <cstring>
 
 qint64 tyRiffChunkInfo::AvailableSize(qint64 fileLength) const
 {
@@ -108,13 +109,15 @@ tyRiffLayout RiffChunkWalker::Walk(RiffByteSource& device, int maxUnknown)
     char head[12];
     if (layout.nFileLength < 12 || !device.ReadAt(0, head, 12))
         return layout;
-    layout.bRiffWave = QByteArray(head, 4) == "RIFF" && QByteArray(head + 8, 4) == "WAVE";
+    layout.bRiffWave = std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0;
     layout.nRiffSize = ReadLe32(reinterpret_cast<const unsigned char*>(head + 4));
     if (!layout.bRiffWave)
         return layout;
 
     qint64 offset = 12;
     layout.nWalkedEnd = offset;
+    // A recorder file holds half a dozen chunks.
+    layout.chunks.reserve(8);
     while (offset < layout.nFileLength) {
         if (layout.chunks.size() >= kMaxHeaders) {
             layout.bStoppedEarly = true;

@@ -330,7 +330,10 @@ private:
     // ---- iXML helpers -------------------------------------------------
     void NewDocumentFromChunks(bool poly, int track);
     QDomElement TrackByChild(const QString& tag, int value) const;
-    QDomElement OrvexTrackData(int slot) const;
+    // The text of tag in the maker block's entry of slot, and in the track
+    // entry of channel.
+    QString OrvexTrackText(int slot, const QString& tag) const;
+    QString PolyTrackText(int channel, const QString& tag) const;
     // (code, text) of the SCTK_ADVANCED children, in stored order.
     QList<QPair<int, QString>> AdvancedFields() const;
     QDomElement OrvexBlock(bool create);
@@ -379,7 +382,7 @@ private:
         QString czEdits;
         QList<tyAdoptedEdit> lEdits;
     } m_Adopted;
-    bool IsAdoptedPending() const { return m_bDocumentFromChunk && IsDeferred(); }
+    bool IsAdoptedPending() const { return m_bDocumentFromChunk && IsDeferred() && !IsIndexed(); }
     // The values read at the adoption still hold: edits kept since outside
     // the entry (setters reaching the maker block ...) leave it to the document.
     bool AnswersFromScan() const { return IsAdoptedPending() && m_Adopted.czEdits.isEmpty(); }

@@ -44,7 +44,8 @@ bool QSoundFile::GetiXMLFileInfos()
     }
     ClearDocument();
     m_bDocumentFromChunk = false;
-    if (!SetContent(m_baiXMLText)) {
+    // A loaded file is mostly read, never changed: its DOM waits for a use.
+    if (!SetContentIndexed(m_baiXMLText)) {
         m_czErrorText = LastXmlError();
         return false;
     }
@@ -60,7 +61,7 @@ bool QSoundFile::GetiXMLFileInfos()
 
 bool QSoundFile::AdoptiXMLOfTwin(const QSoundFile& twin)
 {
-    if (!twin.IsDocumentFromChunk() || twin.IsDeferred() || m_baiXMLText.isEmpty())
+    if (!twin.IsDocumentFromChunk() || twin.IsAdoptedPending() || m_baiXMLText.isEmpty())
         return false;
     auto trackOf = [](const tyTrackEntryScan& scan) {
         const int index = scan.bHasChannelIndex ? IntOr(scan.czChannelIndex, 0) : 0;
@@ -96,15 +97,39 @@ bool QSoundFile::AdoptiXMLOfTwin(const QSoundFile& twin)
     return true;
 }
 
+namespace {
+
+// The getters below read through QXmlObject::Read: the same code answers
+// from the scan index of a loaded file and from a built document.
+template <typename Element>
+Element TrackOf(const Element& root, const QString& tag, int value)
+{
+    return QXmlObject::FindChildByValue(QXmlObject::Below(root, {kTrackList}), kTrack, tag, QString::number(value));
+}
+
+template <typename Element>
+Element OrvexTrackOf(const Element& root, int slot)
+{
+    return QXmlObject::FindChildByValue(QXmlObject::Below(root, {kOrvex, kAllTrkName}), kData, kIndice,
+                                        QString::number(slot));
+}
+
+template <typename Element>
+QString TextOrBlankOf(const Element& element)
+{
+    return element.isNull() ? QStringLiteral(" ") : element.text();
+}
+
+} // namespace
+
 QDomElement QSoundFile::TrackByChild(const QString& tag, int value) const
 {
-    return FindChildByValue(FindElement({kTrackList}), kTrack, tag, QString::number(value));
+    return TrackOf(Root(), tag, value);
 }
 
 QString QSoundFile::TextOrBlank(const QString& tag) const
 {
-    const QDomElement element = FindElement({tag});
-    return element.isNull() ? QStringLiteral(" ") : element.text();
+    return Read([&tag](const auto& root) { return TextOrBlankOf(Below(root, {tag})); });
 }
 
 QString QSoundFile::OrvexText(const QString& tag) const
@@ -112,9 +137,16 @@ QString QSoundFile::OrvexText(const QString& tag) const
     return GetText({kOrvex, tag});
 }
 
-QDomElement QSoundFile::OrvexTrackData(int slot) const
+QString QSoundFile::OrvexTrackText(int slot, const QString& tag) const
 {
-    return FindChildByValue(FindElement({kOrvex, kAllTrkName}), kData, kIndice, QString::number(slot));
+    return Read([slot, &tag](const auto& root) { return ChildText(OrvexTrackOf(root, slot), tag); });
+}
+
+QString QSoundFile::PolyTrackText(int channel, const QString& tag) const
+{
+    return Read([channel, &tag](const auto& root) {
+        return ChildText(TrackOf(root, kInterleaveIndex, channel + 1), tag);
+    });
 }
 
 int QSoundFile::GetiXMLMonoTrackNumber() const
@@ -146,38 +178,38 @@ QString QSoundFile::GetiXMLMonoTrackName() const
 {
     if (AnswersFromScan())
         return m_Adopted.czName;
-    const QDomElement name = FindElement({kTrackList, kTrack, kName});
-    return name.isNull() ? QStringLiteral(" ") : name.text();
+    return Read([](const auto& root) { return TextOrBlankOf(Below(root, {kTrackList, kTrack, kName})); });
 }
 
 QString QSoundFile::GetiXMLPolyTrackName(int channel) const
 {
-    return ChildText(TrackByChild(kInterleaveIndex, channel + 1), kName);
+    return PolyTrackText(channel, kName);
 }
 
 QString QSoundFile::GetiXMLPolyTrackFunction(int channel) const
 {
-    return ChildText(TrackByChild(kInterleaveIndex, channel + 1), kFunction);
+    return PolyTrackText(channel, kFunction);
 }
 
 int QSoundFile::GetiXMLPolyTrackOriginalIndex(int channel) const
 {
-    const QDomElement track = TrackByChild(kInterleaveIndex, channel + 1);
-    const int slot = IntOr(ChildText(track, kChannelIndex), 0) - 1;
+    const int slot = IntOr(PolyTrackText(channel, kChannelIndex), 0) - 1;
     // Callers index 24-entry tables with it: anything else is "none".
     return slot >= 0 && slot <= 23 ? slot : -1;
 }
 
 int QSoundFile::GetiXMLTrackCount() const
 {
-    const QDomElement list = FindElement({kTrackList});
-    int count = IntOr(ChildText(list, kTrackCount), -1);
-    if (count < 0) {
-        count = 0;
-        for (QDomElement t = list.firstChildElement(kTrack); !t.isNull(); t = t.nextSiblingElement(kTrack))
-            ++count;
-    }
-    return count;
+    return Read([](const auto& root) {
+        const auto list = Below(root, {kTrackList});
+        int count = IntOr(ChildText(list, kTrackCount), -1);
+        if (count < 0) {
+            count = 0;
+            for (auto t = list.firstChildElement(kTrack); !t.isNull(); t = t.nextSiblingElement(kTrack))
+                ++count;
+        }
+        return count;
+    });
 }
 
 QString QSoundFile::GetiXMLNotes() const { return TextOrBlank(kNote); }
@@ -197,7 +229,7 @@ bool QSoundFile::HasiXMLOrvexBlock() const
 {
     if (AnswersFromScan())
         return m_Adopted.bOrvex;
-    return !FindElement({kOrvex}).isNull();
+    return HasElement({kOrvex});
 }
 
 QString QSoundFile::GetiXMLTakeIndicator() const
@@ -218,22 +250,22 @@ QString QSoundFile::GetiXMLTakeNumber() const
 
 QString QSoundFile::GetiXMLOrvexTracknames(int slot) const
 {
-    return ChildText(OrvexTrackData(slot), kName);
+    return OrvexTrackText(slot, kName);
 }
 
 QString QSoundFile::GetiXMLOrvexTrackPanPot(int slot) const
 {
-    return ChildText(OrvexTrackData(slot), kPanPot);
+    return OrvexTrackText(slot, kPanPot);
 }
 
 QString QSoundFile::GetiXMLOrvexTrackActive(int slot) const
 {
-    return ChildText(OrvexTrackData(slot), kActive);
+    return OrvexTrackText(slot, kActive);
 }
 
 QString QSoundFile::GetiXMLOrvexTrackInGrid(int slot) const
 {
-    return ChildText(OrvexTrackData(slot), kInGrid);
+    return OrvexTrackText(slot, kInGrid);
 }
 
 QVector<QSoundFile::tyOrvexTrack> QSoundFile::GetiXMLOrvexTrackTable() const
@@ -241,18 +273,20 @@ QVector<QSoundFile::tyOrvexTrack> QSoundFile::GetiXMLOrvexTrackTable() const
     constexpr int kSlots = 24;
     QVector<tyOrvexTrack> table(kSlots);
     QVector<bool> found(kSlots, false);
-    const QDomElement block = FindElement({kOrvex, kAllTrkName});
-    for (QDomElement data = block.firstChildElement(kData); !data.isNull(); data = data.nextSiblingElement(kData)) {
-        // The text must read back as the slot number ("03" is no slot).
-        const QString indice = data.firstChildElement(kIndice).text().trimmed();
-        bool ok = false;
-        const int slot = indice.toInt(&ok);
-        if (!ok || slot < 0 || slot >= kSlots || found.at(slot) || QString::number(slot) != indice)
-            continue;
-        found[slot] = true;
-        table[slot] = {ChildText(data, kName), ChildText(data, kPanPot), ChildText(data, kActive),
-                       ChildText(data, kInGrid)};
-    }
+    Read([&table, &found](const auto& root) {
+        const auto block = Below(root, {kOrvex, kAllTrkName});
+        for (auto data = block.firstChildElement(kData); !data.isNull(); data = data.nextSiblingElement(kData)) {
+            // The text must read back as the slot number ("03" is no slot).
+            const QString indice = data.firstChildElement(kIndice).text().trimmed();
+            bool ok = false;
+            const int slot = indice.toInt(&ok);
+            if (!ok || slot < 0 || slot >= kSlots || found.at(slot) || QString::number(slot) != indice)
+                continue;
+            found[slot] = true;
+            table[slot] = {ChildText(data, kName), ChildText(data, kPanPot), ChildText(data, kActive),
+                           ChildText(data, kInGrid)};
+        }
+    });
     return table;
 }
 
@@ -267,15 +301,19 @@ bool QSoundFile::GetiXMLOrvexInputSettings(QString name, tInputSettings* setting
     if (!settings)
         return false;
     *settings = tInputSettings();
-    const QDomElement input = name.isEmpty() ? QDomElement() : FindElement({kOrvex, kInputSettings, name});
-    if (input.isNull())
+    if (name.isEmpty())
         return false;
-    settings->bPresent = true;
-    settings->nDelay = IntOr(ChildText(input, kDelay), -1);
-    settings->bPhaseReversed = FlagText(ChildText(input, kPhase));
-    settings->bEqEnabled = FlagText(ChildText(input, kEq));
-    settings->nFilter = IntOr(ChildText(input, kFilter), 0);
-    return true;
+    return Read([&name, settings](const auto& root) {
+        const auto input = Below(root, {kOrvex, kInputSettings, name});
+        if (input.isNull())
+            return false;
+        settings->bPresent = true;
+        settings->nDelay = IntOr(ChildText(input, kDelay), -1);
+        settings->bPhaseReversed = FlagText(ChildText(input, kPhase));
+        settings->bEqEnabled = FlagText(ChildText(input, kEq));
+        settings->nFilter = IntOr(ChildText(input, kFilter), 0);
+        return true;
+    });
 }
 
 void QSoundFile::GetiXMLSyncPoint(unsigned int* slateCount, unsigned int* slatePositions,
@@ -295,37 +333,39 @@ void QSoundFile::GetiXMLSyncPoint(unsigned int* slateCount, unsigned int* slateP
     // rate: a second of samples holds fewer of them.
     const double fps = GetFrameRate();
     const double rate = m_FmtChunk.nSampleRate * (pullDown ? 1.001 : 1.0);
-    const QDomElement list = FindElement({kSyncPointList});
-    for (QDomElement point = list.firstChildElement(kSyncPoint); !point.isNull();
-         point = point.nextSiblingElement(kSyncPoint)) {
-        bool ok = false;
-        const quint64 low = ChildText(point, kSyncPointLow).trimmed().toULongLong(&ok);
-        // Positions are 32-bit sample counts.
-        if (!ok || low > 0xFFFFFFFFu || IntOr(ChildText(point, kSyncPointHigh), 0) != 0)
-            continue;
-        const QString function = ChildText(point, kSyncPointFunction).trimmed().toUpper();
-        const QString comment = ChildText(point, kSyncPointComment);
-        if (function.startsWith(QLatin1String("SLATE")) && slates < kMaxSyncPoints) {
-            if (slatePositions)
-                slatePositions[slates] = static_cast<unsigned int>(low);
-            if (slateExtra) {
-                // A damaged rate can give more frames than 32 bits hold: saturate.
-                const double frames = rate > 0 && fps > 0 ? double(low) * fps / rate + 0.5 : 0;
-                slateExtra[slates] = frames >= 4294967295.0 ? 0xFFFFFFFFu
-                                                            : static_cast<unsigned int>(frames);
+    Read([&](const auto& root) {
+        const auto list = Below(root, {kSyncPointList});
+        for (auto point = list.firstChildElement(kSyncPoint); !point.isNull();
+             point = point.nextSiblingElement(kSyncPoint)) {
+            bool ok = false;
+            const quint64 low = ChildText(point, kSyncPointLow).trimmed().toULongLong(&ok);
+            // Positions are 32-bit sample counts.
+            if (!ok || low > 0xFFFFFFFFu || IntOr(ChildText(point, kSyncPointHigh), 0) != 0)
+                continue;
+            const QString function = ChildText(point, kSyncPointFunction).trimmed().toUpper();
+            const QString comment = ChildText(point, kSyncPointComment);
+            if (function.startsWith(QLatin1String("SLATE")) && slates < kMaxSyncPoints) {
+                if (slatePositions)
+                    slatePositions[slates] = static_cast<unsigned int>(low);
+                if (slateExtra) {
+                    // A damaged rate can give more frames than 32 bits hold: saturate.
+                    const double frames = rate > 0 && fps > 0 ? double(low) * fps / rate + 0.5 : 0;
+                    slateExtra[slates] = frames >= 4294967295.0 ? 0xFFFFFFFFu
+                                                                : static_cast<unsigned int>(frames);
+                }
+                if (slateComments)
+                    slateComments->append(comment);
+                automatic = automatic || comment.trimmed() == QLatin1String("AUTO");
+                ++slates;
+            } else if (function.startsWith(QLatin1String("MARKER")) && markers < kMaxSyncPoints) {
+                if (markerPositions)
+                    markerPositions[markers] = static_cast<unsigned int>(low);
+                if (markerComments)
+                    markerComments->append(comment);
+                ++markers;
             }
-            if (slateComments)
-                slateComments->append(comment);
-            automatic = automatic || comment.trimmed() == QLatin1String("AUTO");
-            ++slates;
-        } else if (function.startsWith(QLatin1String("MARKER")) && markers < kMaxSyncPoints) {
-            if (markerPositions)
-                markerPositions[markers] = static_cast<unsigned int>(low);
-            if (markerComments)
-                markerComments->append(comment);
-            ++markers;
         }
-    }
+    });
     if (slateCount)
         *slateCount = slates;
     if (markerCount)
@@ -342,12 +382,14 @@ int QSoundFile::GetiXMLScTkTemplate() const
 QList<QPair<int, QString>> QSoundFile::AdvancedFields() const
 {
     QList<QPair<int, QString>> fields;
-    const QDomElement block = FindElement({kOrvex, kScTkAdvanced});
-    for (QDomElement field = block.firstChildElement(); !field.isNull(); field = field.nextSiblingElement()) {
-        int code = 0;
-        if (AdvancedFieldCode(field.tagName(), &code))
-            fields.append({code, field.text()});
-    }
+    Read([&fields](const auto& root) {
+        const auto block = Below(root, {kOrvex, kScTkAdvanced});
+        for (auto field = block.firstChildElement(); !field.isNull(); field = field.nextSiblingElement()) {
+            int code = 0;
+            if (AdvancedFieldCode(field.tagName(), &code))
+                fields.append({code, field.text()});
+        }
+    });
     return fields;
 }
 

@@ -279,13 +279,16 @@ void QSoundPerform::ReadTrackValues()
     // Pair k is M/S when track 2k routes an M/S mid and track 2k+1 its side.
     for (int k = 0; k < kMaxPairs; ++k) {
         QMapping mid;
-        QMapping side;
         mid.fromString(m_czTrackInGrid[2 * k]);
-        side.fromString(m_czTrackInGrid[2 * k + 1]);
         bool isMid = false;
-        bool isSide = false;
         mid.hasMs(&isMid, nullptr);
-        side.hasMs(nullptr, &isSide);
+        // Most pairs are no M/S pair: their side's routing is not read.
+        bool isSide = false;
+        if (isMid) {
+            QMapping side;
+            side.fromString(m_czTrackInGrid[2 * k + 1]);
+            side.hasMs(nullptr, &isSide);
+        }
         m_pbMSPair[k] = isMid && isSide;
     }
 }

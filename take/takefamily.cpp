@@ -42,9 +42,10 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
         for (QChar separator : TakeNaming::LoadSeparators()) {
             for (const QString& number : forms) {
                 const QString name = root + separator + number + dotExt;
-                if (family->czPath[slot].isEmpty() && exists(name)) {
+                if (exists(name)) {
                     family->czPath[slot] = folder + name;
                     family->pcSeparator[slot] = separator.toLatin1();
+                    break;
                 }
             }
             if (!family->czPath[slot].isEmpty())

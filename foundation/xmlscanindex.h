@@ -1,0 +1,74 @@
+#ifndef NALVO_FOUNDATION_XMLSCANINDEX_H
+#define NALVO_FOUNDATION_XMLSCANINDEX_H
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+
+class XmlScanIndex;
+
+// The end of an XML text without its trailing NULs and blanks: chunk texts
+// are padded to blocks of kilobytes, which no reader needs to look at.
+int XmlTextEnd(const QByteArray& bytes);
+
+// One element of an XmlScanIndex, read like a QDomElement: the same calls
+// give the same answers as on the DOM parsed from the same text.
+class XmlScanElement
+{
+public:
+    XmlScanElement() = default;
+    bool isNull() const { return m_pIndex == nullptr; }
+    QString tagName() const;
+    // The texts of the element and its descendants, in document order.
+    QString text() const;
+    // An empty tag matches any element.
+    XmlScanElement firstChildElement(const QString& tag = QString()) const;
+    XmlScanElement nextSiblingElement(const QString& tag = QString()) const;
+
+private:
+    friend class XmlScanIndex;
+    XmlScanElement(const XmlScanIndex* index, int node) : m_pIndex(index), m_nNode(node) {}
+    XmlScanElement At(int node, const QString& tag) const;
+
+    const XmlScanIndex* m_pIndex = nullptr;
+    int m_nNode = -1;
+};
+
+// The elements of an XML text found by one forward pass over its bytes,
+// without building a DOM: a loader reads a few dozen values of a document
+// it may never change, and the DOM costs ten times the pass.
+//
+// Only texts whose DOM is certain are indexed: an optional plain XML
+// declaration, then elements without attributes whose texts are printable
+// ASCII without entities, and no comment, CDATA, doctype or processing
+// instruction. Blank texts are dropped as the DOM drops them; an element
+// holding both text and elements is refused. Anything else (a text the DOM
+// would refuse included) is left to the parser.
+class XmlScanIndex
+{
+public:
+    // Trailing NULs and blanks (chunk padding) are ignored, as
+    // QXmlObject::SetContent ignores them. False when the text is not of
+    // the plain form: nothing is indexed then.
+    bool Build(const QByteArray& bytes);
+    XmlScanElement Root() const;
+    QString RootTag() const { return Root().tagName(); }
+
+private:
+    friend class XmlScanElement;
+    struct tyNode {
+        int nTag = 0;
+        int nTagLength = 0;
+        int nText = 0;
+        int nTextLength = 0;   // 0: no text (empty or blank)
+        int nEnd = 0;          // the node after the element's last descendant
+        int nNext = -1;        // next sibling, -1 for the last
+    };
+    bool Refuse();
+    bool Matches(int node, const QString& tag) const;
+
+    QByteArray m_baText;
+    QVector<tyNode> m_Nodes;
+};
+
+#endif

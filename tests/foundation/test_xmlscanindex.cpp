@@ -1,0 +1,100 @@
+// The scan index answers for a document without its DOM: every text it
+// indexes must read as the DOM of that text reads, and every text it cannot
+// be sure of must be left to the parser.
+#include "foundation/xmlobject.h"
+#include "tests/support/xmlscancompare.h"
+
+#include <QtTest>
+
+class TestXmlScanIndex : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readsAsTheDom_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("indexed");
+        const QByteArray declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+        const QByteArray body = "<BWFXML>\n\t<SCENE>12A</SCENE>\n\t<TRACK_LIST><TRACK_COUNT>1</TRACK_COUNT>"
+                                "<TRACK><CHANNEL_INDEX>2</CHANNEL_INDEX><NAME>Boom</NAME></TRACK></TRACK_LIST>\n"
+                                "</BWFXML>";
+        auto in = [](const QByteArray& content) { return "<BWFXML><A>x</A>" + content + "<Z/></BWFXML>"; };
+
+        QTest::newRow("as written") << declaration + body << true;
+        QTest::newRow("no declaration") << body << true;
+        QTest::newRow("chunk padding") << declaration + body + QByteArray(40, ' ') + QByteArray(9, '\0') << true;
+        QTest::newRow("carriage returns between elements") << QByteArray(declaration + body).replace("\n", "\r\n")
+                                                           << true;
+        QTest::newRow("duplicated elements") << in("<NOTE>one</NOTE><NOTE>two</NOTE><A>y</A>") << true;
+        QTest::newRow("blank before the slash") << in("<UBITS />") << false;
+        QTest::newRow("empty element forms") << in("<NOTE/><TAPE></TAPE>") << true;
+        QTest::newRow("blank texts") << in("<NOTE>   </NOTE><TAPE>\n\t</TAPE>") << true;
+        QTest::newRow("blanks around a text") << in("<NOTE>  plane\toverhead \n</NOTE>") << true;
+        QTest::newRow("texts of nested elements") << in("<L><D><I>1</I><N>a b</N></D><D><I>2</I></D></L>") << true;
+        QTest::newRow("name characters") << in("<a.b-1_c>v</a.b-1_c><_x>w</_x>") << true;
+        QTest::newRow("64 levels") << QByteArray("<a>").repeated(64) + "x" + QByteArray("</a>").repeated(64) << true;
+
+        QTest::newRow("65 levels") << QByteArray("<a>").repeated(65) + QByteArray("</a>").repeated(65) << false;
+        QTest::newRow("entity") << in("<NOTE>a &amp; b</NOTE>") << false;
+        QTest::newRow("character reference") << in("<NOTE>&#65;</NOTE>") << false;
+        QTest::newRow("CDATA") << in("<NOTE><![CDATA[x]]></NOTE>") << false;
+        QTest::newRow("comment in a value") << in("<NOTE>a<!-- b -->c</NOTE>") << false;
+        QTest::newRow("comment after the root") << body + "<!-- end -->" << false;
+        QTest::newRow("processing instruction") << in("<?pi x?>") << false;
+        QTest::newRow("doctype") << "<!DOCTYPE BWFXML>" + body << false;
+        QTest::newRow("attribute") << QByteArray(body).replace("<BWFXML>", "<BWFXML v=\"1\">") << false;
+        QTest::newRow("blank in a tag") << in("<NOTE >x</NOTE>") << false;
+        QTest::newRow("text beside elements") << in("<NOTE>x<B/></NOTE>") << false;
+        QTest::newRow("text after elements") << in("<NOTE><B/>x</NOTE>") << false;
+        QTest::newRow("carriage return in a text") << in("<NOTE>a\r\nb</NOTE>") << false;
+        QTest::newRow("greater-than in a text") << in("<NOTE>a>b</NOTE>") << false;
+        QTest::newRow("UTF-8 text") << in("<NOTE>caf\xc3\xa9</NOTE>") << false;
+        QTest::newRow("control byte") << in("<NOTE>a\x01</NOTE>") << false;
+        QTest::newRow("NUL inside") << QByteArray(body).insert(20, '\0') << false;
+        QTest::newRow("other declaration") << "<?xml version=\"1.0\" encoding='UTF-8'?>" + body << false;
+        QTest::newRow("declaration after blanks") << " " + declaration + body << false;
+        QTest::newRow("byte order mark") << "\xef\xbb\xbf" + body << false;
+        QTest::newRow("mismatched close") << QByteArray("<BWFXML><A>x</B></BWFXML>") << false;
+        QTest::newRow("unclosed") << QByteArray("<BWFXML><A>x</A>") << false;
+        QTest::newRow("two roots") << body + "<BWFXML/>" << false;
+        QTest::newRow("text after the root") << body + "x" << false;
+        QTest::newRow("empty") << QByteArray() << false;
+        QTest::newRow("declaration only") << declaration << false;
+    }
+
+    void readsAsTheDom()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, indexed);
+
+        XmlScanIndex index;
+        QCOMPARE(index.Build(text), indexed);
+        QXmlObject parsed;
+        const bool parses = parsed.SetContent(text);
+        if (indexed) {
+            QVERIFY(parses);
+            const QString difference = XmlScanDifference(parsed.Root(), index.Root());
+            QVERIFY2(difference.isEmpty(), qPrintable(difference));
+        }
+
+        // Indexed or parsed, the object answers as the parse does.
+        QXmlObject object;
+        QCOMPARE(object.SetContentIndexed(text), parses);
+        QCOMPARE(object.IsIndexed(), indexed);
+        QCOMPARE(object.XmlOk(), parsed.XmlOk());
+        QCOMPARE(object.RootTag(), parsed.RootTag());
+        QCOMPARE(object.LastXmlError(), parsed.LastXmlError());
+        for (const QStringList& path : {QStringList{"SCENE"}, QStringList{"NOTE"}, QStringList{"TRACK_LIST", "TRACK"},
+                                        QStringList{"L", "D", "N"}, QStringList{"MISSING"}}) {
+            QCOMPARE(object.GetText(path), parsed.GetText(path));
+            QCOMPARE(object.HasElement(path), parsed.HasElement(path));
+        }
+        // Its first DOM use builds the document from the same text.
+        QCOMPARE(object.ToText(), parsed.ToText());
+        QVERIFY(!object.IsIndexed());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestXmlScanIndex)
+#include "test_xmlscanindex.moc"
