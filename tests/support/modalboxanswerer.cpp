@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QTest>
 #include <QTextEdit>
 
@@ -83,6 +84,10 @@ void ModalBoxAnswerer::Poll()
 {
     QWidget* box = QApplication::activeModalWidget();
     if (!box || !box->isVisible() || m_ltAnswering.contains(box))
+        return;
+    // A progress box asks nothing: it shows only when work runs long (a
+    // loaded machine) and closes itself, so answers wait for the next box.
+    if (qobject_cast<QProgressDialog*>(box))
         return;
     if (m_ltAnswers.isEmpty()) {
         constexpr int kPatiencePolls = 1000;   // 10 s at 10 ms

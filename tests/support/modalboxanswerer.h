@@ -12,7 +12,7 @@ class QWidget;
 
 // Answers the modal boxes a test opens: a timer polls the active modal
 // widget, records its title and text, and applies the next queued answer.
-// Answers are taken in order, one per box.
+// Answers are taken in order, one per box; progress boxes are passed over.
 class ModalBoxAnswerer : public QObject
 {
 public:
