@@ -17,7 +17,8 @@ namespace {
 const QColor kSelectedBlue(48, 140, 198);
 }
 
-QReportDataSetup::QReportDataSetup(QWidget* parent) : QWidget(parent), m_fFontFactor(FontFactor())
+QReportDataSetup::QReportDataSetup(QWidget* parent)
+    : QReportSetupGrid(parent, 2), m_fFontFactor(FontFactor())
 {
     setStyleSheet(QStringLiteral("color:#FFFFFF;background:#606060;"));
     setFocusPolicy(Qt::ClickFocus);
@@ -97,18 +98,6 @@ void QReportDataSetup::GetLineData(int line, tyReportBlock* cells, int count) co
         return;
     for (int c = 0; c < qMin(count, int(kDataCells)); ++c)
         cells[c] = m_Lines[line].cells[c];
-}
-
-void QReportDataSetup::setHighlighted(bool on)
-{
-    m_bHighlighted = on;
-    update();
-}
-
-void QReportDataSetup::Quit()
-{
-    clearFocus();
-    emit signal_done();
 }
 
 void QReportDataSetup::Exit()
@@ -285,12 +274,6 @@ void QReportDataSetup::keyPressEvent(QKeyEvent* e)
     update();
 }
 
-void QReportDataSetup::mousePressEvent(QMouseEvent* e)
-{
-    m_ptPress = e->pos();
-    m_bPressed = true;
-}
-
 void QReportDataSetup::mouseReleaseEvent(QMouseEvent* e)
 {
     if (!m_bPressed || e->pos() != m_ptPress)
@@ -306,44 +289,6 @@ void QReportDataSetup::mouseReleaseEvent(QMouseEvent* e)
         m_nCurrentCol = col;
         update();
     }
-}
-
-void QReportDataSetup::mouseDoubleClickEvent(QMouseEvent* e)
-{
-    m_ptPress = QPoint(-1, -1);
-    int line = 0;
-    int col = 0;
-    if (hasFocus() && !m_pChoice->isVisible() && CellAt(e->pos(), &line, &col)) {
-        m_nCurrentLine = line;
-        m_nCurrentCol = col;
-        DisplayChoiceWidget(0, 0);
-        update();
-    }
-    emit signal_MouseDoubleClicked();
-}
-
-void QReportDataSetup::focusInEvent(QFocusEvent*)
-{
-    if (m_nCurrentLine == -1 || m_nCurrentCol == -1) {
-        m_nCurrentLine = 0;
-        m_nCurrentCol = 2;
-        update();
-    }
-}
-
-void QReportDataSetup::focusOutEvent(QFocusEvent*)
-{
-    if (!m_pChoice->isVisible()) {
-        m_nCurrentLine = -1;
-        m_nCurrentCol = -1;
-        update();
-    }
-}
-
-void QReportDataSetup::slot_FieldChoiceFinished(int)
-{
-    m_pChoice->hide();
-    update();
 }
 
 void QReportDataSetup::slot_FieldChoiceItemChanged(int id, bool)

@@ -1,11 +1,11 @@
 #ifndef NALVO_REPORT_QREPORTDATASETUP_H
 #define NALVO_REPORT_QREPORTDATASETUP_H
 
+#include "report/qreportsetupgrid.h"
 #include "report/reportgridrules.h"
 
 #include <QPoint>
 #include <QSize>
-#include <QWidget>
 
 class QDialogPdfFieldChoice;
 
@@ -13,7 +13,7 @@ class QDialogPdfFieldChoice;
 // 28 cells (cell 0 the index column, cell 1 of line 0 the file id) and an
 // optional note line. The field chooser also inserts ("New Col") and
 // deletes ("Del Col") cells.
-class QReportDataSetup : public QWidget
+class QReportDataSetup : public QReportSetupGrid
 {
     Q_OBJECT
 public:
@@ -24,48 +24,30 @@ public:
     void setNoteLine(bool on);
     void setLineData(int line, tyReportBlock* cells);
     void GetLineData(int line, tyReportBlock* cells, int count) const;
-    void setHighlighted(bool on);
-    void Quit();
     void Exit();
     void updateSize();
 
-    int CurrentLine() const { return m_nCurrentLine; }
-    int CurrentColumn() const { return m_nCurrentCol; }
     int CellCount(int line) const { return m_Lines[line].count; }
     int ShownLines() const { return m_nShownLines; }
-    QDialogPdfFieldChoice* Chooser() const { return m_pChoice; }
     // Centre of a cell in widget coordinates, from the last layout.
     QPoint CellCentre(int line, int col) const;
     void ValidChoiceWidget(int id);
 
-signals:
-    void signal_done();
-    void signal_MouseClicked();
-    void signal_MouseDoubleClicked();
-
 public slots:
-    void slot_FieldChoiceFinished(int result);
     void slot_FieldChoiceItemChanged(int id, bool flag);
     void slot_FieldChoiceItemSelected(int id, bool flag);
 
 protected:
-    void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
-    void mouseDoubleClickEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
-    void focusInEvent(QFocusEvent* e) override;
-    void focusOutEvent(QFocusEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
+    bool CellAt(const QPoint& p, int* line, int* col) const override;
+    void DisplayChoiceWidget(int col, int line) override;
 
 private:
-    void DisplayChoiceWidget(int, int);
-    bool CellAt(const QPoint& p, int* line, int* col) const;
     int CellLeft(int line, int col) const;
     void GridOrigin();
 
-    QPoint m_ptPress;
-    bool m_bPressed = false;
-    bool m_bHighlighted = false;
     // What the dialog asked for (1 or 2, or anything it was given); the
     // grid shows at most two lines.
     int m_nLineCount = 1;
@@ -77,11 +59,8 @@ private:
     int m_nGridLeft = 0;
     int m_nGridTop = 0;
     int m_nGridWidth = 0;
-    int m_nCurrentLine = -1;
-    int m_nCurrentCol = -1;
     QSize m_LaidOutSize;
     int m_nPendingField = 0;
-    QDialogPdfFieldChoice* m_pChoice = nullptr;
     int m_nChoiceCount = 0;
     ReportGridRules::tyDataLine m_Lines[ReportLayout::kDataLines];
     float m_fFontFactor = 1.0f;

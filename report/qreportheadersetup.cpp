@@ -26,7 +26,8 @@ QFont GridFont(float factor)
 }
 }  // namespace
 
-QReportHeaderSetup::QReportHeaderSetup(QWidget* parent) : QWidget(parent), m_fFontFactor(FontFactor())
+QReportHeaderSetup::QReportHeaderSetup(QWidget* parent)
+    : QReportSetupGrid(parent, 0), m_fFontFactor(FontFactor())
 {
     setStyleSheet(QStringLiteral("color:#FFFFFF;background:#606060;"));
     setFocusPolicy(Qt::ClickFocus);
@@ -79,18 +80,6 @@ void QReportHeaderSetup::SetOverwriteMode(bool on)
     m_bOverwrite = on;
     if (m_pTextDialog)
         m_pTextDialog->SetOverwriteMode(on);
-}
-
-void QReportHeaderSetup::setHighlighted(bool on)
-{
-    m_bHighlighted = on;
-    update();
-}
-
-void QReportHeaderSetup::Quit()
-{
-    clearFocus();
-    emit signal_done();
 }
 
 void QReportHeaderSetup::Exit()
@@ -228,12 +217,6 @@ void QReportHeaderSetup::keyPressEvent(QKeyEvent* e)
     }
 }
 
-void QReportHeaderSetup::mousePressEvent(QMouseEvent* e)
-{
-    m_ptPress = e->pos();
-    m_bPressed = true;
-}
-
 void QReportHeaderSetup::mouseReleaseEvent(QMouseEvent* e)
 {
     if (!m_bPressed)
@@ -263,43 +246,9 @@ void QReportHeaderSetup::mouseReleaseEvent(QMouseEvent* e)
     }
 }
 
-void QReportHeaderSetup::mouseDoubleClickEvent(QMouseEvent* e)
+bool QReportHeaderSetup::EditorOpen() const
 {
-    m_ptPress = QPoint(-1, -1);
-    int line = 0;
-    int col = 0;
-    if (hasFocus() && !m_pChoice->isVisible() && CellAt(e->pos(), &line, &col)) {
-        m_nCurrentLine = line;
-        m_nCurrentCol = col;
-        DisplayChoiceWidget(col, line);
-        update();
-    }
-    emit signal_MouseDoubleClicked();
-}
-
-void QReportHeaderSetup::focusInEvent(QFocusEvent*)
-{
-    if (m_nCurrentLine == -1 || m_nCurrentCol == -1) {
-        m_nCurrentLine = 0;
-        m_nCurrentCol = 0;
-        update();
-    }
-}
-
-void QReportHeaderSetup::focusOutEvent(QFocusEvent*)
-{
-    if (!m_pTextDialog && !m_pChoice->isVisible()) {
-        m_nCurrentLine = -1;
-        m_nCurrentCol = -1;
-        update();
-    }
-}
-
-void QReportHeaderSetup::slot_FieldChoiceFinished(int result)
-{
-    MyQDebug("QReportHeaderSetup chooser finished %d", result);
-    m_pChoice->hide();
-    update();
+    return m_pTextDialog || QReportSetupGrid::EditorOpen();
 }
 
 void QReportHeaderSetup::slot_FieldChoiceItemChanged(int id, bool wide)
