@@ -329,6 +329,7 @@ public slots:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void ForwardKeyToTree(QKeyEvent* event);
     void keyReleaseEvent(QKeyEvent*) override {}
 
 public:
@@ -396,6 +397,9 @@ private:
     // True while a dispatch or an apply runs: a modal box's event loop may
     // fire the selection timer again.
     bool m_bDispatching = false;
+    // Set while a key is handed to the browser tree: a key the tree ignores
+    // travels back up its parents to this window, which must not send it again.
+    bool m_bForwardingKey = false;
     bool m_bApplying = false;
     // Takes whose save failed during the last apply, as "folder/name".
     QStringList m_lczUnsavedTakes;

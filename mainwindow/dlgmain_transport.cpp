@@ -265,10 +265,24 @@ bool IsFolderRow(const QModelIndex& row)
 }
 }
 
+void DlgMain::ForwardKeyToTree(QKeyEvent* event)
+{
+    const bool wasForwarding = m_bForwardingKey;
+    m_bForwardingKey = true;
+    QApplication::sendEvent(ui->m_CtrlTreeView, event);
+    m_bForwardingKey = wasForwarding;
+    event->accept();
+}
+
 void DlgMain::keyPressEvent(QKeyEvent* event)
 {
     if (event->isAutoRepeat())
         return;
+    if (m_bForwardingKey) {
+        // The tree could not use the key (top row, collapsed row): it ends here.
+        event->accept();
+        return;
+    }
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     const int key = event->key();
     QTreeView* tree = ui->m_CtrlTreeView;
@@ -282,7 +296,7 @@ void DlgMain::keyPressEvent(QKeyEvent* event)
         return;
     case Qt::Key_Up:
     case Qt::Key_Down:
-        QApplication::sendEvent(tree, event);
+        ForwardKeyToTree(event);
         return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -294,7 +308,7 @@ void DlgMain::keyPressEvent(QKeyEvent* event)
         if (modifiers != Qt::NoModifier && modifiers != Qt::ShiftModifier)
             return;
         if (single.isValid() && IsFolderRow(single)) {
-            QApplication::sendEvent(tree, event);
+            ForwardKeyToTree(event);
             return;
         }
         SeekBySeconds((key == Qt::Key_Left ? -1 : 1) * (modifiers == Qt::ShiftModifier ? 10 : 2));

@@ -317,6 +317,28 @@ private slots:
         QCOMPARE(ui->m_CtrlListWidget_Files->item(0)->text(), QStringLiteral("B"));
     }
 
+    // A key the tree cannot use (Up on the top row, Left on a collapsed row,
+    // Down on the last) ends there, whether it reaches the window or the tree.
+    void arrowKeysAtBrowserEdges()
+    {
+        auto window = NewWindow();
+        QTreeView* tree = window->ui->m_CtrlTreeView;
+        QTRY_VERIFY(window->m_pFSProxyModel->rowCount() >= 1);
+        const QModelIndex top = window->m_pFSProxyModel->index(0, 0);
+        tree->collapseAll();
+        tree->setCurrentIndex(top);
+        for (QWidget* target : {static_cast<QWidget*>(window.get()), static_cast<QWidget*>(tree)}) {
+            for (Qt::Key key : {Qt::Key_Up, Qt::Key_Left, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down})
+                QTest::keyClick(target, key);
+            tree->setCurrentIndex(top);
+        }
+        const QModelIndex last = window->m_pFSProxyModel->index(window->m_pFSProxyModel->rowCount() - 1, 0);
+        tree->setCurrentIndex(last);
+        QTest::keyClick(window.get(), Qt::Key_Down);
+        QTest::keyClick(window.get(), Qt::Key_Left);
+        QCOMPARE(tree->currentIndex(), last);
+    }
+
     void contextMenuRevealsWithoutBlocking_data()
     {
         QTest::addColumn<QString>("row");
