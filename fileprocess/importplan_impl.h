@@ -31,7 +31,7 @@ tPlan Plan(const QStringList& sources, const QString& dayFolder, int startId, Pr
                          && p.dataSize == previousSize;
         if (sameGroup) {
             const QString target
-                = QStringLiteral("%1/%2_%3.WAV").arg(dayFolder, TakeId(currentId)).arg(p.track + 1);
+                = QStringLiteral("%1/%2_%3.WAV").arg(dayFolder, TakeId(currentId), QString::number(p.track + 1));
             if (planned.contains(target) || QFileInfo::exists(target))
                 sameGroup = false;
         }
@@ -57,7 +57,7 @@ tPlan Plan(const QStringList& sources, const QString& dayFolder, int startId, Pr
         item.totalFiles = p.member ? p.totalFiles : 0;
         item.groupSource = groupSource;
         if (p.member)
-            planned.insert(QStringLiteral("%1/%2_%3.WAV").arg(dayFolder, item.takeId).arg(p.track + 1));
+            planned.insert(QStringLiteral("%1/%2_%3.WAV").arg(dayFolder, item.takeId, QString::number(p.track + 1)));
         plan.items.append(item);
     }
     plan.nextId = counter;

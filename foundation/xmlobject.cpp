@@ -245,7 +245,8 @@ bool QXmlObject::SetContent(const QByteArray& bytes)
     int column = 0;
     if (end == 0 || !parsed.setContent(text, false, &message, &line, &column)) {
         m_czXmlError = end == 0 ? QStringLiteral("empty document")
-                                : QStringLiteral("%1 (line %2, column %3)").arg(message).arg(line).arg(column);
+                                : QStringLiteral("%1 (line %2, column %3)")
+                                      .arg(message, QString::number(line), QString::number(column));
         ClearDocument();
         return false;
     }

@@ -16,6 +16,10 @@
 
 namespace {
 constexpr float kDefaultFontFactor = 1.4f;
+// Beyond these every text is too small to read or too large for its box
+// (1e30 or 1e-30 makes it vanish).
+constexpr float kSmallestFontFactor = 0.5f;
+constexpr float kLargestFontFactor = 4.0f;
 }
 
 float ReadFontFactor(const QString& path)
@@ -27,8 +31,12 @@ float ReadFontFactor(const QString& path)
     float factor = 0.0f;
     stream >> factor;
     // A word, an empty file or a zero would shrink every font to nothing.
-    if (stream.status() != QTextStream::Ok || !std::isfinite(factor) || factor <= 0.0f)
+    if (stream.status() != QTextStream::Ok || !std::isfinite(factor) || factor < kSmallestFontFactor
+        || factor > kLargestFontFactor) {
+        qWarning("%s holds no font factor from %g to %g: %g is kept", qPrintable(path),
+                 double(kSmallestFontFactor), double(kLargestFontFactor), double(kDefaultFontFactor));
         return kDefaultFontFactor;
+    }
     return factor;
 }
 
@@ -62,6 +70,9 @@ int RunNalvo(int argc, char** argv)
     app.setProperty("fontFactor", QVariant(ScreenFontFactor(factor, screen ? screen->logicalDotsPerInchY() : 72.0)));
 
     auto window = std::make_unique<DlgMain>();
+    // The window made the message channel: a log asked for that cannot be
+    // written is said now, once.
+    TellDebugLogFailure();
     window->show();
     const int code = app.exec();
     CloseDebugLog();

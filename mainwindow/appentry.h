@@ -5,7 +5,8 @@
 #include <QtGlobal>
 
 // The font scale factor from a text file holding one number: 1.4 when the
-// file is missing or does not start with a positive number.
+// file is missing or does not start with a number from 0.5 to 4 (the debug
+// log says so).
 float ReadFontFactor(const QString& path);
 
 // The factor for a screen of the given logical resolution: the factor is

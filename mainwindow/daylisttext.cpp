@@ -12,7 +12,8 @@ QString DayListProgress::Text(int state, int value, const QString& dayPath, cons
         return current;
     case 4:
         if (m_nFileCount >= 1)
-            return QStringLiteral("LOADING %1 (%2/%3)").arg(dayPath).arg(value).arg(m_nFileCount);
+            return QStringLiteral("LOADING %1 (%2/%3)")
+                .arg(dayPath, QString::number(value), QString::number(m_nFileCount));
         return current;
     case 5:
         if (value >= 1)

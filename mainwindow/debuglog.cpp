@@ -1,7 +1,9 @@
 #include "mainwindow/debuglog.h"
 
+#include "foundation/messageloging.h"
 #include "foundation/platform/appfolders.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <mutex>
@@ -12,15 +14,18 @@ namespace {
 // (a standard mutex, whose hand-overs the thread checker can follow).
 std::mutex g_LogMutex;
 QFile* pfdebug_stream = nullptr;   // created on the first message, never freed
+// Why the log could not be opened (empty while it could), and whether the
+// user was told; both under g_LogMutex.
+QString g_czOpenFailure;
+bool g_bFailureTold = false;
 }
 
 QByteArray DebugLogLine(const QMessageLogContext& context, const QString& msg)
 {
     const QString line = QStringLiteral("MESSAGE (%1:%2 %3): %4\r\n")
-                             .arg(QString::fromLocal8Bit(context.file ? context.file : ""))
-                             .arg(context.line)
-                             .arg(QString::fromLocal8Bit(context.function ? context.function : ""))
-                             .arg(msg);
+                             .arg(QString::fromLocal8Bit(context.file ? context.file : ""),
+                                  QString::number(context.line),
+                                  QString::fromLocal8Bit(context.function ? context.function : ""), msg);
     return line.toLatin1();
 }
 
@@ -31,9 +36,11 @@ void myMessageOutput(QtMsgType type, const QMessageLogContext& context, const QS
     std::lock_guard<std::mutex> lock(g_LogMutex);
     if (!pfdebug_stream)
         pfdebug_stream = new QFile(AppFolders::DebugLogPath());
-    if (!pfdebug_stream->isOpen()
-        && !pfdebug_stream->open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!pfdebug_stream->isOpen() && !pfdebug_stream->open(QIODevice::WriteOnly | QIODevice::Append)) {
+        if (g_czOpenFailure.isEmpty())
+            g_czOpenFailure = pfdebug_stream->errorString();
         return;
+    }
     pfdebug_stream->write(line);
     pfdebug_stream->flush();
 }
@@ -43,4 +50,27 @@ void CloseDebugLog()
     std::lock_guard<std::mutex> lock(g_LogMutex);
     if (pfdebug_stream && pfdebug_stream->isOpen())
         pfdebug_stream->close();
+}
+
+QString DebugLogFailure()
+{
+    std::lock_guard<std::mutex> lock(g_LogMutex);
+    return g_czOpenFailure;
+}
+
+void TellDebugLogFailure()
+{
+    QString why;
+    {
+        std::lock_guard<std::mutex> lock(g_LogMutex);
+        if (g_czOpenFailure.isEmpty() || g_bFailureTold)
+            return;
+        g_bFailureTold = true;
+        why = g_czOpenFailure;
+    }
+    // Outside the lock: the channel's receiver writes to this log itself.
+    SendUserMessage(QStringLiteral("Debug log"),
+                    QStringLiteral("The debug log %1 cannot be written (%2): nothing is logged.")
+                        .arg(QDir::toNativeSeparators(AppFolders::DebugLogPath()), why),
+                    0, 2);
 }

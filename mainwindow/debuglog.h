@@ -13,6 +13,12 @@ void myMessageOutput(QtMsgType type, const QMessageLogContext& context, const QS
 // Closes the log file; a later message opens it again for appending.
 void CloseDebugLog();
 
+// Why the log file could not be opened, empty while every open succeeded.
+QString DebugLogFailure();
+// Tells the user through the message channel, the first time only, that
+// the log asked for cannot be written.
+void TellDebugLogFailure();
+
 // The line as it is written (Latin-1, CR LF ended).
 QByteArray DebugLogLine(const QMessageLogContext& context, const QString& msg);
 

@@ -131,6 +131,9 @@ public:
     // timeline, loads and applies the take's settings file and creates the
     // take's player (state 0 shown at once).
     void OpenTakeInPlayer();
+    // The take's timeline: its data, time codes and waveform, also for a
+    // damaged take that is shown but cannot be played.
+    void ShowTakeTimeline();
     // Called before the dispatcher leaves the shown take (another selection,
     // a metadata save, the window closing) and before the take object is
     // emptied or reloaded: stops and deletes the player, keeps the preset
@@ -365,8 +368,13 @@ private:
     void ShowStripFrames(int lastTrack);
     // A track that takes part in the solo: a file, or an armed recorder track.
     bool TrackCounts(int track, int activeIndex) const;
-    // The take's mute flags from the solo mask and the mute buttons.
+    // The take's mute flags from the solo mask and the mute buttons: the
+    // one writer of those flags.
     void WriteMuteFlags();
+    // The four preset controls: combo, label, save and apply.
+    QList<QWidget*> PresetControls() const;
+    // Enables them and shows the chosen entry's state.
+    void EnablePresetControls();
     // Day list: where the selected day's path comes from (the day loader
     // once it exists).
     void InitDayList();
@@ -388,6 +396,10 @@ private:
     QString RenameTake(QSoundPerform* take, bool toLong, bool underscore, const QString& middle);
     // Selects the browser rows of these files (those still listed).
     void SelectFilePaths(const QStringList& paths);
+    // Selects the browser rows of these takes ("<day folder>/<take name>",
+    // as the rows' take path role gives them), whichever file stands for each.
+    void SelectTakePaths(const QStringList& takePaths);
+    void SelectRows(const QItemSelection& selection);
     // Tells which takes of the last apply were not saved; with offerKeep the
     // user may keep editing them. True when the user keeps editing.
     bool ReportUnsavedTakes(bool offerKeep);

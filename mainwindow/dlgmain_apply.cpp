@@ -7,6 +7,7 @@
 
 #include "browser/qbriselfsfilterproxymodel.h"
 #include "browser/qbriselfsmodel.h"
+#include "player/sfxplayer.h"
 
 #include <QFileInfo>
 #include <QMessageBox>
@@ -50,6 +51,11 @@ bool DlgMain::ApplyMetadataChanges(bool refresh)
     if (m_bApplying)
         return true;
     bool reselect = false;
+    // The shown take was open in the player: it is opened again after the
+    // save, stopped where it stood.
+    bool reopen = false;
+    quint32 startSecond = 0;
+    quint64 cursorSample = 0;
     QStringList changedNames;
     QList<tyTakePathDescription> selection;
     QStringList refreshedDays;
@@ -139,6 +145,9 @@ bool DlgMain::ApplyMetadataChanges(bool refresh)
                 if (newTemplate == 4 || newTemplate == 5)
                     buildFields();
             }
+            reopen = refresh && !m_pPlayer.isNull();
+            startSecond = m_SndPerform.m_nStartSecond.load();
+            cursorSample = m_nCurrentSamplePos;
             CloseTakeInPlayer();
             for (int i = 0; i < n; ++i) {
                 const tyTakePathDescription& take = selection.at(i);
@@ -169,25 +178,33 @@ bool DlgMain::ApplyMetadataChanges(bool refresh)
     // Takes not saved keep the selection and the editor as they are.
     if (!m_lczUnsavedTakes.isEmpty())
         return false;
-    if (!reselect)
+    if (!reselect && !reopen)
         return true;
-    for (const QString& day : refreshedDays)
-        m_pFSModel->refreshItems(day);
-    QStringList paths;
-    for (int j = 0; j < changedNames.size() && j < selection.size(); ++j) {
-        QString path = selection.at(j).czFilePath;
-        const QString& newRoot = changedNames.at(j);
-        const QString& tag = selection.at(j).czFileTag;
-        // The take name in the file name only: a folder may hold the same text.
-        const int nameStart = path.lastIndexOf(QLatin1Char('/')) + 1;
-        const int at = path.indexOf(tag, nameStart);
-        if (!newRoot.isEmpty() && !tag.isEmpty() && at >= 0)
-            path.replace(at, tag.size(), newRoot);
-        qDebug("reselect %s (tag %s, new %s)", qPrintable(path), qPrintable(tag), qPrintable(newRoot));
-        paths << path;
+    if (reselect) {
+        for (const QString& day : refreshedDays)
+            m_pFSModel->refreshItems(day);
+        // By take, not by file: a rename may renumber the track files
+        // ("_A" becomes "_10"), so the file that stood for the take is gone.
+        QStringList takePaths;
+        for (int j = 0; j < changedNames.size() && j < selection.size(); ++j) {
+            QString path = selection.at(j).czTakePath;
+            const QString& newName = changedNames.at(j);
+            if (!newName.isEmpty())
+                path = path.left(path.lastIndexOf(QLatin1Char('/')) + 1) + newName;
+            qDebug("reselect %s", qPrintable(path));
+            takePaths << path;
+        }
+        SelectTakePaths(takePaths);
     }
-    SelectFilePaths(paths);
+    // The selection as it stands now is shown at once; the debounce timer
+    // the reselection started would only show it a second time.
+    m_pTimerSelection->stop();
     slot_TimerSelectionChanged();
+    if (reopen && m_pPlayer) {
+        m_SndPerform.m_nStartSecond = startSecond;
+        m_nCurrentSamplePos = cursorSample;
+        ui->m_CtrlWidget_PlayTimeLine->SetCurrPosInSample(int(cursorSample));
+    }
     return true;
 }
 

@@ -117,12 +117,6 @@ QList<QWidget*> CommonEditorFields(Ui::DlgMain* ui)
             ui->m_CtrlEditEditorTape,        ui->m_CtrlComboBox_Circled,
             ui->m_CtrlComboBox_TemplateTakeIndicator, ui->m_CtrlComboBox_Filename};
 }
-
-QList<QWidget*> PresetControls(Ui::DlgMain* ui)
-{
-    return {ui->m_CtrlButton_SavePreset, ui->m_CtrlComboBox_Presets, ui->m_CtrlLineEdit_PresetName,
-            ui->m_CtrlButton_ApplyPreset};
-}
 }  // namespace
 
 void DlgMain::EnableEditorModeSingle()
@@ -139,7 +133,7 @@ void DlgMain::EnableEditorModeSingle()
                              static_cast<QWidget*>(ui->m_CtrlButton_WavformMode),
                              static_cast<QWidget*>(ui->m_CtrlPushButton_Stop)})
         control->setEnabled(true);
-    for (QWidget* control : PresetControls(ui.get()))
+    for (QWidget* control : PresetControls())
         control->setEnabled(true);
     ui->m_CtrlButton_CopyTrackNames->setEnabled(true);
     ui->m_CtrlButton_ApplyTrackNames->setEnabled(true);
@@ -195,8 +189,8 @@ void DlgMain::EnableEditorModeMulti()
         field->setEnabled(true);
     for (QMyLineEdit* name : m_pEditTrackName)
         name->setEnabled(true);
-    for (QWidget* control : PresetControls(ui.get()))
-        control->setEnabled(true);
+    // The entry chosen may have changed while the controls were off.
+    EnablePresetControls();
     ui->m_CtrlButton_ApplyTrackNames->setEnabled(true);
 }
 

@@ -48,10 +48,7 @@ void DlgMain::ResetPlayerAll()
     m_pMainVumR->setValueViaLookup(-1);
     ui->m_CtrlWidget_PlayTimeLine->SetCurrPosInSample(0);
     m_nCurrentSamplePos = 0;
-    for (QWidget* control : {static_cast<QWidget*>(ui->m_CtrlButton_SavePreset),
-                             static_cast<QWidget*>(ui->m_CtrlComboBox_Presets),
-                             static_cast<QWidget*>(ui->m_CtrlLineEdit_PresetName),
-                             static_cast<QWidget*>(ui->m_CtrlButton_ApplyPreset)})
+    for (QWidget* control : PresetControls())
         control->setDisabled(true);
 }
 
@@ -86,11 +83,9 @@ void DlgMain::DisablePlayerAll()
     for (QWidget* control : {static_cast<QWidget*>(ui->m_CtrlPushButton_Play),
                              static_cast<QWidget*>(ui->m_CtrlButton_WavformMode),
                              static_cast<QWidget*>(ui->m_CtrlPushButton_Stop),
-                             static_cast<QWidget*>(ui->m_CtrlButton_SavePreset),
-                             static_cast<QWidget*>(ui->m_CtrlComboBox_Presets),
-                             static_cast<QWidget*>(ui->m_CtrlLineEdit_PresetName),
-                             static_cast<QWidget*>(ui->m_CtrlButton_ApplyPreset),
                              static_cast<QWidget*>(ui->m_CtrlButton_CopyTrackNames),
                              static_cast<QWidget*>(ui->m_CtrlButton_ApplyTrackNames)})
+        control->setDisabled(true);
+    for (QWidget* control : PresetControls())
         control->setDisabled(true);
 }

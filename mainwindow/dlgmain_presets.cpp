@@ -171,17 +171,20 @@ void DlgMain::LoadSettings(QString file)
 
 void DlgMain::ApplySettings()
 {
-    std::lock_guard<std::mutex> lock(m_SndPerform.MixerLock());
-    for (int k = 0; k < kPairs; ++k)
-        if (m_SndPerform.m_pbMSPair[k])
-            m_SndPerform.m_pbSwapMS[k] = m_pCheckBoxMs[k]->isChecked();
-    for (int t = 0; t < kTracks; ++t) {
-        int left = 0, right = 0;
-        m_pPanPot[t]->pan(&left, &right);
-        m_SndPerform.m_pnTrackVolume[t] = short(m_pSliderVolume[t]->value());
-        m_SndPerform.m_pnTrackPan[t] = PanCode(left, right);
-        m_SndPerform.m_pbTrackMute[t] = m_pButtonMute[t]->isChecked();
+    {
+        std::lock_guard<std::mutex> lock(m_SndPerform.MixerLock());
+        for (int k = 0; k < kPairs; ++k)
+            if (m_SndPerform.m_pbMSPair[k])
+                m_SndPerform.m_pbSwapMS[k] = m_pCheckBoxMs[k]->isChecked();
+        for (int t = 0; t < kTracks; ++t) {
+            int left = 0, right = 0;
+            m_pPanPot[t]->pan(&left, &right);
+            m_SndPerform.m_pnTrackVolume[t] = short(m_pSliderVolume[t]->value());
+            m_SndPerform.m_pnTrackPan[t] = PanCode(left, right);
+        }
     }
+    // The mute buttons together with the solo that is on.
+    WriteMuteFlags();
 }
 
 void DlgMain::slot_PresetsSelChanged(int index)
@@ -211,6 +214,19 @@ void DlgMain::slot_PresetsSelChanged(int index)
         label->setEnabled(true);
     }
     m_nPresetIndex = index;
+}
+
+QList<QWidget*> DlgMain::PresetControls() const
+{
+    return {ui->m_CtrlButton_SavePreset, ui->m_CtrlComboBox_Presets, ui->m_CtrlLineEdit_PresetName,
+            ui->m_CtrlButton_ApplyPreset};
+}
+
+void DlgMain::EnablePresetControls()
+{
+    for (QWidget* control : PresetControls())
+        control->setEnabled(true);
+    slot_PresetsSelChanged(ui->m_CtrlComboBox_Presets->currentIndex());
 }
 
 void DlgMain::SavePresetLabel()

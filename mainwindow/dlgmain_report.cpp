@@ -5,6 +5,7 @@
 
 #include "browser/fsitemtype.h"
 #include "foundation/messageloging.h"
+#include "mainwindow/screenfit.h"
 #include "report/qdialogreportprocess.h"
 #include "report/qdialogsetuppdf.h"
 #include "report/qfileinfolistwidget.h"
@@ -126,10 +127,15 @@ void DlgMain::slot_ReportSetup(bool)
     QDialogSetupPdf* dialog = m_pDlgSetupPdf;
     if (!dialog)
         return;
-    if (m_sizeDlgSetupPdf.width() != 0 || m_sizeDlgSetupPdf.height() != 0)
-        dialog->resize(m_sizeDlgSetupPdf);
-    if (m_posDlgSetupPdf != QPoint(-1, -1))
-        dialog->move(m_posDlgSetupPdf);
+    // The stored place and size, fitted to the screens there are now.
+    const bool storedSize = m_sizeDlgSetupPdf.width() != 0 || m_sizeDlgSetupPdf.height() != 0;
+    const bool storedPos = m_posDlgSetupPdf != QPoint(-1, -1);
+    const QRect fitted = FitToScreens(storedPos ? m_posDlgSetupPdf : dialog->pos(),
+                                      storedSize ? m_sizeDlgSetupPdf : dialog->size());
+    if (storedSize)
+        dialog->resize(fitted.size());
+    if (storedPos)
+        dialog->move(fitted.topLeft());
     if (dialog->exec() == 0) {
         tyReportSetup& setup = m_ReportSetup;
         dialog->GetReportGeneration(&m_nReportGenType);

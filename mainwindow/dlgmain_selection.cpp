@@ -10,6 +10,7 @@
 #include "browser/qbriselfsmodelitem.h"
 #include "player/qplaytimeline.h"
 
+#include <QDir>
 #include <QMessageBox>
 #include <QScopedValueRollback>
 #include <QTimer>
@@ -209,6 +210,12 @@ bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
     }
     SetInfosEditor();
     DisplayEditTracksContains();
+    // A take that opens in the player gets its timeline there; a damaged
+    // one is still shown whole, waveform included, but not for editing.
+    if (!result) {
+        DisableEditorAll();
+        ShowTakeTimeline();
+    }
     return result;
 }
 
@@ -221,6 +228,36 @@ void DlgMain::SelectFilePaths(const QStringList& paths)
         if (view.isValid())
             selection.select(view, view);
     }
+    SelectRows(selection);
+}
+
+void DlgMain::SelectTakePaths(const QStringList& takePaths)
+{
+    QStringList wanted;
+    QStringList days;
+    for (const QString& path : takePaths) {
+        wanted << QDir::cleanPath(path);
+        const QString day = wanted.last().left(wanted.last().lastIndexOf(QLatin1Char('/')));
+        if (!days.contains(day))
+            days << day;
+    }
+    QItemSelection selection;
+    for (const QString& day : days) {
+        const QModelIndex source = m_pFSModel->index(day, QString());
+        const QModelIndex parent = source.isValid() ? m_pFSProxyModel->mapFromSource(source) : QModelIndex();
+        if (!parent.isValid())
+            continue;
+        for (int row = 0; row < m_pFSProxyModel->rowCount(parent); ++row) {
+            const QModelIndex view = m_pFSProxyModel->index(row, 0, parent);
+            if (wanted.contains(view.data(FSTakePathRole).toString()))
+                selection.select(view, view);
+        }
+    }
+    SelectRows(selection);
+}
+
+void DlgMain::SelectRows(const QItemSelection& selection)
+{
     QItemSelectionModel* model = ui->m_CtrlTreeView->selectionModel();
     model->clearSelection();
     model->select(selection, QItemSelectionModel::Select | QItemSelectionModel::Current | QItemSelectionModel::Rows);

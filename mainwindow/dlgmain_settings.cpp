@@ -6,6 +6,7 @@
 #include "browser/fsitemtype.h"
 #include "browser/qbriselfsfilterproxymodel.h"
 #include "browser/qbriselfsmodel.h"
+#include "mainwindow/screenfit.h"
 
 #include <QItemSelectionModel>
 #include <QSettings>
@@ -27,12 +28,19 @@ void DlgMain::LoadIniSettings()
     ui->m_CtrlToolBar->setVisible(!toolbarHidden);
     const bool browseAll = settings.value(QStringLiteral("browseAll"), false).toBool();
     settings.endGroup();
+    QSize wanted = this->size();
     if (size.width() != 0 || size.height() != 0)
-        resize(size.width() > 0 ? size.width() : width(), size.height() > 0 ? size.height() : height());
-    if (hasPos)
-        setGeometry(QRect(pos, this->size()));
-    else
-        move(0, 0);
+        wanted = QSize(size.width() > 0 ? size.width() : width(), size.height() > 0 ? size.height() : height());
+    // A size past every screen (the backing store of a window that large
+    // cannot be made) or a place on a monitor that is gone: the window is
+    // fitted to the screens there are now.
+    const QRect fitted = FitToScreens(hasPos ? pos : QPoint(0, 0), wanted);
+    if (hasPos) {
+        setGeometry(fitted);
+    } else {
+        resize(fitted.size());
+        move(fitted.topLeft());
+    }
     if (maximized)
         setWindowState(windowState() | Qt::WindowMaximized);
 

@@ -245,12 +245,7 @@ void DlgMain::EnablePlayerModeSingle()
     m_pMainVumR->setValueViaLookup(0);
     m_pMainVumL->setColorInputType(StripColour::MixLeft());
     m_pMainVumR->setColorInputType(StripColour::MixRight());
-    for (QWidget* control : {static_cast<QWidget*>(ui->m_CtrlButton_SavePreset),
-                             static_cast<QWidget*>(ui->m_CtrlComboBox_Presets),
-                             static_cast<QWidget*>(ui->m_CtrlLineEdit_PresetName),
-                             static_cast<QWidget*>(ui->m_CtrlButton_ApplyPreset)})
-        control->setEnabled(true);
-    slot_PresetsSelChanged(ui->m_CtrlComboBox_Presets->currentIndex());
+    EnablePresetControls();
 }
 
 void DlgMain::SetInfosPlayer()
@@ -352,8 +347,9 @@ void DlgMain::slot_MuteButtonClicked(int track)
         return;
     slot_MuteButtonToggled(track);
     MarkStripChanged();
-    std::lock_guard<std::mutex> lock(m_SndPerform.MixerLock());
-    m_SndPerform.m_pbTrackMute[track] = m_pButtonMute[track]->isChecked();
+    // A track silenced by another track's solo stays silent when its own
+    // mute button is released.
+    WriteMuteFlags();
 }
 
 void DlgMain::slot_VumeterClicked(int track)

@@ -71,17 +71,7 @@ void DlgMain::OpenTakeInPlayer()
     m_bResumeAfterSeek = false;
     m_SndPerform.m_nStartSecond = 0;
     EnablePlayerModeSingle();
-    SetInfosPlayer();
-    // The overview comes from the files the take object loaded: a mono
-    // family keeps its waveform even when "<take>.WAV" lies beside it.
-    QStringList files;
-    for (int t = 0; t < QSoundPerform::kMaxTracks; ++t)
-        files << (m_SndPerform.m_pbPresent[t] ? m_SndPerform.m_SndFile[t].GetPath() : QString());
-    if (ui->m_CtrlWidget_PlayTimeLine->LoadOndeFromFiles(files))
-        ui->groupBox_Player->setMaximumHeight(150);
-    else
-        ui->groupBox_Player->setMaximumHeight(ui->groupBox_Player->minimumHeight());
-    ui->m_CtrlWidget_PlayTimeLine->ResetWaveFormColor();
+    ShowTakeTimeline();
     LoadSettings(TakeSettingsFilePath(m_SndPerform.m_SndFile[m_SndPerform.GetFirstTrack()].GetPath()));
     ApplySettings();
 
@@ -95,6 +85,21 @@ void DlgMain::OpenTakeInPlayer()
     ui->m_CtrlPushButton_Play->setEnabled(true);
     ui->m_CtrlPushButton_Stop->setEnabled(true);
     ui->m_CtrlButton_WavformMode->setEnabled(true);
+}
+
+void DlgMain::ShowTakeTimeline()
+{
+    SetInfosPlayer();
+    // The overview comes from the files the take object loaded: a mono
+    // family keeps its waveform even when "<take>.WAV" lies beside it.
+    QStringList files;
+    for (int t = 0; t < QSoundPerform::kMaxTracks; ++t)
+        files << (m_SndPerform.m_pbPresent[t] ? m_SndPerform.m_SndFile[t].GetPath() : QString());
+    if (ui->m_CtrlWidget_PlayTimeLine->LoadOndeFromFiles(files))
+        ui->groupBox_Player->setMaximumHeight(150);
+    else
+        ui->groupBox_Player->setMaximumHeight(ui->groupBox_Player->minimumHeight());
+    ui->m_CtrlWidget_PlayTimeLine->ResetWaveFormColor();
 }
 
 SfxPlayer* DlgMain::Player() const { return m_pPlayer.data(); }

@@ -5,8 +5,10 @@
 #include "ui_dlgmain.h"
 
 #include "browser/fsitemtype.h"
+#include "foundation/messageloging.h"
 #include "foundation/platform/desktopshell.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QMenu>
 #include <QStyle>
@@ -71,6 +73,12 @@ void DlgMain::slot_actionContextDirTriggered(bool)
     qDebug("slot_actionContextDirTriggered %s", qPrintable(m_czContextPath));
     if (m_czContextPath.isEmpty())
         return;
-    DesktopShell::current().reveal(m_czContextPath);
+    if (!DesktopShell::current().reveal(m_czContextPath)) {
+        SendUserMessage(QStringLiteral("Show in System File Browser"),
+                        QStringLiteral("No file browser could be started to show %1.")
+                            .arg(QDir::toNativeSeparators(m_czContextPath)),
+                        0, 2);
+        return;
+    }
     DesktopShell::current().activate();
 }

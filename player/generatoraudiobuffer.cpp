@@ -123,12 +123,13 @@ bool GeneratorAudioBuffer::ReadLayout(QSoundPerform* take, tyLayout* layout) con
     const int channels = take->m_nChannels;
     const int bits = take->m_nBitsPerSample;
     if (bits != 16 && bits != 24) {
-        SendUserMessage(title, QStringLiteral("%1\nplays 16 and 24 bit samples only, not %2 bits.").arg(name).arg(bits));
+        SendUserMessage(title, QStringLiteral("%1\nplays 16 and 24 bit samples only, not %2 bits.")
+                                   .arg(name, QString::number(bits)));
         return false;
     }
     if (channels <= 0 || take->m_nSampleRate <= 0 || (!layout->bInterleaved && channels != 1)) {
         SendUserMessage(title, QStringLiteral("%1\nhas no playable format (%2 channels, %3 Hz).")
-                                   .arg(name).arg(channels).arg(take->m_nSampleRate));
+                                   .arg(name, QString::number(channels), QString::number(take->m_nSampleRate)));
         return false;
     }
     layout->nBytesPerSample = bits / 8;
@@ -149,7 +150,7 @@ bool GeneratorAudioBuffer::ReadLayout(QSoundPerform* take, tyLayout* layout) con
     }
     if (layout->bInterleaved && channels > kTracks)
         SendUserMessage(title, QStringLiteral("%1\nhas %2 channels: only the first %3 are played.")
-                                   .arg(name).arg(channels).arg(int(kTracks)), 0, 2);
+                                   .arg(name, QString::number(channels), QString::number(kTracks)), 0, 2);
     return true;
 }
 
@@ -217,9 +218,8 @@ void GeneratorAudioBuffer::ReportReadError(int slot, qint64 got, qint64 wanted)
     const QFileInfo info(path);
     SendUserMessage(QStringLiteral("GeneratorAudioBuffer::AddOneAudioBuffer()"),
                     QStringLiteral("Unable to read\n%1\n%2\n(%3 of %4 bytes). Playback stops here.")
-                        .arg(info.absolutePath(), info.fileName())
-                        .arg(qMax<qint64>(got, 0))
-                        .arg(wanted));
+                        .arg(info.absolutePath(), info.fileName(), QString::number(qMax<qint64>(got, 0)),
+                             QString::number(wanted)));
 }
 
 int GeneratorAudioBuffer::ReadMono(tyPlayBlock* block, const QSoundPerform::tyMixerSnapshot& mixer)

@@ -301,9 +301,8 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
         }
         if (import.nChannels > kMaxChannels) {
             Report(kTitle, QStringLiteral("Unable to import\n%1\nIt has %2 channels; at most %3 can be imported.")
-                               .arg(sourceText)
-                               .arg(import.nChannels)
-                               .arg(kMaxChannels));
+                               .arg(sourceText, QString::number(import.nChannels),
+                                    QString::number(kMaxChannels)));
             return false;
         }
         if (file.GetDeclaredDataSize() > file.m_DataChunk.nSize) {

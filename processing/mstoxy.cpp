@@ -189,9 +189,9 @@ bool QSoundMixer::MStoXY(QString mPath, short mIndex, QString sPath, short sInde
         const QPath name(result.source->czNewPath);
         if (written && file.HasFilmChunk())
             written = file.InsertInFilmNetFileName(QStringLiteral("%1%2%3.%4")
-                                                       .arg(name.GetRoot().left(6), name.GetSeparator())
-                                                       .arg(result.index + 1)
-                                                       .arg(name.GetExtension()));
+                                                       .arg(name.GetRoot().left(6), name.GetSeparator(),
+                                                            QString::number(result.index + 1),
+                                                            name.GetExtension()));
         if (written && file.HasBextChunk())
             written = file.InsertInBextDescrType(QStringLiteral("xy  "));
         file.Close();

@@ -312,8 +312,7 @@ bool BeginOutput(SafeOutput& output, qint64 headerBytes, qint64 dataBytes, const
     switch (output.LastFailure()) {
     case SafeOutput::Failure::TooLarge:
         Report(title, QStringLiteral("The new file\n%1\nwould hold %2 bytes, more than a WAV file can (4 GiB).\nProcess stopped.")
-                          .arg(FileText(output.FinalPath()))
-                          .arg(planned));
+                          .arg(FileText(output.FinalPath()), QString::number(planned)));
         break;
     case SafeOutput::Failure::NoRoom:
         Report(title, noRoomText.arg(QPath(folder + QLatin1Char('/')).GetDrive()));

@@ -35,18 +35,29 @@ const char* const kProjectTitle[4] = {
     "Orvex Sound Report - Project - PolyPhonic Rotate interleave",
 };
 
-// Fills a report message: the file name, then the error number and text.
+// Fills a report message: the first "%s" with the file name, the "%d" with
+// the error number, the second "%s" with the error text. One pass over the
+// format: a '%' in a folder name or an error text is never taken for a
+// placeholder.
 QString Message(const char* format, const QString& name, int error = 0, const QString& text = QString())
 {
-    QString message = QString::fromLatin1(format);
-    auto fill = [&message](const QString& placeholder, const QString& value) {
-        const int at = message.indexOf(placeholder);
-        if (at >= 0)
-            message.replace(at, placeholder.size(), value);
-    };
-    fill(QStringLiteral("%s"), name);
-    fill(QStringLiteral("%d"), QString::number(error));
-    fill(QStringLiteral("%s"), text);
+    const QString source = QString::fromLatin1(format);
+    QString message;
+    int strings = 0;
+    bool number = false;
+    for (int i = 0; i < source.size(); ++i) {
+        const QChar kind = i + 1 < source.size() && source.at(i) == QLatin1Char('%') ? source.at(i + 1) : QChar();
+        if (kind == QLatin1Char('s') && strings < 2) {
+            message += strings++ == 0 ? name : text;
+            ++i;
+        } else if (kind == QLatin1Char('d') && !number) {
+            message += QString::number(error);
+            number = true;
+            ++i;
+        } else {
+            message += source.at(i);
+        }
+    }
     return message;
 }
 }  // namespace
@@ -527,7 +538,7 @@ void QReportThread::RunJob(tyJobState& job)
             if (found == job.discarded.constEnd())
                 job.errors.append(QStringLiteral("> %1 doest not exists").arg(name));
             else
-                job.errors.append(QStringLiteral("> %1 > %2").arg(name).arg(found.value()));
+                job.errors.append(QStringLiteral("> %1 > %2").arg(name, QString::number(found.value())));
         }
     }
 }

@@ -9,9 +9,9 @@ namespace {
 DesktopShell* g_pInstalledShell = nullptr;
 
 #if defined(Q_OS_MACOS)
-void RunFinderLine(const QString& line)
+bool RunFinderLine(const QString& line)
 {
-    QProcess::startDetached(QStringLiteral("/usr/bin/osascript"), {QStringLiteral("-e"), line});
+    return QProcess::startDetached(QStringLiteral("/usr/bin/osascript"), {QStringLiteral("-e"), line});
 }
 #endif
 }
@@ -34,23 +34,23 @@ QString AppleScriptStringBody(const QString& text)
     return escaped;
 }
 
-void SystemDesktopShell::reveal(const QString& path)
+bool SystemDesktopShell::reveal(const QString& path)
 {
 #if defined(Q_OS_MACOS)
-    RunFinderLine(QStringLiteral("tell application \"Finder\" to reveal POSIX file \"%1\"")
-                      .arg(AppleScriptStringBody(path)));
+    return RunFinderLine(QStringLiteral("tell application \"Finder\" to reveal POSIX file \"%1\"")
+                             .arg(AppleScriptStringBody(path)));
 #else
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
 #endif
 }
 
-void SystemDesktopShell::open(const QString& path)
+bool SystemDesktopShell::open(const QString& path)
 {
 #if defined(Q_OS_MACOS)
-    RunFinderLine(QStringLiteral("tell application \"Finder\" to open POSIX file \"%1\"")
-                      .arg(AppleScriptStringBody(path)));
+    return RunFinderLine(QStringLiteral("tell application \"Finder\" to open POSIX file \"%1\"")
+                             .arg(AppleScriptStringBody(path)));
 #else
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 #endif
 }
 
@@ -62,14 +62,16 @@ void SystemDesktopShell::activate()
     // Elsewhere the file manager opened by reveal or open comes to the front itself.
 }
 
-void RecordingDesktopShell::reveal(const QString& path)
+bool RecordingDesktopShell::reveal(const QString& path)
 {
     m_ltRequests.append(QStringLiteral("reveal ") + path);
+    return m_bStarts;
 }
 
-void RecordingDesktopShell::open(const QString& path)
+bool RecordingDesktopShell::open(const QString& path)
 {
     m_ltRequests.append(QStringLiteral("open ") + path);
+    return m_bStarts;
 }
 
 void RecordingDesktopShell::activate() { m_ltRequests.append(QStringLiteral("activate")); }

@@ -4,17 +4,18 @@
 #include <QString>
 #include <QStringList>
 
-// Asks the desktop's file browser to show or open something. No call blocks
-// and no result is reported: the browser may or may not follow.
+// Asks the desktop's file browser to show or open something. No call
+// blocks: true means a file browser or launcher was started, not that it
+// shows the entry; false means none could be started.
 class DesktopShell
 {
 public:
     virtual ~DesktopShell();
 
     // Shows the entry selected in its folder.
-    virtual void reveal(const QString& path) = 0;
+    virtual bool reveal(const QString& path) = 0;
     // Opens the file or folder with its default application.
-    virtual void open(const QString& path) = 0;
+    virtual bool open(const QString& path) = 0;
     // Brings the file browser to the front.
     virtual void activate() = 0;
 
@@ -28,20 +29,22 @@ public:
 class SystemDesktopShell : public DesktopShell
 {
 public:
-    void reveal(const QString& path) override;
-    void open(const QString& path) override;
+    bool reveal(const QString& path) override;
+    bool open(const QString& path) override;
     void activate() override;
 };
 
-// Records every request as "reveal <path>", "open <path>" or "activate".
+// Records every request as "reveal <path>", "open <path>" or "activate";
+// reveal and open answer m_bStarts.
 class RecordingDesktopShell : public DesktopShell
 {
 public:
-    void reveal(const QString& path) override;
-    void open(const QString& path) override;
+    bool reveal(const QString& path) override;
+    bool open(const QString& path) override;
     void activate() override;
 
     QStringList m_ltRequests;
+    bool m_bStarts = true;
 };
 
 // The text as the body of an AppleScript string literal: backslashes and

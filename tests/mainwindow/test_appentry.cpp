@@ -4,8 +4,10 @@
 #include "mainwindow/appentry.h"
 #include "mainwindow/daylisttext.h"
 #include "mainwindow/debuglog.h"
+#include "foundation/messageloging.h"
 
 #include <QDateTime>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -26,6 +28,11 @@ private slots:
         QTest::newRow("word") << QByteArray("large") << 1.4f;
         QTest::newRow("zero") << QByteArray("0") << 1.4f;
         QTest::newRow("negative") << QByteArray("-1.1") << 1.4f;
+        QTest::newRow("1e30") << QByteArray("1e30") << 1.4f;
+        QTest::newRow("1e-30") << QByteArray("1e-30") << 1.4f;
+        QTest::newRow("not a number") << QByteArray("nan") << 1.4f;
+        QTest::newRow("smallest kept") << QByteArray("0.5") << 0.5f;
+        QTest::newRow("largest kept") << QByteArray("4") << 4.0f;
     }
 
     void fontFactor()
@@ -38,6 +45,9 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content);
         file.close();
+        // A file that is not used says so in the debug log.
+        if (factor == 1.4f)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("font factor.*1\\.4 is kept")));
         QCOMPARE(ReadFontFactor(path), factor);
         QCOMPARE(ReadFontFactor(dir.filePath("missing.txt")), 1.4f);
     }
@@ -58,6 +68,8 @@ private slots:
         const QMessageLogContext context("a.cpp", 12, "void f()", nullptr);
         QCOMPARE(DebugLogLine(context, QStringLiteral("h\u00e9 \u20ac")), QByteArray("MESSAGE (a.cpp:12 void f()): h\xe9 ?\r\n"));
         QCOMPARE(DebugLogLine(QMessageLogContext(), QStringLiteral("x")), QByteArray("MESSAGE (:0 ): x\r\n"));
+        const QMessageLogContext percent("a%2.cpp", 7, "g%3()", nullptr);
+        QCOMPARE(DebugLogLine(percent, QStringLiteral("%1")), QByteArray("MESSAGE (a%2.cpp:7 g%3()): %1\r\n"));
     }
 
     // Lines of several threads stay whole; closing and a later message append.
@@ -101,21 +113,40 @@ private slots:
         QVERIFY(lines.at(lines.size() - 2).endsWith("after close\r"));
     }
 
+    // A log that cannot be written (a folder holds its name) loses the
+    // lines, and the user is told once.
+    void unwritableLogIsToldOnce()
+    {
+        QFile::remove(AppFolders::DebugLogPath());
+        QVERIFY(QDir().mkpath(AppFolders::DebugLogPath()));
+        const QtMessageHandler previous = qInstallMessageHandler(myMessageOutput);
+        qDebug("lost");
+        qInstallMessageHandler(previous);
+        QVERIFY(!DebugLogFailure().isEmpty());
+        MessageLoging channel;
+        QSignalSpy told(&channel, &MessageLoging::signal_message);
+        TellDebugLogFailure();
+        TellDebugLogFailure();
+        QCOMPARE(told.size(), 1);
+        QVERIFY(told.first().at(1).toString().contains(QStringLiteral("Debug.txt")));
+        QVERIFY(QDir(AppFolders::DebugLogPath()).removeRecursively());
+    }
+
     void dayListProgress()
     {
         struct Step { int state, value; const char* text; };
         const Step steps[] = {
-            {1, 0, "LOADING /M/P.BR1/D.OVD"}, {2, 0, "LOADING /M/P.BR1/D.OVD"},
-            {4, 0, "LOADING /M/P.BR1/D.OVD"},  // no count known yet
-            {3, 12, "LOADING /M/P.BR1/D.OVD"}, {4, 0, "LOADING /M/P.BR1/D.OVD (0/12)"},
-            {4, 11, "LOADING /M/P.BR1/D.OVD (11/12)"}, {5, 0, "/M/P.BR1/D.OVD"},
-            {1, 0, "LOADING /M/P.BR1/D.OVD"}, {4, 3, "LOADING /M/P.BR1/D.OVD (3/12)"},
-            {5, 2, "Load aborted /M/P.BR1/D.OVD "}, {0, 0, "Load aborted /M/P.BR1/D.OVD "},
-            {3, 0, "Load aborted /M/P.BR1/D.OVD "}, {4, 0, "Load aborted /M/P.BR1/D.OVD "},
+            {1, 0, "LOADING /M/P%1.BR1/D.OVD"}, {2, 0, "LOADING /M/P%1.BR1/D.OVD"},
+            {4, 0, "LOADING /M/P%1.BR1/D.OVD"},  // no count known yet
+            {3, 12, "LOADING /M/P%1.BR1/D.OVD"}, {4, 0, "LOADING /M/P%1.BR1/D.OVD (0/12)"},
+            {4, 11, "LOADING /M/P%1.BR1/D.OVD (11/12)"}, {5, 0, "/M/P%1.BR1/D.OVD"},
+            {1, 0, "LOADING /M/P%1.BR1/D.OVD"}, {4, 3, "LOADING /M/P%1.BR1/D.OVD (3/12)"},
+            {5, 2, "Load aborted /M/P%1.BR1/D.OVD "}, {0, 0, "Load aborted /M/P%1.BR1/D.OVD "},
+            {3, 0, "Load aborted /M/P%1.BR1/D.OVD "}, {4, 0, "Load aborted /M/P%1.BR1/D.OVD "},
         };
         DayListProgress progress;
         QString text = QStringLiteral("No Day Selected");
-        const QString path = DayListPath(QStringLiteral("/M/"), QStringLiteral("P.BR1"), QStringLiteral("D.OVD/"));
+        const QString path = DayListPath(QStringLiteral("/M/"), QStringLiteral("P%1.BR1"), QStringLiteral("D.OVD/"));
         for (const Step& step : steps) {
             text = progress.Text(step.state, step.value, path, text);
             QCOMPARE(text, QString::fromLatin1(step.text));

@@ -8,7 +8,9 @@
 #include "foundation/platform/diskprobes.h"
 #include "mainwindow/dlgmain.h"
 #include "mainwindow/takerename.h"
+#include "player/qplaytimeline.h"
 #include "tests/support/demomedia.h"
+#include "tests/support/fixturevariants.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/support/modalboxanswerer.h"
 #include "tests/support/riffreader.h"
@@ -283,15 +285,20 @@ private slots:
         QTest::addColumn<int>("nameStyle");
         QTest::addColumn<int>("fileMode");
         QTest::addColumn<QString>("firstFile");
+        QTest::addColumn<bool>("oneCharTracks");
         const int shortName = int(NameStyle::Short), longName = int(NameStyle::LongEquals);
-        QTest::newRow("short stays short") << false << shortName << 0 << "S00001_01.WAV";
-        QTest::newRow("short to long") << false << shortName << 1 << "S00001==      9B     p4==_01.WAV";
-        QTest::newRow("short to long underscore") << false << shortName << 2 << "S00001________9B_____p4___01.WAV";
-        QTest::newRow("long to short") << false << longName << 0 << "S00001_01.WAV";
-        QTest::newRow("long follows scene") << false << longName << 1 << "S00001==      9B     p4==_01.WAV";
-        QTest::newRow("poly short to long") << true << shortName << 1 << "S00001==      9B     p4==PX.WAV";
-        QTest::newRow("poly long to underscore") << true << longName << 2 << "S00001________9B_____p4__PX.WAV";
-        QTest::newRow("poly long to short") << true << longName << 0 << "S00001PX.WAV";
+        QTest::newRow("short stays short") << false << shortName << 0 << "S00001_01.WAV" << false;
+        // "_1", "_2", "_4" become "_01", "_02", "_04": the row that stood for
+        // the take is gone, the take is selected all the same.
+        QTest::newRow("one-char tracks to long") << false << shortName << 1 << "S00001==      9B     p4==_01.WAV"
+                                                 << true;
+        QTest::newRow("short to long") << false << shortName << 1 << "S00001==      9B     p4==_01.WAV" << false;
+        QTest::newRow("short to long underscore") << false << shortName << 2 << "S00001________9B_____p4___01.WAV" << false;
+        QTest::newRow("long to short") << false << longName << 0 << "S00001_01.WAV" << false;
+        QTest::newRow("long follows scene") << false << longName << 1 << "S00001==      9B     p4==_01.WAV" << false;
+        QTest::newRow("poly short to long") << true << shortName << 1 << "S00001==      9B     p4==PX.WAV" << false;
+        QTest::newRow("poly long to underscore") << true << longName << 2 << "S00001________9B_____p4__PX.WAV" << false;
+        QTest::newRow("poly long to short") << true << longName << 0 << "S00001PX.WAV" << false;
     }
 
     void singleTakeApply()
@@ -300,7 +307,11 @@ private slots:
         QFETCH(int, nameStyle);
         QFETCH(int, fileMode);
         QFETCH(QString, firstFile);
+        QFETCH(bool, oneCharTracks);
         TakeSpec spec = poly ? PolyTake("S00001", {0, 1, 3}) : MonoTake("S00001", {0, 1, 3});
+        spec.frames = 48000 * 5;
+        if (oneCharTracks)
+            spec.numberStyle = TrackNumberStyle::OneChar;
         // Track 4 (a poly file's third channel).
         const int named = 3;
         spec.nameStyle = NameStyle(nameStyle);
@@ -323,10 +334,17 @@ private slots:
         Type(window->m_pEditTrackName[named], "Plant");
         ui->m_CtrlComboBox_Filename->setCurrentIndex(fileMode);
         QVERIFY(window->m_bEditMetadata);
+        QTest::keyClick(window.get(), Qt::Key_Right);   // the player stands at 2 s
         Grab(window.get(), QStringLiteral("editor-single-%1").arg(QTest::currentDataTag()).replace(' ', '-'));
         QTest::mouseClick(ui->m_CtrlButton_ApplyChanges, Qt::LeftButton);
         QVERIFY(!window->m_bEditMetadata);
         QVERIFY(!window->m_pEditTrackName[2]->isEnabled());
+        // Renamed or not, the take is open in the player again where it stood.
+        QVERIFY(window->Player());
+        QVERIFY(ui->m_CtrlPushButton_Play->isEnabled());
+        QCOMPARE(window->m_SndPerform.m_nStartSecond.load(), 2u);
+        QCOMPARE(window->m_nCurrentSamplePos, quint64(2 * 48000));
+        QCOMPARE(window->ui->m_CtrlTreeView->selectionModel()->selectedRows(0).size(), 1);
 
         const QString first = Path(firstFile);
         QVERIFY2(QFileInfo::exists(first), qPrintable(QDir(m_czDay).entryList().join(", ")));
@@ -358,6 +376,39 @@ private slots:
             }
         }
         QCOMPARE(QDir(m_czDay).entryList({"*.WAV"}).size(), oldFiles.size());
+
+        // A strip change after the apply is kept for the take.
+        window->m_pSliderVolume[0]->setValue(2);
+        Select(*window, {});
+        QVERIFY(QFileInfo::exists(DlgMain::TakeSettingsFilePath(first)));
+    }
+
+    // A damaged take is shown whole, waveform included, after its box; it
+    // can be neither played nor edited.
+    void damagedTakeShowsWaveform_data()
+    {
+        QTest::addColumn<int>("breakage");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("wrong file key") << int(Breakage::WrongFileKey) << "Wrong File #7";
+        QTest::newRow("not closed") << int(Breakage::RiffSizeWrong) << "Wrong File #8";
+    }
+
+    void damagedTakeShowsWaveform()
+    {
+        QFETCH(int, breakage);
+        QFETCH(QString, title);
+        WriteDay({});
+        QVERIFY(!WriteBrokenTake(m_czDay, MonoTake("D00001", {0, 1}), Breakage(breakage)).files.isEmpty());
+        auto window = NewWindow();
+        ModalBoxAnswerer answerer;
+        answerer.ThenAccept();
+        Select(*window, {Path("D00001_01.WAV")});
+        QCOMPARE(answerer.SeenBoxes().size(), 1);
+        QCOMPARE(answerer.SeenBoxes().first().title, title);
+        QVERIFY(window->ui->m_CtrlWidget_PlayTimeLine->Overview().HasTrack(0));
+        QVERIFY(window->ui->m_CtrlWidget_PlayTimeLine->Overview().HasTrack(1));
+        QVERIFY(!window->ui->m_CtrlPushButton_Play->isEnabled());
+        QVERIFY(!window->ui->m_CtrlEditEditorScene->isEnabled());
     }
 
     // A long-named take whose new long name is taken by a stray file: the

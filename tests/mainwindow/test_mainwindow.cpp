@@ -20,6 +20,7 @@
 
 #include <QDateEdit>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -219,7 +220,8 @@ private slots:
         const QString take = m_czDay1 + QStringLiteral("/A01T02-03.WAV");
         {
             auto window = NewWindow();
-            window->setGeometry(QRect(QPoint(120, 90), QSize(1300, 760)));
+            // Within the offscreen platform's 800 x 600 screen as well.
+            window->setGeometry(QRect(QPoint(40, 30), QSize(720, 540)));
             window->ui->m_CtrlToolBar->hide();
             window->ui->m_CtrlCheckBox_EnableFullBrowse->setChecked(true);
             window->m_nYellowZone = 14;
@@ -233,7 +235,7 @@ private slots:
         QVERIFY(!stored.contains("ReportSetup/size"));
 
         auto window = NewWindow();
-        QCOMPARE(window->geometry(), QRect(QPoint(120, 90), QSize(1300, 760)));
+        QCOMPARE(window->geometry(), QRect(QPoint(40, 30), QSize(720, 540)));
         QVERIFY(window->ui->m_CtrlToolBar->isHidden());
         QVERIFY(window->ui->m_CtrlCheckBox_EnableFullBrowse->isChecked());
         QCOMPARE(window->m_nYellowZone, 14);
@@ -249,6 +251,41 @@ private slots:
         window.reset();
         QSettings again(SettingsFile(), QSettings::IniFormat);
         QCOMPARE(again.value("LastFile/path").toString(), take);
+    }
+
+    // A stored geometry that no screen can show: the window opens whole on
+    // a screen, no larger than it.
+    void hostileGeometryIsFitted_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::newRow("huge size") << QByteArray("size=@Size(100000 100000)\npos=@Point(10 10)");
+        QTest::newRow("off every screen") << QByteArray("size=@Size(600 400)\npos=@Point(5000 100)");
+        QTest::newRow("negative place") << QByteArray("size=@Size(600 400)\npos=@Point(-4000 -3000)");
+        QTest::newRow("negative size") << QByteArray("size=@Size(-600 -400)\npos=@Point(20 20)");
+        QTest::newRow("int extremes") << QByteArray("size=@Size(2147483647 2147483647)\n"
+                                                    "pos=@Point(2147483647 -2147483648)");
+        QTest::newRow("maximized far away") << QByteArray("max=true\nsize=@Size(900 500)\npos=@Point(-9000 9000)");
+    }
+
+    void hostileGeometryIsFitted()
+    {
+        QFETCH(QByteArray, stored);
+        QFile file(SettingsFile());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[MainWindow]\n" + stored + "\n");
+        file.close();
+        auto window = NewWindow();
+        const QRect normal = window->normalGeometry().isValid() ? window->normalGeometry() : window->geometry();
+        const QScreen* screen = QGuiApplication::screenAt(normal.center());
+        QVERIFY2(screen, qPrintable(QStringLiteral("%1 %2 %3 x %4").arg(normal.x()).arg(normal.y())
+                                        .arg(normal.width()).arg(normal.height())));
+        QVERIFY(normal.width() <= screen->availableGeometry().width());
+        QVERIFY(normal.height() <= screen->availableGeometry().height());
+        // It paints, and a restart reads back what it wrote.
+        window->repaint();
+        window.reset();
+        auto again = NewWindow();
+        QVERIFY(QGuiApplication::screenAt(again->geometry().center()));
     }
 
     void damagedOrMissingSettingsGiveDefaults_data()
@@ -343,18 +380,23 @@ private slots:
     {
         QTest::addColumn<QString>("row");
         QTest::addColumn<QString>("revealed");
+        QTest::addColumn<bool>("starts");
         const QString day = m_Media.path() + "/DEMO_CARD/FEATURE.BR1/2024-05-01.OVD";
-        QTest::newRow("take file") << day + "/A01T01_04.WAV" << day + "/A01T01_04.WAV";
-        QTest::newRow("day folder") << day << m_Media.path() + "/DEMO_CARD/FEATURE.BR1";
+        QTest::newRow("take file") << day + "/A01T01_04.WAV" << day + "/A01T01_04.WAV" << true;
+        QTest::newRow("day folder") << day << m_Media.path() + "/DEMO_CARD/FEATURE.BR1" << true;
+        QTest::newRow("no file browser") << day << m_Media.path() + "/DEMO_CARD/FEATURE.BR1" << false;
     }
 
     void contextMenuRevealsWithoutBlocking()
     {
         QFETCH(QString, row);
         QFETCH(QString, revealed);
+        QFETCH(bool, starts);
         RecordingDesktopShell shell;
+        shell.m_bStarts = starts;
         DesktopShell::setCurrent(&shell);
         auto window = NewWindow();
+        const int boxes = window->OpenMessageBoxCount();
         const QModelIndex index = SelectPath(*window, row);
         QVERIFY(index.isValid());
         QTreeView* tree = window->ui->m_CtrlTreeView;
@@ -367,7 +409,10 @@ private slots:
             window->m_pContextMenu->close();
         });
         window->slot_onCustomContextMenu(at);
-        QCOMPARE(shell.m_ltRequests, QStringList({"reveal " + revealed, "activate"}));
+        // A file browser that cannot be started is said, not left silent.
+        QCOMPARE(shell.m_ltRequests, starts ? QStringList({"reveal " + revealed, "activate"})
+                                            : QStringList({"reveal " + revealed}));
+        QCOMPARE(window->OpenMessageBoxCount(), boxes + (starts ? 0 : 1));
 
         // Below the last row: no menu.
         shell.m_ltRequests.clear();

@@ -235,6 +235,13 @@ private slots:
             QTest::keyClick(&w, Qt::Key_F1);
             QTest::mouseClick(w.m_pButtonSolo[1], Qt::LeftButton);
         }) << 0x1800 << 0x1800;
+        // Track 2 silenced by the solo of track 1 stays silent when its mute
+        // button is pressed and released.
+        QTest::newRow("mute on and off during a solo") << false << StripAction([](DlgMain& w) {
+            QTest::keyClick(&w, Qt::Key_F1);
+            QTest::mouseClick(w.m_pButtonMute[1], Qt::LeftButton);
+            QTest::mouseClick(w.m_pButtonMute[1], Qt::LeftButton);
+        }) << 0x1000 << 0x1000;
         QTest::newRow("solo button 1") << false << StripAction([](DlgMain& w) {
             QTest::mouseClick(w.m_pButtonSolo[0], Qt::LeftButton);
         }) << 0x1000 << 0x1000;
@@ -411,6 +418,14 @@ private slots:
             selection->select(row, QItemSelectionModel::Select | QItemSelectionModel::Rows);
         }
         QCOMPARE(selection->selectedRows(0).size(), 2);
+        // The preset controls show the chosen entry for the two takes: this
+        // one lacks the pan, mute and M/S keys, so it cannot be applied.
+        w.ui->m_CtrlComboBox_Presets->setCurrentIndex(3);
+        w.m_pTimerSelection->stop();
+        w.slot_TimerSelectionChanged();
+        QCOMPARE(w.ui->m_CtrlLineEdit_PresetName->text(), QStringLiteral("N.A"));
+        QVERIFY(!w.ui->m_CtrlButton_ApplyPreset->isEnabled());
+        QVERIFY(!w.ui->m_CtrlLineEdit_PresetName->isEnabled());
         const QString folderB = QFileInfo(fileB).absolutePath();
         if (!Protect(folderB, true))
             QSKIP("the folder cannot be made write-protected here");

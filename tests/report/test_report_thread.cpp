@@ -386,15 +386,21 @@ void TestReportThread::projectOverDays()
 void TestReportThread::failuresKeepOlderReports_data()
 {
     QTest::addColumn<bool>("fullVolume");
-    QTest::newRow("folder at the PDF name") << false;
-    QTest::newRow("full volume") << true;
+    QTest::addColumn<QString>("subfolder");
+    QTest::newRow("folder at the PDF name") << false << QString();
+    // The message names the folder as it is: its '%' are no placeholders.
+    QTest::newRow("'%' in the folder name") << false << QStringLiteral("out_%d_%s_%1");
+    QTest::newRow("full volume") << true << QString();
 }
 
 void TestReportThread::failuresKeepOlderReports()
 {
     QFETCH(bool, fullVolume);
+    QFETCH(QString, subfolder);
     const QByteArray older("%PDF-1.4 an older report\n");
-    auto work = [&](const QString& folder) {
+    auto work = [&](QString folder) {
+        if (!subfolder.isEmpty())
+            folder += QLatin1Char('/') + subfolder;
         const QString base = folder + QLatin1Char('/') + m_DayName + QStringLiteral("_Mono");
         if (fullVolume) {
             if (!daymedia::WriteBytes(base + QStringLiteral(".pdf"), older))
@@ -411,7 +417,7 @@ void TestReportThread::failuresKeepOlderReports()
                  && done.errors.first().startsWith(QStringLiteral("Error: Pdf File (") + base + QStringLiteral(".pdf) cannot be written ("));
         } else {
             ok = ok && done.pdf == (QFileDevice::RemoveError << 8) + 1 && !QFileInfo::exists(base + ".csv")
-                 && done.errors.first() == QStringLiteral("Error: Pdf File (%1.pdf) cannot be removed (%2-Is a directory)").arg(base).arg(QFileDevice::RemoveError);
+                 && done.errors.first() == QStringLiteral("Error: Pdf File (%1.pdf) cannot be removed (%2-Is a directory)").arg(base, QString::number(QFileDevice::RemoveError));
         }
         if (!ok)
             qWarning() << done.bDone << done.pdf << done.stop << done.errors << LeftOvers(folder);
