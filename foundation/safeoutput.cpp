@@ -172,8 +172,12 @@ bool SafeOutput::Write(const char* data, qint64 size)
         return Fail(Failure::Write, QStringLiteral("the file is not open"));
     if (!m_bUnbounded && m_File.pos() + size > m_nPlanned)
         return Fail(Failure::Write, QStringLiteral("a write passes the planned length"));
-    if (size > 0 && m_File.write(data, size) != size)
-        return Fail(Failure::Write, m_File.errorString());
+    errno = 0;
+    if (size > 0 && m_File.write(data, size) != size) {
+        // A short write leaves QFile without a reason: the system's is kept.
+        const int why = errno;
+        return Fail(Failure::Write, why != 0 ? QString::fromLocal8Bit(std::strerror(why)) : m_File.errorString());
+    }
     if (m_bEarlyWriteback)
         StartWriteback();
     return true;
