@@ -110,12 +110,15 @@ bool SafeOutput::CreateTemporary(const QString& stem)
                 continue;
             return false;
         }
+        // A volume without locks (flock fails outright) keeps the file
+        // unlocked: no sweep can lock it either, so none removes it.
+        while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
         // Another run's sweep may have taken the file between its creation
         // and the lock: then it has no name any more and a new one is made.
-        if (::flock(fd, LOCK_EX) != 0 || !StillNamed(fd, path)) {
-            const int why = errno;
+        struct stat st;
+        if (::fstat(fd, &st) == 0 && st.st_nlink == 0) {
             ::close(fd);
-            errno = why;
             continue;
         }
         if (!m_File.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle)) {
