@@ -1,6 +1,7 @@
 // Request building and the plain file operations of the copy worker.
 #include "fileprocess/processnaming.h"
 #include "fileprocess/qfilecopierthread.h"
+#include "foundation/fileutil.h"
 #include "foundation/messageloging.h"
 #include "foundation/qpath.h"
 #include "foundation/safeoutput.h"
@@ -94,8 +95,10 @@ int QFileCopierThread::addRequestToQueue(Request request)
         id = requests.size();
         requests.append(request);
     }
-    if (!checkRequest(id))
+    if (!checkRequest(id)) {
+        refuseTakeMember(request);
         return -1;
+    }
     Request r = this->request(id);
     bool renameAll;
     {
@@ -116,6 +119,7 @@ int QFileCopierThread::addRequestToQueue(Request request)
         r.canceled = requests.at(id).canceled;
         requests[id] = r;
     }
+    joinTake(id, r);
     const bool expand = r.isDir && r.type != Task::Link
                         && (r.type != Task::Move || (r.flags & QFileCopier::CopyOnMove));
     if (expand) {
@@ -199,6 +203,93 @@ bool QFileCopierThread::checkRequest(int id)
     return error == QFileCopier::NoError;
 }
 
+// ---- Takes copied whole ------------------------------------------------------------
+
+QString QFileCopierThread::takeKey(const Request& request)
+{
+    constexpr QFileCopier::CopyFlags audio =
+        QFileCopier::CopyInterleave | QFileCopier::CopyMixdown | QFileCopier::ProcessMixdown
+        | QFileCopier::ProcessInterleave | QFileCopier::ProcessInterleaveRotate;
+    if (request.type != Task::Copy || request.isDir || (request.flags & audio) || request.destination.isEmpty()
+        || !IsMonoFile(request.destination))
+        return QString();
+    // A link that is re-created, not copied, is no member.
+    if (QFileInfo(request.source).isSymLink() && !(request.flags & QFileCopier::FollowLinks))
+        return QString();
+    return AudioPathFileShortenedToRacine(request.destination);
+}
+
+void QFileCopierThread::joinTake(int id, const Request& request)
+{
+    const QString key = takeKey(request);
+    if (key.isEmpty())
+        return;
+    TakeCopy*& take = openTakes[key];
+    if (!take) {
+        takeCopies.push_back(std::make_unique<TakeCopy>());
+        take = takeCopies.back().get();
+        take->key = key;
+    }
+    take->members.append(id);
+    take->size += request.size;
+    takeOfRequest.insert(id, take);
+}
+
+void QFileCopierThread::refuseTakeMember(const Request& request)
+{
+    const QString key = takeKey(request);
+    if (key.isEmpty())
+        return;
+    // The take would miss this member: none of it is copied.
+    TakeCopy*& take = openTakes[key];
+    if (!take) {
+        takeCopies.push_back(std::make_unique<TakeCopy>());
+        take = takeCopies.back().get();
+        take->key = key;
+    }
+    if (take->failure == QFileCopier::NoError)
+        take->failure = QFileCopier::Canceled;
+    take->outputs.DiscardAll();
+}
+
+void QFileCopierThread::settleTakeMember(int id, QFileCopier::Error error)
+{
+    TakeCopy* take = takeOfRequest.value(id);
+    if (!take)
+        return;
+    ++take->finished;
+    if (error != QFileCopier::NoError && take->failure == QFileCopier::NoError) {
+        take->failure = error;
+        take->outputs.DiscardAll();
+    }
+    if (take->finished >= take->members.size() && openTakes.value(take->key) == take)
+        openTakes.remove(take->key);
+}
+
+void QFileCopierThread::dropTakes()
+{
+    openTakes.clear();
+    takeOfRequest.clear();
+    takeCopies.clear();   // removes the temporaries of takes left unfinished
+}
+
+// Before the first byte of a folder copy: room for every file below it.
+bool QFileCopierThread::roomForTree(const Request& request)
+{
+    qint64 need = 0;
+    {
+        std::lock_guard<WorkerLock> guard(lock);
+        QList<int> pending = request.childRequests;
+        while (!pending.isEmpty()) {
+            const Request& r = requests.at(pending.takeLast());
+            need += r.size;
+            pending.append(r.childRequests);
+        }
+    }
+    const qint64 free = FreeSpaceOfPath(request.destination);
+    return free < 0 || free >= need;
+}
+
 bool QFileCopierThread::shouldMerge(const Request& request) const
 {
     std::lock_guard<WorkerLock> guard(lock);
@@ -268,6 +359,15 @@ bool QFileCopierThread::createDir(const Request& request, QFileCopier::Error* er
 bool QFileCopierThread::copy(const Request& request, QFileCopier::Error* error)
 {
     if (request.isDir) {
+        bool topLevel;
+        {
+            std::lock_guard<WorkerLock> guard(lock);
+            topLevel = topRequestIds.contains(currentId);
+        }
+        if (topLevel && !roomForTree(request)) {
+            *error = QFileCopier::CannotWriteDestinationFile;
+            return false;
+        }
         if (!createDir(request, error))
             return false;
         for (int child : request.childRequests)
@@ -327,11 +427,29 @@ bool QFileCopierThread::copyFile(const Request& request, QFileCopier::Error* err
         return false;
     }
     qint64 size = source.size();
+    TakeCopy* take;
+    {
+        std::lock_guard<WorkerLock> guard(lock);
+        take = takeOfRequest.value(currentId);
+    }
+    if (take && take->failure != QFileCopier::NoError) {
+        *error = QFileCopier::Canceled;   // another member failed: the take is not copied
+        return true;
+    }
+    if (take && !take->roomChecked) {
+        const qint64 free = FreeSpaceOfPath(QFileInfo(request.destination).absolutePath());
+        if (free >= 0 && free < take->size) {
+            *error = QFileCopier::CannotWriteDestinationFile;
+            return false;
+        }
+        take->roomChecked = true;
+    }
     // Written under a hidden temporary name, renamed over the destination only
     // when complete: a cancel, a failed read or write, a full disk leave no
     // partial file and keep an older destination.
-    SafeOutput out(request.destination,
-                   shouldOverwrite(request) ? SafeOutput::Replace::Existing : SafeOutput::Replace::Never);
+    auto output = std::make_unique<SafeOutput>(
+        request.destination, shouldOverwrite(request) ? SafeOutput::Replace::Existing : SafeOutput::Replace::Never);
+    SafeOutput& out = *output;
     out.SetUnbounded();
     if (!out.Begin(size)) {
         switch (out.LastFailure()) {
@@ -388,6 +506,27 @@ bool QFileCopierThread::copyFile(const Request& request, QFileCopier::Error* err
         }
         done += n;
         size = qMax(size, done);
+        if (n == 0 && take) {
+            if (!out.Close()) {
+                *error = QFileCopier::CannotWriteDestinationFile;
+                return false;
+            }
+            take->outputs.Adopt(std::move(output));
+            if (take->finished + 1 >= take->members.size()) {
+                // The renaming step: the take's members take their final
+                // names one rename after another, with nothing else done in
+                // between. A kill inside this short step is the only way a
+                // part of the take can show under final names.
+                if (!take->outputs.CommitAll()) {
+                    MyQDebug("copy of take %s: %s", qPrintable(take->key), qPrintable(take->outputs.ErrorText()));
+                    take->failure = QFileCopier::CannotWriteDestinationFile;
+                    *error = take->failure;
+                    return false;
+                }
+            }
+            emitFileProgress(done, size, &reportedSize, &reportedDone);
+            return true;
+        }
         if (n == 0) {
             if (!out.Close() || !out.Commit()) {
                 *error = out.LastFailure() == SafeOutput::Failure::TargetIsFolder

@@ -281,7 +281,9 @@ void QDialogFileProcessSetup::Start()
     ui->m_CtrlFrame_Progress->setStyleSheet(QString());
     m_Summary = tRunSummary();
     m_RunTakes.clear();
+    m_RunOutputs.clear();
     m_FailedIds.clear();
+    m_StoppedIds.clear();
     if (!m_pProcessInfo || m_pProcessInfo->isEmpty()) {
         ui->m_CtrlLabel_FullProgress->setText(QStringLiteral("Nothing to process"));
         return;
@@ -399,6 +401,7 @@ void QDialogFileProcessSetup::Start()
         sources << p.info->czFilePath;
         targets << p.folder;
         m_RunTakes << p.info->czTagName;
+        m_RunOutputs << p.output;
     }
     // One message for every folder that could not be made; its takes are skipped.
     if (!badFolders.isEmpty())
@@ -466,8 +469,12 @@ void QDialogFileProcessSetup::OnProgress(qint64 fileProgress, qint64 fileSize, q
 
 void QDialogFileProcessSetup::OnError(int id, QFileCopier::Error error)
 {
-    if (error == QFileCopier::NoError || error == QFileCopier::Canceled)
+    if (error == QFileCopier::NoError)
         return;
+    if (error == QFileCopier::Canceled) {
+        m_StoppedIds.insert(id);
+        return;
+    }
     m_FailedIds.insert(id);
     const QString source = m_pActive ? m_pActive->sourceFilePath(id) : QString();
     const QString text = QFileInfo(source).fileName() + QLatin1Char('\n') + ErrorText(error);
@@ -477,9 +484,16 @@ void QDialogFileProcessSetup::OnError(int id, QFileCopier::Error error)
 
 void QDialogFileProcessSetup::OnFinished(int id, bool error)
 {
-    // A take cancelled by STOP ends with an error too and wrote nothing.
-    if (!error && !m_FailedIds.contains(id))
+    // Written means an output on disk: a take cancelled by STOP, or one whose
+    // engine ended without a word, is not counted as written.
+    if (m_FailedIds.contains(id))
+        return;
+    if (!error && !m_StoppedIds.contains(id) && QFileInfo::exists(m_RunOutputs.value(id)))
         m_Summary.written << TakeOfRequest(id);
+    else if (m_StoppedIds.contains(id) || m_bStopRequested)
+        m_Summary.stopped << TakeOfRequest(id);
+    else
+        m_Summary.failed << QStringLiteral("%1: %2").arg(TakeOfRequest(id), QStringLiteral("no output was written"));
 }
 
 void QDialogFileProcessSetup::OnDone()
@@ -508,10 +522,14 @@ void QDialogFileProcessSetup::EndRun(const QString& status)
     ui->m_CtrlLabel_FileProgress->setText(QString());
     QString text = status;
     if (status == QLatin1String("Finished") || status == QLatin1String("Stopped"))
+    {
         text += QStringLiteral(": %1 written, %2 skipped, %3 failed")
                     .arg(m_Summary.written.size())
                     .arg(m_Summary.skipped.size())
                     .arg(m_Summary.failed.size());
+        if (!m_Summary.stopped.isEmpty())
+            text += QStringLiteral(", %1 stopped").arg(m_Summary.stopped.size());
+    }
     ui->m_CtrlLabel_FullProgress->setText(text);
     if (!m_Summary.skipped.isEmpty() && m_Summary.failed.isEmpty())
         ui->m_CtrlLabel_Error->setText(QStringLiteral("Skipped: ") + m_Summary.skipped.join(QStringLiteral("; ")));

@@ -45,6 +45,7 @@ public:
         QStringList written;
         QStringList skipped;   // "take: reason"
         QStringList failed;    // "take: reason"
+        QStringList stopped;   // cancelled by STOP before its output was complete
     };
     const tRunSummary& Summary() const { return m_Summary; }
 
@@ -94,7 +95,9 @@ private:
     // The engine of the current run and the take names of its requests.
     QFileCopier* m_pActive = nullptr;
     QStringList m_RunTakes;
+    QStringList m_RunOutputs;   // the file each request writes, by request id
     QSet<int> m_FailedIds;
+    QSet<int> m_StoppedIds;
     bool m_bCloseWhenIdle = false;
     tRunSummary m_Summary;
 };

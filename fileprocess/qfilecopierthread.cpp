@@ -261,6 +261,7 @@ void QFileCopierThread::run()
             taskQueue.clear();
             requestQueue.clear();
             topRequestIds.clear();
+            dropTakes();
             emit canceled();
             continue;
         }
@@ -281,6 +282,7 @@ void QFileCopierThread::run()
         if (stopRequest.load())
             break;
         setState(QFileCopier::Idle);
+        dropTakes();
         emit done(hasError);
         hasError = false;
         idle = true;
@@ -318,6 +320,7 @@ void QFileCopierThread::handle(int id)
     }
     if (error != QFileCopier::NoError)
         hasError = true;
+    settleTakeMember(id, error);
     std::lock_guard<WorkerLock> guard(lock);
     currentId = previous;
     emit finished(id);

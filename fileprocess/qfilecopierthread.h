@@ -6,6 +6,7 @@
 #include "fileprocess/workerlock.h"
 #include "foundation/cancelflag.h"
 #include "foundation/threadjoin.h"
+#include "processing/outputset.h"
 
 #include <QHash>
 #include <QList>
@@ -14,6 +15,8 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <memory>
+#include <vector>
 
 // The copy engine's worker. It expands queued tasks into requests, handles
 // them one after another, stops to ask the caller when a request fails (its
@@ -122,6 +125,25 @@ protected:
     }
 
 private:
+    // The members of one take (mono track files of one take copied into one
+    // folder) take their final names together once all are complete: a
+    // failed, skipped or cancelled member leaves none of them.
+    struct TakeCopy {
+        QString key;                       // destination folder and take root
+        QList<int> members;                // request ids that will run
+        int finished = 0;                  // members handled to their end
+        qint64 size = 0;                   // bytes of all members
+        bool roomChecked = false;
+        QFileCopier::Error failure = QFileCopier::NoError;   // the first, ends the take
+        OutputSet outputs;                 // complete members under their temporaries
+    };
+    static QString takeKey(const Request& request);
+    void joinTake(int id, const Request& request);
+    void refuseTakeMember(const Request& request);
+    void settleTakeMember(int id, QFileCopier::Error error);
+    void dropTakes();
+    bool roomForTree(const Request& request);
+
     enum class AudioKind { CopyMixdown, ProcessMixdown, CopyInterleave, ProcessInterleave,
                            CopyInterleaveRotate, ProcessInterleaveRotate };
     bool runAudioRequest(const Request& request, QFileCopier::Error* error, AudioKind kind);
@@ -156,6 +178,9 @@ private:
     bool autoReset = true;                    // lock
     SubProgress sub;                          // worker thread only (the running audio request)
     QHash<QString, ProcessSettings> processSettings;   // lock; by cleaned take path
+    std::vector<std::unique_ptr<TakeCopy>> takeCopies;  // worker thread only
+    QHash<int, TakeCopy*> takeOfRequest;                // worker thread only
+    QHash<QString, TakeCopy*> openTakes;                // worker thread only; takes still gathering members
     ThreadJoinMark joinMark;
     bool joined = false;                      // the owner's thread only
 };

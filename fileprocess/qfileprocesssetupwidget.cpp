@@ -325,8 +325,9 @@ void QFileProcessSetupWidget::slot_CheckItemClicked(int track)
         return;
     m_pCheckItem[track]->SetChecked(!m_pCheckItem[track]->Checked());
     update();
-    emit signal_checkItemChanged();
+    // The size first: the signal's receivers add up the rows' sizes.
     ComputeProcessSize();
+    emit signal_checkItemChanged();
 }
 
 void QFileProcessSetupWidget::resizeEvent(QResizeEvent* event)

@@ -2,18 +2,46 @@
 
 #include "foundation/fileutil.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 bool SyncDescriptor(int fd) { return fd >= 0 && ::fsync(fd) == 0; }
+
+// The descriptor and the path name one file that still has a name.
+bool StillNamed(int fd, const QByteArray& path)
+{
+    struct stat open, named;
+    return ::fstat(fd, &open) == 0 && open.st_nlink > 0 && ::lstat(path.constData(), &named) == 0
+           && open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+// Folders swept lately, so a tree of many files lists each folder once.
+bool SweepDue(const QString& folder)
+{
+    constexpr qint64 kSweepIntervalMs = 10000;
+    static std::mutex mutex;
+    static QHash<QString, qint64> lastSweep;   // folder -> ms since the epoch
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    std::lock_guard<std::mutex> guard(mutex);
+    auto it = lastSweep.find(folder);
+    if (it != lastSweep.end() && now - it.value() < kSweepIntervalMs)
+        return false;
+    lastSweep.insert(folder, now);
+    return true;
+}
 
 void SyncFolder(const QString& folder)
 {
@@ -58,21 +86,80 @@ bool SafeOutput::Begin(qint64 plannedLength)
     if (free >= 0 && free < plannedLength)
         return Fail(Failure::NoRoom, QStringLiteral("%1 bytes free, %2 needed").arg(free).arg(plannedLength));
 
+    if (SweepDue(target.absolutePath()))
+        RemoveAbandoned(target.absolutePath());
     // Hidden and ending in no audio extension, so no listing takes it for a take.
     const QString stem = target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".part-");
+    if (!CreateTemporary(stem)) {
+        const QString why = QString::fromLocal8Bit(std::strerror(errno));
+        m_czTempPath.clear();
+        return Fail(Failure::Create, why);
+    }
+    m_nPlanned = plannedLength;
+    return true;
+}
+
+bool SafeOutput::CreateTemporary(const QString& stem)
+{
     for (int attempt = 0; attempt < 16; ++attempt) {
         m_czTempPath = stem + QString::number(QRandomGenerator::global()->generate() & 0xFFFFFF, 16);
-        m_File.setFileName(m_czTempPath);
-        if (m_File.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
-            m_nPlanned = plannedLength;
-            return true;
+        const QByteArray path = QFile::encodeName(m_czTempPath);
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return false;
         }
-        if (m_File.error() != QFileDevice::OpenError || !QFileInfo::exists(m_czTempPath))
-            break;
+        // A volume without locks (flock fails outright) keeps the file
+        // unlocked: no sweep can lock it either, so none removes it.
+        while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+        // Another run's sweep may have taken the file between its creation
+        // and the lock: then it has no name any more and a new one is made.
+        struct stat st;
+        if (::fstat(fd, &st) == 0 && st.st_nlink == 0) {
+            ::close(fd);
+            continue;
+        }
+        if (!m_File.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle)) {
+            ::unlink(path.constData());
+            ::close(fd);
+            errno = EIO;
+            return false;
+        }
+        m_nLockFd = fd;
+        return true;
     }
-    const QString why = m_File.errorString();
-    m_czTempPath.clear();
-    return Fail(Failure::Create, why);
+    errno = EEXIST;
+    return false;
+}
+
+void SafeOutput::ReleaseLock()
+{
+    if (m_File.isOpen())
+        m_File.close();
+    if (m_nLockFd >= 0)
+        ::close(m_nLockFd);
+    m_nLockFd = -1;
+}
+
+int SafeOutput::RemoveAbandoned(const QString& folder)
+{
+    int removed = 0;
+    const QStringList names =
+        QDir(folder).entryList({QStringLiteral(".*.part-*")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name);
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0)
+            continue;
+        // A free lock: the writer is gone. The name must still be the file
+        // locked (a writer may have renamed it into place meanwhile).
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && StillNamed(fd, path) && ::unlink(path.constData()) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    return removed;
 }
 
 bool SafeOutput::WriteAt(qint64 offset, const char* data, qint64 size)
@@ -88,8 +175,12 @@ bool SafeOutput::Write(const char* data, qint64 size)
         return Fail(Failure::Write, QStringLiteral("the file is not open"));
     if (!m_bUnbounded && m_File.pos() + size > m_nPlanned)
         return Fail(Failure::Write, QStringLiteral("a write passes the planned length"));
-    if (size > 0 && m_File.write(data, size) != size)
-        return Fail(Failure::Write, m_File.errorString());
+    errno = 0;
+    if (size > 0 && m_File.write(data, size) != size) {
+        // A short write leaves QFile without a reason: the system's is kept.
+        const int why = errno;
+        return Fail(Failure::Write, why != 0 ? QString::fromLocal8Bit(std::strerror(why)) : m_File.errorString());
+    }
     if (m_bEarlyWriteback)
         StartWriteback();
     return true;
@@ -117,7 +208,7 @@ bool SafeOutput::Close(bool sync)
         return true;
     if (!m_File.flush())
         return Fail(Failure::Commit, m_File.errorString());
-    m_File.close();
+    m_File.close();   // the descriptor stays open: it holds the lock
     if (m_File.error() != QFileDevice::NoError)
         return Fail(Failure::Commit, m_File.errorString());
     return true;
@@ -169,6 +260,7 @@ bool SafeOutput::Commit()
     if (!RenameIntoPlace())
         return Fail(Failure::Commit, QString::fromLocal8Bit(std::strerror(errno)));
     m_bCommitted = true;
+    ReleaseLock();
     if (m_bSync)
         SyncFolder(QFileInfo(m_czFinalPath).absolutePath());
     return true;
@@ -180,7 +272,9 @@ void SafeOutput::Discard()
         return;
     if (m_File.isOpen())
         m_File.close();
+    // Removed before the lock goes, so no sweep meets a half-removed file.
     if (!m_czTempPath.isEmpty())
         QFile::remove(m_czTempPath);
     m_czTempPath.clear();
+    ReleaseLock();
 }

@@ -16,6 +16,12 @@
 // other end (a failed write, a cancel, an early return, destruction without
 // Commit) removes the temporary file, and a file that already had the final
 // name stays as it was.
+//
+// A process killed while it writes cannot remove its temporary file, so the
+// writer holds an exclusive flock on it from its creation to Commit() or
+// Discard(); the lock dies with the process. Begin() removes the temporary
+// files of its folder that no live writer holds (at most once every few
+// seconds per folder), so a later run cleans up after a killed one.
 class SafeOutput
 {
 public:
@@ -62,6 +68,10 @@ public:
     // Removes the temporary file; the final name is not touched.
     void Discard();
 
+    // Removes the temporary files in folder whose writer is gone (their
+    // lock is free); a live writer's are kept. Returns how many went.
+    static int RemoveAbandoned(const QString& folder);
+
     // The open temporary file's descriptor (-1 when none), for a kernel-side
     // copy into it; writes made through it bypass the length checks.
     int Handle() const { return m_File.handle(); }
@@ -77,11 +87,14 @@ private:
     bool Fail(Failure failure, const QString& text);
     bool RenameIntoPlace();
     void StartWriteback();
+    bool CreateTemporary(const QString& stem);
+    void ReleaseLock();
 
     QString m_czFinalPath;
     QString m_czTempPath;
     Replace m_eReplace;
-    QFile m_File;
+    QFile m_File;                 // writes through m_nLockFd, never closes it
+    int m_nLockFd = -1;           // the temporary file, flocked until Commit or Discard
     qint64 m_nPlanned = 0;
     bool m_bSync = false;
     bool m_bEarlyWriteback = false;

@@ -220,6 +220,10 @@ public:
     // The report setup: kept here, read from and written to the
     // report-setup file (m_czReportSetupPath) with the settings.
     tyReportSetup m_ReportSetup;
+    // The setup as read from a file that did not read whole: that file is
+    // written over only when the user changed the setup, after a backup.
+    tyReportSetup m_ReportSetupAsRead;
+    bool m_bReportSetupFileIntact = true;
     int m_nImportLastID = 0;
     QString m_czImportLastPath;
 

@@ -94,7 +94,8 @@ void DlgMain::InitReportSetup(QString path)
 {
     if (!path.isEmpty())
         m_czReportSetupPath = path;
-    const QStringList warnings = ReportSetupFile::Load(path, &m_ReportSetup);
+    const QStringList warnings = ReportSetupFile::Load(path, &m_ReportSetup, &m_bReportSetupFileIntact);
+    m_ReportSetupAsRead = m_ReportSetup;
     for (const QString& warning : warnings)
         SendUserMessage(QStringLiteral("Report Setup"), warning, 0, 2);
     tyReportSetup& setup = m_ReportSetup;
@@ -115,7 +116,13 @@ void DlgMain::InitReportSetup(QString path)
 
 bool DlgMain::SaveReportSetup(QString path)
 {
-    const QString error = ReportSetupFile::Save(path, m_ReportSetup);
+    const bool damaged = !m_bReportSetupFileIntact
+                         && QFileInfo(path).absoluteFilePath() == QFileInfo(m_czReportSetupPath).absoluteFilePath();
+    if (damaged && m_ReportSetup == m_ReportSetupAsRead)
+        return true;   // nothing new to keep: the user's file stays as it is
+    const QString error = ReportSetupFile::Save(path, m_ReportSetup, damaged);
+    if (damaged && error.isEmpty())
+        m_bReportSetupFileIntact = true;
     if (error.isEmpty())
         return true;
     SendUserMessage(QStringLiteral("Report Setup"), error, 0, 2);

@@ -426,8 +426,8 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
                               perChannel / import.nBytes, import.nBytes, samplesPerPoint);
             if (!outputs.At(c).Write(samples, perChannel)) {
                 MyQDebug("Error on write");
-                Report(kTitle, QStringLiteral("Unable to write\n%1\nThe import was stopped; no file was kept.")
-                                   .arg(QDir::toNativeSeparators(names.at(c))));
+                Report(kTitle, QStringLiteral("Unable to write\n%1\n%2.\nThe import was stopped; no file was kept.")
+                                   .arg(QDir::toNativeSeparators(names.at(c)), outputs.At(c).ErrorText()));
                 return false;
             }
         }

@@ -165,11 +165,12 @@ bool QSoundMixer::RunInterleave(const tyInterleaveJob& job, const CancelFlag* ca
         return false;
 
     SafeOutput output(finalPath, SafeOutput::Replace::Existing);
-    if (!BeginOutput(output, header.size(), outData, kTitle, diskText))
+    const QString operation = QStringLiteral("the polyphonic interleave");
+    if (!BeginOutput(output, header.size(), outData, kTitle, diskText, QString(), operation))
         return false;
     output.SetEarlyWriteback(m_bSyncOutput);
     if (!output.Write(header.constData(), header.size())) {
-        Report(kTitle, QStringLiteral("Unable to read/write files (R) !"));
+        ReportWriteFailure(kTitle, output, operation);
         return false;
     }
 
@@ -194,7 +195,7 @@ bool QSoundMixer::RunInterleave(const tyInterleaveJob& job, const CancelFlag* ca
             const int count = n / inBytes;
             interleave::InterleaveFrames(areaOf.data(), channels, count, inBytes, outBytes, block.data());
             if (!output.Write(reinterpret_cast<const char*>(block.data()), qint64(count) * channels * outBytes)) {
-                Report(kTitle, QStringLiteral("Unable to read/write files (R) !"));
+                ReportWriteFailure(kTitle, output, operation);
                 return false;
             }
             return true;
@@ -275,5 +276,5 @@ bool QSoundMixer::RunInterleave(const tyInterleaveJob& job, const CancelFlag* ca
         QString text = file.GenerateiXMLChunkPoly(0);
         return file.AddiXMLChunk(text);
     };
-    return FinishOutput(output, m_bSyncOutput, metadata, kTitle);
+    return FinishOutput(output, m_bSyncOutput, metadata, kTitle, operation);
 }

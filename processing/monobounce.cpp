@@ -42,6 +42,7 @@ struct QSoundMixer::tyMonoBouncePlan {
 namespace {
 
 const QString kDiskText = QStringLiteral("Not enough disk space on drive\n%1\nNot able to process the complete mixdown.");
+const QString kOperation = QStringLiteral("the mono bounce");
 
 // Clamps a sum to the input width and writes it in outBytes per sample
 // (equal to inBytes, or 2 from 3: the upper two bytes).
@@ -234,7 +235,7 @@ bool QSoundMixer::RunMonoBounce(const tyMonoBouncePlan& plan)
         if (!BeginOutput(output, header.size(), outData, title, kDiskText)
             || !output.Write(header.constData(), header.size())) {
             if (output.LastFailure() == SafeOutput::Failure::Write)
-                Report(title, QStringLiteral("Unable to read/write files (R) !"));
+                ReportWriteFailure(title, output, kOperation);
             return finish(false);
         }
     }
@@ -279,7 +280,8 @@ bool QSoundMixer::RunMonoBounce(const tyMonoBouncePlan& plan)
             const qint64 bytes = qint64(count) * outBytes;
             if (!rightOut.Write(reinterpret_cast<const char*>(rightBlock.data()), bytes)
                 || !leftOut.Write(reinterpret_cast<const char*>(leftBlock.data()), bytes)) {
-                Report(title, QStringLiteral("Unable to read/write files (R) !"));
+                ReportWriteFailure(title, rightOut.LastFailure() != SafeOutput::Failure::None ? rightOut : leftOut,
+                                   kOperation);
                 return false;
             }
             return true;
@@ -291,7 +293,8 @@ bool QSoundMixer::RunMonoBounce(const tyMonoBouncePlan& plan)
         });
     if (end != LoopEnd::Done || !outputs.CloseAll()) {
         if (end == LoopEnd::Done)
-            Report(title, QStringLiteral("Unable to read/write files (R) !"));
+            ReportWriteFailure(title, rightOut.LastFailure() != SafeOutput::Failure::None ? rightOut : leftOut,
+                               kOperation);
         return finish(false);
     }
 

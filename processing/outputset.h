@@ -26,12 +26,17 @@ public:
 
     // Adds an output; its index is the count before the call.
     SafeOutput& Add(const QString& finalPath, SafeOutput::Replace replace);
+    // Adds an output begun elsewhere (written, not committed).
+    void Adopt(std::unique_ptr<SafeOutput> output) { m_Outputs.push_back(std::move(output)); }
     int Count() const { return int(m_Outputs.size()); }
     SafeOutput& At(int index) { return *m_Outputs.at(size_t(index)); }
 
     // Flushes and closes every output. False at the first failure.
     bool CloseAll();
-    // All outputs under their final names, or none (see above). sync: the
+    // All outputs under their final names, or none (see above). A process
+    // killed inside it may leave some under their final names and the rest
+    // as complete temporaries: the step does nothing but renames, so that
+    // window is a few system calls per output. sync: the
     // outputs reach the disk before they take their names (one flush of the
     // volume for all of them, not one wait per file), and the folder
     // entries after.

@@ -217,10 +217,11 @@ bool QSoundMixer::RunStereoMixdown(const tyMixdownPlan& planIn, const CancelFlag
     const QByteArray header = OutputHeader(sources, m_szBaseName, layout);
 
     SafeOutput output(finalPath, SafeOutput::Replace::Existing);
-    if (!BeginOutput(output, header.size(), outData, kTitle, plan.czDiskText))
+    const QString operation = QStringLiteral("the stereo mixdown");
+    if (!BeginOutput(output, header.size(), outData, kTitle, plan.czDiskText, QString(), operation))
         return finish(false);
     if (!output.Write(header.constData(), header.size())) {
-        Report(kTitle, QStringLiteral("Unable to read/write files (R) !"));
+        ReportWriteFailure(kTitle, output, operation);
         return finish(false);
     }
 
@@ -294,7 +295,7 @@ bool QSoundMixer::RunStereoMixdown(const tyMixdownPlan& planIn, const CancelFlag
                 mixkernels::InterleaveBytes(area(lastLeft), area(lastRight), samples, inBytes, block.data());
             }
             if (!output.Write(reinterpret_cast<const char*>(block.data()), qint64(samples) * 2 * outBytes)) {
-                Report(kTitle, QStringLiteral("Unable to read/write files (R) !"));
+                ReportWriteFailure(kTitle, output, operation);
                 return false;
             }
             return true;
@@ -360,5 +361,5 @@ bool QSoundMixer::RunStereoMixdown(const tyMixdownPlan& planIn, const CancelFlag
         QString text = file.GenerateiXMLChunkPoly(0);
         return file.AddiXMLChunk(text);
     };
-    return finish(FinishOutput(output, m_bSyncOutput, metadata, kTitle));
+    return finish(FinishOutput(output, m_bSyncOutput, metadata, kTitle, operation));
 }

@@ -295,8 +295,16 @@ QString OutputFileName(const QString& destination, const QString& baseName, cons
     return destination + baseName + suffix + QLatin1Char('.') + ext;
 }
 
+void ReportWriteFailure(const char* title, const SafeOutput& output, const QString& operation)
+{
+    const QString cause = output.ErrorText().isEmpty() ? QStringLiteral("unknown error") : output.ErrorText();
+    Report(title, QStringLiteral("Writing %1\n%2\nfailed: %3.\nProcess stopped.")
+                      .arg(operation.isEmpty() ? QStringLiteral("the new file") : operation,
+                           FileText(output.FinalPath()), cause));
+}
+
 bool BeginOutput(SafeOutput& output, qint64 headerBytes, qint64 dataBytes, const char* title,
-                 const QString& noRoomText, const QString& openFailText)
+                 const QString& noRoomText, const QString& openFailText, const QString& operation)
 {
     MyQDebug("Newfile : %s", qPrintable(output.FinalPath()));
     MyQDebug("Overwrite : %d", QFileInfo::exists(output.FinalPath()) ? 1 : 0);
@@ -318,8 +326,10 @@ bool BeginOutput(SafeOutput& output, qint64 headerBytes, qint64 dataBytes, const
         Report(title, noRoomText.arg(QPath(folder + QLatin1Char('/')).GetDrive()));
         break;
     default:
-        Report(title, openFailText.isEmpty() ? QStringLiteral("Unable to read/write files (R) !")
-                                             : openFailText.arg(FileText(output.FinalPath())));
+        if (openFailText.isEmpty())
+            ReportWriteFailure(title, output, operation);
+        else
+            Report(title, openFailText.arg(FileText(output.FinalPath())));
         break;
     }
     MyQDebug("%s: %s", title, qPrintable(output.ErrorText()));
@@ -349,20 +359,26 @@ LoopEnd RunBlocks(quint32 dataSize, const CancelFlag* cancel,
 }
 
 bool FinishOutput(SafeOutput& output, bool sync, const std::function<bool(QSoundFile&)>& metadata,
-                  const char* title)
+                  const char* title, const QString& operation)
 {
     if (!output.Close(sync)) {
-        Report(title, QStringLiteral("Unable to read/write files (R) !"));
+        ReportWriteFailure(title, output, operation);
         return false;
     }
     {
         QSoundFile file;
         if (file.Open(output.TemporaryPath(), 2) && file.ReadChunks(false, true)) {
+            errno = 0;
             const bool written = metadata(file);
+            const int why = errno;
             file.Close();
             if (!written) {
                 output.Discard();
-                Report(title, QStringLiteral("Unable to read/write files (R) !"));
+                Report(title, QStringLiteral("Writing the metadata of %1\n%2\nfailed: %3.\nProcess stopped.")
+                                  .arg(operation.isEmpty() ? QStringLiteral("the new file") : operation,
+                                       FileText(output.FinalPath()),
+                                       why != 0 ? QString::fromLocal8Bit(std::strerror(why))
+                                                : QStringLiteral("unknown error")));
                 return false;
             }
         } else {
@@ -370,8 +386,7 @@ bool FinishOutput(SafeOutput& output, bool sync, const std::function<bool(QSound
         }
     }
     if (!output.Commit()) {
-        Report(title, QStringLiteral("Unable to read/write files (R) !"));
-        MyQDebug("%s: %s", title, qPrintable(output.ErrorText()));
+        ReportWriteFailure(title, output, operation);
         return false;
     }
     return true;

@@ -142,9 +142,11 @@ QString OutputFileName(const QString& destination, const QString& baseName, cons
 // Starts the output for headerBytes + dataBytes (+ the iXML allowance),
 // replacing an older file of the name. Messages: a too large output, no
 // room (noRoomText, %1 the volume), else openFailText (%1 the file name;
-// empty: "Unable to read/write files (R) !").
+// empty: the write-failure message below).
+// operation names the output in messages ("the stereo mixdown").
 bool BeginOutput(SafeOutput& output, qint64 headerBytes, qint64 dataBytes, const char* title,
-                 const QString& noRoomText, const QString& openFailText = QString());
+                 const QString& noRoomText, const QString& openFailText = QString(),
+                 const QString& operation = QString());
 
 // The file's fmt chunk says integer PCM: format tag 1, or an extensible
 // format whose sub-format is PCM.
@@ -162,7 +164,12 @@ LoopEnd RunBlocks(quint32 dataSize, const CancelFlag* cancel,
 // file (skipped when it does not reopen or walk), then gives it its final
 // name. False with a message when the output or its iXML could not be written.
 bool FinishOutput(SafeOutput& output, bool sync, const std::function<bool(QSoundFile&)>& metadata,
-                  const char* title);
+                  const char* title, const QString& operation = QString());
+
+// An output that could not be written: which one, where, and the system's
+// reason ("No space left on device"). operation: "the stereo mixdown";
+// empty: "the new file".
+void ReportWriteFailure(const char* title, const SafeOutput& output, const QString& operation = QString());
 
 // The engine's message: code 0, level 1, flag true, no time-out.
 void Report(const char* title, const QString& text);

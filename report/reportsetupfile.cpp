@@ -3,6 +3,7 @@
 #include "report/reporttakefilters.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -23,6 +24,23 @@ void tyReportSetup::SetDefaults()
     for (int l = 0; l < kDataLines; ++l)
         for (int c = 0; c < kDataCells; ++c)
             Data[l][c] = DefaultReportDataLayout[l][c];
+}
+
+bool tyReportSetup::operator==(const tyReportSetup& other) const
+{
+    if (nAleFps != other.nAleFps || nAleVideoFormat != other.nAleVideoFormat || ePageFormat != other.ePageFormat
+        || nDataLines != other.nDataLines || bNoteLine != other.bNoteLine || eCircleDisplay != other.eCircleDisplay
+        || czTakeFilters != other.czTakeFilters)
+        return false;
+    for (int l = 0; l < kHeaderLines; ++l)
+        for (int c = 0; c < kHeaderCells; ++c)
+            if (Header[l][c] != other.Header[l][c])
+                return false;
+    for (int l = 0; l < kDataLines; ++l)
+        for (int c = 0; c < kDataCells; ++c)
+            if (Data[l][c] != other.Data[l][c])
+                return false;
+    return true;
 }
 
 namespace ReportSetupFile {
@@ -64,6 +82,24 @@ void WriteLines(QSettings& file, const char* group, int lines, int cells, const 
     file.endGroup();
 }
 
+// Every line blank, a comment, a [section] or a key=value line. QSettings
+// says so only when it parses a file, and it parses a file it has read
+// before in this process only when the file changed.
+bool AllLinesIni(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray& raw : file.readAll().split('\n')) {
+        const QByteArray line = raw.trimmed();
+        if (line.isEmpty() || line.startsWith(';') || line.startsWith('#') || line.contains('='))
+            continue;
+        if (!line.startsWith('[') || !line.contains(']'))
+            return false;
+    }
+    return true;
+}
+
 // Keeps the seven take-type letters and the separators.
 QString CleanFilters(const QString& filters)
 {
@@ -93,9 +129,11 @@ tyReportBlock CellOfItem(const QString& item)
     return tyReportBlock{id, item.mid(at + kSeparator.size())};
 }
 
-QStringList Load(const QString& path, tyReportSetup* setup)
+QStringList Load(const QString& path, tyReportSetup* setup, bool* intact)
 {
     QStringList warnings;
+    if (intact)
+        *intact = true;
     if (path.isEmpty()) {
         setup->SetDefaults();
         return warnings;
@@ -109,12 +147,20 @@ QStringList Load(const QString& path, tyReportSetup* setup)
         return warnings;
     }
     QSettings file(path, QSettings::IniFormat);
-    if (file.status() != QSettings::NoError) {
+    const bool wellFormed = file.status() == QSettings::NoError && AllLinesIni(path);
+    if (intact)
+        *intact = wellFormed;
+    if (file.status() == QSettings::AccessError) {
         setup->SetDefaults();
         warnings.append(QStringLiteral("The report setup file \"%1\" could not be read: the default report setup is used.")
                             .arg(QDir::toNativeSeparators(path)));
         return warnings;
     }
+    // A line that is not ini spoils none of the values around it.
+    if (!wellFormed)
+        warnings.append(QStringLiteral("The report setup file \"%1\" holds lines that could not be read: the values "
+                                       "read from it are used, and the file is kept as it is.")
+                            .arg(QDir::toNativeSeparators(path)));
     const tyReportSetupValues defaults;
     bool repaired = false;
     auto inRange = [&repaired](int value, int low, int high, int fallback) {
@@ -171,13 +217,21 @@ QStringList Load(const QString& path, tyReportSetup* setup)
     return warnings;
 }
 
-QString Save(const QString& path, const tyReportSetup& setup)
+QString Save(const QString& path, const tyReportSetup& setup, bool backup)
 {
     const QFileInfo info(path);
     if (path.isEmpty() || info.isDir())
         return QStringLiteral("\"%1\" is not a file name.").arg(QDir::toNativeSeparators(path));
     if (!QDir().mkpath(info.absolutePath()))
         return QStringLiteral("The folder of \"%1\" cannot be made.").arg(QDir::toNativeSeparators(path));
+    if (backup && info.isFile()) {
+        QString copy = path + QStringLiteral(".bak");
+        for (int n = 2; QFileInfo::exists(copy); ++n)
+            copy = path + QStringLiteral(".bak%1").arg(n);
+        if (!QFile::copy(path, copy))
+            return QStringLiteral("The report setup was not written: \"%1\" could not be kept as \"%2\".")
+                .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(copy));
+    }
 
     // QSettings writes through a temporary file renamed over the old one,
     // so a failed write leaves the previous file whole.

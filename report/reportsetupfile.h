@@ -24,6 +24,8 @@ struct tyReportSetup
     // The built-in setup: default values and layouts; the take filters are
     // left as they are.
     void SetDefaults();
+    bool operator==(const tyReportSetup& other) const;
+    bool operator!=(const tyReportSetup& other) const { return !(*this == other); }
 };
 
 namespace ReportSetupFile {
@@ -32,12 +34,17 @@ namespace ReportSetupFile {
 // setup. Whatever the file holds, the setup comes back in the shape every
 // reader relies on: values in range, the data layout normalised, header ids
 // known or -1. Returns the warnings for the user (a missing file, repaired
-// values), empty when the file read cleanly.
-QStringList Load(const QString& path, tyReportSetup* setup);
+// values), empty when the file read cleanly. A file with lines that are not
+// ini still gives every value it holds. *intact (when given) is false when
+// the file exists but could not be read whole: writing over it would lose
+// what the user had in it.
+QStringList Load(const QString& path, tyReportSetup* setup, bool* intact = nullptr);
 
 // Writes every key; the previous file stays whole when the write fails.
-// Returns an empty text on success, else what went wrong.
-QString Save(const QString& path, const tyReportSetup& setup);
+// backup: the previous file is first copied beside it (".bak", then
+// ".bak2", ...), for a file that was not read whole. Returns an empty text
+// on success, else what went wrong.
+QString Save(const QString& path, const tyReportSetup& setup, bool backup = false);
 
 // One stored cell, "%d~|~%s", and back: only the first "~|~" splits, an
 // item without it or with a non-decimal id reads as id 0, empty text.

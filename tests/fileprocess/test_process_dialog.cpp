@@ -212,6 +212,10 @@ void TestProcessDialog::stopKeepsFinishedAndNeverBlocks()
         QVERIFY(d.Summary().written.contains(name.left(6)));
     }
     QVERIFY(Entries(m_czOut).size() < m_Records.size());
+    // The summary counts the outputs on disk; the take cut short is stopped.
+    QCOMPARE(d.Summary().written.size(), Outputs(m_czOut).size());
+    QVERIFY(d.Form()->m_CtrlLabel_FullProgress->text().startsWith(
+        QString("Stopped: %1 written").arg(Outputs(m_czOut).size())));
 }
 
 void TestProcessDialog::escapeDuringRunStopsAfterConfirmation()

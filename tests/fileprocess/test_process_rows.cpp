@@ -292,6 +292,11 @@ void TestProcessRows::kindChangeKeepsEdits()
     row.SetProcessType(Row::ProcessPolyCompact, 0, 1, 8);
     QVERIFY(!row.CheckItem(2)->Checked());
     QCOMPARE(row.ComputedSize(), qint64(2000));
+    // A click's receivers read the size it gives.
+    qint64 seen = -1;
+    connect(&row, &Row::signal_checkItemChanged, this, [&] { seen = row.ComputedSize(); });
+    emit row.CheckItem(1)->signal_itemClicked(1, 1);
+    QCOMPARE(seen, qint64(1000));
 }
 
 void TestProcessRows::oversizeRowRefuses()

@@ -4,8 +4,12 @@
 #include "tests/support/fullvolume.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
+#include <cstdio>
 
 namespace {
 QByteArray ReadAll(const QString& path)
@@ -37,6 +41,7 @@ private slots:
     void outcomes();
     void nameTakenBeforeCommitIsKept();
     void fullDiskLeavesNothing();
+    void abandonedTemporariesGoLiveOnesStay();
 };
 
 void TestSafeOutput::outcomes_data()
@@ -134,5 +139,46 @@ void TestSafeOutput::fullDiskLeavesNothing()
     QVERIFY2(held, qPrintable(how));
 }
 
-QTEST_GUILESS_MAIN(TestSafeOutput)
+// A writer in a child process, killed or alive while the next run writes
+// into its folder.
+void TestSafeOutput::abandonedTemporariesGoLiveOnesStay()
+{
+    QTemporaryDir dir;
+    QProcess killed, alive;
+    for (QProcess* child : {&killed, &alive}) {
+        const QString folder = dir.path() + (child == &killed ? "/killed" : "/alive");
+        QVERIFY(QDir().mkpath(folder));
+        child->start(QCoreApplication::applicationFilePath(), {"--hold", folder});
+        QVERIFY(child->waitForReadyRead(20000));
+        QCOMPARE(child->readLine().trimmed(), QByteArray("ready"));
+    }
+    ::kill(pid_t(killed.processId()), SIGKILL);
+    QVERIFY(killed.waitForFinished(20000));
+    for (const QString& name : {QString("killed"), QString("alive")}) {
+        const QString folder = dir.path() + "/" + name;
+        SafeOutput next(folder + "/NEXT.WAV");
+        QVERIFY(next.Begin(4) && next.Write("next", 4) && next.Commit());
+        const QStringList temporaries = QDir(folder).entryList({".*.part-*"}, QDir::Files | QDir::Hidden);
+        QCOMPARE(temporaries.size(), name == "alive" ? 1 : 0);
+    }
+    alive.kill();
+    QVERIFY(alive.waitForFinished(20000));
+    QCOMPARE(SafeOutput::RemoveAbandoned(dir.path() + "/alive"), 1);
+}
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && QByteArray(argv[1]) == "--hold") {
+        SafeOutput output(QString::fromLocal8Bit(argv[2]) + "/HELD.WAV");
+        if (!output.Begin(4) || !output.Write("held", 4) || !output.Close())
+            return 2;
+        std::printf("ready\n");
+        std::fflush(stdout);
+        QThread::sleep(60);
+        return 0;
+    }
+    QCoreApplication app(argc, argv);
+    TestSafeOutput test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_safeoutput.moc"

@@ -163,6 +163,37 @@ private slots:
         QCOMPARE(again.m_ReportSetup.nDataLines, 2);
         QCOMPARE(again.m_ReportSetup.Data[0][2].nFieldId, 0);
     }
+
+    void brokenSetupFileIsKept()
+    {
+        const QString file = AppFolders::ConfigFolder() + QStringLiteral("/DefaultReport.ini");
+        {
+            DlgMain first;
+            first.m_ReportSetup.nDataLines = 2;
+        }
+        QFile setup(file);
+        QVERIFY(setup.open(QIODevice::Append) && setup.write("[Broken\n") > 0);
+        setup.close();
+        QVERIFY(setup.open(QIODevice::ReadOnly));
+        const QByteArray before = setup.readAll();
+        setup.close();
+        {
+            DlgMain window;
+            QCOMPARE(window.m_ReportSetup.nDataLines, 2);
+        }
+        QVERIFY(setup.open(QIODevice::ReadOnly));
+        QCOMPARE(setup.readAll(), before);
+        setup.close();
+        // A change the user made is kept, and the old file beside it.
+        {
+            DlgMain window;
+            window.m_ReportSetup.bNoteLine = !window.m_ReportSetup.bNoteLine;
+        }
+        QFile backup(file + QStringLiteral(".bak"));
+        QVERIFY(backup.open(QIODevice::ReadOnly));
+        QCOMPARE(backup.readAll(), before);
+        QFile::remove(backup.fileName());
+    }
 };
 
 QTEST_MAIN(TestMainWindowReport)

@@ -399,7 +399,7 @@ void TestMixdown::failuresLeaveNothing_data()
     QTest::newRow("truncated") << "truncated" << "The audio data of\n%2\nis shorter than its header says.";
     QTest::newRow("missing track") << "missing" << "";
     QTest::newRow("output past 4 GiB") << "huge" << "The new file\n%3\nwould hold 4831969934 bytes, more than a WAV file can (4 GiB).\nProcess stopped.";
-    QTest::newRow("vanished destination") << "nodest" << "Unable to read/write files (R) !";
+    QTest::newRow("vanished destination") << "nodest" << "Writing the stereo mixdown\n%3\nfailed: No such file or directory.\nProcess stopped.";
     QTest::newRow("cancel in the first block") << "cancel1" << "";
     QTest::newRow("cancel in a middle block") << "cancel2" << "";
 }
@@ -499,9 +499,16 @@ void TestMixdown::fullDiskLeavesNothing()
         QSoundMixer mixer;
         mixer.m_szDestinationFolder = folder + "/";
         mixer.SetFilesParams(m_czDay + "/", m_Spec.id, args.separators, "WAV");
+        QStringList texts;
+        QObject::connect(global_pLogger, &MessageLoging::signal_message, global_pLogger,
+                         [&texts](const QString&, const QString& text) { texts << text; });
         const bool ran = mixer.BounceStereoMixdown(args.present, args.steps, args.pan, args.excluded, args.pairs, 0, nullptr);
-        return !ran && Entries(folder) == QStringList{"ABC123MX.WAV"} && file.open(QIODevice::ReadOnly)
-               && file.readAll() == "older";
+        QObject::disconnect(global_pLogger, &MessageLoging::signal_message, global_pLogger, nullptr);
+        // The message names the output and the system's reason.
+        const QString cause = QString::fromLocal8Bit(std::strerror(how.contains("tmpfs") ? ENOSPC : EFBIG));
+        return !ran && texts.size() == 1 && texts.first().startsWith("Writing the stereo mixdown\n" + older)
+               && texts.first().contains(cause) && Entries(folder) == QStringList{"ABC123MX.WAV"}
+               && file.open(QIODevice::ReadOnly) && file.readAll() == "older";
     }, &how);
     QVERIFY2(held, qPrintable(how));
 }

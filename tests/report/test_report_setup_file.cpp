@@ -109,6 +109,16 @@ void TestReportSetupFile::roundTrip()
     QCOMPARE(back.eCircleDisplay, CircleDisplayFileTag);
     QCOMPARE(back.czTakeFilters, setup.czTakeFilters);
 
+    // One line that is not ini: every value is still read, and told.
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::Append) && file.write("[Broken\n") > 0);
+    file.close();
+    tyReportSetup broken;
+    bool intact = true;
+    QCOMPARE(ReportSetupFile::Load(path, &broken, &intact).size(), 1);
+    QVERIFY(!intact);
+    QVERIFY(broken == back);
+
     // A header line emptied by the grid's Delete in cell 0 holds "Empty",
     // not -1, and so keeps its other cells across a reload.
     QCOMPARE(ReportSetupFile::CellOfItem(QStringLiteral("abc~|~x")), (tyReportBlock{0, QString()}));
