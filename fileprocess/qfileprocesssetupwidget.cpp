@@ -35,10 +35,6 @@ QFileProcessSetupWidget::QFileProcessSetupWidget(QWidget* parent, int id)
 {
     m_fFontFactor = FontFactor();
     m_nTextHeight = QFontMetrics(Scaled(generalFont7, m_fFontFactor)).height();
-    m_pStack = new QStackedWidget(this);
-    m_pStack->setStyleSheet(QStringLiteral("QWidget{background-color:transparent}"));
-    m_pStack->addWidget(new QWidget(m_pStack));
-    m_pStack->addWidget(new QWidget(m_pStack));
     m_czFileName = QStringLiteral("WW8888==WWWW_WW_w99==");
 
     static const char* const kGains[] = {"+12 dB", "+9 dB", "+6 dB", "+3 dB", "0 dB",
@@ -52,6 +48,12 @@ void QFileProcessSetupWidget::EnsureControls()
     if (m_bControls)
         return;
     m_bControls = true;
+    m_pStack = new QStackedWidget(this);
+    m_pStack->setStyleSheet(QStringLiteral("QWidget{background-color:transparent}"));
+    m_pStack->addWidget(new QWidget(m_pStack));
+    m_pStack->addWidget(new QWidget(m_pStack));
+    m_pStack->setCurrentIndex(CurrentPage());
+    m_pStack->show();
     for (int t = 0; t < kTracks; ++t) {
         m_pPanPot[t] = new QPanPotItem(m_pStack->widget(0), t);
         connect(m_pPanPot[t], &QPanPotItem::signal_itemClicked, this,
@@ -82,7 +84,7 @@ void QFileProcessSetupWidget::EnsureControls()
 
 int QFileProcessSetupWidget::CurrentPage() const
 {
-    return m_pStack->currentIndex();
+    return m_nProcessType > ProcessStereoRemix ? 1 : 0;
 }
 
 bool QFileProcessSetupWidget::PairLocked(int track) const
@@ -178,7 +180,8 @@ void QFileProcessSetupWidget::SetProcessType(tProcessType type, int minTrackCoun
     m_nMinTrack = minTrackCount;
     m_nRotateCount = rotateCount;
     m_nRotateMaxTrack = rotateMaxTrack;
-    m_pStack->setCurrentIndex(type > ProcessStereoRemix ? 1 : 0);
+    if (m_pStack)
+        m_pStack->setCurrentIndex(CurrentPage());
     if (m_pInfo)
         SetFileProcessInfo(m_pInfo);
     ComputeProcessSize();
@@ -245,9 +248,11 @@ void QFileProcessSetupWidget::updatePos()
     const int trackHeight = h - m_nTextHeight;
     const int itemSize = qMax(1, qMin(qMin(qMin(trackWidth, trackHeight) - 4, h - 2), trackWidth - 13));
     const int trackX = w - kTracks * trackWidth;
-    m_pStack->setGeometry(trackX, 0, kTracks * trackWidth, h);
-    for (int p = 0; p < m_pStack->count(); ++p)
-        m_pStack->widget(p)->setGeometry(0, 0, kTracks * trackWidth, h);
+    if (m_pStack) {
+        m_pStack->setGeometry(trackX, 0, kTracks * trackWidth, h);
+        for (int p = 0; p < m_pStack->count(); ++p)
+            m_pStack->widget(p)->setGeometry(0, 0, kTracks * trackWidth, h);
+    }
     m_nTrackX = trackX;
     m_nItemSize = itemSize;
     m_nTrackWidth = trackWidth;

@@ -12,7 +12,6 @@
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPixmap>
 #include <algorithm>
 #include <cmath>
 
@@ -81,7 +80,7 @@ void QPlayTimeLine::Initialize()
     for (QString& name : m_czTrackName)
         name.clear();
     m_bOneToOne = false;
-    m_pImage.reset();
+    m_Image = QImage();
     update();
 }
 
@@ -503,36 +502,51 @@ QString QPlayTimeLine::SoloLabel() const
 void QPlayTimeLine::PrepareImage()
 {
     const QSize size(std::max(m_nDrawingWidth, 1), std::max(m_nAreaHeight, 1));
-    if (!m_pImage || m_pImage->size() != size) {
-        m_pImage = std::make_unique<QPixmap>(size);
+    if (m_Image.size() != size) {
+        m_Image = QImage(size, QImage::Format_ARGB32_Premultiplied);
         m_bRedraw = true;
     }
 }
 
-void QPlayTimeLine::DrawColumn(QPainter* painter, int x, unsigned int samplePos, int h)
+// Writes one column's lines straight into the image: each shown entry is a
+// vertical line, centred or standing on the bottom, of level x height /
+// divisor pixels, drawn loudest first so that quieter tracks lie over
+// louder ones. The lines of a column are nested (a quieter line lies
+// inside a louder one), so going from the quietest out and writing only
+// the rows no quieter line took yields the same pixels as drawing them all
+// in order, with each pixel written once.
+void QPlayTimeLine::FillColumn(int x, const tyOndePoint* points, int levelDivisor, bool centred)
 {
-    tyOndePoint points[QWaveformOverview::kTracks];
-    SortAudioLevel(samplePos, points);
-    for (const tyOndePoint& p : points) {
+    const int h = m_Image.height();
+    if (x < 0 || x >= m_Image.width())
+        return;
+    uchar* const bits = m_Image.bits();
+    const qsizetype stride = m_Image.bytesPerLine();
+    auto fill = [&](int from, int to, QRgb colour) {
+        for (int y = from; y <= to; ++y)
+            reinterpret_cast<QRgb*>(bits + y * stride)[x] = colour;
+    };
+    int takenTop = h, takenBottom = -1; // rows already written, empty at first
+    for (int i = QWaveformOverview::kTracks - 1; i >= 0; --i) {
+        const tyOndePoint& p = points[i];
         if (!p.bShown)
             continue;
-        const int level = p.level;
-        painter->setPen(m_colOnde[p.nTrack]);
-        switch (m_nDisplayMode) {
-        case WavDisplayCenteredDb:
-        case WavDisplayCenteredLinear: {
-            const int a = level * h / (m_nDisplayMode == WavDisplayCenteredDb ? 32 : 255);
-            const int d = a / 2;
-            painter->drawLine(x, h / 2 + d, x, h / 2 - d);
-            break;
+        const int a = p.level * m_nAreaHeight / levelDivisor;
+        int top = centred ? m_nAreaHeight / 2 - a / 2 : m_nAreaHeight - a;
+        int bottom = centred ? m_nAreaHeight / 2 + a / 2 : m_nAreaHeight;
+        top = std::max(top, 0);
+        bottom = std::min(bottom, h - 1);
+        if (top > bottom)
+            continue;
+        const QRgb colour = qPremultiply(m_colOnde[p.nTrack].rgba());
+        if (takenTop > takenBottom) {
+            fill(top, bottom, colour);
+        } else {
+            fill(top, std::min(bottom, takenTop - 1), colour);
+            fill(std::max(top, takenBottom + 1), bottom, colour);
         }
-        case WavDisplayHalfDb:
-            painter->drawLine(x, h, x, h - level * h / 32);
-            break;
-        default:
-            painter->drawLine(x, h, x, h - level * h / 255);
-            break;
-        }
+        takenTop = std::min(takenTop, top);
+        takenBottom = std::max(takenBottom, bottom);
     }
 }
 
@@ -540,50 +554,47 @@ void QPlayTimeLine::DrawWaveForm_Scaled(QPainter* painter)
 {
     PrepareImage();
     if (m_Ondes.SamplesPerPoint() == 0) {
-        m_pImage->fill(Qt::transparent);
+        m_Image.fill(Qt::transparent);
     } else if (m_bRedraw) {
-        m_pImage->fill(Qt::transparent);
+        m_Image.fill(Qt::transparent);
         SemaphoreToken token(m_Semaphore);
         const qint64 spp = m_Ondes.SamplesPerPoint();
         const qint64 points = m_Ondes.CoveredSamples() / spp;
         if (points > 0 && m_nDrawingWidth > 0) {
             const double scale = double(m_nDrawingWidth) / double(points);
-            QPainter image(m_pImage.get());
+            const bool db = m_nDisplayMode == WavDisplayCenteredDb || m_nDisplayMode == WavDisplayHalfDb;
+            const bool centred =
+                m_nDisplayMode == WavDisplayCenteredDb || m_nDisplayMode == WavDisplayCenteredLinear;
+            tyOndePoint column[QWaveformOverview::kTracks];
             for (int c = 0; c < m_nDrawingWidth; ++c) {
                 const unsigned int pos = unsigned(double(c) * double(spp) / scale);
-                DrawColumn(&image, c + 3, pos, m_nAreaHeight);
+                SortAudioLevel(pos, column);
+                FillColumn(c + 3, column, db ? 32 : 255, centred);
             }
         }
         m_bRedraw = false;
     }
-    painter->drawPixmap(0, m_nAreaTop, *m_pImage);
+    painter->drawImage(0, m_nAreaTop, m_Image);
 }
 
 void QPlayTimeLine::DrawWaveForm_Multi(QPainter* painter)
 {
     PrepareImage();
     if (m_Ondes.SamplesPerPoint() == 0) {
-        m_pImage->fill(Qt::transparent);
+        m_Image.fill(Qt::transparent);
     } else if (m_bRedraw) {
-        m_pImage->fill(Qt::transparent);
+        m_Image.fill(Qt::transparent);
         SemaphoreToken token(m_Semaphore);
         const qint64 spp = m_Ondes.SamplesPerPoint();
         const qint64 last = std::min<qint64>(m_Ondes.CoveredSamples() / spp, m_nDrawingWidth);
-        const int h = m_nAreaHeight;
-        QPainter image(m_pImage.get());
-        tyOndePoint points[QWaveformOverview::kTracks];
+        tyOndePoint column[QWaveformOverview::kTracks];
         for (int x = 3; x <= last; ++x) {
-            SortAudioLevel(unsigned(x * spp), points);
-            for (const tyOndePoint& p : points) {
-                if (!p.bShown)
-                    continue;
-                image.setPen(m_colOnde[p.nTrack]);
-                image.drawLine(x, h, x, h - p.level * h / 32);
-            }
+            SortAudioLevel(unsigned(x * spp), column);
+            FillColumn(x, column, 32, false);
         }
         m_bRedraw = false;
     }
-    painter->drawPixmap(0, m_nAreaTop, *m_pImage);
+    painter->drawImage(0, m_nAreaTop, m_Image);
 }
 
 void QPlayTimeLine::DrawWaveForm(QPainter* painter)

@@ -7,15 +7,14 @@
 
 #include <QColor>
 #include <QFont>
+#include <QImage>
 #include <QList>
 #include <QSemaphore>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
-#include <memory>
 
 class QFile;
-class QPixmap;
 
 // The strip above the mixer that shows the shown take as a whole: time
 // codes, the waveform overview of up to 24 tracks, markers and slates, the
@@ -86,6 +85,8 @@ public:
     // x of a sample in widget coordinates (markers, slates, hover line).
     qint64 SampleX(qint64 samplePos) const;
     const QWaveformOverview& Overview() const { return m_Ondes; }
+    // The cached waveform image as last drawn (drawing width x area height).
+    const QImage& WaveformImage() const { return m_Image; }
 
 signals:
     void signal_UserPlayPosRequest(int samples);
@@ -110,7 +111,7 @@ private:
     bool InWaveformArea(const QPoint& point) const;
     void RequestSeek(const QPoint& point);
     void PrepareImage();
-    void DrawColumn(QPainter* painter, int x, unsigned int samplePos, int height);
+    void FillColumn(int x, const tyOndePoint* points, int levelDivisor, bool centred);
     QColor BackgroundColor() const;
     QColor PlayedColor() const;
 
@@ -156,7 +157,7 @@ private:
     QString m_czTcSlate;
     tyTimeCodeFields m_TcSlate{-1, -1, -1, -1};
     bool m_bRedraw = true;
-    std::unique_ptr<QPixmap> m_pImage;
+    QImage m_Image;
     int m_nDrawingWidth = -1;
     int m_nAreaHeight = 0;
     int m_nAreaTop = 0;

@@ -57,6 +57,10 @@ QFileInfoListWidget::QFileInfoListWidget(QWidget* parent)
     m_pScrollTimer = new QTimer(this);
     m_pScrollTimer->setInterval(10);
     connect(m_pScrollTimer, &QTimer::timeout, this, &QFileInfoListWidget::slot_scroll);
+    m_pFillTimer = new QTimer(this);
+    m_pFillTimer->setSingleShot(true);
+    m_pFillTimer->setInterval(30);
+    connect(m_pFillTimer, &QTimer::timeout, this, &QFileInfoListWidget::ApplyFill);
     // The rows pass mouse moves on only while a button is held; the list
     // follows the pointer over them as well.
     setMouseTracking(false);
@@ -144,19 +148,38 @@ void QFileInfoListWidget::slot_MetadataThreadStateChanged(int state, int value)
         m_pProgress->show();
         break;
     case MetadataStateListReady:
+        m_nPendingProgress = -1;
         m_pProgress->setRange(0, value);
         break;
     case MetadataStateReadingTake:
-        m_pProgress->setValue(value);
+        ScheduleFill(value);
         break;
     default:
         break;
     }
 }
 
+// A progress bar repaints at once at every visible step, and new column
+// widths go over every row and repaint the list: at each record that would
+// cost more than reading the records.
+void QFileInfoListWidget::ScheduleFill(int progress)
+{
+    m_nPendingProgress = progress;
+    if (!m_pFillTimer->isActive())
+        m_pFillTimer->start();
+}
+
+void QFileInfoListWidget::ApplyFill()
+{
+    if (m_nPendingProgress >= 0)
+        m_pProgress->setValue(m_nPendingProgress);
+    m_bWidthsStale = true;
+    update();
+}
+
 void QFileInfoListWidget::slot_Data(int index, QString, tyTakeMetadata record)
 {
-    m_pProgress->setValue(index + 1);
+    ScheduleFill(index + 1);
     // Names and records come from one walk of the loader; a record of an
     // older name list (a day that changed meanwhile) is not this row's.
     if (index < 0 || index >= m_Rows.size() || index >= m_TakeNames.size()
@@ -164,8 +187,6 @@ void QFileInfoListWidget::slot_Data(int index, QString, tyTakeMetadata record)
         return;
     m_Rows.at(index)->SetMetadata(&record);
     m_RowWidths[index].bValid = false;
-    m_bWidthsStale = true;
-    update();
 }
 
 void QFileInfoListWidget::SetupDataLine(int line, tyReportBlock* cells)
@@ -299,12 +320,20 @@ void QFileInfoListWidget::MeasureRow(int id)
     measured.bValid = true;
     QFileInfoWidget* row = m_Rows.at(id);
     const tyTakeMetadata* record = row->GetMetaDataPtr();
-    const QFontMetrics& metrics = (record->nTakeType == 2 || !row->HasRecord()) ? italic : upright;
+    const bool slanted = record->nTakeType == 2 || !row->HasRecord();
+    const QFontMetrics& metrics = slanted ? italic : upright;
+    QHash<QString, int>& known = m_MeasuredTexts[slanted ? 1 : 0];
+    if (known.size() > 100000)
+        known.clear();
     QMutexLocker lock(row->Lock());
     const int columns = qMin(record->lczLine0Texts.size(), m_nColumns[0]);
     measured.widths.resize(columns);
     for (int c = 0; c < columns; ++c) {
-        const int w = metrics.horizontalAdvance(record->lczLine0Texts.at(c) + QStringLiteral("MM"));
+        const QString& text = record->lczLine0Texts.at(c);
+        auto width = known.find(text);
+        if (width == known.end())
+            width = known.insert(text, metrics.horizontalAdvance(text + QStringLiteral("MM")));
+        const int w = width.value();
         if (m_DataLayout[0][c].nFieldId == FieldNotes) {
             measured.nNotesColumn = c;
             measured.nWidestNotes = qMax(measured.nWidestNotes, w);

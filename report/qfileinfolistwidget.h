@@ -4,6 +4,7 @@
 #include "report/reportlayout.h"
 #include "report/takemetadata.h"
 
+#include <QHash>
 #include <QList>
 #include <QStringList>
 #include <QVector>
@@ -73,6 +74,8 @@ private:
     void ApplyRange();
     void AutoScrollCheck(int y);
     int AvailableWidth() const;
+    void ScheduleFill(int progress);
+    void ApplyFill();
     // Text widths of one row's line-0 cells, measured once per record.
     struct tyRowWidths
     {
@@ -90,12 +93,19 @@ private:
     QProgressBar* m_pProgress = nullptr;
     QList<QFileInfoWidget*> m_Rows;
     QVector<tyRowWidths> m_RowWidths;   // one per row
+    // Widths of the cell texts already measured, upright and italic: a day
+    // repeats most of its texts from take to take.
+    QHash<QString, int> m_MeasuredTexts[2];
     QStringList m_TakeNames;
     int m_nRowCount = 0;
     tyReportBlock m_DataLayout[ReportLayout::kDataLines][ReportLayout::kDataCells];
     tReportCircleDisplay m_eCircleDisplay = CircleDisplayOff;
     QScrollBar* m_pVerticalBar = nullptr;
     QTimer* m_pScrollTimer = nullptr;
+    // While records arrive, the progress value and the column widths are
+    // brought up to date at most once per interval of this timer.
+    QTimer* m_pFillTimer = nullptr;
+    int m_nPendingProgress = -1;
     int m_nScrollStep = 0;
     int m_nAnchor = -1;
     int m_nSelectionEnd = -1;

@@ -1,10 +1,15 @@
 #include "player/qplaytimeline.h"
 #include "tests/player/paintcounter.h"
+#include "tests/support/demomedia.h"
 #include "tests/support/fixturesamples.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/support/riffbytes.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QPainter>
+#include <QRandomGenerator>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -36,6 +41,43 @@ bool WriteRiff(const QString& path, const QList<ChunkBytes>& chunks)
 
 const int kRate = 48000;
 
+// The waveform image as the timeline drew it with one painter line per
+// track and column, loudest first (the one-to-one drawing with oneToOne).
+QImage LineByLineImage(QPlayTimeLine& line, tPlayWavDisplayMode mode, bool oneToOne)
+{
+    const int w = line.DrawingWidth();
+    const int h = line.WaveformAreaHeight();
+    QImage image(std::max(w, 1), std::max(h, 1), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    const qint64 spp = line.Overview().SamplesPerPoint();
+    const qint64 points = line.Overview().CoveredSamples() / spp;
+    const double scale = double(w) / double(points);
+    const int first = oneToOne ? 3 : 0;
+    const int last = oneToOne ? int(std::min<qint64>(points, w)) : w - 1;
+    for (int c = first; c <= last; ++c) {
+        tyOndePoint column[24];
+        line.SortAudioLevel(oneToOne ? unsigned(c * spp) : unsigned(double(c) * double(spp) / scale), column);
+        const int x = oneToOne ? c : c + 3;
+        for (const tyOndePoint& p : column) {
+            if (!p.bShown)
+                continue;
+            QColor colour;
+            colour.setHsv(p.nTrack * 15, 255, 255);
+            painter.setPen(colour);
+            const int level = p.level;
+            if (oneToOne)
+                painter.drawLine(x, h, x, h - level * h / 32);
+            else if (mode == WavDisplayCenteredLinear || mode == WavDisplayCenteredDb) {
+                const int d = level * h / (mode == WavDisplayCenteredDb ? 32 : 255) / 2;
+                painter.drawLine(x, h / 2 + d, x, h / 2 - d);
+            } else
+                painter.drawLine(x, h, x, h - level * h / (mode == WavDisplayHalfDb ? 32 : 255));
+        }
+    }
+    return image;
+}
+
 } // namespace
 
 class TestTimeline : public QObject
@@ -59,6 +101,8 @@ private slots:
     void timeCodeWrapsAtMidnight();
     void soloLabel();
     void redrawOnlyWhenNeeded();
+    void imageAsLineByLine_data();
+    void imageAsLineByLine();
 };
 
 void TestTimeline::monoFamilyEverySeparator()
@@ -387,6 +431,75 @@ void TestTimeline::redrawOnlyWhenNeeded()
     line.setMarkerList({});
     FlushPaints();
     QCOMPARE(counter.count, afterMove);
+}
+
+void TestTimeline::imageAsLineByLine_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<int>("duration");
+    QTest::addColumn<int>("width");
+    static QTemporaryDir dir;
+    // The demo card's takes, one row per take (its files grouped by name).
+    QMap<QString, QStringList> takes;
+    for (const QString& file : fixture::WriteDemoVolume(dir.path())) {
+        const QFileInfo info(file);
+        if (info.suffix() == QLatin1String("WAV"))
+            takes[info.path() + '/' + info.fileName().left(6)] << file;
+    }
+    for (auto it = takes.cbegin(); it != takes.cend(); ++it)
+        QTest::newRow(qPrintable(it.key().mid(dir.path().size()))) << it.value() << 20 * kRate << 1004;
+
+    // Ten minutes of 24 tracks on a 1920 px timeline, every track its own walk.
+    const int spp = kRate / 10;
+    const int points = 10 * 60 * kRate / spp;
+    QList<ChunkBytes> chunks;
+    QRandomGenerator rng(11);
+    for (int t = 1; t <= 24; ++t) {
+        QByteArray levels(points - t, '\0');
+        int level = 10 * t;
+        for (char& byte : levels)
+            byte = char(level = qBound(0, level + int(rng.bounded(41)) - 20, 255));
+        const char id[5] = {'o', 'n', 'd', char(t <= 9 ? '0' + t : 'A' + t - 10), 0};
+        chunks << Ond(QByteArray(id), spp, levels);
+    }
+    const QString tenMinutes = dir.path() + "/TEN.WAV";
+    QVERIFY(WriteRiff(tenMinutes, chunks));
+    QTest::newRow("10 minutes, 24 tracks") << QStringList{tenMinutes} << 10 * 60 * kRate << 1924;
+}
+
+void TestTimeline::imageAsLineByLine()
+{
+    QFETCH(QStringList, files);
+    QFETCH(int, duration);
+    QFETCH(int, width);
+    QPlayTimeLine line;
+    QVERIFY(ShowSized(&line, width, 140));
+    line.SetSampleRate(kRate);
+    line.SetDurationSample(duration);
+    if (!line.LoadOndeFromFiles(files))
+        return; // a take without a waveform draws nothing
+    for (int t = 0; t < 24; ++t)
+        line.SetWaveFormColor(t, QColor::fromHsv(t * 15, 255, 255));
+    const struct
+    {
+        int solo, mute;
+    } masks[] = {{0, 0}, {0x00F0F3, 0x000012}};
+    for (const auto& m : masks) {
+        line.do_SoloOnde(m.solo);
+        line.do_MuteOnde(m.mute);
+        for (int mode = 0; mode < 5; ++mode) {
+            const bool oneToOne = mode == 4;
+            if (oneToOne)
+                line.ToggleDrawOndeOneOne();
+            else
+                line.SetWaveFormDisplayMode(tPlayWavDisplayMode(mode));
+            line.grab();
+            const QImage expected = LineByLineImage(line, tPlayWavDisplayMode(mode % 4), oneToOne);
+            QVERIFY2(line.WaveformImage() == expected, qPrintable(QString("mode %1, solo %2").arg(mode).arg(m.solo)));
+            if (oneToOne)
+                line.ToggleDrawOndeOneOne();
+        }
+    }
 }
 
 QTEST_MAIN(TestTimeline)
