@@ -54,10 +54,20 @@ double ReadWriteSyncBound(const QStringList& sources, const std::vector<BoundOut
         const int fd = ::open(QFile::encodeName(output.path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
                               0644);
         bool written = fd >= 0;
-        for (qint64 left = output.bytes; written && left > 0;) {
-            const ssize_t n = ::write(fd, buffer.constData(), size_t(std::min<qint64>(left, buffer.size())));
+        qint64 done = 0;
+        qint64 writtenBack = 0;
+        while (written && done < output.bytes) {
+            const ssize_t n = ::write(fd, buffer.constData(), size_t(std::min<qint64>(output.bytes - done, buffer.size())));
             written = n > 0;
-            left -= n;
+            done += n;
+#ifdef __linux__
+            // The writes start while the rest is written, as a durable
+            // writer of a large file does.
+            if (sync && done - writtenBack >= 8 * 1024 * 1024) {
+                ::sync_file_range(fd, writtenBack, done - writtenBack, SYNC_FILE_RANGE_WRITE);
+                writtenBack = done;
+            }
+#endif
         }
         if (!written || (sync && ::fdatasync(fd) != 0))
             std::fprintf(stderr, "bound write failed: %s\n", qPrintable(output.path));

@@ -40,7 +40,8 @@ double MedianRatio(const std::vector<double>& a, const std::vector<double>& b);
 
 // The least an engine that reads sources and writes outputs must do: read
 // every source through, write the given number of bytes into each output,
-// sync each output file (and only those), remove them. Its time in seconds.
+// sync each output file (and only those; their writeback started as they
+// grow), remove them. Its time in seconds.
 struct BoundOutput {
     QString path;
     qint64 bytes = 0;
