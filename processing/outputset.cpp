@@ -1,5 +1,7 @@
 #include "processing/outputset.h"
 
+#include "foundation/platform/diskprobes.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -75,26 +77,20 @@ bool OutputSet::CloseAll()
 
 bool OutputSet::SyncAll()
 {
-    QSet<QString> volumes;
+    // The outputs only (not what other programs wrote to the volume), all
+    // together.
+    QVector<int> descriptors;
+    bool opened = true;
     for (auto& output : m_Outputs) {
-        const QByteArray path = QFile::encodeName(output->TemporaryPath());
-        const int fd = ::open(path.constData(), O_RDONLY);
-        if (fd < 0)
-            return false;
-        bool synced;
-#ifdef __linux__
-        // One flush per volume writes every output in one go.
-        const QString volume = QFileInfo(output->TemporaryPath()).absolutePath();
-        synced = volumes.contains(volume) || ::syncfs(fd) == 0;
-        volumes.insert(volume);
-#else
-        synced = ::fsync(fd) == 0;
-#endif
-        ::close(fd);
-        if (!synced)
-            return false;
+        const int fd = ::open(QFile::encodeName(output->TemporaryPath()).constData(), O_RDONLY | O_CLOEXEC);
+        opened = opened && fd >= 0;
+        if (fd >= 0)
+            descriptors << fd;
     }
-    return true;
+    const bool synced = opened && SyncFilesToDisk(descriptors);
+    for (const int fd : descriptors)
+        ::close(fd);
+    return synced;
 }
 
 void OutputSet::SyncFolders()

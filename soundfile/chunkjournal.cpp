@@ -92,11 +92,7 @@ bool WriteChunkJournal(const QString& path, const QList<tyChunkUndo>& members, Q
     if (written) {
         const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
         const int folderHandle = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        // A file system that cannot sync a folder by itself (EINVAL) gets
-        // it synced with the record: a volume sync where the system has one.
-        written = folderHandle >= 0
-                  && (SyncFilesToDisk({folderHandle})
-                      || (errno == EINVAL && SyncFilesToDisk({file.handle(), folderHandle})));
+        written = folderHandle >= 0 && SyncFilesToDisk({folderHandle});
         if (!written)
             *errorNumber = errno ? errno : EIO;
         if (folderHandle >= 0)

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 namespace bench {
@@ -29,6 +30,25 @@ double Best(int runs, F f)
         best = std::min(best, f());
     return best;
 }
+
+// Runs the sides (ours, the peer, the bound ...) in turn, pairs rounds of
+// them, so that whatever else the machine does falls on every side alike.
+// The times of each side, one per round, in the order of the sides.
+std::vector<std::vector<double>> Alternate(int rounds, const std::vector<std::function<double()>>& sides);
+// The median of the round by round ratios a[i] / b[i].
+double MedianRatio(const std::vector<double>& a, const std::vector<double>& b);
+
+// The least an engine that reads sources and writes outputs must do: read
+// every source through, write the given number of bytes into each output,
+// sync each output file (and only those; their writeback started as they
+// grow), remove them. Its time in seconds.
+struct BoundOutput {
+    QString path;
+    qint64 bytes = 0;
+};
+double ReadWriteSyncBound(const QStringList& sources, const std::vector<BoundOutput>& outputs, bool sync);
+// Syncs the named files only (not the volume); false when one fails.
+bool SyncFiles(const QStringList& paths);
 
 // Runs a peer tool to its end; false (with a line on stderr) unless it
 // exited normally with code 0.

@@ -2,6 +2,7 @@
 // same files, measured in one run. A day of 24-track mono takes is written
 // as sparse files (the samples are holes), so a day of long takes needs
 // little disk space; the header chunks are real bytes.
+#include "bench/support/benchtools.h"
 #include "foundation/fileinfolist.h"
 #include "foundation/platform/diskprobes.h"
 #include "take/bwfmetadata.h"
@@ -13,11 +14,16 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QThread>
+#include <QtEndian>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+using namespace bench;
 
 namespace {
 
@@ -54,7 +60,7 @@ Day WriteDay(const QString& root, const QString& name, int takes, int seconds)
     return day;
 }
 
-double Elapsed(const QElapsedTimer& timer) { return timer.nsecsElapsed() / 1e6; }
+double Elapsed(const QElapsedTimer& timer) { return Milliseconds(timer); }
 
 // The least a loader must do per file: open it, read the head (fmt, bext)
 // and the tail where the iXML lies, close it.
@@ -76,24 +82,51 @@ double OpenReadClose(const Day& day)
     return Elapsed(timer);
 }
 
-double OpenWriteClose(const Day& day)
+// The regions of a file a save rewrites: the bext chunk at the head and
+// everything from the iXML chunk to the end.
+struct Region {
+    qint64 offset = 0;
+    QByteArray bytes;
+};
+
+QList<QList<Region>> SavedRegions(const Day& day)
 {
-    // Each file's own last 4 KiB written back in place: same work, same bytes.
-    QList<QByteArray> blocks;
+    QList<QList<Region>> regions;
     for (const QString& path : day.files) {
         QFile file(path);
         file.open(QIODevice::ReadOnly);
-        file.seek(file.size() - 4096);
-        blocks.append(file.read(4096));
+        const QByteArray head = file.read(4096);
+        QList<Region> own;
+        const int bext = head.indexOf("bext");
+        if (bext >= 0)
+            own.append({bext, head.mid(bext, 8 + int(qFromLittleEndian<quint32>(head.constData() + bext + 4)))});
+        file.seek(qMax<qint64>(0, file.size() - 64 * 1024));
+        const qint64 tailStart = file.pos();
+        const QByteArray tail = file.readAll();
+        const int ixml = tail.lastIndexOf("iXML");
+        if (ixml >= 0)
+            own.append({tailStart + ixml, tail.mid(ixml)});
+        regions.append(own);
     }
+    return regions;
+}
+
+// The same bytes a save writes, written in place into the same files, one
+// data sync each when synced.
+double WriteRegionsInPlace(const Day& day, const QList<QList<Region>>& regions, bool sync)
+{
     QElapsedTimer timer;
     timer.start();
     for (int i = 0; i < day.files.size(); ++i) {
-        QFile file(day.files.at(i));
-        if (!file.open(QIODevice::ReadWrite) || !file.seek(file.size() - 4096)
-            || file.write(blocks.at(i)) != 4096)
+        const int fd = ::open(QFile::encodeName(day.files.at(i)).constData(), O_RDWR | O_CLOEXEC);
+        bool written = fd >= 0;
+        for (const Region& region : regions.at(i))
+            written = written && ::pwrite(fd, region.bytes.constData(), size_t(region.bytes.size()), region.offset)
+                                     == region.bytes.size();
+        if (!written || (sync && ::fdatasync(fd) != 0))
             std::fprintf(stderr, "write failed: %s\n", qPrintable(day.files.at(i)));
-        file.close();
+        if (fd >= 0)
+            ::close(fd);
     }
     return Elapsed(timer);
 }
@@ -124,30 +157,76 @@ double QuickLoadAll(const Day& day, const QString& root, const QString& dayName)
 
 // The single-take save: every file's bext lines, the names, then one
 // transaction writes the bext lines and the iXML chunks, one open per file.
-double SaveAll(const Day& day, int round)
+// The time of each take's save.
+std::vector<double> SaveEach(const Day& day, int round, int count = -1)
 {
     QSoundPerform take;
-    double total = 0;
-    for (const QString& id : day.takeIds) {
+    std::vector<double> times;
+    for (const QString& id : day.takeIds.mid(0, count)) {
         if (!take.InitFilesZZ(day.folder + id, QStringLiteral("WAV")))
             continue;
         QElapsedTimer timer;
         timer.start();
         for (int t = 0; t < kTracks; ++t) {
             QSoundFile& file = take.m_SndFile[t];
-            const QString name = QStringLiteral("Name %1-%2").arg(t + 1).arg(round);
-            file.InsertInBextDescr(QStringLiteral("14B"), QStringLiteral("t"), QString::number(round), 0,
-                                   QStringLiteral("note %1").arg(round), QStringLiteral("00000000"),
+            const QString name = QStringLiteral("Name %1-%2").arg(t + 1).arg(round % 10);
+            file.InsertInBextDescr(QStringLiteral("14B"), QStringLiteral("t"), QString::number(round % 10), 0,
+                                   QStringLiteral("note %1").arg(round % 10), QStringLiteral("00000000"),
                                    QStringLiteral("T002"), t, name);
             file.SetiXMLScene(t, QStringLiteral("14B"), 0, false, {}, {});
-            file.SetiXMLTake(t, QStringLiteral("t"), QString::number(round), 0);
+            file.SetiXMLTake(t, QStringLiteral("t"), QString::number(round % 10), 0);
             take.SetiXMLTrackName(t, name);
         }
         if (!take.UpdateiXMLChunk())
             std::fprintf(stderr, "save failed: %s\n", qPrintable(id));
-        total += Elapsed(timer);
+        times.push_back(Elapsed(timer));
     }
+    return times;
+}
+
+double SaveAll(const Day& day, int round)
+{
+    double total = 0;
+    for (double time : SaveEach(day, round))
+        total += time;
     return total;
+}
+
+// Saves with the syncs left to the system, as an unsynced bound's writes.
+double SaveAllUnsynced(const Day& day, int round)
+{
+    SetDiskSyncFunction([](const QVector<int>&) { return true; });
+    const double time = SaveAll(day, round);
+    SetDiskSyncFunction(DiskSyncFunction());
+    return time;
+}
+
+// Saves of the first takes while another process writes 1 GB into the
+// same folder, from its first write until its data is on the disk: the
+// median save, the longest, and the number of saves made while it ran.
+double MedianSaveUnderLoad(const Day& day, const QString& root, int round, int* saves, double* longest)
+{
+    const QString load = root + QStringLiteral("/load.bin");
+    QProcess writer;
+    writer.start(QStringLiteral("dd"), {QStringLiteral("if=/dev/zero"), QStringLiteral("of=") + load,
+                                        QStringLiteral("bs=1M"), QStringLiteral("count=1024"),
+                                        QStringLiteral("conv=fsync"), QStringLiteral("status=none")});
+    if (!writer.waitForStarted()) {
+        std::fprintf(stderr, "dd cannot start\n");
+        std::exit(1);
+    }
+    QThread::msleep(100);
+    std::vector<double> times;
+    while (writer.state() != QProcess::NotRunning || times.size() < 10) {
+        for (double time : SaveEach(day, round++, 5))
+            times.push_back(time);
+        writer.waitForFinished(0);
+    }
+    writer.waitForFinished(-1);
+    *saves = int(times.size());
+    *longest = std::max(*longest, *std::max_element(times.begin(), times.end()));
+    QFile::remove(load);
+    return Median(times);
 }
 
 } // namespace
@@ -157,6 +236,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const int takes = argc > 1 ? QString(argv[1]).toInt() : 200;
     const int longTakes = argc > 2 ? QString(argv[2]).toInt() : 20;
+    constexpr int kRounds = 5;
     QTemporaryDir dir;
     if (!dir.isValid())
         return 1;
@@ -165,43 +245,58 @@ int main(int argc, char** argv)
                 takes, kTracks, longTakes, kTracks, qPrintable(root));
     const Day shortDay = WriteDay(root, QStringLiteral("short"), takes, 10);
     const Day longDay = WriteDay(root, QStringLiteral("long"), longTakes, 600);
+    ::sync();
 
-    // Warm the page cache, then measure.
+    // Warm the page cache, then alternate each loader with the bound.
     OpenReadClose(shortDay);
-    const double bound = OpenReadClose(shortDay);
-    const double load = LoadAll(shortDay);
-    const double quick = QuickLoadAll(shortDay, root, QStringLiteral("short"));
-    std::printf("(a) %d files: open + first 4 KiB and last 16 KiB read + close %.1f ms\n", shortDay.files.size(), bound);
-    std::printf("    InitFilesZZ of %d takes %.1f ms, ratio %.2f (target <= 2)\n", takes, load, load / bound);
-    std::printf("    SetupInit quick of %d takes %.1f ms, ratio %.2f (target <= 2)\n", takes, quick, quick / bound);
+    const auto load = Alternate(kRounds, {[&] { return OpenReadClose(shortDay); }, [&] { return LoadAll(shortDay); },
+                                          [&] { return QuickLoadAll(shortDay, root, QStringLiteral("short")); }});
+    std::printf("(a) %d files: open + first 4 KiB and last 16 KiB read + close %.1f ms (median of %d)\n",
+                shortDay.files.size(), Median(load[0]), kRounds);
+    std::printf("    InitFilesZZ of %d takes %.1f ms, ratio %.2f (target <= 2)\n", takes, Median(load[1]),
+                MedianRatio(load[1], load[0]));
+    std::printf("    SetupInit quick of %d takes %.1f ms, ratio %.2f (target <= 2)\n", takes, Median(load[2]),
+                MedianRatio(load[2], load[0]));
 
-    OpenWriteClose(shortDay);
-    const double writeBound = OpenWriteClose(shortDay);
-    const double save = SaveAll(shortDay, 1);
-    std::printf("(b) %d files: open read-write + 4 KiB write + close %.1f ms\n", shortDay.files.size(), writeBound);
+    // The bound writes what a save writes (its bext chunk and everything
+    // from its iXML chunk on) in place, synced as the save syncs.
+    SaveAll(shortDay, 0);
+    const QList<QList<Region>> regions = SavedRegions(shortDay);
+    int round = 1;
+    const auto save = Alternate(
+        kRounds, {[&] { return SaveAll(shortDay, round++); }, [&] { return WriteRegionsInPlace(shortDay, regions, true); },
+                  [&] { return SaveAllUnsynced(shortDay, round++); },
+                  [&] { return WriteRegionsInPlace(shortDay, regions, false); }});
+    std::printf("(b) %d files: the saved bytes written in place, one fdatasync each, %.1f ms\n",
+                shortDay.files.size(), Median(save[1]));
     std::printf("    save (bext lines, track names, UpdateiXMLChunk; save record and syncs) of %d takes %.1f ms, "
                 "ratio %.2f (target <= 3)\n",
-                takes, save, save / writeBound);
-    // The same saves with the two syncs per take (the record's, the
-    // members') left to the system, as the bound's writes are: the rest of
-    // the save, the save record's file included.
-    SetDiskSyncFunction([](const QVector<int>&) { return true; });
-    const double unsynced = SaveAll(shortDay, 3);
-    SetDiskSyncFunction(DiskSyncFunction());
-    std::printf("    the same, syncs left to the system: %.1f ms, ratio %.2f (target <= 3)\n", unsynced,
-                unsynced / writeBound);
+                takes, Median(save[0]), MedianRatio(save[0], save[1]));
+    std::printf("    the same bytes unsynced %.1f ms; the save with its syncs left to the system %.1f ms, ratio %.2f "
+                "(target <= 3)\n",
+                Median(save[3]), Median(save[2]), MedianRatio(save[2], save[3]));
 
-    const double saveShort = SaveAll(shortDay, 2) / takes;
-    const double saveLong = SaveAll(longDay, 2) / longTakes;
-    std::printf("(c) save per take: 10 s %.3f ms, 600 s %.3f ms, ratio %.2f (target <= 1.2)\n", saveShort,
-                saveLong, saveLong / saveShort);
-    // A volume sync waits for whatever else the system wrote meanwhile:
-    // the same figure without the syncs shows the save's own cost.
-    SetDiskSyncFunction([](const QVector<int>&) { return true; });
-    const double unsyncedShort = SaveAll(shortDay, 4) / takes;
-    const double unsyncedLong = SaveAll(longDay, 4) / longTakes;
-    SetDiskSyncFunction(DiskSyncFunction());
+    // A save waits for its own files only, not for what other programs
+    // write to the card meanwhile.
+    std::vector<double> quiet, loaded;
+    int saves = 0;
+    double longest = 0;
+    for (int r = 0; r < kRounds; ++r) {
+        quiet.push_back(Median(SaveEach(shortDay, round++, 20)));
+        loaded.push_back(MedianSaveUnderLoad(shortDay, root, round, &saves, &longest));
+        round += saves;
+    }
+    std::printf("(d) save per take %.3f ms quiet, %.3f ms while another process writes 1 GB to the same file "
+                "system (%d saves in the last run, longest %.1f ms): ratio %.2f (target <= 3)\n",
+                Median(quiet), Median(loaded), saves, longest, MedianRatio(loaded, quiet));
+
+    const auto length = Alternate(kRounds, {[&] { return SaveAll(shortDay, round++) / takes; },
+                                            [&] { return SaveAll(longDay, round++) / longTakes; },
+                                            [&] { return SaveAllUnsynced(shortDay, round++) / takes; },
+                                            [&] { return SaveAllUnsynced(longDay, round++) / longTakes; }});
+    std::printf("(c) save per take: 10 s %.3f ms, 600 s %.3f ms, ratio %.2f (target <= 1.2)\n", Median(length[0]),
+                Median(length[1]), MedianRatio(length[1], length[0]));
     std::printf("    the same, syncs left to the system: 10 s %.3f ms, 600 s %.3f ms, ratio %.2f (target <= 1.2)\n",
-                unsyncedShort, unsyncedLong, unsyncedLong / unsyncedShort);
+                Median(length[2]), Median(length[3]), MedianRatio(length[3], length[2]));
     return 0;
 }

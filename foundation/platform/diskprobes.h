@@ -25,8 +25,9 @@ bool IsWritablePath(const QString& path);
 void SetWritabilityProbe(WritabilityProbe probe);
 
 // Puts what was written to the open files (descriptors) on the disk itself,
-// so that a power cut cannot lose it or keep later writes without it. One
-// volume's files may be synced together. False when the system says no.
+// so that a power cut cannot lose it or keep later writes without it. Only
+// these files are synced (not what other programs wrote), all together.
+// False when the system says no for any of them.
 using DiskSyncFunction = std::function<bool(const QVector<int>& descriptors)>;
 bool SyncFilesToDisk(const QVector<int>& descriptors);
 // Installs a function; an empty one restores the system's.

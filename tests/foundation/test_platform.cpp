@@ -1,6 +1,7 @@
 #include "foundation/messageloging.h"
 #include "foundation/platform/appfolders.h"
 #include "foundation/platform/desktopshell.h"
+#include "foundation/platform/diskprobes.h"
 #include "foundation/platform/volumesource.h"
 
 #include <QDir>
@@ -8,6 +9,11 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <memory>
+#include <unistd.h>
+#include <vector>
 
 class MessageReceiver : public QObject
 {
@@ -36,6 +42,7 @@ private slots:
     void appFoldersOverride();
     void appleScriptEscaping();
     void messageFromWorkerIsQueued();
+    void diskSyncOfFilesAndFolder();
 };
 
 void TestPlatform::volumesFromEnvironment()
@@ -139,6 +146,32 @@ void TestPlatform::messageFromWorkerIsQueued()
     QCOMPARE(receiver.m_pThread, QThread::currentThread());
     QCOMPARE(receiver.m_czText, QString("text"));
     QCOMPARE(receiver.m_nTimeout, 1500);
+}
+
+void TestPlatform::diskSyncOfFilesAndFolder()
+{
+    // Several files and their folder, synced side by side; one descriptor
+    // the system refuses fails the whole call, wherever it stands.
+    QTemporaryDir root;
+    std::vector<std::unique_ptr<QFile>> files;
+    QVector<int> descriptors;
+    for (int i = 0; i < 9; ++i) {
+        files.push_back(std::make_unique<QFile>(root.filePath(QString::number(i))));
+        QVERIFY(files.back()->open(QIODevice::ReadWrite));
+        QCOMPARE(files.back()->write(QByteArray(5000, char('a' + i))), qint64(5000));
+        QVERIFY(files.back()->flush());
+        descriptors << files.back()->handle();
+    }
+    const int folderHandle = ::open(QFile::encodeName(root.path()).constData(), O_RDONLY | O_DIRECTORY);
+    QVERIFY(folderHandle >= 0);
+    descriptors << folderHandle;
+    QVERIFY(SyncFilesToDisk(descriptors));
+    for (const int at : {0, 5, 10}) {
+        QVector<int> withBad = descriptors;
+        withBad.insert(at, 1000000);
+        QVERIFY(!SyncFilesToDisk(withBad));
+    }
+    ::close(folderHandle);
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)
