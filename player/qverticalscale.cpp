@@ -70,11 +70,15 @@ void QVerticalScale::slot_setColorValue(QColor color)
 void QVerticalScale::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.setWindow(0, 0, 20, 240);
     painter.setPen(QPen(Qt::white, 1));
     painter.setFont(ScaledFont(generalFont7, m_fFontFactor));
+    // The slots are laid out on a 240-unit column stretched to the meter's
+    // height; the numbers keep the font's own shape (stretched with the
+    // column they shrank to a few pixels).
+    const qreal unit = height() / 240.0;
     for (const ScaleSlot& s : kSlots) {
-        painter.drawText(QRect(0, SlotTop(s.slot), 20, 10), Qt::AlignCenter,
+        const QRectF box(0, SlotTop(s.slot) * unit, width(), 10 * unit);
+        painter.drawText(box, Qt::AlignCenter | Qt::TextDontClip,
                          QString::fromUtf8(m_nScaleNumber == 1 ? s.extended : s.original));
     }
 }

@@ -399,7 +399,7 @@ void TestProcessDialog::demoProjectEndsWithSummary()
 // Under Xvfb with NALVO_GRAB_DIR set, the dialogs are saved for a look.
 void TestProcessDialog::grabDialogs()
 {
-    WriteDay(3, 4800);
+    WriteDay(3, 4800, 24);
     Load();
     const QString dir = qEnvironmentVariable("NALVO_GRAB_DIR");
     QDialogFileProcessSetup d;
@@ -421,6 +421,11 @@ void TestProcessDialog::grabDialogs()
     Choose(d, 1);
     QVERIFY(d.grab().save(dir + "/fileprocess_remix.png"));
     QVERIFY(imp.grab().save(dir + "/import.png"));
+    QVERIFY(RunToEnd(d));
+    QVERIFY(d.grab().save(dir + "/fileprocess_finished.png"));
+    d.resize(1920, 1080);
+    QTest::qWait(50);
+    QVERIFY(d.grab().save(dir + "/fileprocess_fullhd.png"));
 }
 
 QTEST_MAIN(TestProcessDialog)
