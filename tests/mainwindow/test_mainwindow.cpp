@@ -23,6 +23,7 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QScrollBar>
+#include <QToolTip>
 #include <QMessageBox>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -141,6 +142,8 @@ private slots:
             selected = selected || SelectPath(*window, member.filePath()).isValid();
         QVERIFY(selected);
         QTRY_VERIFY(window->m_pEditTrackName[23]->isEnabled());
+        // Opening the take sets every level without a pointer over a slider.
+        QVERIFY(!QToolTip::isVisible());
         for (int t = 0; t < DlgMain::kTracks; ++t)
             window->m_pEditTrackName[t]->setText(QStringLiteral("LAV_ACTOR_%1").arg(t + 1, 2, 10, QLatin1Char('0')));
         QTest::qWait(100);
