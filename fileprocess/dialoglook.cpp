@@ -14,5 +14,14 @@ void ApplyProcessDialogLook(QDialog* dialog)
         "QPushButton:disabled { color: #808080; border-color: #505050; }"
         "QProgressBar { color: #FFFFFF; background-color: #202020; border: 1px solid #606060; text-align: center; }"
         "QProgressBar::chunk { background-color: #1C9FB3; }"
-        "QScrollArea, QScrollArea > QWidget > QWidget { background-color: #303030; }"));
+        "QScrollArea, QScrollArea > QWidget > QWidget { background-color: #303030; }"
+        // Round indicators that show on the dark face, the chosen one filled.
+        "QRadioButton::indicator { width: 11px; height: 11px; border: 1px solid #C0C0C0; border-radius: 6px;"
+        " background-color: #505050; }"
+        "QRadioButton::indicator:hover { border-color: #02B8CC; }"
+        "QRadioButton::indicator:checked { background-color: qradialgradient(cx:0.5, cy:0.5, radius:0.5,"
+        " fx:0.5, fy:0.5, stop:0 #1C9FB3, stop:0.55 #1C9FB3, stop:0.65 #505050, stop:1 #505050); }"
+        "QRadioButton::indicator:disabled { border-color: #707070; background-color: #404040; }"
+        "QRadioButton::indicator:checked:disabled { background-color: qradialgradient(cx:0.5, cy:0.5,"
+        " radius:0.5, fx:0.5, fy:0.5, stop:0 #808080, stop:0.55 #808080, stop:0.65 #404040, stop:1 #404040); }"));
 }

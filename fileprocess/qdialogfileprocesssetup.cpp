@@ -57,6 +57,12 @@ QDialogFileProcessSetup::QDialogFileProcessSetup(QWidget* parent)
     ui->m_CtrlLabel_Available->setMinimumWidth(90);
     ui->m_CtrlLabel_Needed->setMinimumWidth(90);
     InitFontSize(this);
+    // The status beside each bar keeps one width, room for the longest
+    // summary, so the bars neither shrink nor cut it when a run ends.
+    const int statusWidth = ui->m_CtrlLabel_FullProgress->fontMetrics().horizontalAdvance(
+        QStringLiteral("Finished: 999 written, 999 skipped, 999 failed "));
+    for (QLabel* status : {ui->m_CtrlLabel_FullProgress, ui->m_CtrlLabel_FileProgress})
+        status->setFixedWidth(statusWidth);
 
     const QList<QRadioButton*> radios{ui->m_CtrlRadio_Stereo_InterleaveMixTrack,
                                       ui->m_CtrlRadio_Stereo_InterleaveReMix,

@@ -4,6 +4,7 @@
 #include "foundation/fonts.h"
 #include "processing/qsoundmixer.h"
 #include "ui_qdialogimportstranger.h"
+#include "widgets/labelfit.h"
 
 #include <QApplication>
 #include <QDir>
@@ -59,8 +60,7 @@ void QDialogImportStranger::SetPaths(QStringList files, QString project, QString
     m_czTargetPath = dayFolder;
     ui->m_CtrlLabel_Project->setText(project);
     ui->m_CtrlLabel_Day->setText(day);
-    ui->m_CtrlLabel_Path->setText(dayFolder);
-    ui->m_CtrlLabel_Path->setToolTip(dayFolder);
+    SetElidedText(ui->m_CtrlLabel_Path, dayFolder);
     ui->m_Ctrl_ProgressBar_TotalProgress->setRange(0, qMax(1, files.size()));
     ui->m_Ctrl_ProgressBar_TotalProgress->setValue(0);
 }

@@ -228,6 +228,11 @@ void DlgMain::InitTrackWidgets()
         name->setMaxLength(12);
         name->setDisabled(true);
         name->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+        // A full twelve-character name in a strip narrow enough for 24 of
+        // them on a full-HD screen: condensed letters at the form's size.
+        QFont narrow = name->font();
+        narrow.setStretch(70);
+        name->setFont(narrow);
         name->SetAlphaNum();
         name->AllowCarac(&nameExtras);
         m_pButtonMute[t]->setCheckable(true);

@@ -42,6 +42,7 @@ void DlgMain::InitMainVum()
     m_pMainVumR = BuildMasterMeter(ui->m_Ctrl_GraphicsView_Vum_R, m_pSceneVumR);
     m_pMainVumL->setColorInputType(StripColour::MixLeft());
     m_pMainVumR->setColorInputType(StripColour::MixRight());
+    ui->m_CtrlVerticalScale->SetMeter(ui->m_CtrlModuloMeter_T1);
 }
 
 void DlgMain::updateVumeterFrame(int track)

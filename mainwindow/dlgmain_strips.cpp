@@ -292,7 +292,9 @@ void DlgMain::slot_SliderVolumeValueChanged(int track)
     }
     const QString text = m_mapVolumeText.value(step, QStringLiteral("--"));
     slider->setToolTip(text);
-    if (slider->isVisible())
+    // Only a user's change under the pointer shows the level: a take that
+    // opens sets every slider, and a tip left behind outlives the take.
+    if (slider->underMouse())
         QToolTip::showText(slider->mapToGlobal(slider->handlePosition().center()), text, slider);
 }
 

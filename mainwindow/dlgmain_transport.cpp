@@ -95,8 +95,10 @@ void DlgMain::ShowTakeTimeline()
     QStringList files;
     for (int t = 0; t < QSoundPerform::kMaxTracks; ++t)
         files << (m_SndPerform.m_pbPresent[t] ? m_SndPerform.m_SndFile[t].GetPath() : QString());
+    // With a waveform the player takes the height the strips and the editor
+    // leave.
     if (ui->m_CtrlWidget_PlayTimeLine->LoadOndeFromFiles(files))
-        ui->groupBox_Player->setMaximumHeight(150);
+        ui->groupBox_Player->setMaximumHeight(QWIDGETSIZE_MAX);
     else
         ui->groupBox_Player->setMaximumHeight(ui->groupBox_Player->minimumHeight());
     ui->m_CtrlWidget_PlayTimeLine->ResetWaveFormColor();

@@ -7,8 +7,12 @@
 
 QTrackButton::QTrackButton(QWidget* parent)
     : QLabel(parent)
-    , m_fontLabel(QStringLiteral("DejaVu Sans"), 14, QFont::Bold)
+    , m_fontLabel(QStringLiteral("DejaVu Sans"), -1, QFont::Bold)
 {
+    // 14 points as laid out at 72 dots per inch: 14 pixels on every screen.
+    // Sized in points, a 96-dpi screen draws "T24" a third wider and the
+    // 24 strips no longer fit a full-HD screen.
+    m_fontLabel.setPixelSize(14);
     setMouseTracking(true);
 }
 

@@ -2,7 +2,10 @@
 #define NALVO_PLAYER_QVERTICALSCALE_H
 
 #include <QColor>
+#include <QPointer>
 #include <QWidget>
+
+class QCustomVum;
 
 // The dB scale beside the track meters: 21 label slots from the bottom of
 // the bar to its top, for the Original (0) or the Extended (1) scale.
@@ -13,6 +16,10 @@ public:
     explicit QVerticalScale(QWidget* parent = nullptr);
 
     void SetScaleNumber(int scale);
+    // The meter whose bar the slots line up with, wherever the layouts
+    // place the two and however tall the meter grows; without one the
+    // scale assumes a meter of its own height beside it.
+    void SetMeter(QCustomVum* meter);
     int ScaleNumber() const { return m_nScaleNumber; }
 
     // The label of slot 0..20 on the given scale; empty for slots without one.
@@ -23,6 +30,7 @@ public slots:
     void slot_setColorValue(QColor color);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
@@ -30,6 +38,7 @@ private:
     QColor m_colValue = Qt::white;
     float m_fFontFactor = 1.0f;
     int m_nScaleNumber = 0;
+    QPointer<QCustomVum> m_pMeter;
 };
 
 #endif

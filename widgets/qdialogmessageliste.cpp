@@ -1,6 +1,7 @@
 #include "widgets/qdialogmessageliste.h"
 
 #include <QKeyEvent>
+#include <QLayout>
 #include <QListWidget>
 
 #include "foundation/fonts.h"
@@ -53,9 +54,18 @@ void QDialogMessageListe::ReadjustDialodSize(int rows)
         list->clear();
     }
     MyQDebug("m_nLineSize %d", m_nLineSize);
-    m_nLineSize = qMax(m_nLineSize, 20);
-    if (m_nLineSize * rows < 160)
-        resize(280, m_nLineSize * rows + 60);
+    if (m_nLineSize <= 0)
+        m_nLineSize = 20;
+    // The list shows whole rows only, all of them when they fit under the
+    // dialog's maximum height: a row cut by the buttons reads as the last.
+    const int frame = 2 * list->frameWidth();
+    list->setFixedHeight(frame);
+    layout()->activate();
+    const int around = minimumSizeHint().height();
+    const int shown = qBound(1, qMin(rows, (maximumHeight() - around) / m_nLineSize), qMax(rows, 1));
+    list->setFixedHeight(frame + shown * m_nLineSize);
+    layout()->activate();
+    resize(maximumWidth(), minimumSizeHint().height());
 }
 
 int QDialogMessageListe::GetLastSelectedIndice() const

@@ -129,6 +129,11 @@ void TestImportDialog::familyAndStereoRuns()
                                             "7T0013_02.WAV"}));
     QCOMPARE(d.Form()->m_CtrlLineEdit_Id->text(), QString("0014"));
     QCOMPARE(d.NextId(), 14);
+    QLabel* status = d.Form()->m_CtrlLabel_CurrentProcessed;
+    QVERIFY2(status->fontMetrics().horizontalAdvance(status->text()) <= status->width(), qPrintable(status->text()));
+    const QString grabs = qEnvironmentVariable("NALVO_GRAB_DIR");
+    if (!grabs.isEmpty())
+        d.grab().save(grabs + "/import_done.png");
     // A second run of the same files lands after the first, nothing replaced.
     d.Form()->m_CtrlLineEdit_Id->setText("0012");
     QVERIFY(Run(d));

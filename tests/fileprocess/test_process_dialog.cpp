@@ -403,9 +403,13 @@ void TestProcessDialog::demoProjectEndsWithSummary()
 // Under Xvfb with NALVO_GRAB_DIR set, the dialogs are saved for a look.
 void TestProcessDialog::grabDialogs()
 {
-    WriteDay(3, 4800);
+    WriteDay(3, 4800, 24);
     Load();
     const QString dir = qEnvironmentVariable("NALVO_GRAB_DIR");
+    const auto shot = [&dir](QWidget* w, const char* name) {
+        if (!dir.isEmpty())
+            QVERIFY(w->grab().save(dir + "/" + name + ".png"));
+    };
     QDialogFileProcessSetup d;
     d.SetProcessInfo(&m_Records);
     d.show();
@@ -415,16 +419,25 @@ void TestProcessDialog::grabDialogs()
     imp.show();
     QVERIFY(QTest::qWaitForWindowExposed(&imp));
     QCOMPARE(imp.Form()->m_CtrlLineEdit_Id->text(), QString("0012"));
-    if (dir.isEmpty())
-        return;
-    QVERIFY(d.grab().save(dir + "/fileprocess_kind0.png"));
+    shot(&d, "fileprocess_kind0");
     Choose(d, 2);
-    QVERIFY(d.grab().save(dir + "/fileprocess_poly.png"));
+    shot(&d, "fileprocess_poly");
     d.Form()->m_CtrlRadioButton_PolyRotate->setChecked(true);
-    QVERIFY(d.grab().save(dir + "/fileprocess_rotate.png"));
+    shot(&d, "fileprocess_rotate");
     Choose(d, 1);
-    QVERIFY(d.grab().save(dir + "/fileprocess_remix.png"));
-    QVERIFY(imp.grab().save(dir + "/import.png"));
+    shot(&d, "fileprocess_remix");
+    shot(&imp, "import");
+    // The summary of a run takes its place beside the bars: neither shrinks.
+    const int barWidth = d.Form()->m_CtrlProgressBar_Total->width();
+    QVERIFY(RunToEnd(d));
+    QApplication::processEvents();
+    QLabel* status = d.Form()->m_CtrlLabel_FullProgress;
+    QCOMPARE(d.Form()->m_CtrlProgressBar_Total->width(), barWidth);
+    QVERIFY(status->fontMetrics().horizontalAdvance(status->text()) <= status->contentsRect().width());
+    shot(&d, "fileprocess_finished");
+    d.resize(1920, 1080);
+    QTest::qWait(50);
+    shot(&d, "fileprocess_fullhd");
 }
 
 QTEST_MAIN(TestProcessDialog)

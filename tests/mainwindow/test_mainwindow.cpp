@@ -10,6 +10,7 @@
 #include "foundation/messageloging.h"
 #include "foundation/platform/appfolders.h"
 #include "foundation/platform/desktopshell.h"
+#include "mainwindow/appentry.h"
 #include "mainwindow/dlgmain.h"
 #include "player/qdialogsetup.h"
 #include "player/qplaytimeline.h"
@@ -19,6 +20,10 @@
 #include "tests/support/modalboxanswerer.h"
 
 #include <QDateEdit>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QScrollBar>
+#include <QToolTip>
 #include <QMessageBox>
 #include <QScreen>
 #include <QSettings>
@@ -105,6 +110,64 @@ private slots:
         QVERIFY(window->m_pFSProxyModel->index(0, 0).data().toString().startsWith(QStringLiteral("DEMO_CARD")));
         Grab(window.get(), QStringLiteral("mainwindow-empty"));
         Grab(window->ui->groupBox_Metadata, QStringLiteral("mainwindow-takeview"));
+    }
+
+    // The demo's 24-track take on a full-HD screen and at the form's size:
+    // on full HD every strip, the timeline and the editor show without
+    // scrolling, and a full track name fits its edit.
+    void twentyFourTracksFitFullHd_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("mustFit");
+        QTest::newRow("fullhd") << QSize(1920, 1080) << true;
+        QTest::newRow("default") << QSize() << false;
+    }
+
+    void twentyFourTracksFitFullHd()
+    {
+        QFETCH(QSize, size);
+        QFETCH(bool, mustFit);
+        // Fonts as the program sizes them for this screen.
+        const QVariant factor = qApp->property("fontFactor");
+        const auto restore = qScopeGuard([&factor] { qApp->setProperty("fontFactor", factor); });
+        qApp->setProperty("fontFactor", ScreenFontFactor(ReadFontFactor(QString()),
+                                                         QGuiApplication::primaryScreen()->logicalDotsPerInchY()));
+        auto window = NewWindow();
+        if (size.isValid())
+            window->resize(size);
+        // The browser shows the take on one of its files, once the volume
+        // poller has listed the card.
+        QTRY_VERIFY(window->m_pFSModel->index(m_czDay1 + QStringLiteral("/A01T16_01.WAV")).isValid());
+        bool selected = false;
+        for (const QFileInfo& member : QDir(m_czDay1).entryInfoList({QStringLiteral("A01T16_*.WAV")}))
+            selected = selected || SelectPath(*window, member.filePath()).isValid();
+        QVERIFY(selected);
+        QTRY_VERIFY(window->m_pEditTrackName[23]->isEnabled());
+        // Opening the take sets every level without a pointer over a slider.
+        QVERIFY(!QToolTip::isVisible());
+        for (int t = 0; t < DlgMain::kTracks; ++t)
+            window->m_pEditTrackName[t]->setText(QStringLiteral("LAV_ACTOR_%1").arg(t + 1, 2, 10, QLatin1Char('0')));
+        QTest::qWait(100);
+        Grab(window.get(), QStringLiteral("mainwindow-24tracks-%1").arg(QTest::currentDataTag()));
+        if (!mustFit)
+            return;
+        Ui::DlgMain* ui = window->ui.get();
+        QVERIFY(!ui->scrollArea->horizontalScrollBar()->isVisible());
+        QVERIFY(!ui->scrollArea->verticalScrollBar()->isVisible());
+        QVERIFY(!ui->scrollArea_2->horizontalScrollBar()->isVisible());
+        const QRect shown = ui->scrollArea->viewport()->rect();
+        for (QWidget* part : {static_cast<QWidget*>(window->m_pFrameTrack[23]),
+                              static_cast<QWidget*>(ui->m_CtrlWidget_PlayTimeLine),
+                              static_cast<QWidget*>(ui->groupBox_Metadata)}) {
+            const QRect at(part->mapTo(ui->scrollArea->viewport(), QPoint()), part->size());
+            QVERIFY2(shown.contains(at), qPrintable(part->objectName()));
+        }
+        // With the cursor at its end, a name that does not fit scrolls its
+        // first letters out of the edit.
+        for (QLineEdit* edit : window->m_pEditTrackName) {
+            edit->setCursorPosition(edit->text().size());
+            QVERIFY2(edit->cursorPositionAt(QPoint(1, edit->height() / 2)) == 0, qPrintable(edit->objectName()));
+        }
     }
 
     // The demo day's 24-track take carries a talk-shaped waveform overview on

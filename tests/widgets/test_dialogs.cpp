@@ -214,10 +214,18 @@ void TestDialogs::listPlusMinusAndSize()
     QDialogMessageListe dialog;
     QStringList rows{"one", "two", "three"};
     dialog.SetupText("Pick", rows, 2, Qt::AlignCenter);
-    QCOMPARE(dialog.size(), QSize(280, 120));
     QListWidget* list = dialog.Form()->m_CtrlListWidget;
     QCOMPARE(list->item(0)->data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
     dialog.show();
+    // A short list shows every row whole, above the buttons.
+    QDialogMessageListe levels;
+    QStringList six{"  0 dB", " -3 dB", " -6 dB", " -9 dB", "-12 dB", "-14 dB"};
+    levels.SetupText("Red Zone Level", six, 0, Qt::AlignCenter);
+    levels.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&levels));
+    QListWidget* shortList = levels.Form()->m_CtrlListWidget;
+    QVERIFY(shortList->viewport()->rect().contains(shortList->visualItemRect(shortList->item(5))));
+    KeepShot(&levels, "QDialogMessageListe-levels");
     KeepShot(&dialog, "QDialogMessageListe");
     QTest::keyClick(list, Qt::Key_Plus);
     QCOMPARE(list->currentRow(), 2);
@@ -231,9 +239,14 @@ void TestDialogs::listPlusMinusAndSize()
     QStringList many;
     for (int i = 0; i < 12; ++i)
         many << QString("row %1").arg(i);
-    const QSize before = tall.size();
-    tall.SetupText("Many", many, 0, Qt::AlignLeft);
-    QCOMPARE(tall.size(), before);
+    tall.SetupText("Many", many, 11, Qt::AlignLeft);
+    tall.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&tall));
+    // A long list scrolls, inside the dialog's limit, showing whole rows.
+    QListWidget* tallList = tall.Form()->m_CtrlListWidget;
+    QVERIFY(tall.height() <= tall.maximumHeight());
+    QVERIFY(tallList->viewport()->rect().contains(tallList->visualItemRect(tallList->item(11))));
+    QCOMPARE(tallList->viewport()->height() % tallList->visualItemRect(tallList->item(11)).height(), 0);
 }
 
 void TestDialogs::textViewLines()
