@@ -12,11 +12,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSemaphore>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
+#include <thread>
+#include <utility>
 
 using namespace fixture;
 
@@ -480,15 +483,33 @@ void TestReportThread::interruptedMidJob()
     QVERIFY(daymedia::WriteBytes(older, "%PDF-1.4 older\n"));
     auto thread = std::make_unique<QReportThread>();
     tyWatch watch(thread.get());
+    // The worker waits at its first take until the test has stopped it or
+    // begun destroying it, however fast the day would be read.
+    QSemaphore reached, release;
+    QObject::connect(
+        thread.get(), &QReportThread::signal_gettingData, &watch.context,
+        [&, first = true](int, int, int) mutable {
+            if (!std::exchange(first, false))
+                return;
+            reached.release();
+            release.tryAcquire(1, 10000);
+        },
+        Qt::DirectConnection);
     thread->processFileTags(m_Day.volume, m_Day.project, m_Day.day, 0x1, 0x7, false, CircleDisplayTake);
-    QVERIFY(QTest::qWaitFor([&] { return watch.nGettingData > 0; }, 20000));
+    QVERIFY(reached.tryAcquire(1, 20000));
     QElapsedTimer timer;
     timer.start();
     if (destroy) {
+        std::thread opener([&] {
+            QThread::msleep(100);
+            release.release();
+        });
         thread.reset();
+        opener.join();
         QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
     } else {
         thread->stopProcess();
+        release.release();
         QVERIFY(QTest::qWaitFor([&] { return watch.nFinished > 0; }, 1000));
         QCOMPARE(watch.last.stop, 1);
         QVERIFY(watch.last.errors.contains(QStringLiteral("Unfinished Report Deleted : 3 file(s)")));
