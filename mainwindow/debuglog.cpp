@@ -14,9 +14,10 @@ namespace {
 // (a standard mutex, whose hand-overs the thread checker can follow).
 std::mutex g_LogMutex;
 QFile* pfdebug_stream = nullptr;   // created on the first message, never freed
-// Why the log could not be opened (empty while it could), and whether the
-// user was told; both under g_LogMutex.
-QString g_czOpenFailure;
+// Why the log could not be opened (null while it could), and whether the
+// user was told; both under g_LogMutex. Never freed, like the file object:
+// messages can come while static objects are destroyed.
+QString* g_pOpenFailure = nullptr;
 bool g_bFailureTold = false;
 }
 
@@ -37,8 +38,10 @@ void myMessageOutput(QtMsgType type, const QMessageLogContext& context, const QS
     if (!pfdebug_stream)
         pfdebug_stream = new QFile(AppFolders::DebugLogPath());
     if (!pfdebug_stream->isOpen() && !pfdebug_stream->open(QIODevice::WriteOnly | QIODevice::Append)) {
-        if (g_czOpenFailure.isEmpty())
-            g_czOpenFailure = pfdebug_stream->errorString();
+        if (!g_pOpenFailure) {
+            const QString why = pfdebug_stream->errorString();
+            g_pOpenFailure = new QString(why.isEmpty() ? QStringLiteral("unknown error") : why);
+        }
         return;
     }
     pfdebug_stream->write(line);
@@ -55,7 +58,7 @@ void CloseDebugLog()
 QString DebugLogFailure()
 {
     std::lock_guard<std::mutex> lock(g_LogMutex);
-    return g_czOpenFailure;
+    return g_pOpenFailure ? *g_pOpenFailure : QString();
 }
 
 void TellDebugLogFailure()
@@ -63,10 +66,10 @@ void TellDebugLogFailure()
     QString why;
     {
         std::lock_guard<std::mutex> lock(g_LogMutex);
-        if (g_czOpenFailure.isEmpty() || g_bFailureTold)
+        if (!g_pOpenFailure || g_bFailureTold)
             return;
         g_bFailureTold = true;
-        why = g_czOpenFailure;
+        why = *g_pOpenFailure;
     }
     // Outside the lock: the channel's receiver writes to this log itself.
     SendUserMessage(QStringLiteral("Debug log"),

@@ -8,6 +8,7 @@
 #include "browser/qbriselfsfilterproxymodel.h"
 #include "browser/qbriselfsmodel.h"
 #include "player/sfxplayer.h"
+#include "player/sfxthread.h"
 
 #include <QFileInfo>
 #include <QMessageBox>
@@ -52,10 +53,10 @@ bool DlgMain::ApplyMetadataChanges(bool refresh)
         return true;
     bool reselect = false;
     // The shown take was open in the player: it is opened again after the
-    // save, stopped where it stood.
+    // save, stopped where it stood (where it played or paused, or where
+    // Play would start).
     bool reopen = false;
-    quint32 startSecond = 0;
-    quint64 cursorSample = 0;
+    quint64 resumeSecond = 0;
     QStringList changedNames;
     QList<tyTakePathDescription> selection;
     QStringList refreshedDays;
@@ -146,8 +147,10 @@ bool DlgMain::ApplyMetadataChanges(bool refresh)
                     buildFields();
             }
             reopen = refresh && !m_pPlayer.isNull();
-            startSecond = m_SndPerform.m_nStartSecond.load();
-            cursorSample = m_nCurrentSamplePos;
+            const quint64 rate = quint64(qMax(0, m_SndPerform.m_nSampleRate));
+            resumeSecond = m_SndPerform.GetPlayerState() == PlayerStopped || rate == 0
+                               ? m_SndPerform.m_nStartSecond.load()
+                               : m_nCurrentSamplePos / rate;
             CloseTakeInPlayer();
             for (int i = 0; i < n; ++i) {
                 const tyTakePathDescription& take = selection.at(i);
@@ -200,11 +203,8 @@ bool DlgMain::ApplyMetadataChanges(bool refresh)
     // the reselection started would only show it a second time.
     m_pTimerSelection->stop();
     slot_TimerSelectionChanged();
-    if (reopen && m_pPlayer) {
-        m_SndPerform.m_nStartSecond = startSecond;
-        m_nCurrentSamplePos = cursorSample;
-        ui->m_CtrlWidget_PlayTimeLine->SetCurrPosInSample(int(cursorSample));
-    }
+    if (reopen && m_pPlayer)
+        slot_SliderMovedSldTime(int(qMin<quint64>(resumeSecond, m_SndPerform.m_nDurationSeconds)));
     return true;
 }
 

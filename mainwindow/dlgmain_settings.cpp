@@ -28,18 +28,23 @@ void DlgMain::LoadIniSettings()
     ui->m_CtrlToolBar->setVisible(!toolbarHidden);
     const bool browseAll = settings.value(QStringLiteral("browseAll"), false).toBool();
     settings.endGroup();
-    QSize wanted = this->size();
-    if (size.width() != 0 || size.height() != 0)
-        wanted = QSize(size.width() > 0 ? size.width() : width(), size.height() > 0 ? size.height() : height());
-    // A size past every screen (the backing store of a window that large
-    // cannot be made) or a place on a monitor that is gone: the window is
-    // fitted to the screens there are now.
-    const QRect fitted = FitToScreens(hasPos ? pos : QPoint(0, 0), wanted);
-    if (hasPos) {
-        setGeometry(fitted);
+    const bool hasSize = size.width() != 0 || size.height() != 0;
+    if (hasPos || hasSize) {
+        const QSize wanted = hasSize ? QSize(size.width() > 0 ? size.width() : width(),
+                                             size.height() > 0 ? size.height() : height())
+                                     : this->size();
+        // A stored size past every screen (the backing store of a window that
+        // large cannot be made) or a place on a monitor that is gone: the
+        // window is fitted to the screens there are now.
+        const QRect fitted = FitToScreens(hasPos ? pos : QPoint(0, 0), wanted);
+        if (hasPos) {
+            setGeometry(fitted);
+        } else {
+            resize(fitted.size());
+            move(0, 0);
+        }
     } else {
-        resize(fitted.size());
-        move(fitted.topLeft());
+        move(0, 0);
     }
     if (maximized)
         setWindowState(windowState() | Qt::WindowMaximized);

@@ -407,6 +407,7 @@ private slots:
         QCOMPARE(answerer.SeenBoxes().first().title, title);
         QVERIFY(window->ui->m_CtrlWidget_PlayTimeLine->Overview().HasTrack(0));
         QVERIFY(window->ui->m_CtrlWidget_PlayTimeLine->Overview().HasTrack(1));
+        Grab(window.get(), QStringLiteral("damaged-take-%1").arg(breakage));
         QVERIFY(!window->ui->m_CtrlPushButton_Play->isEnabled());
         QVERIFY(!window->ui->m_CtrlEditEditorScene->isEnabled());
     }
