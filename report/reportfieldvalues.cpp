@@ -3,6 +3,7 @@
 #include "foundation/mapping.h"
 #include "foundation/naming.h"
 #include "report/fieldrules.h"
+#include "report/reportpages.h"
 #include "take/bwfmetadata.h"
 #include "take/soundperform.h"
 
@@ -246,8 +247,9 @@ void ReportFieldValues::FillRecord(tyTakeData* record, QSoundPerform* take, int 
         record->lczTemplateTexts = parsed.texts;
     }
     record->nTakeType = TakeTypeOf(take->m_czTakeIndicator + take->m_czTakeNumber);
+    // The PDF draws each text on one line.
     if (m_bNoteLine)
-        record->czNotes = take->m_czIxmlNote;
+        record->czNotes = FieldText(take->m_czIxmlNote);
     if (m_nReportGen & ReportCsv)
         FillCsv(record, take, index, m_CsvColumnNames.isEmpty());
     if (m_nReportGen & ReportPdf)
@@ -359,7 +361,7 @@ void ReportFieldValues::FillPdf(tyTakeData* record, QSoundPerform* take, int ind
                     record->Pans[t] = {marks.pan.left, marks.pan.right};
                 }
             }
-            record->czCellTexts[l][c] = value;
+            record->czCellTexts[l][c] = FieldText(value);
         }
     }
 }

@@ -106,6 +106,7 @@ void FitReportLines(tyReportLineFit* fit, int linesInUse, int pageWidth, QVector
             continue;
         fit->line[l].available = pageWidth;
         fit->line[l].restOnLastColumn = false;
+        fit->line[l].withinAvailable = true;
         widths[l] = FitColumns(fit->line[l]);
         int sum = 0;
         for (int w : widths[l])

@@ -73,7 +73,8 @@ void QReportThread::getPdfColSize(QPainter* painter, int first, int count)
     italic.setItalic(true);
     const QFontMetrics upright9(generalFont9, device);
     const QFontMetrics italic9(italic, device);
-    const QFontMetrics labels(generalFont10, device);
+    // The headings are measured in the font that draws them.
+    const QFontMetrics labels(generalFont11, device);
     tyReportLineFit fit;
     for (int l = 0; l < m_nDataLines; ++l) {
         tyColumnFitInput& in = fit.line[l];
@@ -81,12 +82,17 @@ void QReportThread::getPdfColSize(QPainter* painter, int first, int count)
         in.widths = QVector<int>(n, 0);
         in.grows = QVector<bool>(n, false);
         in.shrinks = QVector<bool>(n, false);
+        in.minimums = QVector<int>(n, 1);
         in.averageChar = upright9.averageCharWidth();
         for (int c = 0; c < n; ++c) {
             const tyReportDataField* field = DataFieldOf(m_Job.Data[l][c].nFieldId);
             if (!field)
                 continue;
-            const int w = labels.horizontalAdvance(QString::fromLatin1(field->pcShortName) + QStringLiteral("--"));
+            const QString heading = QString::fromLatin1(field->pcShortName);
+            const int w = labels.horizontalAdvance(heading + QStringLiteral("--"));
+            // A column never gets narrower than its heading with a little
+            // air, so neighbouring headings never meet.
+            in.minimums[c] = labels.horizontalAdvance(heading + QLatin1Char('-'));
             in.widths[c] = qMax(in.widths[c], w);
             in.grows[c] = field->bGrows;
             in.shrinks[c] = field->bShrinks;
@@ -174,6 +180,7 @@ void QReportThread::drawPdfHeader(QPainter* painter, QString dayFolder, int firs
     const tyPdfMeasures& m = m_Measures;
     painter->setFont(generalFont10);
     const QFontMetrics metrics = painter->fontMetrics();
+    const int gap = metrics.averageCharWidth();
     tyTakeData* record = first >= 0 && first < m_TakeData.size() ? &m_TakeData[first] : nullptr;
     const int left = Qt::AlignLeft | Qt::AlignVCenter;
     for (int l = 0; l < kHeaderLines; ++l) {
@@ -194,7 +201,10 @@ void QReportThread::drawPdfHeader(QPainter* painter, QString dayFolder, int firs
             QString text = label + getHeaderValue(id, &append, record, kindBit, dayFolder, total, page);
             if (append)
                 text += cell.czText;
-            auto fits = [&](int width) { return metrics.elidedText(text, Qt::ElideRight, width - 10) == text; };
+            text = FieldText(text);
+            // Text stops short of the cell's right edge by one character's
+            // width: the next cell's text starts just after that edge.
+            auto fits = [&](int width) { return metrics.elidedText(text, Qt::ElideRight, width - 10 - gap) == text; };
             // Spill into the blank cells after the ones the field covers.
             for (int next = c + (userText ? 2 : 1); !fits(w) && next < kHeaderCells
                                                     && m_Job.Header[l][next].nFieldId == FieldEmpty;
@@ -203,10 +213,10 @@ void QReportThread::drawPdfHeader(QPainter* painter, QString dayFolder, int firs
             painter->fillRect(QRect(QPoint(x + 1, y + 1), QPoint(x + w - 2, y + m.nHeaderRowHeight - 2)), Qt::white);
             painter->setPen(SolidPen(Qt::black, 1));
             if (fits(w))
-                painter->drawText(QRect(x + 10, y, w - 10, m.nHeaderRowHeight), left, text);
+                painter->drawText(QRect(x + 10, y, w - 10 - gap, m.nHeaderRowHeight), left, text);
             else
-                DrawFitted(painter, QRect(QPoint(x + 10, y), QPoint(x + w - 1, y + m.nHeaderRowHeight - 1)), text,
-                           left, left);
+                DrawFitted(painter, QRect(QPoint(x + 10, y), QPoint(x + w - 1 - gap, y + m.nHeaderRowHeight - 1)),
+                           text, left, left);
         }
     }
     painter->setPen(SolidPen(Qt::black, 2));
@@ -254,8 +264,8 @@ void QReportThread::drawPdfDataHeader(QPainter* painter)
         for (int c = 1; c < widths.size(); ++c) {
             const tyReportDataField* field = DataFieldOf(m_Job.Data[l][c].nFieldId);
             if (field && field->nId != FieldEmpty)
-                painter->drawText(QRect(x, top + l * h, widths.at(c), h), centre,
-                                  QString::fromLatin1(field->pcShortName));
+                DrawFitted(painter, QRect(x, top + l * h, widths.at(c), h), QString::fromLatin1(field->pcShortName),
+                           centre, centre);
             x += widths.at(c);
         }
     }
@@ -341,6 +351,7 @@ void QReportThread::drawPdfData(QPainter* painter, int first, int count, QString
         const tyTakeLook look = LookOf(take);
         QFont takeFont = generalFont9;
         takeFont.setItalic(look.italic);
+        const int pad = QFontMetrics(takeFont, painter->device()).averageCharWidth() / 4;
         const int y = m.nDataTop + (n + k * r) * h;
 
         if (k % 2 == 1)
@@ -419,7 +430,8 @@ void QReportThread::drawPdfData(QPainter* painter, int first, int count, QString
                     const bool runEnds = !next || !next->bLoaded || !SameCell(take, *next, l, c, id);
                     DrawDitto(painter, cell, textBottom, runEnds, look.colour);
                 } else {
-                    DrawFitted(painter, cell, text, centre, centre);
+                    // A text cut to its cell keeps clear of the rules and the next cell's text.
+                    DrawFitted(painter, cell.adjusted(pad, 0, -pad, 0), text, centre, centre);
                 }
                 if (IsTrackField(id) && !repeated) {
                     DrawTrackMarks(painter, take, id - FieldTrack1, cell, textBottom, font, text.isEmpty());
