@@ -192,6 +192,8 @@ private slots:
     void pdfStaysOnItsPage_data();
     void pdfStaysOnItsPage();
     void csvAndAle();
+    void outputsMatchTheirReference_data();
+    void outputsMatchTheirReference();
     void noLoadableTake();
     void projectOverDays();
     void failuresKeepOlderReports_data();
@@ -463,6 +465,40 @@ void TestReportThread::csvAndAle()
         QCOMPARE(data.at(t).toArray().size(), 38);
     QCOMPARE(Strings(data.at(0)).at(2), QStringLiteral("10:00:00:00"));
     QCOMPARE(Strings(data.at(44)).at(10), QStringLiteral("BR0044"));
+}
+
+void TestReportThread::outputsMatchTheirReference_data()
+{
+    QTest::addColumn<int>("dataLines");
+    QTest::addColumn<bool>("noteLine");
+    QTest::addColumn<QString>("reference");
+    QTest::newRow("one line, repeats") << 1 << false << QStringLiteral("one_line");
+    QTest::newRow("two lines and notes") << 2 << true << QStringLiteral("two_lines");
+}
+
+void TestReportThread::outputsMatchTheirReference()
+{
+    QFETCH(int, dataLines);
+    QFETCH(bool, noteLine);
+    QFETCH(QString, reference);
+    if (!m_bPoppler)
+        QSKIP("poppler-utils are not installed");
+    tyReportBlock data[ReportLayout::kDataLines][ReportLayout::kDataCells];
+    for (int l = 0; l < ReportLayout::kDataLines; ++l)
+        for (int c = 0; c < ReportLayout::kDataCells; ++c)
+            data[l][c] = DefaultReportDataLayout[l][c];
+    QReportThread thread;
+    thread.setPdfDataSetup(&data[0][0], ReportLayout::kDataLines, ReportLayout::kDataCells, dataLines, noteLine,
+                           CircleDisplayFileTag);
+    const tyFinished done = RunJob(&thread, m_Day.project, m_Day.day, 0x1, 0x7, false);
+    QCOMPARE(done.stop, 0);
+    const QString base = m_Day.path + QLatin1Char('/') + m_DayName + QStringLiteral("_Mono");
+    const QString text = Run(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), base + QStringLiteral(".pdf"),
+                                                           QStringLiteral("-")});
+    const QString folder = QStringLiteral(NALVO_REPORT_REFERENCE "/") + reference;
+    QCOMPARE(Bytes(base + QStringLiteral(".csv")), Bytes(folder + QStringLiteral(".csv")));
+    QCOMPARE(Bytes(base + QStringLiteral(".ale")), Bytes(folder + QStringLiteral(".ale")));
+    QCOMPARE(text, QString::fromUtf8(Bytes(folder + QStringLiteral(".pdf.txt"))));
 }
 
 void TestReportThread::noLoadableTake()
