@@ -2,6 +2,7 @@
 
 #include "foundation/fileinfolist.h"
 #include "report/reportfile.h"
+#include "report/reporttexts.h"
 #include "take/soundperform.h"
 #include "widgets/sharedfonts.h"
 

@@ -21,6 +21,7 @@ class QFile;
 class QPainter;
 class QPdfWriter;
 class ReportFile;
+class ReportTexts;
 
 // The report worker: started once by the run dialog, it sleeps between
 // jobs. Each job lists the days of one day or of a whole project, and for
@@ -169,6 +170,8 @@ private:
     QVector<int> m_nColWidth[2];
     int m_nTableWidth = 0;
     int m_nTableX = 0;
+    // The texts measured and laid out on the current writer; worker only.
+    std::unique_ptr<ReportTexts> m_pTexts;
 };
 
 #endif

@@ -3,6 +3,7 @@
 #include "report/qreportthread.h"
 
 #include "report/fieldrules.h"
+#include "report/reporttexts.h"
 #include "widgets/sharedfonts.h"
 
 #include <QFontMetrics>
@@ -56,6 +57,7 @@ bool SameCell(const tyTakeData& self, const tyTakeData& other, int line, int col
 void QReportThread::getPdfMeasures(QPainter* painter, QPdfWriter* writer)
 {
     m_PageSize = writer->pageLayout().pageSize();
+    m_pTexts = std::make_unique<ReportTexts>(writer);
     m_Measures = PdfMeasuresOf(writer->width(), writer->height(), painter->fontMetrics().height(), m_nDataLines,
                                m_bNoteLine);
 }
@@ -68,13 +70,12 @@ QList<int> QReportThread::getPdfLastTakeOnPageList(QStringList files)
 
 void QReportThread::getPdfColSize(QPainter* painter, int first, int count)
 {
-    QPaintDevice* device = painter->device();
+    if (!m_pTexts)
+        m_pTexts = std::make_unique<ReportTexts>(painter->device());
+    ReportTexts& texts = *m_pTexts;
     QFont italic = generalFont9;
     italic.setItalic(true);
-    const QFontMetrics upright9(generalFont9, device);
-    const QFontMetrics italic9(italic, device);
-    // The headings are measured in the font that draws them.
-    const QFontMetrics labels(generalFont11, device);
+    const int averageChar = QFontMetrics(generalFont9, painter->device()).averageCharWidth();
     tyReportLineFit fit;
     for (int l = 0; l < m_nDataLines; ++l) {
         tyColumnFitInput& in = fit.line[l];
@@ -83,16 +84,17 @@ void QReportThread::getPdfColSize(QPainter* painter, int first, int count)
         in.grows = QVector<bool>(n, false);
         in.shrinks = QVector<bool>(n, false);
         in.minimums = QVector<int>(n, 1);
-        in.averageChar = upright9.averageCharWidth();
+        in.averageChar = averageChar;
         for (int c = 0; c < n; ++c) {
             const tyReportDataField* field = DataFieldOf(m_Job.Data[l][c].nFieldId);
             if (!field)
                 continue;
+            // Headings are measured in the font that draws them. A column
+            // never gets narrower than its heading with a little air, so
+            // neighbouring headings never meet.
             const QString heading = QString::fromLatin1(field->pcShortName);
-            const int w = labels.horizontalAdvance(heading + QStringLiteral("--"));
-            // A column never gets narrower than its heading with a little
-            // air, so neighbouring headings never meet.
-            in.minimums[c] = labels.horizontalAdvance(heading + QLatin1Char('-'));
+            const int w = texts.Advance(generalFont11, heading + QStringLiteral("--"));
+            in.minimums[c] = texts.Advance(generalFont11, heading + QLatin1Char('-'));
             in.widths[c] = qMax(in.widths[c], w);
             in.grows[c] = field->bGrows;
             in.shrinks[c] = field->bShrinks;
@@ -105,11 +107,11 @@ void QReportThread::getPdfColSize(QPainter* painter, int first, int count)
     const QString mm = QStringLiteral("MM");
     for (int i = first; i < first + count && i < m_TakeData.size(); ++i) {
         const tyTakeData& take = m_TakeData.at(i);
-        const QFontMetrics& metrics = (take.nTakeType == 2 || !take.bLoaded) ? italic9 : upright9;
+        const QFont& font = (take.nTakeType == 2 || !take.bLoaded) ? italic : generalFont9;
         for (int l = 0; l < m_nDataLines; ++l) {
             tyColumnFitInput& in = fit.line[l];
             for (int c = 0; c < in.widths.size(); ++c) {
-                const int w = metrics.horizontalAdvance(take.czCellTexts[l][c] + mm);
+                const int w = texts.Advance(font, take.czCellTexts[l][c] + mm);
                 in.widths[c] = qMax(in.widths[c], w);
                 if (c == in.notesColumn)
                     in.widestNotes = qMax(in.widestNotes, w);
@@ -153,10 +155,9 @@ void QReportThread::drawPdfReport(QList<int> lastTakes, QPainter* painter, QPdfW
 void QReportThread::DrawFitted(QPainter* painter, const QRect& box, const QString& text, int alignWhole,
                                int alignScaled)
 {
-    const QFontMetrics metrics = painter->fontMetrics();
-    const QString elided = metrics.elidedText(text, Qt::ElideRight, box.width());
-    if (elided == text) {
-        painter->drawText(box, alignWhole, text);
+    const QFont font = painter->font();
+    if (m_pTexts->Fits(font, text, box.width())) {
+        m_pTexts->Draw(painter, box, alignWhole, text);
         return;
     }
     const QRect size = painter->boundingRect(box, Qt::TextSingleLine | Qt::TextDontClip, text);
@@ -172,15 +173,15 @@ void QReportThread::DrawFitted(QPainter* painter, const QRect& box, const QStrin
         painter->setFont(saved);
         return;
     }
-    painter->drawText(box, Qt::AlignLeft | Qt::AlignVCenter, elided);
+    m_pTexts->Draw(painter, box, Qt::AlignLeft | Qt::AlignVCenter, m_pTexts->Elided(font, text, box.width()));
 }
 
 void QReportThread::drawPdfHeader(QPainter* painter, QString dayFolder, int first, int page, int total, int kindBit)
 {
     const tyPdfMeasures& m = m_Measures;
     painter->setFont(generalFont10);
-    const QFontMetrics metrics = painter->fontMetrics();
-    const int gap = metrics.averageCharWidth();
+    const QFont font = painter->font();
+    const int gap = painter->fontMetrics().averageCharWidth();
     tyTakeData* record = first >= 0 && first < m_TakeData.size() ? &m_TakeData[first] : nullptr;
     const int left = Qt::AlignLeft | Qt::AlignVCenter;
     for (int l = 0; l < kHeaderLines; ++l) {
@@ -204,7 +205,7 @@ void QReportThread::drawPdfHeader(QPainter* painter, QString dayFolder, int firs
             text = FieldText(text);
             // Text stops short of the cell's right edge by one character's
             // width: the next cell's text starts just after that edge.
-            auto fits = [&](int width) { return metrics.elidedText(text, Qt::ElideRight, width - 10 - gap) == text; };
+            auto fits = [&](int width) { return m_pTexts->Fits(font, text, width - 10 - gap); };
             // Spill into the blank cells after the ones the field covers.
             for (int next = c + (userText ? 2 : 1); !fits(w) && next < kHeaderCells
                                                     && m_Job.Header[l][next].nFieldId == FieldEmpty;
@@ -213,7 +214,7 @@ void QReportThread::drawPdfHeader(QPainter* painter, QString dayFolder, int firs
             painter->fillRect(QRect(QPoint(x + 1, y + 1), QPoint(x + w - 2, y + m.nHeaderRowHeight - 2)), Qt::white);
             painter->setPen(SolidPen(Qt::black, 1));
             if (fits(w))
-                painter->drawText(QRect(x + 10, y, w - 10 - gap, m.nHeaderRowHeight), left, text);
+                m_pTexts->Draw(painter, QRect(x + 10, y, w - 10 - gap, m.nHeaderRowHeight), left, text);
             else
                 DrawFitted(painter, QRect(QPoint(x + 10, y), QPoint(x + w - 1 - gap, y + m.nHeaderRowHeight - 1)),
                            text, left, left);
@@ -256,8 +257,8 @@ void QReportThread::drawPdfDataHeader(QPainter* painter)
         }
     }
     const int centre = Qt::AlignHCenter | Qt::AlignVCenter;
-    painter->drawText(QRect(m_nTableX, top, m_nColWidth[0].first(), n * h), centre,
-                      QString::fromLatin1(DataFieldOf(FieldIndex)->pcShortName));
+    m_pTexts->Draw(painter, QRect(m_nTableX, top, m_nColWidth[0].first(), n * h), centre,
+                   QString::fromLatin1(DataFieldOf(FieldIndex)->pcShortName));
     for (int l = 0; l < n; ++l) {
         const QVector<int>& widths = m_nColWidth[l];
         int x = m_nTableX + (widths.isEmpty() ? 0 : widths.first());
@@ -310,7 +311,7 @@ void QReportThread::DrawTrackMarks(QPainter* painter, const tyTakeData& take, in
         const QFont saved = painter->font();
         painter->setFont(small);
         painter->setPen(SolidPen(Qt::gray, 1));
-        painter->drawText(cell, Qt::AlignRight | Qt::AlignTop, marker);
+        m_pTexts->Draw(painter, cell, Qt::AlignRight | Qt::AlignTop, marker);
         painter->setFont(saved);
     }
     const int left = take.Pans[t].first;
@@ -381,7 +382,7 @@ void QReportThread::drawPdfData(QPainter* painter, int first, int count, QString
             painter->setPen(SolidPen(Qt::black, 1));
             painter->setBrush(Qt::NoBrush);
             if (l == 0)
-                painter->drawText(QRect(m_nTableX, y, firstWidth, r * h), centre, QString::number(i + 1));
+                m_pTexts->Draw(painter, QRect(m_nTableX, y, firstWidth, r * h), centre, QString::number(i + 1));
             int x = m_nTableX + firstWidth;
             if (!take.bLoaded) {
                 // Its file id alone, in the File ID column, says which take
@@ -425,7 +426,7 @@ void QReportThread::drawPdfData(QPainter* painter, int first, int count, QString
                 const QString& text = take.czCellTexts[l][c];
                 const bool repeated = previous && applicable && SameCell(take, *previous, l, c, id);
                 painter->setPen(SolidPen(look.colour, 1));
-                const int textBottom = painter->boundingRect(cell, centre, text).bottom();
+                const int textBottom = m_pTexts->CentredBottom(painter, cell, text);
                 if (repeated) {
                     const bool runEnds = !next || !next->bLoaded || !SameCell(take, *next, l, c, id);
                     DrawDitto(painter, cell, textBottom, runEnds, look.colour);
@@ -458,7 +459,7 @@ void QReportThread::drawPdfFooter(QPainter* painter)
 {
     const tyPdfMeasures& m = m_Measures;
     painter->setPen(SolidPen(Qt::black, 1));
-    painter->drawText(QRect(QPoint(0, m.nPageHeight - m.nLineHeight), QPoint(m.nPageWidth - 1, m.nPageHeight - 1)),
-                      Qt::AlignHCenter | Qt::AlignVCenter,
-                      QStringLiteral("Generated by Tobra v%1").arg(QString::fromLatin1(kVersion)));
+    m_pTexts->Draw(painter, QRect(QPoint(0, m.nPageHeight - m.nLineHeight), QPoint(m.nPageWidth - 1, m.nPageHeight - 1)),
+                   Qt::AlignHCenter | Qt::AlignVCenter,
+                   QStringLiteral("Generated by Tobra v%1").arg(QString::fromLatin1(kVersion)));
 }

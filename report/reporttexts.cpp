@@ -1,0 +1,175 @@
+#include "report/reporttexts.h"
+
+#include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QHash>
+#include <QPainter>
+#include <QTextLayout>
+
+#include <cmath>
+
+struct ReportTexts::tyText
+{
+    int advance = -1;
+    qreal width = -1;   // unrounded, as the elision compares it
+    std::unique_ptr<QTextLayout> layout;
+    bool bLaidOut = false;
+    QHash<int, QString> elided;
+};
+
+struct ReportTexts::tyFont
+{
+    QFont font;
+    std::unordered_map<QString, tyText> texts;
+};
+
+namespace {
+// Texts that QPainter changes before laying them out (control characters,
+// mnemonics, length variants) or that need more than a plain line.
+bool IsPlainLine(const QString& text)
+{
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if (u < 0x20 || u == 0x9c || u == '&' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            return false;
+    }
+    return true;
+}
+}  // namespace
+
+ReportTexts::ReportTexts(const QPaintDevice* device)
+    : m_pDevice(device)
+{
+}
+
+ReportTexts::~ReportTexts() = default;
+
+ReportTexts::tyFont& ReportTexts::FontOf(const QFont& font)
+{
+    if (m_pLast && m_pLast->font == font)
+        return *m_pLast;
+    for (const auto& known : m_Fonts) {
+        if (known->font == font) {
+            m_pLast = known.get();
+            return *m_pLast;
+        }
+    }
+    m_Fonts.push_back(std::make_unique<tyFont>());
+    m_Fonts.back()->font = font;
+    m_pLast = m_Fonts.back().get();
+    return *m_pLast;
+}
+
+ReportTexts::tyText& ReportTexts::TextOf(const QFont& font, const QString& text)
+{
+    return FontOf(font).texts[text];
+}
+
+int ReportTexts::Advance(const QFont& font, const QString& text)
+{
+    tyText& entry = TextOf(font, text);
+    if (entry.advance < 0)
+        entry.advance = QFontMetrics(font, m_pDevice).horizontalAdvance(text);
+    return entry.advance;
+}
+
+bool ReportTexts::Fits(const QFont& font, const QString& text, int width)
+{
+    if (text.size() <= 1)
+        return true;
+    tyText& entry = TextOf(font, text);
+    if (entry.width < 0)
+        entry.width = QFontMetricsF(font, m_pDevice).horizontalAdvance(text);
+    return entry.width <= width;
+}
+
+QString ReportTexts::Elided(const QFont& font, const QString& text, int width)
+{
+    tyText& entry = TextOf(font, text);
+    const auto found = entry.elided.constFind(width);
+    if (found != entry.elided.constEnd())
+        return found.value();
+    const QString elided = QFontMetrics(font, m_pDevice).elidedText(text, Qt::ElideRight, width);
+    entry.elided.insert(width, elided);
+    return elided;
+}
+
+QTextLayout* ReportTexts::LayoutOf(tyText& entry, const QFont& font, const QString& text,
+                                   Qt::LayoutDirection direction)
+{
+    if (entry.bLaidOut)
+        return entry.layout.get();
+    entry.bLaidOut = true;
+    if (!IsPlainLine(text))
+        return nullptr;
+    auto layout = std::make_unique<QTextLayout>(text, font, m_pDevice);
+    layout->setCacheEnabled(true);
+    QTextOption option;
+    option.setAlignment(Qt::AlignLeft);
+    option.setTextDirection(direction);
+    layout->setTextOption(option);
+    layout->beginLayout();
+    QTextLine line = layout->createLine();
+    if (line.isValid()) {
+        line.setLineWidth(0x01000000);
+        line.setPosition(QPointF(0, 0));
+    }
+    layout->endLayout();
+    if (line.isValid() && line.textStart() == 0 && line.textLength() == text.size() && layout->lineCount() == 1)
+        entry.layout = std::move(layout);
+    return entry.layout.get();
+}
+
+void ReportTexts::Draw(QPainter* painter, const QRect& box, int flags, const QString& text)
+{
+    if (text.isEmpty() || painter->pen().style() == Qt::NoPen)
+        return;
+    const int horizontal = flags & (Qt::AlignLeft | Qt::AlignRight | Qt::AlignHCenter);
+    const int vertical = flags & (Qt::AlignTop | Qt::AlignVCenter);
+    const bool known = (flags & ~(Qt::AlignHorizontal_Mask | Qt::AlignVertical_Mask)) == 0
+                       && (horizontal == Qt::AlignLeft || horizontal == Qt::AlignRight
+                           || horizontal == Qt::AlignHCenter)
+                       && (vertical == Qt::AlignTop || vertical == Qt::AlignVCenter)
+                       && painter->layoutDirection() != Qt::RightToLeft;
+    const QFont font = painter->font();
+    QTextLayout* layout = known ? LayoutOf(TextOf(font, text), font, text, painter->layoutDirection()) : nullptr;
+    if (!layout) {
+        painter->drawText(box, flags, text);
+        return;
+    }
+    const QTextLine line = layout->lineAt(0);
+    const qreal height = line.ascent() + line.descent();
+    const qreal width = line.naturalTextWidth();
+    const qreal advance = line.horizontalAdvance();
+    const QRectF r(box);
+    const qreal yoff = vertical == Qt::AlignVCenter ? (r.height() - height) / 2 : 0;
+    qreal boundsX = 0;
+    qreal drawX = 0;
+    if (horizontal == Qt::AlignRight) {
+        boundsX = r.width() - width;
+        drawX = r.width() - advance;
+    } else if (horizontal == Qt::AlignHCenter) {
+        boundsX = (r.width() - width) / 2;
+        drawX = (r.width() - advance) / 2;
+    }
+    // A text that would overflow its box is clipped by the painter: leave it the whole work.
+    if (!r.contains(QRectF(r.x() + boundsX, r.y() + yoff, width, height))) {
+        painter->drawText(box, flags, text);
+        return;
+    }
+    line.draw(painter, QPointF(r.x() + drawX, r.y() + yoff));
+}
+
+int ReportTexts::CentredBottom(QPainter* painter, const QRect& box, const QString& text)
+{
+    const QFont font = painter->font();
+    QTextLayout* layout = text.isEmpty() || painter->layoutDirection() == Qt::RightToLeft
+                              ? nullptr
+                              : LayoutOf(TextOf(font, text), font, text, painter->layoutDirection());
+    if (!layout)
+        return painter->boundingRect(box, Qt::AlignHCenter | Qt::AlignVCenter, text).bottom();
+    const QTextLine line = layout->lineAt(0);
+    const qreal height = line.ascent() + line.descent();
+    const qreal top = box.y() + (box.height() - height) / 2;
+    return int(std::ceil(top + height)) - 1;
+}
