@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 
+class MyFileInfoList;
 class QFile;
 class QPainter;
 class QPdfWriter;
@@ -59,8 +60,10 @@ public:
     void abortProcess();
 
     // The file lists of one day: per process kind (slot 0 mono .. 3 poly
-    // rotate) the take ids and the day-folder name.
-    void BuildFileLists(QString day, int processMask, QStringList* lists, QString* dayFolders);
+    // rotate) the take ids and the day-folder name, and when asked the
+    // folder's listing of ".WAV" names the takes are loaded from.
+    void BuildFileLists(QString day, int processMask, QStringList* lists, QString* dayFolders,
+                        MyFileInfoList* listings = nullptr);
 
     // PDF pages (all called by the job on the worker thread).
     void getPdfMeasures(QPainter* painter, QPdfWriter* writer);
