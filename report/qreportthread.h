@@ -6,6 +6,7 @@
 #include "report/reportlayout.h"
 #include "report/reportpages.h"
 
+#include <QLineF>
 #include <QPageSize>
 #include <QPen>
 #include <QString>
@@ -132,8 +133,9 @@ private:
     void RecordError(tyJobState& job, const QString& text, int* code, int value);
     bool Halted() const;
     void DrawFitted(QPainter* painter, const QRect& box, const QString& text, int alignWhole, int alignScaled);
+    // A track not active gets its slash added to slashes, to be drawn with the page's others.
     void DrawTrackMarks(QPainter* painter, const tyTakeData& take, int track, const QRect& cell, int textBottom,
-                        const QFont& font, bool noText);
+                        const QFont& font, bool noText, QVector<QLineF>* slashes);
     void DrawDitto(QPainter* painter, const QRect& cell, int textBottom, bool runEnds, const QColor& colour);
 
     mutable std::mutex m_Mutex;

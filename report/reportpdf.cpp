@@ -10,6 +10,10 @@
 #include <QPainter>
 #include <QPdfWriter>
 
+#include <map>
+#include <utility>
+#include <vector>
+
 using namespace ReportLayout;
 
 namespace {
@@ -33,6 +37,43 @@ tyTakeLook LookOf(const tyTakeData& take)
     if (!take.bLoaded)
         return {Qt::red, true};
     return {Qt::black, false};
+}
+
+// The lines of one page that share a pen, drawn together once the page's
+// take blocks are drawn: nothing drawn later in a block lies where they do,
+// so the page looks the same, and the PDF holds one pen change instead of
+// one per cell. Vertical segments of one column that meet are joined.
+struct tyPageLines
+{
+    std::map<int, std::vector<std::pair<int, int>>> rules;   // x: [top, bottom] runs
+    QVector<QLineF> trackSlashes;      // tracks not active
+    QVector<QLineF> templateSlashes;   // template fields not applicable
+
+    void AddRule(int x, int top, int bottom)
+    {
+        std::vector<std::pair<int, int>>& runs = rules[x];
+        if (!runs.empty() && runs.back().second + 1 >= top)
+            runs.back().second = qMax(runs.back().second, bottom);
+        else
+            runs.emplace_back(top, bottom);
+    }
+    QVector<QLine> RuleLines() const
+    {
+        QVector<QLine> lines;
+        for (const auto& column : rules)
+            for (const auto& run : column.second)
+                lines.append(QLine(column.first, run.first, column.first, run.second));
+        return lines;
+    }
+};
+
+QLineF CellSlash(const QRect& cell)
+{
+    const qreal x = cell.x();
+    const qreal y = cell.y();
+    const qreal w = cell.width();
+    const qreal h = cell.height();
+    return QLineF(QPointF(x + 0.4 * w, y + h - 0.4 * h), QPointF(x + w - 0.4 * w, y + 0.4 * h));
 }
 
 bool IsTrackField(int id)
@@ -293,15 +334,14 @@ void QReportThread::DrawDitto(QPainter* painter, const QRect& cell, int textBott
 }
 
 void QReportThread::DrawTrackMarks(QPainter* painter, const tyTakeData& take, int t, const QRect& cell,
-                                   int textBottom, const QFont& font, bool noText)
+                                   int textBottom, const QFont& font, bool noText, QVector<QLineF>* slashes)
 {
     const int x = cell.x();
     const int yL = cell.y();
     const int w = cell.width();
     const int h = cell.height();
     if (take.pnTrackState[t] != 1) {
-        painter->setPen(m_PenB);
-        painter->drawLine(QPointF(x + 0.4 * w, yL + h - 0.4 * h), QPointF(x + w - 0.4 * w, yL + 0.4 * h));
+        slashes->append(CellSlash(cell));
         return;
     }
     const QString marker = TrackMarkerText(take.pnMixRole[t], take.pnMsKind[t]);
@@ -340,6 +380,7 @@ void QReportThread::drawPdfData(QPainter* painter, int first, int count, QString
     const int right = m_nTableX + m_nTableWidth - 1;
     const int centre = Qt::AlignHCenter | Qt::AlignVCenter;
     const int firstWidth = m_nColWidth[0].isEmpty() ? 0 : m_nColWidth[0].first();
+    tyPageLines lines;
     for (int k = 0; k < count; ++k) {
         const int i = first + k;
         if (i < 0 || i >= m_TakeData.size())
@@ -365,12 +406,11 @@ void QReportThread::drawPdfData(QPainter* painter, int first, int count, QString
             painter->drawLine(m_nTableX + firstWidth, y + h, right, y + h);
         if (m_bNoteLine)
             painter->drawLine(m_nTableX + firstWidth, y + n * h, right, y + n * h);
-        painter->setPen(SolidPen(Qt::lightGray, 1));
         for (int l = 0; l < n; ++l) {
             int x = m_nTableX;
             for (int c = 0; c + 1 < m_nColWidth[l].size(); ++c) {
                 x += m_nColWidth[l].at(c);
-                painter->drawLine(x, y + l * h, x, y + (l + 1) * h - 1);
+                lines.AddRule(x, y + l * h, y + (l + 1) * h - 1);
             }
         }
 
@@ -434,12 +474,11 @@ void QReportThread::drawPdfData(QPainter* painter, int first, int count, QString
                     // A text cut to its cell keeps clear of the rules and the next cell's text.
                     DrawFitted(painter, cell.adjusted(pad, 0, -pad, 0), text, centre, centre);
                 }
-                if (IsTrackField(id) && !repeated) {
-                    DrawTrackMarks(painter, take, id - FieldTrack1, cell, textBottom, font, text.isEmpty());
-                } else if (!applicable) {
-                    painter->setPen(SolidPen(Qt::lightGray, 1));
-                    painter->drawLine(QPointF(x + 0.4 * w, yL + h - 0.4 * h), QPointF(x + w - 0.4 * w, yL + 0.4 * h));
-                }
+                if (IsTrackField(id) && !repeated)
+                    DrawTrackMarks(painter, take, id - FieldTrack1, cell, textBottom, font, text.isEmpty(),
+                                   &lines.trackSlashes);
+                else if (!applicable)
+                    lines.templateSlashes.append(CellSlash(cell));
                 x += w;
             }
         }
@@ -452,6 +491,11 @@ void QReportThread::drawPdfData(QPainter* painter, int first, int count, QString
                        take.czNotes, Qt::AlignLeft | Qt::AlignVCenter, centre);
         }
     }
+    painter->setPen(SolidPen(Qt::lightGray, 1));
+    painter->drawLines(lines.RuleLines());
+    painter->drawLines(lines.templateSlashes);
+    painter->setPen(m_PenB);
+    painter->drawLines(lines.trackSlashes);
     painter->setFont(generalFont9);
 }
 
