@@ -143,9 +143,13 @@ QString DayNameOfFolder(const QString& folderName)
 
 QString FieldText(const QString& value)
 {
+    auto isControl = [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; };
+    // Most values hold none: they are passed on without a copy.
+    if (std::none_of(value.begin(), value.end(), isControl))
+        return value;
     QString text = value;
     for (QChar& c : text) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+        if (isControl(c))
             c = QLatin1Char(' ');
     }
     return text;

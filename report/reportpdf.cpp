@@ -98,7 +98,7 @@ bool SameCell(const tyTakeData& self, const tyTakeData& other, int line, int col
 void QReportThread::getPdfMeasures(QPainter* painter, QPdfWriter* writer)
 {
     m_PageSize = writer->pageLayout().pageSize();
-    m_pTexts = std::make_unique<ReportTexts>(writer);
+    m_pTexts = std::make_unique<ReportTexts>(writer, painter->layoutDirection());
     m_Measures = PdfMeasuresOf(writer->width(), writer->height(), painter->fontMetrics().height(), m_nDataLines,
                                m_bNoteLine);
 }
@@ -112,7 +112,7 @@ QList<int> QReportThread::getPdfLastTakeOnPageList(QStringList files)
 void QReportThread::getPdfColSize(QPainter* painter, int first, int count)
 {
     if (!m_pTexts)
-        m_pTexts = std::make_unique<ReportTexts>(painter->device());
+        m_pTexts = std::make_unique<ReportTexts>(painter->device(), painter->layoutDirection());
     ReportTexts& texts = *m_pTexts;
     QFont italic = generalFont9;
     italic.setItalic(true);

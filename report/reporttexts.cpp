@@ -37,8 +37,9 @@ bool IsPlainLine(const QString& text)
 }
 }  // namespace
 
-ReportTexts::ReportTexts(const QPaintDevice* device)
+ReportTexts::ReportTexts(const QPaintDevice* device, Qt::LayoutDirection direction)
     : m_pDevice(device)
+    , m_eDirection(direction)
 {
 }
 
@@ -78,8 +79,13 @@ bool ReportTexts::Fits(const QFont& font, const QString& text, int width)
     if (text.size() <= 1)
         return true;
     tyText& entry = TextOf(font, text);
-    if (entry.width < 0)
-        entry.width = QFontMetricsF(font, m_pDevice).horizontalAdvance(text);
+    if (entry.width < 0) {
+        // The laid-out line holds the same advances, unless trailing blanks
+        // are left out of its width.
+        QTextLayout* layout = text.back().isSpace() ? nullptr : LayoutOf(entry, font, text);
+        entry.width = layout ? layout->lineAt(0).naturalTextWidth()
+                             : QFontMetricsF(font, m_pDevice).horizontalAdvance(text);
+    }
     return entry.width <= width;
 }
 
@@ -94,19 +100,18 @@ QString ReportTexts::Elided(const QFont& font, const QString& text, int width)
     return elided;
 }
 
-QTextLayout* ReportTexts::LayoutOf(tyText& entry, const QFont& font, const QString& text,
-                                   Qt::LayoutDirection direction)
+QTextLayout* ReportTexts::LayoutOf(tyText& entry, const QFont& font, const QString& text)
 {
     if (entry.bLaidOut)
         return entry.layout.get();
     entry.bLaidOut = true;
-    if (!IsPlainLine(text))
+    if (!IsPlainLine(text) || m_eDirection == Qt::RightToLeft)
         return nullptr;
     auto layout = std::make_unique<QTextLayout>(text, font, m_pDevice);
     layout->setCacheEnabled(true);
     QTextOption option;
     option.setAlignment(Qt::AlignLeft);
-    option.setTextDirection(direction);
+    option.setTextDirection(m_eDirection);
     layout->setTextOption(option);
     layout->beginLayout();
     QTextLine line = layout->createLine();
@@ -130,9 +135,9 @@ void ReportTexts::Draw(QPainter* painter, const QRect& box, int flags, const QSt
                        && (horizontal == Qt::AlignLeft || horizontal == Qt::AlignRight
                            || horizontal == Qt::AlignHCenter)
                        && (vertical == Qt::AlignTop || vertical == Qt::AlignVCenter)
-                       && painter->layoutDirection() != Qt::RightToLeft;
+                       && painter->layoutDirection() == m_eDirection;
     const QFont font = painter->font();
-    QTextLayout* layout = known ? LayoutOf(TextOf(font, text), font, text, painter->layoutDirection()) : nullptr;
+    QTextLayout* layout = known ? LayoutOf(TextOf(font, text), font, text) : nullptr;
     if (!layout) {
         painter->drawText(box, flags, text);
         return;
@@ -163,9 +168,9 @@ void ReportTexts::Draw(QPainter* painter, const QRect& box, int flags, const QSt
 int ReportTexts::CentredBottom(QPainter* painter, const QRect& box, const QString& text)
 {
     const QFont font = painter->font();
-    QTextLayout* layout = text.isEmpty() || painter->layoutDirection() == Qt::RightToLeft
+    QTextLayout* layout = text.isEmpty() || painter->layoutDirection() != m_eDirection
                               ? nullptr
-                              : LayoutOf(TextOf(font, text), font, text, painter->layoutDirection());
+                              : LayoutOf(TextOf(font, text), font, text);
     if (!layout)
         return painter->boundingRect(box, Qt::AlignHCenter | Qt::AlignVCenter, text).bottom();
     const QTextLine line = layout->lineAt(0);

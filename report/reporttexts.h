@@ -21,7 +21,8 @@ class QTextLayout;
 class ReportTexts
 {
 public:
-    explicit ReportTexts(const QPaintDevice* device);
+    // direction: the layout direction of the painters that draw the texts.
+    ReportTexts(const QPaintDevice* device, Qt::LayoutDirection direction);
     ~ReportTexts();
 
     // QFontMetrics::horizontalAdvance of the text.
@@ -45,9 +46,10 @@ private:
     tyFont& FontOf(const QFont& font);
     tyText& TextOf(const QFont& font, const QString& text);
     // The text laid out on one line; null when it takes more than one.
-    QTextLayout* LayoutOf(tyText& entry, const QFont& font, const QString& text, Qt::LayoutDirection direction);
+    QTextLayout* LayoutOf(tyText& entry, const QFont& font, const QString& text);
 
     const QPaintDevice* m_pDevice;
+    Qt::LayoutDirection m_eDirection;
     std::vector<std::unique_ptr<tyFont>> m_Fonts;
     tyFont* m_pLast = nullptr;
 };
