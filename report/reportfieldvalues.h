@@ -101,7 +101,7 @@ private:
     void FillCsv(tyTakeData* record, QSoundPerform* take, int index);
 
     // A list this long is loaded by up to kLoaders threads.
-    enum : int { kTakesPerLoader = 16, kLoaders = 4 };
+    enum : int { kTakesPerLoader = 16, kLoaders = 6 };
     void FillPdf(tyTakeData* record, QSoundPerform* take, int index);
 
     QString m_czMedia;

@@ -152,7 +152,7 @@ void QReportThread::getPdfColSize(QPainter* painter, int first, int count)
         for (int l = 0; l < m_nDataLines; ++l) {
             tyColumnFitInput& in = fit.line[l];
             for (int c = 0; c < in.widths.size(); ++c) {
-                const int w = texts.Advance(font, take.czCellTexts[l][c] + mm);
+                const int w = texts.Advance(font, take.czCellTexts[l][c], mm);
                 in.widths[c] = qMax(in.widths[c], w);
                 if (c == in.notesColumn)
                     in.widestNotes = qMax(in.widestNotes, w);

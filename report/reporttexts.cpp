@@ -5,12 +5,14 @@
 #include <QHash>
 #include <QPainter>
 #include <QTextLayout>
+#include <QVector>
 
 #include <cmath>
 
 struct ReportTexts::tyText
 {
     int advance = -1;
+    QVector<QPair<QString, int>> suffixed;   // suffix, advance of the text with it
     qreal width = -1;   // unrounded, as the elision compares it
     std::unique_ptr<QTextLayout> layout;
     bool bLaidOut = false;
@@ -63,7 +65,14 @@ ReportTexts::tyFont& ReportTexts::FontOf(const QFont& font)
 
 ReportTexts::tyText& ReportTexts::TextOf(const QFont& font, const QString& text)
 {
-    return FontOf(font).texts[text];
+    tyFont& known = FontOf(font);
+    if (m_pLastEntry && m_pLastTextFont == &known && text.size() == m_czLastText.size()
+        && (text.constData() == m_czLastText.constData() || text == m_czLastText))
+        return *m_pLastEntry;
+    m_pLastEntry = &known.texts[text];   // the map's nodes stay where they are
+    m_pLastTextFont = &known;
+    m_czLastText = text;
+    return *m_pLastEntry;
 }
 
 int ReportTexts::Advance(const QFont& font, const QString& text)
@@ -72,6 +81,18 @@ int ReportTexts::Advance(const QFont& font, const QString& text)
     if (entry.advance < 0)
         entry.advance = QFontMetrics(font, m_pDevice).horizontalAdvance(text);
     return entry.advance;
+}
+
+int ReportTexts::Advance(const QFont& font, const QString& text, const QString& suffix)
+{
+    tyText& entry = TextOf(font, text);
+    for (const auto& known : entry.suffixed) {
+        if (known.first == suffix)
+            return known.second;
+    }
+    const int advance = QFontMetrics(font, m_pDevice).horizontalAdvance(text + suffix);
+    entry.suffixed.append({suffix, advance});
+    return advance;
 }
 
 bool ReportTexts::Fits(const QFont& font, const QString& text, int width)

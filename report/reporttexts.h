@@ -25,8 +25,10 @@ public:
     ReportTexts(const QPaintDevice* device, Qt::LayoutDirection direction);
     ~ReportTexts();
 
-    // QFontMetrics::horizontalAdvance of the text.
+    // QFontMetrics::horizontalAdvance of the text, or of the text followed
+    // by suffix.
     int Advance(const QFont& font, const QString& text);
+    int Advance(const QFont& font, const QString& text, const QString& suffix);
     // Whether QFontMetrics::elidedText leaves the text whole in width.
     bool Fits(const QFont& font, const QString& text, int width);
     // QFontMetrics::elidedText at the right.
@@ -52,6 +54,10 @@ private:
     Qt::LayoutDirection m_eDirection;
     std::vector<std::unique_ptr<tyFont>> m_Fonts;
     tyFont* m_pLast = nullptr;
+    // The text asked for last: drawing a cell asks for it several times.
+    QString m_czLastText;
+    tyFont* m_pLastTextFont = nullptr;
+    tyText* m_pLastEntry = nullptr;
 };
 
 #endif
