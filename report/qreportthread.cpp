@@ -402,6 +402,9 @@ bool QReportThread::EndPdf(tyKindOutput& out)
 {
     // The writer completes the file when the painter ends.
     const bool ended = !out.painter || !out.painter->isActive() || out.painter->end();
+    // The texts laid out on this writer go with it.
+    if (m_pTexts && out.writer && m_pTexts->Device() == out.writer.get())
+        m_pTexts.reset();
     out.painter.reset();
     out.writer.reset();
     return ended;

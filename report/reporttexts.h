@@ -25,6 +25,8 @@ public:
     ReportTexts(const QPaintDevice* device, Qt::LayoutDirection direction);
     ~ReportTexts();
 
+    const QPaintDevice* Device() const { return m_pDevice; }
+
     // QFontMetrics::horizontalAdvance of the text, or of the text followed
     // by suffix.
     int Advance(const QFont& font, const QString& text);
