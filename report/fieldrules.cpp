@@ -188,12 +188,50 @@ bool IsTemplateFieldApplicable(int fieldId, int templateNumber, const QList<int>
     return codes.contains(code);
 }
 
+namespace {
+int SumOf(const QVector<int>& widths)
+{
+    int sum = 0;
+    for (int w : widths)
+        sum += w;
+    return sum;
+}
+
+// Cuts the widest columns to one common width, the largest that lets the
+// line fit, never below a column's minimum.
+void CapWidest(QVector<int>* widths, const QVector<int>& minimums, int available)
+{
+    auto capped = [&](int level) {
+        int sum = 0;
+        for (int c = 0; c < widths->size(); ++c)
+            sum += qMax(minimums.at(c), qMin(widths->at(c), level));
+        return sum;
+    };
+    int low = 0;
+    int high = 0;
+    for (int w : *widths)
+        high = qMax(high, w);
+    while (low < high) {
+        const int level = low + (high - low + 1) / 2;
+        if (capped(level) <= available)
+            low = level;
+        else
+            high = level - 1;
+    }
+    for (int c = 0; c < widths->size(); ++c)
+        (*widths)[c] = qMax(minimums.at(c), qMin(widths->at(c), low));
+}
+}  // namespace
+
 QVector<int> FitColumns(const tyColumnFitInput& in)
 {
     QVector<int> widths = in.widths;
     const int k = widths.size();
     if (k == 0)
         return widths;
+    QVector<int> minimums(k, 1);
+    for (int c = 0; c < k && c < in.minimums.size(); ++c)
+        minimums[c] = qMax(1, in.minimums.at(c));
     int growCount = 0;
     int shrinkCount = 0;
     int sum = 0;
@@ -208,18 +246,25 @@ QVector<int> FitColumns(const tyColumnFitInput& in)
     if (spare < 0 && in.notesColumn >= 0 && in.notesColumn < k) {
         const int notes = qMax(spare + in.widestNotes, 12 * in.averageChar);
         spare = in.available + 2 - k - (notes + sum - in.widestNotes);
-        widths[in.notesColumn] = notes;
+        widths[in.notesColumn] = qMax(minimums.at(in.notesColumn), notes);
     }
     const bool growing = spare >= 0;
     const int delta = int(std::floor(double(spare) / (growing ? growCount : shrinkCount) + 0.5));
-    sum = 0;
     for (int c = 0; c < k; ++c) {
         if (growing ? in.grows.value(c) : in.shrinks.value(c))
-            widths[c] = qMax(1, widths.at(c) + delta);
-        sum += widths.at(c);
+            widths[c] = qMax(minimums.at(c), widths.at(c) + delta);
     }
-    const int leftover = in.available - sum;
+    const int leftover = in.available - SumOf(widths);
     if (in.restOnLastColumn && leftover < 0)
-        widths[k - 1] = qMax(1, widths.at(k - 1) + leftover);
+        widths[k - 1] = qMax(minimums.at(k - 1), widths.at(k - 1) + leftover);
+    if (!in.withinAvailable || SumOf(widths) <= in.available)
+        return widths;
+    const int least = SumOf(minimums);
+    if (least > in.available) {
+        for (int c = 0; c < k; ++c)
+            widths[c] = qMax(1, int(qint64(minimums.at(c)) * qMax(0, in.available) / least));
+        return widths;
+    }
+    CapWidest(&widths, minimums, in.available);
     return widths;
 }

@@ -103,11 +103,18 @@ struct tyColumnFitInput
     // The take list takes what is left over (a negative rest) off the last
     // column; the PDF report balances the rest over both data lines itself.
     bool restOnLastColumn = true;
+    // The narrowest each column stays readable at (its heading); empty: 1.
+    QVector<int> minimums;
+    // A page cannot scroll: the line never ends wider than available.
+    bool withinAvailable = false;
 };
 // Spare width goes to the growing columns; a line too wide first narrows
 // Notes (to no less than 12 average characters), then its shrinking
 // columns, and takes any rest off the last column. No column ends below
-// one pixel.
+// its minimum. Within the available width, what is still too wide comes
+// off the widest columns, which are cut to one common width (never below
+// their minimums); when even the minimums do not fit, they shrink in
+// proportion.
 QVector<int> FitColumns(const tyColumnFitInput& in);
 
 #endif

@@ -2,6 +2,7 @@
 
 #include "foundation/fileinfolist.h"
 #include "report/reportfile.h"
+#include "report/reporttexts.h"
 #include "take/soundperform.h"
 #include "widgets/sharedfonts.h"
 
@@ -89,6 +90,7 @@ struct QReportThread::tyJobState
     tyKindOutput project[4];
     QStringList lists[4];
     QString dayFolders[4];
+    MyFileInfoList listings[4];   // the ".WAV" names of each day folder
 };
 
 QReportThread::QReportThread(QObject* parent)
@@ -273,7 +275,8 @@ void QReportThread::RecordError(tyJobState& job, const QString& text, int* code,
     m_bStop = true;
 }
 
-void QReportThread::BuildFileLists(QString day, int processMask, QStringList* lists, QString* dayFolders)
+void QReportThread::BuildFileLists(QString day, int processMask, QStringList* lists, QString* dayFolders,
+                                   MyFileInfoList* listings)
 {
     struct tyKind
     {
@@ -296,12 +299,17 @@ void QReportThread::BuildFileLists(QString day, int processMask, QStringList* li
         const QString folder = QDir(QStringLiteral("%1/%2/%3/").arg(m_Job.czMedia, m_Job.czProject,
                                                                   dayFolders[kind.slot]))
                                    .absolutePath();
-        MyFileInfoList listing;
-        listing.LoadEntryInfoList(folder, {QString::fromLatin1(kind.suffix)}, false, &m_bAbort);
+        // One listing of the folder serves the file list and the loading of its takes.
+        MyFileInfoList own;
+        MyFileInfoList& listing = listings ? listings[kind.slot] : own;
+        listing.LoadEntryInfoList(folder, {QStringLiteral(".WAV")}, false, &m_bAbort);
+        const QLatin1String suffix(kind.suffix);
         QStringList kept;
         // With a take filter every take is loaded: a stop must not wait for them all.
         for (int i = 0; i < listing.count() && !(filtered && Halted()); ++i) {
             const QString name = listing.GetFileName(i);
+            if (name.size() <= suffix.size() || !name.endsWith(suffix))
+                continue;
             const QString base = name.left(name.size() - 4);
             const QString id = name.left(6);
             if (kind.bit == 0x1) {
@@ -405,6 +413,9 @@ bool QReportThread::EndPdf(tyKindOutput& out)
 {
     // The writer completes the file when the painter ends.
     const bool ended = !out.painter || !out.painter->isActive() || out.painter->end();
+    // The texts laid out on this writer go with it.
+    if (m_pTexts && out.writer && m_pTexts->Device() == out.writer.get())
+        m_pTexts.reset();
     out.painter.reset();
     out.writer.reset();
     return ended;
@@ -513,7 +524,7 @@ void QReportThread::RunJob(tyJobState& job)
 
     for (int d = 0; d < days.size() && !Halted(); ++d) {
         emit signal_processingDay(d, days.size());
-        BuildFileLists(days.at(d), m_Job.nProcessMask, job.lists, job.dayFolders);
+        BuildFileLists(days.at(d), m_Job.nProcessMask, job.lists, job.dayFolders, job.listings);
         emit signal_reportFileCount(job.lists[0].size(), job.lists[1].size(), job.lists[2].size(),
                                     job.lists[3].size());
         for (int k = 0; k < 4 && !Halted(); ++k) {
@@ -593,7 +604,7 @@ void QReportThread::ReportDayKind(tyJobState& job, int k, const QString& dayFold
     }
 
     if (!Halted())
-        getReportData(out.painter.get(), job.dayFolders[k], list, kindBit);
+        getReportData(out.painter.get(), job.dayFolders[k], list, kindBit, &job.listings[k]);
 
     const bool ready = !m_bAbort && !m_bStop;
     if ((gen & ReportPdf) && ready && job.nPdfError == 0 && out.painter) {

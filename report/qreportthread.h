@@ -6,6 +6,7 @@
 #include "report/reportlayout.h"
 #include "report/reportpages.h"
 
+#include <QLineF>
 #include <QPageSize>
 #include <QPen>
 #include <QString>
@@ -17,10 +18,12 @@
 #include <memory>
 #include <mutex>
 
+class MyFileInfoList;
 class QFile;
 class QPainter;
 class QPdfWriter;
 class ReportFile;
+class ReportTexts;
 
 // The report worker: started once by the run dialog, it sleeps between
 // jobs. Each job lists the days of one day or of a whole project, and for
@@ -58,8 +61,10 @@ public:
     void abortProcess();
 
     // The file lists of one day: per process kind (slot 0 mono .. 3 poly
-    // rotate) the take ids and the day-folder name.
-    void BuildFileLists(QString day, int processMask, QStringList* lists, QString* dayFolders);
+    // rotate) the take ids and the day-folder name, and when asked the
+    // folder's listing of ".WAV" names the takes are loaded from.
+    void BuildFileLists(QString day, int processMask, QStringList* lists, QString* dayFolders,
+                        MyFileInfoList* listings = nullptr);
 
     // PDF pages (all called by the job on the worker thread).
     void getPdfMeasures(QPainter* painter, QPdfWriter* writer);
@@ -128,8 +133,9 @@ private:
     void RecordError(tyJobState& job, const QString& text, int* code, int value);
     bool Halted() const;
     void DrawFitted(QPainter* painter, const QRect& box, const QString& text, int alignWhole, int alignScaled);
+    // A track not active gets its slash added to slashes, to be drawn with the page's others.
     void DrawTrackMarks(QPainter* painter, const tyTakeData& take, int track, const QRect& cell, int textBottom,
-                        const QFont& font, bool noText);
+                        const QFont& font, bool noText, QVector<QLineF>* slashes);
     void DrawDitto(QPainter* painter, const QRect& cell, int textBottom, bool runEnds, const QColor& colour);
 
     mutable std::mutex m_Mutex;
@@ -169,6 +175,8 @@ private:
     QVector<int> m_nColWidth[2];
     int m_nTableWidth = 0;
     int m_nTableX = 0;
+    // The texts measured and laid out on the current writer; worker only.
+    std::unique_ptr<ReportTexts> m_pTexts;
 };
 
 #endif

@@ -106,11 +106,13 @@ bool QReportThread::drawAleReport(QFile* file, int takeCount)
         if (m_TakeData.at(i).bLoaded)
             heading = &m_TakeData.at(i);
     }
-    if (heading) {
-        const QString audio = AleAudioFormatOf(heading->czSampleRate);
+    if (takeCount >= 1) {
+        // Takes none of which could be read give no sample rate, and so no
+        // AUDIO_FORMAT line; the empty one stands for a day without takes.
+        const QString audio = heading ? AleAudioFormatOf(heading->czSampleRate) : QString();
         if (!audio.isNull())
             line("AUDIO_FORMAT", audio);
-        line("TAPE", heading->czTape);
+        line("TAPE", heading ? heading->czTape : QString());
     } else {
         line("AUDIO_FORMAT", QString());
         line("TAPE", QString());

@@ -3,8 +3,15 @@
 #include "foundation/mapping.h"
 #include "foundation/naming.h"
 #include "report/fieldrules.h"
+#include "report/reportpages.h"
 #include "take/bwfmetadata.h"
 #include "take/soundperform.h"
+
+#include <QThread>
+
+#include <atomic>
+#include <thread>
+#include <vector>
 
 using namespace ReportLayout;
 
@@ -209,22 +216,53 @@ void ReportFieldValues::SetGettingDataCallback(std::function<void(int, int, int)
     m_GettingData = std::move(callback);
 }
 
-void ReportFieldValues::getReportData(QPainter*, QString day, QStringList fileIds, int kind)
+void ReportFieldValues::getReportData(QPainter*, QString day, QStringList fileIds, int kind,
+                                      const MyFileInfoList* listing)
 {
     m_CsvColumnNames.clear();
-    m_TakeData = QVector<tyTakeData>(fileIds.size());
-    QBwfMetadata metadata;
-    for (int n = 0; n < fileIds.size(); ++n) {
-        if (Aborted() || Stopped())
-            return;
-        if (m_GettingData)
-            m_GettingData(kind, n, fileIds.size());
-        if (metadata.SetupInit(m_czMedia, m_czProject, day, fileIds.at(n), true, true) != 0)
-            continue;
-        QSoundPerform* take = metadata.SoundPerform();
-        m_nRecorderNumber = RecorderNumberOf(take->m_czOriginator);
-        FillRecord(&m_TakeData[n], take, n, kind);
+    const int count = fileIds.size();
+    m_TakeData = QVector<tyTakeData>(count);
+    tyTakeData* records = m_TakeData.data();
+    std::vector<int> recorders(size_t(count), 0);
+    std::vector<char> loaded(size_t(count), 0);
+    // Takes do not depend on each other: several threads load them, each
+    // with its own reader, and each record is written only by the thread
+    // that loaded its take. This thread reports the progress.
+    std::atomic<int> next{0};
+    auto load = [&](bool progress) {
+        QBwfMetadata metadata;
+        if (listing)
+            metadata.UseListing(m_czMedia, m_czProject, day, *listing);
+        for (int n = next.fetch_add(1); n < count; n = next.fetch_add(1)) {
+            if (Aborted() || Stopped())
+                return;
+            if (progress && m_GettingData)
+                m_GettingData(kind, n, count);
+            if (metadata.SetupInit(m_czMedia, m_czProject, day, fileIds.at(n), true, true) != 0)
+                continue;
+            QSoundPerform* take = metadata.SoundPerform();
+            recorders[size_t(n)] = RecorderNumberOf(take->m_czOriginator);
+            loaded[size_t(n)] = 1;
+            FillRecord(&records[n], take, n, kind);
+        }
+    };
+    const int threads = count >= int(kTakesPerLoader) ? qBound(1, QThread::idealThreadCount(), int(kLoaders)) : 1;
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < threads; ++t)
+        helpers.emplace_back(load, false);
+    load(true);
+    for (std::thread& helper : helpers)
+        helper.join();
+    // The header names the recorder of the last take that loaded.
+    bool any = false;
+    for (int n = 0; n < count; ++n) {
+        if (loaded[size_t(n)]) {
+            m_nRecorderNumber = recorders[size_t(n)];
+            any = true;
+        }
     }
+    if (any && (m_nReportGen & ReportCsv))
+        m_CsvColumnNames = CsvColumnTitles();
 }
 
 void ReportFieldValues::FillRecord(tyTakeData* record, QSoundPerform* take, int index, int kind)
@@ -246,10 +284,11 @@ void ReportFieldValues::FillRecord(tyTakeData* record, QSoundPerform* take, int 
         record->lczTemplateTexts = parsed.texts;
     }
     record->nTakeType = TakeTypeOf(take->m_czTakeIndicator + take->m_czTakeNumber);
+    // The PDF draws each text on one line.
     if (m_bNoteLine)
-        record->czNotes = take->m_czIxmlNote;
+        record->czNotes = FieldText(take->m_czIxmlNote);
     if (m_nReportGen & ReportCsv)
-        FillCsv(record, take, index, m_CsvColumnNames.isEmpty());
+        FillCsv(record, take, index);
     if (m_nReportGen & ReportPdf)
         FillPdf(record, take, index);
     for (const tyAleColumn& column : AleReportData) {
@@ -284,7 +323,7 @@ void MoveTemplateColumns(QStringList* list, int takeAt, int seasonAt)
 }
 }  // namespace
 
-void ReportFieldValues::FillCsv(tyTakeData* record, QSoundPerform* take, int index, bool buildNames)
+void ReportFieldValues::FillCsv(tyTakeData* record, QSoundPerform* take, int index)
 {
     int takeAt = -1;
     int seasonAt = -1;
@@ -293,8 +332,6 @@ void ReportFieldValues::FillCsv(tyTakeData* record, QSoundPerform* take, int ind
             return;
         const tyReportDataField& field = ReportDataFieldTable[row];
         QString value = getValue(field.nId, take);
-        if (buildNames)
-            m_CsvColumnNames.append(QString::fromLatin1(field.pcLongName));
         if (field.nId == FieldSlateA && take->m_bAutoSlate)
             value += QStringLiteral(" (Auto)");
         if (field.nId == FieldIndex)
@@ -308,8 +345,6 @@ void ReportFieldValues::FillCsv(tyTakeData* record, QSoundPerform* take, int ind
         record->lczCsvValues.append(value);
     }
     MoveTemplateColumns(&record->lczCsvValues, takeAt, seasonAt);
-    if (buildNames)
-        MoveTemplateColumns(&m_CsvColumnNames, takeAt, seasonAt);
 }
 
 QStringList ReportFieldValues::CsvColumnTitles()
@@ -359,7 +394,7 @@ void ReportFieldValues::FillPdf(tyTakeData* record, QSoundPerform* take, int ind
                     record->Pans[t] = {marks.pan.left, marks.pan.right};
                 }
             }
-            record->czCellTexts[l][c] = value;
+            record->czCellTexts[l][c] = FieldText(value);
         }
     }
 }

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <functional>
 
+class MyFileInfoList;
 class QPainter;
 class QSoundPerform;
 
@@ -70,7 +71,8 @@ public:
                         int dataLines, bool noteLine, int reportGen);
     // Requests read by the pass (null: never set).
     void SetRequestFlags(const std::atomic<bool>* abort, const std::atomic<bool>* stop);
-    // Called once per take before it is loaded: kind, index, count.
+    // Called as the takes are loaded, before each of a share of them: kind,
+    // index, count (the indexes rise, the others are loaded meanwhile).
     void SetGettingDataCallback(std::function<void(int, int, int)> callback);
 
     // The CSV column titles as the field table gives them (the six template
@@ -78,8 +80,11 @@ public:
     // its CSV with.
     static QStringList CsvColumnTitles();
 
-    // Loads every take of the list and fills one record per id.
-    void getReportData(QPainter* painter, QString day, QStringList fileIds, int kind);
+    // Loads every take of the list and fills one record per id, on several
+    // threads when the list is long. listing: the day folder's ".WAV"
+    // listing when the caller holds it (null: the folder is listed).
+    void getReportData(QPainter* painter, QString day, QStringList fileIds, int kind,
+                       const MyFileInfoList* listing = nullptr);
     QString getHeaderValue(int id, bool* userText, tyTakeData* record, int kind, QString day, int pageCount,
                            int pageIndex) const;
 
@@ -93,7 +98,10 @@ protected:
 
 private:
     void FillRecord(tyTakeData* record, QSoundPerform* take, int index, int kind);
-    void FillCsv(tyTakeData* record, QSoundPerform* take, int index, bool buildNames);
+    void FillCsv(tyTakeData* record, QSoundPerform* take, int index);
+
+    // A list this long is loaded by up to kLoaders threads.
+    enum : int { kTakesPerLoader = 16, kLoaders = 6 };
     void FillPdf(tyTakeData* record, QSoundPerform* take, int index);
 
     QString m_czMedia;

@@ -106,6 +106,7 @@ void FitReportLines(tyReportLineFit* fit, int linesInUse, int pageWidth, QVector
             continue;
         fit->line[l].available = pageWidth;
         fit->line[l].restOnLastColumn = false;
+        fit->line[l].withinAvailable = true;
         widths[l] = FitColumns(fit->line[l]);
         int sum = 0;
         for (int w : widths[l])
@@ -142,9 +143,13 @@ QString DayNameOfFolder(const QString& folderName)
 
 QString FieldText(const QString& value)
 {
+    auto isControl = [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; };
+    // Most values hold none: they are passed on without a copy.
+    if (std::none_of(value.begin(), value.end(), isControl))
+        return value;
     QString text = value;
     for (QChar& c : text) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+        if (isControl(c))
             c = QLatin1Char(' ');
     }
     return text;

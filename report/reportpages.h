@@ -51,9 +51,8 @@ tyPdfMeasures PdfMeasuresOf(int pageWidth, int pageHeight, int fontHeight, int d
 QList<int> LastTakeOnPageList(const QVector<tyTakeData>& takes, int mask, int takesPerPage);
 
 // The column fit of both data lines of a PDF page: each line is fitted on
-// its own, then the smaller of the two lines' rests (a line not in use
-// counts 0) goes to the first column of each line when positive, else to
-// the last. No width ends below 1.
+// its own within the page, then the smaller of the two lines' rests (a line
+// not in use counts 0) goes to the first column of each line.
 struct tyReportLineFit
 {
     tyColumnFitInput line[2];
@@ -68,8 +67,9 @@ QString FilterSuffixOf(const QString& filter);
 // ".OVN" or ".OVR" (any case); empty when it has none of them.
 QString DayNameOfFolder(const QString& folderName);
 
-// A value as one CSV or ALE field: tabs, line breaks and other control
-// characters would shift columns and rows, so each becomes a blank.
+// A value as one CSV or ALE field or one line of a PDF cell: tabs, line
+// breaks and other control characters would shift columns and rows, so
+// each becomes a blank.
 QString FieldText(const QString& value);
 
 // The ALE heading's AUDIO_FORMAT value of a sample-rate text ("48000 Hz"

@@ -3,11 +3,16 @@
 #include "report/qreportthread.h"
 
 #include "report/fieldrules.h"
+#include "report/reporttexts.h"
 #include "widgets/sharedfonts.h"
 
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPdfWriter>
+
+#include <map>
+#include <utility>
+#include <vector>
 
 using namespace ReportLayout;
 
@@ -34,6 +39,43 @@ tyTakeLook LookOf(const tyTakeData& take)
     return {Qt::black, false};
 }
 
+// The lines of one page that share a pen, drawn together once the page's
+// take blocks are drawn: nothing drawn later in a block lies where they do,
+// so the page looks the same, and the PDF holds one pen change instead of
+// one per cell. Vertical segments of one column that meet are joined.
+struct tyPageLines
+{
+    std::map<int, std::vector<std::pair<int, int>>> rules;   // x: [top, bottom] runs
+    QVector<QLineF> trackSlashes;      // tracks not active
+    QVector<QLineF> templateSlashes;   // template fields not applicable
+
+    void AddRule(int x, int top, int bottom)
+    {
+        std::vector<std::pair<int, int>>& runs = rules[x];
+        if (!runs.empty() && runs.back().second + 1 >= top)
+            runs.back().second = qMax(runs.back().second, bottom);
+        else
+            runs.emplace_back(top, bottom);
+    }
+    QVector<QLine> RuleLines() const
+    {
+        QVector<QLine> lines;
+        for (const auto& column : rules)
+            for (const auto& run : column.second)
+                lines.append(QLine(column.first, run.first, column.first, run.second));
+        return lines;
+    }
+};
+
+QLineF CellSlash(const QRect& cell)
+{
+    const qreal x = cell.x();
+    const qreal y = cell.y();
+    const qreal w = cell.width();
+    const qreal h = cell.height();
+    return QLineF(QPointF(x + 0.4 * w, y + h - 0.4 * h), QPointF(x + w - 0.4 * w, y + 0.4 * h));
+}
+
 bool IsTrackField(int id)
 {
     return id >= FieldTrack1 && id <= FieldTrack24;
@@ -56,6 +98,7 @@ bool SameCell(const tyTakeData& self, const tyTakeData& other, int line, int col
 void QReportThread::getPdfMeasures(QPainter* painter, QPdfWriter* writer)
 {
     m_PageSize = writer->pageLayout().pageSize();
+    m_pTexts = std::make_unique<ReportTexts>(writer, painter->layoutDirection());
     m_Measures = PdfMeasuresOf(writer->width(), writer->height(), painter->fontMetrics().height(), m_nDataLines,
                                m_bNoteLine);
 }
@@ -68,12 +111,12 @@ QList<int> QReportThread::getPdfLastTakeOnPageList(QStringList files)
 
 void QReportThread::getPdfColSize(QPainter* painter, int first, int count)
 {
-    QPaintDevice* device = painter->device();
+    if (!m_pTexts)
+        m_pTexts = std::make_unique<ReportTexts>(painter->device(), painter->layoutDirection());
+    ReportTexts& texts = *m_pTexts;
     QFont italic = generalFont9;
     italic.setItalic(true);
-    const QFontMetrics upright9(generalFont9, device);
-    const QFontMetrics italic9(italic, device);
-    const QFontMetrics labels(generalFont10, device);
+    const int averageChar = QFontMetrics(generalFont9, painter->device()).averageCharWidth();
     tyReportLineFit fit;
     for (int l = 0; l < m_nDataLines; ++l) {
         tyColumnFitInput& in = fit.line[l];
@@ -81,12 +124,18 @@ void QReportThread::getPdfColSize(QPainter* painter, int first, int count)
         in.widths = QVector<int>(n, 0);
         in.grows = QVector<bool>(n, false);
         in.shrinks = QVector<bool>(n, false);
-        in.averageChar = upright9.averageCharWidth();
+        in.minimums = QVector<int>(n, 1);
+        in.averageChar = averageChar;
         for (int c = 0; c < n; ++c) {
             const tyReportDataField* field = DataFieldOf(m_Job.Data[l][c].nFieldId);
             if (!field)
                 continue;
-            const int w = labels.horizontalAdvance(QString::fromLatin1(field->pcShortName) + QStringLiteral("--"));
+            // Headings are measured in the font that draws them. A column
+            // never gets narrower than its heading with a little air, so
+            // neighbouring headings never meet.
+            const QString heading = QString::fromLatin1(field->pcShortName);
+            const int w = texts.Advance(generalFont11, heading + QStringLiteral("--"));
+            in.minimums[c] = texts.Advance(generalFont11, heading + QLatin1Char('-'));
             in.widths[c] = qMax(in.widths[c], w);
             in.grows[c] = field->bGrows;
             in.shrinks[c] = field->bShrinks;
@@ -99,11 +148,11 @@ void QReportThread::getPdfColSize(QPainter* painter, int first, int count)
     const QString mm = QStringLiteral("MM");
     for (int i = first; i < first + count && i < m_TakeData.size(); ++i) {
         const tyTakeData& take = m_TakeData.at(i);
-        const QFontMetrics& metrics = (take.nTakeType == 2 || !take.bLoaded) ? italic9 : upright9;
+        const QFont& font = (take.nTakeType == 2 || !take.bLoaded) ? italic : generalFont9;
         for (int l = 0; l < m_nDataLines; ++l) {
             tyColumnFitInput& in = fit.line[l];
             for (int c = 0; c < in.widths.size(); ++c) {
-                const int w = metrics.horizontalAdvance(take.czCellTexts[l][c] + mm);
+                const int w = texts.Advance(font, take.czCellTexts[l][c], mm);
                 in.widths[c] = qMax(in.widths[c], w);
                 if (c == in.notesColumn)
                     in.widestNotes = qMax(in.widestNotes, w);
@@ -147,10 +196,9 @@ void QReportThread::drawPdfReport(QList<int> lastTakes, QPainter* painter, QPdfW
 void QReportThread::DrawFitted(QPainter* painter, const QRect& box, const QString& text, int alignWhole,
                                int alignScaled)
 {
-    const QFontMetrics metrics = painter->fontMetrics();
-    const QString elided = metrics.elidedText(text, Qt::ElideRight, box.width());
-    if (elided == text) {
-        painter->drawText(box, alignWhole, text);
+    const QFont font = painter->font();
+    if (m_pTexts->Fits(font, text, box.width())) {
+        m_pTexts->Draw(painter, box, alignWhole, text);
         return;
     }
     const QRect size = painter->boundingRect(box, Qt::TextSingleLine | Qt::TextDontClip, text);
@@ -166,14 +214,15 @@ void QReportThread::DrawFitted(QPainter* painter, const QRect& box, const QStrin
         painter->setFont(saved);
         return;
     }
-    painter->drawText(box, Qt::AlignLeft | Qt::AlignVCenter, elided);
+    m_pTexts->Draw(painter, box, Qt::AlignLeft | Qt::AlignVCenter, m_pTexts->Elided(font, text, box.width()));
 }
 
 void QReportThread::drawPdfHeader(QPainter* painter, QString dayFolder, int first, int page, int total, int kindBit)
 {
     const tyPdfMeasures& m = m_Measures;
     painter->setFont(generalFont10);
-    const QFontMetrics metrics = painter->fontMetrics();
+    const QFont font = painter->font();
+    const int gap = painter->fontMetrics().averageCharWidth();
     tyTakeData* record = first >= 0 && first < m_TakeData.size() ? &m_TakeData[first] : nullptr;
     const int left = Qt::AlignLeft | Qt::AlignVCenter;
     for (int l = 0; l < kHeaderLines; ++l) {
@@ -194,7 +243,10 @@ void QReportThread::drawPdfHeader(QPainter* painter, QString dayFolder, int firs
             QString text = label + getHeaderValue(id, &append, record, kindBit, dayFolder, total, page);
             if (append)
                 text += cell.czText;
-            auto fits = [&](int width) { return metrics.elidedText(text, Qt::ElideRight, width - 10) == text; };
+            text = FieldText(text);
+            // Text stops short of the cell's right edge by one character's
+            // width: the next cell's text starts just after that edge.
+            auto fits = [&](int width) { return m_pTexts->Fits(font, text, width - 10 - gap); };
             // Spill into the blank cells after the ones the field covers.
             for (int next = c + (userText ? 2 : 1); !fits(w) && next < kHeaderCells
                                                     && m_Job.Header[l][next].nFieldId == FieldEmpty;
@@ -203,10 +255,10 @@ void QReportThread::drawPdfHeader(QPainter* painter, QString dayFolder, int firs
             painter->fillRect(QRect(QPoint(x + 1, y + 1), QPoint(x + w - 2, y + m.nHeaderRowHeight - 2)), Qt::white);
             painter->setPen(SolidPen(Qt::black, 1));
             if (fits(w))
-                painter->drawText(QRect(x + 10, y, w - 10, m.nHeaderRowHeight), left, text);
+                m_pTexts->Draw(painter, QRect(x + 10, y, w - 10 - gap, m.nHeaderRowHeight), left, text);
             else
-                DrawFitted(painter, QRect(QPoint(x + 10, y), QPoint(x + w - 1, y + m.nHeaderRowHeight - 1)), text,
-                           left, left);
+                DrawFitted(painter, QRect(QPoint(x + 10, y), QPoint(x + w - 1 - gap, y + m.nHeaderRowHeight - 1)),
+                           text, left, left);
         }
     }
     painter->setPen(SolidPen(Qt::black, 2));
@@ -246,16 +298,16 @@ void QReportThread::drawPdfDataHeader(QPainter* painter)
         }
     }
     const int centre = Qt::AlignHCenter | Qt::AlignVCenter;
-    painter->drawText(QRect(m_nTableX, top, m_nColWidth[0].first(), n * h), centre,
-                      QString::fromLatin1(DataFieldOf(FieldIndex)->pcShortName));
+    m_pTexts->Draw(painter, QRect(m_nTableX, top, m_nColWidth[0].first(), n * h), centre,
+                   QString::fromLatin1(DataFieldOf(FieldIndex)->pcShortName));
     for (int l = 0; l < n; ++l) {
         const QVector<int>& widths = m_nColWidth[l];
         int x = m_nTableX + (widths.isEmpty() ? 0 : widths.first());
         for (int c = 1; c < widths.size(); ++c) {
             const tyReportDataField* field = DataFieldOf(m_Job.Data[l][c].nFieldId);
             if (field && field->nId != FieldEmpty)
-                painter->drawText(QRect(x, top + l * h, widths.at(c), h), centre,
-                                  QString::fromLatin1(field->pcShortName));
+                DrawFitted(painter, QRect(x, top + l * h, widths.at(c), h), QString::fromLatin1(field->pcShortName),
+                           centre, centre);
             x += widths.at(c);
         }
     }
@@ -282,15 +334,14 @@ void QReportThread::DrawDitto(QPainter* painter, const QRect& cell, int textBott
 }
 
 void QReportThread::DrawTrackMarks(QPainter* painter, const tyTakeData& take, int t, const QRect& cell,
-                                   int textBottom, const QFont& font, bool noText)
+                                   int textBottom, const QFont& font, bool noText, QVector<QLineF>* slashes)
 {
     const int x = cell.x();
     const int yL = cell.y();
     const int w = cell.width();
     const int h = cell.height();
     if (take.pnTrackState[t] != 1) {
-        painter->setPen(m_PenB);
-        painter->drawLine(QPointF(x + 0.4 * w, yL + h - 0.4 * h), QPointF(x + w - 0.4 * w, yL + 0.4 * h));
+        slashes->append(CellSlash(cell));
         return;
     }
     const QString marker = TrackMarkerText(take.pnMixRole[t], take.pnMsKind[t]);
@@ -300,7 +351,7 @@ void QReportThread::DrawTrackMarks(QPainter* painter, const tyTakeData& take, in
         const QFont saved = painter->font();
         painter->setFont(small);
         painter->setPen(SolidPen(Qt::gray, 1));
-        painter->drawText(cell, Qt::AlignRight | Qt::AlignTop, marker);
+        m_pTexts->Draw(painter, cell, Qt::AlignRight | Qt::AlignTop, marker);
         painter->setFont(saved);
     }
     const int left = take.Pans[t].first;
@@ -329,6 +380,7 @@ void QReportThread::drawPdfData(QPainter* painter, int first, int count, QString
     const int right = m_nTableX + m_nTableWidth - 1;
     const int centre = Qt::AlignHCenter | Qt::AlignVCenter;
     const int firstWidth = m_nColWidth[0].isEmpty() ? 0 : m_nColWidth[0].first();
+    tyPageLines lines;
     for (int k = 0; k < count; ++k) {
         const int i = first + k;
         if (i < 0 || i >= m_TakeData.size())
@@ -341,6 +393,7 @@ void QReportThread::drawPdfData(QPainter* painter, int first, int count, QString
         const tyTakeLook look = LookOf(take);
         QFont takeFont = generalFont9;
         takeFont.setItalic(look.italic);
+        const int pad = QFontMetrics(takeFont, painter->device()).averageCharWidth() / 4;
         const int y = m.nDataTop + (n + k * r) * h;
 
         if (k % 2 == 1)
@@ -353,12 +406,11 @@ void QReportThread::drawPdfData(QPainter* painter, int first, int count, QString
             painter->drawLine(m_nTableX + firstWidth, y + h, right, y + h);
         if (m_bNoteLine)
             painter->drawLine(m_nTableX + firstWidth, y + n * h, right, y + n * h);
-        painter->setPen(SolidPen(Qt::lightGray, 1));
         for (int l = 0; l < n; ++l) {
             int x = m_nTableX;
             for (int c = 0; c + 1 < m_nColWidth[l].size(); ++c) {
                 x += m_nColWidth[l].at(c);
-                painter->drawLine(x, y + l * h, x, y + (l + 1) * h - 1);
+                lines.AddRule(x, y + l * h, y + (l + 1) * h - 1);
             }
         }
 
@@ -370,7 +422,7 @@ void QReportThread::drawPdfData(QPainter* painter, int first, int count, QString
             painter->setPen(SolidPen(Qt::black, 1));
             painter->setBrush(Qt::NoBrush);
             if (l == 0)
-                painter->drawText(QRect(m_nTableX, y, firstWidth, r * h), centre, QString::number(i + 1));
+                m_pTexts->Draw(painter, QRect(m_nTableX, y, firstWidth, r * h), centre, QString::number(i + 1));
             int x = m_nTableX + firstWidth;
             if (!take.bLoaded) {
                 // Its file id alone, in the File ID column, says which take
@@ -414,19 +466,19 @@ void QReportThread::drawPdfData(QPainter* painter, int first, int count, QString
                 const QString& text = take.czCellTexts[l][c];
                 const bool repeated = previous && applicable && SameCell(take, *previous, l, c, id);
                 painter->setPen(SolidPen(look.colour, 1));
-                const int textBottom = painter->boundingRect(cell, centre, text).bottom();
+                const int textBottom = m_pTexts->CentredBottom(painter, cell, text);
                 if (repeated) {
                     const bool runEnds = !next || !next->bLoaded || !SameCell(take, *next, l, c, id);
                     DrawDitto(painter, cell, textBottom, runEnds, look.colour);
                 } else {
-                    DrawFitted(painter, cell, text, centre, centre);
+                    // A text cut to its cell keeps clear of the rules and the next cell's text.
+                    DrawFitted(painter, cell.adjusted(pad, 0, -pad, 0), text, centre, centre);
                 }
-                if (IsTrackField(id) && !repeated) {
-                    DrawTrackMarks(painter, take, id - FieldTrack1, cell, textBottom, font, text.isEmpty());
-                } else if (!applicable) {
-                    painter->setPen(SolidPen(Qt::lightGray, 1));
-                    painter->drawLine(QPointF(x + 0.4 * w, yL + h - 0.4 * h), QPointF(x + w - 0.4 * w, yL + 0.4 * h));
-                }
+                if (IsTrackField(id) && !repeated)
+                    DrawTrackMarks(painter, take, id - FieldTrack1, cell, textBottom, font, text.isEmpty(),
+                                   &lines.trackSlashes);
+                else if (!applicable)
+                    lines.templateSlashes.append(CellSlash(cell));
                 x += w;
             }
         }
@@ -439,6 +491,11 @@ void QReportThread::drawPdfData(QPainter* painter, int first, int count, QString
                        take.czNotes, Qt::AlignLeft | Qt::AlignVCenter, centre);
         }
     }
+    painter->setPen(SolidPen(Qt::lightGray, 1));
+    painter->drawLines(lines.RuleLines());
+    painter->drawLines(lines.templateSlashes);
+    painter->setPen(m_PenB);
+    painter->drawLines(lines.trackSlashes);
     painter->setFont(generalFont9);
 }
 
@@ -446,7 +503,7 @@ void QReportThread::drawPdfFooter(QPainter* painter)
 {
     const tyPdfMeasures& m = m_Measures;
     painter->setPen(SolidPen(Qt::black, 1));
-    painter->drawText(QRect(QPoint(0, m.nPageHeight - m.nLineHeight), QPoint(m.nPageWidth - 1, m.nPageHeight - 1)),
-                      Qt::AlignHCenter | Qt::AlignVCenter,
-                      QStringLiteral("Generated by Tobra v%1").arg(QString::fromLatin1(kVersion)));
+    m_pTexts->Draw(painter, QRect(QPoint(0, m.nPageHeight - m.nLineHeight), QPoint(m.nPageWidth - 1, m.nPageHeight - 1)),
+                   Qt::AlignHCenter | Qt::AlignVCenter,
+                   QStringLiteral("Generated by Tobra v%1").arg(QString::fromLatin1(kVersion)));
 }

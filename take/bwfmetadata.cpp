@@ -12,10 +12,25 @@ QBwfMetadata::QBwfMetadata(QObject* parent)
 
 QBwfMetadata::~QBwfMetadata() = default;
 
+namespace {
+QString DayFolderOf(QString const& media, QString const& project, QString const& day)
+{
+    return QStringLiteral("%1/%2/%3/").arg(media, project, day);
+}
+}  // namespace
+
+void QBwfMetadata::UseListing(QString const& media, QString const& project, QString const& day,
+                              const MyFileInfoList& listing)
+{
+    m_Listing = listing;
+    m_czListedFolder = DayFolderOf(media, project, day);
+    m_bHasResult = false;
+}
+
 int QBwfMetadata::SetupInit(QString const& media, QString const& project, QString const& day,
                             QString const& fileId, bool quick, bool sendMessages)
 {
-    const QString folder = QStringLiteral("%1/%2/%3/").arg(media, project, day);
+    const QString folder = DayFolderOf(media, project, day);
     const QString id6 = fileId.left(6);
     const bool sameTake = m_bHasResult && folder == m_czListedFolder && id6 == m_czFileId.left(6)
                           && quick == m_bQuick;

@@ -30,6 +30,10 @@ public:
     // sends the warnings and errors on the message channel.
     int SetupInit(QString const& media, QString const& project, QString const& day,
                   QString const& fileId, bool quick, bool sendMessages);
+    // Takes the ".WAV" listing of the day folder media/project/day that the
+    // caller already holds, so SetupInit does not list the folder again.
+    void UseListing(QString const& media, QString const& project, QString const& day,
+                    const MyFileInfoList& listing);
 
     QSoundPerform* SoundPerform() { return &m_SndPerform; }
     const QSoundPerform* SoundPerform() const { return &m_SndPerform; }

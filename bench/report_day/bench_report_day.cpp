@@ -1,7 +1,8 @@
 // Reports one recorder day of 500 takes x 8 mono tracks to PDF, CSV and ALE
-// through the report worker, against what the job cannot do without: loading
-// the same takes from one listing, plus a bare PDF writer drawing as many
-// take lines and pages, measured in the same run.
+// through the report worker, against what the job cannot do without: the
+// bare head and tail reads of every file of the day (as the take loader's
+// bound) plus a bare PDF writer drawing as many take lines and pages,
+// alternated with the report in the same run.
 #include "bench/support/benchtools.h"
 
 #include "foundation/fileinfolist.h"
@@ -29,7 +30,7 @@ using namespace bench;
 namespace {
 const int kTakes = 500;
 const int kTracks = 8;
-const int kRounds = 5;
+const int kRounds = 7;
 
 QString writeDay(const QString& root)
 {
@@ -132,9 +133,15 @@ int main(int argc, char** argv)
                          stop = s;
                          done = true;
                      });
-    // Rounds alternate the two sides; the medians are compared, as this
-    // machine is shared.
-    std::vector<double> reports, gathers, loads, bares;
+    const QStringList files = [&] {
+        QStringList paths;
+        for (const QString& name : QDir(day).entryList({QStringLiteral("*.WAV")}, QDir::Files))
+            paths << day + QLatin1Char('/') + name;
+        return paths;
+    }();
+    // Rounds alternate the report and its bound; the median of the rounds'
+    // ratios is the figure, as this machine is shared.
+    std::vector<double> reports, gathers, loads, reads, bares, ratios;
     for (int round = 0; round < kRounds; ++round) {
         done = false;
         timer.start();
@@ -145,16 +152,18 @@ int main(int argc, char** argv)
         gathers.push_back(firstPage);
         if (stop != 0)
             qFatal("the report job stopped");
-        loads.push_back(loadTakes(day));
+        reads.push_back(HeadTailReads(files));
         bares.push_back(barePdf(scratch.path() + QStringLiteral("/bare.pdf"), pages));
+        ratios.push_back(reports.back() / (reads.back() + bares.back()));
+        loads.push_back(loadTakes(day));
     }
     const double report = Median(reports);
-    const double load = Median(loads);
-    const double bare = Median(bares);
-    std::printf("day of %d takes x %d tracks, %d PDF pages; quick loads %.1f ms + bare PDF %.1f ms (medians of %d)\n",
-                kTakes, kTracks, pages, load, bare, kRounds);
+    std::printf("day of %d takes x %d tracks (%d files), %d PDF pages; %d rounds, medians\n", kTakes, kTracks,
+                int(files.size()), pages, kRounds);
+    std::printf("bound: head and tail reads %.1f ms + bare PDF %.1f ms; the quick loader alone %.1f ms\n",
+                Median(reads), Median(bares), Median(loads));
     std::printf("takes gathered by the report after %.1f ms\n", Median(gathers));
-    std::printf("PDF + CSV + ALE report: %.1f ms, ratio %.2f (target <= 1.5)\n", report, report / (load + bare));
+    std::printf("PDF + CSV + ALE report: %.1f ms, ratio %.2f (target <= 2)\n", report, Median(ratios));
     std::printf("PDF + CSV + ALE report: %.1f ms, ratio %.2f to 500 ms (target <= 1)\n", report, report / 500.0);
     return 0;
 }

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace bench {
@@ -110,6 +111,24 @@ bool HaveTool(const QString& program)
         return true;
     std::fprintf(stderr, "%s is not installed\n", qPrintable(program));
     return false;
+}
+
+double HeadTailReads(const QStringList& files)
+{
+    QByteArray head(4 * 1024, '\0');
+    QByteArray tail(16 * 1024, '\0');
+    QElapsedTimer timer;
+    timer.start();
+    for (const QString& path : files) {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        struct stat info;
+        if (fd < 0 || ::fstat(fd, &info) != 0 || ::pread(fd, head.data(), size_t(head.size()), 0) <= 0
+            || ::pread(fd, tail.data(), size_t(tail.size()), qMax<off_t>(0, info.st_size - tail.size())) <= 0)
+            std::fprintf(stderr, "read failed: %s\n", qPrintable(path));
+        if (fd >= 0)
+            ::close(fd);
+    }
+    return Milliseconds(timer);
 }
 
 namespace {

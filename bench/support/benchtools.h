@@ -63,6 +63,11 @@ void Warm(const QStringList& paths);
 // permitted (not root).
 bool DropCaches();
 
+// The least a take loader must do per file: open it, read its head (fmt,
+// bext: the first 4 KiB) and its tail where the iXML lies (the last 16 KiB),
+// close it. Returns the milliseconds it took.
+double HeadTailReads(const QStringList& files);
+
 // Keeps the engines' debug lines out of the figures; warnings still show.
 void QuietDebugOutput();
 

@@ -108,12 +108,12 @@ void TestReportPages::twoLineFit_data()
     // No growing columns: the smaller slack (20) goes to each first column.
     QTest::newRow("both narrower") << QVector<int>{20, 30} << QVector<int>{40, 40} << 100 << QVector<int>{40, 30}
                                    << QVector<int>{60, 40};
-    // Line 1 is 20 too wide with nothing to shrink: both last columns give 20.
-    QTest::newRow("one too wide") << QVector<int>{20, 30} << QVector<int>{60, 60} << 100 << QVector<int>{20, 10}
-                                  << QVector<int>{60, 40};
-    // Never below one unit, however wide the other line.
-    QTest::newRow("clamped") << QVector<int>{20, 5} << QVector<int>{200, 10} << 100 << QVector<int>{20, 1}
-                             << QVector<int>{200, 1};
+    // Line 1 is 20 too wide with nothing to shrink: its widest columns give
+    // way, the other line keeps its widths.
+    QTest::newRow("one too wide") << QVector<int>{20, 30} << QVector<int>{60, 60} << 100 << QVector<int>{20, 30}
+                                  << QVector<int>{50, 50};
+    QTest::newRow("far too wide") << QVector<int>{20, 5} << QVector<int>{200, 10} << 100 << QVector<int>{20, 5}
+                                  << QVector<int>{90, 10};
 }
 
 void TestReportPages::twoLineFit()

@@ -343,19 +343,29 @@ void TestReportRules::columnFit_data()
     QTest::addColumn<QVector<bool>>("shrinks");
     QTest::addColumn<int>("notes");
     QTest::addColumn<int>("available");
+    QTest::addColumn<QVector<int>>("minimums");
     QTest::addColumn<QVector<int>>("fitted");
     const QVector<bool> none{false, false, false};
+    const QVector<int> noMinimum;
     // spare = available + 2 - (k + sum)
     QTest::newRow("spare to growers") << QVector<int>{40, 50, 60} << QVector<bool>{false, true, true} << none << -1
-                                      << 200 << QVector<int>{40, 75, 85};
-    QTest::newRow("no grower: spare stays") << QVector<int>{40, 50, 60} << none << none << -1 << 200
+                                      << 200 << noMinimum << QVector<int>{40, 75, 85};
+    QTest::newRow("no grower: spare stays") << QVector<int>{40, 50, 60} << none << none << -1 << 200 << noMinimum
                                             << QVector<int>{40, 50, 60};
     QTest::newRow("too wide: shrinkers, rest off the last")
-        << QVector<int>{100, 100, 100} << none << QVector<bool>{false, true, false} << -1 << 200
+        << QVector<int>{100, 100, 100} << none << QVector<bool>{false, true, false} << -1 << 200 << noMinimum
         << QVector<int>{100, 1, 99};
     QTest::newRow("Notes first, not below 12 chars")
-        << QVector<int>{100, 300, 100} << none << QVector<bool>{false, true, false} << 1 << 350
+        << QVector<int>{100, 300, 100} << none << QVector<bool>{false, true, false} << 1 << 350 << noMinimum
         << QVector<int>{100, 149, 100};
+    // Within the page: shrinkers stop at their minimums, then the widest
+    // columns are cut to one width.
+    QTest::newRow("shrinkers keep their minimum, the widest gives way")
+        << QVector<int>{60, 400, 60} << none << QVector<bool>{true, false, true} << -1 << 200
+        << QVector<int>{30, 20, 40} << QVector<int>{30, 130, 40};
+    QTest::newRow("minimums too wide: shrunk in proportion")
+        << QVector<int>{60, 400, 60} << none << none << -1 << 100 << QVector<int>{50, 50, 100}
+        << QVector<int>{25, 25, 50};
 }
 
 void TestReportRules::columnFit()
@@ -365,8 +375,11 @@ void TestReportRules::columnFit()
     QFETCH(QVector<bool>, shrinks);
     QFETCH(int, notes);
     QFETCH(int, available);
+    QFETCH(QVector<int>, minimums);
     QFETCH(QVector<int>, fitted);
     tyColumnFitInput in;
+    in.minimums = minimums;
+    in.withinAvailable = !minimums.isEmpty();
     in.widths = widths;
     in.grows = grows;
     in.shrinks = shrinks;

@@ -13,6 +13,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QSemaphore>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -78,6 +79,62 @@ QString PageText(const QString& path, int page)
                                              QStringLiteral("-l"), QString::number(page), path, QStringLiteral("-")});
 }
 
+// A word of a PDF page as poppler places it, in points.
+struct tyWord
+{
+    QString text;
+    QRectF box;
+};
+struct tyPageWords
+{
+    QSizeF size;
+    QList<tyWord> words;
+};
+
+QList<tyPageWords> PdfWords(const QString& path)
+{
+    const QString html = Run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, QStringLiteral("-")});
+    static const QRegularExpression page(QStringLiteral("<page width=\"([\\d.]+)\" height=\"([\\d.]+)\""));
+    static const QRegularExpression word(QStringLiteral(
+        "<word xMin=\"([-\\d.]+)\" yMin=\"([-\\d.]+)\" xMax=\"([-\\d.]+)\" yMax=\"([-\\d.]+)\">([^<]*)</word>"));
+    QList<tyPageWords> pages;
+    for (const QString& part : html.split(QStringLiteral("</page>"))) {
+        const QRegularExpressionMatch size = page.match(part);
+        if (!size.hasMatch())
+            continue;
+        tyPageWords words;
+        words.size = QSizeF(size.captured(1).toDouble(), size.captured(2).toDouble());
+        for (auto it = word.globalMatch(part); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            const QPointF topLeft(m.captured(1).toDouble(), m.captured(2).toDouble());
+            const QPointF bottomRight(m.captured(3).toDouble(), m.captured(4).toDouble());
+            words.words.append({m.captured(5).normalized(QString::NormalizationForm_KC), QRectF(topLeft, bottomRight)});
+        }
+        pages.append(words);
+    }
+    return pages;
+}
+
+// The words on the row of the first word reading anchor, left to right.
+QStringList RowOf(const QList<tyWord>& words, const QString& anchor)
+{
+    QList<tyWord> row;
+    for (const tyWord& a : words) {
+        if (a.text != anchor)
+            continue;
+        for (const tyWord& w : words) {
+            if (w.box.center().y() > a.box.top() && w.box.center().y() < a.box.bottom())
+                row.append(w);
+        }
+        break;
+    }
+    std::sort(row.begin(), row.end(), [](const tyWord& a, const tyWord& b) { return a.box.left() < b.box.left(); });
+    QStringList texts;
+    for (const tyWord& w : row)
+        texts << w.text;
+    return texts;
+}
+
 QStringList LeftOvers(const QString& folder)
 {
     return QDir(folder).entryList({QStringLiteral(".*.part-*")}, QDir::Files | QDir::Hidden);
@@ -134,7 +191,11 @@ private slots:
     void initTestCase();
     void dayPdf_data();
     void dayPdf();
+    void pdfStaysOnItsPage_data();
+    void pdfStaysOnItsPage();
     void csvAndAle();
+    void outputsMatchTheirReference_data();
+    void outputsMatchTheirReference();
     void noLoadableTake();
     void projectOverDays();
     void failuresKeepOlderReports_data();
@@ -269,6 +330,94 @@ void TestReportThread::dayPdf()
     }
 }
 
+void TestReportThread::pdfStaysOnItsPage_data()
+{
+    QTest::addColumn<int>("tracks");
+    QTest::addColumn<int>("sceneLength");
+    QTest::addColumn<int>("dataLines");
+    QTest::addColumn<bool>("allTracksOnOneLine");
+    QTest::newRow("8 tracks, 200-character scene") << 8 << 200 << 1 << false;
+    QTest::newRow("24 tracks on one line, 200-character scene") << 24 << 200 << 1 << true;
+    QTest::newRow("24 tracks on one line, 60-character scene") << 24 << 60 << 1 << true;
+    QTest::newRow("24 tracks on two lines, 138-character scene") << 24 << 138 << 2 << false;
+}
+
+void TestReportThread::pdfStaysOnItsPage()
+{
+    QFETCH(int, tracks);
+    QFETCH(int, sceneLength);
+    QFETCH(int, dataLines);
+    QFETCH(bool, allTracksOnOneLine);
+    if (!m_bPoppler)
+        QSKIP("poppler-utils are not installed");
+    static int row = 0;
+    const QString dayPath = MakeDay(m_Day.volume + QStringLiteral("/SHOOT.BR1"), QDate(2024, 6, ++row));
+    const QString dayName = QFileInfo(dayPath).fileName();
+    QList<int> trackSlots;
+    for (int s = 0; s < tracks; ++s)
+        trackSlots << s;
+    QString scene;
+    while (scene.size() < sceneLength)
+        scene += QStringLiteral("%1A").arg(scene.size() % 10);
+    scene.truncate(sceneLength);
+    for (int t = 0; t < 3; ++t) {
+        TakeSpec take = MonoTake(QStringLiteral("FIT00%1").arg(t), trackSlots);
+        take.frames = 480;
+        take.scene = scene;
+        take.note = QStringLiteral("first line\nsecond line");
+        for (TrackSpec& track : take.tracks)
+            track.name = QStringLiteral("Lavalier%1").arg(track.slot + 1);
+        QVERIFY(!WriteTake(dayPath, take).files.isEmpty());
+    }
+    tyReportBlock data[ReportLayout::kDataLines][ReportLayout::kDataCells];
+    for (int l = 0; l < ReportLayout::kDataLines; ++l)
+        for (int c = 0; c < ReportLayout::kDataCells; ++c)
+            data[l][c] = DefaultReportDataLayout[l][c];
+    if (allTracksOnOneLine) {
+        const int ids[4] = {1, 2, 4, 5};   // Index, File ID, Scene, Take
+        for (int c = 0; c < ReportLayout::kDataCells; ++c)
+            data[0][c].nFieldId = c < 4 ? ids[c] : 22 + c - 4;
+    }
+    QReportThread thread;
+    thread.setPdfDataSetup(&data[0][0], ReportLayout::kDataLines, ReportLayout::kDataCells, dataLines, true,
+                           CircleDisplayTake);
+    const tyFinished done = RunJob(&thread, m_Day.project, dayName, 0x1, 0x1, false);
+    QCOMPARE(done.stop, 0);
+    const QString pdf = dayPath + QLatin1Char('/') + dayName.left(dayName.size() - 4) + QStringLiteral("_Mono.pdf");
+    const QList<tyPageWords> pages = PdfWords(pdf);
+    QCOMPARE(pages.size(), 1);
+    const QRectF pageBox(QPointF(0, 0), pages.first().size);
+    const QList<tyWord>& words = pages.first().words;
+    for (const tyWord& w : words)
+        QVERIFY2(pageBox.contains(w.box), qPrintable(w.text));
+    // Words of one row (the heading, a header line, a take line) keep apart.
+    for (int a = 0; a < words.size(); ++a) {
+        for (int b = a + 1; b < words.size(); ++b) {
+            const QRectF& one = words.at(a).box;
+            const QRectF& two = words.at(b).box;
+            const bool sameRow = one.center().y() > two.top() && one.center().y() < two.bottom();
+            const double gap = qMax(one.left() - two.right(), two.left() - one.right());
+            QVERIFY2(!sameRow || gap >= 1.0, qPrintable(words.at(a).text + QLatin1Char('|') + words.at(b).text));
+        }
+    }
+    // Every heading whole, in layout order; the note on one line.
+    for (int l = 0; l < dataLines; ++l) {
+        QStringList headings;
+        for (int c = (l == 0 && dataLines == 1) ? 0 : 1; c < ReportLayout::kDataCells; ++c) {
+            const tyReportDataField* field = DataFieldOf(data[l][c].nFieldId);
+            if (field)
+                headings << QString::fromLatin1(field->pcShortName).split(QLatin1Char(' '));
+        }
+        QCOMPARE(RowOf(words, headings.at(1)), headings);
+    }
+    QVERIFY(RowOf(words, QStringLiteral("second")).join(QLatin1Char(' ')).contains("first line second line"));
+    // The scene cut with an ellipsis (read back as three dots).
+    bool elided = false;
+    for (const tyWord& w : words)
+        elided = elided || (w.text.startsWith(scene.left(8)) && w.text.endsWith(QStringLiteral("...")));
+    QVERIFY(elided);
+}
+
 void TestReportThread::csvAndAle()
 {
     if (!m_bPython)
@@ -320,13 +469,47 @@ void TestReportThread::csvAndAle()
     QCOMPARE(Strings(data.at(44)).at(10), QStringLiteral("BR0044"));
 }
 
+void TestReportThread::outputsMatchTheirReference_data()
+{
+    QTest::addColumn<int>("dataLines");
+    QTest::addColumn<bool>("noteLine");
+    QTest::addColumn<QString>("reference");
+    QTest::newRow("one line, repeats") << 1 << false << QStringLiteral("one_line");
+    QTest::newRow("two lines and notes") << 2 << true << QStringLiteral("two_lines");
+}
+
+void TestReportThread::outputsMatchTheirReference()
+{
+    QFETCH(int, dataLines);
+    QFETCH(bool, noteLine);
+    QFETCH(QString, reference);
+    if (!m_bPoppler)
+        QSKIP("poppler-utils are not installed");
+    tyReportBlock data[ReportLayout::kDataLines][ReportLayout::kDataCells];
+    for (int l = 0; l < ReportLayout::kDataLines; ++l)
+        for (int c = 0; c < ReportLayout::kDataCells; ++c)
+            data[l][c] = DefaultReportDataLayout[l][c];
+    QReportThread thread;
+    thread.setPdfDataSetup(&data[0][0], ReportLayout::kDataLines, ReportLayout::kDataCells, dataLines, noteLine,
+                           CircleDisplayFileTag);
+    const tyFinished done = RunJob(&thread, m_Day.project, m_Day.day, 0x1, 0x7, false);
+    QCOMPARE(done.stop, 0);
+    const QString base = m_Day.path + QLatin1Char('/') + m_DayName + QStringLiteral("_Mono");
+    const QString text = Run(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), base + QStringLiteral(".pdf"),
+                                                           QStringLiteral("-")});
+    const QString folder = QStringLiteral(NALVO_REPORT_REFERENCE "/") + reference;
+    QCOMPARE(Bytes(base + QStringLiteral(".csv")), Bytes(folder + QStringLiteral(".csv")));
+    QCOMPARE(Bytes(base + QStringLiteral(".ale")), Bytes(folder + QStringLiteral(".ale")));
+    QCOMPARE(text, QString::fromUtf8(Bytes(folder + QStringLiteral(".pdf.txt"))));
+}
+
 void TestReportThread::noLoadableTake()
 {
     if (!m_bPython)
         QSKIP("python3 is not installed");
     // A day whose only take is cut short: titles from the field table, the
     // take's index and id, no recorder number, and an ALE heading without
-    // a first take to describe the day.
+    // a sample rate to describe the day.
     const QString day = MakeDay(m_Day.volume + QStringLiteral("/SHOOT.BR1"), QDate(2024, 5, 2));
     QVERIFY(daymedia::WriteBytes(day + QStringLiteral("/BAD001_01.WAV"), QByteArray(300, 'x')));
     QVERIFY(daymedia::WriteBytes(day + QStringLiteral("/BAD002_01.wav"), QByteArray(300, 'x')));
@@ -341,7 +524,10 @@ void TestReportThread::noLoadableTake()
     QCOMPARE(Strings(rows.at(5)).mid(0, 3), QStringList({"1", "BAD001", ""}));
     QCOMPARE(Strings(rows.at(5)).size(), 69);
     const QJsonObject ale = ReadBack(QStringLiteral("ale"), base + QStringLiteral(".ale"));
-    QCOMPARE(Strings(ale.value("Heading").toArray().at(2)), QStringList({"AUDIO_FORMAT", ""}));
+    QStringList heading;
+    for (const QJsonValue& line : ale.value(QStringLiteral("Heading")).toArray())
+        heading << Strings(line).join(QLatin1Char('='));
+    QCOMPARE(heading, QStringList({"FIELD_DELIM=TABS", "VIDEO_FORMAT=1080", "TAPE=", "FPS="}));
     QCOMPARE(ale.value("Data").toArray().size(), 1 + 1);
     QVERIFY(QFileInfo(base + QStringLiteral(".pdf")).size() > 0);
 }
