@@ -227,16 +227,17 @@ void ReportFieldValues::getReportData(QPainter*, QString day, QStringList fileId
     std::vector<char> loaded(size_t(count), 0);
     // Takes do not depend on each other: several threads load them, each
     // with its own reader, and each record is written only by the thread
-    // that loaded its take. This thread reports the progress.
+    // that loaded its take. Each reports the takes it starts: a thread may
+    // find every take already taken by the others.
     std::atomic<int> next{0};
-    auto load = [&](bool progress) {
+    auto load = [&]() {
         QBwfMetadata metadata;
         if (listing)
             metadata.UseListing(m_czMedia, m_czProject, day, *listing);
         for (int n = next.fetch_add(1); n < count; n = next.fetch_add(1)) {
             if (Aborted() || Stopped())
                 return;
-            if (progress && m_GettingData)
+            if (m_GettingData)
                 m_GettingData(kind, n, count);
             if (metadata.SetupInit(m_czMedia, m_czProject, day, fileIds.at(n), true, true) != 0)
                 continue;
@@ -249,8 +250,8 @@ void ReportFieldValues::getReportData(QPainter*, QString day, QStringList fileId
     const int threads = count >= int(kTakesPerLoader) ? qBound(1, QThread::idealThreadCount(), int(kLoaders)) : 1;
     std::vector<std::thread> helpers;
     for (int t = 1; t < threads; ++t)
-        helpers.emplace_back(load, false);
-    load(true);
+        helpers.emplace_back(load);
+    load();
     for (std::thread& helper : helpers)
         helper.join();
     // The header names the recorder of the last take that loaded.

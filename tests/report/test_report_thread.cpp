@@ -18,9 +18,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
 #include <memory>
 #include <thread>
-#include <utility>
 
 using namespace fixture;
 
@@ -672,10 +672,11 @@ void TestReportThread::interruptedMidJob()
     // The worker waits at its first take until the test has stopped it or
     // begun destroying it, however fast the day would be read.
     QSemaphore reached, release;
+    std::atomic<bool> first{true};
     QObject::connect(
         thread.get(), &QReportThread::signal_gettingData, &watch.context,
-        [&, first = true](int, int, int) mutable {
-            if (!std::exchange(first, false))
+        [&](int, int, int) {
+            if (first.exchange(false) == false)
                 return;
             reached.release();
             release.tryAcquire(1, 10000);
