@@ -324,8 +324,10 @@ void QDialogReportProcess::slot_Report_gettingData(int kind, int index, int tota
     const QString kindText = slot < 0 ? QString() : QString::fromLatin1(kKindTexts[slot].gathering);
     ui->m_CtrlInfo_Report->setText(DayPrefix(false) + QStringLiteral("Gathering info for ") + kindText +
                                    QStringLiteral("(%1/%2)").arg(index + 1).arg(total));
+    // Takes load on several threads, so their indexes may arrive a little out
+    // of order: the bar never steps back.
     if (slot >= 0)
-        ui->m_CtrlProgressBar_Report->setValue(KindOffset(kind) + index);
+        ui->m_CtrlProgressBar_Report->setValue(qMax(ui->m_CtrlProgressBar_Report->value(), KindOffset(kind) + index));
 }
 
 void QDialogReportProcess::slot_Report_drawingPage(int, int page)
