@@ -171,6 +171,7 @@ bool GeneratorAudioBuffer::BindTake(QSoundPerform* take)
                                                     : size_t(kTracks) * kTrackBlockBytes),
                       0);
     m_pTake = take;
+    m_nBindFrame = quint64(take->m_nStartSecond) * quint64(layout.nSampleRate);
     m_bEnd = false;
     m_bEndSignalled = false;
     m_bReadFailed = false;
@@ -193,6 +194,21 @@ void GeneratorAudioBuffer::ClearQueue()
     m_Queue.clear();
     m_pBlockInHand.reset();
     m_nReadOffset = 0;
+    m_Handed.clear();
+    m_nHandedBytes = 0;
+}
+
+quint64 GeneratorAudioBuffer::FrameHeard(qint64 heldBytes)
+{
+    const qint64 heard = std::max<qint64>(0, m_nHandedBytes - std::max<qint64>(0, heldBytes));
+    while (m_Handed.size() > 1 && m_Handed[1].nFirstByte <= heard)
+        m_Handed.pop_front();
+    if (m_Handed.empty())
+        return m_nBindFrame;
+    const tyHanded& run = m_Handed.front();
+    if (heard < run.nFirstByte)
+        return run.nFirstFrame;
+    return std::min(run.nFirstFrame + quint64((heard - run.nFirstByte) / 4), run.nEndFrame);
 }
 
 bool GeneratorAudioBuffer::Reposition(quint32 second)
@@ -392,8 +408,6 @@ qint64 GeneratorAudioBuffer::readData(char* data, qint64 maxlen)
     if (maxlen <= 0)
         return 0;
     qint64 given = 0;
-    quint64 position = 0;
-    bool moved = false;
     while (given < maxlen) {
         if (!m_pBlockInHand) {
             if (m_Queue.empty()) {
@@ -404,6 +418,10 @@ qint64 GeneratorAudioBuffer::readData(char* data, qint64 maxlen)
             m_pBlockInHand = std::move(m_Queue.front());
             m_Queue.pop_front();
             m_nReadOffset = 0;
+            m_Handed.push_back({m_nHandedBytes + given, m_pBlockInHand->nFirstFrame, m_pBlockInHand->nPosition});
+            // Far more than any output holds.
+            if (m_Handed.size() > 512)
+                m_Handed.pop_front();
             if (m_pTake)
                 PublishLevels(*m_pBlockInHand);
         }
@@ -412,9 +430,6 @@ qint64 GeneratorAudioBuffer::readData(char* data, qint64 maxlen)
         std::memcpy(data + given, reinterpret_cast<const char*>(block.pcm.data()) + m_nReadOffset, size_t(n));
         given += n;
         m_nReadOffset += n;
-        // The cursor shows the frame being handed over, never a padded one.
-        position = std::min(block.nFirstFrame + quint64(m_nReadOffset / 4), block.nPosition);
-        moved = true;
         if (m_nReadOffset >= block.ByteCount()) {
             m_pBlockInHand.reset();
             m_nReadOffset = 0;
@@ -425,8 +440,7 @@ qint64 GeneratorAudioBuffer::readData(char* data, qint64 maxlen)
         for (int i = 0; i < 3 && int(m_Queue.size()) < kQueueTarget && !end; ++i)
             AddOneAudioBuffer(&end);
     }
-    if (moved && m_pTake)
-        m_pTake->SetSample(unsigned(position));
+    m_nHandedBytes += given;
     // The end is told once, when its last byte has been handed over.
     if (m_bEnd && m_Queue.empty() && !m_pBlockInHand && !m_bEndSignalled) {
         m_bEndSignalled = true;

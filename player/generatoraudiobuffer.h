@@ -68,6 +68,9 @@ public:
     int QueuedBlocks() const { return int(m_Queue.size()); }
     // The end of the data came and every byte of it has been handed over.
     bool EndHandedOver() const { return m_bEndSignalled; }
+    // The take's frame being heard while the output still holds heldBytes of
+    // what was handed over; the start frame before anything was handed.
+    quint64 FrameHeard(qint64 heldBytes);
 
     bool isSequential() const override { return true; }
 
@@ -115,6 +118,17 @@ private:
     std::deque<std::unique_ptr<tyPlayBlock>> m_Queue;
     std::unique_ptr<tyPlayBlock> m_pBlockInHand;
     qint64 m_nReadOffset = 0;                    // bytes of the block in hand already given
+
+    // Which take frames the bytes handed over since the last bind carry, one
+    // entry per block (a seek while playing breaks the run of frames).
+    struct tyHanded {
+        qint64 nFirstByte;                       // counted from the bind
+        quint64 nFirstFrame;
+        quint64 nEndFrame;                       // padding after it is silence
+    };
+    std::deque<tyHanded> m_Handed;
+    qint64 m_nHandedBytes = 0;
+    quint64 m_nBindFrame = 0;                    // the start frame at the bind
 
     // Work areas, kept between blocks.
     std::vector<char> m_ReadArea;                // the bytes read: per track, or interleaved frames
