@@ -182,6 +182,18 @@ std::unique_ptr<AudioSink> CreateNullSink(const QAudioFormat& format)
     return std::make_unique<PullingSink>(format, true, nullptr);
 }
 
+std::unique_ptr<AudioSink> CreateFallbackAudioSink(const QAudioFormat& format)
+{
+    if (!QtKindChosen())
+        return nullptr;
+    const QList<QAudioDeviceInfo> devices = QAudioDeviceInfo::availableDevices(QAudio::AudioOutput);
+    for (const QAudioDeviceInfo& device : devices) {
+        if (device.realm() == QLatin1String("alsa") && device.deviceName() == QLatin1String("pulse"))
+            return std::make_unique<QtAudioSink>(device, format);
+    }
+    return nullptr;
+}
+
 void PrepareAudioOutput()
 {
     static bool prepared = false;

@@ -118,6 +118,12 @@ private:
 // says so once in the debug log.
 using AudioSinkFactory = std::function<std::unique_ptr<AudioSink>(const QAudioFormat& format)>;
 std::unique_ptr<AudioSink> CreateAudioSink(const QAudioFormat& format);
+// The output to try when the default one cannot start: the sound server
+// reached through the system's sound library, which connects anew for every
+// output it opens (the toolkit's own connection gives up when a server stays
+// away). Null when there is none, or when a test or NALVO_AUDIO_SINK chose
+// another kind.
+std::unique_ptr<AudioSink> CreateFallbackAudioSink(const QAudioFormat& format);
 // The null sink: real-time consumption, no sound.
 std::unique_ptr<AudioSink> CreateNullSink(const QAudioFormat& format);
 // An empty factory restores the default.

@@ -98,12 +98,19 @@ bool SfxThread::StartSink()
             m_bFailureTold = false;
         return true;
     }
-    // The cursor, the meters and the end of the take still run, without sound,
-    // and the next Play tries a new output.
-    TellUser(m_pSink->ErrorText()
-             + QStringLiteral("\nPlaying without sound. Press Play again once the sound server runs."));
-    UseSink(CreateNullSink(m_Format));
+    const QString error = m_pSink->ErrorText();
+    // The next Play tries the default output again.
     m_bSinkBroken = true;
+    if (std::unique_ptr<AudioSink> other = CreateFallbackAudioSink(m_Format)) {
+        UseSink(std::move(other));
+        if (m_pSink->start(m_pGenerator.get())) {
+            m_bFailureTold = false;
+            return true;
+        }
+    }
+    // The cursor, the meters and the end of the take still run, without sound.
+    TellUser(error + QStringLiteral("\nPlaying without sound. Press Play again once the sound server runs."));
+    UseSink(CreateNullSink(m_Format));
     return m_pSink->start(m_pGenerator.get());
 }
 
