@@ -44,6 +44,9 @@ public:
     virtual qint64 HeldMicroseconds() { return 0; }
     // After the source ran dry: everything pulled has been heard.
     virtual bool Drained() { return true; }
+    // Pulls at the pace of a clock (a device, the null sink), not as fast
+    // as it can.
+    virtual bool RealTime() const { return true; }
     // Why the output failed, for the user.
     QString ErrorText() const { return m_ErrorText; }
 
@@ -96,6 +99,7 @@ public:
     void stop() override;
     void suspend() override;
     void resume() override;
+    bool RealTime() const override { return m_bRealTime; }
 
 private:
     void Pull();

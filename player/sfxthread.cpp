@@ -3,6 +3,7 @@
 #include "foundation/messageloging.h"
 #include "player/audiosink.h"
 #include "player/generatoraudiobuffer.h"
+#include "player/threadpriority.h"
 #include "take/soundperform.h"
 
 namespace {
@@ -50,6 +51,11 @@ void SfxThread::run()
     m_pTicker->setInterval(kTickMs);
     connect(m_pTicker.get(), &QTimer::timeout, this, &SfxThread::OnTick, Qt::DirectConnection);
     UseSink(CreateAudioSink(m_Format));
+    // A sink pulled as fast as it goes (a capture run) would hold a core at
+    // that priority; a device waits between its pulls.
+    if (m_pSink->RealTime())
+        MyQDebug("Player thread: %s", qPrintable(RaiseAudioThreadPriority()));
+    m_pGenerator->SetRealTime(m_pSink->RealTime());
     connect(m_pGenerator.get(), &GeneratorAudioBuffer::signal_GeneratorAudioBufferEnd, this,
             &SfxThread::slot_GeneratorAudioBufferEnd, Qt::DirectConnection);
     exec();

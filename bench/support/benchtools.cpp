@@ -5,8 +5,10 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace bench {
@@ -79,6 +81,55 @@ void QuietDebugOutput()
         if (type != QtDebugMsg)
             std::fprintf(stderr, "%s\n", qPrintable(text));
     });
+}
+
+void Evict(const QStringList& paths)
+{
+    for (const QString& path : paths) {
+        QFile file(path);
+        // Dirty pages stay in the cache: written back first.
+        if (file.open(QIODevice::ReadOnly)) {
+            ::fdatasync(file.handle());
+            ::posix_fadvise(file.handle(), 0, 0, POSIX_FADV_DONTNEED);
+        }
+    }
+}
+
+MachineLoad::MachineLoad(const QString& folder)
+{
+    const int cores = std::max(1, QThread::idealThreadCount());
+    for (int i = 0; i < cores; ++i)
+        Start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("while :; do :; done")});
+    const QString written = folder + QStringLiteral("/load-written");
+    const QString read = folder + QStringLiteral("/load-read");
+    Run(QStringLiteral("dd"), {QStringLiteral("if=/dev/zero"), QStringLiteral("of=") + read, QStringLiteral("bs=1M"),
+                               QStringLiteral("count=512"), QStringLiteral("status=none")});
+    Start(QStringLiteral("dd"), {QStringLiteral("if=/dev/zero"), QStringLiteral("of=") + written, QStringLiteral("bs=256k"),
+                                 QStringLiteral("count=100000"), QStringLiteral("oflag=dsync"), QStringLiteral("status=none")});
+    Start(QStringLiteral("sh"), {QStringLiteral("-c"),
+                                 // Short reads, so the one running when the loop is killed ends soon.
+                                 QStringLiteral("while :; do for s in 0 64 128 192 256 320 384 448; do "
+                                                "dd if='%1' of=/dev/null bs=1M skip=$s count=64 iflag=direct status=none; "
+                                                "done; done")
+                                     .arg(read)});
+}
+
+MachineLoad::~MachineLoad()
+{
+    for (QProcess* process : m_Processes) {
+        process->kill();
+        process->waitForFinished(5000);
+        delete process;
+    }
+}
+
+void MachineLoad::Start(const QString& program, const QStringList& args)
+{
+    auto* process = new QProcess;
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->start(program, args);
+    process->waitForStarted();
+    m_Processes.push_back(process);
 }
 
 }  // namespace bench

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+class QProcess;
+
 #include <algorithm>
 #include <vector>
 
@@ -45,6 +47,28 @@ bool DropCaches();
 
 // Keeps the engines' debug lines out of the figures; warnings still show.
 void QuietDebugOutput();
+
+// Drops the files' pages from the page cache, so their next reads come
+// from the disk (only these files: the rest of the machine keeps its cache).
+void Evict(const QStringList& paths);
+
+// Other processes that keep every core and the disk busy while it lives:
+// one busy loop per core, one writer that syncs every block it writes and
+// one reader past the page cache, each on files of its own in `folder`.
+class MachineLoad
+{
+public:
+    explicit MachineLoad(const QString& folder);
+    // Ends the processes it started.
+    ~MachineLoad();
+    MachineLoad(const MachineLoad&) = delete;
+    MachineLoad& operator=(const MachineLoad&) = delete;
+
+private:
+    void Start(const QString& program, const QStringList& args);
+
+    std::vector<QProcess*> m_Processes;
+};
 
 }  // namespace bench
 

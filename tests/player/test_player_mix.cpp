@@ -364,14 +364,14 @@ void TestPlayerMix::truncatedFileStopsAtLastGoodBlock()
     spec.frames = 2 * 48000;
     QSoundPerform take;
     QVERIFY(LoadTestTake(&take, WriteConstantTake(Folder(QStringLiteral("cut")), spec, {0x1000, 0x1000})));
+    // The card goes after the take was loaded: track 2 keeps half a second of its samples.
+    const QString second = take.m_SndFile[1].GetPath();
+    QVERIFY(QFile::resize(second, ReadRiffFile(second).dataOffset + 24000 * 3 + 10));
+    m_pMessages->clear();
     GeneratorAudioBuffer source;
     QSignalSpy ends(&source, &GeneratorAudioBuffer::signal_GeneratorAudioBufferEnd);
     QVERIFY(source.BindTake(&take));
     source.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    // The card goes: track 2 keeps half a second of its samples.
-    const QString second = take.m_SndFile[1].GetPath();
-    QVERIFY(QFile::resize(second, ReadRiffFile(second).dataOffset + 24000 * 3 + 10));
-    m_pMessages->clear();
     const QList<int> samples = StereoSamples(ReadAll(source));
     // Whole blocks up to the last one both files could fill.
     QCOMPARE(samples.size(), 2 * (24000 / 1680) * 1680);
