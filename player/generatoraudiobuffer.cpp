@@ -14,7 +14,6 @@ namespace {
 constexpr int kTracks = QSoundPerform::kMaxTracks;
 constexpr int kFramesMax = GeneratorAudioBuffer::kTrackBlockBytes / 2;   // 16-bit samples per block
 
-
 template <int B>
 inline int DecodeSample(const unsigned char* p)
 {

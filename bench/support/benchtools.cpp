@@ -97,21 +97,26 @@ void Evict(const QStringList& paths)
 
 MachineLoad::MachineLoad(const QString& folder)
 {
+    // Two busy loops per core: a load average of about twice the cores.
     const int cores = std::max(1, QThread::idealThreadCount());
-    for (int i = 0; i < cores; ++i)
+    for (int i = 0; i < 2 * cores; ++i)
         Start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("while :; do :; done")});
-    const QString written = folder + QStringLiteral("/load-written");
-    const QString read = folder + QStringLiteral("/load-read");
-    Run(QStringLiteral("dd"), {QStringLiteral("if=/dev/zero"), QStringLiteral("of=") + read, QStringLiteral("bs=1M"),
-                               QStringLiteral("count=512"), QStringLiteral("status=none")});
-    Start(QStringLiteral("dd"), {QStringLiteral("if=/dev/zero"), QStringLiteral("of=") + written, QStringLiteral("bs=256k"),
-                                 QStringLiteral("count=100000"), QStringLiteral("oflag=dsync"), QStringLiteral("status=none")});
-    Start(QStringLiteral("sh"), {QStringLiteral("-c"),
-                                 // Short reads, so the one running when the loop is killed ends soon.
-                                 QStringLiteral("while :; do for s in 0 64 128 192 256 320 384 448; do "
-                                                "dd if='%1' of=/dev/null bs=1M skip=$s count=64 iflag=direct status=none; "
-                                                "done; done")
-                                     .arg(read)});
+    for (int i = 0; i < 2; ++i) {
+        const QString written = folder + QStringLiteral("/load-written-%1").arg(i);
+        const QString read = folder + QStringLiteral("/load-read-%1").arg(i);
+        Run(QStringLiteral("dd"), {QStringLiteral("if=/dev/zero"), QStringLiteral("of=") + read, QStringLiteral("bs=1M"),
+                                   QStringLiteral("count=512"), QStringLiteral("status=none")});
+        Start(QStringLiteral("dd"), {QStringLiteral("if=/dev/zero"), QStringLiteral("of=") + written,
+                                     QStringLiteral("bs=1M"), QStringLiteral("count=100000"), QStringLiteral("oflag=dsync"),
+                                     QStringLiteral("status=none")});
+        Start(QStringLiteral("sh"),
+              {QStringLiteral("-c"),
+               // Short reads, so the one running when the loop is killed ends soon.
+               QStringLiteral("while :; do for s in 0 64 128 192 256 320 384 448; do "
+                              "dd if='%1' of=/dev/null bs=1M skip=$s count=64 iflag=direct status=none; "
+                              "done; done")
+                   .arg(read)});
+    }
 }
 
 MachineLoad::~MachineLoad()

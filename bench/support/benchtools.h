@@ -53,8 +53,8 @@ void QuietDebugOutput();
 void Evict(const QStringList& paths);
 
 // Other processes that keep every core and the disk busy while it lives:
-// one busy loop per core, one writer that syncs every block it writes and
-// one reader past the page cache, each on files of its own in `folder`.
+// two busy loops per core, two writers that sync every block they write and
+// two readers past the page cache, each on files of its own in `folder`.
 class MachineLoad
 {
 public:
