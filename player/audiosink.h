@@ -44,6 +44,8 @@ public:
     virtual qint64 HeldMicroseconds() { return 0; }
     // After the source ran dry: everything pulled has been heard.
     virtual bool Drained() { return true; }
+    // How much the output takes in before it begins to play.
+    virtual qint64 StartMicroseconds() { return 0; }
     // Pulls at the pace of a clock (a device, the null sink), not as fast
     // as it can.
     virtual bool RealTime() const { return true; }

@@ -406,9 +406,16 @@ qint64 GeneratorAudioBuffer::readData(char* data, qint64 maxlen)
                 break;
         }
     }
+    if (m_bEnd && m_Queue.empty() && !m_pBlockInHand && given < maxlen) {
+        const qint64 silence = std::min(maxlen - given, m_nMinimumRunBytes - m_nHandedBytes - given) / 4 * 4;
+        if (silence > 0) {
+            std::memset(data + given, 0, size_t(silence));
+            given += silence;
+        }
+    }
     m_nHandedBytes += given;
     // The end is told once, when its last byte has been handed over.
-    if (m_bEnd && m_Queue.empty() && !m_pBlockInHand && !m_bEndSignalled) {
+    if (m_bEnd && m_Queue.empty() && !m_pBlockInHand && m_nHandedBytes >= m_nMinimumRunBytes && !m_bEndSignalled) {
         m_bEndSignalled = true;
         emit signal_GeneratorAudioBufferEnd();
     }

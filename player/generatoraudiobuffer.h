@@ -75,6 +75,9 @@ public:
     // fast as it goes): the reading thread takes a high priority. For the
     // next bind.
     void SetRealTime(bool realTime) { m_bRealTime = realTime; }
+    // After the end of the data, silence is handed over until this many
+    // bytes were in the run. For the run that follows.
+    void SetMinimumRun(qint64 bytes) { m_nMinimumRunBytes = bytes; }
     // The end of the data came and every byte of it has been handed over.
     bool EndHandedOver() const { return m_bEndSignalled; }
     // The take's frame being heard while the output still holds heldBytes of
@@ -123,6 +126,7 @@ private:
     };
     std::deque<tyHanded> m_Handed;
     qint64 m_nHandedBytes = 0;
+    qint64 m_nMinimumRunBytes = 0;
     quint64 m_nBindFrame = 0;                    // the start frame at the bind
 
     // Work areas, kept between blocks.

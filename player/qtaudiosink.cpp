@@ -166,9 +166,13 @@ bool QtAudioSink::Drained()
     const QAudio::State state = m_pOutput->state();
     if (state == QAudio::IdleState || state == QAudio::StoppedState)
         return true;
-    // An output that never reports running dry (a take shorter than what the
-    // server wants before it begins to play) ends once all it got had time.
-    Heard();
-    const qint64 buffered = qint64(m_pOutput->bufferSize()) * 1000 / std::max(1, m_DeviceFormat.bytesForDuration(1000));
-    return state == QAudio::ActiveState && m_SinceWritten.elapsed() > buffered + 1000;
+    // An output that does not report running dry ends once what it still
+    // holds had time to play.
+    const qint64 held = HeldMicroseconds();
+    return state == QAudio::ActiveState && m_SinceWritten.elapsed() * 1000 > held + 500000;
+}
+
+qint64 QtAudioSink::StartMicroseconds()
+{
+    return qint64(m_pOutput->bufferSize()) * 1000000 / std::max(1, m_DeviceFormat.bytesForDuration(1000000));
 }

@@ -28,6 +28,7 @@ public:
     void resume() override;
     qint64 HeldMicroseconds() override;
     bool Drained() override;
+    qint64 StartMicroseconds() override;
 
 private:
     void OnOutputState(QAudio::State state);

@@ -144,8 +144,13 @@ void SfxThread::playToggle(void* take)
     m_pGenerator->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     m_bEndTold = false;
     m_nPublishedFrame = ~quint64(0);
-    if (StartSink())
+    if (StartSink()) {
+        // A take shorter than what the output waits for before it begins
+        // would never be heard: silence after it fills the difference.
+        m_pGenerator->SetMinimumRun(m_pSink->StartMicroseconds() * m_Format.sampleRate() / 1000000
+                                    * m_Format.bytesPerFrame());
         m_pTicker->start();
+    }
 }
 
 void SfxThread::toggleSuspendResume()

@@ -285,20 +285,22 @@ void TestPlayerPulse::wholeTakeHeard_data()
 {
     QTest::addColumn<int>("rate");
     QTest::addColumn<int>("bits");
-    QTest::newRow("44.1 kHz 16-bit") << 44100 << 16;
-    QTest::newRow("48 kHz 24-bit") << 48000 << 24;
-    QTest::newRow("96 kHz 24-bit") << 96000 << 24;
+    QTest::addColumn<double>("seconds");
+    QTest::newRow("44.1 kHz 16-bit") << 44100 << 16 << 1.5;
+    QTest::newRow("48 kHz 24-bit") << 48000 << 24 << 1.5;
+    QTest::newRow("96 kHz 24-bit") << 96000 << 24 << 1.5;
+    QTest::newRow("48 kHz 16-bit, shorter than the server's buffer") << 48000 << 16 << 0.12;
 }
 
 void TestPlayerPulse::wholeTakeHeard()
 {
     QFETCH(int, rate);
     QFETCH(int, bits);
+    QFETCH(double, seconds);
     const QString sink = QStringLiteral("nalvopipe%1").arg(rate);
     UseSink(sink);
-    const double seconds = 1.5;
     PlayerRig rig;
-    QVERIFY(rig.Load(Take(QStringLiteral("WHL%1").arg(rate / 1000, 3, 10, QLatin1Char('0')), rate, bits, seconds)));
+    QVERIFY(rig.Load(Take(QStringLiteral("W%1%2").arg(rate / 1000, 3, 10, QLatin1Char('0')).arg(bits), rate, bits, seconds)));
     StartRecording(sink);
     rig.take.Play();
     QTRY_COMPARE_WITH_TIMEOUT(rig.states, (QList<short>{PlayerPlaying, PlayerEndOfData, PlayerStopped}), 10000);
