@@ -83,7 +83,7 @@ int PeakOf(const int* run, int frames)
 
 } // namespace
 
-tyPlayBlock::tyPlayBlock()
+tyBlockLevels::tyBlockLevels()
 {
     for (int k = 0; k < kTracks; ++k) {
         pnBytesPerSample[k] = 3;
@@ -205,6 +205,16 @@ quint64 GeneratorAudioBuffer::FrameHeard(qint64 heldBytes)
     return std::min(run.nFirstFrame + quint64((heard - run.nFirstByte) / 4), run.nEndFrame);
 }
 
+quint64 GeneratorAudioBuffer::PublishHeard(qint64 heldBytes)
+{
+    const quint64 frame = FrameHeard(heldBytes);
+    if (m_bRealTime && m_pTake && !m_Handed.empty() && m_Handed.front().nSerial != m_nLevelsShown) {
+        m_nLevelsShown = m_Handed.front().nSerial;
+        PublishLevels(m_Handed.front().levels);
+    }
+    return frame;
+}
+
 void GeneratorAudioBuffer::FillQueue()
 {
     bool end = false;
@@ -220,9 +230,9 @@ void GeneratorAudioBuffer::GainMono(tyPlayBlock* block, const tyRawBlock& raw,
         if (!m_Layout.pbPresent[k])
             continue;
         int* run = m_Runs.data() + size_t(k) * kFramesMax;
-        block->pnBytesPerSample[k] = b;
+        block->levels.pnBytesPerSample[k] = b;
         GainRunOf(b, mixer.volume[k], raw.bytes.data() + size_t(k) * kTrackBlockBytes, b, raw.pnFramesOf[k], run,
-                  &block->pnPrePeak[k], &block->pnPostPeak[k]);
+                  &block->levels.pnPrePeak[k], &block->levels.pnPostPeak[k]);
         std::fill(run + raw.pnFramesOf[k], run + raw.nFrames, 0);
     }
 }
@@ -233,9 +243,9 @@ void GeneratorAudioBuffer::GainInterleaved(tyPlayBlock* block, const tyRawBlock&
     const int b = m_Layout.nBytesPerSample;
     const int frameBytes = b * m_Layout.nFileChannels;
     for (int k = 0; k < m_Layout.nMixChannels; ++k) {
-        block->pnBytesPerSample[k] = b;
+        block->levels.pnBytesPerSample[k] = b;
         GainRunOf(b, mixer.volume[k], raw.bytes.data() + k * b, frameBytes, raw.nFrames,
-                  m_Runs.data() + size_t(k) * kFramesMax, &block->pnPrePeak[k], &block->pnPostPeak[k]);
+                  m_Runs.data() + size_t(k) * kFramesMax, &block->levels.pnPrePeak[k], &block->levels.pnPostPeak[k]);
     }
 }
 
@@ -283,8 +293,8 @@ void GeneratorAudioBuffer::Mix(tyPlayBlock* block, int frames, const QSoundPerfo
         }
     }
     for (int side = 0; side < 2; ++side) {
-        block->nMasterBytesPerSample[side] = b;
-        block->nMasterPeak[side] = active > 0 ? PeakOf(m_Bus[side].data(), frames) / active : 0;
+        block->levels.nMasterBytesPerSample[side] = b;
+        block->levels.nMasterPeak[side] = active > 0 ? PeakOf(m_Bus[side].data(), frames) / active : 0;
     }
     // Clipped to the source width, then 16 bits: a 24-bit sample keeps its
     // upper two bytes. A short block is padded with silence.
@@ -353,7 +363,7 @@ bool GeneratorAudioBuffer::AddBlock(bool wait, bool* end)
     return added;
 }
 
-void GeneratorAudioBuffer::PublishLevels(const tyPlayBlock& block)
+void GeneratorAudioBuffer::PublishLevels(const tyBlockLevels& block)
 {
     for (int k = 0; k < kTracks; ++k) {
         m_pTake->SetVumetreTracksLog(k, block.pnPrePeak[k], block.pnBytesPerSample[k]);
@@ -378,12 +388,13 @@ qint64 GeneratorAudioBuffer::readData(char* data, qint64 maxlen)
             m_pBlockInHand = std::move(m_Queue.front());
             m_Queue.pop_front();
             m_nReadOffset = 0;
-            m_Handed.push_back({m_nHandedBytes + given, m_pBlockInHand->nFirstFrame, m_pBlockInHand->nPosition});
+            m_Handed.push_back({m_nHandedBytes + given, m_pBlockInHand->nFirstFrame, m_pBlockInHand->nPosition,
+                                ++m_nHandedSerial, m_pBlockInHand->levels});
             // Far more than any output holds.
             if (m_Handed.size() > 512)
                 m_Handed.pop_front();
-            if (m_pTake)
-                PublishLevels(*m_pBlockInHand);
+            if (m_pTake && !m_bRealTime)
+                PublishLevels(m_pBlockInHand->levels);
         }
         tyPlayBlock& block = *m_pBlockInHand;
         const qint64 n = std::min(block.ByteCount() - m_nReadOffset, maxlen - given);

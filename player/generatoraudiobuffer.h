@@ -11,19 +11,25 @@
 #include <memory>
 #include <vector>
 
+// The levels measured while mixing one block.
+struct tyBlockLevels {
+    int pnBytesPerSample[QSoundPerform::kMaxTracks];
+    int pnPrePeak[QSoundPerform::kMaxTracks];      // before the gain; 0 when not read
+    int pnPostPeak[QSoundPerform::kMaxTracks];     // after the gain, before muting
+    int nMasterBytesPerSample[2] = {3, 3};
+    int nMasterPeak[2] = {0, 0};
+
+    tyBlockLevels();
+};
+
 // One pre-mixed block: 16-bit little-endian stereo frames, left first, and
 // the levels measured while mixing it.
 struct tyPlayBlock {
     std::vector<qint16> pcm;                       // interleaved L R
-    int pnBytesPerSample[QSoundPerform::kMaxTracks];
-    int pnPrePeak[QSoundPerform::kMaxTracks];      // before the gain; 0 when not read
-    int pnPostPeak[QSoundPerform::kMaxTracks];     // after the gain, before muting
+    tyBlockLevels levels;
     quint64 nFirstFrame = 0;                       // the block's first frame, from the take's start
     quint64 nPosition = 0;                         // the frame after its last
-    int nMasterBytesPerSample[2] = {3, 3};
-    int nMasterPeak[2] = {0, 0};
 
-    tyPlayBlock();
     qint64 ByteCount() const { return qint64(pcm.size()) * qint64(sizeof(qint16)); }
 };
 
@@ -83,6 +89,10 @@ public:
     // The take's frame being heard while the output still holds heldBytes of
     // what was handed over; the start frame before anything was handed.
     quint64 FrameHeard(qint64 heldBytes);
+    // The same; feeding a device, the levels of the block being heard are
+    // written into the take (else they are written as each block is handed
+    // over, since no one waits for the sound).
+    quint64 PublishHeard(qint64 heldBytes);
 
     bool isSequential() const override { return true; }
 
@@ -104,7 +114,7 @@ private:
     void GainMono(tyPlayBlock* block, const tyRawBlock& raw, const QSoundPerform::tyMixerSnapshot& mixer);
     void GainInterleaved(tyPlayBlock* block, const tyRawBlock& raw, const QSoundPerform::tyMixerSnapshot& mixer);
     void Mix(tyPlayBlock* block, int frames, const QSoundPerform::tyMixerSnapshot& mixer);
-    void PublishLevels(const tyPlayBlock& block);
+    void PublishLevels(const tyBlockLevels& levels);
 
     QSoundPerform* m_pTake = nullptr;            // not owned
     tyTakeLayout m_Layout;
@@ -123,9 +133,13 @@ private:
         qint64 nFirstByte;                       // counted from the bind
         quint64 nFirstFrame;
         quint64 nEndFrame;                       // padding after it is silence
+        quint64 nSerial;                         // counts the blocks handed over
+        tyBlockLevels levels;
     };
     std::deque<tyHanded> m_Handed;
     qint64 m_nHandedBytes = 0;
+    quint64 m_nHandedSerial = 0;
+    quint64 m_nLevelsShown = ~quint64(0);        // serial of the block whose levels the take holds
     qint64 m_nMinimumRunBytes = 0;
     quint64 m_nBindFrame = 0;                    // the start frame at the bind
 

@@ -181,7 +181,7 @@ void SfxThread::PublishPosition()
     if (!take || !m_pSink)
         return;
     const qint64 heldFrames = m_pSink->HeldMicroseconds() * m_Format.sampleRate() / 1000000;
-    const quint64 frame = m_pGenerator->FrameHeard(heldFrames * m_Format.bytesPerFrame());
+    const quint64 frame = m_pGenerator->PublishHeard(heldFrames * m_Format.bytesPerFrame());
     if (frame == m_nPublishedFrame)
         return;
     m_nPublishedFrame = frame;
