@@ -10,6 +10,7 @@
 #include "player/sfxthread.h"
 #include "take/soundperform.h"
 #include "tests/player/playertestmedia.h"
+#include "tests/support/tsandefaults.h"
 
 #include <QAudioDeviceInfo>
 #include <QFile>

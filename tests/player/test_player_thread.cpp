@@ -9,6 +9,7 @@
 #include "foundation/qpath.h"
 #include "tests/support/demomedia.h"
 #include "tests/support/riffreader.h"
+#include "tests/support/tsandefaults.h"
 
 #include <QDirIterator>
 
@@ -18,18 +19,6 @@
 #include <QtTest>
 
 using namespace fixture;
-
-#if defined(__SANITIZE_THREAD__)
-// Qt 5 is not built for ThreadSanitizer: the memory of a queued call (the
-// event and its arguments) that QtCore allocates on one thread and frees or
-// copies on another looks raced, since Qt's own locks are out of sight.
-// Accesses made inside such uninstrumented libraries are not checked; every
-// access of our code, and every pthread and std::mutex hand-over, still is.
-extern "C" const char* __tsan_default_options()
-{
-    return "ignore_noninstrumented_modules=1";
-}
-#endif
 
 namespace {
 
