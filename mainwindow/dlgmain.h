@@ -436,6 +436,9 @@ private:
     QPointer<SfxPlayer> m_pPlayer;
     // The player state last shown; -1 so that the first notice applies.
     short m_nLastPlayerState = -1;
+    // A seek stopped the player; its position notices are stale until it
+    // reports the stop.
+    bool m_bSeekStopPending = false;
     // The user changed the strip of the opened take since it was loaded:
     // leaving the take writes its settings file (a take only looked at
     // leaves no file behind on the card).

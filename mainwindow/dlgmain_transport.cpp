@@ -169,15 +169,20 @@ QString DlgMain::Convert2TC(unsigned long seconds)
 void DlgMain::slot_SliderMovedSldTime(int second)
 {
     const short before = m_SndPerform.GetPlayerState();
-    if (before == PlayerPlaying || before == PlayerPaused) {
+    const bool stopping = before == PlayerPlaying || before == PlayerPaused;
+    if (stopping) {
         m_SndPerform.Stop();
         m_bResumeAfterSeek = true;
     }
     m_SndPerform.m_nStartSecond = quint32(qMax(0, second));
     // The stop is carried out later by the player thread: a player that was
-    // playing still reads 1 here, and its own position notices move the cursor.
+    // playing still reads 1 here. The cursor shows the new start at once,
+    // and the position notices still on their way from the player are
+    // dropped until it reports the stop.
     const short now = m_SndPerform.GetPlayerState();
-    if (now != PlayerStopped && now != PlayerPaused)
+    if (stopping)
+        m_bSeekStopPending = true;
+    else if (now != PlayerStopped && now != PlayerPaused)
         return;
     const quint64 position = quint64(qMax(0, second)) * quint64(qMax(0, m_SndPerform.m_nSampleRate));
     if (position == m_nCurrentSamplePos)
@@ -208,7 +213,7 @@ void DlgMain::slot_SliderReleasedSldTime() { slot_UserPlayPosRelease(); }
 
 void DlgMain::slot_SndPerformSamplePosChanged(unsigned long position)
 {
-    if (position == m_nCurrentSamplePos)
+    if (m_bSeekStopPending || position == m_nCurrentSamplePos)
         return;
     m_nCurrentSamplePos = position;
     QPlayTimeLine* line = ui->m_CtrlWidget_PlayTimeLine;
@@ -225,6 +230,8 @@ void DlgMain::slot_SndPerformTimeChanged(unsigned long time)
 
 void DlgMain::slot_NewStateFromAudioMotor(short state)
 {
+    if (state == PlayerStopped)
+        m_bSeekStopPending = false;
     if (state == m_nLastPlayerState)
         return;
     ui->m_CtrlWidget_PlayTimeLine->SetPlayingState(state == PlayerPlaying, 1);

@@ -87,12 +87,13 @@ void PullingSink::Restart()
     m_nPulledSinceClock = 0;
 }
 
-void PullingSink::start(QIODevice* source)
+bool PullingSink::start(QIODevice* source)
 {
     m_pSource = source;
     Restart();
     setState(QAudio::ActiveState);
     m_Timer.start(m_bRealTime ? kRealTimeTickMs : 0);
+    return true;
 }
 
 void PullingSink::stop()
@@ -166,12 +167,41 @@ AudioSinkFactory& InstalledFactory()
     return factory;
 }
 
-std::unique_ptr<AudioSink> NullSink(const QAudioFormat& format)
+bool QtKindChosen()
+{
+    if (InstalledFactory())
+        return false;
+    const QByteArray kind = qgetenv("NALVO_AUDIO_SINK").trimmed().toLower();
+    return kind != "null" && kind != "capture";
+}
+
+} // namespace
+
+std::unique_ptr<AudioSink> CreateNullSink(const QAudioFormat& format)
 {
     return std::make_unique<PullingSink>(format, true, nullptr);
 }
 
-} // namespace
+std::unique_ptr<AudioSink> CreateFallbackAudioSink(const QAudioFormat& format)
+{
+    if (!QtKindChosen())
+        return nullptr;
+    const QList<QAudioDeviceInfo> devices = QAudioDeviceInfo::availableDevices(QAudio::AudioOutput);
+    for (const QAudioDeviceInfo& device : devices) {
+        if (device.realm() == QLatin1String("alsa") && device.deviceName() == QLatin1String("pulse"))
+            return std::make_unique<QtAudioSink>(device, format);
+    }
+    return nullptr;
+}
+
+void PrepareAudioOutput()
+{
+    static bool prepared = false;
+    if (prepared || !QtKindChosen())
+        return;
+    prepared = true;
+    QAudioDeviceInfo::defaultOutputDevice();
+}
 
 void SetAudioSinkFactory(AudioSinkFactory factory)
 {
@@ -184,7 +214,7 @@ std::unique_ptr<AudioSink> CreateAudioSink(const QAudioFormat& format)
         return InstalledFactory()(format);
     const QByteArray kind = qgetenv("NALVO_AUDIO_SINK").trimmed().toLower();
     if (kind == "null")
-        return NullSink(format);
+        return CreateNullSink(format);
     if (kind == "capture")
         return std::make_unique<PullingSink>(format, false, nullptr);
     if (!kind.isEmpty() && kind != "qt")
@@ -194,7 +224,7 @@ std::unique_ptr<AudioSink> CreateAudioSink(const QAudioFormat& format)
         static std::atomic<bool> told{false};
         if (!told.exchange(true))
             MyQDebug("No audio output device: playing through the null sink");
-        return NullSink(format);
+        return CreateNullSink(format);
     }
     return std::make_unique<QtAudioSink>(device, format);
 }

@@ -31,22 +31,41 @@ public:
     explicit AudioSink(QObject* parent = nullptr);
     ~AudioSink() override;
 
-    // Starts pulling from the open source.
-    virtual void start(QIODevice* source) = 0;
+    // Starts pulling from the open source. False when the output could not
+    // be opened (ErrorText() says why); the sink is then stopped.
+    virtual bool start(QIODevice* source) = 0;
     virtual void stop() = 0;
     virtual void suspend() = 0;
     virtual void resume() = 0;
     QAudio::State state() const { return m_State; }
 
+    // How long the audio already pulled from the source takes to be heard:
+    // what the output still holds. Called about every 10 ms while playing.
+    virtual qint64 HeldMicroseconds() { return 0; }
+    // After the source ran dry: everything pulled has been heard.
+    virtual bool Drained() { return true; }
+    // How much the output takes in before it begins to play.
+    virtual qint64 StartMicroseconds() { return 0; }
+    // Pulls at the pace of a clock (a device, the null sink), not as fast
+    // as it can.
+    virtual bool RealTime() const { return true; }
+    // Why the output failed, for the user.
+    QString ErrorText() const { return m_ErrorText; }
+
 signals:
     void stateChanged(QAudio::State state);
+    // The output broke down while playing (its server went away); it has
+    // stopped and stays unusable: a new sink is needed.
+    void failed();
 
 protected:
     // Stores the state and emits it when it changed.
     void setState(QAudio::State state);
+    void setErrorText(const QString& text) { m_ErrorText = text; }
 
 private:
     QAudio::State m_State = QAudio::StoppedState;
+    QString m_ErrorText;
 };
 
 // Bytes a capture sink received; shared between the player thread that
@@ -78,10 +97,11 @@ public:
     PullingSink(const QAudioFormat& format, bool realTime, std::shared_ptr<CaptureTap> tap,
                 QObject* parent = nullptr);
 
-    void start(QIODevice* source) override;
+    bool start(QIODevice* source) override;
     void stop() override;
     void suspend() override;
     void resume() override;
+    bool RealTime() const override { return m_bRealTime; }
 
 private:
     void Pull();
@@ -104,8 +124,22 @@ private:
 // says so once in the debug log.
 using AudioSinkFactory = std::function<std::unique_ptr<AudioSink>(const QAudioFormat& format)>;
 std::unique_ptr<AudioSink> CreateAudioSink(const QAudioFormat& format);
+// The output to try when the default one cannot start: the sound server
+// reached through the system's sound library, which connects anew for every
+// output it opens (the toolkit's own connection gives up when a server stays
+// away). Null when there is none, or when a test or NALVO_AUDIO_SINK chose
+// another kind.
+std::unique_ptr<AudioSink> CreateFallbackAudioSink(const QAudioFormat& format);
+// The null sink: real-time consumption, no sound.
+std::unique_ptr<AudioSink> CreateNullSink(const QAudioFormat& format);
 // An empty factory restores the default.
 void SetAudioSinkFactory(AudioSinkFactory factory);
+// Called on the GUI thread before any player thread makes a sink. The
+// toolkit keeps one connection to the sound server per process, bound to
+// the thread that first asks for a device, and reconnects on that thread's
+// event loop after the server went away: a player thread ends with its
+// take, and a connection left bound to it would never come back.
+void PrepareAudioOutput();
 
 // The format the player's source delivers: 16-bit signed little-endian
 // stereo at the take's own rate.

@@ -4,7 +4,6 @@
 #include "take/samplearith.h"
 #include "take/gaintable.h"
 
-#include <QFileInfo>
 #include <QtEndian>
 
 #include <algorithm>
@@ -14,10 +13,6 @@ namespace {
 
 constexpr int kTracks = QSoundPerform::kMaxTracks;
 constexpr int kFramesMax = GeneratorAudioBuffer::kTrackBlockBytes / 2;   // 16-bit samples per block
-
-// The read areas end with kSlack spare bytes, so a 24-bit sample is read
-// as one 4-byte load (the fourth byte is shifted out).
-constexpr int kSlack = 4;
 
 template <int B>
 inline int DecodeSample(const unsigned char* p)
@@ -88,7 +83,7 @@ int PeakOf(const int* run, int frames)
 
 } // namespace
 
-tyPlayBlock::tyPlayBlock()
+tyBlockLevels::tyBlockLevels()
 {
     for (int k = 0; k < kTracks; ++k) {
         pnBytesPerSample[k] = 3;
@@ -115,7 +110,7 @@ qint64 GeneratorAudioBuffer::writeData(const char*, qint64)
     return 0;
 }
 
-bool GeneratorAudioBuffer::ReadLayout(QSoundPerform* take, tyLayout* layout) const
+bool GeneratorAudioBuffer::ReadLayout(QSoundPerform* take, tyTakeLayout* layout) const
 {
     const QString title = QStringLiteral("GeneratorAudioBuffer::BindTake()");
     const QString name = take->m_czBaseName;
@@ -161,22 +156,20 @@ bool GeneratorAudioBuffer::BindTake(QSoundPerform* take)
     m_bEnd = true;
     if (!take)
         return false;
-    tyLayout layout;
+    tyTakeLayout layout;
     if (!ReadLayout(take, &layout) || !take->OpenFiles()) {
         take->CloseFiles();
         return false;
     }
     m_Layout = layout;
-    const int frameBytes = layout.nBytesPerSample * layout.nFileChannels;
-    m_ReadArea.assign(kSlack + (layout.bInterleaved ? size_t(frameBytes) * (kTrackBlockBytes / layout.nBytesPerSample)
-                                                    : size_t(kTracks) * kTrackBlockBytes),
-                      0);
     m_pTake = take;
+    m_nStartSecond = take->m_nStartSecond;
+    m_nBindFrame = quint64(m_nStartSecond) * quint64(layout.nSampleRate);
     m_bEnd = false;
     m_bEndSignalled = false;
-    m_bReadFailed = false;
-    if (!Reposition(take->m_nStartSecond))
-        m_bEnd = true;
+    const qint64 frames = qint64(kReadAheadMs) * layout.nSampleRate / 1000;
+    const int depth = int(frames / TakeReadAhead::FramesPerBlock(layout)) + 1;
+    m_pReader = std::make_unique<TakeReadAhead>(take, layout, m_nStartSecond, depth, m_bRealTime);
     FillQueue();
     return true;
 }
@@ -184,6 +177,8 @@ bool GeneratorAudioBuffer::BindTake(QSoundPerform* take)
 void GeneratorAudioBuffer::Unbind()
 {
     ClearQueue();
+    // The reading thread lets go of the files before they close.
+    m_pReader.reset();
     if (m_pTake)
         m_pTake->CloseFiles();
     m_pTake = nullptr;
@@ -194,92 +189,65 @@ void GeneratorAudioBuffer::ClearQueue()
     m_Queue.clear();
     m_pBlockInHand.reset();
     m_nReadOffset = 0;
+    m_Handed.clear();
+    m_nHandedBytes = 0;
 }
 
-bool GeneratorAudioBuffer::Reposition(quint32 second)
+quint64 GeneratorAudioBuffer::FrameHeard(qint64 heldBytes)
 {
-    m_nStartSecond = second;
-    m_nBytesRead = 0;
-    m_nSeekOffset = qint64(second) * m_Layout.nSampleRate * m_Layout.nFileChannels * m_Layout.nBytesPerSample;
-    return m_pTake->SetFilesOnData(second) >= 0;
+    const qint64 heard = std::max<qint64>(0, m_nHandedBytes - std::max<qint64>(0, heldBytes));
+    while (m_Handed.size() > 1 && m_Handed[1].nFirstByte <= heard)
+        m_Handed.pop_front();
+    if (m_Handed.empty())
+        return m_nBindFrame;
+    const tyHanded& run = m_Handed.front();
+    if (heard < run.nFirstByte)
+        return run.nFirstFrame;
+    return std::min(run.nFirstFrame + quint64((heard - run.nFirstByte) / 4), run.nEndFrame);
+}
+
+quint64 GeneratorAudioBuffer::PublishHeard(qint64 heldBytes)
+{
+    const quint64 frame = FrameHeard(heldBytes);
+    if (m_bRealTime && m_pTake && !m_Handed.empty() && m_Handed.front().nSerial != m_nLevelsShown) {
+        m_nLevelsShown = m_Handed.front().nSerial;
+        PublishLevels(m_Handed.front().levels);
+    }
+    return frame;
 }
 
 void GeneratorAudioBuffer::FillQueue()
 {
     bool end = false;
-    while (int(m_Queue.size()) < kQueueTarget && AddOneAudioBuffer(&end) == 0 && !end) {
+    while (int(m_Queue.size()) < kQueueTarget && AddBlock(true, &end)) {
     }
 }
 
-void GeneratorAudioBuffer::ReportReadError(int slot, qint64 got, qint64 wanted)
-{
-    m_bReadFailed = true;
-    const QString path = m_pTake->m_SndFile[slot].GetPath();
-    const QFileInfo info(path);
-    SendUserMessage(QStringLiteral("GeneratorAudioBuffer::AddOneAudioBuffer()"),
-                    QStringLiteral("Unable to read\n%1\n%2\n(%3 of %4 bytes). Playback stops here.")
-                        .arg(info.absolutePath(), info.fileName(), QString::number(qMax<qint64>(got, 0)),
-                             QString::number(wanted)));
-}
-
-int GeneratorAudioBuffer::ReadMono(tyPlayBlock* block, const QSoundPerform::tyMixerSnapshot& mixer)
+void GeneratorAudioBuffer::GainMono(tyPlayBlock* block, const tyRawBlock& raw,
+                                    const QSoundPerform::tyMixerSnapshot& mixer)
 {
     const int b = m_Layout.nBytesPerSample;
-    int frames = 0;
-    int framesOf[kTracks] = {};
     for (int k = 0; k < kTracks; ++k) {
         if (!m_Layout.pbPresent[k])
             continue;
-        // Each file ends at its own data end; one shorter than the others
-        // (or than the seek point) falls silent while the rest play on.
-        const qint64 left = m_Layout.pnDataSize[k] - m_nSeekOffset - m_nBytesRead;
-        const qint64 want = std::min<qint64>(kTrackBlockBytes, left) / b * b;
-        if (want <= 0)
-            continue;
-        char* area = m_ReadArea.data() + size_t(k) * kTrackBlockBytes;
-        const int got = m_pTake->m_SndFile[k].LectureDataBin(area, -1, int(want));
-        if (got != want) {
-            // A file cut short or gone (a card pulled) before its data end.
-            ReportReadError(k, got, want);
-            return -1;
-        }
-        framesOf[k] = got / b;
-        frames = std::max(frames, framesOf[k]);
-    }
-    for (int k = 0; k < kTracks; ++k) {
-        if (!m_Layout.pbPresent[k] || frames == 0)
-            continue;
         int* run = m_Runs.data() + size_t(k) * kFramesMax;
-        block->pnBytesPerSample[k] = b;
-        GainRunOf(b, mixer.volume[k], m_ReadArea.data() + size_t(k) * kTrackBlockBytes, b, framesOf[k], run,
-                  &block->pnPrePeak[k], &block->pnPostPeak[k]);
-        std::fill(run + framesOf[k], run + frames, 0);
+        block->levels.pnBytesPerSample[k] = b;
+        GainRunOf(b, mixer.volume[k], raw.bytes.data() + size_t(k) * kTrackBlockBytes, b, raw.pnFramesOf[k], run,
+                  &block->levels.pnPrePeak[k], &block->levels.pnPostPeak[k]);
+        std::fill(run + raw.pnFramesOf[k], run + raw.nFrames, 0);
     }
-    m_nBytesRead += qint64(frames) * b;
-    return frames;
 }
 
-int GeneratorAudioBuffer::ReadInterleaved(tyPlayBlock* block, const QSoundPerform::tyMixerSnapshot& mixer)
+void GeneratorAudioBuffer::GainInterleaved(tyPlayBlock* block, const tyRawBlock& raw,
+                                           const QSoundPerform::tyMixerSnapshot& mixer)
 {
     const int b = m_Layout.nBytesPerSample;
     const int frameBytes = b * m_Layout.nFileChannels;
-    const qint64 left = m_Layout.pnDataSize[0] - m_nSeekOffset - m_nBytesRead;
-    const qint64 want = std::min<qint64>(qint64(kTrackBlockBytes / b) * frameBytes, left) / frameBytes * frameBytes;
-    if (want <= 0)
-        return 0;
-    const int got = m_pTake->m_SndFile[0].LectureDataBin(m_ReadArea.data(), -1, int(want));
-    if (got != want) {
-        ReportReadError(0, got, want);
-        return -1;
-    }
-    const int frames = got / frameBytes;
     for (int k = 0; k < m_Layout.nMixChannels; ++k) {
-        block->pnBytesPerSample[k] = b;
-        GainRunOf(b, mixer.volume[k], m_ReadArea.data() + k * b, frameBytes, frames,
-                  m_Runs.data() + size_t(k) * kFramesMax, &block->pnPrePeak[k], &block->pnPostPeak[k]);
+        block->levels.pnBytesPerSample[k] = b;
+        GainRunOf(b, mixer.volume[k], raw.bytes.data() + k * b, frameBytes, raw.nFrames,
+                  m_Runs.data() + size_t(k) * kFramesMax, &block->levels.pnPrePeak[k], &block->levels.pnPostPeak[k]);
     }
-    m_nBytesRead += got;
-    return frames;
 }
 
 void GeneratorAudioBuffer::Mix(tyPlayBlock* block, int frames, const QSoundPerform::tyMixerSnapshot& mixer)
@@ -326,8 +294,8 @@ void GeneratorAudioBuffer::Mix(tyPlayBlock* block, int frames, const QSoundPerfo
         }
     }
     for (int side = 0; side < 2; ++side) {
-        block->nMasterBytesPerSample[side] = b;
-        block->nMasterPeak[side] = active > 0 ? PeakOf(m_Bus[side].data(), frames) / active : 0;
+        block->levels.nMasterBytesPerSample[side] = b;
+        block->levels.nMasterPeak[side] = active > 0 ? PeakOf(m_Bus[side].data(), frames) / active : 0;
     }
     // Clipped to the source width, then 16 bits: a 24-bit sample keeps its
     // upper two bytes. A short block is padded with silence.
@@ -348,36 +316,55 @@ int GeneratorAudioBuffer::AddOneAudioBuffer(bool* end)
             *end = true;
         return 1;
     }
-    // A new start second (a seek from the GUI) restarts the data there.
-    const quint32 startSecond = m_pTake->m_nStartSecond;
-    if (startSecond != m_nStartSecond) {
-        m_bEnd = false;
-        m_bEndSignalled = false;
-        m_bReadFailed = false;
-        if (!Reposition(startSecond))
-            m_bEnd = true;
-    }
-    if (!m_bEnd) {
-        // The GUI may change the mixer at any time: one consistent copy per block.
-        const QSoundPerform::tyMixerSnapshot mixer = m_pTake->MixerSnapshot();
-        auto block = std::make_unique<tyPlayBlock>();
-        const int frames = m_Layout.bInterleaved ? ReadInterleaved(block.get(), mixer) : ReadMono(block.get(), mixer);
-        if (frames <= 0) {
-            m_bEnd = true;
-        } else {
-            Mix(block.get(), frames, mixer);
-            block->nPosition = quint64(m_nStartSecond) * quint64(m_Layout.nSampleRate)
-                               + quint64(m_nBytesRead / (m_Layout.nBytesPerSample * m_Layout.nFileChannels));
-            block->nFirstFrame = block->nPosition - quint64(frames);
-            m_Queue.push_back(std::move(block));
-        }
-    }
+    bool reachedEnd = false;
+    AddBlock(true, &reachedEnd);
     if (end)
-        *end = m_bEnd;
+        *end = reachedEnd;
     return 0;
 }
 
-void GeneratorAudioBuffer::PublishLevels(const tyPlayBlock& block)
+bool GeneratorAudioBuffer::AddBlock(bool wait, bool* end)
+{
+    *end = true;
+    if (!m_pTake)
+        return false;
+    // A new start second (a seek from the GUI) restarts the data there.
+    const quint32 startSecond = m_pTake->m_nStartSecond;
+    if (startSecond != m_nStartSecond) {
+        m_nStartSecond = startSecond;
+        m_bEnd = false;
+        m_bEndSignalled = false;
+        m_pReader->Seek(startSecond);
+    }
+    bool added = false;
+    if (!m_bEnd) {
+        std::unique_ptr<tyRawBlock> raw;
+        switch (m_pReader->Next(&raw, wait)) {
+        case TakeReadAhead::Ready: {
+            // The GUI may change the mixer at any time: one consistent copy per block.
+            const QSoundPerform::tyMixerSnapshot mixer = m_pTake->MixerSnapshot();
+            auto block = std::make_unique<tyPlayBlock>();
+            if (m_Layout.bInterleaved)
+                GainInterleaved(block.get(), *raw, mixer);
+            else
+                GainMono(block.get(), *raw, mixer);
+            Mix(block.get(), raw->nFrames, mixer);
+            block->nPosition = raw->nPosition;
+            block->nFirstFrame = raw->nPosition - quint64(raw->nFrames);
+            m_Queue.push_back(std::move(block));
+            m_pReader->Recycle(std::move(raw));
+            added = true;
+            break;
+        }
+        case TakeReadAhead::End: m_bEnd = true; break;
+        case TakeReadAhead::NotYet: break;
+        }
+    }
+    *end = m_bEnd;
+    return added;
+}
+
+void GeneratorAudioBuffer::PublishLevels(const tyBlockLevels& block)
 {
     for (int k = 0; k < kTracks; ++k) {
         m_pTake->SetVumetreTracksLog(k, block.pnPrePeak[k], block.pnBytesPerSample[k]);
@@ -392,8 +379,6 @@ qint64 GeneratorAudioBuffer::readData(char* data, qint64 maxlen)
     if (maxlen <= 0)
         return 0;
     qint64 given = 0;
-    quint64 position = 0;
-    bool moved = false;
     while (given < maxlen) {
         if (!m_pBlockInHand) {
             if (m_Queue.empty()) {
@@ -404,31 +389,45 @@ qint64 GeneratorAudioBuffer::readData(char* data, qint64 maxlen)
             m_pBlockInHand = std::move(m_Queue.front());
             m_Queue.pop_front();
             m_nReadOffset = 0;
-            if (m_pTake)
-                PublishLevels(*m_pBlockInHand);
+            m_Handed.push_back({m_nHandedBytes + given, m_pBlockInHand->nFirstFrame, m_pBlockInHand->nPosition,
+                                ++m_nHandedSerial, m_pBlockInHand->levels});
+            // Far more than any output holds.
+            if (m_Handed.size() > 512)
+                m_Handed.pop_front();
+            if (m_pTake && !m_bRealTime)
+                PublishLevels(m_pBlockInHand->levels);
         }
         tyPlayBlock& block = *m_pBlockInHand;
         const qint64 n = std::min(block.ByteCount() - m_nReadOffset, maxlen - given);
         std::memcpy(data + given, reinterpret_cast<const char*>(block.pcm.data()) + m_nReadOffset, size_t(n));
         given += n;
         m_nReadOffset += n;
-        // The cursor shows the frame being handed over, never a padded one.
-        position = std::min(block.nFirstFrame + quint64(m_nReadOffset / 4), block.nPosition);
-        moved = true;
         if (m_nReadOffset >= block.ByteCount()) {
             m_pBlockInHand.reset();
             m_nReadOffset = 0;
         }
     }
     if (m_pTake) {
+        // Feeding a device, this waits for the reading thread only when
+        // nothing at all is left to hand over: else the next pull takes what
+        // has been read by then, and the output plays on meanwhile.
+        const bool wait = !m_bRealTime || (m_Queue.empty() && !m_pBlockInHand);
         bool end = false;
-        for (int i = 0; i < 3 && int(m_Queue.size()) < kQueueTarget && !end; ++i)
-            AddOneAudioBuffer(&end);
+        for (int i = 0; i < 3 && int(m_Queue.size()) < kQueueTarget && !end; ++i) {
+            if (!AddBlock(wait, &end))
+                break;
+        }
     }
-    if (moved && m_pTake)
-        m_pTake->SetSample(unsigned(position));
+    if (m_bEnd && m_Queue.empty() && !m_pBlockInHand && given < maxlen) {
+        const qint64 silence = std::min(maxlen - given, m_nMinimumRunBytes - m_nHandedBytes - given) / 4 * 4;
+        if (silence > 0) {
+            std::memset(data + given, 0, size_t(silence));
+            given += silence;
+        }
+    }
+    m_nHandedBytes += given;
     // The end is told once, when its last byte has been handed over.
-    if (m_bEnd && m_Queue.empty() && !m_pBlockInHand && !m_bEndSignalled) {
+    if (m_bEnd && m_Queue.empty() && !m_pBlockInHand && m_nHandedBytes >= m_nMinimumRunBytes && !m_bEndSignalled) {
         m_bEndSignalled = true;
         emit signal_GeneratorAudioBufferEnd();
     }

@@ -1,6 +1,7 @@
 #ifndef NALVO_PLAYER_GENERATORAUDIOBUFFER_H
 #define NALVO_PLAYER_GENERATORAUDIOBUFFER_H
 
+#include "player/takereadahead.h"
 #include "take/soundperform.h"
 
 #include <QIODevice>
@@ -10,19 +11,25 @@
 #include <memory>
 #include <vector>
 
+// The levels measured while mixing one block.
+struct tyBlockLevels {
+    int pnBytesPerSample[QSoundPerform::kMaxTracks];
+    int pnPrePeak[QSoundPerform::kMaxTracks];      // before the gain; 0 when not read
+    int pnPostPeak[QSoundPerform::kMaxTracks];     // after the gain, before muting
+    int nMasterBytesPerSample[2] = {3, 3};
+    int nMasterPeak[2] = {0, 0};
+
+    tyBlockLevels();
+};
+
 // One pre-mixed block: 16-bit little-endian stereo frames, left first, and
 // the levels measured while mixing it.
 struct tyPlayBlock {
     std::vector<qint16> pcm;                       // interleaved L R
-    int pnBytesPerSample[QSoundPerform::kMaxTracks];
-    int pnPrePeak[QSoundPerform::kMaxTracks];      // before the gain; 0 when not read
-    int pnPostPeak[QSoundPerform::kMaxTracks];     // after the gain, before muting
+    tyBlockLevels levels;
     quint64 nFirstFrame = 0;                       // the block's first frame, from the take's start
     quint64 nPosition = 0;                         // the frame after its last
-    int nMasterBytesPerSample[2] = {3, 3};
-    int nMasterPeak[2] = {0, 0};
 
-    tyPlayBlock();
     qint64 ByteCount() const { return qint64(pcm.size()) * qint64(sizeof(qint16)); }
 };
 
@@ -35,6 +42,9 @@ struct tyPlayBlock {
 //
 // Threads: made and first filled on the GUI thread before the player
 // thread starts; from then on every call comes from the player thread. The
+// files are read ahead on a thread of their own (TakeReadAhead), so a slow
+// read does not hold up the output; the mixing waits until a block is due,
+// so a fader or mute is heard once the few queued blocks have played. The
 // take's mixer tables are read once per block through its snapshot; its
 // layout (files, format) is copied when the take is bound and must not
 // change while the take is bound.
@@ -43,8 +53,9 @@ class GeneratorAudioBuffer : public QIODevice
     Q_OBJECT
 public:
     enum : int {
-        kTrackBlockBytes = 5040,   // bytes read of each track per block
+        kTrackBlockBytes = TakeReadAhead::kTrackBlockBytes,   // bytes read of each track per block
         kQueueTarget = 10,
+        kReadAheadMs = 2000,       // of the take read from the files ahead of the mixer
     };
 
     explicit GeneratorAudioBuffer(QObject* parent = nullptr);
@@ -66,8 +77,22 @@ public:
     // has not come.
     void FillQueue();
     int QueuedBlocks() const { return int(m_Queue.size()); }
+    // The blocks feed a sound output in real time (not a capture run as
+    // fast as it goes): the reading thread takes a high priority. For the
+    // next bind.
+    void SetRealTime(bool realTime) { m_bRealTime = realTime; }
+    // After the end of the data, silence is handed over until this many
+    // bytes were in the run. For the run that follows.
+    void SetMinimumRun(qint64 bytes) { m_nMinimumRunBytes = bytes; }
     // The end of the data came and every byte of it has been handed over.
     bool EndHandedOver() const { return m_bEndSignalled; }
+    // The take's frame being heard while the output still holds heldBytes of
+    // what was handed over; the start frame before anything was handed.
+    quint64 FrameHeard(qint64 heldBytes);
+    // The same; feeding a device, the levels of the block being heard are
+    // written into the take (else they are written as each block is handed
+    // over, since no one waits for the sound).
+    quint64 PublishHeard(qint64 heldBytes);
 
     bool isSequential() const override { return true; }
 
@@ -80,44 +105,45 @@ protected:
     qint64 writeData(const char* data, qint64 len) override;
 
 private:
-    // What the mixer needs of the take, copied when it is bound.
-    struct tyLayout {
-        bool bInterleaved = false;
-        int nFileChannels = 1;       // channels in each file read
-        int nMixChannels = 0;        // interleaved: channels mixed (at most 24)
-        int nBytesPerSample = 0;
-        int nSampleRate = 0;
-        bool pbPresent[QSoundPerform::kMaxTracks] = {};
-        qint64 pnDataSize[QSoundPerform::kMaxTracks] = {};   // per file: its own data end
-    };
-
-    bool ReadLayout(QSoundPerform* take, tyLayout* layout) const;
-    // Positions every present file at the start second; false on a seek error.
-    bool Reposition(quint32 second);
+    bool ReadLayout(QSoundPerform* take, tyTakeLayout* layout) const;
     void ClearQueue();
-    // Reads the block's source bytes into the track runs; the frames read, 0
-    // at the end, -1 on a read error (reported).
-    // Their gain steps are applied on the way.
-    int ReadMono(tyPlayBlock* block, const QSoundPerform::tyMixerSnapshot& mixer);
-    int ReadInterleaved(tyPlayBlock* block, const QSoundPerform::tyMixerSnapshot& mixer);
+    // Mixes the next block read ahead into the queue, waiting for it when
+    // `wait`; false when none came (the end, or not read yet).
+    bool AddBlock(bool wait, bool* end);
+    // The block's source samples, with their gain steps, into the track runs.
+    void GainMono(tyPlayBlock* block, const tyRawBlock& raw, const QSoundPerform::tyMixerSnapshot& mixer);
+    void GainInterleaved(tyPlayBlock* block, const tyRawBlock& raw, const QSoundPerform::tyMixerSnapshot& mixer);
     void Mix(tyPlayBlock* block, int frames, const QSoundPerform::tyMixerSnapshot& mixer);
-    void PublishLevels(const tyPlayBlock& block);
-    void ReportReadError(int slot, qint64 got, qint64 wanted);
+    void PublishLevels(const tyBlockLevels& levels);
 
     QSoundPerform* m_pTake = nullptr;            // not owned
-    tyLayout m_Layout;
-    quint32 m_nStartSecond = 0;                  // start second the files were positioned for
-    qint64 m_nSeekOffset = 0;                    // byte offset of that second in each file's data
-    qint64 m_nBytesRead = 0;                     // since the seek: per track file, or of the interleaved file
+    tyTakeLayout m_Layout;
+    quint32 m_nStartSecond = 0;                  // start second the reading began at
+    bool m_bRealTime = false;
     bool m_bEnd = false;
     bool m_bEndSignalled = false;
-    bool m_bReadFailed = false;
+    std::unique_ptr<TakeReadAhead> m_pReader;
     std::deque<std::unique_ptr<tyPlayBlock>> m_Queue;
     std::unique_ptr<tyPlayBlock> m_pBlockInHand;
     qint64 m_nReadOffset = 0;                    // bytes of the block in hand already given
 
+    // Which take frames the bytes handed over since the last bind carry, one
+    // entry per block (a seek while playing breaks the run of frames).
+    struct tyHanded {
+        qint64 nFirstByte;                       // counted from the bind
+        quint64 nFirstFrame;
+        quint64 nEndFrame;                       // padding after it is silence
+        quint64 nSerial;                         // counts the blocks handed over
+        tyBlockLevels levels;
+    };
+    std::deque<tyHanded> m_Handed;
+    qint64 m_nHandedBytes = 0;
+    quint64 m_nHandedSerial = 0;
+    quint64 m_nLevelsShown = ~quint64(0);        // serial of the block whose levels the take holds
+    qint64 m_nMinimumRunBytes = 0;
+    quint64 m_nBindFrame = 0;                    // the start frame at the bind
+
     // Work areas, kept between blocks.
-    std::vector<char> m_ReadArea;                // the bytes read: per track, or interleaved frames
     std::vector<int> m_Runs;                     // 24 runs of gained samples, one int per frame
     std::vector<int> m_Bus[2];
 };

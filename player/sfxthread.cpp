@@ -1,8 +1,15 @@
 #include "player/sfxthread.h"
 
+#include "foundation/messageloging.h"
 #include "player/audiosink.h"
 #include "player/generatoraudiobuffer.h"
+#include "player/threadpriority.h"
 #include "take/soundperform.h"
+
+namespace {
+// How often the cursor follows the sound.
+constexpr int kTickMs = 10;
+}
 
 SfxThread::SfxThread() = default;
 
@@ -27,6 +34,7 @@ void SfxThread::setup(void* take)
     // The take's own rate: a device that refuses it gets a converted stream,
     // never the samples of one rate played at another.
     m_Format = PlayerSourceFormat(perform && perform->m_nSampleRate > 0 ? perform->m_nSampleRate : 48000);
+    PrepareAudioOutput();
     m_pGenerator = std::make_unique<GeneratorAudioBuffer>();
     m_pGenerator->BindTake(perform);
     // Moved before the start, so that every later call reaches the thread's loop.
@@ -38,14 +46,22 @@ void SfxThread::setup(void* take)
 void SfxThread::run()
 {
     QThread::currentThread()->setPriority(QThread::HighPriority);
-    m_pSink = CreateAudioSink(m_Format);
-    connect(m_pSink.get(), &AudioSink::stateChanged, this, &SfxThread::slot_playerStateChanged,
-            Qt::DirectConnection);
+    m_pTicker = std::make_unique<QTimer>();
+    m_pTicker->setTimerType(Qt::PreciseTimer);
+    m_pTicker->setInterval(kTickMs);
+    connect(m_pTicker.get(), &QTimer::timeout, this, &SfxThread::OnTick, Qt::DirectConnection);
+    UseSink(CreateAudioSink(m_Format));
+    // A sink pulled as fast as it goes (a capture run) would hold a core at
+    // that priority; a device waits between its pulls.
+    if (m_pSink->RealTime())
+        MyQDebug("Player thread: %s", qPrintable(RaiseAudioThreadPriority()));
+    m_pGenerator->SetRealTime(m_pSink->RealTime());
     connect(m_pGenerator.get(), &GeneratorAudioBuffer::signal_GeneratorAudioBufferEnd, this,
             &SfxThread::slot_GeneratorAudioBufferEnd, Qt::DirectConnection);
     exec();
     // The sink belongs to this thread: stopped and deleted here, silently
     // (whoever deletes the player no longer listens).
+    m_pTicker.reset();
     disconnect(m_pSink.get(), nullptr, this, nullptr);
     disconnect(m_pGenerator.get(), nullptr, this, nullptr);
     m_pSink->stop();
@@ -54,6 +70,61 @@ void SfxThread::run()
     m_pGenerator->close();
     m_pGenerator.reset();
     m_bRunDone.store(true, std::memory_order_release);
+}
+
+void SfxThread::UseSink(std::unique_ptr<AudioSink> sink)
+{
+    if (m_pSink) {
+        disconnect(m_pSink.get(), nullptr, this, nullptr);
+        m_pSink->stop();
+        m_pSink.release()->deleteLater();
+    }
+    m_pSink = std::move(sink);
+    connect(m_pSink.get(), &AudioSink::stateChanged, this, &SfxThread::slot_playerStateChanged,
+            Qt::DirectConnection);
+    connect(m_pSink.get(), &AudioSink::failed, this, &SfxThread::OnSinkFailed, Qt::DirectConnection);
+}
+
+void SfxThread::TellUser(const QString& text)
+{
+    if (m_bFailureTold)
+        return;
+    m_bFailureTold = true;
+    SendUserMessage(QStringLiteral("Playback"), text);
+}
+
+bool SfxThread::StartSink()
+{
+    if (m_bSinkBroken) {
+        m_bSinkBroken = false;
+        UseSink(CreateAudioSink(m_Format));
+    }
+    if (m_pSink->start(m_pGenerator.get())) {
+        if (qobject_cast<PullingSink*>(m_pSink.get()) == nullptr)
+            m_bFailureTold = false;
+        return true;
+    }
+    const QString error = m_pSink->ErrorText();
+    // The next Play tries the default output again.
+    m_bSinkBroken = true;
+    if (std::unique_ptr<AudioSink> other = CreateFallbackAudioSink(m_Format)) {
+        UseSink(std::move(other));
+        if (m_pSink->start(m_pGenerator.get())) {
+            m_bFailureTold = false;
+            return true;
+        }
+    }
+    // The cursor, the meters and the end of the take still run, without sound.
+    TellUser(error + QStringLiteral("\nPlaying without sound. Press Play again once the sound server runs."));
+    UseSink(CreateNullSink(m_Format));
+    return m_pSink->start(m_pGenerator.get());
+}
+
+void SfxThread::OnSinkFailed()
+{
+    m_pTicker->stop();
+    m_bSinkBroken = true;
+    TellUser(m_pSink->ErrorText() + QStringLiteral("\nPlayback stopped. Press Play again once the sound server runs."));
 }
 
 void SfxThread::playToggle(void* take)
@@ -71,7 +142,15 @@ void SfxThread::playToggle(void* take)
     m_pGenerator->BindTake(static_cast<QSoundPerform*>(take));
     // Unbuffered: the output's pulls reach the blocks without a second copy.
     m_pGenerator->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    m_pSink->start(m_pGenerator.get());
+    m_bEndTold = false;
+    m_nPublishedFrame = ~quint64(0);
+    if (StartSink()) {
+        // A take shorter than what the output waits for before it begins
+        // would never be heard: silence after it fills the difference.
+        m_pGenerator->SetMinimumRun(m_pSink->StartMicroseconds() * m_Format.sampleRate() / 1000000
+                                    * m_Format.bytesPerFrame());
+        m_pTicker->start();
+    }
 }
 
 void SfxThread::toggleSuspendResume()
@@ -81,7 +160,11 @@ void SfxThread::toggleSuspendResume()
     switch (m_pSink->state()) {
     case QAudio::SuspendedState:
     case QAudio::StoppedState: m_pSink->resume(); break;
-    case QAudio::ActiveState: m_pSink->suspend(); break;
+    case QAudio::ActiveState:
+        m_pSink->suspend();
+        // The cursor stops where the sound stopped.
+        PublishPosition();
+        break;
     default: break;
     }
 }
@@ -90,6 +173,40 @@ void SfxThread::StopAll()
 {
     if (m_pSink)
         m_pSink->stop();
+}
+
+void SfxThread::PublishPosition()
+{
+    QSoundPerform* take = m_pGenerator ? m_pGenerator->Take() : nullptr;
+    if (!take || !m_pSink)
+        return;
+    const qint64 heldFrames = m_pSink->HeldMicroseconds() * m_Format.sampleRate() / 1000000;
+    const quint64 frame = m_pGenerator->PublishHeard(heldFrames * m_Format.bytesPerFrame());
+    if (frame == m_nPublishedFrame)
+        return;
+    m_nPublishedFrame = frame;
+    take->SetSample(unsigned(frame));
+}
+
+void SfxThread::OnTick()
+{
+    if (!m_pSink || m_pSink->state() == QAudio::StoppedState) {
+        m_pTicker->stop();
+        return;
+    }
+    if (m_pSink->state() == QAudio::SuspendedState)
+        return;
+    PublishPosition();
+    CheckEnd();
+}
+
+void SfxThread::CheckEnd()
+{
+    if (m_bEndTold || !m_pGenerator || !m_pGenerator->EndHandedOver() || !m_pSink || !m_pSink->Drained())
+        return;
+    m_bEndTold = true;
+    PublishPosition();
+    emit signal_AudioMotorStateChange(PlayerEndOfData);
 }
 
 void SfxThread::slot_playerStateChanged(QAudio::State state)
@@ -103,13 +220,17 @@ void SfxThread::slot_playerStateChanged(QAudio::State state)
     default: return;
     }
     m_nState = code;
-    // Running dry after the end of the data was told is no news.
-    if (code == PlayerIdle && m_pGenerator && m_pGenerator->EndHandedOver())
+    // Running dry after the end of the data was handed over is the end, not news.
+    if (code == PlayerIdle && m_pGenerator && m_pGenerator->EndHandedOver()) {
+        CheckEnd();
         return;
+    }
     emit signal_AudioMotorStateChange(code);
 }
 
 void SfxThread::slot_GeneratorAudioBufferEnd()
 {
-    emit signal_AudioMotorStateChange(PlayerEndOfData);
+    // A sink that holds nothing has played it all; an output device tells
+    // when it ran dry.
+    CheckEnd();
 }

@@ -4,6 +4,7 @@
 #include <QAudio>
 #include <QAudioFormat>
 #include <QThread>
+#include <QTimer>
 
 #include <atomic>
 #include <memory>
@@ -60,6 +61,17 @@ protected:
     void run() override;
 
 private:
+    // Player thread. Takes the sink into use; the old one is deleted by the
+    // event loop (a Qt output's destructor turns the loop itself).
+    void UseSink(std::unique_ptr<AudioSink> sink);
+    // A new output after a failure; the null sink when that fails too.
+    bool StartSink();
+    void OnSinkFailed();
+    void OnTick();
+    void PublishPosition();
+    // Tells the end of the data once the output has played all of it.
+    void CheckEnd();
+    void TellUser(const QString& text);
 
     // GUI thread before the thread starts; then player thread only.
     bool m_bSetup = false;
@@ -67,6 +79,11 @@ private:
     std::unique_ptr<GeneratorAudioBuffer> m_pGenerator;
     // Player thread only: made in run(), stopped and deleted there.
     std::unique_ptr<AudioSink> m_pSink;
+    std::unique_ptr<QTimer> m_pTicker;      // moves the cursor with the sound
+    bool m_bEndTold = false;                // 4 was sent for this run of the data
+    bool m_bSinkBroken = false;             // the next Play needs a new output
+    bool m_bFailureTold = false;            // the user knows the output failed
+    quint64 m_nPublishedFrame = ~quint64(0);
     // Written by the player thread, read by any.
     std::atomic<short> m_nState{PlayerStopped};
     // Written by the owner's thread, read by the player thread.

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <cstdio>
 #include <fcntl.h>
@@ -171,6 +172,60 @@ void QuietDebugOutput()
         if (type != QtDebugMsg)
             std::fprintf(stderr, "%s\n", qPrintable(text));
     });
+}
+
+void Evict(const QStringList& paths)
+{
+    for (const QString& path : paths) {
+        QFile file(path);
+        // Dirty pages stay in the cache: written back first.
+        if (file.open(QIODevice::ReadOnly)) {
+            ::fdatasync(file.handle());
+            ::posix_fadvise(file.handle(), 0, 0, POSIX_FADV_DONTNEED);
+        }
+    }
+}
+
+MachineLoad::MachineLoad(const QString& folder)
+{
+    // Two busy loops per core: a load average of about twice the cores.
+    const int cores = std::max(1, QThread::idealThreadCount());
+    for (int i = 0; i < 2 * cores; ++i)
+        Start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("while :; do :; done")});
+    for (int i = 0; i < 2; ++i) {
+        const QString written = folder + QStringLiteral("/load-written-%1").arg(i);
+        const QString read = folder + QStringLiteral("/load-read-%1").arg(i);
+        Run(QStringLiteral("dd"), {QStringLiteral("if=/dev/zero"), QStringLiteral("of=") + read, QStringLiteral("bs=1M"),
+                                   QStringLiteral("count=512"), QStringLiteral("status=none")});
+        Start(QStringLiteral("dd"), {QStringLiteral("if=/dev/zero"), QStringLiteral("of=") + written,
+                                     QStringLiteral("bs=1M"), QStringLiteral("count=100000"), QStringLiteral("oflag=dsync"),
+                                     QStringLiteral("status=none")});
+        Start(QStringLiteral("sh"),
+              {QStringLiteral("-c"),
+               // Short reads, so the one running when the loop is killed ends soon.
+               QStringLiteral("while :; do for s in 0 64 128 192 256 320 384 448; do "
+                              "dd if='%1' of=/dev/null bs=1M skip=$s count=64 iflag=direct status=none; "
+                              "done; done")
+                   .arg(read)});
+    }
+}
+
+MachineLoad::~MachineLoad()
+{
+    for (QProcess* process : m_Processes) {
+        process->kill();
+        process->waitForFinished(5000);
+        delete process;
+    }
+}
+
+void MachineLoad::Start(const QString& program, const QStringList& args)
+{
+    auto* process = new QProcess;
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->start(program, args);
+    process->waitForStarted();
+    m_Processes.push_back(process);
 }
 
 }  // namespace bench

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+class QProcess;
+
 #include <algorithm>
 #include <functional>
 #include <vector>
@@ -70,6 +72,28 @@ double HeadTailReads(const QStringList& files);
 
 // Keeps the engines' debug lines out of the figures; warnings still show.
 void QuietDebugOutput();
+
+// Drops the files' pages from the page cache, so their next reads come
+// from the disk (only these files: the rest of the machine keeps its cache).
+void Evict(const QStringList& paths);
+
+// Other processes that keep every core and the disk busy while it lives:
+// two busy loops per core, two writers that sync every block they write and
+// two readers past the page cache, each on files of its own in `folder`.
+class MachineLoad
+{
+public:
+    explicit MachineLoad(const QString& folder);
+    // Ends the processes it started.
+    ~MachineLoad();
+    MachineLoad(const MachineLoad&) = delete;
+    MachineLoad& operator=(const MachineLoad&) = delete;
+
+private:
+    void Start(const QString& program, const QStringList& args);
+
+    std::vector<QProcess*> m_Processes;
+};
 
 }  // namespace bench
 

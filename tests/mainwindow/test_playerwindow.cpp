@@ -173,6 +173,9 @@ private slots:
         QTRY_COMPARE(State(w), short(PlayerStopped));
         QCOMPARE(w.m_SndPerform.m_nStartSecond.load(), 0u);
         QVERIFY(w.m_bResumeAfterSeek);
+        // The cursor shows where the next Play starts, not where the sound stopped.
+        QTest::qWait(50);
+        QCOMPARE(w.m_nCurrentSamplePos, quint64(0));
 
         // Stopped: the start second moves by the key steps within the take.
         struct Step { Qt::Key key; Qt::KeyboardModifiers modifiers; quint32 second; };

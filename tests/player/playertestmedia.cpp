@@ -9,19 +9,19 @@
 
 namespace {
 
-QByteArray ConstantFrames(const QList<int>& values, int channels, quint32 frames, int bits)
+// Frames of the given tracks (list positions), interleaved in list order.
+QByteArray Frames(const QList<int>& tracks, quint32 frames, int bits, const std::function<qint32(int, qint64)>& sample)
 {
     const int b = bits / 8;
-    QByteArray frame(channels * b, '\0');
-    for (int c = 0; c < channels; ++c) {
-        const qint32 v = values.value(c);
-        for (int i = 0; i < b; ++i)
-            frame[c * b + i] = char((v >> (8 * i)) & 0xFF);
+    QByteArray bytes(int(qint64(frames) * tracks.size() * b), '\0');
+    char* out = bytes.data();
+    for (quint32 f = 0; f < frames; ++f) {
+        for (const int track : tracks) {
+            const qint32 v = sample(track, f);
+            for (int i = 0; i < b; ++i)
+                *out++ = char((v >> (8 * i)) & 0xFF);
+        }
     }
-    QByteArray bytes;
-    bytes.reserve(int(frame.size() * frames));
-    for (quint32 f = 0; f < frames; ++f)
-        bytes.append(frame);
     return bytes;
 }
 
@@ -38,16 +38,25 @@ bool Overwrite(const QString& path, const QByteArray& samples)
 
 QString WriteConstantTake(const QString& folder, const fixture::TakeSpec& spec, const QList<int>& values)
 {
+    return WriteSampledTake(folder, spec, [&values](int track, qint64) { return qint32(values.value(track)); });
+}
+
+QString WriteSampledTake(const QString& folder, const fixture::TakeSpec& spec,
+                         const std::function<qint32(int, qint64)>& sample)
+{
     const fixture::WrittenTake written = fixture::WriteTake(folder, spec);
     if (written.files.isEmpty())
         return QString();
     if (spec.poly) {
-        if (!Overwrite(written.files.first(), ConstantFrames(values, spec.tracks.size(), spec.frames, spec.bits)))
+        QList<int> all;
+        for (int i = 0; i < spec.tracks.size(); ++i)
+            all.append(i);
+        if (!Overwrite(written.files.first(), Frames(all, spec.frames, spec.bits, sample)))
             return QString();
         return written.files.first().chopped(4);
     }
     for (int i = 0; i < written.files.size(); ++i) {
-        if (!Overwrite(written.files[i], ConstantFrames({values.value(i)}, 1, spec.frames, spec.bits)))
+        if (!Overwrite(written.files[i], Frames({i}, spec.frames, spec.bits, sample)))
             return QString();
     }
     return AudioPathFileShortenedToRacine(written.files.first());

@@ -4,6 +4,8 @@
 #include "tests/support/fixturewriter.h"
 
 #include <QList>
+
+#include <functional>
 #include <QString>
 
 class QSoundPerform;
@@ -13,6 +15,11 @@ class QSoundPerform;
 // Returns the path to load (folder + take root, or the poly file without
 // its extension); empty when a file cannot be written.
 QString WriteConstantTake(const QString& folder, const fixture::TakeSpec& spec, const QList<int>& values);
+
+// The same with every sample of track i (list position) at frame f set to
+// sample(i, f), which must fit the take's bit depth.
+QString WriteSampledTake(const QString& folder, const fixture::TakeSpec& spec,
+                         const std::function<qint32(int, qint64)>& sample);
 
 // Loads it into the take; false when the take does not load.
 bool LoadTestTake(QSoundPerform* take, const QString& takePath);

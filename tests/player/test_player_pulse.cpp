@@ -1,0 +1,376 @@
+// Playback through a real sound server: a private PulseAudio daemon whose
+// sinks are recorded and matched sample by sample against the mix computed
+// from the take's tracks. Whether every frame is heard is read from a pipe
+// sink, which writes out all it plays: a recording of a null sink's monitor
+// misses the first 10-20 ms of every stream (PulseAudio's own pacat loses
+// them the same way), so the monitor serves where only the running sound
+// matters: the cursor against it, and sound after a server restart.
+#include "foundation/messageloging.h"
+#include "player/sfxplayer.h"
+#include "player/sfxthread.h"
+#include "take/soundperform.h"
+#include "tests/player/playertestmedia.h"
+#include "tests/support/tsandefaults.h"
+
+#include <QAudioDeviceInfo>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+using namespace fixture;
+
+namespace {
+
+constexpr int kTakeTracks = 2;
+
+// Track 0: a 1 kHz sine; track 1: noise. A quarter of full scale each, so
+// the mix never clips.
+qint32 TrackSample(int track, qint64 frame, int rate, int bits)
+{
+    const double full = bits == 16 ? 32767.0 : 8388607.0;
+    if (track == 0)
+        return qint32(std::lround(0.25 * full * std::sin(2.0 * M_PI * 1000.0 * double(frame) / rate)));
+    quint32 x = quint32(frame) * 2654435761u + 0x9E3779B9u;
+    x ^= x >> 15;
+    x *= 2246822519u;
+    x ^= x >> 13;
+    return qint32(std::lround(0.25 * full * (double(x) / 4294967295.0 * 2.0 - 1.0)));
+}
+
+struct Frame {
+    int left;
+    int right;
+    bool operator==(const Frame& o) const { return left == o.left && right == o.right; }
+};
+
+// Track 0 on the left bus, track 1 on both; 24-bit sums keep their upper
+// two bytes.
+QVector<Frame> ExpectedMix(qint64 frames, int rate, int bits)
+{
+    QVector<Frame> mix(int(frames), Frame{0, 0});
+    const int shift = bits == 16 ? 0 : 8;
+    for (qint64 f = 0; f < frames; ++f) {
+        const qint32 a = TrackSample(0, f, rate, bits);
+        const qint32 b = TrackSample(1, f, rate, bits);
+        mix[int(f)] = Frame{(a + b) >> shift, b >> shift};
+    }
+    return mix;
+}
+
+QVector<Frame> ReadFrames(const QString& path)
+{
+    QFile file(path);
+    QVector<Frame> frames;
+    if (!file.open(QIODevice::ReadOnly))
+        return frames;
+    const QByteArray bytes = file.readAll();
+    const qint16* s = reinterpret_cast<const qint16*>(bytes.constData());
+    for (int i = 0; i + 1 < bytes.size() / 2; i += 2)
+        frames.append(Frame{s[i], s[i + 1]});
+    return frames;
+}
+
+bool Near(const Frame& a, const Frame& b)
+{
+    return std::abs(a.left - b.left) <= 1 && std::abs(a.right - b.right) <= 1;
+}
+
+// Where the expected frames from `from` on begin in the recording; -1 when
+// nowhere.
+int FindRun(const QVector<Frame>& heard, const QVector<Frame>& expected, int from)
+{
+    const int run = 32;
+    for (int o = 0; o + run <= heard.size(); ++o) {
+        int i = 0;
+        while (i < run && Near(heard[o + i], expected[from + i]))
+            ++i;
+        if (i == run)
+            return o;
+    }
+    return -1;
+}
+
+struct Heard {
+    int firstFrame = -1;   // of the take, the first one heard
+    int frames = 0;        // heard in order from there, up to the first fault
+    int gaps = 0;          // silent frames inserted by an under-run
+    QString fault;
+};
+
+// Follows the take through the recording from its first heard frame on.
+// Silence in the middle (an output that ran dry and caught up) is allowed;
+// a frame lost, repeated or changed ends the run with the reason.
+Heard Follow(const QVector<Frame>& heard, const QVector<Frame>& expected)
+{
+    Heard result;
+    int from = 0;
+    int at = -1;
+    // The first frames may be missing: say how many.
+    for (; from + 32 <= expected.size() && at < 0; from += (from < 2048 ? 1 : 4096))
+        at = FindRun(heard, expected, from);
+    if (at < 0) {
+        result.fault = QStringLiteral("the take is not in the recording");
+        return result;
+    }
+    from -= from < 2048 + 1 ? 1 : 4096;
+    result.firstFrame = from;
+    int e = from;
+    for (int h = at; h < heard.size() && e < expected.size(); ++h) {
+        if (Near(heard[h], expected[e])) {
+            ++e;
+            continue;
+        }
+        if (heard[h] == Frame{0, 0}) {
+            ++result.gaps;
+            continue;
+        }
+        result.fault = QStringLiteral("frame %1 of the take differs (heard %2/%3, expected %4/%5)")
+                           .arg(e).arg(heard[h].left).arg(heard[h].right).arg(expected[e].left).arg(expected[e].right);
+        break;
+    }
+    result.frames = e - from;
+    return result;
+}
+
+} // namespace
+
+class TestPlayerPulse : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+    void wholeTakeHeard_data();
+    void wholeTakeHeard();
+    void cursorFollowsTheSound();
+    void survivesServerRestart();
+
+private:
+    bool Server(const QString& command);
+    void UseSink(const QString& sink);
+    QString Take(const QString& id, int rate, int bits, double seconds);
+    void StartRecording(const QString& sink);
+    QVector<Frame> StopRecording();
+
+    QTemporaryDir m_Media;
+    QTemporaryDir m_Pulse{QDir::tempPath() + QStringLiteral("/nalvo-pulse-XXXXXX")};
+    bool m_bRunning = false;
+    QProcess m_Recorder;
+    QString m_RecordPath;
+    QStringList m_Messages;
+};
+
+bool TestPlayerPulse::Server(const QString& command)
+{
+    QProcess script;
+    script.setProcessChannelMode(QProcess::ForwardedChannels);
+    script.start(QStringLiteral(NALVO_PULSE_SCRIPT), {command, m_Pulse.path()});
+    return script.waitForFinished(20000) && script.exitStatus() == QProcess::NormalExit && script.exitCode() == 0;
+}
+
+void TestPlayerPulse::initTestCase()
+{
+    QVERIFY(m_Media.isValid() && m_Pulse.isValid());
+    global_pLogger = new MessageLoging(this);
+    connect(global_pLogger, &MessageLoging::signal_message, this,
+            [this](QString, QString text, int, int, bool, int) { m_Messages.append(text); });
+    // Before the first look at the audio devices, which connects to the server.
+    qputenv("PULSE_RUNTIME_PATH", (m_Pulse.path() + QStringLiteral("/runtime")).toLocal8Bit());
+    qputenv("PULSE_CLIENTCONFIG", (m_Pulse.path() + QStringLiteral("/client.conf")).toLocal8Bit());
+    qunsetenv("PULSE_SERVER");
+    qunsetenv("NALVO_AUDIO_SINK");
+    m_bRunning = Server(QStringLiteral("start"));
+    if (!m_bRunning) {
+        if (qgetenv("CI") == "true")
+            QFAIL("The PulseAudio daemon did not start (pulseaudio and pulseaudio-utils are needed)");
+        QSKIP("No PulseAudio daemon could be started here (pulseaudio and pulseaudio-utils are needed)");
+    }
+}
+
+void TestPlayerPulse::cleanupTestCase()
+{
+    if (m_bRunning)
+        Server(QStringLiteral("stop"));
+}
+
+void TestPlayerPulse::init()
+{
+    m_Messages.clear();
+}
+
+void TestPlayerPulse::cleanup()
+{
+    if (m_Recorder.state() != QProcess::NotRunning)
+        StopRecording();
+}
+
+void TestPlayerPulse::UseSink(const QString& sink)
+{
+    QCOMPARE(QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("set-default-sink"), sink}), 0);
+    // The toolkit learns the new default from the server's notices.
+    QTRY_COMPARE(QAudioDeviceInfo::defaultOutputDevice().deviceName(), sink);
+}
+
+QString TestPlayerPulse::Take(const QString& id, int rate, int bits, double seconds)
+{
+    TakeSpec spec = MonoTake(id, {0, 1});
+    spec.sampleRate = quint32(rate);
+    spec.bits = quint16(bits);
+    spec.frames = quint32(seconds * rate);
+    return WriteSampledTake(m_Media.path() + QLatin1Char('/') + id, spec,
+                            [rate, bits](int track, qint64 frame) { return TrackSample(track, frame, rate, bits); });
+}
+
+// A pipe sink's FIFO holds every frame it played; a null sink is heard
+// through its monitor.
+void TestPlayerPulse::StartRecording(const QString& sink)
+{
+    m_RecordPath = m_Media.path() + QStringLiteral("/heard.raw");
+    QFile::remove(m_RecordPath);
+    m_Recorder.setStandardOutputFile(m_RecordPath);
+    const QString rate = sink.right(sink.size() - sink.indexOf(QRegularExpression(QStringLiteral("[0-9]"))));
+    if (sink.startsWith(QStringLiteral("nalvopipe")))
+        m_Recorder.start(QStringLiteral("cat"), {m_Pulse.path() + QStringLiteral("/pipe") + rate});
+    else
+        m_Recorder.start(QStringLiteral("parec"),
+                         {QStringLiteral("-d"), sink + QStringLiteral(".monitor"), QStringLiteral("--rate=") + rate,
+                          QStringLiteral("--channels=2"), QStringLiteral("--format=s16le"),
+                          QStringLiteral("--latency-msec=20")});
+    QVERIFY(m_Recorder.waitForStarted());
+    // The recording stream is connected once silence arrives.
+    QTRY_VERIFY(QFileInfo(m_RecordPath).size() > 0);
+}
+
+QVector<Frame> TestPlayerPulse::StopRecording()
+{
+    m_Recorder.terminate();
+    m_Recorder.waitForFinished(5000);
+    return ReadFrames(m_RecordPath);
+}
+
+namespace {
+
+// The player of a take, answering the end of the data with a stop as the
+// main window does.
+struct PlayerRig {
+    QSoundPerform take;
+    SfxPlayer player;
+    QList<short> states;
+
+    bool Load(const QString& path)
+    {
+        if (!LoadTestTake(&take, path))
+            return false;
+        take.m_pnTrackPan[0] = 0;
+        take.m_pnTrackPan[1] = 1;
+        take.m_pSfxPlayer = &player;
+        QObject::connect(&player, &SfxPlayer::signal_AudioMotorStateChange, &player, [this](short state) {
+            states.append(state);
+            if (state == PlayerEndOfData)
+                player.StopAll();
+        });
+        player.setup(&take);
+        return true;
+    }
+};
+
+} // namespace
+
+void TestPlayerPulse::wholeTakeHeard_data()
+{
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("bits");
+    QTest::addColumn<double>("seconds");
+    QTest::newRow("44.1 kHz 16-bit") << 44100 << 16 << 1.5;
+    QTest::newRow("48 kHz 24-bit") << 48000 << 24 << 1.5;
+    QTest::newRow("96 kHz 24-bit") << 96000 << 24 << 1.5;
+    QTest::newRow("48 kHz 16-bit, shorter than the server's buffer") << 48000 << 16 << 0.12;
+}
+
+void TestPlayerPulse::wholeTakeHeard()
+{
+    QFETCH(int, rate);
+    QFETCH(int, bits);
+    QFETCH(double, seconds);
+    const QString sink = QStringLiteral("nalvopipe%1").arg(rate);
+    UseSink(sink);
+    PlayerRig rig;
+    QVERIFY(rig.Load(Take(QStringLiteral("W%1%2").arg(rate / 1000, 3, 10, QLatin1Char('0')).arg(bits), rate, bits, seconds)));
+    StartRecording(sink);
+    rig.take.Play();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.states, (QList<short>{PlayerPlaying, PlayerEndOfData, PlayerStopped}), 10000);
+    const qint64 frames = qint64(seconds * rate);
+    QCOMPARE(rig.take.m_nSamplePos.load(), quint32(frames));
+    QTest::qWait(200);
+    const Heard heard = Follow(StopRecording(), ExpectedMix(frames, rate, bits));
+    qInfo("first frame heard %d, %d frames in order, %d silent frames between", heard.firstFrame, heard.frames,
+          heard.gaps);
+    QVERIFY2(heard.fault.isEmpty(), qPrintable(heard.fault));
+    QCOMPARE(heard.firstFrame, 0);
+    QCOMPARE(heard.frames, int(frames));
+}
+
+void TestPlayerPulse::cursorFollowsTheSound()
+{
+    const int rate = 48000;
+    UseSink(QStringLiteral("nalvo48000"));
+    PlayerRig rig;
+    QVERIFY(rig.Load(Take(QStringLiteral("CUR001"), rate, 16, 4.0)));
+    StartRecording(QStringLiteral("nalvo48000"));
+    rig.take.Play();
+    QTRY_COMPARE(rig.take.GetPlayerState(), short(PlayerPlaying));
+    QTest::qWait(1300);
+    rig.take.PlayPause();
+    QTRY_COMPARE(rig.take.GetPlayerState(), short(PlayerPaused));
+    QTest::qWait(300);
+    const qint64 cursor = rig.take.m_nSamplePos.load();
+    const Heard heard = Follow(StopRecording(), ExpectedMix(4 * rate, rate, 16));
+    rig.take.Stop();
+    QTRY_COMPARE(rig.take.GetPlayerState(), short(PlayerStopped));
+    const qint64 last = heard.firstFrame + heard.frames;
+    qInfo("heard up to frame %lld, cursor at %lld (%.1f ms)", last, cursor, 1000.0 * double(cursor - last) / rate);
+    QVERIFY(heard.frames > rate);
+    QVERIFY2(std::abs(cursor - last) <= rate / 50, "the cursor is more than 20 ms from the sound");
+}
+
+void TestPlayerPulse::survivesServerRestart()
+{
+    const int rate = 48000;
+    UseSink(QStringLiteral("nalvo48000"));
+    PlayerRig rig;
+    QVERIFY(rig.Load(Take(QStringLiteral("RST001"), rate, 16, 6.0)));
+    rig.take.Play();
+    QTRY_COMPARE(rig.take.GetPlayerState(), short(PlayerPlaying));
+    QTest::qWait(500);
+    // The server dies under the playing take.
+    QFile pidFile(m_Pulse.path() + QStringLiteral("/daemon.pid"));
+    QVERIFY(pidFile.open(QIODevice::ReadOnly));
+    const QString pid = QString::fromLatin1(pidFile.readAll()).trimmed();
+    QCOMPARE(QProcess::execute(QStringLiteral("kill"), {QStringLiteral("-9"), pid}), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.take.GetPlayerState(), short(PlayerStopped), 10000);
+    QTRY_COMPARE(m_Messages.size(), 1);
+    // Longer than the toolkit's own attempt to reconnect, after which it gives up.
+    QTest::qWait(4000);
+    QVERIFY(Server(QStringLiteral("start")));
+    UseSink(QStringLiteral("nalvo48000"));
+    StartRecording(QStringLiteral("nalvo48000"));
+    rig.states.clear();
+    rig.take.Play();
+    QTRY_COMPARE(rig.take.GetPlayerState(), short(PlayerPlaying));
+    QTest::qWait(1000);
+    rig.take.Stop();
+    QTRY_COMPARE(rig.take.GetPlayerState(), short(PlayerStopped));
+    const Heard heard = Follow(StopRecording(), ExpectedMix(rate, rate, 16));
+    QVERIFY2(heard.firstFrame >= 0 && heard.frames > rate / 4, "the next Play is not heard");
+    // Told once, when it failed.
+    QCOMPARE(m_Messages.size(), 1);
+}
+
+QTEST_MAIN(TestPlayerPulse)
+#include "test_player_pulse.moc"
