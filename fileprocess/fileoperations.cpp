@@ -219,17 +219,25 @@ QString QFileCopierThread::takeKey(const Request& request)
     return AudioPathFileShortenedToRacine(request.destination);
 }
 
-void QFileCopierThread::joinTake(int id, const Request& request)
+QFileCopierThread::TakeCopy* QFileCopierThread::openTake(const Request& request)
 {
     const QString key = takeKey(request);
     if (key.isEmpty())
-        return;
+        return nullptr;
     TakeCopy*& take = openTakes[key];
     if (!take) {
         takeCopies.push_back(std::make_unique<TakeCopy>());
         take = takeCopies.back().get();
         take->key = key;
     }
+    return take;
+}
+
+void QFileCopierThread::joinTake(int id, const Request& request)
+{
+    TakeCopy* take = openTake(request);
+    if (!take)
+        return;
     take->members.append(id);
     take->size += request.size;
     takeOfRequest.insert(id, take);
@@ -237,16 +245,10 @@ void QFileCopierThread::joinTake(int id, const Request& request)
 
 void QFileCopierThread::refuseTakeMember(const Request& request)
 {
-    const QString key = takeKey(request);
-    if (key.isEmpty())
-        return;
     // The take would miss this member: none of it is copied.
-    TakeCopy*& take = openTakes[key];
-    if (!take) {
-        takeCopies.push_back(std::make_unique<TakeCopy>());
-        take = takeCopies.back().get();
-        take->key = key;
-    }
+    TakeCopy* take = openTake(request);
+    if (!take)
+        return;
     if (take->failure == QFileCopier::NoError)
         take->failure = QFileCopier::Canceled;
     take->outputs.DiscardAll();

@@ -138,6 +138,7 @@ private:
         OutputSet outputs;                 // complete members under their temporaries
     };
     static QString takeKey(const Request& request);
+    TakeCopy* openTake(const Request& request);   // the take still gathering members, made when new
     void joinTake(int id, const Request& request);
     void refuseTakeMember(const Request& request);
     void settleTakeMember(int id, QFileCopier::Error error);

@@ -113,6 +113,7 @@ private slots:
     void badInput_data();
     void badInput();
     void fullVolumeLeavesNothing();
+    void fullVolumeCopiesNoMemberOfTake_data();
     void fullVolumeCopiesNoMemberOfTake();
     void killedTakeCopiesLeaveNoHalfTake();
     void cancelledFifoLeavesNothing();
@@ -235,7 +236,8 @@ void TestFileOperations::fullVolumeLeavesNothing()
     const QString source = dir.filePath("big.bin");
     QVERIFY(WriteFile(source, QByteArray(3 << 20, 'x')));
     QString how;
-    const bool ok = fixture::RunOnFullVolume(dir.path(), 1 << 20, [&](const QString& folder) {
+    QVERIFY(QDir().mkpath(dir.filePath("card")));
+    const bool ok = fixture::RunOnFullVolume(dir.filePath("card"), 1 << 20, [&](const QString& folder) {
         QFileCopier copier;
         CopierProbe probe(&copier);
         copier.copy(source, folder, QFileCopier::NonInteractive);
@@ -245,23 +247,36 @@ void TestFileOperations::fullVolumeLeavesNothing()
     QVERIFY2(ok, qPrintable(how));
 }
 
+void TestFileOperations::fullVolumeCopiesNoMemberOfTake_data()
+{
+    QTest::addColumn<bool>("asFolder");
+    QTest::newRow("the member files") << false;
+    QTest::newRow("the take's folder") << true;
+}
+
 void TestFileOperations::fullVolumeCopiesNoMemberOfTake()
 {
     // 23 small members and one larger than the volume: a volume that tells
-    // its size refuses the take before the first byte; one that does not
+    // its size refuses the copy before the first byte; one that does not
     // fails at the large member. Either way no member is left.
+    QFETCH(bool, asFolder);
     QTemporaryDir dir;
     const QStringList members = WriteTakeMembers(dir.filePath("src"), 64 << 10, 12, 3 << 20);
     QCOMPARE(members.size(), 24);
     QString how;
-    const bool ok = fixture::RunOnFullVolume(dir.path(), 2 << 20, [&](const QString& folder) {
+    QVERIFY(QDir().mkpath(dir.filePath("card")));
+    const bool ok = fixture::RunOnFullVolume(dir.filePath("card"), 2 << 20, [&](const QString& folder) {
         QFileCopier copier;
         CopierProbe probe(&copier);
-        copier.copy(members, folder, QFileCopier::NonInteractive);
+        if (asFolder)
+            copier.copy(dir.filePath("src"), folder, QFileCopier::NonInteractive);
+        else
+            copier.copy(members, folder, QFileCopier::NonInteractive);
         probe.WaitDone();
         const QList<int> codes = probe.Codes();
+        QDirIterator files(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
         return codes.count(int(QFileCopier::CannotWriteDestinationFile)) == 1
-               && codes.count(int(QFileCopier::Canceled)) == codes.size() - 1 && Entries(folder).isEmpty();
+               && codes.count(int(QFileCopier::Canceled)) == codes.size() - 1 && !files.hasNext();
     }, &how);
     QVERIFY2(ok, qPrintable(how));
 }
