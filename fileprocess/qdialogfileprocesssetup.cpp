@@ -60,7 +60,7 @@ QDialogFileProcessSetup::QDialogFileProcessSetup(QWidget* parent)
     // The status beside each bar keeps one width, room for the longest
     // summary, so the bars neither shrink nor cut it when a run ends.
     const int statusWidth = ui->m_CtrlLabel_FullProgress->fontMetrics().horizontalAdvance(
-        QStringLiteral("Finished: 999 written, 999 skipped, 999 failed "));
+        QStringLiteral("Stopped: 999 written, 999 skipped, 999 failed, 99 stopped "));
     for (QLabel* status : {ui->m_CtrlLabel_FullProgress, ui->m_CtrlLabel_FileProgress})
         status->setFixedWidth(statusWidth);
 
