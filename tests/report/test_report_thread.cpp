@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 #include <memory>
@@ -474,6 +475,9 @@ void TestReportThread::interruptedMidJob()
     QVERIFY(daymedia::WriteBytes(older, "%PDF-1.4 older\n"));
     auto thread = std::make_unique<QReportThread>();
     tyWatch watch(thread.get());
+    // Each take read as from a slow card (on the worker): the job is still
+    // reading when the test reacts, however fast the reading itself is.
+    QObject::connect(thread.get(), &QReportThread::signal_gettingData, [] { QThread::msleep(20); });
     thread->processFileTags(m_Day.volume, m_Day.project, m_Day.day, 0x1, 0x7, false, CircleDisplayTake);
     QVERIFY(QTest::qWaitFor([&] { return watch.nGettingData > 0; }, 20000));
     QElapsedTimer timer;
