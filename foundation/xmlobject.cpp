@@ -249,7 +249,10 @@ namespace {
 // Escaped texts hold no '<', so every '<' not followed by '/', '?' or '!'
 // starts an element, in document order; the leaves are the elements right
 // after the target (elementsBefore elements stand before it).
-bool SpliceLeaves(const QByteArray& text, int elementsBefore, const QList<LeafTexts>& leaves, QByteArray* result)
+// *elementAt, when not negative, is where the element stands in text (as
+// found by an earlier call); else it is found and kept there.
+bool SpliceLeaves(const QByteArray& text, int elementsBefore, const QList<LeafTexts>& leaves, QByteArray* result,
+                  int* elementAt)
 {
     int at = -1;
     auto nextElement = [&text, &at]() {
@@ -260,9 +263,14 @@ bool SpliceLeaves(const QByteArray& text, int elementsBefore, const QList<LeafTe
         }
         return false;
     };
-    for (int seen = 0; seen <= elementsBefore; ++seen) {
-        if (!nextElement())
-            return false;
+    if (*elementAt >= 0) {
+        at = *elementAt;
+    } else {
+        for (int seen = 0; seen <= elementsBefore; ++seen) {
+            if (!nextElement())
+                return false;
+        }
+        *elementAt = at;
     }
     QByteArray spliced;
     spliced.reserve(text.size() + 256);
@@ -539,12 +547,17 @@ bool QXmlObject::SpliceText(const QByteArray& text, const QXmlObject& other, con
     if (!comparer.Same(Root(), other.Root(), 0) || !comparer.Found())
         return false;
 
-    return SpliceLeaves(text, comparer.ElementsBefore(), comparer.Texts(), result);
+    int elementAt = -1;
+    return SpliceLeaves(text, comparer.ElementsBefore(), comparer.Texts(), result, &elementAt);
 }
 
 bool QXmlObject::SpliceLeafTexts(const QByteArray& text, const QStringList& path,
-                                 const QList<QPair<QString, QString>>& theirs, QByteArray* result) const
+                                 const QList<QPair<QString, QString>>& theirs, QByteArray* result,
+                                 tyLeafSplicePlace* place) const
 {
+    tyLeafSplicePlace own;
+    if (!place)
+        place = &own;
     const QDomElement target = FindElement(path);
     if (path.isEmpty() || target.isNull() || target.hasAttributes())
         return false;
@@ -573,7 +586,9 @@ bool QXmlObject::SpliceLeafTexts(const QByteArray& text, const QStringList& path
     }
     if (!child.isNull())
         return false;
-    int seen = 0;
-    const int before = ::ElementsBefore(Document(), target, &seen, 0);
-    return before >= 0 && SpliceLeaves(text, before, leaves, result);
+    if (place->nElementsBefore < 0) {
+        int seen = 0;
+        place->nElementsBefore = ::ElementsBefore(Document(), target, &seen, 0);
+    }
+    return place->nElementsBefore >= 0 && SpliceLeaves(text, place->nElementsBefore, leaves, result, &place->nTextOffset);
 }
