@@ -47,8 +47,6 @@ struct BoundOutput {
     qint64 bytes = 0;
 };
 double ReadWriteSyncBound(const QStringList& sources, const std::vector<BoundOutput>& outputs, bool sync);
-// Syncs the named files only (not the volume); false when one fails.
-bool SyncFiles(const QStringList& paths);
 
 // Runs a peer tool to its end; false (with a line on stderr) unless it
 // exited normally with code 0.
@@ -59,9 +57,6 @@ bool HaveTool(const QString& program);
 // Reads the files, or every file below a folder, once, so timed runs start
 // from a hot page cache.
 void Warm(const QStringList& paths);
-// Writes back everything dirty and drops the page cache; false when not
-// permitted (not root).
-bool DropCaches();
 
 // Keeps the engines' debug lines out of the figures; warnings still show.
 void QuietDebugOutput();
