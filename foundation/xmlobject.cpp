@@ -64,6 +64,88 @@ bool IsPlainText(const QString& text)
     return true;
 }
 
+// A text the serialiser writes as it is, within one UTF-16 unit each
+// (a lone surrogate would be written as a character reference).
+bool IsPlainUnits(const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.isSurrogate())
+            return false;
+    }
+    return IsPlainText(text);
+}
+
+// Appends element at depth as QDomNode::save with an indent of one writes
+// it, for trees of elements without attributes whose children are either
+// one plain text or elements only; false (out then unusable) for any
+// other tree, which the DOM's own writer serialises.
+bool AppendPlainElement(const QDomElement& element, int depth, QString* out)
+{
+    if (element.hasAttributes())
+        return false;
+    const QString tag = element.tagName();
+    const QString indent(depth, QLatin1Char(' '));
+    *out += indent;
+    *out += QLatin1Char('<');
+    *out += tag;
+    const QDomNode first = element.firstChild();
+    if (first.isNull()) {
+        *out += QLatin1String("/>\n");
+        return true;
+    }
+    if (first.nodeType() == QDomNode::TextNode) {
+        const QString text = first.nodeValue();
+        if (!first.nextSibling().isNull() || !IsPlainUnits(text))
+            return false;
+        *out += QLatin1Char('>');
+        *out += text;
+    } else {
+        *out += QLatin1String(">\n");
+        for (QDomNode child = first; !child.isNull(); child = child.nextSibling()) {
+            if (child.nodeType() != QDomNode::ElementNode || !AppendPlainElement(child.toElement(), depth + 1, out))
+                return false;
+        }
+        *out += indent;
+    }
+    *out += QLatin1String("</");
+    *out += tag;
+    *out += QLatin1String(">\n");
+    return true;
+}
+
+// The element of an indexed text and its descendants, built as the parse
+// builds them: a leaf's text (blank ones dropped) as its one text node.
+void AppendIndexed(QDomDocument& document, QDomNode parent, const XmlScanElement& element)
+{
+    QDomElement built = document.createElement(element.tagName());
+    parent.appendChild(built);
+    XmlScanElement child = element.firstChildElement();
+    if (child.isNull()) {
+        const QString text = element.text();
+        if (!text.isEmpty())
+            built.appendChild(document.createTextNode(text));
+        return;
+    }
+    for (; !child.isNull(); child = child.nextSiblingElement())
+        AppendIndexed(document, built, child);
+}
+
+// The document of a text the scan index accepts, without the parser's
+// work per character; its declaration as the parser keeps it (its
+// attributes quoted with apostrophes).
+QDomDocument DocumentOfIndexed(const QByteArray& text, const XmlScanIndex& index)
+{
+    QDomDocument document{QString()};   // a document of its own (as a parse's, an unnamed type)
+    if (text.startsWith("<?xml ")) {
+        const int close = text.indexOf("?>");
+        QByteArray data = text.mid(6, close - 6).trimmed();
+        document.appendChild(
+            document.createProcessingInstruction(QStringLiteral("xml"), QString::fromLatin1(data.replace('"', '\''))));
+    }
+    AppendIndexed(document, document, index.Root());
+    return document;
+}
+
 // One leaf child of the spliced element: its tag and the two texts.
 struct LeafTexts {
     QString tag;
@@ -167,7 +249,10 @@ namespace {
 // Escaped texts hold no '<', so every '<' not followed by '/', '?' or '!'
 // starts an element, in document order; the leaves are the elements right
 // after the target (elementsBefore elements stand before it).
-bool SpliceLeaves(const QByteArray& text, int elementsBefore, const QList<LeafTexts>& leaves, QByteArray* result)
+// *elementAt, when not negative, is where the element stands in text (as
+// found by an earlier call); else it is found and kept there.
+bool SpliceLeaves(const QByteArray& text, int elementsBefore, const QList<LeafTexts>& leaves, QByteArray* result,
+                  int* elementAt)
 {
     int at = -1;
     auto nextElement = [&text, &at]() {
@@ -178,9 +263,14 @@ bool SpliceLeaves(const QByteArray& text, int elementsBefore, const QList<LeafTe
         }
         return false;
     };
-    for (int seen = 0; seen <= elementsBefore; ++seen) {
-        if (!nextElement())
-            return false;
+    if (*elementAt >= 0) {
+        at = *elementAt;
+    } else {
+        for (int seen = 0; seen <= elementsBefore; ++seen) {
+            if (!nextElement())
+                return false;
+        }
+        *elementAt = at;
     }
     QByteArray spliced;
     spliced.reserve(text.size() + 256);
@@ -238,6 +328,13 @@ bool QXmlObject::SetContent(const QByteArray& bytes)
         m_czXmlError = QStringLiteral("elements nested deeper than %1 levels").arg(kMaxElementDepth);
         ClearDocument();
         return false;
+    }
+    XmlScanIndex index;
+    if (index.Build(text)) {
+        m_Document = DocumentOfIndexed(text, index);
+        m_bXmlOk = !m_Document.documentElement().isNull();
+        m_czXmlError.clear();
+        return m_bXmlOk;
     }
     QDomDocument parsed;
     QString message;
@@ -407,6 +504,17 @@ QByteArray QXmlObject::ToText() const
     // and a declaration the parser tolerated (another encoding, an odd
     // version) would make the written chunk unreadable or misread.
     QString body;
+    // Most documents are elements and plain texts only: written here
+    // directly, byte for byte as the DOM's writer, at a fraction of its cost.
+    bool plain = true;
+    for (QDomNode node = m_Document.firstChild(); plain && !node.isNull(); node = node.nextSibling()) {
+        if (node.isProcessingInstruction() && node.toProcessingInstruction().target() == QLatin1String("xml"))
+            continue;
+        plain = node.nodeType() == QDomNode::ElementNode && AppendPlainElement(node.toElement(), 1, &body);
+    }
+    if (plain)
+        return QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n") + body.toUtf8();
+    body.clear();
     QTextStream stream(&body);
     for (QDomNode node = m_Document.firstChild(); !node.isNull(); node = node.nextSibling()) {
         if (node.isProcessingInstruction() && node.toProcessingInstruction().target() == QLatin1String("xml"))
@@ -440,12 +548,17 @@ bool QXmlObject::SpliceText(const QByteArray& text, const QXmlObject& other, con
     if (!comparer.Same(Root(), other.Root(), 0) || !comparer.Found())
         return false;
 
-    return SpliceLeaves(text, comparer.ElementsBefore(), comparer.Texts(), result);
+    int elementAt = -1;
+    return SpliceLeaves(text, comparer.ElementsBefore(), comparer.Texts(), result, &elementAt);
 }
 
 bool QXmlObject::SpliceLeafTexts(const QByteArray& text, const QStringList& path,
-                                 const QList<QPair<QString, QString>>& theirs, QByteArray* result) const
+                                 const QList<QPair<QString, QString>>& theirs, QByteArray* result,
+                                 tyLeafSplicePlace* place) const
 {
+    tyLeafSplicePlace own;
+    if (!place)
+        place = &own;
     const QDomElement target = FindElement(path);
     if (path.isEmpty() || target.isNull() || target.hasAttributes())
         return false;
@@ -474,7 +587,9 @@ bool QXmlObject::SpliceLeafTexts(const QByteArray& text, const QStringList& path
     }
     if (!child.isNull())
         return false;
-    int seen = 0;
-    const int before = ::ElementsBefore(Document(), target, &seen, 0);
-    return before >= 0 && SpliceLeaves(text, before, leaves, result);
+    if (place->nElementsBefore < 0) {
+        int seen = 0;
+        place->nElementsBefore = ::ElementsBefore(Document(), target, &seen, 0);
+    }
+    return place->nElementsBefore >= 0 && SpliceLeaves(text, place->nElementsBefore, leaves, result, &place->nTextOffset);
 }

@@ -126,8 +126,16 @@ public:
     // in order: false when the element's children are not such leaves with
     // the same tags and the same presence of text, or a text would need
     // escaping.
+    // place, when given, keeps where the element stands in this document
+    // and in text between calls with the same text and path (splicing the
+    // same element of many documents finds it once).
+    struct tyLeafSplicePlace {
+        int nElementsBefore = -1;
+        int nTextOffset = -1;
+    };
     bool SpliceLeafTexts(const QByteArray& text, const QStringList& path,
-                         const QList<QPair<QString, QString>>& theirs, QByteArray* result) const;
+                         const QList<QPair<QString, QString>>& theirs, QByteArray* result,
+                         tyLeafSplicePlace* place = nullptr) const;
 
 protected:
     // Called once deferred bytes have been built into the document.

@@ -46,51 +46,45 @@ void AppendLe32(QByteArray& bytes, quint32 v)
         bytes.append(char((v >> (8 * i)) & 0xFF));
 }
 
-// The running peak of one channel and the points it gave.
-struct tyOverview {
-    int nPeak = 0;
-    int nCount = 0;
-    std::vector<char> points;
+// The waveform overview of every channel: one point per samplesPerPoint
+// samples, the peak shifted to 8 bits (a full-scale negative peak would
+// give 256: kept at 255); at most kMaxPoints. Every channel reaches a point
+// at the same frame, so one count serves all.
+struct tyOverviews {
+    int nSamplesPerPoint = 0;
+    int nShift = 0;
+    int nCount = 0;                       // samples into the current point
+    std::vector<int> peaks;               // per channel, of the current point
+    std::vector<std::vector<char>> points;
+
+    void EndPoint()
+    {
+        for (size_t c = 0; c < peaks.size(); ++c) {
+            if (points[c].size() < size_t(kMaxPoints))
+                points[c].push_back(char(qMin(255, peaks[c] >> nShift)));
+            peaks[c] = 0;
+        }
+        nCount = 0;
+    }
 };
 
-// Adds the magnitudes of n samples to the channel's overview: one point per
-// samplesPerPoint samples, the peak shifted to 8 bits (a full-scale negative
-// peak would give 256: kept at 255); at most kMaxPoints.
-template <int B>
-void AddToOverviewWidth(tyOverview& overview, const unsigned char* pcm, int samples, int samplesPerPoint)
+// Cuts a block of whole frames into each channel's run (channel c at
+// c * perChannel), taking the overview's peaks in the same pass.
+void SplitBlock(const char* in, char* out, int bytesPerSample, int perChannel, int channels, tyOverviews* overviews)
 {
-    constexpr int shift = 8 * B - 9;
-    int peak = overview.nPeak;
-    int count = overview.nCount;
-    for (int i = 0; i < samples;) {
-        // The samples up to the end of the current point, in one tight run.
-        const int run = qMin(samples - i, samplesPerPoint - count);
-        const unsigned char* p = pcm + qint64(i) * B;
-        for (int k = 0; k < run; ++k, p += B) {
-            int value = pcm::DecodeSample(p, B);
-            value = value < 0 ? -value : value;
-            peak = value > peak ? value : peak;
-        }
-        i += run;
-        count += run;
-        if (count == samplesPerPoint) {
-            if (overview.points.size() < size_t(kMaxPoints))
-                overview.points.push_back(char(qMin(255, peak >> shift)));
-            peak = 0;
-            count = 0;
-        }
+    const int frames = perChannel / bytesPerSample;
+    if (!overviews) {
+        QSoundPerform::DeCrossPeaks(in, out, bytesPerSample, perChannel, channels, 0, frames, nullptr);
+        return;
     }
-    overview.nPeak = peak;
-    overview.nCount = count;
-}
-
-void AddToOverview(tyOverview& overview, const unsigned char* pcm, int samples, int bytesPerSample,
-                   int samplesPerPoint)
-{
-    if (bytesPerSample == 2)
-        AddToOverviewWidth<2>(overview, pcm, samples, samplesPerPoint);
-    else
-        AddToOverviewWidth<3>(overview, pcm, samples, samplesPerPoint);
+    for (int f = 0; f < frames;) {
+        const int run = qMin(frames - f, overviews->nSamplesPerPoint - overviews->nCount);
+        QSoundPerform::DeCrossPeaks(in, out, bytesPerSample, perChannel, channels, f, run, overviews->peaks.data());
+        f += run;
+        overviews->nCount += run;
+        if (overviews->nCount == overviews->nSamplesPerPoint)
+            overviews->EndPoint();
+    }
 }
 
 // "HH:MM:SS" of whole seconds.
@@ -397,9 +391,13 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
     const qint64 total = qint64(import.nFrames) * import.fmt.nBlockAlign;
     std::vector<char> in(size_t(channels) * kChannelBlock);
     std::vector<char> out(in.size());
-    std::vector<tyOverview> overviews(static_cast<size_t>(channels));
-    for (tyOverview& o : overviews)
-        o.points.reserve(size_t(points));
+    tyOverviews overviews;
+    overviews.nSamplesPerPoint = samplesPerPoint;
+    overviews.nShift = 8 * import.nBytes - 9;
+    overviews.peaks.assign(size_t(channels), 0);
+    overviews.points.resize(size_t(channels));
+    for (std::vector<char>& o : overviews.points)
+        o.reserve(size_t(points));
     bool stopped = false;
     for (qint64 position = 0; position < total && !stopped;) {
         if (!Running(run)) {
@@ -414,16 +412,13 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
             return false;
         }
         const int perChannel = n / channels;
-        QSoundPerform::DeCross(in.data(), out.data(), import.nBytes, perChannel, channels);
+        SplitBlock(in.data(), out.data(), import.nBytes, perChannel, channels, overview ? &overviews : nullptr);
         for (int c = 0; c < channels; ++c) {
             if (!Running(run)) {
                 stopped = true;
                 break;
             }
             const char* samples = out.data() + qint64(c) * perChannel;
-            if (overview)
-                AddToOverview(overviews[size_t(c)], reinterpret_cast<const unsigned char*>(samples),
-                              perChannel / import.nBytes, import.nBytes, samplesPerPoint);
             if (!outputs.At(c).Write(samples, perChannel)) {
                 MyQDebug("Error on write");
                 Report(kTitle, QStringLiteral("Unable to write\n%1\n%2.\nThe import was stopped; no file was kept.")
@@ -458,9 +453,9 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
         const int slot = SlotOf(import, c);
         QSoundFile file;
         bool written = file.Open(outputs.At(c).TemporaryPath(), 2) && file.ReadChunks(false, false);
-        tyOverview& o = overviews[size_t(c)];
+        std::vector<char>& o = overviews.points[size_t(c)];
         if (written && overview)
-            written = file.AddOndeChunk(o.points.data(), int(o.points.size()), slot + 1, samplesPerPoint);
+            written = file.AddOndeChunk(o.data(), int(o.size()), slot + 1, samplesPerPoint);
         if (written) {
             file.SetiXMLMonoTrackNumber(slot, slot + 1);
             if (file.GetiXMLFileInfos())

@@ -32,6 +32,7 @@ struct tyAdoptedSaveModels {
         QString czEdits;
         std::shared_ptr<QSoundFile> shadow;   // null: the texts cannot be built so
         QByteArray baText;
+        QXmlObject::tyLeafSplicePlace entryPlace;   // the entry in shadow and baText
     };
     QList<tyModel> lModels;
 };

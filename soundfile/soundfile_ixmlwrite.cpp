@@ -155,7 +155,8 @@ bool QSoundFile::AdoptedSaveText(tyAdoptedSaveModels* models, QByteArray* text) 
         models->lModels.append(built);
         model = &models->lModels.last();
     }
-    return model->shadow && model->shadow->SpliceLeafTexts(model->baText, {kTrackList, kTrack}, entry, text);
+    return model->shadow
+           && model->shadow->SpliceLeafTexts(model->baText, {kTrackList, kTrack}, entry, text, &model->entryPlace);
 }
 
 bool QSoundFile::EnsureDocument(int track)

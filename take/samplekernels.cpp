@@ -5,6 +5,7 @@
 #include "take/samplearith.h"
 #include "take/soundperform.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -113,20 +114,48 @@ void QSoundPerform::Cross(char* out, char* left, char* right, int bytesPerSample
 }
 
 namespace {
-// The common widths with a constant sample size, so each copy is a move of
-// two or three bytes; frames are read in order, each channel's run written
-// in order.
-template <int B>
-void DeCrossWidth(const char* in, char* out, int bytesPerChannel, int channels)
+// The common widths with a constant sample size. Frames are taken a tile at
+// a time, every channel of the tile in turn, so the tile's input stays in
+// the cache while each channel's run is written in order; the peak of each
+// channel is taken from the same loads, without a branch.
+template <int B, bool Peaks>
+void DeCrossWidth(const char* in, char* out, int bytesPerChannel, int channels, int firstFrame, int frames,
+                  int* peaks)
 {
-    const int frames = bytesPerChannel / B;
-    for (int c = 0; c < channels; ++c) {
-        const char* src = in + c * B;
-        char* dst = out + qint64(c) * bytesPerChannel;
-        const qint64 stride = qint64(B) * channels;
-        for (int f = 0; f < frames; ++f, src += stride, dst += B)
-            std::memcpy(dst, src, B);
+    constexpr int kTile = 512;
+    const qint64 stride = qint64(B) * channels;
+    for (int f0 = firstFrame; f0 < firstFrame + frames; f0 += kTile) {
+        const int n = qMin(kTile, firstFrame + frames - f0);
+        for (int c = 0; c < channels; ++c) {
+            const unsigned char* src = reinterpret_cast<const unsigned char*>(in) + f0 * stride + c * B;
+            unsigned char* dst = reinterpret_cast<unsigned char*>(out) + qint64(c) * bytesPerChannel + qint64(f0) * B;
+            int peak = Peaks ? peaks[c] : 0;
+            for (int k = 0; k < n; ++k, src += stride, dst += B) {
+                dst[0] = src[0];
+                dst[1] = src[1];
+                if (B == 3)
+                    dst[2] = src[2];
+                if (Peaks) {
+                    int value = DecodeFixed<B>(src);
+                    const int sign = value >> 31;
+                    value = (value ^ sign) - sign;
+                    peak = std::max(peak, value);
+                }
+            }
+            if (Peaks)
+                peaks[c] = peak;
+        }
     }
+}
+
+template <int B>
+void DeCrossFrames(const char* in, char* out, int bytesPerChannel, int channels, int firstFrame, int frames,
+                   int* peaks)
+{
+    if (peaks)
+        DeCrossWidth<B, true>(in, out, bytesPerChannel, channels, firstFrame, frames, peaks);
+    else
+        DeCrossWidth<B, false>(in, out, bytesPerChannel, channels, firstFrame, frames, nullptr);
 }
 }  // namespace
 
@@ -134,10 +163,9 @@ void QSoundPerform::DeCross(char* in, char* out, int bytesPerSample, int bytesPe
 {
     if (!in || !out || bytesPerSample <= 0 || bytesPerChannel <= 0 || channels <= 0)
         return;
-    if (bytesPerSample == 2)
-        return DeCrossWidth<2>(in, out, bytesPerChannel, channels);
-    if (bytesPerSample == 3)
-        return DeCrossWidth<3>(in, out, bytesPerChannel, channels);
+    if (bytesPerSample == 2 || bytesPerSample == 3)
+        return DeCrossPeaks(in, out, bytesPerSample, bytesPerChannel, channels, 0, bytesPerChannel / bytesPerSample,
+                            nullptr);
     const int frames = bytesPerChannel / bytesPerSample;
     const int frameBytes = bytesPerSample * channels;
     for (int f = 0; f < frames; ++f) {
@@ -148,4 +176,16 @@ void QSoundPerform::DeCross(char* in, char* out, int bytesPerSample, int bytesPe
                 sample[b] = frame[c * bytesPerSample + b];
         }
     }
+}
+
+void QSoundPerform::DeCrossPeaks(const char* in, char* out, int bytesPerSample, int bytesPerChannel, int channels,
+                                 int firstFrame, int frames, int* peaks)
+{
+    if (!in || !out || bytesPerChannel <= 0 || channels <= 0 || firstFrame < 0 || frames <= 0
+        || qint64(firstFrame + frames) * bytesPerSample > bytesPerChannel)
+        return;
+    if (bytesPerSample == 2)
+        DeCrossFrames<2>(in, out, bytesPerChannel, channels, firstFrame, frames, peaks);
+    else if (bytesPerSample == 3)
+        DeCrossFrames<3>(in, out, bytesPerChannel, channels, firstFrame, frames, peaks);
 }

@@ -141,6 +141,11 @@ public:
     static void Ecretage(int* runs, char* out, int bytesPerSample, int count);
     static void Cross(char* out, char* left, char* right, int bytesPerSample, int count);
     static void DeCross(char* in, char* out, int bytesPerSample, int bytesPerChannel, int channels);
+    // DeCross of the frames [firstFrame, firstFrame + frames) of a block of
+    // 16 or 24-bit samples; when peaks is given, peaks[c] is raised to the
+    // largest magnitude of channel c in those frames.
+    static void DeCrossPeaks(const char* in, char* out, int bytesPerSample, int bytesPerChannel, int channels,
+                             int firstFrame, int frames, int* peaks);
 
 signals:
     void signal_SoundPerformSamplePosChanged(unsigned long position);

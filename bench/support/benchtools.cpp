@@ -82,18 +82,6 @@ double ReadWriteSyncBound(const QStringList& sources, const std::vector<BoundOut
     return seconds;
 }
 
-bool SyncFiles(const QStringList& paths)
-{
-    bool synced = true;
-    for (const QString& path : paths) {
-        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-        synced = fd >= 0 && ::fdatasync(fd) == 0 && synced;
-        if (fd >= 0)
-            ::close(fd);
-    }
-    return synced;
-}
-
 bool Run(const QString& program, const QStringList& args)
 {
     QProcess process;
@@ -154,16 +142,6 @@ void Warm(const QStringList& paths)
         while (it.hasNext())
             ReadThrough(it.next(), &buffer);
     }
-}
-
-bool DropCaches()
-{
-    ::sync();
-    QFile drop(QStringLiteral("/proc/sys/vm/drop_caches"));
-    if (!drop.open(QIODevice::WriteOnly) || drop.write("3\n") != 2)
-        return false;
-    drop.close();
-    return drop.error() == QFileDevice::NoError;
 }
 
 void QuietDebugOutput()

@@ -49,8 +49,6 @@ struct BoundOutput {
     qint64 bytes = 0;
 };
 double ReadWriteSyncBound(const QStringList& sources, const std::vector<BoundOutput>& outputs, bool sync);
-// Syncs the named files only (not the volume); false when one fails.
-bool SyncFiles(const QStringList& paths);
 
 // Runs a peer tool to its end; false (with a line on stderr) unless it
 // exited normally with code 0.
@@ -61,9 +59,6 @@ bool HaveTool(const QString& program);
 // Reads the files, or every file below a folder, once, so timed runs start
 // from a hot page cache.
 void Warm(const QStringList& paths);
-// Writes back everything dirty and drops the page cache; false when not
-// permitted (not root).
-bool DropCaches();
 
 // The least a take loader must do per file: open it, read its head (fmt,
 // bext: the first 4 KiB) and its tail where the iXML lies (the last 16 KiB),

@@ -4,7 +4,24 @@
 #include "foundation/xmlobject.h"
 #include "tests/support/xmlscancompare.h"
 
+#include <QDomDocument>
 #include <QtTest>
+
+namespace {
+// The document as the DOM's own writer serialises it (indent 1, its
+// declaration replaced), which ToText must match byte for byte.
+QByteArray DomWriterText(const QXmlObject& object)
+{
+    QString body;
+    QTextStream stream(&body);
+    for (QDomNode node = object.Document().firstChild(); !node.isNull(); node = node.nextSibling()) {
+        if (!node.isProcessingInstruction() || node.toProcessingInstruction().target() != QLatin1String("xml"))
+            node.save(stream, 1);
+    }
+    stream.flush();
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + body.toUtf8();
+}
+}  // namespace
 
 class TestXmlScanIndex : public QObject
 {
@@ -72,6 +89,13 @@ private slots:
         QCOMPARE(index.Build(text), indexed);
         QXmlObject parsed;
         const bool parses = parsed.SetContent(text);
+        if (parses)
+            QCOMPARE(parsed.ToText(), DomWriterText(parsed));
+        // A document built from the index is, node for node, the parser's
+        // (declaration included).
+        QDomDocument reference;
+        if (parses && reference.setContent(text.left(XmlTextEnd(text))))
+            QCOMPARE(parsed.Document().toString(1), reference.toString(1));
         if (indexed) {
             QVERIFY(parses);
             const QString difference = XmlScanDifference(parsed.Root(), index.Root());
@@ -93,6 +117,31 @@ private slots:
         // Its first DOM use builds the document from the same text.
         QCOMPARE(object.ToText(), parsed.ToText());
         QVERIFY(!object.IsIndexed());
+    }
+
+    // Trees an edit can make and a parse cannot: an empty text, two texts,
+    // a text beside an element, a lone surrogate, an attribute.
+    void editedTreesWriteAsTheDom()
+    {
+        for (int edit = 0; edit < 5; ++edit) {
+            QXmlObject object;
+            QVERIFY(object.SetContent("<R><A>x</A><B/><C><D>y</D></C></R>"));
+            QDomDocument& document = object.Document();
+            QDomElement b = document.documentElement().firstChildElement("B");
+            if (edit == 0)
+                b.appendChild(document.createTextNode(QString()));
+            if (edit == 1 || edit == 2)
+                b.appendChild(document.createTextNode("t"));
+            if (edit == 1)
+                b.appendChild(document.createTextNode("u"));
+            if (edit == 2)
+                b.appendChild(document.createElement("E"));
+            if (edit == 3)
+                b.appendChild(document.createTextNode(QString(QChar(0xD800))));
+            if (edit == 4)
+                b.setAttribute("v", "1");
+            QCOMPARE(object.ToText(), DomWriterText(object));
+        }
     }
 };
 
