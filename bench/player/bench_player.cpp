@@ -8,6 +8,7 @@
 // The track files are real (noise, not holes) and are read from the page
 // cache, as right after copying a card; a card reader's own speed is not
 // part of these figures.
+#include "foundation/toolarguments.h"
 #include "player/audiosink.h"
 #include "player/generatoraudiobuffer.h"
 #include "player/sfxplayer.h"
@@ -159,8 +160,11 @@ void MeasureBlocks(QSoundPerform* take, const Variant& v)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc > 1)
-        kSeconds = std::max(10, QByteArray(argv[1]).toInt());
+    QStringList args;
+    if (const int exitCode = ReadToolArguments(app.arguments(), "bench_player [seconds per take, at least 10]", 0, 1, &args); exitCode >= 0)
+        return exitCode;
+    if (!args.isEmpty())
+        kSeconds = std::max(10, args.at(0).toInt());
     QTemporaryDir dir;
     if (!dir.isValid())
         return 1;

@@ -2,6 +2,7 @@
 // through the report worker, against what the job cannot do without: loading
 // the same takes from one listing, plus a bare PDF writer drawing as many
 // take lines and pages, measured in the same run.
+#include "foundation/toolarguments.h"
 #include "bench/support/benchtools.h"
 
 #include "foundation/fileinfolist.h"
@@ -108,6 +109,9 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    QStringList args;
+    if (const int exitCode = ReadToolArguments(app.arguments(), "bench_report_day", 0, 0, &args); exitCode >= 0)
+        return exitCode;
     QTemporaryDir scratch;
     const QString day = writeDay(scratch.path());
     const QString volume = scratch.path() + QStringLiteral("/CARD");

@@ -2,6 +2,7 @@
 // same files, measured in one run. A day of 24-track mono takes is written
 // as sparse files (the samples are holes), so a day of long takes needs
 // little disk space; the header chunks are real bytes.
+#include "foundation/toolarguments.h"
 #include "foundation/fileinfolist.h"
 #include "foundation/platform/diskprobes.h"
 #include "take/bwfmetadata.h"
@@ -155,8 +156,11 @@ double SaveAll(const Day& day, int round)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const int takes = argc > 1 ? QString(argv[1]).toInt() : 200;
-    const int longTakes = argc > 2 ? QString(argv[2]).toInt() : 20;
+    QStringList args;
+    if (const int exitCode = ReadToolArguments(app.arguments(), "bench_take_io [short takes] [long takes]", 0, 2, &args); exitCode >= 0)
+        return exitCode;
+    const int takes = args.size() > 0 ? args.at(0).toInt() : 200;
+    const int longTakes = args.size() > 1 ? args.at(1).toInt() : 20;
     QTemporaryDir dir;
     if (!dir.isValid())
         return 1;

@@ -1,0 +1,71 @@
+#include "tests/mainwindow/userinput.h"
+
+#include "tests/support/riffreader.h"
+
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QWidget>
+#include <QWindow>
+#include <QtTest>
+
+namespace userinput {
+
+namespace {
+QWindow* Native(QWidget* widget)
+{
+    QWidget* top = widget->window();
+    return top->windowHandle();
+}
+}  // namespace
+
+void Key(QWidget* window, int key, Qt::KeyboardModifiers modifiers)
+{
+    if (QWindow* native = Native(window))
+        QTest::keyClick(native, Qt::Key(key), modifiers);
+}
+
+void Type(QWidget* window, const QString& text)
+{
+    QWindow* native = Native(window);
+    for (const QChar c : text)
+        if (native)
+            QTest::keyClick(native, c.toLatin1());
+}
+
+void ClickAt(QWidget* window, QPoint at, Qt::MouseButton button, Qt::KeyboardModifiers modifiers)
+{
+    if (QWindow* native = Native(window))
+        QTest::mouseClick(native, button, modifiers, at);
+}
+
+bool Click(QWidget* target, QPoint local, Qt::MouseButton button, Qt::KeyboardModifiers modifiers)
+{
+    if (local == QPoint(-1, -1))
+        local = target->rect().center();
+    QWidget* top = target->window();
+    const QPoint at = target->mapTo(top, local);
+    QWidget* under = top->childAt(at);
+    if (target != top && under != target && !target->isAncestorOf(under))
+        return false;
+    ClickAt(top, at, button, modifiers);
+    return true;
+}
+
+QMap<QString, QStringList> AudioByTake(const QString& root)
+{
+    QMap<QString, QStringList> takes;
+    QDirIterator it(root, {QStringLiteral("*.WAV")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo file(it.next());
+        const QString key = file.absolutePath() + QLatin1Char('/') + file.fileName().left(6);
+        takes[key] << QString::fromLatin1(
+            QCryptographicHash::hash(fixture::ReadRiffFile(file.absoluteFilePath()).data, QCryptographicHash::Sha1).toHex());
+    }
+    for (QStringList& hashes : takes)
+        hashes.sort();
+    return takes;
+}
+
+}  // namespace userinput
