@@ -12,7 +12,7 @@
 #include "foundation/platform/desktopshell.h"
 #include "mainwindow/dlgmain.h"
 #include "player/sfxthread.h"
-#include "tests/mainwindow/userinput.h"
+#include "tests/support/userinput.h"
 #include "tests/support/demomedia.h"
 #include "tests/support/modalboxanswerer.h"
 

@@ -17,7 +17,7 @@
 #include "mainwindow/dlgmain.h"
 #include "player/sfxthread.h"
 #include "report/qdialogreportprocess.h"
-#include "tests/mainwindow/userinput.h"
+#include "tests/support/userinput.h"
 #include "tests/support/demomedia.h"
 #include "tests/support/fixturevariants.h"
 #include "tests/support/fixturewriter.h"
@@ -156,8 +156,8 @@ class TestSession : public QObject
         }
     }
 
-    // Answers the next modal box with an action on it, done while the box is
-    // open; returns whether the box came.
+    // Answers the next modal box with an action done while it is open, if it
+    // is a Box (*seen tells), and closes it.
     template <typename Box, typename F>
     static void AnswerWith(ModalBoxAnswerer& answers, bool* seen, F action)
     {
@@ -185,6 +185,12 @@ private slots:
         QVERIFY(QDir::setCurrent(m_Media.path()));
         QDir().mkpath(AppFolders::ConfigFolder());
         QFile::remove(AppFolders::SettingsFilePath());
+    }
+
+    void init()
+    {
+        if (QByteArray(QTest::currentTestFunction()) != "opens")
+            QVERIFY2(m_pWindow, "the session's window did not open");
     }
 
     // The steps below run in this order on one window, as one session.
@@ -385,12 +391,12 @@ private slots:
         bool chosen = false, imported = false;
         int failed = -1;
         AnswerWith<QFileDialog>(answers, &chosen, [foreign](QFileDialog* dialog) {
-            // The dialog may refuse a name until it has listed the folder.
-            for (int tries = 0; tries < 100 && dialog->isVisible(); ++tries) {
-                dialog->selectFile(foreign);
-                QMetaObject::invokeMethod(dialog, "accept");
-                QTest::qWait(50);
-            }
+            // The name typed where the dialog takes it (selectFile leaves a
+            // focused name field as it is).
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            QVERIFY(name);
+            name->setText(foreign);
+            QMetaObject::invokeMethod(dialog, "accept");
         });
         AnswerWith<QDialogImportStranger>(answers, &imported, [&failed](QDialogImportStranger* dialog) {
             QSignalSpy ended(dialog, &QDialogImportStranger::signal_RunEnded);

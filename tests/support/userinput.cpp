@@ -1,4 +1,4 @@
-#include "tests/mainwindow/userinput.h"
+#include "tests/support/userinput.h"
 
 #include "tests/support/riffreader.h"
 
