@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -28,6 +29,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -108,6 +110,14 @@ Qt::KeyboardModifiers RandomModifiers(QRandomGenerator& rng)
     }
 }
 
+int EnvInt(const char* name, int fallback)
+{
+    return qEnvironmentVariableIsSet(name) ? qEnvironmentVariableIntValue(name) : fallback;
+}
+
+int SecondsPerSeed() { return EnvInt("NALVO_MONKEY_SECONDS", 10); }
+int SeedCount() { return qEnvironmentVariableIsSet("NALVO_MONKEY_SEED") ? 1 : EnvInt("NALVO_MONKEY_SEEDS", 3); }
+
 }  // namespace
 
 class TestMonkey : public QObject
@@ -118,30 +128,34 @@ class TestMonkey : public QObject
     int m_nClosed = 0;
 
     // Answers or closes whatever opened over the window: a modal box gets
-    // Return or Escape at random, menus and other windows are closed.
+    // Return or Escape at random, menus and other windows are closed. Each
+    // answer is carried out from the event loop, so that a box the answer
+    // opens in turn is answered too.
     void CloseOthers(DlgMain* window, QRandomGenerator& rng)
     {
-        if (QWidget* popup = QApplication::activePopupWidget()) {
+        const auto later = [this](QWidget* target, std::function<void()> action) {
             ++m_nClosed;
-            popup->close();
+            QTimer::singleShot(0, target, std::move(action));
+        };
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            later(popup, [popup] { popup->close(); });
             return;
         }
         if (QWidget* modal = QApplication::activeModalWidget()) {
-            ++m_nClosed;
-            if (rng.bounded(2) == 0)
-                QTest::keyClick(modal, rng.bounded(2) ? Qt::Key_Return : Qt::Key_Escape);
-            else if (auto* dialog = qobject_cast<QDialog*>(modal))
-                dialog->reject();
-            else
-                modal->close();
+            const int how = rng.bounded(4);
+            later(modal, [modal, how] {
+                if (how < 2)
+                    QTest::keyClick(modal, how == 0 ? Qt::Key_Return : Qt::Key_Escape);
+                else if (auto* dialog = qobject_cast<QDialog*>(modal))
+                    dialog->reject();
+                else
+                    modal->close();
+            });
             return;
         }
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            if (top != window && top->isVisible() && (qobject_cast<QDialog*>(top) || qobject_cast<QMenu*>(top))) {
-                ++m_nClosed;
-                top->close();
-            }
-        }
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top != window && top->isVisible() && (qobject_cast<QDialog*>(top) || qobject_cast<QMenu*>(top)))
+                later(top, [top] { top->close(); });
     }
 
 private slots:
@@ -162,17 +176,14 @@ private slots:
             QTest::newRow(qPrintable(QStringLiteral("seed %1").arg(seed))) << seed;
             return;
         }
-        const int seeds = qEnvironmentVariableIsSet("NALVO_MONKEY_SEEDS")
-                              ? qEnvironmentVariableIntValue("NALVO_MONKEY_SEEDS") : 3;
-        for (int seed = 1; seed <= seeds; ++seed)
+        for (int seed = 1; seed <= SeedCount(); ++seed)
             QTest::newRow(qPrintable(QStringLiteral("seed %1").arg(seed))) << quint32(seed);
     }
 
     void monkey()
     {
         QFETCH(quint32, seed);
-        const int seconds = qEnvironmentVariableIsSet("NALVO_MONKEY_SECONDS")
-                                ? qEnvironmentVariableIntValue("NALVO_MONKEY_SECONDS") : 10;
+        const int seconds = SecondsPerSeed();
         qInfo("monkey: seed %u for %d s (NALVO_MONKEY_SEED=%u NALVO_MONKEY_SECONDS=%d reproduces)", seed, seconds,
               seed, seconds);
         const QByteArray repro = QByteArray("seed ") + QByteArray::number(seed);
@@ -181,6 +192,7 @@ private slots:
         QVERIFY(!fixture::WriteDemoVolume(media.path()).isEmpty());
         qputenv("NALVO_VOLUMES_ROOT", media.path().toUtf8());
         QVERIFY(QDir::setCurrent(media.path()));
+        const auto leave = qScopeGuard([] { QDir::setCurrent(QDir::tempPath()); });
         QFile::remove(AppFolders::SettingsFilePath());
         const QMap<QString, QStringList> audio = AudioByTake(media.path());
 
@@ -261,5 +273,15 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMonkey)
+int main(int argc, char** argv)
+{
+    // A long run outlasts QtTest's limit for one test function.
+    if (!qEnvironmentVariableIsSet("QTEST_FUNCTION_TIMEOUT"))
+        qputenv("QTEST_FUNCTION_TIMEOUT", QByteArray::number(qMax(300, SeedCount() * (SecondsPerSeed() + 60)) * 1000));
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestMonkey test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_monkey.moc"
