@@ -56,10 +56,11 @@ bool Click(QWidget* target, QPoint local, Qt::MouseButton button, Qt::KeyboardMo
 QMap<QString, QStringList> AudioByTake(const QString& root)
 {
     QMap<QString, QStringList> takes;
+    const QDir base(root);
     QDirIterator it(root, {QStringLiteral("*.WAV")}, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QFileInfo file(it.next());
-        const QString key = file.absolutePath() + QLatin1Char('/') + file.fileName().left(6);
+        const QString key = base.relativeFilePath(file.absolutePath()) + QLatin1Char('/') + file.fileName().left(6);
         takes[key] << QString::fromLatin1(
             QCryptographicHash::hash(fixture::ReadRiffFile(file.absoluteFilePath()).data, QCryptographicHash::Sha1).toHex());
     }

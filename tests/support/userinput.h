@@ -27,8 +27,9 @@ void ClickAt(QWidget* window, QPoint at, Qt::MouseButton button = Qt::LeftButton
 bool Click(QWidget* target, QPoint local = QPoint(-1, -1), Qt::MouseButton button = Qt::LeftButton,
            Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
-// The audio of every take below a folder: "<folder>/<6-character id>" ->
-// the sorted hashes of its files' data chunks. Renames do not change it.
+// The audio of every take below a folder: "<folder>/<6-character id>"
+// (relative to root) -> the sorted hashes of its files' data chunks.
+// Renames do not change it.
 QMap<QString, QStringList> AudioByTake(const QString& root);
 
 }  // namespace userinput
