@@ -1,5 +1,5 @@
-// Random keys and clicks on the main window over the demo card for a fixed
-// time per seed, as the window system delivers them; modal boxes are
+// Random keys, clicks and drags on the main window over the demo card for a
+// fixed time per seed, as the window system delivers them; modal boxes are
 // answered at random and every other dialog, menu or box is closed. The
 // window must not crash, its event loop must answer within 2 s, and no
 // take's audio may change.
@@ -263,8 +263,14 @@ private slots:
                         at = target->mapTo(w, target->rect().center());
                     }
                 }
-                const Qt::MouseButton button = rng.bounded(6) == 0 ? Qt::RightButton : Qt::LeftButton;
-                ClickAt(w, at, button, rng.bounded(5) == 0 ? Qt::ControlModifier : Qt::NoModifier);
+                const int how = rng.bounded(12);
+                if (how < 2) {
+                    const QPoint to = at + QPoint(rng.bounded(-150, 151), rng.bounded(-150, 151));
+                    DragAt(w, at, QPoint(qBound(0, to.x(), w->width() - 1), qBound(0, to.y(), w->height() - 1)));
+                } else {
+                    ClickAt(w, at, how < 4 ? Qt::RightButton : Qt::LeftButton,
+                            how % 5 == 0 ? Qt::ControlModifier : Qt::NoModifier);
+                }
             }
             QTest::qWait(int(rng.bounded(5, 60)));
             shown.insert(w->m_SndPerform.m_czBaseName);

@@ -40,6 +40,17 @@ void ClickAt(QWidget* window, QPoint at, Qt::MouseButton button, Qt::KeyboardMod
         QTest::mouseClick(native, button, modifiers, at);
 }
 
+void DragAt(QWidget* window, QPoint from, QPoint to)
+{
+    QWindow* native = Native(window);
+    if (!native)
+        return;
+    QTest::mousePress(native, Qt::LeftButton, Qt::NoModifier, from);
+    QTest::mouseMove(native, (from + to) / 2);
+    QTest::mouseMove(native, to);
+    QTest::mouseRelease(native, Qt::LeftButton, Qt::NoModifier, to);
+}
+
 bool Click(QWidget* target, QPoint local, Qt::MouseButton button, Qt::KeyboardModifiers modifiers)
 {
     if (local == QPoint(-1, -1))

@@ -21,6 +21,8 @@ void Type(QWidget* window, const QString& text);
 // A click at a point of the top-level window.
 void ClickAt(QWidget* window, QPoint at, Qt::MouseButton button = Qt::LeftButton,
              Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+// A left-button drag between two points of the top-level window.
+void DragAt(QWidget* window, QPoint from, QPoint to);
 // A click at a point of a widget (its centre by default), through its
 // top-level window. False, with nothing clicked, when another widget lies
 // over that point.
