@@ -5,7 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-scripts/build.sh
+# The application and the demo media only; scripts/test.sh builds the rest.
+scripts/build.sh --target=nalvo --target=nalvo-demo-media
 
 if [[ $# -ge 1 ]]; then
     export NALVO_VOLUMES_ROOT="$(realpath "$1")"
@@ -16,7 +17,7 @@ elif [[ -z "${NALVO_VOLUMES_ROOT:-}" ]]; then
         # Written again when the generator is newer, so new demo takes appear.
         if [[ ! -d "$demo" || "$tool" -nt "$demo" ]]; then
             rm -rf "$demo"
-            "$tool" "$demo" >/dev/null
+            "$tool" -- "$demo" >/dev/null
         fi
         export NALVO_VOLUMES_ROOT="$demo"
     else

@@ -4,6 +4,7 @@
 // listing, a refresh, and one new take brought in by the folder watch's
 // update, each against the same plain listing; then the volume poller's CPU
 // cost per second with 10 volumes.
+#include "foundation/toolarguments.h"
 #include "bench/support/benchtools.h"
 
 #include "browser/qbriselfsfilterproxymodel.h"
@@ -149,6 +150,9 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qSetMessagePattern(QStringLiteral("%{if-warning}%{message}%{endif}%{if-critical}%{message}%{endif}"));
     QApplication app(argc, argv);
+    QStringList args;
+    if (const int exitCode = ReadToolArguments(app.arguments(), "bench_browser_day", 0, 0, &args); exitCode >= 0)
+        return exitCode;
 
     QTemporaryDir root;
     std::printf("writing %d takes x %d tracks...\n", kTakes, kTracks);

@@ -7,6 +7,7 @@
 //       directly on the same take (hot cache).
 // Arguments: [MiB per large file, default 64] [seconds of the take, default
 // 300] [folder to work in, default the current one].
+#include "foundation/toolarguments.h"
 #include "bench/support/benchtools.h"
 
 #include "fileprocess/qfilecopier.h"
@@ -122,10 +123,13 @@ void Line(const char* what, const std::vector<double>& peer, const std::vector<d
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    QStringList args;
+    if (const int exitCode = ReadToolArguments(app.arguments(), "bench_copy [MiB per large file] [seconds of the take] [folder to work in]", 0, 3, &args); exitCode >= 0)
+        return exitCode;
     QuietDebugOutput();
-    const qint64 bigMiB = argc > 1 ? qMax(1, atoi(argv[1])) : 64;
-    const int seconds = argc > 2 ? qMax(1, atoi(argv[2])) : 300;
-    const QString base = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QDir::currentPath();
+    const qint64 bigMiB = args.size() > 0 ? qMax(1, args.at(0).toInt()) : 64;
+    const int seconds = args.size() > 1 ? qMax(1, args.at(1).toInt()) : 300;
+    const QString base = args.size() > 2 ? args.at(2) : QDir::currentPath();
     QTemporaryDir dir(base + "/bench_copy-XXXXXX");
     const QString tree = dir.path() + "/card";
     QDir().mkpath(tree + "/big");

@@ -1,6 +1,7 @@
 // Loads one recorder day of 500 takes x 24 mono tracks through the day
 // loader into the take list, against a plain listing of the same folder
 // plus one header read (the first 4 KiB) per file, measured in the same run.
+#include "foundation/toolarguments.h"
 #include "bench/support/benchtools.h"
 
 #include "report/qfileinfolistwidget.h"
@@ -108,6 +109,9 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QuietDebugOutput();
+    QStringList args;
+    if (const int exitCode = ReadToolArguments(app.arguments(), "bench_day_loader", 0, 0, &args); exitCode >= 0)
+        return exitCode;
     QTemporaryDir scratch;
     const QString day = writeDay(scratch.path());
     const QString volume = scratch.path() + QStringLiteral("/CARD");

@@ -3,6 +3,7 @@
 // loaded, rows built and shown), against a plain listing of the same days
 // plus one header read (the first 4 KiB) per file, measured in the same run.
 // Then the latency from STOP to an idle dialog during a run.
+#include "foundation/toolarguments.h"
 #include "fileprocess/processinformation.h"
 #include "fileprocess/processscan.h"
 #include "fileprocess/qdialogfileprocesssetup.h"
@@ -92,6 +93,9 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    QStringList args;
+    if (const int exitCode = ReadToolArguments(app.arguments(), "bench_fileprocess", 0, 0, &args); exitCode >= 0)
+        return exitCode;
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
         if (type >= QtWarningMsg)
             std::fprintf(stderr, "%s\n", qPrintable(msg));

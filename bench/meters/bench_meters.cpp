@@ -3,6 +3,7 @@
 // while it plays the demo 24-track take through the null sink.
 
 #include "bench/support/benchtools.h"
+#include "foundation/toolarguments.h"
 #include "mainwindow/dlgmain.h"
 #include "player/audiosink.h"
 #include "player/qcustomvum.h"
@@ -261,6 +262,9 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    QStringList args;
+    if (const int exitCode = ReadToolArguments(app.arguments(), "bench_meters", 0, 0, &args); exitCode >= 0)
+        return exitCode;
     BenchMeters();
     BenchTimeline();
     // NALVO_BENCH_SECONDS shortens the playing run (default 60 s).

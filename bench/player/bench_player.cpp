@@ -13,6 +13,7 @@
 // cache, as right after copying a card; a card reader's own speed is not
 // part of these figures.
 #include "bench/support/benchtools.h"
+#include "foundation/toolarguments.h"
 #include "player/audiosink.h"
 #include "player/generatoraudiobuffer.h"
 #include "player/sfxplayer.h"
@@ -270,8 +271,11 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     bench::QuietDebugOutput();
-    if (argc > 1)
-        kSeconds = std::max(10, QByteArray(argv[1]).toInt());
+    QStringList args;
+    if (const int exitCode = ReadToolArguments(app.arguments(), "bench_player [seconds per take, at least 10]", 0, 1, &args); exitCode >= 0)
+        return exitCode;
+    if (!args.isEmpty())
+        kSeconds = std::max(10, args.at(0).toInt());
     QTemporaryDir dir;
     if (!dir.isValid())
         return 1;

@@ -8,6 +8,7 @@
 // The takes are 24 mono tracks, 48 kHz, 24 bits (and 16 bits for the
 // interleaves), 5 minutes by default (the first argument sets the seconds,
 // the second the folder to work in).
+#include "foundation/toolarguments.h"
 #include "bench/support/benchtools.h"
 
 #include "processing/qsoundmixer.h"
@@ -204,9 +205,12 @@ QStringList WriteBenchTake(const QString& folder, int bits, int seconds)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    QStringList args;
+    if (const int exitCode = ReadToolArguments(app.arguments(), "bench_processing [seconds of the take] [folder to work in]", 0, 2, &args); exitCode >= 0)
+        return exitCode;
     QuietDebugOutput();
-    const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 300;
-    const QString base = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QDir::currentPath();
+    const int seconds = args.size() > 0 ? std::max(1, args.at(0).toInt()) : 300;
+    const QString base = args.size() > 1 ? args.at(1) : QDir::currentPath();
     if (!HaveTool("sox"))
         return 1;
     QTemporaryDir dir(base + "/bench_processing-XXXXXX");

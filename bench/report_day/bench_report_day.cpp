@@ -3,6 +3,7 @@
 // bare head and tail reads of every file of the day (as the take loader's
 // bound) plus a bare PDF writer drawing as many take lines and pages,
 // alternated with the report in the same run.
+#include "foundation/toolarguments.h"
 #include "bench/support/benchtools.h"
 
 #include "foundation/fileinfolist.h"
@@ -109,6 +110,9 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    QStringList args;
+    if (const int exitCode = ReadToolArguments(app.arguments(), "bench_report_day", 0, 0, &args); exitCode >= 0)
+        return exitCode;
     QTemporaryDir scratch;
     const QString day = writeDay(scratch.path());
     const QString volume = scratch.path() + QStringLiteral("/CARD");

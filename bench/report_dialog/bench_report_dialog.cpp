@@ -2,6 +2,7 @@
 // the run dialog (START to "Report Process finished"), against the same
 // three jobs handed straight to a worker, in the same run. Also the longest
 // stall of the GUI thread meanwhile, as the lateness of a 10 ms timer.
+#include "foundation/toolarguments.h"
 #include "report/qdialogreportprocess.h"
 #include "report/qreportthread.h"
 #include "tests/support/fixturewriter.h"
@@ -62,6 +63,9 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    QStringList args;
+    if (const int exitCode = ReadToolArguments(app.arguments(), "bench_report_dialog", 0, 0, &args); exitCode >= 0)
+        return exitCode;
     QTemporaryDir scratch;
     const QString day = writeDay(scratch.path());
     const QString volume = scratch.path() + QStringLiteral("/CARD");

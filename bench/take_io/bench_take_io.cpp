@@ -3,6 +3,7 @@
 // as sparse files (the samples are holes), so a day of long takes needs
 // little disk space; the header chunks are real bytes.
 #include "bench/support/benchtools.h"
+#include "foundation/toolarguments.h"
 #include "foundation/fileinfolist.h"
 #include "foundation/platform/diskprobes.h"
 #include "take/bwfmetadata.h"
@@ -234,8 +235,11 @@ double MedianSaveUnderLoad(const Day& day, const QString& root, int round, int* 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const int takes = argc > 1 ? QString(argv[1]).toInt() : 200;
-    const int longTakes = argc > 2 ? QString(argv[2]).toInt() : 20;
+    QStringList args;
+    if (const int exitCode = ReadToolArguments(app.arguments(), "bench_take_io [short takes] [long takes]", 0, 2, &args); exitCode >= 0)
+        return exitCode;
+    const int takes = args.size() > 0 ? args.at(0).toInt() : 200;
+    const int longTakes = args.size() > 1 ? args.at(1).toInt() : 20;
     constexpr int kRounds = 5;
     QTemporaryDir dir;
     if (!dir.isValid())

@@ -5,6 +5,8 @@
 // drawing uses only fixed shapes (no text, no system fonts), so the same
 // program always writes the same bytes.
 
+#include "foundation/toolarguments.h"
+
 #include <QColor>
 #include <QDir>
 #include <QGuiApplication>
@@ -579,12 +581,11 @@ int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() != 2) {
-        std::fprintf(stderr, "usage: nalvo-iconpainter <output folder>\n");
-        return 2;
-    }
-    const QDir out(args.at(1));
+    QStringList args;
+    const int exitCode = ReadToolArguments(app.arguments(), "nalvo-iconpainter <output folder>", 1, 1, &args);
+    if (exitCode >= 0)
+        return exitCode;
+    const QDir out(args.at(0));
     if (!QDir().mkpath(out.path())) {
         std::fprintf(stderr, "cannot create %s\n", qPrintable(out.path()));
         return 1;

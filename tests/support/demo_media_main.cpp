@@ -1,5 +1,6 @@
 // nalvo-demo-media <folder>: writes a small recorder volume for trying the
 // application without a recorder card.
+#include "foundation/toolarguments.h"
 #include "tests/support/demomedia.h"
 
 #include <QCoreApplication>
@@ -10,17 +11,16 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QTextStream err(stderr);
-    const QStringList args = app.arguments();
-    if (args.size() != 2) {
-        err << "usage: nalvo-demo-media <folder>\n";
-        return 2;
-    }
-    const QStringList files = fixture::WriteDemoVolume(args.at(1));
+    QStringList args;
+    const int exitCode = ReadToolArguments(app.arguments(), "nalvo-demo-media <folder>", 1, 1, &args);
+    if (exitCode >= 0)
+        return exitCode;
+    const QStringList files = fixture::WriteDemoVolume(args.at(0));
     if (files.isEmpty()) {
-        err << "nalvo-demo-media: cannot write the demo volume in " << args.at(1) << "\n";
+        err << "nalvo-demo-media: cannot write the demo volume in " << args.at(0) << "\n";
         return 1;
     }
-    QTextStream(stdout) << QDir(args.at(1)).absoluteFilePath(QString::fromLatin1(fixture::kDemoVolumeName))
+    QTextStream(stdout) << QDir(args.at(0)).absoluteFilePath(QString::fromLatin1(fixture::kDemoVolumeName))
                         << "\n";
     return 0;
 }

@@ -165,6 +165,22 @@ QList<DemoTake> SecondDay()
     TakeSpec pickup = Named(Scene(MonoTake("B02T06", {0, 1, 4}), "22", "p", "2", 2), {"Boom", "Lav", "Plant"});
     pickup.circled = true;
     takes << DemoTake{pickup, true};
+
+    // The recorder's own stereo mix on tracks 1 and 2, beside the mics it mixed.
+    TakeSpec withMix = Named(Scene(MonoTake("B02T07", {0, 1, 2, 3}), "23", "t", "1", 3),
+                             {"Mix L", "Mix R", "Boom", "Lav"});
+    withMix.tracks[0].bextType = QStringLiteral("mxdnL");
+    withMix.tracks[1].bextType = QStringLiteral("mxdnR");
+    withMix.tracks[0].inGrid = QStringLiteral("MIX_1=0x1,");
+    withMix.tracks[1].inGrid = QStringLiteral("MIX_2=0x1,");
+    takes << DemoTake{withMix};
+
+    // An M/S pair on tracks 3 and 4, after a boom and a lav.
+    TakeSpec ms = Named(Scene(MonoTake("B02T08", {0, 1, 2, 3}), "23", "t", "2", 2),
+                        {"Boom", "Lav", "Mid", "Side"});
+    ms.tracks[2].inGrid = QStringLiteral("MIC_3=0x2,");
+    ms.tracks[3].inGrid = QStringLiteral("MIC_4=0x3,");
+    takes << DemoTake{ms};
     return takes;
 }
 

@@ -307,7 +307,9 @@ QByteArray BextDescription(const TakeSpec& spec, int trackIndex)
                       "aTAPE=" + spec.tape.toLatin1() + "\r\n"
                       "aSPEED=" + spec.speed.toLatin1() + "\r\n"
                       "aTAG=" + spec.id.toLatin1().left(6).rightJustified(6, ' ') + "\r\n"
-                      "aTYP=" + (poly ? "poly" : "mono") + "\r\n";
+                      "aTYP=" + (poly ? QByteArray("poly")
+                                      : track.bextType.isEmpty() ? QByteArray("mono") : track.bextType.toLatin1())
+                      + "\r\n";
     if (!poly)
         head += "aCHNL=C" + QByteArray::number(k) + "\r\n";
     QByteArray trackName = TrackName(track).toLatin1();

@@ -50,6 +50,7 @@ struct TrackSpec {
     QString inGrid;           // empty: "MIC_<slot+1>=0x1,"
     QString panPot = QStringLiteral("100,100");
     QString function;         // iXML TRACK FUNCTION ("", "MIX", "L-MIX", "R-MIX")
+    QString bextType;         // mono file's bext aTYP ("mxdn", "mxdnL", "mxdnR"); empty: "mono"
     char separator = '_';     // mono file name: '_', '-', '#' or '+'
 };
 

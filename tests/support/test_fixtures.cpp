@@ -502,6 +502,11 @@ void TestFixtures::demoToolWritesAVolume()
     QVERIFY(QFile::exists(project.filePath(QStringLiteral("2024-05-01.OVD/A01T01.idh"))));
 
     QCOMPARE(RunTool(QStringLiteral(NALVO_DEMO_MEDIA_TOOL), {}), QString());   // usage error
+    // Options are answered or refused, never taken for the folder.
+    QVERIFY(QDir::setCurrent(m_scratch.path()));
+    QVERIFY(RunTool(QStringLiteral(NALVO_DEMO_MEDIA_TOOL), {"--help"}).startsWith("usage: nalvo-demo-media"));
+    QCOMPARE(RunTool(QStringLiteral(NALVO_DEMO_MEDIA_TOOL), {"--out"}), QString());
+    QVERIFY(!QFileInfo::exists("--help") && !QFileInfo::exists("--out"));
 #endif
 }
 
