@@ -1,6 +1,8 @@
 #include "foundation/xmlscanindex.h"
 
+#include <QStringList>
 #include <QVarLengthArray>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -53,6 +55,25 @@ struct tyByteClasses {
 constexpr tyByteClasses kByteClasses;
 
 } // namespace
+
+bool IsPlainXmlText(const QString& text)
+{
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if (u < 0x20 || u == '<' || u == '>' || u == '&' || u == '"' || u == '\'')
+            return false;
+    }
+    return true;
+}
+
+bool IsPlainXmlUnits(const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.isSurrogate())
+            return false;
+    }
+    return IsPlainXmlText(text);
+}
 
 int XmlTextEnd(const QByteArray& bytes)
 {
@@ -246,4 +267,91 @@ XmlScanElement XmlScanElement::firstChildElement(const QString& tag) const
 XmlScanElement XmlScanElement::nextSiblingElement(const QString& tag) const
 {
     return isNull() ? XmlScanElement() : At(m_pIndex->m_Nodes.at(m_nNode).nNext, tag);
+}
+
+bool XmlScanIndex::WriteWithTexts(const QList<QPair<QStringList, QString>>& texts, QByteArray* out) const
+{
+    if (m_Nodes.isEmpty())
+        return false;
+    // (node, its last text), by node.
+    QVector<QPair<int, const QString*>> set;
+    for (const QPair<QStringList, QString>& text : texts) {
+        if (text.first.isEmpty() || !IsPlainXmlUnits(text.second))
+            return false;
+        XmlScanElement element = Root();
+        for (const QString& tag : text.first)
+            element = element.firstChildElement(tag);
+        if (element.isNull())
+            return false;
+        auto known = std::find_if(set.begin(), set.end(),
+                                  [&element](const QPair<int, const QString*>& s) { return s.first == element.m_nNode; });
+        if (known != set.end())
+            known->second = &text.second;
+        else
+            set.append({element.m_nNode, &text.second});
+    }
+    std::sort(set.begin(), set.end(),
+              [](const QPair<int, const QString*>& a, const QPair<int, const QString*>& b) { return a.first < b.first; });
+    // A text set on an element drops its children, and with them any other
+    // element set below it: the document decides what that leaves.
+    for (int i = 1; i < set.size(); ++i) {
+        if (set.at(i).first < m_Nodes.at(set.at(i - 1).first).nEnd)
+            return false;
+    }
+    QByteArray written;
+    written.reserve(m_baText.size() + 256);
+    written.append("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+    if (!WriteNode(0, 1, set, &written))
+        return false;
+    *out = written;
+    return true;
+}
+
+// As QDomNode::save with an indent of one writes the element.
+bool XmlScanIndex::WriteNode(int node, int depth, const QVector<QPair<int, const QString*>>& set,
+                             QByteArray* out) const
+{
+    const tyNode& own = m_Nodes.at(node);
+    const char* const bytes = m_baText.constData();
+    out->append(depth, ' ');
+    out->append('<');
+    out->append(bytes + own.nTag, own.nTagLength);
+    auto closeTag = [&]() {
+        out->append("</", 2);
+        out->append(bytes + own.nTag, own.nTagLength);
+        out->append(">\n", 2);
+    };
+    auto setText = std::lower_bound(set.begin(), set.end(), node,
+                                    [](const QPair<int, const QString*>& s, int n) { return s.first < n; });
+    if (setText != set.end() && setText->first == node) {
+        // A set text is a text node even when empty.
+        out->append('>');
+        out->append(setText->second->toUtf8());
+        closeTag();
+        return true;
+    }
+    if (own.nEnd > node + 1) {
+        out->append(">\n", 2);
+        for (int child = node + 1; child >= 0; child = m_Nodes.at(child).nNext) {
+            if (!WriteNode(child, depth + 1, set, out))
+                return false;
+        }
+        out->append(depth, ' ');
+        closeTag();
+        return true;
+    }
+    if (own.nTextLength == 0) {
+        out->append("/>\n", 3);
+        return true;
+    }
+    // The scan keeps blanks and quotes in texts, which the writer changes.
+    for (int i = own.nText; i < own.nText + own.nTextLength; ++i) {
+        const char c = bytes[i];
+        if (static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '\'')
+            return false;
+    }
+    out->append('>');
+    out->append(bytes + own.nText, own.nTextLength);
+    closeTag();
+    return true;
 }
