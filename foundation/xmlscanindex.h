@@ -80,13 +80,15 @@ private:
         int nTextLength = 0;   // 0: no text (empty or blank)
         int nEnd = 0;          // the node after the element's last descendant
         int nNext = -1;        // next sibling, -1 for the last
+        bool bTextAsWritten = true;   // the DOM's writer writes the text as it is
     };
     bool Refuse();
     bool Matches(int node, const QString& tag) const;
-    bool WriteNode(int node, int depth, const QVector<QPair<int, const QString*>>& set, QByteArray* out) const;
+    bool WriteNode(int node, int depth, const QVector<QPair<int, QByteArray>>& set, char*& out) const;
 
     QByteArray m_baText;
     QVector<tyNode> m_Nodes;
+    int m_nDepth = 0;   // of the deepest element, the root's 1
 };
 
 #endif
