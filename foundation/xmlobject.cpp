@@ -53,28 +53,6 @@ bool NestedTooDeep(const QByteArray& bytes)
     return false;
 }
 
-// Text written as it is: nothing the serialiser would escape.
-bool IsPlainText(const QString& text)
-{
-    for (const QChar c : text) {
-        const ushort u = c.unicode();
-        if (u < 0x20 || u == '<' || u == '>' || u == '&' || u == '"' || u == '\'')
-            return false;
-    }
-    return true;
-}
-
-// A text the serialiser writes as it is, within one UTF-16 unit each
-// (a lone surrogate would be written as a character reference).
-bool IsPlainUnits(const QString& text)
-{
-    for (const QChar c : text) {
-        if (c.isSurrogate())
-            return false;
-    }
-    return IsPlainText(text);
-}
-
 // Appends element at depth as QDomNode::save with an indent of one writes
 // it, for trees of elements without attributes whose children are either
 // one plain text or elements only; false (out then unusable) for any
@@ -95,7 +73,7 @@ bool AppendPlainElement(const QDomElement& element, int depth, QString* out)
     }
     if (first.nodeType() == QDomNode::TextNode) {
         const QString text = first.nodeValue();
-        if (!first.nextSibling().isNull() || !IsPlainUnits(text))
+        if (!first.nextSibling().isNull() || !IsPlainXmlUnits(text))
             return false;
         *out += QLatin1Char('>');
         *out += text;
@@ -229,7 +207,7 @@ private:
                 leaf.mine = ta.nodeValue();
                 leaf.theirs = tb.nodeValue();
                 leaf.hasText = true;
-                if (leaf.mine != leaf.theirs && (!IsPlainText(leaf.mine) || !IsPlainText(leaf.theirs)))
+                if (leaf.mine != leaf.theirs && (!IsPlainXmlText(leaf.mine) || !IsPlainXmlText(leaf.theirs)))
                     return false;
             }
             m_Texts.append(leaf);
@@ -295,6 +273,47 @@ bool SpliceLeaves(const QByteArray& text, int elementsBefore, const QList<LeafTe
     return true;
 }
 
+// The leaves of the element at path of an indexed text, read from the
+// index, as the DOM would give them; the texts set since (pending) must
+// each replace a leaf's text outside the element, so that the text written
+// holds every element of the index in its place. False when the leaves
+// differ from theirs or the index cannot tell: the DOM decides then.
+bool IndexedLeaves(const XmlScanIndex& index, const QList<QPair<QStringList, QString>>& pending,
+                   const QStringList& path, const QList<QPair<QString, QString>>& theirs, int* elementsBefore,
+                   QList<LeafTexts>* leaves)
+{
+    const XmlScanElement target = QXmlObject::Below(index.Root(), path);
+    if (path.isEmpty() || target.isNull())
+        return false;
+    for (const QPair<QStringList, QString>& text : pending) {
+        const XmlScanElement set = QXmlObject::Below(index.Root(), text.first);
+        if (text.first.isEmpty() || set.isNull() || !set.firstChildElement().isNull()
+            || set.Position() == target.Position())
+            return false;
+        for (XmlScanElement child = target.firstChildElement(); !child.isNull(); child = child.nextSiblingElement()) {
+            if (child.Position() == set.Position())
+                return false;
+        }
+    }
+    XmlScanElement child = target.firstChildElement();
+    for (const QPair<QString, QString>& wanted : theirs) {
+        if (child.isNull() || child.tagName() != wanted.first || !child.firstChildElement().isNull())
+            return false;
+        LeafTexts leaf;
+        leaf.tag = wanted.first;
+        leaf.theirs = wanted.second;
+        leaf.mine = child.text();
+        leaf.hasText = !leaf.mine.isEmpty();
+        if (leaf.hasText != !wanted.second.isEmpty()
+            || (leaf.hasText && leaf.mine != leaf.theirs && (!IsPlainXmlText(leaf.mine) || !IsPlainXmlText(leaf.theirs))))
+            return false;
+        leaves->append(leaf);
+        child = child.nextSiblingElement();
+    }
+    *elementsBefore = target.Position();
+    return child.isNull();
+}
+
 // Elements before target in document order (target itself not counted);
 // -1 when target is not met.
 int ElementsBefore(const QDomNode& node, const QDomNode& target, int* seen, int depth)
@@ -322,6 +341,7 @@ bool QXmlObject::SetContent(const QByteArray& bytes)
 {
     m_baDeferred.clear();
     m_pIndex.reset();
+    m_lPendingTexts.clear();
     const int end = XmlTextEnd(bytes);
     const QByteArray text = bytes.left(end);
     if (NestedTooDeep(text)) {
@@ -357,6 +377,7 @@ void QXmlObject::NewDocument(const QString& rootTag)
 {
     m_baDeferred.clear();
     m_pIndex.reset();
+    m_lPendingTexts.clear();
     m_Document = QDomDocument();
     m_Document.appendChild(
         m_Document.createProcessingInstruction(QStringLiteral("xml"),
@@ -370,6 +391,7 @@ void QXmlObject::ClearDocument()
 {
     m_baDeferred.clear();
     m_pIndex.reset();
+    m_lPendingTexts.clear();
     m_Document = QDomDocument();
     m_bXmlOk = false;
 }
@@ -403,12 +425,17 @@ void QXmlObject::Materialize() const
     m_pIndex.reset();
     QByteArray bytes;
     bytes.swap(m_baDeferred);
+    QList<QPair<QStringList, QString>> texts;
+    texts.swap(m_lPendingTexts);
     // Callers vouch that the bytes parse; should they not, no document is held.
     QXmlObject* self = const_cast<QXmlObject*>(this);
-    if (!self->SetContent(bytes) || RootTag() != m_czDeferredRoot)
+    if (!self->SetContent(bytes) || RootTag() != m_czDeferredRoot) {
         self->ClearDocument();
-    else
+    } else {
+        for (const QPair<QStringList, QString>& text : texts)
+            self->SetText(text.first, text.second);
         self->DocumentBuilt();
+    }
 }
 
 bool QXmlObject::XmlOk() const { return m_bXmlOk; }
@@ -473,6 +500,12 @@ bool QXmlObject::HasElement(const QStringList& path) const
 
 bool QXmlObject::SetText(const QStringList& path, const QString& text)
 {
+    // An indexed document keeps the texts set until it is built: a save
+    // writes them from the index (ToText), the first read builds it.
+    if (m_pIndex) {
+        m_lPendingTexts.append({path, text});
+        return true;
+    }
     QDomElement element = GetElement(path, true);
     if (element.isNull())
         return false;
@@ -497,6 +530,9 @@ QDomElement QXmlObject::SetChildText(QDomElement parent, const QString& tag, con
 
 QByteArray QXmlObject::ToText() const
 {
+    QByteArray written;
+    if (m_pIndex && m_pIndex->WriteWithTexts(m_lPendingTexts, &written))
+        return written;
     Materialize();
     if (!m_bXmlOk)
         return QByteArray();
@@ -559,10 +595,17 @@ bool QXmlObject::SpliceLeafTexts(const QByteArray& text, const QStringList& path
     tyLeafSplicePlace own;
     if (!place)
         place = &own;
+    QList<LeafTexts> leaves;
+    int before = -1;
+    if (m_pIndex && IndexedLeaves(*m_pIndex, m_lPendingTexts, path, theirs, &before, &leaves)) {
+        if (place->nElementsBefore < 0)
+            place->nElementsBefore = before;
+        return SpliceLeaves(text, place->nElementsBefore, leaves, result, &place->nTextOffset);
+    }
+    leaves.clear();
     const QDomElement target = FindElement(path);
     if (path.isEmpty() || target.isNull() || target.hasAttributes())
         return false;
-    QList<LeafTexts> leaves;
     QDomNode child = target.firstChild();
     for (const QPair<QString, QString>& wanted : theirs) {
         if (child.isNull() || !child.isElement() || child.nodeName() != wanted.first || child.hasAttributes())
@@ -579,7 +622,7 @@ bool QXmlObject::SpliceLeafTexts(const QByteArray& text, const QStringList& path
             if (!value.isText() || !value.nextSibling().isNull())
                 return false;
             leaf.mine = value.nodeValue();
-            if (leaf.mine != leaf.theirs && (!IsPlainText(leaf.mine) || !IsPlainText(leaf.theirs)))
+            if (leaf.mine != leaf.theirs && (!IsPlainXmlText(leaf.mine) || !IsPlainXmlText(leaf.theirs)))
                 return false;
         }
         leaves.append(leaf);

@@ -52,7 +52,7 @@ public:
     template <typename Reader>
     auto Read(Reader read) const
     {
-        if (m_pIndex)
+        if (m_pIndex && m_lPendingTexts.isEmpty())
             return read(m_pIndex->Root());
         return read(Root());
     }
@@ -75,7 +75,8 @@ public:
     QString GetText(const QStringList& path) const;
     bool HasElement(const QStringList& path) const;
     // Sets the element's text, creating the element (and its ancestors)
-    // when missing. False when no document is held.
+    // when missing. False when no document is held. An indexed document
+    // stays unbuilt: the texts are applied when it is built.
     bool SetText(const QStringList& path, const QString& text);
     // Sets the text of a direct child of parent, creating it when missing.
     QDomElement SetChildText(QDomElement parent, const QString& tag, const QString& text);
@@ -128,7 +129,9 @@ public:
     // escaping.
     // place, when given, keeps where the element stands in this document
     // and in text between calls with the same text and path (splicing the
-    // same element of many documents finds it once).
+    // same element of many documents finds it once). An indexed document
+    // answers from its index where the texts set since leave the element
+    // and every element's place alone, without being built.
     struct tyLeafSplicePlace {
         int nElementsBefore = -1;
         int nTextOffset = -1;
@@ -152,6 +155,8 @@ private:
     QString m_czDeferredRoot;
     // While indexed: answers reads until the deferred bytes are built.
     mutable std::unique_ptr<XmlScanIndex> m_pIndex;
+    // SetText's (path, text) while indexed, in order.
+    mutable QList<QPair<QStringList, QString>> m_lPendingTexts;
 };
 
 #endif

@@ -1,6 +1,9 @@
 #include "foundation/xmlscanindex.h"
 
+#include <QStringList>
 #include <QVarLengthArray>
+#include <algorithm>
+#include <limits>
 #include <cstring>
 
 namespace {
@@ -28,20 +31,25 @@ enum : unsigned char {
                          // ASCII, whose reading the declared encoding decides
     kMarkupByte = 8,
     kNameByte = 16,      // may continue an element name (no meaning in texts)
+    kRewrittenByte = 32, // the DOM's writer escapes it in a text
 };
 struct tyByteClasses {
     unsigned char c[256];
     constexpr tyByteClasses() : c()
     {
         for (int i = 0; i < 256; ++i) {
-            if (i == ' ' || i == '\t' || i == '\n')
+            if (i == ' ')
                 c[i] = 0;
+            else if (i == '\t' || i == '\n')
+                c[i] = kRewrittenByte;
             else if (i == '\r')
                 c[i] = kReturnByte;
             else if (i == '<')
                 c[i] = kMarkupByte;
             else if (i < 0x20 || i > 0x7E || i == '&' || i == '>')
                 c[i] = kRefusedByte;
+            else if (i == '"' || i == '\'')
+                c[i] = kPlainByte | kRewrittenByte;
             else
                 c[i] = kPlainByte;
             if ((i >= 'A' && i <= 'Z') || (i >= 'a' && i <= 'z') || (i >= '0' && i <= '9') || i == '_' || i == '-'
@@ -53,6 +61,25 @@ struct tyByteClasses {
 constexpr tyByteClasses kByteClasses;
 
 } // namespace
+
+bool IsPlainXmlText(const QString& text)
+{
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if (u < 0x20 || u == '<' || u == '>' || u == '&' || u == '"' || u == '\'')
+            return false;
+    }
+    return true;
+}
+
+bool IsPlainXmlUnits(const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.isSurrogate())
+            return false;
+    }
+    return IsPlainXmlText(text);
+}
 
 int XmlTextEnd(const QByteArray& bytes)
 {
@@ -79,6 +106,7 @@ bool XmlScanIndex::Build(const QByteArray& bytes)
 {
     m_Nodes.clear();
     m_Nodes.reserve(256);
+    m_nDepth = 0;
     m_baText = bytes;
     const char* const s = bytes.constData();
     const int end = XmlTextEnd(bytes);
@@ -118,6 +146,7 @@ bool XmlScanIndex::Build(const QByteArray& bytes)
             tyNode& node = m_Nodes[open.back()];
             node.nText = textStart;
             node.nTextLength = p - textStart;
+            node.bTextAsWritten = !(seen & kRewrittenByte);
         }
         if (p >= end)
             break;
@@ -174,6 +203,7 @@ bool XmlScanIndex::Build(const QByteArray& bytes)
                 return Refuse();
             open.append(index);
             lastChild.append(-1);
+            m_nDepth = qMax(m_nDepth, int(open.size()));
         }
     }
     return rootClosed ? true : Refuse();
@@ -246,4 +276,104 @@ XmlScanElement XmlScanElement::firstChildElement(const QString& tag) const
 XmlScanElement XmlScanElement::nextSiblingElement(const QString& tag) const
 {
     return isNull() ? XmlScanElement() : At(m_pIndex->m_Nodes.at(m_nNode).nNext, tag);
+}
+
+bool XmlScanIndex::WriteWithTexts(const QList<QPair<QStringList, QString>>& texts, QByteArray* out) const
+{
+    if (m_Nodes.isEmpty())
+        return false;
+    // (node, its last text), by node.
+    QVector<QPair<int, QByteArray>> set;
+    for (const QPair<QStringList, QString>& text : texts) {
+        if (text.first.isEmpty() || !IsPlainXmlUnits(text.second))
+            return false;
+        XmlScanElement element = Root();
+        for (const QString& tag : text.first)
+            element = element.firstChildElement(tag);
+        if (element.isNull())
+            return false;
+        auto known = std::find_if(set.begin(), set.end(),
+                                  [&element](const QPair<int, QByteArray>& s) { return s.first == element.m_nNode; });
+        if (known != set.end())
+            known->second = text.second.toUtf8();
+        else
+            set.append({element.m_nNode, text.second.toUtf8()});
+    }
+    std::sort(set.begin(), set.end(),
+              [](const QPair<int, QByteArray>& a, const QPair<int, QByteArray>& b) { return a.first < b.first; });
+    // A text set on an element drops its children, and with them any other
+    // element set below it: the document decides what that leaves.
+    for (int i = 1; i < set.size(); ++i) {
+        if (set.at(i).first < m_Nodes.at(set.at(i - 1).first).nEnd)
+            return false;
+    }
+    // Every tag is written at most twice, every text once, and an element's
+    // indent at most twice with its brackets.
+    static const char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    qint64 bound = qint64(sizeof(kDeclaration)) + 2 * qint64(m_baText.size())
+                   + qint64(m_Nodes.size()) * (2 * m_nDepth + 8);
+    for (const QPair<int, QByteArray>& text : set)
+        bound += text.second.size();
+    if (bound > std::numeric_limits<int>::max() / 2)
+        return false;
+    QByteArray written(int(bound), Qt::Uninitialized);
+    char* end = written.data();
+    std::memcpy(end, kDeclaration, sizeof(kDeclaration) - 1);
+    end += sizeof(kDeclaration) - 1;
+    if (!WriteNode(0, 1, set, end))
+        return false;
+    written.resize(int(end - written.constData()));
+    *out = written;
+    return true;
+}
+
+// As QDomNode::save with an indent of one writes the element.
+bool XmlScanIndex::WriteNode(int node, int depth, const QVector<QPair<int, QByteArray>>& set, char*& out) const
+{
+    const tyNode& own = m_Nodes.at(node);
+    const char* const bytes = m_baText.constData();
+    auto put = [&out](const char* from, int n) {
+        std::memcpy(out, from, size_t(n));
+        out += n;
+    };
+    auto closeTag = [&]() {
+        put("</", 2);
+        put(bytes + own.nTag, own.nTagLength);
+        put(">\n", 2);
+    };
+    std::memset(out, ' ', size_t(depth));
+    out += depth;
+    *out++ = '<';
+    put(bytes + own.nTag, own.nTagLength);
+    auto setText = std::lower_bound(set.begin(), set.end(), node,
+                                    [](const QPair<int, QByteArray>& s, int n) { return s.first < n; });
+    if (setText != set.end() && setText->first == node) {
+        // A set text is a text node even when empty.
+        *out++ = '>';
+        put(setText->second.constData(), setText->second.size());
+        closeTag();
+        return true;
+    }
+    if (own.nEnd > node + 1) {
+        put(">\n", 2);
+        for (int child = node + 1; child >= 0; child = m_Nodes.at(child).nNext) {
+            if (!WriteNode(child, depth + 1, set, out))
+                return false;
+        }
+        std::memset(out, ' ', size_t(depth));
+        out += depth;
+        closeTag();
+        return true;
+    }
+    if (own.nTextLength == 0) {
+        put("/>\n", 3);
+        return true;
+    }
+    // The scan keeps blanks and quotes in texts, which the writer changes.
+    if (!own.bTextAsWritten)
+        return false;
+    *out++ = '>';
+    put(bytes + own.nText, own.nTextLength);
+    closeTag();
+    return true;
 }

@@ -2,10 +2,19 @@
 #define NALVO_FOUNDATION_XMLSCANINDEX_H
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QVector>
 
+class QStringList;
 class XmlScanIndex;
+
+// Text the DOM's writer writes as it is: nothing it would escape; with
+// PlainUnits, also within one UTF-16 unit each (a lone surrogate would be
+// written as a character reference).
+bool IsPlainXmlText(const QString& text);
+bool IsPlainXmlUnits(const QString& text);
 
 // The end of an XML text without its trailing NULs and blanks: chunk texts
 // are padded to blocks of kilobytes, which no reader needs to look at.
@@ -24,6 +33,8 @@ public:
     // An empty tag matches any element.
     XmlScanElement firstChildElement(const QString& tag = QString()) const;
     XmlScanElement nextSiblingElement(const QString& tag = QString()) const;
+    // The elements before this one in document order (the root's is 0).
+    int Position() const { return m_nNode; }
 
 private:
     friend class XmlScanIndex;
@@ -53,6 +64,12 @@ public:
     bool Build(const QByteArray& bytes);
     XmlScanElement Root() const;
     QString RootTag() const { return Root().tagName(); }
+    // The text QXmlObject::ToText writes for the document of this text once
+    // the texts are set, (path below the root, text) in order as
+    // QXmlObject::SetText sets them, without building the document. False
+    // when a path is absent, one set element holds another, or a text would
+    // not be written as it is: the document's own writer is needed then.
+    bool WriteWithTexts(const QList<QPair<QStringList, QString>>& texts, QByteArray* out) const;
 
 private:
     friend class XmlScanElement;
@@ -63,12 +80,15 @@ private:
         int nTextLength = 0;   // 0: no text (empty or blank)
         int nEnd = 0;          // the node after the element's last descendant
         int nNext = -1;        // next sibling, -1 for the last
+        bool bTextAsWritten = true;   // the DOM's writer writes the text as it is
     };
     bool Refuse();
     bool Matches(int node, const QString& tag) const;
+    bool WriteNode(int node, int depth, const QVector<QPair<int, QByteArray>>& set, char*& out) const;
 
     QByteArray m_baText;
     QVector<tyNode> m_Nodes;
+    int m_nDepth = 0;   // of the deepest element, the root's 1
 };
 
 #endif

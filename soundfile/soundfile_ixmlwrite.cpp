@@ -144,7 +144,8 @@ bool QSoundFile::AdoptedSaveText(tyAdoptedSaveModels* models, QByteArray* text) 
         built.baTwinText = m_Adopted.baTwinText;
         built.czEdits = m_Adopted.czEdits;
         auto shadow = std::make_shared<QSoundFile>();
-        if (shadow->SetContent(m_Adopted.baTwinText) && shadow->RootTag() == kRoot) {
+        // Indexed: edits that set texts only leave it unbuilt.
+        if (shadow->SetContentIndexed(m_Adopted.baTwinText) && shadow->RootTag() == kRoot) {
             for (const tyAdoptedEdit& edit : m_Adopted.lEdits) {
                 if (!edit.bEntry)
                     edit.apply(*shadow);
@@ -175,10 +176,7 @@ bool QSoundFile::SetRootText(const QString& tag, const QString& text)
 {
     if (DeferEdit({QStringLiteral("root"), tag, text}, [=](QSoundFile& file) { file.SetRootText(tag, text); }))
         return true;
-    if (!XmlOk())
-        return false;
-    SetChildText(Root(), tag, text);
-    return true;
+    return XmlOk() && SetText({tag}, text);
 }
 
 void QSoundFile::CreateNewiXMLchunkPoly()
@@ -207,16 +205,18 @@ bool QSoundFile::SetiXMLScene(int track, QString scene, int nTemplate, bool mult
     for (const int code : fieldCodes)
         key << QString::number(code);
     key << fieldTexts;
+    const bool withFields = (nTemplate == 4 || nTemplate == 5) && !fieldCodes.isEmpty()
+                          && fieldCodes.size() == fieldTexts.size();
     if (DeferEdit(key, [=](QSoundFile& file) { file.SetiXMLScene(track, scene, nTemplate, multi, fieldCodes, fieldTexts); }))
         return true;
     if (!SetRootText(kScene, scene.trimmed()))
         return false;
     if (nTemplate == -1)
         return true;
-    QDomElement block = OrvexBlock(true);
-    SetChildText(block, kScTkTemplate, QString::number(nTemplate));
-    if ((nTemplate != 4 && nTemplate != 5) || fieldCodes.isEmpty() || fieldCodes.size() != fieldTexts.size())
+    SetText({kOrvex, kScTkTemplate}, QString::number(nTemplate));
+    if (!withFields)
         return true;
+    QDomElement block = OrvexBlock(true);
 
     // The child order is the composition; in multi mode the keep marker
     // leaves a field's current text.
@@ -251,11 +251,11 @@ bool QSoundFile::SetiXMLTake(int track, QString takePrefix, QString take, int nT
     if (!XmlOk())
         return false;
     if (nTemplate != -1)
-        SetChildText(OrvexBlock(true), kScTkTemplate, QString::number(nTemplate));
-    SetRootText(kTake, TakeText(takePrefix.trimmed(), take.trimmed(), nTemplate));
+        SetText({kOrvex, kScTkTemplate}, QString::number(nTemplate));
+    SetText({kTake}, TakeText(takePrefix.trimmed(), take.trimmed(), nTemplate));
     const QString takeType = TakeTypeOfLetter(takePrefix.trimmed());
     if (!takeType.isEmpty())
-        SetRootText(kTakeType, takeType);
+        SetText({kTakeType}, takeType);
     return true;
 }
 
@@ -269,13 +269,11 @@ bool QSoundFile::SetiXMLFamilyName(int track, bool poly, QString scene, QString 
 {
     Q_UNUSED(track)
     Q_UNUSED(poly)
+    const QString family = scene.trimmed() + QLatin1Char('/') + TakeText(takePrefix, take, nTemplate).trimmed();
     if (DeferEdit({QStringLiteral("family"), scene, takePrefix, take, QString::number(nTemplate)},
                   [=](QSoundFile& file) { file.SetiXMLFamilyName(track, poly, scene, takePrefix, take, nTemplate); }))
         return true;
-    if (!XmlOk())
-        return false;
-    return SetText({kFileSet, kFamilyName},
-                   scene.trimmed() + QLatin1Char('/') + TakeText(takePrefix, take, nTemplate).trimmed());
+    return XmlOk() && SetText({kFileSet, kFamilyName}, family);
 }
 
 bool QSoundFile::SetiXMLPolyTrackName(int channel, QString name)

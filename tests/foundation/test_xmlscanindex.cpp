@@ -114,9 +114,21 @@ private slots:
             QCOMPARE(object.GetText(path), parsed.GetText(path));
             QCOMPARE(object.HasElement(path), parsed.HasElement(path));
         }
-        // Its first DOM use builds the document from the same text.
+        // It writes the text as the parse's document does, and with texts set
+        // (kept while indexed) as that document does with them.
         QCOMPARE(object.ToText(), parsed.ToText());
+        const QList<QPair<QStringList, QString>> texts = {
+            {{"SCENE"}, "9Z"}, {{"A"}, QString()}, {{"TRACK_LIST", "TRACK", "NAME"}, "Lav 2"},
+            {{"L", "D"}, "flat"}, {{"NOTE"}, "say \"cut\""}, {{"MISSING", "M"}, "new"}};
+        for (int i = 0; parses && i < texts.size(); ++i) {
+            QVERIFY(object.SetText(texts.at(i).first, texts.at(i).second));
+            QVERIFY(parsed.SetText(texts.at(i).first, texts.at(i).second));
+            QCOMPARE(object.ToText(), parsed.ToText());
+        }
+        // Its first read after them builds the document from the same text.
+        QCOMPARE(object.GetText({"SCENE"}), parsed.GetText({"SCENE"}));
         QVERIFY(!object.IsIndexed());
+        QCOMPARE(object.ToText(), parsed.ToText());
     }
 
     // Trees an edit can make and a parse cannot: an empty text, two texts,

@@ -298,28 +298,34 @@ private slots:
         QCOMPARE(values[0], values[1]);
     }
 
-    // Edits on adopted members are kept without building their documents
-    // and the save writes them from the twin's: the files must come out as
-    // when every member's document is built and serialised.
+    // Edits on adopted members are kept without building their documents,
+    // and leaf texts set on the first member without building its own: the
+    // save writes them from the texts, and the files must come out as when
+    // every member's document is built and serialised.
     void adoptedEditsSaveAsBuiltDocuments_data()
     {
         QTest::addColumn<int>("edit");
-        QTest::addColumn<bool>("fast");   // the members stay unbuilt up to the save
-        QTest::newRow("track names") << 0 << true;
-        QTest::newRow("scene, take, note and names") << 1 << true;
-        QTest::newRow("name to escape") << 2 << true;
-        QTest::newRow("empty name") << 3 << true;
-        QTest::newRow("scene of one member only") << 4 << true;
-        QTest::newRow("channel renumbered") << 5 << true;
-        QTest::newRow("slot names") << 6 << true;
-        QTest::newRow("member read after the edit") << 7 << false;
-        QTest::newRow("nothing edited") << 8 << true;
+        QTest::addColumn<bool>("fast");         // the members stay unbuilt up to the save
+        QTest::addColumn<bool>("firstIndexed"); // and the first member's document too
+        QTest::newRow("track names") << 0 << true << true;
+        QTest::newRow("scene, take, note and names") << 1 << true << true;
+        QTest::newRow("name to escape") << 2 << true << true;
+        QTest::newRow("empty name") << 3 << true << true;
+        QTest::newRow("scene of one member only") << 4 << true << true;
+        QTest::newRow("channel renumbered") << 5 << true << true;
+        QTest::newRow("slot names") << 6 << true << false;
+        QTest::newRow("member read after the edit") << 7 << false << true;
+        QTest::newRow("nothing edited") << 8 << true << true;
+        QTest::newRow("family, total files, pickup take") << 9 << true << true;
+        QTest::newRow("empty notes and notes to escape") << 10 << true << true;
+        QTest::newRow("scene with its fields") << 11 << true << false;
     }
 
     void adoptedEditsSaveAsBuiltDocuments()
     {
         QFETCH(int, edit);
         QFETCH(bool, fast);
+        QFETCH(bool, firstIndexed);
         QTemporaryDir dir;
         const TakeSpec spec = MonoTake(QStringLiteral("FAM001"), kSlots);
         QStringList files[2];
@@ -351,6 +357,15 @@ private slots:
                     file.SetiXMLScene(slot, QStringLiteral("99"), -1, false, {}, {});
                 if (edit == 5)
                     file.SetiXMLMonoTrackNumber(slot, slot + 11);
+                if (edit == 9) {
+                    file.SetiXMLFamilyName(slot, false, QStringLiteral("14B"), QStringLiteral("p"), QStringLiteral("4"), 0);
+                    file.SetiXMLTotalFiles(slot, 30, false);
+                    file.SetiXMLTake(slot, QStringLiteral("p"), QStringLiteral("4"), 0);
+                }
+                if (edit == 10)
+                    file.SetiXMLNote(slot, slot % 2 ? QStringLiteral("say \"cut\"") : QString());
+                if (edit == 11)
+                    file.SetiXMLScene(slot, QStringLiteral("14B"), 4, false, {1, 0, 2}, {"A", "-", "B"});
                 slotNames[slot] = QStringLiteral("Slot %1").arg(slot);
             }
             if (edit == 6)
@@ -363,7 +378,7 @@ private slots:
             }
             if (copy == 0) {
                 QCOMPARE(take.m_SndFile[2].IsDocumentAdopted(), fast);
-                QCOMPARE(take.m_SndFile[0].IsIndexed(), edit == 4 || edit >= 7);
+                QCOMPARE(take.m_SndFile[0].IsIndexed(), firstIndexed);
             }
             QVERIFY(take.UpdateiXMLChunk());
         }
