@@ -14,6 +14,7 @@
 #include "widgets/sharedfonts.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -382,14 +383,23 @@ void QDialogReportProcess::slot_OnButtonOpenFolder()
 {
     const QString folder = m_bCustomTargetFolder ? m_CustomTargetFolder : m_DefaultTargetFolder;
     DesktopShell& shell = DesktopShell::current();
-    shell.open(folder);
+    if (!shell.open(folder)) {
+        TellNoViewer(folder);
+        return;
+    }
     shell.activate();
 }
 
 void QDialogReportProcess::OpenFile(const QString& path)
 {
-    if (!path.isEmpty())
-        DesktopShell::current().open(path);
+    if (!path.isEmpty() && !DesktopShell::current().open(path))
+        TellNoViewer(path);
+}
+
+void QDialogReportProcess::TellNoViewer(const QString& path)
+{
+    SendUserMessage(QStringLiteral("Report"),
+                    QStringLiteral("No program could be started to show %1.").arg(QDir::toNativeSeparators(path)), 0, 2);
 }
 
 void QDialogReportProcess::slot_OnButtonOpenFile()

@@ -74,6 +74,7 @@ private:
     void DisplayChooseTakeFilter();
     void MyClose();
     void OpenFile(const QString& path);
+    void TellNoViewer(const QString& path);
     bool TakeFilterFieldSelected() const;
     int KindOffset(int kind) const;
     int KindCount(int kind) const;

@@ -124,6 +124,13 @@ void TestReportRunDialog::threePassesAndShell()
              (QStringList{QStringLiteral("open ") + QDir::cleanPath(m_Day.volume) + QLatin1Char('/') + m_Day.project +
                               QLatin1Char('/') + m_Day.day,
                           QStringLiteral("activate")}));
+    // Where nothing can show the folder the user is told.
+    m_Shell.m_bStarts = false;
+    m_Messages.clear();
+    dialog.Form()->m_CtrlButton_OpenFolder->click();
+    m_Shell.m_bStarts = true;
+    QCOMPARE(m_Messages.size(), 1);
+    QVERIFY(m_Messages.first().startsWith(QStringLiteral("No program could be started")));
     QCOMPARE(dialog.GetTakeFilters(), QStringLiteral("t;p;a"));
 }
 
