@@ -221,6 +221,7 @@ bool QSoundMixer::RunStereoMixdown(const tyMixdownPlan& planIn, const CancelFlag
     const QString operation = QStringLiteral("the stereo mixdown");
     if (!BeginOutput(output, header.size(), outData, kTitle, plan.czDiskText, QString(), operation))
         return finish(false);
+    output.SetEarlyWriteback(m_bSyncOutput);
     if (!output.Write(header.constData(), header.size())) {
         ReportWriteFailure(kTitle, output, operation);
         return finish(false);
