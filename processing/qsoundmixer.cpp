@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -220,21 +221,20 @@ bool QSoundMixer::RunStereoMixdown(const tyMixdownPlan& planIn, const CancelFlag
     const QString operation = QStringLiteral("the stereo mixdown");
     if (!BeginOutput(output, header.size(), outData, kTitle, plan.czDiskText, QString(), operation))
         return finish(false);
+    output.SetEarlyWriteback(m_bSyncOutput);
     if (!output.Write(header.constData(), header.size())) {
         ReportWriteFailure(kTitle, output, operation);
         return finish(false);
     }
 
-    // Work storage: one block per slot read, two sums, the stereo block.
+    // What one block needs: the slots read, and for the process mixdown the
+    // gain and side of each read.
     struct tyContribution {
         int nSlot;
         int nDb;
         mixkernels::Target eTarget;
-        int* pAcc;
-        int* pAcc2;
+        bool bRight;   // into the right sum (the left one for Both as well)
     };
-    const int samplesPerBlock = kBlockBytes / inBytes;
-    std::vector<int> left(static_cast<size_t>(samplesPerBlock)), right(static_cast<size_t>(samplesPerBlock));
     std::vector<tyContribution> contributions;
     bool needed[kTracks] = {};
     if (plan.eKind == tyMixdownPlan::Mix) {
@@ -244,17 +244,15 @@ bool QSoundMixer::RunStereoMixdown(const tyMixdownPlan& planIn, const CancelFlag
                 // M and S come from the left reads only; a pair slot read
                 // elsewhere or not at all is silence in the decoding.
                 const bool even = (t & 1) == 0;
-                int* acc = even ? left.data() : right.data();
                 if (plan.pbLeft[pairFirst])
-                    contributions.push_back({pairFirst, plan.pnGainDb[t], mixkernels::Target::Add, acc, nullptr});
+                    contributions.push_back({pairFirst, plan.pnGainDb[t], mixkernels::Target::Add, !even});
                 if (plan.pbLeft[pairFirst + 1])
                     contributions.push_back({pairFirst + 1, plan.pnGainDb[t],
-                                          even ? mixkernels::Target::Add : mixkernels::Target::Subtract, acc, nullptr});
+                                             even ? mixkernels::Target::Add : mixkernels::Target::Subtract, !even});
             } else if (plan.pbLeft[t] && plan.pbRight[t]) {
-                contributions.push_back({t, plan.pnGainDb[t], mixkernels::Target::Both, left.data(), right.data()});
+                contributions.push_back({t, plan.pnGainDb[t], mixkernels::Target::Both, false});
             } else if (plan.pbLeft[t] || plan.pbRight[t]) {
-                contributions.push_back({t, plan.pnGainDb[t], mixkernels::Target::Add,
-                                      plan.pbLeft[t] ? left.data() : right.data(), nullptr});
+                contributions.push_back({t, plan.pnGainDb[t], mixkernels::Target::Add, !plan.pbLeft[t]});
             }
         }
         for (const tyContribution& c : contributions)
@@ -265,36 +263,66 @@ bool QSoundMixer::RunStereoMixdown(const tyMixdownPlan& planIn, const CancelFlag
         if (lastRight >= 0)
             needed[lastRight] = true;
     }
-    std::vector<char> silence(size_t(kBlockBytes), 0);
-    std::vector<std::vector<char>> areas(kTracks);
-    for (int t = 0; t < kTracks; ++t) {
-        if (needed[t])
-            areas[size_t(t)].resize(size_t(kBlockBytes));
-    }
-    std::vector<unsigned char> block(size_t(2 * kBlockBytes));
-    auto area = [&](int slot) {
-        return reinterpret_cast<const unsigned char*>(slot >= 0 && needed[slot] ? areas[size_t(slot)].data()
-                                                                                 : silence.data());
-    };
 
-    const LoopEnd end = RunBlocks(
-        dataSize, cancel,
-        [&](qint64 start, int n) {
+    // The blocks are mixed on a few worker threads, each with its own work
+    // storage: one block per slot read and the two sums.
+    // One core is left to the writes of the caller's thread.
+    const int workers = int(qBound(1u, std::thread::hardware_concurrency() - 1, 6u));
+    struct tyWorkArea {
+        std::vector<std::vector<char>> areas;
+        std::vector<int> left, right;
+    };
+    const int samplesPerBlock = kBlockBytes / inBytes;
+    std::vector<tyWorkArea> work(static_cast<size_t>(workers));
+    for (tyWorkArea& w : work) {
+        w.areas.resize(kTracks);
+        for (int t = 0; t < kTracks; ++t) {
+            if (needed[t])
+                w.areas[size_t(t)].resize(size_t(kBlockBytes));
+        }
+        w.left.resize(size_t(samplesPerBlock));
+        w.right.resize(size_t(samplesPerBlock));
+    }
+    const std::vector<char> silence(size_t(kBlockBytes), 0);
+
+    const LoopEnd end = RunBlocksSpread(
+        dataSize, cancel, workers, 2 * kBlockBytes,
+        [&](int worker, qint64 start, int n, unsigned char* out) {
+            tyWorkArea& w = work[size_t(worker)];
             for (int t = 0; t < kTracks; ++t) {
-                if (needed[t] && !sources.ReadBlock(t, start, areas[size_t(t)].data(), n))
-                    return false;
+                if (needed[t] && !sources.ReadBlockAt(t, start, w.areas[size_t(t)].data(), n))
+                    return -1;
             }
+            auto area = [&](int slot) {
+                return reinterpret_cast<const unsigned char*>(slot >= 0 && needed[slot] ? w.areas[size_t(slot)].data()
+                                                                                         : silence.data());
+            };
             const int samples = n / inBytes;
             if (plan.eKind == tyMixdownPlan::Mix) {
-                std::fill(left.begin(), left.begin() + samples, 0);
-                std::fill(right.begin(), right.begin() + samples, 0);
-                for (const tyContribution& c : contributions)
-                    mixkernels::Accumulate(area(c.nSlot), samples, inBytes, c.nDb, c.eTarget, c.pAcc, c.pAcc2);
-                mixkernels::ClipInterleave(left.data(), right.data(), samples, inBytes, outBytes, block.data());
+                std::fill(w.left.begin(), w.left.begin() + samples, 0);
+                std::fill(w.right.begin(), w.right.begin() + samples, 0);
+                for (const tyContribution& c : contributions) {
+                    int* acc = c.bRight ? w.right.data() : w.left.data();
+                    int* acc2 = c.eTarget == mixkernels::Target::Both ? w.right.data() : nullptr;
+                    mixkernels::Accumulate(area(c.nSlot), samples, inBytes, c.nDb, c.eTarget, acc, acc2);
+                }
+                mixkernels::ClipInterleave(w.left.data(), w.right.data(), samples, inBytes, outBytes, out);
             } else {
-                mixkernels::InterleaveBytes(area(lastLeft), area(lastRight), samples, inBytes, block.data());
+                mixkernels::InterleaveBytes(area(lastLeft), area(lastRight), samples, inBytes, out);
             }
-            if (!output.Write(reinterpret_cast<const char*>(block.data()), qint64(samples) * 2 * outBytes)) {
+            return samples * 2 * outBytes;
+        },
+        [&](qint64 start, int n) {
+            // Read again here to name the source in the message.
+            std::vector<char> scratch(static_cast<size_t>(n));
+            for (int t = 0; t < kTracks; ++t) {
+                if (needed[t] && !sources.ReadBlock(t, start, scratch.data(), n))
+                    return;
+            }
+            Report(kTitle, QStringLiteral("Unable to read/write files !"));
+        },
+        [&](const unsigned char* out, int bytes) {
+            if (!output.Write(reinterpret_cast<const char*>(out), bytes)) {
                 ReportWriteFailure(kTitle, output, operation);
                 return false;
             }

@@ -4,11 +4,14 @@
 #include "foundation/messageloging.h"
 #include "foundation/naming.h"
 #include "foundation/qpath.h"
+#include "soundfile/headwindows.h"
 #include "soundfile/soundfile.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 namespace takeop {
 
@@ -183,17 +186,21 @@ bool IsIntegerPcm(QSoundFile& file)
 
 bool TakeSources::ReadBlock(int slot, qint64 start, char* area, int n)
 {
-    tySource* source = m_pSources[slot].get();
+    if (ReadBlockAt(slot, start, area, n))
+        return true;
+    Report(qPrintable(m_czTitle), QStringLiteral("Unable to read/write files !"));
+    const tySource* source = m_pSources[slot].get();
+    MyQDebug("read of %s at %lld failed", qPrintable(source->czPath),
+             static_cast<long long>(source->nDataOffset + start));
+    return false;
+}
+
+bool TakeSources::ReadBlockAt(int slot, qint64 start, char* area, int n) const
+{
+    const tySource* source = m_pSources[slot].get();
     const qint64 inData = source ? qBound<qint64>(0, qint64(source->nDataSize) - start, n) : 0;
-    if (inData > 0) {
-        QFile& file = *source->pFile;
-        const qint64 position = source->nDataOffset + start;
-        if ((file.pos() != position && !file.seek(position)) || file.read(area, inData) != inData) {
-            Report(qPrintable(m_czTitle), QStringLiteral("Unable to read/write files !"));
-            MyQDebug("read of %s at %lld failed", qPrintable(source->czPath), static_cast<long long>(position));
-            return false;
-        }
-    }
+    if (inData > 0 && ReadFully(source->pFile->handle(), source->nDataOffset + start, area, inData) != inData)
+        return false;
     // Past a short source's end: silence, not the previous block's bytes.
     if (inData < n)
         std::memset(area + inData, 0, size_t(n - inData));
@@ -354,6 +361,90 @@ LoopEnd RunBlocks(quint32 dataSize, const CancelFlag* cancel,
             break;
         }
     }
+    progress(0);
+    return end;
+}
+
+// Each worker of RunBlocksSpread takes a run of neighbouring blocks, so its
+// reads stay sequential in every source.
+constexpr int kBlocksPerWorker = 4;
+
+LoopEnd RunBlocksSpread(quint32 dataSize, const CancelFlag* cancel, int workers, int outBlockBytes,
+                        const std::function<int(int worker, qint64 start, int n, unsigned char* out)>& compute,
+                        const std::function<void(qint64 start, int n)>& failed,
+                        const std::function<bool(const unsigned char* out, int bytes)>& write,
+                        const std::function<void(qint64)>& progress)
+{
+    workers = qMax(1, workers);
+    const qint64 blocks = (qint64(dataSize) + kBlockBytes - 1) / kBlockBytes;
+    const int perRound = workers * kBlocksPerWorker;
+    struct tyRound {
+        qint64 nFirst = 0;
+        int nCount = 0;
+        std::vector<unsigned char> out;
+        std::vector<int> bytes;   // per block: written by its worker, read after the join
+    };
+    tyRound rounds[2];
+    for (tyRound& round : rounds) {
+        round.out.resize(size_t(perRound) * size_t(outBlockBytes));
+        round.bytes.resize(size_t(perRound));
+    }
+    auto blockLength = [dataSize](qint64 block) {
+        return int(qMin<qint64>(kBlockBytes, qint64(dataSize) - block * kBlockBytes));
+    };
+    std::vector<std::thread> running;
+    auto launch = [&](tyRound& round, qint64 first) {
+        round.nFirst = first;
+        round.nCount = int(qMin<qint64>(perRound, blocks - first));
+        for (int w = 0; w * kBlocksPerWorker < round.nCount; ++w) {
+            running.emplace_back([&compute, &blockLength, w, roundPtr = &round, outBlockBytes] {
+                const int end = qMin(roundPtr->nCount, (w + 1) * kBlocksPerWorker);
+                for (int b = w * kBlocksPerWorker; b < end; ++b) {
+                    const qint64 block = roundPtr->nFirst + b;
+                    roundPtr->bytes[size_t(b)] = compute(w, block * kBlockBytes, blockLength(block),
+                                                         roundPtr->out.data() + size_t(b) * size_t(outBlockBytes));
+                }
+            });
+        }
+    };
+    auto joinAll = [&running] {
+        for (std::thread& thread : running)
+            thread.join();
+        running.clear();
+    };
+
+    LoopEnd end = LoopEnd::Done;
+    int current = 0;
+    if (blocks > 0)
+        launch(rounds[0], 0);
+    while (end == LoopEnd::Done && blocks > 0) {
+        joinAll();
+        const tyRound& round = rounds[current];
+        const qint64 after = round.nFirst + round.nCount;
+        if (after < blocks)
+            launch(rounds[current ^ 1], after);
+        for (int b = 0; b < round.nCount && end == LoopEnd::Done; ++b) {
+            const qint64 block = round.nFirst + b;
+            const int n = blockLength(block);
+            const int bytes = round.bytes[size_t(b)];
+            if (bytes < 0) {
+                failed(block * kBlockBytes, n);
+                end = LoopEnd::Failed;
+            } else if (!write(round.out.data() + size_t(b) * size_t(outBlockBytes), bytes)) {
+                end = LoopEnd::Failed;
+            } else {
+                progress(n);
+                if (IsCancelled(cancel)) {
+                    MyQDebug("   !!!! *pbCancellAll == TRUE !!!!");
+                    end = LoopEnd::Cancelled;
+                }
+            }
+        }
+        if (after >= blocks)
+            break;
+        current ^= 1;
+    }
+    joinAll();
     progress(0);
     return end;
 }

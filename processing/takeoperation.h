@@ -25,6 +25,7 @@ class QSoundFile;
 //   OutputFileName   destination + base name + suffix + extension
 //   BeginOutput      SafeOutput::Begin with the engine's messages
 //   RunBlocks        the block loop: cancel and progress once per block
+//   RunBlocksSpread  the same with the blocks' work on worker threads
 //   FinishOutput     close, metadata pass on the temporary file, final name
 //
 // Contracts: every piece that fails has already told the user (message
@@ -85,6 +86,9 @@ public:
     // that source's data end and zero-filling the rest of the n bytes.
     // False (with a message) on an I/O error or a short read inside the data.
     bool ReadBlock(int slot, qint64 start, char* area, int n);
+    // The same without a message, safe from several threads at once: it
+    // reads at the offset and leaves the files' positions alone.
+    bool ReadBlockAt(int slot, qint64 start, char* area, int n) const;
     // A slot's first waveform chunk, whole, with the fourth id character
     // replaced (kept when idLast is 0); an odd size gets one zero level.
     // Empty when it has none or the read fails.
@@ -159,6 +163,21 @@ enum class LoopEnd { Done, Cancelled, Failed };
 LoopEnd RunBlocks(quint32 dataSize, const CancelFlag* cancel,
                   const std::function<bool(qint64 start, int n)>& block,
                   const std::function<void(qint64)>& progress);
+
+// RunBlocks for work that is heavier than its reads and writes: rounds of
+// blocks are computed on `workers` threads while the caller's thread writes
+// the round before, in order. compute(worker, start, n, out) runs on a
+// worker (one call at a time per worker index), reads block [start, start+n)
+// of the sources and fills out (at most outBlockBytes); the bytes it filled,
+// or -1 when a read failed. On the caller's thread, per block in order:
+// failed(start, n) for a failed block (it reports), or write(out, bytes)
+// (false: failed, already reported); then progress(n) and the cancel flag,
+// as RunBlocks. Nothing is written past a failed or cancelled block.
+LoopEnd RunBlocksSpread(quint32 dataSize, const CancelFlag* cancel, int workers, int outBlockBytes,
+                        const std::function<int(int worker, qint64 start, int n, unsigned char* out)>& compute,
+                        const std::function<void(qint64 start, int n)>& failed,
+                        const std::function<bool(const unsigned char* out, int bytes)>& write,
+                        const std::function<void(qint64)>& progress);
 
 // Closes the output, runs metadata on the temporary file reopened as a sound
 // file (skipped when it does not reopen or walk), then gives it its final

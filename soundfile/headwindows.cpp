@@ -8,9 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-// pread until n bytes or the end of the file; the bytes read, -1 on an error.
 qint64 ReadFully(int fd, qint64 offset, char* out, qint64 n)
 {
     qint64 done = 0;
@@ -27,8 +24,6 @@ qint64 ReadFully(int fd, qint64 offset, char* out, qint64 n)
     }
     return done;
 }
-
-} // namespace
 
 HeadTailWindows::HeadTailWindows(int fd, qint64 length) : m_nFd(fd)
 {

@@ -5,6 +5,10 @@
 
 #include <QByteArray>
 
+// pread until n bytes or the end of the file; the bytes read, -1 on an
+// error. It leaves the file's position alone, so threads may share the fd.
+qint64 ReadFully(int fd, qint64 offset, char* out, qint64 n);
+
 // The two places of a recorder file where its headers live, each read with
 // one positioned, unbuffered read: the head (RIFF, fmt, bext, film, the data
 // chunk's header) and the tail (what follows the samples: iXML, waveform

@@ -372,6 +372,12 @@ void TestMixdown::progressPerBlock_data()
     QTest::addColumn<QList<qint64>>("progress");
     QTest::newRow("2 x 49152") << qint64(32768) << QList<qint64>{49152, 49152, 0};
     QTest::newRow("2 x 49152 + 6") << qint64(32770) << QList<qint64>{49152, 49152, 6, 0};
+    // Enough blocks for several rounds of the worker threads: still in order.
+    QList<qint64> many;
+    for (int b = 0; b < 60; ++b)
+        many << 49152;
+    many << 6 << 0;
+    QTest::newRow("60 x 49152 + 6") << qint64(60 * 16384 + 2) << many;
 }
 
 void TestMixdown::progressPerBlock()
