@@ -65,23 +65,7 @@ double Elapsed(const QElapsedTimer& timer) { return Milliseconds(timer); }
 
 // The least a loader must do per file: open it, read the head (fmt, bext)
 // and the tail where the iXML lies, close it.
-double OpenReadClose(const Day& day)
-{
-    QByteArray head(4 * 1024, '\0');
-    QByteArray tail(16 * 1024, '\0');
-    QElapsedTimer timer;
-    timer.start();
-    for (const QString& path : day.files) {
-        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-        struct stat info;
-        if (fd < 0 || ::fstat(fd, &info) != 0 || ::pread(fd, head.data(), size_t(head.size()), 0) <= 0
-            || ::pread(fd, tail.data(), size_t(tail.size()), info.st_size - tail.size()) <= 0)
-            std::fprintf(stderr, "read failed: %s\n", qPrintable(path));
-        if (fd >= 0)
-            ::close(fd);
-    }
-    return Elapsed(timer);
-}
+double OpenReadClose(const Day& day) { return HeadTailReads(day.files); }
 
 // The regions of a file a save rewrites: the bext chunk at the head and
 // everything from the iXML chunk to the end.
