@@ -64,7 +64,9 @@ endfunction()
 
 # nalvo_fuzzer(<name> SOURCES <files...> LIBS <targets...> CORPUS <dir>)
 # A libFuzzer target; CTest runs it over its seed corpus and then for a
-# short bounded time.
+# short bounded time. The fuzzer's progress goes to a log; a failure prints
+# the log's end and every input it found in base64, so that a run elsewhere
+# can be reproduced here.
 function(nalvo_fuzzer name)
     cmake_parse_arguments(ARG "" "CORPUS;SECONDS" "SOURCES;LIBS" ${ARGN})
     if(NOT ARG_SECONDS)
@@ -78,6 +80,6 @@ function(nalvo_fuzzer name)
         COMMAND ${CMAKE_COMMAND} -E env
             QT_QPA_PLATFORM=offscreen
             LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp
-            sh -c "rm -rf '${_work}' && mkdir -p '${_work}' && cp -r '${ARG_CORPUS}'/. '${_work}'/ && $<TARGET_FILE:${name}> -max_total_time=${ARG_SECONDS} -rss_limit_mb=2048 -max_len=65536 '${_work}'")
+            sh -c "rm -rf '${_work}' '${_work}-found' && mkdir -p '${_work}' '${_work}-found' && cp -r '${ARG_CORPUS}'/. '${_work}'/ && $<TARGET_FILE:${name}> -max_total_time=${ARG_SECONDS} -rss_limit_mb=2048 -max_len=65536 -artifact_prefix='${_work}-found/' '${_work}' >'${_work}.log' 2>&1 || { tail -n 80 '${_work}.log'; for f in '${_work}-found'/*; do [ -f \"$f\" ] || continue; echo \"input $f, base64:\"; base64 -w 0 \"$f\"; echo; done; exit 1; }")
     set_tests_properties(${name} PROPERTIES TIMEOUT 300)
 endfunction()
