@@ -33,6 +33,14 @@ void QSoundFile::NewDocumentFromChunks(bool poly, int track)
     const QString take = description.Value(QStringLiteral("aTAKE="));
     const int slot = track < 0 ? 0 : track;
 
+    // A take holds at most kSlots tracks. A header claiming more channels is
+    // damaged or foreign: its document would list up to 65,535 entries, with
+    // the time and memory that costs, and describe tracks nothing can reach.
+    if (poly && m_FmtChunk.nChannels > kSlots) {
+        ClearDocument();
+        return;
+    }
+
     NewDocument(kRoot);
     m_bDocumentFromChunk = false;
     QDomElement root = Root();

@@ -441,6 +441,25 @@ void TestSoundFileWrite::newDocumentsCarryAKey()
     QCOMPARE(single.GetiXMLMonoTrackNumber(), 6);
     QCOMPARE(single.GetiXMLMonoTrackName(), QStringLiteral("Trk7"));
     QVERIFY(FileKeyMatches(single.GetiXMLFileKey(), single.GetDeclaredDataSize(), 48000, 24, 1));
+
+    // A header claiming more channels than a take holds gets no document,
+    // and the file is left as it was.
+    QByteArray claimed = BuildBrokenFile(spec, Breakage::NoIxml);
+    const int fmt = claimed.indexOf("fmt ");
+    QVERIFY(fmt > 0);
+    claimed.replace(fmt + 10, 2, U16(300));
+    const QString claimedPath = m_Scratch.path() + QStringLiteral("/claimed.WAV");
+    QVERIFY(WriteBytes(claimedPath, claimed));
+    QSoundFile wide;
+    QVERIFY(wide.Open(claimedPath, 2) && wide.ReadChunks(true, false));
+    QString text = wide.GenerateiXMLChunkPoly(0);
+    QVERIFY(text.isEmpty());
+    QVERIFY(!wide.SetiXMLNote(0, QStringLiteral("n")));
+    QVERIFY(!wide.AddiXMLChunk(text));
+    wide.Close();
+    QFile back(claimedPath);
+    QVERIFY(back.open(QIODevice::ReadOnly));
+    QCOMPARE(back.readAll(), claimed);
 }
 
 void TestSoundFileWrite::waveformChunk()
