@@ -520,7 +520,8 @@ void TestMixdown::fullDiskLeavesNothing()
 }
 
 // The mixdown's tiled loops against the engine's block kernels (the take's
-// arithmetic), over every 16-bit value and a spread of 24-bit ones.
+// arithmetic), over every 16-bit value and a spread of 24-bit ones; the same
+// for the clip into stereo frames.
 void TestMixdown::fusedLoopsMatchBlockKernels()
 {
     for (int width : {2, 3}) {
@@ -540,6 +541,32 @@ void TestMixdown::fusedLoopsMatchBlockKernels()
                 for (int i = 0; i < samples; ++i) {
                     if (acc[size_t(i)] != work[size_t(i * width)] || acc2[size_t(i)] != acc[size_t(i)])
                         QFAIL(qPrintable(QString("width %1, %2 dB, sample %3").arg(width).arg(dB).arg(i)));
+                }
+                // The clipped stereo frames against the block kernels' clip
+                // and cross: the sums on the left, three times them
+                // backwards on the right; a run that ends inside a vector.
+                const int count = samples - 5;
+                std::vector<int> right(acc.size()), rightWork(work.size());
+                for (int i = 0; i < count; ++i) {
+                    right[size_t(i)] = 3 * acc[size_t(count - 1 - i)];
+                    rightWork[size_t(i * width)] = right[size_t(i)];
+                }
+                QByteArray leftBytes(QSoundMixer::kBlockBytes, 0), rightBytes(QSoundMixer::kBlockBytes, 0);
+                QByteArray expected(2 * QSoundMixer::kBlockBytes, 0);
+                QSoundPerform::Ecretage(work.data(), leftBytes.data(), width, count * width);
+                QSoundPerform::Ecretage(rightWork.data(), rightBytes.data(), width, count * width);
+                QSoundPerform::Cross(expected.data(), leftBytes.data(), rightBytes.data(), width, count * width);
+                for (int outWidth : {width, 2}) {
+                    QByteArray frames(2 * QSoundMixer::kBlockBytes, 0);
+                    mixkernels::ClipInterleave(acc.data(), right.data(), count, width, outWidth,
+                                               reinterpret_cast<unsigned char*>(frames.data()));
+                    for (int i = 0; i < 2 * count; ++i) {
+                        // 24 to 16 bits keeps the upper two bytes of each sample.
+                        const int cut = width - outWidth;
+                        if (frames.mid(i * outWidth, outWidth) != expected.mid(i * width + cut, outWidth))
+                            QFAIL(qPrintable(QString("clip %1 to %2 bytes, %3 dB, sample %4").arg(width).arg(outWidth).arg(dB).arg(i)));
+                    }
+                    QVERIFY(frames.mid(2 * count * outWidth).count('\0') == frames.size() - 2 * count * outWidth);
                 }
             }
         }
