@@ -264,10 +264,10 @@ bool QSoundMixer::RunStereoMixdown(const tyMixdownPlan& planIn, const CancelFlag
             needed[lastRight] = true;
     }
 
-    // The blocks are mixed on a few worker threads, each with its own work
+    // The blocks are mixed by a few computers at once (worker threads and
+    // the caller's thread between its writes), each with its own work
     // storage: one block per slot read and the two sums.
-    // One core is left to the writes of the caller's thread.
-    const int workers = int(qBound(1u, std::thread::hardware_concurrency() - 1, 6u));
+    const int workers = int(qBound(1u, std::thread::hardware_concurrency(), 7u));
     struct tyWorkArea {
         std::vector<std::vector<char>> areas;
         std::vector<int> left, right;

@@ -164,15 +164,17 @@ LoopEnd RunBlocks(quint32 dataSize, const CancelFlag* cancel,
                   const std::function<bool(qint64 start, int n)>& block,
                   const std::function<void(qint64)>& progress);
 
-// RunBlocks for work that is heavier than its reads and writes: rounds of
-// blocks are computed on `workers` threads while the caller's thread writes
-// the round before, in order. compute(worker, start, n, out) runs on a
-// worker (one call at a time per worker index), reads block [start, start+n)
-// of the sources and fills out (at most outBlockBytes); the bytes it filled,
-// or -1 when a read failed. On the caller's thread, per block in order:
-// failed(start, n) for a failed block (it reports), or write(out, bytes)
-// (false: failed, already reported); then progress(n) and the cancel flag,
-// as RunBlocks. Nothing is written past a failed or cancelled block.
+// RunBlocks for work that is heavier than its reads and writes: runs of
+// neighbouring blocks are computed by `workers` computers at once (worker
+// threads, and the caller's thread whenever its next block is not ready yet)
+// while the caller's thread writes the finished blocks in order.
+// compute(worker, start, n, out) reads block [start, start+n) of the sources
+// and fills out (at most outBlockBytes); the bytes it filled, or -1 when a
+// read failed. worker is below `workers` and no two calls at once share it.
+// On the caller's thread, per block in order: failed(start, n) for a failed
+// block (it reports), or write(out, bytes) (false: failed, already
+// reported); then progress(n) and the cancel flag, as RunBlocks. Nothing is
+// written past a failed or cancelled block.
 LoopEnd RunBlocksSpread(quint32 dataSize, const CancelFlag* cancel, int workers, int outBlockBytes,
                         const std::function<int(int worker, qint64 start, int n, unsigned char* out)>& compute,
                         const std::function<void(qint64 start, int n)>& failed,
