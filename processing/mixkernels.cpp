@@ -148,32 +148,50 @@ NALVO_AVX2 inline __m256i Clip8(const int* p)
     return _mm256_srai_epi32(clamped, (InB - OutB) * 8);
 }
 
+// Eight stereo frames of OutB bytes per sample from eight samples a side.
+// A 3-byte store writes 16 bytes, 4 past its twelve: the caller leaves room
+// (a later frame overwrites them).
+template <int OutB>
+NALVO_AVX2 inline void StoreFrames8(__m256i l, __m256i r, unsigned char* frame)
+{
+    // Per lane: frames 0, 1 (and 4, 5) and frames 2, 3 (and 6, 7).
+    const __m256i first = _mm256_unpacklo_epi32(l, r), second = _mm256_unpackhi_epi32(l, r);
+    if (OutB == 2) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(frame), _mm256_packs_epi32(first, second));
+        return;
+    }
+    const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,
+                                          0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    const __m256i a = _mm256_shuffle_epi8(first, pack), b = _mm256_shuffle_epi8(second, pack);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(frame), _mm256_castsi256_si128(a));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(frame + 12), _mm256_castsi256_si128(b));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(frame + 24), _mm256_extracti128_si256(a, 1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(frame + 36), _mm256_extracti128_si256(b, 1));
+}
+
 template <int InB, int OutB>
 NALVO_AVX2 void ClipAvx2(const int* left, const int* right, int samples, unsigned char* out)
 {
-    // A 3-byte frame store writes 16 bytes, 4 past its twelve: the loop
-    // stops while at least one more frame follows to overwrite them.
+    // Eight at a time while at least one frame follows a 3-byte store.
     const int vectorEnd = OutB == 3 ? samples - 1 : samples;
     int i = 0;
-    for (; i + 8 <= vectorEnd; i += 8) {
-        const __m256i l = Clip8<InB, OutB>(left + i), r = Clip8<InB, OutB>(right + i);
-        // Per lane: frames 0, 1 (and 4, 5) and frames 2, 3 (and 6, 7).
-        const __m256i first = _mm256_unpacklo_epi32(l, r), second = _mm256_unpackhi_epi32(l, r);
-        unsigned char* frame = out + i * 2 * OutB;
-        if (OutB == 2) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(frame), _mm256_packs_epi32(first, second));
-        } else {
-            const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,
-                                                  0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-            const __m256i a = _mm256_shuffle_epi8(first, pack), b = _mm256_shuffle_epi8(second, pack);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(frame), _mm256_castsi256_si128(a));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(frame + 12), _mm256_castsi256_si128(b));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(frame + 24), _mm256_extracti128_si256(a, 1));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(frame + 36), _mm256_extracti128_si256(b, 1));
-        }
-    }
+    for (; i + 8 <= vectorEnd; i += 8)
+        StoreFrames8<OutB>(Clip8<InB, OutB>(left + i), Clip8<InB, OutB>(right + i), out + i * 2 * OutB);
     if (i < samples)
         Clip<InB, OutB>(left + i, right + i, samples - i, out + i * 2 * OutB);
+}
+
+template <int B>
+NALVO_AVX2 void InterleaveAvx2(const unsigned char* left, const unsigned char* right, int samples, unsigned char* out)
+{
+    // 24-bit: the wide decode's extra bytes stay inside the runs, and a frame
+    // follows each 3-byte store.
+    const int vectorEnd = B == 3 ? samples - 2 : samples;
+    int i = 0;
+    for (; i + 8 <= vectorEnd; i += 8)
+        StoreFrames8<B>(Decode8<B>(left + i * B), Decode8<B>(right + i * B), out + i * 2 * B);
+    if (i < samples)
+        Interleave<B>(left + i * B, right + i * B, samples - i, out + i * 2 * B);
 }
 #undef NALVO_AVX2
 #endif
@@ -253,6 +271,15 @@ void ClipInterleave(const int* left, const int* right, int samples, int inBytes,
 void InterleaveBytes(const unsigned char* left, const unsigned char* right, int samples,
                      int bytesPerSample, unsigned char* out)
 {
+#ifdef NALVO_MIX_AVX2
+    if (HaveAvx2()) {
+        if (bytesPerSample == 2)
+            InterleaveAvx2<2>(left, right, samples, out);
+        else if (bytesPerSample == 3)
+            InterleaveAvx2<3>(left, right, samples, out);
+        return;
+    }
+#endif
     if (bytesPerSample == 2)
         Interleave<2>(left, right, samples, out);
     else if (bytesPerSample == 3)
