@@ -235,6 +235,30 @@ LoopFn PickGain(int dB, Target target)
     }
 }
 
+using ClipFn = void (*)(const int*, const int*, int, unsigned char*);
+
+template <int InB, int OutB>
+ClipFn PickClip()
+{
+#ifdef NALVO_MIX_AVX2
+    if (HaveAvx2())
+        return &ClipAvx2<InB, OutB>;
+#endif
+    return &Clip<InB, OutB>;
+}
+
+using InterleaveFn = void (*)(const unsigned char*, const unsigned char*, int, unsigned char*);
+
+template <int B>
+InterleaveFn PickInterleave()
+{
+#ifdef NALVO_MIX_AVX2
+    if (HaveAvx2())
+        return &InterleaveAvx2<B>;
+#endif
+    return &Interleave<B>;
+}
+
 }  // namespace
 
 void Accumulate(const unsigned char* pcm, int samples, int bytesPerSample, int dB, Target target,
@@ -249,41 +273,22 @@ void Accumulate(const unsigned char* pcm, int samples, int bytesPerSample, int d
 void ClipInterleave(const int* left, const int* right, int samples, int inBytes, int outBytes,
                     unsigned char* out)
 {
-#ifdef NALVO_MIX_AVX2
-    if (HaveAvx2()) {
-        if (inBytes == 2 && outBytes == 2)
-            ClipAvx2<2, 2>(left, right, samples, out);
-        else if (inBytes == 3 && outBytes == 3)
-            ClipAvx2<3, 3>(left, right, samples, out);
-        else if (inBytes == 3 && outBytes == 2)
-            ClipAvx2<3, 2>(left, right, samples, out);
-        return;
-    }
-#endif
-    if (inBytes == 2 && outBytes == 2)
-        Clip<2, 2>(left, right, samples, out);
-    else if (inBytes == 3 && outBytes == 3)
-        Clip<3, 3>(left, right, samples, out);
-    else if (inBytes == 3 && outBytes == 2)
-        Clip<3, 2>(left, right, samples, out);
+    const ClipFn clip = inBytes == 2 && outBytes == 2   ? PickClip<2, 2>()
+                        : inBytes == 3 && outBytes == 3 ? PickClip<3, 3>()
+                        : inBytes == 3 && outBytes == 2 ? PickClip<3, 2>()
+                                                        : nullptr;
+    if (clip)
+        clip(left, right, samples, out);
 }
 
 void InterleaveBytes(const unsigned char* left, const unsigned char* right, int samples,
                      int bytesPerSample, unsigned char* out)
 {
-#ifdef NALVO_MIX_AVX2
-    if (HaveAvx2()) {
-        if (bytesPerSample == 2)
-            InterleaveAvx2<2>(left, right, samples, out);
-        else if (bytesPerSample == 3)
-            InterleaveAvx2<3>(left, right, samples, out);
-        return;
-    }
-#endif
-    if (bytesPerSample == 2)
-        Interleave<2>(left, right, samples, out);
-    else if (bytesPerSample == 3)
-        Interleave<3>(left, right, samples, out);
+    const InterleaveFn interleave = bytesPerSample == 2   ? PickInterleave<2>()
+                                    : bytesPerSample == 3 ? PickInterleave<3>()
+                                                          : nullptr;
+    if (interleave)
+        interleave(left, right, samples, out);
 }
 
 }  // namespace mixkernels

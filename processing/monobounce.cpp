@@ -16,7 +16,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 struct QSoundMixer::tyMonoBouncePlan {
@@ -243,36 +242,24 @@ bool QSoundMixer::RunMonoBounce(const tyMonoBouncePlan& plan)
     SafeOutput& rightOut = outputs.At(0);
     SafeOutput& leftOut = outputs.At(1);
 
-    // The blocks are mixed by a few computers at once, each with its own
-    // work storage; each fills the right side's block, then the left's.
-    const int blockSamples = kBlockBytes / inBytes;
-    const int workers = int(qBound(1u, std::thread::hardware_concurrency(), 7u));
-    struct tyWorkArea {
-        std::vector<std::vector<char>> areas;
-        std::vector<int> left, right;
-    };
-    std::vector<tyWorkArea> work(static_cast<size_t>(workers));
-    for (tyWorkArea& w : work) {
-        w.areas.resize(kTracks);
-        for (int t = 0; t < kTracks; ++t) {
-            if (left[t] || right[t])
-                w.areas[size_t(t)].resize(size_t(kBlockBytes));
-        }
-        w.left.resize(size_t(blockSamples));
-        w.right.resize(size_t(blockSamples));
-    }
+    // The blocks are mixed by a few computers at once, each in its own
+    // area; each fills the right side's block, then the left's.
+    bool read[kTracks];
+    for (int t = 0; t < kTracks; ++t)
+        read[t] = left[t] || right[t];
+    std::vector<tyMixArea> work = MixAreas(read, kBlockBytes / inBytes);
     for (int i = 0; i < 2; ++i)
         outputs.At(i).SetEarlyWriteback(m_bSyncOutput);
     qint64 processed = 0;
     const LoopEnd end = RunBlocksSpread(
-        dataSize, nullptr, workers, 2 * blockSamples * outBytes,
+        dataSize, nullptr, int(work.size()), 2 * (kBlockBytes / inBytes) * outBytes,
         [&](int worker, qint64 start, int n, unsigned char* out) {
-            tyWorkArea& w = work[size_t(worker)];
+            tyMixArea& w = work[size_t(worker)];
             const int count = n / inBytes;
             std::fill(w.left.begin(), w.left.end(), 0);
             std::fill(w.right.begin(), w.right.end(), 0);
             for (int t = 0; t < kTracks; ++t) {
-                if (!left[t] && !right[t])
+                if (!read[t])
                     continue;
                 if (!sources.ReadBlockAt(t, start, w.areas[size_t(t)].data(), n))
                     return -1;
@@ -294,15 +281,7 @@ bool QSoundMixer::RunMonoBounce(const tyMonoBouncePlan& plan)
             ClipMono(w.left.data(), count, inBytes, outBytes, out + count * outBytes);
             return 2 * count * outBytes;
         },
-        [&](qint64 start, int n) {
-            // Read again here to name the source in the message.
-            std::vector<char> scratch(static_cast<size_t>(n));
-            for (int t = 0; t < kTracks; ++t) {
-                if ((left[t] || right[t]) && !sources.ReadBlock(t, start, scratch.data(), n))
-                    return;
-            }
-            Report(title, QStringLiteral("Unable to read/write files !"));
-        },
+        [&](qint64 start, int n) { sources.ReportFailedBlock(read, start, n); },
         [&](const unsigned char* out, int bytes) {
             const char* block = reinterpret_cast<const char*>(out);
             if (!rightOut.Write(block, bytes / 2) || !leftOut.Write(block + bytes / 2, bytes / 2)) {

@@ -210,6 +210,16 @@ bool TakeSources::ReadBlockAt(int slot, qint64 start, char* area, int n) const
     return true;
 }
 
+void TakeSources::ReportFailedBlock(const bool* read, qint64 start, int n)
+{
+    std::vector<char> scratch(static_cast<size_t>(n));
+    for (int t = 0; t < kTracks; ++t) {
+        if (read[t] && !ReadBlock(t, start, scratch.data(), n))
+            return;
+    }
+    Report(qPrintable(m_czTitle), QStringLiteral("Unable to read/write files !"));
+}
+
 QByteArray TakeSources::WaveformChunk(int slot, char idLast)
 {
     const tySource* source = Source(slot);
@@ -498,6 +508,21 @@ LoopEnd RunBlocksSpread(quint32 dataSize, const CancelFlag* cancel, int workers,
         helper.join();
     progress(0);
     return end;
+}
+
+std::vector<tyMixArea> MixAreas(const bool* read, int samplesPerBlock)
+{
+    std::vector<tyMixArea> mixAreas(qBound<size_t>(1, std::thread::hardware_concurrency(), 7));
+    for (tyMixArea& m : mixAreas) {
+        m.areas.resize(kTracks);
+        for (int t = 0; t < kTracks; ++t) {
+            if (read[t])
+                m.areas[size_t(t)].resize(size_t(kBlockBytes));
+        }
+        m.left.resize(size_t(samplesPerBlock));
+        m.right.resize(size_t(samplesPerBlock));
+    }
+    return mixAreas;
 }
 
 bool FinishOutput(SafeOutput& output, bool sync, const std::function<bool(QSoundFile&)>& metadata,

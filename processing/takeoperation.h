@@ -11,6 +11,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QSoundFile;
 
@@ -26,6 +27,7 @@ class QSoundFile;
 //   BeginOutput      SafeOutput::Begin with the engine's messages
 //   RunBlocks        the block loop: cancel and progress once per block
 //   RunBlocksSpread  the same with the blocks' work on worker threads
+//   MixAreas         the work storage of each computer of a spread mix
 //   FinishOutput     close, metadata pass on the temporary file, final name
 //
 // Contracts: every piece that fails has already told the user (message
@@ -89,6 +91,10 @@ public:
     // The same without a message, safe from several threads at once: it
     // reads at the offset and leaves the files' positions alone.
     bool ReadBlockAt(int slot, qint64 start, char* area, int n) const;
+    // After ReadBlockAt failed on another thread: reads the block of every
+    // slot in `read` again, so the message names the source (or is a plain
+    // one when every read passes this time).
+    void ReportFailedBlock(const bool* read, qint64 start, int n);
     // A slot's first waveform chunk, whole, with the fourth id character
     // replaced (kept when idLast is 0); an odd size gets one zero level.
     // Empty when it has none or the read fails.
@@ -180,6 +186,16 @@ LoopEnd RunBlocksSpread(quint32 dataSize, const CancelFlag* cancel, int workers,
                         const std::function<void(qint64 start, int n)>& failed,
                         const std::function<bool(const unsigned char* out, int bytes)>& write,
                         const std::function<void(qint64)>& progress);
+
+// What one computer of a spread mix works in: a block for each source slot
+// it reads (the others stay empty) and the two sums.
+struct tyMixArea {
+    std::vector<std::vector<char>> areas;
+    std::vector<int> left, right;
+};
+// One area for each computer a spread mix uses (worker threads and the
+// caller's thread): blocks of the slots in `read`, sums of samplesPerBlock.
+std::vector<tyMixArea> MixAreas(const bool* read, int samplesPerBlock);
 
 // Closes the output, runs metadata on the temporary file reopened as a sound
 // file (skipped when it does not reopen or walk), then gives it its final
