@@ -9,10 +9,12 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <thread>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -52,6 +54,56 @@ void SyncFolder(const QString& folder)
     }
 }
 }
+
+// Hands the stretches the writer posts to the disk, one sync_file_range
+// each, on a thread of its own: the submission (block allocation, building
+// the requests) costs the writer nothing. Starts the writes only; a failure
+// shows in the final sync.
+struct SafeOutput::tyWriteback {
+    explicit tyWriteback(int fd) : nFd(fd), thread([this] { Run(); }) {}
+    ~tyWriteback()
+    {
+        {
+            std::lock_guard<std::mutex> guard(mutex);
+            bStop = true;
+        }
+        posted.notify_one();
+        thread.join();
+    }
+    void Post(qint64 end)
+    {
+        {
+            std::lock_guard<std::mutex> guard(mutex);
+            nTarget = end;
+        }
+        posted.notify_one();
+    }
+    void Run()
+    {
+        qint64 done = 0;   // this thread's own
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            posted.wait(lock, [&] { return bStop || nTarget > done; });
+            // A stopped output is closed or being removed: nothing more to start.
+            if (bStop)
+                return;
+            const qint64 target = nTarget;
+            lock.unlock();
+#ifdef __linux__
+            ::sync_file_range(nFd, done, target - done, SYNC_FILE_RANGE_WRITE);
+#endif
+            done = target;
+            lock.lock();
+        }
+    }
+
+    const int nFd;
+    std::mutex mutex;
+    std::condition_variable posted;
+    qint64 nTarget = 0;   // written by the writer's thread, under mutex: the end handed on
+    bool bStop = false;   // written by the writer's thread, under mutex
+    std::thread thread;   // last: starts once the members above exist
+};
 
 SafeOutput::SafeOutput(const QString& finalPath, Replace replace)
     : m_czFinalPath(QFileInfo(finalPath).absoluteFilePath()), m_eReplace(replace)
@@ -136,6 +188,7 @@ bool SafeOutput::CreateTemporary(const QString& stem)
 
 void SafeOutput::ReleaseLock()
 {
+    StopWriteback();
     if (m_File.isOpen())
         m_File.close();
     if (m_nLockFd >= 0)
@@ -193,17 +246,21 @@ void SafeOutput::StartWriteback()
     const qint64 end = m_File.pos();
     if (end - m_nWrittenBack < kStretch)
         return;
-    // Starts the writes only; a failure shows in the final sync.
-    ::sync_file_range(m_File.handle(), m_nWrittenBack, end - m_nWrittenBack, SYNC_FILE_RANGE_WRITE);
+    if (!m_pWriteback)
+        m_pWriteback = std::make_unique<tyWriteback>(m_File.handle());
+    m_pWriteback->Post(end);
     m_nWrittenBack = end;
 #endif
 }
+
+void SafeOutput::StopWriteback() { m_pWriteback.reset(); }
 
 bool SafeOutput::Close(bool sync)
 {
     if (m_czTempPath.isEmpty())
         return Fail(Failure::Commit, QStringLiteral("nothing was written"));
     m_bSync = m_bSync || sync;
+    StopWriteback();
     if (!m_File.isOpen())
         return true;
     if (!m_File.flush())
@@ -270,6 +327,7 @@ void SafeOutput::Discard()
 {
     if (m_bCommitted)
         return;
+    StopWriteback();
     if (m_File.isOpen())
         m_File.close();
     // Removed before the lock goes, so no sweep meets a half-removed file.

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QString>
 
+#include <memory>
+
 // A new file that appears under its final name complete or not at all.
 //
 // Begin() refuses before the first byte what cannot end well (a target that
@@ -57,7 +59,8 @@ public:
     // At the current position.
     bool Write(const char* data, qint64 size);
     // For an output that will be synced: every few MiB written are handed
-    // to the disk at once, so the disk works while the caller computes and
+    // to the disk at once (by a thread of the output's own, so the writes
+    // never wait for it), so the disk works while the caller computes and
     // the final sync finds little left. Call before the writes.
     void SetEarlyWriteback(bool on) { m_bEarlyWriteback = on; }
     // Flushes and closes the temporary file. sync: Commit() puts it on the
@@ -87,6 +90,7 @@ private:
     bool Fail(Failure failure, const QString& text);
     bool RenameIntoPlace();
     void StartWriteback();
+    void StopWriteback();
     bool CreateTemporary(const QString& stem);
     void ReleaseLock();
 
@@ -98,7 +102,9 @@ private:
     qint64 m_nPlanned = 0;
     bool m_bSync = false;
     bool m_bEarlyWriteback = false;
-    qint64 m_nWrittenBack = 0;    // bytes from the start already handed to the disk
+    qint64 m_nWrittenBack = 0;    // bytes from the start already handed to the writeback thread
+    struct tyWriteback;
+    std::unique_ptr<tyWriteback> m_pWriteback;   // started by the first stretch, stopped before the file closes
     bool m_bUnbounded = false;
     bool m_bCommitted = false;
     bool m_bTargetExisted = false;

@@ -242,44 +242,49 @@ bool QSoundMixer::RunMonoBounce(const tyMonoBouncePlan& plan)
     SafeOutput& rightOut = outputs.At(0);
     SafeOutput& leftOut = outputs.At(1);
 
-    const int blockSamples = kBlockBytes / inBytes;
-    std::vector<std::vector<char>> areas(kTracks);
-    for (int t = 0; t < kTracks; ++t) {
-        if (left[t] || right[t])
-            areas[size_t(t)].resize(size_t(kBlockBytes));
-    }
-    std::vector<int> leftSum(static_cast<size_t>(blockSamples)), rightSum(static_cast<size_t>(blockSamples));
-    std::vector<unsigned char> leftBlock(static_cast<size_t>(kBlockBytes)), rightBlock(static_cast<size_t>(kBlockBytes));
+    // The blocks are mixed by a few computers at once, each in its own
+    // area; each fills the right side's block, then the left's.
+    bool read[kTracks];
+    for (int t = 0; t < kTracks; ++t)
+        read[t] = left[t] || right[t];
+    std::vector<tyMixArea> work = MixAreas(read, kBlockBytes / inBytes);
+    for (int i = 0; i < 2; ++i)
+        outputs.At(i).SetEarlyWriteback(m_bSyncOutput);
     qint64 processed = 0;
-    const LoopEnd end = RunBlocks(
-        dataSize, nullptr,
-        [&](qint64 start, int n) {
+    const LoopEnd end = RunBlocksSpread(
+        dataSize, nullptr, int(work.size()), 2 * (kBlockBytes / inBytes) * outBytes,
+        [&](int worker, qint64 start, int n, unsigned char* out) {
+            tyMixArea& w = work[size_t(worker)];
             const int count = n / inBytes;
-            std::fill(leftSum.begin(), leftSum.end(), 0);
-            std::fill(rightSum.begin(), rightSum.end(), 0);
+            std::fill(w.left.begin(), w.left.end(), 0);
+            std::fill(w.right.begin(), w.right.end(), 0);
             for (int t = 0; t < kTracks; ++t) {
-                if (!left[t] && !right[t])
+                if (!read[t])
                     continue;
-                if (!sources.ReadBlock(t, start, areas[size_t(t)].data(), n))
-                    return false;
+                if (!sources.ReadBlockAt(t, start, w.areas[size_t(t)].data(), n))
+                    return -1;
                 const auto target = left[t] && right[t] ? mixkernels::Target::Both : mixkernels::Target::Add;
-                mixkernels::Accumulate(reinterpret_cast<const unsigned char*>(areas[size_t(t)].data()), count, inBytes,
-                                       GainOfStep(plan.pnSteps[t]), target, left[t] ? leftSum.data() : rightSum.data(),
-                                       left[t] && right[t] ? rightSum.data() : nullptr);
+                mixkernels::Accumulate(reinterpret_cast<const unsigned char*>(w.areas[size_t(t)].data()), count,
+                                       inBytes, GainOfStep(plan.pnSteps[t]), target,
+                                       left[t] ? w.left.data() : w.right.data(),
+                                       left[t] && right[t] ? w.right.data() : nullptr);
             }
             if (plan.pnPattern) {
                 // Subtracted once per left track, on the right too for a track on both sides.
                 const int* pattern = plan.pnPattern + start / inBytes;
                 for (int i = 0; i < count; ++i) {
-                    leftSum[size_t(i)] -= leftCount * pattern[i];
-                    rightSum[size_t(i)] -= bothCount * pattern[i];
+                    w.left[size_t(i)] -= leftCount * pattern[i];
+                    w.right[size_t(i)] -= bothCount * pattern[i];
                 }
             }
-            ClipMono(leftSum.data(), count, inBytes, outBytes, leftBlock.data());
-            ClipMono(rightSum.data(), count, inBytes, outBytes, rightBlock.data());
-            const qint64 bytes = qint64(count) * outBytes;
-            if (!rightOut.Write(reinterpret_cast<const char*>(rightBlock.data()), bytes)
-                || !leftOut.Write(reinterpret_cast<const char*>(leftBlock.data()), bytes)) {
+            ClipMono(w.right.data(), count, inBytes, outBytes, out);
+            ClipMono(w.left.data(), count, inBytes, outBytes, out + count * outBytes);
+            return 2 * count * outBytes;
+        },
+        [&](qint64 start, int n) { sources.ReportFailedBlock(read, start, n); },
+        [&](const unsigned char* out, int bytes) {
+            const char* block = reinterpret_cast<const char*>(out);
+            if (!rightOut.Write(block, bytes / 2) || !leftOut.Write(block + bytes / 2, bytes / 2)) {
                 ReportWriteFailure(title, rightOut.LastFailure() != SafeOutput::Failure::None ? rightOut : leftOut,
                                    kOperation);
                 return false;

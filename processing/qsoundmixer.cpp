@@ -10,7 +10,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -264,31 +263,15 @@ bool QSoundMixer::RunStereoMixdown(const tyMixdownPlan& planIn, const CancelFlag
             needed[lastRight] = true;
     }
 
-    // The blocks are mixed on a few worker threads, each with its own work
-    // storage: one block per slot read and the two sums.
-    // One core is left to the writes of the caller's thread.
-    const int workers = int(qBound(1u, std::thread::hardware_concurrency() - 1, 6u));
-    struct tyWorkArea {
-        std::vector<std::vector<char>> areas;
-        std::vector<int> left, right;
-    };
-    const int samplesPerBlock = kBlockBytes / inBytes;
-    std::vector<tyWorkArea> work(static_cast<size_t>(workers));
-    for (tyWorkArea& w : work) {
-        w.areas.resize(kTracks);
-        for (int t = 0; t < kTracks; ++t) {
-            if (needed[t])
-                w.areas[size_t(t)].resize(size_t(kBlockBytes));
-        }
-        w.left.resize(size_t(samplesPerBlock));
-        w.right.resize(size_t(samplesPerBlock));
-    }
+    // The blocks are mixed by a few computers at once (worker threads and
+    // the caller's thread between its writes), each in its own area.
+    std::vector<tyMixArea> work = MixAreas(needed, kBlockBytes / inBytes);
     const std::vector<char> silence(size_t(kBlockBytes), 0);
 
     const LoopEnd end = RunBlocksSpread(
-        dataSize, cancel, workers, 2 * kBlockBytes,
+        dataSize, cancel, int(work.size()), 2 * kBlockBytes,
         [&](int worker, qint64 start, int n, unsigned char* out) {
-            tyWorkArea& w = work[size_t(worker)];
+            tyMixArea& w = work[size_t(worker)];
             for (int t = 0; t < kTracks; ++t) {
                 if (needed[t] && !sources.ReadBlockAt(t, start, w.areas[size_t(t)].data(), n))
                     return -1;
@@ -312,15 +295,7 @@ bool QSoundMixer::RunStereoMixdown(const tyMixdownPlan& planIn, const CancelFlag
             }
             return samples * 2 * outBytes;
         },
-        [&](qint64 start, int n) {
-            // Read again here to name the source in the message.
-            std::vector<char> scratch(static_cast<size_t>(n));
-            for (int t = 0; t < kTracks; ++t) {
-                if (needed[t] && !sources.ReadBlock(t, start, scratch.data(), n))
-                    return;
-            }
-            Report(kTitle, QStringLiteral("Unable to read/write files !"));
-        },
+        [&](qint64 start, int n) { sources.ReportFailedBlock(needed, start, n); },
         [&](const unsigned char* out, int bytes) {
             if (!output.Write(reinterpret_cast<const char*>(out), bytes)) {
                 ReportWriteFailure(kTitle, output, operation);

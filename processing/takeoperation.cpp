@@ -9,7 +9,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <climits>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -207,6 +210,16 @@ bool TakeSources::ReadBlockAt(int slot, qint64 start, char* area, int n) const
     return true;
 }
 
+void TakeSources::ReportFailedBlock(const bool* read, qint64 start, int n)
+{
+    std::vector<char> scratch(static_cast<size_t>(n));
+    for (int t = 0; t < kTracks; ++t) {
+        if (read[t] && !ReadBlock(t, start, scratch.data(), n))
+            return;
+    }
+    Report(qPrintable(m_czTitle), QStringLiteral("Unable to read/write files !"));
+}
+
 QByteArray TakeSources::WaveformChunk(int slot, char idLast)
 {
     const tySource* source = Source(slot);
@@ -365,9 +378,9 @@ LoopEnd RunBlocks(quint32 dataSize, const CancelFlag* cancel,
     return end;
 }
 
-// Each worker of RunBlocksSpread takes a run of neighbouring blocks, so its
-// reads stay sequential in every source.
-constexpr int kBlocksPerWorker = 4;
+// A claim of RunBlocksSpread is a run of neighbouring blocks, so each
+// computer's reads stay sequential in every source.
+constexpr int kBlocksPerClaim = 4;
 
 LoopEnd RunBlocksSpread(quint32 dataSize, const CancelFlag* cancel, int workers, int outBlockBytes,
                         const std::function<int(int worker, qint64 start, int n, unsigned char* out)>& compute,
@@ -377,76 +390,139 @@ LoopEnd RunBlocksSpread(quint32 dataSize, const CancelFlag* cancel, int workers,
 {
     workers = qMax(1, workers);
     const qint64 blocks = (qint64(dataSize) + kBlockBytes - 1) / kBlockBytes;
-    const int perRound = workers * kBlocksPerWorker;
-    struct tyRound {
-        qint64 nFirst = 0;
-        int nCount = 0;
-        std::vector<unsigned char> out;
-        std::vector<int> bytes;   // per block: written by its worker, read after the join
-    };
-    tyRound rounds[2];
-    for (tyRound& round : rounds) {
-        round.out.resize(size_t(perRound) * size_t(outBlockBytes));
-        round.bytes.resize(size_t(perRound));
-    }
+    // A ring of output slots: block b fills slot b % ringSlots, and is
+    // claimed only once the block that had the slot before has been written.
+    const int ringSlots = 2 * workers * kBlocksPerClaim;
+    std::vector<unsigned char> ring(size_t(ringSlots) * size_t(outBlockBytes));
+    constexpr int kPending = INT_MIN;
     auto blockLength = [dataSize](qint64 block) {
         return int(qMin<qint64>(kBlockBytes, qint64(dataSize) - block * kBlockBytes));
     };
-    std::vector<std::thread> running;
-    auto launch = [&](tyRound& round, qint64 first) {
-        round.nFirst = first;
-        round.nCount = int(qMin<qint64>(perRound, blocks - first));
-        for (int w = 0; w * kBlocksPerWorker < round.nCount; ++w) {
-            running.emplace_back([&compute, &blockLength, w, roundPtr = &round, outBlockBytes] {
-                const int end = qMin(roundPtr->nCount, (w + 1) * kBlocksPerWorker);
-                for (int b = w * kBlocksPerWorker; b < end; ++b) {
-                    const qint64 block = roundPtr->nFirst + b;
-                    roundPtr->bytes[size_t(b)] = compute(w, block * kBlockBytes, blockLength(block),
-                                                         roundPtr->out.data() + size_t(b) * size_t(outBlockBytes));
-                }
-            });
-        }
+
+    // Everything below is guarded by mutex. A slot's bytes belong to the
+    // computer that claimed its block until it posts the result, then to the
+    // caller's thread until it counts the block as written.
+    std::mutex mutex;
+    std::condition_variable claimable;   // the workers wait here for room or the end
+    std::condition_variable posted;      // the caller's thread waits here for its next block
+    qint64 nextClaim = 0;                // written by the claiming thread
+    qint64 written = 0;                  // written by the caller's thread: blocks handed on
+    qint64 awaited = -1;                 // written by the caller's thread: the block it sleeps on
+    int idleWorkers = 0;                 // written by the workers
+    bool stop = false;                   // written by the caller's thread
+    std::vector<int> result(size_t(ringSlots), kPending);   // per slot: bytes filled, -1 a failed read
+
+    // Claims the next run when its ringSlots are free (mutex held): its first
+    // block and length, or a length of 0.
+    auto claim = [&](qint64* first) {
+        const int count = int(qMin<qint64>(kBlocksPerClaim, blocks - nextClaim));
+        if (stop || count <= 0 || nextClaim + count > written + ringSlots)
+            return 0;
+        *first = nextClaim;
+        nextClaim += count;
+        return count;
     };
-    auto joinAll = [&running] {
-        for (std::thread& thread : running)
-            thread.join();
-        running.clear();
+    // Computes a claimed run without the lock, then posts it.
+    auto computeRun = [&](std::unique_lock<std::mutex>& lock, int worker, qint64 first, int count) {
+        lock.unlock();
+        int bytes[kBlocksPerClaim];
+        for (int i = 0; i < count; ++i) {
+            const qint64 block = first + i;
+            bytes[i] = compute(worker, block * kBlockBytes, blockLength(block),
+                               ring.data() + size_t(block % ringSlots) * size_t(outBlockBytes));
+        }
+        lock.lock();
+        for (int i = 0; i < count; ++i)
+            result[size_t((first + i) % ringSlots)] = bytes[i];
+        if (awaited >= first && awaited < first + count)
+            posted.notify_one();
     };
 
+    // The caller's thread computes too (as the last worker index) whenever
+    // its next block is not ready: a busy machine that holds the helper
+    // threads back slows the operation, it never stalls it.
+    std::vector<std::thread> helpers;
+    for (int w = 0; w + 1 < workers; ++w) {
+        helpers.emplace_back([&, w] {
+            std::unique_lock<std::mutex> lock(mutex);
+            for (;;) {
+                qint64 first = 0;
+                const int count = claim(&first);
+                if (count > 0) {
+                    computeRun(lock, w, first, count);
+                    continue;
+                }
+                if (stop || nextClaim >= blocks)
+                    return;
+                ++idleWorkers;
+                claimable.wait(lock);
+                --idleWorkers;
+            }
+        });
+    }
+
     LoopEnd end = LoopEnd::Done;
-    int current = 0;
-    if (blocks > 0)
-        launch(rounds[0], 0);
-    while (end == LoopEnd::Done && blocks > 0) {
-        joinAll();
-        const tyRound& round = rounds[current];
-        const qint64 after = round.nFirst + round.nCount;
-        if (after < blocks)
-            launch(rounds[current ^ 1], after);
-        for (int b = 0; b < round.nCount && end == LoopEnd::Done; ++b) {
-            const qint64 block = round.nFirst + b;
-            const int n = blockLength(block);
-            const int bytes = round.bytes[size_t(b)];
-            if (bytes < 0) {
-                failed(block * kBlockBytes, n);
-                end = LoopEnd::Failed;
-            } else if (!write(round.out.data() + size_t(b) * size_t(outBlockBytes), bytes)) {
-                end = LoopEnd::Failed;
-            } else {
-                progress(n);
-                if (IsCancelled(cancel)) {
-                    MyQDebug("   !!!! *pbCancellAll == TRUE !!!!");
-                    end = LoopEnd::Cancelled;
+    for (qint64 block = 0; block < blocks && end == LoopEnd::Done; ++block) {
+        const size_t slot = size_t(block % ringSlots);
+        int bytes = 0;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            while (result[slot] == kPending) {
+                qint64 first = 0;
+                if (const int count = claim(&first)) {
+                    computeRun(lock, workers - 1, first, count);
+                } else {
+                    awaited = block;
+                    posted.wait(lock);
+                    awaited = -1;
                 }
             }
+            bytes = result[slot];
         }
-        if (after >= blocks)
-            break;
-        current ^= 1;
+        const int n = blockLength(block);
+        if (bytes < 0) {
+            failed(block * kBlockBytes, n);
+            end = LoopEnd::Failed;
+        } else if (!write(ring.data() + slot * size_t(outBlockBytes), bytes)) {
+            end = LoopEnd::Failed;
+        } else {
+            progress(n);
+            if (IsCancelled(cancel)) {
+                MyQDebug("   !!!! *pbCancellAll == TRUE !!!!");
+                end = LoopEnd::Cancelled;
+            }
+        }
+        std::lock_guard<std::mutex> guard(mutex);
+        result[slot] = kPending;
+        written = block + 1;
+        // A worker is woken once a whole run fits, not for every slot.
+        if (idleWorkers > 0 && nextClaim + qMin<qint64>(kBlocksPerClaim, blocks - nextClaim) <= written + ringSlots)
+            claimable.notify_one();
     }
-    joinAll();
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        stop = true;
+    }
+    claimable.notify_all();
+    for (std::thread& helper : helpers)
+        helper.join();
     progress(0);
     return end;
+}
+
+std::vector<tyMixArea> MixAreas(const bool* read, int samplesPerBlock)
+{
+    std::vector<tyMixArea> mixAreas(qBound<size_t>(1, std::thread::hardware_concurrency(), 7));
+    for (tyMixArea& m : mixAreas) {
+        m.areas.resize(kTracks);
+        for (int t = 0; t < kTracks; ++t) {
+            if (read[t])
+                m.areas[size_t(t)].resize(size_t(kBlockBytes));
+        }
+        m.left.resize(size_t(samplesPerBlock));
+        m.right.resize(size_t(samplesPerBlock));
+    }
+    return mixAreas;
 }
 
 bool FinishOutput(SafeOutput& output, bool sync, const std::function<bool(QSoundFile&)>& metadata,

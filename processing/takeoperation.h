@@ -11,6 +11,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QSoundFile;
 
@@ -26,6 +27,7 @@ class QSoundFile;
 //   BeginOutput      SafeOutput::Begin with the engine's messages
 //   RunBlocks        the block loop: cancel and progress once per block
 //   RunBlocksSpread  the same with the blocks' work on worker threads
+//   MixAreas         the work storage of each computer of a spread mix
 //   FinishOutput     close, metadata pass on the temporary file, final name
 //
 // Contracts: every piece that fails has already told the user (message
@@ -89,6 +91,10 @@ public:
     // The same without a message, safe from several threads at once: it
     // reads at the offset and leaves the files' positions alone.
     bool ReadBlockAt(int slot, qint64 start, char* area, int n) const;
+    // After ReadBlockAt failed on another thread: reads the block of every
+    // slot in `read` again, so the message names the source (or is a plain
+    // one when every read passes this time).
+    void ReportFailedBlock(const bool* read, qint64 start, int n);
     // A slot's first waveform chunk, whole, with the fourth id character
     // replaced (kept when idLast is 0); an odd size gets one zero level.
     // Empty when it has none or the read fails.
@@ -164,20 +170,32 @@ LoopEnd RunBlocks(quint32 dataSize, const CancelFlag* cancel,
                   const std::function<bool(qint64 start, int n)>& block,
                   const std::function<void(qint64)>& progress);
 
-// RunBlocks for work that is heavier than its reads and writes: rounds of
-// blocks are computed on `workers` threads while the caller's thread writes
-// the round before, in order. compute(worker, start, n, out) runs on a
-// worker (one call at a time per worker index), reads block [start, start+n)
-// of the sources and fills out (at most outBlockBytes); the bytes it filled,
-// or -1 when a read failed. On the caller's thread, per block in order:
-// failed(start, n) for a failed block (it reports), or write(out, bytes)
-// (false: failed, already reported); then progress(n) and the cancel flag,
-// as RunBlocks. Nothing is written past a failed or cancelled block.
+// RunBlocks for work that is heavier than its reads and writes: runs of
+// neighbouring blocks are computed by `workers` computers at once (worker
+// threads, and the caller's thread whenever its next block is not ready yet)
+// while the caller's thread writes the finished blocks in order.
+// compute(worker, start, n, out) reads block [start, start+n) of the sources
+// and fills out (at most outBlockBytes); the bytes it filled, or -1 when a
+// read failed. worker is below `workers` and no two calls at once share it.
+// On the caller's thread, per block in order: failed(start, n) for a failed
+// block (it reports), or write(out, bytes) (false: failed, already
+// reported); then progress(n) and the cancel flag, as RunBlocks. Nothing is
+// written past a failed or cancelled block.
 LoopEnd RunBlocksSpread(quint32 dataSize, const CancelFlag* cancel, int workers, int outBlockBytes,
                         const std::function<int(int worker, qint64 start, int n, unsigned char* out)>& compute,
                         const std::function<void(qint64 start, int n)>& failed,
                         const std::function<bool(const unsigned char* out, int bytes)>& write,
                         const std::function<void(qint64)>& progress);
+
+// What one computer of a spread mix works in: a block for each source slot
+// it reads (the others stay empty) and the two sums.
+struct tyMixArea {
+    std::vector<std::vector<char>> areas;
+    std::vector<int> left, right;
+};
+// One area for each computer a spread mix uses (worker threads and the
+// caller's thread): blocks of the slots in `read`, sums of samplesPerBlock.
+std::vector<tyMixArea> MixAreas(const bool* read, int samplesPerBlock);
 
 // Closes the output, runs metadata on the temporary file reopened as a sound
 // file (skipped when it does not reopen or walk), then gives it its final

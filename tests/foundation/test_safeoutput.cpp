@@ -42,6 +42,8 @@ private slots:
     void nameTakenBeforeCommitIsKept();
     void fullDiskLeavesNothing();
     void abandonedTemporariesGoLiveOnesStay();
+    void earlyWriteback_data();
+    void earlyWriteback();
 };
 
 void TestSafeOutput::outcomes_data()
@@ -164,6 +166,40 @@ void TestSafeOutput::abandonedTemporariesGoLiveOnesStay()
     alive.kill();
     QVERIFY(alive.waitForFinished(20000));
     QCOMPARE(SafeOutput::RemoveAbandoned(dir.path() + "/alive"), 1);
+}
+
+// An output handed to the disk while it is written (on a thread of its own)
+// keeps every byte when committed and leaves nothing when it is dropped in
+// the middle.
+void TestSafeOutput::earlyWriteback_data()
+{
+    QTest::addColumn<bool>("commit");
+    QTest::newRow("committed") << true;
+    QTest::newRow("dropped after several stretches") << false;
+}
+
+void TestSafeOutput::earlyWriteback()
+{
+    QFETCH(bool, commit);
+    QTemporaryDir dir;
+    const QString target = dir.path() + "/OUT.WAV";
+    QByteArray bytes(20 * 1024 * 1024 + 7, '\0');
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = char(quint32(i) * 131u >> 9);
+    {
+        SafeOutput output(target);
+        QVERIFY(output.Begin(bytes.size()));
+        output.SetEarlyWriteback(true);
+        for (int at = 0; at < bytes.size(); at += 1 << 20)
+            QVERIFY(output.Write(bytes.constData() + at, qMin(1 << 20, bytes.size() - at)));
+        if (commit) {
+            QVERIFY(output.Close(true));
+            QVERIFY(output.Commit());
+        }
+    }
+    QCOMPARE(Entries(dir.path()), commit ? QStringList{"OUT.WAV"} : QStringList{});
+    if (commit)
+        QVERIFY(ReadAll(target) == bytes);
 }
 
 int main(int argc, char** argv)

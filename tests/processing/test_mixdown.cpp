@@ -21,6 +21,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <atomic>
 #include <cstring>
 #include <future>
 #include <thread>
@@ -117,6 +118,8 @@ private slots:
     void sourcesOfOtherLengths_data();
     void sourcesOfOtherLengths();
     void cancelFromAnotherThread();
+    void spreadBlocksInOrder_data();
+    void spreadBlocksInOrder();
     void headerOfShortName();
 
 private:
@@ -520,7 +523,8 @@ void TestMixdown::fullDiskLeavesNothing()
 }
 
 // The mixdown's tiled loops against the engine's block kernels (the take's
-// arithmetic), over every 16-bit value and a spread of 24-bit ones.
+// arithmetic), over every 16-bit value and a spread of 24-bit ones; the same
+// for the clip into stereo frames.
 void TestMixdown::fusedLoopsMatchBlockKernels()
 {
     for (int width : {2, 3}) {
@@ -540,6 +544,32 @@ void TestMixdown::fusedLoopsMatchBlockKernels()
                 for (int i = 0; i < samples; ++i) {
                     if (acc[size_t(i)] != work[size_t(i * width)] || acc2[size_t(i)] != acc[size_t(i)])
                         QFAIL(qPrintable(QString("width %1, %2 dB, sample %3").arg(width).arg(dB).arg(i)));
+                }
+                // The clipped stereo frames against the block kernels' clip
+                // and cross: the sums on the left, three times them
+                // backwards on the right; a run that ends inside a vector.
+                const int count = samples - 5;
+                std::vector<int> right(acc.size()), rightWork(work.size());
+                for (int i = 0; i < count; ++i) {
+                    right[size_t(i)] = 3 * acc[size_t(count - 1 - i)];
+                    rightWork[size_t(i * width)] = right[size_t(i)];
+                }
+                QByteArray leftBytes(QSoundMixer::kBlockBytes, 0), rightBytes(QSoundMixer::kBlockBytes, 0);
+                QByteArray expected(2 * QSoundMixer::kBlockBytes, 0);
+                QSoundPerform::Ecretage(work.data(), leftBytes.data(), width, count * width);
+                QSoundPerform::Ecretage(rightWork.data(), rightBytes.data(), width, count * width);
+                QSoundPerform::Cross(expected.data(), leftBytes.data(), rightBytes.data(), width, count * width);
+                for (int outWidth : {width, 2}) {
+                    QByteArray frames(2 * QSoundMixer::kBlockBytes, 0);
+                    mixkernels::ClipInterleave(acc.data(), right.data(), count, width, outWidth,
+                                               reinterpret_cast<unsigned char*>(frames.data()));
+                    for (int i = 0; i < 2 * count; ++i) {
+                        // 24 to 16 bits keeps the upper two bytes of each sample.
+                        const int cut = width - outWidth;
+                        if (frames.mid(i * outWidth, outWidth) != expected.mid(i * width + cut, outWidth))
+                            QFAIL(qPrintable(QString("clip %1 to %2 bytes, %3 dB, sample %4").arg(width).arg(outWidth).arg(dB).arg(i)));
+                    }
+                    QVERIFY(frames.mid(2 * count * outWidth).count('\0') == frames.size() - 2 * count * outWidth);
                 }
             }
         }
@@ -611,6 +641,70 @@ void TestMixdown::cancelFromAnotherThread()
     QVERIFY(!result);
     QCOMPARE(m_lnProgress, (QList<qint64>{49152, 0}));
     QCOMPARE(Entries(m_czOut), QStringList());
+}
+
+// The spread loop hands every block to write in order, whatever computer
+// finished it when, and writes nothing past a failed or cancelled block.
+void TestMixdown::spreadBlocksInOrder_data()
+{
+    QTest::addColumn<int>("workers");
+    QTest::addColumn<int>("blocks");
+    QTest::addColumn<int>("failAt");      // -1: none
+    QTest::addColumn<int>("cancelAt");    // -1: none
+    QTest::newRow("the caller alone") << 1 << 9 << -1 << -1;
+    QTest::newRow("seven computers") << 7 << 301 << -1 << -1;
+    QTest::newRow("failed read") << 4 << 120 << 77 << -1;
+    QTest::newRow("failed first block") << 3 << 50 << 0 << -1;
+    QTest::newRow("cancelled") << 5 << 120 << -1 << 41;
+}
+
+void TestMixdown::spreadBlocksInOrder()
+{
+    QFETCH(int, workers);
+    QFETCH(int, blocks);
+    QFETCH(int, failAt);
+    QFETCH(int, cancelAt);
+    const int block = QSoundMixer::kBlockBytes;
+    const quint32 dataSize = quint32(blocks * block - 100);
+    std::vector<std::atomic<bool>> busy(static_cast<size_t>(workers));
+    std::atomic<bool> shared{false};
+    QList<int> written, failed;
+    QList<qint64> progress;
+    CancelFlag cancel{false};
+    const takeop::LoopEnd end = takeop::RunBlocksSpread(
+        dataSize, &cancel, workers, 16,
+        [&](int worker, qint64 start, int n, unsigned char* out) {
+            if (worker < 0 || worker >= workers || busy[size_t(worker)].exchange(true))
+                shared = true;
+            const int index = int(start / block);
+            std::memcpy(out, &index, sizeof index);
+            std::memcpy(out + 4, &n, sizeof n);
+            busy[size_t(worker)] = false;
+            return index == failAt ? -1 : 8;
+        },
+        [&](qint64 start, int) { failed << int(start / block); },
+        [&](const unsigned char* out, int bytes) {
+            int index = 0, n = 0;
+            std::memcpy(&index, out, sizeof index);
+            std::memcpy(&n, out + 4, sizeof n);
+            if (bytes != 8 || n != (index == blocks - 1 ? block - 100 : block))
+                return false;
+            written << index;
+            if (index == cancelAt)
+                cancel = true;
+            return true;
+        },
+        [&](qint64 bytes) { progress << bytes; });
+    QVERIFY(!shared);
+    const int last = failAt >= 0 ? failAt : cancelAt >= 0 ? cancelAt + 1 : blocks;
+    QCOMPARE(written.size(), last);
+    for (int i = 0; i < written.size(); ++i)
+        QCOMPARE(written.at(i), i);
+    QCOMPARE(failed, failAt >= 0 ? QList<int>{failAt} : QList<int>{});
+    QCOMPARE(int(end), int(failAt >= 0 ? takeop::LoopEnd::Failed
+                           : cancelAt >= 0 ? takeop::LoopEnd::Cancelled : takeop::LoopEnd::Done));
+    QCOMPARE(progress.size(), written.size() + 1);
+    QCOMPARE(progress.last(), qint64(0));
 }
 
 // A base name under six characters: the reference's last 10 bytes are the
