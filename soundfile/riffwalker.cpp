@@ -22,7 +22,7 @@ bool tyRiffLayout::IsSound() const
 int tyRiffLayout::Find(const char* id) const
 {
     for (int i = 0; i < chunks.size(); ++i) {
-        if (chunks.at(i).czId == QByteArray(id, 4))
+        if (chunks.at(i).czId == QByteArray::fromRawData(id, 4))
             return i;
     }
     return -1;
