@@ -47,6 +47,12 @@ QString BextDescription::TrackKey(int track)
     return QStringLiteral("aTRK") + QString::number(track) + QLatin1Char('=');
 }
 
+int BextDescription::LineEnd(const QByteArray& text, int start)
+{
+    const char* line = text.constData() + start;
+    return start + int(static_cast<const char*>(std::memchr(line, '\n', size_t(text.size() - start))) - line) - 1;
+}
+
 int BextDescription::LineOf(const QByteArray& text, const QString& key)
 {
     for (int start = 0; start < text.size();) {

@@ -44,7 +44,7 @@ private:
     // Where the first line of text that starts with key begins; -1 when none.
     static int LineOf(const QByteArray& text, const QString& key);
     // Where the line of text that begins at start ends (its CR LF).
-    static int LineEnd(const QByteArray& text, int start) { return text.indexOf('\n', start) - 1; }
+    static int LineEnd(const QByteArray& text, int start);
     static int Rank(const char* line, int length);
 
     // The lines in Latin-1, each ended by CR LF: the text a description is

@@ -89,9 +89,13 @@ bool QSoundFile::DeferEdit(const QStringList& key, std::function<void(QSoundFile
     if (!IsAdoptedPending())
         return false;
     // Each part with its length: no text can make two series look alike.
-    for (const QString& part : key)
-        m_Adopted.czEdits += QString::number(part.size()) + QLatin1Char(':') + part;
-    m_Adopted.czEdits += QLatin1Char(';');
+    QString& edits = m_Adopted.czEdits;
+    for (const QString& part : key) {
+        edits += QString::number(part.size());
+        edits += QLatin1Char(':');
+        edits += part;
+    }
+    edits += QLatin1Char(';');
     m_Adopted.lEdits.append({false, std::move(apply)});
     return true;
 }
