@@ -29,15 +29,15 @@ BextDescription::BextDescription(const QByteArray& bytes)
         end = bytes.size();
     // Room for the lines an edit makes longer, so that it copies nothing.
     m_Text.reserve(end + 256);
+    const char* const s = bytes.constData();
     for (int start = 0; start < end;) {
-        int next = bytes.indexOf('\n', start);
-        if (next < 0 || next > end)
-            next = end;
+        const void* newline = std::memchr(s + start, '\n', size_t(end - start));
+        const int next = newline ? int(static_cast<const char*>(newline) - s) : end;
         int lineEnd = next;
-        if (lineEnd > start && bytes.at(lineEnd - 1) == '\r')
+        if (lineEnd > start && s[lineEnd - 1] == '\r')
             --lineEnd;
         if (lineEnd > start)
-            m_Text.append(bytes.constData() + start, lineEnd - start).append("\r\n");
+            m_Text.append(s + start, lineEnd - start).append("\r\n", 2);
         start = next + 1;
     }
 }

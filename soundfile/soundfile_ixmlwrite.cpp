@@ -88,11 +88,12 @@ bool QSoundFile::DeferEdit(const QStringList& key, std::function<void(QSoundFile
 {
     if (!IsAdoptedPending())
         return false;
-    // Each part with its length: no text can make two series look alike.
+    // Each part after its length (two units of fixed width): no text can
+    // make two series look alike.
     QString& edits = m_Adopted.czEdits;
     for (const QString& part : key) {
-        edits += QString::number(part.size());
-        edits += QLatin1Char(':');
+        edits += QChar(ushort(uint(part.size()) >> 16));
+        edits += QChar(ushort(part.size()));
         edits += part;
     }
     edits += QLatin1Char(';');
