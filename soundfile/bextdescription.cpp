@@ -20,6 +20,23 @@ bool StartsWith(const char* line, int length, const QString& key)
     return true;
 }
 
+// key and value as one line of the description, in Latin-1 as
+// QString::toLatin1 writes it ('?' for what Latin-1 cannot hold), with
+// control characters as blanks: a line break would start a line of its own
+// and a NUL would end the description there, losing every line after it.
+QByteArray LineBytes(const QString& key, const QString& value)
+{
+    QByteArray line(key.size() + value.size(), Qt::Uninitialized);
+    char* out = line.data();
+    for (const QString* part : {&key, &value}) {
+        for (const QChar c : *part) {
+            const ushort unit = c.unicode();
+            *out++ = unit > 0xff ? '?' : unit < 0x20 ? ' ' : char(unit);
+        }
+    }
+    return line;
+}
+
 } // namespace
 
 BextDescription::BextDescription(const QByteArray& bytes)
@@ -113,13 +130,7 @@ int BextDescription::Rank(const char* line, int length)
 
 void BextDescription::SetValue(const QString& key, const QString& value)
 {
-    // A line break would start a line of its own and a NUL would end the
-    // description there, losing every line after it.
-    QByteArray line = (key + value).toLatin1();
-    for (char& c : line) {
-        if (uchar(c) < 0x20)
-            c = ' ';
-    }
+    QByteArray line = LineBytes(key, value);
     const int at = LineOf(m_Text, key);
     if (at >= 0) {
         m_Text.replace(at, LineEnd(m_Text, at) - at, line);
