@@ -224,13 +224,14 @@ private:
 
 namespace {
 
+using tyLeaf = QXmlObject::tyLeafSplicePlace::tyLeaf;
+
 // Escaped texts hold no '<', so every '<' not followed by '/', '?' or '!'
 // starts an element, in document order; the leaves are the elements right
-// after the target (elementsBefore elements stand before it).
-// *elementAt, when not negative, is where the element stands in text (as
-// found by an earlier call); else it is found and kept there.
-bool SpliceLeaves(const QByteArray& text, int elementsBefore, const QList<LeafTexts>& leaves, QByteArray* result,
-                  int* elementAt)
+// after the target (elementsBefore elements stand before it). Each leaf
+// whose plain text is written there as <tag>text</tag> gets its place.
+// False when text runs out of elements.
+bool PlaceLeaves(const QByteArray& text, int elementsBefore, QList<tyLeaf>* leaves)
 {
     int at = -1;
     auto nextElement = [&text, &at]() {
@@ -241,32 +242,45 @@ bool SpliceLeaves(const QByteArray& text, int elementsBefore, const QList<LeafTe
         }
         return false;
     };
-    if (*elementAt >= 0) {
-        at = *elementAt;
-    } else {
-        for (int seen = 0; seen <= elementsBefore; ++seen) {
-            if (!nextElement())
-                return false;
-        }
-        *elementAt = at;
+    for (int seen = 0; seen <= elementsBefore; ++seen) {
+        if (!nextElement())
+            return false;
     }
+    for (tyLeaf& leaf : *leaves) {
+        if (!nextElement())
+            return false;
+        if (!leaf.bHasText || !IsPlainXmlText(leaf.czText))
+            continue;
+        const QByteArray tag = leaf.czTag.toUtf8();
+        const QByteArray mine = leaf.czText.toUtf8();
+        const QByteArray written = QByteArray("<") + tag + '>' + mine + "</" + tag + '>';
+        if (text.mid(at, written.size()) == written) {
+            leaf.nTextAt = at + tag.size() + 2;
+            leaf.nTextBytes = mine.size();
+        }
+    }
+    return true;
+}
+
+// text with the texts of the placed leaves replaced by theirs (the same
+// leaves, in order). False when a changed text has no place or would need
+// escaping.
+bool SpliceLeaves(const QByteArray& text, const QList<tyLeaf>& leaves, const QList<QPair<QString, QString>>& theirs,
+                  QByteArray* result)
+{
     QByteArray spliced;
     spliced.reserve(text.size() + 256);
     int copied = 0;
-    for (const LeafTexts& leaf : leaves) {
-        if (!nextElement())
-            return false;
-        if (!leaf.hasText || leaf.mine == leaf.theirs)
+    for (int i = 0; i < leaves.size(); ++i) {
+        const tyLeaf& leaf = leaves.at(i);
+        const QString& their = theirs.at(i).second;
+        if (!leaf.bHasText || leaf.czText == their)
             continue;
-        const QByteArray tag = leaf.tag.toUtf8();
-        const QByteArray mine = leaf.mine.toUtf8();
-        const QByteArray written = QByteArray("<") + tag + '>' + mine + "</" + tag + '>';
-        if (text.mid(at, written.size()) != written)
+        if (leaf.nTextAt < 0 || !IsPlainXmlText(their))
             return false;
-        const int value = at + tag.size() + 2;
-        spliced.append(text.constData() + copied, value - copied);
-        spliced.append(leaf.theirs.toUtf8());
-        copied = value + mine.size();
+        spliced.append(text.constData() + copied, leaf.nTextAt - copied);
+        spliced.append(their.toUtf8());
+        copied = leaf.nTextAt + leaf.nTextBytes;
     }
     spliced.append(text.constData() + copied, text.size() - copied);
     *result = spliced;
@@ -276,11 +290,10 @@ bool SpliceLeaves(const QByteArray& text, int elementsBefore, const QList<LeafTe
 // The leaves of the element at path of an indexed text, read from the
 // index, as the DOM would give them; the texts set since (pending) must
 // each replace a leaf's text outside the element, so that the text written
-// holds every element of the index in its place. False when the leaves
-// differ from theirs or the index cannot tell: the DOM decides then.
+// holds every element of the index in its place. False when the index
+// cannot tell: the DOM decides then.
 bool IndexedLeaves(const XmlScanIndex& index, const QList<QPair<QStringList, QString>>& pending,
-                   const QStringList& path, const QList<QPair<QString, QString>>& theirs, int* elementsBefore,
-                   QList<LeafTexts>* leaves)
+                   const QStringList& path, int* elementsBefore, QList<tyLeaf>* leaves)
 {
     const XmlScanElement target = QXmlObject::Below(index.Root(), path);
     if (path.isEmpty() || target.isNull())
@@ -295,23 +308,40 @@ bool IndexedLeaves(const XmlScanIndex& index, const QList<QPair<QStringList, QSt
                 return false;
         }
     }
-    XmlScanElement child = target.firstChildElement();
-    for (const QPair<QString, QString>& wanted : theirs) {
-        if (child.isNull() || child.tagName() != wanted.first || !child.firstChildElement().isNull())
+    for (XmlScanElement child = target.firstChildElement(); !child.isNull(); child = child.nextSiblingElement()) {
+        if (!child.firstChildElement().isNull())
             return false;
-        LeafTexts leaf;
-        leaf.tag = wanted.first;
-        leaf.theirs = wanted.second;
-        leaf.mine = child.text();
-        leaf.hasText = !leaf.mine.isEmpty();
-        if (leaf.hasText != !wanted.second.isEmpty()
-            || (leaf.hasText && leaf.mine != leaf.theirs && (!IsPlainXmlText(leaf.mine) || !IsPlainXmlText(leaf.theirs))))
-            return false;
+        tyLeaf leaf;
+        leaf.czTag = child.tagName();
+        leaf.czText = child.text();
+        leaf.bHasText = !leaf.czText.isEmpty();
         leaves->append(leaf);
-        child = child.nextSiblingElement();
     }
     *elementsBefore = target.Position();
-    return child.isNull();
+    return true;
+}
+
+// The leaves of target in the DOM: elements without attributes holding at
+// most one text. False when its children are not such leaves.
+bool DomLeaves(const QDomElement& target, QList<tyLeaf>* leaves)
+{
+    if (target.isNull() || target.hasAttributes())
+        return false;
+    for (QDomNode child = target.firstChild(); !child.isNull(); child = child.nextSibling()) {
+        if (!child.isElement() || child.hasAttributes())
+            return false;
+        const QDomNode value = child.firstChild();
+        tyLeaf leaf;
+        leaf.czTag = child.nodeName();
+        leaf.bHasText = !value.isNull();
+        if (leaf.bHasText) {
+            if (!value.isText() || !value.nextSibling().isNull())
+                return false;
+            leaf.czText = value.nodeValue();
+        }
+        leaves->append(leaf);
+    }
+    return true;
 }
 
 // Elements before target in document order (target itself not counted);
@@ -584,8 +614,17 @@ bool QXmlObject::SpliceText(const QByteArray& text, const QXmlObject& other, con
     if (!comparer.Same(Root(), other.Root(), 0) || !comparer.Found())
         return false;
 
-    int elementAt = -1;
-    return SpliceLeaves(text, comparer.ElementsBefore(), comparer.Texts(), result, &elementAt);
+    QList<tyLeaf> leaves;
+    QList<QPair<QString, QString>> theirs;
+    for (const LeafTexts& texts : comparer.Texts()) {
+        tyLeaf leaf;
+        leaf.czTag = texts.tag;
+        leaf.czText = texts.mine;
+        leaf.bHasText = texts.hasText;
+        leaves.append(leaf);
+        theirs.append({texts.tag, texts.theirs});
+    }
+    return PlaceLeaves(text, comparer.ElementsBefore(), &leaves) && SpliceLeaves(text, leaves, theirs, result);
 }
 
 bool QXmlObject::SpliceLeafTexts(const QByteArray& text, const QStringList& path,
@@ -595,44 +634,25 @@ bool QXmlObject::SpliceLeafTexts(const QByteArray& text, const QStringList& path
     tyLeafSplicePlace own;
     if (!place)
         place = &own;
-    QList<LeafTexts> leaves;
-    int before = -1;
-    if (m_pIndex && IndexedLeaves(*m_pIndex, m_lPendingTexts, path, theirs, &before, &leaves)) {
-        if (place->nElementsBefore < 0)
-            place->nElementsBefore = before;
-        return SpliceLeaves(text, place->nElementsBefore, leaves, result, &place->nTextOffset);
-    }
-    leaves.clear();
-    const QDomElement target = FindElement(path);
-    if (path.isEmpty() || target.isNull() || target.hasAttributes())
-        return false;
-    QDomNode child = target.firstChild();
-    for (const QPair<QString, QString>& wanted : theirs) {
-        if (child.isNull() || !child.isElement() || child.nodeName() != wanted.first || child.hasAttributes())
-            return false;
-        const QDomNode value = child.firstChild();
-        LeafTexts leaf;
-        leaf.tag = wanted.first;
-        leaf.theirs = wanted.second;
-        leaf.hasText = !value.isNull();
-        // An empty text is no text node: the two must agree on that.
-        if (leaf.hasText != !wanted.second.isEmpty())
-            return false;
-        if (leaf.hasText) {
-            if (!value.isText() || !value.nextSibling().isNull())
-                return false;
-            leaf.mine = value.nodeValue();
-            if (leaf.mine != leaf.theirs && (!IsPlainXmlText(leaf.mine) || !IsPlainXmlText(leaf.theirs)))
-                return false;
+    if (place->nFound == 0) {
+        int before = -1;
+        QList<tyLeaf>& leaves = place->lLeaves;
+        if (!m_pIndex || !IndexedLeaves(*m_pIndex, m_lPendingTexts, path, &before, &leaves)) {
+            leaves.clear();
+            const QDomElement target = path.isEmpty() ? QDomElement() : FindElement(path);
+            int seen = 0;
+            if (DomLeaves(target, &leaves))
+                before = ::ElementsBefore(Document(), target, &seen, 0);
         }
-        leaves.append(leaf);
-        child = child.nextSibling();
+        place->nFound = before >= 0 && PlaceLeaves(text, before, &leaves) ? 1 : -1;
     }
-    if (!child.isNull())
+    if (place->nFound < 0 || place->lLeaves.size() != theirs.size())
         return false;
-    if (place->nElementsBefore < 0) {
-        int seen = 0;
-        place->nElementsBefore = ::ElementsBefore(Document(), target, &seen, 0);
+    for (int i = 0; i < theirs.size(); ++i) {
+        const tyLeaf& leaf = place->lLeaves.at(i);
+        // An empty text is no text node: the two must agree on that.
+        if (leaf.czTag != theirs.at(i).first || leaf.bHasText == theirs.at(i).second.isEmpty())
+            return false;
     }
-    return place->nElementsBefore >= 0 && SpliceLeaves(text, place->nElementsBefore, leaves, result, &place->nTextOffset);
+    return SpliceLeaves(text, place->lLeaves, theirs, result);
 }

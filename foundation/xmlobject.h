@@ -127,14 +127,22 @@ public:
     // in order: false when the element's children are not such leaves with
     // the same tags and the same presence of text, or a text would need
     // escaping.
-    // place, when given, keeps where the element stands in this document
-    // and in text between calls with the same text and path (splicing the
-    // same element of many documents finds it once). An indexed document
-    // answers from its index where the texts set since leave the element
-    // and every element's place alone, without being built.
+    // place, when given, keeps what the first call found of the element in
+    // this document and in text (its leaves, and where their texts stand)
+    // for later calls with the same text and path: splicing the same
+    // element of many documents finds it once. An indexed document answers
+    // from its index where the texts set since leave the element and every
+    // element's place alone, without being built.
     struct tyLeafSplicePlace {
-        int nElementsBefore = -1;
-        int nTextOffset = -1;
+        struct tyLeaf {
+            QString czTag;
+            QString czText;         // this document's
+            bool bHasText = false;
+            int nTextAt = -1;       // where text writes it plainly; -1: it does not
+            int nTextBytes = 0;
+        };
+        int nFound = 0;             // 0 not looked for yet, 1 found, -1 cannot be spliced
+        QList<tyLeaf> lLeaves;
     };
     bool SpliceLeafTexts(const QByteArray& text, const QStringList& path,
                          const QList<QPair<QString, QString>>& theirs, QByteArray* result,

@@ -1,7 +1,5 @@
 #include "soundfile/bextdescription.h"
 
-#include <QRegularExpression>
-
 #include <cstring>
 
 namespace {
@@ -10,6 +8,35 @@ namespace {
 const char* const kCanonicalKeys[] = {"aUBITS=", "aSCENE=", "aTAKE=", "aTAPE=", "aSPEED=",
                                       "aTAG=",   "aTYP=",   "aCHNL=", "aTRK",   "aNOTE="};
 
+// The Latin-1 line starts with key, as the line read as text would.
+bool StartsWith(const char* line, int length, const QString& key)
+{
+    if (key.size() > length)
+        return false;
+    for (int i = 0; i < key.size(); ++i) {
+        if (key.at(i).unicode() != uchar(line[i]))
+            return false;
+    }
+    return true;
+}
+
+// key and value as one line of the description, in Latin-1 as
+// QString::toLatin1 writes it ('?' for what Latin-1 cannot hold), with
+// control characters as blanks: a line break would start a line of its own
+// and a NUL would end the description there, losing every line after it.
+QByteArray LineBytes(const QString& key, const QString& value)
+{
+    QByteArray line(key.size() + value.size(), Qt::Uninitialized);
+    char* out = line.data();
+    for (const QString* part : {&key, &value}) {
+        for (const QChar c : *part) {
+            const ushort unit = c.unicode();
+            *out++ = unit > 0xff ? '?' : unit < 0x20 ? ' ' : char(unit);
+        }
+    }
+    return line;
+}
+
 } // namespace
 
 BextDescription::BextDescription(const QByteArray& bytes)
@@ -17,38 +44,55 @@ BextDescription::BextDescription(const QByteArray& bytes)
     int end = bytes.indexOf('\0');
     if (end < 0)
         end = bytes.size();
-    const QString text = QString::fromLatin1(bytes.constData(), end);
-    for (QString line : text.split(QLatin1Char('\n'))) {
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        if (!line.isEmpty())
-            m_Lines.append(line);
+    // Room for the lines an edit makes longer, so that it copies nothing.
+    m_Text.reserve(end + 256);
+    const char* const s = bytes.constData();
+    for (int start = 0; start < end;) {
+        const void* newline = std::memchr(s + start, '\n', size_t(end - start));
+        const int next = newline ? int(static_cast<const char*>(newline) - s) : end;
+        int lineEnd = next;
+        if (lineEnd > start && s[lineEnd - 1] == '\r')
+            --lineEnd;
+        if (lineEnd > start)
+            m_Text.append(s + start, lineEnd - start).append("\r\n", 2);
+        start = next + 1;
     }
 }
 
 QString BextDescription::TrackKey(int track)
 {
-    return QStringLiteral("aTRK%1=").arg(track);
+    return QStringLiteral("aTRK") + QString::number(track) + QLatin1Char('=');
 }
 
-int BextDescription::IndexOf(const QString& key) const
+int BextDescription::LineEnd(const QByteArray& text, int start)
 {
-    for (int i = 0; i < m_Lines.size(); ++i) {
-        if (m_Lines.at(i).startsWith(key))
-            return i;
+    const char* line = text.constData() + start;
+    return start + int(static_cast<const char*>(std::memchr(line, '\n', size_t(text.size() - start))) - line) - 1;
+}
+
+int BextDescription::LineOf(const QByteArray& text, const QString& key)
+{
+    for (int start = 0; start < text.size();) {
+        const int end = LineEnd(text, start);
+        if (StartsWith(text.constData() + start, end - start, key))
+            return start;
+        start = end + 2;
     }
     return -1;
 }
 
 bool BextDescription::HasKey(const QString& key) const
 {
-    return IndexOf(key) >= 0;
+    return LineOf(m_Text, key) >= 0;
 }
 
 QString BextDescription::Value(const QString& key) const
 {
-    const int index = IndexOf(key);
-    return index < 0 ? QString() : m_Lines.at(index).mid(key.size()).trimmed();
+    const int start = LineOf(m_Text, key);
+    if (start < 0)
+        return QString();
+    const int value = start + key.size();
+    return QString::fromLatin1(m_Text.constData() + value, LineEnd(m_Text, start) - value).trimmed();
 }
 
 QString BextDescription::ValueIn(const QByteArray& bytes, const QString& key)
@@ -74,10 +118,11 @@ QString BextDescription::ValueIn(const QByteArray& bytes, const QString& key)
     return QString();
 }
 
-int BextDescription::Rank(const QString& line)
+int BextDescription::Rank(const char* line, int length)
 {
     for (int i = 0; i < int(sizeof(kCanonicalKeys) / sizeof(kCanonicalKeys[0])); ++i) {
-        if (line.startsWith(QLatin1String(kCanonicalKeys[i])))
+        const int size = int(std::strlen(kCanonicalKeys[i]));
+        if (size <= length && std::memcmp(line, kCanonicalKeys[i], size_t(size)) == 0)
             return i;
     }
     return -1;
@@ -85,68 +130,63 @@ int BextDescription::Rank(const QString& line)
 
 void BextDescription::SetValue(const QString& key, const QString& value)
 {
-    // A line break would start a line of its own and a NUL would end the
-    // description there, losing every line after it.
-    QString line = key + value;
-    for (QChar& c : line) {
-        if (c.unicode() < 0x20)
-            c = QLatin1Char(' ');
-    }
-    const int index = IndexOf(key);
-    if (index >= 0) {
-        m_Lines[index] = line;
+    QByteArray line = LineBytes(key, value);
+    const int at = LineOf(m_Text, key);
+    if (at >= 0) {
+        m_Text.replace(at, LineEnd(m_Text, at) - at, line);
         return;
     }
-    const int rank = Rank(line);
+    const int rank = Rank(line.constData(), line.size());
+    line.append("\r\n");
     if (rank >= 0) {
-        for (int i = 0; i < m_Lines.size(); ++i) {
-            if (Rank(m_Lines.at(i)) > rank) {
-                m_Lines.insert(i, line);
+        for (int start = 0; start < m_Text.size();) {
+            const int end = LineEnd(m_Text, start);
+            if (Rank(m_Text.constData() + start, end - start) > rank) {
+                m_Text.insert(start, line);
                 return;
             }
+            start = end + 2;
         }
     }
-    m_Lines.append(line);
+    m_Text.append(line);
 }
 
 void BextDescription::RenumberTrackLine(int track)
 {
-    static const QRegularExpression trackLine(QStringLiteral("^aTRK\\d+="));
-    for (QString& line : m_Lines) {
-        const QRegularExpressionMatch match = trackLine.match(line);
-        if (match.hasMatch()) {
-            line = TrackKey(track) + line.mid(match.capturedLength());
+    static const char kTrack[] = "aTRK";
+    const int prefix = int(sizeof(kTrack)) - 1;
+    for (int start = 0; start < m_Text.size();) {
+        const int end = LineEnd(m_Text, start);
+        int digit = start + prefix;
+        if (end - start > prefix && std::memcmp(m_Text.constData() + start, kTrack, size_t(prefix)) == 0) {
+            while (digit < end && m_Text.at(digit) >= '0' && m_Text.at(digit) <= '9')
+                ++digit;
+        }
+        if (digit > start + prefix && digit < end && m_Text.at(digit) == '=') {
+            m_Text.replace(start, digit + 1 - start, TrackKey(track).toLatin1());
             return;
         }
+        start = end + 2;
     }
     SetValue(TrackKey(track), QString());
 }
 
-QByteArray BextDescription::Join(const QStringList& lines)
-{
-    QByteArray text;
-    for (const QString& line : lines)
-        text.append(line.toLatin1()).append("\r\n");
-    return text;
-}
-
 QByteArray BextDescription::Compose(int room, const QString& trackKey, bool* ok) const
 {
-    QStringList lines = m_Lines;
-    int excess = Join(lines).size() - room;
+    QByteArray text = m_Text;
+    int excess = text.size() - room;
     for (const QString& key : {QStringLiteral("aNOTE="), trackKey}) {
         if (excess <= 0)
             break;
-        for (QString& line : lines) {
-            if (!key.isEmpty() && line.startsWith(key)) {
-                const int cut = qMin(excess, line.size() - key.size());
-                line.chop(cut);
-                excess -= cut;
-                break;
-            }
-        }
+        const int start = key.isEmpty() ? -1 : LineOf(text, key);
+        if (start < 0)
+            continue;
+        const int end = LineEnd(text, start);
+        const int cut = qMin(excess, end - start - key.size());
+        text.remove(end - cut, cut);
+        excess -= cut;
     }
     if (ok)
         *ok = excess <= 0;
-    return excess <= 0 ? Join(lines) : QByteArray();
+    return excess <= 0 ? text : QByteArray();
 }

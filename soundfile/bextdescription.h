@@ -3,7 +3,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QStringList>
 
 // The key=value lines of a bext Description ("aSCENE=12A\r\n" ...).
 //
@@ -42,11 +41,16 @@ public:
     static QString TrackKey(int track);
 
 private:
-    static QByteArray Join(const QStringList& lines);
-    int IndexOf(const QString& key) const;
-    static int Rank(const QString& line);
+    // Where the first line of text that starts with key begins; -1 when none.
+    static int LineOf(const QByteArray& text, const QString& key);
+    // Where the line of text that begins at start ends (its CR LF).
+    static int LineEnd(const QByteArray& text, int start);
+    static int Rank(const char* line, int length);
 
-    QStringList m_Lines;
+    // The lines in Latin-1, each ended by CR LF: the text a description is
+    // written as, so an edit changes bytes in place and nothing is parsed or
+    // joined again.
+    QByteArray m_Text;
 };
 
 #endif

@@ -51,7 +51,16 @@ QString ChunkJournalTemporaryPath(const QString& path)
 bool WriteChunkJournal(const QString& path, const QList<tyChunkUndo>& members, QString* why,
                        int* errorNumber)
 {
+    // The old bytes make nearly all of the record: room for them at once,
+    // not a copy of everything written so far at every growth.
+    int room = int(sizeof(kMagic)) + 16;
+    for (const tyChunkUndo& member : members) {
+        room += 2 * member.czFileName.size() + 32;
+        for (const auto& region : member.lRegions)
+            room += region.second.size() + 16;
+    }
     QByteArray body;
+    body.reserve(room + 8);
     {
         QDataStream out(&body, QIODevice::WriteOnly);
         out.writeRawData(kMagic, int(sizeof(kMagic)));

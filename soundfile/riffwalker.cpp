@@ -22,7 +22,8 @@ bool tyRiffLayout::IsSound() const
 int tyRiffLayout::Find(const char* id) const
 {
     for (int i = 0; i < chunks.size(); ++i) {
-        if (chunks.at(i).czId == QByteArray(id, 4))
+        const QByteArray& chunkId = chunks.at(i).czId;
+        if (chunkId.size() == 4 && std::memcmp(chunkId.constData(), id, 4) == 0)
             return i;
     }
     return -1;

@@ -40,6 +40,13 @@ QByteArray HeaderBytes(const tyRiffChunkInfo& chunk)
     return chunk.czId + Le32(chunk.nSize);
 }
 
+// The eight bytes at header are the chunk's id and size field.
+bool IsHeaderOf(const char* header, const tyRiffChunkInfo& chunk)
+{
+    return chunk.czId.size() == 4 && std::memcmp(header, chunk.czId.constData(), 4) == 0
+           && ReadLe32(reinterpret_cast<const unsigned char*>(header + 4)) == chunk.nSize;
+}
+
 // An odd last chunk without its pad byte: an appended chunk needs one first.
 bool LastChunkUnpadded(const tyRiffLayout& layout)
 {
@@ -307,12 +314,12 @@ bool RiffChunkWriter::LayoutOnDiskMatches()
         if (!GetAt(window.first, int(window.second - window.first), &bytes))
             return false;
         if (window.first == 0
-            && (bytes.left(4) != "RIFF" || bytes.mid(8, 4) != "WAVE"
+            && (std::memcmp(bytes.constData(), "RIFF", 4) != 0 || std::memcmp(bytes.constData() + 8, "WAVE", 4) != 0
                 || ReadLe32(reinterpret_cast<const unsigned char*>(bytes.constData() + 4)) != m_Layout.nRiffSize))
             return Fail(QStringLiteral("the file changed since it was read"));
         for (; next < m_Layout.chunks.size() && m_Layout.chunks.at(next).nHeaderOffset < window.second; ++next) {
             const tyRiffChunkInfo& chunk = m_Layout.chunks.at(next);
-            if (bytes.mid(int(chunk.nHeaderOffset - window.first), 8) != HeaderBytes(chunk))
+            if (!IsHeaderOf(bytes.constData() + (chunk.nHeaderOffset - window.first), chunk))
                 return Fail(QStringLiteral("the file changed since it was read"));
         }
     }

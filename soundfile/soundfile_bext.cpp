@@ -38,7 +38,7 @@ QString QSoundFile::TakeText(const QString& takePrefix, const QString& take, int
 
 BextDescription QSoundFile::Description() const
 {
-    return BextDescription(QByteArray(m_BextChunk.szDescription, BEXT_DESCRIPTION_SIZE));
+    return BextDescription(QByteArray::fromRawData(m_BextChunk.szDescription, BEXT_DESCRIPTION_SIZE));
 }
 
 bool QSoundFile::WriteBextDescription(const char* title, const BextDescription& description,
@@ -63,7 +63,7 @@ bool QSoundFile::WriteBextDescription(const char* title, const BextDescription& 
                             .arg(FolderText(), FileNameText()));
         return false;
     }
-    bytes.append(QByteArray(field - bytes.size(), '\0'));
+    bytes.append(field - bytes.size(), '\0');
     if (deferred) {
         CacheField("bext", BEXT_DESCRIPTION_OFFSET, bytes);
         m_baPendingBext = bytes;

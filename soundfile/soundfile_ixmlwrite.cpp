@@ -96,10 +96,15 @@ bool QSoundFile::DeferEdit(const QStringList& key, std::function<void(QSoundFile
 {
     if (!IsAdoptedPending())
         return false;
-    // Each part with its length: no text can make two series look alike.
-    for (const QString& part : key)
-        m_Adopted.czEdits += QString::number(part.size()) + QLatin1Char(':') + part;
-    m_Adopted.czEdits += QLatin1Char(';');
+    // Each part after its length (two units of fixed width): no text can
+    // make two series look alike.
+    QString& edits = m_Adopted.czEdits;
+    for (const QString& part : key) {
+        edits += QChar(ushort(uint(part.size()) >> 16));
+        edits += QChar(ushort(part.size()));
+        edits += part;
+    }
+    edits += QLatin1Char(';');
     m_Adopted.lEdits.append({false, std::move(apply)});
     return true;
 }

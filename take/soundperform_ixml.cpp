@@ -153,7 +153,7 @@ bool QSoundPerform::UpdateiXMLChunk()
         member.czFileName = QFileInfo(m_SndFile[t].GetPath()).fileName();
         undo << member;
         payloads[t] = texts[t];
-        payloads[t].append(QByteArray(int(plans[t].nChunkSize) - texts[t].size(), ' '));
+        payloads[t].append(int(plans[t].nChunkSize) - texts[t].size(), ' ');
     }
     const QString journal = TakeSaveJournalPath(m_czTakeFolder, m_czBaseName);
     QString why;
