@@ -148,7 +148,7 @@ private slots:
         WriteDay({adv, without, MonoTake("T00003", {0})});
         const FolderState before = StateOf(m_czDay);
         auto window = NewWindow();
-        for (const QString& file : {"T00001_01.WAV", "T00002_01.WAV", "T00003_01.WAV"}) {
+        for (const char* file : {"T00001_01.WAV", "T00002_01.WAV", "T00003_01.WAV"}) {
             Select(*window, {Path(file)});
             QVERIFY(!window->m_bEditMetadata);
             QVERIFY(window->ui->m_CtrlButton_ApplyChanges->isHidden());
