@@ -164,6 +164,17 @@ bool RiffChunkWriter::AppendChunk(const QByteArray& id, QByteArray payload, char
                                 && !m_Layout.chunks.last().bPadded;
     if (lastIsUnpadded)
         bytes.append('\0');
+    // A pad byte that is not zero (another program's) would be read as the
+    // first byte of the new chunk's id, since a reader looks for a header
+    // without the pad first: it is zeroed, as a pad byte should be, before
+    // the chunk goes after it. Alone at the end of the file it is read past
+    // as before, so the file stays whole between the two writes.
+    if (!m_Layout.chunks.isEmpty() && m_Layout.chunks.last().bPadded) {
+        const qint64 pad = m_Layout.chunks.last().End() - 1;
+        QByteArray old;
+        if (!GetAt(pad, 1, &old) || (old.at(0) != '\0' && !WriteAt(pad, QByteArray(1, '\0'))))
+            return false;
+    }
     unsigned char size[4];
     WriteLe32(size, static_cast<quint32>(payload.size()));
     bytes.append(id).append(reinterpret_cast<const char*>(size), 4).append(payload);

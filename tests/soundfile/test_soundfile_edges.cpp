@@ -157,6 +157,14 @@ void TestSoundFileEdges::layoutsKeepAudioAndSizes_data()
     oddOndLast.last().padOdd = false;
     QTest::newRow("odd waveform chunk last, no pad byte") << oddOndLast << 4801u;
 
+    // Another program's pad byte that is not zero: the chunks put after it
+    // must not be read as starting one byte early.
+    QList<ChunkBytes> spacePadded = MoveChunk(odd, "iXML", 3);
+    spacePadded.last().payload.chop(1);
+    spacePadded.last().sizeOverride = spacePadded.last().payload.size();
+    spacePadded.last().payload.append(' ');
+    QTest::newRow("odd waveform chunk last, a space as pad byte") << spacePadded << 4801u;
+
     QList<ChunkBytes> dataUnpadded = odd;
     dataUnpadded[IndexOfChunk(dataUnpadded, "data")].padOdd = false;
     QTest::newRow("odd data without pad byte") << dataUnpadded << 4801u;
