@@ -182,16 +182,33 @@ std::unique_ptr<AudioSink> CreateNullSink(const QAudioFormat& format)
     return std::make_unique<PullingSink>(format, true, nullptr);
 }
 
-std::unique_ptr<AudioSink> CreateFallbackAudioSink(const QAudioFormat& format)
+namespace {
+
+QAudioDeviceInfo FallbackDevice()
 {
     if (!QtKindChosen())
-        return nullptr;
+        return QAudioDeviceInfo();
     const QList<QAudioDeviceInfo> devices = QAudioDeviceInfo::availableDevices(QAudio::AudioOutput);
     for (const QAudioDeviceInfo& device : devices) {
         if (device.realm() == QLatin1String("alsa") && device.deviceName() == QLatin1String("pulse"))
-            return std::make_unique<QtAudioSink>(device, format);
+            return device;
     }
-    return nullptr;
+    return QAudioDeviceInfo();
+}
+
+} // namespace
+
+bool HasFallbackAudioSink() { return !FallbackDevice().isNull(); }
+
+std::unique_ptr<AudioSink> CreateFallbackAudioSink(const QAudioFormat& format, bool formatAsIs)
+{
+    const QAudioDeviceInfo device = FallbackDevice();
+    if (device.isNull())
+        return nullptr;
+    auto sink = std::make_unique<QtAudioSink>(device, format);
+    if (formatAsIs && !sink->TakesSourceFormat())
+        return nullptr;
+    return sink;
 }
 
 void PrepareAudioOutput()

@@ -128,8 +128,10 @@ std::unique_ptr<AudioSink> CreateAudioSink(const QAudioFormat& format);
 // reached through the system's sound library, which connects anew for every
 // output it opens (the toolkit's own connection gives up when a server stays
 // away). Null when there is none, or when a test or NALVO_AUDIO_SINK chose
-// another kind.
-std::unique_ptr<AudioSink> CreateFallbackAudioSink(const QAudioFormat& format);
+// another kind; with formatAsIs, null too when the device does not take the
+// format unconverted (as when its server is too busy to be asked).
+std::unique_ptr<AudioSink> CreateFallbackAudioSink(const QAudioFormat& format, bool formatAsIs = false);
+bool HasFallbackAudioSink();
 // The null sink: real-time consumption, no sound.
 std::unique_ptr<AudioSink> CreateNullSink(const QAudioFormat& format);
 // An empty factory restores the default.

@@ -30,6 +30,9 @@ public:
     bool Drained() override;
     qint64 StartMicroseconds() override;
 
+    // Whether the device takes the take's format unconverted.
+    bool TakesSourceFormat() const { return m_DeviceFormat == m_SourceFormat; }
+
 private:
     void OnOutputState(QAudio::State state);
     // The output's error, as the user reads it; empty when it is none that

@@ -6,6 +6,10 @@
 #include "player/threadpriority.h"
 #include "take/soundperform.h"
 
+#include <QThread>
+
+#include <iterator>
+
 namespace {
 // How often the cursor follows the sound.
 constexpr int kTickMs = 10;
@@ -107,11 +111,26 @@ bool SfxThread::StartSink()
     const QString error = m_pSink->ErrorText();
     // The next Play tries the default output again.
     m_bSinkBroken = true;
-    if (std::unique_ptr<AudioSink> other = CreateFallbackAudioSink(m_Format)) {
-        UseSink(std::move(other));
-        if (m_pSink->start(m_pGenerator.get())) {
-            m_bFailureTold = false;
-            return true;
+    // A sound server that has just started takes only a few connections
+    // waiting at once, and opening the fallback device makes a burst of
+    // them: on a busy machine the server may refuse that burst and accept
+    // the same one a moment later. A refused device cannot be asked which
+    // formats it takes and would be given a guessed one, so it is asked
+    // again after short pauses; only the last attempt takes a converted
+    // format. A server that is down costs these pauses before the silence.
+    if (HasFallbackAudioSink()) {
+        constexpr int kPausesMs[] = {0, 100, 300};
+        for (const int pauseMs : kPausesMs) {
+            QThread::msleep(pauseMs);
+            const bool last = pauseMs == kPausesMs[std::size(kPausesMs) - 1];
+            std::unique_ptr<AudioSink> other = CreateFallbackAudioSink(m_Format, !last);
+            if (!other)
+                continue;
+            UseSink(std::move(other));
+            if (m_pSink->start(m_pGenerator.get())) {
+                m_bFailureTold = false;
+                return true;
+            }
         }
     }
     // The cursor, the meters and the end of the take still run, without sound.
