@@ -6,6 +6,7 @@
 #include "processing/importtexts.h"
 #include "processing/outputset.h"
 #include "processing/takeoperation.h"
+#include "soundfile/headwindows.h"
 #include "soundfile/soundfile.h"
 #include "take/samplearith.h"
 #include "take/soundperform.h"
@@ -15,6 +16,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstring>
+#include <future>
+#include <future>
 #include <vector>
 
 namespace {
@@ -246,19 +249,6 @@ QByteArray OutputHeader(const tyImport& import, int c, quint32 dataSize)
     return header;
 }
 
-// Reads exactly n bytes; false on an error or an early end.
-bool ReadFully(QFile& file, char* buffer, qint64 n)
-{
-    while (n > 0) {
-        const qint64 got = file.read(buffer, n);
-        if (got <= 0)
-            return false;
-        buffer += got;
-        n -= got;
-    }
-    return true;
-}
-
 }  // namespace
 
 bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int track, int totalFiles,
@@ -389,8 +379,9 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
 
     // Samples: blocks of whole frames, the last one cut at the data end.
     const qint64 total = qint64(import.nFrames) * import.fmt.nBlockAlign;
-    std::vector<char> in(size_t(channels) * kChannelBlock);
-    std::vector<char> out(in.size());
+    const qint64 blockBytes = qint64(channels) * kChannelBlock;
+    std::vector<char> in[2] = {std::vector<char>(size_t(blockBytes)), std::vector<char>(size_t(blockBytes))};
+    std::vector<char> out[2] = {std::vector<char>(size_t(blockBytes)), std::vector<char>(size_t(blockBytes))};
     tyOverviews overviews;
     overviews.nSamplesPerPoint = samplesPerPoint;
     overviews.nShift = 8 * import.nBytes - 9;
@@ -398,36 +389,83 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
     overviews.points.resize(size_t(channels));
     for (std::vector<char>& o : overviews.points)
         o.reserve(size_t(points));
+    // Three stages overlap, each block going through them in order: block
+    // k+2 is read (a positioned read, into in[k % 2]) while block k+1 is cut
+    // into channel runs (in and out[(k + 1) % 2]) and block k's runs are
+    // written from out[k % 2]. Blocks are cut one at a time and in order, so
+    // the overviews' peaks are taken as in a single pass. Where no thread
+    // can be made, a stage runs when its result is asked for.
+    constexpr auto kLaunch = std::launch::async | std::launch::deferred;
+    const int fd = input.handle();
+    auto bytesOf = [&](qint64 position) { return int(qMin(blockBytes, total - position)); };
+    // The block's byte count, or -1 when the source cannot be read.
+    auto read = [&, fd](qint64 position, char* into) {
+        const int n = bytesOf(position);
+        return ReadFully(fd, dataOffset + position, into, n) == n ? n : -1;
+    };
+    auto cut = [&](std::shared_future<int> loaded, const char* from, char* into) {
+        const int n = loaded.get();
+        if (n > 0)
+            SplitBlock(from, into, import.nBytes, n / channels, channels, overview ? &overviews : nullptr);
+        return n;
+    };
+    auto startRead = [&](qint64 position, int buffer) {
+        return position < total ? std::async(kLaunch, read, position, in[buffer].data()).share()
+                                : std::shared_future<int>();
+    };
+    std::shared_future<int> reading = startRead(0, 0);
+    std::future<int> cutting;
+    if (reading.valid())
+        cutting = std::async(kLaunch, cut, reading, in[0].data(), out[0].data());
+    reading = startRead(bytesOf(0), 1);
+    // Every way out of the loop lets the stages in flight end first.
+    auto settle = [&] {
+        if (cutting.valid())
+            cutting.wait();
+        if (reading.valid())
+            reading.wait();
+    };
     bool stopped = false;
-    for (qint64 position = 0; position < total && !stopped;) {
+    int ready = 0;   // the buffers of the block being written
+    for (qint64 position = 0; position < total;) {
+        const int n = cutting.get();
+        if (n < 0) {
+            settle();
+            Report(kTitle, QStringLiteral("Unable to read source file !"));
+            return false;
+        }
         if (!Running(run)) {
             stopped = true;
             break;
         }
         const int percent = total < 10001 ? int(position * 100 / total) : int(position / (total / 100));
         emit signal_ImportSourceProgressPct(percent);
-        const int n = int(qMin<qint64>(qint64(in.size()), total - position));
-        if (!ReadFully(input, in.data(), n)) {
-            Report(kTitle, QStringLiteral("Unable to read source file !"));
-            return false;
+        const qint64 following = position + n;
+        if (following < total) {
+            cutting = std::async(kLaunch, cut, reading, in[1 - ready].data(), out[1 - ready].data());
+            reading = startRead(following + bytesOf(following), ready);
         }
         const int perChannel = n / channels;
-        SplitBlock(in.data(), out.data(), import.nBytes, perChannel, channels, overview ? &overviews : nullptr);
-        for (int c = 0; c < channels; ++c) {
+        for (int c = 0; c < channels && !stopped; ++c) {
             if (!Running(run)) {
                 stopped = true;
                 break;
             }
-            const char* samples = out.data() + qint64(c) * perChannel;
+            const char* samples = out[ready].data() + qint64(c) * perChannel;
             if (!outputs.At(c).Write(samples, perChannel)) {
+                settle();
                 MyQDebug("Error on write");
                 Report(kTitle, QStringLiteral("Unable to write\n%1\n%2.\nThe import was stopped; no file was kept.")
                                    .arg(QDir::toNativeSeparators(names.at(c)), outputs.At(c).ErrorText()));
                 return false;
             }
         }
-        position += n;
+        if (stopped)
+            break;
+        position = following;
+        ready = 1 - ready;
     }
+    settle();
     if (stopped) {
         MyQDebug("Import stopped: no file kept");
         return false;
