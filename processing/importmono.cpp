@@ -15,8 +15,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 #include <cstring>
-#include <future>
 #include <future>
 #include <vector>
 
@@ -71,23 +71,79 @@ struct tyOverviews {
     }
 };
 
-// Cuts a block of whole frames into each channel's run (channel c at
-// c * perChannel), taking the overview's peaks in the same pass.
-void SplitBlock(const char* in, char* out, int bytesPerSample, int perChannel, int channels, tyOverviews* overviews)
+// Cuts the frames [from, to) of a block into each channel's run (channel c
+// at c * perChannel), taking the overview's peaks in the same pass.
+void CutFrames(const char* in, char* out, int bytesPerSample, int perChannel, int channels, int from, int to,
+               tyOverviews* overviews)
 {
-    const int frames = perChannel / bytesPerSample;
     if (!overviews) {
-        QSoundPerform::DeCrossPeaks(in, out, bytesPerSample, perChannel, channels, 0, frames, nullptr);
+        QSoundPerform::DeCrossPeaks(in, out, bytesPerSample, perChannel, channels, from, to - from, nullptr);
         return;
     }
-    for (int f = 0; f < frames;) {
-        const int run = qMin(frames - f, overviews->nSamplesPerPoint - overviews->nCount);
+    for (int f = from; f < to;) {
+        const int run = qMin(to - f, overviews->nSamplesPerPoint - overviews->nCount);
         QSoundPerform::DeCrossPeaks(in, out, bytesPerSample, perChannel, channels, f, run, overviews->peaks.data());
         f += run;
         overviews->nCount += run;
         if (overviews->nCount == overviews->nSamplesPerPoint)
             overviews->EndPoint();
     }
+}
+
+// Cuts a block of whole frames into each channel's runs in up to `parts`
+// stretches of frames at once. Every stretch after the first begins on a
+// point of the overview, so it takes its points into an overview of its
+// own, started empty; they are appended in order once every stretch is cut,
+// and the last stretch's unfinished point goes on into the next block. The
+// overview comes out as if the block had been cut in one pass.
+void SplitBlock(const char* in, char* out, int bytesPerSample, int perChannel, int channels, tyOverviews* overviews,
+                int parts)
+{
+    const int frames = perChannel / bytesPerSample;
+    std::vector<int> bounds{0};
+    for (int i = 1; i < parts; ++i) {
+        int bound = int(qint64(frames) * i / parts);
+        if (overviews) {
+            // Up to the next frame that begins a point.
+            const int step = overviews->nSamplesPerPoint;
+            const int first = (step - overviews->nCount) % step;
+            bound = bound <= first ? first : first + (bound - first + step - 1) / step * step;
+        }
+        if (bound > bounds.back() && bound < frames)
+            bounds.push_back(bound);
+    }
+    bounds.push_back(frames);
+    const int stretches = int(bounds.size()) - 1;
+    std::vector<tyOverviews> own(size_t(stretches - 1));
+    for (tyOverviews& o : own) {
+        if (!overviews)
+            break;
+        o.nSamplesPerPoint = overviews->nSamplesPerPoint;
+        o.nShift = overviews->nShift;
+        o.peaks.assign(size_t(channels), 0);
+        o.points.resize(size_t(channels));
+    }
+    // Where no thread can be made, a stretch is cut when it is waited for.
+    std::vector<std::future<void>> cutting;
+    for (int s = 1; s < stretches; ++s)
+        cutting.push_back(std::async(std::launch::async | std::launch::deferred, CutFrames, in, out, bytesPerSample,
+                                     perChannel, channels, bounds[size_t(s)], bounds[size_t(s) + 1],
+                                     overviews ? &own[size_t(s) - 1] : nullptr));
+    CutFrames(in, out, bytesPerSample, perChannel, channels, 0, bounds[1], overviews);
+    for (std::future<void>& f : cutting)
+        f.get();
+    if (!overviews || own.empty())
+        return;
+    for (const tyOverviews& o : own) {
+        for (int c = 0; c < channels; ++c) {
+            std::vector<char>& to = overviews->points[size_t(c)];
+            const std::vector<char>& from = o.points[size_t(c)];
+            to.insert(to.end(), from.begin(),
+                      from.begin() + qMin<qint64>(qint64(from.size()), qMax<qint64>(0, kMaxPoints - qint64(to.size()))));
+        }
+    }
+    overviews->peaks = own.back().peaks;
+    overviews->nCount = own.back().nCount;
 }
 
 // "HH:MM:SS" of whole seconds.
@@ -396,6 +452,9 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
     // the overviews' peaks are taken as in a single pass. Where no thread
     // can be made, a stage runs when its result is asked for.
     constexpr auto kLaunch = std::launch::async | std::launch::deferred;
+    // The cut is the slowest stage: its frames are spread over the cores
+    // the reader and the writer leave, two at least.
+    const int cutters = qBound(2, QThread::idealThreadCount() - 2, 4);
     const int fd = input.handle();
     auto bytesOf = [&](qint64 position) { return int(qMin(blockBytes, total - position)); };
     // The block's byte count, or -1 when the source cannot be read.
@@ -406,7 +465,7 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
     auto cut = [&](std::shared_future<int> loaded, const char* from, char* into) {
         const int n = loaded.get();
         if (n > 0)
-            SplitBlock(from, into, import.nBytes, n / channels, channels, overview ? &overviews : nullptr);
+            SplitBlock(from, into, import.nBytes, n / channels, channels, overview ? &overviews : nullptr, cutters);
         return n;
     };
     auto startRead = [&](qint64 position, int buffer) {
