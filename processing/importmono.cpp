@@ -71,6 +71,10 @@ struct tyOverviews {
     }
 };
 
+// A thread for the work where one can be made; else the work is done
+// when its result is waited for.
+constexpr auto kLaunch = std::launch::async | std::launch::deferred;
+
 // Cuts the frames [from, to) of a block into each channel's run (channel c
 // at c * perChannel), taking the overview's peaks in the same pass.
 void CutFrames(const char* in, char* out, int bytesPerSample, int perChannel, int channels, int from, int to,
@@ -114,25 +118,22 @@ void SplitBlock(const char* in, char* out, int bytesPerSample, int perChannel, i
     }
     bounds.push_back(frames);
     const int stretches = int(bounds.size()) - 1;
-    std::vector<tyOverviews> own(size_t(stretches - 1));
+    std::vector<tyOverviews> own(overviews ? size_t(stretches - 1) : 0);
     for (tyOverviews& o : own) {
-        if (!overviews)
-            break;
         o.nSamplesPerPoint = overviews->nSamplesPerPoint;
         o.nShift = overviews->nShift;
         o.peaks.assign(size_t(channels), 0);
         o.points.resize(size_t(channels));
     }
-    // Where no thread can be made, a stretch is cut when it is waited for.
     std::vector<std::future<void>> cutting;
     for (int s = 1; s < stretches; ++s)
-        cutting.push_back(std::async(std::launch::async | std::launch::deferred, CutFrames, in, out, bytesPerSample,
-                                     perChannel, channels, bounds[size_t(s)], bounds[size_t(s) + 1],
+        cutting.push_back(std::async(kLaunch, CutFrames, in, out, bytesPerSample, perChannel, channels,
+                                     bounds[size_t(s)], bounds[size_t(s) + 1],
                                      overviews ? &own[size_t(s) - 1] : nullptr));
     CutFrames(in, out, bytesPerSample, perChannel, channels, 0, bounds[1], overviews);
     for (std::future<void>& f : cutting)
         f.get();
-    if (!overviews || own.empty())
+    if (own.empty())
         return;
     for (const tyOverviews& o : own) {
         for (int c = 0; c < channels; ++c) {
@@ -451,7 +452,6 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
     // written from out[k % 2]. Blocks are cut one at a time and in order, so
     // the overviews' peaks are taken as in a single pass. Where no thread
     // can be made, a stage runs when its result is asked for.
-    constexpr auto kLaunch = std::launch::async | std::launch::deferred;
     // The cut is the slowest stage: its frames are spread over the cores
     // the reader and the writer leave, two at least.
     const int cutters = qBound(2, QThread::idealThreadCount() - 2, 4);
@@ -505,7 +505,7 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
             reading = startRead(following + bytesOf(following), ready);
         }
         const int perChannel = n / channels;
-        for (int c = 0; c < channels && !stopped; ++c) {
+        for (int c = 0; c < channels; ++c) {
             if (!Running(run)) {
                 stopped = true;
                 break;
