@@ -218,6 +218,7 @@ void PrepareAudioOutput()
         return;
     prepared = true;
     QAudioDeviceInfo::defaultOutputDevice();
+    GuardSoundServerRelease();
 }
 
 void SetAudioSinkFactory(AudioSinkFactory factory)

@@ -4,8 +4,90 @@
 #include "player/pcmconverter.h"
 
 #include <QAudioOutput>
+#include <QCoreApplication>
+#include <QSemaphore>
+#include <QThread>
 
 #include <algorithm>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+// Every sink alive, for the GUI thread to reach their outputs before the
+// toolkit frees its connection to the sound server.
+struct LiveSinks
+{
+    std::mutex mutex;
+    std::vector<QtAudioSink*> sinks;   // guarded by mutex
+};
+
+LiveSinks& Live()
+{
+    static LiveSinks live;
+    return live;
+}
+
+// How long the GUI thread waits for a player thread to close its output. A
+// player thread turns its event loop every few milliseconds; one stuck
+// elsewhere must not freeze the window.
+constexpr int kCloseWaitMs = 2000;
+
+const QString kServerLostText = QStringLiteral("The sound output stopped working (is the sound server running?).");
+
+} // namespace
+
+// Sits in front of the objects of the GUI thread. The toolkit's connection
+// to the sound server learns on its own thread that the server went away and
+// posts a call to its object on the GUI thread, which tells the outputs (with
+// a posted call that reaches a player thread later) and frees the connection
+// right away. So the outputs of other threads are closed here first, each on
+// its own thread, while the GUI thread waits; the object is recognised by its
+// class name because the toolkit does not publish it.
+class ServerReleaseGuard : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::MetaCall && watched->inherits("QPulseAudioEngine"))
+            CloseOtherThreadsOutputs();
+        return false;
+    }
+
+private:
+    static void CloseOtherThreadsOutputs()
+    {
+        auto closed = std::make_shared<QSemaphore>();
+        int asked = 0;
+        {
+            std::lock_guard<std::mutex> lock(Live().mutex);
+            for (QtAudioSink* sink : Live().sinks) {
+                if (sink->thread() == QThread::currentThread())
+                    continue;   // told in order by the toolkit itself
+                if (sink->m_pCloseAwaited)
+                    sink->m_pCloseAwaited->release();
+                sink->m_pCloseAwaited = closed;
+                ++asked;
+                QMetaObject::invokeMethod(sink, [sink] { sink->CloseIfServerLost(); }, Qt::QueuedConnection);
+            }
+        }
+        if (asked > 0 && !closed->tryAcquire(asked, kCloseWaitMs))
+            MyQDebug("QtAudioSink: a player thread did not close its output in time");
+    }
+};
+
+void GuardSoundServerRelease()
+{
+    static bool installed = false;
+    QCoreApplication* app = QCoreApplication::instance();
+    if (installed || !app)
+        return;
+    installed = true;
+    app->installEventFilter(new ServerReleaseGuard(app));
+}
 
 QtAudioSink::QtAudioSink(const QAudioDeviceInfo& device, const QAudioFormat& sourceFormat, QObject* parent)
     : AudioSink(parent)
@@ -24,6 +106,8 @@ QtAudioSink::QtAudioSink(const QAudioDeviceInfo& device, const QAudioFormat& sou
     }
     m_pOutput = std::make_unique<QAudioOutput>(device, m_DeviceFormat);
     connect(m_pOutput.get(), &QAudioOutput::stateChanged, this, &QtAudioSink::OnOutputState);
+    std::lock_guard<std::mutex> lock(Live().mutex);
+    Live().sinks.push_back(this);
 }
 
 QtAudioSink::~QtAudioSink()
@@ -32,13 +116,47 @@ QtAudioSink::~QtAudioSink()
         m_bStopping = true;
         m_pOutput->stop();
     }
+    // Gone before the GUI thread may go on: a waiting GUI thread is let go
+    // only when no output of this sink is left.
+    m_pOutput.reset();
+    std::lock_guard<std::mutex> lock(Live().mutex);
+    Live().sinks.erase(std::remove(Live().sinks.begin(), Live().sinks.end(), this), Live().sinks.end());
+    if (m_pCloseAwaited)
+        m_pCloseAwaited->release();
+}
+
+void QtAudioSink::CloseIfServerLost()
+{
+    // A stream the server dropped has no writable size; a paused one cannot
+    // be asked and goes with its connection anyway. (The output is already
+    // gone when its own destructor turned the event loop.)
+    const QAudio::State was = m_pOutput ? m_pOutput->state() : QAudio::StoppedState;
+    const bool lost = was == QAudio::SuspendedState
+                      || ((was == QAudio::ActiveState || was == QAudio::IdleState) && m_pOutput->bytesFree() < 0);
+    if (lost) {
+        setErrorText(kServerLostText);
+        m_bStopping = true;
+        m_pOutput->stop();
+        m_bStopping = false;
+    }
+    {
+        std::lock_guard<std::mutex> lock(Live().mutex);
+        if (m_pCloseAwaited) {
+            m_pCloseAwaited->release();
+            m_pCloseAwaited.reset();
+        }
+    }
+    if (lost) {
+        setState(QAudio::StoppedState);
+        emit failed();
+    }
 }
 
 QString QtAudioSink::FatalErrorText() const
 {
     switch (m_pOutput->error()) {
     case QAudio::OpenError: return QStringLiteral("The sound output could not be opened.");
-    case QAudio::FatalError: return QStringLiteral("The sound output stopped working (is the sound server running?).");
+    case QAudio::FatalError: return kServerLostText;
     default: return QString();
     }
 }

@@ -19,9 +19,63 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
 #include <cmath>
 
+#include <dlfcn.h>
+
 using namespace fixture;
+
+// The sound library's calls that the toolkit makes pass through here (the
+// program exports them) on their way to the library. When the server dies,
+// the toolkit frees its connection on the GUI thread; a player thread that
+// locks it meanwhile crashes the process, but only when the two meet within
+// microseconds. So, while a test asks for it, the freeing on the GUI thread
+// is slowed down and every lock taken by another thread meanwhile counted.
+struct pa_context;
+struct pa_threaded_mainloop;
+
+namespace {
+std::atomic<bool> g_bSlowRelease{false};
+std::atomic<Qt::HANDLE> g_GuiThread{nullptr};
+std::atomic<Qt::HANDLE> g_Releasing{nullptr};    // the thread freeing a connection
+std::atomic<int> g_nLockedDuringRelease{0};
+
+template <typename Function>
+Function Next(const char* name)
+{
+    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+} // namespace
+
+extern "C" {
+void pa_context_disconnect(pa_context* context)
+{
+    static const auto next = Next<void (*)(pa_context*)>("pa_context_disconnect");
+    if (g_bSlowRelease && QThread::currentThreadId() == g_GuiThread) {
+        g_Releasing = QThread::currentThreadId();
+        QThread::msleep(300);
+    }
+    next(context);
+}
+
+void pa_threaded_mainloop_lock(pa_threaded_mainloop* loop)
+{
+    static const auto next = Next<void (*)(pa_threaded_mainloop*)>("pa_threaded_mainloop_lock");
+    const Qt::HANDLE releasing = g_Releasing;
+    if (releasing && releasing != QThread::currentThreadId())
+        ++g_nLockedDuringRelease;
+    next(loop);
+}
+
+void pa_threaded_mainloop_free(pa_threaded_mainloop* loop)
+{
+    static const auto next = Next<void (*)(pa_threaded_mainloop*)>("pa_threaded_mainloop_free");
+    next(loop);
+    if (g_Releasing == QThread::currentThreadId())
+        g_Releasing = nullptr;
+}
+}
 
 namespace {
 
@@ -177,6 +231,7 @@ bool TestPlayerPulse::Server(const QString& command)
 void TestPlayerPulse::initTestCase()
 {
     QVERIFY(m_Media.isValid() && m_Pulse.isValid());
+    g_GuiThread = QThread::currentThreadId();
     global_pLogger = new MessageLoging(this);
     connect(global_pLogger, &MessageLoging::signal_message, this,
             [this](QString, QString text, int, int, bool, int) { m_Messages.append(text); });
@@ -348,13 +403,19 @@ void TestPlayerPulse::survivesServerRestart()
     rig.take.Play();
     QTRY_COMPARE(rig.take.GetPlayerState(), short(PlayerPlaying));
     QTest::qWait(500);
-    // The server dies under the playing take.
+    // The server dies under the playing take. The player thread lets go of
+    // the toolkit's connection before the GUI thread frees it.
     QFile pidFile(m_Pulse.path() + QStringLiteral("/daemon.pid"));
     QVERIFY(pidFile.open(QIODevice::ReadOnly));
     const QString pid = QString::fromLatin1(pidFile.readAll()).trimmed();
+    g_nLockedDuringRelease = 0;
+    g_bSlowRelease = true;
     QCOMPARE(QProcess::execute(QStringLiteral("kill"), {QStringLiteral("-9"), pid}), 0);
     QTRY_COMPARE_WITH_TIMEOUT(rig.take.GetPlayerState(), short(PlayerStopped), 10000);
     QTRY_COMPARE(m_Messages.size(), 1);
+    QTRY_VERIFY(!g_Releasing);
+    g_bSlowRelease = false;
+    QCOMPARE(g_nLockedDuringRelease.load(), 0);
     // Longer than the toolkit's own attempt to reconnect, after which it gives up.
     QTest::qWait(4000);
     QVERIFY(Server(QStringLiteral("start")));
