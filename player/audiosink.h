@@ -44,6 +44,10 @@ public:
     virtual qint64 HeldMicroseconds() { return 0; }
     // After the source ran dry: everything pulled has been heard.
     virtual bool Drained() { return true; }
+    // While playing: the output has taken nothing for seconds and has no
+    // room for more, without reporting an error (its device went away
+    // under it). ErrorText() then says so.
+    virtual bool Stalled() { return false; }
     // How much the output takes in before it begins to play.
     virtual qint64 StartMicroseconds() { return 0; }
     // Pulls at the pace of a clock (a device, the null sink), not as fast

@@ -33,6 +33,10 @@ LiveSinks& Live()
 // elsewhere must not freeze the window.
 constexpr int kCloseWaitMs = 2000;
 
+// An output that took nothing for this long while it had no room is not
+// coming back.
+constexpr qint64 kStallMs = 3000;
+
 const QString kServerLostText = QStringLiteral("The sound output stopped working (is the sound server running?).");
 
 } // namespace
@@ -163,7 +167,7 @@ QString QtAudioSink::FatalErrorText() const
 
 void QtAudioSink::OnOutputState(QAudio::State state)
 {
-    if (state == QAudio::StoppedState && !m_bStopping) {
+    if (state == QAudio::StoppedState && !m_bStopping && !m_bStarting) {
         const QString text = FatalErrorText();
         if (!text.isEmpty()) {
             setErrorText(text);
@@ -200,7 +204,9 @@ bool QtAudioSink::start(QIODevice* source)
         m_pAdapter->open(QIODevice::ReadOnly);
         pulled = m_pAdapter.get();
     }
+    m_bStarting = true;
     m_pOutput->start(pulled);
+    m_bStarting = false;
     const QString text = FatalErrorText();
     if (!text.isEmpty() || m_pOutput->state() == QAudio::StoppedState) {
         setErrorText(text.isEmpty() ? QStringLiteral("The sound output could not be started.") : text);
@@ -233,6 +239,8 @@ void QtAudioSink::suspend()
 void QtAudioSink::resume()
 {
     m_pOutput->resume();
+    // A pause is no stall: the output was full and took nothing meanwhile.
+    m_SinceWritten.start();
     if (m_nFrozenHeard >= 0) {
         // The sound goes on from where it paused.
         m_nStepHeard = m_nFrozenHeard;
@@ -241,9 +249,14 @@ void QtAudioSink::resume()
     }
 }
 
-qint64 QtAudioSink::Written() const
+qint64 QtAudioSink::Written()
 {
-    return m_pOutput->processedUSecs();
+    const qint64 written = m_pOutput->processedUSecs();
+    if (written != m_nLastWritten) {
+        m_nLastWritten = written;
+        m_SinceWritten.start();
+    }
+    return written;
 }
 
 qint64 QtAudioSink::Heard()
@@ -254,10 +267,6 @@ qint64 QtAudioSink::Heard()
     if (m_nFrozenHeard >= 0)
         return m_nFrozenHeard;
     const qint64 written = Written();
-    if (written != m_nLastWritten) {
-        m_nLastWritten = written;
-        m_SinceWritten.start();
-    }
     const int bytesPerSecond = std::max(1, m_DeviceFormat.bytesForDuration(1000000));
     const qint64 held = qint64(std::max(0, m_pOutput->bufferSize() - m_pOutput->bytesFree())) * 1000000 / bytesPerSecond;
     const qint64 stepHeard = std::max<qint64>(0, written - held);
@@ -288,6 +297,21 @@ bool QtAudioSink::Drained()
     // holds had time to play.
     const qint64 held = HeldMicroseconds();
     return state == QAudio::ActiveState && m_SinceWritten.elapsed() * 1000 > held + 500000;
+}
+
+bool QtAudioSink::Stalled()
+{
+    const QAudio::State state = m_pOutput->state();
+    if (state != QAudio::ActiveState && state != QAudio::IdleState)
+        return false;
+    // A device pulls every few tens of milliseconds and holds at most a
+    // couple of seconds; the toolkit's ALSA output whose sound server died
+    // stays active with no room, forever.
+    Written();
+    if (m_SinceWritten.elapsed() < kStallMs || m_pOutput->bytesFree() > 0)
+        return false;
+    setErrorText(kServerLostText);
+    return true;
 }
 
 qint64 QtAudioSink::StartMicroseconds()

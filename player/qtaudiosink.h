@@ -30,6 +30,7 @@ public:
     void resume() override;
     qint64 HeldMicroseconds() override;
     bool Drained() override;
+    bool Stalled() override;
     qint64 StartMicroseconds() override;
 
     // Whether the device takes the take's format unconverted.
@@ -48,7 +49,8 @@ private:
     QString FatalErrorText() const;
     void ResetClock();
     // Microseconds written to the output and heard of them, as estimated now.
-    qint64 Written() const;
+    // Written() also notes when the written time last grew.
+    qint64 Written();
     qint64 Heard();
 
     const QAudioFormat m_SourceFormat;
@@ -56,6 +58,9 @@ private:
     std::unique_ptr<QAudioOutput> m_pOutput;
     std::unique_ptr<ConvertingSource> m_pAdapter;
     bool m_bStopping = false;
+    // An output that cannot start says so from within its start; start()
+    // reports that itself, as a failed start and not as a breakdown.
+    bool m_bStarting = false;
 
     // The output reports what it holds only in steps, each time the server
     // asks for more: right after a step the figure is exact, and between

@@ -215,6 +215,11 @@ void SfxThread::OnTick()
     }
     if (m_pSink->state() == QAudio::SuspendedState)
         return;
+    if (m_pSink->Stalled()) {
+        m_pSink->stop();
+        OnSinkFailed();
+        return;
+    }
     PublishPosition();
     CheckEnd();
 }
