@@ -116,10 +116,8 @@ QtAudioSink::QtAudioSink(const QAudioDeviceInfo& device, const QAudioFormat& sou
 
 QtAudioSink::~QtAudioSink()
 {
-    if (m_pOutput) {
-        m_bStopping = true;
-        m_pOutput->stop();
-    }
+    if (m_pOutput)
+        StopOutput();
     // Gone before the GUI thread may go on: a waiting GUI thread is let go
     // only when no output of this sink is left.
     m_pOutput.reset();
@@ -139,9 +137,7 @@ void QtAudioSink::CloseIfServerLost()
                       || ((was == QAudio::ActiveState || was == QAudio::IdleState) && m_pOutput->bytesFree() < 0);
     if (lost) {
         setErrorText(kServerLostText);
-        m_bStopping = true;
-        m_pOutput->stop();
-        m_bStopping = false;
+        stop();
     }
     {
         std::lock_guard<std::mutex> lock(Live().mutex);
@@ -150,10 +146,8 @@ void QtAudioSink::CloseIfServerLost()
             m_pCloseAwaited.reset();
         }
     }
-    if (lost) {
-        setState(QAudio::StoppedState);
+    if (lost)
         emit failed();
-    }
 }
 
 QString QtAudioSink::FatalErrorText() const
@@ -193,9 +187,7 @@ void QtAudioSink::ResetClock()
 bool QtAudioSink::start(QIODevice* source)
 {
     // The output lets go of the old adapter before it is deleted.
-    m_bStopping = true;
-    m_pOutput->stop();
-    m_bStopping = false;
+    StopOutput();
     m_pAdapter.reset();
     ResetClock();
     QIODevice* pulled = source;
@@ -210,9 +202,7 @@ bool QtAudioSink::start(QIODevice* source)
     const QString text = FatalErrorText();
     if (!text.isEmpty() || m_pOutput->state() == QAudio::StoppedState) {
         setErrorText(text.isEmpty() ? QStringLiteral("The sound output could not be started.") : text);
-        m_bStopping = true;
-        m_pOutput->stop();
-        m_bStopping = false;
+        StopOutput();
         setState(QAudio::StoppedState);
         return false;
     }
@@ -220,11 +210,16 @@ bool QtAudioSink::start(QIODevice* source)
     return true;
 }
 
-void QtAudioSink::stop()
+void QtAudioSink::StopOutput()
 {
     m_bStopping = true;
     m_pOutput->stop();
     m_bStopping = false;
+}
+
+void QtAudioSink::stop()
+{
+    StopOutput();
     setState(m_pOutput->state());
 }
 

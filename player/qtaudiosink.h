@@ -40,6 +40,8 @@ private:
     friend class ServerReleaseGuard;
 
     void OnOutputState(QAudio::State state);
+    // Stops the output without taking its stop for a breakdown.
+    void StopOutput();
     // On the sink's thread, when the toolkit is about to free its connection
     // to the sound server: an output whose stream that server dropped is
     // closed now, while the connection still exists, and the sink fails.
