@@ -5,6 +5,7 @@
 #include "foundation/messageloging.h"
 #include "foundation/qpath.h"
 #include "foundation/safeoutput.h"
+#include "processing/takeoperation.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -275,21 +276,36 @@ void QFileCopierThread::dropTakes()
     takeCopies.clear();   // removes the temporaries of takes left unfinished
 }
 
-// Before the first byte of a folder copy: room for every file below it.
+// Before the first byte of a folder copy: room for every file below it that
+// will be written. A file whose destination exists and is not to be replaced
+// is skipped or asked about, and a link that is not followed holds no data:
+// neither counts. A replaced file counts whole (its new bytes stand beside
+// the old ones until they take the name). Too little room is told as such.
 bool QFileCopierThread::roomForTree(const Request& request)
 {
-    qint64 need = 0;
+    QList<Request> files;
     {
         std::lock_guard<WorkerLock> guard(lock);
         QList<int> pending = request.childRequests;
         while (!pending.isEmpty()) {
             const Request& r = requests.at(pending.takeLast());
-            need += r.size;
+            if (!r.isDir && !r.canceled)
+                files << r;
             pending.append(r.childRequests);
         }
     }
+    qint64 need = 0;
+    for (const Request& r : files) {
+        const bool link = !(r.flags & QFileCopier::FollowLinks) && QFileInfo(r.source).isSymLink();
+        if (!link && (!Exists(r.destination) || shouldOverwrite(r)))
+            need += r.size;
+    }
     const qint64 free = FreeSpaceOfPath(request.destination);
-    return free < 0 || free >= need;
+    if (free < 0 || free >= need)
+        return true;
+    takeop::Report("QFileCopierThread", QStringLiteral("Not enough disk space on drive\n%1\nProcess stopped.")
+                                             .arg(QPath(request.destination).GetDrive()));
+    return false;
 }
 
 bool QFileCopierThread::shouldMerge(const Request& request) const

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <climits>
+#include <cstring>
 
 namespace {
 // The nearest folder at or above the path that exists; empty when none does.
@@ -52,6 +53,8 @@ bool removePath(const QString& path)
         return false;
     return QDir(path).removeRecursively();
 }
+
+QString SystemErrorText(int errorNumber) { return QString::fromLocal8Bit(std::strerror(errorNumber)); }
 
 qint64 FreeSpaceOfPath(const QString& path)
 {

@@ -8,6 +8,9 @@
 // False when the path is empty or missing, or a removal fails.
 bool removePath(const QString& path);
 
+// The system's text for an error number ("No space left on device").
+QString SystemErrorText(int errorNumber);
+
 // Free bytes of the volume that holds the path, measured at its nearest
 // existing folder; -1 when the volume cannot be identified.
 qint64 FreeSpaceOfPath(const QString& path);

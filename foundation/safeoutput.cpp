@@ -1,6 +1,7 @@
 #include "foundation/safeoutput.h"
 
 #include "foundation/fileutil.h"
+#include "foundation/platform/diskprobes.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -11,16 +12,79 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-bool SyncDescriptor(int fd) { return fd >= 0 && ::fsync(fd) == 0; }
+// A temporary file is ".", the final name, this marker and kSuffixDigits
+// lowercase hexadecimal digits. The sweep removes nothing of another shape:
+// a user's ".notes.part-1" beside an output is never ours.
+const QLatin1String kPartMarker(".nalvo-part-");
+constexpr int kSuffixDigits = 6;
+
+bool IsTemporaryName(const QString& name)
+{
+    const int stem = name.size() - kPartMarker.size() - kSuffixDigits;
+    if (stem < 2 || !name.startsWith(QLatin1Char('.')) || !name.midRef(stem).startsWith(kPartMarker))
+        return false;
+    for (int i = name.size() - kSuffixDigits; i < name.size(); ++i) {
+        const QChar c = name.at(i);
+        if (!((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f'))))
+            return false;
+    }
+    return true;
+}
+
+enum class LockResult { Held, Busy, Unsupported };
+
+// A live writer's temporary file is told from an abandoned one by a lock
+// the writer holds until Commit() or Discard() and that dies with its
+// process. Both sides try once and never wait: a volume whose lock server
+// does not answer at once must not hang a write.
+//
+// On Linux the lock covers one byte far past any data a file can hold, and
+// belongs to the open file description (not to the process). Not flock:
+// on SMB volumes the client turns a flock into a byte-range lock of the
+// whole file that the server enforces, so the metadata pass's second handle
+// on the temporary file could not write it. A shared lock would not help
+// there (it denies writes to every handle, the locker's own included), and
+// letting the lock go before the second open would leave a live file
+// unlocked for another program's sweep. A lock on a byte no write reaches
+// is harmless where locks are enforced. Not a classic POSIX lock: that one
+// belongs to the process, goes when any of the process's descriptors of the
+// file is closed (the metadata pass closes its own) and never conflicts with
+// a sweep of the same process.
+//
+// The writer holds a write lock (its descriptor is open for writing), a
+// sweep a read lock, which any writer's lock refuses.
+LockResult TryLock(int fd, bool writer)
+{
+    int result;
+#if defined(__linux__) && defined(F_OFD_SETLK)
+    struct flock lock = {};
+    lock.l_type = writer ? F_WRLCK : F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = std::numeric_limits<off_t>::max() - 1;
+    lock.l_len = 1;
+    do
+        result = ::fcntl(fd, F_OFD_SETLK, &lock);
+    while (result != 0 && errno == EINTR);
+#else
+    Q_UNUSED(writer)
+    do
+        result = ::flock(fd, LOCK_EX | LOCK_NB);
+    while (result != 0 && errno == EINTR);
+#endif
+    if (result == 0)
+        return LockResult::Held;
+    return errno == EAGAIN || errno == EWOULDBLOCK || errno == EACCES ? LockResult::Busy : LockResult::Unsupported;
+}
 
 // The descriptor and the path name one file that still has a name.
 bool StillNamed(int fd, const QByteArray& path)
@@ -45,14 +109,6 @@ bool SweepDue(const QString& folder)
     return true;
 }
 
-void SyncFolder(const QString& folder)
-{
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
 }
 
 // Hands the stretches the writer posts to the disk, one sync_file_range
@@ -141,9 +197,9 @@ bool SafeOutput::Begin(qint64 plannedLength)
     if (SweepDue(target.absolutePath()))
         RemoveAbandoned(target.absolutePath());
     // Hidden and ending in no audio extension, so no listing takes it for a take.
-    const QString stem = target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".part-");
+    const QString stem = target.absolutePath() + QStringLiteral("/.") + target.fileName() + kPartMarker;
     if (!CreateTemporary(stem)) {
-        const QString why = QString::fromLocal8Bit(std::strerror(errno));
+        const QString why = SystemErrorText(errno);
         m_czTempPath.clear();
         return Fail(Failure::Create, why);
     }
@@ -154,7 +210,8 @@ bool SafeOutput::Begin(qint64 plannedLength)
 bool SafeOutput::CreateTemporary(const QString& stem)
 {
     for (int attempt = 0; attempt < 16; ++attempt) {
-        m_czTempPath = stem + QString::number(QRandomGenerator::global()->generate() & 0xFFFFFF, 16);
+        m_czTempPath = stem + QStringLiteral("%1").arg(QRandomGenerator::global()->generate() & 0xFFFFFF,
+                                                       kSuffixDigits, 16, QLatin1Char('0'));
         const QByteArray path = QFile::encodeName(m_czTempPath);
         const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
@@ -162,9 +219,12 @@ bool SafeOutput::CreateTemporary(const QString& stem)
                 continue;
             return false;
         }
-        // A volume without locks (flock fails outright) keeps the file
-        // unlocked: no sweep can lock it either, so none removes it.
-        while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+        // Held by another: a sweep that met the new file before its lock,
+        // and removes it; a new name is made. A volume without locks keeps
+        // the file unlocked: no sweep removes anything there.
+        if (TryLock(fd, true) == LockResult::Busy) {
+            ::close(fd);
+            continue;
         }
         // Another run's sweep may have taken the file between its creation
         // and the lock: then it has no name any more and a new one is made.
@@ -199,18 +259,24 @@ void SafeOutput::ReleaseLock()
 int SafeOutput::RemoveAbandoned(const QString& folder)
 {
     int removed = 0;
-    const QStringList names =
-        QDir(folder).entryList({QStringLiteral(".*.part-*")}, QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList names = QDir(folder).entryList({QLatin1String("*") + kPartMarker + QLatin1String("*")},
+                                                     QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : names) {
+        if (!IsTemporaryName(name))
+            continue;
         const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name);
         const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         if (fd < 0)
             continue;
+        const LockResult lock = TryLock(fd, false);
         // A free lock: the writer is gone. The name must still be the file
         // locked (a writer may have renamed it into place meanwhile).
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && StillNamed(fd, path) && ::unlink(path.constData()) == 0)
+        if (lock == LockResult::Held && StillNamed(fd, path) && ::unlink(path.constData()) == 0)
             ++removed;
         ::close(fd);
+        // No lock here tells a live writer from a gone one: nothing goes.
+        if (lock == LockResult::Unsupported)
+            break;
     }
     return removed;
 }
@@ -232,7 +298,7 @@ bool SafeOutput::Write(const char* data, qint64 size)
     if (size > 0 && m_File.write(data, size) != size) {
         // A short write leaves QFile without a reason: the system's is kept.
         const int why = errno;
-        return Fail(Failure::Write, why != 0 ? QString::fromLocal8Bit(std::strerror(why)) : m_File.errorString());
+        return Fail(Failure::Write, why != 0 ? SystemErrorText(why) : m_File.errorString());
     }
     if (m_bEarlyWriteback)
         StartWriteback();
@@ -246,8 +312,16 @@ void SafeOutput::StartWriteback()
     const qint64 end = m_File.pos();
     if (end - m_nWrittenBack < kStretch)
         return;
-    if (!m_pWriteback)
-        m_pWriteback = std::make_unique<tyWriteback>(m_File.handle());
+    if (!m_pWriteback) {
+        // Without a thread of its own the output is written all the same;
+        // the final sync finds more to do.
+        try {
+            m_pWriteback = std::make_unique<tyWriteback>(m_File.handle());
+        } catch (const std::system_error&) {
+            m_bEarlyWriteback = false;
+            return;
+        }
+    }
     m_pWriteback->Post(end);
     m_nWrittenBack = end;
 #endif
@@ -302,12 +376,12 @@ bool SafeOutput::Commit()
         return false;
     if (m_bSync) {
         // By path: a metadata pass may have written the file after Close().
-        const int fd = ::open(QFile::encodeName(m_czTempPath).constData(), O_RDONLY);
-        const bool synced = SyncDescriptor(fd);
+        const int fd = ::open(QFile::encodeName(m_czTempPath).constData(), O_RDONLY | O_CLOEXEC);
+        const int error = fd < 0 ? errno : SyncFiles({fd});
         if (fd >= 0)
             ::close(fd);
-        if (!synced)
-            return Fail(Failure::Commit, QStringLiteral("fsync failed"));
+        if (error != 0)
+            return Fail(Failure::Commit, QStringLiteral("syncing to the disk: %1").arg(SystemErrorText(error)));
     }
     const qint64 length = QFileInfo(m_czTempPath).size();
     if (length > kMaxLength && !m_bUnbounded)
@@ -315,11 +389,17 @@ bool SafeOutput::Commit()
     if (QFileInfo(m_czFinalPath).isDir())
         return Fail(Failure::TargetIsFolder, QStringLiteral("the target is a folder"));
     if (!RenameIntoPlace())
-        return Fail(Failure::Commit, QString::fromLocal8Bit(std::strerror(errno)));
+        return Fail(Failure::Commit, SystemErrorText(errno));
     m_bCommitted = true;
     ReleaseLock();
-    if (m_bSync)
-        SyncFolder(QFileInfo(m_czFinalPath).absolutePath());
+    // The new name on the disk too; a power cut could still undo it.
+    if (m_bSync) {
+        if (const int error = SyncFolder(QFileInfo(m_czFinalPath).absolutePath())) {
+            m_eFailure = Failure::Commit;
+            m_czError = QStringLiteral("syncing its folder to the disk: %1").arg(SystemErrorText(error));
+            return false;
+        }
+    }
     return true;
 }
 

@@ -20,10 +20,11 @@
 // name stays as it was.
 //
 // A process killed while it writes cannot remove its temporary file, so the
-// writer holds an exclusive flock on it from its creation to Commit() or
-// Discard(); the lock dies with the process. Begin() removes the temporary
-// files of its folder that no live writer holds (at most once every few
-// seconds per folder), so a later run cleans up after a killed one.
+// writer holds a lock on it from its creation to Commit() or Discard(); the
+// lock dies with the process. Begin() removes the temporary files of its
+// folder that no live writer holds (at most once every few seconds per
+// folder), so a later run cleans up after a killed one. Only files of the
+// temporary's own shape go, and none on a volume where no lock can be taken.
 class SafeOutput
 {
 public:
@@ -66,7 +67,9 @@ public:
     // Flushes and closes the temporary file. sync: Commit() puts it on the
     // disk (fsync) before it takes its name, and the folder entry after.
     bool Close(bool sync = false);
-    // Renames the closed temporary file to the final name.
+    // Renames the closed temporary file to the final name. False with
+    // IsCommitted(): the file has its name, but its folder could not be
+    // synced (a power cut may still undo the new name).
     bool Commit();
     // Removes the temporary file; the final name is not touched.
     void Discard();
@@ -98,7 +101,7 @@ private:
     QString m_czTempPath;
     Replace m_eReplace;
     QFile m_File;                 // writes through m_nLockFd, never closes it
-    int m_nLockFd = -1;           // the temporary file, flocked until Commit or Discard
+    int m_nLockFd = -1;           // the temporary file, locked until Commit or Discard
     qint64 m_nPlanned = 0;
     bool m_bSync = false;
     bool m_bEarlyWriteback = false;

@@ -577,8 +577,8 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
     if (!Running(run))
         return false;
     if (!outputs.CommitAll(m_bSyncOutput)) {
-        Report(kTitle, QStringLiteral("Unable to write the new files in\n%1\nNo file was kept.")
-                           .arg(QDir::toNativeSeparators(folder)));
+        Report(kTitle, QStringLiteral("Unable to write the new files in\n%1\n%2.\nNo file was kept.")
+                           .arg(QDir::toNativeSeparators(folder), outputs.ErrorText()));
         MyQDebug("%s: %s", kTitle, qPrintable(outputs.ErrorText()));
         return false;
     }

@@ -1,5 +1,6 @@
 #include "processing/outputset.h"
 
+#include "foundation/fileutil.h"
 #include "foundation/platform/diskprobes.h"
 
 #include <QFile>
@@ -75,36 +76,36 @@ bool OutputSet::CloseAll()
     return true;
 }
 
-bool OutputSet::SyncAll()
+int OutputSet::SyncAll()
 {
     // The outputs only (not what other programs wrote to the volume), all
     // together.
     QVector<int> descriptors;
-    bool opened = true;
+    int error = 0;
     for (auto& output : m_Outputs) {
         const int fd = ::open(QFile::encodeName(output->TemporaryPath()).constData(), O_RDONLY | O_CLOEXEC);
-        opened = opened && fd >= 0;
         if (fd >= 0)
             descriptors << fd;
+        else if (error == 0)
+            error = errno;
     }
-    const bool synced = opened && SyncFilesToDisk(descriptors);
+    if (error == 0)
+        error = SyncFiles(descriptors);
     for (const int fd : descriptors)
         ::close(fd);
-    return synced;
+    return error;
 }
 
-void OutputSet::SyncFolders()
+int OutputSet::SyncFolders()
 {
     QSet<QString> folders;
     for (auto& output : m_Outputs)
         folders.insert(QFileInfo(output->FinalPath()).absolutePath());
     for (const QString& folder : folders) {
-        const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-        if (fd >= 0) {
-            ::fsync(fd);
-            ::close(fd);
-        }
+        if (const int error = SyncFolder(folder))
+            return error;
     }
+    return 0;
 }
 
 void OutputSet::DiscardAll()
@@ -115,8 +116,8 @@ void OutputSet::DiscardAll()
 
 bool OutputSet::CommitAll(bool sync)
 {
-    if (sync && !SyncAll()) {
-        m_czError = QStringLiteral("the new files could not be written to the disk");
+    if (const int error = sync ? SyncAll() : 0) {
+        m_czError = QStringLiteral("the new files could not be written to the disk: %1").arg(SystemErrorText(error));
         DiscardAll();
         return false;
     }
@@ -145,9 +146,12 @@ bool OutputSet::CommitAll(bool sync)
             break;
         }
     }
+    // Names that may not survive a power cut are not reported as kept.
+    if (const int error = ok && sync ? SyncFolders() : 0) {
+        m_czError = QStringLiteral("the new names could not be written to the disk: %1").arg(SystemErrorText(error));
+        ok = false;
+    }
     if (ok) {
-        if (sync)
-            SyncFolders();
         for (const tyAside& aside : asides) {
             if (!aside.czAside.isEmpty())
                 QFile::remove(aside.czAside);

@@ -39,7 +39,7 @@ public:
     // window is a few system calls per output. sync: the
     // outputs reach the disk before they take their names (one flush of the
     // volume for all of them, not one wait per file), and the folder
-    // entries after.
+    // entries after; a folder that cannot be synced takes the set back.
     bool CommitAll(bool sync = false);
     // Removes every temporary file; final names are not touched.
     void DiscardAll();
@@ -47,8 +47,9 @@ public:
     QString ErrorText() const { return m_czError; }
 
 private:
-    bool SyncAll();
-    void SyncFolders();
+    // 0, or the system's error number of the first that failed.
+    int SyncAll();
+    int SyncFolders();
 
     std::vector<std::unique_ptr<SafeOutput>> m_Outputs;
     QString m_czError;

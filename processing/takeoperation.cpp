@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -428,8 +429,16 @@ LoopEnd RunBlocksSpread(quint32 dataSize, const CancelFlag* cancel, int workers,
         int bytes[kBlocksPerClaim];
         for (int i = 0; i < count; ++i) {
             const qint64 block = first + i;
-            bytes[i] = compute(worker, block * kBlockBytes, blockLength(block),
-                               ring.data() + size_t(block % ringSlots) * size_t(outBlockBytes));
+            // A computer that throws fails its block like a failed read:
+            // the caller's thread reports it, nothing is written past it,
+            // and no exception leaves a worker thread (that would end the
+            // program).
+            try {
+                bytes[i] = compute(worker, block * kBlockBytes, blockLength(block),
+                                   ring.data() + size_t(block % ringSlots) * size_t(outBlockBytes));
+            } catch (...) {
+                bytes[i] = -1;
+            }
         }
         lock.lock();
         for (int i = 0; i < count; ++i)
@@ -441,24 +450,45 @@ LoopEnd RunBlocksSpread(quint32 dataSize, const CancelFlag* cancel, int workers,
     // The caller's thread computes too (as the last worker index) whenever
     // its next block is not ready: a busy machine that holds the helper
     // threads back slows the operation, it never stalls it.
+    // The helpers stop and are joined however the loop below ends, an
+    // exception of write() or progress() included: a thread destroyed
+    // unjoined ends the program.
     std::vector<std::thread> helpers;
-    for (int w = 0; w + 1 < workers; ++w) {
-        helpers.emplace_back([&, w] {
-            std::unique_lock<std::mutex> lock(mutex);
-            for (;;) {
-                qint64 first = 0;
-                const int count = claim(&first);
-                if (count > 0) {
-                    computeRun(lock, w, first, count);
-                    continue;
+    struct tyJoin {
+        std::function<void()> stopAndJoin;
+        ~tyJoin() { stopAndJoin(); }
+    } join{[&] {
+        {
+            std::lock_guard<std::mutex> guard(mutex);
+            stop = true;
+        }
+        claimable.notify_all();
+        for (std::thread& helper : helpers)
+            helper.join();
+        helpers.clear();
+    }};
+    // A helper the system cannot start leaves its share to the others and
+    // the caller's thread, which computes whatever is not ready.
+    try {
+        for (int w = 0; w + 1 < workers; ++w) {
+            helpers.emplace_back([&, w] {
+                std::unique_lock<std::mutex> lock(mutex);
+                for (;;) {
+                    qint64 first = 0;
+                    const int count = claim(&first);
+                    if (count > 0) {
+                        computeRun(lock, w, first, count);
+                        continue;
+                    }
+                    if (stop || nextClaim >= blocks)
+                        return;
+                    ++idleWorkers;
+                    claimable.wait(lock);
+                    --idleWorkers;
                 }
-                if (stop || nextClaim >= blocks)
-                    return;
-                ++idleWorkers;
-                claimable.wait(lock);
-                --idleWorkers;
-            }
-        });
+            });
+        }
+    } catch (const std::system_error&) {
     }
 
     LoopEnd end = LoopEnd::Done;
@@ -499,13 +529,7 @@ LoopEnd RunBlocksSpread(quint32 dataSize, const CancelFlag* cancel, int workers,
         if (idleWorkers > 0 && nextClaim + qMin<qint64>(kBlocksPerClaim, blocks - nextClaim) <= written + ringSlots)
             claimable.notify_one();
     }
-    {
-        std::lock_guard<std::mutex> guard(mutex);
-        stop = true;
-    }
-    claimable.notify_all();
-    for (std::thread& helper : helpers)
-        helper.join();
+    join.stopAndJoin();
     progress(0);
     return end;
 }

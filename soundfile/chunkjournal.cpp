@@ -1,5 +1,6 @@
 #include "soundfile/chunkjournal.h"
 
+#include "foundation/fileutil.h"
 #include "foundation/platform/diskprobes.h"
 
 #include <QDataStream>
@@ -91,7 +92,8 @@ bool WriteChunkJournal(const QString& path, const QList<tyChunkUndo>& members, Q
     // disk (the folder synced) before any file changes: a rename not yet on
     // the disk would leave the whole record under the temporary name, which
     // the loaders discard.
-    written = written && SyncFilesToDisk({file.handle()});
+    if (written && (*errorNumber = SyncFiles({file.handle()})) != 0)
+        written = false;
     if (!written && *errorNumber == 0)
         *errorNumber = errno ? errno : EIO;
     if (written && ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0) {
@@ -99,20 +101,15 @@ bool WriteChunkJournal(const QString& path, const QList<tyChunkUndo>& members, Q
         written = false;
     }
     if (written) {
-        const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-        const int folderHandle = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        written = folderHandle >= 0 && SyncFilesToDisk({folderHandle});
-        if (!written)
-            *errorNumber = errno ? errno : EIO;
-        if (folderHandle >= 0)
-            ::close(folderHandle);
+        *errorNumber = SyncFolder(QFileInfo(path).absolutePath());
+        written = *errorNumber == 0;
         // Not known to be on the disk: no file may change on its strength.
         if (!written)
             QFile::remove(path);
     }
     file.close();
     if (!written)
-        *why = QString::fromLocal8Bit(strerror(*errorNumber));
+        *why = SystemErrorText(*errorNumber);
     if (!written)
         QFile::remove(temporary);
     return written;
@@ -211,11 +208,11 @@ tyJournalRollBack RollBackChunkJournal(const QString& path)
             result.lczFailed << members.at(i).czFileName + QStringLiteral(": ") + why;
         }
     }
-    const bool synced = SyncFilesToDisk(descriptors);
+    const int syncError = SyncFiles(descriptors);
     opened.clear();
-    if (synced && result.lczFailed.isEmpty())
+    if (syncError == 0 && result.lczFailed.isEmpty())
         QFile::remove(path);
-    else if (!synced)
-        result.lczFailed << QStringLiteral("the restored files could not be synced");
+    else if (syncError != 0)
+        result.lczFailed << QStringLiteral("the restored files could not be synced: %1").arg(SystemErrorText(syncError));
     return result;
 }

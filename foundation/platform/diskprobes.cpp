@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -66,8 +67,8 @@ Replaceable<WritabilityProbe>& Writability()
 #if defined(__linux__)
 // One file's written data (and the size it needs to be read back) on the
 // disk. A file system that cannot sync such a file by itself (a folder on
-// some) gets its whole volume synced instead.
-bool SyncOneFile(int fd)
+// some) gets its whole volume synced instead. 0, or the error number.
+int SyncOneFile(int fd)
 {
     int result;
     do
@@ -75,47 +76,66 @@ bool SyncOneFile(int fd)
     while (result != 0 && errno == EINTR);
     if (result != 0 && errno == EINVAL)
         result = syncfs(fd);
-    return result == 0;
+    return result == 0 ? 0 : errno;
 }
 #endif
 
-Replaceable<DiskSyncFunction>& DiskSync()
+// The system's sync of SyncFiles. The error number travels as a value: the
+// helper threads' errno is theirs, never the caller's.
+int SystemSync(const QVector<int>& descriptors)
 {
-    static Replaceable<DiskSyncFunction> function([](const QVector<int>& descriptors) {
-        std::atomic<bool> synced{true};
+    std::atomic<int> firstError{0};
+    auto failed = [&firstError](int error) {
+        int none = 0;
+        firstError.compare_exchange_strong(none, error);
+    };
 #if defined(__linux__)
-        // Only these files: a volume sync would wait for every other
-        // program's unwritten data on the card too. Their writeback starts
-        // at once for all of them, then a few threads wait on them side by
-        // side, so the file system commits them in one group rather than
-        // one flush after another.
-        for (const int fd : descriptors)
-            sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-        std::atomic<int> next{0};
-        auto work = [&] {
-            for (int i = next++; i < descriptors.size(); i = next++) {
-                if (!SyncOneFile(descriptors.at(i)))
-                    synced = false;
-            }
-        };
-        const int helpers = std::min(int(descriptors.size()), 4) - 1;
-        std::vector<std::thread> threads;
-        threads.reserve(size_t(std::max(helpers, 0)));
+    // Only these files: a volume sync would wait for every other
+    // program's unwritten data on the card too. Their writeback starts
+    // at once for all of them, then a few threads wait on them side by
+    // side, so the file system commits them in one group rather than
+    // one flush after another.
+    for (const int fd : descriptors)
+        sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    std::atomic<int> next{0};
+    auto work = [&] {
+        for (int i = next++; i < descriptors.size(); i = next++) {
+            if (const int error = SyncOneFile(descriptors.at(i)))
+                failed(error);
+        }
+    };
+    const int helpers = std::min(int(descriptors.size()), 4) - 1;
+    std::vector<std::thread> threads;
+    threads.reserve(size_t(std::max(helpers, 0)));
+    // A thread the system cannot make leaves its share to the caller's
+    // thread: the files are synced all the same, only one after another.
+    try {
         for (int i = 0; i < helpers; ++i)
             threads.emplace_back(work);
-        work();
-        for (std::thread& thread : threads)
-            thread.join();
+    } catch (const std::system_error&) {
+    }
+    work();
+    for (std::thread& thread : threads)
+        thread.join();
 #elif defined(F_FULLFSYNC)
-        // fsync alone leaves the data in the drive's cache on this system.
-        for (const int fd : descriptors)
-            synced = (fcntl(fd, F_FULLFSYNC) == 0 || fsync(fd) == 0) && synced;
+    // fsync alone leaves the data in the drive's cache on this system.
+    for (const int fd : descriptors) {
+        if (fcntl(fd, F_FULLFSYNC) != 0 && fsync(fd) != 0)
+            failed(errno);
+    }
 #else
-        for (const int fd : descriptors)
-            synced = fsync(fd) == 0 && synced;
+    for (const int fd : descriptors) {
+        if (fsync(fd) != 0)
+            failed(errno);
+    }
 #endif
-        return synced.load();
-    });
+    return firstError.load();
+}
+
+// Empty until a test installs its own.
+Replaceable<DiskSyncFunction>& DiskSync()
+{
+    static Replaceable<DiskSyncFunction> function{DiskSyncFunction()};
     return function;
 }
 }
@@ -128,9 +148,23 @@ bool IsWritablePath(const QString& path) { return Writability().get()(path); }
 
 void SetWritabilityProbe(WritabilityProbe probe) { Writability().install(std::move(probe)); }
 
-bool SyncFilesToDisk(const QVector<int>& descriptors)
+int SyncFiles(const QVector<int>& descriptors)
 {
-    return descriptors.isEmpty() || DiskSync().get()(descriptors);
+    if (descriptors.isEmpty())
+        return 0;
+    if (const DiskSyncFunction installed = DiskSync().get())
+        return installed(descriptors) ? 0 : EIO;
+    return SystemSync(descriptors);
+}
+
+int SyncFolder(const QString& folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int error = SyncFiles({fd});
+    ::close(fd);
+    return error;
 }
 
 void SetDiskSyncFunction(DiskSyncFunction function) { DiskSync().install(std::move(function)); }

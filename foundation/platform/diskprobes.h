@@ -26,10 +26,19 @@ void SetWritabilityProbe(WritabilityProbe probe);
 
 // Puts what was written to the open files (descriptors) on the disk itself,
 // so that a power cut cannot lose it or keep later writes without it. Only
-// these files are synced (not what other programs wrote), all together.
-// False when the system says no for any of them.
+// these files are synced (not what other programs wrote), all together; a
+// folder's descriptor syncs its entries. Returns the system's error number
+// of the first file it refused (0: all synced), for the user's message.
+int SyncFiles(const QVector<int>& descriptors);
+// The folder's entries (names made, renamed or removed in it) on the disk:
+// SyncFiles on the folder. 0, or the system's error number.
+int SyncFolder(const QString& folder);
+// SyncFiles(descriptors) == 0, for callers that need yes or no only.
+inline bool SyncFilesToDisk(const QVector<int>& descriptors) { return SyncFiles(descriptors) == 0; }
+
+// A test's stand-in for the system's sync: true for synced. Its false
+// reaches the callers as EIO, the error a failed write-back reports.
 using DiskSyncFunction = std::function<bool(const QVector<int>& descriptors)>;
-bool SyncFilesToDisk(const QVector<int>& descriptors);
 // Installs a function; an empty one restores the system's.
 void SetDiskSyncFunction(DiskSyncFunction function);
 

@@ -330,7 +330,7 @@ void TestFileOperations::killedTakeCopiesLeaveNoHalfTake()
                 for (auto it = bytes.cbegin(); it != bytes.cend(); ++it) {
                     if (entries.contains(it.key()))
                         continue;
-                    const QStringList temporary = QDir(folder).entryList({"." + it.key() + ".part-*"}, QDir::Files | QDir::Hidden);
+                    const QStringList temporary = QDir(folder).entryList({"." + it.key() + ".nalvo-part-*"}, QDir::Files | QDir::Hidden);
                     QVERIFY2(temporary.size() == 1 && QFileInfo(folder + "/" + temporary.first()).size() == it.value().size(),
                              qPrintable(QStringLiteral("run %1: %2 of 24 members under their final names").arg(run).arg(finals)));
                 }

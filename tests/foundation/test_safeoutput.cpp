@@ -42,6 +42,8 @@ private slots:
     void nameTakenBeforeCommitIsKept();
     void fullDiskLeavesNothing();
     void abandonedTemporariesGoLiveOnesStay();
+    void sweepTakesOnlyItsOwnShape_data();
+    void sweepTakesOnlyItsOwnShape();
     void earlyWriteback_data();
     void earlyWriteback();
 };
@@ -160,12 +162,36 @@ void TestSafeOutput::abandonedTemporariesGoLiveOnesStay()
         const QString folder = dir.path() + "/" + name;
         SafeOutput next(folder + "/NEXT.WAV");
         QVERIFY(next.Begin(4) && next.Write("next", 4) && next.Commit());
-        const QStringList temporaries = QDir(folder).entryList({".*.part-*"}, QDir::Files | QDir::Hidden);
+        const QStringList temporaries = QDir(folder).entryList({".*.nalvo-part-*"}, QDir::Files | QDir::Hidden);
         QCOMPARE(temporaries.size(), name == "alive" ? 1 : 0);
     }
     alive.kill();
     QVERIFY(alive.waitForFinished(20000));
     QCOMPARE(SafeOutput::RemoveAbandoned(dir.path() + "/alive"), 1);
+}
+
+// A user's files of names like a temporary one stay beside an output; a
+// temporary of the output's own shape that no writer holds goes.
+void TestSafeOutput::sweepTakesOnlyItsOwnShape_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("removed");
+    for (const char* name : {".notes.part-1.txt", ".backup.part-old", ".x.part-", ".OUT.WAV.part-1a2b3c",
+                             ".OUT.WAV.nalvo-part-1a2b3", ".OUT.WAV.nalvo-part-1A2B3C", ".OUT.WAV.nalvo-part-1a2b3c~",
+                             "OUT.WAV.nalvo-part-1a2b3c", "..nalvo-part-1a2b3c"})
+        QTest::newRow(name) << QString(name) << false;
+    QTest::newRow("abandoned temporary") << ".OLD.WAV.nalvo-part-00fa9e" << true;
+}
+
+void TestSafeOutput::sweepTakesOnlyItsOwnShape()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, removed);
+    QTemporaryDir dir;
+    WriteFile(dir.path() + "/" + name, "the user's");
+    SafeOutput output(dir.path() + "/OUT.WAV");
+    QVERIFY(output.Begin(4) && output.Write("next", 4) && output.Commit());
+    QCOMPARE(QFileInfo::exists(dir.path() + "/" + name), !removed);
 }
 
 // An output handed to the disk while it is written (on a thread of its own)

@@ -138,7 +138,7 @@ QStringList RowOf(const QList<tyWord>& words, const QString& anchor)
 
 QStringList LeftOvers(const QString& folder)
 {
-    return QDir(folder).entryList({QStringLiteral(".*.part-*")}, QDir::Files | QDir::Hidden);
+    return QDir(folder).entryList({QStringLiteral(".*.nalvo-part-*")}, QDir::Files | QDir::Hidden);
 }
 
 QByteArray Bytes(const QString& path)
