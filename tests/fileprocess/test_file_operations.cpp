@@ -3,6 +3,8 @@
 // file or lose an existing destination.
 #include "fileprocess/processnaming.h"
 #include "fileprocess/qfilecopier.h"
+#include "foundation/messageloging.h"
+#include "foundation/platform/diskprobes.h"
 #include "foundation/safeoutput.h"
 #include "tests/fileprocess/copierprobe.h"
 #include "tests/support/fullvolume.h"
@@ -113,6 +115,8 @@ private slots:
     void badInput_data();
     void badInput();
     void fullVolumeLeavesNothing();
+    void treeRoomCountsWhatIsWritten_data();
+    void treeRoomCountsWhatIsWritten();
     void fullVolumeCopiesNoMemberOfTake_data();
     void fullVolumeCopiesNoMemberOfTake();
     void killedTakeCopiesLeaveNoHalfTake();
@@ -245,6 +249,54 @@ void TestFileOperations::fullVolumeLeavesNothing()
         return probe.Codes() == QList<int>{10} && Entries(folder).isEmpty();
     }, &how);
     QVERIFY2(ok, qPrintable(how));
+}
+
+// A folder copy asks room for the files it will write: those that exist
+// and stay are skipped, not counted; too little room is told as such.
+void TestFileOperations::treeRoomCountsWhatIsWritten_data()
+{
+    QTest::addColumn<bool>("existing");
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<QList<int>>("codes");
+    const int quiet = QFileCopier::NonInteractive;
+    // Asked: the folder is merged, each existing file skipped.
+    QTest::newRow("existing files skipped") << true << 0 << QList<int>{2, 2, 13, 2, 13};
+    QTest::newRow("no room") << false << quiet << QList<int>{10};
+    QTest::newRow("replaced files count") << true << (quiet | QFileCopier::Force) << QList<int>{10};
+}
+
+void TestFileOperations::treeRoomCountsWhatIsWritten()
+{
+    QFETCH(bool, existing);
+    QFETCH(int, flags);
+    QFETCH(QList<int>, codes);
+    QTemporaryDir dir;
+    for (const char* name : {"a.wav", "b.wav"}) {
+        QVERIFY(WriteFile(dir.filePath("src/take/") + name, QByteArray(1000, 'n')));
+        QVERIFY(!existing || WriteFile(dir.filePath("out/take/") + name, "old"));
+    }
+    QVERIFY(WriteFile(dir.filePath("src/take/c.wav"), "new") && QDir().mkpath(dir.filePath("out")));
+    SetFreeSpaceFunction([](const QString&) { return qint64(500); });
+    MessageLoging logger;
+    global_pLogger = &logger;
+    QStringList told;
+    QFileCopier copier;
+    connect(&logger, &MessageLoging::signal_message, &copier, [&told](QString, QString text) { told << text; });
+    connect(&copier, &QFileCopier::error, &copier, [&copier, asked = 0](int, QFileCopier::Error, bool stopped) mutable {
+        if (stopped && asked++ == 0)
+            copier.mergeAll();
+        else if (stopped)
+            copier.skip();
+    });
+    CopierProbe probe(&copier);
+    copier.copy(dir.filePath("src/take"), dir.filePath("out"), QFileCopier::CopyFlags(flags));
+    probe.WaitDone();
+    global_pLogger = nullptr;
+    SetFreeSpaceFunction({});
+    QCOMPARE(probe.Codes(), codes);
+    QCOMPARE(ReadFile(dir.filePath("out/take/c.wav")), QByteArray(codes.contains(10) ? "<missing>" : "new"));
+    QCOMPARE(told.size(), codes.contains(10) ? 1 : 0);
+    QVERIFY(told.join("").isEmpty() || told.first().startsWith("Not enough disk space on drive\n"));
 }
 
 void TestFileOperations::fullVolumeCopiesNoMemberOfTake_data()

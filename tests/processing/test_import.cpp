@@ -91,6 +91,7 @@ private:
     QString m_czIn;
     QString m_czOut;
     std::unique_ptr<QSignalSpy> m_pMessages;
+    bool m_bSync = false;   // the outputs synced to the disk
 };
 
 void TestImport::initTestCase() { global_pLogger = new MessageLoging(this); }
@@ -104,17 +105,20 @@ void TestImport::init()
     QDir().mkpath(m_czIn);
     QDir().mkpath(m_czOut);
     m_pMessages = std::make_unique<QSignalSpy>(global_pLogger, &MessageLoging::signal_message);
+    m_bSync = false;
 }
 
 void TestImport::cleanup()
 {
     SetFreeSpaceFunction(FreeSpaceFunction());
+    SetDiskSyncFunction(DiskSyncFunction());
 }
 
 bool TestImport::Import(const QString& source, const char* fps, const std::atomic<bool>* run, int track,
                         int total, const QString& group)
 {
     QSoundMixer mixer;
+    mixer.SetSyncOutput(m_bSync);
     return mixer.ImportMono(source, m_czOut, "7T0042", track, total, fps, group, run, 10, QString());
 }
 
@@ -396,7 +400,8 @@ void TestImport::rewriteBextDescriptor()
 void TestImport::refusalsLeaveNothing_data()
 {
     QTest::addColumn<QString>("fault");
-    for (const char* fault : {"float", "8-bit", "25 channels", "data past end", "existing _02", "extensible float"})
+    for (const char* fault :
+         {"float", "8-bit", "25 channels", "data past end", "existing _02", "extensible float", "sync fails"})
         QTest::newRow(fault) << QString(fault);
 }
 
@@ -428,9 +433,15 @@ void TestImport::refusalsLeaveNothing()
     QVERIFY(WriteAll(source, bytes));
     if (fault == "existing _02")
         QVERIFY(WriteAll(m_czOut + "/7T0042_02.WAV", "older"));
+    // The card refuses the sync: the user reads the system's reason.
+    m_bSync = fault == "sync fails";
+    if (m_bSync)
+        SetDiskSyncFunction([](const QVector<int>&) { return false; });
     const QStringList before = Entries(m_czOut);
     QVERIFY(!Import(source));
     QCOMPARE(m_pMessages->count(), 1);
+    if (m_bSync)
+        QVERIFY(m_pMessages->last().at(1).toString().contains(QString::fromLocal8Bit(std::strerror(EIO))));
     QCOMPARE(Entries(m_czOut), before);
     QCOMPARE(ReadAll(source), bytes);
     if (fault == "existing _02")
