@@ -92,9 +92,13 @@ private slots:
         if (parses)
             QCOMPARE(parsed.ToText(), DomWriterText(parsed));
         // A document built from the index is, node for node, the parser's
-        // (declaration included).
+        // (declaration included), but for the control characters XML does
+        // not allow, which are read as blanks.
+        QByteArray allowed = text.left(XmlTextEnd(text));
+        for (char& c : allowed)
+            c = uchar(c) < 0x20 && c != '\t' && c != '\n' && c != '\r' ? ' ' : c;
         QDomDocument reference;
-        if (parses && reference.setContent(text.left(XmlTextEnd(text))))
+        if (parses && reference.setContent(allowed))
             QCOMPARE(parsed.Document().toString(1), reference.toString(1));
         if (indexed) {
             QVERIFY(parses);
