@@ -700,9 +700,12 @@ QByteArray QXmlObject::ToText() const
     // and a declaration the parser tolerated (another encoding, an odd
     // version) would make the written chunk unreadable or misread.
     QString body;
+    // A document type is no child of the document: it is written first.
+    const QDomDocumentType type = m_Document.doctype();
+    const bool typed = !type.isNull() && !type.name().isEmpty();
     // Most documents are elements and plain texts only: written here
     // directly, byte for byte as the DOM's writer, at a fraction of its cost.
-    bool plain = true;
+    bool plain = !typed;
     for (QDomNode node = m_Document.firstChild(); plain && !node.isNull(); node = node.nextSibling()) {
         if (node.isProcessingInstruction() && node.toProcessingInstruction().target() == QLatin1String("xml"))
             continue;
@@ -712,6 +715,8 @@ QByteArray QXmlObject::ToText() const
         return QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n") + body.toUtf8();
     body.clear();
     QTextStream stream(&body);
+    if (typed)
+        type.save(stream, 1);
     for (QDomNode node = m_Document.firstChild(); !node.isNull(); node = node.nextSibling()) {
         if (node.isProcessingInstruction() && node.toProcessingInstruction().target() == QLatin1String("xml"))
             continue;
@@ -731,6 +736,8 @@ bool QXmlObject::SpliceText(const QByteArray& text, const QXmlObject& other, con
         return false;
     // Only the root and the declaration stand at the top (ToText's view).
     for (const QXmlObject* object : {this, &other}) {
+        if (!object->m_Document.doctype().name().isEmpty())
+            return false;
         for (QDomNode node = object->m_Document.firstChild(); !node.isNull(); node = node.nextSibling()) {
             if (!node.isElement()
                 && !(node.isProcessingInstruction() && node.toProcessingInstruction().target() == QLatin1String("xml")))

@@ -14,6 +14,7 @@ QByteArray DomWriterText(const QXmlObject& object)
 {
     QString body;
     QTextStream stream(&body);
+    object.Document().doctype().save(stream, 1);
     for (QDomNode node = object.Document().firstChild(); !node.isNull(); node = node.nextSibling()) {
         if (!node.isProcessingInstruction() || node.toProcessingInstruction().target() != QLatin1String("xml"))
             node.save(stream, 1);
