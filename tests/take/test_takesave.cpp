@@ -673,10 +673,14 @@ void TestTakeSave::foreignMetadataKeptThroughAnEdit()
     QFETCH(QString, typed);
     QFETCH(QString, read);
     QFETCH(QByteArray, kept);
-    const TakeSpec spec = poly ? PolyTake(QStringLiteral("FOR001"), {0, 1}) : MonoTake(QStringLiteral("FOR001"), {0});
+    // A family of two: the second member's document is shared with the first's.
+    const TakeSpec spec = poly ? PolyTake(QStringLiteral("FOR001"), {0, 1}) : MonoTake(QStringLiteral("FOR001"), {0, 1});
     const QString path = m_czDay + TrackFileName(spec, 0);
     const QByteArray original = poly ? BuildPolyFile(spec) : BuildMonoFile(spec, 0);
-    QVERIFY(WriteBytes(path, from.isEmpty() ? original : WithMetadata(original, from, to)));
+    for (int i = 0; i < (poly ? 1 : 2); ++i) {
+        const QByteArray bytes = poly ? original : BuildMonoFile(spec, i);
+        QVERIFY(WriteBytes(m_czDay + TrackFileName(spec, i), from.isEmpty() ? bytes : WithMetadata(bytes, from, to)));
+    }
     const QString takePath = poly ? path.chopped(4) : AudioPathFileShortenedToRacine(path);
     QSoundPerform take;
     QVERIFY(take.InitFilesZZ(takePath, kExt));
