@@ -623,38 +623,27 @@ void TestTakeSave::foreignMetadataKeptThroughAnEdit_data()
     QTest::addColumn<QString>("read");      // the note and name read back
     QTest::addColumn<QByteArray>("kept");   // in the saved iXML or bext
     const QString typed = QStringLiteral("Sc\U0001F3AC \u65E5\u672C \u0416");
+    auto row = [&typed](const char* name, const QByteArray& from, const QByteArray& to, const QByteArray& kept) {
+        QTest::newRow(name) << false << from << to << 0 << typed << typed << kept;
+    };
     const QByteArray end = "</BWFXML>";
-    QTest::newRow("comment") << false << end << "<!-- by hand -->" + end << 0 << typed << typed
-                             << QByteArray("<!-- by hand -->");
-    QTest::newRow("CDATA") << false << end << "<X><![CDATA[&#x1F600; <b>]]></X>" + end << 0 << typed << typed
-                           << QByteArray("<![CDATA[&#x1F600; <b>]]>");
-    QTest::newRow("attribute") << false << end << "<X a=\"1\">v</X>" + end << 0 << typed << typed
-                               << QByteArray("<X a=\"1\">v</X>");
-    QTest::newRow("namespace") << false << end << "<n:X xmlns:n=\"urn:x\">v</n:X>" + end << 0 << typed << typed
-                               << QByteArray("<n:X xmlns:n=\"urn:x\">v</n:X>");
-    QTest::newRow("byte order mark") << false << QByteArray("<?xml") << QByteArray("\xEF\xBB\xBF<?xml") << 0 << typed
-                                     << typed << QByteArray("<CIRCLED>FALSE</CIRCLED>");
-    QTest::newRow("entities") << false << end << "<X>S&amp;H &lt;1&gt;</X>" + end << 0 << typed << typed
-                              << QByteArray("<X>S&amp;H &lt;1></X>");
-    QTest::newRow("unknown and duplicated") << false << end << "<X>1</X><X>2</X>" + end << 0 << typed << typed
-                                            << QByteArray("<X>1</X>\n  <X>2</X>");
-    QTest::newRow("doctype") << false << QByteArray("<BWFXML>") << QByteArray("<!DOCTYPE BWFXML><BWFXML>") << 0
-                             << typed << typed << QByteArray("<!DOCTYPE BWFXML>");
-    QTest::newRow("CR LF") << false << QByteArray("\n") << QByteArray("\r\n") << 0 << typed << typed
-                           << QByteArray("aSPEED=025.000-ND\r\r\naTAG=");
-    QTest::newRow("references above U+FFFF") << false << end << "<X>&#x1F600;&#127916;</X>" + end << 0 << typed
-                                             << typed << QByteArray("<X>\xF0\x9F\x98\x80\xF0\x9F\x8E\xAC</X>");
-    QTest::newRow("characters XML cannot hold") << false << end << "<X>a&#1;b\x02&#xFFFE;</X>" + end << 0 << typed
-                                                << typed << QByteArray("<X>a b ?</X>");
+    row("comment", end, "<!-- by hand -->" + end, "<!-- by hand -->");
+    row("CDATA", end, "<X><![CDATA[&#x1F600; <b>]]></X>" + end, "<![CDATA[&#x1F600; <b>]]>");
+    row("attribute", end, "<X a=\"1\">v</X>" + end, "<X a=\"1\">v</X>");
+    row("namespace", end, "<n:X xmlns:n=\"urn:x\">v</n:X>" + end, "<n:X xmlns:n=\"urn:x\">v</n:X>");
+    row("byte order mark", "<?xml", "\xEF\xBB\xBF<?xml", "<CIRCLED>FALSE</CIRCLED>");
+    row("entities", end, "<X>S&amp;H &lt;1&gt;</X>" + end, "<X>S&amp;H &lt;1></X>");
+    row("unknown and duplicated", end, "<X>1</X><X>2</X>" + end, "<X>1</X>\n  <X>2</X>");
+    row("doctype", "<BWFXML>", "<!DOCTYPE BWFXML><BWFXML>", "<!DOCTYPE BWFXML>");
+    row("CR LF", "\n", "\r\n", "aSPEED=025.000-ND\r\r\naTAG=");
+    row("references above U+FFFF", end, "<X>&#x1F600;&#127916;</X>" + end, "<X>\xF0\x9F\x98\x80\xF0\x9F\x8E\xAC</X>");
+    row("characters XML cannot hold", end, "<X>a&#1;b\x02&#xFFFE;</X>" + end, "<X>a b ?</X>");
+    row("bext lines ended by CR", "\r\n", "\r", "\raSPEED=025.000-ND\raTAG=FOR001\raTYP=mono\raCHNL=C1\r");
+    row("bext lines ended by LF", "\r\n", "\n", "\naSPEED=025.000-ND\naTAG=");
+    row("stray CR in the bext", "T001\r\n", "T001\r", "\raSPEED=025.000-ND\r\n");
     QTest::newRow("typed characters XML cannot hold")
         << false << QByteArray() << QByteArray() << 0 << QStringLiteral("a\uFFFE\u0001b\uFFFF") + QChar(0xD800)
         << QStringLiteral("a? b?\x3F") << QByteArray("<NOTE>a? b?\x3F</NOTE>");
-    QTest::newRow("bext lines ended by CR") << false << QByteArray("\r\n") << QByteArray("\r") << 0 << typed << typed
-                                            << QByteArray("\raSPEED=025.000-ND\raTAG=FOR001\raTYP=mono\raCHNL=C1\r");
-    QTest::newRow("bext lines ended by LF") << false << QByteArray("\r\n") << QByteArray("\n") << 0 << typed
-                                            << typed << QByteArray("\naSPEED=025.000-ND\naTAG=");
-    QTest::newRow("stray CR in the bext") << false << QByteArray("T001\r\n") << QByteArray("T001\r") << 0 << typed
-                                          << typed << QByteArray("\raSPEED=025.000-ND\r\n");
     QTest::newRow("unreadable iXML") << false << end << QByteArray() << 5 << typed << typed << QByteArray("aSPEED=");
     QTest::newRow("poly entries of one channel")
         << true << QByteArray("<CHANNEL_INDEX>2<") << QByteArray("<CHANNEL_INDEX>1<") << 0 << typed << typed
