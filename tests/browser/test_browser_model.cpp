@@ -65,8 +65,7 @@ private slots:
         root.makeFolder("CARD/sub");
         root.makeFolder("CARD/.hidden");
         root.makeFolder("CARD/empty");
-        // Names that are not UTF-8 cannot be opened by their decoded text:
-        // left out, and said once.
+        // Names that are not UTF-8 cannot be opened by their decoded text: left out, and said once.
         const QByteArray card8 = QFile::encodeName(root.path()) + "/CARD/";
         QVERIFY(::close(::open(card8 + "NU\xff" "001_01.WAV", O_CREAT | O_WRONLY, 0600)) == 0);
         QCOMPARE(::mkdir(card8 + "LA\xe9" "001", 0700), 0);

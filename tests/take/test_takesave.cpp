@@ -663,7 +663,7 @@ void TestTakeSave::foreignMetadataKeptThroughAnEdit()
     QFETCH(QString, read);
     QFETCH(QByteArray, kept);
     // A family of two: the second member's document is shared with the first's.
-    const TakeSpec spec = poly ? PolyTake(QStringLiteral("FOR001"), {0, 1}) : MonoTake(QStringLiteral("FOR001"), {0, 1});
+    const TakeSpec spec = (poly ? PolyTake : MonoTake)(QStringLiteral("FOR001"), {0, 1});
     const QString path = m_czDay + TrackFileName(spec, 0);
     const QByteArray original = poly ? BuildPolyFile(spec) : BuildMonoFile(spec, 0);
     for (int i = 0; i < (poly ? 1 : 2); ++i) {
