@@ -108,7 +108,8 @@ QByteArray ReferenceReplacement(qint64 code, bool utf8)
 // would take and every stricter reader refuse, as blanks. Comments, CDATA
 // sections, processing instructions and the document type are left as
 // they are: a reference there is literal text. A text in UTF-16 is left
-// whole; in an encoding other than UTF-8 only UTF-8 is not written.
+// whole; in another encoding declared, references above U+FFFF are left to
+// the parser, since UTF-8 put in their place would be misread.
 QByteArray WithXmlCharacters(const QByteArray& text)
 {
     if (text.startsWith("\xFE\xFF") || text.startsWith("\xFF\xFE") || text.left(4).contains('\0'))
