@@ -124,7 +124,8 @@ private slots:
         QCOMPARE(object.ToText(), parsed.ToText());
         const QList<QPair<QStringList, QString>> texts = {
             {{"SCENE"}, "9Z"}, {{"A"}, QString()}, {{"TRACK_LIST", "TRACK", "NAME"}, "Lav 2"},
-            {{"L", "D"}, "flat"}, {{"NOTE"}, "say \"cut\""}, {{"MISSING", "M"}, "new"}};
+            {{"L", "D"}, "flat"}, {{"NOTE"}, "say \"cut\""}, {{"MISSING", "M"}, "new"},
+            {{"SCENE"}, QStringLiteral("a\uFFFE\u0001b") + QChar(0xDC00)}};
         for (int i = 0; parses && i < texts.size(); ++i) {
             QVERIFY(object.SetText(texts.at(i).first, texts.at(i).second));
             QVERIFY(parsed.SetText(texts.at(i).first, texts.at(i).second));
