@@ -157,14 +157,9 @@ void TestReportSetupFile::hostileFiles()
     QFETCH(bool, warned);
     QFETCH(QString, node);
     const QString path = m_Dir.filePath(QStringLiteral("hostile-%1.ini").arg(QTest::currentDataTag()));
-    if (node == QLatin1String("pipe"))
-        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-    else if (node == QLatin1String("device"))
-        QVERIFY(QFile::link(QStringLiteral("/dev/null"), path));
-    else if (node == QLatin1String("folder"))
-        QVERIFY(QDir().mkpath(path));
-    else
-        QVERIFY(WriteText(path, text));
+    QVERIFY(node == "pipe" ? ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0
+            : node == "device" ? QFile::link(QStringLiteral("/dev/null"), path)
+            : node == "folder" ? QDir().mkpath(path) : WriteText(path, text));
     tyReportSetup setup;
     bool intact = true;
     const QStringList warnings = ReportSetupFile::Load(path, &setup, &intact);
