@@ -1,8 +1,12 @@
 #include "browser/qbriselfsmodelitem.h"
 
+#include "foundation/messageloging.h"
+#include "foundation/platform/foldernames.h"
 #include "foundation/takenaming.h"
 
 #include <QDir>
+#include <QMutex>
+#include <QSet>
 
 #include <algorithm>
 
@@ -194,5 +198,30 @@ QFileInfoList QBriselFSModelItem::listFolder(const QString& path)
         if (isListedEntry(info))
             taken.append(info);
     }
+    tellUnreachableNames(path);
     return taken;
+}
+
+void QBriselFSModelItem::tellUnreachableNames(const QString& path)
+{
+    // Such an entry reaches the listing under its decoded name, which names
+    // no file: it could be neither played nor edited, nor kept whole by a
+    // rename. It is left out, and the user told once per folder which
+    // names to rename on a system that shows them.
+    const QStringList names = UnreachableEntryNames(path, QByteArrayLiteral(".WAV"));
+    if (names.isEmpty())
+        return;
+    static QMutex told;
+    static QSet<QString> folders;
+    {
+        QMutexLocker lock(&told);
+        if (folders.contains(path))
+            return;
+        folders.insert(path);
+    }
+    SendUserMessage(QStringLiteral("Browser"),
+                    QStringLiteral("The folder \"%1\" holds %2 name(s) that are not valid UTF-8. Such files cannot "
+                                   "be opened by their name here, so they are not listed:\n%3\nRename them on a "
+                                   "system that shows them to use them.")
+                        .arg(QDir::toNativeSeparators(path), QString::number(names.size()), names.join(QLatin1Char('\n'))));
 }

@@ -67,6 +67,9 @@ public:
     // hidden ones, sorted by name so that a take's track files are adjacent.
     static QFileInfoList listFolder(const QString& path);
     static bool isListedEntry(const QFileInfo& info);
+    // Says once per folder which of its entries are not listed because
+    // their names are not valid UTF-8.
+    static void tellUnreachableNames(const QString& path);
 
     bool m_bPopulated = false;
     tFSItemType m_nType = FSITEM_PLAIN;

@@ -80,6 +80,7 @@ function(nalvo_fuzzer name)
         COMMAND ${CMAKE_COMMAND} -E env
             QT_QPA_PLATFORM=offscreen
             LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp
+            UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
             sh -c "rm -rf '${_work}' '${_work}-found' && mkdir -p '${_work}' '${_work}-found' && cp -r '${ARG_CORPUS}'/. '${_work}'/ && $<TARGET_FILE:${name}> -max_total_time=${ARG_SECONDS} -rss_limit_mb=2048 -max_len=65536 -artifact_prefix='${_work}-found/' '${_work}' >'${_work}.log' 2>&1 || { tail -n 80 '${_work}.log'; for f in '${_work}-found'/*; do [ -f \"$f\" ] || continue; echo \"input $f, base64:\"; base64 -w 0 \"$f\"; echo; done; exit 1; }")
     set_tests_properties(${name} PROPERTIES TIMEOUT 300)
 endfunction()

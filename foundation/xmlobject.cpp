@@ -53,6 +53,135 @@ bool NestedTooDeep(const QByteArray& bytes)
     return false;
 }
 
+// The code point of the character reference at p ("&#...;" or "&#x...;",
+// p just after the '&'), its length past the '&' in *length; -1 when there
+// is none there, and a value above the last code point for one beyond it.
+qint64 ReferenceAt(const char* p, const char* end, int* length)
+{
+    const char* q = p;
+    if (q >= end || *q++ != '#')
+        return -1;
+    const bool hex = q < end && *q == 'x';
+    if (hex)
+        ++q;
+    const char* const digits = q;
+    qint64 code = 0;
+    for (; q < end && *q != ';'; ++q) {
+        const char c = *q;
+        int digit = -1;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (hex && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (hex && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        if (digit < 0)
+            return -1;
+        code = qMin<qint64>(code * (hex ? 16 : 10) + digit, 0x7fffffff);
+    }
+    if (q >= end || q == digits)
+        return -1;
+    *length = int(q + 1 - p);
+    return code;
+}
+
+// What a character reference to code is read as, when the parser cannot
+// be left to read it: empty when it can. The toolkit's parser keeps only
+// the low sixteen bits of a code point above U+FFFF, so those are given as
+// UTF-8; a code point XML does not allow is replaced as XmlCharacters
+// replaces it in a text set.
+QByteArray ReferenceReplacement(qint64 code, bool utf8)
+{
+    if (code == 0x9 || code == 0xA || code == 0xD || (code >= 0x20 && code <= 0xD7FF)
+        || (code >= 0xE000 && code <= 0xFFFD))
+        return QByteArray();
+    if (code >= 0x10000 && code <= 0x10FFFF) {
+        const char32_t point = char32_t(code);
+        return utf8 ? QString::fromUcs4(&point, 1).toUtf8() : QByteArray();
+    }
+    return code < 0x20 ? QByteArray(" ") : QByteArray("?");
+}
+
+// The text with its character references made readable by the toolkit's
+// parser (see ReferenceReplacement) in character data and attribute
+// values; and control characters XML does not allow, which the parser
+// would take and every stricter reader refuse, as blanks. Comments, CDATA
+// sections, processing instructions and the document type are left as
+// they are: a reference there is literal text. A text in UTF-16 is left
+// whole; in another encoding declared, references above U+FFFF are left to
+// the parser, since UTF-8 put in their place would be misread.
+QByteArray WithXmlCharacters(const QByteArray& text)
+{
+    if (text.startsWith("\xFE\xFF") || text.startsWith("\xFF\xFE") || text.left(4).contains('\0'))
+        return text;
+    bool utf8 = true;
+    if (text.startsWith("<?xml")) {
+        const QByteArray declaration = text.left(text.indexOf("?>")).toLower();
+        const int at = declaration.indexOf("encoding");
+        utf8 = at < 0 || declaration.indexOf("utf-8", at) >= 0 || declaration.indexOf("utf8", at) >= 0;
+    }
+    QByteArray out;
+    int copied = 0;
+    auto replace = [&](int at, int length, const QByteArray& with) {
+        if (out.isEmpty())
+            out.reserve(text.size());
+        out.append(text.constData() + copied, at - copied).append(with);
+        copied = at + length;
+    };
+    const char* const s = text.constData();
+    const char* const end = s + text.size();
+    char quote = 0;        // within a tag: the quote of the attribute value the scan is in
+    bool inTag = false;
+    for (const char* p = s; p < end; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+            replace(int(p - s), 1, QByteArray(" "));
+        } else if (inTag) {
+            if (quote != 0 && c == uchar(quote))
+                quote = 0;
+            else if (quote == 0 && (c == '"' || c == '\''))
+                quote = char(c);
+            else if (quote == 0 && c == '>')
+                inTag = false;
+        } else if (c == '<' && p + 1 < end && (p[1] == '!' || p[1] == '?')) {
+            const QByteArray rest = QByteArray::fromRawData(p + 1, int(end - p - 1));
+            const char* skipped = SkipSpecialMarkup(p + 1, end);
+            if (rest.startsWith('!') && !rest.startsWith("!--") && !rest.startsWith("![CDATA[")) {
+                // A document type: its internal subset, in brackets, holds '>'.
+                int depth = 0;
+                for (skipped = p + 1; skipped < end && (*skipped != '>' || depth > 0); ++skipped)
+                    depth += *skipped == '[' ? 1 : *skipped == ']' ? -1 : 0;
+                skipped = skipped < end ? skipped + 1 : end;
+            }
+            // Control characters are refused within these too.
+            for (const char* q = p; q < skipped; ++q) {
+                const unsigned char d = static_cast<unsigned char>(*q);
+                if (d < 0x20 && d != '\t' && d != '\n' && d != '\r')
+                    replace(int(q - s), 1, QByteArray(" "));
+            }
+            p = skipped - 1;
+            continue;
+        } else if (c == '<') {
+            inTag = true;
+            quote = 0;
+            continue;
+        }
+        if (c == '&' && (!inTag || quote != 0)) {
+            int length = 0;
+            const qint64 code = ReferenceAt(p + 1, end, &length);
+            const QByteArray with = code < 0 ? QByteArray() : ReferenceReplacement(code, utf8);
+            if (!with.isEmpty()) {
+                replace(int(p - s), length + 1, with);
+                p += length;
+            }
+        }
+    }
+    if (out.isEmpty())
+        return text;
+    out.append(text.constData() + copied, text.size() - copied);
+    return out;
+}
+
 // Appends element at depth as QDomNode::save with an indent of one writes
 // it, for trees of elements without attributes whose children are either
 // one plain text or elements only; false (out then unusable) for any
@@ -390,7 +519,7 @@ bool QXmlObject::SetContent(const QByteArray& bytes)
     QString message;
     int line = 0;
     int column = 0;
-    if (end == 0 || !parsed.setContent(text, false, &message, &line, &column)) {
+    if (end == 0 || !parsed.setContent(WithXmlCharacters(text), false, &message, &line, &column)) {
         m_czXmlError = end == 0 ? QStringLiteral("empty document")
                                 : QStringLiteral("%1 (line %2, column %3)")
                                       .arg(message, QString::number(line), QString::number(column));
@@ -528,8 +657,9 @@ bool QXmlObject::HasElement(const QStringList& path) const
     return Read([&path](const auto& root) { return !Below(root, path).isNull(); });
 }
 
-bool QXmlObject::SetText(const QStringList& path, const QString& text)
+bool QXmlObject::SetText(const QStringList& path, const QString& given)
 {
+    const QString text = XmlCharacters(given);
     // An indexed document keeps the texts set until it is built: a save
     // writes them from the index (ToText), the first read builds it.
     if (m_pIndex) {
@@ -545,10 +675,11 @@ bool QXmlObject::SetText(const QStringList& path, const QString& text)
     return true;
 }
 
-QDomElement QXmlObject::SetChildText(QDomElement parent, const QString& tag, const QString& text)
+QDomElement QXmlObject::SetChildText(QDomElement parent, const QString& tag, const QString& given)
 {
     if (parent.isNull())
         return parent;
+    const QString text = XmlCharacters(given);
     QDomElement child = parent.firstChildElement(tag);
     if (child.isNull())
         child = parent.appendChild(m_Document.createElement(tag)).toElement();
@@ -570,9 +701,12 @@ QByteArray QXmlObject::ToText() const
     // and a declaration the parser tolerated (another encoding, an odd
     // version) would make the written chunk unreadable or misread.
     QString body;
+    // A document type is no child of the document: it is written first.
+    const QDomDocumentType type = m_Document.doctype();
+    const bool typed = !type.isNull() && !type.name().isEmpty();
     // Most documents are elements and plain texts only: written here
     // directly, byte for byte as the DOM's writer, at a fraction of its cost.
-    bool plain = true;
+    bool plain = !typed;
     for (QDomNode node = m_Document.firstChild(); plain && !node.isNull(); node = node.nextSibling()) {
         if (node.isProcessingInstruction() && node.toProcessingInstruction().target() == QLatin1String("xml"))
             continue;
@@ -582,6 +716,8 @@ QByteArray QXmlObject::ToText() const
         return QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n") + body.toUtf8();
     body.clear();
     QTextStream stream(&body);
+    if (typed)
+        type.save(stream, 1);
     for (QDomNode node = m_Document.firstChild(); !node.isNull(); node = node.nextSibling()) {
         if (node.isProcessingInstruction() && node.toProcessingInstruction().target() == QLatin1String("xml"))
             continue;
@@ -601,6 +737,8 @@ bool QXmlObject::SpliceText(const QByteArray& text, const QXmlObject& other, con
         return false;
     // Only the root and the declaration stand at the top (ToText's view).
     for (const QXmlObject* object : {this, &other}) {
+        if (!object->m_Document.doctype().name().isEmpty())
+            return false;
         for (QDomNode node = object->m_Document.firstChild(); !node.isNull(); node = node.nextSibling()) {
             if (!node.isElement()
                 && !(node.isProcessingInstruction() && node.toProcessingInstruction().target() == QLatin1String("xml")))

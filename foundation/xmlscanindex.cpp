@@ -66,10 +66,33 @@ bool IsPlainXmlText(const QString& text)
 {
     for (const QChar c : text) {
         const ushort u = c.unicode();
-        if (u < 0x20 || u == '<' || u == '>' || u == '&' || u == '"' || u == '\'')
+        if (u < 0x20 || u == '<' || u == '>' || u == '&' || u == '"' || u == '\'' || u >= 0xFFFE)
             return false;
     }
     return true;
+}
+
+QString XmlCharacters(const QString& text)
+{
+    QString held;
+    for (int i = 0; i < text.size(); ++i) {
+        const ushort u = text.at(i).unicode();
+        QChar replacement;
+        if (u < 0x20 && u != '\t' && u != '\n' && u != '\r')
+            replacement = QLatin1Char(' ');
+        else if (u >= 0xFFFE)
+            replacement = QLatin1Char('?');
+        else if (QChar::isHighSurrogate(u) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (QChar::isSurrogate(u))
+            replacement = QLatin1Char('?');
+        if (replacement.isNull())
+            continue;
+        if (held.isNull())
+            held = text;
+        held[i] = replacement;
+    }
+    return held.isNull() ? text : held;
 }
 
 bool IsPlainXmlUnits(const QString& text)

@@ -15,6 +15,12 @@ class XmlScanIndex;
 // written as a character reference).
 bool IsPlainXmlText(const QString& text);
 bool IsPlainXmlUnits(const QString& text);
+// The text with what XML 1.0 cannot hold replaced as a bext description
+// replaces what it cannot hold: control characters other than tab, line
+// feed and carriage return become blanks, U+FFFE, U+FFFF and lone
+// surrogates '?'. Every text set in a document passes here, so what is
+// read back is what was written.
+QString XmlCharacters(const QString& text);
 
 // The end of an XML text without its trailing NULs and blanks: chunk texts
 // are padded to blocks of kilobytes, which no reader needs to look at.

@@ -1,11 +1,13 @@
 #include "report/reportsetupfile.h"
 
+#include "foundation/safeoutput.h"
 #include "report/reporttakefilters.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTemporaryDir>
 
 using namespace ReportLayout;
 
@@ -138,7 +140,18 @@ QStringList Load(const QString& path, tyReportSetup* setup, bool* intact)
         setup->SetDefaults();
         return warnings;
     }
-    if (!QFileInfo(path).isFile()) {
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        // A pipe would hold the program in its read, a device never ends.
+        setup->SetDefaults();
+        if (intact)
+            *intact = false;
+        warnings.append(QStringLiteral("The report setup file \"%1\" is not a regular file: the default report setup "
+                                       "is used, and it is not replaced.")
+                            .arg(QDir::toNativeSeparators(path)));
+        return warnings;
+    }
+    if (!info.isFile()) {
         // A vanished file must not turn into a blank header and 28 "Empty"
         // columns that the next exit would save over the user's intent.
         setup->SetDefaults();
@@ -220,38 +233,55 @@ QStringList Load(const QString& path, tyReportSetup* setup, bool* intact)
 QString Save(const QString& path, const tyReportSetup& setup, bool backup)
 {
     const QFileInfo info(path);
+    const QString shown = QDir::toNativeSeparators(path);
     if (path.isEmpty() || info.isDir())
-        return QStringLiteral("\"%1\" is not a file name.").arg(QDir::toNativeSeparators(path));
+        return QStringLiteral("\"%1\" is not a file name.").arg(shown);
+    // A pipe would hold the program in open() and a device would be
+    // replaced by a file: only a regular file is read or replaced.
+    if (info.exists() && !info.isFile())
+        return QStringLiteral("The report setup was not written: \"%1\" is not a regular file.").arg(shown);
     if (!QDir().mkpath(info.absolutePath()))
-        return QStringLiteral("The folder of \"%1\" cannot be made.").arg(QDir::toNativeSeparators(path));
+        return QStringLiteral("The folder of \"%1\" cannot be made.").arg(shown);
     if (backup && info.isFile()) {
         QString copy = path + QStringLiteral(".bak");
         for (int n = 2; QFileInfo::exists(copy); ++n)
             copy = path + QStringLiteral(".bak%1").arg(n);
         if (!QFile::copy(path, copy))
             return QStringLiteral("The report setup was not written: \"%1\" could not be kept as \"%2\".")
-                .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(copy));
+                .arg(shown, QDir::toNativeSeparators(copy));
     }
 
-    // QSettings writes through a temporary file renamed over the old one,
-    // so a failed write leaves the previous file whole.
-    QSettings file(path, QSettings::IniFormat);
-    file.beginGroup(QStringLiteral("Ale"));
-    file.setValue(QStringLiteral("Fps"), setup.nAleFps);
-    file.setValue(QStringLiteral("VideoFormat"), setup.nAleVideoFormat);
-    file.endGroup();
-    file.beginGroup(QStringLiteral("General"));
-    file.setValue(QStringLiteral("format"), int(setup.ePageFormat));
-    file.setValue(QStringLiteral("nbDataLine"), setup.nDataLines);
-    file.setValue(QStringLiteral("noteLine"), setup.bNoteLine);
-    file.setValue(QStringLiteral("circleDisplay"), int(setup.eCircleDisplay));
-    file.setValue(QStringLiteral("filters"), setup.czTakeFilters);
-    file.endGroup();
-    WriteLines(file, "Header", kHeaderLines, kHeaderCells, &setup.Header[0][0]);
-    WriteLines(file, "Data", kDataLines, kDataCells, &setup.Data[0][0]);
-    file.sync();
-    if (file.status() != QSettings::NoError)
-        return QStringLiteral("The report setup could not be written to \"%1\".").arg(QDir::toNativeSeparators(path));
+    // The keys are written to a file of their own, never merged into the
+    // old file: whatever else that held (junk a damaged file read as keys)
+    // is not carried on. The text then replaces the old file whole.
+    QTemporaryDir scratch;
+    const QString fresh = scratch.filePath(QStringLiteral("setup.ini"));
+    {
+        QSettings file(fresh, QSettings::IniFormat);
+        file.beginGroup(QStringLiteral("Ale"));
+        file.setValue(QStringLiteral("Fps"), setup.nAleFps);
+        file.setValue(QStringLiteral("VideoFormat"), setup.nAleVideoFormat);
+        file.endGroup();
+        file.beginGroup(QStringLiteral("General"));
+        file.setValue(QStringLiteral("format"), int(setup.ePageFormat));
+        file.setValue(QStringLiteral("nbDataLine"), setup.nDataLines);
+        file.setValue(QStringLiteral("noteLine"), setup.bNoteLine);
+        file.setValue(QStringLiteral("circleDisplay"), int(setup.eCircleDisplay));
+        file.setValue(QStringLiteral("filters"), setup.czTakeFilters);
+        file.endGroup();
+        WriteLines(file, "Header", kHeaderLines, kHeaderCells, &setup.Header[0][0]);
+        WriteLines(file, "Data", kDataLines, kDataCells, &setup.Data[0][0]);
+        file.sync();
+        if (!scratch.isValid() || file.status() != QSettings::NoError)
+            return QStringLiteral("The report setup could not be written to \"%1\".").arg(shown);
+    }
+    QFile written(fresh);
+    const QByteArray text = written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray();
+    SafeOutput output(info.isSymLink() ? info.canonicalFilePath() : path, SafeOutput::Replace::Existing);
+    output.SetUnbounded();
+    if (text.isEmpty() || !output.Begin(text.size()) || !output.Write(text.constData(), text.size())
+        || !output.Close(true) || !output.Commit())
+        return QStringLiteral("The report setup could not be written to \"%1\". %2").arg(shown, output.ErrorText());
     return QString();
 }
 

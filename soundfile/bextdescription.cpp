@@ -46,17 +46,10 @@ BextDescription::BextDescription(const QByteArray& bytes)
         end = bytes.size();
     // Room for the lines an edit makes longer, so that it copies nothing.
     m_Text.reserve(end + 256);
-    const char* const s = bytes.constData();
-    for (int start = 0; start < end;) {
-        const void* newline = std::memchr(s + start, '\n', size_t(end - start));
-        const int next = newline ? int(static_cast<const char*>(newline) - s) : end;
-        int lineEnd = next;
-        if (lineEnd > start && s[lineEnd - 1] == '\r')
-            --lineEnd;
-        if (lineEnd > start)
-            m_Text.append(s + start, lineEnd - start).append("\r\n", 2);
-        start = next + 1;
-    }
+    // Kept as written, line ends included: recorders and other programs end
+    // lines with CR LF, LF or CR alone, and a line nobody edits must come
+    // back byte for byte.
+    m_Text.append(bytes.constData(), end);
 }
 
 QString BextDescription::TrackKey(int track)
@@ -66,17 +59,37 @@ QString BextDescription::TrackKey(int track)
 
 int BextDescription::LineEnd(const QByteArray& text, int start)
 {
-    const char* line = text.constData() + start;
-    return start + int(static_cast<const char*>(std::memchr(line, '\n', size_t(text.size() - start))) - line) - 1;
+    const char* const s = text.constData();
+    int end = start;
+    while (end < text.size() && s[end] != '\r' && s[end] != '\n')
+        ++end;
+    return end;
+}
+
+int BextDescription::NextLine(const QByteArray& text, int lineEnd)
+{
+    if (lineEnd >= text.size())
+        return text.size();
+    const bool crlf = text.at(lineEnd) == '\r' && lineEnd + 1 < text.size() && text.at(lineEnd + 1) == '\n';
+    return lineEnd + (crlf ? 2 : 1);
+}
+
+QByteArray BextDescription::NewLineEnd() const
+{
+    // A new line is ended as the text's first line is: a reader that splits
+    // on one kind of end still sees it as a line of its own.
+    const int end = LineEnd(m_Text, 0);
+    return end < m_Text.size() ? m_Text.mid(end, NextLine(m_Text, end) - end) : QByteArray("\r\n");
 }
 
 int BextDescription::LineOf(const QByteArray& text, const QString& key)
 {
     for (int start = 0; start < text.size();) {
         const int end = LineEnd(text, start);
-        if (StartsWith(text.constData() + start, end - start, key))
+        // Empty lines are no lines.
+        if (end > start && StartsWith(text.constData() + start, end - start, key))
             return start;
-        start = end + 2;
+        start = NextLine(text, end);
     }
     return -1;
 }
@@ -88,34 +101,20 @@ bool BextDescription::HasKey(const QString& key) const
 
 QString BextDescription::Value(const QString& key) const
 {
-    const int start = LineOf(m_Text, key);
-    if (start < 0)
-        return QString();
-    const int value = start + key.size();
-    return QString::fromLatin1(m_Text.constData() + value, LineEnd(m_Text, start) - value).trimmed();
+    return ValueIn(m_Text, key);
 }
 
 QString BextDescription::ValueIn(const QByteArray& bytes, const QString& key)
 {
-    const QByteArray wanted = key.toLatin1();
     int end = bytes.indexOf('\0');
     if (end < 0)
         end = bytes.size();
-    for (int start = 0; start < end;) {
-        int next = bytes.indexOf('\n', start);
-        if (next < 0 || next > end)
-            next = end;
-        int lineEnd = next;
-        if (lineEnd > start && bytes.at(lineEnd - 1) == '\r')
-            --lineEnd;
-        // Empty lines are no lines, as for the parsed form.
-        if (lineEnd > start && lineEnd - start >= wanted.size()
-            && std::memcmp(bytes.constData() + start, wanted.constData(), size_t(wanted.size())) == 0)
-            return QString::fromLatin1(bytes.constData() + start + wanted.size(), lineEnd - start - wanted.size())
-                .trimmed();
-        start = next + 1;
-    }
-    return QString();
+    const QByteArray text = QByteArray::fromRawData(bytes.constData(), end);
+    const int start = LineOf(text, key);
+    if (start < 0)
+        return QString();
+    const int value = start + key.size();
+    return QString::fromLatin1(text.constData() + value, LineEnd(text, start) - value).trimmed();
 }
 
 int BextDescription::Rank(const char* line, int length)
@@ -137,18 +136,21 @@ void BextDescription::SetValue(const QString& key, const QString& value)
         return;
     }
     const int rank = Rank(line.constData(), line.size());
-    line.append("\r\n");
+    const QByteArray lineEnd = NewLineEnd();
     if (rank >= 0) {
         for (int start = 0; start < m_Text.size();) {
             const int end = LineEnd(m_Text, start);
-            if (Rank(m_Text.constData() + start, end - start) > rank) {
-                m_Text.insert(start, line);
+            if (end > start && Rank(m_Text.constData() + start, end - start) > rank) {
+                m_Text.insert(start, line + lineEnd);
                 return;
             }
-            start = end + 2;
+            start = NextLine(m_Text, end);
         }
     }
-    m_Text.append(line);
+    // The last line may lack its end.
+    if (!m_Text.isEmpty() && !m_Text.endsWith('\r') && !m_Text.endsWith('\n'))
+        m_Text.append(lineEnd);
+    m_Text.append(line).append(lineEnd);
 }
 
 void BextDescription::RenumberTrackLine(int track)
@@ -166,7 +168,7 @@ void BextDescription::RenumberTrackLine(int track)
             m_Text.replace(start, digit + 1 - start, TrackKey(track).toLatin1());
             return;
         }
-        start = end + 2;
+        start = NextLine(m_Text, end);
     }
     SetValue(TrackKey(track), QString());
 }

@@ -16,7 +16,8 @@ class BextDescription
 {
 public:
     BextDescription() = default;
-    // Lines of the bytes up to the first NUL; CR LF and LF both end a line.
+    // Lines of the bytes up to the first NUL; CR LF, LF and CR alone each
+    // end a line, and every line keeps its own end.
     explicit BextDescription(const QByteArray& bytes);
 
     // The value after "key" (e.g. "aSCENE="), trimmed; empty when absent.
@@ -32,7 +33,7 @@ public:
     // its name; adds an empty one when there is none.
     void RenumberTrackLine(int track);
 
-    // The text with CR LF line ends, at most room bytes: the note, then the
+    // The text (new lines ended as its first line), at most room bytes: the note, then the
     // track name (of key trackKey) are shortened until it fits. Empty and
     // ok false when even that is not enough.
     QByteArray Compose(int room, const QString& trackKey, bool* ok) const;
@@ -43,11 +44,15 @@ public:
 private:
     // Where the first line of text that starts with key begins; -1 when none.
     static int LineOf(const QByteArray& text, const QString& key);
-    // Where the line of text that begins at start ends (its CR LF).
+    // Where the line of text that begins at start ends (its CR or LF, or
+    // the end of text).
     static int LineEnd(const QByteArray& text, int start);
+    // Where the line after the one ending at lineEnd begins.
+    static int NextLine(const QByteArray& text, int lineEnd);
+    QByteArray NewLineEnd() const;
     static int Rank(const char* line, int length);
 
-    // The lines in Latin-1, each ended by CR LF: the text a description is
+    // The lines in Latin-1 with their own ends: the text a description is
     // written as, so an edit changes bytes in place and nothing is parsed or
     // joined again.
     QByteArray m_Text;

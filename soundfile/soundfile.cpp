@@ -56,6 +56,7 @@ void QSoundFile::InitVariables()
     ClearDocument();
     m_Adopted = tyAdopted();
     m_bDocumentFromChunk = false;
+    m_bUnreadableiXML = false;
     m_czPath.clear();
     m_nOpenMode = -1;
     m_czErrorText.clear();

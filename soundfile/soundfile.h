@@ -186,6 +186,9 @@ public:
     // True while the document held is the parse of the file's iXML chunk
     // (not a new one built since).
     bool IsDocumentFromChunk() const { return m_bDocumentFromChunk && XmlOk(); }
+    // The file's iXML chunk did not read as a document and a new one, not
+    // yet written, stands in its place.
+    bool ReplacesUnreadableiXML() const { return m_bUnreadableiXML && XmlOk(); }
     QString GetErrorText() const { return m_czErrorText; }
     // An open or a chunk walk failed since the last InitVariables.
     bool HasError() const { return m_bError; }
@@ -343,7 +346,9 @@ private:
     void ReportWriteFailure(const char* title, const QString& why) const;
     QString OrvexText(const QString& tag) const;
     QString TextOrBlank(const QString& tag) const;
-    bool SetRootText(const QString& tag, const QString& text);
+    bool SetRootText(int track, const QString& tag, const QString& text);
+    // Sets the child tag of every track entry of the poly track channel.
+    bool SetPolyTrackChild(int channel, const QString& tag, const QString& text);
 
     struct tyRotateJournal {
         QString czOriginal;
@@ -362,6 +367,7 @@ private:
     quint32 m_nDeclaredDataSize = 0;
     bool m_bHasiXML = false;
     bool m_bDocumentFromChunk = false;  // the document is the parse of the iXML chunk
+    bool m_bUnreadableiXML = false;     // the iXML chunk held does not read as a document
     // What AdoptiXMLOfTwin read; answers while the adopted document is not built.
     // Setters called on an adopted document that is not built are kept
     // (applied when it is built, and replayed on the twin's document by a

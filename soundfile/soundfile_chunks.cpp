@@ -95,6 +95,7 @@ void QSoundFile::AdoptIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& p
     m_bHasiXML = m_Layout.Find("iXML") >= 0;
     // The rewritten chunk is the first iXML chunk: the old ones were retired.
     m_baiXMLText = m_bHasiXML ? payload : QByteArray();
+    m_bUnreadableiXML = false;
 }
 
 bool QSoundFile::AddOndeChunk(char* buffer, int size, int track, int samplesPerPoint)

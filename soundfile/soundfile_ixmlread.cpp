@@ -30,6 +30,7 @@ bool QSoundFile::GetiXMLFileInfos()
 {
     m_nTwinScanState = 0;
     m_Adopted = tyAdopted();
+    m_bUnreadableiXML = false;
     if (m_baiXMLText.isEmpty()) {
         // A file that has no iXML chunk yet keeps the document built for it
         // in memory (a new file being filled before its first chunk write).
@@ -47,10 +48,12 @@ bool QSoundFile::GetiXMLFileInfos()
     // A loaded file is mostly read, never changed: its DOM waits for a use.
     if (!SetContentIndexed(m_baiXMLText)) {
         m_czErrorText = LastXmlError();
+        m_bUnreadableiXML = true;
         return false;
     }
     if (RootTag() != kRoot) {
         ClearDocument();
+        m_bUnreadableiXML = true;
         m_czErrorText = QStringLiteral("No <BWFXML> tag !");
         return false;
     }

@@ -185,11 +185,14 @@ QDomElement QSoundFile::OrvexBlock(bool create)
     return GetElement({kOrvex}, create);
 }
 
-bool QSoundFile::SetRootText(const QString& tag, const QString& text)
+bool QSoundFile::SetRootText(int track, const QString& tag, const QString& text)
 {
-    if (DeferEdit({QStringLiteral("root"), tag, text}, [=](QSoundFile& file) { file.SetRootText(tag, text); }))
+    if (DeferEdit({QStringLiteral("root"), tag, text},
+                  [=](QSoundFile& file) { file.SetRootText(track, tag, text); }))
         return true;
-    return XmlOk() && SetText({tag}, text);
+    // A file whose iXML is missing or unreadable gets its new document now,
+    // so that the edit is made to it rather than lost when a save builds it.
+    return EnsureDocument(track) && SetText({tag}, text);
 }
 
 void QSoundFile::CreateNewiXMLchunkPoly()
@@ -222,7 +225,7 @@ bool QSoundFile::SetiXMLScene(int track, QString scene, int nTemplate, bool mult
                           && fieldCodes.size() == fieldTexts.size();
     if (DeferEdit(key, [=](QSoundFile& file) { file.SetiXMLScene(track, scene, nTemplate, multi, fieldCodes, fieldTexts); }))
         return true;
-    if (!SetRootText(kScene, scene.trimmed()))
+    if (!SetRootText(track, kScene, scene.trimmed()))
         return false;
     if (nTemplate == -1)
         return true;
@@ -261,7 +264,7 @@ bool QSoundFile::SetiXMLTake(int track, QString takePrefix, QString take, int nT
     if (DeferEdit({QStringLiteral("take"), takePrefix, take, QString::number(nTemplate)},
                   [=](QSoundFile& file) { file.SetiXMLTake(track, takePrefix, take, nTemplate); }))
         return true;
-    if (!XmlOk())
+    if (!EnsureDocument(track))
         return false;
     if (nTemplate != -1)
         SetText({kOrvex, kScTkTemplate}, QString::number(nTemplate));
@@ -272,35 +275,49 @@ bool QSoundFile::SetiXMLTake(int track, QString takePrefix, QString take, int nT
     return true;
 }
 
-bool QSoundFile::SetiXMLNote(int, QString note) { return SetRootText(kNote, note.trimmed()); }
-bool QSoundFile::SetiXMLUbits(int, QString ubits) { return SetRootText(kUbits, ubits.trimmed()); }
-bool QSoundFile::SetiXMLTape(int, QString tape) { return SetRootText(kTape, tape.trimmed()); }
-bool QSoundFile::SetiXMLCircled(int, QString circled) { return SetRootText(kCircled, circled.trimmed()); }
+bool QSoundFile::SetiXMLNote(int track, QString note) { return SetRootText(track, kNote, note.trimmed()); }
+bool QSoundFile::SetiXMLUbits(int track, QString ubits) { return SetRootText(track, kUbits, ubits.trimmed()); }
+bool QSoundFile::SetiXMLTape(int track, QString tape) { return SetRootText(track, kTape, tape.trimmed()); }
+bool QSoundFile::SetiXMLCircled(int track, QString circled)
+{
+    return SetRootText(track, kCircled, circled.trimmed());
+}
 
 bool QSoundFile::SetiXMLFamilyName(int track, bool poly, QString scene, QString takePrefix,
                                    QString take, int nTemplate)
 {
-    Q_UNUSED(track)
     Q_UNUSED(poly)
     const QString family = scene.trimmed() + QLatin1Char('/') + TakeText(takePrefix, take, nTemplate).trimmed();
     if (DeferEdit({QStringLiteral("family"), scene, takePrefix, take, QString::number(nTemplate)},
                   [=](QSoundFile& file) { file.SetiXMLFamilyName(track, poly, scene, takePrefix, take, nTemplate); }))
         return true;
-    return XmlOk() && SetText({kFileSet, kFamilyName}, family);
+    return EnsureDocument(track) && SetText({kFileSet, kFamilyName}, family);
+}
+
+bool QSoundFile::SetPolyTrackChild(int channel, const QString& tag, const QString& text)
+{
+    EnsureDocument(channel);
+    // A damaged or foreign list may give two entries the track's index; the
+    // reader takes the track's values from the last of them in interleave
+    // order, so every such entry gets the text.
+    const QString index = QString::number(channel + 1);
+    bool set = false;
+    for (QDomElement track = FindElement({kTrackList}).firstChildElement(kTrack); !track.isNull();
+         track = track.nextSiblingElement(kTrack)) {
+        if (track.firstChildElement(kChannelIndex).text().trimmed() == index)
+            set = !SetChildText(track, tag, text).isNull() || set;
+    }
+    return set;
 }
 
 bool QSoundFile::SetiXMLPolyTrackName(int channel, QString name)
 {
-    EnsureDocument(channel);
-    QDomElement track = TrackByChild(kChannelIndex, channel + 1);
-    return !track.isNull() && !SetChildText(track, kName, name).isNull();
+    return SetPolyTrackChild(channel, kName, name);
 }
 
 bool QSoundFile::SetiXMLPolyTrackFunction(int channel, QString function)
 {
-    EnsureDocument(channel);
-    QDomElement track = TrackByChild(kChannelIndex, channel + 1);
-    return !track.isNull() && !SetChildText(track, kFunction, function).isNull();
+    return SetPolyTrackChild(channel, kFunction, function);
 }
 
 bool QSoundFile::SetiXMLPolyTrackOriginalIndex(int channel, int slot)

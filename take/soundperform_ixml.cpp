@@ -196,6 +196,12 @@ bool QSoundPerform::UpdateiXMLChunk()
     if (!QFile::remove(journal))
         report(QStringLiteral("The take was saved, but its save record %1 cannot be removed: the next load "
                               "undoes this save.").arg(journal));
+    bool replaced = false;
+    for (int t : members)
+        replaced = replaced || m_SndFile[t].ReplacesUnreadableiXML();
+    if (replaced)
+        report(QStringLiteral("The take's iXML could not be read: it was replaced by a new one made from its "
+                              "other metadata and the edits."));
     for (int t : members) {
         m_SndFile[t].AdoptIxmlRewrite(plans[t], payloads[t]);
         m_SndFile[t].ClearPendingBext();

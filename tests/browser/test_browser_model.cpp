@@ -3,12 +3,17 @@
 #include "browser/qbriselfsfilterproxymodel.h"
 #include "browser/qbriselfsmodel.h"
 #include "browser/qbriselfsmodelitem.h"
+#include "foundation/messageloging.h"
 #include "browsertestmedia.h"
 
 #include <QAbstractItemModelTester>
 #include <QMimeData>
 #include <QTreeView>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -60,11 +65,19 @@ private slots:
         root.makeFolder("CARD/sub");
         root.makeFolder("CARD/.hidden");
         root.makeFolder("CARD/empty");
+        // Names that are not UTF-8 cannot be opened by their decoded text: left out, and said once.
+        const QByteArray card8 = QFile::encodeName(root.path()) + "/CARD/";
+        QVERIFY(::close(::open(card8 + "NU\xff" "001_01.WAV", O_CREAT | O_WRONLY, 0600)) == 0);
+        QCOMPARE(::mkdir(card8 + "LA\xe9" "001", 0700), 0);
+        MessageLoging logger;
+        QSignalSpy messages(&logger, &MessageLoging::signal_message);
         QBriselFSModel model(false);
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
 
         const QModelIndex card = volumeRow(model, "CARD");
         QCOMPARE(childNames(model, card), QStringList({"A_01.WAV", "empty", "sub"}));
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages.first().at(1).toString().contains("LA\\xE9" "001\nNU\\xFF" "001_01.WAV"));
         QVERIFY(!model.canFetchMore(card));
 
         const QModelIndex empty = model.index(1, 0, card);

@@ -14,6 +14,7 @@ QByteArray DomWriterText(const QXmlObject& object)
 {
     QString body;
     QTextStream stream(&body);
+    object.Document().doctype().save(stream, 1);
     for (QDomNode node = object.Document().firstChild(); !node.isNull(); node = node.nextSibling()) {
         if (!node.isProcessingInstruction() || node.toProcessingInstruction().target() != QLatin1String("xml"))
             node.save(stream, 1);
@@ -92,9 +93,13 @@ private slots:
         if (parses)
             QCOMPARE(parsed.ToText(), DomWriterText(parsed));
         // A document built from the index is, node for node, the parser's
-        // (declaration included).
+        // (declaration included), but for the control characters XML does
+        // not allow, which are read as blanks.
+        QByteArray allowed = text.left(XmlTextEnd(text));
+        for (char& c : allowed)
+            c = uchar(c) < 0x20 && c != '\t' && c != '\n' && c != '\r' ? ' ' : c;
         QDomDocument reference;
-        if (parses && reference.setContent(text.left(XmlTextEnd(text))))
+        if (parses && reference.setContent(allowed))
             QCOMPARE(parsed.Document().toString(1), reference.toString(1));
         if (indexed) {
             QVERIFY(parses);
@@ -119,7 +124,8 @@ private slots:
         QCOMPARE(object.ToText(), parsed.ToText());
         const QList<QPair<QStringList, QString>> texts = {
             {{"SCENE"}, "9Z"}, {{"A"}, QString()}, {{"TRACK_LIST", "TRACK", "NAME"}, "Lav 2"},
-            {{"L", "D"}, "flat"}, {{"NOTE"}, "say \"cut\""}, {{"MISSING", "M"}, "new"}};
+            {{"L", "D"}, "flat"}, {{"NOTE"}, "say \"cut\""}, {{"MISSING", "M"}, "new"},
+            {{"SCENE"}, QStringLiteral("a\uFFFE\u0001b") + QChar(0xDC00)}};
         for (int i = 0; parses && i < texts.size(); ++i) {
             QVERIFY(object.SetText(texts.at(i).first, texts.at(i).second));
             QVERIFY(parsed.SetText(texts.at(i).first, texts.at(i).second));

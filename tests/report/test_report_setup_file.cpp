@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 #include <QtTest>
 
 using namespace ReportLayout;
@@ -129,26 +130,48 @@ void TestReportSetupFile::hostileFiles_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<bool>("warned");
+    QTest::addColumn<QString>("node");   // what the path names: "" a file with the text
     QTest::newRow("ids and counts") << QByteArray("[General]\nnbDataLine=0\nfilters=/../x\ncircleDisplay=9\nformat=-3\n"
                                                   "[Header]\nline=5\nL_0=99~|~a, -7~|~b, abc~|~c\n"
                                                   "[Data]\nline=2\nL_0=-1~|~, 7~|~, -1~|~, 99~|~, 4~|~\n"
                                                   "L_1=-1~|~, -1~|~\n")
-                                    << true;
-    QTest::newRow("seven lines") << QByteArray("[%General]\nnbDataLine=7\n[Data]\nline=99\n") << true;
+                                    << true << QString();
+    QTest::newRow("seven lines") << QByteArray("[%General]\nnbDataLine=7\n[Data]\nline=99\n") << true << QString();
     // A file with no layout of its own reads as blank layouts, repaired and told.
-    QTest::newRow("not ini at all") << QByteArray("\x00\xff\xfe garbage ] [ = \n=\n[[[", 22) << true;
-    QTest::newRow("empty file") << QByteArray() << true;
+    QTest::newRow("not ini at all") << QByteArray("\x00\xff\xfe garbage ] [ = \n=\n[[[", 22) << true << QString();
+    QTest::newRow("empty file") << QByteArray() << true << QString();
+    QByteArray junk(64 * 1024, '\0');
+    for (int i = 0; i < junk.size(); ++i)
+        junk[i] = char((i * 7919 + i / 13) % 251);
+    QTest::newRow("binary junk") << junk << true << QString();
+    QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF[General]\nformat=1\n") << true << QString();
+    QTest::newRow("one long line") << QByteArray(4 << 20, 'x') << true << QString();
+    QTest::newRow("pipe") << QByteArray() << true << "pipe";
+    QTest::newRow("device") << QByteArray() << true << "device";
+    QTest::newRow("folder") << QByteArray() << true << "folder";
 }
 
 void TestReportSetupFile::hostileFiles()
 {
     QFETCH(QByteArray, text);
     QFETCH(bool, warned);
+    QFETCH(QString, node);
     const QString path = m_Dir.filePath(QStringLiteral("hostile-%1.ini").arg(QTest::currentDataTag()));
-    QVERIFY(WriteText(path, text));
+    QVERIFY(node == "pipe" ? ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0
+            : node == "device" ? QFile::link(QStringLiteral("/dev/null"), path)
+            : node == "folder" ? QDir().mkpath(path) : WriteText(path, text));
     tyReportSetup setup;
-    const QStringList warnings = ReportSetupFile::Load(path, &setup);
+    bool intact = true;
+    const QStringList warnings = ReportSetupFile::Load(path, &setup, &intact);
     QCOMPARE(!warnings.isEmpty(), warned);
+    // A changed setup is written over a file only, and holds only its keys:
+    // the pipe and the device stay what they are.
+    setup.nAleFps = 3;
+    QCOMPARE(ReportSetupFile::Save(path, setup, !intact).isEmpty(), node.isEmpty());
+    QCOMPARE(QFileInfo(path).isFile(), node.isEmpty());
+    tyReportSetup reread;
+    QCOMPARE(ReportSetupFile::Load(path, &reread).isEmpty(), node.isEmpty());
+    QVERIFY(!node.isEmpty() || (reread == setup && QFileInfo(path).size() < 4096));
     // Whatever the file held, every reader's assumptions hold.
     QVERIFY(setup.nDataLines >= 1 && setup.nDataLines <= 2);
     QVERIFY(setup.eCircleDisplay >= 0 && setup.eCircleDisplay <= 2);

@@ -41,6 +41,24 @@ QByteArray FileBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The file's bytes with from replaced by to in its iXML text and in its
+// bext description, sizes fixed.
+QByteArray WithMetadata(QByteArray file, const QByteArray& from, const QByteArray& to)
+{
+    const RiffInfo info = ParseRiff(file);
+    const RiffChunk* bext = info.Find("bext");
+    const RiffChunk* ixml = info.Find("iXML");
+    QByteArray description = info.description;
+    PutText(file, int(bext->payloadOffset), 256, description.replace(from, to).left(255));
+    QByteArray text = info.ixml.trimmed().replace(from, to);
+    if (text.size() % 2)
+        text.append(' ');
+    file.replace(int(ixml->payloadOffset), int(ixml->size), text);
+    PutU32(file, int(ixml->offset) + 4, quint32(text.size()));
+    PutU32(file, 4, quint32(file.size() - 8));
+    return file;
+}
+
 QString TakePathOf(const WrittenTake& written)
 {
     return AudioPathFileShortenedToRacine(written.files.value(0));
@@ -163,6 +181,8 @@ private slots:
     void fullCardKeepsTheOldTake();
     void interruptedSaveIsRolledBackOnLoad_data();
     void interruptedSaveIsRolledBackOnLoad();
+    void foreignMetadataKeptThroughAnEdit_data();
+    void foreignMetadataKeptThroughAnEdit();
 
 private:
     // Loads the take; every member's note and names come from one round.
@@ -591,6 +611,89 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
     QSoundPerform third;
     QVERIFY(third.InitFilesZZ(takePath, kExt));
     QCOMPARE(Messages().size(), 1);
+}
+
+void TestTakeSave::foreignMetadataKeptThroughAnEdit_data()
+{
+    QTest::addColumn<bool>("poly");
+    QTest::addColumn<QByteArray>("from");   // in the recorder's iXML and bext
+    QTest::addColumn<QByteArray>("to");
+    QTest::addColumn<int>("status");        // of the take as loaded
+    QTest::addColumn<QString>("typed");     // the scene, note and track name
+    QTest::addColumn<QString>("read");      // the note and name read back
+    QTest::addColumn<QByteArray>("kept");   // in the saved iXML or bext
+    const QString typed = QStringLiteral("Sc\U0001F3AC \u65E5\u672C \u0416");
+    auto row = [&typed](const char* name, const QByteArray& from, const QByteArray& to, const QByteArray& kept) {
+        QTest::newRow(name) << false << from << to << 0 << typed << typed << kept;
+    };
+    const QByteArray end = "</BWFXML>";
+    row("comment", end, "<!-- by hand -->" + end, "<!-- by hand -->");
+    row("CDATA", end, "<X><![CDATA[&#x1F600; <b>]]></X>" + end, "<![CDATA[&#x1F600; <b>]]>");
+    row("attribute", end, "<X a=\"1\">v</X>" + end, "<X a=\"1\">v</X>");
+    row("namespace", end, "<n:X xmlns:n=\"urn:x\">v</n:X>" + end, "<n:X xmlns:n=\"urn:x\">v</n:X>");
+    row("byte order mark", "<?xml", "\xEF\xBB\xBF<?xml", "<CIRCLED>FALSE</CIRCLED>");
+    row("entities", end, "<X>S&amp;H &lt;1&gt;</X>" + end, "<X>S&amp;H &lt;1></X>");
+    row("unknown and duplicated", end, "<X>1</X><X>2</X>" + end, "<X>1</X>\n  <X>2</X>");
+    row("doctype", "<BWFXML>", "<!DOCTYPE BWFXML><BWFXML>", "<!DOCTYPE BWFXML>");
+    row("CR LF", "\n", "\r\n", "aSPEED=025.000-ND\r\r\naTAG=");
+    row("references above U+FFFF", end, "<X>&#x1F600;&#127916;</X>" + end, "<X>\xF0\x9F\x98\x80\xF0\x9F\x8E\xAC</X>");
+    row("characters XML cannot hold", end, "<X>a&#1;b\x02&#xFFFE;</X>" + end, "<X>a b ?</X>");
+    row("bext lines ended by CR", "\r\n", "\r", "\raSPEED=025.000-ND\raTAG=FOR001\raTYP=mono\raCHNL=C1\r");
+    row("bext lines ended by LF", "\r\n", "\n", "\naSPEED=025.000-ND\naTAG=");
+    row("stray CR in the bext", "T001\r\n", "T001\r", "\raSPEED=025.000-ND\r\n");
+    QTest::newRow("typed characters XML cannot hold")
+        << false << QByteArray() << QByteArray() << 0 << QStringLiteral("a\uFFFE\u0001b\uFFFF") + QChar(0xD800)
+        << QStringLiteral("a? b?\x3F") << QByteArray("<NOTE>a? b?\x3F</NOTE>");
+    QTest::newRow("unreadable iXML") << false << end << QByteArray() << 5 << typed << typed << QByteArray("aSPEED=");
+    QTest::newRow("poly entries of one channel")
+        << true << QByteArray("<CHANNEL_INDEX>2<") << QByteArray("<CHANNEL_INDEX>1<") << 0 << typed << typed
+        << QByteArray("<CHANNEL_INDEX>1</CHANNEL_INDEX>\n    <INTERLEAVE_INDEX>2<");
+}
+
+void TestTakeSave::foreignMetadataKeptThroughAnEdit()
+{
+    // Another program's metadata, loaded, edited and saved: the values come
+    // back as typed, what the edit does not own stays as it was, and the
+    // audio is untouched.
+    QFETCH(bool, poly);
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
+    QFETCH(int, status);
+    QFETCH(QString, typed);
+    QFETCH(QString, read);
+    QFETCH(QByteArray, kept);
+    // A family of two: the second member's document is shared with the first's.
+    const TakeSpec spec = (poly ? PolyTake : MonoTake)(QStringLiteral("FOR001"), {0, 1});
+    const QString path = m_czDay + TrackFileName(spec, 0);
+    const QByteArray original = poly ? BuildPolyFile(spec) : BuildMonoFile(spec, 0);
+    for (int i = 0; i < (poly ? 1 : 2); ++i) {
+        const QByteArray bytes = poly ? original : BuildMonoFile(spec, i);
+        QVERIFY(WriteBytes(m_czDay + TrackFileName(spec, i), from.isEmpty() ? bytes : WithMetadata(bytes, from, to)));
+    }
+    const QString takePath = poly ? path.chopped(4) : AudioPathFileShortenedToRacine(path);
+    QSoundPerform take;
+    QVERIFY(take.InitFilesZZ(takePath, kExt));
+    QCOMPARE(take.m_nTakeStatus, status);
+    QSoundFile& file = take.m_SndFile[0];
+    file.SetiXMLScene(0, typed, 0, false, {}, {});
+    file.SetiXMLNote(0, typed);
+    take.SetiXMLTrackName(0, typed);
+    QVERIFY(file.InsertInBextDescr(typed, QStringLiteral("t"), QStringLiteral("3"), 0, typed, QStringLiteral("1"),
+                                   QStringLiteral("T001"), poly ? -1 : 0, typed));
+    QVERIFY(take.UpdateiXMLChunk());
+    QCOMPARE(Messages().filter(QStringLiteral("could not be read")).size(), status == 5 ? 1 : 0);
+
+    const RiffInfo saved = ReadRiffFile(path);
+    QCOMPARE(saved.data, ParseRiff(original).data);
+    QCOMPARE(IxmlRoot(saved.ixml), QStringLiteral("BWFXML"));
+    QVERIFY2(saved.ixml.contains(kept) || saved.description.contains(kept), saved.ixml.constData());
+    QSoundPerform reloaded;
+    QVERIFY(reloaded.InitFilesZZ(takePath, kExt));
+    QCOMPARE(reloaded.m_nTakeStatus, 0);
+    QCOMPARE(reloaded.m_SndFile[0].GetiXMLNotes(), read);
+    QCOMPARE(reloaded.m_SndFile[0].GetiXMLScene(), read);
+    QCOMPARE(reloaded.m_czTrackName[0], read);
+    QCOMPARE(reloaded.m_SndFile[0].GetBextDescrValue(QStringLiteral("aTAPE=")), QStringLiteral("T001"));
 }
 
 int main(int argc, char** argv)

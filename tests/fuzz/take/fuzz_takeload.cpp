@@ -6,47 +6,11 @@
 // their own documents are built, the values they answered without them.
 #include "soundfile/filestatus.h"
 #include "take/soundperform.h"
-
-#include <QFile>
-#include <QTemporaryDir>
-#include <QtEndian>
+#include "tests/fuzz/fuzzinput.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-
-namespace {
-
-QByteArray Le32(quint32 v)
-{
-    char b[4];
-    qToLittleEndian(v, b);
-    return QByteArray(b, 4);
-}
-
-QByteArray Chunk(const char* id, const QByteArray& payload)
-{
-    QByteArray c = QByteArray(id, 4) + Le32(quint32(payload.size())) + payload;
-    if (payload.size() & 1)
-        c.append('\0');
-    return c;
-}
-
-QByteArray MemberFile(const QByteArray& ixml)
-{
-    QByteArray fmt;
-    fmt += QByteArray("\x01\x00\x01\x00", 4);                        // PCM, one channel
-    fmt += Le32(48000) + Le32(48000 * 3) + QByteArray("\x03\x00\x18\x00", 4);
-    QByteArray bext(602, '\0');
-    const QByteArray description = "aSCENE=12A\r\naTAKE=t3\r\naSPEED=025.000-ND\r\naTYP=mono\r\n";
-    std::memcpy(bext.data(), description.constData(), size_t(description.size()));
-    std::memcpy(bext.data() + 288, "ORVEX", 5);
-    const QByteArray body = Chunk("fmt ", fmt) + Chunk("bext", bext) + Chunk("data", QByteArray(48 * 3, '\x10'))
-                            + Chunk("iXML", ixml);
-    return QByteArray("RIFF") + Le32(quint32(body.size() + 4)) + QByteArray("WAVE") + body;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -63,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         QFile out(folder.path() + QStringLiteral("/FZ0001_0%1.WAV").arg(i + 1));
         if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
             return 0;
-        out.write(MemberFile(texts[i]));
+        out.write(FuzzMonoFile("aSCENE=12A\r\naTAKE=t3\r\naSPEED=025.000-ND\r\naTYP=mono\r\n", texts[i]));
     }
 
     QSoundPerform take;
