@@ -289,9 +289,21 @@ bool SafeOutput::RenameIntoPlace()
         ::unlink(from.constData());   // a leftover second name holds the same bytes
         return true;
     }
-    if (errno == EEXIST || QFileInfo::exists(m_czFinalPath))
+    if (errno == EEXIST)
         return false;
-    return ::rename(from.constData(), to.constData()) == 0;
+    // Neither (exFAT): an empty file created under the final name only if
+    // none is there holds the name, so the plain rename replaces only that
+    // one, never a file another program made meanwhile.
+    const int hold = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (hold < 0)
+        return false;
+    ::close(hold);
+    if (::rename(from.constData(), to.constData()) == 0)
+        return true;
+    const int why = errno;
+    ::unlink(to.constData());
+    errno = why;
+    return false;
 }
 
 bool SafeOutput::Commit()
