@@ -276,7 +276,7 @@ void ReplaceJournal::End(bool sync)
 Replacement SettleReplacement(const QString& journalPath)
 {
     const QByteArray name = QFile::encodeName(journalPath);
-    const int fd = ::open(name.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         return errno == ENOENT ? Replacement::None : Replacement::Failed;
     struct stat st;

@@ -1,6 +1,7 @@
 #include "foundation/safeoutput.h"
 
 #include "foundation/fileutil.h"
+#include "foundation/replacejournal.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -138,8 +139,11 @@ bool SafeOutput::Begin(qint64 plannedLength)
     if (free >= 0 && free < plannedLength)
         return Fail(Failure::NoRoom, QStringLiteral("%1 bytes free, %2 needed").arg(free).arg(plannedLength));
 
-    if (SweepDue(target.absolutePath()))
+    if (SweepDue(target.absolutePath())) {
+        // A killed commit's temporaries still count: its record settles them first.
+        SettleReplacementsIn(target.absolutePath());
         RemoveAbandoned(target.absolutePath());
+    }
     // Hidden and ending in no audio extension, so no listing takes it for a take.
     const QString stem = target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".part-");
     if (!CreateTemporary(stem)) {
