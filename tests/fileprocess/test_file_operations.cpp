@@ -403,7 +403,8 @@ void TestFileOperations::killedTakeCopiesLeaveNoHalfTake()
             CopierProbe probe(&copier);
             copier.copy(members, folder, QFileCopier::NonInteractive);
             probe.WaitDone();
-            QVERIFY((probe.Codes().toSet() - QSet<int>{QFileCopier::DestinationExists, QFileCopier::Canceled}).isEmpty());
+            const QList<int> codes = probe.Codes();
+            QVERIFY((QSet<int>(codes.begin(), codes.end()) - QSet<int>{QFileCopier::DestinationExists, QFileCopier::Canceled}).isEmpty());
             QCOMPARE(Entries(folder), bytes.keys());
         }
     }
