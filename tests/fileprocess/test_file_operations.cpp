@@ -152,10 +152,9 @@ bool StageReplacement(const QString& operation, const QString& folder, int track
     fixture::TakeSpec take = fixture::MonoTake("KIL001", slotList);
     take.frames = 4800;
     const QStringList files = fixture::WriteTake(folder + "/take", take).files;
-    for (const QString& file : files) {
+    for (const QString& file : files)
         if (operation == "copy" && !WriteFile(folder + "/src/" + QFileInfo(file).fileName(), ReadFile(file).replace("KIL", "NEW")))
             return false;
-    }
     return files.size() == slotList.size();
 }
 }
@@ -446,10 +445,9 @@ void TestFileOperations::killedReplacementLeavesOneTake_data()
 {
     QTest::addColumn<QString>("operation");
     QTest::addColumn<bool>("exfat");
-    for (const bool exfat : {false, true}) {
+    for (const bool exfat : {false, true})
         for (const char* operation : {"copy", "import", "msxy"})
             QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(operation, exfat ? "exfat" : "local"))) << QString(operation) << exfat;
-    }
 }
 
 // Killed at every step of its renames, the next load of the take finds the

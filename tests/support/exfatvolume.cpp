@@ -29,7 +29,6 @@ ExfatVolume::ExfatVolume(const QString& scratch)
         m_czWhy = QStringLiteral("no room for the image under ") + scratch;
         return;
     }
-    file.close();
     m_czWhy = Run(QStringLiteral("mkfs.exfat"), {image});
     if (m_czWhy.isEmpty())
         m_czWhy = Run(QStringLiteral("losetup"), {QStringLiteral("-f"), QStringLiteral("--show"), image}, &m_czLoop);
