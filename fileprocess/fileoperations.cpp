@@ -4,6 +4,7 @@
 #include "foundation/fileutil.h"
 #include "foundation/messageloging.h"
 #include "foundation/qpath.h"
+#include "foundation/replacejournal.h"
 #include "foundation/safeoutput.h"
 #include "processing/takeoperation.h"
 
@@ -55,6 +56,22 @@ bool ReplaceWithLink(const QString& target, const QString& destination)
         return false;
     }
     return true;
+}
+
+// What killed runs left in a destination folder (and below it): their
+// interrupted replacements settled, their temporaries and temporary links
+// removed.
+void SettleFolders(const QString& root, bool below)
+{
+    QStringList folders{root};
+    QDirIterator it(root, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks,
+                    QDirIterator::Subdirectories);
+    while (below && it.hasNext())
+        folders << it.next();
+    for (const QString& folder : folders) {
+        SettleReplacementsIn(folder);
+        SafeOutput::RemoveAbandoned(folder);
+    }
 }
 }
 
@@ -193,6 +210,9 @@ bool QFileCopierThread::checkRequest(int id)
         } else if (renameAll || r.overwrite || overwriteAll || (r.flags & QFileCopier::Force) || r.merge
                    || mergeAll) {
         } else if (!r.destination.isEmpty() && (dest.exists() || dest.isSymLink())) {
+            // Refused, but a rerun of a killed copy still cleans up after it.
+            const bool folder = dest.isDir() && !dest.isSymLink();
+            SettleFolders(folder ? r.destination : dest.absolutePath(), folder);
             error = QFileCopier::DestinationExists;
             ok = false;
         }
@@ -426,6 +446,12 @@ void QFileCopierThread::emitFileProgress(qint64 done, qint64 size, qint64* repor
 
 bool QFileCopierThread::copyFile(const Request& request, QFileCopier::Error* error)
 {
+    // A killed copy into this folder is settled before anything is written there.
+    const QString folder = QFileInfo(request.destination).absolutePath();
+    if (!settledFolders.contains(folder)) {
+        settledFolders.insert(folder);
+        SettleReplacementsIn(folder);
+    }
     QString sourcePath = request.source;
     const QFileInfo sourceInfo(sourcePath);
     if (sourceInfo.isSymLink()) {

@@ -182,6 +182,7 @@ private:
     std::vector<std::unique_ptr<TakeCopy>> takeCopies;  // worker thread only
     QHash<int, TakeCopy*> takeOfRequest;                // worker thread only
     QHash<QString, TakeCopy*> openTakes;                // worker thread only; takes still gathering members
+    QSet<QString> settledFolders;                       // worker thread only; destination folders settled this run
     ThreadJoinMark joinMark;
     bool joined = false;                      // the owner's thread only
 };

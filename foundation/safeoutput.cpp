@@ -2,6 +2,7 @@
 
 #include "foundation/fileutil.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/replacejournal.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -194,8 +195,11 @@ bool SafeOutput::Begin(qint64 plannedLength)
     if (free >= 0 && free < plannedLength)
         return Fail(Failure::NoRoom, QStringLiteral("%1 bytes free, %2 needed").arg(free).arg(plannedLength));
 
-    if (SweepDue(target.absolutePath()))
+    if (SweepDue(target.absolutePath())) {
+        // A killed commit's temporaries still count: its record settles them first.
+        SettleReplacementsIn(target.absolutePath());
         RemoveAbandoned(target.absolutePath());
+    }
     // Hidden and ending in no audio extension, so no listing takes it for a take.
     const QString stem = target.absolutePath() + QStringLiteral("/.") + target.fileName() + kPartMarker;
     if (!CreateTemporary(stem)) {
@@ -363,9 +367,21 @@ bool SafeOutput::RenameIntoPlace()
         ::unlink(from.constData());   // a leftover second name holds the same bytes
         return true;
     }
-    if (errno == EEXIST || QFileInfo::exists(m_czFinalPath))
+    if (errno == EEXIST)
         return false;
-    return ::rename(from.constData(), to.constData()) == 0;
+    // Neither (exFAT): an empty file created under the final name only if
+    // none is there holds the name, so the plain rename replaces only that
+    // one, never a file another program made meanwhile.
+    const int hold = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (hold < 0)
+        return false;
+    ::close(hold);
+    if (::rename(from.constData(), to.constData()) == 0)
+        return true;
+    const int why = errno;
+    ::unlink(to.constData());
+    errno = why;
+    return false;
 }
 
 bool SafeOutput::Commit()

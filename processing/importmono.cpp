@@ -3,6 +3,7 @@
 
 #include "foundation/messageloging.h"
 #include "foundation/naming.h"
+#include "foundation/replacejournal.h"
 #include "processing/importtexts.h"
 #include "processing/outputset.h"
 #include "processing/takeoperation.h"
@@ -383,10 +384,13 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
     import.noteName = (import.nTrack >= 0 ? groupSource : QFileInfo(source).fileName()).toLatin1();
     const int channels = import.nChannels;
 
-    // Every name is checked before anything is written.
+    // Every name is checked before anything is written, once a killed
+    // import of the take is settled.
     QStringList names;
     for (int c = 0; c < channels; ++c)
         names << QDir::cleanPath(folder + QLatin1Char('/') + takeId + SuffixOf(import, c) + QStringLiteral(".WAV"));
+    if (!names.isEmpty())
+        SettleReplacement(ReplaceJournal::PathFor(names.first()));
     for (const QString& name : names) {
         if (QFileInfo::exists(name) || QFileInfo(name).isSymLink()) {
             Report(kTitle, QStringLiteral("Unable to create new file\ntarget file name ID\n%1 already existe !").arg(takeId));

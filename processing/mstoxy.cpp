@@ -4,6 +4,7 @@
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/qpath.h"
+#include "foundation/replacejournal.h"
 #include "processing/outputset.h"
 #include "processing/takeoperation.h"
 #include "soundfile/soundfile.h"
@@ -76,6 +77,8 @@ bool QSoundMixer::MStoXY(QString mPath, short mIndex, QString sPath, short sInde
     tyPairSource m, s;
     m.czPath = QFileInfo(mPath).absoluteFilePath();
     s.czPath = QFileInfo(sPath).absoluteFilePath();
+    // A killed conversion may hold M only under its aside name.
+    SettleReplacement(ReplaceJournal::PathFor(m.czPath));
     if (!ReadSource(m)) {
         Report(kTitle, QStringLiteral("Unable to read/write files (M)!"));
         return false;
@@ -113,6 +116,11 @@ bool QSoundMixer::MStoXY(QString mPath, short mIndex, QString sPath, short sInde
     OutputSet outputs;
     SafeOutput& plus = outputs.Add(m.czNewPath, SafeOutput::Replace::Existing);
     SafeOutput& moins = outputs.Add(s.czNewPath, SafeOutput::Replace::Existing);
+    // The sources whose names change go with the same step, once both results are in place.
+    for (const tyPairSource* source : {&m, &s}) {
+        if (source->czNewPath != source->czPath)
+            outputs.Retire(source->czPath);
+    }
     if (!plus.Begin(m.nFileLength)) {
         Report(kTitle, QStringLiteral("Unable to read/write files!"));
         return false;
@@ -205,9 +213,8 @@ bool QSoundMixer::MStoXY(QString mPath, short mIndex, QString sPath, short sInde
         MyQDebug("%s: %s", kTitle, qPrintable(outputs.ErrorText()));
         return false;
     }
-    // The sources whose names changed go last, once both results are in place.
     for (const tyPairSource* source : {&m, &s}) {
-        if (source->czNewPath != source->czPath && !QFile::remove(source->czPath))
+        if (QFileInfo::exists(source->czPath) && source->czNewPath != source->czPath)
             MyQDebug("%s: %s could not be removed", kTitle, qPrintable(source->czPath));
     }
     return true;

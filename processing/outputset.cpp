@@ -2,6 +2,7 @@
 
 #include "foundation/fileutil.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/replacejournal.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -23,30 +24,34 @@ struct tyAside {
     bool bLinked = false;   // a second name: the final name never disappeared
 };
 
+// A hidden name beside the final one that nothing holds yet.
 QString AsideName(const QString& finalPath)
 {
     const QFileInfo info(finalPath);
-    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".aside-")
-           + QString::number(QRandomGenerator::global()->generate() & 0xFFFFFF, 16);
+    QString name;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        name = info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".aside-")
+               + QString::number(QRandomGenerator::global()->generate() & 0xFFFFFF, 16);
+        if (!QFileInfo::exists(name) && !QFileInfo(name).isSymLink())
+            break;
+    }
+    return name;
 }
 
+// Under the aside name the record lists, and nowhere else.
 bool KeepAside(tyAside& aside)
 {
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        aside.czAside = AsideName(aside.czFinal);
-        const QByteArray from = QFile::encodeName(aside.czFinal);
-        const QByteArray to = QFile::encodeName(aside.czAside);
-        if (::link(from.constData(), to.constData()) == 0) {
-            aside.bLinked = true;
-            return true;
-        }
-        if (errno == EEXIST)
-            continue;
-        // Volumes without hard links (FAT cards): the file moves aside.
-        if (!QFileInfo::exists(aside.czAside) && ::rename(from.constData(), to.constData()) == 0)
-            return true;
-        break;
+    const QByteArray from = QFile::encodeName(aside.czFinal);
+    const QByteArray to = QFile::encodeName(aside.czAside);
+    if (::link(from.constData(), to.constData()) == 0) {
+        aside.bLinked = true;
+        return true;
     }
+    // Volumes without hard links (FAT cards): the file moves aside, and
+    // the record brings it back if the process dies before the new file
+    // takes the name.
+    if (errno != EEXIST && !QFileInfo::exists(aside.czAside) && ::rename(from.constData(), to.constData()) == 0)
+        return true;
     aside.czAside.clear();
     return false;
 }
@@ -63,6 +68,9 @@ OutputSet::~OutputSet() { DiscardAll(); }
 
 SafeOutput& OutputSet::Add(const QString& finalPath, SafeOutput::Replace replace)
 {
+    // What a killed run left of this take is settled before any file of the
+    // folder is written (or swept).
+    SettleReplacement(ReplaceJournal::PathFor(finalPath));
     m_Outputs.push_back(std::make_unique<SafeOutput>(finalPath, replace));
     return *m_Outputs.back();
 }
@@ -121,20 +129,41 @@ bool OutputSet::CommitAll(bool sync)
         DiscardAll();
         return false;
     }
+    if (m_Outputs.empty())
+        return true;
     std::vector<tyAside> asides(m_Outputs.size());
+    std::vector<tyReplaceEntry> entries;
+    for (size_t i = 0; i < m_Outputs.size(); ++i) {
+        tyAside& aside = asides[i];
+        aside.czFinal = m_Outputs[i]->FinalPath();
+        if (QFileInfo::exists(aside.czFinal) || QFileInfo(aside.czFinal).isSymLink())
+            aside.czAside = AsideName(aside.czFinal);
+        entries.push_back({m_Outputs[i]->TemporaryPath(), aside.czFinal, aside.czAside});
+    }
+    // Every name on the disk before the first rename.
+    ReplaceJournal journal;
+    if (!journal.Begin(ReplaceJournal::PathFor(asides.front().czFinal), entries, m_Retired)) {
+        m_czError = journal.ErrorText();
+        DiscardAll();
+        return false;
+    }
+    ReplaceStep();
     size_t done = 0;
     bool ok = true;
     for (; done < m_Outputs.size() && ok; ++done) {
         SafeOutput& output = *m_Outputs[done];
         tyAside& aside = asides[done];
-        aside.czFinal = output.FinalPath();
-        if (QFileInfo::exists(aside.czFinal) && !KeepAside(aside)) {
-            m_czError = QStringLiteral("%1 could not be kept aside").arg(aside.czFinal);
-            ok = false;
-            break;
+        if (!aside.czAside.isEmpty()) {
+            if (!KeepAside(aside)) {
+                m_czError = QStringLiteral("%1 could not be kept aside").arg(aside.czFinal);
+                ok = false;
+                break;
+            }
+            ReplaceStep();
         }
         if (!output.Commit()) {
             m_czError = output.ErrorText();
+            journal.MarkRollBack();
             // A file moved aside goes back at once; a linked one never left.
             if (!aside.czAside.isEmpty()) {
                 if (aside.bLinked)
@@ -145,6 +174,7 @@ bool OutputSet::CommitAll(bool sync)
             ok = false;
             break;
         }
+        ReplaceStep();
     }
     // Names that may not survive a power cut are not reported as kept.
     if (const int error = ok && sync ? SyncFolders() : 0) {
@@ -153,11 +183,18 @@ bool OutputSet::CommitAll(bool sync)
     }
     if (ok) {
         for (const tyAside& aside : asides) {
-            if (!aside.czAside.isEmpty())
+            if (!aside.czAside.isEmpty()) {
                 QFile::remove(aside.czAside);
+                ReplaceStep();
+            }
         }
+        for (const QString& path : m_Retired)
+            QFile::remove(path);
+        m_Retired.clear();
+        journal.End(sync);
         return true;
     }
+    journal.MarkRollBack();
     // Take back what took its name, newest first.
     for (size_t i = done; i-- > 0;) {
         if (!m_Outputs[i]->IsCommitted())
@@ -167,7 +204,9 @@ bool OutputSet::CommitAll(bool sync)
             QFile::remove(aside.czFinal);
         else
             Restore(aside);
+        ReplaceStep();
     }
     DiscardAll();
+    journal.End(sync);
     return false;
 }

@@ -3,7 +3,9 @@
 
 #include "foundation/safeoutput.h"
 
+#include <QFileInfo>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <vector>
 
@@ -15,7 +17,8 @@
 // offered), then renames the temporaries into place; when any step fails,
 // the outputs already in place are taken back, the aside files return to
 // their names, and the rest is discarded, so the folder is as before. The
-// aside files are removed last, after every output is in place.
+// aside files are removed last, after every output is in place. Only one
+// set of a take commits at a time; a second is refused.
 class OutputSet
 {
 public:
@@ -31,12 +34,15 @@ public:
     int Count() const { return int(m_Outputs.size()); }
     SafeOutput& At(int index) { return *m_Outputs.at(size_t(index)); }
 
+    // A file removed once every output is in place (a source whose name
+    // the outputs change); kept when the outputs are taken back.
+    void Retire(const QString& path) { m_Retired << QFileInfo(path).absoluteFilePath(); }
     // Flushes and closes every output. False at the first failure.
     bool CloseAll();
-    // All outputs under their final names, or none (see above). A process
-    // killed inside it may leave some under their final names and the rest
-    // as complete temporaries: the step does nothing but renames, so that
-    // window is a few system calls per output. sync: the
+    // All outputs under their final names, or none (see above). Every name
+    // is recorded on the disk first (see ReplaceJournal): a process killed
+    // inside it leaves a state the next writer or loader of the take
+    // finishes or takes back whole. sync: the
     // outputs reach the disk before they take their names (one flush of the
     // volume for all of them, not one wait per file), and the folder
     // entries after; a folder that cannot be synced takes the set back.
@@ -52,6 +58,7 @@ private:
     int SyncFolders();
 
     std::vector<std::unique_ptr<SafeOutput>> m_Outputs;
+    QStringList m_Retired;
     QString m_czError;
 };
 

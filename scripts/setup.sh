@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing Nalvo need on Debian 12.
 # Only packages that are missing are installed; works as root or with sudo.
-# --ci adds the tools of the sanitizer and fuzzing passes.
+# --ci adds the tools of the sanitizer and fuzzing passes. The exFAT tools
+# serve the tests that write to a mounted exFAT image (as root).
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,7 @@ packages=(
     fonts-dejavu-core xvfb xauth
     ffmpeg sox poppler-utils
     pulseaudio pulseaudio-utils
+    exfatprogs exfat-fuse
 )
 if [[ "${1:-}" == "--ci" ]]; then
     packages+=(clang libclang-rt-14-dev)

@@ -3,7 +3,9 @@
 #include "take/soundperform.h"
 
 #include "foundation/mapping.h"
+#include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/replacejournal.h"
 #include "soundfile/filestatus.h"
 #include "take/takefamily.h"
 #include "take/takesavejournal.h"
@@ -71,12 +73,29 @@ QString ActiveText(const QString& text)
     return text;
 }
 
+// A killed write of the take's files (an import, a conversion, a copy over
+// it) is finished or taken back before the take is read.
+void SettleInterruptedReplacement(const QString& takePath, const QString& extension)
+{
+    QString folder;
+    QString name;
+    SplitTakePath(takePath, extension, &folder, &name);
+    if (name.isEmpty())
+        return;
+    if (SettleReplacement(ReplaceJournal::PathForTake(folder, name)) == Replacement::Failed)
+        SendUserMessage(QStringLiteral("Interrupted write"),
+                        QStringLiteral("Path:%1\nTake:%2\nAn interrupted write of this take could not be "
+                                       "finished or undone.")
+                            .arg(folder, name));
+}
+
 } // namespace
 
 bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
 {
     tyTakeFamily family;
     ResetVariables();
+    SettleInterruptedReplacement(takePath, extension);
     RollBackInterruptedSave(takePath, extension);
     if (!FindTakeFamilyOnDisk(takePath, extension, &family))
         return false;
@@ -87,6 +106,7 @@ bool QSoundPerform::QuickInitFiles(QString root, QString ext, MyFileInfoList* li
 {
     tyTakeFamily family;
     ResetVariables();
+    SettleInterruptedReplacement(root, ext);
     RollBackInterruptedSave(root, ext);
     const bool found = listing ? FindTakeFamilyInListing(root, ext, *listing, &family)
                                : FindTakeFamilyOnDisk(root, ext, &family);

@@ -5,8 +5,14 @@
 #include "fileprocess/qfilecopier.h"
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/replacejournal.h"
 #include "foundation/safeoutput.h"
+#include "processing/qsoundmixer.h"
+#include "take/soundperform.h"
 #include "tests/fileprocess/copierprobe.h"
+#include "tests/support/exfatvolume.h"
+#include "tests/support/fixturevariants.h"
+#include "tests/support/fixturewriter.h"
 #include "tests/support/fullvolume.h"
 
 #include <QCryptographicHash>
@@ -102,6 +108,57 @@ int CopyLoop(const QString& source, const QString& target)
     }
     return 0;
 }
+
+std::atomic<int> g_nStepsToKill{-1};   // set by the child's main thread before any commit starts
+void KillAtStep()
+{
+    if (g_nStepsToKill-- == 0)
+        ::raise(SIGKILL);
+}
+
+// The child of the replacement kill test: a forced copy over a take, an
+// import or an M/S to X/Y conversion into folder/take, killed at a step of
+// its renames. Exit 0: it finished before that step.
+int ReplaceUntilKilled(int step, const QString& operation, const QString& folder)
+{
+    g_nStepsToKill = step;
+    SetReplaceStepHook(&KillAtStep);
+    const QString take = folder + "/take";
+    QSoundMixer mixer;
+    if (operation == "import")
+        return mixer.ImportMono(folder + "/in.WAV", take, "KIL001", -1, 0, "25.00", {}, nullptr, 0, {}) ? 0 : 3;
+    if (operation == "msxy")
+        return mixer.MStoXY(take + "/KIL001_01.WAV", 0, take + "/KIL001_02.WAV", 1) ? 0 : 3;
+    QFileCopier copier;
+    CopierProbe probe(&copier);
+    QStringList members;
+    for (const QString& name : QDir(folder + "/src").entryList(QDir::Files))
+        members << folder + "/src/" + name;
+    copier.copy(members, take, QFileCopier::NonInteractive | QFileCopier::Force);
+    probe.WaitDone();
+    return probe.errors.isEmpty() && probe.doneCount == 1 ? 0 : 3;
+}
+
+// The take before the child runs: old members under take/, new ones (or the
+// file to import) beside it.
+bool StageReplacement(const QString& operation, const QString& folder, int tracks)
+{
+    fixture::ForeignSpec spec;
+    spec.channels = tracks;
+    spec.frames = 4800;
+    if (operation == "import")
+        return QDir().mkpath(folder + "/take") && fixture::WriteForeignFile(folder + "/in.WAV", spec);
+    QList<int> slotList;
+    for (int t = 0; t < (operation == "msxy" ? 2 : tracks); ++t)
+        slotList << t;
+    fixture::TakeSpec take = fixture::MonoTake("KIL001", slotList);
+    take.frames = 4800;
+    const QStringList files = fixture::WriteTake(folder + "/take", take).files;
+    for (const QString& file : files)
+        if (operation == "copy" && !WriteFile(folder + "/src/" + QFileInfo(file).fileName(), ReadFile(file).replace("KIL", "NEW")))
+            return false;
+    return files.size() == slotList.size();
+}
 }
 
 class TestFileOperations : public QObject
@@ -121,6 +178,8 @@ private slots:
     void fullVolumeCopiesNoMemberOfTake();
     void killedTakeCopiesLeaveNoHalfTake();
     void cancelledFifoLeavesNothing();
+    void killedReplacementLeavesOneTake_data();
+    void killedReplacementLeavesOneTake();
 };
 
 void TestFileOperations::targetNames_data()
@@ -389,12 +448,14 @@ void TestFileOperations::killedTakeCopiesLeaveNoHalfTake()
                 for (const QString& name : bytes.keys())
                     QFile::remove(folder + "/" + name);
             }
-            // The next run into the folder removes what the killed child left.
+            // The next run into the folder settles what the killed child
+            // left: a take it finishes is there already, and nothing else.
             QFileCopier copier;
             CopierProbe probe(&copier);
             copier.copy(members, folder, QFileCopier::NonInteractive);
             probe.WaitDone();
-            QCOMPARE(probe.Codes(), QList<int>{});
+            const QList<int> codes = probe.Codes();
+            QVERIFY((QSet<int>(codes.begin(), codes.end()) - QSet<int>{QFileCopier::DestinationExists, QFileCopier::Canceled}).isEmpty());
             QCOMPARE(Entries(folder), bytes.keys());
         }
     }
@@ -432,9 +493,66 @@ void TestFileOperations::cancelledFifoLeavesNothing()
     QCOMPARE(Entries(dir.filePath("out")), QStringList());
 }
 
+void TestFileOperations::killedReplacementLeavesOneTake_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<bool>("exfat");
+    for (const bool exfat : {false, true})
+        for (const char* operation : {"copy", "import", "msxy"})
+            QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(operation, exfat ? "exfat" : "local"))) << QString(operation) << exfat;
+}
+
+// Killed at every step of its renames, the next load of the take finds the
+// take as it was or as written, never a mix, and no leftover file.
+void TestFileOperations::killedReplacementLeavesOneTake()
+{
+    QFETCH(QString, operation);
+    QFETCH(bool, exfat);
+    const int tracks = qEnvironmentVariableIsSet("NALVO_KILL_TRACKS") ? qMax(2, qEnvironmentVariableIntValue("NALVO_KILL_TRACKS")) : 4;
+    QTemporaryDir dir;
+    std::unique_ptr<ExfatVolume> volume(exfat ? new ExfatVolume(dir.path()) : nullptr);
+    if (volume && volume->Path().isEmpty()) {
+        if (qgetenv("CI") == "true")
+            QFAIL(qPrintable("no exFAT volume: " + volume->Why()));
+        QSKIP(qPrintable("no exFAT volume (needs root, exfatprogs and exfat-fuse): " + volume->Why()));
+    }
+    const QString root = volume ? volume->Path() : dir.path();
+    // An import stamps the time: its files are told by name.
+    const auto Shape = [&operation](QStringList tree) {
+        return operation == "import" ? tree.replaceInStrings(QRegularExpression(" \\w+$"), QString()) : tree;
+    };
+    QStringList before, after;
+    QList<QStringList> settled;
+    for (int step = 0; step < 200; ++step) {
+        const QString folder = QStringLiteral("%1/s%2").arg(root).arg(step);
+        QVERIFY(StageReplacement(operation, folder, tracks));
+        before = Shape(TreeOf(folder + "/take"));
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), {"--kill-at", QString::number(step), operation, folder});
+        QVERIFY(child.waitForFinished(60000));
+        QSoundPerform take;
+        take.InitFilesZZ(folder + "/take/KIL001", "WAV");
+        const QStringList tree = Shape(TreeOf(folder + "/take"));
+        QVERIFY(QDir(folder).removeRecursively());
+        if (child.exitStatus() == QProcess::NormalExit) {
+            QCOMPARE(child.exitCode(), 0);
+            after = tree;
+            break;
+        }
+        settled << tree;
+    }
+    QVERIFY2(settled.size() > 2, "the child was never killed inside its renames");
+    QVERIFY(after != before && after.filter(QRegularExpression("^\\.")).isEmpty());
+    for (int step = 0; step < settled.size(); ++step)
+        QVERIFY2(settled.at(step) == before || settled.at(step) == after,
+                 qPrintable(QStringLiteral("killed at step %1: %2").arg(step).arg(settled.at(step).join(", "))));
+}
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    if (argc == 5 && QByteArray(argv[1]) == "--kill-at")
+        return ReplaceUntilKilled(QByteArray(argv[2]).toInt(), argv[3], QString::fromLocal8Bit(argv[4]));
     if (argc == 4 && QByteArray(argv[1]) == "--copy-loop")
         return CopyLoop(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     TestFileOperations test;

@@ -1,0 +1,352 @@
+#include "foundation/replacejournal.h"
+
+#include "foundation/platform/diskprobes.h"
+#include "foundation/takenaming.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QThread>
+#include <QUrl>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kSuffix = QStringLiteral(".nalvo-commit");
+const QByteArray kHeader = "nalvo-commit";
+const QByteArray kEnd = "end";
+const QByteArray kBack = "back";
+
+std::atomic<void (*)()> g_StepHook{nullptr};
+
+struct tyRecord {
+    std::vector<tyReplaceEntry> entries;
+    QStringList retired;
+    bool bComplete = false;   // every rename waits for this line
+    bool bBack = false;       // the writer began to take everything back
+};
+
+QByteArray Encode(const QDir& folder, const QString& path)
+{
+    return path.isEmpty() ? QByteArray() : QUrl::toPercentEncoding(folder.relativeFilePath(path));
+}
+
+QString Decode(const QDir& folder, const QByteArray& text)
+{
+    return text.isEmpty() ? QString() : QDir::cleanPath(folder.absoluteFilePath(QUrl::fromPercentEncoding(text)));
+}
+
+QByteArray Serialise(const QString& journalPath, const std::vector<tyReplaceEntry>& entries, const QStringList& retired)
+{
+    const QDir folder = QFileInfo(journalPath).absoluteDir();
+    QByteArray text = kHeader + '\n';
+    for (const tyReplaceEntry& e : entries)
+        text += "E\t" + Encode(folder, e.czTemporary) + '\t' + Encode(folder, e.czFinal) + '\t'
+                + Encode(folder, e.czAside) + '\n';
+    for (const QString& path : retired)
+        text += "R\t" + Encode(folder, path) + '\n';
+    return text + kEnd + '\n';
+}
+
+tyRecord Parse(const QString& journalPath, const QByteArray& text)
+{
+    const QDir folder = QFileInfo(journalPath).absoluteDir();
+    tyRecord record;
+    const QList<QByteArray> lines = text.split('\n');
+    // Only lines that ended in a newline were written whole.
+    for (int i = 0; i + 1 < lines.size(); ++i) {
+        const QList<QByteArray> fields = lines.at(i).split('\t');
+        if (i == 0 && lines.at(i) != kHeader)
+            return tyRecord();
+        if (fields.size() == 4 && fields.at(0) == "E" && !fields.at(1).isEmpty() && !fields.at(2).isEmpty())
+            record.entries.push_back({Decode(folder, fields.at(1)), Decode(folder, fields.at(2)),
+                                      Decode(folder, fields.at(3))});
+        else if (fields.size() == 2 && fields.at(0) == "R" && !fields.at(1).isEmpty())
+            record.retired << Decode(folder, fields.at(1));
+        else if (lines.at(i) == kEnd)
+            record.bComplete = true;
+        else if (lines.at(i) == kBack)
+            record.bBack = true;
+    }
+    return record;
+}
+
+bool Stat(const QString& path, struct stat* st) { return ::lstat(QFile::encodeName(path).constData(), st) == 0; }
+
+bool Exists(const QString& path)
+{
+    struct stat st;
+    return Stat(path, &st);
+}
+
+bool SameFile(const QString& a, const QString& b)
+{
+    struct stat sa, sb;
+    return Stat(a, &sa) && Stat(b, &sb) && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool Rename(const QString& from, const QString& to)
+{
+    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
+bool Unlink(const QString& path) { return ::unlink(QFile::encodeName(path).constData()) == 0 || errno == ENOENT; }
+
+// The record file and its folder on the disk, in one group.
+bool SyncRecord(int fd, const QString& journalPath)
+{
+    QVector<int> descriptors;
+    if (fd >= 0)
+        descriptors << fd;
+    const int folder = ::open(QFile::encodeName(QFileInfo(journalPath).absolutePath()).constData(),
+                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0)
+        descriptors << folder;
+    const bool synced = folder >= 0 && SyncFiles(descriptors) == 0;
+    if (folder >= 0)
+        ::close(folder);
+    return synced;
+}
+
+// Every new file is still there, or already under its final name.
+bool CanFinish(const tyRecord& record)
+{
+    if (!record.bComplete || record.bBack)
+        return false;
+    for (const tyReplaceEntry& e : record.entries) {
+        if (Exists(e.czTemporary))
+            continue;
+        // Gone: renamed into place, unless the final name is still the
+        // replaced file (a hard-linked aside) or nothing.
+        if (!Exists(e.czFinal) || (!e.czAside.isEmpty() && SameFile(e.czFinal, e.czAside)))
+            return false;
+    }
+    return true;
+}
+
+bool Finish(const tyRecord& record)
+{
+    bool ok = true;
+    for (const tyReplaceEntry& e : record.entries) {
+        if (Exists(e.czTemporary))
+            ok = Rename(e.czTemporary, e.czFinal) && ok;
+    }
+    if (!ok)
+        return false;
+    for (const tyReplaceEntry& e : record.entries) {
+        if (!e.czAside.isEmpty())
+            Unlink(e.czAside);
+    }
+    for (const QString& path : record.retired)
+        Unlink(path);
+    return true;
+}
+
+bool TakeBack(const tyRecord& record)
+{
+    bool ok = true;
+    for (const tyReplaceEntry& e : record.entries) {
+        const bool temporary = Exists(e.czTemporary);
+        if (!e.czAside.isEmpty() && Exists(e.czAside)) {
+            // A hard-linked aside whose final name never changed is only a
+            // second name; otherwise the kept file goes back over the new one.
+            if (SameFile(e.czAside, e.czFinal))
+                ok = Unlink(e.czAside) && ok;
+            else
+                ok = Rename(e.czAside, e.czFinal) && ok;
+        } else if (e.czAside.isEmpty()) {
+            // Nothing was replaced: the final name holds the new file when
+            // its temporary is gone, or an empty placeholder of the
+            // no-replace rename where links are not offered.
+            struct stat st;
+            if (Stat(e.czFinal, &st) && S_ISREG(st.st_mode) && (!temporary || st.st_size == 0))
+                ok = Unlink(e.czFinal) && ok;
+        }
+        if (temporary)
+            Unlink(e.czTemporary);
+    }
+    return ok;
+}
+
+}  // namespace
+
+// ---- Writing ------------------------------------------------------------------------
+
+QString ReplaceJournal::PathFor(const QString& finalPath)
+{
+    const QFileInfo info(finalPath);
+    const QString root = TakeNaming::SplitTrackName(info.completeBaseName(), TakeNaming::Rule::Load).czRoot;
+    return PathForTake(info.absolutePath() + QLatin1Char('/'), root.isEmpty() ? info.fileName() : root);
+}
+
+QString ReplaceJournal::PathForTake(const QString& folder, const QString& takeName)
+{
+    return folder + QLatin1Char('.') + takeName + kSuffix;
+}
+
+ReplaceJournal::~ReplaceJournal()
+{
+    // A writer that never reached End keeps its record for the next reader.
+    if (m_nFd >= 0)
+        ::close(m_nFd);
+}
+
+bool ReplaceJournal::Begin(const QString& path, const std::vector<tyReplaceEntry>& entries, const QStringList& retired)
+{
+    m_czPath = path;
+    const QByteArray name = QFile::encodeName(path);
+    const QByteArray text = Serialise(path, entries, retired);
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        switch (SettleReplacement(path)) {
+        case Replacement::Busy:
+            m_czError = QStringLiteral("another write to this take is in progress");
+            return false;
+        case Replacement::Failed:
+            m_czError = QStringLiteral("an interrupted write of this take could not be settled");
+            return false;
+        default: break;
+        }
+        const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0) {
+            m_czError = QStringLiteral("the record of the renames cannot be written: %1")
+                            .arg(QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+        // A reader that met the empty file before the lock removed it: again.
+        int locked = -1;
+        for (int wait = 0; wait < 50 && (locked = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EWOULDBLOCK; ++wait)
+            QThread::usleep(1000);
+        struct stat st;
+        if ((locked != 0 && errno == EWOULDBLOCK) || ::fstat(fd, &st) != 0 || st.st_nlink == 0) {
+            ::close(fd);
+            continue;
+        }
+        m_nFd = fd;
+        // A volume without locks leaves the record unlocked: its age tells
+        // readers it is live (see SettleReplacement).
+        const bool written = ::write(fd, text.constData(), size_t(text.size())) == text.size();
+        const int why = errno;
+        if (!written || !SyncRecord(fd, path)) {
+            m_czError = QStringLiteral("the record of the renames cannot be written: %1")
+                            .arg(QString::fromLocal8Bit(std::strerror(written ? EIO : why)));
+            End(false);
+            return false;
+        }
+        return true;
+    }
+    m_czError = QStringLiteral("another write to this take is in progress");
+    return false;
+}
+
+void ReplaceJournal::MarkRollBack()
+{
+    if (m_nFd < 0 || m_bBack)
+        return;
+    m_bBack = true;
+    const QByteArray line = kBack + '\n';
+    if (::lseek(m_nFd, 0, SEEK_END) >= 0 && ::write(m_nFd, line.constData(), size_t(line.size())) == line.size())
+        SyncFiles({m_nFd});
+}
+
+void ReplaceJournal::End(bool sync)
+{
+    if (m_nFd < 0)
+        return;
+    Unlink(m_czPath);
+    if (sync)
+        SyncRecord(-1, m_czPath);
+    ::close(m_nFd);
+    m_nFd = -1;
+}
+
+// ---- Settling -----------------------------------------------------------------------
+
+Replacement SettleReplacement(const QString& journalPath)
+{
+    const QByteArray name = QFile::encodeName(journalPath);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return errno == ENOENT ? Replacement::None : Replacement::Failed;
+    struct stat st;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        // Held: the writer lives. No locks on this volume: a record younger
+        // than any commit takes is taken for a live one.
+        constexpr qint64 kLiveSeconds = 30;
+        const bool held = errno == EWOULDBLOCK
+                          || (::fstat(fd, &st) == 0 && QDateTime::currentSecsSinceEpoch() - st.st_mtime < kLiveSeconds);
+        if (held) {
+            ::close(fd);
+            return Replacement::Busy;
+        }
+    }
+    // The writer may have ended and removed it between the open and the lock.
+    struct stat named;
+    if (::fstat(fd, &st) != 0 || st.st_nlink == 0 || ::lstat(name.constData(), &named) != 0
+        || named.st_ino != st.st_ino) {
+        ::close(fd);
+        return Replacement::None;
+    }
+    QFile file;
+    QByteArray text;
+    if (file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        text = file.readAll();
+    file.close();
+    const tyRecord record = Parse(journalPath, text);
+    Replacement result;
+    if (!record.bComplete) {
+        // Cut off before the first rename: only the temporaries were made.
+        for (const tyReplaceEntry& e : record.entries)
+            Unlink(e.czTemporary);
+        result = Replacement::TakenBack;
+    } else if (CanFinish(record)) {
+        result = Finish(record) ? Replacement::Finished : Replacement::Failed;
+    } else {
+        result = TakeBack(record) ? Replacement::TakenBack : Replacement::Failed;
+    }
+    if (result != Replacement::Failed) {
+        // The settled names on the disk before the record goes.
+        SyncRecord(-1, journalPath);
+        Unlink(journalPath);
+        SyncRecord(-1, journalPath);
+    }
+    ::close(fd);
+    return result;
+}
+
+int SettleReplacementsIn(const QString& folder)
+{
+    const QDir dir(folder);
+    const QDir::Filters filter = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+    int settled = 0;
+    for (const QString& name : dir.entryList({QLatin1Char('*') + kSuffix}, filter)) {
+        const Replacement result = SettleReplacement(dir.filePath(name));
+        settled += result == Replacement::Finished || result == Replacement::TakenBack ? 1 : 0;
+    }
+    // The exact shape of a link replacement's temporary name, and a link.
+    static const QRegularExpression linkName(QStringLiteral("^\\..+\\.link-[0-9a-f]{1,6}$"));
+    for (const QString& name : dir.entryList({QStringLiteral(".*.link-*")}, filter)) {
+        struct stat st;
+        if (linkName.match(name).hasMatch() && Stat(dir.filePath(name), &st) && S_ISLNK(st.st_mode))
+            Unlink(dir.filePath(name));
+    }
+    return settled;
+}
+
+void SetReplaceStepHook(void (*hook)()) { g_StepHook.store(hook); }
+
+void ReplaceStep()
+{
+    if (void (*hook)() = g_StepHook.load())
+        hook();
+}

@@ -1,0 +1,75 @@
+#ifndef NALVO_FOUNDATION_REPLACEJOURNAL_H
+#define NALVO_FOUNDATION_REPLACEJOURNAL_H
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+// The record of a group of files that take their final names together (the
+// members of a take written anew). It lists every temporary, final and aside
+// name and reaches the disk before the first rename, so a process killed, or
+// a power cut, in the middle of the renames leaves a state the next writer or
+// loader of the take finishes or takes back as a whole. On volumes without
+// hard links (exFAT cards) a replaced file leaves its name for a moment; the
+// record is what brings it back.
+//
+// The record lies beside the files as ".<take root>.nalvo-commit", a name no
+// take pattern matches. Its writer holds an exclusive flock on it for the
+// whole step, so a reader never settles a live one.
+
+struct tyReplaceEntry {
+    QString czTemporary;   // the complete new file
+    QString czFinal;
+    QString czAside;       // where the file it replaces is kept; empty: nothing is replaced
+};
+
+class ReplaceJournal
+{
+public:
+    ReplaceJournal() = default;
+    ~ReplaceJournal();
+    ReplaceJournal(const ReplaceJournal&) = delete;
+    ReplaceJournal& operator=(const ReplaceJournal&) = delete;
+
+    // The record for files of the take that finalPath belongs to.
+    static QString PathFor(const QString& finalPath);
+    // The record of the take named as the loaders name it (folder ends in '/').
+    static QString PathForTake(const QString& folder, const QString& takeName);
+
+    // Settles an abandoned record at path, then writes this one with the
+    // entries and the files removed once all are in place, and puts it on
+    // the disk. False (ErrorText) when a live writer holds the record or it
+    // cannot be written.
+    bool Begin(const QString& path, const std::vector<tyReplaceEntry>& entries, const QStringList& retired);
+    // From here on a later reader takes everything back.
+    void MarkRollBack();
+    // Removes the record: the step is over.
+    void End(bool sync);
+    QString ErrorText() const { return m_czError; }
+
+private:
+    QString m_czPath;
+    int m_nFd = -1;   // the record, flocked from Begin to End
+    bool m_bBack = false;
+    QString m_czError;
+};
+
+enum class Replacement { None, Busy, Finished, TakenBack, Failed };
+
+// Settles the record at journalPath if its writer is gone: every new file
+// takes its name when all of them are still there, otherwise every replaced
+// file returns; then the leftovers the record names go, and the record.
+// Busy: a live writer holds it. Failed: some file could not be put back.
+Replacement SettleReplacement(const QString& journalPath);
+
+// Settles every abandoned record in the folder and removes the temporary
+// links a killed link replacement left there. Returns how many records were
+// settled.
+int SettleReplacementsIn(const QString& folder);
+
+// Called between the steps of a commit; tests kill the process there.
+void SetReplaceStepHook(void (*hook)());
+void ReplaceStep();
+
+#endif
