@@ -11,6 +11,8 @@
 #include "browser/fsitemtype.h"
 #include "browser/qbriselfsfilterproxymodel.h"
 #include "browser/qbriselfsmodel.h"
+#include "browser/qdialogaddnewfolder.h"
+#include "browser/ui_qdialogaddnewfolder.h"
 #include "fileprocess/qdialogfileprocesssetup.h"
 #include "fileprocess/qdialogimportstranger.h"
 #include "foundation/platform/appfolders.h"
@@ -407,6 +409,49 @@ private slots:
         QVERIFY(imported);
         QCOMPARE(failed, 0);
         QCOMPARE(answers.PendingAnswers(), 0);
+    }
+
+    void newFolders_data()
+    {
+        QTest::addColumn<bool>("day");
+        QTest::addColumn<bool>("expanded");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("day, project collapsed") << true << false << "2027-12-08";
+        QTest::newRow("day, project expanded") << true << true << "2027-12-09";
+        QTest::newRow("project, volume collapsed") << false << false << "NEWSHOOT";
+        QTest::newRow("project, volume expanded") << false << true << "OTHERSHOOT";
+    }
+
+    // A new day or project is shown at once, as the current row.
+    void newFolders()
+    {
+        QFETCH(bool, day);
+        QFETCH(bool, expanded);
+        QFETCH(QString, name);
+        const QString parent = day ? m_czProject : m_czVolume;
+        ClickRow(parent);
+        if (Tree()->isExpanded(Row(parent)) != expanded)
+            Press(expanded ? Qt::Key_Right : Qt::Key_Left);
+        QCOMPARE(Tree()->isExpanded(Row(parent)), expanded);
+        ModalBoxAnswerer answers;
+        answers.ThenDo([day, name](QWidget* box) {
+            auto* dialog = qobject_cast<QDialogAddNewFolder*>(box);
+            QVERIFY(dialog);
+            if (day)
+                dialog->Form()->m_CtrlDateEdit->setDate(QDate::fromString(name, Qt::ISODate));
+            else
+                dialog->Form()->m_CtrlLineEdit_ProjectName->setText(name);
+            QVERIFY(Click(dialog->Form()->m_CtrlButton_Ok));
+        });
+        QAction* add = day ? W().ui->m_CtrlAction_AddDay : W().ui->m_CtrlAction_AddProject;
+        QVERIFY(Click(W().ui->m_CtrlToolBar->widgetForAction(add)));
+        const QString made = parent + QLatin1Char('/') + name + (day ? ".OVD" : ".BR1");
+        QTRY_VERIFY(QFileInfo(made).isDir());
+        Settle();
+        QCOMPARE(CurrentPath(), made);
+        QCOMPARE(SelectedPaths(), QStringList{made});
+        QVERIFY(Tree()->isExpanded(Row(parent)));
+        QVERIFY(Tree()->visualRect(Row(made)).isValid());
     }
 
     // Every take's audio as it was; the edits in the files.
