@@ -7,6 +7,7 @@
 #include "foundation/messageloging.h"
 
 #include <QDateTime>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
@@ -130,6 +131,63 @@ private slots:
         QCOMPARE(told.size(), 1);
         QVERIFY(told.first().at(1).toString().contains(QStringLiteral("Debug.txt")));
         QVERIFY(QDir(AppFolders::DebugLogPath()).removeRecursively());
+    }
+
+    void commandLines_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("said");
+        const QString app = QStringLiteral(NALVO_PROGRAM), run = QStringLiteral(NALVO_SOURCE_DIR "/scripts/run.sh");
+        const QString build = QStringLiteral(NALVO_SOURCE_DIR "/scripts/build.sh");
+        const QString test = QStringLiteral(NALVO_SOURCE_DIR "/scripts/test.sh");
+        QTest::newRow("nalvo --help") << app << QStringList{"--help"} << 0 << "usage: nalvo";
+        QTest::newRow("nalvo unknown") << app << QStringList{"--volumes"} << 2 << "unknown option --volumes";
+        QTest::newRow("nalvo argument") << app << QStringList{"/tmp"} << 2 << "usage: nalvo";
+        QTest::newRow("nalvo no folder") << app << QStringList{"=/gone"} << 2 << "/gone (NALVO_VOLUMES_ROOT) does not";
+        QTest::newRow("run -h") << run << QStringList{"-h"} << 0 << "usage: scripts/run.sh [FOLDER]";
+        QTest::newRow("run unknown") << run << QStringList{"--help2"} << 2 << "unknown option --help2";
+        QTest::newRow("run no folder") << run << QStringList{"/gone"} << 2 << "folder /gone does not exist";
+        QTest::newRow("run no root") << run << QStringList{"=/gone"} << 2 << "/gone (NALVO_VOLUMES_ROOT) does not";
+        QTest::newRow("build --help") << build << QStringList{"--help"} << 0 << "usage: scripts/build.sh";
+        QTest::newRow("build unknown") << build << QStringList{"--target"} << 2 << "unknown argument --target";
+        QTest::newRow("test --help") << test << QStringList{"--ci", "--help"} << 0 << "usage: scripts/test.sh";
+        QTest::newRow("test unknown") << test << QStringList{"--cj", "--", "-R", "x"} << 2 << "unknown argument --cj";
+    }
+
+    // Answered before anything starts: no display needed, no tool run,
+    // nothing written.
+    void commandLines()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, said);
+        QTemporaryDir dir;
+        QDir().mkpath(dir.filePath("bin"));
+        for (const char* tool : {"bin/cmake", "bin/dpkg-query", "bin/sudo"}) {
+            QFile stub(dir.filePath(tool));
+            QVERIFY(stub.open(QIODevice::WriteOnly));
+            stub.write("#!/bin/sh\ntouch \"$NALVO_APP_DIR/started\"\n");
+            stub.setPermissions(stub.permissions() | QFileDevice::ExeOwner);
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("PATH", dir.filePath("bin") + ":" + env.value("PATH"));
+        env.insert("NALVO_APP_DIR", dir.filePath("app"));
+        env.insert("QT_QPA_PLATFORM", "no-such-platform");
+        env.remove("NALVO_VOLUMES_ROOT");
+        if (arguments.first().startsWith('='))
+            env.insert("NALVO_VOLUMES_ROOT", arguments.takeFirst().mid(1));
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(program, arguments);
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), status);
+        const QString out = QString::fromLocal8Bit(status == 0 ? process.readAllStandardOutput() : process.readAllStandardError());
+        QVERIFY2(out.contains(said), qPrintable(out));
+        QVERIFY(!QFileInfo::exists(dir.filePath("app")));
     }
 
     void dayListProgress()
