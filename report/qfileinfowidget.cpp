@@ -22,6 +22,21 @@ QPen SolidPen(const QColor& colour, int width)
 {
     return QPen(QBrush(colour), width, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
 }
+
+// The font of a cell's input marks, drawn from the cell's top: as large as
+// the form's font but no larger than the room above the ink of the name
+// (capitals starting at nameInkTop), so that the marks never cover it.
+QFont MarkFontAbove(int nameInkTop)
+{
+    QFont font = generalFont8;
+    const int kSmallestPixels = 6;
+    for (int pixels = QFontInfo(font).pixelSize(); pixels > kSmallestPixels; --pixels) {
+        font.setPixelSize(pixels);
+        if (QFontMetrics(font).ascent() < nameInkTop)
+            break;
+    }
+    return font;
+}
 }  // namespace
 
 QFileInfoWidget::QFileInfoWidget(QWidget* parent, int id)
@@ -323,7 +338,9 @@ void QFileInfoWidget::PaintCells(QPainter& painter)
         const bool anyBadge = track && !badges.join(QString()).isEmpty();
         if (anyBadge && (!samePrevious || settingsDiffer)) {
             painter.setPen(SolidPen(Qt::lightGray, 1));
-            painter.setFont(generalFont8);
+            const QFontMetrics nameMetrics(generalFont10);
+            painter.setFont(text.isEmpty() ? generalFont8
+                                           : MarkFontAbove(box.top() + nameMetrics.ascent() - nameMetrics.capHeight()));
             const int q = w / 5;
             for (int k = 0; k < 4; ++k)
                 painter.drawText(QRect(QPoint(x + k * q, 0), QPoint(x + (k + 1) * q - 1, h - 1)),
