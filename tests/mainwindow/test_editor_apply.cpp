@@ -506,8 +506,7 @@ private slots:
         QVERIFY(!window->m_ltAdvCheckFrame.at(2)->isHidden());
         QVERIFY(window->m_ltAdvFrame.at(3)->isHidden());
         Type(window->m_ltAdvEdit.at(2), "9");
-        QVERIFY(window->m_ltAdvCheckBox.at(2)->isChecked());   // typing checks the field's box
-        QVERIFY(!window->m_ltAdvCheckBox.at(0)->isChecked());
+        QVERIFY(window->m_ltAdvCheckBox.at(2)->isChecked() && !window->m_ltAdvCheckBox.at(0)->isChecked());
         Grab(window.get(), QStringLiteral("editor-several-advanced"));
         QTest::mouseClick(window->ui->m_CtrlButton_ApplyChanges, Qt::LeftButton);
         const char* const scenes[][2] = {{"V00001", "S1-9"}, {"V00002", "S2-9"}};

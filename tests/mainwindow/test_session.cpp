@@ -413,45 +413,39 @@ private slots:
 
     void newFolders_data()
     {
-        QTest::addColumn<bool>("day");
         QTest::addColumn<bool>("expanded");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("day, project collapsed") << true << false << "2027-12-08";
-        QTest::newRow("day, project expanded") << true << true << "2027-12-09";
-        QTest::newRow("project, volume collapsed") << false << false << "NEWSHOOT";
-        QTest::newRow("project, volume expanded") << false << true << "OTHERSHOOT";
+        QTest::addColumn<QString>("name");   // a date makes a day in the project, else a project
+        QTest::newRow("day, project collapsed") << false << "2027-12-08";
+        QTest::newRow("day, project expanded") << true << "2027-12-09";
+        QTest::newRow("project, volume collapsed") << false << "NEWSHOOT";
+        QTest::newRow("project, volume expanded") << true << "OTHERSHOOT";
     }
 
     // A new day or project is shown at once, as the current row.
     void newFolders()
     {
-        QFETCH(bool, day);
         QFETCH(bool, expanded);
         QFETCH(QString, name);
-        const QString parent = day ? m_czProject : m_czVolume;
+        const QDate date = QDate::fromString(name, Qt::ISODate);
+        const QString parent = date.isValid() ? m_czProject : m_czVolume;
         ClickRow(parent);
         if (Tree()->isExpanded(Row(parent)) != expanded)
             Press(expanded ? Qt::Key_Right : Qt::Key_Left);
-        QCOMPARE(Tree()->isExpanded(Row(parent)), expanded);
         ModalBoxAnswerer answers;
-        answers.ThenDo([day, name](QWidget* box) {
+        answers.ThenDo([date, name](QWidget* box) {
             auto* dialog = qobject_cast<QDialogAddNewFolder*>(box);
             QVERIFY(dialog);
-            if (day)
-                dialog->Form()->m_CtrlDateEdit->setDate(QDate::fromString(name, Qt::ISODate));
-            else
-                dialog->Form()->m_CtrlLineEdit_ProjectName->setText(name);
+            dialog->Form()->m_CtrlDateEdit->setDate(date);
+            dialog->Form()->m_CtrlLineEdit_ProjectName->setText(name);
             QVERIFY(Click(dialog->Form()->m_CtrlButton_Ok));
         });
-        QAction* add = day ? W().ui->m_CtrlAction_AddDay : W().ui->m_CtrlAction_AddProject;
-        QVERIFY(Click(W().ui->m_CtrlToolBar->widgetForAction(add)));
-        const QString made = parent + QLatin1Char('/') + name + (day ? ".OVD" : ".BR1");
-        QTRY_VERIFY(QFileInfo(made).isDir());
+        QVERIFY(Click(W().ui->m_CtrlToolBar->widgetForAction(date.isValid() ? W().ui->m_CtrlAction_AddDay
+                                                                             : W().ui->m_CtrlAction_AddProject)));
+        const QString made = parent + QLatin1Char('/') + name + (date.isValid() ? ".OVD" : ".BR1");
         Settle();
-        QCOMPARE(CurrentPath(), made);
+        QVERIFY(QFileInfo(made).isDir() && Tree()->isExpanded(Row(parent)));
         QCOMPARE(SelectedPaths(), QStringList{made});
-        QVERIFY(Tree()->isExpanded(Row(parent)));
-        QVERIFY(Tree()->visualRect(Row(made)).isValid());
+        QCOMPARE(CurrentPath(), made);
     }
 
     // Every take's audio as it was; the edits in the files.
