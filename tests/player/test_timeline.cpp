@@ -383,10 +383,9 @@ void TestTimeline::timeTexts()
     QCOMPARE(ElapsedText(qint64(2) * 3600 * kRate, kRate, TakeLengthOf(qint64(3) * 3600 * kRate, kRate)),
              QString("02h00m00s"));
     // The cursor's label: beside the cursor, before the end time code, inside the timeline.
-    struct Label { int cursor, width, endLeft, left; } labels[] = {
-        {100, 200, 900, 95}, {800, 200, 900, 696}, {3, 200, 900, 0}, {10, 950, 900, 0}};
-    for (const Label& l : labels)
-        QCOMPARE(CursorLabelLeft(l.cursor, l.width, l.endLeft), l.left);
+    QCOMPARE(CursorLabelLeft(100, 200, 900), 95);
+    QCOMPARE(CursorLabelLeft(800, 200, 900), 696);
+    QCOMPARE(CursorLabelLeft(3, 950, 900), 0);
 }
 
 void TestTimeline::timeCodeWrapsAtMidnight()
