@@ -366,10 +366,19 @@ void QBriselFSModel::slot_OnVolumesChanged()
 void QBriselFSModel::addWatcher(QBriselFSModelItem* item)
 {
     const QStringList watched = m_Watcher.directories();
+    QStringList caughtUp;
     for (QBriselFSModelItem* it = item; it && it != m_pRootItem; it = it->parent()) {
-        if (!watched.contains(it->absoluteFilePath()))
-            m_Watcher.addPath(it->absoluteFilePath());
+        if (watched.contains(it->absoluteFilePath()))
+            continue;
+        m_Watcher.addPath(it->absoluteFilePath());
+        // A folder listed before and not watched since (collapsed) may have
+        // changed unseen: its rows are brought up to date now.
+        if (it->m_bPopulated)
+            caughtUp << it->absoluteFilePath();
     }
+    // By path, after the loop: an update may remove rows of this chain.
+    for (const QString& path : qAsConst(caughtUp))
+        dirChangedProcess(path);
 }
 
 void QBriselFSModel::removeWatcher(QBriselFSModelItem* item)

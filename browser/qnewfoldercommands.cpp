@@ -120,6 +120,9 @@ void QNewFolderCommands::CreateAndSelect(const QString& targetFolder, const QStr
 
 void QNewFolderCommands::SelectNewFolder(const QString& path)
 {
+    // The folder watch tells of the new folder later, or never when the
+    // parent is collapsed: a listed parent takes it in now.
+    m_pModel->dirChangedProcess(QFileInfo(path).path());
     const QModelIndex found = m_pModel->index(path, QString());
     if (!found.isValid())
         return;

@@ -1,6 +1,7 @@
 #include "mainwindow/appentry.h"
 
 #include "foundation/platform/appfolders.h"
+#include "foundation/toolarguments.h"
 #include "mainwindow/debuglog.h"
 #include "mainwindow/dlgmain.h"
 
@@ -53,11 +54,42 @@ QString LaunchBanner(const QDateTime& now)
            + QStringLiteral(" \"") + now.toString(QStringLiteral("yyyy-MM-dd   HH:mm:ss")) + QStringLiteral("\"");
 }
 
+int CheckNalvoCommandLine(const QStringList& arguments)
+{
+    QStringList plain;
+    const int code = ReadToolArguments(
+        arguments,
+        "nalvo\nBrowses the media volumes in the folder NALVO_VOLUMES_ROOT names (each sub-folder is one\n"
+        "volume), else the mounted volumes.",
+        0, 0, &plain);
+    if (code >= 0)
+        return code;
+    // A folder that is not there would leave the mounted volumes browsed,
+    // whose WAV files an edit would write.
+    const QString root = qEnvironmentVariable("NALVO_VOLUMES_ROOT");
+    if (!root.isEmpty() && !QFileInfo(root).isDir()) {
+        std::fprintf(stderr, "nalvo: the volumes folder %s (NALVO_VOLUMES_ROOT) does not exist\n",
+                     qPrintable(root));
+        return 2;
+    }
+    return -1;
+}
+
 int RunNalvo(int argc, char** argv)
 {
+    // Read before the application object exists: an answer to "--help" or
+    // a refusal needs no display and must write no settings.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (const int code = CheckNalvoCommandLine(arguments); code >= 0)
+        return code;
+
     QApplication app(argc, argv);
     if (QFileInfo::exists(AppFolders::DebugMarkerPath()))
         qInstallMessageHandler(myMessageOutput);
+    else
+        QuietDebugMessages();
     qDebug("%s", qPrintable(LaunchBanner(QDateTime::currentDateTime())));
 
     // Looked up in the working folder, as users place it beside their media.

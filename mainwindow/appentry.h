@@ -2,6 +2,7 @@
 #define NALVO_MAINWINDOW_APPENTRY_H
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 // The font scale factor from a text file holding one number: 1.4 when the
@@ -15,6 +16,11 @@ float ScreenFontFactor(float factor, qreal logicalDpi);
 
 // The launch banner line with the given local date and time.
 QString LaunchBanner(const class QDateTime& now);
+
+// The program's command line ("--help", nothing else) and the volumes
+// folder of the environment, checked before anything starts: -1 to go on,
+// else the exit code, the usage or the refusal printed.
+int CheckNalvoCommandLine(const QStringList& arguments);
 
 // The whole program: application object, debug log, font factor, main
 // window, event loop. Returns the loop's exit code.

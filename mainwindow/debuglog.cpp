@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <atomic>
 #include <mutex>
 
 namespace {
@@ -46,6 +47,26 @@ void myMessageOutput(QtMsgType type, const QMessageLogContext& context, const QS
     }
     pfdebug_stream->write(line);
     pfdebug_stream->flush();
+}
+
+namespace {
+// Written once by the main thread before any other thread starts; read by
+// every thread that emits a message.
+std::atomic<QtMessageHandler> g_TerminalHandler{nullptr};
+
+void TerminalWarningsOnly(QtMsgType type, const QMessageLogContext& context, const QString& msg)
+{
+    if (type == QtDebugMsg || type == QtInfoMsg)
+        return;
+    if (const QtMessageHandler terminal = g_TerminalHandler.load())
+        terminal(type, context, msg);
+}
+}  // namespace
+
+void QuietDebugMessages()
+{
+    // Qt gives its own terminal handler back as the previous one.
+    g_TerminalHandler.store(qInstallMessageHandler(TerminalWarningsOnly));
 }
 
 void CloseDebugLog()

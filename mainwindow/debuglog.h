@@ -10,6 +10,10 @@
 // main() when "DoDebug.txt" exists there.
 void myMessageOutput(QtMsgType type, const QMessageLogContext& context, const QString& msg);
 
+// Without the debug log: debug and info lines are dropped, warnings and
+// worse still reach the terminal. Installed by main() before any thread.
+void QuietDebugMessages();
+
 // Closes the log file; a later message opens it again for appending.
 void CloseDebugLog();
 

@@ -41,8 +41,14 @@ void DlgMain::ConnectEditorSignals()
     for (QMyLineEdit* edit : {ui->m_CtrlEditEditorScene, ui->m_CtrlEditEditorNote, ui->m_CtrlEditEditor_TakeNumber,
                               ui->m_CtrlEditEditorTape, ui->m_CtrlEditEditorUbits})
         connect(edit, &QLineEdit::textEdited, this, &DlgMain::slot_EditMetadataKeyPressed);
-    for (QMyLineEdit* edit : m_ltAdvEdit)
-        connect(edit, &QLineEdit::textEdited, this, &DlgMain::slot_EditMetadataKeyPressed);
+    for (int k = 0; k < m_ltAdvEdit.size(); ++k)
+        connect(m_ltAdvEdit.at(k), &QLineEdit::textEdited, this, [this, k] {
+            // With several takes only the fields whose box is checked are
+            // written: a field typed into is one the user means to write.
+            if (!m_ltAdvCheckFrame.at(k)->isHidden())
+                m_ltAdvCheckBox.at(k)->setChecked(true);
+            slot_EditMetadataKeyPressed();
+        });
     for (QCheckBox* box : m_ltAdvCheckBox)
         connect(box, &QCheckBox::clicked, this, &DlgMain::slot_EditMetadataKeyPressed);
     for (QComboBox* combo : {static_cast<QComboBox*>(ui->m_CtrlComboBox_TakeIndicator),

@@ -7,6 +7,7 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QMessageBox>
 
 void DlgMain::slot_ImportFiles(bool)
@@ -36,9 +37,18 @@ void DlgMain::slot_ImportFiles(bool)
                              QStringLiteral("The day folder cannot be written:\n%1").arg(dayFolder));
         return;
     }
-    const QStringList files = QFileDialog::getOpenFileNames(this, QStringLiteral("Select one or more files to import"),
-                                                            m_czImportLastPath,
-                                                            tr("Sound Files (*.wav *.WAV *.bwf *.BWF)"));
+    QFileDialog chooser(this, QStringLiteral("Select one or more files to import"), m_czImportLastPath,
+                        tr("Sound Files (*.wav *.WAV *.bwf *.BWF)"));
+    chooser.setFileMode(QFileDialog::ExistingFiles);
+    // The window's style sheet leaves the list's column headers lower than
+    // their text, and the dialog's own size is narrower than its columns:
+    // headers as high as their text, and room for every column.
+    for (QHeaderView* header : chooser.findChildren<QHeaderView*>())
+        header->setMinimumHeight(header->fontMetrics().height() + 6);
+    chooser.resize(QSize(width() * 3 / 5, height() * 3 / 5).expandedTo(chooser.sizeHint()));
+    if (chooser.exec() != QDialog::Accepted)
+        return;
+    const QStringList files = chooser.selectedFiles();
     if (files.isEmpty())
         return;
     m_czImportLastPath = QFileInfo(files.last()).absolutePath();

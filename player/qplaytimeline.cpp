@@ -12,6 +12,7 @@
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
+#include <climits>
 #include <algorithm>
 #include <cmath>
 
@@ -67,13 +68,7 @@ void QPlayTimeLine::Initialize()
 {
     m_nPlaying = 0;
     m_nFrameRate = 24;
-    m_TcIn = {0, 0, 0, 0};
-    m_nTcInFrames = 0;
-    m_czTcIn.clear();
-    m_TcOut = {0, 0, 0, 0};
-    m_czTcOut.clear();
-    m_TcSlate = {-1, -1, -1, -1};
-    m_czTcSlate.clear();
+    ForgetTimeCodes();
     m_nHoverPos = -1;
     m_czLastPath.clear();
     m_Ondes.Clear();
@@ -90,9 +85,25 @@ void QPlayTimeLine::ResetWaveFormColor()
         m_colOnde[t] = kWaveCycle[t % 4];
 }
 
+void QPlayTimeLine::ForgetTimeCodes()
+{
+    // No value a take can hold: the next take's time codes are always shown,
+    // 00:00:00:00 included.
+    const tyTimeCodeFields unset{INT_MIN, INT_MIN, INT_MIN, INT_MIN};
+    m_TcIn = unset;
+    m_nTcInFrames = 0;
+    m_czTcIn.clear();
+    m_TcOut = unset;
+    m_czTcOut.clear();
+    m_TcSlate = unset;
+    m_czTcSlate.clear();
+}
+
 void QPlayTimeLine::Clear()
 {
+    // Nothing playable is shown: no time code of the take shown before.
     m_nDurationSample = 0;
+    ForgetTimeCodes();
     update();
 }
 
@@ -642,8 +653,8 @@ void QPlayTimeLine::paintEvent(QPaintEvent*)
     painter.drawLine(w, t / 2, w, t + 1);
     painter.drawLine(w, t / 2, w - 5, t / 2);
     const int outWidth = QFontMetrics(m_fontSmall).horizontalAdvance(m_czTcOut);
-    painter.drawText(QRect(QPoint(w - outWidth - 13, 0), QPoint(w, H + 1)), Qt::AlignLeft | Qt::AlignTop,
-                     m_czTcOut);
+    const int outLeft = m_czTcOut.isEmpty() ? w : w - outWidth - 13;
+    painter.drawText(QRect(QPoint(outLeft, 0), QPoint(w, H + 1)), Qt::AlignLeft | Qt::AlignTop, m_czTcOut);
 
     painter.setBrush(BackgroundColor());
     painter.drawRect(2, top, w - 2, h);
@@ -696,7 +707,8 @@ void QPlayTimeLine::paintEvent(QPaintEvent*)
     painter.setPen(Qt::NoPen);
     painter.setBrush(BackgroundColor());
     painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.drawRoundedRect(QRect(x - 5, 0, labelWidth + 20, t), 3, 3);
+    const QRect box(CursorLabelLeft(x, labelWidth + 20, outLeft), 0, labelWidth + 20, t);
+    painter.drawRoundedRect(box, 3, 3);
     painter.setPen(Qt::white);
-    painter.drawText(QRect(QPoint(x + 5, 0), QPoint(x + labelWidth + 4, t - 1)), Qt::AlignCenter, label);
+    painter.drawText(box.adjusted(10, 0, -10, -1), Qt::AlignCenter, label);
 }

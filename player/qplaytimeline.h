@@ -106,6 +106,7 @@ protected:
 
 private:
     void UpdateGeometry();
+    void ForgetTimeCodes();
     void RequestRedraw();
     bool InCursorStrip(const QPoint& point) const;
     bool InWaveformArea(const QPoint& point) const;

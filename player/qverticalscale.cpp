@@ -120,12 +120,49 @@ void QVerticalScale::paintEvent(QPaintEvent*)
     if (roomy > QFontInfo(font).pixelSize())
         font.setPixelSize(roomy);
 
+    // Where the font is larger than the slots allow, some numbers would
+    // touch: the ends of the scale (0 dB, then the bottom) are kept first,
+    // then the numbers from the top down while each has room.
+    const QFontMetricsF metrics(font);
+    QVector<int> order;
+    order << int(std::size(kSlots)) - 1 << 0;
+    for (int i = int(std::size(kSlots)) - 2; i > 0; --i)
+        order << i;
+    QVector<QRectF> boxes;
+    QVector<QPair<qreal, qreal>> spans;
+    for (int i : qAsConst(order)) {
+        const ScaleSlot& s = kSlots[i];
+        const QRectF box(0, top + SlotTop(s.slot) * unit, width(), pitch);
+        // The ink of the text as a centred line draws it.
+        const qreal baseline = box.center().y() - metrics.height() / 2 + metrics.ascent();
+        const QRectF ink = metrics.tightBoundingRect(QString::fromUtf8(m_nScaleNumber == 1 ? s.extended : s.original));
+        boxes << box;
+        spans << qMakePair(baseline + ink.top(), baseline + ink.bottom());
+    }
+    const QVector<bool> shown = SpacedLabels(spans, 2.0);
+
     QPainter painter(this);
     painter.setPen(QPen(Qt::white, 1));
     painter.setFont(font);
-    for (const ScaleSlot& s : kSlots) {
-        const QRectF box(0, top + SlotTop(s.slot) * unit, width(), pitch);
-        painter.drawText(box, Qt::AlignCenter | Qt::TextDontClip,
+    for (int k = 0; k < order.size(); ++k) {
+        if (!shown.at(k))
+            continue;
+        const ScaleSlot& s = kSlots[order.at(k)];
+        painter.drawText(boxes.at(k), Qt::AlignCenter | Qt::TextDontClip,
                          QString::fromUtf8(m_nScaleNumber == 1 ? s.extended : s.original));
     }
+}
+
+QVector<bool> QVerticalScale::SpacedLabels(const QVector<QPair<qreal, qreal>>& spans, qreal gap)
+{
+    QVector<bool> kept(spans.size(), false);
+    for (int i = 0; i < spans.size(); ++i) {
+        kept[i] = true;
+        for (int j = 0; j < i && kept.at(i); ++j) {
+            if (kept.at(j) && spans.at(i).first < spans.at(j).second + gap
+                && spans.at(j).first < spans.at(i).second + gap)
+                kept[i] = false;
+        }
+    }
+    return kept;
 }

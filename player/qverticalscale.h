@@ -2,7 +2,9 @@
 #define NALVO_PLAYER_QVERTICALSCALE_H
 
 #include <QColor>
+#include <QPair>
 #include <QPointer>
+#include <QVector>
 #include <QWidget>
 
 class QCustomVum;
@@ -24,6 +26,11 @@ public:
 
     // The label of slot 0..20 on the given scale; empty for slots without one.
     static QString SlotLabel(int scale, int slot);
+
+    // Which of the vertical spans (top, bottom) of labels, listed most
+    // wanted first, are drawn: each span kept is at least gap away from
+    // every span kept before it, so numbers never touch.
+    static QVector<bool> SpacedLabels(const QVector<QPair<qreal, qreal>>& spans, qreal gap);
 
 public slots:
     void slot_setColorBg(QColor color);

@@ -81,3 +81,12 @@ qint64 PixelToSample(qint64 pixel, qint64 durationSamples, int drawingWidth)
         return -1;
     return pixel * durationSamples / drawingWidth;
 }
+
+int CursorLabelLeft(int cursorX, int boxWidth, int endLabelLeft)
+{
+    // The box reaches 5 px back over the cursor line; the gap keeps the two
+    // time codes apart where they meet.
+    const int kBehindCursor = 5;
+    const int kGap = 4;
+    return qMax(0, qMin(cursorX - kBehindCursor, endLabelLeft - kGap - boxWidth));
+}

@@ -40,4 +40,9 @@ qint64 SampleToPixel(qint64 samplePos, qint64 durationSamples, int drawingWidth)
 // The sample under a pixel offset, or -1 without a take or width.
 qint64 PixelToSample(qint64 pixel, qint64 durationSamples, int drawingWidth);
 
+// Left edge of the play cursor's label box, boxWidth wide: it starts just
+// before the cursor at cursorX, moves left as far as it must to end before
+// the end time code that starts at endLabelLeft, and never starts left of 0.
+int CursorLabelLeft(int cursorX, int boxWidth, int endLabelLeft);
+
 #endif

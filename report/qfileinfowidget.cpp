@@ -22,6 +22,27 @@ QPen SolidPen(const QColor& colour, int width)
 {
     return QPen(QBrush(colour), width, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
 }
+
+// The font of a cell's input marks, each drawn from the cell's top in a slot
+// slotWidth wide: as large as the form's font but no larger than the room
+// above the ink of the name (capitals starting at nameInkTop, none when
+// negative) and the slots leave, so that marks cover neither the name nor
+// each other.
+QFont MarkFont(int nameInkTop, const QStringList& marks, int slotWidth)
+{
+    QFont font = generalFont8;
+    const int kSmallestPixels = 6;
+    for (int pixels = QFontInfo(font).pixelSize(); pixels > kSmallestPixels; --pixels) {
+        font.setPixelSize(pixels);
+        const QFontMetrics metrics(font);
+        bool fits = nameInkTop < 0 || metrics.ascent() < nameInkTop;
+        for (const QString& mark : marks)
+            fits = fits && metrics.horizontalAdvance(mark) < slotWidth;
+        if (fits)
+            break;
+    }
+    return font;
+}
 }  // namespace
 
 QFileInfoWidget::QFileInfoWidget(QWidget* parent, int id)
@@ -323,8 +344,10 @@ void QFileInfoWidget::PaintCells(QPainter& painter)
         const bool anyBadge = track && !badges.join(QString()).isEmpty();
         if (anyBadge && (!samePrevious || settingsDiffer)) {
             painter.setPen(SolidPen(Qt::lightGray, 1));
-            painter.setFont(generalFont8);
+            const QFontMetrics nameMetrics(generalFont10);
             const int q = w / 5;
+            painter.setFont(MarkFont(text.isEmpty() ? -1 : box.top() + nameMetrics.ascent() - nameMetrics.capHeight(),
+                                     badges.mid(0, 4), q));
             for (int k = 0; k < 4; ++k)
                 painter.drawText(QRect(QPoint(x + k * q, 0), QPoint(x + (k + 1) * q - 1, h - 1)),
                                  Qt::AlignHCenter | Qt::AlignTop, badges.at(k));

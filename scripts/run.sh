@@ -3,13 +3,50 @@
 # it generates demo media under ./build/demo-media and browses those.
 #   scripts/run.sh [folder holding the media volumes]
 set -euo pipefail
+usage="usage: scripts/run.sh [FOLDER]
+Sets up, builds and starts Nalvo on the media volumes in FOLDER (each
+sub-folder is one volume), else in \$NALVO_VOLUMES_ROOT, else on demo media
+generated under build/demo-media."
+
+# The command line is checked before anything is installed, built or
+# started: a mistyped option must never become the folder whose WAV files
+# the window edits.
+folder=""
+given=0
+options_ended=0
+for arg in "$@"; do
+    if [[ $options_ended -eq 0 ]]; then
+        case "$arg" in
+            -h|--help) echo "$usage"; exit 0 ;;
+            --) options_ended=1; continue ;;
+            -?*) printf 'scripts/run.sh: unknown option %s\n%s\n' "$arg" "$usage" >&2; exit 2 ;;
+        esac
+    fi
+    if [[ $given -eq 1 ]]; then
+        echo "$usage" >&2
+        exit 2
+    fi
+    folder="$arg"
+    given=1
+done
+if [[ $given -eq 1 ]]; then
+    if [[ ! -d "$folder" ]]; then
+        echo "scripts/run.sh: the volumes folder $folder does not exist" >&2
+        exit 2
+    fi
+    folder="$(realpath -- "$folder")"
+elif [[ -n "${NALVO_VOLUMES_ROOT:-}" && ! -d "$NALVO_VOLUMES_ROOT" ]]; then
+    echo "scripts/run.sh: the volumes folder $NALVO_VOLUMES_ROOT (NALVO_VOLUMES_ROOT) does not exist" >&2
+    exit 2
+fi
+
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 # The application and the demo media only; scripts/test.sh builds the rest.
 scripts/build.sh --target=nalvo --target=nalvo-demo-media
 
-if [[ $# -ge 1 ]]; then
-    export NALVO_VOLUMES_ROOT="$(realpath "$1")"
+if [[ $given -eq 1 ]]; then
+    export NALVO_VOLUMES_ROOT="$folder"
 elif [[ -z "${NALVO_VOLUMES_ROOT:-}" ]]; then
     demo="$PWD/build/demo-media"
     tool=build/tests/support/nalvo-demo-media

@@ -7,6 +7,7 @@
 #include "foundation/messageloging.h"
 
 #include <QDateTime>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
@@ -130,6 +131,47 @@ private slots:
         QCOMPARE(told.size(), 1);
         QVERIFY(told.first().at(1).toString().contains(QStringLiteral("Debug.txt")));
         QVERIFY(QDir(AppFolders::DebugLogPath()).removeRecursively());
+    }
+
+    void commandLines_data()
+    {
+        QTest::addColumn<QString>("command");   // a first word "=PATH" names the volumes folder
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("nalvo --help") << "nalvo --help" << 0 << "usage: nalvo";
+        QTest::newRow("nalvo unknown") << "nalvo --volumes" << 2 << "unknown option --volumes";
+        QTest::newRow("nalvo no folder") << "=/gone nalvo" << 2 << "/gone (NALVO_VOLUMES_ROOT) does not";
+        QTest::newRow("run -h") << "run.sh -h" << 0 << "usage: scripts/run.sh [FOLDER]";
+        QTest::newRow("run unknown") << "run.sh --help2" << 2 << "unknown option --help2";
+        QTest::newRow("run no folder") << "run.sh /gone" << 2 << "folder /gone does not exist";
+        QTest::newRow("run no root") << "=/gone run.sh" << 2 << "/gone (NALVO_VOLUMES_ROOT) does not";
+        QTest::newRow("build --help") << "build.sh --help" << 0 << "usage: scripts/build.sh";
+        QTest::newRow("build unknown") << "build.sh --target" << 2 << "unknown argument --target";
+        QTest::newRow("test --help") << "test.sh --ci --help" << 0 << "usage: scripts/test.sh";
+        QTest::newRow("test unknown") << "test.sh --cj -- -R x" << 2 << "unknown argument --cj";
+    }
+
+    // Answered at once, before anything starts: no display needed, nothing
+    // set up, built or written.
+    void commandLines()
+    {
+        QFETCH(QString, command);
+        QFETCH(int, status);
+        QFETCH(QString, said);
+        QTemporaryDir dir;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("NALVO_APP_DIR", dir.filePath("app"));
+        env.insert("QT_QPA_PLATFORM", "no-such-platform");
+        QStringList words = command.split(' ');
+        env.insert("NALVO_VOLUMES_ROOT", words.first().startsWith('=') ? words.takeFirst().mid(1) : QString());
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(words.first() == "nalvo" ? NALVO_PROGRAM : NALVO_SOURCE_DIR "/scripts/" + words.first(), words.mid(1));
+        QVERIFY(process.waitForFinished(5000) && process.exitStatus() == QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), status);
+        const QByteArray out = status == 0 ? process.readAllStandardOutput() : process.readAllStandardError();
+        QVERIFY2(out.contains(said.toLocal8Bit()), out.constData());
+        QVERIFY(!QFileInfo::exists(dir.filePath("app")));
     }
 
     void dayListProgress()

@@ -11,6 +11,8 @@
 #include "browser/fsitemtype.h"
 #include "browser/qbriselfsfilterproxymodel.h"
 #include "browser/qbriselfsmodel.h"
+#include "browser/qdialogaddnewfolder.h"
+#include "browser/ui_qdialogaddnewfolder.h"
 #include "fileprocess/qdialogfileprocesssetup.h"
 #include "fileprocess/qdialogimportstranger.h"
 #include "foundation/platform/appfolders.h"
@@ -407,6 +409,43 @@ private slots:
         QVERIFY(imported);
         QCOMPARE(failed, 0);
         QCOMPARE(answers.PendingAnswers(), 0);
+    }
+
+    void newFolders_data()
+    {
+        QTest::addColumn<bool>("expanded");
+        QTest::addColumn<QString>("name");   // a date makes a day in the project, else a project
+        QTest::newRow("day, project collapsed") << false << "2027-12-08";
+        QTest::newRow("day, project expanded") << true << "2027-12-09";
+        QTest::newRow("project, volume collapsed") << false << "NEWSHOOT";
+        QTest::newRow("project, volume expanded") << true << "OTHERSHOOT";
+    }
+
+    // A new day or project is shown at once, as the current row.
+    void newFolders()
+    {
+        QFETCH(bool, expanded);
+        QFETCH(QString, name);
+        const QDate date = QDate::fromString(name, Qt::ISODate);
+        const QString parent = date.isValid() ? m_czProject : m_czVolume;
+        ClickRow(parent);
+        if (Tree()->isExpanded(Row(parent)) != expanded)
+            Press(expanded ? Qt::Key_Right : Qt::Key_Left);
+        ModalBoxAnswerer answers;
+        answers.ThenDo([date, name](QWidget* box) {
+            auto* dialog = qobject_cast<QDialogAddNewFolder*>(box);
+            QVERIFY(dialog);
+            dialog->Form()->m_CtrlDateEdit->setDate(date);
+            dialog->Form()->m_CtrlLineEdit_ProjectName->setText(name);
+            QVERIFY(Click(dialog->Form()->m_CtrlButton_Ok));
+        });
+        QVERIFY(Click(W().ui->m_CtrlToolBar->widgetForAction(date.isValid() ? W().ui->m_CtrlAction_AddDay
+                                                                             : W().ui->m_CtrlAction_AddProject)));
+        const QString made = parent + QLatin1Char('/') + name + (date.isValid() ? ".OVD" : ".BR1");
+        Settle();
+        QVERIFY(QFileInfo(made).isDir() && Tree()->isExpanded(Row(parent)));
+        QCOMPARE(SelectedPaths(), QStringList{made});
+        QCOMPARE(CurrentPath(), made);
     }
 
     // Every take's audio as it was; the edits in the files.

@@ -316,6 +316,9 @@ void TestMeter::scaleLabels()
     QVERIFY(QVerticalScale::SlotLabel(0, 6).isEmpty());
     // Slot 7 of the Original scale is the boundary of zone value 11 (-30 dB).
     QCOMPARE(QString::number(DecibelToScale[11]), QVerticalScale::SlotLabel(0, 7));
+    // Crowded numbers: the first listed wins, a later one closer than the gap is dropped.
+    const QVector<QPair<qreal, qreal>> spans{{0, 8}, {100, 108}, {9, 17}, {11, 19}, {20, 28}, {92, 99}};
+    QCOMPARE(QVerticalScale::SpacedLabels(spans, 2.0), QVector<bool>({true, true, false, true, false, false}));
 }
 
 QTEST_MAIN(TestMeter)

@@ -382,6 +382,10 @@ void TestTimeline::timeTexts()
     QCOMPARE(TimeCodeOutText(1, 2, 3, 4, TakeLengthOf(100, kRate)), QString("01:02:03:04"));
     QCOMPARE(ElapsedText(qint64(2) * 3600 * kRate, kRate, TakeLengthOf(qint64(3) * 3600 * kRate, kRate)),
              QString("02h00m00s"));
+    // The cursor's label: beside the cursor, before the end time code, inside the timeline.
+    QCOMPARE(CursorLabelLeft(100, 200, 900), 95);
+    QCOMPARE(CursorLabelLeft(800, 200, 900), 696);
+    QCOMPARE(CursorLabelLeft(3, 950, 900), 0);
 }
 
 void TestTimeline::timeCodeWrapsAtMidnight()
