@@ -400,9 +400,9 @@ qint64 GeneratorAudioBuffer::readData(char* data, qint64 maxlen)
     qint64 given = 0;
     while (given < maxlen) {
         if (!m_pBlockInHand) {
-            bool end = false;
-            if (m_Queue.empty() && m_nSkipFrames > 0 && AddBlock(true, &end))
-                continue;   // frames being skipped are not due: no under-run
+            // Frames being skipped are not due: the queue is kept full past them.
+            if (m_nSkipFrames > 0)
+                FillQueue();
             if (m_Queue.empty()) {
                 if (!m_bEnd)
                     MyQDebug("Audio Buffer Under RUN !");
