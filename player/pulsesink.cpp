@@ -62,6 +62,9 @@ PulseSink::PulseSink(const QAudioFormat& format, QObject* parent)
     m_Retry.setSingleShot(true);
     m_Retry.setInterval(kRetryPullMs);
     connect(&m_Retry, &QTimer::timeout, this, &PulseSink::Feed);
+    // Made before the loop's thread exists; they carry nothing across.
+    connect(this, &PulseSink::signal_FeedDue, this, &PulseSink::Feed, Qt::QueuedConnection);
+    connect(this, &PulseSink::signal_ServerLost, this, &PulseSink::OnServerLost, Qt::QueuedConnection);
 }
 
 PulseSink::~PulseSink()
@@ -105,15 +108,15 @@ void PulseSink::Drain(pa_stream*, int, void* self)
 void PulseSink::PostFeed()
 {
     if (!m_bFeedPosted.exchange(true))
-        QMetaObject::invokeMethod(this, [this] { Feed(); }, Qt::QueuedConnection);
+        emit signal_FeedDue();
 }
 
 void PulseSink::PostLost()
 {
     if (!m_bWatching.exchange(false))
         return;
-    const quint64 generation = m_nGeneration.load();
-    QMetaObject::invokeMethod(this, [this, generation] { OnServerLost(generation); }, Qt::QueuedConnection);
+    m_nLostGeneration = m_nGeneration.load();
+    emit signal_ServerLost();
 }
 
 bool PulseSink::Open(int waitMs)
@@ -278,9 +281,9 @@ void PulseSink::stop()
     setState(QAudio::StoppedState);
 }
 
-void PulseSink::OnServerLost(quint64 generation)
+void PulseSink::OnServerLost()
 {
-    if (generation != m_nGeneration.load() || !m_pLoop)
+    if (m_nLostGeneration.load() != m_nGeneration.load() || !m_pLoop)
         return;   // a connection closed since
     setErrorText(kServerLostText);
     stop();

@@ -43,6 +43,11 @@ public:
     // Whether a server takes a connection within waitMs.
     static bool ServerAnswers(int waitMs);
 
+signals:
+    // Emitted on the loop's thread, received queued on the sink's.
+    void signal_FeedDue();
+    void signal_ServerLost();
+
 private:
     // Connects to the server, waiting for it up to waitMs and asking again
     // while it refuses (a server that has just started refuses for a while
@@ -53,11 +58,11 @@ private:
     void Close();
     bool OpenStream(int waitMs);
     void Feed();
-    void OnServerLost(quint64 generation);
+    void OnServerLost();
     // Waits, the loop unlocked, until the operation is done or waitMs passed.
     bool Await(pa_operation* operation, int waitMs);
     qint64 WrittenMicroseconds() const;
-    // Queues Feed (or OnServerLost) on the sink's thread; loop thread.
+    // Have Feed (or OnServerLost) called on the sink's thread; loop thread.
     void PostFeed();
     void PostLost();
 
@@ -84,10 +89,12 @@ private:
     bool m_bDrainAsked = false;
     QElapsedTimer m_SinceDrained;     // the server played all it was given
     qint64 m_nTailMicroseconds = 0;   // what its device still held then
-    // Written by the sink's thread in Open and Close, read by the loop's
-    // thread in the callbacks (always under the loop's lock) and by the
-    // sink's thread in the calls they queue.
+    // Counts the connections closed: written by the sink's thread in Close,
+    // read by the loop's thread in the callbacks (under the loop's lock).
     std::atomic<quint64> m_nGeneration{0};
+    // The count when a connection dropped: written by the loop's thread,
+    // read by the sink's, which ignores the news of one closed since.
+    std::atomic<quint64> m_nLostGeneration{~quint64(0)};
     // Written by the loop's thread, read and cleared by the sink's thread.
     std::atomic<bool> m_bFeedPosted{false};
     std::atomic<bool> m_bDrained{false};
