@@ -18,7 +18,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <atomic>
 #include <cmath>
 
 using namespace fixture;
