@@ -25,6 +25,11 @@ void AudioSink::setState(QAudio::State state)
     emit stateChanged(state);
 }
 
+QString AudioSink::ServerLostText()
+{
+    return QStringLiteral("The sound output stopped working (is the sound server running?).");
+}
+
 // ---- Capture tap ------------------------------------------------------------
 
 CaptureTap::CaptureTap(bool keepBytes)

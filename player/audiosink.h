@@ -64,6 +64,8 @@ protected:
     // Stores the state and emits it when it changed.
     void setState(QAudio::State state);
     void setErrorText(const QString& text) { m_ErrorText = text; }
+    // The error of an output whose sound server went away.
+    static QString ServerLostText();
 
 private:
     QAudio::State m_State = QAudio::StoppedState;

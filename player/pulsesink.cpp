@@ -30,7 +30,6 @@ constexpr int kRetryPullMs = 10;
 // the server's figure says.
 constexpr qint64 kLongestTailUs = 2000000;
 
-const QString kServerLostText = QStringLiteral("The sound output stopped working (is the sound server running?).");
 const QString kNoServerText = QStringLiteral("The sound output could not be opened (is the sound server running?).");
 
 // Polls `done` (called with the loop locked) until it holds or waitMs passed
@@ -285,7 +284,7 @@ void PulseSink::OnServerLost()
 {
     if (m_nLostGeneration.load() != m_nGeneration.load() || !m_pLoop)
         return;   // a connection closed since
-    setErrorText(kServerLostText);
+    setErrorText(ServerLostText());
     stop();
     emit failed();
 }

@@ -7,10 +7,6 @@
 
 #include <algorithm>
 
-namespace {
-const QString kServerLostText = QStringLiteral("The sound output stopped working (is the sound server running?).");
-}
-
 QtAudioSink::QtAudioSink(const QAudioDeviceInfo& device, const QAudioFormat& sourceFormat, QObject* parent)
     : AudioSink(parent)
     , m_SourceFormat(sourceFormat)
@@ -40,7 +36,7 @@ QString QtAudioSink::FatalErrorText() const
 {
     switch (m_pOutput->error()) {
     case QAudio::OpenError: return QStringLiteral("The sound output could not be opened.");
-    case QAudio::FatalError: return kServerLostText;
+    case QAudio::FatalError: return ServerLostText();
     default: return QString();
     }
 }
