@@ -1,6 +1,7 @@
 #include "player/audiosink.h"
 
 #include "foundation/messageloging.h"
+#include "player/pulsesink.h"
 #include "player/qtaudiosink.h"
 
 #include <QAudioDeviceInfo>
@@ -22,6 +23,11 @@ void AudioSink::setState(QAudio::State state)
         return;
     m_State = state;
     emit stateChanged(state);
+}
+
+QString AudioSink::ServerLostText()
+{
+    return QStringLiteral("The sound output stopped working (is the sound server running?).");
 }
 
 // ---- Capture tap ------------------------------------------------------------
@@ -161,18 +167,45 @@ void PullingSink::Pull()
 
 namespace {
 
+// A server on this machine answers at once; one that is slow to answer is
+// no reason to choose another output.
+constexpr int kProbeWaitMs = 1500;
+
 AudioSinkFactory& InstalledFactory()
 {
     static AudioSinkFactory factory;
     return factory;
 }
 
-bool QtKindChosen()
+QByteArray ChosenKind()
 {
-    if (InstalledFactory())
+    return qgetenv("NALVO_AUDIO_SINK").trimmed().toLower();
+}
+
+// Once a server answered, the process stays with it: one that went away is
+// waited for when playback starts, never replaced by the toolkit's output,
+// which would reach the same server through its own connection.
+bool SoundServerAnswers()
+{
+    static std::atomic<bool> answered{false};
+    if (answered.load())
+        return true;
+    if (!PulseSink::ServerAnswers(kProbeWaitMs))
         return false;
-    const QByteArray kind = qgetenv("NALVO_AUDIO_SINK").trimmed().toLower();
-    return kind != "null" && kind != "capture";
+    answered = true;
+    return true;
+}
+
+std::unique_ptr<AudioSink> CreateQtSink(const QAudioFormat& format)
+{
+    const QAudioDeviceInfo device = QAudioDeviceInfo::defaultOutputDevice();
+    if (device.isNull()) {
+        static std::atomic<bool> told{false};
+        if (!told.exchange(true))
+            MyQDebug("No audio output device: playing through the null sink");
+        return CreateNullSink(format);
+    }
+    return std::make_unique<QtAudioSink>(device, format);
 }
 
 } // namespace
@@ -182,43 +215,13 @@ std::unique_ptr<AudioSink> CreateNullSink(const QAudioFormat& format)
     return std::make_unique<PullingSink>(format, true, nullptr);
 }
 
-namespace {
-
-QAudioDeviceInfo FallbackDevice()
-{
-    if (!QtKindChosen())
-        return QAudioDeviceInfo();
-    const QList<QAudioDeviceInfo> devices = QAudioDeviceInfo::availableDevices(QAudio::AudioOutput);
-    for (const QAudioDeviceInfo& device : devices) {
-        if (device.realm() == QLatin1String("alsa") && device.deviceName() == QLatin1String("pulse"))
-            return device;
-    }
-    return QAudioDeviceInfo();
-}
-
-} // namespace
-
-bool HasFallbackAudioSink() { return !FallbackDevice().isNull(); }
-
-std::unique_ptr<AudioSink> CreateFallbackAudioSink(const QAudioFormat& format, bool formatAsIs)
-{
-    const QAudioDeviceInfo device = FallbackDevice();
-    if (device.isNull())
-        return nullptr;
-    auto sink = std::make_unique<QtAudioSink>(device, format);
-    if (formatAsIs && !sink->TakesSourceFormat())
-        return nullptr;
-    return sink;
-}
-
 void PrepareAudioOutput()
 {
     static bool prepared = false;
-    if (prepared || !QtKindChosen())
+    if (prepared || InstalledFactory() || ChosenKind() != "qt")
         return;
     prepared = true;
     QAudioDeviceInfo::defaultOutputDevice();
-    GuardSoundServerRelease();
 }
 
 void SetAudioSinkFactory(AudioSinkFactory factory)
@@ -230,21 +233,24 @@ std::unique_ptr<AudioSink> CreateAudioSink(const QAudioFormat& format)
 {
     if (InstalledFactory())
         return InstalledFactory()(format);
-    const QByteArray kind = qgetenv("NALVO_AUDIO_SINK").trimmed().toLower();
+    const QByteArray kind = ChosenKind();
     if (kind == "null")
         return CreateNullSink(format);
     if (kind == "capture")
         return std::make_unique<PullingSink>(format, false, nullptr);
-    if (!kind.isEmpty() && kind != "qt")
-        MyQDebug("NALVO_AUDIO_SINK=%s is not qt, null or capture: using qt", kind.constData());
-    const QAudioDeviceInfo device = QAudioDeviceInfo::defaultOutputDevice();
-    if (device.isNull()) {
+    if (kind == "pulse")
+        return std::make_unique<PulseSink>(format);
+    if (kind == "qt")
+        return CreateQtSink(format);
+    if (!kind.isEmpty()) {
         static std::atomic<bool> told{false};
         if (!told.exchange(true))
-            MyQDebug("No audio output device: playing through the null sink");
-        return CreateNullSink(format);
+            MyQDebug("NALVO_AUDIO_SINK=%s is not pulse, qt, null or capture: choosing by the machine",
+                     kind.constData());
     }
-    return std::make_unique<QtAudioSink>(device, format);
+    if (SoundServerAnswers())
+        return std::make_unique<PulseSink>(format);
+    return CreateQtSink(format);
 }
 
 QAudioFormat PlayerSourceFormat(int sampleRate)

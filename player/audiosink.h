@@ -19,11 +19,13 @@ class QIODevice;
 // with the audio output's codes. A sink is made, used and deleted on one
 // thread (the player thread), whose event loop drives it.
 //
-// Kinds: the system's default output device (Qt Multimedia); a null sink
-// that consumes at the real-time rate and discards, for machines without a
-// device (the cursor, meters and end of data behave as on a desktop); a
-// capture sink that pulls as fast as it can into a tap, for tests and
-// benchmarks. NALVO_AUDIO_SINK=qt|null|capture picks one.
+// Kinds: the sound server through its own client library; the system's
+// default output device through Qt Multimedia, where no sound server
+// answers; a null sink that consumes at the real-time rate and discards,
+// for machines without a device (the cursor, meters and end of data behave
+// as on a desktop); a capture sink that pulls as fast as it can into a tap,
+// for tests and benchmarks. NALVO_AUDIO_SINK=pulse|qt|null|capture picks
+// one.
 class AudioSink : public QObject
 {
     Q_OBJECT
@@ -44,10 +46,6 @@ public:
     virtual qint64 HeldMicroseconds() { return 0; }
     // After the source ran dry: everything pulled has been heard.
     virtual bool Drained() { return true; }
-    // While playing: the output has taken nothing for seconds and has no
-    // room for more, without reporting an error (its device went away
-    // under it). ErrorText() then says so.
-    virtual bool Stalled() { return false; }
     // How much the output takes in before it begins to play.
     virtual qint64 StartMicroseconds() { return 0; }
     // Pulls at the pace of a clock (a device, the null sink), not as fast
@@ -66,6 +64,8 @@ protected:
     // Stores the state and emits it when it changed.
     void setState(QAudio::State state);
     void setErrorText(const QString& text) { m_ErrorText = text; }
+    // The error of an output whose sound server went away.
+    static QString ServerLostText();
 
 private:
     QAudio::State m_State = QAudio::StoppedState;
@@ -123,28 +123,23 @@ private:
 };
 
 // Makes the sink of the process for a source format: the installed factory
-// when a test set one, else the kind NALVO_AUDIO_SINK names (default qt);
-// the qt kind without an output device falls back to the null sink and
-// says so once in the debug log.
+// when a test set one, else the kind NALVO_AUDIO_SINK names. By default the
+// sound server's sink once a server answered in this process (one that is
+// down later is waited for when playback starts), else the qt kind; the qt
+// kind without an output device falls back to the null sink and says so
+// once in the debug log.
 using AudioSinkFactory = std::function<std::unique_ptr<AudioSink>(const QAudioFormat& format)>;
 std::unique_ptr<AudioSink> CreateAudioSink(const QAudioFormat& format);
-// The output to try when the default one cannot start: the sound server
-// reached through the system's sound library, which connects anew for every
-// output it opens (the toolkit's own connection gives up when a server stays
-// away). Null when there is none, or when a test or NALVO_AUDIO_SINK chose
-// another kind; with formatAsIs, null too when the device does not take the
-// format unconverted (as when its server is too busy to be asked).
-std::unique_ptr<AudioSink> CreateFallbackAudioSink(const QAudioFormat& format, bool formatAsIs = false);
-bool HasFallbackAudioSink();
 // The null sink: real-time consumption, no sound.
 std::unique_ptr<AudioSink> CreateNullSink(const QAudioFormat& format);
 // An empty factory restores the default.
 void SetAudioSinkFactory(AudioSinkFactory factory);
-// Called on the GUI thread before any player thread makes a sink. The
-// toolkit keeps one connection to the sound server per process, bound to
-// the thread that first asks for a device, and reconnects on that thread's
-// event loop after the server went away: a player thread ends with its
-// take, and a connection left bound to it would never come back.
+// Called on the GUI thread before any player thread makes a sink. When the
+// qt kind was chosen by name, the toolkit keeps one connection to the sound
+// server per process, bound to the thread that first asks for a device, and
+// reconnects on that thread's event loop after the server went away: a
+// player thread ends with its take, and a connection left bound to it would
+// never come back.
 void PrepareAudioOutput();
 
 // The format the player's source delivers: 16-bit signed little-endian

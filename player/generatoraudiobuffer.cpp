@@ -151,9 +151,20 @@ bool GeneratorAudioBuffer::ReadLayout(QSoundPerform* take, tyTakeLayout* layout)
 
 bool GeneratorAudioBuffer::BindTake(QSoundPerform* take)
 {
+    return Bind(take, ~quint64(0));
+}
+
+bool GeneratorAudioBuffer::BindTakeAt(QSoundPerform* take, quint64 frame)
+{
+    return Bind(take, frame);
+}
+
+bool GeneratorAudioBuffer::Bind(QSoundPerform* take, quint64 frame)
+{
     Unbind();
     // Whatever happens, what was queued before belongs to another run.
     m_bEnd = true;
+    m_nSkipFrames = 0;
     if (!take)
         return false;
     tyTakeLayout layout;
@@ -164,12 +175,19 @@ bool GeneratorAudioBuffer::BindTake(QSoundPerform* take)
     m_Layout = layout;
     m_pTake = take;
     m_nStartSecond = take->m_nStartSecond;
-    m_nBindFrame = quint64(m_nStartSecond) * quint64(layout.nSampleRate);
+    const quint64 rate = quint64(layout.nSampleRate);
+    if (frame == ~quint64(0))
+        frame = quint64(m_nStartSecond) * rate;
+    // The files are read from the second the frame lies in; the frames
+    // before it in that second are dropped as they are handed over.
+    const quint32 readSecond = quint32(frame / rate);
+    m_nSkipFrames = frame - quint64(readSecond) * rate;
+    m_nBindFrame = frame;
     m_bEnd = false;
     m_bEndSignalled = false;
     const qint64 frames = qint64(kReadAheadMs) * layout.nSampleRate / 1000;
     const int depth = int(frames / TakeReadAhead::FramesPerBlock(layout)) + 1;
-    m_pReader = std::make_unique<TakeReadAhead>(take, layout, m_nStartSecond, depth, m_bRealTime);
+    m_pReader = std::make_unique<TakeReadAhead>(take, layout, readSecond, depth, m_bRealTime);
     FillQueue();
     return true;
 }
@@ -332,6 +350,7 @@ bool GeneratorAudioBuffer::AddBlock(bool wait, bool* end)
     const quint32 startSecond = m_pTake->m_nStartSecond;
     if (startSecond != m_nStartSecond) {
         m_nStartSecond = startSecond;
+        m_nSkipFrames = 0;
         m_bEnd = false;
         m_bEndSignalled = false;
         m_pReader->Seek(startSecond);
@@ -381,6 +400,9 @@ qint64 GeneratorAudioBuffer::readData(char* data, qint64 maxlen)
     qint64 given = 0;
     while (given < maxlen) {
         if (!m_pBlockInHand) {
+            // Frames being skipped are not due: the queue is kept full past them.
+            if (m_nSkipFrames > 0)
+                FillQueue();
             if (m_Queue.empty()) {
                 if (!m_bEnd)
                     MyQDebug("Audio Buffer Under RUN !");
@@ -388,9 +410,16 @@ qint64 GeneratorAudioBuffer::readData(char* data, qint64 maxlen)
             }
             m_pBlockInHand = std::move(m_Queue.front());
             m_Queue.pop_front();
-            m_nReadOffset = 0;
-            m_Handed.push_back({m_nHandedBytes + given, m_pBlockInHand->nFirstFrame, m_pBlockInHand->nPosition,
-                                ++m_nHandedSerial, m_pBlockInHand->levels});
+            const quint64 frames = m_pBlockInHand->nPosition - m_pBlockInHand->nFirstFrame;
+            const quint64 skip = std::min(m_nSkipFrames, frames);
+            m_nSkipFrames -= skip;
+            if (skip > 0 && skip == frames) {
+                m_pBlockInHand.reset();
+                continue;
+            }
+            m_nReadOffset = qint64(skip) * 4;
+            m_Handed.push_back({m_nHandedBytes + given, m_pBlockInHand->nFirstFrame + skip,
+                                m_pBlockInHand->nPosition, ++m_nHandedSerial, m_pBlockInHand->levels});
             // Far more than any output holds.
             if (m_Handed.size() > 512)
                 m_Handed.pop_front();

@@ -66,6 +66,10 @@ public:
     // nothing bound, when the files do not open or the take's format cannot
     // be played (the reason goes to the message channel).
     bool BindTake(QSoundPerform* take);
+    // The same, but the data begins at a frame of the take (where an
+    // interrupted playback stopped) while the take's start second stays the
+    // one in use; a later seek of the start second goes there as usual.
+    bool BindTakeAt(QSoundPerform* take, quint64 frame);
     // Releases the queue and the block in hand, closes the take's files.
     void Unbind();
     QSoundPerform* Take() const { return m_pTake; }
@@ -106,6 +110,7 @@ protected:
 
 private:
     bool ReadLayout(QSoundPerform* take, tyTakeLayout* layout) const;
+    bool Bind(QSoundPerform* take, quint64 frame);
     void ClearQueue();
     // Mixes the next block read ahead into the queue, waiting for it when
     // `wait`; false when none came (the end, or not read yet).
@@ -142,6 +147,7 @@ private:
     quint64 m_nLevelsShown = ~quint64(0);        // serial of the block whose levels the take holds
     qint64 m_nMinimumRunBytes = 0;
     quint64 m_nBindFrame = 0;                    // the start frame at the bind
+    quint64 m_nSkipFrames = 0;                   // of the first blocks, not handed over
 
     // Work areas, kept between blocks.
     std::vector<int> m_Runs;                     // 24 runs of gained samples, one int per frame

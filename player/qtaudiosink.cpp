@@ -4,94 +4,8 @@
 #include "player/pcmconverter.h"
 
 #include <QAudioOutput>
-#include <QCoreApplication>
-#include <QSemaphore>
-#include <QThread>
 
 #include <algorithm>
-#include <mutex>
-#include <vector>
-
-namespace {
-
-// Every sink alive, for the GUI thread to reach their outputs before the
-// toolkit frees its connection to the sound server.
-struct LiveSinks
-{
-    std::mutex mutex;
-    std::vector<QtAudioSink*> sinks;   // guarded by mutex
-};
-
-LiveSinks& Live()
-{
-    static LiveSinks live;
-    return live;
-}
-
-// How long the GUI thread waits for a player thread to close its output. A
-// player thread turns its event loop every few milliseconds; one stuck
-// elsewhere must not freeze the window.
-constexpr int kCloseWaitMs = 2000;
-
-// An output that took nothing for this long while it had no room is not
-// coming back.
-constexpr qint64 kStallMs = 3000;
-
-const QString kServerLostText = QStringLiteral("The sound output stopped working (is the sound server running?).");
-
-} // namespace
-
-// Sits in front of the objects of the GUI thread. The toolkit's connection
-// to the sound server learns on its own thread that the server went away and
-// posts a call to its object on the GUI thread, which tells the outputs (with
-// a posted call that reaches a player thread later) and frees the connection
-// right away. So the outputs of other threads are closed here first, each on
-// its own thread, while the GUI thread waits; the object is recognised by its
-// class name because the toolkit does not publish it.
-class ServerReleaseGuard : public QObject
-{
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::MetaCall && watched->inherits("QPulseAudioEngine"))
-            CloseOtherThreadsOutputs();
-        return false;
-    }
-
-private:
-    static void CloseOtherThreadsOutputs()
-    {
-        auto closed = std::make_shared<QSemaphore>();
-        int asked = 0;
-        {
-            std::lock_guard<std::mutex> lock(Live().mutex);
-            for (QtAudioSink* sink : Live().sinks) {
-                if (sink->thread() == QThread::currentThread())
-                    continue;   // told in order by the toolkit itself
-                if (sink->m_pCloseAwaited)
-                    sink->m_pCloseAwaited->release();
-                sink->m_pCloseAwaited = closed;
-                ++asked;
-                QMetaObject::invokeMethod(sink, [sink] { sink->CloseIfServerLost(); }, Qt::QueuedConnection);
-            }
-        }
-        if (asked > 0 && !closed->tryAcquire(asked, kCloseWaitMs))
-            MyQDebug("QtAudioSink: a player thread did not close its output in time");
-    }
-};
-
-void GuardSoundServerRelease()
-{
-    static bool installed = false;
-    QCoreApplication* app = QCoreApplication::instance();
-    if (installed || !app)
-        return;
-    installed = true;
-    app->installEventFilter(new ServerReleaseGuard(app));
-}
 
 QtAudioSink::QtAudioSink(const QAudioDeviceInfo& device, const QAudioFormat& sourceFormat, QObject* parent)
     : AudioSink(parent)
@@ -110,51 +24,19 @@ QtAudioSink::QtAudioSink(const QAudioDeviceInfo& device, const QAudioFormat& sou
     }
     m_pOutput = std::make_unique<QAudioOutput>(device, m_DeviceFormat);
     connect(m_pOutput.get(), &QAudioOutput::stateChanged, this, &QtAudioSink::OnOutputState);
-    std::lock_guard<std::mutex> lock(Live().mutex);
-    Live().sinks.push_back(this);
 }
 
 QtAudioSink::~QtAudioSink()
 {
     if (m_pOutput)
         StopOutput();
-    // Gone before the GUI thread may go on: a waiting GUI thread is let go
-    // only when no output of this sink is left.
-    m_pOutput.reset();
-    std::lock_guard<std::mutex> lock(Live().mutex);
-    Live().sinks.erase(std::remove(Live().sinks.begin(), Live().sinks.end(), this), Live().sinks.end());
-    if (m_pCloseAwaited)
-        m_pCloseAwaited->release();
-}
-
-void QtAudioSink::CloseIfServerLost()
-{
-    // A stream the server dropped has no writable size; a paused one cannot
-    // be asked and goes with its connection anyway. (The output is already
-    // gone when its own destructor turned the event loop.)
-    const QAudio::State was = m_pOutput ? m_pOutput->state() : QAudio::StoppedState;
-    const bool lost = was == QAudio::SuspendedState
-                      || ((was == QAudio::ActiveState || was == QAudio::IdleState) && m_pOutput->bytesFree() < 0);
-    if (lost) {
-        setErrorText(kServerLostText);
-        stop();
-    }
-    {
-        std::lock_guard<std::mutex> lock(Live().mutex);
-        if (m_pCloseAwaited) {
-            m_pCloseAwaited->release();
-            m_pCloseAwaited.reset();
-        }
-    }
-    if (lost)
-        emit failed();
 }
 
 QString QtAudioSink::FatalErrorText() const
 {
     switch (m_pOutput->error()) {
     case QAudio::OpenError: return QStringLiteral("The sound output could not be opened.");
-    case QAudio::FatalError: return kServerLostText;
+    case QAudio::FatalError: return ServerLostText();
     default: return QString();
     }
 }
@@ -234,7 +116,7 @@ void QtAudioSink::suspend()
 void QtAudioSink::resume()
 {
     m_pOutput->resume();
-    // A pause is no stall: the output was full and took nothing meanwhile.
+    // The output took nothing while paused: that says nothing of its end.
     m_SinceWritten.start();
     if (m_nFrozenHeard >= 0) {
         // The sound goes on from where it paused.
@@ -292,21 +174,6 @@ bool QtAudioSink::Drained()
     // holds had time to play.
     const qint64 held = HeldMicroseconds();
     return state == QAudio::ActiveState && m_SinceWritten.elapsed() * 1000 > held + 500000;
-}
-
-bool QtAudioSink::Stalled()
-{
-    const QAudio::State state = m_pOutput->state();
-    if (state != QAudio::ActiveState && state != QAudio::IdleState)
-        return false;
-    // A device pulls every few tens of milliseconds and holds at most a
-    // couple of seconds; the toolkit's ALSA output whose sound server died
-    // stays active with no room, forever.
-    Written();
-    if (m_SinceWritten.elapsed() < kStallMs || m_pOutput->bytesFree() > 0)
-        return false;
-    setErrorText(kServerLostText);
-    return true;
 }
 
 qint64 QtAudioSink::StartMicroseconds()

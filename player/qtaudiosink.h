@@ -9,9 +9,7 @@
 #include <memory>
 
 class QAudioOutput;
-class QSemaphore;
 class ConvertingSource;
-class ServerReleaseGuard;
 
 // The system's output device through Qt Multimedia in pull mode. The take's
 // own rate is asked for; a device that refuses it gets its nearest format,
@@ -30,22 +28,12 @@ public:
     void resume() override;
     qint64 HeldMicroseconds() override;
     bool Drained() override;
-    bool Stalled() override;
     qint64 StartMicroseconds() override;
 
-    // Whether the device takes the take's format unconverted.
-    bool TakesSourceFormat() const { return m_DeviceFormat == m_SourceFormat; }
-
 private:
-    friend class ServerReleaseGuard;
-
     void OnOutputState(QAudio::State state);
     // Stops the output without taking its stop for a breakdown.
     void StopOutput();
-    // On the sink's thread, when the toolkit is about to free its connection
-    // to the sound server: an output whose stream that server dropped is
-    // closed now, while the connection still exists, and the sink fails.
-    void CloseIfServerLost();
     // The output's error, as the user reads it; empty when it is none that
     // ends playback.
     QString FatalErrorText() const;
@@ -76,19 +64,6 @@ private:
     qint64 m_nFrozenHeard = -1;     // while suspended: µs heard when the output paused
     qint64 m_nLastWritten = 0;      // µs written, at the last look
     QElapsedTimer m_SinceWritten;   // since the written time last grew
-
-    // Set by the GUI thread while it waits for this sink to close its output;
-    // released by the sink's thread once the output no longer uses the
-    // connection. Guarded by the mutex of the list of live sinks.
-    std::shared_ptr<QSemaphore> m_pCloseAwaited;
 };
-
-// The toolkit keeps its one connection to the sound server on the GUI thread.
-// When the server goes away, it frees that connection from the GUI thread
-// while outputs on player threads may be using it that very moment, which
-// crashes the process. Called once on the GUI thread (after the connection
-// is made there): from then on, the GUI thread first has every output closed
-// on its own thread.
-void GuardSoundServerRelease();
 
 #endif

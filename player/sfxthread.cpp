@@ -8,8 +8,6 @@
 
 #include <QThread>
 
-#include <iterator>
-
 namespace {
 // How often the cursor follows the sound.
 constexpr int kTickMs = 10;
@@ -91,9 +89,6 @@ void SfxThread::UseSink(std::unique_ptr<AudioSink> sink)
 
 void SfxThread::TellUser(const QString& text)
 {
-    if (m_bFailureTold)
-        return;
-    m_bFailureTold = true;
     SendUserMessage(QStringLiteral("Playback"), text);
 }
 
@@ -103,38 +98,13 @@ bool SfxThread::StartSink()
         m_bSinkBroken = false;
         UseSink(CreateAudioSink(m_Format));
     }
-    if (m_pSink->start(m_pGenerator.get())) {
-        if (qobject_cast<PullingSink*>(m_pSink.get()) == nullptr)
-            m_bFailureTold = false;
+    if (m_pSink->start(m_pGenerator.get()))
         return true;
-    }
-    const QString error = m_pSink->ErrorText();
-    // The next Play tries the default output again.
+    // The next Play tries the output again; this one is told once.
     m_bSinkBroken = true;
-    // A sound server that has just started takes only a few connections
-    // waiting at once, and opening the fallback device makes a burst of
-    // them: on a busy machine the server may refuse that burst and accept
-    // the same one a moment later. A refused device cannot be asked which
-    // formats it takes and would be given a guessed one, so it is asked
-    // again after short pauses; only the last attempt takes a converted
-    // format. A server that is down costs these pauses before the silence.
-    if (HasFallbackAudioSink()) {
-        constexpr int kPausesMs[] = {0, 100, 300};
-        for (const int pauseMs : kPausesMs) {
-            QThread::msleep(pauseMs);
-            const bool last = pauseMs == kPausesMs[std::size(kPausesMs) - 1];
-            std::unique_ptr<AudioSink> other = CreateFallbackAudioSink(m_Format, !last);
-            if (!other)
-                continue;
-            UseSink(std::move(other));
-            if (m_pSink->start(m_pGenerator.get())) {
-                m_bFailureTold = false;
-                return true;
-            }
-        }
-    }
     // The cursor, the meters and the end of the take still run, without sound.
-    TellUser(error + QStringLiteral("\nPlaying without sound. Press Play again once the sound server runs."));
+    TellUser(m_pSink->ErrorText()
+             + QStringLiteral("\nPlaying without sound. Press Play again once the sound server runs."));
     UseSink(CreateNullSink(m_Format));
     return m_pSink->start(m_pGenerator.get());
 }
@@ -143,6 +113,13 @@ void SfxThread::OnSinkFailed()
 {
     m_pTicker->stop();
     m_bSinkBroken = true;
+    // The next Play goes on from where the sound stopped, unless the start
+    // second is moved or playback is stopped meanwhile.
+    QSoundPerform* take = m_pGenerator ? m_pGenerator->Take() : nullptr;
+    if (take && m_nPublishedFrame != ~quint64(0)) {
+        m_nResumeFrame = m_nPublishedFrame;
+        m_nResumeSecond = take->m_nStartSecond;
+    }
     TellUser(m_pSink->ErrorText() + QStringLiteral("\nPlayback stopped. Press Play again once the sound server runs."));
 }
 
@@ -158,7 +135,12 @@ void SfxThread::playToggle(void* take)
     // Fresh blocks from the start second: nothing of an earlier run is heard.
     m_pSink->stop();
     m_pGenerator->close();
-    m_pGenerator->BindTake(static_cast<QSoundPerform*>(take));
+    QSoundPerform* perform = static_cast<QSoundPerform*>(take);
+    if (m_nResumeFrame != ~quint64(0) && perform && perform->m_nStartSecond == m_nResumeSecond)
+        m_pGenerator->BindTakeAt(perform, m_nResumeFrame);
+    else
+        m_pGenerator->BindTake(perform);
+    m_nResumeFrame = ~quint64(0);
     // Unbuffered: the output's pulls reach the blocks without a second copy.
     m_pGenerator->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     m_bEndTold = false;
@@ -190,6 +172,7 @@ void SfxThread::toggleSuspendResume()
 
 void SfxThread::StopAll()
 {
+    m_nResumeFrame = ~quint64(0);
     if (m_pSink)
         m_pSink->stop();
 }
@@ -215,11 +198,6 @@ void SfxThread::OnTick()
     }
     if (m_pSink->state() == QAudio::SuspendedState)
         return;
-    if (m_pSink->Stalled()) {
-        m_pSink->stop();
-        OnSinkFailed();
-        return;
-    }
     PublishPosition();
     CheckEnd();
 }

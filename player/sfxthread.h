@@ -64,7 +64,8 @@ private:
     // Player thread. Takes the sink into use; the old one is deleted by the
     // event loop (a Qt output's destructor turns the loop itself).
     void UseSink(std::unique_ptr<AudioSink> sink);
-    // A new output after a failure; the null sink when that fails too.
+    // A new output after a failure; the null sink, and the user told, when
+    // that fails too.
     bool StartSink();
     void OnSinkFailed();
     void OnTick();
@@ -82,8 +83,11 @@ private:
     std::unique_ptr<QTimer> m_pTicker;      // moves the cursor with the sound
     bool m_bEndTold = false;                // 4 was sent for this run of the data
     bool m_bSinkBroken = false;             // the next Play needs a new output
-    bool m_bFailureTold = false;            // the user knows the output failed
     quint64 m_nPublishedFrame = ~quint64(0);
+    // Where the output failed, for the next Play; ~0 when none. It holds
+    // while the take's start second is the one it failed at.
+    quint64 m_nResumeFrame = ~quint64(0);
+    quint32 m_nResumeSecond = 0;
     // Written by the player thread, read by any.
     std::atomic<short> m_nState{PlayerStopped};
     // Written by the owner's thread, read by the player thread.

@@ -10,7 +10,7 @@ packages=(
     qtbase5-dev qtmultimedia5-dev libqt5multimedia5-plugins
     fonts-dejavu-core xvfb xauth
     ffmpeg sox poppler-utils
-    pulseaudio pulseaudio-utils
+    libpulse-dev pulseaudio pulseaudio-utils
     exfatprogs exfat-fuse
 )
 if [[ "${1:-}" == "--ci" ]]; then

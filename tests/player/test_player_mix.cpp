@@ -267,6 +267,15 @@ void TestPlayerMix::seekTakesEffectAfterQueuedBlocks()
     // While the output still holds two blocks, one queued before the seek is heard.
     QCOMPARE(source.FrameHeard(2 * blockBytes), quint64(10 * 2520));
     QCOMPARE(source.FrameHeard(0), quint64(2 * 48000 + 2520));
+    // Bound again where an interrupted run stopped, more queued blocks into
+    // its second than the queue holds: the data goes on at that very frame.
+    take.m_nStartSecond = 0;
+    QVERIFY(source.BindTakeAt(&take, 48000 + 30001));
+    QCOMPARE(source.FrameHeard(0), quint64(78001));
+    const QList<int> resumed = StereoSamples(source.read(blockBytes));
+    for (int f = 0; f < 2520; f += 13)
+        QCOMPARE(resumed[2 * f], int(SampleValue(0, 78001 + f, 16)));
+    QCOMPARE(source.FrameHeard(0), quint64(78001 + 2520));
 }
 
 void TestPlayerMix::polyStartPastTwoGigabytes()
