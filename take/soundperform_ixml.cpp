@@ -1,6 +1,7 @@
 // The take's metadata setters and the write-back of the iXML chunks.
 #include "take/soundperform.h"
 
+#include "foundation/fileutil.h"
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
 #include "soundfile/chunkjournal.h"
@@ -84,6 +85,14 @@ bool QSoundPerform::UpdateiXMLChunk()
             m_SndFile[t].Close();
         return false;
     };
+    // The take's folder alone from before the plan until the record is
+    // gone: no load reads the take half saved or takes this save's record
+    // for a killed one, and a second save plans from this one's result.
+    TakeFolderLock lock;
+    if (!lock.Acquire(m_czTakeFolder, TakeFolderLock::Mode::Alone))
+        return refuse(QStringLiteral("Take %1 is being saved or read by another window or program; save "
+                                     "again in a moment.").arg(m_czBaseName));
+    RollBackLeftSave(m_czTakeFolder, m_czBaseName);
     QByteArray texts[kMaxTracks];
     BuildSaveTexts(texts);
     // bext lines set while the members were closed go in with the chunks.
@@ -190,12 +199,18 @@ bool QSoundPerform::UpdateiXMLChunk()
     }
     // Every member on the disk before the record goes: a power cut after its
     // removal must find the new take whole.
-    if (!SyncFilesToDisk(descriptors))
-        return undoSave(QStringLiteral("The saved files could not be synced to the card."));
-    // A record left behind would undo this save at the next load.
+    if (const int syncError = SyncFiles(descriptors))
+        return undoSave(
+            QStringLiteral("The saved files could not be synced to the card: %1").arg(SystemErrorText(syncError)));
+    // A record left behind would undo this save at the next load, and so
+    // would one whose removal is not on the disk when the power fails.
     if (!QFile::remove(journal))
         report(QStringLiteral("The take was saved, but its save record %1 cannot be removed: the next load "
                               "undoes this save.").arg(journal));
+    else if (const int folderError = SyncFolder(m_czTakeFolder))
+        report(QStringLiteral("The take was saved, but the removal of its save record cannot be put on the "
+                              "card (%1): if the power fails before the card is unmounted, the next load "
+                              "undoes this save.").arg(SystemErrorText(folderError)));
     bool replaced = false;
     for (int t : members)
         replaced = replaced || m_SndFile[t].ReplacesUnreadableiXML();

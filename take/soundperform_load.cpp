@@ -96,7 +96,10 @@ bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
     tyTakeFamily family;
     ResetVariables();
     SettleInterruptedReplacement(takePath, extension);
-    RollBackInterruptedSave(takePath, extension);
+    // Held until the files are read: no save changes them meanwhile.
+    TakeFolderLock lock;
+    if (!RollBackInterruptedSave(takePath, extension, &lock))
+        return false;
     if (!FindTakeFamilyOnDisk(takePath, extension, &family))
         return false;
     return LoadFamily(family, true);
@@ -107,7 +110,9 @@ bool QSoundPerform::QuickInitFiles(QString root, QString ext, MyFileInfoList* li
     tyTakeFamily family;
     ResetVariables();
     SettleInterruptedReplacement(root, ext);
-    RollBackInterruptedSave(root, ext);
+    TakeFolderLock lock;
+    if (!RollBackInterruptedSave(root, ext, &lock))
+        return false;
     const bool found = listing ? FindTakeFamilyInListing(root, ext, *listing, &family)
                                : FindTakeFamilyOnDisk(root, ext, &family);
     if (!found)
