@@ -161,6 +161,7 @@ int SaveLoop(const QString& takePath, int firstRound)
     while (firstRound == 0)
         take.InitFilesZZ(takePath, kExt);
     for (int round = firstRound; round < firstRound + 5000; ++round) {
+        QThread::usleep(firstRound >= 100000 ? 5000 : 0);   // racing another saver: room for its saves
         SetRound(take, round);
         if (!take.UpdateiXMLChunk() && !take.InitFilesZZ(takePath, kExt))
             return 3;
