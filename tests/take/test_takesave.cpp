@@ -23,7 +23,9 @@
 #include <QThread>
 #include <QtTest>
 
+#include <atomic>
 #include <csignal>
+#include <thread>
 #include <memory>
 #include <sys/resource.h>
 #include <sys/statvfs.h>
@@ -731,10 +733,10 @@ void TestTakeSave::runningSavesAreNeitherUndoneNorInterleaved()
     QFETCH(QString, other);
     const QString takePath = TakePathOf(WriteFamily(m_czDay, QStringLiteral("RAC001"), 24, Layouts::Orders));
     SetDiskSyncFunction([](const QVector<int>&) { return true; });
-    QAtomicInt stop(other != QLatin1String("thread")), wrongLoads;
-    QScopedPointer<QThread> loader(QThread::create([&] { while (!stop) wrongLoads += LoadedRound(takePath) < 0; }));
-    loader->start();
-    auto joinLoader = qScopeGuard([&] { stop = 1; loader->wait(); });
+    std::atomic<bool> stop{other != QLatin1String("thread")};
+    std::atomic<int> wrongLoads{0};
+    std::thread loader([&] { while (!stop) wrongLoads += LoadedRound(takePath) < 0; });   // the checker sees its join
+    auto joinLoader = qScopeGuard([&] { stop = true; loader.join(); });
     QProcess child;
     if (other != QLatin1String("thread"))
         child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--save-loop"), takePath, other});
@@ -751,7 +753,7 @@ void TestTakeSave::runningSavesAreNeitherUndoneNorInterleaved()
         QVERIFY2(saved ? loaded == round || loaded >= 100000 : loaded >= 0, qPrintable(QString::number(round)));
         QVERIFY(saved || take.InitFilesZZ(takePath, kExt));
     }
-    QCOMPARE(int(wrongLoads), 0);
+    QCOMPARE(wrongLoads.load(), 0);
 }
 
 int main(int argc, char** argv)
