@@ -149,7 +149,7 @@ void SetRound(QSoundPerform& take, int round)
 }
 
 // The child of the kill and race tests: saves the take again and again, with a note
-// that grows and names that change (or loads it: a first round of 0), until it is killed.
+// that grows and names that change, until it is killed.
 int SaveLoop(const QString& takePath, int firstRound)
 {
     // A kill leaves the page cache whole: only a power cut needs the syncs.
@@ -159,7 +159,7 @@ int SaveLoop(const QString& takePath, int firstRound)
         return 2;
     std::printf("ready\n");
     std::fflush(stdout);
-    while (firstRound == 0)
+    while (firstRound == 0)   // loads only
         take.InitFilesZZ(takePath, kExt);
     for (int round = firstRound; round < firstRound + 5000; ++round) {
         QThread::usleep(firstRound >= 100000 ? 5000 : 0);   // racing another saver: room for its saves
@@ -717,9 +717,8 @@ void TestTakeSave::foreignMetadataKeptThroughAnEdit()
 
 void TestTakeSave::runningSavesAreNeitherUndoneNorInterleaved_data()
 {
-    // At random moments of another's cycle; NALVO_SAVE_RACE_ROUNDS asks for more rounds than CI's.
     QTest::addColumn<QString>("other");   // a thread, or a child loading (round 0) or saving
-    QTest::newRow("a loader thread") << "thread";
+    QTest::newRow("a loader thread") << "thread";   // NALVO_SAVE_RACE_ROUNDS asks for more rounds than CI's
     QTest::newRow("a loader process") << "0";
     QTest::newRow("a saver process") << "100000";
 }
@@ -728,7 +727,6 @@ void TestTakeSave::runningSavesAreNeitherUndoneNorInterleaved()
 {
     QFETCH(QString, other);
     const QString takePath = TakePathOf(WriteFamily(m_czDay, QStringLiteral("RAC001"), 24, Layouts::Orders));
-    SetDiskSyncFunction([](const QVector<int>&) { return true; });
     std::atomic<int> stop{other != QLatin1String("thread")}, wrongLoads{0};
     std::thread loader([&] { while (!stop) wrongLoads += LoadedRound(takePath) < 0; });   // the checker sees its join
     auto joinLoader = qScopeGuard([&] { stop = 1; loader.join(); });
@@ -742,8 +740,7 @@ void TestTakeSave::runningSavesAreNeitherUndoneNorInterleaved()
         QThread::usleep(quint32(round * 7919) % 9000);   // spread over the other's cycle
         SetRound(take, round);
         const bool saved = take.UpdateiXMLChunk();
-        const int loaded = LoadedRound(takePath);
-        // Saved: whole (or the other saver's later one); refused: old, whole.
+        const int loaded = LoadedRound(takePath);   // saved: whole (or the other's later); refused: old, whole
         QVERIFY2(saved ? loaded == round || loaded >= 100000 : loaded >= 0, qPrintable(QString::number(round)));
         QVERIFY(saved || take.InitFilesZZ(takePath, kExt));
     }
