@@ -29,12 +29,8 @@ void QSoundPerform::SetiXMLOrvexTracknames(QString* names, bool skipEmpty)
     if (m_bPolyTake || !names)
         return;
     for (int t = 0; t < kMaxTracks; ++t) {
-        if (!m_pbPresent[t])
-            continue;
-        for (int slot = 0; slot < kMaxTracks; ++slot) {
-            if (!(skipEmpty && names[slot].isEmpty()))
-                m_SndFile[t].SetiXMLOrvexTrackname(slot, names[slot]);
-        }
+        if (m_pbPresent[t])
+            m_SndFile[t].SetiXMLOrvexTracknames(names, skipEmpty);
     }
 }
 
