@@ -270,6 +270,11 @@ public:
     // skipEmpty): the entries are found once, and names already held are
     // not set again.
     bool SetiXMLOrvexTracknames(const QString* names, bool skipEmpty);
+    // Setting those names would leave the document as it is. Answered
+    // without building it; an adopted document unbuilt and unedited is its
+    // twin's outside its track entry and answers twinHolds, the twin's
+    // answer.
+    bool OrvexTracknamesHeld(const QString* names, bool skipEmpty, bool twinHolds = false) const;
     bool SetiXMLSyncPoint(int track, unsigned int slateCount, unsigned int* slatePositions,
                           QStringList slateComments, unsigned int markerCount,
                           unsigned int* markerPositions, QStringList markerComments);

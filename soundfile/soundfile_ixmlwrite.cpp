@@ -440,6 +440,29 @@ bool OrvexNamesHeld(const Element& root, const QString* names, bool skipEmpty)
 
 } // namespace
 
+bool QSoundFile::OrvexTracknamesHeld(const QString* names, bool skipEmpty, bool twinHolds) const
+{
+    if (!XmlOk() || !names)
+        return false;
+    if (skipEmpty && std::all_of(names, names + kSlots, [](const QString& name) { return name.isEmpty(); }))
+        return true;
+    if (IsAdoptedPending())
+        return AnswersFromScan() && twinHolds;
+    if (IsIndexed())
+        return Read([&](const auto& root) { return OrvexNamesHeld(root, names, skipEmpty); });
+    if (IsDeferred())
+        return false;
+    const QDomElement all = FindElement({kOrvex, kAllTrkName});
+    for (int slot = 0; slot < kSlots; ++slot) {
+        const QDomElement data = FindChildByValue(all, kData, kIndice, QString::number(slot));
+        if (data.isNull())
+            return false;
+        if (!(skipEmpty && names[slot].isEmpty()) && !HoldsText(data.firstChildElement(kName), names[slot]))
+            return false;
+    }
+    return true;
+}
+
 bool QSoundFile::SetiXMLOrvexTracknames(const QString* names, bool skipEmpty)
 {
     if (!XmlOk() || !names)
@@ -455,7 +478,7 @@ bool QSoundFile::SetiXMLOrvexTracknames(const QString* names, bool skipEmpty)
         return true;
     }
     // Names applied again unchanged leave an unbuilt document unbuilt.
-    if (IsIndexed() && Read([&](const auto& root) { return OrvexNamesHeld(root, names, skipEmpty); }))
+    if (OrvexTracknamesHeld(names, skipEmpty))
         return true;
     QDomElement entries[kSlots];
     AllTrackEntries(entries);
