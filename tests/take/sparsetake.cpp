@@ -10,6 +10,8 @@
 #include <QtEndian>
 #include <cstdio>
 #include <cstdlib>
+#include <sys/time.h>
+#include <ctime>
 
 bool WriteSparseCopy(const QString& path, const QByteArray& fileBytes, quint32 dataSize)
 {
@@ -64,7 +66,11 @@ SparseDay WriteSparseDay(const QString& root, const QString& name, int takes, in
             }
             day.files.append(path);
         }
-        day.takeIds.append(id);
+        // A poly take is named by its file.
+        day.takeIds.append(poly ? fixture::PolyFileName(spec).section(QLatin1Char('.'), 0, 0) : id);
     }
+    // A card's folders were written long before they are browsed.
+    const struct timeval past[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+    ::utimes(QFile::encodeName(day.folder).constData(), past);
     return day;
 }

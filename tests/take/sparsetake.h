@@ -16,7 +16,8 @@ bool WriteSparseCopy(const QString& path, const QByteArray& fileBytes, quint32 d
 // A day folder root/name/ of takes B00000, B00001 ... of `tracks` mono
 // files each (one polyphonic file with poly), `seconds` of 24-bit 48 kHz
 // audio that lie in a hole: a day of long takes needs little disk space.
-// Their keys match their audio.
+// Their keys match their audio; the folder's time is set an hour back, as
+// a card's folders were written long before they are browsed.
 // Exits the program when a file cannot be written.
 struct SparseDay {
     QString folder;       // ends with a slash
