@@ -14,8 +14,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <ctime>
 #include <vector>
@@ -37,20 +39,27 @@ QString writeDay(const QString& root)
     return day;
 }
 
+// The day's takes are loaded on up to six threads: the bound reads the
+// headers on as many.
+int LoaderThreads() { return qBound(1, QThread::idealThreadCount(), 6); }
+
+// The listing, then the header reads: the faster of one thread and as many
+// as the loaders use.
 double plainListingAndHeaders(const QString& day)
 {
     QElapsedTimer timer;
     timer.start();
     const QStringList names = QDir(day).entryList({QStringLiteral("*.WAV")}, QDir::Files, QDir::Name);
-    qint64 bytes = 0;
-    for (const QString& name : names) {
-        QFile file(day + QLatin1Char('/') + name);
+    const double listing = timer.nsecsElapsed() / 1e6;
+    std::atomic<qint64> bytes{0};
+    const double reads = SerialOrParallel(int(names.size()), LoaderThreads(), [&](int i) {
+        QFile file(day + QLatin1Char('/') + names.at(i));
         if (file.open(QIODevice::ReadOnly))
             bytes += file.read(4096).size();
-    }
+    });
     if (bytes == 0)
         qFatal("nothing read");
-    return timer.nsecsElapsed() / 1e6;
+    return listing + reads * 1000;
 }
 
 // CPU time of the calling thread: the list's share of the load.
@@ -155,14 +164,15 @@ int main(int argc, char** argv)
         bareRatio.push_back(bareRecords.back() / plain.back());
     }
     std::printf("day of %d takes x %d tracks (%d files); plain listing + one header read per file: %.1f ms "
-                "(median of %d alternated runs)\n",
-                kTakes, kTracks, kTakes * kTracks, Median(plain), kRuns);
-    std::printf("take names listed: %.1f ms, ratio %.2f (target <= 1)\n", Median(names), Median(namesRatio));
-    std::printf("first row visible: %.1f ms, ratio %.2f to 100 ms (target <= 1)\n", Median(first),
+                "(bound: faster of 1 and %d threads; median of %d alternated runs)\n",
+                kTakes, kTracks, kTakes * kTracks, Median(plain), LoaderThreads(), kRuns);
+    std::printf("take names listed: %.1f ms, ratio %.2f (target <= 1; bound %d threads)\n", Median(names),
+                Median(namesRatio), LoaderThreads());
+    std::printf("first row visible: %.1f ms, ratio %.2f to 100 ms (target <= 1; no bound: a budget)\n", Median(first),
                 Median(first) / 100.0);
-    std::printf("all records: %.1f ms (the list's thread busy %.1f ms of it), ratio %.2f (target <= 3)\n",
-                Median(records), Median(guiCpu), Median(recordsRatio));
-    std::printf("all records, loader alone: %.1f ms, ratio %.2f (target <= 3)\n", Median(bareRecords),
-                Median(bareRatio));
+    std::printf("all records: %.1f ms (the list's thread busy %.1f ms of it), ratio %.2f (target <= 3; bound %d threads)\n",
+                Median(records), Median(guiCpu), Median(recordsRatio), LoaderThreads());
+    std::printf("all records, loader alone: %.1f ms, ratio %.2f (target <= 3; bound %d threads)\n",
+                Median(bareRecords), Median(bareRatio), LoaderThreads());
     return 0;
 }
