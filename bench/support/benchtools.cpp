@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <thread>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -159,6 +160,13 @@ double WriteRegionsInPlace(const QStringList& files, const QList<QList<Region>>&
         if (fd >= 0)
             ::close(fd);
     });
+}
+
+double CpuSeconds(bool children)
+{
+    struct rusage usage {};
+    ::getrusage(children ? RUSAGE_CHILDREN : RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 bool Run(const QString& program, const QStringList& args)

@@ -75,6 +75,10 @@ QList<QList<Region>> SavedRegions(const QStringList& files);
 double WriteRegionsInPlace(const QStringList& files, const QList<QList<Region>>& regions, bool sync,
                            int threads = 1);
 
+// CPU seconds used so far by this process's threads, or by its children
+// that were waited for (a peer tool run by Run).
+double CpuSeconds(bool children = false);
+
 // Runs a peer tool to its end; false (with a line on stderr) unless it
 // exited normally with code 0.
 bool Run(const QString& program, const QStringList& args);
