@@ -10,6 +10,7 @@
 #include <QPair>
 #include <QSet>
 
+#include <array>
 #include <memory>
 #include <mutex>
 
@@ -44,11 +45,24 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
         family->nFileCount = 1;
         return true;
     }
+    // The forms of every slot, made once; the probed name is built in one
+    // buffer (a take load probes up to 192 names).
+    static const std::array<QStringList, 24> kForms = [] {
+        std::array<QStringList, 24> forms;
+        for (int slot = 0; slot < 24; ++slot)
+            forms[size_t(slot)] = TakeNaming::LoadTrackForms(slot);
+        return forms;
+    }();
+    QString name = root;
+    name.reserve(root.size() + 4 + dotExt.size());
     for (int slot = 0; slot < 24; ++slot) {
-        const QStringList forms = TakeNaming::LoadTrackForms(slot);
+        const QStringList& forms = kForms[size_t(slot)];
         for (QChar separator : TakeNaming::LoadSeparators()) {
             for (const QString& number : forms) {
-                const QString name = root + separator + number + dotExt;
+                name.resize(root.size());
+                name += separator;
+                name += number;
+                name += dotExt;
                 if (exists(name)) {
                     family->czPath[slot] = folder + name;
                     family->pcSeparator[slot] = separator.toLatin1();
