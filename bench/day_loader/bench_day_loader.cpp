@@ -1,6 +1,6 @@
 // Loads one recorder day of 500 takes x 24 mono tracks through the day
 // loader into the take list, against a plain listing of the same folder
-// plus one header read (the first 4 KiB) per file, measured in the same run.
+// plus the head and tail reads of every file, measured in the same run.
 #include "foundation/toolarguments.h"
 #include "bench/support/benchtools.h"
 
@@ -17,7 +17,6 @@
 #include <QThread>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <ctime>
 #include <vector>
@@ -43,23 +42,19 @@ QString writeDay(const QString& root)
 // headers on as many.
 int LoaderThreads() { return qBound(1, QThread::idealThreadCount(), 6); }
 
-// The listing, then the header reads: the faster of one thread and as many
-// as the loaders use.
+// The listing, then what a loader must read of each file: its head and its
+// tail, where the iXML lies; the reads are the faster of one thread and as
+// many as the loaders use.
 double plainListingAndHeaders(const QString& day)
 {
     QElapsedTimer timer;
     timer.start();
-    const QStringList names = QDir(day).entryList({QStringLiteral("*.WAV")}, QDir::Files, QDir::Name);
-    const double listing = timer.nsecsElapsed() / 1e6;
-    std::atomic<qint64> bytes{0};
-    const double reads = SerialOrParallel(int(names.size()), LoaderThreads(), [&](int i) {
-        QFile file(day + QLatin1Char('/') + names.at(i));
-        if (file.open(QIODevice::ReadOnly))
-            bytes += file.read(4096).size();
-    });
-    if (bytes == 0)
-        qFatal("nothing read");
-    return listing + reads * 1000;
+    QStringList paths;
+    for (const QString& name : QDir(day).entryList({QStringLiteral("*.WAV")}, QDir::Files, QDir::Name))
+        paths << day + QLatin1Char('/') + name;
+    if (paths.isEmpty())
+        qFatal("nothing listed");
+    return timer.nsecsElapsed() / 1e6 + HeadTailReads(paths, LoaderThreads());
 }
 
 // CPU time of the calling thread: the list's share of the load.
@@ -163,7 +158,7 @@ int main(int argc, char** argv)
         recordsRatio.push_back(records.back() / plain.back());
         bareRatio.push_back(bareRecords.back() / plain.back());
     }
-    std::printf("day of %d takes x %d tracks (%d files); plain listing + one header read per file: %.1f ms "
+    std::printf("day of %d takes x %d tracks (%d files); plain listing + head and tail reads of each file: %.1f ms "
                 "(bound: faster of 1 and %d threads; median of %d alternated runs)\n",
                 kTakes, kTracks, kTakes * kTracks, Median(plain), LoaderThreads(), kRuns);
     std::printf("take names listed: %.1f ms, ratio %.2f (target <= 1; bound %d threads)\n", Median(names),
