@@ -51,6 +51,9 @@ QString DlgMain::SaveMetadata(QString takePath, QString extension, bool bMulti, 
             nValSeparator = take->IsFullUnderscore() ? 1 : 0;
     }
 
+    // Names the files hold already are asked for before the other edits
+    // make their documents built ones.
+    const bool namesHeld = take->OrvexTracknamesHeld(trackNames, bMulti);
     // The documents first, in memory; the files change only when the take
     // object writes them.
     bool templateSettled = false;
@@ -102,7 +105,8 @@ QString DlgMain::SaveMetadata(QString takePath, QString extension, bool bMulti, 
     for (int t = 0; t < QSoundPerform::kMaxTracks; ++t)
         if (!bMulti || !trackNames[t].isEmpty())
             take->SetiXMLTrackName(t, trackNames[t]);
-    take->SetiXMLOrvexTracknames(trackNames, bMulti);
+    if (!namesHeld)
+        take->SetiXMLOrvexTracknames(trackNames, bMulti);
 
     // What a rename needs and several-take mode left empty comes from the take.
     const QString bextScene = scene;

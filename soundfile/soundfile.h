@@ -269,6 +269,15 @@ public:
     bool SetiXMLTotalFiles(int track, int total, bool poly);
     bool SetiXMLOrvexAllTrkInfos(QString* names, QString* panPots, QString* actives, QString* inGrids);
     bool SetiXMLOrvexTrackname(int slot, QString name);
+    // The 24 slots' names at once (an empty one left as it is with
+    // skipEmpty): the entries are found once, and names already held are
+    // not set again.
+    bool SetiXMLOrvexTracknames(const QString* names, bool skipEmpty);
+    // Setting those names would leave the document as it is. Answered
+    // without building it; an adopted document unbuilt and unedited is its
+    // twin's outside its track entry and answers twinHolds, the twin's
+    // answer.
+    bool OrvexTracknamesHeld(const QString* names, bool skipEmpty, bool twinHolds = false) const;
     bool SetiXMLSyncPoint(int track, unsigned int slateCount, unsigned int* slatePositions,
                           QStringList slateComments, unsigned int markerCount,
                           unsigned int* markerPositions, QStringList markerComments);
@@ -341,8 +350,9 @@ private:
     // (code, text) of the SCTK_ADVANCED children, in stored order.
     QList<QPair<int, QString>> AdvancedFields() const;
     QDomElement OrvexBlock(bool create);
-    // ALL_TRK_NAME with its 24 DATA entries, made when missing.
-    QDomElement AllTrackEntries();
+    // ALL_TRK_NAME with its 24 DATA entries, made when missing; bySlot,
+    // when given, receives each slot's entry (24 elements).
+    QDomElement AllTrackEntries(QDomElement* bySlot = nullptr);
     void ReportWriteFailure(const char* title, const QString& why) const;
     QString OrvexText(const QString& tag) const;
     QString TextOrBlank(const QString& tag) const;

@@ -5,6 +5,8 @@
 #include "soundfile/bextdescription.h"
 #include "soundfile/ixmlnames.h"
 
+#include <algorithm>
+
 using namespace IxmlNames;
 
 namespace {
@@ -75,12 +77,13 @@ void QSoundFile::NewDocumentFromChunks(bool poly, int track)
     // the take list and the strip show them as recorded tracks.
     QDomElement block = OrvexBlock(true);
     SetChildText(block, kScTkTemplate, QStringLiteral("0"));
-    const QDomElement all = AllTrackEntries();
+    QDomElement entries[kSlots];
+    AllTrackEntries(entries);
     for (int c = 0; c < tracks; ++c) {
         const int own = poly ? c : slot;
         if (own < 0 || own >= kSlots)
             continue;
-        QDomElement data = FindChildByValue(all, kData, kIndice, QString::number(own));
+        QDomElement& data = entries[own];
         SetChildText(data, kName, description.Value(BextDescription::TrackKey(own + 1)));
         SetChildText(data, kActive, QStringLiteral("YES"));
         SetChildText(data, kPanPot, QStringLiteral("100,100"));
@@ -361,16 +364,28 @@ bool QSoundFile::SetiXMLTotalFiles(int track, int total, bool poly)
     return SetText({kFileSet, kTotalFiles}, QString::number(total));
 }
 
-QDomElement QSoundFile::AllTrackEntries()
+QDomElement QSoundFile::AllTrackEntries(QDomElement* bySlot)
 {
+    // One pass over the entries: each slot's is the first whose index reads
+    // as the slot's number, as FindChildByValue would find it.
     QDomElement all = GetElement({kOrvex, kAllTrkName}, true);
+    QDomElement found[kSlots];
+    for (QDomElement data = all.firstChildElement(kData); !data.isNull(); data = data.nextSiblingElement(kData)) {
+        const QString index = data.firstChildElement(kIndice).text().trimmed();
+        bool number = false;
+        const int slot = index.toInt(&number);
+        if (number && slot >= 0 && slot < kSlots && found[slot].isNull() && QString::number(slot) == index)
+            found[slot] = data;
+    }
     for (int i = 0; i < kSlots; ++i) {
-        if (FindChildByValue(all, kData, kIndice, QString::number(i)).isNull()) {
-            QDomElement data = Document().createElement(kData);
-            all.appendChild(data);
-            SetChildText(data, kIndice, QString::number(i));
-            SetChildText(data, kActive, QStringLiteral("NO"));
+        if (found[i].isNull()) {
+            found[i] = Document().createElement(kData);
+            all.appendChild(found[i]);
+            SetChildText(found[i], kIndice, QString::number(i));
+            SetChildText(found[i], kActive, QStringLiteral("NO"));
         }
+        if (bySlot)
+            bySlot[i] = found[i];
     }
     return all;
 }
@@ -380,9 +395,10 @@ bool QSoundFile::SetiXMLOrvexAllTrkInfos(QString* names, QString* panPots, QStri
 {
     if (!XmlOk() || !names || !panPots || !actives || !inGrids)
         return false;
-    const QDomElement all = AllTrackEntries();
+    QDomElement entries[kSlots];
+    AllTrackEntries(entries);
     for (int i = 0; i < kSlots; ++i) {
-        QDomElement data = FindChildByValue(all, kData, kIndice, QString::number(i));
+        QDomElement& data = entries[i];
         // The text goes in as given: "DISARMED" must reach the take list.
         SetChildText(data, kActive, actives[i]);
         if (actives[i].compare(QLatin1String("NO"), Qt::CaseInsensitive) == 0)
@@ -401,8 +417,94 @@ bool QSoundFile::SetiXMLOrvexTrackname(int slot, QString name)
     if (DeferEdit({QStringLiteral("slot name"), QString::number(slot), name},
                   [=](QSoundFile& file) { file.SetiXMLOrvexTrackname(slot, name); }))
         return true;
-    const QDomElement all = AllTrackEntries();
-    return !SetChildText(FindChildByValue(all, kData, kIndice, QString::number(slot)), kName, name).isNull();
+    QDomElement entries[kSlots];
+    AllTrackEntries(entries);
+    return !SetChildText(entries[slot], kName, name).isNull();
+}
+
+namespace {
+
+// The element's content is exactly this text: setting it again would leave
+// the document as it is.
+bool HoldsText(const QDomElement& element, const QString& text)
+{
+    const QDomNode only = element.firstChild();
+    return !element.isNull() && only.nodeType() == QDomNode::TextNode && only == element.lastChild()
+           && only.toText().data() == text;
+}
+
+// Every slot has its entry and each name to set is already its entry's,
+// read as an indexed document answers. An empty name answers false: an
+// empty element and one holding an empty text read alike but are written
+// differently.
+template <typename Element>
+bool OrvexNamesHeld(const Element& root, const QString* names, bool skipEmpty)
+{
+    const Element all = QXmlObject::Below(root, {kOrvex, kAllTrkName});
+    for (int slot = 0; slot < kSlots; ++slot) {
+        const Element data = QXmlObject::FindChildByValue(all, kData, kIndice, QString::number(slot));
+        if (data.isNull())
+            return false;
+        if (skipEmpty && names[slot].isEmpty())
+            continue;
+        const Element name = data.firstChildElement(kName);
+        if (names[slot].isEmpty() || name.isNull() || !name.firstChildElement().isNull()
+            || name.text() != names[slot])
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool QSoundFile::OrvexTracknamesHeld(const QString* names, bool skipEmpty, bool twinHolds) const
+{
+    if (!XmlOk() || !names)
+        return false;
+    if (skipEmpty && std::all_of(names, names + kSlots, [](const QString& name) { return name.isEmpty(); }))
+        return true;
+    if (IsAdoptedPending())
+        return AnswersFromScan() && twinHolds;
+    if (IsIndexed())
+        return Read([&](const auto& root) { return OrvexNamesHeld(root, names, skipEmpty); });
+    if (IsDeferred())
+        return false;
+    const QDomElement all = FindElement({kOrvex, kAllTrkName});
+    for (int slot = 0; slot < kSlots; ++slot) {
+        const QDomElement data = FindChildByValue(all, kData, kIndice, QString::number(slot));
+        if (data.isNull())
+            return false;
+        if (!(skipEmpty && names[slot].isEmpty()) && !HoldsText(data.firstChildElement(kName), names[slot]))
+            return false;
+    }
+    return true;
+}
+
+bool QSoundFile::SetiXMLOrvexTracknames(const QString* names, bool skipEmpty)
+{
+    if (!XmlOk() || !names)
+        return false;
+    // Nothing to set: the document stays as it is (no entries made).
+    if (skipEmpty && std::all_of(names, names + kSlots, [](const QString& name) { return name.isEmpty(); }))
+        return true;
+    if (IsAdoptedPending()) {
+        // Kept one by one, as the adopting twin's edits are compared.
+        for (int slot = 0; slot < kSlots; ++slot)
+            if (!(skipEmpty && names[slot].isEmpty()))
+                SetiXMLOrvexTrackname(slot, names[slot]);
+        return true;
+    }
+    // Names applied again unchanged leave an unbuilt document unbuilt.
+    if (OrvexTracknamesHeld(names, skipEmpty))
+        return true;
+    QDomElement entries[kSlots];
+    AllTrackEntries(entries);
+    for (int slot = 0; slot < kSlots; ++slot) {
+        if ((skipEmpty && names[slot].isEmpty()) || HoldsText(entries[slot].firstChildElement(kName), names[slot]))
+            continue;
+        SetChildText(entries[slot], kName, names[slot]);
+    }
+    return true;
 }
 
 bool QSoundFile::SetiXMLSyncPoint(int track, unsigned int slateCount, unsigned int* slatePositions,

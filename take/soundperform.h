@@ -89,6 +89,9 @@ public:
     // Mono take: the 24 names into the maker block of every present file
     // (empty names left out with skipEmpty). Nothing for a poly take.
     void SetiXMLOrvexTracknames(QString* names, bool skipEmpty);
+    // SetiXMLOrvexTracknames would change no file's document (asked before
+    // other setters, so that unbuilt documents stay unbuilt).
+    bool OrvexTracknamesHeld(const QString* names, bool skipEmpty) const;
     QStringList GetiXMLAdvancedScTkFieldsList() const;
     // Writes every present file's document as its iXML chunk, as one
     // transaction over the files: they end at one length (chunks padded

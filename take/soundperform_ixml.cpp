@@ -30,13 +30,26 @@ void QSoundPerform::SetiXMLOrvexTracknames(QString* names, bool skipEmpty)
     if (m_bPolyTake || !names)
         return;
     for (int t = 0; t < kMaxTracks; ++t) {
+        if (m_pbPresent[t])
+            m_SndFile[t].SetiXMLOrvexTracknames(names, skipEmpty);
+    }
+}
+
+bool QSoundPerform::OrvexTracknamesHeld(const QString* names, bool skipEmpty) const
+{
+    if (m_bPolyTake || !names)
+        return true;
+    // The first present file is the twin the others adopted their documents from.
+    const QSoundFile* twin = nullptr;
+    for (int t = 0; t < kMaxTracks; ++t) {
         if (!m_pbPresent[t])
             continue;
-        for (int slot = 0; slot < kMaxTracks; ++slot) {
-            if (!(skipEmpty && names[slot].isEmpty()))
-                m_SndFile[t].SetiXMLOrvexTrackname(slot, names[slot]);
-        }
+        if (!m_SndFile[t].OrvexTracknamesHeld(names, skipEmpty, twin != nullptr))
+            return false;
+        if (!twin)
+            twin = &m_SndFile[t];
     }
+    return true;
 }
 
 QStringList QSoundPerform::GetiXMLAdvancedScTkFieldsList() const

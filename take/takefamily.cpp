@@ -3,8 +3,16 @@
 #include "foundation/fileinfolist.h"
 #include "foundation/takenaming.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
+#include <QList>
+#include <QPair>
 #include <QSet>
+
+#include <array>
+#include <memory>
+#include <mutex>
 
 // "folder/root.ext" with or without the extension: folder, name without it.
 void SplitTakePath(QString takePath, const QString& extension, QString* folder, QString* name)
@@ -37,11 +45,24 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
         family->nFileCount = 1;
         return true;
     }
+    // The forms of every slot, made once; the probed name is built in one
+    // buffer (a take load probes up to 192 names).
+    static const std::array<QStringList, 24> kForms = [] {
+        std::array<QStringList, 24> forms;
+        for (int slot = 0; slot < 24; ++slot)
+            forms[size_t(slot)] = TakeNaming::LoadTrackForms(slot);
+        return forms;
+    }();
+    QString name = root;
+    name.reserve(root.size() + 4 + dotExt.size());
     for (int slot = 0; slot < 24; ++slot) {
-        const QStringList forms = TakeNaming::LoadTrackForms(slot);
+        const QStringList& forms = kForms[size_t(slot)];
         for (QChar separator : TakeNaming::LoadSeparators()) {
             for (const QString& number : forms) {
-                const QString name = root + separator + number + dotExt;
+                name.resize(root.size());
+                name += separator;
+                name += number;
+                name += dotExt;
                 if (exists(name)) {
                     family->czPath[slot] = folder + name;
                     family->pcSeparator[slot] = separator.toLatin1();
@@ -57,13 +78,83 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
     return family->nFileCount > 0;
 }
 
+namespace {
+
+// The names in one folder, read once: a take's files are looked up among
+// them rather than probed on the disk name by name (24 slots, each in
+// several spellings, most of them absent), and the takes of a folder share
+// one listing while the folder stays unchanged.
+struct tyFolderNames {
+    QDateTime changed;       // the folder's modification time when it was read
+    QSet<QString> exact;
+    QSet<QString> folded;    // in lower case: what a case-blind file system also finds
+};
+
+// A listing is kept only of a folder left unchanged for this long before
+// it was read: a change within the same tick of a coarse clock (2 s on
+// some card file systems) could leave the folder's time as it was.
+constexpr qint64 kSettledMs = 3000;
+constexpr int kKeptFolders = 4;
+
+// The folder's names while they can be trusted, else null (probe the disk).
+// Called by the loaders' threads alike.
+std::shared_ptr<const tyFolderNames> FolderNames(const QString& folder)
+{
+    static std::mutex mutex;
+    // Newest first; guarded by mutex.
+    static QList<QPair<QString, std::shared_ptr<const tyFolderNames>>> kept;
+    const QDateTime changed = QFileInfo(folder).lastModified();
+    if (!changed.isValid())
+        return nullptr;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        for (int i = 0; i < kept.size(); ++i) {
+            if (kept.at(i).first == folder && kept.at(i).second->changed == changed) {
+                kept.move(i, 0);
+                return kept.first().second;
+            }
+        }
+    }
+    if (changed.msecsTo(QDateTime::currentDateTimeUtc()) < kSettledMs)
+        return nullptr;
+    auto names = std::make_shared<tyFolderNames>();
+    names->changed = changed;
+    const QStringList entries =
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Unsorted);
+    for (const QString& entry : entries) {
+        names->exact.insert(entry);
+        names->folded.insert(entry.toLower());
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    for (int i = kept.size() - 1; i >= 0; --i) {
+        if (kept.at(i).first == folder)
+            kept.removeAt(i);
+    }
+    kept.prepend({folder, names});
+    while (kept.size() > kKeptFolders)
+        kept.removeLast();
+    return names;
+}
+
+} // namespace
+
 bool FindTakeFamilyOnDisk(const QString& takePath, const QString& extension, tyTakeFamily* family)
 {
     QString folder;
     QString root;
     SplitTakePath(takePath, extension, &folder, &root);
+    const std::shared_ptr<const tyFolderNames> names = FolderNames(folder.isEmpty() ? QStringLiteral(".") : folder);
+    if (!names) {
+        return FindTakeFamily(takePath, extension,
+                              [&folder](const QString& name) { return QFileInfo::exists(folder + name); }, family);
+    }
+    // A name listed only in another case is asked of the file system, which
+    // may or may not tell cases apart.
     return FindTakeFamily(takePath, extension,
-                          [&folder](const QString& name) { return QFileInfo::exists(folder + name); },
+                          [&](const QString& name) {
+                              return names->exact.contains(name)
+                                     || (names->folded.contains(name.toLower()) && QFileInfo::exists(folder + name));
+                          },
                           family);
 }
 

@@ -1,10 +1,12 @@
 // The import of a 24-channel file against peer tools, in one run:
-//   (a) hot cache, no fsync: throughput against ffmpeg splitting every
-//       channel into its own file in one process and one pass (the ratio
-//       is ffmpeg's time over ours);
+//   (a) hot cache, no fsync: throughput against the faster of two peers,
+//       ffmpeg splitting every channel into its own file in one process
+//       and one pass, and sox taking one channel per pass (the ratio is the
+//       peer's time over ours);
 //   (b) outputs fsynced: time against reading the source and writing and
-//       syncing as many bytes into as many files as the import writes.
-// Ours, ffmpeg and the bound run in turn, five rounds; the figures are
+//       syncing as many bytes into as many files as the import writes, on
+//       one thread or as many as the import's, whichever is faster.
+// Ours, the peers and the bound run in turn, five rounds; the figures are
 // medians.
 // The source is 48 kHz, 24 bits, 5 minutes by default (the first argument
 // sets the seconds, the second the folder to work in).
@@ -23,6 +25,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <cstdio>
 
 using namespace bench;
@@ -110,13 +113,33 @@ double RunFfmpeg(const QString& source, const QString& outFolder)
     return seconds;
 }
 
+// sox, one pass per channel: the other peer; the stronger of the two is
+// the one compared.
+double RunSoxPasses(const QString& source, const QString& outFolder)
+{
+    QElapsedTimer timer;
+    timer.start();
+    for (int c = 0; c < kChannels; ++c) {
+        if (!Run("sox", {"-V1", source, "-b", "24", outFolder + QString("/sox%1.wav").arg(c), "remix",
+                         QString::number(c + 1)}))
+            std::exit(1);
+    }
+    const double seconds = Seconds(timer);
+    for (int c = 0; c < kChannels; ++c)
+        QFile::remove(outFolder + QString("/sox%1.wav").arg(c));
+    return seconds;
+}
+
+// The import reads, cuts and writes on this many threads; the bound works on as many.
+int ImportThreads() { return qBound(2, QThread::idealThreadCount() - 2, 4) + 2; }
+
 double RunBound(const QString& source, const QString& outFolder)
 {
     std::vector<BoundOutput> outputs;
     for (size_t i = 0; i < g_OutputSizes.size(); ++i)
         outputs.push_back({outFolder + QString("/bound%1.wav").arg(i), g_OutputSizes[i]});
     Run("sync", {});
-    return ReadWriteSyncBound({source}, outputs, true);
+    return ReadWriteSyncBound({source}, outputs, true, ImportThreads());
 }
 
 }  // namespace
@@ -130,7 +153,7 @@ int main(int argc, char** argv)
     QuietDebugOutput();
     const int seconds = args.size() > 0 ? std::max(1, args.at(0).toInt()) : 300;
     const QString base = args.size() > 1 ? args.at(1) : QDir::currentPath();
-    if (!HaveTool("ffmpeg"))
+    if (!HaveTool("ffmpeg") || !HaveTool("sox"))
         return 1;
     QTemporaryDir dir(base + "/bench_import-XXXXXX");
     const QString source = dir.path() + "/FOREIGN.WAV";
@@ -148,13 +171,20 @@ int main(int argc, char** argv)
     RunImport(source, outFolder, true);   // the outputs' sizes, for the bound
     const auto times = Alternate(5, {[&] { return RunImport(source, outFolder, false); },
                                      [&] { return RunFfmpeg(source, outFolder); },
+                                     [&] { return RunSoxPasses(source, outFolder); },
                                      [&] { return RunImport(source, outFolder, true); },
                                      [&] { return RunBound(source, outFolder); }});
-    std::printf("import, hot, no fsync: %.3f s (%.0f MB/s), ffmpeg channel split (one pass) %.3f s: ratio %.2f "
-                "(target >= 3)\n",
-                Median(times[0]), megabytes / Median(times[0]), Median(times[1]), MedianRatio(times[1], times[0]));
+    const bool soxFaster = Median(times[2]) < Median(times[1]);
+    const std::vector<double>& peer = soxFaster ? times[2] : times[1];
+    std::printf("peers: ffmpeg channel split (one pass) %.3f s, sox one pass per channel (%d passes) %.3f s\n",
+                Median(times[1]), kChannels, Median(times[2]));
+    std::printf("import, hot, no fsync: %.3f s (%.0f MB/s), the faster peer (%s) %.3f s: ratio %.2f "
+                "(target >= 3; peers 1 thread, ours up to %d)\n",
+                Median(times[0]), megabytes / Median(times[0]), soxFaster ? "sox" : "ffmpeg", Median(peer),
+                MedianRatio(peer, times[0]), ImportThreads());
     std::printf("import, outputs fsynced: %.3f s, read the source + write and fdatasync %zu files %.3f s: ratio %.2f "
-                "(target <= 1.5)\n",
-                Median(times[2]), g_OutputSizes.size(), Median(times[3]), MedianRatio(times[2], times[3]));
+                "(target <= 1.5; bound: faster of 1 and %d threads)\n",
+                Median(times[3]), g_OutputSizes.size(), Median(times[4]), MedianRatio(times[3], times[4]),
+                ImportThreads());
     return 0;
 }

@@ -20,6 +20,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
@@ -143,6 +144,8 @@ int main(int argc, char** argv)
             paths << day + QLatin1Char('/') + name;
         return paths;
     }();
+    // The report loads its takes on up to six threads: the bound reads on as many.
+    const int loaders = qBound(1, QThread::idealThreadCount(), 6);
     // Rounds alternate the report and its bound; the median of the rounds'
     // ratios is the figure, as this machine is shared.
     std::vector<double> reports, gathers, loads, reads, bares, ratios;
@@ -156,7 +159,7 @@ int main(int argc, char** argv)
         gathers.push_back(firstPage);
         if (stop != 0)
             qFatal("the report job stopped");
-        reads.push_back(HeadTailReads(files));
+        reads.push_back(HeadTailReads(files, loaders));
         bares.push_back(barePdf(scratch.path() + QStringLiteral("/bare.pdf"), pages));
         ratios.push_back(reports.back() / (reads.back() + bares.back()));
         loads.push_back(loadTakes(day));
@@ -164,10 +167,13 @@ int main(int argc, char** argv)
     const double report = Median(reports);
     std::printf("day of %d takes x %d tracks (%d files), %d PDF pages; %d rounds, medians\n", kTakes, kTracks,
                 int(files.size()), pages, kRounds);
-    std::printf("bound: head and tail reads %.1f ms + bare PDF %.1f ms; the quick loader alone %.1f ms\n",
-                Median(reads), Median(bares), Median(loads));
+    std::printf("bound: head and tail reads %.1f ms (faster of 1 and %d threads) + bare PDF %.1f ms (1 thread); the "
+                "quick loader alone %.1f ms\n",
+                Median(reads), loaders, Median(bares), Median(loads));
     std::printf("takes gathered by the report after %.1f ms\n", Median(gathers));
-    std::printf("PDF + CSV + ALE report: %.1f ms, ratio %.2f (target <= 2)\n", report, Median(ratios));
-    std::printf("PDF + CSV + ALE report: %.1f ms, ratio %.2f to 500 ms (target <= 1)\n", report, report / 500.0);
+    std::printf("PDF + CSV + ALE report: %.1f ms, ratio %.2f (target <= 2; bound %d threads)\n", report, Median(ratios),
+                loaders);
+    std::printf("PDF + CSV + ALE report: %.1f ms, ratio %.2f to 500 ms (target <= 1; no bound: a budget)\n", report,
+                report / 500.0);
     return 0;
 }

@@ -6,9 +6,13 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
+#include <QtEndian>
 
+#include <atomic>
 #include <cstdio>
+#include <thread>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,19 +44,49 @@ double MedianRatio(const std::vector<double>& a, const std::vector<double>& b)
     return Median(ratios);
 }
 
-double ReadWriteSyncBound(const QStringList& sources, const std::vector<BoundOutput>& outputs, bool sync)
+double SerialOrParallel(int count, int threads, const std::function<void(int)>& piece,
+                        const std::function<void()>& after)
 {
-    QByteArray buffer(1 << 20, '\0');
     QElapsedTimer timer;
     timer.start();
-    for (const QString& source : sources) {
+    for (int i = 0; i < count; ++i)
+        piece(i);
+    const double serial = Seconds(timer);
+    if (after)
+        after();
+    if (threads <= 1)
+        return serial;
+    std::atomic<int> next{0};
+    auto work = [&] {
+        for (int i = next++; i < count; i = next++)
+            piece(i);
+    };
+    timer.restart();
+    std::vector<std::thread> helpers;
+    for (int i = 1; i < threads; ++i)
+        helpers.emplace_back(work);
+    work();
+    for (std::thread& helper : helpers)
+        helper.join();
+    const double parallel = Seconds(timer);
+    if (after)
+        after();
+    return std::min(serial, parallel);
+}
+
+double ReadWriteSyncBound(const QStringList& sources, const std::vector<BoundOutput>& outputs, bool sync,
+                          int threads)
+{
+    auto read = [&](const QString& source) {
+        thread_local QByteArray buffer(1 << 20, '\0');
         const int fd = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
         while (fd >= 0 && ::read(fd, buffer.data(), size_t(buffer.size())) > 0) {
         }
         if (fd >= 0)
             ::close(fd);
-    }
-    for (const BoundOutput& output : outputs) {
+    };
+    auto write = [&](const BoundOutput& output) {
+        thread_local const QByteArray buffer(1 << 20, '\0');
         const int fd = ::open(QFile::encodeName(output.path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
                               0644);
         bool written = fd >= 0;
@@ -75,11 +109,64 @@ double ReadWriteSyncBound(const QStringList& sources, const std::vector<BoundOut
             std::fprintf(stderr, "bound write failed: %s\n", qPrintable(output.path));
         if (fd >= 0)
             ::close(fd);
+    };
+    const int count = sources.size() + int(outputs.size());
+    return SerialOrParallel(
+        count, threads,
+        [&](int i) {
+            if (i < sources.size())
+                read(sources.at(i));
+            else
+                write(outputs.at(size_t(i - sources.size())));
+        },
+        [&] {
+            for (const BoundOutput& output : outputs)
+                QFile::remove(output.path);
+        });
+}
+
+QList<QList<Region>> SavedRegions(const QStringList& files)
+{
+    QList<QList<Region>> regions;
+    for (const QString& path : files) {
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        const QByteArray head = file.read(4096);
+        QList<Region> own;
+        const int bext = head.indexOf("bext");
+        if (bext >= 0)
+            own.append({bext, head.mid(bext, 8 + int(qFromLittleEndian<quint32>(head.constData() + bext + 4)))});
+        file.seek(qMax<qint64>(0, file.size() - 64 * 1024));
+        const qint64 tailStart = file.pos();
+        const QByteArray tail = file.readAll();
+        const int ixml = tail.lastIndexOf("iXML");
+        if (ixml >= 0)
+            own.append({tailStart + ixml, tail.mid(ixml)});
+        regions.append(own);
     }
-    const double seconds = Seconds(timer);
-    for (const BoundOutput& output : outputs)
-        QFile::remove(output.path);
-    return seconds;
+    return regions;
+}
+
+double WriteRegionsInPlace(const QStringList& files, const QList<QList<Region>>& regions, bool sync, int threads)
+{
+    return 1000 * SerialOrParallel(int(files.size()), threads, [&](int i) {
+        const int fd = ::open(QFile::encodeName(files.at(i)).constData(), O_RDWR | O_CLOEXEC);
+        bool written = fd >= 0;
+        for (const Region& region : regions.at(i))
+            written = written && ::pwrite(fd, region.bytes.constData(), size_t(region.bytes.size()), region.offset)
+                                     == region.bytes.size();
+        if (!written || (sync && ::fdatasync(fd) != 0))
+            std::fprintf(stderr, "write failed: %s\n", qPrintable(files.at(i)));
+        if (fd >= 0)
+            ::close(fd);
+    });
+}
+
+double CpuSeconds(bool children)
+{
+    struct rusage usage {};
+    ::getrusage(children ? RUSAGE_CHILDREN : RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 bool Run(const QString& program, const QStringList& args)
@@ -102,22 +189,21 @@ bool HaveTool(const QString& program)
     return false;
 }
 
-double HeadTailReads(const QStringList& files)
+double HeadTailReads(const QStringList& files, int threads)
 {
-    QByteArray head(4 * 1024, '\0');
-    QByteArray tail(16 * 1024, '\0');
-    QElapsedTimer timer;
-    timer.start();
-    for (const QString& path : files) {
-        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-        struct stat info;
-        if (fd < 0 || ::fstat(fd, &info) != 0 || ::pread(fd, head.data(), size_t(head.size()), 0) <= 0
-            || ::pread(fd, tail.data(), size_t(tail.size()), qMax<off_t>(0, info.st_size - tail.size())) <= 0)
-            std::fprintf(stderr, "read failed: %s\n", qPrintable(path));
-        if (fd >= 0)
-            ::close(fd);
-    }
-    return Milliseconds(timer);
+    return 1000
+           * SerialOrParallel(int(files.size()), threads, [&](int i) {
+                 thread_local char head[4 * 1024];
+                 thread_local char tail[16 * 1024];
+                 const QString& path = files.at(i);
+                 const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+                 struct stat info;
+                 if (fd < 0 || ::fstat(fd, &info) != 0 || ::pread(fd, head, sizeof head, 0) <= 0
+                     || ::pread(fd, tail, sizeof tail, qMax<off_t>(0, info.st_size - off_t(sizeof tail))) <= 0)
+                     std::fprintf(stderr, "read failed: %s\n", qPrintable(path));
+                 if (fd >= 0)
+                     ::close(fd);
+             });
 }
 
 namespace {

@@ -4,7 +4,9 @@
 // What every benchmark program needs around its own measurements: clocks,
 // a robust pick of repeated runs, a warm page cache, and the peer tools run
 // as child processes.
+#include <QByteArray>
 #include <QElapsedTimer>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -48,7 +50,34 @@ struct BoundOutput {
     QString path;
     qint64 bytes = 0;
 };
-double ReadWriteSyncBound(const QStringList& sources, const std::vector<BoundOutput>& outputs, bool sync);
+// The faster of the work done one piece after another and done by `threads`
+// threads side by side (an engine on several threads is bounded by the
+// same work on as many).
+double ReadWriteSyncBound(const QStringList& sources, const std::vector<BoundOutput>& outputs, bool sync,
+                          int threads = 1);
+
+// Does piece(0) .. piece(count - 1) one after another on this thread, then
+// again on `threads` threads that each take the next piece; after (when
+// given) runs after each form, untimed. The faster form's seconds.
+double SerialOrParallel(int count, int threads, const std::function<void(int)>& piece,
+                        const std::function<void()>& after = {});
+
+// The regions of a sound file a metadata save rewrites: the bext chunk at
+// the head and everything from the iXML chunk to the end.
+struct Region {
+    qint64 offset = 0;
+    QByteArray bytes;
+};
+QList<QList<Region>> SavedRegions(const QStringList& files);
+// The same bytes a save writes, written in place into the same files, one
+// data sync each when synced; the faster of file after file and `threads`
+// threads side by side. Milliseconds.
+double WriteRegionsInPlace(const QStringList& files, const QList<QList<Region>>& regions, bool sync,
+                           int threads = 1);
+
+// CPU seconds used so far by this process's threads, or by its children
+// that were waited for (a peer tool run by Run).
+double CpuSeconds(bool children = false);
 
 // Runs a peer tool to its end; false (with a line on stderr) unless it
 // exited normally with code 0.
@@ -62,8 +91,9 @@ void Warm(const QStringList& paths);
 
 // The least a take loader must do per file: open it, read its head (fmt,
 // bext: the first 4 KiB) and its tail where the iXML lies (the last 16 KiB),
-// close it. Returns the milliseconds it took.
-double HeadTailReads(const QStringList& files);
+// close it. Returns the milliseconds it took, the faster of doing it file
+// after file and on `threads` threads.
+double HeadTailReads(const QStringList& files, int threads = 1);
 
 // Keeps the engines' debug lines out of the figures; warnings still show.
 void QuietDebugOutput();

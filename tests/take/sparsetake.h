@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 // Writes a recorder file whose data chunk is enlarged to dataSize bytes
@@ -11,5 +12,19 @@
 // FILE_KEY is not recomputed (such a file has status 7). False when the
 // file would pass the RIFF limit or cannot be written.
 bool WriteSparseCopy(const QString& path, const QByteArray& fileBytes, quint32 dataSize);
+
+// A day folder root/name/ of takes B00000, B00001 ... of `tracks` mono
+// files each (one polyphonic file with poly), `seconds` of 24-bit 48 kHz
+// audio that lie in a hole: a day of long takes needs little disk space.
+// Their keys match their audio; the folder's time is set an hour back, as
+// a card's folders were written long before they are browsed.
+// Exits the program when a file cannot be written.
+struct SparseDay {
+    QString folder;       // ends with a slash
+    QStringList takeIds;
+    QStringList files;
+};
+SparseDay WriteSparseDay(const QString& root, const QString& name, int takes, int tracks, int seconds,
+                         bool poly = false);
 
 #endif

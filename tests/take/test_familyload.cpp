@@ -319,6 +319,8 @@ private slots:
         QTest::newRow("family, total files, pickup take") << 9 << true << true;
         QTest::newRow("empty notes and notes to escape") << 10 << true << true;
         QTest::newRow("scene with its fields") << 11 << true << false;
+        QTest::newRow("slot names held already") << 12 << true << true;
+        QTest::newRow("slot names, one changed") << 13 << true << false;
     }
 
     void adoptedEditsSaveAsBuiltDocuments()
@@ -370,6 +372,12 @@ private slots:
             }
             if (edit == 6)
                 take.SetiXMLOrvexTracknames(slotNames, true);
+            if (edit == 12 || edit == 13) {
+                for (int slot : kSlots)
+                    slotNames[slot] = edit == 13 && slot == 2 ? QStringLiteral("Plant") : QStringLiteral("Trk%1").arg(slot + 1);
+                QCOMPARE(take.OrvexTracknamesHeld(slotNames, true), edit == 12);
+                take.SetiXMLOrvexTracknames(slotNames, true);
+            }
             if (edit == 7) {
                 take.SetiXMLTrackName(2, QStringLiteral("Plant"));
                 QCOMPARE(take.m_SndFile[2].GetiXMLMonoTrackName(), QStringLiteral("Plant"));

@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <dirent.h>
+#include <sys/time.h>
 
 using namespace fixture;
 
@@ -183,6 +184,20 @@ void TestSoundPerform::familiesAreFoundByEveryNamingForm()
         QCOMPARE(take.IsFullUnderscore(), style == int(NameStyle::LongUnderscore));
         QCOMPARE(take.GetFirstTrack(), slotList.first());
         QCOMPARE(take.m_czTakeFolder, m_czDay);
+        // A folder unchanged for a while is listed once and the family found
+        // in the listing; a member removed since changes the folder's time.
+        for (const int removed : {0, 1}) {
+            if (removed)
+                QVERIFY(QFile::remove(written.files.last()));
+            const time_t past = ::time(nullptr) - 3600 * (removed + 1);
+            const struct timeval times[2] = {{past, 0}, {past, 0}};
+            QCOMPARE(::utimes(QFile::encodeName(m_czDay).constData(), times), 0);
+            QSoundPerform listed;
+            QVERIFY(listed.InitFilesZZ(TakePathOf(written, spec), QStringLiteral("WAV")));
+            QCOMPARE(int(listed.m_nFileCount), slotList.size() - removed);
+            for (int i = 0; i < slotList.size() - removed; ++i)
+                QCOMPARE(listed.m_SndFile[slotList.at(i)].GetPath(), written.files.at(i));
+        }
     }
     QSoundPerform missing;
     QVERIFY(!missing.InitFilesZZ(m_czDay + QStringLiteral("NOTAKE"), QStringLiteral("WAV")));
