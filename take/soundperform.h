@@ -15,6 +15,7 @@
 
 class MyFileInfoList;
 struct tyTakeFamily;
+class FolderNameProbe;
 
 // One take: a polyphonic file (slot 0) or a family of up to 24 mono track
 // files, with the metadata read from them, the player sidecar, the mixer
@@ -257,7 +258,7 @@ public:
 
 private:
     void ClearTables();
-    bool LoadFamily(const tyTakeFamily& family, bool readSidecar);
+    bool LoadFamily(const tyTakeFamily& family, const FolderNameProbe* sidecarNames);
     bool ReadFiles();
     bool FilesAgree() const;
     void ReadTakeValues();

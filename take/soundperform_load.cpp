@@ -74,13 +74,14 @@ QString ActiveText(const QString& text)
 }
 
 // A killed write of the take's files (an import, a conversion, a copy over
-// it) is finished or taken back before the take is read.
-void SettleInterruptedReplacement(const QString& takePath, const QString& extension)
+// it) is finished or taken back before the take is read. Its record's
+// absence is seen in the folder's listing when one is kept.
+void SettleInterruptedReplacement(const QString& takePath, const QString& extension, const FolderNameProbe& names)
 {
     QString folder;
     QString name;
     SplitTakePath(takePath, extension, &folder, &name);
-    if (name.isEmpty())
+    if (name.isEmpty() || (names.IsListed() && !names.Exists(ReplaceJournal::PathForTake(QString(), name))))
         return;
     if (SettleReplacement(ReplaceJournal::PathForTake(folder, name)) == Replacement::Failed)
         SendUserMessage(QStringLiteral("Interrupted write"),
@@ -89,38 +90,48 @@ void SettleInterruptedReplacement(const QString& takePath, const QString& extens
                             .arg(folder, name));
 }
 
+QString TakeFolderOf(const QString& takePath, const QString& extension)
+{
+    QString folder;
+    QString name;
+    SplitTakePath(takePath, extension, &folder, &name);
+    return folder;
+}
+
 } // namespace
 
 bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
 {
     tyTakeFamily family;
     ResetVariables();
-    SettleInterruptedReplacement(takePath, extension);
+    const FolderNameProbe names(TakeFolderOf(takePath, extension));
+    SettleInterruptedReplacement(takePath, extension, names);
     // Held until the files are read: no save changes them meanwhile.
     TakeFolderLock lock;
     if (!RollBackInterruptedSave(takePath, extension, &lock))
         return false;
-    if (!FindTakeFamilyOnDisk(takePath, extension, &family))
+    if (!FindTakeFamilyOnDisk(takePath, extension, names, &family))
         return false;
-    return LoadFamily(family, true);
+    return LoadFamily(family, &names);
 }
 
 bool QSoundPerform::QuickInitFiles(QString root, QString ext, MyFileInfoList* listing, bool readSidecar)
 {
     tyTakeFamily family;
     ResetVariables();
-    SettleInterruptedReplacement(root, ext);
+    const FolderNameProbe names(TakeFolderOf(root, ext));
+    SettleInterruptedReplacement(root, ext, names);
     TakeFolderLock lock;
     if (!RollBackInterruptedSave(root, ext, &lock))
         return false;
     const bool found = listing ? FindTakeFamilyInListing(root, ext, *listing, &family)
-                               : FindTakeFamilyOnDisk(root, ext, &family);
+                               : FindTakeFamilyOnDisk(root, ext, names, &family);
     if (!found)
         return false;
-    return LoadFamily(family, readSidecar);
+    return LoadFamily(family, readSidecar ? &names : nullptr);
 }
 
-bool QSoundPerform::LoadFamily(const tyTakeFamily& family, bool readSidecar)
+bool QSoundPerform::LoadFamily(const tyTakeFamily& family, const FolderNameProbe* sidecarNames)
 {
     m_bPolyTake = family.bPoly;
     m_czTakeFolder = family.czFolder;
@@ -142,7 +153,11 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, bool readSidecar)
     ReadTrackValues();
     ReadSyncPoints();
     ReadWritability();
-    if (readSidecar)
+    // A write-protected folder keeps its settings in the mirror folder, so
+    // only a writable one's listing tells that the take has none.
+    if (sidecarNames
+        && (m_bReadOnlyFolder || !sidecarNames->IsListed()
+            || sidecarNames->Exists(SidecarPath().mid(m_czTakeFolder.size()))))
         LoadPlayerSettings(SidecarPath());
     return true;
 }

@@ -3,8 +3,8 @@
 #include "foundation/fileinfolist.h"
 #include "foundation/takenaming.h"
 
-#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QList>
 #include <QPair>
@@ -13,6 +13,9 @@
 #include <array>
 #include <memory>
 #include <mutex>
+
+#include <sys/stat.h>
+#include <time.h>
 
 // "folder/root.ext" with or without the extension: folder, name without it.
 void SplitTakePath(QString takePath, const QString& extension, QString* folder, QString* name)
@@ -78,23 +81,25 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
     return family->nFileCount > 0;
 }
 
-namespace {
-
 // The names in one folder, read once: a take's files are looked up among
 // them rather than probed on the disk name by name (24 slots, each in
 // several spellings, most of them absent), and the takes of a folder share
 // one listing while the folder stays unchanged.
 struct tyFolderNames {
-    QDateTime changed;       // the folder's modification time when it was read
+    qint64 nChanged = 0;     // the folder's modification time when it was read, ns since the epoch
     QSet<QString> exact;
     QSet<QString> folded;    // in lower case: what a case-blind file system also finds
 };
 
+namespace {
+
 // A listing is kept only of a folder left unchanged for this long before
 // it was read: a change within the same tick of a coarse clock (2 s on
 // some card file systems) could leave the folder's time as it was.
-constexpr qint64 kSettledMs = 3000;
+constexpr qint64 kSettledNs = 3000000000;
 constexpr int kKeptFolders = 4;
+
+qint64 Nanoseconds(const timespec& time) { return qint64(time.tv_sec) * 1000000000 + time.tv_nsec; }
 
 // The folder's names while they can be trusted, else null (probe the disk).
 // Called by the loaders' threads alike.
@@ -103,22 +108,26 @@ std::shared_ptr<const tyFolderNames> FolderNames(const QString& folder)
     static std::mutex mutex;
     // Newest first; guarded by mutex.
     static QList<QPair<QString, std::shared_ptr<const tyFolderNames>>> kept;
-    const QDateTime changed = QFileInfo(folder).lastModified();
-    if (!changed.isValid())
+    // The raw times: one call each, where a QDateTime of local time would
+    // ask after the time zone's file every time.
+    struct stat status;
+    if (::stat(QFile::encodeName(folder).constData(), &status) != 0)
         return nullptr;
+    const qint64 changed = Nanoseconds(status.st_mtim);
     {
         std::lock_guard<std::mutex> lock(mutex);
         for (int i = 0; i < kept.size(); ++i) {
-            if (kept.at(i).first == folder && kept.at(i).second->changed == changed) {
+            if (kept.at(i).first == folder && kept.at(i).second->nChanged == changed) {
                 kept.move(i, 0);
                 return kept.first().second;
             }
         }
     }
-    if (changed.msecsTo(QDateTime::currentDateTimeUtc()) < kSettledMs)
+    timespec now{};
+    if (::clock_gettime(CLOCK_REALTIME, &now) != 0 || Nanoseconds(now) - changed < kSettledNs)
         return nullptr;
     auto names = std::make_shared<tyFolderNames>();
-    names->changed = changed;
+    names->nChanged = changed;
     const QStringList entries =
         QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QString& entry : entries) {
@@ -138,23 +147,33 @@ std::shared_ptr<const tyFolderNames> FolderNames(const QString& folder)
 
 } // namespace
 
+FolderNameProbe::FolderNameProbe(const QString& folder)
+    : m_czFolder(folder), m_Names(FolderNames(folder.isEmpty() ? QStringLiteral(".") : folder))
+{
+}
+
+bool FolderNameProbe::Exists(const QString& name) const
+{
+    if (!m_Names)
+        return QFileInfo::exists(m_czFolder + name);
+    // A name listed only in another case is asked of the file system, which
+    // may or may not tell cases apart.
+    return m_Names->exact.contains(name)
+           || (m_Names->folded.contains(name.toLower()) && QFileInfo::exists(m_czFolder + name));
+}
+
 bool FindTakeFamilyOnDisk(const QString& takePath, const QString& extension, tyTakeFamily* family)
 {
     QString folder;
     QString root;
     SplitTakePath(takePath, extension, &folder, &root);
-    const std::shared_ptr<const tyFolderNames> names = FolderNames(folder.isEmpty() ? QStringLiteral(".") : folder);
-    if (!names) {
-        return FindTakeFamily(takePath, extension,
-                              [&folder](const QString& name) { return QFileInfo::exists(folder + name); }, family);
-    }
-    // A name listed only in another case is asked of the file system, which
-    // may or may not tell cases apart.
-    return FindTakeFamily(takePath, extension,
-                          [&](const QString& name) {
-                              return names->exact.contains(name)
-                                     || (names->folded.contains(name.toLower()) && QFileInfo::exists(folder + name));
-                          },
+    return FindTakeFamilyOnDisk(takePath, extension, FolderNameProbe(folder), family);
+}
+
+bool FindTakeFamilyOnDisk(const QString& takePath, const QString& extension, const FolderNameProbe& names,
+                          tyTakeFamily* family)
+{
+    return FindTakeFamily(takePath, extension, [&names](const QString& name) { return names.Exists(name); },
                           family);
 }
 

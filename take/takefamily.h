@@ -3,8 +3,28 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 
 class MyFileInfoList;
+struct tyFolderNames;
+
+// Whether names are in one folder (its path ends with '/'; empty: the
+// working folder), answered from a listing of the folder kept while the
+// folder's time shows no change since it was read, else asked of the disk.
+// The answer is as of the making: a caller that needs a current one (after
+// taking a lock) makes a new probe.
+class FolderNameProbe
+{
+public:
+    explicit FolderNameProbe(const QString& folder);
+    // True when the folder's listing answers, without asking the disk.
+    bool IsListed() const { return m_Names != nullptr; }
+    bool Exists(const QString& name) const;
+
+private:
+    QString m_czFolder;
+    std::shared_ptr<const tyFolderNames> m_Names;
+};
 
 // The files of one take as found by name: a poly file, or the mono track
 // files of slots 0..23.
@@ -28,6 +48,8 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
 
 // The same probing against the disk, or against a folder listing.
 bool FindTakeFamilyOnDisk(const QString& takePath, const QString& extension, tyTakeFamily* family);
+bool FindTakeFamilyOnDisk(const QString& takePath, const QString& extension, const FolderNameProbe& names,
+                          tyTakeFamily* family);
 bool FindTakeFamilyInListing(const QString& takePath, const QString& extension,
                              const MyFileInfoList& listing, tyTakeFamily* family);
 

@@ -24,7 +24,12 @@ constexpr int kLockWaitMs = 5000;
 // The record's own file or its temporary one is there.
 bool SaveRecordLeft(const QString& journal)
 {
-    return QFileInfo::exists(journal) || QFileInfo::exists(ChunkJournalTemporaryPath(journal));
+    // Asked under the folder's lock, so the folder's listing is judged now:
+    // a record made since it was read changed the folder's time.
+    const int slash = journal.lastIndexOf(QLatin1Char('/'));
+    const FolderNameProbe names(journal.left(slash + 1));
+    const QString name = journal.mid(slash + 1);
+    return names.Exists(name) || names.Exists(ChunkJournalTemporaryPath(name));
 }
 
 // Puts back a take whose save was interrupted, telling the user once. Only
