@@ -28,6 +28,7 @@
 #include <memory>
 #include <sys/resource.h>
 #include <sys/statvfs.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 using namespace fixture;
@@ -548,6 +549,7 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad_data()
 {
     QTest::addColumn<QString>("state");
     QTest::newRow("killed before the record was removed") << "committed";
+    QTest::newRow("the same in a folder whose listing is kept") << "listed";
     QTest::newRow("take deleted since") << "deleted";
     QTest::newRow("torn temporary record") << "torn";
     QTest::newRow("a member changed by another program since") << "changed";
@@ -590,6 +592,8 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
         for (const QString& path : written.files)
             QVERIFY(QFile::remove(path));
     }
+    const struct timeval hourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+    QVERIFY(state != QLatin1String("listed") || ::utimes(QFile::encodeName(m_czDay).constData(), hourAgo) == 0);
     QList<QByteArray> saved;
     if (state == QLatin1String("changed")) {
         QVERIFY(WriteBytes(written.files.at(1), WithChunk(FileBytes(written.files.at(1)), "", "LIST", 64)));
