@@ -258,13 +258,15 @@ public:
 
 private:
     void ClearTables();
-    bool LoadFamily(const tyTakeFamily& family, const FolderNameProbe* sidecarNames);
+    // folderDescriptor: the take's folder held open (or -1), for the
+    // writability of its files.
+    bool LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* sidecarNames);
     bool ReadFiles();
     bool FilesAgree() const;
     void ReadTakeValues();
     void ReadTrackValues();
     void ReadSyncPoints();
-    void ReadWritability();
+    void ReadWritability(int folderDescriptor);
     // Samples as frames of the take's timecode: pull-down frames run 1/1000
     // slower than the nominal rate. Rounded down, or to the nearest frame.
     quint64 FramesOfSamples(quint64 samples, bool nearest) const;

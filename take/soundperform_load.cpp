@@ -112,7 +112,7 @@ bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
         return false;
     if (!FindTakeFamilyOnDisk(takePath, extension, names, &family))
         return false;
-    return LoadFamily(family, &names);
+    return LoadFamily(family, lock.Descriptor(), &names);
 }
 
 bool QSoundPerform::QuickInitFiles(QString root, QString ext, MyFileInfoList* listing, bool readSidecar)
@@ -128,10 +128,10 @@ bool QSoundPerform::QuickInitFiles(QString root, QString ext, MyFileInfoList* li
                                : FindTakeFamilyOnDisk(root, ext, names, &family);
     if (!found)
         return false;
-    return LoadFamily(family, readSidecar ? &names : nullptr);
+    return LoadFamily(family, lock.Descriptor(), readSidecar ? &names : nullptr);
 }
 
-bool QSoundPerform::LoadFamily(const tyTakeFamily& family, const FolderNameProbe* sidecarNames)
+bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* sidecarNames)
 {
     m_bPolyTake = family.bPoly;
     m_czTakeFolder = family.czFolder;
@@ -152,7 +152,7 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, const FolderNameProbe
     ReadTakeValues();
     ReadTrackValues();
     ReadSyncPoints();
-    ReadWritability();
+    ReadWritability(folderDescriptor);
     // A write-protected folder keeps its settings in the mirror folder, so
     // only a writable one's listing tells that the take has none.
     if (sidecarNames
@@ -363,12 +363,13 @@ quint64 QSoundPerform::FramesOfSamples(quint64 samples, bool nearest) const
     return whole * perFrames + (rest * perFrames + (nearest ? perSamples / 2 : 0)) / perSamples;
 }
 
-void QSoundPerform::ReadWritability()
+void QSoundPerform::ReadWritability(int folderDescriptor)
 {
     m_bReadOnlyFolder = !IsWritablePath(m_czTakeFolder);
-    m_bReadOnlyFile = false;
+    QStringList names;
     for (int t = 0; t < kMaxTracks; ++t) {
-        if (m_pbPresent[t] && !IsWritablePath(m_SndFile[t].GetPath()))
-            m_bReadOnlyFile = true;
+        if (m_pbPresent[t])
+            names << m_SndFile[t].GetPath().mid(m_czTakeFolder.size());
     }
+    m_bReadOnlyFile = !AreWritableFiles(m_czTakeFolder, folderDescriptor, names);
 }

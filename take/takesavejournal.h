@@ -33,6 +33,8 @@ public:
     // before. False only when another holder kept it for the whole wait.
     bool Acquire(const QString& folder, Mode mode);
     void Release();
+    // The folder's open descriptor while one is held, else -1.
+    int Descriptor() const { return m_nHandle; }
 
 private:
     int m_nHandle = -1;

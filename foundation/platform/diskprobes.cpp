@@ -31,6 +31,13 @@ public:
         return m_Installed ? m_Installed : m_System;
     }
 
+    // The function a test installed, else empty.
+    Function installed()
+    {
+        QMutexLocker lock(&m_Mutex);
+        return m_Installed;
+    }
+
     void install(Function function)
     {
         QMutexLocker lock(&m_Mutex);
@@ -147,6 +154,21 @@ void SetFreeSpaceFunction(FreeSpaceFunction function) { FreeSpace().install(std:
 bool IsWritablePath(const QString& path) { return Writability().get()(path); }
 
 void SetWritabilityProbe(WritabilityProbe probe) { Writability().install(std::move(probe)); }
+
+bool AreWritableFiles(const QString& folder, int folderDescriptor, const QStringList& names)
+{
+    const WritabilityProbe installed = Writability().installed();
+    const bool relative = folderDescriptor >= 0 && !installed;
+    const WritabilityProbe probe = installed ? installed : Writability().get();
+    for (const QString& name : names) {
+        // faccessat without flags asks as access() does: for the real user.
+        const bool writable = relative ? ::faccessat(folderDescriptor, QFile::encodeName(name).constData(), W_OK, 0) == 0
+                                       : probe(folder + name);
+        if (!writable)
+            return false;
+    }
+    return true;
+}
 
 int SyncFiles(const QVector<int>& descriptors)
 {

@@ -2,6 +2,7 @@
 #define NALVO_FOUNDATION_PLATFORM_DISKPROBES_H
 
 #include <QString>
+#include <QStringList>
 #include <QVector>
 #include <QtGlobal>
 #include <functional>
@@ -23,6 +24,11 @@ using WritabilityProbe = std::function<bool(const QString& path)>;
 bool IsWritablePath(const QString& path);
 // Installs a probe; an empty one restores the system's (QFileInfo::isWritable).
 void SetWritabilityProbe(WritabilityProbe probe);
+// True when every named file of the folder (its path ends with '/') may be
+// written: IsWritablePath(folder + name) for each. folderDescriptor, when
+// not -1, is an open descriptor of that folder: the system then looks each
+// name up in it rather than walking the folder's whole path again.
+bool AreWritableFiles(const QString& folder, int folderDescriptor, const QStringList& names);
 
 // Puts what was written to the open files (descriptors) on the disk itself,
 // so that a power cut cannot lose it or keep later writes without it. Only
