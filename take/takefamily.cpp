@@ -103,7 +103,7 @@ qint64 Nanoseconds(const timespec& time) { return qint64(time.tv_sec) * 10000000
 
 // The folder's names while they can be trusted, else null (probe the disk).
 // Called by the loaders' threads alike.
-std::shared_ptr<const tyFolderNames> FolderNames(const QString& folder)
+std::shared_ptr<const tyFolderNames> FolderNames(const QString& folder, bool keptOnly)
 {
     static std::mutex mutex;
     // Newest first; guarded by mutex.
@@ -124,7 +124,7 @@ std::shared_ptr<const tyFolderNames> FolderNames(const QString& folder)
         }
     }
     timespec now{};
-    if (::clock_gettime(CLOCK_REALTIME, &now) != 0 || Nanoseconds(now) - changed < kSettledNs)
+    if (keptOnly || ::clock_gettime(CLOCK_REALTIME, &now) != 0 || Nanoseconds(now) - changed < kSettledNs)
         return nullptr;
     auto names = std::make_shared<tyFolderNames>();
     names->nChanged = changed;
@@ -147,8 +147,8 @@ std::shared_ptr<const tyFolderNames> FolderNames(const QString& folder)
 
 } // namespace
 
-FolderNameProbe::FolderNameProbe(const QString& folder)
-    : m_czFolder(folder), m_Names(FolderNames(folder.isEmpty() ? QStringLiteral(".") : folder))
+FolderNameProbe::FolderNameProbe(const QString& folder, bool keptOnly)
+    : m_czFolder(folder), m_Names(FolderNames(folder.isEmpty() ? QStringLiteral(".") : folder, keptOnly))
 {
 }
 

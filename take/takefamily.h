@@ -16,7 +16,9 @@ struct tyFolderNames;
 class FolderNameProbe
 {
 public:
-    explicit FolderNameProbe(const QString& folder);
+    // keptOnly: a folder not listed yet is asked of the disk rather than
+    // read whole (for a probe of a name or two, not of a take's family).
+    explicit FolderNameProbe(const QString& folder, bool keptOnly = false);
     // True when the folder's listing answers, without asking the disk.
     bool IsListed() const { return m_Names != nullptr; }
     bool Exists(const QString& name) const;

@@ -25,9 +25,10 @@ constexpr int kLockWaitMs = 5000;
 bool SaveRecordLeft(const QString& journal)
 {
     // Asked under the folder's lock, so the folder's listing is judged now:
-    // a record made since it was read changed the folder's time.
+    // a record made since it was read changed the folder's time. A listing
+    // the load made is used; for two names none is made.
     const int slash = journal.lastIndexOf(QLatin1Char('/'));
-    const FolderNameProbe names(journal.left(slash + 1));
+    const FolderNameProbe names(journal.left(slash + 1), true);
     const QString name = journal.mid(slash + 1);
     return names.Exists(name) || names.Exists(ChunkJournalTemporaryPath(name));
 }
