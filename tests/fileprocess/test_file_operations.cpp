@@ -343,7 +343,7 @@ void TestFileOperations::treeRoomCountsWhatIsWritten()
     connect(&logger, &MessageLoging::signal_message, &copier, [&told](QString, QString text) { told << text; });
     connect(&copier, &QFileCopier::error, &copier, [&copier, asked = 0](int, QFileCopier::Error, bool stopped) mutable {
         if (stopped && asked++ == 0)
-            copier.mergeAll();
+            copier.merge();
         else if (stopped)
             copier.skip();
     });
