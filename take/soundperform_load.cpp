@@ -5,7 +5,6 @@
 #include "foundation/mapping.h"
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
-#include "foundation/replacejournal.h"
 #include "soundfile/filestatus.h"
 #include "take/takefamily.h"
 #include "take/takesavejournal.h"
@@ -73,29 +72,12 @@ QString ActiveText(const QString& text)
     return text;
 }
 
-// A killed write of the take's files (an import, a conversion, a copy over
-// it) is finished or taken back before the take is read.
-void SettleInterruptedReplacement(const QString& takePath, const QString& extension)
-{
-    QString folder;
-    QString name;
-    SplitTakePath(takePath, extension, &folder, &name);
-    if (name.isEmpty())
-        return;
-    if (SettleReplacement(ReplaceJournal::PathForTake(folder, name)) == Replacement::Failed)
-        SendUserMessage(QStringLiteral("Interrupted write"),
-                        QStringLiteral("Path:%1\nTake:%2\nAn interrupted write of this take could not be "
-                                       "finished or undone.")
-                            .arg(folder, name));
-}
-
 } // namespace
 
 bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
 {
     tyTakeFamily family;
     ResetVariables();
-    SettleInterruptedReplacement(takePath, extension);
     // Held until the files are read: no save changes them meanwhile.
     TakeFolderLock lock;
     if (!RollBackInterruptedSave(takePath, extension, &lock))
@@ -109,7 +91,6 @@ bool QSoundPerform::QuickInitFiles(QString root, QString ext, MyFileInfoList* li
 {
     tyTakeFamily family;
     ResetVariables();
-    SettleInterruptedReplacement(root, ext);
     TakeFolderLock lock;
     if (!RollBackInterruptedSave(root, ext, &lock))
         return false;

@@ -1,25 +1,14 @@
 #include "take/takesavejournal.h"
 
 #include "foundation/messageloging.h"
+#include "foundation/replacejournal.h"
 #include "soundfile/chunkjournal.h"
 #include "take/takefamily.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace {
-
-// How long a save or a load waits for the folder's lock: far longer than a
-// save of a whole take to a slow card takes, short enough that nobody waits
-// on a stuck holder for long.
-constexpr int kLockWaitMs = 5000;
 
 // The record's own file or its temporary one is there.
 bool SaveRecordLeft(const QString& journal)
@@ -54,48 +43,6 @@ QString TakeSaveJournalPath(const QString& folder, const QString& baseName)
     return folder + QLatin1Char('.') + baseName + QStringLiteral(".nalvo-save");
 }
 
-TakeFolderLock::~TakeFolderLock() { Release(); }
-
-void TakeFolderLock::Release()
-{
-    // Closing the descriptor lets go of its lock.
-    if (m_nHandle >= 0)
-        ::close(m_nHandle);
-    m_nHandle = -1;
-}
-
-bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
-{
-    Release();
-    // A folder that cannot be opened holds no take to protect: the caller
-    // meets the real failure when it opens the files.
-    m_nHandle = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (m_nHandle < 0)
-        return true;
-    const int operation = (mode == Mode::Alone ? LOCK_EX : LOCK_SH) | LOCK_NB;
-    QElapsedTimer waited;
-    waited.start();
-    for (;;) {
-        if (::flock(m_nHandle, operation) == 0)
-            return true;
-        if (errno == EINTR)
-            continue;
-        if (errno != EWOULDBLOCK) {
-            // No locks on this volume (ENOLCK, EOPNOTSUPP, EINVAL, EBADF on
-            // some network file systems): go on without, as before.
-            Release();
-            return true;
-        }
-        if (waited.elapsed() >= kLockWaitMs)
-            break;
-        // Short steps: a reader lets go between two loads for well under a
-        // millisecond, and longer steps would miss that moment again and again.
-        QThread::usleep(500);
-    }
-    Release();
-    return false;
-}
-
 bool RollBackInterruptedSave(const QString& takePath, const QString& extension, TakeFolderLock* lock)
 {
     QString folder;
@@ -104,11 +51,22 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
     if (name.isEmpty())
         return true;
     bool locked = lock->Acquire(folder, TakeFolderLock::Mode::Shared);
-    // Under the shared lock no save runs, so a record found now was left by
-    // a killed one; undoing it needs the folder alone (another reader may
-    // be reading). The lock stays alone for this load: such loads are rare.
-    if (locked && SaveRecordLeft(TakeSaveJournalPath(folder, name))) {
+    // Under the shared lock no save or replacement of ours runs, so a record
+    // found now was left by a killed one; settling it needs the folder alone
+    // (another reader may be reading). The lock stays alone for this load:
+    // such loads are rare.
+    const QString replacement = ReplaceJournal::PathForTake(folder, name);
+    if (locked && (SaveRecordLeft(TakeSaveJournalPath(folder, name)) || QFileInfo::exists(replacement))) {
         locked = lock->Acquire(folder, TakeFolderLock::Mode::Alone);
+        // Still live under the lock: a program that writes without it. The
+        // take is half replaced and must not be read.
+        const Replacement settled = locked ? SettleReplacement(replacement) : Replacement::None;
+        locked = locked && settled != Replacement::Busy;
+        if (settled == Replacement::Failed)
+            SendUserMessage(QStringLiteral("Interrupted write"),
+                            QStringLiteral("Path:%1\nTake:%2\nAn interrupted write of this take could not be "
+                                           "finished or undone.")
+                                .arg(folder, name));
         if (locked)
             UndoLeftSave(folder, name);
     }
