@@ -201,7 +201,10 @@ void QFileCopierThread::renameAll()
 void QFileCopierThread::merge()
 {
     std::lock_guard<WorkerLock> guard(lock);
-    if (!waitingForInteraction || !requests.at(currentId).isDir)
+    // A request is asked about before it is expanded, so its folder flag is
+    // not set yet: the source itself tells whether there is a folder to merge.
+    const Request& asked = requests.at(currentId);
+    if (!waitingForInteraction || !(asked.isDir || QFileInfo(asked.source).isDir()))
         return;   // a file cannot be merged: the worker keeps waiting
     requests[currentId].merge = true;
     waitingForInteraction = false;

@@ -1,5 +1,6 @@
 #include "foundation/replacejournal.h"
 
+#include "foundation/folderlock.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/takenaming.h"
 
@@ -324,13 +325,23 @@ Replacement SettleReplacement(const QString& journalPath)
     return result;
 }
 
+Replacement SettleReplacementAlone(const QString& journalPath)
+{
+    if (!Exists(journalPath))
+        return Replacement::None;
+    TakeFolderLock lock;
+    if (!lock.Acquire(QFileInfo(journalPath).absolutePath() + QLatin1Char('/'), TakeFolderLock::Mode::Alone))
+        return Replacement::Busy;
+    return SettleReplacement(journalPath);
+}
+
 int SettleReplacementsIn(const QString& folder)
 {
     const QDir dir(folder);
     const QDir::Filters filter = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
     int settled = 0;
     for (const QString& name : dir.entryList({QLatin1Char('*') + kSuffix}, filter)) {
-        const Replacement result = SettleReplacement(dir.filePath(name));
+        const Replacement result = SettleReplacementAlone(dir.filePath(name));
         settled += result == Replacement::Finished || result == Replacement::TakenBack ? 1 : 0;
     }
     // The exact shape of a link replacement's temporary name, and a link.

@@ -61,7 +61,12 @@ enum class Replacement { None, Busy, Finished, TakenBack, Failed };
 // takes its name when all of them are still there, otherwise every replaced
 // file returns; then the leftovers the record names go, and the record.
 // Busy: a live writer holds it. Failed: some file could not be put back.
+// The caller holds the folder's lock alone (see TakeFolderLock), so no load
+// reads the files while they change.
 Replacement SettleReplacement(const QString& journalPath);
+// The same for a caller that holds no lock of the folder: the lock is
+// taken alone for the settling (Busy when another holder keeps it).
+Replacement SettleReplacementAlone(const QString& journalPath);
 
 // Settles every abandoned record in the folder and removes the temporary
 // links a killed link replacement left there. Returns how many records were

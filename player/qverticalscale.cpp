@@ -139,7 +139,8 @@ void QVerticalScale::paintEvent(QPaintEvent*)
         boxes << box;
         spans << qMakePair(baseline + ink.top(), baseline + ink.bottom());
     }
-    const QVector<bool> shown = SpacedLabels(spans, 2.0);
+    // Numbers closer than this read as one ("0" over "6" as "06").
+    const QVector<bool> shown = SpacedLabels(spans, std::max<qreal>(3.0, metrics.capHeight() * 0.4));
 
     QPainter painter(this);
     painter.setPen(QPen(Qt::white, 1));

@@ -390,7 +390,7 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
     for (int c = 0; c < channels; ++c)
         names << QDir::cleanPath(folder + QLatin1Char('/') + takeId + SuffixOf(import, c) + QStringLiteral(".WAV"));
     if (!names.isEmpty())
-        SettleReplacement(ReplaceJournal::PathFor(names.first()));
+        SettleReplacementAlone(ReplaceJournal::PathFor(names.first()));
     for (const QString& name : names) {
         if (QFileInfo::exists(name) || QFileInfo(name).isSymLink()) {
             Report(kTitle, QStringLiteral("Unable to create new file\ntarget file name ID\n%1 already existe !").arg(takeId));

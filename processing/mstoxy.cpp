@@ -78,7 +78,7 @@ bool QSoundMixer::MStoXY(QString mPath, short mIndex, QString sPath, short sInde
     m.czPath = QFileInfo(mPath).absoluteFilePath();
     s.czPath = QFileInfo(sPath).absoluteFilePath();
     // A killed conversion may hold M only under its aside name.
-    SettleReplacement(ReplaceJournal::PathFor(m.czPath));
+    SettleReplacementAlone(ReplaceJournal::PathFor(m.czPath));
     if (!ReadSource(m)) {
         Report(kTitle, QStringLiteral("Unable to read/write files (M)!"));
         return false;

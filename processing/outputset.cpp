@@ -1,6 +1,7 @@
 #include "processing/outputset.h"
 
 #include "foundation/fileutil.h"
+#include "foundation/folderlock.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/replacejournal.h"
 
@@ -70,7 +71,7 @@ SafeOutput& OutputSet::Add(const QString& finalPath, SafeOutput::Replace replace
 {
     // What a killed run left of this take is settled before any file of the
     // folder is written (or swept).
-    SettleReplacement(ReplaceJournal::PathFor(finalPath));
+    SettleReplacementAlone(ReplaceJournal::PathFor(finalPath));
     m_Outputs.push_back(std::make_unique<SafeOutput>(finalPath, replace));
     return *m_Outputs.back();
 }
@@ -104,12 +105,21 @@ int OutputSet::SyncAll()
     return error;
 }
 
-int OutputSet::SyncFolders()
+QStringList OutputSet::Folders() const
 {
     QSet<QString> folders;
     for (auto& output : m_Outputs)
-        folders.insert(QFileInfo(output->FinalPath()).absolutePath());
-    for (const QString& folder : folders) {
+        folders.insert(QFileInfo(output->FinalPath()).absolutePath() + QLatin1Char('/'));
+    // One order for every writer, so two sets over the same folders never
+    // each hold one the other waits for.
+    QStringList sorted = folders.values();
+    sorted.sort();
+    return sorted;
+}
+
+int OutputSet::SyncFolders()
+{
+    for (const QString& folder : Folders()) {
         if (const int error = SyncFolder(folder))
             return error;
     }
@@ -131,6 +141,21 @@ bool OutputSet::CommitAll(bool sync)
     }
     if (m_Outputs.empty())
         return true;
+    // The folders alone from before the first rename until the record is
+    // gone and the names are on the disk: a load, which shares the lock,
+    // reads the take as it was or as it is now, never half replaced. The
+    // locks go with this function, after the record.
+    const QStringList folders = Folders();
+    std::unique_ptr<TakeFolderLock[]> locks(new TakeFolderLock[size_t(folders.size())]);
+    for (int i = 0; i < folders.size(); ++i) {
+        if (!locks[size_t(i)].Acquire(folders.at(i), TakeFolderLock::Mode::Alone)) {
+            m_czError = QStringLiteral("%1 is being saved or read by another window or program; nothing was "
+                                       "replaced, try again in a moment")
+                            .arg(m_Outputs.front()->FinalPath());
+            DiscardAll();
+            return false;
+        }
+    }
     std::vector<tyAside> asides(m_Outputs.size());
     std::vector<tyReplaceEntry> entries;
     for (size_t i = 0; i < m_Outputs.size(); ++i) {

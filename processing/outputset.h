@@ -46,6 +46,9 @@ public:
     // outputs reach the disk before they take their names (one flush of the
     // volume for all of them, not one wait per file), and the folder
     // entries after; a folder that cannot be synced takes the set back.
+    // The outputs' folders are held alone meanwhile (see TakeFolderLock),
+    // so no caller may hold a lock of them; a folder another holder keeps
+    // for the whole wait fails the commit.
     bool CommitAll(bool sync = false);
     // Removes every temporary file; final names are not touched.
     void DiscardAll();
@@ -56,6 +59,8 @@ private:
     // 0, or the system's error number of the first that failed.
     int SyncAll();
     int SyncFolders();
+    // The outputs' folders, each ending in '/', in one order.
+    QStringList Folders() const;
 
     std::vector<std::unique_ptr<SafeOutput>> m_Outputs;
     QStringList m_Retired;

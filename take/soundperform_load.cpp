@@ -5,12 +5,12 @@
 #include "foundation/mapping.h"
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
-#include "foundation/replacejournal.h"
 #include "soundfile/filestatus.h"
 #include "take/takefamily.h"
 #include "take/takesavejournal.h"
 
 #include <QtMath>
+#include <optional>
 #include <cmath>
 
 namespace {
@@ -73,23 +73,6 @@ QString ActiveText(const QString& text)
     return text;
 }
 
-// A killed write of the take's files (an import, a conversion, a copy over
-// it) is finished or taken back before the take is read. Its record's
-// absence is seen in the folder's listing when one is kept.
-void SettleInterruptedReplacement(const QString& takePath, const QString& extension, const FolderNameProbe& names)
-{
-    QString folder;
-    QString name;
-    SplitTakePath(takePath, extension, &folder, &name);
-    if (name.isEmpty() || (names.IsListed() && !names.Exists(ReplaceJournal::PathForTake(QString(), name))))
-        return;
-    if (SettleReplacement(ReplaceJournal::PathForTake(folder, name)) == Replacement::Failed)
-        SendUserMessage(QStringLiteral("Interrupted write"),
-                        QStringLiteral("Path:%1\nTake:%2\nAn interrupted write of this take could not be "
-                                       "finished or undone.")
-                            .arg(folder, name));
-}
-
 QString TakeFolderOf(const QString& takePath, const QString& extension)
 {
     QString folder;
@@ -104,12 +87,11 @@ bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
 {
     tyTakeFamily family;
     ResetVariables();
-    const FolderNameProbe names(TakeFolderOf(takePath, extension));
-    SettleInterruptedReplacement(takePath, extension, names);
     // Held until the files are read: no save changes them meanwhile.
     TakeFolderLock lock;
     if (!RollBackInterruptedSave(takePath, extension, &lock))
         return false;
+    const FolderNameProbe names(TakeFolderOf(takePath, extension));
     if (!FindTakeFamilyOnDisk(takePath, extension, names, &family))
         return false;
     return LoadFamily(family, lock.Descriptor(), &names);
@@ -119,16 +101,17 @@ bool QSoundPerform::QuickInitFiles(QString root, QString ext, MyFileInfoList* li
 {
     tyTakeFamily family;
     ResetVariables();
-    const FolderNameProbe names(TakeFolderOf(root, ext));
-    SettleInterruptedReplacement(root, ext, names);
     TakeFolderLock lock;
     if (!RollBackInterruptedSave(root, ext, &lock))
         return false;
+    std::optional<FolderNameProbe> names;
+    if (!listing || readSidecar)
+        names.emplace(TakeFolderOf(root, ext));
     const bool found = listing ? FindTakeFamilyInListing(root, ext, *listing, &family)
-                               : FindTakeFamilyOnDisk(root, ext, names, &family);
+                               : FindTakeFamilyOnDisk(root, ext, *names, &family);
     if (!found)
         return false;
-    return LoadFamily(family, lock.Descriptor(), readSidecar ? &names : nullptr);
+    return LoadFamily(family, lock.Descriptor(), readSidecar ? &*names : nullptr);
 }
 
 bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* sidecarNames)

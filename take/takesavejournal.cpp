@@ -1,36 +1,20 @@
 #include "take/takesavejournal.h"
 
 #include "foundation/messageloging.h"
+#include "foundation/replacejournal.h"
 #include "soundfile/chunkjournal.h"
 #include "take/takefamily.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace {
 
-// How long a save or a load waits for the folder's lock: far longer than a
-// save of a whole take to a slow card takes, short enough that nobody waits
-// on a stuck holder for long.
-constexpr int kLockWaitMs = 5000;
-
 // The record's own file or its temporary one is there.
-bool SaveRecordLeft(const QString& journal)
+bool SaveRecordLeft(const FolderNameProbe& names, const QString& baseName)
 {
-    // Asked under the folder's lock, so the folder's listing is judged now:
-    // a record made since it was read changed the folder's time. A listing
-    // the load made is used; for two names none is made.
-    const int slash = journal.lastIndexOf(QLatin1Char('/'));
-    const FolderNameProbe names(journal.left(slash + 1), true);
-    const QString name = journal.mid(slash + 1);
-    return names.Exists(name) || names.Exists(ChunkJournalTemporaryPath(name));
+    const QString record = TakeSaveJournalPath(QString(), baseName);
+    return names.Exists(record) || names.Exists(ChunkJournalTemporaryPath(record));
 }
 
 // Puts back a take whose save was interrupted, telling the user once. Only
@@ -60,48 +44,6 @@ QString TakeSaveJournalPath(const QString& folder, const QString& baseName)
     return folder + QLatin1Char('.') + baseName + QStringLiteral(".nalvo-save");
 }
 
-TakeFolderLock::~TakeFolderLock() { Release(); }
-
-void TakeFolderLock::Release()
-{
-    // Closing the descriptor lets go of its lock.
-    if (m_nHandle >= 0)
-        ::close(m_nHandle);
-    m_nHandle = -1;
-}
-
-bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
-{
-    Release();
-    // A folder that cannot be opened holds no take to protect: the caller
-    // meets the real failure when it opens the files.
-    m_nHandle = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (m_nHandle < 0)
-        return true;
-    const int operation = (mode == Mode::Alone ? LOCK_EX : LOCK_SH) | LOCK_NB;
-    QElapsedTimer waited;
-    waited.start();
-    for (;;) {
-        if (::flock(m_nHandle, operation) == 0)
-            return true;
-        if (errno == EINTR)
-            continue;
-        if (errno != EWOULDBLOCK) {
-            // No locks on this volume (ENOLCK, EOPNOTSUPP, EINVAL, EBADF on
-            // some network file systems): go on without, as before.
-            Release();
-            return true;
-        }
-        if (waited.elapsed() >= kLockWaitMs)
-            break;
-        // Short steps: a reader lets go between two loads for well under a
-        // millisecond, and longer steps would miss that moment again and again.
-        QThread::usleep(500);
-    }
-    Release();
-    return false;
-}
-
 bool RollBackInterruptedSave(const QString& takePath, const QString& extension, TakeFolderLock* lock)
 {
     QString folder;
@@ -110,11 +52,28 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
     if (name.isEmpty())
         return true;
     bool locked = lock->Acquire(folder, TakeFolderLock::Mode::Shared);
-    // Under the shared lock no save runs, so a record found now was left by
-    // a killed one; undoing it needs the folder alone (another reader may
-    // be reading). The lock stays alone for this load: such loads are rare.
-    if (locked && SaveRecordLeft(TakeSaveJournalPath(folder, name))) {
+    // Under the shared lock no save or replacement of ours runs, so a record
+    // found now was left by a killed one; settling it needs the folder alone
+    // (another reader may be reading). The lock stays alone for this load:
+    // such loads are rare. The records are looked for once the lock is held,
+    // so a kept listing of the folder is judged then: a record made since it
+    // was read changed the folder's time.
+    const QString replacement = ReplaceJournal::PathForTake(folder, name);
+    const auto recordLeft = [&] {
+        const FolderNameProbe names(folder);
+        return SaveRecordLeft(names, name) || names.Exists(replacement.mid(folder.size()));
+    };
+    if (locked && recordLeft()) {
         locked = lock->Acquire(folder, TakeFolderLock::Mode::Alone);
+        // Still live under the lock: a program that writes without it. The
+        // take is half replaced and must not be read.
+        const Replacement settled = locked ? SettleReplacement(replacement) : Replacement::None;
+        locked = locked && settled != Replacement::Busy;
+        if (settled == Replacement::Failed)
+            SendUserMessage(QStringLiteral("Interrupted write"),
+                            QStringLiteral("Path:%1\nTake:%2\nAn interrupted write of this take could not be "
+                                           "finished or undone.")
+                                .arg(folder, name));
         if (locked)
             UndoLeftSave(folder, name);
     }
@@ -128,6 +87,7 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
 
 void RollBackLeftSave(const QString& folder, const QString& baseName)
 {
-    if (SaveRecordLeft(TakeSaveJournalPath(folder, baseName)))
+    // A saver reads no listing for two names, but uses one a load made.
+    if (SaveRecordLeft(FolderNameProbe(folder, true), baseName))
         UndoLeftSave(folder, baseName);
 }

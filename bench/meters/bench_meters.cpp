@@ -164,6 +164,22 @@ double ThreadCpuMs()
     return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
 }
 
+// Windows made after this browse demo media written into the folder and
+// play into a sink that pulls as fast as the device would.
+bool UseDemoMediaForWindows(const QTemporaryDir& media)
+{
+    if (fixture::WriteDemoVolume(media.path()).isEmpty()) {
+        std::printf("demo media not written\n");
+        return false;
+    }
+    qputenv("NALVO_VOLUMES_ROOT", media.path().toUtf8());
+    qputenv("NALVO_APP_DIR", media.path().toUtf8());
+    SetAudioSinkFactory([](const QAudioFormat& format) {
+        return std::make_unique<PullingSink>(format, true, nullptr);
+    });
+    return true;
+}
+
 // The window's refresh as the user sees it while playing: the queued play
 // positions (timeline cursor and position texts), the meter refresh of 24
 // track and 2 master meters, then the paints they scheduled. The window's
@@ -172,15 +188,8 @@ double ThreadCpuMs()
 void BenchWindowRefresh(int seconds)
 {
     QTemporaryDir media;
-    if (fixture::WriteDemoVolume(media.path()).isEmpty()) {
-        std::printf("demo media not written\n");
+    if (!UseDemoMediaForWindows(media))
         return;
-    }
-    qputenv("NALVO_VOLUMES_ROOT", media.path().toUtf8());
-    qputenv("NALVO_APP_DIR", media.path().toUtf8());
-    SetAudioSinkFactory([](const QAudioFormat& format) {
-        return std::make_unique<PullingSink>(format, true, nullptr);
-    });
     DlgMain window;
     window.resize(1900, 1000);
     window.show();
@@ -263,15 +272,8 @@ void BenchWindowRefresh(int seconds)
 void BenchFirstPlay(int windows)
 {
     QTemporaryDir media;
-    if (fixture::WriteDemoVolume(media.path()).isEmpty()) {
-        std::printf("demo media not written\n");
+    if (!UseDemoMediaForWindows(media))
         return;
-    }
-    qputenv("NALVO_VOLUMES_ROOT", media.path().toUtf8());
-    qputenv("NALVO_APP_DIR", media.path().toUtf8());
-    SetAudioSinkFactory([](const QAudioFormat& format) {
-        return std::make_unique<PullingSink>(format, true, nullptr);
-    });
     std::vector<double> worsts;
     for (int round = 0; round < windows; ++round) {
         DlgMain window;

@@ -6,6 +6,7 @@
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/qpath.h"
+#include "foundation/replacejournal.h"
 #include "take/soundperform.h"
 #include "take/takesavejournal.h"
 #include "tests/support/fixturewriter.h"
@@ -554,6 +555,7 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad_data()
     QTest::newRow("torn temporary record") << "torn";
     QTest::newRow("a member changed by another program since") << "changed";
     QTest::newRow("the record's removal cannot be synced") << "unsynced";
+    QTest::newRow("a write of a program without the folder lock") << "live";
 }
 
 void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
@@ -601,8 +603,13 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
             saved << FileBytes(path);
     }
     m_pSpy->clear();
+    ReplaceJournal live;
+    QVERIFY(state != QLatin1String("live") || live.Begin(ReplaceJournal::PathForTake(m_czDay, QStringLiteral("JNL001")), {}, {}));
     QSoundPerform reloaded;
     const bool loaded = reloaded.InitFilesZZ(takePath, kExt);
+    QVERIFY(state != QLatin1String("live") || (!loaded && QFileInfo::exists(journal) && Messages().join(' ').contains(QLatin1String("being saved"))));
+    if (state == QLatin1String("live"))
+        return;
     if (state == QLatin1String("changed")) {
         // Nothing is put back, the record stays, and the user is told.
         for (int i = 0; i < written.files.size(); ++i)
