@@ -201,6 +201,15 @@ public:
     QString GetiXMLPolyTrackName(int channel) const;
     QString GetiXMLPolyTrackFunction(int channel) const;
     int GetiXMLPolyTrackOriginalIndex(int channel) const;
+    // The three values above for channels first..first+count-1 in one pass
+    // over the track entries, each channel from the first entry of its
+    // INTERLEAVE_INDEX, as the getters find it.
+    struct tyPolyTrack {
+        int nOriginalIndex = -1;
+        QString czName;
+        QString czFunction;
+    };
+    QVector<tyPolyTrack> GetiXMLPolyTrackTable(int first, int count) const;
     int GetiXMLTrackCount() const;
     QString GetiXMLNotes() const;
     QString GetiXMLCircled() const;
@@ -343,10 +352,8 @@ private:
     // ---- iXML helpers -------------------------------------------------
     void NewDocumentFromChunks(bool poly, int track);
     QDomElement TrackByChild(const QString& tag, int value) const;
-    // The text of tag in the maker block's entry of slot, and in the track
-    // entry of channel.
+    // The text of tag in the maker block's entry of slot.
     QString OrvexTrackText(int slot, const QString& tag) const;
-    QString PolyTrackText(int channel, const QString& tag) const;
     // (code, text) of the SCTK_ADVANCED children, in stored order.
     QList<QPair<int, QString>> AdvancedFields() const;
     QDomElement OrvexBlock(bool create);

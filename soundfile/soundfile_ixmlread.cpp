@@ -145,13 +145,6 @@ QString QSoundFile::OrvexTrackText(int slot, const QString& tag) const
     return Read([slot, &tag](const auto& root) { return ChildText(OrvexTrackOf(root, slot), tag); });
 }
 
-QString QSoundFile::PolyTrackText(int channel, const QString& tag) const
-{
-    return Read([channel, &tag](const auto& root) {
-        return ChildText(TrackOf(root, kInterleaveIndex, channel + 1), tag);
-    });
-}
-
 int QSoundFile::GetiXMLMonoTrackNumber() const
 {
     if (AnswersFromScan())
@@ -186,19 +179,43 @@ QString QSoundFile::GetiXMLMonoTrackName() const
 
 QString QSoundFile::GetiXMLPolyTrackName(int channel) const
 {
-    return PolyTrackText(channel, kName);
+    return GetiXMLPolyTrackTable(channel, 1).at(0).czName;
 }
 
 QString QSoundFile::GetiXMLPolyTrackFunction(int channel) const
 {
-    return PolyTrackText(channel, kFunction);
+    return GetiXMLPolyTrackTable(channel, 1).at(0).czFunction;
 }
 
 int QSoundFile::GetiXMLPolyTrackOriginalIndex(int channel) const
 {
-    const int slot = IntOr(PolyTrackText(channel, kChannelIndex), 0) - 1;
-    // Callers index 24-entry tables with it: anything else is "none".
-    return slot >= 0 && slot <= 23 ? slot : -1;
+    return GetiXMLPolyTrackTable(channel, 1).at(0).nOriginalIndex;
+}
+
+QVector<QSoundFile::tyPolyTrack> QSoundFile::GetiXMLPolyTrackTable(int first, int count) const
+{
+    count = qMax(count, 0);
+    QVector<tyPolyTrack> table(count);
+    QVector<bool> found(count, false);
+    Read([first, count, &table, &found](const auto& root) {
+        const auto list = Below(root, {kTrackList});
+        for (auto track = list.firstChildElement(kTrack); !track.isNull();
+             track = track.nextSiblingElement(kTrack)) {
+            // The text must read back as the channel number ("03" is none).
+            const QString interleave = track.firstChildElement(kInterleaveIndex).text().trimmed();
+            bool ok = false;
+            const int number = interleave.toInt(&ok);
+            const qint64 row = qint64(number) - 1 - first;
+            if (!ok || row < 0 || row >= count || found.at(int(row)) || QString::number(number) != interleave)
+                continue;
+            found[int(row)] = true;
+            const int slot = IntOr(ChildText(track, kChannelIndex), 0) - 1;
+            // Callers index 24-entry tables with it: anything else is "none".
+            table[int(row)] = {slot >= 0 && slot <= 23 ? slot : -1, ChildText(track, kName),
+                               ChildText(track, kFunction)};
+        }
+    });
+    return table;
 }
 
 int QSoundFile::GetiXMLTrackCount() const

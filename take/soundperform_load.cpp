@@ -262,14 +262,16 @@ void QSoundPerform::ReadTrackValues()
     const QSoundFile& maker = m_SndFile[first];
     if (m_bPolyTake) {
         const int channels = qMin<int>(m_nChannels, kMaxTracks);
+        // The track list is walked once per take, not searched per channel.
+        const QVector<QSoundFile::tyPolyTrack> polyTable = maker.GetiXMLPolyTrackTable(0, channels);
         for (int c = 0; c < channels; ++c) {
-            const int t = maker.GetiXMLPolyTrackOriginalIndex(c);
+            const int t = polyTable.at(c).nOriginalIndex;
             if (t < 0 || t >= kMaxTracks)
                 continue;
             m_pnOriginalTrackIndex[c] = t;
             m_pnChannelIndex[c] = t;
-            m_czTrackName[t] = maker.GetiXMLPolyTrackName(c).trimmed();
-            m_pnTrackMixRole[t] = MixRoleOfFunction(maker.GetiXMLPolyTrackFunction(c));
+            m_czTrackName[t] = polyTable.at(c).czName.trimmed();
+            m_pnTrackMixRole[t] = MixRoleOfFunction(polyTable.at(c).czFunction);
         }
     }
     // The maker block is indexed once per document, not searched per slot.
