@@ -1,5 +1,6 @@
 #include "foundation/replacejournal.h"
 
+#include "foundation/fileutil.h"
 #include "foundation/folderlock.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/takenaming.h"
@@ -14,7 +15,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -102,19 +102,18 @@ bool Rename(const QString& from, const QString& to)
 
 bool Unlink(const QString& path) { return ::unlink(QFile::encodeName(path).constData()) == 0 || errno == ENOENT; }
 
+// The names made or removed beside the record on the disk.
+bool SyncRecordFolder(const QString& journalPath) { return SyncFolder(QFileInfo(journalPath).absolutePath()) == 0; }
+
 // The record file and its folder on the disk, in one group.
 bool SyncRecord(int fd, const QString& journalPath)
 {
-    QVector<int> descriptors;
-    if (fd >= 0)
-        descriptors << fd;
     const int folder = ::open(QFile::encodeName(QFileInfo(journalPath).absolutePath()).constData(),
                               O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0)
-        descriptors << folder;
-    const bool synced = folder >= 0 && SyncFiles(descriptors) == 0;
-    if (folder >= 0)
-        ::close(folder);
+    if (folder < 0)
+        return false;
+    const bool synced = SyncFiles({fd, folder}) == 0;
+    ::close(folder);
     return synced;
 }
 
@@ -221,7 +220,7 @@ bool ReplaceJournal::Begin(const QString& path, const std::vector<tyReplaceEntry
             continue;
         if (fd < 0) {
             m_czError = QStringLiteral("the record of the renames cannot be written: %1")
-                            .arg(QString::fromLocal8Bit(std::strerror(errno)));
+                            .arg(SystemErrorText(errno));
             return false;
         }
         // A reader that met the empty file before the lock removed it: again.
@@ -240,7 +239,7 @@ bool ReplaceJournal::Begin(const QString& path, const std::vector<tyReplaceEntry
         const int why = errno;
         if (!written || !SyncRecord(fd, path)) {
             m_czError = QStringLiteral("the record of the renames cannot be written: %1")
-                            .arg(QString::fromLocal8Bit(std::strerror(written ? EIO : why)));
+                            .arg(SystemErrorText(written ? EIO : why));
             End(false);
             return false;
         }
@@ -266,7 +265,7 @@ void ReplaceJournal::End(bool sync)
         return;
     Unlink(m_czPath);
     if (sync)
-        SyncRecord(-1, m_czPath);
+        SyncRecordFolder(m_czPath);
     ::close(m_nFd);
     m_nFd = -1;
 }
@@ -317,9 +316,9 @@ Replacement SettleReplacement(const QString& journalPath)
     }
     if (result != Replacement::Failed) {
         // The settled names on the disk before the record goes.
-        SyncRecord(-1, journalPath);
+        SyncRecordFolder(journalPath);
         Unlink(journalPath);
-        SyncRecord(-1, journalPath);
+        SyncRecordFolder(journalPath);
     }
     ::close(fd);
     return result;

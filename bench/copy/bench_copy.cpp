@@ -91,7 +91,7 @@ bool SyncTree(const QString& folder)
             if (fd >= 0)
                 descriptors << fd;
         }
-        synced = SyncFilesToDisk(descriptors) && synced;
+        synced = SyncFiles(descriptors) == 0 && synced;
         for (const int fd : descriptors)
             ::close(fd);
     }

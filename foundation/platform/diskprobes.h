@@ -39,8 +39,6 @@ int SyncFiles(const QVector<int>& descriptors);
 // The folder's entries (names made, renamed or removed in it) on the disk:
 // SyncFiles on the folder. 0, or the system's error number.
 int SyncFolder(const QString& folder);
-// SyncFiles(descriptors) == 0, for callers that need yes or no only.
-inline bool SyncFilesToDisk(const QVector<int>& descriptors) { return SyncFiles(descriptors) == 0; }
 
 // A test's stand-in for the system's sync: true for synced. Its false
 // reaches the callers as EIO, the error a failed write-back reports.

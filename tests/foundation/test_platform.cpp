@@ -166,7 +166,7 @@ void TestPlatform::diskSyncOfFilesAndFolder()
     const int folderHandle = ::open(QFile::encodeName(root.path()).constData(), O_RDONLY | O_DIRECTORY);
     QVERIFY(folderHandle >= 0);
     descriptors << folderHandle;
-    QVERIFY(SyncFilesToDisk(descriptors));
+    QVERIFY(SyncFiles(descriptors) == 0);
     for (const int at : {0, 5, 10}) {
         QVector<int> withBad = descriptors;
         withBad.insert(at, 1000000);
