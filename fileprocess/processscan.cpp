@@ -3,6 +3,7 @@
 #include "fileprocess/processinformation.h"
 #include "foundation/fileinfolist.h"
 #include "foundation/messageloging.h"
+#include "foundation/spreadwork.h"
 #include "player/playersettings.h"
 #include "take/soundperform.h"
 
@@ -40,17 +41,18 @@ QList<tDayTake> GroupDayTakes(const QStringList& sortedNames)
 }
 
 namespace {
-bool AddTake(const QString& tagName, const QString& preProjectPath, const QString& day, const QString& project,
-             const QString& takePath, const QString& filePath, MyFileInfoList* listing, QSoundPerform* loader,
-             QList<tProcessInformation*>* list)
+// The record of one take, or none when it does not load, is poly or is a
+// processed output.
+std::unique_ptr<tProcessInformation> LoadTake(const QString& tagName, const QString& preProjectPath,
+                                              const QString& day, const QString& project, const QString& takePath,
+                                              const QString& filePath, const MyFileInfoList* listing,
+                                              QSoundPerform* loader)
 {
-    if (!loader || !list)
-        return false;
     loader->ResetVariables();
     const bool loaded = listing ? loader->QuickInitFiles(takePath, QStringLiteral("WAV"), listing, false)
                                 : loader->InitFilesZZ(takePath, QStringLiteral("WAV"));
     if (!loaded || loader->m_bPolyTake || loader->m_bProcessedName)
-        return false;
+        return nullptr;
 
     auto info = std::make_unique<tProcessInformation>();
     info->czTagName = tagName;
@@ -72,15 +74,21 @@ bool AddTake(const QString& tagName, const QString& preProjectPath, const QStrin
         }
     }
     info->FileSize = loader->m_nTrueSize;
-    list->append(info.release());
-    return true;
+    return info;
 }
 }  // namespace
 
 bool AddFileToProcessList(QString tagName, QString preProjectPath, QString day, QString project, QString takePath,
                           QString filePath, QSoundPerform* loader, QList<tProcessInformation*>* list)
 {
-    return AddTake(tagName, preProjectPath, day, project, takePath, filePath, nullptr, loader, list);
+    if (!loader || !list)
+        return false;
+    std::unique_ptr<tProcessInformation> info
+        = LoadTake(tagName, preProjectPath, day, project, takePath, filePath, nullptr, loader);
+    if (!info)
+        return false;
+    list->append(info.release());
+    return true;
 }
 
 namespace {
@@ -109,19 +117,37 @@ bool ListDay(const QString& dayPath, const QString& preProject, const QString& d
     return true;
 }
 
+// Takes do not depend on each other: several threads load them, each with
+// its own loader (the caller's on the calling thread), and each record slot
+// is written only by the thread that loaded its take. The records keep the
+// listing's order. Progress and cancel are the calling thread's alone: the
+// progress callback may run the GUI's events.
 bool LoadJobs(const QList<tJob>& jobs, QSoundPerform* loader, QList<tProcessInformation*>* list,
               const Progress& progress)
 {
-    QList<tProcessInformation*> loaded;
-    for (int i = 0; i < jobs.size(); ++i) {
-        const tJob& j = jobs.at(i);
-        AddTake(j.tag, j.preProject, j.day, j.project, j.takePath, j.filePath, j.listing.get(), loader, &loaded);
-        if (progress && !progress(i + 1, jobs.size())) {
-            qDeleteAll(loaded);
-            return false;
-        }
-    }
-    list->append(loaded);
+    if (!list)
+        return false;
+    const int count = jobs.size();
+    const int threads = TakeLoaderThreads(count);
+    std::vector<std::unique_ptr<QSoundPerform>> ownLoaders;
+    for (int t = loader ? 1 : 0; t < threads; ++t)
+        ownLoaders.push_back(std::make_unique<QSoundPerform>());
+    std::vector<std::unique_ptr<tProcessInformation>> loaded(size_t(jobs.size()));
+    const bool done = SpreadWork(
+        count, threads,
+        [&](int i, int worker) {
+            const tJob& j = jobs.at(i);
+            QSoundPerform* own = loader && worker == 0 ? loader : ownLoaders.at(size_t(worker - (loader ? 1 : 0))).get();
+            loaded[size_t(i)] = LoadTake(j.tag, j.preProject, j.day, j.project, j.takePath, j.filePath,
+                                         j.listing.get(), own);
+            return true;
+        },
+        [&](int finished) { return !progress || progress(finished, count); });
+    if (!done)
+        return false;
+    for (std::unique_ptr<tProcessInformation>& record : loaded)
+        if (record)
+            list->append(record.release());
     return true;
 }
 }

@@ -52,7 +52,7 @@ public:
     // The same against a folder listing instead of the disk: root is folder +
     // take root, or the poly file's path (with or without ".ext"). With
     // readSidecar the player sidecar is read too.
-    bool QuickInitFiles(QString root, QString ext, MyFileInfoList* listing, bool readSidecar);
+    bool QuickInitFiles(QString root, QString ext, const MyFileInfoList* listing, bool readSidecar);
     // Reads the take's player sidecar into the mixer tables (values clamped
     // to their ranges) and keeps the virtual names and metadata apart.
     // False when the file does not exist or does not open.

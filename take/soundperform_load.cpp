@@ -97,7 +97,7 @@ bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
     return LoadFamily(family, lock.Descriptor(), &names);
 }
 
-bool QSoundPerform::QuickInitFiles(QString root, QString ext, MyFileInfoList* listing, bool readSidecar)
+bool QSoundPerform::QuickInitFiles(QString root, QString ext, const MyFileInfoList* listing, bool readSidecar)
 {
     tyTakeFamily family;
     ResetVariables();

@@ -235,7 +235,7 @@ void MeasureUnderLoad(QSoundPerform* take, const Variant& v, const QString& fold
     }
     take->m_nStartSecond = 0;
     std::printf("%s: longest wait for a block, real time from the disk while other processes keep every core and "
-                "the disk busy / block duration (median of 5, worst %.2f) ratio %.2f (target <= 1)\n",
+                "the disk busy / block duration (median of 5, worst %.2f) ratio %.2f (target <= 1; no bound: a budget, 1 reading thread)\n",
                 v.name, *std::max_element(ratios.begin(), ratios.end()), bench::Median(ratios));
 }
 
@@ -260,9 +260,9 @@ void MeasureBlocks(QSoundPerform* take, const Variant& v)
     const double blockSeconds = double(GeneratorAudioBuffer::kTrackBlockBytes / (v.bits / 8)) / v.rate;
     const double p99 = times[size_t(times.size() * 0.99)] / 1e9;
     const double most = times.back() / 1e9;
-    std::printf("%s: p99 block time / block duration (%zu blocks of %.1f ms) ratio %.4f (target <= 0.05)\n", v.name,
+    std::printf("%s: p99 block time / block duration (%zu blocks of %.1f ms) ratio %.4f (target <= 0.05; no bound: a budget, 1 reading thread)\n", v.name,
                 times.size(), blockSeconds * 1e3, p99 / blockSeconds);
-    std::printf("%s: max block time / block duration ratio %.4f (target <= 1)\n", v.name, most / blockSeconds);
+    std::printf("%s: max block time / block duration ratio %.4f (target <= 1; no bound: a budget, 1 reading thread)\n", v.name, most / blockSeconds);
 }
 
 } // namespace
@@ -300,7 +300,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "%s: only %lld of %.0f bytes played\n", v.name, static_cast<long long>(tap->Total()), expected);
             return 1;
         }
-        std::printf("%s, %d tracks, %d s through the capture sink: real-time factor ratio %.1f (target >= 200)\n", v.name,
+        std::printf("%s, %d tracks, %d s through the capture sink: real-time factor ratio %.1f (target >= 200; no bound: a budget)\n", v.name,
                     kTracks, kSeconds, kSeconds / seconds);
         std::fflush(stdout);
         MeasureBlocks(&take, v);
@@ -316,7 +316,7 @@ int main(int argc, char** argv)
             });
             const double cpu = CpuSeconds();
             const double wall = PlayThrough(&take, 5000);
-            std::printf("%s: CPU time / wall time of real-time playback through the null sink ratio %.4f (target <= 0.03)\n",
+            std::printf("%s: CPU time / wall time of real-time playback through the null sink ratio %.4f (target <= 0.03; no bound: a budget)\n",
                         v.name, (CpuSeconds() - cpu) / wall);
         }
         std::fflush(stdout);

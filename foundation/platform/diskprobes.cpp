@@ -1,5 +1,7 @@
 #include "foundation/platform/diskprobes.h"
 
+#include "foundation/spreadwork.h"
+
 #include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
@@ -11,8 +13,6 @@
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
-#include <system_error>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -104,26 +104,13 @@ int SystemSync(const QVector<int>& descriptors)
     // one flush after another.
     for (const int fd : descriptors)
         sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-    std::atomic<int> next{0};
-    auto work = [&] {
-        for (int i = next++; i < descriptors.size(); i = next++) {
-            if (const int error = SyncOneFile(descriptors.at(i)))
-                failed(error);
-        }
-    };
-    const int helpers = std::min(int(descriptors.size()), 4) - 1;
-    std::vector<std::thread> threads;
-    threads.reserve(size_t(std::max(helpers, 0)));
-    // A thread the system cannot make leaves its share to the caller's
-    // thread: the files are synced all the same, only one after another.
-    try {
-        for (int i = 0; i < helpers; ++i)
-            threads.emplace_back(work);
-    } catch (const std::system_error&) {
-    }
-    work();
-    for (std::thread& thread : threads)
-        thread.join();
+    // A thread the system cannot make leaves its share to the others: the
+    // files are synced all the same, only fewer side by side.
+    SpreadWork(int(descriptors.size()), 4, [&](int i, int) {
+        if (const int error = SyncOneFile(descriptors.at(i)))
+            failed(error);
+        return true;
+    });
 #elif defined(F_FULLFSYNC)
     // fsync alone leaves the data in the drive's cache on this system.
     for (const int fd : descriptors) {
