@@ -7,6 +7,7 @@
 #include "report/qfileinfolistwidget.h"
 #include "report/qfileinfowidget.h"
 #include "report/qmetadatathread.h"
+#include "report/reportfieldvalues.h"
 #include "tests/support/fixturewriter.h"
 
 #include <QApplication>
@@ -38,9 +39,9 @@ QString writeDay(const QString& root)
     return day;
 }
 
-// The day's takes are loaded on up to six threads: the bound reads the
-// headers on as many.
-int LoaderThreads() { return qBound(1, QThread::idealThreadCount(), 6); }
+// The bound reads the headers on as many threads as the loader loads the
+// day's takes on.
+int LoaderThreads() { return TakeLoaderThreads(kTakes); }
 
 // The listing, then what a loader must read of each file: its head and its
 // tail, where the iXML lies; the reads are the faster of one thread and as
@@ -82,8 +83,10 @@ tLoad loadDay(QMetadataThread* loader, QFileInfoListWidget* list, const QString&
     QObject context;
     QObject::connect(loader, &QMetadataThread::signal_List, &context,
                      [&](QStringList) { result.names = timer.nsecsElapsed() / 1e6; });
+    // The records arrive in any order: the first row is that of index 0,
+    // and the load is done once every record has arrived.
     QObject::connect(loader, &QMetadataThread::signal_Data, &context, [&](int index, QString, tyTakeMetadata) {
-        if (received++ == 0) {
+        if (index == 0) {
             // The first row is on screen once the list has painted it.
             if (list) {
                 list->repaint();
@@ -91,7 +94,7 @@ tLoad loadDay(QMetadataThread* loader, QFileInfoListWidget* list, const QString&
             }
             result.firstRow = timer.nsecsElapsed() / 1e6;
         }
-        if (index == kTakes - 1) {
+        if (++received == kTakes) {
             result.records = timer.nsecsElapsed() / 1e6;
             done = true;
         }

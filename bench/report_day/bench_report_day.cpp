@@ -8,6 +8,7 @@
 
 #include "foundation/fileinfolist.h"
 #include "report/qreportthread.h"
+#include "report/reportfieldvalues.h"
 #include "take/soundperform.h"
 #include "tests/support/fixturewriter.h"
 #include "widgets/sharedfonts.h"
@@ -144,8 +145,8 @@ int main(int argc, char** argv)
             paths << day + QLatin1Char('/') + name;
         return paths;
     }();
-    // The report loads its takes on up to six threads: the bound reads on as many.
-    const int loaders = qBound(1, QThread::idealThreadCount(), 6);
+    // The bound reads on as many threads as the report loads its takes on.
+    const int loaders = TakeLoaderThreads(kTakes);
     // Rounds alternate the report and its bound; the median of the rounds'
     // ratios is the figure, as this machine is shared.
     std::vector<double> reports, gathers, loads, reads, bares, ratios;
