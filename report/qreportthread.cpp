@@ -313,8 +313,9 @@ void QReportThread::BuildFileLists(QString day, int processMask, QStringList* li
             const QString base = name.left(name.size() - 4);
             const QString id = name.left(6);
             if (kind.bit == 0x1) {
-                // Names of one id lie together in the byte-wise sorted listing.
-                if (name.size() < 6 || !trackIndex.match(base).hasMatch() || (!list.isEmpty() && list.last() == id))
+                // Names of one id lie together in the byte-wise sorted listing;
+                // the pattern is asked only of the first name of each id.
+                if (name.size() < 6 || (!list.isEmpty() && list.last() == id) || !trackIndex.match(base).hasMatch())
                     continue;
             }
             list.append(id);

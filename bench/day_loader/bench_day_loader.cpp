@@ -48,14 +48,11 @@ int LoaderThreads() { return TakeLoaderThreads(kTakes); }
 // many as the loaders use.
 double plainListingAndHeaders(const QString& day)
 {
-    QElapsedTimer timer;
-    timer.start();
     QStringList paths;
-    for (const QString& name : QDir(day).entryList({QStringLiteral("*.WAV")}, QDir::Files, QDir::Name))
-        paths << day + QLatin1Char('/') + name;
+    const double listing = PlainListing(day, QStringLiteral(".WAV"), &paths);
     if (paths.isEmpty())
         qFatal("nothing listed");
-    return timer.nsecsElapsed() / 1e6 + HeadTailReads(paths, LoaderThreads());
+    return listing + HeadTailReads(paths, LoaderThreads());
 }
 
 // CPU time of the calling thread: the list's share of the load.

@@ -10,6 +10,8 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
+#include <dirent.h>
 #include <thread>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -204,6 +206,24 @@ double HeadTailReads(const QStringList& files, int threads)
                  if (fd >= 0)
                      ::close(fd);
              });
+}
+
+double PlainListing(const QString& folder, const QString& suffix, QStringList* paths)
+{
+    QElapsedTimer timer;
+    timer.start();
+    paths->clear();
+    const QByteArray ending = QFile::encodeName(suffix);
+    if (DIR* dir = ::opendir(QFile::encodeName(folder).constData())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const size_t length = std::strlen(entry->d_name);
+            if (length > size_t(ending.size())
+                && std::memcmp(entry->d_name + length - size_t(ending.size()), ending.constData(), size_t(ending.size())) == 0)
+                paths->append(folder + QLatin1Char('/') + QFile::decodeName(entry->d_name));
+        }
+        ::closedir(dir);
+    }
+    return Milliseconds(timer);
 }
 
 namespace {
