@@ -1,5 +1,7 @@
 #include "bench/support/benchtools.h"
 
+#include "foundation/platform/foldernames.h"
+
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
@@ -11,7 +13,6 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
 #include <thread>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -214,15 +215,13 @@ double PlainListing(const QString& folder, const QString& suffix, QStringList* p
     timer.start();
     paths->clear();
     const QByteArray ending = QFile::encodeName(suffix);
-    if (DIR* dir = ::opendir(QFile::encodeName(folder).constData())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const size_t length = std::strlen(entry->d_name);
-            if (length > size_t(ending.size())
-                && std::memcmp(entry->d_name + length - size_t(ending.size()), ending.constData(), size_t(ending.size())) == 0)
-                paths->append(folder + QLatin1Char('/') + QFile::decodeName(entry->d_name));
-        }
-        ::closedir(dir);
-    }
+    VisitEntryNames(folder, [&](const char* name) {
+        const size_t length = std::strlen(name);
+        if (length > size_t(ending.size())
+            && std::memcmp(name + length - size_t(ending.size()), ending.constData(), size_t(ending.size())) == 0)
+            paths->append(folder + QLatin1Char('/') + QFile::decodeName(name));
+        return true;
+    });
     return Milliseconds(timer);
 }
 
