@@ -1,9 +1,10 @@
 #include "foundation/fileinfolist.h"
 
+#include "foundation/platform/foldernames.h"
 #include "foundation/takenaming.h"
 
 #include <QDir>
-#include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <algorithm>
@@ -55,25 +56,24 @@ int MyFileInfoList::LoadEntries(const QString& folder, const QStringList& ending
     m_czFolder = folderInfo.absoluteFilePath();
 
     int result = 0;
-    QDirIterator it(m_czFolder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
+    VisitEntryNames(m_czFolder, [&](const char* systemName) {
         if (aborted()) {
             result = 1;
-            break;
+            return false;
         }
-        it.next();
-        const QString name = it.fileName();
+        const QString name = QFile::decodeName(systemName);
         if (!MatchesAnEnding(name, endings))
-            continue;
+            return true;
         tEntry entry;
         entry.name = name;
         entry.sortKey = name.toLocal8Bit();
         if (withSizes) {
-            entry.size = it.fileInfo().size();
+            entry.size = QFileInfo(m_czFolder + QLatin1Char('/') + name).size();
             m_nTotalSize += entry.size;
         }
         m_ltEntries.append(entry);
-    }
+        return true;
+    });
     std::sort(m_ltEntries.begin(), m_ltEntries.end(),
               [](const tEntry& a, const tEntry& b) {
                   return a.sortKey != b.sortKey ? a.sortKey < b.sortKey : a.name < b.name;

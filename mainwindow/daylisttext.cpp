@@ -6,14 +6,17 @@ QString DayListProgress::Text(int state, int value, const QString& dayPath, cons
 {
     switch (state) {
     case 1:
+        m_nHighestTake = -1;
         return QStringLiteral("LOADING %1").arg(dayPath);
     case 3:
         m_nFileCount = value;
+        m_nHighestTake = -1;
         return current;
     case 4:
+        m_nHighestTake = qMax(m_nHighestTake, value);
         if (m_nFileCount >= 1)
             return QStringLiteral("LOADING %1 (%2/%3)")
-                .arg(dayPath, QString::number(value), QString::number(m_nFileCount));
+                .arg(dayPath, QString::number(m_nHighestTake), QString::number(m_nFileCount));
         return current;
     case 5:
         if (value >= 1)

@@ -17,6 +17,9 @@ public:
 
 private:
     int m_nFileCount = -1;   // from the last "list ready"; carries over to the next day
+    // The highest take index started in this pass: the loader's threads
+    // start takes in rising order but may report them a little out of it.
+    int m_nHighestTake = -1;
 };
 
 // "pre/project/day" joined and cleaned; empty parts are skipped by the cleaning.

@@ -90,6 +90,7 @@ QList<int> QFileInfoListWidget::SelectedIds() const
 void QFileInfoListWidget::slot_List(QStringList names)
 {
     m_TakeNames = names;
+    m_nRecordsReceived = 0;
     SetFileTags(names);
 }
 
@@ -149,10 +150,8 @@ void QFileInfoListWidget::slot_MetadataThreadStateChanged(int state, int value)
         break;
     case MetadataStateListReady:
         m_nPendingProgress = -1;
+        m_nRecordsReceived = 0;
         m_pProgress->setRange(0, value);
-        break;
-    case MetadataStateReadingTake:
-        ScheduleFill(value);
         break;
     default:
         break;
@@ -179,12 +178,12 @@ void QFileInfoListWidget::ApplyFill()
 
 void QFileInfoListWidget::slot_Data(int index, QString, tyTakeMetadata record)
 {
-    ScheduleFill(index + 1);
     // Names and records come from one walk of the loader; a record of an
     // older name list (a day that changed meanwhile) is not this row's.
     if (index < 0 || index >= m_Rows.size() || index >= m_TakeNames.size()
         || m_TakeNames.at(index) != record.czTakeName)
         return;
+    ScheduleFill(++m_nRecordsReceived);
     m_Rows.at(index)->SetMetadata(&record);
     m_RowWidths[index].bValid = false;
 }

@@ -106,6 +106,9 @@ private:
     // brought up to date at most once per interval of this timer.
     QTimer* m_pFillTimer = nullptr;
     int m_nPendingProgress = -1;
+    // Records of the current name list received so far: the progress. The
+    // loader's threads deliver them in any order.
+    int m_nRecordsReceived = 0;
     int m_nScrollStep = 0;
     int m_nAnchor = -1;
     int m_nSelectionEnd = -1;

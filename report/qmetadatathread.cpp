@@ -204,17 +204,25 @@ void QMetadataThread::RunPass(const tyJob& job)
         return;
 
     emit signal_State(MetadataStateListReady, takes.size());
-    QBwfMetadata metadata;
-    for (int index = 0; index < takes.size(); ++index) {
-        if (Interrupted())
-            return;
-        emit signal_State(MetadataStateReadingTake, index);
-        tyTakeMetadata record;
-        if (metadata.SetupInit(job.czPreProject, job.czProject, job.czDay, takes.at(index).czId, true, true) == 0)
-            FillRecord(&record, metadata.SoundPerform(), index, job);
-        record.czTakeName = takes.at(index).czName;
-        emit signal_Data(index, takes.at(index).czId, record);
-    }
+    // Takes do not depend on each other: several threads load them, each
+    // with its own reader on the listing above, and each record is built
+    // and sent only by the thread that loaded its take. The records may
+    // therefore arrive out of order; each carries its index and take name.
+    RunTakeLoaders(takes.size(), [&](TakeQueue& queue) {
+        QBwfMetadata metadata;
+        metadata.UseListing(job.czPreProject, job.czProject, job.czDay, listing);
+        for (int index = queue.Next(); index >= 0; index = queue.Next()) {
+            if (Interrupted())
+                return;
+            emit signal_State(MetadataStateReadingTake, index);
+            tyTakeMetadata record;
+            if (metadata.SetupInit(job.czPreProject, job.czProject, job.czDay, takes.at(index).czId, true, true)
+                == 0)
+                FillRecord(&record, metadata.SoundPerform(), index, job);
+            record.czTakeName = takes.at(index).czName;
+            emit signal_Data(index, takes.at(index).czId, record);
+        }
+    });
 }
 
 void QMetadataThread::FillRecord(tyTakeMetadata* record, QSoundPerform* take, int takeIndex, const tyJob& job)

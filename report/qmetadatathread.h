@@ -42,8 +42,11 @@ QString TakeNameOfFile(const QString& fileName);
 
 // Reads, in its own thread, the metadata of every take of one day folder
 // for the day's take list: the take names first, then one record per take.
-// A new job stops the pass that runs; the newest job always wins. The
-// worker thread starts with the first day handed over.
+// A long day's takes are loaded by helper threads of the pass as well, so
+// the records (and the "reading take" states) may come in any order; each
+// names its index. The pass ends ("finished") after its last record. A new
+// job stops the pass that runs; the newest job always wins. The worker
+// thread starts with the first day handed over.
 class QMetadataThread : public QThread
 {
     Q_OBJECT

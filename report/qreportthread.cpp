@@ -13,6 +13,8 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <system_error>
+#include <thread>
 
 using namespace ReportLayout;
 
@@ -313,8 +315,9 @@ void QReportThread::BuildFileLists(QString day, int processMask, QStringList* li
             const QString base = name.left(name.size() - 4);
             const QString id = name.left(6);
             if (kind.bit == 0x1) {
-                // Names of one id lie together in the byte-wise sorted listing.
-                if (name.size() < 6 || !trackIndex.match(base).hasMatch() || (!list.isEmpty() && list.last() == id))
+                // Names of one id lie together in the byte-wise sorted listing;
+                // the pattern is asked only of the first name of each id.
+                if (name.size() < 6 || (!list.isEmpty() && list.last() == id) || !trackIndex.match(base).hasMatch())
                     continue;
             }
             list.append(id);
@@ -607,6 +610,38 @@ void QReportThread::ReportDayKind(tyJobState& job, int k, const QString& dayFold
         getReportData(out.painter.get(), job.dayFolders[k], list, kindBit, &job.listings[k]);
 
     const bool ready = !m_bAbort && !m_bStop;
+    // The day's ALE and CSV come from the records alone: a helper writes
+    // them while this thread draws the PDF. Their outcome is booked once it
+    // has joined, in the order the files were asked for.
+    const bool aleDue = (gen & ReportAle) && !Halted() && job.nAleError == 0 && out.ale && out.ale->IsOpen();
+    const bool csvDue = (gen & ReportCsv) && !Halted() && job.nCsvError == 0 && out.csv && out.csv->IsOpen();
+    bool aleWritten = false;
+    bool csvWritten = false;
+    auto writeTexts = [&] {
+        if (aleDue)
+            aleWritten = drawAleReport(static_cast<QFile*>(out.ale->Device()), list.size());
+        if (csvDue)
+            csvWritten = drawCsvReport(static_cast<QFile*>(out.csv->Device()), list.size(), kindBit,
+                                       job.dayFolders[k], false);
+    };
+    std::thread texts;
+    if (aleDue || csvDue) {
+        try {
+            texts = std::thread(writeTexts);
+        } catch (const std::system_error&) {
+            writeTexts();   // no helper to be had: written before the PDF instead
+        }
+    }
+    // Joined however the drawing ends: a thread destroyed unjoined ends the program.
+    struct tyJoin
+    {
+        std::thread& thread;
+        ~tyJoin()
+        {
+            if (thread.joinable())
+                thread.join();
+        }
+    } joinTexts{texts};
     if ((gen & ReportPdf) && ready && job.nPdfError == 0 && out.painter) {
         QStringList files = list;
         const QList<int> lastTakes = getPdfLastTakeOnPageList(files);
@@ -623,19 +658,22 @@ void QReportThread::ReportDayKind(tyJobState& job, int k, const QString& dayFold
             project.bPdfStarted = true;
         }
     }
-    if ((gen & ReportAle) && !Halted() && job.nAleError == 0 && out.ale && out.ale->IsOpen()) {
-        if (!drawAleReport(static_cast<QFile*>(out.ale->Device()), list.size()))
+    if (texts.joinable())
+        texts.join();
+    // A stop meanwhile leaves them unfinished, as if never written.
+    if (aleDue && !Halted()) {
+        if (!aleWritten)
             CommitFile(job, out.ale.get(), QStringLiteral("Ale"), &job.nAleError, 0);
-        else if (!Halted())
+        else
             job.unfinished.removeAll(aleName);
     }
-    if ((gen & ReportCsv) && !Halted() && job.nCsvError == 0 && out.csv && out.csv->IsOpen()) {
-        if (!drawCsvReport(static_cast<QFile*>(out.csv->Device()), list.size(), kindBit, job.dayFolders[k], false))
+    if (csvDue && !Halted()) {
+        if (!csvWritten)
             CommitFile(job, out.csv.get(), QStringLiteral("Csv"), &job.nCsvError, 0);
-        else if (!Halted())
+        else
             job.unfinished.removeAll(csvName);
         tyKindOutput& project = job.project[k];
-        if (m_Job.bProjectReport && project.csv && project.csv->IsOpen() && !Halted()) {
+        if (m_Job.bProjectReport && project.csv && project.csv->IsOpen()) {
             if (!drawCsvReport(static_cast<QFile*>(project.csv->Device()), list.size(), kindBit, job.dayFolders[k],
                                project.bCsvStarted))
                 CommitFile(job, project.csv.get(), QStringLiteral("Csv"), &job.nCsvError, 0);

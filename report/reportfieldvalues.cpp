@@ -10,6 +10,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -107,6 +108,39 @@ int RecorderNumberOf(const QString& originator)
     while (i < rest.size() && rest.at(i).isDigit() && value < 100000000)
         value = value * 10 + rest.at(i++).digitValue();
     return int(negative ? -value : value);
+}
+
+int TakeLoaderThreads(int count)
+{
+    // Below this many takes a list loads faster than helpers start.
+    const int kTakesPerLoader = 16;
+    const int kLoaders = 6;
+    return count >= kTakesPerLoader ? qBound(1, QThread::idealThreadCount(), kLoaders) : 1;
+}
+
+void RunTakeLoaders(int count, const std::function<void(TakeQueue& queue)>& load)
+{
+    TakeQueue queue(count);
+    std::vector<std::thread> helpers;
+    // The helpers are joined however the caller's share ends: a thread
+    // destroyed unjoined ends the program.
+    struct tyJoin
+    {
+        std::vector<std::thread>& threads;
+        ~tyJoin()
+        {
+            for (std::thread& thread : threads)
+                thread.join();
+        }
+    } join{helpers};
+    const int threads = TakeLoaderThreads(count);
+    helpers.reserve(size_t(threads - 1));
+    try {
+        for (int t = 1; t < threads; ++t)
+            helpers.emplace_back([&] { load(queue); });
+    } catch (const std::system_error&) {
+    }
+    load(queue);
 }
 
 ReportFieldValues::ReportFieldValues()
@@ -225,16 +259,14 @@ void ReportFieldValues::getReportData(QPainter*, QString day, QStringList fileId
     tyTakeData* records = m_TakeData.data();
     std::vector<int> recorders(size_t(count), 0);
     std::vector<char> loaded(size_t(count), 0);
-    // Takes do not depend on each other: several threads load them, each
-    // with its own reader, and each record is written only by the thread
-    // that loaded its take. Each reports the takes it starts: a thread may
-    // find every take already taken by the others.
-    std::atomic<int> next{0};
-    auto load = [&]() {
+    // Each record is written only by the thread that loaded its take. Each
+    // reports the takes it starts: a thread may find every take already
+    // taken by the others.
+    RunTakeLoaders(count, [&](TakeQueue& queue) {
         QBwfMetadata metadata;
         if (listing)
             metadata.UseListing(m_czMedia, m_czProject, day, *listing);
-        for (int n = next.fetch_add(1); n < count; n = next.fetch_add(1)) {
+        for (int n = queue.Next(); n >= 0; n = queue.Next()) {
             if (Aborted() || Stopped())
                 return;
             if (m_GettingData)
@@ -246,14 +278,7 @@ void ReportFieldValues::getReportData(QPainter*, QString day, QStringList fileId
             loaded[size_t(n)] = 1;
             FillRecord(&records[n], take, n, kind);
         }
-    };
-    const int threads = count >= int(kTakesPerLoader) ? qBound(1, QThread::idealThreadCount(), int(kLoaders)) : 1;
-    std::vector<std::thread> helpers;
-    for (int t = 1; t < threads; ++t)
-        helpers.emplace_back(load);
-    load();
-    for (std::thread& helper : helpers)
-        helper.join();
+    });
     // The header names the recorder of the last take that loaded.
     bool any = false;
     for (int n = 0; n < count; ++n) {

@@ -7,14 +7,14 @@
 #include "report/qfileinfolistwidget.h"
 #include "report/qfileinfowidget.h"
 #include "report/qmetadatathread.h"
+#include "report/reportfieldvalues.h"
 #include "tests/support/fixturewriter.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
@@ -38,23 +38,20 @@ QString writeDay(const QString& root)
     return day;
 }
 
-// The day's takes are loaded on up to six threads: the bound reads the
-// headers on as many.
-int LoaderThreads() { return qBound(1, QThread::idealThreadCount(), 6); }
+// The bound reads the headers on as many threads as the loader loads the
+// day's takes on.
+int LoaderThreads() { return TakeLoaderThreads(kTakes); }
 
 // The listing, then what a loader must read of each file: its head and its
 // tail, where the iXML lies; the reads are the faster of one thread and as
 // many as the loaders use.
 double plainListingAndHeaders(const QString& day)
 {
-    QElapsedTimer timer;
-    timer.start();
     QStringList paths;
-    for (const QString& name : QDir(day).entryList({QStringLiteral("*.WAV")}, QDir::Files, QDir::Name))
-        paths << day + QLatin1Char('/') + name;
+    const double listing = PlainListing(day, QStringLiteral(".WAV"), &paths);
     if (paths.isEmpty())
         qFatal("nothing listed");
-    return timer.nsecsElapsed() / 1e6 + HeadTailReads(paths, LoaderThreads());
+    return listing + HeadTailReads(paths, LoaderThreads());
 }
 
 // CPU time of the calling thread: the list's share of the load.
@@ -82,8 +79,10 @@ tLoad loadDay(QMetadataThread* loader, QFileInfoListWidget* list, const QString&
     QObject context;
     QObject::connect(loader, &QMetadataThread::signal_List, &context,
                      [&](QStringList) { result.names = timer.nsecsElapsed() / 1e6; });
+    // The records arrive in any order: the first row is that of index 0,
+    // and the load is done once every record has arrived.
     QObject::connect(loader, &QMetadataThread::signal_Data, &context, [&](int index, QString, tyTakeMetadata) {
-        if (received++ == 0) {
+        if (index == 0) {
             // The first row is on screen once the list has painted it.
             if (list) {
                 list->repaint();
@@ -91,7 +90,7 @@ tLoad loadDay(QMetadataThread* loader, QFileInfoListWidget* list, const QString&
             }
             result.firstRow = timer.nsecsElapsed() / 1e6;
         }
-        if (index == kTakes - 1) {
+        if (++received == kTakes) {
             result.records = timer.nsecsElapsed() / 1e6;
             done = true;
         }

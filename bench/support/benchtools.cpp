@@ -1,5 +1,7 @@
 #include "bench/support/benchtools.h"
 
+#include "foundation/platform/foldernames.h"
+
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +12,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -204,6 +207,22 @@ double HeadTailReads(const QStringList& files, int threads)
                  if (fd >= 0)
                      ::close(fd);
              });
+}
+
+double PlainListing(const QString& folder, const QString& suffix, QStringList* paths)
+{
+    QElapsedTimer timer;
+    timer.start();
+    paths->clear();
+    const QByteArray ending = QFile::encodeName(suffix);
+    VisitEntryNames(folder, [&](const char* name) {
+        const size_t length = std::strlen(name);
+        if (length > size_t(ending.size())
+            && std::memcmp(name + length - size_t(ending.size()), ending.constData(), size_t(ending.size())) == 0)
+            paths->append(folder + QLatin1Char('/') + QFile::decodeName(name));
+        return true;
+    });
+    return Milliseconds(timer);
 }
 
 namespace {

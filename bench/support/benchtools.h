@@ -94,6 +94,10 @@ void Warm(const QStringList& paths);
 // close it. Returns the milliseconds it took, the faster of doing it file
 // after file and on `threads` threads.
 double HeadTailReads(const QStringList& files, int threads = 1);
+// The least a listing of a folder must do: read its entries once and keep
+// the paths of the names that end in suffix, unsorted. Returns the
+// milliseconds it took; the paths go to paths.
+double PlainListing(const QString& folder, const QString& suffix, QStringList* paths);
 
 // Keeps the engines' debug lines out of the figures; warnings still show.
 void QuietDebugOutput();

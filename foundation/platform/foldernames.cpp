@@ -54,3 +54,19 @@ QStringList UnreachableEntryNames(const QString& folder, const QByteArray& suffi
     names.sort();
     return names;
 }
+
+bool VisitEntryNames(const QString& folder, const std::function<bool(const char* name)>& visit)
+{
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return false;
+    while (const dirent* entry = ::readdir(dir)) {
+        const char* name = entry->d_name;
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+            continue;
+        if (!visit(name))
+            break;
+    }
+    ::closedir(dir);
+    return true;
+}

@@ -181,7 +181,9 @@ private slots:
             {1, 0, "LOADING /M/P%1.BR1/D.OVD"}, {2, 0, "LOADING /M/P%1.BR1/D.OVD"},
             {4, 0, "LOADING /M/P%1.BR1/D.OVD"},  // no count known yet
             {3, 12, "LOADING /M/P%1.BR1/D.OVD"}, {4, 0, "LOADING /M/P%1.BR1/D.OVD (0/12)"},
-            {4, 11, "LOADING /M/P%1.BR1/D.OVD (11/12)"}, {5, 0, "/M/P%1.BR1/D.OVD"},
+            {4, 11, "LOADING /M/P%1.BR1/D.OVD (11/12)"},
+            {4, 9, "LOADING /M/P%1.BR1/D.OVD (11/12)"},   // a loader thread reporting late
+            {5, 0, "/M/P%1.BR1/D.OVD"},
             {1, 0, "LOADING /M/P%1.BR1/D.OVD"}, {4, 3, "LOADING /M/P%1.BR1/D.OVD (3/12)"},
             {5, 2, "Load aborted /M/P%1.BR1/D.OVD "}, {0, 0, "Load aborted /M/P%1.BR1/D.OVD "},
             {3, 0, "Load aborted /M/P%1.BR1/D.OVD "}, {4, 0, "Load aborted /M/P%1.BR1/D.OVD "},

@@ -52,6 +52,7 @@ private slots:
     void takeNamesOfFiles();
     void statesAndRecordsOfASmallDay();
     void lastDayWins();
+    void everyRecordOfALongDayArrivesOnce();
     void vanishingFolderEndsThePass();
     void destroyedInMidPass();
 };
@@ -203,6 +204,32 @@ void TestMetadataThread::lastDayWins()
         QCOMPARE(r.czTakeName, got.lists.last().at(i));
         QCOMPARE(r.lczLine0Texts.value(0), QString::number(i + 1));   // the copies share one file tag
     }
+}
+
+void TestMetadataThread::everyRecordOfALongDayArrivesOnce()
+{
+    // A day this long is loaded on several threads: records come in any order.
+    QTemporaryDir dir;
+    const daymedia::Day day = daymedia::MakeDayFolder(dir.path(), QDate(2024, 5, 1));
+    QVERIFY(WriteCopiedTakes(day.path, QStringLiteral("LG"), 60, 2));
+    QObject context;
+    Receiver got;
+    QMetadataThread loader;
+    got.Attach(&loader, &context);
+    tyReportBlock cells[2][ReportLayout::kDataCells];
+    LayoutOf({1, 2}, cells[0]);
+    loader.SetDataSetup(&cells[0][0], 2, ReportLayout::kDataCells, 1, false, CircleDisplayOff);
+    loader.SetDayDir(day.volume, day.project, day.day);
+    QTRY_VERIFY_WITH_TIMEOUT(got.Finished(1), 20000);
+    QCOMPARE(got.records.size(), 60);
+    QSet<int> indexes;
+    for (const auto& record : got.records) {
+        indexes.insert(record.first);
+        QCOMPARE(record.second.czTakeName, got.lists.first().value(record.first));
+        QCOMPARE(record.second.lczLine0Texts.value(0), QString::number(record.first + 1));
+    }
+    QCOMPARE(indexes.size(), 60);
+    QCOMPARE(got.states.at(got.states.size() - 2), qMakePair(int(MetadataStateFinished), 0));
 }
 
 void TestMetadataThread::vanishingFolderEndsThePass()
