@@ -1,6 +1,7 @@
 #include "report/qmetadatathread.h"
 
 #include "foundation/fileinfolist.h"
+#include "foundation/spreadwork.h"
 #include "report/fieldrules.h"
 #include "report/reportfieldvalues.h"
 #include "take/bwfmetadata.h"
@@ -208,20 +209,24 @@ void QMetadataThread::RunPass(const tyJob& job)
     // with its own reader on the listing above, and each record is built
     // and sent only by the thread that loaded its take. The records may
     // therefore arrive out of order; each carries its index and take name.
-    RunTakeLoaders(takes.size(), [&](TakeQueue& queue) {
-        QBwfMetadata metadata;
-        metadata.UseListing(job.czPreProject, job.czProject, job.czDay, listing);
-        for (int index = queue.Next(); index >= 0; index = queue.Next()) {
-            if (Interrupted())
-                return;
-            emit signal_State(MetadataStateReadingTake, index);
-            tyTakeMetadata record;
-            if (metadata.SetupInit(job.czPreProject, job.czProject, job.czDay, takes.at(index).czId, true, true)
-                == 0)
-                FillRecord(&record, metadata.SoundPerform(), index, job);
-            record.czTakeName = takes.at(index).czName;
-            emit signal_Data(index, takes.at(index).czId, record);
+    // A reader is made by its thread on its first take.
+    const int threads = TakeLoaderThreads(takes.size());
+    std::vector<std::unique_ptr<QBwfMetadata>> readers(static_cast<size_t>(threads));
+    SpreadWork(takes.size(), threads, [&](int index, int worker) {
+        if (Interrupted())
+            return false;
+        std::unique_ptr<QBwfMetadata>& metadata = readers[size_t(worker)];
+        if (!metadata) {
+            metadata = std::make_unique<QBwfMetadata>();
+            metadata->UseListing(job.czPreProject, job.czProject, job.czDay, listing);
         }
+        emit signal_State(MetadataStateReadingTake, index);
+        tyTakeMetadata record;
+        if (metadata->SetupInit(job.czPreProject, job.czProject, job.czDay, takes.at(index).czId, true, true) == 0)
+            FillRecord(&record, metadata->SoundPerform(), index, job);
+        record.czTakeName = takes.at(index).czName;
+        emit signal_Data(index, takes.at(index).czId, record);
+        return true;
     });
 }
 

@@ -1,5 +1,7 @@
 #include "report/reportfieldvalues.h"
 
+#include "foundation/spreadwork.h"
+
 #include "foundation/mapping.h"
 #include "foundation/naming.h"
 #include "report/fieldrules.h"
@@ -10,8 +12,7 @@
 #include <QThread>
 
 #include <atomic>
-#include <system_error>
-#include <thread>
+#include <memory>
 #include <vector>
 
 using namespace ReportLayout;
@@ -108,39 +109,6 @@ int RecorderNumberOf(const QString& originator)
     while (i < rest.size() && rest.at(i).isDigit() && value < 100000000)
         value = value * 10 + rest.at(i++).digitValue();
     return int(negative ? -value : value);
-}
-
-int TakeLoaderThreads(int count)
-{
-    // Below this many takes a list loads faster than helpers start.
-    const int kTakesPerLoader = 16;
-    const int kLoaders = 6;
-    return count >= kTakesPerLoader ? qBound(1, QThread::idealThreadCount(), kLoaders) : 1;
-}
-
-void RunTakeLoaders(int count, const std::function<void(TakeQueue& queue)>& load)
-{
-    TakeQueue queue(count);
-    std::vector<std::thread> helpers;
-    // The helpers are joined however the caller's share ends: a thread
-    // destroyed unjoined ends the program.
-    struct tyJoin
-    {
-        std::vector<std::thread>& threads;
-        ~tyJoin()
-        {
-            for (std::thread& thread : threads)
-                thread.join();
-        }
-    } join{helpers};
-    const int threads = TakeLoaderThreads(count);
-    helpers.reserve(size_t(threads - 1));
-    try {
-        for (int t = 1; t < threads; ++t)
-            helpers.emplace_back([&] { load(queue); });
-    } catch (const std::system_error&) {
-    }
-    load(queue);
 }
 
 ReportFieldValues::ReportFieldValues()
@@ -259,25 +227,30 @@ void ReportFieldValues::getReportData(QPainter*, QString day, QStringList fileId
     tyTakeData* records = m_TakeData.data();
     std::vector<int> recorders(size_t(count), 0);
     std::vector<char> loaded(size_t(count), 0);
-    // Each record is written only by the thread that loaded its take. Each
-    // reports the takes it starts: a thread may find every take already
-    // taken by the others.
-    RunTakeLoaders(count, [&](TakeQueue& queue) {
-        QBwfMetadata metadata;
-        if (listing)
-            metadata.UseListing(m_czMedia, m_czProject, day, *listing);
-        for (int n = queue.Next(); n >= 0; n = queue.Next()) {
-            if (Aborted() || Stopped())
-                return;
-            if (m_GettingData)
-                m_GettingData(kind, n, count);
-            if (metadata.SetupInit(m_czMedia, m_czProject, day, fileIds.at(n), true, true) != 0)
-                continue;
-            QSoundPerform* take = metadata.SoundPerform();
-            recorders[size_t(n)] = RecorderNumberOf(take->m_czOriginator);
-            loaded[size_t(n)] = 1;
-            FillRecord(&records[n], take, n, kind);
+    // Takes do not depend on each other: several threads load them, each
+    // with its own reader (made by that thread on its first take), and each
+    // record is written only by the thread that loaded its take. Each
+    // reports the takes it starts.
+    const int threads = TakeLoaderThreads(count);
+    std::vector<std::unique_ptr<QBwfMetadata>> readers(static_cast<size_t>(threads));
+    SpreadWork(count, threads, [&](int n, int worker) {
+        if (Aborted() || Stopped())
+            return false;
+        std::unique_ptr<QBwfMetadata>& metadata = readers[size_t(worker)];
+        if (!metadata) {
+            metadata = std::make_unique<QBwfMetadata>();
+            if (listing)
+                metadata->UseListing(m_czMedia, m_czProject, day, *listing);
         }
+        if (m_GettingData)
+            m_GettingData(kind, n, count);
+        if (metadata->SetupInit(m_czMedia, m_czProject, day, fileIds.at(n), true, true) != 0)
+            return true;
+        QSoundPerform* take = metadata->SoundPerform();
+        recorders[size_t(n)] = RecorderNumberOf(take->m_czOriginator);
+        loaded[size_t(n)] = 1;
+        FillRecord(&records[n], take, n, kind);
+        return true;
     });
     // The header names the recorder of the last take that loaded.
     bool any = false;

@@ -113,34 +113,6 @@ private:
     std::function<void(int, int, int)> m_GettingData;
 };
 
-// Hands out the indexes of a list of takes to the threads that load them:
-// each index once, in rising order.
-class TakeQueue
-{
-public:
-    explicit TakeQueue(int count) : m_nCount(count) {}
-    // The next index to load; -1 once all are handed out.
-    int Next()
-    {
-        const int n = m_nNext.fetch_add(1, std::memory_order_relaxed);
-        return n < m_nCount ? n : -1;
-    }
-
-private:
-    const int m_nCount;
-    std::atomic<int> m_nNext{0};   // every loading thread claims through it
-};
-
-// How many threads load a list of count takes: one for a short list, else
-// up to six (no more than the machine runs at once). Takes do not depend on
-// each other; each loader has its own reader.
-int TakeLoaderThreads(int count);
-// Calls load on the calling thread and on TakeLoaderThreads(count) - 1
-// helper threads, all sharing one queue of the indexes 0 .. count - 1, and
-// returns once every call has returned. A helper the system cannot start
-// leaves its share to the others.
-void RunTakeLoaders(int count, const std::function<void(TakeQueue& queue)>& load);
-
 // The mix and M/S marks and the pan of one track of a loaded take, with the
 // parsed IN_GRID routing (null when it did not parse). A mix track keeps the
 // pan {-1, -1}. The reports and the take list differ in the two rules passed.

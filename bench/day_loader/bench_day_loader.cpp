@@ -7,7 +7,7 @@
 #include "report/qfileinfolistwidget.h"
 #include "report/qfileinfowidget.h"
 #include "report/qmetadatathread.h"
-#include "report/reportfieldvalues.h"
+#include "foundation/spreadwork.h"
 #include "tests/support/fixturewriter.h"
 
 #include <QApplication>

@@ -9,7 +9,7 @@
 
 #include "foundation/fileinfolist.h"
 #include "report/qreportthread.h"
-#include "report/reportfieldvalues.h"
+#include "foundation/spreadwork.h"
 #include "take/soundperform.h"
 #include "tests/support/fixturewriter.h"
 #include "widgets/sharedfonts.h"
