@@ -293,6 +293,17 @@ QString XmlScanElement::text() const
     return text;
 }
 
+bool XmlScanElement::LeafText(QLatin1String* text) const
+{
+    if (isNull())
+        return false;
+    const XmlScanIndex::tyNode& own = m_pIndex->m_Nodes.at(m_nNode);
+    if (own.nEnd != m_nNode + 1)
+        return false;
+    *text = QLatin1String(m_pIndex->m_baText.constData() + own.nText, own.nTextLength);
+    return true;
+}
+
 XmlScanElement XmlScanElement::firstChildElement(const QString& tag) const
 {
     if (isNull())

@@ -18,13 +18,14 @@ bool FlagText(const QString& text)
 // The value of a text of at most nine ASCII digits, as toInt reads it but
 // without its conversions (a load reads dozens of indexes); -1 for any
 // other text.
-int DigitsValue(const QString& text)
+template <typename Text>
+int DigitsValue(const Text& text)
 {
     if (text.isEmpty() || text.size() > 9)
         return -1;
     int value = 0;
-    for (const QChar c : text) {
-        const ushort u = c.unicode();
+    for (int i = 0; i < text.size(); ++i) {
+        const ushort u = text.at(i).unicode();
         if (u < '0' || u > '9')
             return -1;
         value = value * 10 + (u - '0');
@@ -35,11 +36,21 @@ int DigitsValue(const QString& text)
 // The index a trimmed text names when it reads back as the number written
 // ("7"; not "07", "+7" or "7a"), else -1. Table rows count from 0, so no
 // negative index is ever asked for.
-int IndexOfText(const QString& text)
+template <typename Text>
+int IndexOfText(const Text& text)
 {
-    const QString trimmed = text.trimmed();
+    const Text trimmed = text.trimmed();
     const int value = DigitsValue(trimmed);
     return value >= 0 && (trimmed.size() == 1 || trimmed.at(0) != QLatin1Char('0')) ? value : -1;
+}
+
+// The index an element's text names, as IndexOfText reads it; a loaded
+// file's element is read in place.
+int IndexOf(const QDomElement& element) { return IndexOfText(element.text()); }
+int IndexOf(const XmlScanElement& element)
+{
+    QLatin1String text;
+    return element.LeafText(&text) ? IndexOfText(text) : IndexOfText(element.text());
 }
 
 int IntOr(const QString& text, int fallback)
@@ -232,7 +243,7 @@ QVector<QSoundFile::tyPolyTrack> QSoundFile::GetiXMLPolyTrackTable(int first, in
         for (auto track = list.firstChildElement(kTrack); !track.isNull();
              track = track.nextSiblingElement(kTrack)) {
             // The text must read back as the channel number ("03" is none).
-            const int number = IndexOfText(track.firstChildElement(kInterleaveIndex).text());
+            const int number = IndexOf(track.firstChildElement(kInterleaveIndex));
             const qint64 row = qint64(number) - 1 - first;
             if (number < 0 || row < 0 || row >= count || found.at(int(row)))
                 continue;
@@ -325,7 +336,7 @@ QVector<QSoundFile::tyOrvexTrack> QSoundFile::GetiXMLOrvexTrackTable() const
         const auto block = Below(root, {kOrvex, kAllTrkName});
         for (auto data = block.firstChildElement(kData); !data.isNull(); data = data.nextSiblingElement(kData)) {
             // The text must read back as the slot number ("03" is no slot).
-            const int slot = IndexOfText(data.firstChildElement(kIndice).text());
+            const int slot = IndexOf(data.firstChildElement(kIndice));
             if (slot < 0 || slot >= kSlots || found.at(slot))
                 continue;
             found[slot] = true;
