@@ -352,7 +352,7 @@ quint64 QSoundPerform::FramesOfSamples(quint64 samples, bool nearest) const
 
 void QSoundPerform::ReadWritability(int folderDescriptor)
 {
-    m_bReadOnlyFolder = !IsWritablePath(m_czTakeFolder);
+    m_bReadOnlyFolder = !IsWritableFolder(m_czTakeFolder, folderDescriptor);
     QStringList names;
     for (int t = 0; t < kMaxTracks; ++t) {
         if (m_pbPresent[t])
