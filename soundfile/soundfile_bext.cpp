@@ -4,7 +4,6 @@
 #include "foundation/messageloging.h"
 #include "soundfile/bextdescription.h"
 
-
 namespace {
 
 // Canonical field widths of the description lines.
@@ -29,7 +28,9 @@ QString FixedText(const char* bytes, int size)
 // it: the frame rate is read for every file of a day.
 double LeadingRate(const QString& text)
 {
-    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || (c >= QLatin1Char('\t') && c <= QLatin1Char('\r')); };
+    const auto blank = [](QChar c) {
+        return c == QLatin1Char(' ') || (c >= QLatin1Char('\t') && c <= QLatin1Char('\r'));
+    };
     const auto digit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
     const int n = text.size();
     auto skip = [&text, n](int at, const auto& kind) {

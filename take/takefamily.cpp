@@ -49,9 +49,6 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
         family->nFileCount = 1;
         return true;
     }
-    // No two probed names are the same in another case, so each file found
-    // uses up another of the findable names: a take of 8 tracks leaves the
-    // 128 names of its absent slots unprobed.
     // The forms of every slot, made once; the probed name is built in one
     // buffer (a take load probes up to 192 names).
     static const std::array<QStringList, 24> kForms = [] {
@@ -62,6 +59,9 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
     }();
     QString name = root;
     name.reserve(root.size() + 4 + dotExt.size());
+    // No two probed names are the same in another case, so each file found
+    // uses up another of the findable names: a take of 8 tracks leaves the
+    // 128 names of its absent slots unprobed.
     for (int slot = 0; slot < 24 && family->nFileCount != findable; ++slot) {
         const QStringList& forms = kForms[size_t(slot)];
         for (QChar separator : TakeNaming::LoadSeparators()) {

@@ -49,9 +49,9 @@ struct tyTakeFamily {
 // Mono slots are probed with '_', '-', '#', '+', each with the two-digit and
 // then the one-character track number; the first name found wins, so a
 // family may mix separators and have gaps. False when nothing was found.
-// findable, when not -1, is how many names of the folder that begin with the
-// take root and end with ".ext" exist could answer for: once that many were
-// found no other can be, and the remaining slots are not probed.
+// findable, when not -1, is the most names beginning with the take root and
+// ending with ".ext" that exists can find (the listed ones): once that many
+// were found, the remaining slots are not probed.
 bool FindTakeFamily(const QString& takePath, const QString& extension,
                     const std::function<bool(const QString& fileName)>& exists, tyTakeFamily* family,
                     int findable = -1);
