@@ -108,11 +108,16 @@ int XmlTextEnd(const QByteArray& bytes)
 {
     const char* const s = bytes.constData();
     int end = bytes.size();
-    // Padding runs kilobytes long: whole words of blanks or NULs first.
-    static const char kBlanks[8] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
-    static const char kNuls[8] = {};
-    while (end >= 8 && (std::memcmp(s + end - 8, kBlanks, 8) == 0 || std::memcmp(s + end - 8, kNuls, 8) == 0))
-        end -= 8;
+    // Padding runs kilobytes long: blocks of 32 bytes that are all blanks
+    // or NULs first (a byte is either when its OR with a blank is a blank).
+    constexpr quint64 kBlanks = 0x2020202020202020ull;
+    while (end >= 32) {
+        quint64 words[4];
+        std::memcpy(words, s + end - 32, sizeof words);
+        if (((words[0] | words[1] | words[2] | words[3]) | kBlanks) != kBlanks)
+            break;
+        end -= 32;
+    }
     while (end > 0 && (s[end - 1] == '\0' || IsBlank(s[end - 1])))
         --end;
     return end;
@@ -176,9 +181,23 @@ bool XmlScanIndex::Build(const QByteArray& bytes)
         if (rootClosed || ++p >= end)
             return Refuse();
 
-        const bool closing = s[p] == '/';
-        if (closing)
-            ++p;
+        if (s[p] == '/') {
+            // A closing tag must name the open element: its name is compared
+            // in place rather than scanned, then what follows must end it.
+            if (open.isEmpty())
+                return Refuse();
+            tyNode& node = m_Nodes[open.back()];
+            const int after = p + 1 + node.nTagLength;
+            if (after >= end || std::memcmp(s + p + 1, s + node.nTag, size_t(node.nTagLength)) != 0
+                || s[after] != '>')
+                return Refuse();
+            p = after + 1;
+            node.nEnd = m_Nodes.size();
+            open.pop_back();
+            lastChild.pop_back();
+            rootClosed = open.isEmpty();
+            continue;
+        }
         const int name = p;
         if (p >= end || !IsNameStart(s[p]))
             return Refuse();
@@ -187,20 +206,6 @@ bool XmlScanIndex::Build(const QByteArray& bytes)
         const int nameLength = p - name;
         if (p >= end)
             return Refuse();
-
-        if (closing) {
-            if (s[p] != '>' || open.isEmpty())
-                return Refuse();
-            tyNode& node = m_Nodes[open.back()];
-            if (node.nTagLength != nameLength || std::memcmp(s + node.nTag, s + name, size_t(nameLength)) != 0)
-                return Refuse();
-            ++p;
-            node.nEnd = m_Nodes.size();
-            open.pop_back();
-            lastChild.pop_back();
-            rootClosed = open.isEmpty();
-            continue;
-        }
 
         const bool empty = s[p] == '/';
         if (empty ? p + 1 >= end || s[p + 1] != '>' : s[p] != '>')
@@ -286,6 +291,17 @@ QString XmlScanElement::text() const
             text += QLatin1String(bytes + node.nText, node.nTextLength);
     }
     return text;
+}
+
+bool XmlScanElement::LeafText(QLatin1String* text) const
+{
+    if (isNull())
+        return false;
+    const XmlScanIndex::tyNode& own = m_pIndex->m_Nodes.at(m_nNode);
+    if (own.nEnd != m_nNode + 1)
+        return false;
+    *text = QLatin1String(m_pIndex->m_baText.constData() + own.nText, own.nTextLength);
+    return true;
 }
 
 XmlScanElement XmlScanElement::firstChildElement(const QString& tag) const

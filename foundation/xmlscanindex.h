@@ -36,6 +36,9 @@ public:
     QString tagName() const;
     // The texts of the element and its descendants, in document order.
     QString text() const;
+    // The same text without a copy, for an element that holds no element;
+    // false (text untouched) for any other.
+    bool LeafText(QLatin1String* text) const;
     // An empty tag matches any element.
     XmlScanElement firstChildElement(const QString& tag = QString()) const;
     XmlScanElement nextSiblingElement(const QString& tag = QString()) const;

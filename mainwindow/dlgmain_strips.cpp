@@ -119,9 +119,11 @@ void DlgMain::EnablePlayerModeSingle()
     QSoundPerform& take = m_SndPerform;
     int last = -1;
     if (!take.m_bPolyTake && !take.m_bProcessedName) {
-        const QSoundFile& first = take.m_SndFile[take.GetFirstTrack()];
+        // The maker block is walked once, not searched per track.
+        const QVector<QSoundFile::tyOrvexTrack> makerSlots =
+            take.m_SndFile[take.GetFirstTrack()].GetiXMLOrvexTrackTable();
         for (int k = 0; k < kTracks; ++k) {
-            const tTrackActive fileActive = ActiveOfText(first.GetiXMLOrvexTrackActive(k));
+            const tTrackActive fileActive = ActiveOfText(makerSlots.at(k).czActive);
             QMapping mapping;
             // A track without a file has no pan to show in the grid.
             tPostFadePan pan{0, 0};
@@ -179,14 +181,17 @@ void DlgMain::EnablePlayerModeSingle()
     } else {
         const QSoundFile& file = take.m_SndFile[0];
         const int channels = take.m_nChannels;
+        // The maker block and the track list are walked once, not searched per track.
+        const QVector<QSoundFile::tyOrvexTrack> makerSlots = file.GetiXMLOrvexTrackTable();
+        const QVector<QSoundFile::tyPolyTrack> tracks = file.GetiXMLPolyTrackTable(0, kTracks);
         for (int k = 0; k < kTracks; ++k) {
-            const tTrackActive fileActive = ActiveOfText(file.GetiXMLOrvexTrackActive(k));
+            const tTrackActive fileActive = ActiveOfText(makerSlots.at(k).czActive);
             if (fileActive != TrackActiveNone) {
                 QMapping mapping;
-                const QString routing = file.GetiXMLOrvexTrackInGrid(k);
+                const QString routing = makerSlots.at(k).czInGrid;
                 if (!routing.trimmed().isEmpty())
                     mapping.fromString(routing);
-                SendTrackToGrid(k, PanOfText(file.GetiXMLOrvexTrackPanPot(k)), mapping, fileActive);
+                SendTrackToGrid(k, PanOfText(makerSlots.at(k).czPanPot), mapping, fileActive);
             }
             // The recorder track this position carries: -1 or anything past
             // the last track means none, and never indexes the tables.
@@ -221,7 +226,7 @@ void DlgMain::EnablePlayerModeSingle()
                 EnableTrackControls(k, true);
                 active = TrackActiveOn;
                 if (t >= 0) {
-                    const int recorderTrack = file.GetiXMLPolyTrackOriginalIndex(k);
+                    const int recorderTrack = tracks.at(k).nOriginalIndex;
                     QMapping mapping;
                     if (ValidTrack(recorderTrack))
                         mapping.fromString(take.m_czTrackInGrid[recorderTrack]);

@@ -363,8 +363,9 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
         import.nTrack = import.nChannels == 1 && track >= 0 && track < kMaxChannels ? track : -1;
         if (file.HasiXMLChunk() && file.GetiXMLFileInfos()) {
             if (import.nTrack < 0) {
+                const QVector<QSoundFile::tyPolyTrack> tracks = file.GetiXMLPolyTrackTable(0, import.nChannels);
                 for (int c = 0; c < import.nChannels; ++c)
-                    import.names[c] = file.GetiXMLPolyTrackName(c);
+                    import.names[c] = tracks.at(c).czName;
             } else {
                 import.names[0] = file.GetiXMLMonoTrackName();
             }

@@ -152,11 +152,12 @@ bool TakeSources::OpenOne(const tyTakeParams& take, int slot, bool first, const 
         m_czLastRefLevel = file.GetiXMLOrvexRefLevel();
         if (!m_bMakerRead) {
             m_bMakerRead = true;
+            const QVector<QSoundFile::tyOrvexTrack> makerSlots = file.GetiXMLOrvexTrackTable();
             for (int i = 0; i < kTracks; ++i) {
-                m_czMakerName[i] = file.GetiXMLOrvexTracknames(i);
-                m_czMakerPan[i] = file.GetiXMLOrvexTrackPanPot(i);
-                m_czMakerActive[i] = file.GetiXMLOrvexTrackActive(i);
-                m_czMakerInGrid[i] = file.GetiXMLOrvexTrackInGrid(i);
+                m_czMakerName[i] = makerSlots.at(i).czName;
+                m_czMakerPan[i] = makerSlots.at(i).czPanPot;
+                m_czMakerActive[i] = makerSlots.at(i).czActive;
+                m_czMakerInGrid[i] = makerSlots.at(i).czInGrid;
             }
         }
     }

@@ -59,11 +59,16 @@ QString BextDescription::TrackKey(int track)
 
 int BextDescription::LineEnd(const QByteArray& text, int start)
 {
-    const char* const s = text.constData();
-    int end = start;
-    while (end < text.size() && s[end] != '\r' && s[end] != '\n')
-        ++end;
-    return end;
+    if (start >= text.size())
+        return start;
+    // The first CR or LF: the LF first, then a CR before it (a load reads
+    // a dozen lines of every file this way).
+    const char* const from = text.constData() + start;
+    const size_t rest = size_t(text.size() - start);
+    const char* const lf = static_cast<const char*>(std::memchr(from, '\n', rest));
+    const size_t before = lf ? size_t(lf - from) : rest;
+    const char* const cr = static_cast<const char*>(std::memchr(from, '\r', before));
+    return start + int(cr ? cr - from : before);
 }
 
 int BextDescription::NextLine(const QByteArray& text, int lineEnd)
@@ -106,9 +111,8 @@ QString BextDescription::Value(const QString& key) const
 
 QString BextDescription::ValueIn(const QByteArray& bytes, const QString& key)
 {
-    int end = bytes.indexOf('\0');
-    if (end < 0)
-        end = bytes.size();
+    const void* const nul = std::memchr(bytes.constData(), '\0', size_t(bytes.size()));
+    const int end = nul ? int(static_cast<const char*>(nul) - bytes.constData()) : bytes.size();
     const QByteArray text = QByteArray::fromRawData(bytes.constData(), end);
     const int start = LineOf(text, key);
     if (start < 0)

@@ -4,8 +4,6 @@
 #include "foundation/messageloging.h"
 #include "soundfile/bextdescription.h"
 
-#include <QRegularExpression>
-
 namespace {
 
 // Canonical field widths of the description lines.
@@ -22,6 +20,40 @@ QString FixedText(const char* bytes, int size)
     while (end < size && bytes[end] != '\0')
         ++end;
     return QString::fromLatin1(bytes, end).trimmed();
+}
+
+// The fraction ("25/1") or the decimal number ("025.000-ND") the text
+// begins with, after blanks; 0 when it begins with neither. Read by hand,
+// as the patterns ^\s*(\d+)\s*/\s*(\d+) and ^\s*(\d+(\.\d+)?) would read
+// it: the frame rate is read for every file of a day.
+double LeadingRate(const QString& text)
+{
+    const auto blank = [](QChar c) {
+        return c == QLatin1Char(' ') || (c >= QLatin1Char('\t') && c <= QLatin1Char('\r'));
+    };
+    const auto digit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+    const int n = text.size();
+    auto skip = [&text, n](int at, const auto& kind) {
+        while (at < n && kind(text.at(at)))
+            ++at;
+        return at;
+    };
+    const int first = skip(0, blank);
+    int end = skip(first, digit);
+    if (end == first)
+        return 0;
+    int at = skip(end, blank);
+    if (at < n && text.at(at) == QLatin1Char('/')) {
+        const int second = skip(at + 1, blank);
+        const int secondEnd = skip(second, digit);
+        if (secondEnd > second) {
+            const double denominator = text.midRef(second, secondEnd - second).toDouble();
+            return denominator > 0 ? text.midRef(first, end - first).toDouble() / denominator : 0;
+        }
+    }
+    if (end + 1 < n && text.at(end) == QLatin1Char('.') && digit(text.at(end + 1)))
+        end = skip(end + 1, digit);
+    return text.midRef(first, end - first).toDouble();
 }
 
 } // namespace
@@ -209,18 +241,7 @@ int QSoundFile::GetFrameRate() const
     QString speed = GetBextSpeed();
     if (speed.isEmpty() && XmlOk())
         speed = GetText({QStringLiteral("SPEED"), QStringLiteral("TIMECODE_RATE")});
-    // Built once: the frame rate is read for every file of a day.
-    static const QRegularExpression fractionText(QStringLiteral("^\\s*(\\d+)\\s*/\\s*(\\d+)"));
-    static const QRegularExpression numberText(QStringLiteral("^\\s*(\\d+(\\.\\d+)?)"));
-    const QRegularExpressionMatch fraction = fractionText.match(speed);
-    double rate = 0;
-    if (fraction.hasMatch()) {
-        const double denominator = fraction.captured(2).toDouble();
-        rate = denominator > 0 ? fraction.captured(1).toDouble() / denominator : 0;
-    } else {
-        const QRegularExpressionMatch number = numberText.match(speed);
-        rate = number.hasMatch() ? number.captured(1).toDouble() : 0;
-    }
+    const double rate = LeadingRate(speed);
     // The range first: a damaged speed ("2510222451") does not fit an int.
     if (!(rate >= 0.5 && rate < 120.5))
         return 0;

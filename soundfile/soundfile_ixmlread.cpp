@@ -15,8 +15,49 @@ bool FlagText(const QString& text)
            || value == QLatin1String("YES") || value == QLatin1String("ON");
 }
 
+// The value of a text of at most nine ASCII digits, as toInt reads it but
+// without its conversions (a load reads dozens of indexes); -1 for any
+// other text.
+template <typename Text>
+int DigitsValue(const Text& text)
+{
+    if (text.isEmpty() || text.size() > 9)
+        return -1;
+    int value = 0;
+    for (int i = 0; i < text.size(); ++i) {
+        const ushort u = text.at(i).unicode();
+        if (u < '0' || u > '9')
+            return -1;
+        value = value * 10 + (u - '0');
+    }
+    return value;
+}
+
+// The index a trimmed text names when it reads back as the number written
+// ("7"; not "07", "+7" or "7a"), else -1. Table rows count from 0, so no
+// negative index is ever asked for.
+template <typename Text>
+int IndexOfText(const Text& text)
+{
+    const Text trimmed = text.trimmed();
+    const int value = DigitsValue(trimmed);
+    return value >= 0 && (trimmed.size() == 1 || trimmed.at(0) != QLatin1Char('0')) ? value : -1;
+}
+
+// The index an element's text names, as IndexOfText reads it; a loaded
+// file's element is read in place.
+int IndexOf(const QDomElement& element) { return IndexOfText(element.text()); }
+int IndexOf(const XmlScanElement& element)
+{
+    QLatin1String text;
+    return element.LeafText(&text) ? IndexOfText(text) : IndexOfText(element.text());
+}
+
 int IntOr(const QString& text, int fallback)
 {
+    const int digits = DigitsValue(text);
+    if (digits >= 0)
+        return digits;
     bool ok = false;
     const int value = text.trimmed().toInt(&ok);
     return ok ? value : fallback;
@@ -202,11 +243,9 @@ QVector<QSoundFile::tyPolyTrack> QSoundFile::GetiXMLPolyTrackTable(int first, in
         for (auto track = list.firstChildElement(kTrack); !track.isNull();
              track = track.nextSiblingElement(kTrack)) {
             // The text must read back as the channel number ("03" is none).
-            const QString interleave = track.firstChildElement(kInterleaveIndex).text().trimmed();
-            bool ok = false;
-            const int number = interleave.toInt(&ok);
+            const int number = IndexOf(track.firstChildElement(kInterleaveIndex));
             const qint64 row = qint64(number) - 1 - first;
-            if (!ok || row < 0 || row >= count || found.at(int(row)) || QString::number(number) != interleave)
+            if (number < 0 || row < 0 || row >= count || found.at(int(row)))
                 continue;
             found[int(row)] = true;
             const int slot = IntOr(ChildText(track, kChannelIndex), 0) - 1;
@@ -297,10 +336,8 @@ QVector<QSoundFile::tyOrvexTrack> QSoundFile::GetiXMLOrvexTrackTable() const
         const auto block = Below(root, {kOrvex, kAllTrkName});
         for (auto data = block.firstChildElement(kData); !data.isNull(); data = data.nextSiblingElement(kData)) {
             // The text must read back as the slot number ("03" is no slot).
-            const QString indice = data.firstChildElement(kIndice).text().trimmed();
-            bool ok = false;
-            const int slot = indice.toInt(&ok);
-            if (!ok || slot < 0 || slot >= kSlots || found.at(slot) || QString::number(slot) != indice)
+            const int slot = IndexOf(data.firstChildElement(kIndice));
+            if (slot < 0 || slot >= kSlots || found.at(slot))
                 continue;
             found[slot] = true;
             table[slot] = {ChildText(data, kName), ChildText(data, kPanPot), ChildText(data, kActive),
@@ -351,7 +388,8 @@ void QSoundFile::GetiXMLSyncPoint(unsigned int* slateCount, unsigned int* slateP
         markerComments->clear();
     // Pull-down frames (23.976, 29.97) run 1/1000 slower than the nominal
     // rate: a second of samples holds fewer of them.
-    const double fps = GetFrameRate();
+    // Only the frames of the slates need the frame rate, which a load does not ask for.
+    const double fps = slateExtra ? GetFrameRate() : 0;
     const double rate = m_FmtChunk.nSampleRate * (pullDown ? 1.001 : 1.0);
     Read([&](const auto& root) {
         const auto list = Below(root, {kSyncPointList});

@@ -89,12 +89,14 @@ bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
     ResetVariables();
     // Held until the files are read: no save changes them meanwhile.
     TakeFolderLock lock;
-    if (!RollBackInterruptedSave(takePath, extension, &lock))
+    std::optional<FolderNameProbe> names;
+    if (!RollBackInterruptedSave(takePath, extension, &lock, &names))
         return false;
-    const FolderNameProbe names(TakeFolderOf(takePath, extension));
-    if (!FindTakeFamilyOnDisk(takePath, extension, names, &family))
+    if (!names)
+        names.emplace(TakeFolderOf(takePath, extension));
+    if (!FindTakeFamilyOnDisk(takePath, extension, *names, &family))
         return false;
-    return LoadFamily(family, lock.Descriptor(), &names);
+    return LoadFamily(family, lock.Descriptor(), &*names);
 }
 
 bool QSoundPerform::QuickInitFiles(QString root, QString ext, const MyFileInfoList* listing, bool readSidecar)
@@ -102,10 +104,10 @@ bool QSoundPerform::QuickInitFiles(QString root, QString ext, const MyFileInfoLi
     tyTakeFamily family;
     ResetVariables();
     TakeFolderLock lock;
-    if (!RollBackInterruptedSave(root, ext, &lock))
-        return false;
     std::optional<FolderNameProbe> names;
-    if (!listing || readSidecar)
+    if (!RollBackInterruptedSave(root, ext, &lock, &names))
+        return false;
+    if (!names && (!listing || readSidecar))
         names.emplace(TakeFolderOf(root, ext));
     const bool found = listing ? FindTakeFamilyInListing(root, ext, *listing, &family)
                                : FindTakeFamilyOnDisk(root, ext, *names, &family);
@@ -350,7 +352,7 @@ quint64 QSoundPerform::FramesOfSamples(quint64 samples, bool nearest) const
 
 void QSoundPerform::ReadWritability(int folderDescriptor)
 {
-    m_bReadOnlyFolder = !IsWritablePath(m_czTakeFolder);
+    m_bReadOnlyFolder = !IsWritableFolder(m_czTakeFolder, folderDescriptor);
     QStringList names;
     for (int t = 0; t < kMaxTracks; ++t) {
         if (m_pbPresent[t])

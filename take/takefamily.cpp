@@ -10,6 +10,7 @@
 #include <QPair>
 #include <QSet>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <mutex>
@@ -29,7 +30,7 @@ void SplitTakePath(QString takePath, const QString& extension, QString* folder, 
 }
 
 bool FindTakeFamily(const QString& takePath, const QString& extension,
-                    const std::function<bool(const QString&)>& exists, tyTakeFamily* family)
+                    const std::function<bool(const QString&)>& exists, tyTakeFamily* family, int findable)
 {
     *family = tyTakeFamily();
     QString folder;
@@ -58,7 +59,10 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
     }();
     QString name = root;
     name.reserve(root.size() + 4 + dotExt.size());
-    for (int slot = 0; slot < 24; ++slot) {
+    // No two probed names are the same in another case, so each file found
+    // uses up another of the findable names: a take of 8 tracks leaves the
+    // 128 names of its absent slots unprobed.
+    for (int slot = 0; slot < 24 && family->nFileCount != findable; ++slot) {
         const QStringList& forms = kForms[size_t(slot)];
         for (QChar separator : TakeNaming::LoadSeparators()) {
             for (const QString& number : forms) {
@@ -89,6 +93,7 @@ struct tyFolderNames {
     qint64 nChanged = 0;     // the folder's modification time when it was read, ns since the epoch
     QSet<QString> exact;
     QSet<QString> folded;    // in lower case: what a case-blind file system also finds
+    QStringList sortedFolded;   // the same, sorted: the names of one take stand together
 };
 
 namespace {
@@ -134,6 +139,8 @@ std::shared_ptr<const tyFolderNames> FolderNames(const QString& folder, bool kep
         names->exact.insert(entry);
         names->folded.insert(entry.toLower());
     }
+    names->sortedFolded = names->folded.values();
+    std::sort(names->sortedFolded.begin(), names->sortedFolded.end());
     std::lock_guard<std::mutex> lock(mutex);
     for (int i = kept.size() - 1; i >= 0; --i) {
         if (kept.at(i).first == folder)
@@ -162,6 +169,23 @@ bool FolderNameProbe::Exists(const QString& name) const
            || (m_Names->folded.contains(name.toLower()) && QFileInfo::exists(m_czFolder + name));
 }
 
+int FolderNameProbe::CountListed(const QString& prefix, const QString& suffix) const
+{
+    if (!m_Names)
+        return -1;
+    // A name's lower case begins and ends with the lower case of its ends.
+    const QString first = prefix.toLower();
+    const QString last = suffix.toLower();
+    const QStringList& sorted = m_Names->sortedFolded;
+    int count = 0;
+    for (auto name = std::lower_bound(sorted.begin(), sorted.end(), first);
+         name != sorted.end() && name->startsWith(first); ++name) {
+        if (name->size() >= first.size() + last.size() && name->endsWith(last))
+            ++count;
+    }
+    return count;
+}
+
 bool FindTakeFamilyOnDisk(const QString& takePath, const QString& extension, tyTakeFamily* family)
 {
     QString folder;
@@ -173,8 +197,11 @@ bool FindTakeFamilyOnDisk(const QString& takePath, const QString& extension, tyT
 bool FindTakeFamilyOnDisk(const QString& takePath, const QString& extension, const FolderNameProbe& names,
                           tyTakeFamily* family)
 {
+    QString folder;
+    QString root;
+    SplitTakePath(takePath, extension, &folder, &root);
     return FindTakeFamily(takePath, extension, [&names](const QString& name) { return names.Exists(name); },
-                          family);
+                          family, names.CountListed(root, QLatin1Char('.') + extension));
 }
 
 bool FindTakeFamilyInListing(const QString& takePath, const QString& extension,
@@ -186,14 +213,18 @@ bool FindTakeFamilyInListing(const QString& takePath, const QString& extension,
     // The listing is sorted, so the files of one take id stand together.
     QSet<QString> names;
     const QString id = root.left(6);
+    const QString dotExt = QLatin1Char('.') + extension;
+    int findable = 0;
     for (int i = listing.FindFileId(id); i >= 0 && i < listing.count(); ++i) {
         const QString name = listing.GetFileName(i);
         if (!name.startsWith(id))
             break;
         names.insert(name);
+        if (name.startsWith(root) && name.endsWith(dotExt) && name.size() >= root.size() + dotExt.size())
+            ++findable;
     }
     return FindTakeFamily(takePath, extension,
-                          [&names](const QString& name) { return names.contains(name); }, family);
+                          [&names](const QString& name) { return names.contains(name); }, family, findable);
 }
 
 QString TakePathOfFile(const QString& filePath, const QString& extension)

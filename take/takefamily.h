@@ -22,6 +22,10 @@ public:
     // True when the folder's listing answers, without asking the disk.
     bool IsListed() const { return m_Names != nullptr; }
     bool Exists(const QString& name) const;
+    // How many listed names, in any case, begin with prefix and end with
+    // suffix: at most that many names of that form can exist. -1 when the
+    // folder is not listed.
+    int CountListed(const QString& prefix, const QString& suffix) const;
 
 private:
     QString m_czFolder;
@@ -45,8 +49,12 @@ struct tyTakeFamily {
 // Mono slots are probed with '_', '-', '#', '+', each with the two-digit and
 // then the one-character track number; the first name found wins, so a
 // family may mix separators and have gaps. False when nothing was found.
+// findable, when not -1, is the most names beginning with the take root and
+// ending with ".ext" that exists can find (the listed ones): once that many
+// were found, the remaining slots are not probed.
 bool FindTakeFamily(const QString& takePath, const QString& extension,
-                    const std::function<bool(const QString& fileName)>& exists, tyTakeFamily* family);
+                    const std::function<bool(const QString& fileName)>& exists, tyTakeFamily* family,
+                    int findable = -1);
 
 // The same probing against the disk, or against a folder listing.
 bool FindTakeFamilyOnDisk(const QString& takePath, const QString& extension, tyTakeFamily* family);

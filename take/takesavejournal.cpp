@@ -44,7 +44,8 @@ QString TakeSaveJournalPath(const QString& folder, const QString& baseName)
     return folder + QLatin1Char('.') + baseName + QStringLiteral(".nalvo-save");
 }
 
-bool RollBackInterruptedSave(const QString& takePath, const QString& extension, TakeFolderLock* lock)
+bool RollBackInterruptedSave(const QString& takePath, const QString& extension, TakeFolderLock* lock,
+                             std::optional<FolderNameProbe>* names)
 {
     QString folder;
     QString name;
@@ -60,8 +61,11 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
     // was read changed the folder's time.
     const QString replacement = ReplaceJournal::PathForTake(folder, name);
     const auto recordLeft = [&] {
-        const FolderNameProbe names(folder);
-        return SaveRecordLeft(names, name) || names.Exists(replacement.mid(folder.size()));
+        FolderNameProbe probe(folder);
+        const bool left = SaveRecordLeft(probe, name) || probe.Exists(replacement.mid(folder.size()));
+        if (!left && names)
+            names->emplace(std::move(probe));
+        return left;
     };
     if (locked && recordLeft()) {
         locked = lock->Acquire(folder, TakeFolderLock::Mode::Alone);

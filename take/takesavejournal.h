@@ -2,8 +2,10 @@
 #define NALVO_TAKE_TAKESAVEJOURNAL_H
 
 #include "foundation/folderlock.h"
+#include "take/takefamily.h"
 
 #include <QString>
+#include <optional>
 
 // A take's save record lies beside its files as a hidden file whose name no
 // take pattern matches (".<base name>.nalvo-save"), so listings of takes
@@ -18,7 +20,11 @@ QString TakeSaveJournalPath(const QString& folder, const QString& baseName);
 // is finished or taken back. False (the user told, naming the take) when a
 // save or replacement of the take is still running after the wait: the take
 // must not be read now.
-bool RollBackInterruptedSave(const QString& takePath, const QString& extension, TakeFolderLock* lock);
+// names, when given, receives the probe of the folder's names made under
+// the lock when nothing was left to settle (so the folder is as probed):
+// the load finds the take's files with it.
+bool RollBackInterruptedSave(const QString& takePath, const QString& extension, TakeFolderLock* lock,
+                             std::optional<FolderNameProbe>* names = nullptr);
 
 // The same for a saver holding the folder's lock alone: a record another
 // program's killed save left is rolled back before the take changes again.

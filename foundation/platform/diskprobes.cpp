@@ -157,6 +157,14 @@ bool AreWritableFiles(const QString& folder, int folderDescriptor, const QString
     return true;
 }
 
+bool IsWritableFolder(const QString& folder, int folderDescriptor)
+{
+    if (folderDescriptor < 0 || Writability().installed())
+        return IsWritablePath(folder);
+    // As access() asks for the folder's path, without walking it again.
+    return ::faccessat(folderDescriptor, ".", W_OK, 0) == 0;
+}
+
 int SyncFiles(const QVector<int>& descriptors)
 {
     if (descriptors.isEmpty())

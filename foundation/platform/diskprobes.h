@@ -29,6 +29,9 @@ void SetWritabilityProbe(WritabilityProbe probe);
 // not -1, is an open descriptor of that folder: the system then looks each
 // name up in it rather than walking the folder's whole path again.
 bool AreWritableFiles(const QString& folder, int folderDescriptor, const QStringList& names);
+// IsWritablePath(folder), asked of the open descriptor of that folder when
+// it is not -1.
+bool IsWritableFolder(const QString& folder, int folderDescriptor);
 
 // Puts what was written to the open files (descriptors) on the disk itself,
 // so that a power cut cannot lose it or keep later writes without it. Only
