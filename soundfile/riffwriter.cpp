@@ -53,6 +53,26 @@ bool LastChunkUnpadded(const tyRiffLayout& layout)
     return !layout.chunks.isEmpty() && (layout.chunks.last().nSize & 1) && !layout.chunks.last().bPadded;
 }
 
+// The old bytes at offset that writing next over them changes: the span
+// from the first to the last differing byte, nothing when none differs. A
+// write shorter than the old bytes keeps them all.
+void AppendChangedSpan(qint64 offset, const QByteArray& old, const QByteArray& next,
+                       QList<QPair<qint64, QByteArray>>* regions)
+{
+    if (next.size() < old.size()) {
+        regions->append({offset, old});
+        return;
+    }
+    int first = 0;
+    int end = old.size();
+    while (first < end && old.at(first) == next.at(first))
+        ++first;
+    while (end > first && old.at(end - 1) == next.at(end - 1))
+        --end;
+    if (end > first)
+        regions->append({offset + first, old.mid(first, end - first)});
+}
+
 } // namespace
 
 RiffChunkWriter::RiffChunkWriter(QFile& file, const tyRiffLayout& layout)
@@ -258,8 +278,11 @@ bool RiffChunkWriter::PlanIxmlRewrite(const tyRiffLayout& layout, int textBytes,
     return true;
 }
 
-bool RiffChunkWriter::ReadUndo(const tyIxmlRewrite& plan, tyChunkUndo* undo)
+bool RiffChunkWriter::ReadUndo(const tyIxmlRewrite& plan, const QByteArray& payload, tyChunkUndo* undo)
 {
+    // A roll-back writes back only what changed: the record of a save that
+    // edits a few fields stays a few hundred bytes, not a copy of every
+    // chunk it rewrites, and it is written and synced before every save.
     undo->nOldLength = plan.nOldLength;
     undo->nNewLength = plan.nFinalLength;
     undo->lRegions.clear();
@@ -269,7 +292,7 @@ bool RiffChunkWriter::ReadUndo(const tyIxmlRewrite& plan, tyChunkUndo* undo)
         QByteArray old;
         if (!GetAt(field.first, field.second.size(), &old))
             return false;
-        undo->lRegions.append({field.first, old});
+        AppendChangedSpan(field.first, old, field.second, &undo->lRegions);
     }
     if (plan.eKind == tyIxmlRewrite::kAppend) {
         for (const int index : plan.lnRetired)
@@ -287,7 +310,9 @@ bool RiffChunkWriter::ReadUndo(const tyIxmlRewrite& plan, tyChunkUndo* undo)
     QByteArray old;
     if (!GetAt(chunk.PayloadOffset(), int(size), &old))
         return false;
-    undo->lRegions.append({chunk.PayloadOffset(), old});
+    // The commit writes the payload's first bytes over these (see
+    // CommitIxmlRewrite).
+    AppendChangedSpan(chunk.PayloadOffset(), old, payload.left(int(size)), &undo->lRegions);
     return true;
 }
 

@@ -169,13 +169,13 @@ bool QSoundPerform::UpdateiXMLChunk()
     QByteArray payloads[kMaxTracks];
     for (int t : members) {
         tyChunkUndo member;
+        payloads[t] = texts[t];
+        payloads[t].append(int(plans[t].nChunkSize) - texts[t].size(), ' ');
         RiffChunkWriter writer = m_SndFile[t].ChunkWriter();
-        if (!writer.ReadUndo(plans[t], &member))
+        if (!writer.ReadUndo(plans[t], payloads[t], &member))
             return refuse(writer.ErrorText());
         member.czFileName = QFileInfo(m_SndFile[t].GetPath()).fileName();
         undo << member;
-        payloads[t] = texts[t];
-        payloads[t].append(int(plans[t].nChunkSize) - texts[t].size(), ' ');
     }
     const QString journal = TakeSaveJournalPath(m_czTakeFolder, m_czBaseName);
     QString why;
