@@ -53,21 +53,29 @@ bool LastChunkUnpadded(const tyRiffLayout& layout)
     return !layout.chunks.isEmpty() && (layout.chunks.last().nSize & 1) && !layout.chunks.last().bPadded;
 }
 
-// The old bytes at offset that writing next over them changes: the span
-// from the first to the last differing byte, nothing when none differs. A
-// write shorter than the old bytes keeps them all.
-void AppendChangedSpan(qint64 offset, const QByteArray& old, const QByteArray& next,
+// The old bytes at offset that writing next (at least as long) over them
+// changes: the span from the first to the last differing byte, nothing when
+// none differs. A write shorter than the old bytes keeps them all.
+void AppendChangedSpan(qint64 offset, const QByteArray& old, const char* next, qint64 nextSize,
                        QList<QPair<qint64, QByteArray>>* regions)
 {
-    if (next.size() < old.size()) {
+    if (nextSize < old.size()) {
         regions->append({offset, old});
         return;
     }
+    // Equal runs are passed in blocks: the texts of a save differ in a few
+    // fields, and every member's whole chunk is compared.
+    constexpr int kBlock = 64;
+    const char* a = old.constData();
     int first = 0;
     int end = old.size();
-    while (first < end && old.at(first) == next.at(first))
+    while (end - first >= kBlock && std::memcmp(a + first, next + first, kBlock) == 0)
+        first += kBlock;
+    while (first < end && a[first] == next[first])
         ++first;
-    while (end > first && old.at(end - 1) == next.at(end - 1))
+    while (end - first >= kBlock && std::memcmp(a + end - kBlock, next + end - kBlock, kBlock) == 0)
+        end -= kBlock;
+    while (end > first && a[end - 1] == next[end - 1])
         --end;
     if (end > first)
         regions->append({offset + first, old.mid(first, end - first)});
@@ -292,7 +300,7 @@ bool RiffChunkWriter::ReadUndo(const tyIxmlRewrite& plan, const QByteArray& payl
         QByteArray old;
         if (!GetAt(field.first, field.second.size(), &old))
             return false;
-        AppendChangedSpan(field.first, old, field.second, &undo->lRegions);
+        AppendChangedSpan(field.first, old, field.second.constData(), field.second.size(), &undo->lRegions);
     }
     if (plan.eKind == tyIxmlRewrite::kAppend) {
         for (const int index : plan.lnRetired)
@@ -312,7 +320,7 @@ bool RiffChunkWriter::ReadUndo(const tyIxmlRewrite& plan, const QByteArray& payl
         return false;
     // The commit writes the payload's first bytes over these (see
     // CommitIxmlRewrite).
-    AppendChangedSpan(chunk.PayloadOffset(), old, payload.left(int(size)), &undo->lRegions);
+    AppendChangedSpan(chunk.PayloadOffset(), old, payload.constData(), payload.size(), &undo->lRegions);
     return true;
 }
 

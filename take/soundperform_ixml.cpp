@@ -119,12 +119,27 @@ bool QSoundPerform::UpdateiXMLChunk()
     // Plan from the layout each member was read with (the load, or this
     // program's own last write), checked on the disk: another program's
     // change since is refused. A member never walked is walked now.
+    // A write-protected member may still open for writing (as root, or
+    // through a probe): the probe is asked first, by name in the folder the
+    // lock holds open.
+    QStringList names;
+    bool inFolder = true;
+    for (int t : members) {
+        const QString& path = m_SndFile[t].GetPath();
+        inFolder = inFolder && path.startsWith(m_czTakeFolder) && m_czTakeFolder.endsWith(QLatin1Char('/'));
+        names << path.mid(m_czTakeFolder.size());
+    }
+    if (!inFolder) {
+        names.clear();
+        for (int t : members)
+            names << m_SndFile[t].GetPath();
+    }
+    if (!AreWritableFiles(inFolder ? m_czTakeFolder : QString(), inFolder ? lock.Descriptor() : -1, names))
+        return refuse(QStringLiteral("The take's files cannot all be written."));
     for (int t : members) {
         QSoundFile& file = m_SndFile[t];
         const bool known = file.IsLayoutSound();
-        // A write-protected member may still open for writing (as root, or
-        // through a probe): the probe is asked first.
-        if (!IsWritablePath(file.GetPath()) || !file.Open(file.GetPath(), 2)
+        if (!file.Open(file.GetPath(), 2)
             || (!known && !file.ReadChunks(false, true))
             || !file.IsLayoutSound())
             return refuse(QStringLiteral("The take's files cannot all be written."));
