@@ -31,14 +31,15 @@ double Apply(DlgMain& window, const SparseDay& day, int tracks, int round)
         names[t] = QStringLiteral("Boom %1").arg(t + 1);
     const QString note = QStringLiteral("note %1").arg(round % 10);
     const QString tape = QStringLiteral("T00%1").arg(round % 10);
+    QStringList paths;
+    for (const QString& id : day.takeIds)
+        paths << day.folder + id;
     QElapsedTimer timer;
     timer.start();
-    for (const QString& id : day.takeIds) {
-        window.SaveMetadata(day.folder + id, QStringLiteral("WAV"), multi, multi ? QString() : QStringLiteral("14B"),
-                            multi ? QString() : QStringLiteral("t"), multi ? QString() : QStringLiteral("3"),
-                            multi ? -1 : 0, note, QStringLiteral("00000000"), tape, QStringLiteral("FALSE"), names,
-                            false, false, -1, {}, {});
-    }
+    window.SaveMetadata(paths, QStringLiteral("WAV"), multi, multi ? QString() : QStringLiteral("14B"),
+                        multi ? QString() : QStringLiteral("t"), multi ? QString() : QStringLiteral("3"),
+                        multi ? -1 : 0, note, QStringLiteral("00000000"), tape, QStringLiteral("FALSE"), names, false,
+                        false, -1, {}, {});
     return Milliseconds(timer);
 }
 
