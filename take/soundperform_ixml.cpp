@@ -147,8 +147,16 @@ void QSoundPerform::SaveGroup(const QVector<QSoundPerform*>& takes, bool* saved)
     // others to reach the same step. A record undoes its own take's files
     // only, so a kill between two steps leaves every take old or new.
     std::vector<tyTakeSave> saves(size_t(takes.size()));
-    for (int i = 0; i < takes.size(); ++i)
-        saves[size_t(i)].pTake = takes.at(i);
+    for (int i = 0; i < takes.size(); ++i) {
+        tyTakeSave& save = saves[size_t(i)];
+        save.pTake = takes.at(i);
+        save.pTake->CloseFiles();
+        for (int t = 0; t < kMaxTracks; ++t) {
+            if (save.pTake->m_pbPresent[t])
+                save.lMembers << t;
+        }
+        save.bLive = !save.lMembers.isEmpty();
+    }
     auto refuse = [](tyTakeSave& save, const QString& why) {
         save.pTake->ReportSave(why + QStringLiteral("\nNothing was written."));
         for (int t : save.lMembers)
@@ -162,8 +170,10 @@ void QSoundPerform::SaveGroup(const QVector<QSoundPerform*>& takes, bool* saved)
     // folders' order; a folder spelt two ways is one folder.
     auto folderOf = [](const QSoundPerform* take) { return QDir::cleanPath(take->m_czTakeFolder) + QLatin1Char('/'); };
     std::map<QString, std::unique_ptr<TakeFolderLock>> locks;
-    for (const tyTakeSave& save : saves)
-        locks.emplace(folderOf(save.pTake), nullptr);
+    for (const tyTakeSave& save : saves) {
+        if (save.bLive)
+            locks.emplace(folderOf(save.pTake), nullptr);
+    }
     for (auto& [folder, lock] : locks) {
         lock = std::make_unique<TakeFolderLock>();
         if (!lock->Acquire(folder, TakeFolderLock::Mode::Alone))
@@ -173,15 +183,8 @@ void QSoundPerform::SaveGroup(const QVector<QSoundPerform*>& takes, bool* saved)
     QList<tyChunkJournalWrite> records;
     for (tyTakeSave& save : saves) {
         QSoundPerform* take = save.pTake;
-        take->CloseFiles();
-        for (int t = 0; t < kMaxTracks; ++t) {
-            if (take->m_pbPresent[t])
-                save.lMembers << t;
-        }
-        if (save.lMembers.isEmpty()) {
-            save.bLive = false;
+        if (!save.bLive)
             continue;
-        }
         const TakeFolderLock* lock = locks[folderOf(take)].get();
         if (!lock) {
             refuse(save, QStringLiteral("Take %1 is being saved or read by another window or program; save "
