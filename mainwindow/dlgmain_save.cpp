@@ -1,5 +1,6 @@
-// DlgMain: saving one take's metadata through a take object of its own,
-// then renaming its files when the file-name mode asks for it.
+// DlgMain: saving the selected takes' metadata, each through a take object
+// of its own, saved in groups that share their waits for the disk, then
+// renaming each take's files when the file-name mode asks for it.
 #include "mainwindow/dlgmain.h"
 #include "ui_dlgmain.h"
 
