@@ -1,4 +1,4 @@
-// The editor's Apply, through the window's own save of each selected take,
+// The editor's Apply, through the window's own save of the selected takes,
 // against the same bytes written in place into the same files, measured in
 // one run: one take (the editor's single mode) and 50 takes (several-take
 // mode), of 8 and of 24 mono files each.
@@ -66,7 +66,7 @@ int main(int argc, char** argv)
         return 1;
     DlgMain window;
     window.m_bEditMetadata = true;
-    std::printf("Apply (DlgMain::SaveMetadata of each take) against the same bytes written in place; %d rounds\n",
+    std::printf("Apply (DlgMain::SaveMetadata of the takes) against the same bytes written in place; %d rounds\n",
                 rounds);
     for (const int takes : {1, 50}) {
         for (const int tracks : {8, 24}) {
