@@ -114,16 +114,31 @@ public:
     // their new names. False when a take could not be saved: the editor
     // then keeps the typed values and stays marked changed.
     bool ApplyMetadataChanges(bool refresh);
-    // One take; the new take root after a rename, else empty.
-    QString SaveMetadata(QString takePath, QString extension, bool bMulti, QString scene, QString takePrefix,
-                         QString takeNumber, int nScTkTemplate, QString note, QString ubits, QString tape,
-                         QString circled, QString* trackNames, bool bConvertToShort, bool bConvertToLong,
-                         int nValSeparator, QList<int> lnAdvancedTemplateCompo,
-                         QStringList lczAdvancedTemplateFields);
+    // The takes at takePaths, each with the same edits; per take the new
+    // take root after a rename, else empty. A take not saved is named in
+    // m_lczUnsavedTakes.
+    QStringList SaveMetadata(const QStringList& takePaths, const QString& extension, bool bMulti,
+                             const QString& scene, const QString& takePrefix, const QString& takeNumber,
+                             int nScTkTemplate, const QString& note, const QString& ubits, const QString& tape,
+                             const QString& circled, QString* trackNames, bool bConvertToShort, bool bConvertToLong,
+                             int nValSeparator, const QList<int>& lnAdvancedTemplateCompo,
+                             const QStringList& lczAdvancedTemplateFields);
     QString ConvertToShortName(QSoundPerform* take);
     QString ConvertToLongName(QSoundPerform* take, int nValSeparator, QString takePrefix, QString takeNumber,
                               int nScTkTemplate);
     void SetNewNameParams(QPath path);
+    struct tyPendingSave;
+    // One take of SaveMetadata loaded and its edits made in memory; false
+    // (named in m_lczUnsavedTakes unless the user was told) when it is not
+    // to be saved.
+    bool PrepareSave(const QString& takePath, const QString& extension, bool bMulti, QString scene,
+                     QString takePrefix, QString takeNumber, int nScTkTemplate, const QString& note,
+                     const QString& ubits, const QString& tape, const QString& circled, QString* trackNames,
+                     bool bConvertToShort, bool bConvertToLong, int nValSeparator,
+                     const QList<int>& lnAdvancedTemplateCompo, QStringList lczAdvancedTemplateFields,
+                     tyPendingSave* pending);
+    // The new take root when the saved take's files were renamed, else empty.
+    QString RenameSavedTake(tyPendingSave& pending);
 
     // ---- The opened take in the player ------------------------------------
     // Called by the selection dispatcher once a single take was opened into

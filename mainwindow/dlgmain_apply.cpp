@@ -152,20 +152,19 @@ bool DlgMain::ApplyMetadataChanges(bool refresh)
                                ? m_SndPerform.m_nStartSecond.load()
                                : m_nCurrentSamplePos / rate;
             CloseTakeInPlayer();
-            for (int i = 0; i < n; ++i) {
-                const tyTakePathDescription& take = selection.at(i);
-                ui->m_CtrlProgressBar_SaveMetadata->setValue(i * 100 / n);
-                // Several takes: each keeps its own template (the shown
-                // take's is not theirs).
-                changedNames << SaveMetadata(take.czTakePath, m_czTakeExtension, multi, scene, takePrefix,
-                                             takeNumber, multi ? -1 : newTemplate, note, ubits, tape, circled,
-                                             trackNames, toShort, toLong, separator, m_lnAdvFieldCode, fields);
+            QStringList paths;
+            for (const tyTakePathDescription& take : selection) {
+                paths << take.czTakePath;
                 const QString day = QDir::cleanPath(take.czMediaPath + QLatin1Char('/') + take.czProject
                                                     + QLatin1Char('/') + take.czDay);
                 if (!refreshedDays.contains(day))
                     refreshedDays << day;
-                ui->m_CtrlProgressBar_SaveMetadata->setValue((i + 1) * 100 / n);
             }
+            // Several takes: each keeps its own template (the shown take's
+            // is not theirs).
+            changedNames = SaveMetadata(paths, m_czTakeExtension, multi, scene, takePrefix, takeNumber,
+                                        multi ? -1 : newTemplate, note, ubits, tape, circled, trackNames, toShort,
+                                        toLong, separator, m_lnAdvFieldCode, fields);
             reselect = refresh && (nameFormChange || sceneTakeChange || fieldsSet || templateChange);
         }
         if (n > 0)

@@ -1,6 +1,8 @@
-// DlgMain: saving one take's metadata through a take object of its own,
-// then renaming its files when the file-name mode asks for it.
+// DlgMain: saving the selected takes' metadata, each through a take object
+// of its own, saved in groups that share their waits for the disk, then
+// renaming each take's files when the file-name mode asks for it.
 #include "mainwindow/dlgmain.h"
+#include "ui_dlgmain.h"
 
 #include <QMessageBox>
 #include <memory>
@@ -11,19 +13,86 @@ constexpr int kSingleNoteBext = 49;
 constexpr int kMultiNoteBext = 40;
 }  // namespace
 
-QString DlgMain::SaveMetadata(QString takePath, QString extension, bool bMulti, QString scene, QString takePrefix,
-                              QString takeNumber, int nScTkTemplate, QString note, QString ubits, QString tape,
-                              QString circled, QString* trackNames, bool bConvertToShort, bool bConvertToLong,
-                              int nValSeparator, QList<int> lnAdvancedTemplateCompo,
-                              QStringList lczAdvancedTemplateFields)
+// A take loaded and edited in memory, waiting for its group's save, with
+// what its rename needs afterwards.
+struct DlgMain::tyPendingSave {
+    std::unique_ptr<QSoundPerform> take;
+    int nIndex = 0;   // in the paths asked for
+    QString czShownName;
+    NameTarget eTarget = NameTarget::None;
+    bool bWasLong = false;
+    QString czTakePrefix;
+    QString czTakeNumber;
+    int nScTkTemplate = -1;
+    int nValSeparator = -1;
+};
+
+QStringList DlgMain::SaveMetadata(const QStringList& takePaths, const QString& extension, bool bMulti,
+                                  const QString& scene, const QString& takePrefix, const QString& takeNumber,
+                                  int nScTkTemplate, const QString& note, const QString& ubits, const QString& tape,
+                                  const QString& circled, QString* trackNames, bool bConvertToShort,
+                                  bool bConvertToLong, int nValSeparator, const QList<int>& lnAdvancedTemplateCompo,
+                                  const QStringList& lczAdvancedTemplateFields)
 {
+    QStringList results;
+    for (int i = 0; i < takePaths.size(); ++i)
+        results << QString();
     if (!m_bEditMetadata)
-        return QString();
-    auto take = std::make_unique<QSoundPerform>();
+        return results;
+    // The takes are loaded and edited a group at a time, then saved together
+    // so that they share their waits for the disk, then renamed one by one.
+    std::vector<tyPendingSave> group;
+    int groupFiles = 0;
+    auto saveGroup = [&] {
+        QVector<QSoundPerform*> takes;
+        for (const tyPendingSave& pending : group)
+            takes << pending.take.get();
+        const QVector<bool> saved = QSoundPerform::UpdateiXMLChunks(takes);
+        for (size_t i = 0; i < group.size(); ++i) {
+            if (!saved.at(int(i)))
+                m_lczUnsavedTakes << QStringLiteral("%1: %2").arg(
+                    group[i].czShownName, QStringLiteral("its metadata could not be written (see the message before)"));
+            else
+                results[group[i].nIndex] = RenameSavedTake(group[i]);
+        }
+        if (!group.empty())
+            ui->m_CtrlProgressBar_SaveMetadata->setValue((group.back().nIndex + 1) * 100 / int(takePaths.size()));
+        group.clear();
+        groupFiles = 0;
+    };
+    for (int i = 0; i < takePaths.size(); ++i) {
+        tyPendingSave pending;
+        if (!PrepareSave(takePaths.at(i), extension, bMulti, scene, takePrefix, takeNumber, nScTkTemplate, note,
+                         ubits, tape, circled, trackNames, bConvertToShort, bConvertToLong, nValSeparator,
+                         lnAdvancedTemplateCompo, lczAdvancedTemplateFields, &pending))
+            continue;
+        pending.nIndex = i;
+        int files = 0;
+        for (int t = 0; t < QSoundPerform::kMaxTracks; ++t)
+            files += pending.take->m_pbPresent[t] ? 1 : 0;
+        if (!group.empty() && groupFiles + files > QSoundPerform::kSaveGroupFiles)
+            saveGroup();
+        groupFiles += files;
+        group.push_back(std::move(pending));
+    }
+    saveGroup();
+    return results;
+}
+
+bool DlgMain::PrepareSave(const QString& takePath, const QString& extension, bool bMulti, QString scene,
+                          QString takePrefix, QString takeNumber, int nScTkTemplate, const QString& note,
+                          const QString& ubits, const QString& tape, const QString& circled, QString* trackNames,
+                          bool bConvertToShort, bool bConvertToLong, int nValSeparator,
+                          const QList<int>& lnAdvancedTemplateCompo, QStringList lczAdvancedTemplateFields,
+                          tyPendingSave* pending)
+{
+    pending->take = std::make_unique<QSoundPerform>();
+    QSoundPerform* take = pending->take.get();
     const QString shownName = takePath.mid(takePath.lastIndexOf(QLatin1Char('/')) + 1);
+    pending->czShownName = shownName;
     auto unsaved = [&](const QString& why) {
         m_lczUnsavedTakes << QStringLiteral("%1: %2").arg(shownName, why);
-        return QString();
+        return false;
     };
     if (!take->InitFilesZZ(takePath, extension))
         return unsaved(QStringLiteral("the take cannot be loaded"));
@@ -34,7 +103,7 @@ QString DlgMain::SaveMetadata(QString takePath, QString extension, bool bMulti, 
                              QStringLiteral("File %1 is read only.\nNo modifications are possible.")
                                  .arg(take->m_czBaseName),
                              QMessageBox::Ok);
-        return QString();
+        return false;
     }
     if (take->m_nTakeStatus != 0)
         return unsaved(QStringLiteral("the take is damaged (status %1)").arg(take->m_nTakeStatus));
@@ -161,21 +230,28 @@ QString DlgMain::SaveMetadata(QString takePath, QString extension, bool bMulti, 
     }
     if (!bextWritten)
         return unsaved(QStringLiteral("its bext description could not be written in every file"));
+    pending->eTarget = target;
+    pending->bWasLong = wasLong;
+    pending->czTakePrefix = takePrefix;
+    pending->czTakeNumber = takeNumber;
+    pending->nScTkTemplate = nScTkTemplate;
+    pending->nValSeparator = nValSeparator;
+    return true;
+}
 
-    // The take object checks every member before it writes any and says
-    // why it refuses.
-    if (!take->UpdateiXMLChunk())
-        return unsaved(QStringLiteral("its metadata could not be written (see the message before)"));
-
+QString DlgMain::RenameSavedTake(tyPendingSave& pending)
+{
+    QSoundPerform* take = pending.take.get();
     // The shown take follows its files only when it is this take.
     const bool isShownTake = m_SndPerform.m_czTakeFolder == take->m_czTakeFolder
                              && m_SndPerform.m_czBaseName == take->m_czBaseName;
     QString result;
     QString newPath;
-    if (target == NameTarget::Short && wasLong)
-        newPath = ConvertToShortName(take.get());
-    else if (target == NameTarget::Long)
-        newPath = ConvertToLongName(take.get(), nValSeparator, takePrefix, takeNumber, nScTkTemplate);
+    if (pending.eTarget == NameTarget::Short && pending.bWasLong)
+        newPath = ConvertToShortName(take);
+    else if (pending.eTarget == NameTarget::Long)
+        newPath = ConvertToLongName(take, pending.nValSeparator, pending.czTakePrefix, pending.czTakeNumber,
+                                    pending.nScTkTemplate);
     if (!newPath.isEmpty()) {
         // A poly file's name is its take name: an underscore name ends in
         // "_PX", which the mono root rule would cut.

@@ -42,15 +42,8 @@ QByteArray Checksum(const QByteArray& body)
     return sum;
 }
 
-} // namespace
-
-QString ChunkJournalTemporaryPath(const QString& path)
-{
-    return path + QLatin1Char('~');
-}
-
-bool WriteChunkJournal(const QString& path, const QList<tyChunkUndo>& members, QString* why,
-                       int* errorNumber)
+// The record's bytes: its members' undo, then the checksum.
+QByteArray Serialise(const QList<tyChunkUndo>& members)
 {
     // The old bytes make nearly all of the record: room for them at once,
     // not a copy of everything written so far at every growth.
@@ -74,45 +67,95 @@ bool WriteChunkJournal(const QString& path, const QList<tyChunkUndo>& members, Q
         }
     }
     body += Checksum(body);
-    const QString temporary = ChunkJournalTemporaryPath(path);
-    *errorNumber = 0;
-    QFile file(temporary);
-    bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
-    for (qint64 done = 0; written && done < body.size();) {
-        const ssize_t n = ::write(file.handle(), body.constData() + done, size_t(body.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            *errorNumber = n == 0 ? ENOSPC : errno;
-            written = false;
+    return body;
+}
+
+} // namespace
+
+QString ChunkJournalTemporaryPath(const QString& path)
+{
+    return path + QLatin1Char('~');
+}
+
+bool WriteChunkJournal(const QString& path, const QList<tyChunkUndo>& members, QString* why,
+                       int* errorNumber)
+{
+    QList<tyChunkJournalWrite> records{{path, members, 0, QString()}};
+    WriteChunkJournals(&records);
+    *errorNumber = records.first().nError;
+    *why = records.first().czWhy;
+    return *errorNumber == 0;
+}
+
+void WriteChunkJournals(QList<tyChunkJournalWrite>* records)
+{
+    std::vector<std::unique_ptr<QFile>> files;
+    QVector<int> written;
+    for (tyChunkJournalWrite& record : *records) {
+        const QByteArray body = Serialise(record.lMembers);
+        auto file = std::make_unique<QFile>(ChunkJournalTemporaryPath(record.czPath));
+        record.nError = 0;
+        if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+            record.nError = errno ? errno : EIO;
+        for (qint64 done = 0; record.nError == 0 && done < body.size();) {
+            const ssize_t n = ::write(file->handle(), body.constData() + done, size_t(body.size() - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                record.nError = n == 0 ? ENOSPC : errno;
+            done += qMax<ssize_t>(n, 0);
         }
-        done += qMax<ssize_t>(n, 0);
+        if (record.nError == 0)
+            written << file->handle();
+        files.push_back(std::move(file));
     }
-    // The record's bytes on the disk before its name, and its name on the
+    // Every record's bytes on the disk before its name, and its name on the
     // disk (the folder synced) before any file changes: a rename not yet on
     // the disk would leave the whole record under the temporary name, which
-    // the loaders discard.
-    if (written && (*errorNumber = SyncFiles({file.handle()})) != 0)
-        written = false;
-    if (!written && *errorNumber == 0)
-        *errorNumber = errno ? errno : EIO;
-    if (written && ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0) {
-        *errorNumber = errno;
-        written = false;
+    // the loaders discard. The records of several saves share each step: no
+    // record's own order changes, and a file of one save changes only after
+    // all of them are on the disk.
+    const int dataError = SyncFiles(written);
+    QStringList folders;
+    for (tyChunkJournalWrite& record : *records) {
+        if (record.nError == 0)
+            record.nError = dataError;
+        if (record.nError == 0
+            && ::rename(QFile::encodeName(ChunkJournalTemporaryPath(record.czPath)).constData(),
+                        QFile::encodeName(record.czPath).constData())
+                   != 0)
+            record.nError = errno;
+        const QString folder = QFileInfo(record.czPath).absolutePath();
+        if (record.nError == 0 && !folders.contains(folder))
+            folders << folder;
     }
-    if (written) {
-        *errorNumber = SyncFolder(QFileInfo(path).absolutePath());
-        written = *errorNumber == 0;
+    QVector<int> folderHandles;
+    int folderError = 0;
+    for (const QString& folder : folders) {
+        const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0 && folderError == 0)
+            folderError = errno;
+        if (fd >= 0)
+            folderHandles << fd;
+    }
+    if (folderError == 0)
+        folderError = SyncFiles(folderHandles);
+    for (const int fd : folderHandles)
+        ::close(fd);
+    for (size_t i = 0; i < files.size(); ++i) {
+        tyChunkJournalWrite& record = (*records)[int(i)];
+        const bool renamed = record.nError == 0;
+        if (renamed)
+            record.nError = folderError;
+        files[i]->close();
+        if (record.nError == 0)
+            continue;
         // Not known to be on the disk: no file may change on its strength.
-        if (!written)
-            QFile::remove(path);
+        if (renamed)
+            QFile::remove(record.czPath);
+        QFile::remove(ChunkJournalTemporaryPath(record.czPath));
+        record.czWhy = SystemErrorText(record.nError);
     }
-    file.close();
-    if (!written)
-        *why = SystemErrorText(*errorNumber);
-    if (!written)
-        QFile::remove(temporary);
-    return written;
 }
 
 bool ReadChunkJournal(const QString& path, QList<tyChunkUndo>* members)

@@ -17,6 +17,18 @@
 // with the reason and the system's error number.
 bool WriteChunkJournal(const QString& path, const QList<tyChunkUndo>& members, QString* why,
                        int* errorNumber);
+
+// One record of several saved together.
+struct tyChunkJournalWrite {
+    QString czPath;
+    QList<tyChunkUndo> lMembers;
+    int nError = 0;   // the system's error number; 0: the record is on the disk
+    QString czWhy;    // its text
+};
+// Writes each record as WriteChunkJournal does, all in the same steps: every
+// record's bytes synced in one group, then the renames, then their folders
+// synced in one group. Each record ends on the disk (nError 0) or absent.
+void WriteChunkJournals(QList<tyChunkJournalWrite>* records);
 // False when the file is missing, torn or not a record of this kind.
 bool ReadChunkJournal(const QString& path, QList<tyChunkUndo>* members);
 // The name the record is written under before its rename.

@@ -53,6 +53,34 @@ bool LastChunkUnpadded(const tyRiffLayout& layout)
     return !layout.chunks.isEmpty() && (layout.chunks.last().nSize & 1) && !layout.chunks.last().bPadded;
 }
 
+// The old bytes at offset that writing next (at least as long) over them
+// changes: the span from the first to the last differing byte, nothing when
+// none differs. A write shorter than the old bytes keeps them all.
+void AppendChangedSpan(qint64 offset, const QByteArray& old, const char* next, qint64 nextSize,
+                       QList<QPair<qint64, QByteArray>>* regions)
+{
+    if (nextSize < old.size()) {
+        regions->append({offset, old});
+        return;
+    }
+    // Equal runs are passed in blocks: the texts of a save differ in a few
+    // fields, and every member's whole chunk is compared.
+    constexpr int kBlock = 64;
+    const char* a = old.constData();
+    int first = 0;
+    int end = old.size();
+    while (end - first >= kBlock && std::memcmp(a + first, next + first, kBlock) == 0)
+        first += kBlock;
+    while (first < end && a[first] == next[first])
+        ++first;
+    while (end - first >= kBlock && std::memcmp(a + end - kBlock, next + end - kBlock, kBlock) == 0)
+        end -= kBlock;
+    while (end > first && a[end - 1] == next[end - 1])
+        --end;
+    if (end > first)
+        regions->append({offset + first, old.mid(first, end - first)});
+}
+
 } // namespace
 
 RiffChunkWriter::RiffChunkWriter(QFile& file, const tyRiffLayout& layout)
@@ -258,8 +286,11 @@ bool RiffChunkWriter::PlanIxmlRewrite(const tyRiffLayout& layout, int textBytes,
     return true;
 }
 
-bool RiffChunkWriter::ReadUndo(const tyIxmlRewrite& plan, tyChunkUndo* undo)
+bool RiffChunkWriter::ReadUndo(const tyIxmlRewrite& plan, const QByteArray& payload, tyChunkUndo* undo)
 {
+    // A roll-back writes back only what changed: the record of a save that
+    // edits a few fields stays a few hundred bytes, not a copy of every
+    // chunk it rewrites, and it is written and synced before every save.
     undo->nOldLength = plan.nOldLength;
     undo->nNewLength = plan.nFinalLength;
     undo->lRegions.clear();
@@ -269,7 +300,7 @@ bool RiffChunkWriter::ReadUndo(const tyIxmlRewrite& plan, tyChunkUndo* undo)
         QByteArray old;
         if (!GetAt(field.first, field.second.size(), &old))
             return false;
-        undo->lRegions.append({field.first, old});
+        AppendChangedSpan(field.first, old, field.second.constData(), field.second.size(), &undo->lRegions);
     }
     if (plan.eKind == tyIxmlRewrite::kAppend) {
         for (const int index : plan.lnRetired)
@@ -287,7 +318,9 @@ bool RiffChunkWriter::ReadUndo(const tyIxmlRewrite& plan, tyChunkUndo* undo)
     QByteArray old;
     if (!GetAt(chunk.PayloadOffset(), int(size), &old))
         return false;
-    undo->lRegions.append({chunk.PayloadOffset(), old});
+    // The commit writes the payload's first bytes over these (see
+    // CommitIxmlRewrite).
+    AppendChangedSpan(chunk.PayloadOffset(), old, payload.constData(), payload.size(), &undo->lRegions);
     return true;
 }
 

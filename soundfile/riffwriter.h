@@ -75,8 +75,10 @@ public:
     // header and every chunk header, read in a few positioned reads (the
     // samples between headers are not read).
     bool LayoutOnDiskMatches();
-    // The old bytes that plan overwrites, read from the file.
-    bool ReadUndo(const tyIxmlRewrite& plan, tyChunkUndo* undo);
+    // The old bytes that plan, writing payload, changes, read from the file:
+    // only the span from the first to the last byte that differs of each
+    // write, since the bytes around it are rewritten with their own values.
+    bool ReadUndo(const tyIxmlRewrite& plan, const QByteArray& payload, tyChunkUndo* undo);
     // Step 1: writes the bytes past the old end (payload nChunkSize bytes).
     // The RIFF size still ends the file where it did, so every chunk reads
     // as before. A failure (a full card) cuts the file back.

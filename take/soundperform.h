@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <atomic>
 #include <mutex>
@@ -101,6 +102,11 @@ public:
     // layout that is still the one read. A full card or a failed write puts
     // every file back and says why.
     bool UpdateiXMLChunk();
+    // The same for several takes, each its own transaction, saved side by
+    // side so that they share their waits for the disk; true per take saved.
+    // Takes are saved in groups of at most kSaveGroupFiles files.
+    static QVector<bool> UpdateiXMLChunks(const QVector<QSoundPerform*>& takes);
+    static constexpr int kSaveGroupFiles = 192;
 
     // ---- Mixer tables across threads ------------------------------------------------
     // One block's worth of the mixer tables, copied at once.
@@ -273,6 +279,10 @@ private:
 
     // The iXML texts of a save, UTF-8, per present slot.
     void BuildSaveTexts(QByteArray* texts);
+    // One group of UpdateiXMLChunks: takes with distinct save records.
+    static void SaveGroup(const QVector<QSoundPerform*>& takes, bool* saved);
+    // Tells the user about this take's save.
+    void ReportSave(const QString& text) const;
 
     bool m_bFilesOpen = false;
     mutable std::mutex m_MixerLock;

@@ -1,4 +1,4 @@
-// The editor's Apply, through the window's own save of each selected take,
+// The editor's Apply, through the window's own save of the selected takes,
 // against the same bytes written in place into the same files, measured in
 // one run: one take (the editor's single mode) and 50 takes (several-take
 // mode), of 8 and of 24 mono files each.
@@ -31,14 +31,15 @@ double Apply(DlgMain& window, const SparseDay& day, int tracks, int round)
         names[t] = QStringLiteral("Boom %1").arg(t + 1);
     const QString note = QStringLiteral("note %1").arg(round % 10);
     const QString tape = QStringLiteral("T00%1").arg(round % 10);
+    QStringList paths;
+    for (const QString& id : day.takeIds)
+        paths << day.folder + id;
     QElapsedTimer timer;
     timer.start();
-    for (const QString& id : day.takeIds) {
-        window.SaveMetadata(day.folder + id, QStringLiteral("WAV"), multi, multi ? QString() : QStringLiteral("14B"),
-                            multi ? QString() : QStringLiteral("t"), multi ? QString() : QStringLiteral("3"),
-                            multi ? -1 : 0, note, QStringLiteral("00000000"), tape, QStringLiteral("FALSE"), names,
-                            false, false, -1, {}, {});
-    }
+    window.SaveMetadata(paths, QStringLiteral("WAV"), multi, multi ? QString() : QStringLiteral("14B"),
+                        multi ? QString() : QStringLiteral("t"), multi ? QString() : QStringLiteral("3"),
+                        multi ? -1 : 0, note, QStringLiteral("00000000"), tape, QStringLiteral("FALSE"), names, false,
+                        false, -1, {}, {});
     return Milliseconds(timer);
 }
 
@@ -65,7 +66,7 @@ int main(int argc, char** argv)
         return 1;
     DlgMain window;
     window.m_bEditMetadata = true;
-    std::printf("Apply (DlgMain::SaveMetadata of each take) against the same bytes written in place; %d rounds\n",
+    std::printf("Apply (DlgMain::SaveMetadata of the takes) against the same bytes written in place; %d rounds\n",
                 rounds);
     for (const int takes : {1, 50}) {
         for (const int tracks : {8, 24}) {

@@ -152,12 +152,12 @@ void SetRound(QSoundPerform& take, int round)
 
 // The child of the kill and race tests: saves the take again and again, with a note
 // that grows and names that change, until it is killed.
-int SaveLoop(const QString& takePath, int firstRound)
+int SaveLoop(const QString& takePath, int firstRound, const QString& besidePath)
 {
     // A kill leaves the page cache whole: only a power cut needs the syncs.
     SetDiskSyncFunction([](const QVector<int>&) { return true; });
-    QSoundPerform take;
-    if (!take.InitFilesZZ(takePath, kExt))
+    QSoundPerform take, beside;   // beside: saved with the take in one group
+    if (!take.InitFilesZZ(takePath, kExt) || (!besidePath.isEmpty() && !beside.InitFilesZZ(besidePath, kExt)))
         return 2;
     std::printf("ready\n");
     std::fflush(stdout);
@@ -166,7 +166,10 @@ int SaveLoop(const QString& takePath, int firstRound)
     for (int round = firstRound; round < firstRound + 5000; ++round) {
         QThread::usleep(firstRound >= 100000 ? 5000 : 0);   // racing another saver: room for its saves
         SetRound(take, round);
-        if (!take.UpdateiXMLChunk() && !take.InitFilesZZ(takePath, kExt))
+        SetRound(beside, round);
+        const QVector<bool> saved = besidePath.isEmpty() ? QVector<bool>{take.UpdateiXMLChunk()}
+                                                         : QSoundPerform::UpdateiXMLChunks({&take, &beside});
+        if (!saved.at(0) && !take.InitFilesZZ(takePath, kExt))
             return 3;
     }
     return 0;
@@ -183,6 +186,7 @@ private slots:
 
     void splicedTextsAreTheMembersOwn_data();
     void splicedTextsAreTheMembersOwn();
+    void killedSavesLoadAsOldOrNew_data();
     void killedSavesLoadAsOldOrNew();
     void mixedLayoutsSaveToEqualSizes_data();
     void mixedLayoutsSaveToEqualSizes();
@@ -298,8 +302,16 @@ void TestTakeSave::splicedTextsAreTheMembersOwn()
     }
 }
 
+void TestTakeSave::killedSavesLoadAsOldOrNew_data()
+{
+    QTest::addColumn<bool>("group");
+    QTest::newRow("one take") << false;
+    QTest::newRow("two takes saved together") << true;
+}
+
 void TestTakeSave::killedSavesLoadAsOldOrNew()
 {
+    QFETCH(bool, group);
     // A child saves a 24-track family of mixed layouts (grown in place,
     // appended, the old chunk retired) again and again and is killed at a
     // random moment; CI runs a few kills, NALVO_SAVE_KILLS asks for more.
@@ -307,9 +319,11 @@ void TestTakeSave::killedSavesLoadAsOldOrNew()
                           ? qMax(1, qEnvironmentVariableIntValue("NALVO_SAVE_KILLS"))
                           : 12;
     const WrittenTake written = WriteFamily(m_czDay, QStringLiteral("KIL001"), 24, Layouts::Orders);
+    const WrittenTake beside = WriteFamily(m_czDay, QStringLiteral("KIL002"), group ? 8 : 0, Layouts::ExtraChunks);
     QVERIFY(!written.files.isEmpty());
-    const QList<QByteArray> audio = AudioOf(written);
+    const QList<QByteArray> audio = AudioOf(written) + AudioOf(beside);
     const QString takePath = TakePathOf(written);
+    const QString besidePath = group ? TakePathOf(beside) : QString();
     QRandomGenerator random(20261207);
     QSet<int> rounds;
     // Kill moments are drawn below a bound that grows while every kill lands
@@ -319,7 +333,7 @@ void TestTakeSave::killedSavesLoadAsOldOrNew()
     for (int run = 0; run < kills; ++run) {
         QProcess child;
         child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--save-loop"), takePath, QString::number(1 + run * 5000)});
+                    {QStringLiteral("--save-loop"), takePath, QString::number(1 + run * 5000), besidePath});
         QVERIFY(child.waitForReadyRead(20000));
         QCOMPARE(child.readLine().trimmed(), QByteArray("ready"));
         QThread::usleep(random.bounded(1000, boundUs));
@@ -329,11 +343,13 @@ void TestTakeSave::killedSavesLoadAsOldOrNew()
 
         const int round = LoadedRound(takePath);
         QVERIFY2(round >= 0, qPrintable(QStringLiteral("run %1 left a take that is neither old nor new").arg(run)));
+        QVERIFY(!group || LoadedRound(besidePath) >= 0);
         rounds.insert(round);
         if (round == 0)
             boundUs = qMin(boundUs * 2, 2000000);
         QVERIFY(!QFileInfo::exists(TakeSaveJournalPath(m_czDay, QStringLiteral("KIL001"))));
-        QCOMPARE(AudioOf(written), audio);
+        QVERIFY(!QFileInfo::exists(TakeSaveJournalPath(m_czDay, QStringLiteral("KIL002"))));
+        QCOMPARE(AudioOf(written) + AudioOf(beside), audio);
     }
     // The kills landed in different saves, not all before the first one.
     QVERIFY(rounds.size() > 1 || kills < 3);
@@ -405,6 +421,10 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing_data()
     QTest::newRow("the members cannot be synced") << "sync" << "could not be synced";
     QTest::newRow("too little free space") << "space" << "not enough space on the card to save take RFS001";
     QTest::newRow("another save holds the take") << "busy" << "Take RFS001 is being saved";
+    // Saved in one group with a sound take: that one is saved all the same,
+    // but a sync that fails undoes both.
+    QTest::newRow("a chunk appended, beside a take saved with it") << "append beside" << changed;
+    QTest::newRow("the members of two takes cannot be synced") << "sync beside" << "could not be synced";
 }
 
 void TestTakeSave::refusedOrFailedSavesChangeNothing()
@@ -414,7 +434,7 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing()
     const WrittenTake written = WriteFamily(m_czDay, QStringLiteral("RFS001"), 4, Layouts::Same);
     QSoundPerform take;
     QVERIFY(take.InitFilesZZ(TakePathOf(written), kExt));
-    if (fault == QLatin1String("append"))
+    if (fault.startsWith(QLatin1String("append")))
         QVERIFY(WriteBytes(written.files.at(2), WithChunk(FileBytes(written.files.at(2)), "", "LIST", 64)));
     if (fault == QLatin1String("reorder")) {
         TakeSpec spec = MonoTake(QStringLiteral("RFS001"), {0, 1, 2, 3});
@@ -424,9 +444,9 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing()
     }
     // The members' sync fails once; the roll-back's own sync goes through.
     int memberSyncs = 0;
-    if (fault == QLatin1String("sync"))
+    if (fault.startsWith(QLatin1String("sync")))
         SetDiskSyncFunction(
-            [&](const QVector<int>& descriptors) { return descriptors.size() < 2 || ++memberSyncs > 1; });
+            [&](const QVector<int>& descriptors) { return descriptors.size() < 3 || ++memberSyncs > 1; });
     if (fault == QLatin1String("space"))
         SetFreeSpaceFunction([](const QString&) { return qint64(1000); });
     TakeFolderLock other;
@@ -434,9 +454,21 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing()
     QList<QByteArray> before;
     for (const QString& path : written.files)
         before << FileBytes(path);
-    for (int t = 0; t < 4; ++t)
+    const bool together = fault.endsWith(QLatin1String("beside"));
+    const WrittenTake companion = WriteFamily(m_czDay, QStringLiteral("RFS002"), together ? 3 : 0, Layouts::Same);
+    QSoundPerform beside;
+    QVERIFY(!together || beside.InitFilesZZ(TakePathOf(companion), kExt));
+    const QByteArray besideBefore = together ? FileBytes(companion.files.at(0)) : QByteArray();
+    for (int t = 0; t < 4; ++t) {
         take.m_SndFile[t].SetiXMLNote(t, QString(20000, QLatin1Char('n')));
-    QVERIFY(!take.UpdateiXMLChunk());
+        if (beside.m_pbPresent[t])
+            beside.m_SndFile[t].SetiXMLNote(t, QStringLiteral("beside"));
+    }
+    const QVector<bool> saved = QSoundPerform::UpdateiXMLChunks(together ? QVector<QSoundPerform*>{&take, &beside}
+                                                                          : QVector<QSoundPerform*>{&take});
+    QCOMPARE(saved.at(0), false);
+    QCOMPARE(saved.value(1), together && !fault.startsWith(QLatin1String("sync")));
+    QVERIFY(!together || (FileBytes(companion.files.at(0)) == besideBefore) == !saved.at(1));
     for (int i = 0; i < written.files.size(); ++i)
         QCOMPARE(FileBytes(written.files.at(i)), before.at(i));
     QVERIFY(!QFileInfo::exists(TakeSaveJournalPath(m_czDay, QStringLiteral("RFS001"))));
@@ -760,9 +792,10 @@ void TestTakeSave::runningSavesAreNeitherUndoneNorInterleaved()
 
 int main(int argc, char** argv)
 {
-    if (argc == 4 && QByteArray(argv[1]) == "--save-loop") {
+    if (argc >= 4 && QByteArray(argv[1]) == "--save-loop") {
         QCoreApplication app(argc, argv);
-        return SaveLoop(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt());
+        return SaveLoop(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt(),
+                        argc > 4 ? QString::fromLocal8Bit(argv[4]) : QString());
     }
     QCoreApplication app(argc, argv);
     TestTakeSave test;
