@@ -129,19 +129,7 @@ void WriteChunkJournals(QList<tyChunkJournalWrite>* records)
         if (record.nError == 0 && !folders.contains(folder))
             folders << folder;
     }
-    QVector<int> folderHandles;
-    int folderError = 0;
-    for (const QString& folder : folders) {
-        const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0 && folderError == 0)
-            folderError = errno;
-        if (fd >= 0)
-            folderHandles << fd;
-    }
-    if (folderError == 0)
-        folderError = SyncFiles(folderHandles);
-    for (const int fd : folderHandles)
-        ::close(fd);
+    const int folderError = SyncFolders(folders);
     for (size_t i = 0; i < files.size(); ++i) {
         tyChunkJournalWrite& record = (*records)[int(i)];
         const bool renamed = record.nError == 0;

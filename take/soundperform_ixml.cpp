@@ -363,22 +363,16 @@ void QSoundPerform::SaveGroup(const QVector<QSoundPerform*>& takes, bool* saved)
         const TakeFolderLock* lock = locks[folderOf(save.pTake)].get();
         removedIn.emplace(folderOf(save.pTake), lock ? lock->Descriptor() : -1);
     }
-    QVector<int> folders;
-    QVector<int> opened;
-    int folderError = 0;
+    // Folders whose lock is held are synced through the lock's descriptor.
+    QStringList named;
+    QVector<int> held;
     for (const auto& [folder, fd] : removedIn) {
-        const int handle = fd >= 0 ? fd : ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (handle < 0 && folderError == 0)
-            folderError = errno;
-        if (handle >= 0 && fd < 0)
-            opened << handle;
-        if (handle >= 0)
-            folders << handle;
+        if (fd >= 0)
+            held << fd;
+        else
+            named << folder;
     }
-    if (folderError == 0)
-        folderError = SyncFiles(folders);
-    for (const int fd : opened)
-        ::close(fd);
+    const int folderError = SyncFolders(named, held);
     for (int i = 0; i < int(saves.size()); ++i) {
         tyTakeSave& save = saves[size_t(i)];
         if (!save.bLive)

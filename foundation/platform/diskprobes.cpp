@@ -174,14 +174,27 @@ int SyncFiles(const QVector<int>& descriptors)
     return SystemSync(descriptors);
 }
 
-int SyncFolder(const QString& folder)
+int SyncFolder(const QString& folder) { return SyncFolders({folder}); }
+
+int SyncFolders(const QStringList& folders, const QVector<int>& openFolders)
 {
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    const int error = SyncFiles({fd});
-    ::close(fd);
-    return error;
+    QVector<int> descriptors = openFolders;
+    QVector<int> opened;
+    int openError = 0;
+    for (const QString& folder : folders) {
+        const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) {
+            if (openError == 0)
+                openError = errno;
+            continue;
+        }
+        opened << fd;
+        descriptors << fd;
+    }
+    const int syncError = SyncFiles(descriptors);
+    for (const int fd : opened)
+        ::close(fd);
+    return openError != 0 ? openError : syncError;
 }
 
 void SetDiskSyncFunction(DiskSyncFunction function) { DiskSync().install(std::move(function)); }

@@ -42,6 +42,10 @@ int SyncFiles(const QVector<int>& descriptors);
 // The folder's entries (names made, renamed or removed in it) on the disk:
 // SyncFiles on the folder. 0, or the system's error number.
 int SyncFolder(const QString& folder);
+// The same for several folders at once, named or already open (the open
+// descriptors stay open): one wait for all. 0, or the first error number,
+// a folder that cannot be opened included.
+int SyncFolders(const QStringList& folders, const QVector<int>& openFolders = {});
 
 // A test's stand-in for the system's sync: true for synced. Its false
 // reaches the callers as EIO, the error a failed write-back reports.
