@@ -153,7 +153,7 @@ void BenchTimeline()
     // the machine takes the core away does not decide.
     const double worst = bench::Median(runWorst);
     std::printf("timeline worst full redraw %.2f ms (median of 5 runs) against one 16 ms frame: ratio %.3f "
-                "(target <= 1)\n", worst, worst / 16.0);
+                "(target <= 1; no bound: a budget)\n", worst, worst / 16.0);
 }
 
 // CPU time of the calling thread: tells work from waiting for a core.
@@ -261,9 +261,9 @@ void BenchWindowRefresh(int seconds)
                 "the first Play's refreshes (once per window): worst %.3f ms\n",
                 worstSteady, worstStarting, worstCpu, firstPlay);
     std::printf("window refresh worst %.3f ms (after the first Play) against its 10 ms budget: ratio %.3f "
-                "(target <= 1)\n", worst,
+                "(target <= 1; no bound: a budget)\n", worst,
                 worst / 10.0);
-    std::printf("window refreshes dropped over %d s: %d, ratio %d (target <= 0)\n", seconds, dropped, dropped);
+    std::printf("window refreshes dropped over %d s: %d, ratio %d (target <= 0; no bound: a budget)\n", seconds, dropped, dropped);
 }
 
 // The first Play's refreshes of a fresh window, which draw what the window
