@@ -129,17 +129,22 @@ bool LoadJobs(const QList<tJob>& jobs, QSoundPerform* loader, QList<tProcessInfo
         return false;
     const int count = jobs.size();
     const int threads = TakeLoaderThreads(count);
-    std::vector<std::unique_ptr<QSoundPerform>> ownLoaders;
-    for (int t = loader ? 1 : 0; t < threads; ++t)
-        ownLoaders.push_back(std::make_unique<QSoundPerform>());
+    // A thread without the caller's loader makes its own on its first take.
+    std::vector<std::unique_ptr<QSoundPerform>> made(static_cast<size_t>(threads));
     std::vector<std::unique_ptr<tProcessInformation>> loaded(size_t(jobs.size()));
     const bool done = SpreadWork(
         count, threads,
         [&](int i, int worker) {
+            QSoundPerform* reader = worker == 0 ? loader : nullptr;
+            if (!reader) {
+                std::unique_ptr<QSoundPerform>& own = made[size_t(worker)];
+                if (!own)
+                    own = std::make_unique<QSoundPerform>();
+                reader = own.get();
+            }
             const tJob& j = jobs.at(i);
-            QSoundPerform* own = loader && worker == 0 ? loader : ownLoaders.at(size_t(worker - (loader ? 1 : 0))).get();
             loaded[size_t(i)] = LoadTake(j.tag, j.preProject, j.day, j.project, j.takePath, j.filePath,
-                                         j.listing.get(), own);
+                                         j.listing.get(), reader);
             return true;
         },
         [&](int finished) { return !progress || progress(finished, count); });
