@@ -262,6 +262,10 @@ void QSoundPerform::ReadTrackValues()
 {
     const int first = GetFirstTrack();
     const QSoundFile& maker = m_SndFile[first];
+    // A poly channel's name is its track entry's, empty when cleared: the
+    // maker block, which a poly save leaves as the recorder wrote it, names
+    // only the tracks no channel carries.
+    bool channelNamed[kMaxTracks] = {};
     if (m_bPolyTake) {
         const int channels = qMin<int>(m_nChannels, kMaxTracks);
         // The track list is walked once per take, not searched per channel.
@@ -273,6 +277,7 @@ void QSoundPerform::ReadTrackValues()
             m_pnOriginalTrackIndex[c] = t;
             m_pnChannelIndex[c] = t;
             m_czTrackName[t] = polyTable.at(c).czName.trimmed();
+            channelNamed[t] = true;
             m_pnTrackMixRole[t] = MixRoleOfFunction(polyTable.at(c).czFunction);
         }
     }
@@ -297,7 +302,7 @@ void QSoundPerform::ReadTrackValues()
             m_pnTrackMixRole[t] = MixRoleOfType(type);
             m_pbTrackXY[t] = type == QLatin1String("xy");
         }
-        if (m_czTrackName[t].isEmpty())
+        if (m_czTrackName[t].isEmpty() && !channelNamed[t])
             m_czTrackName[t] = ownEntry.czName.trimmed();
         // A poly file without a maker block: a track is active when it has a name.
         if (m_bPolyTake && m_czTrackActive[t].trimmed().isEmpty())

@@ -1,16 +1,21 @@
-// A take's save over metadata of any shape: the input is a bext
-// description, an iXML text and a text typed into the editor (UTF-16, so
-// that any unit, lone surrogates included, can be typed), split at 0x01
-// bytes; "@KEY@" in the iXML stands for the file's own key. The text is set
-// through the editor's calls, the take saved and loaded again: a take that
-// loaded whole, or whose iXML could not be read, must come back whole, with
-// the values as set (what XML cannot hold replaced), and its audio must not
-// change.
+// A take's save over metadata of any shape, made as Apply makes it. The
+// input, split at 0x01 bytes: a shape (its first byte picks one mono file,
+// a mono family of three or a two-channel poly file; its second byte, when
+// 3 modulo 4, takes the iXML text as given, else the recorder's own iXML is
+// written with the old values given), the old bext description, the iXML
+// text ("@KEY@" in it stands for the file's own key) or the old values
+// ("scene|note|name 1|name 2|name 3"), and the text typed into every field
+// (UTF-16, so that any unit, lone surrogates included, can be typed).
+// A take that loaded whole, or whose iXML could not be read, must come back
+// whole with every value as typed: in the iXML with what XML cannot hold
+// replaced, in each member's bext lines with what Latin-1 cannot hold
+// replaced and the lines cut to their widths. No audio byte may change.
+// The expected values are worked out here, not by the program's own rules.
 #include "foundation/filekey.h"
 #include "foundation/platform/diskprobes.h"
-#include "foundation/xmlscanindex.h"
 #include "take/soundperform.h"
 #include "tests/fuzz/fuzzinput.h"
+#include "tests/support/fixturewriter.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,52 +27,227 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     return 0;
 }
 
+namespace {
+
+struct tyChunkPlace {
+    int nAt = -1;       // the chunk's id
+    int nLength = 0;    // id, size and payload
+};
+
+// The chunk of that id in a file this target wrote (so its walk is sound),
+// or in the file the save left, walked the same way.
+tyChunkPlace FindChunk(const QByteArray& file, const char* id)
+{
+    for (int at = 12; at + 8 <= file.size();) {
+        const quint32 size = qFromLittleEndian<quint32>(file.constData() + at + 4);
+        if (size > quint32(file.size() - at - 8))
+            return {};
+        if (file.mid(at, 4) == id)
+            return {at, int(8 + size)};
+        at += 8 + int(size) + int(size & 1);
+    }
+    return {};
+}
+
+// The file with its description, and its iXML when given, put in.
+QByteArray Assemble(QByteArray file, const QByteArray& description, const QByteArray* ixml)
+{
+    const tyChunkPlace bext = FindChunk(file, "bext");
+    if (bext.nAt < 0)
+        return QByteArray();
+    QByteArray field(256, '\0');
+    field.replace(0, qMin(description.size(), 255), description.left(255));
+    file.replace(bext.nAt + 8, 256, field);
+    if (!ixml)
+        return file;
+    const tyChunkPlace old = FindChunk(file, "iXML");
+    if (old.nAt < 0)
+        return QByteArray();
+    file.replace(old.nAt, old.nLength + (old.nLength & 1), FuzzChunk("iXML", *ixml));
+    file.replace(4, 4, FuzzLe32(quint32(file.size() - 8)));
+    return file;
+}
+
+// What an XML text can hold of the typed units: a control character other
+// than tab and line ends becomes a blank, a lone surrogate and U+FFFE and
+// U+FFFF a question mark.
+QString XmlHeld(const QString& typed)
+{
+    QString held;
+    for (int i = 0; i < typed.size(); ++i) {
+        const char16_t u = typed.at(i).unicode();
+        const bool pair = u >= 0xD800 && u < 0xDC00 && i + 1 < typed.size() && typed.at(i + 1).unicode() >= 0xDC00
+                          && typed.at(i + 1).unicode() < 0xE000;
+        if (pair) {
+            held += typed.mid(i, 2);
+            ++i;
+        } else if (u < 0x20 && u != '\t' && u != '\n' && u != '\r') {
+            held += QLatin1Char(' ');
+        } else if ((u >= 0xD800 && u < 0xE000) || u >= 0xFFFE) {
+            held += QLatin1Char('?');
+        } else {
+            held += QChar(u);
+        }
+    }
+    return held.trimmed();
+}
+
+// A bext line's value as written: at most width units, each one Latin-1
+// byte ('?' past Latin-1, a blank for a control character).
+QString BextHeld(const QString& typed, int width)
+{
+    QString held;
+    for (const QChar c : typed.left(width))
+        held += c.unicode() > 0xFF ? QLatin1Char('?') : c.unicode() < 0x20 ? QLatin1Char(' ') : c;
+    return held;
+}
+
+// The first line of the description that starts with key, its value trimmed.
+QString BextLine(const QByteArray& description, const QByteArray& key)
+{
+    const QByteArray text = description.left(description.indexOf('\0') < 0 ? description.size()
+                                                                          : description.indexOf('\0'));
+    for (QByteArray line : QByteArray(text).replace("\r\n", "\n").replace('\r', '\n').split('\n')) {
+        if (!line.isEmpty() && line.startsWith(key))
+            return QString::fromLatin1(line.mid(key.size())).trimmed();
+    }
+    return QString();
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QList<QByteArray> parts = QByteArray(reinterpret_cast<const char*>(data), int(size)).split('\x01');
-    if (parts.size() < 3)
+    if (parts.size() < 4 || parts.at(0).size() < 2)
         return 0;
-    const QByteArray key = MakeFileKey(48 * 3, 48000, 24, 1).toLatin1();
-    const QByteArray ixml = QByteArray(parts.at(1)).replace("@KEY@", key);
-    const QByteArray units = parts.mid(2).join('\x01');
+    const int shape = uchar(parts.at(0).at(0)) % 3;
+    const bool givenIxml = uchar(parts.at(0).at(1)) % 4 == 3;
+    const QByteArray units = parts.mid(3).join('\x01');
     const QString typed = QString::fromUtf16(reinterpret_cast<const char16_t*>(units.constData()), units.size() / 2);
-    const QByteArray file = FuzzMonoFile(parts.at(0), ixml);
-    const QString path = WriteFuzzInput(QStringLiteral("FZ0002_01.WAV"), reinterpret_cast<const uint8_t*>(file.constData()),
-                                        size_t(file.size()));
-    const QString takePath = path.left(path.lastIndexOf(QLatin1Char('_')));
+
+    fixture::TakeSpec spec = shape == 2 ? fixture::PolyTake(QStringLiteral("FZ0002"), {0, 1})
+                                        : fixture::MonoTake(QStringLiteral("FZ0002"),
+                                                            shape == 0 ? QList<int>{0} : QList<int>{0, 1, 2});
+    spec.frames = 48;
+    spec.ixmlBlock = 256;
+    if (!givenIxml) {
+        const QStringList old = QString::fromUtf8(parts.at(2)).split(QLatin1Char('|'));
+        spec.scene = old.value(0);
+        spec.note = old.value(1);
+        for (int i = 0; i < spec.tracks.size(); ++i)
+            spec.tracks[i].name = old.value(2 + i);
+    }
+    const int members = spec.poly ? 1 : spec.tracks.size();
+    QString paths[3];
+    QByteArray written[3];
+    for (int i = 0; i < members; ++i) {
+        const QByteArray built = spec.poly ? fixture::BuildPolyFile(spec) : fixture::BuildMonoFile(spec, i);
+        const tyChunkPlace samples = FindChunk(built, "data");
+        const QByteArray key =
+            MakeFileKey(quint32(samples.nLength - 8), 48000, 24, spec.poly ? 2 : 1).toLatin1();
+        const QByteArray ixml = QByteArray(parts.at(2)).replace("@KEY@", key);
+        written[i] = Assemble(built, parts.at(1), givenIxml ? &ixml : nullptr);
+        const QString name = spec.poly ? fixture::PolyFileName(spec) : fixture::TrackFileName(spec, i);
+        paths[i] = WriteFuzzInput(name, reinterpret_cast<const uint8_t*>(written[i].constData()),
+                                  size_t(written[i].size()));
+        if (written[i].isEmpty() || paths[i].isEmpty())
+            return 0;
+    }
+    const QString takePath = spec.poly ? paths[0] : paths[0].left(paths[0].lastIndexOf(QLatin1Char('_')));
     QSoundPerform take;
-    if (path.isEmpty() || !take.InitFilesZZ(takePath, QStringLiteral("WAV")))
+    if (!take.InitFilesZZ(takePath, QStringLiteral("WAV")))
         return 0;
     const int status = take.m_nTakeStatus;
-    QSoundFile& member = take.m_SndFile[0];
-    member.SetiXMLScene(0, typed, 0, false, {}, {});
-    member.SetiXMLTake(0, QStringLiteral("t"), QStringLiteral("3"), 0);
-    member.SetiXMLNote(0, typed);
-    member.SetiXMLTape(0, typed);
-    take.SetiXMLTrackName(0, typed);
-    if (!member.InsertInBextDescr(typed, QStringLiteral("t"), QStringLiteral("3"), 0, typed, typed, typed, 0, typed))
+
+    // Every field set to the typed text, in the order Apply sets them; the
+    // odd tracks get the text less its first unit, so that names differ.
+    QString names[QSoundPerform::kMaxTracks];
+    for (int t = 0; t < QSoundPerform::kMaxTracks; ++t)
+        names[t] = t % 2 ? typed.mid(1) : typed;
+    const bool namesHeld = take.OrvexTracknamesHeld(names, false);
+    for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
+        if (!take.m_pbPresent[t])
+            continue;
+        QSoundFile& member = take.m_SndFile[t];
+        member.SetiXMLScene(t, typed, 0, false, {}, {});
+        member.SetiXMLTake(t, QStringLiteral("t"), QStringLiteral("3"), 0);
+        member.SetiXMLNote(t, typed);
+        member.SetiXMLTape(t, typed);
+    }
+    for (int t = 0; t < QSoundPerform::kMaxTracks; ++t)
+        take.SetiXMLTrackName(t, names[t]);
+    if (!namesHeld)
+        take.SetiXMLOrvexTracknames(names, false);
+    bool bextSet = true;
+    for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
+        if (take.m_pbPresent[t])
+            bextSet = take.m_SndFile[t].InsertInBextDescr(typed, QStringLiteral("t"), QStringLiteral("3"), 0,
+                                                          typed.left(49), QString(), typed,
+                                                          take.m_bPolyTake ? -1 : t, names[take.m_bPolyTake ? 0 : t])
+                      && bextSet;
+    }
+    if (!bextSet)
         return 0;
-    if (!take.UpdateiXMLChunk())
+    const bool whole = status == 0 || status == 5;
+    if (!take.UpdateiXMLChunk() && whole)
         __builtin_trap();
 
     QSoundPerform reloaded;
-    if (!reloaded.InitFilesZZ(takePath, QStringLiteral("WAV")))
+    if (!reloaded.InitFilesZZ(takePath, QStringLiteral("WAV")) && whole)
         __builtin_trap();
-    // The samples' chunk lies after the fmt and bext chunks, of fixed sizes
-    // (a search for its id could meet a description that holds it).
-    const QByteArray audio = file.mid(12 + 8 + 16 + 8 + 602, 8 + 48 * 3);
-    QFile saved(path);
-    if (!audio.startsWith("data") || !saved.open(QIODevice::ReadOnly) || !saved.readAll().contains(audio))
-        __builtin_trap();
-    if (status != 0 && status != 5)
+    // The samples' chunk stays where it was, byte for byte.
+    QByteArray saved[3];
+    for (int i = 0; i < members; ++i) {
+        QFile file(paths[i]);
+        const tyChunkPlace samples = FindChunk(written[i], "data");
+        if (!file.open(QIODevice::ReadOnly) || samples.nAt < 0)
+            __builtin_trap();
+        saved[i] = file.readAll();
+        if (saved[i].mid(samples.nAt, samples.nLength) != written[i].mid(samples.nAt, samples.nLength))
+            __builtin_trap();
+    }
+    if (!whole)
         return 0;
-    // Blanks around a value are not kept; characters XML cannot hold are
-    // replaced before that.
-    const QString expected = XmlCharacters(typed.trimmed()).trimmed();
-    const QSoundFile& own = reloaded.m_SndFile[0];
-    if (reloaded.m_nTakeStatus != 0 || own.GetiXMLNotes().trimmed() != expected
-        || own.GetiXMLScene().trimmed() != expected || own.GetiXMLTape().trimmed() != expected
-        || reloaded.m_czTrackName[0].trimmed() != expected)
+
+    const QString expected = XmlHeld(typed);
+    if (reloaded.m_nTakeStatus != 0)
         __builtin_trap();
+    for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
+        if (!reloaded.m_pbPresent[t])
+            continue;
+        const QSoundFile& own = reloaded.m_SndFile[t];
+        if (own.GetiXMLNotes().trimmed() != expected || own.GetiXMLScene().trimmed() != expected
+            || own.GetiXMLTape().trimmed() != expected)
+            __builtin_trap();
+    }
+    // A poly file's own track list decides which track a channel is; a
+    // list of the given text may name none.
+    for (int i = 0; i < spec.tracks.size() && !(spec.poly && givenIxml); ++i) {
+        const int t = spec.tracks.at(i).slot;
+        if (reloaded.m_czTrackName[t].trimmed() != XmlHeld(names[t]))
+            __builtin_trap();
+    }
+    // The bext lines of each member; the note and then the track name are
+    // cut when the lines fill the description.
+    for (int i = 0; i < members; ++i) {
+        const tyChunkPlace bext = FindChunk(saved[i], "bext");
+        if (bext.nAt < 0)
+            __builtin_trap();
+        const QByteArray description = saved[i].mid(bext.nAt + 8, 256);
+        const bool full = description.indexOf('\0') < 0 || description.indexOf('\0') >= 255;
+        const int track = spec.poly ? 0 : spec.tracks.at(i).slot;
+        const QString note = BextHeld(typed, 49).trimmed();
+        const QString name = BextHeld(names[track], names[track].size()).trimmed();
+        const QString readNote = BextLine(description, "aNOTE=");
+        const QString readName = BextLine(description, "aTRK" + QByteArray::number(track + 1) + "=");
+        if (BextLine(description, "aSCENE=") != BextHeld(typed, 9).trimmed()
+            || BextLine(description, "aTAPE=") != BextHeld(typed, 4).trimmed()
+            || BextLine(description, "aTAKE=") != QLatin1String("t3"))
+            __builtin_trap();
+        if (full ? !(readNote.isEmpty() || note.startsWith(readNote)) || !(readName.isEmpty() || name.startsWith(readName))
+                 : readNote != note || readName != name)
+            __builtin_trap();
+    }
     return 0;
 }
