@@ -92,14 +92,13 @@ qint64 ReferenceAt(const char* p, const char* end, int* length)
 // replaces it in a text set.
 QByteArray ReferenceReplacement(qint64 code, bool utf8)
 {
-    if (code == 0x9 || code == 0xA || code == 0xD || (code >= 0x20 && code <= 0xD7FF)
-        || (code >= 0xE000 && code <= 0xFFFD))
+    const QChar replacement = XmlCharacterReplacement(code);
+    if (!replacement.isNull())
+        return QByteArray(1, replacement.toLatin1());
+    if (code < 0x10000)
         return QByteArray();
-    if (code >= 0x10000 && code <= 0x10FFFF) {
-        const char32_t point = char32_t(code);
-        return utf8 ? QString::fromUcs4(&point, 1).toUtf8() : QByteArray();
-    }
-    return code < 0x20 ? QByteArray(" ") : QByteArray("?");
+    const char32_t point = char32_t(code);
+    return utf8 ? QString::fromUcs4(&point, 1).toUtf8() : QByteArray();
 }
 
 // The text with its character references made readable by the toolkit's

@@ -72,20 +72,25 @@ bool IsPlainXmlText(const QString& text)
     return true;
 }
 
+QChar XmlCharacterReplacement(qint64 code)
+{
+    if (code == 0x9 || code == 0xA || code == 0xD || (code >= 0x20 && code <= 0xD7FF)
+        || (code >= 0xE000 && code <= 0xFFFD) || (code >= 0x10000 && code <= 0x10FFFF))
+        return QChar();
+    return code >= 0 && code < 0x20 ? QLatin1Char(' ') : QLatin1Char('?');
+}
+
 QString XmlCharacters(const QString& text)
 {
     QString held;
     for (int i = 0; i < text.size(); ++i) {
         const ushort u = text.at(i).unicode();
-        QChar replacement;
-        if (u < 0x20 && u != '\t' && u != '\n' && u != '\r')
-            replacement = QLatin1Char(' ');
-        else if (u >= 0xFFFE)
-            replacement = QLatin1Char('?');
-        else if (QChar::isHighSurrogate(u) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+        // A surrogate pair is one code point past U+FFFF, which XML holds.
+        if (QChar::isHighSurrogate(u) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
             ++i;
-        else if (QChar::isSurrogate(u))
-            replacement = QLatin1Char('?');
+            continue;
+        }
+        const QChar replacement = XmlCharacterReplacement(u);
         if (replacement.isNull())
             continue;
         if (held.isNull())

@@ -21,6 +21,10 @@ bool IsPlainXmlUnits(const QString& text);
 // surrogates '?'. Every text set in a document passes here, so what is
 // read back is what was written.
 QString XmlCharacters(const QString& text);
+// The one rule behind it, for a code point: null when XML 1.0 holds it,
+// else what stands in its place (a blank for a control character, '?'
+// for the rest, surrogates and code points past U+10FFFF included).
+QChar XmlCharacterReplacement(qint64 code);
 
 // The end of an XML text without its trailing NULs and blanks: chunk texts
 // are padded to blocks of kilobytes, which no reader needs to look at.
