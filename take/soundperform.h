@@ -281,6 +281,11 @@ private:
     void BuildSaveTexts(QByteArray* texts);
     // One group of UpdateiXMLChunks: takes with distinct save records.
     static void SaveGroup(const QVector<QSoundPerform*>& takes, bool* saved);
+    friend class TakeGroupSave;
+    // The first member the disk holds otherwise than the load found it
+    // (names: the folder read under the save's lock), told for the user;
+    // empty when the family is the same.
+    QString MemberChangedOnDisk(const FolderNameProbe& names) const;
     // Tells the user about this take's save.
     void ReportSave(const QString& text) const;
 

@@ -6,6 +6,7 @@
 #include "foundation/platform/diskprobes.h"
 #include "soundfile/chunkjournal.h"
 #include "soundfile/ixmlnames.h"
+#include "take/takefamily.h"
 #include "take/takesavejournal.h"
 
 #include <QDir>
@@ -125,199 +126,261 @@ struct tyTakeSave {
     QList<int> lMembers;
     tyIxmlRewrite plans[QSoundPerform::kMaxTracks];
     QByteArray payloads[QSoundPerform::kMaxTracks];
-    QString czJournal;
-    bool bLive = true;   // not refused or undone so far
+    tyChunkJournalWrite record;   // what undoes the save, once planned
+    bool bLive = true;            // not refused or undone so far
 };
+
+QString FolderOf(const QSoundPerform* take) { return QDir::cleanPath(take->m_czTakeFolder) + QLatin1Char('/'); }
 
 } // namespace
 
-void QSoundPerform::SaveGroup(const QVector<QSoundPerform*>& takes, bool* saved)
+// A group of takes saved side by side. Each take is one transaction over
+// its files: plan every member's final layout so that all end at one
+// length, record what undoes the save (synced) before the first byte
+// changes, reserve every member's final length (bytes past the RIFF size),
+// then commit member by member and remove the record. A kill or a full card
+// at any step leaves the take loadable as before or as after: the loaders
+// roll a left record back. The takes go through the steps below together
+// and share each wait for the disk: the records' sync, the members' sync,
+// the sync of the records' removal. No take's own order changes (its record
+// is on the disk before its first change, its files before its record goes,
+// the removal before it counts as saved); a take only waits for the others
+// to reach the same step. A record undoes its own take's files only, so a
+// kill between two steps leaves every take old or new.
+class TakeGroupSave
 {
-    // Each take is one transaction over its files: plan every member's final
-    // layout so that all end at one length, record what undoes the save
-    // (synced) before the first byte changes, reserve every member's final
-    // length (bytes past the RIFF size), then commit member by member and
-    // remove the record. A kill or a full card at any step leaves the take
-    // loadable as before or as after: the loaders roll a left record back.
-    // The takes of a group go through these steps side by side and share
-    // each wait for the disk: the records' sync, the members' sync, the sync
-    // of the records' removal. No take's own order changes (its record is on
-    // the disk before its first change, its files before its record goes,
-    // the removal before it counts as saved); a take only waits for the
-    // others to reach the same step. A record undoes its own take's files
-    // only, so a kill between two steps leaves every take old or new.
-    std::vector<tyTakeSave> saves(size_t(takes.size()));
+public:
+    explicit TakeGroupSave(const QVector<QSoundPerform*>& takes);
+    // The steps, in this order; the result of each take in saved.
+    void LockFolders();
+    void PlanTakes();
+    void WriteRecords();
+    void ReserveAndCommit();
+    void SyncMembers();
+    void RemoveRecords();
+    void Finish(bool* saved);
+
+private:
+    void PlanTake(tyTakeSave& save);
+    void Refuse(tyTakeSave& save, const QString& why);
+    // Puts every member back from the take's record.
+    void Undo(tyTakeSave& save, const QString& why);
+    QString NoRoomText(const tyTakeSave& save) const;
+
+    std::vector<tyTakeSave> m_vSaves;
+    // One lock per folder (a thread must not hold two on one folder), taken
+    // in the folders' order; a folder spelt two ways is one folder. Null:
+    // another holder kept it.
+    std::map<QString, std::unique_ptr<TakeFolderLock>> m_mLocks;
+    std::map<QString, int> m_mRemovedIn;   // folder: its held descriptor, -1 when opened for the sync
+};
+
+TakeGroupSave::TakeGroupSave(const QVector<QSoundPerform*>& takes) : m_vSaves(size_t(takes.size()))
+{
     for (int i = 0; i < takes.size(); ++i) {
-        tyTakeSave& save = saves[size_t(i)];
+        tyTakeSave& save = m_vSaves[size_t(i)];
         save.pTake = takes.at(i);
         save.pTake->CloseFiles();
-        for (int t = 0; t < kMaxTracks; ++t) {
+        for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
             if (save.pTake->m_pbPresent[t])
                 save.lMembers << t;
         }
         save.bLive = !save.lMembers.isEmpty();
     }
-    auto refuse = [](tyTakeSave& save, const QString& why) {
-        save.pTake->ReportSave(why + QStringLiteral("\nNothing was written."));
-        for (int t : save.lMembers)
-            save.pTake->m_SndFile[t].Close();
-        save.bLive = false;
-    };
+}
+
+void TakeGroupSave::Refuse(tyTakeSave& save, const QString& why)
+{
+    save.pTake->ReportSave(why + QStringLiteral("\nNothing was written."));
+    for (int t : save.lMembers)
+        save.pTake->m_SndFile[t].Close();
+    save.bLive = false;
+}
+
+void TakeGroupSave::Undo(tyTakeSave& save, const QString& why)
+{
+    for (int t : save.lMembers)
+        save.pTake->m_SndFile[t].Close();
+    const tyJournalRollBack result = RollBackChunkJournal(save.record.czPath);
+    if (result.lczFailed.isEmpty()) {
+        Refuse(save, why);
+        return;
+    }
+    save.pTake->ReportSave(why + QStringLiteral("\nThe take could not be put back yet; its next load does it:\n")
+                           + result.lczFailed.join(QLatin1Char('\n')));
+    save.bLive = false;
+}
+
+QString TakeGroupSave::NoRoomText(const tyTakeSave& save) const
+{
+    return QStringLiteral("not enough space on the card to save take %1").arg(save.pTake->m_czBaseName);
+}
+
+void TakeGroupSave::LockFolders()
+{
     // The takes' folders alone from before the plan until the records are
     // gone: no load reads a take half saved or takes a save's record for a
-    // killed one, and a second save plans from this one's result. One lock
-    // per folder (a thread must not hold two on one folder), taken in the
-    // folders' order; a folder spelt two ways is one folder.
-    auto folderOf = [](const QSoundPerform* take) { return QDir::cleanPath(take->m_czTakeFolder) + QLatin1Char('/'); };
-    std::map<QString, std::unique_ptr<TakeFolderLock>> locks;
-    for (const tyTakeSave& save : saves) {
+    // killed one, and a second save plans from this one's result.
+    for (const tyTakeSave& save : m_vSaves) {
         if (save.bLive)
-            locks.emplace(folderOf(save.pTake), nullptr);
+            m_mLocks.emplace(FolderOf(save.pTake), nullptr);
     }
-    for (auto& [folder, lock] : locks) {
+    for (auto& [folder, lock] : m_mLocks) {
         lock = std::make_unique<TakeFolderLock>();
         if (!lock->Acquire(folder, TakeFolderLock::Mode::Alone))
             lock.reset();
     }
-    const QString noRoomText = QStringLiteral("not enough space on the card to save take %1");
-    QList<tyChunkJournalWrite> records;
-    for (tyTakeSave& save : saves) {
-        QSoundPerform* take = save.pTake;
-        if (!save.bLive)
-            continue;
-        const TakeFolderLock* lock = locks[folderOf(take)].get();
-        if (!lock) {
-            refuse(save, QStringLiteral("Take %1 is being saved or read by another window or program; save "
-                                        "again in a moment.").arg(take->m_czBaseName));
-            continue;
-        }
-        RollBackLeftSave(take->m_czTakeFolder, take->m_czBaseName);
-        QByteArray texts[kMaxTracks];
-        take->BuildSaveTexts(texts);
-        // bext lines set while the members were closed go in with the chunks.
-        QList<QPair<qint64, QByteArray>> fields[kMaxTracks];
-        for (int t : save.lMembers) {
-            QPair<qint64, QByteArray> field;
-            if (take->m_SndFile[t].PendingBextField(&field.first, &field.second))
-                fields[t] << field;
-        }
+}
 
-        // Plan from the layout each member was read with (the load, or this
-        // program's own last write), checked on the disk: another program's
-        // change since is refused. A member never walked is walked now.
-        // A write-protected member may still open for writing (as root, or
-        // through a probe): the probe is asked first, by name in the folder
-        // the lock holds open.
-        QStringList names;
-        bool inFolder = take->m_czTakeFolder.endsWith(QLatin1Char('/'));
-        for (int t : save.lMembers) {
-            const QString path = take->m_SndFile[t].GetPath();
-            inFolder = inFolder && path.startsWith(take->m_czTakeFolder);
-            names << path.mid(take->m_czTakeFolder.size());
-        }
-        if (!inFolder) {
-            names.clear();
-            for (int t : save.lMembers)
-                names << take->m_SndFile[t].GetPath();
-        }
-        bool usable = AreWritableFiles(inFolder ? take->m_czTakeFolder : QString(),
-                                       inFolder ? lock->Descriptor() : -1, names);
-        bool unchanged = true;
-        for (int i = 0; usable && unchanged && i < save.lMembers.size(); ++i) {
-            QSoundFile& file = take->m_SndFile[save.lMembers.at(i)];
-            const bool known = file.IsLayoutSound();
-            usable = file.Open(file.GetPath(), 2) && (known || file.ReadChunks(false, true)) && file.IsLayoutSound();
-            unchanged = !usable || !known || file.ChunkWriter().LayoutOnDiskMatches();
-        }
-        if (!usable || !unchanged) {
-            refuse(save, usable ? QStringLiteral("the take changed on disk since it was opened")
-                                : QStringLiteral("The take's files cannot all be written."));
-            continue;
-        }
-        QList<qint64> lengths;
-        qint64 longest = 0;
-        for (int t : save.lMembers) {
-            const tyRiffLayout& layout = take->m_SndFile[t].GetLayout();
-            longest = qMax(longest, layout.nFileLength);
-            for (qint64 length : RiffChunkWriter::IxmlRewriteLengths(layout, texts[t].size()))
-                lengths << length << length + 1;
-        }
-        std::sort(lengths.begin(), lengths.end());
-        bool planned = false;
-        for (int i = 0; i < lengths.size() && !planned; ++i) {
-            if (lengths.at(i) < longest || (i > 0 && lengths.at(i) == lengths.at(i - 1)))
-                continue;
-            planned = true;
-            for (int t : save.lMembers)
-                planned = planned && RiffChunkWriter::PlanIxmlRewrite(take->m_SndFile[t].GetLayout(), texts[t].size(),
-                                                                      lengths.at(i), &save.plans[t]);
-        }
-        for (int t : save.lMembers)
-            save.plans[t].lFields = fields[t];
-        if (!planned) {
-            refuse(save, QStringLiteral("The take's files cannot be given equal sizes."));
-            continue;
-        }
-        qint64 growth = 0;
-        for (int t : save.lMembers)
-            growth += save.plans[t].nFinalLength - save.plans[t].nOldLength;
-        if (growth > 0) {
-            const qint64 freeBytes = FreeSpaceBytes(take->m_czTakeFolder);
-            if (freeBytes >= 0 && freeBytes < growth) {
-                refuse(save, noRoomText.arg(take->m_czBaseName));
-                continue;
-            }
-        }
-        // The record of what undoes the save.
-        tyChunkJournalWrite record;
-        for (int t : save.lMembers) {
-            tyChunkUndo member;
-            save.payloads[t] = texts[t];
-            save.payloads[t].append(int(save.plans[t].nChunkSize) - texts[t].size(), ' ');
-            RiffChunkWriter writer = take->m_SndFile[t].ChunkWriter();
-            if (!writer.ReadUndo(save.plans[t], save.payloads[t], &member)) {
-                refuse(save, writer.ErrorText());
-                break;
-            }
-            member.czFileName = QFileInfo(take->m_SndFile[t].GetPath()).fileName();
-            record.lMembers << member;
-        }
-        if (!save.bLive)
-            continue;
-        save.czJournal = TakeSaveJournalPath(take->m_czTakeFolder, take->m_czBaseName);
-        record.czPath = save.czJournal;
-        records << record;
+void TakeGroupSave::PlanTakes()
+{
+    for (tyTakeSave& save : m_vSaves) {
+        if (save.bLive)
+            PlanTake(save);
+    }
+}
+
+void TakeGroupSave::PlanTake(tyTakeSave& save)
+{
+    QSoundPerform* take = save.pTake;
+    const TakeFolderLock* lock = m_mLocks[FolderOf(take)].get();
+    if (!lock) {
+        Refuse(save, QStringLiteral("Take %1 is being saved or read by another window or program; save "
+                                    "again in a moment.").arg(take->m_czBaseName));
+        return;
+    }
+    // What the folder holds now, read under the lock: the load may have
+    // found the take's files in a kept listing, and another program may
+    // have moved a member in or out since. A save writes the take the disk
+    // holds or nothing.
+    const FolderNameProbe names(take->m_czTakeFolder, FolderNameProbe::Listing::ReadNow);
+    RollBackLeftSave(take->m_czTakeFolder, take->m_czBaseName, names);
+    const QString moved = take->MemberChangedOnDisk(names);
+    if (!moved.isEmpty()) {
+        Refuse(save, QStringLiteral("The take's files changed on disk since it was opened (%1); select the "
+                                    "take again.").arg(moved));
+        return;
+    }
+    QByteArray texts[QSoundPerform::kMaxTracks];
+    take->BuildSaveTexts(texts);
+    // bext lines set while the members were closed go in with the chunks.
+    QList<QPair<qint64, QByteArray>> fields[QSoundPerform::kMaxTracks];
+    for (int t : save.lMembers) {
+        QPair<qint64, QByteArray> field;
+        if (take->m_SndFile[t].PendingBextField(&field.first, &field.second))
+            fields[t] << field;
     }
 
-    // Every record on the disk before any member changes.
-    WriteChunkJournals(&records);
-    int recordIndex = 0;
-    for (tyTakeSave& save : saves) {
-        if (!save.bLive)
-            continue;
-        const tyChunkJournalWrite& record = records.at(recordIndex++);
-        if (record.nError != 0)
-            refuse(save, IsNoRoom(record.nError) ? noRoomText.arg(save.pTake->m_czBaseName)
-                                                 : QStringLiteral("The save record cannot be written: %1")
-                                                       .arg(record.czWhy));
+    // Plan from the layout each member was read with (the load, or this
+    // program's own last write), checked on the disk: another program's
+    // change since is refused. A member never walked is walked now.
+    // A write-protected member may still open for writing (as root, or
+    // through a probe): the probe is asked first, by name in the folder
+    // the lock holds open.
+    QStringList fileNames;
+    bool inFolder = take->m_czTakeFolder.endsWith(QLatin1Char('/'));
+    for (int t : save.lMembers) {
+        const QString path = take->m_SndFile[t].GetPath();
+        inFolder = inFolder && path.startsWith(take->m_czTakeFolder);
+        fileNames << path.mid(take->m_czTakeFolder.size());
     }
-
-    // Reserve, then commit; a failure in either puts every member of that
-    // take back.
-    auto undoSave = [&refuse](tyTakeSave& save, const QString& reason) {
+    if (!inFolder) {
+        fileNames.clear();
         for (int t : save.lMembers)
-            save.pTake->m_SndFile[t].Close();
-        const tyJournalRollBack result = RollBackChunkJournal(save.czJournal);
-        if (result.lczFailed.isEmpty()) {
-            refuse(save, reason);
+            fileNames << take->m_SndFile[t].GetPath();
+    }
+    bool usable = AreWritableFiles(inFolder ? take->m_czTakeFolder : QString(), inFolder ? lock->Descriptor() : -1,
+                                   fileNames);
+    bool unchanged = true;
+    for (int i = 0; usable && unchanged && i < save.lMembers.size(); ++i) {
+        QSoundFile& file = take->m_SndFile[save.lMembers.at(i)];
+        const bool known = file.IsLayoutSound();
+        usable = file.Open(file.GetPath(), 2) && (known || file.ReadChunks(false, true)) && file.IsLayoutSound();
+        unchanged = !usable || !known || file.ChunkWriter().LayoutOnDiskMatches();
+    }
+    if (!usable || !unchanged) {
+        Refuse(save, usable ? QStringLiteral("the take changed on disk since it was opened")
+                            : QStringLiteral("The take's files cannot all be written."));
+        return;
+    }
+    QList<qint64> lengths;
+    qint64 longest = 0;
+    for (int t : save.lMembers) {
+        const tyRiffLayout& layout = take->m_SndFile[t].GetLayout();
+        longest = qMax(longest, layout.nFileLength);
+        for (qint64 length : RiffChunkWriter::IxmlRewriteLengths(layout, texts[t].size()))
+            lengths << length << length + 1;
+    }
+    std::sort(lengths.begin(), lengths.end());
+    bool planned = false;
+    for (int i = 0; i < lengths.size() && !planned; ++i) {
+        if (lengths.at(i) < longest || (i > 0 && lengths.at(i) == lengths.at(i - 1)))
+            continue;
+        planned = true;
+        for (int t : save.lMembers)
+            planned = planned && RiffChunkWriter::PlanIxmlRewrite(take->m_SndFile[t].GetLayout(), texts[t].size(),
+                                                                  lengths.at(i), &save.plans[t]);
+    }
+    for (int t : save.lMembers)
+        save.plans[t].lFields = fields[t];
+    if (!planned) {
+        Refuse(save, QStringLiteral("The take's files cannot be given equal sizes."));
+        return;
+    }
+    qint64 growth = 0;
+    for (int t : save.lMembers)
+        growth += save.plans[t].nFinalLength - save.plans[t].nOldLength;
+    if (growth > 0) {
+        const qint64 freeBytes = FreeSpaceBytes(take->m_czTakeFolder);
+        if (freeBytes >= 0 && freeBytes < growth) {
+            Refuse(save, NoRoomText(save));
             return;
         }
-        save.pTake->ReportSave(reason + QStringLiteral("\nThe take could not be put back yet; its next load does it:\n")
-                               + result.lczFailed.join(QLatin1Char('\n')));
-        save.bLive = false;
-    };
-    QVector<int> descriptors;
-    for (tyTakeSave& save : saves) {
+    }
+    // The record of what undoes the save.
+    for (int t : save.lMembers) {
+        tyChunkUndo member;
+        save.payloads[t] = texts[t];
+        save.payloads[t].append(int(save.plans[t].nChunkSize) - texts[t].size(), ' ');
+        RiffChunkWriter writer = take->m_SndFile[t].ChunkWriter();
+        if (!writer.ReadUndo(save.plans[t], save.payloads[t], &member)) {
+            Refuse(save, writer.ErrorText());
+            return;
+        }
+        member.czFileName = QFileInfo(take->m_SndFile[t].GetPath()).fileName();
+        save.record.lMembers << member;
+    }
+    save.record.czPath = TakeSaveJournalPath(take->m_czTakeFolder, take->m_czBaseName);
+}
+
+void TakeGroupSave::WriteRecords()
+{
+    // Every record on the disk before any member changes.
+    QList<tyChunkJournalWrite> records;
+    std::vector<tyTakeSave*> writers;
+    for (tyTakeSave& save : m_vSaves) {
+        if (save.bLive) {
+            records << save.record;
+            writers.push_back(&save);
+        }
+    }
+    WriteChunkJournals(&records);
+    for (size_t i = 0; i < writers.size(); ++i) {
+        tyTakeSave& save = *writers[i];
+        save.record.nError = records.at(int(i)).nError;
+        save.record.czWhy = records.at(int(i)).czWhy;
+        if (save.record.nError != 0)
+            Refuse(save, IsNoRoom(save.record.nError)
+                             ? NoRoomText(save)
+                             : QStringLiteral("The save record cannot be written: %1").arg(save.record.czWhy));
+    }
+}
+
+void TakeGroupSave::ReserveAndCommit()
+{
+    // Reserve, then commit; a failure in either puts every member of that
+    // take back.
+    for (tyTakeSave& save : m_vSaves) {
         QSoundPerform* take = save.pTake;
         for (int i = 0; save.bLive && i < save.lMembers.size(); ++i) {
             const int t = save.lMembers.at(i);
@@ -325,60 +388,77 @@ void QSoundPerform::SaveGroup(const QVector<QSoundPerform*>& takes, bool* saved)
             if (!writer.ReserveIxmlRewrite(save.plans[t], save.payloads[t])) {
                 MyQDebug("QSoundPerform::UpdateiXMLChunk(): member %d of %d cannot grow: %s", i + 1,
                          int(save.lMembers.size()), qPrintable(writer.ErrorText()));
-                undoSave(save, IsNoRoom(writer.ErrorNumber()) ? noRoomText.arg(take->m_czBaseName)
-                                                              : writer.ErrorText());
+                Undo(save, IsNoRoom(writer.ErrorNumber()) ? NoRoomText(save) : writer.ErrorText());
             }
         }
         for (int i = 0; save.bLive && i < save.lMembers.size(); ++i) {
             const int t = save.lMembers.at(i);
             RiffChunkWriter writer = take->m_SndFile[t].ChunkWriter();
             if (!writer.CommitIxmlRewrite(save.plans[t], save.payloads[t]))
-                undoSave(save, QStringLiteral("The save failed and was undone: %1").arg(writer.ErrorText()));
+                Undo(save, QStringLiteral("The save failed and was undone: %1").arg(writer.ErrorText()));
         }
-        for (int i = 0; save.bLive && i < save.lMembers.size(); ++i)
-            descriptors << take->m_SndFile[save.lMembers.at(i)].FileHandle();
     }
+}
+
+void TakeGroupSave::SyncMembers()
+{
     // Every member on the disk before the records go: a power cut after a
     // removal must find the new take whole. One sync cannot tell whose file
     // it refused, so a refusal undoes every take of the group.
+    QVector<int> descriptors;
+    for (const tyTakeSave& save : m_vSaves) {
+        for (int i = 0; save.bLive && i < save.lMembers.size(); ++i)
+            descriptors << save.pTake->m_SndFile[save.lMembers.at(i)].FileHandle();
+    }
     if (const int syncError = SyncFiles(descriptors)) {
-        for (tyTakeSave& save : saves) {
+        for (tyTakeSave& save : m_vSaves) {
             if (save.bLive)
-                undoSave(save, QStringLiteral("The saved files could not be synced to the card: %1")
-                                   .arg(SystemErrorText(syncError)));
+                Undo(save, QStringLiteral("The saved files could not be synced to the card: %1")
+                               .arg(SystemErrorText(syncError)));
         }
     }
-    // A record left behind would undo its save at the next load, and so
-    // would one whose removal is not on the disk when the power fails: the
-    // folders are synced once all records are gone.
-    std::map<QString, int> removedIn;   // folder: its descriptor, -1 when opened for the sync
-    for (tyTakeSave& save : saves) {
+}
+
+void TakeGroupSave::RemoveRecords()
+{
+    // A record left behind would undo its save at the next load (and would
+    // not even be found there once the take is renamed): a save whose record
+    // cannot be removed is undone now, while the record still says how, and
+    // counts as not saved.
+    for (tyTakeSave& save : m_vSaves) {
         if (!save.bLive)
             continue;
-        if (!QFile::remove(save.czJournal)) {
-            save.pTake->ReportSave(QStringLiteral("The take was saved, but its save record %1 cannot be removed: "
-                                                  "the next load undoes this save.").arg(save.czJournal));
+        const int removed = ::unlink(QFile::encodeName(save.record.czPath).constData()) == 0 ? 0 : errno;
+        if (removed != 0) {
+            Undo(save, QStringLiteral("The save record %1 cannot be removed (%2), so the save was undone.")
+                           .arg(save.record.czPath, SystemErrorText(removed)));
             continue;
         }
-        const TakeFolderLock* lock = locks[folderOf(save.pTake)].get();
-        removedIn.emplace(folderOf(save.pTake), lock ? lock->Descriptor() : -1);
+        const TakeFolderLock* lock = m_mLocks[FolderOf(save.pTake)].get();
+        m_mRemovedIn.emplace(FolderOf(save.pTake), lock ? lock->Descriptor() : -1);
     }
-    // Folders whose lock is held are synced through the lock's descriptor.
+}
+
+void TakeGroupSave::Finish(bool* saved)
+{
+    // A removal not on the disk when the power fails would bring the record
+    // back: the folders are synced once all records are gone, those whose
+    // lock is held through the lock's descriptor.
     QStringList named;
     QVector<int> held;
-    for (const auto& [folder, fd] : removedIn) {
+    for (const auto& [folder, fd] : m_mRemovedIn) {
         if (fd >= 0)
             held << fd;
         else
             named << folder;
     }
     const int folderError = SyncFolders(named, held);
-    for (int i = 0; i < int(saves.size()); ++i) {
-        tyTakeSave& save = saves[size_t(i)];
+    for (size_t i = 0; i < m_vSaves.size(); ++i) {
+        tyTakeSave& save = m_vSaves[i];
         if (!save.bLive)
             continue;
         QSoundPerform* take = save.pTake;
-        if (folderError != 0 && removedIn.count(folderOf(take)) != 0)
+        if (folderError != 0 && m_mRemovedIn.count(FolderOf(take)) != 0)
             take->ReportSave(QStringLiteral("The take was saved, but the removal of its save record cannot be put "
                                             "on the card (%1): if the power fails before the card is unmounted, "
                                             "the next load undoes this save.").arg(SystemErrorText(folderError)));
@@ -395,6 +475,38 @@ void QSoundPerform::SaveGroup(const QVector<QSoundPerform*>& takes, bool* saved)
         }
         saved[i] = true;
     }
+}
+
+void QSoundPerform::SaveGroup(const QVector<QSoundPerform*>& takes, bool* saved)
+{
+    TakeGroupSave group(takes);
+    group.LockFolders();
+    group.PlanTakes();
+    group.WriteRecords();
+    group.ReserveAndCommit();
+    group.SyncMembers();
+    group.RemoveRecords();
+    group.Finish(saved);
+}
+
+QString QSoundPerform::MemberChangedOnDisk(const FolderNameProbe& names) const
+{
+    const QString dotExt = QLatin1Char('.') + m_czExtension;
+    tyTakeFamily family;
+    FindTakeFamilyOnDisk(m_czTakeFolder + m_czBaseName + (m_bPolyTake ? dotExt : QString()), m_czExtension, names,
+                         &family);
+    if (family.bPoly != m_bPolyTake)
+        return QStringLiteral("%1 is now a %2 take").arg(m_czBaseName, family.bPoly ? QStringLiteral("poly")
+                                                                                     : QStringLiteral("mono"));
+    for (int t = 0; t < kMaxTracks; ++t) {
+        const QString loaded = m_pbPresent[t] ? m_SndFile[t].GetPath() : QString();
+        if (family.czPath[t] == loaded)
+            continue;
+        if (loaded.isEmpty())
+            return QStringLiteral("%1 appeared").arg(QFileInfo(family.czPath[t]).fileName());
+        return QStringLiteral("%1 is gone").arg(QFileInfo(loaded).fileName());
+    }
+    return QString();
 }
 
 void QSoundPerform::BuildSaveTexts(QByteArray* texts)

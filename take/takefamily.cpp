@@ -1,22 +1,16 @@
 #include "take/takefamily.h"
 
 #include "foundation/fileinfolist.h"
+#include "foundation/folderlisting.h"
 #include "foundation/takenaming.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QList>
-#include <QPair>
 #include <QSet>
 
 #include <algorithm>
 #include <array>
-#include <memory>
-#include <mutex>
-
-#include <sys/stat.h>
-#include <time.h>
 
 // "folder/root.ext" with or without the extension: folder, name without it.
 void SplitTakePath(QString takePath, const QString& extension, QString* folder, QString* name)
@@ -85,78 +79,11 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
     return family->nFileCount > 0;
 }
 
-// The names in one folder, read once: a take's files are looked up among
-// them rather than probed on the disk name by name (24 slots, each in
-// several spellings, most of them absent), and the takes of a folder share
-// one listing while the folder stays unchanged.
-struct tyFolderNames {
-    qint64 nChanged = 0;     // the folder's modification time when it was read, ns since the epoch
-    QSet<QString> exact;
-    QSet<QString> folded;    // in lower case: what a case-blind file system also finds
-    QStringList sortedFolded;   // the same, sorted: the names of one take stand together
-};
-
-namespace {
-
-// A listing is kept only of a folder left unchanged for this long before
-// it was read: a change within the same tick of a coarse clock (2 s on
-// some card file systems) could leave the folder's time as it was.
-constexpr qint64 kSettledNs = 3000000000;
-constexpr int kKeptFolders = 4;
-
-qint64 Nanoseconds(const timespec& time) { return qint64(time.tv_sec) * 1000000000 + time.tv_nsec; }
-
-// The folder's names while they can be trusted, else null (probe the disk).
-// Called by the loaders' threads alike.
-std::shared_ptr<const tyFolderNames> FolderNames(const QString& folder, bool keptOnly)
+FolderNameProbe::FolderNameProbe(const QString& folder, Listing listing) : m_czFolder(folder)
 {
-    static std::mutex mutex;
-    // Newest first; guarded by mutex.
-    static QList<QPair<QString, std::shared_ptr<const tyFolderNames>>> kept;
-    // The raw times: one call each, where a QDateTime of local time would
-    // ask after the time zone's file every time.
-    struct stat status;
-    if (::stat(QFile::encodeName(folder).constData(), &status) != 0)
-        return nullptr;
-    const qint64 changed = Nanoseconds(status.st_mtim);
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        for (int i = 0; i < kept.size(); ++i) {
-            if (kept.at(i).first == folder && kept.at(i).second->nChanged == changed) {
-                kept.move(i, 0);
-                return kept.first().second;
-            }
-        }
-    }
-    timespec now{};
-    if (keptOnly || ::clock_gettime(CLOCK_REALTIME, &now) != 0 || Nanoseconds(now) - changed < kSettledNs)
-        return nullptr;
-    auto names = std::make_shared<tyFolderNames>();
-    names->nChanged = changed;
-    const QStringList entries =
-        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Unsorted);
-    for (const QString& entry : entries) {
-        names->exact.insert(entry);
-        names->folded.insert(entry.toLower());
-    }
-    names->sortedFolded = names->folded.values();
-    std::sort(names->sortedFolded.begin(), names->sortedFolded.end());
-    std::lock_guard<std::mutex> lock(mutex);
-    for (int i = kept.size() - 1; i >= 0; --i) {
-        if (kept.at(i).first == folder)
-            kept.removeAt(i);
-    }
-    kept.prepend({folder, names});
-    while (kept.size() > kKeptFolders)
-        kept.removeLast();
-    return names;
-}
-
-} // namespace
-
-FolderNameProbe::FolderNameProbe(const QString& folder, bool keptOnly)
-    : m_czFolder(folder), m_Names(FolderNames(folder.isEmpty() ? QStringLiteral(".") : folder, keptOnly))
-{
+    const QString named = folder.isEmpty() ? QStringLiteral(".") : folder;
+    m_Names = listing == Listing::ReadNow ? ReadFolderNames(named)
+                                           : KeptFolderNames(named, listing == Listing::KeptOnly);
 }
 
 bool FolderNameProbe::Exists(const QString& name) const

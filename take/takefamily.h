@@ -9,16 +9,19 @@ class MyFileInfoList;
 struct tyFolderNames;
 
 // Whether names are in one folder (its path ends with '/'; empty: the
-// working folder), answered from a listing of the folder kept while the
-// folder's time shows no change since it was read, else asked of the disk.
-// The answer is as of the making: a caller that needs a current one (after
-// taking a lock) makes a new probe.
+// working folder), answered from a listing of the folder (see
+// KeptFolderNames for when a kept one is trusted), else asked of the disk
+// name by name. The answer is as of the making: a caller that needs a
+// current one (after taking a lock) makes a new probe.
 class FolderNameProbe
 {
 public:
-    // keptOnly: a folder not listed yet is asked of the disk rather than
-    // read whole (for a probe of a name or two, not of a take's family).
-    explicit FolderNameProbe(const QString& folder, bool keptOnly = false);
+    enum class Listing {
+        Kept,       // a kept listing, or one read now and kept when it may be
+        KeptOnly,   // a kept listing or none: for a probe of a name or two
+        ReadNow     // one read of the folder now, never kept: what a writer decides from
+    };
+    explicit FolderNameProbe(const QString& folder, Listing listing = Listing::Kept);
     // True when the folder's listing answers, without asking the disk.
     bool IsListed() const { return m_Names != nullptr; }
     bool Exists(const QString& name) const;

@@ -89,9 +89,8 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
     return locked;
 }
 
-void RollBackLeftSave(const QString& folder, const QString& baseName)
+void RollBackLeftSave(const QString& folder, const QString& baseName, const FolderNameProbe& names)
 {
-    // A saver reads no listing for two names, but uses one a load made.
-    if (SaveRecordLeft(FolderNameProbe(folder, true), baseName))
+    if (SaveRecordLeft(names, baseName))
         UndoLeftSave(folder, baseName);
 }

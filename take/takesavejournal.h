@@ -28,6 +28,7 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
 
 // The same for a saver holding the folder's lock alone: a record another
 // program's killed save left is rolled back before the take changes again.
-void RollBackLeftSave(const QString& folder, const QString& baseName);
+// names: the folder as read under that lock.
+void RollBackLeftSave(const QString& folder, const QString& baseName, const FolderNameProbe& names);
 
 #endif

@@ -7,6 +7,7 @@
 #include <QMutexLocker>
 #include <QFile>
 
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 
 #include <algorithm>
@@ -198,3 +199,20 @@ int SyncFolders(const QStringList& folders, const QVector<int>& openFolders)
 }
 
 void SetDiskSyncFunction(DiskSyncFunction function) { DiskSync().install(std::move(function)); }
+
+bool FolderTimesFollowEntries(const QString& folder)
+{
+    // A list of the file systems known to keep folder times, not of those
+    // known not to: an unknown one is asked of the disk every time.
+    static const __fsword_t kKeeping[] = {
+        0xEF53,       // ext2, ext3, ext4
+        0x58465342,   // XFS
+        0x9123683E,   // Btrfs
+        0x01021994,   // tmpfs
+        static_cast<__fsword_t>(0xF2F52010),   // F2FS
+    };
+    struct statfs volume;
+    if (::statfs(QFile::encodeName(folder).constData(), &volume) != 0)
+        return false;
+    return std::find(std::begin(kKeeping), std::end(kKeeping), volume.f_type) != std::end(kKeeping);
+}

@@ -33,6 +33,13 @@ bool AreWritableFiles(const QString& folder, int folderDescriptor, const QString
 // it is not -1.
 bool IsWritableFolder(const QString& folder, int folderDescriptor);
 
+// True when the folder lies on a file system known to change a folder's
+// times whenever an entry is made, renamed or removed in it (ext4, XFS,
+// Btrfs, tmpfs, F2FS). exFAT and FAT cards, FUSE volumes and network shares
+// can move a file in or out and leave the folder's times as they were, so
+// on them a folder's time says nothing about its names.
+bool FolderTimesFollowEntries(const QString& folder);
+
 // Puts what was written to the open files (descriptors) on the disk itself,
 // so that a power cut cannot lose it or keep later writes without it. Only
 // these files are synced (not what other programs wrote), all together; a

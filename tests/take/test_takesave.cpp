@@ -9,6 +9,7 @@
 #include "foundation/replacejournal.h"
 #include "take/soundperform.h"
 #include "take/takesavejournal.h"
+#include "tests/support/exfatvolume.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/support/riffbytes.h"
 #include "tests/support/riffreader.h"
@@ -25,6 +26,9 @@
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <thread>
 #include <memory>
 #include <sys/resource.h>
@@ -192,6 +196,8 @@ private slots:
     void mixedLayoutsSaveToEqualSizes();
     void refusedOrFailedSavesChangeNothing_data();
     void refusedOrFailedSavesChangeNothing();
+    void familyChangedSinceTheLoadIsRefused_data();
+    void familyChangedSinceTheLoadIsRefused();
     void fullCardKeepsTheOldTake_data();
     void fullCardKeepsTheOldTake();
     void interruptedSaveIsRolledBackOnLoad_data();
@@ -421,6 +427,9 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing_data()
     QTest::newRow("the members cannot be synced") << "sync" << "could not be synced";
     QTest::newRow("too little free space") << "space" << "not enough space on the card to save take RFS001";
     QTest::newRow("another save holds the take") << "busy" << "Take RFS001 is being saved";
+    // Made immutable once the members are written: the save is taken back,
+    // and the record left behind puts back only what the take holds.
+    QTest::newRow("the save record cannot be removed") << "stuck" << "cannot be removed (Operation not permitted), so the save was undone";
     // Saved in one group with a sound take: that one is saved all the same,
     // but a sync that fails undoes both.
     QTest::newRow("a chunk appended, beside a take saved with it") << "append beside" << changed;
@@ -447,6 +456,18 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing()
     if (fault.startsWith(QLatin1String("sync")))
         SetDiskSyncFunction(
             [&](const QVector<int>& descriptors) { return descriptors.size() < 3 || ++memberSyncs > 1; });
+    const QByteArray record = QFile::encodeName(TakeSaveJournalPath(m_czDay, QStringLiteral("RFS001")));
+    const auto setImmutable = [&record](bool on) {
+        const int fd = ::open(record.constData(), O_RDONLY);
+        int flags = on ? FS_IMMUTABLE_FL : 0;
+        const bool set = fd >= 0 && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        ::close(fd);
+        return set;
+    };
+    if (fault == QLatin1String("stuck"))
+        SetDiskSyncFunction([&](const QVector<int>& descriptors) {
+            return descriptors.size() < 4 || setImmutable(true) || true;
+        });
     if (fault == QLatin1String("space"))
         SetFreeSpaceFunction([](const QString&) { return qint64(1000); });
     TakeFolderLock other;
@@ -471,9 +492,67 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing()
     QVERIFY(!together || (FileBytes(companion.files.at(0)) == besideBefore) == !saved.at(1));
     for (int i = 0; i < written.files.size(); ++i)
         QCOMPARE(FileBytes(written.files.at(i)), before.at(i));
+    if (fault == QLatin1String("stuck")) {
+        SetDiskSyncFunction(DiskSyncFunction());
+        QVERIFY(setImmutable(false));
+        QVERIFY(QSoundPerform().InitFilesZZ(TakePathOf(written), kExt));
+        for (int i = 0; i < written.files.size(); ++i)
+            QCOMPARE(FileBytes(written.files.at(i)), before.at(i));
+    }
     QVERIFY(!QFileInfo::exists(TakeSaveJournalPath(m_czDay, QStringLiteral("RFS001"))));
     QVERIFY2(Messages().join(QLatin1Char('|')).contains(message), qPrintable(Messages().join(QLatin1Char('|'))));
     QVERIFY(fault != QLatin1String("busy") || !QSoundPerform().InitFilesZZ(TakePathOf(written), kExt));
+}
+
+void TestTakeSave::familyChangedSinceTheLoadIsRefused_data()
+{
+    QTest::addColumn<bool>("exfat");
+    QTest::addColumn<bool>("movedIn");
+    // On ext4 the folder's time is put back, as a copier keeping folder
+    // times does; on exFAT a rename changes no folder time at all.
+    QTest::newRow("member moved in, folder time put back") << false << true;
+    QTest::newRow("member moved in on exFAT") << true << true;
+    QTest::newRow("member moved out on exFAT") << true << false;
+}
+
+void TestTakeSave::familyChangedSinceTheLoadIsRefused()
+{
+    QFETCH(bool, exfat);
+    QFETCH(bool, movedIn);
+    std::unique_ptr<ExfatVolume> volume(exfat ? new ExfatVolume(m_pDir->path()) : nullptr);
+    if (volume && volume->Path().isEmpty()) {
+        if (qgetenv("CI") == "true")
+            QFAIL(qPrintable("no exFAT volume: " + volume->Why()));
+        QSKIP(qPrintable("no exFAT volume (needs root, exfatprogs and exfat-fuse): " + volume->Why()));
+    }
+    const QString day = (volume ? volume->Path() : m_pDir->path()) + QStringLiteral("/DAY/");
+    const QString other = (volume ? volume->Path() : m_pDir->path()) + QStringLiteral("/OTHER/");
+    QVERIFY(QDir().mkpath(day) && QDir().mkpath(other));
+    const WrittenTake written = WriteFamily(day, QStringLiteral("MOV001"), 5, Layouts::Same);
+    const QString fifth = written.files.at(4);
+    const QString aside = other + QFileInfo(fifth).fileName();
+    QVERIFY(!movedIn || QFile::rename(fifth, aside));
+    // Old folder times, as a listing kept for the load would want them.
+    const QByteArray folder = QFile::encodeName(day);
+    const timeval old[2] = {{time(nullptr) - 60, 0}, {time(nullptr) - 60, 0}};
+    QVERIFY(::utimes(folder.constData(), old) == 0);
+    QSoundPerform take;
+    QVERIFY(take.InitFilesZZ(TakePathOf(written), kExt));
+    QCOMPARE(int(take.m_nFileCount), movedIn ? 4 : 5);
+    QVERIFY(movedIn ? QFile::rename(aside, fifth) : QFile::rename(fifth, aside));
+    QVERIFY(exfat || ::utimes(folder.constData(), old) == 0);
+    for (int t = 0; t < 5; ++t)
+        take.m_SndFile[t].SetiXMLNote(t, QStringLiteral("changed"));
+    QVERIFY(!take.UpdateiXMLChunk());
+    const QString told = QStringLiteral("%1 %2").arg(QFileInfo(fifth).fileName(), movedIn ? "appeared" : "is gone");
+    QVERIFY2(Messages().join(QLatin1Char('|')).contains(told), qPrintable(Messages().join(QLatin1Char('|'))));
+    // A fresh load reads one whole take, as it was.
+    QSoundPerform fresh;
+    QVERIFY(fresh.InitFilesZZ(TakePathOf(written), kExt));
+    QCOMPARE(int(fresh.m_nFileCount), movedIn ? 5 : 4);
+    QCOMPARE(int(fresh.m_nTakeStatus), 0);
+    for (int t = 0; t < 5; ++t)
+        QVERIFY(!fresh.m_pbPresent[t] || fresh.m_SndFile[t].GetiXMLNotes().trimmed() != QLatin1String("changed"));
 }
 
 void TestTakeSave::fullCardKeepsTheOldTake_data()

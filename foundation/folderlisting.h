@@ -1,0 +1,36 @@
+#ifndef NALVO_FOUNDATION_FOLDERLISTING_H
+#define NALVO_FOUNDATION_FOLDERLISTING_H
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+// The names in one folder as one directory read found them.
+struct tyFolderNames {
+    QSet<QString> exact;
+    QSet<QString> folded;        // in lower case: what a case-blind file system also finds
+    QStringList sortedFolded;    // the same, sorted: the names of one take stand together
+};
+
+// The folder's names read now, with one directory read; null when the
+// folder cannot be read.
+std::shared_ptr<const tyFolderNames> ReadFolderNames(const QString& folder);
+
+// A listing kept from an earlier read, for loads that look up many names
+// of one folder (a take probes up to 192). It is given only while nothing
+// can have changed the folder's names since: the folder is the same one
+// (device and inode, so a card mounted in place of another is not taken for
+// it), its file system changes a folder's times with every entry
+// (FolderTimesFollowEntries), neither its modification nor its change time
+// moved since the read, and both were already 3 s old then (a change within
+// one tick of a coarse clock would leave them as they were). Anything else
+// gives null: the caller asks the disk. keptOnly: a folder not kept is not
+// read for keeping. Called by the loaders' threads alike.
+//
+// A kept listing only speeds up reads. A writer never decides what to write
+// from it: under its lock it reads the folder itself.
+std::shared_ptr<const tyFolderNames> KeptFolderNames(const QString& folder, bool keptOnly);
+
+#endif
