@@ -5,6 +5,7 @@
 #include "take/takefamily.h"
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // A take's save record lies beside its files as a hidden file whose name no
@@ -28,6 +29,14 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
 
 // The same for a saver holding the folder's lock alone: a record another
 // program's killed save left is rolled back before the take changes again.
-void RollBackLeftSave(const QString& folder, const QString& baseName);
+// True when no record is left (its removal on the disk).
+bool RollBackLeftSave(const QString& folder, const QString& baseName);
+
+// The same for a replacement of files (a copy over a take, an import, a
+// conversion), holding their folders' locks alone: the record a killed save
+// left of each take that one of paths belongs to is rolled back. False (the
+// user told, why set) when one stays: the take's files must not be replaced
+// then, or the record would outlive them and be applied over the new ones.
+bool RollBackSavesBeforeReplacing(const QStringList& paths, QString* why);
 
 #endif
