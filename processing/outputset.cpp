@@ -165,11 +165,16 @@ bool OutputSet::CommitAll(bool sync)
     // within the roll-back the record stays and the next load finishes it
     // (each span holds its old or its new bytes, so it applies again);
     // after it the take is old, the record's removal synced, and only then
-    // does the replacement begin. A record that stays (a file changed since)
-    // refuses the replacement: it would be applied over the new files.
-    QStringList replaced = m_Retired;
+    // does the replacement begin. A record that stays (a file changed since,
+    // a failure) refuses the replacement: it would outlive the files it
+    // describes and be judged against the new ones at every load.
+    QStringList replaced;
     for (auto& output : m_Outputs)
         replaced << output->FinalPath();
+    for (const QString& path : m_Retired) {
+        if (folders.contains(QFileInfo(path).absolutePath() + QLatin1Char('/')))
+            replaced << path;
+    }
     if (!RollBackSavesBeforeReplacing(replaced, &m_czError)) {
         DiscardAll();
         return false;

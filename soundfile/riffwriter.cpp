@@ -466,7 +466,7 @@ RiffChunkWriter::UndoMatch RiffChunkWriter::MatchUndo(QFile& file, const tyChunk
         return UndoMatch::Unfit;
     }
     for (const auto& region : undo.lRegions) {
-        if (region.first < 4 || region.first + region.second.size() > undo.nOldLength) {
+        if (region.first < 4 || region.first > undo.nOldLength || region.second.size() > undo.nOldLength - region.first) {
             *why = unfit;
             return UndoMatch::Unfit;
         }

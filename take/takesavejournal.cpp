@@ -138,3 +138,18 @@ bool RollBackSavesBeforeReplacing(const QStringList& paths, QString* why)
     }
     return true;
 }
+
+bool RollBackSavesBeforeReplacingAlone(const QStringList& paths, QString* why)
+{
+    for (const QString& path : paths) {
+        TakeFolderLock lock;
+        if (!lock.Acquire(QFileInfo(path).absolutePath() + QLatin1Char('/'), TakeFolderLock::Mode::Alone)) {
+            *why = QStringLiteral("%1 is being saved or read by another window or program; try again in a moment")
+                       .arg(path);
+            return false;
+        }
+        if (!RollBackSavesBeforeReplacing({path}, why))
+            return false;
+    }
+    return true;
+}

@@ -38,5 +38,9 @@ bool RollBackLeftSave(const QString& folder, const QString& baseName);
 // user told, why set) when one stays: the take's files must not be replaced
 // then, or the record would outlive them and be applied over the new ones.
 bool RollBackSavesBeforeReplacing(const QStringList& paths, QString* why);
+// The same for a caller that holds no lock of their folders and is about to
+// read the files it replaces (a conversion): each folder is held alone for
+// its roll-back. False (why set) also when a folder stays busy.
+bool RollBackSavesBeforeReplacingAlone(const QStringList& paths, QString* why);
 
 #endif

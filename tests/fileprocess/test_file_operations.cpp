@@ -161,8 +161,8 @@ bool StageReplacement(const QString& operation, const QString& folder, int track
     return files.size() == slotList.size();
 }
 
-// A save of the take in folder killed before its record went: every member
-// holds the saved text, the record beside them.
+// A save of the take in folder killed once all but its last member held the
+// saved text: the record beside them.
 bool LeaveSaveRecord(const QString& folder)
 {
     const QString record = TakeSaveJournalPath(folder + "/", "KIL001");
@@ -178,9 +178,11 @@ bool LeaveSaveRecord(const QString& folder)
         if (take.m_pbPresent[t])
             take.m_SndFile[t].SetiXMLNote(t, QString(3000, QLatin1Char('s')));
     }
+    const QStringList files = QDir(folder).entryList(QDir::Files, QDir::Name);
+    const QByteArray last = files.isEmpty() ? QByteArray() : ReadFile(folder + "/" + files.last());
     saved = saved && take.UpdateiXMLChunk();
     SetDiskSyncFunction(DiskSyncFunction());
-    return saved && !bytes.isEmpty() && WriteFile(record, bytes);
+    return saved && !bytes.isEmpty() && WriteFile(record, bytes) && WriteFile(folder + "/" + files.last(), last);
 }
 }
 
@@ -576,6 +578,10 @@ void TestFileOperations::killedReplacementLeavesOneTake()
         QVERIFY(child.waitForFinished(60000));
         QSoundPerform take;
         take.InitFilesZZ(folder + "/take/KIL001", "WAV");
+        // Whole: the killed save's text in every member or in none.
+        const QStringList wavs = QDir(folder + "/take").entryList({"*.WAV"}, QDir::Files, QDir::Name);
+        QVERIFY(!saveLeft || ReadFile(folder + "/take/" + wavs.value(0)).contains("sssss")
+                                 == ReadFile(folder + "/take/" + wavs.value(1)).contains("sssss"));
         const QStringList tree = Shape(TreeOf(folder + "/take"));
         const QStringList copied = operation == "copy" ? TreeOf(folder + "/src") : tree;
         QVERIFY(QDir(folder).removeRecursively());
