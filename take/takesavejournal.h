@@ -36,7 +36,7 @@ bool RollBackLeftSave(const QString& folder, const QString& baseName);
 // conversion), holding their folders' locks alone: the record a killed save
 // left of each take that one of paths belongs to is rolled back. False (the
 // user told, why set) when one stays: the take's files must not be replaced
-// then, or the record would outlive them and be applied over the new ones.
+// then, or the record would outlive them and be judged against the new ones.
 bool RollBackSavesBeforeReplacing(const QStringList& paths, QString* why);
 // The same for a caller that holds no lock of their folders and is about to
 // read the files it replaces (a conversion): each folder is held alone for
