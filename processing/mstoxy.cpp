@@ -9,6 +9,7 @@
 #include "processing/takeoperation.h"
 #include "soundfile/soundfile.h"
 #include "take/samplearith.h"
+#include "take/takesavejournal.h"
 
 #include <QDir>
 #include <QFile>
@@ -77,8 +78,15 @@ bool QSoundMixer::MStoXY(QString mPath, short mIndex, QString sPath, short sInde
     tyPairSource m, s;
     m.czPath = QFileInfo(mPath).absoluteFilePath();
     s.czPath = QFileInfo(sPath).absoluteFilePath();
-    // A killed conversion may hold M only under its aside name.
+    // A killed conversion may hold M only under its aside name; a killed
+    // save may have left the pair half saved: X and Y are made from the
+    // sources as they were before it.
     SettleReplacementAlone(ReplaceJournal::PathFor(m.czPath));
+    QString why;
+    if (!RollBackSavesBeforeReplacingAlone({m.czPath, s.czPath}, &why)) {
+        Report(kTitle, QStringLiteral("Unable to read/write files!\n%1").arg(why));
+        return false;
+    }
     if (!ReadSource(m)) {
         Report(kTitle, QStringLiteral("Unable to read/write files (M)!"));
         return false;

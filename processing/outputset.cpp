@@ -4,6 +4,7 @@
 #include "foundation/folderlock.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/replacejournal.h"
+#include "take/takesavejournal.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -155,6 +156,28 @@ bool OutputSet::CommitAll(bool sync)
             DiscardAll();
             return false;
         }
+    }
+    // A save record a killed save of these takes left is rolled back here,
+    // under the same locks, before the replacement's own record exists. Not
+    // retired with the replacement instead: a conversion replaces some of a
+    // take's files only, and a retired record would leave the others half
+    // saved for good. Rolled back first, every kill leaves the take whole:
+    // within the roll-back the record stays and the next load finishes it
+    // (each span holds its old or its new bytes, so it applies again);
+    // after it the take is old, the record's removal synced, and only then
+    // does the replacement begin. A record that stays (a file changed since,
+    // a failure) refuses the replacement: it would outlive the files it
+    // describes and be judged against the new ones at every load.
+    QStringList replaced;
+    for (auto& output : m_Outputs)
+        replaced << output->FinalPath();
+    for (const QString& path : m_Retired) {
+        if (folders.contains(QFileInfo(path).absolutePath() + QLatin1Char('/')))
+            replaced << path;
+    }
+    if (!RollBackSavesBeforeReplacing(replaced, &m_czError)) {
+        DiscardAll();
+        return false;
     }
     std::vector<tyAside> asides(m_Outputs.size());
     std::vector<tyReplaceEntry> entries;

@@ -18,7 +18,11 @@
 namespace {
 
 const char kMagic[] = "NALVO-SAVE-JOURNAL";
-constexpr quint32 kVersion = 1;
+// 2: each member's regions carry the hashes of the bytes the save writes
+// there. A record of version 1, written before, has none and is still read:
+// it may lie on a card whose save was killed.
+constexpr quint32 kVersion = 2;
+constexpr quint32 kFirstVersion = 1;
 // A record larger than this is not a record of ours.
 constexpr qint64 kMaxJournalBytes = 256 * 1024 * 1024;
 
@@ -52,6 +56,8 @@ QByteArray Serialise(const QList<tyChunkUndo>& members)
         room += 2 * member.czFileName.size() + 32;
         for (const auto& region : member.lRegions)
             room += region.second.size() + 16;
+        for (const QByteArray& hashes : member.lNewHashes)
+            room += hashes.size() + 4;
     }
     QByteArray body;
     body.reserve(room + 8);
@@ -64,6 +70,9 @@ QByteArray Serialise(const QList<tyChunkUndo>& members)
                 << quint32(member.lRegions.size());
             for (const auto& region : member.lRegions)
                 out << region.first << region.second;
+            out << quint32(member.lNewHashes.size());
+            for (const QByteArray& hashes : member.lNewHashes)
+                out << hashes;
         }
     }
     body += Checksum(body);
@@ -165,7 +174,7 @@ bool ReadChunkJournal(const QString& path, QList<tyChunkUndo>* members)
         || QByteArray(magic, int(sizeof(magic))) != QByteArray(kMagic, int(sizeof(kMagic))))
         return false;
     in >> version >> count;
-    if (version != kVersion)
+    if (version != kVersion && version != kFirstVersion)
         return false;
     for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
         tyChunkUndo member;
@@ -175,6 +184,17 @@ bool ReadChunkJournal(const QString& path, QList<tyChunkUndo>* members)
             QPair<qint64, QByteArray> region;
             in >> region.first >> region.second;
             member.lRegions.append(region);
+        }
+        quint32 hashed = 0;
+        if (version != kFirstVersion)
+            in >> hashed;
+        // Every region's hashes, or none (the first version's).
+        if (hashed != 0 && hashed != regions)
+            return false;
+        for (quint32 r = 0; r < hashed && in.status() == QDataStream::Ok; ++r) {
+            QByteArray hashes;
+            in >> hashes;
+            member.lNewHashes.append(hashes);
         }
         members->append(member);
     }
@@ -208,24 +228,44 @@ tyJournalRollBack RollBackChunkJournal(const QString& path)
     }
     // Every member is checked before any is written: a record that does not
     // fit one of them (changed by another program since) puts none back, so
-    // the take is never left half old, half new by the roll-back itself.
+    // the take is never left half old, half new by the roll-back itself, and
+    // no byte another program wrote since is written over.
     const QString folder = QFileInfo(path).absolutePath() + QLatin1Char('/');
     std::vector<std::unique_ptr<QFile>> opened(size_t(members.size()));   // open until synced
+    QStringList partly;
     for (int i = 0; i < members.size(); ++i) {
         const tyChunkUndo& member = members.at(i);
         auto file = std::make_unique<QFile>(folder + member.czFileName);
         QString why;
-        if (!file->exists())
+        if (!file->exists()) {
             result.lczMissing << member.czFileName;
-        else if (!file->open(QIODevice::ReadWrite | QIODevice::Unbuffered | QIODevice::ExistingOnly))
+            continue;
+        }
+        if (!file->open(QIODevice::ReadWrite | QIODevice::Unbuffered | QIODevice::ExistingOnly)) {
             result.lczFailed << member.czFileName + QStringLiteral(": ") + file->errorString();
-        else if (!RiffChunkWriter::UndoFits(*file, member, &why))
+            continue;
+        }
+        switch (RiffChunkWriter::MatchUndo(*file, member, &why)) {
+        case RiffChunkWriter::UndoMatch::Changed:
+            result.lczChanged << member.czFileName;
             result.lczFailed << member.czFileName + QStringLiteral(": ") + why;
-        else
+            break;
+        case RiffChunkWriter::UndoMatch::Unfit:
+            result.lczFailed << member.czFileName + QStringLiteral(": ") + why;
+            break;
+        case RiffChunkWriter::UndoMatch::Partly:
+            partly << member.czFileName;
             opened[size_t(i)] = std::move(file);
+            break;
+        case RiffChunkWriter::UndoMatch::Before:
+            opened[size_t(i)] = std::move(file);
+            break;
+        }
     }
-    if (!result.lczFailed.isEmpty())
+    if (!result.lczFailed.isEmpty()) {
+        result.lczLeft = partly;
         return result;
+    }
     QVector<int> descriptors;
     for (int i = 0; i < members.size(); ++i) {
         QFile* file = opened[size_t(i)].get();
@@ -241,9 +281,16 @@ tyJournalRollBack RollBackChunkJournal(const QString& path)
     }
     const int syncError = SyncFiles(descriptors);
     opened.clear();
-    if (syncError == 0 && result.lczFailed.isEmpty())
-        QFile::remove(path);
-    else if (syncError != 0)
+    if (syncError != 0)
         result.lczFailed << QStringLiteral("the restored files could not be synced: %1").arg(SystemErrorText(syncError));
+    if (syncError != 0 || !result.lczFailed.isEmpty())
+        return result;
+    // The removal on the disk too: a record a power cut brings back would
+    // be taken for a killed save's again, and applied over whatever the
+    // take holds by then.
+    if (::unlink(QFile::encodeName(path).constData()) != 0)
+        result.nRemoveError = errno;
+    else
+        result.nRemoveError = SyncFolder(folder);
     return result;
 }

@@ -39,11 +39,16 @@ struct tyJournalRollBack {
     int nRestored = 0;         // files put back as they were
     QStringList lczMissing;    // files named by the record that no longer exist
     QStringList lczFailed;     // files that could not be put back: "name: why"
+    QStringList lczChanged;    // of these, the files another program changed since the save
+    QStringList lczLeft;       // when none is put back: the files holding part of the save
+    int nRemoveError = 0;      // the system's error number when the record's removal is not on the disk
 };
 // Puts back every file the record names (in the record's folder), syncs
-// them, and removes the record. When the record does not fit one of the
-// files (another program changed it since), none is touched and the record
-// stays. A torn temporary record changed nothing and is just removed.
+// them, and removes the record, its folder synced. When the record does not
+// fit one of the files (another program changed it since: it holds neither
+// the old bytes nor the save's where the save wrote), none is touched and
+// the record stays. A torn temporary record changed nothing and is just
+// removed.
 tyJournalRollBack RollBackChunkJournal(const QString& path);
 
 #endif

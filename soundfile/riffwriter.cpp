@@ -2,6 +2,7 @@
 
 #include "soundfile/chunkrecords.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 
 #include <cerrno>
@@ -53,14 +54,22 @@ bool LastChunkUnpadded(const tyRiffLayout& layout)
     return !layout.chunks.isEmpty() && (layout.chunks.last().nSize & 1) && !layout.chunks.last().bPadded;
 }
 
+// A region of the undo: the old bytes at offset, and the hashes of the
+// bytes the save writes over them.
+void AddRegion(tyChunkUndo* undo, qint64 offset, const QByteArray& old, const QByteArray& next)
+{
+    undo->lRegions.append({offset, old});
+    undo->lNewHashes.append(RiffChunkWriter::UndoPieceHashes(offset, next));
+}
+
 // The old bytes at offset that writing next (at least as long) over them
 // changes: the span from the first to the last differing byte, nothing when
-// none differs. A write shorter than the old bytes keeps them all.
-void AppendChangedSpan(qint64 offset, const QByteArray& old, const char* next, qint64 nextSize,
-                       QList<QPair<qint64, QByteArray>>* regions)
+// none differs. A write shorter than the old bytes keeps them all (the
+// bytes past it stay old).
+void AppendChangedSpan(qint64 offset, const QByteArray& old, const char* next, qint64 nextSize, tyChunkUndo* undo)
 {
     if (nextSize < old.size()) {
-        regions->append({offset, old});
+        AddRegion(undo, offset, old, QByteArray(next, int(nextSize)) + old.mid(int(nextSize)));
         return;
     }
     // Equal runs are passed in blocks: the texts of a save differ in a few
@@ -78,7 +87,7 @@ void AppendChangedSpan(qint64 offset, const QByteArray& old, const char* next, q
     while (end > first && a[end - 1] == next[end - 1])
         --end;
     if (end > first)
-        regions->append({offset + first, old.mid(first, end - first)});
+        AddRegion(undo, offset + first, old.mid(first, end - first), QByteArray(next + first, end - first));
 }
 
 } // namespace
@@ -294,23 +303,26 @@ bool RiffChunkWriter::ReadUndo(const tyIxmlRewrite& plan, const QByteArray& payl
     undo->nOldLength = plan.nOldLength;
     undo->nNewLength = plan.nFinalLength;
     undo->lRegions.clear();
+    undo->lNewHashes.clear();
     if (plan.nFinalLength != plan.nOldLength)
-        undo->lRegions.append({4, Le32(m_Layout.nRiffSize)});
+        AddRegion(undo, 4, Le32(m_Layout.nRiffSize), Le32(quint32(plan.nFinalLength - 8)));
     for (const auto& field : plan.lFields) {
         QByteArray old;
         if (!GetAt(field.first, field.second.size(), &old))
             return false;
-        AppendChangedSpan(field.first, old, field.second.constData(), field.second.size(), &undo->lRegions);
+        AppendChangedSpan(field.first, old, field.second.constData(), field.second.size(), undo);
     }
     if (plan.eKind == tyIxmlRewrite::kAppend) {
-        for (const int index : plan.lnRetired)
-            undo->lRegions.append({m_Layout.chunks.at(index).nHeaderOffset, HeaderBytes(m_Layout.chunks.at(index))});
+        for (const int index : plan.lnRetired) {
+            const tyRiffChunkInfo& retired = m_Layout.chunks.at(index);
+            AddRegion(undo, retired.nHeaderOffset, HeaderBytes(retired), QByteArray("JUNK") + Le32(retired.nSize));
+        }
         return true;
     }
     const int index = m_Layout.Find("iXML");
     const tyRiffChunkInfo& chunk = m_Layout.chunks.at(index);
     if (plan.eKind == tyIxmlRewrite::kGrowLast)
-        undo->lRegions.append({chunk.nHeaderOffset, HeaderBytes(chunk)});
+        AddRegion(undo, chunk.nHeaderOffset, HeaderBytes(chunk), QByteArray("iXML") + Le32(plan.nChunkSize));
     // The text the rewrite overwrites: the chunk, and a growing last chunk's
     // pad byte too.
     const qint64 size = plan.eKind == tyIxmlRewrite::kGrowLast ? plan.nOldLength - chunk.PayloadOffset()
@@ -320,7 +332,7 @@ bool RiffChunkWriter::ReadUndo(const tyIxmlRewrite& plan, const QByteArray& payl
         return false;
     // The commit writes the payload's first bytes over these (see
     // CommitIxmlRewrite).
-    AppendChangedSpan(chunk.PayloadOffset(), old, payload.constData(), payload.size(), &undo->lRegions);
+    AppendChangedSpan(chunk.PayloadOffset(), old, payload.constData(), payload.size(), undo);
     return true;
 }
 
@@ -424,32 +436,100 @@ bool RiffChunkWriter::CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteAr
     return false;
 }
 
-bool RiffChunkWriter::UndoFits(QFile& file, const tyChunkUndo& undo, QString* why)
+QByteArray RiffChunkWriter::UndoPieceHashes(qint64 offset, const QByteArray& bytes)
 {
+    QByteArray hashes;
+    for (qint64 at = offset, end = offset + bytes.size(); at < end;) {
+        const qint64 next = qMin(end, (at / kUndoPieceBytes + 1) * kUndoPieceBytes);
+        const QByteArray piece = QByteArray::fromRawData(bytes.constData() + (at - offset), int(next - at));
+        hashes += QCryptographicHash::hash(piece, QCryptographicHash::Sha256).left(kUndoHashBytes);
+        at = next;
+    }
+    return hashes;
+}
+
+RiffChunkWriter::UndoMatch RiffChunkWriter::MatchUndo(QFile& file, const tyChunkUndo& undo, QString* why)
+{
+    const QString changed = QStringLiteral("the file changed since the save began");
     const qint64 length = file.size();
     if (length < undo.nOldLength || length > qMax(undo.nOldLength, undo.nNewLength)) {
-        *why = QStringLiteral("the file changed since the save began");
-        return false;
+        *why = changed;
+        return UndoMatch::Changed;
     }
     // A record never reaches the samples: they lie wholly below the old
     // length, and no old bytes fall among them. A record that says
     // otherwise is not this file's, and is not applied.
+    const QString unfit = QStringLiteral("the record does not fit the file");
+    const bool hashed = !undo.lNewHashes.isEmpty();
+    if (hashed && undo.lNewHashes.size() != undo.lRegions.size()) {
+        *why = unfit;
+        return UndoMatch::Unfit;
+    }
+    for (const auto& region : undo.lRegions) {
+        if (region.first < 4 || region.first > undo.nOldLength || region.second.size() > undo.nOldLength - region.first) {
+            *why = unfit;
+            return UndoMatch::Unfit;
+        }
+    }
+    // Where the save wrote, each piece holds its old bytes or the save's. A
+    // record of the first format keeps no hashes: it is taken as the
+    // length allows, as it always was.
+    bool saved = !hashed || length != undo.nOldLength;
+    for (int r = 0; hashed && r < undo.lRegions.size(); ++r) {
+        const qint64 offset = undo.lRegions.at(r).first;
+        const QByteArray& old = undo.lRegions.at(r).second;
+        QByteArray now(old.size(), '\0');
+        for (qint64 got = 0; got < now.size();) {
+            const ssize_t n = ::pread(file.handle(), now.data() + got, size_t(now.size() - got), off_t(offset + got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                *why = QStringLiteral("cannot read the file: %1").arg(QString::fromLocal8Bit(strerror(n < 0 ? errno : EIO)));
+                return UndoMatch::Unfit;
+            }
+            got += n;
+        }
+        const QByteArray hashes = UndoPieceHashes(offset, now);
+        if (hashes.size() != undo.lNewHashes.at(r).size()) {
+            *why = unfit;
+            return UndoMatch::Unfit;
+        }
+        for (qint64 at = offset, end = offset + old.size(), piece = 0; at < end; ++piece) {
+            const qint64 next = qMin(end, (at / kUndoPieceBytes + 1) * kUndoPieceBytes);
+            const int from = int(at - offset);
+            if (std::memcmp(now.constData() + from, old.constData() + from, size_t(next - at)) != 0) {
+                const int hashAt = int(piece) * kUndoHashBytes;
+                if (std::memcmp(hashes.constData() + hashAt, undo.lNewHashes.at(r).constData() + hashAt,
+                                kUndoHashBytes) != 0) {
+                    *why = changed;
+                    return UndoMatch::Changed;
+                }
+                saved = true;
+            }
+            at = next;
+        }
+    }
     const tyRiffLayout layout = RiffChunkWalker::Walk(file);
     const int data = layout.Find("data");
     const qint64 dataStart = data < 0 ? -1 : layout.chunks.at(data).PayloadOffset();
     const qint64 dataEnd = data < 0 ? -1 : dataStart + layout.chunks.at(data).nSize;
     if (data < 0 || dataEnd > undo.nOldLength) {
-        *why = QStringLiteral("the record does not fit the file");
-        return false;
+        *why = unfit;
+        return UndoMatch::Unfit;
     }
     for (const auto& region : undo.lRegions) {
-        const qint64 end = region.first + region.second.size();
-        if (region.first < 4 || end > undo.nOldLength || (end > dataStart && region.first < dataEnd)) {
-            *why = QStringLiteral("the record does not fit the file");
-            return false;
+        if (region.first + region.second.size() > dataStart && region.first < dataEnd) {
+            *why = unfit;
+            return UndoMatch::Unfit;
         }
     }
-    return true;
+    return saved ? UndoMatch::Partly : UndoMatch::Before;
+}
+
+bool RiffChunkWriter::UndoFits(QFile& file, const tyChunkUndo& undo, QString* why)
+{
+    const UndoMatch match = MatchUndo(file, undo, why);
+    return match == UndoMatch::Before || match == UndoMatch::Partly;
 }
 
 bool RiffChunkWriter::ApplyUndo(QFile& file, const tyChunkUndo& undo, QString* why)

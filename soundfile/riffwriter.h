@@ -36,6 +36,11 @@ struct tyChunkUndo {
     qint64 nOldLength = 0;
     qint64 nNewLength = 0;
     QList<QPair<qint64, QByteArray>> lRegions;   // offset, old bytes
+    // For each region, what the save writes there, as hashes (see
+    // RiffChunkWriter::UndoPieceHashes): a file holding neither the old nor
+    // the new bytes was changed since, and is not written back. Empty in a
+    // record of the first format, which is judged by the length alone.
+    QList<QByteArray> lNewHashes;
 };
 
 // The only code that changes the bytes of a sound file. It works on a
@@ -86,9 +91,26 @@ public:
     // Step 2: the fields, the payload bytes within the old length, then the
     // chunk size and the RIFF size, then the old chunks retired.
     bool CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload);
-    // True when the record can be this file's: its length is one the save
-    // could have left, and nothing it puts back reaches the samples.
+    // How a file stands against its undo record.
+    enum class UndoMatch {
+        Before,    // the old bytes at the old length: the save never changed it
+        Partly,    // some or all of the save's bytes: the undo puts it back
+        Changed,   // other bytes where the save wrote, or another length: changed since
+        Unfit,     // the record cannot be this file's (it reaches the samples)
+    };
+    // Reads the file where the record would write: each piece of a region
+    // must hold its old bytes or the save's (a record without hashes: the
+    // length alone is judged), and nothing put back may reach the samples.
+    static UndoMatch MatchUndo(QFile& file, const tyChunkUndo& undo, QString* why);
+    // True when the record can be this file's (Before or Partly).
     static bool UndoFits(QFile& file, const tyChunkUndo& undo, QString* why);
+    // The hashes of bytes a save writes at offset, one for each piece of
+    // them within one kUndoPieceBytes block of the file, kUndoHashBytes
+    // each: a power cut may land a write sector by sector, so each piece of
+    // a span is judged old or new on its own.
+    static QByteArray UndoPieceHashes(qint64 offset, const QByteArray& bytes);
+    static constexpr int kUndoPieceBytes = 512;
+    static constexpr int kUndoHashBytes = 16;
     // Writes an undo record back, when it fits: cuts the file to its old
     // length and puts back the old bytes.
     static bool ApplyUndo(QFile& file, const tyChunkUndo& undo, QString* why);

@@ -82,8 +82,10 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
 FolderNameProbe::FolderNameProbe(const QString& folder, Listing listing) : m_czFolder(folder)
 {
     const QString named = folder.isEmpty() ? QStringLiteral(".") : folder;
-    m_Names = listing == Listing::ReadNow ? ReadFolderNames(named)
-                                           : KeptFolderNames(named, listing == Listing::KeptOnly);
+    if (listing == Listing::ReadNow)
+        m_Names = ReadFolderNames(named);
+    else if (listing != Listing::AskDisk)
+        m_Names = KeptFolderNames(named, listing == Listing::KeptOnly);
 }
 
 bool FolderNameProbe::Exists(const QString& name) const

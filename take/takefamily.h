@@ -19,7 +19,8 @@ public:
     enum class Listing {
         Kept,       // a kept listing, or one read now and kept when it may be
         KeptOnly,   // a kept listing or none: for a probe of a name or two
-        ReadNow     // one read of the folder now, never kept: what a writer decides from
+        ReadNow,    // one read of the folder now, never kept: what a writer decides from
+        AskDisk     // no listing: each name asked of the disk, for a writer's name or two
     };
     explicit FolderNameProbe(const QString& folder, Listing listing = Listing::Kept);
     // True when the folder's listing answers, without asking the disk.

@@ -1,5 +1,6 @@
 #include "take/takesavejournal.h"
 
+#include "foundation/fileutil.h"
 #include "foundation/messageloging.h"
 #include "foundation/replacejournal.h"
 #include "soundfile/chunkjournal.h"
@@ -7,6 +8,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 namespace {
 
@@ -18,23 +20,44 @@ bool SaveRecordLeft(const FolderNameProbe& names, const QString& baseName)
 }
 
 // Puts back a take whose save was interrupted, telling the user once. Only
-// while no save of the folder runs: the caller holds the lock alone.
-void UndoLeftSave(const QString& folder, const QString& name)
+// while no save of the folder runs: the caller holds the lock alone. True
+// when no record is left, its removal on the disk.
+bool UndoLeftSave(const QString& folder, const QString& name)
 {
     const tyJournalRollBack result = RollBackChunkJournal(TakeSaveJournalPath(folder, name));
     if (!result.bFound)
-        return;
+        return true;
     const QString title = QStringLiteral("Interrupted save");
+    const QString head = QStringLiteral("Path:%1\nTake:%2\n").arg(folder, name);
+    if (!result.lczChanged.isEmpty()) {
+        // Some files another program's, some maybe old, some new: nothing
+        // is written over them, and the user is told which stand how.
+        QString text = head + QStringLiteral("An interrupted save of this take could not be undone: its files "
+                                             "were changed since by another program, so none was touched:\n%1")
+                                  .arg(result.lczFailed.join(QLatin1Char('\n')));
+        if (!result.lczLeft.isEmpty())
+            text += QStringLiteral("\nThese files hold part of the interrupted save:\n%1")
+                        .arg(result.lczLeft.join(QLatin1Char('\n')));
+        SendUserMessage(title, text + QStringLiteral("\nCheck the take's metadata and save it again."));
+        return false;
+    }
     if (!result.lczFailed.isEmpty()) {
-        SendUserMessage(title, QStringLiteral("Path:%1\nTake:%2\nAn interrupted save of this take could "
-                                              "not be undone:\n%3")
-                                   .arg(folder, name, result.lczFailed.join(QLatin1Char('\n'))));
-    } else if (result.nRestored > 0) {
-        SendUserMessage(title, QStringLiteral("Path:%1\nTake:%2\nAn interrupted save of this take was "
-                                              "undone: its files are as they were before that save.")
-                                   .arg(folder, name),
+        SendUserMessage(title, head + QStringLiteral("An interrupted save of this take could not be undone:\n%1")
+                                          .arg(result.lczFailed.join(QLatin1Char('\n'))));
+        return false;
+    }
+    if (result.nRestored > 0) {
+        SendUserMessage(title, head + QStringLiteral("An interrupted save of this take was undone: its files are "
+                                                     "as they were before that save."),
                         0, 2);
     }
+    if (result.nRemoveError != 0) {
+        SendUserMessage(title, head + QStringLiteral("The record of an interrupted save of this take could not be "
+                                                     "removed for good: %1")
+                                          .arg(SystemErrorText(result.nRemoveError)));
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -89,8 +112,43 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
     return locked;
 }
 
-void RollBackLeftSave(const QString& folder, const QString& baseName, const FolderNameProbe& names)
+bool RollBackLeftSave(const QString& folder, const QString& baseName, const FolderNameProbe& names)
 {
-    if (SaveRecordLeft(names, baseName))
-        UndoLeftSave(folder, baseName);
+    return !SaveRecordLeft(names, baseName) || UndoLeftSave(folder, baseName);
+}
+
+bool RollBackSavesBeforeReplacing(const QStringList& paths, QString* why)
+{
+    QSet<QString> settled;
+    for (const QString& path : paths) {
+        const QString file = QFileInfo(path).absoluteFilePath();
+        const QString extension = QFileInfo(file).suffix();
+        QString folder;
+        QString name;
+        SplitTakePath(TakePathOfFile(file, extension), extension, &folder, &name);
+        if (name.isEmpty() || settled.contains(folder + name))
+            continue;
+        settled.insert(folder + name);
+        if (!RollBackLeftSave(folder, name, FolderNameProbe(folder, FolderNameProbe::Listing::AskDisk))) {
+            *why = QStringLiteral("an interrupted save of take %1 could not be undone; nothing was replaced")
+                       .arg(name);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool RollBackSavesBeforeReplacingAlone(const QStringList& paths, QString* why)
+{
+    for (const QString& path : paths) {
+        TakeFolderLock lock;
+        if (!lock.Acquire(QFileInfo(path).absolutePath() + QLatin1Char('/'), TakeFolderLock::Mode::Alone)) {
+            *why = QStringLiteral("%1 is being saved or read by another window or program; try again in a moment")
+                       .arg(path);
+            return false;
+        }
+        if (!RollBackSavesBeforeReplacing({path}, why))
+            return false;
+    }
+    return true;
 }

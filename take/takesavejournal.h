@@ -5,6 +5,7 @@
 #include "take/takefamily.h"
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // A take's save record lies beside its files as a hidden file whose name no
@@ -28,7 +29,19 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
 
 // The same for a saver holding the folder's lock alone: a record another
 // program's killed save left is rolled back before the take changes again.
-// names: the folder as read under that lock.
-void RollBackLeftSave(const QString& folder, const QString& baseName, const FolderNameProbe& names);
+// names: the folder as asked under that lock. True when no record is left
+// (its removal on the disk).
+bool RollBackLeftSave(const QString& folder, const QString& baseName, const FolderNameProbe& names);
+
+// The same for a replacement of files (a copy over a take, an import, a
+// conversion), holding their folders' locks alone: the record a killed save
+// left of each take that one of paths belongs to is rolled back. False (the
+// user told, why set) when one stays: the take's files must not be replaced
+// then, or the record would outlive them and be judged against the new ones.
+bool RollBackSavesBeforeReplacing(const QStringList& paths, QString* why);
+// The same for a caller that holds no lock of their folders and is about to
+// read the files it replaces (a conversion): each folder is held alone for
+// its roll-back. False (why set) also when a folder stays busy.
+bool RollBackSavesBeforeReplacingAlone(const QStringList& paths, QString* why);
 
 #endif

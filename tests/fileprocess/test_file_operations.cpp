@@ -9,6 +9,7 @@
 #include "foundation/safeoutput.h"
 #include "processing/qsoundmixer.h"
 #include "take/soundperform.h"
+#include "take/takesavejournal.h"
 #include "tests/fileprocess/copierprobe.h"
 #include "tests/support/exfatvolume.h"
 #include "tests/support/fixturevariants.h"
@@ -158,6 +159,30 @@ bool StageReplacement(const QString& operation, const QString& folder, int track
         if (operation == "copy" && !WriteFile(folder + "/src/" + QFileInfo(file).fileName(), ReadFile(file).replace("KIL", "NEW")))
             return false;
     return files.size() == slotList.size();
+}
+
+// A save of the take in folder killed once all but its last member held the
+// saved text: the record beside them.
+bool LeaveSaveRecord(const QString& folder)
+{
+    const QString record = TakeSaveJournalPath(folder + "/", "KIL001");
+    QByteArray bytes;
+    SetDiskSyncFunction([&](const QVector<int>& descriptors) {
+        if (descriptors.size() > 1 && bytes.isEmpty() && QFileInfo::exists(record))
+            bytes = ReadFile(record);
+        return true;
+    });
+    QSoundPerform take;
+    bool saved = take.InitFilesZZ(folder + "/KIL001", "WAV");
+    for (int t = 0; saved && t < QSoundPerform::kMaxTracks; ++t) {
+        if (take.m_pbPresent[t])
+            take.m_SndFile[t].SetiXMLNote(t, QString(3000, QLatin1Char('s')));
+    }
+    const QStringList files = QDir(folder).entryList(QDir::Files, QDir::Name);
+    const QByteArray last = files.isEmpty() ? QByteArray() : ReadFile(folder + "/" + files.last());
+    saved = saved && take.UpdateiXMLChunk();
+    SetDiskSyncFunction(DiskSyncFunction());
+    return saved && !bytes.isEmpty() && WriteFile(record, bytes) && WriteFile(folder + "/" + files.last(), last);
 }
 }
 
@@ -507,9 +532,12 @@ void TestFileOperations::killedReplacementLeavesOneTake_data()
 {
     QTest::addColumn<QString>("operation");
     QTest::addColumn<bool>("exfat");
+    QTest::addColumn<bool>("saveLeft");   // a killed save of the take left its record
     for (const bool exfat : {false, true})
         for (const char* operation : {"copy", "import", "msxy"})
-            QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(operation, exfat ? "exfat" : "local"))) << QString(operation) << exfat;
+            QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(operation, exfat ? "exfat" : "local"))) << QString(operation) << exfat << false;
+    QTest::newRow("copy over a take whose save was killed") << "copy" << false << true;
+    QTest::newRow("msxy of a take whose save was killed") << "msxy" << false << true;
 }
 
 // Killed at every step of its renames, the next load of the take finds the
@@ -518,6 +546,7 @@ void TestFileOperations::killedReplacementLeavesOneTake()
 {
     QFETCH(QString, operation);
     QFETCH(bool, exfat);
+    QFETCH(bool, saveLeft);
     const int tracks = qEnvironmentVariableIsSet("NALVO_KILL_TRACKS") ? qMax(2, qEnvironmentVariableIntValue("NALVO_KILL_TRACKS")) : 4;
     QTemporaryDir dir;
     std::unique_ptr<ExfatVolume> volume(exfat ? new ExfatVolume(dir.path()) : nullptr);
@@ -536,16 +565,29 @@ void TestFileOperations::killedReplacementLeavesOneTake()
     for (int step = 0; step < 200; ++step) {
         const QString folder = QStringLiteral("%1/s%2").arg(root).arg(step);
         QVERIFY(StageReplacement(operation, folder, tracks));
+        // A left save record is undone first, by the replacement or by the
+        // load after it: the take before is the one before that save.
         before = Shape(TreeOf(folder + "/take"));
+        QVERIFY(!saveLeft || LeaveSaveRecord(folder + "/take"));
+        // The copy brings the saved take from elsewhere: where the save
+        // wrote it holds the save's bytes, which the record would undo.
+        for (const QString& name : saveLeft && operation == "copy" ? Entries(folder + "/src") : QStringList())
+            QVERIFY(WriteFile(folder + "/src/" + name, ReadFile(folder + "/take/" + name).replace("KIL", "NEW")));
         QProcess child;
         child.start(QCoreApplication::applicationFilePath(), {"--kill-at", QString::number(step), operation, folder});
         QVERIFY(child.waitForFinished(60000));
         QSoundPerform take;
         take.InitFilesZZ(folder + "/take/KIL001", "WAV");
+        // Whole: the killed save's text in every member or in none.
+        const QStringList wavs = QDir(folder + "/take").entryList({"*.WAV"}, QDir::Files, QDir::Name);
+        QVERIFY(!saveLeft || ReadFile(folder + "/take/" + wavs.value(0)).contains("sssss")
+                                 == ReadFile(folder + "/take/" + wavs.value(1)).contains("sssss"));
         const QStringList tree = Shape(TreeOf(folder + "/take"));
+        const QStringList copied = operation == "copy" ? TreeOf(folder + "/src") : tree;
         QVERIFY(QDir(folder).removeRecursively());
         if (child.exitStatus() == QProcess::NormalExit) {
             QCOMPARE(child.exitCode(), 0);
+            QCOMPARE(tree, copied);
             after = tree;
             break;
         }

@@ -2,6 +2,7 @@
 // the RIFF sizes consistent, and refuses files it must not touch.
 #include "foundation/filekey.h"
 #include "soundfile/filestatus.h"
+#include "soundfile/riffwriter.h"
 #include "soundfile/soundfile.h"
 #include "tests/soundfile/soundfiletesthelpers.h"
 #include "tests/support/fixturevariants.h"
@@ -58,6 +59,8 @@ private slots:
     void writersRefuse_data();
     void writersRefuse();
     void fileChangedBehindTheWalk();
+    void undoJudgesWhatTheFileHolds_data();
+    void undoJudgesWhatTheFileHolds();
     void ixmlChunkRewrite_data();
     void ixmlChunkRewrite();
     void settersRoundTrip();
@@ -249,6 +252,57 @@ void TestSoundFileWrite::fileChangedBehindTheWalk()
     QCOMPARE(messages.Count(), 1);
     QVERIFY(messages.Text(0).contains(QLatin1String("changed")));
     QCOMPARE(FileBytes(path), before);
+}
+
+void TestSoundFileWrite::undoJudgesWhatTheFileHolds_data()
+{
+    using Match = RiffChunkWriter::UndoMatch;
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<bool>("hashed");   // false: a record of the first format
+    QTest::addColumn<int>("match");
+    QTest::newRow("save not begun") << "old" << true << int(Match::Before);
+    QTest::newRow("save landed") << "new" << true << int(Match::Partly);
+    QTest::newRow("cut at a sector") << "torn" << true << int(Match::Partly);
+    QTest::newRow("another program's bytes") << "foreign" << true << int(Match::Changed);
+    QTest::newRow("first format: the length alone") << "foreign" << false << int(Match::Partly);
+}
+
+// A save rewrites the whole iXML payload in place; the file then holds the
+// old text, the new, a mix cut at a sector, or another program's.
+void TestSoundFileWrite::undoJudgesWhatTheFileHolds()
+{
+    QFETCH(QString, state);
+    QFETCH(bool, hashed);
+    QFETCH(int, match);
+    const QString path = MonoFile(QStringLiteral("undo_%1").arg(QTest::currentDataTag()));
+    const QByteArray before = FileBytes(path);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    const tyRiffLayout layout = RiffChunkWalker::Walk(file);
+    tyIxmlRewrite plan;
+    const int size = int(layout.chunks.at(layout.Find("iXML")).nSize);
+    QVERIFY(RiffChunkWriter::PlanIxmlRewrite(layout, size, layout.nFileLength, &plan));
+    const QByteArray payload(size, 'x');
+    RiffChunkWriter writer(file, layout);
+    tyChunkUndo undo;
+    QVERIFY(writer.ReadUndo(plan, payload, &undo) && undo.lRegions.size() == 1);
+    const qint64 start = undo.lRegions.first().first;
+    const qint64 sector = (start / RiffChunkWriter::kUndoPieceBytes + 1) * RiffChunkWriter::kUndoPieceBytes;
+    QVERIFY(sector < start + undo.lRegions.first().second.size());
+    if (state != QLatin1String("old"))
+        QVERIFY(writer.CommitIxmlRewrite(plan, payload));
+    if (state == QLatin1String("torn"))
+        QVERIFY(file.seek(start) && file.write(before.mid(int(start), int(sector - start))) == sector - start);
+    if (state == QLatin1String("foreign"))
+        QVERIFY(file.seek(sector) && file.write("y") == 1 && file.flush());
+    if (!hashed)
+        undo.lNewHashes.clear();
+    const QByteArray held = FileBytes(path);
+    QString why;
+    QCOMPARE(int(RiffChunkWriter::MatchUndo(file, undo, &why)), match);
+    // Only a file that fits is put back, as it was; another is not touched.
+    QCOMPARE(RiffChunkWriter::ApplyUndo(file, undo, &why), match != int(RiffChunkWriter::UndoMatch::Changed));
+    QCOMPARE(FileBytes(path), match == int(RiffChunkWriter::UndoMatch::Changed) ? held : before);
 }
 
 void TestSoundFileWrite::ixmlChunkRewrite_data()

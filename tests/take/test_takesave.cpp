@@ -8,6 +8,7 @@
 #include "foundation/qpath.h"
 #include "foundation/replacejournal.h"
 #include "take/soundperform.h"
+#include "soundfile/chunkjournal.h"
 #include "take/takesavejournal.h"
 #include "tests/support/exfatvolume.h"
 #include "tests/support/fixturewriter.h"
@@ -665,7 +666,9 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad_data()
     QTest::newRow("take deleted since") << "deleted";
     QTest::newRow("torn temporary record") << "torn";
     QTest::newRow("a member changed by another program since") << "changed";
+    QTest::newRow("a member rewritten in place since, where the save wrote") << "rewritten";
     QTest::newRow("the record's removal cannot be synced") << "unsynced";
+    QTest::newRow("the record's removal at the load cannot be synced") << "removal";
     QTest::newRow("a write of a program without the folder lock") << "live";
 }
 
@@ -708,11 +711,24 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
     const struct timeval hourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
     QVERIFY(state != QLatin1String("listed") || ::utimes(QFile::encodeName(m_czDay).constData(), hourAgo) == 0);
     QList<QByteArray> saved;
-    if (state == QLatin1String("changed")) {
+    if (state == QLatin1String("changed"))
         QVERIFY(WriteBytes(written.files.at(1), WithChunk(FileBytes(written.files.at(1)), "", "LIST", 64)));
-        for (const QString& path : written.files)
-            saved << FileBytes(path);
+    if (state == QLatin1String("rewritten")) {
+        // The length kept: where the save wrote, a byte that is neither
+        // the old one nor the save's.
+        QList<tyChunkUndo> members;
+        QVERIFY(ReadChunkJournal(journal, &members));
+        QByteArray bytes = FileBytes(written.files.at(1));
+        const auto& span = members.at(1).lRegions.last();
+        const char old = span.second.at(0), now = bytes.at(int(span.first));
+        bytes[int(span.first)] = old != 'Q' && now != 'Q' ? 'Q' : old != 'Z' && now != 'Z' ? 'Z' : 'X';
+        QVERIFY(WriteBytes(written.files.at(1), bytes));
     }
+    const bool foreign = state == QLatin1String("changed") || state == QLatin1String("rewritten");
+    for (int i = 0; foreign && i < written.files.size(); ++i)
+        saved << FileBytes(written.files.at(i));
+    if (state == QLatin1String("removal"))
+        SetDiskSyncFunction([&](const QVector<int>&) { return QFileInfo::exists(journal); });
     m_pSpy->clear();
     ReplaceJournal live;
     QVERIFY(state != QLatin1String("live") || live.Begin(ReplaceJournal::PathForTake(m_czDay, QStringLiteral("JNL001")), {}, {}));
@@ -721,12 +737,18 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
     QVERIFY(state != QLatin1String("live") || (!loaded && QFileInfo::exists(journal) && Messages().join(' ').contains(QLatin1String("being saved"))));
     if (state == QLatin1String("live"))
         return;
-    if (state == QLatin1String("changed")) {
-        // Nothing is put back, the record stays, and the user is told.
+    if (foreign) {
+        // Nothing is put back, the record stays, and the user is told which
+        // file changed and which hold the save.
         for (int i = 0; i < written.files.size(); ++i)
             QCOMPARE(FileBytes(written.files.at(i)), saved.at(i));
         QVERIFY(QFileInfo::exists(journal));
         QVERIFY(!Messages().isEmpty() && Messages().first().contains(QLatin1String("could not be undone")));
+        const QString text = Messages().first();
+        const QString name = QFileInfo(written.files.at(1)).fileName();
+        QVERIFY2(text.contains(name + QStringLiteral(": the file changed since")), qPrintable(text));
+        QVERIFY(text.section(QStringLiteral("hold part"), 1).contains(QFileInfo(written.files.at(0)).fileName()));
+        QVERIFY(!text.section(QStringLiteral("hold part"), 1).contains(name));
         return;
     }
     QVERIFY(!QFileInfo::exists(journal));
@@ -746,12 +768,14 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
     }
     for (int i = 0; i < written.files.size(); ++i)
         QCOMPARE(FileBytes(written.files.at(i)), before.at(i));
-    QCOMPARE(Messages().size(), 1);
+    const int told = state == QLatin1String("removal") ? 2 : 1;
+    QCOMPARE(Messages().size(), told);
     QVERIFY(Messages().first().contains(QLatin1String("interrupted save")));
+    QVERIFY(told == 1 || Messages().last().contains(QString::fromLocal8Bit(strerror(EIO))));
     // Told once: the next load finds nothing to undo.
     QSoundPerform third;
     QVERIFY(third.InitFilesZZ(takePath, kExt));
-    QCOMPARE(Messages().size(), 1);
+    QCOMPARE(Messages().size(), told);
 }
 
 void TestTakeSave::foreignMetadataKeptThroughAnEdit_data()
