@@ -7,8 +7,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <climits>
 #include <cstring>
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
 
 namespace {
 // The nearest folder at or above the path that exists; empty when none does.
@@ -52,6 +56,38 @@ bool removePath(const QString& path)
     if (!info.exists())
         return false;
     return QDir(path).removeRecursively();
+}
+
+bool RenameNoReplace(const QString& fromPath, const QString& toPath)
+{
+    const QByteArray from = QFile::encodeName(fromPath);
+    const QByteArray to = QFile::encodeName(toPath);
+#ifdef __linux__
+    // A file system without the atomic form (EINVAL) gets the hard-link
+    // form, then the held name.
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+#endif
+    if (::link(from.constData(), to.constData()) == 0) {
+        ::unlink(from.constData());   // a leftover second name holds the same bytes
+        return true;
+    }
+    if (errno == EEXIST)
+        return false;
+    // The empty file holds the name, so the plain rename replaces only that
+    // one, never a file another program made meanwhile.
+    const int hold = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (hold < 0)
+        return false;
+    ::close(hold);
+    if (::rename(from.constData(), to.constData()) == 0)
+        return true;
+    const int why = errno;
+    ::unlink(to.constData());
+    errno = why;
+    return false;
 }
 
 QString SystemErrorText(int errorNumber) { return QString::fromLocal8Bit(std::strerror(errorNumber)); }

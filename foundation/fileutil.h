@@ -8,6 +8,14 @@
 // False when the path is empty or missing, or a removal fails.
 bool removePath(const QString& path);
 
+// Gives the file at from the name to unless that name is taken: atomic
+// where the file system offers it, else through a hard link, else (exFAT)
+// through an empty file made under the new name only if none is there, which
+// the plain rename then replaces. A process killed in that last form leaves
+// the empty file beside the old name. False (errno set) when the name is
+// taken or the rename fails.
+bool RenameNoReplace(const QString& from, const QString& to);
+
 // The system's text for an error number ("No space left on device").
 QString SystemErrorText(int errorNumber);
 

@@ -31,6 +31,8 @@ std::atomic<void (*)()> g_StepHook{nullptr};
 
 struct tyRecord {
     std::vector<tyReplaceEntry> entries;
+    std::vector<tyReplaceEntry> renames;   // files that move, see BeginRenames
+    QStringList twins;                     // the same record under the other names
     QStringList retired;
     bool bComplete = false;   // every rename waits for this line
     bool bBack = false;       // the writer began to take everything back
@@ -46,13 +48,20 @@ QString Decode(const QDir& folder, const QByteArray& text)
     return text.isEmpty() ? QString() : QDir::cleanPath(folder.absoluteFilePath(QUrl::fromPercentEncoding(text)));
 }
 
-QByteArray Serialise(const QString& journalPath, const std::vector<tyReplaceEntry>& entries, const QStringList& retired)
+// Renames are "M" lines: a reader that does not know them passes them over,
+// and never takes a moved file for a temporary to remove.
+QByteArray Serialise(const QString& journalPath, const std::vector<tyReplaceEntry>& entries, const QStringList& retired,
+                     const std::vector<tyReplaceEntry>& renames = {}, const QStringList& twins = {})
 {
     const QDir folder = QFileInfo(journalPath).absoluteDir();
     QByteArray text = kHeader + '\n';
     for (const tyReplaceEntry& e : entries)
         text += "E\t" + Encode(folder, e.czTemporary) + '\t' + Encode(folder, e.czFinal) + '\t'
                 + Encode(folder, e.czAside) + '\n';
+    for (const tyReplaceEntry& e : renames)
+        text += "M\t" + Encode(folder, e.czTemporary) + '\t' + Encode(folder, e.czFinal) + '\n';
+    for (const QString& path : twins)
+        text += "T\t" + Encode(folder, path) + '\n';
     for (const QString& path : retired)
         text += "R\t" + Encode(folder, path) + '\n';
     return text + kEnd + '\n';
@@ -71,6 +80,10 @@ tyRecord Parse(const QString& journalPath, const QByteArray& text)
         if (fields.size() == 4 && fields.at(0) == "E" && !fields.at(1).isEmpty() && !fields.at(2).isEmpty())
             record.entries.push_back({Decode(folder, fields.at(1)), Decode(folder, fields.at(2)),
                                       Decode(folder, fields.at(3))});
+        else if (fields.size() == 3 && fields.at(0) == "M" && !fields.at(1).isEmpty() && !fields.at(2).isEmpty())
+            record.renames.push_back({Decode(folder, fields.at(1)), Decode(folder, fields.at(2)), QString()});
+        else if (fields.size() == 2 && fields.at(0) == "T" && !fields.at(1).isEmpty())
+            record.twins << Decode(folder, fields.at(1));
         else if (fields.size() == 2 && fields.at(0) == "R" && !fields.at(1).isEmpty())
             record.retired << Decode(folder, fields.at(1));
         else if (lines.at(i) == kEnd)
@@ -104,18 +117,6 @@ bool Unlink(const QString& path) { return ::unlink(QFile::encodeName(path).const
 
 // The names made or removed beside the record on the disk.
 bool SyncRecordFolder(const QString& journalPath) { return SyncFolder(QFileInfo(journalPath).absolutePath()) == 0; }
-
-// The record file and its folder on the disk, in one group.
-bool SyncRecord(int fd, const QString& journalPath)
-{
-    const int folder = ::open(QFile::encodeName(QFileInfo(journalPath).absolutePath()).constData(),
-                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0)
-        return false;
-    const bool synced = SyncFiles({fd, folder}) == 0;
-    ::close(folder);
-    return synced;
-}
 
 // Every new file is still there, or already under its final name.
 bool CanFinish(const tyRecord& record)
@@ -177,6 +178,77 @@ bool TakeBack(const tyRecord& record)
     return ok;
 }
 
+// The empty file a no-replace rename without links holds a name with (see
+// RenameNoReplace), left by a killed rename.
+bool IsHeldName(const QString& path)
+{
+    struct stat st;
+    return Stat(path, &st) && S_ISREG(st.st_mode) && st.st_size == 0;
+}
+
+// Moves a renamed file, over nothing but a held name.
+bool Move(const QString& from, const QString& to)
+{
+    if (IsHeldName(to) && !IsHeldName(from))
+        Unlink(to);
+    return RenameNoReplace(from, to);
+}
+
+// Every file to its new name, unless the writer began to take them back or
+// a new name holds another file: then every file to its old one. A file
+// already there stays.
+Replacement SettleRenames(const tyRecord& record)
+{
+    bool forward = !record.bBack;
+    for (const tyReplaceEntry& e : record.renames)
+        forward = forward && !(Exists(e.czTemporary) && Exists(e.czFinal) && !IsHeldName(e.czFinal));
+    bool ok = true;
+    for (const tyReplaceEntry& e : record.renames) {
+        const QString& from = forward ? e.czTemporary : e.czFinal;
+        const QString& to = forward ? e.czFinal : e.czTemporary;
+        if (Exists(from) && (!Exists(to) || IsHeldName(to)))
+            ok = Move(from, to) && ok;
+    }
+    return !ok ? Replacement::Failed : forward ? Replacement::Finished : Replacement::TakenBack;
+}
+
+// Creates the record at path, flocked, after settling an abandoned one there.
+// The descriptor, or -1 (*error).
+int CreateRecord(const QString& path, QString* error)
+{
+    const QByteArray name = QFile::encodeName(path);
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        switch (SettleReplacement(path)) {
+        case Replacement::Busy:
+            *error = QStringLiteral("another write to this take is in progress");
+            return -1;
+        case Replacement::Failed:
+            *error = QStringLiteral("an interrupted write of this take could not be settled");
+            return -1;
+        default: break;
+        }
+        const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0) {
+            *error = QStringLiteral("the record of the renames cannot be written: %1").arg(SystemErrorText(errno));
+            return -1;
+        }
+        // A reader that met the empty file before the lock removed it: again.
+        int locked = -1;
+        for (int wait = 0; wait < 50 && (locked = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EWOULDBLOCK; ++wait)
+            QThread::usleep(1000);
+        struct stat st;
+        if ((locked != 0 && errno == EWOULDBLOCK) || ::fstat(fd, &st) != 0 || st.st_nlink == 0) {
+            ::close(fd);
+            continue;
+        }
+        return fd;
+    }
+    *error = QStringLiteral("another write to this take is in progress");
+    return -1;
+}
+
 }  // namespace
 
 // ---- Writing ------------------------------------------------------------------------
@@ -196,78 +268,92 @@ QString ReplaceJournal::PathForTake(const QString& folder, const QString& takeNa
 ReplaceJournal::~ReplaceJournal()
 {
     // A writer that never reached End keeps its record for the next reader.
-    if (m_nFd >= 0)
-        ::close(m_nFd);
+    for (const tyHeldRecord& record : m_ltRecords)
+        ::close(record.nFd);
 }
 
 bool ReplaceJournal::Begin(const QString& path, const std::vector<tyReplaceEntry>& entries, const QStringList& retired)
 {
-    m_czPath = path;
-    const QByteArray name = QFile::encodeName(path);
-    const QByteArray text = Serialise(path, entries, retired);
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        switch (SettleReplacement(path)) {
-        case Replacement::Busy:
+    return Write({path}, Serialise(path, entries, retired));
+}
+
+bool ReplaceJournal::BeginRenames(const QStringList& paths, const std::vector<tyReplaceEntry>& renames)
+{
+    if (paths.isEmpty())
+        return false;
+    // Every abandoned record first: one of them may name another as its
+    // twin, which must not be a record this writer holds already.
+    for (const QString& path : paths) {
+        if (SettleReplacement(path) == Replacement::Busy) {
             m_czError = QStringLiteral("another write to this take is in progress");
             return false;
-        case Replacement::Failed:
-            m_czError = QStringLiteral("an interrupted write of this take could not be settled");
-            return false;
-        default: break;
         }
-        const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
-        if (fd < 0 && errno == EEXIST)
-            continue;
+    }
+    return Write(paths, Serialise(paths.first(), {}, {}, renames, paths));
+}
+
+bool ReplaceJournal::Write(const QStringList& paths, const QByteArray& text)
+{
+    for (const QString& path : paths) {
+        const int fd = CreateRecord(path, &m_czError);
         if (fd < 0) {
-            m_czError = QStringLiteral("the record of the renames cannot be written: %1")
-                            .arg(SystemErrorText(errno));
-            return false;
-        }
-        // A reader that met the empty file before the lock removed it: again.
-        int locked = -1;
-        for (int wait = 0; wait < 50 && (locked = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EWOULDBLOCK; ++wait)
-            QThread::usleep(1000);
-        struct stat st;
-        if ((locked != 0 && errno == EWOULDBLOCK) || ::fstat(fd, &st) != 0 || st.st_nlink == 0) {
-            ::close(fd);
-            continue;
-        }
-        m_nFd = fd;
-        // A volume without locks leaves the record unlocked: its age tells
-        // readers it is live (see SettleReplacement).
-        const bool written = ::write(fd, text.constData(), size_t(text.size())) == text.size();
-        const int why = errno;
-        if (!written || !SyncRecord(fd, path)) {
-            m_czError = QStringLiteral("the record of the renames cannot be written: %1")
-                            .arg(SystemErrorText(written ? EIO : why));
             End(false);
             return false;
         }
-        return true;
+        m_ltRecords.push_back({path, fd});
     }
-    m_czError = QStringLiteral("another write to this take is in progress");
-    return false;
+    // A volume without locks leaves the record unlocked: its age tells
+    // readers it is live (see SettleReplacement). Every copy and the folder
+    // reach the disk before the caller's first rename.
+    QVector<int> descriptors;
+    int why = 0;
+    for (const tyHeldRecord& record : m_ltRecords) {
+        if (::write(record.nFd, text.constData(), size_t(text.size())) != text.size())
+            why = errno == 0 ? EIO : errno;
+        descriptors << record.nFd;
+    }
+    const int folder = ::open(QFile::encodeName(QFileInfo(paths.first()).absolutePath()).constData(),
+                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0)
+        descriptors << folder;
+    if (why == 0)
+        why = folder < 0 ? errno : SyncFiles(descriptors);
+    if (folder >= 0)
+        ::close(folder);
+    if (why != 0) {
+        m_czError = QStringLiteral("the record of the renames cannot be written: %1").arg(SystemErrorText(why));
+        End(false);
+        return false;
+    }
+    return true;
 }
 
 void ReplaceJournal::MarkRollBack()
 {
-    if (m_nFd < 0 || m_bBack)
+    if (m_ltRecords.empty() || m_bBack)
         return;
     m_bBack = true;
     const QByteArray line = kBack + '\n';
-    if (::lseek(m_nFd, 0, SEEK_END) >= 0 && ::write(m_nFd, line.constData(), size_t(line.size())) == line.size())
-        SyncFiles({m_nFd});
+    QVector<int> descriptors;
+    for (const tyHeldRecord& record : m_ltRecords) {
+        if (::lseek(record.nFd, 0, SEEK_END) >= 0
+            && ::write(record.nFd, line.constData(), size_t(line.size())) == line.size())
+            descriptors << record.nFd;
+    }
+    SyncFiles(descriptors);
 }
 
 void ReplaceJournal::End(bool sync)
 {
-    if (m_nFd < 0)
+    if (m_ltRecords.empty())
         return;
-    Unlink(m_czPath);
+    for (const tyHeldRecord& record : m_ltRecords)
+        Unlink(record.czPath);
     if (sync)
-        SyncRecordFolder(m_czPath);
-    ::close(m_nFd);
-    m_nFd = -1;
+        SyncRecordFolder(m_ltRecords.front().czPath);
+    for (const tyHeldRecord& record : m_ltRecords)
+        ::close(record.nFd);
+    m_ltRecords.clear();
 }
 
 // ---- Settling -----------------------------------------------------------------------
@@ -303,8 +389,30 @@ Replacement SettleReplacement(const QString& journalPath)
         text = file.readAll();
     file.close();
     const tyRecord record = Parse(journalPath, text);
+    // The record's other copies are held for the settling, and go with it.
+    std::vector<int> twins;
+    const auto closeAll = [&] {
+        for (int twin : twins)
+            ::close(twin);
+        ::close(fd);
+    };
+    const QString ownName = QFileInfo(journalPath).fileName();
+    for (const QString& twin : record.twins) {
+        if (QFileInfo(twin).fileName() == ownName)
+            continue;
+        const int twinFd = ::open(QFile::encodeName(twin).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (twinFd < 0)
+            continue;
+        twins.push_back(twinFd);
+        if (::flock(twinFd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+            closeAll();
+            return Replacement::Busy;
+        }
+    }
     Replacement result;
-    if (!record.bComplete) {
+    if (!record.renames.empty() && record.bComplete) {
+        result = SettleRenames(record);
+    } else if (!record.bComplete) {
         // Cut off before the first rename: only the temporaries were made.
         for (const tyReplaceEntry& e : record.entries)
             Unlink(e.czTemporary);
@@ -317,10 +425,12 @@ Replacement SettleReplacement(const QString& journalPath)
     if (result != Replacement::Failed) {
         // The settled names on the disk before the record goes.
         SyncRecordFolder(journalPath);
+        for (const QString& twin : record.twins)
+            Unlink(twin);
         Unlink(journalPath);
         SyncRecordFolder(journalPath);
     }
-    ::close(fd);
+    closeAll();
     return result;
 }
 

@@ -17,6 +17,11 @@
 // The record lies beside the files as ".<take root>.nalvo-commit", a name no
 // take pattern matches. Its writer holds an exclusive flock on it for the
 // whole step, so a reader never settles a live one.
+//
+// The same record carries the renames of a take's files to other names (the
+// short and long names): there the files themselves move, nothing is made
+// or removed, so a settled record moves every file to its new name, or when
+// its writer began to take them back, every one to its old name.
 
 struct tyReplaceEntry {
     QString czTemporary;   // the complete new file
@@ -42,6 +47,13 @@ public:
     // the disk. False (ErrorText) when a live writer holds the record or it
     // cannot be written.
     bool Begin(const QString& path, const std::vector<tyReplaceEntry>& entries, const QStringList& retired);
+    // The renames of files (each entry: czTemporary the present name,
+    // czFinal the new one, no aside), recorded under every path given: a
+    // take's record under its old and under its new name, so that a load of
+    // either name finds it while the family stands under both. Each names
+    // the others, which go when any one of them is settled. False
+    // (ErrorText) as Begin.
+    bool BeginRenames(const QStringList& paths, const std::vector<tyReplaceEntry>& renames);
     // From here on a later reader takes everything back.
     void MarkRollBack();
     // Removes the record: the step is over.
@@ -49,8 +61,13 @@ public:
     QString ErrorText() const { return m_czError; }
 
 private:
-    QString m_czPath;
-    int m_nFd = -1;   // the record, flocked from Begin to End
+    bool Write(const QStringList& paths, const QByteArray& text);
+
+    struct tyHeldRecord {
+        QString czPath;
+        int nFd;   // flocked from Begin to End
+    };
+    std::vector<tyHeldRecord> m_ltRecords;
     bool m_bBack = false;
     QString m_czError;
 };

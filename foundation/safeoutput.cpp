@@ -351,37 +351,9 @@ bool SafeOutput::Close(bool sync)
 
 bool SafeOutput::RenameIntoPlace()
 {
-    const QByteArray from = QFile::encodeName(m_czTempPath);
-    const QByteArray to = QFile::encodeName(m_czFinalPath);
     if (m_eReplace == Replace::Existing)
-        return ::rename(from.constData(), to.constData()) == 0;
-#ifdef __linux__
-    // Atomic "rename unless the name exists"; a file system without it
-    // (EINVAL) gets the hard-link form, then a plain check.
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS)
-        return false;
-#endif
-    if (::link(from.constData(), to.constData()) == 0) {
-        ::unlink(from.constData());   // a leftover second name holds the same bytes
-        return true;
-    }
-    if (errno == EEXIST)
-        return false;
-    // Neither (exFAT): an empty file created under the final name only if
-    // none is there holds the name, so the plain rename replaces only that
-    // one, never a file another program made meanwhile.
-    const int hold = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (hold < 0)
-        return false;
-    ::close(hold);
-    if (::rename(from.constData(), to.constData()) == 0)
-        return true;
-    const int why = errno;
-    ::unlink(to.constData());
-    errno = why;
-    return false;
+        return ::rename(QFile::encodeName(m_czTempPath).constData(), QFile::encodeName(m_czFinalPath).constData()) == 0;
+    return RenameNoReplace(m_czTempPath, m_czFinalPath);
 }
 
 bool SafeOutput::Commit()

@@ -114,28 +114,39 @@ public:
     // their new names. False when a take could not be saved: the editor
     // then keeps the typed values and stays marked changed.
     bool ApplyMetadataChanges(bool refresh);
+    // The editor's values one Apply writes into every selected take. With
+    // several takes (bMulti) an empty text, and template -1, leave each
+    // take's own.
+    struct tyEditorValues {
+        bool bMulti = false;
+        QString czScene;
+        QString czTakePrefix;
+        QString czTakeNumber;
+        int nScTkTemplate = -1;
+        QString czNote;
+        QString czUbits;
+        QString czTape;
+        QString czCircled;
+        QString* pczTrackNames = nullptr;   // QSoundPerform::kMaxTracks names
+        bool bConvertToShort = false;
+        bool bConvertToLong = false;
+        int nValSeparator = -1;   // 0 "==", 1 "_", -1 the take's own form
+        QList<int> lnAdvancedTemplateCompo;
+        QStringList lczAdvancedTemplateFields;
+    };
     // The takes at takePaths, each with the same edits; per take the new
     // take root after a rename, else empty. A take not saved is named in
     // m_lczUnsavedTakes.
-    QStringList SaveMetadata(const QStringList& takePaths, const QString& extension, bool bMulti,
-                             const QString& scene, const QString& takePrefix, const QString& takeNumber,
-                             int nScTkTemplate, const QString& note, const QString& ubits, const QString& tape,
-                             const QString& circled, QString* trackNames, bool bConvertToShort, bool bConvertToLong,
-                             int nValSeparator, const QList<int>& lnAdvancedTemplateCompo,
-                             const QStringList& lczAdvancedTemplateFields);
+    QStringList SaveMetadata(const QStringList& takePaths, const QString& extension, const tyEditorValues& values);
     QString ConvertToShortName(QSoundPerform* take);
     QString ConvertToLongName(QSoundPerform* take, int nValSeparator, QString takePrefix, QString takeNumber,
                               int nScTkTemplate);
     void SetNewNameParams(QPath path);
     struct tyPendingSave;
     // One take of SaveMetadata loaded and its edits made in memory; false
-    // (named in m_lczUnsavedTakes unless the user was told) when it is not
-    // to be saved.
-    bool PrepareSave(const QString& takePath, const QString& extension, bool bMulti, QString scene,
-                     QString takePrefix, QString takeNumber, int nScTkTemplate, const QString& note,
-                     const QString& ubits, const QString& tape, const QString& circled, QString* trackNames,
-                     bool bConvertToShort, bool bConvertToLong, int nValSeparator,
-                     const QList<int>& lnAdvancedTemplateCompo, QStringList lczAdvancedTemplateFields,
+    // (named in m_lczUnsavedTakes, or in pending->czReadOnly for the user's
+    // box) when it is not to be saved.
+    bool PrepareSave(const QString& takePath, const QString& extension, const tyEditorValues& values,
                      tyPendingSave* pending);
     // The new take root when the saved take's files were renamed, else empty.
     QString RenameSavedTake(tyPendingSave& pending);

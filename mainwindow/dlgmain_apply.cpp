@@ -162,9 +162,23 @@ bool DlgMain::ApplyMetadataChanges(bool refresh)
             }
             // Several takes: each keeps its own template (the shown take's
             // is not theirs).
-            changedNames = SaveMetadata(paths, m_czTakeExtension, multi, scene, takePrefix, takeNumber,
-                                        multi ? -1 : newTemplate, note, ubits, tape, circled, trackNames, toShort,
-                                        toLong, separator, m_lnAdvFieldCode, fields);
+            tyEditorValues values;
+            values.bMulti = multi;
+            values.czScene = scene;
+            values.czTakePrefix = takePrefix;
+            values.czTakeNumber = takeNumber;
+            values.nScTkTemplate = multi ? -1 : newTemplate;
+            values.czNote = note;
+            values.czUbits = ubits;
+            values.czTape = tape;
+            values.czCircled = circled;
+            values.pczTrackNames = trackNames;
+            values.bConvertToShort = toShort;
+            values.bConvertToLong = toLong;
+            values.nValSeparator = separator;
+            values.lnAdvancedTemplateCompo = m_lnAdvFieldCode;
+            values.lczAdvancedTemplateFields = fields;
+            changedNames = SaveMetadata(paths, m_czTakeExtension, values);
             reselect = refresh && (nameFormChange || sceneTakeChange || fieldsSet || templateChange);
         }
         if (n > 0)

@@ -11,6 +11,7 @@ namespace {
 enum class NameTarget { None, Short, Long };
 constexpr int kSingleNoteBext = 49;
 constexpr int kMultiNoteBext = 40;
+using tyEditorValues = DlgMain::tyEditorValues;
 }  // namespace
 
 // A take loaded and edited in memory, waiting for its group's save, with
@@ -25,14 +26,164 @@ struct DlgMain::tyPendingSave {
     QString czTakeNumber;
     int nScTkTemplate = -1;
     int nValSeparator = -1;
+    QString czReadOnly;   // the take not prepared because it is write-protected
 };
 
-QStringList DlgMain::SaveMetadata(const QStringList& takePaths, const QString& extension, bool bMulti,
-                                  const QString& scene, const QString& takePrefix, const QString& takeNumber,
-                                  int nScTkTemplate, const QString& note, const QString& ubits, const QString& tape,
-                                  const QString& circled, QString* trackNames, bool bConvertToShort,
-                                  bool bConvertToLong, int nValSeparator, const QList<int>& lnAdvancedTemplateCompo,
-                                  const QStringList& lczAdvancedTemplateFields)
+namespace {
+
+// The names the file-name mode asks for: a mode that keeps the take's form
+// (separator -1) keeps its short or long name, a long one with its own
+// separator (*separator set).
+NameTarget NameTargetOf(const tyEditorValues& values, bool wasLong, bool fullUnderscore, int* separator)
+{
+    if (values.bConvertToShort)
+        return NameTarget::Short;
+    if (values.bConvertToLong)
+        return NameTarget::Long;
+    if (values.nValSeparator != -1)
+        return NameTarget::None;
+    if (wasLong)
+        *separator = fullUnderscore ? 1 : 0;
+    return wasLong ? NameTarget::Long : NameTarget::Short;
+}
+
+// Several takes: an advanced field left alone takes this take's own text,
+// and the scene is made of the fields.
+void SettleAdvancedFields(const QSoundPerform& take, tyEditorValues* values)
+{
+    const QString keep = QString::fromLatin1(METADATA_ADV_TEMPL_FIELD_DONTCHANGE_VALUE);
+    QStringList& fields = values->lczAdvancedTemplateFields;
+    if (!values->czScene.isEmpty() || values->lnAdvancedTemplateCompo.isEmpty() || fields.isEmpty()
+        || !fields.contains(keep))
+        return;
+    const QStringList own = take.GetiXMLAdvancedScTkFieldsList();
+    if (own.size() != fields.size()) {
+        fields.clear();
+        return;
+    }
+    for (int i = 0; i < own.size(); ++i)
+        if (fields.at(i) == keep)
+            fields[i] = own.at(i);
+    values->czScene = fields.join(QString());
+}
+
+// The editor's values into the take's iXML documents, in memory; the files
+// change only when the take object writes them. Several takes write only
+// the fields filled, and settle *values on the take's own scene fields and
+// template.
+void EditDocuments(QSoundPerform* take, tyEditorValues* values)
+{
+    QString* trackNames = values->pczTrackNames;
+    const bool multi = values->bMulti;
+    // Names the files hold already are asked for before the other edits
+    // make their documents built ones.
+    const bool namesHeld = take->OrvexTracknamesHeld(trackNames, multi);
+    bool settled = false;
+    for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
+        if (!take->m_pbPresent[t])
+            continue;
+        QSoundFile& file = take->m_SndFile[t];
+        const tyEditorValues& v = *values;
+        if (!multi) {
+            file.SetiXMLScene(t, v.czScene, v.nScTkTemplate, false, v.lnAdvancedTemplateCompo,
+                              v.lczAdvancedTemplateFields);
+            file.SetiXMLTake(t, v.czTakePrefix, v.czTakeNumber, v.nScTkTemplate);
+            file.SetiXMLNote(t, v.czNote);
+            file.SetiXMLUbits(t, v.czUbits);
+            file.SetiXMLTape(t, v.czTape);
+            file.SetiXMLCircled(t, v.czCircled);
+            file.SetiXMLFamilyName(t, take->m_bPolyTake, v.czScene, v.czTakePrefix, v.czTakeNumber, v.nScTkTemplate);
+            continue;
+        }
+        if (!settled) {
+            SettleAdvancedFields(*take, values);
+            if (values->nScTkTemplate == -1)
+                values->nScTkTemplate = file.GetiXMLScTkTemplate();
+            settled = true;
+        }
+        if (!v.czScene.isEmpty())
+            file.SetiXMLScene(t, v.czScene, v.nScTkTemplate, true, v.lnAdvancedTemplateCompo,
+                              v.lczAdvancedTemplateFields);
+        if (!v.czTakePrefix.isEmpty() && v.nScTkTemplate != -1 && !v.czTakeNumber.isEmpty())
+            file.SetiXMLTake(t, v.czTakePrefix, v.czTakeNumber, v.nScTkTemplate);
+        if (!v.czNote.isEmpty())
+            file.SetiXMLNote(t, v.czNote);
+        if (!v.czUbits.trimmed().isEmpty())
+            file.SetiXMLUbits(t, v.czUbits);
+        if (!v.czTape.trimmed().isEmpty())
+            file.SetiXMLTape(t, v.czTape);
+        if (!v.czCircled.trimmed().isEmpty())
+            file.SetiXMLCircled(t, v.czCircled);
+    }
+    for (int t = 0; t < QSoundPerform::kMaxTracks; ++t)
+        if (!multi || !trackNames[t].isEmpty())
+            take->SetiXMLTrackName(t, trackNames[t]);
+    if (!namesHeld)
+        take->SetiXMLOrvexTracknames(trackNames, multi);
+}
+
+// What a rename needs and several takes left empty comes from the take.
+void TakeOwnValues(const QSoundPerform& take, tyEditorValues* values)
+{
+    if (values->czScene.isEmpty())
+        values->czScene = take.m_czScene;
+    QString ownPrefix;
+    QString ownNumber;
+    if (QSoundFile::IsTemplateWithoutIndicator(take.m_nScTkTemplate)) {
+        ownPrefix = take.m_czTakePrefix;
+        ownNumber = take.m_czTake;
+    } else if (!take.m_czTake.isEmpty()) {
+        ownPrefix = take.m_czTake.left(1);
+        ownNumber = take.m_czTake.mid(1);
+    }
+    if (values->czTakePrefix.isEmpty())
+        values->czTakePrefix = ownPrefix;
+    if (values->czTakeNumber.isEmpty())
+        values->czTakeNumber = ownNumber;
+    if (values->nScTkTemplate == -1)
+        values->nScTkTemplate = take.m_nScTkTemplate;
+}
+
+// The bext lines of each member, kept by its file object and written by the
+// take's save in the same transaction as the iXML: a refused or interrupted
+// save changes neither. Several takes write only what was typed (typed),
+// with the take's template (values). False when a member's line could not
+// be made.
+bool EditBextLines(QSoundPerform* take, const tyEditorValues& values, const tyEditorValues& typed)
+{
+    bool written = true;
+    for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
+        if (!take->m_pbPresent[t])
+            continue;
+        QSoundFile& file = take->m_SndFile[t];
+        if (!values.bMulti) {
+            const int member = take->m_bPolyTake ? 0 : t;
+            written = file.InsertInBextDescr(values.czScene, values.czTakePrefix, values.czTakeNumber,
+                                             values.nScTkTemplate, values.czNote.left(kSingleNoteBext),
+                                             values.czUbits, values.czTape, take->m_bPolyTake ? -1 : t,
+                                             values.pczTrackNames[member])
+                      && written;
+            continue;
+        }
+        if (!typed.czScene.isEmpty())
+            written = file.InsertInBextDescrScene(typed.czScene, values.nScTkTemplate) && written;
+        if (!typed.czTakePrefix.isEmpty() && !typed.czTakeNumber.isEmpty())
+            written = file.InsertInBextDescrTake(typed.czTakePrefix, typed.czTakeNumber, values.nScTkTemplate)
+                      && written;
+        if (!values.czNote.isEmpty())
+            written = file.InsertInBextDescrNote(values.czNote.left(kMultiNoteBext)) && written;
+        if (!values.czUbits.trimmed().isEmpty())
+            written = file.InsertInBextDescrUbits(values.czUbits) && written;
+        if (!values.czTape.trimmed().isEmpty())
+            written = file.InsertInBextDescrTape(values.czTape) && written;
+    }
+    return written;
+}
+
+}  // namespace
+
+QStringList DlgMain::SaveMetadata(const QStringList& takePaths, const QString& extension,
+                                  const tyEditorValues& values)
 {
     QStringList results;
     for (int i = 0; i < takePaths.size(); ++i)
@@ -43,6 +194,7 @@ QStringList DlgMain::SaveMetadata(const QStringList& takePaths, const QString& e
     // so that they share their waits for the disk, then renamed one by one.
     std::vector<tyPendingSave> group;
     int groupFiles = 0;
+    QStringList readOnly;
     auto saveGroup = [&] {
         QVector<QSoundPerform*> takes;
         for (const tyPendingSave& pending : group)
@@ -62,10 +214,11 @@ QStringList DlgMain::SaveMetadata(const QStringList& takePaths, const QString& e
     };
     for (int i = 0; i < takePaths.size(); ++i) {
         tyPendingSave pending;
-        if (!PrepareSave(takePaths.at(i), extension, bMulti, scene, takePrefix, takeNumber, nScTkTemplate, note,
-                         ubits, tape, circled, trackNames, bConvertToShort, bConvertToLong, nValSeparator,
-                         lnAdvancedTemplateCompo, lczAdvancedTemplateFields, &pending))
+        if (!PrepareSave(takePaths.at(i), extension, values, &pending)) {
+            if (!pending.czReadOnly.isEmpty())
+                readOnly << pending.czReadOnly;
             continue;
+        }
         pending.nIndex = i;
         int files = 0;
         for (int t = 0; t < QSoundPerform::kMaxTracks; ++t)
@@ -76,14 +229,16 @@ QStringList DlgMain::SaveMetadata(const QStringList& takePaths, const QString& e
         group.push_back(std::move(pending));
     }
     saveGroup();
+    // Told once no loaded take waits for its save: a box's event loop may
+    // run a selection, which must not find takes half applied.
+    for (const QString& name : readOnly)
+        QMessageBox::warning(nullptr, QStringLiteral("Warning"),
+                             QStringLiteral("File %1 is read only.\nNo modifications are possible.").arg(name),
+                             QMessageBox::Ok);
     return results;
 }
 
-bool DlgMain::PrepareSave(const QString& takePath, const QString& extension, bool bMulti, QString scene,
-                          QString takePrefix, QString takeNumber, int nScTkTemplate, const QString& note,
-                          const QString& ubits, const QString& tape, const QString& circled, QString* trackNames,
-                          bool bConvertToShort, bool bConvertToLong, int nValSeparator,
-                          const QList<int>& lnAdvancedTemplateCompo, QStringList lczAdvancedTemplateFields,
+bool DlgMain::PrepareSave(const QString& takePath, const QString& extension, const tyEditorValues& editor,
                           tyPendingSave* pending)
 {
     pending->take = std::make_unique<QSoundPerform>();
@@ -99,143 +254,30 @@ bool DlgMain::PrepareSave(const QString& takePath, const QString& extension, boo
     if (take->m_bReadOnlyFile || take->m_bReadOnlyFolder) {
         // Also when both the files and the folder are protected: a silent
         // skip would look like a save.
-        QMessageBox::warning(nullptr, QStringLiteral("Warning"),
-                             QStringLiteral("File %1 is read only.\nNo modifications are possible.")
-                                 .arg(take->m_czBaseName),
-                             QMessageBox::Ok);
+        pending->czReadOnly = take->m_czBaseName;
         return false;
     }
     if (take->m_nTakeStatus != 0)
         return unsaved(QStringLiteral("the take is damaged (status %1)").arg(take->m_nTakeStatus));
 
+    // This take's values: several takes fill what was left empty from each
+    // take's own.
+    tyEditorValues values = editor;
     const bool wasLong = take->IsLongName();
-    NameTarget target = NameTarget::None;
-    if (bConvertToShort) {
-        target = NameTarget::Short;
-    } else if (bConvertToLong) {
-        target = NameTarget::Long;
-    } else if (nValSeparator == -1) {
-        target = wasLong ? NameTarget::Long : NameTarget::Short;
-        if (wasLong)
-            nValSeparator = take->IsFullUnderscore() ? 1 : 0;
-    }
-
-    // Names the files hold already are asked for before the other edits
-    // make their documents built ones.
-    const bool namesHeld = take->OrvexTracknamesHeld(trackNames, bMulti);
-    // The documents first, in memory; the files change only when the take
-    // object writes them.
-    bool templateSettled = false;
-    bool fieldsSettled = false;
-    for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
-        if (!take->m_pbPresent[t])
-            continue;
-        QSoundFile& file = take->m_SndFile[t];
-        if (!bMulti) {
-            file.SetiXMLScene(t, scene, nScTkTemplate, false, lnAdvancedTemplateCompo, lczAdvancedTemplateFields);
-            file.SetiXMLTake(t, takePrefix, takeNumber, nScTkTemplate);
-            file.SetiXMLNote(t, note);
-            file.SetiXMLUbits(t, ubits);
-            file.SetiXMLTape(t, tape);
-            file.SetiXMLCircled(t, circled);
-            file.SetiXMLFamilyName(t, take->m_bPolyTake, scene, takePrefix, takeNumber, nScTkTemplate);
-            continue;
-        }
-        const QString keep = QString::fromLatin1(METADATA_ADV_TEMPL_FIELD_DONTCHANGE_VALUE);
-        if (!fieldsSettled && scene.isEmpty() && !lnAdvancedTemplateCompo.isEmpty()
-            && !lczAdvancedTemplateFields.isEmpty() && lczAdvancedTemplateFields.contains(keep)) {
-            const QStringList own = take->GetiXMLAdvancedScTkFieldsList();
-            if (own.size() == lczAdvancedTemplateFields.size()) {
-                for (int i = 0; i < own.size(); ++i)
-                    if (lczAdvancedTemplateFields.at(i) == keep)
-                        lczAdvancedTemplateFields[i] = own.at(i);
-                scene = lczAdvancedTemplateFields.join(QString());
-            } else {
-                lczAdvancedTemplateFields.clear();
-            }
-        }
-        fieldsSettled = true;
-        if (!templateSettled && nScTkTemplate == -1)
-            nScTkTemplate = file.GetiXMLScTkTemplate();
-        templateSettled = true;
-        if (!scene.isEmpty())
-            file.SetiXMLScene(t, scene, nScTkTemplate, true, lnAdvancedTemplateCompo, lczAdvancedTemplateFields);
-        if (!takePrefix.isEmpty() && nScTkTemplate != -1 && !takeNumber.isEmpty())
-            file.SetiXMLTake(t, takePrefix, takeNumber, nScTkTemplate);
-        if (!note.isEmpty())
-            file.SetiXMLNote(t, note);
-        if (!ubits.trimmed().isEmpty())
-            file.SetiXMLUbits(t, ubits);
-        if (!tape.trimmed().isEmpty())
-            file.SetiXMLTape(t, tape);
-        if (!circled.trimmed().isEmpty())
-            file.SetiXMLCircled(t, circled);
-    }
-    for (int t = 0; t < QSoundPerform::kMaxTracks; ++t)
-        if (!bMulti || !trackNames[t].isEmpty())
-            take->SetiXMLTrackName(t, trackNames[t]);
-    if (!namesHeld)
-        take->SetiXMLOrvexTracknames(trackNames, bMulti);
-
-    // What a rename needs and several-take mode left empty comes from the take.
-    const QString bextScene = scene;
-    const QString bextPrefix = takePrefix;
-    const QString bextNumber = takeNumber;
-    if (bMulti) {
-        if (scene.isEmpty())
-            scene = take->m_czScene;
-        if (takePrefix.isEmpty() || takeNumber.isEmpty()) {
-            const int own = take->m_nScTkTemplate;
-            if (own == 2 || own == 3 || own == 5) {
-                if (takePrefix.isEmpty())
-                    takePrefix = take->m_czTakePrefix;
-                if (takeNumber.isEmpty())
-                    takeNumber = take->m_czTake;
-            } else if (!take->m_czTake.isEmpty()) {
-                if (takePrefix.isEmpty())
-                    takePrefix = take->m_czTake.left(1);
-                if (takeNumber.isEmpty())
-                    takeNumber = take->m_czTake.mid(1);
-            }
-        }
-        if (nScTkTemplate == -1)
-            nScTkTemplate = take->m_nScTkTemplate;
-    }
-    take->m_czScene = scene;
-    // The bext lines of each closed member are kept by its file object and
-    // written by the take's save below, in the same transaction as the
-    // iXML: a refused or interrupted save changes neither.
-    bool bextWritten = true;
-    for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
-        if (!take->m_pbPresent[t])
-            continue;
-        QSoundFile& file = take->m_SndFile[t];
-        if (!bMulti) {
-            bextWritten = file.InsertInBextDescr(scene, takePrefix, takeNumber, nScTkTemplate,
-                                                 note.left(kSingleNoteBext), ubits, tape,
-                                                 take->m_bPolyTake ? -1 : t, trackNames[take->m_bPolyTake ? 0 : t])
-                          && bextWritten;
-        } else {
-            if (!bextScene.isEmpty())
-                bextWritten = file.InsertInBextDescrScene(bextScene, nScTkTemplate) && bextWritten;
-            if (!bextPrefix.isEmpty() && !bextNumber.isEmpty())
-                bextWritten = file.InsertInBextDescrTake(bextPrefix, bextNumber, nScTkTemplate) && bextWritten;
-            if (!note.isEmpty())
-                bextWritten = file.InsertInBextDescrNote(note.left(kMultiNoteBext)) && bextWritten;
-            if (!ubits.trimmed().isEmpty())
-                bextWritten = file.InsertInBextDescrUbits(ubits) && bextWritten;
-            if (!tape.trimmed().isEmpty())
-                bextWritten = file.InsertInBextDescrTape(tape) && bextWritten;
-        }
-    }
-    if (!bextWritten)
+    const NameTarget target = NameTargetOf(values, wasLong, take->IsFullUnderscore(), &values.nValSeparator);
+    EditDocuments(take, &values);
+    const tyEditorValues typed = values;
+    if (values.bMulti)
+        TakeOwnValues(*take, &values);
+    take->m_czScene = values.czScene;
+    if (!EditBextLines(take, values, typed))
         return unsaved(QStringLiteral("its bext description could not be written in every file"));
     pending->eTarget = target;
     pending->bWasLong = wasLong;
-    pending->czTakePrefix = takePrefix;
-    pending->czTakeNumber = takeNumber;
-    pending->nScTkTemplate = nScTkTemplate;
-    pending->nValSeparator = nValSeparator;
+    pending->czTakePrefix = values.czTakePrefix;
+    pending->czTakeNumber = values.czTakeNumber;
+    pending->nScTkTemplate = values.nScTkTemplate;
+    pending->nValSeparator = values.nValSeparator;
     return true;
 }
 

@@ -2,11 +2,13 @@
 // of a take's files.
 #include "mainwindow/takerename.h"
 
+#include "foundation/fileutil.h"
+#include "foundation/folderlock.h"
 #include "foundation/naming.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/replacejournal.h"
 #include "soundfile/soundfile.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 namespace TakeNames {
@@ -83,6 +85,19 @@ TakeRename::Result TakeRename::Execute()
 {
     m_czOffender.clear();
     m_czError.clear();
+    if (m_ltMoves.isEmpty())
+        return Result::Done;
+    // The folder alone for the whole step: no load reads the family while it
+    // stands under two names, no other write of the folder interleaves, and
+    // the checks below still hold at the moves.
+    const QString folder = QFileInfo(m_ltMoves.first().first).absolutePath();
+    TakeFolderLock lock;
+    if (!lock.Acquire(folder + QLatin1Char('/'), TakeFolderLock::Mode::Alone)) {
+        m_czOffender = m_ltMoves.first().first;
+        m_czError = QStringLiteral("The take is being read or written by another window or program.\n"
+                                   "Every file keeps its old name.");
+        return Result::Failed;
+    }
     // Every target and source first: a clash found half-way would leave a
     // family under two names.
     for (const auto& move : m_ltMoves) {
@@ -97,30 +112,64 @@ TakeRename::Result TakeRename::Execute()
             return Result::Clash;
         }
     }
+    // The record on the disk before the first move, under the take's old and
+    // new names: a process killed between two moves leaves the family under
+    // both, and the next load of either name moves the rest.
+    std::vector<tyReplaceEntry> renames;
+    QStringList records;
+    for (const auto& move : m_ltMoves) {
+        renames.push_back({move.first, move.second, QString()});
+        records << ReplaceJournal::PathFor(move.first) << ReplaceJournal::PathFor(move.second);
+    }
+    records.removeDuplicates();
+    ReplaceJournal record;
+    if (!record.BeginRenames(records, renames)) {
+        m_czOffender = m_ltMoves.first().first;
+        m_czError = QStringLiteral("The files of this take cannot be renamed: %1.\nEvery file keeps its old name.")
+                        .arg(record.ErrorText());
+        return Result::Failed;
+    }
     int moved = 0;
     for (; moved < m_ltMoves.size(); ++moved) {
+        ReplaceStep();
         const auto& move = m_ltMoves.at(moved);
-        const QString folder = QFileInfo(move.first).absolutePath();
         if (!IsWritablePath(move.first) || !IsWritablePath(folder)) {
             m_czOffender = move.first;
             m_czError = QStringLiteral("File %1 is write-protected.").arg(move.first);
             break;
         }
-        // QFile::rename never replaces an existing file.
-        if (!QFile::rename(move.first, move.second)) {
+        if (!RenameNoReplace(move.first, move.second)) {
             m_czOffender = move.first;
             m_czError = QStringLiteral("File %1 cannot be renamed to %2.").arg(move.first, move.second);
             break;
         }
     }
-    if (moved == m_ltMoves.size())
-        return Result::Done;
+    if (moved == m_ltMoves.size()) {
+        ReplaceStep();
+        // Done once the new names are on the disk; only then may the record go.
+        const int error = SyncFolder(folder);
+        if (error == 0) {
+            record.End(true);
+            return Result::Done;
+        }
+        m_czOffender = m_ltMoves.first().second;
+        m_czError = QStringLiteral("The new names of the take's files cannot be written to the disk: %1.")
+                        .arg(SystemErrorText(error));
+    }
+    // Recorded first, so a process killed while it takes them back has the
+    // next load take back the rest instead of finishing.
+    record.MarkRollBack();
     QStringList stranded;
     for (int i = moved - 1; i >= 0; --i) {
         const auto& move = m_ltMoves.at(i);
-        if (!QFile::rename(move.second, move.first))
+        ReplaceStep();
+        if (!RenameNoReplace(move.second, move.first))
             stranded << move.second;
     }
+    // Otherwise the record, marked, stays: the next load of either name
+    // puts back what it can.
+    if (stranded.isEmpty() && SyncFolder(folder) == 0)
+        record.End(true);
     if (stranded.isEmpty())
         m_czError += QStringLiteral("\nEvery file keeps its old name.");
     else

@@ -29,9 +29,12 @@ QString LongMono(const QString& folder, const QString& base6, const QString& mid
 
 }  // namespace TakeNames
 
-// Moves the files of one take to new names as a whole: every target is
-// checked before the first move, and a failed move puts every file moved
-// before it back under its old name.
+// Moves the files of one take (all in one folder) to new names as a whole:
+// under the folder's lock held alone, every target is checked before the
+// first move, the moves are recorded on the disk before it (see
+// ReplaceJournal::BeginRenames), and a failed move puts every file moved
+// before it back under its old name. A process killed in the middle leaves
+// the record; the next load of the take under either name finishes the moves.
 class TakeRename
 {
 public:
@@ -41,11 +44,13 @@ public:
     void Add(const QString& from, const QString& to);
     bool IsEmpty() const { return m_ltMoves.isEmpty(); }
 
-    // Clash: a target exists (Offender() names it), nothing moved. Missing:
-    // a source is gone, nothing moved. Failed: a source or its folder is
-    // write-protected (the platform's writability probe, asked just before
-    // each move) or the system refused a move; every file is back under its
-    // old name unless ErrorText() says otherwise.
+    // Done: every file under its new name, on the disk. Clash: a target
+    // exists (Offender() names it), nothing moved. Missing: a source is gone,
+    // nothing moved. Failed: the folder is busy with another write or load,
+    // the record cannot be written, a source or its folder is write-protected
+    // (the platform's writability probe, asked just before each move), the
+    // system refused a move or the new names could not be synced; every file
+    // is back under its old name unless ErrorText() says otherwise.
     Result Execute();
     QString Offender() const { return m_czOffender; }
     QString ErrorText() const { return m_czError; }
