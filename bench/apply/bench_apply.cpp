@@ -34,12 +34,20 @@ double Apply(DlgMain& window, const SparseDay& day, int tracks, int round)
     QStringList paths;
     for (const QString& id : day.takeIds)
         paths << day.folder + id;
+    DlgMain::tyEditorValues values;
+    values.bMulti = multi;
+    values.czScene = multi ? QString() : QStringLiteral("14B");
+    values.czTakePrefix = multi ? QString() : QStringLiteral("t");
+    values.czTakeNumber = multi ? QString() : QStringLiteral("3");
+    values.nScTkTemplate = multi ? -1 : 0;
+    values.czNote = note;
+    values.czUbits = QStringLiteral("00000000");
+    values.czTape = tape;
+    values.czCircled = QStringLiteral("FALSE");
+    values.pczTrackNames = names;
     QElapsedTimer timer;
     timer.start();
-    window.SaveMetadata(paths, QStringLiteral("WAV"), multi, multi ? QString() : QStringLiteral("14B"),
-                        multi ? QString() : QStringLiteral("t"), multi ? QString() : QStringLiteral("3"),
-                        multi ? -1 : 0, note, QStringLiteral("00000000"), tape, QStringLiteral("FALSE"), names, false,
-                        false, -1, {}, {});
+    window.SaveMetadata(paths, QStringLiteral("WAV"), values);
     return Milliseconds(timer);
 }
 
