@@ -5,8 +5,14 @@
 #include <QThread>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <utility>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -16,16 +22,95 @@ namespace {
 // nobody waits on a stuck holder for long.
 constexpr int kLockWaitMs = 5000;
 
+// The byte of the folder a waiting writer read-locks. A folder has no bytes
+// of its own to read, so no other lock of the system's claims it.
+constexpr off_t kTurnByte = 0;
+
+// This program's writers per folder (device, inode): a load of this
+// program holds back while one waits or writes. Every change is told to the
+// loads waiting on it.
+struct tyWriterCount {
+    int nWaiting = 0;
+    int nHolding = 0;
+};
+using tyFolderKey = std::pair<quint64, quint64>;
+
+struct tyWriterBoard {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::map<tyFolderKey, tyWriterCount> counts;   // under mutex; no entry: no writer
+};
+
+tyWriterBoard& WriterBoard()
+{
+    static tyWriterBoard board;
+    return board;
+}
+
+// The locks this thread holds: one that holds none may wait for a writer of
+// this program without bound (see folderlock.h).
+thread_local int t_nHeldLocks = 0;
+
+bool TurnLock(int handle, short type, int command)
+{
+    struct flock turn = {};
+    turn.l_type = type;
+    turn.l_whence = SEEK_SET;
+    turn.l_start = kTurnByte;
+    turn.l_len = 1;
+    if (::fcntl(handle, command, &turn) != 0)
+        return false;
+    return command != F_OFD_GETLK || turn.l_type != F_UNLCK;
+}
+
+// Says that a writer waits for the folder or writes it, to other programs.
+// A volume without such locks gives other programs' writers no turn, as
+// before; this program's own count still does.
+void ClaimTurn(int handle)
+{
+    TurnLock(handle, F_RDLCK, F_OFD_SETLK);
+}
+
+// A writer claimed the turn through another descriptor: this program's or
+// another's. A volume that cannot tell has none.
+bool TurnClaimed(int handle)
+{
+    return TurnLock(handle, F_WRLCK, F_OFD_GETLK);
+}
+
 } // namespace
 
 TakeFolderLock::~TakeFolderLock() { Release(); }
 
+void TakeFolderLock::SetWriter(Writer writer)
+{
+    if (writer == m_eWriter)
+        return;
+    tyWriterBoard& board = WriterBoard();
+    {
+        std::lock_guard<std::mutex> guard(board.mutex);
+        const tyFolderKey key(m_nDevice, m_nInode);
+        tyWriterCount& count = board.counts[key];
+        count.nWaiting += (writer == Writer::Waiting) - (m_eWriter == Writer::Waiting);
+        count.nHolding += (writer == Writer::Holding) - (m_eWriter == Writer::Holding);
+        if (count.nWaiting == 0 && count.nHolding == 0)
+            board.counts.erase(key);
+    }
+    m_eWriter = writer;
+    board.changed.notify_all();
+}
+
 void TakeFolderLock::Release()
 {
-    // Closing the descriptor lets go of its lock.
+    // Closing the descriptor lets go of its lock and of its claim of the
+    // turn; only then do this program's loads stop holding back for it.
     if (m_nHandle >= 0)
         ::close(m_nHandle);
     m_nHandle = -1;
+    SetWriter(Writer::None);
+    if (m_bCountedByThread)
+        --t_nHeldLocks;
+    m_bCountedByThread = false;
 }
 
 bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
@@ -34,28 +119,73 @@ bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
     // A folder that cannot be opened holds no take to protect: the caller
     // meets the real failure when it opens the files.
     m_nHandle = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (m_nHandle < 0)
+    struct stat identity = {};
+    if (m_nHandle < 0 || ::fstat(m_nHandle, &identity) != 0) {
+        Release();
         return true;
-    const int operation = (mode == Mode::Alone ? LOCK_EX : LOCK_SH) | LOCK_NB;
+    }
+    m_nDevice = quint64(identity.st_dev);
+    m_nInode = quint64(identity.st_ino);
+    const bool alone = mode == Mode::Alone;
+    // Counted before the claim and uncounted after the descriptor closes, so
+    // a claim this program's loads see is always counted too.
+    if (alone) {
+        SetWriter(Writer::Waiting);
+        ClaimTurn(m_nHandle);
+    }
+    const bool mayWaitForOwnWriter = t_nHeldLocks == 0;
+    tyWriterBoard& board = WriterBoard();
+    const int operation = (alone ? LOCK_EX : LOCK_SH) | LOCK_NB;
     QElapsedTimer waited;
     waited.start();
     for (;;) {
-        if (::flock(m_nHandle, operation) == 0)
-            return true;
-        if (errno == EINTR)
-            continue;
-        if (errno != EWOULDBLOCK) {
-            // No locks on this volume (ENOLCK, EOPNOTSUPP, EINVAL, EBADF on
-            // some network file systems): go on without, as before.
-            Release();
-            return true;
+        bool ownWriter = false;   // a writer of this program waits or writes: a load holds back
+        bool ownHolder = false;   // ... and holds the folder
+        {
+            std::lock_guard<std::mutex> guard(board.mutex);
+            const auto found = board.counts.find(tyFolderKey(m_nDevice, m_nInode));
+            if (found != board.counts.end()) {
+                ownHolder = found->second.nHolding > 0;
+                ownWriter = !alone;
+            }
         }
-        if (waited.elapsed() >= kLockWaitMs)
-            break;
-        // Short steps: a reader lets go between two loads for well under a
-        // millisecond, and longer steps would miss that moment again and again.
-        QThread::usleep(500);
+        // A load started after the claim of another program's writer holds
+        // back too. One that asked just before the claim is a load already
+        // running, which that writer waits for.
+        const bool held = ownWriter || (!alone && TurnClaimed(m_nHandle));
+        if (!held) {
+            if (::flock(m_nHandle, operation) == 0)
+                break;
+            if (errno == EINTR)
+                continue;
+            if (errno != EWOULDBLOCK) {
+                // No locks on this volume (ENOLCK, EOPNOTSUPP, EINVAL, EBADF
+                // on some network file systems): go on without, as before.
+                Release();
+                return true;
+            }
+        }
+        if (ownHolder && mayWaitForOwnWriter)
+            waited.restart();
+        else if (waited.elapsed() >= kLockWaitMs) {
+            Release();
+            return false;
+        }
+        if (ownWriter || ownHolder) {
+            // Woken when that writer's count changes; the bound only checks
+            // the clock now and then.
+            std::unique_lock<std::mutex> guard(board.mutex);
+            const auto found = board.counts.find(tyFolderKey(m_nDevice, m_nInode));
+            if (found != board.counts.end())
+                board.changed.wait_for(guard, std::chrono::milliseconds(20));
+        } else {
+            // Short steps: a running load lets go within a few milliseconds.
+            QThread::usleep(500);
+        }
     }
-    Release();
-    return false;
+    if (alone)
+        SetWriter(Writer::Holding);
+    m_bCountedByThread = true;
+    ++t_nHeldLocks;
+    return true;
 }

@@ -2,6 +2,7 @@
 #define NALVO_FOUNDATION_FOLDERLOCK_H
 
 #include <QString>
+#include <QtGlobal>
 
 // Orders the writes and loads of the takes in one folder, between the
 // threads of this program and between programs: a save, or the renames that
@@ -13,10 +14,31 @@
 // The lock belongs to this object's own descriptor of the folder (a lock of
 // the system's that goes with the descriptor), so a killed holder leaves no
 // lock behind, and two objects in one process exclude each other as two
-// processes do: one thread must never hold two of them on one folder. It is
-// never waited for without bound: whoever cannot take it at once asks again
-// for a few seconds, then gives up. A volume without such locks (some
-// network shares) is used without them, as it always was.
+// processes do: one thread must never hold two of them on one folder. An
+// object is taken and let go on one thread.
+//
+// A writer gets its turn: loads come one after the other on up to six
+// threads, and a lock shared by one of them at every moment would keep a
+// writer out for good. So a writer first says that it waits, and a load
+// that starts while one waits or writes holds back until it is done: the
+// writer waits only for the loads already running. Within this program the
+// writers are counted per folder; between programs a waiting writer holds a
+// read lock on one byte of the folder (a second lock of the system's on the
+// same descriptor, one a read-only folder allows), which a load asks about
+// before it shares the folder. Neither leaves a file on the card, and both
+// go with the writer's descriptor. A writer never waits for a load while
+// holding what that load waits for: a load that finds it must write (a
+// record a killed save left) lets go of its share before it asks for the
+// folder alone.
+//
+// It is never waited for without bound, but for a writer of this program:
+// whoever cannot take it at once asks again for a few seconds, then gives
+// up. A thread that holds none of these locks waits for a writer of this
+// program as long as that writer holds the folder: the writer is running,
+// not killed, and a group save may outlast the wait, after which the user
+// expects the saved take, not a refusal; and a thread that holds nothing is
+// part of no circle of waits. A volume without such locks (some network
+// shares) is used without them, as it always was.
 class TakeFolderLock
 {
 public:
@@ -34,7 +56,15 @@ public:
     int Descriptor() const { return m_nHandle; }
 
 private:
+    // This object as a writer of this program's count for its folder.
+    enum class Writer { None, Waiting, Holding };
+    void SetWriter(Writer writer);
+
     int m_nHandle = -1;
+    quint64 m_nDevice = 0;
+    quint64 m_nInode = 0;
+    Writer m_eWriter = Writer::None;
+    bool m_bCountedByThread = false;   // in its thread's count of held locks
 };
 
 #endif

@@ -155,6 +155,24 @@ void SetRound(QSoundPerform& take, int round)
     }
 }
 
+// The i-th of a day's 199 takes beside the raced one (i from 1).
+QString DayTake(const QString& takePath, int i)
+{
+    return QFileInfo(takePath).path() + QStringLiteral("/DAY%1").arg(i, 3, 10, QLatin1Char('0'));
+}
+
+// count threads load the raced take (and the day's others) as the day list's
+// loaders do, each from its own start, until stop; every failed load counts.
+void StartLoaders(std::vector<std::thread>* loaders, int count, const QString& takePath, bool day,
+                  const std::atomic<int>& stop, std::atomic<int>* failures, std::function<bool(const QString&)> load)
+{
+    for (int n = 0; n < count; ++n)
+        loaders->emplace_back([=, &stop] {
+            for (int i = n * 37; !stop; ++i)
+                *failures += !load(day && i % 200 ? DayTake(takePath, i % 200) : takePath);
+        });
+}
+
 // The child of the kill and race tests: saves the take again and again, with a note
 // that grows and names that change, until it is killed.
 int SaveLoop(const QString& takePath, int firstRound, const QString& besidePath)
@@ -168,6 +186,12 @@ int SaveLoop(const QString& takePath, int firstRound, const QString& besidePath)
     std::fflush(stdout);
     while (firstRound == 0)   // loads only
         take.InitFilesZZ(takePath, kExt);
+    std::atomic<int> never{0}, failures{0};
+    std::vector<std::thread> loaders;   // a negative first round: only loads of the day, on that many threads
+    StartLoaders(&loaders, -firstRound, takePath, true, never, &failures,
+                 [](const QString& path) { return QSoundPerform().InitFilesZZ(path, kExt); });
+    for (std::thread& loader : loaders)
+        loader.join();
     for (int round = firstRound; round < firstRound + 5000; ++round) {
         QThread::usleep(firstRound >= 100000 ? 5000 : 0);   // racing another saver: room for its saves
         SetRound(take, round);
@@ -863,29 +887,58 @@ void TestTakeSave::foreignMetadataKeptThroughAnEdit()
 
 void TestTakeSave::runningSavesAreNeitherUndoneNorInterleaved_data()
 {
-    QTest::addColumn<QString>("other");   // a thread, or a child loading (round 0) or saving
-    QTest::newRow("a loader thread") << "thread";   // NALVO_SAVE_RACE_ROUNDS asks for more rounds than CI's
-    QTest::newRow("a loader process") << "0";
-    QTest::newRow("a saver process") << "100000";
+    QTest::addColumn<QString>("other");   // a thread, or a child loading (round 0), saving, or loading a day (<0)
+    QTest::addColumn<int>("dayLoaders");  // day loader threads: saves wait for no more loads, loads for a slow save
+    QTest::addColumn<bool>("exfat");      // the day on an exFAT card (exfat-fuse), not the local disk
+    QTest::newRow("a loader thread") << "thread" << 0 << false;   // NALVO_SAVE_RACE_ROUNDS: more rounds than CI's
+    QTest::newRow("a loader process") << "0" << 0 << false;
+    QTest::newRow("a saver process") << "100000" << 0 << false;
+    QTest::newRow("six day loader threads") << "thread" << 6 << false;
+    QTest::newRow("a process with six day loader threads") << "-6" << 0 << false;
+    QTest::newRow("a process with six day loader threads on exFAT") << "-6" << 0 << true;
 }
 
 void TestTakeSave::runningSavesAreNeitherUndoneNorInterleaved()
 {
     QFETCH(QString, other);
-    const QString takePath = TakePathOf(WriteFamily(m_czDay, QStringLiteral("RAC001"), 24, Layouts::Orders));
+    QFETCH(int, dayLoaders);
+    QFETCH(bool, exfat);
+    std::unique_ptr<ExfatVolume> volume(exfat ? new ExfatVolume(m_pDir->path()) : nullptr);
+    if (volume && volume->Path().isEmpty())
+        QSKIP(qPrintable("no exFAT volume (needs root, exfatprogs and exfat-fuse): " + volume->Why()));
+    const QString dayFolder = volume ? volume->Path() + QLatin1Char('/') : m_czDay;
+    const QString takePath = TakePathOf(WriteFamily(dayFolder, QStringLiteral("RAC001"), 24, Layouts::Orders));
+    const bool day = dayLoaders > 0 || other.startsWith(QLatin1Char('-'));
+    for (int i = 1; day && i < 200; ++i)
+        QVERIFY(!WriteFamily(dayFolder, QFileInfo(DayTake(takePath, i)).fileName(), 2, Layouts::Same).files.isEmpty());
+    const int slowMs = dayLoaders > 0 ? 5500 : 0;   // the first sync: past a load's wait; the bound skips the others
+    std::atomic<int> slowSync{slowMs};
+    if (day)
+        SetDiskSyncFunction([&slowSync](const QVector<int>&) { QThread::msleep(quint32(slowSync.exchange(0))); return true; });
     std::atomic<int> stop{other != QLatin1String("thread")}, wrongLoads{0};
-    std::thread loader([&] { while (!stop) wrongLoads += LoadedRound(takePath) < 0; });   // the checker sees its join
-    auto joinLoader = qScopeGuard([&] { stop = 1; loader.join(); });
+    std::vector<std::thread> loaders;   // the checker sees their join
+    StartLoaders(&loaders, qMax(1, dayLoaders), takePath, day, stop, &wrongLoads, [&](const QString& path) {
+        return path == takePath ? LoadedRound(path) >= 0 : QSoundPerform().InitFilesZZ(path, kExt);
+    });
+    auto joinLoaders = qScopeGuard([&] {
+        stop = 1;
+        for (std::thread& loader : loaders)
+            loader.join();
+    });
     QProcess child;
     if (other != QLatin1String("thread"))
         child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--save-loop"), takePath, other});
     QVERIFY(other == QLatin1String("thread") || child.waitForReadyRead(20000));
     QSoundPerform take;
     QVERIFY(take.InitFilesZZ(takePath, kExt));
+    QElapsedTimer clock;
     for (int round = 1; round <= qMax(20, qEnvironmentVariableIntValue("NALVO_SAVE_RACE_ROUNDS")); ++round) {
         QThread::usleep(quint32(round * 7919) % 9000);   // spread over the other's cycle
         SetRound(take, round);
+        clock.start();
         const bool saved = take.UpdateiXMLChunk();
+        const qint64 took = clock.elapsed();
+        QVERIFY2(!day || (saved && took < 250 + (round == 1 ? slowMs : 0)), qPrintable(QString::number(took)));
         const int loaded = LoadedRound(takePath);   // saved: whole (or the other's later); refused: old, whole
         QVERIFY2(saved ? loaded == round || loaded >= 100000 : loaded >= 0, qPrintable(QString::number(round)));
         QVERIFY(saved || take.InitFilesZZ(takePath, kExt));
