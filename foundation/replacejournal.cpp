@@ -263,11 +263,29 @@ void ReplaceJournal::End(bool sync)
 {
     if (m_nFd < 0)
         return;
-    Unlink(m_czPath);
+    // Closed before it is removed: a FUSE volume (exfat-fuse) keeps a file
+    // removed while open as a ".fuse_hidden" one. The close lets the lock
+    // go, so the record is emptied under the lock first: a reader that takes
+    // it between the close and the removal finds a record cut off before its
+    // first line, which names no file, and only removes it. The removal then
+    // takes only this record: the caller holds the folder alone until it
+    // returns (see OutputSet::CommitAll), so no writer made a new one under
+    // the name meanwhile, and a reader that removed this one already leaves
+    // nothing to remove.
+    struct stat own;
+    if (::ftruncate(m_nFd, 0) == 0 && ::fstat(m_nFd, &own) == 0) {
+        ::close(m_nFd);
+        struct stat named;
+        if (Stat(m_czPath, &named) && named.st_dev == own.st_dev && named.st_ino == own.st_ino)
+            Unlink(m_czPath);
+    } else {
+        // Not emptied: removed while the lock still holds it.
+        Unlink(m_czPath);
+        ::close(m_nFd);
+    }
+    m_nFd = -1;
     if (sync)
         SyncRecordFolder(m_czPath);
-    ::close(m_nFd);
-    m_nFd = -1;
 }
 
 // ---- Settling -----------------------------------------------------------------------
