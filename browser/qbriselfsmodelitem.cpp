@@ -2,6 +2,7 @@
 
 #include "foundation/messageloging.h"
 #include "foundation/platform/foldernames.h"
+#include "foundation/safeoutput.h"
 #include "foundation/takenaming.h"
 
 #include <QDir>
@@ -199,6 +200,8 @@ QFileInfoList QBriselFSModelItem::listFolder(const QString& path)
             taken.append(info);
     }
     tellUnreachableNames(path);
+    // What a killed copy into the folder left goes as the folder is shown.
+    FolderSweep::Visit(path);
     return taken;
 }
 

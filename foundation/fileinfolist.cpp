@@ -1,6 +1,7 @@
 #include "foundation/fileinfolist.h"
 
 #include "foundation/platform/foldernames.h"
+#include "foundation/safeoutput.h"
 #include "foundation/takenaming.h"
 
 #include <QDir>
@@ -56,11 +57,15 @@ int MyFileInfoList::LoadEntries(const QString& folder, const QStringList& ending
     m_czFolder = folderInfo.absoluteFilePath();
 
     int result = 0;
+    // What a killed copy into the folder left goes with this visit, found
+    // among the names read here anyway.
+    FolderSweep sweep(m_czFolder);
     VisitEntryNames(m_czFolder, [&](const char* systemName) {
         if (aborted()) {
             result = 1;
             return false;
         }
+        sweep.Offer(systemName);
         const QString name = QFile::decodeName(systemName);
         if (!MatchesAnEnding(name, endings))
             return true;
@@ -74,6 +79,8 @@ int MyFileInfoList::LoadEntries(const QString& folder, const QStringList& ending
         m_ltEntries.append(entry);
         return true;
     });
+    if (result == 0)
+        sweep.Finish();
     std::sort(m_ltEntries.begin(), m_ltEntries.end(),
               [](const tEntry& a, const tEntry& b) {
                   return a.sortKey != b.sortKey ? a.sortKey < b.sortKey : a.name < b.name;

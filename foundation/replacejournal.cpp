@@ -347,12 +347,30 @@ void ReplaceJournal::End(bool sync)
 {
     if (m_ltRecords.empty())
         return;
-    for (const tyHeldRecord& record : m_ltRecords)
-        Unlink(record.czPath);
+    // Closed before they are removed: a FUSE volume (exfat-fuse) keeps a
+    // file removed while open as a ".fuse_hidden" one. The close lets the
+    // lock go, so each record is emptied under the lock first: a reader that
+    // takes it between the close and the removal finds a record cut off
+    // before its first line, which names no file, and only removes it. The
+    // removal then takes only this record: the caller holds the folder alone
+    // until it returns (see OutputSet::CommitAll), so no writer made a new
+    // one under the name meanwhile, and a reader that removed this one
+    // already leaves nothing to remove.
+    for (const tyHeldRecord& record : m_ltRecords) {
+        struct stat own;
+        if (::ftruncate(record.nFd, 0) == 0 && ::fstat(record.nFd, &own) == 0) {
+            ::close(record.nFd);
+            struct stat named;
+            if (Stat(record.czPath, &named) && named.st_dev == own.st_dev && named.st_ino == own.st_ino)
+                Unlink(record.czPath);
+        } else {
+            // Not emptied: removed while the lock still holds it.
+            Unlink(record.czPath);
+            ::close(record.nFd);
+        }
+    }
     if (sync)
         SyncRecordFolder(m_ltRecords.front().czPath);
-    for (const tyHeldRecord& record : m_ltRecords)
-        ::close(record.nFd);
     m_ltRecords.clear();
 }
 

@@ -2,6 +2,7 @@
 
 #include "foundation/fileutil.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/platform/foldernames.h"
 #include "foundation/replacejournal.h"
 
 #include <QDateTime>
@@ -13,6 +14,8 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <limits>
 #include <mutex>
@@ -26,21 +29,9 @@ namespace {
 // A temporary file is ".", the final name, this marker and kSuffixDigits
 // lowercase hexadecimal digits. The sweep removes nothing of another shape:
 // a user's ".notes.part-1" beside an output is never ours.
-const QLatin1String kPartMarker(".nalvo-part-");
+constexpr char kPartMarkerText[] = ".nalvo-part-";
+const QLatin1String kPartMarker(kPartMarkerText);
 constexpr int kSuffixDigits = 6;
-
-bool IsTemporaryName(const QString& name)
-{
-    const int stem = name.size() - kPartMarker.size() - kSuffixDigits;
-    if (stem < 2 || !name.startsWith(QLatin1Char('.')) || !name.midRef(stem).startsWith(kPartMarker))
-        return false;
-    for (int i = name.size() - kSuffixDigits; i < name.size(); ++i) {
-        const QChar c = name.at(i);
-        if (!((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f'))))
-            return false;
-    }
-    return true;
-}
 
 enum class LockResult { Held, Busy, Unsupported };
 
@@ -260,14 +251,35 @@ void SafeOutput::ReleaseLock()
     m_nLockFd = -1;
 }
 
-int SafeOutput::RemoveAbandoned(const QString& folder)
+bool SafeOutput::IsTemporaryName(const char* name)
+{
+    constexpr size_t marker = sizeof(kPartMarkerText) - 1;
+    const size_t length = std::strlen(name);
+    // ".", at least one character of the final name, the marker, the digits.
+    if (name[0] != '.' || length < 2 + marker + kSuffixDigits
+        || std::memcmp(name + length - kSuffixDigits - marker, kPartMarkerText, marker) != 0)
+        return false;
+    for (const char* c = name + length - kSuffixDigits; *c; ++c) {
+        if (!((*c >= '0' && *c <= '9') || (*c >= 'a' && *c <= 'f')))
+            return false;
+    }
+    return true;
+}
+
+namespace {
+
+// Removes those of the temporary files named that no live writer holds.
+//
+// The sweep's lock is held from before the name is checked until after the
+// unlink. A writer that has created its file but not yet locked it (see
+// CreateTemporary) either finds the lock taken and makes a new name, or
+// locks a file that has lost its name and makes a new one: it never goes on
+// writing a file a sweep removes. Closing before the unlink would let such a
+// writer lock the file between the two and then lose it.
+int RemoveAbandonedAmong(const QString& folder, const QStringList& names)
 {
     int removed = 0;
-    const QStringList names = QDir(folder).entryList({QLatin1String("*") + kPartMarker + QLatin1String("*")},
-                                                     QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : names) {
-        if (!IsTemporaryName(name))
-            continue;
         const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name);
         const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         if (fd < 0)
@@ -283,6 +295,61 @@ int SafeOutput::RemoveAbandoned(const QString& folder)
             break;
     }
     return removed;
+}
+
+qint64 NowNs()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// The folder's modification time in ns, -1 when it cannot be read.
+qint64 FolderTime(const QString& folder)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(folder).constData(), &st) != 0)
+        return -1;
+    return qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+QString SweepKey(const QString& folder)
+{
+    return folder.size() > 1 && folder.endsWith(QLatin1Char('/')) ? folder.left(folder.size() - 1) : folder;
+}
+
+struct tySwept {
+    qint64 nChanged;   // the folder's time when it was listed
+    qint64 nListed;    // when it was listed
+};
+std::mutex g_SweptMutex;
+QHash<QString, tySwept> g_Swept;   // by folder; any thread, under g_SweptMutex
+
+// The folder changed since its last sweep. A listing made within a few
+// seconds of a change may have missed a later one in the same tick of a
+// coarse clock (2 s on some card file systems): it holds for a second only.
+bool SweepNeeded(const QString& key, qint64 changed)
+{
+    constexpr qint64 kSettledNs = 3000000000;
+    constexpr qint64 kRecheckNs = 1000000000;
+    std::lock_guard<std::mutex> guard(g_SweptMutex);
+    const auto it = g_Swept.constFind(key);
+    if (it == g_Swept.cend() || it->nChanged != changed)
+        return true;
+    return it->nListed - changed < kSettledNs && NowNs() - it->nListed >= kRecheckNs;
+}
+
+}
+
+int SafeOutput::RemoveAbandoned(const QString& folder)
+{
+    QStringList names;
+    for (const QString& name : QDir(folder).entryList({QLatin1String("*") + kPartMarker + QLatin1String("*")},
+                                                      QDir::Files | QDir::Hidden | QDir::System)) {
+        if (IsTemporaryName(QFile::encodeName(name).constData()))
+            names << name;
+    }
+    return RemoveAbandonedAmong(folder, names);
 }
 
 bool SafeOutput::WriteAt(qint64 offset, const char* data, qint64 size)
@@ -403,4 +470,55 @@ void SafeOutput::Discard()
         QFile::remove(m_czTempPath);
     m_czTempPath.clear();
     ReleaseLock();
+}
+
+// ---- Sweeps as folders are visited ---------------------------------------------------
+
+FolderSweep::FolderSweep(const QString& folder)
+    : m_czFolder(SweepKey(folder)), m_nChanged(FolderTime(m_czFolder)), m_nListed(NowNs())
+{
+}
+
+void FolderSweep::OfferHidden(const char* name)
+{
+    static constexpr char kRecord[] = ".nalvo-commit";
+    const size_t length = std::strlen(name);
+    if (length > sizeof(kRecord) - 1 && std::strcmp(name + length - (sizeof(kRecord) - 1), kRecord) == 0)
+        m_lczRecords << QFile::decodeName(name);
+    else if (SafeOutput::IsTemporaryName(name))
+        m_lczFound << QFile::decodeName(name);
+}
+
+int FolderSweep::Finish()
+{
+    for (const QString& record : m_lczRecords) {
+        const Replacement settled = SettleReplacementAlone(m_czFolder + QLatin1Char('/') + record);
+        if (settled == Replacement::Busy || settled == Replacement::Failed)
+            return 0;
+    }
+    const int removed = m_lczFound.isEmpty() ? 0 : RemoveAbandonedAmong(m_czFolder, m_lczFound);
+    m_lczFound.clear();
+    if (m_nChanged >= 0) {
+        std::lock_guard<std::mutex> guard(g_SweptMutex);
+        // A bound for a long session of many folders.
+        if (g_Swept.size() >= 4096)
+            g_Swept.clear();
+        g_Swept.insert(m_czFolder, {m_nChanged, m_nListed});
+    }
+    return removed;
+}
+
+int FolderSweep::Visit(const QString& folder)
+{
+    const QString key = SweepKey(folder);
+    const qint64 changed = FolderTime(key);
+    if (changed < 0 || !SweepNeeded(key, changed))
+        return 0;
+    FolderSweep sweep(key);
+    if (!VisitEntryNames(key, [&sweep](const char* name) {
+            sweep.Offer(name);
+            return true;
+        }))
+        return 0;
+    return sweep.Finish();
 }

@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -77,6 +78,9 @@ public:
     // Removes the temporary files in folder whose writer is gone (their
     // lock is free); a live writer's are kept. Returns how many went.
     static int RemoveAbandoned(const QString& folder);
+    // A name (as the system lists it) of a temporary file's shape; cheap
+    // enough for every name of a listing.
+    static bool IsTemporaryName(const char* name);
 
     // The open temporary file's descriptor (-1 when none), for a kernel-side
     // copy into it; writes made through it bypass the length checks.
@@ -113,6 +117,42 @@ private:
     bool m_bTargetExisted = false;
     Failure m_eFailure = Failure::None;
     QString m_czError;
+};
+
+// Removes what killed writers left in a folder (see SafeOutput) as the
+// folder is visited, so the next listing or load of a folder cleans up after
+// a killed copy into it. A listing offers the names it reads, which costs a
+// look at each name's first bytes; a visit that lists nothing reads the
+// folder only when it changed since its last sweep.
+class FolderSweep
+{
+public:
+    // Before the folder is listed: its time then, for Finish().
+    explicit FolderSweep(const QString& folder);
+    // A name as listed.
+    void Offer(const char* name)
+    {
+        if (name[0] == '.')
+            OfferHidden(name);
+    }
+    // Removes the offered temporaries no live writer holds, and counts the
+    // folder swept as of its time before the listing. Returns how many went.
+    // The records of killed commits (see ReplaceJournal) are settled
+    // first, as they may still need their temporaries; a folder whose
+    // record stays (a live commit's) is not swept. The caller holds no
+    // lock of the folder (see TakeFolderLock).
+    int Finish();
+    // A visit without a listing of its own; the same conditions.
+    static int Visit(const QString& folder);
+
+private:
+    void OfferHidden(const char* name);
+
+    QString m_czFolder;
+    qint64 m_nChanged = -1;   // the folder's time before the listing, ns; -1 unknown
+    qint64 m_nListed = 0;     // when the listing began, ns
+    QStringList m_lczRecords;   // commit records listed
+    QStringList m_lczFound;
 };
 
 #endif

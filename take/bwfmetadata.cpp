@@ -73,9 +73,13 @@ int QBwfMetadata::Load(const QString& folder, const QString& id6, bool quick, bo
         m_SndPerform.ResetVariables();
     }
     if (!loaded) {
-        if (sendMessages)
+        // A full load has told why already when it knows (see InitFilesZZ);
+        // a quick one leaves that to this one message.
+        const QString why = m_SndPerform.LoadFailureText();
+        if (sendMessages && (quick || why.isEmpty()))
             SendUserMessage(QStringLiteral("QBwfMetadata::SetupInit()"),
-                            QStringLiteral("Error loading audio file metadata\n%1\n %2").arg(folder, id6));
+                            QStringLiteral("Error loading audio file metadata\n%1\n %2%3")
+                                .arg(folder, id6, why.isEmpty() ? QString() : QLatin1Char('\n') + why));
         return SetupLoadFailed;
     }
     if (m_SndPerform.m_nTakeStatus != 0) {

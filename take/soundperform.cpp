@@ -49,6 +49,7 @@ void QSoundPerform::ClearTables()
 
 void QSoundPerform::ResetVariables()
 {
+    m_czLoadFailure.clear();
     CloseFiles();
     for (QSoundFile& file : m_SndFile)
         file.InitVariables();

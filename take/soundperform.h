@@ -49,11 +49,18 @@ public:
     // files, the sidecar, checks that the files agree and sets the status.
     // False, with the object empty, when nothing was found or the files
     // disagree (size on disk, rate, bits, channels, data size).
+    // A take whose files another program is writing at that moment (one
+    // short, gone, or changing) is not read, and the user is told so, once.
     bool InitFilesZZ(QString takePath, QString extension);
     // The same against a folder listing instead of the disk: root is folder +
     // take root, or the poly file's path (with or without ".ext"). With
     // readSidecar the player sidecar is read too.
+    // Tells the user nothing of a take being written: the caller may, with
+    // LoadFailureText().
     bool QuickInitFiles(QString root, QString ext, const MyFileInfoList* listing, bool readSidecar);
+    // Why the last load of the files found failed, when no message said it
+    // already (their files being written, or not agreeing); else empty.
+    QString LoadFailureText() const { return m_czLoadFailure; }
     // Reads the take's player sidecar into the mixer tables (values clamped
     // to their ranges) and keeps the virtual names and metadata apart.
     // False when the file does not exist or does not open.
@@ -267,7 +274,11 @@ private:
     // folderDescriptor: the take's folder held open (or -1), for the
     // writability of its files.
     bool LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* sidecarNames);
-    bool ReadFiles();
+    // unwalked: a bit per track whose chunks could not be walked (not yet
+    // reported); gone: a member's file vanished since it was found.
+    bool ReadFiles(quint32* unwalked, bool* gone);
+    // Tells the user why those tracks' files are no sound files.
+    void ReportUnwalked(quint32 unwalked);
     bool FilesAgree() const;
     void ReadTakeValues();
     void ReadTrackValues();
@@ -290,6 +301,7 @@ private:
     void ReportSave(const QString& text) const;
 
     bool m_bFilesOpen = false;
+    QString m_czLoadFailure;   // the loading thread's; set by a failed load
     mutable std::mutex m_MixerLock;
 };
 

@@ -9,9 +9,14 @@
 #include "take/takefamily.h"
 #include "take/takesavejournal.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QtMath>
 #include <optional>
 #include <cmath>
+#include <ctime>
+#include <sys/stat.h>
 
 namespace {
 
@@ -81,6 +86,18 @@ QString TakeFolderOf(const QString& takePath, const QString& extension)
     return folder;
 }
 
+// Another program is writing the file at this moment: it no longer has the
+// length read, or is gone, or (recent) it changed in the last seconds.
+// Asked only of a take that did not load whole.
+bool InFlux(const QSoundFile& file, bool recent)
+{
+    constexpr time_t kWritingSeconds = 10;
+    struct stat now;
+    if (::stat(QFile::encodeName(file.GetPath()).constData(), &now) != 0)
+        return true;
+    return now.st_size != file.GetLayout().nFileLength || (recent && ::time(nullptr) - now.st_mtime < kWritingSeconds);
+}
+
 } // namespace
 
 bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
@@ -96,7 +113,11 @@ bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
         names.emplace(TakeFolderOf(takePath, extension));
     if (!FindTakeFamilyOnDisk(takePath, extension, *names, &family))
         return false;
-    return LoadFamily(family, lock.Descriptor(), &*names);
+    if (LoadFamily(family, lock.Descriptor(), &*names))
+        return true;
+    if (!m_czLoadFailure.isEmpty())
+        SendUserMessage(QStringLiteral("Take not read"), m_czLoadFailure, 0, 2);
+    return false;
 }
 
 bool QSoundPerform::QuickInitFiles(QString root, QString ext, const MyFileInfoList* listing, bool readSidecar)
@@ -130,10 +151,32 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
         if (m_pbPresent[t])
             m_SndFile[t].SetPath(family.czPath[t]);
     }
-    if (!ReadFiles() || !FilesAgree()) {
+    quint32 unwalked = 0;
+    bool gone = false;
+    const bool read = ReadFiles(&unwalked, &gone);
+    if (!read || !FilesAgree()) {
+        // Files cut short or gone, or still changing, may be another
+        // program's rewrite: whole in a moment. Such a take is told once, as
+        // being written, and not member by member as damaged.
+        bool inFlux = gone;
+        for (int t = 0; t < kMaxTracks && read && !inFlux; ++t) {
+            const QSoundFile& file = m_SndFile[t];
+            const bool cut = (unwalked & (1u << t)) || !file.IsLayoutSound();
+            inFlux = m_pbPresent[t] && InFlux(file, cut);
+        }
+        if (!inFlux)
+            ReportUnwalked(unwalked);
+        const QString take = QDir::toNativeSeparators(family.czFolder + family.czBaseName);
         ResetVariables();
+        if (inFlux)
+            m_czLoadFailure = QStringLiteral("Take %1 is being written by another program and was not read; "
+                                             "select it again in a moment.").arg(take);
+        else if (read)
+            m_czLoadFailure = QStringLiteral("Take %1 was not read: its files differ in length or format.")
+                                  .arg(take);
         return false;
     }
+    ReportUnwalked(unwalked);
     ReadTakeValues();
     ReadTrackValues();
     ReadSyncPoints();
@@ -147,7 +190,7 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
     return true;
 }
 
-bool QSoundPerform::ReadFiles()
+bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone)
 {
     m_nTakeStatus = 0;
     const QSoundFile* first = nullptr;
@@ -155,12 +198,19 @@ bool QSoundPerform::ReadFiles()
         if (!m_pbPresent[t])
             continue;
         QSoundFile& file = m_SndFile[t];
-        if (!file.Open(0))
+        if (!file.Open(0)) {
+            // Gone since it was found (an open that failed otherwise said why).
+            *gone = !QFileInfo::exists(file.GetPath());
             return false;
-        // A file that is no sound file is reported here and gets status 1.
-        // The first file's iXML is parsed; the others share all of it but
-        // their own track entry and are parsed only when they differ.
-        if (file.ReadChunks(true, true) && !(first && file.AdoptiXMLOfTwin(*first)))
+        }
+        // A file that is no sound file gets status 1 and is reported once
+        // the take is judged (see ReportUnwalked). The first file's iXML is
+        // parsed; the others share all of it but their own track entry and
+        // are parsed only when they differ.
+        const bool walked = file.ReadChunks(false, true);
+        if (!walked)
+            *unwalked |= 1u << t;
+        if (walked && !(first && file.AdoptiXMLOfTwin(*first)))
             file.GetiXMLFileInfos();
         if (!first)
             first = &file;
@@ -170,6 +220,18 @@ bool QSoundPerform::ReadFiles()
         file.Close();
     }
     return true;
+}
+
+void QSoundPerform::ReportUnwalked(quint32 unwalked)
+{
+    // Walked again to say why: rare, and the walk alone knows the reason.
+    for (int t = 0; t < kMaxTracks && unwalked; ++t) {
+        QSoundFile& file = m_SndFile[t];
+        if ((unwalked & (1u << t)) && file.Open(0)) {
+            file.ReadChunks(true, true);
+            file.Close();
+        }
+    }
 }
 
 bool QSoundPerform::FilesAgree() const

@@ -3,6 +3,7 @@
 #include "foundation/fileutil.h"
 #include "foundation/messageloging.h"
 #include "foundation/replacejournal.h"
+#include "foundation/safeoutput.h"
 #include "soundfile/chunkjournal.h"
 #include "take/takefamily.h"
 
@@ -75,6 +76,11 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
     SplitTakePath(takePath, extension, &folder, &name);
     if (name.isEmpty())
         return true;
+    // What killed copies left in the folder goes first, before this load
+    // holds the folder's lock (the sweep settles records with the folder
+    // alone); the folder is read for it only when it changed since its last
+    // sweep.
+    FolderSweep::Visit(folder);
     bool locked = lock->Acquire(folder, TakeFolderLock::Mode::Shared);
     // Under the shared lock no save or replacement of ours runs, so a record
     // found now was left by a killed one; settling it needs the folder alone

@@ -18,7 +18,8 @@ QString TakeSaveJournalPath(const QString& folder, const QString& baseName);
 // loaders take it) was interrupted, its files are put back as they were
 // before that save, the record is removed and the user is told once; a
 // killed replacement of its files (an import, a conversion, a copy over it)
-// is finished or taken back. False (the user told, naming the take) when a
+// is finished or taken back; the temporaries killed copies left in the
+// folder are removed (see FolderSweep). False (the user told, naming the take) when a
 // save or replacement of the take is still running after the wait: the take
 // must not be read now.
 // names, when given, receives the probe of the folder's names made under

@@ -1,4 +1,5 @@
 // New files appear complete under their final name or not at all.
+#include "foundation/fileinfolist.h"
 #include "foundation/safeoutput.h"
 #include "foundation/platform/diskprobes.h"
 #include "tests/support/fullvolume.h"
@@ -192,6 +193,12 @@ void TestSafeOutput::sweepTakesOnlyItsOwnShape()
     SafeOutput output(dir.path() + "/OUT.WAV");
     QVERIFY(output.Begin(4) && output.Write("next", 4) && output.Commit());
     QCOMPARE(QFileInfo::exists(dir.path() + "/" + name), !removed);
+    // The same judgement when a listing of the folder sweeps it.
+    QVERIFY(QDir().mkpath(dir.path() + "/listed"));
+    WriteFile(dir.path() + "/listed/" + name, "the user's");
+    MyFileInfoList listing;
+    listing.LoadEntryInfoList(dir.path() + "/listed", {".WAV"}, false, nullptr);
+    QCOMPARE(QFileInfo::exists(dir.path() + "/listed/" + name), !removed);
 }
 
 // An output handed to the disk while it is written (on a thread of its own)
