@@ -189,3 +189,14 @@ bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
     ++t_nHeldLocks;
     return true;
 }
+
+bool RecordWriterMayLive(int recordDescriptor)
+{
+    if (::flock(recordDescriptor, LOCK_EX | LOCK_NB) == 0)
+        return false;
+    if (errno == EWOULDBLOCK)
+        return true;
+    constexpr qint64 kLiveSeconds = 30;
+    struct stat status;
+    return ::fstat(recordDescriptor, &status) == 0 && ::time(nullptr) - status.st_mtime < kLiveSeconds;
+}

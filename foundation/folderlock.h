@@ -67,4 +67,16 @@ private:
     bool m_bCountedByThread = false;   // in its thread's count of held locks
 };
 
+// The one rule for the records writes leave beside a take (a save's
+// ".nalvo-save", a replacement's or renames' ".nalvo-commit"), asked of a
+// record's open descriptor by a caller holding the take folder's lock
+// alone: every writer of ours holds that lock for as long as its record
+// lives, and a replacement's writer also locks its record, so a record
+// that can be locked now was left by a killed writer. On a volume without
+// locks nothing tells a killed writer from a running one but time: a
+// record changed in the last 30 s (longer than any save or commit of a
+// take takes) is taken for a live one. A record found abandoned stays
+// locked through recordDescriptor while the caller settles it.
+bool RecordWriterMayLive(int recordDescriptor);
+
 #endif

@@ -383,16 +383,9 @@ Replacement SettleReplacement(const QString& journalPath)
     if (fd < 0)
         return errno == ENOENT ? Replacement::None : Replacement::Failed;
     struct stat st;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        // Held: the writer lives. No locks on this volume: a record younger
-        // than any commit takes is taken for a live one.
-        constexpr qint64 kLiveSeconds = 30;
-        const bool held = errno == EWOULDBLOCK
-                          || (::fstat(fd, &st) == 0 && QDateTime::currentSecsSinceEpoch() - st.st_mtime < kLiveSeconds);
-        if (held) {
-            ::close(fd);
-            return Replacement::Busy;
-        }
+    if (RecordWriterMayLive(fd)) {
+        ::close(fd);
+        return Replacement::Busy;
     }
     // The writer may have ended and removed it between the open and the lock.
     struct stat named;

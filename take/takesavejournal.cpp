@@ -11,6 +11,9 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
 // The record's own file or its temporary one is there.
@@ -18,6 +21,24 @@ bool SaveRecordLeft(const FolderNameProbe& names, const QString& baseName)
 {
     const QString record = TakeSaveJournalPath(QString(), baseName);
     return names.Exists(record) || names.Exists(ChunkJournalTemporaryPath(record));
+}
+
+// The save's record or its temporary one, where its writer may still be
+// running (see RecordWriterMayLive): on a volume without locks, one that
+// changed a moment ago.
+bool SaveRecordLive(const QString& folder, const QString& baseName)
+{
+    const QString record = TakeSaveJournalPath(folder, baseName);
+    for (const QString& path : {record, ChunkJournalTemporaryPath(record)}) {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0)
+            continue;
+        const bool live = RecordWriterMayLive(fd);
+        ::close(fd);
+        if (live)
+            return true;
+    }
+    return false;
 }
 
 // Puts back a take whose save was interrupted, telling the user once. Only
@@ -101,7 +122,7 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
         // Still live under the lock: a program that writes without it. The
         // take is half replaced and must not be read.
         const Replacement settled = locked ? SettleReplacement(replacement) : Replacement::None;
-        locked = locked && settled != Replacement::Busy;
+        locked = locked && settled != Replacement::Busy && !SaveRecordLive(folder, name);
         if (settled == Replacement::Failed)
             SendUserMessage(QStringLiteral("Interrupted write"),
                             QStringLiteral("Path:%1\nTake:%2\nAn interrupted write of this take could not be "
