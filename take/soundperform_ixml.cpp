@@ -249,11 +249,12 @@ void TakeGroupSave::PlanTake(tyTakeSave& save)
                                     "again in a moment.").arg(take->m_czBaseName));
         return;
     }
-    // What the folder holds now, read under the lock: the load may have
-    // found the take's files in a kept listing, and another program may
-    // have moved a member in or out since. A save writes the take the disk
-    // holds or nothing.
-    const FolderNameProbe names(take->m_czTakeFolder, FolderNameProbe::Listing::ReadNow);
+    // What the folder holds now, asked of the disk under the lock: the load
+    // may have found the take's files in a kept listing, and another
+    // program may have moved a member in or out since. A save writes the
+    // take the disk holds or nothing. Asked name by name: a day of
+    // thousands of files reads for far longer than a take's names take.
+    const FolderNameProbe names(take->m_czTakeFolder, FolderNameProbe::Listing::AskDisk);
     RollBackLeftSave(take->m_czTakeFolder, take->m_czBaseName, names);
     const QString moved = take->MemberChangedOnDisk(names);
     if (!moved.isEmpty()) {

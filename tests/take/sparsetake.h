@@ -16,8 +16,9 @@ bool WriteSparseCopy(const QString& path, const QByteArray& fileBytes, quint32 d
 // A day folder root/name/ of takes B00000, B00001 ... of `tracks` mono
 // files each (one polyphonic file with poly), `seconds` of 24-bit 48 kHz
 // audio that lie in a hole: a day of long takes needs little disk space.
-// Their keys match their audio; the folder's time is set an hour back, as
-// a card's folders were written long before they are browsed.
+// Their keys match their audio; the folder's modification time is set an
+// hour back, as a card's folders were written long before they are browsed
+// (its change time cannot be: a listing of it is kept once that is 3 s old).
 // Exits the program when a file cannot be written.
 struct SparseDay {
     QString folder;       // ends with a slash
