@@ -17,11 +17,13 @@ struct tProbe {
     bool recorderFile = false;   // a take of the recorder itself: refused
     int channels = 0;
     bool member = false;         // a one-channel member of another recorder's family
-    QString family;              // the family name (the file's own path when not a member)
+    QString family;              // the family id (the file's own path when not a member)
     int track = -1;              // 0-based track number of a member
     int totalFiles = 0;
     quint32 dataSize = 1;
-    quint32 timeReference = 0;
+    quint32 sampleRate = 0;
+    int bits = 0;
+    quint64 timeReference = 0;
 };
 
 tProbe ProbeSource(const QString& source);
@@ -32,6 +34,7 @@ struct tItem {
     int track = -1;
     int totalFiles = 0;
     QString groupSource;   // file name of the file that opened the group
+    quint32 takeTracks = 0;   // bit t: track t is a file of the item's take
 };
 
 struct tPlan {
@@ -42,9 +45,10 @@ struct tPlan {
     bool idOverflow = false;     // an id above kMaxId would be needed: nothing planned
 };
 
-// Members of one family (same family name, time reference and data size)
-// become the tracks of one take; every other source opens a take of its
-// own. Ids start at startId and skip any id that already has a file in the
+// Members of one family (same family id, time reference, data size and
+// format), wherever they stand in the list, become the tracks of one take,
+// each at its own track; a member whose track the take already has opens
+// another take. Every other source opens a take of its own. Ids start at startId and skip any id that already has a file in the
 // day folder. The probe is injected so tests can plan without files.
 template <typename ProbeFn>
 tPlan Plan(const QStringList& sources, const QString& dayFolder, int startId, ProbeFn probe);

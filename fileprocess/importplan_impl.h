@@ -2,6 +2,7 @@
 #define NALVO_FILEPROCESS_IMPORTPLAN_IMPL_H
 
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 
 namespace importplan {
@@ -11,11 +12,21 @@ tPlan Plan(const QStringList& sources, const QString& dayFolder, int startId, Pr
 {
     tPlan plan;
     int counter = qMax(0, startId);
-    int currentId = -1;
-    QString previousFamily = QStringLiteral("Empty");
-    quint32 previousTime = 0, previousSize = 0;
-    QString groupSource;
+    // The takes opened for families, by what makes a set, newest last.
+    struct tGroup {
+        QString family;
+        quint64 timeReference = 0;
+        quint32 dataSize = 0;
+        quint32 sampleRate = 0;
+        int bits = 0;
+        int id = 0;
+        QString source;
+    };
+    QList<tGroup> groups;
     QSet<QString> planned;   // track files this plan writes
+    auto targetOf = [&dayFolder](int id, int track) {
+        return QStringLiteral("%1/%2_%3.WAV").arg(dayFolder, TakeId(id), QString::number(track + 1));
+    };
     for (const QString& source : sources) {
         const tProbe p = probe(source);
         if (!p.readable) {
@@ -26,16 +37,18 @@ tPlan Plan(const QStringList& sources, const QString& dayFolder, int startId, Pr
             plan.recorderFiles << source;
             continue;
         }
-        const QString fileName = QFileInfo(source).fileName();
-        bool sameGroup = p.member && currentId >= 0 && p.family == previousFamily && p.timeReference == previousTime
-                         && p.dataSize == previousSize;
-        if (sameGroup) {
-            const QString target
-                = QStringLiteral("%1/%2_%3.WAV").arg(dayFolder, TakeId(currentId), QString::number(p.track + 1));
-            if (planned.contains(target) || QFileInfo::exists(target))
-                sameGroup = false;
+        const tGroup* group = nullptr;
+        tGroup single;
+        for (int g = groups.size() - 1; p.member && g >= 0 && !group; --g) {
+            const tGroup& open = groups.at(g);
+            if (open.family == p.family && open.timeReference == p.timeReference && open.dataSize == p.dataSize
+                && open.sampleRate == p.sampleRate && open.bits == p.bits) {
+                const QString target = targetOf(open.id, p.track);
+                if (!planned.contains(target) && !QFileInfo::exists(target))
+                    group = &open;
+            }
         }
-        if (!sameGroup) {
+        if (!group) {
             while (counter <= kMaxId && IdInUse(dayFolder, counter))
                 ++counter;
             if (counter > kMaxId) {
@@ -44,22 +57,29 @@ tPlan Plan(const QStringList& sources, const QString& dayFolder, int startId, Pr
                 plan.nextId = qMax(0, startId);
                 return plan;
             }
-            currentId = counter++;
-            groupSource = fileName;
-            previousFamily = p.family;
-            previousTime = p.timeReference;
-            previousSize = p.dataSize;
+            single = {p.family, p.timeReference, p.dataSize, p.sampleRate, p.bits, counter++,
+                      QFileInfo(source).fileName()};
+            if (p.member)
+                groups.append(single);
+            group = p.member ? &groups.last() : &single;
         }
         tItem item;
         item.source = source;
-        item.takeId = TakeId(currentId);
+        item.takeId = TakeId(group->id);
         item.track = p.member ? p.track : -1;
         item.totalFiles = p.member ? p.totalFiles : 0;
-        item.groupSource = groupSource;
+        item.groupSource = group->source;
         if (p.member)
-            planned.insert(QStringLiteral("%1/%2_%3.WAV").arg(dayFolder, item.takeId, QString::number(p.track + 1)));
+            planned.insert(targetOf(group->id, p.track));
         plan.items.append(item);
     }
+    // Every file of a take arms all the take's tracks, so each member
+    // learns the others' tracks once the plan is whole.
+    QHash<QString, quint32> tracksOf;
+    for (const tItem& item : plan.items)
+        tracksOf[item.takeId] |= item.track >= 0 && item.track < 32 ? 1u << item.track : 0u;
+    for (tItem& item : plan.items)
+        item.takeTracks = tracksOf.value(item.takeId);
     plan.nextId = counter;
     return plan;
 }

@@ -170,7 +170,7 @@ void QDialogImportStranger::slot_OnButtonStartClicked()
             // the dialog's queued one for as long as the dialog.
             connect(&mixer, &QSoundMixer::signal_ImportSourceProgressPct, [this](int pct) { emit signal_FilePct(pct); });
             const bool ok = mixer.ImportMono(item.source, day, item.takeId, item.track, item.totalFiles, fps.constData(),
-                                             item.groupSource, &m_Run, kOverviewRate, tc);
+                                             item.groupSource, &m_Run, kOverviewRate, tc, item.takeTracks);
             emit signal_FileDone(i, ok);
         }
         emit signal_WorkerEnded();

@@ -311,7 +311,7 @@ QByteArray OutputHeader(const tyImport& import, int c, quint32 dataSize)
 
 bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int track, int totalFiles,
                              const char* fps, QString groupSource, const std::atomic<bool>* run,
-                             int overviewRate, QString userTc)
+                             int overviewRate, QString userTc, quint32 takeTracks)
 {
     using takeop::Report;
     MyQDebug("Import Mono %s", qPrintable(source));
@@ -541,8 +541,14 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
 
     // Waveform overview and iXML of every file, on its temporary name.
     QString trackNames[kMaxChannels], pans[kMaxChannels], actives[kMaxChannels], inGrids[kMaxChannels];
-    for (int slot = 0; slot < kMaxChannels; ++slot)
-        actives[slot] = QStringLiteral("NO");
+    // A member imported on its own arms the tracks of its whole take: the
+    // loader reads every track's arming from one file, whichever is first.
+    for (int slot = 0; slot < kMaxChannels; ++slot) {
+        const bool armed = import.nTrack >= 0 && (takeTracks >> slot & 1u);
+        actives[slot] = armed ? QStringLiteral("YES") : QStringLiteral("NO");
+        if (armed)
+            pans[slot] = QStringLiteral("100,100");
+    }
     for (int c = 0; c < channels; ++c) {
         const int slot = SlotOf(import, c);
         trackNames[slot] = TrackNameOf(import, c);

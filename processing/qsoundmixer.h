@@ -63,12 +63,13 @@ public:
     // as its source; run: the import goes on while it is true (null: to the
     // end), read before every block and every channel, from any thread;
     // overviewRate: waveform points per second (-1 or 0: none); userTc:
-    // "HH:MM:SS" or empty. Every file is written under a temporary name and
+    // "HH:MM:SS" or empty; takeTracks: bit t set for each track of the take
+    // a family member joins (all are armed in its file). Every file is written under a temporary name and
     // all of them take their names together at the end: true only then. A
     // refusal, a failure or a stop leaves no file.
     bool ImportMono(QString source, QString folder, QString takeId, int track, int totalFiles,
                     const char* fps, QString groupSource, const std::atomic<bool>* run, int overviewRate,
-                    QString userTc);
+                    QString userTc, quint32 takeTracks = 0);
     // The recorder's fixed description lines of an imported file from the
     // 256-byte description of a foreign one: the values it finds in the old
     // text, the given non-empty overrides, channel (0-based), type "mono",

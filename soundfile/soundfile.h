@@ -208,6 +208,7 @@ public:
         int nOriginalIndex = -1;
         QString czName;
         QString czFunction;
+        bool bListed = false;   // the channel has a track entry
     };
     QVector<tyPolyTrack> GetiXMLPolyTrackTable(int first, int count) const;
     int GetiXMLTrackCount() const;
@@ -237,6 +238,15 @@ public:
         QString czInGrid;
     };
     QVector<tyOrvexTrack> GetiXMLOrvexTrackTable() const;
+    // The recorder track (0..23, or -1) of each channel of a poly track
+    // table read from channel 0, one rule for the loader and the name
+    // setters. A channel whose entry names a track an earlier channel holds,
+    // or no track, takes a track the file lacks: the first track the maker
+    // block arms ("YES") that no channel holds; without arming in the block,
+    // its own channel number when free, else the first free track. Where the
+    // block arms no such track it keeps the entry's (a shared track, or -1),
+    // as the system's own mixdowns and pad channels share one on purpose.
+    static QVector<int> PolyChannelTracks(const QVector<tyPolyTrack>& table, const QVector<tyOrvexTrack>& maker);
     void GetiXMLInputsSettings(QDomNode* node) const;
     bool GetiXMLOrvexInputSettings(QString name, tInputSettings* settings) const;
     // At most 10 slates and 10 markers. slateExtra: frame offsets of the
@@ -364,8 +374,9 @@ private:
     QString OrvexText(const QString& tag) const;
     QString TextOrBlank(const QString& tag) const;
     bool SetRootText(int track, const QString& tag, const QString& text);
-    // Sets the child tag of every track entry of the poly track channel.
-    bool SetPolyTrackChild(int channel, const QString& tag, const QString& text);
+    // Sets the child tag of the track entry of every channel that holds the
+    // recorder track (PolyChannelTracks), found by its INTERLEAVE_INDEX.
+    bool SetPolyTrackChild(int track, const QString& tag, const QString& text);
 
     struct tyRotateJournal {
         QString czOriginal;

@@ -4,6 +4,8 @@
 #include "soundfile/ixmlnames.h"
 #include "soundfile/ixmltwin.h"
 
+#include <algorithm>
+
 using namespace IxmlNames;
 
 namespace {
@@ -251,10 +253,53 @@ QVector<QSoundFile::tyPolyTrack> QSoundFile::GetiXMLPolyTrackTable(int first, in
             const int slot = IntOr(ChildText(track, kChannelIndex), 0) - 1;
             // Callers index 24-entry tables with it: anything else is "none".
             table[int(row)] = {slot >= 0 && slot <= 23 ? slot : -1, ChildText(track, kName),
-                               ChildText(track, kFunction)};
+                               ChildText(track, kFunction), true};
         }
     });
     return table;
+}
+
+QVector<int> QSoundFile::PolyChannelTracks(const QVector<tyPolyTrack>& table, const QVector<tyOrvexTrack>& maker)
+{
+    constexpr int kTracks = 24;
+    QVector<int> tracks(table.size(), -1);
+    bool held[kTracks] = {};
+    QVector<int> orphans;
+    for (int c = 0; c < table.size(); ++c) {
+        const int t = table.at(c).nOriginalIndex;
+        if (t >= 0 && t < kTracks && !held[t]) {
+            tracks[c] = t;
+            held[t] = true;
+        } else if (table.at(c).bListed) {
+            orphans << c;
+        }
+    }
+    if (orphans.isEmpty())
+        return tracks;
+    bool anyArming = false;
+    QVector<int> missing;   // armed, held by no channel, ascending
+    for (int t = 0; t < kTracks && t < maker.size(); ++t) {
+        const QString active = maker.at(t).czActive.trimmed();
+        anyArming = anyArming || !active.isEmpty();
+        if (!held[t] && active.compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0)
+            missing << t;
+    }
+    for (const int c : orphans) {
+        int t = -1;
+        if (anyArming) {
+            if (!missing.isEmpty())
+                t = missing.takeFirst();
+        } else {
+            t = c < kTracks && !held[c] ? c : int(std::find(held, held + kTracks, false) - held);
+        }
+        if (t >= 0 && t < kTracks) {
+            tracks[c] = t;
+            held[t] = true;
+        } else {
+            tracks[c] = table.at(c).nOriginalIndex;
+        }
+    }
+    return tracks;
 }
 
 int QSoundFile::GetiXMLTrackCount() const

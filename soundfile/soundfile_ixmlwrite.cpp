@@ -297,18 +297,22 @@ bool QSoundFile::SetiXMLFamilyName(int track, bool poly, QString scene, QString 
     return EnsureDocument(track) && SetText({kFileSet, kFamilyName}, family);
 }
 
-bool QSoundFile::SetPolyTrackChild(int channel, const QString& tag, const QString& text)
+bool QSoundFile::SetPolyTrackChild(int track, const QString& tag, const QString& text)
 {
-    EnsureDocument(channel);
-    // A damaged or foreign list may give two entries the track's index; the
-    // reader takes the track's values from the last of them in interleave
-    // order, so every such entry gets the text.
-    const QString index = QString::number(channel + 1);
+    EnsureDocument(track);
+    // The loader names a track from the entry of the channel that holds it,
+    // the entries read by INTERLEAVE_INDEX and a damaged or foreign list's
+    // repeated or impossible CHANNEL_INDEX settled by PolyChannelTracks: the
+    // text goes to the same entry, so what is shown is what is saved. Where
+    // channels share a track, each of their entries gets it.
+    const int channels = qMin<int>(m_FmtChunk.nChannels, 24);
+    const QVector<int> tracks = PolyChannelTracks(GetiXMLPolyTrackTable(0, channels), GetiXMLOrvexTrackTable());
     bool set = false;
-    for (QDomElement track = FindElement({kTrackList}).firstChildElement(kTrack); !track.isNull();
-         track = track.nextSiblingElement(kTrack)) {
-        if (track.firstChildElement(kChannelIndex).text().trimmed() == index)
-            set = !SetChildText(track, tag, text).isNull() || set;
+    for (int c = 0; c < tracks.size(); ++c) {
+        if (tracks.at(c) != track)
+            continue;
+        QDomElement entry = TrackByChild(kInterleaveIndex, c + 1);
+        set = (!entry.isNull() && !SetChildText(entry, tag, text).isNull()) || set;
     }
     return set;
 }

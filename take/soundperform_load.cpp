@@ -328,12 +328,17 @@ void QSoundPerform::ReadTrackValues()
     // maker block, which a poly save leaves as the recorder wrote it, names
     // only the tracks no channel carries.
     bool channelNamed[kMaxTracks] = {};
+    // The maker block is indexed once per document, not searched per slot.
+    const QVector<QSoundFile::tyOrvexTrack> makerTable = maker.GetiXMLOrvexTrackTable();
     if (m_bPolyTake) {
         const int channels = qMin<int>(m_nChannels, kMaxTracks);
         // The track list is walked once per take, not searched per channel.
         const QVector<QSoundFile::tyPolyTrack> polyTable = maker.GetiXMLPolyTrackTable(0, channels);
+        // A repeated or impossible track index leaves no track unnamed and
+        // no name edit unsaved: the name setter finds its entry by the same rule.
+        const QVector<int> polyTracks = QSoundFile::PolyChannelTracks(polyTable, makerTable);
         for (int c = 0; c < channels; ++c) {
-            const int t = polyTable.at(c).nOriginalIndex;
+            const int t = polyTracks.at(c);
             if (t < 0 || t >= kMaxTracks)
                 continue;
             m_pnOriginalTrackIndex[c] = t;
@@ -343,8 +348,6 @@ void QSoundPerform::ReadTrackValues()
             m_pnTrackMixRole[t] = MixRoleOfFunction(polyTable.at(c).czFunction);
         }
     }
-    // The maker block is indexed once per document, not searched per slot.
-    const QVector<QSoundFile::tyOrvexTrack> makerTable = maker.GetiXMLOrvexTrackTable();
     for (int t = 0; t < kMaxTracks; ++t) {
         const QSoundFile& own = m_bPolyTake || !m_pbPresent[t] ? maker : m_SndFile[t];
         // A member that adopted the first file's document has its maker block.

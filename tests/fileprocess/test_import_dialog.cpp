@@ -3,7 +3,10 @@
 // into two, two runs without collision, STOP leaving no partial file.
 #include "fileprocess/importplan.h"
 #include "fileprocess/qdialogimportstranger.h"
+#include "take/soundperform.h"
+#include "tests/support/fixturesamples.h"
 #include "tests/support/fixturevariants.h"
+#include "tests/support/riffreader.h"
 #include "ui_qdialogimportstranger.h"
 
 #include <QDir>
@@ -45,6 +48,7 @@ private slots:
     void init();
     void plans_data();
     void plans();
+    void familyAndStereoRuns_data();
     void familyAndStereoRuns();
     void stopLeavesNoPartialFile();
     void badIdRefused();
@@ -77,6 +81,7 @@ void TestImportDialog::plans_data()
     QTest::newRow("two families") << QStringList{"F:0", "G:0", "G:1"} << 1 << QStringList{"7T0001", "7T0002", "7T0002"} << 3 << false;
     QTest::newRow("refused files take no id") << QStringList{"rec1", "bad", "a"} << 5 << QStringList{"7T0005"} << 6 << false;
     QTest::newRow("9999 and two files") << QStringList{"a", "b"} << 9999 << QStringList{} << 9999 << true;
+    QTest::newRow("interleaved families") << QStringList{"F:0", "G:0", "F:1", "G:1"} << 1 << QStringList{"7T0001", "7T0002", "7T0001", "7T0002"} << 3 << false;
     QTest::newRow("9999 one family") << QStringList{"F:0", "F:1"} << 9999 << QStringList{"7T9999", "7T9999"} << 10000 << false;
 }
 
@@ -114,32 +119,80 @@ bool TestImportDialog::Run(QDialogImportStranger& d, int stopAfterMs)
     return ended.wait(60000);
 }
 
+void TestImportDialog::familyAndStereoRuns_data()
+{
+    QTest::addColumn<int>("sets");        // foreign mono sets, each its own take
+    QTest::addColumn<int>("count");       // files of a set
+    QTest::addColumn<int>("firstTrack");  // 0-based track of a set's first file
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("family") << 1 << 3 << 0 << QStringList();
+    // Each iXML names its own track: the files of a set differ in size.
+    QTest::newRow("two sets of five, names of different lengths")
+        << 2 << 5 << 0 << QStringList{"Boom", "Lav Georgie", "Lav", "Plant mic left", "X"};
+    QTest::newRow("eight files as tracks 3-10") << 1 << 8 << 2 << QStringList();
+}
+
+// Every set becomes one take, each file at its own track, every track armed
+// in every file; the take loads and saves with its audio.
 void TestImportDialog::familyAndStereoRuns()
 {
-    const QStringList family = WriteForeignMonoFamily(m_czIn, "REC", 3, "SC1/T2");
-    QCOMPARE(family.size(), 3);
+    QFETCH(int, sets);
+    QFETCH(int, count);
+    QFETCH(int, firstTrack);
+    QFETCH(QStringList, names);
+    QStringList sources, expected;
+    for (int s = 0; s < sets; ++s) {
+        ForeignSpec base;
+        base.firstTrack = firstTrack;
+        base.trackNames = names;
+        base.familyUid = names.isEmpty() ? QString() : QString("UID-%1").arg(s);
+        sources << WriteForeignMonoFamily(m_czIn, QString("REC%1").arg(s), count, "SC1/T2", base);
+        for (int k = 0; k < count; ++k)
+            expected << QString("7T%1_%2.WAV").arg(12 + s, 4, 10, QChar('0')).arg(firstTrack + k + 1);
+    }
     ForeignSpec stereo;
     stereo.frames = 4800;
     QVERIFY(WriteForeignFile(m_czIn + "/ST.WAV", stereo));
     QDialogImportStranger d(nullptr, 12);
-    d.SetPaths(family + QStringList{m_czIn + "/ST.WAV"}, "P.BR1", "D.OVD", m_czDay);
+    d.SetPaths(sources + QStringList{m_czIn + "/ST.WAV"}, "P.BR1", "D.OVD", m_czDay);
     QVERIFY(Run(d));
     QCOMPARE(d.FailedCount(), 0);
-    QCOMPARE(Entries(m_czDay), (QStringList{"7T0012_1.WAV", "7T0012_2.WAV", "7T0012_3.WAV", "7T0013_01.WAV",
-                                            "7T0013_02.WAV"}));
-    QCOMPARE(d.Form()->m_CtrlLineEdit_Id->text(), QString("0014"));
-    QCOMPARE(d.NextId(), 14);
+    expected << QString("7T%1_01.WAV").arg(12 + sets, 4, 10, QChar('0')) << QString("7T%1_02.WAV").arg(12 + sets, 4, 10, QChar('0'));
+    expected.sort();
+    QCOMPARE(Entries(m_czDay), expected);
+    QCOMPARE(d.NextId(), 13 + sets);
+    QCOMPARE(d.Form()->m_CtrlLineEdit_Id->text(), QString("%1").arg(13 + sets, 4, 10, QChar('0')));
+    for (int s = 0; s < sets; ++s) {
+        const QString takePath = m_czDay + QString("/7T%1").arg(12 + s, 4, 10, QChar('0'));
+        QStringList armed;
+        for (int t = 0; t < 24; ++t)
+            armed << (t >= firstTrack && t < firstTrack + count ? "YES" : "NO");
+        for (int round = 0; round < 2; ++round) {
+            QSoundPerform take;
+            QVERIFY(take.InitFilesZZ(takePath, "WAV"));
+            QCOMPARE(int(take.m_nFileCount), count);
+            for (int k = 0; k < count; ++k) {
+                const int t = firstTrack + k;
+                const RiffInfo member = ReadRiffFile(take.m_SndFile[t].GetPath());
+                QCOMPARE(member.data, SampleBytes({t}, 0, 48000, 24));
+                QCOMPARE(IxmlValues(member.ixml, "ORVEX_BRISEL/ALL_TRK_NAME/DATA/ACTIVE"), armed);
+                QCOMPARE(take.m_czTrackActive[t], QString("YES"));
+                QCOMPARE(take.m_czTrackName[t], round && k == 1 ? "Edited" : names.value(k, QString("Mic %1").arg(t + 1)));
+            }
+            take.SetiXMLTrackName(quint16(firstTrack + 1), "Edited");
+            QVERIFY(take.UpdateiXMLChunk());
+        }
+    }
     QLabel* status = d.Form()->m_CtrlLabel_CurrentProcessed;
     QVERIFY2(status->fontMetrics().horizontalAdvance(status->text()) <= status->width(), qPrintable(status->text()));
     const QString grabs = qEnvironmentVariable("NALVO_GRAB_DIR");
-    if (!grabs.isEmpty())
+    if (!grabs.isEmpty() && sets == 1 && count == 3)
         d.grab().save(grabs + "/import_done.png");
     // A second run of the same files lands after the first, nothing replaced.
     d.Form()->m_CtrlLineEdit_Id->setText("0012");
     QVERIFY(Run(d));
-    QCOMPARE(Entries(m_czDay).size(), 10);
-    QVERIFY(Entries(m_czDay).contains("7T0014_1.WAV"));
-    QVERIFY(Entries(m_czDay).contains("7T0015_02.WAV"));
+    QCOMPARE(Entries(m_czDay).size(), 2 * expected.size());
+    QVERIFY(Entries(m_czDay).contains(QString("7T%1_%2.WAV").arg(13 + sets, 4, 10, QChar('0')).arg(firstTrack + 1)));
 }
 
 void TestImportDialog::stopLeavesNoPartialFile()

@@ -132,12 +132,17 @@ void TestImport::importsEveryChannel_data()
     QTest::addColumn<QByteArray>("fps");
     QTest::addColumn<QByteArray>("speed");
     QTest::addColumn<bool>("listAfterData");
-    QTest::newRow("stereo 16-bit") << 2 << 16 << 48000 << false << QByteArray("24.00") << QByteArray("024.000-ND") << false;
+    QTest::addColumn<QString>("ixml");   // the source's iXML (empty: none)
+    QTest::newRow("stereo 16-bit") << 2 << 16 << 48000 << false << QByteArray("24.00") << QByteArray("024.000-ND") << false << QString();
     QTest::newRow("3 ch 24-bit odd frames, LIST after data")
-        << 3 << 24 << 120961 << false << QByteArray("29.97df") << QByteArray("029.970-DF") << true;
-    QTest::newRow("12 channels") << 12 << 24 << 9601 << false << QByteArray("23.98nd-C") << QByteArray("023.980-ND") << false;
-    QTest::newRow("stereo with bext") << 2 << 24 << 24000 << true << QByteArray("29.97nd-B") << QByteArray("025.000-ND") << true;
-    QTest::newRow("zero length") << 2 << 16 << 0 << false << QByteArray("30.00") << QByteArray("030.000-ND") << false;
+        << 3 << 24 << 120961 << false << QByteArray("29.97df") << QByteArray("029.970-DF") << true << QString();
+    QTest::newRow("12 channels") << 12 << 24 << 9601 << false << QByteArray("23.98nd-C") << QByteArray("023.980-ND") << false << QString();
+    QTest::newRow("stereo with bext") << 2 << 24 << 24000 << true << QByteArray("29.97nd-B") << QByteArray("025.000-ND") << true << QString();
+    QTest::newRow("zero length") << 2 << 16 << 0 << false << QByteArray("30.00") << QByteArray("030.000-ND") << false << QString();
+    // Channel names come by INTERLEAVE_INDEX, whatever the CHANNEL_INDEX says.
+    const QString track("<TRACK><CHANNEL_INDEX>%1</CHANNEL_INDEX><INTERLEAVE_INDEX>%2</INTERLEAVE_INDEX><NAME>T%2</NAME></TRACK>");
+    QTest::newRow("poly, index repeated and past the channels") << 3 << 24 << 480 << false << QByteArray("25.00")
+        << QByteArray("025.000-ND") << false << "<BWFXML><TRACK_LIST>" + track.arg(1).arg(1) + track.arg(1).arg(2) + track.arg(40).arg(3) + "</TRACK_LIST></BWFXML>";
 }
 
 // Every channel becomes a file with its samples byte for byte, its waveform,
@@ -151,11 +156,13 @@ void TestImport::importsEveryChannel()
     QFETCH(QByteArray, fps);
     QFETCH(QByteArray, speed);
     QFETCH(bool, listAfterData);
+    QFETCH(QString, ixml);
     ForeignSpec spec;
     spec.channels = channels;
     spec.bits = quint16(bits);
     spec.frames = quint32(frames);
     spec.bext = bext;
+    spec.ixml = ixml;
     QByteArray bytes = BuildForeignFile(spec);
     if (listAfterData) {
         // Chunks after the data must not be taken for samples.
@@ -199,6 +206,7 @@ void TestImport::importsEveryChannel()
         const QByteArray want = OverviewLevels(c, frames, bits, 4800);
         QCOMPARE(levels.left(want.size()), want);
         QCOMPARE(IxmlValue(out.ixml, "TRACK_LIST/TRACK/CHANNEL_INDEX"), QString::number(c + 1));
+        QCOMPARE(IxmlValue(out.ixml, "TRACK_LIST/TRACK/NAME"), QString("T%1").arg(c + 1));
         QCOMPARE(IxmlValue(out.ixml, "FILE_SET/TOTAL_FILES"), QString::number(channels));
         QCOMPARE(IxmlValue(out.ixml, "NOTE"), QString("SrcFile:FOREIGN.WAV"));
         QCOMPARE(IxmlValue(out.ixml, "ORVEX_BRISEL/SCTK_TEMPLATE"), QString("0"));

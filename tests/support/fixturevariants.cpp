@@ -161,7 +161,8 @@ QByteArray BreakChunks(const TakeSpec& spec, int trackIndex, Breakage b)
     return bytes;
 }
 
-QByteArray ForeignIxml(int track, int totalFiles, const QString& familyName)
+QByteArray ForeignIxml(int track, int totalFiles, const QString& familyName, const QString& name,
+                       const QString& familyUid)
 {
     QByteArray out;
     QXmlStreamWriter x(&out);
@@ -173,6 +174,8 @@ QByteArray ForeignIxml(int track, int totalFiles, const QString& familyName)
     x.writeTextElement(QStringLiteral("TAKE"), QStringLiteral("2"));
     x.writeStartElement(QStringLiteral("FILE_SET"));
     x.writeTextElement(QStringLiteral("TOTAL_FILES"), QString::number(totalFiles));
+    if (!familyUid.isEmpty())
+        x.writeTextElement(QStringLiteral("FAMILY_UID"), familyUid);
     x.writeTextElement(QStringLiteral("FAMILY_NAME"), familyName);
     x.writeEndElement();
     x.writeStartElement(QStringLiteral("TRACK_LIST"));
@@ -180,7 +183,7 @@ QByteArray ForeignIxml(int track, int totalFiles, const QString& familyName)
     x.writeStartElement(QStringLiteral("TRACK"));
     x.writeTextElement(QStringLiteral("CHANNEL_INDEX"), QString::number(track));
     x.writeTextElement(QStringLiteral("INTERLEAVE_INDEX"), QStringLiteral("1"));
-    x.writeTextElement(QStringLiteral("NAME"), QStringLiteral("Mic %1").arg(track));
+    x.writeTextElement(QStringLiteral("NAME"), name.isNull() ? QStringLiteral("Mic %1").arg(track) : name);
     x.writeEndElement();
     x.writeEndElement();
     x.writeEndElement();
@@ -257,12 +260,13 @@ QStringList WriteForeignMonoFamily(const QString& folder, const QString& root, i
                                    const QString& familyName, const ForeignSpec& base)
 {
     QStringList paths;
-    for (int k = 1; k <= count; ++k) {
+    for (int k = base.firstTrack + 1; k <= base.firstTrack + count; ++k) {
         ForeignSpec spec = base;
         spec.channels = 1;
         spec.firstTrack = k - 1;
         spec.bext = true;
-        spec.ixml = QString::fromUtf8(ForeignIxml(k, count, familyName));
+        spec.ixml = QString::fromUtf8(ForeignIxml(k, count, familyName,
+                                                  base.trackNames.value(k - 1 - base.firstTrack), base.familyUid));
         const QString path = QDir(folder).absoluteFilePath(QStringLiteral("%1_%2.WAV").arg(root).arg(k));
         if (!WriteForeignFile(path, spec))
             return QStringList();

@@ -77,15 +77,17 @@ struct ForeignSpec {
     QString originatorReference = QStringLiteral("FR2-000123");
     quint64 timeReference = 0;
     QString ixml;                 // an iXML text to append (empty: none)
+    QStringList trackNames;       // a mono family's track names, file by file (absent: "Mic <track>")
+    QString familyUid;            // a mono family's FILE_SET/FAMILY_UID (empty: none)
 };
 
 // fmt (+ bext) + data (+ iXML), standard RIFF padding.
 QByteArray BuildForeignFile(const ForeignSpec& spec);
 bool WriteForeignFile(const QString& path, const ForeignSpec& spec);
 
-// A mono family of another recorder: files "<root>_<k>.WAV" (k = 1..count),
-// each one channel with SampleValue(k-1, ...), a bext of another maker with
-// a common time reference, and an iXML with TRACK/CHANNEL_INDEX k,
+// A mono family of another recorder: files "<root>_<k>.WAV" (k = base.firstTrack
+// + 1..count), each one channel with SampleValue(k-1, ...), a bext of another
+// maker with a common time reference, and an iXML with TRACK/CHANNEL_INDEX k,
 // FILE_SET/TOTAL_FILES count and FILE_SET/FAMILY_NAME familyName, but no
 // maker block. Returns the paths.
 QStringList WriteForeignMonoFamily(const QString& folder, const QString& root, int count,

@@ -185,7 +185,7 @@ void WriteSyncPoints(QXmlStreamWriter& x, const TakeSpec& spec)
 void WriteTrack(QXmlStreamWriter& x, const TrackSpec& t, int interleaveIndex)
 {
     x.writeStartElement(QStringLiteral("TRACK"));
-    x.writeTextElement(QStringLiteral("CHANNEL_INDEX"), QString::number(t.slot + 1));
+    x.writeTextElement(QStringLiteral("CHANNEL_INDEX"), QString::number(t.channelIndex ? t.channelIndex : t.slot + 1));
     x.writeTextElement(QStringLiteral("INTERLEAVE_INDEX"), QString::number(interleaveIndex));
     x.writeTextElement(QStringLiteral("NAME"), TrackName(t));
     x.writeTextElement(QStringLiteral("FUNCTION"), t.function);

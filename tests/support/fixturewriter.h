@@ -52,6 +52,7 @@ struct TrackSpec {
     QString function;         // iXML TRACK FUNCTION ("", "MIX", "L-MIX", "R-MIX")
     QString bextType;         // mono file's bext aTYP ("mxdn", "mxdnL", "mxdnR"); empty: "mono"
     char separator = '_';     // mono file name: '_', '-', '#' or '+'
+    int channelIndex = 0;     // CHANNEL_INDEX of its TRACK entry; 0: slot + 1
 };
 
 // A field of an advanced scene/take template: code 1 SEQUENCE, 2 SLATE,

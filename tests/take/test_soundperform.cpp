@@ -571,8 +571,12 @@ void TestSoundPerform::saveIsRefusedWhenTheProbeLocksOneMember()
 void TestSoundPerform::editorSaveRoundTrip_data()
 {
     QTest::addColumn<bool>("poly");
-    QTest::newRow("mono") << false;
-    QTest::newRow("poly") << true;
+    QTest::addColumn<QList<int>>("channelIndexes");   // CHANNEL_INDEX of the poly entries; empty: the slots'
+    QTest::newRow("mono") << false << QList<int>();
+    QTest::newRow("poly") << true << QList<int>();
+    // Tracks 3 and 4 are in no entry: the loader gives them the two entries
+    // left over, and the name edits go to those.
+    QTest::newRow("poly, index repeated and past the channels") << true << QList<int>{1, 1, 40};
 }
 
 void TestSoundPerform::editorSaveRoundTrip()
@@ -580,8 +584,11 @@ void TestSoundPerform::editorSaveRoundTrip()
     // The editor's save: bext lines per open file, iXML setters in memory,
     // then the names and one chunk rewrite; three rounds with growing texts.
     QFETCH(bool, poly);
-    const TakeSpec spec = poly ? PolyTake(QStringLiteral("EDT001"), {0, 2, 3})
-                               : MonoTake(QStringLiteral("EDT002"), {0, 2, 3});
+    QFETCH(QList<int>, channelIndexes);
+    TakeSpec spec = poly ? PolyTake(QStringLiteral("EDT001"), {0, 2, 3})
+                         : MonoTake(QStringLiteral("EDT002"), {0, 2, 3});
+    for (int c = 0; c < channelIndexes.size(); ++c)
+        spec.tracks[c].channelIndex = channelIndexes.at(c);
     TakeSpec withSlate = spec;
     withSlate.slates = {{4800, QStringLiteral("AUTO")}};
     const WrittenTake written = WriteTake(m_czDay, withSlate);
