@@ -830,7 +830,7 @@ QByteArray QXmlObject::ToText() const
     // subset nor its comments: the document type is written as it was read.
     // Its entities stay declared, their references expanded in the content.
     if (typed && !m_baDoctype.isEmpty())
-        stream << XmlCharacters(QString::fromUtf8(m_baDoctype)) << '\n';
+        stream << XmlCharacters(QString::fromUtf8(m_baDoctype.constData(), m_baDoctype.size())) << '\n';
     else if (typed)
         type.save(stream, 1);
     for (QDomNode node = m_Document.firstChild(); !node.isNull(); node = node.nextSibling()) {
