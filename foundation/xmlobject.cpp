@@ -1,6 +1,7 @@
 #include "foundation/xmlobject.h"
 
 #include <QTextStream>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -9,10 +10,56 @@ namespace {
 // worker thread; such documents are refused before the DOM is built.
 constexpr int kMaxElementDepth = 64;
 
-// Skips a markup declaration, comment, CDATA section or processing
-// instruction that starts at p (just after its '<'); returns where it ends.
+bool StartsWith(const char* p, const char* end, const char* literal)
+{
+    const size_t n = std::strlen(literal);
+    return size_t(end - p) >= n && std::memcmp(p, literal, n) == 0;
+}
+
+// Walks a document type that starts at p (just after its '<') to its end,
+// which it returns. Its internal subset holds '>' and brackets in its
+// declarations, in quoted literals, comments and processing instructions:
+// only a '>' outside all of them, after the subset's ']', ends it. visit is
+// given each literal ('"', its text without the quotes) and each comment or
+// instruction of the subset ('!', from its '<' past its end), in order.
+template <typename Visit>
+const char* ScanDoctype(const char* p, const char* end, Visit visit)
+{
+    bool subset = false;
+    for (; p < end; ++p) {
+        const char c = *p;
+        if (c == '"' || c == '\'') {
+            const char* close = static_cast<const char*>(std::memchr(p + 1, c, size_t(end - p - 1)));
+            if (!close)
+                return end;
+            visit('"', p + 1, close);
+            p = close;
+        } else if (subset && c == '<' && (StartsWith(p, end, "<!--") || StartsWith(p, end, "<?"))) {
+            const QByteArray terminator = p[1] == '?' ? "?>" : "-->";
+            const int found = QByteArray::fromRawData(p + 2, int(end - p - 2)).indexOf(terminator);
+            if (found < 0)
+                return end;
+            const char* const after = p + 2 + found + terminator.size();
+            visit('!', p, after);
+            p = after - 1;
+        } else if (c == '[') {
+            subset = true;
+        } else if (c == ']') {
+            subset = false;
+        } else if (c == '>' && !subset) {
+            return p + 1;
+        }
+    }
+    return end;
+}
+
+// Skips a markup declaration, comment, CDATA section, processing
+// instruction or document type that starts at p (just after its '<');
+// returns where it ends.
 const char* SkipSpecialMarkup(const char* p, const char* end)
 {
+    if (StartsWith(p, end, "!DOCTYPE"))
+        return ScanDoctype(p, end, [](char, const char*, const char*) {});
     QByteArray terminator(">");
     if (end - p >= 3 && std::memcmp(p, "!--", 3) == 0)
         terminator = "-->";
@@ -101,24 +148,80 @@ QByteArray ReferenceReplacement(qint64 code, bool utf8)
     return utf8 ? QString::fromUcs4(&point, 1).toUtf8() : QByteArray();
 }
 
+// The text is UTF-8: its declaration names no other encoding.
+bool InUtf8(const QByteArray& text)
+{
+    if (!text.startsWith("<?xml"))
+        return true;
+    const QByteArray declaration = text.left(text.indexOf("?>")).toLower();
+    const int at = declaration.indexOf("encoding");
+    return at < 0 || declaration.indexOf("utf-8", at) >= 0 || declaration.indexOf("utf8", at) >= 0;
+}
+
+// The document type of text before its root (empty when it has none),
+// as it stands there.
+QByteArray DoctypeOf(const QByteArray& text)
+{
+    const char* p = text.constData();
+    const char* const end = p + text.size();
+    while ((p = static_cast<const char*>(std::memchr(p, '<', size_t(end - p)))) != nullptr && p + 1 < end
+           && (p[1] == '!' || p[1] == '?')) {
+        const char* const after = SkipSpecialMarkup(p + 1, end);
+        if (StartsWith(p + 1, end, "!DOCTYPE"))
+            return QByteArray(p, int(after - p));
+        p = after;
+    }
+    return QByteArray();
+}
+
+// A document type as the toolkit's parser is given it: references above
+// U+FFFF in the literals of its subset (entity values) as in character
+// data; the comments and instructions of the subset as blanks, since the
+// parser would put them among the document's nodes, and the subset is
+// written back as it was read (ToText), with them.
+QByteArray DoctypeForParser(const QByteArray& doctype, bool utf8)
+{
+    QByteArray out;
+    const char* const s = doctype.constData();
+    const char* copied = s;
+    ScanDoctype(s + 1, s + doctype.size(), [&](char kind, const char* from, const char* to) {
+        out.append(copied, int(from - copied));
+        copied = to;
+        if (kind == '!') {
+            out.append(QByteArray(int(to - from), ' '));
+            return;
+        }
+        for (const char* p = from; p < to; ++p) {
+            int length = 0;
+            const qint64 code = *p == '&' ? ReferenceAt(p + 1, to, &length) : -1;
+            const QByteArray with = code < 0 ? QByteArray() : ReferenceReplacement(code, utf8);
+            if (with.isEmpty()) {
+                out.append(*p);
+            } else {
+                out.append(with);
+                p += length;
+            }
+        }
+    });
+    out.append(copied, int(s + doctype.size() - copied));
+    return out;
+}
+
 // The text with its character references made readable by the toolkit's
 // parser (see ReferenceReplacement) in character data and attribute
 // values; and control characters XML does not allow, which the parser
 // would take and every stricter reader refuse, as blanks. Comments, CDATA
 // sections, processing instructions and the document type are left as
-// they are: a reference there is literal text. A text in UTF-16 is left
-// whole; in another encoding declared, references above U+FFFF are left to
-// the parser, since UTF-8 put in their place would be misread.
+// they are: a reference there is literal text (but for the document type,
+// see DoctypeForParser). A text of 16-bit units or wider still (given as
+// UTF-8 by SetContent, so only UTF-32 here) is left whole; in another
+// encoding declared, references above U+FFFF are left to the parser, since
+// UTF-8 put in their place would be misread.
 QByteArray WithXmlCharacters(const QByteArray& text)
 {
     if (text.startsWith("\xFE\xFF") || text.startsWith("\xFF\xFE") || text.left(4).contains('\0'))
         return text;
-    bool utf8 = true;
-    if (text.startsWith("<?xml")) {
-        const QByteArray declaration = text.left(text.indexOf("?>")).toLower();
-        const int at = declaration.indexOf("encoding");
-        utf8 = at < 0 || declaration.indexOf("utf-8", at) >= 0 || declaration.indexOf("utf8", at) >= 0;
-    }
+    const bool utf8 = InUtf8(text);
     QByteArray out;
     int copied = 0;
     auto replace = [&](int at, int length, const QByteArray& with) {
@@ -143,21 +246,18 @@ QByteArray WithXmlCharacters(const QByteArray& text)
             else if (quote == 0 && c == '>')
                 inTag = false;
         } else if (c == '<' && p + 1 < end && (p[1] == '!' || p[1] == '?')) {
-            const QByteArray rest = QByteArray::fromRawData(p + 1, int(end - p - 1));
             const char* skipped = SkipSpecialMarkup(p + 1, end);
-            if (rest.startsWith('!') && !rest.startsWith("!--") && !rest.startsWith("![CDATA[")) {
-                // A document type: its internal subset, in brackets, holds '>'.
-                int depth = 0;
-                for (skipped = p + 1; skipped < end && (*skipped != '>' || depth > 0); ++skipped)
-                    depth += *skipped == '[' ? 1 : *skipped == ']' ? -1 : 0;
-                skipped = skipped < end ? skipped + 1 : end;
-            }
             // Control characters are refused within these too.
-            for (const char* q = p; q < skipped; ++q) {
-                const unsigned char d = static_cast<unsigned char>(*q);
+            QByteArray markup = QByteArray::fromRawData(p, int(skipped - p));
+            for (int q = 0; q < markup.size(); ++q) {
+                const unsigned char d = static_cast<unsigned char>(markup.at(q));
                 if (d < 0x20 && d != '\t' && d != '\n' && d != '\r')
-                    replace(int(q - s), 1, QByteArray(" "));
+                    markup[q] = ' ';
             }
+            if (StartsWith(p + 1, end, "!DOCTYPE"))
+                markup = DoctypeForParser(markup, utf8);
+            if (markup.constData() != p)
+                replace(int(p - s), int(skipped - p), markup);
             p = skipped - 1;
             continue;
         } else if (c == '<') {
@@ -500,8 +600,12 @@ bool QXmlObject::SetContent(const QByteArray& bytes)
     m_baDeferred.clear();
     m_pIndex.reset();
     m_lPendingTexts.clear();
-    const int end = XmlTextEnd(bytes);
-    const QByteArray text = bytes.left(end);
+    m_baDoctype.clear();
+    // Every pass below reads bytes as ASCII-compatible text: a UTF-16 text
+    // is read as its UTF-8 form, which is what a save writes.
+    const QByteArray utf8 = XmlTextInUtf8(bytes);
+    const int end = XmlTextEnd(utf8);
+    const QByteArray text = utf8.left(end);
     if (NestedTooDeep(text)) {
         m_czXmlError = QStringLiteral("elements nested deeper than %1 levels").arg(kMaxElementDepth);
         ClearDocument();
@@ -528,6 +632,11 @@ bool QXmlObject::SetContent(const QByteArray& bytes)
     m_Document = parsed;
     m_bXmlOk = !m_Document.documentElement().isNull();
     m_czXmlError.clear();
+    // Kept as read only where its bytes are known to be UTF-8: in another
+    // encoding the toolkit's own writer writes what it kept of it.
+    const QByteArray doctype = m_bXmlOk && !m_Document.doctype().name().isEmpty() ? DoctypeOf(text) : QByteArray();
+    if (InUtf8(text) || std::all_of(doctype.begin(), doctype.end(), [](char c) { return uchar(c) < 0x80; }))
+        m_baDoctype = doctype;
     return m_bXmlOk;
 }
 
@@ -536,6 +645,7 @@ void QXmlObject::NewDocument(const QString& rootTag)
     m_baDeferred.clear();
     m_pIndex.reset();
     m_lPendingTexts.clear();
+    m_baDoctype.clear();
     m_Document = QDomDocument();
     m_Document.appendChild(
         m_Document.createProcessingInstruction(QStringLiteral("xml"),
@@ -550,6 +660,7 @@ void QXmlObject::ClearDocument()
     m_baDeferred.clear();
     m_pIndex.reset();
     m_lPendingTexts.clear();
+    m_baDoctype.clear();
     m_Document = QDomDocument();
     m_bXmlOk = false;
 }
@@ -715,7 +826,12 @@ QByteArray QXmlObject::ToText() const
         return QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n") + body.toUtf8();
     body.clear();
     QTextStream stream(&body);
-    if (typed)
+    // The toolkit's parser keeps neither the declarations of an internal
+    // subset nor its comments: the document type is written as it was read.
+    // Its entities stay declared, their references expanded in the content.
+    if (typed && !m_baDoctype.isEmpty())
+        stream << XmlCharacters(QString::fromUtf8(m_baDoctype.constData(), m_baDoctype.size())) << '\n';
+    else if (typed)
         type.save(stream, 1);
     for (QDomNode node = m_Document.firstChild(); !node.isNull(); node = node.nextSibling()) {
         if (node.isProcessingInstruction() && node.toProcessingInstruction().target() == QLatin1String("xml"))

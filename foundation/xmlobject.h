@@ -23,8 +23,9 @@ public:
     virtual ~QXmlObject();
 
     // Parses the bytes; trailing NULs and blanks (chunk padding) are ignored.
-    // False, with no document held, when they do not parse or nest elements
-    // deeper than 64 levels.
+    // A text in UTF-16 is read as its UTF-8 form (XmlTextInUtf8). False,
+    // with no document held, when they do not parse or nest elements deeper
+    // than 64 levels.
     bool SetContent(const QByteArray& bytes);
     // Starts an empty document whose root element has the given tag.
     void NewDocument(const QString& rootTag);
@@ -165,6 +166,9 @@ private:
     mutable std::unique_ptr<XmlScanIndex> m_pIndex;
     // SetText's (path, text) while indexed, in order.
     mutable QList<QPair<QStringList, QString>> m_lPendingTexts;
+    // The parsed text's document type as it stands there (UTF-8), written
+    // back by ToText; empty without one.
+    QByteArray m_baDoctype;
 };
 
 #endif

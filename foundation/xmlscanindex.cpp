@@ -109,8 +109,105 @@ bool IsPlainXmlUnits(const QString& text)
     return IsPlainXmlText(text);
 }
 
+namespace {
+
+enum class tyUnits { Bytes, Utf16LE, Utf16BE };
+
+// How the characters of an XML text are stored, told from its first bytes
+// as XML's appendix F tells it: a byte order mark, or the opening '<' as one
+// 16-bit unit ("<\0" or "\0<", not the "<\0\0\0" of UTF-32). *bom gets
+// the length of the mark.
+tyUnits UnitsOf(const QByteArray& bytes, int* bom)
+{
+    *bom = 0;
+    if (bytes.size() < 2)
+        return tyUnits::Bytes;
+    const bool wide = bytes.size() < 4 || bytes.at(2) != '\0' || bytes.at(3) != '\0';
+    if (bytes.startsWith("\xFF\xFE") && wide) {
+        *bom = 2;
+        return tyUnits::Utf16LE;
+    }
+    if (bytes.startsWith("\xFE\xFF")) {
+        *bom = 2;
+        return tyUnits::Utf16BE;
+    }
+    if (bytes.startsWith(QByteArray("<\0", 2)) && wide)
+        return tyUnits::Utf16LE;
+    if (bytes.startsWith(QByteArray("\0<", 2)))
+        return tyUnits::Utf16BE;
+    return tyUnits::Bytes;
+}
+
+// The end of a UTF-16 text without its trailing NUL and blank units; a last
+// odd byte is padding only when it is a NUL.
+int Utf16TextEnd(const QByteArray& bytes, tyUnits units, int bom)
+{
+    const char* const s = bytes.constData();
+    int end = bytes.size();
+    if (end % 2 && s[end - 1] == '\0')
+        --end;
+    if (end % 2)
+        return end;
+    const int low = units == tyUnits::Utf16LE ? 0 : 1;
+    while (end - 2 >= bom && s[end - 2 + (1 - low)] == '\0'
+           && (s[end - 2 + low] == '\0' || IsBlank(s[end - 2 + low])))
+        end -= 2;
+    return end;
+}
+
+// The text with the encoding its declaration names changed to UTF-8.
+QByteArray WithUtf8Declaration(QByteArray text)
+{
+    if (!text.startsWith("<?xml") || text.size() < 6 || !IsBlank(text.at(5)))
+        return text;
+    const int close = text.indexOf("?>");
+    const int name = text.indexOf("encoding", 5);
+    if (close < 0 || name < 0 || name > close)
+        return text;
+    int at = name + int(std::strlen("encoding"));
+    while (at < close && IsBlank(text.at(at)))
+        ++at;
+    if (at >= close || text.at(at) != '=')
+        return text;
+    ++at;
+    while (at < close && IsBlank(text.at(at)))
+        ++at;
+    const char quote = at < close ? text.at(at) : '\0';
+    const int value = at + 1;
+    const int valueEnd = quote == '"' || quote == '\'' ? text.indexOf(quote, value) : -1;
+    if (valueEnd < 0 || valueEnd > close)
+        return text;
+    return text.replace(value, valueEnd - value, "UTF-8");
+}
+
+} // namespace
+
+QByteArray XmlTextInUtf8(const QByteArray& bytes)
+{
+    int bom = 0;
+    const tyUnits units = UnitsOf(bytes, &bom);
+    if (units == tyUnits::Bytes)
+        return bytes;
+    const int end = Utf16TextEnd(bytes, units, bom);
+    const unsigned char* const s = reinterpret_cast<const unsigned char*>(bytes.constData()) + bom;
+    QString text((end - bom) / 2, Qt::Uninitialized);
+    QChar* const out = text.data();
+    for (int i = 0; i < text.size(); ++i) {
+        const unsigned char* const unit = s + 2 * i;
+        out[i] = QChar(units == tyUnits::Utf16LE ? ushort(unit[0] | unit[1] << 8) : ushort(unit[0] << 8 | unit[1]));
+    }
+    // Half a unit is no character: what stands there makes the parse fail.
+    if ((end - bom) % 2)
+        text += QChar(QChar::ReplacementCharacter);
+    return WithUtf8Declaration(text.toUtf8());
+}
+
 int XmlTextEnd(const QByteArray& bytes)
 {
+    int bom = 0;
+    const tyUnits units = UnitsOf(bytes, &bom);
+    if (units != tyUnits::Bytes)
+        return Utf16TextEnd(bytes, units, bom);
     const char* const s = bytes.constData();
     int end = bytes.size();
     // Padding runs kilobytes long: blocks of 32 bytes that are all blanks
@@ -140,9 +237,10 @@ bool XmlScanIndex::Build(const QByteArray& bytes)
     m_Nodes.clear();
     m_Nodes.reserve(256);
     m_nDepth = 0;
-    m_baText = bytes;
-    const char* const s = bytes.constData();
-    const int end = XmlTextEnd(bytes);
+    // A text in UTF-16 is indexed as its UTF-8 form, which a save writes.
+    m_baText = XmlTextInUtf8(bytes);
+    const char* const s = m_baText.constData();
+    const int end = XmlTextEnd(m_baText);
 
     int p = 0;
     if (end >= 2 && s[0] == '<' && s[1] == '?') {

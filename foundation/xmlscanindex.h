@@ -27,8 +27,14 @@ QString XmlCharacters(const QString& text);
 QChar XmlCharacterReplacement(qint64 code);
 
 // The end of an XML text without its trailing NULs and blanks: chunk texts
-// are padded to blocks of kilobytes, which no reader needs to look at.
+// are padded to blocks of kilobytes, which no reader needs to look at. A
+// text in UTF-16 (XmlTextInUtf8) loses whole NUL and blank units only.
 int XmlTextEnd(const QByteArray& bytes);
+// A text in UTF-16 (a byte order mark, or none and its '<' as one 16-bit
+// unit) as UTF-8, without the mark and trailing padding, its declaration
+// naming UTF-8: every byte pass of the readers assumes an ASCII-compatible
+// text. Any other text is given back as it is.
+QByteArray XmlTextInUtf8(const QByteArray& bytes);
 
 // One element of an XmlScanIndex, read like a QDomElement: the same calls
 // give the same answers as on the DOM parsed from the same text.

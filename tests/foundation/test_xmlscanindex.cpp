@@ -2,10 +2,14 @@
 // indexes must read as the DOM of that text reads, and every text it cannot
 // be sure of must be left to the parser.
 #include "foundation/xmlobject.h"
+#include "tests/support/fixturewriter.h"
 #include "tests/support/xmlscancompare.h"
 
 #include <QDomDocument>
 #include <QtTest>
+
+using fixture::IxmlForm;
+using fixture::IxmlInForm;
 
 namespace {
 // The document as the DOM's own writer serialises it (indent 1, its
@@ -52,6 +56,22 @@ private slots:
         QTest::newRow("texts of nested elements") << in("<L><D><I>1</I><N>a b</N></D><D><I>2</I></D></L>") << true;
         QTest::newRow("name characters") << in("<a.b-1_c>v</a.b-1_c><_x>w</_x>") << true;
         QTest::newRow("64 levels") << QByteArray("<a>").repeated(64) + "x" + QByteArray("</a>").repeated(64) << true;
+        // Other recorders' UTF-16 texts read as their UTF-8 form, padding
+        // (whole units; an odd NUL) dropped, the last unit kept.
+        const QByteArray padded = declaration + body + "  ";
+        QTest::newRow("UTF-16LE with a byte order mark") << IxmlInForm(padded, IxmlForm::Utf16LEWithBom) << true;
+        QTest::newRow("UTF-16BE bare") << IxmlInForm(padded, IxmlForm::Utf16BEBare) << true;
+        QTest::newRow("UTF-16LE padded with NULs")
+            << IxmlInForm(declaration + body, IxmlForm::Utf16LEWithBom) + QByteArray(9, '\0') << true;
+        QTest::newRow("UTF-16LE 64 levels, no mark")
+            << IxmlInForm(QByteArray("<a>").repeated(64) + QByteArray("</a>").repeated(64), IxmlForm::Utf16BEBare)
+                   .mid(1).append('\0') << true;
+        QTest::newRow("UTF-16BE non-ASCII text") << IxmlInForm(in("<NOTE>caf\xc3\xa9 \xf0\x9f\x8e\xac</NOTE>"),
+                                                               IxmlForm::Utf16BEBare) << false;
+        QTest::newRow("UTF-16 65 levels")
+            << IxmlInForm(QByteArray("<a>").repeated(65) + QByteArray("</a>").repeated(65), IxmlForm::Utf16BEBare)
+            << false;
+        QTest::newRow("UTF-16 half a unit at the end") << IxmlInForm(body, IxmlForm::Utf16LEWithBom) + "x" << false;
 
         QTest::newRow("65 levels") << QByteArray("<a>").repeated(65) + QByteArray("</a>").repeated(65) << false;
         QTest::newRow("entity") << in("<NOTE>a &amp; b</NOTE>") << false;

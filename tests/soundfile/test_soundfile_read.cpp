@@ -18,6 +18,7 @@ class TestSoundFileRead : public QObject
     Q_OBJECT
 
 private slots:
+    void monoFileRecordsAndGetters_data();
     void monoFileRecordsAndGetters();
     void polyFileTracksAndSyncPoints();
     void advancedTemplateAndInputSettings();
@@ -50,12 +51,33 @@ private:
     QTemporaryDir m_Scratch;
 };
 
+void TestSoundFileRead::monoFileRecordsAndGetters_data()
+{
+    // Other recorders' iXML: the same values, vendor elements included.
+    QTest::addColumn<int>("form");
+    QTest::addColumn<QByteArray>("doctype");
+    const QByteArray subset = "<!DOCTYPE BWFXML [\n <!ENTITY a \"[\">\n <!-- ] > -->\n]>\n";
+    QTest::newRow("as written") << int(IxmlForm::Utf8) << QByteArray();
+    QTest::newRow("UTF-16LE with a byte order mark") << int(IxmlForm::Utf16LEWithBom) << QByteArray();
+    QTest::newRow("UTF-16BE bare") << int(IxmlForm::Utf16BEBare) << QByteArray();
+    QTest::newRow("doctype with a bracket in a literal") << int(IxmlForm::Utf8) << subset;
+    QTest::newRow("UTF-16 doctype") << int(IxmlForm::Utf16LEWithBom) << subset;
+}
+
 void TestSoundFileRead::monoFileRecordsAndGetters()
 {
+    QFETCH(int, form);
+    QFETCH(QByteArray, doctype);
     TakeSpec spec = MonoTake(QStringLiteral("ABC123"), {0, 2});
     spec.tracks[1].name = QStringLiteral("Boom");
     spec.note = QStringLiteral("Plane overhead");
     spec.film = true;
+    const QString key = IxmlValue(ParseRiff(BuildMonoFile(spec, 1)).ixml, QStringLiteral("ORVEX_BRISEL/FILE_KEY"));
+    spec.ixmlForm = IxmlForm(form);
+    spec.ixmlEdits = {{"<BWFXML>", doctype + "<BWFXML>"},
+                      {"</BWFXML>", "<VENDOR><CLAP>&#x1F3AC; &a;</CLAP></VENDOR></BWFXML>"}};
+    if (doctype.isEmpty())
+        spec.ixmlEdits.last().second.replace("&a;", "[");
     const WrittenTake take = WriteTake(m_Scratch.path() + "/mono", spec);
     QCOMPARE(take.files.size(), 2);
     const RiffInfo reference = ReadRiffFile(take.files.at(1));
@@ -111,7 +133,10 @@ void TestSoundFileRead::monoFileRecordsAndGetters()
     QCOMPARE(file.GetiXMLOrvexTrackActive(5), QStringLiteral("NO"));
     QCOMPARE(file.GetiXMLOrvexTrackInGrid(2), QStringLiteral("MIC_3=0x1,"));
     QCOMPARE(file.GetiXMLOrvexTrackPanPot(2), QStringLiteral("100,100"));
-    QCOMPARE(file.GetiXMLFileKey(), IxmlValue(reference.ixml, QStringLiteral("ORVEX_BRISEL/FILE_KEY")));
+    QCOMPARE(file.GetiXMLFileKey(), key);
+    QCOMPARE(file.GetText({QStringLiteral("VENDOR"), QStringLiteral("CLAP")}), QStringLiteral("\U0001F3AC ["));
+    QCOMPARE(file.GetText({QStringLiteral("IXML_VERSION")}), QStringLiteral("1.61"));
+    QCOMPARE(file.GetText({QStringLiteral("SPEED"), QStringLiteral("TIMECODE_RATE")}), QStringLiteral("25/1"));
 
     // A fresh object forgets it all.
     file.InitVariables();

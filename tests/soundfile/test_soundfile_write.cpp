@@ -311,12 +311,18 @@ void TestSoundFileWrite::ixmlChunkRewrite_data()
     QTest::addColumn<bool>("absent");
     QTest::addColumn<int>("noteLength");
     QTest::addColumn<quint32>("frames");
-    QTest::newRow("fits in place") << int(ChunkOrder::IxmlBeforeData) << false << 20 << 48000u;
-    QTest::newRow("last chunk grows") << int(ChunkOrder::Standard) << false << 9000 << 48000u;
-    QTest::newRow("last chunk grows, odd data") << int(ChunkOrder::Standard) << false << 9000 << 4801u;
-    QTest::newRow("followed by data") << int(ChunkOrder::IxmlBeforeData) << false << 9000 << 48000u;
-    QTest::newRow("followed by ond") << int(ChunkOrder::IxmlBeforeOnd) << false << 9000 << 4801u;
-    QTest::newRow("absent") << int(ChunkOrder::Standard) << true << 100 << 4801u;
+    QTest::addColumn<int>("form");   // of the iXML read
+    const int utf8 = int(IxmlForm::Utf8);
+    QTest::newRow("fits in place") << int(ChunkOrder::IxmlBeforeData) << false << 20 << 48000u << utf8;
+    QTest::newRow("last chunk grows") << int(ChunkOrder::Standard) << false << 9000 << 48000u << utf8;
+    QTest::newRow("last chunk grows, odd data") << int(ChunkOrder::Standard) << false << 9000 << 4801u << utf8;
+    QTest::newRow("followed by data") << int(ChunkOrder::IxmlBeforeData) << false << 9000 << 48000u << utf8;
+    QTest::newRow("followed by ond") << int(ChunkOrder::IxmlBeforeOnd) << false << 9000 << 4801u << utf8;
+    QTest::newRow("absent") << int(ChunkOrder::Standard) << true << 100 << 4801u << utf8;
+    QTest::newRow("UTF-16LE fits in place") << int(ChunkOrder::IxmlBeforeData) << false << 20 << 48000u
+                                            << int(IxmlForm::Utf16LEWithBom);
+    QTest::newRow("UTF-16BE followed by ond") << int(ChunkOrder::IxmlBeforeOnd) << false << 9000 << 4801u
+                                              << int(IxmlForm::Utf16BEBare);
 }
 
 void TestSoundFileWrite::ixmlChunkRewrite()
@@ -325,14 +331,16 @@ void TestSoundFileWrite::ixmlChunkRewrite()
     QFETCH(bool, absent);
     QFETCH(int, noteLength);
     QFETCH(quint32, frames);
+    QFETCH(int, form);
     TakeSpec spec = MonoTake(QStringLiteral("ABC126"), {0});
     spec.order = ChunkOrder(order);
     spec.frames = frames;
+    const QString key = IxmlValue(ParseRiff(BuildMonoFile(spec, 0)).ixml, QStringLiteral("ORVEX_BRISEL/FILE_KEY"));
+    spec.ixmlForm = IxmlForm(form);
     const QString path = m_Scratch.path() + QStringLiteral("/ixml_%1.WAV").arg(QTest::currentDataTag());
     QVERIFY(WriteBytes(path, absent ? BuildBrokenFile(spec, Breakage::NoIxml) : BuildMonoFile(spec, 0)));
     const RiffInfo before = ReadRiffFile(path);
     const QByteArray audio = AudioMd5(path);
-    const QString key = IxmlValue(before.ixml, QStringLiteral("ORVEX_BRISEL/FILE_KEY"));
 
     const QString note(noteLength, QLatin1Char('N'));
     {
@@ -352,6 +360,8 @@ void TestSoundFileWrite::ixmlChunkRewrite()
     QCOMPARE(after.Find("iXML")->size % 2, 0u);
     QCOMPARE(IxmlValue(after.ixml, QStringLiteral("NOTE")), note);
     QCOMPARE(IxmlValue(after.ixml, QStringLiteral("TRACK_LIST/TRACK/NAME")), QStringLiteral("Boom"));
+    QCOMPARE(IxmlValue(after.ixml, QStringLiteral("SCENE")), spec.scene);
+    QVERIFY(after.ixml.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
     const bool grown = !absent && noteLength > 1000;
     const bool followed = order != int(ChunkOrder::Standard);
     QCOMPARE(CountChunks(after, "JUNK"), grown && followed ? 1 : 0);

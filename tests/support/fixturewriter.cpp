@@ -143,15 +143,24 @@ QList<int> Slots(const TakeSpec& spec)
     return slotList;
 }
 
+// The iXML text with the spec's edits made.
+QByteArray EditedIxml(const TakeSpec& spec, int trackIndex, quint32 dataSize)
+{
+    QByteArray text = IxmlDocument(spec, trackIndex, dataSize);
+    for (const QPair<QByteArray, QByteArray>& edit : spec.ixmlEdits)
+        text.replace(edit.first, edit.second);
+    return text;
+}
+
 // The common padded iXML length of every file of the take.
 int FamilyIxmlLength(const TakeSpec& spec, quint32 dataSize)
 {
     int longest = 0;
     if (spec.poly) {
-        longest = IxmlDocument(spec, -1, dataSize).size();
+        longest = EditedIxml(spec, -1, dataSize).size();
     } else {
         for (int i = 0; i < spec.tracks.size(); ++i)
-            longest = qMax(longest, IxmlDocument(spec, i, dataSize).size());
+            longest = qMax(longest, EditedIxml(spec, i, dataSize).size());
     }
     const int block = qMax(2, spec.ixmlBlock);
     const int padded = (longest + block - 1) / block * block;
@@ -382,6 +391,28 @@ QByteArray IxmlDocument(const TakeSpec& spec, int trackIndex, quint32 dataSize)
     return out;
 }
 
+QByteArray IxmlInForm(const QByteArray& text, IxmlForm form)
+{
+    if (form == IxmlForm::Utf8)
+        return text;
+    QString characters = QString::fromUtf8(text);
+    if (form == IxmlForm::Utf16BEBare && characters.startsWith(QLatin1String("<?xml"))) {
+        characters.remove(0, characters.indexOf(QLatin1String("?>")) + 2);
+        while (characters.startsWith(QLatin1Char('\n')))
+            characters = characters.mid(1) + QLatin1Char(' ');
+    } else {
+        characters.replace(QLatin1String("encoding=\"UTF-8\""), QLatin1String("encoding=\"UTF-16\""));
+    }
+    const bool big = form == IxmlForm::Utf16BEBare;
+    QByteArray units = big ? QByteArray() : QByteArray("\xFF\xFE");
+    for (const QChar c : characters) {
+        const char high = char(c.unicode() >> 8);
+        const char low = char(c.unicode() & 0xFF);
+        units.append(big ? high : low).append(big ? low : high);
+    }
+    return units;
+}
+
 QByteArray PadIxml(const QByteArray& text, int length)
 {
     return text.size() >= length ? text : text + QByteArray(length - text.size(), ' ');
@@ -416,7 +447,8 @@ QList<ChunkBytes> TakeFileChunks(const TakeSpec& spec, int trackIndex)
         for (const int s : slotList)
             onds << ChunkBytes{QByteArray("ond") + TrkIndexToCharOld(s + 1), OndPayload(spec, s), false};
     }
-    ChunkBytes ixml{"iXML", PadIxml(IxmlDocument(spec, trackIndex, dataSize), FamilyIxmlLength(spec, dataSize))};
+    ChunkBytes ixml{"iXML", IxmlInForm(PadIxml(EditedIxml(spec, trackIndex, dataSize), FamilyIxmlLength(spec, dataSize)),
+                                       spec.ixmlForm)};
 
     QList<ChunkBytes> chunks{fmt, bext};
     if (spec.film)

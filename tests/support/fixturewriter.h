@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QDate>
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <QTime>
@@ -39,6 +40,13 @@ enum class ChunkOrder {
     Standard,        // fmt bext data ond iXML
     IxmlBeforeData,  // fmt bext iXML data ond
     IxmlBeforeOnd    // fmt bext data iXML ond
+};
+
+// How an iXML text is stored in its chunk.
+enum class IxmlForm {
+    Utf8,            // as this maker writes it
+    Utf16LEWithBom,  // UTF-16LE after a byte order mark, the declaration naming UTF-16
+    Utf16BEBare      // UTF-16BE with neither byte order mark nor declaration
 };
 
 // One present track of a take. For a mono family it is one file; for a poly
@@ -115,6 +123,9 @@ struct TakeSpec {
     QList<SyncPoint> markers;                 // MARKER_GENERIC
     QList<InputSetting> inputSettings;        // empty: MIC_1 .. MIC_<present count>
     int ixmlBlock = 4096;                     // iXML texts are padded to a multiple of it
+    QList<QPair<QByteArray, QByteArray>> ixmlEdits;   // (from, to) byte replacements in the iXML
+                                              // text, in order: another recorder's markup
+    IxmlForm ixmlForm = IxmlForm::Utf8;       // of the padded text
 
     // The take text of the names and the bext: the number alone for the
     // templates 2, 3 and 5, else prefix + number.
@@ -143,6 +154,9 @@ QByteArray BextDescription(const TakeSpec& spec, int trackIndex);
 // The iXML document text (unpadded) of a family member, or of the poly file
 // with trackIndex -1. dataSize is the data chunk's size (for FILE_KEY).
 QByteArray IxmlDocument(const TakeSpec& spec, int trackIndex, quint32 dataSize);
+
+// A UTF-8 iXML text (padding included) stored in the form.
+QByteArray IxmlInForm(const QByteArray& text, IxmlForm form);
 
 struct WrittenTake {
     QStringList files;        // absolute paths, in spec.tracks order (one for poly)

@@ -50,15 +50,16 @@ QByteArray FileBytes(const QString& path)
 }
 
 // The file's bytes with from replaced by to in its iXML text and in its
-// bext description, sizes fixed.
-QByteArray WithMetadata(QByteArray file, const QByteArray& from, const QByteArray& to)
+// bext description, sizes fixed; the iXML stored in the form.
+QByteArray WithMetadata(QByteArray file, const QByteArray& from, const QByteArray& to,
+                        IxmlForm form = IxmlForm::Utf8)
 {
     const RiffInfo info = ParseRiff(file);
     const RiffChunk* bext = info.Find("bext");
     const RiffChunk* ixml = info.Find("iXML");
     QByteArray description = info.description;
     PutText(file, int(bext->payloadOffset), 256, description.replace(from, to).left(255));
-    QByteArray text = info.ixml.trimmed().replace(from, to);
+    QByteArray text = IxmlInForm(info.ixml.trimmed().replace(from, to), form);
     if (text.size() % 2)
         text.append(' ');
     file.replace(int(ixml->payloadOffset), int(ixml->size), text);
@@ -811,9 +812,11 @@ void TestTakeSave::foreignMetadataKeptThroughAnEdit_data()
     QTest::addColumn<QString>("typed");     // the scene, note and track name
     QTest::addColumn<QString>("read");      // the note and name read back
     QTest::addColumn<QByteArray>("kept");   // in the saved iXML or bext
+    QTest::addColumn<int>("form");          // of the recorder's iXML
     const QString typed = QStringLiteral("Sc\U0001F3AC \u65E5\u672C \u0416");
-    auto row = [&typed](const char* name, const QByteArray& from, const QByteArray& to, const QByteArray& kept) {
-        QTest::newRow(name) << false << from << to << 0 << typed << typed << kept;
+    auto row = [&typed](const char* name, const QByteArray& from, const QByteArray& to, const QByteArray& kept,
+                        IxmlForm form = IxmlForm::Utf8) {
+        QTest::newRow(name) << false << from << to << 0 << typed << typed << kept << int(form);
     };
     const QByteArray end = "</BWFXML>";
     row("comment", end, "<!-- by hand -->" + end, "<!-- by hand -->");
@@ -824,6 +827,14 @@ void TestTakeSave::foreignMetadataKeptThroughAnEdit_data()
     row("entities", end, "<X>S&amp;H &lt;1&gt;</X>" + end, "<X>S&amp;H &lt;1></X>");
     row("unknown and duplicated", end, "<X>1</X><X>2</X>" + end, "<X>1</X>\n  <X>2</X>");
     row("doctype", "<BWFXML>", "<!DOCTYPE BWFXML><BWFXML>", "<!DOCTYPE BWFXML>");
+    const QByteArray subset = "<!DOCTYPE BWFXML [<!ENTITY a \"[\"><!-- ] > --><!ENTITY b '<Y/>'>]>";
+    row("doctype subset", "<BWFXML>", subset + "<BWFXML><X>&#x1F3AC;&a;&b;</X>", subset + "\n");
+    row("reference after a bracket in a subset literal", "<BWFXML>", subset + "<BWFXML><X>&#x1F3AC;&a;&b;</X>",
+        "<X>\xF0\x9F\x8E\xAC[<Y/>");
+    row("UTF-16LE with a byte order mark", end, "<X>&#x1F3AC;\xC3\xA9</X>" + end, "<X>\xF0\x9F\x8E\xAC\xC3\xA9</X>",
+        IxmlForm::Utf16LEWithBom);
+    row("UTF-16BE bare", end, "<X>v</X>" + end, "<X>v</X>", IxmlForm::Utf16BEBare);
+    row("UTF-16 doctype subset", "<BWFXML>", subset + "<BWFXML>", subset, IxmlForm::Utf16LEWithBom);
     row("CR LF", "\n", "\r\n", "aSPEED=025.000-ND\r\r\naTAG=");
     row("references above U+FFFF", end, "<X>&#x1F600;&#127916;</X>" + end, "<X>\xF0\x9F\x98\x80\xF0\x9F\x8E\xAC</X>");
     row("characters XML cannot hold", end, "<X>a&#1;b\x02&#xFFFE;</X>" + end, "<X>a b ?</X>");
@@ -832,11 +843,12 @@ void TestTakeSave::foreignMetadataKeptThroughAnEdit_data()
     row("stray CR in the bext", "T001\r\n", "T001\r", "\raSPEED=025.000-ND\r\n");
     QTest::newRow("typed characters XML cannot hold")
         << false << QByteArray() << QByteArray() << 0 << QStringLiteral("a\uFFFE\u0001b\uFFFF") + QChar(0xD800)
-        << QStringLiteral("a? b?\x3F") << QByteArray("<NOTE>a? b?\x3F</NOTE>");
-    QTest::newRow("unreadable iXML") << false << end << QByteArray() << 5 << typed << typed << QByteArray("aSPEED=");
+        << QStringLiteral("a? b?\x3F") << QByteArray("<NOTE>a? b?\x3F</NOTE>") << int(IxmlForm::Utf8);
+    QTest::newRow("unreadable iXML") << false << end << QByteArray() << 5 << typed << typed << QByteArray("aSPEED=")
+                                     << int(IxmlForm::Utf8);
     QTest::newRow("poly entries of one channel")
         << true << QByteArray("<CHANNEL_INDEX>2<") << QByteArray("<CHANNEL_INDEX>1<") << 0 << typed << typed
-        << QByteArray("<CHANNEL_INDEX>1</CHANNEL_INDEX>\n    <INTERLEAVE_INDEX>2<");
+        << QByteArray("<CHANNEL_INDEX>1</CHANNEL_INDEX>\n    <INTERLEAVE_INDEX>2<") << int(IxmlForm::Utf8);
 }
 
 void TestTakeSave::foreignMetadataKeptThroughAnEdit()
@@ -851,13 +863,14 @@ void TestTakeSave::foreignMetadataKeptThroughAnEdit()
     QFETCH(QString, typed);
     QFETCH(QString, read);
     QFETCH(QByteArray, kept);
+    QFETCH(int, form);
     // A family of two: the second member's document is shared with the first's.
     const TakeSpec spec = (poly ? PolyTake : MonoTake)(QStringLiteral("FOR001"), {0, 1});
     const QString path = m_czDay + TrackFileName(spec, 0);
     const QByteArray original = poly ? BuildPolyFile(spec) : BuildMonoFile(spec, 0);
     for (int i = 0; i < (poly ? 1 : 2); ++i) {
         const QByteArray bytes = poly ? original : BuildMonoFile(spec, i);
-        QVERIFY(WriteBytes(m_czDay + TrackFileName(spec, i), from.isEmpty() ? bytes : WithMetadata(bytes, from, to)));
+        QVERIFY(WriteBytes(m_czDay + TrackFileName(spec, i), from.isEmpty() ? bytes : WithMetadata(bytes, from, to, IxmlForm(form))));
     }
     const QString takePath = poly ? path.chopped(4) : AudioPathFileShortenedToRacine(path);
     QSoundPerform take;
@@ -876,6 +889,14 @@ void TestTakeSave::foreignMetadataKeptThroughAnEdit()
     QCOMPARE(saved.data, ParseRiff(original).data);
     QCOMPARE(IxmlRoot(saved.ixml), QStringLiteral("BWFXML"));
     QVERIFY2(saved.ixml.contains(kept) || saved.description.contains(kept), saved.ixml.constData());
+    // Whatever the recorder's form, the text is saved as UTF-8 that says so,
+    // and the elements the edit does not own stay (a readable text's).
+    QVERIFY(saved.ixml.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"));
+    if (status == 0) {
+        QCOMPARE(IxmlValue(saved.ixml, QStringLiteral("IXML_VERSION")), QStringLiteral("1.61"));
+        QCOMPARE(IxmlValue(saved.ixml, QStringLiteral("SPEED/TIMECODE_RATE")), QStringLiteral("25/1"));
+        QCOMPARE(IxmlValue(saved.ixml, QStringLiteral("TRACK_LIST/TRACK/CHANNEL_INDEX")), QStringLiteral("1"));
+    }
     QSoundPerform reloaded;
     QVERIFY(reloaded.InitFilesZZ(takePath, kExt));
     QCOMPARE(reloaded.m_nTakeStatus, 0);
