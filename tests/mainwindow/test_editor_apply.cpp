@@ -834,12 +834,13 @@ private slots:
         // Each step of the renames takes a moment, so loads fall between them.
         SetReplaceStepHook([] { QThread::usleep(3000); });
         std::atomic<bool> done{false};
-        std::atomic<int> whole{0}, partial{0};
+        std::atomic<int> whole{0}, partial{0}, loads{0};
         std::thread loader([&] {
             for (int i = 0; !done; ++i) {
                 const int members = LoadedMembers(folder, roots.at(i % 2));
                 whole += members == 3 ? 1 : 0;
                 partial += members != 0 && members != 3 ? 1 : 0;
+                ++loads;
             }
         });
         for (int round = 0; round < 20; ++round) {
@@ -848,6 +849,10 @@ private slots:
                 rename.Add(QStringLiteral("%1/%2_%3.WAV").arg(folder, roots.at(round % 2)).arg(t, 2, 10, QLatin1Char('0')),
                            QStringLiteral("%1/%2_%3.WAV").arg(folder, roots.at(1 - round % 2)).arg(t, 2, 10, QLatin1Char('0')));
             QCOMPARE(int(rename.Execute()), int(TakeRename::Result::Done));
+            // Writers go before loads that start while they wait: one load
+            // between two renames, as a person's Apply leaves room for.
+            for (const int before = loads; loads == before && round % 4 == 3;)
+                QThread::usleep(200);
         }
         done = true;
         loader.join();
