@@ -3,7 +3,10 @@
 // into two, two runs without collision, STOP leaving no partial file.
 #include "fileprocess/importplan.h"
 #include "fileprocess/qdialogimportstranger.h"
+#include "soundfile/soundfile.h"
 #include "tests/support/fixturevariants.h"
+#include "tests/support/modalboxanswerer.h"
+#include "tests/support/riffbytes.h"
 #include "ui_qdialogimportstranger.h"
 
 #include <QDir>
@@ -121,9 +124,15 @@ void TestImportDialog::familyAndStereoRuns()
     ForeignSpec stereo;
     stereo.frames = 4800;
     QVERIFY(WriteForeignFile(m_czIn + "/ST.WAV", stereo));
+    // An RF64 file among them is refused, saying why, and takes no id.
+    QVERIFY(WriteBytes(m_czIn + "/BIG.WAV", BuildBrokenFile(MonoTake("BIG001", {0}), Breakage::Rf64)));
     QDialogImportStranger d(nullptr, 12);
-    d.SetPaths(family + QStringList{m_czIn + "/ST.WAV"}, "P.BR1", "D.OVD", m_czDay);
+    d.SetPaths(family + QStringList{m_czIn + "/BIG.WAV", m_czIn + "/ST.WAV"}, "P.BR1", "D.OVD", m_czDay);
+    ModalBoxAnswerer boxes;
+    boxes.ThenAccept().ThenAccept();   // this run and the second
     QVERIFY(Run(d));
+    QCOMPARE(boxes.SeenBoxes().size(), 1);
+    QCOMPARE(boxes.SeenBoxes().first().text, QString(QSoundFile::kRf64Refusal) + "\n" + m_czIn + "/BIG.WAV");
     QCOMPARE(d.FailedCount(), 0);
     QCOMPARE(Entries(m_czDay), (QStringList{"7T0012_1.WAV", "7T0012_2.WAV", "7T0012_3.WAV", "7T0013_01.WAV",
                                             "7T0013_02.WAV"}));
