@@ -117,7 +117,7 @@ public:
     qint64 m_nDataOffset = 0;        // where the samples begin
     quint32 m_nOndeSize = 0;         // first waveform chunk's size field
     qint64 m_nOndeOffset = 0;        // and its payload offset (0: none)
-    int m_nOtherChunkCount = 0;      // chunks of unknown ids (the walk stops at the 31st)
+    int m_nOtherChunkCount = 0;      // chunks of unknown ids
     tyChunkRecord m_OtherChunk;      // the last of them
 
     // ---- bext description and film chunk -------------------------------
