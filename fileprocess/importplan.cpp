@@ -29,8 +29,10 @@ tProbe ProbeSource(const QString& source)
     tProbe p;
     p.family = source;
     QSoundFile file;
-    if (!file.Open(source, 0) || !file.ReadChunks(false, true))
+    if (!file.Open(source, 0) || !file.ReadChunks(false, true)) {
+        p.rf64 = file.GetLayout().bRf64;
         return p;
+    }
     p.readable = true;
     p.channels = file.m_FmtChunk.nChannels;
     const bool xml = file.GetiXMLFileInfos();

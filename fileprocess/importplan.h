@@ -14,6 +14,7 @@ constexpr int kMaxId = 9999;
 // What the probe of one source found.
 struct tProbe {
     bool readable = false;
+    bool rf64 = false;           // unreadable for being an RF64 file
     bool recorderFile = false;   // a take of the recorder itself: refused
     int channels = 0;
     bool member = false;         // a one-channel member of another recorder's family
@@ -41,6 +42,7 @@ struct tPlan {
     QList<tItem> items;
     QStringList recorderFiles;   // refused: takes of the recorder itself
     QStringList unreadable;      // refused: not a sound file this program reads
+    QStringList rf64;            // refused: RF64 files, which it does not read
     int nextId = 0;              // the first id after the ones the plan uses
     bool idOverflow = false;     // an id above kMaxId would be needed: nothing planned
 };

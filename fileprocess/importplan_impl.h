@@ -30,7 +30,7 @@ tPlan Plan(const QStringList& sources, const QString& dayFolder, int startId, Pr
     for (const QString& source : sources) {
         const tProbe p = probe(source);
         if (!p.readable) {
-            plan.unreadable << source;
+            (p.rf64 ? plan.rf64 : plan.unreadable) << source;
             continue;
         }
         if (p.recorderFile) {

@@ -3,6 +3,7 @@
 #include "fileprocess/dialoglook.h"
 #include "foundation/fonts.h"
 #include "processing/qsoundmixer.h"
+#include "soundfile/soundfile.h"
 #include "ui_qdialogimportstranger.h"
 #include "widgets/labelfit.h"
 
@@ -135,6 +136,8 @@ void QDialogImportStranger::slot_OnButtonStartClicked()
                 + m_Plan.recorderFiles.join(QLatin1Char('\n'));
     if (!m_Plan.unreadable.isEmpty())
         refused << QStringLiteral("Not readable as sound files:\n") + m_Plan.unreadable.join(QLatin1Char('\n'));
+    if (!m_Plan.rf64.isEmpty())
+        refused << QLatin1String(QSoundFile::kRf64Refusal) + QLatin1Char('\n') + m_Plan.rf64.join(QLatin1Char('\n'));
     if (!refused.isEmpty())
         QMessageBox::critical(this, QStringLiteral("Error"), refused.join(QStringLiteral("\n\n")));
 

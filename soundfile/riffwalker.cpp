@@ -110,7 +110,9 @@ tyRiffLayout RiffChunkWalker::Walk(RiffByteSource& device, int maxUnknown)
     char head[12];
     if (layout.nFileLength < 12 || !device.ReadAt(0, head, 12))
         return layout;
-    layout.bRiffWave = std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0;
+    const bool wave = std::memcmp(head + 8, "WAVE", 4) == 0;
+    layout.bRiffWave = wave && std::memcmp(head, "RIFF", 4) == 0;
+    layout.bRf64 = wave && (std::memcmp(head, "RF64", 4) == 0 || std::memcmp(head, "BW64", 4) == 0);
     layout.nRiffSize = ReadLe32(reinterpret_cast<const unsigned char*>(head + 4));
     if (!layout.bRiffWave)
         return layout;

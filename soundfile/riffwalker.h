@@ -26,13 +26,14 @@ struct tyRiffChunkInfo {
 struct tyRiffLayout {
     qint64 nFileLength = 0;
     bool bRiffWave = false;     // "RIFF" .... "WAVE" at 0
+    bool bRf64 = false;         // "RF64" or "BW64" .... "WAVE" at 0: sizes in a ds64 chunk, not walked
     quint32 nRiffSize = 0;
     QVector<tyRiffChunkInfo> chunks;
     qint64 nWalkedEnd = 0;      // end of the last chunk walked (pad byte included)
     int nUnknownCount = 0;      // chunks of ids the sound file does not know
     bool bTruncated = false;    // a chunk runs past the end of the file
     bool bGarbage = false;      // bytes that are not a chunk header
-    bool bStoppedEarly = false; // the unknown-chunk or header limit ended the walk
+    bool bStoppedEarly = false; // the header limit (or the caller's unknown-chunk limit) ended the walk
 
     // The whole file is understood and the RIFF size agrees: safe to write.
     bool IsSound() const;
@@ -64,13 +65,16 @@ public:
 class RiffChunkWalker
 {
 public:
-    // The walk ends at the 31st chunk of an id outside knownIds.
-    static constexpr int kMaxUnknownChunks = 31;
+    // Every chunk up to the end of the file is walked, whatever its id:
+    // other programs put dozens of their own before the data. A damaged
+    // file of tiny "chunks" ends the walk at kMaxHeaders headers, so the
+    // layout stays small; the file then reads as stopped early.
     static constexpr int kMaxHeaders = 4096;
 
-    // maxUnknown: the walk ends at that many chunks of unknown ids.
-    static tyRiffLayout Walk(QIODevice& device, int maxUnknown = kMaxUnknownChunks);
-    static tyRiffLayout Walk(RiffByteSource& source, int maxUnknown = kMaxUnknownChunks);
+    // maxUnknown: the walk ends at that many chunks of unknown ids (a
+    // caller that wants only the first few).
+    static tyRiffLayout Walk(QIODevice& device, int maxUnknown = kMaxHeaders);
+    static tyRiffLayout Walk(RiffByteSource& source, int maxUnknown = kMaxHeaders);
 
     // True for the ids the sound file caches: "fmt ", "bext", "data",
     // "film", "iXML" and the waveform ids "ond" + one character.

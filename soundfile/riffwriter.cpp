@@ -191,6 +191,8 @@ bool RiffChunkWriter::AppendChunk(const QByteArray& id, QByteArray payload, char
         return Fail(QStringLiteral("bad chunk id"));
     if (m_File.size() != m_Layout.nFileLength || m_Layout.nWalkedEnd != m_Layout.nFileLength)
         return Fail(QStringLiteral("the file changed since it was read"));
+    if (m_Layout.chunks.size() >= RiffChunkWalker::kMaxHeaders)
+        return Fail(QStringLiteral("the file holds too many chunks for one more"));
     if (payload.size() & 1)
         payload.append(fill);
     QByteArray bytes;
@@ -271,6 +273,12 @@ bool RiffChunkWriter::PlanIxmlRewrite(const tyRiffLayout& layout, int textBytes,
         if (textBytes <= qint64(chunk.nSize) && finalLength == layout.nFileLength) {
             plan->eKind = tyIxmlRewrite::kInPlace;
             plan->nChunkSize = chunk.nSize;
+            // Later iXML chunks (another program's) would keep the old
+            // values for a reader that takes the last one.
+            for (int i = index + 1; i < layout.chunks.size(); ++i) {
+                if (layout.chunks.at(i).czId == "iXML")
+                    plan->lnRetired << i;
+            }
             return true;
         }
         const qint64 size = finalLength - chunk.PayloadOffset();
@@ -283,7 +291,9 @@ bool RiffChunkWriter::PlanIxmlRewrite(const tyRiffLayout& layout, int textBytes,
     }
     plan->bPadFirst = LastChunkUnpadded(layout);
     const qint64 size = finalLength - layout.nFileLength - (plan->bPadFirst ? 1 : 0) - 8;
-    if (size < textBytes || (size & 1))
+    // One more chunk past the walk's header limit would leave the file
+    // unreadable here.
+    if (size < textBytes || (size & 1) || layout.chunks.size() >= RiffChunkWalker::kMaxHeaders)
         return false;
     plan->eKind = tyIxmlRewrite::kAppend;
     plan->nHeaderOffset = layout.nFileLength + (plan->bPadFirst ? 1 : 0);
@@ -312,13 +322,12 @@ bool RiffChunkWriter::ReadUndo(const tyIxmlRewrite& plan, const QByteArray& payl
             return false;
         AppendChangedSpan(field.first, old, field.second.constData(), field.second.size(), undo);
     }
-    if (plan.eKind == tyIxmlRewrite::kAppend) {
-        for (const int index : plan.lnRetired) {
-            const tyRiffChunkInfo& retired = m_Layout.chunks.at(index);
-            AddRegion(undo, retired.nHeaderOffset, HeaderBytes(retired), QByteArray("JUNK") + Le32(retired.nSize));
-        }
-        return true;
+    for (const int index : plan.lnRetired) {
+        const tyRiffChunkInfo& retired = m_Layout.chunks.at(index);
+        AddRegion(undo, retired.nHeaderOffset, HeaderBytes(retired), QByteArray("JUNK") + Le32(retired.nSize));
     }
+    if (plan.eKind == tyIxmlRewrite::kAppend)
+        return true;
     const int index = m_Layout.Find("iXML");
     const tyRiffChunkInfo& chunk = m_Layout.chunks.at(index);
     if (plan.eKind == tyIxmlRewrite::kGrowLast)
@@ -414,9 +423,19 @@ bool RiffChunkWriter::CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteAr
         if (!PutAt(field.first, field.second))
             return false;
     }
+    // The later chunks first: in an append the first old chunk, the one
+    // readers take until then, goes last.
+    auto retire = [this, &plan] {
+        for (int i = plan.lnRetired.size() - 1; i >= 0; --i) {
+            if (!PutAt(m_Layout.chunks.at(plan.lnRetired.at(i)).nHeaderOffset, QByteArray("JUNK")))
+                return false;
+        }
+        return true;
+    };
     switch (plan.eKind) {
     case tyIxmlRewrite::kInPlace:
-        return PutAt(plan.PayloadOffset(), payload);
+        // The new text, then the stale chunks after it retired.
+        return PutAt(plan.PayloadOffset(), payload) && retire();
     case tyIxmlRewrite::kGrowLast:
         // The text first, then the chunk's size, then the RIFF size: until
         // the last of them the old sizes describe the file.
@@ -425,13 +444,7 @@ bool RiffChunkWriter::CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteAr
     case tyIxmlRewrite::kAppend:
         // The RIFF size takes in the new chunk; readers still take the first
         // iXML chunk, the old one, until it is renamed: the later ones first.
-        if (!PutAt(4, riffSize))
-            return false;
-        for (int i = plan.lnRetired.size() - 1; i >= 0; --i) {
-            if (!PutAt(m_Layout.chunks.at(plan.lnRetired.at(i)).nHeaderOffset, QByteArray("JUNK")))
-                return false;
-        }
-        return true;
+        return PutAt(4, riffSize) && retire();
     }
     return false;
 }

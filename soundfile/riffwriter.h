@@ -13,6 +13,7 @@ class QFile;
 // How one file's iXML chunk is rewritten so that the file ends at a chosen
 // length: over the old chunk (same length), grown as the last chunk, or
 // appended as a new chunk after which the old one is retired as "JUNK".
+// Any other iXML chunk is retired too: one file holds one iXML text.
 struct tyIxmlRewrite {
     enum Kind { kInPlace, kGrowLast, kAppend };
     Kind eKind = kInPlace;
@@ -21,7 +22,7 @@ struct tyIxmlRewrite {
     qint64 nHeaderOffset = 0;   // header of the chunk that holds the new text
     quint32 nChunkSize = 0;     // its size field after the save
     bool bPadFirst = false;     // append after an odd last chunk without its pad byte
-    QList<int> lnRetired;       // append: the old iXML chunks, renamed "JUNK"
+    QList<int> lnRetired;       // the iXML chunks that do not take the text, renamed "JUNK"
     // Header fields rewritten in place with the chunk (offset, new bytes):
     // bext lines set while the file was closed.
     QList<QPair<qint64, QByteArray>> lFields;
@@ -89,7 +90,7 @@ public:
     // as before. A failure (a full card) cuts the file back.
     bool ReserveIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload);
     // Step 2: the fields, the payload bytes within the old length, then the
-    // chunk size and the RIFF size, then the old chunks retired.
+    // chunk size and the RIFF size, then the other iXML chunks retired.
     bool CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload);
     // How a file stands against its undo record.
     enum class UndoMatch {

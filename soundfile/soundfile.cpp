@@ -15,6 +15,8 @@ namespace {
 constexpr qint64 kMaxiXMLBytes = 16 * 1024 * 1024;
 
 const char* const kReadChunksTitle = "QSoundFile::ReadChunks()";
+// ReadChunks names the walk's header limit when it ends the walk before the data.
+static_assert(RiffChunkWalker::kMaxHeaders == 4096, "the message names the limit");
 
 } // namespace
 
@@ -180,12 +182,16 @@ bool QSoundFile::ReadChunks(bool report, bool bextOptional)
         m_bWalked = true;
         if (m_Layout.nFileLength == 0)
             failure = "is empty !";
+        else if (m_Layout.bRf64)
+            failure = kRf64Refusal;
         else if (!m_Layout.bRiffWave)
             failure = "is not a sound file !";
         else {
             CacheRecords(windows);
             if (m_FmtChunk.szId[0] == 0)
                 failure = "hasn't Format Chunk !";
+            else if (m_DataChunk.szId[0] == 0 && m_Layout.bStoppedEarly)
+                failure = "hasn't Data Chunk within its first 4096 chunks !";
             else if (m_DataChunk.szId[0] == 0)
                 failure = "hasn't Data Chunk !";
             else if (!bextOptional && !HasBextChunk())

@@ -83,6 +83,9 @@ public:
     // found and bext too unless bextOptional. With report, the failure is
     // sent on the message channel.
     bool ReadChunks(bool report, bool bextOptional);
+    // What a read of an RF64 file says (its 64-bit sizes are not read),
+    // here and wherever such files are refused.
+    static constexpr const char* kRf64Refusal = "RF64 files (over 4 GB) are not supported !";
     bool HasiXMLChunk() const { return m_bHasiXML; }
     // Up to n bytes from offset (-1: the current position). The bytes read,
     // 0 at the end of the file, -1 on an error.
@@ -114,7 +117,7 @@ public:
     qint64 m_nDataOffset = 0;        // where the samples begin
     quint32 m_nOndeSize = 0;         // first waveform chunk's size field
     qint64 m_nOndeOffset = 0;        // and its payload offset (0: none)
-    int m_nOtherChunkCount = 0;      // chunks of unknown ids (the walk stops at the 31st)
+    int m_nOtherChunkCount = 0;      // chunks of unknown ids
     tyChunkRecord m_OtherChunk;      // the last of them
 
     // ---- bext description and film chunk -------------------------------

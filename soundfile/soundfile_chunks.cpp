@@ -35,12 +35,14 @@ bool QSoundFile::AddiXMLChunk(QString& text)
         why = writer.ErrorText();
     }
     Rewalk();
-    // The new chunk was appended: retire the old ones (a damaged file may
-    // hold more than one), the first last. Until then readers take the old
-    // first chunk, so an interruption leaves the file as it was.
-    if (written && appended && index >= 0) {
-        for (int old = m_Layout.chunks.size() - 2; written && old >= index; --old) {
-            if (m_Layout.chunks.at(old).czId != "iXML")
+    // Retire every other iXML chunk (another program's file may hold more
+    // than one): a reader that takes the last one must not find the old
+    // text. After an append the first goes last: until then readers take
+    // the old first chunk, so an interruption leaves the file as it was.
+    const int kept = appended ? m_Layout.chunks.size() - 1 : index;
+    if (written && index >= 0) {
+        for (int old = m_Layout.chunks.size() - 1; written && old >= index; --old) {
+            if (old == kept || m_Layout.chunks.at(old).czId != "iXML")
                 continue;
             RiffChunkWriter writer(m_File, m_Layout);
             written = writer.RenameChunk(old, "JUNK");
@@ -62,19 +64,19 @@ void QSoundFile::AdoptIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& p
     } else if (plan.eKind == tyIxmlRewrite::kAppend) {
         if (plan.bPadFirst)
             chunks.last().bPadded = true;
-        for (const int index : plan.lnRetired)
-            chunks[index].czId = QByteArrayLiteral("JUNK");
         tyRiffChunkInfo chunk;
         chunk.czId = QByteArrayLiteral("iXML");
         chunk.nSize = plan.nChunkSize;
         chunk.nHeaderOffset = plan.nHeaderOffset;
         chunks.append(chunk);
     }
+    for (const int index : plan.lnRetired)
+        chunks[index].czId = QByteArrayLiteral("JUNK");
     m_Layout.nFileLength = plan.nFinalLength;
     m_Layout.nWalkedEnd = plan.nFinalLength;
     m_Layout.nRiffSize = quint32(plan.nFinalLength - 8);
     m_MainChunk.nSize = m_Layout.nRiffSize;
-    // A retired chunk counts as unknown: the walk would stop at as many.
+    // A retired chunk counts as unknown, as the walk would count it.
     m_Layout.nUnknownCount = 0;
     m_nOtherChunkCount = 0;
     for (int i = 0; i < chunks.size(); ++i) {
@@ -86,11 +88,6 @@ void QSoundFile::AdoptIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& p
         std::memcpy(m_OtherChunk.szId, info.czId.constData(), 4);
         m_OtherChunk.nSize = info.nSize;
         m_OtherChunk.nOffset = info.PayloadOffset();
-        if (m_Layout.nUnknownCount >= RiffChunkWalker::kMaxUnknownChunks && i + 1 < chunks.size()) {
-            chunks.resize(i + 1);
-            m_Layout.nWalkedEnd = chunks.last().End();
-            m_Layout.bStoppedEarly = true;
-        }
     }
     m_bHasiXML = m_Layout.Find("iXML") >= 0;
     // The rewritten chunk is the first iXML chunk: the old ones were retired.

@@ -3,9 +3,12 @@
 // into two, two runs without collision, STOP leaving no partial file.
 #include "fileprocess/importplan.h"
 #include "fileprocess/qdialogimportstranger.h"
+#include "soundfile/soundfile.h"
 #include "take/soundperform.h"
 #include "tests/support/fixturesamples.h"
 #include "tests/support/fixturevariants.h"
+#include "tests/support/modalboxanswerer.h"
+#include "tests/support/riffbytes.h"
 #include "tests/support/riffreader.h"
 #include "ui_qdialogimportstranger.h"
 
@@ -153,9 +156,15 @@ void TestImportDialog::familyAndStereoRuns()
     ForeignSpec stereo;
     stereo.frames = 4800;
     QVERIFY(WriteForeignFile(m_czIn + "/ST.WAV", stereo));
+    // An RF64 file among them is refused, saying why, and takes no id.
+    QVERIFY(WriteBytes(m_czIn + "/BIG.WAV", BuildBrokenFile(MonoTake("BIG001", {0}), Breakage::Rf64)));
     QDialogImportStranger d(nullptr, 12);
-    d.SetPaths(sources + QStringList{m_czIn + "/ST.WAV"}, "P.BR1", "D.OVD", m_czDay);
+    d.SetPaths(sources + QStringList{m_czIn + "/BIG.WAV", m_czIn + "/ST.WAV"}, "P.BR1", "D.OVD", m_czDay);
+    ModalBoxAnswerer boxes;
+    boxes.ThenAccept().ThenAccept();   // this run and the second
     QVERIFY(Run(d));
+    QCOMPARE(boxes.SeenBoxes().size(), 1);
+    QCOMPARE(boxes.SeenBoxes().first().text, QString(QSoundFile::kRf64Refusal) + "\n" + m_czIn + "/BIG.WAV");
     QCOMPARE(d.FailedCount(), 0);
     expected << QString("7T%1_01.WAV").arg(12 + sets, 4, 10, QChar('0')) << QString("7T%1_02.WAV").arg(12 + sets, 4, 10, QChar('0'));
     expected.sort();

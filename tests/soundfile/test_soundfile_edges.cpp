@@ -117,6 +117,7 @@ private slots:
     void cleanup() { SetWritabilityProbe(WritabilityProbe()); }
     void layoutsKeepAudioAndSizes_data();
     void layoutsKeepAudioAndSizes();
+    void secondIxmlChunkNeverHidesASave_data();
     void secondIxmlChunkNeverHidesASave();
     void shortBextAndMissingFilm();
     void descriptionValuesStayOnTheirLine();
@@ -204,16 +205,25 @@ void TestSoundFileEdges::layoutsKeepAudioAndSizes()
     QVERIFY(ReadRiffFile(path).Find("ond7"));
 }
 
+void TestSoundFileEdges::secondIxmlChunkNeverHidesASave_data()
+{
+    QTest::addColumn<int>("noteLength");
+    QTest::newRow("appended") << 9000;
+    QTest::newRow("in place") << 20;
+}
+
 void TestSoundFileEdges::secondIxmlChunkNeverHidesASave()
 {
-    // A stale second iXML chunk at the end: a longer save must not leave it
-    // as the first iXML chunk, the one every reader takes.
+    // A stale second iXML chunk at the end: a save must leave no iXML chunk
+    // with the old text, neither the first (the one this program reads)
+    // nor the last (the one other readers may take).
+    QFETCH(int, noteLength);
     const TakeSpec spec = MonoTake(QStringLiteral("EDG002"), {0});
     QList<ChunkBytes> chunks = MoveChunk(ChunksOf(BuildMonoFile(spec, 0)), "iXML", 2);
     chunks.append(chunks.at(2));
-    const QString path = Write(QStringLiteral("two_ixml.WAV"), chunks);
+    const QString path = Write(QStringLiteral("two_ixml_%1.WAV").arg(noteLength), chunks);
     const QByteArray audio = AudioMd5(path);
-    const QString note(9000, QLatin1Char('x'));
+    const QString note(noteLength, QLatin1Char('x'));
     {
         QSoundFile file;
         QVERIFY(file.Open(path, 2) && file.ReadChunks(true, false) && file.GetiXMLFileInfos());
@@ -222,11 +232,31 @@ void TestSoundFileEdges::secondIxmlChunkNeverHidesASave()
         QVERIFY(file.AddiXMLChunk(text));
     }
     const RiffInfo info = ReadRiffFile(path);
+    QCOMPARE(info.ChunkIds().count(QStringLiteral("iXML")), 1);
     QCOMPARE(IxmlValue(info.ixml, QStringLiteral("NOTE")), note);
     QSoundFile fresh;
     QVERIFY(fresh.Open(path, 0) && fresh.ReadChunks(true, false) && fresh.GetiXMLFileInfos());
     QCOMPARE(fresh.GetiXMLNotes(), note);
     VerifyWhole(path, audio, spec.frames);
+
+    // A take's save: its record holds the retired header and puts the file back.
+    const QString planned = Write(QStringLiteral("two_ixml_plan_%1.WAV").arg(noteLength), chunks);
+    const QByteArray before = FileBytes(planned);
+    QFile file(planned);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    const tyRiffLayout layout = RiffChunkWalker::Walk(file);
+    tyIxmlRewrite plan;
+    const qint64 length = RiffChunkWriter::IxmlRewriteLengths(layout, noteLength).first();
+    QVERIFY(RiffChunkWriter::PlanIxmlRewrite(layout, noteLength, length, &plan));
+    const QByteArray payload(int(plan.nChunkSize), 'x');
+    RiffChunkWriter writer(file, layout);
+    tyChunkUndo undo;
+    QVERIFY(writer.ReadUndo(plan, payload, &undo) && writer.ReserveIxmlRewrite(plan, payload)
+            && writer.CommitIxmlRewrite(plan, payload));
+    QCOMPARE(ReadRiffFile(planned).ChunkIds().count(QStringLiteral("iXML")), 1);
+    QString why;
+    QVERIFY2(RiffChunkWriter::ApplyUndo(file, undo, &why), qPrintable(why));
+    QCOMPARE(FileBytes(planned), before);
 }
 
 void TestSoundFileEdges::shortBextAndMissingFilm()

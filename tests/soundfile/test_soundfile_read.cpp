@@ -28,7 +28,7 @@ private slots:
     void readChunksMessages();
     void oddSizesAreWalked();
     void damagedSizesGiveDefinedResults();
-    void fortyUnknownChunksStopTheWalk();
+    void fortyUnknownChunksAreWalked();
     void openFailuresAndSlots();
     void rawAccess();
     void bextLinesAreAnchored();
@@ -269,6 +269,11 @@ void TestSoundFileRead::readChunksMessages_data()
                              << "hasn't Bext Chunk !";
     QTest::newRow("bext optional") << AssembleRiff({{"fmt ", fmt}, {"data", QByteArray(6, 1)}}) << true
                                    << QString();
+    const TakeSpec spec = MonoTake(QStringLiteral("ABC131"), {0});
+    QTest::newRow("RF64") << BuildBrokenFile(spec, Breakage::Rf64) << false
+                          << QString::fromLatin1(QSoundFile::kRf64Refusal);
+    QTest::newRow("data past 4096 chunks") << BuildBrokenFile(spec, Breakage::ChunkFlood) << false
+                                           << "hasn't Data Chunk within its first 4096 chunks !";
 }
 
 void TestSoundFileRead::readChunksMessages()
@@ -384,17 +389,20 @@ void TestSoundFileRead::damagedSizesGiveDefinedResults()
     file.GetiXMLSyncPoint(nullptr, nullptr, frames, nullptr, false, nullptr, nullptr, nullptr, nullptr);
 }
 
-void TestSoundFileRead::fortyUnknownChunksStopTheWalk()
+void TestSoundFileRead::fortyUnknownChunksAreWalked()
 {
+    // Another program's chunks before the data: every one walked, the
+    // data and the iXML after them found.
     const TakeSpec spec = MonoTake(QStringLiteral("ABC128"), {0});
     const QString path = Write(QStringLiteral("forty.WAV"), BuildBrokenFile(spec, Breakage::FortyUnknownChunks));
     QSoundFile file;
     QVERIFY(file.Open(path, 0));
     QVERIFY(file.ReadChunks(false, false));
-    QCOMPARE(file.m_nOtherChunkCount, 31);
-    QVERIFY(!file.HasiXMLChunk());
-    QVERIFY(!file.IsLayoutSound());
-    QCOMPARE(ComputeFileStatus(file), 8);
+    QCOMPARE(file.m_nOtherChunkCount, 40);
+    QCOMPARE(file.GetDataOffset(), ReadRiffFile(path).dataOffset);
+    QVERIFY(file.HasiXMLChunk());
+    QVERIFY(file.IsLayoutSound());
+    QCOMPARE(ComputeFileStatus(file), 0);
 }
 
 void TestSoundFileRead::openFailuresAndSlots()

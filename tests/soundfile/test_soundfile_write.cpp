@@ -205,7 +205,8 @@ void TestSoundFileWrite::writersRefuse_data()
     QTest::newRow("RIFF size zero") << int(Breakage::RiffSizeZero) << 2 << "damaged";
     QTest::newRow("truncated data") << int(Breakage::TruncatedData) << 2 << "damaged";
     QTest::newRow("data size max") << int(Breakage::DataSizeMax) << 2 << "damaged";
-    QTest::newRow("40 unknown chunks") << int(Breakage::FortyUnknownChunks) << 2 << "damaged";
+    QTest::newRow("data past 4096 chunks") << int(Breakage::ChunkFlood) << 2 << "damaged";
+    QTest::newRow("RF64") << int(Breakage::Rf64) << 2 << "damaged";
 }
 
 void TestSoundFileWrite::writersRefuse()

@@ -31,7 +31,10 @@ const QList<BreakageInfo> kBreakages = {
     {Breakage::TrailingNuls, "trailing_nuls", 0, "valid: NULs after </BWFXML> are ignored", true},
     {Breakage::OddChunkPadded, "odd_chunk_padded", 0, "valid: odd chunk with pad byte walked", true},
     {Breakage::OddChunkUnpadded, "odd_chunk_unpadded", 0, "valid: odd chunk without pad byte walked", true},
-    {Breakage::FortyUnknownChunks, "forty_unknown", 8, "the walk stops at the 31st unknown chunk: no iXML", true},
+    {Breakage::FortyUnknownChunks, "forty_unknown", 0, "valid: 40 unknown chunks before data walked", true},
+    {Breakage::TwoIxmlChunks, "two_ixml", 0, "valid: the first iXML chunk read, a save retires the second", true},
+    {Breakage::ChunkFlood, "chunk_flood", 1, "\"hasn't Data Chunk within its first 4096 chunks !\"", false},
+    {Breakage::Rf64, "rf64", 1, "\"RF64 files (over 4 GB) are not supported !\"", false},
     {Breakage::TextFileNamedWav, "text_file", 1, "\"is not a sound file !\" reported", false},
     {Breakage::FamilyRateMismatch, "family_rate", -1, "InitFilesZZ false: rates differ", true},
     {Breakage::FamilySizeMismatch, "family_size", -1, "InitFilesZZ false: data sizes differ", true},
@@ -129,12 +132,17 @@ QByteArray BreakChunks(const TakeSpec& spec, int trackIndex, Breakage b)
     case Breakage::OddChunkUnpadded:
         chunks.insert(dataAt + 1, ChunkBytes{"xtra", "ABCDE", b == Breakage::OddChunkPadded});
         break;
-    case Breakage::FortyUnknownChunks: {
-        const int at = IndexOfChunk(chunks, "iXML");
+    case Breakage::FortyUnknownChunks:
         for (int i = 39; i >= 0; --i)
-            chunks.insert(at, ChunkBytes{"un" + QByteArray::number(i).rightJustified(2, '0'), U32(quint32(i))});
+            chunks.insert(dataAt, ChunkBytes{"un" + QByteArray::number(i).rightJustified(2, '0'), U32(quint32(i))});
         break;
-    }
+    case Breakage::TwoIxmlChunks:
+        chunks.append(chunks.at(IndexOfChunk(chunks, "iXML")));
+        break;
+    case Breakage::ChunkFlood:
+        for (int i = 0; i < 5000; ++i)
+            chunks.insert(dataAt, ChunkBytes{"tiny", QByteArray()});
+        break;
     default:
         break;
     }
@@ -149,6 +157,9 @@ QByteArray BreakChunks(const TakeSpec& spec, int trackIndex, Breakage b)
         break;
     case Breakage::NotRiff:
         bytes.replace(0, 4, "RIFX");
+        break;
+    case Breakage::Rf64:
+        bytes = AssembleRf64(chunks, quint64(spec.frames));
         break;
     case Breakage::TruncatedData: {
         const RiffInfo info = ParseRiff(bytes);
@@ -203,7 +214,7 @@ const BreakageInfo& InfoOf(Breakage breakage)
     return kBreakages.at(int(breakage));
 }
 
-QByteArray BuildBrokenFile(const TakeSpec& spec, Breakage breakage)
+QByteArray BuildBrokenFile(const TakeSpec& spec, Breakage breakage, int member)
 {
     TakeSpec changed = spec;
     if (breakage == Breakage::TextFileNamedWav)
@@ -216,7 +227,7 @@ QByteArray BuildBrokenFile(const TakeSpec& spec, Breakage breakage)
     // iXML is still found and only the data is at fault.
     if (breakage == Breakage::TruncatedData || breakage == Breakage::DataSizeMax)
         changed.order = ChunkOrder::IxmlBeforeData;
-    const int trackIndex = spec.poly ? -1 : (IsFamilyBreakage(breakage) ? 1 : 0);
+    const int trackIndex = spec.poly ? -1 : (IsFamilyBreakage(breakage) ? 1 : member);
     return BreakChunks(changed, trackIndex, breakage);
 }
 

@@ -36,7 +36,10 @@ enum class Breakage {
     TrailingNuls,        // status 0: iXML chunk padded with NULs after </BWFXML>
     OddChunkPadded,      // status 0: a 5-byte unknown chunk with its pad byte, after data
     OddChunkUnpadded,    // status 0: the same without pad byte (recorder style); walked correctly
-    FortyUnknownChunks,  // status 8: 40 unknown chunks before iXML; the walk stops at the 31st
+    FortyUnknownChunks,  // status 0: 40 small unknown chunks before data (another program's); all walked
+    TwoIxmlChunks,       // status 0: a stale copy of the iXML chunk after it; a save retires it
+    ChunkFlood,          // status 1: 5000 empty chunks before data; the walk stops at 4096 headers
+    Rf64,                // status 1: an RF64 header with its ds64 chunk; refused as not supported
     TextFileNamedWav,    // status 1: a text file; ReadChunks reports "is not a sound file !"
     FamilyRateMismatch,  // InitFilesZZ false: the second family member is at 44100 Hz
     FamilySizeMismatch   // InitFilesZZ false: the second family member has fewer frames
@@ -58,9 +61,9 @@ const BreakageInfo& InfoOf(Breakage breakage);
 // breakages change the second member, so the take needs two tracks or more).
 // Returns the written files (empty on a write failure).
 WrittenTake WriteBrokenTake(const QString& dayFolder, const TakeSpec& spec, Breakage breakage);
-// The bytes of the first file with the breakage applied (family breakages:
-// the second member).
-QByteArray BuildBrokenFile(const TakeSpec& spec, Breakage breakage);
+// The bytes of the first file (or of the given member) with the breakage
+// applied (family breakages: the second member).
+QByteArray BuildBrokenFile(const TakeSpec& spec, Breakage breakage, int member = 0);
 
 // ---- Foreign files to import ----
 

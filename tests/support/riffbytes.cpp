@@ -69,6 +69,24 @@ QByteArray AssembleRiff(const QList<ChunkBytes>& chunks)
     return QByteArray("RIFF") + U32(quint32(body.size())) + body;
 }
 
+QByteArray AssembleRf64(QList<ChunkBytes> chunks, quint64 frames)
+{
+    quint64 dataSize = 0;
+    for (ChunkBytes& c : chunks) {
+        if (c.id == "data") {
+            dataSize = quint64(c.payload.size());
+            c.sizeOverride = 0xFFFFFFFFLL;
+        }
+    }
+    auto u64 = [](quint64 v) { return U32(quint32(v)) + U32(quint32(v >> 32)); };
+    chunks.prepend({"ds64", QByteArray(24, '\0') + U32(0)});   // sizes set below, no table
+    QByteArray bytes = AssembleRiff(chunks);
+    bytes.replace(0, 4, "RF64");
+    PutU32(bytes, 4, 0xFFFFFFFFu);
+    bytes.replace(20, 24, u64(quint64(bytes.size()) - 8) + u64(dataSize) + u64(frames));
+    return bytes;
+}
+
 bool WriteBytes(const QString& path, const QByteArray& bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());

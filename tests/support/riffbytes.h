@@ -29,6 +29,12 @@ QByteArray BextPayload(const QByteArray& description, const QByteArray& originat
 // "RIFF" + size + "WAVE" + the chunks; the size field is the exact length - 8.
 QByteArray AssembleRiff(const QList<ChunkBytes>& chunks);
 
+// The chunks as an RF64 file, as recorders write one over 4 GB: "RF64",
+// size field 0xFFFFFFFF, "WAVE", a ds64 chunk with the 64-bit RIFF and
+// data sizes and the frame count (frames), then the chunks with the data
+// chunk's size field 0xFFFFFFFF.
+QByteArray AssembleRf64(QList<ChunkBytes> chunks, quint64 frames);
+
 // Writes the bytes to the file, creating its folder; false on any failure.
 bool WriteBytes(const QString& path, const QByteArray& bytes);
 

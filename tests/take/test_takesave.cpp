@@ -11,6 +11,7 @@
 #include "soundfile/chunkjournal.h"
 #include "take/takesavejournal.h"
 #include "tests/support/exfatvolume.h"
+#include "tests/support/fixturevariants.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/support/riffbytes.h"
 #include "tests/support/riffreader.h"
@@ -813,10 +814,11 @@ void TestTakeSave::foreignMetadataKeptThroughAnEdit_data()
     QTest::addColumn<QString>("read");      // the note and name read back
     QTest::addColumn<QByteArray>("kept");   // in the saved iXML or bext
     QTest::addColumn<int>("form");          // of the recorder's iXML
+    QTest::addColumn<int>("shape");         // a Breakage of every member's chunks, -1 none
     const QString typed = QStringLiteral("Sc\U0001F3AC \u65E5\u672C \u0416");
     auto row = [&typed](const char* name, const QByteArray& from, const QByteArray& to, const QByteArray& kept,
-                        IxmlForm form = IxmlForm::Utf8) {
-        QTest::newRow(name) << false << from << to << 0 << typed << typed << kept << int(form);
+                        IxmlForm form = IxmlForm::Utf8, int shape = -1) {
+        QTest::newRow(name) << false << from << to << 0 << typed << typed << kept << int(form) << shape;
     };
     const QByteArray end = "</BWFXML>";
     row("comment", end, "<!-- by hand -->" + end, "<!-- by hand -->");
@@ -841,14 +843,17 @@ void TestTakeSave::foreignMetadataKeptThroughAnEdit_data()
     row("bext lines ended by CR", "\r\n", "\r", "\raSPEED=025.000-ND\raTAG=FOR001\raTYP=mono\raCHNL=C1\r");
     row("bext lines ended by LF", "\r\n", "\n", "\naSPEED=025.000-ND\naTAG=");
     row("stray CR in the bext", "T001\r\n", "T001\r", "\raSPEED=025.000-ND\r\n");
+    row("forty unknown chunks before the data", {}, {}, "<CIRCLED>FALSE</CIRCLED>", IxmlForm::Utf8,
+        int(Breakage::FortyUnknownChunks));
+    row("a stale second iXML chunk", {}, {}, "<CIRCLED>FALSE</CIRCLED>", IxmlForm::Utf8, int(Breakage::TwoIxmlChunks));
     QTest::newRow("typed characters XML cannot hold")
         << false << QByteArray() << QByteArray() << 0 << QStringLiteral("a\uFFFE\u0001b\uFFFF") + QChar(0xD800)
-        << QStringLiteral("a? b?\x3F") << QByteArray("<NOTE>a? b?\x3F</NOTE>") << int(IxmlForm::Utf8);
+        << QStringLiteral("a? b?\x3F") << QByteArray("<NOTE>a? b?\x3F</NOTE>") << int(IxmlForm::Utf8) << -1;
     QTest::newRow("unreadable iXML") << false << end << QByteArray() << 5 << typed << typed << QByteArray("aSPEED=")
-                                     << int(IxmlForm::Utf8);
+                                     << int(IxmlForm::Utf8) << -1;
     QTest::newRow("poly entries of one channel")
         << true << QByteArray("<CHANNEL_INDEX>2<") << QByteArray("<CHANNEL_INDEX>1<") << 0 << typed << typed
-        << QByteArray("<CHANNEL_INDEX>1</CHANNEL_INDEX>\n    <INTERLEAVE_INDEX>2<") << int(IxmlForm::Utf8);
+        << QByteArray("<CHANNEL_INDEX>1</CHANNEL_INDEX>\n    <INTERLEAVE_INDEX>2<") << int(IxmlForm::Utf8) << -1;
 }
 
 void TestTakeSave::foreignMetadataKeptThroughAnEdit()
@@ -864,12 +869,14 @@ void TestTakeSave::foreignMetadataKeptThroughAnEdit()
     QFETCH(QString, read);
     QFETCH(QByteArray, kept);
     QFETCH(int, form);
+    QFETCH(int, shape);
     // A family of two: the second member's document is shared with the first's.
     const TakeSpec spec = (poly ? PolyTake : MonoTake)(QStringLiteral("FOR001"), {0, 1});
     const QString path = m_czDay + TrackFileName(spec, 0);
     const QByteArray original = poly ? BuildPolyFile(spec) : BuildMonoFile(spec, 0);
     for (int i = 0; i < (poly ? 1 : 2); ++i) {
-        const QByteArray bytes = poly ? original : BuildMonoFile(spec, i);
+        const QByteArray bytes = poly ? original : shape >= 0 ? BuildBrokenFile(spec, Breakage(shape), i)
+                                                              : BuildMonoFile(spec, i);
         QVERIFY(WriteBytes(m_czDay + TrackFileName(spec, i), from.isEmpty() ? bytes : WithMetadata(bytes, from, to, IxmlForm(form))));
     }
     const QString takePath = poly ? path.chopped(4) : AudioPathFileShortenedToRacine(path);
@@ -887,6 +894,13 @@ void TestTakeSave::foreignMetadataKeptThroughAnEdit()
 
     const RiffInfo saved = ReadRiffFile(path);
     QCOMPARE(saved.data, ParseRiff(original).data);
+    // One iXML chunk left (a stale one retired): this reader takes the last.
+    QCOMPARE(saved.ChunkIds().count(QStringLiteral("iXML")), 1);
+    if (!poly) {
+        const QString second = m_czDay + TrackFileName(spec, 1);
+        QCOMPARE(ReadRiffFile(second).data, ParseRiff(BuildMonoFile(spec, 1)).data);
+        QCOMPARE(QFileInfo(second).size(), QFileInfo(path).size());
+    }
     QCOMPARE(IxmlRoot(saved.ixml), QStringLiteral("BWFXML"));
     QVERIFY2(saved.ixml.contains(kept) || saved.description.contains(kept), saved.ixml.constData());
     // Whatever the recorder's form, the text is saved as UTF-8 that says so,

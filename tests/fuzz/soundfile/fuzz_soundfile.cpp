@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -70,7 +71,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray before = AudioBytes(path);
     file.SetiXMLNote(0, QString(int(size % 5000), QLatin1Char('n')));
     QString text = file.GenerateiXMLChunkPoly(0);
-    if (file.AddiXMLChunk(text) && (!file.IsLayoutSound() || AudioBytes(path) != before))
+    // One iXML chunk after the rewrite: any other would keep the old text.
+    if (file.AddiXMLChunk(text)
+        && (!file.IsLayoutSound() || AudioBytes(path) != before
+            || std::count_if(file.GetLayout().chunks.begin(), file.GetLayout().chunks.end(),
+                             [](const tyRiffChunkInfo& c) { return c.czId == "iXML"; }) != 1))
         __builtin_trap();
     char levels[3] = {1, 2, 3};
     if (file.AddOndeChunk(levels, int(size % 4), 1, 4800) && (!file.IsLayoutSound() || AudioBytes(path) != before))
