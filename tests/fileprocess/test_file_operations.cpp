@@ -453,11 +453,7 @@ void TestFileOperations::killedTakeCopiesLeaveNoHalfTake()
                           : 8;
     QTemporaryDir dir;
     std::unique_ptr<ExfatVolume> volume(exfat ? new ExfatVolume(dir.path()) : nullptr);
-    if (volume && volume->Path().isEmpty()) {
-        if (qgetenv("CI") == "true")
-            QFAIL(qPrintable("no exFAT volume: " + volume->Why()));
-        QSKIP(qPrintable("no exFAT volume (needs root, exfatprogs and exfat-fuse): " + volume->Why()));
-    }
+    NALVO_REQUIRE_EXFAT(volume);
     const QString root = volume ? volume->Path() : dir.path();
     const QStringList members = WriteTakeMembers(dir.filePath("src"), 256 << 10);
     QCOMPARE(members.size(), 24);
@@ -591,11 +587,7 @@ void TestFileOperations::killedReplacementLeavesOneTake()
     const int tracks = qEnvironmentVariableIsSet("NALVO_KILL_TRACKS") ? qMax(2, qEnvironmentVariableIntValue("NALVO_KILL_TRACKS")) : 4;
     QTemporaryDir dir;
     std::unique_ptr<ExfatVolume> volume(exfat ? new ExfatVolume(dir.path()) : nullptr);
-    if (volume && volume->Path().isEmpty()) {
-        if (qgetenv("CI") == "true")
-            QFAIL(qPrintable("no exFAT volume: " + volume->Why()));
-        QSKIP(qPrintable("no exFAT volume (needs root, exfatprogs and exfat-fuse): " + volume->Why()));
-    }
+    NALVO_REQUIRE_EXFAT(volume);
     const QString root = volume ? volume->Path() : dir.path();
     // An import stamps the time: its files are told by name.
     const auto Shape = [&operation](QStringList tree) {

@@ -547,11 +547,7 @@ void TestTakeSave::familyChangedSinceTheLoadIsRefused()
     QFETCH(bool, exfat);
     QFETCH(bool, movedIn);
     std::unique_ptr<ExfatVolume> volume(exfat ? new ExfatVolume(m_pDir->path()) : nullptr);
-    if (volume && volume->Path().isEmpty()) {
-        if (qgetenv("CI") == "true")
-            QFAIL(qPrintable("no exFAT volume: " + volume->Why()));
-        QSKIP(qPrintable("no exFAT volume (needs root, exfatprogs and exfat-fuse): " + volume->Why()));
-    }
+    NALVO_REQUIRE_EXFAT(volume);
     const QString day = (volume ? volume->Path() : m_pDir->path()) + QStringLiteral("/DAY/");
     const QString other = (volume ? volume->Path() : m_pDir->path()) + QStringLiteral("/OTHER/");
     QVERIFY(QDir().mkpath(day) && QDir().mkpath(other));
@@ -939,8 +935,7 @@ void TestTakeSave::runningSavesAreNeitherUndoneNorInterleaved()
     QFETCH(int, dayLoaders);
     QFETCH(bool, exfat);
     std::unique_ptr<ExfatVolume> volume(exfat ? new ExfatVolume(m_pDir->path()) : nullptr);
-    if (volume && volume->Path().isEmpty())
-        QSKIP(qPrintable("no exFAT volume (needs root, exfatprogs and exfat-fuse): " + volume->Why()));
+    NALVO_REQUIRE_EXFAT(volume);
     const QString dayFolder = volume ? volume->Path() + QLatin1Char('/') : m_czDay;
     const QString takePath = TakePathOf(WriteFamily(dayFolder, QStringLiteral("RAC001"), 24, Layouts::Orders));
     const bool day = dayLoaders > 0 || other.startsWith(QLatin1Char('-'));
