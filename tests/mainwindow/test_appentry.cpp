@@ -149,6 +149,8 @@ private slots:
         QTest::newRow("build unknown") << "build.sh --target" << 2 << "unknown argument --target";
         QTest::newRow("test --help") << "test.sh --ci --help" << 0 << "usage: scripts/test.sh";
         QTest::newRow("test unknown") << "test.sh --cj -- -R x" << 2 << "unknown argument --cj";
+        // "-" first: no display and no platform in the environment.
+        QTest::newRow("nalvo no display") << "- nalvo" << 1 << "nalvo needs a display: DISPLAY or WAYLAND_DISPLAY";
     }
 
     // Answered at once, before anything starts: no display needed, nothing
@@ -163,6 +165,11 @@ private slots:
         env.insert("NALVO_APP_DIR", dir.filePath("app"));
         env.insert("QT_QPA_PLATFORM", "no-such-platform");
         QStringList words = command.split(' ');
+        if (words.first() == "-") {
+            words.removeFirst();
+            for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+                env.remove(name);
+        }
         env.insert("NALVO_VOLUMES_ROOT", words.first().startsWith('=') ? words.takeFirst().mid(1) : QString());
         QProcess process;
         process.setProcessEnvironment(env);
@@ -171,7 +178,34 @@ private slots:
         QCOMPARE(process.exitCode(), status);
         const QByteArray out = status == 0 ? process.readAllStandardOutput() : process.readAllStandardError();
         QVERIFY2(out.contains(said.toLocal8Bit()), out.constData());
+        if (status == 1)
+            QCOMPARE(out.count('\n'), 1);
         QVERIFY(!QFileInfo::exists(dir.filePath("app")));
+    }
+
+    void missingDisplay_data()
+    {
+        QTest::addColumn<QString>("platform");
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<QString>("wayland");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("nothing") << "" << "" << "" << true;
+        QTest::newRow("X11") << "" << ":0" << "" << false;
+        QTest::newRow("Wayland") << "" << "" << "wayland-0" << false;
+        QTest::newRow("xcb without X11") << "xcb" << "" << "wayland-0" << true;
+        QTest::newRow("wayland without it") << "wayland-egl" << ":0" << "" << true;
+        QTest::newRow("offscreen") << "offscreen" << "" << "" << false;
+        QTest::newRow("minimal") << "minimal" << "" << "" << false;
+        QTest::newRow("vnc with options") << "vnc:size=800x600" << "" << "" << false;
+    }
+
+    void missingDisplay()
+    {
+        QFETCH(QString, platform);
+        QFETCH(QString, display);
+        QFETCH(QString, wayland);
+        QFETCH(bool, refused);
+        QCOMPARE(!MissingDisplayText(platform, display, wayland).isEmpty(), refused);
     }
 
     void dayListProgress()
