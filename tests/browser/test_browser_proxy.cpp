@@ -77,10 +77,19 @@ private slots:
             t.separator = '-';
         writeShuffled(day, {a, b, c});
         QVERIFY(!fixture::WriteTake(day, fixture::PolyTake("AAA003", {0, 1})).files.isEmpty());
+        // Another recorder's takes "A101" and "A101_1": the second's files
+        // sort among the first's.
+        for (const char* name : {"A101_1", "A101_1_1", "A101_1_2", "A101_2", "A101_4"})
+            QVERIFY(QFile(day + "/" + name + ".WAV").open(QIODevice::WriteOnly));
 
         Browser browser;
-        QCOMPARE(browser.shownUnder(day), QStringList({"AAA001", "AAA002", "AAA003PX", "AAA010"}));
-        const QModelIndex shown = browser.proxy.index(0, 0, browser.proxy.mapFromSource(browser.model.index(day)));
+        // Rows sort by the file that stands for the take.
+        const QHash<QString, QString> takeOf{{"A101_1_2.WAV", "A101_1"}, {"A101_4.WAV", "A101"}};
+        QStringList expected;
+        for (const QString& file : inLocaleOrder(takeOf.keys()))
+            expected << takeOf.value(file);
+        QCOMPARE(browser.shownUnder(day), expected + QStringList({"AAA001", "AAA002", "AAA003PX", "AAA010"}));
+        const QModelIndex shown = browser.proxy.index(2, 0, browser.proxy.mapFromSource(browser.model.index(day)));
         QCOMPARE(shown.data(FSItemTypeRole).toInt(), int(FSITEM_MONO));
         QCOMPARE(QFileInfo(shown.data(FSFilePathRole).toString()).fileName(), QString("AAA001_04.WAV"));
     }
