@@ -165,11 +165,10 @@ private slots:
         env.insert("NALVO_APP_DIR", dir.filePath("app"));
         env.insert("QT_QPA_PLATFORM", "no-such-platform");
         QStringList words = command.split(' ');
-        if (words.first() == "-") {
-            words.removeFirst();
-            for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            if (words.first() == "-")
                 env.remove(name);
-        }
+        words.removeAll("-");
         env.insert("NALVO_VOLUMES_ROOT", words.first().startsWith('=') ? words.takeFirst().mid(1) : QString());
         QProcess process;
         process.setProcessEnvironment(env);
@@ -178,8 +177,7 @@ private slots:
         QCOMPARE(process.exitCode(), status);
         const QByteArray out = status == 0 ? process.readAllStandardOutput() : process.readAllStandardError();
         QVERIFY2(out.contains(said.toLocal8Bit()), out.constData());
-        if (status == 1)
-            QCOMPARE(out.count('\n'), 1);
+        QVERIFY(status != 1 || out.count('\n') == 1);
         QVERIFY(!QFileInfo::exists(dir.filePath("app")));
     }
 
@@ -189,13 +187,9 @@ private slots:
         QTest::addColumn<QString>("display");
         QTest::addColumn<QString>("wayland");
         QTest::addColumn<bool>("refused");
-        QTest::newRow("nothing") << "" << "" << "" << true;
         QTest::newRow("X11") << "" << ":0" << "" << false;
-        QTest::newRow("Wayland") << "" << "" << "wayland-0" << false;
         QTest::newRow("xcb without X11") << "xcb" << "" << "wayland-0" << true;
-        QTest::newRow("wayland without it") << "wayland-egl" << ":0" << "" << true;
         QTest::newRow("offscreen") << "offscreen" << "" << "" << false;
-        QTest::newRow("minimal") << "minimal" << "" << "" << false;
         QTest::newRow("vnc with options") << "vnc:size=800x600" << "" << "" << false;
     }
 

@@ -177,23 +177,15 @@ void TestTakeList::demoDayLooksRight()
         sum += w;
     QVERIFY(sum <= 1400 && sum > 1200);
 
-    // In a narrow window (900 x 500) no text runs into the next cell, and
-    // each column keeps room for the start of its texts: the list scrolls
-    // sideways instead.
+    // In a narrow window (900 x 500) no text runs into the next cell, each
+    // keeps the start of its text, and the list scrolls sideways instead.
     list.resize(520, 300);
     QTest::qWait(100);
-    const QFontMetrics metrics(generalFont10);
     const QList<int> narrow = list.ColumnWidths();
-    int cut = 0;
-    for (int i = 0; i < list.RowCount() - 1; ++i) {
-        for (int c = 0; c < narrow.size(); ++c) {
-            const QString shown = list.Row(i)->ShownText(c);
-            QVERIFY2(metrics.horizontalAdvance(shown) <= narrow.at(c) - 4, qPrintable(shown));
-            QVERIFY2(!shown.isEmpty() || list.Row(i)->Line0Text(c, nullptr).isEmpty(), qPrintable(shown));
-            cut += shown != list.Row(i)->Line0Text(c, nullptr) ? 1 : 0;
-        }
-    }
-    QVERIFY(cut > 0);
+    for (int i = 0; i < list.RowCount() - 1; ++i)
+        for (int c = 0; c < narrow.size(); ++c)
+            QVERIFY(QFontMetrics(generalFont10).horizontalAdvance(list.Row(i)->ShownText(c)) <= narrow.at(c) - 4
+                    && (!list.Row(i)->ShownText(c).isEmpty() || list.Row(i)->Line0Text(c, nullptr).isEmpty()));
     QVERIFY(std::accumulate(narrow.begin(), narrow.end(), 0) > 520);
     QVERIFY(list.grab().save(QDir(QCoreApplication::applicationDirPath()).filePath("take_list_narrow.png")));
     const QImage shot = list.grab().toImage();
