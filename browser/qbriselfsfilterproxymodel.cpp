@@ -39,18 +39,25 @@ bool QBriselFSFilterProxyModel::filterAcceptsRow(int sourceRow, const QModelInde
     return isLastTrackOfItsTake(sourceRow, sourceParent);
 }
 
-// The model lists a folder in name order, so a take's track files are
-// adjacent among the mono rows: only the last of each run stands for the take.
+// The model lists a folder in name order, so a take's track files stand
+// together among the mono rows but for the tracks of takes whose names
+// begin with this take's name and a track ("A101_1_1.WAV", take "A101_1",
+// sorts between "A101_1.WAV" and "A101_2.WAV" of take "A101"): only the
+// last track of a take stands for it, and the search for a later one goes
+// on past such longer names only.
 bool QBriselFSFilterProxyModel::isLastTrackOfItsTake(int sourceRow, const QModelIndex& sourceParent) const
 {
     const QAbstractItemModel* source = sourceModel();
     const int rows = source->rowCount(sourceParent);
+    const QString mine = source->index(sourceRow, 0, sourceParent).data(Qt::DisplayRole).toString();
     for (int next = sourceRow + 1; next < rows; ++next) {
         if (kindOf(source, next, sourceParent) != FSITEM_MONO)
             continue;
-        const QVariant mine = source->index(sourceRow, 0, sourceParent).data(Qt::DisplayRole);
-        const QVariant theirs = source->index(next, 0, sourceParent).data(Qt::DisplayRole);
-        return mine != theirs;
+        const QString theirs = source->index(next, 0, sourceParent).data(Qt::DisplayRole).toString();
+        if (theirs == mine)
+            return false;
+        if (!theirs.startsWith(mine))
+            return true;
     }
     return true;
 }

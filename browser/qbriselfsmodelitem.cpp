@@ -6,6 +6,7 @@
 #include "foundation/takenaming.h"
 
 #include <QDir>
+#include <QHash>
 #include <QMutex>
 #include <QSet>
 
@@ -214,13 +215,20 @@ void QBriselFSModelItem::tellUnreachableNames(const QString& path)
     const QStringList names = UnreachableEntryNames(path, QByteArrayLiteral(".WAV"));
     if (names.isEmpty())
         return;
+    // Told again when a name not told before has come: the notice counts
+    // and names all of them, as the user renames them all at once.
     static QMutex told;
-    static QSet<QString> folders;
+    static QHash<QString, QSet<QString>> toldNames;
     {
         QMutexLocker lock(&told);
-        if (folders.contains(path))
+        QSet<QString>& known = toldNames[path];
+        bool fresh = false;
+        for (const QString& name : names)
+            fresh |= !known.contains(name);
+        if (!fresh)
             return;
-        folders.insert(path);
+        for (const QString& name : names)
+            known.insert(name);
     }
     SendUserMessage(QStringLiteral("Browser"),
                     QStringLiteral("The folder \"%1\" holds %2 name(s) that are not valid UTF-8. Such files cannot "

@@ -69,6 +69,11 @@ int MyFileInfoList::LoadEntries(const QString& folder, const QStringList& ending
         const QString name = QFile::decodeName(systemName);
         if (!MatchesAnEnding(name, endings))
             return true;
+        // A name that is not valid UTF-8 decodes to another name (U+FFFD for
+        // its stray bytes), which opens no file: such an entry is left out,
+        // as the browser leaves it out and says why.
+        if (QFile::encodeName(name) != QByteArray(systemName))
+            return true;
         tEntry entry;
         entry.name = name;
         entry.sortKey = name.toLocal8Bit();

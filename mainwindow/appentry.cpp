@@ -75,6 +75,22 @@ int CheckNalvoCommandLine(const QStringList& arguments)
     return -1;
 }
 
+QString MissingDisplayText(const QString& platform, const QString& display, const QString& waylandDisplay)
+{
+    const QString name = platform.section(QLatin1Char(':'), 0, 0).trimmed();
+    const bool x11 = name.isEmpty() || name == QLatin1String("xcb");
+    const bool wayland = name.isEmpty() || name.startsWith(QLatin1String("wayland"));
+    if (!x11 && !wayland)
+        return QString();
+    if ((x11 && !display.isEmpty()) || (wayland && !waylandDisplay.isEmpty()))
+        return QString();
+    const QString wanted = name.isEmpty() ? QStringLiteral("DISPLAY or WAYLAND_DISPLAY")
+                           : x11          ? QStringLiteral("DISPLAY")
+                                          : QStringLiteral("WAYLAND_DISPLAY");
+    return QStringLiteral("nalvo needs a display: %1 is not set (QT_QPA_PLATFORM=offscreen runs without one)")
+        .arg(wanted);
+}
+
 int RunNalvo(int argc, char** argv)
 {
     // Read before the application object exists: an answer to "--help" or
@@ -84,6 +100,14 @@ int RunNalvo(int argc, char** argv)
         arguments << QString::fromLocal8Bit(argv[i]);
     if (const int code = CheckNalvoCommandLine(arguments); code >= 0)
         return code;
+    // Qt would abort in the application object with a page about plugins.
+    const QString noDisplay = MissingDisplayText(qEnvironmentVariable("QT_QPA_PLATFORM"),
+                                                 qEnvironmentVariable("DISPLAY"),
+                                                 qEnvironmentVariable("WAYLAND_DISPLAY"));
+    if (!noDisplay.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(noDisplay));
+        return 1;
+    }
 
     QApplication app(argc, argv);
     if (QFileInfo::exists(AppFolders::DebugMarkerPath()))

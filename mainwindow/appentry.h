@@ -22,6 +22,13 @@ QString LaunchBanner(const class QDateTime& now);
 // else the exit code, the usage or the refusal printed.
 int CheckNalvoCommandLine(const QStringList& arguments);
 
+// Why the window cannot be shown from this environment, empty when it can:
+// the platform plugin QT_QPA_PLATFORM names (before any ":options"; none:
+// X11 or Wayland) and the DISPLAY and WAYLAND_DISPLAY of the session.
+// Platforms that draw without a display server (offscreen, minimal, vnc,
+// linuxfb, eglfs ...) are not questioned.
+QString MissingDisplayText(const QString& platform, const QString& display, const QString& waylandDisplay);
+
 // The whole program: application object, debug log, font factor, main
 // window, event loop. Returns the loop's exit code.
 int RunNalvo(int argc, char** argv);

@@ -18,6 +18,7 @@
 #include <QModelIndex>
 #include <QPoint>
 #include <QPointer>
+#include <QSet>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -414,6 +415,14 @@ private:
     void ConnectEditorSignals();
     void ConnectSelectionSignals();
 
+    // The take line says why the selected take (its name in the line) is
+    // not opened, or not for editing, and what to do, over the file-name
+    // choice it does not need; the full text is its tool tip. An empty
+    // text gives the line back to the take's name.
+    void ShowTakeProblem(const QString& text);
+    // Why a take that loaded with this status cannot be played or edited.
+    static QString TakeStatusText(const QString& take, int status);
+
     // The template of one take of a multiple selection (Template probe).
     void ProbeTemplate(const QModelIndex& row, const tyTakePathDescription& take);
     // Enables the name edits of the shown take's tracks.
@@ -436,6 +445,12 @@ private:
     // The selected rows' files are the takes of the current selection.
     bool SelectionIsCurrent(const QModelIndexList& rows) const;
 
+    // The take line's problem text, over the file-name line and choice
+    // (made on first use).
+    QLabel* m_pLabelTakeProblem = nullptr;
+    // Damaged takes whose box was shown: arrowing back over one does not
+    // raise it again. Takes as "folder/name".
+    QSet<QString> m_lczToldDamagedTakes;
     // True while a dispatch or an apply runs: a modal box's event loop may
     // fire the selection timer again.
     bool m_bDispatching = false;

@@ -79,6 +79,7 @@ void DlgMain::ResetEditorAll()
                          ui->m_CtrlLabelRef, ui->m_CtrlLabelCreationTime, ui->m_CtrlLabelCreator,
                          ui->m_CtrlLabelFilename})
         info->setText(QStringLiteral("-"));
+    ShowTakeProblem(QString());
     ui->m_CtrlEditEditorNote->clear();
     ui->m_CtrlEditEditorScene->clear();
     ui->m_CtrlEditEditor_TakeNumber->clear();

@@ -9,8 +9,10 @@
 #include "browser/qbriselfsmodel.h"
 #include "browser/qbriselfsmodelitem.h"
 #include "player/qplaytimeline.h"
+#include "take/takefamily.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QMessageBox>
 #include <QScopedValueRollback>
 #include <QTimer>
@@ -160,7 +162,9 @@ void DlgMain::ProbeTemplate(const QModelIndex& row, const tyTakePathDescription&
     }
     if (probe) {
         auto temporary = std::make_unique<QSoundPerform>();
-        if (temporary->InitFilesZZ(take.czTakePath, QStringLiteral("WAV")) && temporary->m_nTakeStatus == 0) {
+        // Without a box: a take that does not load has no template to offer.
+        if (temporary->QuickInitFiles(take.czTakePath, QStringLiteral("WAV"), nullptr, false)
+            && temporary->m_nTakeStatus == 0) {
             number = temporary->m_nScTkTemplate;
             composition = temporary->m_czAdvTemplateCompo;
         }
@@ -186,6 +190,24 @@ void DlgMain::ProbeTemplate(const QModelIndex& row, const tyTakePathDescription&
     }
 }
 
+QString DlgMain::TakeStatusText(const QString& take, int status)
+{
+    switch (status) {
+    case 1:
+        return QStringLiteral("%1 is not a 16 or 24-bit PCM WAV take: it cannot be played or edited here.").arg(take);
+    case 2:
+    case 3:
+        return QStringLiteral("%1 was made by another recorder: to play and edit it, use Import (Ctrl+I).")
+            .arg(take);
+    case 8:
+        return QStringLiteral("%1 was not closed correctly by the recorder (Wrong File #8): shown, but not for "
+                              "playing or editing.").arg(take);
+    default:
+        return QStringLiteral("%1 has damaged or missing recorder metadata (Wrong File #%2): shown, but not for "
+                              "playing or editing; to bring it in, use Import (Ctrl+I).").arg(take).arg(status);
+    }
+}
+
 bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
 {
     CloseTakeInPlayer();
@@ -193,23 +215,45 @@ bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
     m_nScTkTemplate = -1;
     m_lnAdvFieldCode.clear();
     m_lczAdvFieldText.clear();
-    if (!m_SndPerform.InitFilesZZ(takePath, extension))
+    QString folder;
+    QString take;
+    SplitTakePath(takePath, extension, &folder, &take);
+    // Loaded without a box of its own: arrowing through a day of takes
+    // that cannot be opened must not raise one per key. The take line says
+    // why instead.
+    if (!m_SndPerform.QuickInitFiles(takePath, extension, nullptr, true)) {
+        // The load's reason names the take by its path; the line has room
+        // for its name.
+        const QString why = m_SndPerform.LoadFailureText().replace(
+            QDir::toNativeSeparators(folder + take), take);
+        ShowTakeProblem((why.isEmpty() ? QStringLiteral("%1 cannot be opened: no track files of it were found that "
+                                                        "this program reads.").arg(take)
+                                       : why)
+                        + QStringLiteral(" If another recorder made it, use Import (Ctrl+I)."));
         return false;
+    }
     bool result = true;
     const int status = m_SndPerform.m_nTakeStatus;
-    if (status != 0) {
-        const QString text =
-            status == 8 ? QStringLiteral("This file is a Brisel file not correctly closed!\nYou can try to fix the "
-                                         "problem using Tools/Check File.\nPlease note: there will be no iXML "
-                                         "chunk inside.")
-                        : QStringLiteral("This is not a Brisel file !\nYou can't play, edit and bounce this "
-                                         "file.\nYou can try to import it using Project/Import non-Brisel file "
-                                         "function.");
-        QMessageBox::critical(nullptr, QStringLiteral("Wrong File #%1").arg(status), text, QMessageBox::Ok);
-        result = false;
-    }
     SetInfosEditor();
     DisplayEditTracksContains();
+    if (status != 0) {
+        result = false;
+        ShowTakeProblem(TakeStatusText(m_SndPerform.m_czBaseName, status));
+        // A take of this recorder that is damaged is worth a box, once: a
+        // foreign one is only another maker's file, said in the line.
+        const QString key = QDir::cleanPath(takePath);
+        if (status >= 5 && !m_lczToldDamagedTakes.contains(key)) {
+            m_lczToldDamagedTakes.insert(key);
+            const QString text =
+                status == 8 ? QStringLiteral("This file is a Brisel file not correctly closed!\nYou can try to fix "
+                                             "the problem using Tools/Check File.\nPlease note: there will be no "
+                                             "iXML chunk inside.")
+                            : QStringLiteral("This is not a Brisel file !\nYou can't play, edit and bounce this "
+                                             "file.\nYou can try to import it using Project/Import non-Brisel file "
+                                             "function.");
+            QMessageBox::critical(nullptr, QStringLiteral("Wrong File #%1").arg(status), text, QMessageBox::Ok);
+        }
+    }
     // A take that opens in the player gets its timeline there; a damaged
     // one is still shown whole, waveform included, but not for editing.
     if (!result) {
@@ -217,6 +261,36 @@ bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
         ShowTakeTimeline();
     }
     return result;
+}
+
+void DlgMain::ShowTakeProblem(const QString& text)
+{
+    QLabel* name = ui->m_CtrlLabelFilename;
+    if (!m_pLabelTakeProblem) {
+        if (text.isEmpty())
+            return;
+        m_pLabelTakeProblem = new QLabel(name->parentWidget());
+        m_pLabelTakeProblem->setObjectName(QStringLiteral("m_CtrlLabel_TakeProblem"));
+        m_pLabelTakeProblem->setFont(name->font());
+        m_pLabelTakeProblem->setStyleSheet(
+            QStringLiteral("color:#ffb0a0; background-color:%1;")
+                .arg(name->parentWidget()->palette().color(QPalette::Window).name()));
+        m_pLabelTakeProblem->setTextFormat(Qt::PlainText);
+    }
+    const bool problem = !text.isEmpty();
+    // The line runs from the take name across the box, over the file-name
+    // choice and the routing grid's heading, which a take not opened for
+    // editing has no use for.
+    const int right = name->parentWidget()->width() - 4;
+    m_pLabelTakeProblem->setGeometry(name->x(), name->y(), qMax(name->width(), right - name->x()), name->height());
+    m_pLabelTakeProblem->setText(
+        m_pLabelTakeProblem->fontMetrics().elidedText(text, Qt::ElideRight, m_pLabelTakeProblem->width()));
+    m_pLabelTakeProblem->setToolTip(text);
+    m_pLabelTakeProblem->setVisible(problem);
+    m_pLabelTakeProblem->raise();
+    for (QWidget* covered : {static_cast<QWidget*>(name), static_cast<QWidget*>(ui->label_33),
+                             static_cast<QWidget*>(ui->m_CtrlComboBox_Filename)})
+        covered->setVisible(!problem);
 }
 
 void DlgMain::SelectFilePaths(const QStringList& paths)

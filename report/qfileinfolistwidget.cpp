@@ -3,6 +3,7 @@
 #include "report/fieldrules.h"
 #include "report/qfileinfowidget.h"
 #include "report/qmetadatathread.h"
+#include "report/takerowrules.h"
 #include "widgets/sharedfonts.h"
 
 #include <QFontMetrics>
@@ -20,6 +21,7 @@ using namespace ReportLayout;
 
 namespace {
 const int kRowHeight = 35;
+const int kReadableChars = 8;
 const int kProgressTop = 45;
 const int kScrollTop = 55;
 const char kRowNamePrefix[] = "QFileInfoWidget_";
@@ -50,6 +52,8 @@ QFileInfoListWidget::QFileInfoListWidget(QWidget* parent)
     m_pScrollArea->viewport()->setPalette(dark);
     m_pScrollArea->viewport()->setAutoFillBackground(true);
     m_pVerticalBar = m_pScrollArea->verticalScrollBar();
+    connect(m_pScrollArea->horizontalScrollBar(), &QScrollBar::valueChanged, this,
+            QOverload<>::of(&QWidget::update));
     m_pProgress = new QProgressBar(this);
     m_pProgress->setMaximumHeight(10);
     m_pProgress->setTextVisible(false);
@@ -271,6 +275,11 @@ void QFileInfoListWidget::ComputeWidths()
     fit.grows = QVector<bool>(k, false);
     fit.shrinks = QVector<bool>(k, false);
     fit.available = m_nAvailableWidth;
+    // A narrow window takes the width off the widest columns first, down to
+    // their headings, before every column shrinks alike: track columns
+    // then stay wide enough to read their headings and the start of a name.
+    fit.minimums = QVector<int>(k, 1);
+    fit.withinAvailable = true;
     const QFontMetrics labels(generalFont10);
     for (int c = 0; c < k; ++c) {
         const tyReportDataField* field = DataFieldOf(m_DataLayout[0][c].nFieldId);
@@ -284,6 +293,7 @@ void QFileInfoListWidget::ComputeWidths()
             fit.widestNotes = qMax(fit.widestNotes, w);
         }
         fit.widths[c] = qMax(fit.widths[c], w);
+        fit.minimums[c] = labels.horizontalAdvance(QString::fromLatin1(field->pcShortName)) + 6;
     }
     fit.averageChar = labels.averageCharWidth();
     for (int id = 0; id < m_Rows.size(); ++id) {
@@ -298,11 +308,24 @@ void QFileInfoListWidget::ComputeWidths()
         for (int c = 0; c < qMin(k, row.widths.size()); ++c)
             fit.widths[c] = qMax(fit.widths[c], row.widths.at(c));
     }
+    // A column that does not shrink keeps its texts whole (index, take id,
+    // take), another its heading and the first characters of its texts (a
+    // track name). Narrower than that together, the line keeps them and
+    // the list scrolls sideways.
+    int least = 0;
+    for (int c = 0; c < k; ++c) {
+        const int readable = fit.shrinks.at(c) ? qMin(fit.widths.at(c), kReadableChars * fit.averageChar)
+                                                : fit.widths.at(c);
+        fit.minimums[c] = qMax(fit.minimums.at(c), readable);
+        least += fit.minimums.at(c);
+    }
+    fit.available = qMax(fit.available, least);
     const QVector<int> widths = FitColumns(fit);
     m_ColWidths[0] = QList<int>(widths.begin(), widths.end());
     m_nWidestLine = 0;
     for (int w : widths)
         m_nWidestLine += w;
+    m_pContent->setMinimumWidth(m_nWidestLine > m_nAvailableWidth ? m_nWidestLine : 0);
     emit signal_ColSize(0, m_ColWidths[0]);
 }
 
@@ -345,19 +368,21 @@ void QFileInfoListWidget::DrawHeader(QPainter& painter)
 {
     const int top = m_nHeaderTop;
     const int bottom = top + m_nHeaderLineHeight - 1;
+    // The heading follows the rows when they scroll sideways.
+    const int shift = m_pScrollArea->horizontalScrollBar()->value();
     painter.setPen(QPen(Qt::black, 1));
     painter.setBrush(Qt::lightGray);
-    painter.drawRect(QRect(QPoint(0, top), QPoint(m_nAvailableWidth - 1, bottom)));
+    painter.drawRect(QRect(QPoint(-shift, top), QPoint(qMax(m_nAvailableWidth, m_nWidestLine) - 1 - shift, bottom)));
     painter.setBrush(Qt::NoBrush);
     painter.setFont(generalFont10);
-    int x = 0;
+    int x = -shift;
     for (int c = 0; c < m_ColWidths[0].size(); ++c) {
         const int w = m_ColWidths[0].at(c);
         const int id = c == 0 ? FieldIndex : m_DataLayout[0][c].nFieldId;
         const tyReportDataField* field = DataFieldOf(id);
         if (field && id != FieldEmpty)
             painter.drawText(QRect(QPoint(x, top), QPoint(x + w - 1, bottom)), Qt::AlignCenter,
-                             QString::fromLatin1(field->pcShortName));
+                             CellTextFor(QString::fromLatin1(field->pcShortName), painter.fontMetrics(), w));
         x += w;
         if (c + 1 < m_ColWidths[0].size())
             painter.drawLine(x, top, x, bottom);

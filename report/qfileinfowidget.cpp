@@ -86,6 +86,12 @@ QString QFileInfoWidget::Line0Text(int i, bool* present) const
     return has ? m_Record.lczLine0Texts.at(i) : QString();
 }
 
+QString QFileInfoWidget::ShownText(int i) const
+{
+    const int width = i >= 0 && i < m_Widths[0].size() ? m_Widths[0].at(i) : 0;
+    return CellTextFor(Line0Text(i, nullptr), QFontMetrics(generalFont10), width);
+}
+
 void QFileInfoWidget::SetPrevNext(QFileInfoWidget* previous, QFileInfoWidget* next)
 {
     bool changed = false;
@@ -226,7 +232,8 @@ void QFileInfoWidget::PaintUnreadable(QPainter& painter)
     painter.setFont(generalFont10);
     painter.setPen(SolidPen(Qt::white, 1));
     const QString text = tr("%1 - not readable").arg(m_Record.czTakeName);
-    painter.drawText(rect().adjusted(6, 0, -6, 0), Qt::AlignLeft | Qt::AlignVCenter, text);
+    painter.drawText(rect().adjusted(4, 0, -4, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                     CellTextFor(text, painter.fontMetrics(), width() - 4));
 }
 
 void QFileInfoWidget::PaintCells(QPainter& painter)
@@ -264,8 +271,13 @@ void QFileInfoWidget::PaintCells(QPainter& painter)
         const bool settingsDiffer = track && samePrevious && BadgeTextOf(previous->m_Record, t) != badges.join(';');
 
         const QRect cell(x, 0, w, h);
+        // Text, ditto arrows, pan bars and badges stay inside their cell,
+        // however narrow the columns were fitted.
+        painter.save();
+        painter.setClipRect(cell);
         painter.setFont(generalFont10);
         painter.setPen(SolidPen(Qt::white, 1));
+        const QString shown = CellTextFor(text, painter.fontMetrics(), w);
         const QRect box = painter.boundingRect(cell, Qt::AlignCenter, text.isEmpty() ? QStringLiteral("Test") : text);
 
         if (m_Record.bCircled) {
@@ -304,7 +316,7 @@ void QFileInfoWidget::PaintCells(QPainter& painter)
         if (!samePrevious) {
             if (arming != TrackActiveNone) {
                 painter.setPen(SolidPen(arming == TrackActiveDisarmed ? lighter : QColor(Qt::white), 1));
-                painter.drawText(cell, Qt::AlignCenter, text);
+                painter.drawText(cell, Qt::AlignCenter, shown);
             }
             const tPostFadePan pan = track ? m_Record.tPans[t] : tPostFadePan{-1, -1};
             if (track && pan.left != -1 && pan.right != -1 && arming != TrackActiveNone) {
@@ -381,6 +393,7 @@ void QFileInfoWidget::PaintCells(QPainter& painter)
                 painter.drawText(sub, Qt::AlignHCenter | Qt::AlignTop, badges.at(4));
             }
         }
+        painter.restore();
         x += w;
     }
     m_bSettingsStale = false;

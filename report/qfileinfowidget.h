@@ -38,6 +38,8 @@ public:
     void SetParentScrollVertical(QScrollBar* bar);
     // Line-0 text i under the record lock; null text when there is none.
     QString Line0Text(int i, bool* present) const;
+    // What cell i shows of its text at the current column width.
+    QString ShownText(int i) const;
 
 signals:
     void signal_updated();

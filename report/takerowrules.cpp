@@ -78,3 +78,16 @@ bool SameCellAs(const tyTakeMetadata& self, const QString& text, const tyTakeMet
     }
     return IsColumnApplicable(self, kind);
 }
+
+QString CellTextFor(const QString& text, const QFontMetrics& metrics, int cellWidth)
+{
+    constexpr int kMargin = 2;
+    const int room = cellWidth - 2 * kMargin;
+    if (room <= 0)
+        return QString();
+    if (metrics.horizontalAdvance(text) <= room)
+        return text;
+    const QString elided = metrics.elidedText(text, Qt::ElideRight, room);
+    // elidedText gives "…" alone even where it does not fit.
+    return metrics.horizontalAdvance(elided) <= room ? elided : QString();
+}

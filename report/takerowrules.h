@@ -4,6 +4,7 @@
 #include "report/takemetadata.h"
 
 #include <QString>
+#include <QFontMetrics>
 #include <QStringList>
 
 // What a take list row decides before it draws: the input badges of a track
@@ -29,5 +30,11 @@ extern const char* const kMissingNeighbourText;
 // must apply to the take.
 bool SameCellAs(const tyTakeMetadata& self, const QString& text, const tyTakeMetadata* neighbour,
                 const QString& neighbourText, int kind);
+
+// The text a cell of the given width shows: the whole text when it fits
+// within the cell less a margin each side, else its start and "…" within
+// that. A cell too narrow for even "…" shows nothing: a text never runs
+// into the next cell.
+QString CellTextFor(const QString& text, const QFontMetrics& metrics, int cellWidth);
 
 #endif

@@ -87,6 +87,14 @@ private slots:
         const QModelIndex file = model.index(0, 0, card);
         QVERIFY(!model.hasChildren(file));
 
+        // A second such name in the listed folder: told with both counted.
+        QVERIFY(::close(::open(card8 + "NU\xfe" "002_01.WAV", O_CREAT | O_WRONLY, 0600)) == 0);
+        model.refreshItems(root.path() + "/CARD");
+        QCOMPARE(messages.size(), 2);
+        QVERIFY(messages.last().at(1).toString().contains("holds 3 name(s)"));
+        model.refreshItems(root.path() + "/CARD");
+        QCOMPARE(messages.size(), 2);
+
         QCOMPARE(model.columnCount(), 5);
         QCOMPARE(model.columnCount(card), 5);
         QCOMPARE(model.columnCount(model.index(0, 3)), 0);

@@ -77,10 +77,16 @@ private slots:
             t.separator = '-';
         writeShuffled(day, {a, b, c});
         QVERIFY(!fixture::WriteTake(day, fixture::PolyTake("AAA003", {0, 1})).files.isEmpty());
+        // Another recorder's takes "A101" and "A101_1", whose files sort among each other's.
+        for (const char* name : {"A101_1", "A101_1_1", "A101_1_2", "A101_2", "A101_4"})
+            QVERIFY(QFile(day + "/" + name + ".WAV").open(QIODevice::WriteOnly));
 
         Browser browser;
-        QCOMPARE(browser.shownUnder(day), QStringList({"AAA001", "AAA002", "AAA003PX", "AAA010"}));
-        const QModelIndex shown = browser.proxy.index(0, 0, browser.proxy.mapFromSource(browser.model.index(day)));
+        // Rows sort by the file that stands for the take ("A101_1_2.WAV", "A101_4.WAV").
+        const QStringList foreign =
+            inLocaleOrder({"A101_1_2", "A101_4"}).replaceInStrings("_1_2", "_1").replaceInStrings("_4", "");
+        QCOMPARE(browser.shownUnder(day), foreign + QStringList({"AAA001", "AAA002", "AAA003PX", "AAA010"}));
+        const QModelIndex shown = browser.proxy.index(2, 0, browser.proxy.mapFromSource(browser.model.index(day)));
         QCOMPARE(shown.data(FSItemTypeRole).toInt(), int(FSITEM_MONO));
         QCOMPARE(QFileInfo(shown.data(FSFilePathRole).toString()).fileName(), QString("AAA001_04.WAV"));
     }

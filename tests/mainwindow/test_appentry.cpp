@@ -149,6 +149,8 @@ private slots:
         QTest::newRow("build unknown") << "build.sh --target" << 2 << "unknown argument --target";
         QTest::newRow("test --help") << "test.sh --ci --help" << 0 << "usage: scripts/test.sh";
         QTest::newRow("test unknown") << "test.sh --cj -- -R x" << 2 << "unknown argument --cj";
+        // "-" first: no display and no platform in the environment.
+        QTest::newRow("nalvo no display") << "- nalvo" << 1 << "nalvo needs a display: DISPLAY or WAYLAND_DISPLAY";
     }
 
     // Answered at once, before anything starts: no display needed, nothing
@@ -163,6 +165,10 @@ private slots:
         env.insert("NALVO_APP_DIR", dir.filePath("app"));
         env.insert("QT_QPA_PLATFORM", "no-such-platform");
         QStringList words = command.split(' ');
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            if (words.first() == "-")
+                env.remove(name);
+        words.removeAll("-");
         env.insert("NALVO_VOLUMES_ROOT", words.first().startsWith('=') ? words.takeFirst().mid(1) : QString());
         QProcess process;
         process.setProcessEnvironment(env);
@@ -171,6 +177,10 @@ private slots:
         QCOMPARE(process.exitCode(), status);
         const QByteArray out = status == 0 ? process.readAllStandardOutput() : process.readAllStandardError();
         QVERIFY2(out.contains(said.toLocal8Bit()), out.constData());
+        QVERIFY(status != 1 || out.count('\n') == 1);
+        // Platforms that need no display server still start.
+        QVERIFY(MissingDisplayText("offscreen", "", "").isEmpty() && MissingDisplayText("vnc:size=8x6", "", "").isEmpty());
+        QVERIFY(MissingDisplayText("", ":0", "").isEmpty() && !MissingDisplayText("xcb", "", "wayland-0").isEmpty());
         QVERIFY(!QFileInfo::exists(dir.filePath("app")));
     }
 

@@ -15,6 +15,7 @@
 #include "player/qdialogsetup.h"
 #include "player/qplaytimeline.h"
 #include "tests/support/demomedia.h"
+#include "tests/support/fixturevariants.h"
 #include "widgets/qdialogmessagelineedit.h"
 #include "widgets/qmycombobox.h"
 #include "tests/support/modalboxanswerer.h"
@@ -722,6 +723,50 @@ private slots:
         QTest::qWait(50);
         delete combo;
         QVERIFY(parent.findChildren<QComboBox*>().isEmpty());
+    }
+
+    // Another recorder's two-channel takes "A101_1".."A101_4" (read as tracks
+    // of "A101", of differing lengths), "A101_1_1", "A101_1_2" sorting among
+    // them, and a mono set "REC": each listed once; one that cannot be opened
+    // or played says why and what to do in the take line, and arrowing
+    // through them raises no box.
+    void takeThatCannotBeOpenedIsSaidInItsLine()
+    {
+        const QString day = fixture::MakeDay(
+            fixture::MakeProject(fixture::MakeVolume(m_Media.path(), "FOREIGN_CARD"), "FIELD"), QDate(2024, 7, 1));
+        const auto removeDay = qScopeGuard([this] { QDir(m_Media.path() + "/FOREIGN_CARD").removeRecursively(); });
+        fixture::ForeignSpec spec;
+        spec.bext = true;
+        for (const QString& name : {"A101_1_1", "A101_1_2", "A101_1", "A101_2", "A101_3", "A101_4"}) {
+            QVERIFY(fixture::WriteForeignFile(day + "/" + name + ".WAV", spec));
+            spec.frames += 4800 * (name.size() == 6);
+        }
+        QCOMPARE(fixture::WriteForeignMonoFamily(day, "REC", 3, "SC1/T2").size(), 3);
+        auto window = NewWindow();
+        ModalBoxAnswerer answerer;
+        QTreeView* tree = window->ui->m_CtrlTreeView;
+        const QModelIndex dayRow = SelectPath(*window, day);
+        tree->expand(dayRow);
+        QCOMPARE(window->m_pFSProxyModel->rowCount(dayRow), 3);
+        QLabel* line = nullptr;
+        for (const QString& said : {"Take A101 was not read: its files differ", "A101_1 was made by another recorder",
+                                    "REC was made by another recorder"}) {
+            tree->setCurrentIndex(window->m_pFSProxyModel->match(window->m_pFSProxyModel->index(0, 0, dayRow),
+                                                                 Qt::DisplayRole, said.section(" was", 0, 0).section(' ', -1), 1,
+                                                                 Qt::MatchExactly).first());
+            QTRY_VERIFY((line = window->findChild<QLabel*>("m_CtrlLabel_TakeProblem")) && line->isVisible()
+                        && line->toolTip().startsWith(said) && line->toolTip().contains("use Import (Ctrl+I)")
+                        && line->fontMetrics().horizontalAdvance(line->toolTip()) <= line->width());
+        }
+        tree->setCurrentIndex(window->m_pFSProxyModel->index(0, 0, dayRow));
+        for (Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Up}) {
+            QTest::keyClick(tree, key);
+            QTest::qWait(400);
+            QVERIFY(line->isVisible() && answerer.SeenBoxes().isEmpty() && window->OpenMessageBoxCount() == 0);
+        }
+        // A take that opens gives the line back to its name.
+        QVERIFY(SelectPath(*window, m_czDay1 + "/A01T01_04.WAV").isValid());
+        QTRY_VERIFY(!line->isVisible() && window->ui->m_CtrlLabelFilename->isVisible());
     }
 
     void newDayOnDemoProject()

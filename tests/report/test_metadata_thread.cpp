@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <cstdio>
 
 using namespace fixture;
 
@@ -117,6 +118,11 @@ void TestMetadataThread::statesAndRecordsOfASmallDay()
     QVERIFY(!WriteTake(day.path + "/lower", MonoTake(QStringLiteral("ABC126"), {0})).files.isEmpty());
     QVERIFY(QFile::rename(day.path + "/lower/" + QDir(day.path + "/lower").entryList(QDir::Files).first(),
                           day.path + "/ABC126_01.wav"));
+    // A name that is not UTF-8 names no file once decoded: left out, as the browser does.
+    const QByteArray bytes = BuildMonoFile(MonoTake(QStringLiteral("A01T18"), {0}), 0);
+    FILE* unreadable = std::fopen(QFile::encodeName(day.path) + "/A01T\xff" "8_01.WAV", "wb");
+    QVERIFY(unreadable && std::fwrite(bytes.constData(), 1, size_t(bytes.size()), unreadable) == size_t(bytes.size()));
+    std::fclose(unreadable);
 
     QObject context;
     Receiver got;

@@ -5,12 +5,14 @@
 #include "report/qfileinfowidget.h"
 #include "report/qmetadatathread.h"
 #include "tests/support/demomedia.h"
+#include "widgets/sharedfonts.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <numeric>
 
 using namespace ReportLayout;
 
@@ -174,6 +176,18 @@ void TestTakeList::demoDayLooksRight()
     for (int w : list.ColumnWidths())
         sum += w;
     QVERIFY(sum <= 1400 && sum > 1200);
+
+    // In a narrow window (900 x 500) no text runs into the next cell, each
+    // keeps the start of its text, and the list scrolls sideways instead.
+    list.resize(520, 300);
+    QTest::qWait(100);
+    const QList<int> narrow = list.ColumnWidths();
+    for (int i = 0; i < list.RowCount() - 1; ++i)
+        for (int c = 0; c < narrow.size(); ++c)
+            QVERIFY(QFontMetrics(generalFont10).horizontalAdvance(list.Row(i)->ShownText(c)) <= narrow.at(c) - 4
+                    && (!list.Row(i)->ShownText(c).isEmpty() || list.Row(i)->Line0Text(c, nullptr).isEmpty()));
+    QVERIFY(std::accumulate(narrow.begin(), narrow.end(), 0) > 520);
+    QVERIFY(list.grab().save(QDir(QCoreApplication::applicationDirPath()).filePath("take_list_narrow.png")));
     const QImage shot = list.grab().toImage();
     QVERIFY(!shot.isNull());
     const QString out = QDir(QCoreApplication::applicationDirPath()).filePath("take_list_demo_day.png");
