@@ -143,6 +143,7 @@ void TestImportDialog::familyAndStereoRuns()
     QFETCH(int, count);
     QFETCH(int, firstTrack);
     QFETCH(QStringList, names);
+    const auto take = [](int id) { return QString("7T%1").arg(id, 4, 10, QChar('0')); };
     QStringList sources, expected;
     for (int s = 0; s < sets; ++s) {
         ForeignSpec base;
@@ -151,7 +152,7 @@ void TestImportDialog::familyAndStereoRuns()
         base.familyUid = names.isEmpty() ? QString() : QString("UID-%1").arg(s);
         sources << WriteForeignMonoFamily(m_czIn, QString("REC%1").arg(s), count, "SC1/T2", base);
         for (int k = 0; k < count; ++k)
-            expected << QString("7T%1_%2.WAV").arg(12 + s, 4, 10, QChar('0')).arg(firstTrack + k + 1);
+            expected << take(12 + s) + QString("_%1.WAV").arg(firstTrack + k + 1);
     }
     ForeignSpec stereo;
     stereo.frames = 4800;
@@ -166,30 +167,29 @@ void TestImportDialog::familyAndStereoRuns()
     QCOMPARE(boxes.SeenBoxes().size(), 1);
     QCOMPARE(boxes.SeenBoxes().first().text, QString(QSoundFile::kRf64Refusal) + "\n" + m_czIn + "/BIG.WAV");
     QCOMPARE(d.FailedCount(), 0);
-    expected << QString("7T%1_01.WAV").arg(12 + sets, 4, 10, QChar('0')) << QString("7T%1_02.WAV").arg(12 + sets, 4, 10, QChar('0'));
+    expected << take(12 + sets) + "_01.WAV" << take(12 + sets) + "_02.WAV";
     expected.sort();
     QCOMPARE(Entries(m_czDay), expected);
     QCOMPARE(d.NextId(), 13 + sets);
-    QCOMPARE(d.Form()->m_CtrlLineEdit_Id->text(), QString("%1").arg(13 + sets, 4, 10, QChar('0')));
+    QCOMPARE("7T" + d.Form()->m_CtrlLineEdit_Id->text(), take(13 + sets));
     for (int s = 0; s < sets; ++s) {
-        const QString takePath = m_czDay + QString("/7T%1").arg(12 + s, 4, 10, QChar('0'));
         QStringList armed;
         for (int t = 0; t < 24; ++t)
             armed << (t >= firstTrack && t < firstTrack + count ? "YES" : "NO");
         for (int round = 0; round < 2; ++round) {
-            QSoundPerform take;
-            QVERIFY(take.InitFilesZZ(takePath, "WAV"));
-            QCOMPARE(int(take.m_nFileCount), count);
+            QSoundPerform loaded;
+            QVERIFY(loaded.InitFilesZZ(m_czDay + "/" + take(12 + s), "WAV"));
+            QCOMPARE(int(loaded.m_nFileCount), count);
             for (int k = 0; k < count; ++k) {
                 const int t = firstTrack + k;
-                const RiffInfo member = ReadRiffFile(take.m_SndFile[t].GetPath());
+                const RiffInfo member = ReadRiffFile(loaded.m_SndFile[t].GetPath());
                 QCOMPARE(member.data, SampleBytes({t}, 0, 48000, 24));
                 QCOMPARE(IxmlValues(member.ixml, "ORVEX_BRISEL/ALL_TRK_NAME/DATA/ACTIVE"), armed);
-                QCOMPARE(take.m_czTrackActive[t], QString("YES"));
-                QCOMPARE(take.m_czTrackName[t], round && k == 1 ? "Edited" : names.value(k, QString("Mic %1").arg(t + 1)));
+                QCOMPARE(loaded.m_czTrackActive[t], QString("YES"));
+                QCOMPARE(loaded.m_czTrackName[t], round && k == 1 ? "Edited" : names.value(k, QString("Mic %1").arg(t + 1)));
             }
-            take.SetiXMLTrackName(quint16(firstTrack + 1), "Edited");
-            QVERIFY(take.UpdateiXMLChunk());
+            loaded.SetiXMLTrackName(quint16(firstTrack + 1), "Edited");
+            QVERIFY(loaded.UpdateiXMLChunk());
         }
     }
     QLabel* status = d.Form()->m_CtrlLabel_CurrentProcessed;
@@ -201,7 +201,7 @@ void TestImportDialog::familyAndStereoRuns()
     d.Form()->m_CtrlLineEdit_Id->setText("0012");
     QVERIFY(Run(d));
     QCOMPARE(Entries(m_czDay).size(), 2 * expected.size());
-    QVERIFY(Entries(m_czDay).contains(QString("7T%1_%2.WAV").arg(13 + sets, 4, 10, QChar('0')).arg(firstTrack + 1)));
+    QVERIFY(Entries(m_czDay).contains(take(13 + sets) + QString("_%1.WAV").arg(firstTrack + 1)));
 }
 
 void TestImportDialog::stopLeavesNoPartialFile()

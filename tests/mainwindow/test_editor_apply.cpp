@@ -69,8 +69,7 @@ QString FfprobeDescription(const QString& path)
 
 bool HaveFfprobe() { return !QStandardPaths::findExecutable(QStringLiteral("ffprobe")).isEmpty(); }
 
-// The takes an Apply renames in the kill and concurrency cases: short
-// names, three tracks each.
+// The takes an Apply renames in the kill and concurrency cases, three tracks each.
 const QStringList kRenamedTakes = {"K00001", "K00002", "K00003"};
 
 bool WriteRenamedTakes(const QString& folder)
@@ -81,7 +80,6 @@ bool WriteRenamedTakes(const QString& folder)
     return written;
 }
 
-// The roots the take's WAV files stand under.
 QStringList RootsOf(const QString& folder, const QString& id)
 {
     QStringList roots;
@@ -91,7 +89,6 @@ QStringList RootsOf(const QString& folder, const QString& id)
     return roots;
 }
 
-// The members a load of the take under this root finds.
 int LoadedMembers(const QString& folder, const QString& root)
 {
     QSoundPerform take;
@@ -108,10 +105,9 @@ void KillAtStep()
         ::raise(SIGKILL);
 }
 
-// The child of the kill case: an Apply of several takes converting them to
-// long names, killed at a step of its renames; with protectedMember the
-// second take's third member is write-protected, so its moves are taken
-// back. Exit 0: it finished first.
+// The child of the kill case: an Apply converting the takes to long names,
+// killed at a step of its renames; with protectedMember one member of the
+// second take is write-protected, so its moves are taken back. Exit 0: it finished.
 int ApplyUntilKilled(int step, const QString& folder, bool protectedMember)
 {
     g_nStepsToKill = step;
@@ -131,9 +127,7 @@ int ApplyUntilKilled(int step, const QString& folder, bool protectedMember)
     const QStringList paths = QStringList(kRenamedTakes).replaceInStrings(QRegularExpression("^"), folder + "/");
     const QStringList renamed = window.SaveMetadata(paths, QStringLiteral("WAV"), values);
     const int refusals = protectedMember ? 1 : 0;
-    return renamed.filter("==").size() == kRenamedTakes.size() - refusals && answerer.SeenBoxes().size() == refusals
-               ? 0
-               : 3;
+    return renamed.filter("==").size() == kRenamedTakes.size() - refusals && answerer.SeenBoxes().size() == refusals ? 0 : 3;
 }
 
 }  // namespace
@@ -815,8 +809,7 @@ private slots:
                 break;
             kills += step >= 0 ? 1 : 0;
         }
-        // Before every take's moves and after its last one; before each move
-        // taken back.
+        // Before every take's moves and after its last one; before each move taken back.
         QCOMPARE(kills, steps);
         QCOMPARE(longRoots.value("K00002"), QStringLiteral("K00002==     12A     t3=="));
         if (protectedMember)
@@ -832,11 +825,10 @@ private slots:
         std::atomic<bool> done{false};
         std::atomic<int> whole{0}, partial{0}, loads{0};
         std::thread loader([&] {
-            for (int i = 0; !done; ++i) {
-                const int members = LoadedMembers(folder, roots.at(i % 2));
-                whole += members == 3 ? 1 : 0;
-                partial += members != 0 && members != 3 ? 1 : 0;
-                ++loads;
+            for (; !done; ++loads) {
+                const int members = LoadedMembers(folder, roots.at(loads % 2));
+                whole += members == 3;
+                partial += members != 0 && members != 3;
             }
         });
         for (int round = 0; round < 20; ++round) {

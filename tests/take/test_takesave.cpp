@@ -492,9 +492,7 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing()
         return set;
     };
     if (fault == QLatin1String("stuck"))
-        SetDiskSyncFunction([&](const QVector<int>& descriptors) {
-            return descriptors.size() < 4 || setImmutable(true) || true;
-        });
+        SetDiskSyncFunction([&](const QVector<int>& descriptors) { return descriptors.size() < 4 || setImmutable(true) || true; });
     if (fault == QLatin1String("space"))
         SetFreeSpaceFunction([](const QString&) { return qint64(1000); });
     TakeFolderLock other;
@@ -549,11 +547,10 @@ void TestTakeSave::familyChangedSinceTheLoadIsRefused()
     std::unique_ptr<ExfatVolume> volume(exfat ? new ExfatVolume(m_pDir->path()) : nullptr);
     NALVO_REQUIRE_EXFAT(volume);
     const QString day = (volume ? volume->Path() : m_pDir->path()) + QStringLiteral("/DAY/");
-    const QString other = (volume ? volume->Path() : m_pDir->path()) + QStringLiteral("/OTHER/");
-    QVERIFY(QDir().mkpath(day) && QDir().mkpath(other));
     const WrittenTake written = WriteFamily(day, QStringLiteral("MOV001"), 5, Layouts::Same);
     const QString fifth = written.files.at(4);
-    const QString aside = other + QFileInfo(fifth).fileName();
+    const QString aside = day + QStringLiteral("../OTHER/") + QFileInfo(fifth).fileName();
+    QVERIFY(QDir().mkpath(QFileInfo(aside).path()));
     QVERIFY(!movedIn || QFile::rename(fifth, aside));
     // Old folder times, as a listing kept for the load would want them.
     const QByteArray folder = QFile::encodeName(day);
@@ -839,17 +836,16 @@ void TestTakeSave::foreignMetadataKeptThroughAnEdit_data()
     row("bext lines ended by CR", "\r\n", "\r", "\raSPEED=025.000-ND\raTAG=FOR001\raTYP=mono\raCHNL=C1\r");
     row("bext lines ended by LF", "\r\n", "\n", "\naSPEED=025.000-ND\naTAG=");
     row("stray CR in the bext", "T001\r\n", "T001\r", "\raSPEED=025.000-ND\r\n");
-    row("forty unknown chunks before the data", {}, {}, "<CIRCLED>FALSE</CIRCLED>", IxmlForm::Utf8,
-        int(Breakage::FortyUnknownChunks));
+    row("forty unknown chunks before the data", {}, {}, "<CIRCLED>FALSE</CIRCLED>", IxmlForm::Utf8, int(Breakage::FortyUnknownChunks));
     row("a stale second iXML chunk", {}, {}, "<CIRCLED>FALSE</CIRCLED>", IxmlForm::Utf8, int(Breakage::TwoIxmlChunks));
+    const int utf8 = int(IxmlForm::Utf8);
     QTest::newRow("typed characters XML cannot hold")
         << false << QByteArray() << QByteArray() << 0 << QStringLiteral("a\uFFFE\u0001b\uFFFF") + QChar(0xD800)
-        << QStringLiteral("a? b?\x3F") << QByteArray("<NOTE>a? b?\x3F</NOTE>") << int(IxmlForm::Utf8) << -1;
-    QTest::newRow("unreadable iXML") << false << end << QByteArray() << 5 << typed << typed << QByteArray("aSPEED=")
-                                     << int(IxmlForm::Utf8) << -1;
+        << QStringLiteral("a? b?\x3F") << QByteArray("<NOTE>a? b?\x3F</NOTE>") << utf8 << -1;
+    QTest::newRow("unreadable iXML") << false << end << QByteArray() << 5 << typed << typed << QByteArray("aSPEED=") << utf8 << -1;
     QTest::newRow("poly entries of one channel")
         << true << QByteArray("<CHANNEL_INDEX>2<") << QByteArray("<CHANNEL_INDEX>1<") << 0 << typed << typed
-        << QByteArray("<CHANNEL_INDEX>1</CHANNEL_INDEX>\n    <INTERLEAVE_INDEX>2<") << int(IxmlForm::Utf8) << -1;
+        << QByteArray("<CHANNEL_INDEX>1</CHANNEL_INDEX>\n    <INTERLEAVE_INDEX>2<") << utf8 << -1;
 }
 
 void TestTakeSave::foreignMetadataKeptThroughAnEdit()

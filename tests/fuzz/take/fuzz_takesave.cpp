@@ -1,21 +1,21 @@
 // A take's save over metadata of any shape, made as Apply makes it. The
-// input, split at 0x01 bytes: a shape (its first byte picks one mono file,
-// a mono family of three or a two-channel poly file; its second byte, when
-// 3 modulo 4, takes the iXML text as given, else the recorder's own iXML is
-// written with the old values given), the old bext description, the iXML
-// text ("@KEY@" in it stands for the file's own key) or the old values
-// ("scene|note|name 1|name 2|name 3"), and the text typed into every field
-// (UTF-16, so that any unit, lone surrogates included, can be typed).
+// input, split at 0x01 bytes: a shape (first byte: one mono file, a mono
+// family of three or a two-channel poly file; second byte 3 modulo 4: the
+// iXML text as given, else the recorder's own iXML with the old values),
+// the old bext description, the iXML text ("@KEY@" stands for the file's
+// own key) or the old values ("scene|note|name 1|name 2|name 3"), and the
+// text typed into every field (UTF-16: any unit, lone surrogates too).
 // A take that loaded whole, or whose iXML could not be read, must come back
-// whole with every value as typed: in the iXML with what XML cannot hold
-// replaced, in each member's bext lines with what Latin-1 cannot hold
-// replaced and the lines cut to their widths. No audio byte may change.
-// The expected values are worked out here, not by the program's own rules.
+// whole with every value as typed, less what XML (iXML) or Latin-1 and the
+// line widths (bext) cannot hold; no audio byte may change. The expected
+// values are worked out here, not by the program's own rules.
 #include "foundation/filekey.h"
 #include "foundation/platform/diskprobes.h"
 #include "take/soundperform.h"
 #include "tests/fuzz/fuzzinput.h"
 #include "tests/support/fixturewriter.h"
+#include "tests/support/riffbytes.h"
+#include "tests/support/riffreader.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -29,41 +29,15 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 namespace {
 
-struct tyChunkPlace {
-    int nAt = -1;       // the chunk's id
-    int nLength = 0;    // id, size and payload
-};
-
-// The chunk of that id in a file this target wrote (so its walk is sound),
-// or in the file the save left, walked the same way.
-tyChunkPlace FindChunk(const QByteArray& file, const char* id)
-{
-    for (int at = 12; at + 8 <= file.size();) {
-        const quint32 size = qFromLittleEndian<quint32>(file.constData() + at + 4);
-        if (size > quint32(file.size() - at - 8))
-            return {};
-        if (file.mid(at, 4) == id)
-            return {at, int(8 + size)};
-        at += 8 + int(size) + int(size & 1);
-    }
-    return {};
-}
-
 // The file with its description, and its iXML when given, put in.
 QByteArray Assemble(QByteArray file, const QByteArray& description, const QByteArray* ixml)
 {
-    const tyChunkPlace bext = FindChunk(file, "bext");
-    if (bext.nAt < 0)
-        return QByteArray();
-    QByteArray field(256, '\0');
-    field.replace(0, qMin(description.size(), 255), description.left(255));
-    file.replace(bext.nAt + 8, 256, field);
+    const fixture::RiffInfo info = fixture::ParseRiff(file);
+    fixture::PutText(file, int(info.Find("bext")->payloadOffset), 256, description.left(255));
     if (!ixml)
         return file;
-    const tyChunkPlace old = FindChunk(file, "iXML");
-    if (old.nAt < 0)
-        return QByteArray();
-    file.replace(old.nAt, old.nLength + (old.nLength & 1), FuzzChunk("iXML", *ixml));
+    const fixture::RiffChunk* old = info.Find("iXML");
+    file.replace(int(old->offset), int(8 + old->size + (old->size & 1)), FuzzChunk("iXML", *ixml));
     file.replace(4, 4, FuzzLe32(quint32(file.size() - 8)));
     return file;
 }
@@ -75,19 +49,13 @@ QString XmlHeld(const QString& typed)
 {
     QString held;
     for (int i = 0; i < typed.size(); ++i) {
-        const char16_t u = typed.at(i).unicode();
-        const bool pair = u >= 0xD800 && u < 0xDC00 && i + 1 < typed.size() && typed.at(i + 1).unicode() >= 0xDC00
-                          && typed.at(i + 1).unicode() < 0xE000;
-        if (pair) {
-            held += typed.mid(i, 2);
-            ++i;
-        } else if (u < 0x20 && u != '\t' && u != '\n' && u != '\r') {
+        const QChar c = typed.at(i);
+        if (c.isHighSurrogate() && i + 1 < typed.size() && typed.at(i + 1).isLowSurrogate())
+            held += typed.mid(i++, 2);
+        else if (c.unicode() < 0x20 && c != QLatin1Char('\t') && c != QLatin1Char('\n') && c != QLatin1Char('\r'))
             held += QLatin1Char(' ');
-        } else if ((u >= 0xD800 && u < 0xE000) || u >= 0xFFFE) {
-            held += QLatin1Char('?');
-        } else {
-            held += QChar(u);
-        }
+        else
+            held += c.isSurrogate() || c.unicode() >= 0xFFFE ? QChar(QLatin1Char('?')) : c;
     }
     return held.trimmed();
 }
@@ -103,12 +71,10 @@ QString BextHeld(const QString& typed, int width)
 }
 
 // The first line of the description that starts with key, its value trimmed.
-QString BextLine(const QByteArray& description, const QByteArray& key)
+QString BextLine(QByteArray description, const QByteArray& key)
 {
-    const QByteArray text = description.left(description.indexOf('\0') < 0 ? description.size()
-                                                                          : description.indexOf('\0'));
-    for (QByteArray line : QByteArray(text).replace("\r\n", "\n").replace('\r', '\n').split('\n')) {
-        if (!line.isEmpty() && line.startsWith(key))
+    for (const QByteArray& line : description.replace("\r\n", "\n").replace('\r', '\n').split('\n')) {
+        if (line.startsWith(key))
             return QString::fromLatin1(line.mid(key.size())).trimmed();
     }
     return QString();
@@ -143,15 +109,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QByteArray written[3];
     for (int i = 0; i < members; ++i) {
         const QByteArray built = spec.poly ? fixture::BuildPolyFile(spec) : fixture::BuildMonoFile(spec, i);
-        const tyChunkPlace samples = FindChunk(built, "data");
-        const QByteArray key =
-            MakeFileKey(quint32(samples.nLength - 8), 48000, 24, spec.poly ? 2 : 1).toLatin1();
+        const quint32 samples = fixture::ParseRiff(built).dataSize;
+        const QByteArray key = MakeFileKey(samples, 48000, 24, spec.poly ? 2 : 1).toLatin1();
         const QByteArray ixml = QByteArray(parts.at(2)).replace("@KEY@", key);
         written[i] = Assemble(built, parts.at(1), givenIxml ? &ixml : nullptr);
         const QString name = spec.poly ? fixture::PolyFileName(spec) : fixture::TrackFileName(spec, i);
         paths[i] = WriteFuzzInput(name, reinterpret_cast<const uint8_t*>(written[i].constData()),
                                   size_t(written[i].size()));
-        if (written[i].isEmpty() || paths[i].isEmpty())
+        if (paths[i].isEmpty())
             return 0;
     }
     const QString takePath = spec.poly ? paths[0] : paths[0].left(paths[0].lastIndexOf(QLatin1Char('_')));
@@ -200,11 +165,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QByteArray saved[3];
     for (int i = 0; i < members; ++i) {
         QFile file(paths[i]);
-        const tyChunkPlace samples = FindChunk(written[i], "data");
-        if (!file.open(QIODevice::ReadOnly) || samples.nAt < 0)
-            __builtin_trap();
-        saved[i] = file.readAll();
-        if (saved[i].mid(samples.nAt, samples.nLength) != written[i].mid(samples.nAt, samples.nLength))
+        const fixture::RiffChunk samples = *fixture::ParseRiff(written[i]).Find("data");
+        const QByteArray audio = written[i].mid(int(samples.offset), int(8 + samples.size));
+        saved[i] = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        if (saved[i].mid(int(samples.offset), audio.size()) != audio)
             __builtin_trap();
     }
     if (!whole)
@@ -231,11 +195,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The bext lines of each member; the note and then the track name are
     // cut when the lines fill the description.
     for (int i = 0; i < members; ++i) {
-        const tyChunkPlace bext = FindChunk(saved[i], "bext");
-        if (bext.nAt < 0)
+        const fixture::RiffInfo info = fixture::ParseRiff(saved[i]);
+        if (!info.hasBext)
             __builtin_trap();
-        const QByteArray description = saved[i].mid(bext.nAt + 8, 256);
-        const bool full = description.indexOf('\0') < 0 || description.indexOf('\0') >= 255;
+        const QByteArray& description = info.description;
+        const bool full = description.size() >= 255;
         const int track = spec.poly ? 0 : spec.tracks.at(i).slot;
         const QString note = BextHeld(typed, 49).trimmed();
         const QString name = BextHeld(names[track], names[track].size()).trimmed();
