@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -32,10 +33,28 @@ QString ReadableName(const QByteArray& name)
 
 } // namespace
 
+namespace {
+
+// The folder opened as a descriptor first, then read through it: the
+// descriptor is closed on exec, and a thread checker that follows
+// descriptors sees where this one was made (it does not follow opendir's).
+DIR* OpenFolder(const QString& folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir)
+        ::close(fd);
+    return dir;
+}
+
+} // namespace
+
 QStringList UnreachableEntryNames(const QString& folder, const QByteArray& suffix)
 {
     QStringList names;
-    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    DIR* dir = OpenFolder(folder);
     if (!dir)
         return names;
     while (const dirent* entry = ::readdir(dir)) {
@@ -57,7 +76,7 @@ QStringList UnreachableEntryNames(const QString& folder, const QByteArray& suffi
 
 bool VisitEntryNames(const QString& folder, const std::function<bool(const char* name)>& visit)
 {
-    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    DIR* dir = OpenFolder(folder);
     if (!dir)
         return false;
     while (const dirent* entry = ::readdir(dir)) {
