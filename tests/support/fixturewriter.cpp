@@ -143,7 +143,7 @@ QList<int> Slots(const TakeSpec& spec)
     return slotList;
 }
 
-// The iXML text with the spec's edits made.
+// The iXML text with the take's byte edits made.
 QByteArray EditedIxml(const TakeSpec& spec, int trackIndex, quint32 dataSize)
 {
     QByteArray text = IxmlDocument(spec, trackIndex, dataSize);
