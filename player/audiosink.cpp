@@ -30,6 +30,20 @@ QString AudioSink::ServerLostText()
     return QStringLiteral("The sound output stopped working (is the sound server running?).");
 }
 
+void SinkWaitCancel::Ask()
+{
+    m_bAsked = true;
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    if (m_Wake)
+        m_Wake();
+}
+
+void SinkWaitCancel::SetWake(std::function<void()> wake)
+{
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_Wake = std::move(wake);
+}
+
 // ---- Capture tap ------------------------------------------------------------
 
 CaptureTap::CaptureTap(bool keepBytes)
@@ -229,7 +243,8 @@ void SetAudioSinkFactory(AudioSinkFactory factory)
     InstalledFactory() = std::move(factory);
 }
 
-std::unique_ptr<AudioSink> CreateAudioSink(const QAudioFormat& format)
+namespace {
+std::unique_ptr<AudioSink> MakeAudioSink(const QAudioFormat& format)
 {
     if (InstalledFactory())
         return InstalledFactory()(format);
@@ -251,6 +266,14 @@ std::unique_ptr<AudioSink> CreateAudioSink(const QAudioFormat& format)
     if (SoundServerAnswers())
         return std::make_unique<PulseSink>(format);
     return CreateQtSink(format);
+}
+} // namespace
+
+std::unique_ptr<AudioSink> CreateAudioSink(const QAudioFormat& format, SinkWaitCancel* cancel)
+{
+    std::unique_ptr<AudioSink> sink = MakeAudioSink(format);
+    sink->SetWaitCancel(cancel);
+    return sink;
 }
 
 QAudioFormat PlayerSourceFormat(int sampleRate)

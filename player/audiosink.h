@@ -8,11 +8,40 @@
 #include <QObject>
 #include <QTimer>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
 
 class QIODevice;
+
+// Lets another thread end a sink's wait for its output at once. A start
+// waits seconds for a sound server that was just restarted; a Stop, another
+// take or the end of the player must not wait with it.
+//
+// The flag says "a stop is on its way": the owner's thread asks, the player
+// thread clears it once it carried the stop out, so a Play queued after the
+// stop waits again. A waiting sink gives a wake-up and rechecks Asked()
+// when woken.
+class SinkWaitCancel
+{
+public:
+    // Any thread: ends the wait under way and any later one until Clear.
+    void Ask();
+    // The player thread, when it carries out the stop that was asked.
+    void Clear() { m_bAsked = false; }
+    // Any thread.
+    bool Asked() const { return m_bAsked.load(); }
+    // The waiting sink's thread: what Ask calls (under this object's lock,
+    // so a wake-up is never called once it was taken back); an empty one
+    // takes it back.
+    void SetWake(std::function<void()> wake);
+
+private:
+    std::mutex m_Mutex;
+    std::function<void()> m_Wake;   // guarded by m_Mutex
+    std::atomic<bool> m_bAsked{false};
+};
 
 // Where the player's pulled audio goes. A sink pulls 16-bit stereo bytes
 // in the format it was made for from a source device and reports its state
@@ -51,8 +80,11 @@ public:
     // Pulls at the pace of a clock (a device, the null sink), not as fast
     // as it can.
     virtual bool RealTime() const { return true; }
-    // Why the output failed, for the user.
+    // Why the output failed, for the user; empty when a start was cancelled.
     QString ErrorText() const { return m_ErrorText; }
+    // Before start, on the sink's thread: what ends its waits early (a start
+    // cut short returns false with no error text). Not owned; may be null.
+    void SetWaitCancel(SinkWaitCancel* cancel) { m_pWaitCancel = cancel; }
 
 signals:
     void stateChanged(QAudio::State state);
@@ -66,10 +98,12 @@ protected:
     void setErrorText(const QString& text) { m_ErrorText = text; }
     // The error of an output whose sound server went away.
     static QString ServerLostText();
+    SinkWaitCancel* WaitCancel() const { return m_pWaitCancel; }
 
 private:
     QAudio::State m_State = QAudio::StoppedState;
     QString m_ErrorText;
+    SinkWaitCancel* m_pWaitCancel = nullptr;
 };
 
 // Bytes a capture sink received; shared between the player thread that
@@ -129,7 +163,9 @@ private:
 // kind without an output device falls back to the null sink and says so
 // once in the debug log.
 using AudioSinkFactory = std::function<std::unique_ptr<AudioSink>(const QAudioFormat& format)>;
-std::unique_ptr<AudioSink> CreateAudioSink(const QAudioFormat& format);
+// cancel (may be null) ends a wait for the server's answer early and is
+// handed to the sink made.
+std::unique_ptr<AudioSink> CreateAudioSink(const QAudioFormat& format, SinkWaitCancel* cancel = nullptr);
 // The null sink: real-time consumption, no sound.
 std::unique_ptr<AudioSink> CreateNullSink(const QAudioFormat& format);
 // An empty factory restores the default.
