@@ -7,6 +7,8 @@
 QSoundPerform::QSoundPerform()
 {
     ClearTables();
+    // A snapshot taken while a writer holds the lock is never left unset.
+    m_LastMixer = MixerSnapshot();
 }
 
 QSoundPerform::~QSoundPerform()
@@ -203,14 +205,16 @@ bool QSoundPerform::IsMarkPoint() const
 
 QSoundPerform::tyMixerSnapshot QSoundPerform::MixerSnapshot() const
 {
-    tyMixerSnapshot snapshot;
-    std::unique_lock<std::mutex> lock(m_MixerLock);
-    std::memcpy(snapshot.volume, m_pnTrackVolume, sizeof snapshot.volume);
-    std::memcpy(snapshot.pan, m_pnTrackPan, sizeof snapshot.pan);
-    std::memcpy(snapshot.mute, m_pbTrackMute, sizeof snapshot.mute);
-    std::memcpy(snapshot.msPair, m_pbMSPair, sizeof snapshot.msPair);
-    std::memcpy(snapshot.swapMS, m_pbSwapMS, sizeof snapshot.swapMS);
-    return snapshot;
+    std::lock_guard<std::mutex> readLock(m_MixerReadLock);
+    std::unique_lock<std::mutex> lock(m_MixerLock, std::try_to_lock);
+    if (lock.owns_lock()) {
+        std::memcpy(m_LastMixer.volume, m_pnTrackVolume, sizeof m_LastMixer.volume);
+        std::memcpy(m_LastMixer.pan, m_pnTrackPan, sizeof m_LastMixer.pan);
+        std::memcpy(m_LastMixer.mute, m_pbTrackMute, sizeof m_LastMixer.mute);
+        std::memcpy(m_LastMixer.msPair, m_pbMSPair, sizeof m_LastMixer.msPair);
+        std::memcpy(m_LastMixer.swapMS, m_pbSwapMS, sizeof m_LastMixer.swapMS);
+    }
+    return m_LastMixer;
 }
 
 void QSoundPerform::Play()

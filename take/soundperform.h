@@ -127,6 +127,9 @@ public:
     // Held by every writer of the mixer tables while the take may be playing.
     // A standard mutex, so that ThreadSanitizer sees the hand-over.
     std::mutex& MixerLock() const { return m_MixerLock; }
+    // Never waits for a writer: the player thread runs at real-time
+    // priority and must not wait for the GUI. While a writer holds
+    // MixerLock it returns the copy taken last (a block's worth older).
     tyMixerSnapshot MixerSnapshot() const;
 
     // ---- Player link and levels ------------------------------------------------
@@ -303,6 +306,11 @@ private:
     bool m_bFilesOpen = false;
     QString m_czLoadFailure;   // the loading thread's; set by a failed load
     mutable std::mutex m_MixerLock;
+    // The last copy MixerSnapshot took, guarded by m_MixerReadLock, which
+    // only takers of snapshots hold: a writer never holds it, so the player
+    // thread waits on nobody but another reader.
+    mutable std::mutex m_MixerReadLock;
+    mutable tyMixerSnapshot m_LastMixer;
 };
 
 #endif

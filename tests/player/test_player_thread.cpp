@@ -131,6 +131,13 @@ void TestPlayerThread::pausesAndResumes()
     take.PlayPause();
     QTRY_COMPARE(take.GetPlayerState(), short(PlayerPlaying));
     QTRY_VERIFY(take.m_nSamplePos.load() > paused);
+    {
+        // The window holds the mixer lock: the sound and the cursor go on.
+        const quint32 before = take.m_nSamplePos.load();
+        std::lock_guard<std::mutex> lock(take.MixerLock());
+        QTest::qSleep(400);
+        QVERIFY(take.m_nSamplePos.load() > before + 9600);
+    }
     // Real time: a tenth of a second moves the cursor by about 4800 frames.
     QVERIFY(take.m_pnVuTrackPre[1].load() > 0);
     take.Stop();
