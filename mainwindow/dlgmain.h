@@ -337,6 +337,13 @@ public slots:
     void slot_SndPerformSamplePosChanged(unsigned long position);
     void slot_SndPerformTimeChanged(unsigned long time);
     void slot_NewStateFromAudioMotor(short state);
+    // The player waits for its output (a sound server that was just
+    // restarted answers late): said in the player's title once the wait
+    // lasts, so that a start that answers at once shows nothing.
+    void slot_OutputWait(bool waiting);
+    void ShowOutputWait();
+    // Every track and master meter dark, their peaks dropped.
+    void ClearMeters();
     void OnTimer();
 
     // Track strip.
@@ -477,6 +484,9 @@ private:
     QPointer<SfxPlayer> m_pPlayer;
     // The player state last shown; -1 so that the first notice applies.
     short m_nLastPlayerState = -1;
+    // Between the player's notices that its start waits and that the wait ended.
+    bool m_bOutputWaiting = false;
+    QTimer* m_pTimerOutputWait = nullptr;
     // A seek stopped the player; its position notices are stale until it
     // reports the stop.
     bool m_bSeekStopPending = false;

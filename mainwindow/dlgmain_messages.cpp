@@ -1,6 +1,8 @@
 // DlgMain: the message channel's messages as non-blocking message boxes.
 #include "mainwindow/dlgmain.h"
 
+#include "player/sfxthread.h"
+
 #include <QMessageBox>
 #include <QTimer>
 
@@ -35,7 +37,10 @@ void DlgMain::slot_InputLogingMessage(QString title, QString text, int code, int
 
     auto* box = new QMessageBox(this);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::ApplicationModal);
+    // The player's news comes while the sound and the cursor go on: a box
+    // that blocked the window would keep the user from the Stop and Play
+    // that answer it.
+    box->setWindowModality(title == SfxThread::MessageTitle() ? Qt::NonModal : Qt::ApplicationModal);
     box->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint
                         | Qt::WindowCloseButtonHint);
     connect(box, &QObject::destroyed, this, &DlgMain::slot_InputLoggingMessageBoxDestroyed);

@@ -24,6 +24,11 @@
 #include <QMessageBox>
 #include <QTimer>
 
+namespace {
+// A sound server that runs answers within this; a longer wait is shown.
+constexpr int kOutputWaitShownAfterMs = 200;
+}
+
 void DlgMain::ConnectPlayerSignals()
 {
     connect(ui->m_CtrlPushButton_Play, &QPushButton::clicked, this, &DlgMain::OnPushButton_Play);
@@ -80,6 +85,7 @@ void DlgMain::OpenTakeInPlayer()
     m_pPlayer->setup(&m_SndPerform);
     connect(m_pPlayer.data(), &SfxPlayer::signal_AudioMotorStateChange, this,
             &DlgMain::slot_NewStateFromAudioMotor);
+    connect(m_pPlayer.data(), &SfxPlayer::signal_OutputWait, this, &DlgMain::slot_OutputWait);
     slot_NewStateFromAudioMotor(PlayerStopped);
     m_bStripChanged = false;
     ui->m_CtrlPushButton_Play->setEnabled(true);
@@ -119,6 +125,8 @@ void DlgMain::CloseTakeInPlayer()
     m_pPlayer->StopAll();
     disconnect(m_pPlayer.data(), &SfxPlayer::signal_AudioMotorStateChange, this,
                &DlgMain::slot_NewStateFromAudioMotor);
+    disconnect(m_pPlayer.data(), &SfxPlayer::signal_OutputWait, this, &DlgMain::slot_OutputWait);
+    slot_OutputWait(false);
     slot_NewStateFromAudioMotor(PlayerStopped);
     // The player's destructor stops the output and joins its thread before
     // the take it reads can be emptied.
@@ -130,6 +138,13 @@ void DlgMain::CloseTakeInPlayer()
 
 void DlgMain::OnPushButton_Play()
 {
+    // A second press while the player waits for its output gives up the
+    // wait, as Stop does: queued behind the start, a Play would toggle the
+    // sound off the moment it began.
+    if (m_bOutputWaiting) {
+        m_SndPerform.Stop();
+        return;
+    }
     switch (m_SndPerform.GetPlayerState()) {
     case PlayerStopped:
         m_SndPerform.Play();
@@ -149,8 +164,38 @@ void DlgMain::OnPushButton_Stop()
     m_nPlayTime = 0;
     ui->m_CtrlWidget_PlayTimeLine->SetCurrPosInSample(0);
     slot_SliderMovedSldTime(0);
+    ClearMeters();
+}
+
+void DlgMain::ClearMeters()
+{
     for (QCustomVum* meter : m_pVum)
         meter->setValueViaLookup(-1);
+    m_pMainVumL->setValueViaLookup(-1);
+    m_pMainVumR->setValueViaLookup(-1);
+}
+
+void DlgMain::slot_OutputWait(bool waiting)
+{
+    m_bOutputWaiting = waiting;
+    if (!m_pTimerOutputWait) {
+        m_pTimerOutputWait = new QTimer(this);
+        m_pTimerOutputWait->setSingleShot(true);
+        m_pTimerOutputWait->setInterval(kOutputWaitShownAfterMs);
+        connect(m_pTimerOutputWait, &QTimer::timeout, this, &DlgMain::ShowOutputWait);
+    }
+    if (waiting) {
+        m_pTimerOutputWait->start();
+        return;
+    }
+    m_pTimerOutputWait->stop();
+    ui->groupBox_Player->setTitle(QStringLiteral("Player"));
+}
+
+void DlgMain::ShowOutputWait()
+{
+    if (m_bOutputWaiting)
+        ui->groupBox_Player->setTitle(QStringLiteral("Player \u2014 waiting for the sound server\u2026 (Stop gives up)"));
 }
 
 void DlgMain::OnPushButton_ToggleMode() { m_SndPerform.ToggleMode(); }
@@ -240,6 +285,11 @@ void DlgMain::slot_NewStateFromAudioMotor(short state)
         ui->m_CtrlPushButton_Play->setIcon(QIcon(QStringLiteral(":/res/Resources/Pause.png")));
         break;
     case PlayerStopped:
+        // However it stopped (a Stop, the end, a lost output): no level
+        // is left standing from sound that no longer plays.
+        ClearMeters();
+        ui->m_CtrlPushButton_Play->setIcon(QIcon(QStringLiteral(":/res/Resources/Play.png")));
+        break;
     case PlayerPaused:
         ui->m_CtrlPushButton_Play->setIcon(QIcon(QStringLiteral(":/res/Resources/Play.png")));
         break;

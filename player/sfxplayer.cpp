@@ -8,6 +8,7 @@ SfxPlayer::SfxPlayer(QObject* parent)
 {
     connect(m_pThread.get(), &SfxThread::signal_AudioMotorStateChange, this,
             &SfxPlayer::signal_AudioMotorStateChange);
+    connect(m_pThread.get(), &SfxThread::signal_OutputWait, this, &SfxPlayer::signal_OutputWait);
     // Queued, argument-less and made before the thread exists: a command
     // carries no data across threads besides what SfxThread keeps in atomics.
     connect(this, &SfxPlayer::signal_PlayRequest, m_pThread.get(), &SfxThread::slot_PlayRequest,
@@ -17,6 +18,7 @@ SfxPlayer::SfxPlayer(QObject* parent)
     connect(this, &SfxPlayer::signal_StopRequest, m_pThread.get(), &SfxThread::StopAll, Qt::QueuedConnection);
 }
 
+// The thread's destructor ends a wait for the output before it joins.
 SfxPlayer::~SfxPlayer() = default;
 
 short SfxPlayer::GetSfxState() const
@@ -42,5 +44,8 @@ void SfxPlayer::toggleSuspendResume()
 
 void SfxPlayer::StopAll()
 {
+    // Before the stop is queued: a start waiting for the output gives up
+    // now instead of when the server answers.
+    m_pThread->AskStop();
     emit signal_StopRequest();
 }

@@ -33,6 +33,8 @@ public slots:
 
 signals:
     void signal_AudioMotorStateChange(short state);
+    // The player waits for its output (true) or no longer (false).
+    void signal_OutputWait(bool waiting);
 
     // The commands' way into the player thread, connected before it starts.
     void signal_PlayRequest();

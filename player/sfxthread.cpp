@@ -18,6 +18,8 @@ SfxThread::SfxThread() = default;
 SfxThread::~SfxThread()
 {
     if (m_bSetup) {
+        // A thread still waiting for its output returns at once.
+        m_WaitCancel.Ask();
         quit();
         wait();
         m_bRunDone.load(std::memory_order_acquire);
@@ -52,7 +54,7 @@ void SfxThread::run()
     m_pTicker->setTimerType(Qt::PreciseTimer);
     m_pTicker->setInterval(kTickMs);
     connect(m_pTicker.get(), &QTimer::timeout, this, &SfxThread::OnTick, Qt::DirectConnection);
-    UseSink(CreateAudioSink(m_Format));
+    UseSink(CreateAudioSink(m_Format, &m_WaitCancel));
     // A sink pulled as fast as it goes (a capture run) would hold a core at
     // that priority; a device waits between its pulls.
     if (m_pSink->RealTime())
@@ -89,17 +91,27 @@ void SfxThread::UseSink(std::unique_ptr<AudioSink> sink)
 
 void SfxThread::TellUser(const QString& text)
 {
-    SendUserMessage(QStringLiteral("Playback"), text);
+    SendUserMessage(MessageTitle(), text);
 }
 
 bool SfxThread::StartSink()
 {
     if (m_bSinkBroken) {
         m_bSinkBroken = false;
-        UseSink(CreateAudioSink(m_Format));
+        UseSink(CreateAudioSink(m_Format, &m_WaitCancel));
     }
-    if (m_pSink->start(m_pGenerator.get()))
+    emit signal_OutputWait(true);
+    const bool started = m_pSink->start(m_pGenerator.get());
+    emit signal_OutputWait(false);
+    if (started)
         return true;
+    if (m_pSink->ErrorText().isEmpty()) {
+        // Cut short by a stop or the end of the player: nothing to tell, and
+        // the stop that is on its way finds the player stopped.
+        m_nState = PlayerStopped;
+        emit signal_AudioMotorStateChange(PlayerStopped);
+        return false;
+    }
     // The next Play tries the output again; this one is told once.
     m_bSinkBroken = true;
     // The cursor, the meters and the end of the take still run, without sound.
@@ -130,12 +142,16 @@ void SfxThread::playToggle(void* take)
             m_pSink->stop();
         return;
     }
+    StartPlaying(static_cast<QSoundPerform*>(take));
+}
+
+void SfxThread::StartPlaying(QSoundPerform* perform)
+{
     if (!m_pGenerator || !m_pSink)
         return;
     // Fresh blocks from the start second: nothing of an earlier run is heard.
     m_pSink->stop();
     m_pGenerator->close();
-    QSoundPerform* perform = static_cast<QSoundPerform*>(take);
     if (m_nResumeFrame != ~quint64(0) && perform && perform->m_nStartSecond == m_nResumeSecond)
         m_pGenerator->BindTakeAt(perform, m_nResumeFrame);
     else
@@ -158,6 +174,22 @@ void SfxThread::toggleSuspendResume()
 {
     if (!m_pSink)
         return;
+    if (m_bSinkBroken) {
+        // Without sound since the output was lost: this press is the user's
+        // "the server runs again". The sound goes on from the last frame
+        // heard, through a new output. A stopped sink already left that
+        // frame behind when it failed.
+        QSoundPerform* take = m_pGenerator ? m_pGenerator->Take() : nullptr;
+        if (m_pSink->state() != QAudio::StoppedState) {
+            PublishPosition();
+            if (take && m_nPublishedFrame != ~quint64(0)) {
+                m_nResumeFrame = m_nPublishedFrame;
+                m_nResumeSecond = take->m_nStartSecond;
+            }
+        }
+        StartPlaying(take);
+        return;
+    }
     switch (m_pSink->state()) {
     case QAudio::SuspendedState:
     case QAudio::StoppedState: m_pSink->resume(); break;
@@ -172,6 +204,8 @@ void SfxThread::toggleSuspendResume()
 
 void SfxThread::StopAll()
 {
+    // The stop that was asked is carried out: a later start waits again.
+    m_WaitCancel.Clear();
     m_nResumeFrame = ~quint64(0);
     if (m_pSink)
         m_pSink->stop();

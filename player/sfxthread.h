@@ -6,10 +6,11 @@
 #include <QThread>
 #include <QTimer>
 
+#include "player/audiosink.h"
+
 #include <atomic>
 #include <memory>
 
-class AudioSink;
 class GeneratorAudioBuffer;
 class QSoundPerform;
 
@@ -36,10 +37,16 @@ public:
     // stopped and deleted on the player thread.
     ~SfxThread() override;
 
+    // The title of the player's messages to the user.
+    static QString MessageTitle() { return QStringLiteral("Playback"); }
     // Any thread.
     short GetSfxState() const { return m_nState.load(); }
     // The take the next slot_PlayRequest plays (any thread).
     void SetPlayRequestTake(void* take) { m_pPlayRequestTake = take; }
+    // Any thread, before it queues a stop or ends the player: a wait for the
+    // output under way, or one that starts before the stop is carried out,
+    // ends at once, so that no other thread waits on it.
+    void AskStop() { m_WaitCancel.Ask(); }
 
 public slots:
     // On the thread that owns the player, before the thread runs: makes and
@@ -56,6 +63,10 @@ public slots:
 
 signals:
     void signal_AudioMotorStateChange(short state);
+    // Player thread: true before a start that may wait for the output
+    // (a sound server that was just restarted answers late), false once it
+    // ended, however it ended.
+    void signal_OutputWait(bool waiting);
 
 protected:
     void run() override;
@@ -64,8 +75,11 @@ private:
     // Player thread. Takes the sink into use; the old one is deleted by the
     // event loop (a Qt output's destructor turns the loop itself).
     void UseSink(std::unique_ptr<AudioSink> sink);
+    // From the start second, or from where the sound stopped when the
+    // output failed there.
+    void StartPlaying(QSoundPerform* take);
     // A new output after a failure; the null sink, and the user told, when
-    // that fails too.
+    // that fails too. False, with nothing told, when a stop cut the wait short.
     bool StartSink();
     void OnSinkFailed();
     void OnTick();
@@ -88,6 +102,8 @@ private:
     // while the take's start second is the one it failed at.
     quint64 m_nResumeFrame = ~quint64(0);
     quint32 m_nResumeSecond = 0;
+    // Asked by any thread, cleared by the player thread's StopAll.
+    SinkWaitCancel m_WaitCancel;
     // Written by the player thread, read by any.
     std::atomic<short> m_nState{PlayerStopped};
     // Written by the owner's thread, read by the player thread.
