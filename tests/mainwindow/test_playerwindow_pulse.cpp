@@ -1,0 +1,110 @@
+// The main window's player through a real sound server (a private
+// PulseAudio daemon started by tests/support/pulse_server.sh): what the
+// user does after the server went away brings the sound back.
+#include "ui_dlgmain.h"
+
+#include "mainwindow/dlgmain.h"
+#include "player/sfxthread.h"
+#include "tests/player/playertestmedia.h"
+#include "tests/player/pulsefollow.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <mutex>
+
+using namespace fixture;
+
+class TestPlayerWindowPulse : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_Media;
+    QTemporaryDir m_Pulse{QDir::tempPath() + QStringLiteral("/nalvo-pulse-XXXXXX")};
+    bool m_bRunning = false;
+
+    bool Server(const QString& command)
+    {
+        QProcess script;
+        script.setProcessChannelMode(QProcess::ForwardedChannels);
+        script.start(QStringLiteral(NALVO_PULSE_SCRIPT), {command, m_Pulse.path()});
+        return script.waitForFinished(20000) && script.exitStatus() == QProcess::NormalExit && script.exitCode() == 0;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_Media.isValid() && m_Pulse.isValid());
+        qputenv("NALVO_VOLUMES_ROOT", m_Media.path().toUtf8());
+        qputenv("PULSE_RUNTIME_PATH", (m_Pulse.path() + QStringLiteral("/runtime")).toLocal8Bit());
+        qputenv("PULSE_CLIENTCONFIG", (m_Pulse.path() + QStringLiteral("/client.conf")).toLocal8Bit());
+        qunsetenv("PULSE_SERVER");
+        qputenv("NALVO_AUDIO_SINK", "pulse");
+        QVERIFY(QDir::setCurrent(m_Media.path()));
+        m_bRunning = Server(QStringLiteral("start"));
+        if (!m_bRunning && qgetenv("CI") == "true")
+            QFAIL("The PulseAudio daemon did not start (pulseaudio and pulseaudio-utils are needed)");
+        if (!m_bRunning)
+            QSKIP("No PulseAudio daemon could be started here (pulseaudio and pulseaudio-utils are needed)");
+    }
+
+    void cleanupTestCase() { Server(QStringLiteral("stop")); }
+
+    // Server down: Play plays silently and says so once, without blocking
+    // the window. Server back: one press on Play goes on with sound from
+    // the frame where the silent playback was.
+    void playAfterServerBackGoesOnWithSound()
+    {
+        const int rate = 48000;
+        TakeSpec spec = MonoTake(QStringLiteral("SRV001"), {0, 1});
+        spec.sampleRate = quint32(rate);
+        spec.bits = 16;
+        spec.frames = quint32(10 * rate);
+        const QString take = WriteSampledTake(m_Media.path() + QStringLiteral("/SRV001"), spec,
+                                              [rate](int track, qint64 frame) { return TrackSample(track, frame, rate, 16); });
+        DlgMain w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(w.m_SndPerform.InitFilesZZ(take, QStringLiteral("WAV")));
+        w.OpenTakeInPlayer();
+        {
+            // Track 0 on the left bus, as the expected mix has it.
+            std::lock_guard<std::mutex> lock(w.m_SndPerform.MixerLock());
+            w.m_SndPerform.m_pnTrackPan[0] = 0;
+        }
+        QVERIFY(Server(QStringLiteral("stop")));
+        QTest::mouseClick(w.ui->m_CtrlPushButton_Play, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(w.OpenMessageBoxCount(), 1, 15000);
+        QVERIFY(!QApplication::activeModalWidget());
+        QTRY_COMPARE(w.m_SndPerform.GetPlayerState(), short(PlayerPlaying));
+
+        QVERIFY(Server(QStringLiteral("start")));
+        QCOMPARE(QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("set-default-sink"), QStringLiteral("nalvopipe48000")}), 0);
+        QProcess recorder;
+        const QString recording = m_Media.path() + QStringLiteral("/heard.raw");
+        recorder.setStandardOutputFile(recording);
+        recorder.start(QStringLiteral("cat"), {m_Pulse.path() + QStringLiteral("/pipe48000")});
+        QVERIFY(recorder.waitForStarted());
+        QTRY_VERIFY(QFileInfo(recording).size() > 0);
+        const qint64 silentAt = qint64(w.m_nCurrentSamplePos);
+        QTest::mouseClick(w.ui->m_CtrlPushButton_Play, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(qint64(w.m_nCurrentSamplePos) >= silentAt + rate, 15000);
+        QTest::mouseClick(w.ui->m_CtrlPushButton_Stop, Qt::LeftButton);
+        QTRY_COMPARE(w.m_SndPerform.GetPlayerState(), short(PlayerStopped));
+        QTest::qWait(200);
+        recorder.terminate();
+        recorder.waitForFinished(5000);
+        const Heard heard = Follow(ReadFrames(recording), ExpectedMix(10 * rate, rate, 16));
+        qInfo("silent at %lld, heard from %d on, %d frames", silentAt, heard.firstFrame, heard.frames);
+        QVERIFY2(heard.fault.isEmpty(), qPrintable(heard.fault));
+        // From where it was when Play was pressed, give or take the press's
+        // trip to the player thread.
+        QVERIFY(heard.firstFrame >= silentAt && heard.firstFrame < silentAt + rate / 10);
+        QVERIFY(heard.frames > rate / 2);
+        QCOMPARE(w.OpenMessageBoxCount(), 1);
+    }
+};
+
+QTEST_MAIN(TestPlayerWindowPulse)
+#include "test_playerwindow_pulse.moc"
