@@ -57,6 +57,8 @@ void SetFrameSheet(QFrame* frame, const QString& sheet)
 
 void DlgMain::updateVumeterFrame(int track)
 {
+    if (m_bHoldFrameSheets)
+        return;
     const bool all = track < 0 || track >= kTracks;
     const int first = all ? 0 : track;
     const int last = all ? kTracks - 1 : track;
