@@ -461,6 +461,10 @@ private:
     // True while a dispatch or an apply runs: a modal box's event loop may
     // fire the selection timer again.
     bool m_bDispatching = false;
+    // Set while a selection is shown: the strip frames take their colours
+    // once it is, not at each step of emptying the strip and filling it.
+    bool m_bHoldFrameSheets = false;
+    void DispatchSelection();
     // Set while a key is handed to the browser tree: a key the tree ignores
     // travels back up its parents to this window, which must not send it again.
     bool m_bForwardingKey = false;

@@ -45,8 +45,20 @@ void DlgMain::InitMainVum()
     ui->m_CtrlVerticalScale->SetMeter(ui->m_CtrlModuloMeter_T1);
 }
 
+namespace {
+// A style sheet set again re-polishes the frame and every widget of its
+// strip, the same text or not: a frame whose colour stands keeps its sheet.
+void SetFrameSheet(QFrame* frame, const QString& sheet)
+{
+    if (frame->styleSheet() != sheet)
+        frame->setStyleSheet(sheet);
+}
+}  // namespace
+
 void DlgMain::updateVumeterFrame(int track)
 {
+    if (m_bHoldFrameSheets)
+        return;
     const bool all = track < 0 || track >= kTracks;
     const int first = all ? 0 : track;
     const int last = all ? kTracks - 1 : track;
@@ -54,12 +66,12 @@ void DlgMain::updateVumeterFrame(int track)
         QColor colour = (m_nSoloMask & (1 << i)) ? QColor(112, 112, 0) : QColor(80, 80, 80);
         if (m_pButtonMute[i]->isChecked())
             colour = colour.darker(150);
-        m_pFrameTrack[i]->setStyleSheet(QStringLiteral("QFrame{background:%1;}").arg(colour.name(QColor::HexRgb)));
+        SetFrameSheet(m_pFrameTrack[i], QStringLiteral("QFrame{background:%1;}").arg(colour.name(QColor::HexRgb)));
         if (i % 2 == 0) {
             const int pair = i / 2;
             const QColor pairColour = m_pCheckBoxMs[pair]->isChecked() ? QColor(189, 51, 164) : QColor(80, 80, 80);
-            m_pFrameMs[pair]->setStyleSheet(
-                QStringLiteral(".QFrame{background:%1;}").arg(pairColour.name(QColor::HexArgb)));
+            SetFrameSheet(m_pFrameMs[pair],
+                          QStringLiteral(".QFrame{background:%1;}").arg(pairColour.name(QColor::HexArgb)));
         }
     }
 }

@@ -72,6 +72,20 @@ bool DlgMain::SelectionIsCurrent(const QModelIndexList& rows) const
 
 void DlgMain::slot_TimerSelectionChanged()
 {
+    // Emptying the strip and showing the new take would set a frame's
+    // colour up to three times, and each sheet set re-polishes the frame's
+    // whole strip: the frames are coloured once the take is shown (an
+    // Apply's reselection within this one waits for the outer one).
+    const bool held = m_bHoldFrameSheets;
+    m_bHoldFrameSheets = true;
+    DispatchSelection();
+    m_bHoldFrameSheets = held;
+    if (!held)
+        updateVumeterFrame(-1);
+}
+
+void DlgMain::DispatchSelection()
+{
     // A modal box of a running dispatch or apply spins an event loop in which
     // this timer can fire: the newer selection waits for the running one.
     if (m_bDispatching || m_bApplying) {

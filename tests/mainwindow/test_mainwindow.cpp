@@ -625,6 +625,10 @@ private slots:
                  QStringLiteral("QFrame{background:%1;}").arg(QColor(112, 112, 0).darker(150).name()));
         QCOMPARE(window.m_pFrameMs[2]->styleSheet(), QStringLiteral(".QFrame{background:#ffbd33a4;}"));
         QCOMPARE(window.m_pFrameTrack[5]->styleSheet(), QStringLiteral("QFrame{background:#505050;}"));
+        // A selection shown colours the frames from the strip it leaves: emptied here.
+        window.slot_TimerSelectionChanged();
+        QCOMPARE(window.m_pFrameTrack[4]->styleSheet(), QStringLiteral("QFrame{background:#505050;}"));
+        QCOMPARE(window.m_pFrameMs[2]->styleSheet(), QStringLiteral(".QFrame{background:#ff505050;}"));
     }
 
     void copyAndPasteTrackNames()
