@@ -7,18 +7,23 @@
 // matters: the cursor against it, and sound after a server restart.
 #include "foundation/messageloging.h"
 #include "player/sfxplayer.h"
+#include "player/pulsesink.h"
 #include "player/sfxthread.h"
 #include "take/soundperform.h"
 #include "tests/player/playertestmedia.h"
 #include "tests/support/tsandefaults.h"
 
+#include <QBuffer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 using namespace fixture;
 
@@ -141,6 +146,7 @@ private slots:
     void cursorFollowsTheSound();
     void survivesServerRestart_data();
     void survivesServerRestart();
+    void waitsEndWhenAsked();
 
 private:
     bool Server(const QString& command);
@@ -326,10 +332,10 @@ void TestPlayerPulse::cursorFollowsTheSound()
 {
     QFETCH(double, pauseAt);
     const int rate = 48000;
-    UseSink(QStringLiteral("nalvo48000"));
+    UseSink(QStringLiteral("nalvopipe48000"));
     PlayerRig rig;
     QVERIFY(rig.Load(Take(QStringLiteral("CUR001"), rate, 16, 4.0)));
-    StartRecording(QStringLiteral("nalvo48000"));
+    StartRecording(QStringLiteral("nalvopipe48000"));
     rig.take.Play();
     QTRY_VERIFY_WITH_TIMEOUT(rig.drawn >= qint64(pauseAt * rate), 10000);
     rig.take.PlayPause();
@@ -378,6 +384,8 @@ void TestPlayerPulse::survivesServerRestart()
         if (pausedAt == 1) {
             rig.take.PlayPause();
             QTRY_COMPARE(rig.take.GetPlayerState(), short(PlayerPaused));
+            // The server's figure of the pause comes within a round trip.
+            QTest::qWait(300);
         }
     }
     const qint64 before = rig.drawn;
@@ -420,6 +428,38 @@ void TestPlayerPulse::survivesServerRestart()
     QCOMPARE(qint64(heard.firstFrame), stoppedAt);
     QVERIFY(heard.frames > rate / 4);
     QCOMPARE(m_Messages.size(), told);
+}
+
+void TestPlayerPulse::waitsEndWhenAsked()
+{
+    QBuffer source;
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    QAudioFormat wide = PlayerSourceFormat(48000);
+    wide.setSampleSize(24);
+    PulseSink refused(wide);
+    QVERIFY(!refused.start(&source));
+    QVERIFY(refused.ErrorText().contains(QStringLiteral("24-bit")));
+    // No server at this address: every connection is refused at once.
+    qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(m_Pulse.path()) + "/none");
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!PulseSink::ServerAnswers(1500));
+    QVERIFY2(clock.elapsed() < 500, "the probe asked again");
+    PulseSink sink(PlayerSourceFormat(48000));
+    SinkWaitCancel cancel;
+    sink.SetWaitCancel(&cancel);
+    std::thread stopper([&cancel] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        cancel.Ask();
+    });
+    clock.restart();
+    const bool started = sink.start(&source);
+    stopper.join();
+    qunsetenv("PULSE_SERVER");
+    QVERIFY(!started);
+    QVERIFY2(clock.elapsed() < 1000, "the start waited on past the stop");
+    QVERIFY(sink.ErrorText().isEmpty());
+    QCOMPARE(sink.state(), QAudio::StoppedState);
 }
 
 QTEST_MAIN(TestPlayerPulse)
