@@ -1,10 +1,11 @@
 // Playback through a real sound server: a private PulseAudio daemon whose
 // sinks are recorded and matched sample by sample against the mix computed
 // from the take's tracks. Whether every frame is heard is read from a pipe
-// sink, which writes out all it plays: a recording of a null sink's monitor
-// misses the first 10-20 ms of every stream (PulseAudio's own pacat loses
-// them the same way), so the monitor serves where only the running sound
-// matters: the cursor against it, and sound after a server restart.
+// sink, which writes out all it plays, and the cursor is held against the
+// same recording: a recording of a null sink's monitor misses the first
+// 10-20 ms of every stream (PulseAudio's own pacat loses them the same way),
+// and after an under-run it can hold what the sink took back and played
+// again, which reads as frames lost.
 #include "foundation/messageloging.h"
 #include "player/sfxplayer.h"
 #include "player/pulsesink.h"
