@@ -4,8 +4,8 @@
 // sink, which writes out all it plays, and the cursor is held against the
 // same recording: a recording of a null sink's monitor misses the first
 // 10-20 ms of every stream (PulseAudio's own pacat loses them the same way),
-// and after an under-run it can hold what the sink took back and played
-// again, which reads as frames lost.
+// and after an under-run under load its recording was seen to break the
+// run of frames (most likely the sink taking back what it had rendered).
 #include "foundation/messageloging.h"
 #include "player/sfxplayer.h"
 #include "player/pulsesink.h"
