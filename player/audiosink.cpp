@@ -184,6 +184,9 @@ namespace {
 // A server on this machine answers at once; one that is slow to answer is
 // no reason to choose another output.
 constexpr int kProbeWaitMs = 1500;
+// A server that did not answer is asked again only after this: a user
+// going from take to take with no server waits for no probe each time.
+constexpr qint64 kProbeForgetMs = 10000;
 
 AudioSinkFactory& InstalledFactory()
 {
@@ -198,14 +201,28 @@ QByteArray ChosenKind()
 
 // Once a server answered, the process stays with it: one that went away is
 // waited for when playback starts, never replaced by the toolkit's output,
-// which would reach the same server through its own connection.
-bool SoundServerAnswers()
+// which would reach the same server through its own connection. Any thread.
+bool SoundServerAnswers(SinkWaitCancel* cancel)
 {
     static std::atomic<bool> answered{false};
+    // When the last probe found none, on a clock that runs from the first.
+    static std::atomic<qint64> refusedAt{-1};
+    static const QElapsedTimer clock = [] {
+        QElapsedTimer started;
+        started.start();
+        return started;
+    }();
     if (answered.load())
         return true;
-    if (!PulseSink::ServerAnswers(kProbeWaitMs))
+    const qint64 refused = refusedAt.load();
+    if (refused >= 0 && clock.elapsed() - refused < kProbeForgetMs)
         return false;
+    if (!PulseSink::ServerAnswers(kProbeWaitMs, cancel)) {
+        // A probe cut short by a stop found nothing out.
+        if (!(cancel && cancel->Asked()))
+            refusedAt = clock.elapsed();
+        return false;
+    }
     answered = true;
     return true;
 }
@@ -244,7 +261,7 @@ void SetAudioSinkFactory(AudioSinkFactory factory)
 }
 
 namespace {
-std::unique_ptr<AudioSink> MakeAudioSink(const QAudioFormat& format)
+std::unique_ptr<AudioSink> MakeAudioSink(const QAudioFormat& format, SinkWaitCancel* cancel)
 {
     if (InstalledFactory())
         return InstalledFactory()(format);
@@ -263,7 +280,7 @@ std::unique_ptr<AudioSink> MakeAudioSink(const QAudioFormat& format)
             MyQDebug("NALVO_AUDIO_SINK=%s is not pulse, qt, null or capture: choosing by the machine",
                      kind.constData());
     }
-    if (SoundServerAnswers())
+    if (SoundServerAnswers(cancel))
         return std::make_unique<PulseSink>(format);
     return CreateQtSink(format);
 }
@@ -271,7 +288,7 @@ std::unique_ptr<AudioSink> MakeAudioSink(const QAudioFormat& format)
 
 std::unique_ptr<AudioSink> CreateAudioSink(const QAudioFormat& format, SinkWaitCancel* cancel)
 {
-    std::unique_ptr<AudioSink> sink = MakeAudioSink(format);
+    std::unique_ptr<AudioSink> sink = MakeAudioSink(format, cancel);
     sink->SetWaitCancel(cancel);
     return sink;
 }

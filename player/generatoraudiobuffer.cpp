@@ -211,25 +211,36 @@ void GeneratorAudioBuffer::ClearQueue()
     m_nHandedBytes = 0;
 }
 
+int GeneratorAudioBuffer::HandedIndex(qint64 heard) const
+{
+    // The last record that begins at or before the byte being heard: a later
+    // query with a larger held figure finds an earlier record again.
+    const auto after = std::upper_bound(m_Handed.begin(), m_Handed.end(), heard,
+                                        [](qint64 byte, const tyHanded& run) { return byte < run.nFirstByte; });
+    return after == m_Handed.begin() ? 0 : int(after - m_Handed.begin()) - 1;
+}
+
 quint64 GeneratorAudioBuffer::FrameHeard(qint64 heldBytes)
 {
-    const qint64 heard = std::max<qint64>(0, m_nHandedBytes - std::max<qint64>(0, heldBytes));
-    while (m_Handed.size() > 1 && m_Handed[1].nFirstByte <= heard)
-        m_Handed.pop_front();
     if (m_Handed.empty())
         return m_nBindFrame;
-    const tyHanded& run = m_Handed.front();
+    const qint64 heard = std::max<qint64>(0, m_nHandedBytes - std::max<qint64>(0, heldBytes));
+    const tyHanded& run = m_Handed[size_t(HandedIndex(heard))];
     if (heard < run.nFirstByte)
         return run.nFirstFrame;
-    return std::min(run.nFirstFrame + quint64((heard - run.nFirstByte) / 4), run.nEndFrame);
+    return std::min(run.nFirstFrame + quint64((heard - run.nFirstByte) / kFrameBytes), run.nEndFrame);
 }
 
 quint64 GeneratorAudioBuffer::PublishHeard(qint64 heldBytes)
 {
     const quint64 frame = FrameHeard(heldBytes);
-    if (m_bRealTime && m_pTake && !m_Handed.empty() && m_Handed.front().nSerial != m_nLevelsShown) {
-        m_nLevelsShown = m_Handed.front().nSerial;
-        PublishLevels(m_Handed.front().levels);
+    if (m_bRealTime && m_pTake && !m_Handed.empty()) {
+        const qint64 heard = std::max<qint64>(0, m_nHandedBytes - std::max<qint64>(0, heldBytes));
+        const tyHanded& run = m_Handed[size_t(HandedIndex(heard))];
+        if (run.nSerial != m_nLevelsShown) {
+            m_nLevelsShown = run.nSerial;
+            PublishLevels(run.levels);
+        }
     }
     return frame;
 }
@@ -417,11 +428,14 @@ qint64 GeneratorAudioBuffer::readData(char* data, qint64 maxlen)
                 m_pBlockInHand.reset();
                 continue;
             }
-            m_nReadOffset = qint64(skip) * 4;
+            m_nReadOffset = qint64(skip) * kFrameBytes;
             m_Handed.push_back({m_nHandedBytes + given, m_pBlockInHand->nFirstFrame + skip,
                                 m_pBlockInHand->nPosition, ++m_nHandedSerial, m_pBlockInHand->levels});
-            // Far more than any output holds.
-            if (m_Handed.size() > 512)
+            // Kept by what an output could still hold, not by what was asked
+            // of them: a pause may report more held than the last tick did,
+            // and a failure resumes from the frame found here.
+            const qint64 keep = qint64(kKeepHandedMs) * std::max(1, m_Layout.nSampleRate) / 1000 * kFrameBytes;
+            while (m_Handed.size() > 1 && m_Handed[1].nFirstByte + keep <= m_nHandedBytes + given)
                 m_Handed.pop_front();
             if (m_pTake && !m_bRealTime)
                 PublishLevels(m_pBlockInHand->levels);
@@ -448,7 +462,8 @@ qint64 GeneratorAudioBuffer::readData(char* data, qint64 maxlen)
         }
     }
     if (m_bEnd && m_Queue.empty() && !m_pBlockInHand && given < maxlen) {
-        const qint64 silence = std::min(maxlen - given, m_nMinimumRunBytes - m_nHandedBytes - given) / 4 * 4;
+        const qint64 silence
+            = std::min(maxlen - given, m_nMinimumRunBytes - m_nHandedBytes - given) / kFrameBytes * kFrameBytes;
         if (silence > 0) {
             std::memset(data + given, 0, size_t(silence));
             given += silence;

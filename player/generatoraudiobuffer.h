@@ -56,6 +56,10 @@ public:
         kTrackBlockBytes = TakeReadAhead::kTrackBlockBytes,   // bytes read of each track per block
         kQueueTarget = 10,
         kReadAheadMs = 2000,       // of the take read from the files ahead of the mixer
+        kFrameBytes = 4,           // of what is handed over: 16-bit stereo
+        // What was handed over is traced back to the take's frames this far:
+        // far more than any output holds.
+        kKeepHandedMs = 10000,
     };
 
     explicit GeneratorAudioBuffer(QObject* parent = nullptr);
@@ -120,6 +124,9 @@ private:
     void GainInterleaved(tyPlayBlock* block, const tyRawBlock& raw, const QSoundPerform::tyMixerSnapshot& mixer);
     void Mix(tyPlayBlock* block, int frames, const QSoundPerform::tyMixerSnapshot& mixer);
     void PublishLevels(const tyBlockLevels& levels);
+    // The record of m_Handed that holds the byte `heard` (the first when it
+    // lies before all).
+    int HandedIndex(qint64 heard) const;
 
     QSoundPerform* m_pTake = nullptr;            // not owned
     tyTakeLayout m_Layout;

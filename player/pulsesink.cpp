@@ -1,11 +1,13 @@
 #include "player/pulsesink.h"
 
+#include "foundation/messageloging.h"
+
 #include <QIODevice>
-#include <QThread>
 
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -22,6 +24,11 @@ constexpr int kOperationWaitMs = 1000;
 // busy machine to keep up, and the cursor follows the server's timing
 // whatever the depth.
 constexpr int kBufferMs = 250;
+// What the server waits for before it plays, at the start and after an
+// under-run: short, so a stream that ran dry is heard again at once rather
+// than after a whole buffer. Not zero: without it the server's read runs on
+// past what was written, and what is written late is dropped unheard.
+constexpr int kPrebufferMs = 20;
 // A pull asks for at most this much at once.
 constexpr int kChunkBytes = 16384;
 // Pulls again after the source ran dry.
@@ -32,21 +39,30 @@ constexpr qint64 kLongestTailUs = 2000000;
 
 const QString kNoServerText = QStringLiteral("The sound output could not be opened (is the sound server running?).");
 
-// Polls `done` (called with the loop locked) until it holds or waitMs passed
-// since `clock` started. The library's own wait has no time limit.
-template <typename Done>
-bool PollLocked(pa_threaded_mainloop* loop, const QElapsedTimer& clock, int waitMs, Done done)
+// The server's sample format for the player's: only 16-bit integers are
+// made; anything else is refused rather than played as noise.
+bool SampleSpecOf(const QAudioFormat& format, pa_sample_spec* spec)
 {
-    for (;;) {
-        pa_threaded_mainloop_lock(loop);
-        const bool ok = done();
-        pa_threaded_mainloop_unlock(loop);
-        if (ok)
-            return true;
-        if (clock.elapsed() >= waitMs)
-            return false;
-        QThread::usleep(2000);
-    }
+    if (format.sampleSize() != 16 || format.sampleType() != QAudioFormat::SignedInt || format.channelCount() < 1
+        || format.channelCount() > int(PA_CHANNELS_MAX) || format.sampleRate() <= 0)
+        return false;
+    spec->format = format.byteOrder() == QAudioFormat::LittleEndian ? PA_SAMPLE_S16LE : PA_SAMPLE_S16BE;
+    spec->rate = uint32_t(format.sampleRate());
+    spec->channels = uint8_t(format.channelCount());
+    return pa_sample_spec_valid(spec) != 0;
+}
+
+// A wait's time limit, set by a timer of the loop (under the loop's lock).
+struct tyWaitTimer {
+    pa_threaded_mainloop* pLoop;
+    bool bExpired;
+};
+
+void WaitExpired(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* data)
+{
+    tyWaitTimer* timer = static_cast<tyWaitTimer*>(data);
+    timer->bExpired = true;
+    pa_threaded_mainloop_signal(timer->pLoop, 0);
 }
 
 } // namespace
@@ -55,12 +71,17 @@ PulseSink::PulseSink(const QAudioFormat& format, QObject* parent)
     : AudioSink(parent)
     , m_Format(format)
     , m_nBytesPerSecond(qint64(std::max(1, format.bytesForDuration(1000000))))
+    , m_nFrameBytes(std::max(1, format.bytesPerFrame()))
     , m_Chunk(kChunkBytes, '\0')
     , m_Retry(this)
+    , m_PauseWatch(this)
 {
     m_Retry.setSingleShot(true);
     m_Retry.setInterval(kRetryPullMs);
     connect(&m_Retry, &QTimer::timeout, this, &PulseSink::Feed);
+    m_PauseWatch.setSingleShot(true);
+    m_PauseWatch.setInterval(kOperationWaitMs);
+    connect(&m_PauseWatch, &QTimer::timeout, this, &PulseSink::OnPauseUnanswered);
     // Made before the loop's thread exists; they carry nothing across.
     connect(this, &PulseSink::signal_FeedDue, this, &PulseSink::Feed, Qt::QueuedConnection);
     connect(this, &PulseSink::signal_ServerLost, this, &PulseSink::OnServerLost, Qt::QueuedConnection);
@@ -72,26 +93,44 @@ PulseSink::~PulseSink()
     Close();
 }
 
-bool PulseSink::ServerAnswers(int waitMs)
+bool PulseSink::ServerAnswers(int waitMs, SinkWaitCancel* cancel)
 {
     PulseSink probe(PlayerSourceFormat(48000));
-    const bool answered = probe.Open(waitMs);
+    probe.SetWaitCancel(cancel);
+    // One attempt: a missing server refuses at once. Asking again is for a
+    // server that has just started, which a start waits for.
+    const bool answered = probe.Open(waitMs, false);
     probe.Close();
     return answered;
 }
 
+bool PulseSink::Cancelled() const
+{
+    return WaitCancel() && WaitCancel()->Asked();
+}
+
+void PulseSink::Wake()
+{
+    // The waits recheck what they wait for on any wake-up.
+    pa_threaded_mainloop_signal(m_pLoop, 0);
+}
+
 void PulseSink::ContextState(pa_context* context, void* self)
 {
+    PulseSink* sink = static_cast<PulseSink*>(self);
+    sink->Wake();
     const pa_context_state_t state = pa_context_get_state(context);
     if (state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED)
-        static_cast<PulseSink*>(self)->PostLost();
+        sink->PostLost();
 }
 
 void PulseSink::StreamState(pa_stream* stream, void* self)
 {
+    PulseSink* sink = static_cast<PulseSink*>(self);
+    sink->Wake();
     const pa_stream_state_t state = pa_stream_get_state(stream);
     if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED)
-        static_cast<PulseSink*>(self)->PostLost();
+        sink->PostLost();
 }
 
 void PulseSink::WriteRequest(pa_stream*, size_t, void* self)
@@ -99,9 +138,67 @@ void PulseSink::WriteRequest(pa_stream*, size_t, void* self)
     static_cast<PulseSink*>(self)->PostFeed();
 }
 
-void PulseSink::Drain(pa_stream*, int, void* self)
+void PulseSink::Underflow(pa_stream* stream, void* self)
 {
-    static_cast<PulseSink*>(self)->m_bDrained = true;
+    PulseSink* sink = static_cast<PulseSink*>(self);
+    sink->m_bUnderflowSeen = true;
+    // The server plays silence until the stream is refilled: the time from
+    // now on is not heard, whatever the last figure said.
+    sink->m_bUnderrun = true;
+    sink->AskTiming(stream);
+}
+
+void PulseSink::Started(pa_stream* stream, void* self)
+{
+    PulseSink* sink = static_cast<PulseSink*>(self);
+    sink->m_bUnderrun = false;
+    // The figures of the refill still hold the sound: fresh ones move it.
+    sink->AskTiming(stream);
+}
+
+void PulseSink::AskTiming(pa_stream* stream)
+{
+    pa_operation* update = pa_stream_update_timing_info(stream, &PulseSink::FreshTiming, this);
+    if (!update)
+        return;
+    ++m_nTimingAsked;
+    pa_operation_unref(update);
+}
+
+void PulseSink::FreshTiming(pa_stream*, int, void* self)
+{
+    // Answered in order: the last one asked for is in once all are.
+    ++static_cast<PulseSink*>(self)->m_nTimingAnswered;
+}
+
+void PulseSink::Corked(pa_stream* stream, int success, void* self)
+{
+    PulseSink* sink = static_cast<PulseSink*>(self);
+    sink->Wake();
+    if (!success || sink->m_nPauseStep != kPauseCorking)
+        return;   // refused: the pause's watch reports the failure
+    // The figures once the sound stopped, asked after the cork: the answers
+    // come in order.
+    pa_operation* update = pa_stream_update_timing_info(stream, &PulseSink::PauseTimed, self);
+    if (!update)
+        return;
+    sink->m_nPauseStep = kPauseTiming;
+    pa_operation_unref(update);
+}
+
+void PulseSink::PauseTimed(pa_stream*, int success, void* self)
+{
+    PulseSink* sink = static_cast<PulseSink*>(self);
+    sink->Wake();
+    if (success && sink->m_nPauseStep == kPauseTiming)
+        sink->m_nPauseStep = kPauseSettled;
+}
+
+void PulseSink::Drain(pa_stream*, int success, void* self)
+{
+    PulseSink* sink = static_cast<PulseSink*>(self);
+    sink->m_bDrainRefused = success == 0;
+    sink->m_bDrained = true;
 }
 
 void PulseSink::PostFeed()
@@ -118,7 +215,54 @@ void PulseSink::PostLost()
     emit signal_ServerLost();
 }
 
-bool PulseSink::Open(int waitMs)
+pa_time_event* PulseSink::NewTimerLocked(int waitMs, void* timer)
+{
+    const pa_usec_t wait = pa_usec_t(std::max(0, waitMs)) * PA_USEC_PER_MSEC;
+    // The context's timer runs on the monotonic clock; with no context the
+    // loop's own timer takes the wall clock.
+    if (m_pContext)
+        return pa_context_rttime_new(m_pContext, pa_rtclock_now() + wait, &WaitExpired, timer);
+    pa_mainloop_api* api = pa_threaded_mainloop_get_api(m_pLoop);
+    struct timeval when;
+    pa_gettimeofday(&when);
+    pa_timeval_add(&when, wait);
+    return api->time_new(api, &when, &WaitExpired, timer);
+}
+
+bool PulseSink::Wait(int waitMs, const std::function<bool()>& done)
+{
+    pa_threaded_mainloop* loop = m_pLoop;
+    SinkWaitCancel* cancel = WaitCancel();
+    // Given before the loop is locked: the wake-up locks it under the
+    // cancel's own lock.
+    if (cancel) {
+        cancel->SetWake([loop] {
+            pa_threaded_mainloop_lock(loop);
+            pa_threaded_mainloop_signal(loop, 0);
+            pa_threaded_mainloop_unlock(loop);
+        });
+    }
+    pa_threaded_mainloop_lock(loop);
+    tyWaitTimer timer{loop, false};
+    pa_time_event* event = NewTimerLocked(waitMs, &timer);
+    bool ok = false;
+    for (;;) {
+        ok = done();
+        if (ok || timer.bExpired || !event || (cancel && cancel->Asked()))
+            break;
+        pa_threaded_mainloop_wait(loop);
+    }
+    if (event) {
+        pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop);
+        api->time_free(event);
+    }
+    pa_threaded_mainloop_unlock(loop);
+    if (cancel)
+        cancel->SetWake({});
+    return ok;
+}
+
+bool PulseSink::Open(int waitMs, bool retry)
 {
     QElapsedTimer clock;
     clock.start();
@@ -138,7 +282,7 @@ bool PulseSink::Open(int waitMs)
         pa_threaded_mainloop_unlock(m_pLoop);
         bool ready = false;
         if (asked) {
-            PollLocked(m_pLoop, clock, waitMs, [this, &ready] {
+            Wait(int(waitMs - clock.elapsed()), [this, &ready] {
                 const pa_context_state_t state = pa_context_get_state(m_pContext);
                 ready = state == PA_CONTEXT_READY;
                 return ready || !PA_CONTEXT_IS_GOOD(state);
@@ -154,44 +298,45 @@ bool PulseSink::Open(int waitMs)
             m_pContext = nullptr;
         }
         pa_threaded_mainloop_unlock(m_pLoop);
-        if (clock.elapsed() + kRetryMs >= waitMs) {
+        if (!retry || Cancelled() || clock.elapsed() + kRetryMs >= waitMs) {
             Close();
             return false;
         }
-        QThread::msleep(kRetryMs);
+        Wait(kRetryMs, [] { return false; });
     }
 }
 
 bool PulseSink::OpenStream(int waitMs)
 {
-    QElapsedTimer clock;
-    clock.start();
     // Always the take's own format: the server converts for its device when
     // it must, and the samples are never played at a guessed rate.
     pa_sample_spec spec;
-    spec.format = PA_SAMPLE_S16LE;
-    spec.rate = uint32_t(m_Format.sampleRate());
-    spec.channels = uint8_t(m_Format.channelCount());
+    if (!SampleSpecOf(m_Format, &spec))
+        return false;
+    const qint64 framesPerSecond = m_nBytesPerSecond / m_nFrameBytes;
     pa_buffer_attr attr;
     attr.maxlength = uint32_t(-1);
-    attr.tlength = uint32_t(m_nBytesPerSecond * kBufferMs / 1000 / 4 * 4);
-    attr.prebuf = uint32_t(-1);
+    attr.tlength = uint32_t(framesPerSecond * kBufferMs / 1000 * m_nFrameBytes);
+    attr.prebuf = uint32_t(framesPerSecond * kPrebufferMs / 1000 * m_nFrameBytes);
     attr.minreq = uint32_t(-1);
     attr.fragsize = uint32_t(-1);
-    const pa_stream_flags_t flags = pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE
-                                                      | PA_STREAM_ADJUST_LATENCY);
+    // The held figure is worked out from the server's own figures (see
+    // HeldLocked), not the library's estimate running on from them.
+    const pa_stream_flags_t flags = pa_stream_flags_t(PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
     pa_threaded_mainloop_lock(m_pLoop);
     m_pStream = pa_stream_new(m_pContext, "Playback", &spec, nullptr);
     bool asked = m_pStream != nullptr;
     if (asked) {
         pa_stream_set_state_callback(m_pStream, &PulseSink::StreamState, this);
         pa_stream_set_write_callback(m_pStream, &PulseSink::WriteRequest, this);
+        pa_stream_set_underflow_callback(m_pStream, &PulseSink::Underflow, this);
+        pa_stream_set_started_callback(m_pStream, &PulseSink::Started, this);
         asked = pa_stream_connect_playback(m_pStream, nullptr, &attr, flags, nullptr, nullptr) >= 0;
     }
     pa_threaded_mainloop_unlock(m_pLoop);
     bool ready = false;
     if (asked) {
-        PollLocked(m_pLoop, clock, waitMs, [this, &ready] {
+        Wait(waitMs, [this, &ready] {
             const pa_stream_state_t state = pa_stream_get_state(m_pStream);
             ready = state == PA_STREAM_READY;
             return ready || !PA_STREAM_IS_GOOD(state);
@@ -213,6 +358,7 @@ bool PulseSink::OpenStream(int waitMs)
 void PulseSink::Close()
 {
     m_Retry.stop();
+    m_PauseWatch.stop();
     if (!m_pLoop)
         return;
     pa_threaded_mainloop_lock(m_pLoop);
@@ -221,6 +367,8 @@ void PulseSink::Close()
     if (m_pStream) {
         pa_stream_set_state_callback(m_pStream, nullptr, nullptr);
         pa_stream_set_write_callback(m_pStream, nullptr, nullptr);
+        pa_stream_set_underflow_callback(m_pStream, nullptr, nullptr);
+        pa_stream_set_started_callback(m_pStream, nullptr, nullptr);
         pa_stream_disconnect(m_pStream);
         pa_stream_unref(m_pStream);
         m_pStream = nullptr;
@@ -237,20 +385,6 @@ void PulseSink::Close()
     m_pLoop = nullptr;
 }
 
-bool PulseSink::Await(pa_operation* operation, int waitMs)
-{
-    if (!operation)
-        return false;
-    QElapsedTimer clock;
-    clock.start();
-    const bool done = PollLocked(m_pLoop, clock, waitMs,
-                                 [operation] { return pa_operation_get_state(operation) != PA_OPERATION_RUNNING; });
-    pa_threaded_mainloop_lock(m_pLoop);
-    pa_operation_unref(operation);
-    pa_threaded_mainloop_unlock(m_pLoop);
-    return done;
-}
-
 bool PulseSink::start(QIODevice* source)
 {
     Close();
@@ -258,12 +392,28 @@ bool PulseSink::start(QIODevice* source)
     m_nWrittenBytes = 0;
     m_nHeardAtLastLook = -1;
     m_nFrozenHeld = -1;
+    m_bFrozenFinal = false;
+    m_nPauseStep = kPausePlaying;
+    m_bUnderrun = false;
+    m_nTimingAsked = 0;
+    m_nTimingAnswered = 0;
+    m_bUnderflowSeen = false;
+    m_bUnderrunTold = false;
     m_bDrainAsked = false;
     m_bDrained = false;
+    m_bDrainRefused = false;
     m_SinceDrained.invalidate();
-    if (!Open(kServerWaitMs) || !OpenStream(kStreamWaitMs)) {
+    setErrorText(QString());
+    pa_sample_spec spec;
+    if (!SampleSpecOf(m_Format, &spec)) {
+        setErrorText(QStringLiteral("The sound output cannot play %1-bit samples.").arg(m_Format.sampleSize()));
+        setState(QAudio::StoppedState);
+        return false;
+    }
+    if (!Open(kServerWaitMs, true) || !OpenStream(kStreamWaitMs)) {
         Close();
-        setErrorText(kNoServerText);
+        // Cut short by a stop on its way: no failure to tell.
+        setErrorText(Cancelled() ? QString() : kNoServerText);
         setState(QAudio::StoppedState);
         return false;
     }
@@ -289,29 +439,54 @@ void PulseSink::OnServerLost()
     emit failed();
 }
 
+void PulseSink::OnPauseUnanswered()
+{
+    if (!m_pLoop || state() != QAudio::SuspendedState)
+        return;
+    pa_threaded_mainloop_lock(m_pLoop);
+    const bool settled = m_nPauseStep == kPauseSettled;
+    pa_threaded_mainloop_unlock(m_pLoop);
+    if (settled)
+        return;
+    // A server that does not answer a cork within a round trip's allowance
+    // is gone, whether or not its socket closed yet.
+    setErrorText(ServerLostText());
+    stop();
+    emit failed();
+}
+
 void PulseSink::Feed()
 {
     m_bFeedPosted = false;
     if (!m_pStream || !m_pSource || m_bDrainAsked
         || (state() != QAudio::ActiveState && state() != QAudio::IdleState))
         return;
+    TellUnderrun();
     pa_threaded_mainloop_lock(m_pLoop);
     size_t writable = pa_stream_writable_size(m_pStream);
     pa_threaded_mainloop_unlock(m_pLoop);
     if (writable == size_t(-1))
         return;   // the stream broke: its failure is on its way
-    qint64 room = qint64(writable) / 4 * 4;
+    qint64 room = qint64(writable) / m_nFrameBytes * m_nFrameBytes;
     qint64 given = 0;
     bool dry = false;
     m_bFeeding = true;
     while (room > 0) {
-        const qint64 ask = std::min<qint64>(room, m_Chunk.size());
+        const qint64 ask = std::min<qint64>(room, m_Chunk.size() / m_nFrameBytes * m_nFrameBytes);
         // Read unlocked: the source may wait for its files.
         const qint64 got = m_pSource->read(m_Chunk.data(), ask);
         if (got > 0) {
             pa_threaded_mainloop_lock(m_pLoop);
-            pa_stream_write(m_pStream, m_Chunk.constData(), size_t(got), nullptr, 0, PA_SEEK_RELATIVE);
+            const int written
+                = pa_stream_write(m_pStream, m_Chunk.constData(), size_t(got), nullptr, 0, PA_SEEK_RELATIVE);
             pa_threaded_mainloop_unlock(m_pLoop);
+            if (written < 0) {
+                // The stream broke: these bytes were never queued, and the
+                // sink fails as when the server goes away.
+                m_bFeeding = false;
+                PostLost();
+                return;
+            }
             m_nWrittenBytes += got;
             room -= got;
             given += got;
@@ -334,22 +509,33 @@ void PulseSink::Feed()
     }
 }
 
+void PulseSink::TellUnderrun()
+{
+    if (m_bUnderrunTold || !m_bUnderflowSeen.load())
+        return;
+    m_bUnderrunTold = true;
+    MyQDebug("Sound server: the stream ran dry (under-run); it plays on after a short refill");
+}
+
 void PulseSink::suspend()
 {
     if (!m_pStream || (state() != QAudio::ActiveState && state() != QAudio::IdleState))
         return;
     m_Retry.stop();
-    pa_threaded_mainloop_lock(m_pLoop);
-    pa_operation* cork = pa_stream_cork(m_pStream, 1, nullptr, nullptr);
-    pa_threaded_mainloop_unlock(m_pLoop);
-    Await(cork, kOperationWaitMs);
-    // The server's figures as of the pause, not the estimate running on.
-    pa_threaded_mainloop_lock(m_pLoop);
-    pa_operation* timing = pa_stream_update_timing_info(m_pStream, nullptr, nullptr);
-    pa_threaded_mainloop_unlock(m_pLoop);
-    Await(timing, kOperationWaitMs);
+    // Until the server says where the sound stopped, the cursor stays where
+    // it is now: the sound plays on a little until the cork arrives, so the
+    // true figure only moves it on, never back past what was heard.
     m_nFrozenHeld = -1;
-    m_nFrozenHeld = HeldMicroseconds();
+    const qint64 now = HeldMicroseconds();
+    pa_threaded_mainloop_lock(m_pLoop);
+    pa_operation* cork = pa_stream_cork(m_pStream, 1, &PulseSink::Corked, this);
+    m_nPauseStep = kPauseCorking;
+    if (cork)
+        pa_operation_unref(cork);
+    pa_threaded_mainloop_unlock(m_pLoop);
+    m_nFrozenHeld = now;
+    m_bFrozenFinal = false;
+    m_PauseWatch.start();
     setState(QAudio::SuspendedState);
 }
 
@@ -357,10 +543,15 @@ void PulseSink::resume()
 {
     if (!m_pStream || state() != QAudio::SuspendedState)
         return;
+    m_PauseWatch.stop();
     pa_threaded_mainloop_lock(m_pLoop);
+    m_nPauseStep = kPausePlaying;
     pa_operation* cork = pa_stream_cork(m_pStream, 0, nullptr, nullptr);
     if (cork)
         pa_operation_unref(cork);
+    // The last figure may be from before the pause: fresh ones, asked after
+    // the uncork, move the cursor again.
+    AskTiming(m_pStream);
     pa_threaded_mainloop_unlock(m_pLoop);
     m_nFrozenHeld = -1;
     setState(QAudio::ActiveState);
@@ -369,27 +560,63 @@ void PulseSink::resume()
 
 qint64 PulseSink::WrittenMicroseconds() const
 {
-    return m_nWrittenBytes * 1000000 / m_nBytesPerSecond;
+    // Rounded up, as what is held is.
+    return (m_nWrittenBytes * 1000000 + m_nBytesPerSecond - 1) / m_nBytesPerSecond;
+}
+
+qint64 PulseSink::HeldLocked(qint64 written)
+{
+    // The library's own estimate runs on from the last figure at the wall
+    // clock's pace and never goes back: after an under-run it stays ahead of
+    // the sound. Worked out here from the server's figures instead: what
+    // the server took from the stream, less what its device still holds,
+    // plus the time since the figure only while the stream plays, no
+    // under-run is on and no fresher figure is on its way (the server still
+    // reports a stream that waits for its refill as playing).
+    const pa_timing_info* timing = pa_stream_get_timing_info(m_pStream);
+    if (!timing || timing->read_index_corrupt)
+        return -1;
+    qint64 played = timing->read_index <= 0 ? 0 : qint64(pa_bytes_to_usec(uint64_t(timing->read_index), pa_stream_get_sample_spec(m_pStream)));
+    // A corked stream's figure counts only what was heard: the server took
+    // back what its device had not played yet.
+    if (timing->playing) {
+        played = std::max<qint64>(0, played - qint64(timing->sink_usec));
+        const bool fresh = m_nTimingAnswered == m_nTimingAsked && !m_bUnderrun;
+        if (fresh && m_nPauseStep == kPausePlaying)
+            played += qint64(pa_timeval_age(&timing->timestamp));
+    }
+    // Up to a whole frame: a cursor rounded back to a frame is never ahead.
+    const qint64 rate = qint64(m_Format.sampleRate());
+    const qint64 frames = (std::min(written, std::max<qint64>(0, written - played)) * rate + 999999) / 1000000;
+    return (frames * 1000000 + rate - 1) / rate;
 }
 
 qint64 PulseSink::HeldMicroseconds()
 {
-    if (m_nFrozenHeld >= 0)
+    TellUnderrun();
+    if (m_nFrozenHeld >= 0 && (m_bFrozenFinal || !m_pStream))
         return m_nFrozenHeld;
     if (!m_pStream)
         return 0;
-    pa_usec_t latency = 0;
-    int negative = 0;
-    pa_threaded_mainloop_lock(m_pLoop);
-    const int result = pa_stream_get_latency(m_pStream, &latency, &negative);
-    pa_threaded_mainloop_unlock(m_pLoop);
     const qint64 written = WrittenMicroseconds();
-    if (result < 0) {
+    pa_threaded_mainloop_lock(m_pLoop);
+    const bool settled = m_nPauseStep == kPauseSettled;
+    const qint64 held = m_nFrozenHeld >= 0 && !settled ? -2 : HeldLocked(written);
+    pa_threaded_mainloop_unlock(m_pLoop);
+    if (held == -2)
+        return m_nFrozenHeld;   // paused, the server's figure still to come
+    if (m_nFrozenHeld >= 0) {
+        // The server's figure as of the pause, for as long as it lasts.
+        m_PauseWatch.stop();
+        m_bFrozenFinal = true;
+        m_nFrozenHeld = held < 0 ? m_nFrozenHeld : held;
+        return m_nFrozenHeld;
+    }
+    if (held < 0) {
         // No figure yet: nothing was heard. No figure any more (the server
         // is going away): the sound stopped where it was last seen.
         return m_nHeardAtLastLook < 0 ? written : std::max<qint64>(0, written - m_nHeardAtLastLook);
     }
-    const qint64 held = negative ? 0 : std::min<qint64>(qint64(latency), written);
     m_nHeardAtLastLook = written - held;
     return held;
 }
@@ -410,7 +637,7 @@ bool PulseSink::Drained()
         if (drain)
             pa_operation_unref(drain);
         else
-            m_bDrained = true;
+            m_bDrainRefused = m_bDrained = true;
         pa_threaded_mainloop_unlock(m_pLoop);
         return false;
     }
@@ -419,7 +646,14 @@ bool PulseSink::Drained()
     // The stream is empty; its device plays out what it still holds.
     if (!m_SinceDrained.isValid()) {
         m_SinceDrained.start();
-        m_nTailMicroseconds = std::min(HeldMicroseconds(), kLongestTailUs);
+        const qint64 held = HeldMicroseconds();
+        // A refused drain says nothing of what was played: the server's
+        // timing still does, and with no figure from it at all the longest
+        // tail lets whatever is held play out before the end is told.
+        const bool known = !m_bDrainRefused || m_nHeardAtLastLook >= 0;
+        if (m_bDrainRefused)
+            MyQDebug("Sound server: the drain at the end was refused; the end follows its timing");
+        m_nTailMicroseconds = known ? std::min(held, kLongestTailUs) : kLongestTailUs;
     }
     return m_SinceDrained.nsecsElapsed() / 1000 >= m_nTailMicroseconds;
 }

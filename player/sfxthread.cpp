@@ -230,8 +230,12 @@ void SfxThread::OnTick()
         m_pTicker->stop();
         return;
     }
-    if (m_pSink->state() == QAudio::SuspendedState)
+    if (m_pSink->state() == QAudio::SuspendedState) {
+        // A sink may learn where the sound stopped only after the pause took
+        // effect: the cursor follows its figure until it settles.
+        PublishPosition();
         return;
+    }
     PublishPosition();
     CheckEnd();
 }
