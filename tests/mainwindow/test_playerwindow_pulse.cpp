@@ -68,12 +68,21 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QVERIFY(w.m_SndPerform.InitFilesZZ(take, QStringLiteral("WAV")));
         w.OpenTakeInPlayer();
+        QVERIFY(Server(QStringLiteral("stop")));
+        // The take changes while the player waits for the server: the
+        // window's thread does not wait with it, and nothing is told.
+        QTest::mouseClick(w.ui->m_CtrlPushButton_Play, Qt::LeftButton);
+        QTRY_VERIFY(w.ui->groupBox_Player->title().contains(QStringLiteral("waiting for the sound server")));
+        QElapsedTimer clock;
+        clock.start();
+        w.CloseTakeInPlayer();
+        QVERIFY2(clock.elapsed() < 50, qPrintable(QStringLiteral("%1 ms").arg(clock.elapsed())));
+        w.OpenTakeInPlayer();
         {
             // Track 0 on the left bus, as the expected mix has it.
             std::lock_guard<std::mutex> lock(w.m_SndPerform.MixerLock());
             w.m_SndPerform.m_pnTrackPan[0] = 0;
         }
-        QVERIFY(Server(QStringLiteral("stop")));
         QTest::mouseClick(w.ui->m_CtrlPushButton_Play, Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(w.OpenMessageBoxCount(), 1, 15000);
         QVERIFY(!QApplication::activeModalWidget());
