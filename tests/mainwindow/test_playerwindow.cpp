@@ -27,11 +27,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 
 using namespace fixture;
 
@@ -56,28 +53,6 @@ void Key(QWidget* window, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoM
 {
     QTest::keyClick(window, key, modifiers);
 }
-
-// An output whose server does not answer: its start waits until the
-// player's cancel ends the wait (5 s at most).
-class UnansweredSink : public AudioSink
-{
-public:
-    bool start(QIODevice*) override
-    {
-        std::mutex mutex;
-        std::condition_variable woken;
-        WaitCancel()->SetWake([&] { std::lock_guard<std::mutex> lock(mutex); woken.notify_all(); });
-        std::unique_lock<std::mutex> lock(mutex);
-        const bool asked = woken.wait_for(lock, std::chrono::seconds(5), [this] { return WaitCancel()->Asked(); });
-        lock.unlock();
-        WaitCancel()->SetWake(nullptr);
-        setErrorText(asked ? QString() : QStringLiteral("No answer."));
-        return false;
-    }
-    void stop() override {}
-    void suspend() override {}
-    void resume() override {}
-};
 }
 
 class TestPlayerWindow : public QObject
@@ -519,36 +494,6 @@ private slots:
         QVERIFY(!w.Player());
         w.CloseTakeInPlayer();
         w.OnPushButton_Play();
-    }
-
-    // While the player waits for its output the window says so and stays
-    // usable: Stop gives the wait up, and a take change does not wait for it.
-    void outputWaitShownAndGivenUp()
-    {
-        SetAudioSinkFactory([](const QAudioFormat&) { return std::make_unique<UnansweredSink>(); });
-        auto window = NewWindow();
-        DlgMain& w = *window;
-        // The row an earlier case left selected is opened first.
-        QTRY_VERIFY(!w.m_pTimerSelection->isActive());
-        QVERIFY(Open(w, ConstantTake(QStringLiteral("WAIT01"), false)));
-        const int boxes = w.OpenMessageBoxCount();
-        for (const bool takeChange : {false, true}) {
-            QTest::mouseClick(w.ui->m_CtrlPushButton_Play, Qt::LeftButton);
-            QTRY_VERIFY(w.ui->groupBox_Player->title().contains(QStringLiteral("waiting for the sound server")));
-            Grab(&w, QStringLiteral("mainwindow-waiting"));
-            QElapsedTimer clock;
-            clock.start();
-            if (takeChange)
-                w.CloseTakeInPlayer();
-            else
-                QTest::mouseClick(w.ui->m_CtrlPushButton_Stop, Qt::LeftButton);
-            QVERIFY2(clock.elapsed() < 50, qPrintable(QStringLiteral("%1 ms").arg(clock.elapsed())));
-            QTRY_COMPARE(w.ui->groupBox_Player->title(), QStringLiteral("Player"));
-            QCOMPARE(State(w), short(PlayerStopped));
-        }
-        QVERIFY(Open(w, ConstantTake(QStringLiteral("WAIT02"), false)));
-        QTest::qWait(100);
-        QCOMPARE(w.OpenMessageBoxCount(), boxes);
     }
 
     // In the dB modes a track draws nothing past the end of its own points.
