@@ -305,12 +305,14 @@ qint64 NowNs()
 }
 
 // The folder's modification time in ns, -1 when it cannot be read.
+qint64 FolderTime(const struct stat& st) { return qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec; }
+
 qint64 FolderTime(const QString& folder)
 {
     struct stat st;
     if (::stat(QFile::encodeName(folder).constData(), &st) != 0)
         return -1;
-    return qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return FolderTime(st);
 }
 
 QString SweepKey(const QString& folder)
@@ -506,6 +508,11 @@ int FolderSweep::Finish()
         g_Swept.insert(m_czFolder, {m_nChanged, m_nListed});
     }
     return removed;
+}
+
+bool FolderSweep::Needed(const QString& folder, const struct stat& status)
+{
+    return SweepNeeded(SweepKey(folder), FolderTime(status));
 }
 
 int FolderSweep::Visit(const QString& folder)
