@@ -440,7 +440,11 @@ bool SafeOutput::Commit()
         if (error != 0)
             return Fail(Failure::Commit, QStringLiteral("syncing to the disk: %1").arg(SystemErrorText(error)));
     }
-    const qint64 length = QFileInfo(m_czTempPath).size();
+    // The temporary's length through the descriptor that holds its lock:
+    // the same file, without walking its path again.
+    struct stat written;
+    const qint64 length = m_nLockFd >= 0 && ::fstat(m_nLockFd, &written) == 0 ? qint64(written.st_size)
+                                                                               : QFileInfo(m_czTempPath).size();
     if (length > kMaxLength && !m_bUnbounded)
         return Fail(Failure::TooLarge, QStringLiteral("%1 bytes pass the 32-bit limit").arg(length));
     if (QFileInfo(m_czFinalPath).isDir())
