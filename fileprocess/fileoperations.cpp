@@ -470,7 +470,10 @@ bool QFileCopierThread::copyFile(const Request& request, QFileCopier::Error* err
         *error = QFileCopier::CannotOpenSourceFile;
         return false;
     }
-    qint64 size = source.size();
+    // One look at the open source gives its length and its kind.
+    struct stat sourceStatus = {};
+    const bool sourceKnown = ::fstat(source.handle(), &sourceStatus) == 0;
+    qint64 size = sourceKnown ? qint64(sourceStatus.st_size) : source.size();
     TakeCopy* take;
     {
         std::lock_guard<WorkerLock> guard(lock);
@@ -504,15 +507,21 @@ bool QFileCopierThread::copyFile(const Request& request, QFileCopier::Error* err
         }
         return false;
     }
-    QFile::setPermissions(out.TemporaryPath(),
-                          QFile::permissions(out.TemporaryPath()) | QFileDevice::Permissions(0x6606));
+    // Readable and writable by its owner and by others, as the copier has
+    // always left its files; set through the open temporary, without walking
+    // its path again.
+    struct stat made = {};
+    if (out.Handle() < 0 || ::fstat(out.Handle(), &made) != 0
+        || ::fchmod(out.Handle(), (made.st_mode & 0777) | S_IRUSR | S_IWUSR | S_IROTH | S_IWOTH) != 0)
+        QFile::setPermissions(out.TemporaryPath(),
+                              QFile::permissions(out.TemporaryPath()) | QFileDevice::Permissions(0x6606));
 
     // A regular source is copied inside the kernel (no trip through user
     // memory, as cp does) in slices small enough for a prompt cancel and
     // progress; a pipe, or a file system that cannot, goes block by block.
     constexpr qint64 kBuffer = 0x20000;
     constexpr qint64 kKernelSlice = 8 << 20;
-    const bool regular = QFileInfo(sourcePath).isFile();
+    const bool regular = sourceKnown ? S_ISREG(sourceStatus.st_mode) : QFileInfo(sourcePath).isFile();
     bool kernelCopy = regular && out.Handle() >= 0 && source.handle() >= 0;
     if (regular)
         ::posix_fadvise(source.handle(), 0, 0, POSIX_FADV_SEQUENTIAL);

@@ -61,13 +61,15 @@ std::shared_ptr<const tyFolderNames> ReadFolderNames(const QString& folder)
     return names;
 }
 
-std::shared_ptr<const tyFolderNames> KeptFolderNames(const QString& folder, bool keptOnly)
+std::shared_ptr<const tyFolderNames> KeptFolderNames(const QString& folder, bool keptOnly,
+                                                     const struct stat* given)
 {
     // The raw times: one call each, where a QDateTime of local time would
     // ask after the time zone's file every time.
-    struct stat status;
-    if (::stat(QFile::encodeName(folder).constData(), &status) != 0)
+    struct stat asked;
+    if (!given && ::stat(QFile::encodeName(folder).constData(), &asked) != 0)
         return nullptr;
+    const struct stat& status = given ? *given : asked;
     const tyFolderIdentity identity{folder, status.st_dev, status.st_ino, Nanoseconds(status.st_mtim),
                                     Nanoseconds(status.st_ctim)};
     {

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+struct stat;
+
 // The names in one folder as one directory read found them.
 struct tyFolderNames {
     QSet<QString> exact;
@@ -27,10 +29,13 @@ std::shared_ptr<const tyFolderNames> ReadFolderNames(const QString& folder);
 // moved since the read, and both were already 3 s old then (a change within
 // one tick of a coarse clock would leave them as they were). Anything else
 // gives null: the caller asks the disk. keptOnly: a folder not kept is not
-// read for keeping. Called by the loaders' threads alike.
+// read for keeping. status, when given, is the folder's as the caller just
+// read it (through a descriptor it holds, under the folder's lock): it is
+// not asked again. Called by the loaders' threads alike.
 //
 // A kept listing only speeds up reads. A writer never decides what to write
 // from it: under its lock it reads the folder itself.
-std::shared_ptr<const tyFolderNames> KeptFolderNames(const QString& folder, bool keptOnly);
+std::shared_ptr<const tyFolderNames> KeptFolderNames(const QString& folder, bool keptOnly,
+                                                     const struct stat* status = nullptr);
 
 #endif

@@ -107,6 +107,7 @@ void TakeFolderLock::Release()
     if (m_nHandle >= 0)
         ::close(m_nHandle);
     m_nHandle = -1;
+    m_bStatusHeld = false;
     SetWriter(Writer::None);
     if (m_bCountedByThread)
         --t_nHeldLocks;
@@ -119,17 +120,27 @@ bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
     // A folder that cannot be opened holds no take to protect: the caller
     // meets the real failure when it opens the files.
     m_nHandle = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    struct stat identity = {};
-    if (m_nHandle < 0 || ::fstat(m_nHandle, &identity) != 0) {
+    if (m_nHandle < 0) {
         Release();
         return true;
     }
-    m_nDevice = quint64(identity.st_dev);
-    m_nInode = quint64(identity.st_ino);
     const bool alone = mode == Mode::Alone;
+    bool identified = false;
+    const auto identify = [&] {
+        if (::fstat(m_nHandle, &m_Status) != 0)
+            return false;
+        m_nDevice = quint64(m_Status.st_dev);
+        m_nInode = quint64(m_Status.st_ino);
+        identified = true;
+        return true;
+    };
     // Counted before the claim and uncounted after the descriptor closes, so
     // a claim this program's loads see is always counted too.
     if (alone) {
+        if (!identify()) {
+            Release();
+            return true;
+        }
         SetWriter(Writer::Waiting);
         ClaimTurn(m_nHandle);
     }
@@ -139,6 +150,23 @@ bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
     QElapsedTimer waited;
     waited.start();
     for (;;) {
+        // A load takes its share before it looks for a waiting writer, and
+        // gives it back when it finds one: a writer's lock excludes it
+        // either way, and the folder's status it reads once it holds its
+        // share tells the folder as it stands under the lock.
+        const int error = ::flock(m_nHandle, operation) == 0 ? 0 : errno;
+        if (error == EINTR)
+            continue;
+        if (error != 0 && error != EWOULDBLOCK) {
+            // No locks on this volume (ENOLCK, EOPNOTSUPP, EINVAL, EBADF
+            // on some network file systems): go on without, as before.
+            Release();
+            return true;
+        }
+        if (((error == 0 && !alone) || !identified) && !identify()) {
+            Release();
+            return true;
+        }
         bool ownWriter = false;   // a writer of this program waits or writes: a load holds back
         bool ownHolder = false;   // ... and holds the folder
         {
@@ -149,22 +177,14 @@ bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
                 ownWriter = !alone;
             }
         }
-        // A load started after the claim of another program's writer holds
-        // back too. One that asked just before the claim is a load already
-        // running, which that writer waits for.
-        const bool held = ownWriter || (!alone && TurnClaimed(m_nHandle));
-        if (!held) {
-            if (::flock(m_nHandle, operation) == 0)
-                break;
-            if (errno == EINTR)
-                continue;
-            if (errno != EWOULDBLOCK) {
-                // No locks on this volume (ENOLCK, EOPNOTSUPP, EINVAL, EBADF
-                // on some network file systems): go on without, as before.
-                Release();
-                return true;
-            }
-        }
+        // A load that took its share after the claim of another program's
+        // writer holds back too. One that took it just before the claim is
+        // a load already running, which that writer waits for.
+        const bool held = error != 0 || ownWriter || (!alone && TurnClaimed(m_nHandle));
+        if (!held)
+            break;
+        if (error == 0)
+            ::flock(m_nHandle, LOCK_UN);
         if (ownHolder && mayWaitForOwnWriter)
             waited.restart();
         else if (waited.elapsed() >= kLockWaitMs) {
@@ -185,6 +205,7 @@ bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
     }
     if (alone)
         SetWriter(Writer::Holding);
+    m_bStatusHeld = !alone;
     m_bCountedByThread = true;
     ++t_nHeldLocks;
     return true;

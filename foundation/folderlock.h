@@ -4,6 +4,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <sys/stat.h>
+
 // Orders the writes and loads of the takes in one folder, between the
 // threads of this program and between programs: a save, or the renames that
 // put a take's new files in place, hold the folder's lock alone for their
@@ -24,9 +26,11 @@
 // writer waits only for the loads already running. Within this program the
 // writers are counted per folder; between programs a waiting writer holds a
 // read lock on one byte of the folder (a second lock of the system's on the
-// same descriptor, one a read-only folder allows), which a load asks about
-// before it shares the folder. Neither leaves a file on the card, and both
-// go with the writer's descriptor. A writer never waits for a load while
+// same descriptor, one a read-only folder allows). A load asks about both
+// once it shares the folder and gives its share back while either stands:
+// a writer's lock excludes it all the same, and what the load reads of the
+// folder then is as the lock keeps it. Neither leaves a file on the card,
+// and both go with the writer's descriptor. A writer never waits for a load while
 // holding what that load waits for: a load that finds it must write (a
 // record a killed save left) lets go of its share before it asks for the
 // folder alone.
@@ -54,6 +58,11 @@ public:
     void Release();
     // The folder's open descriptor while one is held, else -1.
     int Descriptor() const { return m_nHandle; }
+    // While a shared lock is held: the folder's status (identity, times)
+    // read through the descriptor once the share was granted, so it tells
+    // the folder as no writer of ours can change it until Release(). Null
+    // otherwise: held alone, or no lock.
+    const struct stat* HeldStatus() const { return m_bStatusHeld ? &m_Status : nullptr; }
 
 private:
     // This object as a writer of this program's count for its folder.
@@ -64,6 +73,8 @@ private:
     quint64 m_nDevice = 0;
     quint64 m_nInode = 0;
     Writer m_eWriter = Writer::None;
+    struct stat m_Status = {};
+    bool m_bStatusHeld = false;   // m_Status was read under the share now held
     bool m_bCountedByThread = false;   // in its thread's count of held locks
 };
 

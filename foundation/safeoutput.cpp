@@ -305,12 +305,14 @@ qint64 NowNs()
 }
 
 // The folder's modification time in ns, -1 when it cannot be read.
+qint64 FolderTime(const struct stat& st) { return qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec; }
+
 qint64 FolderTime(const QString& folder)
 {
     struct stat st;
     if (::stat(QFile::encodeName(folder).constData(), &st) != 0)
         return -1;
-    return qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return FolderTime(st);
 }
 
 QString SweepKey(const QString& folder)
@@ -438,7 +440,11 @@ bool SafeOutput::Commit()
         if (error != 0)
             return Fail(Failure::Commit, QStringLiteral("syncing to the disk: %1").arg(SystemErrorText(error)));
     }
-    const qint64 length = QFileInfo(m_czTempPath).size();
+    // The temporary's length through the descriptor that holds its lock:
+    // the same file, without walking its path again.
+    struct stat written;
+    const qint64 length = m_nLockFd >= 0 && ::fstat(m_nLockFd, &written) == 0 ? qint64(written.st_size)
+                                                                               : QFileInfo(m_czTempPath).size();
     if (length > kMaxLength && !m_bUnbounded)
         return Fail(Failure::TooLarge, QStringLiteral("%1 bytes pass the 32-bit limit").arg(length));
     if (QFileInfo(m_czFinalPath).isDir())
@@ -506,6 +512,11 @@ int FolderSweep::Finish()
         g_Swept.insert(m_czFolder, {m_nChanged, m_nListed});
     }
     return removed;
+}
+
+bool FolderSweep::Needed(const QString& folder, const struct stat& status)
+{
+    return SweepNeeded(SweepKey(folder), FolderTime(status));
 }
 
 int FolderSweep::Visit(const QString& folder)

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+struct stat;
+
 // A new file that appears under its final name complete or not at all.
 //
 // Begin() refuses before the first byte what cannot end well (a target that
@@ -144,6 +146,10 @@ public:
     int Finish();
     // A visit without a listing of its own; the same conditions.
     static int Visit(const QString& folder);
+    // Whether a visit would read the folder, judged from its status as the
+    // caller read it (through a descriptor it holds): one look at the
+    // folder serves both.
+    static bool Needed(const QString& folder, const struct stat& status);
 
 private:
     void OfferHidden(const char* name);

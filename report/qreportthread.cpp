@@ -1,6 +1,7 @@
 #include "report/qreportthread.h"
 
 #include "foundation/fileinfolist.h"
+#include "foundation/spreadwork.h"
 #include "report/reportfile.h"
 #include "report/reporttexts.h"
 #include "take/soundperform.h"
@@ -13,8 +14,10 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <memory>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 using namespace ReportLayout;
 
@@ -306,8 +309,7 @@ void QReportThread::BuildFileLists(QString day, int processMask, QStringList* li
         MyFileInfoList& listing = listings ? listings[kind.slot] : own;
         listing.LoadEntryInfoList(folder, {QStringLiteral(".WAV")}, false, &m_bAbort);
         const QLatin1String suffix(kind.suffix);
-        QStringList kept;
-        // With a take filter every take is loaded: a stop must not wait for them all.
+        QStringList paths;   // with a take filter: the take of each id listed, in the same order
         for (int i = 0; i < listing.count() && !(filtered && Halted()); ++i) {
             const QString name = listing.GetFileName(i);
             if (name.size() <= suffix.size() || !name.endsWith(suffix))
@@ -329,15 +331,35 @@ void QReportThread::BuildFileLists(QString day, int processMask, QStringList* li
                                           base.lastIndexOf(QLatin1Char('-'))});
                 path = folder + QLatin1Char('/') + base.left(cut);
             }
-            QSoundPerform take;
-            if (!take.QuickInitFiles(path, QStringLiteral("WAV"), &listing, false))
-                continue;
-            const QString text = take.m_czTakeIndicator + take.m_czTakeNumber;
-            if (!text.isEmpty() && m_Job.czTakeFilter.contains(text.at(0), Qt::CaseInsensitive))
-                kept.append(id);
+            paths.append(path);
         }
-        if (filtered)
-            list = kept;
+        if (!filtered)
+            continue;
+        // With a take filter every take is loaded to be judged, side by side
+        // as the report's own loads are: each thread with its own take, each
+        // verdict written only by the thread that loaded its take. A stop
+        // ends them before their next take: it must not wait for them all.
+        const int threads = TakeLoaderThreads(paths.size());
+        std::vector<std::unique_ptr<QSoundPerform>> takes(static_cast<size_t>(threads));
+        std::vector<char> keep(static_cast<size_t>(paths.size()), 0);
+        SpreadWork(paths.size(), threads, [&](int n, int worker) {
+            if (Halted())
+                return false;
+            std::unique_ptr<QSoundPerform>& take = takes[size_t(worker)];
+            if (!take)
+                take = std::make_unique<QSoundPerform>();
+            if (take->QuickInitFiles(paths.at(n), QStringLiteral("WAV"), &listing, false)) {
+                const QString text = take->m_czTakeIndicator + take->m_czTakeNumber;
+                keep[size_t(n)] = !text.isEmpty() && m_Job.czTakeFilter.contains(text.at(0), Qt::CaseInsensitive);
+            }
+            return true;
+        });
+        QStringList kept;
+        for (int n = 0; n < paths.size(); ++n) {
+            if (keep[size_t(n)])
+                kept.append(list.at(n));
+        }
+        list = kept;
     }
 }
 

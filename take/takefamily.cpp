@@ -79,13 +79,14 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
     return family->nFileCount > 0;
 }
 
-FolderNameProbe::FolderNameProbe(const QString& folder, Listing listing) : m_czFolder(folder)
+FolderNameProbe::FolderNameProbe(const QString& folder, Listing listing, const struct stat* status)
+    : m_czFolder(folder)
 {
     const QString named = folder.isEmpty() ? QStringLiteral(".") : folder;
     if (listing == Listing::ReadNow)
         m_Names = ReadFolderNames(named);
     else if (listing != Listing::AskDisk)
-        m_Names = KeptFolderNames(named, listing == Listing::KeptOnly);
+        m_Names = KeptFolderNames(named, listing == Listing::KeptOnly, status);
 }
 
 bool FolderNameProbe::Exists(const QString& name) const

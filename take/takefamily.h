@@ -6,6 +6,7 @@
 #include <memory>
 
 class MyFileInfoList;
+struct stat;
 struct tyFolderNames;
 
 // Whether names are in one folder (its path ends with '/'; empty: the
@@ -22,7 +23,9 @@ public:
         ReadNow,    // one read of the folder now, never kept: what a writer decides from
         AskDisk     // no listing: each name asked of the disk, for a writer's name or two
     };
-    explicit FolderNameProbe(const QString& folder, Listing listing = Listing::Kept);
+    // status: the folder's, as read under its lock (see KeptFolderNames).
+    explicit FolderNameProbe(const QString& folder, Listing listing = Listing::Kept,
+                             const struct stat* status = nullptr);
     // True when the folder's listing answers, without asking the disk.
     bool IsListed() const { return m_Names != nullptr; }
     bool Exists(const QString& name) const;

@@ -97,12 +97,20 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
     SplitTakePath(takePath, extension, &folder, &name);
     if (name.isEmpty())
         return true;
-    // What killed copies left in the folder goes first, before this load
-    // holds the folder's lock (the sweep settles records with the folder
+    // What killed copies left in the folder goes first, while this load
+    // holds no lock of the folder (the sweep settles records with the folder
     // alone); the folder is read for it only when it changed since its last
-    // sweep.
-    FolderSweep::Visit(folder);
+    // sweep. The lock's look at the folder tells that: a folder that changed
+    // is let go, swept and taken again, and one that did not costs no other
+    // look.
     bool locked = lock->Acquire(folder, TakeFolderLock::Mode::Shared);
+    if (locked && !lock->HeldStatus()) {
+        FolderSweep::Visit(folder);
+    } else if (locked && FolderSweep::Needed(folder, *lock->HeldStatus())) {
+        lock->Release();
+        FolderSweep::Visit(folder);
+        locked = lock->Acquire(folder, TakeFolderLock::Mode::Shared);
+    }
     // Under the shared lock no save or replacement of ours runs, so a record
     // found now was left by a killed one; settling it needs the folder alone
     // (another reader may be reading). The lock stays alone for this load:
@@ -111,7 +119,7 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
     // was read changed the folder's time.
     const QString replacement = ReplaceJournal::PathForTake(folder, name);
     const auto recordLeft = [&] {
-        FolderNameProbe probe(folder);
+        FolderNameProbe probe(folder, FolderNameProbe::Listing::Kept, lock->HeldStatus());
         const bool left = SaveRecordLeft(probe, name) || probe.Exists(replacement.mid(folder.size()));
         if (!left && names)
             names->emplace(std::move(probe));

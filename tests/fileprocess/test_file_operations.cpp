@@ -263,6 +263,9 @@ void TestFileOperations::treeWithHiddenFiles()
     QCOMPARE(TreeOf(dir.filePath("out/card")), TreeOf(src));
     QCOMPARE(copier.totalProgress(), copier.totalSize());
     QCOMPARE(copier.totalSize(), qint64(300000 + 1 + 5));
+    // Copies are left readable and writable by their owner and by others.
+    const auto shared = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther;
+    QCOMPARE(QFile::permissions(dir.filePath("out/card/.meta/inner.bin")) & shared, shared);
 }
 
 void TestFileOperations::badInput_data()

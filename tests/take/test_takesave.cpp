@@ -233,6 +233,8 @@ private slots:
     void foreignMetadataKeptThroughAnEdit();
     void runningSavesAreNeitherUndoneNorInterleaved_data();
     void runningSavesAreNeitherUndoneNorInterleaved();
+    void killedCopiesTemporariesGoAtALoad_data();
+    void killedCopiesTemporariesGoAtALoad();
 
 private:
     // Loads the take; every member's note and names come from one round.
@@ -978,6 +980,29 @@ void TestTakeSave::runningSavesAreNeitherUndoneNorInterleaved()
     QVERIFY2(!day || times.at(times.size() / 2) < 250, qPrintable(QString::number(times.at(times.size() / 2))));
 }
 
+// A load sweeps what a killed copy left beside the take, also in a folder
+// swept before whose time tells it changed since.
+void TestTakeSave::killedCopiesTemporariesGoAtALoad_data()
+{
+    QTest::addColumn<bool>("sweptBefore");
+    QTest::newRow("folder not swept yet") << false;
+    QTest::newRow("folder changed since its last sweep") << true;
+}
+
+void TestTakeSave::killedCopiesTemporariesGoAtALoad()
+{
+    QFETCH(bool, sweptBefore);
+    const WrittenTake written = WriteFamily(m_czDay, QStringLiteral("SWP001"), 2, Layouts::Orders);
+    const struct timeval hourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+    QSoundPerform take;
+    QVERIFY(!sweptBefore || (::utimes(QFile::encodeName(m_czDay).constData(), hourAgo) == 0
+                             && take.InitFilesZZ(TakePathOf(written), kExt)));
+    const QString left = m_czDay + QStringLiteral(".SWP001_1.WAV.nalvo-part-00fa9e");
+    QVERIFY(WriteBytes(left, "a killed copy's"));
+    QVERIFY(take.InitFilesZZ(TakePathOf(written), kExt));
+    QVERIFY(!QFileInfo::exists(left));
+}
+
 int main(int argc, char** argv)
 {
     if (argc >= 4 && QByteArray(argv[1]) == "--save-loop") {
@@ -991,3 +1016,4 @@ int main(int argc, char** argv)
 }
 
 #include "test_takesave.moc"
+
