@@ -104,6 +104,8 @@ private slots:
         recorder.start(QStringLiteral("cat"), {m_Pulse.path() + QStringLiteral("/pipe48000")});
         QVERIFY(recorder.waitForStarted());
         QTRY_VERIFY(QFileInfo(recording).size() > 0);
+        // Far enough into the take that a start from its beginning shows.
+        QTRY_VERIFY_WITH_TIMEOUT(qint64(w.m_nCurrentSamplePos) >= rate / 2, 5000);
         const qint64 silentAt = qint64(w.m_nCurrentSamplePos);
         QTest::mouseClick(w.ui->m_CtrlPushButton_Play, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(qint64(w.m_nCurrentSamplePos) >= silentAt + rate, 15000);
@@ -116,8 +118,9 @@ private slots:
         qInfo("silent at %lld, heard from %d on, %d frames", silentAt, heard.firstFrame, heard.frames);
         QVERIFY2(heard.fault.isEmpty(), qPrintable(heard.fault));
         // From where it was when Play was pressed, give or take the press's
-        // trip to the player thread.
-        QVERIFY(heard.firstFrame >= silentAt && heard.firstFrame < silentAt + rate / 10);
+        // trip to the player thread and the cursor's to the window, which on
+        // a loaded machine took 130 ms of silent playback.
+        QVERIFY(heard.firstFrame >= silentAt && heard.firstFrame < silentAt + rate / 2);
         QVERIFY(heard.frames > rate / 2);
         QCOMPARE(w.OpenMessageBoxCount(), 1);
     }
