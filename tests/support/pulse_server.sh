@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A private PulseAudio daemon for the playback tests: at 44.1, 48 and 96 kHz
 # (16-bit stereo, so a lone stream passes unchanged) a null sink
-# "nalvo<rate>", recorded through its monitor, and a pipe sink
+# "nalvo<rate>", which plays into nothing, and a pipe sink
 # "nalvopipe<rate>" that writes every frame it plays, on the real-time clock,
 # into the FIFO DIR/pipe<rate>. No autospawn, no modules beyond these and the
 # native socket.
