@@ -38,9 +38,14 @@ struct tyRecord {
     bool bBack = false;       // the writer began to take everything back
 };
 
+// Relative to the record's folder, which is how a reader resolves it: a
+// path the caller gave relative to the working folder is made absolute
+// first (a relative one would be kept as it stands, and read as below the
+// record's folder).
 QByteArray Encode(const QDir& folder, const QString& path)
 {
-    return path.isEmpty() ? QByteArray() : QUrl::toPercentEncoding(folder.relativeFilePath(path));
+    return path.isEmpty() ? QByteArray()
+                          : QUrl::toPercentEncoding(folder.relativeFilePath(QFileInfo(path).absoluteFilePath()));
 }
 
 QString Decode(const QDir& folder, const QByteArray& text)

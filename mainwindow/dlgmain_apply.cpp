@@ -241,7 +241,7 @@ bool DlgMain::ReportUnsavedTakes(bool offerKeep)
 
 void DlgMain::slot_Button_ApplyChanges()
 {
-    qDebug("ui.m_CtrlComboBox_Filename->currentIndex(); %d", ui->m_CtrlComboBox_Filename->currentIndex());
+    qDebug("slot_Button_ApplyChanges: file-name mode %d", ui->m_CtrlComboBox_Filename->currentIndex());
     if (!ApplyMetadataChanges(true))
         ReportUnsavedTakes(false);
 }

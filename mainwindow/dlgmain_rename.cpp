@@ -3,7 +3,7 @@
 #include "mainwindow/dlgmain.h"
 
 #include "foundation/naming.h"
-#include "mainwindow/takerename.h"
+#include "take/takerename.h"
 
 #include <QMessageBox>
 
@@ -15,7 +15,7 @@ QString DlgMain::ConvertToShortName(QSoundPerform* take)
 QString DlgMain::ConvertToLongName(QSoundPerform* take, int nValSeparator, QString takePrefix, QString takeNumber,
                                    int nScTkTemplate)
 {
-    qDebug("GetBextScene [%s]", qPrintable(take->m_czScene));
+    qDebug("ConvertToLongName: scene [%s]", qPrintable(take->m_czScene));
     const bool underscore = nValSeparator == 1;
     const QString middle = TakeNames::LongMiddle(
         take->m_czScene, TakeNames::TakeTextFor(takePrefix, takeNumber, nScTkTemplate), nScTkTemplate, underscore);
@@ -36,7 +36,7 @@ QString DlgMain::RenameTake(QSoundPerform* take, bool toLong, bool underscore, c
             from = folder + take->m_czBaseName + QLatin1Char('.') + ext;
         result = toLong ? TakeNames::LongPoly(folder, base6, middle, suffix, ext, underscore)
                         : TakeNames::ShortPoly(folder, base6, suffix, ext);
-        qDebug("-- ConvertToLongName() %s to %s", qPrintable(from), qPrintable(result));
+        qDebug("RenameTake: %s to %s", qPrintable(from), qPrintable(result));
         rename.Add(from, result);
     } else {
         if (!toLong)
@@ -47,7 +47,7 @@ QString DlgMain::RenameTake(QSoundPerform* take, bool toLong, bool underscore, c
             const QChar separator = QLatin1Char(take->m_pcSeparator[t]);
             const QString to = toLong ? TakeNames::LongMono(folder, base6, middle, separator, t + 1, ext, underscore)
                                       : TakeNames::ShortMono(folder, base6, separator, t + 1, ext);
-            qDebug("czNewName %s", qPrintable(to));
+            qDebug("RenameTake: %s to %s", qPrintable(take->m_SndFile[t].GetPath()), qPrintable(to));
             if (result.isEmpty())
                 result = to;
             rename.Add(take->m_SndFile[t].GetPath(), to);

@@ -139,7 +139,6 @@ public:
     short GetPlayerState() const;
     short GetAccuratePlayerState() const;
     void ToggleMode();
-    void SetThreadError(QString text);
     void SetSample(unsigned int position);
 
     int SetVumetreTracksLog(int track, int peak, int bytesPerSample);
@@ -269,8 +268,6 @@ public:
     std::atomic<int> m_pnVuTrackPost[kMaxTracks];
     std::atomic<short> m_nVuMasterLeft{0};
     std::atomic<short> m_nVuMasterRight{0};
-    bool m_bThreadError = false;
-    QString m_czThreadError;
 
 private:
     void ClearTables();

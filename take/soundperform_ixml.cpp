@@ -387,7 +387,7 @@ void TakeGroupSave::ReserveAndCommit()
             const int t = save.lMembers.at(i);
             RiffChunkWriter writer = take->m_SndFile[t].ChunkWriter();
             if (!writer.ReserveIxmlRewrite(save.plans[t], save.payloads[t])) {
-                MyQDebug("QSoundPerform::UpdateiXMLChunk(): member %d of %d cannot grow: %s", i + 1,
+                MyQDebug("QSoundPerform::UpdateiXMLChunks(): member %d of %d cannot grow: %s", i + 1,
                          int(save.lMembers.size()), qPrintable(writer.ErrorText()));
                 Undo(save, IsNoRoom(writer.ErrorNumber()) ? NoRoomText(save) : writer.ErrorText());
             }

@@ -8,7 +8,7 @@
 #include "foundation/platform/diskprobes.h"
 #include "foundation/replacejournal.h"
 #include "mainwindow/dlgmain.h"
-#include "mainwindow/takerename.h"
+#include "take/takerename.h"
 #include "player/qplaytimeline.h"
 #include "tests/support/demomedia.h"
 #include "tests/support/exfatvolume.h"
