@@ -5,8 +5,6 @@
 #include "foundation/naming.h"
 #include "take/takerename.h"
 
-#include <QMessageBox>
-
 QString DlgMain::ConvertToShortName(QSoundPerform* take)
 {
     return RenameTake(take, false, false, QString());
@@ -55,21 +53,18 @@ QString DlgMain::RenameTake(QSoundPerform* take, bool toLong, bool underscore, c
         if (result.isEmpty())
             return QString();
     }
+    // Told with the rest of the apply, once every take is done.
     switch (rename.Execute()) {
     case TakeRename::Result::Done:
         return result;
     case TakeRename::Result::Clash:
-        QMessageBox::warning(nullptr, QStringLiteral("Warning"),
-                             QStringLiteral("File %1 already exists.").arg(QPath(rename.Offender()).GetRoot()),
-                             QMessageBox::Ok);
+        m_lczApplyNotes << QStringLiteral("File %1 already exists.").arg(QPath(rename.Offender()).GetRoot());
         return QString();
     case TakeRename::Result::Missing:
     case TakeRename::Result::Failed:
         break;
     }
-    QMessageBox::warning(nullptr, QStringLiteral("Warning"),
-                         QStringLiteral("Take %1 was not renamed.\n%2").arg(take->m_czBaseName, rename.ErrorText()),
-                         QMessageBox::Ok);
+    m_lczApplyNotes << QStringLiteral("Take %1 was not renamed.\n%2").arg(take->m_czBaseName, rename.ErrorText());
     return QString();
 }
 

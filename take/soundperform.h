@@ -111,9 +111,14 @@ public:
     bool UpdateiXMLChunk();
     // The same for several takes, each its own transaction, saved side by
     // side so that they share their waits for the disk; true per take saved.
-    // Takes are saved in groups of at most kSaveGroupFiles files.
-    static QVector<bool> UpdateiXMLChunks(const QVector<QSoundPerform*>& takes);
+    // Takes are saved in groups (see TakeSaveGroup). What a take's save has
+    // to tell (why it failed, or what a save that went through met) is sent
+    // to the user, one message per take, or with tellUser false only kept in
+    // SaveReport() for a caller that tells many takes at once.
+    static QVector<bool> UpdateiXMLChunks(const QVector<QSoundPerform*>& takes, bool tellUser = true);
     static constexpr int kSaveGroupFiles = 192;
+    // What the last save of this take had to tell; empty when nothing.
+    QString SaveReport() const { return m_czSaveReport; }
 
     // ---- Mixer tables across threads ------------------------------------------------
     // One block's worth of the mixer tables, copied at once.
@@ -297,11 +302,12 @@ private:
     // (names: the folder read under the save's lock), told for the user;
     // empty when the family is the same.
     QString MemberChangedOnDisk(const FolderNameProbe& names) const;
-    // Tells the user about this take's save.
-    void ReportSave(const QString& text) const;
+    // Keeps a line of what this take's save has to tell (see UpdateiXMLChunks).
+    void ReportSave(const QString& text);
 
     bool m_bFilesOpen = false;
     QString m_czLoadFailure;   // the loading thread's; set by a failed load
+    QString m_czSaveReport;    // the saving thread's; set by UpdateiXMLChunks
     mutable std::mutex m_MixerLock;
     // The last copy MixerSnapshot took, guarded by m_MixerReadLock, which
     // only takers of snapshots hold: a writer never holds it, so the player
