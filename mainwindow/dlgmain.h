@@ -444,11 +444,16 @@ private:
     // m_lczApplyNotes and nothing has moved then. The new path of the poly
     // file or of the first present track's file, or empty.
     QString RenameTake(QSoundPerform* take, bool toLong, bool underscore, const QString& middle);
+    // The take selected as oldName was found under renamedPath (see
+    // QSoundPerform::RenamedTakePath): the selection follows it there, and
+    // the take line says where it went.
+    void FollowRenamedTake(const QString& oldName, const QString& renamedPath);
     // Selects the browser rows of these files (those still listed).
     void SelectFilePaths(const QStringList& paths);
     // Selects the browser rows of these takes ("<day folder>/<take name>",
     // as the rows' take path role gives them), whichever file stands for each.
     void SelectTakePaths(const QStringList& takePaths);
+    QItemSelection TakeRows(const QStringList& takePaths) const;
     void SelectRows(const QItemSelection& selection);
     // Tells, in one box, what the last apply could not do: the takes not
     // saved (with offerKeep the user may keep editing them) and what

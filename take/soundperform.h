@@ -61,6 +61,11 @@ public:
     // Why the last load of the files found failed, when no message said it
     // already (their files being written, or not agreeing); else empty.
     QString LoadFailureText() const { return m_czLoadFailure; }
+    // After a load that found none of the take's files because a killed
+    // rename of them was finished (by this load or an earlier one): the
+    // take's path under its new name (as the load asks for a take: folder +
+    // name); else empty.
+    QString RenamedTakePath() const { return m_czRenamedTake; }
     // Reads the take's player sidecar into the mixer tables (values clamped
     // to their ranges) and keeps the virtual names and metadata apart.
     // False when the file does not exist or does not open.
@@ -279,6 +284,9 @@ private:
     // folderDescriptor: the take's folder held open (or -1), for the
     // writability of its files.
     bool LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* sidecarNames);
+    // A take not found: where a killed rename of its files, settled since,
+    // left them, when that is another take name. Returns false.
+    bool NoteRenamedTake(const QString& takePath, const QString& extension);
     // unwalked: a bit per track whose chunks could not be walked (not yet
     // reported); gone: a member's file vanished since it was found.
     bool ReadFiles(quint32* unwalked, bool* gone);
@@ -308,6 +316,7 @@ private:
     bool m_bFilesOpen = false;
     QString m_czLoadFailure;   // the loading thread's; set by a failed load
     QString m_czSaveReport;    // the saving thread's; set by UpdateiXMLChunks
+    QString m_czRenamedTake;   // the loading thread's; see RenamedTakePath
     mutable std::mutex m_MixerLock;
     // The last copy MixerSnapshot took, guarded by m_MixerReadLock, which
     // only takers of snapshots hold: a writer never holds it, so the player

@@ -5,6 +5,7 @@
 #include "foundation/mapping.h"
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/replacejournal.h"
 #include "soundfile/filestatus.h"
 #include "take/takefamily.h"
 #include "take/takesavejournal.h"
@@ -120,7 +121,7 @@ bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
     if (!names)
         names.emplace(TakeFolderOf(takePath, extension));
     if (!FindTakeFamilyOnDisk(takePath, extension, *names, &family))
-        return false;
+        return NoteRenamedTake(takePath, extension);
     if (LoadFamily(family, lock.Descriptor(), &*names))
         return true;
     if (!m_czLoadFailure.isEmpty())
@@ -141,8 +142,25 @@ bool QSoundPerform::QuickInitFiles(QString root, QString ext, const MyFileInfoLi
     const bool found = listing ? FindTakeFamilyInListing(root, ext, *listing, &family)
                                : FindTakeFamilyOnDisk(root, ext, *names, &family);
     if (!found)
-        return false;
+        return NoteRenamedTake(root, ext);
     return LoadFamily(family, lock.Descriptor(), readSidecar ? &*names : nullptr);
+}
+
+bool QSoundPerform::NoteRenamedTake(const QString& takePath, const QString& extension)
+{
+    QString askedFolder;
+    QString askedName;
+    SplitTakePath(takePath, extension, &askedFolder, &askedName);
+    const QStringList moved = SettledRenames(ReplaceJournal::PathForTake(askedFolder, askedName));
+    // Followed only to a take that stands there now.
+    if (moved.isEmpty() || !QFileInfo::exists(moved.first()))
+        return false;
+    QString folder;
+    QString name;
+    SplitTakePath(TakePathOfFile(moved.first(), extension), extension, &folder, &name);
+    if (QDir::cleanPath(folder + name) != QDir::cleanPath(askedFolder + askedName))
+        m_czRenamedTake = folder + name;
+    return false;
 }
 
 bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* sidecarNames)

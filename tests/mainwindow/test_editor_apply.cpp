@@ -3,6 +3,7 @@
 // fail half-way and saves the take object refuses.
 #include "ui_dlgmain.h"
 
+#include "browser/fsitemtype.h"
 #include "browser/qbriselfsfilterproxymodel.h"
 #include "browser/qbriselfsmodel.h"
 #include "foundation/platform/diskprobes.h"
@@ -820,6 +821,41 @@ private slots:
         QCOMPARE(longRoots.value("K00002"), QStringLiteral("K00002==     12A     t3=="));
         if (protectedMember)
             QCOMPARE(RootsOf(QStringLiteral("%1/s%2").arg(root).arg(steps + 1), "K00002"), QStringList{"K00002"});
+    }
+
+    // A rename killed after its first move, then the take selected under
+    // its old name: the load finishes the moves, and the selection follows
+    // the take to its new name.
+    void killedRenameSelectedUnderOldName()
+    {
+        WriteDay({MonoTake("F00001", {0, 1, 2})});
+        auto window = NewWindow();
+        const QString longRoot = QStringLiteral("F00001==     12A     t3==");
+        std::vector<tyReplaceEntry> moves;
+        QStringList records;
+        for (int t = 1; t <= 3; ++t) {
+            moves.push_back({Path(QStringLiteral("F00001_%1.WAV").arg(t, 2, 10, QLatin1Char('0'))),
+                             Path(QStringLiteral("%1_%2.WAV").arg(longRoot).arg(t, 2, 10, QLatin1Char('0'))), QString()});
+            records << ReplaceJournal::PathFor(moves.back().czTemporary) << ReplaceJournal::PathFor(moves.back().czFinal);
+        }
+        records.removeDuplicates();
+        {
+            // As a kill leaves it: recorded, one file moved, never ended.
+            ReplaceJournal record;
+            QVERIFY(record.BeginRenames(records, moves));
+            QVERIFY(QFile::rename(moves[0].czTemporary, moves[0].czFinal));
+        }
+        // The old name's row, as the browser listed it before the kill.
+        QTRY_VERIFY(window->m_pFSModel->index(Path("F00001_02.WAV")).isValid());
+        const QModelIndex day = window->m_pFSProxyModel->mapFromSource(window->m_pFSModel->index(m_czDay));
+        QModelIndexList old = window->m_pFSProxyModel->match(window->m_pFSProxyModel->index(0, 0, day), FSTakePathRole,
+                                                             Path("F00001"), 1, Qt::MatchExactly);
+        QCOMPARE(old.size(), 1);
+        window->ui->m_CtrlTreeView->selectionModel()->select(old.first(), QItemSelectionModel::ClearAndSelect
+                                                                              | QItemSelectionModel::Rows);
+        QTRY_COMPARE(window->m_SndPerform.m_czBaseName, longRoot);
+        QCOMPARE(window->ui->m_CtrlTreeView->selectionModel()->selectedRows().value(0).data().toString(), longRoot);
+        QCOMPARE(RootsOf(m_czDay, "F00001"), QStringList{longRoot});
     }
 
     void LoadBesideRenames(const QString& folder)
