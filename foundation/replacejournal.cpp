@@ -9,11 +9,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QThread>
 #include <QUrl>
 
 #include <atomic>
+#include <mutex>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -38,9 +40,14 @@ struct tyRecord {
     bool bBack = false;       // the writer began to take everything back
 };
 
+// Relative to the record's folder, which is how a reader resolves it: a
+// path the caller gave relative to the working folder is made absolute
+// first (a relative one would be kept as it stands, and read as below the
+// record's folder).
 QByteArray Encode(const QDir& folder, const QString& path)
 {
-    return path.isEmpty() ? QByteArray() : QUrl::toPercentEncoding(folder.relativeFilePath(path));
+    return path.isEmpty() ? QByteArray()
+                          : QUrl::toPercentEncoding(folder.relativeFilePath(QFileInfo(path).absoluteFilePath()));
 }
 
 QString Decode(const QDir& folder, const QByteArray& text)
@@ -210,6 +217,25 @@ Replacement SettleRenames(const tyRecord& record)
             ok = Move(from, to) && ok;
     }
     return !ok ? Replacement::Failed : forward ? Replacement::Finished : Replacement::TakenBack;
+}
+
+std::mutex g_SettledMutex;
+QHash<QString, QStringList> g_Settled;   // see SettledRenames; any thread, under g_SettledMutex
+
+void NoteSettledRenames(const QString& journalPath, const tyRecord& record, Replacement result)
+{
+    QStringList names;
+    for (const tyReplaceEntry& e : record.renames)
+        names << (result == Replacement::Finished ? e.czFinal : e.czTemporary);
+    QStringList records = record.twins;
+    records << journalPath;
+    std::lock_guard<std::mutex> guard(g_SettledMutex);
+    // A bound for a long session; a name asked for after it was dropped
+    // is only not followed.
+    if (g_Settled.size() >= 1024)
+        g_Settled.clear();
+    for (const QString& path : records)
+        g_Settled.insert(QDir::cleanPath(path), names);
 }
 
 // Creates the record at path, flocked, after settling an abandoned one there.
@@ -423,6 +449,8 @@ Replacement SettleReplacement(const QString& journalPath)
     Replacement result;
     if (!record.renames.empty() && record.bComplete) {
         result = SettleRenames(record);
+        if (result != Replacement::Failed)
+            NoteSettledRenames(journalPath, record, result);
     } else if (!record.bComplete) {
         // Cut off before the first rename: only the temporaries were made.
         for (const tyReplaceEntry& e : record.entries)
@@ -443,6 +471,12 @@ Replacement SettleReplacement(const QString& journalPath)
     }
     closeAll();
     return result;
+}
+
+QStringList SettledRenames(const QString& journalPath)
+{
+    std::lock_guard<std::mutex> guard(g_SettledMutex);
+    return g_Settled.value(QDir::cleanPath(journalPath));
 }
 
 Replacement SettleReplacementAlone(const QString& journalPath)

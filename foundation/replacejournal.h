@@ -81,6 +81,12 @@ enum class Replacement { None, Busy, Finished, TakenBack, Failed };
 // The caller holds the folder's lock alone (see TakeFolderLock), so no load
 // reads the files while they change.
 Replacement SettleReplacement(const QString& journalPath);
+// The names the files of a killed rename stand under since this process
+// settled its record at journalPath (or a twin of it): each file's new name
+// when the moves were finished, its old one when taken back; empty when
+// this process settled none there. A load that finds its take gone follows
+// it by them, whichever load or listing settled the record first.
+QStringList SettledRenames(const QString& journalPath);
 // The same for a caller that holds no lock of the folder: the lock is
 // taken alone for the settling (Busy when another holder keeps it).
 Replacement SettleReplacementAlone(const QString& journalPath);

@@ -276,7 +276,8 @@ namespace {
 // locks a file that has lost its name and makes a new one: it never goes on
 // writing a file a sweep removes. Closing before the unlink would let such a
 // writer lock the file between the two and then lose it.
-int RemoveAbandonedAmong(const QString& folder, const QStringList& names)
+// live, when given, receives the names a live writer holds.
+int RemoveAbandonedAmong(const QString& folder, const QStringList& names, QStringList* live = nullptr)
 {
     int removed = 0;
     for (const QString& name : names) {
@@ -290,6 +291,8 @@ int RemoveAbandonedAmong(const QString& folder, const QStringList& names)
         if (lock == LockResult::Held && StillNamed(fd, path) && ::unlink(path.constData()) == 0)
             ++removed;
         ::close(fd);
+        if (lock == LockResult::Busy && live)
+            *live << name;
         // No lock here tells a live writer from a gone one: nothing goes.
         if (lock == LockResult::Unsupported)
             break;
@@ -321,24 +324,53 @@ QString SweepKey(const QString& folder)
 }
 
 struct tySwept {
-    qint64 nChanged;   // the folder's time when it was listed
-    qint64 nListed;    // when it was listed
+    qint64 nChanged;      // the folder's time when it was listed
+    qint64 nListed;       // when it was listed
+    QStringList lczLive;  // the temporaries live writers held then
 };
 std::mutex g_SweptMutex;
 QHash<QString, tySwept> g_Swept;   // by folder; any thread, under g_SweptMutex
 
-// The folder changed since its last sweep. A listing made within a few
-// seconds of a change may have missed a later one in the same tick of a
-// coarse clock (2 s on some card file systems): it holds for a second only.
+// One of the temporaries a sweep left to their live writers has lost its
+// writer since. A killed writer changes nothing in the folder, so the
+// folder's time cannot tell it; a lock tried per name left can, and costs
+// a visit only while such names are left. A name gone was committed or
+// discarded, which the folder's time tells.
+bool LeftWriterGone(const QString& folder, const QStringList& names)
+{
+    for (const QString& name : names) {
+        const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name);
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0)
+            continue;
+        const bool gone = TryLock(fd, false) == LockResult::Held;
+        ::close(fd);
+        if (gone)
+            return true;
+    }
+    return false;
+}
+
+// The folder changed since its last sweep, or a writer it left lost its
+// temporary. A listing made within a few seconds of a change may have
+// missed a later one in the same tick of a coarse clock (2 s on some card
+// file systems): it holds for a second only.
 bool SweepNeeded(const QString& key, qint64 changed)
 {
     constexpr qint64 kSettledNs = 3000000000;
     constexpr qint64 kRecheckNs = 1000000000;
-    std::lock_guard<std::mutex> guard(g_SweptMutex);
-    const auto it = g_Swept.constFind(key);
-    if (it == g_Swept.cend() || it->nChanged != changed)
-        return true;
-    return it->nListed - changed < kSettledNs && NowNs() - it->nListed >= kRecheckNs;
+    QStringList live;
+    {
+        std::lock_guard<std::mutex> guard(g_SweptMutex);
+        const auto it = g_Swept.constFind(key);
+        if (it == g_Swept.cend() || it->nChanged != changed)
+            return true;
+        if (it->nListed - changed < kSettledNs && NowNs() - it->nListed >= kRecheckNs)
+            return true;
+        live = it->lczLive;
+    }
+    // Tried without the mutex: other folders' visits do not wait on these opens.
+    return !live.isEmpty() && LeftWriterGone(key, live);
 }
 
 }
@@ -502,14 +534,15 @@ int FolderSweep::Finish()
         if (settled == Replacement::Busy || settled == Replacement::Failed)
             return 0;
     }
-    const int removed = m_lczFound.isEmpty() ? 0 : RemoveAbandonedAmong(m_czFolder, m_lczFound);
+    QStringList live;
+    const int removed = m_lczFound.isEmpty() ? 0 : RemoveAbandonedAmong(m_czFolder, m_lczFound, &live);
     m_lczFound.clear();
     if (m_nChanged >= 0) {
         std::lock_guard<std::mutex> guard(g_SweptMutex);
         // A bound for a long session of many folders.
         if (g_Swept.size() >= 4096)
             g_Swept.clear();
-        g_Swept.insert(m_czFolder, {m_nChanged, m_nListed});
+        g_Swept.insert(m_czFolder, {m_nChanged, m_nListed, live});
     }
     return removed;
 }

@@ -125,7 +125,9 @@ private:
 // folder is visited, so the next listing or load of a folder cleans up after
 // a killed copy into it. A listing offers the names it reads, which costs a
 // look at each name's first bytes; a visit that lists nothing reads the
-// folder only when it changed since its last sweep.
+// folder only when it changed since its last sweep, or when a temporary
+// that sweep left to its live writer has lost the writer since. On a
+// volume without locks no writer is told live or gone: nothing is removed.
 class FolderSweep
 {
 public:

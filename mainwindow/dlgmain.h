@@ -23,6 +23,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <vector>
 
 namespace Ui {
 class DlgMain;
@@ -136,8 +137,9 @@ public:
         QStringList lczAdvancedTemplateFields;
     };
     // The takes at takePaths, each with the same edits; per take the new
-    // take root after a rename, else empty. A take not saved is named in
-    // m_lczUnsavedTakes.
+    // take root after a rename, else empty. Nothing is told here: a take not
+    // saved is named in m_lczUnsavedTakes, one saved but not renamed, or
+    // refused as write-protected, in m_lczApplyNotes.
     QStringList SaveMetadata(const QStringList& takePaths, const QString& extension, const tyEditorValues& values);
     QString ConvertToShortName(QSoundPerform* take);
     QString ConvertToLongName(QSoundPerform* take, int nValSeparator, QString takePrefix, QString takeNumber,
@@ -145,10 +147,12 @@ public:
     void SetNewNameParams(QPath path);
     struct tyPendingSave;
     // One take of SaveMetadata loaded and its edits made in memory; false
-    // (named in m_lczUnsavedTakes, or in pending->czReadOnly for the user's
-    // box) when it is not to be saved.
+    // (named in m_lczUnsavedTakes or m_lczApplyNotes) when it is not to be saved.
     bool PrepareSave(const QString& takePath, const QString& extension, const tyEditorValues& values,
                      tyPendingSave* pending);
+    // Saves the group's takes side by side, then renames each one saved;
+    // its new take root goes to results at its index. Empties the group.
+    void SaveAndRenameGroup(std::vector<tyPendingSave>* group, QStringList* results);
     // The new take root when the saved take's files were renamed, else empty.
     QString RenameSavedTake(tyPendingSave& pending);
 
@@ -436,19 +440,34 @@ private:
     void EnableTrackNameEdits();
     // The recorder tracks the open take holds: its files, or a poly file's channels.
     void PresentRecorderTracks(bool (&present)[kTracks]) const;
-    // Moves a take's files as planned; a clash or failure is shown and
-    // nothing has moved then. The new path of the poly file or of the
-    // first present track's file, or empty.
+    // Moves a take's files as planned; a clash or failure is named in
+    // m_lczApplyNotes and nothing has moved then. The new path of the poly
+    // file or of the first present track's file, or empty.
     QString RenameTake(QSoundPerform* take, bool toLong, bool underscore, const QString& middle);
+    // The take selected as oldName was found under renamedPath (see
+    // QSoundPerform::RenamedTakePath): the selection follows it there, and
+    // the take line says where it went.
+    void FollowRenamedTake(const QString& oldName, const QString& renamedPath);
     // Selects the browser rows of these files (those still listed).
     void SelectFilePaths(const QStringList& paths);
     // Selects the browser rows of these takes ("<day folder>/<take name>",
     // as the rows' take path role gives them), whichever file stands for each.
     void SelectTakePaths(const QStringList& takePaths);
+    QItemSelection TakeRows(const QStringList& takePaths) const;
     void SelectRows(const QItemSelection& selection);
-    // Tells which takes of the last apply were not saved; with offerKeep the
-    // user may keep editing them. True when the user keeps editing.
+    // Tells, in one box, what the last apply could not do: the takes not
+    // saved (with offerKeep the user may keep editing them) and what
+    // m_lczApplyNotes holds, which is then told. True when the user keeps
+    // editing. An apply that saved every take tells its notes itself; one
+    // that did not leaves the telling to its caller, which may offer to
+    // keep editing.
     bool ReportUnsavedTakes(bool offerKeep);
+    // After an apply that saved every take: the browser's days read again
+    // and the takes selected under their new names (refreshedDays empty:
+    // the selection as it is), shown, and the take reopened in the player
+    // where it stood.
+    void ShowAppliedTakes(const QStringList& refreshedDays, const QList<tyTakePathDescription>& selection,
+                          const QStringList& changedNames, bool reopen, quint64 resumeSecond);
     // The selected rows' files are the takes of the current selection.
     bool SelectionIsCurrent(const QModelIndexList& rows) const;
 
@@ -469,8 +488,11 @@ private:
     // travels back up its parents to this window, which must not send it again.
     bool m_bForwardingKey = false;
     bool m_bApplying = false;
-    // Takes whose save failed during the last apply, as "folder/name".
+    // Takes whose save failed during the last apply, as "name: why".
     QStringList m_lczUnsavedTakes;
+    // What else the last apply could not do, one text per take (saved but
+    // not renamed, refused as write-protected), until it is told.
+    QStringList m_lczApplyNotes;
     // The last apply failed: the editor keeps its values for the takes
     // still selected in the tree.
     bool m_bHoldFailedEdits = false;

@@ -52,6 +52,7 @@ bool DlgMain::ApplyMetadataChanges(bool refresh)
     if (m_bApplying)
         return true;
     bool reselect = false;
+    bool applied = false;
     // The shown take was open in the player: it is opened again after the
     // save, stopped where it stood (where it played or paused, or where
     // Play would start).
@@ -124,6 +125,10 @@ bool DlgMain::ApplyMetadataChanges(bool refresh)
         };
 
         if (n > 0 && m_bEditMetadata) {
+            // Kept through the reselection below, whose dispatch applies
+            // nothing: this apply tells them.
+            m_lczApplyNotes.clear();
+            applied = true;
             if (multi) {
                 ui->m_CtrlProgressBar_SaveMetadata->show();
                 scene.clear();
@@ -191,12 +196,22 @@ bool DlgMain::ApplyMetadataChanges(bool refresh)
         }
         setCursor(Qt::ArrowCursor);
     }
-    // Takes not saved keep the selection and the editor as they are.
+    // Takes not saved keep the selection and the editor as they are; the
+    // caller tells them.
     if (!m_lczUnsavedTakes.isEmpty())
         return false;
-    if (!reselect && !reopen)
-        return true;
-    if (reselect) {
+    if (reselect || reopen)
+        ShowAppliedTakes(reselect ? refreshedDays : QStringList(), selection, changedNames, reopen, resumeSecond);
+    // What else the apply could not do, once the takes are shown as they stand.
+    if (applied)
+        ReportUnsavedTakes(false);
+    return true;
+}
+
+void DlgMain::ShowAppliedTakes(const QStringList& refreshedDays, const QList<tyTakePathDescription>& selection,
+                               const QStringList& changedNames, bool reopen, quint64 resumeSecond)
+{
+    if (!refreshedDays.isEmpty()) {
         for (const QString& day : refreshedDays)
             m_pFSModel->refreshItems(day);
         // By take, not by file: a rename may renumber the track files
@@ -218,17 +233,22 @@ bool DlgMain::ApplyMetadataChanges(bool refresh)
     slot_TimerSelectionChanged();
     if (reopen && m_pPlayer)
         slot_SliderMovedSldTime(int(qMin<quint64>(resumeSecond, m_SndPerform.m_nDurationSeconds)));
-    return true;
 }
 
 bool DlgMain::ReportUnsavedTakes(bool offerKeep)
 {
-    if (m_lczUnsavedTakes.isEmpty())
+    if (m_lczUnsavedTakes.isEmpty() && m_lczApplyNotes.isEmpty())
         return false;
-    const QString text = QStringLiteral("These takes were not saved:\n%1").arg(m_lczUnsavedTakes.join('\n'));
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::NoButton, this);
+    QStringList parts;
+    if (!m_lczUnsavedTakes.isEmpty())
+        parts << QStringLiteral("These takes were not saved:\n%1").arg(m_lczUnsavedTakes.join('\n'));
+    parts << m_lczApplyNotes;
+    // Told once: a later caller of an apply that did nothing new says nothing.
+    m_lczApplyNotes.clear();
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), parts.join(QStringLiteral("\n\n")),
+                    QMessageBox::NoButton, this);
     QPushButton* keep = nullptr;
-    if (offerKeep) {
+    if (offerKeep && !m_lczUnsavedTakes.isEmpty()) {
         keep = box.addButton(QStringLiteral("Keep editing"), QMessageBox::AcceptRole);
         box.addButton(QStringLiteral("Discard changes"), QMessageBox::DestructiveRole);
         box.setDefaultButton(keep);
@@ -241,7 +261,7 @@ bool DlgMain::ReportUnsavedTakes(bool offerKeep)
 
 void DlgMain::slot_Button_ApplyChanges()
 {
-    qDebug("ui.m_CtrlComboBox_Filename->currentIndex(); %d", ui->m_CtrlComboBox_Filename->currentIndex());
+    qDebug("slot_Button_ApplyChanges: file-name mode %d", ui->m_CtrlComboBox_Filename->currentIndex());
     if (!ApplyMetadataChanges(true))
         ReportUnsavedTakes(false);
 }

@@ -3,9 +3,7 @@
 #include "mainwindow/dlgmain.h"
 
 #include "foundation/naming.h"
-#include "mainwindow/takerename.h"
-
-#include <QMessageBox>
+#include "take/takerename.h"
 
 QString DlgMain::ConvertToShortName(QSoundPerform* take)
 {
@@ -15,7 +13,7 @@ QString DlgMain::ConvertToShortName(QSoundPerform* take)
 QString DlgMain::ConvertToLongName(QSoundPerform* take, int nValSeparator, QString takePrefix, QString takeNumber,
                                    int nScTkTemplate)
 {
-    qDebug("GetBextScene [%s]", qPrintable(take->m_czScene));
+    qDebug("ConvertToLongName: scene [%s]", qPrintable(take->m_czScene));
     const bool underscore = nValSeparator == 1;
     const QString middle = TakeNames::LongMiddle(
         take->m_czScene, TakeNames::TakeTextFor(takePrefix, takeNumber, nScTkTemplate), nScTkTemplate, underscore);
@@ -36,7 +34,7 @@ QString DlgMain::RenameTake(QSoundPerform* take, bool toLong, bool underscore, c
             from = folder + take->m_czBaseName + QLatin1Char('.') + ext;
         result = toLong ? TakeNames::LongPoly(folder, base6, middle, suffix, ext, underscore)
                         : TakeNames::ShortPoly(folder, base6, suffix, ext);
-        qDebug("-- ConvertToLongName() %s to %s", qPrintable(from), qPrintable(result));
+        qDebug("RenameTake: %s to %s", qPrintable(from), qPrintable(result));
         rename.Add(from, result);
     } else {
         if (!toLong)
@@ -47,7 +45,7 @@ QString DlgMain::RenameTake(QSoundPerform* take, bool toLong, bool underscore, c
             const QChar separator = QLatin1Char(take->m_pcSeparator[t]);
             const QString to = toLong ? TakeNames::LongMono(folder, base6, middle, separator, t + 1, ext, underscore)
                                       : TakeNames::ShortMono(folder, base6, separator, t + 1, ext);
-            qDebug("czNewName %s", qPrintable(to));
+            qDebug("RenameTake: %s to %s", qPrintable(take->m_SndFile[t].GetPath()), qPrintable(to));
             if (result.isEmpty())
                 result = to;
             rename.Add(take->m_SndFile[t].GetPath(), to);
@@ -55,21 +53,18 @@ QString DlgMain::RenameTake(QSoundPerform* take, bool toLong, bool underscore, c
         if (result.isEmpty())
             return QString();
     }
+    // Told with the rest of the apply, once every take is done.
     switch (rename.Execute()) {
     case TakeRename::Result::Done:
         return result;
     case TakeRename::Result::Clash:
-        QMessageBox::warning(nullptr, QStringLiteral("Warning"),
-                             QStringLiteral("File %1 already exists.").arg(QPath(rename.Offender()).GetRoot()),
-                             QMessageBox::Ok);
+        m_lczApplyNotes << QStringLiteral("File %1 already exists.").arg(QPath(rename.Offender()).GetRoot());
         return QString();
     case TakeRename::Result::Missing:
     case TakeRename::Result::Failed:
         break;
     }
-    QMessageBox::warning(nullptr, QStringLiteral("Warning"),
-                         QStringLiteral("Take %1 was not renamed.\n%2").arg(take->m_czBaseName, rename.ErrorText()),
-                         QMessageBox::Ok);
+    m_lczApplyNotes << QStringLiteral("Take %1 was not renamed.\n%2").arg(take->m_czBaseName, rename.ErrorText());
     return QString();
 }
 

@@ -4,7 +4,8 @@
 #include "mainwindow/dlgmain.h"
 #include "ui_dlgmain.h"
 
-#include <QMessageBox>
+#include "take/takesavegroup.h"
+
 #include <memory>
 
 namespace {
@@ -26,7 +27,6 @@ struct DlgMain::tyPendingSave {
     QString czTakeNumber;
     int nScTkTemplate = -1;
     int nValSeparator = -1;
-    QString czReadOnly;   // the take not prepared because it is write-protected
 };
 
 namespace {
@@ -67,23 +67,46 @@ void SettleAdvancedFields(const QSoundPerform& take, tyEditorValues* values)
     values->czScene = fields.join(QString());
 }
 
-// The editor's values into the take's iXML documents, in memory; the files
-// change only when the take object writes them. Several takes write only
-// the fields filled, and settle *values on the take's own scene fields and
-// template.
-void EditDocuments(QSoundPerform* take, tyEditorValues* values)
+// Several takes write only the fields that were filled; a field's iXML
+// and its bext line go under the same guard. values: as settled on the take
+// (see SettleMultiValues).
+struct tyFilledFields {
+    bool bScene, bTake, bNote, bUbits, bTape, bCircled;
+};
+
+tyFilledFields FilledFields(const tyEditorValues& values)
 {
-    QString* trackNames = values->pczTrackNames;
-    const bool multi = values->bMulti;
+    return {!values.czScene.isEmpty(),
+            !values.czTakePrefix.isEmpty() && values.nScTkTemplate != -1 && !values.czTakeNumber.isEmpty(),
+            !values.czNote.isEmpty(),
+            !values.czUbits.trimmed().isEmpty(),
+            !values.czTape.trimmed().isEmpty(),
+            !values.czCircled.trimmed().isEmpty()};
+}
+
+// Several takes: the scene fields left alone and the template -1 become
+// the take's own (its first present file's).
+void SettleMultiValues(const QSoundPerform& take, tyEditorValues* values)
+{
+    SettleAdvancedFields(take, values);
+    if (values->nScTkTemplate == -1)
+        values->nScTkTemplate = take.m_SndFile[take.GetFirstTrack()].GetiXMLScTkTemplate();
+}
+
+// The editor's values into the take's iXML documents, in memory; the files
+// change only when the take object writes them.
+void EditDocuments(QSoundPerform* take, const tyEditorValues& v)
+{
+    QString* trackNames = v.pczTrackNames;
+    const bool multi = v.bMulti;
+    const tyFilledFields filled = FilledFields(v);
     // Names the files hold already are asked for before the other edits
     // make their documents built ones.
     const bool namesHeld = take->OrvexTracknamesHeld(trackNames, multi);
-    bool settled = false;
     for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
         if (!take->m_pbPresent[t])
             continue;
         QSoundFile& file = take->m_SndFile[t];
-        const tyEditorValues& v = *values;
         if (!multi) {
             file.SetiXMLScene(t, v.czScene, v.nScTkTemplate, false, v.lnAdvancedTemplateCompo,
                               v.lczAdvancedTemplateFields);
@@ -95,24 +118,18 @@ void EditDocuments(QSoundPerform* take, tyEditorValues* values)
             file.SetiXMLFamilyName(t, take->m_bPolyTake, v.czScene, v.czTakePrefix, v.czTakeNumber, v.nScTkTemplate);
             continue;
         }
-        if (!settled) {
-            SettleAdvancedFields(*take, values);
-            if (values->nScTkTemplate == -1)
-                values->nScTkTemplate = file.GetiXMLScTkTemplate();
-            settled = true;
-        }
-        if (!v.czScene.isEmpty())
+        if (filled.bScene)
             file.SetiXMLScene(t, v.czScene, v.nScTkTemplate, true, v.lnAdvancedTemplateCompo,
                               v.lczAdvancedTemplateFields);
-        if (!v.czTakePrefix.isEmpty() && v.nScTkTemplate != -1 && !v.czTakeNumber.isEmpty())
+        if (filled.bTake)
             file.SetiXMLTake(t, v.czTakePrefix, v.czTakeNumber, v.nScTkTemplate);
-        if (!v.czNote.isEmpty())
+        if (filled.bNote)
             file.SetiXMLNote(t, v.czNote);
-        if (!v.czUbits.trimmed().isEmpty())
+        if (filled.bUbits)
             file.SetiXMLUbits(t, v.czUbits);
-        if (!v.czTape.trimmed().isEmpty())
+        if (filled.bTape)
             file.SetiXMLTape(t, v.czTape);
-        if (!v.czCircled.trimmed().isEmpty())
+        if (filled.bCircled)
             file.SetiXMLCircled(t, v.czCircled);
     }
     for (int t = 0; t < QSoundPerform::kMaxTracks; ++t)
@@ -146,36 +163,34 @@ void TakeOwnValues(const QSoundPerform& take, tyEditorValues* values)
 
 // The bext lines of each member, kept by its file object and written by the
 // take's save in the same transaction as the iXML: a refused or interrupted
-// save changes neither. Several takes write only what was typed (typed),
-// with the take's template (values). False when a member's line could not
-// be made.
-bool EditBextLines(QSoundPerform* take, const tyEditorValues& values, const tyEditorValues& typed)
+// save changes neither. Several takes write the fields filled, as their
+// iXML. False when a member's line could not be made.
+bool EditBextLines(QSoundPerform* take, const tyEditorValues& v)
 {
+    const tyFilledFields filled = FilledFields(v);
     bool written = true;
     for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
         if (!take->m_pbPresent[t])
             continue;
         QSoundFile& file = take->m_SndFile[t];
-        if (!values.bMulti) {
+        if (!v.bMulti) {
             const int member = take->m_bPolyTake ? 0 : t;
-            written = file.InsertInBextDescr(values.czScene, values.czTakePrefix, values.czTakeNumber,
-                                             values.nScTkTemplate, values.czNote.left(kSingleNoteBext),
-                                             values.czUbits, values.czTape, take->m_bPolyTake ? -1 : t,
-                                             values.pczTrackNames[member])
+            written = file.InsertInBextDescr(v.czScene, v.czTakePrefix, v.czTakeNumber, v.nScTkTemplate,
+                                             v.czNote.left(kSingleNoteBext), v.czUbits, v.czTape,
+                                             take->m_bPolyTake ? -1 : t, v.pczTrackNames[member])
                       && written;
             continue;
         }
-        if (!typed.czScene.isEmpty())
-            written = file.InsertInBextDescrScene(typed.czScene, values.nScTkTemplate) && written;
-        if (!typed.czTakePrefix.isEmpty() && !typed.czTakeNumber.isEmpty())
-            written = file.InsertInBextDescrTake(typed.czTakePrefix, typed.czTakeNumber, values.nScTkTemplate)
-                      && written;
-        if (!values.czNote.isEmpty())
-            written = file.InsertInBextDescrNote(values.czNote.left(kMultiNoteBext)) && written;
-        if (!values.czUbits.trimmed().isEmpty())
-            written = file.InsertInBextDescrUbits(values.czUbits) && written;
-        if (!values.czTape.trimmed().isEmpty())
-            written = file.InsertInBextDescrTape(values.czTape) && written;
+        if (filled.bScene)
+            written = file.InsertInBextDescrScene(v.czScene, v.nScTkTemplate) && written;
+        if (filled.bTake)
+            written = file.InsertInBextDescrTake(v.czTakePrefix, v.czTakeNumber, v.nScTkTemplate) && written;
+        if (filled.bNote)
+            written = file.InsertInBextDescrNote(v.czNote.left(kMultiNoteBext)) && written;
+        if (filled.bUbits)
+            written = file.InsertInBextDescrUbits(v.czUbits) && written;
+        if (filled.bTape)
+            written = file.InsertInBextDescrTape(v.czTape) && written;
     }
     return written;
 }
@@ -193,49 +208,46 @@ QStringList DlgMain::SaveMetadata(const QStringList& takePaths, const QString& e
     // The takes are loaded and edited a group at a time, then saved together
     // so that they share their waits for the disk, then renamed one by one.
     std::vector<tyPendingSave> group;
-    int groupFiles = 0;
-    QStringList readOnly;
-    auto saveGroup = [&] {
-        QVector<QSoundPerform*> takes;
-        for (const tyPendingSave& pending : group)
-            takes << pending.take.get();
-        const QVector<bool> saved = QSoundPerform::UpdateiXMLChunks(takes);
-        for (size_t i = 0; i < group.size(); ++i) {
-            if (!saved.at(int(i)))
-                m_lczUnsavedTakes << QStringLiteral("%1: %2").arg(
-                    group[i].czShownName, QStringLiteral("its metadata could not be written (see the message before)"));
-            else
-                results[group[i].nIndex] = RenameSavedTake(group[i]);
-        }
-        if (!group.empty())
-            ui->m_CtrlProgressBar_SaveMetadata->setValue((group.back().nIndex + 1) * 100 / int(takePaths.size()));
-        group.clear();
-        groupFiles = 0;
-    };
+    TakeSaveGroup gathered;
     for (int i = 0; i < takePaths.size(); ++i) {
         tyPendingSave pending;
-        if (!PrepareSave(takePaths.at(i), extension, values, &pending)) {
-            if (!pending.czReadOnly.isEmpty())
-                readOnly << pending.czReadOnly;
-            continue;
-        }
         pending.nIndex = i;
-        int files = 0;
-        for (int t = 0; t < QSoundPerform::kMaxTracks; ++t)
-            files += pending.take->m_pbPresent[t] ? 1 : 0;
-        if (!group.empty() && groupFiles + files > QSoundPerform::kSaveGroupFiles)
-            saveGroup();
-        groupFiles += files;
+        if (!PrepareSave(takePaths.at(i), extension, values, &pending))
+            continue;
+        if (!gathered.Fits(*pending.take)) {
+            SaveAndRenameGroup(&group, &results);
+            gathered.Clear();
+        }
+        gathered.Add(*pending.take);
         group.push_back(std::move(pending));
     }
-    saveGroup();
-    // Told once no loaded take waits for its save: a box's event loop may
-    // run a selection, which must not find takes half applied.
-    for (const QString& name : readOnly)
-        QMessageBox::warning(nullptr, QStringLiteral("Warning"),
-                             QStringLiteral("File %1 is read only.\nNo modifications are possible.").arg(name),
-                             QMessageBox::Ok);
+    SaveAndRenameGroup(&group, &results);
     return results;
+}
+
+void DlgMain::SaveAndRenameGroup(std::vector<tyPendingSave>* group, QStringList* results)
+{
+    if (group->empty())
+        return;
+    QVector<QSoundPerform*> takes;
+    for (const tyPendingSave& pending : *group)
+        takes << pending.take.get();
+    // What each save has to tell is told with the rest of the apply's.
+    const QVector<bool> saved = QSoundPerform::UpdateiXMLChunks(takes, false);
+    for (int i = 0; i < takes.size(); ++i) {
+        tyPendingSave& pending = (*group)[size_t(i)];
+        const QString report = pending.take->SaveReport();
+        if (!saved.at(i)) {
+            m_lczUnsavedTakes << QStringLiteral("%1: %2").arg(
+                pending.czShownName, report.isEmpty() ? QStringLiteral("its metadata could not be written") : report);
+            continue;
+        }
+        if (!report.isEmpty())
+            m_lczApplyNotes << QStringLiteral("%1: %2").arg(pending.czShownName, report);
+        (*results)[pending.nIndex] = RenameSavedTake(pending);
+    }
+    ui->m_CtrlProgressBar_SaveMetadata->setValue((group->back().nIndex + 1) * 100 / results->size());
+    group->clear();
 }
 
 bool DlgMain::PrepareSave(const QString& takePath, const QString& extension, const tyEditorValues& editor,
@@ -249,12 +261,15 @@ bool DlgMain::PrepareSave(const QString& takePath, const QString& extension, con
         m_lczUnsavedTakes << QStringLiteral("%1: %2").arg(shownName, why);
         return false;
     };
-    if (!take->InitFilesZZ(takePath, extension))
-        return unsaved(QStringLiteral("the take cannot be loaded"));
+    // Without a message of its own: the load's reason is told with the apply's.
+    if (!take->QuickInitFiles(takePath, extension, nullptr, false))
+        return unsaved(take->LoadFailureText().isEmpty() ? QStringLiteral("the take cannot be loaded")
+                                                         : take->LoadFailureText());
     if (take->m_bReadOnlyFile || take->m_bReadOnlyFolder) {
         // Also when both the files and the folder are protected: a silent
         // skip would look like a save.
-        pending->czReadOnly = take->m_czBaseName;
+        m_lczApplyNotes << QStringLiteral("File %1 is read only.\nNo modifications are possible.")
+                               .arg(take->m_czBaseName);
         return false;
     }
     if (take->m_nTakeStatus != 0)
@@ -265,13 +280,14 @@ bool DlgMain::PrepareSave(const QString& takePath, const QString& extension, con
     tyEditorValues values = editor;
     const bool wasLong = take->IsLongName();
     const NameTarget target = NameTargetOf(values, wasLong, take->IsFullUnderscore(), &values.nValSeparator);
-    EditDocuments(take, &values);
-    const tyEditorValues typed = values;
+    if (values.bMulti)
+        SettleMultiValues(*take, &values);
+    EditDocuments(take, values);
+    if (!EditBextLines(take, values))
+        return unsaved(QStringLiteral("its bext description could not be written in every file"));
     if (values.bMulti)
         TakeOwnValues(*take, &values);
     take->m_czScene = values.czScene;
-    if (!EditBextLines(take, values, typed))
-        return unsaved(QStringLiteral("its bext description could not be written in every file"));
     pending->eTarget = target;
     pending->bWasLong = wasLong;
     pending->czTakePrefix = values.czTakePrefix;

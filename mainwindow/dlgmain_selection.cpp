@@ -236,6 +236,10 @@ bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
     // that cannot be opened must not raise one per key. The take line says
     // why instead.
     if (!m_SndPerform.QuickInitFiles(takePath, extension, nullptr, true)) {
+        if (!m_SndPerform.RenamedTakePath().isEmpty()) {
+            FollowRenamedTake(take, m_SndPerform.RenamedTakePath());
+            return false;
+        }
         // The load's reason names the take by its path; the line has room
         // for its name.
         const QString why = m_SndPerform.LoadFailureText().replace(
@@ -275,6 +279,22 @@ bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
         ShowTakeTimeline();
     }
     return result;
+}
+
+void DlgMain::FollowRenamedTake(const QString& oldName, const QString& renamedPath)
+{
+    const QString folder = renamedPath.left(renamedPath.lastIndexOf(QLatin1Char('/')));
+    const QString name = renamedPath.mid(folder.size() + 1);
+    // Said until the take is shown under its new name, and for good if the
+    // browser does not list it there.
+    ShowTakeProblem(QStringLiteral("%1 is now %2: an interrupted rename of its files was finished.")
+                        .arg(oldName, name));
+    // The day is read again, so the take's row stands under its new name;
+    // the selection moves there and is shown once this dispatch is done.
+    m_pFSModel->refreshItems(folder);
+    const QItemSelection rows = TakeRows({renamedPath});
+    if (!rows.isEmpty())
+        SelectRows(rows);
 }
 
 void DlgMain::ShowTakeProblem(const QString& text)
@@ -319,7 +339,9 @@ void DlgMain::SelectFilePaths(const QStringList& paths)
     SelectRows(selection);
 }
 
-void DlgMain::SelectTakePaths(const QStringList& takePaths)
+void DlgMain::SelectTakePaths(const QStringList& takePaths) { SelectRows(TakeRows(takePaths)); }
+
+QItemSelection DlgMain::TakeRows(const QStringList& takePaths) const
 {
     QStringList wanted;
     QStringList days;
@@ -341,7 +363,7 @@ void DlgMain::SelectTakePaths(const QStringList& takePaths)
                 selection.select(view, view);
         }
     }
-    SelectRows(selection);
+    return selection;
 }
 
 void DlgMain::SelectRows(const QItemSelection& selection)

@@ -21,7 +21,6 @@
 #include <QComboBox>
 #include <QIcon>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QTimer>
 
 namespace {
@@ -402,10 +401,4 @@ void DlgMain::OnTimer()
         m_pVum[i]->setValueViaLookup(TrackMeterValue(m_SndPerform, i, post, state));
     m_pMainVumL->setValueViaLookup(state != PlayerStopped ? m_SndPerform.m_nVuMasterLeft.load() : 0);
     m_pMainVumR->setValueViaLookup(state != PlayerStopped ? m_SndPerform.m_nVuMasterRight.load() : 0);
-    if (m_SndPerform.m_bThreadError && state == PlayerStopped) {
-        const QString text = m_SndPerform.m_czThreadError;
-        m_SndPerform.m_bThreadError = false;
-        m_SndPerform.m_czThreadError.clear();
-        QMessageBox::critical(this, QStringLiteral("Error"), text, QMessageBox::Ok);
-    }
 }

@@ -52,6 +52,7 @@ void QSoundPerform::ClearTables()
 void QSoundPerform::ResetVariables()
 {
     m_czLoadFailure.clear();
+    m_czRenamedTake.clear();
     CloseFiles();
     for (QSoundFile& file : m_SndFile)
         file.InitVariables();
@@ -82,7 +83,7 @@ void QSoundPerform::ResetVariables()
                           &m_czTake, &m_czUbits, &m_czTape, &m_czCircled, &m_czBextNote, &m_czIxmlNote,
                           &m_czRefLevel, &m_czFileTag, &m_czOriginator, &m_czSamplingText, &m_czSizeText,
                           &m_czFrameRateText, &m_czCreationDate, &m_czCreationTime, &m_czCreatorText,
-                          &m_czReferenceText, &m_czAdvTemplateCompo, &m_czThreadError})
+                          &m_czReferenceText, &m_czAdvTemplateCompo})
         text->clear();
     m_bIxmlRead = false;
     m_nScTkTemplate = -1;
@@ -95,7 +96,6 @@ void QSoundPerform::ResetVariables()
     m_nMarkerCount = 0;
     m_nVuMasterLeft = 0;
     m_nVuMasterRight = 0;
-    m_bThreadError = false;
 }
 
 // ---- Files ------------------------------------------------------------------
@@ -247,12 +247,6 @@ short QSoundPerform::GetAccuratePlayerState() const
 
 void QSoundPerform::ToggleMode()
 {
-}
-
-void QSoundPerform::SetThreadError(QString text)
-{
-    m_czThreadError = text;
-    m_bThreadError = true;
 }
 
 void QSoundPerform::SetSample(unsigned int position)

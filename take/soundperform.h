@@ -61,6 +61,11 @@ public:
     // Why the last load of the files found failed, when no message said it
     // already (their files being written, or not agreeing); else empty.
     QString LoadFailureText() const { return m_czLoadFailure; }
+    // After a load that found none of the take's files because a killed
+    // rename of them was finished (by this load or an earlier one): the
+    // take's path under its new name (as the load asks for a take: folder +
+    // name); else empty.
+    QString RenamedTakePath() const { return m_czRenamedTake; }
     // Reads the take's player sidecar into the mixer tables (values clamped
     // to their ranges) and keeps the virtual names and metadata apart.
     // False when the file does not exist or does not open.
@@ -111,9 +116,14 @@ public:
     bool UpdateiXMLChunk();
     // The same for several takes, each its own transaction, saved side by
     // side so that they share their waits for the disk; true per take saved.
-    // Takes are saved in groups of at most kSaveGroupFiles files.
-    static QVector<bool> UpdateiXMLChunks(const QVector<QSoundPerform*>& takes);
+    // Takes are saved in groups (see TakeSaveGroup). What a take's save has
+    // to tell (why it failed, or what a save that went through met) is sent
+    // to the user, one message per take, or with tellUser false only kept in
+    // SaveReport() for a caller that tells many takes at once.
+    static QVector<bool> UpdateiXMLChunks(const QVector<QSoundPerform*>& takes, bool tellUser = true);
     static constexpr int kSaveGroupFiles = 192;
+    // What the last save of this take had to tell; empty when nothing.
+    QString SaveReport() const { return m_czSaveReport; }
 
     // ---- Mixer tables across threads ------------------------------------------------
     // One block's worth of the mixer tables, copied at once.
@@ -139,7 +149,6 @@ public:
     short GetPlayerState() const;
     short GetAccuratePlayerState() const;
     void ToggleMode();
-    void SetThreadError(QString text);
     void SetSample(unsigned int position);
 
     int SetVumetreTracksLog(int track, int peak, int bytesPerSample);
@@ -269,14 +278,15 @@ public:
     std::atomic<int> m_pnVuTrackPost[kMaxTracks];
     std::atomic<short> m_nVuMasterLeft{0};
     std::atomic<short> m_nVuMasterRight{0};
-    bool m_bThreadError = false;
-    QString m_czThreadError;
 
 private:
     void ClearTables();
     // folderDescriptor: the take's folder held open (or -1), for the
     // writability of its files.
     bool LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* sidecarNames);
+    // A take not found: where a killed rename of its files, settled since,
+    // left them, when that is another take name. Returns false.
+    bool NoteRenamedTake(const QString& takePath, const QString& extension);
     // unwalked: a bit per track whose chunks could not be walked (not yet
     // reported); gone: a member's file vanished since it was found.
     bool ReadFiles(quint32* unwalked, bool* gone);
@@ -300,11 +310,13 @@ private:
     // (names: the folder read under the save's lock), told for the user;
     // empty when the family is the same.
     QString MemberChangedOnDisk(const FolderNameProbe& names) const;
-    // Tells the user about this take's save.
-    void ReportSave(const QString& text) const;
+    // Keeps a line of what this take's save has to tell (see UpdateiXMLChunks).
+    void ReportSave(const QString& text);
 
     bool m_bFilesOpen = false;
     QString m_czLoadFailure;   // the loading thread's; set by a failed load
+    QString m_czSaveReport;    // the saving thread's; set by UpdateiXMLChunks
+    QString m_czRenamedTake;   // the loading thread's; see RenamedTakePath
     mutable std::mutex m_MixerLock;
     // The last copy MixerSnapshot took, guarded by m_MixerReadLock, which
     // only takers of snapshots hold: a writer never holds it, so the player

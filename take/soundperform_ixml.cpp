@@ -7,6 +7,7 @@
 #include "soundfile/chunkjournal.h"
 #include "soundfile/ixmlnames.h"
 #include "take/takefamily.h"
+#include "take/takesavegroup.h"
 #include "take/takesavejournal.h"
 
 #include <QDir>
@@ -83,39 +84,31 @@ bool QSoundPerform::UpdateiXMLChunk()
     return UpdateiXMLChunks({this}).value(0);
 }
 
-QVector<bool> QSoundPerform::UpdateiXMLChunks(const QVector<QSoundPerform*>& takes)
+QVector<bool> QSoundPerform::UpdateiXMLChunks(const QVector<QSoundPerform*>& takes, bool tellUser)
 {
-    // A group holds its members open from the plan to the last sync, so its
-    // size is bounded; two takes with one save record (the same take twice)
-    // never share a group, since the second record would replace the first.
     QVector<bool> saved(takes.size(), false);
+    for (QSoundPerform* take : takes)
+        take->m_czSaveReport.clear();
     for (int first = 0; first < takes.size();) {
-        QVector<QSoundPerform*> group;
-        QStringList records;
-        int files = 0;
+        TakeSaveGroup group;
         int next = first;
-        for (; next < takes.size(); ++next) {
-            QSoundPerform* take = takes.at(next);
-            int count = 0;
-            for (int t = 0; t < kMaxTracks; ++t)
-                count += take->m_pbPresent[t] ? 1 : 0;
-            const QString record = QDir::cleanPath(TakeSaveJournalPath(take->m_czTakeFolder, take->m_czBaseName));
-            if (!group.isEmpty() && (files + count > kSaveGroupFiles || records.contains(record)))
-                break;
-            group << take;
-            records << record;
-            files += count;
-        }
-        SaveGroup(group, saved.data() + first);
+        for (; next < takes.size() && group.Fits(*takes.at(next)); ++next)
+            group.Add(*takes.at(next));
+        SaveGroup(takes.mid(first, next - first), saved.data() + first);
         first = next;
+    }
+    for (const QSoundPerform* take : takes) {
+        if (tellUser && !take->m_czSaveReport.isEmpty())
+            SendUserMessage(QStringLiteral("Take save"), QStringLiteral("Path:%1\nFile:%2\n%3")
+                                                             .arg(take->m_czTakeFolder, take->m_czBaseName,
+                                                                  take->m_czSaveReport));
     }
     return saved;
 }
 
-void QSoundPerform::ReportSave(const QString& text) const
+void QSoundPerform::ReportSave(const QString& text)
 {
-    SendUserMessage(QStringLiteral("QSoundPerform::UpdateiXMLChunk()"),
-                    QStringLiteral("Path:%1\nFile:%2\n%3").arg(m_czTakeFolder, m_czBaseName, text));
+    m_czSaveReport += (m_czSaveReport.isEmpty() ? QString() : QStringLiteral("\n")) + text;
 }
 
 namespace {
@@ -387,7 +380,7 @@ void TakeGroupSave::ReserveAndCommit()
             const int t = save.lMembers.at(i);
             RiffChunkWriter writer = take->m_SndFile[t].ChunkWriter();
             if (!writer.ReserveIxmlRewrite(save.plans[t], save.payloads[t])) {
-                MyQDebug("QSoundPerform::UpdateiXMLChunk(): member %d of %d cannot grow: %s", i + 1,
+                MyQDebug("QSoundPerform::UpdateiXMLChunks(): member %d of %d cannot grow: %s", i + 1,
                          int(save.lMembers.size()), qPrintable(writer.ErrorText()));
                 Undo(save, IsNoRoom(writer.ErrorNumber()) ? NoRoomText(save) : writer.ErrorText());
             }

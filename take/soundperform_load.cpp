@@ -5,6 +5,7 @@
 #include "foundation/mapping.h"
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/replacejournal.h"
 #include "soundfile/filestatus.h"
 #include "take/takefamily.h"
 #include "take/takesavejournal.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QtMath>
+#include <algorithm>
 #include <optional>
 #include <cmath>
 #include <ctime>
@@ -86,16 +88,23 @@ QString TakeFolderOf(const QString& takePath, const QString& extension)
     return folder;
 }
 
-// Another program is writing the file at this moment: it no longer has the
-// length read, or is gone, or (recent) it changed in the last seconds.
-// Asked only of a take that did not load whole.
-bool InFlux(const QSoundFile& file, bool recent)
+// What the disk says of a member of a take that did not load whole.
+enum class MemberNow {
+    Settled,    // as it was read, and not changed lately
+    Changing,   // another program writes it at this moment: its length is no longer the one read, or it is gone
+    Recent,     // as it was read, but changed in the last seconds: it may still be arriving
+};
+
+// recent: the member changed lately counts (asked of a member cut short or
+// no sound file, which a copy still running leaves).
+MemberNow MemberOnDisk(const QSoundFile& file, bool recent)
 {
-    constexpr time_t kWritingSeconds = 10;
+    constexpr time_t kArrivingSeconds = 10;
     struct stat now;
-    if (::stat(QFile::encodeName(file.GetPath()).constData(), &now) != 0)
-        return true;
-    return now.st_size != file.GetLayout().nFileLength || (recent && ::time(nullptr) - now.st_mtime < kWritingSeconds);
+    if (::stat(QFile::encodeName(file.GetPath()).constData(), &now) != 0
+        || now.st_size != file.GetLayout().nFileLength)
+        return MemberNow::Changing;
+    return recent && ::time(nullptr) - now.st_mtime < kArrivingSeconds ? MemberNow::Recent : MemberNow::Settled;
 }
 
 } // namespace
@@ -112,7 +121,7 @@ bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
     if (!names)
         names.emplace(TakeFolderOf(takePath, extension));
     if (!FindTakeFamilyOnDisk(takePath, extension, *names, &family))
-        return false;
+        return NoteRenamedTake(takePath, extension);
     if (LoadFamily(family, lock.Descriptor(), &*names))
         return true;
     if (!m_czLoadFailure.isEmpty())
@@ -133,8 +142,25 @@ bool QSoundPerform::QuickInitFiles(QString root, QString ext, const MyFileInfoLi
     const bool found = listing ? FindTakeFamilyInListing(root, ext, *listing, &family)
                                : FindTakeFamilyOnDisk(root, ext, *names, &family);
     if (!found)
-        return false;
+        return NoteRenamedTake(root, ext);
     return LoadFamily(family, lock.Descriptor(), readSidecar ? &*names : nullptr);
+}
+
+bool QSoundPerform::NoteRenamedTake(const QString& takePath, const QString& extension)
+{
+    QString askedFolder;
+    QString askedName;
+    SplitTakePath(takePath, extension, &askedFolder, &askedName);
+    const QStringList moved = SettledRenames(ReplaceJournal::PathForTake(askedFolder, askedName));
+    // Followed only to a take that stands there now.
+    if (moved.isEmpty() || !QFileInfo::exists(moved.first()))
+        return false;
+    QString folder;
+    QString name;
+    SplitTakePath(TakePathOfFile(moved.first(), extension), extension, &folder, &name);
+    if (QDir::cleanPath(folder + name) != QDir::cleanPath(askedFolder + askedName))
+        m_czRenamedTake = folder + name;
+    return false;
 }
 
 bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* sidecarNames)
@@ -156,21 +182,29 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
     const bool read = ReadFiles(&unwalked, &gone);
     if (!read || !FilesAgree()) {
         // Files cut short or gone, or still changing, may be another
-        // program's rewrite: whole in a moment. Such a take is told once, as
-        // being written, and not member by member as damaged.
-        bool inFlux = gone;
-        for (int t = 0; t < kMaxTracks && read && !inFlux; ++t) {
+        // program's rewrite or copy: whole in a moment. Such a take is told
+        // once, and not member by member as damaged. Only a length changed
+        // since the read proves a writer; a file that changed lately only
+        // may still be arriving.
+        MemberNow now = gone ? MemberNow::Changing : MemberNow::Settled;
+        for (int t = 0; t < kMaxTracks && read && now != MemberNow::Changing; ++t) {
             const QSoundFile& file = m_SndFile[t];
             const bool cut = (unwalked & (1u << t)) || !file.IsLayoutSound();
-            inFlux = m_pbPresent[t] && InFlux(file, cut);
+            const MemberNow member = m_pbPresent[t] ? MemberOnDisk(file, cut) : MemberNow::Settled;
+            if (member != MemberNow::Settled)
+                now = member;
         }
-        if (!inFlux)
+        if (now == MemberNow::Settled)
             ReportUnwalked(unwalked);
         const QString take = QDir::toNativeSeparators(family.czFolder + family.czBaseName);
         ResetVariables();
-        if (inFlux)
+        if (now == MemberNow::Changing)
             m_czLoadFailure = QStringLiteral("Take %1 is being written by another program and was not read; "
                                              "select it again in a moment.").arg(take);
+        else if (now == MemberNow::Recent)
+            m_czLoadFailure = QStringLiteral("Take %1 was not read: its files differ in length or format. They "
+                                             "changed in the last seconds and may still be arriving; select it "
+                                             "again in a moment.").arg(take);
         else if (read)
             m_czLoadFailure = QStringLiteral("Take %1 was not read: its files differ in length or format.")
                                   .arg(take);
@@ -374,6 +408,7 @@ void QSoundPerform::ReadTrackValues()
             m_czTrackActive[t] = m_czTrackName[t].isEmpty() ? QStringLiteral("NO") : QStringLiteral("YES");
     }
     // Pair k is M/S when track 2k routes an M/S mid and track 2k+1 its side.
+    bool msPair[kMaxPairs];
     for (int k = 0; k < kMaxPairs; ++k) {
         QMapping mid;
         mid.fromString(m_czTrackInGrid[2 * k]);
@@ -386,8 +421,11 @@ void QSoundPerform::ReadTrackValues()
             side.fromString(m_czTrackInGrid[2 * k + 1]);
             side.hasMs(nullptr, &isSide);
         }
-        m_pbMSPair[k] = isMid && isSide;
+        msPair[k] = isMid && isSide;
     }
+    // Stored as every writer of the tables MixerSnapshot copies stores them.
+    std::lock_guard<std::mutex> lock(m_MixerLock);
+    std::copy(msPair, msPair + kMaxPairs, m_pbMSPair);
 }
 
 void QSoundPerform::ReadSyncPoints()

@@ -1,5 +1,5 @@
-#ifndef NALVO_MAINWINDOW_TAKERENAME_H
-#define NALVO_MAINWINDOW_TAKERENAME_H
+#ifndef NALVO_TAKE_TAKERENAME_H
+#define NALVO_TAKE_TAKERENAME_H
 
 #include <QList>
 #include <QPair>
@@ -42,7 +42,6 @@ public:
 
     // A move to the same name is dropped.
     void Add(const QString& from, const QString& to);
-    bool IsEmpty() const { return m_ltMoves.isEmpty(); }
 
     // Done: every file under its new name, on the disk. Clash: a target
     // exists (Offender() names it), nothing moved. Missing: a source is gone,

@@ -1,6 +1,6 @@
 // Take file names in the short and long forms, and the all-or-nothing move
 // of a take's files.
-#include "mainwindow/takerename.h"
+#include "take/takerename.h"
 
 #include "foundation/fileutil.h"
 #include "foundation/folderlock.h"
