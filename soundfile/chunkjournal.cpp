@@ -199,6 +199,8 @@ void WriteChunkJournals(QList<tyChunkJournalWrite>* records)
         if (record.nError == 0)
             continue;
         // Not known to be on the disk: no file may change on its strength.
+        // One whose removal fails is a killed writer's to the next reader,
+        // whose roll-back finds every file as it was and only removes it.
         RemoveOwn(record.nFd, renamed ? record.czPath : ChunkJournalTemporaryPath(record.czPath));
         CloseChunkJournal(&record);
         record.czWhy = SystemErrorText(record.nError);
@@ -293,6 +295,8 @@ tyJournalRollBack RollBackChunkJournal(const QString& path)
     const int torn = ::open(QFile::encodeName(temporary).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (torn >= 0) {
         result.bFound = true;
+        // A torn one that stays (its removal refused) changed nothing: the
+        // next reader tries again.
         if (!RecordWriterMayLive(torn))
             RemoveOwn(torn, temporary);
         ::close(torn);
@@ -328,7 +332,10 @@ tyJournalRollBack RollBackChunkJournal(const QString& path)
             const int error = fd < 0 ? errno : EIO;
             if (fd >= 0)
                 ::close(fd);
-            result.nWriteError = result.nWriteError ? result.nWriteError : error;
+            // A name that is no file (a folder, a link loop) is the record's
+            // fault, not the card's: it can never be put back.
+            if (error != EISDIR && error != ELOOP && error != ENOTDIR)
+                result.nWriteError = result.nWriteError ? result.nWriteError : error;
             result.lczFailed << member.czFileName + QStringLiteral(": ") + SystemErrorText(error);
             continue;
         }
