@@ -105,6 +105,13 @@ bool Names(int fd, const QString& path)
            && open.st_ino == named.st_ino;
 }
 
+// Two open descriptors of one file.
+bool SameFile(int a, int b)
+{
+    struct stat sa, sb;
+    return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 // Removes path when it still names the file open as fd.
 void RemoveOwn(int fd, const QString& path)
 {
@@ -235,9 +242,14 @@ void CloseChunkJournal(tyChunkJournalWrite* record)
 
 bool ReadChunkJournal(const QString& path, QList<tyChunkUndo>* members)
 {
-    members->clear();
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxJournalBytes || file.size() < 8)
+    return file.open(QIODevice::ReadOnly) && ReadChunkJournal(file, members);
+}
+
+bool ReadChunkJournal(QFile& file, QList<tyChunkUndo>* members)
+{
+    members->clear();
+    if (file.size() > kMaxJournalBytes || file.size() < 8 || !file.seek(0))
         return false;
     QByteArray bytes = file.readAll();
     const QByteArray sum = bytes.right(8);
@@ -288,29 +300,13 @@ bool ReadChunkJournal(const QString& path, QList<tyChunkUndo>* members)
     return in.status() == QDataStream::Ok && in.atEnd();
 }
 
-tyJournalRollBack RollBackChunkJournal(const QString& path)
+namespace {
+
+// Puts back every file the record at path names (in its folder), synced;
+// none when one of them does not fit (see RollBackChunkJournal).
+void RollBackMembers(const QString& path, const QList<tyChunkUndo>& members, tyJournalRollBack* out)
 {
-    tyJournalRollBack result;
-    const QString temporary = ChunkJournalTemporaryPath(path);
-    const int torn = ::open(QFile::encodeName(temporary).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (torn >= 0) {
-        result.bFound = true;
-        // A torn one that stays (its removal refused) changed nothing: the
-        // next reader tries again.
-        if (!RecordWriterMayLive(torn))
-            RemoveOwn(torn, temporary);
-        ::close(torn);
-    }
-    if (!QFileInfo::exists(path))
-        return result;
-    result.bFound = true;
-    QList<tyChunkUndo> members;
-    if (!ReadChunkJournal(path, &members)) {
-        // Written whole or not at all, so this one is no record of ours:
-        // leave it for a person to look at.
-        result.lczFailed << QFileInfo(path).fileName() + QStringLiteral(": not a save record");
-        return result;
-    }
+    tyJournalRollBack& result = *out;
     // Every member is checked before any is written: a record that does not
     // fit one of them (changed by another program since) puts none back, so
     // the take is never left half old, half new by the roll-back itself, and
@@ -358,7 +354,7 @@ tyJournalRollBack RollBackChunkJournal(const QString& path)
     }
     if (!result.lczFailed.isEmpty()) {
         result.lczLeft = partly;
-        return result;
+        return;
     }
     QVector<int> descriptors;
     for (int i = 0; i < members.size(); ++i) {
@@ -381,14 +377,71 @@ tyJournalRollBack RollBackChunkJournal(const QString& path)
         result.nWriteError = result.nWriteError ? result.nWriteError : syncError;
         result.lczFailed << QStringLiteral("the restored files could not be synced: %1").arg(SystemErrorText(syncError));
     }
-    if (syncError != 0 || !result.lczFailed.isEmpty())
+}
+
+} // namespace
+
+tyJournalRollBack RollBackChunkJournal(const QString& path, int ownDescriptor)
+{
+    tyJournalRollBack result;
+    // The record is judged on the descriptor it is read, applied and
+    // removed through: its name may pass from a writer's temporary one to
+    // its own between two looks. The temporary one first, so that a rename
+    // meanwhile is met under the record's name.
+    const QString temporary = ChunkJournalTemporaryPath(path);
+    const int torn = ::open(QFile::encodeName(temporary).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (torn >= 0) {
+        result.bFound = true;
+        const RecordWriter writer = JudgeRecordWriter(torn);
+        // A torn one that stays (its removal refused) changed nothing: the
+        // next reader tries again. A live one is another writer's, about to
+        // take the record's name: none may be settled now but the caller's
+        // own.
+        if (writer == RecordWriter::Gone)
+            RemoveOwn(torn, temporary);
+        else if (ownDescriptor < 0)
+            result.eWriter = writer;
+        ::close(torn);
+    }
+    const int fd = result.eWriter != RecordWriter::Gone
+                       ? -1
+                       : ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    const bool own = fd >= 0 && ownDescriptor >= 0 && SameFile(fd, ownDescriptor);
+    if (ownDescriptor >= 0)
+        ::close(ownDescriptor);
+    if (fd < 0)
         return result;
+    result.bFound = true;
+    if (!own)
+        result.eWriter = JudgeRecordWriter(fd);
+    QFile file;
+    QList<tyChunkUndo> members;
+    const bool read = result.eWriter == RecordWriter::Gone
+                      && file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle)
+                      && ReadChunkJournal(file, &members);
+    file.close();
+    if (result.eWriter != RecordWriter::Gone || !read) {
+        // Written whole or not at all, so one that does not read is no
+        // record of ours: left for a person to look at.
+        if (result.eWriter == RecordWriter::Gone)
+            result.lczFailed << QFileInfo(path).fileName() + QStringLiteral(": not a save record");
+        ::close(fd);
+        return result;
+    }
+    RollBackMembers(path, members, &result);
     // The removal on the disk too: a record a power cut brings back would
     // be taken for a killed save's again, and applied over whatever the
-    // take holds by then.
-    if (::unlink(QFile::encodeName(path).constData()) != 0)
+    // take holds by then. Closed before it is removed (see
+    // RemoveChunkJournal), and only while its name is still this record's.
+    const bool named = Names(fd, path);
+    ::close(fd);
+    if (!result.lczFailed.isEmpty())
+        return result;
+    if (!named)
+        result.nRemoveError = ESTALE;
+    else if (::unlink(QFile::encodeName(path).constData()) != 0)
         result.nRemoveError = errno;
     else
-        result.nRemoveError = SyncFolder(folder);
+        result.nRemoveError = SyncFolder(QFileInfo(path).absolutePath());
     return result;
 }

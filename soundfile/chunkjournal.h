@@ -1,11 +1,14 @@
 #ifndef NALVO_SOUNDFILE_CHUNKJOURNAL_H
 #define NALVO_SOUNDFILE_CHUNKJOURNAL_H
 
+#include "foundation/folderlock.h"
 #include "soundfile/riffwriter.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
+
+class QFile;
 
 // A save that rewrites the header chunks of several files records first, in
 // one small file, what undoes it in every file. The record is written under
@@ -38,11 +41,13 @@ int RemoveChunkJournal(tyChunkJournalWrite* record);
 void CloseChunkJournal(tyChunkJournalWrite* record);
 // False when the file is missing, torn or not a record of this kind.
 bool ReadChunkJournal(const QString& path, QList<tyChunkUndo>* members);
+bool ReadChunkJournal(QFile& file, QList<tyChunkUndo>* members);
 // The name the record is written under before its rename.
 QString ChunkJournalTemporaryPath(const QString& path);
 
 struct tyJournalRollBack {
     bool bFound = false;       // a record (or a torn temporary one) was there
+    RecordWriter eWriter = RecordWriter::Gone;   // not Gone: its writer may still run, nothing was done
     int nRestored = 0;         // files put back as they were
     QStringList lczMissing;    // files named by the record that no longer exist
     QStringList lczFailed;     // files that could not be put back: "name: why"
@@ -57,7 +62,9 @@ struct tyJournalRollBack {
 // fit one of the files (another program changed it since: it holds neither
 // the old bytes nor the save's where the save wrote), none is touched and
 // the record stays. A torn temporary record changed nothing and is just
-// removed, unless its writer may still be running (see RecordWriterMayLive).
-tyJournalRollBack RollBackChunkJournal(const QString& path);
+// removed. Nothing is done while the writer of either may still be running
+// (see RecordWriterMayLive), but by that writer itself: ownDescriptor, when
+// not -1, is its record (see tyChunkJournalWrite), taken over and closed.
+tyJournalRollBack RollBackChunkJournal(const QString& path, int ownDescriptor = -1);
 
 #endif

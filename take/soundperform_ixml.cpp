@@ -218,16 +218,20 @@ void TakeGroupSave::Undo(tyTakeSave& save, const QString& why)
     // volume without locks) is another writer's, whose take it describes.
     // An open record not named by its path any more was taken away.
     const bool taken = save.record.nFd >= 0 && !ChunkJournalIsOwn(save.record);
-    CloseChunkJournal(&save.record);
     if (taken) {
+        CloseChunkJournal(&save.record);
         save.pTake->ReportSave(why + QStringLiteral("\nIts save record was removed by another program, so the take "
                                                     "could not be put back: its files may hold part of this save. "
                                                     "Check the take and save it again."));
         save.bLive = false;
         return;
     }
-    const tyJournalRollBack result = RollBackChunkJournal(save.record.czPath);
-    if (result.bFound && result.lczFailed.isEmpty()) {
+    // Its own record, open still (unless its removal was just refused):
+    // applied as this writer's, whatever the volume's locks say of it.
+    const int own = save.record.nFd;
+    save.record.nFd = -1;
+    const tyJournalRollBack result = RollBackChunkJournal(save.record.czPath, own);
+    if (result.bFound && result.eWriter == RecordWriter::Gone && result.lczFailed.isEmpty()) {
         Refuse(save, why);
         return;
     }

@@ -25,35 +25,21 @@ bool SaveRecordLeft(const FolderNameProbe& names, const QString& baseName)
     return names.Exists(record) || names.Exists(ChunkJournalTemporaryPath(record));
 }
 
-// How the writer of the save's record or its temporary one stands (see
-// JudgeRecordWriter): the livelier of the two.
-RecordWriter SaveRecordWriter(const QString& folder, const QString& baseName)
-{
-    const QString record = TakeSaveJournalPath(folder, baseName);
-    RecordWriter writer = RecordWriter::Gone;
-    for (const QString& path : {record, ChunkJournalTemporaryPath(record)}) {
-        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-        if (fd < 0)
-            continue;
-        const RecordWriter judged = JudgeRecordWriter(fd);
-        ::close(fd);
-        if (judged == RecordWriter::Running)
-            return judged;
-        if (judged == RecordWriter::Recent)
-            writer = judged;
-    }
-    return writer;
-}
-
 // Puts back a take whose save was interrupted, telling the user once. Only
-// while no save of the folder runs: the caller holds the lock alone. A
-// roll-back that could not run (Blocked, *error set) is told by the caller,
-// who knows what it was about to do.
-LeftSave UndoLeftSave(const QString& folder, const QString& name, int* error)
+// while no save of ours in the folder runs: the caller holds the lock alone.
+// A record whose writer may still be running (Live, *writer set: a program
+// that writes without the lock, or on a volume without locks one judged by
+// its age) is left to it. A roll-back that could not run (Blocked, *error
+// set) is told by the caller, who knows what it was about to do.
+LeftSave UndoLeftSave(const QString& folder, const QString& name, int* error, RecordWriter* writer)
 {
     const tyJournalRollBack result = RollBackChunkJournal(TakeSaveJournalPath(folder, name));
     if (!result.bFound)
         return LeftSave::None;
+    if (result.eWriter != RecordWriter::Gone) {
+        *writer = result.eWriter;
+        return LeftSave::Live;
+    }
     const QString title = QStringLiteral("Interrupted save");
     const QString head = QStringLiteral("Path:%1\nTake:%2\n").arg(folder, name);
     if (!result.lczChanged.isEmpty()) {
@@ -140,30 +126,29 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
     QString why;
     if (locked && recordLeft()) {
         locked = lock->Acquire(folder, TakeFolderLock::Mode::Alone);
-        // Still live under the lock: a program that writes without it, or
-        // on a volume without locks, maybe a killed save whose record is
-        // judged by its age. The take is half written and must not be read.
+        // Still live under the lock: a program that writes without it. The
+        // take is half written and must not be read.
         const Replacement settled = locked ? SettleReplacement(replacement) : Replacement::None;
-        const RecordWriter writer = locked && settled != Replacement::Busy ? SaveRecordWriter(folder, name)
-                                                                            : RecordWriter::Gone;
-        locked = locked && settled != Replacement::Busy && writer == RecordWriter::Gone;
+        locked = locked && settled != Replacement::Busy;
         if (settled == Replacement::Failed)
             SendUserMessage(QStringLiteral("Interrupted write"),
                             QStringLiteral("Path:%1\nTake:%2\nAn interrupted write of this take could not be "
                                            "finished or undone.")
                                 .arg(folder, name));
+        // A take whose left save stays as it is was told of already and is
+        // read as its files hold it (the user checks and saves it again);
+        // one whose roll-back could not run is half saved, and one whose
+        // save may still run half written: not read.
+        int error = 0;
+        RecordWriter writer = RecordWriter::Gone;
+        const LeftSave left = locked ? UndoLeftSave(folder, name, &error, &writer) : LeftSave::None;
+        locked = locked && left != LeftSave::Live && left != LeftSave::Blocked;
+        if (left == LeftSave::Blocked)
+            why = LeftSaveBlockedText(name, error, true);
         if (writer == RecordWriter::Recent)
             why = QStringLiteral("Take %1 is being saved by another window or program, or a save of it was "
                                  "interrupted and will be undone in at most %2 s; it was not read: open it again "
                                  "in a moment.").arg(name).arg(kRecordLiveSeconds);
-        // A take whose left save stays as it is was told of already and is
-        // read as its files hold it (the user checks and saves it again);
-        // one whose roll-back could not run is half saved: not read.
-        int error = 0;
-        if (locked && UndoLeftSave(folder, name, &error) == LeftSave::Blocked) {
-            locked = false;
-            why = LeftSaveBlockedText(name, error, true);
-        }
     }
     if (!locked) {
         if (why.isEmpty())
@@ -209,10 +194,9 @@ LeftSave RollBackLeftSave(const QString& folder, const QString& baseName, const 
 {
     if (!SaveRecordLeft(names, baseName))
         return LeftSave::None;
-    if (SaveRecordWriter(folder, baseName) != RecordWriter::Gone)
-        return LeftSave::Live;
     int ignored = 0;
-    return UndoLeftSave(folder, baseName, error ? error : &ignored);
+    RecordWriter writer = RecordWriter::Gone;
+    return UndoLeftSave(folder, baseName, error ? error : &ignored, &writer);
 }
 
 bool RollBackSavesBeforeReplacing(const QStringList& paths, QString* why)
