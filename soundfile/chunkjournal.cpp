@@ -412,6 +412,7 @@ tyJournalRollBack RollBackChunkJournal(const QString& path, int ownDescriptor)
     if (fd < 0)
         return result;
     result.bFound = true;
+    result.bRecord = true;
     if (!own)
         result.eWriter = JudgeRecordWriter(fd);
     QFile file;

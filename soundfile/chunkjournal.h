@@ -47,6 +47,7 @@ QString ChunkJournalTemporaryPath(const QString& path);
 
 struct tyJournalRollBack {
     bool bFound = false;       // a record (or a torn temporary one) was there
+    bool bRecord = false;      // the record itself was there
     RecordWriter eWriter = RecordWriter::Gone;   // not Gone: its writer may still run, nothing was done
     int nRestored = 0;         // files put back as they were
     QStringList lczMissing;    // files named by the record that no longer exist

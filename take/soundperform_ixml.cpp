@@ -214,24 +214,24 @@ void TakeGroupSave::Undo(tyTakeSave& save, const QString& why)
 {
     for (int t : save.lMembers)
         save.pTake->m_SndFile[t].Close();
-    // Only this save's own record is applied: a record in its place (on a
-    // volume without locks) is another writer's, whose take it describes.
-    // An open record not named by its path any more was taken away.
+    // Only this save's own record is applied, open still (unless its
+    // removal was just refused), as this writer's whatever the volume's
+    // locks say of it. A record in its place (on a volume without locks) is
+    // another writer's, whose take it describes.
     const bool taken = save.record.nFd >= 0 && !ChunkJournalIsOwn(save.record);
-    if (taken) {
+    if (taken)
         CloseChunkJournal(&save.record);
+    const int own = save.record.nFd;
+    save.record.nFd = -1;
+    const tyJournalRollBack result = taken ? tyJournalRollBack() : RollBackChunkJournal(save.record.czPath, own);
+    if (!result.bRecord) {
         save.pTake->ReportSave(why + QStringLiteral("\nIts save record was removed by another program, so the take "
                                                     "could not be put back: its files may hold part of this save. "
                                                     "Check the take and save it again."));
         save.bLive = false;
         return;
     }
-    // Its own record, open still (unless its removal was just refused):
-    // applied as this writer's, whatever the volume's locks say of it.
-    const int own = save.record.nFd;
-    save.record.nFd = -1;
-    const tyJournalRollBack result = RollBackChunkJournal(save.record.czPath, own);
-    if (result.bFound && result.eWriter == RecordWriter::Gone && result.lczFailed.isEmpty()) {
+    if (result.eWriter == RecordWriter::Gone && result.lczFailed.isEmpty()) {
         Refuse(save, why);
         return;
     }
