@@ -80,6 +80,43 @@ LeftSave UndoLeftSave(const QString& folder, const QString& name, int* error, Re
     return LeftSave::None;
 }
 
+// The records a killed save or replacement of the take left, settled by a
+// load holding the folder alone. False (why set, when known) when the take
+// must not be read: still live under the lock (a program that writes
+// without it, or on a volume without locks one judged by its age), the take
+// half written; or a save's roll-back that could not run, the take half
+// saved. A take whose left save stays as it is was told of already and is
+// read as its files hold it (the user checks and saves it again).
+bool SettleLeftRecords(const QString& folder, const QString& name, QString* why)
+{
+    const Replacement settled = SettleReplacement(ReplaceJournal::PathForTake(folder, name));
+    if (settled == Replacement::Failed)
+        SendUserMessage(QStringLiteral("Interrupted write"),
+                        QStringLiteral("Path:%1\nTake:%2\nAn interrupted write of this take could not be "
+                                       "finished or undone.")
+                            .arg(folder, name));
+    if (settled == Replacement::Busy)
+        return false;
+    int error = 0;
+    RecordWriter writer = RecordWriter::Gone;
+    switch (UndoLeftSave(folder, name, &error, &writer)) {
+    case LeftSave::Live:
+        if (writer == RecordWriter::Recent)
+            *why = QStringLiteral("Take %1 is being saved by another window or program, or a save of it was "
+                                  "interrupted and will be undone in at most %2 s; it was not read: open it again "
+                                  "in a moment.").arg(name).arg(kRecordLiveSeconds);
+        return false;
+    case LeftSave::Blocked:
+        *why = LeftSaveBlockedText(name, error, true);
+        return false;
+    case LeftSave::None:
+    case LeftSave::Stale:
+    case LeftSave::Kept:
+        break;
+    }
+    return true;
+}
+
 } // namespace
 
 QString TakeSaveJournalPath(const QString& folder, const QString& baseName)
@@ -124,32 +161,8 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
         return left;
     };
     QString why;
-    if (locked && recordLeft()) {
-        locked = lock->Acquire(folder, TakeFolderLock::Mode::Alone);
-        // Still live under the lock: a program that writes without it. The
-        // take is half written and must not be read.
-        const Replacement settled = locked ? SettleReplacement(replacement) : Replacement::None;
-        locked = locked && settled != Replacement::Busy;
-        if (settled == Replacement::Failed)
-            SendUserMessage(QStringLiteral("Interrupted write"),
-                            QStringLiteral("Path:%1\nTake:%2\nAn interrupted write of this take could not be "
-                                           "finished or undone.")
-                                .arg(folder, name));
-        // A take whose left save stays as it is was told of already and is
-        // read as its files hold it (the user checks and saves it again);
-        // one whose roll-back could not run is half saved, and one whose
-        // save may still run half written: not read.
-        int error = 0;
-        RecordWriter writer = RecordWriter::Gone;
-        const LeftSave left = locked ? UndoLeftSave(folder, name, &error, &writer) : LeftSave::None;
-        locked = locked && left != LeftSave::Live && left != LeftSave::Blocked;
-        if (left == LeftSave::Blocked)
-            why = LeftSaveBlockedText(name, error, true);
-        if (writer == RecordWriter::Recent)
-            why = QStringLiteral("Take %1 is being saved by another window or program, or a save of it was "
-                                 "interrupted and will be undone in at most %2 s; it was not read: open it again "
-                                 "in a moment.").arg(name).arg(kRecordLiveSeconds);
-    }
+    if (locked && recordLeft())
+        locked = lock->Acquire(folder, TakeFolderLock::Mode::Alone) && SettleLeftRecords(folder, name, &why);
     if (!locked) {
         if (why.isEmpty())
             why = QStringLiteral("Take %1 is being saved by another window or program and was not read; open it "
