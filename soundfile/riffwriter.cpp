@@ -535,8 +535,8 @@ RiffChunkWriter::UndoMatch RiffChunkWriter::MatchUndo(QFile& file, const tyChunk
         }
     }
     // Where the save wrote, each piece holds its old bytes or the save's. A
-    // record of the first format keeps no hashes: it is taken as the
-    // length allows, as it always was.
+    // record of the first format keeps no hashes: within the old length it
+    // is taken as the length allows, as it always was.
     bool saved = !hashed || length != undo.nOldLength;
     // Past the old length, whatever a roll-back cuts off must be the
     // save's own: another program may have edited it in place since. A

@@ -107,7 +107,8 @@ public:
     // Reads the file where the record would write: each piece of a region
     // must hold its old bytes or the save's (a record without hashes: the
     // length alone is judged), each piece past the old length the save's
-    // (or nothing yet: zeros a power cut left), and nothing put back may
+    // (or nothing yet: zeros a power cut left; a record that cannot tell,
+    // of an earlier format, undoes no grown file), and nothing put back may
     // reach the samples.
     static UndoMatch MatchUndo(QFile& file, const tyChunkUndo& undo, QString* why);
     // True when the file still holds the walked layout (see
