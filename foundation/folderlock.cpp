@@ -1,5 +1,7 @@
 #include "foundation/folderlock.h"
 
+#include "foundation/platform/filelocks.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
@@ -11,7 +13,6 @@
 #include <mutex>
 #include <utility>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,10 +22,6 @@ namespace {
 // save or the renames of a whole take on a slow card take, short enough that
 // nobody waits on a stuck holder for long.
 constexpr int kLockWaitMs = 5000;
-
-// The byte of the folder a waiting writer read-locks. A folder has no bytes
-// of its own to read, so no other lock of the system's claims it.
-constexpr off_t kTurnByte = 0;
 
 // This program's writers per folder (device, inode): a load of this
 // program holds back while one waits or writes. Every change is told to the
@@ -50,33 +47,6 @@ tyWriterBoard& WriterBoard()
 // The locks this thread holds: one that holds none may wait for a writer of
 // this program without bound (see folderlock.h).
 thread_local int t_nHeldLocks = 0;
-
-bool TurnLock(int handle, short type, int command)
-{
-    struct flock turn = {};
-    turn.l_type = type;
-    turn.l_whence = SEEK_SET;
-    turn.l_start = kTurnByte;
-    turn.l_len = 1;
-    if (::fcntl(handle, command, &turn) != 0)
-        return false;
-    return command != F_OFD_GETLK || turn.l_type != F_UNLCK;
-}
-
-// Says that a writer waits for the folder or writes it, to other programs.
-// A volume without such locks gives other programs' writers no turn, as
-// before; this program's own count still does.
-void ClaimTurn(int handle)
-{
-    TurnLock(handle, F_RDLCK, F_OFD_SETLK);
-}
-
-// A writer claimed the turn through another descriptor: this program's or
-// another's. A volume that cannot tell has none.
-bool TurnClaimed(int handle)
-{
-    return TurnLock(handle, F_WRLCK, F_OFD_GETLK);
-}
 
 } // namespace
 
@@ -142,11 +112,10 @@ bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
             return true;
         }
         SetWriter(Writer::Waiting);
-        ClaimTurn(m_nHandle);
+        ClaimFolderTurn(m_nHandle);
     }
     const bool mayWaitForOwnWriter = t_nHeldLocks == 0;
     tyWriterBoard& board = WriterBoard();
-    const int operation = (alone ? LOCK_EX : LOCK_SH) | LOCK_NB;
     QElapsedTimer waited;
     waited.start();
     for (;;) {
@@ -154,16 +123,14 @@ bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
         // gives it back when it finds one: a writer's lock excludes it
         // either way, and the folder's status it reads once it holds its
         // share tells the folder as it stands under the lock.
-        const int error = ::flock(m_nHandle, operation) == 0 ? 0 : errno;
-        if (error == EINTR)
-            continue;
-        if (error != 0 && error != EWOULDBLOCK) {
-            // No locks on this volume (ENOLCK, EOPNOTSUPP, EINVAL, EBADF
-            // on some network file systems): go on without, as before.
+        const LockTry tried = TryFolderLock(m_nHandle, alone);
+        if (tried == LockTry::Unsupported) {
+            // No locks on this volume: go on without, as before.
             Release();
             return true;
         }
-        if (((error == 0 && !alone) || !identified) && !identify()) {
+        const bool granted = tried == LockTry::Held;
+        if (((granted && !alone) || !identified) && !identify()) {
             Release();
             return true;
         }
@@ -180,11 +147,11 @@ bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
         // A load that took its share after the claim of another program's
         // writer holds back too. One that took it just before the claim is
         // a load already running, which that writer waits for.
-        const bool held = error != 0 || ownWriter || (!alone && TurnClaimed(m_nHandle));
+        const bool held = !granted || ownWriter || (!alone && FolderTurnClaimed(m_nHandle));
         if (!held)
             break;
-        if (error == 0)
-            ::flock(m_nHandle, LOCK_UN);
+        if (granted)
+            UnlockFolder(m_nHandle);
         if (ownHolder && mayWaitForOwnWriter)
             waited.restart();
         else if (waited.elapsed() >= kLockWaitMs) {
@@ -211,13 +178,23 @@ bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
     return true;
 }
 
+RecordWriter JudgeRecordWriter(int recordDescriptor)
+{
+    switch (TryRecordLock(recordDescriptor)) {
+    case LockTry::Held:
+        return RecordWriter::Gone;
+    case LockTry::Busy:
+        return RecordWriter::Running;
+    case LockTry::Unsupported:
+        break;
+    }
+    struct stat status;
+    return ::fstat(recordDescriptor, &status) == 0 && ::time(nullptr) - status.st_mtime < kRecordLiveSeconds
+               ? RecordWriter::Recent
+               : RecordWriter::Gone;
+}
+
 bool RecordWriterMayLive(int recordDescriptor)
 {
-    if (::flock(recordDescriptor, LOCK_EX | LOCK_NB) == 0)
-        return false;
-    if (errno == EWOULDBLOCK)
-        return true;
-    constexpr qint64 kLiveSeconds = 30;
-    struct stat status;
-    return ::fstat(recordDescriptor, &status) == 0 && ::time(nullptr) - status.st_mtime < kLiveSeconds;
+    return JudgeRecordWriter(recordDescriptor) != RecordWriter::Gone;
 }

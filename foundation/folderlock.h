@@ -42,7 +42,11 @@
 // not killed, and a group save may outlast the wait, after which the user
 // expects the saved take, not a refusal; and a thread that holds nothing is
 // part of no circle of waits. A volume without such locks (some network
-// shares) is used without them, as it always was.
+// shares) is used without them, as it always was, and a share mounted by
+// two computers may keep each one's folder locks to itself: there a
+// writer's record, made only where none stands, keeps the other writers
+// out (see RecordWriterMayLive). The lock's style, and why, is with
+// TryFolderLock.
 class TakeFolderLock
 {
 public:
@@ -79,15 +83,23 @@ private:
 };
 
 // The one rule for the records writes leave beside a take (a save's
-// ".nalvo-save", a replacement's or renames' ".nalvo-commit"), asked of a
-// record's open descriptor by a caller holding the take folder's lock
-// alone: every writer of ours holds that lock for as long as its record
-// lives, and a replacement's writer also locks its record, so a record
-// that can be locked now was left by a killed writer. On a volume without
-// locks nothing tells a killed writer from a running one but time: a
-// record changed in the last 30 s (longer than any save or commit of a
-// take takes) is taken for a live one. A record found abandoned stays
-// locked through recordDescriptor while the caller settles it.
+// ".nalvo-save", a replacement's or renames' ".nalvo-commit", each copy of
+// a rename's record), asked of a record's open descriptor by a caller
+// holding the take folder's lock alone: every writer of ours holds that
+// lock for as long as its record lives, and a replacement's writer also
+// locks its record, so a record that can be locked now was left by a
+// killed writer. On a volume without locks nothing tells a killed writer
+// from a running one but time: a record changed in the last
+// kRecordLiveSeconds (longer than any save or commit of a take takes) is
+// taken for a live one. A record found abandoned stays locked through
+// recordDescriptor while the caller settles it.
+enum class RecordWriter {
+    Gone,      // killed or ended: the record is the caller's to settle
+    Running,   // its writer holds its lock
+    Recent,    // no locks on this volume, and it changed a moment ago
+};
+constexpr int kRecordLiveSeconds = 30;
+RecordWriter JudgeRecordWriter(int recordDescriptor);
 bool RecordWriterMayLive(int recordDescriptor);
 
 #endif

@@ -3,6 +3,7 @@
 #include "foundation/fileutil.h"
 #include "foundation/folderlock.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/platform/filelocks.h"
 #include "foundation/takenaming.h"
 
 #include <QDateTime>
@@ -18,7 +19,6 @@
 #include <mutex>
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -238,7 +238,7 @@ void NoteSettledRenames(const QString& journalPath, const tyRecord& record, Repl
         g_Settled.insert(QDir::cleanPath(path), names);
 }
 
-// Creates the record at path, flocked, after settling an abandoned one there.
+// Creates the record at path, locked, after settling an abandoned one there.
 // The descriptor, or -1 (*error).
 int CreateRecord(const QString& path, QString* error)
 {
@@ -261,11 +261,12 @@ int CreateRecord(const QString& path, QString* error)
             return -1;
         }
         // A reader that met the empty file before the lock removed it: again.
-        int locked = -1;
-        for (int wait = 0; wait < 50 && (locked = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EWOULDBLOCK; ++wait)
+        // A volume without locks leaves it unlocked (see Write).
+        LockTry locked = LockTry::Busy;
+        for (int wait = 0; wait < 50 && (locked = TryRecordLock(fd)) == LockTry::Busy; ++wait)
             QThread::usleep(1000);
         struct stat st;
-        if ((locked != 0 && errno == EWOULDBLOCK) || ::fstat(fd, &st) != 0 || st.st_nlink == 0) {
+        if (locked == LockTry::Busy || ::fstat(fd, &st) != 0 || st.st_nlink == 0) {
             ::close(fd);
             continue;
         }
@@ -366,6 +367,9 @@ void ReplaceJournal::MarkRollBack()
             && ::write(record.nFd, line.constData(), size_t(line.size())) == line.size())
             descriptors << record.nFd;
     }
+    // Not on the disk when the sync fails: a reader after a power cut then
+    // finds no "back" line, and finishes only when every new file is still
+    // there (see CanFinish), else takes everything back; either is whole.
     SyncFiles(descriptors);
 }
 
@@ -395,6 +399,8 @@ void ReplaceJournal::End(bool sync)
             ::close(record.nFd);
         }
     }
+    // A removal a power cut takes back leaves a record whose step is over:
+    // settling it again moves or removes nothing.
     if (sync)
         SyncRecordFolder(m_ltRecords.front().czPath);
     m_ltRecords.clear();
@@ -441,7 +447,7 @@ Replacement SettleReplacement(const QString& journalPath)
         if (twinFd < 0)
             continue;
         twins.push_back(twinFd);
-        if (::flock(twinFd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        if (RecordWriterMayLive(twinFd)) {
             closeAll();
             return Replacement::Busy;
         }
@@ -461,9 +467,13 @@ Replacement SettleReplacement(const QString& journalPath)
     } else {
         result = TakeBack(record) ? Replacement::TakenBack : Replacement::Failed;
     }
+    // The settled names on the disk before the record goes: a record that
+    // stays is settled again by the next reader, as it stands then.
+    if (result != Replacement::Failed && !SyncRecordFolder(journalPath))
+        result = Replacement::Failed;
     if (result != Replacement::Failed) {
-        // The settled names on the disk before the record goes.
-        SyncRecordFolder(journalPath);
+        // A copy or a removal that stays (or that a power cut brings back)
+        // names files already settled: settling it again changes nothing.
         for (const QString& twin : record.twins)
             Unlink(twin);
         Unlink(journalPath);

@@ -15,8 +15,9 @@
 // record is what brings it back.
 //
 // The record lies beside the files as ".<take root>.nalvo-commit", a name no
-// take pattern matches. Its writer holds an exclusive flock on it for the
-// whole step, so a reader never settles a live one.
+// take pattern matches. Its writer holds the record's lock (see
+// TryRecordLock) for the whole step, and every copy of it is judged by
+// RecordWriterMayLive, so a reader never settles a live one.
 //
 // The same record carries the renames of a take's files to other names (the
 // short and long names): there the files themselves move, nothing is made
@@ -65,7 +66,7 @@ private:
 
     struct tyHeldRecord {
         QString czPath;
-        int nFd;   // flocked from Begin to End
+        int nFd;   // locked from Begin to End
     };
     std::vector<tyHeldRecord> m_ltRecords;
     bool m_bBack = false;

@@ -2,6 +2,7 @@
 
 #include "foundation/fileutil.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/platform/filelocks.h"
 #include "foundation/platform/foldernames.h"
 #include "foundation/replacejournal.h"
 
@@ -17,11 +18,9 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <limits>
 #include <mutex>
 #include <system_error>
 #include <thread>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,50 +32,9 @@ constexpr char kPartMarkerText[] = ".nalvo-part-";
 const QLatin1String kPartMarker(kPartMarkerText);
 constexpr int kSuffixDigits = 6;
 
-enum class LockResult { Held, Busy, Unsupported };
-
-// A live writer's temporary file is told from an abandoned one by a lock
-// the writer holds until Commit() or Discard() and that dies with its
-// process. Both sides try once and never wait: a volume whose lock server
-// does not answer at once must not hang a write.
-//
-// On Linux the lock covers one byte far past any data a file can hold, and
-// belongs to the open file description (not to the process). Not flock:
-// on SMB volumes the client turns a flock into a byte-range lock of the
-// whole file that the server enforces, so the metadata pass's second handle
-// on the temporary file could not write it. A shared lock would not help
-// there (it denies writes to every handle, the locker's own included), and
-// letting the lock go before the second open would leave a live file
-// unlocked for another program's sweep. A lock on a byte no write reaches
-// is harmless where locks are enforced. Not a classic POSIX lock: that one
-// belongs to the process, goes when any of the process's descriptors of the
-// file is closed (the metadata pass closes its own) and never conflicts with
-// a sweep of the same process.
-//
-// The writer holds a write lock (its descriptor is open for writing), a
-// sweep a read lock, which any writer's lock refuses.
-LockResult TryLock(int fd, bool writer)
-{
-    int result;
-#if defined(__linux__) && defined(F_OFD_SETLK)
-    struct flock lock = {};
-    lock.l_type = writer ? F_WRLCK : F_RDLCK;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = std::numeric_limits<off_t>::max() - 1;
-    lock.l_len = 1;
-    do
-        result = ::fcntl(fd, F_OFD_SETLK, &lock);
-    while (result != 0 && errno == EINTR);
-#else
-    Q_UNUSED(writer)
-    do
-        result = ::flock(fd, LOCK_EX | LOCK_NB);
-    while (result != 0 && errno == EINTR);
-#endif
-    if (result == 0)
-        return LockResult::Held;
-    return errno == EAGAIN || errno == EWOULDBLOCK || errno == EACCES ? LockResult::Busy : LockResult::Unsupported;
-}
+// A live writer's temporary file is told from an abandoned one by the lock
+// the writer holds until Commit() or Discard() (see TryTemporaryLock), which
+// dies with its process.
 
 // The descriptor and the path name one file that still has a name.
 bool StillNamed(int fd, const QByteArray& path)
@@ -177,8 +135,7 @@ bool SafeOutput::Begin(qint64 plannedLength)
     const QFileInfo target(m_czFinalPath);
     if (target.isDir())
         return Fail(Failure::TargetIsFolder, QStringLiteral("the target is a folder"));
-    m_bTargetExisted = target.exists() || target.isSymLink();
-    if (m_bTargetExisted && m_eReplace == Replace::Never)
+    if ((target.exists() || target.isSymLink()) && m_eReplace == Replace::Never)
         return Fail(Failure::TargetExists, QStringLiteral("the target exists"));
     if (plannedLength < 0 || (plannedLength > kMaxLength && !m_bUnbounded))
         return Fail(Failure::TooLarge, QStringLiteral("%1 bytes pass the 32-bit limit").arg(plannedLength));
@@ -217,7 +174,7 @@ bool SafeOutput::CreateTemporary(const QString& stem)
         // Held by another: a sweep that met the new file before its lock,
         // and removes it; a new name is made. A volume without locks keeps
         // the file unlocked: no sweep removes anything there.
-        if (TryLock(fd, true) == LockResult::Busy) {
+        if (TryTemporaryLock(fd, true) == LockTry::Busy) {
             ::close(fd);
             continue;
         }
@@ -285,16 +242,16 @@ int RemoveAbandonedAmong(const QString& folder, const QStringList& names, QStrin
         const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         if (fd < 0)
             continue;
-        const LockResult lock = TryLock(fd, false);
+        const LockTry lock = TryTemporaryLock(fd, false);
         // A free lock: the writer is gone. The name must still be the file
         // locked (a writer may have renamed it into place meanwhile).
-        if (lock == LockResult::Held && StillNamed(fd, path) && ::unlink(path.constData()) == 0)
+        if (lock == LockTry::Held && StillNamed(fd, path) && ::unlink(path.constData()) == 0)
             ++removed;
         ::close(fd);
         if (lock == LockResult::Busy && live)
             *live << name;
         // No lock here tells a live writer from a gone one: nothing goes.
-        if (lock == LockResult::Unsupported)
+        if (lock == LockTry::Unsupported)
             break;
     }
     return removed;

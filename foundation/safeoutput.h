@@ -89,8 +89,6 @@ public:
     int Handle() const { return m_File.handle(); }
     QString FinalPath() const { return m_czFinalPath; }
     QString TemporaryPath() const { return m_czTempPath; }
-    // A file of the final name existed when Begin() ran.
-    bool TargetExisted() const { return m_bTargetExisted; }
     bool IsCommitted() const { return m_bCommitted; }
     Failure LastFailure() const { return m_eFailure; }
     QString ErrorText() const { return m_czError; }
@@ -116,7 +114,6 @@ private:
     std::unique_ptr<tyWriteback> m_pWriteback;   // started by the first stretch, stopped before the file closes
     bool m_bUnbounded = false;
     bool m_bCommitted = false;
-    bool m_bTargetExisted = false;
     Failure m_eFailure = Failure::None;
     QString m_czError;
 };

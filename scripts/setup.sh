@@ -2,7 +2,10 @@
 # Installs what building, running and testing Nalvo need on Debian 12.
 # Only packages that are missing are installed; works as root or with sudo.
 # --ci adds the tools of the sanitizer and fuzzing passes. The exFAT tools
-# serve the tests that write to a mounted exFAT image (as root).
+# serve the tests that write to a mounted exFAT image (as root); libfuse3
+# builds the lockless pass-through volume of the shared-folder tests (as
+# root it mounts without fuse3's fusermount3, whose package would replace
+# the fuse package exfat-fuse is installed with).
 set -euo pipefail
 
 packages=(
@@ -11,7 +14,7 @@ packages=(
     fonts-dejavu-core xvfb xauth
     ffmpeg sox poppler-utils
     libpulse-dev pulseaudio pulseaudio-utils
-    exfatprogs exfat-fuse
+    exfatprogs exfat-fuse libfuse3-dev
 )
 if [[ "${1:-}" == "--ci" ]]; then
     packages+=(clang libclang-rt-14-dev)

@@ -1,7 +1,9 @@
 #include "soundfile/chunkjournal.h"
 
 #include "foundation/fileutil.h"
+#include "foundation/folderlock.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/platform/filelocks.h"
 
 #include <QDataStream>
 #include <QFile>
@@ -11,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <memory>
 #include <unistd.h>
 #include <vector>
@@ -19,10 +22,13 @@ namespace {
 
 const char kMagic[] = "NALVO-SAVE-JOURNAL";
 // 2: each member's regions carry the hashes of the bytes the save writes
-// there. A record of version 1, written before, has none and is still read:
-// it may lie on a card whose save was killed.
-constexpr quint32 kVersion = 2;
+// there. 3: each member also carries the hashes of what the save writes past
+// its old length. Records of the earlier versions are still read: they may
+// lie on a card whose save was killed (see MatchUndo for what they cannot
+// undo).
+constexpr quint32 kVersion = 3;
 constexpr quint32 kFirstVersion = 1;
+constexpr quint32 kRegionHashVersion = 2;
 // A record larger than this is not a record of ours.
 constexpr qint64 kMaxJournalBytes = 256 * 1024 * 1024;
 
@@ -58,6 +64,7 @@ QByteArray Serialise(const QList<tyChunkUndo>& members)
             room += region.second.size() + 16;
         for (const QByteArray& hashes : member.lNewHashes)
             room += hashes.size() + 4;
+        room += member.tailHashes.size() + 4;
     }
     QByteArray body;
     body.reserve(room + 8);
@@ -73,6 +80,7 @@ QByteArray Serialise(const QList<tyChunkUndo>& members)
             out << quint32(member.lNewHashes.size());
             for (const QByteArray& hashes : member.lNewHashes)
                 out << hashes;
+            out << member.tailHashes;
         }
     }
     body += Checksum(body);
@@ -86,28 +94,82 @@ QString ChunkJournalTemporaryPath(const QString& path)
     return path + QLatin1Char('~');
 }
 
-bool WriteChunkJournal(const QString& path, const QList<tyChunkUndo>& members, QString* why,
-                       int* errorNumber)
+namespace {
+
+// The open descriptor and the path name one file.
+bool Names(int fd, const QString& path)
 {
-    QList<tyChunkJournalWrite> records{{path, members, 0, QString()}};
-    WriteChunkJournals(&records);
-    *errorNumber = records.first().nError;
-    *why = records.first().czWhy;
-    return *errorNumber == 0;
+    struct stat open, named;
+    return fd >= 0 && ::fstat(fd, &open) == 0 && open.st_nlink > 0
+           && ::lstat(QFile::encodeName(path).constData(), &named) == 0 && open.st_dev == named.st_dev
+           && open.st_ino == named.st_ino;
 }
+
+// Two open descriptors of one file.
+bool SameFile(int a, int b)
+{
+    struct stat sa, sb;
+    return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+// Removes path when it still names the file open as fd.
+void RemoveOwn(int fd, const QString& path)
+{
+    if (Names(fd, path))
+        ::unlink(QFile::encodeName(path).constData());
+}
+
+// Creates the temporary record exclusively: one a live writer holds (see
+// RecordWriterMayLive) is left to it (EBUSY), one a killed writer left is
+// removed first; it changed no file. The record is locked while it lives,
+// so that wherever locks reach (another program, another computer) it is
+// judged a live writer's; a volume without locks judges it by its age. The
+// descriptor, or -1 (*error).
+int CreateTemporary(const QString& path, int* error)
+{
+    const QByteArray name = QFile::encodeName(path);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+        if (fd < 0 && errno != EEXIST) {
+            *error = errno;
+            return -1;
+        }
+        if (fd >= 0) {
+            // A judge that met it before the lock took it for a killed
+            // writer's and removed it: made again. Unsupported leaves the
+            // record to the age rule.
+            struct stat own;
+            if (TryRecordLock(fd) != LockTry::Busy && ::fstat(fd, &own) == 0 && own.st_nlink > 0) {
+                *error = 0;
+                return fd;
+            }
+            ::close(fd);
+            continue;
+        }
+        const int left = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (left < 0)
+            continue;
+        const bool live = RecordWriterMayLive(left);
+        if (!live)
+            RemoveOwn(left, path);
+        ::close(left);
+        if (live)
+            break;
+    }
+    *error = EBUSY;
+    return -1;
+}
+
+} // namespace
 
 void WriteChunkJournals(QList<tyChunkJournalWrite>* records)
 {
-    std::vector<std::unique_ptr<QFile>> files;
     QVector<int> written;
     for (tyChunkJournalWrite& record : *records) {
         const QByteArray body = Serialise(record.lMembers);
-        auto file = std::make_unique<QFile>(ChunkJournalTemporaryPath(record.czPath));
-        record.nError = 0;
-        if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-            record.nError = errno ? errno : EIO;
+        record.nFd = CreateTemporary(ChunkJournalTemporaryPath(record.czPath), &record.nError);
         for (qint64 done = 0; record.nError == 0 && done < body.size();) {
-            const ssize_t n = ::write(file->handle(), body.constData() + done, size_t(body.size() - done));
+            const ssize_t n = ::write(record.nFd, body.constData() + done, size_t(body.size() - done));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
@@ -115,51 +177,79 @@ void WriteChunkJournals(QList<tyChunkJournalWrite>* records)
             done += qMax<ssize_t>(n, 0);
         }
         if (record.nError == 0)
-            written << file->handle();
-        files.push_back(std::move(file));
+            written << record.nFd;
     }
     // Every record's bytes on the disk before its name, and its name on the
     // disk (the folder synced) before any file changes: a rename not yet on
     // the disk would leave the whole record under the temporary name, which
     // the loaders discard. The records of several saves share each step: no
     // record's own order changes, and a file of one save changes only after
-    // all of them are on the disk.
+    // all of them are on the disk. The name is taken only where none is: a
+    // record there is another writer's (one a killed writer left was
+    // settled before the save began), and is never replaced.
     const int dataError = SyncFiles(written);
     QStringList folders;
     for (tyChunkJournalWrite& record : *records) {
         if (record.nError == 0)
             record.nError = dataError;
-        if (record.nError == 0
-            && ::rename(QFile::encodeName(ChunkJournalTemporaryPath(record.czPath)).constData(),
-                        QFile::encodeName(record.czPath).constData())
-                   != 0)
-            record.nError = errno;
+        if (record.nError == 0 && !RenameNoReplace(ChunkJournalTemporaryPath(record.czPath), record.czPath))
+            record.nError = errno == EEXIST ? EBUSY : errno;
         const QString folder = QFileInfo(record.czPath).absolutePath();
         if (record.nError == 0 && !folders.contains(folder))
             folders << folder;
     }
     const int folderError = SyncFolders(folders);
-    for (size_t i = 0; i < files.size(); ++i) {
-        tyChunkJournalWrite& record = (*records)[int(i)];
+    for (tyChunkJournalWrite& record : *records) {
         const bool renamed = record.nError == 0;
         if (renamed)
             record.nError = folderError;
-        files[i]->close();
         if (record.nError == 0)
             continue;
         // Not known to be on the disk: no file may change on its strength.
-        if (renamed)
-            QFile::remove(record.czPath);
-        QFile::remove(ChunkJournalTemporaryPath(record.czPath));
+        // One whose removal fails is a killed writer's to the next reader,
+        // whose roll-back finds every file as it was and only removes it.
+        RemoveOwn(record.nFd, renamed ? record.czPath : ChunkJournalTemporaryPath(record.czPath));
+        CloseChunkJournal(&record);
         record.czWhy = SystemErrorText(record.nError);
     }
 }
 
+bool ChunkJournalIsOwn(const tyChunkJournalWrite& record)
+{
+    return Names(record.nFd, record.czPath);
+}
+
+int RemoveChunkJournal(tyChunkJournalWrite* record)
+{
+    // Closed before it is removed: a FUSE volume (exfat-fuse) keeps a file
+    // removed while open as a ".fuse_hidden" one. Another writer takes the
+    // name only once it is gone, and no one takes a live record for a
+    // killed one's (see RecordWriterMayLive), so the name is still this
+    // record's at the removal.
+    const bool own = ChunkJournalIsOwn(*record);
+    CloseChunkJournal(record);
+    if (!own)
+        return ESTALE;
+    return ::unlink(QFile::encodeName(record->czPath).constData()) == 0 ? 0 : errno;
+}
+
+void CloseChunkJournal(tyChunkJournalWrite* record)
+{
+    if (record->nFd >= 0)
+        ::close(record->nFd);
+    record->nFd = -1;
+}
+
 bool ReadChunkJournal(const QString& path, QList<tyChunkUndo>* members)
 {
-    members->clear();
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxJournalBytes || file.size() < 8)
+    return file.open(QIODevice::ReadOnly) && ReadChunkJournal(file, members);
+}
+
+bool ReadChunkJournal(QFile& file, QList<tyChunkUndo>* members)
+{
+    members->clear();
+    if (file.size() > kMaxJournalBytes || file.size() < 8 || !file.seek(0))
         return false;
     QByteArray bytes = file.readAll();
     const QByteArray sum = bytes.right(8);
@@ -174,7 +264,7 @@ bool ReadChunkJournal(const QString& path, QList<tyChunkUndo>* members)
         || QByteArray(magic, int(sizeof(magic))) != QByteArray(kMagic, int(sizeof(kMagic))))
         return false;
     in >> version >> count;
-    if (version != kVersion && version != kFirstVersion)
+    if (version < kFirstVersion || version > kVersion)
         return false;
     for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
         tyChunkUndo member;
@@ -196,6 +286,8 @@ bool ReadChunkJournal(const QString& path, QList<tyChunkUndo>* members)
             in >> hashes;
             member.lNewHashes.append(hashes);
         }
+        if (version > kRegionHashVersion)
+            in >> member.tailHashes;
         members->append(member);
     }
     // A member's name is a plain file name: the record never reaches
@@ -208,24 +300,13 @@ bool ReadChunkJournal(const QString& path, QList<tyChunkUndo>* members)
     return in.status() == QDataStream::Ok && in.atEnd();
 }
 
-tyJournalRollBack RollBackChunkJournal(const QString& path)
+namespace {
+
+// Puts back every file the record at path names (in its folder), synced;
+// none when one of them does not fit (see RollBackChunkJournal).
+void RollBackMembers(const QString& path, const QList<tyChunkUndo>& members, tyJournalRollBack* out)
 {
-    tyJournalRollBack result;
-    const QString temporary = ChunkJournalTemporaryPath(path);
-    if (QFileInfo::exists(temporary)) {
-        result.bFound = true;
-        QFile::remove(temporary);
-    }
-    if (!QFileInfo::exists(path))
-        return result;
-    result.bFound = true;
-    QList<tyChunkUndo> members;
-    if (!ReadChunkJournal(path, &members)) {
-        // Written whole or not at all, so this one is no record of ours:
-        // leave it for a person to look at.
-        result.lczFailed << QFileInfo(path).fileName() + QStringLiteral(": not a save record");
-        return result;
-    }
+    tyJournalRollBack& result = *out;
     // Every member is checked before any is written: a record that does not
     // fit one of them (changed by another program since) puts none back, so
     // the take is never left half old, half new by the roll-back itself, and
@@ -235,14 +316,23 @@ tyJournalRollBack RollBackChunkJournal(const QString& path)
     QStringList partly;
     for (int i = 0; i < members.size(); ++i) {
         const tyChunkUndo& member = members.at(i);
-        auto file = std::make_unique<QFile>(folder + member.czFileName);
+        const QByteArray name = QFile::encodeName(folder + member.czFileName);
         QString why;
-        if (!file->exists()) {
+        const int fd = ::open(name.constData(), O_RDWR | O_CLOEXEC);
+        if (fd < 0 && errno == ENOENT) {
             result.lczMissing << member.czFileName;
             continue;
         }
-        if (!file->open(QIODevice::ReadWrite | QIODevice::Unbuffered | QIODevice::ExistingOnly)) {
-            result.lczFailed << member.czFileName + QStringLiteral(": ") + file->errorString();
+        auto file = std::make_unique<QFile>();
+        if (fd < 0 || !file->open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+            const int error = fd < 0 ? errno : EIO;
+            if (fd >= 0)
+                ::close(fd);
+            // A name that is no file (a folder, a link loop) is the record's
+            // fault, not the card's: it can never be put back.
+            if (error != EISDIR && error != ELOOP && error != ENOTDIR)
+                result.nWriteError = result.nWriteError ? result.nWriteError : error;
+            result.lczFailed << member.czFileName + QStringLiteral(": ") + SystemErrorText(error);
             continue;
         }
         switch (RiffChunkWriter::MatchUndo(*file, member, &why)) {
@@ -264,7 +354,7 @@ tyJournalRollBack RollBackChunkJournal(const QString& path)
     }
     if (!result.lczFailed.isEmpty()) {
         result.lczLeft = partly;
-        return result;
+        return;
     }
     QVector<int> descriptors;
     for (int i = 0; i < members.size(); ++i) {
@@ -272,25 +362,87 @@ tyJournalRollBack RollBackChunkJournal(const QString& path)
         if (!file)
             continue;
         QString why;
+        errno = 0;
         if (RiffChunkWriter::ApplyUndo(*file, members.at(i), &why)) {
             ++result.nRestored;
             descriptors.append(file->handle());
         } else {
+            result.nWriteError = result.nWriteError ? result.nWriteError : errno ? errno : EIO;
             result.lczFailed << members.at(i).czFileName + QStringLiteral(": ") + why;
         }
     }
     const int syncError = SyncFiles(descriptors);
     opened.clear();
-    if (syncError != 0)
+    if (syncError != 0) {
+        result.nWriteError = result.nWriteError ? result.nWriteError : syncError;
         result.lczFailed << QStringLiteral("the restored files could not be synced: %1").arg(SystemErrorText(syncError));
-    if (syncError != 0 || !result.lczFailed.isEmpty())
+    }
+}
+
+} // namespace
+
+tyJournalRollBack RollBackChunkJournal(const QString& path, int ownDescriptor)
+{
+    tyJournalRollBack result;
+    // The record is judged on the descriptor it is read, applied and
+    // removed through: its name may pass from a writer's temporary one to
+    // its own between two looks. The temporary one first, so that a rename
+    // meanwhile is met under the record's name.
+    const QString temporary = ChunkJournalTemporaryPath(path);
+    const int torn = ::open(QFile::encodeName(temporary).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (torn >= 0) {
+        result.bFound = true;
+        const RecordWriter writer = JudgeRecordWriter(torn);
+        // A torn one that stays (its removal refused) changed nothing: the
+        // next reader tries again. A live one is another writer's, about to
+        // take the record's name: none may be settled now but the caller's
+        // own.
+        if (writer == RecordWriter::Gone)
+            RemoveOwn(torn, temporary);
+        else if (ownDescriptor < 0)
+            result.eWriter = writer;
+        ::close(torn);
+    }
+    const int fd = result.eWriter != RecordWriter::Gone
+                       ? -1
+                       : ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    const bool own = fd >= 0 && ownDescriptor >= 0 && SameFile(fd, ownDescriptor);
+    if (ownDescriptor >= 0)
+        ::close(ownDescriptor);
+    if (fd < 0)
         return result;
+    result.bFound = true;
+    result.bRecord = true;
+    if (!own)
+        result.eWriter = JudgeRecordWriter(fd);
+    QFile file;
+    QList<tyChunkUndo> members;
+    const bool read = result.eWriter == RecordWriter::Gone
+                      && file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle)
+                      && ReadChunkJournal(file, &members);
+    file.close();
+    if (result.eWriter != RecordWriter::Gone || !read) {
+        // Written whole or not at all, so one that does not read is no
+        // record of ours: left for a person to look at.
+        if (result.eWriter == RecordWriter::Gone)
+            result.lczFailed << QFileInfo(path).fileName() + QStringLiteral(": not a save record");
+        ::close(fd);
+        return result;
+    }
+    RollBackMembers(path, members, &result);
     // The removal on the disk too: a record a power cut brings back would
     // be taken for a killed save's again, and applied over whatever the
-    // take holds by then.
-    if (::unlink(QFile::encodeName(path).constData()) != 0)
+    // take holds by then. Closed before it is removed (see
+    // RemoveChunkJournal), and only while its name is still this record's.
+    const bool named = Names(fd, path);
+    ::close(fd);
+    if (!result.lczFailed.isEmpty())
+        return result;
+    if (!named)
+        result.nRemoveError = ESTALE;
+    else if (::unlink(QFile::encodeName(path).constData()) != 0)
         result.nRemoveError = errno;
     else
-        result.nRemoveError = SyncFolder(folder);
+        result.nRemoveError = SyncFolder(QFileInfo(path).absolutePath());
     return result;
 }

@@ -90,6 +90,62 @@ void AppendChangedSpan(qint64 offset, const QByteArray& old, const char* next, q
         AddRegion(undo, offset + first, old.mid(first, end - first), QByteArray(next + first, end - first));
 }
 
+// What a rewrite writes past the old length: the rest of a grown last
+// chunk, or a whole appended one.
+QByteArray TailBytes(const tyIxmlRewrite& plan, const QByteArray& payload)
+{
+    QByteArray bytes;
+    if (plan.eKind == tyIxmlRewrite::kGrowLast) {
+        bytes = payload.mid(int(plan.nOldLength - plan.PayloadOffset()));
+    } else if (plan.eKind == tyIxmlRewrite::kAppend) {
+        if (plan.bPadFirst)
+            bytes.append('\0');
+        bytes.append("iXML", 4).append(Le32(plan.nChunkSize)).append(payload);
+    }
+    return bytes;
+}
+
+// The size bytes of the file from offset (through short reads); false with
+// *why on an error.
+bool ReadFully(int fd, qint64 offset, QByteArray* bytes, qint64 size, QString* why)
+{
+    bytes->resize(int(size));
+    for (qint64 got = 0; got < size;) {
+        const ssize_t n = ::pread(fd, bytes->data() + got, size_t(size - got), off_t(offset + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            *why = QStringLiteral("cannot read the file: %1").arg(QString::fromLocal8Bit(strerror(n < 0 ? errno : EIO)));
+            return false;
+        }
+        got += n;
+    }
+    return true;
+}
+
+// The bytes the file holds past the old length (tail) are what the save
+// writes there, piece by piece (see UndoPieceHashes), or zeros: a power cut
+// may give a file its new length before the bytes reach the card. A piece
+// the file's end cuts short can only be such zeros.
+bool TailIsTheSaves(const tyChunkUndo& undo, const QByteArray& tail)
+{
+    constexpr int kPiece = RiffChunkWriter::kUndoTailPieceBytes;
+    constexpr int kHash = RiffChunkWriter::kUndoHashBytes;
+    const qint64 length = undo.nOldLength + tail.size();
+    for (qint64 at = undo.nOldLength, piece = 0; at < length; ++piece) {
+        const qint64 next = qMin(undo.nNewLength, (at / kPiece + 1) * kPiece);
+        const int size = int(qMin(next, length) - at);
+        const QByteArray bytes = QByteArray::fromRawData(tail.constData() + (at - undo.nOldLength), size);
+        const bool saves = next <= length && undo.tailHashes.size() >= (piece + 1) * kHash
+                           && RiffChunkWriter::UndoPieceHashes(at, bytes, kPiece)
+                                  == undo.tailHashes.mid(int(piece) * kHash, kHash);
+        if (!saves && bytes.count('\0') != size)
+            return false;
+        at = next;
+    }
+    return true;
+}
+
 } // namespace
 
 RiffChunkWriter::RiffChunkWriter(QFile& file, const tyRiffLayout& layout)
@@ -314,6 +370,7 @@ bool RiffChunkWriter::ReadUndo(const tyIxmlRewrite& plan, const QByteArray& payl
     undo->nNewLength = plan.nFinalLength;
     undo->lRegions.clear();
     undo->lNewHashes.clear();
+    undo->tailHashes = UndoPieceHashes(plan.nOldLength, TailBytes(plan, payload), kUndoTailPieceBytes);
     if (plan.nFinalLength != plan.nOldLength)
         AddRegion(undo, 4, Le32(m_Layout.nRiffSize), Le32(quint32(plan.nFinalLength - 8)));
     for (const auto& field : plan.lFields) {
@@ -395,14 +452,7 @@ bool RiffChunkWriter::ReserveIxmlRewrite(const tyIxmlRewrite& plan, const QByteA
 {
     if (payload.size() != qint64(plan.nChunkSize))
         return Fail(QStringLiteral("the text does not match the plan"));
-    QByteArray bytes;
-    if (plan.eKind == tyIxmlRewrite::kGrowLast) {
-        bytes = payload.mid(int(plan.nOldLength - plan.PayloadOffset()));
-    } else if (plan.eKind == tyIxmlRewrite::kAppend) {
-        if (plan.bPadFirst)
-            bytes.append('\0');
-        bytes.append("iXML", 4).append(Le32(plan.nChunkSize)).append(payload);
-    }
+    const QByteArray bytes = TailBytes(plan, payload);
     if (bytes.isEmpty())
         return true;
     // Real bytes, not a hole: the card must find room for them now, while
@@ -449,11 +499,11 @@ bool RiffChunkWriter::CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteAr
     return false;
 }
 
-QByteArray RiffChunkWriter::UndoPieceHashes(qint64 offset, const QByteArray& bytes)
+QByteArray RiffChunkWriter::UndoPieceHashes(qint64 offset, const QByteArray& bytes, int pieceBytes)
 {
     QByteArray hashes;
     for (qint64 at = offset, end = offset + bytes.size(); at < end;) {
-        const qint64 next = qMin(end, (at / kUndoPieceBytes + 1) * kUndoPieceBytes);
+        const qint64 next = qMin(end, (at / pieceBytes + 1) * pieceBytes);
         const QByteArray piece = QByteArray::fromRawData(bytes.constData() + (at - offset), int(next - at));
         hashes += QCryptographicHash::hash(piece, QCryptographicHash::Sha256).left(kUndoHashBytes);
         at = next;
@@ -485,23 +535,29 @@ RiffChunkWriter::UndoMatch RiffChunkWriter::MatchUndo(QFile& file, const tyChunk
         }
     }
     // Where the save wrote, each piece holds its old bytes or the save's. A
-    // record of the first format keeps no hashes: it is taken as the
-    // length allows, as it always was.
+    // record of the first format keeps no hashes: within the old length it
+    // is taken as the length allows, as it always was.
     bool saved = !hashed || length != undo.nOldLength;
+    // Past the old length, whatever a roll-back cuts off must be the
+    // save's own: another program may have edited it in place since. A
+    // record of an earlier format holds nothing to prove that with.
+    if (length > undo.nOldLength && undo.tailHashes.isEmpty()) {
+        *why = QStringLiteral("the record cannot tell the save's bytes past the file's old length");
+        return UndoMatch::Changed;
+    }
+    QByteArray tail;
+    if (!ReadFully(file.handle(), undo.nOldLength, &tail, length - undo.nOldLength, why))
+        return UndoMatch::Unfit;
+    if (!TailIsTheSaves(undo, tail)) {
+        *why = changed;
+        return UndoMatch::Changed;
+    }
     for (int r = 0; hashed && r < undo.lRegions.size(); ++r) {
         const qint64 offset = undo.lRegions.at(r).first;
         const QByteArray& old = undo.lRegions.at(r).second;
-        QByteArray now(old.size(), '\0');
-        for (qint64 got = 0; got < now.size();) {
-            const ssize_t n = ::pread(file.handle(), now.data() + got, size_t(now.size() - got), off_t(offset + got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                *why = QStringLiteral("cannot read the file: %1").arg(QString::fromLocal8Bit(strerror(n < 0 ? errno : EIO)));
-                return UndoMatch::Unfit;
-            }
-            got += n;
-        }
+        QByteArray now;
+        if (!ReadFully(file.handle(), offset, &now, old.size(), why))
+            return UndoMatch::Unfit;
         const QByteArray hashes = UndoPieceHashes(offset, now);
         if (hashes.size() != undo.lNewHashes.at(r).size()) {
             *why = unfit;
@@ -537,6 +593,20 @@ RiffChunkWriter::UndoMatch RiffChunkWriter::MatchUndo(QFile& file, const tyChunk
         }
     }
     return saved ? UndoMatch::Partly : UndoMatch::Before;
+}
+
+bool RiffChunkWriter::StillAsRecorded(const tyChunkUndo& undo)
+{
+    if (undo.nOldLength != m_Layout.nFileLength || !LayoutOnDiskMatches())
+        return false;
+    for (const auto& region : undo.lRegions) {
+        QByteArray now;
+        if (!GetAt(region.first, region.second.size(), &now))
+            return false;
+        if (now != region.second)
+            return Fail(QStringLiteral("the file changed since it was read"));
+    }
+    return true;
 }
 
 bool RiffChunkWriter::UndoFits(QFile& file, const tyChunkUndo& undo, QString* why)

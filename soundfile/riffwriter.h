@@ -42,6 +42,11 @@ struct tyChunkUndo {
     // the new bytes was changed since, and is not written back. Empty in a
     // record of the first format, which is judged by the length alone.
     QList<QByteArray> lNewHashes;
+    // What the save writes past the old length, as hashes of pieces of
+    // kUndoTailPieceBytes: a roll-back cuts those bytes off only when they are the
+    // save's. Empty when the save does not grow the file, and in a record
+    // of an earlier format, which cannot undo a grown file.
+    QByteArray tailHashes;
 };
 
 // The only code that changes the bytes of a sound file. It works on a
@@ -101,16 +106,26 @@ public:
     };
     // Reads the file where the record would write: each piece of a region
     // must hold its old bytes or the save's (a record without hashes: the
-    // length alone is judged), and nothing put back may reach the samples.
+    // length alone is judged), each piece past the old length the save's
+    // (or nothing yet: zeros a power cut left; a record that cannot tell,
+    // of an earlier format, undoes no grown file), and nothing put back may
+    // reach the samples.
     static UndoMatch MatchUndo(QFile& file, const tyChunkUndo& undo, QString* why);
+    // True when the file still holds the walked layout (see
+    // LayoutOnDiskMatches) and, where the record would write, its old bytes:
+    // nothing changed it since the record was read.
+    bool StillAsRecorded(const tyChunkUndo& undo);
     // True when the record can be this file's (Before or Partly).
     static bool UndoFits(QFile& file, const tyChunkUndo& undo, QString* why);
     // The hashes of bytes a save writes at offset, one for each piece of
     // them within one kUndoPieceBytes block of the file, kUndoHashBytes
     // each: a power cut may land a write sector by sector, so each piece of
     // a span is judged old or new on its own.
-    static QByteArray UndoPieceHashes(qint64 offset, const QByteArray& bytes);
+    static QByteArray UndoPieceHashes(qint64 offset, const QByteArray& bytes, int pieceBytes = kUndoPieceBytes);
     static constexpr int kUndoPieceBytes = 512;
+    // The pieces past the old length: a page, the most a kill cuts a write
+    // short by, so a long growth keeps a small record.
+    static constexpr int kUndoTailPieceBytes = 4096;
     static constexpr int kUndoHashBytes = 16;
     // Writes an undo record back, when it fits: cuts the file to its old
     // length and puts back the old bytes.

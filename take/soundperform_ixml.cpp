@@ -144,10 +144,12 @@ class TakeGroupSave
 {
 public:
     explicit TakeGroupSave(const QVector<QSoundPerform*>& takes);
+    ~TakeGroupSave();
     // The steps, in this order; the result of each take in saved.
     void LockFolders();
     void PlanTakes();
     void WriteRecords();
+    void CheckRecordedTakes();
     void ReserveAndCommit();
     void SyncMembers();
     void RemoveRecords();
@@ -155,10 +157,14 @@ public:
 
 private:
     void PlanTake(tyTakeSave& save);
+    // The record a killed save left, settled before the take is planned;
+    // false (the take refused) when the save must not go on.
+    bool SettleLeftSave(tyTakeSave& save, const FolderNameProbe& names);
     void Refuse(tyTakeSave& save, const QString& why);
     // Puts every member back from the take's record.
     void Undo(tyTakeSave& save, const QString& why);
     QString NoRoomText(const tyTakeSave& save) const;
+    QString BusyText(const tyTakeSave& save) const;
 
     std::vector<tyTakeSave> m_vSaves;
     // One lock per folder (a thread must not hold two on one folder), taken
@@ -182,11 +188,18 @@ TakeGroupSave::TakeGroupSave(const QVector<QSoundPerform*>& takes) : m_vSaves(si
     }
 }
 
+TakeGroupSave::~TakeGroupSave()
+{
+    for (tyTakeSave& save : m_vSaves)
+        CloseChunkJournal(&save.record);
+}
+
 void TakeGroupSave::Refuse(tyTakeSave& save, const QString& why)
 {
     save.pTake->ReportSave(why + QStringLiteral("\nNothing was written."));
     for (int t : save.lMembers)
         save.pTake->m_SndFile[t].Close();
+    CloseChunkJournal(&save.record);
     save.bLive = false;
 }
 
@@ -194,14 +207,76 @@ void TakeGroupSave::Undo(tyTakeSave& save, const QString& why)
 {
     for (int t : save.lMembers)
         save.pTake->m_SndFile[t].Close();
-    const tyJournalRollBack result = RollBackChunkJournal(save.record.czPath);
-    if (result.lczFailed.isEmpty()) {
+    // Only this save's own record is applied, open still (unless its
+    // removal was just refused), as this writer's whatever the volume's
+    // locks say of it. A record in its place (on a volume without locks) is
+    // another writer's, whose take it describes.
+    const bool taken = save.record.nFd >= 0 && !ChunkJournalIsOwn(save.record);
+    if (taken)
+        CloseChunkJournal(&save.record);
+    const int own = save.record.nFd;
+    save.record.nFd = -1;
+    const tyJournalRollBack result = taken ? tyJournalRollBack() : RollBackChunkJournal(save.record.czPath, own);
+    if (!result.bRecord) {
+        save.pTake->ReportSave(why + QStringLiteral("\nIts save record was removed by another program, so the take "
+                                                    "could not be put back: its files may hold part of this save. "
+                                                    "Check the take and save it again."));
+        save.bLive = false;
+        return;
+    }
+    if (result.eWriter == RecordWriter::Gone && result.lczFailed.isEmpty()) {
         Refuse(save, why);
         return;
     }
-    save.pTake->ReportSave(why + QStringLiteral("\nThe take could not be put back yet; its next load does it:\n")
-                           + result.lczFailed.join(QLatin1Char('\n')));
+    if (!result.lczChanged.isEmpty())
+        save.pTake->ReportSave(why + QStringLiteral("\nThe take could not be put back: another program changed its "
+                                                    "files meanwhile, and they may hold part of this save:\n")
+                               + result.lczFailed.join(QLatin1Char('\n')));
+    else
+        save.pTake->ReportSave(why + QStringLiteral("\nThe take could not be put back yet; its next load does it:\n")
+                               + result.lczFailed.join(QLatin1Char('\n')));
     save.bLive = false;
+}
+
+QString TakeGroupSave::BusyText(const tyTakeSave& save) const
+{
+    return QStringLiteral("Take %1 is being saved or read by another window or program; save again in a moment.")
+        .arg(save.pTake->m_czBaseName);
+}
+
+bool TakeGroupSave::SettleLeftSave(tyTakeSave& save, const FolderNameProbe& names)
+{
+    QSoundPerform* take = save.pTake;
+    int error = 0;
+    switch (RollBackLeftSave(take->m_czTakeFolder, take->m_czBaseName, names, &error)) {
+    case LeftSave::None:
+        return true;
+    case LeftSave::Live:
+        // Another writer's, on a volume without locks: its save runs.
+        Refuse(save, BusyText(save));
+        return false;
+    case LeftSave::Stale:
+        // A record that can never be applied, of which the user was told
+        // (check the take, save it again): this save writes the whole take
+        // and makes its own record in that one's place.
+        error = DropLeftSave(take->m_czTakeFolder, take->m_czBaseName);
+        if (error == 0)
+            return true;
+        if (error == EBUSY) {
+            Refuse(save, BusyText(save));
+            return false;
+        }
+        break;
+    case LeftSave::Blocked:
+        Refuse(save, LeftSaveBlockedText(take->m_czBaseName, error, false));
+        return false;
+    case LeftSave::Kept:
+        // Put back, but its record may still stand where this save's goes.
+        break;
+    }
+    Refuse(save, QStringLiteral("The record of an interrupted save of take %1 could not be removed (%2).")
+                     .arg(take->m_czBaseName, SystemErrorText(error)));
+    return false;
 }
 
 QString TakeGroupSave::NoRoomText(const tyTakeSave& save) const
@@ -238,8 +313,7 @@ void TakeGroupSave::PlanTake(tyTakeSave& save)
     QSoundPerform* take = save.pTake;
     const TakeFolderLock* lock = m_mLocks[FolderOf(take)].get();
     if (!lock) {
-        Refuse(save, QStringLiteral("Take %1 is being saved or read by another window or program; save "
-                                    "again in a moment.").arg(take->m_czBaseName));
+        Refuse(save, BusyText(save));
         return;
     }
     // What the folder holds now, asked of the disk under the lock: the load
@@ -248,7 +322,8 @@ void TakeGroupSave::PlanTake(tyTakeSave& save)
     // take the disk holds or nothing. Asked name by name: a day of
     // thousands of files reads for far longer than a take's names take.
     const FolderNameProbe names(take->m_czTakeFolder, FolderNameProbe::Listing::AskDisk);
-    RollBackLeftSave(take->m_czTakeFolder, take->m_czBaseName, names);
+    if (!SettleLeftSave(save, names))
+        return;
     const QString moved = take->MemberChangedOnDisk(names);
     if (!moved.isEmpty()) {
         Refuse(save, QStringLiteral("The take's files changed on disk since it was opened (%1); select the "
@@ -363,10 +438,43 @@ void TakeGroupSave::WriteRecords()
         tyTakeSave& save = *writers[i];
         save.record.nError = records.at(int(i)).nError;
         save.record.czWhy = records.at(int(i)).czWhy;
-        if (save.record.nError != 0)
+        save.record.nFd = records.at(int(i)).nFd;
+        if (save.record.nError == EBUSY)
+            Refuse(save, BusyText(save));
+        else if (save.record.nError != 0)
             Refuse(save, IsNoRoom(save.record.nError)
                              ? NoRoomText(save)
                              : QStringLiteral("The save record cannot be written: %1").arg(save.record.czWhy));
+    }
+}
+
+void TakeGroupSave::CheckRecordedTakes()
+{
+    // Where the folder lock does not reach the other writers (a share used
+    // by two computers: each one's lock is its own), another writer may
+    // have saved the take between this one's plan and its record. The
+    // record, made only where none was, now keeps every other writer of
+    // ours out, and the members must still hold what the plan and the
+    // record were made from. A take changed meanwhile is refused with its
+    // record removed; no member was touched. A few reads of each member's
+    // headers, which its plan has just read: asked on every volume, since
+    // none tells whether its locks reach every writer.
+    for (tyTakeSave& save : m_vSaves) {
+        if (!save.bLive)
+            continue;
+        bool unchanged = true;
+        for (int i = 0; unchanged && i < save.lMembers.size(); ++i) {
+            const int t = save.lMembers.at(i);
+            unchanged = save.pTake->m_SndFile[t].ChunkWriter().StillAsRecorded(save.record.lMembers.at(i));
+        }
+        if (unchanged)
+            continue;
+        // Nothing of the take was written: whether the record goes or not,
+        // it puts back nothing (every member holds its old bytes).
+        if (const int removed = RemoveChunkJournal(&save.record))
+            MyQDebug("QSoundPerform::UpdateiXMLChunk(): the record of an unchanged take stays: %s",
+                     qPrintable(SystemErrorText(removed)));
+        Refuse(save, QStringLiteral("the take changed on disk since it was opened"));
     }
 }
 
@@ -422,8 +530,13 @@ void TakeGroupSave::RemoveRecords()
     for (tyTakeSave& save : m_vSaves) {
         if (!save.bLive)
             continue;
-        const int removed = ::unlink(QFile::encodeName(save.record.czPath).constData()) == 0 ? 0 : errno;
-        if (removed != 0) {
+        const int removed = RemoveChunkJournal(&save.record);
+        if (removed == ESTALE) {
+            // Taken away by another program: every member holds this save,
+            // on the disk, so the take is saved all the same.
+            MyQDebug("QSoundPerform::UpdateiXMLChunk(): the save record %s was no longer this save's",
+                     qPrintable(save.record.czPath));
+        } else if (removed != 0) {
             Undo(save, QStringLiteral("The save record %1 cannot be removed (%2), so the save was undone.")
                            .arg(save.record.czPath, SystemErrorText(removed)));
             continue;
@@ -477,6 +590,7 @@ void QSoundPerform::SaveGroup(const QVector<QSoundPerform*>& takes, bool* saved)
     group.LockFolders();
     group.PlanTakes();
     group.WriteRecords();
+    group.CheckRecordedTakes();
     group.ReserveAndCommit();
     group.SyncMembers();
     group.RemoveRecords();

@@ -116,7 +116,7 @@ bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
     // Held until the files are read: no save changes them meanwhile.
     TakeFolderLock lock;
     std::optional<FolderNameProbe> names;
-    if (!RollBackInterruptedSave(takePath, extension, &lock, &names))
+    if (!RollBackInterruptedSave(takePath, extension, &lock, &names, &m_czLoadFailure))
         return false;
     if (!names)
         names.emplace(TakeFolderOf(takePath, extension));
@@ -135,7 +135,7 @@ bool QSoundPerform::QuickInitFiles(QString root, QString ext, const MyFileInfoLi
     ResetVariables();
     TakeFolderLock lock;
     std::optional<FolderNameProbe> names;
-    if (!RollBackInterruptedSave(root, ext, &lock, &names))
+    if (!RollBackInterruptedSave(root, ext, &lock, &names, &m_czLoadFailure))
         return false;
     if (!names && (!listing || readSidecar))
         names.emplace(TakeFolderOf(root, ext));

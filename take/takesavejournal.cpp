@@ -11,7 +11,9 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -23,32 +25,21 @@ bool SaveRecordLeft(const FolderNameProbe& names, const QString& baseName)
     return names.Exists(record) || names.Exists(ChunkJournalTemporaryPath(record));
 }
 
-// The save's record or its temporary one, where its writer may still be
-// running (see RecordWriterMayLive): on a volume without locks, one that
-// changed a moment ago.
-bool SaveRecordLive(const QString& folder, const QString& baseName)
-{
-    const QString record = TakeSaveJournalPath(folder, baseName);
-    for (const QString& path : {record, ChunkJournalTemporaryPath(record)}) {
-        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-        if (fd < 0)
-            continue;
-        const bool live = RecordWriterMayLive(fd);
-        ::close(fd);
-        if (live)
-            return true;
-    }
-    return false;
-}
-
 // Puts back a take whose save was interrupted, telling the user once. Only
-// while no save of the folder runs: the caller holds the lock alone. True
-// when no record is left, its removal on the disk.
-bool UndoLeftSave(const QString& folder, const QString& name)
+// while no save of ours in the folder runs: the caller holds the lock alone.
+// A record whose writer may still be running (Live, *writer set: a program
+// that writes without the lock, or on a volume without locks one judged by
+// its age) is left to it. A roll-back that could not run (Blocked, *error
+// set) is told by the caller, who knows what it was about to do.
+LeftSave UndoLeftSave(const QString& folder, const QString& name, int* error, RecordWriter* writer)
 {
     const tyJournalRollBack result = RollBackChunkJournal(TakeSaveJournalPath(folder, name));
     if (!result.bFound)
-        return true;
+        return LeftSave::None;
+    if (result.eWriter != RecordWriter::Gone) {
+        *writer = result.eWriter;
+        return LeftSave::Live;
+    }
     const QString title = QStringLiteral("Interrupted save");
     const QString head = QStringLiteral("Path:%1\nTake:%2\n").arg(folder, name);
     if (!result.lczChanged.isEmpty()) {
@@ -61,12 +52,18 @@ bool UndoLeftSave(const QString& folder, const QString& name)
             text += QStringLiteral("\nThese files hold part of the interrupted save:\n%1")
                         .arg(result.lczLeft.join(QLatin1Char('\n')));
         SendUserMessage(title, text + QStringLiteral("\nCheck the take's metadata and save it again."));
-        return false;
+        return LeftSave::Stale;
+    }
+    if (result.nWriteError != 0) {
+        *error = result.nWriteError;
+        return LeftSave::Blocked;
     }
     if (!result.lczFailed.isEmpty()) {
+        // A record that fits none of the files, or is no record of ours: it
+        // can never be applied.
         SendUserMessage(title, head + QStringLiteral("An interrupted save of this take could not be undone:\n%1")
                                           .arg(result.lczFailed.join(QLatin1Char('\n'))));
-        return false;
+        return LeftSave::Stale;
     }
     if (result.nRestored > 0) {
         SendUserMessage(title, head + QStringLiteral("An interrupted save of this take was undone: its files are "
@@ -77,7 +74,45 @@ bool UndoLeftSave(const QString& folder, const QString& name)
         SendUserMessage(title, head + QStringLiteral("The record of an interrupted save of this take could not be "
                                                      "removed for good: %1")
                                           .arg(SystemErrorText(result.nRemoveError)));
+        *error = result.nRemoveError;
+        return LeftSave::Kept;
+    }
+    return LeftSave::None;
+}
+
+// The records a killed save or replacement of the take left, settled by a
+// load holding the folder alone. False (why set, when known) when the take
+// must not be read: still live under the lock (a program that writes
+// without it, or on a volume without locks one judged by its age), the take
+// half written; or a save's roll-back that could not run, the take half
+// saved. A take whose left save stays as it is was told of already and is
+// read as its files hold it (the user checks and saves it again).
+bool SettleLeftRecords(const QString& folder, const QString& name, QString* why)
+{
+    const Replacement settled = SettleReplacement(ReplaceJournal::PathForTake(folder, name));
+    if (settled == Replacement::Failed)
+        SendUserMessage(QStringLiteral("Interrupted write"),
+                        QStringLiteral("Path:%1\nTake:%2\nAn interrupted write of this take could not be "
+                                       "finished or undone.")
+                            .arg(folder, name));
+    if (settled == Replacement::Busy)
         return false;
+    int error = 0;
+    RecordWriter writer = RecordWriter::Gone;
+    switch (UndoLeftSave(folder, name, &error, &writer)) {
+    case LeftSave::Live:
+        if (writer == RecordWriter::Recent)
+            *why = QStringLiteral("Take %1 is being saved by another window or program, or a save of it was "
+                                  "interrupted and will be undone in at most %2 s; it was not read: open it again "
+                                  "in a moment.").arg(name).arg(kRecordLiveSeconds);
+        return false;
+    case LeftSave::Blocked:
+        *why = LeftSaveBlockedText(name, error, true);
+        return false;
+    case LeftSave::None:
+    case LeftSave::Stale:
+    case LeftSave::Kept:
+        break;
     }
     return true;
 }
@@ -90,7 +125,7 @@ QString TakeSaveJournalPath(const QString& folder, const QString& baseName)
 }
 
 bool RollBackInterruptedSave(const QString& takePath, const QString& extension, TakeFolderLock* lock,
-                             std::optional<FolderNameProbe>* names)
+                             std::optional<FolderNameProbe>* names, QString* refusal)
 {
     QString folder;
     QString name;
@@ -125,31 +160,56 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
             names->emplace(std::move(probe));
         return left;
     };
-    if (locked && recordLeft()) {
-        locked = lock->Acquire(folder, TakeFolderLock::Mode::Alone);
-        // Still live under the lock: a program that writes without it. The
-        // take is half replaced and must not be read.
-        const Replacement settled = locked ? SettleReplacement(replacement) : Replacement::None;
-        locked = locked && settled != Replacement::Busy && !SaveRecordLive(folder, name);
-        if (settled == Replacement::Failed)
-            SendUserMessage(QStringLiteral("Interrupted write"),
-                            QStringLiteral("Path:%1\nTake:%2\nAn interrupted write of this take could not be "
-                                           "finished or undone.")
-                                .arg(folder, name));
-        if (locked)
-            UndoLeftSave(folder, name);
+    QString why;
+    if (locked && recordLeft())
+        locked = lock->Acquire(folder, TakeFolderLock::Mode::Alone) && SettleLeftRecords(folder, name, &why);
+    if (!locked) {
+        if (why.isEmpty())
+            why = QStringLiteral("Take %1 is being saved by another window or program and was not read; open it "
+                                 "again in a moment.").arg(name);
+        SendUserMessage(QStringLiteral("Take not read"), QStringLiteral("Path:%1\nTake:%2\n%3").arg(folder, name, why));
+        if (refusal)
+            *refusal = why;
     }
-    if (!locked)
-        SendUserMessage(QStringLiteral("Take busy"),
-                        QStringLiteral("Path:%1\nTake:%2\nTake %2 is being saved by another window or program "
-                                       "and was not read; open it again in a moment.")
-                            .arg(folder, name));
     return locked;
 }
 
-bool RollBackLeftSave(const QString& folder, const QString& baseName, const FolderNameProbe& names)
+int DropLeftSave(const QString& folder, const QString& baseName)
 {
-    return !SaveRecordLeft(names, baseName) || UndoLeftSave(folder, baseName);
+    const QByteArray name = QFile::encodeName(TakeSaveJournalPath(folder, baseName));
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return errno == ENOENT ? 0 : errno;
+    // Judged again on the descriptor that is then removed: the name may
+    // have gone to another writer's record since it was judged.
+    struct stat open, named;
+    const bool gone = !RecordWriterMayLive(fd) && ::fstat(fd, &open) == 0 && ::lstat(name.constData(), &named) == 0
+                      && open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+    ::close(fd);
+    if (!gone)
+        return EBUSY;
+    return ::unlink(name.constData()) == 0 || errno == ENOENT ? 0 : errno;
+}
+
+QString LeftSaveBlockedText(const QString& baseName, int error, bool load)
+{
+    const QString head = load ? QStringLiteral("Take %1 was not read: ") : QStringLiteral("Take %1 was not saved: ");
+    // A roll-back that could not write: the card (or the files) write-protected.
+    if (error == EROFS || error == EACCES || error == EPERM)
+        return (head + QStringLiteral("its card is write-protected, and an interrupted save of the take waits to be "
+                                      "undone. Make the card writable and select the take again%2"))
+            .arg(baseName, load ? QStringLiteral("; nothing was written.") : QStringLiteral("."));
+    return (head + QStringLiteral("an interrupted save of it could not be undone (%2)%3"))
+        .arg(baseName, SystemErrorText(error), load ? QStringLiteral("; nothing was written.") : QStringLiteral("."));
+}
+
+LeftSave RollBackLeftSave(const QString& folder, const QString& baseName, const FolderNameProbe& names, int* error)
+{
+    if (!SaveRecordLeft(names, baseName))
+        return LeftSave::None;
+    int ignored = 0;
+    RecordWriter writer = RecordWriter::Gone;
+    return UndoLeftSave(folder, baseName, error ? error : &ignored, &writer);
 }
 
 bool RollBackSavesBeforeReplacing(const QStringList& paths, QString* why)
@@ -164,7 +224,18 @@ bool RollBackSavesBeforeReplacing(const QStringList& paths, QString* why)
         if (name.isEmpty() || settled.contains(folder + name))
             continue;
         settled.insert(folder + name);
-        if (!RollBackLeftSave(folder, name, FolderNameProbe(folder, FolderNameProbe::Listing::AskDisk))) {
+        // A record that stays would outlive the files it was made for and be
+        // judged against the new ones; a live one's writer is still at work.
+        switch (RollBackLeftSave(folder, name, FolderNameProbe(folder, FolderNameProbe::Listing::AskDisk))) {
+        case LeftSave::None:
+            break;
+        case LeftSave::Live:
+            *why = QStringLiteral("take %1 is being saved by another window or program; nothing was replaced")
+                       .arg(name);
+            return false;
+        case LeftSave::Stale:
+        case LeftSave::Blocked:
+        case LeftSave::Kept:
             *why = QStringLiteral("an interrupted save of take %1 could not be undone; nothing was replaced")
                        .arg(name);
             return false;

@@ -19,20 +19,42 @@ QString TakeSaveJournalPath(const QString& folder, const QString& baseName);
 // before that save, the record is removed and the user is told once; a
 // killed replacement of its files (an import, a conversion, a copy over it)
 // is finished or taken back; the temporaries killed copies left in the
-// folder are removed (see FolderSweep). False (the user told, naming the take) when a
-// save or replacement of the take is still running after the wait: the take
+// folder are removed (see FolderSweep). False (the user told, naming the
+// take; *refusal, when given, the one line of why) when a save or
+// replacement of the take is still running after the wait, or when an
+// interrupted save could not be undone (a write-protected card): the take
 // must not be read now.
 // names, when given, receives the probe of the folder's names made under
 // the lock when nothing was left to settle (so the folder is as probed):
 // the load finds the take's files with it.
 bool RollBackInterruptedSave(const QString& takePath, const QString& extension, TakeFolderLock* lock,
-                             std::optional<FolderNameProbe>* names = nullptr);
+                             std::optional<FolderNameProbe>* names = nullptr, QString* refusal = nullptr);
 
+// How the record a killed save left beside a take was settled.
+enum class LeftSave {
+    None,      // no record is left: none was, or the take was put back and its record removed
+    Live,      // its writer may still be running (see RecordWriterMayLive): left to it
+    Stale,     // it can never be applied (the files were changed since, or it is no record
+               // of ours): left as it is, the user told
+    Blocked,   // the roll-back could not run (a write-protected card): nothing written
+    Kept,      // the files were put back, but the record's removal is not on the disk: the
+               // user told
+};
 // The same for a saver holding the folder's lock alone: a record another
 // program's killed save left is rolled back before the take changes again.
-// names: the folder as asked under that lock. True when no record is left
-// (its removal on the disk).
-bool RollBackLeftSave(const QString& folder, const QString& baseName, const FolderNameProbe& names);
+// names: the folder as asked under that lock. *error, when given: the
+// system's error number of Blocked and Kept.
+LeftSave RollBackLeftSave(const QString& folder, const QString& baseName, const FolderNameProbe& names,
+                          int* error = nullptr);
+// Removes the record a killed save left that can never be applied (Stale),
+// when no writer may still hold it: a saver holding the folder's lock
+// alone, about to write the whole take and a record of its own. 0 when
+// none is left, else the system's error number (EBUSY: a writer may hold
+// it now).
+int DropLeftSave(const QString& folder, const QString& baseName);
+// The one line that refuses a take whose interrupted save could not be
+// undone (Blocked, error its system error number), for a load or a save.
+QString LeftSaveBlockedText(const QString& baseName, int error, bool load);
 
 // The same for a replacement of files (a copy over a take, an import, a
 // conversion), holding their folders' locks alone: the record a killed save

@@ -261,11 +261,16 @@ void TestSoundFileWrite::undoJudgesWhatTheFileHolds_data()
     QTest::addColumn<QString>("state");
     QTest::addColumn<bool>("hashed");   // false: a record of the first format
     QTest::addColumn<int>("match");
-    QTest::newRow("save not begun") << "old" << true << int(Match::Before);
-    QTest::newRow("save landed") << "new" << true << int(Match::Partly);
-    QTest::newRow("cut at a sector") << "torn" << true << int(Match::Partly);
-    QTest::newRow("another program's bytes") << "foreign" << true << int(Match::Changed);
-    QTest::newRow("first format: the length alone") << "foreign" << false << int(Match::Partly);
+    QTest::addColumn<bool>("grown");    // the save appends a longer text
+    QTest::newRow("save not begun") << "old" << true << int(Match::Before) << false;
+    QTest::newRow("save landed") << "new" << true << int(Match::Partly) << false;
+    QTest::newRow("cut at a sector") << "torn" << true << int(Match::Partly) << false;
+    QTest::newRow("another program's bytes") << "foreign" << true << int(Match::Changed) << false;
+    QTest::newRow("first format: the length alone") << "foreign" << false << int(Match::Partly) << false;
+    QTest::newRow("grown, landed") << "new" << true << int(Match::Partly) << true;
+    QTest::newRow("grown, a power cut before the new bytes") << "zeros" << true << int(Match::Partly) << true;
+    QTest::newRow("grown, another program's bytes past the old end") << "foreign" << true << int(Match::Changed) << true;
+    QTest::newRow("grown, an earlier format cannot prove them") << "new" << false << int(Match::Changed) << true;
 }
 
 // A save rewrites the whole iXML payload in place; the file then holds the
@@ -275,29 +280,43 @@ void TestSoundFileWrite::undoJudgesWhatTheFileHolds()
     QFETCH(QString, state);
     QFETCH(bool, hashed);
     QFETCH(int, match);
+    QFETCH(bool, grown);
     const QString path = MonoFile(QStringLiteral("undo_%1").arg(QTest::currentDataTag()));
     const QByteArray before = FileBytes(path);
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadWrite));
     const tyRiffLayout layout = RiffChunkWalker::Walk(file);
     tyIxmlRewrite plan;
-    const int size = int(layout.chunks.at(layout.Find("iXML")).nSize);
-    QVERIFY(RiffChunkWriter::PlanIxmlRewrite(layout, size, layout.nFileLength, &plan));
-    const QByteArray payload(size, 'x');
+    const int size = int(layout.chunks.at(layout.Find("iXML")).nSize) + (grown ? 6000 : 0);
+    const qint64 length = grown ? RiffChunkWriter::IxmlRewriteLengths(layout, size).last() : layout.nFileLength;
+    QVERIFY(RiffChunkWriter::PlanIxmlRewrite(layout, size, length, &plan));
+    const QByteArray payload(int(plan.nChunkSize), 'x');
     RiffChunkWriter writer(file, layout);
     tyChunkUndo undo;
-    QVERIFY(writer.ReadUndo(plan, payload, &undo) && undo.lRegions.size() == 1);
-    const qint64 start = undo.lRegions.first().first;
+    QVERIFY(writer.ReadUndo(plan, payload, &undo) && (grown || undo.lRegions.size() == 1));
+    if (grown) {
+        // The new bytes lie past the old end: written, zeroed (their length
+        // on the card, not yet their bytes), or one changed since.
+        QVERIFY(writer.ReserveIxmlRewrite(plan, payload) && writer.CommitIxmlRewrite(plan, payload));
+        const QByteArray overwrite = state == QLatin1String("zeros") ? QByteArray(int(plan.nFinalLength - plan.nOldLength), '\0')
+                                     : state == QLatin1String("foreign") ? QByteArray("y") : QByteArray();
+        QVERIFY(file.seek(plan.nOldLength + (overwrite.size() == 1 ? 5000 : 0))
+                && file.write(overwrite) == overwrite.size() && file.flush());
+        state = QStringLiteral("grown");
+    }
+    const qint64 start = undo.lRegions.last().first;
     const qint64 sector = (start / RiffChunkWriter::kUndoPieceBytes + 1) * RiffChunkWriter::kUndoPieceBytes;
-    QVERIFY(sector < start + undo.lRegions.first().second.size());
-    if (state != QLatin1String("old"))
+    QVERIFY(grown || sector < start + undo.lRegions.first().second.size());
+    if (state != QLatin1String("old") && state != QLatin1String("grown"))
         QVERIFY(writer.CommitIxmlRewrite(plan, payload));
     if (state == QLatin1String("torn"))
         QVERIFY(file.seek(start) && file.write(before.mid(int(start), int(sector - start))) == sector - start);
     if (state == QLatin1String("foreign"))
         QVERIFY(file.seek(sector) && file.write("y") == 1 && file.flush());
-    if (!hashed)
+    if (!hashed) {
         undo.lNewHashes.clear();
+        undo.tailHashes.clear();
+    }
     const QByteArray held = FileBytes(path);
     QString why;
     QCOMPARE(int(RiffChunkWriter::MatchUndo(file, undo, &why)), match);

@@ -13,6 +13,7 @@
 #include "tests/support/exfatvolume.h"
 #include "tests/support/fixturevariants.h"
 #include "tests/support/fixturewriter.h"
+#include "tests/support/locklessshare.h"
 #include "tests/support/riffbytes.h"
 #include "tests/support/riffreader.h"
 
@@ -206,6 +207,43 @@ int SaveLoop(const QString& takePath, int firstRound, const QString& besidePath)
     return 0;
 }
 
+// The round a writer of a shared folder saves: each writer's note is its
+// own, of one length in a round; every third round's is short enough to be
+// written in place, the others grow the files.
+int ShareRound(int round, int writer)
+{
+    return 10000 + 400 * writer + 800 * round + (round % 3 ? round : 1);
+}
+
+// The child of the shared-folder test, one computer of two: for each round
+// read from its input, loads the take and saves its own note, and answers
+// "S" (saved), "N" (not saved) or "R" (not read) with what it was told.
+int ShareWriter(const QString& takePath, int writer)
+{
+    SetDiskSyncFunction([](const QVector<int>&) { return true; });
+    MessageLoging logger;
+    QStringList told;
+    QObject::connect(&logger, &MessageLoging::signal_message,
+                     [&told](const QString&, const QString& text) { told << text; });
+    QFile input, output;
+    if (!input.open(stdin, QIODevice::ReadOnly) || !output.open(stdout, QIODevice::WriteOnly))
+        return 2;
+    for (QByteArray line; !(line = input.readLine()).isEmpty();) {
+        const int round = line.trimmed().toInt();
+        told.clear();
+        QThread::usleep(quint32(round * 7919 + writer * 3001) % 4000);   // both orders, and at once
+        QSoundPerform take;
+        char result = 'R';
+        if (take.InitFilesZZ(takePath, kExt)) {
+            SetRound(take, ShareRound(round, writer));
+            result = take.UpdateiXMLChunk() ? 'S' : 'N';
+        }
+        output.write(result + told.join(QLatin1Char('|')).simplified().toUtf8() + '\n');
+        output.flush();
+    }
+    return 0;
+}
+
 } // namespace
 
 class TestTakeSave : public QObject
@@ -235,6 +273,7 @@ private slots:
     void runningSavesAreNeitherUndoneNorInterleaved();
     void killedCopiesTemporariesGoAtALoad_data();
     void killedCopiesTemporariesGoAtALoad();
+    void writersOfAShareWithoutLocks();
 
 private:
     // Loads the take; every member's note and names come from one round.
@@ -688,6 +727,9 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad_data()
     QTest::newRow("torn temporary record") << "torn";
     QTest::newRow("a member changed by another program since") << "changed";
     QTest::newRow("a member rewritten in place since, where the save wrote") << "rewritten";
+    QTest::newRow("a member edited since past its old length, its length kept") << "tail";
+    QTest::newRow("the card write-protected since") << "readonly";
+    QTest::newRow("a record of another kind") << "garbage";
     QTest::newRow("the record's removal cannot be synced") << "unsynced";
     QTest::newRow("the record's removal at the load cannot be synced") << "removal";
     QTest::newRow("a write of a program without the folder lock") << "live";
@@ -720,7 +762,9 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
     QVERIFY(!record.isEmpty());
     QVERIFY(!QFileInfo::exists(journal));
 
-    if (state == QLatin1String("torn")) {
+    if (state == QLatin1String("garbage")) {
+        QVERIFY(WriteBytes(journal, "not a record"));
+    } else if (state == QLatin1String("torn")) {
         QVERIFY(WriteBytes(journal + QLatin1Char('~'), record.left(record.size() / 2)));
     } else {
         QVERIFY(WriteBytes(journal, record));
@@ -745,12 +789,53 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
         bytes[int(span.first)] = old != 'Q' && now != 'Q' ? 'Q' : old != 'Z' && now != 'Z' ? 'Z' : 'X';
         QVERIFY(WriteBytes(written.files.at(1), bytes));
     }
-    const bool foreign = state == QLatin1String("changed") || state == QLatin1String("rewritten");
+    if (state == QLatin1String("tail")) {
+        // Another program's edit of the grown iXML (a track renamed, the
+        // length kept): the save's own bytes no longer, so nothing is cut.
+        QList<tyChunkUndo> members;
+        QVERIFY(ReadChunkJournal(journal, &members));
+        QByteArray bytes = FileBytes(written.files.at(1));
+        const int at = int(members.at(1).nOldLength + (bytes.size() - members.at(1).nOldLength) / 2);
+        bytes[at] = bytes.at(at) == 'Q' ? 'Z' : 'Q';
+        QVERIFY(WriteBytes(written.files.at(1), bytes));
+    }
+    const bool foreign = state == QLatin1String("changed") || state == QLatin1String("rewritten")
+                         || state == QLatin1String("tail");
     for (int i = 0; foreign && i < written.files.size(); ++i)
         saved << FileBytes(written.files.at(i));
     if (state == QLatin1String("removal"))
         SetDiskSyncFunction([&](const QVector<int>&) { return QFileInfo::exists(journal); });
     m_pSpy->clear();
+    if (state == QLatin1String("readonly")) {
+        // The take refused with its line, nothing written; writable again,
+        // the next load undoes the save.
+        const QString protectedDay = m_pDir->path() + QStringLiteral("/card/");
+        QVERIFY(QDir().mkpath(protectedDay));
+        const auto run = [](const QStringList& arguments) { return QProcess::execute(QStringLiteral("mount"), arguments) == 0; };
+        if (!run({QStringLiteral("--bind"), m_czDay, protectedDay})) {
+            QVERIFY2(qEnvironmentVariableIsEmpty("CI"), "no read-only bind mount");
+            QSKIP("a read-only bind mount needs root");
+        }
+        auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {protectedDay}); });
+        QVERIFY(run({QStringLiteral("-o"), QStringLiteral("remount,ro,bind"), protectedDay}));
+        QList<QByteArray> left;
+        for (const QString& path : written.files)
+            left << FileBytes(path);
+        QSoundPerform refused;
+        QVERIFY(!refused.InitFilesZZ(protectedDay + QFileInfo(takePath).fileName(), kExt));
+        QVERIFY2(refused.LoadFailureText().contains(QLatin1String("write-protected, and an interrupted save")),
+                 qPrintable(refused.LoadFailureText()));
+        for (int i = 0; i < written.files.size(); ++i)
+            QCOMPARE(FileBytes(written.files.at(i)), left.at(i));
+        QVERIFY(QFileInfo::exists(journal));
+        QVERIFY(!Messages().join(' ').contains(QLatin1String("Wrong File")));
+        unmount.dismiss();
+        QCOMPARE(QProcess::execute(QStringLiteral("umount"), {protectedDay}), 0);
+        QVERIFY(QSoundPerform().InitFilesZZ(takePath, kExt));
+        for (int i = 0; i < written.files.size(); ++i)
+            QCOMPARE(FileBytes(written.files.at(i)), before.at(i));
+        return;
+    }
     ReplaceJournal live;
     QVERIFY(state != QLatin1String("live") || live.Begin(ReplaceJournal::PathForTake(m_czDay, QStringLiteral("JNL001")), {}, {}));
     QSoundPerform reloaded;
@@ -758,6 +843,15 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
     QVERIFY(state != QLatin1String("live") || (!loaded && QFileInfo::exists(journal) && Messages().join(' ').contains(QLatin1String("being saved"))));
     if (state == QLatin1String("live"))
         return;
+    if (state == QLatin1String("garbage")) {
+        // Told, and read as the files hold it; saved again, the record that
+        // could never be applied goes.
+        QVERIFY(loaded && Messages().join(' ').contains(QLatin1String("not a save record")));
+        const bool resaved = reloaded.UpdateiXMLChunk();
+        QVERIFY2(resaved, qPrintable(Messages().join('|')));
+        QVERIFY(!QFileInfo::exists(journal));
+        return;
+    }
     if (foreign) {
         // Nothing is put back, the record stays, and the user is told which
         // file changed and which hold the save.
@@ -1003,12 +1097,70 @@ void TestTakeSave::killedCopiesTemporariesGoAtALoad()
     QVERIFY(!QFileInfo::exists(left));
 }
 
+// Two computers saving one take on a share that keeps no locks, each
+// round at once: every writer's report matches the disk, and no take holds
+// two saves. A killed save's record there is told as such.
+void TestTakeSave::writersOfAShareWithoutLocks()
+{
+#ifdef NALVO_LOCKLESS_FUSE_TOOL
+    LocklessShare share(QStringLiteral(NALVO_LOCKLESS_FUSE_TOOL), m_pDir->path());
+#else
+    LocklessShare share(QString(), m_pDir->path());
+#endif
+    NALVO_REQUIRE_LOCKLESS_SHARE(share);
+    const QString name = QFileInfo(TakePathOf(WriteFamily(share.Folder(), QStringLiteral("SHR001"), 24, Layouts::Orders))).fileName();
+    QProcess writers[2];
+    for (int i = 0; i < 2; ++i)
+        writers[i].start(QCoreApplication::applicationFilePath(), {QStringLiteral("--share-writer"), share.Mount(i) + name, QString::number(i)});
+    int before = LoadedRound(share.Folder() + name), saves = 0;
+    for (int round = 1; round <= 20; ++round) {
+        QByteArray answers[2];
+        for (QProcess& writer : writers) {
+            writer.write(QByteArray::number(round) + '\n');
+            QVERIFY(writer.waitForBytesWritten(20000));
+        }
+        for (int i = 0; i < 2; ++i) {
+            while (!writers[i].canReadLine())
+                QVERIFY2(writers[i].waitForReadyRead(20000), writers[i].readAllStandardError().constData());
+            answers[i] = writers[i].readLine().trimmed();
+            saves += answers[i].startsWith('S');
+            // A refused save says why: another writer at work, or its take
+            // changed since; a refused load says why it read nothing.
+            QVERIFY2(answers[i].startsWith('S') || answers[i].contains("another window or program")
+                         || answers[i].contains("changed on disk since it was opened")
+                         || (answers[i].startsWith('R') && answers[i].size() > 1), answers[i].constData());
+        }
+        QVERIFY(QDir(share.Folder()).entryList({QStringLiteral(".*.nalvo-save*")}, QDir::Hidden | QDir::Files).isEmpty());
+        const int loaded = LoadedRound(share.Folder() + name);
+        const bool a = answers[0].startsWith('S'), b = answers[1].startsWith('S');
+        const bool told = a && b ? loaded == ShareRound(round, 0) || loaded == ShareRound(round, 1)
+                                 : loaded == (a ? ShareRound(round, 0) : b ? ShareRound(round, 1) : before);
+        QVERIFY2(told, qPrintable(QStringLiteral("round %1: %2 / %3, the take holds %4").arg(round)
+                                       .arg(QString(answers[0]), QString(answers[1])).arg(loaded)));
+        before = loaded;
+    }
+    for (QProcess& writer : writers) {
+        writer.closeWriteChannel();
+        QVERIFY(writer.waitForFinished(20000));
+    }
+    QVERIFY(saves > 0);
+    // A save killed a moment ago looks like a running one there.
+    QVERIFY(WriteBytes(TakeSaveJournalPath(share.Folder(), QStringLiteral("SHR001")), "left by a killed save"));
+    QSoundPerform take;
+    QVERIFY(!take.InitFilesZZ(share.Mount(0) + name, kExt));
+    QVERIFY2(take.LoadFailureText().contains(QLatin1String("will be undone in at most 30 s")), qPrintable(take.LoadFailureText()));
+}
+
 int main(int argc, char** argv)
 {
     if (argc >= 4 && QByteArray(argv[1]) == "--save-loop") {
         QCoreApplication app(argc, argv);
         return SaveLoop(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt(),
                         argc > 4 ? QString::fromLocal8Bit(argv[4]) : QString());
+    }
+    if (argc == 4 && QByteArray(argv[1]) == "--share-writer") {
+        QCoreApplication app(argc, argv);
+        return ShareWriter(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt());
     }
     QCoreApplication app(argc, argv);
     TestTakeSave test;
