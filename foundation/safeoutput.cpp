@@ -248,7 +248,7 @@ int RemoveAbandonedAmong(const QString& folder, const QStringList& names, QStrin
         if (lock == LockTry::Held && StillNamed(fd, path) && ::unlink(path.constData()) == 0)
             ++removed;
         ::close(fd);
-        if (lock == LockResult::Busy && live)
+        if (lock == LockTry::Busy && live)
             *live << name;
         // No lock here tells a live writer from a gone one: nothing goes.
         if (lock == LockTry::Unsupported)
@@ -300,7 +300,7 @@ bool LeftWriterGone(const QString& folder, const QStringList& names)
         const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         if (fd < 0)
             continue;
-        const bool gone = TryLock(fd, false) == LockResult::Held;
+        const bool gone = TryTemporaryLock(fd, false) == LockTry::Held;
         ::close(fd);
         if (gone)
             return true;
