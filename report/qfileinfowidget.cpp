@@ -231,7 +231,8 @@ void QFileInfoWidget::PaintUnreadable(QPainter& painter)
     painter.fillRect(rect(), m_BackColor);
     painter.setFont(generalFont10);
     painter.setPen(SolidPen(Qt::white, 1));
-    const QString text = tr("%1 - not readable").arg(m_Record.czTakeName);
+    const QString text = m_Record.czProblem.isEmpty() ? tr("%1 - not readable").arg(m_Record.czTakeName)
+                                                       : m_Record.czProblem;
     painter.drawText(rect().adjusted(4, 0, -4, 0), Qt::AlignLeft | Qt::AlignVCenter,
                      CellTextFor(text, painter.fontMetrics(), width() - 4));
 }

@@ -52,6 +52,7 @@ void QSoundPerform::ClearTables()
 void QSoundPerform::ResetVariables()
 {
     m_czLoadFailure.clear();
+    m_czUnreadFile.clear();
     CloseFiles();
     for (QSoundFile& file : m_SndFile)
         file.InitVariables();

@@ -61,6 +61,15 @@ public:
     // Why the last load of the files found failed, when no message said it
     // already (their files being written, or not agreeing); else empty.
     QString LoadFailureText() const { return m_czLoadFailure; }
+    // The take line: one sentence, naming the take by name, that says why
+    // the take cannot be played or edited here (loaded: the last load's
+    // result), or that a member of its family is missing; empty for a whole
+    // recorder take. folder and name as SplitTakePath gives them. The
+    // browser and the day list say the same.
+    QString ProblemLine(bool loaded, const QString& folder, const QString& name) const;
+    // The family's iXML counts more files than were found (a member was
+    // deleted or not copied): 0 when none is missing.
+    int MissingMembers() const;
     // Reads the take's player sidecar into the mixer tables (values clamped
     // to their ranges) and keeps the virtual names and metadata apart.
     // False when the file does not exist or does not open.
@@ -276,12 +285,16 @@ private:
     void ClearTables();
     // folderDescriptor: the take's folder held open (or -1), for the
     // writability of its files.
-    bool LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* sidecarNames);
+    // report: why a file is no sound file goes on the message channel too
+    // (a quick load keeps it for ProblemLine only).
+    bool LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* sidecarNames,
+                    bool report);
     // unwalked: a bit per track whose chunks could not be walked (not yet
     // reported); gone: a member's file vanished since it was found.
     bool ReadFiles(quint32* unwalked, bool* gone);
-    // Tells the user why those tracks' files are no sound files.
-    void ReportUnwalked(quint32 unwalked);
+    // Keeps why the first of those tracks' files is no sound file, and
+    // with report tells the user of each.
+    void ReportUnwalked(quint32 unwalked, bool report);
     bool FilesAgree() const;
     void ReadTakeValues();
     void ReadTrackValues();
@@ -305,6 +318,7 @@ private:
 
     bool m_bFilesOpen = false;
     QString m_czLoadFailure;   // the loading thread's; set by a failed load
+    QString m_czUnreadFile;    // the loading thread's: why a member is no sound file
     mutable std::mutex m_MixerLock;
     // The last copy MixerSnapshot took, guarded by m_MixerReadLock, which
     // only takers of snapshots hold: a writer never holds it, so the player

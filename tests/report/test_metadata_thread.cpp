@@ -88,7 +88,7 @@ void TestMetadataThread::takeNamesOfFiles()
     QFETCH(QStringList, names);
     QStringList gotIds;
     QStringList gotNames;
-    for (const tyDayTake& take : DayTakesOf(files)) {
+    for (const tyDayTake& take : DayTakesOf(QString(), files)) {
         gotIds << take.czId;
         gotNames << take.czName;
     }

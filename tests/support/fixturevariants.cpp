@@ -34,7 +34,7 @@ const QList<BreakageInfo> kBreakages = {
     {Breakage::FortyUnknownChunks, "forty_unknown", 0, "valid: 40 unknown chunks before data walked", true},
     {Breakage::TwoIxmlChunks, "two_ixml", 0, "valid: the first iXML chunk read, a save retires the second", true},
     {Breakage::ChunkFlood, "chunk_flood", 1, "\"hasn't Data Chunk within its first 4096 chunks !\"", false},
-    {Breakage::Rf64, "rf64", 1, "\"RF64 files (over 4 GB) are not supported !\"", false},
+    {Breakage::Rf64, "rf64", 1, "\"RF64 files are not supported !\"", false},
     {Breakage::TextFileNamedWav, "text_file", 1, "\"is not a sound file !\" reported", false},
     {Breakage::FamilyRateMismatch, "family_rate", -1, "InitFilesZZ false: rates differ", true},
     {Breakage::FamilySizeMismatch, "family_size", -1, "InitFilesZZ false: data sizes differ", true},
