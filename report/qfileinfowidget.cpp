@@ -70,6 +70,8 @@ void QFileInfoWidget::SetMetadata(tyTakeMetadata* record)
         m_Record = *record;
     }
     m_bHasRecord = true;
+    // The row shows the start of the line; the whole of it on hovering.
+    setToolTip(record->czProblem);
     if (m_pPrevious)
         m_bFirstOfScene = m_pPrevious->m_Record.czScene != m_Record.czScene;
     m_bSettingsStale = true;
