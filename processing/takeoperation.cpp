@@ -143,7 +143,9 @@ bool TakeSources::OpenOne(const tyTakeParams& take, int slot, bool first, const 
     }
     if (file.HasiXMLChunk() && file.GetiXMLFileInfos()) {
         source->bIxml = true;
-        source->czTrackName = file.GetiXMLMonoTrackName();
+        // Names are trimmed as the loader and the import trim them: a poly
+        // output carries them as its mono sources show them.
+        source->czTrackName = file.GetiXMLMonoTrackName().trimmed();
         source->czNote = file.GetiXMLNotes();
         m_czLastNote = source->czNote;
         m_czLastCircled = file.GetiXMLCircled();
@@ -152,7 +154,7 @@ bool TakeSources::OpenOne(const tyTakeParams& take, int slot, bool first, const 
             m_bMakerRead = true;
             const QVector<QSoundFile::tyOrvexTrack> makerSlots = file.GetiXMLOrvexTrackTable();
             for (int i = 0; i < kTracks; ++i) {
-                m_czMakerName[i] = makerSlots.at(i).czName;
+                m_czMakerName[i] = makerSlots.at(i).czName.trimmed();
                 m_czMakerPan[i] = makerSlots.at(i).czPanPot;
                 m_czMakerActive[i] = makerSlots.at(i).czActive;
                 m_czMakerInGrid[i] = makerSlots.at(i).czInGrid;

@@ -304,6 +304,8 @@ public:
     bool SetiXMLTotalFiles(int track, int total, bool poly);
     bool SetiXMLOrvexAllTrkInfos(QString* names, QString* panPots, QString* actives, QString* inGrids);
     bool SetiXMLOrvexTrackname(int slot, QString name);
+    // The maker block's ACTIVE text of one slot ("NO" disarms it).
+    bool SetiXMLOrvexTrackActive(int slot, QString active);
     // The 24 slots' names at once (an empty one left as it is with
     // skipEmpty): the entries are found once, and names already held are
     // not set again.

@@ -70,6 +70,11 @@ public:
     // The family's iXML counts more files than were found (a member was
     // deleted or not copied): 0 when none is missing.
     int MissingMembers() const;
+    // Before a save of a family that lost members: its documents count the
+    // files there are and arm no track without a file, so that the files
+    // saved say nothing they do not hold. A whole family keeps the
+    // recorder's values.
+    void SettleMissingMembers();
     // Reads the take's player sidecar into the mixer tables (values clamped
     // to their ranges) and keeps the virtual names and metadata apart.
     // False when the file does not exist or does not open.

@@ -251,6 +251,22 @@ int QSoundPerform::MissingMembers() const
     return qMax(0, listed - m_nFileCount);
 }
 
+void QSoundPerform::SettleMissingMembers()
+{
+    if (MissingMembers() == 0)
+        return;
+    for (int t = 0; t < kMaxTracks; ++t) {
+        if (!m_pbPresent[t])
+            continue;
+        QSoundFile& file = m_SndFile[t];
+        file.SetiXMLTotalFiles(t, m_nFileCount, false);
+        for (int absent = 0; absent < kMaxTracks; ++absent) {
+            if (!m_pbPresent[absent] && m_czTrackActive[absent] == QLatin1String("YES"))
+                file.SetiXMLOrvexTrackActive(absent, QStringLiteral("NO"));
+        }
+    }
+}
+
 QString QSoundPerform::ProblemLine(bool loaded, const QString& folder, const QString& name) const
 {
     if (!loaded) {
