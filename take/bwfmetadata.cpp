@@ -82,7 +82,7 @@ int QBwfMetadata::Load(const QString& folder, const QString& id6, bool quick, bo
     return LoadTakePath(folder, id6, quick, sendMessages);
 }
 
-int QBwfMetadata::LoadTakePath(const QString& folder, const QString& id6, bool quick, bool sendMessages)
+int QBwfMetadata::LoadTakePath(const QString& folder, const QString& name, bool quick, bool sendMessages)
 {
     bool loaded = false;
     if (!m_czTakePath.isEmpty()) {
@@ -98,13 +98,13 @@ int QBwfMetadata::LoadTakePath(const QString& folder, const QString& id6, bool q
         if (sendMessages && (quick || why.isEmpty()))
             SendUserMessage(QStringLiteral("QBwfMetadata::SetupInit()"),
                             QStringLiteral("Error loading audio file metadata\n%1\n %2%3")
-                                .arg(folder, id6, why.isEmpty() ? QString() : QLatin1Char('\n') + why));
+                                .arg(folder, name, why.isEmpty() ? QString() : QLatin1Char('\n') + why));
         return SetupLoadFailed;
     }
     if (m_SndPerform.m_nTakeStatus != 0) {
         if (sendMessages)
             SendUserMessage(QStringLiteral("Wrong File #%1").arg(m_SndPerform.m_nTakeStatus),
-                            QStringLiteral("%1\n %2").arg(folder, id6), 0, 2);
+                            QStringLiteral("%1\n %2").arg(folder, name), 0, 2);
         return SetupWrongFile;
     }
     return SetupLoaded;
