@@ -170,6 +170,7 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
         const QString unread = m_czUnreadFile;
         const QString take = QDir::toNativeSeparators(family.czFolder + family.czBaseName);
         ResetVariables();
+        m_czUnreadFile = unread;
         if (inFlux)
             m_czLoadFailure = QStringLiteral("Take %1 is being written by another program and was not read; "
                                              "select it again in a moment.").arg(take);
@@ -274,18 +275,21 @@ QString QSoundPerform::ProblemLine(bool loaded, const QString& folder, const QSt
         // for its name.
         QString why = m_czLoadFailure;
         why.replace(QDir::toNativeSeparators(folder + name), name);
-        return (why.isEmpty() ? QStringLiteral("%1 cannot be opened: no track files of it were found that this "
-                                               "program reads.").arg(name)
-                              : why)
-               + QStringLiteral(" If another recorder made it, use Import (Ctrl+I).");
+        if (why.isEmpty())
+            why = QStringLiteral("%1 cannot be opened: no track files of it were found that this program reads.")
+                      .arg(name);
+        // A file that is no sound file here (empty, RF64) is none for the
+        // import either.
+        return m_czUnreadFile.isEmpty() ? why + QStringLiteral(" If another recorder made it, use Import (Ctrl+I).")
+                                        : why;
     }
     switch (m_nTakeStatus) {
     case 0: {
         const int missing = MissingMembers();
         if (missing == 0)
             return QString();
-        return QStringLiteral("%1 is missing %2 of the %3 track files its metadata lists: the others play and "
-                              "save as they are.").arg(name).arg(missing).arg(missing + m_nFileCount);
+        return QStringLiteral("%1 is missing %2 of the %3 track files its metadata lists: a save lists only "
+                              "those present.").arg(name).arg(missing).arg(missing + m_nFileCount);
     }
     case 1:
         if (!m_czUnreadFile.isEmpty())

@@ -792,6 +792,7 @@ private slots:
             QTRY_VERIFY((line = window->findChild<QLabel*>("m_CtrlLabel_TakeProblem")) && line->isVisible()
                         && line->toolTip().startsWith(said)
                         && line->fontMetrics().horizontalAdvance(line->toolTip()) <= line->width());
+            Grab(window->ui->groupBox_Metadata, "mainwindow-takeline-" + said.section(' ', 0, 0));
         }
         tree->setCurrentIndex(window->m_pFSProxyModel->index(0, 0, dayRow));
         for (int row = 1; row < takes.size(); ++row) {
