@@ -21,10 +21,10 @@ const QStringList& daySuffixes()
     return suffixes;
 }
 
-// Take name and kind of a take file's base name; false when it names no take.
-bool classifyTakeBaseName(const QString& base, tFSItemType* kind, QString* take)
+// The row kind of a listed day file; false when it names no take.
+bool itemKindOf(TakeNaming::FileKind listed, tFSItemType* kind)
 {
-    switch (TakeNaming::ClassifyBaseName(base, take)) {
+    switch (listed) {
     case TakeNaming::FileKind::Mono: *kind = FSITEM_MONO; return true;
     case TakeNaming::FileKind::Mix: *kind = FSITEM_MIX; return true;
     case TakeNaming::FileKind::Poly: *kind = FSITEM_POLY; return true;
@@ -124,6 +124,7 @@ void QBriselFSModelItem::clearAll()
     m_bPopulated = false;
     m_nType = FSITEM_PLAIN;
     m_czFileTag.clear();
+    m_Listed = tyListedFile();
     m_czDay.clear();
     m_czProject.clear();
     m_czPreProject.clear();
@@ -145,12 +146,15 @@ void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem*
         // complete base name: a take name may hold dots ("SC.1.2PX.WAV").
         if (suffix != QLatin1String("WAV") || info.isDir())
             return;
+        QString family;
+        TakeNaming::ClassifyBaseName(info.completeBaseName(), &family);
+        m_Listed = ListedFileOf(info.absolutePath() + QLatin1Char('/'), info.fileName(),
+                                EarlierOfFamily(parent, family));
         tFSItemType kind = FSITEM_PLAIN;
-        QString take;
-        if (!classifyTakeBaseName(info.completeBaseName(), &kind, &take))
+        if (!itemKindOf(m_Listed.eKind, &kind))
             return;
         m_nType = kind;
-        m_czFileTag = take;
+        m_czFileTag = m_Listed.czTake;
         m_czDay = parent->m_czDay;
         m_czProject = parent->m_czProject;
         m_czPreProject = parent->m_czPreProject;
@@ -162,6 +166,23 @@ void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem*
         m_czProject = parent->m_czProject;
         m_czPreProject = parent->m_czPreProject;
     }
+}
+
+const tyListedFile* QBriselFSModelItem::EarlierOfFamily(const QBriselFSModelItem* parent, const QString& family) const
+{
+    if (!parent || family.isEmpty())
+        return nullptr;
+    // The names beginning with the family name stand together in name
+    // order, right before this one.
+    // A folder is filled in name order: this item is mostly the last child.
+    for (int row = parent->m_lChildren.lastIndexOf(const_cast<QBriselFSModelItem*>(this)) - 1; row >= 0; --row) {
+        const QBriselFSModelItem* sibling = parent->m_lChildren.at(row);
+        if (!sibling->fileName().startsWith(family))
+            break;
+        if (sibling->m_Listed.czFamily == family)
+            return &sibling->m_Listed;
+    }
+    return nullptr;
 }
 
 QBriselFSModelItem* QBriselFSModelItem::matchPath(const QStringList& components, int start,

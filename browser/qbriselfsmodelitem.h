@@ -2,6 +2,7 @@
 #define NALVO_BROWSER_QBRISELFSMODELITEM_H
 
 #include "browser/fsitemtype.h"
+#include "take/takefamily.h"
 
 #include <QFileInfo>
 #include <QFileInfoList>
@@ -75,6 +76,11 @@ public:
     tFSItemType m_nType = FSITEM_PLAIN;
 
 private:
+    // The listing of an earlier day file of the same mono family, among
+    // the siblings before this one; null when none.
+    const tyListedFile* EarlierOfFamily(const QBriselFSModelItem* parent, const QString& family) const;
+
+    tyListedFile m_Listed;    // a day file's: the take it stands for
     QString m_czFileTag;
     QString m_czProject;
     QString m_czPreProject;

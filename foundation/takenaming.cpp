@@ -163,6 +163,23 @@ QString ListedTakeName(const QString& fileName)
     return fileName;
 }
 
+bool IsRecorderTakeName(const QString& baseName)
+{
+    constexpr int kIdLength = 6;
+    if (baseName.size() <= kIdLength)
+        return false;
+    static const QStringList kKinds{QStringLiteral("PN"), QStringLiteral("PR"), QStringLiteral("PX"),
+                                    QStringLiteral("PS"), QStringLiteral("P7"), QStringLiteral("MX"),
+                                    QStringLiteral("Q7"), QStringLiteral("QX"), QStringLiteral("S7"),
+                                    QStringLiteral("SX")};
+    const QString rest = baseName.mid(kIdLength);
+    if (rest.size() == 2 && kKinds.contains(rest))
+        return true;
+    if (rest.startsWith(QLatin1String("==")) || rest.startsWith(QLatin1String("__")))
+        return true;
+    return SplitLoad(baseName).czRoot.size() == kIdLength;
+}
+
 const QList<QChar>& LoadSeparators()
 {
     static const QList<QChar> separators{QLatin1Char('_'), QLatin1Char('-'), QLatin1Char('#'), QLatin1Char('+')};

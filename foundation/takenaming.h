@@ -53,6 +53,13 @@ FileKind ClassifyBaseName(const QString& baseName, QString* take);
 // none of them loses only ".WAV".
 QString ListedTakeName(const QString& fileName);
 
+// A base name (no extension) in the recorder's own form: its six-character
+// take identifier, then a track suffix of the loader's rule, a two-letter
+// kind suffix (poly "PN", "PR", "PX", "PS"; processed "P7", "MX", "Q7",
+// "QX", "S7", "SX"), or the long form's "==" or "__". The day list counts
+// such files by their identifier, as the recorder's reports do.
+bool IsRecorderTakeName(const QString& baseName);
+
 // The separators the take loader probes, in probing order.
 const QList<QChar>& LoadSeparators();
 // The track-number texts the take loader probes for a 0-based slot, the

@@ -431,8 +431,6 @@ private:
     // choice it does not need; the full text is its tool tip. An empty
     // text gives the line back to the take's name.
     void ShowTakeProblem(const QString& text);
-    // Why a take that loaded with this status cannot be played or edited.
-    static QString TakeStatusText(const QString& take, int status);
 
     // The template of one take of a multiple selection (Template probe).
     void ProbeTemplate(const QModelIndex& row, const tyTakePathDescription& take);

@@ -137,6 +137,7 @@ void EditDocuments(QSoundPerform* take, const tyEditorValues& v)
             take->SetiXMLTrackName(t, trackNames[t]);
     if (!namesHeld)
         take->SetiXMLOrvexTracknames(trackNames, multi);
+    take->SettleMissingMembers();
 }
 
 // What a rename needs and several takes left empty comes from the take.

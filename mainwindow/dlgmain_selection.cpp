@@ -204,24 +204,6 @@ void DlgMain::ProbeTemplate(const QModelIndex& row, const tyTakePathDescription&
     }
 }
 
-QString DlgMain::TakeStatusText(const QString& take, int status)
-{
-    switch (status) {
-    case 1:
-        return QStringLiteral("%1 is not a 16 or 24-bit PCM WAV take: it cannot be played or edited here.").arg(take);
-    case 2:
-    case 3:
-        return QStringLiteral("%1 was made by another recorder: to play and edit it, use Import (Ctrl+I).")
-            .arg(take);
-    case 8:
-        return QStringLiteral("%1 was not closed correctly by the recorder (Wrong File #8): shown, but not for "
-                              "playing or editing.").arg(take);
-    default:
-        return QStringLiteral("%1 has damaged or missing recorder metadata (Wrong File #%2): shown, but not for "
-                              "playing or editing; to bring it in, use Import (Ctrl+I).").arg(take).arg(status);
-    }
-}
-
 bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
 {
     CloseTakeInPlayer();
@@ -240,23 +222,17 @@ bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
             FollowRenamedTake(take, m_SndPerform.RenamedTakePath());
             return false;
         }
-        // The load's reason names the take by its path; the line has room
-        // for its name.
-        const QString why = m_SndPerform.LoadFailureText().replace(
-            QDir::toNativeSeparators(folder + take), take);
-        ShowTakeProblem((why.isEmpty() ? QStringLiteral("%1 cannot be opened: no track files of it were found that "
-                                                        "this program reads.").arg(take)
-                                       : why)
-                        + QStringLiteral(" If another recorder made it, use Import (Ctrl+I)."));
+        ShowTakeProblem(m_SndPerform.ProblemLine(false, folder, take));
         return false;
     }
     bool result = true;
     const int status = m_SndPerform.m_nTakeStatus;
     SetInfosEditor();
     DisplayEditTracksContains();
+    // A take with a member missing opens: the line says so.
+    ShowTakeProblem(m_SndPerform.ProblemLine(true, folder, m_SndPerform.m_czBaseName));
     if (status != 0) {
         result = false;
-        ShowTakeProblem(TakeStatusText(m_SndPerform.m_czBaseName, status));
         // A take of this recorder that is damaged is worth a box, once: a
         // foreign one is only another maker's file, said in the line.
         const QString key = QDir::cleanPath(takePath);

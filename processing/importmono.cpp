@@ -335,7 +335,7 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
         import.nChannels = import.fmt.nChannels;
         import.nBytes = bits / 8;
         MyQDebug("NBCHANNELS : << %d", import.nChannels);
-        if (!takeop::IsIntegerPcm(file) || (bits != 16 && bits != 24) || import.fmt.nSampleRate == 0
+        if (!file.IsIntegerPcm() || (bits != 16 && bits != 24) || import.fmt.nSampleRate == 0
             || import.nChannels < 1 || import.fmt.nBlockAlign != import.nChannels * import.nBytes) {
             Report(kTitle, QStringLiteral("Unable to import\n%1\nOnly 16 or 24-bit PCM files can be imported.")
                                .arg(sourceText));

@@ -37,7 +37,7 @@ bool ReadSource(tyPairSource& source)
 {
     QSoundFile file;
     if (!file.Open(source.czPath, 0) || !file.ReadChunks(true, false) || !file.IsLayoutSound()
-        || !takeop::IsIntegerPcm(file) || file.m_FmtChunk.nChannels != 1
+        || !file.IsIntegerPcm() || file.m_FmtChunk.nChannels != 1
         || (file.m_FmtChunk.nBitsPerSample != 16 && file.m_FmtChunk.nBitsPerSample != 24))
         return false;
     source.nDataOffset = file.m_nDataOffset;

@@ -64,12 +64,15 @@ public:
     // end), read before every block and every channel, from any thread;
     // overviewRate: waveform points per second (-1 or 0: none); userTc:
     // "HH:MM:SS" or empty; takeTracks: bit t set for each track of the take
-    // a family member joins (all are armed in its file). Every file is written under a temporary name and
+    // a family member joins (all are armed in its file; its own always is),
+    // 0 for a file imported whole. No default: a member's caller that left
+    // it out would write a take whose other tracks are all disarmed.
+    // Every file is written under a temporary name and
     // all of them take their names together at the end: true only then. A
     // refusal, a failure or a stop leaves no file.
     bool ImportMono(QString source, QString folder, QString takeId, int track, int totalFiles,
                     const char* fps, QString groupSource, const std::atomic<bool>* run, int overviewRate,
-                    QString userTc, quint32 takeTracks = 0);
+                    QString userTc, quint32 takeTracks);
     // The recorder's fixed description lines of an imported file from the
     // 256-byte description of a foreign one: the values it finds in the old
     // text, the given non-empty overrides, channel (0-based), type "mono",

@@ -21,8 +21,6 @@ namespace takeop {
 
 namespace {
 constexpr qint64 kMiB = 1024 * 1024;
-constexpr quint16 kFormatPcm = 1;
-constexpr quint16 kFormatExtensible = 0xFFFE;
 
 void PutLe16(QByteArray& bytes, quint16 value)
 {
@@ -110,7 +108,7 @@ bool TakeSources::OpenOne(const tyTakeParams& take, int slot, bool first, const 
     if (!file.Open(source->czPath, 0) || !file.ReadChunks(true, true))
         return false;
     const tyFmtChunk& fmt = file.m_FmtChunk;
-    const bool pcm = IsIntegerPcm(file);
+    const bool pcm = file.IsIntegerPcm();
     const int width = fmt.nBitsPerSample / 8;
     if (!pcm || fmt.nChannels != 1 || (fmt.nBitsPerSample != 16 && fmt.nBitsPerSample != 24)
         || fmt.nBlockAlign != width || fmt.nSampleRate == 0) {
@@ -145,7 +143,9 @@ bool TakeSources::OpenOne(const tyTakeParams& take, int slot, bool first, const 
     }
     if (file.HasiXMLChunk() && file.GetiXMLFileInfos()) {
         source->bIxml = true;
-        source->czTrackName = file.GetiXMLMonoTrackName();
+        // Names are trimmed as the loader and the import trim them: a poly
+        // output carries them as its mono sources show them.
+        source->czTrackName = file.GetiXMLMonoTrackName().trimmed();
         source->czNote = file.GetiXMLNotes();
         m_czLastNote = source->czNote;
         m_czLastCircled = file.GetiXMLCircled();
@@ -154,7 +154,7 @@ bool TakeSources::OpenOne(const tyTakeParams& take, int slot, bool first, const 
             m_bMakerRead = true;
             const QVector<QSoundFile::tyOrvexTrack> makerSlots = file.GetiXMLOrvexTrackTable();
             for (int i = 0; i < kTracks; ++i) {
-                m_czMakerName[i] = makerSlots.at(i).czName;
+                m_czMakerName[i] = makerSlots.at(i).czName.trimmed();
                 m_czMakerPan[i] = makerSlots.at(i).czPanPot;
                 m_czMakerActive[i] = makerSlots.at(i).czActive;
                 m_czMakerInGrid[i] = makerSlots.at(i).czInGrid;
@@ -171,22 +171,6 @@ bool TakeSources::OpenOne(const tyTakeParams& take, int slot, bool first, const 
     m_bFirst = false;
     m_pSources[slot] = std::move(source);
     return true;
-}
-
-bool IsIntegerPcm(QSoundFile& file)
-{
-    const tyFmtChunk& fmt = file.m_FmtChunk;
-    if (fmt.nFormatTag == kFormatPcm)
-        return true;
-    if (fmt.nFormatTag != kFormatExtensible || fmt.nSize < 40)
-        return false;
-    // The sub-format GUID starts with the format code.
-    const int fmtIndex = file.GetLayout().Find("fmt ");
-    unsigned char code[2] = {0, 0};
-    return fmtIndex >= 0
-           && file.LectureDataBin(reinterpret_cast<char*>(code),
-                                  file.GetLayout().chunks.at(fmtIndex).PayloadOffset() + 24, 2) == 2
-           && code[0] == 1 && code[1] == 0;
 }
 
 bool TakeSources::ReadBlock(int slot, qint64 start, char* area, int n)
@@ -271,7 +255,7 @@ QByteArray OutputHeader(const TakeSources& sources, const QString& baseName, con
     // Always a plain 16-byte PCM fmt: an extensible source's extra bytes
     // would describe another layout than the output's.
     PutChunkHeader(header, "fmt ", 16);
-    PutLe16(header, kFormatPcm);
+    PutLe16(header, QSoundFile::kFormatPcm);
     PutLe16(header, channels);
     PutLe32(header, sources.m_Fmt.nSampleRate);
     PutLe32(header, sources.m_Fmt.nSampleRate * channels * width);

@@ -158,10 +158,6 @@ bool BeginOutput(SafeOutput& output, qint64 headerBytes, qint64 dataBytes, const
                  const QString& noRoomText, const QString& openFailText = QString(),
                  const QString& operation = QString());
 
-// The file's fmt chunk says integer PCM: format tag 1, or an extensible
-// format whose sub-format is PCM.
-bool IsIntegerPcm(QSoundFile& file);
-
 enum class LoopEnd { Done, Cancelled, Failed };
 // Blocks of kBlockBytes over dataSize bytes of one track: block(start, n)
 // reads, computes and writes one block (false: failed, already reported);

@@ -70,6 +70,8 @@ void QFileInfoWidget::SetMetadata(tyTakeMetadata* record)
         m_Record = *record;
     }
     m_bHasRecord = true;
+    // The row shows the start of the line; the whole of it on hovering.
+    setToolTip(record->czProblem);
     if (m_pPrevious)
         m_bFirstOfScene = m_pPrevious->m_Record.czScene != m_Record.czScene;
     m_bSettingsStale = true;
@@ -231,7 +233,8 @@ void QFileInfoWidget::PaintUnreadable(QPainter& painter)
     painter.fillRect(rect(), m_BackColor);
     painter.setFont(generalFont10);
     painter.setPen(SolidPen(Qt::white, 1));
-    const QString text = tr("%1 - not readable").arg(m_Record.czTakeName);
+    const QString text = m_Record.czProblem.isEmpty() ? tr("%1 - not readable").arg(m_Record.czTakeName)
+                                                       : m_Record.czProblem;
     painter.drawText(rect().adjusted(4, 0, -4, 0), Qt::AlignLeft | Qt::AlignVCenter,
                      CellTextFor(text, painter.fontMetrics(), width() - 4));
 }

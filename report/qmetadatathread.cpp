@@ -9,7 +9,12 @@
 #include "take/takefamily.h"
 
 #include "foundation/messageloging.h"
+#include "foundation/takenaming.h"
+#include "soundfile/filestatus.h"
+
+#include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 
 using namespace ReportLayout;
 
@@ -36,21 +41,39 @@ QString TakeNameOfFile(const QString& fileName)
     return name;
 }
 
-QVector<tyDayTake> DayTakesOf(const QStringList& fileNames)
+QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileNames)
 {
     QVector<tyDayTake> takes;
     QString previousId;
+    QHash<QString, tyListedFile> families;   // the first file read of each mono family
+    QSet<QString> listed;
     for (const QString& fileName : fileNames) {
         QString name = fileName;
         if (name.endsWith(QLatin1String(".WAV"), Qt::CaseInsensitive))
             name.chop(4);
-        if (name.size() < 7)
-            continue;
         const QString id = name.left(6);
-        if (id == previousId)
+        if (TakeNaming::IsRecorderTakeName(name)) {
+            if (id == previousId)
+                continue;
+            const tyTrackFileHead head = ReadTrackFileHead(folder + fileName);
+            if (head.bRecorder || head.eKind == tyTrackFileHead::Unread) {
+                previousId = id;
+                takes.append(tyDayTake{id, TakeNameOfFile(fileName), TakePathOfFile(folder + fileName,
+                                                                                    QStringLiteral("WAV"))});
+                continue;
+            }
+        }
+        QString family;
+        TakeNaming::ClassifyBaseName(name, &family);
+        const auto earlier = families.constFind(family);
+        const tyListedFile file =
+            ListedFileOf(folder, fileName, earlier == families.constEnd() ? nullptr : &earlier.value());
+        if (file.eKind == TakeNaming::FileKind::Mono && earlier == families.constEnd())
+            families.insert(family, file);
+        if (file.eKind == TakeNaming::FileKind::None || listed.contains(file.czTake))
             continue;
-        previousId = id;
-        takes.append(tyDayTake{id, TakeNameOfFile(fileName)});
+        listed.insert(file.czTake);
+        takes.append(tyDayTake{file.czTake, file.czTake, folder + file.czTake});
     }
     return takes;
 }
@@ -195,7 +218,7 @@ void QMetadataThread::RunPass(const tyJob& job)
     files.reserve(listing.count());
     for (int i = 0; i < listing.count(); ++i)
         files.append(listing.GetFileName(i));
-    const QVector<tyDayTake> takes = DayTakesOf(files);
+    const QVector<tyDayTake> takes = DayTakesOf(path, files);
     QStringList names;
     names.reserve(takes.size());
     for (const tyDayTake& take : takes)
@@ -222,10 +245,19 @@ void QMetadataThread::RunPass(const tyJob& job)
         }
         emit signal_State(MetadataStateReadingTake, index);
         tyTakeMetadata record;
-        if (metadata->SetupInit(job.czPreProject, job.czProject, job.czDay, takes.at(index).czId, true, true) == 0)
+        // No box per take: a day of another recorder's files would stack
+        // one over the list for each. The row says why in one line.
+        const tyDayTake& take = takes.at(index);
+        const int loaded = metadata->SetupTake(take.czTakePath, true, false);
+        if (loaded == QBwfMetadata::SetupLoaded)
             FillRecord(&record, metadata->SoundPerform(), index, job);
-        record.czTakeName = takes.at(index).czName;
-        emit signal_Data(index, takes.at(index).czId, record);
+        else
+            record.czProblem = metadata->SoundPerform()->ProblemLine(loaded != QBwfMetadata::SetupLoadFailed, path,
+                                                                     take.czName);
+        if (!record.czProblem.isEmpty())
+            MyQDebug("Day list: %s", qPrintable(record.czProblem));
+        record.czTakeName = take.czName;
+        emit signal_Data(index, take.czId, record);
         return true;
     });
 }

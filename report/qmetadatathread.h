@@ -24,16 +24,21 @@ enum tMetadataThreadState : int {
     MetadataStateFinished = 5,
 };
 
-// One take of a day folder as the loader's walk finds it: the first listed
-// file of each 6-character id whose name (without ".WAV") is longer than
-// six characters. The name list and the records come from the same walk, so
-// record n always belongs to name n.
+// One take of a day folder as the loader's walk finds it. The recorder's
+// own names (TakeNaming::IsRecorderTakeName, of this recorder's files or of
+// files too damaged to tell) give one take per 6-character id, at its first
+// listed file; every other file is listed by the browser's rule
+// (ListedFileOf), each take once, under the name the browser shows. The
+// name list and the records come from the same walk, so record n always
+// belongs to name n.
 struct tyDayTake
 {
-    QString czId;         // first 6 characters of the file name
+    QString czId;         // the recorder's 6-character id, else the take name
     QString czName;       // the take name shown in the list
+    QString czTakePath;   // what the take loader is given
 };
-QVector<tyDayTake> DayTakesOf(const QStringList& fileNames);
+// folder ends with "/"; fileNames in listing order, with ".WAV".
+QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileNames);
 // The take name of a listed file: the name without ".WAV", cut before a
 // mono track suffix ("_01", "-1", "#12"), a mix suffix ("MX", "QX") or a
 // poly suffix ("PN", "PR", "PX"). Other poly names ("P7", "Q7", "S7", "SX")

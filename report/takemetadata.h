@@ -23,6 +23,7 @@ struct tyTakeMetadata
     tyTakeMetadata();
 
     QString czTakeName;
+    QString czProblem;                  // why the take is not read, as the browser's take line says
     bool bLongName = false;
     bool bFullUnderscore = false;       // only together with bLongName
     QStringList lczLine0Texts;

@@ -1,11 +1,14 @@
 #ifndef NALVO_SOUNDFILE_FILESTATUS_H
 #define NALVO_SOUNDFILE_FILESTATUS_H
 
+#include <QString>
+
 class QSoundFile;
 
 // Take-status code of one walked file (ReadChunks done), first failing
 // check wins:
-//   1 not RIFF/WAVE, no fmt or data, or not 16/24-bit PCM;
+//   1 not RIFF/WAVE, no fmt or data, or not 16/24-bit integer PCM (plain
+//     or extensible);
 //   2 no bext chunk;
 //   3 OriginatorReference does not begin with "ORVEX";
 //   8 no iXML chunk, RIFF size other than the walked length - 8, data size
@@ -18,5 +21,20 @@ class QSoundFile;
 // The file's own document is used when it is the parse of its chunk;
 // otherwise the cached iXML text is parsed apart.
 int ComputeFileStatus(const QSoundFile& file);
+
+// What the head of a file named like a mono track says of it before its
+// take is loaded, from its first kilobytes (where the recorder writes its
+// fmt and bext chunks), without walking it.
+struct tyTrackFileHead {
+    enum Kind {
+        RecorderMono,   // one channel, this recorder's bext: a member of its mono family
+        WholeTake,      // more channels, or another recorder's file: a take by itself
+        Unread          // no RIFF/WAVE with fmt and bext in its head (empty, RF64, damaged)
+    };
+    Kind eKind = Unread;
+    int nChannels = 0;        // 0 when unread
+    bool bRecorder = false;   // this recorder's bext, whatever the channels
+};
+tyTrackFileHead ReadTrackFileHead(const QString& path);
 
 #endif

@@ -43,6 +43,8 @@ void QSoundFile::ClearRecords()
     m_nOndeOffset = 0;
     m_nOtherChunkCount = 0;
     m_nDeclaredDataSize = 0;
+    m_nSubFormat = 0;
+    m_pReadFailure = nullptr;
     m_bHasiXML = false;
     m_baiXMLText.clear();
     m_nTwinScanState = 0;
@@ -161,6 +163,18 @@ bool QSoundFile::IsOpenForWriting() const
     return m_File.isOpen() && (m_File.openMode() & QIODevice::WriteOnly);
 }
 
+QString QSoundFile::ReadFailureText() const
+{
+    if (!m_pReadFailure)
+        return QString();
+    QString why = QLatin1String(m_pReadFailure);
+    if (why.endsWith(QLatin1String(" !")))
+        why.chop(2);
+    const QString name = QFileInfo(m_czPath).fileName();
+    // "is empty", "hasn't Data Chunk" say it of the file; the others name it after.
+    return why.at(0).isLower() ? name + QLatin1Char(' ') + why : why + QStringLiteral(" (") + name + QLatin1Char(')');
+}
+
 void QSoundFile::ReportReadChunks(const char* what) const
 {
     SendUserMessage(QLatin1String(kReadChunksTitle),
@@ -201,6 +215,7 @@ bool QSoundFile::ReadChunks(bool report, bool bextOptional)
     if (!failure)
         return true;
     m_bError = true;
+    m_pReadFailure = failure;
     if (report)
         ReportReadChunks(failure);
     return false;
@@ -229,6 +244,12 @@ void QSoundFile::CacheRecords(RiffByteSource& bytes)
                 && readPayload(info, &m_FmtChunk.nFormatTag, 16) == 16) {
                 std::memcpy(m_FmtChunk.szId, id.constData(), 4);
                 m_FmtChunk.nSize = info.nSize;
+                // An extensible format names its samples in the sub-format
+                // GUID, whose first two bytes are the format code.
+                unsigned char head[26] = {};
+                if (m_FmtChunk.nFormatTag == kFormatExtensible && info.nSize >= 40
+                    && readPayload(info, head, 26) == 26)
+                    m_nSubFormat = quint16(head[24] | head[25] << 8);
             }
         } else if (id == "bext") {
             if (!HasBextChunk()) {

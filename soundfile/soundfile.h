@@ -85,7 +85,10 @@ public:
     bool ReadChunks(bool report, bool bextOptional);
     // What a read of an RF64 file says (its 64-bit sizes are not read),
     // here and wherever such files are refused.
-    static constexpr const char* kRf64Refusal = "RF64 files (over 4 GB) are not supported !";
+    static constexpr const char* kRf64Refusal = "RF64 files are not supported !";
+    // Why the last ReadChunks failed, as one clause naming the file
+    // ("T_01.WAV is empty"); empty when it did not fail.
+    QString ReadFailureText() const;
     bool HasiXMLChunk() const { return m_bHasiXML; }
     // Up to n bytes from offset (-1: the current position). The bytes read,
     // 0 at the end of the file, -1 on an error.
@@ -104,6 +107,16 @@ public:
     qint64 GetDataOffset() const { return m_nDataOffset; }
     // The data chunk's size field (m_DataChunk.nSize is cut to the bytes present).
     quint32 GetDeclaredDataSize() const { return m_nDeclaredDataSize; }
+    // The fmt chunk says integer PCM: format tag 1, or the extensible tag
+    // whose sub-format is PCM (as editors write files of more than two
+    // channels or 24 bits).
+    static constexpr quint16 kFormatPcm = 1;
+    static constexpr quint16 kFormatExtensible = 0xFFFE;
+    bool IsIntegerPcm() const
+    {
+        return m_FmtChunk.nFormatTag == kFormatPcm
+               || (m_FmtChunk.nFormatTag == kFormatExtensible && m_nSubFormat == kFormatPcm);
+    }
     QByteArray GetiXMLText() const { return m_baiXMLText; }
     // Payload size of the iXML chunk, 0 when there is none.
     quint32 GetiXMLChunkSize() const;
@@ -291,6 +304,8 @@ public:
     bool SetiXMLTotalFiles(int track, int total, bool poly);
     bool SetiXMLOrvexAllTrkInfos(QString* names, QString* panPots, QString* actives, QString* inGrids);
     bool SetiXMLOrvexTrackname(int slot, QString name);
+    // The maker block's ACTIVE text of one slot ("NO" disarms it).
+    bool SetiXMLOrvexTrackActive(int slot, QString active);
     // The 24 slots' names at once (an empty one left as it is with
     // skipEmpty): the entries are found once, and names already held are
     // not set again.
@@ -396,6 +411,8 @@ private:
     bool m_bWalked = false;
     tyRiffLayout m_Layout;
     quint32 m_nDeclaredDataSize = 0;
+    quint16 m_nSubFormat = 0;        // an extensible fmt chunk's sub-format code, else 0
+    const char* m_pReadFailure = nullptr;   // the last failed walk's reason
     bool m_bHasiXML = false;
     bool m_bDocumentFromChunk = false;  // the document is the parse of the iXML chunk
     bool m_bUnreadableiXML = false;     // the iXML chunk held does not read as a document

@@ -414,6 +414,18 @@ bool QSoundFile::SetiXMLOrvexAllTrkInfos(QString* names, QString* panPots, QStri
     return true;
 }
 
+bool QSoundFile::SetiXMLOrvexTrackActive(int slot, QString active)
+{
+    if (!XmlOk() || slot < 0 || slot >= kSlots)
+        return false;
+    if (DeferEdit({QStringLiteral("slot active"), QString::number(slot), active},
+                  [=](QSoundFile& file) { file.SetiXMLOrvexTrackActive(slot, active); }))
+        return true;
+    QDomElement entries[kSlots];
+    AllTrackEntries(entries);
+    return !SetChildText(entries[slot], kActive, active).isNull();
+}
+
 bool QSoundFile::SetiXMLOrvexTrackname(int slot, QString name)
 {
     if (!XmlOk() || slot < 0 || slot >= kSlots)

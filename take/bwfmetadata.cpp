@@ -62,9 +62,28 @@ QString QBwfMetadata::TakePathOf(const QString& id6) const
                           QStringLiteral("WAV"));
 }
 
+int QBwfMetadata::SetupTake(const QString& takePath, bool quick, bool sendMessages)
+{
+    QString folder;
+    QString name;
+    SplitTakePath(takePath, QStringLiteral("WAV"), &folder, &name);
+    if (quick && folder != m_czListedFolder) {
+        m_Listing.LoadEntryInfoList(folder, QStringList{QStringLiteral(".WAV")}, false, nullptr);
+        m_czListedFolder = folder;
+    }
+    m_bHasResult = false;
+    m_czTakePath = takePath;
+    return LoadTakePath(folder, name, quick, sendMessages);
+}
+
 int QBwfMetadata::Load(const QString& folder, const QString& id6, bool quick, bool sendMessages)
 {
     m_czTakePath = TakePathOf(id6);
+    return LoadTakePath(folder, id6, quick, sendMessages);
+}
+
+int QBwfMetadata::LoadTakePath(const QString& folder, const QString& name, bool quick, bool sendMessages)
+{
     bool loaded = false;
     if (!m_czTakePath.isEmpty()) {
         loaded = quick ? m_SndPerform.QuickInitFiles(m_czTakePath, QStringLiteral("WAV"), &m_Listing, false)
@@ -79,13 +98,13 @@ int QBwfMetadata::Load(const QString& folder, const QString& id6, bool quick, bo
         if (sendMessages && (quick || why.isEmpty()))
             SendUserMessage(QStringLiteral("QBwfMetadata::SetupInit()"),
                             QStringLiteral("Error loading audio file metadata\n%1\n %2%3")
-                                .arg(folder, id6, why.isEmpty() ? QString() : QLatin1Char('\n') + why));
+                                .arg(folder, name, why.isEmpty() ? QString() : QLatin1Char('\n') + why));
         return SetupLoadFailed;
     }
     if (m_SndPerform.m_nTakeStatus != 0) {
         if (sendMessages)
             SendUserMessage(QStringLiteral("Wrong File #%1").arg(m_SndPerform.m_nTakeStatus),
-                            QStringLiteral("%1\n %2").arg(folder, id6), 0, 2);
+                            QStringLiteral("%1\n %2").arg(folder, name), 0, 2);
         return SetupWrongFile;
     }
     return SetupLoaded;

@@ -30,6 +30,10 @@ public:
     // sends the warnings and errors on the message channel.
     int SetupInit(QString const& media, QString const& project, QString const& day,
                   QString const& fileId, bool quick, bool sendMessages);
+    // Loads the take at takePath (day folder + take root or poly name, as
+    // the day list finds it) in the same way, from the cached listing when
+    // it is of that folder; never from the cache of a previous result.
+    int SetupTake(const QString& takePath, bool quick, bool sendMessages);
     // Takes the ".WAV" listing of the day folder media/project/day that the
     // caller already holds, so SetupInit does not list the folder again.
     void UseListing(QString const& media, QString const& project, QString const& day,
@@ -44,6 +48,8 @@ private:
     // Folder + root of the first listed file of the id; empty when none.
     QString TakePathOf(const QString& id6) const;
     int Load(const QString& folder, const QString& id6, bool quick, bool sendMessages);
+    // Loads m_czTakePath; folder and name for the messages.
+    int LoadTakePath(const QString& folder, const QString& name, bool quick, bool sendMessages);
 
     QSoundPerform m_SndPerform;
     MyFileInfoList m_Listing;

@@ -52,7 +52,9 @@ void QSoundPerform::ClearTables()
 void QSoundPerform::ResetVariables()
 {
     m_czLoadFailure.clear();
+    m_bImportMayRead = false;
     m_czRenamedTake.clear();
+    m_czUnreadFile.clear();
     CloseFiles();
     for (QSoundFile& file : m_SndFile)
         file.InitVariables();

@@ -66,6 +66,20 @@ public:
     // take's path under its new name (as the load asks for a take: folder +
     // name); else empty.
     QString RenamedTakePath() const { return m_czRenamedTake; }
+    // The take line: one sentence, naming the take by name, that says why
+    // the take cannot be played or edited here (loaded: the last load's
+    // result), or that a member of its family is missing; empty for a whole
+    // recorder take. folder and name as SplitTakePath gives them. The
+    // browser and the day list say the same.
+    QString ProblemLine(bool loaded, const QString& folder, const QString& name) const;
+    // The family's iXML counts more files than were found (a member was
+    // deleted or not copied): 0 when none is missing.
+    int MissingMembers() const;
+    // Before a save of a family that lost members: its documents count the
+    // files there are and arm no track without a file, so that the files
+    // saved say nothing they do not hold. A whole family keeps the
+    // recorder's values.
+    void SettleMissingMembers();
     // Reads the take's player sidecar into the mixer tables (values clamped
     // to their ranges) and keeps the virtual names and metadata apart.
     // False when the file does not exist or does not open.
@@ -287,11 +301,16 @@ private:
     // A take not found: where a killed rename of its files, settled since,
     // left them, when that is another take name. Returns false.
     bool NoteRenamedTake(const QString& takePath, const QString& extension);
+    // report: why a file is no sound file goes on the message channel too
+    // (a quick load keeps it for ProblemLine only).
+    bool LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* sidecarNames,
+                    bool report);
     // unwalked: a bit per track whose chunks could not be walked (not yet
     // reported); gone: a member's file vanished since it was found.
     bool ReadFiles(quint32* unwalked, bool* gone);
-    // Tells the user why those tracks' files are no sound files.
-    void ReportUnwalked(quint32 unwalked);
+    // Keeps why the first of those tracks' files is no sound file, and
+    // with report tells the user of each.
+    void ReportUnwalked(quint32 unwalked, bool report);
     bool FilesAgree() const;
     void ReadTakeValues();
     void ReadTrackValues();
@@ -315,8 +334,10 @@ private:
 
     bool m_bFilesOpen = false;
     QString m_czLoadFailure;   // the loading thread's; set by a failed load
+    bool m_bImportMayRead = false;   // the loading thread's; the failure is files that disagree
     QString m_czSaveReport;    // the saving thread's; set by UpdateiXMLChunks
     QString m_czRenamedTake;   // the loading thread's; see RenamedTakePath
+    QString m_czUnreadFile;    // the loading thread's: why a member is no sound file
     mutable std::mutex m_MixerLock;
     // The last copy MixerSnapshot took, guarded by m_MixerReadLock, which
     // only takers of snapshots hold: a writer never holds it, so the player

@@ -122,7 +122,7 @@ bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
         names.emplace(TakeFolderOf(takePath, extension));
     if (!FindTakeFamilyOnDisk(takePath, extension, *names, &family))
         return NoteRenamedTake(takePath, extension);
-    if (LoadFamily(family, lock.Descriptor(), &*names))
+    if (LoadFamily(family, lock.Descriptor(), &*names, true))
         return true;
     if (!m_czLoadFailure.isEmpty())
         SendUserMessage(QStringLiteral("Take not read"), m_czLoadFailure, 0, 2);
@@ -143,7 +143,7 @@ bool QSoundPerform::QuickInitFiles(QString root, QString ext, const MyFileInfoLi
                                : FindTakeFamilyOnDisk(root, ext, *names, &family);
     if (!found)
         return NoteRenamedTake(root, ext);
-    return LoadFamily(family, lock.Descriptor(), readSidecar ? &*names : nullptr);
+    return LoadFamily(family, lock.Descriptor(), readSidecar ? &*names : nullptr, false);
 }
 
 bool QSoundPerform::NoteRenamedTake(const QString& takePath, const QString& extension)
@@ -163,7 +163,8 @@ bool QSoundPerform::NoteRenamedTake(const QString& takePath, const QString& exte
     return false;
 }
 
-bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* sidecarNames)
+bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* sidecarNames,
+                               bool report)
 {
     m_bPolyTake = family.bPoly;
     m_czTakeFolder = family.czFolder;
@@ -195,9 +196,11 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
                 now = member;
         }
         if (now == MemberNow::Settled)
-            ReportUnwalked(unwalked);
+            ReportUnwalked(unwalked, report);
+        const QString unread = m_czUnreadFile;
         const QString take = QDir::toNativeSeparators(family.czFolder + family.czBaseName);
         ResetVariables();
+        m_czUnreadFile = unread;
         if (now == MemberNow::Changing)
             m_czLoadFailure = QStringLiteral("Take %1 is being written by another program and was not read; "
                                              "select it again in a moment.").arg(take);
@@ -205,12 +208,18 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
             m_czLoadFailure = QStringLiteral("Take %1 was not read: its files differ in length or format. They "
                                              "changed in the last seconds and may still be arriving; select it "
                                              "again in a moment.").arg(take);
-        else if (read)
+        else if (read && !unread.isEmpty())
+            m_czLoadFailure = QStringLiteral("Take %1 was not read: %2.").arg(take, unread);
+        else if (read) {
+            // Files that are all there and settled but do not agree may be
+            // another recorder's set, which Import takes apart as it can.
+            m_bImportMayRead = true;
             m_czLoadFailure = QStringLiteral("Take %1 was not read: its files differ in length or format.")
                                   .arg(take);
+        }
         return false;
     }
-    ReportUnwalked(unwalked);
+    ReportUnwalked(unwalked, report);
     ReadTakeValues();
     ReadTrackValues();
     ReadSyncPoints();
@@ -256,15 +265,88 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone)
     return true;
 }
 
-void QSoundPerform::ReportUnwalked(quint32 unwalked)
+void QSoundPerform::ReportUnwalked(quint32 unwalked, bool report)
 {
-    // Walked again to say why: rare, and the walk alone knows the reason.
     for (int t = 0; t < kMaxTracks && unwalked; ++t) {
         QSoundFile& file = m_SndFile[t];
-        if ((unwalked & (1u << t)) && file.Open(0)) {
+        if (!(unwalked & (1u << t)))
+            continue;
+        if (m_czUnreadFile.isEmpty())
+            m_czUnreadFile = file.ReadFailureText();
+        // Walked again to say it in a box: rare, and the walk alone knows
+        // how to word the reason for the message channel.
+        if (report && file.Open(0)) {
             file.ReadChunks(true, true);
             file.Close();
         }
+    }
+}
+
+int QSoundPerform::MissingMembers() const
+{
+    if (m_bPolyTake || m_nFileCount <= 0)
+        return 0;
+    const int listed = m_SndFile[GetFirstTrack()].GetiXMLTotalFiles();
+    return qMax(0, listed - m_nFileCount);
+}
+
+void QSoundPerform::SettleMissingMembers()
+{
+    if (MissingMembers() == 0)
+        return;
+    for (int t = 0; t < kMaxTracks; ++t) {
+        if (!m_pbPresent[t])
+            continue;
+        QSoundFile& file = m_SndFile[t];
+        file.SetiXMLTotalFiles(t, m_nFileCount, false);
+        for (int absent = 0; absent < kMaxTracks; ++absent) {
+            if (!m_pbPresent[absent] && m_czTrackActive[absent] == QLatin1String("YES"))
+                file.SetiXMLOrvexTrackActive(absent, QStringLiteral("NO"));
+        }
+    }
+}
+
+QString QSoundPerform::ProblemLine(bool loaded, const QString& folder, const QString& name) const
+{
+    if (!loaded) {
+        // The load's reason names the take by its path; the line has room
+        // for its name.
+        QString why = m_czLoadFailure;
+        why.replace(QDir::toNativeSeparators(folder + name), name);
+        // Import is pointed to only where it may read what the load could
+        // not: no track files of ours, or files that disagree. A take being
+        // written, saved or held by a write-protected card is no other
+        // recorder's, and a file that is no sound file here (empty, RF64)
+        // is none for the import either.
+        bool importMayRead = m_bImportMayRead;
+        if (why.isEmpty()) {
+            why = QStringLiteral("%1 cannot be opened: no track files of it were found that this program reads.")
+                      .arg(name);
+            importMayRead = true;
+        }
+        return importMayRead ? why + QStringLiteral(" If another recorder made it, use Import (Ctrl+I).") : why;
+    }
+    switch (m_nTakeStatus) {
+    case 0: {
+        const int missing = MissingMembers();
+        if (missing == 0)
+            return QString();
+        return QStringLiteral("%1 is missing %2 of the %3 track files its metadata lists: a save lists only "
+                              "those present.").arg(name).arg(missing).arg(missing + m_nFileCount);
+    }
+    case 1:
+        if (!m_czUnreadFile.isEmpty())
+            return QStringLiteral("%1 cannot be played or edited here: %2.").arg(name, m_czUnreadFile);
+        return QStringLiteral("%1 is not a 16 or 24-bit PCM WAV take: it cannot be played or edited here.").arg(name);
+    case 2:
+    case 3:
+        return QStringLiteral("%1 was made by another recorder: to play and edit it, use Import (Ctrl+I).").arg(name);
+    case 8:
+        return QStringLiteral("%1 was not closed correctly by the recorder (Wrong File #8): shown, but not for "
+                              "playing or editing.").arg(name);
+    default:
+        return QStringLiteral("%1 has damaged or missing recorder metadata (Wrong File #%2): shown, but not for "
+                              "playing or editing; to bring it in, use Import (Ctrl+I).").arg(name).arg(m_nTakeStatus);
     }
 }
 
@@ -275,6 +357,10 @@ bool QSoundPerform::FilesAgree() const
         if (!m_pbPresent[t])
             continue;
         const QSoundFile& file = m_SndFile[t];
+        // A mono family is made of one-channel files: files of more are
+        // takes by themselves that only share a name stem.
+        if (!m_bPolyTake && file.m_FmtChunk.nChannels > 1)
+            return false;
         if (!first) {
             first = &file;
             continue;

@@ -3,6 +3,7 @@
 #include "foundation/fileinfolist.h"
 #include "foundation/folderlisting.h"
 #include "foundation/takenaming.h"
+#include "soundfile/filestatus.h"
 
 #include <QDir>
 #include <QFile>
@@ -174,4 +175,29 @@ bool IsProcessedName(const QString& baseName)
             return true;
     }
     return false;
+}
+
+tyListedFile ListedFileOf(const QString& folder, const QString& fileName, const tyListedFile* earlier)
+{
+    tyListedFile listed;
+    QString base = fileName;
+    const int dot = base.lastIndexOf(QLatin1Char('.'));
+    if (dot >= 0)
+        base.truncate(dot);
+    listed.eKind = TakeNaming::ClassifyBaseName(base, &listed.czTake);
+    if (listed.eKind != TakeNaming::FileKind::Mono)
+        return listed;
+    listed.czFamily = listed.czTake;
+    if (earlier) {
+        listed.bAlone = earlier->bAlone;
+        listed.eKind = earlier->eKind;
+    } else {
+        const tyTrackFileHead head = ReadTrackFileHead(folder + fileName);
+        listed.bAlone = head.eKind == tyTrackFileHead::WholeTake;
+        if (listed.bAlone && head.nChannels > 1)
+            listed.eKind = TakeNaming::FileKind::Poly;
+    }
+    if (listed.bAlone)
+        listed.czTake = base;
+    return listed;
 }

@@ -1,6 +1,8 @@
 #ifndef NALVO_TAKE_TAKEFAMILY_H
 #define NALVO_TAKE_TAKEFAMILY_H
 
+#include "foundation/takenaming.h"
+
 #include <QString>
 #include <functional>
 #include <memory>
@@ -75,6 +77,26 @@ bool FindTakeFamilyInListing(const QString& takePath, const QString& extension,
 // before the extension), the file's own path otherwise: a poly file, whose
 // long underscore name may end in "__PX", is a take by itself.
 QString TakePathOfFile(const QString& filePath, const QString& extension);
+
+// The take a listed file of a day folder stands for: one rule for the
+// browser's rows and the day list's. The kind and take name come from the
+// file's name (TakeNaming::ClassifyBaseName). A file named as a mono track
+// joins its family only when its family's files are this recorder's
+// one-channel files; a file that is a take by itself (more channels, or
+// another recorder's) stands alone under its whole base name, never as a
+// member of a family that does not exist. A file whose head cannot be read
+// keeps its family, whose load tells why.
+struct tyListedFile {
+    TakeNaming::FileKind eKind = TakeNaming::FileKind::None;   // None: not listed
+    QString czTake;           // the take name shown, and the take path's last part
+    QString czFamily;         // a mono track name's family name, alone or not
+    bool bAlone = false;      // a mono track name's file that is a take by itself
+};
+// fileName with its ".WAV"; folder ends with "/". earlier: an earlier
+// listed file of the same family (a family's files stand together in name
+// order, and the first one read decides for all); null to read this
+// file's head.
+tyListedFile ListedFileOf(const QString& folder, const QString& fileName, const tyListedFile* earlier);
 
 // "folder/root.ext" with or without the extension: the folder (ending with
 // "/", empty when none) and the name without the extension.

@@ -77,7 +77,7 @@ double RunImport(const QString& source, const QString& outFolder, bool sync)
     QElapsedTimer timer;
     timer.start();
     const bool ok = mixer.ImportMono(source, outFolder, QStringLiteral("7T0001"), -1, 0, "25.00", QString(),
-                                     nullptr, 10, QString());
+                                     nullptr, 10, QString(), 0);
     const double seconds = Seconds(timer);
     if (!ok) {
         std::fprintf(stderr, "import failed\n");

@@ -128,7 +128,7 @@ int ReplaceUntilKilled(int step, const QString& operation, const QString& folder
     const QString take = folder + "/take";
     QSoundMixer mixer;
     if (operation == "import")
-        return mixer.ImportMono(folder + "/in.WAV", take, "KIL001", -1, 0, "25.00", {}, nullptr, 0, {}) ? 0 : 3;
+        return mixer.ImportMono(folder + "/in.WAV", take, "KIL001", -1, 0, "25.00", {}, nullptr, 0, {}, 0) ? 0 : 3;
     if (operation == "msxy")
         return mixer.MStoXY(take + "/KIL001_01.WAV", 0, take + "/KIL001_02.WAV", 1) ? 0 : 3;
     QFileCopier copier;

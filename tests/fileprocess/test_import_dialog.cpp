@@ -133,6 +133,8 @@ void TestImportDialog::familyAndStereoRuns_data()
     QTest::newRow("two sets of five, names of different lengths")
         << 2 << 5 << 0 << QStringList{"Boom", "Lav Georgie", "Lav", "Plant mic left", "X"};
     QTest::newRow("eight files as tracks 3-10") << 1 << 8 << 2 << QStringList();
+    // Blanks around a name go, in a set's files as in a poly file's tracks.
+    QTest::newRow("names with blanks") << 1 << 2 << 0 << QStringList{"  Name\t1  ", "\tB "};
 }
 
 // Every set becomes one take, each file at its own track, every track armed
@@ -156,6 +158,13 @@ void TestImportDialog::familyAndStereoRuns()
     }
     ForeignSpec stereo;
     stereo.frames = 4800;
+    if (!names.isEmpty()) {
+        stereo.ixml = QString("<BWFXML><TRACK_LIST><TRACK_COUNT>2</TRACK_COUNT>");
+        for (int c = 0; c < 2; ++c)
+            stereo.ixml += QString("<TRACK><CHANNEL_INDEX>%1</CHANNEL_INDEX><INTERLEAVE_INDEX>%1</INTERLEAVE_INDEX>"
+                                   "<NAME>%2</NAME></TRACK>").arg(c + 1).arg(names.at(c));
+        stereo.ixml += "</TRACK_LIST></BWFXML>";
+    }
     QVERIFY(WriteForeignFile(m_czIn + "/ST.WAV", stereo));
     // An RF64 file among them is refused, saying why, and takes no id.
     QVERIFY(WriteBytes(m_czIn + "/BIG.WAV", BuildBrokenFile(MonoTake("BIG001", {0}), Breakage::Rf64)));
@@ -186,11 +195,18 @@ void TestImportDialog::familyAndStereoRuns()
                 QCOMPARE(member.data, SampleBytes({t}, 0, 48000, 24));
                 QCOMPARE(IxmlValues(member.ixml, "ORVEX_BRISEL/ALL_TRK_NAME/DATA/ACTIVE"), armed);
                 QCOMPARE(loaded.m_czTrackActive[t], QString("YES"));
-                QCOMPARE(loaded.m_czTrackName[t], round && k == 1 ? "Edited" : names.value(k, QString("Mic %1").arg(t + 1)));
+                QCOMPARE(loaded.m_czTrackName[t],
+                         round && k == 1 ? "Edited" : names.value(k, QString("Mic %1").arg(t + 1)).trimmed());
             }
             loaded.SetiXMLTrackName(quint16(firstTrack + 1), "Edited");
             QVERIFY(loaded.UpdateiXMLChunk());
         }
+    }
+    if (!names.isEmpty()) {
+        QSoundPerform poly;
+        QVERIFY(poly.InitFilesZZ(m_czDay + "/" + take(12 + sets), "WAV"));
+        for (int c = 0; c < 2; ++c)
+            QCOMPARE(poly.m_czTrackName[c], names.at(c).trimmed());
     }
     QLabel* status = d.Form()->m_CtrlLabel_CurrentProcessed;
     QVERIFY2(status->fontMetrics().horizontalAdvance(status->text()) <= status->width(), qPrintable(status->text()));

@@ -354,19 +354,22 @@ private slots:
         QTest::addColumn<int>("fileMode");
         QTest::addColumn<QString>("firstFile");
         QTest::addColumn<bool>("oneCharTracks");
+        QTest::addColumn<bool>("memberDeleted");   // track 3 of 1-4 deleted before the load
         const int shortName = int(NameStyle::Short), longName = int(NameStyle::LongEquals);
-        QTest::newRow("short stays short") << false << shortName << 0 << "S00001_01.WAV" << false;
+        QTest::newRow("short stays short") << false << shortName << 0 << "S00001_01.WAV" << false << false;
         // "_1", "_2", "_4" become "_01", "_02", "_04": the row that stood for
         // the take is gone, the take is selected all the same.
         QTest::newRow("one-char tracks to long") << false << shortName << 1 << "S00001==      9B     p4==_01.WAV"
-                                                 << true;
-        QTest::newRow("short to long") << false << shortName << 1 << "S00001==      9B     p4==_01.WAV" << false;
-        QTest::newRow("short to long underscore") << false << shortName << 2 << "S00001________9B_____p4___01.WAV" << false;
-        QTest::newRow("long to short") << false << longName << 0 << "S00001_01.WAV" << false;
-        QTest::newRow("long follows scene") << false << longName << 1 << "S00001==      9B     p4==_01.WAV" << false;
-        QTest::newRow("poly short to long") << true << shortName << 1 << "S00001==      9B     p4==PX.WAV" << false;
-        QTest::newRow("poly long to underscore") << true << longName << 2 << "S00001________9B_____p4__PX.WAV" << false;
-        QTest::newRow("poly long to short") << true << longName << 0 << "S00001PX.WAV" << false;
+                                                 << true << false;
+        QTest::newRow("short to long") << false << shortName << 1 << "S00001==      9B     p4==_01.WAV" << false << false;
+        QTest::newRow("short to long underscore") << false << shortName << 2 << "S00001________9B_____p4___01.WAV" << false << false;
+        QTest::newRow("long to short") << false << longName << 0 << "S00001_01.WAV" << false << false;
+        QTest::newRow("long follows scene") << false << longName << 1 << "S00001==      9B     p4==_01.WAV" << false << false;
+        QTest::newRow("poly short to long") << true << shortName << 1 << "S00001==      9B     p4==PX.WAV" << false << false;
+        QTest::newRow("poly long to underscore") << true << longName << 2 << "S00001________9B_____p4__PX.WAV" << false << false;
+        // Its files no longer claim the member or arm its track.
+        QTest::newRow("member deleted") << false << shortName << 0 << "S00001_01.WAV" << false << true;
+        QTest::newRow("poly long to short") << true << longName << 0 << "S00001PX.WAV" << false << false;
     }
 
     void singleTakeApply()
@@ -376,7 +379,9 @@ private slots:
         QFETCH(int, fileMode);
         QFETCH(QString, firstFile);
         QFETCH(bool, oneCharTracks);
-        TakeSpec spec = poly ? PolyTake("S00001", {0, 1, 3}) : MonoTake("S00001", {0, 1, 3});
+        QFETCH(bool, memberDeleted);
+        TakeSpec spec = poly ? PolyTake("S00001", {0, 1, 3})
+                             : MonoTake("S00001", memberDeleted ? QList<int>{0, 1, 2, 3} : QList<int>{0, 1, 3});
         spec.frames = 48000 * 5;
         if (oneCharTracks)
             spec.numberStyle = TrackNumberStyle::OneChar;
@@ -385,6 +390,10 @@ private slots:
         spec.nameStyle = NameStyle(nameStyle);
         // A project named like the take: the reselection must not rename it.
         WriteDay({spec}, QStringLiteral("S00001"));
+        if (memberDeleted) {
+            QVERIFY(QFile::remove(Path(TrackFileName(spec, 2))));
+            spec.tracks.removeAt(2);
+        }
         QStringList oldFiles;
         for (int i = 0; i < (poly ? 1 : spec.tracks.size()); ++i)
             oldFiles << Path(poly ? PolyFileName(spec) : TrackFileName(spec, i));
@@ -395,6 +404,10 @@ private slots:
         auto window = NewWindow();
         Select(*window, {oldFiles.first()});
         Ui::DlgMain* ui = window->ui.get();
+        const QLabel* line = window->findChild<QLabel*>("m_CtrlLabel_TakeProblem");
+        QCOMPARE(line && line->isVisible(), memberDeleted);
+        if (memberDeleted)
+            QVERIFY(line->toolTip().startsWith("S00001 is missing 1 of the 4 track files"));
         Type(ui->m_CtrlEditEditorScene, "9B");
         Type(ui->m_CtrlEditEditor_TakeNumber, "4");
         ui->m_CtrlComboBox_TakeIndicator->setCurrentIndex(1);   // "p"
@@ -430,6 +443,9 @@ private slots:
         QCOMPARE(readBack.m_czIxmlNote, QStringLiteral("Plane at the end"));
         QCOMPARE(readBack.m_czTrackName[named], QStringLiteral("Plant"));
         QCOMPARE(readBack.m_czTrackName[1], QStringLiteral("Trk2"));
+        QCOMPARE(readBack.MissingMembers(), 0);
+        if (memberDeleted)
+            QCOMPARE(readBack.m_czTrackActive[2], QStringLiteral("NO"));
         int member = 0;
         for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
             if (!readBack.m_pbPresent[t])

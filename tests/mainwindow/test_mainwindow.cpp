@@ -3,6 +3,7 @@
 // small commands and the form's texts.
 #include "ui_dlgmain.h"
 #include "report/qfileinfolistwidget.h"
+#include "report/qfileinfowidget.h"
 
 #include "browser/fsitemtype.h"
 #include "browser/qbriselfsfilterproxymodel.h"
@@ -729,11 +730,14 @@ private slots:
         QVERIFY(parent.findChildren<QComboBox*>().isEmpty());
     }
 
-    // Another recorder's two-channel takes "A101_1".."A101_4" (read as tracks
-    // of "A101", of differing lengths), "A101_1_1", "A101_1_2" sorting among
-    // them, and a mono set "REC": each listed once; one that cannot be opened
-    // or played says why and what to do in the take line, and arrowing
-    // through them raises no box.
+    // A day copied from other makers beside this recorder's odd takes:
+    // two-channel files "A101_1".."A101_4" beside the mono split "A101_1_1",
+    // "A101_1_2", another recorder's mono set "REC", names of 5 to 20
+    // characters, a 24-bit WAVE_FORMAT_EXTENSIBLE file, an RF64 header on a
+    // sparse 2.4 GB file, an empty take and a take with a member deleted.
+    // Every take is listed once, in the browser and in the day list; each
+    // that cannot be opened says why in its line, and arrowing across them
+    // and switching to the day list raises no box.
     void takeThatCannotBeOpenedIsSaidInItsLine()
     {
         const QString day = fixture::MakeDay(
@@ -741,33 +745,84 @@ private slots:
         const auto removeDay = qScopeGuard([this] { QDir(m_Media.path() + "/FOREIGN_CARD").removeRecursively(); });
         fixture::ForeignSpec spec;
         spec.bext = true;
-        for (const QString& name : {"A101_1_1", "A101_1_2", "A101_1", "A101_2", "A101_3", "A101_4"}) {
+        QStringList takes;
+        for (const char* name : {"A101_1", "A101_2", "A101_3", "A101_4", "A101_1_1", "A101_1_2", "Sc1_2", "Scene_12",
+                                 "Sr001-2C-01", "Sr001-2C-02", "Sr001-3C-01", "Interview_Final_T_12", "Mix_06"}) {
+            takes << name;
+            spec.channels = takes.size() <= 4 ? 2 : takes.size() < 13 ? 1 : 6;
+            spec.extensible = spec.channels == 6;
+            spec.frames += 4800;
             QVERIFY(fixture::WriteForeignFile(day + "/" + name + ".WAV", spec));
-            spec.frames += 4800 * (name.size() == 6);
         }
-        QCOMPARE(fixture::WriteForeignMonoFamily(day, "REC", 3, "SC1/T2").size(), 3);
+        for (const QString& file : fixture::WriteForeignMonoFamily(day, "REC", 3, "SC1/T2"))
+            takes << QFileInfo(file).completeBaseName();
+        const fixture::TakeSpec rf64 = fixture::MonoTake("RF6401", {0});
+        QFile big(day + "/" + fixture::TrackFileName(rf64, 0));
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.write(fixture::BuildBrokenFile(rf64, fixture::Breakage::Rf64)) > 0
+                && big.resize(qint64(2400) * 1000 * 1000));
+        big.close();
+        QFile empty(day + "/EMPTY1_01.WAV");
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+        empty.close();
+        const fixture::WrittenTake missing = fixture::WriteTake(day, fixture::MonoTake("MISS01", {0, 1, 2, 3, 4}));
+        QVERIFY(QFile::remove(missing.files.value(2)));
+        takes << "RF6401" << "EMPTY1" << "MISS01";
+        takes.sort();
+
         auto window = NewWindow();
         ModalBoxAnswerer answerer;
         QTreeView* tree = window->ui->m_CtrlTreeView;
         const QModelIndex dayRow = SelectPath(*window, day);
         tree->expand(dayRow);
-        QCOMPARE(window->m_pFSProxyModel->rowCount(dayRow), 3);
+        QStringList rows;
+        for (int row = 0; row < window->m_pFSProxyModel->rowCount(dayRow); ++row)
+            rows << window->m_pFSProxyModel->index(row, 0, dayRow).data().toString();
+        rows.sort();
+        QCOMPARE(rows, takes);
         QLabel* line = nullptr;
-        for (const QString& said : {"Take A101 was not read: its files differ", "A101_1 was made by another recorder",
-                                    "REC was made by another recorder"}) {
+        for (const QString& said :
+             {"A101_1 was made by another recorder: to play and edit it, use Import (Ctrl+I).",
+              "A101_1_1 was made by another recorder", "REC_2 was made by another recorder",
+              "Mix_06 was made by another recorder", "RF6401 cannot be played or edited here: RF64 files are not "
+              "supported (RF6401_01.WAV).", "EMPTY1 cannot be played or edited here: EMPTY1_01.WAV is empty.",
+              "MISS01 is missing 1 of the 5 track files its metadata lists"}) {
             tree->setCurrentIndex(window->m_pFSProxyModel->match(window->m_pFSProxyModel->index(0, 0, dayRow),
-                                                                 Qt::DisplayRole, said.section(" was", 0, 0).section(' ', -1), 1,
+                                                                 Qt::DisplayRole, said.section(' ', 0, 0), 1,
                                                                  Qt::MatchExactly).first());
             QTRY_VERIFY((line = window->findChild<QLabel*>("m_CtrlLabel_TakeProblem")) && line->isVisible()
-                        && line->toolTip().startsWith(said) && line->toolTip().contains("use Import (Ctrl+I)")
+                        && line->toolTip().startsWith(said)
                         && line->fontMetrics().horizontalAdvance(line->toolTip()) <= line->width());
+            Grab(window->ui->groupBox_Metadata, "mainwindow-takeline-" + said.section(' ', 0, 0));
         }
         tree->setCurrentIndex(window->m_pFSProxyModel->index(0, 0, dayRow));
-        for (Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Up}) {
-            QTest::keyClick(tree, key);
-            QTest::qWait(400);
-            QVERIFY(line->isVisible() && answerer.SeenBoxes().isEmpty() && window->OpenMessageBoxCount() == 0);
+        for (int row = 1; row < takes.size(); ++row) {
+            QTest::keyClick(tree, Qt::Key_Down);
+            QTest::qWait(150);
+            QCOMPARE(tree->currentIndex().row(), row);
+            QVERIFY(answerer.SeenBoxes().isEmpty() && window->OpenMessageBoxCount() == 0);
         }
+
+        // The day list: the same takes once each, those not read saying why.
+        tree->setCurrentIndex(dayRow);
+        window->ui->m_CtrlAction_SwitchView->trigger();
+        QFileInfoListWidget* list = window->ui->m_CtrlWidget_FileList;
+        QTRY_COMPARE_WITH_TIMEOUT(list->RowCount(), takes.size(), 10000);
+        QStringList listed;
+        for (int row = 0; row < list->RowCount(); ++row) {
+            QTRY_VERIFY(list->Row(row)->HasRecord());
+            listed << list->Row(row)->TakeName();
+            if (listed.last() == "RF6401")
+                QVERIFY(list->Row(row)->toolTip().startsWith("RF6401 cannot be played or edited here: RF64"));
+            else if (listed.last().startsWith("A101"))
+                QVERIFY(list->Row(row)->toolTip().startsWith(listed.last() + " was made by another recorder"));
+        }
+        listed.sort();
+        QCOMPARE(listed, takes);
+        QTest::qWait(200);
+        QVERIFY(answerer.SeenBoxes().isEmpty() && window->OpenMessageBoxCount() == 0);
+        Grab(window.get(), QStringLiteral("mainwindow-daylist-foreign"));
+        QTest::mouseClick(window->ui->m_CtrlButton_GoBackMain, Qt::LeftButton);
+
         // A take that opens gives the line back to its name.
         QVERIFY(SelectPath(*window, m_czDay1 + "/A01T01_04.WAV").isValid());
         QTRY_VERIFY(!line->isVisible() && window->ui->m_CtrlLabelFilename->isVisible());

@@ -120,7 +120,8 @@ bool TestImport::Import(const QString& source, const char* fps, const std::atomi
 {
     QSoundMixer mixer;
     mixer.SetSyncOutput(m_bSync);
-    return mixer.ImportMono(source, m_czOut, "7T0042", track, total, fps, group, run, 10, QString());
+    return mixer.ImportMono(source, m_czOut, "7T0042", track, total, fps, group, run, 10, QString(),
+                            track >= 0 ? 1u << track : 0u);
 }
 
 void TestImport::importsEveryChannel_data()
@@ -323,7 +324,7 @@ void TestImport::overviewBoundsAndExtensiblePcm()
     QCOMPARE(ReadAll(m_czOut + "/7T0042_01.WAV").mid(int(ond->payloadOffset) + 4, 10), QByteArray(10, char(255)));
 
     QSoundMixer mixer;
-    QVERIFY(mixer.ImportMono(source, m_czOut, "7T0043", -1, 0, "25.00", QString(), nullptr, 0, QString()));
+    QVERIFY(mixer.ImportMono(source, m_czOut, "7T0043", -1, 0, "25.00", QString(), nullptr, 0, QString(), 0));
     out = ReadRiffFile(m_czOut + "/7T0043_01.WAV");
     QCOMPARE(out.ChunkIds(), QStringList({"bext", "fmt ", "film", "data", "iXML"}));
 }
@@ -341,7 +342,7 @@ void TestImport::bextSourceWithUserTimecode()
     const QString source = m_czIn + "/B.WAV";
     QVERIFY(WriteForeignFile(source, spec));
     QSoundMixer mixer;
-    QVERIFY(mixer.ImportMono(source, m_czOut, "7T0042", -1, 0, "24.00", QString(), nullptr, 10, "10:05:00"));
+    QVERIFY(mixer.ImportMono(source, m_czOut, "7T0042", -1, 0, "24.00", QString(), nullptr, 10, "10:05:00", 0));
     const QString path = m_czOut + "/7T0042_02.WAV";
     const RiffInfo out = ReadRiffFile(path);
     QCOMPARE(out.timeReference, quint64(36300) * 48000u);
@@ -475,7 +476,7 @@ void TestImport::stopOnWorkerLeavesNothing()
     connect(&mixer, &QSoundMixer::signal_ImportSourceProgressPct, &mixer,
             [&](int percent) { lastPercent.store(percent); }, Qt::DirectConnection);
     std::thread worker([&] {
-        result = mixer.ImportMono(source, m_czOut, "7T0042", -1, 0, "25.00", QString(), &run, 10, QString());
+        result = mixer.ImportMono(source, m_czOut, "7T0042", -1, 0, "25.00", QString(), &run, 10, QString(), 0);
     });
     while (lastPercent.load() < 5 && lastPercent.load() != 100)
         std::this_thread::yield();
@@ -500,7 +501,7 @@ void TestImport::fullDiskLeavesNothing()
     QString how;
     const bool held = RunOnFullVolume(m_czIn, 1024 * 1024, [&](const QString& folder) {
         QSoundMixer mixer;
-        const bool ran = mixer.ImportMono(source, folder, "7T0042", -1, 0, "25.00", QString(), nullptr, 10, QString());
+        const bool ran = mixer.ImportMono(source, folder, "7T0042", -1, 0, "25.00", QString(), nullptr, 10, QString(), 0);
         return !ran && Entries(folder).isEmpty();
     }, &how);
     QVERIFY2(held, qPrintable(how));

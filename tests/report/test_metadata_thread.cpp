@@ -79,6 +79,11 @@ void TestMetadataThread::takeNamesOfFiles_data()
         << QStringList{"ABC131_A.WAV", "ABC131+01.WAV"} << QStringList{"ABC131"} << QStringList{"ABC131"};
     QTest::newRow("long name") << QStringList{"ABC132==     12A     t3==_01.WAV"} << QStringList{"ABC132"}
                                << QStringList{"ABC132==     12A     t3=="};
+    // Other makers' names, short or sharing six characters, each take by the
+    // browser's rule; a recorder-shaped one keeps its id.
+    QTest::newRow("other makers' names")
+        << QStringList{"A101_1_1.WAV", "A101_1_2.WAV", "Sc1_2.WAV", "Sr001-2C-01.WAV", "Sr001-2C-02.WAV", "Sr001-3C-01.WAV"}
+        << QStringList{"A101_1", "Sc1", "Sr001-2C", "Sr001-3C"} << QStringList{"A101_1", "Sc1", "Sr001-2C", "Sr001-3C"};
 }
 
 void TestMetadataThread::takeNamesOfFiles()
@@ -88,7 +93,7 @@ void TestMetadataThread::takeNamesOfFiles()
     QFETCH(QStringList, names);
     QStringList gotIds;
     QStringList gotNames;
-    for (const tyDayTake& take : DayTakesOf(files)) {
+    for (const tyDayTake& take : DayTakesOf(QString(), files)) {
         gotIds << take.czId;
         gotNames << take.czName;
     }

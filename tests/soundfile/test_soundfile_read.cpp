@@ -299,6 +299,8 @@ void TestSoundFileRead::readChunksMessages()
     messages.Clear();
     QVERIFY(!file.ReadChunks(false, bextOptional));
     QCOMPARE(messages.Count(), 0);
+    // The take line's clause names the file and the reason.
+    QVERIFY(file.ReadFailureText().contains(message.chopped(2)) && file.ReadFailureText().contains(info.fileName()));
 }
 
 void TestSoundFileRead::oddSizesAreWalked()

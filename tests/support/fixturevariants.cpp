@@ -34,7 +34,7 @@ const QList<BreakageInfo> kBreakages = {
     {Breakage::FortyUnknownChunks, "forty_unknown", 0, "valid: 40 unknown chunks before data walked", true},
     {Breakage::TwoIxmlChunks, "two_ixml", 0, "valid: the first iXML chunk read, a save retires the second", true},
     {Breakage::ChunkFlood, "chunk_flood", 1, "\"hasn't Data Chunk within its first 4096 chunks !\"", false},
-    {Breakage::Rf64, "rf64", 1, "\"RF64 files (over 4 GB) are not supported !\"", false},
+    {Breakage::Rf64, "rf64", 1, "\"RF64 files are not supported !\"", false},
     {Breakage::TextFileNamedWav, "text_file", 1, "\"is not a sound file !\" reported", false},
     {Breakage::FamilyRateMismatch, "family_rate", -1, "InitFilesZZ false: rates differ", true},
     {Breakage::FamilySizeMismatch, "family_size", -1, "InitFilesZZ false: data sizes differ", true},
@@ -246,7 +246,13 @@ QByteArray BuildForeignFile(const ForeignSpec& spec)
     QList<int> tracks;
     for (int c = 0; c < spec.channels; ++c)
         tracks << spec.firstTrack + c;
-    QList<ChunkBytes> chunks{{"fmt ", FmtPayload(1, quint16(spec.channels), spec.sampleRate, spec.bits)}};
+    QList<ChunkBytes> chunks{{"fmt ", FmtPayload(spec.extensible ? 0xFFFE : 1, quint16(spec.channels),
+                                                  spec.sampleRate, spec.bits)}};
+    if (spec.extensible) {
+        // cbSize 22, valid bits, no speaker mask, the PCM sub-format GUID.
+        chunks.first().payload += QByteArray("\x16\x00", 2) + char(spec.bits) + QByteArray(5, '\0')
+                                  + QByteArray("\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71", 16);
+    }
     if (spec.bext) {
         chunks << ChunkBytes{"bext", BextPayload(spec.description.toLatin1(), spec.originator.toLatin1(),
                                                  spec.originatorReference.toLatin1().left(32), "2024-05-01",

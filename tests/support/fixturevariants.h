@@ -74,6 +74,7 @@ struct ForeignSpec {
     quint32 sampleRate = 48000;
     quint16 bits = 24;
     quint32 frames = 48000;
+    bool extensible = false;      // WAVE_FORMAT_EXTENSIBLE fmt, sub-format PCM
     bool bext = false;            // a bext of another maker (not "ORVEX")
     QString description = QStringLiteral("sSCENE=44\r\nsTAKE=2\r\nsSPEED=025.000-ND\r\n");
     QString originator = QStringLiteral("FIELDREC 2");
