@@ -388,6 +388,8 @@ private:
     void InitFont();
     void InitTreeView();
     void InitTrackWidgets();
+    // Marks the window's covering background layers opaque.
+    void MakeBackgroundLayersOpaque();
     void InitEditorLimits();
     void ConnectSignals();
     // The editor and the player, empty and disabled until a take is shown.
@@ -404,6 +406,8 @@ private:
     void ColourMeterFromMapping(int track, const QMapping& mapping, int mixRole, bool msPair);
     void EnableTrackControls(int track, bool enabled);
     void ShowStripFrames(int lastTrack);
+    // Holds (or releases) the strip's and the master meters' repaints.
+    void HoldMeterRepaints(bool hold);
     // A track that takes part in the solo: a file, or an armed recorder track.
     bool TrackCounts(int track, int activeIndex) const;
     // The take's mute flags from the solo mask and the mute buttons: the

@@ -76,12 +76,18 @@ void DlgMain::slot_TimerSelectionChanged()
     // colour up to three times, and each sheet set re-polishes the frame's
     // whole strip: the frames are coloured once the take is shown (an
     // Apply's reselection within this one waits for the outer one).
+    // The meters likewise: emptied and set again for a take of the same
+    // routing, they are painted only where they look different.
     const bool held = m_bHoldFrameSheets;
     m_bHoldFrameSheets = true;
+    if (!held)
+        HoldMeterRepaints(true);
     DispatchSelection();
     m_bHoldFrameSheets = held;
-    if (!held)
+    if (!held) {
+        HoldMeterRepaints(false);
         updateVumeterFrame(-1);
+    }
 }
 
 void DlgMain::DispatchSelection()
