@@ -468,6 +468,12 @@ private:
     // Set while a selection is shown: the strip frames take their colours
     // once it is, not at each step of emptying the strip and filling it.
     bool m_bHoldFrameSheets = false;
+    // The number of strip frames to show once the held selection is shown;
+    // -1: no change waits.
+    int m_nHeldStripFrames = -1;
+    // Shows the first count strip frames and hides the others (held, the
+    // count waits for the selection to be shown).
+    void SetStripFramesShown(int count);
     void DispatchSelection();
     // Set while a key is handed to the browser tree: a key the tree ignores
     // travels back up its parents to this window, which must not send it again.
