@@ -76,6 +76,7 @@ DlgMain::DlgMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui:
 
     InitTreeView();
     InitMainVum();
+    MakeBackgroundLayersOpaque();
 
     m_bEditMetadata = false;
     ui->m_CtrlButton_ApplyChanges->hide();

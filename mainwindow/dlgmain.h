@@ -392,6 +392,8 @@ private:
     void InitFont();
     void InitTreeView();
     void InitTrackWidgets();
+    // Marks the window's covering background layers opaque.
+    void MakeBackgroundLayersOpaque();
     void InitEditorLimits();
     void ConnectSignals();
     // The editor and the player, empty and disabled until a take is shown.
@@ -408,6 +410,8 @@ private:
     void ColourMeterFromMapping(int track, const QMapping& mapping, int mixRole, bool msPair);
     void EnableTrackControls(int track, bool enabled);
     void ShowStripFrames(int lastTrack);
+    // Holds (or releases) the strip's and the master meters' repaints.
+    void HoldMeterRepaints(bool hold);
     // A track that takes part in the solo: a file, or an armed recorder track.
     bool TrackCounts(int track, int activeIndex) const;
     // The take's mute flags from the solo mask and the mute buttons: the
@@ -481,6 +485,12 @@ private:
     // Set while a selection is shown: the strip frames take their colours
     // once it is, not at each step of emptying the strip and filling it.
     bool m_bHoldFrameSheets = false;
+    // The number of strip frames to show once the held selection is shown;
+    // -1: no change waits.
+    int m_nHeldStripFrames = -1;
+    // Shows the first count strip frames and hides the others (held, the
+    // count waits for the selection to be shown).
+    void SetStripFramesShown(int count);
     void DispatchSelection();
     // Set while a key is handed to the browser tree: a key the tree ignores
     // travels back up its parents to this window, which must not send it again.

@@ -76,6 +76,14 @@ void DlgMain::updateVumeterFrame(int track)
     }
 }
 
+void DlgMain::HoldMeterRepaints(bool hold)
+{
+    for (QCustomVum* meter : m_pVum)
+        meter->HoldRepaint(hold);
+    m_pMainVumL->HoldRepaint(hold);
+    m_pMainVumR->HoldRepaint(hold);
+}
+
 void DlgMain::UpdateVumeterParam()
 {
     ui->m_CtrlVerticalScale->SetScaleNumber(m_nScale);

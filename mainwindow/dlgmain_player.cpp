@@ -68,13 +68,13 @@ void DlgMain::DisablePlayerAll()
         m_pButtonMute[t]->setDisabled(true);
         m_pButtonSolo[t]->setDisabled(true);
         m_pEditTrackName[t]->clear();
-        m_pFrameTrack[t]->show();
         m_pPanPot[t]->setDisabled(true);
         m_pVum[t]->setValueViaLookup(-1);
         m_pVum[t]->setColorInputType(StripColour::Neutral());
         m_pTrackButton[t]->SetActive(false);
         SendTrackToGrid(t, tPostFadePan{0, 0}, QMapping(), TrackActiveNone);
     }
+    SetStripFramesShown(kTracks);
     m_pMainVumL->setValueViaLookup(-1);
     m_pMainVumR->setValueViaLookup(-1);
     m_pMainVumL->setColorInputType(StripColour::Neutral());

@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 bool selectedTakeLessThan(const tyTakePathDescription& a, const tyTakePathDescription& b)
 {
@@ -76,12 +77,21 @@ void DlgMain::slot_TimerSelectionChanged()
     // colour up to three times, and each sheet set re-polishes the frame's
     // whole strip: the frames are coloured once the take is shown (an
     // Apply's reselection within this one waits for the outer one).
+    // The meters and the number of strip frames shown likewise: emptied and
+    // set again for a take of the same routing, the meters are painted only
+    // where they look different, and the frames are shown or hidden once.
     const bool held = m_bHoldFrameSheets;
     m_bHoldFrameSheets = true;
+    if (!held)
+        HoldMeterRepaints(true);
     DispatchSelection();
     m_bHoldFrameSheets = held;
-    if (!held)
+    if (!held) {
+        HoldMeterRepaints(false);
+        if (m_nHeldStripFrames >= 0)
+            SetStripFramesShown(std::exchange(m_nHeldStripFrames, -1));
         updateVumeterFrame(-1);
+    }
 }
 
 void DlgMain::DispatchSelection()

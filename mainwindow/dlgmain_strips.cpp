@@ -92,8 +92,20 @@ void DlgMain::ShowStripFrames(int lastTrack)
             break;
         }
     }
+    SetStripFramesShown(shown);
+}
+
+void DlgMain::SetStripFramesShown(int count)
+{
+    // Each frame shown lays the whole window out again there and then:
+    // emptying the strip would show all 24 only for the take to hide most
+    // of them again.
+    if (m_bHoldFrameSheets) {
+        m_nHeldStripFrames = count;
+        return;
+    }
     for (int t = 0; t < kTracks; ++t)
-        m_pFrameTrack[t]->setVisible(t < shown);
+        m_pFrameTrack[t]->setVisible(t < count);
 }
 
 void DlgMain::ColourMeterFromMapping(int track, const QMapping& mapping, int mixRole, bool msPair)

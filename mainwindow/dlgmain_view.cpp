@@ -13,6 +13,18 @@
 #include <QMenu>
 #include <QStyle>
 
+void DlgMain::MakeBackgroundLayersOpaque()
+{
+    // The window's sheet gives every widget the same plain background, so a
+    // repaint fills each region once per layer beneath it, down to the
+    // window. These layers cover their ancestors; filled as opaque, the
+    // fills under them are skipped and nothing looks different.
+    for (QWidget* layer : {static_cast<QWidget*>(ui->frame_global), static_cast<QWidget*>(ui->frame_vum),
+                           static_cast<QWidget*>(ui->frame),
+                           static_cast<QWidget*>(ui->m_CtrlWidget_PlayTimeLine)})
+        layer->setAutoFillBackground(true);
+}
+
 void DlgMain::slot_SwitchView()
 {
     QStackedWidget* pages = ui->m_CtrlStackedWidget_Metadata;

@@ -87,6 +87,51 @@ void QCustomVum::setValueViaLookup(int level)
     const QRectF oldGap = m_rcPeakGap;
     UpdateLevelRects();
     if (stateChanged || !NearlyEqual(oldMask, m_rcMask) || !NearlyEqual(oldGap, m_rcPeakGap))
+        RepaintUnlessHeld();
+}
+
+bool QCustomVum::HeldLook::operator==(const HeldLook& o) const
+{
+    return shown == o.shown && peak == o.peak && over == o.over && mixdown == o.mixdown && disarmed == o.disarmed
+           && muted == o.muted && darker == o.darker && NearlyEqual(mask, o.mask) && NearlyEqual(peakGap, o.peakGap)
+           && input == o.input && info == o.info;
+}
+
+QCustomVum::HeldLook QCustomVum::CurrentHeldLook() const
+{
+    HeldLook look;
+    look.shown = m_Steps.shownStep();
+    look.peak = m_Steps.peakStep();
+    look.over = m_Steps.overLit();
+    look.mixdown = m_bMixdown;
+    look.disarmed = m_bDisarmed;
+    look.muted = m_bMuted;
+    look.darker = m_bDarker;
+    look.mask = m_rcMask;
+    look.peakGap = m_rcPeakGap;
+    look.input = m_colInputType;
+    look.info = m_czInfo;
+    return look;
+}
+
+void QCustomVum::HoldRepaint(bool hold)
+{
+    if (hold == m_bRepaintHeld)
+        return;
+    m_bRepaintHeld = hold;
+    if (hold) {
+        m_HeldLook = CurrentHeldLook();
+        m_bRepaintWanted = false;
+    } else if (m_bRepaintWanted && !(CurrentHeldLook() == m_HeldLook)) {
+        update();
+    }
+}
+
+void QCustomVum::RepaintUnlessHeld()
+{
+    if (m_bRepaintHeld)
+        m_bRepaintWanted = true;
+    else
         update();
 }
 
@@ -129,13 +174,13 @@ void QCustomVum::setVumMixdown(bool mixdown)
 {
     m_bMixdown = mixdown;
     UpdateBarGeometry();
-    update();
+    RepaintUnlessHeld();
 }
 
 void QCustomVum::setColorInputType(QColor color)
 {
     m_colInputType = color;
-    update();
+    RepaintUnlessHeld();
 }
 
 void QCustomVum::setColorTextLabel(QColor color)
@@ -162,7 +207,7 @@ void QCustomVum::SetUserDisarmed(bool disarmed)
         m_bDisarmed = disarmed;
         m_bLabelsDirty = true;
         ManageColor();
-        update();
+        RepaintUnlessHeld();
     }
     if (m_bDisarmed)
         m_czInfo = QStringLiteral("Disarmed");
@@ -174,7 +219,7 @@ void QCustomVum::SetUserMuted(bool muted)
         m_bMuted = muted;
         m_bLabelsDirty = true;
         ManageColor();
-        update();
+        RepaintUnlessHeld();
     }
     if (m_bMuted)
         m_czInfo = QStringLiteral("Muted");
@@ -186,7 +231,7 @@ void QCustomVum::SetDarker(bool darker)
         return;
     m_bDarker = darker;
     ManageColor();
-    update();
+    RepaintUnlessHeld();
 }
 
 void QCustomVum::setBarHeight(int height)

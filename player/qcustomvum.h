@@ -34,6 +34,12 @@ public:
     void SetUserDisarmed(bool disarmed);
     void SetUserMuted(bool muted);
     void SetDarker(bool darker);
+    // While held, the level, colour, mixdown, arming, mute and shade setters
+    // change the meter without scheduling a paint; released, it is painted
+    // only when it would show something else than when the hold began. A
+    // window that empties its strip and fills it again for the next take
+    // repaints only the meters that look different.
+    void HoldRepaint(bool hold);
     void EnableDisplayMixerLevel(bool display) { m_bDisplayMixerLevel = display; }
     int GetLastButton() const { return m_nLastButton; }
 
@@ -80,6 +86,19 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // What the held setters change of the painted meter.
+    struct HeldLook {
+        int shown = 0, peak = 0;
+        bool over = false, mixdown = false, disarmed = false, muted = false, darker = false;
+        QRectF mask, peakGap;
+        QColor input;
+        QString info;
+        bool operator==(const HeldLook& o) const;
+    };
+    HeldLook CurrentHeldLook() const;
+    // update(), or noted for the hold's end.
+    void RepaintUnlessHeld();
+
     int StepHeight(int step) const;
     int ZoneBoundaryHeight(double zoneValue) const;
     void ManageColor();
@@ -150,6 +169,9 @@ private:
     QPoint m_ptPress = QPoint(-1, -1);
     bool m_bPressed = false;
     int m_nLastButton = 0;
+    bool m_bRepaintHeld = false;
+    bool m_bRepaintWanted = false;
+    HeldLook m_HeldLook;
 };
 
 #endif

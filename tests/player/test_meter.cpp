@@ -276,6 +276,21 @@ void TestMeter::unchangedLevelPaintsNothing()
     vum.setValueViaLookup(4095);
     FlushPaints();
     QCOMPARE(counter.count, 2);
+    // Held: emptied and set back as it was, no paint; set otherwise, one.
+    const QColor input = vum.palette().color(QPalette::Window);
+    vum.setColorInputType(input);
+    FlushPaints();
+    for (const QColor& last : {input, QColor(Qt::red)}) {
+        const int before = counter.count;
+        vum.HoldRepaint(true);
+        vum.setColorInputType(Qt::gray);
+        vum.setVumMixdown(true);
+        vum.setVumMixdown(false);
+        vum.setColorInputType(last);
+        vum.HoldRepaint(false);
+        FlushPaints();
+        QCOMPARE(counter.count, before + (last == input ? 0 : 1));
+    }
 }
 
 void TestMeter::clickNeedsSamePixel()
