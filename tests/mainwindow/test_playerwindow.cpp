@@ -17,6 +17,7 @@
 #include "player/sfxthread.h"
 #include "tests/player/playertestmedia.h"
 #include "tests/support/demomedia.h"
+#include "tests/support/modalboxanswerer.h"
 #include "widgets/qmyslider.h"
 
 #include <QCheckBox>
@@ -442,6 +443,48 @@ private slots:
         };
         QCOMPARE(bytes(DlgMain::TakeSettingsFilePath(fileA)), bytes(w.PresetFilePath(3)));
         QCOMPARE(bytes(DlgMain::TakeSettingsFilePath(fileB)), old);
+    }
+
+    // The first key after the window manager activated the window, nothing
+    // clicked, sent to the native window as the window system delivers it:
+    // Space plays the restored take, Down browses, the browse-mode box
+    // stays as it was and the browser stays shown.
+    void firstKeyBeforeAnyClick_data()
+    {
+        QTest::addColumn<bool>("restored");
+        QTest::addColumn<int>("key");
+        QTest::newRow("Space plays the restored take") << true << int(Qt::Key_Space);
+        QTest::newRow("Down goes to the next row") << true << int(Qt::Key_Down);
+        QTest::newRow("Down with nothing stored selects a row") << false << int(Qt::Key_Down);
+    }
+
+    void firstKeyBeforeAnyClick()
+    {
+        QFETCH(bool, restored);
+        QFETCH(int, key);
+        const QString settings = AppFolders::SettingsFilePath();
+        QFile::remove(settings);
+        const auto forget = qScopeGuard([&] { QFile::remove(settings); });
+        if (restored)
+            SelectOneRow(*NewWindow(), m_czDay1 + QStringLiteral("/A01T02-03.WAV"));
+        auto window = NewWindow();
+        DlgMain& w = *window;
+        QTreeView* tree = w.ui->m_CtrlTreeView;
+        QTRY_VERIFY(w.m_pFSProxyModel->rowCount() >= 1);
+        QTRY_COMPARE(w.ui->m_CtrlPushButton_Play->isEnabled(), restored);
+        const QModelIndex before = tree->currentIndex();
+        QCOMPARE(before.isValid(), restored);
+        QVERIFY(ModalBoxAnswerer::Activate(&w));
+
+        QTest::keyClick(w.windowHandle(), Qt::Key(key));
+        if (key == Qt::Key_Space) {
+            QTRY_COMPARE(State(w), short(PlayerPlaying));
+        } else {
+            QTRY_VERIFY(tree->currentIndex().isValid() && tree->currentIndex() != before);
+            QVERIFY(tree->selectionModel()->isRowSelected(tree->currentIndex().row(), tree->currentIndex().parent()));
+        }
+        QVERIFY(!w.ui->m_CtrlCheckBox_EnableFullBrowse->isChecked());
+        QVERIFY(tree->isVisible());
     }
 
     // Take data the strip and the timeline must survive.
