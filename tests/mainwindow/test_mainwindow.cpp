@@ -741,7 +741,7 @@ private slots:
         const auto removeDay = qScopeGuard([this] { QDir(m_Media.path() + "/FOREIGN_CARD").removeRecursively(); });
         fixture::ForeignSpec spec;
         spec.bext = true;
-        for (const QString& name : {"A101_1_1", "A101_1_2", "A101_1", "A101_2", "A101_3", "A101_4"}) {
+        for (const QString name : {"A101_1_1", "A101_1_2", "A101_1", "A101_2", "A101_3", "A101_4"}) {
             QVERIFY(fixture::WriteForeignFile(day + "/" + name + ".WAV", spec));
             spec.frames += 4800 * (name.size() == 6);
         }
@@ -753,7 +753,7 @@ private slots:
         tree->expand(dayRow);
         QCOMPARE(window->m_pFSProxyModel->rowCount(dayRow), 3);
         QLabel* line = nullptr;
-        for (const QString& said : {"Take A101 was not read: its files differ", "A101_1 was made by another recorder",
+        for (const QString said : {"Take A101 was not read: its files differ", "A101_1 was made by another recorder",
                                     "REC was made by another recorder"}) {
             tree->setCurrentIndex(window->m_pFSProxyModel->match(window->m_pFSProxyModel->index(0, 0, dayRow),
                                                                  Qt::DisplayRole, said.section(" was", 0, 0).section(' ', -1), 1,
