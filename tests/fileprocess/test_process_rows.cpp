@@ -55,6 +55,8 @@ private slots:
     void channelCounts();
     void sizeTexts_data();
     void sizeTexts();
+    void rowTextsStayInTheNameColumn_data();
+    void rowTextsStayInTheNameColumn();
     void kindZeroShowsMixRouting();
     void panClickCycles_data();
     void panClickCycles();
@@ -156,6 +158,44 @@ void TestProcessRows::channelCounts()
         trackMax = qMax(trackMax, t);
     }
     QCOMPARE(procsize::ChannelCount(kind, present, keep, minTrack, n, m, trackMax), channels);
+}
+
+// However long the name and large the font, the name and the size stay left
+// of the first track column, and the size shows whole.
+void TestProcessRows::rowTextsStayInTheNameColumn_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<qreal>("factor");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<bool>("wholeName");
+    QTest::newRow("short name") << "A01T16" << 1.05 << 1 << true;
+    QTest::newRow("long name") << "A01T08==      3     t2==" << 1.05 << 2 << true;
+    QTest::newRow("long name, large font") << "A01T09________3A_____t1__" << 1.4 << 2 << false;
+    QTest::newRow("long name, huge font") << "A01T09________3A_____t1__" << 2.5 << 1 << false;
+}
+
+void TestProcessRows::rowTextsStayInTheNameColumn()
+{
+    QFETCH(QString, name);
+    QFETCH(qreal, factor);
+    QFETCH(int, lines);
+    QFETCH(bool, wholeName);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPointSizeF(9 * factor);
+    QFont small = font;
+    small.setPointSizeF(7 * factor);
+    const QFontMetrics metrics(font);
+    const QRect column(5, 0, 195, 35);
+    const QString size = QStringLiteral(" (->5.5 MB)");
+    const tyRowTextPlaces places = PlaceRowTexts(metrics, QFontMetrics(small), name, size, column);
+    QCOMPARE(places.bSizeBelow, lines == 2);
+    QCOMPARE(places.czName == name, wholeName);
+    QCOMPARE(places.czSize.trimmed(), size.trimmed());
+    QVERIFY(places.nameRect.left() >= column.left() && places.nameRect.right() <= column.right());
+    QVERIFY(places.sizeRect.left() >= column.left() && places.sizeRect.right() <= column.right());
+    QVERIFY(metrics.horizontalAdvance(places.czName) <= places.nameRect.width());
+    QVERIFY(places.bSizeBelow ? places.sizeRect.top() > places.nameRect.bottom() - metrics.descent()
+                              : places.sizeRect.left() > places.nameRect.right());
 }
 
 void TestProcessRows::sizeTexts_data()
