@@ -59,6 +59,9 @@ QMetadataThread::QMetadataThread(QObject* parent)
     : QThread(parent)
 {
     RegisterTakeMetadataType();
+    // Queued to the loader object, which lives on the owner's thread: one
+    // posted call per delivery keeps each in its place among the states.
+    connect(this, &QMetadataThread::signal_Delivery, this, &QMetadataThread::DeliverOne, Qt::QueuedConnection);
 }
 
 QMetadataThread::~QMetadataThread()
@@ -200,7 +203,10 @@ void QMetadataThread::RunPass(const tyJob& job)
     names.reserve(takes.size());
     for (const tyDayTake& take : takes)
         names.append(take.czName);
-    emit signal_List(names);
+    tyDelivery list;
+    list.bList = true;
+    list.lczNames = std::move(names);
+    Send(std::move(list));
     if (Interrupted() || takes.isEmpty())
         return;
 
@@ -221,13 +227,40 @@ void QMetadataThread::RunPass(const tyJob& job)
             metadata->UseListing(job.czPreProject, job.czProject, job.czDay, listing);
         }
         emit signal_State(MetadataStateReadingTake, index);
-        tyTakeMetadata record;
-        if (metadata->SetupInit(job.czPreProject, job.czProject, job.czDay, takes.at(index).czId, true, true) == 0)
-            FillRecord(&record, metadata->SoundPerform(), index, job);
-        record.czTakeName = takes.at(index).czName;
-        emit signal_Data(index, takes.at(index).czId, record);
+        tyDelivery delivery;
+        delivery.nIndex = index;
+        delivery.czId = takes.at(index).czId;
+        if (metadata->SetupInit(job.czPreProject, job.czProject, job.czDay, delivery.czId, true, true) == 0)
+            FillRecord(&delivery.Record, metadata->SoundPerform(), index, job);
+        delivery.Record.czTakeName = takes.at(index).czName;
+        Send(std::move(delivery));
         return true;
     });
+}
+
+void QMetadataThread::Send(tyDelivery delivery)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_OutboxMutex);
+        m_Outbox.push_back(std::move(delivery));
+    }
+    emit signal_Delivery(QPrivateSignal());
+}
+
+void QMetadataThread::DeliverOne()
+{
+    tyDelivery delivery;
+    {
+        std::lock_guard<std::mutex> lock(m_OutboxMutex);
+        if (m_Outbox.empty())
+            return;
+        delivery = std::move(m_Outbox.front());
+        m_Outbox.pop_front();
+    }
+    if (delivery.bList)
+        emit signal_List(delivery.lczNames);
+    else
+        emit signal_Data(delivery.nIndex, delivery.czId, delivery.Record);
 }
 
 void QMetadataThread::FillRecord(tyTakeMetadata* record, QSoundPerform* take, int takeIndex, const tyJob& job)
