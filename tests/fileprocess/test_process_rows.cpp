@@ -55,7 +55,6 @@ private slots:
     void channelCounts();
     void sizeTexts_data();
     void sizeTexts();
-    void rowTextsStayInTheNameColumn_data();
     void rowTextsStayInTheNameColumn();
     void kindZeroShowsMixRouting();
     void panClickCycles_data();
@@ -160,42 +159,23 @@ void TestProcessRows::channelCounts()
     QCOMPARE(procsize::ChannelCount(kind, present, keep, minTrack, n, m, trackMax), channels);
 }
 
-// However long the name and large the font, the name and the size stay left
-// of the first track column, and the size shows whole.
-void TestProcessRows::rowTextsStayInTheNameColumn_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<qreal>("factor");
-    QTest::addColumn<int>("lines");
-    QTest::addColumn<bool>("wholeName");
-    QTest::newRow("short name") << "A01T16" << 1.05 << 1 << true;
-    QTest::newRow("long name") << "A01T08==      3     t2==" << 1.05 << 2 << true;
-    QTest::newRow("long name, large font") << "A01T09________3A_____t1__" << 1.4 << 2 << false;
-    QTest::newRow("long name, huge font") << "A01T09________3A_____t1__" << 2.5 << 1 << false;
-}
-
+// However long the name and large the font, name and size stay left of the
+// first track column, the size whole: a long name on two lines, else cut.
 void TestProcessRows::rowTextsStayInTheNameColumn()
 {
-    QFETCH(QString, name);
-    QFETCH(qreal, factor);
-    QFETCH(int, lines);
-    QFETCH(bool, wholeName);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPointSizeF(9 * factor);
-    QFont small = font;
-    small.setPointSizeF(7 * factor);
-    const QFontMetrics metrics(font);
-    const QRect column(5, 0, 195, 35);
-    const QString size = QStringLiteral(" (->5.5 MB)");
-    const tyRowTextPlaces places = PlaceRowTexts(metrics, QFontMetrics(small), name, size, column);
-    QCOMPARE(places.bSizeBelow, lines == 2);
-    QCOMPARE(places.czName == name, wholeName);
-    QCOMPARE(places.czSize.trimmed(), size.trimmed());
-    QVERIFY(places.nameRect.left() >= column.left() && places.nameRect.right() <= column.right());
-    QVERIFY(places.sizeRect.left() >= column.left() && places.sizeRect.right() <= column.right());
-    QVERIFY(metrics.horizontalAdvance(places.czName) <= places.nameRect.width());
-    QVERIFY(places.bSizeBelow ? places.sizeRect.top() > places.nameRect.bottom() - metrics.descent()
-                              : places.sizeRect.left() > places.nameRect.right());
+    const QString name = QStringLiteral("A01T08==      3     t2==");
+    for (const qreal factor : {1.05, 1.4, 2.5}) {
+        QFont font(QStringLiteral("DejaVu Sans")), small = font;
+        font.setPointSizeF(9 * factor);
+        small.setPointSizeF(7 * factor);
+        const QRect column(5, 0, 195, 35);
+        const tyRowTextPlaces places = PlaceRowTexts(QFontMetrics(font), QFontMetrics(small), name, " (->5.5 MB)", column);
+        QCOMPARE(places.bSizeBelow, factor < 2);
+        QCOMPARE(places.czName == name, factor < 1.2);
+        QCOMPARE(places.czSize.trimmed(), QStringLiteral("(->5.5 MB)"));
+        QVERIFY(QFontMetrics(font).horizontalAdvance(places.czName) <= places.nameRect.width());
+        QVERIFY(places.nameRect.left() >= 5 && places.nameRect.right() <= 199 && places.sizeRect.right() <= 199);
+    }
 }
 
 void TestProcessRows::sizeTexts_data()

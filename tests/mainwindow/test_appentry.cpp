@@ -141,7 +141,7 @@ private slots:
         QTest::newRow("nalvo --help") << "nalvo --help" << 0 << "usage: nalvo";
         QTest::newRow("nalvo unknown") << "nalvo --volumes" << 2 << "unknown option --volumes";
         QTest::newRow("nalvo no folder") << "=/gone nalvo" << 2 << "/gone (NALVO_VOLUMES_ROOT) does not";
-        QTest::newRow("run -h") << "run.sh -h" << 0 << "usage: scripts/run.sh [FOLDER]";
+        QTest::newRow("run -h") << "run.sh -h" << 0 << "usage: scripts/run.sh [--new-demo] [FOLDER]";
         QTest::newRow("run unknown") << "run.sh --help2" << 2 << "unknown option --help2";
         QTest::newRow("run no folder") << "run.sh /gone" << 2 << "folder /gone does not exist";
         QTest::newRow("run no root") << "=/gone run.sh" << 2 << "/gone (NALVO_VOLUMES_ROOT) does not";

@@ -446,9 +446,8 @@ private slots:
     }
 
     // The first key after the window manager activated the window, nothing
-    // clicked, sent to the native window as the window system delivers it:
-    // Space plays the restored take, Down browses, the browse-mode box
-    // stays as it was and the browser stays shown.
+    // clicked, as the window system delivers it: Space plays the restored
+    // take, Down browses; the browse-mode box and the browser stay as they were.
     void firstKeyBeforeAnyClick_data()
     {
         QTest::addColumn<bool>("restored");
@@ -462,29 +461,21 @@ private slots:
     {
         QFETCH(bool, restored);
         QFETCH(int, key);
-        const QString settings = AppFolders::SettingsFilePath();
-        QFile::remove(settings);
-        const auto forget = qScopeGuard([&] { QFile::remove(settings); });
+        QFile::remove(AppFolders::SettingsFilePath());
+        const auto forget = qScopeGuard([] { QFile::remove(AppFolders::SettingsFilePath()); });
         if (restored)
             SelectOneRow(*NewWindow(), m_czDay1 + QStringLiteral("/A01T02-03.WAV"));
         auto window = NewWindow();
-        DlgMain& w = *window;
-        QTreeView* tree = w.ui->m_CtrlTreeView;
-        QTRY_VERIFY(w.m_pFSProxyModel->rowCount() >= 1);
-        QTRY_COMPARE(w.ui->m_CtrlPushButton_Play->isEnabled(), restored);
+        QTreeView* tree = window->ui->m_CtrlTreeView;
+        QTRY_VERIFY(window->m_pFSProxyModel->rowCount() > 0 && window->ui->m_CtrlPushButton_Play->isEnabled() == restored);
         const QModelIndex before = tree->currentIndex();
-        QCOMPARE(before.isValid(), restored);
-        QVERIFY(ModalBoxAnswerer::Activate(&w));
-
-        QTest::keyClick(w.windowHandle(), Qt::Key(key));
-        if (key == Qt::Key_Space) {
-            QTRY_COMPARE(State(w), short(PlayerPlaying));
-        } else {
-            QTRY_VERIFY(tree->currentIndex().isValid() && tree->currentIndex() != before);
-            QVERIFY(tree->selectionModel()->isRowSelected(tree->currentIndex().row(), tree->currentIndex().parent()));
-        }
-        QVERIFY(!w.ui->m_CtrlCheckBox_EnableFullBrowse->isChecked());
-        QVERIFY(tree->isVisible());
+        QVERIFY(ModalBoxAnswerer::Activate(window.get()));
+        QTest::keyClick(window->windowHandle(), Qt::Key(key));
+        if (key == Qt::Key_Space)
+            QTRY_COMPARE(State(*window), short(PlayerPlaying));
+        else
+            QTRY_VERIFY(tree->currentIndex() != before && tree->selectionModel()->isSelected(tree->currentIndex()));
+        QVERIFY(!window->ui->m_CtrlCheckBox_EnableFullBrowse->isChecked() && tree->isVisible());
     }
 
     // Take data the strip and the timeline must survive.
