@@ -277,7 +277,34 @@ void QFileProcessSetupWidget::SetFileNameWidth(int w)
 void QFileProcessSetupWidget::SetFileName(QString name)
 {
     m_czFileName = name;
+    // A long name may be drawn shortened.
+    setToolTip(name);
     update();
+}
+
+tyRowTextPlaces PlaceRowTexts(const QFontMetrics& nameMetrics, const QFontMetrics& smallMetrics, const QString& name,
+                              const QString& size, const QRect& column)
+{
+    tyRowTextPlaces places;
+    const int width = column.width();
+    const int sizeWidth = nameMetrics.horizontalAdvance(size);
+    const int twoLines = nameMetrics.height() + smallMetrics.height();
+    const int nameBlank = nameMetrics.ascent() - nameMetrics.capHeight();
+    if (nameMetrics.horizontalAdvance(name) + sizeWidth > width && twoLines <= column.height() + nameBlank) {
+        const int top = column.top() + qMax(-nameBlank, (column.height() - twoLines) / 2);
+        places.czName = nameMetrics.elidedText(name, Qt::ElideMiddle, width);
+        places.nameRect = QRect(column.left(), top, width, nameMetrics.height());
+        places.czSize = smallMetrics.elidedText(size.trimmed(), Qt::ElideRight, width);
+        places.sizeRect = QRect(column.left(), places.nameRect.bottom() + 1, width, smallMetrics.height());
+        places.bSizeBelow = true;
+        return places;
+    }
+    places.czSize = nameMetrics.elidedText(size, Qt::ElideRight, width);
+    const int shownSize = nameMetrics.horizontalAdvance(places.czSize);
+    places.czName = nameMetrics.elidedText(name, Qt::ElideMiddle, width - shownSize);
+    places.nameRect = QRect(column.left(), column.top(), nameMetrics.horizontalAdvance(places.czName), column.height());
+    places.sizeRect = QRect(places.nameRect.right() + 1, column.top(), shownSize, column.height());
+    return places;
 }
 
 void QFileProcessSetupWidget::slot_PanPotItemClicked(int track)
@@ -362,19 +389,22 @@ void QFileProcessSetupWidget::paintEvent(QPaintEvent*)
 
     painter.setFont(Scaled(generalFont9, m_fFontFactor));
     painter.setPen(Qt::white);
-    QRect nameBounds;
-    painter.drawText(QRect(5, 0, width(), height()), Qt::AlignLeft | Qt::AlignVCenter, m_czFileName, &nameBounds);
-    const QRect sizeRect(nameBounds.right() + 2, 0, width(), height());
-    if (oversize) {
+    // The name column ends a little before the first track column.
+    const int columnEnd = m_nTrackX > 0 ? m_nTrackX - 2 : width();
+    const QFont small = Scaled(generalFont7, m_fFontFactor);
+    const tyRowTextPlaces texts = PlaceRowTexts(
+        painter.fontMetrics(), QFontMetrics(small), m_czFileName,
+        oversize ? QStringLiteral(" (!! %1 !!)").arg(m_czComputedSize) : QStringLiteral(" (->%1)").arg(m_czComputedSize),
+        QRect(5, 0, qMax(0, columnEnd - 5), height()));
+    painter.drawText(texts.nameRect, Qt::AlignLeft | Qt::AlignVCenter, texts.czName);
+    if (oversize)
         painter.setPen(QPen(Qt::red, 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-        painter.drawText(sizeRect, Qt::AlignLeft | Qt::AlignVCenter,
-                         QStringLiteral(" (!! %1 !!)").arg(m_czComputedSize));
-    } else {
-        painter.drawText(sizeRect, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral(" (->%1)").arg(m_czComputedSize));
-    }
+    if (texts.bSizeBelow)
+        painter.setFont(small);
+    painter.drawText(texts.sizeRect, Qt::AlignLeft | Qt::AlignVCenter, texts.czSize);
     if (!m_pInfo || m_nTrackWidth <= 0)
         return;
-    painter.setFont(Scaled(generalFont7, m_fFontFactor));
+    painter.setFont(small);
     if (IsStereo()) {
         for (int k = 0; k < kPairs; ++k)
             if (m_pInfo->pbMSPair[k] && (m_bControls ? m_pCheckBoxMS[k]->isChecked() : m_pInfo->pbSwapMS[k]))

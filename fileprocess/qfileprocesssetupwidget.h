@@ -8,9 +8,28 @@
 
 class QCheckBox;
 class QCheckItem;
+class QFontMetrics;
 class QPanPotItem;
 class QStackedWidget;
 struct tProcessInformation;
+
+// Where a row draws its take name and its size text inside the name column
+// (left of the first track column), so that neither runs under the track
+// headers: on one line in the name's font when both fit; else the name above
+// the size, which takes the row's small font, when the column holds the two
+// lines (the blank above the name's capitals may be cut); else the name
+// shortened in its middle before the size. The size text shows whole
+// whenever the column is as wide as it.
+struct tyRowTextPlaces
+{
+    QString czName;   // as drawn: shortened when it had to be
+    QRect nameRect;
+    QString czSize;
+    QRect sizeRect;
+    bool bSizeBelow = false;   // drawn in the small font
+};
+tyRowTextPlaces PlaceRowTexts(const QFontMetrics& nameMetrics, const QFontMetrics& smallMetrics, const QString& name,
+                              const QString& size, const QRect& column);
 
 // One take of the file-process dialog: its name, its output size estimate
 // and, per track, a pan pot (stereo kinds) or a check item (poly kinds),

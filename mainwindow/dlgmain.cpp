@@ -125,6 +125,13 @@ DlgMain::DlgMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui:
     ui->m_CtrlStackedWidget_Metadata->setCurrentIndex(0);
     ui->m_CtrlListWidget_Files->hide();
     ui->m_CtrlLabel_Files->hide();
+
+    // The window's own keys (Space plays, the arrows browse and seek) work
+    // from the first press: the window holds the focus when it is first
+    // activated. Left to the toolkit, the focus would go to the first
+    // control of the tab chain, the browse-mode box, which takes Space and
+    // the arrows for itself.
+    setFocus(Qt::OtherFocusReason);
 }
 
 DlgMain::~DlgMain()

@@ -43,6 +43,30 @@ QFont MarkFont(int nameInkTop, const QStringList& marks, int slotWidth)
     }
     return font;
 }
+
+// Where the capitals of a cell's centred name start (its text box from the
+// form's font).
+int NameInkTop(const QRect& nameBox)
+{
+    const QFontMetrics metrics(generalFont10);
+    return nameBox.top() + metrics.ascent() - metrics.capHeight();
+}
+
+// The long-name marks of the File ID cell ("L", "LU") in its top left
+// corner, in the input marks' font: bold white letters on a dark tag read
+// on every row colour, and the tag ends above the name's capitals.
+void DrawNameMarks(QPainter& painter, const QString& marks, const QRect& cell, int nameInkTop)
+{
+    QFont font = MarkFont(nameInkTop, {marks}, cell.width() - 2);
+    font.setBold(true);
+    const QFontMetrics metrics(font);
+    const int capTop = metrics.ascent() - metrics.capHeight();
+    painter.fillRect(QRect(cell.left() + 1, capTop - 1, metrics.horizontalAdvance(marks) + 3, metrics.capHeight() + 2),
+                     QColor(32, 32, 32));
+    painter.setFont(font);
+    painter.setPen(SolidPen(Qt::white, 1));
+    painter.drawText(QRect(cell.left() + 2, 0, cell.width() - 3, cell.height()), Qt::AlignLeft | Qt::AlignTop, marks);
+}
 }  // namespace
 
 QFileInfoWidget::QFileInfoWidget(QWidget* parent, int id)
@@ -306,9 +330,7 @@ void QFileInfoWidget::PaintCells(QPainter& painter)
             if (m_Record.bFullUnderscore)
                 marks += QLatin1Char('U');
             if (!marks.isEmpty()) {
-                painter.setPen(SolidPen(Qt::lightGray, 1));
-                painter.setFont(generalFont7);
-                painter.drawText(QRect(QPoint(x + 1, 1), QPoint(x + w - 2, h - 2)), Qt::AlignLeft | Qt::AlignTop, marks);
+                DrawNameMarks(painter, marks, cell, text.isEmpty() ? -1 : NameInkTop(box));
                 painter.setFont(generalFont10);
             }
         }
@@ -359,10 +381,8 @@ void QFileInfoWidget::PaintCells(QPainter& painter)
         const bool anyBadge = track && !badges.join(QString()).isEmpty();
         if (anyBadge && (!samePrevious || settingsDiffer)) {
             painter.setPen(SolidPen(Qt::lightGray, 1));
-            const QFontMetrics nameMetrics(generalFont10);
             const int q = w / 5;
-            painter.setFont(MarkFont(text.isEmpty() ? -1 : box.top() + nameMetrics.ascent() - nameMetrics.capHeight(),
-                                     badges.mid(0, 4), q));
+            painter.setFont(MarkFont(text.isEmpty() ? -1 : NameInkTop(box), badges.mid(0, 4), q));
             for (int k = 0; k < 4; ++k)
                 painter.drawText(QRect(QPoint(x + k * q, 0), QPoint(x + (k + 1) * q - 1, h - 1)),
                                  Qt::AlignHCenter | Qt::AlignTop, badges.at(k));

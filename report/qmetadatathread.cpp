@@ -82,6 +82,9 @@ QMetadataThread::QMetadataThread(QObject* parent)
     : QThread(parent)
 {
     RegisterTakeMetadataType();
+    // Queued to the loader object, which lives on the owner's thread: one
+    // posted call per delivery keeps each in its place among the states.
+    connect(this, &QMetadataThread::signal_Delivery, this, &QMetadataThread::DeliverOne, Qt::QueuedConnection);
 }
 
 QMetadataThread::~QMetadataThread()
@@ -223,7 +226,10 @@ void QMetadataThread::RunPass(const tyJob& job)
     names.reserve(takes.size());
     for (const tyDayTake& take : takes)
         names.append(take.czName);
-    emit signal_List(names);
+    tyDelivery list;
+    list.bList = true;
+    list.lczNames = std::move(names);
+    Send(std::move(list));
     if (Interrupted() || takes.isEmpty())
         return;
 
@@ -244,22 +250,49 @@ void QMetadataThread::RunPass(const tyJob& job)
             metadata->UseListing(job.czPreProject, job.czProject, job.czDay, listing);
         }
         emit signal_State(MetadataStateReadingTake, index);
-        tyTakeMetadata record;
+        tyDelivery delivery;
+        delivery.nIndex = index;
         // No box per take: a day of another recorder's files would stack
         // one over the list for each. The row says why in one line.
         const tyDayTake& take = takes.at(index);
+        delivery.czId = take.czId;
         const int loaded = metadata->SetupTake(take.czTakePath, true, false);
         if (loaded == QBwfMetadata::SetupLoaded)
-            FillRecord(&record, metadata->SoundPerform(), index, job);
+            FillRecord(&delivery.Record, metadata->SoundPerform(), index, job);
         else
-            record.czProblem = metadata->SoundPerform()->ProblemLine(loaded != QBwfMetadata::SetupLoadFailed, path,
-                                                                     take.czName);
-        if (!record.czProblem.isEmpty())
-            MyQDebug("Day list: %s", qPrintable(record.czProblem));
-        record.czTakeName = take.czName;
-        emit signal_Data(index, take.czId, record);
+            delivery.Record.czProblem = metadata->SoundPerform()->ProblemLine(
+                loaded != QBwfMetadata::SetupLoadFailed, path, take.czName);
+        if (!delivery.Record.czProblem.isEmpty())
+            MyQDebug("Day list: %s", qPrintable(delivery.Record.czProblem));
+        delivery.Record.czTakeName = take.czName;
+        Send(std::move(delivery));
         return true;
     });
+}
+
+void QMetadataThread::Send(tyDelivery delivery)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_OutboxMutex);
+        m_Outbox.push_back(std::move(delivery));
+    }
+    emit signal_Delivery(QPrivateSignal());
+}
+
+void QMetadataThread::DeliverOne()
+{
+    tyDelivery delivery;
+    {
+        std::lock_guard<std::mutex> lock(m_OutboxMutex);
+        if (m_Outbox.empty())
+            return;
+        delivery = std::move(m_Outbox.front());
+        m_Outbox.pop_front();
+    }
+    if (delivery.bList)
+        emit signal_List(delivery.lczNames);
+    else
+        emit signal_Data(delivery.nIndex, delivery.czId, delivery.Record);
 }
 
 void QMetadataThread::FillRecord(tyTakeMetadata* record, QSoundPerform* take, int takeIndex, const tyJob& job)

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 
 class QSoundPerform;
@@ -51,7 +52,10 @@ QString TakeNameOfFile(const QString& fileName);
 // the records (and the "reading take" states) may come in any order; each
 // names its index. The pass ends ("finished") after its last record. A new
 // job stops the pass that runs; the newest job always wins. The worker
-// thread starts with the first day handed over.
+// thread starts with the first day handed over. The states come from the
+// loader threads (queued to the receivers); the name list and the records
+// are emitted on the thread that owns the loader, in the order the loader
+// threads sent them among the states.
 class QMetadataThread : public QThread
 {
     Q_OBJECT
@@ -75,6 +79,8 @@ signals:
     void signal_State(int state, int value);
     void signal_List(QStringList names);
     void signal_Data(int index, QString id, tyTakeMetadata record);
+    // A delivery waits in the outbox: DeliverOne on the owner's thread.
+    void signal_Delivery(QPrivateSignal);
 
 protected:
     void run() override;
@@ -90,7 +96,20 @@ private:
         int nDataLines = 1;
     };
 
+    // A name list (bList) or one take's record, on its way to the owner's
+    // thread.
+    struct tyDelivery
+    {
+        bool bList = false;
+        QStringList lczNames;
+        int nIndex = -1;
+        QString czId;
+        tyTakeMetadata Record;
+    };
+
     void RunPass(const tyJob& job);
+    void Send(tyDelivery delivery);
+    void DeliverOne();
     void FinishPass();
     void FillRecord(tyTakeMetadata* record, QSoundPerform* take, int takeIndex, const tyJob& job);
     void TrackWork(tyTakeMetadata* record, QSoundPerform* take, int track, QString* text);
@@ -115,6 +134,13 @@ private:
     // GUI thread sets (under m_Mutex), worker reads while it works.
     std::atomic<bool> m_bAbort{false};
     std::atomic<bool> m_bStop{false};
+    // Loader threads append, the owner's thread takes the oldest; under
+    // m_OutboxMutex. The records travel here and not as queued signal
+    // arguments: the copy Qt makes of an argument on the sending thread
+    // reaches the receiver through Qt's own event lock, which the thread
+    // checker cannot see, so every record looked raced; this lock it sees.
+    std::mutex m_OutboxMutex;
+    std::deque<tyDelivery> m_Outbox;
 };
 
 #endif

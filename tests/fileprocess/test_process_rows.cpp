@@ -55,6 +55,7 @@ private slots:
     void channelCounts();
     void sizeTexts_data();
     void sizeTexts();
+    void rowTextsStayInTheNameColumn();
     void kindZeroShowsMixRouting();
     void panClickCycles_data();
     void panClickCycles();
@@ -156,6 +157,25 @@ void TestProcessRows::channelCounts()
         trackMax = qMax(trackMax, t);
     }
     QCOMPARE(procsize::ChannelCount(kind, present, keep, minTrack, n, m, trackMax), channels);
+}
+
+// However long the name and large the font, name and size stay left of the
+// first track column, the size whole: a long name on two lines, else cut.
+void TestProcessRows::rowTextsStayInTheNameColumn()
+{
+    const QString name = QStringLiteral("A01T08==      3     t2==");
+    for (const qreal factor : {1.05, 1.4, 2.5}) {
+        QFont font(QStringLiteral("DejaVu Sans")), small = font;
+        font.setPointSizeF(9 * factor);
+        small.setPointSizeF(7 * factor);
+        const QRect column(5, 0, 195, 35);
+        const tyRowTextPlaces places = PlaceRowTexts(QFontMetrics(font), QFontMetrics(small), name, " (->5.5 MB)", column);
+        QCOMPARE(places.bSizeBelow, factor < 2);
+        QCOMPARE(places.czName == name, factor < 1.2);
+        QCOMPARE(places.czSize.trimmed(), QStringLiteral("(->5.5 MB)"));
+        QVERIFY(QFontMetrics(font).horizontalAdvance(places.czName) <= places.nameRect.width());
+        QVERIFY(places.nameRect.left() >= 5 && places.nameRect.right() <= 199 && places.sizeRect.right() <= 199);
+    }
 }
 
 void TestProcessRows::sizeTexts_data()

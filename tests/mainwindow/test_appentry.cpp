@@ -141,10 +141,11 @@ private slots:
         QTest::newRow("nalvo --help") << "nalvo --help" << 0 << "usage: nalvo";
         QTest::newRow("nalvo unknown") << "nalvo --volumes" << 2 << "unknown option --volumes";
         QTest::newRow("nalvo no folder") << "=/gone nalvo" << 2 << "/gone (NALVO_VOLUMES_ROOT) does not";
-        QTest::newRow("run -h") << "run.sh -h" << 0 << "usage: scripts/run.sh [FOLDER]";
+        QTest::newRow("run -h") << "run.sh -h" << 0 << "usage: scripts/run.sh [--new-demo] [FOLDER]";
         QTest::newRow("run unknown") << "run.sh --help2" << 2 << "unknown option --help2";
         QTest::newRow("run no folder") << "run.sh /gone" << 2 << "folder /gone does not exist";
         QTest::newRow("run no root") << "=/gone run.sh" << 2 << "/gone (NALVO_VOLUMES_ROOT) does not";
+        QTest::newRow("run new demo on a folder") << "run.sh --new-demo /tmp" << 2 << "--new-demo writes the demo";
         QTest::newRow("build --help") << "build.sh --help" << 0 << "usage: scripts/build.sh";
         QTest::newRow("build unknown") << "build.sh --target" << 2 << "unknown argument --target";
         QTest::newRow("test --help") << "test.sh --ci --help" << 0 << "usage: scripts/test.sh";

@@ -780,7 +780,7 @@ private slots:
         rows.sort();
         QCOMPARE(rows, takes);
         QLabel* line = nullptr;
-        for (const QString& said :
+        for (const QString said :
              {"A101_1 was made by another recorder: to play and edit it, use Import (Ctrl+I).",
               "A101_1_1 was made by another recorder", "REC_2 was made by another recorder",
               "Mix_06 was made by another recorder", "RF6401 cannot be played or edited here: RF64 files are not "

@@ -17,6 +17,7 @@
 #include "player/sfxthread.h"
 #include "tests/player/playertestmedia.h"
 #include "tests/support/demomedia.h"
+#include "tests/support/modalboxanswerer.h"
 #include "widgets/qmyslider.h"
 
 #include <QCheckBox>
@@ -442,6 +443,39 @@ private slots:
         };
         QCOMPARE(bytes(DlgMain::TakeSettingsFilePath(fileA)), bytes(w.PresetFilePath(3)));
         QCOMPARE(bytes(DlgMain::TakeSettingsFilePath(fileB)), old);
+    }
+
+    // The first key after the window manager activated the window, nothing
+    // clicked, as the window system delivers it: Space plays the restored
+    // take, Down browses; the browse-mode box and the browser stay as they were.
+    void firstKeyBeforeAnyClick_data()
+    {
+        QTest::addColumn<bool>("restored");
+        QTest::addColumn<int>("key");
+        QTest::newRow("Space plays the restored take") << true << int(Qt::Key_Space);
+        QTest::newRow("Down goes to the next row") << true << int(Qt::Key_Down);
+        QTest::newRow("Down with nothing stored selects a row") << false << int(Qt::Key_Down);
+    }
+
+    void firstKeyBeforeAnyClick()
+    {
+        QFETCH(bool, restored);
+        QFETCH(int, key);
+        QFile::remove(AppFolders::SettingsFilePath());
+        const auto forget = qScopeGuard([] { QFile::remove(AppFolders::SettingsFilePath()); });
+        if (restored)
+            SelectOneRow(*NewWindow(), m_czDay1 + QStringLiteral("/A01T02-03.WAV"));
+        auto window = NewWindow();
+        QTreeView* tree = window->ui->m_CtrlTreeView;
+        QTRY_VERIFY(window->m_pFSProxyModel->rowCount() > 0 && window->ui->m_CtrlPushButton_Play->isEnabled() == restored);
+        const QModelIndex before = tree->currentIndex();
+        QVERIFY(ModalBoxAnswerer::Activate(window.get()));
+        QTest::keyClick(window->windowHandle(), Qt::Key(key));
+        if (key == Qt::Key_Space)
+            QTRY_COMPARE(State(*window), short(PlayerPlaying));
+        else
+            QTRY_VERIFY(tree->currentIndex() != before && tree->selectionModel()->isSelected(tree->currentIndex()));
+        QVERIFY(!window->ui->m_CtrlCheckBox_EnableFullBrowse->isChecked() && tree->isVisible());
     }
 
     // Take data the strip and the timeline must survive.

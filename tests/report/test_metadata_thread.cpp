@@ -14,7 +14,7 @@
 using namespace fixture;
 
 namespace {
-// Receives the loader's signals in the test's thread (queued).
+// Receives the loader's signals in the test's thread.
 struct Receiver
 {
     QList<QPair<int, int>> states;
@@ -274,12 +274,14 @@ void TestMetadataThread::destroyedInMidPass()
     Receiver got;
     auto loader = std::make_unique<QMetadataThread>();
     got.Attach(loader.get(), &context);
-    // Each record holds its loader thread 20 ms: however many threads load
+    // Each take holds its loader thread 20 ms: however many threads load
     // and however late this thread runs, the day cannot end before it acts.
     std::atomic<int> sent{0};
     QObject::connect(
-        loader.get(), &QMetadataThread::signal_Data, loader.get(),
-        [&sent](int, QString, tyTakeMetadata) {
+        loader.get(), &QMetadataThread::signal_State, loader.get(),
+        [&sent](int state, int) {
+            if (state != MetadataStateReadingTake)
+                return;
             ++sent;
             QThread::msleep(20);
         },

@@ -177,6 +177,27 @@ void TestTakeList::demoDayLooksRight()
         sum += w;
     QVERIFY(sum <= 1400 && sum > 1200);
 
+    // The long-name marks over a File ID read at a glance and stand clear of
+    // it: drawn with and without them, a row differs only above the ID's
+    // letters, over at least 9 pixel rows of strong contrast.
+    QFileInfoWidget* marked = list.Row(8);
+    QVERIFY(marked->TakeName().startsWith("A01T09") && marked->GetMetaDataPtr()->bFullUnderscore);
+    const QImage withMarks = marked->grab().toImage();
+    marked->GetMetaDataPtr()->bLongName = marked->GetMetaDataPtr()->bFullUnderscore = false;
+    const QImage without = marked->grab().toImage();
+    const int left = list.ColumnWidths().at(0) + 1, right = left + list.ColumnWidths().at(1) - 2;
+    QRect tag, ink;
+    int darkest = 255, lightest = 0;
+    for (int y = 0; y < without.height(); ++y)
+        for (int x = left; x < right; ++x) {
+            const int grey = withMarks.pixel(x, y) != without.pixel(x, y) ? qGray(withMarks.pixel(x, y)) : -1;
+            tag |= grey >= 0 ? QRect(x, y, 1, 1) : QRect();
+            ink |= without.pixel(x, y) != without.pixel(left + 1, without.height() - 2) ? QRect(x, y, 1, 1) : QRect();
+            darkest = grey >= 0 ? qMin(darkest, grey) : darkest;
+            lightest = qMax(lightest, grey);
+        }
+    QVERIFY(tag.height() >= 9 && tag.bottom() < ink.top() && lightest - darkest >= 160);
+
     // In a narrow window (900 x 500) no text runs into the next cell, each
     // keeps the start of its text, and the list scrolls sideways instead.
     list.resize(520, 300);

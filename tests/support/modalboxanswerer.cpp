@@ -75,7 +75,8 @@ bool ModalBoxAnswerer::Activate(QWidget* window)
         return false;
     for (int attempt = 0; attempt < 5 && !window->isActiveWindow(); ++attempt) {
         window->activateWindow();
-        QTest::qWaitForWindowActive(window, 1000);
+        if (QTest::qWaitForWindowActive(window, 1000))
+            break;
     }
     return window->isActiveWindow();
 }
