@@ -409,6 +409,9 @@ private:
     // Meter look of a track from its routing: input colour, mixdown kind.
     void ColourMeterFromMapping(int track, const QMapping& mapping, int mixRole, bool msPair);
     void EnableTrackControls(int track, bool enabled);
+    // Disables the track controls a held selection left enabled (none
+    // waits: nothing).
+    void SettleTrackControls();
     void ShowStripFrames(int lastTrack);
     // Holds (or releases) the strip's and the master meters' repaints.
     void HoldMeterRepaints(bool hold);
@@ -488,6 +491,11 @@ private:
     // The number of strip frames to show once the held selection is shown;
     // -1: no change waits.
     int m_nHeldStripFrames = -1;
+    // Set while a held selection has emptied the strip but left its track
+    // controls as they were: a take of the same tracks enables them again,
+    // and each one disabled and enabled on the way is painted anew. Nothing
+    // reads them before the take enables its own or the selection settles.
+    bool m_bTrackControlsPending = false;
     // Shows the first count strip frames and hides the others (held, the
     // count waits for the selection to be shown).
     void SetStripFramesShown(int count);

@@ -13,6 +13,7 @@
 #include "widgets/qmylineedit.h"
 #include "widgets/qmyslider.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QPushButton>
 
@@ -37,7 +38,6 @@ void DlgMain::ResetPlayerAll()
         m_pPanPot[t]->SetDarker(false);
         m_pButtonMute[t]->setChecked(false);
         m_pButtonSolo[t]->setChecked(false);
-        m_pTrackButton[t]->SetActive(false);
         m_pEditTrackName[t]->clear();
     }
     m_nMuteMask = 0;
@@ -63,15 +63,19 @@ void DlgMain::DisablePlayerAll()
     }
     for (QFrame* frame : m_pFrameMs)
         frame->hide();
+    // A held selection leaves the track controls to the take it shows (a
+    // control with the focus excepted: disabling it moves the focus on).
+    const QWidget* focus = QApplication::focusWidget();
+    bool stripFocus = false;
+    for (int t = 0; t < kTracks; ++t)
+        stripFocus = stripFocus || focus == m_pSliderVolume[t] || focus == m_pButtonMute[t] || focus == m_pButtonSolo[t];
+    m_bTrackControlsPending = m_bHoldFrameSheets && !stripFocus;
     for (int t = 0; t < kTracks; ++t) {
-        m_pSliderVolume[t]->setDisabled(true);
-        m_pButtonMute[t]->setDisabled(true);
-        m_pButtonSolo[t]->setDisabled(true);
+        if (!m_bTrackControlsPending)
+            EnableTrackControls(t, false);
         m_pEditTrackName[t]->clear();
-        m_pPanPot[t]->setDisabled(true);
         m_pVum[t]->setValueViaLookup(-1);
         m_pVum[t]->setColorInputType(StripColour::Neutral());
-        m_pTrackButton[t]->SetActive(false);
         SendTrackToGrid(t, tPostFadePan{0, 0}, QMapping(), TrackActiveNone);
     }
     SetStripFramesShown(kTracks);

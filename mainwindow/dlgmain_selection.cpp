@@ -87,6 +87,7 @@ void DlgMain::slot_TimerSelectionChanged()
     DispatchSelection();
     m_bHoldFrameSheets = held;
     if (!held) {
+        SettleTrackControls();
         HoldMeterRepaints(false);
         if (m_nHeldStripFrames >= 0)
             SetStripFramesShown(std::exchange(m_nHeldStripFrames, -1));
@@ -248,6 +249,8 @@ bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
         const QString key = QDir::cleanPath(takePath);
         if (status >= 5 && !m_lczToldDamagedTakes.contains(key)) {
             m_lczToldDamagedTakes.insert(key);
+            // The box's event loop lets the user reach the strip.
+            SettleTrackControls();
             const QString text =
                 status == 8 ? QStringLiteral("This file is a Brisel file not correctly closed!\nYou can try to fix "
                                              "the problem using Tools/Check File.\nPlease note: there will be no "

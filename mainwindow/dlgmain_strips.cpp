@@ -20,7 +20,9 @@
 #include <QPushButton>
 #include <QToolTip>
 
+#include <bitset>
 #include <mutex>
+#include <utility>
 
 namespace {
 bool IsYes(const QString& text) { return text.trimmed().compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0; }
@@ -83,6 +85,14 @@ void DlgMain::EnableTrackControls(int track, bool enabled)
     m_pTrackButton[track]->SetActive(enabled);
 }
 
+void DlgMain::SettleTrackControls()
+{
+    if (!std::exchange(m_bTrackControlsPending, false))
+        return;
+    for (int t = 0; t < kTracks; ++t)
+        EnableTrackControls(t, false);
+}
+
 void DlgMain::ShowStripFrames(int lastTrack)
 {
     int shown = 24;
@@ -130,6 +140,13 @@ void DlgMain::EnablePlayerModeSingle()
 {
     QSoundPerform& take = m_SndPerform;
     int last = -1;
+    // The tracks this take enables; the others are disabled below when the
+    // emptied strip left them as they were.
+    std::bitset<kTracks> enabled;
+    const auto enable = [this, &enabled](int k) {
+        EnableTrackControls(k, true);
+        enabled.set(size_t(k));
+    };
     if (!take.m_bPolyTake && !take.m_bProcessedName) {
         // The maker block is walked once, not searched per track.
         const QVector<QSoundFile::tyOrvexTrack> makerSlots =
@@ -147,10 +164,8 @@ void DlgMain::EnablePlayerModeSingle()
                 pan = PanOfText(take.m_czTrackPanPot[k]);
                 QCustomVum* meter = m_pVum[k];
                 meter->setValueViaLookup(0);
-                m_pPanPot[k]->setDisabled(false);
                 m_pPanPot[k]->SetMuted(false);
                 m_pPanPot[k]->SetDarker(false);
-                m_pTrackButton[k]->SetActive(true);
                 const int pair = k / 2;
                 if (mapping.hasMs(nullptr, nullptr) || take.m_pbMSPair[pair]) {
                     meter->setColorInputType(StripColour::MsPair());
@@ -181,9 +196,7 @@ void DlgMain::EnablePlayerModeSingle()
                     meter->setVumMixdown(true);
                     break;
                 }
-                m_pSliderVolume[k]->setEnabled(true);
-                m_pButtonMute[k]->setEnabled(true);
-                m_pButtonSolo[k]->setEnabled(true);
+                enable(k);
             }
             SendTrackToGrid(k, pan, mapping, active);
             m_pVum[k]->SetUserDisarmed(active == TrackActiveDisarmed);
@@ -215,14 +228,14 @@ void DlgMain::EnablePlayerModeSingle()
                     if (k < channels) {
                         active = TrackActiveOn;
                         m_pVum[k]->setColorInputType(StripColour::Interleaved());
-                        EnableTrackControls(k, true);
+                        enable(k);
                     }
                 } else {
                     active = ActiveOfText(text);
                     if (active == TrackActiveOn && !take.m_bProcessedName) {
                         QMapping mapping;
                         const bool parsed = mapping.fromString(take.m_czTrackInGrid[t]) == QMapping::NoError;
-                        EnableTrackControls(k, true);
+                        enable(k);
                         const bool msPair = take.m_pbMSPair[k / 2];
                         if (mapping.hasMs(nullptr, nullptr) || msPair)
                             m_pFrameMs[k / 2]->setVisible(true);
@@ -235,7 +248,7 @@ void DlgMain::EnablePlayerModeSingle()
             if (take.m_bProcessedName && k < channels) {
                 m_pVum[k]->setValueViaLookup(0);
                 m_pVum[k]->SetUserDisarmed(false);
-                EnableTrackControls(k, true);
+                enable(k);
                 active = TrackActiveOn;
                 if (t >= 0) {
                     const int recorderTrack = tracks.at(k).nOriginalIndex;
@@ -256,6 +269,11 @@ void DlgMain::EnablePlayerModeSingle()
             if (active != TrackActiveNone)
                 last = k;
         }
+    }
+    if (std::exchange(m_bTrackControlsPending, false)) {
+        for (int t = 0; t < kTracks; ++t)
+            if (!enabled.test(size_t(t)))
+                EnableTrackControls(t, false);
     }
     ShowStripFrames(last);
     m_pMainVumL->setValueViaLookup(0);

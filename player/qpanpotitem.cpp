@@ -100,12 +100,16 @@ void QPanPotItem::setDesarmed(bool disarmed)
 
 void QPanPotItem::setDisabled(bool disabled)
 {
+    if (m_nDisabled == (disabled ? 1 : 0))
+        return;
     m_nDisabled = disabled ? 1 : 0;
     update();
 }
 
 void QPanPotItem::SetMuted(bool muted)
 {
+    if (muted == m_bMuted)
+        return;
     m_bMuted = muted;
     update();
 }

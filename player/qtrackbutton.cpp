@@ -24,6 +24,8 @@ void QTrackButton::SetTrackIndex(int index)
 
 void QTrackButton::SetActive(bool active)
 {
+    if (active == m_bActive)
+        return;
     m_bActive = active;
     update();
 }
