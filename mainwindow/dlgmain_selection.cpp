@@ -78,17 +78,21 @@ void DlgMain::slot_TimerSelectionChanged()
     // whole strip: the frames are coloured once the take is shown (an
     // Apply's reselection within this one waits for the outer one).
     // The meters and the number of strip frames shown likewise: emptied and
-    // set again for a take of the same routing, the meters are painted only
-    // where they look different, and the frames are shown or hidden once.
+    // set again for a take of the same routing, the meters and the routing
+    // grid are painted only where they look different, and the frames are
+    // shown or hidden once.
     const bool held = m_bHoldFrameSheets;
     m_bHoldFrameSheets = true;
-    if (!held)
+    if (!held) {
         HoldMeterRepaints(true);
+        ui->m_CtrlWidget_InGrid->HoldRepaint(true);
+    }
     DispatchSelection();
     m_bHoldFrameSheets = held;
     if (!held) {
         SettleTrackControls();
         HoldMeterRepaints(false);
+        ui->m_CtrlWidget_InGrid->HoldRepaint(false);
         if (m_nHeldStripFrames >= 0)
             SetStripFramesShown(std::exchange(m_nHeldStripFrames, -1));
         updateVumeterFrame(-1);

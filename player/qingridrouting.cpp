@@ -85,6 +85,34 @@ void QInGridRouting::resizeEvent(QResizeEvent*)
     updateGeometry();
 }
 
+void QInGridRouting::HoldRepaint(bool hold)
+{
+    if (hold == m_Hold.Held())
+        return;
+    for (int t = 0; t < kTracks; ++t) {
+        for (QMapItem* cell : m_pCells[t])
+            cell->HoldRepaint(hold);
+        m_pPanPots[t]->HoldRepaint(hold);
+    }
+    if (hold)
+        m_Hold.Start(CurrentLook());
+    else if (m_Hold.End(CurrentLook()))
+        update();
+}
+
+QInGridRouting::Look QInGridRouting::CurrentLook() const
+{
+    Look look;
+    std::copy(std::begin(m_States), std::end(m_States), look.begin());
+    return look;
+}
+
+void QInGridRouting::RepaintUnlessHeld()
+{
+    if (m_Hold.RepaintNow())
+        update();
+}
+
 // --- feeds -----------------------------------------------------------------
 
 void QInGridRouting::slot_InGridTrackMapChanged(QMapping mapping, int track, bool store)
@@ -152,7 +180,7 @@ void QInGridRouting::slot_InGridTrackPanChanged(tPostFadePan pan, int track, boo
     if (store)
         m_Pans[track] = pan;
     m_pPanPots[track]->setPan(m_Pans[track]);
-    update();
+    RepaintUnlessHeld();
 }
 
 void QInGridRouting::slot_InGridTrackActiveChanged(tTrackActive state, int track, bool store)
@@ -162,7 +190,7 @@ void QInGridRouting::slot_InGridTrackActiveChanged(tTrackActive state, int track
     if (store)
         m_States[track] = state;
     setTrackDisarmed(track, state == TrackActiveDisarmed);
-    update();
+    RepaintUnlessHeld();
 }
 
 void QInGridRouting::setTrackDisarmed(int track, bool disarmed)
@@ -173,7 +201,7 @@ void QInGridRouting::setTrackDisarmed(int track, bool disarmed)
     for (QMapItem* cell : m_pCells[track])
         cell->setDeactivated(disarmed);
     m_pPanPots[track]->setDesarmed(disarmed);
-    update();
+    RepaintUnlessHeld();
 }
 
 void QInGridRouting::getNbRecTrackActive(int* count, int* last) const

@@ -3,11 +3,14 @@
 
 #include "foundation/mapping.h"
 #include "player/playertypes.h"
+#include "player/repainthold.h"
 
 #include <QFont>
 #include <QList>
 #include <QString>
 #include <QWidget>
+
+#include <array>
 
 class QMapItem;
 class QPanPotItem;
@@ -29,6 +32,10 @@ public:
     void getNbRecTrackActive(int* count, int* last) const;
     // Lays the cells and pan pots out for the current size.
     void updateGeometry();
+    // Held, the feeds repaint the grid, its cells and pan pots at the hold's
+    // end, and only those that then look different: a take selection empties
+    // the grid and sets it again, mostly as it was.
+    void HoldRepaint(bool hold);
 
     QMapItem* Cell(int track, int position) const;
     QPanPotItem* PanPot(int track) const;
@@ -71,6 +78,10 @@ private:
     void ShowMapping(int track);
     void SelectCell(int cell);
     int ColumnX(int track) const;
+    // The grid's own picture under its cells: the disarmed tracks.
+    using Look = std::array<tTrackActive, kTracks>;
+    Look CurrentLook() const;
+    void RepaintUnlessHeld();
 
     int m_nSelectedCell = -1;
     int m_nCellWidth = 0;
@@ -92,6 +103,7 @@ private:
     QTimer* m_pKeyboardTimer = nullptr;
     int m_nEntryFinished = 1;
     float m_fFontFactor = 1.0f;
+    RepaintHold<Look> m_Hold;
 };
 
 #endif

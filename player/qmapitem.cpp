@@ -74,20 +74,41 @@ void QMapItem::ResetFitForNumberedTypes()
         m_fFitScale = 0.0f;
 }
 
+QMapItem::Look QMapItem::CurrentLook() const
+{
+    return Look(m_nType, m_nIndex, m_nMapWhole, m_nMapLeft, m_nMapRight, m_bSided, m_bDeactivated, m_bBold);
+}
+
+void QMapItem::RepaintUnlessHeld()
+{
+    if (m_Hold.RepaintNow())
+        update();
+}
+
+void QMapItem::HoldRepaint(bool hold)
+{
+    if (hold == m_Hold.Held())
+        return;
+    if (hold)
+        m_Hold.Start(CurrentLook());
+    else if (m_Hold.End(CurrentLook()))
+        update();
+}
+
 void QMapItem::setType(tInputMasterType type)
 {
     if (type == m_nType)
         return;
     m_nType = type;
     ResetFitForNumberedTypes();
-    update();
+    RepaintUnlessHeld();
 }
 
 void QMapItem::setIndex(int index)
 {
     m_nIndex = index;
     ResetFitForNumberedTypes();
-    update();
+    RepaintUnlessHeld();
 }
 
 void QMapItem::setMap(int key, int value)
@@ -110,7 +131,7 @@ void QMapItem::setMap(int key, int value)
         return;
     *slot = value;
     m_bSided = sided;
-    update();
+    RepaintUnlessHeld();
 }
 
 int QMapItem::map(int key) const
@@ -126,7 +147,7 @@ int QMapItem::map(int key) const
 void QMapItem::setDeactivated(bool deactivated)
 {
     m_bDeactivated = deactivated;
-    update();
+    RepaintUnlessHeld();
 }
 
 void QMapItem::setSided(bool sided)
@@ -134,7 +155,7 @@ void QMapItem::setSided(bool sided)
     if (sided == m_bSided)
         return;
     m_bSided = sided;
-    update();
+    RepaintUnlessHeld();
 }
 
 void QMapItem::setBold(bool bold)

@@ -2,10 +2,13 @@
 #define NALVO_PLAYER_QMAPITEM_H
 
 #include "player/playertypes.h"
+#include "player/repainthold.h"
 
 #include <QColor>
 #include <QFont>
 #include <QWidget>
+
+#include <tuple>
 
 // One cell of the routing grid: an input that feeds a track, shown as a
 // coloured box with the kind letter and the 1-based input number.
@@ -28,6 +31,9 @@ public:
     void setBold(bool bold);
     void setId(int id);
     int id() const { return m_nId; }
+    // Held, the setters repaint the cell at the hold's end, and only when it
+    // then looks different.
+    void HoldRepaint(bool hold);
 
     QString symbol() const;
     QString text() const;
@@ -53,6 +59,9 @@ private:
     bool IsKnownType() const;
     bool NeedsWideSample() const;
     void ResetFitForNumberedTypes();
+    using Look = std::tuple<int, int, int, int, int, bool, bool, bool>;
+    Look CurrentLook() const;
+    void RepaintUnlessHeld();
 
     tInputMasterType m_nType;
     int m_nId;
@@ -66,6 +75,7 @@ private:
     QFont m_font;
     float m_fFitScale = 0.0f;
     bool m_bBold = false;
+    RepaintHold<Look> m_Hold;
 };
 
 #endif

@@ -31,6 +31,28 @@ bool QPanPotItem::IsIntermediate() const
     return !IsFullOrZero(m_nLeft) || !IsFullOrZero(m_nRight);
 }
 
+QPanPotItem::HeldLook QPanPotItem::CurrentHeldLook() const
+{
+    return HeldLook(m_nLeft, m_nRight, m_nLeftBalance, m_nRightBalance, m_nDisarmed, m_nDisabled, m_bMuted,
+                    m_bActive, m_bDarker);
+}
+
+void QPanPotItem::RepaintUnlessHeld()
+{
+    if (m_Hold.RepaintNow())
+        update();
+}
+
+void QPanPotItem::HoldRepaint(bool hold)
+{
+    if (hold == m_Hold.Held())
+        return;
+    if (hold)
+        m_Hold.Start(CurrentHeldLook());
+    else if (m_Hold.End(CurrentHeldLook()))
+        update();
+}
+
 void QPanPotItem::setPan(int left, int right)
 {
     const int oldLeft = m_nLeft;
@@ -61,7 +83,7 @@ void QPanPotItem::setPan(int left, int right)
         return;
     if (wasIntermediate == plain)
         m_fFontScale = 0.0f;
-    update();
+    RepaintUnlessHeld();
 }
 
 void QPanPotItem::setPan(int code)
@@ -78,7 +100,7 @@ void QPanPotItem::setPan(int code)
         return;
     m_nLeft = left;
     m_nRight = right;
-    update();
+    RepaintUnlessHeld();
 }
 
 int QPanPotItem::pan(int* left, int* right) const
@@ -95,7 +117,7 @@ int QPanPotItem::pan(int* left, int* right) const
 void QPanPotItem::setDesarmed(bool disarmed)
 {
     m_nDisarmed = disarmed ? 1 : 0;
-    update();
+    RepaintUnlessHeld();
 }
 
 void QPanPotItem::setDisabled(bool disabled)
@@ -103,7 +125,7 @@ void QPanPotItem::setDisabled(bool disabled)
     if (m_nDisabled == (disabled ? 1 : 0))
         return;
     m_nDisabled = disabled ? 1 : 0;
-    update();
+    RepaintUnlessHeld();
 }
 
 void QPanPotItem::SetMuted(bool muted)
@@ -111,13 +133,13 @@ void QPanPotItem::SetMuted(bool muted)
     if (muted == m_bMuted)
         return;
     m_bMuted = muted;
-    update();
+    RepaintUnlessHeld();
 }
 
 void QPanPotItem::setActive(bool active)
 {
     m_bActive = active;
-    update();
+    RepaintUnlessHeld();
 }
 
 void QPanPotItem::SetDarker(bool darker)
@@ -125,7 +147,7 @@ void QPanPotItem::SetDarker(bool darker)
     if (darker == m_bDarker)
         return;
     m_bDarker = darker;
-    update();
+    RepaintUnlessHeld();
 }
 
 void QPanPotItem::setId(int id)

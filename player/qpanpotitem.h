@@ -2,11 +2,14 @@
 #define NALVO_PLAYER_QPANPOTITEM_H
 
 #include "player/playertypes.h"
+#include "player/repainthold.h"
 
 #include <QColor>
 #include <QFont>
 #include <QPoint>
 #include <QWidget>
+
+#include <tuple>
 
 // The small square that shows a track's output pan as a letter (L, C, R, X)
 // or, for an intermediate pan, as the two balance shares. A click is only
@@ -33,6 +36,9 @@ public:
     void setId(int id);
     int id() const { return m_nId; }
     int GetLastButton() const { return m_nLastButton; }
+    // Held, the setters repaint the pot at the hold's end, and only when it
+    // then looks different.
+    void HoldRepaint(bool hold);
 
     // The shares shown for an intermediate pan (they add up to 100, or are 0).
     int leftBalance() const { return m_nLeftBalance; }
@@ -66,6 +72,9 @@ private:
         int weight = QFont::Normal;
     };
     Look ComputeLook() const;
+    using HeldLook = std::tuple<int, int, int, int, int, int, bool, bool, bool>;
+    HeldLook CurrentHeldLook() const;
+    void RepaintUnlessHeld();
     bool IsIntermediate() const;
     bool Highlighted() const;
     QColor Shade(const QColor& color) const;
@@ -87,6 +96,7 @@ private:
     bool m_bPressed = false;
     int m_nLastButton = 0;
     bool m_bHover = false;
+    RepaintHold<HeldLook> m_Hold;
 };
 
 #endif

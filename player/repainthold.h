@@ -1,0 +1,42 @@
+#ifndef NALVO_PLAYER_REPAINTHOLD_H
+#define NALVO_PLAYER_REPAINTHOLD_H
+
+#include <utility>
+
+// A widget's repaints held across a burst of changes (a take selection
+// empties the routing grid and sets it again, mostly as it was): at the
+// hold's end the widget is repainted only when what it shows differs from
+// what it showed at the start. Look is whatever the widget's picture
+// depends on, compared with ==.
+template <typename Look>
+class RepaintHold
+{
+public:
+    bool Held() const { return m_bHeld; }
+    void Start(Look shown)
+    {
+        m_bHeld = true;
+        m_bWanted = false;
+        m_Shown = std::move(shown);
+    }
+    // True when the caller repaints now; otherwise noted for the end.
+    bool RepaintNow()
+    {
+        m_bWanted = true;
+        return !m_bHeld;
+    }
+    // True when the widget is to be repainted now that the hold ends.
+    bool End(const Look& now)
+    {
+        const bool repaint = m_bHeld && m_bWanted && !(now == m_Shown);
+        m_bHeld = false;
+        return repaint;
+    }
+
+private:
+    bool m_bHeld = false;
+    bool m_bWanted = false;
+    Look m_Shown{};
+};
+
+#endif
