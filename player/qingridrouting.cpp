@@ -94,10 +94,7 @@ void QInGridRouting::HoldRepaint(bool hold)
             cell->HoldRepaint(hold);
         m_pPanPots[t]->HoldRepaint(hold);
     }
-    if (hold)
-        m_Hold.Start(CurrentLook());
-    else if (m_Hold.End(CurrentLook()))
-        update();
+    m_Hold.Turn(hold, CurrentLook(), this);
 }
 
 QInGridRouting::Look QInGridRouting::CurrentLook() const
@@ -107,11 +104,7 @@ QInGridRouting::Look QInGridRouting::CurrentLook() const
     return look;
 }
 
-void QInGridRouting::RepaintUnlessHeld()
-{
-    if (m_Hold.RepaintNow())
-        update();
-}
+void QInGridRouting::RepaintUnlessHeld() { m_Hold.Changed(this); }
 
 // --- feeds -----------------------------------------------------------------
 

@@ -81,18 +81,12 @@ QMapItem::Look QMapItem::CurrentLook() const
 
 void QMapItem::RepaintUnlessHeld()
 {
-    if (m_Hold.RepaintNow())
-        update();
+    m_Hold.Changed(this);
 }
 
 void QMapItem::HoldRepaint(bool hold)
 {
-    if (hold == m_Hold.Held())
-        return;
-    if (hold)
-        m_Hold.Start(CurrentLook());
-    else if (m_Hold.End(CurrentLook()))
-        update();
+    m_Hold.Turn(hold, CurrentLook(), this);
 }
 
 void QMapItem::setType(tInputMasterType type)

@@ -39,18 +39,12 @@ QPanPotItem::HeldLook QPanPotItem::CurrentHeldLook() const
 
 void QPanPotItem::RepaintUnlessHeld()
 {
-    if (m_Hold.RepaintNow())
-        update();
+    m_Hold.Changed(this);
 }
 
 void QPanPotItem::HoldRepaint(bool hold)
 {
-    if (hold == m_Hold.Held())
-        return;
-    if (hold)
-        m_Hold.Start(CurrentHeldLook());
-    else if (m_Hold.End(CurrentHeldLook()))
-        update();
+    m_Hold.Turn(hold, CurrentHeldLook(), this);
 }
 
 void QPanPotItem::setPan(int left, int right)

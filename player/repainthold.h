@@ -1,6 +1,8 @@
 #ifndef NALVO_PLAYER_REPAINTHOLD_H
 #define NALVO_PLAYER_REPAINTHOLD_H
 
+#include <QWidget>
+
 #include <utility>
 
 // A widget's repaints held across a burst of changes (a take selection
@@ -31,6 +33,24 @@ public:
         const bool repaint = m_bHeld && m_bWanted && !(now == m_Shown);
         m_bHeld = false;
         return repaint;
+    }
+
+    // A widget's two steps: its look changed (repainted now unless held),
+    // and the hold turned on or off (at its end, repainted if it looks
+    // different).
+    void Changed(QWidget* widget)
+    {
+        if (RepaintNow())
+            widget->update();
+    }
+    void Turn(bool hold, const Look& now, QWidget* widget)
+    {
+        if (hold == m_bHeld)
+            return;
+        if (hold)
+            Start(now);
+        else if (End(now))
+            widget->update();
     }
 
 private:

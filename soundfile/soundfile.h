@@ -388,6 +388,8 @@ private:
     // ALL_TRK_NAME with its 24 DATA entries, made when missing; bySlot,
     // when given, receives each slot's entry (24 elements).
     QDomElement AllTrackEntries(QDomElement* bySlot = nullptr);
+    // One child of a slot's entry in ALL_TRK_NAME set to text.
+    bool SetSlotChildText(int slot, const QString& tag, const QString& text);
     void ReportWriteFailure(const char* title, const QString& why) const;
     QString OrvexText(const QString& tag) const;
     QString TextOrBlank(const QString& tag) const;

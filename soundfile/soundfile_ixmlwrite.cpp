@@ -414,6 +414,13 @@ bool QSoundFile::SetiXMLOrvexAllTrkInfos(QString* names, QString* panPots, QStri
     return true;
 }
 
+bool QSoundFile::SetSlotChildText(int slot, const QString& tag, const QString& text)
+{
+    QDomElement entries[kSlots];
+    AllTrackEntries(entries);
+    return !SetChildText(entries[slot], tag, text).isNull();
+}
+
 bool QSoundFile::SetiXMLOrvexTrackActive(int slot, QString active)
 {
     if (!XmlOk() || slot < 0 || slot >= kSlots)
@@ -421,9 +428,7 @@ bool QSoundFile::SetiXMLOrvexTrackActive(int slot, QString active)
     if (DeferEdit({QStringLiteral("slot active"), QString::number(slot), active},
                   [=](QSoundFile& file) { file.SetiXMLOrvexTrackActive(slot, active); }))
         return true;
-    QDomElement entries[kSlots];
-    AllTrackEntries(entries);
-    return !SetChildText(entries[slot], kActive, active).isNull();
+    return SetSlotChildText(slot, kActive, active);
 }
 
 bool QSoundFile::SetiXMLOrvexTrackname(int slot, QString name)
@@ -433,9 +438,7 @@ bool QSoundFile::SetiXMLOrvexTrackname(int slot, QString name)
     if (DeferEdit({QStringLiteral("slot name"), QString::number(slot), name},
                   [=](QSoundFile& file) { file.SetiXMLOrvexTrackname(slot, name); }))
         return true;
-    QDomElement entries[kSlots];
-    AllTrackEntries(entries);
-    return !SetChildText(entries[slot], kName, name).isNull();
+    return SetSlotChildText(slot, kName, name);
 }
 
 namespace {
