@@ -185,14 +185,6 @@ bool TakeBack(const tyRecord& record)
     return ok;
 }
 
-// The empty file a no-replace rename without links holds a name with (see
-// RenameNoReplace), left by a killed rename.
-bool IsHeldName(const QString& path)
-{
-    struct stat st;
-    return Stat(path, &st) && S_ISREG(st.st_mode) && st.st_size == 0;
-}
-
 // Moves a renamed file, over nothing but a held name.
 bool Move(const QString& from, const QString& to)
 {

@@ -53,8 +53,13 @@ struct tyChunkUndo {
 // layout from a fresh walk and touches header chunks only: every write is
 // bounded by the chunk it belongs to, the audio payload never moves, and
 // appended chunks are always of even size so standard readers stay in step.
-// Each function checks the chunk header on disk first, so a file changed
-// behind the walk's back is refused, not overwritten.
+// The single writes (OverwritePayload, RewriteLastChunk, RenameChunk) check
+// the chunk header on disk first, AppendChunk the file's length, so a file
+// changed behind the walk's back is refused, not overwritten. The steps of a
+// save over several files (reserve, commit) and an undo check nothing
+// themselves: the save asks StillAsRecorded of every member under the
+// folder's lock, once its record is on the disk and before the first
+// reserve, and an undo is judged by MatchUndo.
 class RiffChunkWriter
 {
 public:

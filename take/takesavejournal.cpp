@@ -80,6 +80,14 @@ LeftSave UndoLeftSave(const QString& folder, const QString& name, int* error, Re
     return LeftSave::None;
 }
 
+// Nothing can be written in the folder: its volume is mounted read-only (a
+// card's write-protect switch), or the folder refuses this user.
+bool FolderWriteProtected(const QString& folder)
+{
+    return ::access(QFile::encodeName(folder).constData(), W_OK) != 0
+           && (errno == EROFS || errno == EACCES || errno == EPERM);
+}
+
 // The records a killed save or replacement of the take left, settled by a
 // load holding the folder alone. False (why set, when known) when the take
 // must not be read: still live under the lock (a program that writes
@@ -90,6 +98,15 @@ LeftSave UndoLeftSave(const QString& folder, const QString& name, int* error, Re
 bool SettleLeftRecords(const QString& folder, const QString& name, QString* why)
 {
     const Replacement settled = SettleReplacement(ReplaceJournal::PathForTake(folder, name));
+    // Nothing moves on a card write-protected since the kill: the take
+    // stands split between its old and its new names, and is not read so.
+    if (settled == Replacement::Failed && FolderWriteProtected(folder)) {
+        *why = QStringLiteral("Take %1 was not read: its card is write-protected, and an interrupted rename of "
+                              "its files waits to be finished. Make the card writable and select the take "
+                              "again; nothing was written.")
+                   .arg(name);
+        return false;
+    }
     if (settled == Replacement::Failed)
         SendUserMessage(QStringLiteral("Interrupted write"),
                         QStringLiteral("Path:%1\nTake:%2\nAn interrupted write of this take could not be "
