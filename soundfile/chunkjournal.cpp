@@ -340,6 +340,10 @@ void RollBackMembers(const QString& path, const QList<tyChunkUndo>& members, tyJ
             result.lczChanged << member.czFileName;
             result.lczFailed << member.czFileName + QStringLiteral(": ") + why;
             break;
+        case RiffChunkWriter::UndoMatch::Unproven:
+            result.lczUnproven << member.czFileName;
+            result.lczFailed << member.czFileName + QStringLiteral(": ") + why;
+            break;
         case RiffChunkWriter::UndoMatch::Unfit:
             result.lczFailed << member.czFileName + QStringLiteral(": ") + why;
             break;

@@ -284,6 +284,9 @@ bool TakeGroupSave::SettleLeftSave(tyTakeSave& save, const FolderNameProbe& name
     case LeftSave::Blocked:
         Refuse(save, LeftSaveBlockedText(take->m_czBaseName, error, false));
         return false;
+    case LeftSave::Unproven:
+        Refuse(save, LeftSaveUnprovenText(take->m_czBaseName, false));
+        return false;
     case LeftSave::Kept:
         // Put back, but its record may still stand where this save's goes.
         break;

@@ -42,6 +42,10 @@ LeftSave UndoLeftSave(const QString& folder, const QString& name, int* error, Re
     }
     const QString title = QStringLiteral("Interrupted save");
     const QString head = QStringLiteral("Path:%1\nTake:%2\n").arg(folder, name);
+    // Told by the caller, whatever else the record met: the take may be
+    // half saved, and must not be read as whole.
+    if (!result.lczUnproven.isEmpty())
+        return LeftSave::Unproven;
     if (!result.lczChanged.isEmpty()) {
         // Some files another program's, some maybe old, some new: nothing
         // is written over them, and the user is told which stand how.
@@ -125,6 +129,9 @@ bool SettleLeftRecords(const QString& folder, const QString& name, QString* why)
         return false;
     case LeftSave::Blocked:
         *why = LeftSaveBlockedText(name, error, true);
+        return false;
+    case LeftSave::Unproven:
+        *why = LeftSaveUnprovenText(name, true);
         return false;
     case LeftSave::None:
     case LeftSave::Stale:
@@ -220,6 +227,16 @@ QString LeftSaveBlockedText(const QString& baseName, int error, bool load)
         .arg(baseName, SystemErrorText(error), load ? QStringLiteral("; nothing was written.") : QStringLiteral("."));
 }
 
+QString LeftSaveUnprovenText(const QString& baseName, bool load)
+{
+    const QString head = load ? QStringLiteral("Take %1 was not read: ") : QStringLiteral("Take %1 was not saved: ");
+    return (head + QStringLiteral("a save of it by an earlier version of this program was interrupted and cannot be "
+                                  "undone safely: its record cannot tell that save's bytes past the files' old "
+                                  "length from another program's, and the files may hold part of that save. "
+                                  "Nothing was written."))
+        .arg(baseName);
+}
+
 LeftSave RollBackLeftSave(const QString& folder, const QString& baseName, const FolderNameProbe& names, int* error)
 {
     if (!SaveRecordLeft(names, baseName))
@@ -253,6 +270,7 @@ bool RollBackSavesBeforeReplacing(const QStringList& paths, QString* why)
         case LeftSave::Stale:
         case LeftSave::Blocked:
         case LeftSave::Kept:
+        case LeftSave::Unproven:
             *why = QStringLiteral("an interrupted save of take %1 could not be undone; nothing was replaced")
                        .arg(name);
             return false;

@@ -30,6 +30,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -69,6 +70,45 @@ QByteArray WithMetadata(QByteArray file, const QByteArray& from, const QByteArra
     PutU32(file, int(ixml->offset) + 4, quint32(text.size()));
     PutU32(file, 4, quint32(file.size() - 8));
     return file;
+}
+
+// The record at path written again as a record of an earlier format (1: no
+// hashes; 2: no hashes of the bytes past the old length) would hold it.
+QByteArray OlderRecord(const QString& path, quint32 version)
+{
+    QList<tyChunkUndo> members;
+    if (!ReadChunkJournal(path, &members))
+        return QByteArray();
+    QByteArray body;
+    {
+        QDataStream out(&body, QIODevice::WriteOnly);
+        out.writeRawData("NALVO-SAVE-JOURNAL", 19);
+        out << version << quint32(members.size());
+        for (const tyChunkUndo& member : members) {
+            out << member.czFileName << member.nOldLength << member.nNewLength << quint32(member.lRegions.size());
+            for (const auto& region : member.lRegions)
+                out << region.first << region.second;
+            if (version < 2)
+                continue;
+            out << quint32(member.lNewHashes.size());
+            for (const QByteArray& hashes : member.lNewHashes)
+                out << hashes;
+        }
+    }
+    // Its checksum, a 64-bit multiply-xor hash eight bytes a step.
+    quint64 hash = 0xCBF29CE484222325ull ^ quint64(body.size());
+    int at = 0;
+    for (; at + 8 <= body.size(); at += 8) {
+        quint64 word;
+        std::memcpy(&word, body.constData() + at, 8);
+        hash = (hash ^ word) * 0x100000001B3ull;
+        hash ^= hash >> 29;
+    }
+    for (; at < body.size(); ++at)
+        hash = (hash ^ quint8(body.at(at))) * 0x100000001B3ull;
+    QByteArray sum;
+    QDataStream(&sum, QIODevice::WriteOnly) << hash;
+    return body + sum;
 }
 
 QString TakePathOf(const WrittenTake& written)
@@ -786,6 +826,13 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad_data()
     // held by an empty file, the whole record under the temporary one.
     QTest::newRow("the record's name held by a killed rename") << "held";
     QTest::newRow("a rename of the take's files killed, the card write-protected since") << "renamed readonly";
+    // A growing save of an earlier version, killed while it reserved (one
+    // member grown past its end) or committed (one member saved, the
+    // others grown): its record cannot tell its bytes past the old end.
+    QTest::newRow("a record of the first format, killed while reserving") << "format 1 reserving";
+    QTest::newRow("a record of the first format, killed while committing") << "format 1 committing";
+    QTest::newRow("a record of the second format, killed while reserving") << "format 2 reserving";
+    QTest::newRow("a record of the second format, killed while committing") << "format 2 committing";
 }
 
 void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
@@ -821,6 +868,18 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
         QVERIFY(WriteBytes(journal, QByteArray()) && WriteBytes(journal + QLatin1Char('~'), record));
         for (int i = 0; i < written.files.size(); ++i)
             QVERIFY(WriteBytes(written.files.at(i), before.at(i)));
+    } else if (state.startsWith(QLatin1String("format"))) {
+        const bool committing = state.endsWith(QLatin1String("committing"));
+        QVERIFY(WriteBytes(journal, record));
+        const QByteArray older = OlderRecord(journal, state.contains(QLatin1Char('1')) ? 1 : 2);
+        QVERIFY(!older.isEmpty() && WriteBytes(journal, older));
+        for (int i = 0; i < written.files.size(); ++i) {
+            const QByteArray now = FileBytes(written.files.at(i));
+            QVERIFY(now.size() > before.at(i).size());
+            if (!committing || i > 0)
+                QVERIFY(WriteBytes(written.files.at(i), !committing && i > 0 ? before.at(i)
+                                                                             : before.at(i) + now.mid(before.at(i).size())));
+        }
     } else if (state == QLatin1String("renamed readonly")) {
         // As a kill leaves it: recorded under both names, one file moved.
         std::vector<tyReplaceEntry> moves;
@@ -875,6 +934,27 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
     if (state == QLatin1String("removal"))
         SetDiskSyncFunction([&](const QVector<int>&) { return QFileInfo::exists(journal); });
     m_pSpy->clear();
+    if (state.startsWith(QLatin1String("format"))) {
+        // Told as what it is, and refused: half saved, the take is never
+        // read as whole; nothing written, nor replaced by a conversion.
+        QList<QByteArray> left;
+        for (const QString& path : written.files)
+            left << FileBytes(path);
+        QSoundPerform refused;
+        QVERIFY(!refused.InitFilesZZ(takePath, kExt));
+        QVERIFY2(refused.LoadFailureText().contains(QLatin1String("earlier version of this program was interrupted")),
+                 qPrintable(refused.LoadFailureText()));
+        const QString told = Messages().join('|');
+        QVERIFY2(Messages().size() == 1 && !told.contains(QLatin1String("changed since by another program"))
+                     && !told.contains(QLatin1String("Wrong File")) && !told.contains(QLatin1String("differ")),
+                 qPrintable(told));
+        QString why;
+        QVERIFY(!RollBackSavesBeforeReplacingAlone(written.files, &why));
+        for (int i = 0; i < written.files.size(); ++i)
+            QCOMPARE(FileBytes(written.files.at(i)), left.at(i));
+        QVERIFY(QFileInfo::exists(journal));
+        return;
+    }
     if (state.endsWith(QLatin1String("readonly"))) {
         // The take refused with its line, nothing written; writable again,
         // the next load undoes the save (or finishes the rename).
