@@ -217,7 +217,8 @@ bool QSoundMixer::MStoXY(QString mPath, short mIndex, QString sPath, short sInde
         }
     }
     if (!IsWritablePath(QFileInfo(m.czPath).absolutePath()) || !outputs.CommitAll(m_bSyncOutput)) {
-        Report(kTitle, writeFailed);
+        // The commit's reason, where it has one (a left save, the record).
+        Report(kTitle, outputs.ErrorText().isEmpty() ? writeFailed : writeFailed + QLatin1Char('\n') + outputs.ErrorText());
         MyQDebug("%s: %s", kTitle, qPrintable(outputs.ErrorText()));
         return false;
     }

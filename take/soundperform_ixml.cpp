@@ -310,9 +310,9 @@ void TakeGroupSave::LockFolders()
     // thread.
     std::map<QString, QStringList> paths;   // identity: the paths that reach it
     for (const tyTakeSave& save : m_vSaves) {
-        const QString folder = FolderOf(save.pTake);
         if (!save.bLive)
             continue;
+        const QString folder = FolderOf(save.pTake);
         QStringList& reaching = paths[FolderIdentity(folder)];
         if (!reaching.contains(folder))
             reaching << folder;
