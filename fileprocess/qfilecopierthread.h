@@ -135,7 +135,7 @@ private:
         qint64 size = 0;                   // bytes of all members
         bool roomChecked = false;
         QFileCopier::Error failure = QFileCopier::NoError;   // the first, ends the take
-        OutputSet outputs;                 // complete members under their temporaries
+        OutputSet outputs{QStringLiteral("copy")};   // complete members under their temporaries
     };
     static QString takeKey(const Request& request);
     TakeCopy* openTake(const Request& request);   // the take still gathering members, made when new

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -91,6 +92,12 @@ bool RenameNoReplace(const QString& fromPath, const QString& toPath)
 }
 
 QString SystemErrorText(int errorNumber) { return QString::fromLocal8Bit(std::strerror(errorNumber)); }
+
+bool IsHeldName(const QString& path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
+}
 
 qint64 FreeSpaceOfPath(const QString& path)
 {

@@ -19,6 +19,11 @@ bool RenameNoReplace(const QString& from, const QString& to);
 // The system's text for an error number ("No space left on device").
 QString SystemErrorText(int errorNumber);
 
+// The path names the empty file the last form of RenameNoReplace holds a
+// name with (an empty regular file, not followed through a link): what a
+// process killed before that form's rename leaves under the new name.
+bool IsHeldName(const QString& path);
+
 // Free bytes of the volume that holds the path, measured at its nearest
 // existing folder; -1 when the volume cannot be identified.
 qint64 FreeSpaceOfPath(const QString& path);

@@ -86,9 +86,9 @@ private:
 // ".nalvo-save", a replacement's or renames' ".nalvo-commit", each copy of
 // a rename's record), asked of a record's open descriptor by a caller
 // holding the take folder's lock alone: every writer of ours holds that
-// lock for as long as its record lives, and a replacement's writer also
-// locks its record, so a record that can be locked now was left by a
-// killed writer. On a volume without locks nothing tells a killed writer
+// lock for as long as its record lives, and every writer also locks its
+// record (a save's from its temporary name on, see TryRecordLock), so a
+// record that can be locked now was left by a killed writer. On a volume without locks nothing tells a killed writer
 // from a running one but time: a record changed in the last
 // kRecordLiveSeconds (longer than any save or commit of a take takes) is
 // taken for a live one. A record found abandoned stays locked through

@@ -185,14 +185,6 @@ bool TakeBack(const tyRecord& record)
     return ok;
 }
 
-// The empty file a no-replace rename without links holds a name with (see
-// RenameNoReplace), left by a killed rename.
-bool IsHeldName(const QString& path)
-{
-    struct stat st;
-    return Stat(path, &st) && S_ISREG(st.st_mode) && st.st_size == 0;
-}
-
 // Moves a renamed file, over nothing but a held name.
 bool Move(const QString& from, const QString& to)
 {
@@ -240,7 +232,7 @@ void NoteSettledRenames(const QString& journalPath, const tyRecord& record, Repl
 
 // Creates the record at path, locked, after settling an abandoned one there.
 // The descriptor, or -1 (*error).
-int CreateRecord(const QString& path, QString* error)
+int CreateRecord(const QString& path, const QString& job, QString* error)
 {
     const QByteArray name = QFile::encodeName(path);
     for (int attempt = 0; attempt < 8; ++attempt) {
@@ -257,7 +249,7 @@ int CreateRecord(const QString& path, QString* error)
         if (fd < 0 && errno == EEXIST)
             continue;
         if (fd < 0) {
-            *error = QStringLiteral("the record of the renames cannot be written: %1").arg(SystemErrorText(errno));
+            *error = QStringLiteral("the record of the %1 cannot be written: %2").arg(job, SystemErrorText(errno));
             return -1;
         }
         // A reader that met the empty file before the lock removed it: again.
@@ -299,8 +291,10 @@ ReplaceJournal::~ReplaceJournal()
         ::close(record.nFd);
 }
 
-bool ReplaceJournal::Begin(const QString& path, const std::vector<tyReplaceEntry>& entries, const QStringList& retired)
+bool ReplaceJournal::Begin(const QString& path, const std::vector<tyReplaceEntry>& entries, const QStringList& retired,
+                           const QString& job)
 {
+    m_czJob = job;
     return Write({path}, Serialise(path, entries, retired));
 }
 
@@ -322,7 +316,7 @@ bool ReplaceJournal::BeginRenames(const QStringList& paths, const std::vector<ty
 bool ReplaceJournal::Write(const QStringList& paths, const QByteArray& text)
 {
     for (const QString& path : paths) {
-        const int fd = CreateRecord(path, &m_czError);
+        const int fd = CreateRecord(path, m_czJob, &m_czError);
         if (fd < 0) {
             End(false);
             return false;
@@ -348,7 +342,7 @@ bool ReplaceJournal::Write(const QStringList& paths, const QByteArray& text)
     if (folder >= 0)
         ::close(folder);
     if (why != 0) {
-        m_czError = QStringLiteral("the record of the renames cannot be written: %1").arg(SystemErrorText(why));
+        m_czError = QStringLiteral("the record of the %1 cannot be written: %2").arg(m_czJob, SystemErrorText(why));
         End(false);
         return false;
     }

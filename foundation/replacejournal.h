@@ -46,8 +46,10 @@ public:
     // Settles an abandoned record at path, then writes this one with the
     // entries and the files removed once all are in place, and puts it on
     // the disk. False (ErrorText) when a live writer holds the record or it
-    // cannot be written.
-    bool Begin(const QString& path, const std::vector<tyReplaceEntry>& entries, const QStringList& retired);
+    // cannot be written. job names the work whose files these are, for
+    // that text ("import", "conversion").
+    bool Begin(const QString& path, const std::vector<tyReplaceEntry>& entries, const QStringList& retired,
+               const QString& job = QStringLiteral("replacement"));
     // The renames of files (each entry: czTemporary the present name,
     // czFinal the new one, no aside), recorded under every path given: a
     // take's record under its old and under its new name, so that a load of
@@ -70,6 +72,7 @@ private:
     };
     std::vector<tyHeldRecord> m_ltRecords;
     bool m_bBack = false;
+    QString m_czJob = QStringLiteral("renames");   // see Begin
     QString m_czError;
 };
 

@@ -94,8 +94,10 @@ void SettleMultiValues(const QSoundPerform& take, tyEditorValues* values)
 }
 
 // The editor's values into the take's iXML documents, in memory; the files
-// change only when the take object writes them.
-void EditDocuments(QSoundPerform* take, const tyEditorValues& v)
+// change only when the take object writes them. False when a member's
+// document could not take one of them (none could be built for it): saved,
+// that member would go on without the edit.
+bool EditDocuments(QSoundPerform* take, const tyEditorValues& v)
 {
     QString* trackNames = v.pczTrackNames;
     const bool multi = v.bMulti;
@@ -103,34 +105,39 @@ void EditDocuments(QSoundPerform* take, const tyEditorValues& v)
     // Names the files hold already are asked for before the other edits
     // make their documents built ones.
     const bool namesHeld = take->OrvexTracknamesHeld(trackNames, multi);
+    bool edited = true;
     for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
         if (!take->m_pbPresent[t])
             continue;
         QSoundFile& file = take->m_SndFile[t];
         if (!multi) {
-            file.SetiXMLScene(t, v.czScene, v.nScTkTemplate, false, v.lnAdvancedTemplateCompo,
-                              v.lczAdvancedTemplateFields);
-            file.SetiXMLTake(t, v.czTakePrefix, v.czTakeNumber, v.nScTkTemplate);
-            file.SetiXMLNote(t, v.czNote);
-            file.SetiXMLUbits(t, v.czUbits);
-            file.SetiXMLTape(t, v.czTape);
-            file.SetiXMLCircled(t, v.czCircled);
-            file.SetiXMLFamilyName(t, take->m_bPolyTake, v.czScene, v.czTakePrefix, v.czTakeNumber, v.nScTkTemplate);
+            edited = file.SetiXMLScene(t, v.czScene, v.nScTkTemplate, false, v.lnAdvancedTemplateCompo,
+                                       v.lczAdvancedTemplateFields)
+                     && edited;
+            edited = file.SetiXMLTake(t, v.czTakePrefix, v.czTakeNumber, v.nScTkTemplate) && edited;
+            edited = file.SetiXMLNote(t, v.czNote) && edited;
+            edited = file.SetiXMLUbits(t, v.czUbits) && edited;
+            edited = file.SetiXMLTape(t, v.czTape) && edited;
+            edited = file.SetiXMLCircled(t, v.czCircled) && edited;
+            edited = file.SetiXMLFamilyName(t, take->m_bPolyTake, v.czScene, v.czTakePrefix, v.czTakeNumber,
+                                            v.nScTkTemplate)
+                     && edited;
             continue;
         }
         if (filled.bScene)
-            file.SetiXMLScene(t, v.czScene, v.nScTkTemplate, true, v.lnAdvancedTemplateCompo,
-                              v.lczAdvancedTemplateFields);
+            edited = file.SetiXMLScene(t, v.czScene, v.nScTkTemplate, true, v.lnAdvancedTemplateCompo,
+                                       v.lczAdvancedTemplateFields)
+                     && edited;
         if (filled.bTake)
-            file.SetiXMLTake(t, v.czTakePrefix, v.czTakeNumber, v.nScTkTemplate);
+            edited = file.SetiXMLTake(t, v.czTakePrefix, v.czTakeNumber, v.nScTkTemplate) && edited;
         if (filled.bNote)
-            file.SetiXMLNote(t, v.czNote);
+            edited = file.SetiXMLNote(t, v.czNote) && edited;
         if (filled.bUbits)
-            file.SetiXMLUbits(t, v.czUbits);
+            edited = file.SetiXMLUbits(t, v.czUbits) && edited;
         if (filled.bTape)
-            file.SetiXMLTape(t, v.czTape);
+            edited = file.SetiXMLTape(t, v.czTape) && edited;
         if (filled.bCircled)
-            file.SetiXMLCircled(t, v.czCircled);
+            edited = file.SetiXMLCircled(t, v.czCircled) && edited;
     }
     for (int t = 0; t < QSoundPerform::kMaxTracks; ++t)
         if (!multi || !trackNames[t].isEmpty())
@@ -138,6 +145,7 @@ void EditDocuments(QSoundPerform* take, const tyEditorValues& v)
     if (!namesHeld)
         take->SetiXMLOrvexTracknames(trackNames, multi);
     take->SettleMissingMembers();
+    return edited;
 }
 
 // What a rename needs and several takes left empty comes from the take.
@@ -283,7 +291,8 @@ bool DlgMain::PrepareSave(const QString& takePath, const QString& extension, con
     const NameTarget target = NameTargetOf(values, wasLong, take->IsFullUnderscore(), &values.nValSeparator);
     if (values.bMulti)
         SettleMultiValues(*take, &values);
-    EditDocuments(take, values);
+    if (!EditDocuments(take, values))
+        return unsaved(QStringLiteral("its iXML metadata could not be set in every file"));
     if (!EditBextLines(take, values))
         return unsaved(QStringLiteral("its bext description could not be written in every file"));
     if (values.bMulti)

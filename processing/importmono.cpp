@@ -423,7 +423,7 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
                                 QStringLiteral("Not enough disk space on drive\n%1\nProcess stopped.")))
         return false;
 
-    OutputSet outputs;
+    OutputSet outputs(QStringLiteral("import"));
     const QString openFail = QStringLiteral("Unable to open files (IO_write)\n%1!");
     for (int c = 0; c < channels; ++c) {
         SafeOutput& output = outputs.Add(names.at(c), SafeOutput::Replace::Never);

@@ -206,7 +206,7 @@ bool QSoundMixer::RunMonoBounce(const tyMonoBouncePlan& plan)
         const char* name;
     };
     const tySide sides[2] = {{"10", "1009", 9, "Mix Right"}, {"9", "1008", 8, "Mix Left"}};
-    OutputSet outputs;
+    OutputSet outputs(QStringLiteral("mixdown"));
     const SafeOutput::Replace replace = m_bReplaceExisting ? SafeOutput::Replace::Existing : SafeOutput::Replace::Never;
     for (const tySide& side : sides) {
         const QString suffix = QLatin1Char('_') + QLatin1String(side.number);

@@ -121,7 +121,7 @@ bool QSoundMixer::MStoXY(QString mPath, short mIndex, QString sPath, short sInde
 
     // The results: the sources' bytes with the samples replaced, under
     // hidden temporary names beside them.
-    OutputSet outputs;
+    OutputSet outputs(QStringLiteral("conversion"));
     SafeOutput& plus = outputs.Add(m.czNewPath, SafeOutput::Replace::Existing);
     SafeOutput& moins = outputs.Add(s.czNewPath, SafeOutput::Replace::Existing);
     // The sources whose names change go with the same step, once both results are in place.
@@ -217,7 +217,8 @@ bool QSoundMixer::MStoXY(QString mPath, short mIndex, QString sPath, short sInde
         }
     }
     if (!IsWritablePath(QFileInfo(m.czPath).absolutePath()) || !outputs.CommitAll(m_bSyncOutput)) {
-        Report(kTitle, writeFailed);
+        // The commit's reason, where it has one (a left save, the record).
+        Report(kTitle, outputs.ErrorText().isEmpty() ? writeFailed : writeFailed + QLatin1Char('\n') + outputs.ErrorText());
         MyQDebug("%s: %s", kTitle, qPrintable(outputs.ErrorText()));
         return false;
     }

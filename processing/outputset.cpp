@@ -190,7 +190,7 @@ bool OutputSet::CommitAll(bool sync)
     }
     // Every name on the disk before the first rename.
     ReplaceJournal journal;
-    if (!journal.Begin(ReplaceJournal::PathFor(asides.front().czFinal), entries, m_Retired)) {
+    if (!journal.Begin(ReplaceJournal::PathFor(asides.front().czFinal), entries, m_Retired, m_czJob)) {
         m_czError = journal.ErrorText();
         DiscardAll();
         return false;

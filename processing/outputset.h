@@ -22,7 +22,9 @@
 class OutputSet
 {
 public:
-    OutputSet() = default;
+    // job: the work whose files these are, as its failures name it
+    // ("import", "conversion").
+    explicit OutputSet(const QString& job) : m_czJob(job) {}
     ~OutputSet();
     OutputSet(const OutputSet&) = delete;
     OutputSet& operator=(const OutputSet&) = delete;
@@ -64,6 +66,7 @@ private:
 
     std::vector<std::unique_ptr<SafeOutput>> m_Outputs;
     QStringList m_Retired;
+    QString m_czJob;
     QString m_czError;
 };
 

@@ -340,6 +340,10 @@ void RollBackMembers(const QString& path, const QList<tyChunkUndo>& members, tyJ
             result.lczChanged << member.czFileName;
             result.lczFailed << member.czFileName + QStringLiteral(": ") + why;
             break;
+        case RiffChunkWriter::UndoMatch::Unproven:
+            result.lczUnproven << member.czFileName;
+            result.lczFailed << member.czFileName + QStringLiteral(": ") + why;
+            break;
         case RiffChunkWriter::UndoMatch::Unfit:
             result.lczFailed << member.czFileName + QStringLiteral(": ") + why;
             break;
@@ -379,6 +383,38 @@ void RollBackMembers(const QString& path, const QList<tyChunkUndo>& members, tyJ
     }
 }
 
+// The record's name held by the empty file of a rename without links (see
+// IsHeldName), open as fd, whose maker is gone: its writer was killed
+// before the rename that puts the record there, so no file changed on the
+// record's strength. Removed, unless a temporary record stands beside it
+// now: a writer that keeps no lock of the folder (on a volume without
+// locks) is between its temporary record and its rename, and a writer makes
+// its holder only while its temporary record stands, so the holder is
+// judged with that one (the next reader removes it). Closes fd.
+void DropLeftHolder(int fd, const QString& path, tyJournalRollBack* result)
+{
+    result->bRecord = false;
+    const QString temporary = ChunkJournalTemporaryPath(path);
+    const int writing = ::open(QFile::encodeName(temporary).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (writing >= 0) {
+        result->eWriter = JudgeRecordWriter(writing);
+        ::close(writing);
+        ::close(fd);
+        return;
+    }
+    // Still the empty holder this reader judged: a rename since would have
+    // put a record in its place.
+    struct stat open;
+    const bool held = ::fstat(fd, &open) == 0 && open.st_size == 0 && Names(fd, path);
+    ::close(fd);
+    if (!held)
+        return;
+    if (::unlink(QFile::encodeName(path).constData()) != 0)
+        result->nRemoveError = errno == ENOENT ? 0 : errno;
+    else
+        result->nRemoveError = SyncFolder(QFileInfo(path).absolutePath());
+}
+
 } // namespace
 
 tyJournalRollBack RollBackChunkJournal(const QString& path, int ownDescriptor)
@@ -415,6 +451,10 @@ tyJournalRollBack RollBackChunkJournal(const QString& path, int ownDescriptor)
     result.bRecord = true;
     if (!own)
         result.eWriter = JudgeRecordWriter(fd);
+    if (!own && result.eWriter == RecordWriter::Gone && IsHeldName(path) && Names(fd, path)) {
+        DropLeftHolder(fd, path, &result);
+        return result;
+    }
     QFile file;
     QList<tyChunkUndo> members;
     const bool read = result.eWriter == RecordWriter::Gone

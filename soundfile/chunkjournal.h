@@ -53,6 +53,8 @@ struct tyJournalRollBack {
     QStringList lczMissing;    // files named by the record that no longer exist
     QStringList lczFailed;     // files that could not be put back: "name: why"
     QStringList lczChanged;    // of these, the files another program changed since the save
+    QStringList lczUnproven;   // of these, the files grown past their old length, which a record of an
+                               // earlier format cannot tell from another program's growth
     QStringList lczLeft;       // when none is put back: the files holding part of the save
     int nRemoveError = 0;      // the system's error number when the record's removal is not on the disk
     int nWriteError = 0;       // the system's error number when a file could not be opened or written to put

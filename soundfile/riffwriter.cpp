@@ -543,7 +543,7 @@ RiffChunkWriter::UndoMatch RiffChunkWriter::MatchUndo(QFile& file, const tyChunk
     // record of an earlier format holds nothing to prove that with.
     if (length > undo.nOldLength && undo.tailHashes.isEmpty()) {
         *why = QStringLiteral("the record cannot tell the save's bytes past the file's old length");
-        return UndoMatch::Changed;
+        return UndoMatch::Unproven;
     }
     QByteArray tail;
     if (!ReadFully(file.handle(), undo.nOldLength, &tail, length - undo.nOldLength, why))

@@ -53,8 +53,13 @@ struct tyChunkUndo {
 // layout from a fresh walk and touches header chunks only: every write is
 // bounded by the chunk it belongs to, the audio payload never moves, and
 // appended chunks are always of even size so standard readers stay in step.
-// Each function checks the chunk header on disk first, so a file changed
-// behind the walk's back is refused, not overwritten.
+// The single writes (OverwritePayload, RewriteLastChunk, RenameChunk) check
+// the chunk header on disk first, AppendChunk the file's length, so a file
+// changed behind the walk's back is refused, not overwritten. The steps of a
+// save over several files (reserve, commit) and an undo check nothing
+// themselves: the save asks StillAsRecorded of every member under the
+// folder's lock, once its record is on the disk and before the first
+// reserve, and an undo is judged by MatchUndo.
 class RiffChunkWriter
 {
 public:
@@ -103,13 +108,15 @@ public:
         Partly,    // some or all of the save's bytes: the undo puts it back
         Changed,   // other bytes where the save wrote, or another length: changed since
         Unfit,     // the record cannot be this file's (it reaches the samples)
+        Unproven,  // grown past the old length, which a record of an earlier format cannot
+                   // tell from another program's growth: not undone
     };
     // Reads the file where the record would write: each piece of a region
     // must hold its old bytes or the save's (a record without hashes: the
     // length alone is judged), each piece past the old length the save's
     // (or nothing yet: zeros a power cut left; a record that cannot tell,
-    // of an earlier format, undoes no grown file), and nothing put back may
-    // reach the samples.
+    // of an earlier format, undoes no grown file: Unproven), and nothing put
+    // back may reach the samples.
     static UndoMatch MatchUndo(QFile& file, const tyChunkUndo& undo, QString* why);
     // True when the file still holds the walked layout (see
     // LayoutOnDiskMatches) and, where the record would write, its old bytes:

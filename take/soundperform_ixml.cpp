@@ -11,12 +11,14 @@
 #include "take/takesavejournal.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <map>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -125,6 +127,18 @@ struct tyTakeSave {
 
 QString FolderOf(const QSoundPerform* take) { return QDir::cleanPath(take->m_czTakeFolder) + QLatin1Char('/'); }
 
+// The folder itself, whatever path reaches it (a link to it, a second
+// mount of its volume): its device and file number, where the volume
+// keeps them; else its path with every link resolved.
+QString FolderIdentity(const QString& folder)
+{
+    struct stat status;
+    if (::stat(QFile::encodeName(folder).constData(), &status) == 0 && status.st_ino != 0)
+        return QStringLiteral("%1:%2").arg(quint64(status.st_dev)).arg(quint64(status.st_ino));
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    return canonical.isEmpty() ? folder : canonical;
+}
+
 } // namespace
 
 // A group of takes saved side by side. Each take is one transaction over
@@ -167,10 +181,10 @@ private:
     QString BusyText(const tyTakeSave& save) const;
 
     std::vector<tyTakeSave> m_vSaves;
-    // One lock per folder (a thread must not hold two on one folder), taken
-    // in the folders' order; a folder spelt two ways is one folder. Null:
-    // another holder kept it.
-    std::map<QString, std::unique_ptr<TakeFolderLock>> m_mLocks;
+    // Each take's folder as it names it: one lock per folder (a thread must
+    // not hold two on one folder, see FolderIdentity), shared by every path
+    // that reaches it. Null: another holder kept it.
+    std::map<QString, std::shared_ptr<TakeFolderLock>> m_mLocks;
     std::map<QString, int> m_mRemovedIn;   // folder: its held descriptor, -1 when opened for the sync
 };
 
@@ -270,6 +284,9 @@ bool TakeGroupSave::SettleLeftSave(tyTakeSave& save, const FolderNameProbe& name
     case LeftSave::Blocked:
         Refuse(save, LeftSaveBlockedText(take->m_czBaseName, error, false));
         return false;
+    case LeftSave::Unproven:
+        Refuse(save, LeftSaveUnprovenText(take->m_czBaseName, false));
+        return false;
     case LeftSave::Kept:
         // Put back, but its record may still stand where this save's goes.
         break;
@@ -289,14 +306,23 @@ void TakeGroupSave::LockFolders()
     // The takes' folders alone from before the plan until the records are
     // gone: no load reads a take half saved or takes a save's record for a
     // killed one, and a second save plans from this one's result.
+    // Taken in the order of the folders' identities, the same in every
+    // thread.
+    std::map<QString, QStringList> paths;   // identity: the paths that reach it
     for (const tyTakeSave& save : m_vSaves) {
-        if (save.bLive)
-            m_mLocks.emplace(FolderOf(save.pTake), nullptr);
+        if (!save.bLive)
+            continue;
+        const QString folder = FolderOf(save.pTake);
+        QStringList& reaching = paths[FolderIdentity(folder)];
+        if (!reaching.contains(folder))
+            reaching << folder;
     }
-    for (auto& [folder, lock] : m_mLocks) {
-        lock = std::make_unique<TakeFolderLock>();
-        if (!lock->Acquire(folder, TakeFolderLock::Mode::Alone))
+    for (const auto& [identity, reaching] : paths) {
+        auto lock = std::make_shared<TakeFolderLock>();
+        if (!lock->Acquire(reaching.first(), TakeFolderLock::Mode::Alone))
             lock.reset();
+        for (const QString& folder : reaching)
+            m_mLocks.emplace(folder, lock);
     }
 }
 
@@ -472,7 +498,8 @@ void TakeGroupSave::CheckRecordedTakes()
         // Nothing of the take was written: whether the record goes or not,
         // it puts back nothing (every member holds its old bytes).
         if (const int removed = RemoveChunkJournal(&save.record))
-            MyQDebug("QSoundPerform::UpdateiXMLChunk(): the record of an unchanged take stays: %s",
+            MyQDebug("TakeGroupSave::CheckRecordedTakes(): the record of a take refused before any write "
+                     "stays: %s",
                      qPrintable(SystemErrorText(removed)));
         Refuse(save, QStringLiteral("the take changed on disk since it was opened"));
     }
@@ -488,7 +515,7 @@ void TakeGroupSave::ReserveAndCommit()
             const int t = save.lMembers.at(i);
             RiffChunkWriter writer = take->m_SndFile[t].ChunkWriter();
             if (!writer.ReserveIxmlRewrite(save.plans[t], save.payloads[t])) {
-                MyQDebug("QSoundPerform::UpdateiXMLChunks(): member %d of %d cannot grow: %s", i + 1,
+                MyQDebug("TakeGroupSave::ReserveAndCommit(): member %d of %d cannot grow: %s", i + 1,
                          int(save.lMembers.size()), qPrintable(writer.ErrorText()));
                 Undo(save, IsNoRoom(writer.ErrorNumber()) ? NoRoomText(save) : writer.ErrorText());
             }
@@ -534,7 +561,7 @@ void TakeGroupSave::RemoveRecords()
         if (removed == ESTALE) {
             // Taken away by another program: every member holds this save,
             // on the disk, so the take is saved all the same.
-            MyQDebug("QSoundPerform::UpdateiXMLChunk(): the save record %s was no longer this save's",
+            MyQDebug("TakeGroupSave::RemoveRecords(): the save record %s was no longer this save's",
                      qPrintable(save.record.czPath));
         } else if (removed != 0) {
             Undo(save, QStringLiteral("The save record %1 cannot be removed (%2), so the save was undone.")

@@ -42,6 +42,10 @@ LeftSave UndoLeftSave(const QString& folder, const QString& name, int* error, Re
     }
     const QString title = QStringLiteral("Interrupted save");
     const QString head = QStringLiteral("Path:%1\nTake:%2\n").arg(folder, name);
+    // Told by the caller, whatever else the record met: the take may be
+    // half saved, and must not be read as whole.
+    if (!result.lczUnproven.isEmpty())
+        return LeftSave::Unproven;
     if (!result.lczChanged.isEmpty()) {
         // Some files another program's, some maybe old, some new: nothing
         // is written over them, and the user is told which stand how.
@@ -80,6 +84,14 @@ LeftSave UndoLeftSave(const QString& folder, const QString& name, int* error, Re
     return LeftSave::None;
 }
 
+// Nothing can be written in the folder: its volume is mounted read-only (a
+// card's write-protect switch), or the folder refuses this user.
+bool FolderWriteProtected(const QString& folder)
+{
+    return ::access(QFile::encodeName(folder).constData(), W_OK) != 0
+           && (errno == EROFS || errno == EACCES || errno == EPERM);
+}
+
 // The records a killed save or replacement of the take left, settled by a
 // load holding the folder alone. False (why set, when known) when the take
 // must not be read: still live under the lock (a program that writes
@@ -90,6 +102,15 @@ LeftSave UndoLeftSave(const QString& folder, const QString& name, int* error, Re
 bool SettleLeftRecords(const QString& folder, const QString& name, QString* why)
 {
     const Replacement settled = SettleReplacement(ReplaceJournal::PathForTake(folder, name));
+    // Nothing moves on a card write-protected since the kill: the take
+    // stands split between its old and its new names, and is not read so.
+    if (settled == Replacement::Failed && FolderWriteProtected(folder)) {
+        *why = QStringLiteral("Take %1 was not read: its card is write-protected, and an interrupted rename of "
+                              "its files waits to be finished. Make the card writable and select the take "
+                              "again; nothing was written.")
+                   .arg(name);
+        return false;
+    }
     if (settled == Replacement::Failed)
         SendUserMessage(QStringLiteral("Interrupted write"),
                         QStringLiteral("Path:%1\nTake:%2\nAn interrupted write of this take could not be "
@@ -108,6 +129,9 @@ bool SettleLeftRecords(const QString& folder, const QString& name, QString* why)
         return false;
     case LeftSave::Blocked:
         *why = LeftSaveBlockedText(name, error, true);
+        return false;
+    case LeftSave::Unproven:
+        *why = LeftSaveUnprovenText(name, true);
         return false;
     case LeftSave::None:
     case LeftSave::Stale:
@@ -203,6 +227,16 @@ QString LeftSaveBlockedText(const QString& baseName, int error, bool load)
         .arg(baseName, SystemErrorText(error), load ? QStringLiteral("; nothing was written.") : QStringLiteral("."));
 }
 
+QString LeftSaveUnprovenText(const QString& baseName, bool load)
+{
+    const QString head = load ? QStringLiteral("Take %1 was not read: ") : QStringLiteral("Take %1 was not saved: ");
+    return (head + QStringLiteral("a save of it by an earlier version of this program was interrupted and cannot be "
+                                  "undone safely: its record cannot tell that save's bytes past the files' old "
+                                  "length from another program's, and the files may hold part of that save. "
+                                  "Nothing was written."))
+        .arg(baseName);
+}
+
 LeftSave RollBackLeftSave(const QString& folder, const QString& baseName, const FolderNameProbe& names, int* error)
 {
     if (!SaveRecordLeft(names, baseName))
@@ -236,6 +270,7 @@ bool RollBackSavesBeforeReplacing(const QStringList& paths, QString* why)
         case LeftSave::Stale:
         case LeftSave::Blocked:
         case LeftSave::Kept:
+        case LeftSave::Unproven:
             *why = QStringLiteral("an interrupted save of take %1 could not be undone; nothing was replaced")
                        .arg(name);
             return false;

@@ -39,6 +39,10 @@ enum class LeftSave {
     Blocked,   // the roll-back could not run (a write-protected card): nothing written
     Kept,      // the files were put back, but the record's removal is not on the disk: the
                // user told
+    Unproven,  // a record of an earlier format whose files grew past their old length: it
+               // cannot tell that save's bytes there from another program's, so it is not
+               // applied, and the files may hold part of that save: nothing written, the
+               // take not to be read (see LeftSaveUnprovenText)
 };
 // The same for a saver holding the folder's lock alone: a record another
 // program's killed save left is rolled back before the take changes again.
@@ -55,6 +59,8 @@ int DropLeftSave(const QString& folder, const QString& baseName);
 // The one line that refuses a take whose interrupted save could not be
 // undone (Blocked, error its system error number), for a load or a save.
 QString LeftSaveBlockedText(const QString& baseName, int error, bool load);
+// The one line that refuses a take whose left save is Unproven.
+QString LeftSaveUnprovenText(const QString& baseName, bool load);
 
 // The same for a replacement of files (a copy over a take, an import, a
 // conversion), holding their folders' locks alone: the record a killed save

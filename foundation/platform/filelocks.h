@@ -48,9 +48,10 @@ bool FolderTurnClaimed(int folderDescriptor);
 LockTry TryTemporaryLock(int fileDescriptor, bool writer);
 
 // The lock of a record a write leaves beside a take while it runs (a
-// replacement's or renames' ".nalvo-commit", held by its writer from its
-// creation to its removal; taken by whoever judges a record, see
-// RecordWriterMayLive): flock alone. A record is read and written only
+// replacement's or renames' ".nalvo-commit", a save's ".nalvo-save" from
+// its temporary name on), held by its writer from its creation to its
+// removal; taken by whoever judges a record (see RecordWriterMayLive):
+// flock alone. A record is read and written only
 // through the descriptor that holds it, so a lock the server enforces
 // denies no one a write they need, and a judge's descriptor may be opened
 // for reading only.

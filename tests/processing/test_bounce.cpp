@@ -14,6 +14,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cstring>
 #include <vector>
 
 using namespace fixture;
@@ -119,7 +120,11 @@ void TestBounce::init()
     m_pMessages = std::make_unique<QSignalSpy>(global_pLogger, &MessageLoging::signal_message);
 }
 
-void TestBounce::cleanup() { SetWritabilityProbe(WritabilityProbe()); }
+void TestBounce::cleanup()
+{
+    SetWritabilityProbe(WritabilityProbe());
+    SetDiskSyncFunction(DiskSyncFunction());
+}
 
 QStringList TestBounce::WriteDcTake(const QString& folder, const QString& id, const QList<QPair<int, int>>& dc,
                                     int bits, char separator, quint32 frames)
@@ -198,7 +203,8 @@ void TestBounce::msToXyDashNames()
 void TestBounce::msToXyFailuresKeepSources_data()
 {
     QTest::addColumn<QString>("fault");
-    for (const char* fault : {"write-protected", "other length", "other width", "missing S", "result name taken"})
+    for (const char* fault :
+         {"write-protected", "other length", "other width", "missing S", "result name taken", "record unwritable"})
         QTest::newRow(fault) << QString(fault);
 }
 
@@ -218,6 +224,15 @@ void TestBounce::msToXyFailuresKeepSources()
     } else if (fault == "result name taken") {
         QFile taken(m_czDay + "/ABC123_02.WAV");
         QVERIFY(taken.open(QIODevice::WriteOnly) && taken.write("taken") == 5);
+    } else if (fault == "record unwritable") {
+        // Only the record of the new names fails to reach the disk.
+        SetDiskSyncFunction([](const QVector<int>& descriptors) {
+            for (const int fd : descriptors) {
+                if (QFileInfo(QStringLiteral("/proc/self/fd/%1").arg(fd)).symLinkTarget().endsWith(".nalvo-commit"))
+                    return false;
+            }
+            return true;
+        });
     } else {
         // Refuses every write once the sources were read.
         SetWritabilityProbe([](const QString&) { return false; });
@@ -227,6 +242,10 @@ void TestBounce::msToXyFailuresKeepSources()
     QVERIFY(!mixer.MStoXY(files.at(0), 0, files.at(1), 1));
     // A missing file is also reported by the sound file that fails to open it.
     QVERIFY(m_pMessages->count() >= 1);
+    // Told as the conversion's, with the system's reason.
+    QVERIFY(fault != "record unwritable"
+            || m_pMessages->last().at(1).toString().contains("the record of the conversion cannot be written: "
+                                                             + QString::fromLocal8Bit(std::strerror(EIO))));
     QCOMPARE(Digest(m_czDay), before);
 }
 

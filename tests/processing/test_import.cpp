@@ -411,7 +411,8 @@ void TestImport::refusalsLeaveNothing_data()
 {
     QTest::addColumn<QString>("fault");
     for (const char* fault :
-         {"float", "8-bit", "25 channels", "data past end", "existing _02", "extensible float", "sync fails", "take read"})
+         {"float", "8-bit", "25 channels", "data past end", "existing _02", "extensible float", "sync fails", "take read",
+          "record unwritable"})
         QTest::newRow(fault) << QString(fault);
 }
 
@@ -447,6 +448,16 @@ void TestImport::refusalsLeaveNothing()
     m_bSync = fault == "sync fails";
     if (m_bSync)
         SetDiskSyncFunction([](const QVector<int>&) { return false; });
+    // Only the record of the new names fails to reach the disk: told as
+    // the import's, with the system's reason.
+    if (fault == "record unwritable")
+        SetDiskSyncFunction([](const QVector<int>& descriptors) {
+            for (const int fd : descriptors) {
+                if (QFileInfo(QStringLiteral("/proc/self/fd/%1").arg(fd)).symLinkTarget().endsWith(".nalvo-commit"))
+                    return false;
+            }
+            return true;
+        });
     TakeFolderLock reader;   // a load of another program holds the folder for the whole wait
     QVERIFY(fault != "take read" || reader.Acquire(m_czOut + "/", TakeFolderLock::Mode::Shared));
     const QStringList before = Entries(m_czOut);
@@ -454,6 +465,10 @@ void TestImport::refusalsLeaveNothing()
     QCOMPARE(m_pMessages->count(), 1);
     if (m_bSync)
         QVERIFY(m_pMessages->last().at(1).toString().contains(QString::fromLocal8Bit(std::strerror(EIO))));
+    if (fault == "record unwritable")
+        QVERIFY2(m_pMessages->last().at(1).toString().contains(
+                     "the record of the import cannot be written: " + QString::fromLocal8Bit(std::strerror(EIO))),
+                 qPrintable(m_pMessages->last().at(1).toString()));
     QCOMPARE(Entries(m_czOut), before);
     QCOMPARE(ReadAll(source), bytes);
     if (fault == "existing _02")

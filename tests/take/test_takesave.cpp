@@ -28,7 +28,9 @@
 #include <QThread>
 #include <QtTest>
 
+#include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -68,6 +70,45 @@ QByteArray WithMetadata(QByteArray file, const QByteArray& from, const QByteArra
     PutU32(file, int(ixml->offset) + 4, quint32(text.size()));
     PutU32(file, 4, quint32(file.size() - 8));
     return file;
+}
+
+// The record at path written again as a record of an earlier format (1: no
+// hashes; 2: no hashes of the bytes past the old length) would hold it.
+QByteArray OlderRecord(const QString& path, quint32 version)
+{
+    QList<tyChunkUndo> members;
+    if (!ReadChunkJournal(path, &members))
+        return QByteArray();
+    QByteArray body;
+    {
+        QDataStream out(&body, QIODevice::WriteOnly);
+        out.writeRawData("NALVO-SAVE-JOURNAL", 19);
+        out << version << quint32(members.size());
+        for (const tyChunkUndo& member : members) {
+            out << member.czFileName << member.nOldLength << member.nNewLength << quint32(member.lRegions.size());
+            for (const auto& region : member.lRegions)
+                out << region.first << region.second;
+            if (version < 2)
+                continue;
+            out << quint32(member.lNewHashes.size());
+            for (const QByteArray& hashes : member.lNewHashes)
+                out << hashes;
+        }
+    }
+    // Its checksum, a 64-bit multiply-xor hash eight bytes a step.
+    quint64 hash = 0xCBF29CE484222325ull ^ quint64(body.size());
+    int at = 0;
+    for (; at + 8 <= body.size(); at += 8) {
+        quint64 word;
+        std::memcpy(&word, body.constData() + at, 8);
+        hash = (hash ^ word) * 0x100000001B3ull;
+        hash ^= hash >> 29;
+    }
+    for (; at < body.size(); ++at)
+        hash = (hash ^ quint8(body.at(at))) * 0x100000001B3ull;
+    QByteArray sum;
+    QDataStream(&sum, QIODevice::WriteOnly) << hash;
+    return body + sum;
 }
 
 QString TakePathOf(const WrittenTake& written)
@@ -261,6 +302,8 @@ private slots:
     void mixedLayoutsSaveToEqualSizes();
     void refusedOrFailedSavesChangeNothing_data();
     void refusedOrFailedSavesChangeNothing();
+    void folderReachedByTwoPathsIsLockedOnce_data();
+    void folderReachedByTwoPathsIsLockedOnce();
     void familyChangedSinceTheLoadIsRefused_data();
     void familyChangedSinceTheLoadIsRefused();
     void fullCardKeepsTheOldTake_data();
@@ -570,6 +613,51 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing()
     QVERIFY(fault != QLatin1String("busy") || !QSoundPerform().InitFilesZZ(TakePathOf(written), kExt));
 }
 
+void TestTakeSave::folderReachedByTwoPathsIsLockedOnce_data()
+{
+    QTest::addColumn<bool>("mount");   // a second mount of the folder, else a link to it
+    QTest::newRow("a link to the folder") << false;
+    QTest::newRow("the folder mounted twice") << true;
+}
+
+// Two takes of one folder, one opened through another path, saved in one
+// group: one lock of the folder for both, not a wait for itself.
+void TestTakeSave::folderReachedByTwoPathsIsLockedOnce()
+{
+    QFETCH(bool, mount);
+    const WrittenTake first = WriteFamily(m_czDay, QStringLiteral("TWO001"), 2, Layouts::Same);
+    const WrittenTake second = WriteFamily(m_czDay, QStringLiteral("TWO002"), 2, Layouts::Same);
+    const QString other = m_pDir->path() + QStringLiteral("/other");
+    if (mount) {
+        QVERIFY(QDir().mkpath(other));
+        if (QProcess::execute(QStringLiteral("mount"), {QStringLiteral("--bind"), m_czDay, other}) != 0) {
+            QVERIFY2(qEnvironmentVariableIsEmpty("CI"), "no bind mount");
+            QSKIP("a bind mount needs root");
+        }
+    } else {
+        QVERIFY(QFile::link(QDir::cleanPath(m_czDay), other));
+    }
+    auto unmount = qScopeGuard([&] {
+        if (mount)
+            QProcess::execute(QStringLiteral("umount"), {other});
+    });
+    QSoundPerform take, beside;
+    QVERIFY(take.InitFilesZZ(TakePathOf(first), kExt));
+    QVERIFY(beside.InitFilesZZ(other + QLatin1Char('/') + QFileInfo(TakePathOf(second)).fileName(), kExt));
+    for (int t = 0; t < 2; ++t) {
+        take.m_SndFile[t].SetiXMLNote(t, QStringLiteral("through the day"));
+        beside.m_SndFile[t].SetiXMLNote(t, QStringLiteral("through the other path"));
+    }
+    QElapsedTimer clock;
+    clock.start();
+    const QVector<bool> saved = QSoundPerform::UpdateiXMLChunks({&take, &beside});
+    QVERIFY2(saved == QVector<bool>({true, true}), qPrintable(Messages().join('|')));
+    QVERIFY2(clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed())));
+    QSoundPerform again;
+    QVERIFY(again.InitFilesZZ(TakePathOf(second), kExt));
+    QCOMPARE(again.m_SndFile[1].GetiXMLNotes(), QStringLiteral("through the other path"));
+}
+
 void TestTakeSave::familyChangedSinceTheLoadIsRefused_data()
 {
     QTest::addColumn<bool>("exfat");
@@ -733,14 +821,31 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad_data()
     QTest::newRow("the record's removal cannot be synced") << "unsynced";
     QTest::newRow("the record's removal at the load cannot be synced") << "removal";
     QTest::newRow("a write of a program without the folder lock") << "live";
+    // Killed before the rename that gives the record its name, where the
+    // volume offers neither the atomic rename nor links (exFAT): the name
+    // held by an empty file, the whole record under the temporary one.
+    QTest::newRow("the record's name held by a killed rename") << "held";
+    QTest::newRow("the same on an exFAT card") << "held exfat";
+    QTest::newRow("a rename of the take's files killed, the card write-protected since") << "renamed readonly";
+    // A growing save of an earlier version, killed while it reserved (one
+    // member grown past its end) or committed (one member saved, the
+    // others grown): its record cannot tell its bytes past the old end.
+    QTest::newRow("a record of the first format, killed while reserving") << "format 1 reserving";
+    QTest::newRow("a record of the first format, killed while committing") << "format 1 committing";
+    QTest::newRow("a record of the second format, killed while reserving") << "format 2 reserving";
+    QTest::newRow("a record of the second format, killed while committing") << "format 2 committing";
 }
 
 void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
 {
     QFETCH(QString, state);
-    const WrittenTake written = WriteFamily(m_czDay, QStringLiteral("JNL001"), 3, Layouts::Orders);
+    // The rows that say so on an exFAT card (exfat-fuse), not the local disk.
+    std::unique_ptr<ExfatVolume> volume(state.endsWith(QLatin1String("exfat")) ? new ExfatVolume(m_pDir->path()) : nullptr);
+    NALVO_REQUIRE_EXFAT(volume);
+    const QString day = volume ? volume->Path() + QLatin1Char('/') : m_czDay;
+    const WrittenTake written = WriteFamily(day, QStringLiteral("JNL001"), 3, Layouts::Orders);
     const QString takePath = TakePathOf(written);
-    const QString journal = TakeSaveJournalPath(m_czDay, QStringLiteral("JNL001"));
+    const QString journal = TakeSaveJournalPath(day, QStringLiteral("JNL001"));
     QList<QByteArray> before;
     for (const QString& path : written.files)
         before << FileBytes(path);
@@ -764,6 +869,34 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
 
     if (state == QLatin1String("garbage")) {
         QVERIFY(WriteBytes(journal, "not a record"));
+    } else if (state.startsWith(QLatin1String("held"))) {
+        QVERIFY(WriteBytes(journal, QByteArray()) && WriteBytes(journal + QLatin1Char('~'), record));
+        for (int i = 0; i < written.files.size(); ++i)
+            QVERIFY(WriteBytes(written.files.at(i), before.at(i)));
+    } else if (state.startsWith(QLatin1String("format"))) {
+        const bool committing = state.endsWith(QLatin1String("committing"));
+        QVERIFY(WriteBytes(journal, record));
+        const QByteArray older = OlderRecord(journal, state.contains(QLatin1Char('1')) ? 1 : 2);
+        QVERIFY(!older.isEmpty() && WriteBytes(journal, older));
+        for (int i = 0; i < written.files.size(); ++i) {
+            const QByteArray now = FileBytes(written.files.at(i));
+            QVERIFY(now.size() > before.at(i).size());
+            if (!committing || i > 0)
+                QVERIFY(WriteBytes(written.files.at(i), !committing && i > 0 ? before.at(i)
+                                                                             : before.at(i) + now.mid(before.at(i).size())));
+        }
+    } else if (state == QLatin1String("renamed readonly")) {
+        // As a kill leaves it: recorded under both names, one file moved.
+        std::vector<tyReplaceEntry> moves;
+        QStringList records;
+        for (const QString& path : written.files) {
+            moves.push_back({path, QString(path).replace(QLatin1String("JNL001"), QLatin1String("JNL009")), QString()});
+            records << ReplaceJournal::PathFor(moves.back().czTemporary) << ReplaceJournal::PathFor(moves.back().czFinal);
+        }
+        records.removeDuplicates();
+        ReplaceJournal renames;
+        QVERIFY(renames.BeginRenames(records, moves));
+        QVERIFY(QFile::rename(moves[0].czTemporary, moves[0].czFinal));
     } else if (state == QLatin1String("torn")) {
         QVERIFY(WriteBytes(journal + QLatin1Char('~'), record.left(record.size() / 2)));
     } else {
@@ -774,7 +907,7 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
             QVERIFY(QFile::remove(path));
     }
     const struct timeval hourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
-    QVERIFY(state != QLatin1String("listed") || ::utimes(QFile::encodeName(m_czDay).constData(), hourAgo) == 0);
+    QVERIFY(state != QLatin1String("listed") || ::utimes(QFile::encodeName(day).constData(), hourAgo) == 0);
     QList<QByteArray> saved;
     if (state == QLatin1String("changed"))
         QVERIFY(WriteBytes(written.files.at(1), WithChunk(FileBytes(written.files.at(1)), "", "LIST", 64)));
@@ -806,13 +939,36 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
     if (state == QLatin1String("removal"))
         SetDiskSyncFunction([&](const QVector<int>&) { return QFileInfo::exists(journal); });
     m_pSpy->clear();
-    if (state == QLatin1String("readonly")) {
+    if (state.startsWith(QLatin1String("format"))) {
+        // Told as what it is, and refused: half saved, the take is never
+        // read as whole; nothing written, nor replaced by a conversion.
+        QList<QByteArray> left;
+        for (const QString& path : written.files)
+            left << FileBytes(path);
+        QSoundPerform refused;
+        QVERIFY(!refused.InitFilesZZ(takePath, kExt));
+        QVERIFY2(refused.LoadFailureText().contains(QLatin1String("earlier version of this program was interrupted")),
+                 qPrintable(refused.LoadFailureText()));
+        const QString told = Messages().join('|');
+        QVERIFY2(Messages().size() == 1 && !told.contains(QLatin1String("changed since by another program"))
+                     && !told.contains(QLatin1String("Wrong File")) && !told.contains(QLatin1String("differ")),
+                 qPrintable(told));
+        QString why;
+        QVERIFY(!RollBackSavesBeforeReplacingAlone(written.files, &why));
+        for (int i = 0; i < written.files.size(); ++i)
+            QCOMPARE(FileBytes(written.files.at(i)), left.at(i));
+        QVERIFY(QFileInfo::exists(journal));
+        return;
+    }
+    if (state.endsWith(QLatin1String("readonly"))) {
         // The take refused with its line, nothing written; writable again,
-        // the next load undoes the save.
+        // the next load undoes the save (or finishes the rename).
+        const bool renamed = state.startsWith(QLatin1String("renamed"));
+        const QStringList names = QDir(day).entryList(QDir::Files | QDir::Hidden);
         const QString protectedDay = m_pDir->path() + QStringLiteral("/card/");
         QVERIFY(QDir().mkpath(protectedDay));
         const auto run = [](const QStringList& arguments) { return QProcess::execute(QStringLiteral("mount"), arguments) == 0; };
-        if (!run({QStringLiteral("--bind"), m_czDay, protectedDay})) {
+        if (!run({QStringLiteral("--bind"), day, protectedDay})) {
             QVERIFY2(qEnvironmentVariableIsEmpty("CI"), "no read-only bind mount");
             QSKIP("a read-only bind mount needs root");
         }
@@ -821,23 +977,33 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
         QList<QByteArray> left;
         for (const QString& path : written.files)
             left << FileBytes(path);
-        QSoundPerform refused;
-        QVERIFY(!refused.InitFilesZZ(protectedDay + QFileInfo(takePath).fileName(), kExt));
-        QVERIFY2(refused.LoadFailureText().contains(QLatin1String("write-protected, and an interrupted save")),
-                 qPrintable(refused.LoadFailureText()));
+        // Either name of a renamed take: neither is shown split.
+        for (const QString& name : {QStringLiteral("JNL001"), QStringLiteral("JNL009")}) {
+            QSoundPerform refused;
+            QVERIFY(!refused.InitFilesZZ(protectedDay + name, kExt));
+            const QString line = renamed ? "write-protected, and an interrupted rename" : "write-protected, and an interrupted save";
+            QVERIFY2(refused.LoadFailureText().contains(line), qPrintable(refused.LoadFailureText()));
+            if (!renamed)
+                break;
+        }
+        QCOMPARE(QDir(day).entryList(QDir::Files | QDir::Hidden), names);
         for (int i = 0; i < written.files.size(); ++i)
             QCOMPARE(FileBytes(written.files.at(i)), left.at(i));
-        QVERIFY(QFileInfo::exists(journal));
-        QVERIFY(!Messages().join(' ').contains(QLatin1String("Wrong File")));
+        QVERIFY(renamed || QFileInfo::exists(journal));
+        QVERIFY2(!Messages().join(' ').contains(QLatin1String("Wrong File"))
+                     && !Messages().join(' ').contains(QLatin1String("could not be finished")),
+                 qPrintable(Messages().join('|')));
         unmount.dismiss();
         QCOMPARE(QProcess::execute(QStringLiteral("umount"), {protectedDay}), 0);
-        QVERIFY(QSoundPerform().InitFilesZZ(takePath, kExt));
-        for (int i = 0; i < written.files.size(); ++i)
+        QSoundPerform whole;
+        QVERIFY(whole.InitFilesZZ(renamed ? day + QStringLiteral("JNL009") : takePath, kExt));
+        QCOMPARE(int(std::count(whole.m_pbPresent, whole.m_pbPresent + QSoundPerform::kMaxTracks, true)), 3);
+        for (int i = 0; !renamed && i < written.files.size(); ++i)
             QCOMPARE(FileBytes(written.files.at(i)), before.at(i));
         return;
     }
     ReplaceJournal live;
-    QVERIFY(state != QLatin1String("live") || live.Begin(ReplaceJournal::PathForTake(m_czDay, QStringLiteral("JNL001")), {}, {}));
+    QVERIFY(state != QLatin1String("live") || live.Begin(ReplaceJournal::PathForTake(day, QStringLiteral("JNL001")), {}, {}));
     QSoundPerform reloaded;
     const bool loaded = reloaded.InitFilesZZ(takePath, kExt);
     QVERIFY(state != QLatin1String("live") || (!loaded && QFileInfo::exists(journal) && Messages().join(' ').contains(QLatin1String("being saved"))));
@@ -875,6 +1041,15 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
     }
     QVERIFY(loaded);
     QCOMPARE(int(reloaded.m_nTakeStatus), 0);
+    if (state.startsWith(QLatin1String("held"))) {
+        // Silent, the take as it was, and nothing stands in a conversion's way.
+        QVERIFY2(Messages().isEmpty(), qPrintable(Messages().join('|')));
+        for (int i = 0; i < written.files.size(); ++i)
+            QCOMPARE(FileBytes(written.files.at(i)), before.at(i));
+        QString why;
+        QVERIFY2(RollBackSavesBeforeReplacingAlone(written.files, &why), qPrintable(why));
+        return;
+    }
     if (state == QLatin1String("torn")) {
         // The save itself finished; only its unfinished record is gone.
         QCOMPARE(reloaded.m_SndFile[0].GetiXMLNotes(), QString(7000, QLatin1Char('n')));
