@@ -1,9 +1,11 @@
 #include "foundation/folderlock.h"
 
 #include "foundation/platform/filelocks.h"
+#include "foundation/recordfiles.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 
 #include <cerrno>
@@ -178,7 +180,7 @@ bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
     return true;
 }
 
-RecordWriter JudgeRecordWriter(int recordDescriptor)
+RecordWriter JudgeRecordWriter(int recordDescriptor, const QString& recordPath)
 {
     switch (TryRecordLock(recordDescriptor)) {
     case LockTry::Held:
@@ -188,13 +190,14 @@ RecordWriter JudgeRecordWriter(int recordDescriptor)
     case LockTry::Unsupported:
         break;
     }
-    struct stat status;
-    return ::fstat(recordDescriptor, &status) == 0 && ::time(nullptr) - status.st_mtime < kRecordLiveSeconds
+    // By the volume's clock: this computer's may run ahead of or behind
+    // the share's by minutes.
+    return ShareClockAge(recordDescriptor, QFileInfo(recordPath).absolutePath()) < kRecordLiveSeconds
                ? RecordWriter::Recent
                : RecordWriter::Gone;
 }
 
-bool RecordWriterMayLive(int recordDescriptor)
+bool RecordWriterMayLive(int recordDescriptor, const QString& recordPath)
 {
-    return JudgeRecordWriter(recordDescriptor) != RecordWriter::Gone;
+    return JudgeRecordWriter(recordDescriptor, recordPath) != RecordWriter::Gone;
 }

@@ -4,6 +4,7 @@
 
 #include "foundation/fileutil.h"
 #include "foundation/folderlock.h"
+#include "foundation/messageloging.h"
 #include "foundation/naming.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/replacejournal.h"
@@ -149,7 +150,12 @@ TakeRename::Result TakeRename::Execute()
         // Done once the new names are on the disk; only then may the record go.
         const int error = SyncFolder(folder);
         if (error == 0) {
-            record.End(true);
+            // A record that stays (its name no longer this writer's, or its
+            // removal refused) names files that all stand under their new
+            // names: the next load settles it forward, to what is done here.
+            if (const int ended = record.End(true))
+                MyQDebug("TakeRenamer: the record of the renames stays (%s); the next load settles it",
+                         qPrintable(SystemErrorText(ended)));
             return Result::Done;
         }
         m_czOffender = m_ltMoves.first().second;

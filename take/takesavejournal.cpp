@@ -1,6 +1,7 @@
 #include "take/takesavejournal.h"
 
 #include "foundation/fileutil.h"
+#include "foundation/recordfiles.h"
 #include "foundation/messageloging.h"
 #include "foundation/replacejournal.h"
 #include "foundation/safeoutput.h"
@@ -180,15 +181,20 @@ int DropLeftSave(const QString& folder, const QString& baseName)
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         return errno == ENOENT ? 0 : errno;
-    // Judged again on the descriptor that is then removed: the name may
-    // have gone to another writer's record since it was judged.
-    struct stat open, named;
-    const bool gone = !RecordWriterMayLive(fd) && ::fstat(fd, &open) == 0 && ::lstat(name.constData(), &named) == 0
-                      && open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+    // Judged again on what is then removed: the name may have gone to
+    // another writer's record since it was judged, which the bytes read
+    // tell on any volume (see recordfiles.h).
+    const bool gone = !RecordWriterMayLive(fd, QFile::decodeName(name));
+    QFile file;
+    QByteArray bytes;
+    if (gone && file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        bytes = file.readAll();
+    file.close();
     ::close(fd);
     if (!gone)
         return EBUSY;
-    return ::unlink(name.constData()) == 0 || errno == ENOENT ? 0 : errno;
+    const int removed = RemoveRecordIfOwn(QFile::decodeName(name), bytes, true);
+    return removed == ESTALE ? (QFile::exists(QFile::decodeName(name)) ? EBUSY : 0) : removed;
 }
 
 QString LeftSaveBlockedText(const QString& baseName, int error, bool load)
