@@ -33,12 +33,13 @@ QByteArray NewRecordToken()
 }
 
 int CreateRecordFile(const std::function<QString(int attempt)>& nameFor, RecordLockKind lock,
-                     const std::function<bool(const QString& name)>& nameTaken, QString* made, int* error)
+                     const std::function<bool(const QString& name)>& nameTaken, QString* made, int* error,
+                     int mode)
 {
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
         *made = nameFor(attempt);
         const QByteArray name = QFile::encodeName(*made);
-        const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+        const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode_t(mode));
         if (fd < 0) {
             if (errno != EEXIST) {
                 *error = errno;

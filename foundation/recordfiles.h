@@ -96,7 +96,8 @@ constexpr int kRecordStreamVersion = QDataStream::Qt_5_15;
 // A new writer token: random bytes, as a record stores them.
 QByteArray NewRecordToken();
 
-// "Create exclusively, lock, check it is still linked": makes the file at
+// "Create exclusively, lock, check it is still linked" (records and the
+// temporary files of SafeOutput alike): makes the file at
 // the name nameFor(attempt) gives, only where none is (O_EXCL, never through
 // a link), then takes its lock (lock, see filelocks.h), then checks it still
 // has a name: a judge that met the empty file before the lock took it for a
@@ -107,7 +108,8 @@ QByteArray NewRecordToken();
 // write), or -1 with *error set; *made the name used.
 enum class RecordLockKind { Record, Temporary };
 int CreateRecordFile(const std::function<QString(int attempt)>& nameFor, RecordLockKind lock,
-                     const std::function<bool(const QString& name)>& nameTaken, QString* made, int* error);
+                     const std::function<bool(const QString& name)>& nameTaken, QString* made, int* error,
+                     int mode = 0644);
 
 // "This name still names my record": the file at path (not a link) begins
 // with the bytes begins (a writer's: the head of its record, token
