@@ -151,6 +151,27 @@ QString BusyOrInterrupted(const QString& take, int seconds)
         .arg(seconds);
 }
 
+QString NotRead(const QString& take)
+{
+    return QStringLiteral("Take %1 is being saved by another window or program and was not read; open it again in a "
+                          "moment.")
+        .arg(take);
+}
+
+QString NotReplaced(const QString& take)
+{
+    return QStringLiteral("take %1 is being saved by another window or program; nothing was replaced").arg(take);
+}
+
+QString FolderBusy(const QString& path)
+{
+    return QStringLiteral("%1 is being saved or read by another window or program; try again in a moment").arg(path);
+}
+
+QString WriteInProgress() { return QStringLiteral("another write to this take is in progress"); }
+
+QString RenameBusy() { return QStringLiteral("The take is being read or written by another window or program."); }
+
 QString TakenOver(const QString& take, const QString& disk)
 {
     return QStringLiteral("Take %1 was not saved: its save record was taken over by another program or computer "

@@ -67,7 +67,10 @@
 // computer's clock against the share's file times, which may run apart. A
 // record older than kRecordLiveSeconds is a killed writer's.
 //
-// Invariants (checked by Q_ASSERT where they are cheap to check):
+// Invariants, checked at each move (Q_ASSERT in debug builds where the
+// check is cheap: I1 in TakeGroupSave::ReserveAndCommit, I3 in
+// TakeGroupSave::Finish, I5 in TakeFolderLock::Acquire; I2 and I4 are the
+// checks the moves make themselves):
 //  I1 No member of a take changes unless its save record is on the disk
 //     under its own name and holds this writer's token.
 //  I2 A writer whose record no longer holds its token (taken over by a
@@ -127,12 +130,23 @@ int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole 
 // clock. Negative: the file's time is ahead of the probe's.
 double ShareClockAge(int descriptor, const QString& folder);
 
-// The texts a user sees for a record's outcome, one place for each.
+// The texts a user sees for a record's outcome, one place for each; the
+// busy ones say what was not done and when to try again.
 namespace RecordTexts {
-// Another writer holds the take (its record is live): try again later.
+// A save refused: another writer holds the take (its record is live).
 QString Busy(const QString& take);
 // A load that meets a live record on a volume without locks.
 QString BusyOrInterrupted(const QString& take, int seconds);
+// A load that could not share the folder for the whole wait.
+QString NotRead(const QString& take);
+// A replacement of a take's files refused for a live save record.
+QString NotReplaced(const QString& take);
+// A folder held by another writer for the whole wait (path: what waits).
+QString FolderBusy(const QString& path);
+// A record of renames or a replacement live under the take's name.
+QString WriteInProgress();
+// The renames of a take's files refused: its folder is held.
+QString RenameBusy();
 // A save whose record was taken over or removed by another program before
 // it ended; disk: what its files hold now.
 QString TakenOver(const QString& take, const QString& disk);

@@ -262,7 +262,7 @@ int CreateRecord(const QString& path, QString* error)
     if (left == Replacement::Failed)
         *error = QStringLiteral("an interrupted write of this take could not be settled");
     else if (why == EBUSY)
-        *error = QStringLiteral("another write to this take is in progress");
+        *error = RecordTexts::WriteInProgress();
     else
         *error = QStringLiteral("the record of the renames cannot be written: %1").arg(SystemErrorText(why));
     return -1;
@@ -305,7 +305,7 @@ bool ReplaceJournal::BeginRenames(const QStringList& paths, const std::vector<ty
     // twin, which must not be a record this writer holds already.
     for (const QString& path : paths) {
         if (SettleReplacement(path) == Replacement::Busy) {
-            m_czError = QStringLiteral("another write to this take is in progress");
+            m_czError = RecordTexts::WriteInProgress();
             return false;
         }
     }

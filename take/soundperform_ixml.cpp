@@ -551,6 +551,8 @@ void TakeGroupSave::ReserveAndCommit()
         QSoundPerform* take = save.pTake;
         for (int i = 0; save.bLive && i < save.lMembers.size(); ++i) {
             const int t = save.lMembers.at(i);
+            // I1: a member changes only under this save's record, on the disk.
+            Q_ASSERT(save.record.nError == 0 && !save.record.head.isEmpty());
             if (!StillOwnRecord(save))
                 break;
             RiffChunkWriter writer = take->m_SndFile[t].ChunkWriter();

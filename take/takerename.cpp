@@ -6,6 +6,7 @@
 #include "foundation/folderlock.h"
 #include "foundation/messageloging.h"
 #include "foundation/naming.h"
+#include "foundation/recordfiles.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/replacejournal.h"
 #include "soundfile/soundfile.h"
@@ -95,8 +96,7 @@ TakeRename::Result TakeRename::Execute()
     TakeFolderLock lock;
     if (!lock.Acquire(folder + QLatin1Char('/'), TakeFolderLock::Mode::Alone)) {
         m_czOffender = m_ltMoves.first().first;
-        m_czError = QStringLiteral("The take is being read or written by another window or program.\n"
-                                   "Every file keeps its old name.");
+        m_czError = RecordTexts::RenameBusy() + QStringLiteral("\nEvery file keeps its old name.");
         return Result::Failed;
     }
     // Every target and source first: a clash found half-way would leave a

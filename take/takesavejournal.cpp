@@ -103,9 +103,7 @@ bool SettleLeftRecords(const QString& folder, const QString& name, QString* why)
     switch (UndoLeftSave(folder, name, &error, &writer)) {
     case LeftSave::Live:
         if (writer == RecordWriter::Recent)
-            *why = QStringLiteral("Take %1 is being saved by another window or program, or a save of it was "
-                                  "interrupted and will be undone in at most %2 s; it was not read: open it again "
-                                  "in a moment.").arg(name).arg(kRecordLiveSeconds);
+            *why = RecordTexts::BusyOrInterrupted(name, kRecordLiveSeconds);
         return false;
     case LeftSave::Blocked:
         *why = LeftSaveBlockedText(name, error, true);
@@ -166,8 +164,7 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
         locked = lock->Acquire(folder, TakeFolderLock::Mode::Alone) && SettleLeftRecords(folder, name, &why);
     if (!locked) {
         if (why.isEmpty())
-            why = QStringLiteral("Take %1 is being saved by another window or program and was not read; open it "
-                                 "again in a moment.").arg(name);
+            why = RecordTexts::NotRead(name);
         SendUserMessage(QStringLiteral("Take not read"), QStringLiteral("Path:%1\nTake:%2\n%3").arg(folder, name, why));
         if (refusal)
             *refusal = why;
@@ -236,8 +233,7 @@ bool RollBackSavesBeforeReplacing(const QStringList& paths, QString* why)
         case LeftSave::None:
             break;
         case LeftSave::Live:
-            *why = QStringLiteral("take %1 is being saved by another window or program; nothing was replaced")
-                       .arg(name);
+            *why = RecordTexts::NotReplaced(name);
             return false;
         case LeftSave::Stale:
         case LeftSave::Blocked:
@@ -255,8 +251,7 @@ bool RollBackSavesBeforeReplacingAlone(const QStringList& paths, QString* why)
     for (const QString& path : paths) {
         TakeFolderLock lock;
         if (!lock.Acquire(QFileInfo(path).absolutePath() + QLatin1Char('/'), TakeFolderLock::Mode::Alone)) {
-            *why = QStringLiteral("%1 is being saved or read by another window or program; try again in a moment")
-                       .arg(path);
+            *why = RecordTexts::FolderBusy(path);
             return false;
         }
         if (!RollBackSavesBeforeReplacing({path}, why))
