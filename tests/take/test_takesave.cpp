@@ -30,6 +30,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -69,6 +70,32 @@ QByteArray WithMetadata(QByteArray file, const QByteArray& from, const QByteArra
     PutU32(file, int(ixml->offset) + 4, quint32(text.size()));
     PutU32(file, 4, quint32(file.size() - 8));
     return file;
+}
+
+// A save record (of the current version, which carries its writer's token
+// after the version) as the version before wrote it: no token, version 3,
+// its checksum made again as the record's reader checks it.
+QByteArray AsVersion3Record(const QByteArray& record)
+{
+    const int magic = int(sizeof("NALVO-SAVE-JOURNAL"));
+    QByteArray body = record.left(magic) + QByteArray("\0\0\0\3", 4);
+    const auto byte = [&record](int at) { return quint32(quint8(record.at(at))); };
+    const int length = magic + 4;   // the token's length, before its bytes
+    const quint32 token = byte(length) << 24 | byte(length + 1) << 16 | byte(length + 2) << 8 | byte(length + 3);
+    body += record.mid(magic + 8 + int(token), record.size() - 8 - (magic + 8 + int(token)));
+    quint64 hash = 0xCBF29CE484222325ull ^ quint64(body.size());
+    int at = 0;
+    for (; at + 8 <= body.size(); at += 8) {
+        quint64 word;
+        std::memcpy(&word, body.constData() + at, 8);
+        hash = (hash ^ word) * 0x100000001B3ull;
+        hash ^= hash >> 29;
+    }
+    for (; at < body.size(); ++at)
+        hash = (hash ^ quint8(body.at(at))) * 0x100000001B3ull;
+    for (int shift = 56; shift >= 0; shift -= 8)
+        body.append(char(quint8(hash >> shift)));
+    return body;
 }
 
 QString TakePathOf(const WrittenTake& written)
@@ -729,6 +756,7 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad_data()
 {
     QTest::addColumn<QString>("state");
     QTest::newRow("killed before the record was removed") << "committed";
+    QTest::newRow("the same, a record of the version before writer tokens") << "version3";
     QTest::newRow("the same in a folder whose listing is kept") << "listed";
     QTest::newRow("take deleted since") << "deleted";
     QTest::newRow("torn temporary record") << "torn";
@@ -773,6 +801,11 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
         QVERIFY(WriteBytes(journal, "not a record"));
     } else if (state == QLatin1String("torn")) {
         QVERIFY(WriteBytes(journal + QLatin1Char('~'), record.left(record.size() / 2)));
+    } else if (state == QLatin1String("version3")) {
+        const QByteArray old = AsVersion3Record(record);
+        QList<tyChunkUndo> members;
+        QVERIFY(old.size() < record.size() && WriteBytes(journal, old) && ReadChunkJournal(journal, &members));
+        QCOMPARE(members.size(), 3);
     } else {
         QVERIFY(WriteBytes(journal, record));
     }
