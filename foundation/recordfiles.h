@@ -30,9 +30,11 @@
 //    States and the function that makes each move:
 //      none -> temporary      WriteChunkJournals (CreateRecordFile)
 //      temporary -> named     WriteChunkJournals (RenameNoReplace, synced)
-//      named -> files change  TakeGroupSave::ReserveAndCommit, each step
-//                             after SaveRecordIsOwn
+//      named -> files change  TakeGroupSave::ReserveAndCommit, each member's
+//                             reserve and commit after StillOwnRecord
 //      named -> none          RemoveChunkJournal (RemoveRecordIfOwn): saved
+//      another's -> stopped   TakeGroupSave::StopTakenOver: the writer met
+//                             its record gone or another's (I2)
 //      named -> rolled back   RollBackChunkJournal, by the writer (Undo) or
 //                             by whoever finds it abandoned
 //      temporary -> none      RollBackChunkJournal (a torn one changed
@@ -65,7 +67,11 @@
 // record's age, measured by the share's own clock: the time of a probe file
 // written there now against the record's time (ShareClockAge), never this
 // computer's clock against the share's file times, which may run apart. A
-// record older than kRecordLiveSeconds is a killed writer's.
+// record older than kRecordLiveSeconds is a killed writer's, so a killed
+// save's take is free again within that time, as the user is told. A
+// writer held up between its last check and a write (a few microseconds)
+// is not covered: the check before every step narrows the gap to one
+// write of one member.
 //
 // Invariants, checked at each move (Q_ASSERT in debug builds where the
 // check is cheap: I1 in TakeGroupSave::ReserveAndCommit, I3 in
