@@ -50,8 +50,9 @@
 //    Versions: without the token line (earlier writers); with it. A reader
 //    passes over lines it does not know, so both read alike.
 //    States: none -> written (ReplaceJournal::Begin/BeginRenames) ->
-//    [back (MarkRollBack)] -> none (ReplaceJournal::End, RemoveRecordIfOwn),
-//    or settled by a reader (SettleReplacement).
+//    [back (MarkRollBack)] -> none (ReplaceJournal::End: RecordNameIsOwn
+//    before it empties and removes it), or settled by a reader
+//    (SettleReplacement).
 //
 // The writer token. A writer knows its record by what it wrote into it:
 // a random token read back through the record's name (RecordNameIsOwn),

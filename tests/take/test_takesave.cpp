@@ -301,6 +301,7 @@ private slots:
     void runningSavesAreNeitherUndoneNorInterleaved();
     void killedCopiesTemporariesGoAtALoad_data();
     void killedCopiesTemporariesGoAtALoad();
+    void writersOfAShareWithoutLocks_data();
     void writersOfAShareWithoutLocks();
     void savesStaySavedOnOddShares_data();
     void savesStaySavedOnOddShares();
@@ -1139,13 +1140,23 @@ void TestTakeSave::killedCopiesTemporariesGoAtALoad()
 
 // Two computers saving one take on a share that keeps no locks, each
 // round at once: every writer's report matches the disk, and no take holds
-// two saves. A killed save's record there is told as such.
+// two saves. A killed save's record there is told as such. Also on a share
+// whose server renames through a link and numbers files anew.
+void TestTakeSave::writersOfAShareWithoutLocks_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::newRow("a plain share") << QStringList();
+    QTest::newRow("rename flags refused, files numbered anew")
+        << QStringList{QStringLiteral("--no-rename-flags"), QStringLiteral("--new-numbers")};
+}
+
 void TestTakeSave::writersOfAShareWithoutLocks()
 {
+    QFETCH(QStringList, options);
 #ifdef NALVO_LOCKLESS_FUSE_TOOL
-    LocklessShare share(QStringLiteral(NALVO_LOCKLESS_FUSE_TOOL), m_pDir->path());
+    LocklessShare share(QStringLiteral(NALVO_LOCKLESS_FUSE_TOOL), m_pDir->path(), options);
 #else
-    LocklessShare share(QString(), m_pDir->path());
+    LocklessShare share(QString(), m_pDir->path(), options);
 #endif
     NALVO_REQUIRE_LOCKLESS_SHARE(share);
     const QString name = QFileInfo(TakePathOf(WriteFamily(share.Folder(), QStringLiteral("SHR001"), 24, Layouts::Orders))).fileName();
