@@ -226,9 +226,10 @@ void TakeGroupSave::Undo(tyTakeSave& save, const QString& why)
     const tyJournalRollBack result = taken ? tyJournalRollBack() : RollBackChunkJournal(save.record.czPath,
                                                                                         save.record.head);
     if (!result.bRecord) {
-        save.pTake->ReportSave(why + QStringLiteral("\nIts save record was removed by another program, so the take "
-                                                    "could not be put back: its files may hold part of this save. "
-                                                    "Check the take and save it again."));
+        // Taken over meanwhile: what the files hold is told as it stands.
+        save.pTake->ReportSave(why + QStringLiteral("\nIts save record was removed or replaced by another program, so "
+                                                    "the take could not be put back. ")
+                               + DiskText(save));
         save.bLive = false;
         return;
     }
