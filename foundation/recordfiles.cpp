@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QRandomGenerator>
+#include <QThread>
 
 #include <cerrno>
 #include <ctime>
@@ -49,7 +50,14 @@ int CreateRecordFile(const std::function<QString(int attempt)>& nameFor, RecordL
                 break;
             continue;
         }
-        const LockTry locked = lock == RecordLockKind::Record ? TryRecordLock(fd) : TryTemporaryLock(fd, true);
+        // A judge that met the new empty file holds its lock for a moment:
+        // it either removes it (made again below) or lets it be.
+        LockTry locked = LockTry::Busy;
+        for (int wait = 0; wait < 50 && locked == LockTry::Busy; ++wait) {
+            if (wait > 0)
+                QThread::usleep(1000);
+            locked = lock == RecordLockKind::Record ? TryRecordLock(fd) : TryTemporaryLock(fd, true);
+        }
         struct stat own;
         if (locked != LockTry::Busy && ::fstat(fd, &own) == 0 && own.st_nlink > 0) {
             *error = 0;
