@@ -69,8 +69,13 @@ int CreateRecordFile(const std::function<QString(int attempt)>& nameFor, RecordL
     return -1;
 }
 
-RecordName RecordNameIsOwn(const QString& path, const QByteArray& begins, bool whole, int* error)
+RecordName RecordNameIsOwn(const QString& path, const QByteArray& begins, bool whole, int descriptor, int* error)
 {
+    struct stat open, named;
+    if (descriptor >= 0 && ::fstat(descriptor, &open) == 0 && open.st_nlink > 0
+        && ::lstat(QFile::encodeName(path).constData(), &named) == 0 && open.st_dev == named.st_dev
+        && open.st_ino == named.st_ino)
+        return RecordName::Own;
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) {
         if (error)
@@ -101,10 +106,10 @@ RecordName RecordNameIsOwn(const QString& path, const QByteArray& begins, bool w
     return own ? RecordName::Own : RecordName::Other;
 }
 
-int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole)
+int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole, int descriptor)
 {
     int error = 0;
-    switch (RecordNameIsOwn(path, begins, whole, &error)) {
+    switch (RecordNameIsOwn(path, begins, whole, descriptor, &error)) {
     case RecordName::Own:
         return ::unlink(QFile::encodeName(path).constData()) == 0 ? 0 : errno;
     case RecordName::Other:

@@ -124,12 +124,17 @@ int CreateRecordFile(const std::function<QString(int attempt)>& nameFor, RecordL
 // "This name still names my record": the file at path (not a link) begins
 // with the bytes begins (a writer's: the head of its record, token
 // included) or, with whole, holds exactly them (a reader's: the record as
-// it read it).
+// it read it). descriptor, when not -1, is the caller's own open record:
+// a name that names that very file is the caller's without a read, which
+// matters where a server enforces the record's lock against every other
+// handle (SMB); only a name under another file number (a volume that
+// renames through a link or numbers files anew) is read.
 enum class RecordName { Own, Other, Gone, Unreadable };
-RecordName RecordNameIsOwn(const QString& path, const QByteArray& begins, bool whole = false, int* error = nullptr);
+RecordName RecordNameIsOwn(const QString& path, const QByteArray& begins, bool whole = false, int descriptor = -1,
+                           int* error = nullptr);
 // "Remove it if it is still mine": 0 when removed, ESTALE when the name
 // holds another's record or none, else the system's error number.
-int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole = false);
+int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole = false, int descriptor = -1);
 
 // The age in seconds of the file open as descriptor in folder, by the
 // folder's own clock: a probe written there now against the file's time.

@@ -386,7 +386,7 @@ int ReplaceJournal::End(bool sync)
     int error = 0;
     for (const tyHeldRecord& record : m_ltRecords) {
         int why = 0;
-        const RecordName named = RecordNameIsOwn(record.czPath, m_Head, false, &why);
+        const RecordName named = RecordNameIsOwn(record.czPath, m_Head, false, record.nFd, &why);
         if (named != RecordName::Own) {
             ::close(record.nFd);
             why = named == RecordName::Unreadable && why != 0 ? why : ESTALE;
@@ -430,7 +430,7 @@ Replacement SettleReplacement(const QString& journalPath)
     // The writer may have ended and removed it between the open and the
     // lock: the name must still hold what was read (asked by content, as
     // a volume may number files anew).
-    if (RecordNameIsOwn(journalPath, text, true) != RecordName::Own) {
+    if (RecordNameIsOwn(journalPath, text, true, fd) != RecordName::Own) {
         ::close(fd);
         return Replacement::None;
     }

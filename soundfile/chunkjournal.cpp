@@ -130,7 +130,7 @@ QByteArray ReadDescriptor(int fd)
 void RemoveOwn(int fd, const QString& path)
 {
     const QByteArray bytes = ReadDescriptor(fd);
-    if (bytes.isEmpty() || RemoveRecordIfOwn(path, bytes, true) != 0) {
+    if (bytes.isEmpty() || RemoveRecordIfOwn(path, bytes, true, fd) != 0) {
         if (Names(fd, path))
             ::unlink(QFile::encodeName(path).constData());
     }
@@ -225,7 +225,7 @@ void WriteChunkJournals(QList<tyChunkJournalWrite>* records)
         // Not known to be on the disk: no file may change on its strength.
         // One whose removal fails is a killed writer's to the next reader,
         // whose roll-back finds every file as it was and only removes it.
-        if (!renamed || RemoveRecordIfOwn(record.czPath, record.head) == ESTALE)
+        if (!renamed || RemoveRecordIfOwn(record.czPath, record.head, false, record.nFd) == ESTALE)
             RemoveOwn(record.nFd, ChunkJournalTemporaryPath(record.czPath));
         CloseChunkJournal(&record);
         record.czWhy = SystemErrorText(record.nError);
@@ -234,7 +234,7 @@ void WriteChunkJournals(QList<tyChunkJournalWrite>* records)
 
 RecordName ChunkJournalName(const tyChunkJournalWrite& record)
 {
-    return record.head.isEmpty() ? RecordName::Gone : RecordNameIsOwn(record.czPath, record.head);
+    return record.head.isEmpty() ? RecordName::Gone : RecordNameIsOwn(record.czPath, record.head, false, record.nFd);
 }
 
 bool ChunkJournalIsOwn(const tyChunkJournalWrite& record) { return ChunkJournalName(record) == RecordName::Own; }
@@ -246,10 +246,16 @@ int RemoveChunkJournal(tyChunkJournalWrite* record)
     // name holds this writer's token: a loader elsewhere that took a
     // stalled writer's record for a killed one's may have rolled it back,
     // or another writer's may stand there since.
+    int error = 0;
+    const RecordName named = record->head.isEmpty()
+                                 ? RecordName::Gone
+                                 : RecordNameIsOwn(record->czPath, record->head, false, record->nFd, &error);
     CloseChunkJournal(record);
-    if (record->head.isEmpty())
+    if (named == RecordName::Unreadable)
+        return error ? error : EIO;
+    if (named != RecordName::Own)
         return ESTALE;
-    return RemoveRecordIfOwn(record->czPath, record->head);
+    return ::unlink(QFile::encodeName(record->czPath).constData()) == 0 ? 0 : errno;
 }
 
 void CloseChunkJournal(tyChunkJournalWrite* record)
@@ -463,7 +469,7 @@ tyJournalRollBack RollBackChunkJournal(const QString& path, const QByteArray& ow
     // be taken for a killed save's again, and applied over whatever the
     // take holds by then. Closed before it is removed (see
     // RemoveChunkJournal), and only while its name is still this record's.
-    const bool named = RecordNameIsOwn(path, bytes, true) == RecordName::Own;
+    const bool named = RecordNameIsOwn(path, bytes, true, fd) == RecordName::Own;
     ::close(fd);
     if (!result.lczFailed.isEmpty())
         return result;

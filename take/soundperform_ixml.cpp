@@ -252,7 +252,7 @@ QString TakeGroupSave::BusyText(const tyTakeSave& save) const { return RecordTex
 bool TakeGroupSave::StillOwnRecord(tyTakeSave& save)
 {
     int error = 0;
-    switch (RecordNameIsOwn(save.record.czPath, save.record.head, false, &error)) {
+    switch (RecordNameIsOwn(save.record.czPath, save.record.head, false, save.record.nFd, &error)) {
     case RecordName::Own:
         return true;
     case RecordName::Other:

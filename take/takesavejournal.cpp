@@ -187,10 +187,10 @@ int DropLeftSave(const QString& folder, const QString& baseName)
     if (gone && file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
         bytes = file.readAll();
     file.close();
+    const int removed = gone ? RemoveRecordIfOwn(QFile::decodeName(name), bytes, true, fd) : EBUSY;
     ::close(fd);
     if (!gone)
         return EBUSY;
-    const int removed = RemoveRecordIfOwn(QFile::decodeName(name), bytes, true);
     return removed == ESTALE ? (QFile::exists(QFile::decodeName(name)) ? EBUSY : 0) : removed;
 }
 
