@@ -13,7 +13,10 @@ bool removePath(const QString& path);
 // through an empty file made under the new name only if none is there, which
 // the plain rename then replaces. A process killed in that last form leaves
 // the empty file beside the old name. False (errno set) when the name is
-// taken or the rename fails.
+// taken or the rename fails. After the hard-link form a volume may give the
+// new name another file number than a descriptor open under the old one
+// (FUSE and network volumes): a writer knows its file by its content then
+// (see recordfiles.h).
 bool RenameNoReplace(const QString& from, const QString& to);
 
 // The system's text for an error number ("No space left on device").

@@ -1,17 +1,21 @@
 #include "foundation/folderlock.h"
 
 #include "foundation/platform/filelocks.h"
+#include "foundation/recordfiles.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <map>
 #include <mutex>
 #include <utility>
+#include <vector>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,6 +51,11 @@ tyWriterBoard& WriterBoard()
 // The locks this thread holds: one that holds none may wait for a writer of
 // this program without bound (see folderlock.h).
 thread_local int t_nHeldLocks = 0;
+#ifndef QT_NO_DEBUG
+// Which folders, by identity: a thread never holds two locks of one folder
+// (I5 of recordfiles.h), however its paths spell it.
+thread_local std::vector<tyFolderKey> t_HeldFolders;
+#endif
 
 } // namespace
 
@@ -79,8 +88,14 @@ void TakeFolderLock::Release()
     m_nHandle = -1;
     m_bStatusHeld = false;
     SetWriter(Writer::None);
-    if (m_bCountedByThread)
+    if (m_bCountedByThread) {
         --t_nHeldLocks;
+#ifndef QT_NO_DEBUG
+        const auto held = std::find(t_HeldFolders.begin(), t_HeldFolders.end(), tyFolderKey(m_nDevice, m_nInode));
+        if (held != t_HeldFolders.end())
+            t_HeldFolders.erase(held);
+#endif
+    }
     m_bCountedByThread = false;
 }
 
@@ -175,10 +190,16 @@ bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
     m_bStatusHeld = !alone;
     m_bCountedByThread = true;
     ++t_nHeldLocks;
+#ifndef QT_NO_DEBUG
+    Q_ASSERT_X(std::find(t_HeldFolders.begin(), t_HeldFolders.end(), tyFolderKey(m_nDevice, m_nInode))
+                   == t_HeldFolders.end(),
+               "TakeFolderLock::Acquire", "I5: this thread holds a lock of this folder already");
+    t_HeldFolders.push_back(tyFolderKey(m_nDevice, m_nInode));
+#endif
     return true;
 }
 
-RecordWriter JudgeRecordWriter(int recordDescriptor)
+RecordWriter JudgeRecordWriter(int recordDescriptor, const QString& recordPath)
 {
     switch (TryRecordLock(recordDescriptor)) {
     case LockTry::Held:
@@ -188,13 +209,14 @@ RecordWriter JudgeRecordWriter(int recordDescriptor)
     case LockTry::Unsupported:
         break;
     }
-    struct stat status;
-    return ::fstat(recordDescriptor, &status) == 0 && ::time(nullptr) - status.st_mtime < kRecordLiveSeconds
+    // By the volume's clock: this computer's may run ahead of or behind
+    // the share's by minutes.
+    return ShareClockAge(recordDescriptor, QFileInfo(recordPath).absolutePath()) < kRecordLiveSeconds
                ? RecordWriter::Recent
                : RecordWriter::Gone;
 }
 
-bool RecordWriterMayLive(int recordDescriptor)
+bool RecordWriterMayLive(int recordDescriptor, const QString& recordPath)
 {
-    return JudgeRecordWriter(recordDescriptor) != RecordWriter::Gone;
+    return JudgeRecordWriter(recordDescriptor, recordPath) != RecordWriter::Gone;
 }

@@ -90,16 +90,18 @@ private:
 // record (a save's from its temporary name on, see TryRecordLock), so a
 // record that can be locked now was left by a killed writer. On a volume without locks nothing tells a killed writer
 // from a running one but time: a record changed in the last
-// kRecordLiveSeconds (longer than any save or commit of a take takes) is
-// taken for a live one. A record found abandoned stays locked through
-// recordDescriptor while the caller settles it.
+// kRecordLiveSeconds (longer than any save or commit of a take takes) by
+// the clock of the volume itself (see ShareClockAge in recordfiles.h:
+// recordPath's folder is asked) is taken for a live one. A record found
+// abandoned stays locked through recordDescriptor while the caller settles
+// it.
 enum class RecordWriter {
     Gone,      // killed or ended: the record is the caller's to settle
     Running,   // its writer holds its lock
     Recent,    // no locks on this volume, and it changed a moment ago
 };
 constexpr int kRecordLiveSeconds = 30;
-RecordWriter JudgeRecordWriter(int recordDescriptor);
-bool RecordWriterMayLive(int recordDescriptor);
+RecordWriter JudgeRecordWriter(int recordDescriptor, const QString& recordPath);
+bool RecordWriterMayLive(int recordDescriptor, const QString& recordPath);
 
 #endif

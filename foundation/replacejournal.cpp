@@ -4,6 +4,7 @@
 #include "foundation/folderlock.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/platform/filelocks.h"
+#include "foundation/recordfiles.h"
 #include "foundation/takenaming.h"
 
 #include <QDateTime>
@@ -55,13 +56,18 @@ QString Decode(const QDir& folder, const QByteArray& text)
     return text.isEmpty() ? QString() : QDir::cleanPath(folder.absoluteFilePath(QUrl::fromPercentEncoding(text)));
 }
 
+// The record's first lines: the header and its writer's token (see
+// recordfiles.h), by which the writer knows its record on any volume.
+QByteArray Head(const QByteArray& token) { return kHeader + '\n' + "W\t" + token.toHex() + '\n'; }
+
 // Renames are "M" lines: a reader that does not know them passes them over,
-// and never takes a moved file for a temporary to remove.
-QByteArray Serialise(const QString& journalPath, const std::vector<tyReplaceEntry>& entries, const QStringList& retired,
-                     const std::vector<tyReplaceEntry>& renames = {}, const QStringList& twins = {})
+// and never takes a moved file for a temporary to remove; so are "W" lines.
+QByteArray Serialise(const QString& journalPath, const QByteArray& head, const std::vector<tyReplaceEntry>& entries,
+                     const QStringList& retired, const std::vector<tyReplaceEntry>& renames = {},
+                     const QStringList& twins = {})
 {
     const QDir folder = QFileInfo(journalPath).absoluteDir();
-    QByteArray text = kHeader + '\n';
+    QByteArray text = head;
     for (const tyReplaceEntry& e : entries)
         text += "E\t" + Encode(folder, e.czTemporary) + '\t' + Encode(folder, e.czFinal) + '\t'
                 + Encode(folder, e.czAside) + '\n';
@@ -234,37 +240,23 @@ void NoteSettledRenames(const QString& journalPath, const tyRecord& record, Repl
 // The descriptor, or -1 (*error).
 int CreateRecord(const QString& path, const QString& job, QString* error)
 {
-    const QByteArray name = QFile::encodeName(path);
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        switch (SettleReplacement(path)) {
-        case Replacement::Busy:
-            *error = QStringLiteral("another write to this take is in progress");
-            return -1;
-        case Replacement::Failed:
-            *error = QStringLiteral("an interrupted write of this take could not be settled");
-            return -1;
-        default: break;
-        }
-        const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
-        if (fd < 0 && errno == EEXIST)
-            continue;
-        if (fd < 0) {
-            *error = QStringLiteral("the record of the %1 cannot be written: %2").arg(job, SystemErrorText(errno));
-            return -1;
-        }
-        // A reader that met the empty file before the lock removed it: again.
-        // A volume without locks leaves it unlocked (see Write).
-        LockTry locked = LockTry::Busy;
-        for (int wait = 0; wait < 50 && (locked = TryRecordLock(fd)) == LockTry::Busy; ++wait)
-            QThread::usleep(1000);
-        struct stat st;
-        if (locked == LockTry::Busy || ::fstat(fd, &st) != 0 || st.st_nlink == 0) {
-            ::close(fd);
-            continue;
-        }
+    Replacement left = Replacement::None;
+    QString made;
+    int why = 0;
+    const int fd = CreateRecordFile([&path](int) { return path; }, RecordLockKind::Record,
+                                    [&](const QString&) {
+                                        left = SettleReplacement(path);
+                                        return left != Replacement::Busy && left != Replacement::Failed;
+                                    },
+                                    &made, &why);
+    if (fd >= 0)
         return fd;
-    }
-    *error = QStringLiteral("another write to this take is in progress");
+    if (left == Replacement::Failed)
+        *error = QStringLiteral("an interrupted write of this take could not be settled");
+    else if (why == EBUSY)
+        *error = RecordTexts::WriteInProgress();
+    else
+        *error = QStringLiteral("the record of the %1 cannot be written: %2").arg(job, SystemErrorText(why));
     return -1;
 }
 
@@ -295,7 +287,8 @@ bool ReplaceJournal::Begin(const QString& path, const std::vector<tyReplaceEntry
                            const QString& job)
 {
     m_czJob = job;
-    return Write({path}, Serialise(path, entries, retired));
+    m_Head = Head(NewRecordToken());
+    return Write({path}, Serialise(path, m_Head, entries, retired));
 }
 
 bool ReplaceJournal::BeginRenames(const QStringList& paths, const std::vector<tyReplaceEntry>& renames)
@@ -306,11 +299,12 @@ bool ReplaceJournal::BeginRenames(const QStringList& paths, const std::vector<ty
     // twin, which must not be a record this writer holds already.
     for (const QString& path : paths) {
         if (SettleReplacement(path) == Replacement::Busy) {
-            m_czError = QStringLiteral("another write to this take is in progress");
+            m_czError = RecordTexts::WriteInProgress();
             return false;
         }
     }
-    return Write(paths, Serialise(paths.first(), {}, {}, renames, paths));
+    m_Head = Head(NewRecordToken());
+    return Write(paths, Serialise(paths.first(), m_Head, {}, {}, renames, paths));
 }
 
 bool ReplaceJournal::Write(const QStringList& paths, const QByteArray& text)
@@ -367,37 +361,47 @@ void ReplaceJournal::MarkRollBack()
     SyncFiles(descriptors);
 }
 
-void ReplaceJournal::End(bool sync)
+int ReplaceJournal::End(bool sync)
 {
     if (m_ltRecords.empty())
-        return;
+        return 0;
     // Closed before they are removed: a FUSE volume (exfat-fuse) keeps a
     // file removed while open as a ".fuse_hidden" one. The close lets the
     // lock go, so each record is emptied under the lock first: a reader that
     // takes it between the close and the removal finds a record cut off
     // before its first line, which names no file, and only removes it. The
     // removal then takes only this record: the caller holds the folder alone
-    // until it returns (see OutputSet::CommitAll), so no writer made a new
-    // one under the name meanwhile, and a reader that removed this one
-    // already leaves nothing to remove.
+    // until it returns (see OutputSet::CommitAll), so no writer of this
+    // program made a new one under the name meanwhile. Whether the name is
+    // still this record's is asked by its token before it is emptied, never
+    // by a file number (a volume may number files anew): a reader elsewhere
+    // that settled it, or another writer's in its place, leaves it standing
+    // (ESTALE).
+    int error = 0;
     for (const tyHeldRecord& record : m_ltRecords) {
-        struct stat own;
-        if (::ftruncate(record.nFd, 0) == 0 && ::fstat(record.nFd, &own) == 0) {
+        int why = 0;
+        const RecordName named = RecordNameIsOwn(record.czPath, m_Head, false, record.nFd, &why);
+        if (named != RecordName::Own) {
             ::close(record.nFd);
-            struct stat named;
-            if (Stat(record.czPath, &named) && named.st_dev == own.st_dev && named.st_ino == own.st_ino)
-                Unlink(record.czPath);
+            why = named == RecordName::Unreadable && why != 0 ? why : ESTALE;
+        } else if (::ftruncate(record.nFd, 0) == 0) {
+            ::close(record.nFd);
+            why = Unlink(record.czPath) ? 0 : errno;
         } else {
             // Not emptied: removed while the lock still holds it.
-            Unlink(record.czPath);
+            why = Unlink(record.czPath) ? 0 : errno;
             ::close(record.nFd);
         }
+        error = error ? error : why;
     }
     // A removal a power cut takes back leaves a record whose step is over:
     // settling it again moves or removes nothing.
-    if (sync)
-        SyncRecordFolder(m_ltRecords.front().czPath);
+    if (sync) {
+        const int synced = SyncFolder(QFileInfo(m_ltRecords.front().czPath).absolutePath());
+        error = error ? error : synced;
+    }
     m_ltRecords.clear();
+    return error;
 }
 
 // ---- Settling -----------------------------------------------------------------------
@@ -408,23 +412,22 @@ Replacement SettleReplacement(const QString& journalPath)
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         return errno == ENOENT ? Replacement::None : Replacement::Failed;
-    struct stat st;
-    if (RecordWriterMayLive(fd)) {
+    if (RecordWriterMayLive(fd, journalPath)) {
         ::close(fd);
         return Replacement::Busy;
-    }
-    // The writer may have ended and removed it between the open and the lock.
-    struct stat named;
-    if (::fstat(fd, &st) != 0 || st.st_nlink == 0 || ::lstat(name.constData(), &named) != 0
-        || named.st_ino != st.st_ino) {
-        ::close(fd);
-        return Replacement::None;
     }
     QFile file;
     QByteArray text;
     if (file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
         text = file.readAll();
     file.close();
+    // The writer may have ended and removed it between the open and the
+    // lock: the name must still hold what was read (asked by content, as
+    // a volume may number files anew).
+    if (RecordNameIsOwn(journalPath, text, true, fd) != RecordName::Own) {
+        ::close(fd);
+        return Replacement::None;
+    }
     const tyRecord record = Parse(journalPath, text);
     // The record's other copies are held for the settling, and go with it.
     std::vector<int> twins;
@@ -441,7 +444,7 @@ Replacement SettleReplacement(const QString& journalPath)
         if (twinFd < 0)
             continue;
         twins.push_back(twinFd);
-        if (RecordWriterMayLive(twinFd)) {
+        if (RecordWriterMayLive(twinFd, twin)) {
             closeAll();
             return Replacement::Busy;
         }

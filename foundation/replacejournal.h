@@ -59,8 +59,10 @@ public:
     bool BeginRenames(const QStringList& paths, const std::vector<tyReplaceEntry>& renames);
     // From here on a later reader takes everything back.
     void MarkRollBack();
-    // Removes the record: the step is over.
-    void End(bool sync);
+    // Removes the record: the step is over. 0, or the system's error number
+    // of a record that stays (ESTALE: its name no longer holds this writer's
+    // record; see recordfiles.h), or of a removal not synced.
+    int End(bool sync);
     QString ErrorText() const { return m_czError; }
 
 private:
@@ -73,6 +75,7 @@ private:
     std::vector<tyHeldRecord> m_ltRecords;
     bool m_bBack = false;
     QString m_czJob = QStringLiteral("renames");   // see Begin
+    QByteArray m_Head;   // the records' first lines, this writer's token among them
     QString m_czError;
 };
 

@@ -4,6 +4,7 @@
 #include "foundation/platform/diskprobes.h"
 #include "foundation/platform/filelocks.h"
 #include "foundation/platform/foldernames.h"
+#include "foundation/recordfiles.h"
 #include "foundation/replacejournal.h"
 
 #include <QDateTime>
@@ -161,41 +162,28 @@ bool SafeOutput::Begin(qint64 plannedLength)
 
 bool SafeOutput::CreateTemporary(const QString& stem)
 {
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        m_czTempPath = stem + QStringLiteral("%1").arg(QRandomGenerator::global()->generate() & 0xFFFFFF,
-                                                       kSuffixDigits, 16, QLatin1Char('0'));
-        const QByteArray path = QFile::encodeName(m_czTempPath);
-        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            if (errno == EEXIST)
-                continue;
-            return false;
-        }
-        // Held by another: a sweep that met the new file before its lock,
-        // and removes it; a new name is made. A volume without locks keeps
-        // the file unlocked: no sweep removes anything there.
-        if (TryTemporaryLock(fd, true) == LockTry::Busy) {
-            ::close(fd);
-            continue;
-        }
-        // Another run's sweep may have taken the file between its creation
-        // and the lock: then it has no name any more and a new one is made.
-        struct stat st;
-        if (::fstat(fd, &st) == 0 && st.st_nlink == 0) {
-            ::close(fd);
-            continue;
-        }
-        if (!m_File.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle)) {
-            ::unlink(path.constData());
-            ::close(fd);
-            errno = EIO;
-            return false;
-        }
-        m_nLockFd = fd;
-        return true;
+    // Each attempt under a new name: a taken one is another writer's. A
+    // volume without locks keeps the file unlocked: no sweep removes
+    // anything there.
+    int error = 0;
+    const int fd = CreateRecordFile(
+        [&stem](int) {
+            return stem + QStringLiteral("%1").arg(QRandomGenerator::global()->generate() & 0xFFFFFF, kSuffixDigits, 16,
+                                                   QLatin1Char('0'));
+        },
+        RecordLockKind::Temporary, [](const QString&) { return true; }, &m_czTempPath, &error, 0666);
+    if (fd < 0) {
+        errno = error == EBUSY ? EEXIST : error;
+        return false;
     }
-    errno = EEXIST;
-    return false;
+    if (!m_File.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle)) {
+        ::unlink(QFile::encodeName(m_czTempPath).constData());
+        ::close(fd);
+        errno = EIO;
+        return false;
+    }
+    m_nLockFd = fd;
+    return true;
 }
 
 void SafeOutput::ReleaseLock()

@@ -239,7 +239,16 @@ bool OutputSet::CommitAll(bool sync)
         for (const QString& path : m_Retired)
             QFile::remove(path);
         m_Retired.clear();
-        journal.End(sync);
+        // A record that stays for another reason names files all in place:
+        // its next reader finishes nothing more. One no longer this
+        // writer's was settled by another program or computer that took
+        // this write for an interrupted one (held up past the age rule on a
+        // share without locks): what it left is not known here.
+        if (journal.End(sync) == ESTALE) {
+            m_czError = QStringLiteral("another program or computer took this write for an interrupted one and "
+                                       "settled it; check the files");
+            return false;
+        }
         return true;
     }
     journal.MarkRollBack();

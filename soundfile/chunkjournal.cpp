@@ -23,12 +23,14 @@ namespace {
 const char kMagic[] = "NALVO-SAVE-JOURNAL";
 // 2: each member's regions carry the hashes of the bytes the save writes
 // there. 3: each member also carries the hashes of what the save writes past
-// its old length. Records of the earlier versions are still read: they may
+// its old length. 4: the writer's token follows the version (see
+// recordfiles.h). Records of the earlier versions are still read: they may
 // lie on a card whose save was killed (see MatchUndo for what they cannot
 // undo).
-constexpr quint32 kVersion = 3;
+constexpr quint32 kVersion = 4;
 constexpr quint32 kFirstVersion = 1;
 constexpr quint32 kRegionHashVersion = 2;
+constexpr quint32 kTailHashVersion = 3;
 // A record larger than this is not a record of ours.
 constexpr qint64 kMaxJournalBytes = 256 * 1024 * 1024;
 
@@ -48,12 +50,15 @@ QByteArray Checksum(const QByteArray& body)
     for (; left > 0; ++p, --left)
         hash = (hash ^ quint8(*p)) * 0x100000001B3ull;
     QByteArray sum;
-    QDataStream(&sum, QIODevice::WriteOnly) << hash;
+    QDataStream stream(&sum, QIODevice::WriteOnly);
+    stream.setVersion(kRecordStreamVersion);
+    stream << hash;
     return sum;
 }
 
-// The record's bytes: its members' undo, then the checksum.
-QByteArray Serialise(const QList<tyChunkUndo>& members)
+// The record's bytes: its writer's token, its members' undo, then the
+// checksum. *head: the bytes up to the token's end.
+QByteArray Serialise(const QList<tyChunkUndo>& members, const QByteArray& token, QByteArray* head)
 {
     // The old bytes make nearly all of the record: room for them at once,
     // not a copy of everything written so far at every growth.
@@ -70,8 +75,11 @@ QByteArray Serialise(const QList<tyChunkUndo>& members)
     body.reserve(room + 8);
     {
         QDataStream out(&body, QIODevice::WriteOnly);
+        out.setVersion(kRecordStreamVersion);
         out.writeRawData(kMagic, int(sizeof(kMagic)));
-        out << kVersion << quint32(members.size());
+        out << kVersion << token;
+        *head = body;
+        out << quint32(members.size());
         for (const tyChunkUndo& member : members) {
             out << member.czFileName << member.nOldLength << member.nNewLength
                 << quint32(member.lRegions.size());
@@ -105,18 +113,27 @@ bool Names(int fd, const QString& path)
            && open.st_ino == named.st_ino;
 }
 
-// Two open descriptors of one file.
-bool SameFile(int a, int b)
+// The bytes of an open record, from its start; empty when unreadable.
+QByteArray ReadDescriptor(int fd)
 {
-    struct stat sa, sb;
-    return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    QFile file;
+    QByteArray bytes;
+    if (file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle) && file.size() <= kMaxJournalBytes
+        && file.seek(0))
+        bytes = file.readAll();
+    file.close();
+    return bytes;
 }
 
-// Removes path when it still names the file open as fd.
+// Removes the record open as fd from path when the name still holds its
+// bytes (or, for one not yet written whole, still names that file).
 void RemoveOwn(int fd, const QString& path)
 {
-    if (Names(fd, path))
-        ::unlink(QFile::encodeName(path).constData());
+    const QByteArray bytes = ReadDescriptor(fd);
+    if (bytes.isEmpty() || RemoveRecordIfOwn(path, bytes, true, fd) != 0) {
+        if (Names(fd, path))
+            ::unlink(QFile::encodeName(path).constData());
+    }
 }
 
 // Creates the temporary record exclusively: one a live writer holds (see
@@ -127,37 +144,35 @@ void RemoveOwn(int fd, const QString& path)
 // descriptor, or -1 (*error).
 int CreateTemporary(const QString& path, int* error)
 {
-    const QByteArray name = QFile::encodeName(path);
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
-        if (fd < 0 && errno != EEXIST) {
-            *error = errno;
-            return -1;
-        }
-        if (fd >= 0) {
-            // A judge that met it before the lock took it for a killed
-            // writer's and removed it: made again. Unsupported leaves the
-            // record to the age rule.
-            struct stat own;
-            if (TryRecordLock(fd) != LockTry::Busy && ::fstat(fd, &own) == 0 && own.st_nlink > 0) {
-                *error = 0;
-                return fd;
-            }
-            ::close(fd);
-            continue;
-        }
-        const int left = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-        if (left < 0)
-            continue;
-        const bool live = RecordWriterMayLive(left);
-        if (!live)
-            RemoveOwn(left, path);
-        ::close(left);
-        if (live)
-            break;
-    }
-    *error = EBUSY;
-    return -1;
+    QString made;
+    return CreateRecordFile([&path](int) { return path; }, RecordLockKind::Record,
+                            [&path](const QString&) {
+                                const int left = ::open(QFile::encodeName(path).constData(),
+                                                        O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+                                if (left < 0)
+                                    return true;   // gone meanwhile
+                                const bool live = RecordWriterMayLive(left, path);
+                                if (!live)
+                                    RemoveOwn(left, path);
+                                ::close(left);
+                                return !live;
+                            },
+                            &made, error);
+}
+
+// After the rename: the descriptor holds the record's lock where the name
+// still names its file; a volume that renamed through a link gives the name
+// another file, whose lock is taken anew (see recordfiles.h).
+void FollowRenamedRecord(tyChunkJournalWrite* record)
+{
+    if (Names(record->nFd, record->czPath))
+        return;
+    const int named = ::open(QFile::encodeName(record->czPath).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (named < 0)
+        return;
+    ::close(record->nFd);
+    record->nFd = named;
+    TryRecordLock(named);   // a refusal leaves it to the age rule, as a volume without locks
 }
 
 } // namespace
@@ -166,7 +181,7 @@ void WriteChunkJournals(QList<tyChunkJournalWrite>* records)
 {
     QVector<int> written;
     for (tyChunkJournalWrite& record : *records) {
-        const QByteArray body = Serialise(record.lMembers);
+        const QByteArray body = Serialise(record.lMembers, NewRecordToken(), &record.head);
         record.nFd = CreateTemporary(ChunkJournalTemporaryPath(record.czPath), &record.nError);
         for (qint64 done = 0; record.nError == 0 && done < body.size();) {
             const ssize_t n = ::write(record.nFd, body.constData() + done, size_t(body.size() - done));
@@ -194,6 +209,8 @@ void WriteChunkJournals(QList<tyChunkJournalWrite>* records)
             record.nError = dataError;
         if (record.nError == 0 && !RenameNoReplace(ChunkJournalTemporaryPath(record.czPath), record.czPath))
             record.nError = errno == EEXIST ? EBUSY : errno;
+        if (record.nError == 0)
+            FollowRenamedRecord(&record);
         const QString folder = QFileInfo(record.czPath).absolutePath();
         if (record.nError == 0 && !folders.contains(folder))
             folders << folder;
@@ -208,27 +225,35 @@ void WriteChunkJournals(QList<tyChunkJournalWrite>* records)
         // Not known to be on the disk: no file may change on its strength.
         // One whose removal fails is a killed writer's to the next reader,
         // whose roll-back finds every file as it was and only removes it.
-        RemoveOwn(record.nFd, renamed ? record.czPath : ChunkJournalTemporaryPath(record.czPath));
+        if (!renamed || RemoveRecordIfOwn(record.czPath, record.head, false, record.nFd) == ESTALE)
+            RemoveOwn(record.nFd, ChunkJournalTemporaryPath(record.czPath));
         CloseChunkJournal(&record);
         record.czWhy = SystemErrorText(record.nError);
     }
 }
 
-bool ChunkJournalIsOwn(const tyChunkJournalWrite& record)
+RecordName ChunkJournalName(const tyChunkJournalWrite& record)
 {
-    return Names(record.nFd, record.czPath);
+    return record.head.isEmpty() ? RecordName::Gone : RecordNameIsOwn(record.czPath, record.head, false, record.nFd);
 }
+
+bool ChunkJournalIsOwn(const tyChunkJournalWrite& record) { return ChunkJournalName(record) == RecordName::Own; }
 
 int RemoveChunkJournal(tyChunkJournalWrite* record)
 {
     // Closed before it is removed: a FUSE volume (exfat-fuse) keeps a file
-    // removed while open as a ".fuse_hidden" one. Another writer takes the
-    // name only once it is gone, and no one takes a live record for a
-    // killed one's (see RecordWriterMayLive), so the name is still this
-    // record's at the removal.
-    const bool own = ChunkJournalIsOwn(*record);
+    // removed while open as a ".fuse_hidden" one. Removed only while the
+    // name holds this writer's token: a loader elsewhere that took a
+    // stalled writer's record for a killed one's may have rolled it back,
+    // or another writer's may stand there since.
+    int error = 0;
+    const RecordName named = record->head.isEmpty()
+                                 ? RecordName::Gone
+                                 : RecordNameIsOwn(record->czPath, record->head, false, record->nFd, &error);
     CloseChunkJournal(record);
-    if (!own)
+    if (named == RecordName::Unreadable)
+        return error ? error : EIO;
+    if (named != RecordName::Own)
         return ESTALE;
     return ::unlink(QFile::encodeName(record->czPath).constData()) == 0 ? 0 : errno;
 }
@@ -251,21 +276,34 @@ bool ReadChunkJournal(QFile& file, QList<tyChunkUndo>* members)
     members->clear();
     if (file.size() > kMaxJournalBytes || file.size() < 8 || !file.seek(0))
         return false;
-    QByteArray bytes = file.readAll();
+    return ParseChunkJournal(file.readAll(), members);
+}
+
+bool ParseChunkJournal(QByteArray bytes, QList<tyChunkUndo>* members)
+{
+    members->clear();
+    if (bytes.size() > kMaxJournalBytes || bytes.size() < 8)
+        return false;
     const QByteArray sum = bytes.right(8);
     bytes.chop(8);
     if (Checksum(bytes) != sum)
         return false;
     QDataStream in(bytes);
+    in.setVersion(kRecordStreamVersion);
     char magic[sizeof(kMagic)];
     quint32 version = 0;
     quint32 count = 0;
     if (in.readRawData(magic, int(sizeof(magic))) != int(sizeof(magic))
         || QByteArray(magic, int(sizeof(magic))) != QByteArray(kMagic, int(sizeof(kMagic))))
         return false;
-    in >> version >> count;
+    in >> version;
     if (version < kFirstVersion || version > kVersion)
         return false;
+    if (version > kTailHashVersion) {
+        QByteArray token;
+        in >> token;
+    }
+    in >> count;
     for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
         tyChunkUndo member;
         quint32 regions = 0;
@@ -397,7 +435,7 @@ void DropLeftHolder(int fd, const QString& path, tyJournalRollBack* result)
     const QString temporary = ChunkJournalTemporaryPath(path);
     const int writing = ::open(QFile::encodeName(temporary).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (writing >= 0) {
-        result->eWriter = JudgeRecordWriter(writing);
+        result->eWriter = JudgeRecordWriter(writing, temporary);
         ::close(writing);
         ::close(fd);
         return;
@@ -417,7 +455,7 @@ void DropLeftHolder(int fd, const QString& path, tyJournalRollBack* result)
 
 } // namespace
 
-tyJournalRollBack RollBackChunkJournal(const QString& path, int ownDescriptor)
+tyJournalRollBack RollBackChunkJournal(const QString& path, const QByteArray& ownHead)
 {
     tyJournalRollBack result;
     // The record is judged on the descriptor it is read, applied and
@@ -428,39 +466,36 @@ tyJournalRollBack RollBackChunkJournal(const QString& path, int ownDescriptor)
     const int torn = ::open(QFile::encodeName(temporary).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (torn >= 0) {
         result.bFound = true;
-        const RecordWriter writer = JudgeRecordWriter(torn);
+        const RecordWriter writer = JudgeRecordWriter(torn, temporary);
         // A torn one that stays (its removal refused) changed nothing: the
         // next reader tries again. A live one is another writer's, about to
         // take the record's name: none may be settled now but the caller's
         // own.
         if (writer == RecordWriter::Gone)
             RemoveOwn(torn, temporary);
-        else if (ownDescriptor < 0)
+        else if (ownHead.isEmpty())
             result.eWriter = writer;
         ::close(torn);
     }
     const int fd = result.eWriter != RecordWriter::Gone
                        ? -1
                        : ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    const bool own = fd >= 0 && ownDescriptor >= 0 && SameFile(fd, ownDescriptor);
-    if (ownDescriptor >= 0)
-        ::close(ownDescriptor);
     if (fd < 0)
         return result;
+    // Judged and removed by what was read: on a volume that numbers files
+    // anew, a descriptor tells nothing of whose file a name holds.
+    const QByteArray bytes = ReadDescriptor(fd);
+    const bool own = !ownHead.isEmpty() && bytes.startsWith(ownHead);
     result.bFound = true;
     result.bRecord = true;
     if (!own)
-        result.eWriter = JudgeRecordWriter(fd);
-    if (!own && result.eWriter == RecordWriter::Gone && IsHeldName(path) && Names(fd, path)) {
+        result.eWriter = JudgeRecordWriter(fd, path);
+    if (!own && result.eWriter == RecordWriter::Gone && bytes.isEmpty() && IsHeldName(path) && Names(fd, path)) {
         DropLeftHolder(fd, path, &result);
         return result;
     }
-    QFile file;
     QList<tyChunkUndo> members;
-    const bool read = result.eWriter == RecordWriter::Gone
-                      && file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle)
-                      && ReadChunkJournal(file, &members);
-    file.close();
+    const bool read = result.eWriter == RecordWriter::Gone && ParseChunkJournal(bytes, &members);
     if (result.eWriter != RecordWriter::Gone || !read) {
         // Written whole or not at all, so one that does not read is no
         // record of ours: left for a person to look at.
@@ -474,7 +509,7 @@ tyJournalRollBack RollBackChunkJournal(const QString& path, int ownDescriptor)
     // be taken for a killed save's again, and applied over whatever the
     // take holds by then. Closed before it is removed (see
     // RemoveChunkJournal), and only while its name is still this record's.
-    const bool named = Names(fd, path);
+    const bool named = RecordNameIsOwn(path, bytes, true, fd) == RecordName::Own;
     ::close(fd);
     if (!result.lczFailed.isEmpty())
         return result;

@@ -2,6 +2,7 @@
 #define NALVO_SOUNDFILE_CHUNKJOURNAL_H
 
 #include "foundation/folderlock.h"
+#include "foundation/recordfiles.h"
 #include "soundfile/riffwriter.h"
 
 #include <QList>
@@ -22,7 +23,9 @@ struct tyChunkJournalWrite {
     QList<tyChunkUndo> lMembers;
     int nError = 0;   // the system's error number; 0: the record is on the disk
     QString czWhy;    // its text
-    int nFd = -1;     // the record, open from its writing to its removal: tells it is this writer's
+    int nFd = -1;     // the record, open from its writing to its removal: holds its lock
+    QByteArray head;  // the record's first bytes, its writer token among them: tells it is this writer's
+                      // on any volume (see recordfiles.h)
 };
 // Writes each record atomically, all in the same steps: every record's
 // bytes synced in one group, then the renames, then their folders synced
@@ -32,16 +35,21 @@ struct tyChunkJournalWrite {
 // is left as it is.
 void WriteChunkJournals(QList<tyChunkJournalWrite>* records);
 // The record's path still names the record this writer wrote: no one
-// removed it or put another in its place.
+// removed it or put another in its place. Asked by its content (its
+// head), never by a file number.
+RecordName ChunkJournalName(const tyChunkJournalWrite& record);
 bool ChunkJournalIsOwn(const tyChunkJournalWrite& record);
 // Removes the record when it is still this writer's, and closes it: 0, or
-// the system's error number (ESTALE: the name holds another's, or none).
+// the system's error number (ESTALE: the name holds another's, or none,
+// which is no success).
 int RemoveChunkJournal(tyChunkJournalWrite* record);
 // Closes the record's descriptor; the file stays.
 void CloseChunkJournal(tyChunkJournalWrite* record);
 // False when the file is missing, torn or not a record of this kind.
+// Every version is read (see recordfiles.h).
 bool ReadChunkJournal(const QString& path, QList<tyChunkUndo>* members);
 bool ReadChunkJournal(QFile& file, QList<tyChunkUndo>* members);
+bool ParseChunkJournal(QByteArray bytes, QList<tyChunkUndo>* members);
 // The name the record is written under before its rename.
 QString ChunkJournalTemporaryPath(const QString& path);
 
@@ -66,8 +74,9 @@ struct tyJournalRollBack {
 // the old bytes nor the save's where the save wrote), none is touched and
 // the record stays. A torn temporary record changed nothing and is just
 // removed. Nothing is done while the writer of either may still be running
-// (see RecordWriterMayLive), but by that writer itself: ownDescriptor, when
-// not -1, is its record (see tyChunkJournalWrite), taken over and closed.
-tyJournalRollBack RollBackChunkJournal(const QString& path, int ownDescriptor = -1);
+// (see RecordWriterMayLive), but by that writer itself: ownHead, when not
+// empty, is its record's head (see tyChunkJournalWrite); a record under the
+// name that begins with it is the caller's own, whatever its lock or age.
+tyJournalRollBack RollBackChunkJournal(const QString& path, const QByteArray& ownHead = QByteArray());
 
 #endif

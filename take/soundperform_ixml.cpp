@@ -4,6 +4,7 @@
 #include "foundation/fileutil.h"
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/recordfiles.h"
 #include "soundfile/chunkjournal.h"
 #include "soundfile/ixmlnames.h"
 #include "take/takefamily.h"
@@ -123,6 +124,7 @@ struct tyTakeSave {
     QByteArray payloads[QSoundPerform::kMaxTracks];
     tyChunkJournalWrite record;   // what undoes the save, once planned
     bool bLive = true;            // not refused or undone so far
+    bool bRecordGone = false;     // its record removed by this save itself (see recordfiles.h, I3)
 };
 
 QString FolderOf(const QSoundPerform* take) { return QDir::cleanPath(take->m_czTakeFolder) + QLatin1Char('/'); }
@@ -177,6 +179,13 @@ private:
     void Refuse(tyTakeSave& save, const QString& why);
     // Puts every member back from the take's record.
     void Undo(tyTakeSave& save, const QString& why);
+    // The record still holds this save's token (recordfiles.h, I1, I2):
+    // else the save stops, told what its files hold, and false.
+    bool StillOwnRecord(tyTakeSave& save);
+    // Stops a save whose record another program took over or removed.
+    void StopTakenOver(tyTakeSave& save);
+    // What the take's files hold now against this save's record.
+    QString DiskText(const tyTakeSave& save) const;
     QString NoRoomText(const tyTakeSave& save) const;
     QString BusyText(const tyTakeSave& save) const;
 
@@ -221,20 +230,19 @@ void TakeGroupSave::Undo(tyTakeSave& save, const QString& why)
 {
     for (int t : save.lMembers)
         save.pTake->m_SndFile[t].Close();
-    // Only this save's own record is applied, open still (unless its
-    // removal was just refused), as this writer's whatever the volume's
-    // locks say of it. A record in its place (on a volume without locks) is
-    // another writer's, whose take it describes.
-    const bool taken = save.record.nFd >= 0 && !ChunkJournalIsOwn(save.record);
-    if (taken)
-        CloseChunkJournal(&save.record);
-    const int own = save.record.nFd;
-    save.record.nFd = -1;
-    const tyJournalRollBack result = taken ? tyJournalRollBack() : RollBackChunkJournal(save.record.czPath, own);
+    // Only this save's own record is applied, known by its token (see
+    // recordfiles.h), as this writer's whatever the volume's locks say of
+    // it. A record in its place (on a volume without locks) is another
+    // writer's, whose take it describes.
+    const bool taken = save.record.head.isEmpty() || ChunkJournalName(save.record) != RecordName::Own;
+    CloseChunkJournal(&save.record);
+    const tyJournalRollBack result = taken ? tyJournalRollBack() : RollBackChunkJournal(save.record.czPath,
+                                                                                        save.record.head);
     if (!result.bRecord) {
-        save.pTake->ReportSave(why + QStringLiteral("\nIts save record was removed by another program, so the take "
-                                                    "could not be put back: its files may hold part of this save. "
-                                                    "Check the take and save it again."));
+        // Taken over meanwhile: what the files hold is told as it stands.
+        save.pTake->ReportSave(why + QStringLiteral("\nIts save record was removed or replaced by another program, so "
+                                                    "the take could not be put back. ")
+                               + DiskText(save));
         save.bLive = false;
         return;
     }
@@ -252,10 +260,66 @@ void TakeGroupSave::Undo(tyTakeSave& save, const QString& why)
     save.bLive = false;
 }
 
-QString TakeGroupSave::BusyText(const tyTakeSave& save) const
+QString TakeGroupSave::BusyText(const tyTakeSave& save) const { return RecordTexts::Busy(save.pTake->m_czBaseName); }
+
+bool TakeGroupSave::StillOwnRecord(tyTakeSave& save)
 {
-    return QStringLiteral("Take %1 is being saved or read by another window or program; save again in a moment.")
-        .arg(save.pTake->m_czBaseName);
+    int error = 0;
+    switch (RecordNameIsOwn(save.record.czPath, save.record.head, false, save.record.nFd, &error)) {
+    case RecordName::Own:
+        return true;
+    case RecordName::Other:
+    case RecordName::Gone:
+        StopTakenOver(save);
+        return false;
+    case RecordName::Unreadable:
+        break;
+    }
+    Undo(save, QStringLiteral("The save record %1 cannot be read back (%2), so the save was undone.")
+                   .arg(save.record.czPath, SystemErrorText(error)));
+    return false;
+}
+
+void TakeGroupSave::StopTakenOver(tyTakeSave& save)
+{
+    // Nothing more is written (I2): the record that undoes this save is
+    // gone or another's, and the other program settled the take as it
+    // found it.
+    for (int t : save.lMembers)
+        save.pTake->m_SndFile[t].Close();
+    CloseChunkJournal(&save.record);
+    MyQDebug("TakeGroupSave: the save record %s is no longer this save's", qPrintable(save.record.czPath));
+    save.pTake->ReportSave(RecordTexts::TakenOver(save.pTake->m_czBaseName, DiskText(save)));
+    save.bLive = false;
+}
+
+QString TakeGroupSave::DiskText(const tyTakeSave& save) const
+{
+    const QString folder = QFileInfo(save.record.czPath).absolutePath() + QLatin1Char('/');
+    int before = 0, partly = 0, other = 0;
+    for (const tyChunkUndo& member : save.record.lMembers) {
+        QFile file(folder + member.czFileName);
+        QString why;
+        if (!file.open(QIODevice::ReadOnly)) {
+            ++other;
+            continue;
+        }
+        switch (RiffChunkWriter::MatchUndo(file, member, &why)) {
+        case RiffChunkWriter::UndoMatch::Before: ++before; break;
+        case RiffChunkWriter::UndoMatch::Partly: ++partly; break;
+        case RiffChunkWriter::UndoMatch::Changed:
+        case RiffChunkWriter::UndoMatch::Unfit: ++other; break;
+        }
+    }
+    const int count = save.record.lMembers.size();
+    if (before == count)
+        return QStringLiteral("Its files are as they were before this save; save it again.");
+    return QStringLiteral("Of its %1 files, %2 hold this save (or part of it), %3 are as before it and %4 were changed "
+                          "by another program: select the take again, check it and save it again.")
+        .arg(count)
+        .arg(partly)
+        .arg(before)
+        .arg(other);
 }
 
 bool TakeGroupSave::SettleLeftSave(tyTakeSave& save, const FolderNameProbe& names)
@@ -465,6 +529,7 @@ void TakeGroupSave::WriteRecords()
         save.record.nError = records.at(int(i)).nError;
         save.record.czWhy = records.at(int(i)).czWhy;
         save.record.nFd = records.at(int(i)).nFd;
+        save.record.head = records.at(int(i)).head;
         if (save.record.nError == EBUSY)
             Refuse(save, BusyText(save));
         else if (save.record.nError != 0)
@@ -513,6 +578,10 @@ void TakeGroupSave::ReserveAndCommit()
         QSoundPerform* take = save.pTake;
         for (int i = 0; save.bLive && i < save.lMembers.size(); ++i) {
             const int t = save.lMembers.at(i);
+            // I1: a member changes only under this save's record, on the disk.
+            Q_ASSERT(save.record.nError == 0 && !save.record.head.isEmpty());
+            if (!StillOwnRecord(save))
+                break;
             RiffChunkWriter writer = take->m_SndFile[t].ChunkWriter();
             if (!writer.ReserveIxmlRewrite(save.plans[t], save.payloads[t])) {
                 MyQDebug("TakeGroupSave::ReserveAndCommit(): member %d of %d cannot grow: %s", i + 1,
@@ -522,6 +591,8 @@ void TakeGroupSave::ReserveAndCommit()
         }
         for (int i = 0; save.bLive && i < save.lMembers.size(); ++i) {
             const int t = save.lMembers.at(i);
+            if (!StillOwnRecord(save))
+                break;
             RiffChunkWriter writer = take->m_SndFile[t].ChunkWriter();
             if (!writer.CommitIxmlRewrite(save.plans[t], save.payloads[t]))
                 Undo(save, QStringLiteral("The save failed and was undone: %1").arg(writer.ErrorText()));
@@ -559,15 +630,17 @@ void TakeGroupSave::RemoveRecords()
             continue;
         const int removed = RemoveChunkJournal(&save.record);
         if (removed == ESTALE) {
-            // Taken away by another program: every member holds this save,
-            // on the disk, so the take is saved all the same.
-            MyQDebug("TakeGroupSave::RemoveRecords(): the save record %s was no longer this save's",
-                     qPrintable(save.record.czPath));
-        } else if (removed != 0) {
-            Undo(save, QStringLiteral("The save record %1 cannot be removed (%2), so the save was undone.")
-                           .arg(save.record.czPath, SystemErrorText(removed)));
+            // Taken over by another program (a load elsewhere that took this
+            // save for an interrupted one and undid it), or replaced by
+            // another writer's: never a success (I3).
+            StopTakenOver(save);
             continue;
         }
+        if (removed != 0) {
+            Undo(save, RecordTexts::NotRemoved(save.record.czPath, SystemErrorText(removed)));
+            continue;
+        }
+        save.bRecordGone = true;
         const TakeFolderLock* lock = m_mLocks[FolderOf(save.pTake)].get();
         m_mRemovedIn.emplace(FolderOf(save.pTake), lock ? lock->Descriptor() : -1);
     }
@@ -592,6 +665,7 @@ void TakeGroupSave::Finish(bool* saved)
         if (!save.bLive)
             continue;
         QSoundPerform* take = save.pTake;
+        Q_ASSERT(save.bRecordGone);   // I3: saved only once its own removal of its record succeeded
         if (folderError != 0 && m_mRemovedIn.count(FolderOf(take)) != 0)
             take->ReportSave(QStringLiteral("The take was saved, but the removal of its save record cannot be put "
                                             "on the card (%1): if the power fails before the card is unmounted, "

@@ -4,7 +4,9 @@
 
 #include "foundation/fileutil.h"
 #include "foundation/folderlock.h"
+#include "foundation/messageloging.h"
 #include "foundation/naming.h"
+#include "foundation/recordfiles.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/replacejournal.h"
 #include "soundfile/soundfile.h"
@@ -94,8 +96,7 @@ TakeRename::Result TakeRename::Execute()
     TakeFolderLock lock;
     if (!lock.Acquire(folder + QLatin1Char('/'), TakeFolderLock::Mode::Alone)) {
         m_czOffender = m_ltMoves.first().first;
-        m_czError = QStringLiteral("The take is being read or written by another window or program.\n"
-                                   "Every file keeps its old name.");
+        m_czError = RecordTexts::RenameBusy() + QStringLiteral("\nEvery file keeps its old name.");
         return Result::Failed;
     }
     // Every target and source first: a clash found half-way would leave a
@@ -149,7 +150,12 @@ TakeRename::Result TakeRename::Execute()
         // Done once the new names are on the disk; only then may the record go.
         const int error = SyncFolder(folder);
         if (error == 0) {
-            record.End(true);
+            // A record that stays (its name no longer this writer's, or its
+            // removal refused) names files that all stand under their new
+            // names: the next load settles it forward, to what is done here.
+            if (const int ended = record.End(true))
+                MyQDebug("TakeRenamer: the record of the renames stays (%s); the next load settles it",
+                         qPrintable(SystemErrorText(ended)));
             return Result::Done;
         }
         m_czOffender = m_ltMoves.first().second;

@@ -1,6 +1,7 @@
 #include "take/takesavejournal.h"
 
 #include "foundation/fileutil.h"
+#include "foundation/recordfiles.h"
 #include "foundation/messageloging.h"
 #include "foundation/replacejournal.h"
 #include "foundation/safeoutput.h"
@@ -123,9 +124,7 @@ bool SettleLeftRecords(const QString& folder, const QString& name, QString* why)
     switch (UndoLeftSave(folder, name, &error, &writer)) {
     case LeftSave::Live:
         if (writer == RecordWriter::Recent)
-            *why = QStringLiteral("Take %1 is being saved by another window or program, or a save of it was "
-                                  "interrupted and will be undone in at most %2 s; it was not read: open it again "
-                                  "in a moment.").arg(name).arg(kRecordLiveSeconds);
+            *why = RecordTexts::BusyOrInterrupted(name, kRecordLiveSeconds);
         return false;
     case LeftSave::Blocked:
         *why = LeftSaveBlockedText(name, error, true);
@@ -189,8 +188,7 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
         locked = lock->Acquire(folder, TakeFolderLock::Mode::Alone) && SettleLeftRecords(folder, name, &why);
     if (!locked) {
         if (why.isEmpty())
-            why = QStringLiteral("Take %1 is being saved by another window or program and was not read; open it "
-                                 "again in a moment.").arg(name);
+            why = RecordTexts::NotRead(name);
         SendUserMessage(QStringLiteral("Take not read"), QStringLiteral("Path:%1\nTake:%2\n%3").arg(folder, name, why));
         if (refusal)
             *refusal = why;
@@ -204,15 +202,20 @@ int DropLeftSave(const QString& folder, const QString& baseName)
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         return errno == ENOENT ? 0 : errno;
-    // Judged again on the descriptor that is then removed: the name may
-    // have gone to another writer's record since it was judged.
-    struct stat open, named;
-    const bool gone = !RecordWriterMayLive(fd) && ::fstat(fd, &open) == 0 && ::lstat(name.constData(), &named) == 0
-                      && open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+    // Judged again on what is then removed: the name may have gone to
+    // another writer's record since it was judged, which the bytes read
+    // tell on any volume (see recordfiles.h).
+    const bool gone = !RecordWriterMayLive(fd, QFile::decodeName(name));
+    QFile file;
+    QByteArray bytes;
+    if (gone && file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        bytes = file.readAll();
+    file.close();
+    const int removed = gone ? RemoveRecordIfOwn(QFile::decodeName(name), bytes, true, fd) : EBUSY;
     ::close(fd);
     if (!gone)
         return EBUSY;
-    return ::unlink(name.constData()) == 0 || errno == ENOENT ? 0 : errno;
+    return removed == ESTALE ? (QFile::exists(QFile::decodeName(name)) ? EBUSY : 0) : removed;
 }
 
 QString LeftSaveBlockedText(const QString& baseName, int error, bool load)
@@ -264,8 +267,7 @@ bool RollBackSavesBeforeReplacing(const QStringList& paths, QString* why)
         case LeftSave::None:
             break;
         case LeftSave::Live:
-            *why = QStringLiteral("take %1 is being saved by another window or program; nothing was replaced")
-                       .arg(name);
+            *why = RecordTexts::NotReplaced(name);
             return false;
         case LeftSave::Stale:
         case LeftSave::Blocked:
@@ -284,8 +286,7 @@ bool RollBackSavesBeforeReplacingAlone(const QStringList& paths, QString* why)
     for (const QString& path : paths) {
         TakeFolderLock lock;
         if (!lock.Acquire(QFileInfo(path).absolutePath() + QLatin1Char('/'), TakeFolderLock::Mode::Alone)) {
-            *why = QStringLiteral("%1 is being saved or read by another window or program; try again in a moment")
-                       .arg(path);
+            *why = RecordTexts::FolderBusy(path);
             return false;
         }
         if (!RollBackSavesBeforeReplacing({path}, why))

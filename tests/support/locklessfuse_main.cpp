@@ -4,13 +4,24 @@
 // mount is one computer. Nothing is cached: each mount sees the other's
 // writes at once, as the tests need to judge the folder between steps.
 //
-// Usage: nalvo-lockless-fuse FOLDER MOUNTPOINT (runs until unmounted).
+// Usage: nalvo-lockless-fuse [OPTION]... FOLDER MOUNTPOINT (runs until
+// unmounted). The options make it a share of a kind the program meets:
+//   --no-rename-flags  a rename with flags (RENAME_NOREPLACE) is refused with
+//                      EINVAL, as by servers without the atomic form
+//   --new-numbers      file numbers are the pass-through's own, not the
+//                      folder's: a second name of a file (a link) has
+//                      another number, and a file open under a removed
+//                      name answers ESTALE to fstat
+//   --time-shift=S     every file time is told S seconds later than the
+//                      folder holds it (negative: earlier), as a server
+//                      whose clock runs ahead or behind
 #define FUSE_USE_VERSION 31
 
 #include <fuse3/fuse.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -23,6 +34,9 @@
 namespace {
 
 int g_Folder = -1;   // the shared folder, opened once
+bool g_NoRenameFlags = false;
+bool g_NewNumbers = false;
+time_t g_TimeShift = 0;   // seconds added to every time told
 
 // The path below the folder, as the *at() calls take it.
 std::string Rel(const char* path)
@@ -36,7 +50,7 @@ int Result(int result) { return result < 0 ? -errno : result; }
 
 void* Init(fuse_conn_info*, fuse_config* config)
 {
-    config->use_ino = 1;
+    config->use_ino = g_NewNumbers ? 0 : 1;
     config->attr_timeout = 0;
     config->entry_timeout = 0;
     config->negative_timeout = 0;
@@ -47,7 +61,22 @@ void* Init(fuse_conn_info*, fuse_config* config)
 
 int GetAttr(const char* path, struct stat* st, fuse_file_info* fi)
 {
-    return Result(fi ? ::fstat(int(fi->fh), st) : ::fstatat(g_Folder, Rel(path).c_str(), st, AT_SYMLINK_NOFOLLOW));
+    int result;
+    if (g_NewNumbers) {
+        // Asked by name, as a server that keeps no open files does: a
+        // removed name is stale.
+        result = path ? Result(::fstatat(g_Folder, Rel(path).c_str(), st, AT_SYMLINK_NOFOLLOW)) : -ESTALE;
+        if (fi && result == -ENOENT)
+            result = -ESTALE;
+    } else {
+        result = Result(fi ? ::fstat(int(fi->fh), st) : ::fstatat(g_Folder, Rel(path).c_str(), st, AT_SYMLINK_NOFOLLOW));
+    }
+    if (result == 0) {
+        st->st_atim.tv_sec += g_TimeShift;
+        st->st_mtim.tv_sec += g_TimeShift;
+        st->st_ctim.tv_sec += g_TimeShift;
+    }
+    return result;
 }
 
 int Access(const char* path, int mode) { return Result(::faccessat(g_Folder, Rel(path).c_str(), mode, 0)); }
@@ -79,6 +108,8 @@ int RmDir(const char* path) { return Result(::unlinkat(g_Folder, Rel(path).c_str
 
 int Rename(const char* from, const char* to, unsigned int flags)
 {
+    if (flags != 0 && g_NoRenameFlags)
+        return -EINVAL;
     return Result(::renameat2(g_Folder, Rel(from).c_str(), g_Folder, Rel(to).c_str(), flags));
 }
 
@@ -110,8 +141,14 @@ int Truncate(const char* path, off_t size, fuse_file_info* fi)
     return result;
 }
 
-int UTimens(const char* path, const timespec times[2], fuse_file_info* fi)
+int UTimens(const char* path, const timespec given[2], fuse_file_info* fi)
 {
+    // Times set are told back as set: the shift is taken off on the way in.
+    timespec times[2] = {given[0], given[1]};
+    for (timespec& time : times) {
+        if (time.tv_nsec != UTIME_NOW && time.tv_nsec != UTIME_OMIT)
+            time.tv_sec -= g_TimeShift;
+    }
     return Result(fi ? ::futimens(int(fi->fh), times)
                      : ::utimensat(g_Folder, Rel(path).c_str(), times, AT_SYMLINK_NOFOLLOW));
 }
@@ -178,13 +215,26 @@ int Flock(const char*, fuse_file_info*, int) { return -ENOLCK; }
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s FOLDER MOUNTPOINT\n", argv[0]);
+    int first = 1;
+    for (; first < argc && std::strncmp(argv[first], "--", 2) == 0; ++first) {
+        const std::string option = argv[first];
+        if (option == "--no-rename-flags")
+            g_NoRenameFlags = true;
+        else if (option == "--new-numbers")
+            g_NewNumbers = true;
+        else if (option.rfind("--time-shift=", 0) == 0)
+            g_TimeShift = time_t(std::atol(option.c_str() + 13));
+        else
+            break;
+    }
+    if (argc - first != 2) {
+        std::fprintf(stderr, "usage: %s [--no-rename-flags] [--new-numbers] [--time-shift=S] FOLDER MOUNTPOINT\n",
+                     argv[0]);
         return 2;
     }
-    g_Folder = ::open(argv[1], O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    g_Folder = ::open(argv[first], O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (g_Folder < 0) {
-        std::perror(argv[1]);
+        std::perror(argv[first]);
         return 2;
     }
     fuse_operations operations = {};
@@ -214,6 +264,6 @@ int main(int argc, char** argv)
     operations.flock = Flock;
     char fsname[] = "-ofsname=nalvo-lockless";
     char foreground[] = "-f";
-    char* arguments[] = {argv[0], argv[2], foreground, fsname, nullptr};
+    char* arguments[] = {argv[0], argv[first + 1], foreground, fsname, nullptr};
     return fuse_main(4, arguments, &operations, nullptr);
 }

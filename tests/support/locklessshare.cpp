@@ -21,7 +21,7 @@ bool Mounted(const QString& folder)
 
 } // namespace
 
-LocklessShare::LocklessShare(const QString& tool, const QString& scratch)
+LocklessShare::LocklessShare(const QString& tool, const QString& scratch, const QStringList& options)
 {
     m_czFolder = scratch + QStringLiteral("/shared/");
     if (tool.isEmpty() || !QFileInfo(tool).isExecutable()) {
@@ -37,7 +37,7 @@ LocklessShare::LocklessShare(const QString& tool, const QString& scratch)
         QDir().mkpath(m_czMounts[i]);
         m_pServers[i] = std::make_unique<QProcess>();
         m_pServers[i]->setProcessChannelMode(QProcess::MergedChannels);
-        m_pServers[i]->start(tool, {m_czFolder, m_czMounts[i]});
+        m_pServers[i]->start(tool, options + QStringList{m_czFolder, m_czMounts[i]});
         QElapsedTimer waited;
         waited.start();
         while (!Mounted(m_czMounts[i]) && m_pServers[i]->state() != QProcess::NotRunning && waited.elapsed() < 5000)

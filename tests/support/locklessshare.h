@@ -3,6 +3,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -10,11 +11,13 @@
 // folder under scratch mounted twice through the lockless pass-through
 // (tests/support/locklessfuse_main.cpp, the program at tool), for the
 // object's life. Each mount keeps its own folder locks; no file lock is
-// kept by either. Needs FUSE (root, /dev/fuse).
+// kept by either. Needs FUSE (root, /dev/fuse). options go to both mounts
+// (see the tool: a share refusing rename flags, numbering files anew,
+// telling its times shifted).
 class LocklessShare
 {
 public:
-    LocklessShare(const QString& tool, const QString& scratch);
+    LocklessShare(const QString& tool, const QString& scratch, const QStringList& options = {});
     ~LocklessShare();
     LocklessShare(const LocklessShare&) = delete;
     LocklessShare& operator=(const LocklessShare&) = delete;

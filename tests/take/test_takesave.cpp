@@ -9,6 +9,7 @@
 #include "foundation/replacejournal.h"
 #include "take/soundperform.h"
 #include "soundfile/chunkjournal.h"
+#include "take/takerename.h"
 #include "take/takesavejournal.h"
 #include "tests/support/exfatvolume.h"
 #include "tests/support/fixturevariants.h"
@@ -72,6 +73,25 @@ QByteArray WithMetadata(QByteArray file, const QByteArray& from, const QByteArra
     return file;
 }
 
+// The body of a save record with the checksum its reader checks: a 64-bit
+// multiply-xor hash eight bytes a step, after the body.
+QByteArray WithChecksum(QByteArray body)
+{
+    quint64 hash = 0xCBF29CE484222325ull ^ quint64(body.size());
+    int at = 0;
+    for (; at + 8 <= body.size(); at += 8) {
+        quint64 word;
+        std::memcpy(&word, body.constData() + at, 8);
+        hash = (hash ^ word) * 0x100000001B3ull;
+        hash ^= hash >> 29;
+    }
+    for (; at < body.size(); ++at)
+        hash = (hash ^ quint8(body.at(at))) * 0x100000001B3ull;
+    for (int shift = 56; shift >= 0; shift -= 8)
+        body.append(char(quint8(hash >> shift)));
+    return body;
+}
+
 // The record at path written again as a record of an earlier format (1: no
 // hashes; 2: no hashes of the bytes past the old length) would hold it.
 QByteArray OlderRecord(const QString& path, quint32 version)
@@ -95,20 +115,21 @@ QByteArray OlderRecord(const QString& path, quint32 version)
                 out << hashes;
         }
     }
-    // Its checksum, a 64-bit multiply-xor hash eight bytes a step.
-    quint64 hash = 0xCBF29CE484222325ull ^ quint64(body.size());
-    int at = 0;
-    for (; at + 8 <= body.size(); at += 8) {
-        quint64 word;
-        std::memcpy(&word, body.constData() + at, 8);
-        hash = (hash ^ word) * 0x100000001B3ull;
-        hash ^= hash >> 29;
-    }
-    for (; at < body.size(); ++at)
-        hash = (hash ^ quint8(body.at(at))) * 0x100000001B3ull;
-    QByteArray sum;
-    QDataStream(&sum, QIODevice::WriteOnly) << hash;
-    return body + sum;
+    return WithChecksum(body);
+}
+
+// A save record (of the current version, which carries its writer's token
+// after the version) as the version before wrote it: no token, version 3,
+// its checksum made again as the record's reader checks it.
+QByteArray AsVersion3Record(const QByteArray& record)
+{
+    const int magic = int(sizeof("NALVO-SAVE-JOURNAL"));
+    QByteArray body = record.left(magic) + QByteArray("\0\0\0\3", 4);
+    const auto byte = [&record](int at) { return quint32(quint8(record.at(at))); };
+    const int length = magic + 4;   // the token's length, before its bytes
+    const quint32 token = byte(length) << 24 | byte(length + 1) << 16 | byte(length + 2) << 8 | byte(length + 3);
+    body += record.mid(magic + 8 + int(token), record.size() - 8 - (magic + 8 + int(token)));
+    return WithChecksum(body);
 }
 
 QString TakePathOf(const WrittenTake& written)
@@ -316,7 +337,14 @@ private slots:
     void runningSavesAreNeitherUndoneNorInterleaved();
     void killedCopiesTemporariesGoAtALoad_data();
     void killedCopiesTemporariesGoAtALoad();
+    void writersOfAShareWithoutLocks_data();
     void writersOfAShareWithoutLocks();
+    void savesStaySavedOnOddShares_data();
+    void savesStaySavedOnOddShares();
+    void stalledWriterOnAShareWithoutLocks_data();
+    void stalledWriterOnAShareWithoutLocks();
+    void recordsAgeByTheSharesClock_data();
+    void recordsAgeByTheSharesClock();
 
 private:
     // Loads the take; every member's note and names come from one round.
@@ -810,6 +838,7 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad_data()
 {
     QTest::addColumn<QString>("state");
     QTest::newRow("killed before the record was removed") << "committed";
+    QTest::newRow("the same, a record of the version before writer tokens") << "version3";
     QTest::newRow("the same in a folder whose listing is kept") << "listed";
     QTest::newRow("take deleted since") << "deleted";
     QTest::newRow("torn temporary record") << "torn";
@@ -899,6 +928,11 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
         QVERIFY(QFile::rename(moves[0].czTemporary, moves[0].czFinal));
     } else if (state == QLatin1String("torn")) {
         QVERIFY(WriteBytes(journal + QLatin1Char('~'), record.left(record.size() / 2)));
+    } else if (state == QLatin1String("version3")) {
+        const QByteArray old = AsVersion3Record(record);
+        QList<tyChunkUndo> members;
+        QVERIFY(old.size() < record.size() && WriteBytes(journal, old) && ReadChunkJournal(journal, &members));
+        QCOMPARE(members.size(), 3);
     } else {
         QVERIFY(WriteBytes(journal, record));
     }
@@ -1274,13 +1308,23 @@ void TestTakeSave::killedCopiesTemporariesGoAtALoad()
 
 // Two computers saving one take on a share that keeps no locks, each
 // round at once: every writer's report matches the disk, and no take holds
-// two saves. A killed save's record there is told as such.
+// two saves. A killed save's record there is told as such. Also on a share
+// whose server renames through a link and numbers files anew.
+void TestTakeSave::writersOfAShareWithoutLocks_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::newRow("a plain share") << QStringList();
+    QTest::newRow("rename flags refused, files numbered anew")
+        << QStringList{QStringLiteral("--no-rename-flags"), QStringLiteral("--new-numbers")};
+}
+
 void TestTakeSave::writersOfAShareWithoutLocks()
 {
+    QFETCH(QStringList, options);
 #ifdef NALVO_LOCKLESS_FUSE_TOOL
-    LocklessShare share(QStringLiteral(NALVO_LOCKLESS_FUSE_TOOL), m_pDir->path());
+    LocklessShare share(QStringLiteral(NALVO_LOCKLESS_FUSE_TOOL), m_pDir->path(), options);
 #else
-    LocklessShare share(QString(), m_pDir->path());
+    LocklessShare share(QString(), m_pDir->path(), options);
 #endif
     NALVO_REQUIRE_LOCKLESS_SHARE(share);
     const QString name = QFileInfo(TakePathOf(WriteFamily(share.Folder(), QStringLiteral("SHR001"), 24, Layouts::Orders))).fileName();
@@ -1324,6 +1368,144 @@ void TestTakeSave::writersOfAShareWithoutLocks()
     QSoundPerform take;
     QVERIFY(!take.InitFilesZZ(share.Mount(0) + name, kExt));
     QVERIFY2(take.LoadFailureText().contains(QLatin1String("will be undone in at most 30 s")), qPrintable(take.LoadFailureText()));
+}
+
+namespace {
+#ifdef NALVO_LOCKLESS_FUSE_TOOL
+const QString kShareTool = QStringLiteral(NALVO_LOCKLESS_FUSE_TOOL);
+#else
+const QString kShareTool;
+#endif
+
+QStringList RecordsIn(const QString& folder)
+{
+    return QDir(folder).entryList({QStringLiteral(".*.nalvo-save*"), QStringLiteral(".*.nalvo-commit")},
+                                  QDir::Hidden | QDir::Files);
+}
+
+// Sets the file's time seconds before now (by this computer's clock, which
+// the shared folder's own files keep).
+bool AgeFile(const QString& path, int seconds)
+{
+    const struct timeval past[2] = {{::time(nullptr) - seconds, 0}, {::time(nullptr) - seconds, 0}};
+    return ::utimes(QFile::encodeName(path).constData(), past) == 0;
+}
+} // namespace
+
+// Shares whose server renames through a link (no atomic rename that
+// replaces nothing) or numbers files anew: each save stays saved, seen from
+// the other computer too, with no record left, and so do the renames of a
+// take's files.
+void TestTakeSave::savesStaySavedOnOddShares_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::newRow("rename flags refused") << QStringList{QStringLiteral("--no-rename-flags")};
+    QTest::newRow("files numbered anew") << QStringList{QStringLiteral("--new-numbers")};
+    QTest::newRow("both") << QStringList{QStringLiteral("--no-rename-flags"), QStringLiteral("--new-numbers")};
+}
+
+void TestTakeSave::savesStaySavedOnOddShares()
+{
+    QFETCH(QStringList, options);
+    LocklessShare share(kShareTool, m_pDir->path(), options);
+    NALVO_REQUIRE_LOCKLESS_SHARE(share);
+    const WrittenTake written = WriteFamily(share.Folder(), QStringLiteral("ODD001"), 6, Layouts::Orders);
+    const QList<QByteArray> audio = AudioOf(written);
+    const QString name = QFileInfo(TakePathOf(written)).fileName();
+    for (int round = 1; round <= 3; ++round) {
+        QSoundPerform take;
+        QVERIFY(take.InitFilesZZ(share.Mount(0) + name, kExt));
+        SetRound(take, round);
+        QVERIFY2(take.UpdateiXMLChunk(), qPrintable(Messages().join(QLatin1Char('\n'))));
+        QVERIFY2(RecordsIn(share.Folder()).isEmpty(), qPrintable(RecordsIn(share.Folder()).join(' ')));
+        QCOMPARE(LoadedRound(share.Mount(1) + name), round);
+        QCOMPARE(LoadedRound(share.Mount(0) + name), round);
+    }
+    QCOMPARE(AudioOf(written), audio);
+    TakeRename rename;
+    for (const QString& file : written.files) {
+        const QString own = QFileInfo(file).fileName();
+        rename.Add(share.Mount(0) + own, share.Mount(0) + QString(own).replace(QLatin1String("ODD001"), QLatin1String("ODE001")));
+    }
+    QCOMPARE(int(rename.Execute()), int(TakeRename::Result::Done));
+    QVERIFY2(RecordsIn(share.Folder()).isEmpty(), qPrintable(RecordsIn(share.Folder()).join(' ')));
+    QCOMPARE(LoadedRound(share.Mount(1) + QString(name).replace(QLatin1String("ODD001"), QLatin1String("ODE001"))), 3);
+    for (const QString& text : Messages())
+        QVERIFY2(!text.contains(QLatin1String("nterrupted")), qPrintable(text));
+}
+
+// A writer held up past the age rule on a share without locks, while the
+// other computer loads the take, takes the record for a killed save's and
+// puts the take back: the writer writes nothing more and says so, and the
+// take loads whole.
+void TestTakeSave::stalledWriterOnAShareWithoutLocks_data()
+{
+    QTest::addColumn<int>("heldAtSync");   // the save's sync at which it is held up
+    QTest::newRow("held up once its record is on the share") << 2;
+    QTest::newRow("held up once its files are written") << 3;
+}
+
+void TestTakeSave::stalledWriterOnAShareWithoutLocks()
+{
+    QFETCH(int, heldAtSync);
+    LocklessShare share(kShareTool, m_pDir->path());
+    NALVO_REQUIRE_LOCKLESS_SHARE(share);
+    const WrittenTake written = WriteFamily(share.Folder(), QStringLiteral("STL001"), 24, Layouts::Orders);
+    const QList<QByteArray> audio = AudioOf(written);
+    const QString name = QFileInfo(TakePathOf(written)).fileName();
+    const QString record = TakeSaveJournalPath(share.Folder(), QStringLiteral("STL001"));
+    QSoundPerform take;
+    QVERIFY(take.InitFilesZZ(share.Mount(0) + name, kExt));
+    const int before = LoadedRound(share.Folder() + name);
+    QVERIFY(before >= 0);
+    int syncs = 0;
+    bool loadedElsewhere = false;
+    SetDiskSyncFunction([&](const QVector<int>&) {
+        if (++syncs == heldAtSync && QFileInfo::exists(record) && AgeFile(record, kRecordLiveSeconds + 5)) {
+            QSoundPerform other;
+            loadedElsewhere = other.InitFilesZZ(share.Mount(1) + name, kExt);
+        }
+        return true;
+    });
+    SetRound(take, 7);
+    const bool saved = take.UpdateiXMLChunk();
+    SetDiskSyncFunction(DiskSyncFunction());
+    QVERIFY(loadedElsewhere);
+    QVERIFY(!saved);
+    const QString told = Messages().join(QLatin1Char('\n'));
+    QVERIFY2(told.contains(QLatin1String("was not saved")) && told.contains(QLatin1String("as they were before this save")),
+             qPrintable(told));
+    QCOMPARE(LoadedRound(share.Folder() + name), before);
+    QCOMPARE(AudioOf(written), audio);
+    QVERIFY2(RecordsIn(share.Folder()).isEmpty(), qPrintable(RecordsIn(share.Folder()).join(' ')));
+}
+
+// A share whose file times run ahead of this computer's clock or behind it:
+// a record written a moment ago is a live writer's, one that has stood
+// past the rule by the share's own clock a killed one's, settled at once.
+void TestTakeSave::recordsAgeByTheSharesClock_data()
+{
+    QTest::addColumn<int>("shift");   // seconds the share's times run ahead
+    QTest::addColumn<int>("age");     // the record's age by the share's clock
+    QTest::newRow("40 s behind, a record just written") << -40 << 0;
+    QTest::newRow("40 s behind, a record left 35 s ago") << -40 << 35;
+    QTest::newRow("300 s ahead, a record just written") << 300 << 0;
+    QTest::newRow("300 s ahead, a record left 35 s ago") << 300 << 35;
+}
+
+void TestTakeSave::recordsAgeByTheSharesClock()
+{
+    QFETCH(int, shift);
+    QFETCH(int, age);
+    LocklessShare share(kShareTool, m_pDir->path(), {QStringLiteral("--time-shift=%1").arg(shift)});
+    NALVO_REQUIRE_LOCKLESS_SHARE(share);
+    const QString name = QFileInfo(TakePathOf(WriteFamily(share.Folder(), QStringLiteral("CLK001"), 2, Layouts::Same))).fileName();
+    const QString record = TakeSaveJournalPath(share.Folder(), QStringLiteral("CLK001"));
+    QVERIFY(WriteBytes(record, "left by a save") && AgeFile(record, age));
+    QSoundPerform take;
+    const bool read = take.InitFilesZZ(share.Mount(0) + name, kExt);
+    QCOMPARE(read, age > kRecordLiveSeconds);
+    QVERIFY2(read || take.LoadFailureText().contains(QLatin1String("in at most 30 s")), qPrintable(take.LoadFailureText()));
 }
 
 int main(int argc, char** argv)

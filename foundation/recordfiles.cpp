@@ -1,0 +1,203 @@
+#include "foundation/recordfiles.h"
+
+#include "foundation/folderlock.h"
+#include "foundation/platform/filelocks.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QThread>
+
+#include <cerrno>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// A name taken by a killed writer's file is settled and made again; a live
+// writer's gives up at once. Eight rounds: each either settles a left file
+// or meets a judge that just removed the new one, both rare.
+constexpr int kCreateAttempts = 8;
+constexpr int kTokenBytes = 16;
+
+double Seconds(const struct timespec& time) { return double(time.tv_sec) + double(time.tv_nsec) / 1e9; }
+
+} // namespace
+
+QByteArray NewRecordToken()
+{
+    QByteArray token(kTokenBytes, '\0');
+    QRandomGenerator::system()->generate(reinterpret_cast<quint32*>(token.data()),
+                                         reinterpret_cast<quint32*>(token.data() + kTokenBytes));
+    return token;
+}
+
+int CreateRecordFile(const std::function<QString(int attempt)>& nameFor, RecordLockKind lock,
+                     const std::function<bool(const QString& name)>& nameTaken, QString* made, int* error,
+                     int mode)
+{
+    for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+        *made = nameFor(attempt);
+        const QByteArray name = QFile::encodeName(*made);
+        const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode_t(mode));
+        if (fd < 0) {
+            if (errno != EEXIST) {
+                *error = errno;
+                return -1;
+            }
+            if (!nameTaken(*made))
+                break;
+            continue;
+        }
+        // A judge that met the new empty file holds its lock for a moment:
+        // it either removes it (made again below) or lets it be.
+        LockTry locked = LockTry::Busy;
+        for (int wait = 0; wait < 50 && locked == LockTry::Busy; ++wait) {
+            if (wait > 0)
+                QThread::usleep(1000);
+            locked = lock == RecordLockKind::Record ? TryRecordLock(fd) : TryTemporaryLock(fd, true);
+        }
+        struct stat own;
+        if (locked != LockTry::Busy && ::fstat(fd, &own) == 0 && own.st_nlink > 0) {
+            *error = 0;
+            return fd;
+        }
+        ::close(fd);
+    }
+    *error = EBUSY;
+    return -1;
+}
+
+RecordName RecordNameIsOwn(const QString& path, const QByteArray& begins, bool whole, int descriptor, int* error)
+{
+    struct stat open, named;
+    if (descriptor >= 0 && ::fstat(descriptor, &open) == 0 && open.st_nlink > 0
+        && ::lstat(QFile::encodeName(path).constData(), &named) == 0 && open.st_dev == named.st_dev
+        && open.st_ino == named.st_ino)
+        return RecordName::Own;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) {
+        if (error)
+            *error = errno;
+        return errno == ENOENT ? RecordName::Gone : RecordName::Unreadable;
+    }
+    // One byte more than asked for: a whole record must end where it did.
+    QByteArray bytes(begins.size() + 1, '\0');
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pread(fd, bytes.data() + done, size_t(bytes.size() - done), off_t(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int why = errno;
+            ::close(fd);
+            if (error)
+                *error = why;
+            return RecordName::Unreadable;
+        }
+        if (n == 0)
+            break;
+        done += n;
+    }
+    ::close(fd);
+    bytes.truncate(int(done));
+    const bool own = whole ? bytes == begins : bytes.startsWith(begins);
+    return own ? RecordName::Own : RecordName::Other;
+}
+
+int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole, int descriptor)
+{
+    int error = 0;
+    switch (RecordNameIsOwn(path, begins, whole, descriptor, &error)) {
+    case RecordName::Own:
+        return ::unlink(QFile::encodeName(path).constData()) == 0 ? 0 : errno;
+    case RecordName::Other:
+    case RecordName::Gone:
+        return ESTALE;
+    case RecordName::Unreadable:
+        break;
+    }
+    return error ? error : EIO;
+}
+
+double ShareClockAge(int descriptor, const QString& folder)
+{
+    struct stat record;
+    if (::fstat(descriptor, &record) != 0)
+        return 0.0;   // unknown: taken for new, never for a killed writer's
+    // The probe's name is unique to this call; it is removed at once, and
+    // one a kill leaves is a hidden empty file.
+    const QString probe = folder + (folder.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/"))
+                          + QStringLiteral(".nalvo-clock-%1").arg(QRandomGenerator::global()->generate64(), 16, 16,
+                                                                  QLatin1Char('0'));
+    const QByteArray name = QFile::encodeName(probe);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    struct stat now;
+    bool probed = false;
+    if (fd >= 0) {
+        // Written to: a server sets the time of a write by its own clock.
+        probed = ::write(fd, "t", 1) == 1 && ::fstat(fd, &now) == 0;
+        ::close(fd);
+        ::unlink(name.constData());
+    }
+    if (probed)
+        return Seconds(now.st_mtim) - Seconds(record.st_mtim);
+    struct timespec local;
+    ::clock_gettime(CLOCK_REALTIME, &local);
+    return Seconds(local) - Seconds(record.st_mtim);
+}
+
+namespace RecordTexts {
+
+QString Busy(const QString& take)
+{
+    return QStringLiteral("Take %1 is being saved or read by another window or program; save again in a moment.")
+        .arg(take);
+}
+
+QString BusyOrInterrupted(const QString& take, int seconds)
+{
+    return QStringLiteral("Take %1 is being saved by another window or program, or a save of it was interrupted and "
+                          "will be undone in at most %2 s; it was not read: open it again in a moment.")
+        .arg(take)
+        .arg(seconds);
+}
+
+QString NotRead(const QString& take)
+{
+    return QStringLiteral("Take %1 is being saved by another window or program and was not read; open it again in a "
+                          "moment.")
+        .arg(take);
+}
+
+QString NotReplaced(const QString& take)
+{
+    return QStringLiteral("take %1 is being saved by another window or program; nothing was replaced").arg(take);
+}
+
+QString FolderBusy(const QString& path)
+{
+    return QStringLiteral("%1 is being saved or read by another window or program; try again in a moment").arg(path);
+}
+
+QString WriteInProgress() { return QStringLiteral("another write to this take is in progress"); }
+
+QString RenameBusy() { return QStringLiteral("The take is being read or written by another window or program."); }
+
+QString TakenOver(const QString& take, const QString& disk)
+{
+    return QStringLiteral("Take %1 was not saved: its save record was taken over by another program or computer "
+                          "before the save ended (a save held up for more than %2 s on a shared folder is taken for "
+                          "an interrupted one). %3")
+        .arg(take)
+        .arg(kRecordLiveSeconds)
+        .arg(disk);
+}
+
+QString NotRemoved(const QString& path, const QString& why)
+{
+    return QStringLiteral("The save record %1 cannot be removed (%2), so the save was undone.").arg(path, why);
+}
+
+} // namespace RecordTexts

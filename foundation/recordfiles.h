@@ -1,0 +1,169 @@
+#ifndef NALVO_FOUNDATION_RECORDFILES_H
+#define NALVO_FOUNDATION_RECORDFILES_H
+
+// ============================================================================
+// The records a write leaves beside a take while it runs
+// ============================================================================
+//
+// Two writes change a take's files in place of the user and must survive a
+// kill, a power cut and a second writer (another window, another program,
+// another computer on a shared folder). Each first puts a small record on
+// the disk that says how to finish or take back what it is about to do, and
+// removes it once the files are whole. Whoever finds a record whose writer
+// is gone settles it before reading the take.
+//
+// 1. The save record, ".<take>.nalvo-save" (soundfile/chunkjournal.cpp,
+//    take/soundperform_ixml.cpp TakeGroupSave): the old bytes of every
+//    header region a save of the take's metadata rewrites, per member.
+//    Binary, written under ".<take>.nalvo-save~", synced, renamed to its
+//    name (RenameNoReplace), the folder synced; a QDataStream of fixed
+//    version (kRecordStreamVersion) closed by a 64-bit checksum:
+//      "NALVO-SAVE-JOURNAL\0", quint32 version, [version >= 4: QByteArray
+//      writer token], quint32 members, per member: file name, old length,
+//      new length, regions (offset, old bytes), [>= 2: hashes of the
+//      save's bytes per region], [>= 3: hashes of the save's tail].
+//    Versions: 1 the old bytes only; 2 the hashes of what the save writes in
+//    each region, so that a later edit by another program is told from the
+//    save's own bytes; 3 the hashes of what a growing save writes past the
+//    old length; 4 the writer token (below). Every version is still read
+//    and rolled back: a card may carry a record of any of them.
+//    States and the function that makes each move:
+//      none -> temporary      WriteChunkJournals (CreateRecordFile)
+//      temporary -> named     WriteChunkJournals (RenameNoReplace, synced)
+//      named -> files change  TakeGroupSave::ReserveAndCommit, each member's
+//                             reserve and commit after StillOwnRecord
+//      named -> none          RemoveChunkJournal (RemoveRecordIfOwn): saved
+//      another's -> stopped   TakeGroupSave::StopTakenOver: the writer met
+//                             its record gone or another's (I2)
+//      named -> rolled back   RollBackChunkJournal, by the writer (Undo) or
+//                             by whoever finds it abandoned
+//      temporary -> none      RollBackChunkJournal (a torn one changed
+//                             nothing), or its writer on a failure
+//
+// 2. The rename record, ".<take>.nalvo-commit" (foundation/replacejournal.cpp,
+//    ReplaceJournal, used by Apply's renames and by the replacement of a
+//    take's files): text lines, made in place (CreateRecordFile) and synced
+//    before the first rename:
+//      "nalvo-commit", [the writer token line "W\t<hex>"], then "E" (a
+//      replacement), "M" (a move), "T" (a twin copy), "R" (a retired file)
+//      lines, "end" once complete, "back" once its writer takes all back.
+//    Versions: without the token line (earlier writers); with it. A reader
+//    passes over lines it does not know, so both read alike.
+//    States: none -> written (ReplaceJournal::Begin/BeginRenames) ->
+//    [back (MarkRollBack)] -> none (ReplaceJournal::End: RecordNameIsOwn
+//    before it empties and removes it), or settled by a reader
+//    (SettleReplacement).
+//
+// The writer token. A writer knows its record by what it wrote into it:
+// a random token read back through the record's name (RecordNameIsOwn),
+// never by a file number. A volume that renames through a link and an
+// unlink (no atomic rename that replaces nothing, see RenameNoReplace), or
+// that numbers files anew (FUSE pass-throughs, network shares), gives the
+// named record another number than the writer's descriptor, or answers
+// ESTALE for it; the bytes stay the writer's.
+//
+// Liveness. A record is its writer's while the writer lives. Where locks
+// reach every writer, the record's lock says so (JudgeRecordWriter). A
+// volume without locks (a share mounted by two computers) tells only the
+// record's age, measured by the share's own clock: the time of a probe file
+// written there now against the record's time (ShareClockAge), never this
+// computer's clock against the share's file times, which may run apart. A
+// record older than kRecordLiveSeconds is a killed writer's, so a killed
+// save's take is free again within that time, as the user is told. A
+// writer held up between its last check and a write (a few microseconds)
+// is not covered: the check before every step narrows the gap to one
+// write of one member.
+//
+// Invariants, checked at each move (Q_ASSERT in debug builds where the
+// check is cheap: I1 in TakeGroupSave::ReserveAndCommit, I3 in
+// TakeGroupSave::Finish, I5 in TakeFolderLock::Acquire; I2 and I4 are the
+// checks the moves make themselves):
+//  I1 No member of a take changes unless its save record is on the disk
+//     under its own name and holds this writer's token.
+//  I2 A writer whose record no longer holds its token (taken over by a
+//     loader that judged it abandoned: a writer stalled past
+//     kRecordLiveSeconds on a volume without locks) writes nothing more and
+//     reports what the disk holds; it never reports "saved".
+//  I3 A save is reported saved only once its record is gone from the disk
+//     by its own removal (RemoveRecordIfOwn answered 0); ESTALE is never a
+//     success.
+//  I4 A reader settles a record only with the folder held alone and the
+//     record judged Gone; it removes the record only while the name still
+//     holds the bytes it read.
+//  I5 A thread holds at most one lock of one folder, by identity (device
+//     and file number of the folder) — see TakeFolderLock.
+
+#include <QByteArray>
+#include <QDataStream>
+#include <QString>
+
+#include <functional>
+
+// The QDataStream version of the binary records, fixed: the stream's
+// default follows the Qt the program is built with.
+constexpr int kRecordStreamVersion = QDataStream::Qt_5_15;
+
+// A new writer token: random bytes, as a record stores them.
+QByteArray NewRecordToken();
+
+// "Create exclusively, lock, check it is still linked" (records and the
+// temporary files of SafeOutput alike): makes the file at
+// the name nameFor(attempt) gives, only where none is (O_EXCL, never through
+// a link), then takes its lock (lock, see filelocks.h), then checks it still
+// has a name: a judge that met the empty file before the lock took it for a
+// killed writer's and may have removed it, and the file is made again. When
+// the name is taken, nameTaken(name) decides: true to try again (it removed
+// an abandoned one, or the next name differs), false to give up (EBUSY). A
+// lock the volume does not keep is no refusal. The descriptor (read and
+// write), or -1 with *error set; *made the name used.
+enum class RecordLockKind { Record, Temporary };
+int CreateRecordFile(const std::function<QString(int attempt)>& nameFor, RecordLockKind lock,
+                     const std::function<bool(const QString& name)>& nameTaken, QString* made, int* error,
+                     int mode = 0644);
+
+// "This name still names my record": the file at path (not a link) begins
+// with the bytes begins (a writer's: the head of its record, token
+// included) or, with whole, holds exactly them (a reader's: the record as
+// it read it). descriptor, when not -1, is the caller's own open record:
+// a name that names that very file is the caller's without a read, which
+// matters where a server enforces the record's lock against every other
+// handle (SMB); only a name under another file number (a volume that
+// renames through a link or numbers files anew) is read.
+enum class RecordName { Own, Other, Gone, Unreadable };
+RecordName RecordNameIsOwn(const QString& path, const QByteArray& begins, bool whole = false, int descriptor = -1,
+                           int* error = nullptr);
+// "Remove it if it is still mine": 0 when removed, ESTALE when the name
+// holds another's record or none, else the system's error number.
+int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole = false, int descriptor = -1);
+
+// The age in seconds of the file open as descriptor in folder, by the
+// folder's own clock: a probe written there now against the file's time.
+// When no probe can be written (a read-only folder), by this computer's
+// clock. Negative: the file's time is ahead of the probe's.
+double ShareClockAge(int descriptor, const QString& folder);
+
+// The texts a user sees for a record's outcome, one place for each; the
+// busy ones say what was not done and when to try again.
+namespace RecordTexts {
+// A save refused: another writer holds the take (its record is live).
+QString Busy(const QString& take);
+// A load that meets a live record on a volume without locks.
+QString BusyOrInterrupted(const QString& take, int seconds);
+// A load that could not share the folder for the whole wait.
+QString NotRead(const QString& take);
+// A replacement of a take's files refused for a live save record.
+QString NotReplaced(const QString& take);
+// A folder held by another writer for the whole wait (path: what waits).
+QString FolderBusy(const QString& path);
+// A record of renames or a replacement live under the take's name.
+QString WriteInProgress();
+// The renames of a take's files refused: its folder is held.
+QString RenameBusy();
+// A save whose record was taken over or removed by another program before
+// it ended; disk: what its files hold now.
+QString TakenOver(const QString& take, const QString& disk);
+// A save whose record could not be removed (error text): the save undone.
+QString NotRemoved(const QString& path, const QString& why);
+}
+
+#endif
