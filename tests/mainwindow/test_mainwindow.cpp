@@ -330,6 +330,8 @@ private slots:
         QTest::newRow("int extremes") << QByteArray("size=@Size(2147483647 2147483647)\n"
                                                     "pos=@Point(2147483647 -2147483648)");
         QTest::newRow("maximized far away") << QByteArray("max=true\nsize=@Size(900 500)\npos=@Point(-9000 9000)");
+        // None stored: the form's size, larger than small screens.
+        QTest::newRow("first start") << QByteArray();
     }
 
     void hostileGeometryIsFitted()
@@ -346,6 +348,8 @@ private slots:
                                         .arg(normal.width()).arg(normal.height())));
         QVERIFY(normal.width() <= screen->availableGeometry().width());
         QVERIFY(normal.height() <= screen->availableGeometry().height());
+        if (!window->isMaximized())
+            QTRY_VERIFY(screen->availableGeometry().contains(window->frameGeometry()));
         // It paints, and a restart reads back what it wrote.
         window->repaint();
         window.reset();
