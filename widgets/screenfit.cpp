@@ -208,6 +208,10 @@ private:
         const QRect area = AvailableAreaOf(m_pWindow);
         if (area.isEmpty() || area.contains(frame) || !Placeable())
             return true;
+        // Shown no larger than the area: a window larger now was made so
+        // since, by the program, and is left so.
+        if (client.width() > area.width() || client.height() > area.height())
+            return true;
         const QRect fitted = FitToAreas(frame.topLeft(), frame.size(), {area});
         const QMargins margins(client.left() - frame.left(), client.top() - frame.top(),
                                frame.right() - client.right(), frame.bottom() - client.bottom());
