@@ -192,8 +192,11 @@ private:
         }
         // A dialog placed by its own rule is put beside its parent, inside
         // the screen; one placed by the program is kept inside here.
-        if (m_pWindow->testAttribute(Qt::WA_Moved))
-            m_pWindow->move(FitToAreas(m_pWindow->pos(), m_pWindow->size() + frame, {area}).topLeft());
+        if (m_pWindow->testAttribute(Qt::WA_Moved)) {
+            const QPoint inside = FitToAreas(m_pWindow->pos(), m_pWindow->size() + frame, {area}).topLeft();
+            if (inside != m_pWindow->pos())
+                m_pWindow->move(inside);
+        }
         return frame.isNull() && !(m_pWindow->windowFlags() & Qt::FramelessWindowHint);
     }
 
