@@ -3,12 +3,14 @@
 #include "browser/ui_qdialogaddnewfolder.h"
 #include "foundation/fonts.h"
 #include "widgets/labelfit.h"
+#include "widgets/screenfit.h"
 
 #include <QDate>
 
 QDialogAddNewFolder::QDialogAddNewFolder(QWidget* parent)
     : QDialog(parent), ui(new Ui::QDialogAddNewFolder)
 {
+    KeepOnScreen(this);
     ui->setupUi(this);
     ui->m_CtrlDateEdit->setDate(QDate::currentDate());
     connect(ui->m_CtrlButton_Ok, SIGNAL(clicked()), this, SLOT(accept()));

@@ -10,6 +10,7 @@
 #include "foundation/messageloging.h"
 #include "ui_qdialogfileprocesssetup.h"
 #include "widgets/qdialogmessage.h"
+#include "widgets/screenfit.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -52,6 +53,7 @@ QDialogFileProcessSetup::QDialogFileProcessSetup(QWidget* parent)
     : QDialog(parent)
     , ui(new Ui::QDialogFileProcessSetup)
 {
+    KeepOnScreen(this);
     ui->setupUi(this);
     ApplyProcessDialogLook(this);
     ui->m_CtrlLabel_Available->setMinimumWidth(90);

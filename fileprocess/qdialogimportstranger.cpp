@@ -6,6 +6,7 @@
 #include "soundfile/soundfile.h"
 #include "ui_qdialogimportstranger.h"
 #include "widgets/labelfit.h"
+#include "widgets/screenfit.h"
 
 #include <QApplication>
 #include <QDir>
@@ -21,6 +22,7 @@ QDialogImportStranger::QDialogImportStranger(QWidget* parent, int startId)
     , ui(new Ui::QDialogImportStranger)
     , m_nStartId(startId)
 {
+    KeepOnScreen(this);
     ui->setupUi(this);
     ApplyProcessDialogLook(this);
     ui->m_CtrlLineEdit_Id->setInputMask(QStringLiteral("9999"));

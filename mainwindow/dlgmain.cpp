@@ -14,6 +14,7 @@
 #include "player/qdialogsetup.h"
 #include "player/sfxplayer.h"
 #include "widgets/labelfit.h"
+#include "widgets/screenfit.h"
 #include "widgets/sharedfonts.h"
 
 #include <QAction>
@@ -114,6 +115,7 @@ DlgMain::DlgMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui:
     updateVumeterFrame(-1);
 
     LoadIniSettings();
+    KeepOnScreen(this);
 
     ui->m_CtrlPushButton_ToggleMode->hide();
     ui->m_CtrlAction_Import->setVisible(true);

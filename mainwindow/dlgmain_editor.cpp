@@ -235,14 +235,21 @@ void DlgMain::FillAdvancedTemplate(bool multi, bool bCanChangeScene)
 void DlgMain::SetInfosEditor()
 {
     const QSoundPerform& take = m_SndPerform;
-    ui->m_CtrLabelType->setText(take.m_bPolyTake
+    // A file of one channel is mono, whatever family it stands for; a file
+    // whose format was not read has no type to show.
+    ui->m_CtrLabelType->setText(take.m_nChannels <= 0 ? QString()
+                                : take.m_bPolyTake && take.m_nChannels > 1
                                     ? QStringLiteral("Poly(%1 ch)-%2").arg(take.m_nChannels).arg(take.m_czExtension)
                                     : QStringLiteral("Mono-%1").arg(take.m_czExtension));
     SetDisplayName(take.m_czBaseName);
     ui->m_CtrlLabelSampling->setText(take.m_czSamplingText);
     ui->m_CtrlLabelSize->setText(take.m_czSizeText);
     ui->m_CtrlLabelFramerate->setText(take.m_czFrameRateText);
-    ui->m_CtrlLabelCreationTime->setText(take.m_czCreationDate + QStringLiteral(" / ") + take.m_czCreationTime);
+    QStringList created;
+    for (const QString& part : {take.m_czCreationDate, take.m_czCreationTime})
+        if (!part.trimmed().isEmpty())
+            created << part;
+    ui->m_CtrlLabelCreationTime->setText(created.join(QStringLiteral(" / ")));
     ui->m_CtrlLabelCreator->setText(take.m_czCreatorText);
     ui->m_CtrlLabelRef->setText(take.m_czReferenceText);
     ui->m_CtrlWidget_PlayTimeLine->update();

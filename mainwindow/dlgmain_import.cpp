@@ -5,6 +5,7 @@
 #include "fileprocess/qdialogimportstranger.h"
 #include "ui_dlgmain.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -37,9 +38,14 @@ void DlgMain::slot_ImportFiles(bool)
                              QStringLiteral("The day folder cannot be written:\n%1").arg(dayFolder));
         return;
     }
-    QFileDialog chooser(this, QStringLiteral("Select one or more files to import"), m_czImportLastPath,
+    // The chooser opens in the selected day, whose files the take line
+    // sends to Import; the folder of the last import is a step back in its
+    // history.
+    QFileDialog chooser(this, QStringLiteral("Select one or more files to import"), dayFolder,
                         tr("Sound Files (*.wav *.WAV *.bwf *.BWF)"));
     chooser.setFileMode(QFileDialog::ExistingFiles);
+    if (!m_czImportLastPath.isEmpty() && QDir(m_czImportLastPath) != QDir(dayFolder))
+        chooser.setHistory({m_czImportLastPath});
     // The window's style sheet leaves the list's column headers lower than
     // their text, and the dialog's own size is narrower than its columns:
     // headers as high as their text, and room for every column.

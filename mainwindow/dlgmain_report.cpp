@@ -5,7 +5,7 @@
 
 #include "browser/fsitemtype.h"
 #include "foundation/messageloging.h"
-#include "mainwindow/screenfit.h"
+#include "widgets/screenfit.h"
 #include "report/qdialogreportprocess.h"
 #include "report/qdialogsetuppdf.h"
 #include "report/qfileinfolistwidget.h"

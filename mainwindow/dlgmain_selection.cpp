@@ -364,4 +364,11 @@ void DlgMain::SelectRows(const QItemSelection& selection)
     QItemSelectionModel* model = ui->m_CtrlTreeView->selectionModel();
     model->clearSelection();
     model->select(selection, QItemSelectionModel::Select | QItemSelectionModel::Current | QItemSelectionModel::Rows);
+    // The current row goes with the selection, so that Up and Down go on
+    // from the selected take: the row that stood for a renamed take is gone
+    // (the tree would move on from nowhere, to its top row), and the row a
+    // user clicked before a failed save is not the take selected again.
+    const QModelIndex current = model->currentIndex();
+    if (!selection.isEmpty() && !(current.isValid() && selection.contains(current)))
+        model->setCurrentIndex(selection.first().topLeft(), QItemSelectionModel::NoUpdate);
 }

@@ -6,7 +6,7 @@
 #include "browser/fsitemtype.h"
 #include "browser/qbriselfsfilterproxymodel.h"
 #include "browser/qbriselfsmodel.h"
-#include "mainwindow/screenfit.h"
+#include "widgets/screenfit.h"
 
 #include <QItemSelectionModel>
 #include <QSettings>
@@ -29,22 +29,21 @@ void DlgMain::LoadIniSettings()
     const bool browseAll = settings.value(QStringLiteral("browseAll"), false).toBool();
     settings.endGroup();
     const bool hasSize = size.width() != 0 || size.height() != 0;
-    if (hasPos || hasSize) {
-        const QSize wanted = hasSize ? QSize(size.width() > 0 ? size.width() : width(),
-                                             size.height() > 0 ? size.height() : height())
-                                     : this->size();
-        // A stored size past every screen (the backing store of a window that
-        // large cannot be made) or a place on a monitor that is gone: the
-        // window is fitted to the screens there are now.
-        const QRect fitted = FitToScreens(hasPos ? pos : QPoint(0, 0), wanted);
-        if (hasPos) {
-            setGeometry(fitted);
-        } else {
-            resize(fitted.size());
-            move(0, 0);
-        }
+    const QSize wanted = hasSize ? QSize(size.width() > 0 ? size.width() : width(),
+                                         size.height() > 0 ? size.height() : height())
+                                 : this->size();
+    // A stored size past every screen (the backing store of a window that
+    // large cannot be made), a place on a monitor that is gone, or a first
+    // start at the form's size on a small screen: the window is fitted to
+    // the screens there are now. Without a stored place it opens at the
+    // screen's top left corner, title bar included; KeepOnScreen fits the
+    // title bar in once the window manager has framed the window.
+    const QRect fitted = FitToScreens(hasPos ? pos : QPoint(0, 0), wanted);
+    if (hasPos) {
+        setGeometry(fitted);
     } else {
-        move(0, 0);
+        resize(fitted.size());
+        move(fitted.topLeft());
     }
     if (maximized)
         setWindowState(windowState() | Qt::WindowMaximized);

@@ -5,6 +5,7 @@
 #include "player/ui_qdialogsetup.h"
 #include "widgets/labelfit.h"
 #include "widgets/qdialogmessageliste.h"
+#include "widgets/screenfit.h"
 
 #include <QKeyEvent>
 
@@ -12,6 +13,7 @@ QDialogSetup::QDialogSetup(QWidget* parent)
     : QDialog(parent)
     , ui(new Ui::QDialogSetup)
 {
+    KeepOnScreen(this);
     ui->setupUi(this);
     setFixedSize(size());
     InitFontSize(this);

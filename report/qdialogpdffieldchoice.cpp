@@ -4,6 +4,7 @@
 
 #include "foundation/fonts.h"
 #include "widgets/sharedfonts.h"
+#include "widgets/screenfit.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -30,6 +31,7 @@ QPushButton* MakeBarButton(QWidget* parent, QHBoxLayout* bar, const char* label,
 
 QDialogPdfFieldChoice::QDialogPdfFieldChoice(QWidget* parent) : QDialog(parent), m_fFontFactor(FontFactor())
 {
+    KeepOnScreen(this);
     setWindowTitle(QStringLiteral("Dialog"));
     resize(127, 210);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);

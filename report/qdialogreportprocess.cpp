@@ -12,6 +12,7 @@
 #include "widgets/qbriselministack.h"
 #include "widgets/qdialogmessagetextedit.h"
 #include "widgets/sharedfonts.h"
+#include "widgets/screenfit.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -54,6 +55,7 @@ int KindSlot(int kind)
 QDialogReportProcess::QDialogReportProcess(QWidget* parent)
     : QDialog(parent), ui(new Ui::QDialogReportProcess), m_MiniStackManager(this)
 {
+    KeepOnScreen(this);
     ui->setupUi(this);
     setFixedSize(size());
     ui->m_CtrlProgressBar_Report->setRange(0, 100);

@@ -6,6 +6,7 @@
 #include "widgets/qbriselbluelabel.h"
 #include "widgets/qbriselministack.h"
 #include "widgets/sharedfonts.h"
+#include "widgets/screenfit.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -45,6 +46,7 @@ QBriselMiniStack* MakeField(QWidget* parent, const QRect& geometry)
 QDialogReportTakeFilters::QDialogReportTakeFilters(QWidget* parent, bool)
     : QDialog(parent), m_pParent(parent), m_Navigator(this)
 {
+    KeepOnScreen(this);
     setObjectName(QStringLiteral("QDialogReportTakeFilters"));
     setWindowTitle(QStringLiteral("Dialog"));
     resize(270, 145);

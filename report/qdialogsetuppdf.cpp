@@ -6,6 +6,7 @@
 #include "foundation/messageloging.h"
 #include "widgets/qbriselministack.h"
 #include "widgets/qdialogmessageliste.h"
+#include "widgets/screenfit.h"
 
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -22,6 +23,7 @@ const int kDownSteps[5] = {1, 3, 2, 1, 0};
 
 QDialogSetupPdf::QDialogSetupPdf(QWidget* parent) : QDialog(parent), ui(new Ui::QDialogSetupPdf), m_Navigator(this)
 {
+    KeepOnScreen(this);
     ui->setupUi(this);
     InitFontSize(this);
     setFocusPolicy(Qt::StrongFocus);

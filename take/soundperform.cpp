@@ -163,6 +163,14 @@ int QSoundPerform::GetFirstTrack() const
     return 0;
 }
 
+QString QSoundPerform::PrintableOrNothing(const QString& text)
+{
+    for (const QChar c : text)
+        if (!c.isPrint())
+            return QString();
+    return text;
+}
+
 QString QSoundPerform::SizeText(qint64 bytes)
 {
     if (bytes < 1024)

@@ -105,6 +105,9 @@ public:
     // 0..23 of the first present track; 0 when none.
     int GetFirstTrack() const;
     static QString SizeText(qint64 bytes);
+    // The text as it stands when every character of it can be shown, else
+    // empty: bytes that are no text are not shown as text.
+    static QString PrintableOrNothing(const QString& text);
 
     // ---- Sync points ----------------------------------------------------------
     QList<int> GetSlatePointList(bool* automatic) const;

@@ -405,10 +405,21 @@ void QSoundPerform::ReadTakeValues()
     m_czOriginator = file.GetBextOriginator();
     m_czCreationDate = file.GetBextOriginationDate();
     m_czCreationTime = file.GetBextOriginationTime();
-    m_czCreatorText = m_czOriginator;
-    m_czReferenceText = file.GetBextOriginatorReference();
-    m_czSamplingText = QStringLiteral("%1 Hz / %2 bits").arg(m_nSampleRate).arg(m_nBitsPerSample);
-    m_czSizeText = SizeText(qint64(m_nTrueSize) * (m_bPolyTake ? 1 : qMax<int>(m_nFileCount, 1)));
+    // The panel's texts say only what the files tell: a format that was not
+    // read (an RF64 file, an empty one) gives no rate, its size is the
+    // files' length, and a text field holding binary bytes (as another
+    // maker may write there) shows nothing.
+    m_czCreatorText = PrintableOrNothing(m_czOriginator);
+    m_czReferenceText = PrintableOrNothing(file.GetBextOriginatorReference());
+    m_czSamplingText = m_nSampleRate > 0 && m_nBitsPerSample > 0
+                           ? QStringLiteral("%1 Hz / %2 bits").arg(m_nSampleRate).arg(m_nBitsPerSample)
+                           : QString();
+    qint64 bytes = qint64(m_nTrueSize) * (m_bPolyTake ? 1 : qMax<int>(m_nFileCount, 1));
+    if (m_nTrueSize == 0) {
+        for (int t = 0; t < kMaxTracks; ++t)
+            bytes += m_pbPresent[t] ? m_SndFile[t].GetLayout().nFileLength : 0;
+    }
+    m_czSizeText = SizeText(bytes);
 
     m_bIxmlRead = file.XmlOk();
     m_czTake = file.GetBextTake();

@@ -7,9 +7,11 @@
 #include "foundation/messageloging.h"
 #include "widgets/sharedfonts.h"
 #include "widgets/ui_qdialogmessage.h"
+#include "widgets/screenfit.h"
 
 QDialogMessage::QDialogMessage(QWidget* parent) : QDialog(parent), ui(new Ui::QDialogMessage)
 {
+    KeepOnScreen(this);
     ui->setupUi(this);
     InitFontSize(this);
 

@@ -1,8 +1,10 @@
 #include "widgets/qgreydialogbase.h"
 
+#include "widgets/screenfit.h"
+
 #include <QKeyEvent>
 
-QGreyDialogBase::QGreyDialogBase(QWidget* parent) : QDialog(parent) {}
+QGreyDialogBase::QGreyDialogBase(QWidget* parent) : QDialog(parent) { KeepOnScreen(this); }
 
 QGreyDialogBase::~QGreyDialogBase() = default;
 

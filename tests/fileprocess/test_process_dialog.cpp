@@ -17,6 +17,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -419,6 +421,12 @@ void TestProcessDialog::grabDialogs()
     imp.show();
     QVERIFY(QTest::qWaitForWindowExposed(&imp));
     QCOMPARE(imp.Form()->m_CtrlLineEdit_Id->text(), QString("0012"));
+    // Whatever the screen, the dialog lies on it, START in reach.
+    QTRY_VERIFY(d.screen()->availableGeometry().contains(d.frameGeometry()));
+    QPushButton* start = d.Form()->m_CtrlButton_Run;
+    if (auto* scroll = d.findChild<QScrollArea*>(QStringLiteral("screenFitScroll")))
+        scroll->ensureWidgetVisible(start);
+    QVERIFY(d.rect().contains(QRect(start->mapTo(&d, QPoint()), start->size())));
     shot(&d, "fileprocess_kind0");
     Choose(d, 2);
     shot(&d, "fileprocess_poly");

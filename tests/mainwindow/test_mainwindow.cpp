@@ -330,6 +330,8 @@ private slots:
         QTest::newRow("int extremes") << QByteArray("size=@Size(2147483647 2147483647)\n"
                                                     "pos=@Point(2147483647 -2147483648)");
         QTest::newRow("maximized far away") << QByteArray("max=true\nsize=@Size(900 500)\npos=@Point(-9000 9000)");
+        // None stored: the form's size, larger than small screens.
+        QTest::newRow("first start") << QByteArray();
     }
 
     void hostileGeometryIsFitted()
@@ -346,6 +348,8 @@ private slots:
                                         .arg(normal.width()).arg(normal.height())));
         QVERIFY(normal.width() <= screen->availableGeometry().width());
         QVERIFY(normal.height() <= screen->availableGeometry().height());
+        if (!window->isMaximized())
+            QTRY_VERIFY(screen->availableGeometry().contains(window->frameGeometry()));
         // It paints, and a restart reads back what it wrote.
         window->repaint();
         window.reset();
@@ -752,6 +756,8 @@ private slots:
             spec.channels = takes.size() <= 4 ? 2 : takes.size() < 13 ? 1 : 6;
             spec.extensible = spec.channels == 6;
             spec.frames += 4800;
+            // Binary bytes where another maker's reference text would stand.
+            spec.originatorReference = QString::fromLatin1(takes.size() == 5 ? "\x01\x93\x7f\x02" "ab" : "FR2-000123");
             QVERIFY(fixture::WriteForeignFile(day + "/" + name + ".WAV", spec));
         }
         for (const QString& file : fixture::WriteForeignMonoFamily(day, "REC", 3, "SC1/T2"))
@@ -780,18 +786,43 @@ private slots:
         rows.sort();
         QCOMPARE(rows, takes);
         QLabel* line = nullptr;
-        for (const QString said :
-             {"A101_1 was made by another recorder: to play and edit it, use Import (Ctrl+I).",
-              "A101_1_1 was made by another recorder", "REC_2 was made by another recorder",
-              "Mix_06 was made by another recorder", "RF6401 cannot be played or edited here: RF64 files are not "
-              "supported (RF6401_01.WAV).", "EMPTY1 cannot be played or edited here: EMPTY1_01.WAV is empty.",
-              "MISS01 is missing 1 of the 5 track files its metadata lists"}) {
+        // The line, and the panel's type, sampling, size and reference:
+        // what the files tell, nothing where they tell nothing.
+        struct Shown {
+            QString said, type, sampling, size, reference;
+        };
+        const QString foreignRate = QStringLiteral("48000 Hz / 24 bits");
+        for (const Shown& shown : QList<Shown>{
+                 {"A101_1 was made by another recorder: to play and edit it, use Import (Ctrl+I).", "Poly(2 ch)-WAV",
+                  foreignRate, "", "FR2-000123"},
+                 {"A101_1_1 was made by another recorder", "Mono-WAV", foreignRate, "", ""},
+                 {"REC_2 was made by another recorder", "Mono-WAV", foreignRate, "", "FR2-000123"},
+                 {"Mix_06 was made by another recorder", "Poly(6 ch)-WAV", foreignRate, "", "FR2-000123"},
+                 {"RF6401 cannot be played or edited here: RF64 files are not supported (RF6401_01.WAV).", "", "",
+                  "2.2 GB", ""},
+                 {"EMPTY1 cannot be played or edited here: EMPTY1_01.WAV is empty.", "", "", "0 B", ""},
+                 {"MISS01 is missing 1 of the 5 track files its metadata lists", "Mono-WAV", foreignRate, "", ""}}) {
+            const QString& said = shown.said;
             tree->setCurrentIndex(window->m_pFSProxyModel->match(window->m_pFSProxyModel->index(0, 0, dayRow),
                                                                  Qt::DisplayRole, said.section(' ', 0, 0), 1,
                                                                  Qt::MatchExactly).first());
             QTRY_VERIFY((line = window->findChild<QLabel*>("m_CtrlLabel_TakeProblem")) && line->isVisible()
                         && line->toolTip().startsWith(said)
                         && line->fontMetrics().horizontalAdvance(line->toolTip()) <= line->width());
+            Ui::DlgMain* ui = window->ui.get();
+            QCOMPARE(ui->m_CtrLabelType->text(), shown.type);
+            QCOMPARE(ui->m_CtrlLabelSampling->text(), shown.sampling);
+            if (!shown.size.isEmpty())
+                QCOMPARE(ui->m_CtrlLabelSize->text(), shown.size);
+            if (shown.said.startsWith("MISS01"))
+                QVERIFY(ui->m_CtrlLabelRef->text().startsWith("ORVEX"));
+            else
+                QCOMPARE(ui->m_CtrlLabelRef->text(), shown.reference);
+            for (QLabel* field : {ui->m_CtrlLabelRef, ui->m_CtrlLabelCreator, ui->m_CtrlLabelCreationTime}) {
+                const QString text = field->text();
+                QVERIFY2(std::all_of(text.begin(), text.end(), [](QChar c) { return c.isPrint(); }),
+                         qPrintable(field->objectName()));
+            }
             Grab(window->ui->groupBox_Metadata, "mainwindow-takeline-" + said.section(' ', 0, 0));
         }
         tree->setCurrentIndex(window->m_pFSProxyModel->index(0, 0, dayRow));

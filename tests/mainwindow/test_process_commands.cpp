@@ -77,18 +77,38 @@ private slots:
             QCOMPARE(boxes.SeenBoxes().first().title, QString("Invalid Selection"));
     }
 
+    // The chooser opens in the selected day (a take selected: its day),
+    // the last import's folder one step back.
+    void importCancelledChangesNothing_data()
+    {
+        QTest::addColumn<QString>("selected");
+        QTest::newRow("day") << QString();
+        QTest::newRow("take") << QStringLiteral("/A01T01_04.WAV");
+    }
+
     void importCancelledChangesNothing()
     {
+        QFETCH(QString, selected);
         DlgMain window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        SelectPath(window, m_czDay1);
+        SelectPath(window, m_czDay1 + selected);
         window.m_czImportLastPath = m_Media.path();
         window.m_nImportLastID = 7;
         ModalBoxAnswerer boxes;
-        boxes.ThenReject();
+        QString opened;
+        QStringList history;
+        boxes.ThenDo([&](QWidget* box) {
+            if (auto* chooser = qobject_cast<QFileDialog*>(box)) {
+                opened = chooser->directory().absolutePath();
+                history = chooser->history();
+            }
+            qobject_cast<QDialog*>(box)->reject();
+        });
         window.ui->m_CtrlAction_Import->trigger();
         QCOMPARE(boxes.SeenBoxes().size(), 1);
+        QCOMPARE(opened, m_czDay1);
+        QVERIFY(history.contains(m_Media.path()));
         QCOMPARE(window.m_nImportLastID, 7);
         QCOMPARE(window.m_czImportLastPath, m_Media.path());
     }

@@ -6,6 +6,7 @@
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QScrollArea>
 #include <QWidget>
 #include <QWindow>
 #include <QtTest>
@@ -55,6 +56,14 @@ bool Click(QWidget* target, QPoint local, Qt::MouseButton button, Qt::KeyboardMo
 {
     if (local == QPoint(-1, -1))
         local = target->rect().center();
+    // Scrolled into sight first, the innermost scroll area first.
+    for (QWidget* parent = target->parentWidget(); parent; parent = parent->parentWidget()) {
+        auto* area = qobject_cast<QScrollArea*>(parent);
+        if (area && area->widget() && area->widget()->isAncestorOf(target)) {
+            const QPoint at = target->mapTo(area->widget(), local);
+            area->ensureVisible(at.x(), at.y());
+        }
+    }
     QWidget* top = target->window();
     const QPoint at = target->mapTo(top, local);
     QWidget* under = top->childAt(at);

@@ -24,7 +24,8 @@ void ClickAt(QWidget* window, QPoint at, Qt::MouseButton button = Qt::LeftButton
 // A left-button drag between two points of the top-level window.
 void DragAt(QWidget* window, QPoint from, QPoint to);
 // A click at a point of a widget (its centre by default), through its
-// top-level window. False, with nothing clicked, when another widget lies
+// top-level window, the point scrolled into sight first where a scroll
+// area holds it. False, with nothing clicked, when another widget lies
 // over that point.
 bool Click(QWidget* target, QPoint local = QPoint(-1, -1), Qt::MouseButton button = Qt::LeftButton,
            Qt::KeyboardModifiers modifiers = Qt::NoModifier);
