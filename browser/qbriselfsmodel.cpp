@@ -123,7 +123,9 @@ void QBriselFSModel::fetchMore(const QModelIndex& parent)
 void QBriselFSModel::populateItem(QBriselFSModelItem* item)
 {
     item->m_bPopulated = true;
-    const QFileInfoList entries = QBriselFSModelItem::listFolder(item->absoluteFilePath());
+    int otherCaseWav = 0;
+    const QFileInfoList entries = QBriselFSModelItem::listFolder(item->absoluteFilePath(), &otherCaseWav);
+    item->setOtherCaseWav(otherCaseWav);
     insertChildren(item, item->childCount(), entries);
 }
 
@@ -422,7 +424,9 @@ void QBriselFSModel::dirChangedProcess(QString path)
     if (!item || !item->m_bPopulated)
         return;
 
-    const QFileInfoList listing = QBriselFSModelItem::listFolder(item->absoluteFilePath());
+    int otherCaseWav = 0;
+    const QFileInfoList listing = QBriselFSModelItem::listFolder(item->absoluteFilePath(), &otherCaseWav);
+    item->setOtherCaseWav(otherCaseWav);
 
     // The rows and the new listing are both in name order: one merge of the
     // two finds the vanished rows and the new entries, and each run of

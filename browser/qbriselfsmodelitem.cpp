@@ -148,8 +148,12 @@ void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem*
             return;
         QString family;
         TakeNaming::ClassifyBaseName(info.completeBaseName(), &family);
-        m_Listed = ListedFileOf(info.absolutePath() + QLatin1Char('/'), info.fileName(),
-                                EarlierOfFamily(parent, family));
+        // The day's own path: asked of each file, it is made anew from the
+        // file's path thousands of times in a day.
+        QString folder = parent->m_czPath;
+        if (!folder.endsWith(QLatin1Char('/')))
+            folder += QLatin1Char('/');
+        m_Listed = ListedFileOf(folder, info.fileName(), EarlierOfFamily(parent, family));
         tFSItemType kind = FSITEM_PLAIN;
         if (!itemKindOf(m_Listed.eKind, &kind))
             return;
@@ -211,20 +215,44 @@ bool QBriselFSModelItem::isListedEntry(const QFileInfo& info)
     return info.isDir() || (info.isFile() && info.suffix() == QLatin1String("WAV"));
 }
 
-QFileInfoList QBriselFSModelItem::listFolder(const QString& path)
+QFileInfoList QBriselFSModelItem::listFolder(const QString& path, int* otherCaseWav)
 {
     const QFileInfoList all = QDir(path).entryInfoList(
         QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
     QFileInfoList taken;
     taken.reserve(all.size());
+    int otherCase = 0;
+    bool undecoded = false;
     for (const QFileInfo& info : all) {
-        if (isListedEntry(info))
+        if (isListedEntry(info)) {
             taken.append(info);
+            continue;
+        }
+        const QString name = info.fileName();
+        // Bytes that are not UTF-8 decode to the replacement character.
+        undecoded |= name.contains(QChar::ReplacementCharacter);
+        if (name.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive) && info.isFile())
+            ++otherCase;
     }
-    tellUnreachableNames(path);
+    if (otherCaseWav)
+        *otherCaseWav = otherCase;
+    // Such a name names no entry once decoded, so it is never taken above;
+    // only a folder holding one is read a second time, for its bytes.
+    if (undecoded)
+        tellUnreachableNames(path);
     // What a killed copy into the folder left goes as the folder is shown.
     FolderSweep::Visit(path);
     return taken;
+}
+
+int QBriselFSModelItem::unlistedWavFiles() const
+{
+    int count = m_nOtherCaseWav;
+    for (const QBriselFSModelItem* child : m_lChildren) {
+        if (child->m_nType == FSITEM_PLAIN && child->m_FileInfo.isFile())
+            ++count;
+    }
+    return count;
 }
 
 void QBriselFSModelItem::tellUnreachableNames(const QString& path)

@@ -66,7 +66,14 @@ public:
 
     // The entries a folder node shows: sub-folders and ".WAV" files, no
     // hidden ones, sorted by name so that a take's track files are adjacent.
-    static QFileInfoList listFolder(const QString& path);
+    // otherCaseWav (may be null): the files left out whose names end in
+    // ".wav" in another case.
+    static QFileInfoList listFolder(const QString& path, int* otherCaseWav = nullptr);
+    // A listed day's WAV files that name no take of it: those ending in
+    // ".wav" in another case, and the ".WAV" files that are not a take's
+    // (no track, mix or poly name). Import reads them.
+    int unlistedWavFiles() const;
+    void setOtherCaseWav(int count) { m_nOtherCaseWav = count; }
     static bool isListedEntry(const QFileInfo& info);
     // Says once per folder which of its entries are not listed because
     // their names are not valid UTF-8.
@@ -85,6 +92,7 @@ private:
     QString m_czProject;
     QString m_czPreProject;
     QString m_czDay;
+    int m_nOtherCaseWav = 0;  // a listed folder's: see listFolder
     int m_nTemplate = -1;
     QString m_czAdvTemplate;
     QList<QBriselFSModelItem*> m_lChildren;
