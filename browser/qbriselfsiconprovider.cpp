@@ -46,7 +46,7 @@ QIcon QBriselFSIconProvider::iconFor(const QBriselFSModelItem* item)
 {
     const QFileInfo info = item->fileInfo();
     QString label;
-    if (info.isDir()) {
+    if (item->isFolder()) {
         switch (item->type()) {
         case FSITEM_PROJECT: label = QStringLiteral("PROJ"); break;
         case FSITEM_DAY: label = QStringLiteral("DAY"); break;
@@ -63,7 +63,7 @@ QIcon QBriselFSIconProvider::iconFor(const QBriselFSModelItem* item)
     }
     if (!label.isEmpty())
         return m_mapKindIcons.value(label);
-    if (info.isDir())
+    if (item->isFolder())
         return m_SystemIcons.icon(info);
     return plainFileIcon(info);
 }

@@ -123,20 +123,22 @@ void QBriselFSModel::fetchMore(const QModelIndex& parent)
 void QBriselFSModel::populateItem(QBriselFSModelItem* item)
 {
     item->m_bPopulated = true;
-    const QFileInfoList entries = QBriselFSModelItem::listFolder(item->absoluteFilePath());
+    int otherCaseWav = 0;
+    const tyBrowserEntries entries = QBriselFSModelItem::listFolder(item->absoluteFilePath(), &otherCaseWav);
+    item->setOtherCaseWav(otherCaseWav);
     insertChildren(item, item->childCount(), entries);
 }
 
-void QBriselFSModel::insertChildren(QBriselFSModelItem* item, int row, const QFileInfoList& entries)
+void QBriselFSModel::insertChildren(QBriselFSModelItem* item, int row, const tyBrowserEntries& entries)
 {
     if (entries.isEmpty())
         return;
     beginInsertRows(indexFromItem(item), row, row + entries.size() - 1);
     int at = row;
-    for (const QFileInfo& entry : entries) {
+    for (const tyBrowserEntry& entry : entries) {
         auto* child = new QBriselFSModelItem(entry, item);
         item->moveLastChildTo(at++);
-        fillItemInfo(entry, child, item);
+        fillItemInfo(entry.info, child, item);
     }
     endInsertRows();
 }
@@ -162,7 +164,7 @@ bool QBriselFSModel::isDir(const QModelIndex& index) const
 {
     if (!index.isValid())
         return false;
-    return itemFromIndex(index)->fileInfo().isDir();
+    return itemFromIndex(index)->isFolder();
 }
 
 QFileInfo QBriselFSModel::fileInfo(const QModelIndex& index) const
@@ -422,7 +424,9 @@ void QBriselFSModel::dirChangedProcess(QString path)
     if (!item || !item->m_bPopulated)
         return;
 
-    const QFileInfoList listing = QBriselFSModelItem::listFolder(item->absoluteFilePath());
+    int otherCaseWav = 0;
+    const tyBrowserEntries listing = QBriselFSModelItem::listFolder(item->absoluteFilePath(), &otherCaseWav);
+    item->setOtherCaseWav(otherCaseWav);
 
     // The rows and the new listing are both in name order: one merge of the
     // two finds the vanished rows and the new entries, and each run of
@@ -440,7 +444,7 @@ void QBriselFSModel::dirChangedProcess(QString path)
     while (row < rows || index < listing.size()) {
         const int order = row >= rows             ? 1
                           : index >= listing.size() ? -1
-                                                    : item->childAt(row)->fileName().compare(listing.at(index).fileName());
+                                                    : item->childAt(row)->fileName().compare(listing.at(index).info.fileName());
         if (order == 0) {
             ++row;
             ++index;

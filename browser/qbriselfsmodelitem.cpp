@@ -6,11 +6,13 @@
 #include "foundation/takenaming.h"
 
 #include <QDir>
+#include <QFile>
 #include <QHash>
 #include <QMutex>
 #include <QSet>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -35,8 +37,15 @@ bool itemKindOf(TakeNaming::FileKind listed, tFSItemType* kind)
 
 } // namespace
 
+QBriselFSModelItem::QBriselFSModelItem(const tyBrowserEntry& entry, QBriselFSModelItem* parent)
+    : m_pParent(parent), m_FileInfo(entry.info), m_bFolder(entry.bFolder), m_bFile(!entry.bFolder),
+      m_czPath(entry.info.filePath())
+{
+    parent->m_lChildren.append(this);
+}
+
 QBriselFSModelItem::QBriselFSModelItem(const QFileInfo& info, QBriselFSModelItem* parent)
-    : m_pParent(parent), m_FileInfo(info)
+    : m_pParent(parent), m_FileInfo(info), m_bFolder(info.isDir()), m_bFile(info.isFile())
 {
     if (!parent) {
         m_bPopulated = true;
@@ -70,7 +79,7 @@ bool QBriselFSModelItem::mayHaveChildren() const
 {
     if (m_bPopulated)
         return !m_lChildren.isEmpty();
-    return !m_FileInfo.isFile();
+    return !m_bFile;
 }
 
 QString QBriselFSModelItem::fileName() const
@@ -144,12 +153,16 @@ void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem*
     if (parentKind == FSITEM_DAY) {
         // Files only: a folder named like a track file is no take. The
         // complete base name: a take name may hold dots ("SC.1.2PX.WAV").
-        if (suffix != QLatin1String("WAV") || info.isDir())
+        if (suffix != QLatin1String("WAV") || m_bFolder)
             return;
         QString family;
         TakeNaming::ClassifyBaseName(info.completeBaseName(), &family);
-        m_Listed = ListedFileOf(info.absolutePath() + QLatin1Char('/'), info.fileName(),
-                                EarlierOfFamily(parent, family));
+        // The day's own path: asked of each file, it is made anew from the
+        // file's path thousands of times in a day.
+        QString folder = parent->m_czPath;
+        if (!folder.endsWith(QLatin1Char('/')))
+            folder += QLatin1Char('/');
+        m_Listed = ListedFileOf(folder, info.fileName(), EarlierOfFamily(parent, family));
         tFSItemType kind = FSITEM_PLAIN;
         if (!itemKindOf(m_Listed.eKind, &kind))
             return;
@@ -206,34 +219,82 @@ QBriselFSModelItem* QBriselFSModelItem::matchPath(const QStringList& components,
     return nullptr;
 }
 
-bool QBriselFSModelItem::isListedEntry(const QFileInfo& info)
+tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherCaseWav)
 {
-    return info.isDir() || (info.isFile() && info.suffix() == QLatin1String("WAV"));
-}
-
-QFileInfoList QBriselFSModelItem::listFolder(const QString& path)
-{
-    const QFileInfoList all = QDir(path).entryInfoList(
-        QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
-    QFileInfoList taken;
-    taken.reserve(all.size());
-    for (const QFileInfo& info : all) {
-        if (isListedEntry(info))
-            taken.append(info);
+    struct tyNamed {
+        QString czName;
+        bool bFolder;
+    };
+    std::vector<tyNamed> named;
+    QStringList unreachable;
+    int otherCase = 0;
+    VisitFolderEntries(path, [&](const char* bytes, FolderEntryKind kind) {
+        // Hidden entries are not shown, nor anything but folders and files.
+        if (bytes[0] == '.' || kind == FolderEntryKind::Other)
+            return true;
+        const QString name = QFile::decodeName(bytes);
+        const bool folder = kind == FolderEntryKind::Folder;
+        const bool wav = name.endsWith(QLatin1String(".WAV"));
+        // A name that is not UTF-8 decodes to another name (U+FFFD for its
+        // stray bytes), which opens no file: left out, and said.
+        const char* c = bytes;
+        while (static_cast<unsigned char>(*c) < 0x80 && *c)
+            ++c;
+        if (*c && QFile::encodeName(name) != QByteArray(bytes)) {
+            if (folder || QByteArray(bytes).endsWith(".WAV"))
+                unreachable << ReadableEntryName(QByteArray(bytes));
+            return true;
+        }
+        if (folder || wav)
+            named.push_back({name, folder});
+        else if (name.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive))
+            ++otherCase;
+        return true;
+    });
+    std::sort(named.begin(), named.end(), [](const tyNamed& a, const tyNamed& b) { return a.czName < b.czName; });
+    tyBrowserEntries entries;
+    entries.reserve(int(named.size()));
+    const QString folder = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+    for (const tyNamed& entry : named)
+        entries.append({QFileInfo(folder + entry.czName), entry.bFolder});
+    if (otherCaseWav)
+        *otherCaseWav = otherCase;
+    if (!unreachable.isEmpty()) {
+        unreachable.sort();
+        tellUnreachableNames(path, unreachable);
     }
-    tellUnreachableNames(path);
     // What a killed copy into the folder left goes as the folder is shown.
     FolderSweep::Visit(path);
-    return taken;
+    return entries;
 }
 
-void QBriselFSModelItem::tellUnreachableNames(const QString& path)
+int QBriselFSModelItem::unlistedWavFiles() const
+{
+    // A track file named by the loader's rule alone ("T1_A.WAV") has no row
+    // but is read with its take when that take is listed.
+    QSet<QString> families;
+    for (const QBriselFSModelItem* child : m_lChildren) {
+        if (child->m_nType == FSITEM_MONO && !child->m_Listed.bAlone)
+            families.insert(child->m_Listed.czFamily);
+    }
+    int count = m_nOtherCaseWav;
+    for (const QBriselFSModelItem* child : m_lChildren) {
+        if (child->m_nType != FSITEM_PLAIN || !child->m_bFile)
+            continue;
+        const TakeNaming::tyTrackName track =
+            TakeNaming::SplitTrackName(child->m_FileInfo.completeBaseName(), TakeNaming::Rule::Load);
+        if (!track.bTrack || !families.contains(track.czRoot))
+            ++count;
+    }
+    return count;
+}
+
+void QBriselFSModelItem::tellUnreachableNames(const QString& path, const QStringList& names)
 {
     // Such an entry reaches the listing under its decoded name, which names
     // no file: it could be neither played nor edited, nor kept whole by a
     // rename. It is left out, and the user told once per folder which
     // names to rename on a system that shows them.
-    const QStringList names = UnreachableEntryNames(path, QByteArrayLiteral(".WAV"));
     if (names.isEmpty())
         return;
     // Told again when a name not told before has come: the notice counts

@@ -9,8 +9,17 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <functional>
+
+// An entry a folder node shows, with its kind as the one read of the folder
+// told it: asked of the entry again, it would cost a look at each file.
+struct tyBrowserEntry {
+    QFileInfo info;
+    bool bFolder = false;   // else a regular file
+};
+using tyBrowserEntries = QVector<tyBrowserEntry>;
 
 // One node of the media browser: a volume, a folder or a take file, with its
 // recorder meaning and the project/day names a take needs to be addressed
@@ -21,7 +30,10 @@ public:
     // Lists a not yet listed folder node; the model passes one that tells its views.
     using FolderLister = std::function<void(QBriselFSModelItem*)>;
 
+    // A volume or the root: its kind asked of info.
     QBriselFSModelItem(const QFileInfo& info, QBriselFSModelItem* parent);
+    // An entry of a listed folder.
+    QBriselFSModelItem(const tyBrowserEntry& entry, QBriselFSModelItem* parent);
     ~QBriselFSModelItem();
     QBriselFSModelItem(const QBriselFSModelItem&) = delete;
     QBriselFSModelItem& operator=(const QBriselFSModelItem&) = delete;
@@ -38,6 +50,7 @@ public:
     QString fileName() const;
     QString absoluteFilePath() const { return m_czPath; }
     QFileInfo fileInfo() const { return m_FileInfo; }
+    bool isFolder() const { return m_bFolder; }
     QString fileTag() const { return m_czFileTag; }
     tFSItemType type() const { return m_nType; }
     QString projectName() const { return m_czProject; }
@@ -66,11 +79,19 @@ public:
 
     // The entries a folder node shows: sub-folders and ".WAV" files, no
     // hidden ones, sorted by name so that a take's track files are adjacent.
-    static QFileInfoList listFolder(const QString& path);
-    static bool isListedEntry(const QFileInfo& info);
-    // Says once per folder which of its entries are not listed because
-    // their names are not valid UTF-8.
-    static void tellUnreachableNames(const QString& path);
+    // One read of the folder, which also finds the names that are not
+    // UTF-8 (see tellUnreachableNames). otherCaseWav (may be null): the
+    // files left out whose names end in ".wav" in another case.
+    static tyBrowserEntries listFolder(const QString& path, int* otherCaseWav = nullptr);
+    // A listed day's WAV files that no take of it stands for or reads:
+    // those ending in ".wav" in another case, and the ".WAV" files of no
+    // take's name, but for a track file the loader reads with a listed
+    // take ("T1_A.WAV" of "T1"). Import reads them.
+    int unlistedWavFiles() const;
+    void setOtherCaseWav(int count) { m_nOtherCaseWav = count; }
+    // Says once per folder which of its entries (names in readable form)
+    // are not listed because their names are not valid UTF-8.
+    static void tellUnreachableNames(const QString& path, const QStringList& names);
 
     bool m_bPopulated = false;
     tFSItemType m_nType = FSITEM_PLAIN;
@@ -85,11 +106,14 @@ private:
     QString m_czProject;
     QString m_czPreProject;
     QString m_czDay;
+    int m_nOtherCaseWav = 0;  // a listed folder's: see listFolder
     int m_nTemplate = -1;
     QString m_czAdvTemplate;
     QList<QBriselFSModelItem*> m_lChildren;
     QBriselFSModelItem* m_pParent = nullptr;
     QFileInfo m_FileInfo;
+    bool m_bFolder = false;
+    bool m_bFile = false;
     QString m_czPath;
 };
 

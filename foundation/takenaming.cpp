@@ -6,11 +6,6 @@ namespace TakeNaming {
 
 namespace {
 
-bool IsBrowseSeparator(QChar c)
-{
-    return c == QLatin1Char('_') || c == QLatin1Char('-') || c == QLatin1Char('#');
-}
-
 tyTrackName Cut(const QString& name, int separator, int suffixEnd)
 {
     tyTrackName split;
@@ -25,9 +20,9 @@ tyTrackName SplitBrowse(const QString& name)
 {
     const int n = name.size();
     if (n >= 2 && name.at(n - 1).isDigit()) {
-        if (n >= 3 && name.at(n - 2).isDigit() && IsBrowseSeparator(name.at(n - 3)))
+        if (n >= 3 && name.at(n - 2).isDigit() && IsTrackSeparator(name.at(n - 3)))
             return Cut(name, n - 3, n);
-        if (IsBrowseSeparator(name.at(n - 2)))
+        if (IsTrackSeparator(name.at(n - 2)))
             return Cut(name, n - 2, n);
     }
     tyTrackName none;

@@ -12,7 +12,8 @@
 namespace TakeNaming {
 
 enum class Rule {
-    // The browser and the day scan: '_', '-' or '#', then one or two digits.
+    // The browser and the day scan: a separator ('#', '+', '-', '_'), then
+    // one or two digits.
     Browse,
     // The take loader: '_', '-', '#' or '+', then a two-digit track "01".."24"
     // or a one-character track "1".."9", "A".."O" (as the family probe writes

@@ -438,6 +438,11 @@ private:
     // choice it does not need; the full text is its tool tip. An empty
     // text gives the line back to the take's name.
     void ShowTakeProblem(const QString& text);
+    // What a selected day holds that neither view lists: how many of its
+    // WAV files name no take (the browser's listing of the day says, the
+    // day listed first if it never was), and that Import reads them. Empty
+    // when there are none.
+    QString UnlistedFilesLine(const QString& dayPath);
 
     // The template of one take of a multiple selection (Template probe).
     void ProbeTemplate(const QModelIndex& row, const tyTakePathDescription& take);

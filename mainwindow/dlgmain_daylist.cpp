@@ -5,6 +5,8 @@
 
 #include "report/qfileinfolistwidget.h"
 
+#include <QFontMetrics>
+
 void DlgMain::InitDayList()
 {
     m_pMetadataThread = std::make_unique<QMetadataThread>();
@@ -31,5 +33,27 @@ QString DlgMain::CurrentDayListPath() const
 void DlgMain::slot_MetadataThreadStateChanged(int state, int value)
 {
     QLabel* info = ui->m_CtrlLabel_ListInfo;
-    info->setText(m_DayListProgress.Text(state, value, CurrentDayListPath(), info->text()));
+    const QString dayPath = CurrentDayListPath();
+    QString text = m_DayListProgress.Text(state, value, dayPath, info->text());
+    QString full;
+    // A day read whole says after its path what it holds that is not
+    // listed. The header is one line high and must not widen the window:
+    // the path gives way first; the tool tip has both whole.
+    if (state == 5 && value == 0) {
+        const QString unlisted = UnlistedFilesLine(dayPath);
+        if (!unlisted.isEmpty()) {
+            full = text + QLatin1Char('\n') + unlisted;
+            const QFontMetrics metrics = info->fontMetrics();
+            const QString gap = QStringLiteral("   ");
+            const int room = info->parentWidget()->width() - ui->m_CtrlButton_GoBackMain->width() - 30;
+            const int pathRoom = room - metrics.horizontalAdvance(gap + unlisted);
+            text = pathRoom >= metrics.averageCharWidth() * 12
+                       ? metrics.elidedText(text, Qt::ElideMiddle, pathRoom) + gap + unlisted
+                       : metrics.elidedText(unlisted, Qt::ElideRight, room);
+        }
+    }
+    info->setText(text);
+    // Kept until the next pass starts or ends.
+    if (state == 1 || state == 5)
+        info->setToolTip(full);
 }

@@ -169,6 +169,8 @@ void DlgMain::DispatchSelection()
                 m_pMetadataThread->SetDayDir(row.data(FSPreProjectRole).toString(),
                                              row.data(FSProjectRole).toString(), row.data(FSDayRole).toString());
             m_bMultiCanChangeScene = false;
+            if (n == 1)
+                ShowTakeProblem(UnlistedFilesLine(row.data(FSFilePathRole).toString()));
         }
     }
     if (n >= 2)
@@ -318,6 +320,23 @@ void DlgMain::ShowTakeProblem(const QString& text)
     for (QWidget* covered : {static_cast<QWidget*>(name), static_cast<QWidget*>(ui->label_33),
                              static_cast<QWidget*>(ui->m_CtrlComboBox_Filename)})
         covered->setVisible(!problem);
+}
+
+QString DlgMain::UnlistedFilesLine(const QString& dayPath)
+{
+    const QModelIndex day = m_pFSModel->index(dayPath);
+    QBriselFSModelItem* item = day.isValid() ? m_pFSModel->itemFromIndex(day) : nullptr;
+    if (!item || item->type() != FSITEM_DAY)
+        return QString();
+    if (!item->m_bPopulated)
+        m_pFSModel->fetchMore(day);
+    const int count = item->unlistedWavFiles();
+    if (count == 0)
+        return QString();
+    return count == 1 ? QStringLiteral("1 WAV file of this day is not listed, its name not being one of this "
+                                       "recorder's takes: Import (Ctrl+I) reads it.")
+                      : QStringLiteral("%1 WAV files of this day are not listed, their names not being this "
+                                       "recorder's takes: Import (Ctrl+I) reads them.").arg(count);
 }
 
 void DlgMain::SelectFilePaths(const QStringList& paths)

@@ -21,7 +21,7 @@ using namespace ReportLayout;
 QString TakeNameOfFile(const QString& fileName)
 {
     static const QRegularExpression expressions[] = {
-        QRegularExpression(QStringLiteral("(_|-|#)\\d{1,2}$"), QRegularExpression::CaseInsensitiveOption),
+        QRegularExpression(QStringLiteral("(_|-|#|\\+)\\d{1,2}$"), QRegularExpression::CaseInsensitiveOption),
         QRegularExpression(QStringLiteral("(Q|M)X$"), QRegularExpression::CaseInsensitiveOption),
         QRegularExpression(QStringLiteral("P(N|R|X)$"), QRegularExpression::CaseInsensitiveOption),
     };

@@ -57,38 +57,70 @@ int ComputeFileStatus(const QSoundFile& file)
     return 0;
 }
 
+namespace {
+// The chunks walked before the samples: a head of more is no field
+// recorder's, and a damaged size cannot send the walk on for long.
+constexpr int kMostHeadChunks = 64;
+}  // namespace
+
 tyTrackFileHead ReadTrackFileHead(const QString& path)
 {
     tyTrackFileHead head;
     bool notRegular = false;
-    const int fd = OpenRegularFile(path, false, &notRegular);
+    qint64 length = 0;
+    const int fd = OpenRegularFile(path, false, &notRegular, &length);
     if (fd < 0)
         return head;
-    QByteArray bytes(int(HeadTailWindows::kHeadBytes), '\0');
-    const qint64 n = ReadFully(fd, 0, bytes.data(), bytes.size());
-    ::close(fd);
-    if (n < 12 || std::memcmp(bytes.constData(), "RIFF", 4) != 0 || std::memcmp(bytes.constData() + 8, "WAVE", 4) != 0)
+    QByteArray window(int(qMin(length, HeadTailWindows::kHeadBytes)), '\0');
+    const qint64 n = ReadFully(fd, 0, window.data(), window.size());
+    // Bytes inside the file, from the head window where it holds them: the
+    // recorder writes fmt and bext there; other makes may put a long iXML
+    // first, and their fmt is read where the chunk headers say it stands.
+    const auto readAt = [&](qint64 offset, char* out, qint64 count) {
+        if (offset + count <= n) {
+            std::memcpy(out, window.constData() + offset, size_t(count));
+            return true;
+        }
+        return offset + count <= length && ReadFully(fd, offset, out, count) == count;
+    };
+    char riff[12];
+    if (!readAt(0, riff, 12) || std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0) {
+        ::close(fd);
         return head;
-    const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData());
+    }
     constexpr qint64 kReferenceAt = offsetof(tyBextChunk, szOriginatorReference) - 8;
     bool bext = false;
     bool& recorder = head.bRecorder;
-    // The chunks before the samples, as far as the head goes.
-    for (qint64 at = 12; at + 8 <= n && !(head.nChannels && bext);) {
-        const quint32 size = ReadLe32(b + at + 4);
-        const qint64 payload = at + 8;
-        if (std::memcmp(b + at, "fmt ", 4) == 0 && payload + 4 <= n) {
-            head.nChannels = b[payload + 2] | b[payload + 3] << 8;
-        } else if (std::memcmp(b + at, "bext", 4) == 0 && payload + kReferenceAt + 5 <= n) {
-            bext = true;
-            recorder = IsRecorderReference(bytes.constData() + payload + kReferenceAt);
-        } else if (std::memcmp(b + at, "data", 4) == 0) {
+    qint64 at = 12;
+    for (int chunk = 0; chunk < kMostHeadChunks && !(head.nChannels && bext); ++chunk) {
+        unsigned char header[8];
+        if (!readAt(at, reinterpret_cast<char*>(header), 8) || std::memcmp(header, "data", 4) == 0)
             break;
+        const quint32 size = ReadLe32(header + 4);
+        const qint64 payload = at + 8;
+        // A size past the end is a damaged head: nothing after it is read.
+        if (payload + qint64(size) > length)
+            break;
+        if (std::memcmp(header, "fmt ", 4) == 0 && size >= 4) {
+            unsigned char format[4];
+            if (readAt(payload, reinterpret_cast<char*>(format), 4))
+                head.nChannels = format[2] | format[3] << 8;
+        } else if (std::memcmp(header, "bext", 4) == 0 && size >= kReferenceAt + 5) {
+            char reference[5];
+            if (readAt(payload + kReferenceAt, reference, 5)) {
+                bext = true;
+                recorder = IsRecorderReference(reference);
+            }
         }
         at = payload + qint64(size) + (size & 1);
     }
-    if (head.nChannels == 0)
+    ::close(fd);
+    if (head.nChannels == 0) {
+        // Another maker's bext says whose the file is, whatever follows.
+        if (bext && !recorder)
+            head.eKind = tyTrackFileHead::WholeTake;
         return head;
+    }
     // A file without bext is another maker's as surely as one with another's.
     head.eKind = head.nChannels == 1 && recorder ? tyTrackFileHead::RecorderMono : tyTrackFileHead::WholeTake;
     return head;

@@ -23,16 +23,19 @@ class QSoundFile;
 int ComputeFileStatus(const QSoundFile& file);
 
 // What the head of a file named like a mono track says of it before its
-// take is loaded, from its first kilobytes (where the recorder writes its
-// fmt and bext chunks), without walking it.
+// take is loaded: its chunk headers up to the samples, read from its first
+// kilobytes (where the recorder writes its fmt and bext chunks) and, for a
+// chunk past them (another make's long iXML before its fmt), where the
+// headers before say it stands.
 struct tyTrackFileHead {
     enum Kind {
         RecorderMono,   // one channel, this recorder's bext: a member of its mono family
-        WholeTake,      // more channels, or another recorder's file: a take by itself
-        Unread          // no RIFF/WAVE with fmt and bext in its head (empty, RF64, damaged)
+        WholeTake,      // more channels, or another recorder's file (by its fmt and bext,
+                        // or by another maker's bext alone): a take by itself
+        Unread          // no RIFF/WAVE with fmt before its data (empty, RF64, damaged)
     };
     Kind eKind = Unread;
-    int nChannels = 0;        // 0 when unread
+    int nChannels = 0;        // 0 when its fmt was not read
     bool bRecorder = false;   // this recorder's bext, whatever the channels
 };
 tyTrackFileHead ReadTrackFileHead(const QString& path);

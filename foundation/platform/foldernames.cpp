@@ -7,11 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-// The name with every byte that does not belong to a UTF-8 sequence as
-// "\xNN", the rest as it is.
-QString ReadableName(const QByteArray& name)
+QString ReadableEntryName(const QByteArray& name)
 {
     QString readable;
     int at = 0;
@@ -31,8 +27,6 @@ QString ReadableName(const QByteArray& name)
     return readable;
 }
 
-} // namespace
-
 namespace {
 
 // The folder opened as a descriptor first, then read through it: the
@@ -51,30 +45,12 @@ DIR* OpenFolder(const QString& folder)
 
 } // namespace
 
-QStringList UnreachableEntryNames(const QString& folder, const QByteArray& suffix)
-{
-    QStringList names;
-    DIR* dir = OpenFolder(folder);
-    if (!dir)
-        return names;
-    while (const dirent* entry = ::readdir(dir)) {
-        const QByteArray name(entry->d_name);
-        if (name.startsWith('.') || QFile::encodeName(QFile::decodeName(name)) == name)
-            continue;
-        bool folderEntry = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
-            struct stat info;
-            folderEntry = ::fstatat(::dirfd(dir), entry->d_name, &info, 0) == 0 && S_ISDIR(info.st_mode);
-        }
-        if (folderEntry || name.endsWith(suffix))
-            names << ReadableName(name);
-    }
-    ::closedir(dir);
-    names.sort();
-    return names;
-}
+namespace {
 
-bool VisitEntryNames(const QString& folder, const std::function<bool(const char* name)>& visit)
+// The one walk of both visits; kinds: whether entries the listing does not
+// type are asked of the file system (else they are Other).
+bool VisitEntries(const QString& folder, bool kinds,
+                  const std::function<bool(const char* name, FolderEntryKind kind)>& visit)
 {
     DIR* dir = OpenFolder(folder);
     if (!dir)
@@ -83,9 +59,31 @@ bool VisitEntryNames(const QString& folder, const std::function<bool(const char*
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
             continue;
-        if (!visit(name))
+        FolderEntryKind kind = entry->d_type == DT_DIR   ? FolderEntryKind::Folder
+                               : entry->d_type == DT_REG ? FolderEntryKind::File
+                                                         : FolderEntryKind::Other;
+        struct stat info;
+        if (kinds && (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK)
+            && ::fstatat(::dirfd(dir), name, &info, 0) == 0) {
+            kind = S_ISDIR(info.st_mode)   ? FolderEntryKind::Folder
+                   : S_ISREG(info.st_mode) ? FolderEntryKind::File
+                                           : FolderEntryKind::Other;
+        }
+        if (!visit(name, kind))
             break;
     }
     ::closedir(dir);
     return true;
+}
+
+} // namespace
+
+bool VisitEntryNames(const QString& folder, const std::function<bool(const char* name)>& visit)
+{
+    return VisitEntries(folder, false, [&visit](const char* name, FolderEntryKind) { return visit(name); });
+}
+
+bool VisitFolderEntries(const QString& folder, const std::function<bool(const char* name, FolderEntryKind kind)>& visit)
+{
+    return VisitEntries(folder, true, visit);
 }

@@ -54,7 +54,7 @@ private slots:
         QTest::newRow("mono -7") << "day" << "S12T4-7.WAV" << FSITEM_MONO << "S12T4";
         QTest::newRow("mono #12") << "day" << "S12T4#12.WAV" << FSITEM_MONO << "S12T4";
         QTest::newRow("mono three digits") << "day" << "S12T4_123.WAV" << FSITEM_PLAIN << "";
-        QTest::newRow("plus is no mono separator") << "day" << "S12T4+01.WAV" << FSITEM_PLAIN << "";
+        QTest::newRow("mono +01, as the recorder writes") << "day" << "S12T4+01.WAV" << FSITEM_MONO << "S12T4";
         QTest::newRow("mix MX") << "day" << "S12T4MX.WAV" << FSITEM_MIX << "S12T4MX";
         QTest::newRow("mix qx any case") << "day" << "S12T4qx.WAV" << FSITEM_MIX << "S12T4qx";
         for (const char* s : {"PN", "PR", "PX", "PS", "ps"})

@@ -65,6 +65,13 @@ private slots:
         root.makeFolder("CARD/sub");
         root.makeFolder("CARD/.hidden");
         root.makeFolder("CARD/empty");
+        // Links count as what they point to, as QDir counts them; a broken
+        // link and a FIFO are no entries to show.
+        const QByteArray links = QFile::encodeName(root.path()) + "/CARD/";
+        QCOMPARE(::symlink("sub", links + "linkdir"), 0);
+        QCOMPARE(::symlink("A_01.WAV", links + "link.WAV"), 0);
+        QCOMPARE(::symlink("gone.WAV", links + "dead.WAV"), 0);
+        QCOMPARE(::mkfifo(links + "pipe.WAV", 0600), 0);
         // Names that are not UTF-8 cannot be opened by their decoded text: left out, and said once.
         const QByteArray card8 = QFile::encodeName(root.path()) + "/CARD/";
         QVERIFY(::close(::open(card8 + "NU\xff" "001_01.WAV", O_CREAT | O_WRONLY, 0600)) == 0);
@@ -75,7 +82,8 @@ private slots:
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
 
         const QModelIndex card = volumeRow(model, "CARD");
-        QCOMPARE(childNames(model, card), QStringList({"A_01.WAV", "empty", "sub"}));
+        QCOMPARE(childNames(model, card), QStringList({"A_01.WAV", "empty", "link.WAV", "linkdir", "sub"}));
+        QVERIFY(model.isDir(model.index(3, 0, card)) && !model.isDir(model.index(2, 0, card)));
         QCOMPARE(messages.size(), 1);
         QVERIFY(messages.first().at(1).toString().contains("LA\\xE9" "001\nNU\\xFF" "001_01.WAV"));
         QVERIFY(!model.canFetchMore(card));

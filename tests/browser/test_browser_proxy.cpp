@@ -94,7 +94,7 @@ private slots:
     void mixBetweenTracksAndSingleTrackTake()
     {
         TestVolumesRoot root;
-        for (const char* n : {"T1_01.WAV", "T1_02.WAV", "T1MX.WAV", "T2_01.WAV", "NOTES.WAV"})
+        for (const char* n : {"T1_01.WAV", "T1_02.WAV", "T1MX.WAV", "T2_01.WAV", "NOTES.WAV", "t3_01.wav", "T4_Tr1.WAV", "T2_A.WAV", "T5_A.WAV"})
             root.makeFile(QString("CARD/P.BR1/D.OVD/") + n);
         Browser browser;
         // Rows sort by file name (T1MX.WAV, T1_02.WAV, T2_01.WAV), not by take name.
@@ -103,6 +103,10 @@ private slots:
         for (const QString& file : inLocaleOrder(takeOf.keys()))
             expected << takeOf.value(file);
         QCOMPARE(browser.shownUnder(root.path() + "/CARD/P.BR1/D.OVD"), expected);
+        // The WAV files named as no take, in any case; a letter track of a
+        // listed take is read with it, one of no listed take is not.
+        const QModelIndex day = browser.model.index(root.path() + "/CARD/P.BR1/D.OVD");
+        QCOMPARE(browser.model.itemFromIndex(day)->unlistedWavFiles(), 4);
     }
 
     // A track file added to a watched day joins its take's row.

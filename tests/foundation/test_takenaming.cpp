@@ -29,7 +29,7 @@ private slots:
             {"browse _01", B, "T001_01", "T001", "01"},
             {"browse -7", B, "T001-7", "T001", "7"},
             {"browse #12", B, "T001#12", "T001", "12"},
-            {"browse no plus", B, "T001+01", nullptr, nullptr},
+            {"browse plus", B, "T001+01", "T001", "01"},
             {"browse no letter track", B, "T001_A", nullptr, nullptr},
             {"browse three digits", B, "T001_123", nullptr, nullptr},
             {"browse dot in root", B, "DOT.01_01", "DOT.01", "01"},
@@ -77,6 +77,7 @@ private slots:
         QTest::newRow("poly PS is no listed suffix") << "S12T4PS.WAV" << FileKind::Poly << "S12T4PS" << "S12T4PS";
         QTest::newRow("dots in a poly name") << "SC.1.2PX.WAV" << FileKind::Poly << "SC.1.2PX" << "SC.1.2";
         QTest::newRow("dot in a mono root") << "DOT.01_01.WAV" << FileKind::Mono << "DOT.01" << "DOT.01";
+        QTest::newRow("plus, as the recorder writes") << "A01T04+01.WAV" << FileKind::Mono << "A01T04" << "A01T04";
         QTest::newRow("plain") << "NOTES.WAV" << FileKind::None << "" << "NOTES";
     }
 

@@ -741,7 +741,11 @@ private slots:
     // sparse 2.4 GB file, an empty take and a take with a member deleted.
     // Every take is listed once, in the browser and in the day list; each
     // that cannot be opened says why in its line, and arrowing across them
-    // and switching to the day list raises no box.
+    // and switching to the day list raises no box. The same names as
+    // field recorders of other makes write them ("B202": bext, a 5 KB iXML,
+    // then fmt past the first 4 KiB; one in UTF-16) list the same. What is
+    // not listed (a lower-case ".wav", a "_Tr1" set) the selected day's line
+    // counts, in both views.
     void takeThatCannotBeOpenedIsSaidInItsLine()
     {
         const QString day = fixture::MakeDay(
@@ -762,6 +766,19 @@ private slots:
         }
         for (const QString& file : fixture::WriteForeignMonoFamily(day, "REC", 3, "SC1/T2"))
             takes << QFileInfo(file).completeBaseName();
+        spec.headersFirst = true;
+        for (const char* name : {"B202_1", "B202_2", "B202_3", "B202_4", "B202_1_1", "B202_1_2"}) {
+            takes << name;
+            spec.channels = QByteArray(name).size() == 6 ? 2 : 1;
+            spec.extensible = false;
+            spec.ixmlUtf16 = takes.last() == "B202_4";
+            QVERIFY(fixture::WriteForeignFile(day + "/" + name + ".WAV", spec));
+        }
+        spec.headersFirst = false;
+        for (const char* unlisted : {"mix_final.wav", "ZOOM0001_Tr1.WAV", "ZOOM0001_Tr1_D.WAV", "ZOOM0001_TrL_R.WAV"})
+            QVERIFY(fixture::WriteForeignFile(day + "/" + unlisted, spec));
+        const QString unlistedLine = "4 WAV files of this day are not listed, their names not being this recorder's "
+                                     "takes: Import (Ctrl+I) reads them.";
         const fixture::TakeSpec rf64 = fixture::MonoTake("RF6401", {0});
         QFile big(day + "/" + fixture::TrackFileName(rf64, 0));
         QVERIFY(big.open(QIODevice::WriteOnly) && big.write(fixture::BuildBrokenFile(rf64, fixture::Breakage::Rf64)) > 0
@@ -779,13 +796,16 @@ private slots:
         ModalBoxAnswerer answerer;
         QTreeView* tree = window->ui->m_CtrlTreeView;
         const QModelIndex dayRow = SelectPath(*window, day);
+        QLabel* line = nullptr;
+        QTRY_VERIFY((line = window->findChild<QLabel*>("m_CtrlLabel_TakeProblem")) && line->isVisible()
+                    && line->toolTip() == unlistedLine);
+        Grab(window.get(), "mainwindow-day-unlisted");
         tree->expand(dayRow);
         QStringList rows;
         for (int row = 0; row < window->m_pFSProxyModel->rowCount(dayRow); ++row)
             rows << window->m_pFSProxyModel->index(row, 0, dayRow).data().toString();
         rows.sort();
         QCOMPARE(rows, takes);
-        QLabel* line = nullptr;
         // The line, and the panel's type, sampling, size and reference:
         // what the files tell, nothing where they tell nothing.
         struct Shown {
@@ -795,6 +815,10 @@ private slots:
         for (const Shown& shown : QList<Shown>{
                  {"A101_1 was made by another recorder: to play and edit it, use Import (Ctrl+I).", "Poly(2 ch)-WAV",
                   foreignRate, "", "FR2-000123"},
+                 {"B202_1 was made by another recorder: to play and edit it, use Import (Ctrl+I).", "Poly(2 ch)-WAV",
+                  foreignRate, "", "FR2-000123"},
+                 {"B202_4 was made by another recorder", "Poly(2 ch)-WAV", foreignRate, "", "FR2-000123"},
+                 {"B202_1_2 was made by another recorder", "Mono-WAV", foreignRate, "", "FR2-000123"},
                  {"A101_1_1 was made by another recorder", "Mono-WAV", foreignRate, "", ""},
                  {"REC_2 was made by another recorder", "Mono-WAV", foreignRate, "", "FR2-000123"},
                  {"Mix_06 was made by another recorder", "Poly(6 ch)-WAV", foreignRate, "", "FR2-000123"},
@@ -844,11 +868,14 @@ private slots:
             listed << list->Row(row)->TakeName();
             if (listed.last() == "RF6401")
                 QVERIFY(list->Row(row)->toolTip().startsWith("RF6401 cannot be played or edited here: RF64"));
-            else if (listed.last().startsWith("A101"))
+            else if (listed.last().startsWith("A101") || listed.last().startsWith("B202"))
                 QVERIFY(list->Row(row)->toolTip().startsWith(listed.last() + " was made by another recorder"));
         }
         listed.sort();
         QCOMPARE(listed, takes);
+        QLabel* header = window->ui->m_CtrlLabel_ListInfo;
+        QTRY_VERIFY(header->toolTip().endsWith("\n" + unlistedLine));
+        QVERIFY(header->text().contains("4 WAV files of this day are not listed") && !header->text().contains('\n'));
         QTest::qWait(200);
         QVERIFY(answerer.SeenBoxes().isEmpty() && window->OpenMessageBoxCount() == 0);
         Grab(window.get(), QStringLiteral("mainwindow-daylist-foreign"));

@@ -246,25 +246,44 @@ QByteArray BuildForeignFile(const ForeignSpec& spec)
     QList<int> tracks;
     for (int c = 0; c < spec.channels; ++c)
         tracks << spec.firstTrack + c;
-    QList<ChunkBytes> chunks{{"fmt ", FmtPayload(spec.extensible ? 0xFFFE : 1, quint16(spec.channels),
-                                                  spec.sampleRate, spec.bits)}};
+    ChunkBytes fmt{"fmt ", FmtPayload(spec.extensible ? 0xFFFE : 1, quint16(spec.channels), spec.sampleRate,
+                                      spec.bits)};
     if (spec.extensible) {
         // cbSize 22, valid bits, no speaker mask, the PCM sub-format GUID.
-        chunks.first().payload += QByteArray("\x16\x00", 2) + char(spec.bits) + QByteArray(5, '\0')
-                                  + QByteArray("\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71", 16);
+        fmt.payload += QByteArray("\x16\x00", 2) + char(spec.bits) + QByteArray(5, '\0')
+                       + QByteArray("\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71", 16);
     }
+    QList<ChunkBytes> chunks;
+    if (!spec.headersFirst)
+        chunks << fmt;
     if (spec.bext) {
         chunks << ChunkBytes{"bext", BextPayload(spec.description.toLatin1(), spec.originator.toLatin1(),
                                                  spec.originatorReference.toLatin1().left(32), "2024-05-01",
                                                  "09:30:00", spec.timeReference)};
     }
-    chunks << ChunkBytes{"data", SampleBytes(tracks, 0, spec.frames, spec.bits)};
-    if (!spec.ixml.isEmpty()) {
-        QByteArray text = spec.ixml.toUtf8();
-        if (text.size() & 1)
-            text.append(' ');
-        chunks << ChunkBytes{"iXML", text};
+    QString ixml = spec.ixml;
+    if (spec.headersFirst && ixml.isEmpty())
+        ixml = QString::fromUtf8(ForeignIxml(spec.firstTrack + 1, 1, QStringLiteral("44/2"), QString(), spec.familyUid));
+    QByteArray text;
+    if (spec.ixmlUtf16) {
+        text = QByteArray("\xff\xfe", 2);
+        for (const QChar c : ixml)
+            text += char(c.unicode() & 0xFF) + QByteArray(1, char(c.unicode() >> 8));
+    } else {
+        text = ixml.toUtf8();
     }
+    if (spec.headersFirst) {
+        const QByteArray space = spec.ixmlUtf16 ? QByteArray(" \0", 2) : QByteArray(" ");
+        while (text.size() + space.size() <= spec.ixmlBytes)
+            text += space;
+    }
+    if (text.size() & 1)
+        text.append(' ');
+    if (spec.headersFirst)
+        chunks << ChunkBytes{"iXML", text} << fmt;
+    chunks << ChunkBytes{"data", SampleBytes(tracks, 0, spec.frames, spec.bits)};
+    if (!spec.headersFirst && !text.isEmpty())
+        chunks << ChunkBytes{"iXML", text};
     return AssembleRiff(chunks);
 }
 

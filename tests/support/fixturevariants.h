@@ -83,9 +83,17 @@ struct ForeignSpec {
     QString ixml;                 // an iXML text to append (empty: none)
     QStringList trackNames;       // a mono family's track names, file by file (absent: "Mic <track>")
     QString familyUid;            // a mono family's FILE_SET/FAMILY_UID (empty: none)
+    // The order field recorders of other makes write: bext (when asked),
+    // then the iXML (ixml, or a one-track one when empty) padded with
+    // spaces to ixmlBytes, then fmt and data; fmt then stands past the
+    // first 4 KiB.
+    bool headersFirst = false;
+    int ixmlBytes = 5 * 1024;
+    bool ixmlUtf16 = false;       // the iXML text as UTF-16 LE with its byte order mark
 };
 
-// fmt (+ bext) + data (+ iXML), standard RIFF padding.
+// fmt (+ bext) + data (+ iXML), or with headersFirst (+ bext) + iXML + fmt +
+// data; standard RIFF padding.
 QByteArray BuildForeignFile(const ForeignSpec& spec);
 bool WriteForeignFile(const QString& path, const ForeignSpec& spec);
 

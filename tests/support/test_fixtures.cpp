@@ -369,6 +369,22 @@ void TestFixtures::foreignFiles()
     QCOMPARE(StatusOf(bext), 3);
     QCOMPARE(bext.originator, QByteArray("FIELDREC 2"));
 
+    // Headers first, as other makes write them: fmt past the first 4 KiB,
+    // the iXML in UTF-8 or UTF-16 padded to its size, the samples intact.
+    for (const bool utf16 : {false, true}) {
+        ForeignSpec first = withBext;
+        first.headersFirst = true;
+        first.ixmlUtf16 = utf16;
+        const RiffInfo info = ParseRiff(BuildForeignFile(first));
+        QCOMPARE(info.ChunkIds(), QStringList({"bext", "iXML", "fmt ", "data"}));
+        QVERIFY(info.Find("fmt ")->offset > 4096);
+        QCOMPARE(int(info.Find("iXML")->size), first.ixmlBytes);
+        QCOMPARE(info.ixml.startsWith("\xff\xfe"), utf16);
+        QCOMPARE(info.channels, quint16(2));
+        QCOMPARE(StatusOf(info), 3);
+        QCOMPARE(info.data, SampleBytes({0, 1}, 0, 48000, 24));
+    }
+
     const QStringList family = WriteForeignMonoFamily(folder, QStringLiteral("SC44T2"), 3, QStringLiteral("44/2"));
     QCOMPARE(family.size(), 3);
     for (int k = 1; k <= 3; ++k) {
