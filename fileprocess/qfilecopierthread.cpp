@@ -3,7 +3,12 @@
 #include <QDir>
 #include <QFileInfo>
 
-QFileCopierThread::QFileCopierThread(QObject* parent) : QThread(parent) {}
+QFileCopierThread::QFileCopierThread(QObject* parent) : QThread(parent)
+{
+    // Queued to the worker object, which lives on the owner's thread: one
+    // posted call per state keeps each in its place among the other signals.
+    connect(this, &QFileCopierThread::stateQueued, this, &QFileCopierThread::deliverState, Qt::QueuedConnection);
+}
 
 QFileCopierThread::~QFileCopierThread() { stopAndJoin(); }
 
@@ -45,6 +50,23 @@ void QFileCopierThread::setState(QFileCopier::State state)
 {
     std::lock_guard<WorkerLock> guard(lock);
     m_state.store(state, std::memory_order_relaxed);
+    {
+        std::lock_guard<std::mutex> outbox(stateOutboxMutex);
+        stateOutbox.push_back(state);
+    }
+    emit stateQueued(QPrivateSignal());
+}
+
+void QFileCopierThread::deliverState()
+{
+    QFileCopier::State state;
+    {
+        std::lock_guard<std::mutex> outbox(stateOutboxMutex);
+        if (stateOutbox.empty())
+            return;
+        state = stateOutbox.front();
+        stateOutbox.pop_front();
+    }
     emit stateChanged(state);
 }
 
