@@ -4,6 +4,7 @@
 #include "fileprocess/qfilecopier.h"
 
 #include <QString>
+#include <QStringList>
 
 struct tProcessInformation;
 
@@ -28,6 +29,16 @@ ProcessSettings SettingsOf(const tProcessInformation& info, int kind, int rotate
 // A folder a run may write into: absolute, existing and writable. Empty
 // when it is, else the reason for the user.
 QString DestinationProblem(const QString& folder);
+
+// Makes folder and the missing folders above it; appends to *created the
+// folders this call made, outermost first. True when folder is a folder at
+// the end.
+bool MakeFolder(const QString& folder, QStringList* created);
+// Removes the folders of `created` (as MakeFolder appended them) that are
+// empty, innermost first, and keeps the rest: a run that wrote nothing into
+// the folders it made leaves none behind. Only an empty folder can be
+// removed (rmdir), so nothing written is ever touched.
+void RemoveEmptyFolders(const QStringList& created);
 
 }  // namespace procrun
 

@@ -244,11 +244,6 @@ void QDialogFileProcessSetup::UpdateControls()
     slot_ProcessTypeChanged();
 }
 
-int QDialogFileProcessSetup::CreateDir(QString path)
-{
-    return QDir().mkpath(path) ? 0 : 1;
-}
-
 int QDialogFileProcessSetup::StartProcessing()
 {
     m_bExecActive = true;
@@ -290,6 +285,7 @@ void QDialogFileProcessSetup::Start()
     m_Summary = tRunSummary();
     m_RunTakes.clear();
     m_RunOutputs.clear();
+    m_RunFolders.clear();
     m_FailedIds.clear();
     m_StoppedIds.clear();
     if (!m_pProcessInfo || m_pProcessInfo->isEmpty()) {
@@ -397,7 +393,7 @@ void QDialogFileProcessSetup::Start()
             m_Summary.skipped << QStringLiteral("%1: exists already").arg(p.info->czTagName);
             continue;
         }
-        if (CreateDir(p.folder) != 0) {
+        if (!procrun::MakeFolder(p.folder, &m_RunFolders)) {
             if (!badFolders.contains(p.folder))
                 badFolders << p.folder;
             m_Summary.skipped << QStringLiteral("%1: cannot create %2").arg(p.info->czTagName, p.folder);
@@ -526,6 +522,10 @@ void QDialogFileProcessSetup::EndRun(const QString& status)
     m_bRunning = false;
     m_bStopRequested = false;
     m_pActive = nullptr;
+    // The engine has settled its temporaries: a target folder this run made
+    // and nothing was written into is not left behind.
+    procrun::RemoveEmptyFolders(m_RunFolders);
+    m_RunFolders.clear();
     ui->m_CtrlButton_Run->setEnabled(true);
     ui->m_CtrlLabel_FileProgress->setText(QString());
     QString text = status;

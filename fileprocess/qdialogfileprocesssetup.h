@@ -30,7 +30,6 @@ public:
     void UpdateTargetSize();
     void UpdateTargetFreeSize();
     void UpdateControls();
-    int CreateDir(QString path);
     int StartProcessing();
     bool IsExecActive() const { return m_bExecActive; }
     void MyClose();
@@ -96,6 +95,7 @@ private:
     QFileCopier* m_pActive = nullptr;
     QStringList m_RunTakes;
     QStringList m_RunOutputs;   // the file each request writes, by request id
+    QStringList m_RunFolders;   // the folders the run made, removed at its end when empty
     QSet<int> m_FailedIds;
     QSet<int> m_StoppedIds;
     bool m_bCloseWhenIdle = false;

@@ -3,7 +3,12 @@
 #include <QDir>
 #include <QFileInfo>
 
-QFileCopierThread::QFileCopierThread(QObject* parent) : QThread(parent) {}
+QFileCopierThread::QFileCopierThread(QObject* parent) : QThread(parent)
+{
+    // Queued to the worker object, which lives on the owner's thread: one
+    // posted call per report keeps each in its place among the other signals.
+    connect(this, &QFileCopierThread::reportQueued, this, &QFileCopierThread::deliverReport, Qt::QueuedConnection);
+}
 
 QFileCopierThread::~QFileCopierThread() { stopAndJoin(); }
 
@@ -45,7 +50,44 @@ void QFileCopierThread::setState(QFileCopier::State state)
 {
     std::lock_guard<WorkerLock> guard(lock);
     m_state.store(state, std::memory_order_relaxed);
-    emit stateChanged(state);
+    Report report;
+    report.state = state;
+    send(report);
+}
+
+void QFileCopierThread::sendError(int id, QFileCopier::Error error, bool stopped)
+{
+    Report report;
+    report.isError = true;
+    report.id = id;
+    report.error = error;
+    report.stopped = stopped;
+    send(report);
+}
+
+void QFileCopierThread::send(const Report& report)
+{
+    {
+        std::lock_guard<std::mutex> guard(outboxMutex);
+        outbox.push_back(report);
+    }
+    emit reportQueued(QPrivateSignal());
+}
+
+void QFileCopierThread::deliverReport()
+{
+    Report report;
+    {
+        std::lock_guard<std::mutex> guard(outboxMutex);
+        if (outbox.empty())
+            return;
+        report = outbox.front();
+        outbox.pop_front();
+    }
+    if (report.isError)
+        emit error(report.id, report.error, report.stopped);
+    else
+        emit stateChanged(report.state);
 }
 
 bool QFileCopierThread::waitForFinished(unsigned long msecs)
@@ -333,17 +375,17 @@ bool QFileCopierThread::interact(int id, const Request& request, bool ok, QFileC
 {
     if (ok || (request.flags & QFileCopier::NonInteractive)) {
         if (error != QFileCopier::NoError)
-            emit this->error(id, error, false);
+            sendError(id, error, false);
         return true;
     }
     std::lock_guard<WorkerLock> guard(lock);
     if (stopRequest.load())
         return true;
     if (skipErrors.contains(error)) {
-        emit this->error(id, error, false);
+        sendError(id, error, false);
         return true;
     }
-    emit this->error(id, error, true);
+    sendError(id, error, true);
     waitingForInteraction = true;
     const unsigned answers = interactionAnswers;
     lock.wait(interactionCondition, [&] { return interactionAnswers != answers; });

@@ -15,14 +15,19 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 // The copy engine's worker. It expands queued tasks into requests, handles
 // them one after another, stops to ask the caller when a request fails (its
 // error signal then carries stopped = true and the worker waits for one of
 // the interaction slots), and reports through signals that the facade
-// relays to the caller's thread.
+// relays to the caller's thread. The state changes and errors are the
+// exception: the worker leaves them in an outbox and stateChanged and error
+// go out on the thread that owns the worker object, each in its place among
+// the other signals.
 //
 // Threads: the run loop and every request operation run on the worker
 // thread; queries, interaction slots and the destructor come from the
@@ -42,6 +47,7 @@ public:
 
     void enqueueTaskList(const QList<Task>& tasks);
     void restart();
+    // Worker thread: records the state and sends its stateChanged.
     void setState(QFileCopier::State state);
     // Blocks until the worker is idle with nothing queued (at once when it
     // already is) or msecs have passed; true when idle.
@@ -77,6 +83,7 @@ public slots:
     void slot_ProgressFromSubProcess(qint64 len_writen);
 
 signals:
+    // stateChanged and error are emitted on the owner's thread, from the outbox.
     void stateChanged(QFileCopier::State state);
     void started(int id);
     void finished(int id);
@@ -85,6 +92,8 @@ signals:
     void done(bool error);
     void canceled();
     void signal_SubProcessCancel();
+    // A report waits in the outbox: deliverReport on the owner's thread.
+    void reportQueued(QPrivateSignal);
 
 protected:
     void run() override;
@@ -149,6 +158,17 @@ private:
                            CopyInterleaveRotate, ProcessInterleaveRotate };
     bool runAudioRequest(const Request& request, QFileCopier::Error* error, AudioKind kind);
     void wakeInteraction();
+    // A state change or an error on its way to the owner's thread.
+    struct Report {
+        bool isError = false;
+        QFileCopier::State state = QFileCopier::Idle;
+        int id = -1;
+        QFileCopier::Error error = QFileCopier::NoError;
+        bool stopped = false;
+    };
+    void send(const Report& report);      // worker thread
+    void sendError(int id, QFileCopier::Error error, bool stopped);
+    void deliverReport();                 // owner's thread
     void overwriteChildren(int id);
     void emitFileProgress(qint64 done, qint64 size, qint64* reportedSize, qint64* reportedDone);
 
@@ -159,6 +179,15 @@ private:
     QList<int> topRequestIds;                 // lock
     QList<Request> requests;                  // lock; never shrinks
     std::atomic<QFileCopier::State> m_state{QFileCopier::Idle};   // the worker writes it
+    // The worker appends, the owner's thread takes the oldest; under
+    // outboxMutex. States and errors travel here and not as queued signal
+    // arguments: Qt copies an argument of the project's own types on the
+    // sending thread and hands the copy over under its own event lock, which
+    // the thread checker cannot see; this lock it sees. Its own lock, so that
+    // the owner's thread never waits for `lock` to take a report; it is taken
+    // under `lock`, never the other way round.
+    std::mutex outboxMutex;
+    std::deque<Report> outbox;
     std::atomic<bool> progressDue{false};     // the caller's timer sets it, the worker clears it
     std::condition_variable finishedCondition;
     std::condition_variable newTaskCondition;

@@ -96,11 +96,14 @@ void QFileInfoWidget::SetMetadata(tyTakeMetadata* record)
     m_bHasRecord = true;
     // The row shows the start of the line; the whole of it on hovering.
     setToolTip(record->czProblem);
-    if (m_pPrevious)
-        m_bFirstOfScene = m_pPrevious->m_Record.czScene != m_Record.czScene;
     m_bSettingsStale = true;
     emit signal_updated();
     update();
+}
+
+bool QFileInfoWidget::IsFirstOfScene() const
+{
+    return !m_pPrevious || m_pPrevious->m_Record.czScene != m_Record.czScene;
 }
 
 QString QFileInfoWidget::Line0Text(int i, bool* present) const
@@ -127,9 +130,6 @@ void QFileInfoWidget::SetPrevNext(QFileInfoWidget* previous, QFileInfoWidget* ne
         if (previous) {
             connect(previous, &QFileInfoWidget::signal_updated, this, QOverload<>::of(&QWidget::update),
                     Qt::UniqueConnection);
-            m_bFirstOfScene = previous->m_Record.czScene != m_Record.czScene;
-        } else {
-            m_bFirstOfScene = true;
         }
     }
     if (next != m_pNext) {
@@ -206,7 +206,7 @@ QColor QFileInfoWidget::BackgroundColour() const
     QColor colour(96, 96, 96);
     if (m_bSelected)
         colour = QColor(48, 140, 198);
-    else if (m_bFirstOfScene)
+    else if (IsFirstOfScene())
         colour = QColor(173, 151, 138);
     else if (m_Record.nTakeType == 2)
         colour = QColor(96, 183, 143);

@@ -34,7 +34,13 @@ public:
     // True once a record arrived; a record without texts then marks a take
     // that could not be read.
     bool HasRecord() const { return m_bHasRecord; }
+    // The previous row, whose updates repaint this one: its record decides
+    // the first-of-scene shading and the ditto marks.
     void SetPrevNext(QFileInfoWidget* previous, QFileInfoWidget* next);
+    // Shaded as a scene's first take: worked out from the two rows' records
+    // as they are now, so that the shading does not depend on the order in
+    // which the records arrived.
+    bool IsFirstOfScene() const;
     void SetParentScrollVertical(QScrollBar* bar);
     // Line-0 text i under the record lock; null text when there is none.
     QString Line0Text(int i, bool* present) const;
@@ -74,7 +80,6 @@ private:
     QList<int> m_Kinds[2];
     QFileInfoWidget* m_pPrevious = nullptr;
     QFileInfoWidget* m_pNext = nullptr;
-    bool m_bFirstOfScene = true;
     QScrollBar* m_pScrollBar = nullptr;
     bool m_bHasRecord = false;
 };

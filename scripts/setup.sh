@@ -7,6 +7,18 @@
 # root it mounts without fuse3's fusermount3, whose package would replace
 # the fuse package exfat-fuse is installed with).
 set -euo pipefail
+usage="usage: scripts/setup.sh [--ci]
+Installs the missing packages that building, running and testing Nalvo need;
+--ci also installs the tools of the sanitizer and fuzzing passes."
+ci=0
+# Checked before anything is installed.
+for arg in "$@"; do
+    case "$arg" in
+        -h|--help) echo "$usage"; exit 0 ;;
+        --ci) ci=1 ;;
+        *) printf 'scripts/setup.sh: unknown argument %s\n%s\n' "$arg" "$usage" >&2; exit 2 ;;
+    esac
+done
 
 packages=(
     build-essential cmake ninja-build pkg-config
@@ -16,7 +28,7 @@ packages=(
     libpulse-dev pulseaudio pulseaudio-utils
     exfatprogs exfat-fuse libfuse3-dev
 )
-if [[ "${1:-}" == "--ci" ]]; then
+if ((ci)); then
     packages+=(clang libclang-rt-14-dev)
 fi
 

@@ -5,10 +5,12 @@
 #include <QFile>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <QtTest>
 
-// A folder whose sub-folders are the browser's volumes for one test case.
+#include "tests/support/scratchdir.h"
+
+// A folder whose sub-folders are the browser's volumes for one test case;
+// it goes with names that are not UTF-8 too.
 class TestVolumesRoot
 {
 public:
@@ -37,7 +39,7 @@ public:
     }
 
 private:
-    QTemporaryDir m_Dir;
+    fixture::ScratchDir m_Dir;
 };
 
 #endif

@@ -2,6 +2,7 @@
 // targets, the end of a run, STOP without blocking, the 4 GB bound, existing
 // outputs, Esc, and grabs of the dialogs for a look.
 #include "fileprocess/processinformation.h"
+#include "fileprocess/processrun.h"
 #include "fileprocess/processscan.h"
 #include "fileprocess/qcheckitem.h"
 #include "fileprocess/qdialogfileprocesssetup.h"
@@ -83,6 +84,8 @@ private slots:
     void existingOutputs_data();
     void existingOutputs();
     void destinationMustBeUsable();
+    void failedRunLeavesNoFolder_data();
+    void failedRunLeavesNoFolder();
     void settingsReachEngineInMemory();
     void demoProjectEndsWithSummary();
     void grabDialogs();
@@ -345,6 +348,42 @@ void TestProcessDialog::destinationMustBeUsable()
         QVERIFY(!d.Form()->m_CtrlLabel_Error->text().isEmpty());
     }
     QVERIFY(!QFileInfo::exists("/P.BR1"));
+}
+
+// The default choice (a mixdown of the mix tracks) on takes without mix
+// tracks writes nothing: the folders the run made go again, a folder that
+// was there before stays.
+void TestProcessDialog::failedRunLeavesNoFolder_data()
+{
+    QTest::addColumn<bool>("along");
+    QTest::addColumn<bool>("existed");
+    QTest::newRow("beside the source") << true << false;
+    QTest::newRow("in a chosen folder") << false << false;
+    QTest::newRow("a day folder that was there") << true << true;
+}
+
+void TestProcessDialog::failedRunLeavesNoFolder()
+{
+    QFETCH(bool, along);
+    QFETCH(bool, existed);
+    WriteDay(2, 4800);
+    Load();
+    const QString chosen = QFileInfo(m_czDay + "/../../chosen").absoluteFilePath();
+    QVERIFY(QDir().mkpath(chosen));
+    QDialogFileProcessSetup d;
+    d.SetProcessInfo(&m_Records);
+    QCOMPARE(int(d.ProcessType()), 0);
+    d.Form()->m_CtrlCheckBox_TargetAlongSource->setChecked(along);
+    d.Form()->m_CtrlLabel_Destination->setText(along ? d.Form()->m_CtrlLabel_Destination->text() : chosen);
+    const QString target = procrun::TargetFolder(d.TargetRoot(*m_Records.first()), *m_Records.first(), 0);
+    QVERIFY(target.endsWith("/P.BR1/D01.OVX"));
+    QVERIFY(!existed || QDir().mkpath(target));
+    QVERIFY(RunToEnd(d));
+    QCOMPARE(d.Summary().failed.size(), 2);
+    QVERIFY(d.Summary().written.isEmpty());
+    QCOMPARE(QFileInfo::exists(target), existed);
+    QVERIFY(QFileInfo::exists(m_czDay) && QFileInfo::exists(chosen));
+    QCOMPARE(QFileInfo::exists(chosen + "/P.BR1"), false);
 }
 
 // The row's choices reach the engine without a settings file beside the

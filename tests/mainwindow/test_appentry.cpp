@@ -150,6 +150,8 @@ private slots:
         QTest::newRow("build unknown") << "build.sh --target" << 2 << "unknown argument --target";
         QTest::newRow("test --help") << "test.sh --ci --help" << 0 << "usage: scripts/test.sh";
         QTest::newRow("test unknown") << "test.sh --cj -- -R x" << 2 << "unknown argument --cj";
+        QTest::newRow("setup --help") << "setup.sh --ci --help" << 0 << "usage: scripts/setup.sh [--ci]";
+        QTest::newRow("setup unknown") << "setup.sh --ci --bogus" << 2 << "unknown argument --bogus";
         // "-" first: no display and no platform in the environment.
         QTest::newRow("nalvo no display") << "- nalvo" << 1 << "nalvo needs a display: DISPLAY or WAYLAND_DISPLAY";
     }

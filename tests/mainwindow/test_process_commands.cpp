@@ -9,10 +9,12 @@
 #include "foundation/platform/appfolders.h"
 #include "mainwindow/dlgmain.h"
 #include "tests/support/demomedia.h"
+#include "tests/support/fixturewriter.h"
 #include "tests/support/modalboxanswerer.h"
 #include "ui_qdialogfileprocesssetup.h"
 
 #include <QFileDialog>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -53,6 +55,42 @@ private slots:
         });
         window.ui->m_CtrlAction_FileProcess->trigger();
         QVERIFY(rows > 0);
+    }
+
+    // The default choice, a mixdown of the mix tracks, on a day whose takes
+    // have none: every take fails, and no new day folder is left on the card
+    // or in the browser.
+    void failedDefaultProcessLeavesNoFolder()
+    {
+        const QString day = m_Media.path() + QStringLiteral("/DEMO_CARD/FEATURE.BR1/2024-05-09.OVD");
+        const QString target = m_Media.path() + QStringLiteral("/DEMO_CARD/FEATURE.BR1/2024-05-09.OVX");
+        for (const char* id : {"NM0001", "NM0002"})
+            QVERIFY(!fixture::WriteTake(day, fixture::MonoTake(QString::fromLatin1(id), {0, 1})).files.isEmpty());
+        DlgMain window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        SelectPath(window, day);
+        QString status;
+        int failed = -1;
+        ModalBoxAnswerer boxes;
+        boxes.ThenDo([&](QWidget* box) {
+            if (auto* d = qobject_cast<QDialogFileProcessSetup*>(box)) {
+                QSignalSpy ended(d, &QDialogFileProcessSetup::signal_RunEnded);
+                d->Form()->m_CtrlButton_Run->click();
+                if (ended.count() > 0 || ended.wait(30000)) {
+                    status = d->Form()->m_CtrlLabel_FullProgress->text();
+                    failed = d->Summary().failed.size();
+                }
+            }
+            box->close();
+        });
+        window.ui->m_CtrlAction_FileProcess->trigger();
+        QVERIFY2(status.startsWith("Finished: 0 written"), qPrintable(status));
+        QCOMPARE(failed, 2);
+        QVERIFY(!QFileInfo::exists(target));
+        QTest::qWait(200);
+        QVERIFY(!window.m_pFSModel->index(target).isValid());
+        QVERIFY(QDir(day).removeRecursively());
     }
 
     void invalidSelectionsWarn_data()

@@ -2,6 +2,7 @@
 // odd names, damaged or vanishing media and shutdown in mid-pass.
 #include "report/qmetadatathread.h"
 #include "tests/report/daymedia.h"
+#include "tests/support/scratchdir.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -103,7 +104,7 @@ void TestMetadataThread::takeNamesOfFiles()
 
 void TestMetadataThread::statesAndRecordsOfASmallDay()
 {
-    QTemporaryDir dir;
+    fixture::ScratchDir dir;   // it holds a name that is not UTF-8
     const daymedia::Day day = daymedia::MakeDayFolder(dir.path(), QDate(2024, 5, 1));
     TakeSpec first = MonoTake(QStringLiteral("ABC123"), {0, 1, 2, 3});
     first.circled = true;

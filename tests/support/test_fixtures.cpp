@@ -7,6 +7,7 @@
 #include "tests/support/fixturevariants.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/support/riffreader.h"
+#include "tests/support/scratchdir.h"
 
 #include <QDirIterator>
 #include <QFile>
@@ -17,6 +18,10 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace fixture;
 
@@ -116,6 +121,7 @@ private slots:
     void standardToolsAgree();
     void bytesAreReproducible();
     void demoToolWritesAVolume();
+    void scratchGoesWithNamesNotUtf8();
 
 private:
     QTemporaryDir m_scratch;
@@ -524,6 +530,32 @@ void TestFixtures::demoToolWritesAVolume()
     QCOMPARE(RunTool(QStringLiteral(NALVO_DEMO_MEDIA_TOOL), {"--out"}), QString());
     QVERIFY(!QFileInfo::exists("--help") && !QFileInfo::exists("--out"));
 #endif
+}
+
+// Names that are not UTF-8 (a file, a folder with a file in it) and a link
+// out of the folder: the scratch folder goes whole, and the link's target
+// stays.
+void TestFixtures::scratchGoesWithNamesNotUtf8()
+{
+    QString path;
+    const QString outside = m_scratch.filePath("outside.txt");
+    QFile kept(outside);
+    QVERIFY(kept.open(QIODevice::WriteOnly) && kept.write("kept") == 4);
+    kept.close();
+    {
+        ScratchDir dir;
+        QVERIFY(dir.isValid());
+        path = dir.path();
+        const QByteArray bytes = QFile::encodeName(path);
+        QCOMPARE(::mkdir(bytes + "/LA\xe9" "001", 0700), 0);
+        for (const QByteArray& name : {QByteArray("/NU\xff" "001_01.WAV"), QByteArray("/LA\xe9" "001/X\xfe.WAV")})
+            QVERIFY(::close(::open(bytes + name, O_CREAT | O_WRONLY, 0600)) == 0);
+        QCOMPARE(::symlink(QFile::encodeName(outside).constData(), bytes + "/link"), 0);
+        QVERIFY(!QDir(path).removeRecursively());   // what QTemporaryDir would leave
+    }
+    QVERIFY(!QFileInfo::exists(path));
+    QCOMPARE(ReadAll(outside), QByteArray("kept"));
+    QVERIFY(RemoveTree(path));   // nothing left is no failure
 }
 
 QTEST_GUILESS_MAIN(TestFixtures)
