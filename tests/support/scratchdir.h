@@ -6,8 +6,7 @@
 namespace fixture {
 
 // Removes the file or folder tree at path, links as links, by the bytes of
-// each name: names that are not UTF-8 go too, which QDir only knows by a
-// decoded text that names no file. True when nothing is left.
+// each name, so that names which are not UTF-8 go too. True when nothing is left.
 bool RemoveTree(const QString& path);
 
 // A test's scratch folder, removed by RemoveTree.
