@@ -40,9 +40,8 @@ private slots:
         QDir().mkpath(AppFolders::ConfigFolder());
     }
 
-    // The default choice, a mixdown of the mix tracks, on a day whose takes
-    // have none: every take fails, and the folders the run made go again, on
-    // the card and in the browser; a day folder that was there stays.
+    // The default mixdown on takes without mix tracks fails for each; the
+    // folders it made go, on the card and in the browser, one there before stays.
     void processDayOpensTheDialog_data()
     {
         QTest::addColumn<bool>("run");

@@ -242,7 +242,6 @@ void TestTakeList::demoDayLooksRight()
             QVERIFY(QFontMetrics(generalFont10).horizontalAdvance(list.Row(i)->ShownText(c)) <= narrow.at(c) - 4
                     && (!list.Row(i)->ShownText(c).isEmpty() || list.Row(i)->Line0Text(c, nullptr).isEmpty()));
     QVERIFY(std::accumulate(narrow.begin(), narrow.end(), 0) > 520);
-    // Saved for a look only where NALVO_GRAB_DIR names a folder, one file per platform.
     const QImage shot = list.grab().toImage();
     QVERIFY(!shot.isNull());
     const QString grabs = qEnvironmentVariable("NALVO_GRAB_DIR");

@@ -413,9 +413,8 @@ private slots:
             QCOMPARE(take.m_czTrackName[3], QStringLiteral("Boom 3"));
     }
 
-    // Another maker's file named like a mono track, before its take is read:
-    // fmt may stand past a long iXML, and a bext alone makes the file a take
-    // of its own, "X_1"; one whose fmt is not reached and has no bext is "X".
+    // Another maker's file named like a mono track: fmt may stand past a long
+    // iXML; a bext alone makes it a take, "X_1", else it is a track of "X".
     void listedFileOfItsHead_data()
     {
         QTest::addColumn<QString>("layout");

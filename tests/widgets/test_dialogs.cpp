@@ -338,8 +338,7 @@ void TestDialogs::scrollAreaLeavesArrows()
     QVERIFY(area.verticalScrollBar()->value() > 0);
 }
 
-// A first start at the form's 1705 x 807 on small screens, a window across
-// two screens: it comes within the screen it lies most on.
+// A first start at the form's 1705 x 807 on small screens; a window across two.
 void TestDialogs::fitToAreas_data()
 {
     using Areas = QList<QRect>;
@@ -362,8 +361,7 @@ void TestDialogs::fitToAreas()
     QCOMPARE(FitToAreas(window.topLeft(), window.size(), areas), fitted);
 }
 
-// A dialog wider or higher than the screen opens within it, its content
-// scrolled, the button at its far end in reach; one that fits, as it is.
+// A dialog larger than the screen opens within it, its far end scrolled to.
 void TestDialogs::dialogKeptOnScreen_data()
 {
     QTest::addColumn<QSize>("over");   // the content's least size past the screen's
