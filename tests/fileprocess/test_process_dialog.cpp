@@ -2,7 +2,6 @@
 // targets, the end of a run, STOP without blocking, the 4 GB bound, existing
 // outputs, Esc, and grabs of the dialogs for a look.
 #include "fileprocess/processinformation.h"
-#include "fileprocess/processrun.h"
 #include "fileprocess/processscan.h"
 #include "fileprocess/qcheckitem.h"
 #include "fileprocess/qdialogfileprocesssetup.h"
@@ -19,7 +18,6 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QScreen>
-#include <QScrollArea>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -84,8 +82,6 @@ private slots:
     void existingOutputs_data();
     void existingOutputs();
     void destinationMustBeUsable();
-    void failedRunLeavesNoFolder_data();
-    void failedRunLeavesNoFolder();
     void settingsReachEngineInMemory();
     void demoProjectEndsWithSummary();
     void grabDialogs();
@@ -350,42 +346,6 @@ void TestProcessDialog::destinationMustBeUsable()
     QVERIFY(!QFileInfo::exists("/P.BR1"));
 }
 
-// The default choice (a mixdown of the mix tracks) on takes without mix
-// tracks writes nothing: the folders the run made go again, a folder that
-// was there before stays.
-void TestProcessDialog::failedRunLeavesNoFolder_data()
-{
-    QTest::addColumn<bool>("along");
-    QTest::addColumn<bool>("existed");
-    QTest::newRow("beside the source") << true << false;
-    QTest::newRow("in a chosen folder") << false << false;
-    QTest::newRow("a day folder that was there") << true << true;
-}
-
-void TestProcessDialog::failedRunLeavesNoFolder()
-{
-    QFETCH(bool, along);
-    QFETCH(bool, existed);
-    WriteDay(2, 4800);
-    Load();
-    const QString chosen = QFileInfo(m_czDay + "/../../chosen").absoluteFilePath();
-    QVERIFY(QDir().mkpath(chosen));
-    QDialogFileProcessSetup d;
-    d.SetProcessInfo(&m_Records);
-    QCOMPARE(int(d.ProcessType()), 0);
-    d.Form()->m_CtrlCheckBox_TargetAlongSource->setChecked(along);
-    d.Form()->m_CtrlLabel_Destination->setText(along ? d.Form()->m_CtrlLabel_Destination->text() : chosen);
-    const QString target = procrun::TargetFolder(d.TargetRoot(*m_Records.first()), *m_Records.first(), 0);
-    QVERIFY(target.endsWith("/P.BR1/D01.OVX"));
-    QVERIFY(!existed || QDir().mkpath(target));
-    QVERIFY(RunToEnd(d));
-    QCOMPARE(d.Summary().failed.size(), 2);
-    QVERIFY(d.Summary().written.isEmpty());
-    QCOMPARE(QFileInfo::exists(target), existed);
-    QVERIFY(QFileInfo::exists(m_czDay) && QFileInfo::exists(chosen));
-    QCOMPARE(QFileInfo::exists(chosen + "/P.BR1"), false);
-}
-
 // The row's choices reach the engine without a settings file beside the
 // take, so a write-protected card cannot turn them back into defaults.
 void TestProcessDialog::settingsReachEngineInMemory()
@@ -460,12 +420,7 @@ void TestProcessDialog::grabDialogs()
     imp.show();
     QVERIFY(QTest::qWaitForWindowExposed(&imp));
     QCOMPARE(imp.Form()->m_CtrlLineEdit_Id->text(), QString("0012"));
-    // Whatever the screen, the dialog lies on it, START in reach.
-    QTRY_VERIFY(d.screen()->availableGeometry().contains(d.frameGeometry()));
-    QPushButton* start = d.Form()->m_CtrlButton_Run;
-    if (auto* scroll = d.findChild<QScrollArea*>(QStringLiteral("screenFitScroll")))
-        scroll->ensureWidgetVisible(start);
-    QVERIFY(d.rect().contains(QRect(start->mapTo(&d, QPoint()), start->size())));
+    QTRY_VERIFY(d.screen()->availableGeometry().contains(d.frameGeometry()));   // whatever the screen
     shot(&d, "fileprocess_kind0");
     Choose(d, 2);
     shot(&d, "fileprocess_poly");

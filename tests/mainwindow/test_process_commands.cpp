@@ -21,7 +21,7 @@
 class TestProcessCommands : public QObject
 {
     Q_OBJECT
-    QTemporaryDir m_Media;
+    QTemporaryDir m_Media, m_Chosen;
     QString m_czDay1;
 
     static void SelectPath(DlgMain& window, const QString& path)
@@ -40,57 +40,61 @@ private slots:
         QDir().mkpath(AppFolders::ConfigFolder());
     }
 
-    void processDayOpensTheDialog()
+    // The default mixdown on takes without mix tracks fails for each; the
+    // folders it made go, on the card and in the browser, one there before stays.
+    void processDayOpensTheDialog_data()
     {
-        DlgMain window;
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        SelectPath(window, m_czDay1);
-        int rows = -1;
-        ModalBoxAnswerer boxes;
-        boxes.ThenDo([&rows](QWidget* box) {
-            if (auto* d = qobject_cast<QDialogFileProcessSetup*>(box))
-                rows = d->Form()->m_CtrlWidget_FileProcess->Rows().size();
-            box->close();
-        });
-        window.ui->m_CtrlAction_FileProcess->trigger();
-        QVERIFY(rows > 0);
+        QTest::addColumn<bool>("run");
+        QTest::addColumn<bool>("elsewhere");   // into a folder chosen, not beside the source
+        QTest::addColumn<bool>("existed");
+        QTest::newRow("demo day") << false << false << false;
+        QTest::newRow("no mix tracks, beside the source") << true << false << false;
+        QTest::newRow("no mix tracks, in a chosen folder") << true << true << false;
+        QTest::newRow("no mix tracks, day folder there") << true << false << true;
     }
 
-    // The default choice, a mixdown of the mix tracks, on a day whose takes
-    // have none: every take fails, and no new day folder is left on the card
-    // or in the browser.
-    void failedDefaultProcessLeavesNoFolder()
+    void processDayOpensTheDialog()
     {
-        const QString day = m_Media.path() + QStringLiteral("/DEMO_CARD/FEATURE.BR1/2024-05-09.OVD");
-        const QString target = m_Media.path() + QStringLiteral("/DEMO_CARD/FEATURE.BR1/2024-05-09.OVX");
+        QFETCH(bool, run);
+        QFETCH(bool, elsewhere);
+        QFETCH(bool, existed);
+        const QString day = run ? "/FEATURE.BR1/2024-05-09" : "/FEATURE.BR1/2024-05-01", chosen = m_Chosen.path();
+        const QString source = m_Media.path() + "/DEMO_CARD" + day + ".OVD";
+        const QString target = (elsewhere ? chosen : m_Media.path() + "/DEMO_CARD") + day + ".OVX";
         for (const char* id : {"NM0001", "NM0002"})
-            QVERIFY(!fixture::WriteTake(day, fixture::MonoTake(QString::fromLatin1(id), {0, 1})).files.isEmpty());
+            QVERIFY(!run || !fixture::WriteTake(source, fixture::MonoTake(id, {0, 1})).files.isEmpty());
+        QVERIFY(!existed || QDir().mkpath(target));
         DlgMain window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        SelectPath(window, day);
+        SelectPath(window, source);
+        int rows = -1;
         QString status;
-        int failed = -1;
         ModalBoxAnswerer boxes;
         boxes.ThenDo([&](QWidget* box) {
             if (auto* d = qobject_cast<QDialogFileProcessSetup*>(box)) {
+                rows = d->Form()->m_CtrlWidget_FileProcess->Rows().size();
+                d->Form()->m_CtrlCheckBox_TargetAlongSource->setChecked(!elsewhere);
+                if (elsewhere)
+                    d->Form()->m_CtrlLabel_Destination->setText(chosen);
                 QSignalSpy ended(d, &QDialogFileProcessSetup::signal_RunEnded);
-                d->Form()->m_CtrlButton_Run->click();
-                if (ended.count() > 0 || ended.wait(30000)) {
+                if (run)
+                    d->Form()->m_CtrlButton_Run->click();
+                if (run && (ended.count() > 0 || ended.wait(30000)))
                     status = d->Form()->m_CtrlLabel_FullProgress->text();
-                    failed = d->Summary().failed.size();
-                }
             }
             box->close();
         });
         window.ui->m_CtrlAction_FileProcess->trigger();
-        QVERIFY2(status.startsWith("Finished: 0 written"), qPrintable(status));
-        QCOMPARE(failed, 2);
-        QVERIFY(!QFileInfo::exists(target));
+        QVERIFY(rows > 0);
+        if (!run)
+            return;
+        QVERIFY2(status.startsWith("Finished: 0 written") && status.contains("2 failed"), qPrintable(status));
         QTest::qWait(200);
-        QVERIFY(!window.m_pFSModel->index(target).isValid());
-        QVERIFY(QDir(day).removeRecursively());
+        QCOMPARE(QFileInfo::exists(target), existed);
+        QCOMPARE(window.m_pFSModel->index(target).isValid(), existed && !elsewhere);
+        QVERIFY(QFileInfo::exists(chosen) && (!elsewhere || QDir(chosen).isEmpty()));
+        QVERIFY(QDir(source).removeRecursively() && QDir(target).removeRecursively());
     }
 
     void invalidSelectionsWarn_data()
@@ -115,8 +119,7 @@ private slots:
             QCOMPARE(boxes.SeenBoxes().first().title, QString("Invalid Selection"));
     }
 
-    // The chooser opens in the selected day (a take selected: its day),
-    // the last import's folder one step back.
+    // The chooser opens in the selected day (a take's day), the last import's folder one step back.
     void importCancelledChangesNothing_data()
     {
         QTest::addColumn<QString>("selected");
@@ -134,19 +137,16 @@ private slots:
         window.m_czImportLastPath = m_Media.path();
         window.m_nImportLastID = 7;
         ModalBoxAnswerer boxes;
-        QString opened;
-        QStringList history;
-        boxes.ThenDo([&](QWidget* box) {
-            if (auto* chooser = qobject_cast<QFileDialog*>(box)) {
-                opened = chooser->directory().absolutePath();
-                history = chooser->history();
-            }
+        QStringList seen;   // the folder the chooser opens in, then its history
+        boxes.ThenDo([&seen](QWidget* box) {
+            if (auto* chooser = qobject_cast<QFileDialog*>(box))
+                seen << chooser->directory().absolutePath() << chooser->history();
             qobject_cast<QDialog*>(box)->reject();
         });
         window.ui->m_CtrlAction_Import->trigger();
         QCOMPARE(boxes.SeenBoxes().size(), 1);
-        QCOMPARE(opened, m_czDay1);
-        QVERIFY(history.contains(m_Media.path()));
+        QCOMPARE(seen.value(0), m_czDay1);
+        QVERIFY(seen.mid(1).contains(m_Media.path()));
         QCOMPARE(window.m_nImportLastID, 7);
         QCOMPARE(window.m_czImportLastPath, m_Media.path());
     }

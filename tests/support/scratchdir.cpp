@@ -8,13 +8,6 @@
 #include <sys/stat.h>
 
 namespace fixture {
-namespace {
-// Depth first, so a folder is empty by the time its turn comes.
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*)
-{
-    return ::remove(path) == 0 ? 0 : -1;
-}
-}  // namespace
 
 bool RemoveTree(const QString& path)
 {
@@ -22,7 +15,9 @@ bool RemoveTree(const QString& path)
     struct stat info;
     if (::lstat(bytes.constData(), &info) != 0)
         return errno == ENOENT;
-    return ::nftw(bytes.constData(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS) == 0;
+    // Depth first: a folder is empty by the time its turn comes.
+    const auto remove = [](const char* entry, const struct stat*, int, struct FTW*) { return ::remove(entry); };
+    return ::nftw(bytes.constData(), remove, 16, FTW_DEPTH | FTW_PHYS) == 0;
 }
 
 }  // namespace fixture

@@ -413,28 +413,22 @@ private slots:
             QCOMPARE(take.m_czTrackName[3], QStringLiteral("Boom 3"));
     }
 
-    // What a file named like a mono track stands for before its take is
-    // read, whatever the order of its chunks: fmt may stand past a long
-    // iXML, and another maker's bext alone makes the file a take by itself.
+    // Another maker's file named like a mono track: fmt may stand past a long
+    // iXML; a bext alone makes it a take, "X_1", else it is a track of "X".
     void listedFileOfItsHead_data()
     {
         QTest::addColumn<QString>("layout");
         QTest::addColumn<int>("channels");
-        QTest::addColumn<int>("kind");        // tyTrackFileHead::Kind
+        QTest::addColumn<int>("kind");   // tyTrackFileHead::Kind
         QTest::addColumn<int>("readChannels");
-        QTest::addColumn<QString>("take");    // the take the browser shows for "X_1.WAV"
-        const int mono = tyTrackFileHead::RecorderMono, whole = tyTrackFileHead::WholeTake,
-                  unread = tyTrackFileHead::Unread;
-        QTest::newRow("recorder's mono") << "recorder" << 1 << mono << 1 << "X";
-        QTest::newRow("fmt first, two channels") << "fmt first" << 2 << whole << 2 << "X_1";
-        QTest::newRow("iXML before fmt, two channels") << "headers first" << 2 << whole << 2 << "X_1";
-        QTest::newRow("iXML before fmt, mono") << "headers first" << 1 << whole << 1 << "X_1";
-        QTest::newRow("UTF-16 iXML before fmt") << "utf-16" << 1 << whole << 1 << "X_1";
-        QTest::newRow("no bext, iXML before fmt") << "no bext" << 1 << whole << 1 << "X_1";
-        QTest::newRow("cut before fmt, another's bext") << "cut before fmt" << 2 << whole << 0 << "X_1";
-        QTest::newRow("iXML size past the end") << "ixml past end" << 2 << whole << 0 << "X_1";
-        QTest::newRow("cut before fmt, no bext") << "cut, no bext" << 2 << unread << 0 << "X";
-        QTest::newRow("empty") << "empty" << 0 << unread << 0 << "X";
+        const int whole = tyTrackFileHead::WholeTake;
+        QTest::newRow("fmt first, two channels") << "fmt first" << 2 << whole << 2;
+        QTest::newRow("iXML before fmt, mono") << "headers first" << 1 << whole << 1;
+        QTest::newRow("UTF-16 iXML before fmt") << "utf-16" << 2 << whole << 2;
+        QTest::newRow("no bext, iXML before fmt") << "no bext" << 1 << whole << 1;
+        QTest::newRow("cut before fmt, a bext") << "cut before fmt" << 2 << whole << 0;
+        QTest::newRow("iXML size past the end") << "past end" << 2 << whole << 0;
+        QTest::newRow("cut before fmt, no bext") << "cut, no bext" << 2 << int(tyTrackFileHead::Unread) << 0;
     }
 
     void listedFileOfItsHead()
@@ -443,34 +437,25 @@ private slots:
         QFETCH(int, channels);
         QFETCH(int, kind);
         QFETCH(int, readChannels);
-        QFETCH(QString, take);
+        ForeignSpec spec;
+        spec.channels = channels;
+        spec.bext = !layout.contains(QLatin1String("no bext"));
+        spec.headersFirst = layout != QLatin1String("fmt first");
+        spec.ixmlUtf16 = layout == QLatin1String("utf-16");
+        QByteArray bytes = BuildForeignFile(spec);
+        QCOMPARE(bytes.indexOf("fmt ") > 4096, spec.headersFirst);
+        if (layout.startsWith(QLatin1String("cut")))
+            bytes.truncate(bytes.indexOf("fmt ") - 100);
+        else if (layout == QLatin1String("past end"))
+            qToLittleEndian<quint32>(quint32(bytes.size()), bytes.data() + bytes.indexOf("iXML") + 4);
         QTemporaryDir dir;
-        QByteArray bytes;
-        if (layout == QLatin1String("recorder")) {
-            bytes = BuildMonoFile(MonoTake(QStringLiteral("X00001"), {0}), 0);
-        } else if (layout != QLatin1String("empty")) {
-            ForeignSpec spec;
-            spec.channels = channels;
-            spec.bext = layout != QLatin1String("no bext") && layout != QLatin1String("cut, no bext");
-            spec.headersFirst = layout != QLatin1String("fmt first");
-            spec.ixmlUtf16 = layout == QLatin1String("utf-16");
-            bytes = BuildForeignFile(spec);
-            const int fmt = bytes.indexOf("fmt ");
-            QVERIFY(spec.headersFirst == (fmt > 4096));
-            if (layout.startsWith(QLatin1String("cut")))
-                bytes.truncate(fmt - 100);
-            if (layout == QLatin1String("ixml past end"))
-                qToLittleEndian<quint32>(quint32(bytes.size()), bytes.data() + bytes.indexOf("iXML") + 4);
-        }
-        const QString folder = dir.path() + QLatin1Char('/');
-        QFile file(folder + QStringLiteral("X_1.WAV"));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-        file.close();
+        QFile file(dir.filePath(QStringLiteral("X_1.WAV")));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush());
         const tyTrackFileHead head = ReadTrackFileHead(file.fileName());
         QCOMPARE(int(head.eKind), kind);
         QCOMPARE(head.nChannels, readChannels);
-        const tyListedFile listed = ListedFileOf(folder, QStringLiteral("X_1.WAV"), nullptr);
-        QCOMPARE(listed.czTake, take);
+        const tyListedFile listed = ListedFileOf(dir.path() + QLatin1Char('/'), QStringLiteral("X_1.WAV"), nullptr);
+        QCOMPARE(listed.czTake, QString(kind == tyTrackFileHead::WholeTake ? "X_1" : "X"));
         QCOMPARE(listed.eKind, readChannels > 1 ? TakeNaming::FileKind::Poly : TakeNaming::FileKind::Mono);
     }
 

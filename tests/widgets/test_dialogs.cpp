@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include "tests/support/modalboxanswerer.h"
+#include "tests/support/userinput.h"
 #include "widgets/qbriselplaintextedit.h"
 #include "widgets/qcolorlabel.h"
 #include "widgets/qdialogmessage.h"
@@ -337,77 +338,55 @@ void TestDialogs::scrollAreaLeavesArrows()
     QVERIFY(area.verticalScrollBar()->value() > 0);
 }
 
-// A window's place and size made to lie on the screens: a first start at
-// the form's 1705 x 807 on small screens, a place on a monitor that is gone.
+// A first start at the form's 1705 x 807 on small screens; a window across two.
 void TestDialogs::fitToAreas_data()
 {
-    QTest::addColumn<QPoint>("pos");
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<QList<QRect>>("areas");
+    using Areas = QList<QRect>;
+    QTest::addColumn<QRect>("window");
+    QTest::addColumn<Areas>("areas");
     QTest::addColumn<QRect>("fitted");
-    const QSize form(1705, 807);
-    QTest::newRow("first start, 1366 x 768") << QPoint(0, 0) << form << QList<QRect>{{0, 0, 1366, 768}}
-                                             << QRect(0, 0, 1366, 768);
-    QTest::newRow("first start, 1280 x 800") << QPoint(0, 0) << form << QList<QRect>{{0, 0, 1280, 800}}
-                                             << QRect(0, 0, 1280, 800);
-    QTest::newRow("first start, 900 x 500") << QPoint(0, 0) << form << QList<QRect>{{0, 0, 900, 500}}
-                                            << QRect(0, 0, 900, 500);
-    QTest::newRow("panel above") << QPoint(0, 0) << form << QList<QRect>{{0, 32, 1280, 768}} << QRect(0, 32, 1280, 768);
-    QTest::newRow("fits, stays") << QPoint(100, 50) << QSize(800, 600) << QList<QRect>{{0, 0, 1920, 1080}}
-                                 << QRect(100, 50, 800, 600);
-    QTest::newRow("monitor gone") << QPoint(2500, 100) << QSize(800, 600) << QList<QRect>{{0, 0, 1920, 1080}}
-                                  << QRect(1120, 100, 800, 600);
-    QTest::newRow("mostly on the second") << QPoint(1800, 100) << QSize(1000, 1100)
-                                          << QList<QRect>{{0, 0, 1920, 1080}, {1920, 0, 1280, 1024}}
-                                          << QRect(1920, 0, 1000, 1024);
+    const QRect form(0, 0, 1705, 807);
+    QTest::newRow("first start, 900 x 500") << form << Areas{{0, 0, 900, 500}} << QRect(0, 0, 900, 500);
+    QTest::newRow("panel above") << form << Areas{{0, 32, 1280, 768}} << QRect(0, 32, 1280, 768);
+    QTest::newRow("fits, stays") << QRect(100, 50, 800, 600) << Areas{{0, 0, 1920, 1080}} << QRect(100, 50, 800, 600);
+    QTest::newRow("across two screens") << QRect(1800, 100, 1000, 1100) << Areas{{0, 0, 1920, 1080}, {1920, 0, 1280, 1024}}
+                                        << QRect(1920, 0, 1000, 1024);
 }
 
 void TestDialogs::fitToAreas()
 {
-    QFETCH(QPoint, pos);
-    QFETCH(QSize, size);
+    QFETCH(QRect, window);
     QFETCH(QList<QRect>, areas);
     QFETCH(QRect, fitted);
-    QCOMPARE(FitToAreas(pos, size, areas), fitted);
+    QCOMPARE(FitToAreas(window.topLeft(), window.size(), areas), fitted);
 }
 
-// A dialog wider or higher than the screen opens within it, its content
-// scrolled where the layout cannot shrink, the button at its far end in
-// reach; one that fits opens as it is.
+// A dialog larger than the screen opens within it, its far end scrolled to.
 void TestDialogs::dialogKeptOnScreen_data()
 {
-    QTest::addColumn<int>("overWidth");    // the content's least width past the screen's
-    QTest::addColumn<int>("overHeight");
-    QTest::addColumn<bool>("scrolled");
-    QTest::newRow("fits") << -300 << -300 << false;
-    QTest::newRow("too wide") << 300 << -300 << true;
-    QTest::newRow("too high") << -300 << 200 << true;
+    QTest::addColumn<QSize>("over");   // the content's least size past the screen's
+    QTest::newRow("fits") << QSize(-300, -300);
+    QTest::newRow("too wide") << QSize(300, -300);
+    QTest::newRow("too high") << QSize(-300, 200);
 }
 
 void TestDialogs::dialogKeptOnScreen()
 {
-    QFETCH(int, overWidth);
-    QFETCH(int, overHeight);
-    QFETCH(bool, scrolled);
+    QFETCH(QSize, over);
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     QDialog dialog;
     KeepOnScreen(&dialog);
     auto* layout = new QHBoxLayout(&dialog);
-    auto* wide = new QWidget;
-    wide->setMinimumSize(area.width() + overWidth, area.height() + overHeight);
-    layout->addWidget(wide);
-    auto* start = new QPushButton(QStringLiteral("START"));
+    layout->addWidget(new QWidget);
+    layout->itemAt(0)->widget()->setMinimumSize(area.size() + over);
+    auto* start = new QPushButton(QStringLiteral("START"), &dialog);
     layout->addWidget(start);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    // The frame is fitted in once the window system has put it around.
-    QTRY_VERIFY(area.contains(dialog.frameGeometry()));
-    auto* scroll = dialog.findChild<QScrollArea*>(QStringLiteral("screenFitScroll"));
-    QCOMPARE(scroll != nullptr, scrolled);
-    if (scroll)
-        scroll->ensureWidgetVisible(start);
-    QVERIFY(start->isVisible());
-    QVERIFY(dialog.rect().contains(QRect(start->mapTo(&dialog, QPoint()), start->size())));
+    QTRY_VERIFY(area.contains(dialog.frameGeometry()));   // once the window system has framed it
+    QCOMPARE(dialog.findChild<QScrollArea*>("screenFitScroll") != nullptr, over.width() > 0 || over.height() > 0);
+    QSignalSpy clicked(start, &QPushButton::clicked);
+    QVERIFY(userinput::Click(start) && clicked.count() == 1);
     KeepShot(&dialog, QStringLiteral("kept-on-screen-%1").arg(QTest::currentDataTag()).replace(' ', '-'));
 }
 
