@@ -1,7 +1,8 @@
-// The chunk walk, the record cache, the bext lines and the iXML parse on
-// arbitrary bytes; then, when the walk accepted the file for writing, an
-// iXML rewrite and a waveform chunk, which must leave the audio bytes
-// exactly as they were and the layout whole.
+// The listing's quick head read, the chunk walk, the record cache, the
+// bext lines and the iXML parse on arbitrary bytes; then, when the walk
+// accepted the file for writing, an iXML rewrite and a waveform chunk,
+// which must leave the audio bytes exactly as they were and the layout
+// whole.
 #include "soundfile/filestatus.h"
 #include "soundfile/soundfile.h"
 
@@ -42,6 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         out.write(reinterpret_cast<const char*>(data), qint64(size));
     }
 
+    ReadTrackFileHead(path);
     QSoundFile file;
     if (!file.Open(path, 2))
         return 0;
