@@ -69,12 +69,28 @@ int CreateRecordFile(const std::function<QString(int attempt)>& nameFor, RecordL
     return -1;
 }
 
-RecordName RecordNameIsOwn(const QString& path, const QByteArray& begins, bool whole, int descriptor, int* error)
+bool DescriptorNamedBy(int descriptor, const QString& path)
 {
     struct stat open, named;
-    if (descriptor >= 0 && ::fstat(descriptor, &open) == 0 && open.st_nlink > 0
-        && ::lstat(QFile::encodeName(path).constData(), &named) == 0 && open.st_dev == named.st_dev
-        && open.st_ino == named.st_ino)
+    return descriptor >= 0 && ::fstat(descriptor, &open) == 0 && open.st_nlink > 0
+           && ::lstat(QFile::encodeName(path).constData(), &named) == 0 && open.st_dev == named.st_dev
+           && open.st_ino == named.st_ino;
+}
+
+QByteArray ReadRecordBytes(int descriptor)
+{
+    QFile file;
+    QByteArray bytes;
+    if (file.open(descriptor, QIODevice::ReadOnly, QFileDevice::DontCloseHandle) && file.size() <= kMostRecordBytes
+        && file.seek(0))
+        bytes = file.readAll();
+    file.close();
+    return bytes;
+}
+
+RecordName RecordNameIsOwn(const QString& path, const QByteArray& begins, bool whole, int descriptor, int* error)
+{
+    if (DescriptorNamedBy(descriptor, path))
         return RecordName::Own;
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) {
@@ -198,6 +214,11 @@ QString TakenOver(const QString& take, const QString& disk)
 QString NotRemoved(const QString& path, const QString& why)
 {
     return QStringLiteral("The save record %1 cannot be removed (%2), so the save was undone.").arg(path, why);
+}
+
+QString NotReadBack(const QString& path, const QString& why)
+{
+    return QStringLiteral("The save record %1 cannot be read back (%2), so the save was undone.").arg(path, why);
 }
 
 } // namespace RecordTexts

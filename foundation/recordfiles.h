@@ -121,6 +121,15 @@ int CreateRecordFile(const std::function<QString(int attempt)>& nameFor, RecordL
                      const std::function<bool(const QString& name)>& nameTaken, QString* made, int* error,
                      int mode = 0644);
 
+// The open descriptor and the path (not followed through a link) name one
+// file, which still has a name: by file number, so only a shortcut, never
+// a proof of whose file a name holds (see RecordNameIsOwn).
+bool DescriptorNamedBy(int descriptor, const QString& path);
+// The bytes of an open record from its start; empty when unreadable or
+// larger than any record (kMostRecordBytes).
+constexpr qint64 kMostRecordBytes = 256 * 1024 * 1024;
+QByteArray ReadRecordBytes(int descriptor);
+
 // "This name still names my record": the file at path (not a link) begins
 // with the bytes begins (a writer's: the head of its record, token
 // included) or, with whole, holds exactly them (a reader's: the record as
@@ -164,6 +173,8 @@ QString RenameBusy();
 QString TakenOver(const QString& take, const QString& disk);
 // A save whose record could not be removed (error text): the save undone.
 QString NotRemoved(const QString& path, const QString& why);
+// A save whose record could not be read back to tell it is still its own.
+QString NotReadBack(const QString& path, const QString& why);
 }
 
 #endif

@@ -416,11 +416,7 @@ Replacement SettleReplacement(const QString& journalPath)
         ::close(fd);
         return Replacement::Busy;
     }
-    QFile file;
-    QByteArray text;
-    if (file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
-        text = file.readAll();
-    file.close();
+    const QByteArray text = ReadRecordBytes(fd);
     // The writer may have ended and removed it between the open and the
     // lock: the name must still hold what was read (asked by content, as
     // a volume may number files anew).

@@ -37,14 +37,6 @@ constexpr int kSuffixDigits = 6;
 // the writer holds until Commit() or Discard() (see TryTemporaryLock), which
 // dies with its process.
 
-// The descriptor and the path name one file that still has a name.
-bool StillNamed(int fd, const QByteArray& path)
-{
-    struct stat open, named;
-    return ::fstat(fd, &open) == 0 && open.st_nlink > 0 && ::lstat(path.constData(), &named) == 0
-           && open.st_dev == named.st_dev && open.st_ino == named.st_ino;
-}
-
 // Folders swept lately, so a tree of many files lists each folder once.
 bool SweepDue(const QString& folder)
 {
@@ -226,14 +218,15 @@ int RemoveAbandonedAmong(const QString& folder, const QStringList& names, QStrin
 {
     int removed = 0;
     for (const QString& name : names) {
-        const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name);
+        const QString named = folder + QLatin1Char('/') + name;
+        const QByteArray path = QFile::encodeName(named);
         const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         if (fd < 0)
             continue;
         const LockTry lock = TryTemporaryLock(fd, false);
         // A free lock: the writer is gone. The name must still be the file
         // locked (a writer may have renamed it into place meanwhile).
-        if (lock == LockTry::Held && StillNamed(fd, path) && ::unlink(path.constData()) == 0)
+        if (lock == LockTry::Held && DescriptorNamedBy(fd, named) && ::unlink(path.constData()) == 0)
             ++removed;
         ::close(fd);
         if (lock == LockTry::Busy && live)
@@ -284,7 +277,8 @@ QHash<QString, tySwept> g_Swept;   // by folder; any thread, under g_SweptMutex
 bool LeftWriterGone(const QString& folder, const QStringList& names)
 {
     for (const QString& name : names) {
-        const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name);
+        const QString named = folder + QLatin1Char('/') + name;
+        const QByteArray path = QFile::encodeName(named);
         const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         if (fd < 0)
             continue;

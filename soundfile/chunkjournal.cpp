@@ -31,8 +31,6 @@ constexpr quint32 kVersion = 4;
 constexpr quint32 kFirstVersion = 1;
 constexpr quint32 kRegionHashVersion = 2;
 constexpr quint32 kTailHashVersion = 3;
-// A record larger than this is not a record of ours.
-constexpr qint64 kMaxJournalBytes = 256 * 1024 * 1024;
 
 // Tells a whole record from a damaged one (the rename makes a torn one
 // unlikely already): a 64-bit multiply-xor hash, eight bytes a step.
@@ -104,34 +102,13 @@ QString ChunkJournalTemporaryPath(const QString& path)
 
 namespace {
 
-// The open descriptor and the path name one file.
-bool Names(int fd, const QString& path)
-{
-    struct stat open, named;
-    return fd >= 0 && ::fstat(fd, &open) == 0 && open.st_nlink > 0
-           && ::lstat(QFile::encodeName(path).constData(), &named) == 0 && open.st_dev == named.st_dev
-           && open.st_ino == named.st_ino;
-}
-
-// The bytes of an open record, from its start; empty when unreadable.
-QByteArray ReadDescriptor(int fd)
-{
-    QFile file;
-    QByteArray bytes;
-    if (file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle) && file.size() <= kMaxJournalBytes
-        && file.seek(0))
-        bytes = file.readAll();
-    file.close();
-    return bytes;
-}
-
 // Removes the record open as fd from path when the name still holds its
 // bytes (or, for one not yet written whole, still names that file).
 void RemoveOwn(int fd, const QString& path)
 {
-    const QByteArray bytes = ReadDescriptor(fd);
+    const QByteArray bytes = ReadRecordBytes(fd);
     if (bytes.isEmpty() || RemoveRecordIfOwn(path, bytes, true, fd) != 0) {
-        if (Names(fd, path))
+        if (DescriptorNamedBy(fd, path))
             ::unlink(QFile::encodeName(path).constData());
     }
 }
@@ -165,7 +142,7 @@ int CreateTemporary(const QString& path, int* error)
 // another file, whose lock is taken anew (see recordfiles.h).
 void FollowRenamedRecord(tyChunkJournalWrite* record)
 {
-    if (Names(record->nFd, record->czPath))
+    if (DescriptorNamedBy(record->nFd, record->czPath))
         return;
     const int named = ::open(QFile::encodeName(record->czPath).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (named < 0)
@@ -274,7 +251,7 @@ bool ReadChunkJournal(const QString& path, QList<tyChunkUndo>* members)
 bool ReadChunkJournal(QFile& file, QList<tyChunkUndo>* members)
 {
     members->clear();
-    if (file.size() > kMaxJournalBytes || file.size() < 8 || !file.seek(0))
+    if (file.size() > kMostRecordBytes || file.size() < 8 || !file.seek(0))
         return false;
     return ParseChunkJournal(file.readAll(), members);
 }
@@ -282,7 +259,7 @@ bool ReadChunkJournal(QFile& file, QList<tyChunkUndo>* members)
 bool ParseChunkJournal(QByteArray bytes, QList<tyChunkUndo>* members)
 {
     members->clear();
-    if (bytes.size() > kMaxJournalBytes || bytes.size() < 8)
+    if (bytes.size() > kMostRecordBytes || bytes.size() < 8)
         return false;
     const QByteArray sum = bytes.right(8);
     bytes.chop(8);
@@ -443,7 +420,7 @@ void DropLeftHolder(int fd, const QString& path, tyJournalRollBack* result)
     // Still the empty holder this reader judged: a rename since would have
     // put a record in its place.
     struct stat open;
-    const bool held = ::fstat(fd, &open) == 0 && open.st_size == 0 && Names(fd, path);
+    const bool held = ::fstat(fd, &open) == 0 && open.st_size == 0 && DescriptorNamedBy(fd, path);
     ::close(fd);
     if (!held)
         return;
@@ -484,13 +461,14 @@ tyJournalRollBack RollBackChunkJournal(const QString& path, const QByteArray& ow
         return result;
     // Judged and removed by what was read: on a volume that numbers files
     // anew, a descriptor tells nothing of whose file a name holds.
-    const QByteArray bytes = ReadDescriptor(fd);
+    const QByteArray bytes = ReadRecordBytes(fd);
     const bool own = !ownHead.isEmpty() && bytes.startsWith(ownHead);
     result.bFound = true;
     result.bRecord = true;
     if (!own)
         result.eWriter = JudgeRecordWriter(fd, path);
-    if (!own && result.eWriter == RecordWriter::Gone && bytes.isEmpty() && IsHeldName(path) && Names(fd, path)) {
+    if (!own && result.eWriter == RecordWriter::Gone && bytes.isEmpty() && IsHeldName(path)
+        && DescriptorNamedBy(fd, path)) {
         DropLeftHolder(fd, path, &result);
         return result;
     }

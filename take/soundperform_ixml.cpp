@@ -275,8 +275,7 @@ bool TakeGroupSave::StillOwnRecord(tyTakeSave& save)
     case RecordName::Unreadable:
         break;
     }
-    Undo(save, QStringLiteral("The save record %1 cannot be read back (%2), so the save was undone.")
-                   .arg(save.record.czPath, SystemErrorText(error)));
+    Undo(save, RecordTexts::NotReadBack(save.record.czPath, SystemErrorText(error)));
     return false;
 }
 
@@ -308,7 +307,8 @@ QString TakeGroupSave::DiskText(const tyTakeSave& save) const
         case RiffChunkWriter::UndoMatch::Before: ++before; break;
         case RiffChunkWriter::UndoMatch::Partly: ++partly; break;
         case RiffChunkWriter::UndoMatch::Changed:
-        case RiffChunkWriter::UndoMatch::Unfit: ++other; break;
+        case RiffChunkWriter::UndoMatch::Unfit:
+        case RiffChunkWriter::UndoMatch::Unproven: ++other; break;   // a record of ours proves its tail
         }
     }
     const int count = save.record.lMembers.size();

@@ -206,11 +206,7 @@ int DropLeftSave(const QString& folder, const QString& baseName)
     // another writer's record since it was judged, which the bytes read
     // tell on any volume (see recordfiles.h).
     const bool gone = !RecordWriterMayLive(fd, QFile::decodeName(name));
-    QFile file;
-    QByteArray bytes;
-    if (gone && file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
-        bytes = file.readAll();
-    file.close();
+    const QByteArray bytes = gone ? ReadRecordBytes(fd) : QByteArray();
     const int removed = gone ? RemoveRecordIfOwn(QFile::decodeName(name), bytes, true, fd) : EBUSY;
     ::close(fd);
     if (!gone)
