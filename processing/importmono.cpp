@@ -7,6 +7,7 @@
 #include "processing/importtexts.h"
 #include "processing/outputset.h"
 #include "processing/takeoperation.h"
+#include "soundfile/filestatus.h"
 #include "soundfile/headwindows.h"
 #include "soundfile/soundfile.h"
 #include "take/samplearith.h"
@@ -324,6 +325,7 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
 
     tyImport import;
     qint64 dataOffset = 0;
+    QString cutShort;   // the reason told once the sound present is imported
     {
         QSoundFile file;
         if (!QFileInfo(source).isFile() || !file.Open(source, 0) || !file.ReadChunks(false, true)) {
@@ -347,12 +349,14 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
                                     QString::number(kMaxChannels)));
             return false;
         }
-        if (file.GetDeclaredDataSize() > file.m_DataChunk.nSize) {
-            Report(kTitle, QStringLiteral("Unable to import\n%1\nIts audio data is shorter than its header says.")
-                               .arg(sourceText));
+        const tySourceSound sound = SourceSoundOf(file);
+        if (!sound.Importable()) {
+            Report(kTitle, QStringLiteral("Unable to import\n%1\n%2").arg(sourceText, sound.Reason()));
             return false;
         }
-        import.nFrames = file.m_DataChunk.nSize / import.fmt.nBlockAlign;
+        import.nFrames = sound.nFrames;
+        if (sound.eKind == tySourceSound::CutShort)
+            cutShort = sound.Reason();
         import.bHasBext = file.HasBextChunk();
         if (import.bHasBext)
             BextChunkCopy(&file.m_BextChunk, &import.bext);
@@ -593,5 +597,12 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
         MyQDebug("%s: %s", kTitle, qPrintable(outputs.ErrorText()));
         return false;
     }
+    // A source cut short is imported as far as it goes, and the user told so.
+    if (!cutShort.isEmpty())
+        SendUserMessage(QLatin1String(kTitle),
+                        QStringLiteral("Imported\n%1\n%2 The %3 seconds of sound it holds were imported.")
+                            .arg(sourceText, cutShort,
+                                 QString::number(double(import.nFrames) / import.fmt.nSampleRate, 'f', 1)),
+                        0, 2);
     return true;
 }

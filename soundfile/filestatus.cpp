@@ -57,6 +57,42 @@ int ComputeFileStatus(const QSoundFile& file)
     return 0;
 }
 
+QString tySourceSound::Reason() const
+{
+    switch (eKind) {
+    case Whole:
+        return QString();
+    case NoSamples:
+        return QStringLiteral("It holds no audio samples.");
+    case CutShort:
+    case SizesDisagree:
+        break;
+    }
+    return QStringLiteral("Its audio data is shorter than its header says.");
+}
+
+tySourceSound SourceSoundOf(const QSoundFile& file)
+{
+    tySourceSound sound;
+    const quint32 present = file.m_DataChunk.nSize;
+    const quint32 declared = file.GetDeclaredDataSize();
+    const quint32 frames = file.m_FmtChunk.nBlockAlign == 0 ? 0 : present / file.m_FmtChunk.nBlockAlign;
+    if (frames == 0)
+        return sound;
+    if (declared > present) {
+        const quint64 declaredEnd = quint64(file.GetDataOffset()) + declared;
+        if (quint64(file.GetLayout().nRiffSize) + 8 < declaredEnd) {
+            sound.eKind = tySourceSound::SizesDisagree;
+            return sound;
+        }
+        sound.eKind = tySourceSound::CutShort;
+    } else {
+        sound.eKind = tySourceSound::Whole;
+    }
+    sound.nFrames = frames;
+    return sound;
+}
+
 namespace {
 // The chunks walked before the samples: a head of more is no field
 // recorder's, and a damaged size cannot send the walk on for long.

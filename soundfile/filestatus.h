@@ -22,6 +22,34 @@ class QSoundFile;
 // otherwise the cached iXML text is parsed apart.
 int ComputeFileStatus(const QSoundFile& file);
 
+// What an import takes of a walked file's sound: one rule for Import and
+// for the take line that points a user to it. The whole frames present are
+// the recording when the file ends inside its data chunk and its RIFF size
+// covers that chunk as declared: both sizes say the file was cut short (a
+// card pulled or a power loss while recording, a copy stopped), and every
+// byte after the data header is sound. A RIFF size that ends before the
+// declared data says the file is whole and its data size wrong: bytes
+// after the sound (another chunk) would be taken for samples, so it is
+// refused, as is a file without one whole frame.
+struct tySourceSound {
+    enum Kind {
+        Whole,           // its data chunk is all there
+        CutShort,        // fewer bytes than declared, imported as they are
+        NoSamples,       // not one whole frame: refused
+        SizesDisagree    // data past the end the RIFF size gives: refused
+    };
+    Kind eKind = NoSamples;
+    quint32 nFrames = 0;   // the whole frames an import takes (0 when refused)
+
+    bool Importable() const { return eKind == Whole || eKind == CutShort; }
+    // The sentence that tells a user why (empty for Whole): "Its audio data
+    // is shorter than its header says." for both kinds cut short, "It holds
+    // no audio samples." for NoSamples.
+    QString Reason() const;
+};
+// fmt read (ReadChunks done).
+tySourceSound SourceSoundOf(const QSoundFile& file);
+
 // What the head of a file named like a mono track says of it before its
 // take is loaded: its chunk headers up to the samples, read from its first
 // kilobytes (where the recorder writes its fmt and bext chunks) and, for a

@@ -107,6 +107,24 @@ MemberNow MemberOnDisk(const QSoundFile& file, bool recent)
     return recent && ::time(nullptr) - now.st_mtime < kArrivingSeconds ? MemberNow::Recent : MemberNow::Settled;
 }
 
+// What Import makes of a loaded take's sound: the answer of its first
+// member that Import refuses, else of one cut short, else whole.
+tySourceSound SoundForImport(const QSoundPerform& take)
+{
+    tySourceSound worst;
+    worst.eKind = tySourceSound::Whole;
+    for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
+        if (!take.m_pbPresent[t])
+            continue;
+        const tySourceSound sound = SourceSoundOf(take.m_SndFile[t]);
+        if (!sound.Importable())
+            return sound;
+        if (sound.eKind == tySourceSound::CutShort)
+            worst = sound;
+    }
+    return worst;
+}
+
 } // namespace
 
 bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
@@ -339,8 +357,19 @@ QString QSoundPerform::ProblemLine(bool loaded, const QString& folder, const QSt
             return QStringLiteral("%1 cannot be played or edited here: %2.").arg(name, m_czUnreadFile);
         return QStringLiteral("%1 is not a 16 or 24-bit PCM WAV take: it cannot be played or edited here.").arg(name);
     case 2:
-    case 3:
-        return QStringLiteral("%1 was made by another recorder: to play and edit it, use Import (Ctrl+I).").arg(name);
+    case 3: {
+        // Import's own rule says what it makes of the sound, so that the
+        // line and Import give one answer.
+        const tySourceSound sound = SoundForImport(*this);
+        if (sound.eKind == tySourceSound::Whole)
+            return QStringLiteral("%1 was made by another recorder: to play and edit it, use Import (Ctrl+I).")
+                .arg(name);
+        if (sound.Importable())
+            return QStringLiteral("%1 was made by another recorder. %2 To play and edit the sound it holds, use "
+                                  "Import (Ctrl+I).").arg(name, sound.Reason());
+        return QStringLiteral("%1 was made by another recorder. %2 It cannot be played, edited or imported.")
+            .arg(name, sound.Reason());
+    }
     case 8:
         return QStringLiteral("%1 was not closed correctly by the recorder (Wrong File #8): shown, but not for "
                               "playing or editing.").arg(name);

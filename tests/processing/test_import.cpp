@@ -82,6 +82,8 @@ private slots:
     void rewriteBextDescriptor();
     void refusalsLeaveNothing_data();
     void refusalsLeaveNothing();
+    void lineAndImportGiveOneAnswer_data();
+    void lineAndImportGiveOneAnswer();
     void stopOnWorkerLeavesNothing();
     void fullDiskLeavesNothing();
 
@@ -139,7 +141,6 @@ void TestImport::importsEveryChannel_data()
         << 3 << 24 << 120961 << false << QByteArray("29.97df") << QByteArray("029.970-DF") << true << QString();
     QTest::newRow("12 channels") << 12 << 24 << 9601 << false << QByteArray("23.98nd-C") << QByteArray("023.980-ND") << false << QString();
     QTest::newRow("stereo with bext") << 2 << 24 << 24000 << true << QByteArray("29.97nd-B") << QByteArray("025.000-ND") << true << QString();
-    QTest::newRow("zero length") << 2 << 16 << 0 << false << QByteArray("30.00") << QByteArray("030.000-ND") << false << QString();
     // Channel names come by INTERLEAVE_INDEX, whatever the CHANNEL_INDEX says.
     const QString track("<TRACK><CHANNEL_INDEX>%1</CHANNEL_INDEX><INTERLEAVE_INDEX>%2</INTERLEAVE_INDEX><NAME>T%2</NAME></TRACK>");
     QTest::newRow("poly, index repeated and past the channels") << 3 << 24 << 480 << false << QByteArray("25.00")
@@ -473,6 +474,92 @@ void TestImport::refusalsLeaveNothing()
     QCOMPARE(ReadAll(source), bytes);
     if (fault == "existing _02")
         QCOMPARE(ReadAll(m_czOut + "/7T0042_02.WAV"), QByteArray("older"));
+}
+
+void TestImport::lineAndImportGiveOneAnswer_data()
+{
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<QString>("layout");   // "fmt first", "headers first" (bext, iXML, fmt, data)
+    QTest::addColumn<QByteArray>("leading");   // chunk ids before all others
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<int>("kept");      // frames left when the file is cut inside a frame; -1 whole
+    QTest::addColumn<bool>("raised");   // the data size field raised, the RIFF size still the file's
+    QTest::addColumn<int>("imported");  // frames imported; -1 refused
+    QTest::addColumn<QString>("reason");
+    const QString empty = "It holds no audio samples.", shorter = "Its audio data is shorter than its header says.";
+    const QString fmt = "fmt first", head = "headers first";
+    QTest::newRow("whole, JUNK and LIST first") << 2 << fmt << QByteArray("JUNKLIST") << 960 << -1 << false << 960 << QString();
+    QTest::newRow("zero length") << 2 << fmt << QByteArray() << 0 << -1 << false << -1 << empty;
+    QTest::newRow("no samples, mono, iXML before fmt") << 1 << head << QByteArray() << 0 << -1 << false << -1 << empty;
+    QTest::newRow("cut inside the first frame") << 2 << fmt << QByteArray("JUNK") << 960 << 0 << false << -1 << empty;
+    QTest::newRow("cut short, poly, JUNK first") << 3 << fmt << QByteArray("JUNK") << 9600 << 4801 << false << 4801 << shorter;
+    QTest::newRow("cut short, mono, iXML before fmt") << 1 << head << QByteArray() << 9600 << 123 << false << 123 << shorter;
+    QTest::newRow("cut short, LIST first, iXML after data") << 2 << fmt << QByteArray("LIST") << 9600 << 7000 << false
+                                                            << 7000 << shorter;
+    // The RIFF size says the file is whole: its iXML would be read as sound.
+    QTest::newRow("data size past the RIFF size") << 2 << fmt << QByteArray() << 960 << -1 << true << -1 << shorter;
+}
+
+// A source without samples, or cut short, gets the same answer from the
+// take line and from Import: imported with the frames present and told, or
+// refused with the reason the line gives; a refusal leaves no file.
+void TestImport::lineAndImportGiveOneAnswer()
+{
+    QFETCH(int, channels);
+    QFETCH(QString, layout);
+    QFETCH(QByteArray, leading);
+    QFETCH(int, frames);
+    QFETCH(int, kept);
+    QFETCH(bool, raised);
+    QFETCH(int, imported);
+    QFETCH(QString, reason);
+    ForeignSpec spec;
+    spec.channels = channels;
+    spec.frames = quint32(frames);
+    spec.headersFirst = layout == "headers first";
+    spec.bext = spec.headersFirst;
+    if (!spec.headersFirst)
+        spec.ixml = "<BWFXML><NOTE>after the data</NOTE></BWFXML>";
+    for (int i = 0; i < leading.size(); i += 4)
+        spec.leading.append({leading.mid(i, 4), leading.startsWith("LIST") ? QByteArray("INFOISFT\4\0\0\0Ed\0\0", 16)
+                                                                           : QByteArray(28, '\0')});
+    QByteArray bytes = BuildForeignFile(spec);
+    const int data = bytes.indexOf("data") + 8;
+    if (kept >= 0)
+        bytes.truncate(data + kept * channels * 3 + 1);
+    if (raised)
+        PutLe32(bytes, data - 4, quint32(frames * channels * 3 + 100000));
+    const QString source = m_czIn + "/FOREIGN.WAV";
+    QVERIFY(WriteAll(source, bytes));
+
+    QSoundPerform take;
+    QVERIFY(take.InitFilesZZ(m_czIn + "/FOREIGN", "WAV"));
+    const QString line = take.ProblemLine(true, m_czIn + "/", "FOREIGN");
+    QVERIFY2(line.startsWith("FOREIGN was made by another recorder") && line.contains(reason), qPrintable(line));
+    QCOMPARE(line.contains("use Import (Ctrl+I)"), imported >= 0);
+    m_pMessages->clear();
+
+    QCOMPARE(Import(source), imported >= 0);
+    QCOMPARE(m_pMessages->count(), reason.isEmpty() ? 0 : 1);
+    if (!reason.isEmpty())
+        QVERIFY2(m_pMessages->last().at(1).toString().contains(reason), qPrintable(m_pMessages->last().at(1).toString()));
+    QCOMPARE(ReadAll(source), bytes);
+    if (imported < 0) {
+        QVERIFY(m_pMessages->last().at(1).toString().startsWith("Unable to import"));
+        QCOMPARE(Entries(m_czOut), QStringList());
+        return;
+    }
+    // The warning of a cut-short import is no error.
+    if (!reason.isEmpty())
+        QCOMPARE(m_pMessages->last().at(3).toInt(), 2);
+    QCOMPARE(Entries(m_czOut).size(), channels);
+    for (int c = 0; c < channels; ++c)
+        QCOMPARE(ReadRiffFile(m_czOut + QString::asprintf("/7T0042_%02d.WAV", c + 1)).data,
+                 SampleBytes({c}, 0, imported, 24));
+    QSoundPerform result;
+    QVERIFY(result.InitFilesZZ(m_czOut + "/7T0042", "WAV"));
+    QCOMPARE(int(result.m_nTakeStatus), 0);
+    QCOMPARE(result.m_nTotalSamples, quint32(imported));
 }
 
 // A stop from another thread while the import runs on a worker: false, no

@@ -254,6 +254,8 @@ QByteArray BuildForeignFile(const ForeignSpec& spec)
                        + QByteArray("\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71", 16);
     }
     QList<ChunkBytes> chunks;
+    for (const QPair<QByteArray, QByteArray>& chunk : spec.leading)
+        chunks << ChunkBytes{chunk.first, chunk.second};
     if (!spec.headersFirst)
         chunks << fmt;
     if (spec.bext) {

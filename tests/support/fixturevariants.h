@@ -90,9 +90,12 @@ struct ForeignSpec {
     bool headersFirst = false;
     int ixmlBytes = 5 * 1024;
     bool ixmlUtf16 = false;       // the iXML text as UTF-16 LE with its byte order mark
+    // Chunks right after "WAVE", before every other (a JUNK reserve, a LIST
+    // of INFO texts, as editors and other makes write them).
+    QList<QPair<QByteArray, QByteArray>> leading;   // id, payload
 };
 
-// fmt (+ bext) + data (+ iXML), or with headersFirst (+ bext) + iXML + fmt +
+// (leading +) fmt (+ bext) + data (+ iXML), or with headersFirst (+ bext) + iXML + fmt +
 // data; standard RIFF padding.
 QByteArray BuildForeignFile(const ForeignSpec& spec);
 bool WriteForeignFile(const QString& path, const ForeignSpec& spec);
