@@ -72,6 +72,7 @@ tProbe ProbeSource(const QString& source)
             p.sampleRate = file.m_FmtChunk.nSampleRate;
             p.bits = file.m_FmtChunk.nBitsPerSample;
             p.timeReference = file.GetBextTimeReference();
+            p.frames = SourceSoundOf(file).nFrames;
         }
     }
     file.Close();

@@ -25,6 +25,7 @@ struct tProbe {
     quint32 sampleRate = 0;
     int bits = 0;
     quint64 timeReference = 0;
+    quint32 frames = 0;          // the whole frames an import takes of a member (0: refused)
 };
 
 tProbe ProbeSource(const QString& source);
@@ -36,6 +37,7 @@ struct tItem {
     int totalFiles = 0;
     QString groupSource;   // file name of the file that opened the group
     quint32 takeTracks = 0;   // bit t: track t is a file of the item's take
+    quint32 takeFrames = 0;   // the fewest frames a member of the item's take holds; 0 for a file imported whole
 };
 
 struct tPlan {

@@ -69,17 +69,28 @@ tPlan Plan(const QStringList& sources, const QString& dayFolder, int startId, Pr
         item.track = p.member ? p.track : -1;
         item.totalFiles = p.member ? p.totalFiles : 0;
         item.groupSource = group->source;
+        item.takeFrames = p.member ? p.frames : 0;
         if (p.member)
             planned.insert(targetOf(group->id, p.track));
         plan.items.append(item);
     }
     // Every file of a take arms all the take's tracks, so each member
-    // learns the others' tracks once the plan is whole.
+    // learns the others' tracks once the plan is whole; and every member is
+    // cut to the fewest frames one holds (a member Import refuses, with
+    // none, counts for nothing), so that the take's files keep one length.
     QHash<QString, quint32> tracksOf;
-    for (const tItem& item : plan.items)
+    QHash<QString, quint32> framesOf;
+    for (const tItem& item : plan.items) {
         tracksOf[item.takeId] |= item.track >= 0 && item.track < 32 ? 1u << item.track : 0u;
-    for (tItem& item : plan.items)
+        if (item.takeFrames > 0) {
+            const auto known = framesOf.constFind(item.takeId);
+            framesOf[item.takeId] = known == framesOf.constEnd() ? item.takeFrames : qMin(*known, item.takeFrames);
+        }
+    }
+    for (tItem& item : plan.items) {
         item.takeTracks = tracksOf.value(item.takeId);
+        item.takeFrames = framesOf.value(item.takeId);
+    }
     plan.nextId = counter;
     return plan;
 }

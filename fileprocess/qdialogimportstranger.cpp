@@ -171,6 +171,7 @@ void QDialogImportStranger::slot_OnButtonStartClicked()
         for (int i = 0; i < items.size() && m_Run.load(); ++i) {
             const importplan::tItem& item = items.at(i);
             QSoundMixer mixer;
+            mixer.SetImportFrameLimit(item.takeFrames);
             // Relayed on this thread: the engine's connection lives and dies here,
             // the dialog's queued one for as long as the dialog.
             connect(&mixer, &QSoundMixer::signal_ImportSourceProgressPct, [this](int pct) { emit signal_FilePct(pct); });

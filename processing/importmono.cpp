@@ -357,6 +357,11 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
         import.nFrames = sound.nFrames;
         if (sound.eKind == tySourceSound::CutShort)
             cutShort = sound.Reason();
+        if (m_nImportFrameLimit > 0 && m_nImportFrameLimit < import.nFrames) {
+            import.nFrames = m_nImportFrameLimit;
+            if (cutShort.isEmpty())
+                cutShort = QStringLiteral("Another file of its take is shorter than its header says.");
+        }
         import.bHasBext = file.HasBextChunk();
         if (import.bHasBext)
             BextChunkCopy(&file.m_BextChunk, &import.bext);

@@ -174,10 +174,16 @@ public:
     // The mono bounces may replace existing files of their two output names
     // (off: an existing one is refused).
     void SetReplaceExisting(bool replace) { m_bReplaceExisting = replace; }
+    // ImportMono of a family member takes at most this many frames: the
+    // fewest any member of its take holds (a set cut short ends at
+    // different frames), so that the take's files keep one length. 0: all
+    // the source holds.
+    void SetImportFrameLimit(quint32 frames) { m_nImportFrameLimit = frames; }
 
 private:
     bool m_bSyncOutput = false;
     bool m_bReplaceExisting = false;
+    quint32 m_nImportFrameLimit = 0;
     struct tyMixdownPlan;
     bool RunStereoMixdown(const tyMixdownPlan& plan, const CancelFlag* cancel);
     struct tyMonoBouncePlan;

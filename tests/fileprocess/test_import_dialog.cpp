@@ -128,13 +128,17 @@ void TestImportDialog::familyAndStereoRuns_data()
     QTest::addColumn<int>("count");       // files of a set
     QTest::addColumn<int>("firstTrack");  // 0-based track of a set's first file
     QTest::addColumn<QStringList>("names");
-    QTest::newRow("family") << 1 << 3 << 0 << QStringList();
+    QTest::addColumn<int>("cutTo");   // frames left in a set's second file, cut inside a frame; -1 whole
+    QTest::newRow("family") << 1 << 3 << 0 << QStringList() << -1;
     // Each iXML names its own track: the files of a set differ in size.
     QTest::newRow("two sets of five, names of different lengths")
-        << 2 << 5 << 0 << QStringList{"Boom", "Lav Georgie", "Lav", "Plant mic left", "X"};
-    QTest::newRow("eight files as tracks 3-10") << 1 << 8 << 2 << QStringList();
+        << 2 << 5 << 0 << QStringList{"Boom", "Lav Georgie", "Lav", "Plant mic left", "X"} << -1;
+    QTest::newRow("eight files as tracks 3-10") << 1 << 8 << 2 << QStringList() << -1;
     // Blanks around a name go, in a set's files as in a poly file's tracks.
-    QTest::newRow("names with blanks") << 1 << 2 << 0 << QStringList{"  Name\t1  ", "\tB "};
+    QTest::newRow("names with blanks") << 1 << 2 << 0 << QStringList{"  Name\t1  ", "\tB "} << -1;
+    // A set cut short (its iXML before fmt, as written before the sound):
+    // every file of the take ends where the shortest does.
+    QTest::newRow("a file cut short") << 1 << 3 << 0 << QStringList() << 30001;
 }
 
 // Every set becomes one take, each file at its own track, every track armed
@@ -145,6 +149,8 @@ void TestImportDialog::familyAndStereoRuns()
     QFETCH(int, count);
     QFETCH(int, firstTrack);
     QFETCH(QStringList, names);
+    QFETCH(int, cutTo);
+    const int frames = cutTo >= 0 ? cutTo : 48000;
     const auto take = [](int id) { return QString("7T%1").arg(id, 4, 10, QChar('0')); };
     QStringList sources, expected;
     for (int s = 0; s < sets; ++s) {
@@ -152,7 +158,15 @@ void TestImportDialog::familyAndStereoRuns()
         base.firstTrack = firstTrack;
         base.trackNames = names;
         base.familyUid = names.isEmpty() ? QString() : QString("UID-%1").arg(s);
+        base.headersFirst = cutTo >= 0;
         sources << WriteForeignMonoFamily(m_czIn, QString("REC%1").arg(s), count, "SC1/T2", base);
+        if (cutTo >= 0) {
+            QFile cut(sources.last().section(QChar('_'), 0, -2) + "_2.WAV");
+            QVERIFY(cut.open(QIODevice::ReadOnly));
+            const int data = int(cut.readAll().indexOf("data")) + 8;
+            cut.close();
+            QVERIFY(cut.resize(data + 3 * cutTo + 2));
+        }
         for (int k = 0; k < count; ++k)
             expected << take(12 + s) + QString("_%1.WAV").arg(firstTrack + k + 1);
     }
@@ -192,7 +206,7 @@ void TestImportDialog::familyAndStereoRuns()
             for (int k = 0; k < count; ++k) {
                 const int t = firstTrack + k;
                 const RiffInfo member = ReadRiffFile(loaded.m_SndFile[t].GetPath());
-                QCOMPARE(member.data, SampleBytes({t}, 0, 48000, 24));
+                QCOMPARE(member.data, SampleBytes({t}, 0, frames, 24));
                 QCOMPARE(IxmlValues(member.ixml, "ORVEX_BRISEL/ALL_TRK_NAME/DATA/ACTIVE"), armed);
                 QCOMPARE(loaded.m_czTrackActive[t], QString("YES"));
                 QCOMPARE(loaded.m_czTrackName[t],
