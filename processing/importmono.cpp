@@ -308,6 +308,46 @@ QByteArray OutputHeader(const tyImport& import, int c, quint32 dataSize)
     return header;
 }
 
+// The maker block every file of one import carries, slot by slot.
+struct tyMakerTable {
+    QString names[kMaxChannels], pans[kMaxChannels], actives[kMaxChannels], inGrids[kMaxChannels];
+};
+
+// Every file names and arms all tracks of the take, as the recorder's files
+// do: the take list reads them from one file. A member imported on its own
+// arms the tracks of its whole take (takeTracks): the loader reads every
+// track's arming from one file, whichever is first.
+tyMakerTable MakerTableOf(const tyImport& import, quint32 takeTracks)
+{
+    tyMakerTable table;
+    for (int slot = 0; slot < kMaxChannels; ++slot) {
+        const bool armed = import.nTrack >= 0 && (takeTracks >> slot & 1u);
+        table.actives[slot] = armed ? QStringLiteral("YES") : QStringLiteral("NO");
+        if (armed)
+            table.pans[slot] = QStringLiteral("100,100");
+    }
+    for (int c = 0; c < import.nChannels; ++c) {
+        const int slot = SlotOf(import, c);
+        table.names[slot] = TrackNameOf(import, c);
+        table.pans[slot] = QStringLiteral("100,100");
+        table.actives[slot] = QStringLiteral("YES");
+    }
+    return table;
+}
+
+// The recorder iXML of channel c's file, in its document: its track, the
+// take's file count, its name, the maker block and its source. False when
+// the document refused one of them. The first setter builds the new
+// document, which the file-set reader then finds.
+bool SetImportedIxml(QSoundFile& file, const tyImport& import, int c, int files, tyMakerTable* table)
+{
+    const int slot = SlotOf(import, c);
+    return file.SetiXMLMonoTrackNumber(slot, slot + 1) && file.GetiXMLFileInfos()
+           && file.SetiXMLTotalFiles(slot, files, false) && file.SetiXMLMonoTrackName(slot, TrackNameOf(import, c))
+           && file.SetiXMLOrvexAllTrkInfos(table->names, table->pans, table->actives, table->inGrids)
+           && file.SetiXMLNote(slot, QStringLiteral("SrcFile:") + QString::fromLatin1(import.noteName));
+}
+
 }  // namespace
 
 bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int track, int totalFiles,
@@ -549,21 +589,7 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
     }
 
     // Waveform overview and iXML of every file, on its temporary name.
-    QString trackNames[kMaxChannels], pans[kMaxChannels], actives[kMaxChannels], inGrids[kMaxChannels];
-    // A member imported on its own arms the tracks of its whole take: the
-    // loader reads every track's arming from one file, whichever is first.
-    for (int slot = 0; slot < kMaxChannels; ++slot) {
-        const bool armed = import.nTrack >= 0 && (takeTracks >> slot & 1u);
-        actives[slot] = armed ? QStringLiteral("YES") : QStringLiteral("NO");
-        if (armed)
-            pans[slot] = QStringLiteral("100,100");
-    }
-    for (int c = 0; c < channels; ++c) {
-        const int slot = SlotOf(import, c);
-        trackNames[slot] = TrackNameOf(import, c);
-        pans[slot] = QStringLiteral("100,100");
-        actives[slot] = QStringLiteral("YES");
-    }
+    tyMakerTable table = MakerTableOf(import, takeTracks);
     for (int c = 0; c < channels; ++c) {
         if (!Running(run))
             return false;
@@ -573,21 +599,19 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
         std::vector<char>& o = overviews.points[size_t(c)];
         if (written && overview)
             written = file.AddOndeChunk(o.data(), int(o.size()), slot + 1, samplesPerPoint);
-        if (written) {
-            file.SetiXMLMonoTrackNumber(slot, slot + 1);
-            if (file.GetiXMLFileInfos())
-                file.SetiXMLTotalFiles(slot, import.nTrack >= 0 ? totalFiles : channels, false);
-            file.SetiXMLMonoTrackName(slot, TrackNameOf(import, c));
-            // Every file names and arms all tracks of the take, as the
-            // recorder's files do: the take list reads them from one file.
-            file.SetiXMLOrvexAllTrkInfos(trackNames, pans, actives, inGrids);
-            file.SetiXMLNote(slot, QStringLiteral("SrcFile:") + QString::fromLatin1(import.noteName));
+        const bool set = !written || SetImportedIxml(file, import, c, import.nTrack >= 0 ? totalFiles : channels, &table);
+        if (written && set) {
             QString text = file.GenerateiXMLChunkMono(slot);
             if (text.size() < kIxmlPad)
                 text += QString(kIxmlPad - text.size(), QLatin1Char(' '));
             written = file.AddiXMLChunk(text);
         }
         file.Close();
+        if (!set) {
+            takeop::ReportMetadataFailure(kTitle, QStringLiteral("the imported file"), names.at(c),
+                                          QLatin1String(takeop::kIxmlRefused));
+            return false;
+        }
         if (!written) {
             Report(kTitle, QStringLiteral("Unable to write\n%1\nThe import was stopped; no file was kept.")
                                .arg(QDir::toNativeSeparators(names.at(c))));

@@ -238,17 +238,20 @@ bool QSoundMixer::RunInterleave(const tyInterleaveJob& job, const CancelFlag* ca
         interleave::MarkDisarmed(plan, job.pbExcluded, actives);
     }
 
-    auto metadata = [&](QSoundFile& file) {
+    // Every value is checked: a refused one fails the job before its file
+    // takes its name.
+    auto metadata = [&](QSoundFile& file, QString* why) {
         if (sources.m_bHasBext && !file.InsertInBextDescrType(QStringLiteral("poly")))
             return false;
         if (!file.XmlOk())
             file.CreateNewiXMLchunkPoly();
         const int count = qMin<int>(file.m_FmtChunk.nChannels, channels);
+        bool set = true;
         if (!job.bRotated) {
             // Source indexes first: names and functions find their entry by it.
             for (int c = 0; c < count; ++c) {
                 if (plan.pnLabel[c] >= 0)
-                    file.SetiXMLPolyTrackOriginalIndex(c, plan.pnLabel[c]);
+                    set = file.SetiXMLPolyTrackOriginalIndex(c, plan.pnLabel[c]) && set;
             }
         }
         for (int c = 0; c < count; ++c) {
@@ -258,21 +261,26 @@ bool QSoundMixer::RunInterleave(const tyInterleaveJob& job, const CancelFlag* ca
             // channel's own, with the texts already in channel order.
             const int key = job.bRotated ? c : plan.pnLabel[c];
             if (!Blank(names[key]))
-                file.SetiXMLPolyTrackName(key, names[key]);
+                set = file.SetiXMLPolyTrackName(key, names[key]) && set;
             if (!Blank(functions[key]))
-                file.SetiXMLPolyTrackFunction(key, functions[key]);
+                set = file.SetiXMLPolyTrackFunction(key, functions[key]) && set;
         }
-        file.SetiXMLOrvexAllTrkInfos(names, pans, actives, inGrids);
-        file.SetiXMLSyncPoint(0, ixml.nSlates, ixml.pnSlates, ixml.lczSlates, ixml.nMarkers, ixml.pnMarkers,
-                              ixml.lczMarkers);
+        set = file.SetiXMLOrvexAllTrkInfos(names, pans, actives, inGrids) && set;
+        set = file.SetiXMLSyncPoint(0, ixml.nSlates, ixml.pnSlates, ixml.lczSlates, ixml.nMarkers, ixml.pnMarkers,
+                                    ixml.lczMarkers)
+              && set;
         if (!Blank(note))
-            file.SetiXMLNote(0, note);
+            set = file.SetiXMLNote(0, note) && set;
         if (!ixml.inputs.isNull())
-            file.SetiXMLInputSettings(&ixml.inputs);
+            set = file.SetiXMLInputSettings(&ixml.inputs) && set;
         if (!Blank(ixml.czCircled))
-            file.SetiXMLCircled(0, ixml.czCircled);
+            set = file.SetiXMLCircled(0, ixml.czCircled) && set;
         if (!Blank(refLevel))
-            file.SetiXMLOrvexRefLevel(refLevel);
+            set = file.SetiXMLOrvexRefLevel(refLevel) && set;
+        if (!set) {
+            *why = QLatin1String(kIxmlRefused);
+            return false;
+        }
         QString text = file.GenerateiXMLChunkPoly(0);
         return file.AddiXMLChunk(text);
     };

@@ -313,7 +313,11 @@ bool QSoundMixer::RunMonoBounce(const tyMonoBouncePlan& plan)
             if (!plan.pbPresent[t] || !file.Open(TwoDigitName(there, t), 0) || !file.ReadChunks(false, true)
                 || !file.GetiXMLFileInfos())
                 continue;
-            file.SetiXMLTotalFiles(t, familyCount + 2, false);
+            if (!file.SetiXMLTotalFiles(t, familyCount + 2, false)) {
+                ReportMetadataFailure(title, QStringLiteral("the take's track file"), file.GetPath(),
+                                      QLatin1String(kIxmlRefused));
+                return finish(false);
+            }
             trackTexts[t] = file.GenerateiXMLChunkMono(t);
             trackChunks = qMax(trackChunks, int(file.GetiXMLChunkSize()));
         }
@@ -329,17 +333,23 @@ bool QSoundMixer::RunMonoBounce(const tyMonoBouncePlan& plan)
         bool written = file.Open(outputs.At(i).TemporaryPath(), 2) && file.ReadChunks(false, true);
         if (written && sources.m_bHasBext)
             written = file.InsertInBextDescrType(QStringLiteral("mxdn"));
+        bool set = true;
         if (written) {
             if (!sourceIxml.isEmpty() && file.SetContent(sourceIxml) && file.RootTag() == QLatin1String("BWFXML")) {
-                file.SetText({QStringLiteral("ORVEX_BRISEL"), QStringLiteral("FILE_KEY")},
-                             MakeFileKey(quint32(outData), sources.m_Fmt.nSampleRate, quint16(outBytes * 8), 1));
+                set = file.SetText({QStringLiteral("ORVEX_BRISEL"), QStringLiteral("FILE_KEY")},
+                                   MakeFileKey(quint32(outData), sources.m_Fmt.nSampleRate, quint16(outBytes * 8), 1));
             }
-            file.SetiXMLMonoTrackName(side.slot, QLatin1String(side.name));
-            file.SetiXMLMonoTrackNumber(side.slot, side.slot + 1);
-            file.SetiXMLTotalFiles(side.slot, total, false);
+            set = set && file.SetiXMLMonoTrackName(side.slot, QLatin1String(side.name))
+                  && file.SetiXMLMonoTrackNumber(side.slot, side.slot + 1)
+                  && file.SetiXMLTotalFiles(side.slot, total, false);
             texts[i] = file.GenerateiXMLChunkMono(side.slot);
         }
         file.Close();
+        // A refused value fails the bounce before its files take their names.
+        if (!set) {
+            ReportMetadataFailure(title, kOperation, outputs.At(i).FinalPath(), QLatin1String(kIxmlRefused));
+            return finish(false);
+        }
         if (!written) {
             Report(title, QStringLiteral("Unable to read/write files (R) !"));
             return finish(false);

@@ -330,37 +330,44 @@ bool QSoundMixer::RunStereoMixdown(const tyMixdownPlan& planIn, const CancelFlag
         }
     }
     const bool single = plan.nLeft <= 1 && plan.nRight <= 1;
-    auto metadata = [&](QSoundFile& file) {
+    // Every value is checked: a refused one fails the job before its file
+    // takes its name.
+    auto metadata = [&](QSoundFile& file, QString* why) {
         if (sources.m_bHasBext && !file.InsertInBextDescrType(QStringLiteral("poly")))
             return false;
         file.GenerateiXMLChunkPoly(0);
+        bool set = true;
         if (plan.eKind == tyMixdownPlan::Poly || !single) {
-            file.SetiXMLPolyTrackName(0, QStringLiteral("Mix Left"));
-            file.SetiXMLPolyTrackName(1, QStringLiteral("Mix Right"));
+            set = file.SetiXMLPolyTrackName(0, QStringLiteral("Mix Left")) && set;
+            set = file.SetiXMLPolyTrackName(1, QStringLiteral("Mix Right")) && set;
         } else {
             // Names first, looked up by the document's own channel indexes;
             // then the indexes become the source slots (one slot on both
             // sides gives both channels its index and name).
             if (lastLeft >= 0 && !TrimmedOrEmpty(names[lastLeft]).isEmpty())
-                file.SetiXMLPolyTrackName(0, names[lastLeft]);
+                set = file.SetiXMLPolyTrackName(0, names[lastLeft]) && set;
             if (lastRight >= 0 && !TrimmedOrEmpty(names[lastRight]).isEmpty())
-                file.SetiXMLPolyTrackName(1, names[lastRight]);
+                set = file.SetiXMLPolyTrackName(1, names[lastRight]) && set;
             if (lastLeft >= 0)
-                file.SetiXMLPolyTrackOriginalIndex(0, lastLeft);
+                set = file.SetiXMLPolyTrackOriginalIndex(0, lastLeft) && set;
             if (lastRight >= 0)
-                file.SetiXMLPolyTrackOriginalIndex(1, lastRight);
+                set = file.SetiXMLPolyTrackOriginalIndex(1, lastRight) && set;
         }
         if (plan.eKind == tyMixdownPlan::Poly) {
             note = sources.m_czLastNote;
             if (!TrimmedOrEmpty(sources.m_czLastCircled).isEmpty())
-                file.SetiXMLCircled(0, sources.m_czLastCircled);
+                set = file.SetiXMLCircled(0, sources.m_czLastCircled) && set;
             if (!TrimmedOrEmpty(sources.m_czLastRefLevel).isEmpty())
-                file.SetiXMLOrvexRefLevel(sources.m_czLastRefLevel);
+                set = file.SetiXMLOrvexRefLevel(sources.m_czLastRefLevel) && set;
         } else {
-            file.SetiXMLOrvexAllTrkInfos(names, pans, actives, inGrids);
+            set = file.SetiXMLOrvexAllTrkInfos(names, pans, actives, inGrids) && set;
         }
         if (!TrimmedOrEmpty(note).isEmpty())
-            file.SetiXMLNote(0, note);
+            set = file.SetiXMLNote(0, note) && set;
+        if (!set) {
+            *why = QLatin1String(kIxmlRefused);
+            return false;
+        }
         QString text = file.GenerateiXMLChunkPoly(0);
         return file.AddiXMLChunk(text);
     };

@@ -534,7 +534,15 @@ std::vector<tyMixArea> MixAreas(const bool* read, int samplesPerBlock)
     return mixAreas;
 }
 
-bool FinishOutput(SafeOutput& output, bool sync, const std::function<bool(QSoundFile&)>& metadata,
+const char* const kIxmlRefused = "its iXML document did not take one of its values";
+
+void ReportMetadataFailure(const char* title, const QString& operation, const QString& path, const QString& why)
+{
+    Report(title, QStringLiteral("Writing the metadata of %1\n%2\nfailed: %3.\nProcess stopped.")
+                      .arg(operation.isEmpty() ? QStringLiteral("the new file") : operation, FileText(path), why));
+}
+
+bool FinishOutput(SafeOutput& output, bool sync, const std::function<bool(QSoundFile&, QString* why)>& metadata,
                   const char* title, const QString& operation)
 {
     if (!output.Close(sync)) {
@@ -545,16 +553,15 @@ bool FinishOutput(SafeOutput& output, bool sync, const std::function<bool(QSound
         QSoundFile file;
         if (file.Open(output.TemporaryPath(), 2) && file.ReadChunks(false, true)) {
             errno = 0;
-            const bool written = metadata(file);
-            const int why = errno;
+            QString why;
+            const bool written = metadata(file, &why);
+            const int error = errno;
             file.Close();
             if (!written) {
                 output.Discard();
-                Report(title, QStringLiteral("Writing the metadata of %1\n%2\nfailed: %3.\nProcess stopped.")
-                                  .arg(operation.isEmpty() ? QStringLiteral("the new file") : operation,
-                                       FileText(output.FinalPath()),
-                                       why != 0 ? QString::fromLocal8Bit(std::strerror(why))
-                                                : QStringLiteral("unknown error")));
+                if (why.isEmpty())
+                    why = error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : QStringLiteral("unknown error");
+                ReportMetadataFailure(title, operation, output.FinalPath(), why);
                 return false;
             }
         } else {

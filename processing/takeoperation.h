@@ -196,8 +196,18 @@ std::vector<tyMixArea> MixAreas(const bool* read, int samplesPerBlock);
 // Closes the output, runs metadata on the temporary file reopened as a sound
 // file (skipped when it does not reopen or walk), then gives it its final
 // name. False with a message when the output or its iXML could not be written.
-bool FinishOutput(SafeOutput& output, bool sync, const std::function<bool(QSoundFile&)>& metadata,
+// metadata returns false on a failure, with *why set when the system's last
+// error is not the reason (an iXML value refused: kIxmlRefused).
+bool FinishOutput(SafeOutput& output, bool sync, const std::function<bool(QSoundFile&, QString* why)>& metadata,
                   const char* title, const QString& operation = QString());
+
+// Why a new file's metadata was not written when one of its iXML setters
+// refused its value: the document could not be built, or has no entry for it.
+extern const char* const kIxmlRefused;
+
+// "Writing the metadata of <operation>\n<path>\nfailed: <why>.\nProcess
+// stopped." operation: "the stereo mixdown"; empty: "the new file".
+void ReportMetadataFailure(const char* title, const QString& operation, const QString& path, const QString& why);
 
 // An output that could not be written: which one, where, and the system's
 // reason ("No space left on device"). operation: "the stereo mixdown";
