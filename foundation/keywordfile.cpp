@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QVector>
 
 namespace {
 constexpr qint64 kMaxLineBytes = 512;
@@ -22,36 +23,50 @@ bool WriteLine(QSaveFile& target, const QByteArray& line)
     return target.write(line) == line.size() && target.write(kLineEnd, 2) == 2;
 }
 
-// Copies source into target line by line, the value line after the keyword
-// replaced, or keyword and value appended when the keyword is absent.
-bool CopyWithValue(QFile& source, QSaveFile& target, const QByteArray& keyword, const QByteArray& value)
+using tyLines = QList<QPair<QByteArray, QByteArray>>;
+
+// Appends each keyword not yet written and its value line.
+bool AppendMissing(QSaveFile& target, const tyLines& lines, const QVector<bool>& written)
 {
-    bool replaced = false;
-    bool replaceNext = false;
+    for (int k = 0; k < lines.size(); ++k) {
+        if (!written.at(k) && !(WriteLine(target, lines.at(k).first) && WriteLine(target, lines.at(k).second)))
+            return false;
+    }
+    return true;
+}
+
+// Copies source into target line by line, the value line after each
+// keyword's first line replaced, and the keywords absent appended with
+// their values.
+bool CopyWithValues(QFile& source, QSaveFile& target, const tyLines& lines)
+{
+    QVector<bool> replaced(lines.size(), false);
+    int replaceNext = -1;
     while (!source.atEnd()) {
         const QByteArray raw = source.readLine();
         if (raw.isEmpty() && source.error() != QFileDevice::NoError)
             return false;
         const QByteArray line = WithoutLineEnd(raw);
-        if (replaceNext) {
-            replaceNext = false;
+        if (replaceNext >= 0) {
+            const QByteArray& value = lines.at(replaceNext).second;
+            replaceNext = -1;
             if (!WriteLine(target, value))
                 return false;
             continue;
         }
         if (!WriteLine(target, line))
             return false;
-        if (!replaced && line == keyword) {
-            replaced = true;
-            replaceNext = true;
+        for (int k = 0; k < lines.size() && replaceNext < 0; ++k) {
+            if (!replaced.at(k) && line == lines.at(k).first) {
+                replaced[k] = true;
+                replaceNext = k;
+            }
         }
     }
     // A keyword on the last line had no value line yet.
-    if (replaceNext)
-        return WriteLine(target, value);
-    if (!replaced)
-        return WriteLine(target, keyword) && WriteLine(target, value);
-    return true;
+    if (replaceNext >= 0 && !WriteLine(target, lines.at(replaceNext).second))
+        return false;
+    return AppendMissing(target, lines, replaced);
 }
 
 // One line of the file: a line break inside would shift every later keyword.
@@ -136,9 +151,15 @@ bool QFileRead::Extract(int n, QString* value)
 
 bool SetLine(const QString& file, const QString& keyword, const QString& value)
 {
+    return SetLines(file, {{keyword, value}});
+}
+
+bool SetLines(const QString& file, const QList<QPair<QString, QString>>& keywordValues)
+{
     const QFileInfo info(file);
-    const QByteArray keywordBytes = SingleLine(keyword);
-    const QByteArray valueBytes = SingleLine(value);
+    tyLines lines;
+    for (const QPair<QString, QString>& line : keywordValues)
+        lines.append({SingleLine(line.first), SingleLine(line.second)});
 
     if (!IsWritablePath(info.absolutePath()) || (info.exists() && !IsWritablePath(file))) {
         ReportOpenTargetFailure();
@@ -157,9 +178,9 @@ bool SetLine(const QString& file, const QString& keyword, const QString& value)
             SendUserMessage(QStringLiteral("SetLine() -1-"), QStringLiteral("Unable to open source file !\n"));
             return false;
         }
-        written = CopyWithValue(source, target, keywordBytes, valueBytes);
+        written = CopyWithValues(source, target, lines);
     } else {
-        written = WriteLine(target, keywordBytes) && WriteLine(target, valueBytes);
+        written = AppendMissing(target, lines, QVector<bool>(lines.size(), false));
     }
     if (!written) {
         target.cancelWriting();

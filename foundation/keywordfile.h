@@ -3,6 +3,8 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QList>
+#include <QPair>
 #include <QString>
 
 // Keyword settings files: a keyword line that begins with '#', followed by
@@ -40,5 +42,9 @@ private:
 // the old file survives any failure. Failures go to the message channel.
 // Line breaks inside the keyword or the value become blanks.
 bool SetLine(const QString& file, const QString& keyword, const QString& value);
+// Several keywords and their value lines in one replacement of the file, as
+// SetLine writes one: all of them reach the file or none, and a failure is
+// told once.
+bool SetLines(const QString& file, const QList<QPair<QString, QString>>& keywordValues);
 
 #endif

@@ -98,16 +98,20 @@ void SaveSettingsLocal(QString file, short* volume, short* panLeft, short* panRi
     short codes[kTracks];
     for (int t = 0; t < kTracks; ++t)
         codes[t] = short(panLeft[t] != 100 ? 2 : panRight[t] == 100 ? 1 : 0);
-    SetLine(file, QStringLiteral("#PLAYER_TRACK_VOL"), NumbersLine(volume, kTracks));
-    SetLine(file, QStringLiteral("#PLAYER_TRACK_PAN"), NumbersLine(codes, kTracks));
-    SetLine(file, QStringLiteral("#PLAYER_TRACK_MUTE"), FlagsLine(mute, kTracks));
-    SetLine(file, QStringLiteral("#PLAYER_SWAP_MS"), FlagsLine(swapMS, kPairs));
+    // One write for all the keys: a card that fails gives one message, and
+    // the file keeps either every new value or none.
+    QList<QPair<QString, QString>> lines{{QStringLiteral("#PLAYER_TRACK_VOL"), NumbersLine(volume, kTracks)},
+                                         {QStringLiteral("#PLAYER_TRACK_PAN"), NumbersLine(codes, kTracks)},
+                                         {QStringLiteral("#PLAYER_TRACK_MUTE"), FlagsLine(mute, kTracks)},
+                                         {QStringLiteral("#PLAYER_SWAP_MS"), FlagsLine(swapMS, kPairs)}};
     if (rotate)
-        SetLine(file, QStringLiteral("#BACKUP_ROTATE"), NumbersLine(rotate, kTracks));
+        lines.append({QStringLiteral("#BACKUP_ROTATE"), NumbersLine(rotate, kTracks)});
     if (minTrack != -1)
-        SetLine(file, QStringLiteral("#MIN_TRACK"), QString::number(minTrack));
+        lines.append({QStringLiteral("#MIN_TRACK"), QString::number(minTrack)});
     if (compact != -1)
-        SetLine(file, QStringLiteral("#COMPACT"), QString::number(compact));
+        lines.append({QStringLiteral("#COMPACT"), QString::number(compact)});
+    // A failure is told by the writer; the file is then as it was.
+    SetLines(file, lines);
 }
 
 int LoadSettingsLocal(QString file, short* volume, bool* mute, short* pan, bool* swapMS, int* rotate,

@@ -1,6 +1,7 @@
 // The player settings files: round trips, read masks, clamped garbage,
 // labels and the mirror folder of a write-protected card.
 #include "foundation/fileutil.h"
+#include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
 #include "player/playersettings.h"
 #include "tests/support/fixturewriter.h"
@@ -8,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -62,6 +64,7 @@ private slots:
     void panLevelsFromCodes();
     void labels();
     void mirrorFolderOnProtectedCard();
+    void oneFailureOneMessage();
 
 private:
     std::unique_ptr<QTemporaryDir> m_pDir;
@@ -251,6 +254,22 @@ void TestPlayerSettings::mirrorFolderOnProtectedCard()
     QCOMPARE(read.Load(copy), 112);
     QCOMPARE(read.volume[0], short(8));
     QCOMPARE(LoadSettingsLabel(copy), QStringLiteral("Preset"));
+}
+
+// Every key goes in one write: a target that cannot be written (here a
+// folder in the file's place) gives one message, not one per key.
+void TestPlayerSettings::oneFailureOneMessage()
+{
+    QVERIFY(QDir().mkpath(m_czFile));
+    MessageLoging logger;
+    QSignalSpy messages(&logger, &MessageLoging::signal_message);
+    short volume[24] = {}, left[24] = {}, right[24] = {}, rotate[24] = {};
+    bool mute[24] = {}, swap[12] = {};
+    SaveSettingsLocal(m_czFile, volume, left, right, mute, false, false, swap, rotate, 3, 1);
+    QCOMPARE(messages.count(), 1);
+    QVERIFY(QFileInfo(m_czFile).isDir());
+    QCOMPARE(QDir(m_pDir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{"ABC123.idh"});
 }
 
 QTEST_MAIN(TestPlayerSettings)
