@@ -166,6 +166,12 @@ void TestImportDialog::familyAndStereoRuns()
             const int data = int(cut.readAll().indexOf("data")) + 8;
             cut.close();
             QVERIFY(cut.resize(data + 3 * cutTo + 2));
+            // The take line of the file says what Import then does.
+            QSoundPerform source;
+            QVERIFY(source.InitFilesZZ(m_czIn + QString("/REC%1_2").arg(s), "WAV"));
+            const QString line = source.ProblemLine(true, m_czIn + "/", QString("REC%1_2").arg(s));
+            QVERIFY2(line.contains("shorter than its header says") && line.endsWith("use Import (Ctrl+I)."),
+                     qPrintable(line));
         }
         for (int k = 0; k < count; ++k)
             expected << take(12 + s) + QString("_%1.WAV").arg(firstTrack + k + 1);
