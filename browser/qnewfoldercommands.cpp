@@ -4,6 +4,7 @@
 #include "browser/qbriselfsfilterproxymodel.h"
 #include "browser/qbriselfsmodel.h"
 #include "browser/qdialogaddnewfolder.h"
+#include "widgets/messagebox.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -27,7 +28,7 @@ bool QNewFolderCommands::SingleSelectedRow(QModelIndex* row) const
 
 void QNewFolderCommands::ShowError(const QString& text) const
 {
-    QMessageBox::warning(m_pBoxParent, QStringLiteral("Error"), text, QMessageBox::Ok, QMessageBox::NoButton);
+    ShowMessageBox(m_pBoxParent, QMessageBox::Warning, QStringLiteral("Error"), text);
 }
 
 QString QNewFolderCommands::ProjectTargetFolder(const QModelIndex& row)

@@ -5,6 +5,7 @@
 #include "foundation/platform/diskprobes.h"
 #include "foundation/qpath.h"
 #include "take/gaintable.h"
+#include "widgets/messagebox.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -81,8 +82,7 @@ QString SettingsWritePath(const QString& file, const QString& errorTitle, const 
         return file;
     const QString mirror = QAll_GetMirrorPathFolder();
     if (!QFileInfo::exists(mirror) && !QDir().mkdir(mirror)) {
-        QMessageBox box(QMessageBox::Critical, errorTitle, errorText, QMessageBox::Ok);
-        box.exec();
+        ShowMessageBox(nullptr, QMessageBox::Critical, errorTitle, errorText);
         return QString();
     }
     return mirror + QLatin1Char('/') + path.GetFilename(true);
