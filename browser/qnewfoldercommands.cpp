@@ -4,6 +4,7 @@
 #include "browser/qbriselfsfilterproxymodel.h"
 #include "browser/qbriselfsmodel.h"
 #include "browser/qdialogaddnewfolder.h"
+#include "foundation/fileutil.h"
 #include "widgets/messagebox.h"
 
 #include <QDir>
@@ -47,13 +48,7 @@ QString QNewFolderCommands::ProjectTargetFolder(const QModelIndex& row)
 
 bool QNewFolderCommands::IsAcceptableProjectName(const QString& name)
 {
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
-        return false;
-    for (const QChar c : name) {
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
-            return false;
-    }
-    return true;
+    return FolderNameRefusal(name).isEmpty();
 }
 
 QNewFolderCommands::tCreateResult QNewFolderCommands::CreateFolder(const QString& targetFolder,
