@@ -323,7 +323,7 @@ bool QFileCopierThread::roomForTree(const Request& request)
     const qint64 free = FreeSpaceOfPath(request.destination);
     if (free < 0 || free >= need)
         return true;
-    takeop::Report("QFileCopierThread", QStringLiteral("Not enough disk space on drive\n%1\nProcess stopped.")
+    takeop::Report("File Process", QStringLiteral("Not enough disk space on drive\n%1\nProcess stopped.")
                                              .arg(QPath(request.destination).GetDrive()));
     return false;
 }

@@ -411,7 +411,7 @@ void QDialogFileProcessSetup::Start()
     }
     // One message for every folder that could not be made; its takes are skipped.
     if (!badFolders.isEmpty())
-        SendUserMessage(QStringLiteral("DialogCopyBackupProcess::InitializeJob"),
+        SendUserMessage(QStringLiteral("File Process"),
                         QStringLiteral("Error creating target dir\n%1").arg(badFolders.join(QLatin1Char('\n'))));
     if (sources.isEmpty()) {
         delete engine;

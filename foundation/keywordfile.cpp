@@ -65,7 +65,7 @@ QByteArray SingleLine(const QString& text)
 
 void ReportOpenTargetFailure()
 {
-    SendUserMessage(QStringLiteral("SetLine()"), QStringLiteral("Unable to open target file !"));
+    SendUserMessage(QStringLiteral("Settings file"), QStringLiteral("Unable to open target file !"));
 }
 }
 
@@ -154,7 +154,7 @@ bool SetLine(const QString& file, const QString& keyword, const QString& value)
         QFile source(file);
         if (!source.open(QIODevice::ReadOnly)) {
             target.cancelWriting();
-            SendUserMessage(QStringLiteral("SetLine() -1-"), QStringLiteral("Unable to open source file !\n"));
+            SendUserMessage(QStringLiteral("Settings file"), QStringLiteral("Unable to open source file !\n"));
             return false;
         }
         written = CopyWithValue(source, target, keywordBytes, valueBytes);
@@ -163,11 +163,11 @@ bool SetLine(const QString& file, const QString& keyword, const QString& value)
     }
     if (!written) {
         target.cancelWriting();
-        SendUserMessage(QStringLiteral("SetLine()"), QStringLiteral("Unable to write target file !"));
+        SendUserMessage(QStringLiteral("Settings file"), QStringLiteral("Unable to write target file !"));
         return false;
     }
     if (!target.commit()) {
-        SendUserMessage(QStringLiteral("SetLine()"), QStringLiteral("Unable to replace target file !"));
+        SendUserMessage(QStringLiteral("Settings file"), QStringLiteral("Unable to replace target file !"));
         return false;
     }
     return true;

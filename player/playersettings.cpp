@@ -91,7 +91,7 @@ QString SettingsWritePath(const QString& file, const QString& errorTitle, const 
 void SaveSettingsLocal(QString file, short* volume, short* panLeft, short* panRight, bool* mute, bool, bool,
                        bool* swapMS, short* rotate, int minTrack, int compact)
 {
-    file = SettingsWritePath(file, QStringLiteral("DlgMainD::SavePlayerSettings()"),
+    file = SettingsWritePath(file, QStringLiteral("Save mix settings"),
                              QStringLiteral("Unable to create local folder\nto save mix settings !"));
     if (file.isEmpty() || !volume || !panLeft || !panRight || !mute || !swapMS)
         return;
@@ -168,7 +168,7 @@ int LoadSettingsLocal(QString file, short* volume, bool* mute, short* panLeft, s
 
 void SaveSettingsLabel(QString file, QString label)
 {
-    file = SettingsWritePath(file, QStringLiteral("DlgMainD::SaveSettingsLabel()"),
+    file = SettingsWritePath(file, QStringLiteral("Save preset name"),
                              QStringLiteral("Unable to create local folder\nto save preset settings !"));
     if (!file.isEmpty())
         SetLine(file, QStringLiteral("#LABEL"), label);
