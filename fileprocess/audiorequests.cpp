@@ -220,5 +220,5 @@ void QFileCopierThread::slot_ProgressFromSubProcess(qint64 len_writen)
         totalSize = m_totalSize;
     }
     progressDue.store(false, std::memory_order_relaxed);
-    emit progress(sub.progress, sub.size, total, totalSize, sub.trackCount);
+    sendProgress(sub.progress, sub.size, total, totalSize, sub.trackCount);
 }

@@ -441,7 +441,7 @@ void QFileCopierThread::emitFileProgress(qint64 done, qint64 size, qint64* repor
     *reportedSize = size;
     *reportedDone = done;
     progressDue.store(false, std::memory_order_relaxed);
-    emit progress(done, size, total, totalSize, 1);
+    sendProgress(done, size, total, totalSize, 1);
 }
 
 bool QFileCopierThread::copyFile(const Request& request, QFileCopier::Error* error)
