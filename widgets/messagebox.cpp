@@ -4,6 +4,7 @@
 
 #include <QFontMetrics>
 #include <QLabel>
+#include <QtMath>
 #include <QStringList>
 #include <QTextDocument>
 
@@ -22,6 +23,18 @@ int RowsOf(const QString& line, const QFontMetrics& metrics, int width)
     return qMax(1, (metrics.horizontalAdvance(line) + width - 1) / width);
 }
 
+// The height a row of text adds in the box's label, which lays its text out
+// as a document: more than the font's line spacing.
+int RowHeight(const QFont& font)
+{
+    QTextDocument document;
+    document.setDefaultFont(font);
+    document.setPlainText(QStringLiteral("X"));
+    const qreal one = document.size().height();
+    document.setPlainText(QStringLiteral("X\nX"));
+    return qMax(1, qCeil(document.size().height() - one));
+}
+
 // The width at which the box wraps its text, taken on the narrow side:
 // Qt's box grows to half the screen or 500 pixels before it wraps, less
 // the icon and margins.
@@ -36,9 +49,10 @@ void FitMessageBox(QMessageBox* box)
         || (box->textFormat() == Qt::AutoText && Qt::mightBeRichText(text)))
         return;
     const QLabel* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
-    const QFontMetrics metrics(label ? label->font() : box->font());
+    const QFont font = label ? label->font() : box->font();
+    const QFontMetrics metrics(font);
     const int width = WrapWidth(area);
-    const int rows = qMax(kLeastLines, (area.height() - kBesidesText) / metrics.lineSpacing());
+    const int rows = qMax(kLeastLines, (area.height() - kBesidesText) / RowHeight(font));
     const QStringList lines = text.split(QLatin1Char('\n'));
     int used = 0;
     int kept = 0;

@@ -400,12 +400,13 @@ void TestDialogs::messageBoxFitsTheScreen_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("cut");
+    // More lines than the screen holds, whatever its size.
     QStringList paths;
-    for (int i = 0; i < 60; ++i)
+    for (int i = 0; i < QGuiApplication::primaryScreen()->availableGeometry().height() / 8; ++i)
         paths << QStringLiteral("/media/card/P.BR1/D01.OVD/A%1T01_01.WAV").arg(i + 10);
     QTest::newRow("short, whole") << QStringLiteral("Unable to list the folder\n/media/card") << false;
-    QTest::newRow("sixty lines") << QStringLiteral("These takes were not saved:\n") + paths.join('\n') << true;
-    QTest::newRow("one line of sixty paths") << paths.join(' ') << true;
+    QTest::newRow("a path a line") << QStringLiteral("These takes were not saved:\n") + paths.join('\n') << true;
+    QTest::newRow("one line of paths") << paths.join(' ') << true;
 }
 
 void TestDialogs::messageBoxFitsTheScreen()
@@ -430,3 +431,4 @@ void TestDialogs::messageBoxFitsTheScreen()
 
 QTEST_MAIN(TestDialogs)
 #include "test_dialogs.moc"
+
