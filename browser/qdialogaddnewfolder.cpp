@@ -1,6 +1,7 @@
 #include "browser/qdialogaddnewfolder.h"
 
 #include "browser/ui_qdialogaddnewfolder.h"
+#include "foundation/fileutil.h"
 #include "foundation/fonts.h"
 #include "widgets/labelfit.h"
 #include "widgets/screenfit.h"
@@ -19,6 +20,8 @@ QDialogAddNewFolder::QDialogAddNewFolder(QWidget* parent)
     ui->m_CtrlFrame_Labels->setStyleSheet(QStringLiteral("color:#FFFFFF;background:#004466;"));
     InitFontSize(this);
     ShrinkFontToFit(ui->label_3);
+    ui->m_CtrlLabel_Refusal->hide();
+    connect(ui->m_CtrlLineEdit_ProjectName, &QLineEdit::textEdited, ui->m_CtrlLabel_Refusal, &QWidget::hide);
 }
 
 QDialogAddNewFolder::~QDialogAddNewFolder() = default;
@@ -37,4 +40,19 @@ QString QDialogAddNewFolder::GetProjectName() const
 QString QDialogAddNewFolder::GetDayFolder() const
 {
     return ui->m_CtrlDateEdit->text();
+}
+
+void QDialogAddNewFolder::accept()
+{
+    const bool project = ui->m_CtrlStackedWidget_DayProj->currentWidget() == ui->page_2;
+    const QString refusal = project ? FolderNameRefusal(GetProjectName()) : QString();
+    if (refusal.isEmpty()) {
+        QDialog::accept();
+        return;
+    }
+    ui->m_CtrlLabel_Refusal->setText(refusal);
+    ui->m_CtrlLabel_Refusal->setToolTip(refusal);
+    ShrinkFontToFit(ui->m_CtrlLabel_Refusal);
+    ui->m_CtrlLabel_Refusal->show();
+    ui->m_CtrlLineEdit_ProjectName->setFocus();
 }

@@ -9,7 +9,9 @@ class QDialogAddNewFolder;
 }
 
 // Asks for the name of a new project folder or the date of a new day folder;
-// exec() gives 1 for OK (or Return in the name), 0 for Cancel.
+// exec() gives 1 for OK (or Return in the name), 0 for Cancel. A project
+// name that cannot be one folder's (see FolderNameRefusal) is refused in the
+// dialog, which says why and stays open with the text as typed.
 class QDialogAddNewFolder : public QDialog
 {
     Q_OBJECT
@@ -26,6 +28,9 @@ public:
     QString GetDayFolder() const;
 
     Ui::QDialogAddNewFolder* Form() const { return ui.get(); }
+
+public slots:
+    void accept() override;
 
 private:
     std::unique_ptr<Ui::QDialogAddNewFolder> ui;

@@ -4,6 +4,8 @@
 #include "browser/qbriselfsfilterproxymodel.h"
 #include "browser/qbriselfsmodel.h"
 #include "browser/qdialogaddnewfolder.h"
+#include "foundation/fileutil.h"
+#include "widgets/messagebox.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -27,7 +29,7 @@ bool QNewFolderCommands::SingleSelectedRow(QModelIndex* row) const
 
 void QNewFolderCommands::ShowError(const QString& text) const
 {
-    QMessageBox::warning(m_pBoxParent, QStringLiteral("Error"), text, QMessageBox::Ok, QMessageBox::NoButton);
+    ShowMessageBox(m_pBoxParent, QMessageBox::Warning, QStringLiteral("Error"), text);
 }
 
 QString QNewFolderCommands::ProjectTargetFolder(const QModelIndex& row)
@@ -46,13 +48,7 @@ QString QNewFolderCommands::ProjectTargetFolder(const QModelIndex& row)
 
 bool QNewFolderCommands::IsAcceptableProjectName(const QString& name)
 {
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
-        return false;
-    for (const QChar c : name) {
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
-            return false;
-    }
-    return true;
+    return FolderNameRefusal(name).isEmpty();
 }
 
 QNewFolderCommands::tCreateResult QNewFolderCommands::CreateFolder(const QString& targetFolder,

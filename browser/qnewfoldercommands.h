@@ -26,8 +26,8 @@ public:
     // The folder that receives a new project for the selected row: beside the
     // row's project, at a volume's top level, or inside a plain folder.
     static QString ProjectTargetFolder(const QModelIndex& row);
-    // A name that makes exactly one new folder in the target: not empty, no
-    // "/", "\" or control characters, not "." or "..".
+    // A name that makes exactly one new folder in the target (see
+    // FolderNameRefusal); the dialog refuses any other before it closes.
     static bool IsAcceptableProjectName(const QString& name);
     // Makes target/name; the target itself must exist.
     static tCreateResult CreateFolder(const QString& targetFolder, const QString& name);

@@ -41,6 +41,7 @@ public:
     QPushButton* m_CtrlButton_Cancel;
     QLabel* label_3;
     QLabel* m_CtrlLabel_Path;
+    QLabel* m_CtrlLabel_Refusal;
 
     void setupUi(QDialog* dialog)
     {
@@ -90,6 +91,9 @@ public:
         label_3->setFont(smallFont);
         m_CtrlLabel_Path = place<QLabel>(dialog, "m_CtrlLabel_Path", {85, 60, 205, 15});
         m_CtrlLabel_Path->setFont(smallFont);
+        m_CtrlLabel_Refusal = place<QLabel>(dialog, "m_CtrlLabel_Refusal", {5, 75, 295, 15});
+        m_CtrlLabel_Refusal->setFont(smallFont);
+        m_CtrlLabel_Refusal->setStyleSheet(QStringLiteral("color:#FF5050;"));
 
         retranslateUi(dialog);
         m_CtrlStackedWidget_DayProj->setCurrentIndex(1);

@@ -17,7 +17,7 @@
 namespace {
 constexpr int kTracks = QSoundPerform::kMaxTracks;
 constexpr int kPairs = QSoundPerform::kMaxPairs;
-const char* const kTitle = "QFileCopierThread";
+const char* const kTitle = "File Process";
 
 // Mix-track routing of a mono take's copy mixdown: the recorded mix tracks
 // only, even slots left and odd slots right; a lone side's last mix track
@@ -220,5 +220,5 @@ void QFileCopierThread::slot_ProgressFromSubProcess(qint64 len_writen)
         totalSize = m_totalSize;
     }
     progressDue.store(false, std::memory_order_relaxed);
-    emit progress(sub.progress, sub.size, total, totalSize, sub.trackCount);
+    sendProgress(sub.progress, sub.size, total, totalSize, sub.trackCount);
 }

@@ -323,7 +323,7 @@ bool QFileCopierThread::roomForTree(const Request& request)
     const qint64 free = FreeSpaceOfPath(request.destination);
     if (free < 0 || free >= need)
         return true;
-    takeop::Report("QFileCopierThread", QStringLiteral("Not enough disk space on drive\n%1\nProcess stopped.")
+    takeop::Report("File Process", QStringLiteral("Not enough disk space on drive\n%1\nProcess stopped.")
                                              .arg(QPath(request.destination).GetDrive()));
     return false;
 }
@@ -441,7 +441,7 @@ void QFileCopierThread::emitFileProgress(qint64 done, qint64 size, qint64* repor
     *reportedSize = size;
     *reportedDone = done;
     progressDue.store(false, std::memory_order_relaxed);
-    emit progress(done, size, total, totalSize, 1);
+    sendProgress(done, size, total, totalSize, 1);
 }
 
 bool QFileCopierThread::copyFile(const Request& request, QFileCopier::Error* error)

@@ -9,6 +9,7 @@
 #include "foundation/fonts.h"
 #include "foundation/messageloging.h"
 #include "ui_qdialogfileprocesssetup.h"
+#include "widgets/messagebox.h"
 #include "widgets/qdialogmessage.h"
 #include "widgets/screenfit.h"
 
@@ -361,6 +362,7 @@ void QDialogFileProcessSetup::Start()
         QPushButton* overwrite = ask.addButton(QStringLiteral("Overwrite all"), QMessageBox::DestructiveRole);
         ask.addButton(QMessageBox::Cancel);
         ask.setDefaultButton(skip);
+        FitMessageBox(&ask);
         ask.exec();
         if (ask.clickedButton() == overwrite) {
             flags |= QFileCopier::Force;
@@ -409,7 +411,7 @@ void QDialogFileProcessSetup::Start()
     }
     // One message for every folder that could not be made; its takes are skipped.
     if (!badFolders.isEmpty())
-        SendUserMessage(QStringLiteral("DialogCopyBackupProcess::InitializeJob"),
+        SendUserMessage(QStringLiteral("File Process"),
                         QStringLiteral("Error creating target dir\n%1").arg(badFolders.join(QLatin1Char('\n'))));
     if (sources.isEmpty()) {
         delete engine;

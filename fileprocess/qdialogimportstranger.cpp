@@ -6,15 +6,18 @@
 #include "soundfile/soundfile.h"
 #include "ui_qdialogimportstranger.h"
 #include "widgets/labelfit.h"
+#include "widgets/messagebox.h"
 #include "widgets/screenfit.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QMessageBox>
 
 namespace {
 constexpr int kOverviewRate = 10;
+// Refused files named in the box itself; more are counted there and named
+// in its details.
+constexpr int kRefusedFilesNamed = 5;
 }
 
 QDialogImportStranger::QDialogImportStranger(QWidget* parent, int startId)
@@ -105,6 +108,32 @@ void QDialogImportStranger::slot_OnButtonStopClicked()
     m_Run.store(false);
 }
 
+void QDialogImportStranger::ShowRefusedFiles()
+{
+    QStringList refused, counted;
+    const auto refuse = [&](const QString& reason, const QStringList& files) {
+        if (files.isEmpty())
+            return;
+        refused << reason + QLatin1Char('\n') + files.join(QLatin1Char('\n'));
+        counted << reason + QLatin1Char('\n')
+                       + (files.size() == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(files.size()));
+    };
+    refuse(QStringLiteral("Brisel Files cannot be imported for now\n Information may be lost during the process."),
+           m_Plan.recorderFiles);
+    refuse(QStringLiteral("Not readable as sound files:"), m_Plan.unreadable);
+    refuse(QLatin1String(QSoundFile::kRf64Refusal), m_Plan.rf64);
+    if (refused.isEmpty())
+        return;
+    const int files = m_Plan.recorderFiles.size() + m_Plan.unreadable.size() + m_Plan.rf64.size();
+    const QString whole = refused.join(QStringLiteral("\n\n"));
+    if (files <= kRefusedFilesNamed)
+        ShowMessageBox(this, QMessageBox::Critical, QStringLiteral("Error"), whole);
+    else
+        ShowMessageBox(this, QMessageBox::Critical, QStringLiteral("Error"),
+                       counted.join(QStringLiteral("\n\n")) + QStringLiteral("\n\nThe files are named under Show Details."),
+                       whole);
+}
+
 void QDialogImportStranger::slot_OnButtonStartClicked()
 {
     if (m_bRunning)
@@ -112,14 +141,16 @@ void QDialogImportStranger::slot_OnButtonStartClicked()
     bool ok = false;
     const int id = ui->m_CtrlLineEdit_Id->text().trimmed().toInt(&ok);
     if (!ok) {
-        QMessageBox::warning(this, QStringLiteral("Import"), QStringLiteral("The start ID must be a number (0 to 9999)."));
+        ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("Import"),
+                       QStringLiteral("The start ID must be a number (0 to 9999)."));
         return;
     }
     m_nStartId = id;
     const QString day = QDir::cleanPath(m_czTargetPath);
     const QFileInfo dayInfo(day);
     if (!dayInfo.isDir() || !dayInfo.isWritable()) {
-        QMessageBox::warning(this, QStringLiteral("Import"), QStringLiteral("The day folder cannot be written:\n%1").arg(day));
+        ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("Import"),
+                       QStringLiteral("The day folder cannot be written:\n%1").arg(day));
         return;
     }
 
@@ -127,21 +158,12 @@ void QDialogImportStranger::slot_OnButtonStartClicked()
     m_Plan = importplan::Plan(m_slSourceFiles, day, m_nStartId, &importplan::ProbeSource);
     QApplication::restoreOverrideCursor();
     if (m_Plan.idOverflow) {
-        QMessageBox::warning(this, QStringLiteral("Import"),
-                             QStringLiteral("Take ids would pass 7T%1: choose a lower start ID.\nNothing was imported.")
-                                 .arg(importplan::kMaxId));
+        ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("Import"),
+                       QStringLiteral("Take ids would pass 7T%1: choose a lower start ID.\nNothing was imported.")
+                           .arg(importplan::kMaxId));
         return;
     }
-    QStringList refused;
-    if (!m_Plan.recorderFiles.isEmpty())
-        refused << QStringLiteral("Brisel Files cannot be imported for now\n Information may be lost during the process.\n")
-                + m_Plan.recorderFiles.join(QLatin1Char('\n'));
-    if (!m_Plan.unreadable.isEmpty())
-        refused << QStringLiteral("Not readable as sound files:\n") + m_Plan.unreadable.join(QLatin1Char('\n'));
-    if (!m_Plan.rf64.isEmpty())
-        refused << QLatin1String(QSoundFile::kRf64Refusal) + QLatin1Char('\n') + m_Plan.rf64.join(QLatin1Char('\n'));
-    if (!refused.isEmpty())
-        QMessageBox::critical(this, QStringLiteral("Error"), refused.join(QStringLiteral("\n\n")));
+    ShowRefusedFiles();
 
     m_nImported = 0;
     m_nFailed = 0;

@@ -53,6 +53,8 @@ signals:
     void signal_WorkerEnded();
 
 private:
+    // The files of the plan that are not imported, and why.
+    void ShowRefusedFiles();
     void OnFileDone(int index, bool ok);
     void OnRunEnded();
     void JoinWorker();

@@ -6,7 +6,7 @@
 QFileCopierThread::QFileCopierThread(QObject* parent) : QThread(parent)
 {
     // Queued to the worker object, which lives on the owner's thread: one
-    // posted call per report keeps each in its place among the other signals.
+    // posted call per report, so the reports go out in their order.
     connect(this, &QFileCopierThread::reportQueued, this, &QFileCopierThread::deliverReport, Qt::QueuedConnection);
 }
 
@@ -58,10 +58,32 @@ void QFileCopierThread::setState(QFileCopier::State state)
 void QFileCopierThread::sendError(int id, QFileCopier::Error error, bool stopped)
 {
     Report report;
-    report.isError = true;
+    report.kind = Report::Kind::Error;
     report.id = id;
     report.error = error;
-    report.stopped = stopped;
+    report.flag = stopped;
+    send(report);
+}
+
+void QFileCopierThread::send(Report::Kind kind, int id, bool flag)
+{
+    Report report;
+    report.kind = kind;
+    report.id = id;
+    report.flag = flag;
+    send(report);
+}
+
+void QFileCopierThread::sendProgress(qint64 progress, qint64 size, qint64 totalProgress, qint64 totalSize,
+                                     int trackCount)
+{
+    Report report;
+    report.kind = Report::Kind::Progress;
+    report.progress = progress;
+    report.size = size;
+    report.totalProgress = totalProgress;
+    report.totalSize = totalSize;
+    report.trackCount = trackCount;
     send(report);
 }
 
@@ -84,10 +106,29 @@ void QFileCopierThread::deliverReport()
         report = outbox.front();
         outbox.pop_front();
     }
-    if (report.isError)
-        emit error(report.id, report.error, report.stopped);
-    else
+    switch (report.kind) {
+    case Report::Kind::State:
         emit stateChanged(report.state);
+        break;
+    case Report::Kind::Started:
+        emit started(report.id);
+        break;
+    case Report::Kind::Progress:
+        emit progress(report.progress, report.size, report.totalProgress, report.totalSize, report.trackCount);
+        break;
+    case Report::Kind::Error:
+        emit error(report.id, report.error, report.flag);
+        break;
+    case Report::Kind::Finished:
+        emit finished(report.id);
+        break;
+    case Report::Kind::Done:
+        emit done(report.flag);
+        break;
+    case Report::Kind::Canceled:
+        emit canceled();
+        break;
+    }
 }
 
 bool QFileCopierThread::waitForFinished(unsigned long msecs)
@@ -307,7 +348,7 @@ void QFileCopierThread::run()
             requestQueue.clear();
             topRequestIds.clear();
             dropTakes();
-            emit canceled();
+            send(Report::Kind::Canceled);
             continue;
         }
         if (!taskQueue.isEmpty()) {
@@ -328,7 +369,7 @@ void QFileCopierThread::run()
             break;
         setState(QFileCopier::Idle);
         dropTakes();
-        emit done(hasError);
+        send(Report::Kind::Done, -1, hasError);
         hasError = false;
         idle = true;
         finishedCondition.notify_all();
@@ -350,7 +391,7 @@ void QFileCopierThread::handle(int id)
     int previous;
     {
         std::lock_guard<WorkerLock> guard(lock);
-        emit started(id);
+        send(Report::Kind::Started, id);
         previous = currentId;
         currentId = id;
     }
@@ -368,7 +409,7 @@ void QFileCopierThread::handle(int id)
     settleTakeMember(id, error);
     std::lock_guard<WorkerLock> guard(lock);
     currentId = previous;
-    emit finished(id);
+    send(Report::Kind::Finished, id);
 }
 
 bool QFileCopierThread::interact(int id, const Request& request, bool ok, QFileCopier::Error error)

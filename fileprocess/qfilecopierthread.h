@@ -24,10 +24,9 @@
 // them one after another, stops to ask the caller when a request fails (its
 // error signal then carries stopped = true and the worker waits for one of
 // the interaction slots), and reports through signals that the facade
-// relays to the caller's thread. The state changes and errors are the
-// exception: the worker leaves them in an outbox and stateChanged and error
-// go out on the thread that owns the worker object, each in its place among
-// the other signals.
+// relays to the caller's thread. The worker emits none of them itself: it
+// leaves each in an outbox, and they go out in their order on the thread
+// that owns the worker object.
 //
 // Threads: the run loop and every request operation run on the worker
 // thread; queries, interaction slots and the destructor come from the
@@ -83,7 +82,7 @@ public slots:
     void slot_ProgressFromSubProcess(qint64 len_writen);
 
 signals:
-    // stateChanged and error are emitted on the owner's thread, from the outbox.
+    // All but signal_SubProcessCancel are emitted on the owner's thread, from the outbox.
     void stateChanged(QFileCopier::State state);
     void started(int id);
     void finished(int id);
@@ -158,16 +157,21 @@ private:
                            CopyInterleaveRotate, ProcessInterleaveRotate };
     bool runAudioRequest(const Request& request, QFileCopier::Error* error, AudioKind kind);
     void wakeInteraction();
-    // A state change or an error on its way to the owner's thread.
+    // A signal on its way to the owner's thread, with its values.
     struct Report {
-        bool isError = false;
+        enum class Kind { State, Started, Progress, Error, Finished, Done, Canceled } kind = Kind::State;
         QFileCopier::State state = QFileCopier::Idle;
-        int id = -1;
+        int id = -1;                          // Started, Error, Finished
         QFileCopier::Error error = QFileCopier::NoError;
-        bool stopped = false;
+        bool flag = false;                    // Error: stopped; Done: some request failed
+        // The progress signal's values, in its order.
+        qint64 progress = 0, size = 0, totalProgress = 0, totalSize = 0;
+        int trackCount = 0;
     };
     void send(const Report& report);      // worker thread
+    void send(Report::Kind kind, int id = -1, bool flag = false);
     void sendError(int id, QFileCopier::Error error, bool stopped);
+    void sendProgress(qint64 progress, qint64 size, qint64 totalProgress, qint64 totalSize, int trackCount);
     void deliverReport();                 // owner's thread
     void overwriteChildren(int id);
     void emitFileProgress(qint64 done, qint64 size, qint64* reportedSize, qint64* reportedDone);
@@ -180,9 +184,9 @@ private:
     QList<Request> requests;                  // lock; never shrinks
     std::atomic<QFileCopier::State> m_state{QFileCopier::Idle};   // the worker writes it
     // The worker appends, the owner's thread takes the oldest; under
-    // outboxMutex. States and errors travel here and not as queued signal
-    // arguments: Qt copies an argument of the project's own types on the
-    // sending thread and hands the copy over under its own event lock, which
+    // outboxMutex. The signals travel here and not as queued signals: Qt
+    // makes a queued signal's event and copies its arguments (of any type) on
+    // the sending thread and hands them over under its own event lock, which
     // the thread checker cannot see; this lock it sees. Its own lock, so that
     // the owner's thread never waits for `lock` to take a report; it is taken
     // under `lock`, never the other way round.

@@ -91,6 +91,21 @@ bool RenameNoReplace(const QString& fromPath, const QString& toPath)
     return false;
 }
 
+QString FolderNameRefusal(const QString& name)
+{
+    if (name.isEmpty())
+        return QStringLiteral("Type a name.");
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        return QStringLiteral("\".\" and \"..\" name no new folder.");
+    for (const QChar c : name) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\'))
+            return QStringLiteral("No / or \\ in a name: it makes one folder here.");
+        if (c.category() == QChar::Other_Control)
+            return QStringLiteral("No tab or other control character in a name.");
+    }
+    return QString();
+}
+
 QString SystemErrorText(int errorNumber) { return QString::fromLocal8Bit(std::strerror(errorNumber)); }
 
 bool IsHeldName(const QString& path)

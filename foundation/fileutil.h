@@ -19,6 +19,11 @@ bool removePath(const QString& path);
 // (see recordfiles.h).
 bool RenameNoReplace(const QString& from, const QString& to);
 
+// Why a name cannot be that of one new folder made inside another: empty,
+// "." or "..", a "/" or "\" (a path, which reaches past the folder it is
+// made in), a control character. Empty when it can.
+QString FolderNameRefusal(const QString& name);
+
 // The system's text for an error number ("No space left on device").
 QString SystemErrorText(int errorNumber);
 

@@ -80,7 +80,7 @@ QByteArray SingleLine(const QString& text)
 
 void ReportOpenTargetFailure()
 {
-    SendUserMessage(QStringLiteral("SetLine()"), QStringLiteral("Unable to open target file !"));
+    SendUserMessage(QStringLiteral("Settings file"), QStringLiteral("Unable to open target file !"));
 }
 }
 
@@ -175,7 +175,7 @@ bool SetLines(const QString& file, const QList<QPair<QString, QString>>& keyword
         QFile source(file);
         if (!source.open(QIODevice::ReadOnly)) {
             target.cancelWriting();
-            SendUserMessage(QStringLiteral("SetLine() -1-"), QStringLiteral("Unable to open source file !\n"));
+            SendUserMessage(QStringLiteral("Settings file"), QStringLiteral("Unable to open source file !\n"));
             return false;
         }
         written = CopyWithValues(source, target, lines);
@@ -184,11 +184,11 @@ bool SetLines(const QString& file, const QList<QPair<QString, QString>>& keyword
     }
     if (!written) {
         target.cancelWriting();
-        SendUserMessage(QStringLiteral("SetLine()"), QStringLiteral("Unable to write target file !"));
+        SendUserMessage(QStringLiteral("Settings file"), QStringLiteral("Unable to write target file !"));
         return false;
     }
     if (!target.commit()) {
-        SendUserMessage(QStringLiteral("SetLine()"), QStringLiteral("Unable to replace target file !"));
+        SendUserMessage(QStringLiteral("Settings file"), QStringLiteral("Unable to replace target file !"));
         return false;
     }
     return true;

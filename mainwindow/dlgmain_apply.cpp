@@ -9,6 +9,7 @@
 #include "browser/qbriselfsmodel.h"
 #include "player/sfxplayer.h"
 #include "player/sfxthread.h"
+#include "widgets/messagebox.h"
 
 #include <QFileInfo>
 #include <QMessageBox>
@@ -259,6 +260,7 @@ bool DlgMain::ReportUnsavedTakes(bool offerKeep)
     } else {
         box.addButton(QMessageBox::Ok);
     }
+    FitMessageBox(&box);
     box.exec();
     return keep && box.clickedButton() == keep;
 }

@@ -4,6 +4,7 @@
 #include "browser/fsitemtype.h"
 #include "fileprocess/qdialogimportstranger.h"
 #include "ui_dlgmain.h"
+#include "widgets/messagebox.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -28,14 +29,14 @@ void DlgMain::slot_ImportFiles(bool)
             dayFolder = path.left(at + day.size());
     }
     if (dayFolder.isEmpty()) {
-        QMessageBox::warning(this, QStringLiteral("Invalid Selection"),
-                             QStringLiteral("Please select a valid Project and Monophonic Day where to import the processed files"));
+        ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("Invalid Selection"),
+                       QStringLiteral("Please select a valid Project and Monophonic Day where to import the processed files"));
         return;
     }
     const QFileInfo dayInfo(dayFolder);
     if (!dayInfo.isDir() || !dayInfo.isWritable()) {
-        QMessageBox::warning(this, QStringLiteral("Import"),
-                             QStringLiteral("The day folder cannot be written:\n%1").arg(dayFolder));
+        ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("Import"),
+                       QStringLiteral("The day folder cannot be written:\n%1").arg(dayFolder));
         return;
     }
     // The chooser opens in the selected day, whose files the take line

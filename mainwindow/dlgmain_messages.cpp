@@ -2,6 +2,7 @@
 #include "mainwindow/dlgmain.h"
 
 #include "player/sfxthread.h"
+#include "widgets/messagebox.h"
 
 #include <QMessageBox>
 #include <QTimer>
@@ -47,6 +48,7 @@ void DlgMain::slot_InputLogingMessage(QString title, QString text, int code, int
     box->setWindowTitle(title);
     box->setText(prefix + text);
     box->setIcon(IconForLevel(level));
+    FitMessageBox(box);
     if (m_bMessageCascadeKnown) {
         m_ptMessageCascade += QPoint(10, 10);
         box->move(m_ptMessageCascade);

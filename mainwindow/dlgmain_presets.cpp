@@ -12,6 +12,7 @@
 #include "foundation/safeoutput.h"
 #include "player/playersettings.h"
 #include "player/qpanpotitem.h"
+#include "widgets/messagebox.h"
 #include "widgets/qmylineedit.h"
 #include "widgets/qmyslider.h"
 
@@ -248,8 +249,8 @@ void DlgMain::SaveConfigFromPlayer(short n)
     if (!SingleSelectedRow().isValid())
         return;
     if (m_SndPerform.m_bPolyTake) {
-        QMessageBox::warning(nullptr, QStringLiteral("Save Presets"), QStringLiteral("Select a Monophonic file."),
-                             QMessageBox::Ok);
+        ShowMessageBox(nullptr, QMessageBox::Warning, QStringLiteral("Save Presets"),
+                       QStringLiteral("Select a Monophonic file."));
         return;
     }
     SaveSettings(PresetFilePath(n));

@@ -7,6 +7,7 @@
 #include "fileprocess/processscan.h"
 #include "fileprocess/qdialogfileprocesssetup.h"
 #include "ui_dlgmain.h"
+#include "widgets/messagebox.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -45,8 +46,8 @@ void DlgMain::slot_ProcessFiles(bool)
     const QList<procscan::tSelectedRow> rows
         = SelectedRows(selection ? selection->selectedRows(0) : QModelIndexList());
     if (!procscan::SelectionIsValid(rows)) {
-        QMessageBox::warning(this, QStringLiteral("Invalid Selection"),
-                             QStringLiteral("Selection must contain a unique Type (Project/Day/Files) and only Mono Files"));
+        ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("Invalid Selection"),
+                       QStringLiteral("Selection must contain a unique Type (Project/Day/Files) and only Mono Files"));
         return;
     }
 
@@ -77,13 +78,13 @@ void DlgMain::slot_ProcessFiles(bool)
     if (result == procscan::Expansion::Cancelled)
         return;
     if (result == procscan::Expansion::Unlistable) {
-        QMessageBox::warning(this, QStringLiteral("File Process"),
-                             QStringLiteral("Unable to list the folder\n%1").arg(problem));
+        ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("File Process"),
+                       QStringLiteral("Unable to list the folder\n%1").arg(problem));
         return;
     }
     if (records.isEmpty()) {
-        QMessageBox::information(this, QStringLiteral("File Process"),
-                                 QStringLiteral("No monophonic take to process in the selection."));
+        ShowMessageBox(this, QMessageBox::Information, QStringLiteral("File Process"),
+                       QStringLiteral("No monophonic take to process in the selection."));
         return;
     }
     QDialogFileProcessSetup dialog(this);

@@ -10,6 +10,7 @@
 #include "browser/qbriselfsmodelitem.h"
 #include "player/qplaytimeline.h"
 #include "take/takefamily.h"
+#include "widgets/messagebox.h"
 
 #include <QDir>
 #include <QLabel>
@@ -264,7 +265,7 @@ bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
                             : QStringLiteral("This is not a Brisel file !\nYou can't play, edit and bounce this "
                                              "file.\nYou can try to import it using Project/Import non-Brisel file "
                                              "function.");
-            QMessageBox::critical(nullptr, QStringLiteral("Wrong File #%1").arg(status), text, QMessageBox::Ok);
+            ShowMessageBox(nullptr, QMessageBox::Critical, QStringLiteral("Wrong File #%1").arg(status), text);
         }
     }
     // A take that opens in the player gets its timeline there; a damaged

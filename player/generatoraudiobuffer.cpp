@@ -112,7 +112,7 @@ qint64 GeneratorAudioBuffer::writeData(const char*, qint64)
 
 bool GeneratorAudioBuffer::ReadLayout(QSoundPerform* take, tyTakeLayout* layout) const
 {
-    const QString title = QStringLiteral("GeneratorAudioBuffer::BindTake()");
+    const QString title = QStringLiteral("Play");
     const QString name = take->m_czBaseName;
     layout->bInterleaved = take->m_bPolyTake || take->m_bProcessedName;
     const int channels = take->m_nChannels;

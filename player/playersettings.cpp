@@ -5,6 +5,7 @@
 #include "foundation/platform/diskprobes.h"
 #include "foundation/qpath.h"
 #include "take/gaintable.h"
+#include "widgets/messagebox.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -81,8 +82,7 @@ QString SettingsWritePath(const QString& file, const QString& errorTitle, const 
         return file;
     const QString mirror = QAll_GetMirrorPathFolder();
     if (!QFileInfo::exists(mirror) && !QDir().mkdir(mirror)) {
-        QMessageBox box(QMessageBox::Critical, errorTitle, errorText, QMessageBox::Ok);
-        box.exec();
+        ShowMessageBox(nullptr, QMessageBox::Critical, errorTitle, errorText);
         return QString();
     }
     return mirror + QLatin1Char('/') + path.GetFilename(true);
@@ -91,7 +91,7 @@ QString SettingsWritePath(const QString& file, const QString& errorTitle, const 
 void SaveSettingsLocal(QString file, short* volume, short* panLeft, short* panRight, bool* mute, bool, bool,
                        bool* swapMS, short* rotate, int minTrack, int compact)
 {
-    file = SettingsWritePath(file, QStringLiteral("DlgMainD::SavePlayerSettings()"),
+    file = SettingsWritePath(file, QStringLiteral("Save mix settings"),
                              QStringLiteral("Unable to create local folder\nto save mix settings !"));
     if (file.isEmpty() || !volume || !panLeft || !panRight || !mute || !swapMS)
         return;
@@ -172,7 +172,7 @@ int LoadSettingsLocal(QString file, short* volume, bool* mute, short* panLeft, s
 
 void SaveSettingsLabel(QString file, QString label)
 {
-    file = SettingsWritePath(file, QStringLiteral("DlgMainD::SaveSettingsLabel()"),
+    file = SettingsWritePath(file, QStringLiteral("Save preset name"),
                              QStringLiteral("Unable to create local folder\nto save preset settings !"));
     if (!file.isEmpty())
         SetLine(file, QStringLiteral("#LABEL"), label);

@@ -129,7 +129,7 @@ void TakeReadAhead::ReportReadError(int slot, qint64 got, qint64 wanted) const
 {
     const QString path = m_pTake->m_SndFile[slot].GetPath();
     const QFileInfo info(path);
-    SendUserMessage(QStringLiteral("GeneratorAudioBuffer::AddOneAudioBuffer()"),
+    SendUserMessage(QStringLiteral("Play"),
                     QStringLiteral("Unable to read\n%1\n%2\n(%3 of %4 bytes). Playback stops here.")
                         .arg(info.absolutePath(), info.fileName(), QString::number(qMax<qint64>(got, 0)),
                              QString::number(wanted)));

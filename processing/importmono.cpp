@@ -24,7 +24,7 @@
 
 namespace {
 
-const char* const kTitle = "QSoundMixer::ImportMono()";
+const char* const kTitle = "Import";
 const char* const kVersion = "1.2.2 beta";
 constexpr int kMaxChannels = 24;
 // Bytes of one channel per block: a whole number of 16 and of 24-bit

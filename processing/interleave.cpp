@@ -12,7 +12,7 @@
 #include <vector>
 
 namespace {
-const char* const kTitle = "QSoundMixer::Interleave()";
+const char* const kTitle = "Interleave";
 constexpr int kSyncPoints = 10;
 
 bool Blank(const QString& text) { return text.trimmed().isEmpty(); }

@@ -92,7 +92,7 @@ bool QSoundMixer::BounceMono(const bool* present, const short* gainSteps, const 
                              const bool* msPairs, bool addToFamily, short variant, short shift, bool msToXY)
 {
     tyMonoBouncePlan plan;
-    plan.pcTitle = "QSoundMixer::BounceMono()";
+    plan.pcTitle = "Mono bounce";
     plan.pcStart = "Bounce Mono start --------------------------------";
     plan.pcStop = "Bounce Mono stop --------------------------------";
     plan.pbPresent = present;
@@ -111,7 +111,7 @@ bool QSoundMixer::PaternMono(const bool* present, const short* gainSteps, const 
                              size_t patternLength)
 {
     tyMonoBouncePlan plan;
-    plan.pcTitle = "QSoundMixer::PaternMono()";
+    plan.pcTitle = "Mono bounce";
     plan.pcStart = "Patern Mono start --------------------------------";
     plan.pcStop = "Patern Mono stop --------------------------------";
     plan.pbPresent = present;

@@ -18,7 +18,7 @@
 
 namespace {
 
-const char* const kTitle = "QSoundMixer::MStoXY()";
+const char* const kTitle = "MS to XY";
 
 // One source of the pair, as read before anything is written.
 struct tyPairSource {

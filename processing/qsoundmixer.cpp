@@ -13,7 +13,7 @@
 #include <vector>
 
 namespace {
-const char* const kTitle = "QSoundMixer::BouncePoly()";
+const char* const kTitle = "Mixdown";
 const char* const kSuffix = "MX";
 
 QString TrimmedOrEmpty(const QString& text) { return text.trimmed().isEmpty() ? QString() : text; }

@@ -4,6 +4,7 @@
 
 #include "foundation/fonts.h"
 #include "foundation/messageloging.h"
+#include "widgets/messagebox.h"
 #include "widgets/qbriselministack.h"
 #include "widgets/qdialogmessageliste.h"
 #include "widgets/screenfit.h"
@@ -386,8 +387,8 @@ bool QDialogSetupPdf::KeepOneKind(bool on)
                       (ui->m_CtrlCheckBox_Ale->isChecked() ? 1 : 0);
     if (kinds > 0)
         return false;
-    QMessageBox::warning(nullptr, QStringLiteral("Report"), QStringLiteral("Please select at least one Type"),
-                         QMessageBox::Ok);
+    ShowMessageBox(nullptr, QMessageBox::Warning, QStringLiteral("Report"),
+                   QStringLiteral("Please select at least one Type"));
     return true;
 }
 

@@ -14,7 +14,7 @@ namespace {
 // An iXML chunk larger than this is not read (a recorder writes tens of KiB).
 constexpr qint64 kMaxiXMLBytes = 16 * 1024 * 1024;
 
-const char* const kReadChunksTitle = "QSoundFile::ReadChunks()";
+const char* const kReadChunksTitle = "Read file";
 // ReadChunks names the walk's header limit when it ends the walk before the data.
 static_assert(RiffChunkWalker::kMaxHeaders == 4096, "the message names the limit");
 
@@ -139,7 +139,7 @@ bool QSoundFile::OpenPath(const QString& path, int mode, bool silentWhenMissing)
                            .arg(FolderText(), FileNameText(), QLatin1String(kWhat[mode]));
         if (notRegular)
             text += QStringLiteral("\nIt is not a regular file.");
-        SendUserMessage(QStringLiteral("QSoundFile::Open()"), text);
+        SendUserMessage(QStringLiteral("Read file"), text);
         m_bError = true;
         return false;
     }

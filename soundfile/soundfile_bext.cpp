@@ -117,7 +117,7 @@ bool QSoundFile::InsertInBextDescr(QString scene, QString takePrefix, QString ta
     description.SetValue(QStringLiteral("aTAPE="), tape.left(kTapeWidth));
     description.SetValue(trackKey, trackName);
     description.SetValue(QStringLiteral("aNOTE="), note.left(kNoteWidth));
-    return WriteBextDescription("QSoundFile::InsertInBextDescr()", description, trackKey);
+    return WriteBextDescription("Take save", description, trackKey);
 }
 
 bool QSoundFile::ReplaceBextLine(const char* title, const QString& key, const QString& value)
@@ -130,43 +130,43 @@ bool QSoundFile::ReplaceBextLine(const char* title, const QString& key, const QS
 bool QSoundFile::InsertInBextDescrScene(QString scene, int nTemplate)
 {
     Q_UNUSED(nTemplate)
-    return ReplaceBextLine("QSoundFile::InsertInBextDescrScene()", QStringLiteral("aSCENE="),
+    return ReplaceBextLine("Take save", QStringLiteral("aSCENE="),
                            scene.left(kSceneWidth));
 }
 
 bool QSoundFile::InsertInBextDescrTake(QString takePrefix, QString take, int nTemplate)
 {
-    return ReplaceBextLine("QSoundFile::InsertInBextDescrTake()", QStringLiteral("aTAKE="),
+    return ReplaceBextLine("Take save", QStringLiteral("aTAKE="),
                            TakeText(takePrefix, take, nTemplate).left(kTakeWidth));
 }
 
 bool QSoundFile::InsertInBextDescrNote(QString note)
 {
-    return ReplaceBextLine("QSoundFile::InsertInBextDescrNote()", QStringLiteral("aNOTE="),
+    return ReplaceBextLine("Take save", QStringLiteral("aNOTE="),
                            note.left(kNoteWidth));
 }
 
 bool QSoundFile::InsertInBextDescrUbits(QString ubits)
 {
-    return ReplaceBextLine("QSoundFile::InsertInBextDescrUbits()", QStringLiteral("aUBITS="),
+    return ReplaceBextLine("Take save", QStringLiteral("aUBITS="),
                            QLatin1Char('$') + ubits.left(kUbitsWidth));
 }
 
 bool QSoundFile::InsertInBextDescrTape(QString tape)
 {
-    return ReplaceBextLine("QSoundFile::InsertInBextDescrTape()", QStringLiteral("aTAPE="),
+    return ReplaceBextLine("Take save", QStringLiteral("aTAPE="),
                            tape.left(kTapeWidth));
 }
 
 bool QSoundFile::InsertInBextDescrType(QString type)
 {
-    return ReplaceBextLine("QSoundFile::InsertInBextDescrType()", QStringLiteral("aTYP="),
+    return ReplaceBextLine("Take save", QStringLiteral("aTYP="),
                            type.left(kTypeWidth));
 }
 
 bool QSoundFile::InsertInFilmNetFileName(QString name)
 {
-    const char* title = "QSoundFile::InsertInFilmNetFileName()";
+    const char* title = "Take save";
     if (!CheckWritable(title))
         return false;
     if (!HasFilmChunk()) {

@@ -9,7 +9,7 @@
 
 bool QSoundFile::AddiXMLChunk(QString& text)
 {
-    const char* title = "QSoundFile::AddiXMLChunk()";
+    const char* title = "Take save";
     if (!CheckWritable(title))
         return false;
     QByteArray bytes = text.toUtf8();
@@ -97,7 +97,7 @@ void QSoundFile::AdoptIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& p
 
 bool QSoundFile::AddOndeChunk(char* buffer, int size, int track, int samplesPerPoint)
 {
-    const char* title = "QSoundFile::AddOndeChunk()";
+    const char* title = "Take save";
     if ((!buffer && size > 0) || size < 0 || track < 1 || track > 24) {
         MyQDebug("%s: no levels or track %d out of 1..24", title, track);
         return false;

@@ -10,8 +10,7 @@
 
 namespace {
 
-const char* const kRotateTitle = "QSoundFile::Rotate()";
-const char* const kRotate2Title = "QSoundFile::Rotate2()";
+const char* const kRotateTitle = "Rotate tracks";
 
 bool RenameFile(const QString& from, const QString& to, const char* title)
 {
@@ -137,7 +136,7 @@ bool QSoundFile::Rotate2(QStringList tempNames, QString* iXMLTexts)
         // Never over another file: that one keeps its temporary name, and
         // its iXML stays as it was so that RotateRollback() restores it whole.
         if (QFileInfo::exists(final)) {
-            SendUserMessage(QLatin1String(kRotate2Title),
+            SendUserMessage(QLatin1String(kRotateTitle),
                             QStringLiteral("File %1 already exists.\nThe renumbered file keeps the name\n%2")
                                 .arg(final, temporary));
             allDone = false;
@@ -154,12 +153,12 @@ bool QSoundFile::Rotate2(QStringList tempNames, QString* iXMLTexts)
         // A file whose iXML could not be written would carry the old track
         // number under the new name: it keeps its temporary name.
         if (!stored) {
-            SendUserMessage(QLatin1String(kRotate2Title),
+            SendUserMessage(QLatin1String(kRotateTitle),
                             QStringLiteral("The renumbered file keeps the name\n%1").arg(temporary));
             allDone = false;
             continue;
         }
-        if (!RenameFile(temporary, final, kRotate2Title)) {
+        if (!RenameFile(temporary, final, kRotateTitle)) {
             allDone = false;
             continue;
         }

@@ -96,7 +96,7 @@ int QBwfMetadata::LoadTakePath(const QString& folder, const QString& name, bool 
         // a quick one leaves that to this one message.
         const QString why = m_SndPerform.LoadFailureText();
         if (sendMessages && (quick || why.isEmpty()))
-            SendUserMessage(QStringLiteral("QBwfMetadata::SetupInit()"),
+            SendUserMessage(QStringLiteral("Take not read"),
                             QStringLiteral("Error loading audio file metadata\n%1\n %2%3")
                                 .arg(folder, name, why.isEmpty() ? QString() : QLatin1Char('\n') + why));
         return SetupLoadFailed;

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 
 #include "widgets/insertedtextfilter.h"
+#include "widgets/messagebox.h"
 
 namespace {
 
@@ -47,9 +48,8 @@ bool IsAsciiAlnum(unsigned char c)
 // instead of appearing as a bare light box of its own.
 void ShowInvalidCharacterWarning(QWidget* edit)
 {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"),
-                    QStringLiteral("Invalid character !"), QMessageBox::Ok, edit ? edit->window() : nullptr);
-    box.exec();
+    ShowMessageBox(edit ? edit->window() : nullptr, QMessageBox::Warning, QStringLiteral("Warning"),
+                   QStringLiteral("Invalid character !"));
 }
 
 } // namespace

@@ -132,28 +132,43 @@ private slots:
     void refusedProjectNames_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::newRow("empty") << "";
-        QTest::newRow("slash") << "A/B";
-        QTest::newRow("backslash") << "A\\B";
-        QTest::newRow("control character") << "A\tB";
-        QTest::newRow("dot") << ".";
-        QTest::newRow("dot dot") << "..";
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("empty") << "" << "Type a name.";
+        QTest::newRow("slash") << "A/B" << "No / or \\ in a name: it makes one folder here.";
+        QTest::newRow("path upwards") << "../X" << "No / or \\ in a name: it makes one folder here.";
+        QTest::newRow("backslash") << "A\\B" << "No / or \\ in a name: it makes one folder here.";
+        QTest::newRow("control character") << "A\tB" << "No tab or other control character in a name.";
+        QTest::newRow("dot") << "." << "\".\" and \"..\" name no new folder.";
+        QTest::newRow("dot dot") << ".." << "\".\" and \"..\" name no new folder.";
     }
 
+    // The dialog says why and stays open with the name as typed; nothing is made.
     void refusedProjectNames()
     {
         QFETCH(QString, name);
+        QFETCH(QString, reason);
         Setup s;
         const QStringList before = s.entries(s.card);
+        const QStringList above = s.entries(s.card + "/..");
         ModalBoxAnswerer answers;
-        answers.ThenDo(typeProjectName(name)).ThenAccept();
+        bool open = false;
+        QString kept, shown;
+        answers.ThenDo([&](QWidget* box) {
+            typeProjectName(name)(box);
+            auto* dialog = qobject_cast<QDialogAddNewFolder*>(box);
+            open = dialog->isVisible();
+            kept = dialog->Form()->m_CtrlLineEdit_ProjectName->text();
+            shown = dialog->Form()->m_CtrlLabel_Refusal->isVisible() ? dialog->Form()->m_CtrlLabel_Refusal->text() : QString();
+            dialog->reject();
+        });
         s.select({s.project});
         s.commands.AddNewProject();
-        QCOMPARE(answers.SeenBoxes().size(), 2);
-        QCOMPARE(answers.SeenBoxes().at(1).title, QString("Error"));
-        QCOMPARE(answers.SeenBoxes().at(1).text, QString("Could not create directory"));
+        QCOMPARE(answers.SeenBoxes().size(), 1);
+        QVERIFY(open);
+        QCOMPARE(kept, name);
+        QCOMPARE(shown, reason);
         QCOMPARE(s.entries(s.card), before);
-        QVERIFY(!QFileInfo::exists(s.card + "/A"));
+        QCOMPARE(s.entries(s.card + "/.."), above);
     }
 
     void existingProjectIsRefused()

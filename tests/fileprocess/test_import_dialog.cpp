@@ -12,7 +12,10 @@
 #include "tests/support/riffreader.h"
 #include "ui_qdialogimportstranger.h"
 
+#include <QAbstractButton>
 #include <QDir>
+#include <QMessageBox>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -55,6 +58,8 @@ private slots:
     void familyAndStereoRuns();
     void stopLeavesNoPartialFile();
     void badIdRefused();
+    void refusedFilesFitTheScreen_data();
+    void refusedFilesFitTheScreen();
 
 private:
     bool Run(QDialogImportStranger& d, int stopAfterMs = -1);
@@ -284,6 +289,60 @@ void TestImportDialog::badIdRefused()
     QVERIFY(Run(d));
     QVERIFY(Entries(m_czDay).isEmpty());
     QCOMPARE(d.NextId(), 9999);
+}
+
+void TestImportDialog::refusedFilesFitTheScreen_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<bool>("named");   // the files named in the box's text, not only in its details
+    QTest::newRow("three named") << 3 << true;
+    QTest::newRow("twenty counted") << 20 << false;
+}
+
+// This recorder's files renamed to names that are no takes are refused; a
+// long list goes to the box's details, and the box with its details shown
+// lies within the screen.
+void TestImportDialog::refusedFilesFitTheScreen()
+{
+    QFETCH(int, count);
+    QFETCH(bool, named);
+    QStringList sources;
+    for (int i = 0; i < count; ++i) {
+        sources << m_czIn + QString("/renamed by the assistant on the second day, card %1.WAV").arg(i, 2, 10, QChar('0'));
+        QVERIFY(WriteBytes(sources.last(), BuildMonoFile(MonoTake(QString("A%1T01").arg(i + 10), {0}), 0)));
+    }
+    QDialogImportStranger d(nullptr, 0);
+    d.SetPaths(sources, "P.BR1", "D.OVD", m_czDay);
+    QStringList details;
+    QList<QRect> outside;
+    ModalBoxAnswerer boxes;
+    boxes.ThenDo([&](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        QVERIFY(box);
+        details << box->detailedText();
+        for (int shown = 0; shown < 2; ++shown) {
+            const QRect area = box->screen()->availableGeometry();
+            for (QAbstractButton* b : box->findChildren<QAbstractButton*>()) {
+                const QRect place(b->mapToGlobal(QPoint(0, 0)), b->size());
+                if (b->isVisible() && !area.contains(place))
+                    outside << place;
+                if (!shown && b->text().startsWith("Show Details"))
+                    b->click();
+            }
+            QApplication::processEvents();
+        }
+        box->accept();
+    });
+    QVERIFY(Run(d));
+    QCOMPARE(boxes.SeenBoxes().size(), 1);
+    QVERIFY2(outside.isEmpty(), qPrintable(QString::number(outside.size())));
+    const QString text = boxes.SeenBoxes().first().text;
+    QVERIFY2(text.startsWith("Brisel Files cannot be imported"), qPrintable(text));
+    QCOMPARE(text.contains(sources.last()), named);
+    QCOMPARE(details.first().isEmpty(), named);
+    for (const QString& source : sources)
+        QVERIFY(text.contains(source) || details.first().contains(source));
+    QVERIFY(Entries(m_czDay).isEmpty());
 }
 
 QTEST_MAIN(TestImportDialog)

@@ -162,7 +162,7 @@ void TestKeywordFile::setLineKeepsFileWhenFolderNotWritable()
     QVERIFY(!SetLine(path, "#LABEL", "new"));
     QCOMPARE(ReadBytes(path), before);
     QCOMPARE(spy.count(), 1);
-    QCOMPARE(spy.at(0).at(0).toString(), QString("SetLine()"));
+    QCOMPARE(spy.at(0).at(0).toString(), QString("Settings file"));
     QCOMPARE(spy.at(0).at(1).toString(), QString("Unable to open target file !"));
     QVERIFY(!SetLine(m_czScratch + "/new.idh", "#LABEL", "new"));
     QVERIFY(!QFileInfo::exists(m_czScratch + "/new.idh"));
@@ -176,7 +176,7 @@ void TestKeywordFile::setLineOnDirectoryTarget()
     QSignalSpy spy(m_pLogger, &MessageLoging::signal_message);
     QVERIFY(!SetLine(path, "#LABEL", "x"));
     QCOMPARE(spy.count(), 1);
-    QVERIFY(spy.at(0).at(0).toString().startsWith("SetLine()"));
+    QVERIFY(spy.at(0).at(0).toString().startsWith("Settings file"));
     QVERIFY(QFileInfo(path + "/inside").isDir());
     QCOMPARE(QDir(m_czScratch).entryList(QDir::Files | QDir::Hidden), QStringList());
 }

@@ -13,7 +13,10 @@
 #include "tests/support/modalboxanswerer.h"
 #include "ui_qdialogfileprocesssetup.h"
 
+#include <QAbstractButton>
 #include <QFileDialog>
+#include <QMessageBox>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -40,8 +43,9 @@ private slots:
         QDir().mkpath(AppFolders::ConfigFolder());
     }
 
-    // The default mixdown on takes without mix tracks fails for each; the
-    // folders it made go, on the card and in the browser, one there before stays.
+    // The default mixdown on takes without mix tracks fails for each, a box
+    // named by the command telling why; the folders it made go, on the card
+    // and in the browser, one there before stays.
     void processDayOpensTheDialog_data()
     {
         QTest::addColumn<bool>("run");
@@ -70,6 +74,8 @@ private slots:
         SelectPath(window, source);
         int rows = -1;
         QString status;
+        QStringList titles;   // of the message boxes the run left open
+        int offScreen = 0;
         ModalBoxAnswerer boxes;
         boxes.ThenDo([&](QWidget* box) {
             if (auto* d = qobject_cast<QDialogFileProcessSetup*>(box)) {
@@ -82,6 +88,13 @@ private slots:
                     d->Form()->m_CtrlButton_Run->click();
                 if (run && (ended.count() > 0 || ended.wait(30000)))
                     status = d->Form()->m_CtrlLabel_FullProgress->text();
+                QApplication::processEvents();
+                for (QMessageBox* told : window.findChildren<QMessageBox*>()) {
+                    titles << told->windowTitle();
+                    const QRect area = told->screen()->availableGeometry();
+                    for (QAbstractButton* b : told->buttons())
+                        offScreen += !area.contains(QRect(b->mapToGlobal(QPoint(0, 0)), b->size()));
+                }
             }
             box->close();
         });
@@ -90,6 +103,9 @@ private slots:
         if (!run)
             return;
         QVERIFY2(status.startsWith("Finished: 0 written") && status.contains("2 failed"), qPrintable(status));
+        // Named by the command, within the screen.
+        QCOMPARE(titles, (QStringList{"File Process", "File Process"}));
+        QCOMPARE(offScreen, 0);
         QTest::qWait(200);
         QCOMPARE(QFileInfo::exists(target), existed);
         QCOMPARE(window.m_pFSModel->index(target).isValid(), existed && !elsewhere);

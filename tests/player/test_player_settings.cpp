@@ -237,7 +237,7 @@ void TestPlayerSettings::mirrorFolderOnProtectedCard()
         SaveSettingsLocal(take, volume, left, right, mute, false, false, swap, nullptr, -1, -1);
         SaveSettingsLabel(take, QStringLiteral("Preset"));
         QCOMPARE(answerer.SeenBoxes().size(), 2);
-        QCOMPARE(answerer.SeenBoxes()[0].title, QStringLiteral("DlgMainD::SavePlayerSettings()"));
+        QCOMPARE(answerer.SeenBoxes()[0].title, QStringLiteral("Save mix settings"));
         QCOMPARE(answerer.SeenBoxes()[0].text, QStringLiteral("Unable to create local folder\nto save mix settings !"));
         QCOMPARE(answerer.SeenBoxes()[1].text, QStringLiteral("Unable to create local folder\nto save preset settings !"));
     }

@@ -466,7 +466,7 @@ void TestMixdown::failuresLeaveNothing()
 
     if (!message.isEmpty()) {
         QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages.at(0).at(0).toString(), QString("QSoundMixer::BouncePoly()"));
+        QCOMPARE(messages.at(0).at(0).toString(), QString("Mixdown"));
         // %1: the destination's volume folder, %2: the faulty source, %3: the output.
         const QString expected = QString(message)
                                      .replace("%1", QPath(m_czOut + "/").GetDrive())

@@ -291,7 +291,7 @@ void TestSoundFileRead::readChunksMessages()
         return;
     }
     QCOMPARE(messages.Count(), 1);
-    QCOMPARE(messages.Title(0), QStringLiteral("QSoundFile::ReadChunks()"));
+    QCOMPARE(messages.Title(0), QStringLiteral("Read file"));
     const QFileInfo info(path);
     QCOMPARE(messages.Text(0), QStringLiteral("Path:%1/\nFile:%2\n%3")
                                    .arg(info.absolutePath(), info.fileName(), message));
@@ -427,7 +427,7 @@ void TestSoundFileRead::openFailuresAndSlots()
     // The path form reports it.
     QVERIFY(!file.Open(missing, 1));
     QCOMPARE(messages.Count(), 1);
-    QCOMPARE(messages.Title(0), QStringLiteral("QSoundFile::Open()"));
+    QCOMPARE(messages.Title(0), QStringLiteral("Read file"));
     QCOMPARE(messages.Text(0), QStringLiteral("Unable to open\n%1/\nmissing_01.WAV\nfor writing !")
                                    .arg(m_Scratch.path()));
     QVERIFY(!QFile::exists(missing));

@@ -6,6 +6,7 @@
 #include <QScrollArea>
 #include <QFontDatabase>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextEdit>
@@ -13,6 +14,7 @@
 
 #include "tests/support/modalboxanswerer.h"
 #include "tests/support/userinput.h"
+#include "widgets/messagebox.h"
 #include "widgets/qbriselplaintextedit.h"
 #include "widgets/qcolorlabel.h"
 #include "widgets/qdialogmessage.h"
@@ -72,6 +74,8 @@ private slots:
     void fitToAreas();
     void dialogKeptOnScreen_data();
     void dialogKeptOnScreen();
+    void messageBoxFitsTheScreen_data();
+    void messageBoxFitsTheScreen();
 };
 
 void TestDialogs::sharedFontsAreEmbedded()
@@ -390,5 +394,41 @@ void TestDialogs::dialogKeptOnScreen()
     KeepShot(&dialog, QStringLiteral("kept-on-screen-%1").arg(QTest::currentDataTag()).replace(' ', '-'));
 }
 
+// A box's text that the screen cannot hold is cut, the whole of it in the
+// details; the box, its details shown, lies within the screen.
+void TestDialogs::messageBoxFitsTheScreen_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("cut");
+    // More lines than the screen holds, whatever its size.
+    QStringList paths;
+    for (int i = 0; i < QGuiApplication::primaryScreen()->availableGeometry().height() / 8; ++i)
+        paths << QStringLiteral("/media/card/P.BR1/D01.OVD/A%1T01_01.WAV").arg(i + 10);
+    QTest::newRow("short, whole") << QStringLiteral("Unable to list the folder\n/media/card") << false;
+    QTest::newRow("a path a line") << QStringLiteral("These takes were not saved:\n") + paths.join('\n') << true;
+    QTest::newRow("one line of paths") << paths.join(' ') << true;
+}
+
+void TestDialogs::messageBoxFitsTheScreen()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, cut);
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::Ok);
+    FitMessageBox(&box);
+    QCOMPARE(box.text() != text, cut);
+    QCOMPARE(box.detailedText(), cut ? text : QString());
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    for (QAbstractButton* b : box.findChildren<QAbstractButton*>())
+        if (b->text().startsWith("Show Details"))
+            b->click();
+    QApplication::processEvents();
+    const QRect area = box.screen()->availableGeometry();
+    QVERIFY2(box.height() <= area.height(), qPrintable(QString::number(box.height())));
+    for (QAbstractButton* b : box.findChildren<QAbstractButton*>())
+        QVERIFY(!b->isVisible() || area.contains(QRect(b->mapToGlobal(QPoint(0, 0)), b->size())));
+}
+
 QTEST_MAIN(TestDialogs)
 #include "test_dialogs.moc"
+
