@@ -150,6 +150,14 @@ int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole 
 // When no probe can be written (a read-only folder), by this computer's
 // clock. Negative: the file's time is ahead of the probe's.
 double ShareClockAge(int descriptor, const QString& folder);
+// A name (as the system lists it) of ShareClockAge's probe: ".nalvo-clock-"
+// and 16 lowercase hexadecimal digits, nothing else.
+bool IsClockProbeName(const char* name);
+// The probe name in folder, left by a kill while it was written: removed
+// once older than kRecordLiveSeconds by the share's clock (one a judge
+// writes now is younger, and gone in a moment).
+enum class ClockProbe { Removed, Kept, Gone };
+ClockProbe RemoveLeftClockProbe(const QString& folder, const QString& name);
 
 // The texts a user sees for a record's outcome, one place for each; the
 // busy ones say what was not done and when to try again.

@@ -1,6 +1,7 @@
 #include "foundation/safeoutput.h"
 
 #include "foundation/fileutil.h"
+#include "foundation/folderlock.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/platform/filelocks.h"
 #include "foundation/platform/foldernames.h"
@@ -265,6 +266,7 @@ struct tySwept {
     qint64 nChanged;      // the folder's time when it was listed
     qint64 nListed;       // when it was listed
     QStringList lczLive;  // the temporaries live writers held then
+    bool bProbesKept;     // clock probes too young to go were left then
 };
 std::mutex g_SweptMutex;
 QHash<QString, tySwept> g_Swept;   // by folder; any thread, under g_SweptMutex
@@ -305,6 +307,10 @@ bool SweepNeeded(const QString& key, qint64 changed)
         if (it == g_Swept.cend() || it->nChanged != changed)
             return true;
         if (it->nListed - changed < kSettledNs && NowNs() - it->nListed >= kRecheckNs)
+            return true;
+        // The probes left have aged past the rule by now: a span this
+        // computer's clock measures as well as the share's.
+        if (it->bProbesKept && NowNs() - it->nListed >= qint64(kRecordLiveSeconds) * 1000000000)
             return true;
         live = it->lczLive;
     }
@@ -464,6 +470,8 @@ void FolderSweep::OfferHidden(const char* name)
         m_lczRecords << QFile::decodeName(name);
     else if (SafeOutput::IsTemporaryName(name))
         m_lczFound << QFile::decodeName(name);
+    else if (IsClockProbeName(name))
+        m_lczProbes << QFile::decodeName(name);
 }
 
 int FolderSweep::Finish()
@@ -474,14 +482,21 @@ int FolderSweep::Finish()
             return 0;
     }
     QStringList live;
-    const int removed = m_lczFound.isEmpty() ? 0 : RemoveAbandonedAmong(m_czFolder, m_lczFound, &live);
+    int removed = m_lczFound.isEmpty() ? 0 : RemoveAbandonedAmong(m_czFolder, m_lczFound, &live);
     m_lczFound.clear();
+    bool probesKept = false;
+    for (const QString& probe : m_lczProbes) {
+        const ClockProbe left = RemoveLeftClockProbe(m_czFolder, probe);
+        removed += left == ClockProbe::Removed;
+        probesKept = probesKept || left == ClockProbe::Kept;
+    }
+    m_lczProbes.clear();
     if (m_nChanged >= 0) {
         std::lock_guard<std::mutex> guard(g_SweptMutex);
         // A bound for a long session of many folders.
         if (g_Swept.size() >= 4096)
             g_Swept.clear();
-        g_Swept.insert(m_czFolder, {m_nChanged, m_nListed, live});
+        g_Swept.insert(m_czFolder, {m_nChanged, m_nListed, live, probesKept});
     }
     return removed;
 }

@@ -114,6 +114,16 @@ bool AgeFile(const QString& path, int seconds)
     return ::utimes(QFile::encodeName(path).constData(), past) == 0;
 }
 
+// The lockless pass-through, where it was built.
+QString LocklessTool()
+{
+#ifdef NALVO_LOCKLESS_FUSE_TOOL
+    return QStringLiteral(NALVO_LOCKLESS_FUSE_TOOL);
+#else
+    return QString();
+#endif
+}
+
 QStringList RecordsIn(const QString& folder)
 {
     return QDir(folder).entryList({QStringLiteral(".*.nalvo-save*"), QStringLiteral(".*.nalvo-commit")},
@@ -1263,24 +1273,53 @@ void TestTakeSave::runningSavesAreNeitherUndoneNorInterleaved()
 }
 
 // A load sweeps what a killed copy left beside the take, also in a folder
-// swept before whose time tells it changed since.
+// swept before whose time tells it changed since, and the clock probe of a
+// load killed while it judged a record by the share's clock: once older
+// than the age rule by that clock, and only a name of the probe's form.
 void TestTakeSave::killedCopiesTemporariesGoAtALoad_data()
 {
     QTest::addColumn<bool>("sweptBefore");
-    QTest::newRow("folder not swept yet") << false;
-    QTest::newRow("folder changed since its last sweep") << true;
+    QTest::addColumn<QString>("left");    // the name left beside the take
+    QTest::addColumn<int>("age");         // its age in seconds
+    QTest::addColumn<int>("timeShift");   // the take on a lockless share telling times so shifted; 0: the local disk
+    QTest::addColumn<bool>("goes");
+    const QString part = QStringLiteral(".SWP001_1.WAV.nalvo-part-00fa9e");
+    const QString probe = QStringLiteral(".nalvo-clock-00c0ffee1234abcd");
+    QTest::newRow("folder not swept yet") << false << part << 0 << 0 << true;
+    QTest::newRow("folder changed since its last sweep") << true << part << 0 << 0 << true;
+    QTest::newRow("a clock probe a killed load left") << true << probe << kRecordLiveSeconds + 5 << 0 << true;
+    QTest::newRow("a clock probe of a load at work") << false << probe << 2 << 0 << false;
+    QTest::newRow("a name of another form, as old") << false << QStringLiteral(".nalvo-clock-00c0ffee1234ABCD")
+                                                    << kRecordLiveSeconds + 5 << 0 << false;
+    QTest::newRow("a clock probe of a load at work, the share's times 40 s behind") << false << probe << 2 << -40 << false;
+    QTest::newRow("a clock probe a killed load left, the share's times 300 s ahead")
+        << false << probe << kRecordLiveSeconds + 5 << 300 << true;
 }
 
 void TestTakeSave::killedCopiesTemporariesGoAtALoad()
 {
     QFETCH(bool, sweptBefore);
-    const WrittenTake written = WriteFamily(m_czDay, QStringLiteral("SWP001"), 2, Layouts::Orders);
-    QSoundPerform take;
-    QVERIFY(!sweptBefore || (AgeFile(m_czDay, 3600) && take.InitFilesZZ(TakePathOf(written), kExt)));
-    const QString left = m_czDay + QStringLiteral(".SWP001_1.WAV.nalvo-part-00fa9e");
-    QVERIFY(WriteBytes(left, "a killed copy's"));
-    QVERIFY(take.InitFilesZZ(TakePathOf(written), kExt));
-    QVERIFY(!QFileInfo::exists(left));
+    QFETCH(QString, left);
+    QFETCH(int, age);
+    QFETCH(int, timeShift);
+    QFETCH(bool, goes);
+    std::unique_ptr<LocklessShare> share(
+        timeShift ? new LocklessShare(LocklessTool(), m_pDir->path(), {QStringLiteral("--time-shift=%1").arg(timeShift)})
+                  : nullptr);
+    if (share)
+        NALVO_REQUIRE_LOCKLESS_SHARE(*share);
+    // Written and aged in the folder itself; loaded through the share.
+    const QString folder = share ? share->Folder() : m_czDay, day = share ? share->Mount(0) : m_czDay;
+    const WrittenTake written = WriteFamily(folder, QStringLiteral("SWP001"), 2, Layouts::Orders);
+    const QString take = day + QFileInfo(TakePathOf(written)).fileName();
+    QSoundPerform loaded;
+    QVERIFY(!sweptBefore || (AgeFile(folder, 3600) && loaded.InitFilesZZ(take, kExt)));
+    QVERIFY(WriteBytes(folder + left, "a killed copy's") && AgeFile(folder + left, age));
+    QVERIFY(loaded.InitFilesZZ(take, kExt));
+    QCOMPARE(QFileInfo::exists(folder + left), !goes);
+    QCOMPARE(QDir(folder).entryList({QStringLiteral(".nalvo-clock-*")}, QDir::Hidden | QDir::Files),
+             QFileInfo::exists(folder + left) && left.startsWith(QLatin1String(".nalvo-clock")) ? QStringList{left}
+                                                                                              : QStringList());
 }
 
 // Two computers saving one take on a share that keeps no locks, each round at
@@ -1323,16 +1362,11 @@ void TestTakeSave::writersOfAShareWithoutLocks()
     QFETCH(int, heldRounds);
     QFETCH(int, heldAtSync);
     QFETCH(int, recordAge);
-#ifdef NALVO_LOCKLESS_FUSE_TOOL
-    const QString tool = QStringLiteral(NALVO_LOCKLESS_FUSE_TOOL);
-#else
-    const QString tool;
-#endif
     std::unique_ptr<TwoMountShare> mounted;
     if (options.value(0) == QLatin1String("sshfs"))
         mounted = std::make_unique<SshfsShare>(m_pDir->path(), options.mid(1));
     else
-        mounted = std::make_unique<LocklessShare>(tool, m_pDir->path(), options);
+        mounted = std::make_unique<LocklessShare>(LocklessTool(), m_pDir->path(), options);
     const TwoMountShare& share = *mounted;
     NALVO_REQUIRE_LOCKLESS_SHARE(share);
     WrittenTake written = WriteFamily(share.Folder(), QStringLiteral("SHR001"), 24, Layouts::Orders);
