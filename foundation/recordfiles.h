@@ -133,11 +133,13 @@ QByteArray ReadRecordBytes(int descriptor);
 // "This name still names my record": the file at path (not a link) begins
 // with the bytes begins (a writer's: the head of its record, token
 // included) or, with whole, holds exactly them (a reader's: the record as
-// it read it). descriptor, when not -1, is the caller's own open record:
-// a name that names that very file is the caller's without a read, which
-// matters where a server enforces the record's lock against every other
-// handle (SMB); only a name under another file number (a volume that
-// renames through a link or numbers files anew) is read.
+// it read it). descriptor, when not -1, is the caller's own open record.
+// On a volume of this computer's alone (LocksReachEveryWriter) a name that
+// names that very file is the caller's without a read. Elsewhere the name
+// is read, since such a volume may answer a removed or renamed name from
+// its cache (sshfs); only a read the server refuses because it enforces the
+// record's lock held through descriptor against every other handle (SMB)
+// lets the file number count there.
 enum class RecordName { Own, Other, Gone, Unreadable };
 RecordName RecordNameIsOwn(const QString& path, const QByteArray& begins, bool whole = false, int descriptor = -1,
                            int* error = nullptr);

@@ -908,7 +908,7 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
     for (int i = 0; foreign && i < written.files.size(); ++i)
         saved << FileBytes(written.files.at(i));
     if (state == QLatin1String("removal"))
-        SetDiskSyncFunction([&](const QVector<int>&) { return QFileInfo::exists(journal); });
+        SetDiskSyncFunction([&](const QVector<int>&) { return QFileInfo::exists(TakenOverRecordPath(journal)); });
     m_pSpy->clear();
     if (state.endsWith(QLatin1String("readonly")) || (format && format < 3)) {
         // Refused with its line, nothing written: an earlier version's half save is never
