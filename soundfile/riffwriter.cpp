@@ -462,7 +462,7 @@ bool RiffChunkWriter::PutChecked(qint64 offset, const QByteArray& bytes, const W
         hook = g_CheckedWriteHook;
     }
     if (hook)
-        hook(m_File.fileName(), commit, *write);
+        hook(m_File.handle(), commit, *write);
     if (mayWrite && !mayWrite()) {
         m_bStopped = true;
         return Fail(QStringLiteral("the save record is no longer this save's"));

@@ -120,10 +120,10 @@ public:
     // The last step was stopped by its mayWrite.
     bool Stopped() const { return m_bStopped; }
     // Called before each checked write, before mayWrite is asked: the
-    // file's path, the step (false: reserve, true: commit) and the write's
-    // number in that step from 1. Tests hold a writer there; an empty one
-    // removes it.
-    using CheckedWriteHook = std::function<void(const QString& path, bool commit, int write)>;
+    // file's open descriptor, the step (false: reserve, true: commit) and
+    // the write's number in that step from 1. Tests hold a writer there; an
+    // empty one removes it.
+    using CheckedWriteHook = std::function<void(int descriptor, bool commit, int write)>;
     static void SetCheckedWriteHook(CheckedWriteHook hook);
     // How a file stands against its undo record.
     enum class UndoMatch {

@@ -9,6 +9,7 @@
 #include "foundation/replacejournal.h"
 #include "take/soundperform.h"
 #include "soundfile/chunkjournal.h"
+#include "soundfile/riffwriter.h"
 #include "take/takerename.h"
 #include "take/takesavejournal.h"
 #include "tests/support/exfatvolume.h"
@@ -1233,18 +1234,25 @@ void TestTakeSave::writersOfAShareWithoutLocks_data()
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<int>("rounds");       // of the two writers at once
     QTest::addColumn<int>("heldAtSync");   // the save's sync at which it is held up, 0 none
+    QTest::addColumn<int>("heldAtWrite");  // or the write of member 13's commit, 0 none
+    QTest::addColumn<bool>("otherSaves");  // the other computer saves once it loaded the held take
     QTest::addColumn<int>("recordAge");    // of a record left at the end, by the share's clock
     const auto shift = [](int seconds) { return QStringList{QStringLiteral("--time-shift=%1").arg(seconds)}; };
-    QTest::newRow("a plain share") << QStringList() << 20 << 0 << 0;
-    QTest::newRow("rename flags refused, files numbered anew") << QStringList{"--no-rename-flags", "--new-numbers"} << 20 << 0 << 0;
-    QTest::newRow("rename flags refused") << QStringList{"--no-rename-flags"} << 0 << 0 << 0;
-    QTest::newRow("files numbered anew") << QStringList{"--new-numbers"} << 0 << 0 << 0;
-    QTest::newRow("held up once its record is on the share") << QStringList() << 0 << 2 << 0;
-    QTest::newRow("held up once its files are written") << QStringList() << 0 << 3 << 0;
-    QTest::newRow("times 40 s behind, a record just written") << shift(-40) << 0 << 0 << 0;
-    QTest::newRow("times 40 s behind, a record left 35 s ago") << shift(-40) << 0 << 0 << 35;
-    QTest::newRow("times 300 s ahead, a record just written") << shift(300) << 0 << 0 << 0;
-    QTest::newRow("times 300 s ahead, a record left 35 s ago") << shift(300) << 0 << 0 << 35;
+    QTest::newRow("a plain share") << QStringList() << 20 << 0 << 0 << false << 0;
+    QTest::newRow("rename flags refused, files numbered anew") << QStringList{"--no-rename-flags", "--new-numbers"} << 20 << 0 << 0 << false << 0;
+    QTest::newRow("rename flags refused") << QStringList{"--no-rename-flags"} << 0 << 0 << 0 << false << 0;
+    QTest::newRow("files numbered anew") << QStringList{"--new-numbers"} << 0 << 0 << 0 << false << 0;
+    QTest::newRow("held up once its record is on the share") << QStringList() << 0 << 2 << 0 << false << 0;
+    QTest::newRow("held up once its files are written") << QStringList() << 0 << 3 << 0 << false << 0;
+    for (int write = 1; write <= 4; ++write) {
+        const QByteArray row = "held up at write " + QByteArray::number(write) + " of member 13's commit";
+        QTest::newRow(row + ", the other loading") << QStringList() << 0 << 0 << write << false << 0;
+        QTest::newRow(row + ", the other saving") << (write % 2 ? shift(-40) : shift(300)) << 0 << 0 << write << true << 0;
+    }
+    QTest::newRow("times 40 s behind, a record just written") << shift(-40) << 0 << 0 << 0 << false << 0;
+    QTest::newRow("times 40 s behind, a record left 35 s ago") << shift(-40) << 0 << 0 << 0 << false << 35;
+    QTest::newRow("times 300 s ahead, a record just written") << shift(300) << 0 << 0 << 0 << false << 0;
+    QTest::newRow("times 300 s ahead, a record left 35 s ago") << shift(300) << 0 << 0 << 0 << false << 35;
 }
 
 void TestTakeSave::writersOfAShareWithoutLocks()
@@ -1252,6 +1260,8 @@ void TestTakeSave::writersOfAShareWithoutLocks()
     QFETCH(QStringList, options);
     QFETCH(int, rounds);
     QFETCH(int, heldAtSync);
+    QFETCH(int, heldAtWrite);
+    QFETCH(bool, otherSaves);
     QFETCH(int, recordAge);
 #ifdef NALVO_LOCKLESS_FUSE_TOOL
     LocklessShare share(QStringLiteral(NALVO_LOCKLESS_FUSE_TOOL), m_pDir->path(), options);
@@ -1336,6 +1346,36 @@ void TestTakeSave::writersOfAShareWithoutLocks()
         const QString told = Messages().join(' ');
         QVERIFY2(told.contains("was not saved") && told.contains("as they were before this save"), qPrintable(told));
         QCOMPARE(LoadedRound(share.Folder() + name), 3);
+        QCOMPARE(RecordsIn(share.Folder()), QStringList());
+    }
+    if (heldAtWrite) {
+        // Held up at one write of member 13's commit past the age rule: the
+        // other computer takes the save for a killed one and puts the take
+        // back (and saves its own); the writer then stops before that write.
+        const QString member = QFileInfo(written.files.at(12)).fileName();
+        bool held = false, savedElsewhere = false;
+        QSoundPerform take, other;
+        QVERIFY(take.InitFilesZZ(share.Mount(0) + name, kExt));
+        RiffChunkWriter::SetCheckedWriteHook([&](int descriptor, bool commit, int write) {
+            const QString path = QFileInfo(QStringLiteral("/proc/self/fd/%1").arg(descriptor)).symLinkTarget();
+            if (held || !commit || write != heldAtWrite || QFileInfo(path).fileName() != member)
+                return;
+            held = QFileInfo::exists(record) && AgeFile(record, kRecordLiveSeconds + 5);
+            loadedElsewhere = held && other.InitFilesZZ(share.Mount(1) + name, kExt);
+            if (loadedElsewhere && otherSaves) {
+                SetRound(other, 8);
+                savedElsewhere = other.UpdateiXMLChunk();
+            }
+        });
+        auto unhook = qScopeGuard([] { RiffChunkWriter::SetCheckedWriteHook({}); });
+        SetRound(take, 399);   // grown: the chunk's size and the RIFF size rewritten too
+        const bool saved = take.UpdateiXMLChunk();
+        QVERIFY2(!saved && loadedElsewhere && savedElsewhere == otherSaves, qPrintable(Messages().join('|')));
+        const QString told = Messages().join(' ');
+        QVERIFY2(told.contains("was not saved") && !told.contains("Wrong File"), qPrintable(told));
+        QVERIFY2(otherSaves || told.contains("as they were before this save"), qPrintable(told));
+        QCOMPARE(LoadedRound(share.Mount(1) + name), otherSaves ? 8 : 3);
+        QCOMPARE(LoadedRound(share.Folder() + name), otherSaves ? 8 : 3);
         QCOMPARE(RecordsIn(share.Folder()), QStringList());
     }
     QCOMPARE(AudioOf(written), audio);
