@@ -547,8 +547,9 @@ void TakeGroupSave::CheckRecordedTakes()
     // ours out, and the members must still hold what the plan and the
     // record were made from. A take changed meanwhile is refused with its
     // record removed; no member was touched. A few reads of each member's
-    // headers, which its plan has just read: asked on every volume, since
-    // none tells whether its locks reach every writer.
+    // headers, which its plan has just read: asked on every volume, also
+    // where locks reach every writer (LocksReachEveryWriter), since a
+    // program that writes without the folder lock is met there too.
     for (tyTakeSave& save : m_vSaves) {
         if (!save.bLive)
             continue;

@@ -5,6 +5,7 @@
 // audio bytes as they were.
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/platform/filelocks.h"
 #include "foundation/qpath.h"
 #include "foundation/replacejournal.h"
 #include "take/soundperform.h"
@@ -110,6 +111,16 @@ bool AgeFile(const QString& path, int seconds)
 {
     const struct timeval past[2] = {{::time(nullptr) - seconds, 0}, {::time(nullptr) - seconds, 0}};
     return ::utimes(QFile::encodeName(path).constData(), past) == 0;
+}
+
+// A lock granted on the folder's volume proves its holder gone everywhere.
+bool LocksReach(const QString& folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool reach = fd >= 0 && LocksReachEveryWriter(fd);
+    if (fd >= 0)
+        ::close(fd);
+    return reach;
 }
 
 QStringList RecordsIn(const QString& folder)
@@ -821,6 +832,7 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
     std::unique_ptr<ExfatVolume> volume(state.endsWith(QLatin1String("exfat")) ? new ExfatVolume(m_pDir->path()) : nullptr);
     NALVO_REQUIRE_EXFAT(volume);
     const QString day = volume ? volume->Path() + QLatin1Char('/') : m_czDay;
+    QVERIFY(LocksReach(day));   // the local disk, an exFAT card through FUSE over its block device
     const WrittenTake written = WriteFamily(day, QStringLiteral("JNL001"), 3, Layouts::Orders);
     const QString takePath = TakePathOf(written);
     const QString journal = TakeSaveJournalPath(day, QStringLiteral("JNL001"));
@@ -1269,6 +1281,7 @@ void TestTakeSave::writersOfAShareWithoutLocks()
     LocklessShare share(QString(), m_pDir->path(), options);
 #endif
     NALVO_REQUIRE_LOCKLESS_SHARE(share);
+    QVERIFY(!LocksReach(share.Mount(0)) && LocksReach(share.Folder()));   // a FUSE pass-through; the local disk
     WrittenTake written = WriteFamily(share.Folder(), QStringLiteral("SHR001"), 24, Layouts::Orders);
     const QList<QByteArray> audio = AudioOf(written);
     QString name = QFileInfo(TakePathOf(written)).fileName();
