@@ -91,15 +91,30 @@ QByteArray ReadRecordBytes(int descriptor)
     return bytes;
 }
 
+namespace {
+
+// A read refused because the server enforces the lock the caller's own
+// descriptor holds on that file (SMB): the second handle may not read it.
+bool RefusedForOwnLock(int error) { return error == EACCES || error == EAGAIN || error == ETXTBSY; }
+
+} // namespace
+
 RecordName RecordNameIsOwn(const QString& path, const QByteArray& begins, bool whole, int descriptor, int* error)
 {
-    if (DescriptorNamedBy(descriptor, path))
+    // By file number only on a volume of this computer's: one that may
+    // cache names (sshfs, network shares) answers a removed or renamed
+    // name from its cache, so it is read through the name.
+    const bool local = descriptor >= 0 && LocksReachEveryWriter(descriptor);
+    if (local && DescriptorNamedBy(descriptor, path))
         return RecordName::Own;
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) {
+        const int why = errno;
+        if (!local && RefusedForOwnLock(why) && DescriptorNamedBy(descriptor, path))
+            return RecordName::Own;
         if (error)
-            *error = errno;
-        return errno == ENOENT ? RecordName::Gone : RecordName::Unreadable;
+            *error = why;
+        return why == ENOENT ? RecordName::Gone : RecordName::Unreadable;
     }
     // One byte more than asked for: a whole record must end where it did.
     QByteArray bytes(begins.size() + 1, '\0');
@@ -111,6 +126,8 @@ RecordName RecordNameIsOwn(const QString& path, const QByteArray& begins, bool w
         if (n < 0) {
             const int why = errno;
             ::close(fd);
+            if (!local && RefusedForOwnLock(why) && DescriptorNamedBy(descriptor, path))
+                return RecordName::Own;
             if (error)
                 *error = why;
             return RecordName::Unreadable;

@@ -224,9 +224,13 @@ int RemoveAbandonedAmong(const QString& folder, const QStringList& names, QStrin
         const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         if (fd < 0)
             continue;
-        const LockTry lock = TryTemporaryLock(fd, false);
-        // A free lock: the writer is gone. The name must still be the file
-        // locked (a writer may have renamed it into place meanwhile).
+        LockTry lock = TryTemporaryLock(fd, false);
+        // A free lock: the writer is gone, where locks reach every writer;
+        // elsewhere another computer's writer may hold it through its own
+        // mount (see LocksReachEveryWriter). The name must still be the
+        // file locked (a writer may have renamed it into place meanwhile).
+        if (lock == LockTry::Held && !LocksReachEveryWriter(fd))
+            lock = LockTry::Unsupported;
         if (lock == LockTry::Held && DescriptorNamedBy(fd, named) && ::unlink(path.constData()) == 0)
             ++removed;
         ::close(fd);
@@ -284,7 +288,7 @@ bool LeftWriterGone(const QString& folder, const QStringList& names)
         const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         if (fd < 0)
             continue;
-        const bool gone = TryTemporaryLock(fd, false) == LockTry::Held;
+        const bool gone = TryTemporaryLock(fd, false) == LockTry::Held && LocksReachEveryWriter(fd);
         ::close(fd);
         if (gone)
             return true;

@@ -5,10 +5,12 @@
 // audio bytes as they were.
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/platform/filelocks.h"
 #include "foundation/qpath.h"
 #include "foundation/replacejournal.h"
 #include "take/soundperform.h"
 #include "soundfile/chunkjournal.h"
+#include "soundfile/riffwriter.h"
 #include "take/takerename.h"
 #include "take/takesavejournal.h"
 #include "tests/support/exfatvolume.h"
@@ -122,6 +124,16 @@ QString LocklessTool()
 #else
     return QString();
 #endif
+}
+
+// A lock granted on the folder's volume proves its holder gone everywhere.
+bool LocksReach(const QString& folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool reach = fd >= 0 && LocksReachEveryWriter(fd);
+    if (fd >= 0)
+        ::close(fd);
+    return reach;
 }
 
 QStringList RecordsIn(const QString& folder)
@@ -890,6 +902,7 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
     std::unique_ptr<ExfatVolume> volume(state.endsWith(QLatin1String("exfat")) ? new ExfatVolume(m_pDir->path()) : nullptr);
     NALVO_REQUIRE_EXFAT(volume);
     const QString day = volume ? volume->Path() + QLatin1Char('/') : m_czDay;
+    QVERIFY(LocksReach(day));   // the local disk, an exFAT card through FUSE over its block device
     const WrittenTake written = WriteFamily(day, QStringLiteral("JNL001"), 3, Layouts::Orders);
     const QString takePath = TakePathOf(written);
     const QString journal = TakeSaveJournalPath(day, QStringLiteral("JNL001"));
@@ -978,7 +991,7 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
     for (int i = 0; foreign && i < written.files.size(); ++i)
         saved << FileBytes(written.files.at(i));
     if (state == QLatin1String("removal"))
-        SetDiskSyncFunction([&](const QVector<int>&) { return QFileInfo::exists(journal); });
+        SetDiskSyncFunction([&](const QVector<int>&) { return QFileInfo::exists(TakenOverRecordPath(journal)); });
     m_pSpy->clear();
     if (state.endsWith(QLatin1String("readonly")) || (format && format < 3)) {
         // Refused with its line, nothing written: an earlier version's half save is never
@@ -1334,24 +1347,31 @@ void TestTakeSave::writersOfAShareWithoutLocks_data()
     QTest::addColumn<int>("raced");        // saves raced by the other computer's load 0-150 ms later
     QTest::addColumn<int>("heldRounds");   // saves held at their first write of member 13 while the other loads
     QTest::addColumn<int>("heldAtSync");   // the save's sync at which it is held up, 0 none
+    QTest::addColumn<int>("heldAtWrite");  // or the write of member 13's commit, 0 none
+    QTest::addColumn<bool>("otherSaves");  // the other computer saves once it loaded the held take
     QTest::addColumn<int>("recordAge");    // of a record left at the end, by the share's clock
     const auto shift = [](int seconds) { return QStringList{QStringLiteral("--time-shift=%1").arg(seconds)}; };
-    QTest::newRow("a plain share") << QStringList() << 20 << 0 << 0 << 0 << 0;
-    QTest::newRow("rename flags refused, files numbered anew") << QStringList{"--no-rename-flags", "--new-numbers"} << 20 << 0 << 0 << 0 << 0;
-    QTest::newRow("rename flags refused") << QStringList{"--no-rename-flags"} << 0 << 0 << 0 << 0 << 0;
-    QTest::newRow("files numbered anew") << QStringList{"--new-numbers"} << 0 << 0 << 0 << 0 << 0;
-    QTest::newRow("held up once its record is on the share") << QStringList() << 0 << 0 << 0 << 2 << 0;
-    QTest::newRow("held up once its files are written") << QStringList() << 0 << 0 << 0 << 3 << 0;
-    QTest::newRow("times 40 s behind, a record just written") << shift(-40) << 0 << 0 << 0 << 0 << 0;
-    QTest::newRow("times 40 s behind, a record left 35 s ago") << shift(-40) << 0 << 0 << 0 << 0 << 35;
-    QTest::newRow("times 300 s ahead, a record just written") << shift(300) << 0 << 0 << 0 << 0 << 0;
-    QTest::newRow("times 300 s ahead, a record left 35 s ago") << shift(300) << 0 << 0 << 0 << 0 << 35;
+    QTest::newRow("a plain share") << QStringList() << 20 << 0 << 0 << 0 << 0 << false << 0;
+    QTest::newRow("rename flags refused, files numbered anew") << QStringList{"--no-rename-flags", "--new-numbers"} << 20 << 0 << 0 << 0 << 0 << false << 0;
+    QTest::newRow("rename flags refused") << QStringList{"--no-rename-flags"} << 0 << 0 << 0 << 0 << 0 << false << 0;
+    QTest::newRow("files numbered anew") << QStringList{"--new-numbers"} << 0 << 0 << 0 << 0 << 0 << false << 0;
+    QTest::newRow("held up once its record is on the share") << QStringList() << 0 << 0 << 0 << 2 << 0 << false << 0;
+    QTest::newRow("held up once its files are written") << QStringList() << 0 << 0 << 0 << 3 << 0 << false << 0;
+    for (int write = 1; write <= 4; ++write) {
+        const QByteArray row = "held up at write " + QByteArray::number(write) + " of member 13's commit";
+        QTest::newRow(row + ", the other loading") << QStringList() << 0 << 0 << 0 << 0 << write << false << 0;
+        QTest::newRow(row + ", the other saving") << (write % 2 ? shift(-40) : shift(300)) << 0 << 0 << 0 << 0 << write << true << 0;
+    }
+    QTest::newRow("times 40 s behind, a record just written") << shift(-40) << 0 << 0 << 0 << 0 << 0 << false << 0;
+    QTest::newRow("times 40 s behind, a record left 35 s ago") << shift(-40) << 0 << 0 << 0 << 0 << 0 << false << 35;
+    QTest::newRow("times 300 s ahead, a record just written") << shift(300) << 0 << 0 << 0 << 0 << 0 << false << 0;
+    QTest::newRow("times 300 s ahead, a record left 35 s ago") << shift(300) << 0 << 0 << 0 << 0 << 0 << false << 35;
     // Each computer's locks its own, as on sshfs: a lock the other holds is
     // granted here, and proves nothing of the other's writer.
-    QTest::newRow("locks kept per mount, 0.1 ms a request") << QStringList{"--own-locks", "--latency=100"} << 0 << 40 << 2 << 0 << 0;
-    QTest::newRow("locks kept per mount, a record left 35 s ago") << QStringList{"--own-locks"} << 0 << 0 << 0 << 0 << 35;
-    QTest::newRow("sshfs") << QStringList{"sshfs"} << 0 << 12 << 2 << 0 << 0;
-    QTest::newRow("sshfs, no cache") << QStringList{"sshfs", "cache=no"} << 0 << 8 << 1 << 0 << 0;
+    QTest::newRow("locks kept per mount, 0.1 ms a request") << QStringList{"--own-locks", "--latency=100"} << 0 << 40 << 2 << 0 << 0 << false << 0;
+    QTest::newRow("locks kept per mount, a record left 35 s ago") << QStringList{"--own-locks"} << 0 << 0 << 0 << 0 << 0 << false << 35;
+    QTest::newRow("sshfs") << QStringList{"sshfs"} << 0 << 12 << 2 << 0 << 0 << false << 0;
+    QTest::newRow("sshfs, no cache") << QStringList{"sshfs", "cache=no"} << 0 << 8 << 1 << 0 << 0 << false << 0;
 }
 
 void TestTakeSave::writersOfAShareWithoutLocks()
@@ -1361,6 +1381,8 @@ void TestTakeSave::writersOfAShareWithoutLocks()
     QFETCH(int, raced);
     QFETCH(int, heldRounds);
     QFETCH(int, heldAtSync);
+    QFETCH(int, heldAtWrite);
+    QFETCH(bool, otherSaves);
     QFETCH(int, recordAge);
     std::unique_ptr<TwoMountShare> mounted;
     if (options.value(0) == QLatin1String("sshfs"))
@@ -1369,6 +1391,7 @@ void TestTakeSave::writersOfAShareWithoutLocks()
         mounted = std::make_unique<LocklessShare>(LocklessTool(), m_pDir->path(), options);
     const TwoMountShare& share = *mounted;
     NALVO_REQUIRE_LOCKLESS_SHARE(share);
+    QVERIFY(!LocksReach(share.Mount(0)) && LocksReach(share.Folder()));   // a FUSE pass-through; the local disk
     WrittenTake written = WriteFamily(share.Folder(), QStringLiteral("SHR001"), 24, Layouts::Orders);
     const QList<QByteArray> audio = AudioOf(written);
     QString name = QFileInfo(TakePathOf(written)).fileName();
@@ -1481,6 +1504,36 @@ void TestTakeSave::writersOfAShareWithoutLocks()
         const QString told = Messages().join(' ');
         QVERIFY2(told.contains("was not saved") && told.contains("as they were before this save"), qPrintable(told));
         QCOMPARE(LoadedRound(share.Folder() + name), 3);
+        QCOMPARE(RecordsIn(share.Folder()), QStringList());
+    }
+    if (heldAtWrite) {
+        // Held up at one write of member 13's commit past the age rule: the
+        // other computer takes the save for a killed one and puts the take
+        // back (and saves its own); the writer then stops before that write.
+        const QString member = QFileInfo(written.files.at(12)).fileName();
+        bool held = false, savedElsewhere = false;
+        QSoundPerform take, other;
+        QVERIFY(take.InitFilesZZ(share.Mount(0) + name, kExt));
+        RiffChunkWriter::SetCheckedWriteHook([&](int descriptor, bool commit, int write) {
+            const QString path = QFileInfo(QStringLiteral("/proc/self/fd/%1").arg(descriptor)).symLinkTarget();
+            if (held || !commit || write != heldAtWrite || QFileInfo(path).fileName() != member)
+                return;
+            held = QFileInfo::exists(record) && AgeFile(record, kRecordLiveSeconds + 5);
+            loadedElsewhere = held && other.InitFilesZZ(share.Mount(1) + name, kExt);
+            if (loadedElsewhere && otherSaves) {
+                SetRound(other, 8);
+                savedElsewhere = other.UpdateiXMLChunk();
+            }
+        });
+        auto unhook = qScopeGuard([] { RiffChunkWriter::SetCheckedWriteHook({}); });
+        SetRound(take, 399);   // grown: the chunk's size and the RIFF size rewritten too
+        const bool saved = take.UpdateiXMLChunk();
+        QVERIFY2(!saved && loadedElsewhere && savedElsewhere == otherSaves, qPrintable(Messages().join('|')));
+        const QString told = Messages().join(' ');
+        QVERIFY2(told.contains("was not saved") && !told.contains("Wrong File"), qPrintable(told));
+        QVERIFY2(otherSaves || told.contains("as they were before this save"), qPrintable(told));
+        QCOMPARE(LoadedRound(share.Mount(1) + name), otherSaves ? 8 : 3);
+        QCOMPARE(LoadedRound(share.Folder() + name), otherSaves ? 8 : 3);
         QCOMPARE(RecordsIn(share.Folder()), QStringList());
     }
     QCOMPARE(AudioOf(written), audio);
