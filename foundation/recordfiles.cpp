@@ -163,7 +163,8 @@ double ShareClockAge(int descriptor, const QString& folder)
     if (::fstat(descriptor, &record) != 0)
         return 0.0;   // unknown: taken for new, never for a killed writer's
     // The probe's name is unique to this call; it is removed at once, and
-    // one a kill leaves is a hidden empty file.
+    // one a kill leaves (a hidden file of a byte or none) goes with a later
+    // sweep of the folder (RemoveLeftClockProbe).
     const QString probe = folder + (folder.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/"))
                           + QLatin1String(kClockProbeMarker)
                           + QStringLiteral("%1").arg(QRandomGenerator::global()->generate64(), kClockProbeDigits, 16,

@@ -43,7 +43,7 @@ protected:
 // the program at tool). Each mount keeps its own folder locks; no file lock
 // is kept by either, or with "--own-locks" each keeps its own, as sshfs
 // does. options go to both mounts (see the tool: a share refusing rename
-// flags, numbering files anew, telling its times shifted).
+// flags, numbering files anew, telling its times shifted, answering late).
 class LocklessShare : public TwoMountShare
 {
 public:
@@ -57,7 +57,7 @@ public:
         if ((share).Folder().isEmpty()) {                                                                     \
             if (!qEnvironmentVariableIsEmpty("CI"))                                                           \
                 QFAIL(qPrintable("no shared folder: " + (share).Why()));                                      \
-            QSKIP(qPrintable("no shared folder (needs FUSE, root and libfuse3): " + (share).Why()));          \
+            QSKIP(qPrintable("no shared folder (needs FUSE and root): " + (share).Why()));                    \
         }                                                                                                     \
     } while (false)
 

@@ -128,9 +128,10 @@ QString SshfsShare::StartServer(const QString& folder, int port)
         return QStringLiteral("ssh-keygen made no keys");
     const QString server = QStringLiteral("ListenAddress 127.0.0.1:%1\n").arg(port)
                            + QStringLiteral("HostKey %1host_key\nAuthorizedKeysFile %1authorized_keys\n").arg(keys)
-                           + QStringLiteral("PidFile none\nPermitRootLogin prohibit-password\nPubkeyAuthentication yes\n"
-                                            "PasswordAuthentication no\nKbdInteractiveAuthentication no\nUsePAM no\n"
-                                            "StrictModes no\nPrintMotd no\nPrintLastLog no\nLogLevel ERROR\n"
+                           + QStringLiteral("PidFile none\nPermitRootLogin prohibit-password\n"
+                                            "PubkeyAuthentication yes\nPasswordAuthentication no\n"
+                                            "KbdInteractiveAuthentication no\nUsePAM no\nStrictModes no\n"
+                                            "PrintMotd no\nPrintLastLog no\nLogLevel ERROR\n"
                                             "Subsystem sftp internal-sftp\n");
     const QString client = QStringLiteral("Host nalvo-share\n  HostName 127.0.0.1\n  Port %1\n  User root\n").arg(port)
                            + QStringLiteral("  IdentityFile %1client_key\n  IdentitiesOnly yes\n"
