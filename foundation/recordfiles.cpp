@@ -157,6 +157,8 @@ int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole,
     return error ? error : EIO;
 }
 
+QString TakenOverRecordPath(const QString& path) { return path + QStringLiteral(".taken"); }
+
 double ShareClockAge(int descriptor, const QString& folder)
 {
     struct stat record;

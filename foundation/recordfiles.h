@@ -67,8 +67,11 @@
 //    passes over lines it does not know, so both read alike.
 //    States: none -> written (ReplaceJournal::Begin/BeginRenames) ->
 //    [back (MarkRollBack)] -> none (ReplaceJournal::End: RecordNameIsOwn
-//    before it empties and removes it), or settled by a reader
-//    (SettleReplacement).
+//    before it empties and removes it), or taken over by a reader
+//    (SettleReplacement: moved to its take-over name and read back there,
+//    as a save's record, before any file moves; its writer's End then
+//    meets ESTALE) -> settled -> none. A take-over a killed reader left is
+//    found beside the record's name and settled where it stands.
 //
 // The writer token. A writer knows its record by what it wrote into it:
 // a random token read back through the record's name (RecordNameIsOwn),
@@ -177,6 +180,13 @@ RecordName RecordNameIsOwn(const QString& path, const QByteArray& begins, bool w
 // "Remove it if it is still mine": 0 when removed, ESTALE when the name
 // holds another's record or none, else the system's error number.
 int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole = false, int descriptor = -1);
+
+// The name a reader moves a record at path to before it settles it (a
+// save's, see RollBackChunkJournal; a replacement's or renames', see
+// SettleReplacement): no writer makes or checks it, so the writer's next
+// check finds its record gone. One a killed reader left is found beside
+// the record's own name and settled as a record.
+QString TakenOverRecordPath(const QString& path);
 
 // The age in seconds of the file open as descriptor in folder, by the
 // folder's own clock: a probe written there now against the file's time.

@@ -469,9 +469,16 @@ FolderSweep::FolderSweep(const QString& folder)
 void FolderSweep::OfferHidden(const char* name)
 {
     static constexpr char kRecord[] = ".nalvo-commit";
+    static constexpr char kTaken[] = ".nalvo-commit.taken";   // its TakenOverRecordPath: settled as the record
+    static_assert(sizeof(kTaken) > sizeof(kRecord), "the take-over name ends the record's");
     const size_t length = std::strlen(name);
-    if (length > sizeof(kRecord) - 1 && std::strcmp(name + length - (sizeof(kRecord) - 1), kRecord) == 0)
+    const auto endsWith = [&](const char* suffix, size_t size) {
+        return length > size - 1 && std::strcmp(name + length - (size - 1), suffix) == 0;
+    };
+    if (endsWith(kRecord, sizeof(kRecord)))
         m_lczRecords << QFile::decodeName(name);
+    else if (endsWith(kTaken, sizeof(kTaken)))
+        m_lczRecords << QFile::decodeName(name).chopped(int(sizeof(kTaken) - sizeof(kRecord)));
     else if (SafeOutput::IsTemporaryName(name))
         m_lczFound << QFile::decodeName(name);
     else if (IsClockProbeName(name))

@@ -555,11 +555,6 @@ bool SettleTakenOver(const QString& path, tyJournalRollBack* result)
 
 } // namespace
 
-QString TakenOverRecordPath(const QString& path)
-{
-    return path + QStringLiteral(".taken");
-}
-
 tyJournalRollBack RollBackChunkJournal(const QString& path, const QByteArray& ownHead)
 {
     tyJournalRollBack result;

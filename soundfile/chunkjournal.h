@@ -52,11 +52,6 @@ bool ReadChunkJournal(QFile& file, QList<tyChunkUndo>* members);
 bool ParseChunkJournal(QByteArray bytes, QList<tyChunkUndo>* members);
 // The name the record is written under before its rename.
 QString ChunkJournalTemporaryPath(const QString& path);
-// The name a reader moves a record to before it settles it (see
-// RollBackChunkJournal): no writer makes or checks it, so the writer's next
-// check finds its record gone. One a killed reader left is found and
-// settled as a record.
-QString TakenOverRecordPath(const QString& path);
 
 struct tyJournalRollBack {
     bool bFound = false;       // a record (or a torn temporary one) was there

@@ -179,7 +179,8 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
     const QString replacement = ReplaceJournal::PathForTake(folder, name);
     const auto recordLeft = [&] {
         FolderNameProbe probe(folder, FolderNameProbe::Listing::Kept, lock->HeldStatus());
-        const bool left = SaveRecordLeft(probe, name) || probe.Exists(replacement.mid(folder.size()));
+        const bool left = SaveRecordLeft(probe, name) || probe.Exists(replacement.mid(folder.size()))
+                          || probe.Exists(TakenOverRecordPath(replacement).mid(folder.size()));
         if (!left && names)
             names->emplace(std::move(probe));
         return left;
