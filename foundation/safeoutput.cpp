@@ -270,7 +270,7 @@ struct tySwept {
     qint64 nChanged;      // the folder's time when it was listed
     qint64 nListed;       // when it was listed
     QStringList lczLive;  // the temporaries live writers held then
-    bool bProbesKept;     // clock probes too young to go were left then
+    bool bProbesKept;     // clock probes were left then (too young, or not removable)
 };
 std::mutex g_SweptMutex;
 QHash<QString, tySwept> g_Swept;   // by folder; any thread, under g_SweptMutex
