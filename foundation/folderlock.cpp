@@ -203,7 +203,13 @@ RecordWriter JudgeRecordWriter(int recordDescriptor, const QString& recordPath)
 {
     switch (TryRecordLock(recordDescriptor)) {
     case LockTry::Held:
-        return RecordWriter::Gone;
+        // Proof only where no other computer's lock can stand apart from
+        // this one's (see LocksReachEveryWriter); elsewhere (sshfs, network
+        // shares) a writer's lock through another mount may be granted
+        // here, and the record's age decides as on a volume without locks.
+        if (LocksReachEveryWriter(recordDescriptor))
+            return RecordWriter::Gone;
+        break;
     case LockTry::Busy:
         return RecordWriter::Running;
     case LockTry::Unsupported:

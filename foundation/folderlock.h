@@ -43,9 +43,12 @@
 // expects the saved take, not a refusal; and a thread that holds nothing is
 // part of no circle of waits. A volume without such locks (some network
 // shares) is used without them, as it always was, and a share mounted by
-// two computers may keep each one's folder locks to itself: there a
-// writer's record, made only where none stands, keeps the other writers
-// out (see RecordWriterMayLive). The lock's style, and why, is with
+// two computers may keep each one's folder locks to itself (sshfs and other
+// FUSE pass-throughs, network shares: see LocksReachEveryWriter), so a
+// grant excludes only this computer's writers there: a writer's record,
+// made only where none stands, keeps the other writers out, and a record
+// found under the lock is judged by its age as well as by its own lock
+// (see RecordWriterMayLive). The lock's style, and why, is with
 // TryFolderLock.
 class TakeFolderLock
 {
@@ -88,8 +91,12 @@ private:
 // holding the take folder's lock alone: every writer of ours holds that
 // lock for as long as its record lives, and every writer also locks its
 // record (a save's from its temporary name on, see TryRecordLock), so a
-// record that can be locked now was left by a killed writer. On a volume without locks nothing tells a killed writer
-// from a running one but time: a record changed in the last
+// record that can be locked now was left by a killed writer, where locks
+// reach every writer (LocksReachEveryWriter: local disks and cards). A
+// volume whose locks stay with each computer (sshfs, network shares) may
+// grant a lock another computer's writer holds: there, as on a volume
+// without locks, nothing tells a killed writer from a running one but
+// time (a lock refused still tells a running one): a record changed in the last
 // kRecordLiveSeconds (longer than any save or commit of a take takes) by
 // the clock of the volume itself (see ShareClockAge in recordfiles.h:
 // recordPath's folder is asked) is taken for a live one. A record found

@@ -8,6 +8,7 @@
 #include <QThread>
 
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,6 +21,8 @@ namespace {
 // or meets a judge that just removed the new one, both rare.
 constexpr int kCreateAttempts = 8;
 constexpr int kTokenBytes = 16;
+constexpr char kClockProbeMarker[] = ".nalvo-clock-";
+constexpr int kClockProbeDigits = 16;
 
 double Seconds(const struct timespec& time) { return double(time.tv_sec) + double(time.tv_nsec) / 1e9; }
 
@@ -88,15 +91,30 @@ QByteArray ReadRecordBytes(int descriptor)
     return bytes;
 }
 
+namespace {
+
+// A read refused because the server enforces the lock the caller's own
+// descriptor holds on that file (SMB): the second handle may not read it.
+bool RefusedForOwnLock(int error) { return error == EACCES || error == EAGAIN || error == ETXTBSY; }
+
+} // namespace
+
 RecordName RecordNameIsOwn(const QString& path, const QByteArray& begins, bool whole, int descriptor, int* error)
 {
-    if (DescriptorNamedBy(descriptor, path))
+    // By file number only on a volume of this computer's: one that may
+    // cache names (sshfs, network shares) answers a removed or renamed
+    // name from its cache, so it is read through the name.
+    const bool local = descriptor >= 0 && LocksReachEveryWriter(descriptor);
+    if (local && DescriptorNamedBy(descriptor, path))
         return RecordName::Own;
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) {
+        const int why = errno;
+        if (!local && RefusedForOwnLock(why) && DescriptorNamedBy(descriptor, path))
+            return RecordName::Own;
         if (error)
-            *error = errno;
-        return errno == ENOENT ? RecordName::Gone : RecordName::Unreadable;
+            *error = why;
+        return why == ENOENT ? RecordName::Gone : RecordName::Unreadable;
     }
     // One byte more than asked for: a whole record must end where it did.
     QByteArray bytes(begins.size() + 1, '\0');
@@ -108,6 +126,8 @@ RecordName RecordNameIsOwn(const QString& path, const QByteArray& begins, bool w
         if (n < 0) {
             const int why = errno;
             ::close(fd);
+            if (!local && RefusedForOwnLock(why) && DescriptorNamedBy(descriptor, path))
+                return RecordName::Own;
             if (error)
                 *error = why;
             return RecordName::Unreadable;
@@ -137,16 +157,20 @@ int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole,
     return error ? error : EIO;
 }
 
+QString TakenOverRecordPath(const QString& path) { return path + QStringLiteral(".taken"); }
+
 double ShareClockAge(int descriptor, const QString& folder)
 {
     struct stat record;
     if (::fstat(descriptor, &record) != 0)
         return 0.0;   // unknown: taken for new, never for a killed writer's
     // The probe's name is unique to this call; it is removed at once, and
-    // one a kill leaves is a hidden empty file.
+    // one a kill leaves (a hidden file of a byte or none) goes with a later
+    // sweep of the folder (RemoveLeftClockProbe).
     const QString probe = folder + (folder.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/"))
-                          + QStringLiteral(".nalvo-clock-%1").arg(QRandomGenerator::global()->generate64(), 16, 16,
-                                                                  QLatin1Char('0'));
+                          + QLatin1String(kClockProbeMarker)
+                          + QStringLiteral("%1").arg(QRandomGenerator::global()->generate64(), kClockProbeDigits, 16,
+                                                     QLatin1Char('0'));
     const QByteArray name = QFile::encodeName(probe);
     const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     struct stat now;
@@ -162,6 +186,33 @@ double ShareClockAge(int descriptor, const QString& folder)
     struct timespec local;
     ::clock_gettime(CLOCK_REALTIME, &local);
     return Seconds(local) - Seconds(record.st_mtim);
+}
+
+bool IsClockProbeName(const char* name)
+{
+    constexpr size_t marker = sizeof(kClockProbeMarker) - 1;
+    if (std::strncmp(name, kClockProbeMarker, marker) != 0 || std::strlen(name) != marker + kClockProbeDigits)
+        return false;
+    for (const char* c = name + marker; *c; ++c) {
+        if (!((*c >= '0' && *c <= '9') || (*c >= 'a' && *c <= 'f')))
+            return false;
+    }
+    return true;
+}
+
+ClockProbe RemoveLeftClockProbe(const QString& folder, const QString& name)
+{
+    const QString path = folder + (folder.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + name;
+    const QByteArray encoded = QFile::encodeName(path);
+    const int fd = ::open(encoded.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return errno == ENOENT ? ClockProbe::Gone : ClockProbe::Kept;
+    // Its writer removes it at once: one that stood past the rule was
+    // left by a kill. The name must still be the file judged.
+    const bool left = ShareClockAge(fd, folder) >= kRecordLiveSeconds && DescriptorNamedBy(fd, path);
+    const bool removed = left && ::unlink(encoded.constData()) == 0;
+    ::close(fd);
+    return removed ? ClockProbe::Removed : ClockProbe::Kept;
 }
 
 namespace RecordTexts {

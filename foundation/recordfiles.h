@@ -30,13 +30,29 @@
 //    States and the function that makes each move:
 //      none -> temporary      WriteChunkJournals (CreateRecordFile)
 //      temporary -> named     WriteChunkJournals (RenameNoReplace, synced)
-//      named -> files change  TakeGroupSave::ReserveAndCommit, each member's
-//                             reserve and commit after StillOwnRecord
+//      named -> files change  TakeGroupSave::ReserveAndCommit: every write
+//                             of a member's reserve and commit after the
+//                             writer's check (RecordNameNow, passed to
+//                             RiffChunkWriter as its WriteCheck)
 //      named -> none          RemoveChunkJournal (RemoveRecordIfOwn): saved
 //      another's -> stopped   TakeGroupSave::StopTakenOver: the writer met
 //                             its record gone or another's (I2)
-//      named -> rolled back   RollBackChunkJournal, by the writer (Undo) or
-//                             by whoever finds it abandoned
+//      named -> taken over    RollBackChunkJournal (TakeOverRecord), by the
+//                             writer (Undo) or by whoever finds it
+//                             abandoned: moved in one step to
+//                             ".<take>.nalvo-save.taken" (RenameNoReplace,
+//                             TakenOverRecordPath), which no writer uses,
+//                             and read back there as judged; only then
+//                             does a member change. A volume that refuses
+//                             the move settles in place only a record no
+//                             writer can go on with (its own, or one whose
+//                             lock proved its writer gone)
+//      taken over -> none     RollBackChunkJournal: every member put back,
+//                             then the record removed; one whose members
+//                             could not be touched goes back to its name;
+//                             one a killed reader left is judged and
+//                             settled where it stands (two readers only
+//                             put the same old bytes back)
 //      temporary -> none      RollBackChunkJournal (a torn one changed
 //                             nothing), or its writer on a failure
 //
@@ -51,8 +67,11 @@
 //    passes over lines it does not know, so both read alike.
 //    States: none -> written (ReplaceJournal::Begin/BeginRenames) ->
 //    [back (MarkRollBack)] -> none (ReplaceJournal::End: RecordNameIsOwn
-//    before it empties and removes it), or settled by a reader
-//    (SettleReplacement).
+//    before it empties and removes it), or taken over by a reader
+//    (SettleReplacement: moved to its take-over name and read back there,
+//    as a save's record, before any file moves; its writer's End then
+//    meets ESTALE) -> settled -> none. A take-over a killed reader left is
+//    found beside the record's name and settled where it stands.
 //
 // The writer token. A writer knows its record by what it wrote into it:
 // a random token read back through the record's name (RecordNameIsOwn),
@@ -63,16 +82,31 @@
 // ESTALE for it; the bytes stay the writer's.
 //
 // Liveness. A record is its writer's while the writer lives. Where locks
-// reach every writer, the record's lock says so (JudgeRecordWriter). A
-// volume without locks (a share mounted by two computers) tells only the
-// record's age, measured by the share's own clock: the time of a probe file
-// written there now against the record's time (ShareClockAge), never this
-// computer's clock against the share's file times, which may run apart. A
-// record older than kRecordLiveSeconds is a killed writer's, so a killed
-// save's take is free again within that time, as the user is told. A
-// writer held up between its last check and a write (a few microseconds)
-// is not covered: the check before every step narrows the gap to one
-// write of one member.
+// reach every writer (LocksReachEveryWriter: local disks and cards, FUSE
+// volumes over a block device), the record's lock says so
+// (JudgeRecordWriter): a lock granted proves its writer gone. A volume
+// whose locks stay with each computer (sshfs and other FUSE pass-throughs,
+// network shares) may grant a lock another computer's writer holds through
+// its own mount: there a lock granted proves nothing and the age rule
+// below decides, as on a volume without locks; a lock refused still means
+// a running writer. The age is measured by the share's own clock: the time
+// of a probe file written there now against the record's time
+// (ShareClockAge), never this computer's clock against the share's file
+// times, which may run apart. A record older than kRecordLiveSeconds is a
+// killed writer's, so a killed save's take is free again within that time,
+// as the user is told.
+//
+// The gap. A writer held up past that time (a stopped process, a sleeping
+// laptop) meets the take-over at its next check, which comes before every
+// single write of a member, and writes nothing more. Only a writer held up
+// between a check and the write that follows it (a few microseconds) lands
+// that one write of one member after the take-over: a size it raises may
+// then reach past the file's end, or part of its text stand in the old
+// chunk, and that member reads as not closed correctly or with damaged
+// metadata, its samples untouched. The writes of one member are
+// ordered so that every prefix of them leaves sizes within the file (see
+// riffwriter.h), so a kill at any write leaves nothing worse than what the
+// record puts back.
 //
 // Invariants, checked at each move (Q_ASSERT in debug builds where the
 // check is cheap: I1 in TakeGroupSave::ReserveAndCommit, I3 in
@@ -133,11 +167,13 @@ QByteArray ReadRecordBytes(int descriptor);
 // "This name still names my record": the file at path (not a link) begins
 // with the bytes begins (a writer's: the head of its record, token
 // included) or, with whole, holds exactly them (a reader's: the record as
-// it read it). descriptor, when not -1, is the caller's own open record:
-// a name that names that very file is the caller's without a read, which
-// matters where a server enforces the record's lock against every other
-// handle (SMB); only a name under another file number (a volume that
-// renames through a link or numbers files anew) is read.
+// it read it). descriptor, when not -1, is the caller's own open record.
+// On a volume of this computer's alone (LocksReachEveryWriter) a name that
+// names that very file is the caller's without a read. Elsewhere the name
+// is read, since such a volume may answer a removed or renamed name from
+// its cache (sshfs); only a read the server refuses because it enforces the
+// record's lock held through descriptor against every other handle (SMB)
+// lets the file number count there.
 enum class RecordName { Own, Other, Gone, Unreadable };
 RecordName RecordNameIsOwn(const QString& path, const QByteArray& begins, bool whole = false, int descriptor = -1,
                            int* error = nullptr);
@@ -145,11 +181,26 @@ RecordName RecordNameIsOwn(const QString& path, const QByteArray& begins, bool w
 // holds another's record or none, else the system's error number.
 int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole = false, int descriptor = -1);
 
+// The name a reader moves a record at path to before it settles it (a
+// save's, see RollBackChunkJournal; a replacement's or renames', see
+// SettleReplacement): no writer makes or checks it, so the writer's next
+// check finds its record gone. One a killed reader left is found beside
+// the record's own name and settled as a record.
+QString TakenOverRecordPath(const QString& path);
+
 // The age in seconds of the file open as descriptor in folder, by the
 // folder's own clock: a probe written there now against the file's time.
 // When no probe can be written (a read-only folder), by this computer's
 // clock. Negative: the file's time is ahead of the probe's.
 double ShareClockAge(int descriptor, const QString& folder);
+// A name (as the system lists it) of ShareClockAge's probe: ".nalvo-clock-"
+// and 16 lowercase hexadecimal digits, nothing else.
+bool IsClockProbeName(const char* name);
+// The probe name in folder, left by a kill while it was written: removed
+// once older than kRecordLiveSeconds by the share's clock (one a judge
+// writes now is younger, and gone in a moment).
+enum class ClockProbe { Removed, Kept, Gone };
+ClockProbe RemoveLeftClockProbe(const QString& folder, const QString& name);
 
 // The texts a user sees for a record's outcome, one place for each; the
 // busy ones say what was not done and when to try again.

@@ -1,6 +1,7 @@
 #include "foundation/replacejournal.h"
 
 #include "foundation/fileutil.h"
+#include "foundation/messageloging.h"
 #include "foundation/folderlock.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/platform/filelocks.h"
@@ -17,6 +18,7 @@
 #include <QUrl>
 
 #include <atomic>
+#include <optional>
 #include <mutex>
 #include <cerrno>
 #include <fcntl.h>
@@ -406,13 +408,51 @@ int ReplaceJournal::End(bool sync)
 
 // ---- Settling -----------------------------------------------------------------------
 
-Replacement SettleReplacement(const QString& journalPath)
+namespace {
+
+// Takes the record at journalPath, open as fd and read as text, over in one
+// step (see recordfiles.h): moved to its take-over name and read back
+// there. *name: where it is settled then. A volume that refuses the move
+// leaves it where it is only where its lock proved its writer gone. None:
+// gone meanwhile (its writer ended, or another reader took it); Busy:
+// another reader's take-over stands, or another record was met (put back);
+// Failed: no move where one is needed.
+std::optional<Replacement> TakeOverReplacement(int fd, const QString& journalPath, const QByteArray& text,
+                                               QString* name)
 {
-    const QByteArray name = QFile::encodeName(journalPath);
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    const QString taken = TakenOverRecordPath(journalPath);
+    *name = journalPath;
+    if (!RenameNoReplace(journalPath, taken)) {
+        if (errno == ENOENT)
+            return Replacement::None;
+        if (errno == EEXIST)
+            return Replacement::Busy;
+        return LocksReachEveryWriter(fd) ? std::nullopt : std::optional<Replacement>(Replacement::Failed);
+    }
+    *name = taken;
+    // Its time now: another reader judges it a live settler's by its age
+    // where locks do not tell; refused, two readers may both settle it, and
+    // a settled move is never made again.
+    if (::futimens(fd, nullptr) != 0)
+        MyQDebug("SettleReplacement: the time of %s cannot be set: %s", qPrintable(taken),
+                 qPrintable(SystemErrorText(errno)));
+    if (RecordNameIsOwn(taken, text, true, fd) == RecordName::Own)
+        return std::nullopt;
+    // Another record took the name between the read and the move: back.
+    if (!RenameNoReplace(taken, journalPath))
+        MyQDebug("SettleReplacement: %s stays under its take-over name: %s", qPrintable(journalPath),
+                 qPrintable(SystemErrorText(errno)));
+    return Replacement::Busy;
+}
+
+// Settles the record of journalPath found under name (its own, or its
+// take-over name a killed reader left); see SettleReplacement.
+Replacement SettleRecordUnder(const QString& journalPath, const QString& name)
+{
+    const int fd = ::open(QFile::encodeName(name).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         return errno == ENOENT ? Replacement::None : Replacement::Failed;
-    if (RecordWriterMayLive(fd, journalPath)) {
+    if (RecordWriterMayLive(fd, name)) {
         ::close(fd);
         return Replacement::Busy;
     }
@@ -420,9 +460,18 @@ Replacement SettleReplacement(const QString& journalPath)
     // The writer may have ended and removed it between the open and the
     // lock: the name must still hold what was read (asked by content, as
     // a volume may number files anew).
-    if (RecordNameIsOwn(journalPath, text, true, fd) != RecordName::Own) {
+    if (RecordNameIsOwn(name, text, true, fd) != RecordName::Own) {
         ::close(fd);
         return Replacement::None;
+    }
+    // Taken over before any file moves, so that its writer, held up past
+    // the age rule, finds its record gone when it ends (ESTALE, never done).
+    QString settled = name;
+    if (name == journalPath) {
+        if (const std::optional<Replacement> refused = TakeOverReplacement(fd, journalPath, text, &settled)) {
+            ::close(fd);
+            return *refused;
+        }
     }
     const tyRecord record = Parse(journalPath, text);
     // The record's other copies are held for the settling, and go with it.
@@ -461,7 +510,8 @@ Replacement SettleReplacement(const QString& journalPath)
         result = TakeBack(record) ? Replacement::TakenBack : Replacement::Failed;
     }
     // The settled names on the disk before the record goes: a record that
-    // stays is settled again by the next reader, as it stands then.
+    // stays is settled again by the next reader, as it stands then (under
+    // its take-over name, found alike).
     if (result != Replacement::Failed && !SyncRecordFolder(journalPath))
         result = Replacement::Failed;
     if (result != Replacement::Failed) {
@@ -469,11 +519,24 @@ Replacement SettleReplacement(const QString& journalPath)
         // names files already settled: settling it again changes nothing.
         for (const QString& twin : record.twins)
             Unlink(twin);
-        Unlink(journalPath);
+        Unlink(settled);
         SyncRecordFolder(journalPath);
     }
     closeAll();
     return result;
+}
+
+} // namespace
+
+Replacement SettleReplacement(const QString& journalPath)
+{
+    // A take-over whose reader was killed first: its files stand half
+    // settled.
+    const Replacement left = SettleRecordUnder(journalPath, TakenOverRecordPath(journalPath));
+    if (left == Replacement::Busy || left == Replacement::Failed)
+        return left;
+    const Replacement result = SettleRecordUnder(journalPath, journalPath);
+    return result == Replacement::None ? left : result;
 }
 
 QStringList SettledRenames(const QString& journalPath)
@@ -484,7 +547,7 @@ QStringList SettledRenames(const QString& journalPath)
 
 Replacement SettleReplacementAlone(const QString& journalPath)
 {
-    if (!Exists(journalPath))
+    if (!Exists(journalPath) && !Exists(TakenOverRecordPath(journalPath)))
         return Replacement::None;
     TakeFolderLock lock;
     if (!lock.Acquire(QFileInfo(journalPath).absolutePath() + QLatin1Char('/'), TakeFolderLock::Mode::Alone))
@@ -497,7 +560,14 @@ int SettleReplacementsIn(const QString& folder)
     const QDir dir(folder);
     const QDir::Filters filter = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
     int settled = 0;
-    for (const QString& name : dir.entryList({QLatin1Char('*') + kSuffix}, filter)) {
+    QStringList records;
+    for (const QString& name : dir.entryList({QLatin1Char('*') + kSuffix, TakenOverRecordPath(QLatin1Char('*') + kSuffix)},
+                                             filter)) {
+        const QString record = name.endsWith(kSuffix) ? name : name.left(name.size() - (TakenOverRecordPath(QString()).size()));
+        if (!records.contains(record))
+            records << record;
+    }
+    for (const QString& name : records) {
         const Replacement result = SettleReplacementAlone(dir.filePath(name));
         settled += result == Replacement::Finished || result == Replacement::TakenBack ? 1 : 0;
     }

@@ -1,6 +1,7 @@
 #include "foundation/safeoutput.h"
 
 #include "foundation/fileutil.h"
+#include "foundation/folderlock.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/platform/filelocks.h"
 #include "foundation/platform/foldernames.h"
@@ -223,9 +224,13 @@ int RemoveAbandonedAmong(const QString& folder, const QStringList& names, QStrin
         const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         if (fd < 0)
             continue;
-        const LockTry lock = TryTemporaryLock(fd, false);
-        // A free lock: the writer is gone. The name must still be the file
-        // locked (a writer may have renamed it into place meanwhile).
+        LockTry lock = TryTemporaryLock(fd, false);
+        // A free lock: the writer is gone, where locks reach every writer;
+        // elsewhere another computer's writer may hold it through its own
+        // mount (see LocksReachEveryWriter). The name must still be the
+        // file locked (a writer may have renamed it into place meanwhile).
+        if (lock == LockTry::Held && !LocksReachEveryWriter(fd))
+            lock = LockTry::Unsupported;
         if (lock == LockTry::Held && DescriptorNamedBy(fd, named) && ::unlink(path.constData()) == 0)
             ++removed;
         ::close(fd);
@@ -265,6 +270,7 @@ struct tySwept {
     qint64 nChanged;      // the folder's time when it was listed
     qint64 nListed;       // when it was listed
     QStringList lczLive;  // the temporaries live writers held then
+    bool bProbesKept;     // clock probes were left then (too young, or not removable)
 };
 std::mutex g_SweptMutex;
 QHash<QString, tySwept> g_Swept;   // by folder; any thread, under g_SweptMutex
@@ -282,7 +288,7 @@ bool LeftWriterGone(const QString& folder, const QStringList& names)
         const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         if (fd < 0)
             continue;
-        const bool gone = TryTemporaryLock(fd, false) == LockTry::Held;
+        const bool gone = TryTemporaryLock(fd, false) == LockTry::Held && LocksReachEveryWriter(fd);
         ::close(fd);
         if (gone)
             return true;
@@ -305,6 +311,10 @@ bool SweepNeeded(const QString& key, qint64 changed)
         if (it == g_Swept.cend() || it->nChanged != changed)
             return true;
         if (it->nListed - changed < kSettledNs && NowNs() - it->nListed >= kRecheckNs)
+            return true;
+        // The probes left have aged past the rule by now: a span this
+        // computer's clock measures as well as the share's.
+        if (it->bProbesKept && NowNs() - it->nListed >= qint64(kRecordLiveSeconds) * 1000000000)
             return true;
         live = it->lczLive;
     }
@@ -459,11 +469,20 @@ FolderSweep::FolderSweep(const QString& folder)
 void FolderSweep::OfferHidden(const char* name)
 {
     static constexpr char kRecord[] = ".nalvo-commit";
+    static constexpr char kTaken[] = ".nalvo-commit.taken";   // its TakenOverRecordPath: settled as the record
+    static_assert(sizeof(kTaken) > sizeof(kRecord), "the take-over name ends the record's");
     const size_t length = std::strlen(name);
-    if (length > sizeof(kRecord) - 1 && std::strcmp(name + length - (sizeof(kRecord) - 1), kRecord) == 0)
+    const auto endsWith = [&](const char* suffix, size_t size) {
+        return length > size - 1 && std::strcmp(name + length - (size - 1), suffix) == 0;
+    };
+    if (endsWith(kRecord, sizeof(kRecord)))
         m_lczRecords << QFile::decodeName(name);
+    else if (endsWith(kTaken, sizeof(kTaken)))
+        m_lczRecords << QFile::decodeName(name).chopped(int(sizeof(kTaken) - sizeof(kRecord)));
     else if (SafeOutput::IsTemporaryName(name))
         m_lczFound << QFile::decodeName(name);
+    else if (IsClockProbeName(name))
+        m_lczProbes << QFile::decodeName(name);
 }
 
 int FolderSweep::Finish()
@@ -474,14 +493,21 @@ int FolderSweep::Finish()
             return 0;
     }
     QStringList live;
-    const int removed = m_lczFound.isEmpty() ? 0 : RemoveAbandonedAmong(m_czFolder, m_lczFound, &live);
+    int removed = m_lczFound.isEmpty() ? 0 : RemoveAbandonedAmong(m_czFolder, m_lczFound, &live);
     m_lczFound.clear();
+    bool probesKept = false;
+    for (const QString& probe : m_lczProbes) {
+        const ClockProbe left = RemoveLeftClockProbe(m_czFolder, probe);
+        removed += left == ClockProbe::Removed;
+        probesKept = probesKept || left == ClockProbe::Kept;
+    }
+    m_lczProbes.clear();
     if (m_nChanged >= 0) {
         std::lock_guard<std::mutex> guard(g_SweptMutex);
         // A bound for a long session of many folders.
         if (g_Swept.size() >= 4096)
             g_Swept.clear();
-        g_Swept.insert(m_czFolder, {m_nChanged, m_nListed, live});
+        g_Swept.insert(m_czFolder, {m_nChanged, m_nListed, live, probesKept});
     }
     return removed;
 }

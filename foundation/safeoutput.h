@@ -125,6 +125,9 @@ private:
 // folder only when it changed since its last sweep, or when a temporary
 // that sweep left to its live writer has lost the writer since. On a
 // volume without locks no writer is told live or gone: nothing is removed.
+// The clock probes a killed judge of records left (see ShareClockAge) go
+// too, by age: a probe that sweep found younger than kRecordLiveSeconds
+// has the folder read again once that time has passed.
 class FolderSweep
 {
 public:
@@ -136,8 +139,9 @@ public:
         if (name[0] == '.')
             OfferHidden(name);
     }
-    // Removes the offered temporaries no live writer holds, and counts the
-    // folder swept as of its time before the listing. Returns how many went.
+    // Removes the offered temporaries no live writer holds and the left
+    // clock probes, and counts the folder swept as of its time before the
+    // listing. Returns how many went.
     // The records of killed commits (see ReplaceJournal) are settled
     // first, as they may still need their temporaries; a folder whose
     // record stays (a live commit's) is not swept. The caller holds no
@@ -158,6 +162,7 @@ private:
     qint64 m_nListed = 0;     // when the listing began, ns
     QStringList m_lczRecords;   // commit records listed
     QStringList m_lczFound;
+    QStringList m_lczProbes;    // clock probes listed
 };
 
 #endif

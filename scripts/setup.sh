@@ -5,7 +5,10 @@
 # serve the tests that write to a mounted exFAT image (as root); libfuse3
 # builds the lockless pass-through volume of the shared-folder tests (as
 # root it mounts without fuse3's fusermount3, whose package would replace
-# the fuse package exfat-fuse is installed with).
+# the fuse package exfat-fuse is installed with). The OpenSSH server and
+# sshfs of --ci serve the tests of two computers on one folder through sshfs:
+# each test runs a server of its own on the loopback, for its length, so
+# a server installed here is kept from running as the system's service.
 set -euo pipefail
 usage="usage: scripts/setup.sh [--ci]
 Installs the missing packages that building, running and testing Nalvo need;
@@ -29,7 +32,7 @@ packages=(
     exfatprogs exfat-fuse libfuse3-dev
 )
 if ((ci)); then
-    packages+=(clang libclang-rt-14-dev)
+    packages+=(clang libclang-rt-14-dev openssh-server openssh-client sshfs)
 fi
 
 missing=()
@@ -46,6 +49,16 @@ if ((${#missing[@]})); then
         sudo="sudo"
     fi
     export DEBIAN_FRONTEND=noninteractive
+    # Debian's marker that the system's OpenSSH server is not to run: its
+    # service (systemd, init script or runit) never starts, installed or
+    # booted; a server started by hand with its own configuration still runs.
+    if [[ " ${missing[*]} " == *" openssh-server "* ]]; then
+        $sudo mkdir -p /etc/ssh
+        $sudo touch /etc/ssh/sshd_not_to_be_run
+    fi
     $sudo apt-get update -qq
     $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    if [[ " ${missing[*]} " == *" openssh-server "* ]] && command -v systemctl >/dev/null; then
+        $sudo systemctl disable ssh.service ssh.socket >/dev/null 2>&1 || true
+    fi
 fi

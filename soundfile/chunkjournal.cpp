@@ -2,12 +2,14 @@
 
 #include "foundation/fileutil.h"
 #include "foundation/folderlock.h"
+#include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/platform/filelocks.h"
 
 #include <QDataStream>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 
 #include <cerrno>
 #include <cstdio>
@@ -139,17 +141,27 @@ int CreateTemporary(const QString& path, int* error)
 
 // After the rename: the descriptor holds the record's lock where the name
 // still names its file; a volume that renamed through a link gives the name
-// another file, whose lock is taken anew (see recordfiles.h).
-void FollowRenamedRecord(tyChunkJournalWrite* record)
+// another file, whose lock is taken anew (see recordfiles.h), so that a
+// judge never takes a live record for a killed writer's by its free lock.
+// A judge holds it for a moment only; one held for longer, or a record that
+// cannot be opened again, is no record of this writer's: 0, or the
+// system's error number (EBUSY).
+int FollowRenamedRecord(tyChunkJournalWrite* record)
 {
     if (DescriptorNamedBy(record->nFd, record->czPath))
-        return;
+        return 0;
     const int named = ::open(QFile::encodeName(record->czPath).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (named < 0)
-        return;
+        return errno;
     ::close(record->nFd);
     record->nFd = named;
-    TryRecordLock(named);   // a refusal leaves it to the age rule, as a volume without locks
+    LockTry locked = TryRecordLock(named);
+    for (int wait = 0; wait < 50 && locked == LockTry::Busy; ++wait) {
+        QThread::usleep(1000);
+        locked = TryRecordLock(named);
+    }
+    // Unsupported: a volume without locks, where the record's age tells.
+    return locked == LockTry::Busy ? EBUSY : 0;
 }
 
 } // namespace
@@ -181,21 +193,25 @@ void WriteChunkJournals(QList<tyChunkJournalWrite>* records)
     // settled before the save began), and is never replaced.
     const int dataError = SyncFiles(written);
     QStringList folders;
-    for (tyChunkJournalWrite& record : *records) {
+    std::vector<bool> named(size_t(records->size()), false);   // under the record's name
+    for (int i = 0; i < records->size(); ++i) {
+        tyChunkJournalWrite& record = (*records)[i];
         if (record.nError == 0)
             record.nError = dataError;
         if (record.nError == 0 && !RenameNoReplace(ChunkJournalTemporaryPath(record.czPath), record.czPath))
             record.nError = errno == EEXIST ? EBUSY : errno;
+        named[size_t(i)] = record.nError == 0;
         if (record.nError == 0)
-            FollowRenamedRecord(&record);
+            record.nError = FollowRenamedRecord(&record);
         const QString folder = QFileInfo(record.czPath).absolutePath();
         if (record.nError == 0 && !folders.contains(folder))
             folders << folder;
     }
     const int folderError = SyncFolders(folders);
-    for (tyChunkJournalWrite& record : *records) {
-        const bool renamed = record.nError == 0;
-        if (renamed)
+    for (int i = 0; i < records->size(); ++i) {
+        tyChunkJournalWrite& record = (*records)[i];
+        const bool renamed = named[size_t(i)];
+        if (record.nError == 0)
             record.nError = folderError;
         if (record.nError == 0)
             continue;
@@ -430,11 +446,120 @@ void DropLeftHolder(int fd, const QString& path, tyJournalRollBack* result)
         result->nRemoveError = SyncFolder(QFileInfo(path).absolutePath());
 }
 
+// Takes the record at path, open as fd and read as bytes, over in one step
+// its writer's next check sees (recordfiles.h, I2): moved to the take-over
+// name, which no writer uses, and read back there; *name: where it is then
+// settled. A volume that refuses the move (a record made immutable) leaves
+// it where it is only when no writer can go on: the caller's own, or one
+// whose lock proved its writer gone. False when it is not this reader's to
+// settle: gone meanwhile (its writer ended, or another reader took it),
+// another reader's take-over standing, another record moved by mistake (put
+// back), or no move where one is needed (*result says which).
+bool TakeOverRecord(int fd, const QString& path, const QByteArray& bytes, bool own, struct stat* before,
+                    QString* name, tyJournalRollBack* result)
+{
+    const QString taken = TakenOverRecordPath(path);
+    *name = path;
+    if (::fstat(fd, before) != 0)
+        before->st_mtim.tv_nsec = UTIME_OMIT;
+    if (!RenameNoReplace(path, taken)) {
+        const int why = errno;
+        if (why == ENOENT)
+            result->bRecord = false;
+        else if (why == EEXIST)
+            result->eWriter = RecordWriter::Recent;
+        else if (own || LocksReachEveryWriter(fd))
+            return true;
+        else {
+            result->nWriteError = why;
+            result->lczFailed << QFileInfo(path).fileName() + QStringLiteral(": cannot be taken over: ")
+                                     + SystemErrorText(why);
+        }
+        return false;
+    }
+    *name = taken;
+    // Its time now, so that another reader judges it a live settler's by
+    // its age where locks do not tell (this one's lock tells elsewhere).
+    // Refused (another owner's record), two readers may both settle it,
+    // which only puts the same old bytes back twice.
+    if (::futimens(fd, nullptr) != 0)
+        MyQDebug("RollBackChunkJournal: the time of %s cannot be set: %s", qPrintable(taken),
+                 qPrintable(SystemErrorText(errno)));
+    if (RecordNameIsOwn(taken, bytes, true, fd) == RecordName::Own)
+        return true;
+    // Another record took the name between this reader's read and its move
+    // (a live writer's, as its new time tells): back under its name.
+    if (!RenameNoReplace(taken, path))
+        result->eWriter = RecordWriter::Recent;   // under the take-over name: the next reader judges it
+    result->bRecord = result->eWriter != RecordWriter::Gone;
+    return false;
+}
+
+// Settles the record open as fd under name (the record's own path, or its
+// take-over name), its bytes read: every member put back, then the record
+// removed while name still holds those bytes. A record taken over here
+// whose roll-back wrote no member goes back under its own name (its time
+// as it was), so that it stands as before for the next reader.
+void SettleRecord(int fd, const QString& path, const QString& name, const QByteArray& bytes,
+                  const QList<tyChunkUndo>& members, const struct stat* before, tyJournalRollBack* result)
+{
+    RollBackMembers(path, members, result);
+    // The removal on the disk too: a record a power cut brings back would
+    // be taken for a killed save's again, and applied over whatever the
+    // take holds by then. Closed before it is removed (see
+    // RemoveChunkJournal), and only while its name is still this record's.
+    const bool named = RecordNameIsOwn(name, bytes, true, fd) == RecordName::Own;
+    if (!result->lczFailed.isEmpty() && named && before && result->nRestored == 0 && result->nWriteError == 0) {
+        const struct timespec times[2] = {before->st_atim, before->st_mtim};
+        if ((before->st_mtim.tv_nsec != UTIME_OMIT && ::futimens(fd, times) != 0) || !RenameNoReplace(name, path))
+            MyQDebug("RollBackChunkJournal: the record %s stays under its take-over name: %s", qPrintable(path),
+                     qPrintable(SystemErrorText(errno)));
+    }
+    ::close(fd);
+    if (!result->lczFailed.isEmpty())
+        return;
+    if (!named)
+        result->nRemoveError = ESTALE;
+    else if (::unlink(QFile::encodeName(name).constData()) != 0)
+        result->nRemoveError = errno;
+    else
+        result->nRemoveError = SyncFolder(QFileInfo(path).absolutePath());
+}
+
+// A record taken over by a reader that was killed, or is at work now
+// (judged by its lock or its age as any record): settled where it stands,
+// as it is no writer's any more. False when the caller must not go on.
+bool SettleTakenOver(const QString& path, tyJournalRollBack* result)
+{
+    const QString taken = TakenOverRecordPath(path);
+    const int fd = ::open(QFile::encodeName(taken).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return true;
+    result->bFound = true;
+    result->bRecord = true;
+    result->eWriter = JudgeRecordWriter(fd, taken);
+    QList<tyChunkUndo> members;
+    const QByteArray bytes = result->eWriter == RecordWriter::Gone ? ReadRecordBytes(fd) : QByteArray();
+    if (result->eWriter != RecordWriter::Gone || !ParseChunkJournal(bytes, &members)) {
+        if (result->eWriter == RecordWriter::Gone)
+            result->lczFailed << QFileInfo(taken).fileName() + QStringLiteral(": not a save record");
+        ::close(fd);
+        return false;
+    }
+    if (::futimens(fd, nullptr) != 0)
+        MyQDebug("RollBackChunkJournal: the time of %s cannot be set: %s", qPrintable(taken),
+                 qPrintable(SystemErrorText(errno)));
+    SettleRecord(fd, path, taken, bytes, members, nullptr, result);
+    return result->lczFailed.isEmpty() && result->nRemoveError == 0;
+}
+
 } // namespace
 
 tyJournalRollBack RollBackChunkJournal(const QString& path, const QByteArray& ownHead)
 {
     tyJournalRollBack result;
+    if (!SettleTakenOver(path, &result))
+        return result;
     // The record is judged on the descriptor it is read, applied and
     // removed through: its name may pass from a writer's temporary one to
     // its own between two looks. The temporary one first, so that a rename
@@ -482,20 +607,15 @@ tyJournalRollBack RollBackChunkJournal(const QString& path, const QByteArray& ow
         ::close(fd);
         return result;
     }
-    RollBackMembers(path, members, &result);
-    // The removal on the disk too: a record a power cut brings back would
-    // be taken for a killed save's again, and applied over whatever the
-    // take holds by then. Closed before it is removed (see
-    // RemoveChunkJournal), and only while its name is still this record's.
-    const bool named = RecordNameIsOwn(path, bytes, true, fd) == RecordName::Own;
-    ::close(fd);
-    if (!result.lczFailed.isEmpty())
+    // No member changes before the record is this reader's alone: a writer
+    // held up past the age rule finds it gone at its next check and writes
+    // nothing more, so the two never both go on.
+    struct stat before;
+    QString name;
+    if (!TakeOverRecord(fd, path, bytes, own, &before, &name, &result)) {
+        ::close(fd);
         return result;
-    if (!named)
-        result.nRemoveError = ESTALE;
-    else if (::unlink(QFile::encodeName(path).constData()) != 0)
-        result.nRemoveError = errno;
-    else
-        result.nRemoveError = SyncFolder(QFileInfo(path).absolutePath());
+    }
+    SettleRecord(fd, path, name, bytes, members, &before, &result);
     return result;
 }

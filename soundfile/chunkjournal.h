@@ -68,11 +68,15 @@ struct tyJournalRollBack {
     int nWriteError = 0;       // the system's error number when a file could not be opened or written to put
                                // it back (a write-protected card): the roll-back could not run
 };
-// Puts back every file the record names (in the record's folder), syncs
-// them, and removes the record, its folder synced. When the record does not
+// Takes the record over first (moved to TakenOverRecordPath and read back
+// there, so that its writer, held up past the age rule, finds it gone and
+// writes nothing more), then puts back every file the record names (in the
+// record's folder), syncs them, and removes the record, its folder synced.
+// A record left under the take-over name (its reader killed) is settled
+// first, where it stands. When the record does not
 // fit one of the files (another program changed it since: it holds neither
 // the old bytes nor the save's where the save wrote), none is touched and
-// the record stays. A torn temporary record changed nothing and is just
+// the record goes back under its name (its time as it was). A torn temporary record changed nothing and is just
 // removed. Nothing is done while the writer of either may still be running
 // (see RecordWriterMayLive), but by that writer itself: ownHead, when not
 // empty, is its record's head (see tyChunkJournalWrite); a record under the

@@ -7,9 +7,13 @@
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <unistd.h>
 
 namespace {
+
+std::mutex g_HookMutex;
+RiffChunkWriter::CheckedWriteHook g_CheckedWriteHook;   // under g_HookMutex, see SetCheckedWriteHook
 
 // The whole buffer at offset, through short writes; false on an error.
 bool PwriteAll(int fd, qint64 offset, const char* data, qint64 size)
@@ -448,8 +452,34 @@ bool RiffChunkWriter::LayoutOnDiskMatches()
     return true;
 }
 
-bool RiffChunkWriter::ReserveIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload)
+bool RiffChunkWriter::PutChecked(qint64 offset, const QByteArray& bytes, const WriteCheck& mayWrite, bool commit,
+                                 int* write)
 {
+    ++*write;
+    CheckedWriteHook hook;
+    {
+        std::lock_guard<std::mutex> guard(g_HookMutex);
+        hook = g_CheckedWriteHook;
+    }
+    if (hook)
+        hook(m_File.handle(), commit, *write);
+    if (mayWrite && !mayWrite()) {
+        m_bStopped = true;
+        return Fail(QStringLiteral("the save record is no longer this save's"));
+    }
+    return PutAt(offset, bytes);
+}
+
+void RiffChunkWriter::SetCheckedWriteHook(CheckedWriteHook hook)
+{
+    std::lock_guard<std::mutex> guard(g_HookMutex);
+    g_CheckedWriteHook = std::move(hook);
+}
+
+bool RiffChunkWriter::ReserveIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload,
+                                         const WriteCheck& mayWrite)
+{
+    m_bStopped = false;
     if (payload.size() != qint64(plan.nChunkSize))
         return Fail(QStringLiteral("the text does not match the plan"));
     const QByteArray bytes = TailBytes(plan, payload);
@@ -457,27 +487,36 @@ bool RiffChunkWriter::ReserveIxmlRewrite(const tyIxmlRewrite& plan, const QByteA
         return true;
     // Real bytes, not a hole: the card must find room for them now, while
     // nothing the file's chunks describe has changed.
-    if (PutAt(plan.nOldLength, bytes))
+    int write = 0;
+    if (PutChecked(plan.nOldLength, bytes, mayWrite, false, &write))
         return true;
+    if (m_bStopped)
+        return false;
     const QString why = m_czError;
     m_File.resize(plan.nOldLength);
     return Fail(why);
 }
 
-bool RiffChunkWriter::CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload)
+bool RiffChunkWriter::CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload,
+                                        const WriteCheck& mayWrite)
 {
+    m_bStopped = false;
     if (payload.size() != qint64(plan.nChunkSize))
         return Fail(QStringLiteral("the text does not match the plan"));
+    int write = 0;
+    const auto put = [&](qint64 offset, const QByteArray& bytes) {
+        return PutChecked(offset, bytes, mayWrite, true, &write);
+    };
     const QByteArray riffSize = Le32(quint32(plan.nFinalLength - 8));
     for (const auto& field : plan.lFields) {
-        if (!PutAt(field.first, field.second))
+        if (!put(field.first, field.second))
             return false;
     }
     // The later chunks first: in an append the first old chunk, the one
     // readers take until then, goes last.
-    auto retire = [this, &plan] {
+    auto retire = [&] {
         for (int i = plan.lnRetired.size() - 1; i >= 0; --i) {
-            if (!PutAt(m_Layout.chunks.at(plan.lnRetired.at(i)).nHeaderOffset, QByteArray("JUNK")))
+            if (!put(m_Layout.chunks.at(plan.lnRetired.at(i)).nHeaderOffset, QByteArray("JUNK")))
                 return false;
         }
         return true;
@@ -485,16 +524,17 @@ bool RiffChunkWriter::CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteAr
     switch (plan.eKind) {
     case tyIxmlRewrite::kInPlace:
         // The new text, then the stale chunks after it retired.
-        return PutAt(plan.PayloadOffset(), payload) && retire();
+        return put(plan.PayloadOffset(), payload) && retire();
     case tyIxmlRewrite::kGrowLast:
         // The text first, then the chunk's size, then the RIFF size: until
-        // the last of them the old sizes describe the file.
-        return PutAt(plan.PayloadOffset(), payload.left(int(plan.nOldLength - plan.PayloadOffset())))
-               && PutAt(plan.nHeaderOffset + 4, Le32(plan.nChunkSize)) && PutAt(4, riffSize);
+        // the last of them the old sizes describe the file, and each size
+        // raised ends within the file the reserve grew.
+        return put(plan.PayloadOffset(), payload.left(int(plan.nOldLength - plan.PayloadOffset())))
+               && put(plan.nHeaderOffset + 4, Le32(plan.nChunkSize)) && put(4, riffSize);
     case tyIxmlRewrite::kAppend:
         // The RIFF size takes in the new chunk; readers still take the first
         // iXML chunk, the old one, until it is renamed: the later ones first.
-        return PutAt(4, riffSize) && retire();
+        return put(4, riffSize) && retire();
     }
     return false;
 }
@@ -619,15 +659,17 @@ bool RiffChunkWriter::ApplyUndo(QFile& file, const tyChunkUndo& undo, QString* w
 {
     if (!UndoFits(file, undo, why))
         return false;
-    if (file.size() > undo.nOldLength && !file.resize(undo.nOldLength)) {
-        *why = file.errorString();
-        return false;
-    }
+    // The old bytes (the old sizes among them) before the cut: sizes never
+    // reach past the file's end, whichever write a kill stops at.
     for (const auto& region : undo.lRegions) {
         if (!PwriteAll(file.handle(), region.first, region.second.constData(), region.second.size())) {
             *why = QString::fromLocal8Bit(strerror(errno));
             return false;
         }
+    }
+    if (file.size() > undo.nOldLength && !file.resize(undo.nOldLength)) {
+        *why = file.errorString();
+        return false;
     }
     return true;
 }

@@ -8,6 +8,8 @@
 #include <QPair>
 #include <QString>
 
+#include <functional>
+
 class QFile;
 
 // How one file's iXML chunk is rewritten so that the file ends at a chosen
@@ -95,13 +97,34 @@ public:
     // only the span from the first to the last byte that differs of each
     // write, since the bytes around it are rewritten with their own values.
     bool ReadUndo(const tyIxmlRewrite& plan, const QByteArray& payload, tyChunkUndo* undo);
+    // mayWrite, when given, is asked before every single write of the two
+    // steps below (a save asks whether its record is still its own, see
+    // recordfiles.h): false stops the step before that write, and nothing
+    // more is written or cut back (Stopped()). A writer held up between the
+    // question and its write lands that one write at most.
+    //
+    // Why any prefix of the writes is safe: the file grows first (step 1)
+    // and its sizes are raised only after (step 2), the chunk's before the
+    // RIFF size, so every size written fits the file's length at every
+    // moment; a roll-back (ApplyUndo) lowers the sizes before it cuts the
+    // file. A kill between any two writes leaves sizes no larger than the
+    // file, and the save's record puts the rest back.
+    using WriteCheck = std::function<bool()>;
     // Step 1: writes the bytes past the old end (payload nChunkSize bytes).
     // The RIFF size still ends the file where it did, so every chunk reads
     // as before. A failure (a full card) cuts the file back.
-    bool ReserveIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload);
+    bool ReserveIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload, const WriteCheck& mayWrite = {});
     // Step 2: the fields, the payload bytes within the old length, then the
     // chunk size and the RIFF size, then the other iXML chunks retired.
-    bool CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload);
+    bool CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload, const WriteCheck& mayWrite = {});
+    // The last step was stopped by its mayWrite.
+    bool Stopped() const { return m_bStopped; }
+    // Called before each checked write, before mayWrite is asked: the
+    // file's open descriptor, the step (false: reserve, true: commit) and
+    // the write's number in that step from 1. Tests hold a writer there; an
+    // empty one removes it.
+    using CheckedWriteHook = std::function<void(int descriptor, bool commit, int write)>;
+    static void SetCheckedWriteHook(CheckedWriteHook hook);
     // How a file stands against its undo record.
     enum class UndoMatch {
         Before,    // the old bytes at the old length: the save never changed it
@@ -151,6 +174,8 @@ private:
     bool WriteAt(qint64 offset, const QByteArray& bytes);
     // One positioned write or read, without the seek and flush of WriteAt.
     bool PutAt(qint64 offset, const QByteArray& bytes);
+    // PutAt once mayWrite allows it (see ReserveIxmlRewrite).
+    bool PutChecked(qint64 offset, const QByteArray& bytes, const WriteCheck& mayWrite, bool commit, int* write);
     bool GetAt(qint64 offset, int size, QByteArray* bytes);
     // Writes bytes at the end of the file; on failure cuts the file back.
     bool ExtendFile(const QByteArray& bytes);
@@ -161,6 +186,7 @@ private:
     const tyRiffLayout& m_Layout;
     QString m_czError;
     int m_nErrno = 0;
+    bool m_bStopped = false;
 };
 
 #endif

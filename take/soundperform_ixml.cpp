@@ -179,9 +179,12 @@ private:
     void Refuse(tyTakeSave& save, const QString& why);
     // Puts every member back from the take's record.
     void Undo(tyTakeSave& save, const QString& why);
-    // The record still holds this save's token (recordfiles.h, I1, I2):
-    // else the save stops, told what its files hold, and false.
-    bool StillOwnRecord(tyTakeSave& save);
+    // What the record's name holds now (error: why it could not be read):
+    // asked before every write of a member (recordfiles.h, I1, I2).
+    RecordName RecordNameNow(const tyTakeSave& save, int* error) const;
+    // Stops a save whose record no longer holds its token (named): told
+    // what its files hold.
+    void StopNotOwn(tyTakeSave& save, RecordName named, int error);
     // Stops a save whose record another program took over or removed.
     void StopTakenOver(tyTakeSave& save);
     // What the take's files hold now against this save's record.
@@ -262,21 +265,17 @@ void TakeGroupSave::Undo(tyTakeSave& save, const QString& why)
 
 QString TakeGroupSave::BusyText(const tyTakeSave& save) const { return RecordTexts::Busy(save.pTake->m_czBaseName); }
 
-bool TakeGroupSave::StillOwnRecord(tyTakeSave& save)
+RecordName TakeGroupSave::RecordNameNow(const tyTakeSave& save, int* error) const
 {
-    int error = 0;
-    switch (RecordNameIsOwn(save.record.czPath, save.record.head, false, save.record.nFd, &error)) {
-    case RecordName::Own:
-        return true;
-    case RecordName::Other:
-    case RecordName::Gone:
+    return RecordNameIsOwn(save.record.czPath, save.record.head, false, save.record.nFd, error);
+}
+
+void TakeGroupSave::StopNotOwn(tyTakeSave& save, RecordName named, int error)
+{
+    if (named == RecordName::Unreadable)
+        Undo(save, RecordTexts::NotReadBack(save.record.czPath, SystemErrorText(error)));
+    else
         StopTakenOver(save);
-        return false;
-    case RecordName::Unreadable:
-        break;
-    }
-    Undo(save, RecordTexts::NotReadBack(save.record.czPath, SystemErrorText(error)));
-    return false;
 }
 
 void TakeGroupSave::StopTakenOver(tyTakeSave& save)
@@ -548,8 +547,9 @@ void TakeGroupSave::CheckRecordedTakes()
     // ours out, and the members must still hold what the plan and the
     // record were made from. A take changed meanwhile is refused with its
     // record removed; no member was touched. A few reads of each member's
-    // headers, which its plan has just read: asked on every volume, since
-    // none tells whether its locks reach every writer.
+    // headers, which its plan has just read: asked on every volume, also
+    // where locks reach every writer (LocksReachEveryWriter), since a
+    // program that writes without the folder lock is met there too.
     for (tyTakeSave& save : m_vSaves) {
         if (!save.bLive)
             continue;
@@ -573,28 +573,40 @@ void TakeGroupSave::CheckRecordedTakes()
 void TakeGroupSave::ReserveAndCommit()
 {
     // Reserve, then commit; a failure in either puts every member of that
-    // take back.
+    // take back. The record is asked for before every single write (I1,
+    // I2): a save taken over meanwhile writes nothing more, so only a write
+    // already under way when the record was taken can land after it.
     for (tyTakeSave& save : m_vSaves) {
         QSoundPerform* take = save.pTake;
-        for (int i = 0; save.bLive && i < save.lMembers.size(); ++i) {
-            const int t = save.lMembers.at(i);
+        RecordName named = RecordName::Own;
+        int error = 0;
+        const RiffChunkWriter::WriteCheck stillOwn = [&] {
             // I1: a member changes only under this save's record, on the disk.
             Q_ASSERT(save.record.nError == 0 && !save.record.head.isEmpty());
-            if (!StillOwnRecord(save))
-                break;
+            named = RecordNameNow(save, &error);
+            return named == RecordName::Own;
+        };
+        for (int i = 0; save.bLive && i < save.lMembers.size(); ++i) {
+            const int t = save.lMembers.at(i);
             RiffChunkWriter writer = take->m_SndFile[t].ChunkWriter();
-            if (!writer.ReserveIxmlRewrite(save.plans[t], save.payloads[t])) {
-                MyQDebug("TakeGroupSave::ReserveAndCommit(): member %d of %d cannot grow: %s", i + 1,
-                         int(save.lMembers.size()), qPrintable(writer.ErrorText()));
-                Undo(save, IsNoRoom(writer.ErrorNumber()) ? NoRoomText(save) : writer.ErrorText());
+            if (writer.ReserveIxmlRewrite(save.plans[t], save.payloads[t], stillOwn))
+                continue;
+            if (writer.Stopped()) {
+                StopNotOwn(save, named, error);
+                break;
             }
+            MyQDebug("TakeGroupSave::ReserveAndCommit(): member %d of %d cannot grow: %s", i + 1,
+                     int(save.lMembers.size()), qPrintable(writer.ErrorText()));
+            Undo(save, IsNoRoom(writer.ErrorNumber()) ? NoRoomText(save) : writer.ErrorText());
         }
         for (int i = 0; save.bLive && i < save.lMembers.size(); ++i) {
             const int t = save.lMembers.at(i);
-            if (!StillOwnRecord(save))
-                break;
             RiffChunkWriter writer = take->m_SndFile[t].ChunkWriter();
-            if (!writer.CommitIxmlRewrite(save.plans[t], save.payloads[t]))
+            if (writer.CommitIxmlRewrite(save.plans[t], save.payloads[t], stillOwn))
+                continue;
+            if (writer.Stopped())
+                StopNotOwn(save, named, error);
+            else
                 Undo(save, QStringLiteral("The save failed and was undone: %1").arg(writer.ErrorText()));
         }
     }

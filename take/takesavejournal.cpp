@@ -19,11 +19,12 @@
 
 namespace {
 
-// The record's own file or its temporary one is there.
+// The record's own file, its temporary one or its take-over is there.
 bool SaveRecordLeft(const FolderNameProbe& names, const QString& baseName)
 {
     const QString record = TakeSaveJournalPath(QString(), baseName);
-    return names.Exists(record) || names.Exists(ChunkJournalTemporaryPath(record));
+    return names.Exists(record) || names.Exists(ChunkJournalTemporaryPath(record))
+           || names.Exists(TakenOverRecordPath(record));
 }
 
 // Puts back a take whose save was interrupted, telling the user once. Only
@@ -178,7 +179,8 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
     const QString replacement = ReplaceJournal::PathForTake(folder, name);
     const auto recordLeft = [&] {
         FolderNameProbe probe(folder, FolderNameProbe::Listing::Kept, lock->HeldStatus());
-        const bool left = SaveRecordLeft(probe, name) || probe.Exists(replacement.mid(folder.size()));
+        const bool left = SaveRecordLeft(probe, name) || probe.Exists(replacement.mid(folder.size()))
+                          || probe.Exists(TakenOverRecordPath(replacement).mid(folder.size()));
         if (!left && names)
             names->emplace(std::move(probe));
         return left;
@@ -196,9 +198,10 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
     return locked;
 }
 
-int DropLeftSave(const QString& folder, const QString& baseName)
+namespace {
+
+int DropLeftRecord(const QByteArray& name)
 {
-    const QByteArray name = QFile::encodeName(TakeSaveJournalPath(folder, baseName));
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         return errno == ENOENT ? 0 : errno;
@@ -212,6 +215,16 @@ int DropLeftSave(const QString& folder, const QString& baseName)
     if (!gone)
         return EBUSY;
     return removed == ESTALE ? (QFile::exists(QFile::decodeName(name)) ? EBUSY : 0) : removed;
+}
+
+} // namespace
+
+int DropLeftSave(const QString& folder, const QString& baseName)
+{
+    // A take-over its reader left stale too, so that none outlives the files.
+    const QString record = TakeSaveJournalPath(folder, baseName);
+    const int taken = DropLeftRecord(QFile::encodeName(TakenOverRecordPath(record)));
+    return taken ? taken : DropLeftRecord(QFile::encodeName(record));
 }
 
 QString LeftSaveBlockedText(const QString& baseName, int error, bool load)

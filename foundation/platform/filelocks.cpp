@@ -1,9 +1,17 @@
 #include "foundation/platform/filelocks.h"
 
+#include <QByteArray>
+#include <QFile>
+
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <iterator>
 #include <limits>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace {
@@ -44,6 +52,28 @@ int ByteLock(int descriptor, short type, off_t at, int command, short* heldType 
     if (heldType)
         *heldType = lock.l_type;
     return result;
+}
+#endif
+
+#if defined(__linux__)
+constexpr __fsword_t kFuseMagic = 0x65735546;
+
+// The file system type the mount table gives the volume of device (its
+// major:minor), empty when none is listed.
+QByteArray MountedType(dev_t device)
+{
+    QFile table(QStringLiteral("/proc/self/mountinfo"));
+    if (!table.open(QIODevice::ReadOnly | QIODevice::Text))
+        return QByteArray();
+    const QByteArray id = QByteArray::number(major(device)) + ':' + QByteArray::number(minor(device));
+    for (QByteArray line; !(line = table.readLine()).isEmpty();) {
+        // "ID PARENT MAJOR:MINOR ROOT MOUNTPOINT OPTIONS [TAGS...] - TYPE SOURCE SUPER"
+        const QList<QByteArray> fields = line.split(' ');
+        const int dash = fields.indexOf("-");
+        if (fields.size() > 2 && fields.at(2) == id && dash > 0 && dash + 1 < fields.size())
+            return fields.at(dash + 1);
+    }
+    return QByteArray();
 }
 #endif
 
@@ -96,4 +126,36 @@ LockTry TryTemporaryLock(int fileDescriptor, bool writer)
 LockTry TryRecordLock(int recordDescriptor)
 {
     return Flock(recordDescriptor, LOCK_EX);
+}
+
+bool LocksReachEveryWriter(int descriptor)
+{
+#if defined(__linux__)
+    // A list of the file systems known to be this computer's alone, not of
+    // those known to be shared: an unknown one is taken for shared.
+    static const __fsword_t kLocal[] = {
+        0xEF53,                                 // ext2, ext3, ext4
+        0x58465342,                             // XFS
+        0x9123683E,                             // Btrfs
+        0x01021994,                             // tmpfs
+        static_cast<__fsword_t>(0x858458F6),    // ramfs
+        static_cast<__fsword_t>(0xF2F52010),    // F2FS
+        0x4D44,                                 // FAT (vfat, msdos)
+        0x2011BAB0,                             // exFAT (the kernel's)
+        0x7366746E,                             // NTFS (ntfs3)
+        0x482B,                                 // HFS+
+        0x794C7630,                             // overlay of local layers
+        0x2FC12FC1,                             // ZFS
+    };
+    struct statfs volume;
+    struct stat file;
+    if (::fstatfs(descriptor, &volume) != 0)
+        return false;
+    if (std::find(std::begin(kLocal), std::end(kLocal), volume.f_type) != std::end(kLocal))
+        return true;
+    return volume.f_type == kFuseMagic && ::fstat(descriptor, &file) == 0 && MountedType(file.st_dev) == "fuseblk";
+#else
+    (void)descriptor;
+    return false;
+#endif
 }

@@ -57,4 +57,17 @@ LockTry TryTemporaryLock(int fileDescriptor, bool writer);
 // for reading only.
 LockTry TryRecordLock(int recordDescriptor);
 
+// Whether the locks of the volume that holds the open file or folder reach
+// every computer that can write it, so that a lock granted here proves that
+// no holder anywhere has it. Yes for local disks and cards (ext2/3/4, XFS,
+// Btrfs, tmpfs, F2FS, FAT, exFAT, NTFS, overlays of them) and for FUSE
+// volumes over a block device of this computer (exfat-fuse's "fuseblk"):
+// one kernel keeps every lock of them. No for plain FUSE volumes (sshfs and
+// other pass-throughs: "fuse" or "fuse.*" in the mount table) and network
+// file systems (NFS, SMB, 9p, ...), and for a volume it cannot tell: those
+// keep each computer's locks (or a server's idea of them) apart, so a lock
+// held through another computer's mount may be granted here. FUSE and
+// fuseblk share one magic number; the mount table tells them apart.
+bool LocksReachEveryWriter(int descriptor);
+
 #endif

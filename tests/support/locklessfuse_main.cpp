@@ -15,6 +15,13 @@
 //   --time-shift=S     every file time is told S seconds later than the
 //                      folder holds it (negative: earlier), as a server
 //                      whose clock runs ahead or behind
+//   --latency=US       every request is answered US microseconds late, as
+//                      over a network
+//   --own-locks        locks are granted, but each mount keeps its own, as
+//                      sshfs does: the volume implements no lock operation,
+//                      so the kernel keeps the locks of the mount's files
+//                      itself, and a lock held through one mount is never
+//                      seen through the other
 #define FUSE_USE_VERSION 31
 
 #include <fuse3/fuse.h>
@@ -36,7 +43,16 @@ namespace {
 int g_Folder = -1;   // the shared folder, opened once
 bool g_NoRenameFlags = false;
 bool g_NewNumbers = false;
+bool g_OwnLocks = false;
 time_t g_TimeShift = 0;   // seconds added to every time told
+useconds_t g_Latency = 0;   // microseconds each request waits
+
+// A request's round trip over the network the share stands for.
+void Travel()
+{
+    if (g_Latency)
+        ::usleep(g_Latency);
+}
 
 // The path below the folder, as the *at() calls take it.
 std::string Rel(const char* path)
@@ -61,6 +77,7 @@ void* Init(fuse_conn_info*, fuse_config* config)
 
 int GetAttr(const char* path, struct stat* st, fuse_file_info* fi)
 {
+    Travel();
     int result;
     if (g_NewNumbers) {
         // Asked by name, as a server that keeps no open files does: a
@@ -83,6 +100,7 @@ int Access(const char* path, int mode) { return Result(::faccessat(g_Folder, Rel
 
 int ReadDir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_file_info*, fuse_readdir_flags)
 {
+    Travel();
     const int fd = ::openat(g_Folder, Rel(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return -errno;
@@ -103,11 +121,16 @@ int ReadDir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_fi
 }
 
 int MkDir(const char* path, mode_t mode) { return Result(::mkdirat(g_Folder, Rel(path).c_str(), mode)); }
-int Unlink(const char* path) { return Result(::unlinkat(g_Folder, Rel(path).c_str(), 0)); }
+int Unlink(const char* path)
+{
+    Travel();
+    return Result(::unlinkat(g_Folder, Rel(path).c_str(), 0));
+}
 int RmDir(const char* path) { return Result(::unlinkat(g_Folder, Rel(path).c_str(), AT_REMOVEDIR)); }
 
 int Rename(const char* from, const char* to, unsigned int flags)
 {
+    Travel();
     if (flags != 0 && g_NoRenameFlags)
         return -EINVAL;
     return Result(::renameat2(g_Folder, Rel(from).c_str(), g_Folder, Rel(to).c_str(), flags));
@@ -131,6 +154,7 @@ int ChOwn(const char* path, uid_t uid, gid_t gid, fuse_file_info* fi)
 
 int Truncate(const char* path, off_t size, fuse_file_info* fi)
 {
+    Travel();
     if (fi)
         return Result(::ftruncate(int(fi->fh), size));
     const int fd = ::openat(g_Folder, Rel(path).c_str(), O_WRONLY | O_CLOEXEC);
@@ -155,6 +179,7 @@ int UTimens(const char* path, const timespec given[2], fuse_file_info* fi)
 
 int Open(const char* path, fuse_file_info* fi)
 {
+    Travel();
     const int fd = ::openat(g_Folder, Rel(path).c_str(), fi->flags | O_CLOEXEC);
     if (fd < 0)
         return -errno;
@@ -165,6 +190,7 @@ int Open(const char* path, fuse_file_info* fi)
 
 int Create(const char* path, mode_t mode, fuse_file_info* fi)
 {
+    Travel();
     const int fd = ::openat(g_Folder, Rel(path).c_str(), fi->flags | O_CREAT | O_CLOEXEC, mode);
     if (fd < 0)
         return -errno;
@@ -175,11 +201,13 @@ int Create(const char* path, mode_t mode, fuse_file_info* fi)
 
 int Read(const char*, char* buffer, size_t size, off_t offset, fuse_file_info* fi)
 {
+    Travel();
     return Result(int(::pread(int(fi->fh), buffer, size, offset)));
 }
 
 int Write(const char*, const char* buffer, size_t size, off_t offset, fuse_file_info* fi)
 {
+    Travel();
     return Result(int(::pwrite(int(fi->fh), buffer, size, offset)));
 }
 
@@ -194,6 +222,7 @@ int Release(const char*, fuse_file_info* fi)
 
 int FSync(const char*, int dataOnly, fuse_file_info* fi)
 {
+    Travel();
     return Result(dataOnly ? ::fdatasync(int(fi->fh)) : ::fsync(int(fi->fh)));
 }
 
@@ -222,13 +251,18 @@ int main(int argc, char** argv)
             g_NoRenameFlags = true;
         else if (option == "--new-numbers")
             g_NewNumbers = true;
+        else if (option.rfind("--latency=", 0) == 0)
+            g_Latency = useconds_t(std::atol(option.c_str() + 10));
+        else if (option == "--own-locks")
+            g_OwnLocks = true;
         else if (option.rfind("--time-shift=", 0) == 0)
             g_TimeShift = time_t(std::atol(option.c_str() + 13));
         else
             break;
     }
     if (argc - first != 2) {
-        std::fprintf(stderr, "usage: %s [--no-rename-flags] [--new-numbers] [--time-shift=S] FOLDER MOUNTPOINT\n",
+        std::fprintf(stderr, "usage: %s [--no-rename-flags] [--new-numbers] [--time-shift=S] [--latency=US]\n"
+                     "       [--own-locks] FOLDER MOUNTPOINT\n",
                      argv[0]);
         return 2;
     }
@@ -260,8 +294,10 @@ int main(int argc, char** argv)
     operations.release = Release;
     operations.fsync = FSync;
     operations.fsyncdir = FSyncDir;
-    operations.lock = Lock;
-    operations.flock = Flock;
+    if (!g_OwnLocks) {
+        operations.lock = Lock;
+        operations.flock = Flock;
+    }
     char fsname[] = "-ofsname=nalvo-lockless";
     char foreground[] = "-f";
     char* arguments[] = {argv[0], argv[first + 1], foreground, fsname, nullptr};

@@ -21,39 +21,39 @@ bool Mounted(const QString& folder)
 
 } // namespace
 
-LocklessShare::LocklessShare(const QString& tool, const QString& scratch, const QStringList& options)
+TwoMountShare::TwoMountShare(const QString& scratch)
+    : m_czScratch(scratch), m_czFolder(scratch + QStringLiteral("/shared/"))
 {
-    m_czFolder = scratch + QStringLiteral("/shared/");
-    if (tool.isEmpty() || !QFileInfo(tool).isExecutable()) {
-        m_czWhy = QStringLiteral("the pass-through was not built (libfuse3-dev)");
-        return;
-    }
-    if (!QDir().mkpath(m_czFolder)) {
-        m_czWhy = QStringLiteral("cannot make ") + m_czFolder;
-        return;
-    }
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < 2; ++i)
         m_czMounts[i] = scratch + QStringLiteral("/computer%1/").arg(i);
-        QDir().mkpath(m_czMounts[i]);
-        m_pServers[i] = std::make_unique<QProcess>();
-        m_pServers[i]->setProcessChannelMode(QProcess::MergedChannels);
-        m_pServers[i]->start(tool, options + QStringList{m_czFolder, m_czMounts[i]});
-        QElapsedTimer waited;
-        waited.start();
-        while (!Mounted(m_czMounts[i]) && m_pServers[i]->state() != QProcess::NotRunning && waited.elapsed() < 5000)
-            QThread::msleep(10);
-        if (!Mounted(m_czMounts[i])) {
-            m_pServers[i]->waitForFinished(100);
-            m_czWhy = QString::fromLocal8Bit(m_pServers[i]->readAll()).trimmed();
-            if (m_czWhy.isEmpty())
-                m_czWhy = QStringLiteral("the pass-through did not mount");
-            return;
-        }
-    }
-    m_bMounted = true;
 }
 
-LocklessShare::~LocklessShare()
+TwoMountShare::~TwoMountShare() { StopMounts(); }
+
+bool TwoMountShare::StartMount(int computer, const QString& program, const QStringList& arguments)
+{
+    if (!QDir().mkpath(m_czFolder) || !QDir().mkpath(m_czMounts[computer])) {
+        m_czWhy = QStringLiteral("cannot make ") + m_czMounts[computer];
+        return false;
+    }
+    std::unique_ptr<QProcess>& server = m_pServers[computer];
+    server = std::make_unique<QProcess>();
+    server->setProcessChannelMode(QProcess::MergedChannels);
+    server->start(program, arguments);
+    QElapsedTimer waited;
+    waited.start();
+    while (!Mounted(m_czMounts[computer]) && server->state() != QProcess::NotRunning && waited.elapsed() < 10000)
+        QThread::msleep(10);
+    if (Mounted(m_czMounts[computer]))
+        return true;
+    server->waitForFinished(100);
+    m_czWhy = QString::fromLocal8Bit(server->readAll()).trimmed();
+    if (m_czWhy.isEmpty())
+        m_czWhy = QFileInfo(program).fileName() + QStringLiteral(" did not mount");
+    return false;
+}
+
+void TwoMountShare::StopMounts()
 {
     for (int i = 0; i < 2; ++i) {
         if (!m_pServers[i])
@@ -64,5 +64,20 @@ LocklessShare::~LocklessShare()
             m_pServers[i]->kill();
             m_pServers[i]->waitForFinished(5000);
         }
+        m_pServers[i].reset();
     }
+}
+
+LocklessShare::LocklessShare(const QString& tool, const QString& scratch, const QStringList& options)
+    : TwoMountShare(scratch)
+{
+    if (tool.isEmpty() || !QFileInfo(tool).isExecutable()) {
+        m_czWhy = QStringLiteral("the pass-through was not built (libfuse3-dev)");
+        return;
+    }
+    for (int i = 0; i < 2; ++i) {
+        if (!StartMount(i, tool, options + QStringList{m_czFolder, m_czMounts[i]}))
+            return;
+    }
+    m_bMounted = true;
 }

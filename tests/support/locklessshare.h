@@ -7,32 +7,47 @@
 
 #include <memory>
 
-// One folder shared by two computers without locks between them: the
-// folder under scratch mounted twice through the lockless pass-through
-// (tests/support/locklessfuse_main.cpp, the program at tool), for the
-// object's life. Each mount keeps its own folder locks; no file lock is
-// kept by either. Needs FUSE (root, /dev/fuse). options go to both mounts
-// (see the tool: a share refusing rename flags, numbering files anew,
-// telling its times shifted).
-class LocklessShare
+// One folder shared by two computers: the folder under scratch mounted
+// twice through a FUSE volume, each mount one computer, for the object's
+// life. Needs FUSE (root, /dev/fuse).
+class TwoMountShare
 {
 public:
-    LocklessShare(const QString& tool, const QString& scratch, const QStringList& options = {});
-    ~LocklessShare();
-    LocklessShare(const LocklessShare&) = delete;
-    LocklessShare& operator=(const LocklessShare&) = delete;
+    virtual ~TwoMountShare();
+    TwoMountShare(const TwoMountShare&) = delete;
+    TwoMountShare& operator=(const TwoMountShare&) = delete;
     // The shared folder itself, and its two mounts (0, 1); all end in '/'.
     // Empty when mounting failed (Why() says where).
     QString Folder() const { return m_bMounted ? m_czFolder : QString(); }
     QString Mount(int computer) const { return m_bMounted ? m_czMounts[computer] : QString(); }
     QString Why() const { return m_czWhy; }
 
-private:
+protected:
+    explicit TwoMountShare(const QString& scratch);
+    // Runs program (it serves mount i until unmounted) and waits for the
+    // mount; false with Why() set when it did not come.
+    bool StartMount(int computer, const QString& program, const QStringList& arguments);
+    // Unmounts both and waits for their programs to end.
+    void StopMounts();
+
+    const QString m_czScratch;
     QString m_czFolder;
     QString m_czMounts[2];
     std::unique_ptr<QProcess> m_pServers[2];
     bool m_bMounted = false;
     QString m_czWhy;
+};
+
+// A share that keeps no locks between its computers: the folder mounted
+// through the lockless pass-through (tests/support/locklessfuse_main.cpp,
+// the program at tool). Each mount keeps its own folder locks; no file lock
+// is kept by either, or with "--own-locks" each keeps its own, as sshfs
+// does. options go to both mounts (see the tool: a share refusing rename
+// flags, numbering files anew, telling its times shifted, answering late).
+class LocklessShare : public TwoMountShare
+{
+public:
+    LocklessShare(const QString& tool, const QString& scratch, const QStringList& options = {});
 };
 
 // In a test function: a share that could not be mounted fails the test in
@@ -41,8 +56,8 @@ private:
     do {                                                                                                      \
         if ((share).Folder().isEmpty()) {                                                                     \
             if (!qEnvironmentVariableIsEmpty("CI"))                                                           \
-                QFAIL(qPrintable("no lockless share: " + (share).Why()));                                     \
-            QSKIP(qPrintable("no lockless share (needs FUSE, root and libfuse3): " + (share).Why()));         \
+                QFAIL(qPrintable("no shared folder: " + (share).Why()));                                      \
+            QSKIP(qPrintable("no shared folder (needs FUSE and root): " + (share).Why()));                    \
         }                                                                                                     \
     } while (false)
 
