@@ -2,6 +2,7 @@
 
 #include "foundation/fileutil.h"
 #include "foundation/folderlock.h"
+#include "foundation/platform/diskcalls.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/platform/filelocks.h"
 #include "foundation/recordfiles.h"
@@ -123,10 +124,10 @@ bool SameFile(const QString& a, const QString& b)
 
 bool Rename(const QString& from, const QString& to)
 {
-    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+    return DiskRename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
 
-bool Unlink(const QString& path) { return ::unlink(QFile::encodeName(path).constData()) == 0 || errno == ENOENT; }
+bool Unlink(const QString& path) { return DiskUnlink(QFile::encodeName(path).constData()) == 0 || errno == ENOENT; }
 
 // The names made or removed beside the record on the disk.
 bool SyncRecordFolder(const QString& journalPath) { return SyncFolder(QFileInfo(journalPath).absolutePath()) == 0; }
@@ -156,13 +157,15 @@ bool Finish(const tyRecord& record)
     }
     if (!ok)
         return false;
+    // A kept file that stays keeps the record: finished again, it is
+    // removed then, and never stays under a name nothing lists.
     for (const tyReplaceEntry& e : record.entries) {
         if (!e.czAside.isEmpty())
-            Unlink(e.czAside);
+            ok = Unlink(e.czAside) && ok;
     }
     for (const QString& path : record.retired)
-        Unlink(path);
-    return true;
+        ok = Unlink(path) && ok;
+    return ok;
 }
 
 bool TakeBack(const tyRecord& record)
@@ -186,7 +189,7 @@ bool TakeBack(const tyRecord& record)
                 ok = Unlink(e.czFinal) && ok;
         }
         if (temporary)
-            Unlink(e.czTemporary);
+            ok = Unlink(e.czTemporary) && ok;
     }
     return ok;
 }
@@ -252,7 +255,7 @@ int CreateRecord(const QString& path, const QString& job, QString* error)
     if (fd >= 0)
         return fd;
     if (left == Replacement::Failed)
-        *error = QStringLiteral("an interrupted write of this take could not be settled");
+        *error = SettleFailureText(left);
     else if (why == EBUSY)
         *error = RecordTexts::WriteInProgress();
     else
@@ -323,11 +326,11 @@ bool ReplaceJournal::Write(const QStringList& paths, const QByteArray& text)
     QVector<int> descriptors;
     int why = 0;
     for (const tyHeldRecord& record : m_ltRecords) {
-        if (::write(record.nFd, text.constData(), size_t(text.size())) != text.size())
+        if (DiskWrite(record.nFd, text.constData(), size_t(text.size())) != text.size())
             why = errno == 0 ? EIO : errno;
         descriptors << record.nFd;
     }
-    const int folder = ::open(QFile::encodeName(QFileInfo(paths.first()).absolutePath()).constData(),
+    const int folder = DiskOpen(QFile::encodeName(QFileInfo(paths.first()).absolutePath()).constData(),
                               O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0)
         descriptors << folder;
@@ -352,7 +355,7 @@ void ReplaceJournal::MarkRollBack()
     QVector<int> descriptors;
     for (const tyHeldRecord& record : m_ltRecords) {
         if (::lseek(record.nFd, 0, SEEK_END) >= 0
-            && ::write(record.nFd, line.constData(), size_t(line.size())) == line.size())
+            && DiskWrite(record.nFd, line.constData(), size_t(line.size())) == line.size())
             descriptors << record.nFd;
     }
     // Not on the disk when the sync fails: a reader after a power cut then
@@ -384,7 +387,7 @@ int ReplaceJournal::End(bool sync)
         if (named != RecordName::Own) {
             ::close(record.nFd);
             why = named == RecordName::Unreadable && why != 0 ? why : ESTALE;
-        } else if (::ftruncate(record.nFd, 0) == 0) {
+        } else if (DiskFtruncate(record.nFd, 0) == 0) {
             ::close(record.nFd);
             why = Unlink(record.czPath) ? 0 : errno;
         } else {
@@ -465,12 +468,18 @@ Replacement SettleReplacement(const QString& journalPath)
     if (result != Replacement::Failed && !SyncRecordFolder(journalPath))
         result = Replacement::Failed;
     if (result != Replacement::Failed) {
-        // A copy or a removal that stays (or that a power cut brings back)
-        // names files already settled: settling it again changes nothing.
+        // A copy that stays (or that a power cut brings back) names files
+        // already settled: settling it again changes nothing, so the sync of
+        // the removals is not waited on. A record that cannot be removed is
+        // told as not settled: every writer of the take meets it first.
+        bool removed = true;
         for (const QString& twin : record.twins)
-            Unlink(twin);
-        Unlink(journalPath);
-        SyncRecordFolder(journalPath);
+            removed = Unlink(twin) && removed;
+        removed = Unlink(journalPath) && removed;
+        if (!removed)
+            result = Replacement::Failed;
+        else
+            SyncRecordFolder(journalPath);   // dropped, as said above
     }
     closeAll();
     return result;
@@ -490,6 +499,21 @@ Replacement SettleReplacementAlone(const QString& journalPath)
     if (!lock.Acquire(QFileInfo(journalPath).absolutePath() + QLatin1Char('/'), TakeFolderLock::Mode::Alone))
         return Replacement::Busy;
     return SettleReplacement(journalPath);
+}
+
+QString SettleFailureText(Replacement result)
+{
+    switch (result) {
+    case Replacement::Busy:
+        return RecordTexts::WriteInProgress();
+    case Replacement::Failed:
+        return QStringLiteral("an interrupted write of this take could not be settled");
+    case Replacement::None:
+    case Replacement::Finished:
+    case Replacement::TakenBack:
+        break;
+    }
+    return QString();
 }
 
 int SettleReplacementsIn(const QString& folder)

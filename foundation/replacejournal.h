@@ -97,6 +97,9 @@ QStringList SettledRenames(const QString& journalPath);
 // The same for a caller that holds no lock of the folder: the lock is
 // taken alone for the settling (Busy when another holder keeps it).
 Replacement SettleReplacementAlone(const QString& journalPath);
+// Why a settling left the take unsettled (Busy, Failed), for the user;
+// empty for any other result.
+QString SettleFailureText(Replacement result);
 
 // Settles every abandoned record in the folder and removes the temporary
 // links a killed link replacement left there. Returns how many records were

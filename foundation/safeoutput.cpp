@@ -1,6 +1,7 @@
 #include "foundation/safeoutput.h"
 
 #include "foundation/fileutil.h"
+#include "foundation/platform/diskcalls.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/platform/filelocks.h"
 #include "foundation/platform/foldernames.h"
@@ -169,7 +170,7 @@ bool SafeOutput::CreateTemporary(const QString& stem)
         return false;
     }
     if (!m_File.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle)) {
-        ::unlink(QFile::encodeName(m_czTempPath).constData());
+        DiskUnlink(QFile::encodeName(m_czTempPath).constData());
         ::close(fd);
         errno = EIO;
         return false;
@@ -226,7 +227,7 @@ int RemoveAbandonedAmong(const QString& folder, const QStringList& names, QStrin
         const LockTry lock = TryTemporaryLock(fd, false);
         // A free lock: the writer is gone. The name must still be the file
         // locked (a writer may have renamed it into place meanwhile).
-        if (lock == LockTry::Held && DescriptorNamedBy(fd, named) && ::unlink(path.constData()) == 0)
+        if (lock == LockTry::Held && DescriptorNamedBy(fd, named) && DiskUnlink(path.constData()) == 0)
             ++removed;
         ::close(fd);
         if (lock == LockTry::Busy && live)
@@ -339,7 +340,7 @@ bool SafeOutput::Write(const char* data, qint64 size)
     if (!m_bUnbounded && m_File.pos() + size > m_nPlanned)
         return Fail(Failure::Write, QStringLiteral("a write passes the planned length"));
     errno = 0;
-    if (size > 0 && m_File.write(data, size) != size) {
+    if (size > 0 && DiskWrite(m_File, data, size) != size) {
         // A short write leaves QFile without a reason: the system's is kept.
         const int why = errno;
         return Fail(Failure::Write, why != 0 ? SystemErrorText(why) : m_File.errorString());
@@ -392,7 +393,7 @@ bool SafeOutput::Close(bool sync)
 bool SafeOutput::RenameIntoPlace()
 {
     if (m_eReplace == Replace::Existing)
-        return ::rename(QFile::encodeName(m_czTempPath).constData(), QFile::encodeName(m_czFinalPath).constData()) == 0;
+        return DiskRename(QFile::encodeName(m_czTempPath).constData(), QFile::encodeName(m_czFinalPath).constData()) == 0;
     return RenameNoReplace(m_czTempPath, m_czFinalPath);
 }
 
@@ -404,7 +405,7 @@ bool SafeOutput::Commit()
         return false;
     if (m_bSync) {
         // By path: a metadata pass may have written the file after Close().
-        const int fd = ::open(QFile::encodeName(m_czTempPath).constData(), O_RDONLY | O_CLOEXEC);
+        const int fd = DiskOpen(QFile::encodeName(m_czTempPath).constData(), O_RDONLY | O_CLOEXEC);
         const int error = fd < 0 ? errno : SyncFiles({fd});
         if (fd >= 0)
             ::close(fd);
