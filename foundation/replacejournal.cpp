@@ -346,10 +346,10 @@ bool ReplaceJournal::Write(const QStringList& paths, const QByteArray& text)
     return true;
 }
 
-void ReplaceJournal::MarkRollBack()
+bool ReplaceJournal::MarkRollBack()
 {
     if (m_ltRecords.empty() || m_bBack)
-        return;
+        return m_bMarkedBack;
     m_bBack = true;
     const QByteArray line = kBack + '\n';
     QVector<int> descriptors;
@@ -361,7 +361,8 @@ void ReplaceJournal::MarkRollBack()
     // Not on the disk when the sync fails: a reader after a power cut then
     // finds no "back" line, and finishes only when every new file is still
     // there (see CanFinish), else takes everything back; either is whole.
-    SyncFiles(descriptors);
+    m_bMarkedBack = descriptors.size() == int(m_ltRecords.size()) && SyncFiles(descriptors) == 0;
+    return m_bMarkedBack;
 }
 
 int ReplaceJournal::End(bool sync)

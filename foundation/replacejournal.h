@@ -57,8 +57,10 @@ public:
     // the others, which go when any one of them is settled. False
     // (ErrorText) as Begin.
     bool BeginRenames(const QStringList& paths, const std::vector<tyReplaceEntry>& renames);
-    // From here on a later reader takes everything back.
-    void MarkRollBack();
+    // From here on a later reader takes everything back. False when that
+    // could not be written: a reader then finishes the step when every new
+    // file is still there, and takes it back otherwise.
+    bool MarkRollBack();
     // Removes the record: the step is over. 0, or the system's error number
     // of a record that stays (ESTALE: its name no longer holds this writer's
     // record; see recordfiles.h), or of a removal not synced.
@@ -74,6 +76,7 @@ private:
     };
     std::vector<tyHeldRecord> m_ltRecords;
     bool m_bBack = false;
+    bool m_bMarkedBack = false;   // the "back" line reached the disk in every copy
     QString m_czJob = QStringLiteral("renames");   // see Begin
     QByteArray m_Head;   // the records' first lines, this writer's token among them
     QString m_czError;

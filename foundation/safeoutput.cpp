@@ -445,7 +445,7 @@ void SafeOutput::Discard()
         m_File.close();
     // Removed before the lock goes, so no sweep meets a half-removed file.
     if (!m_czTempPath.isEmpty())
-        QFile::remove(m_czTempPath);
+        DiskUnlink(QFile::encodeName(m_czTempPath).constData());   // one that stays is swept once its lock goes
     m_czTempPath.clear();
     ReleaseLock();
 }

@@ -297,14 +297,19 @@ bool OutputSet::CommitAll(bool sync)
         }
         return true;
     }
-    journal.MarkRollBack();
+    const bool marked = journal.MarkRollBack();
     const QStringList kept = TakeBackAll(asides, m_Outputs, done);
     DiscardAll();
     if (!kept.isEmpty()) {
         // A roll-back that failed keeps its record: the next load of the
-        // take finishes it (see SettleReplacement).
-        m_czError += QStringLiteral("; not all files could be put back (%1): they return to their names when the "
-                                    "take is next opened")
+        // take finishes it (see SettleReplacement). A record not marked for
+        // it (the card failed before that too) is finished where every new
+        // file is still there.
+        m_czError += (marked ? QStringLiteral("; not all files could be put back (%1): they return to their names "
+                                              "when the take is next opened")
+                             : QStringLiteral("; not all files could be put back (%1): the take is made whole, as it "
+                                              "was before the %2 or after it, when it is next opened")
+                                   .arg(QStringLiteral("%1"), m_czJob))
                          .arg(kept.join(QStringLiteral(", ")));
         return false;
     }

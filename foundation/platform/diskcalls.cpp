@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <mutex>
 #include <sys/file.h>
 #include <unistd.h>

@@ -1,0 +1,70 @@
+#include "tests/support/diskfaultwalk.h"
+
+#include <QDir>
+
+namespace fixture {
+
+QVector<QPair<QString, tyDiskFaultPlan>> DiskFaultPlans()
+{
+    tyDiskFaultPlan io;
+    tyDiskFaultPlan full;
+    full.nError = ENOSPC;
+    // A FAT card on a FUSE volume: no hard links, no rename flags.
+    tyDiskFaultPlan fat;
+    fat.bNoLinks = fat.bNoRenameFlags = true;
+    // Pulled: every call from the failed one on fails, the undo's too.
+    tyDiskFaultPlan pulled = fat;
+    pulled.bPersistent = true;
+    return {{QStringLiteral("EIO"), io},
+            {QStringLiteral("ENOSPC"), full},
+            {QStringLiteral("EIO on a FAT card"), fat},
+            {QStringLiteral("FAT card pulled"), pulled}};
+}
+
+QStringList HiddenLeftovers(const QString& folder)
+{
+    return QDir(folder).entryList({QStringLiteral(".*.aside-*"), QStringLiteral(".*.nalvo-commit"),
+                                   QStringLiteral(".*.nalvo-save*"), QStringLiteral(".*.nalvo-part-*")},
+                                  QDir::Files | QDir::Hidden | QDir::System);
+}
+
+tyFaultWalk WalkDiskFaults(const tyFaultWalkJob& job, tyDiskFaultPlan plan, int mostRuns)
+{
+    tyFaultWalk walk;
+    for (int n = 1; n <= mostRuns; ++n) {
+        if (!job.begin()) {
+            walk.lczFaults << QStringLiteral("run %1: the media could not be made").arg(n);
+            break;
+        }
+        plan.nNth = n;
+        DiskFaults::Arm(plan);
+        const bool done = job.run();
+        const int failed = DiskFaults::Failed();
+        const int calls = DiskFaults::Calls();
+        DiskFaults::Disarm();
+        ++walk.nRuns;
+        walk.nFailedRuns += done ? 0 : 1;
+        job.load();
+        QStringList found;
+        for (const QString& folder : job.folders) {
+            const QStringList left = HiddenLeftovers(folder);
+            if (!left.isEmpty())
+                found << QStringLiteral("left in %1: %2").arg(folder, left.join(QLatin1Char(' ')));
+        }
+        const QString wrong = job.check(done, plan.bPersistent);
+        if (!wrong.isEmpty())
+            found << wrong;
+        if (!found.isEmpty())
+            walk.lczFaults << QStringLiteral("run %1 (%2): %3")
+                                  .arg(n)
+                                  .arg(done ? QStringLiteral("told done") : QStringLiteral("told not done"),
+                                       found.join(QStringLiteral("; ")));
+        if (failed == 0) {
+            walk.nCalls = calls;
+            break;
+        }
+    }
+    return walk;
+}
+
+}  // namespace fixture
