@@ -499,22 +499,20 @@ void TestImport::WalkImport(const QString& planName)
     int told = 0;
     tyFaultWalkJob job;
     job.folders = QStringList{m_czOut};
-    job.begin = [&] {
-        if (!RemoveTree(m_czOut) || !QDir().mkpath(m_czOut) || !RemoveTree(m_czIn) || !QDir().mkpath(m_czIn))
-            return false;
-        ForeignSpec spec;
-        spec.frames = 300;
-        members.clear();
-        const char* roots[] = {"REC", "SET"};
-        for (int set = 0; set < 2; ++set) {
-            const QStringList files = WriteForeignMonoFamily(m_czIn, roots[set], 2, roots[set], spec);
-            for (int k = 0; k < files.size(); ++k) {
-                const QString take = QString("7T004%1").arg(2 + set);
-                members.append({files.at(k), QString("%1/%2_%3.WAV").arg(m_czOut, take).arg(k + 1), take, k, false});
-            }
+    ForeignSpec spec;
+    spec.frames = 300;
+    const char* roots[] = {"REC", "SET"};
+    for (int set = 0; set < 2; ++set) {
+        const QStringList files = WriteForeignMonoFamily(m_czIn, roots[set], 2, roots[set], spec);
+        for (int k = 0; k < files.size(); ++k) {
+            const QString take = QString("7T004%1").arg(2 + set);
+            members.append({files.at(k), QString("%1/%2_%3.WAV").arg(m_czOut, take).arg(k + 1), take, k, false});
         }
+    }
+    QCOMPARE(members.size(), 4);
+    job.begin = [&] {
         told = m_pMessages->count();
-        return members.size() == 4;
+        return RemoveTree(m_czOut) && QDir().mkpath(m_czOut);
     };
     job.run = [&] {
         bool all = true;
