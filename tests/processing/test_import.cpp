@@ -488,7 +488,6 @@ void TestImport::refusalsLeaveNothing()
 // else, once its take is loaded again, no file of it and a message.
 void TestImport::WalkImport(const QString& planName)
 {
-    SetDiskSyncFunction([](const QVector<int>&) { return true; });
     m_bSync = true;
     struct Member {
         QString source, output, take;
@@ -540,11 +539,7 @@ void TestImport::WalkImport(const QString& planName)
         }
         return m_pMessages->count() - told < failed ? QString("not told") : QString();
     };
-    tyDiskFaultPlan plan;
-    for (const auto& named : DiskFaultPlans())
-        plan = named.first == planName ? named.second : plan;
-    const tyFaultWalk walk = WalkDiskFaults(job, plan);
-    qInfo("%d calls walked, %d runs told not done", walk.nCalls, walk.nFailedRuns);
+    const tyFaultWalk walk = WalkDiskFaults(job, planName);
     QVERIFY2(walk.lczFaults.isEmpty(), qPrintable(walk.lczFaults.join('\n')));
     QVERIFY(walk.nCalls > 0);
 }

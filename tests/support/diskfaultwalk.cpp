@@ -1,6 +1,9 @@
 #include "tests/support/diskfaultwalk.h"
 
+#include "foundation/platform/diskprobes.h"
+
 #include <QDir>
+#include <QtGlobal>
 
 namespace fixture {
 
@@ -64,6 +67,18 @@ tyFaultWalk WalkDiskFaults(const tyFaultWalkJob& job, tyDiskFaultPlan plan, int 
             break;
         }
     }
+    return walk;
+}
+
+tyFaultWalk WalkDiskFaults(const tyFaultWalkJob& job, const QString& planName)
+{
+    tyDiskFaultPlan plan;
+    for (const auto& named : DiskFaultPlans())
+        plan = named.first == planName ? named.second : plan;
+    SetDiskSyncFunction([](const QVector<int>&) { return true; });
+    const tyFaultWalk walk = WalkDiskFaults(job, plan);
+    SetDiskSyncFunction(DiskSyncFunction());
+    qInfo("%s: %d calls walked, %d runs told not done", qPrintable(planName), walk.nCalls, walk.nFailedRuns);
     return walk;
 }
 

@@ -38,6 +38,10 @@ struct tyFaultWalk {
 QVector<QPair<QString, tyDiskFaultPlan>> DiskFaultPlans();
 
 tyFaultWalk WalkDiskFaults(const tyFaultWalkJob& job, tyDiskFaultPlan plan, int mostRuns = 2000);
+// The same with the plan of DiskFaultPlans() of that name; the syncs are
+// a stand-in's meanwhile (its files still count as calls), and the counts
+// go to the test's log.
+tyFaultWalk WalkDiskFaults(const tyFaultWalkJob& job, const QString& planName);
 
 // The hidden files of a write that no load may leave in folder: kept
 // originals, replacement and save records, temporaries.
