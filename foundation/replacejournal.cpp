@@ -314,10 +314,8 @@ bool ReplaceJournal::Write(const QStringList& paths, const QByteArray& text)
 {
     for (const QString& path : paths) {
         const int fd = CreateRecord(path, m_czJob, &m_czError);
-        if (fd < 0) {
-            End(false);
-            return false;
-        }
+        if (fd < 0)
+            return Abandon();
         m_ltRecords.push_back({path, fd});
     }
     // A volume without locks leaves the record unlocked: its age tells
@@ -340,10 +338,24 @@ bool ReplaceJournal::Write(const QStringList& paths, const QByteArray& text)
         ::close(folder);
     if (why != 0) {
         m_czError = QStringLiteral("the record of the %1 cannot be written: %2").arg(m_czJob, SystemErrorText(why));
-        End(false);
-        return false;
+        return Abandon();
     }
     return true;
+}
+
+bool ReplaceJournal::Abandon()
+{
+    // A record that cannot be removed names every file as it stands, its
+    // complete ones included: the next load settles it, and may finish
+    // the step where every new file is still there.
+    if (End(false) != 0)
+        m_czError += QStringLiteral(". ") + StaysText(m_czJob);
+    return false;
+}
+
+QString ReplaceJournal::StaysText(const QString& job)
+{
+    return QStringLiteral("The record of the %1 stays: the next load of the take finishes or undoes it.").arg(job);
 }
 
 bool ReplaceJournal::MarkRollBack()

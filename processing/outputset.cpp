@@ -313,8 +313,10 @@ bool OutputSet::CommitAll(bool sync)
                          .arg(kept.join(QStringLiteral(", ")));
         return false;
     }
-    // Dropped: a record that stays names the files as they are now, all
-    // taken back; its next reader only removes it.
-    journal.End(sync);
+    // A record that stays, marked, names the files as they are now, all
+    // taken back: its next reader only removes it. Unmarked, it is
+    // finished where every new file is still there (none could be removed).
+    if (journal.End(sync) != 0 && !marked)
+        m_czError += QStringLiteral(". ") + ReplaceJournal::StaysText(m_czJob);
     return false;
 }

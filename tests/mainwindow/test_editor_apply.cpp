@@ -806,9 +806,10 @@ private slots:
             };
             if (done)
                 return under(to) ? QString() : QString("not renamed");
-            if (!error.contains("Every file keeps its old name.") && !error.contains("could not get their old names back"))
+            if (!error.contains("Every file keeps its old name.") && !error.contains("could not get their old names back")
+                && !error.contains(" next "))
                 return "not told: " + error;
-            return under(from) || (mayBeDone && under(to))
+            return under(from) || (mayBeDone && under(to) && error.contains(" next "))
                        ? QString()
                        : "mixed: " + QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).join(", ");
         };
