@@ -216,6 +216,10 @@ Replacement SettleRenames(const tyRecord& record)
         const QString& to = forward ? e.czFinal : e.czTemporary;
         if (Exists(from) && (!Exists(to) || IsHeldName(to)))
             ok = Move(from, to) && ok;
+        // Taken back: the empty holder a failed move left at the new name
+        // (see RenameNoReplace) goes.
+        else if (!forward && Exists(e.czTemporary) && !IsHeldName(e.czTemporary) && IsHeldName(e.czFinal))
+            ok = Unlink(e.czFinal) && ok;
     }
     return !ok ? Replacement::Failed : forward ? Replacement::Finished : Replacement::TakenBack;
 }

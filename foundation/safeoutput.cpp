@@ -450,6 +450,14 @@ void SafeOutput::Discard()
     ReleaseLock();
 }
 
+void SafeOutput::LeaveToRecord()
+{
+    if (m_bCommitted)
+        return;
+    m_czTempPath.clear();
+    ReleaseLock();
+}
+
 // ---- Sweeps as folders are visited ---------------------------------------------------
 
 FolderSweep::FolderSweep(const QString& folder)

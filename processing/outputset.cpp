@@ -75,8 +75,11 @@ bool Remove(const QString& path)
 // only a second name of the file still there.
 bool TakeBack(const tyAside& aside, bool committed)
 {
+    // Nothing was replaced: the name holds the new file, or the empty
+    // holder a rename without links left when it failed (see
+    // RenameNoReplace).
     if (aside.czAside.isEmpty())
-        return !committed || Remove(aside.czFinal);
+        return (!committed && !IsHeldName(aside.czFinal)) || Remove(aside.czFinal);
     if (!committed && aside.bLinked)
         return Remove(aside.czAside);
     return Restore(aside);
@@ -297,26 +300,28 @@ bool OutputSet::CommitAll(bool sync)
         }
         return true;
     }
-    const bool marked = journal.MarkRollBack();
+    if (!journal.MarkRollBack()) {
+        // A record that cannot say the set is taken back is finished at the
+        // next load (every new file is still there or in place): a roll-back
+        // now could leave some files old and some new for it. Nothing moves;
+        // the outputs that did not take their names stay for it.
+        for (auto& output : m_Outputs)
+            output->LeaveToRecord();
+        m_czError += QStringLiteral(". ") + ReplaceJournal::StaysText(m_czJob);
+        return false;
+    }
     const QStringList kept = TakeBackAll(asides, m_Outputs, done);
     DiscardAll();
     if (!kept.isEmpty()) {
         // A roll-back that failed keeps its record: the next load of the
-        // take finishes it (see SettleReplacement). A record not marked for
-        // it (the card failed before that too) is finished where every new
-        // file is still there.
-        m_czError += (marked ? QStringLiteral("; not all files could be put back (%1): they return to their names "
-                                              "when the take is next opened")
-                             : QStringLiteral("; not all files could be put back (%1): the take is made whole, as it "
-                                              "was before the %2 or after it, when it is next opened")
-                                   .arg(QStringLiteral("%1"), m_czJob))
+        // take finishes it (see SettleReplacement).
+        m_czError += QStringLiteral("; not all files could be put back (%1): they return to their names when the "
+                                    "take is next opened")
                          .arg(kept.join(QStringLiteral(", ")));
         return false;
     }
-    // A record that stays, marked, names the files as they are now, all
-    // taken back: its next reader only removes it. Unmarked, it is
-    // finished where every new file is still there (none could be removed).
-    if (journal.End(sync) != 0 && !marked)
-        m_czError += QStringLiteral(". ") + ReplaceJournal::StaysText(m_czJob);
+    // Dropped: a record that stays names the files as they are now, all
+    // taken back, and marked so; its next reader only removes it.
+    journal.End(sync);
     return false;
 }

@@ -7,6 +7,7 @@
 #include "foundation/messageloging.h"
 #include "foundation/naming.h"
 #include "foundation/recordfiles.h"
+#include "foundation/platform/diskcalls.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/replacejournal.h"
 #include "soundfile/soundfile.h"
@@ -165,6 +166,10 @@ TakeRename::Result TakeRename::Execute()
     // Recorded first, so a process killed while it takes them back has the
     // next load take back the rest instead of finishing.
     const bool marked = record.MarkRollBack();
+    // The empty holder a failed move may have left at its new name (see
+    // RenameNoReplace); one that stays keeps the record, which removes it.
+    const bool held = moved < m_ltMoves.size() && IsHeldName(m_ltMoves.at(moved).second)
+                      && DiskUnlink(QFile::encodeName(m_ltMoves.at(moved).second).constData()) != 0;
     QStringList stranded;
     for (int i = moved - 1; i >= 0; --i) {
         const auto& move = m_ltMoves.at(i);
@@ -175,7 +180,7 @@ TakeRename::Result TakeRename::Execute()
     // Otherwise the record, marked, stays: the next load of either name
     // puts back what it can. One not marked (the card failed before that
     // too) moves every file to its new name at the next load.
-    const bool ended = stranded.isEmpty() && SyncFolder(folder) == 0 && record.End(true) == 0;
+    const bool ended = !held && stranded.isEmpty() && SyncFolder(folder) == 0 && record.End(true) == 0;
     if (stranded.isEmpty() && (ended || marked)) {
         m_czError += QStringLiteral("\nEvery file keeps its old name.");
         return Result::Failed;

@@ -30,7 +30,7 @@ int Fault(DiskCall kind, bool refused = false, int refusal = 0)
     if (g_Plan.nNth <= 0 || (g_Plan.eKind != DiskCall::Any && g_Plan.eKind != kind))
         return 0;
     const int call = ++g_nCalls;
-    if (call == g_Plan.nNth || (g_Plan.bPersistent && call > g_Plan.nNth)) {
+    if (call >= g_Plan.nNth && (g_Plan.bPersistent || call < g_Plan.nNth + g_Plan.nCount)) {
         ++g_nFailed;
         return g_Plan.nError;
     }

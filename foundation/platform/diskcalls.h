@@ -60,6 +60,7 @@ struct tyDiskFaultPlan {
     DiskCall eKind = DiskCall::Any;   // the calls counted
     int nNth = 0;                     // the first to fail, from 1; 0: none
     int nError = EIO;
+    int nCount = 1;                   // how many counted calls from the Nth on fail
     bool bPersistent = false;         // every counted call from the Nth on fails (a pulled card)
     // How the volume answers throughout, as a FAT card or a FUSE volume
     // does: link refused with EPERM, renameat2's flags with EINVAL.

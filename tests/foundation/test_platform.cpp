@@ -217,6 +217,12 @@ void TestPlatform::diskCallsFailAsPlanned()
     QCOMPARE(DiskWrite(fd, "y", 1), ssize_t(-1));
     QCOMPARE(DiskWrite(fd, "z", 1), ssize_t(-1));
     QCOMPARE(DiskFaults::Failed(), 2);
+    plan.bPersistent = false;
+    plan.nCount = 2;
+    DiskFaults::Arm(plan);
+    QCOMPARE(DiskWrite(fd, "x", 1), ssize_t(1));
+    QCOMPARE(DiskWrite(fd, "y", 1) + DiskWrite(fd, "z", 1), ssize_t(-2));
+    QCOMPARE(DiskWrite(fd, "x", 1), ssize_t(1));
     ::close(fd);
     tyDiskFaultPlan fat;
     fat.bNoLinks = fat.bNoRenameFlags = true;

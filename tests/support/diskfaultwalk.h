@@ -19,8 +19,8 @@ struct tyFaultWalkJob {
     std::function<bool()> run;              // the job: true when it told the user it was done
     std::function<void()> load;             // the next load of what the job wrote, every call the system's
     // Empty when the files are as the job's answer says: done, or as
-    // before. mayBeDone: a card that fails for good (bPersistent) may have
-    // taken the job's record whole before it failed, and the next load
+    // before. mayBeDone: a card that fails for more than one call may have
+    // taken the job's record whole and refused the undo, and the next load
     // then finishes the job it told as not done; the job is whole either way.
     std::function<QString(bool done, bool mayBeDone)> check;
     QStringList folders;                    // where no hidden file may stay after the next load
