@@ -3,6 +3,7 @@
 #include "fileprocess/qfilecopierthread.h"
 #include "foundation/fileutil.h"
 #include "foundation/messageloging.h"
+#include "foundation/platform/diskcalls.h"
 #include "foundation/qpath.h"
 #include "foundation/replacejournal.h"
 #include "foundation/safeoutput.h"
@@ -51,7 +52,7 @@ bool ReplaceWithLink(const QString& target, const QString& destination)
                          + QString::number(QRandomGenerator::global()->generate() & 0xFFFFFF, 16);
     if (!QFile::link(target, temp))
         return false;
-    if (::rename(QFile::encodeName(temp).constData(), QFile::encodeName(destination).constData()) != 0) {
+    if (DiskRename(QFile::encodeName(temp).constData(), QFile::encodeName(destination).constData()) != 0) {
         QFile::remove(temp);
         return false;
     }
@@ -534,7 +535,7 @@ bool QFileCopierThread::copyFile(const Request& request, QFileCopier::Error* err
         }
         qint64 n;
         if (kernelCopy) {
-            n = ::copy_file_range(source.handle(), nullptr, out.Handle(), nullptr, size_t(kKernelSlice), 0);
+            n = DiskCopyFileRange(source.handle(), nullptr, out.Handle(), nullptr, size_t(kKernelSlice), 0);
             if (n < 0 && done == 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
                 kernelCopy = false;
                 continue;
@@ -606,7 +607,7 @@ bool QFileCopierThread::move(const Request& request, QFileCopier::Error* error)
         if (shouldOverwrite(request) && Exists(request.destination)) {
             // rename(2) replaces a file atomically; a folder is never replaced by a file.
             moved = !(dest.isDir() && !QFileInfo(request.source).isDir())
-                    && ::rename(QFile::encodeName(request.source).constData(),
+                    && DiskRename(QFile::encodeName(request.source).constData(),
                                 QFile::encodeName(request.destination).constData()) == 0;
         } else {
             moved = QFile::rename(request.source, request.destination)

@@ -1,6 +1,7 @@
 #include "foundation/fileutil.h"
 
 #include "foundation/messageloging.h"
+#include "foundation/platform/diskcalls.h"
 #include "foundation/platform/diskprobes.h"
 
 #include <QCoreApplication>
@@ -66,27 +67,27 @@ bool RenameNoReplace(const QString& fromPath, const QString& toPath)
 #ifdef __linux__
     // A file system without the atomic form (EINVAL) gets the hard-link
     // form, then the held name.
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+    if (DiskRenameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
         return true;
     if (errno != EINVAL && errno != ENOSYS)
         return false;
 #endif
-    if (::link(from.constData(), to.constData()) == 0) {
-        ::unlink(from.constData());   // a leftover second name holds the same bytes
+    if (DiskLink(from.constData(), to.constData()) == 0) {
+        DiskUnlink(from.constData());   // a leftover second name holds the same bytes
         return true;
     }
     if (errno == EEXIST)
         return false;
     // The empty file holds the name, so the plain rename replaces only that
     // one, never a file another program made meanwhile.
-    const int hold = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int hold = DiskOpen(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (hold < 0)
         return false;
     ::close(hold);
-    if (::rename(from.constData(), to.constData()) == 0)
+    if (DiskRename(from.constData(), to.constData()) == 0)
         return true;
     const int why = errno;
-    ::unlink(to.constData());
+    DiskUnlink(to.constData());
     errno = why;
     return false;
 }

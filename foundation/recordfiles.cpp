@@ -1,6 +1,7 @@
 #include "foundation/recordfiles.h"
 
 #include "foundation/folderlock.h"
+#include "foundation/platform/diskcalls.h"
 #include "foundation/platform/filelocks.h"
 
 #include <QFile>
@@ -43,7 +44,7 @@ int CreateRecordFile(const std::function<QString(int attempt)>& nameFor, RecordL
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
         *made = nameFor(attempt);
         const QByteArray name = QFile::encodeName(*made);
-        const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode_t(mode));
+        const int fd = DiskOpen(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode_t(mode));
         if (fd < 0) {
             if (errno != EEXIST) {
                 *error = errno;
@@ -147,7 +148,7 @@ int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole,
     int error = 0;
     switch (RecordNameIsOwn(path, begins, whole, descriptor, &error)) {
     case RecordName::Own:
-        return ::unlink(QFile::encodeName(path).constData()) == 0 ? 0 : errno;
+        return DiskUnlink(QFile::encodeName(path).constData()) == 0 ? 0 : errno;
     case RecordName::Other:
     case RecordName::Gone:
         return ESTALE;
@@ -210,7 +211,7 @@ ClockProbe RemoveLeftClockProbe(const QString& folder, const QString& name)
     // Its writer removes it at once: one that stood past the rule was
     // left by a kill. The name must still be the file judged.
     const bool left = ShareClockAge(fd, folder) >= kRecordLiveSeconds && DescriptorNamedBy(fd, path);
-    const bool removed = left && ::unlink(encoded.constData()) == 0;
+    const bool removed = left && DiskUnlink(encoded.constData()) == 0;
     ::close(fd);
     return removed ? ClockProbe::Removed : ClockProbe::Kept;
 }

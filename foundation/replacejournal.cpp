@@ -3,6 +3,7 @@
 #include "foundation/fileutil.h"
 #include "foundation/messageloging.h"
 #include "foundation/folderlock.h"
+#include "foundation/platform/diskcalls.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/platform/filelocks.h"
 #include "foundation/recordfiles.h"
@@ -125,10 +126,10 @@ bool SameFile(const QString& a, const QString& b)
 
 bool Rename(const QString& from, const QString& to)
 {
-    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+    return DiskRename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
 
-bool Unlink(const QString& path) { return ::unlink(QFile::encodeName(path).constData()) == 0 || errno == ENOENT; }
+bool Unlink(const QString& path) { return DiskUnlink(QFile::encodeName(path).constData()) == 0 || errno == ENOENT; }
 
 // The names made or removed beside the record on the disk.
 bool SyncRecordFolder(const QString& journalPath) { return SyncFolder(QFileInfo(journalPath).absolutePath()) == 0; }
@@ -158,13 +159,15 @@ bool Finish(const tyRecord& record)
     }
     if (!ok)
         return false;
+    // A kept file that stays keeps the record: finished again, it is
+    // removed then, and never stays under a name nothing lists.
     for (const tyReplaceEntry& e : record.entries) {
         if (!e.czAside.isEmpty())
-            Unlink(e.czAside);
+            ok = Unlink(e.czAside) && ok;
     }
     for (const QString& path : record.retired)
-        Unlink(path);
-    return true;
+        ok = Unlink(path) && ok;
+    return ok;
 }
 
 bool TakeBack(const tyRecord& record)
@@ -188,7 +191,7 @@ bool TakeBack(const tyRecord& record)
                 ok = Unlink(e.czFinal) && ok;
         }
         if (temporary)
-            Unlink(e.czTemporary);
+            ok = Unlink(e.czTemporary) && ok;
     }
     return ok;
 }
@@ -215,6 +218,10 @@ Replacement SettleRenames(const tyRecord& record)
         const QString& to = forward ? e.czFinal : e.czTemporary;
         if (Exists(from) && (!Exists(to) || IsHeldName(to)))
             ok = Move(from, to) && ok;
+        // Taken back: the empty holder a failed move left at the new name
+        // (see RenameNoReplace) goes.
+        else if (!forward && Exists(e.czTemporary) && !IsHeldName(e.czTemporary) && IsHeldName(e.czFinal))
+            ok = Unlink(e.czFinal) && ok;
     }
     return !ok ? Replacement::Failed : forward ? Replacement::Finished : Replacement::TakenBack;
 }
@@ -254,7 +261,7 @@ int CreateRecord(const QString& path, const QString& job, QString* error)
     if (fd >= 0)
         return fd;
     if (left == Replacement::Failed)
-        *error = QStringLiteral("an interrupted write of this take could not be settled");
+        *error = SettleFailureText(left);
     else if (why == EBUSY)
         *error = RecordTexts::WriteInProgress();
     else
@@ -313,10 +320,8 @@ bool ReplaceJournal::Write(const QStringList& paths, const QByteArray& text)
 {
     for (const QString& path : paths) {
         const int fd = CreateRecord(path, m_czJob, &m_czError);
-        if (fd < 0) {
-            End(false);
-            return false;
-        }
+        if (fd < 0)
+            return Abandon();
         m_ltRecords.push_back({path, fd});
     }
     // A volume without locks leaves the record unlocked: its age tells
@@ -325,11 +330,11 @@ bool ReplaceJournal::Write(const QStringList& paths, const QByteArray& text)
     QVector<int> descriptors;
     int why = 0;
     for (const tyHeldRecord& record : m_ltRecords) {
-        if (::write(record.nFd, text.constData(), size_t(text.size())) != text.size())
+        if (DiskWrite(record.nFd, text.constData(), size_t(text.size())) != text.size())
             why = errno == 0 ? EIO : errno;
         descriptors << record.nFd;
     }
-    const int folder = ::open(QFile::encodeName(QFileInfo(paths.first()).absolutePath()).constData(),
+    const int folder = DiskOpen(QFile::encodeName(QFileInfo(paths.first()).absolutePath()).constData(),
                               O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0)
         descriptors << folder;
@@ -339,28 +344,43 @@ bool ReplaceJournal::Write(const QStringList& paths, const QByteArray& text)
         ::close(folder);
     if (why != 0) {
         m_czError = QStringLiteral("the record of the %1 cannot be written: %2").arg(m_czJob, SystemErrorText(why));
-        End(false);
-        return false;
+        return Abandon();
     }
     return true;
 }
 
-void ReplaceJournal::MarkRollBack()
+bool ReplaceJournal::Abandon()
+{
+    // A record that cannot be removed names every file as it stands, its
+    // complete ones included: the next load settles it, and may finish
+    // the step where every new file is still there.
+    if (End(false) != 0)
+        m_czError += QStringLiteral(". ") + StaysText(m_czJob);
+    return false;
+}
+
+QString ReplaceJournal::StaysText(const QString& job)
+{
+    return QStringLiteral("The record of the %1 stays: the next load of the take finishes or undoes it.").arg(job);
+}
+
+bool ReplaceJournal::MarkRollBack()
 {
     if (m_ltRecords.empty() || m_bBack)
-        return;
+        return m_bMarkedBack;
     m_bBack = true;
     const QByteArray line = kBack + '\n';
     QVector<int> descriptors;
     for (const tyHeldRecord& record : m_ltRecords) {
         if (::lseek(record.nFd, 0, SEEK_END) >= 0
-            && ::write(record.nFd, line.constData(), size_t(line.size())) == line.size())
+            && DiskWrite(record.nFd, line.constData(), size_t(line.size())) == line.size())
             descriptors << record.nFd;
     }
     // Not on the disk when the sync fails: a reader after a power cut then
     // finds no "back" line, and finishes only when every new file is still
     // there (see CanFinish), else takes everything back; either is whole.
-    SyncFiles(descriptors);
+    m_bMarkedBack = descriptors.size() == int(m_ltRecords.size()) && SyncFiles(descriptors) == 0;
+    return m_bMarkedBack;
 }
 
 int ReplaceJournal::End(bool sync)
@@ -386,7 +406,7 @@ int ReplaceJournal::End(bool sync)
         if (named != RecordName::Own) {
             ::close(record.nFd);
             why = named == RecordName::Unreadable && why != 0 ? why : ESTALE;
-        } else if (::ftruncate(record.nFd, 0) == 0) {
+        } else if (DiskFtruncate(record.nFd, 0) == 0) {
             ::close(record.nFd);
             why = Unlink(record.czPath) ? 0 : errno;
         } else {
@@ -515,12 +535,18 @@ Replacement SettleRecordUnder(const QString& journalPath, const QString& name)
     if (result != Replacement::Failed && !SyncRecordFolder(journalPath))
         result = Replacement::Failed;
     if (result != Replacement::Failed) {
-        // A copy or a removal that stays (or that a power cut brings back)
-        // names files already settled: settling it again changes nothing.
+        // A copy that stays (or that a power cut brings back) names files
+        // already settled: settling it again changes nothing, so the sync of
+        // the removals is not waited on. A record that cannot be removed is
+        // told as not settled: every writer of the take meets it first.
+        bool removed = true;
         for (const QString& twin : record.twins)
-            Unlink(twin);
-        Unlink(settled);
-        SyncRecordFolder(journalPath);
+            removed = Unlink(twin) && removed;
+        removed = Unlink(settled) && removed;
+        if (!removed)
+            result = Replacement::Failed;
+        else
+            SyncRecordFolder(journalPath);   // dropped, as said above
     }
     closeAll();
     return result;
@@ -553,6 +579,21 @@ Replacement SettleReplacementAlone(const QString& journalPath)
     if (!lock.Acquire(QFileInfo(journalPath).absolutePath() + QLatin1Char('/'), TakeFolderLock::Mode::Alone))
         return Replacement::Busy;
     return SettleReplacement(journalPath);
+}
+
+QString SettleFailureText(Replacement result)
+{
+    switch (result) {
+    case Replacement::Busy:
+        return RecordTexts::WriteInProgress();
+    case Replacement::Failed:
+        return QStringLiteral("an interrupted write of this take could not be settled");
+    case Replacement::None:
+    case Replacement::Finished:
+    case Replacement::TakenBack:
+        break;
+    }
+    return QString();
 }
 
 int SettleReplacementsIn(const QString& folder)

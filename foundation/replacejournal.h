@@ -57,16 +57,23 @@ public:
     // the others, which go when any one of them is settled. False
     // (ErrorText) as Begin.
     bool BeginRenames(const QStringList& paths, const std::vector<tyReplaceEntry>& renames);
-    // From here on a later reader takes everything back.
-    void MarkRollBack();
+    // From here on a later reader takes everything back. False when that
+    // could not be written: a reader then finishes the step when every new
+    // file is still there, and takes it back otherwise.
+    bool MarkRollBack();
     // Removes the record: the step is over. 0, or the system's error number
     // of a record that stays (ESTALE: its name no longer holds this writer's
     // record; see recordfiles.h), or of a removal not synced.
     int End(bool sync);
     QString ErrorText() const { return m_czError; }
+    // The sentence told after a failed step whose record could not be
+    // removed nor marked for taking back (job: as Begin's).
+    static QString StaysText(const QString& job);
 
 private:
     bool Write(const QStringList& paths, const QByteArray& text);
+    // Removes what Write made of the record; false.
+    bool Abandon();
 
     struct tyHeldRecord {
         QString czPath;
@@ -74,6 +81,7 @@ private:
     };
     std::vector<tyHeldRecord> m_ltRecords;
     bool m_bBack = false;
+    bool m_bMarkedBack = false;   // the "back" line reached the disk in every copy
     QString m_czJob = QStringLiteral("renames");   // see Begin
     QByteArray m_Head;   // the records' first lines, this writer's token among them
     QString m_czError;
@@ -97,6 +105,9 @@ QStringList SettledRenames(const QString& journalPath);
 // The same for a caller that holds no lock of the folder: the lock is
 // taken alone for the settling (Busy when another holder keeps it).
 Replacement SettleReplacementAlone(const QString& journalPath);
+// Why a settling left the take unsettled (Busy, Failed), for the user;
+// empty for any other result.
+QString SettleFailureText(Replacement result);
 
 // Settles every abandoned record in the folder and removes the temporary
 // links a killed link replacement left there. Returns how many records were

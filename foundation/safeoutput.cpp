@@ -2,6 +2,7 @@
 
 #include "foundation/fileutil.h"
 #include "foundation/folderlock.h"
+#include "foundation/platform/diskcalls.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/platform/filelocks.h"
 #include "foundation/platform/foldernames.h"
@@ -170,7 +171,7 @@ bool SafeOutput::CreateTemporary(const QString& stem)
         return false;
     }
     if (!m_File.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle)) {
-        ::unlink(QFile::encodeName(m_czTempPath).constData());
+        DiskUnlink(QFile::encodeName(m_czTempPath).constData());
         ::close(fd);
         errno = EIO;
         return false;
@@ -231,7 +232,7 @@ int RemoveAbandonedAmong(const QString& folder, const QStringList& names, QStrin
         // file locked (a writer may have renamed it into place meanwhile).
         if (lock == LockTry::Held && !LocksReachEveryWriter(fd))
             lock = LockTry::Unsupported;
-        if (lock == LockTry::Held && DescriptorNamedBy(fd, named) && ::unlink(path.constData()) == 0)
+        if (lock == LockTry::Held && DescriptorNamedBy(fd, named) && DiskUnlink(path.constData()) == 0)
             ++removed;
         ::close(fd);
         if (lock == LockTry::Busy && live)
@@ -349,7 +350,7 @@ bool SafeOutput::Write(const char* data, qint64 size)
     if (!m_bUnbounded && m_File.pos() + size > m_nPlanned)
         return Fail(Failure::Write, QStringLiteral("a write passes the planned length"));
     errno = 0;
-    if (size > 0 && m_File.write(data, size) != size) {
+    if (size > 0 && DiskWrite(m_File, data, size) != size) {
         // A short write leaves QFile without a reason: the system's is kept.
         const int why = errno;
         return Fail(Failure::Write, why != 0 ? SystemErrorText(why) : m_File.errorString());
@@ -402,7 +403,7 @@ bool SafeOutput::Close(bool sync)
 bool SafeOutput::RenameIntoPlace()
 {
     if (m_eReplace == Replace::Existing)
-        return ::rename(QFile::encodeName(m_czTempPath).constData(), QFile::encodeName(m_czFinalPath).constData()) == 0;
+        return DiskRename(QFile::encodeName(m_czTempPath).constData(), QFile::encodeName(m_czFinalPath).constData()) == 0;
     return RenameNoReplace(m_czTempPath, m_czFinalPath);
 }
 
@@ -414,7 +415,7 @@ bool SafeOutput::Commit()
         return false;
     if (m_bSync) {
         // By path: a metadata pass may have written the file after Close().
-        const int fd = ::open(QFile::encodeName(m_czTempPath).constData(), O_RDONLY | O_CLOEXEC);
+        const int fd = DiskOpen(QFile::encodeName(m_czTempPath).constData(), O_RDONLY | O_CLOEXEC);
         const int error = fd < 0 ? errno : SyncFiles({fd});
         if (fd >= 0)
             ::close(fd);
@@ -454,7 +455,15 @@ void SafeOutput::Discard()
         m_File.close();
     // Removed before the lock goes, so no sweep meets a half-removed file.
     if (!m_czTempPath.isEmpty())
-        QFile::remove(m_czTempPath);
+        DiskUnlink(QFile::encodeName(m_czTempPath).constData());   // one that stays is swept once its lock goes
+    m_czTempPath.clear();
+    ReleaseLock();
+}
+
+void SafeOutput::LeaveToRecord()
+{
+    if (m_bCommitted)
+        return;
     m_czTempPath.clear();
     ReleaseLock();
 }

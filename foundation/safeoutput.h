@@ -76,6 +76,9 @@ public:
     bool Commit();
     // Removes the temporary file; the final name is not touched.
     void Discard();
+    // Closes the temporary file and lets its lock go, leaving it where it
+    // is: a record that names it settles it (see ReplaceJournal).
+    void LeaveToRecord();
 
     // Removes the temporary files in folder whose writer is gone (their
     // lock is free); a live writer's are kept. Returns how many went.

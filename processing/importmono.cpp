@@ -439,8 +439,12 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
     QStringList names;
     for (int c = 0; c < channels; ++c)
         names << QDir::cleanPath(folder + QLatin1Char('/') + takeId + SuffixOf(import, c) + QStringLiteral(".WAV"));
-    if (!names.isEmpty())
-        SettleReplacementAlone(ReplaceJournal::PathFor(names.first()));
+    const QString unsettled =
+        names.isEmpty() ? QString() : SettleFailureText(SettleReplacementAlone(ReplaceJournal::PathFor(names.first())));
+    if (!unsettled.isEmpty()) {
+        Report(kTitle, QStringLiteral("Unable to read/write files!\n%1").arg(unsettled));
+        return false;
+    }
     for (const QString& name : names) {
         if (QFileInfo::exists(name) || QFileInfo(name).isSymLink()) {
             Report(kTitle, QStringLiteral("Unable to create new file\ntarget file name ID\n%1 already existe !").arg(takeId));

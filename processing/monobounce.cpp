@@ -424,8 +424,11 @@ bool QSoundMixer::RunMonoBounce(const tyMonoBouncePlan& plan)
             longest = qMax(longest, text.size());
         for (QString& text : renumberTexts)
             text += QString(longest - text.size(), QLatin1Char(' '));
-        if (!renumber.Rotate2(renamed, renumberTexts))
-            renumber.RotateRollback();
+        // Each file the undo cannot rename back is told by name there;
+        // here the family is told as renumbered in part.
+        if (!renumber.Rotate2(renamed, renumberTexts) && !renumber.RotateRollback())
+            Report(title, QStringLiteral("The renumbering of the tracks could be neither finished nor undone: the "
+                                         "files named before keep the names shown there."));
     }
     return finish(true);
 }

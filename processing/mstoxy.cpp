@@ -81,9 +81,8 @@ bool QSoundMixer::MStoXY(QString mPath, short mIndex, QString sPath, short sInde
     // A killed conversion may hold M only under its aside name; a killed
     // save may have left the pair half saved: X and Y are made from the
     // sources as they were before it.
-    SettleReplacementAlone(ReplaceJournal::PathFor(m.czPath));
-    QString why;
-    if (!RollBackSavesBeforeReplacingAlone({m.czPath, s.czPath}, &why)) {
+    QString why = SettleFailureText(SettleReplacementAlone(ReplaceJournal::PathFor(m.czPath)));
+    if (!why.isEmpty() || !RollBackSavesBeforeReplacingAlone({m.czPath, s.czPath}, &why)) {
         Report(kTitle, QStringLiteral("Unable to read/write files!\n%1").arg(why));
         return false;
     }

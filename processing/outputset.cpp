@@ -2,6 +2,7 @@
 
 #include "foundation/fileutil.h"
 #include "foundation/folderlock.h"
+#include "foundation/platform/diskcalls.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/replacejournal.h"
 #include "take/takesavejournal.h"
@@ -45,14 +46,14 @@ bool KeepAside(tyAside& aside)
 {
     const QByteArray from = QFile::encodeName(aside.czFinal);
     const QByteArray to = QFile::encodeName(aside.czAside);
-    if (::link(from.constData(), to.constData()) == 0) {
+    if (DiskLink(from.constData(), to.constData()) == 0) {
         aside.bLinked = true;
         return true;
     }
     // Volumes without hard links (FAT cards): the file moves aside, and
     // the record brings it back if the process dies before the new file
     // takes the name.
-    if (errno != EEXIST && !QFileInfo::exists(aside.czAside) && ::rename(from.constData(), to.constData()) == 0)
+    if (errno != EEXIST && !QFileInfo::exists(aside.czAside) && DiskRename(from.constData(), to.constData()) == 0)
         return true;
     aside.czAside.clear();
     return false;
@@ -61,7 +62,62 @@ bool KeepAside(tyAside& aside)
 // The kept file back under its name (over whatever holds it now).
 bool Restore(const tyAside& aside)
 {
-    return ::rename(QFile::encodeName(aside.czAside).constData(), QFile::encodeName(aside.czFinal).constData()) == 0;
+    return DiskRename(QFile::encodeName(aside.czAside).constData(), QFile::encodeName(aside.czFinal).constData()) == 0;
+}
+
+bool Remove(const QString& path)
+{
+    return DiskUnlink(QFile::encodeName(path).constData()) == 0 || errno == ENOENT;
+}
+
+// One output's final name as it was before the set began. committed: the
+// output took the name. A linked aside whose output never took the name is
+// only a second name of the file still there.
+bool TakeBack(const tyAside& aside, bool committed)
+{
+    // Nothing was replaced: the name holds the new file, or the empty
+    // holder a rename without links left when it failed (see
+    // RenameNoReplace).
+    if (aside.czAside.isEmpty())
+        return (!committed && !IsHeldName(aside.czFinal)) || Remove(aside.czFinal);
+    if (!committed && aside.bLinked)
+        return Remove(aside.czAside);
+    return Restore(aside);
+}
+
+// Removes the kept files and the retired ones once every output is in
+// place. False when one stays.
+bool RemoveKept(const std::vector<tyAside>& asides, const QStringList& retired)
+{
+    bool removed = true;
+    for (const tyAside& aside : asides) {
+        if (!aside.czAside.isEmpty()) {
+            removed = Remove(aside.czAside) && removed;
+            ReplaceStep();
+        }
+    }
+    for (const QString& path : retired)
+        removed = Remove(path) && removed;
+    return removed;
+}
+
+// Takes back the first begun outputs, newest first (the last of them, the
+// one that failed, may hold its name or not). What could not be put back,
+// for the user's message.
+QStringList TakeBackAll(const std::vector<tyAside>& asides, const std::vector<std::unique_ptr<SafeOutput>>& outputs,
+                        size_t begun)
+{
+    QStringList kept;
+    for (size_t i = begun; i-- > 0;) {
+        const tyAside& aside = asides[i];
+        if (!TakeBack(aside, outputs[i]->IsCommitted())) {
+            kept << (aside.czAside.isEmpty()
+                         ? QStringLiteral("the new %1").arg(aside.czFinal)
+                         : QStringLiteral("%1 is kept as %2").arg(aside.czFinal, aside.czAside));
+        }
+        ReplaceStep();
+    }
+    return kept;
 }
 
 }  // namespace
@@ -71,7 +127,9 @@ OutputSet::~OutputSet() { DiscardAll(); }
 SafeOutput& OutputSet::Add(const QString& finalPath, SafeOutput::Replace replace)
 {
     // What a killed run left of this take is settled before any file of the
-    // folder is written (or swept).
+    // folder is written (or swept). Its result is dropped: a record that
+    // stays is settled again when CommitAll writes its own, which refuses
+    // the commit when it cannot be.
     SettleReplacementAlone(ReplaceJournal::PathFor(finalPath));
     m_Outputs.push_back(std::make_unique<SafeOutput>(finalPath, replace));
     return *m_Outputs.back();
@@ -93,7 +151,7 @@ int OutputSet::SyncAll()
     QVector<int> descriptors;
     int error = 0;
     for (auto& output : m_Outputs) {
-        const int fd = ::open(QFile::encodeName(output->TemporaryPath()).constData(), O_RDONLY | O_CLOEXEC);
+        const int fd = DiskOpen(QFile::encodeName(output->TemporaryPath()).constData(), O_RDONLY | O_CLOEXEC);
         if (fd >= 0)
             descriptors << fd;
         else if (error == 0)
@@ -211,14 +269,9 @@ bool OutputSet::CommitAll(bool sync)
         }
         if (!output.Commit()) {
             m_czError = output.ErrorText();
-            journal.MarkRollBack();
-            // A file moved aside goes back at once; a linked one never left.
-            if (!aside.czAside.isEmpty()) {
-                if (aside.bLinked)
-                    QFile::remove(aside.czAside);
-                else
-                    Restore(aside);
-            }
+            // Taken back with the others below: the output may hold its
+            // name already (a folder sync after the rename failed).
+            ++done;
             ok = false;
             break;
         }
@@ -230,40 +283,45 @@ bool OutputSet::CommitAll(bool sync)
         ok = false;
     }
     if (ok) {
-        for (const tyAside& aside : asides) {
-            if (!aside.czAside.isEmpty()) {
-                QFile::remove(aside.czAside);
-                ReplaceStep();
-            }
-        }
-        for (const QString& path : m_Retired)
-            QFile::remove(path);
+        // A kept file or a retired one that cannot be removed keeps the
+        // record, which names every file in place: the next load removes
+        // them, and no file stays under a hidden name that nothing names.
+        const bool removed = RemoveKept(asides, m_Retired);
         m_Retired.clear();
         // A record that stays for another reason names files all in place:
         // its next reader finishes nothing more. One no longer this
         // writer's was settled by another program or computer that took
         // this write for an interrupted one (held up past the age rule on a
         // share without locks): what it left is not known here.
-        if (journal.End(sync) == ESTALE) {
+        if (removed && journal.End(sync) == ESTALE) {
             m_czError = QStringLiteral("another program or computer took this write for an interrupted one and "
                                        "settled it; check the files");
             return false;
         }
         return true;
     }
-    journal.MarkRollBack();
-    // Take back what took its name, newest first.
-    for (size_t i = done; i-- > 0;) {
-        if (!m_Outputs[i]->IsCommitted())
-            continue;
-        const tyAside& aside = asides[i];
-        if (aside.czAside.isEmpty())
-            QFile::remove(aside.czFinal);
-        else
-            Restore(aside);
-        ReplaceStep();
+    if (!journal.MarkRollBack()) {
+        // A record that cannot say the set is taken back is finished at the
+        // next load (every new file is still there or in place): a roll-back
+        // now could leave some files old and some new for it. Nothing moves;
+        // the outputs that did not take their names stay for it.
+        for (auto& output : m_Outputs)
+            output->LeaveToRecord();
+        m_czError += QStringLiteral(". ") + ReplaceJournal::StaysText(m_czJob);
+        return false;
     }
+    const QStringList kept = TakeBackAll(asides, m_Outputs, done);
     DiscardAll();
+    if (!kept.isEmpty()) {
+        // A roll-back that failed keeps its record: the next load of the
+        // take finishes it (see SettleReplacement).
+        m_czError += QStringLiteral("; not all files could be put back (%1): they return to their names when the "
+                                    "take is next opened")
+                         .arg(kept.join(QStringLiteral(", ")));
+        return false;
+    }
+    // Dropped: a record that stays names the files as they are now, all
+    // taken back, and marked so; its next reader only removes it.
     journal.End(sync);
     return false;
 }

@@ -3,6 +3,7 @@
 #include "foundation/fileutil.h"
 #include "foundation/folderlock.h"
 #include "foundation/messageloging.h"
+#include "foundation/platform/diskcalls.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/platform/filelocks.h"
 
@@ -111,7 +112,7 @@ void RemoveOwn(int fd, const QString& path)
     const QByteArray bytes = ReadRecordBytes(fd);
     if (bytes.isEmpty() || RemoveRecordIfOwn(path, bytes, true, fd) != 0) {
         if (DescriptorNamedBy(fd, path))
-            ::unlink(QFile::encodeName(path).constData());
+            DiskUnlink(QFile::encodeName(path).constData());
     }
 }
 
@@ -173,7 +174,7 @@ void WriteChunkJournals(QList<tyChunkJournalWrite>* records)
         const QByteArray body = Serialise(record.lMembers, NewRecordToken(), &record.head);
         record.nFd = CreateTemporary(ChunkJournalTemporaryPath(record.czPath), &record.nError);
         for (qint64 done = 0; record.nError == 0 && done < body.size();) {
-            const ssize_t n = ::write(record.nFd, body.constData() + done, size_t(body.size() - done));
+            const ssize_t n = DiskWrite(record.nFd, body.constData() + done, size_t(body.size() - done));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
@@ -248,7 +249,7 @@ int RemoveChunkJournal(tyChunkJournalWrite* record)
         return error ? error : EIO;
     if (named != RecordName::Own)
         return ESTALE;
-    return ::unlink(QFile::encodeName(record->czPath).constData()) == 0 ? 0 : errno;
+    return DiskUnlink(QFile::encodeName(record->czPath).constData()) == 0 ? 0 : errno;
 }
 
 void CloseChunkJournal(tyChunkJournalWrite* record)
@@ -349,7 +350,7 @@ void RollBackMembers(const QString& path, const QList<tyChunkUndo>& members, tyJ
         const tyChunkUndo& member = members.at(i);
         const QByteArray name = QFile::encodeName(folder + member.czFileName);
         QString why;
-        const int fd = ::open(name.constData(), O_RDWR | O_CLOEXEC);
+        const int fd = DiskOpen(name.constData(), O_RDWR | O_CLOEXEC);
         if (fd < 0 && errno == ENOENT) {
             result.lczMissing << member.czFileName;
             continue;
@@ -440,7 +441,7 @@ void DropLeftHolder(int fd, const QString& path, tyJournalRollBack* result)
     ::close(fd);
     if (!held)
         return;
-    if (::unlink(QFile::encodeName(path).constData()) != 0)
+    if (DiskUnlink(QFile::encodeName(path).constData()) != 0)
         result->nRemoveError = errno == ENOENT ? 0 : errno;
     else
         result->nRemoveError = SyncFolder(QFileInfo(path).absolutePath());
@@ -520,7 +521,7 @@ void SettleRecord(int fd, const QString& path, const QString& name, const QByteA
         return;
     if (!named)
         result->nRemoveError = ESTALE;
-    else if (::unlink(QFile::encodeName(name).constData()) != 0)
+    else if (DiskUnlink(QFile::encodeName(name).constData()) != 0)
         result->nRemoveError = errno;
     else
         result->nRemoveError = SyncFolder(QFileInfo(path).absolutePath());

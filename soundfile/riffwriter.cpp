@@ -1,5 +1,6 @@
 #include "soundfile/riffwriter.h"
 
+#include "foundation/platform/diskcalls.h"
 #include "soundfile/chunkrecords.h"
 
 #include <QCryptographicHash>
@@ -19,7 +20,7 @@ RiffChunkWriter::CheckedWriteHook g_CheckedWriteHook;   // under g_HookMutex, se
 bool PwriteAll(int fd, qint64 offset, const char* data, qint64 size)
 {
     while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size_t(size), off_t(offset));
+        const ssize_t n = DiskPwrite(fd, data, size_t(size), off_t(offset));
         if (n < 0 && errno == EINTR)
             continue;
         if (n == 0)
@@ -181,7 +182,7 @@ bool RiffChunkWriter::HeaderOnDiskMatches(int chunk)
 
 bool RiffChunkWriter::WriteAt(qint64 offset, const QByteArray& bytes)
 {
-    if (!m_File.seek(offset) || m_File.write(bytes) != bytes.size() || !m_File.flush())
+    if (!m_File.seek(offset) || DiskWrite(m_File, bytes) != bytes.size() || !m_File.flush())
         return Fail(QStringLiteral("write error: %1").arg(m_File.errorString()));
     return true;
 }
@@ -213,7 +214,7 @@ bool RiffChunkWriter::ExtendFile(const QByteArray& bytes)
     // A full disk: take back what part of it reached the file, so the
     // original layout (and the RIFF size, not yet written) stays whole.
     const QString why = m_czError;
-    m_File.resize(m_Layout.nFileLength);
+    DiskResize(m_File, m_Layout.nFileLength);
     return Fail(why);
 }
 
@@ -240,7 +241,7 @@ bool RiffChunkWriter::RewriteLastChunk(int chunk, QByteArray bytes, char fill)
     if (!ExtendFile(bytes.mid(inPlace)) || !WriteAt(info.PayloadOffset(), bytes.left(inPlace))
         || !WriteAt(info.nHeaderOffset + 4, QByteArray(reinterpret_cast<const char*>(size), 4)))
         return false;
-    if (newLength < m_File.size() && !m_File.resize(newLength))
+    if (newLength < m_File.size() && !DiskResize(m_File, newLength))
         return Fail(QStringLiteral("cannot cut the file"));
     return WriteRiffSize(newLength);
 }
@@ -493,7 +494,7 @@ bool RiffChunkWriter::ReserveIxmlRewrite(const tyIxmlRewrite& plan, const QByteA
     if (m_bStopped)
         return false;
     const QString why = m_czError;
-    m_File.resize(plan.nOldLength);
+    DiskResize(m_File, plan.nOldLength);
     return Fail(why);
 }
 
@@ -667,7 +668,7 @@ bool RiffChunkWriter::ApplyUndo(QFile& file, const tyChunkUndo& undo, QString* w
             return false;
         }
     }
-    if (file.size() > undo.nOldLength && !file.resize(undo.nOldLength)) {
+    if (file.size() > undo.nOldLength && !DiskResize(file, undo.nOldLength)) {
         *why = file.errorString();
         return false;
     }

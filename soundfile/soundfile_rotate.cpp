@@ -1,6 +1,7 @@
 // Two-phase track renumbering of a mono family (QSoundFile::Rotate, Rotate2).
 #include "soundfile/soundfile.h"
 
+#include "foundation/fileutil.h"
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/qpath.h"
@@ -14,7 +15,7 @@ const char* const kRotateTitle = "Rotate tracks";
 
 bool RenameFile(const QString& from, const QString& to, const char* title)
 {
-    if (QFile::rename(from, to))
+    if (RenameNoReplace(from, to))
         return true;
     SendUserMessage(QLatin1String(title), QStringLiteral("Unable to rename\n%1\nto\n%2 !").arg(from, to));
     return false;
@@ -58,7 +59,7 @@ bool QSoundFile::Rotate(QString path, QString* tempName, short index, short shif
         if (IsOpen())
             CheckWritable(kRotateTitle); // names the damaged layout
         InitVariables();
-        QFile::rename(temporary, path);
+        RenameFile(temporary, path, kRotateTitle);   // a failure is told there
         return false;
     }
     if (HasBextChunk())
@@ -83,7 +84,7 @@ bool QSoundFile::Rotate(QString path, QString* tempName, short index, short shif
     if (written && HasFilmChunk())
         written = InsertInFilmNetFileName(newName);
     if (!written) {
-        UndoRotate(entry);
+        UndoRotate(entry);   // a failure is told there
         return false;
     }
 
@@ -112,6 +113,9 @@ bool QSoundFile::UndoRotate(const tyRotateJournal& entry)
                        && restored;
     }
     InitVariables();
+    if (!restored)
+        SendUserMessage(QLatin1String(kRotateTitle),
+                        QStringLiteral("The track number of\n%1\ncould not be restored.").arg(entry.czTemporary));
     return RenameFile(entry.czTemporary, entry.czOriginal, kRotateTitle) && restored;
 }
 

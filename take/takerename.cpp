@@ -7,6 +7,7 @@
 #include "foundation/messageloging.h"
 #include "foundation/naming.h"
 #include "foundation/recordfiles.h"
+#include "foundation/platform/diskcalls.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/replacejournal.h"
 #include "soundfile/soundfile.h"
@@ -164,7 +165,11 @@ TakeRename::Result TakeRename::Execute()
     }
     // Recorded first, so a process killed while it takes them back has the
     // next load take back the rest instead of finishing.
-    record.MarkRollBack();
+    const bool marked = record.MarkRollBack();
+    // The empty holder a failed move may have left at its new name (see
+    // RenameNoReplace); one that stays keeps the record, which removes it.
+    const bool held = moved < m_ltMoves.size() && IsHeldName(m_ltMoves.at(moved).second)
+                      && DiskUnlink(QFile::encodeName(m_ltMoves.at(moved).second).constData()) != 0;
     QStringList stranded;
     for (int i = moved - 1; i >= 0; --i) {
         const auto& move = m_ltMoves.at(i);
@@ -173,12 +178,16 @@ TakeRename::Result TakeRename::Execute()
             stranded << move.second;
     }
     // Otherwise the record, marked, stays: the next load of either name
-    // puts back what it can.
-    if (stranded.isEmpty() && SyncFolder(folder) == 0)
-        record.End(true);
-    if (stranded.isEmpty())
+    // puts back what it can. One not marked (the card failed before that
+    // too) moves every file to its new name at the next load.
+    const bool ended = !held && stranded.isEmpty() && SyncFolder(folder) == 0 && record.End(true) == 0;
+    if (stranded.isEmpty() && (ended || marked)) {
         m_czError += QStringLiteral("\nEvery file keeps its old name.");
-    else
+        return Result::Failed;
+    }
+    if (!stranded.isEmpty())
         m_czError += QStringLiteral("\nThese files could not get their old names back:\n") + stranded.join('\n');
+    m_czError += QLatin1Char('\n') + (marked ? QStringLiteral("The next load of the take gives them back.")
+                                             : ReplaceJournal::StaysText(QStringLiteral("renames")));
     return Result::Failed;
 }

@@ -55,7 +55,9 @@ int SyncFolder(const QString& folder);
 int SyncFolders(const QStringList& folders, const QVector<int>& openFolders = {});
 
 // A test's stand-in for the system's sync: true for synced. Its false
-// reaches the callers as EIO, the error a failed write-back reports.
+// reaches the callers as EIO, the error a failed write-back reports. The
+// system's sync and the stand-in alike pass the disk-call seam (see
+// diskcalls.h) once per file.
 using DiskSyncFunction = std::function<bool(const QVector<int>& descriptors)>;
 // Installs a function; an empty one restores the system's.
 void SetDiskSyncFunction(DiskSyncFunction function);

@@ -1,5 +1,7 @@
 #include "foundation/platform/filelocks.h"
 
+#include "foundation/platform/diskcalls.h"
+
 #include <QByteArray>
 #include <QFile>
 
@@ -24,7 +26,7 @@ LockTry Flock(int descriptor, int operation)
 {
     int result;
     do
-        result = ::flock(descriptor, operation | LOCK_NB);
+        result = DiskFlock(descriptor, operation | LOCK_NB);
     while (result != 0 && errno == EINTR);
     if (result == 0)
         return LockTry::Held;
@@ -47,7 +49,7 @@ int ByteLock(int descriptor, short type, off_t at, int command, short* heldType 
     lock.l_len = 1;
     int result;
     do
-        result = ::fcntl(descriptor, command, &lock);
+        result = DiskFcntlLock(descriptor, command, &lock);
     while (result != 0 && errno == EINTR);
     if (heldType)
         *heldType = lock.l_type;

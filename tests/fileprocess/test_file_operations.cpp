@@ -12,6 +12,8 @@
 #include "take/soundperform.h"
 #include "take/takesavejournal.h"
 #include "tests/fileprocess/copierprobe.h"
+#include "tests/support/diskfaultwalk.h"
+#include "tests/support/scratchdir.h"
 #include "tests/support/exfatvolume.h"
 #include "tests/support/fixturevariants.h"
 #include "tests/support/fixturewriter.h"
@@ -207,6 +209,9 @@ private slots:
     void cancelledFifoLeavesNothing();
     void killedReplacementLeavesOneTake_data();
     void killedReplacementLeavesOneTake();
+
+private:
+    void WalkCopy(const QString& planName);
 };
 
 void TestFileOperations::targetNames_data()
@@ -560,6 +565,48 @@ void TestFileOperations::cancelledFifoLeavesNothing()
     QCOMPARE(Entries(dir.filePath("out")), QStringList());
 }
 
+// Done and told done: the take as copied; else, once it is loaded again,
+// the take as it was, and an error told.
+void TestFileOperations::WalkCopy(const QString& planName)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("w");
+    QStringList before, copied, members;
+    std::unique_ptr<QFileCopier> copier;
+    std::unique_ptr<CopierProbe> probe;
+    fixture::tyFaultWalkJob job;
+    job.folders = QStringList{folder + "/take"};
+    job.begin = [&] {
+        if (!fixture::RemoveTree(folder) || !StageReplacement("copy", folder, 3))
+            return false;
+        before = TreeOf(folder + "/take");
+        copied = TreeOf(folder + "/src");
+        members.clear();
+        for (const QString& name : QDir(folder + "/src").entryList(QDir::Files))
+            members << folder + "/src/" + name;
+        copier = std::make_unique<QFileCopier>();
+        probe = std::make_unique<CopierProbe>(copier.get());
+        return members.size() == 3;
+    };
+    job.run = [&] {
+        copier->copy(members, folder + "/take", QFileCopier::NonInteractive | QFileCopier::Force);
+        probe->WaitDone();
+        return probe->doneCount == 1 && probe->errors.isEmpty();
+    };
+    job.load = [&] { QSoundPerform().InitFilesZZ(folder + "/take/KIL001", "WAV"); };
+    job.check = [&](bool done, bool mayBeDone) {
+        const QStringList tree = TreeOf(folder + "/take");
+        if (done)
+            return tree == copied ? QString() : "not copied: " + tree.join(", ");
+        if (probe->doneCount != 1 || probe->errors.isEmpty())
+            return QString("not told");
+        return tree == before || (mayBeDone && tree == copied) ? QString() : "changed: " + tree.join(", ");
+    };
+    const fixture::tyFaultWalk walk = fixture::WalkDiskFaults(job, planName);
+    QVERIFY2(walk.lczFaults.isEmpty(), qPrintable(walk.lczFaults.join('\n')));
+    QVERIFY(walk.nCalls > 0);
+}
+
 void TestFileOperations::killedReplacementLeavesOneTake_data()
 {
     QTest::addColumn<QString>("operation");
@@ -570,6 +617,9 @@ void TestFileOperations::killedReplacementLeavesOneTake_data()
             QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(operation, exfat ? "exfat" : "local"))) << QString(operation) << exfat << false;
     QTest::newRow("copy over a take whose save was killed") << "copy" << false << true;
     QTest::newRow("msxy of a take whose save was killed") << "msxy" << false << true;
+    // A forced copy over the take with each of its disk calls failing in turn.
+    for (const auto& plan : fixture::DiskFaultPlans())
+        QTest::newRow(qPrintable("copy, each call failing: " + plan.first)) << "walk " + plan.first << false << false;
 }
 
 // Killed at every step of its renames, the next load of the take finds the
@@ -579,6 +629,8 @@ void TestFileOperations::killedReplacementLeavesOneTake()
     QFETCH(QString, operation);
     QFETCH(bool, exfat);
     QFETCH(bool, saveLeft);
+    if (operation.startsWith("walk "))
+        return WalkCopy(operation.mid(5));
     const int tracks = qEnvironmentVariableIsSet("NALVO_KILL_TRACKS") ? qMax(2, qEnvironmentVariableIntValue("NALVO_KILL_TRACKS")) : 4;
     QTemporaryDir dir;
     std::unique_ptr<ExfatVolume> volume(exfat ? new ExfatVolume(dir.path()) : nullptr);

@@ -1,6 +1,7 @@
 #include "foundation/messageloging.h"
 #include "foundation/platform/appfolders.h"
 #include "foundation/platform/desktopshell.h"
+#include "foundation/platform/diskcalls.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/platform/volumesource.h"
 
@@ -44,6 +45,7 @@ private slots:
     void appleScriptEscaping();
     void messageFromWorkerIsQueued();
     void diskSyncOfFilesAndFolder();
+    void diskCallsFailAsPlanned();
 };
 
 void TestPlatform::volumesFromEnvironment()
@@ -172,7 +174,67 @@ void TestPlatform::diskSyncOfFilesAndFolder()
         withBad.insert(at, 1000000);
         QCOMPARE(SyncFiles(withBad), EBADF);
     }
+    // A test's plan reaches each file on the sync's own threads, and a
+    // stand-in's files alike: the fourth fails, once.
+    tyDiskFaultPlan plan;
+    plan.eKind = DiskCall::Sync;
+    plan.nNth = 4;
+    for (const bool standIn : {false, true}) {
+        SetDiskSyncFunction(standIn ? DiskSyncFunction([](const QVector<int>&) { return true; }) : DiskSyncFunction());
+        DiskFaults::Arm(plan);
+        QCOMPARE(SyncFiles(descriptors), EIO);
+        QCOMPARE(DiskFaults::Failed(), 1);
+        QCOMPARE(SyncFiles(descriptors), 0);
+        QCOMPARE(DiskFaults::Calls(), standIn ? 4 + 10 : 20);
+    }
+    DiskFaults::Disarm();
+    SetDiskSyncFunction(DiskSyncFunction());
     ::close(folderHandle);
+}
+
+// The Nth call of a kind fails with the plan's error, and from it on when
+// the card is pulled; a FAT card refuses links, a FUSE volume rename flags;
+// calls of other kinds pass.
+void TestPlatform::diskCallsFailAsPlanned()
+{
+    QTemporaryDir root;
+    const QByteArray a = QFile::encodeName(root.filePath("a")), b = QFile::encodeName(root.filePath("b"));
+    const int fd = DiskOpen(a.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    QVERIFY(fd >= 0);
+    tyDiskFaultPlan plan;
+    plan.eKind = DiskCall::Write;
+    plan.nNth = 2;
+    plan.nError = ENOSPC;
+    DiskFaults::Arm(plan);
+    QCOMPARE(DiskWrite(fd, "x", 1), ssize_t(1));
+    QCOMPARE(DiskPwrite(fd, "y", 1, 0), ssize_t(-1));
+    QCOMPARE(errno, ENOSPC);
+    QCOMPARE(DiskFtruncate(fd, 0), 0);
+    QCOMPARE(DiskWrite(fd, "z", 1), ssize_t(1));
+    plan.bPersistent = true;
+    DiskFaults::Arm(plan);
+    QCOMPARE(DiskWrite(fd, "x", 1), ssize_t(1));
+    QCOMPARE(DiskWrite(fd, "y", 1), ssize_t(-1));
+    QCOMPARE(DiskWrite(fd, "z", 1), ssize_t(-1));
+    QCOMPARE(DiskFaults::Failed(), 2);
+    plan.bPersistent = false;
+    plan.nCount = 2;
+    DiskFaults::Arm(plan);
+    QCOMPARE(DiskWrite(fd, "x", 1), ssize_t(1));
+    QCOMPARE(DiskWrite(fd, "y", 1) + DiskWrite(fd, "z", 1), ssize_t(-2));
+    QCOMPARE(DiskWrite(fd, "x", 1), ssize_t(1));
+    ::close(fd);
+    tyDiskFaultPlan fat;
+    fat.bNoLinks = fat.bNoRenameFlags = true;
+    DiskFaults::Arm(fat);
+    QCOMPARE(DiskLink(a.constData(), b.constData()), -1);
+    QCOMPARE(errno, EPERM);
+    QCOMPARE(DiskRenameat2(AT_FDCWD, a.constData(), AT_FDCWD, b.constData(), RENAME_NOREPLACE), -1);
+    QCOMPARE(errno, EINVAL);
+    QCOMPARE(DiskRename(a.constData(), b.constData()), 0);
+    DiskFaults::Disarm();
+    QCOMPARE(DiskLink(b.constData(), a.constData()), 0);
+    QCOMPARE(DiskUnlink(a.constData()), 0);
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)

@@ -7,16 +7,20 @@
 #include "browser/qbriselfsfilterproxymodel.h"
 #include "browser/qbriselfsmodel.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/qpath.h"
 #include "foundation/replacejournal.h"
 #include "mainwindow/dlgmain.h"
+#include "take/soundperform.h"
 #include "take/takerename.h"
 #include "player/qplaytimeline.h"
 #include "tests/support/demomedia.h"
+#include "tests/support/diskfaultwalk.h"
 #include "tests/support/exfatvolume.h"
 #include "tests/support/fixturevariants.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/support/modalboxanswerer.h"
 #include "tests/support/riffreader.h"
+#include "tests/support/scratchdir.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -204,7 +208,11 @@ class TestEditorApply : public QObject
     }
 
 private slots:
-    void cleanup() { SetWritabilityProbe(WritabilityProbe()); }
+    void cleanup()
+    {
+        SetWritabilityProbe(WritabilityProbe());
+        DiskFaults::Disarm();
+    }
 
     // Viewing is no edit: the take shown, then another selected, leaves every
     // byte and time of the first take's files as they were.
@@ -741,10 +749,73 @@ private slots:
         QTest::addColumn<int>("locked");     // member the probe calls write-protected; -1 none
         QTest::addColumn<int>("clash");      // member whose target exists already; -1 none
         QTest::addColumn<int>("result");
-        QTest::newRow("done") << -1 << -1 << int(TakeRename::Result::Done);
-        QTest::newRow("third member locked") << 2 << -1 << int(TakeRename::Result::Failed);
-        QTest::newRow("first member locked") << 0 << -1 << int(TakeRename::Result::Failed);
-        QTest::newRow("last target exists") << -1 << 3 << int(TakeRename::Result::Clash);
+        QTest::addColumn<QString>("walk");   // a plan of failing disk calls, walked over each call
+        QTest::newRow("done") << -1 << -1 << int(TakeRename::Result::Done) << QString();
+        QTest::newRow("third member locked") << 2 << -1 << int(TakeRename::Result::Failed) << QString();
+        QTest::newRow("first member locked") << 0 << -1 << int(TakeRename::Result::Failed) << QString();
+        QTest::newRow("last target exists") << -1 << 3 << int(TakeRename::Result::Clash) << QString();
+        for (const auto& plan : DiskFaultPlans())
+            QTest::newRow(qPrintable("each call failing: " + plan.first)) << -1 << -1 << -1 << plan.first;
+    }
+
+    // Done and told done: every file under its long name; else, once the
+    // take is loaded again under either name, every one under its old name.
+    // The bytes never change.
+    void WalkRenames(const QString& planName)
+    {
+        QTemporaryDir folder;
+        QStringList from, to;
+        QList<QByteArray> bytes;
+        QString error;
+        const auto bytesOf = [](const QString& path) {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        tyFaultWalkJob job;
+        job.folders = QStringList{folder.path()};
+        job.begin = [&] {
+            if (!RemoveTree(folder.path()) || !QDir().mkpath(folder.path()))
+                return false;
+            from = WriteTake(folder.path(), MonoTake("X00001", {0, 1, 2})).files;
+            to = from;
+            to.replaceInStrings("/X00001_", "/X00001==       1     t1==_");
+            bytes.clear();
+            for (const QString& path : from)
+                bytes << bytesOf(path);
+            return from.size() == 3;
+        };
+        job.run = [&] {
+            TakeRename rename;
+            for (int i = 0; i < from.size(); ++i)
+                rename.Add(from.at(i), to.at(i));
+            const bool done = rename.Execute() == TakeRename::Result::Done;
+            error = rename.ErrorText();
+            return done;
+        };
+        job.load = [&] {
+            QSoundPerform().InitFilesZZ(AudioPathFileShortenedToRacine(from.at(0)), "WAV");
+            QSoundPerform().InitFilesZZ(AudioPathFileShortenedToRacine(to.at(0)), "WAV");
+        };
+        job.check = [&](bool done, bool mayBeDone) {
+            const auto under = [&](const QStringList& names) {
+                for (int i = 0; i < names.size(); ++i) {
+                    if (bytesOf(names.at(i)) != bytes.at(i))
+                        return false;
+                }
+                return QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size() == names.size();
+            };
+            if (done)
+                return under(to) ? QString() : QString("not renamed");
+            if (!error.contains("Every file keeps its old name.") && !error.contains("could not get their old names back")
+                && !error.contains(" next "))
+                return "not told: " + error;
+            return under(from) || (mayBeDone && under(to) && error.contains(" next "))
+                       ? QString()
+                       : "mixed: " + QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).join(", ");
+        };
+        const tyFaultWalk walk = WalkDiskFaults(job, planName);
+        QVERIFY2(walk.lczFaults.isEmpty(), qPrintable(walk.lczFaults.join('\n')));
+        QVERIFY(walk.nCalls > 0);
     }
 
     void renameAllOrNothing()
@@ -752,6 +823,9 @@ private slots:
         QFETCH(int, locked);
         QFETCH(int, clash);
         QFETCH(int, result);
+        QFETCH(QString, walk);
+        if (!walk.isEmpty())
+            return WalkRenames(walk);
         QTemporaryDir folder;
         QStringList from, to;
         for (int i = 0; i < 4; ++i) {

@@ -3,11 +3,15 @@
 // that must leave every source and every other file as it was.
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/qpath.h"
 #include "processing/qsoundmixer.h"
 #include "soundfile/filestatus.h"
 #include "soundfile/soundfile.h"
+#include "take/soundperform.h"
+#include "tests/support/diskfaultwalk.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/support/riffreader.h"
+#include "tests/support/scratchdir.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -92,6 +96,7 @@ private slots:
     void familyUpdate();
 
 private:
+    void WalkConversion(const QString& planName);
     // Destination m_czOut, the take TK0042 of m_czDay.
     void Prepare(QSoundMixer& mixer, Args& args)
     {
@@ -122,6 +127,7 @@ void TestBounce::init()
 
 void TestBounce::cleanup()
 {
+    DiskFaults::Disarm();
     SetWritabilityProbe(WritabilityProbe());
     SetDiskSyncFunction(DiskSyncFunction());
 }
@@ -204,8 +210,12 @@ void TestBounce::msToXyFailuresKeepSources_data()
 {
     QTest::addColumn<QString>("fault");
     for (const char* fault :
-         {"write-protected", "other length", "other width", "missing S", "result name taken", "record unwritable"})
+         {"write-protected", "other length", "other width", "missing S", "result name taken", "record unwritable",
+          "M cannot be put back"})
         QTest::newRow(fault) << QString(fault);
+    // Each disk call of an in-place conversion failed in turn.
+    for (const auto& plan : DiskFaultPlans())
+        QTest::newRow(qPrintable("each call failing: " + plan.first)) << "walk " + plan.first;
 }
 
 // Each failure: a message, false, the sources byte for byte as they were,
@@ -213,7 +223,11 @@ void TestBounce::msToXyFailuresKeepSources_data()
 void TestBounce::msToXyFailuresKeepSources()
 {
     QFETCH(QString, fault);
-    QStringList files = WriteDcTake(m_czDay, "ABC123", {{0, 500}, {1, 20}}, 16, '-');
+    if (fault.startsWith("walk "))
+        return WalkConversion(fault.mid(5));
+    // In place for the put-back row: M's name is the name X takes.
+    QStringList files =
+        WriteDcTake(m_czDay, "ABC123", {{0, 500}, {1, 20}}, 16, fault == "M cannot be put back" ? '_' : '-');
     if (fault == "other length" || fault == "other width") {
         const QStringList other = WriteDcTake(m_czOut, "XYZ789", {{1, 20}}, fault == "other width" ? 24 : 16, '-',
                                               fault == "other width" ? 30000 : 29999);
@@ -221,6 +235,15 @@ void TestBounce::msToXyFailuresKeepSources()
         QVERIFY(QFile::copy(other.at(0), files.at(1)));
     } else if (fault == "missing S") {
         QFile::remove(files.at(1));
+    } else if (fault == "M cannot be put back") {
+        // A card without links: M moves aside; X cannot take its name, nor
+        // can M return to it.
+        tyDiskFaultPlan plan;
+        plan.eKind = DiskCall::Rename;
+        plan.nNth = 2;
+        plan.bPersistent = plan.bNoLinks = plan.bNoRenameFlags = true;
+        DiskFaults::Arm(plan);
+        SetDiskSyncFunction([](const QVector<int>&) { return true; });
     } else if (fault == "result name taken") {
         QFile taken(m_czDay + "/ABC123_02.WAV");
         QVERIFY(taken.open(QIODevice::WriteOnly) && taken.write("taken") == 5);
@@ -240,6 +263,13 @@ void TestBounce::msToXyFailuresKeepSources()
     const QByteArray before = Digest(m_czDay);
     QSoundMixer mixer;
     QVERIFY(!mixer.MStoXY(files.at(0), 0, files.at(1), 1));
+    if (fault == "M cannot be put back") {
+        // Told where M is; its record brings it back at the next load.
+        DiskFaults::Disarm();
+        QVERIFY(!QFileInfo::exists(files.at(0)));
+        QVERIFY(m_pMessages->last().at(1).toString().contains("ABC123_01.WAV is kept as " + m_czDay + "/.ABC123_01.WAV.aside-"));
+        QVERIFY(QSoundPerform().InitFilesZZ(AudioPathFileShortenedToRacine(files.at(1)), "WAV"));
+    }
     // A missing file is also reported by the sound file that fails to open it.
     QVERIFY(m_pMessages->count() >= 1);
     // Told as the conversion's, with the system's reason.
@@ -247,6 +277,42 @@ void TestBounce::msToXyFailuresKeepSources()
             || m_pMessages->last().at(1).toString().contains("the record of the conversion cannot be written: "
                                                              + QString::fromLocal8Bit(std::strerror(EIO))));
     QCOMPARE(Digest(m_czDay), before);
+}
+
+// Done and told done: X and Y in place; else, once the take is loaded
+// again, the folder byte for byte as before and a message.
+void TestBounce::WalkConversion(const QString& planName)
+{
+    QStringList files;
+    QByteArray before;
+    int told = 0;
+    tyFaultWalkJob job;
+    job.folders = QStringList{m_czDay};
+    job.begin = [&] {
+        files = RemoveTree(m_czDay) && QDir().mkpath(m_czDay)
+                    ? WriteDcTake(m_czDay, "ABC123", {{0, 500}, {1, 20}}, 16)
+                    : QStringList();
+        before = Digest(m_czDay);
+        told = m_pMessages->count();
+        return files.size() == 2;
+    };
+    job.run = [&] { return QSoundMixer().MStoXY(files.at(0), 0, files.at(1), 1); };
+    job.load = [&] { QSoundPerform().InitFilesZZ(AudioPathFileShortenedToRacine(files.at(0)), "WAV"); };
+    job.check = [&](bool done, bool mayBeDone) {
+        const bool converted = AllSamples(files.at(0), 520) && AllSamples(files.at(1), 480);
+        if (done)
+            return converted ? QString() : QString("not converted");
+        if (m_pMessages->count() == told)
+            return QString("not told");
+        // Converted by the next load: told that the next load settles it.
+        const bool toldNext = m_pMessages->last().at(1).toString().contains(" next ");
+        return Digest(m_czDay) == before || (mayBeDone && converted && toldNext)
+                   ? QString()
+                   : "changed: " + Entries(m_czDay).join(' ');
+    };
+    const tyFaultWalk walk = WalkDiskFaults(job, planName);
+    QVERIFY2(walk.lczFaults.isEmpty(), qPrintable(walk.lczFaults.join('\n')));
+    QVERIFY(walk.nCalls > 0);
 }
 
 // TK0042 tracks 1..3 routed left, both, right: left = 1 + 2, right = 2 + 3;

@@ -8,10 +8,12 @@
 #include "processing/qsoundmixer.h"
 #include "processing/takeoperation.h"
 #include "take/soundperform.h"
+#include "tests/support/diskfaultwalk.h"
 #include "tests/support/fixturesamples.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/support/fullvolume.h"
 #include "tests/support/riffreader.h"
+#include "tests/support/scratchdir.h"
 #include "tests/take/sparsetake.h"
 
 #include <QCryptographicHash>
@@ -123,6 +125,7 @@ private slots:
     void headerOfShortName();
 
 private:
+    void WalkMixdown(const QString& planName);
     // Writes a mono take of the slotList; DC levels when given.
     void WriteTake(const QList<int>& slotList, int bits, qint64 frames, const QList<Track>& dc = {});
     bool RunMix(Args& args, const CancelFlag* cancel = nullptr);
@@ -157,7 +160,11 @@ void TestMixdown::init()
     m_OnProgress = nullptr;
 }
 
-void TestMixdown::cleanup() { SetFreeSpaceFunction({}); }
+void TestMixdown::cleanup()
+{
+    SetFreeSpaceFunction({});
+    DiskFaults::Disarm();
+}
 
 void TestMixdown::WriteTake(const QList<int>& slotList, int bits, qint64 frames, const QList<Track>& dc)
 {
@@ -395,6 +402,42 @@ void TestMixdown::progressPerBlock()
     QCOMPARE(ReadRiffFile(OutputPath()).data, SampleBytes({0, 0}, 0, frames, 24));
 }
 
+// Done and told done: the new mixdown in place; else the older one as it
+// was and a message. The sources never change.
+void TestMixdown::WalkMixdown(const QString& planName)
+{
+    Args args;
+    args.present[0] = args.present[1] = true;
+    args.pan[0] = 0;
+    args.pan[1] = 2;
+    WriteTake({0, 1}, 24, 2000);
+    const QByteArray sources = Digest(m_lczFiles);
+    QVERIFY(RunMix(args));
+    const QByteArray mixed = Digest({OutputPath()});
+    QSignalSpy messages(global_pLogger, &MessageLoging::signal_message);
+    fixture::tyFaultWalkJob job;
+    job.folders = QStringList{m_czOut, m_czDay};
+    job.begin = [&] {
+        messages.clear();
+        return fixture::RemoveTree(m_czOut) && QDir().mkpath(m_czOut) && QFile::copy(m_lczFiles.at(0), OutputPath());
+    };
+    job.run = [&] { return RunMix(args); };
+    job.load = [&] { QSoundPerform().InitFilesZZ(m_czOut + "/ABC123MX", "WAV"); };
+    job.check = [&](bool done, bool mayBeDone) {
+        const QByteArray now = Digest({OutputPath()});
+        if (Digest(m_lczFiles) != sources)
+            return QString("sources changed");
+        if (done)
+            return now == mixed ? QString() : QString("not mixed");
+        if (messages.isEmpty())
+            return QString("not told");
+        return now == Digest({m_lczFiles.at(0)}) || (mayBeDone && now == mixed) ? QString() : QString("output changed");
+    };
+    const fixture::tyFaultWalk walk = fixture::WalkDiskFaults(job, planName);
+    QVERIFY2(walk.lczFaults.isEmpty(), qPrintable(walk.lczFaults.join('\n')));
+    QVERIFY(walk.nCalls > 0);
+}
+
 void TestMixdown::failuresLeaveNothing_data()
 {
     QTest::addColumn<QString>("fault");
@@ -411,12 +454,17 @@ void TestMixdown::failuresLeaveNothing_data()
     QTest::newRow("vanished destination") << "nodest" << "Writing the stereo mixdown\n%3\nfailed: No such file or directory.\nProcess stopped.";
     QTest::newRow("cancel in the first block") << "cancel1" << "";
     QTest::newRow("cancel in a middle block") << "cancel2" << "";
+    // Each disk call of a mixdown over an older output failed in turn.
+    for (const auto& plan : fixture::DiskFaultPlans())
+        QTest::newRow(qPrintable("each call failing: " + plan.first)) << "walk " + plan.first << QString();
 }
 
 void TestMixdown::failuresLeaveNothing()
 {
     QFETCH(QString, fault);
     QFETCH(QString, message);
+    if (fault.startsWith("walk "))
+        return WalkMixdown(fault.mid(5));
     Args args;
     args.present[0] = args.present[1] = true;
     args.pan[0] = 0;

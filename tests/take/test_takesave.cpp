@@ -13,12 +13,14 @@
 #include "soundfile/riffwriter.h"
 #include "take/takerename.h"
 #include "take/takesavejournal.h"
+#include "tests/support/diskfaultwalk.h"
 #include "tests/support/exfatvolume.h"
 #include "tests/support/fixturevariants.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/support/locklessshare.h"
 #include "tests/support/riffbytes.h"
 #include "tests/support/riffreader.h"
+#include "tests/support/scratchdir.h"
 #include "tests/support/sshfsshare.h"
 
 #include <QDir>
@@ -410,6 +412,7 @@ private:
     // That round, or -1 when the take does not load as one saved state.
     int LoadedRound(const QString& takePath);
     QStringList Messages() const;
+    void WalkSave(const QString& planName);
 
     std::unique_ptr<QTemporaryDir> m_pDir;
     std::unique_ptr<MessageLoging> m_pLogger;
@@ -428,6 +431,7 @@ void TestTakeSave::init()
 
 void TestTakeSave::cleanup()
 {
+    DiskFaults::Disarm();
     SetFreeSpaceFunction(FreeSpaceFunction());
     SetDiskSyncFunction(DiskSyncFunction());
     m_pSpy.reset();
@@ -462,6 +466,55 @@ int TestTakeSave::LoadedRound(const QString& takePath)
         round = own;
     }
     return round;
+}
+
+// Done and told done: the take loads with the new round; else it loads as
+// before, byte for byte, and the user was told. The audio never changes.
+void TestTakeSave::WalkSave(const QString& planName)
+{
+    constexpr int kRound = 7;
+    WrittenTake written;
+    std::unique_ptr<QSoundPerform> take;
+    QList<QByteArray> before;
+    QList<QByteArray> audio;
+    int told = 0;
+    int loaded = -1;
+    tyFaultWalkJob job;
+    job.folders = QStringList{m_czDay};
+    job.begin = [&] {
+        if (!RemoveTree(m_czDay) || !QDir().mkpath(m_czDay))
+            return false;
+        written = WriteFamily(m_czDay, QStringLiteral("WLK001"), 3, Layouts::Same);
+        take = std::make_unique<QSoundPerform>();
+        if (written.files.size() != 3 || !take->InitFilesZZ(TakePathOf(written), kExt))
+            return false;
+        SetRound(*take, kRound);
+        before.clear();
+        for (const QString& path : written.files)
+            before << FileBytes(path);
+        audio = AudioOf(written);
+        told = m_pSpy->count();
+        return true;
+    };
+    job.run = [&] { return take->UpdateiXMLChunk(); };
+    job.load = [&] { loaded = LoadedRound(TakePathOf(written)); };
+    job.check = [&](bool done, bool mayBeDone) {
+        if (AudioOf(written) != audio)
+            return QStringLiteral("audio changed");
+        if (done)
+            return loaded == kRound ? QString() : QStringLiteral("loads as round %1").arg(loaded);
+        if (m_pSpy->count() == told)
+            return QStringLiteral("not told");
+        if (mayBeDone && loaded == kRound && Messages().join(QLatin1Char('|')).contains(QLatin1String(" next ")))
+            return QString();
+        QList<QByteArray> now;
+        for (const QString& path : written.files)
+            now << FileBytes(path);
+        return now == before ? QString() : QStringLiteral("changed, loads as round %1").arg(loaded);
+    };
+    const tyFaultWalk walk = WalkDiskFaults(job, planName);
+    QVERIFY2(walk.lczFaults.isEmpty(), qPrintable(walk.lczFaults.join(QLatin1Char('\n'))));
+    QVERIFY(walk.nCalls > 0);
 }
 
 void TestTakeSave::splicedTextsAreTheMembersOwn_data()
@@ -635,12 +688,17 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing_data()
     // The take beside reached by another path: one lock of the folder for both.
     QTest::newRow("a chunk appended, beside a take reached through a link") << "append link" << changed;
     QTest::newRow("a chunk appended, beside a take reached through a second mount") << "append mount" << changed;
+    // Each disk call of a save of three members that grows them failed in turn.
+    for (const auto& plan : DiskFaultPlans())
+        QTest::newRow(qPrintable("each call failing: " + plan.first)) << "walk " + plan.first << QString();
 }
 
 void TestTakeSave::refusedOrFailedSavesChangeNothing()
 {
     QFETCH(QString, fault);
     QFETCH(QString, message);
+    if (fault.startsWith(QLatin1String("walk ")))
+        return WalkSave(fault.mid(5));
     const WrittenTake written = WriteFamily(m_czDay, QStringLiteral("RFS001"), 4, Layouts::Same);
     QSoundPerform take;
     QVERIFY(take.InitFilesZZ(TakePathOf(written), kExt));

@@ -1,0 +1,209 @@
+#include "foundation/platform/diskcalls.h"
+
+#include <QByteArray>
+#include <QFileDevice>
+
+#include <atomic>
+#include <cerrno>
+#include <mutex>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+// Read on every call; the plan itself only while one is armed.
+std::atomic<bool> g_Armed{false};
+std::mutex g_PlanMutex;
+tyDiskFaultPlan g_Plan;   // any thread, under g_PlanMutex
+int g_nCalls = 0;         // under g_PlanMutex
+int g_nFailed = 0;        // under g_PlanMutex
+
+// The error this call meets, or 0. refusal: the volume's standing answer
+// to this call, when the plan asks for such a volume.
+int Fault(DiskCall kind, bool refused = false, int refusal = 0)
+{
+    if (!g_Armed.load(std::memory_order_acquire))
+        return 0;
+    std::lock_guard<std::mutex> guard(g_PlanMutex);
+    if (refused)
+        return refusal;
+    if (g_Plan.nNth <= 0 || (g_Plan.eKind != DiskCall::Any && g_Plan.eKind != kind))
+        return 0;
+    const int call = ++g_nCalls;
+    if (call >= g_Plan.nNth && (g_Plan.bPersistent || call < g_Plan.nNth + g_Plan.nCount)) {
+        ++g_nFailed;
+        return g_Plan.nError;
+    }
+    return 0;
+}
+
+// -1 with errno, as the system's call answers a refusal.
+int Refuse(int error)
+{
+    errno = error;
+    return -1;
+}
+
+bool LinksRefused()
+{
+    if (!g_Armed.load(std::memory_order_acquire))
+        return false;
+    std::lock_guard<std::mutex> guard(g_PlanMutex);
+    return g_Plan.bNoLinks;
+}
+
+bool RenameFlagsRefused()
+{
+    if (!g_Armed.load(std::memory_order_acquire))
+        return false;
+    std::lock_guard<std::mutex> guard(g_PlanMutex);
+    return g_Plan.bNoRenameFlags;
+}
+
+} // namespace
+
+int DiskCallFault(DiskCall kind) { return Fault(kind); }
+
+int DiskOpen(const char* path, int flags, mode_t mode)
+{
+    if (const int error = Fault(DiskCall::Open))
+        return Refuse(error);
+    return ::open(path, flags, mode);
+}
+
+ssize_t DiskWrite(int fd, const void* data, size_t size)
+{
+    if (const int error = Fault(DiskCall::Write))
+        return Refuse(error);
+    return ::write(fd, data, size);
+}
+
+ssize_t DiskPwrite(int fd, const void* data, size_t size, off_t offset)
+{
+    if (const int error = Fault(DiskCall::Write))
+        return Refuse(error);
+    return ::pwrite(fd, data, size, offset);
+}
+
+int DiskRename(const char* from, const char* to)
+{
+    if (const int error = Fault(DiskCall::Rename))
+        return Refuse(error);
+    return ::rename(from, to);
+}
+
+int DiskRenameat2(int fromFolder, const char* from, int toFolder, const char* to, unsigned int flags)
+{
+    if (flags != 0 && RenameFlagsRefused())
+        return Refuse(EINVAL);
+    if (const int error = Fault(DiskCall::Rename))
+        return Refuse(error);
+#ifdef __linux__
+    return ::renameat2(fromFolder, from, toFolder, to, flags);
+#else
+    return flags != 0 ? Refuse(EINVAL) : ::renameat(fromFolder, from, toFolder, to);
+#endif
+}
+
+int DiskLink(const char* from, const char* to)
+{
+    if (LinksRefused())
+        return Refuse(EPERM);
+    if (const int error = Fault(DiskCall::Link))
+        return Refuse(error);
+    return ::link(from, to);
+}
+
+int DiskUnlink(const char* path)
+{
+    if (const int error = Fault(DiskCall::Unlink))
+        return Refuse(error);
+    return ::unlink(path);
+}
+
+ssize_t DiskCopyFileRange(int from, loff_t* fromOffset, int to, loff_t* toOffset, size_t size, unsigned int flags)
+{
+    if (const int error = Fault(DiskCall::Write))
+        return Refuse(error);
+    return ::copy_file_range(from, fromOffset, to, toOffset, size, flags);
+}
+
+int DiskFtruncate(int fd, off_t length)
+{
+    if (const int error = Fault(DiskCall::Truncate))
+        return Refuse(error);
+    return ::ftruncate(fd, length);
+}
+
+int DiskFsync(int fd)
+{
+    if (const int error = Fault(DiskCall::Sync))
+        return Refuse(error);
+    return ::fsync(fd);
+}
+
+int DiskFdatasync(int fd)
+{
+    if (const int error = Fault(DiskCall::Sync))
+        return Refuse(error);
+    return ::fdatasync(fd);
+}
+
+int DiskFlock(int fd, int operation)
+{
+    if (const int error = Fault(DiskCall::Lock))
+        return Refuse(error);
+    return ::flock(fd, operation);
+}
+
+int DiskFcntlLock(int fd, int command, struct flock* lock)
+{
+    if (const int error = Fault(DiskCall::Lock))
+        return Refuse(error);
+    return ::fcntl(fd, command, lock);
+}
+
+qint64 DiskWrite(QFileDevice& file, const char* data, qint64 size)
+{
+    if (const int error = Fault(DiskCall::Write))
+        return Refuse(error);
+    return file.write(data, size);
+}
+
+qint64 DiskWrite(QFileDevice& file, const QByteArray& bytes) { return DiskWrite(file, bytes.constData(), bytes.size()); }
+
+bool DiskResize(QFileDevice& file, qint64 length)
+{
+    if (const int error = Fault(DiskCall::Truncate)) {
+        errno = error;
+        return false;
+    }
+    return file.resize(length);
+}
+
+namespace DiskFaults {
+
+void Arm(const tyDiskFaultPlan& plan)
+{
+    std::lock_guard<std::mutex> guard(g_PlanMutex);
+    g_Plan = plan;
+    g_nCalls = 0;
+    g_nFailed = 0;
+    g_Armed.store(plan.nNth > 0 || plan.bNoLinks || plan.bNoRenameFlags, std::memory_order_release);
+}
+
+void Disarm() { Arm(tyDiskFaultPlan()); }
+
+int Calls()
+{
+    std::lock_guard<std::mutex> guard(g_PlanMutex);
+    return g_nCalls;
+}
+
+int Failed()
+{
+    std::lock_guard<std::mutex> guard(g_PlanMutex);
+    return g_nFailed;
+}
+
+} // namespace DiskFaults
