@@ -192,7 +192,8 @@ const tyListedFile* QBriselFSModelItem::EarlierOfFamily(const QBriselFSModelItem
         const QBriselFSModelItem* sibling = parent->m_lChildren.at(row);
         if (!sibling->fileName().startsWith(family))
             break;
-        if (sibling->m_Listed.czFamily == family)
+        // A file that stands alone is no member to judge by.
+        if (sibling->m_Listed.czFamily == family && !sibling->m_Listed.bAlone)
             return &sibling->m_Listed;
     }
     return nullptr;

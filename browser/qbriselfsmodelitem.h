@@ -97,8 +97,8 @@ public:
     tFSItemType m_nType = FSITEM_PLAIN;
 
 private:
-    // The listing of an earlier day file of the same mono family, among
-    // the siblings before this one; null when none.
+    // The listing of the nearest earlier member of the same mono family,
+    // among the siblings before this one; null when none.
     const tyListedFile* EarlierOfFamily(const QBriselFSModelItem* parent, const QString& family) const;
 
     tyListedFile m_Listed;    // a day file's: the take it stands for
