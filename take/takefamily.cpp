@@ -4,6 +4,7 @@
 #include "foundation/folderlisting.h"
 #include "foundation/takenaming.h"
 #include "soundfile/filestatus.h"
+#include "soundfile/headwindows.h"
 
 #include <QDir>
 #include <QFile>
@@ -194,7 +195,7 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, const 
         return listed;
     listed.czFamily = listed.czTake;
     const QString path = folder + fileName;
-    if (earlier && !earlier->bAlone && earlier->nLength >= 0 && QFileInfo(path).size() == earlier->nLength) {
+    if (earlier && !earlier->bAlone && earlier->nLength >= 0 && RegularFileLength(path) == earlier->nLength) {
         listed.nLength = earlier->nLength;
         return listed;
     }
