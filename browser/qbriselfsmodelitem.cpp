@@ -290,6 +290,22 @@ int QBriselFSModelItem::unlistedWavFiles() const
     return count;
 }
 
+void QBriselFSModelItem::countWavFilesInFolders(const tyBrowserEntries& entries)
+{
+    m_nWavInFolders = 0;
+    if (m_nType != FSITEM_DAY)
+        return;
+    for (const tyBrowserEntry& entry : entries) {
+        if (!entry.bFolder)
+            continue;
+        VisitEntryNames(entry.info.filePath(), [this](const char* name) {
+            if (name[0] != '.' && QLatin1String(name).endsWith(QLatin1String(".wav"), Qt::CaseInsensitive))
+                ++m_nWavInFolders;
+            return true;
+        });
+    }
+}
+
 void QBriselFSModelItem::tellUnreachableNames(const QString& path, const QStringList& names)
 {
     // Such an entry reaches the listing under its decoded name, which names
