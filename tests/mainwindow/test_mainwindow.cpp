@@ -789,7 +789,7 @@ private slots:
         spec.headersFirst = false;
         spec.channels = 1;
         spec.frames = 9600;
-        spec.originatorReference = QString::fromLatin1(QByteArray("\0#   \"\0\0\xcd\xfe\xbfteMP-1", 17));
+        spec.originatorReference = QString::fromLatin1("\0#   \"\0\0\xcd\xfe\xbfteMP-1", 17);
         for (const char* id : {"LEN666", "LEN667"})
             QVERIFY(!fixture::WriteTake(day, fixture::MonoTake(id, {0, 1, 2, 3})).files.isEmpty());
         QVERIFY(fixture::WriteForeignFile(day + "/LEN666_05.WAV", spec));
