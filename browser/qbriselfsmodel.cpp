@@ -123,9 +123,11 @@ void QBriselFSModel::fetchMore(const QModelIndex& parent)
 void QBriselFSModel::populateItem(QBriselFSModelItem* item)
 {
     item->m_bPopulated = true;
+    item->setListedStamp(FolderStampOf(item->absoluteFilePath()));
     int otherCaseWav = 0;
     const tyBrowserEntries entries = QBriselFSModelItem::listFolder(item->absoluteFilePath(), &otherCaseWav);
     item->setOtherCaseWav(otherCaseWav);
+    item->countWavFilesInFolders(entries);
     insertChildren(item, item->childCount(), entries);
 }
 
@@ -383,6 +385,15 @@ void QBriselFSModel::addWatcher(QBriselFSModelItem* item)
         dirChangedProcess(path);
 }
 
+void QBriselFSModel::catchUpUnwatched(QBriselFSModelItem* item)
+{
+    const QString path = item ? item->absoluteFilePath() : QString();
+    if (!item || !item->m_bPopulated || m_Watcher.directories().contains(path)
+        || FolderNamesKept(item->listedStamp(), path))
+        return;
+    dirChangedProcess(path);
+}
+
 void QBriselFSModel::removeWatcher(QBriselFSModelItem* item)
 {
     if (!item || item == m_pRootItem)
@@ -424,9 +435,11 @@ void QBriselFSModel::dirChangedProcess(QString path)
     if (!item || !item->m_bPopulated)
         return;
 
+    item->setListedStamp(FolderStampOf(item->absoluteFilePath()));
     int otherCaseWav = 0;
     const tyBrowserEntries listing = QBriselFSModelItem::listFolder(item->absoluteFilePath(), &otherCaseWav);
     item->setOtherCaseWav(otherCaseWav);
+    item->countWavFilesInFolders(listing);
 
     // The rows and the new listing are both in name order: one merge of the
     // two finds the vanished rows and the new entries, and each run of

@@ -69,6 +69,11 @@ public slots:
     void dirChangedProcess(QString path);
     void addWatcher(QBriselFSModelItem* item);
     void removeWatcher(QBriselFSModelItem* item);
+    // Brings a listed folder that no watch follows (a day selected but
+    // never opened) up to date with the disk: its rows and what it counts
+    // as not listed. Read again unless its times say its names are those
+    // of its listing.
+    void catchUpUnwatched(QBriselFSModelItem* item);
 
 private:
     QBriselFSModelItem* findListedItem(const QString& path) const;

@@ -192,7 +192,8 @@ const tyListedFile* QBriselFSModelItem::EarlierOfFamily(const QBriselFSModelItem
         const QBriselFSModelItem* sibling = parent->m_lChildren.at(row);
         if (!sibling->fileName().startsWith(family))
             break;
-        if (sibling->m_Listed.czFamily == family)
+        // A file that stands alone is no member to judge by.
+        if (sibling->m_Listed.czFamily == family && !sibling->m_Listed.bAlone)
             return &sibling->m_Listed;
     }
     return nullptr;
@@ -287,6 +288,22 @@ int QBriselFSModelItem::unlistedWavFiles() const
             ++count;
     }
     return count;
+}
+
+void QBriselFSModelItem::countWavFilesInFolders(const tyBrowserEntries& entries)
+{
+    m_nWavInFolders = 0;
+    if (m_nType != FSITEM_DAY)
+        return;
+    for (const tyBrowserEntry& entry : entries) {
+        if (!entry.bFolder)
+            continue;
+        VisitEntryNames(entry.info.filePath(), [this](const char* name) {
+            if (name[0] != '.' && QLatin1String(name).endsWith(QLatin1String(".wav"), Qt::CaseInsensitive))
+                ++m_nWavInFolders;
+            return true;
+        });
+    }
 }
 
 void QBriselFSModelItem::tellUnreachableNames(const QString& path, const QStringList& names)

@@ -2,6 +2,7 @@
 #define NALVO_BROWSER_QBRISELFSMODELITEM_H
 
 #include "browser/fsitemtype.h"
+#include "foundation/folderlisting.h"
 #include "take/takefamily.h"
 
 #include <QFileInfo>
@@ -89,6 +90,14 @@ public:
     // take ("T1_A.WAV" of "T1"). Import reads them.
     int unlistedWavFiles() const;
     void setOtherCaseWav(int count) { m_nOtherCaseWav = count; }
+    // A listed day's WAV files (".wav" in any case) in the folders it holds
+    // (a card's "Scene_1-T001.TAKE"), which no row lists: each such folder
+    // read once (names only) as the day is listed. Import reads them.
+    int wavFilesInFolders() const { return m_nWavInFolders; }
+    void countWavFilesInFolders(const tyBrowserEntries& entries);
+    // The folder as it was before its last listing (FolderStampOf).
+    const tyFolderStamp& listedStamp() const { return m_ListedStamp; }
+    void setListedStamp(const tyFolderStamp& stamp) { m_ListedStamp = stamp; }
     // Says once per folder which of its entries (names in readable form)
     // are not listed because their names are not valid UTF-8.
     static void tellUnreachableNames(const QString& path, const QStringList& names);
@@ -97,8 +106,8 @@ public:
     tFSItemType m_nType = FSITEM_PLAIN;
 
 private:
-    // The listing of an earlier day file of the same mono family, among
-    // the siblings before this one; null when none.
+    // The listing of the nearest earlier member of the same mono family,
+    // among the siblings before this one; null when none.
     const tyListedFile* EarlierOfFamily(const QBriselFSModelItem* parent, const QString& family) const;
 
     tyListedFile m_Listed;    // a day file's: the take it stands for
@@ -107,6 +116,8 @@ private:
     QString m_czPreProject;
     QString m_czDay;
     int m_nOtherCaseWav = 0;  // a listed folder's: see listFolder
+    tyFolderStamp m_ListedStamp;
+    int m_nWavInFolders = 0;  // a listed day's: see wavFilesInFolders
     int m_nTemplate = -1;
     QString m_czAdvTemplate;
     QList<QBriselFSModelItem*> m_lChildren;

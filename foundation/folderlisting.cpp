@@ -23,17 +23,36 @@ qint64 Nanoseconds(const timespec& time) { return qint64(time.tv_sec) * 10000000
 // may hold other names.
 struct tyFolderIdentity {
     QString czFolder;
-    dev_t nDevice = 0;
-    ino_t nInode = 0;
-    qint64 nModified = 0;
-    qint64 nChanged = 0;
+    tyFolderStamp Stamp;
 
     bool operator==(const tyFolderIdentity& other) const
     {
-        return czFolder == other.czFolder && nDevice == other.nDevice && nInode == other.nInode
-               && nModified == other.nModified && nChanged == other.nChanged;
+        return czFolder == other.czFolder && Stamp == other.Stamp;
     }
 };
+
+tyFolderStamp StampOfStatus(const struct stat& status)
+{
+    tyFolderStamp stamp;
+    stamp.nDevice = quint64(status.st_dev);
+    stamp.nInode = quint64(status.st_ino);
+    stamp.nModified = Nanoseconds(status.st_mtim);
+    stamp.nChanged = Nanoseconds(status.st_ctim);
+    return stamp;
+}
+
+// Whether a listing read after the stamp was taken may be trusted while the
+// folder's stamp stays the same: its file system changes a folder's times
+// with every entry, and both times were already old when the stamp was
+// taken (a change within one tick of a coarse clock would leave them as
+// they were).
+bool TimesTellNames(const tyFolderStamp& stamp, const QString& folder)
+{
+    timespec now{};
+    return ::clock_gettime(CLOCK_REALTIME, &now) == 0
+           && Nanoseconds(now) - qMax(stamp.nModified, stamp.nChanged) >= kSettledNs
+           && FolderTimesFollowEntries(folder);
+}
 
 struct tyKeptListing {
     tyFolderIdentity identity;
@@ -70,8 +89,7 @@ std::shared_ptr<const tyFolderNames> KeptFolderNames(const QString& folder, bool
     if (!given && ::stat(QFile::encodeName(folder).constData(), &asked) != 0)
         return nullptr;
     const struct stat& status = given ? *given : asked;
-    const tyFolderIdentity identity{folder, status.st_dev, status.st_ino, Nanoseconds(status.st_mtim),
-                                    Nanoseconds(status.st_ctim)};
+    const tyFolderIdentity identity{folder, StampOfStatus(status)};
     {
         std::lock_guard<std::mutex> lock(gKeptMutex);
         for (int i = 0; i < gKept.size(); ++i) {
@@ -81,10 +99,7 @@ std::shared_ptr<const tyFolderNames> KeptFolderNames(const QString& folder, bool
             }
         }
     }
-    timespec now{};
-    if (keptOnly || ::clock_gettime(CLOCK_REALTIME, &now) != 0
-        || Nanoseconds(now) - qMax(identity.nModified, identity.nChanged) < kSettledNs
-        || !FolderTimesFollowEntries(folder))
+    if (keptOnly || !TimesTellNames(identity.Stamp, folder))
         return nullptr;
     std::shared_ptr<const tyFolderNames> names = ReadFolderNames(folder);
     if (!names)
@@ -98,4 +113,22 @@ std::shared_ptr<const tyFolderNames> KeptFolderNames(const QString& folder, bool
     while (gKept.size() > kKeptFolders)
         gKept.removeLast();
     return names;
+}
+
+tyFolderStamp FolderStampOf(const QString& folder)
+{
+    struct stat status;
+    if (::stat(QFile::encodeName(folder).constData(), &status) != 0)
+        return tyFolderStamp();
+    tyFolderStamp stamp = StampOfStatus(status);
+    stamp.bTrusted = TimesTellNames(stamp, folder);
+    return stamp;
+}
+
+bool FolderNamesKept(const tyFolderStamp& before, const QString& folder)
+{
+    if (!before.bTrusted)
+        return false;
+    struct stat status;
+    return ::stat(QFile::encodeName(folder).constData(), &status) == 0 && StampOfStatus(status) == before;
 }

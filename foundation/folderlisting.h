@@ -16,6 +16,31 @@ struct tyFolderNames {
     QStringList sortedFolded;    // the same, sorted: the names of one take stand together
 };
 
+// A folder's identity (device and inode) and times, as one look at it
+// found them.
+struct tyFolderStamp {
+    quint64 nDevice = 0;
+    quint64 nInode = 0;
+    qint64 nModified = 0;   // nanoseconds
+    qint64 nChanged = 0;
+    // Its times tell its names (see KeptFolderNames): a later stamp alike
+    // says that a listing read after this one was taken still holds.
+    bool bTrusted = false;
+
+    bool operator==(const tyFolderStamp& other) const
+    {
+        return nDevice == other.nDevice && nInode == other.nInode && nModified == other.nModified
+               && nChanged == other.nChanged;
+    }
+};
+// Taken before a read of the folder's names; untrusted when the folder
+// cannot be asked.
+tyFolderStamp FolderStampOf(const QString& folder);
+// True when the folder holds surely the names a read after the stamp was
+// taken found: the stamp was trusted and the folder's is still the same.
+// False says only that they may differ.
+bool FolderNamesKept(const tyFolderStamp& before, const QString& folder);
+
 // The folder's names read now, with one directory read; null when the
 // folder cannot be read.
 std::shared_ptr<const tyFolderNames> ReadFolderNames(const QString& folder);

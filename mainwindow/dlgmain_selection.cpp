@@ -331,7 +331,19 @@ QString DlgMain::UnlistedFilesLine(const QString& dayPath)
         return QString();
     if (!item->m_bPopulated)
         m_pFSModel->fetchMore(day);
+    else
+        m_pFSModel->catchUpUnwatched(item);
     const int count = item->unlistedWavFiles();
+    const int inFolders = item->wavFilesInFolders();
+    if (inFolders > 0 && count == 0)
+        return inFolders == 1 ? QStringLiteral("1 WAV file in a folder inside this day is not listed: Import "
+                                               "(Ctrl+I) reads it.")
+                              : QStringLiteral("%1 WAV files in folders inside this day are not listed: Import "
+                                               "(Ctrl+I) reads them.").arg(inFolders);
+    if (inFolders > 0)
+        return QStringLiteral("%1 WAV files of this day are not listed, %2 of them in folders inside it and the "
+                              "others' names not being this recorder's takes: Import (Ctrl+I) reads them.")
+            .arg(count + inFolders).arg(inFolders);
     if (count == 0)
         return QString();
     return count == 1 ? QStringLiteral("1 WAV file of this day is not listed, its name not being one of this "

@@ -45,31 +45,42 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
 {
     QVector<tyDayTake> takes;
     QString previousId;
-    QHash<QString, tyListedFile> families;   // the first file read of each mono family
+    QHash<QString, tyListedFile> members;   // the last member listed of each mono family
     QSet<QString> listed;
     for (const QString& fileName : fileNames) {
         QString name = fileName;
         if (name.endsWith(QLatin1String(".WAV"), Qt::CaseInsensitive))
             name.chop(4);
         const QString id = name.left(6);
-        if (TakeNaming::IsRecorderTakeName(name)) {
+        // A track file is judged by the browser's rule whatever its name:
+        // another maker's file named like a track of this recorder's take
+        // stands alone, and the take keeps its own files.
+        QString family;
+        const bool mono = TakeNaming::ClassifyBaseName(name, &family) == TakeNaming::FileKind::Mono;
+        tyListedFile file;
+        if (mono) {
+            const auto earlier = members.constFind(family);
+            file = ListedFileOf(folder, fileName, earlier == members.constEnd() ? nullptr : &earlier.value());
+            if (!file.bAlone)
+                members.insert(family, file);
+        }
+        if (TakeNaming::IsRecorderTakeName(name) && !file.bAlone) {
             if (id == previousId)
                 continue;
-            const tyTrackFileHead head = ReadTrackFileHead(folder + fileName);
-            if (head.bRecorder || head.eKind == tyTrackFileHead::Unread) {
+            bool ours = mono;
+            if (!mono) {
+                const tyTrackFileHead head = ReadTrackFileHead(folder + fileName);
+                ours = head.bRecorder || head.eKind == tyTrackFileHead::Unread;
+            }
+            if (ours) {
                 previousId = id;
                 takes.append(tyDayTake{id, TakeNameOfFile(fileName), TakePathOfFile(folder + fileName,
                                                                                     QStringLiteral("WAV"))});
                 continue;
             }
         }
-        QString family;
-        TakeNaming::ClassifyBaseName(name, &family);
-        const auto earlier = families.constFind(family);
-        const tyListedFile file =
-            ListedFileOf(folder, fileName, earlier == families.constEnd() ? nullptr : &earlier.value());
-        if (file.eKind == TakeNaming::FileKind::Mono && earlier == families.constEnd())
-            families.insert(family, file);
+        if (!mono)
+            file = ListedFileOf(folder, fileName, nullptr);
         if (file.eKind == TakeNaming::FileKind::None || listed.contains(file.czTake))
             continue;
         listed.insert(file.czTake);

@@ -28,7 +28,8 @@ enum tMetadataThreadState : int {
 // One take of a day folder as the loader's walk finds it. The recorder's
 // own names (TakeNaming::IsRecorderTakeName, of this recorder's files or of
 // files too damaged to tell) give one take per 6-character id, at its first
-// listed file; every other file is listed by the browser's rule
+// listed file; every other file, and a track file of such a name that is no
+// member of its family (JoinsFamily), is listed by the browser's rule
 // (ListedFileOf), each take once, under the name the browser shows. The
 // name list and the records come from the same walk, so record n always
 // belongs to name n.

@@ -11,13 +11,10 @@
 #include <cstring>
 #include <unistd.h>
 
-namespace {
-// The OriginatorReference of this recorder's bext chunk (status 3 otherwise).
 bool IsRecorderReference(const char* reference)
 {
     return std::strncmp(reference, "ORVEX", 5) == 0;
 }
-}  // namespace
 
 int ComputeFileStatus(const QSoundFile& file)
 {
@@ -107,6 +104,7 @@ tyTrackFileHead ReadTrackFileHead(const QString& path)
     const int fd = OpenRegularFile(path, false, &notRegular, &length);
     if (fd < 0)
         return head;
+    head.nLength = length;
     QByteArray window(int(qMin(length, HeadTailWindows::kHeadBytes)), '\0');
     const qint64 n = ReadFully(fd, 0, window.data(), window.size());
     // Bytes inside the file, from the head window where it holds them: the
@@ -151,13 +149,22 @@ tyTrackFileHead ReadTrackFileHead(const QString& path)
         at = payload + qint64(size) + (size & 1);
     }
     ::close(fd);
-    if (head.nChannels == 0) {
-        // Another maker's bext says whose the file is, whatever follows.
-        if (bext && !recorder)
-            head.eKind = tyTrackFileHead::WholeTake;
-        return head;
-    }
-    // A file without bext is another maker's as surely as one with another's.
-    head.eKind = head.nChannels == 1 && recorder ? tyTrackFileHead::RecorderMono : tyTrackFileHead::WholeTake;
+    head.eKind = TrackFileKind(head.nChannels, bext, recorder);
     return head;
+}
+
+tyTrackFileHead::Kind TrackFileKind(int channels, bool bext, bool recorder)
+{
+    // Another maker's bext says whose the file is, whatever follows.
+    if (channels == 0)
+        return bext && !recorder ? tyTrackFileHead::WholeTake : tyTrackFileHead::Unread;
+    // A file without bext is another maker's as surely as one with another's.
+    return channels == 1 && recorder ? tyTrackFileHead::RecorderMono : tyTrackFileHead::WholeTake;
+}
+
+tyTrackFileHead::Kind TrackFileKind(const QSoundFile& file)
+{
+    const bool bext = file.HasBextChunk();
+    return TrackFileKind(file.m_FmtChunk.szId[0] ? int(file.m_FmtChunk.nChannels) : 0, bext,
+                         bext && IsRecorderReference(file.m_BextChunk.szOriginatorReference));
 }

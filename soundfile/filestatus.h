@@ -50,6 +50,9 @@ struct tySourceSound {
 // fmt read (ReadChunks done).
 tySourceSound SourceSoundOf(const QSoundFile& file);
 
+// An OriginatorReference (32 bytes) of this recorder's bext chunk.
+bool IsRecorderReference(const char* reference);
+
 // What the head of a file named like a mono track says of it before its
 // take is loaded: its chunk headers up to the samples, read from its first
 // kilobytes (where the recorder writes its fmt and bext chunks) and, for a
@@ -65,7 +68,15 @@ struct tyTrackFileHead {
     Kind eKind = Unread;
     int nChannels = 0;        // 0 when its fmt was not read
     bool bRecorder = false;   // this recorder's bext, whatever the channels
+    qint64 nLength = -1;      // the file's length; -1 when it did not open
 };
 tyTrackFileHead ReadTrackFileHead(const QString& path);
+
+// The one rule of the kind: from the channels of its fmt (0 when not read),
+// whether it has a bext chunk, and whether that bext is this recorder's.
+tyTrackFileHead::Kind TrackFileKind(int channels, bool bext, bool recorder);
+// The same of a file whose chunks were walked (ReadChunks), as its take's
+// load reads it.
+tyTrackFileHead::Kind TrackFileKind(const QSoundFile& file);
 
 #endif

@@ -69,6 +69,14 @@ bool HeadTailWindows::ReadAt(qint64 offset, char* out, qint64 n)
     return ReadFully(m_nFd, offset, out, n) == n;
 }
 
+qint64 RegularFileLength(const QString& path)
+{
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return -1;
+    return info.st_size;
+}
+
 int OpenRegularFile(const QString& path, bool writable, bool* notRegular, qint64* length)
 {
     *notRegular = false;

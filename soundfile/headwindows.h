@@ -44,6 +44,9 @@ private:
 // set. -1 with *notRegular clear when the open itself fails.
 // length (may be null) receives the file's size.
 int OpenRegularFile(const QString& path, bool writable, bool* notRegular, qint64* length = nullptr);
+// The length of a regular file by path, without opening it; -1 for
+// anything else or when it cannot be asked.
+qint64 RegularFileLength(const QString& path);
 
 // A regular file open for reading through its descriptor: positioned,
 // unbuffered reads from a position of its own. A day's load opens

@@ -3,6 +3,7 @@
 
 #include "foundation/messageloging.h"
 #include "soundfile/bextdescription.h"
+#include "soundfile/filestatus.h"
 
 namespace {
 
@@ -208,6 +209,9 @@ QString QSoundFile::GetBextOriginator() const
 QString QSoundFile::GetBextOriginatorReference() const
 {
     // Byte 5 of the recorder's reference is 0: keep the bytes after it.
+    // Another maker's text ends at its first 0; what follows is not its.
+    if (!IsRecorderReference(m_BextChunk.szOriginatorReference))
+        return FixedText(m_BextChunk.szOriginatorReference, BEXT_ORIGINATOR_REFERENCE_SIZE);
     QByteArray bytes(m_BextChunk.szOriginatorReference, BEXT_ORIGINATOR_REFERENCE_SIZE);
     return QString::fromLatin1(bytes.replace('\0', ' ')).trimmed();
 }

@@ -310,7 +310,11 @@ private:
                     bool report);
     // unwalked: a bit per track whose chunks could not be walked (not yet
     // reported); gone: a member's file vanished since it was found.
+    // A mono family's file that is no member of it (JoinsFamily) is left
+    // out, unless none of its files is a member.
     bool ReadFiles(quint32* unwalked, bool* gone);
+    // Takes a found file out of the family: it is not one of the take's.
+    void LeaveOutMember(int track);
     // Keeps why the first of those tracks' files is no sound file, and
     // with report tells the user of each.
     void ReportUnwalked(quint32 unwalked, bool report);

@@ -723,6 +723,9 @@ QString QSoundPerform::MemberChangedOnDisk(const FolderNameProbe& names) const
         const QString loaded = m_pbPresent[t] ? m_SndFile[t].GetPath() : QString();
         if (family.czPath[t] == loaded)
             continue;
+        // Another maker's file of a track's name was no member at the load.
+        if (loaded.isEmpty() && !m_bPolyTake && !JoinsFamily(ReadTrackFileHead(family.czPath[t]).eKind))
+            continue;
         if (loaded.isEmpty())
             return QStringLiteral("%1 appeared").arg(QFileInfo(family.czPath[t]).fileName());
         return QStringLiteral("%1 is gone").arg(QFileInfo(loaded).fileName());

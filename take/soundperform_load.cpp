@@ -255,6 +255,9 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone)
 {
     m_nTakeStatus = 0;
     const QSoundFile* first = nullptr;
+    short status[kMaxTracks] = {};
+    quint32 present = 0;
+    quint32 strangers = 0;
     for (int t = 0; t < kMaxTracks; ++t) {
         if (!m_pbPresent[t])
             continue;
@@ -265,22 +268,47 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone)
             return false;
         }
         // A file that is no sound file gets status 1 and is reported once
-        // the take is judged (see ReportUnwalked). The first file's iXML is
-        // parsed; the others share all of it but their own track entry and
-        // are parsed only when they differ.
+        // the take is judged (see ReportUnwalked). The first member's iXML
+        // is parsed; the others share all of it but their own track entry
+        // and are parsed only when they differ.
         const bool walked = file.ReadChunks(false, true);
+        present |= 1u << t;
+        const bool member = m_bPolyTake || JoinsFamily(TrackFileKind(file));
+        if (!member)
+            strangers |= 1u << t;
         if (!walked)
             *unwalked |= 1u << t;
-        if (walked && !(first && file.AdoptiXMLOfTwin(*first)))
+        if (walked && !(first && member && file.AdoptiXMLOfTwin(*first)))
             file.GetiXMLFileInfos();
-        if (!first)
+        if (!first && member)
             first = &file;
-        const int status = ComputeFileStatus(file);
-        if (m_nTakeStatus == 0)
-            m_nTakeStatus = short(status);
+        status[t] = short(ComputeFileStatus(file));
         file.Close();
     }
+    // Another maker's file named like a track of a take of ours is a take
+    // by itself, as the views list it. A family without a file of ours is
+    // read whole: it may be another recorder's set, which Import reads.
+    if (strangers != present) {
+        for (int t = 0; t < kMaxTracks; ++t) {
+            if (strangers & (1u << t))
+                LeaveOutMember(t);
+        }
+        *unwalked &= ~strangers;
+    }
+    for (int t = 0; t < kMaxTracks && m_nTakeStatus == 0; ++t) {
+        if (m_pbPresent[t])
+            m_nTakeStatus = status[t];
+    }
     return true;
+}
+
+void QSoundPerform::LeaveOutMember(int track)
+{
+    m_SndFile[track].Close();
+    m_SndFile[track].InitVariables();
+    m_pbPresent[track] = false;
+    m_pcSeparator[track] = 0;
+    --m_nFileCount;
 }
 
 void QSoundPerform::ReportUnwalked(quint32 unwalked, bool report)
@@ -435,19 +463,18 @@ void QSoundPerform::ReadTakeValues()
     m_czCreationDate = file.GetBextOriginationDate();
     m_czCreationTime = file.GetBextOriginationTime();
     // The panel's texts say only what the files tell: a format that was not
-    // read (an RF64 file, an empty one) gives no rate, its size is the
-    // files' length, and a text field holding binary bytes (as another
+    // read (an RF64 file, an empty one) gives no rate, the size is the
+    // files' lengths (a RIFF size may be 0 or 0xFFFFFFFF, or say more than
+    // the file holds), and a text field holding binary bytes (as another
     // maker may write there) shows nothing.
     m_czCreatorText = PrintableOrNothing(m_czOriginator);
     m_czReferenceText = PrintableOrNothing(file.GetBextOriginatorReference());
     m_czSamplingText = m_nSampleRate > 0 && m_nBitsPerSample > 0
                            ? QStringLiteral("%1 Hz / %2 bits").arg(m_nSampleRate).arg(m_nBitsPerSample)
                            : QString();
-    qint64 bytes = qint64(m_nTrueSize) * (m_bPolyTake ? 1 : qMax<int>(m_nFileCount, 1));
-    if (m_nTrueSize == 0) {
-        for (int t = 0; t < kMaxTracks; ++t)
-            bytes += m_pbPresent[t] ? m_SndFile[t].GetLayout().nFileLength : 0;
-    }
+    qint64 bytes = 0;
+    for (int t = 0; t < kMaxTracks; ++t)
+        bytes += m_pbPresent[t] ? m_SndFile[t].GetLayout().nFileLength : 0;
     m_czSizeText = SizeText(bytes);
 
     m_bIxmlRead = file.XmlOk();

@@ -4,6 +4,7 @@
 #include "foundation/folderlisting.h"
 #include "foundation/takenaming.h"
 #include "soundfile/filestatus.h"
+#include "soundfile/headwindows.h"
 
 #include <QDir>
 #include <QFile>
@@ -177,6 +178,11 @@ bool IsProcessedName(const QString& baseName)
     return false;
 }
 
+bool JoinsFamily(tyTrackFileHead::Kind kind)
+{
+    return kind != tyTrackFileHead::WholeTake;
+}
+
 tyListedFile ListedFileOf(const QString& folder, const QString& fileName, const tyListedFile* earlier)
 {
     tyListedFile listed;
@@ -188,16 +194,19 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, const 
     if (listed.eKind != TakeNaming::FileKind::Mono)
         return listed;
     listed.czFamily = listed.czTake;
-    if (earlier) {
-        listed.bAlone = earlier->bAlone;
-        listed.eKind = earlier->eKind;
-    } else {
-        const tyTrackFileHead head = ReadTrackFileHead(folder + fileName);
-        listed.bAlone = head.eKind == tyTrackFileHead::WholeTake;
-        if (listed.bAlone && head.nChannels > 1)
-            listed.eKind = TakeNaming::FileKind::Poly;
+    const QString path = folder + fileName;
+    if (earlier && !earlier->bAlone && earlier->nLength >= 0 && RegularFileLength(path) == earlier->nLength) {
+        listed.nLength = earlier->nLength;
+        return listed;
     }
-    if (listed.bAlone)
-        listed.czTake = base;
+    const tyTrackFileHead head = ReadTrackFileHead(path);
+    listed.bAlone = !JoinsFamily(head.eKind);
+    if (!listed.bAlone) {
+        listed.nLength = head.nLength;
+        return listed;
+    }
+    if (head.nChannels > 1)
+        listed.eKind = TakeNaming::FileKind::Poly;
+    listed.czTake = base;
     return listed;
 }

@@ -2,6 +2,7 @@
 #define NALVO_TAKE_TAKEFAMILY_H
 
 #include "foundation/takenaming.h"
+#include "soundfile/filestatus.h"
 
 #include <QString>
 #include <functional>
@@ -78,24 +79,33 @@ bool FindTakeFamilyInListing(const QString& takePath, const QString& extension,
 // long underscore name may end in "__PX", is a take by itself.
 QString TakePathOfFile(const QString& filePath, const QString& extension);
 
+// Whether a file named as a mono track is a member of its family, by what
+// its head holds (ReadTrackFileHead, or TrackFileKind of a walked file): one
+// rule for the browser, the day list and the take's load. This recorder's
+// one-channel files are; a file that is a take by itself (more channels, or
+// another maker's, whatever its name) is not and stands alone. A file whose
+// head cannot be read stays in its family, whose load tells why.
+bool JoinsFamily(tyTrackFileHead::Kind kind);
+
 // The take a listed file of a day folder stands for: one rule for the
 // browser's rows and the day list's. The kind and take name come from the
-// file's name (TakeNaming::ClassifyBaseName). A file named as a mono track
-// joins its family only when its family's files are this recorder's
-// one-channel files; a file that is a take by itself (more channels, or
-// another recorder's) stands alone under its whole base name, never as a
-// member of a family that does not exist. A file whose head cannot be read
-// keeps its family, whose load tells why.
+// file's name (TakeNaming::ClassifyBaseName); a file named as a mono track
+// joins its family by JoinsFamily, else it stands alone under its whole
+// base name, never as a member of a family that does not exist.
 struct tyListedFile {
     TakeNaming::FileKind eKind = TakeNaming::FileKind::None;   // None: not listed
     QString czTake;           // the take name shown, and the take path's last part
     QString czFamily;         // a mono track name's family name, alone or not
     bool bAlone = false;      // a mono track name's file that is a take by itself
+    qint64 nLength = -1;      // a member's: the length of the member whose head was read
 };
-// fileName with its ".WAV"; folder ends with "/". earlier: an earlier
-// listed file of the same family (a family's files stand together in name
-// order, and the first one read decides for all); null to read this
-// file's head.
+// fileName with its ".WAV"; folder ends with "/". earlier: the nearest
+// earlier listed member of the same family (a family's files stand
+// together in name order), null when none. The recorder writes the files
+// of one take at one length (its load refuses others), so a file of the
+// length of the member whose head was read joins as that one did, and
+// only a file of another length, or of a family without a member yet, has
+// its own head read: a day lists with one head read per take.
 tyListedFile ListedFileOf(const QString& folder, const QString& fileName, const tyListedFile* earlier);
 
 // "folder/root.ext" with or without the extension: the folder (ending with

@@ -13,6 +13,7 @@
 #include "foundation/platform/desktopshell.h"
 #include "mainwindow/appentry.h"
 #include "mainwindow/dlgmain.h"
+#include "take/soundperform.h"
 #include "player/qdialogsetup.h"
 #include "player/qplaytimeline.h"
 #include "tests/support/demomedia.h"
@@ -30,6 +31,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 #include <memory>
 
@@ -742,7 +744,13 @@ private slots:
     // that cannot be opened says why in its line, and arrowing across them
     // and switching to the day list raises no box. "B202", written as other
     // makes do (fmt past a 5 KB iXML), lists the same; the day's line counts
-    // what is not listed (a lower-case ".wav", a "_Tr1" set) in both views.
+    // what is not listed (a lower-case ".wav", a "_Tr1" set, the WAV files of
+    // a card's take folder) in both views, and follows a file added while
+    // the day was never opened. Another maker's mono file named like a track
+    // of this recorder's take ("LEN666_05" after its files, "LEN667-05"
+    // before them) stands alone and the take opens with its own files; a
+    // reference that begins with 0 shows nothing, a RIFF size past the end
+    // of its file gives the file's size.
     void takeThatCannotBeOpenedIsSaidInItsLine()
     {
         const QString day = fixture::MakeDay(
@@ -772,8 +780,26 @@ private slots:
         }
         for (const char* unlisted : {"mix_final.wav", "ZOOM0001_Tr1.WAV", "ZOOM0001_Tr1_D.WAV", "ZOOM0001_TrL_R.WAV"})
             QVERIFY(fixture::WriteForeignFile(day + "/" + unlisted, spec));
-        const QString unlistedLine = "4 WAV files of this day are not listed, their names not being this recorder's "
-                                     "takes: Import (Ctrl+I) reads them.";
+        const QString takeFolder = day + "/Scene_1_2AG-T001.TAKE";
+        QVERIFY(QDir().mkpath(takeFolder));
+        for (int track = 1; track <= 9; ++track)
+            QVERIFY(fixture::WriteForeignFile(takeFolder + QString("/Scene_1_2AG-T001_Tr%1.WAV").arg(track), spec));
+        const QString unlistedLine = "13 WAV files of this day are not listed, 9 of them in folders inside it and the "
+                                     "others' names not being this recorder's takes: Import (Ctrl+I) reads them.";
+        spec.headersFirst = false;
+        spec.channels = 1;
+        spec.frames = 9600;
+        spec.originatorReference = QString::fromLatin1("\0#   \"\0\0\xcd\xfe\xbfteMP-1", 17);
+        for (const char* id : {"LEN666", "LEN667"})
+            QVERIFY(!fixture::WriteTake(day, fixture::MonoTake(id, {0, 1, 2, 3})).files.isEmpty());
+        QVERIFY(fixture::WriteForeignFile(day + "/LEN666_05.WAV", spec));
+        spec.originatorReference = "FR2-000123";
+        QByteArray pastItsEnd = fixture::BuildForeignFile(spec);
+        qToLittleEndian<quint32>(0xFFFFFFFFu, pastItsEnd.data() + 4);
+        QFile riffPastEnd(day + "/LEN667-05.WAV");
+        QVERIFY(riffPastEnd.open(QIODevice::WriteOnly) && riffPastEnd.write(pastItsEnd) == pastItsEnd.size());
+        riffPastEnd.close();
+        takes << "LEN666" << "LEN666_05" << "LEN667" << "LEN667-05";
         const fixture::TakeSpec rf64 = fixture::MonoTake("RF6401", {0});
         QFile big(day + "/" + fixture::TrackFileName(rf64, 0));
         QVERIFY(big.open(QIODevice::WriteOnly) && big.write(fixture::BuildBrokenFile(rf64, fixture::Breakage::Rf64)) > 0
@@ -795,6 +821,13 @@ private slots:
         QTRY_VERIFY((line = window->findChild<QLabel*>("m_CtrlLabel_TakeProblem")) && line->isVisible()
                     && line->toolTip() == unlistedLine);
         Grab(window.get(), "mainwindow-day-unlisted");
+        // A file added to the day, never opened, is counted when it is selected again.
+        QVERIFY(fixture::WriteForeignFile(day + "/x.wav", spec));
+        QVERIFY(SelectPath(*window, m_czDay1).isValid());
+        QTRY_VERIFY(!line->isVisible());
+        QVERIFY(SelectPath(*window, day).isValid());
+        const QString unlistedNow = QString(unlistedLine).replace("13 WAV", "14 WAV");
+        QTRY_VERIFY(line->isVisible() && line->toolTip() == unlistedNow);
         tree->expand(dayRow);
         QStringList rows;
         for (int row = 0; row < window->m_pFSProxyModel->rowCount(dayRow); ++row)
@@ -813,7 +846,9 @@ private slots:
                  {"RF6401 cannot be played or edited here: RF64 files are not supported (RF6401_01.WAV).", "", "", "",
                   "2.2 GB"},
                  {"EMPTY1 cannot be played or edited here: EMPTY1_01.WAV is empty.", "", "", "", "0 B"},
-                 {"MISS01 is missing 1 of the 5 track files its metadata lists", "Mono-WAV", rate, "ORVEX"}}) {
+                 {"MISS01 is missing 1 of the 5 track files its metadata lists", "Mono-WAV", rate, "ORVEX"},
+                 {"LEN666_05" + another, "Mono-WAV", rate, ""},
+                 {"LEN667-05" + another, "Mono-WAV", rate, ref, QSoundPerform::SizeText(pastItsEnd.size())}}) {
             const QString& said = shown.first();
             tree->setCurrentIndex(window->m_pFSProxyModel->match(window->m_pFSProxyModel->index(0, 0, dayRow),
                                                                  Qt::DisplayRole, said.section(' ', 0, 0), 1,
@@ -828,6 +863,14 @@ private slots:
             QVERIFY2(shown[3].isEmpty() ? reference.isEmpty() : reference.startsWith(shown[3]), qPrintable(reference));
             QCOMPARE(ui->m_CtrlLabelSize->text(), shown.value(4, ui->m_CtrlLabelSize->text()));
             Grab(window->ui->groupBox_Metadata, "mainwindow-takeline-" + said.section(' ', 0, 0));
+        }
+        // The take beside them opens with its own four files.
+        for (const char* own : {"LEN666", "LEN667"}) {
+            tree->setCurrentIndex(window->m_pFSProxyModel->match(window->m_pFSProxyModel->index(0, 0, dayRow),
+                                                                 Qt::DisplayRole, own, 1, Qt::MatchExactly).first());
+            QTRY_VERIFY(!line->isVisible() && window->ui->m_CtrlLabelFilename->isVisible()
+                        && window->ui->m_CtrlLabelSize->text() == QSoundPerform::SizeText(
+                               4 * QFileInfo(day + "/" + own + "_01.WAV").size()));
         }
         tree->setCurrentIndex(window->m_pFSProxyModel->index(0, 0, dayRow));
         for (int row = 1; row < takes.size(); ++row) {
@@ -850,12 +893,14 @@ private slots:
                 QVERIFY(list->Row(row)->toolTip().startsWith("RF6401 cannot be played or edited here: RF64"));
             else if (listed.last().startsWith("A101") || listed.last().startsWith("B202"))
                 QVERIFY(list->Row(row)->toolTip().startsWith(listed.last() + " was made by another recorder"));
+            else if (listed.last() == "LEN666" || listed.last() == "LEN667")
+                QVERIFY2(list->Row(row)->toolTip().isEmpty(), qPrintable(list->Row(row)->toolTip()));
         }
         listed.sort();
         QCOMPARE(listed, takes);
         QLabel* header = window->ui->m_CtrlLabel_ListInfo;
-        QTRY_VERIFY(header->toolTip().endsWith("\n" + unlistedLine));
-        QVERIFY(header->text().contains("4 WAV files of this day are not listed") && !header->text().contains('\n'));
+        QTRY_VERIFY(header->toolTip().endsWith("\n" + unlistedNow));
+        QVERIFY(header->text().contains("14 WAV files of this day are not listed") && !header->text().contains('\n'));
         QTest::qWait(200);
         QVERIFY(answerer.SeenBoxes().isEmpty() && window->OpenMessageBoxCount() == 0);
         Grab(window.get(), QStringLiteral("mainwindow-daylist-foreign"));

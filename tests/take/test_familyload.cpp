@@ -459,6 +459,65 @@ private slots:
         QCOMPARE(listed.eKind, readChannels > 1 ? TakeNaming::FileKind::Poly : TakeNaming::FileKind::Mono);
     }
 
+    // Another maker's mono file named like a track of this recorder's take,
+    // sorting after its files, before them ('-' before '_'), or in a gap of
+    // its slots: it stands alone, the take loads and saves with its own
+    // files, and the stranger keeps its bytes and loads as a take by itself.
+    void strangerNamedLikeATrack_data()
+    {
+        QTest::addColumn<QString>("stranger");
+        QTest::addColumn<QList<int>>("slotList");
+        QTest::newRow("after the take's files") << "LEN666_05.WAV" << QList<int>{0, 1, 2, 3};
+        QTest::newRow("before the take's files") << "LEN666-05.WAV" << QList<int>{0, 1, 2, 3};
+        QTest::newRow("in a gap of its slots") << "LEN666_03.WAV" << QList<int>{0, 1, 3, 4};
+    }
+
+    void strangerNamedLikeATrack()
+    {
+        QFETCH(QString, stranger);
+        QFETCH(QList<int>, slotList);
+        QTemporaryDir dir;
+        const QString folder = dir.path() + QLatin1Char('/');
+        const WrittenTake written = WriteTake(dir.path(), MonoTake(QStringLiteral("LEN666"), slotList));
+        QCOMPARE(written.files.size(), slotList.size());
+        ForeignSpec spec;
+        spec.channels = 1;
+        spec.bext = true;
+        QVERIFY(WriteForeignFile(folder + stranger, spec));
+        const auto bytesOf = [](const QString& path) {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        const QByteArray strangerBytes = bytesOf(folder + stranger);
+
+        // The listing's rule in name order, each file after its family's nearest member.
+        tyListedFile member;
+        QStringList takes;
+        for (const QString& name : QDir(dir.path()).entryList(QDir::Files, QDir::Name)) {
+            const tyListedFile listed = ListedFileOf(folder, name, member.czFamily.isEmpty() ? nullptr : &member);
+            if (!listed.bAlone)
+                member = listed;
+            if (!takes.contains(listed.czTake))
+                takes << listed.czTake;
+        }
+        takes.sort();
+        QCOMPARE(takes, (QStringList{QStringLiteral("LEN666"), QFileInfo(stranger).completeBaseName()}));
+
+        QSoundPerform take;
+        QVERIFY(take.InitFilesZZ(folder + QStringLiteral("LEN666"), QStringLiteral("WAV")));
+        QCOMPARE(int(take.m_nTakeStatus), 0);
+        QCOMPARE(int(take.m_nFileCount), slotList.size());
+        for (int t = 0; t < 6; ++t)
+            QCOMPARE(take.m_pbPresent[t], slotList.contains(t));
+        for (const int t : slotList)
+            take.m_SndFile[t].SetiXMLNote(t, QStringLiteral("edited"));
+        QVERIFY(take.UpdateiXMLChunk());
+        QCOMPARE(bytesOf(folder + stranger), strangerBytes);
+        QSoundPerform alone;
+        QVERIFY(alone.InitFilesZZ(folder + QFileInfo(stranger).completeBaseName(), QStringLiteral("WAV")));
+        QCOMPARE(int(alone.m_nTakeStatus), 3);
+    }
+
     // A member that cannot be read as it is: a FIFO named like a track file
     // would block the open forever; a member another program is rewriting
     // (emptied, or cut short) may be whole in a moment; an old member cut
