@@ -1,5 +1,7 @@
 #include "soundfile/riffwriter.h"
 
+#include "foundation/fileutil.h"
+#include "foundation/messageloging.h"
 #include "foundation/platform/diskcalls.h"
 #include "soundfile/chunkrecords.h"
 
@@ -213,9 +215,20 @@ bool RiffChunkWriter::ExtendFile(const QByteArray& bytes)
         return true;
     // A full disk: take back what part of it reached the file, so the
     // original layout (and the RIFF size, not yet written) stays whole.
+    // These writes keep no record for a later load to cut with: a cut
+    // refused too (a pulled card) is told with the write's failure, as the
+    // file now ends in bytes its sizes do not count and reads as damaged.
     const QString why = m_czError;
-    DiskResize(m_File, m_Layout.nFileLength);
-    return Fail(why);
+    if (DiskResize(m_File, m_Layout.nFileLength))
+        return Fail(why);
+    const int cutError = errno;
+    const qint64 left = m_File.size() - m_Layout.nFileLength;
+    if (left <= 0)
+        return Fail(why);
+    return Fail(QStringLiteral("%1\nThe file could not be cut back to its former length (%2): it ends in %3 "
+                               "bytes that its header does not count, and may read as damaged until they are removed.")
+                    .arg(why, SystemErrorText(cutError))
+                    .arg(left));
 }
 
 bool RiffChunkWriter::RewriteLastChunk(int chunk, QByteArray bytes, char fill)
@@ -494,7 +507,23 @@ bool RiffChunkWriter::ReserveIxmlRewrite(const tyIxmlRewrite& plan, const QByteA
     if (m_bStopped)
         return false;
     const QString why = m_czError;
-    DiskResize(m_File, plan.nOldLength);
+    if (DiskResize(m_File, plan.nOldLength))
+        return Fail(why);
+    // A cut refused too leaves the file longer than its sizes say; that is
+    // not told from here: a failed reserve rolls the save back from its
+    // record (ApplyUndo), which cuts the file again and, when it cannot,
+    // keeps the record for the next load, as the user is told. That
+    // roll-back cuts off only what it can tell for the save's (see
+    // MatchUndo): whole pieces by their hashes, and zeros. A short write
+    // may have stopped inside a piece: those bytes are zeroed for it.
+    MyQDebug("RiffChunkWriter::ReserveIxmlRewrite(): a file not cut back to %lld bytes: %s",
+             static_cast<long long>(plan.nOldLength), qPrintable(SystemErrorText(errno)));
+    const qint64 length = m_File.size();
+    const qint64 piece = qMax(plan.nOldLength, length / kUndoTailPieceBytes * kUndoTailPieceBytes);
+    const QByteArray zeros(int(qMax<qint64>(length - piece, 0)), '\0');
+    if (!PwriteAll(m_File.handle(), piece, zeros.constData(), zeros.size()))
+        MyQDebug("RiffChunkWriter::ReserveIxmlRewrite(): the part of a piece at %lld not zeroed: %s",
+                 static_cast<long long>(piece), qPrintable(SystemErrorText(errno)));
     return Fail(why);
 }
 

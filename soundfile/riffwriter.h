@@ -75,7 +75,8 @@ public:
     bool RewriteLastChunk(int chunk, QByteArray bytes, char fill);
     // Appends a chunk at the walked end (after a pad byte when the last
     // chunk is odd and has none) and rewrites the RIFF size. Odd payloads
-    // get one fill byte. A write that fails leaves the file's length as it was.
+    // get one fill byte. A write that fails leaves the file's length as it
+    // was; when the cut back is refused too, ErrorText says so.
     bool AppendChunk(const QByteArray& id, QByteArray payload, char fill);
     // Gives the chunk another id; size and payload stay.
     bool RenameChunk(int chunk, const QByteArray& id);
@@ -112,7 +113,8 @@ public:
     using WriteCheck = std::function<bool()>;
     // Step 1: writes the bytes past the old end (payload nChunkSize bytes).
     // The RIFF size still ends the file where it did, so every chunk reads
-    // as before. A failure (a full card) cuts the file back.
+    // as before. A failure (a full card) cuts the file back; a cut refused
+    // too is left to the save's roll-back (ApplyUndo), which cuts again.
     bool ReserveIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload, const WriteCheck& mayWrite = {});
     // Step 2: the fields, the payload bytes within the old length, then the
     // chunk size and the RIFF size, then the other iXML chunks retired.

@@ -826,13 +826,16 @@ void TestTakeSave::familyChangedSinceTheLoadIsRefused()
 void TestTakeSave::fullCardKeepsTheOldTake_data()
 {
     QTest::addColumn<bool>("loopImage");
-    QTest::newRow("card of 64 KiB clusters, room for 22 more") << true;
-    QTest::newRow("file size limit") << false;
+    QTest::addColumn<bool>("cutRefused");   // the card refuses the first cut back of a member's growth
+    QTest::newRow("card of 64 KiB clusters, room for 22 more") << true << false;
+    QTest::newRow("file size limit") << false << false;
+    QTest::newRow("file size limit, the first cut back refused") << false << true;
 }
 
 void TestTakeSave::fullCardKeepsTheOldTake()
 {
     QFETCH(bool, loopImage);
+    QFETCH(bool, cutRefused);
     QString day = m_czDay;
     QString mountPoint;
     // Unmounted however the test ends.
@@ -910,9 +913,15 @@ void TestTakeSave::fullCardKeepsTheOldTake()
     // On the card some members have grown when one finds no cluster left.
     QTest::ignoreMessage(QtDebugMsg, QRegularExpression(loopImage ? "member (1\\d|2[0-4]) of 24 cannot grow"
                                                                   : "member 1 of 24 cannot grow"));
+    tyDiskFaultPlan cut;
+    cut.eKind = DiskCall::Truncate;
+    cut.nNth = cutRefused ? 1 : 0;
+    DiskFaults::Arm(cut);
     const bool saved = take.UpdateiXMLChunk();
+    DiskFaults::Disarm();
     if (!loopImage)
         setrlimit(RLIMIT_FSIZE, &oldLimit);
+    QVERIFY(!saved);
     QVERIFY(!saved);
     for (int i = 0; i < written.files.size(); ++i)
         QCOMPARE(FileBytes(written.files.at(i)), before.at(i));
