@@ -40,6 +40,15 @@ bool SameFile(const QString& a, const QString& b)
            && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+// A symbolic link at path that points to target; false (errno set) when
+// the name is taken or the volume refuses links.
+bool MakeLink(const QString& target, const QString& path)
+{
+    return DiskSymlink(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()) == 0;
+}
+
+bool Unlink(const QString& path) { return DiskUnlink(QFile::encodeName(path).constData()) == 0; }
+
 // A symbolic link at a temporary name renamed over the destination, so an
 // existing file or link of that name is replaced only by a complete link.
 // A folder is never replaced.
@@ -50,10 +59,16 @@ bool ReplaceWithLink(const QString& target, const QString& destination)
     const QFileInfo info(destination);
     const QString temp = info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".link-")
                          + QString::number(QRandomGenerator::global()->generate() & 0xFFFFFF, 16);
-    if (!QFile::link(target, temp))
+    if (!MakeLink(target, temp))
         return false;
     if (DiskRename(QFile::encodeName(temp).constData(), QFile::encodeName(destination).constData()) != 0) {
-        QFile::remove(temp);
+        // A temporary link the card keeps goes with the next copy into
+        // this folder (SettleReplacementsIn); the destination is untouched.
+        const int why = errno;
+        if (!Unlink(temp))
+            MyQDebug("ReplaceWithLink(): the temporary link %s stays: %s", qPrintable(temp),
+                     qPrintable(SystemErrorText(errno)));
+        errno = why;
         return false;
     }
     return true;
@@ -375,8 +390,7 @@ bool QFileCopierThread::processRequest(const Request& request, QFileCopier::Erro
 bool QFileCopierThread::link(const Request& request, QFileCopier::Error* error)
 {
     const bool replace = shouldOverwrite(request) && Exists(request.destination);
-    if (replace ? ReplaceWithLink(request.source, request.destination)
-                : QFile::link(request.source, request.destination))
+    if (replace ? ReplaceWithLink(request.source, request.destination) : MakeLink(request.source, request.destination))
         return true;
     *error = QFileCopier::CannotCreateSymLink;
     return false;
@@ -459,8 +473,7 @@ bool QFileCopierThread::copyFile(const Request& request, QFileCopier::Error* err
         sourcePath = sourceInfo.symLinkTarget();
         if (!(request.flags & QFileCopier::FollowLinks)) {
             const bool replace = shouldOverwrite(request) && Exists(request.destination);
-            if (replace ? ReplaceWithLink(sourcePath, request.destination)
-                        : QFile::link(sourcePath, request.destination))
+            if (replace ? ReplaceWithLink(sourcePath, request.destination) : MakeLink(sourcePath, request.destination))
                 return true;
             *error = QFileCopier::CannotCreateSymLink;
             return false;
@@ -603,15 +616,18 @@ bool QFileCopierThread::move(const Request& request, QFileCopier::Error* error)
 {
     if (!(request.flags & QFileCopier::CopyOnMove)) {
         const QFileInfo dest(request.destination);
-        bool moved;
+        bool moved = false;
         if (shouldOverwrite(request) && Exists(request.destination)) {
             // rename(2) replaces a file atomically; a folder is never replaced by a file.
             moved = !(dest.isDir() && !QFileInfo(request.source).isDir())
                     && DiskRename(QFile::encodeName(request.source).constData(),
                                 QFile::encodeName(request.destination).constData()) == 0;
-        } else {
-            moved = QFile::rename(request.source, request.destination)
-                    || (QFileInfo(request.source).isDir() && QDir().rename(request.source, request.destination));
+        } else if (RenameNoReplace(request.source, request.destination)) {
+            moved = true;
+        } else if (errno == EXDEV && !request.isDir) {
+            // Another volume: the file is copied under a temporary name and
+            // its source removed once the copy is whole, as CopyOnMove does.
+            return copyThenRemove(request, error);
         }
         if (!moved)
             *error = QFileCopier::CannotRename;
@@ -622,12 +638,17 @@ bool QFileCopierThread::move(const Request& request, QFileCopier::Error* error)
             return false;
         for (int child : request.childRequests)
             handle(child);
-        if (!QDir().rmdir(request.source)) {
+        if (DiskRmdir(QFile::encodeName(request.source).constData()) != 0) {
             *error = QFileCopier::CannotRemoveSource;
             return false;
         }
         return true;
     }
+    return copyThenRemove(request, error);
+}
+
+bool QFileCopierThread::copyThenRemove(const Request& request, QFileCopier::Error* error)
+{
     QFileCopier::Error copyError = QFileCopier::NoError;
     if (!copyFile(request, &copyError)) {
         *error = copyError;
@@ -646,7 +667,7 @@ bool QFileCopierThread::remove(const Request& request, QFileCopier::Error* error
     if (request.isDir && request.type == Task::Remove) {
         for (int child : request.childRequests)
             handle(child);
-        if (!QDir().rmdir(request.source)) {
+        if (DiskRmdir(QFile::encodeName(request.source).constData()) != 0) {
             *error = QFileCopier::CannotRemoveSource;
             return false;
         }
@@ -654,8 +675,8 @@ bool QFileCopierThread::remove(const Request& request, QFileCopier::Error* error
     }
     bool ok = true;
     if (info.isSymLink() && (request.flags & QFileCopier::FollowLinks))
-        ok = QFile::remove(info.symLinkTarget());
-    ok = QFile::remove(request.source) && ok;
+        ok = Unlink(info.symLinkTarget());
+    ok = Unlink(request.source) && ok;
     if (!ok)
         *error = QFileCopier::CannotRemoveSource;
     return ok;

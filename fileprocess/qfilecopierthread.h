@@ -113,6 +113,8 @@ protected:
     bool copy(const Request& request, QFileCopier::Error* error);
     bool move(const Request& request, QFileCopier::Error* error);
     bool remove(const Request& request, QFileCopier::Error* error);
+    // A file moved by a copy and the source's removal once the copy is whole.
+    bool copyThenRemove(const Request& request, QFileCopier::Error* error);
     bool link(const Request& request, QFileCopier::Error* error);
     bool copyFile(const Request& request, QFileCopier::Error* error);
 

@@ -72,6 +72,17 @@ bool RenameNoReplace(const QString& fromPath, const QString& toPath)
     if (errno != EINVAL && errno != ENOSYS)
         return false;
 #endif
+    struct stat st;
+    if (::lstat(from.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        // A folder has no second name: the plain rename after a look at
+        // the name, which can replace at most an empty folder made
+        // meanwhile, never a file or a folder that holds anything.
+        if (::lstat(to.constData(), &st) == 0 || errno != ENOENT) {
+            errno = EEXIST;
+            return false;
+        }
+        return DiskRename(from.constData(), to.constData()) == 0;
+    }
     if (DiskLink(from.constData(), to.constData()) == 0) {
         DiskUnlink(from.constData());   // a leftover second name holds the same bytes
         return true;
@@ -86,8 +97,11 @@ bool RenameNoReplace(const QString& fromPath, const QString& toPath)
     ::close(hold);
     if (DiskRename(from.constData(), to.constData()) == 0)
         return true;
+    // The empty file held the name for nothing. One the card keeps is what
+    // a kill in this form leaves, and is settled as that (see IsHeldName).
     const int why = errno;
-    DiskUnlink(to.constData());
+    if (DiskUnlink(to.constData()) != 0)
+        MyQDebug("RenameNoReplace(): the empty file holding %s stays: %s", to.constData(), std::strerror(errno));
     errno = why;
     return false;
 }

@@ -16,7 +16,8 @@ bool removePath(const QString& path);
 // taken or the rename fails. After the hard-link form a volume may give the
 // new name another file number than a descriptor open under the old one
 // (FUSE and network volumes): a writer knows its file by its content then
-// (see recordfiles.h).
+// (see recordfiles.h). A folder is renamed by the atomic form, else by
+// the plain rename once the name is found free.
 bool RenameNoReplace(const QString& from, const QString& to);
 
 // Why a name cannot be that of one new folder made inside another: empty,

@@ -114,11 +114,27 @@ int DiskLink(const char* from, const char* to)
     return ::link(from, to);
 }
 
+int DiskSymlink(const char* target, const char* path)
+{
+    if (LinksRefused())
+        return Refuse(EPERM);
+    if (const int error = Fault(DiskCall::Link))
+        return Refuse(error);
+    return ::symlink(target, path);
+}
+
 int DiskUnlink(const char* path)
 {
     if (const int error = Fault(DiskCall::Unlink))
         return Refuse(error);
     return ::unlink(path);
+}
+
+int DiskRmdir(const char* path)
+{
+    if (const int error = Fault(DiskCall::Unlink))
+        return Refuse(error);
+    return ::rmdir(path);
 }
 
 ssize_t DiskCopyFileRange(int from, loff_t* fromOffset, int to, loff_t* toOffset, size_t size, unsigned int flags)

@@ -22,8 +22,8 @@ enum class DiskCall {
     Open,
     Write,      // write, pwrite, copy_file_range, and writes through a QFileDevice
     Rename,     // rename, renameat2
-    Link,
-    Unlink,
+    Link,       // link, symlink
+    Unlink,     // unlink, rmdir
     Truncate,   // ftruncate, and a QFileDevice's resize
     Sync,       // fsync, fdatasync, and each file of SyncFiles
     Lock,       // flock, fcntl record locks
@@ -36,7 +36,9 @@ ssize_t DiskPwrite(int fd, const void* data, size_t size, off_t offset);
 int DiskRename(const char* from, const char* to);
 int DiskRenameat2(int fromFolder, const char* from, int toFolder, const char* to, unsigned int flags);
 int DiskLink(const char* from, const char* to);
+int DiskSymlink(const char* target, const char* path);
 int DiskUnlink(const char* path);
+int DiskRmdir(const char* path);
 ssize_t DiskCopyFileRange(int from, loff_t* fromOffset, int to, loff_t* toOffset, size_t size, unsigned int flags);
 int DiskFtruncate(int fd, off_t length);
 int DiskFsync(int fd);
@@ -63,7 +65,8 @@ struct tyDiskFaultPlan {
     int nCount = 1;                   // how many counted calls from the Nth on fail
     bool bPersistent = false;         // every counted call from the Nth on fails (a pulled card)
     // How the volume answers throughout, as a FAT card or a FUSE volume
-    // does: link refused with EPERM, renameat2's flags with EINVAL.
+    // does: link and symlink refused with EPERM, renameat2's flags with
+    // EINVAL.
     bool bNoLinks = false;
     bool bNoRenameFlags = false;
 };

@@ -1,3 +1,4 @@
+#include "foundation/fileutil.h"
 #include "foundation/messageloging.h"
 #include "foundation/platform/appfolders.h"
 #include "foundation/platform/desktopshell.h"
@@ -6,6 +7,7 @@
 #include "foundation/platform/volumesource.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
@@ -232,6 +234,14 @@ void TestPlatform::diskCallsFailAsPlanned()
     QCOMPARE(DiskRenameat2(AT_FDCWD, a.constData(), AT_FDCWD, b.constData(), RENAME_NOREPLACE), -1);
     QCOMPARE(errno, EINVAL);
     QCOMPARE(DiskRename(a.constData(), b.constData()), 0);
+    QCOMPARE(DiskSymlink(b.constData(), a.constData()), -1);
+    QCOMPARE(errno, EPERM);
+    // A folder renamed there without a second name, never over a taken one.
+    QVERIFY(QDir().mkpath(root.filePath("f/inner")) && QDir().mkpath(root.filePath("taken")));
+    QVERIFY(!RenameNoReplace(root.filePath("f"), root.filePath("taken")) && errno == EEXIST);
+    QVERIFY(!RenameNoReplace(root.filePath("f"), root.filePath("b")) && errno == EEXIST);
+    QVERIFY(RenameNoReplace(root.filePath("f"), root.filePath("g")));
+    QVERIFY(QFileInfo(root.filePath("g/inner")).isDir() && QFileInfo(root.filePath("taken")).isDir());
     DiskFaults::Disarm();
     QCOMPARE(DiskLink(b.constData(), a.constData()), 0);
     QCOMPARE(DiskUnlink(a.constData()), 0);
