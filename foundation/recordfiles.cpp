@@ -1,6 +1,7 @@
 #include "foundation/recordfiles.h"
 
 #include "foundation/folderlock.h"
+#include "foundation/messageloging.h"
 #include "foundation/platform/diskcalls.h"
 #include "foundation/platform/filelocks.h"
 
@@ -173,14 +174,17 @@ double ShareClockAge(int descriptor, const QString& folder)
                           + QStringLiteral("%1").arg(QRandomGenerator::global()->generate64(), kClockProbeDigits, 16,
                                                      QLatin1Char('0'));
     const QByteArray name = QFile::encodeName(probe);
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const int fd = DiskOpen(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     struct stat now;
     bool probed = false;
     if (fd >= 0) {
         // Written to: a server sets the time of a write by its own clock.
-        probed = ::write(fd, "t", 1) == 1 && ::fstat(fd, &now) == 0;
+        probed = DiskWrite(fd, "t", 1) == 1 && ::fstat(fd, &now) == 0;
         ::close(fd);
-        ::unlink(name.constData());
+        // A probe the card keeps is a hidden file of a byte or none, which
+        // a later sweep removes as a killed judge's (RemoveLeftClockProbe).
+        if (DiskUnlink(name.constData()) != 0)
+            MyQDebug("ShareClockAge(): the clock probe %s stays: %s", name.constData(), std::strerror(errno));
     }
     if (probed)
         return Seconds(now.st_mtim) - Seconds(record.st_mtim);

@@ -1,6 +1,7 @@
 #include "processing/qsoundmixer.h"
 
 #include "foundation/messageloging.h"
+#include "foundation/platform/diskcalls.h"
 #include "foundation/safeoutput.h"
 #include "processing/mixkernels.h"
 #include "processing/takeoperation.h"
@@ -67,7 +68,7 @@ bool QSoundMixer::EcritureDataBin(QFile* file, char* buffer, qint64 offset, int 
         return false;
     if (offset != -1 && (offset < 0 || !file->seek(offset)))
         return false;
-    return file->write(buffer, n) == n;
+    return DiskWrite(*file, buffer, n) == n;
 }
 
 // The block kernels are the take's, over the engine's whole block.
