@@ -550,22 +550,20 @@ bool FinishOutput(SafeOutput& output, bool sync, const std::function<bool(QSound
         return false;
     }
     {
+        // A new file that does not reopen (a card that refuses the open)
+        // would take its name without its iXML: it fails as a refused write.
         QSoundFile file;
-        if (file.Open(output.TemporaryPath(), 2) && file.ReadChunks(false, true)) {
-            errno = 0;
-            QString why;
-            const bool written = metadata(file, &why);
-            const int error = errno;
-            file.Close();
-            if (!written) {
-                output.Discard();
-                if (why.isEmpty())
-                    why = error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : QStringLiteral("unknown error");
-                ReportMetadataFailure(title, operation, output.FinalPath(), why);
-                return false;
-            }
-        } else {
-            MyQDebug("%s: the new file did not reopen, it keeps no iXML", title);
+        errno = 0;
+        QString why;
+        const bool written = file.Open(output.TemporaryPath(), 2) && file.ReadChunks(false, true) && metadata(file, &why);
+        const int error = errno;
+        file.Close();
+        if (!written) {
+            output.Discard();
+            if (why.isEmpty())
+                why = error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : QStringLiteral("unknown error");
+            ReportMetadataFailure(title, operation, output.FinalPath(), why);
+            return false;
         }
     }
     if (!output.Commit()) {

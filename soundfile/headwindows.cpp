@@ -1,5 +1,7 @@
 #include "soundfile/headwindows.h"
 
+#include "foundation/platform/diskcalls.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -84,8 +86,11 @@ int OpenRegularFile(const QString& path, bool writable, bool* notRegular, qint64
     // writer forever.
     const QByteArray name = QFile::encodeName(path);
     int fd = -1;
+    // A writer's open is one of its disk calls (see diskcalls.h); a
+    // reader's is not.
     do {
-        fd = ::open(name.constData(), (writable ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC);
+        fd = writable ? DiskOpen(name.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC)
+                      : ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return -1;
