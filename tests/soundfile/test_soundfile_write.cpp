@@ -1,6 +1,7 @@
 // Writing recorder files: every writer keeps the audio bytes identical and
 // the RIFF sizes consistent, and refuses files it must not touch.
 #include "foundation/filekey.h"
+#include "foundation/platform/diskcalls.h"
 #include "soundfile/filestatus.h"
 #include "soundfile/riffwriter.h"
 #include "soundfile/soundfile.h"
@@ -11,6 +12,9 @@
 
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace fixture;
 
@@ -59,6 +63,7 @@ private slots:
     void writersRefuse_data();
     void writersRefuse();
     void fileChangedBehindTheWalk();
+    void refusedCutBackIsTold();
     void undoJudgesWhatTheFileHolds_data();
     void undoJudgesWhatTheFileHolds();
     void ixmlChunkRewrite_data();
@@ -253,6 +258,40 @@ void TestSoundFileWrite::fileChangedBehindTheWalk()
     QCOMPARE(messages.Count(), 1);
     QVERIFY(messages.Text(0).contains(QLatin1String("changed")));
     QCOMPARE(FileBytes(path), before);
+}
+
+// A growth the card takes in part (a file size limit), whose cut back it
+// then refuses: the write's failure says what the file is left with.
+void TestSoundFileWrite::refusedCutBackIsTold()
+{
+    const QString path = MonoFile(QStringLiteral("cutback"));
+    const QByteArray audio = AudioMd5(path);
+    const qint64 length = QFileInfo(path).size();
+    QSoundFile file;
+    QVERIFY(file.Open(path, 2) && file.ReadChunks(true, false) && file.GetiXMLFileInfos());
+    QString text = file.GenerateiXMLChunkMono(0) + QString(9000, QLatin1Char(' '));
+    MessageCatcher messages;
+    // A write past the limit fails (EFBIG) instead of raising SIGXFSZ.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    QVERIFY(getrlimit(RLIMIT_FSIZE, &old) == 0);
+    rlimit limit = old;
+    limit.rlim_cur = rlim_t(length + 100);
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
+    tyDiskFaultPlan cut;
+    cut.eKind = DiskCall::Truncate;
+    cut.nNth = 1;
+    DiskFaults::Arm(cut);
+    const bool written = file.AddiXMLChunk(text);
+    DiskFaults::Disarm();
+    setrlimit(RLIMIT_FSIZE, &old);
+    QVERIFY(!written);
+    QCOMPARE(messages.Count(), 1);
+    QVERIFY2(messages.Text(0).contains(QLatin1String("could not be cut back to its former length (Input/output "
+                                                     "error): it ends in 100 bytes")),
+             qPrintable(messages.Text(0)));
+    QCOMPARE(QFileInfo(path).size(), length + 100);
+    QCOMPARE(AudioMd5(path), audio);
 }
 
 void TestSoundFileWrite::undoJudgesWhatTheFileHolds_data()
