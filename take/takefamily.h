@@ -108,6 +108,19 @@ struct tyListedFile {
 // its own head read: a day lists with one head read per take.
 tyListedFile ListedFileOf(const QString& folder, const QString& fileName, const tyListedFile* earlier);
 
+// Files named as mono tracks that a take's load found to be no member of
+// their family by what they hold (JoinsFamily of the walked file), as
+// another maker's file of the members' very length is: ListedFileOf reads
+// the head of such a file rather than joining it by its length, so that
+// the views list it alone as the load leaves it out. Kept while the
+// program runs, from any thread; a file noted and since replaced by a
+// member is read and joins again.
+void NoteStrangerInFamily(const QString& path);
+bool IsNotedStrangerInFamily(const QString& path);
+// How many files were noted so far: a view grown stale lists again when it
+// grows.
+quint64 NotedStrangersInFamilies();
+
 // "folder/root.ext" with or without the extension: the folder (ending with
 // "/", empty when none) and the name without the extension.
 void SplitTakePath(QString takePath, const QString& extension, QString* folder, QString* name);
