@@ -87,6 +87,15 @@ QString TakePathOfFile(const QString& filePath, const QString& extension);
 // head cannot be read stays in its family, whose load tells why.
 bool JoinsFamily(tyTrackFileHead::Kind kind);
 
+// The members (a mask of slots) a take found by name leaves out: those
+// that are no member by what they hold (strangers: JoinsFamily false),
+// unless every file present is one, as a family without a file of this
+// recorder's is read whole (another recorder's set, which Import reads).
+quint32 MembersLeftOut(quint32 present, quint32 strangers);
+// The same over a mono family's files by their heads (ReadTrackFileHead):
+// the files left out are taken out of the family.
+void LeaveOutStrangers(tyTakeFamily* family);
+
 // The take a listed file of a day folder stands for: one rule for the
 // browser's rows and the day list's. The kind and take name come from the
 // file's name (TakeNaming::ClassifyBaseName); a file named as a mono track
