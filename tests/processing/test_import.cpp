@@ -56,6 +56,25 @@ void PutLe32(QByteArray& bytes, int offset, quint32 v)
         bytes[offset + i] = char((v >> (8 * i)) & 0xFF);
 }
 
+// The plain 16-byte fmt of bytes made a 40-byte WAVE_FORMAT_EXTENSIBLE one
+// (cbSize 22) of validBits, channelMask and subFormat (1 PCM, 3 float),
+// the RIFF size made good.
+void MakeExtensible(QByteArray& bytes, quint16 validBits, quint32 channelMask, quint16 subFormat)
+{
+    const int fmt = bytes.indexOf("fmt ");
+    QByteArray ext = bytes.mid(fmt + 8, 16);
+    PutLe16(ext, 0, 0xFFFE);
+    QByteArray tail(24, '\0');
+    PutLe16(tail, 0, 22);
+    PutLe16(tail, 2, validBits);
+    PutLe32(tail, 4, channelMask);
+    PutLe16(tail, 8, subFormat);
+    tail.replace(10, 14, QByteArray("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71", 14));
+    ext += tail;
+    bytes.replace(fmt + 4, 20, QByteArray("\x28\x00\x00\x00", 4) + ext);
+    PutLe32(bytes, 4, quint32(bytes.size() - 8));
+}
+
 // A description of 256 bytes from lines joined with CR LF.
 QByteArray Description(const QList<QByteArray>& lines)
 {
@@ -311,12 +330,7 @@ void TestImport::overviewBoundsAndExtensiblePcm()
         bytes[data + 2 * i] = 0;
         bytes[data + 2 * i + 1] = char(0x80);
     }
-    const int fmt = bytes.indexOf("fmt ");
-    QByteArray ext = bytes.mid(fmt + 8, 16);
-    PutLe16(ext, 0, 0xFFFE);
-    ext += QByteArray("\x16\x00\x10\x00\x04\x00\x00\x00\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71", 24);
-    bytes.replace(fmt + 4, 20, QByteArray("\x28\x00\x00\x00", 4) + ext);
-    PutLe32(bytes, 4, quint32(bytes.size() - 8));
+    MakeExtensible(bytes, 16, 4, 1);
     const QString source = m_czIn + "/FULL.WAV";
     QVERIFY(WriteAll(source, bytes));
     QVERIFY(Import(source));
@@ -442,12 +456,7 @@ void TestImport::refusalsLeaveNothing()
     } else if (fault == "data past end") {
         PutLe32(bytes, bytes.indexOf("data") + 4, 1000000);
     } else if (fault == "extensible float") {
-        // fmt of 40 bytes, sub-format 3 (float).
-        QByteArray ext = bytes.mid(fmt + 8, 16);
-        PutLe16(ext, 0, 0xFFFE);
-        ext += QByteArray("\x16\x00\x18\x00\x03\x00\x00\x00\x03\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71", 24);
-        bytes.replace(fmt + 4, 20, QByteArray("\x28\x00\x00\x00", 4) + ext);
-        PutLe32(bytes, 4, quint32(bytes.size() - 8));
+        MakeExtensible(bytes, 24, 3, 3);
     }
     const QString source = m_czIn + "/BAD.WAV";
     QVERIFY(WriteAll(source, bytes));
