@@ -134,6 +134,8 @@ void TestFieldValues::dataFieldTexts()
     QCOMPARE(ReportFieldValues::getValue(field, metadata.SoundPerform()), text);
 }
 
+// The report's size is the panel's: what the files hold, past 4 GiB
+// together, whatever their RIFF sizes say.
 void TestFieldValues::sizesAreSixtyFourBit()
 {
     QBwfMetadata metadata;
@@ -141,9 +143,11 @@ void TestFieldValues::sizesAreSixtyFourBit()
     QCOMPARE(int(metadata.SoundPerform()->m_nTakeStatus), 0);
     QCOMPARE(ReportFieldValues::getValue(14, metadata.SoundPerform()), QStringLiteral("4.6 GB"));
     QCOMPARE(metadata.SoundPerform()->m_czSizeText, QStringLiteral("4.6 GB"));
-    // Not 4 GB from a RIFF size past the file: its length, as the panel says.
+    // Not 4 GB from a RIFF size past the file (read, as not closed
+    // correctly): its length.
     QBwfMetadata past;
     past.SetupInit(m_Volume, m_Project, m_Day, "ABC004", true, false);
+    QCOMPARE(int(past.SoundPerform()->m_nTakeStatus), 8);
     const QFileInfoList files = QDir(m_Volume + "/" + m_Project + "/" + m_Day).entryInfoList({"ABC004*.WAV"});
     QCOMPARE(files.size(), 1);
     QCOMPARE(ReportFieldValues::getValue(14, past.SoundPerform()), QSoundPerform::SizeText(files.first().size()));
