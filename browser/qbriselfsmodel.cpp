@@ -337,6 +337,26 @@ void QBriselFSModel::refreshItems(QString path)
     emit test_sig();
 }
 
+bool QBriselFSModel::rejudgeNotedStrangers(const QString& dayPath, const QString& family)
+{
+    QBriselFSModelItem* day = findListedItem(dayPath);
+    if (!day || day->type() != FSITEM_DAY || !day->m_bPopulated)
+        return false;
+    bool changed = false;
+    for (int row = 0; row < day->childCount(); ++row) {
+        QBriselFSModelItem* child = day->childAt(row);
+        if (!child->rejudgeNotedStranger(day, family))
+            continue;
+        changed = true;
+        const QModelIndex at = indexFromItem(child);
+        emit dataChanged(at, at.siblingAtColumn(kColumnCount - 1));
+    }
+    // Which row stands for the take changes with it: the proxy filters again.
+    if (changed)
+        emit test_sig();
+    return changed;
+}
+
 void QBriselFSModel::slot_OnVolumesChanged()
 {
     MyQDebug("slot_OnVolumesChanged");

@@ -47,6 +47,12 @@ public:
     QModelIndex index(const QString& path, const QString& takeName);
     // Reads the folder at path again, from scratch.
     void refreshItems(QString path);
+    // The rows of a listed day that stand for files a take's load found to
+    // be no member of their family (NoteStrangerInFamily), listed with it
+    // by their length: each is listed alone now, the take keeping its
+    // own files. family: only that family's rows (empty: all). True when a
+    // row changed.
+    bool rejudgeNotedStrangers(const QString& dayPath, const QString& family = QString());
 
     bool isDir(const QModelIndex& index) const;
     QFileInfo fileInfo(const QModelIndex& index) const;

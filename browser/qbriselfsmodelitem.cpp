@@ -181,6 +181,15 @@ void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem*
     }
 }
 
+bool QBriselFSModelItem::rejudgeNotedStranger(QBriselFSModelItem* parent, const QString& family)
+{
+    if (m_nType != FSITEM_MONO || m_Listed.bAlone || (!family.isEmpty() && m_Listed.czFamily != family)
+        || !IsNotedStrangerInFamily(m_czPath))
+        return false;
+    fillItemInfo(m_FileInfo, parent);
+    return m_Listed.bAlone;
+}
+
 const tyListedFile* QBriselFSModelItem::EarlierOfFamily(const QBriselFSModelItem* parent, const QString& family) const
 {
     if (!parent || family.isEmpty())

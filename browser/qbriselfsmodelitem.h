@@ -71,6 +71,11 @@ public:
     void clearAll();
 
     void fillItemInfo(const QFileInfo& info, QBriselFSModelItem* parent);
+    // A day file listed as a member of its family that a take's load has
+    // since found to be none (IsNotedStrangerInFamily) is judged again by
+    // what it holds. family: only a file of that family (empty: any).
+    // True when it now stands alone.
+    bool rejudgeNotedStranger(QBriselFSModelItem* parent, const QString& family);
 
     // The node of a path given as its components below the root (the first
     // names a volume row). Unlisted folders on the way are handed to lister;

@@ -48,6 +48,14 @@ QString ErrorText(QFileCopier::Error error)
 }
 
 const char* const kRedFrame = "color:#C0C0C0;background:#CF0000;";
+
+// The destination folder's line may be cut where the dialog is narrow: its
+// tip holds the whole path.
+void ShowDestination(QLabel* label, const QString& path)
+{
+    label->setText(path);
+    label->setToolTip(path);
+}
 }
 
 QDialogFileProcessSetup::QDialogFileProcessSetup(QWidget* parent)
@@ -59,6 +67,8 @@ QDialogFileProcessSetup::QDialogFileProcessSetup(QWidget* parent)
     ApplyProcessDialogLook(this);
     ui->m_CtrlLabel_Available->setMinimumWidth(90);
     ui->m_CtrlLabel_Needed->setMinimumWidth(90);
+    // A long path does not widen the dialog past a small screen.
+    ui->m_CtrlLabel_Destination->setMinimumWidth(60);
     InitFontSize(this);
     // The status beside each bar keeps one width, room for the longest
     // summary, so the bars neither shrink nor cut it when a run ends.
@@ -121,7 +131,7 @@ void QDialogFileProcessSetup::SetProcessInfo(QList<tProcessInformation*>* list)
             m_bMixedProjectFolders = true;
     }
     if (!m_bMixedProjectFolders && ui->m_CtrlCheckBox_TargetAlongSource->isChecked() && !common.isEmpty())
-        ui->m_CtrlLabel_Destination->setText(common);
+        ShowDestination(ui->m_CtrlLabel_Destination, common);
     UpdateTargetSize();
 }
 
@@ -215,7 +225,7 @@ void QDialogFileProcessSetup::slot_DestinationChanged()
     ui->m_CtrlButton_Destination->setEnabled(!along);
     ui->m_CtrlLabel_Destination->setEnabled(!along);
     if (along && !m_bMixedProjectFolders && m_pProcessInfo && !m_pProcessInfo->isEmpty())
-        ui->m_CtrlLabel_Destination->setText(m_pProcessInfo->first()->czPreProjectPath);
+        ShowDestination(ui->m_CtrlLabel_Destination, m_pProcessInfo->first()->czPreProjectPath);
     UpdateTargetFreeSize();
 }
 
@@ -227,7 +237,7 @@ void QDialogFileProcessSetup::slot_DestinationButtonClicked()
                                                              start, QFileDialog::ShowDirsOnly);
     // A cancelled choice keeps the folder chosen before.
     if (!folder.isEmpty())
-        ui->m_CtrlLabel_Destination->setText(folder);
+        ShowDestination(ui->m_CtrlLabel_Destination, folder);
     UpdateTargetFreeSize();
 }
 

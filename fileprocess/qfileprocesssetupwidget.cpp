@@ -14,6 +14,7 @@
 #include <QScrollArea>
 #include <QSpacerItem>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace {
@@ -244,7 +245,9 @@ void QFileProcessSetupWidget::GetPos(int* trackX, int* trackWidth, int* itemSize
 void QFileProcessSetupWidget::updatePos()
 {
     const int w = width(), h = height();
-    const int trackWidth = (w - m_nFileNameWidth) / kTracks;
+    const int nameWidth = qBound(qMin(kLeastNameWidth, m_nFileNameWidth), w - kTracks * kRoomyTrackWidth,
+                                 m_nFileNameWidth);
+    const int trackWidth = (w - nameWidth) / kTracks;
     const int trackHeight = h - m_nTextHeight;
     const int itemSize = qMax(1, qMin(qMin(qMin(trackWidth, trackHeight) - 4, h - 2), trackWidth - 13));
     const int trackX = w - kTracks * trackWidth;
@@ -442,7 +445,8 @@ QProcessSetupWidget::QProcessSetupWidget(QWidget* parent)
         m_pTrackButton[t]->SetTrackIndex(t);
         m_pTrackButton[t]->SetActive(true);
     }
-    setMinimumHeight(107);
+    // Room for the least row beside the list's scroll bar.
+    setMinimumSize(QFileProcessSetupWidget::kLeastWidth + style()->pixelMetric(QStyle::PM_ScrollBarExtent), 107);
 }
 
 void QProcessSetupWidget::SetProcessInfo(QList<tProcessInformation*>* list)

@@ -48,6 +48,14 @@ public:
     };
     static constexpr int kTracks = 24;
     static constexpr int kPairs = 12;
+    // The name column keeps its width (SetFileNameWidth) while the tracks
+    // get kRoomyTrackWidth each; a narrower row (a small screen) narrows
+    // it down to kLeastNameWidth before the tracks. The least row holds
+    // that column and tracks of kLeastTrackWidth.
+    static constexpr int kLeastNameWidth = 120;
+    static constexpr int kRoomyTrackWidth = 32;
+    static constexpr int kLeastTrackWidth = 26;
+    static constexpr int kLeastWidth = kLeastNameWidth + kTracks * kLeastTrackWidth;
 
     QFileProcessSetupWidget(QWidget* parent, int id);
 

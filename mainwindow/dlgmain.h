@@ -443,6 +443,12 @@ private:
     // day listed first if it never was), and that Import reads them. Empty
     // when there are none.
     QString UnlistedFilesLine(const QString& dayPath);
+    // After a load, once the selection being handled is done: the
+    // browser's rows of the day (of one family; empty: all) that a load
+    // found to stand for no member of their take are listed alone, and a
+    // selected take (selectedTakes) that such a row stood for is selected
+    // on its own row.
+    void ListStrangersAlone(const QString& dayPath, const QString& family, const QStringList& selectedTakes);
 
     // The template of one take of a multiple selection (Template probe).
     void ProbeTemplate(const QModelIndex& row, const tyTakePathDescription& take);

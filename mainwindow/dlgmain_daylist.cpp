@@ -5,6 +5,7 @@
 
 #include "report/qfileinfolistwidget.h"
 
+#include <QDir>
 #include <QFontMetrics>
 
 void DlgMain::InitDayList()
@@ -40,6 +41,12 @@ void DlgMain::slot_MetadataThreadStateChanged(int state, int value)
     // listed. The header is one line high and must not widen the window:
     // the path gives way first; the tool tip has both whole.
     if (state == 5 && value == 0) {
+        // The pass's loads may have found files listed with a take to be
+        // none of it: the browser lists them alone as the day list does.
+        QStringList selected;
+        for (const tyTakePathDescription& take : qAsConst(m_ltLastSelectionPathDescription))
+            selected << QDir::cleanPath(take.czTakePath);
+        ListStrangersAlone(dayPath, QString(), selected);
         const QString unlisted = UnlistedFilesLine(dayPath);
         if (!unlisted.isEmpty()) {
             full = text + QLatin1Char('\n') + unlisted;

@@ -235,7 +235,9 @@ bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
     // Loaded without a box of its own: arrowing through a day of takes
     // that cannot be opened must not raise one per key. The take line says
     // why instead.
-    if (!m_SndPerform.QuickInitFiles(takePath, extension, nullptr, true)) {
+    const bool loaded = m_SndPerform.QuickInitFiles(takePath, extension, nullptr, true);
+    ListStrangersAlone(folder, take, {QDir::cleanPath(takePath)});
+    if (!loaded) {
         if (!m_SndPerform.RenamedTakePath().isEmpty()) {
             FollowRenamedTake(take, m_SndPerform.RenamedTakePath());
             return false;
@@ -350,6 +352,33 @@ QString DlgMain::UnlistedFilesLine(const QString& dayPath)
                                        "recorder's takes: Import (Ctrl+I) reads it.")
                       : QStringLiteral("%1 WAV files of this day are not listed, their names not being this "
                                        "recorder's takes: Import (Ctrl+I) reads them.").arg(count);
+}
+
+void DlgMain::ListStrangersAlone(const QString& dayPath, const QString& family, const QStringList& selectedTakes)
+{
+    if (NotedStrangersInFamilies() == 0)
+        return;
+    // Once the selection being handled is done: the rows filtered again
+    // leave no index of it standing.
+    QTimer::singleShot(0, this, [this, day = QDir::cleanPath(dayPath), family, selectedTakes] {
+        if (!m_pFSModel->rejudgeNotedStrangers(day, family) || selectedTakes.isEmpty())
+            return;
+        QStringList wanted = selectedTakes;
+        wanted.sort();
+        // A selection the user has moved on from meanwhile stays where he put it.
+        QStringList handled;
+        for (const tyTakePathDescription& take : qAsConst(m_ltLastSelectionPathDescription))
+            handled << QDir::cleanPath(take.czTakePath);
+        handled.sort();
+        QStringList shown;
+        for (const QModelIndex& row : ui->m_CtrlTreeView->selectionModel()->selectedRows()) {
+            if (IsTakeKind(row.data(FSItemTypeRole).toInt()))
+                shown << QDir::cleanPath(row.data(FSTakePathRole).toString());
+        }
+        shown.sort();
+        if (handled == wanted && shown != wanted)
+            SelectTakePaths(selectedTakes);
+    });
 }
 
 void DlgMain::SelectFilePaths(const QStringList& paths)

@@ -116,10 +116,12 @@ bool QWaveformOverview::Load(const QString& basePath, bool poly)
     for (int t = 0; t < kTracks; ++t)
         ClearTrack(t);
     // The track files as the take loader finds them: every separator, the
-    // two-digit number before the one-character one.
+    // two-digit number before the one-character one, and another maker's
+    // file named like a track left out by what it holds.
     tyTakeFamily family;
     if (!FindTakeFamilyOnDisk(basePath, QStringLiteral("WAV"), &family) || family.bPoly)
         return m_bWaveformPresent;
+    LeaveOutStrangers(&family);
     QStringList files;
     for (int t = 0; t < kTracks; ++t)
         files << family.czPath[t];

@@ -16,6 +16,8 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <algorithm>
+
 using namespace ReportLayout;
 
 QString TakeNameOfFile(const QString& fileName)
@@ -232,6 +234,7 @@ void QMetadataThread::RunPass(const tyJob& job)
     files.reserve(listing.count());
     for (int i = 0; i < listing.count(); ++i)
         files.append(listing.GetFileName(i));
+    const quint64 strangers = NotedStrangersInFamilies();
     const QVector<tyDayTake> takes = DayTakesOf(path, files);
     QStringList names;
     names.reserve(takes.size());
@@ -279,6 +282,15 @@ void QMetadataThread::RunPass(const tyJob& job)
         Send(std::move(delivery));
         return true;
     });
+    // A load found a file listed with a take, of its members' length, to be
+    // none of it: the day is listed again, that file alone, as the browser
+    // lists it now. Each pass that lists again has noted another file.
+    if (!Interrupted() && NotedStrangersInFamilies() != strangers) {
+        const QVector<tyDayTake> again = DayTakesOf(path, files);
+        const auto sameTake = [](const tyDayTake& a, const tyDayTake& b) { return a.czTakePath == b.czTakePath; };
+        if (!std::equal(takes.begin(), takes.end(), again.begin(), again.end(), sameTake))
+            RunPass(job);
+    }
 }
 
 void QMetadataThread::Send(tyDelivery delivery)

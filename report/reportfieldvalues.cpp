@@ -153,11 +153,10 @@ QString ReportFieldValues::getValue(int id, QSoundPerform* take)
     case 12:
     case 13:
         return SyncPointText(take, take->m_pnSlateFrames, id - 11);
-    case 14: {
-        // 64-bit: a mono family of large files passes 4 GiB together.
-        const qint64 files = take->m_bPolyTake ? 1 : qMax<qint64>(1, take->m_nFileCount);
-        return QSoundPerform::SizeText(qint64(take->m_nTrueSize) * files);
-    }
+    case 14:
+        // As the panel shows it: what the take's files hold, not what their
+        // RIFF headers say (0, 0xFFFFFFFF or more than the file).
+        return take->m_czSizeText;
     case 15:
         return take->m_bPolyTake ? QStringLiteral("Poly") : QStringLiteral("Mono");
     case 16:

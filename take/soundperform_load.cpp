@@ -286,15 +286,16 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone)
         file.Close();
     }
     // Another maker's file named like a track of a take of ours is a take
-    // by itself, as the views list it. A family without a file of ours is
-    // read whole: it may be another recorder's set, which Import reads.
-    if (strangers != present) {
-        for (int t = 0; t < kMaxTracks; ++t) {
-            if (strangers & (1u << t))
-                LeaveOutMember(t);
-        }
-        *unwalked &= ~strangers;
+    // by itself, as the views list it (noted for them: one of the members'
+    // length is listed with the family until its head is read).
+    const quint32 leftOut = MembersLeftOut(present, strangers);
+    for (int t = 0; t < kMaxTracks; ++t) {
+        if (!(leftOut & (1u << t)))
+            continue;
+        NoteStrangerInFamily(m_SndFile[t].GetPath());
+        LeaveOutMember(t);
     }
+    *unwalked &= ~leftOut;
     for (int t = 0; t < kMaxTracks && m_nTakeStatus == 0; ++t) {
         if (m_pbPresent[t])
             m_nTakeStatus = status[t];

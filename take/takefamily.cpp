@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <mutex>
 
 // "folder/root.ext" with or without the extension: folder, name without it.
 void SplitTakePath(QString takePath, const QString& extension, QString* folder, QString* name)
@@ -183,6 +185,71 @@ bool JoinsFamily(tyTrackFileHead::Kind kind)
     return kind != tyTrackFileHead::WholeTake;
 }
 
+quint32 MembersLeftOut(quint32 present, quint32 strangers)
+{
+    return strangers == present ? 0 : strangers;
+}
+
+void LeaveOutStrangers(tyTakeFamily* family)
+{
+    if (family->bPoly)
+        return;
+    quint32 present = 0;
+    quint32 strangers = 0;
+    for (int t = 0; t < 24; ++t) {
+        if (family->czPath[t].isEmpty())
+            continue;
+        present |= 1u << t;
+        if (!JoinsFamily(ReadTrackFileHead(family->czPath[t]).eKind))
+            strangers |= 1u << t;
+    }
+    const quint32 leftOut = MembersLeftOut(present, strangers);
+    for (int t = 0; t < 24; ++t) {
+        if (!(leftOut & (1u << t)))
+            continue;
+        family->czPath[t].clear();
+        family->pcSeparator[t] = 0;
+        --family->nFileCount;
+    }
+}
+
+namespace {
+struct tyNotedStrangers {
+    std::mutex mutex;
+    QSet<QString> paths;   // clean paths, under mutex
+    std::atomic<quint64> nCount{0};
+};
+
+tyNotedStrangers& NotedStrangers()
+{
+    static tyNotedStrangers noted;
+    return noted;
+}
+}  // namespace
+
+void NoteStrangerInFamily(const QString& path)
+{
+    tyNotedStrangers& noted = NotedStrangers();
+    const QString clean = QDir::cleanPath(path);
+    std::lock_guard<std::mutex> lock(noted.mutex);
+    if (!noted.paths.contains(clean)) {
+        noted.paths.insert(clean);
+        ++noted.nCount;
+    }
+}
+
+bool IsNotedStrangerInFamily(const QString& path)
+{
+    tyNotedStrangers& noted = NotedStrangers();
+    if (noted.nCount == 0)
+        return false;
+    const QString clean = QDir::cleanPath(path);
+    std::lock_guard<std::mutex> lock(noted.mutex);
+    return noted.paths.contains(clean);
+}
+
+quint64 NotedStrangersInFamilies() { return NotedStrangers().nCount; }
+
 tyListedFile ListedFileOf(const QString& folder, const QString& fileName, const tyListedFile* earlier)
 {
     tyListedFile listed;
@@ -195,7 +262,8 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, const 
         return listed;
     listed.czFamily = listed.czTake;
     const QString path = folder + fileName;
-    if (earlier && !earlier->bAlone && earlier->nLength >= 0 && RegularFileLength(path) == earlier->nLength) {
+    if (earlier && !earlier->bAlone && earlier->nLength >= 0 && RegularFileLength(path) == earlier->nLength
+        && !IsNotedStrangerInFamily(path)) {
         listed.nLength = earlier->nLength;
         return listed;
     }

@@ -87,6 +87,15 @@ QString TakePathOfFile(const QString& filePath, const QString& extension);
 // head cannot be read stays in its family, whose load tells why.
 bool JoinsFamily(tyTrackFileHead::Kind kind);
 
+// The members (a mask of slots) a take found by name leaves out: those
+// that are no member by what they hold (strangers: JoinsFamily false),
+// unless every file present is one, as a family without a file of this
+// recorder's is read whole (another recorder's set, which Import reads).
+quint32 MembersLeftOut(quint32 present, quint32 strangers);
+// The same over a mono family's files by their heads (ReadTrackFileHead):
+// the files left out are taken out of the family.
+void LeaveOutStrangers(tyTakeFamily* family);
+
 // The take a listed file of a day folder stands for: one rule for the
 // browser's rows and the day list's. The kind and take name come from the
 // file's name (TakeNaming::ClassifyBaseName); a file named as a mono track
@@ -107,6 +116,19 @@ struct tyListedFile {
 // only a file of another length, or of a family without a member yet, has
 // its own head read: a day lists with one head read per take.
 tyListedFile ListedFileOf(const QString& folder, const QString& fileName, const tyListedFile* earlier);
+
+// Files named as mono tracks that a take's load found to be no member of
+// their family by what they hold (JoinsFamily of the walked file), as
+// another maker's file of the members' very length is: ListedFileOf reads
+// the head of such a file rather than joining it by its length, so that
+// the views list it alone as the load leaves it out. Kept while the
+// program runs, from any thread; a file noted and since replaced by a
+// member is read and joins again.
+void NoteStrangerInFamily(const QString& path);
+bool IsNotedStrangerInFamily(const QString& path);
+// How many files were noted so far: a view grown stale lists again when it
+// grows.
+quint64 NotedStrangersInFamilies();
 
 // "folder/root.ext" with or without the extension: the folder (ending with
 // "/", empty when none) and the name without the extension.

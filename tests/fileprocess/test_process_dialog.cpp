@@ -425,7 +425,14 @@ void TestProcessDialog::grabDialogs()
     Choose(d, 2);
     shot(&d, "fileprocess_poly");
     d.Form()->m_CtrlRadioButton_PolyRotate->setChecked(true);
+    d.Form()->m_CtrlSpinBox_RotateCount->setValue(2);
     shot(&d, "fileprocess_rotate");
+    // On a 900 x 500 screen every control is in reach without scrolling
+    // sideways: the content's least size, its widest kind shown, leaves
+    // room for a window frame.
+    const QSize least = d.Form()->verticalLayout->totalMinimumSize();
+    QVERIFY2(least.width() <= 890 && least.height() <= 450,
+             qPrintable(QStringLiteral("%1 x %2").arg(least.width()).arg(least.height())));
     Choose(d, 1);
     shot(&d, "fileprocess_remix");
     shot(&imp, "import");

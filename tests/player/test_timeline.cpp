@@ -2,6 +2,7 @@
 #include "tests/player/paintcounter.h"
 #include "tests/support/demomedia.h"
 #include "tests/support/fixturesamples.h"
+#include "tests/support/fixturevariants.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/support/riffbytes.h"
 
@@ -119,6 +120,13 @@ void TestTimeline::monoFamilyEverySeparator()
     TakeSpec oneChar = MonoTake(QStringLiteral("DEF456"), {2, 9});
     oneChar.numberStyle = TrackNumberStyle::OneChar;
     QVERIFY(!WriteTake(dir.path(), oneChar).files.isEmpty());
+    // Another maker's file named as track 2 of the first, with a waveform
+    // chunk of track 2: no member, as the take's load leaves it out.
+    ForeignSpec stranger;
+    stranger.channels = 1;
+    stranger.bext = true;
+    stranger.leading = {{"ond2", U32(4800) + Levels(10, 9)}};
+    QVERIFY(WriteForeignFile(dir.path() + "/ABC123_02.WAV", stranger));
 
     QPlayTimeLine line;
     QVERIFY(line.LoadOndeFromAudioFile(dir.path() + "/ABC123", false));

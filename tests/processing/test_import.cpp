@@ -56,6 +56,37 @@ void PutLe32(QByteArray& bytes, int offset, quint32 v)
         bytes[offset + i] = char((v >> (8 * i)) & 0xFF);
 }
 
+// The plain 16-byte fmt of bytes made a 40-byte WAVE_FORMAT_EXTENSIBLE one
+// (cbSize 22) of validBits, channelMask and subFormat (1 PCM, 3 float),
+// the RIFF size made good.
+void MakeExtensible(QByteArray& bytes, quint16 validBits, quint32 channelMask, quint16 subFormat)
+{
+    const int fmt = bytes.indexOf("fmt ");
+    QByteArray ext = bytes.mid(fmt + 8, 16);
+    PutLe16(ext, 0, 0xFFFE);
+    QByteArray tail(24, '\0');
+    PutLe16(tail, 0, 22);
+    PutLe16(tail, 2, validBits);
+    PutLe32(tail, 4, channelMask);
+    PutLe16(tail, 8, subFormat);
+    tail.replace(10, 14, QByteArray("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71", 14));
+    ext += tail;
+    bytes.replace(fmt + 4, 20, QByteArray("\x28\x00\x00\x00", 4) + ext);
+    PutLe32(bytes, 4, quint32(bytes.size() - 8));
+}
+
+// The source of a table row: another maker's file of the row's "channels"
+// and "frames".
+ForeignSpec RowSource()
+{
+    QFETCH(int, channels);
+    QFETCH(int, frames);
+    ForeignSpec spec;
+    spec.channels = channels;
+    spec.frames = quint32(frames);
+    return spec;
+}
+
 // A description of 256 bytes from lines joined with CR LF.
 QByteArray Description(const QList<QByteArray>& lines)
 {
@@ -154,21 +185,17 @@ void TestImport::importsEveryChannel_data()
 // its description lines and a recorder iXML.
 void TestImport::importsEveryChannel()
 {
-    QFETCH(int, channels);
     QFETCH(int, bits);
-    QFETCH(int, frames);
     QFETCH(bool, bext);
     QFETCH(QByteArray, fps);
     QFETCH(QByteArray, speed);
-    QFETCH(bool, listAfterData);
     QFETCH(QString, ixml);
-    ForeignSpec spec;
-    spec.channels = channels;
+    ForeignSpec spec = RowSource();
     spec.bits = quint16(bits);
-    spec.frames = quint32(frames);
     spec.bext = bext;
     spec.ixml = ixml;
     QByteArray bytes = BuildForeignFile(spec);
+    QFETCH(bool, listAfterData);
     if (listAfterData) {
         // Chunks after the data must not be taken for samples.
         const QByteArray list = QByteArray("LIST\x0c\x00\x00\x00INFOjunkjunk", 20);
@@ -181,10 +208,10 @@ void TestImport::importsEveryChannel()
     QCOMPARE(m_pMessages->count(), 0);
 
     QStringList expected;
-    for (int c = 0; c < channels; ++c)
+    for (int c = 0; c < spec.channels; ++c)
         expected << QString::asprintf("7T0042_%02d.WAV", c + 1);
     QCOMPARE(Entries(m_czOut), expected);
-    for (int c = 0; c < channels; ++c) {
+    for (int c = 0; c < spec.channels; ++c) {
         const RiffInfo out = ReadRiffFile(m_czOut + "/" + expected.at(c));
         QVERIFY(out.isRiffWave);
         QCOMPARE(qint64(out.riffSize), out.fileSize - 8);
@@ -193,7 +220,7 @@ void TestImport::importsEveryChannel()
         QCOMPARE(int(out.channels), 1);
         QCOMPARE(int(out.blockAlign), bits / 8);
         QCOMPARE(int(out.bits), bits);
-        QCOMPARE(out.data, SampleBytes({c}, 0, frames, bits));
+        QCOMPARE(out.data, SampleBytes({c}, 0, int(spec.frames), bits));
         QCOMPARE(out.DescriptionValue("aCHNL").trimmed(), QString("C%1").arg(c + 1));
         QCOMPARE(out.DescriptionValue("aTAG").trimmed(), QString("7T0042"));
         QCOMPARE(out.DescriptionValue("aSPEED").trimmed(), QString(speed));
@@ -208,11 +235,11 @@ void TestImport::importsEveryChannel()
         QFile file(m_czOut + "/" + expected.at(c));
         QVERIFY(file.open(QIODevice::ReadOnly) && file.seek(ond->payloadOffset + 4));
         QByteArray levels = file.read(ond->size - 4);
-        const QByteArray want = OverviewLevels(c, frames, bits, 4800);
+        const QByteArray want = OverviewLevels(c, int(spec.frames), bits, 4800);
         QCOMPARE(levels.left(want.size()), want);
         QCOMPARE(IxmlValue(out.ixml, "TRACK_LIST/TRACK/CHANNEL_INDEX"), QString::number(c + 1));
         QCOMPARE(IxmlValue(out.ixml, "TRACK_LIST/TRACK/NAME"), QString("T%1").arg(c + 1));
-        QCOMPARE(IxmlValue(out.ixml, "FILE_SET/TOTAL_FILES"), QString::number(channels));
+        QCOMPARE(IxmlValue(out.ixml, "FILE_SET/TOTAL_FILES"), QString::number(spec.channels));
         QCOMPARE(IxmlValue(out.ixml, "NOTE"), QString("SrcFile:FOREIGN.WAV"));
         QCOMPARE(IxmlValue(out.ixml, "ORVEX_BRISEL/SCTK_TEMPLATE"), QString("0"));
         QCOMPARE(IxmlValues(out.ixml, "ORVEX_BRISEL/ALL_TRK_NAME/DATA/INDICE").size(), 24);
@@ -311,12 +338,7 @@ void TestImport::overviewBoundsAndExtensiblePcm()
         bytes[data + 2 * i] = 0;
         bytes[data + 2 * i + 1] = char(0x80);
     }
-    const int fmt = bytes.indexOf("fmt ");
-    QByteArray ext = bytes.mid(fmt + 8, 16);
-    PutLe16(ext, 0, 0xFFFE);
-    ext += QByteArray("\x16\x00\x10\x00\x04\x00\x00\x00\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71", 24);
-    bytes.replace(fmt + 4, 20, QByteArray("\x28\x00\x00\x00", 4) + ext);
-    PutLe32(bytes, 4, quint32(bytes.size() - 8));
+    MakeExtensible(bytes, 16, 4, 1);
     const QString source = m_czIn + "/FULL.WAV";
     QVERIFY(WriteAll(source, bytes));
     QVERIFY(Import(source));
@@ -442,12 +464,7 @@ void TestImport::refusalsLeaveNothing()
     } else if (fault == "data past end") {
         PutLe32(bytes, bytes.indexOf("data") + 4, 1000000);
     } else if (fault == "extensible float") {
-        // fmt of 40 bytes, sub-format 3 (float).
-        QByteArray ext = bytes.mid(fmt + 8, 16);
-        PutLe16(ext, 0, 0xFFFE);
-        ext += QByteArray("\x16\x00\x18\x00\x03\x00\x00\x00\x03\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71", 24);
-        bytes.replace(fmt + 4, 20, QByteArray("\x28\x00\x00\x00", 4) + ext);
-        PutLe32(bytes, 4, quint32(bytes.size() - 8));
+        MakeExtensible(bytes, 24, 3, 3);
     }
     const QString source = m_czIn + "/BAD.WAV";
     QVERIFY(WriteAll(source, bytes));
@@ -513,17 +530,12 @@ void TestImport::lineAndImportGiveOneAnswer_data()
 // refused with the reason the line gives; a refusal leaves no file.
 void TestImport::lineAndImportGiveOneAnswer()
 {
-    QFETCH(int, channels);
     QFETCH(QString, layout);
     QFETCH(QByteArray, leading);
-    QFETCH(int, frames);
     QFETCH(int, kept);
-    QFETCH(bool, raised);
     QFETCH(int, imported);
     QFETCH(QString, reason);
-    ForeignSpec spec;
-    spec.channels = channels;
-    spec.frames = quint32(frames);
+    ForeignSpec spec = RowSource();
     spec.headersFirst = layout == "headers first";
     spec.bext = spec.headersFirst;
     if (!spec.headersFirst)
@@ -534,9 +546,10 @@ void TestImport::lineAndImportGiveOneAnswer()
     QByteArray bytes = BuildForeignFile(spec);
     const int data = bytes.indexOf("data") + 8;
     if (kept >= 0)
-        bytes.truncate(data + kept * channels * 3 + 1);
+        bytes.truncate(data + kept * spec.channels * 3 + 1);
+    QFETCH(bool, raised);
     if (raised)
-        PutLe32(bytes, data - 4, quint32(frames * channels * 3 + 100000));
+        PutLe32(bytes, data - 4, spec.frames * quint32(spec.channels) * 3 + 100000);
     const QString source = m_czIn + "/FOREIGN.WAV";
     QVERIFY(WriteAll(source, bytes));
 
@@ -560,8 +573,8 @@ void TestImport::lineAndImportGiveOneAnswer()
     // The warning of a cut-short import is no error.
     if (!reason.isEmpty())
         QCOMPARE(m_pMessages->last().at(3).toInt(), 2);
-    QCOMPARE(Entries(m_czOut).size(), channels);
-    for (int c = 0; c < channels; ++c)
+    QCOMPARE(Entries(m_czOut).size(), spec.channels);
+    for (int c = 0; c < spec.channels; ++c)
         QCOMPARE(ReadRiffFile(m_czOut + QString::asprintf("/7T0042_%02d.WAV", c + 1)).data,
                  SampleBytes({c}, 0, imported, 24));
     QSoundPerform result;

@@ -1,11 +1,15 @@
 // Field texts of loaded takes, the per-take report records and the header
 // texts, on generated media.
+#include "foundation/filekey.h"
 #include "report/reportfieldvalues.h"
 #include "take/bwfmetadata.h"
 #include "take/soundperform.h"
 #include "tests/support/fixturewriter.h"
+#include "tests/support/riffreader.h"
 
+#include <QDir>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 
 using namespace fixture;
@@ -55,6 +59,36 @@ void TestFieldValues::initTestCase()
     poly.takePrefix = QStringLiteral("w");
     poly.originator = QStringLiteral("other maker");
     QVERIFY(!WriteTake(day, poly).files.isEmpty());
+
+    // A RIFF size past the file, as a recorder stopped short leaves it.
+    for (const QString& path : WriteTake(day, PolyTake(QStringLiteral("ABC004"), {0, 1})).files) {
+        QFile file(path);
+        const uchar past[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(4) && file.write(reinterpret_cast<const char*>(past), 4) == 4);
+    }
+
+    // Eight files of about 600 MiB (their data last, grown sparse): 4.6 GiB together.
+    TakeSpec large = MonoTake(QStringLiteral("ABC003"), {0, 1, 2, 3, 4, 5, 6, 7});
+    large.order = ChunkOrder::IxmlBeforeData;
+    large.waveform = false;
+    for (const QString& path : WriteTake(day, large).files) {
+        const RiffInfo riff = ReadRiffFile(path);
+        const qint64 dataAt = riff.dataOffset;
+        const qint64 length = dataAt + (((qint64(600) << 20) - dataAt) / 6) * 6;
+        QFile file(path);
+        QVERIFY(dataAt > 0 && file.resize(length) && file.open(QIODevice::ReadWrite));
+        // The recorder's key of the data size, before the data.
+        const QByteArray key = MakeFileKey(riff.dataSize, 48000, 24, 1).toLatin1();
+        const QByteArray grown = MakeFileKey(quint32(length - dataAt), 48000, 24, 1).toLatin1();
+        const int keyAt = file.read(dataAt).indexOf(key);
+        QVERIFY(keyAt > 0 && key.size() == grown.size());
+        QVERIFY(file.seek(keyAt) && file.write(grown) == grown.size());
+        uchar size[4];
+        qToLittleEndian<quint32>(quint32(length - 8), size);
+        QVERIFY(file.seek(4) && file.write(reinterpret_cast<char*>(size), 4) == 4);
+        qToLittleEndian<quint32>(quint32(length - dataAt), size);
+        QVERIFY(file.seek(dataAt - 4) && file.write(reinterpret_cast<char*>(size), 4) == 4);
+    }
 }
 
 void TestFieldValues::dataFieldTexts_data()
@@ -72,6 +106,11 @@ void TestFieldValues::dataFieldTexts_data()
     QTest::newRow("type poly") << "ABC002" << 15 << "Poly";
     QTest::newRow("frequency") << "ABC002" << 16 << "96K";
     QTest::newRow("bits") << "ABC001" << 17 << "24 b";
+    // The size: what the files hold, as the panel shows it.
+    qint64 bytes = 0;
+    for (const QFileInfo& file : QDir(m_Volume + "/" + m_Project + "/" + m_Day).entryInfoList({"ABC001_*.WAV"}))
+        bytes += file.size();
+    QTest::newRow("size, the files' lengths") << "ABC001" << 14 << QSoundPerform::SizeText(bytes);
     QTest::newRow("track name") << "ABC001" << 24 << "Boom";
     QTest::newRow("disarmed track keeps its name") << "ABC001" << 23 << "Trk2";
     QTest::newRow("slate A one second in") << "ABC001" << 11 << "10:00:01:00";
@@ -95,14 +134,23 @@ void TestFieldValues::dataFieldTexts()
     QCOMPARE(ReportFieldValues::getValue(field, metadata.SoundPerform()), text);
 }
 
+// The report's size is the panel's: what the files hold, past 4 GiB
+// together, whatever their RIFF sizes say.
 void TestFieldValues::sizesAreSixtyFourBit()
 {
-    QSoundPerform take;
-    take.m_nTrueSize = 300u * 1024 * 1024;
-    take.m_nFileCount = 8;
-    QCOMPARE(ReportFieldValues::getValue(14, &take), QStringLiteral("2.3 GB"));
-    take.m_bPolyTake = true;
-    QCOMPARE(ReportFieldValues::getValue(14, &take), QStringLiteral("300 MB"));
+    QBwfMetadata metadata;
+    QCOMPARE(metadata.SetupInit(m_Volume, m_Project, m_Day, "ABC003", true, false), 0);
+    QCOMPARE(int(metadata.SoundPerform()->m_nTakeStatus), 0);
+    QCOMPARE(ReportFieldValues::getValue(14, metadata.SoundPerform()), QStringLiteral("4.6 GB"));
+    QCOMPARE(metadata.SoundPerform()->m_czSizeText, QStringLiteral("4.6 GB"));
+    // Not 4 GB from a RIFF size past the file (read, as not closed
+    // correctly): its length.
+    QBwfMetadata past;
+    past.SetupInit(m_Volume, m_Project, m_Day, "ABC004", true, false);
+    QCOMPARE(int(past.SoundPerform()->m_nTakeStatus), 8);
+    const QFileInfoList files = QDir(m_Volume + "/" + m_Project + "/" + m_Day).entryInfoList({"ABC004*.WAV"});
+    QCOMPARE(files.size(), 1);
+    QCOMPARE(ReportFieldValues::getValue(14, past.SoundPerform()), QSoundPerform::SizeText(files.first().size()));
 }
 
 void TestFieldValues::recordsOfAList()

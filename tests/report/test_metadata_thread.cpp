@@ -2,6 +2,8 @@
 // odd names, damaged or vanishing media and shutdown in mid-pass.
 #include "report/qmetadatathread.h"
 #include "tests/report/daymedia.h"
+#include "tests/support/fixturevariants.h"
+#include "tests/support/riffbytes.h"
 #include "tests/support/scratchdir.h"
 
 #include <QDir>
@@ -55,6 +57,7 @@ private slots:
     void takeNamesOfFiles_data();
     void takeNamesOfFiles();
     void statesAndRecordsOfASmallDay();
+    void strangerAsLongAsItsTakeListedAlone();
     void lastDayWins();
     void everyRecordOfALongDayArrivesOnce();
     void vanishingFolderEndsThePass();
@@ -178,6 +181,38 @@ void TestMetadataThread::statesAndRecordsOfASmallDay()
     const tyTakeMetadata& damaged = got.records.at(2).second;
     QCOMPARE(damaged.czTakeName, QStringLiteral("ABC125"));
     QVERIFY(damaged.lczLine0Texts.isEmpty());
+}
+
+// Another maker's file named like a track of a take and as long as its
+// files is listed with the take until the take's load reads it: the day is
+// then listed again, that file alone, and the take read with its own files.
+void TestMetadataThread::strangerAsLongAsItsTakeListedAlone()
+{
+    QTemporaryDir dir;
+    const daymedia::Day day = daymedia::MakeDayFolder(dir.path(), QDate(2024, 5, 2));
+    const WrittenTake written = WriteTake(day.path, MonoTake(QStringLiteral("LEN669"), {0, 1, 2, 3}));
+    QCOMPARE(written.files.size(), 4);
+    ForeignSpec spec;
+    spec.channels = 1;
+    spec.bext = true;
+    QVERIFY(fixture::WriteBytes(day.path + "/LEN669_05.WAV",
+                       BuildForeignFileOfLength(spec, QFileInfo(written.files.first()).size())));
+
+    QObject context;
+    Receiver got;
+    QMetadataThread loader;
+    got.Attach(&loader, &context);
+    tyReportBlock cells[ReportLayout::kDataCells];
+    loader.SetDataSetup(LayoutOf({1, 2}, cells), 1, ReportLayout::kDataCells, 1, false, CircleDisplayTake);
+    loader.SetDayDir(day.volume, day.project, day.day);
+    QTRY_VERIFY_WITH_TIMEOUT(got.Finished(1), 10000);
+    QCOMPARE(got.lists.size(), 2);
+    QCOMPARE(got.lists.first(), QStringList{"LEN669"});
+    QCOMPARE(got.lists.last(), (QStringList{"LEN669", "LEN669_05"}));
+    QCOMPARE(got.records.size(), 3);
+    const tyTakeMetadata& take = got.records.at(1).first == 0 ? got.records.at(1).second : got.records.at(2).second;
+    QCOMPARE(take.czTakeName, QStringLiteral("LEN669"));
+    QVERIFY2(take.czProblem.isEmpty(), qPrintable(take.czProblem));
 }
 
 void TestMetadataThread::lastDayWins()

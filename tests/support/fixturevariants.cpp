@@ -294,6 +294,24 @@ bool WriteForeignFile(const QString& path, const ForeignSpec& spec)
     return WriteBytes(path, BuildForeignFile(spec));
 }
 
+QByteArray BuildForeignFileOfLength(ForeignSpec spec, qint64 length)
+{
+    const int frameBytes = spec.channels * (spec.bits / 8);
+    spec.frames = 0;
+    const qint64 bare = BuildForeignFile(spec).size() + 8;   // with an empty JUNK chunk
+    if (length < bare || frameBytes <= 0)
+        return QByteArray();
+    spec.frames = quint32((length - bare) / frameBytes);
+    // Whole chunks without padding: an odd data size is padded by a byte.
+    while (spec.frames > 0 && (length - BuildForeignFile(spec).size()) % 2 != 0)
+        --spec.frames;
+    const qint64 rest = length - BuildForeignFile(spec).size() - 8;
+    if (rest < 0 || rest % 2 != 0)
+        return QByteArray();
+    spec.leading.prepend({QByteArray("JUNK"), QByteArray(int(rest), '\0')});
+    return BuildForeignFile(spec);
+}
+
 QStringList WriteForeignMonoFamily(const QString& folder, const QString& root, int count,
                                    const QString& familyName, const ForeignSpec& base)
 {
