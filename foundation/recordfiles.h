@@ -13,7 +13,7 @@
 // is gone settles it before reading the take.
 //
 // 1. The save record, ".<take>.nalvo-save" (soundfile/chunkjournal.cpp,
-//    take/soundperform_ixml.cpp TakeGroupSave): the old bytes of every
+//    take/savetransaction.cpp TakeGroupSave): the old bytes of every
 //    header region a save of the take's metadata rewrites, per member.
 //    Binary, written under ".<take>.nalvo-save~", synced, renamed to its
 //    name (RenameNoReplace), the folder synced; a QDataStream of fixed
