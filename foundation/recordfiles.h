@@ -109,9 +109,10 @@
 // record puts back.
 //
 // Invariants, checked at each move (Q_ASSERT in debug builds where the
-// check is cheap: I1 in TakeGroupSave::ReserveAndCommit, I3 in
-// TakeGroupSave::Finish, I5 in TakeFolderLock::Acquire; I2 and I4 are the
-// checks the moves make themselves):
+// check is cheap: I1, I3 and the writer's side of I2 in TakeGroupSave::Move,
+// against the state of each take's save, and before every write of a
+// member; I5 in TakeFolderLock::Acquire; I2 and I4 are the checks the moves
+// make themselves):
 //  I1 No member of a take changes unless its save record is on the disk
 //     under its own name and holds this writer's token.
 //  I2 A writer whose record no longer holds its token (taken over by a

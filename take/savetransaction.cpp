@@ -89,7 +89,8 @@ TakeGroupSave::TakeGroupSave(const QVector<QSoundPerform*>& takes) : m_vSaves(si
             if (save.pTake->m_pbPresent[t])
                 save.lMembers << t;
         }
-        save.bLive = !save.lMembers.isEmpty();
+        if (save.lMembers.isEmpty())
+            Move(save, TakeState::Refused);   // nothing to save, nothing to tell
     }
 }
 
@@ -99,13 +100,74 @@ TakeGroupSave::~TakeGroupSave()
         CloseChunkJournal(&save.record);
 }
 
+bool TakeGroupSave::Going(const tyTakeSave& save)
+{
+    return save.eState != TakeState::Refused && save.eState != TakeState::Stopped && save.eState != TakeState::Left;
+}
+
+bool TakeGroupSave::MoveAllowed(TakeState from, TakeState to)
+{
+    switch (from) {
+    case TakeState::None: return to == TakeState::Named || to == TakeState::Refused;
+    case TakeState::Named: return to == TakeState::FilesChange || to == TakeState::Refused;
+    case TakeState::FilesChange:
+        return to == TakeState::Removed || to == TakeState::Refused || to == TakeState::Stopped || to == TakeState::Left;
+    case TakeState::Removed:
+    case TakeState::Refused:
+    case TakeState::Stopped:
+    case TakeState::Left: break;   // ends
+    }
+    return false;
+}
+
+void TakeGroupSave::Move(tyTakeSave& save, TakeState to)
+{
+    Q_ASSERT_X(MoveAllowed(save.eState, to), "TakeGroupSave::Move", "a move the save record's states do not have");
+    save.eState = to;
+    CheckInvariants(save);
+}
+
+void TakeGroupSave::CheckInvariants(const tyTakeSave& save)
+{
+#ifndef QT_NO_DEBUG
+    const tyChunkJournalWrite& record = save.record;
+    bool membersClosed = true;
+    for (int t : save.lMembers)
+        membersClosed = membersClosed && !save.pTake->m_SndFile[t].IsOpen();
+    switch (save.eState) {
+    case TakeState::None:
+        Q_ASSERT_X(record.head.isEmpty() && record.nFd < 0, "TakeGroupSave", "a record before WriteRecords");
+        break;
+    case TakeState::Named:
+    case TakeState::FilesChange:
+        // I1: a member changes only under this save's record, on the disk
+        // under its name with this writer's token, held open.
+        Q_ASSERT_X(record.nError == 0 && !record.head.isEmpty() && record.nFd >= 0, "TakeGroupSave",
+                   "I1: members written without the save's own record on the disk");
+        break;
+    case TakeState::Removed:
+        // I3: saved only once its own removal of its record succeeded.
+        Q_ASSERT_X(record.nFd < 0 && !record.head.isEmpty(), "TakeGroupSave", "I3: saved without its own removal");
+        break;
+    case TakeState::Refused:
+    case TakeState::Stopped:
+    case TakeState::Left:
+        // I2: an ended save writes nothing more: its files and its record let go.
+        Q_ASSERT_X(record.nFd < 0 && membersClosed, "TakeGroupSave", "I2: an ended save still holds its files");
+        break;
+    }
+#else
+    Q_UNUSED(save);
+#endif
+}
+
 void TakeGroupSave::Refuse(tyTakeSave& save, const QString& why)
 {
     save.pTake->ReportSave(why + QStringLiteral("\nNothing was written."));
     for (int t : save.lMembers)
         save.pTake->m_SndFile[t].Close();
     CloseChunkJournal(&save.record);
-    save.bLive = false;
+    Move(save, TakeState::Refused);
 }
 
 void TakeGroupSave::Undo(tyTakeSave& save, const QString& why)
@@ -125,7 +187,7 @@ void TakeGroupSave::Undo(tyTakeSave& save, const QString& why)
         save.pTake->ReportSave(why + QStringLiteral("\nIts save record was removed or replaced by another program, so "
                                                     "the take could not be put back. ")
                                + DiskText(save));
-        save.bLive = false;
+        Move(save, TakeState::Stopped);
         return;
     }
     if (result.eWriter == RecordWriter::Gone && result.lczFailed.isEmpty()) {
@@ -139,7 +201,7 @@ void TakeGroupSave::Undo(tyTakeSave& save, const QString& why)
     else
         save.pTake->ReportSave(why + QStringLiteral("\nThe take could not be put back yet; its next load does it:\n")
                                + result.lczFailed.join(QLatin1Char('\n')));
-    save.bLive = false;
+    Move(save, TakeState::Left);
 }
 
 QString TakeGroupSave::BusyText(const tyTakeSave& save) const { return RecordTexts::Busy(save.pTake->m_czBaseName); }
@@ -167,7 +229,7 @@ void TakeGroupSave::StopTakenOver(tyTakeSave& save)
     CloseChunkJournal(&save.record);
     MyQDebug("TakeGroupSave: the save record %s is no longer this save's", qPrintable(save.record.czPath));
     save.pTake->ReportSave(RecordTexts::TakenOver(save.pTake->m_czBaseName, DiskText(save)));
-    save.bLive = false;
+    Move(save, TakeState::Stopped);
 }
 
 QString TakeGroupSave::DiskText(const tyTakeSave& save) const
@@ -252,7 +314,7 @@ void TakeGroupSave::LockFolders()
     // thread.
     std::map<QString, QStringList> paths;   // identity: the paths that reach it
     for (const tyTakeSave& save : m_vSaves) {
-        if (!save.bLive)
+        if (!Going(save))
             continue;
         const QString folder = FolderOf(save.pTake);
         QStringList& reaching = paths[FolderIdentity(folder)];
@@ -271,7 +333,7 @@ void TakeGroupSave::LockFolders()
 void TakeGroupSave::PlanTakes()
 {
     for (tyTakeSave& save : m_vSaves) {
-        if (save.bLive)
+        if (Going(save))
             PlanTake(save);
     }
 }
@@ -396,7 +458,7 @@ void TakeGroupSave::WriteRecords()
     QList<tyChunkJournalWrite> records;
     std::vector<tyTakeSave*> writers;
     for (tyTakeSave& save : m_vSaves) {
-        if (save.bLive) {
+        if (Going(save)) {
             records << save.record;
             writers.push_back(&save);
         }
@@ -408,7 +470,9 @@ void TakeGroupSave::WriteRecords()
         save.record.czWhy = records.at(int(i)).czWhy;
         save.record.nFd = records.at(int(i)).nFd;
         save.record.head = records.at(int(i)).head;
-        if (save.record.nError == EBUSY)
+        if (save.record.nError == 0)
+            Move(save, TakeState::Named);
+        else if (save.record.nError == EBUSY)
             Refuse(save, BusyText(save));
         else if (save.record.nError != 0)
             Refuse(save, IsNoRoom(save.record.nError)
@@ -430,7 +494,7 @@ void TakeGroupSave::CheckRecordedTakes()
     // where locks reach every writer (LocksReachEveryWriter), since a
     // program that writes without the folder lock is met there too.
     for (tyTakeSave& save : m_vSaves) {
-        if (!save.bLive)
+        if (!Going(save))
             continue;
         bool unchanged = true;
         for (int i = 0; unchanged && i < save.lMembers.size(); ++i) {
@@ -461,11 +525,14 @@ void TakeGroupSave::ReserveAndCommit()
         int error = 0;
         const RiffChunkWriter::WriteCheck stillOwn = [&] {
             // I1: a member changes only under this save's record, on the disk.
-            Q_ASSERT(save.record.nError == 0 && !save.record.head.isEmpty());
+            Q_ASSERT(save.eState == TakeState::FilesChange);
+            CheckInvariants(save);
             named = RecordNameNow(save, &error);
             return named == RecordName::Own;
         };
-        for (int i = 0; save.bLive && i < save.lMembers.size(); ++i) {
+        if (Going(save))
+            Move(save, TakeState::FilesChange);
+        for (int i = 0; Going(save) && i < save.lMembers.size(); ++i) {
             const int t = save.lMembers.at(i);
             RiffChunkWriter writer = take->m_SndFile[t].ChunkWriter();
             if (writer.ReserveIxmlRewrite(save.plans[t], save.payloads[t], stillOwn))
@@ -478,7 +545,7 @@ void TakeGroupSave::ReserveAndCommit()
                      int(save.lMembers.size()), qPrintable(writer.ErrorText()));
             Undo(save, IsNoRoom(writer.ErrorNumber()) ? NoRoomText(save) : writer.ErrorText());
         }
-        for (int i = 0; save.bLive && i < save.lMembers.size(); ++i) {
+        for (int i = 0; Going(save) && i < save.lMembers.size(); ++i) {
             const int t = save.lMembers.at(i);
             RiffChunkWriter writer = take->m_SndFile[t].ChunkWriter();
             if (writer.CommitIxmlRewrite(save.plans[t], save.payloads[t], stillOwn))
@@ -498,12 +565,12 @@ void TakeGroupSave::SyncMembers()
     // it refused, so a refusal undoes every take of the group.
     QVector<int> descriptors;
     for (const tyTakeSave& save : m_vSaves) {
-        for (int i = 0; save.bLive && i < save.lMembers.size(); ++i)
+        for (int i = 0; Going(save) && i < save.lMembers.size(); ++i)
             descriptors << save.pTake->m_SndFile[save.lMembers.at(i)].FileHandle();
     }
     if (const int syncError = SyncFiles(descriptors)) {
         for (tyTakeSave& save : m_vSaves) {
-            if (save.bLive)
+            if (Going(save))
                 Undo(save, QStringLiteral("The saved files could not be synced to the card: %1")
                                .arg(SystemErrorText(syncError)));
         }
@@ -517,7 +584,7 @@ void TakeGroupSave::RemoveRecords()
     // cannot be removed is undone now, while the record still says how, and
     // counts as not saved.
     for (tyTakeSave& save : m_vSaves) {
-        if (!save.bLive)
+        if (!Going(save))
             continue;
         const int removed = RemoveChunkJournal(&save.record);
         if (removed == ESTALE) {
@@ -531,7 +598,7 @@ void TakeGroupSave::RemoveRecords()
             Undo(save, RecordTexts::NotRemoved(save.record.czPath, SystemErrorText(removed)));
             continue;
         }
-        save.bRecordGone = true;
+        Move(save, TakeState::Removed);
         const TakeFolderLock* lock = m_mLocks[FolderOf(save.pTake)].get();
         m_mRemovedIn.emplace(FolderOf(save.pTake), lock ? lock->Descriptor() : -1);
     }
@@ -553,10 +620,10 @@ void TakeGroupSave::Finish(bool* saved)
     const int folderError = SyncFolders(named, held);
     for (size_t i = 0; i < m_vSaves.size(); ++i) {
         tyTakeSave& save = m_vSaves[i];
-        if (!save.bLive)
+        if (!Going(save))
             continue;
         QSoundPerform* take = save.pTake;
-        Q_ASSERT(save.bRecordGone);   // I3: saved only once its own removal of its record succeeded
+        Q_ASSERT(save.eState == TakeState::Removed);   // I3: saved only once its own removal of its record succeeded
         if (folderError != 0 && m_mRemovedIn.count(FolderOf(take)) != 0)
             take->ReportSave(QStringLiteral("The take was saved, but the removal of its save record cannot be put "
                                             "on the card (%1): if the power fails before the card is unmounted, "

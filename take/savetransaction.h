@@ -47,6 +47,24 @@ public:
     void Finish(bool* saved);
 
 private:
+    // Where one take's transaction stands, as the save record's states in
+    // recordfiles.h name them. The moves, each made by Move():
+    //   None -> Named         WriteRecords: its record on the disk under its
+    //                         name, with this writer's token
+    //   Named -> FilesChange  ReserveAndCommit, before the first write of a
+    //                         member (I1)
+    //   FilesChange -> Removed RemoveRecords: its own removal of its record
+    //                         succeeded (I3); saved once Finish syncs it
+    //   None, Named, FilesChange -> Refused  nothing of this save stands:
+    //                         refused before its record, its record removed
+    //                         before any write, or every member put back
+    //   FilesChange -> Stopped its record gone or another's: writes nothing
+    //                         more (I2)
+    //   FilesChange -> Left   the put-back could not finish: its record stays
+    //                         for the next load
+    // Refused, Stopped and Left end the take's save unsaved, Removed saved.
+    enum class TakeState { None, Named, FilesChange, Removed, Refused, Stopped, Left };
+
     // One take's transaction within a group save.
     struct tyTakeSave {
         QSoundPerform* pTake = nullptr;
@@ -54,9 +72,16 @@ private:
         tyIxmlRewrite plans[QSoundPerform::kMaxTracks];
         QByteArray payloads[QSoundPerform::kMaxTracks];
         tyChunkJournalWrite record;   // what undoes the save, once planned
-        bool bLive = true;            // not refused or undone so far
-        bool bRecordGone = false;     // its record removed by this save itself (see recordfiles.h, I3)
+        TakeState eState = TakeState::None;   // changed by Move() only
     };
+
+    // Not yet ended: the take goes on to the next step.
+    static bool Going(const tyTakeSave& save);
+    // The one way a take's state changes: only the moves above, each
+    // checked against the invariants of recordfiles.h in debug builds.
+    static void Move(tyTakeSave& save, TakeState to);
+    static bool MoveAllowed(TakeState from, TakeState to);
+    static void CheckInvariants(const tyTakeSave& save);
 
     void PlanTake(tyTakeSave& save);
     // The record a killed save left, settled before the take is planned;
