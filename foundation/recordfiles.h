@@ -13,7 +13,7 @@
 // is gone settles it before reading the take.
 //
 // 1. The save record, ".<take>.nalvo-save" (soundfile/chunkjournal.cpp,
-//    take/savetransaction.cpp TakeGroupSave): the old bytes of every
+//    take/savetransaction.cpp SaveTransaction): the old bytes of every
 //    header region a save of the take's metadata rewrites, per member.
 //    Binary, written under ".<take>.nalvo-save~", synced, renamed to its
 //    name (RenameNoReplace), the folder synced; a QDataStream of fixed
@@ -30,12 +30,12 @@
 //    States and the function that makes each move:
 //      none -> temporary      WriteChunkJournals (CreateRecordFile)
 //      temporary -> named     WriteChunkJournals (RenameNoReplace, synced)
-//      named -> files change  TakeGroupSave::ReserveAndCommit: every write
+//      named -> files change  SaveTransaction::ReserveAndCommit: every write
 //                             of a member's reserve and commit after the
 //                             writer's check (RecordNameNow, passed to
 //                             RiffChunkWriter as its WriteCheck)
 //      named -> none          RemoveChunkJournal (RemoveRecordIfOwn): saved
-//      another's -> stopped   TakeGroupSave::StopTakenOver: the writer met
+//      another's -> stopped   SaveTransaction::StopTakenOver: the writer met
 //                             its record gone or another's (I2)
 //      named -> taken over    RollBackChunkJournal (TakeOverRecord), by the
 //                             writer (Undo) or by whoever finds it
@@ -109,7 +109,7 @@
 // record puts back.
 //
 // Invariants, checked at each move (Q_ASSERT in debug builds where the
-// check is cheap: I1, I3 and the writer's side of I2 in TakeGroupSave::Move,
+// check is cheap: I1, I3 and the writer's side of I2 in SaveTransaction::Move,
 // against the state of each take's save, and before every write of a
 // member; I5 in TakeFolderLock::Acquire; I2 and I4 are the checks the moves
 // make themselves):

@@ -7,7 +7,7 @@
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
 #include "take/takefamily.h"
-#include "take/takesavegroup.h"
+#include "take/savebatch.h"
 #include "take/takesavejournal.h"
 
 #include <QDir>
@@ -36,16 +36,26 @@ bool QSoundPerform::UpdateiXMLChunk()
 
 QVector<bool> QSoundPerform::UpdateiXMLChunks(const QVector<QSoundPerform*>& takes, bool tellUser)
 {
+    return SaveBatches(SaveBatch::Gather(takes), tellUser);
+}
+
+QVector<bool> QSoundPerform::UpdateiXMLChunks(const SaveBatch& batch, bool tellUser)
+{
+    return SaveBatches({batch}, tellUser);
+}
+
+QVector<bool> QSoundPerform::SaveBatches(const QVector<SaveBatch>& batches, bool tellUser)
+{
+    QVector<QSoundPerform*> takes;
+    for (const SaveBatch& batch : batches)
+        takes += batch.Takes();
     QVector<bool> saved(takes.size(), false);
     for (QSoundPerform* take : takes)
         take->m_czSaveReport.clear();
-    for (int first = 0; first < takes.size();) {
-        TakeSaveGroup group;
-        int next = first;
-        for (; next < takes.size() && group.Fits(*takes.at(next)); ++next)
-            group.Add(*takes.at(next));
-        SaveGroup(takes.mid(first, next - first), saved.data() + first);
-        first = next;
+    int first = 0;
+    for (const SaveBatch& batch : batches) {
+        SaveTransaction(batch.Takes()).Run(saved.data() + first);
+        first += batch.Takes().size();
     }
     for (const QSoundPerform* take : takes) {
         if (tellUser && !take->m_czSaveReport.isEmpty())
@@ -79,7 +89,7 @@ QString FolderIdentity(const QString& folder)
 
 } // namespace
 
-TakeGroupSave::TakeGroupSave(const QVector<QSoundPerform*>& takes) : m_vSaves(size_t(takes.size()))
+SaveTransaction::SaveTransaction(const QVector<QSoundPerform*>& takes) : m_vSaves(size_t(takes.size()))
 {
     for (int i = 0; i < takes.size(); ++i) {
         tyTakeSave& save = m_vSaves[size_t(i)];
@@ -94,18 +104,18 @@ TakeGroupSave::TakeGroupSave(const QVector<QSoundPerform*>& takes) : m_vSaves(si
     }
 }
 
-TakeGroupSave::~TakeGroupSave()
+SaveTransaction::~SaveTransaction()
 {
     for (tyTakeSave& save : m_vSaves)
         CloseChunkJournal(&save.record);
 }
 
-bool TakeGroupSave::Going(const tyTakeSave& save)
+bool SaveTransaction::Going(const tyTakeSave& save)
 {
     return save.eState != TakeState::Refused && save.eState != TakeState::Stopped && save.eState != TakeState::Left;
 }
 
-bool TakeGroupSave::MoveAllowed(TakeState from, TakeState to)
+bool SaveTransaction::MoveAllowed(TakeState from, TakeState to)
 {
     switch (from) {
     case TakeState::None: return to == TakeState::Named || to == TakeState::Refused;
@@ -120,14 +130,14 @@ bool TakeGroupSave::MoveAllowed(TakeState from, TakeState to)
     return false;
 }
 
-void TakeGroupSave::Move(tyTakeSave& save, TakeState to)
+void SaveTransaction::Move(tyTakeSave& save, TakeState to)
 {
-    Q_ASSERT_X(MoveAllowed(save.eState, to), "TakeGroupSave::Move", "a move the save record's states do not have");
+    Q_ASSERT_X(MoveAllowed(save.eState, to), "SaveTransaction::Move", "a move the save record's states do not have");
     save.eState = to;
     CheckInvariants(save);
 }
 
-void TakeGroupSave::CheckInvariants(const tyTakeSave& save)
+void SaveTransaction::CheckInvariants(const tyTakeSave& save)
 {
 #ifndef QT_NO_DEBUG
     const tyChunkJournalWrite& record = save.record;
@@ -136,24 +146,24 @@ void TakeGroupSave::CheckInvariants(const tyTakeSave& save)
         membersClosed = membersClosed && !save.pTake->m_SndFile[t].IsOpen();
     switch (save.eState) {
     case TakeState::None:
-        Q_ASSERT_X(record.head.isEmpty() && record.nFd < 0, "TakeGroupSave", "a record before WriteRecords");
+        Q_ASSERT_X(record.head.isEmpty() && record.nFd < 0, "SaveTransaction", "a record before WriteRecords");
         break;
     case TakeState::Named:
     case TakeState::FilesChange:
         // I1: a member changes only under this save's record, on the disk
         // under its name with this writer's token, held open.
-        Q_ASSERT_X(record.nError == 0 && !record.head.isEmpty() && record.nFd >= 0, "TakeGroupSave",
+        Q_ASSERT_X(record.nError == 0 && !record.head.isEmpty() && record.nFd >= 0, "SaveTransaction",
                    "I1: members written without the save's own record on the disk");
         break;
     case TakeState::Removed:
         // I3: saved only once its own removal of its record succeeded.
-        Q_ASSERT_X(record.nFd < 0 && !record.head.isEmpty(), "TakeGroupSave", "I3: saved without its own removal");
+        Q_ASSERT_X(record.nFd < 0 && !record.head.isEmpty(), "SaveTransaction", "I3: saved without its own removal");
         break;
     case TakeState::Refused:
     case TakeState::Stopped:
     case TakeState::Left:
         // I2: an ended save writes nothing more: its files and its record let go.
-        Q_ASSERT_X(record.nFd < 0 && membersClosed, "TakeGroupSave", "I2: an ended save still holds its files");
+        Q_ASSERT_X(record.nFd < 0 && membersClosed, "SaveTransaction", "I2: an ended save still holds its files");
         break;
     }
 #else
@@ -161,7 +171,7 @@ void TakeGroupSave::CheckInvariants(const tyTakeSave& save)
 #endif
 }
 
-void TakeGroupSave::Refuse(tyTakeSave& save, const QString& why)
+void SaveTransaction::Refuse(tyTakeSave& save, const QString& why)
 {
     save.pTake->ReportSave(why + QStringLiteral("\nNothing was written."));
     for (int t : save.lMembers)
@@ -170,7 +180,7 @@ void TakeGroupSave::Refuse(tyTakeSave& save, const QString& why)
     Move(save, TakeState::Refused);
 }
 
-void TakeGroupSave::Undo(tyTakeSave& save, const QString& why)
+void SaveTransaction::Undo(tyTakeSave& save, const QString& why)
 {
     for (int t : save.lMembers)
         save.pTake->m_SndFile[t].Close();
@@ -204,14 +214,14 @@ void TakeGroupSave::Undo(tyTakeSave& save, const QString& why)
     Move(save, TakeState::Left);
 }
 
-QString TakeGroupSave::BusyText(const tyTakeSave& save) const { return RecordTexts::Busy(save.pTake->m_czBaseName); }
+QString SaveTransaction::BusyText(const tyTakeSave& save) const { return RecordTexts::Busy(save.pTake->m_czBaseName); }
 
-RecordName TakeGroupSave::RecordNameNow(const tyTakeSave& save, int* error) const
+RecordName SaveTransaction::RecordNameNow(const tyTakeSave& save, int* error) const
 {
     return RecordNameIsOwn(save.record.czPath, save.record.head, false, save.record.nFd, error);
 }
 
-void TakeGroupSave::StopNotOwn(tyTakeSave& save, RecordName named, int error)
+void SaveTransaction::StopNotOwn(tyTakeSave& save, RecordName named, int error)
 {
     if (named == RecordName::Unreadable)
         Undo(save, RecordTexts::NotReadBack(save.record.czPath, SystemErrorText(error)));
@@ -219,7 +229,7 @@ void TakeGroupSave::StopNotOwn(tyTakeSave& save, RecordName named, int error)
         StopTakenOver(save);
 }
 
-void TakeGroupSave::StopTakenOver(tyTakeSave& save)
+void SaveTransaction::StopTakenOver(tyTakeSave& save)
 {
     // Nothing more is written (I2): the record that undoes this save is
     // gone or another's, and the other program settled the take as it
@@ -227,12 +237,12 @@ void TakeGroupSave::StopTakenOver(tyTakeSave& save)
     for (int t : save.lMembers)
         save.pTake->m_SndFile[t].Close();
     CloseChunkJournal(&save.record);
-    MyQDebug("TakeGroupSave: the save record %s is no longer this save's", qPrintable(save.record.czPath));
+    MyQDebug("SaveTransaction: the save record %s is no longer this save's", qPrintable(save.record.czPath));
     save.pTake->ReportSave(RecordTexts::TakenOver(save.pTake->m_czBaseName, DiskText(save)));
     Move(save, TakeState::Stopped);
 }
 
-QString TakeGroupSave::DiskText(const tyTakeSave& save) const
+QString SaveTransaction::DiskText(const tyTakeSave& save) const
 {
     const QString folder = QFileInfo(save.record.czPath).absolutePath() + QLatin1Char('/');
     int before = 0, partly = 0, other = 0;
@@ -262,7 +272,7 @@ QString TakeGroupSave::DiskText(const tyTakeSave& save) const
         .arg(other);
 }
 
-bool TakeGroupSave::SettleLeftSave(tyTakeSave& save, const FolderNameProbe& names)
+bool SaveTransaction::SettleLeftSave(tyTakeSave& save, const FolderNameProbe& names)
 {
     QSoundPerform* take = save.pTake;
     int error = 0;
@@ -300,12 +310,12 @@ bool TakeGroupSave::SettleLeftSave(tyTakeSave& save, const FolderNameProbe& name
     return false;
 }
 
-QString TakeGroupSave::NoRoomText(const tyTakeSave& save) const
+QString SaveTransaction::NoRoomText(const tyTakeSave& save) const
 {
     return QStringLiteral("not enough space on the card to save take %1").arg(save.pTake->m_czBaseName);
 }
 
-void TakeGroupSave::LockFolders()
+void SaveTransaction::LockFolders()
 {
     // The takes' folders alone from before the plan until the records are
     // gone: no load reads a take half saved or takes a save's record for a
@@ -330,7 +340,7 @@ void TakeGroupSave::LockFolders()
     }
 }
 
-void TakeGroupSave::PlanTakes()
+void SaveTransaction::PlanTakes()
 {
     for (tyTakeSave& save : m_vSaves) {
         if (Going(save))
@@ -338,7 +348,7 @@ void TakeGroupSave::PlanTakes()
     }
 }
 
-void TakeGroupSave::PlanTake(tyTakeSave& save)
+void SaveTransaction::PlanTake(tyTakeSave& save)
 {
     QSoundPerform* take = save.pTake;
     const TakeFolderLock* lock = m_mLocks[FolderOf(take)].get();
@@ -452,7 +462,7 @@ void TakeGroupSave::PlanTake(tyTakeSave& save)
     save.record.czPath = TakeSaveJournalPath(take->m_czTakeFolder, take->m_czBaseName);
 }
 
-void TakeGroupSave::WriteRecords()
+void SaveTransaction::WriteRecords()
 {
     // Every record on the disk before any member changes.
     QList<tyChunkJournalWrite> records;
@@ -481,7 +491,7 @@ void TakeGroupSave::WriteRecords()
     }
 }
 
-void TakeGroupSave::CheckRecordedTakes()
+void SaveTransaction::CheckRecordedTakes()
 {
     // Where the folder lock does not reach the other writers (a share used
     // by two computers: each one's lock is its own), another writer may
@@ -506,14 +516,14 @@ void TakeGroupSave::CheckRecordedTakes()
         // Nothing of the take was written: whether the record goes or not,
         // it puts back nothing (every member holds its old bytes).
         if (const int removed = RemoveChunkJournal(&save.record))
-            MyQDebug("TakeGroupSave::CheckRecordedTakes(): the record of a take refused before any write "
+            MyQDebug("SaveTransaction::CheckRecordedTakes(): the record of a take refused before any write "
                      "stays: %s",
                      qPrintable(SystemErrorText(removed)));
         Refuse(save, QStringLiteral("the take changed on disk since it was opened"));
     }
 }
 
-void TakeGroupSave::ReserveAndCommit()
+void SaveTransaction::ReserveAndCommit()
 {
     // Reserve, then commit; a failure in either puts every member of that
     // take back. The record is asked for before every single write (I1,
@@ -541,7 +551,7 @@ void TakeGroupSave::ReserveAndCommit()
                 StopNotOwn(save, named, error);
                 break;
             }
-            MyQDebug("TakeGroupSave::ReserveAndCommit(): member %d of %d cannot grow: %s", i + 1,
+            MyQDebug("SaveTransaction::ReserveAndCommit(): member %d of %d cannot grow: %s", i + 1,
                      int(save.lMembers.size()), qPrintable(writer.ErrorText()));
             Undo(save, IsNoRoom(writer.ErrorNumber()) ? NoRoomText(save) : writer.ErrorText());
         }
@@ -558,7 +568,7 @@ void TakeGroupSave::ReserveAndCommit()
     }
 }
 
-void TakeGroupSave::SyncMembers()
+void SaveTransaction::SyncMembers()
 {
     // Every member on the disk before the records go: a power cut after a
     // removal must find the new take whole. One sync cannot tell whose file
@@ -577,7 +587,7 @@ void TakeGroupSave::SyncMembers()
     }
 }
 
-void TakeGroupSave::RemoveRecords()
+void SaveTransaction::RemoveRecords()
 {
     // A record left behind would undo its save at the next load (and would
     // not even be found there once the take is renamed): a save whose record
@@ -604,7 +614,7 @@ void TakeGroupSave::RemoveRecords()
     }
 }
 
-void TakeGroupSave::Finish(bool* saved)
+void SaveTransaction::Finish(bool* saved)
 {
     // A removal not on the disk when the power fails would bring the record
     // back: the folders are synced once all records are gone, those whose
@@ -643,17 +653,16 @@ void TakeGroupSave::Finish(bool* saved)
     }
 }
 
-void QSoundPerform::SaveGroup(const QVector<QSoundPerform*>& takes, bool* saved)
+void SaveTransaction::Run(bool* saved)
 {
-    TakeGroupSave group(takes);
-    group.LockFolders();
-    group.PlanTakes();
-    group.WriteRecords();
-    group.CheckRecordedTakes();
-    group.ReserveAndCommit();
-    group.SyncMembers();
-    group.RemoveRecords();
-    group.Finish(saved);
+    LockFolders();
+    PlanTakes();
+    WriteRecords();
+    CheckRecordedTakes();
+    ReserveAndCommit();
+    SyncMembers();
+    RemoveRecords();
+    Finish(saved);
 }
 
 QString QSoundPerform::MemberChangedOnDisk(const FolderNameProbe& names) const

@@ -18,7 +18,7 @@
 class FolderNameProbe;
 class TakeFolderLock;
 
-// A group of takes saved side by side. Each take is one transaction over
+// A batch of takes (see SaveBatch) saved side by side. Each take is one transaction over
 // its files: plan every member's final layout so that all end at one
 // length, record what undoes the save (synced) before the first byte
 // changes, reserve every member's final length (bytes past the RIFF size),
@@ -31,11 +31,15 @@ class TakeFolderLock;
 // the removal before it counts as saved); a take only waits for the others
 // to reach the same step. A record undoes its own take's files only, so a
 // kill between two steps leaves every take old or new.
-class TakeGroupSave
+class SaveTransaction
 {
 public:
-    explicit TakeGroupSave(const QVector<QSoundPerform*>& takes);
-    ~TakeGroupSave();
+    explicit SaveTransaction(const QVector<QSoundPerform*>& takes);
+    ~SaveTransaction();
+    // Every step below, in its order; true per take saved in saved.
+    void Run(bool* saved);
+
+private:
     // The steps, in this order; the result of each take in saved.
     void LockFolders();
     void PlanTakes();
@@ -46,7 +50,6 @@ public:
     void RemoveRecords();
     void Finish(bool* saved);
 
-private:
     // Where one take's transaction stands, as the save record's states in
     // recordfiles.h name them. The moves, each made by Move():
     //   None -> Named         WriteRecords: its record on the disk under its
