@@ -1,11 +1,9 @@
 #include "foundation/folderlock.h"
 
 #include "foundation/platform/filelocks.h"
-#include "foundation/recordfiles.h"
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QThread>
 
 #include <algorithm>
@@ -197,32 +195,4 @@ bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
     t_HeldFolders.push_back(tyFolderKey(m_nDevice, m_nInode));
 #endif
     return true;
-}
-
-RecordWriter JudgeRecordWriter(int recordDescriptor, const QString& recordPath)
-{
-    switch (TryRecordLock(recordDescriptor)) {
-    case LockTry::Held:
-        // Proof only where no other computer's lock can stand apart from
-        // this one's (see LocksReachEveryWriter); elsewhere (sshfs, network
-        // shares) a writer's lock through another mount may be granted
-        // here, and the record's age decides as on a volume without locks.
-        if (LocksReachEveryWriter(recordDescriptor))
-            return RecordWriter::Gone;
-        break;
-    case LockTry::Busy:
-        return RecordWriter::Running;
-    case LockTry::Unsupported:
-        break;
-    }
-    // By the volume's clock: this computer's may run ahead of or behind
-    // the share's by minutes.
-    return ShareClockAge(recordDescriptor, QFileInfo(recordPath).absolutePath()) < kRecordLiveSeconds
-               ? RecordWriter::Recent
-               : RecordWriter::Gone;
-}
-
-bool RecordWriterMayLive(int recordDescriptor, const QString& recordPath)
-{
-    return JudgeRecordWriter(recordDescriptor, recordPath) != RecordWriter::Gone;
 }

@@ -1,10 +1,10 @@
 #include "foundation/recordfiles.h"
 
-#include "foundation/folderlock.h"
 #include "foundation/platform/diskcalls.h"
 #include "foundation/platform/filelocks.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QThread>
 
@@ -159,6 +159,34 @@ int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole,
 }
 
 QString TakenOverRecordPath(const QString& path) { return path + QStringLiteral(".taken"); }
+
+RecordWriter JudgeRecordWriter(int recordDescriptor, const QString& recordPath)
+{
+    switch (TryRecordLock(recordDescriptor)) {
+    case LockTry::Held:
+        // Proof only where no other computer's lock can stand apart from
+        // this one's (see LocksReachEveryWriter); elsewhere (sshfs, network
+        // shares) a writer's lock through another mount may be granted
+        // here, and the record's age decides as on a volume without locks.
+        if (LocksReachEveryWriter(recordDescriptor))
+            return RecordWriter::Gone;
+        break;
+    case LockTry::Busy:
+        return RecordWriter::Running;
+    case LockTry::Unsupported:
+        break;
+    }
+    // By the volume's clock: this computer's may run ahead of or behind
+    // the share's by minutes.
+    return ShareClockAge(recordDescriptor, QFileInfo(recordPath).absolutePath()) < kRecordLiveSeconds
+               ? RecordWriter::Recent
+               : RecordWriter::Gone;
+}
+
+bool RecordWriterMayLive(int recordDescriptor, const QString& recordPath)
+{
+    return JudgeRecordWriter(recordDescriptor, recordPath) != RecordWriter::Gone;
+}
 
 double ShareClockAge(int descriptor, const QString& folder)
 {

@@ -189,6 +189,32 @@ int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole 
 // the record's own name and settled as a record.
 QString TakenOverRecordPath(const QString& path);
 
+// The one rule for the records writes leave beside a take (a save's
+// ".nalvo-save", a replacement's or renames' ".nalvo-commit", each copy of
+// a rename's record), asked of a record's open descriptor by a caller
+// holding the take folder's lock alone: every writer of ours holds that
+// lock for as long as its record lives, and every writer also locks its
+// record (a save's from its temporary name on, see TryRecordLock), so a
+// record that can be locked now was left by a killed writer, where locks
+// reach every writer (LocksReachEveryWriter: local disks and cards). A
+// volume whose locks stay with each computer (sshfs, network shares) may
+// grant a lock another computer's writer holds: there, as on a volume
+// without locks, nothing tells a killed writer from a running one but
+// time (a lock refused still tells a running one): a record changed in the last
+// kRecordLiveSeconds (longer than any save or commit of a take takes) by
+// the clock of the volume itself (see ShareClockAge below:
+// recordPath's folder is asked) is taken for a live one. A record found
+// abandoned stays locked through recordDescriptor while the caller settles
+// it.
+enum class RecordWriter {
+    Gone,      // killed or ended: the record is the caller's to settle
+    Running,   // its writer holds its lock
+    Recent,    // no locks on this volume, and it changed a moment ago
+};
+constexpr int kRecordLiveSeconds = 30;
+RecordWriter JudgeRecordWriter(int recordDescriptor, const QString& recordPath);
+bool RecordWriterMayLive(int recordDescriptor, const QString& recordPath);
+
 // The age in seconds of the file open as descriptor in folder, by the
 // folder's own clock: a probe written there now against the file's time.
 // When no probe can be written (a read-only folder), by this computer's
