@@ -131,6 +131,7 @@
 #include <QByteArray>
 #include <QDataStream>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -240,8 +241,9 @@ QString BusyOrInterrupted(const QString& take, int seconds);
 QString NotRead(const QString& take);
 // A replacement of a take's files refused for a live save record.
 QString NotReplaced(const QString& take);
-// A folder held by another writer for the whole wait (path: what waits).
-QString FolderBusy(const QString& path);
+// A folder held by another writer for the whole wait (path: what waits);
+// notDone, when given, says what was not done for it.
+QString FolderBusy(const QString& path, const QString& notDone = QString());
 // A record of renames or a replacement live under the take's name.
 QString WriteInProgress();
 // The renames of a take's files refused: its folder is held.
@@ -253,6 +255,54 @@ QString TakenOver(const QString& take, const QString& disk);
 QString NotRemoved(const QString& path, const QString& why);
 // A save whose record could not be read back to tell it is still its own.
 QString NotReadBack(const QString& path, const QString& why);
+// A save whose record could not be written (why: the system's text).
+QString SaveRecordNotWritten(const QString& why);
+// A save that could not be put back from its record: the record taken
+// over meanwhile (disk: what its files hold now), its files changed by
+// another program, or left for the next load (files: "name: why" each).
+QString NotPutBackTakenOver(const QString& disk);
+QString NotPutBackChanged(const QStringList& files);
+QString PutBackAtNextLoad(const QStringList& files);
+// What a stopped save's files hold against its record: all as before, or
+// of count files partly this save's, before as before it, other changed.
+QString FilesAsBefore();
+QString FilesMixed(int count, int partly, int before, int other);
+// A save whose record's removal could not be synced (why): saved, but a
+// power cut brings the record back.
+QString RemovalNotOnCard(const QString& why);
+
+// The record a killed save left beside a take (told with the take's path):
+// put back; not undone, its files changed since by another program (files:
+// "name: why" each; left: those holding part of that save); not undone for
+// another reason; put back with its removal not on the disk.
+QString LeftSaveUndone();
+QString LeftSaveChanged(const QStringList& files, const QStringList& left);
+QString LeftSaveNotUndone(const QStringList& files);
+QString LeftSaveNotRemovedForGood(const QString& why);
+// Refusals of a load (load) or a save of take for a left save: its
+// roll-back could not write (error: the system's error number); a record of
+// an earlier format that cannot be applied safely; its record could not be
+// removed (a save); a replacement of its files refused for one that stays.
+QString LeftSaveBlocked(const QString& take, int error, bool load);
+QString LeftSaveUnproven(const QString& take, bool load);
+QString LeftSaveNotRemoved(const QString& take, const QString& why);
+QString LeftSaveNotReplaced(const QString& take);
+
+// The record of renames or a replacement (job: what it does): it could not
+// be written (why); it stays for the next load (told after a failed step
+// whose record could not be removed nor marked for taking back); a load
+// refused on a
+// write-protected card where one waits; one that could not be finished or
+// undone (told with the take's path; or in a line of its own); one this
+// writer found taken over by another program or computer; files its
+// writer could not put back (their names).
+QString ReplaceRecordNotWritten(const QString& job, const QString& why);
+QString ReplaceRecordStays(const QString& job);
+QString RenamesWaitWriteProtected(const QString& take);
+QString WriteNotFinished();
+QString WriteNotSettled();
+QString WriteTakenOver();
+QString NotAllPutBack(const QStringList& files);
 }
 
 #endif

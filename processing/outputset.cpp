@@ -4,6 +4,7 @@
 #include "foundation/folderlock.h"
 #include "foundation/platform/diskcalls.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/recordfiles.h"
 #include "foundation/replacejournal.h"
 #include "take/takesavejournal.h"
 
@@ -208,9 +209,7 @@ bool OutputSet::CommitAll(bool sync)
     std::unique_ptr<TakeFolderLock[]> locks(new TakeFolderLock[size_t(folders.size())]);
     for (int i = 0; i < folders.size(); ++i) {
         if (!locks[size_t(i)].Acquire(folders.at(i), TakeFolderLock::Mode::Alone)) {
-            m_czError = QStringLiteral("%1 is being saved or read by another window or program; nothing was "
-                                       "replaced, try again in a moment")
-                            .arg(m_Outputs.front()->FinalPath());
+            m_czError = RecordTexts::FolderBusy(m_Outputs.front()->FinalPath(), QStringLiteral("nothing was replaced"));
             DiscardAll();
             return false;
         }
@@ -294,8 +293,7 @@ bool OutputSet::CommitAll(bool sync)
         // this write for an interrupted one (held up past the age rule on a
         // share without locks): what it left is not known here.
         if (removed && journal.End(sync) == ESTALE) {
-            m_czError = QStringLiteral("another program or computer took this write for an interrupted one and "
-                                       "settled it; check the files");
+            m_czError = RecordTexts::WriteTakenOver();
             return false;
         }
         return true;
@@ -307,7 +305,7 @@ bool OutputSet::CommitAll(bool sync)
         // the outputs that did not take their names stay for it.
         for (auto& output : m_Outputs)
             output->LeaveToRecord();
-        m_czError += QStringLiteral(". ") + ReplaceJournal::StaysText(m_czJob);
+        m_czError += QStringLiteral(". ") + RecordTexts::ReplaceRecordStays(m_czJob);
         return false;
     }
     const QStringList kept = TakeBackAll(asides, m_Outputs, done);
@@ -315,9 +313,7 @@ bool OutputSet::CommitAll(bool sync)
     if (!kept.isEmpty()) {
         // A roll-back that failed keeps its record: the next load of the
         // take finishes it (see SettleReplacement).
-        m_czError += QStringLiteral("; not all files could be put back (%1): they return to their names when the "
-                                    "take is next opened")
-                         .arg(kept.join(QStringLiteral(", ")));
+        m_czError += QStringLiteral("; ") + RecordTexts::NotAllPutBack(kept);
         return false;
     }
     // Dropped: a record that stays names the files as they are now, all

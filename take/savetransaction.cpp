@@ -121,7 +121,8 @@ bool SaveTransaction::MoveAllowed(TakeState from, TakeState to)
     case TakeState::None: return to == TakeState::Named || to == TakeState::Refused;
     case TakeState::Named: return to == TakeState::FilesChange || to == TakeState::Refused;
     case TakeState::FilesChange:
-        return to == TakeState::Removed || to == TakeState::Refused || to == TakeState::Stopped || to == TakeState::Left;
+        return to == TakeState::Removed || to == TakeState::Refused || to == TakeState::Stopped
+               || to == TakeState::Left;
     case TakeState::Removed:
     case TakeState::Refused:
     case TakeState::Stopped:
@@ -194,9 +195,7 @@ void SaveTransaction::Undo(tyTakeSave& save, const QString& why)
                                                                                         save.record.head);
     if (!result.bRecord) {
         // Taken over meanwhile: what the files hold is told as it stands.
-        save.pTake->ReportSave(why + QStringLiteral("\nIts save record was removed or replaced by another program, so "
-                                                    "the take could not be put back. ")
-                               + DiskText(save));
+        save.pTake->ReportSave(why + QLatin1Char('\n') + RecordTexts::NotPutBackTakenOver(DiskText(save)));
         Move(save, TakeState::Stopped);
         return;
     }
@@ -205,12 +204,9 @@ void SaveTransaction::Undo(tyTakeSave& save, const QString& why)
         return;
     }
     if (!result.lczChanged.isEmpty())
-        save.pTake->ReportSave(why + QStringLiteral("\nThe take could not be put back: another program changed its "
-                                                    "files meanwhile, and they may hold part of this save:\n")
-                               + result.lczFailed.join(QLatin1Char('\n')));
+        save.pTake->ReportSave(why + QLatin1Char('\n') + RecordTexts::NotPutBackChanged(result.lczFailed));
     else
-        save.pTake->ReportSave(why + QStringLiteral("\nThe take could not be put back yet; its next load does it:\n")
-                               + result.lczFailed.join(QLatin1Char('\n')));
+        save.pTake->ReportSave(why + QLatin1Char('\n') + RecordTexts::PutBackAtNextLoad(result.lczFailed));
     Move(save, TakeState::Left);
 }
 
@@ -262,14 +258,7 @@ QString SaveTransaction::DiskText(const tyTakeSave& save) const
         }
     }
     const int count = save.record.lMembers.size();
-    if (before == count)
-        return QStringLiteral("Its files are as they were before this save; save it again.");
-    return QStringLiteral("Of its %1 files, %2 hold this save (or part of it), %3 are as before it and %4 were changed "
-                          "by another program: select the take again, check it and save it again.")
-        .arg(count)
-        .arg(partly)
-        .arg(before)
-        .arg(other);
+    return before == count ? RecordTexts::FilesAsBefore() : RecordTexts::FilesMixed(count, partly, before, other);
 }
 
 bool SaveTransaction::SettleLeftSave(tyTakeSave& save, const FolderNameProbe& names)
@@ -296,17 +285,16 @@ bool SaveTransaction::SettleLeftSave(tyTakeSave& save, const FolderNameProbe& na
         }
         break;
     case LeftSave::Blocked:
-        Refuse(save, LeftSaveBlockedText(take->m_czBaseName, error, false));
+        Refuse(save, RecordTexts::LeftSaveBlocked(take->m_czBaseName, error, false));
         return false;
     case LeftSave::Unproven:
-        Refuse(save, LeftSaveUnprovenText(take->m_czBaseName, false));
+        Refuse(save, RecordTexts::LeftSaveUnproven(take->m_czBaseName, false));
         return false;
     case LeftSave::Kept:
         // Put back, but its record may still stand where this save's goes.
         break;
     }
-    Refuse(save, QStringLiteral("The record of an interrupted save of take %1 could not be removed (%2).")
-                     .arg(take->m_czBaseName, SystemErrorText(error)));
+    Refuse(save, RecordTexts::LeftSaveNotRemoved(take->m_czBaseName, SystemErrorText(error)));
     return false;
 }
 
@@ -487,7 +475,7 @@ void SaveTransaction::WriteRecords()
         else if (save.record.nError != 0)
             Refuse(save, IsNoRoom(save.record.nError)
                              ? NoRoomText(save)
-                             : QStringLiteral("The save record cannot be written: %1").arg(save.record.czWhy));
+                             : RecordTexts::SaveRecordNotWritten(save.record.czWhy));
     }
 }
 
@@ -635,9 +623,7 @@ void SaveTransaction::Finish(bool* saved)
         QSoundPerform* take = save.pTake;
         Q_ASSERT(save.eState == TakeState::Removed);   // I3: saved only once its own removal of its record succeeded
         if (folderError != 0 && m_mRemovedIn.count(FolderOf(take)) != 0)
-            take->ReportSave(QStringLiteral("The take was saved, but the removal of its save record cannot be put "
-                                            "on the card (%1): if the power fails before the card is unmounted, "
-                                            "the next load undoes this save.").arg(SystemErrorText(folderError)));
+            take->ReportSave(RecordTexts::RemovalNotOnCard(SystemErrorText(folderError)));
         bool replaced = false;
         for (int t : save.lMembers)
             replaced = replaced || take->m_SndFile[t].ReplacesUnreadableiXML();
