@@ -2,9 +2,33 @@
 #define NALVO_FOUNDATION_FOLDERLOCK_H
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 #include <sys/stat.h>
+#include <vector>
+
+// One folder, whatever path reaches it (a link to it, a bind mount, a second
+// mount of its volume): its device and file number, where the volume keeps
+// them; else its path with every link resolved. The one rule that tells
+// folders apart for their locks (a thread must not hold two of one folder,
+// see TakeFolderLock) and orders them: a writer that holds several folders
+// takes their locks in this order (see FoldersInLockOrder), so two writers
+// never each hold one the other waits for.
+struct tyFolderIdentity {
+    quint64 nDevice = 0;
+    quint64 nInode = 0;    // 0: the volume keeps none, or the folder could not be read
+    QString czResolved;    // the path with its links resolved, when nInode is 0
+    bool operator<(const tyFolderIdentity& other) const;
+    bool operator==(const tyFolderIdentity& other) const;
+};
+// Of a folder (its path) whose status was read (stat or fstat of it).
+tyFolderIdentity FolderIdentityOf(const struct stat& status, const QString& folder);
+// Of the folder at path, read now; one that cannot be read is its path.
+tyFolderIdentity FolderIdentity(const QString& folder);
+// The folders (each path once) grouped by identity, in lock order: lock
+// the first path of each group, one lock per group.
+std::vector<QStringList> FoldersInLockOrder(const QStringList& folders);
 
 // Orders the writes and loads of the takes in one folder, between the
 // threads of this program and between programs: a save, or the renames that
@@ -77,8 +101,7 @@ private:
     void SetWriter(Writer writer);
 
     int m_nHandle = -1;
-    quint64 m_nDevice = 0;
-    quint64 m_nInode = 0;
+    tyFolderIdentity m_Identity;   // set once the descriptor's status is read
     Writer m_eWriter = Writer::None;
     struct stat m_Status = {};
     bool m_bStatusHeld = false;   // m_Status was read under the share now held

@@ -11,8 +11,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QSet>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -165,23 +165,21 @@ int OutputSet::SyncAll()
     return error;
 }
 
-QStringList OutputSet::Folders() const
+std::vector<QStringList> OutputSet::Folders() const
 {
-    QSet<QString> folders;
+    QStringList folders;
     for (auto& output : m_Outputs)
-        folders.insert(QFileInfo(output->FinalPath()).absolutePath() + QLatin1Char('/'));
-    // One order for every writer, so two sets over the same folders never
-    // each hold one the other waits for.
-    QStringList sorted = folders.values();
-    sorted.sort();
-    return sorted;
+        folders << QFileInfo(output->FinalPath()).absolutePath() + QLatin1Char('/');
+    return FoldersInLockOrder(folders);
 }
 
 int OutputSet::SyncFolders()
 {
-    for (const QString& folder : Folders()) {
-        if (const int error = SyncFolder(folder))
-            return error;
+    for (const QStringList& reaching : Folders()) {
+        for (const QString& folder : reaching) {
+            if (const int error = SyncFolder(folder))
+                return error;
+        }
     }
     return 0;
 }
@@ -205,10 +203,10 @@ bool OutputSet::CommitAll(bool sync)
     // gone and the names are on the disk: a load, which shares the lock,
     // reads the take as it was or as it is now, never half replaced. The
     // locks go with this function, after the record.
-    const QStringList folders = Folders();
-    std::unique_ptr<TakeFolderLock[]> locks(new TakeFolderLock[size_t(folders.size())]);
-    for (int i = 0; i < folders.size(); ++i) {
-        if (!locks[size_t(i)].Acquire(folders.at(i), TakeFolderLock::Mode::Alone)) {
+    const std::vector<QStringList> folders = Folders();
+    std::unique_ptr<TakeFolderLock[]> locks(new TakeFolderLock[folders.size()]);
+    for (size_t i = 0; i < folders.size(); ++i) {
+        if (!locks[i].Acquire(folders[i].first(), TakeFolderLock::Mode::Alone)) {
             m_czError = RecordTexts::FolderBusy(m_Outputs.front()->FinalPath(), QStringLiteral("nothing was replaced"));
             DiscardAll();
             return false;
@@ -229,7 +227,9 @@ bool OutputSet::CommitAll(bool sync)
     for (auto& output : m_Outputs)
         replaced << output->FinalPath();
     for (const QString& path : m_Retired) {
-        if (folders.contains(QFileInfo(path).absolutePath() + QLatin1Char('/')))
+        const QString folder = QFileInfo(path).absolutePath() + QLatin1Char('/');
+        if (std::any_of(folders.begin(), folders.end(),
+                        [&folder](const QStringList& reaching) { return reaching.contains(folder); }))
             replaced << path;
     }
     if (!RollBackSavesBeforeReplacing(replaced, &m_czError)) {

@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -74,18 +73,6 @@ void QSoundPerform::ReportSave(const QString& text)
 namespace {
 
 QString FolderOf(const QSoundPerform* take) { return QDir::cleanPath(take->m_czTakeFolder) + QLatin1Char('/'); }
-
-// The folder itself, whatever path reaches it (a link to it, a second
-// mount of its volume): its device and file number, where the volume
-// keeps them; else its path with every link resolved.
-QString FolderIdentity(const QString& folder)
-{
-    struct stat status;
-    if (::stat(QFile::encodeName(folder).constData(), &status) == 0 && status.st_ino != 0)
-        return QStringLiteral("%1:%2").arg(quint64(status.st_dev)).arg(quint64(status.st_ino));
-    const QString canonical = QFileInfo(folder).canonicalFilePath();
-    return canonical.isEmpty() ? folder : canonical;
-}
 
 } // namespace
 
@@ -308,18 +295,14 @@ void SaveTransaction::LockFolders()
     // The takes' folders alone from before the plan until the records are
     // gone: no load reads a take half saved or takes a save's record for a
     // killed one, and a second save plans from this one's result.
-    // Taken in the order of the folders' identities, the same in every
-    // thread.
-    std::map<QString, QStringList> paths;   // identity: the paths that reach it
+    // Taken in the one lock order (FoldersInLockOrder), the same in every
+    // thread and every writer.
+    QStringList folders;
     for (const tyTakeSave& save : m_vSaves) {
-        if (!Going(save))
-            continue;
-        const QString folder = FolderOf(save.pTake);
-        QStringList& reaching = paths[FolderIdentity(folder)];
-        if (!reaching.contains(folder))
-            reaching << folder;
+        if (Going(save))
+            folders << FolderOf(save.pTake);
     }
-    for (const auto& [identity, reaching] : paths) {
+    for (const QStringList& reaching : FoldersInLockOrder(folders)) {
         auto lock = std::make_shared<TakeFolderLock>();
         if (!lock->Acquire(reaching.first(), TakeFolderLock::Mode::Alone))
             lock.reset();
