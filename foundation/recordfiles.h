@@ -55,6 +55,8 @@
 //                             put the same old bytes back)
 //      temporary -> none      RollBackChunkJournal (a torn one changed
 //                             nothing), or its writer on a failure
+//    The save follows each take's record through these states
+//    (SaveTransaction::TakeState), and makes only these moves.
 //
 // 2. The rename record, ".<take>.nalvo-commit" (foundation/replacejournal.cpp,
 //    ReplaceJournal, used by Apply's renames and by the replacement of a

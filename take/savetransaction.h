@@ -18,9 +18,9 @@
 class FolderNameProbe;
 class TakeFolderLock;
 
-// A batch of takes (see SaveBatch) saved side by side. Each take is one transaction over
-// its files: plan every member's final layout so that all end at one
-// length, record what undoes the save (synced) before the first byte
+// A batch of takes (see SaveBatch) saved side by side. Each take is one
+// transaction over its files: plan every member's final layout so that all
+// end at one length, record what undoes the save (synced) before the first byte
 // changes, reserve every member's final length (bytes past the RIFF size),
 // then commit member by member and remove the record. A kill or a full card
 // at any step leaves the take loadable as before or as after: the loaders
@@ -59,8 +59,9 @@ private:
     //   FilesChange -> Removed RemoveRecords: its own removal of its record
     //                         succeeded (I3); saved once Finish syncs it
     //   None, Named, FilesChange -> Refused  nothing of this save stands:
-    //                         refused before its record, its record removed
-    //                         before any write, or every member put back
+    //                         refused before its record (or no file to
+    //                         save), its record removed before any write,
+    //                         or every member put back
     //   FilesChange -> Stopped its record gone or another's: writes nothing
     //                         more (I2)
     //   FilesChange -> Left   the put-back could not finish: its record stays
