@@ -1,7 +1,6 @@
 #include "foundation/folderlock.h"
 
 #include "foundation/platform/filelocks.h"
-#include "foundation/recordfiles.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -14,6 +13,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <tuple>
 #include <utility>
 #include <vector>
 #include <fcntl.h>
@@ -34,12 +34,11 @@ struct tyWriterCount {
     int nWaiting = 0;
     int nHolding = 0;
 };
-using tyFolderKey = std::pair<quint64, quint64>;
 
 struct tyWriterBoard {
     std::mutex mutex;
     std::condition_variable changed;
-    std::map<tyFolderKey, tyWriterCount> counts;   // under mutex; no entry: no writer
+    std::map<tyFolderIdentity, tyWriterCount> counts;   // under mutex; no entry: no writer
 };
 
 tyWriterBoard& WriterBoard()
@@ -54,10 +53,56 @@ thread_local int t_nHeldLocks = 0;
 #ifndef QT_NO_DEBUG
 // Which folders, by identity: a thread never holds two locks of one folder
 // (I5 of recordfiles.h), however its paths spell it.
-thread_local std::vector<tyFolderKey> t_HeldFolders;
+thread_local std::vector<tyFolderIdentity> t_HeldFolders;
 #endif
 
 } // namespace
+
+bool tyFolderIdentity::operator<(const tyFolderIdentity& other) const
+{
+    return std::tie(nDevice, nInode, czResolved) < std::tie(other.nDevice, other.nInode, other.czResolved);
+}
+
+bool tyFolderIdentity::operator==(const tyFolderIdentity& other) const
+{
+    return nDevice == other.nDevice && nInode == other.nInode && czResolved == other.czResolved;
+}
+
+tyFolderIdentity FolderIdentityOf(const struct stat& status, const QString& folder)
+{
+    tyFolderIdentity identity;
+    identity.nDevice = quint64(status.st_dev);
+    identity.nInode = quint64(status.st_ino);
+    if (identity.nInode == 0) {
+        const QString resolved = QFileInfo(folder).canonicalFilePath();
+        identity.czResolved = resolved.isEmpty() ? folder : resolved;
+    }
+    return identity;
+}
+
+tyFolderIdentity FolderIdentity(const QString& folder)
+{
+    struct stat status;
+    if (::stat(QFile::encodeName(folder).constData(), &status) == 0)
+        return FolderIdentityOf(status, folder);
+    tyFolderIdentity unread;
+    unread.czResolved = folder;
+    return unread;
+}
+
+std::vector<QStringList> FoldersInLockOrder(const QStringList& folders)
+{
+    std::map<tyFolderIdentity, QStringList> reaching;
+    for (const QString& folder : folders) {
+        QStringList& paths = reaching[FolderIdentity(folder)];
+        if (!paths.contains(folder))
+            paths << folder;
+    }
+    std::vector<QStringList> ordered;
+    for (auto& entry : reaching)
+        ordered.push_back(std::move(entry.second));
+    return ordered;
+}
 
 TakeFolderLock::~TakeFolderLock() { Release(); }
 
@@ -68,12 +113,11 @@ void TakeFolderLock::SetWriter(Writer writer)
     tyWriterBoard& board = WriterBoard();
     {
         std::lock_guard<std::mutex> guard(board.mutex);
-        const tyFolderKey key(m_nDevice, m_nInode);
-        tyWriterCount& count = board.counts[key];
+        tyWriterCount& count = board.counts[m_Identity];
         count.nWaiting += (writer == Writer::Waiting) - (m_eWriter == Writer::Waiting);
         count.nHolding += (writer == Writer::Holding) - (m_eWriter == Writer::Holding);
         if (count.nWaiting == 0 && count.nHolding == 0)
-            board.counts.erase(key);
+            board.counts.erase(m_Identity);
     }
     m_eWriter = writer;
     board.changed.notify_all();
@@ -91,7 +135,7 @@ void TakeFolderLock::Release()
     if (m_bCountedByThread) {
         --t_nHeldLocks;
 #ifndef QT_NO_DEBUG
-        const auto held = std::find(t_HeldFolders.begin(), t_HeldFolders.end(), tyFolderKey(m_nDevice, m_nInode));
+        const auto held = std::find(t_HeldFolders.begin(), t_HeldFolders.end(), m_Identity);
         if (held != t_HeldFolders.end())
             t_HeldFolders.erase(held);
 #endif
@@ -114,8 +158,7 @@ bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
     const auto identify = [&] {
         if (::fstat(m_nHandle, &m_Status) != 0)
             return false;
-        m_nDevice = quint64(m_Status.st_dev);
-        m_nInode = quint64(m_Status.st_ino);
+        m_Identity = FolderIdentityOf(m_Status, folder);
         identified = true;
         return true;
     };
@@ -153,7 +196,7 @@ bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
         bool ownHolder = false;   // ... and holds the folder
         {
             std::lock_guard<std::mutex> guard(board.mutex);
-            const auto found = board.counts.find(tyFolderKey(m_nDevice, m_nInode));
+            const auto found = board.counts.find(m_Identity);
             if (found != board.counts.end()) {
                 ownHolder = found->second.nHolding > 0;
                 ownWriter = !alone;
@@ -177,7 +220,7 @@ bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
             // Woken when that writer's count changes; the bound only checks
             // the clock now and then.
             std::unique_lock<std::mutex> guard(board.mutex);
-            const auto found = board.counts.find(tyFolderKey(m_nDevice, m_nInode));
+            const auto found = board.counts.find(m_Identity);
             if (found != board.counts.end())
                 board.changed.wait_for(guard, std::chrono::milliseconds(20));
         } else {
@@ -191,38 +234,9 @@ bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
     m_bCountedByThread = true;
     ++t_nHeldLocks;
 #ifndef QT_NO_DEBUG
-    Q_ASSERT_X(std::find(t_HeldFolders.begin(), t_HeldFolders.end(), tyFolderKey(m_nDevice, m_nInode))
-                   == t_HeldFolders.end(),
+    Q_ASSERT_X(std::find(t_HeldFolders.begin(), t_HeldFolders.end(), m_Identity) == t_HeldFolders.end(),
                "TakeFolderLock::Acquire", "I5: this thread holds a lock of this folder already");
-    t_HeldFolders.push_back(tyFolderKey(m_nDevice, m_nInode));
+    t_HeldFolders.push_back(m_Identity);
 #endif
     return true;
-}
-
-RecordWriter JudgeRecordWriter(int recordDescriptor, const QString& recordPath)
-{
-    switch (TryRecordLock(recordDescriptor)) {
-    case LockTry::Held:
-        // Proof only where no other computer's lock can stand apart from
-        // this one's (see LocksReachEveryWriter); elsewhere (sshfs, network
-        // shares) a writer's lock through another mount may be granted
-        // here, and the record's age decides as on a volume without locks.
-        if (LocksReachEveryWriter(recordDescriptor))
-            return RecordWriter::Gone;
-        break;
-    case LockTry::Busy:
-        return RecordWriter::Running;
-    case LockTry::Unsupported:
-        break;
-    }
-    // By the volume's clock: this computer's may run ahead of or behind
-    // the share's by minutes.
-    return ShareClockAge(recordDescriptor, QFileInfo(recordPath).absolutePath()) < kRecordLiveSeconds
-               ? RecordWriter::Recent
-               : RecordWriter::Gone;
-}
-
-bool RecordWriterMayLive(int recordDescriptor, const QString& recordPath)
-{
-    return JudgeRecordWriter(recordDescriptor, recordPath) != RecordWriter::Gone;
 }

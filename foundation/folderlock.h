@@ -2,9 +2,33 @@
 #define NALVO_FOUNDATION_FOLDERLOCK_H
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 #include <sys/stat.h>
+#include <vector>
+
+// One folder, whatever path reaches it (a link to it, a bind mount, a second
+// mount of its volume): its device and file number, where the volume keeps
+// them; else its path with every link resolved. The one rule that tells
+// folders apart for their locks (a thread must not hold two of one folder,
+// see TakeFolderLock) and orders them: a writer that holds several folders
+// takes their locks in this order (see FoldersInLockOrder), so two writers
+// never each hold one the other waits for.
+struct tyFolderIdentity {
+    quint64 nDevice = 0;
+    quint64 nInode = 0;    // 0: the volume keeps none, or the folder could not be read
+    QString czResolved;    // the path with its links resolved, when nInode is 0
+    bool operator<(const tyFolderIdentity& other) const;
+    bool operator==(const tyFolderIdentity& other) const;
+};
+// Of a folder (its path) whose status was read (stat or fstat of it).
+tyFolderIdentity FolderIdentityOf(const struct stat& status, const QString& folder);
+// Of the folder at path, read now; one that cannot be read is its path.
+tyFolderIdentity FolderIdentity(const QString& folder);
+// The folders (each path once) grouped by identity, in lock order: lock
+// the first path of each group, one lock per group.
+std::vector<QStringList> FoldersInLockOrder(const QStringList& folders);
 
 // Orders the writes and loads of the takes in one folder, between the
 // threads of this program and between programs: a save, or the renames that
@@ -48,7 +72,7 @@
 // grant excludes only this computer's writers there: a writer's record,
 // made only where none stands, keeps the other writers out, and a record
 // found under the lock is judged by its age as well as by its own lock
-// (see RecordWriterMayLive). The lock's style, and why, is with
+// (see RecordWriterMayLive in recordfiles.h). The lock's style, and why, is with
 // TryFolderLock.
 class TakeFolderLock
 {
@@ -77,38 +101,11 @@ private:
     void SetWriter(Writer writer);
 
     int m_nHandle = -1;
-    quint64 m_nDevice = 0;
-    quint64 m_nInode = 0;
+    tyFolderIdentity m_Identity;   // set once the descriptor's status is read
     Writer m_eWriter = Writer::None;
     struct stat m_Status = {};
     bool m_bStatusHeld = false;   // m_Status was read under the share now held
     bool m_bCountedByThread = false;   // in its thread's count of held locks
 };
-
-// The one rule for the records writes leave beside a take (a save's
-// ".nalvo-save", a replacement's or renames' ".nalvo-commit", each copy of
-// a rename's record), asked of a record's open descriptor by a caller
-// holding the take folder's lock alone: every writer of ours holds that
-// lock for as long as its record lives, and every writer also locks its
-// record (a save's from its temporary name on, see TryRecordLock), so a
-// record that can be locked now was left by a killed writer, where locks
-// reach every writer (LocksReachEveryWriter: local disks and cards). A
-// volume whose locks stay with each computer (sshfs, network shares) may
-// grant a lock another computer's writer holds: there, as on a volume
-// without locks, nothing tells a killed writer from a running one but
-// time (a lock refused still tells a running one): a record changed in the last
-// kRecordLiveSeconds (longer than any save or commit of a take takes) by
-// the clock of the volume itself (see ShareClockAge in recordfiles.h:
-// recordPath's folder is asked) is taken for a live one. A record found
-// abandoned stays locked through recordDescriptor while the caller settles
-// it.
-enum class RecordWriter {
-    Gone,      // killed or ended: the record is the caller's to settle
-    Running,   // its writer holds its lock
-    Recent,    // no locks on this volume, and it changed a moment ago
-};
-constexpr int kRecordLiveSeconds = 30;
-RecordWriter JudgeRecordWriter(int recordDescriptor, const QString& recordPath);
-bool RecordWriterMayLive(int recordDescriptor, const QString& recordPath);
 
 #endif

@@ -1,11 +1,12 @@
 #include "foundation/recordfiles.h"
 
-#include "foundation/folderlock.h"
+#include "foundation/fileutil.h"
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskcalls.h"
 #include "foundation/platform/filelocks.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QThread>
 
@@ -161,6 +162,34 @@ int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole,
 
 QString TakenOverRecordPath(const QString& path) { return path + QStringLiteral(".taken"); }
 
+RecordWriter JudgeRecordWriter(int recordDescriptor, const QString& recordPath)
+{
+    switch (TryRecordLock(recordDescriptor)) {
+    case LockTry::Held:
+        // Proof only where no other computer's lock can stand apart from
+        // this one's (see LocksReachEveryWriter); elsewhere (sshfs, network
+        // shares) a writer's lock through another mount may be granted
+        // here, and the record's age decides as on a volume without locks.
+        if (LocksReachEveryWriter(recordDescriptor))
+            return RecordWriter::Gone;
+        break;
+    case LockTry::Busy:
+        return RecordWriter::Running;
+    case LockTry::Unsupported:
+        break;
+    }
+    // By the volume's clock: this computer's may run ahead of or behind
+    // the share's by minutes.
+    return ShareClockAge(recordDescriptor, QFileInfo(recordPath).absolutePath()) < kRecordLiveSeconds
+               ? RecordWriter::Recent
+               : RecordWriter::Gone;
+}
+
+bool RecordWriterMayLive(int recordDescriptor, const QString& recordPath)
+{
+    return JudgeRecordWriter(recordDescriptor, recordPath) != RecordWriter::Gone;
+}
+
 double ShareClockAge(int descriptor, const QString& folder)
 {
     struct stat record;
@@ -248,9 +277,10 @@ QString NotReplaced(const QString& take)
     return QStringLiteral("take %1 is being saved by another window or program; nothing was replaced").arg(take);
 }
 
-QString FolderBusy(const QString& path)
+QString FolderBusy(const QString& path, const QString& notDone)
 {
-    return QStringLiteral("%1 is being saved or read by another window or program; try again in a moment").arg(path);
+    return QStringLiteral("%1 is being saved or read by another window or program; %2try again in a moment")
+        .arg(path, notDone.isEmpty() ? QString() : notDone + QStringLiteral(", "));
 }
 
 QString WriteInProgress() { return QStringLiteral("another write to this take is in progress"); }
@@ -275,6 +305,156 @@ QString NotRemoved(const QString& path, const QString& why)
 QString NotReadBack(const QString& path, const QString& why)
 {
     return QStringLiteral("The save record %1 cannot be read back (%2), so the save was undone.").arg(path, why);
+}
+
+QString SaveRecordNotWritten(const QString& why)
+{
+    return QStringLiteral("The save record cannot be written: %1").arg(why);
+}
+
+QString NotPutBackTakenOver(const QString& disk)
+{
+    return QStringLiteral("Its save record was removed or replaced by another program, so the take could not be put "
+                          "back. ")
+           + disk;
+}
+
+QString NotPutBackChanged(const QStringList& files)
+{
+    return QStringLiteral("The take could not be put back: another program changed its files meanwhile, and they may "
+                          "hold part of this save:\n")
+           + files.join(QLatin1Char('\n'));
+}
+
+QString PutBackAtNextLoad(const QStringList& files)
+{
+    return QStringLiteral("The take could not be put back yet; its next load does it:\n")
+           + files.join(QLatin1Char('\n'));
+}
+
+QString FilesAsBefore() { return QStringLiteral("Its files are as they were before this save; save it again."); }
+
+QString FilesMixed(int count, int partly, int before, int other)
+{
+    return QStringLiteral("Of its %1 files, %2 hold this save (or part of it), %3 are as before it and %4 were changed "
+                          "by another program: select the take again, check it and save it again.")
+        .arg(count)
+        .arg(partly)
+        .arg(before)
+        .arg(other);
+}
+
+QString RemovalNotOnCard(const QString& why)
+{
+    return QStringLiteral("The take was saved, but the removal of its save record cannot be put on the card (%1): if "
+                          "the power fails before the card is unmounted, the next load undoes this save.")
+        .arg(why);
+}
+
+QString LeftSaveUndone()
+{
+    return QStringLiteral("An interrupted save of this take was undone: its files are as they were before that save.");
+}
+
+QString LeftSaveChanged(const QStringList& files, const QStringList& left)
+{
+    QString text = QStringLiteral("An interrupted save of this take could not be undone: its files were changed since "
+                                  "by another program, so none was touched:\n%1")
+                       .arg(files.join(QLatin1Char('\n')));
+    if (!left.isEmpty())
+        text += QStringLiteral("\nThese files hold part of the interrupted save:\n%1")
+                    .arg(left.join(QLatin1Char('\n')));
+    return text + QStringLiteral("\nCheck the take's metadata and save it again.");
+}
+
+QString LeftSaveNotUndone(const QStringList& files)
+{
+    return QStringLiteral("An interrupted save of this take could not be undone:\n%1")
+        .arg(files.join(QLatin1Char('\n')));
+}
+
+QString LeftSaveNotRemovedForGood(const QString& why)
+{
+    return QStringLiteral("The record of an interrupted save of this take could not be removed for good: %1").arg(why);
+}
+
+namespace {
+
+// The head of a load's or a save's refusal of a take.
+QString RefusalHead(bool load)
+{
+    return load ? QStringLiteral("Take %1 was not read: ") : QStringLiteral("Take %1 was not saved: ");
+}
+
+} // namespace
+
+QString LeftSaveBlocked(const QString& take, int error, bool load)
+{
+    // A roll-back that could not write: the card (or the files) write-protected.
+    if (error == EROFS || error == EACCES || error == EPERM)
+        return (RefusalHead(load) + QStringLiteral("its card is write-protected, and an interrupted save of the take "
+                                                   "waits to be undone. Make the card writable and select the take "
+                                                   "again%2"))
+            .arg(take, load ? QStringLiteral("; nothing was written.") : QStringLiteral("."));
+    return (RefusalHead(load) + QStringLiteral("an interrupted save of it could not be undone (%2)%3"))
+        .arg(take, SystemErrorText(error), load ? QStringLiteral("; nothing was written.") : QStringLiteral("."));
+}
+
+QString LeftSaveUnproven(const QString& take, bool load)
+{
+    return (RefusalHead(load) + QStringLiteral("a save of it by an earlier version of this program was interrupted "
+                                               "and cannot be undone safely: its record cannot tell that save's bytes "
+                                               "past the files' old length from another program's, and the files may "
+                                               "hold part of that save. Nothing was written."))
+        .arg(take);
+}
+
+QString LeftSaveNotRemoved(const QString& take, const QString& why)
+{
+    return QStringLiteral("The record of an interrupted save of take %1 could not be removed (%2).").arg(take, why);
+}
+
+QString LeftSaveNotReplaced(const QString& take)
+{
+    return QStringLiteral("an interrupted save of take %1 could not be undone; nothing was replaced").arg(take);
+}
+
+QString ReplaceRecordNotWritten(const QString& job, const QString& why)
+{
+    return QStringLiteral("the record of the %1 cannot be written: %2").arg(job, why);
+}
+
+QString ReplaceRecordStays(const QString& job)
+{
+    return QStringLiteral("The record of the %1 stays: the next load of the take finishes or undoes it.").arg(job);
+}
+
+QString RenamesWaitWriteProtected(const QString& take)
+{
+    return QStringLiteral("Take %1 was not read: its card is write-protected, and an interrupted rename of its files "
+                          "waits to be finished. Make the card writable and select the take again; nothing was "
+                          "written.")
+        .arg(take);
+}
+
+QString WriteNotFinished()
+{
+    return QStringLiteral("An interrupted write of this take could not be finished or undone.");
+}
+
+QString WriteNotSettled() { return QStringLiteral("an interrupted write of this take could not be settled"); }
+
+QString WriteTakenOver()
+{
+    return QStringLiteral("another program or computer took this write for an interrupted one and settled it; check "
+                          "the files");
+}
+
+QString NotAllPutBack(const QStringList& files)
+{
+    return QStringLiteral("not all files could be put back (%1): they return to their names when the take is next "
+                          "opened")
+        .arg(files.join(QStringLiteral(", ")));
 }
 
 } // namespace RecordTexts

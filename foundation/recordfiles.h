@@ -13,7 +13,7 @@
 // is gone settles it before reading the take.
 //
 // 1. The save record, ".<take>.nalvo-save" (soundfile/chunkjournal.cpp,
-//    take/soundperform_ixml.cpp TakeGroupSave): the old bytes of every
+//    take/savetransaction.cpp SaveTransaction): the old bytes of every
 //    header region a save of the take's metadata rewrites, per member.
 //    Binary, written under ".<take>.nalvo-save~", synced, renamed to its
 //    name (RenameNoReplace), the folder synced; a QDataStream of fixed
@@ -30,12 +30,12 @@
 //    States and the function that makes each move:
 //      none -> temporary      WriteChunkJournals (CreateRecordFile)
 //      temporary -> named     WriteChunkJournals (RenameNoReplace, synced)
-//      named -> files change  TakeGroupSave::ReserveAndCommit: every write
+//      named -> files change  SaveTransaction::ReserveAndCommit: every write
 //                             of a member's reserve and commit after the
 //                             writer's check (RecordNameNow, passed to
 //                             RiffChunkWriter as its WriteCheck)
 //      named -> none          RemoveChunkJournal (RemoveRecordIfOwn): saved
-//      another's -> stopped   TakeGroupSave::StopTakenOver: the writer met
+//      another's -> stopped   SaveTransaction::StopTakenOver: the writer met
 //                             its record gone or another's (I2)
 //      named -> taken over    RollBackChunkJournal (TakeOverRecord), by the
 //                             writer (Undo) or by whoever finds it
@@ -55,6 +55,8 @@
 //                             put the same old bytes back)
 //      temporary -> none      RollBackChunkJournal (a torn one changed
 //                             nothing), or its writer on a failure
+//    The save follows each take's record through these states
+//    (SaveTransaction::TakeState), and makes only these moves.
 //
 // 2. The rename record, ".<take>.nalvo-commit" (foundation/replacejournal.cpp,
 //    ReplaceJournal, used by Apply's renames and by the replacement of a
@@ -109,9 +111,10 @@
 // record puts back.
 //
 // Invariants, checked at each move (Q_ASSERT in debug builds where the
-// check is cheap: I1 in TakeGroupSave::ReserveAndCommit, I3 in
-// TakeGroupSave::Finish, I5 in TakeFolderLock::Acquire; I2 and I4 are the
-// checks the moves make themselves):
+// check is cheap: I1, I3 and the writer's side of I2 in SaveTransaction::Move,
+// against the state of each take's save, and before every write of a
+// member; I5 in TakeFolderLock::Acquire; I2 and I4 are the checks the moves
+// make themselves):
 //  I1 No member of a take changes unless its save record is on the disk
 //     under its own name and holds this writer's token.
 //  I2 A writer whose record no longer holds its token (taken over by a
@@ -130,6 +133,7 @@
 #include <QByteArray>
 #include <QDataStream>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -188,6 +192,32 @@ int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole 
 // the record's own name and settled as a record.
 QString TakenOverRecordPath(const QString& path);
 
+// The one rule for the records writes leave beside a take (a save's
+// ".nalvo-save", a replacement's or renames' ".nalvo-commit", each copy of
+// a rename's record), asked of a record's open descriptor by a caller
+// holding the take folder's lock alone: every writer of ours holds that
+// lock for as long as its record lives, and every writer also locks its
+// record (a save's from its temporary name on, see TryRecordLock), so a
+// record that can be locked now was left by a killed writer, where locks
+// reach every writer (LocksReachEveryWriter: local disks and cards). A
+// volume whose locks stay with each computer (sshfs, network shares) may
+// grant a lock another computer's writer holds: there, as on a volume
+// without locks, nothing tells a killed writer from a running one but
+// time (a lock refused still tells a running one): a record changed in the last
+// kRecordLiveSeconds (longer than any save or commit of a take takes) by
+// the clock of the volume itself (see ShareClockAge below:
+// recordPath's folder is asked) is taken for a live one. A record found
+// abandoned stays locked through recordDescriptor while the caller settles
+// it.
+enum class RecordWriter {
+    Gone,      // killed or ended: the record is the caller's to settle
+    Running,   // its writer holds its lock
+    Recent,    // no locks on this volume, and it changed a moment ago
+};
+constexpr int kRecordLiveSeconds = 30;
+RecordWriter JudgeRecordWriter(int recordDescriptor, const QString& recordPath);
+bool RecordWriterMayLive(int recordDescriptor, const QString& recordPath);
+
 // The age in seconds of the file open as descriptor in folder, by the
 // folder's own clock: a probe written there now against the file's time.
 // When no probe can be written (a read-only folder), by this computer's
@@ -213,8 +243,9 @@ QString BusyOrInterrupted(const QString& take, int seconds);
 QString NotRead(const QString& take);
 // A replacement of a take's files refused for a live save record.
 QString NotReplaced(const QString& take);
-// A folder held by another writer for the whole wait (path: what waits).
-QString FolderBusy(const QString& path);
+// A folder held by another writer for the whole wait (path: what waits);
+// notDone, when given, says what was not done for it.
+QString FolderBusy(const QString& path, const QString& notDone = QString());
 // A record of renames or a replacement live under the take's name.
 QString WriteInProgress();
 // The renames of a take's files refused: its folder is held.
@@ -226,6 +257,54 @@ QString TakenOver(const QString& take, const QString& disk);
 QString NotRemoved(const QString& path, const QString& why);
 // A save whose record could not be read back to tell it is still its own.
 QString NotReadBack(const QString& path, const QString& why);
+// A save whose record could not be written (why: the system's text).
+QString SaveRecordNotWritten(const QString& why);
+// A save that could not be put back from its record: the record taken
+// over meanwhile (disk: what its files hold now), its files changed by
+// another program, or left for the next load (files: "name: why" each).
+QString NotPutBackTakenOver(const QString& disk);
+QString NotPutBackChanged(const QStringList& files);
+QString PutBackAtNextLoad(const QStringList& files);
+// What a stopped save's files hold against its record: all as before, or
+// of count files partly this save's, before as before it, other changed.
+QString FilesAsBefore();
+QString FilesMixed(int count, int partly, int before, int other);
+// A save whose record's removal could not be synced (why): saved, but a
+// power cut brings the record back.
+QString RemovalNotOnCard(const QString& why);
+
+// The record a killed save left beside a take (told with the take's path):
+// put back; not undone, its files changed since by another program (files:
+// "name: why" each; left: those holding part of that save); not undone for
+// another reason; put back with its removal not on the disk.
+QString LeftSaveUndone();
+QString LeftSaveChanged(const QStringList& files, const QStringList& left);
+QString LeftSaveNotUndone(const QStringList& files);
+QString LeftSaveNotRemovedForGood(const QString& why);
+// Refusals of a load (load) or a save of take for a left save: its
+// roll-back could not write (error: the system's error number); a record of
+// an earlier format that cannot be applied safely; its record could not be
+// removed (a save); a replacement of its files refused for one that stays.
+QString LeftSaveBlocked(const QString& take, int error, bool load);
+QString LeftSaveUnproven(const QString& take, bool load);
+QString LeftSaveNotRemoved(const QString& take, const QString& why);
+QString LeftSaveNotReplaced(const QString& take);
+
+// The record of renames or a replacement (job: what it does): it could not
+// be written (why); it stays for the next load (told after a failed step
+// whose record could not be removed nor marked for taking back); a load
+// refused on a
+// write-protected card where one waits; one that could not be finished or
+// undone (told with the take's path; or in a line of its own); one this
+// writer found taken over by another program or computer; files its
+// writer could not put back (their names).
+QString ReplaceRecordNotWritten(const QString& job, const QString& why);
+QString ReplaceRecordStays(const QString& job);
+QString RenamesWaitWriteProtected(const QString& take);
+QString WriteNotFinished();
+QString WriteNotSettled();
+QString WriteTakenOver();
+QString NotAllPutBack(const QStringList& files);
 }
 
 #endif

@@ -265,7 +265,7 @@ int CreateRecord(const QString& path, const QString& job, QString* error)
     else if (why == EBUSY)
         *error = RecordTexts::WriteInProgress();
     else
-        *error = QStringLiteral("the record of the %1 cannot be written: %2").arg(job, SystemErrorText(why));
+        *error = RecordTexts::ReplaceRecordNotWritten(job, SystemErrorText(why));
     return -1;
 }
 
@@ -343,7 +343,7 @@ bool ReplaceJournal::Write(const QStringList& paths, const QByteArray& text)
     if (folder >= 0)
         ::close(folder);
     if (why != 0) {
-        m_czError = QStringLiteral("the record of the %1 cannot be written: %2").arg(m_czJob, SystemErrorText(why));
+        m_czError = RecordTexts::ReplaceRecordNotWritten(m_czJob, SystemErrorText(why));
         return Abandon();
     }
     return true;
@@ -355,13 +355,8 @@ bool ReplaceJournal::Abandon()
     // complete ones included: the next load settles it, and may finish
     // the step where every new file is still there.
     if (End(false) != 0)
-        m_czError += QStringLiteral(". ") + StaysText(m_czJob);
+        m_czError += QStringLiteral(". ") + RecordTexts::ReplaceRecordStays(m_czJob);
     return false;
-}
-
-QString ReplaceJournal::StaysText(const QString& job)
-{
-    return QStringLiteral("The record of the %1 stays: the next load of the take finishes or undoes it.").arg(job);
 }
 
 bool ReplaceJournal::MarkRollBack()
@@ -587,7 +582,7 @@ QString SettleFailureText(Replacement result)
     case Replacement::Busy:
         return RecordTexts::WriteInProgress();
     case Replacement::Failed:
-        return QStringLiteral("an interrupted write of this take could not be settled");
+        return RecordTexts::WriteNotSettled();
     case Replacement::None:
     case Replacement::Finished:
     case Replacement::TakenBack:

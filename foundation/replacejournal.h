@@ -66,9 +66,6 @@ public:
     // record; see recordfiles.h), or of a removal not synced.
     int End(bool sync);
     QString ErrorText() const { return m_czError; }
-    // The sentence told after a failed step whose record could not be
-    // removed nor marked for taking back (job: as Begin's).
-    static QString StaysText(const QString& job);
 
 private:
     bool Write(const QStringList& paths, const QByteArray& text);

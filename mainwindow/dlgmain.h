@@ -47,6 +47,7 @@ class QMySlider;
 class QNewFolderCommands;
 class QPanPotItem;
 class QPushButton;
+class SaveBatch;
 class SfxPlayer;
 class QTimer;
 class QTrackButton;
@@ -150,9 +151,10 @@ public:
     // (named in m_lczUnsavedTakes or m_lczApplyNotes) when it is not to be saved.
     bool PrepareSave(const QString& takePath, const QString& extension, const tyEditorValues& values,
                      tyPendingSave* pending);
-    // Saves the group's takes side by side, then renames each one saved;
-    // its new take root goes to results at its index. Empties the group.
-    void SaveAndRenameGroup(std::vector<tyPendingSave>* group, QStringList* results);
+    // Saves the group's takes side by side (batch: the same takes, as
+    // gathered), then renames each one saved; its new take root goes to
+    // results at its index. Empties the group and the batch.
+    void SaveAndRenameGroup(std::vector<tyPendingSave>* group, SaveBatch* batch, QStringList* results);
     // The new take root when the saved take's files were renamed, else empty.
     QString RenameSavedTake(tyPendingSave& pending);
 

@@ -4,7 +4,7 @@
 #include "mainwindow/dlgmain.h"
 #include "ui_dlgmain.h"
 
-#include "take/takesavegroup.h"
+#include "take/savebatch.h"
 
 #include <memory>
 
@@ -217,32 +217,29 @@ QStringList DlgMain::SaveMetadata(const QStringList& takePaths, const QString& e
     // The takes are loaded and edited a group at a time, then saved together
     // so that they share their waits for the disk, then renamed one by one.
     std::vector<tyPendingSave> group;
-    TakeSaveGroup gathered;
+    SaveBatch gathered;
     for (int i = 0; i < takePaths.size(); ++i) {
         tyPendingSave pending;
         pending.nIndex = i;
         if (!PrepareSave(takePaths.at(i), extension, values, &pending))
             continue;
-        if (!gathered.Fits(*pending.take)) {
-            SaveAndRenameGroup(&group, &results);
-            gathered.Clear();
-        }
-        gathered.Add(*pending.take);
+        if (!gathered.Fits(*pending.take))
+            SaveAndRenameGroup(&group, &gathered, &results);
+        gathered.Add(pending.take.get());
         group.push_back(std::move(pending));
     }
-    SaveAndRenameGroup(&group, &results);
+    SaveAndRenameGroup(&group, &gathered, &results);
     return results;
 }
 
-void DlgMain::SaveAndRenameGroup(std::vector<tyPendingSave>* group, QStringList* results)
+void DlgMain::SaveAndRenameGroup(std::vector<tyPendingSave>* group, SaveBatch* batch, QStringList* results)
 {
     if (group->empty())
         return;
-    QVector<QSoundPerform*> takes;
-    for (const tyPendingSave& pending : *group)
-        takes << pending.take.get();
+    const QVector<QSoundPerform*> takes = batch->Takes();
     // What each save has to tell is told with the rest of the apply's.
-    const QVector<bool> saved = QSoundPerform::UpdateiXMLChunks(takes, false);
+    const QVector<bool> saved = QSoundPerform::UpdateiXMLChunks(*batch, false);
+    batch->Clear();
     for (int i = 0; i < takes.size(); ++i) {
         tyPendingSave& pending = (*group)[size_t(i)];
         const QString report = pending.take->SaveReport();

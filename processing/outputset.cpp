@@ -4,14 +4,15 @@
 #include "foundation/folderlock.h"
 #include "foundation/platform/diskcalls.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/recordfiles.h"
 #include "foundation/replacejournal.h"
 #include "take/takesavejournal.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QSet>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -164,23 +165,21 @@ int OutputSet::SyncAll()
     return error;
 }
 
-QStringList OutputSet::Folders() const
+std::vector<QStringList> OutputSet::Folders() const
 {
-    QSet<QString> folders;
+    QStringList folders;
     for (auto& output : m_Outputs)
-        folders.insert(QFileInfo(output->FinalPath()).absolutePath() + QLatin1Char('/'));
-    // One order for every writer, so two sets over the same folders never
-    // each hold one the other waits for.
-    QStringList sorted = folders.values();
-    sorted.sort();
-    return sorted;
+        folders << QFileInfo(output->FinalPath()).absolutePath() + QLatin1Char('/');
+    return FoldersInLockOrder(folders);
 }
 
 int OutputSet::SyncFolders()
 {
-    for (const QString& folder : Folders()) {
-        if (const int error = SyncFolder(folder))
-            return error;
+    for (const QStringList& reaching : Folders()) {
+        for (const QString& folder : reaching) {
+            if (const int error = SyncFolder(folder))
+                return error;
+        }
     }
     return 0;
 }
@@ -204,13 +203,11 @@ bool OutputSet::CommitAll(bool sync)
     // gone and the names are on the disk: a load, which shares the lock,
     // reads the take as it was or as it is now, never half replaced. The
     // locks go with this function, after the record.
-    const QStringList folders = Folders();
-    std::unique_ptr<TakeFolderLock[]> locks(new TakeFolderLock[size_t(folders.size())]);
-    for (int i = 0; i < folders.size(); ++i) {
-        if (!locks[size_t(i)].Acquire(folders.at(i), TakeFolderLock::Mode::Alone)) {
-            m_czError = QStringLiteral("%1 is being saved or read by another window or program; nothing was "
-                                       "replaced, try again in a moment")
-                            .arg(m_Outputs.front()->FinalPath());
+    const std::vector<QStringList> folders = Folders();
+    std::unique_ptr<TakeFolderLock[]> locks(new TakeFolderLock[folders.size()]);
+    for (size_t i = 0; i < folders.size(); ++i) {
+        if (!locks[i].Acquire(folders[i].first(), TakeFolderLock::Mode::Alone)) {
+            m_czError = RecordTexts::FolderBusy(m_Outputs.front()->FinalPath(), QStringLiteral("nothing was replaced"));
             DiscardAll();
             return false;
         }
@@ -230,7 +227,9 @@ bool OutputSet::CommitAll(bool sync)
     for (auto& output : m_Outputs)
         replaced << output->FinalPath();
     for (const QString& path : m_Retired) {
-        if (folders.contains(QFileInfo(path).absolutePath() + QLatin1Char('/')))
+        const QString folder = QFileInfo(path).absolutePath() + QLatin1Char('/');
+        if (std::any_of(folders.begin(), folders.end(),
+                        [&folder](const QStringList& reaching) { return reaching.contains(folder); }))
             replaced << path;
     }
     if (!RollBackSavesBeforeReplacing(replaced, &m_czError)) {
@@ -294,8 +293,7 @@ bool OutputSet::CommitAll(bool sync)
         // this write for an interrupted one (held up past the age rule on a
         // share without locks): what it left is not known here.
         if (removed && journal.End(sync) == ESTALE) {
-            m_czError = QStringLiteral("another program or computer took this write for an interrupted one and "
-                                       "settled it; check the files");
+            m_czError = RecordTexts::WriteTakenOver();
             return false;
         }
         return true;
@@ -307,7 +305,7 @@ bool OutputSet::CommitAll(bool sync)
         // the outputs that did not take their names stay for it.
         for (auto& output : m_Outputs)
             output->LeaveToRecord();
-        m_czError += QStringLiteral(". ") + ReplaceJournal::StaysText(m_czJob);
+        m_czError += QStringLiteral(". ") + RecordTexts::ReplaceRecordStays(m_czJob);
         return false;
     }
     const QStringList kept = TakeBackAll(asides, m_Outputs, done);
@@ -315,9 +313,7 @@ bool OutputSet::CommitAll(bool sync)
     if (!kept.isEmpty()) {
         // A roll-back that failed keeps its record: the next load of the
         // take finishes it (see SettleReplacement).
-        m_czError += QStringLiteral("; not all files could be put back (%1): they return to their names when the "
-                                    "take is next opened")
-                         .arg(kept.join(QStringLiteral(", ")));
+        m_czError += QStringLiteral("; ") + RecordTexts::NotAllPutBack(kept);
         return false;
     }
     // Dropped: a record that stays names the files as they are now, all

@@ -61,8 +61,9 @@ private:
     // 0, or the system's error number of the first that failed.
     int SyncAll();
     int SyncFolders();
-    // The outputs' folders, each ending in '/', in one order.
-    QStringList Folders() const;
+    // The outputs' folders, each path once and ending in '/', grouped by
+    // folder in lock order (see FoldersInLockOrder).
+    std::vector<QStringList> Folders() const;
 
     std::vector<std::unique_ptr<SafeOutput>> m_Outputs;
     QStringList m_Retired;

@@ -17,6 +17,7 @@
 class MyFileInfoList;
 struct tyTakeFamily;
 class FolderNameProbe;
+class SaveBatch;
 
 // One take: a polyphonic file (slot 0) or a family of up to 24 mono track
 // files, with the metadata read from them, the player sidecar, the mixer
@@ -133,12 +134,14 @@ public:
     bool UpdateiXMLChunk();
     // The same for several takes, each its own transaction, saved side by
     // side so that they share their waits for the disk; true per take saved.
-    // Takes are saved in groups (see TakeSaveGroup). What a take's save has
+    // Takes are saved in batches (see SaveBatch). What a take's save has
     // to tell (why it failed, or what a save that went through met) is sent
     // to the user, one message per take, or with tellUser false only kept in
     // SaveReport() for a caller that tells many takes at once.
     static QVector<bool> UpdateiXMLChunks(const QVector<QSoundPerform*>& takes, bool tellUser = true);
-    static constexpr int kSaveGroupFiles = 192;
+    // The same for one batch its caller gathered, saved as it stands.
+    static QVector<bool> UpdateiXMLChunks(const SaveBatch& batch, bool tellUser = true);
+    static constexpr int kSaveBatchFiles = 192;
     // What the last save of this take had to tell; empty when nothing.
     QString SaveReport() const { return m_czSaveReport; }
 
@@ -329,9 +332,10 @@ private:
 
     // The iXML texts of a save, UTF-8, per present slot.
     void BuildSaveTexts(QByteArray* texts);
-    // One group of UpdateiXMLChunks: takes with distinct save records.
-    static void SaveGroup(const QVector<QSoundPerform*>& takes, bool* saved);
-    friend class TakeGroupSave;
+    // Saves the batches one after the other (see SaveTransaction), then
+    // tells what each take's save had to tell; true per take, in order.
+    static QVector<bool> SaveBatches(const QVector<SaveBatch>& batches, bool tellUser);
+    friend class SaveTransaction;
     // The first member the disk holds otherwise than the load found it
     // (names: the folder read under the save's lock), told for the user;
     // empty when the family is the same.

@@ -188,6 +188,6 @@ TakeRename::Result TakeRename::Execute()
     if (!stranded.isEmpty())
         m_czError += QStringLiteral("\nThese files could not get their old names back:\n") + stranded.join('\n');
     m_czError += QLatin1Char('\n') + (marked ? QStringLiteral("The next load of the take gives them back.")
-                                             : ReplaceJournal::StaysText(QStringLiteral("renames")));
+                                             : RecordTexts::ReplaceRecordStays(QStringLiteral("renames")));
     return Result::Failed;
 }

@@ -51,13 +51,7 @@ LeftSave UndoLeftSave(const QString& folder, const QString& name, int* error, Re
     if (!result.lczChanged.isEmpty()) {
         // Some files another program's, some maybe old, some new: nothing
         // is written over them, and the user is told which stand how.
-        QString text = head + QStringLiteral("An interrupted save of this take could not be undone: its files "
-                                             "were changed since by another program, so none was touched:\n%1")
-                                  .arg(result.lczFailed.join(QLatin1Char('\n')));
-        if (!result.lczLeft.isEmpty())
-            text += QStringLiteral("\nThese files hold part of the interrupted save:\n%1")
-                        .arg(result.lczLeft.join(QLatin1Char('\n')));
-        SendUserMessage(title, text + QStringLiteral("\nCheck the take's metadata and save it again."));
+        SendUserMessage(title, head + RecordTexts::LeftSaveChanged(result.lczFailed, result.lczLeft));
         return LeftSave::Stale;
     }
     if (result.nWriteError != 0) {
@@ -67,19 +61,14 @@ LeftSave UndoLeftSave(const QString& folder, const QString& name, int* error, Re
     if (!result.lczFailed.isEmpty()) {
         // A record that fits none of the files, or is no record of ours: it
         // can never be applied.
-        SendUserMessage(title, head + QStringLiteral("An interrupted save of this take could not be undone:\n%1")
-                                          .arg(result.lczFailed.join(QLatin1Char('\n'))));
+        SendUserMessage(title, head + RecordTexts::LeftSaveNotUndone(result.lczFailed));
         return LeftSave::Stale;
     }
     if (result.nRestored > 0) {
-        SendUserMessage(title, head + QStringLiteral("An interrupted save of this take was undone: its files are "
-                                                     "as they were before that save."),
-                        0, 2);
+        SendUserMessage(title, head + RecordTexts::LeftSaveUndone(), 0, 2);
     }
     if (result.nRemoveError != 0) {
-        SendUserMessage(title, head + QStringLiteral("The record of an interrupted save of this take could not be "
-                                                     "removed for good: %1")
-                                          .arg(SystemErrorText(result.nRemoveError)));
+        SendUserMessage(title, head + RecordTexts::LeftSaveNotRemovedForGood(SystemErrorText(result.nRemoveError)));
         *error = result.nRemoveError;
         return LeftSave::Kept;
     }
@@ -107,17 +96,12 @@ bool SettleLeftRecords(const QString& folder, const QString& name, QString* why)
     // Nothing moves on a card write-protected since the kill: the take
     // stands split between its old and its new names, and is not read so.
     if (settled == Replacement::Failed && FolderWriteProtected(folder)) {
-        *why = QStringLiteral("Take %1 was not read: its card is write-protected, and an interrupted rename of "
-                              "its files waits to be finished. Make the card writable and select the take "
-                              "again; nothing was written.")
-                   .arg(name);
+        *why = RecordTexts::RenamesWaitWriteProtected(name);
         return false;
     }
     if (settled == Replacement::Failed)
         SendUserMessage(QStringLiteral("Interrupted write"),
-                        QStringLiteral("Path:%1\nTake:%2\nAn interrupted write of this take could not be "
-                                       "finished or undone.")
-                            .arg(folder, name));
+                        QStringLiteral("Path:%1\nTake:%2\n").arg(folder, name) + RecordTexts::WriteNotFinished());
     if (settled == Replacement::Busy)
         return false;
     int error = 0;
@@ -128,10 +112,10 @@ bool SettleLeftRecords(const QString& folder, const QString& name, QString* why)
             *why = RecordTexts::BusyOrInterrupted(name, kRecordLiveSeconds);
         return false;
     case LeftSave::Blocked:
-        *why = LeftSaveBlockedText(name, error, true);
+        *why = RecordTexts::LeftSaveBlocked(name, error, true);
         return false;
     case LeftSave::Unproven:
-        *why = LeftSaveUnprovenText(name, true);
+        *why = RecordTexts::LeftSaveUnproven(name, true);
         return false;
     case LeftSave::None:
     case LeftSave::Stale:
@@ -227,28 +211,6 @@ int DropLeftSave(const QString& folder, const QString& baseName)
     return taken ? taken : DropLeftRecord(QFile::encodeName(record));
 }
 
-QString LeftSaveBlockedText(const QString& baseName, int error, bool load)
-{
-    const QString head = load ? QStringLiteral("Take %1 was not read: ") : QStringLiteral("Take %1 was not saved: ");
-    // A roll-back that could not write: the card (or the files) write-protected.
-    if (error == EROFS || error == EACCES || error == EPERM)
-        return (head + QStringLiteral("its card is write-protected, and an interrupted save of the take waits to be "
-                                      "undone. Make the card writable and select the take again%2"))
-            .arg(baseName, load ? QStringLiteral("; nothing was written.") : QStringLiteral("."));
-    return (head + QStringLiteral("an interrupted save of it could not be undone (%2)%3"))
-        .arg(baseName, SystemErrorText(error), load ? QStringLiteral("; nothing was written.") : QStringLiteral("."));
-}
-
-QString LeftSaveUnprovenText(const QString& baseName, bool load)
-{
-    const QString head = load ? QStringLiteral("Take %1 was not read: ") : QStringLiteral("Take %1 was not saved: ");
-    return (head + QStringLiteral("a save of it by an earlier version of this program was interrupted and cannot be "
-                                  "undone safely: its record cannot tell that save's bytes past the files' old "
-                                  "length from another program's, and the files may hold part of that save. "
-                                  "Nothing was written."))
-        .arg(baseName);
-}
-
 LeftSave RollBackLeftSave(const QString& folder, const QString& baseName, const FolderNameProbe& names, int* error)
 {
     if (!SaveRecordLeft(names, baseName))
@@ -282,8 +244,7 @@ bool RollBackSavesBeforeReplacing(const QStringList& paths, QString* why)
         case LeftSave::Blocked:
         case LeftSave::Kept:
         case LeftSave::Unproven:
-            *why = QStringLiteral("an interrupted save of take %1 could not be undone; nothing was replaced")
-                       .arg(name);
+            *why = RecordTexts::LeftSaveNotReplaced(name);
             return false;
         }
     }

@@ -42,7 +42,7 @@ enum class LeftSave {
     Unproven,  // a record of an earlier format whose files grew past their old length: it
                // cannot tell that save's bytes there from another program's, so it is not
                // applied, and the files may hold part of that save: nothing written, the
-               // take not to be read (see LeftSaveUnprovenText)
+               // take not to be read (see RecordTexts::LeftSaveUnproven)
 };
 // The same for a saver holding the folder's lock alone: a record another
 // program's killed save left is rolled back before the take changes again.
@@ -56,11 +56,6 @@ LeftSave RollBackLeftSave(const QString& folder, const QString& baseName, const 
 // none is left, else the system's error number (EBUSY: a writer may hold
 // it now).
 int DropLeftSave(const QString& folder, const QString& baseName);
-// The one line that refuses a take whose interrupted save could not be
-// undone (Blocked, error its system error number), for a load or a save.
-QString LeftSaveBlockedText(const QString& baseName, int error, bool load);
-// The one line that refuses a take whose left save is Unproven.
-QString LeftSaveUnprovenText(const QString& baseName, bool load);
 
 // The same for a replacement of files (a copy over a take, an import, a
 // conversion), holding their folders' locks alone: the record a killed save

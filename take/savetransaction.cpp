@@ -1,0 +1,658 @@
+// The save of takes' metadata: each take one transaction over its files,
+// a group of takes carried through the steps together.
+#include "take/savetransaction.h"
+
+#include "foundation/fileutil.h"
+#include "foundation/folderlock.h"
+#include "foundation/messageloging.h"
+#include "foundation/platform/diskprobes.h"
+#include "take/takefamily.h"
+#include "take/savebatch.h"
+#include "take/takesavejournal.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// The card (or the file size a volume allows) has no room left.
+bool IsNoRoom(int error)
+{
+    return error == ENOSPC || error == EFBIG || error == EDQUOT;
+}
+
+} // namespace
+
+bool QSoundPerform::UpdateiXMLChunk()
+{
+    return UpdateiXMLChunks({this}).value(0);
+}
+
+QVector<bool> QSoundPerform::UpdateiXMLChunks(const QVector<QSoundPerform*>& takes, bool tellUser)
+{
+    return SaveBatches(SaveBatch::Gather(takes), tellUser);
+}
+
+QVector<bool> QSoundPerform::UpdateiXMLChunks(const SaveBatch& batch, bool tellUser)
+{
+    return SaveBatches({batch}, tellUser);
+}
+
+QVector<bool> QSoundPerform::SaveBatches(const QVector<SaveBatch>& batches, bool tellUser)
+{
+    QVector<QSoundPerform*> takes;
+    for (const SaveBatch& batch : batches)
+        takes += batch.Takes();
+    QVector<bool> saved(takes.size(), false);
+    for (QSoundPerform* take : takes)
+        take->m_czSaveReport.clear();
+    int first = 0;
+    for (const SaveBatch& batch : batches) {
+        SaveTransaction(batch.Takes()).Run(saved.data() + first);
+        first += batch.Takes().size();
+    }
+    for (const QSoundPerform* take : takes) {
+        if (tellUser && !take->m_czSaveReport.isEmpty())
+            SendUserMessage(QStringLiteral("Take save"), QStringLiteral("Path:%1\nFile:%2\n%3")
+                                                             .arg(take->m_czTakeFolder, take->m_czBaseName,
+                                                                  take->m_czSaveReport));
+    }
+    return saved;
+}
+
+void QSoundPerform::ReportSave(const QString& text)
+{
+    m_czSaveReport += (m_czSaveReport.isEmpty() ? QString() : QStringLiteral("\n")) + text;
+}
+
+namespace {
+
+QString FolderOf(const QSoundPerform* take) { return QDir::cleanPath(take->m_czTakeFolder) + QLatin1Char('/'); }
+
+} // namespace
+
+SaveTransaction::SaveTransaction(const QVector<QSoundPerform*>& takes) : m_vSaves(size_t(takes.size()))
+{
+    for (int i = 0; i < takes.size(); ++i) {
+        tyTakeSave& save = m_vSaves[size_t(i)];
+        save.pTake = takes.at(i);
+        save.pTake->CloseFiles();
+        for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
+            if (save.pTake->m_pbPresent[t])
+                save.lMembers << t;
+        }
+        if (save.lMembers.isEmpty())
+            Move(save, TakeState::Refused);   // nothing to save, nothing to tell
+    }
+}
+
+SaveTransaction::~SaveTransaction()
+{
+    for (tyTakeSave& save : m_vSaves)
+        CloseChunkJournal(&save.record);
+}
+
+bool SaveTransaction::Going(const tyTakeSave& save)
+{
+    return save.eState != TakeState::Refused && save.eState != TakeState::Stopped && save.eState != TakeState::Left;
+}
+
+bool SaveTransaction::MoveAllowed(TakeState from, TakeState to)
+{
+    switch (from) {
+    case TakeState::None: return to == TakeState::Named || to == TakeState::Refused;
+    case TakeState::Named: return to == TakeState::FilesChange || to == TakeState::Refused;
+    case TakeState::FilesChange:
+        return to == TakeState::Removed || to == TakeState::Refused || to == TakeState::Stopped
+               || to == TakeState::Left;
+    case TakeState::Removed:
+    case TakeState::Refused:
+    case TakeState::Stopped:
+    case TakeState::Left: break;   // ends
+    }
+    return false;
+}
+
+void SaveTransaction::Move(tyTakeSave& save, TakeState to)
+{
+    Q_ASSERT_X(MoveAllowed(save.eState, to), "SaveTransaction::Move", "a move the save record's states do not have");
+    save.eState = to;
+    CheckInvariants(save);
+}
+
+void SaveTransaction::CheckInvariants(const tyTakeSave& save)
+{
+#ifndef QT_NO_DEBUG
+    const tyChunkJournalWrite& record = save.record;
+    bool membersClosed = true;
+    for (int t : save.lMembers)
+        membersClosed = membersClosed && !save.pTake->m_SndFile[t].IsOpen();
+    switch (save.eState) {
+    case TakeState::None:
+        Q_ASSERT_X(record.head.isEmpty() && record.nFd < 0, "SaveTransaction", "a record before WriteRecords");
+        break;
+    case TakeState::Named:
+    case TakeState::FilesChange:
+        // I1: a member changes only under this save's record, on the disk
+        // under its name with this writer's token, held open.
+        Q_ASSERT_X(record.nError == 0 && !record.head.isEmpty() && record.nFd >= 0, "SaveTransaction",
+                   "I1: members written without the save's own record on the disk");
+        break;
+    case TakeState::Removed:
+        // I3: saved only once its own removal of its record succeeded.
+        Q_ASSERT_X(record.nFd < 0 && !record.head.isEmpty(), "SaveTransaction", "I3: saved without its own removal");
+        break;
+    case TakeState::Refused:
+    case TakeState::Stopped:
+    case TakeState::Left:
+        // I2: an ended save writes nothing more: its files and its record let go.
+        Q_ASSERT_X(record.nFd < 0 && membersClosed, "SaveTransaction", "I2: an ended save still holds its files");
+        break;
+    }
+#else
+    Q_UNUSED(save);
+#endif
+}
+
+void SaveTransaction::Refuse(tyTakeSave& save, const QString& why)
+{
+    save.pTake->ReportSave(why + QStringLiteral("\nNothing was written."));
+    for (int t : save.lMembers)
+        save.pTake->m_SndFile[t].Close();
+    CloseChunkJournal(&save.record);
+    Move(save, TakeState::Refused);
+}
+
+void SaveTransaction::Undo(tyTakeSave& save, const QString& why)
+{
+    for (int t : save.lMembers)
+        save.pTake->m_SndFile[t].Close();
+    // Only this save's own record is applied, known by its token (see
+    // recordfiles.h), as this writer's whatever the volume's locks say of
+    // it. A record in its place (on a volume without locks) is another
+    // writer's, whose take it describes.
+    const bool taken = save.record.head.isEmpty() || ChunkJournalName(save.record) != RecordName::Own;
+    CloseChunkJournal(&save.record);
+    const tyJournalRollBack result = taken ? tyJournalRollBack() : RollBackChunkJournal(save.record.czPath,
+                                                                                        save.record.head);
+    if (!result.bRecord) {
+        // Taken over meanwhile: what the files hold is told as it stands.
+        save.pTake->ReportSave(why + QLatin1Char('\n') + RecordTexts::NotPutBackTakenOver(DiskText(save)));
+        Move(save, TakeState::Stopped);
+        return;
+    }
+    if (result.eWriter == RecordWriter::Gone && result.lczFailed.isEmpty()) {
+        Refuse(save, why);
+        return;
+    }
+    if (!result.lczChanged.isEmpty())
+        save.pTake->ReportSave(why + QLatin1Char('\n') + RecordTexts::NotPutBackChanged(result.lczFailed));
+    else
+        save.pTake->ReportSave(why + QLatin1Char('\n') + RecordTexts::PutBackAtNextLoad(result.lczFailed));
+    Move(save, TakeState::Left);
+}
+
+QString SaveTransaction::BusyText(const tyTakeSave& save) const { return RecordTexts::Busy(save.pTake->m_czBaseName); }
+
+RecordName SaveTransaction::RecordNameNow(const tyTakeSave& save, int* error) const
+{
+    return RecordNameIsOwn(save.record.czPath, save.record.head, false, save.record.nFd, error);
+}
+
+void SaveTransaction::StopNotOwn(tyTakeSave& save, RecordName named, int error)
+{
+    if (named == RecordName::Unreadable)
+        Undo(save, RecordTexts::NotReadBack(save.record.czPath, SystemErrorText(error)));
+    else
+        StopTakenOver(save);
+}
+
+void SaveTransaction::StopTakenOver(tyTakeSave& save)
+{
+    // Nothing more is written (I2): the record that undoes this save is
+    // gone or another's, and the other program settled the take as it
+    // found it.
+    for (int t : save.lMembers)
+        save.pTake->m_SndFile[t].Close();
+    CloseChunkJournal(&save.record);
+    MyQDebug("SaveTransaction: the save record %s is no longer this save's", qPrintable(save.record.czPath));
+    save.pTake->ReportSave(RecordTexts::TakenOver(save.pTake->m_czBaseName, DiskText(save)));
+    Move(save, TakeState::Stopped);
+}
+
+QString SaveTransaction::DiskText(const tyTakeSave& save) const
+{
+    const QString folder = QFileInfo(save.record.czPath).absolutePath() + QLatin1Char('/');
+    int before = 0, partly = 0, other = 0;
+    for (const tyChunkUndo& member : save.record.lMembers) {
+        QFile file(folder + member.czFileName);
+        QString why;
+        if (!file.open(QIODevice::ReadOnly)) {
+            ++other;
+            continue;
+        }
+        switch (RiffChunkWriter::MatchUndo(file, member, &why)) {
+        case RiffChunkWriter::UndoMatch::Before: ++before; break;
+        case RiffChunkWriter::UndoMatch::Partly: ++partly; break;
+        case RiffChunkWriter::UndoMatch::Changed:
+        case RiffChunkWriter::UndoMatch::Unfit:
+        case RiffChunkWriter::UndoMatch::Unproven: ++other; break;   // a record of ours proves its tail
+        }
+    }
+    const int count = save.record.lMembers.size();
+    return before == count ? RecordTexts::FilesAsBefore() : RecordTexts::FilesMixed(count, partly, before, other);
+}
+
+bool SaveTransaction::SettleLeftSave(tyTakeSave& save, const FolderNameProbe& names)
+{
+    QSoundPerform* take = save.pTake;
+    int error = 0;
+    switch (RollBackLeftSave(take->m_czTakeFolder, take->m_czBaseName, names, &error)) {
+    case LeftSave::None:
+        return true;
+    case LeftSave::Live:
+        // Another writer's, on a volume without locks: its save runs.
+        Refuse(save, BusyText(save));
+        return false;
+    case LeftSave::Stale:
+        // A record that can never be applied, of which the user was told
+        // (check the take, save it again): this save writes the whole take
+        // and makes its own record in that one's place.
+        error = DropLeftSave(take->m_czTakeFolder, take->m_czBaseName);
+        if (error == 0)
+            return true;
+        if (error == EBUSY) {
+            Refuse(save, BusyText(save));
+            return false;
+        }
+        break;
+    case LeftSave::Blocked:
+        Refuse(save, RecordTexts::LeftSaveBlocked(take->m_czBaseName, error, false));
+        return false;
+    case LeftSave::Unproven:
+        Refuse(save, RecordTexts::LeftSaveUnproven(take->m_czBaseName, false));
+        return false;
+    case LeftSave::Kept:
+        // Put back, but its record may still stand where this save's goes.
+        break;
+    }
+    Refuse(save, RecordTexts::LeftSaveNotRemoved(take->m_czBaseName, SystemErrorText(error)));
+    return false;
+}
+
+QString SaveTransaction::NoRoomText(const tyTakeSave& save) const
+{
+    return QStringLiteral("not enough space on the card to save take %1").arg(save.pTake->m_czBaseName);
+}
+
+void SaveTransaction::LockFolders()
+{
+    // The takes' folders alone from before the plan until the records are
+    // gone: no load reads a take half saved or takes a save's record for a
+    // killed one, and a second save plans from this one's result.
+    // Taken in the one lock order (FoldersInLockOrder), the same in every
+    // thread and every writer.
+    QStringList folders;
+    for (const tyTakeSave& save : m_vSaves) {
+        if (Going(save))
+            folders << FolderOf(save.pTake);
+    }
+    for (const QStringList& reaching : FoldersInLockOrder(folders)) {
+        auto lock = std::make_shared<TakeFolderLock>();
+        if (!lock->Acquire(reaching.first(), TakeFolderLock::Mode::Alone))
+            lock.reset();
+        for (const QString& folder : reaching)
+            m_mLocks.emplace(folder, lock);
+    }
+}
+
+void SaveTransaction::PlanTakes()
+{
+    for (tyTakeSave& save : m_vSaves) {
+        if (Going(save))
+            PlanTake(save);
+    }
+}
+
+void SaveTransaction::PlanTake(tyTakeSave& save)
+{
+    QSoundPerform* take = save.pTake;
+    const TakeFolderLock* lock = m_mLocks[FolderOf(take)].get();
+    if (!lock) {
+        Refuse(save, BusyText(save));
+        return;
+    }
+    // What the folder holds now, asked of the disk under the lock: the load
+    // may have found the take's files in a kept listing, and another
+    // program may have moved a member in or out since. A save writes the
+    // take the disk holds or nothing. Asked name by name: a day of
+    // thousands of files reads for far longer than a take's names take.
+    const FolderNameProbe names(take->m_czTakeFolder, FolderNameProbe::Listing::AskDisk);
+    if (!SettleLeftSave(save, names))
+        return;
+    const QString moved = take->MemberChangedOnDisk(names);
+    if (!moved.isEmpty()) {
+        Refuse(save, QStringLiteral("The take's files changed on disk since it was opened (%1); select the "
+                                    "take again.").arg(moved));
+        return;
+    }
+    QByteArray texts[QSoundPerform::kMaxTracks];
+    take->BuildSaveTexts(texts);
+    // bext lines set while the members were closed go in with the chunks.
+    QList<QPair<qint64, QByteArray>> fields[QSoundPerform::kMaxTracks];
+    for (int t : save.lMembers) {
+        QPair<qint64, QByteArray> field;
+        if (take->m_SndFile[t].PendingBextField(&field.first, &field.second))
+            fields[t] << field;
+    }
+
+    // Plan from the layout each member was read with (the load, or this
+    // program's own last write), checked on the disk: another program's
+    // change since is refused. A member never walked is walked now.
+    // A write-protected member may still open for writing (as root, or
+    // through a probe): the probe is asked first, by name in the folder
+    // the lock holds open.
+    QStringList fileNames;
+    bool inFolder = take->m_czTakeFolder.endsWith(QLatin1Char('/'));
+    for (int t : save.lMembers) {
+        const QString path = take->m_SndFile[t].GetPath();
+        inFolder = inFolder && path.startsWith(take->m_czTakeFolder);
+        fileNames << path.mid(take->m_czTakeFolder.size());
+    }
+    if (!inFolder) {
+        fileNames.clear();
+        for (int t : save.lMembers)
+            fileNames << take->m_SndFile[t].GetPath();
+    }
+    bool usable = AreWritableFiles(inFolder ? take->m_czTakeFolder : QString(), inFolder ? lock->Descriptor() : -1,
+                                   fileNames);
+    bool unchanged = true;
+    for (int i = 0; usable && unchanged && i < save.lMembers.size(); ++i) {
+        QSoundFile& file = take->m_SndFile[save.lMembers.at(i)];
+        const bool known = file.IsLayoutSound();
+        usable = file.Open(file.GetPath(), 2) && (known || file.ReadChunks(false, true)) && file.IsLayoutSound();
+        unchanged = !usable || !known || file.ChunkWriter().LayoutOnDiskMatches();
+    }
+    if (!usable || !unchanged) {
+        Refuse(save, usable ? QStringLiteral("the take changed on disk since it was opened")
+                            : QStringLiteral("The take's files cannot all be written."));
+        return;
+    }
+    QList<qint64> lengths;
+    qint64 longest = 0;
+    for (int t : save.lMembers) {
+        const tyRiffLayout& layout = take->m_SndFile[t].GetLayout();
+        longest = qMax(longest, layout.nFileLength);
+        for (qint64 length : RiffChunkWriter::IxmlRewriteLengths(layout, texts[t].size()))
+            lengths << length << length + 1;
+    }
+    std::sort(lengths.begin(), lengths.end());
+    bool planned = false;
+    for (int i = 0; i < lengths.size() && !planned; ++i) {
+        if (lengths.at(i) < longest || (i > 0 && lengths.at(i) == lengths.at(i - 1)))
+            continue;
+        planned = true;
+        for (int t : save.lMembers)
+            planned = planned && RiffChunkWriter::PlanIxmlRewrite(take->m_SndFile[t].GetLayout(), texts[t].size(),
+                                                                  lengths.at(i), &save.plans[t]);
+    }
+    for (int t : save.lMembers)
+        save.plans[t].lFields = fields[t];
+    if (!planned) {
+        Refuse(save, QStringLiteral("The take's files cannot be given equal sizes."));
+        return;
+    }
+    qint64 growth = 0;
+    for (int t : save.lMembers)
+        growth += save.plans[t].nFinalLength - save.plans[t].nOldLength;
+    if (growth > 0) {
+        const qint64 freeBytes = FreeSpaceBytes(take->m_czTakeFolder);
+        if (freeBytes >= 0 && freeBytes < growth) {
+            Refuse(save, NoRoomText(save));
+            return;
+        }
+    }
+    // The record of what undoes the save.
+    for (int t : save.lMembers) {
+        tyChunkUndo member;
+        save.payloads[t] = texts[t];
+        save.payloads[t].append(int(save.plans[t].nChunkSize) - texts[t].size(), ' ');
+        RiffChunkWriter writer = take->m_SndFile[t].ChunkWriter();
+        if (!writer.ReadUndo(save.plans[t], save.payloads[t], &member)) {
+            Refuse(save, writer.ErrorText());
+            return;
+        }
+        member.czFileName = QFileInfo(take->m_SndFile[t].GetPath()).fileName();
+        save.record.lMembers << member;
+    }
+    save.record.czPath = TakeSaveJournalPath(take->m_czTakeFolder, take->m_czBaseName);
+}
+
+void SaveTransaction::WriteRecords()
+{
+    // Every record on the disk before any member changes.
+    QList<tyChunkJournalWrite> records;
+    std::vector<tyTakeSave*> writers;
+    for (tyTakeSave& save : m_vSaves) {
+        if (Going(save)) {
+            records << save.record;
+            writers.push_back(&save);
+        }
+    }
+    WriteChunkJournals(&records);
+    for (size_t i = 0; i < writers.size(); ++i) {
+        tyTakeSave& save = *writers[i];
+        save.record.nError = records.at(int(i)).nError;
+        save.record.czWhy = records.at(int(i)).czWhy;
+        save.record.nFd = records.at(int(i)).nFd;
+        save.record.head = records.at(int(i)).head;
+        if (save.record.nError == 0)
+            Move(save, TakeState::Named);
+        else if (save.record.nError == EBUSY)
+            Refuse(save, BusyText(save));
+        else if (save.record.nError != 0)
+            Refuse(save, IsNoRoom(save.record.nError)
+                             ? NoRoomText(save)
+                             : RecordTexts::SaveRecordNotWritten(save.record.czWhy));
+    }
+}
+
+void SaveTransaction::CheckRecordedTakes()
+{
+    // Where the folder lock does not reach the other writers (a share used
+    // by two computers: each one's lock is its own), another writer may
+    // have saved the take between this one's plan and its record. The
+    // record, made only where none was, now keeps every other writer of
+    // ours out, and the members must still hold what the plan and the
+    // record were made from. A take changed meanwhile is refused with its
+    // record removed; no member was touched. A few reads of each member's
+    // headers, which its plan has just read: asked on every volume, also
+    // where locks reach every writer (LocksReachEveryWriter), since a
+    // program that writes without the folder lock is met there too.
+    for (tyTakeSave& save : m_vSaves) {
+        if (!Going(save))
+            continue;
+        bool unchanged = true;
+        for (int i = 0; unchanged && i < save.lMembers.size(); ++i) {
+            const int t = save.lMembers.at(i);
+            unchanged = save.pTake->m_SndFile[t].ChunkWriter().StillAsRecorded(save.record.lMembers.at(i));
+        }
+        if (unchanged)
+            continue;
+        // Nothing of the take was written: whether the record goes or not,
+        // it puts back nothing (every member holds its old bytes).
+        if (const int removed = RemoveChunkJournal(&save.record))
+            MyQDebug("SaveTransaction::CheckRecordedTakes(): the record of a take refused before any write "
+                     "stays: %s",
+                     qPrintable(SystemErrorText(removed)));
+        Refuse(save, QStringLiteral("the take changed on disk since it was opened"));
+    }
+}
+
+void SaveTransaction::ReserveAndCommit()
+{
+    // Reserve, then commit; a failure in either puts every member of that
+    // take back. The record is asked for before every single write (I1,
+    // I2): a save taken over meanwhile writes nothing more, so only a write
+    // already under way when the record was taken can land after it.
+    for (tyTakeSave& save : m_vSaves) {
+        QSoundPerform* take = save.pTake;
+        RecordName named = RecordName::Own;
+        int error = 0;
+        const RiffChunkWriter::WriteCheck stillOwn = [&] {
+            // I1: a member changes only under this save's record, on the disk.
+            Q_ASSERT(save.eState == TakeState::FilesChange);
+            CheckInvariants(save);
+            named = RecordNameNow(save, &error);
+            return named == RecordName::Own;
+        };
+        if (Going(save))
+            Move(save, TakeState::FilesChange);
+        for (int i = 0; Going(save) && i < save.lMembers.size(); ++i) {
+            const int t = save.lMembers.at(i);
+            RiffChunkWriter writer = take->m_SndFile[t].ChunkWriter();
+            if (writer.ReserveIxmlRewrite(save.plans[t], save.payloads[t], stillOwn))
+                continue;
+            if (writer.Stopped()) {
+                StopNotOwn(save, named, error);
+                break;
+            }
+            MyQDebug("SaveTransaction::ReserveAndCommit(): member %d of %d cannot grow: %s", i + 1,
+                     int(save.lMembers.size()), qPrintable(writer.ErrorText()));
+            Undo(save, IsNoRoom(writer.ErrorNumber()) ? NoRoomText(save) : writer.ErrorText());
+        }
+        for (int i = 0; Going(save) && i < save.lMembers.size(); ++i) {
+            const int t = save.lMembers.at(i);
+            RiffChunkWriter writer = take->m_SndFile[t].ChunkWriter();
+            if (writer.CommitIxmlRewrite(save.plans[t], save.payloads[t], stillOwn))
+                continue;
+            if (writer.Stopped())
+                StopNotOwn(save, named, error);
+            else
+                Undo(save, QStringLiteral("The save failed and was undone: %1").arg(writer.ErrorText()));
+        }
+    }
+}
+
+void SaveTransaction::SyncMembers()
+{
+    // Every member on the disk before the records go: a power cut after a
+    // removal must find the new take whole. One sync cannot tell whose file
+    // it refused, so a refusal undoes every take of the group.
+    QVector<int> descriptors;
+    for (const tyTakeSave& save : m_vSaves) {
+        for (int i = 0; Going(save) && i < save.lMembers.size(); ++i)
+            descriptors << save.pTake->m_SndFile[save.lMembers.at(i)].FileHandle();
+    }
+    if (const int syncError = SyncFiles(descriptors)) {
+        for (tyTakeSave& save : m_vSaves) {
+            if (Going(save))
+                Undo(save, QStringLiteral("The saved files could not be synced to the card: %1")
+                               .arg(SystemErrorText(syncError)));
+        }
+    }
+}
+
+void SaveTransaction::RemoveRecords()
+{
+    // A record left behind would undo its save at the next load (and would
+    // not even be found there once the take is renamed): a save whose record
+    // cannot be removed is undone now, while the record still says how, and
+    // counts as not saved.
+    for (tyTakeSave& save : m_vSaves) {
+        if (!Going(save))
+            continue;
+        const int removed = RemoveChunkJournal(&save.record);
+        if (removed == ESTALE) {
+            // Taken over by another program (a load elsewhere that took this
+            // save for an interrupted one and undid it), or replaced by
+            // another writer's: never a success (I3).
+            StopTakenOver(save);
+            continue;
+        }
+        if (removed != 0) {
+            Undo(save, RecordTexts::NotRemoved(save.record.czPath, SystemErrorText(removed)));
+            continue;
+        }
+        Move(save, TakeState::Removed);
+        const TakeFolderLock* lock = m_mLocks[FolderOf(save.pTake)].get();
+        m_mRemovedIn.emplace(FolderOf(save.pTake), lock ? lock->Descriptor() : -1);
+    }
+}
+
+void SaveTransaction::Finish(bool* saved)
+{
+    // A removal not on the disk when the power fails would bring the record
+    // back: the folders are synced once all records are gone, those whose
+    // lock is held through the lock's descriptor.
+    QStringList named;
+    QVector<int> held;
+    for (const auto& [folder, fd] : m_mRemovedIn) {
+        if (fd >= 0)
+            held << fd;
+        else
+            named << folder;
+    }
+    const int folderError = SyncFolders(named, held);
+    for (size_t i = 0; i < m_vSaves.size(); ++i) {
+        tyTakeSave& save = m_vSaves[i];
+        if (!Going(save))
+            continue;
+        QSoundPerform* take = save.pTake;
+        Q_ASSERT(save.eState == TakeState::Removed);   // I3: saved only once its own removal of its record succeeded
+        if (folderError != 0 && m_mRemovedIn.count(FolderOf(take)) != 0)
+            take->ReportSave(RecordTexts::RemovalNotOnCard(SystemErrorText(folderError)));
+        bool replaced = false;
+        for (int t : save.lMembers)
+            replaced = replaced || take->m_SndFile[t].ReplacesUnreadableiXML();
+        if (replaced)
+            take->ReportSave(QStringLiteral("The take's iXML could not be read: it was replaced by a new one made "
+                                            "from its other metadata and the edits."));
+        for (int t : save.lMembers) {
+            take->m_SndFile[t].AdoptIxmlRewrite(save.plans[t], save.payloads[t]);
+            take->m_SndFile[t].ClearPendingBext();
+            take->m_SndFile[t].Close();
+        }
+        saved[i] = true;
+    }
+}
+
+void SaveTransaction::Run(bool* saved)
+{
+    LockFolders();
+    PlanTakes();
+    WriteRecords();
+    CheckRecordedTakes();
+    ReserveAndCommit();
+    SyncMembers();
+    RemoveRecords();
+    Finish(saved);
+}
+
+QString QSoundPerform::MemberChangedOnDisk(const FolderNameProbe& names) const
+{
+    const QString dotExt = QLatin1Char('.') + m_czExtension;
+    tyTakeFamily family;
+    FindTakeFamilyOnDisk(m_czTakeFolder + m_czBaseName + (m_bPolyTake ? dotExt : QString()), m_czExtension, names,
+                         &family);
+    if (family.bPoly != m_bPolyTake)
+        return QStringLiteral("%1 is now a %2 take").arg(m_czBaseName, family.bPoly ? QStringLiteral("poly")
+                                                                                     : QStringLiteral("mono"));
+    for (int t = 0; t < kMaxTracks; ++t) {
+        const QString loaded = m_pbPresent[t] ? m_SndFile[t].GetPath() : QString();
+        if (family.czPath[t] == loaded)
+            continue;
+        // Another maker's file of a track's name was no member at the load.
+        if (loaded.isEmpty() && !m_bPolyTake && !JoinsFamily(ReadTrackFileHead(family.czPath[t]).eKind))
+            continue;
+        if (loaded.isEmpty())
+            return QStringLiteral("%1 appeared").arg(QFileInfo(family.czPath[t]).fileName());
+        return QStringLiteral("%1 is gone").arg(QFileInfo(loaded).fileName());
+    }
+    return QString();
+}

@@ -1,0 +1,118 @@
+#ifndef NALVO_TAKE_SAVETRANSACTION_H
+#define NALVO_TAKE_SAVETRANSACTION_H
+
+#include "foundation/recordfiles.h"
+#include "soundfile/chunkjournal.h"
+#include "soundfile/riffwriter.h"
+#include "take/soundperform.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QVector>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+class FolderNameProbe;
+class TakeFolderLock;
+
+// A batch of takes (see SaveBatch) saved side by side. Each take is one
+// transaction over its files: plan every member's final layout so that all
+// end at one length, record what undoes the save (synced) before the first byte
+// changes, reserve every member's final length (bytes past the RIFF size),
+// then commit member by member and remove the record. A kill or a full card
+// at any step leaves the take loadable as before or as after: the loaders
+// roll a left record back. The takes go through the steps below together
+// and share each wait for the disk: the records' sync, the members' sync,
+// the sync of the records' removal. No take's own order changes (its record
+// is on the disk before its first change, its files before its record goes,
+// the removal before it counts as saved); a take only waits for the others
+// to reach the same step. A record undoes its own take's files only, so a
+// kill between two steps leaves every take old or new.
+class SaveTransaction
+{
+public:
+    explicit SaveTransaction(const QVector<QSoundPerform*>& takes);
+    ~SaveTransaction();
+    // Every step below, in its order; true per take saved in saved.
+    void Run(bool* saved);
+
+private:
+    // The steps, in this order; the result of each take in saved.
+    void LockFolders();
+    void PlanTakes();
+    void WriteRecords();
+    void CheckRecordedTakes();
+    void ReserveAndCommit();
+    void SyncMembers();
+    void RemoveRecords();
+    void Finish(bool* saved);
+
+    // Where one take's transaction stands, as the save record's states in
+    // recordfiles.h name them. The moves, each made by Move():
+    //   None -> Named         WriteRecords: its record on the disk under its
+    //                         name, with this writer's token
+    //   Named -> FilesChange  ReserveAndCommit, before the first write of a
+    //                         member (I1)
+    //   FilesChange -> Removed RemoveRecords: its own removal of its record
+    //                         succeeded (I3); saved once Finish syncs it
+    //   None, Named, FilesChange -> Refused  nothing of this save stands:
+    //                         refused before its record (or no file to
+    //                         save), its record removed before any write,
+    //                         or every member put back
+    //   FilesChange -> Stopped its record gone or another's: writes nothing
+    //                         more (I2)
+    //   FilesChange -> Left   the put-back could not finish: its record stays
+    //                         for the next load
+    // Refused, Stopped and Left end the take's save unsaved, Removed saved.
+    enum class TakeState { None, Named, FilesChange, Removed, Refused, Stopped, Left };
+
+    // One take's transaction within a group save.
+    struct tyTakeSave {
+        QSoundPerform* pTake = nullptr;
+        QList<int> lMembers;
+        tyIxmlRewrite plans[QSoundPerform::kMaxTracks];
+        QByteArray payloads[QSoundPerform::kMaxTracks];
+        tyChunkJournalWrite record;   // what undoes the save, once planned
+        TakeState eState = TakeState::None;   // changed by Move() only
+    };
+
+    // Not yet ended: the take goes on to the next step.
+    static bool Going(const tyTakeSave& save);
+    // The one way a take's state changes: only the moves above, each
+    // checked against the invariants of recordfiles.h in debug builds.
+    static void Move(tyTakeSave& save, TakeState to);
+    static bool MoveAllowed(TakeState from, TakeState to);
+    static void CheckInvariants(const tyTakeSave& save);
+
+    void PlanTake(tyTakeSave& save);
+    // The record a killed save left, settled before the take is planned;
+    // false (the take refused) when the save must not go on.
+    bool SettleLeftSave(tyTakeSave& save, const FolderNameProbe& names);
+    void Refuse(tyTakeSave& save, const QString& why);
+    // Puts every member back from the take's record.
+    void Undo(tyTakeSave& save, const QString& why);
+    // What the record's name holds now (error: why it could not be read):
+    // asked before every write of a member (recordfiles.h, I1, I2).
+    RecordName RecordNameNow(const tyTakeSave& save, int* error) const;
+    // Stops a save whose record no longer holds its token (named): told
+    // what its files hold.
+    void StopNotOwn(tyTakeSave& save, RecordName named, int error);
+    // Stops a save whose record another program took over or removed.
+    void StopTakenOver(tyTakeSave& save);
+    // What the take's files hold now against this save's record.
+    QString DiskText(const tyTakeSave& save) const;
+    QString NoRoomText(const tyTakeSave& save) const;
+    QString BusyText(const tyTakeSave& save) const;
+
+    std::vector<tyTakeSave> m_vSaves;
+    // Each take's folder as it names it: one lock per folder (a thread must
+    // not hold two on one folder, see FolderIdentity), shared by every path
+    // that reaches it. Null: another holder kept it.
+    std::map<QString, std::shared_ptr<TakeFolderLock>> m_mLocks;
+    std::map<QString, int> m_mRemovedIn;   // folder: its held descriptor, -1 when opened for the sync
+};
+
+#endif
