@@ -273,4 +273,9 @@ QString NotReadBack(const QString& path, const QString& why)
     return QStringLiteral("The save record %1 cannot be read back (%2), so the save was undone.").arg(path, why);
 }
 
+QString SettledElsewhere()
+{
+    return QStringLiteral("another program or computer took this write for an interrupted one and settled it");
+}
+
 } // namespace RecordTexts

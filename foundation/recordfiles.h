@@ -226,6 +226,9 @@ QString TakenOver(const QString& take, const QString& disk);
 QString NotRemoved(const QString& path, const QString& why);
 // A save whose record could not be read back to tell it is still its own.
 QString NotReadBack(const QString& path, const QString& why);
+// A write of files by renames (a replacement, a take's new names) whose
+// record was taken over and settled by another program or computer.
+QString SettledElsewhere();
 }
 
 #endif

@@ -4,6 +4,7 @@
 #include "foundation/folderlock.h"
 #include "foundation/platform/diskcalls.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/recordfiles.h"
 #include "foundation/replacejournal.h"
 #include "take/takesavejournal.h"
 
@@ -191,6 +192,16 @@ void OutputSet::DiscardAll()
         output->Discard();
 }
 
+bool OutputSet::LeaveToSettler()
+{
+    // What it left is not known here, and the outputs that did not take
+    // their names are the settler's to move or remove.
+    for (auto& output : m_Outputs)
+        output->LeaveToRecord();
+    m_czError = RecordTexts::SettledElsewhere() + QStringLiteral("; check the files");
+    return false;
+}
+
 bool OutputSet::CommitAll(bool sync)
 {
     if (const int error = sync ? SyncAll() : 0) {
@@ -259,6 +270,8 @@ bool OutputSet::CommitAll(bool sync)
     for (; done < m_Outputs.size() && ok; ++done) {
         SafeOutput& output = *m_Outputs[done];
         tyAside& aside = asides[done];
+        if (!journal.IsOwn())
+            return LeaveToSettler();
         if (!aside.czAside.isEmpty()) {
             if (!KeepAside(aside)) {
                 m_czError = QStringLiteral("%1 could not be kept aside").arg(aside.czFinal);
@@ -266,6 +279,8 @@ bool OutputSet::CommitAll(bool sync)
                 break;
             }
             ReplaceStep();
+            if (!journal.IsOwn())
+                return LeaveToSettler();
         }
         if (!output.Commit()) {
             m_czError = output.ErrorText();
@@ -293,11 +308,8 @@ bool OutputSet::CommitAll(bool sync)
         // writer's was settled by another program or computer that took
         // this write for an interrupted one (held up past the age rule on a
         // share without locks): what it left is not known here.
-        if (removed && journal.End(sync) == ESTALE) {
-            m_czError = QStringLiteral("another program or computer took this write for an interrupted one and "
-                                       "settled it; check the files");
-            return false;
-        }
+        if (removed && journal.End(sync) == ESTALE)
+            return LeaveToSettler();
         return true;
     }
     if (!journal.MarkRollBack()) {

@@ -250,6 +250,14 @@ void StartLoaders(std::vector<std::thread>* loaders, int count, const QString& t
         });
 }
 
+// What a test does at each step of a commit or of renames (see SetReplaceStepHook).
+std::function<void()> g_ReplaceStep;
+void ReplaceStepCalled()
+{
+    if (g_ReplaceStep)
+        g_ReplaceStep();
+}
+
 // The child of the kill and race tests: saves the take again and again, with a note
 // that grows and names that change, until it is killed.
 int SaveLoop(const QString& takePath, int firstRound, const QString& besidePath)
@@ -1421,28 +1429,30 @@ void TestTakeSave::writersOfAShareWithoutLocks_data()
     QTest::addColumn<int>("heldAtWrite");  // or the write of member 13's commit, 0 none
     QTest::addColumn<bool>("otherSaves");  // the other computer saves once it loaded the held take
     QTest::addColumn<int>("recordAge");    // of a record left at the end, by the share's clock
+    QTest::addColumn<bool>("heldAtRename");   // the take's renames held at their second while the other loads
     const auto shift = [](int seconds) { return QStringList{QStringLiteral("--time-shift=%1").arg(seconds)}; };
-    QTest::newRow("a plain share") << QStringList() << 20 << 0 << 0 << 0 << 0 << false << 0;
-    QTest::newRow("rename flags refused, files numbered anew") << QStringList{"--no-rename-flags", "--new-numbers"} << 20 << 0 << 0 << 0 << 0 << false << 0;
-    QTest::newRow("rename flags refused") << QStringList{"--no-rename-flags"} << 0 << 0 << 0 << 0 << 0 << false << 0;
-    QTest::newRow("files numbered anew") << QStringList{"--new-numbers"} << 0 << 0 << 0 << 0 << 0 << false << 0;
-    QTest::newRow("held up once its record is on the share") << QStringList() << 0 << 0 << 0 << 2 << 0 << false << 0;
-    QTest::newRow("held up once its files are written") << QStringList() << 0 << 0 << 0 << 3 << 0 << false << 0;
+    QTest::newRow("a plain share") << QStringList() << 20 << 0 << 0 << 0 << 0 << false << 0 << false;
+    QTest::newRow("rename flags refused, files numbered anew") << QStringList{"--no-rename-flags", "--new-numbers"} << 20 << 0 << 0 << 0 << 0 << false << 0 << false;
+    QTest::newRow("rename flags refused") << QStringList{"--no-rename-flags"} << 0 << 0 << 0 << 0 << 0 << false << 0 << false;
+    QTest::newRow("files numbered anew") << QStringList{"--new-numbers"} << 0 << 0 << 0 << 0 << 0 << false << 0 << false;
+    QTest::newRow("held up once its record is on the share") << QStringList() << 0 << 0 << 0 << 2 << 0 << false << 0 << false;
+    QTest::newRow("held up once its files are written") << QStringList() << 0 << 0 << 0 << 3 << 0 << false << 0 << false;
     for (int write = 1; write <= 4; ++write) {
         const QByteArray row = "held up at write " + QByteArray::number(write) + " of member 13's commit";
-        QTest::newRow(row + ", the other loading") << QStringList() << 0 << 0 << 0 << 0 << write << false << 0;
-        QTest::newRow(row + ", the other saving") << (write % 2 ? shift(-40) : shift(300)) << 0 << 0 << 0 << 0 << write << true << 0;
+        QTest::newRow(row + ", the other loading") << QStringList() << 0 << 0 << 0 << 0 << write << false << 0 << false;
+        QTest::newRow(row + ", the other saving") << (write % 2 ? shift(-40) : shift(300)) << 0 << 0 << 0 << 0 << write << true << 0 << false;
     }
-    QTest::newRow("times 40 s behind, a record just written") << shift(-40) << 0 << 0 << 0 << 0 << 0 << false << 0;
-    QTest::newRow("times 40 s behind, a record left 35 s ago") << shift(-40) << 0 << 0 << 0 << 0 << 0 << false << 35;
-    QTest::newRow("times 300 s ahead, a record just written") << shift(300) << 0 << 0 << 0 << 0 << 0 << false << 0;
-    QTest::newRow("times 300 s ahead, a record left 35 s ago") << shift(300) << 0 << 0 << 0 << 0 << 0 << false << 35;
+    QTest::newRow("renames held up at the second while the other loads") << QStringList() << 0 << 0 << 0 << 0 << 0 << false << 0 << true;
+    QTest::newRow("times 40 s behind, a record just written") << shift(-40) << 0 << 0 << 0 << 0 << 0 << false << 0 << false;
+    QTest::newRow("times 40 s behind, a record left 35 s ago") << shift(-40) << 0 << 0 << 0 << 0 << 0 << false << 35 << false;
+    QTest::newRow("times 300 s ahead, a record just written") << shift(300) << 0 << 0 << 0 << 0 << 0 << false << 0 << false;
+    QTest::newRow("times 300 s ahead, a record left 35 s ago") << shift(300) << 0 << 0 << 0 << 0 << 0 << false << 35 << false;
     // Each computer's locks its own, as on sshfs: a lock the other holds is
     // granted here, and proves nothing of the other's writer.
-    QTest::newRow("locks kept per mount, 0.1 ms a request") << QStringList{"--own-locks", "--latency=100"} << 0 << 40 << 2 << 0 << 0 << false << 0;
-    QTest::newRow("locks kept per mount, a record left 35 s ago") << QStringList{"--own-locks"} << 0 << 0 << 0 << 0 << 0 << false << 35;
-    QTest::newRow("sshfs") << QStringList{"sshfs"} << 0 << 12 << 2 << 0 << 0 << false << 0;
-    QTest::newRow("sshfs, no cache") << QStringList{"sshfs", "cache=no"} << 0 << 8 << 1 << 0 << 0 << false << 0;
+    QTest::newRow("locks kept per mount, 0.1 ms a request") << QStringList{"--own-locks", "--latency=100"} << 0 << 40 << 2 << 0 << 0 << false << 0 << false;
+    QTest::newRow("locks kept per mount, a record left 35 s ago") << QStringList{"--own-locks"} << 0 << 0 << 0 << 0 << 0 << false << 35 << false;
+    QTest::newRow("sshfs") << QStringList{"sshfs"} << 0 << 12 << 2 << 0 << 0 << false << 0 << false;
+    QTest::newRow("sshfs, no cache") << QStringList{"sshfs", "cache=no"} << 0 << 8 << 1 << 0 << 0 << false << 0 << false;
 }
 
 void TestTakeSave::writersOfAShareWithoutLocks()
@@ -1455,6 +1465,7 @@ void TestTakeSave::writersOfAShareWithoutLocks()
     QFETCH(int, heldAtWrite);
     QFETCH(bool, otherSaves);
     QFETCH(int, recordAge);
+    QFETCH(bool, heldAtRename);
     std::unique_ptr<TwoMountShare> mounted;
     if (options.value(0) == QLatin1String("sshfs"))
         mounted = std::make_unique<SshfsShare>(m_pDir->path(), options.mid(1));
@@ -1564,7 +1575,27 @@ void TestTakeSave::writersOfAShareWithoutLocks()
         rename.Add(share.Mount(0) + own, share.Mount(0) + QString(own).replace(QLatin1String("SHR001"), QLatin1String("SHR002")));
         file = share.Folder() + QString(own).replace(QLatin1String("SHR001"), QLatin1String("SHR002"));
     }
-    QCOMPARE(int(rename.Execute()), int(TakeRename::Result::Done));
+    if (heldAtRename) {
+        // Held up past the age rule at its second move while the other
+        // computer's load takes its record over and moves the rest: it
+        // moves nothing after, and says where the files stand.
+        const QStringList records{ReplaceJournal::PathFor(QString(written.files.at(0)).replace(QLatin1String("SHR002"), QLatin1String("SHR001"))),
+                                  ReplaceJournal::PathFor(written.files.at(0))};
+        int steps = 0;
+        g_ReplaceStep = [&] {
+            if (++steps == 2 && AgeFile(records.at(0), kRecordLiveSeconds + 5) && AgeFile(records.at(1), kRecordLiveSeconds + 5))
+                QSoundPerform().InitFilesZZ(share.Mount(1) + name, kExt);
+        };
+        SetReplaceStepHook(&ReplaceStepCalled);
+        auto unhook = qScopeGuard([] { SetReplaceStepHook(nullptr); g_ReplaceStep = nullptr; });
+        QCOMPARE(int(rename.Execute()), int(TakeRename::Result::Failed));
+        QVERIFY2(steps == 2 && rename.ErrorText().contains("settled it") && rename.ErrorText().contains("Every file has its new name"),
+                 qPrintable(rename.ErrorText()));
+    } else {
+        QCOMPARE(int(rename.Execute()), int(TakeRename::Result::Done));
+    }
+    for (const QString& file : written.files)
+        QVERIFY2(QFileInfo::exists(file) && !QFileInfo::exists(QString(file).replace(QLatin1String("SHR002"), QLatin1String("SHR001"))), qPrintable(file));
     QCOMPARE(RecordsIn(share.Folder()), QStringList());
     name.replace(QLatin1String("SHR001"), QLatin1String("SHR002"));
     QCOMPARE(seenFromOther(3), 3);
