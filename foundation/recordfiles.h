@@ -102,8 +102,12 @@
 // between a check and the write that follows it (a few microseconds) lands
 // that one write of one member after the take-over: a size it raises may
 // then reach past the file's end, or part of its text stand in the old
-// chunk, and that member reads as not closed correctly or with damaged
-// metadata, its samples untouched. The writes of one member are
+// chunk. Its next check finds the record taken, and the writer mends that
+// member before it stops (MendLateWrite): still only old bytes and its
+// own, the member is put back as the reader left it; written by another
+// save since, the sizes of its own that no longer fit the file are lowered
+// to fit. Only its text or a bext field landed over another save's stays:
+// that member then holds part of each. The writes of one member are
 // ordered so that every prefix of them leaves sizes within the file (see
 // riffwriter.h), so a kill at any write leaves nothing worse than what the
 // record puts back.

@@ -8,6 +8,7 @@
 #include "foundation/platform/filelocks.h"
 
 #include <QDataStream>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
@@ -555,6 +556,43 @@ bool SettleTakenOver(const QString& path, tyJournalRollBack* result)
 }
 
 } // namespace
+
+QString MendLateWrite(const QString& folder, const tyChunkUndo& member, const tyIxmlRewrite& plan)
+{
+    const QString path = QDir(folder).filePath(member.czFileName);
+    const int fd = DiskOpen(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+    QFile file;
+    if (fd < 0 || !file.open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
+        return QString();
+    }
+    QString why;
+    bool changed = false;
+    bool done = true;
+    switch (RiffChunkWriter::MatchUndo(file, member, &why)) {
+    case RiffChunkWriter::UndoMatch::Partly:
+        changed = true;
+        done = RiffChunkWriter::ApplyUndo(file, member, &why);
+        break;
+    case RiffChunkWriter::UndoMatch::Changed:
+        done = RiffChunkWriter::FitLateSizes(file, plan, &changed, &why);
+        break;
+    case RiffChunkWriter::UndoMatch::Before:
+    case RiffChunkWriter::UndoMatch::Unfit:
+    case RiffChunkWriter::UndoMatch::Unproven:
+        break;
+    }
+    const int synced = changed ? SyncFiles({file.handle()}) : 0;
+    if (!changed)
+        return QString();
+    MyQDebug("MendLateWrite: %s mended (%s)", qPrintable(path),
+             qPrintable(done && !synced ? QStringLiteral("done") : why));
+    if (!done || synced != 0)
+        return QStringLiteral("A write of this save that landed after the take-over could not be mended in %1 (%2).")
+            .arg(member.czFileName, done ? SystemErrorText(synced) : why);
+    return QStringLiteral("A write of this save that landed after the take-over was mended in %1.").arg(member.czFileName);
+}
 
 tyJournalRollBack RollBackChunkJournal(const QString& path, const QByteArray& ownHead)
 {

@@ -53,6 +53,17 @@ bool ParseChunkJournal(QByteArray bytes, QList<tyChunkUndo>* members);
 // The name the record is written under before its rename.
 QString ChunkJournalTemporaryPath(const QString& path);
 
+// A writer whose record was taken over (see recordfiles.h) writes nothing
+// more, but its last write may have been under way at the take-over and
+// landed after the reader put the file back. The writer mends that one
+// file by its own record (member, in folder) and plan: holding only old
+// bytes and its own, the file is put back as the reader left it; changed
+// since (another save), only the sizes its plan writes that no longer fit
+// the file are lowered to fit (see RiffChunkWriter::FitLateSizes). The
+// samples are never touched. What was done, for the user; empty when
+// nothing was written.
+QString MendLateWrite(const QString& folder, const tyChunkUndo& member, const tyIxmlRewrite& plan);
+
 struct tyJournalRollBack {
     bool bFound = false;       // a record (or a torn temporary one) was there
     bool bRecord = false;      // the record itself was there

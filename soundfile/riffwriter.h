@@ -101,7 +101,8 @@ public:
     // steps below (a save asks whether its record is still its own, see
     // recordfiles.h): false stops the step before that write, and nothing
     // more is written or cut back (Stopped()). A writer held up between the
-    // question and its write lands that one write at most.
+    // question and its write lands that one write at most (see
+    // MendLateWrite for what it does of it).
     //
     // Why any prefix of the writes is safe: the file grows first (step 1)
     // and its sizes are raised only after (step 2), the chunk's before the
@@ -119,12 +120,24 @@ public:
     bool CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload, const WriteCheck& mayWrite = {});
     // The last step was stopped by its mayWrite.
     bool Stopped() const { return m_bStopped; }
-    // Called before each checked write, before mayWrite is asked: the
+    // The writes the last step made (or began): a writer stopped at the
+    // first write of a step made its last write in an earlier one.
+    int Written() const { return m_nWritten; }
+    // Called before each checked write, before mayWrite is asked (checked
+    // false) and again once it allowed the write (checked true): the
     // file's open descriptor, the step (false: reserve, true: commit) and
     // the write's number in that step from 1. Tests hold a writer there; an
     // empty one removes it.
-    using CheckedWriteHook = std::function<void(int descriptor, bool commit, int write)>;
+    using CheckedWriteHook = std::function<void(int descriptor, bool commit, int write, bool checked)>;
     static void SetCheckedWriteHook(CheckedWriteHook hook);
+    // A size this plan's commit writes that no longer fits the file: the
+    // one write of a writer held up between its check and that write,
+    // landed after a reader took its record over and put the file back (or
+    // another save wrote it since). Lowered to fit, only where the field
+    // still holds the plan's own value: the grown last iXML chunk's size to
+    // the file's end, the RIFF size to the end of a walk that otherwise
+    // reads the whole file. *changed: a size was written.
+    static bool FitLateSizes(QFile& file, const tyIxmlRewrite& plan, bool* changed, QString* why);
     // How a file stands against its undo record.
     enum class UndoMatch {
         Before,    // the old bytes at the old length: the save never changed it
@@ -187,6 +200,7 @@ private:
     QString m_czError;
     int m_nErrno = 0;
     bool m_bStopped = false;
+    int m_nWritten = 0;   // see Written
 };
 
 #endif

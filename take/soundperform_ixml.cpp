@@ -125,6 +125,7 @@ struct tyTakeSave {
     tyChunkJournalWrite record;   // what undoes the save, once planned
     bool bLive = true;            // not refused or undone so far
     bool bRecordGone = false;     // its record removed by this save itself (see recordfiles.h, I3)
+    int nLastWritten = -1;        // the member (index in lMembers) of the last write, -1 before the first
 };
 
 QString FolderOf(const QSoundPerform* take) { return QDir::cleanPath(take->m_czTakeFolder) + QLatin1Char('/'); }
@@ -287,7 +288,14 @@ void TakeGroupSave::StopTakenOver(tyTakeSave& save)
         save.pTake->m_SndFile[t].Close();
     CloseChunkJournal(&save.record);
     MyQDebug("TakeGroupSave: the save record %s is no longer this save's", qPrintable(save.record.czPath));
-    save.pTake->ReportSave(RecordTexts::TakenOver(save.pTake->m_czBaseName, DiskText(save)));
+    // Its last write may have landed after the take-over: mended first, so
+    // that the text tells the files as they stay.
+    const int last = save.nLastWritten;
+    const QString mended = last < 0 ? QString()
+                                    : MendLateWrite(QFileInfo(save.record.czPath).absolutePath(),
+                                                    save.record.lMembers.at(last), save.plans[save.lMembers.at(last)]);
+    save.pTake->ReportSave(RecordTexts::TakenOver(save.pTake->m_czBaseName, DiskText(save))
+                           + (mended.isEmpty() ? QString() : QLatin1Char(' ') + mended));
     save.bLive = false;
 }
 
@@ -589,7 +597,9 @@ void TakeGroupSave::ReserveAndCommit()
         for (int i = 0; save.bLive && i < save.lMembers.size(); ++i) {
             const int t = save.lMembers.at(i);
             RiffChunkWriter writer = take->m_SndFile[t].ChunkWriter();
-            if (writer.ReserveIxmlRewrite(save.plans[t], save.payloads[t], stillOwn))
+            const bool reserved = writer.ReserveIxmlRewrite(save.plans[t], save.payloads[t], stillOwn);
+            save.nLastWritten = writer.Written() ? i : save.nLastWritten;
+            if (reserved)
                 continue;
             if (writer.Stopped()) {
                 StopNotOwn(save, named, error);
@@ -602,7 +612,9 @@ void TakeGroupSave::ReserveAndCommit()
         for (int i = 0; save.bLive && i < save.lMembers.size(); ++i) {
             const int t = save.lMembers.at(i);
             RiffChunkWriter writer = take->m_SndFile[t].ChunkWriter();
-            if (writer.CommitIxmlRewrite(save.plans[t], save.payloads[t], stillOwn))
+            const bool committed = writer.CommitIxmlRewrite(save.plans[t], save.payloads[t], stillOwn);
+            save.nLastWritten = writer.Written() ? i : save.nLastWritten;
+            if (committed)
                 continue;
             if (writer.Stopped())
                 StopNotOwn(save, named, error);
