@@ -105,9 +105,10 @@
 // chunk. Its next check finds the record taken, and the writer mends that
 // member before it stops (MendLateWrite): still only old bytes and its
 // own, the member is put back as the reader left it; written by another
-// save since, the sizes of its own that no longer fit the file are lowered
-// to fit. Only its text or a bext field landed over another save's stays:
-// that member then holds part of each. The writes of one member are
+// save since, the header fields of its own that no longer fit the file are
+// made to fit. Only its text or a bext field landed over another save's stays:
+// that member then holds part of each (and a writer killed at that moment
+// leaves its write as it landed). The writes of one member are
 // ordered so that every prefix of them leaves sizes within the file (see
 // riffwriter.h), so a kill at any write leaves nothing worse than what the
 // record puts back.
@@ -120,8 +121,9 @@
 //     under its own name and holds this writer's token.
 //  I2 A writer whose record no longer holds its token (taken over by a
 //     loader that judged it abandoned: a writer stalled past
-//     kRecordLiveSeconds on a volume without locks) writes nothing more and
-//     reports what the disk holds; it never reports "saved".
+//     kRecordLiveSeconds on a volume without locks) writes nothing more
+//     (but the mend of its last write, see the gap) and reports what the
+//     disk holds; it never reports "saved".
 //  I3 A save is reported saved only once its record is gone from the disk
 //     by its own removal (RemoveRecordIfOwn answered 0); ESTALE is never a
 //     success.

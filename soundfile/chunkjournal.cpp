@@ -576,7 +576,7 @@ QString MendLateWrite(const QString& folder, const tyChunkUndo& member, const ty
         done = RiffChunkWriter::ApplyUndo(file, member, &why);
         break;
     case RiffChunkWriter::UndoMatch::Changed:
-        done = RiffChunkWriter::FitLateSizes(file, plan, &changed, &why);
+        done = RiffChunkWriter::FitLateHeaders(file, plan, member, &changed, &why);
         break;
     case RiffChunkWriter::UndoMatch::Before:
     case RiffChunkWriter::UndoMatch::Unfit:

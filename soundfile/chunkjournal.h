@@ -58,8 +58,8 @@ QString ChunkJournalTemporaryPath(const QString& path);
 // landed after the reader put the file back. The writer mends that one
 // file by its own record (member, in folder) and plan: holding only old
 // bytes and its own, the file is put back as the reader left it; changed
-// since (another save), only the sizes its plan writes that no longer fit
-// the file are lowered to fit (see RiffChunkWriter::FitLateSizes). The
+// since (another save), only the header fields its plan writes that no
+// longer fit the file are made to fit (see RiffChunkWriter::FitLateHeaders). The
 // samples are never touched. What was done, for the user; empty when
 // nothing was written.
 QString MendLateWrite(const QString& folder, const tyChunkUndo& member, const tyIxmlRewrite& plan);

@@ -545,11 +545,11 @@ bool RiffChunkWriter::CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteAr
     return false;
 }
 
-bool RiffChunkWriter::FitLateSizes(QFile& file, const tyIxmlRewrite& plan, bool* changed, QString* why)
+bool RiffChunkWriter::FitLateHeaders(QFile& file, const tyIxmlRewrite& plan, const tyChunkUndo& undo, bool* changed,
+                                     QString* why)
 {
     *changed = false;
-    const auto put = [&](qint64 offset, quint32 value) {
-        const QByteArray bytes = Le32(value);
+    const auto put = [&](qint64 offset, const QByteArray& bytes) {
         if (!PwriteAll(file.handle(), offset, bytes.constData(), bytes.size())) {
             *why = QString::fromLocal8Bit(strerror(errno));
             return false;
@@ -563,9 +563,24 @@ bool RiffChunkWriter::FitLateSizes(QFile& file, const tyIxmlRewrite& plan, bool*
         const tyRiffChunkInfo& chunk = layout.chunks.at(last);
         if (chunk.bTruncated && chunk.czId == "iXML" && chunk.nHeaderOffset == plan.nHeaderOffset
             && chunk.nSize == plan.nChunkSize) {
-            if (!put(chunk.nHeaderOffset + 4, quint32(layout.nFileLength - chunk.PayloadOffset())))
+            if (!put(chunk.nHeaderOffset + 4, Le32(quint32(layout.nFileLength - chunk.PayloadOffset()))))
                 return false;
             layout = RiffChunkWalker::Walk(file);
+        }
+    }
+    // The chunks the plan retires are the regions whose old header is an
+    // iXML one (see ReadUndo).
+    for (int r = 0; layout.Find("iXML") < 0 && r < undo.lRegions.size(); ++r) {
+        const auto& region = undo.lRegions.at(r);
+        if (region.second.size() != 8 || !region.second.startsWith("iXML"))
+            continue;
+        for (const tyRiffChunkInfo& chunk : layout.chunks) {
+            if (chunk.nHeaderOffset == region.first && chunk.czId == "JUNK") {
+                if (!put(region.first, QByteArray("iXML")))
+                    return false;
+                layout = RiffChunkWalker::Walk(file);
+                break;
+            }
         }
     }
     // A plan that keeps the length writes no RIFF size: one that does not
@@ -573,7 +588,7 @@ bool RiffChunkWriter::FitLateSizes(QFile& file, const tyIxmlRewrite& plan, bool*
     if (plan.nFinalLength != plan.nOldLength && layout.bRiffWave && layout.nRiffSize == quint32(plan.nFinalLength - 8)
         && !layout.RiffSizeMatches()
         && !layout.bTruncated && !layout.bGarbage && !layout.bStoppedEarly && layout.nWalkedEnd == layout.nFileLength)
-        return put(4, quint32(layout.nWalkedEnd - 8));
+        return put(4, Le32(quint32(layout.nWalkedEnd - 8)));
     return true;
 }
 

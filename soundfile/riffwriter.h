@@ -130,14 +130,16 @@ public:
     // empty one removes it.
     using CheckedWriteHook = std::function<void(int descriptor, bool commit, int write, bool checked)>;
     static void SetCheckedWriteHook(CheckedWriteHook hook);
-    // A size this plan's commit writes that no longer fits the file: the
-    // one write of a writer held up between its check and that write,
-    // landed after a reader took its record over and put the file back (or
-    // another save wrote it since). Lowered to fit, only where the field
-    // still holds the plan's own value: the grown last iXML chunk's size to
-    // the file's end, the RIFF size to the end of a walk that otherwise
-    // reads the whole file. *changed: a size was written.
-    static bool FitLateSizes(QFile& file, const tyIxmlRewrite& plan, bool* changed, QString* why);
+    // A header field this plan's commit (undo: its record) writes that no
+    // longer fits the file: the one write of a writer held up between its
+    // check and that write, landed after a reader took its record over and
+    // another save wrote the file since. Made to fit, only where the field
+    // still holds the plan's own value: the grown last iXML chunk's size
+    // lowered to the file's end, the RIFF size to the end of a walk that
+    // otherwise reads the whole file, and an iXML chunk it retired named
+    // "iXML" again when the file has no other. *changed: a field was written.
+    static bool FitLateHeaders(QFile& file, const tyIxmlRewrite& plan, const tyChunkUndo& undo, bool* changed,
+                               QString* why);
     // How a file stands against its undo record.
     enum class UndoMatch {
         Before,    // the old bytes at the old length: the save never changed it

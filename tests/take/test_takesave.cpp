@@ -1426,40 +1426,46 @@ void TestTakeSave::writersOfAShareWithoutLocks_data()
     QTest::addColumn<int>("raced");        // saves raced by the other computer's load 0-150 ms later
     QTest::addColumn<int>("heldRounds");   // saves held at their first write of member 13 while the other loads
     QTest::addColumn<int>("heldAtSync");   // the save's sync at which it is held up, 0 none
-    QTest::addColumn<int>("heldAtWrite");  // or the write of member 13's commit, 0 none
+    QTest::addColumn<int>("heldAtWrite");  // or the write of a member's commit, 0 none
+    QTest::addColumn<int>("heldMember");   // that member (13: a grown last chunk; 14: an appended one)
     QTest::addColumn<bool>("lands");       // held once its check passed: the write lands after the other's load
     QTest::addColumn<bool>("otherSaves");  // the other computer saves once it loaded the held take
     QTest::addColumn<int>("recordAge");    // of a record left at the end, by the share's clock
     QTest::addColumn<bool>("heldAtRename");   // the take's renames held at their second while the other loads
     const auto shift = [](int seconds) { return QStringList{QStringLiteral("--time-shift=%1").arg(seconds)}; };
-    QTest::newRow("a plain share") << QStringList() << 20 << 0 << 0 << 0 << 0 << false << false << 0 << false;
-    QTest::newRow("rename flags refused, files numbered anew") << QStringList{"--no-rename-flags", "--new-numbers"} << 20 << 0 << 0 << 0 << 0 << false << false << 0 << false;
-    QTest::newRow("rename flags refused") << QStringList{"--no-rename-flags"} << 0 << 0 << 0 << 0 << 0 << false << false << 0 << false;
-    QTest::newRow("files numbered anew") << QStringList{"--new-numbers"} << 0 << 0 << 0 << 0 << 0 << false << false << 0 << false;
-    QTest::newRow("held up once its record is on the share") << QStringList() << 0 << 0 << 0 << 2 << 0 << false << false << 0 << false;
-    QTest::newRow("held up once its files are written") << QStringList() << 0 << 0 << 0 << 3 << 0 << false << false << 0 << false;
+    QTest::newRow("a plain share") << QStringList() << 20 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false;
+    QTest::newRow("rename flags refused, files numbered anew") << QStringList{"--no-rename-flags", "--new-numbers"} << 20 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false;
+    QTest::newRow("rename flags refused") << QStringList{"--no-rename-flags"} << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false;
+    QTest::newRow("files numbered anew") << QStringList{"--new-numbers"} << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false;
+    QTest::newRow("held up once its record is on the share") << QStringList() << 0 << 0 << 0 << 2 << 0 << 13 << false << false << 0 << false;
+    QTest::newRow("held up once its files are written") << QStringList() << 0 << 0 << 0 << 3 << 0 << 13 << false << false << 0 << false;
     for (int write = 1; write <= 4; ++write) {
         const QByteArray row = "held up at write " + QByteArray::number(write) + " of member 13's commit";
-        QTest::newRow(row + ", the other loading") << QStringList() << 0 << 0 << 0 << 0 << write << false << false << 0 << false;
-        QTest::newRow(row + ", the other saving") << (write % 2 ? shift(-40) : shift(300)) << 0 << 0 << 0 << 0 << write << false << true << 0 << false;
+        QTest::newRow(row + ", the other loading") << QStringList() << 0 << 0 << 0 << 0 << write << 13 << false << false << 0 << false;
+        QTest::newRow(row + ", the other saving") << (write % 2 ? shift(-40) : shift(300)) << 0 << 0 << 0 << 0 << write << 13 << false << true << 0 << false;
         // Past its check: the one write lands after the other computer put
         // the take back (and saved): the writer mends it.
         const QByteArray late = "write " + QByteArray::number(write) + " of member 13's commit landing after";
-        QTest::newRow(late + " the other's load") << QStringList() << 0 << 0 << 0 << 0 << write << true << false << 0 << false;
+        QTest::newRow(late + " the other's load") << QStringList() << 0 << 0 << 0 << 0 << write << 13 << true << false << 0 << false;
         if (write > 2)   // a size: lowered to fit the other's save
-            QTest::newRow(late + " the other's save") << shift(-40) << 0 << 0 << 0 << 0 << write << true << true << 0 << false;
+            QTest::newRow(late + " the other's save") << shift(-40) << 0 << 0 << 0 << 0 << write << 13 << true << true << 0 << false;
     }
-    QTest::newRow("renames held up at the second while the other loads") << QStringList() << 0 << 0 << 0 << 0 << 0 << false << false << 0 << true;
-    QTest::newRow("times 40 s behind, a record just written") << shift(-40) << 0 << 0 << 0 << 0 << 0 << false << false << 0 << false;
-    QTest::newRow("times 40 s behind, a record left 35 s ago") << shift(-40) << 0 << 0 << 0 << 0 << 0 << false << false << 35 << false;
-    QTest::newRow("times 300 s ahead, a record just written") << shift(300) << 0 << 0 << 0 << 0 << 0 << false << false << 0 << false;
-    QTest::newRow("times 300 s ahead, a record left 35 s ago") << shift(300) << 0 << 0 << 0 << 0 << 0 << false << false << 35 << false;
+    // Member 14 takes its text in an appended chunk: its RIFF size (write
+    // 2) is lowered to fit, its old chunk retired (write 3) named iXML again.
+    for (int write = 2; write <= 3; ++write)
+        QTest::newRow("write " + QByteArray::number(write) + " of member 14's commit landing after the other's save")
+            << shift(300) << 0 << 0 << 0 << 0 << write << 14 << true << true << 0 << false;
+    QTest::newRow("renames held up at the second while the other loads") << QStringList() << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << true;
+    QTest::newRow("times 40 s behind, a record just written") << shift(-40) << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false;
+    QTest::newRow("times 40 s behind, a record left 35 s ago") << shift(-40) << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 35 << false;
+    QTest::newRow("times 300 s ahead, a record just written") << shift(300) << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false;
+    QTest::newRow("times 300 s ahead, a record left 35 s ago") << shift(300) << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 35 << false;
     // Each computer's locks its own, as on sshfs: a lock the other holds is
     // granted here, and proves nothing of the other's writer.
-    QTest::newRow("locks kept per mount, 0.1 ms a request") << QStringList{"--own-locks", "--latency=100"} << 0 << 40 << 2 << 0 << 0 << false << false << 0 << false;
-    QTest::newRow("locks kept per mount, a record left 35 s ago") << QStringList{"--own-locks"} << 0 << 0 << 0 << 0 << 0 << false << false << 35 << false;
-    QTest::newRow("sshfs") << QStringList{"sshfs"} << 0 << 12 << 2 << 0 << 0 << false << false << 0 << false;
-    QTest::newRow("sshfs, no cache") << QStringList{"sshfs", "cache=no"} << 0 << 8 << 1 << 0 << 0 << false << false << 0 << false;
+    QTest::newRow("locks kept per mount, 0.1 ms a request") << QStringList{"--own-locks", "--latency=100"} << 0 << 40 << 2 << 0 << 0 << 13 << false << false << 0 << false;
+    QTest::newRow("locks kept per mount, a record left 35 s ago") << QStringList{"--own-locks"} << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 35 << false;
+    QTest::newRow("sshfs") << QStringList{"sshfs"} << 0 << 12 << 2 << 0 << 0 << 13 << false << false << 0 << false;
+    QTest::newRow("sshfs, no cache") << QStringList{"sshfs", "cache=no"} << 0 << 8 << 1 << 0 << 0 << 13 << false << false << 0 << false;
 }
 
 void TestTakeSave::writersOfAShareWithoutLocks()
@@ -1470,6 +1476,7 @@ void TestTakeSave::writersOfAShareWithoutLocks()
     QFETCH(int, heldRounds);
     QFETCH(int, heldAtSync);
     QFETCH(int, heldAtWrite);
+    QFETCH(int, heldMember);
     QFETCH(bool, lands);
     QFETCH(bool, otherSaves);
     QFETCH(int, recordAge);
@@ -1629,11 +1636,11 @@ void TestTakeSave::writersOfAShareWithoutLocks()
         QCOMPARE(RecordsIn(share.Folder()), QStringList());
     }
     if (heldAtWrite) {
-        // Held up at one write of member 13's commit past the age rule: the
+        // Held up at one write of a member's commit past the age rule: the
         // other computer takes the save for a killed one and puts the take
         // back (and saves its own); the writer then stops before that write,
         // or once past its check lands it and mends what it wrote.
-        const QString member = QFileInfo(written.files.at(12)).fileName();
+        const QString member = QFileInfo(written.files.at(heldMember - 1)).fileName();
         bool held = false, savedElsewhere = false;
         QSoundPerform take, other;
         QVERIFY(take.InitFilesZZ(share.Mount(0) + name, kExt));
