@@ -6,6 +6,7 @@
 #include "foundation/platform/diskcalls.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/platform/filelocks.h"
+#include "soundfile/headwindows.h"
 
 #include <QDataStream>
 #include <QDir>
@@ -557,7 +558,43 @@ bool SettleTakenOver(const QString& path, tyJournalRollBack* result)
 
 } // namespace
 
-QString MendLateWrite(const QString& folder, const tyChunkUndo& member, const tyIxmlRewrite& plan)
+namespace {
+
+// The part of member's record that undoes the write at lastWrite, when
+// every other region of it holds its old bytes (and, for a write within
+// the old length, the file has it): the file is then as the reader left
+// it but for that write. False otherwise.
+bool UndoOfLateWrite(QFile& file, const tyChunkUndo& member, const QPair<qint64, qint64>& lastWrite,
+                     tyChunkUndo* late)
+{
+    const bool tail = lastWrite.first >= member.nOldLength;
+    if (tail ? file.size() <= member.nOldLength : file.size() != member.nOldLength)
+        return false;
+    *late = member;
+    late->lRegions.clear();
+    late->lNewHashes.clear();
+    if (!tail) {
+        late->nNewLength = member.nOldLength;
+        late->tailHashes.clear();
+    }
+    for (int r = 0; r < member.lRegions.size(); ++r) {
+        const auto& region = member.lRegions.at(r);
+        if (region.first < lastWrite.first + lastWrite.second && lastWrite.first < region.first + region.second.size()) {
+            late->lRegions.append(region);
+            late->lNewHashes.append(member.lNewHashes.value(r));
+            continue;
+        }
+        QByteArray now(region.second.size(), '\0');
+        if (ReadFully(file.handle(), region.first, now.data(), now.size()) != now.size() || now != region.second)
+            return false;
+    }
+    return tail || !late->lRegions.isEmpty();
+}
+
+} // namespace
+
+QString MendLateWrite(const QString& folder, const tyChunkUndo& member, const tyIxmlRewrite& plan,
+                      const QPair<qint64, qint64>& lastWrite)
 {
     const QString path = QDir(folder).filePath(member.czFileName);
     const int fd = DiskOpen(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
@@ -570,18 +607,15 @@ QString MendLateWrite(const QString& folder, const tyChunkUndo& member, const ty
     QString why;
     bool changed = false;
     bool done = true;
-    switch (RiffChunkWriter::MatchUndo(file, member, &why)) {
-    case RiffChunkWriter::UndoMatch::Partly:
+    tyChunkUndo late;
+    const RiffChunkWriter::UndoMatch match = UndoOfLateWrite(file, member, lastWrite, &late)
+                                                 ? RiffChunkWriter::MatchUndo(file, late, &why)
+                                                 : RiffChunkWriter::UndoMatch::Changed;
+    if (match == RiffChunkWriter::UndoMatch::Partly) {
         changed = true;
-        done = RiffChunkWriter::ApplyUndo(file, member, &why);
-        break;
-    case RiffChunkWriter::UndoMatch::Changed:
+        done = RiffChunkWriter::ApplyUndo(file, late, &why);
+    } else if (match == RiffChunkWriter::UndoMatch::Changed) {
         done = RiffChunkWriter::FitLateHeaders(file, plan, member, &changed, &why);
-        break;
-    case RiffChunkWriter::UndoMatch::Before:
-    case RiffChunkWriter::UndoMatch::Unfit:
-    case RiffChunkWriter::UndoMatch::Unproven:
-        break;
     }
     const int synced = changed ? SyncFiles({file.handle()}) : 0;
     if (!changed)

@@ -470,7 +470,7 @@ bool RiffChunkWriter::PutChecked(qint64 offset, const QByteArray& bytes, const W
     }
     if (hook)
         hook(m_File.handle(), commit, *write, true);
-    ++m_nWritten;
+    m_LastWrite = {offset, bytes.size()};
     return PutAt(offset, bytes);
 }
 
@@ -484,7 +484,7 @@ bool RiffChunkWriter::ReserveIxmlRewrite(const tyIxmlRewrite& plan, const QByteA
                                          const WriteCheck& mayWrite)
 {
     m_bStopped = false;
-    m_nWritten = 0;
+    m_LastWrite = {0, 0};
     if (payload.size() != qint64(plan.nChunkSize))
         return Fail(QStringLiteral("the text does not match the plan"));
     const QByteArray bytes = TailBytes(plan, payload);
@@ -506,7 +506,7 @@ bool RiffChunkWriter::CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteAr
                                         const WriteCheck& mayWrite)
 {
     m_bStopped = false;
-    m_nWritten = 0;
+    m_LastWrite = {0, 0};
     if (payload.size() != qint64(plan.nChunkSize))
         return Fail(QStringLiteral("the text does not match the plan"));
     int write = 0;

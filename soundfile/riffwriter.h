@@ -120,9 +120,10 @@ public:
     bool CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload, const WriteCheck& mayWrite = {});
     // The last step was stopped by its mayWrite.
     bool Stopped() const { return m_bStopped; }
-    // The writes the last step made (or began): a writer stopped at the
-    // first write of a step made its last write in an earlier one.
-    int Written() const { return m_nWritten; }
+    // Where the last write of the last step went (offset, bytes), begun or
+    // made; none (0 bytes) when the step wrote nothing: a writer stopped at
+    // the first write of a step made its last write in an earlier one.
+    QPair<qint64, qint64> LastWrite() const { return m_LastWrite; }
     // Called before each checked write, before mayWrite is asked (checked
     // false) and again once it allowed the write (checked true): the
     // file's open descriptor, the step (false: reserve, true: commit) and
@@ -202,7 +203,7 @@ private:
     QString m_czError;
     int m_nErrno = 0;
     bool m_bStopped = false;
-    int m_nWritten = 0;   // see Written
+    QPair<qint64, qint64> m_LastWrite{0, 0};   // see LastWrite
 };
 
 #endif

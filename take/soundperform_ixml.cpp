@@ -126,6 +126,7 @@ struct tyTakeSave {
     bool bLive = true;            // not refused or undone so far
     bool bRecordGone = false;     // its record removed by this save itself (see recordfiles.h, I3)
     int nLastWritten = -1;        // the member (index in lMembers) of the last write, -1 before the first
+    QPair<qint64, qint64> lastWrite;   // where in it (see RiffChunkWriter::LastWrite)
 };
 
 QString FolderOf(const QSoundPerform* take) { return QDir::cleanPath(take->m_czTakeFolder) + QLatin1Char('/'); }
@@ -293,7 +294,8 @@ void TakeGroupSave::StopTakenOver(tyTakeSave& save)
     const int last = save.nLastWritten;
     const QString mended = last < 0 ? QString()
                                     : MendLateWrite(QFileInfo(save.record.czPath).absolutePath(),
-                                                    save.record.lMembers.at(last), save.plans[save.lMembers.at(last)]);
+                                                    save.record.lMembers.at(last), save.plans[save.lMembers.at(last)],
+                                                    save.lastWrite);
     save.pTake->ReportSave(RecordTexts::TakenOver(save.pTake->m_czBaseName, DiskText(save))
                            + (mended.isEmpty() ? QString() : QLatin1Char(' ') + mended));
     save.bLive = false;
@@ -598,7 +600,10 @@ void TakeGroupSave::ReserveAndCommit()
             const int t = save.lMembers.at(i);
             RiffChunkWriter writer = take->m_SndFile[t].ChunkWriter();
             const bool reserved = writer.ReserveIxmlRewrite(save.plans[t], save.payloads[t], stillOwn);
-            save.nLastWritten = writer.Written() ? i : save.nLastWritten;
+            if (writer.LastWrite().second > 0) {
+                save.nLastWritten = i;
+                save.lastWrite = writer.LastWrite();
+            }
             if (reserved)
                 continue;
             if (writer.Stopped()) {
@@ -613,7 +618,10 @@ void TakeGroupSave::ReserveAndCommit()
             const int t = save.lMembers.at(i);
             RiffChunkWriter writer = take->m_SndFile[t].ChunkWriter();
             const bool committed = writer.CommitIxmlRewrite(save.plans[t], save.payloads[t], stillOwn);
-            save.nLastWritten = writer.Written() ? i : save.nLastWritten;
+            if (writer.LastWrite().second > 0) {
+                save.nLastWritten = i;
+                save.lastWrite = writer.LastWrite();
+            }
             if (committed)
                 continue;
             if (writer.Stopped())
