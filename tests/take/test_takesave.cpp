@@ -318,7 +318,13 @@ int ShareWriter(const QString& takePath, int writer, bool synced)
         QThread::usleep(quint32(round * 7919 + writer * 3001) % 4000);   // both orders, and at once
         QSoundPerform take;
         char result = 'R';
-        if (take.InitFilesZZ(takePath, kExt)) {
+        // A take read while the other computer's save was under way (its
+        // record not yet there when the load looked, on a share without
+        // locks) reads as damaged, and is not saved, as the editor refuses.
+        const bool read = take.InitFilesZZ(takePath, kExt);
+        if (read && take.m_nTakeStatus != 0)
+            told << QStringLiteral("the take is damaged (status %1)").arg(take.m_nTakeStatus);
+        else if (read) {
             SetRound(take, ShareRound(round, writer));
             result = take.UpdateiXMLChunk() ? 'S' : 'N';
         }
