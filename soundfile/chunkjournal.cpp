@@ -579,7 +579,8 @@ bool UndoOfLateWrite(QFile& file, const tyChunkUndo& member, const QPair<qint64,
     }
     for (int r = 0; r < member.lRegions.size(); ++r) {
         const auto& region = member.lRegions.at(r);
-        if (region.first < lastWrite.first + lastWrite.second && lastWrite.first < region.first + region.second.size()) {
+        const qint64 end = region.first + region.second.size();
+        if (region.first < lastWrite.first + lastWrite.second && lastWrite.first < end) {
             late->lRegions.append(region);
             late->lNewHashes.append(member.lNewHashes.value(r));
             continue;
@@ -625,7 +626,8 @@ QString MendLateWrite(const QString& folder, const tyChunkUndo& member, const ty
     if (!done || synced != 0)
         return QStringLiteral("A write of this save that landed after the take-over could not be mended in %1 (%2).")
             .arg(member.czFileName, done ? SystemErrorText(synced) : why);
-    return QStringLiteral("A write of this save that landed after the take-over was mended in %1.").arg(member.czFileName);
+    return QStringLiteral("A write of this save that landed after the take-over was mended in %1.")
+        .arg(member.czFileName);
 }
 
 tyJournalRollBack RollBackChunkJournal(const QString& path, const QByteArray& ownHead)

@@ -1600,23 +1600,27 @@ void TestTakeSave::writersOfAShareWithoutLocks()
         // Held up past the age rule at its second move while the other
         // computer's load takes its record over and moves the rest: it
         // moves nothing after, and says where the files stand.
-        const QStringList records{ReplaceJournal::PathFor(QString(written.files.at(0)).replace(QLatin1String("SHR002"), QLatin1String("SHR001"))),
-                                  ReplaceJournal::PathFor(written.files.at(0))};
+        const QString old = QString(written.files.at(0)).replace(QLatin1String("SHR002"), QLatin1String("SHR001"));
+        const QStringList records{ReplaceJournal::PathFor(old), ReplaceJournal::PathFor(written.files.at(0))};
         int steps = 0;
         g_ReplaceStep = [&] {
-            if (++steps == 2 && AgeFile(records.at(0), kRecordLiveSeconds + 5) && AgeFile(records.at(1), kRecordLiveSeconds + 5))
+            const int age = kRecordLiveSeconds + 5;
+            if (++steps == 2 && AgeFile(records.at(0), age) && AgeFile(records.at(1), age))
                 QSoundPerform().InitFilesZZ(share.Mount(1) + name, kExt);
         };
         SetReplaceStepHook(&ReplaceStepCalled);
         auto unhook = qScopeGuard([] { SetReplaceStepHook(nullptr); g_ReplaceStep = nullptr; });
         QCOMPARE(int(rename.Execute()), int(TakeRename::Result::Failed));
-        QVERIFY2(steps == 2 && rename.ErrorText().contains("settled it") && rename.ErrorText().contains("Every file has its new name"),
-                 qPrintable(rename.ErrorText()));
+        const QString told = rename.ErrorText();
+        QVERIFY2(steps == 2 && told.contains("settled it") && told.contains("Every file has its new name"),
+                 qPrintable(told));
     } else {
         QCOMPARE(int(rename.Execute()), int(TakeRename::Result::Done));
     }
-    for (const QString& file : written.files)
-        QVERIFY2(QFileInfo::exists(file) && !QFileInfo::exists(QString(file).replace(QLatin1String("SHR002"), QLatin1String("SHR001"))), qPrintable(file));
+    for (const QString& file : written.files) {
+        const QString old = QString(file).replace(QLatin1String("SHR002"), QLatin1String("SHR001"));
+        QVERIFY2(QFileInfo::exists(file) && !QFileInfo::exists(old), qPrintable(file));
+    }
     QCOMPARE(RecordsIn(share.Folder()), QStringList());
     name.replace(QLatin1String("SHR001"), QLatin1String("SHR002"));
     QCOMPARE(seenFromOther(3), 3);
