@@ -444,11 +444,12 @@ QString WriteNotFinished()
 
 QString WriteNotSettled() { return QStringLiteral("an interrupted write of this take could not be settled"); }
 
-QString WriteTakenOver()
+QString SettledElsewhere()
 {
-    return QStringLiteral("another program or computer took this write for an interrupted one and settled it; check "
-                          "the files");
+    return QStringLiteral("another program or computer took this write for an interrupted one and settled it");
 }
+
+QString WriteTakenOver() { return SettledElsewhere() + QStringLiteral("; check the files"); }
 
 QString NotAllPutBack(const QStringList& files)
 {

@@ -104,8 +104,13 @@
 // between a check and the write that follows it (a few microseconds) lands
 // that one write of one member after the take-over: a size it raises may
 // then reach past the file's end, or part of its text stand in the old
-// chunk, and that member reads as not closed correctly or with damaged
-// metadata, its samples untouched. The writes of one member are
+// chunk. Its next check finds the record taken, and the writer mends that
+// member before it stops (MendLateWrite): still only old bytes and its
+// own, the member is put back as the reader left it; written by another
+// save since, the header fields of its own that no longer fit the file are
+// made to fit. Only its text or a bext field landed over another save's stays:
+// that member then holds part of each (and a writer killed at that moment
+// leaves its write as it landed). The writes of one member are
 // ordered so that every prefix of them leaves sizes within the file (see
 // riffwriter.h), so a kill at any write leaves nothing worse than what the
 // record puts back.
@@ -119,8 +124,9 @@
 //     under its own name and holds this writer's token.
 //  I2 A writer whose record no longer holds its token (taken over by a
 //     loader that judged it abandoned: a writer stalled past
-//     kRecordLiveSeconds on a volume without locks) writes nothing more and
-//     reports what the disk holds; it never reports "saved".
+//     kRecordLiveSeconds on a volume without locks) writes nothing more
+//     (but the mend of its last write, see the gap) and reports what the
+//     disk holds; it never reports "saved".
 //  I3 A save is reported saved only once its record is gone from the disk
 //     by its own removal (RemoveRecordIfOwn answered 0); ESTALE is never a
 //     success.
@@ -304,6 +310,8 @@ QString RenamesWaitWriteProtected(const QString& take);
 QString WriteNotFinished();
 QString WriteNotSettled();
 QString WriteTakenOver();
+// The head of WriteTakenOver, for a writer that tells what its files hold.
+QString SettledElsewhere();
 QString NotAllPutBack(const QStringList& files);
 }
 

@@ -378,6 +378,15 @@ bool ReplaceJournal::MarkRollBack()
     return m_bMarkedBack;
 }
 
+bool ReplaceJournal::IsOwn() const
+{
+    for (const tyHeldRecord& record : m_ltRecords) {
+        if (RecordNameIsOwn(record.czPath, m_Head, false, record.nFd) != RecordName::Own)
+            return false;
+    }
+    return !m_ltRecords.empty();
+}
+
 int ReplaceJournal::End(bool sync)
 {
     if (m_ltRecords.empty())

@@ -61,6 +61,11 @@ public:
     // could not be written: a reader then finishes the step when every new
     // file is still there, and takes it back otherwise.
     bool MarkRollBack();
+    // Every copy of the record still holds this writer's token: no reader
+    // took it over (see recordfiles.h). A writer asks before each move, and
+    // one whose record was taken stops moving, to leave the files to the
+    // reader that settles them.
+    bool IsOwn() const;
     // Removes the record: the step is over. 0, or the system's error number
     // of a record that stays (ESTALE: its name no longer holds this writer's
     // record; see recordfiles.h), or of a removal not synced.

@@ -190,6 +190,16 @@ void OutputSet::DiscardAll()
         output->Discard();
 }
 
+bool OutputSet::LeaveToSettler()
+{
+    // What it left is not known here, and the outputs that did not take
+    // their names are the settler's to move or remove.
+    for (auto& output : m_Outputs)
+        output->LeaveToRecord();
+    m_czError = RecordTexts::WriteTakenOver();
+    return false;
+}
+
 bool OutputSet::CommitAll(bool sync)
 {
     if (const int error = sync ? SyncAll() : 0) {
@@ -258,6 +268,8 @@ bool OutputSet::CommitAll(bool sync)
     for (; done < m_Outputs.size() && ok; ++done) {
         SafeOutput& output = *m_Outputs[done];
         tyAside& aside = asides[done];
+        if (!journal.IsOwn())
+            return LeaveToSettler();
         if (!aside.czAside.isEmpty()) {
             if (!KeepAside(aside)) {
                 m_czError = QStringLiteral("%1 could not be kept aside").arg(aside.czFinal);
@@ -265,6 +277,8 @@ bool OutputSet::CommitAll(bool sync)
                 break;
             }
             ReplaceStep();
+            if (!journal.IsOwn())
+                return LeaveToSettler();
         }
         if (!output.Commit()) {
             m_czError = output.ErrorText();
@@ -292,10 +306,8 @@ bool OutputSet::CommitAll(bool sync)
         // writer's was settled by another program or computer that took
         // this write for an interrupted one (held up past the age rule on a
         // share without locks): what it left is not known here.
-        if (removed && journal.End(sync) == ESTALE) {
-            m_czError = RecordTexts::WriteTakenOver();
-            return false;
-        }
+        if (removed && journal.End(sync) == ESTALE)
+            return LeaveToSettler();
         return true;
     }
     if (!journal.MarkRollBack()) {

@@ -50,7 +50,8 @@ public:
     // entries after; a folder that cannot be synced takes the set back.
     // The outputs' folders are held alone meanwhile (see TakeFolderLock),
     // so no caller may hold a lock of them; a folder another holder keeps
-    // for the whole wait fails the commit.
+    // for the whole wait fails the commit. Before each move the record is
+    // asked whether it is still this writer's (see ReplaceJournal::IsOwn).
     bool CommitAll(bool sync = false);
     // Removes every temporary file; final names are not touched.
     void DiscardAll();
@@ -58,6 +59,11 @@ public:
     QString ErrorText() const { return m_czError; }
 
 private:
+    // The record was taken over by another program or computer that
+    // judged this commit interrupted (held up past the age rule on a share
+    // without locks): nothing more is moved or removed here, the settler
+    // finishes or takes back the set. False, with its text.
+    bool LeaveToSettler();
     // 0, or the system's error number of the first that failed.
     int SyncAll();
     int SyncFolders();

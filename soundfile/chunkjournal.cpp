@@ -6,8 +6,10 @@
 #include "foundation/platform/diskcalls.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/platform/filelocks.h"
+#include "soundfile/headwindows.h"
 
 #include <QDataStream>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
@@ -555,6 +557,78 @@ bool SettleTakenOver(const QString& path, tyJournalRollBack* result)
 }
 
 } // namespace
+
+namespace {
+
+// The part of member's record that undoes the write at lastWrite, when
+// every other region of it holds its old bytes (and, for a write within
+// the old length, the file has it): the file is then as the reader left
+// it but for that write. False otherwise.
+bool UndoOfLateWrite(QFile& file, const tyChunkUndo& member, const QPair<qint64, qint64>& lastWrite,
+                     tyChunkUndo* late)
+{
+    const bool tail = lastWrite.first >= member.nOldLength;
+    if (tail ? file.size() <= member.nOldLength : file.size() != member.nOldLength)
+        return false;
+    *late = member;
+    late->lRegions.clear();
+    late->lNewHashes.clear();
+    if (!tail) {
+        late->nNewLength = member.nOldLength;
+        late->tailHashes.clear();
+    }
+    for (int r = 0; r < member.lRegions.size(); ++r) {
+        const auto& region = member.lRegions.at(r);
+        const qint64 end = region.first + region.second.size();
+        if (region.first < lastWrite.first + lastWrite.second && lastWrite.first < end) {
+            late->lRegions.append(region);
+            late->lNewHashes.append(member.lNewHashes.value(r));
+            continue;
+        }
+        QByteArray now(region.second.size(), '\0');
+        if (ReadFully(file.handle(), region.first, now.data(), now.size()) != now.size() || now != region.second)
+            return false;
+    }
+    return tail || !late->lRegions.isEmpty();
+}
+
+} // namespace
+
+QString MendLateWrite(const QString& folder, const tyChunkUndo& member, const tyIxmlRewrite& plan,
+                      const QPair<qint64, qint64>& lastWrite)
+{
+    const QString path = QDir(folder).filePath(member.czFileName);
+    const int fd = DiskOpen(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+    QFile file;
+    if (fd < 0 || !file.open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
+        return QString();
+    }
+    QString why;
+    bool changed = false;
+    bool done = true;
+    tyChunkUndo late;
+    const RiffChunkWriter::UndoMatch match = UndoOfLateWrite(file, member, lastWrite, &late)
+                                                 ? RiffChunkWriter::MatchUndo(file, late, &why)
+                                                 : RiffChunkWriter::UndoMatch::Changed;
+    if (match == RiffChunkWriter::UndoMatch::Partly) {
+        changed = true;
+        done = RiffChunkWriter::ApplyUndo(file, late, &why);
+    } else if (match == RiffChunkWriter::UndoMatch::Changed) {
+        done = RiffChunkWriter::FitLateHeaders(file, plan, member, &changed, &why);
+    }
+    const int synced = changed ? SyncFiles({file.handle()}) : 0;
+    if (!changed)
+        return QString();
+    MyQDebug("MendLateWrite: %s mended (%s)", qPrintable(path),
+             qPrintable(done && !synced ? QStringLiteral("done") : why));
+    if (!done || synced != 0)
+        return QStringLiteral("A write of this save that landed after the take-over could not be mended in %1 (%2).")
+            .arg(member.czFileName, done ? SystemErrorText(synced) : why);
+    return QStringLiteral("A write of this save that landed after the take-over was mended in %1.")
+        .arg(member.czFileName);
+}
 
 tyJournalRollBack RollBackChunkJournal(const QString& path, const QByteArray& ownHead)
 {

@@ -53,6 +53,21 @@ bool ParseChunkJournal(QByteArray bytes, QList<tyChunkUndo>* members);
 // The name the record is written under before its rename.
 QString ChunkJournalTemporaryPath(const QString& path);
 
+// A writer whose record was taken over (see recordfiles.h) writes nothing
+// more, but its last write (offset, bytes: see RiffChunkWriter::LastWrite)
+// may have been under way at the take-over and landed after the reader put
+// the file back. The writer mends that one file by its own record (member,
+// in folder) and plan. Where every other byte the save writes holds its old
+// value again (the reader's work, no save since), that write is undone:
+// its old bytes put back, or a grown tail cut off. Otherwise (another save
+// wrote the file since, or the reader is not done with it) only the header
+// fields of the plan that no longer fit the file are made to fit (see
+// RiffChunkWriter::FitLateHeaders); the reader puts back what is still
+// this save's. The samples are never touched. What was done, for the
+// user; empty when nothing was written.
+QString MendLateWrite(const QString& folder, const tyChunkUndo& member, const tyIxmlRewrite& plan,
+                      const QPair<qint64, qint64>& lastWrite);
+
 struct tyJournalRollBack {
     bool bFound = false;       // a record (or a torn temporary one) was there
     bool bRecord = false;      // the record itself was there

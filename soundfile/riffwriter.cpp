@@ -476,11 +476,14 @@ bool RiffChunkWriter::PutChecked(qint64 offset, const QByteArray& bytes, const W
         hook = g_CheckedWriteHook;
     }
     if (hook)
-        hook(m_File.handle(), commit, *write);
+        hook(m_File.handle(), commit, *write, false);
     if (mayWrite && !mayWrite()) {
         m_bStopped = true;
         return Fail(QStringLiteral("the save record is no longer this save's"));
     }
+    if (hook)
+        hook(m_File.handle(), commit, *write, true);
+    m_LastWrite = {offset, bytes.size()};
     return PutAt(offset, bytes);
 }
 
@@ -494,6 +497,7 @@ bool RiffChunkWriter::ReserveIxmlRewrite(const tyIxmlRewrite& plan, const QByteA
                                          const WriteCheck& mayWrite)
 {
     m_bStopped = false;
+    m_LastWrite = {0, 0};
     if (payload.size() != qint64(plan.nChunkSize))
         return Fail(QStringLiteral("the text does not match the plan"));
     const QByteArray bytes = TailBytes(plan, payload);
@@ -531,6 +535,7 @@ bool RiffChunkWriter::CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteAr
                                         const WriteCheck& mayWrite)
 {
     m_bStopped = false;
+    m_LastWrite = {0, 0};
     if (payload.size() != qint64(plan.nChunkSize))
         return Fail(QStringLiteral("the text does not match the plan"));
     int write = 0;
@@ -567,6 +572,53 @@ bool RiffChunkWriter::CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteAr
         return put(4, riffSize) && retire();
     }
     return false;
+}
+
+bool RiffChunkWriter::FitLateHeaders(QFile& file, const tyIxmlRewrite& plan, const tyChunkUndo& undo, bool* changed,
+                                     QString* why)
+{
+    *changed = false;
+    const auto put = [&](qint64 offset, const QByteArray& bytes) {
+        if (!PwriteAll(file.handle(), offset, bytes.constData(), bytes.size())) {
+            *why = QString::fromLocal8Bit(strerror(errno));
+            return false;
+        }
+        *changed = true;
+        return true;
+    };
+    tyRiffLayout layout = RiffChunkWalker::Walk(file);
+    const int last = layout.chunks.size() - 1;
+    if (plan.eKind == tyIxmlRewrite::kGrowLast && last >= 0) {
+        const tyRiffChunkInfo& chunk = layout.chunks.at(last);
+        if (chunk.bTruncated && chunk.czId == "iXML" && chunk.nHeaderOffset == plan.nHeaderOffset
+            && chunk.nSize == plan.nChunkSize) {
+            if (!put(chunk.nHeaderOffset + 4, Le32(quint32(layout.nFileLength - chunk.PayloadOffset()))))
+                return false;
+            layout = RiffChunkWalker::Walk(file);
+        }
+    }
+    // The chunks the plan retires are the regions whose old header is an
+    // iXML one (see ReadUndo).
+    for (int r = 0; layout.Find("iXML") < 0 && r < undo.lRegions.size(); ++r) {
+        const auto& region = undo.lRegions.at(r);
+        if (region.second.size() != 8 || !region.second.startsWith("iXML"))
+            continue;
+        for (const tyRiffChunkInfo& chunk : layout.chunks) {
+            if (chunk.nHeaderOffset == region.first && chunk.czId == "JUNK") {
+                if (!put(region.first, QByteArray("iXML")))
+                    return false;
+                layout = RiffChunkWalker::Walk(file);
+                break;
+            }
+        }
+    }
+    // A plan that keeps the length writes no RIFF size: one that does not
+    // match is not this writer's.
+    if (plan.nFinalLength != plan.nOldLength && layout.bRiffWave && layout.nRiffSize == quint32(plan.nFinalLength - 8)
+        && !layout.RiffSizeMatches()
+        && !layout.bTruncated && !layout.bGarbage && !layout.bStoppedEarly && layout.nWalkedEnd == layout.nFileLength)
+        return put(4, Le32(quint32(layout.nWalkedEnd - 8)));
+    return true;
 }
 
 QByteArray RiffChunkWriter::UndoPieceHashes(qint64 offset, const QByteArray& bytes, int pieceBytes)

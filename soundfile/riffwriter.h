@@ -102,7 +102,8 @@ public:
     // steps below (a save asks whether its record is still its own, see
     // recordfiles.h): false stops the step before that write, and nothing
     // more is written or cut back (Stopped()). A writer held up between the
-    // question and its write lands that one write at most.
+    // question and its write lands that one write at most (see
+    // MendLateWrite for what it does of it).
     //
     // Why any prefix of the writes is safe: the file grows first (step 1)
     // and its sizes are raised only after (step 2), the chunk's before the
@@ -121,12 +122,27 @@ public:
     bool CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload, const WriteCheck& mayWrite = {});
     // The last step was stopped by its mayWrite.
     bool Stopped() const { return m_bStopped; }
-    // Called before each checked write, before mayWrite is asked: the
+    // Where the last write of the last step went (offset, bytes), begun or
+    // made; none (0 bytes) when the step wrote nothing: a writer stopped at
+    // the first write of a step made its last write in an earlier one.
+    QPair<qint64, qint64> LastWrite() const { return m_LastWrite; }
+    // Called before each checked write, before mayWrite is asked (checked
+    // false) and again once it allowed the write (checked true): the
     // file's open descriptor, the step (false: reserve, true: commit) and
     // the write's number in that step from 1. Tests hold a writer there; an
     // empty one removes it.
-    using CheckedWriteHook = std::function<void(int descriptor, bool commit, int write)>;
+    using CheckedWriteHook = std::function<void(int descriptor, bool commit, int write, bool checked)>;
     static void SetCheckedWriteHook(CheckedWriteHook hook);
+    // A header field this plan's commit (undo: its record) writes that no
+    // longer fits the file: the one write of a writer held up between its
+    // check and that write, landed after a reader took its record over and
+    // another save wrote the file since. Made to fit, only where the field
+    // still holds the plan's own value: the grown last iXML chunk's size
+    // lowered to the file's end, the RIFF size to the end of a walk that
+    // otherwise reads the whole file, and an iXML chunk it retired named
+    // "iXML" again when the file has no other. *changed: a field was written.
+    static bool FitLateHeaders(QFile& file, const tyIxmlRewrite& plan, const tyChunkUndo& undo, bool* changed,
+                               QString* why);
     // How a file stands against its undo record.
     enum class UndoMatch {
         Before,    // the old bytes at the old length: the save never changed it
@@ -189,6 +205,7 @@ private:
     QString m_czError;
     int m_nErrno = 0;
     bool m_bStopped = false;
+    QPair<qint64, qint64> m_LastWrite{0, 0};   // see LastWrite
 };
 
 #endif

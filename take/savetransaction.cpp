@@ -221,8 +221,24 @@ void SaveTransaction::StopTakenOver(tyTakeSave& save)
         save.pTake->m_SndFile[t].Close();
     CloseChunkJournal(&save.record);
     MyQDebug("SaveTransaction: the save record %s is no longer this save's", qPrintable(save.record.czPath));
-    save.pTake->ReportSave(RecordTexts::TakenOver(save.pTake->m_czBaseName, DiskText(save)));
+    // Its last write may have landed after the take-over: mended first, so
+    // that the text tells the files as they stay.
+    const int last = save.nLastWritten;
+    const QString mended = last < 0 ? QString()
+                                    : MendLateWrite(QFileInfo(save.record.czPath).absolutePath(),
+                                                    save.record.lMembers.at(last), save.plans[save.lMembers.at(last)],
+                                                    save.lastWrite);
+    save.pTake->ReportSave(RecordTexts::TakenOver(save.pTake->m_czBaseName, DiskText(save))
+                           + (mended.isEmpty() ? QString() : QLatin1Char(' ') + mended));
     Move(save, TakeState::Stopped);
+}
+
+void SaveTransaction::NoteLastWrite(tyTakeSave& save, int i, const RiffChunkWriter& writer)
+{
+    if (writer.LastWrite().second <= 0)
+        return;
+    save.nLastWritten = i;
+    save.lastWrite = writer.LastWrite();
 }
 
 QString SaveTransaction::DiskText(const tyTakeSave& save) const
@@ -516,7 +532,9 @@ void SaveTransaction::ReserveAndCommit()
         for (int i = 0; Going(save) && i < save.lMembers.size(); ++i) {
             const int t = save.lMembers.at(i);
             RiffChunkWriter writer = take->m_SndFile[t].ChunkWriter();
-            if (writer.ReserveIxmlRewrite(save.plans[t], save.payloads[t], stillOwn))
+            const bool reserved = writer.ReserveIxmlRewrite(save.plans[t], save.payloads[t], stillOwn);
+            NoteLastWrite(save, i, writer);
+            if (reserved)
                 continue;
             if (writer.Stopped()) {
                 StopNotOwn(save, named, error);
@@ -529,7 +547,9 @@ void SaveTransaction::ReserveAndCommit()
         for (int i = 0; Going(save) && i < save.lMembers.size(); ++i) {
             const int t = save.lMembers.at(i);
             RiffChunkWriter writer = take->m_SndFile[t].ChunkWriter();
-            if (writer.CommitIxmlRewrite(save.plans[t], save.payloads[t], stillOwn))
+            const bool committed = writer.CommitIxmlRewrite(save.plans[t], save.payloads[t], stillOwn);
+            NoteLastWrite(save, i, writer);
+            if (committed)
                 continue;
             if (writer.Stopped())
                 StopNotOwn(save, named, error);

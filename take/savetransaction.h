@@ -77,7 +77,11 @@ private:
         QByteArray payloads[QSoundPerform::kMaxTracks];
         tyChunkJournalWrite record;   // what undoes the save, once planned
         TakeState eState = TakeState::None;   // changed by Move() only
+        int nLastWritten = -1;        // the member (index in lMembers) of the last write, -1 before the first
+        QPair<qint64, qint64> lastWrite;   // where in it (see RiffChunkWriter::LastWrite)
     };
+    // Where writer's last write to the i-th member went, if it wrote.
+    static void NoteLastWrite(tyTakeSave& save, int i, const RiffChunkWriter& writer);
 
     // Not yet ended: the take goes on to the next step.
     static bool Going(const tyTakeSave& save);

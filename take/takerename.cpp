@@ -84,6 +84,24 @@ void TakeRename::Add(const QString& from, const QString& to)
         m_ltMoves.append(qMakePair(from, to));
 }
 
+TakeRename::Result TakeRename::TakenOver(const QString& next)
+{
+    // The reader that took the record settles every file: forward, or
+    // back where the record says the moves were being taken back.
+    int moved = 0, kept = 0;
+    for (const auto& move : m_ltMoves) {
+        moved += QFileInfo::exists(move.second) && !QFileInfo::exists(move.first);
+        kept += QFileInfo::exists(move.first) && !QFileInfo::exists(move.second);
+    }
+    const QString disk = moved == m_ltMoves.size()  ? QStringLiteral("Every file has its new name.")
+                         : kept == m_ltMoves.size() ? QStringLiteral("Every file keeps its old name.")
+                                                    : QStringLiteral("Check the take's files.");
+    m_czOffender = next;
+    m_czError = QStringLiteral("The files of this take were not renamed here: %1.\n%2")
+                    .arg(RecordTexts::SettledElsewhere(), disk);
+    return Result::Failed;
+}
+
 TakeRename::Result TakeRename::Execute()
 {
     m_czOffender.clear();
@@ -135,6 +153,8 @@ TakeRename::Result TakeRename::Execute()
     for (; moved < m_ltMoves.size(); ++moved) {
         ReplaceStep();
         const auto& move = m_ltMoves.at(moved);
+        if (!record.IsOwn())
+            return TakenOver(move.first);
         if (!IsWritablePath(move.first) || !IsWritablePath(folder)) {
             m_czOffender = move.first;
             m_czError = QStringLiteral("File %1 is write-protected.").arg(move.first);
@@ -174,6 +194,8 @@ TakeRename::Result TakeRename::Execute()
     for (int i = moved - 1; i >= 0; --i) {
         const auto& move = m_ltMoves.at(i);
         ReplaceStep();
+        if (!record.IsOwn())
+            return TakenOver(move.second);
         if (!RenameNoReplace(move.second, move.first))
             stranded << move.second;
     }

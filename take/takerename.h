@@ -48,13 +48,20 @@ public:
     // nothing moved. Failed: the folder is busy with another write or load,
     // the record cannot be written, a source or its folder is write-protected
     // (the platform's writability probe, asked just before each move), the
-    // system refused a move or the new names could not be synced; every file
+    // system refused a move or the new names could not be synced, or the
+    // record was taken over by another program or computer that judged this
+    // rename interrupted (held up past the age rule on a share without
+    // locks: it settles the files, this one moves none after); every file
     // is back under its old name unless ErrorText() says otherwise.
     Result Execute();
     QString Offender() const { return m_czOffender; }
     QString ErrorText() const { return m_czError; }
 
 private:
+    // The record was taken over by a reader before the move of next: no
+    // file moves any more; ErrorText tells what the disk holds.
+    Result TakenOver(const QString& next);
+
     QList<QPair<QString, QString>> m_ltMoves;
     QString m_czOffender;
     QString m_czError;

@@ -4,6 +4,8 @@
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/qpath.h"
+#include "foundation/recordfiles.h"
+#include "foundation/replacejournal.h"
 #include "processing/qsoundmixer.h"
 #include "soundfile/filestatus.h"
 #include "soundfile/soundfile.h"
@@ -74,6 +76,20 @@ bool AllSamples(const QString& path, int value)
     const RiffInfo info = ReadRiffFile(path);
     const int width = info.bits / 8;
     return !info.data.isEmpty() && info.data == Dc(value, info.bits, info.data.size() / width);
+}
+
+// The steps of a commit met so far, and the folder whose record a reader
+// elsewhere takes over at the second (see SetReplaceStepHook).
+int g_nSteps = 0;
+QString g_czTakenIn;
+void TakeOverAtSecondStep()
+{
+    if (++g_nSteps != 2)
+        return;
+    for (const QString& name : QDir(g_czTakenIn).entryList({"*.nalvo-commit"}, QDir::Hidden | QDir::Files)) {
+        const QString record = g_czTakenIn + "/" + name;
+        QFile::rename(record, TakenOverRecordPath(record));
+    }
 }
 }  // namespace
 
@@ -211,7 +227,7 @@ void TestBounce::msToXyFailuresKeepSources_data()
     QTest::addColumn<QString>("fault");
     for (const char* fault :
          {"write-protected", "other length", "other width", "missing S", "result name taken", "record unwritable",
-          "M cannot be put back"})
+          "M cannot be put back", "record taken over at the second move"})
         QTest::newRow(fault) << QString(fault);
     // Each disk call of an in-place conversion failed in turn.
     for (const auto& plan : DiskFaultPlans())
@@ -244,6 +260,20 @@ void TestBounce::msToXyFailuresKeepSources()
         plan.bPersistent = plan.bNoLinks = plan.bNoRenameFlags = true;
         DiskFaults::Arm(plan);
         SetDiskSyncFunction([](const QVector<int>&) { return true; });
+    } else if (fault == "record taken over at the second move") {
+        // A reader elsewhere took the commit for an interrupted one (held
+        // up past the age rule on a share without locks): the commit moves
+        // nothing more and leaves its outputs to that reader, who finishes.
+        g_nSteps = 0;
+        g_czTakenIn = m_czDay;
+        SetReplaceStepHook(&TakeOverAtSecondStep);
+        auto unhook = qScopeGuard([] { SetReplaceStepHook(nullptr); });
+        QVERIFY(!QSoundMixer().MStoXY(files.at(0), 0, files.at(1), 1));
+        QCOMPARE(g_nSteps, 2);
+        QVERIFY(m_pMessages->last().at(1).toString().contains("settled it; check the files"));
+        QVERIFY(QSoundPerform().InitFilesZZ(AudioPathFileShortenedToRacine(files.at(0)), "WAV"));
+        QCOMPARE(Entries(m_czDay), QStringList({"ABC123_01.WAV", "ABC123_02.WAV"}));
+        return;
     } else if (fault == "result name taken") {
         QFile taken(m_czDay + "/ABC123_02.WAV");
         QVERIFY(taken.open(QIODevice::WriteOnly) && taken.write("taken") == 5);
