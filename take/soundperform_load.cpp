@@ -5,7 +5,9 @@
 #include "foundation/mapping.h"
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/recordfiles.h"
 #include "foundation/replacejournal.h"
+#include "soundfile/chunkjournal.h"
 #include "soundfile/filestatus.h"
 #include "take/takefamily.h"
 #include "take/takesavejournal.h"
@@ -18,7 +20,9 @@
 #include <optional>
 #include <cmath>
 #include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -105,6 +109,54 @@ MemberNow MemberOnDisk(const QSoundFile& file, bool recent)
         || now.st_size != file.GetLayout().nFileLength)
         return MemberNow::Changing;
     return recent && ::time(nullptr) - now.st_mtime < kArrivingSeconds ? MemberNow::Recent : MemberNow::Settled;
+}
+
+// A member whose sizes do not fit its file: it did not walk, or its RIFF
+// size is not its length, as a save leaves it between its writes.
+bool SizesUnsound(const QSoundFile& file)
+{
+    return !file.IsLayoutSound() || !file.GetLayout().RiffSizeMatches();
+}
+
+// Members read with sizes that do not fit (doubtful) while the take's files
+// agree in length may have been read in the middle of another computer's
+// save on a share without locks (its record not there yet when the load
+// looked): told by a save record of the take there now whose writer may
+// live, or by such a member whose length or sizes differ when it is read
+// again. A take damaged for good reads the same twice, and a record left
+// by a killed save that could not be applied proves nothing.
+bool ReadDuringSave(const QSoundPerform& take, const tyTakeFamily& family, quint32 doubtful)
+{
+    const QString record = TakeSaveJournalPath(family.czFolder, family.czBaseName);
+    for (const QString& path : {record, ChunkJournalTemporaryPath(record), TakenOverRecordPath(record)}) {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0)
+            continue;
+        const bool live = RecordWriterMayLive(fd, path);
+        ::close(fd);
+        if (live)
+            return true;
+    }
+    for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
+        if (!(doubtful & (1u << t)))
+            continue;
+        if (MemberOnDisk(take.m_SndFile[t], false) == MemberNow::Changing)
+            return true;
+        QSoundFile again;
+        again.SetPath(take.m_SndFile[t].GetPath());
+        const bool read = again.Open(0);
+        const bool walks = read && again.ReadChunks(false, true);
+        again.Close();
+        if (!read || (walks && !SizesUnsound(again)))
+            return true;
+    }
+    return false;
+}
+
+QString BeingWrittenText(const QString& take)
+{
+    return QStringLiteral("Take %1 is being written by another program and was not read; select it again in a moment.")
+        .arg(take);
 }
 
 // What Import makes of a loaded take's sound: the answer of its first
@@ -199,7 +251,19 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
     quint32 unwalked = 0;
     bool gone = false;
     const bool read = ReadFiles(&unwalked, &gone);
-    if (!read || !FilesAgree()) {
+    const bool agree = read && FilesAgree();
+    quint32 doubtful = agree ? unwalked : 0;
+    for (int t = 0; agree && t < kMaxTracks; ++t) {
+        if (m_pbPresent[t] && SizesUnsound(m_SndFile[t]))
+            doubtful |= 1u << t;
+    }
+    if (doubtful != 0 && ReadDuringSave(*this, family, doubtful)) {
+        const QString take = QDir::toNativeSeparators(family.czFolder + family.czBaseName);
+        ResetVariables();
+        m_czLoadFailure = BeingWrittenText(take);
+        return false;
+    }
+    if (!agree) {
         // Files cut short or gone, or still changing, may be another
         // program's rewrite or copy: whole in a moment. Such a take is told
         // once, and not member by member as damaged. Only a length changed
@@ -220,8 +284,7 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
         ResetVariables();
         m_czUnreadFile = unread;
         if (now == MemberNow::Changing)
-            m_czLoadFailure = QStringLiteral("Take %1 is being written by another program and was not read; "
-                                             "select it again in a moment.").arg(take);
+            m_czLoadFailure = BeingWrittenText(take);
         else if (now == MemberNow::Recent)
             m_czLoadFailure = QStringLiteral("Take %1 was not read: its files differ in length or format. They "
                                              "changed in the last seconds and may still be arriving; select it "
