@@ -12,11 +12,14 @@
 #include "foundation/takenaming.h"
 #include "soundfile/filestatus.h"
 
+#include <QFile>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 
 #include <algorithm>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace ReportLayout;
 
@@ -49,6 +52,10 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
     QString previousId;
     QHash<QString, tyListedFile> members;   // the last member listed of each mono family
     QSet<QString> listed;
+    // Every member's length is asked (a stranger of another length stands
+    // alone): through the folder, one lookup a file.
+    const int folderFd = ::open(QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder).constData(),
+                                O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     for (const QString& fileName : fileNames) {
         QString name = fileName;
         if (name.endsWith(QLatin1String(".WAV"), Qt::CaseInsensitive))
@@ -58,13 +65,15 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
         // another maker's file named like a track of this recorder's take
         // stands alone, and the take keeps its own files.
         QString family;
-        const bool mono = TakeNaming::ClassifyBaseName(name, &family) == TakeNaming::FileKind::Mono;
+        const TakeNaming::FileKind kind = TakeNaming::ClassifyBaseName(name, &family);
+        const bool mono = kind == TakeNaming::FileKind::Mono;
         tyListedFile file;
         if (mono) {
             const auto earlier = members.constFind(family);
-            file = ListedFileOf(folder, fileName, earlier == members.constEnd() ? nullptr : &earlier.value());
+            file = ListedFileOf(folder, fileName, kind, family,
+                                earlier == members.constEnd() ? nullptr : &earlier.value(), folderFd);
             if (!file.bAlone)
-                members.insert(family, file);
+                members.insert(file.czFamily, file);
         }
         if (TakeNaming::IsRecorderTakeName(name) && !file.bAlone) {
             if (id == previousId)
@@ -88,6 +97,8 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
         listed.insert(file.czTake);
         takes.append(tyDayTake{file.czTake, file.czTake, folder + file.czTake});
     }
+    if (folderFd >= 0)
+        ::close(folderFd);
     return takes;
 }
 

@@ -79,6 +79,14 @@ qint64 RegularFileLength(const QString& path)
     return info.st_size;
 }
 
+qint64 RegularFileLengthAt(int folderDescriptor, const QString& name)
+{
+    struct stat info;
+    if (::fstatat(folderDescriptor, QFile::encodeName(name).constData(), &info, 0) != 0 || !S_ISREG(info.st_mode))
+        return -1;
+    return info.st_size;
+}
+
 int OpenRegularFile(const QString& path, bool writable, bool* notRegular, qint64* length)
 {
     *notRegular = false;

@@ -47,6 +47,10 @@ int OpenRegularFile(const QString& path, bool writable, bool* notRegular, qint64
 // The length of a regular file by path, without opening it; -1 for
 // anything else or when it cannot be asked.
 qint64 RegularFileLength(const QString& path);
+// The same for a name inside a folder open for reading (folderDescriptor):
+// one lookup of the name rather than of every folder of the path, for a
+// lister that asks a length of each of thousands of files.
+qint64 RegularFileLengthAt(int folderDescriptor, const QString& name);
 
 // A regular file open for reading through its descriptor: positioned,
 // unbuffered reads from a position of its own. A day's load opens

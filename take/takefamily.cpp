@@ -250,19 +250,34 @@ bool IsNotedStrangerInFamily(const QString& path)
 
 quint64 NotedStrangersInFamilies() { return NotedStrangers().nCount; }
 
+namespace {
+QString BaseNameOf(const QString& fileName)
+{
+    const int dot = fileName.lastIndexOf(QLatin1Char('.'));
+    return dot >= 0 ? fileName.left(dot) : fileName;
+}
+}  // namespace
+
 tyListedFile ListedFileOf(const QString& folder, const QString& fileName, const tyListedFile* earlier)
 {
+    QString take;
+    const TakeNaming::FileKind kind = TakeNaming::ClassifyBaseName(BaseNameOf(fileName), &take);
+    return ListedFileOf(folder, fileName, kind, take, earlier, -1);
+}
+
+tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNaming::FileKind kind, QString take,
+                          const tyListedFile* earlier, int folderDescriptor)
+{
     tyListedFile listed;
-    QString base = fileName;
-    const int dot = base.lastIndexOf(QLatin1Char('.'));
-    if (dot >= 0)
-        base.truncate(dot);
-    listed.eKind = TakeNaming::ClassifyBaseName(base, &listed.czTake);
+    listed.eKind = kind;
+    listed.czTake = std::move(take);
     if (listed.eKind != TakeNaming::FileKind::Mono)
         return listed;
     listed.czFamily = listed.czTake;
     const QString path = folder + fileName;
-    if (earlier && !earlier->bAlone && earlier->nLength >= 0 && RegularFileLength(path) == earlier->nLength
+    if (earlier && !earlier->bAlone && earlier->nLength >= 0
+        && (folderDescriptor >= 0 ? RegularFileLengthAt(folderDescriptor, fileName) : RegularFileLength(path))
+               == earlier->nLength
         && !IsNotedStrangerInFamily(path)) {
         listed.nLength = earlier->nLength;
         return listed;
@@ -275,6 +290,6 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, const 
     }
     if (head.nChannels > 1)
         listed.eKind = TakeNaming::FileKind::Poly;
-    listed.czTake = base;
+    listed.czTake = BaseNameOf(fileName);
     return listed;
 }

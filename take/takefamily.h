@@ -116,6 +116,12 @@ struct tyListedFile {
 // only a file of another length, or of a family without a member yet, has
 // its own head read: a day lists with one head read per take.
 tyListedFile ListedFileOf(const QString& folder, const QString& fileName, const tyListedFile* earlier);
+// The same for a lister of a whole folder: kind and take as
+// TakeNaming::ClassifyBaseName gave them for the file's base name, and the
+// folder open for reading (folderDescriptor; -1: a length is asked by the
+// file's whole path).
+tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNaming::FileKind kind, QString take,
+                          const tyListedFile* earlier, int folderDescriptor);
 
 // Files named as mono tracks that a take's load found to be no member of
 // their family by what they hold (JoinsFamily of the walked file), as
