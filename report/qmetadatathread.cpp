@@ -91,7 +91,7 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
             }
         }
         if (!mono)
-            file = ListedFileOf(folder, fileName, nullptr);
+            file = ListedFileOf(folder, fileName, kind, family, nullptr, folderFd);
         if (file.eKind == TakeNaming::FileKind::None || listed.contains(file.czTake))
             continue;
         listed.insert(file.czTake);

@@ -101,7 +101,7 @@ QByteArray BuildForeignFile(const ForeignSpec& spec);
 bool WriteForeignFile(const QString& path, const ForeignSpec& spec);
 // The same file made exactly length bytes long (as long as a family's
 // members, say): its data as near as whole frames come, then a leading JUNK
-// chunk for the rest. Empty when length is too short for the spec's headers.
+// chunk for the rest. Empty when length is too short for the headers asked for.
 QByteArray BuildForeignFileOfLength(ForeignSpec spec, qint64 length);
 
 // A mono family of another recorder: files "<root>_<k>.WAV" (k = base.firstTrack
