@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <mutex>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -177,6 +178,44 @@ int DiskFcntlLock(int fd, int command, struct flock* lock)
     if (const int error = Fault(DiskCall::Lock))
         return Refuse(error);
     return ::fcntl(fd, command, lock);
+}
+
+int DiskMkdir(const char* path, mode_t mode)
+{
+    if (const int error = Fault(DiskCall::Mkdir))
+        return Refuse(error);
+    return ::mkdir(path, mode);
+}
+
+int DiskFchmod(int fd, mode_t mode)
+{
+    if (const int error = Fault(DiskCall::Attributes))
+        return Refuse(error);
+    return ::fchmod(fd, mode);
+}
+
+int DiskChmod(const char* path, mode_t mode)
+{
+    if (const int error = Fault(DiskCall::Attributes))
+        return Refuse(error);
+    return ::chmod(path, mode);
+}
+
+int DiskFutimens(int fd, const struct timespec times[2])
+{
+    if (const int error = Fault(DiskCall::Attributes))
+        return Refuse(error);
+    return ::futimens(fd, times);
+}
+
+int DiskClose(int fd)
+{
+    // The descriptor is released either way, as close(2) releases it.
+    const int error = Fault(DiskCall::Close);
+    const int result = ::close(fd);
+    if (error)
+        return Refuse(error);
+    return result;
 }
 
 qint64 DiskWrite(QFileDevice& file, const char* data, qint64 size)

@@ -27,6 +27,9 @@ enum class DiskCall {
     Truncate,   // ftruncate, and a QFileDevice's resize
     Sync,       // fsync, fdatasync, and each file of SyncFiles
     Lock,       // flock, fcntl record locks
+    Mkdir,      // mkdir
+    Attributes, // fchmod, chmod, futimens: a file's mode and times
+    Close,      // close of a written file (a network volume may report a failed write there)
     Any,        // in a plan: a call of any kind
 };
 
@@ -45,6 +48,14 @@ int DiskFsync(int fd);
 int DiskFdatasync(int fd);
 int DiskFlock(int fd, int operation);
 int DiskFcntlLock(int fd, int command, struct flock* lock);
+int DiskMkdir(const char* path, mode_t mode);
+int DiskFchmod(int fd, mode_t mode);
+int DiskChmod(const char* path, mode_t mode);
+int DiskFutimens(int fd, const struct timespec times[2]);
+// Closes fd whatever the answer (as close does); -1 with errno when the
+// system or the plan reports a failure, which for a written file means its
+// last writes may not have reached the disk.
+int DiskClose(int fd);
 
 // The same calls made through a QFileDevice, as its write() and resize()
 // answer (-1 or false; errno holds the reason when the plan failed it).
