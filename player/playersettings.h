@@ -13,8 +13,11 @@
 
 // Arrays hold 24 entries (12 for swapMS); rotate may be null (not written);
 // minTrack and compact are not written when -1. The two bools are unused.
-void SaveSettingsLocal(QString file, short* volume, short* panLeft, short* panRight, bool* mute, bool, bool,
-                       bool* swapMS, short* rotate, int minTrack, int compact);
+// label, when given, is written as the preset's name ("#LABEL") in the same
+// replacement of the file: the file takes the whole change or none of it.
+// False, after a message, when the file keeps what it held.
+bool SaveSettingsLocal(QString file, short* volume, short* panLeft, short* panRight, bool* mute, bool, bool,
+                       bool* swapMS, short* rotate, int minTrack, int compact, const QString* label = nullptr);
 // Routing as codes 0 left, 1 both, 2 right. Every output may be null.
 int LoadSettingsLocal(QString file, short* volume, bool* mute, short* pan, bool* swapMS, int* rotate,
                       int* minTrack, bool* compact);
@@ -22,14 +25,16 @@ int LoadSettingsLocal(QString file, short* volume, bool* mute, short* pan, bool*
 int LoadSettingsLocal(QString file, short* volume, bool* mute, short* panLeft, short* panRight, bool* swapMS,
                       int* rotate, int* minTrack, bool* compact);
 
-void SaveSettingsLabel(QString file, QString label);
+bool SaveSettingsLabel(QString file, QString label);
 // Empty when the file or the key is missing.
 QString LoadSettingsLabel(QString file);
 
 // The file a writer puts at the given path: the path itself, or its
-// mirror-folder twin when the path's folder is write-protected. Empty, after
-// a critical box with the given title and text, when the mirror folder
-// cannot be made.
+// mirror-folder twin when the path's folder is write-protected (see
+// SettingsReadPath for the reader's). The mirror folder is made with its
+// parent when missing. Empty when it cannot be made, after a critical box
+// with the given title and text: shown once for a title, until the folder
+// can be made again.
 QString SettingsWritePath(const QString& file, const QString& errorTitle, const QString& errorText);
 
 #endif

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -42,6 +43,12 @@ struct Mixer {
     int Load(const QString& path) { return LoadSettingsLocal(path, volume, mute, pan, swap, rotate, &minTrack, &compact); }
 };
 
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QStringList Fields(int count, const QString& text)
 {
     QStringList fields;
@@ -63,6 +70,7 @@ private slots:
     void readMasksAndClamps();
     void panLevelsFromCodes();
     void labels();
+    void mirrorFolderOnProtectedCard_data();
     void mirrorFolderOnProtectedCard();
     void oneFailureOneMessage();
 
@@ -217,43 +225,63 @@ void TestPlayerSettings::labels()
     QCOMPARE(LoadSettingsLabel(m_czFile), QStringLiteral("Night"));
 }
 
+void TestPlayerSettings::mirrorFolderOnProtectedCard_data()
+{
+    QTest::addColumn<bool>("parentBlocked");
+    // A fresh machine: the program's folder in the working folder is missing too.
+    QTest::newRow("mirror folder and its parent missing") << false;
+    // A file holds the parent's name: the folder cannot be made.
+    QTest::newRow("mirror folder cannot be made") << true;
+}
+
 void TestPlayerSettings::mirrorFolderOnProtectedCard()
 {
+    QFETCH(bool, parentBlocked);
     const QString card = m_pDir->path() + QStringLiteral("/CARD");
     QVERIFY(QDir().mkpath(card));
-    SetWritabilityProbe([card](const QString& path) { return QDir(path) != QDir(card); });
     const QString take = card + QStringLiteral("/ABC123.idh");
     short volume[24] = {}, left[24] = {}, right[24] = {};
     bool mute[24] = {}, swap[12] = {};
-    volume[0] = 8;
+    volume[0] = 3;
+    QVERIFY(SaveSettingsLocal(take, volume, left, right, mute, false, false, swap, nullptr, -1, -1));
+    const QByteArray onCard = ReadAll(take);
+    SetWritabilityProbe([card](const QString& path) { return QDir(path) != QDir(card); });
+    // The card's own settings are read until the mix changes.
+    QCOMPARE(SettingsReadPath(take), take);
 
-    // The mirror folder's parent is missing: it cannot be made in one step.
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(m_pDir->path()));
+    auto back = qScopeGuard([&] { QDir::setCurrent(previous); });
     const QString mirror = QAll_GetMirrorPathFolder();
+    const QString parent = QFileInfo(mirror).absolutePath();
+    if (parentBlocked)
+        QVERIFY(WriteKeywordFile(parent, {{QStringLiteral("#X"), {QStringLiteral("1")}}}));
+    volume[0] = 8;
+    const QString label = QStringLiteral("Preset");
     {
         ModalBoxAnswerer answerer;
-        answerer.ThenAccept().ThenAccept();
-        SaveSettingsLocal(take, volume, left, right, mute, false, false, swap, nullptr, -1, -1);
-        SaveSettingsLabel(take, QStringLiteral("Preset"));
-        QCOMPARE(answerer.SeenBoxes().size(), 2);
-        QCOMPARE(answerer.SeenBoxes()[0].title, QStringLiteral("Save mix settings"));
-        QCOMPARE(answerer.SeenBoxes()[0].text, QStringLiteral("Unable to create local folder\nto save mix settings !"));
-        QCOMPARE(answerer.SeenBoxes()[1].text, QStringLiteral("Unable to create local folder\nto save preset settings !"));
+        answerer.ThenAccept().ThenAccept().ThenAccept();
+        // Three take changes and a preset name: one box for each kind of write.
+        for (int change = 0; change < 3; ++change)
+            QCOMPARE(SaveSettingsLocal(take, volume, left, right, mute, false, false, swap, nullptr, -1, -1, &label),
+                     !parentBlocked);
+        QCOMPARE(SaveSettingsLabel(take, label), !parentBlocked);
+        QCOMPARE(answerer.SeenBoxes().size(), parentBlocked ? 2 : 0);
+        if (parentBlocked) {
+            QCOMPARE(answerer.SeenBoxes()[0].title, QStringLiteral("Save mix settings"));
+            QCOMPARE(answerer.SeenBoxes()[0].text, QStringLiteral("Unable to create local folder\nto save mix settings !"));
+            QCOMPARE(answerer.SeenBoxes()[1].text,
+                     QStringLiteral("Unable to create local folder\nto save preset settings !"));
+        }
     }
-    QVERIFY(!QFile::exists(take));
-    QVERIFY(!QFile::exists(mirror));
-
-    QVERIFY(QDir().mkpath(QFileInfo(mirror).absolutePath()));
-    SaveSettingsLocal(take, volume, left, right, mute, false, false, swap, nullptr, -1, -1);
-    SaveSettingsLabel(take, QStringLiteral("Preset"));
-    QVERIFY(QDir::setCurrent(previous));
-    QVERIFY(!QFile::exists(take));
+    QCOMPARE(ReadAll(take), onCard);
     const QString copy = mirror + QStringLiteral("/ABC123.idh");
+    QCOMPARE(QFileInfo::exists(copy), !parentBlocked);
+    QCOMPARE(SettingsReadPath(take), parentBlocked ? take : copy);
     Mixer read;
-    QCOMPARE(read.Load(copy), 112);
-    QCOMPARE(read.volume[0], short(8));
-    QCOMPARE(LoadSettingsLabel(copy), QStringLiteral("Preset"));
+    QCOMPARE(read.Load(SettingsReadPath(take)), 112);
+    QCOMPARE(read.volume[0], short(parentBlocked ? 3 : 8));
+    QCOMPARE(LoadSettingsLabel(SettingsReadPath(take)), parentBlocked ? QString() : label);
 }
 
 // Every key goes in one write: a target that cannot be written (here a
