@@ -4,9 +4,10 @@
 #include <QString>
 
 // The player settings files (".idh"): the mixer strip of one take, or of a
-// preset, as a keyword file. Writers replace each key atomically; when the
-// folder that should hold the file is write-protected (a locked card), the
-// file goes to the mirror folder under the same name. Readers clamp every
+// preset, as a keyword file. Each writer replaces the file whole, its keys
+// in one write; when the folder that should hold the file is write-protected
+// (a locked card), the file goes to the mirror folder under the same name
+// (SettingsReadPath finds it for the readers). Readers clamp every
 // value to its range and return a mask of the keys that took defaults:
 // 1 volume, 2 mute, 4 routing, 8 M/S, 16 rotation, 32 minimum track,
 // 64 compact; 127 when the file does not exist, 0 when it does not open.
