@@ -2,9 +2,10 @@
 
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/safeoutput.h"
 
+#include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QVector>
 
 namespace {
@@ -18,44 +19,44 @@ QByteArray WithoutLineEnd(QByteArray line)
     return line;
 }
 
-bool WriteLine(QSaveFile& target, const QByteArray& line)
+void AppendLine(QByteArray* target, const QByteArray& line)
 {
-    return target.write(line) == line.size() && target.write(kLineEnd, 2) == 2;
+    target->append(line);
+    target->append(kLineEnd, 2);
 }
 
 using tyLines = QList<QPair<QByteArray, QByteArray>>;
 
 // Appends each keyword not yet written and its value line.
-bool AppendMissing(QSaveFile& target, const tyLines& lines, const QVector<bool>& written)
+void AppendMissing(QByteArray* target, const tyLines& lines, const QVector<bool>& written)
 {
     for (int k = 0; k < lines.size(); ++k) {
-        if (!written.at(k) && !(WriteLine(target, lines.at(k).first) && WriteLine(target, lines.at(k).second)))
-            return false;
+        if (!written.at(k)) {
+            AppendLine(target, lines.at(k).first);
+            AppendLine(target, lines.at(k).second);
+        }
     }
-    return true;
 }
 
-// Copies source into target line by line, the value line after each
-// keyword's first line replaced, and the keywords absent appended with
-// their values.
-bool CopyWithValues(QFile& source, QSaveFile& target, const tyLines& lines)
+// The file's lines with the value line after each keyword's first line
+// replaced, and the keywords absent appended with their values.
+QByteArray WithValues(const QByteArray& source, const tyLines& lines)
 {
+    QByteArray target;
+    target.reserve(source.size() + 256);
     QVector<bool> replaced(lines.size(), false);
     int replaceNext = -1;
-    while (!source.atEnd()) {
-        const QByteArray raw = source.readLine();
-        if (raw.isEmpty() && source.error() != QFileDevice::NoError)
-            return false;
-        const QByteArray line = WithoutLineEnd(raw);
+    for (int start = 0; start < source.size();) {
+        int end = source.indexOf('\n', start);
+        end = end < 0 ? source.size() : end + 1;
+        const QByteArray line = WithoutLineEnd(source.mid(start, end - start));
+        start = end;
         if (replaceNext >= 0) {
-            const QByteArray& value = lines.at(replaceNext).second;
+            AppendLine(&target, lines.at(replaceNext).second);
             replaceNext = -1;
-            if (!WriteLine(target, value))
-                return false;
             continue;
         }
-        if (!WriteLine(target, line))
-            return false;
+        AppendLine(&target, line);
         for (int k = 0; k < lines.size() && replaceNext < 0; ++k) {
             if (!replaced.at(k) && line == lines.at(k).first) {
                 replaced[k] = true;
@@ -64,9 +65,10 @@ bool CopyWithValues(QFile& source, QSaveFile& target, const tyLines& lines)
         }
     }
     // A keyword on the last line had no value line yet.
-    if (replaceNext >= 0 && !WriteLine(target, lines.at(replaceNext).second))
-        return false;
-    return AppendMissing(target, lines, replaced);
+    if (replaceNext >= 0)
+        AppendLine(&target, lines.at(replaceNext).second);
+    AppendMissing(&target, lines, replaced);
+    return target;
 }
 
 // One line of the file: a line break inside would shift every later keyword.
@@ -165,31 +167,25 @@ bool SetLines(const QString& file, const QList<QPair<QString, QString>>& keyword
         ReportOpenTargetFailure();
         return false;
     }
-    QSaveFile target(file);
-    if (!target.open(QIODevice::WriteOnly)) {
-        ReportOpenTargetFailure();
-        return false;
-    }
-    bool written = false;
+    QByteArray old;
     if (info.exists()) {
         QFile source(file);
-        if (!source.open(QIODevice::ReadOnly)) {
-            target.cancelWriting();
+        if (!source.open(QIODevice::ReadOnly) || (old = source.readAll(), source.error() != QFileDevice::NoError)) {
             SendUserMessage(QStringLiteral("Settings file"), QStringLiteral("Unable to open source file !\n"));
             return false;
         }
-        written = CopyWithValues(source, target, lines);
-    } else {
-        written = AppendMissing(target, lines, QVector<bool>(lines.size(), false));
     }
-    if (!written) {
-        target.cancelWriting();
-        SendUserMessage(QStringLiteral("Settings file"), QStringLiteral("Unable to write target file !"));
-        return false;
-    }
-    if (!target.commit()) {
-        SendUserMessage(QStringLiteral("Settings file"), QStringLiteral("Unable to replace target file !"));
-        return false;
-    }
-    return true;
+    bool replaced = false;
+    const QString why = ReplaceFileWhole(file, WithValues(old, lines), &replaced);
+    if (why.isEmpty())
+        return true;
+    // One line: what the file holds now, and why.
+    const QString shown = QDir::toNativeSeparators(file);
+    SendUserMessage(QStringLiteral("Settings file"),
+                    replaced ? QStringLiteral("Unable to replace target file ! %1 holds the new settings, which may "
+                                              "not be on the disk yet (%2).")
+                                   .arg(shown, why)
+                             : QStringLiteral("Unable to write target file ! %1 keeps its previous settings (%2).")
+                                   .arg(shown, why));
+    return false;
 }

@@ -37,9 +37,10 @@ private:
 
 // Writes the keyword and its value line into a keyword file: the line after
 // an existing keyword line is replaced, or both lines are appended; a missing
-// file is created. The file is replaced atomically: the new content goes to a
-// temporary file in the same folder, which is then renamed over the file, so
-// the old file survives any failure. Failures go to the message channel.
+// file is created. The file is replaced whole (see ReplaceFileWhole): the new
+// content goes to a temporary file in the same folder, read back and synced,
+// which is then renamed over the file, so the old file survives any failure.
+// A failure goes to the message channel in one line.
 // Line breaks inside the keyword or the value become blanks.
 bool SetLine(const QString& file, const QString& keyword, const QString& value);
 // Several keywords and their value lines in one replacement of the file, as

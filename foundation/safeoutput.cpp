@@ -468,6 +468,31 @@ void SafeOutput::LeaveToRecord()
     ReleaseLock();
 }
 
+QString ReplaceFileWhole(const QString& path, const QByteArray& bytes, bool* replaced)
+{
+    SafeOutput output(path, SafeOutput::Replace::Existing);
+    bool ok = output.Begin(bytes.size()) && output.Write(bytes.constData(), bytes.size()) && output.Close(true);
+    QString why;
+    if (ok) {
+        // What the volume holds, not what the writes answered.
+        QFile written(output.TemporaryPath());
+        if (!written.open(QIODevice::ReadOnly) || written.readAll() != bytes) {
+            output.Discard();
+            ok = false;
+            why = QStringLiteral("the file written reads back otherwise");
+        } else {
+            ok = output.Commit();
+        }
+    }
+    if (replaced)
+        *replaced = output.IsCommitted();
+    if (ok)
+        return QString();
+    if (why.isEmpty())
+        why = output.ErrorText().isEmpty() ? QStringLiteral("the write failed") : output.ErrorText();
+    return why;
+}
+
 // ---- Sweeps as folders are visited ---------------------------------------------------
 
 FolderSweep::FolderSweep(const QString& folder)

@@ -121,6 +121,13 @@ private:
     QString m_czError;
 };
 
+// Gives the file at path the bytes whole, as one SafeOutput: written to a
+// temporary beside it, read back, synced, renamed over the file (a missing
+// one is created). Empty on success; else the reason, for the user's
+// message, and the file keeps what it held, unless *replaced says the new
+// bytes took its name but their folder could not be synced.
+QString ReplaceFileWhole(const QString& path, const QByteArray& bytes, bool* replaced = nullptr);
+
 // Removes what killed writers left in a folder (see SafeOutput) as the
 // folder is visited, so the next listing or load of a folder cleans up after
 // a killed copy into it. A listing offers the names it reads, which costs a

@@ -186,7 +186,8 @@ public:
     void EnableAfterStop() {}
 
     // Player settings files and presets.
-    void SaveSettings(QString file);
+    // label: the preset's name, written with the mix.
+    void SaveSettings(QString file, const QString* label = nullptr);
     void LoadSettings(QString file);
     void ApplySettings();
     void SavePresetLabel();

@@ -33,17 +33,14 @@ short PanCode(int left, int right)
     return left == 100 ? 0 : 2;
 }
 
-// Replaces target by a copy of source: the copy is written beside the
-// target under a temporary name and renamed over it, so a failure leaves
-// the target's previous settings in place.
+// Replaces target by a copy of source, whole or not at all: a failure
+// leaves the target's previous settings in place.
 bool ReplaceByCopy(const QString& source, const QString& target)
 {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray bytes = in.readAll();
-    SafeOutput out(target, SafeOutput::Replace::Existing);
-    return out.Begin(bytes.size()) && out.Write(bytes.constData(), bytes.size()) && out.Close() && out.Commit();
+    return ReplaceFileWhole(target, in.readAll()).isEmpty();
 }
 }
 
@@ -59,7 +56,7 @@ QString DlgMain::TakeSettingsFilePath(const QString& audioPath)
     return path.GetPath() + path.GetRoot().left(6) + QStringLiteral(".idh");
 }
 
-void DlgMain::SaveSettings(QString file)
+void DlgMain::SaveSettings(QString file, const QString* label)
 {
     short volume[kTracks], left[kTracks], right[kTracks];
     bool mute[kTracks], swapMS[kPairs];
@@ -74,20 +71,16 @@ void DlgMain::SaveSettings(QString file)
     for (int k = 0; k < kPairs; ++k)
         swapMS[k] = m_pCheckBoxMs[k]->isChecked();
     if (!file.isEmpty())
-        SaveSettingsLocal(file, volume, left, right, mute, false, false, swapMS, nullptr, -1, -1);
+        SaveSettingsLocal(file, volume, left, right, mute, false, false, swapMS, nullptr, -1, -1, label);
 }
 
 void DlgMain::LoadSettings(QString file)
 {
-    bool mirror = false;
-    if (!file.isEmpty() && !QFileInfo(QPath(file).GetDrive()).isWritable()) {
-        // A write-protected card keeps its settings in the mirror folder.
-        const QString copy = QAll_GetMirrorPathFolder() + QLatin1Char('/') + QPath(file).GetFilename(true);
-        if (!QFile::exists(copy))
-            return;
-        file = copy;
-        mirror = true;
-    }
+    // A write-protected card: the mirror folder's copy when the mix was
+    // changed since the card was locked, else the card's own file.
+    const QString read = SettingsReadPath(file);
+    const bool mirror = read != file;
+    file = read;
     if (file.isEmpty() || !QFile::exists(file)) {
         for (int t = 0; t < kTracks; ++t) {
             m_pSliderVolume[t]->setValue(4);
@@ -253,8 +246,9 @@ void DlgMain::SaveConfigFromPlayer(short n)
                        QStringLiteral("Select a Monophonic file."));
         return;
     }
-    SaveSettings(PresetFilePath(n));
-    SaveSettingsLabel(PresetFilePath(n), ui->m_CtrlLineEdit_PresetName->text());
+    // The mix and its name in one write.
+    const QString label = ui->m_CtrlLineEdit_PresetName->text();
+    SaveSettings(PresetFilePath(n), &label);
 }
 
 void DlgMain::slot_SavePresetClicked()

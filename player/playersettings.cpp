@@ -2,16 +2,18 @@
 
 #include "foundation/fileutil.h"
 #include "foundation/keywordfile.h"
+#include "foundation/platform/diskcalls.h"
 #include "foundation/platform/diskprobes.h"
-#include "foundation/qpath.h"
 #include "take/gaintable.h"
 #include "widgets/messagebox.h"
 
-#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QSet>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 
@@ -19,6 +21,7 @@ namespace {
 
 constexpr int kTracks = 24;
 constexpr int kPairs = 12;
+const QString kLabelKey = QStringLiteral("#LABEL");
 
 // Pan levels of the routing codes 0, 1, 2.
 const short kLeftOfCode[3] = {100, 100, 0};
@@ -73,28 +76,47 @@ QString FlagsLine(const bool* values, int count)
     return line;
 }
 
+// The folder, and its parent when missing (the program's folder in the
+// working folder, absent on a fresh machine).
+bool MakeFolderAndParent(const QString& folder)
+{
+    for (const QString& step : {QFileInfo(folder).absolutePath(), folder}) {
+        if (QFileInfo(step).isDir())
+            continue;
+        if (DiskMkdir(QFile::encodeName(step).constData(), 0777) != 0 && !(errno == EEXIST && QFileInfo(step).isDir()))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QString SettingsWritePath(const QString& file, const QString& errorTitle, const QString& errorText)
 {
-    const QPath path(file);
-    if (IsWritablePath(path.GetDrive()))
+    if (IsWritablePath(QFileInfo(file).absolutePath()))
         return file;
+    // The titles whose box was shown since the folder was last made: a
+    // failure that lasts is told once, not at every take change.
+    static QSet<QString> told;
     const QString mirror = QAll_GetMirrorPathFolder();
-    if (!QFileInfo::exists(mirror) && !QDir().mkdir(mirror)) {
-        ShowMessageBox(nullptr, QMessageBox::Critical, errorTitle, errorText);
+    if (!MakeFolderAndParent(mirror)) {
+        if (!told.contains(errorTitle)) {
+            told.insert(errorTitle);
+            ShowMessageBox(nullptr, QMessageBox::Critical, errorTitle, errorText);
+        }
         return QString();
     }
-    return mirror + QLatin1Char('/') + path.GetFilename(true);
+    told.clear();
+    return MirrorTwinPath(file);
 }
 
-void SaveSettingsLocal(QString file, short* volume, short* panLeft, short* panRight, bool* mute, bool, bool,
-                       bool* swapMS, short* rotate, int minTrack, int compact)
+bool SaveSettingsLocal(QString file, short* volume, short* panLeft, short* panRight, bool* mute, bool, bool,
+                       bool* swapMS, short* rotate, int minTrack, int compact, const QString* label)
 {
     file = SettingsWritePath(file, QStringLiteral("Save mix settings"),
                              QStringLiteral("Unable to create local folder\nto save mix settings !"));
     if (file.isEmpty() || !volume || !panLeft || !panRight || !mute || !swapMS)
-        return;
+        return false;
     short codes[kTracks];
     for (int t = 0; t < kTracks; ++t)
         codes[t] = short(panLeft[t] != 100 ? 2 : panRight[t] == 100 ? 1 : 0);
@@ -110,8 +132,10 @@ void SaveSettingsLocal(QString file, short* volume, short* panLeft, short* panRi
         lines.append({QStringLiteral("#MIN_TRACK"), QString::number(minTrack)});
     if (compact != -1)
         lines.append({QStringLiteral("#COMPACT"), QString::number(compact)});
+    if (label)
+        lines.append({kLabelKey, *label});
     // A failure is told by the writer; the file is then as it was.
-    SetLines(file, lines);
+    return SetLines(file, lines);
 }
 
 int LoadSettingsLocal(QString file, short* volume, bool* mute, short* pan, bool* swapMS, int* rotate,
@@ -170,12 +194,11 @@ int LoadSettingsLocal(QString file, short* volume, bool* mute, short* panLeft, s
     return mask;
 }
 
-void SaveSettingsLabel(QString file, QString label)
+bool SaveSettingsLabel(QString file, QString label)
 {
     file = SettingsWritePath(file, QStringLiteral("Save preset name"),
                              QStringLiteral("Unable to create local folder\nto save preset settings !"));
-    if (!file.isEmpty())
-        SetLine(file, QStringLiteral("#LABEL"), label);
+    return !file.isEmpty() && SetLine(file, kLabelKey, label);
 }
 
 QString LoadSettingsLabel(QString file)
@@ -184,7 +207,7 @@ QString LoadSettingsLabel(QString file)
     if (file.isEmpty() || !QFileInfo::exists(file))
         return label;
     QFileRead reader(file);
-    if (reader.open(QIODevice::ReadOnly) && reader.FindKeyword(QStringLiteral("#LABEL")))
+    if (reader.open(QIODevice::ReadOnly) && reader.FindKeyword(kLabelKey))
         reader.Extract(0, &label);
     return label;
 }

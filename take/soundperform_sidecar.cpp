@@ -3,7 +3,6 @@
 
 #include "foundation/fileutil.h"
 #include "foundation/keywordfile.h"
-#include "foundation/platform/diskprobes.h"
 #include "take/gaintable.h"
 
 #include <QFileInfo>
@@ -45,13 +44,9 @@ QString QSoundPerform::SidecarPath() const
 
 bool QSoundPerform::LoadPlayerSettings(QString path)
 {
-    // A write-protected card keeps its settings in the mirror folder.
-    const QFileInfo info(path);
-    if (!IsWritablePath(info.absolutePath())) {
-        const QString mirror = QAll_GetMirrorPathFolder() + QLatin1Char('/') + info.fileName();
-        if (QFileInfo::exists(mirror))
-            path = mirror;
-    }
+    // A write-protected card: the mirror folder's copy, when the mix was
+    // changed since the card was locked.
+    path = SettingsReadPath(path);
     if (path.isEmpty() || !QFileInfo::exists(path))
         return false;
     QFileRead file(path);

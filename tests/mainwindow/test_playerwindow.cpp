@@ -8,8 +8,10 @@
 #include "browser/qbriselfsmodel.h"
 #include "foundation/fileutil.h"
 #include "foundation/platform/appfolders.h"
+#include "foundation/platform/diskprobes.h"
 #include "mainwindow/dlgmain.h"
 #include "player/audiosink.h"
+#include "player/playersettings.h"
 #include "player/qcustomvum.h"
 #include "player/qpanpotitem.h"
 #include "player/qplaytimeline.h"
@@ -48,6 +50,12 @@ bool Open(DlgMain& window, const QString& takePath)
         return false;
     window.OpenTakeInPlayer();
     return true;
+}
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void Key(QWidget* window, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
@@ -342,6 +350,46 @@ private slots:
         QTest::addColumn<bool>("writeProtected");
         QTest::newRow("writable card") << false;
         QTest::newRow("write-protected card") << true;
+        // Mixed on the card, then locked; the program's folder in the
+        // working folder missing, as on a fresh machine.
+        QTest::newRow("card locked after its mix was saved") << true;
+    }
+
+    // A locked card shows the mix stored on it; a change goes to the
+    // mirror folder (made with its parent, no box), which the next opening
+    // shows, and the card keeps its file.
+    void LockedCardShowsItsMix(const QString& path, const QString& sidecar)
+    {
+        short volume[24] = {}, left[24], right[24];
+        bool mute[24] = {}, swap[12] = {};
+        std::fill(left, left + 24, short(100));
+        std::fill(right, right + 24, short(100));
+        volume[0] = 4;
+        volume[1] = 5;
+        right[0] = 0;   // track 1 left
+        mute[1] = true;
+        QVERIFY(SaveSettingsLocal(sidecar, volume, left, right, mute, false, false, swap, nullptr, -1, -1));
+        const QByteArray onCard = ReadAll(sidecar);
+        const QString folder = QFileInfo(sidecar).absolutePath();
+        SetWritabilityProbe([folder](const QString& asked) { return QDir(asked) != QDir(folder); });
+        auto unlock = qScopeGuard([] { SetWritabilityProbe(WritabilityProbe()); });
+        QVERIFY(removePath(QFileInfo(QAll_GetMirrorPathFolder()).absolutePath()));
+        ModalBoxAnswerer answerer;
+        auto window = NewWindow();
+        SelectOneRow(*window, m_czDay1);
+        QVERIFY(Open(*window, path));
+        QCOMPARE(window->m_pSliderVolume[1]->value(), 5);
+        QVERIFY(window->m_pButtonMute[1]->isChecked());
+        QCOMPARE(window->m_SndPerform.m_pnTrackPan[0], short(0));
+        QCOMPARE(window->m_SndPerform.m_pnTrackVolume[1], short(5));
+        window->m_pSliderVolume[1]->setValue(6);
+        QVERIFY(Open(*window, path));
+        QCOMPARE(window->m_pSliderVolume[1]->value(), 6);
+        QVERIFY(window->m_pButtonMute[1]->isChecked());
+        window.reset();
+        QVERIFY(answerer.SeenBoxes().isEmpty());
+        QCOMPARE(ReadAll(sidecar), onCard);
+        QVERIFY(QFile::exists(QAll_GetMirrorPathFolder() + QLatin1Char('/') + QFileInfo(sidecar).fileName()));
     }
 
     void takeSettingsSurviveReopenAndRestart()
@@ -353,6 +401,10 @@ private slots:
         const QString sidecar = DlgMain::TakeSettingsFilePath(path + QStringLiteral("_01.WAV"));
         const QString mirror = QAll_GetMirrorPathFolder() + QLatin1Char('/') + QFileInfo(sidecar).fileName();
         QFile::remove(mirror);
+        if (QTest::currentDataTag() == QByteArray("card locked after its mix was saved")) {
+            auto removeCopy = qScopeGuard([&] { QFile::remove(mirror); });
+            return LockedCardShowsItsMix(path, sidecar);
+        }
         QVERIFY(QDir().mkpath(QAll_GetMirrorPathFolder()));
         if (writeProtected && !Protect(folder, true))
             QSKIP("the folder cannot be made write-protected here");

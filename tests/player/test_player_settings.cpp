@@ -4,11 +4,14 @@
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
 #include "player/playersettings.h"
+#include "tests/support/diskfaultwalk.h"
 #include "tests/support/fixturewriter.h"
+#include "tests/support/fullvolume.h"
 #include "tests/support/modalboxanswerer.h"
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -42,6 +45,12 @@ struct Mixer {
     int Load(const QString& path) { return LoadSettingsLocal(path, volume, mute, pan, swap, rotate, &minTrack, &compact); }
 };
 
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QStringList Fields(int count, const QString& text)
 {
     QStringList fields;
@@ -63,8 +72,11 @@ private slots:
     void readMasksAndClamps();
     void panLevelsFromCodes();
     void labels();
+    void mirrorFolderOnProtectedCard_data();
     void mirrorFolderOnProtectedCard();
     void oneFailureOneMessage();
+    void failedWriteKeepsOldFileWhole_data();
+    void failedWriteKeepsOldFileWhole();
 
 private:
     std::unique_ptr<QTemporaryDir> m_pDir;
@@ -217,43 +229,63 @@ void TestPlayerSettings::labels()
     QCOMPARE(LoadSettingsLabel(m_czFile), QStringLiteral("Night"));
 }
 
+void TestPlayerSettings::mirrorFolderOnProtectedCard_data()
+{
+    QTest::addColumn<bool>("parentBlocked");
+    // A fresh machine: the program's folder in the working folder is missing too.
+    QTest::newRow("mirror folder and its parent missing") << false;
+    // A file holds the parent's name: the folder cannot be made.
+    QTest::newRow("mirror folder cannot be made") << true;
+}
+
 void TestPlayerSettings::mirrorFolderOnProtectedCard()
 {
+    QFETCH(bool, parentBlocked);
     const QString card = m_pDir->path() + QStringLiteral("/CARD");
     QVERIFY(QDir().mkpath(card));
-    SetWritabilityProbe([card](const QString& path) { return QDir(path) != QDir(card); });
     const QString take = card + QStringLiteral("/ABC123.idh");
     short volume[24] = {}, left[24] = {}, right[24] = {};
     bool mute[24] = {}, swap[12] = {};
-    volume[0] = 8;
+    volume[0] = 3;
+    QVERIFY(SaveSettingsLocal(take, volume, left, right, mute, false, false, swap, nullptr, -1, -1));
+    const QByteArray onCard = ReadAll(take);
+    SetWritabilityProbe([card](const QString& path) { return QDir(path) != QDir(card); });
+    // The card's own settings are read until the mix changes.
+    QCOMPARE(SettingsReadPath(take), take);
 
-    // The mirror folder's parent is missing: it cannot be made in one step.
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(m_pDir->path()));
+    auto back = qScopeGuard([&] { QDir::setCurrent(previous); });
     const QString mirror = QAll_GetMirrorPathFolder();
+    const QString parent = QFileInfo(mirror).absolutePath();
+    if (parentBlocked)
+        QVERIFY(WriteKeywordFile(parent, {{QStringLiteral("#X"), {QStringLiteral("1")}}}));
+    volume[0] = 8;
+    const QString label = QStringLiteral("Preset");
     {
         ModalBoxAnswerer answerer;
-        answerer.ThenAccept().ThenAccept();
-        SaveSettingsLocal(take, volume, left, right, mute, false, false, swap, nullptr, -1, -1);
-        SaveSettingsLabel(take, QStringLiteral("Preset"));
-        QCOMPARE(answerer.SeenBoxes().size(), 2);
-        QCOMPARE(answerer.SeenBoxes()[0].title, QStringLiteral("Save mix settings"));
-        QCOMPARE(answerer.SeenBoxes()[0].text, QStringLiteral("Unable to create local folder\nto save mix settings !"));
-        QCOMPARE(answerer.SeenBoxes()[1].text, QStringLiteral("Unable to create local folder\nto save preset settings !"));
+        answerer.ThenAccept().ThenAccept().ThenAccept();
+        // Three take changes and a preset name: one box for each kind of write.
+        for (int change = 0; change < 3; ++change)
+            QCOMPARE(SaveSettingsLocal(take, volume, left, right, mute, false, false, swap, nullptr, -1, -1, &label),
+                     !parentBlocked);
+        QCOMPARE(SaveSettingsLabel(take, label), !parentBlocked);
+        QCOMPARE(answerer.SeenBoxes().size(), parentBlocked ? 2 : 0);
+        if (parentBlocked) {
+            QCOMPARE(answerer.SeenBoxes()[0].title, QStringLiteral("Save mix settings"));
+            QCOMPARE(answerer.SeenBoxes()[0].text, QStringLiteral("Unable to create local folder\nto save mix settings !"));
+            QCOMPARE(answerer.SeenBoxes()[1].text,
+                     QStringLiteral("Unable to create local folder\nto save preset settings !"));
+        }
     }
-    QVERIFY(!QFile::exists(take));
-    QVERIFY(!QFile::exists(mirror));
-
-    QVERIFY(QDir().mkpath(QFileInfo(mirror).absolutePath()));
-    SaveSettingsLocal(take, volume, left, right, mute, false, false, swap, nullptr, -1, -1);
-    SaveSettingsLabel(take, QStringLiteral("Preset"));
-    QVERIFY(QDir::setCurrent(previous));
-    QVERIFY(!QFile::exists(take));
+    QCOMPARE(ReadAll(take), onCard);
     const QString copy = mirror + QStringLiteral("/ABC123.idh");
+    QCOMPARE(QFileInfo::exists(copy), !parentBlocked);
+    QCOMPARE(SettingsReadPath(take), parentBlocked ? take : copy);
     Mixer read;
-    QCOMPARE(read.Load(copy), 112);
-    QCOMPARE(read.volume[0], short(8));
-    QCOMPARE(LoadSettingsLabel(copy), QStringLiteral("Preset"));
+    QCOMPARE(read.Load(SettingsReadPath(take)), 112);
+    QCOMPARE(read.volume[0], short(parentBlocked ? 3 : 8));
+    QCOMPARE(LoadSettingsLabel(SettingsReadPath(take)), parentBlocked ? QString() : label);
 }
 
 // Every key goes in one write: a target that cannot be written (here a
@@ -270,6 +302,98 @@ void TestPlayerSettings::oneFailureOneMessage()
     QVERIFY(QFileInfo(m_czFile).isDir());
     QCOMPARE(QDir(m_pDir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{"ABC123.idh"});
+}
+
+void TestPlayerSettings::failedWriteKeepsOldFileWhole_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("plan");   // of DiskFaultPlans(), or a full volume
+    for (const char* file : {"ABC123.idh", "Preset_0.idh"}) {
+        for (const char* plan : {"EIO", "ENOSPC"})
+            QTest::newRow(qPrintable(QStringLiteral("%1, each call failing: %2").arg(file, plan))) << file << plan;
+    }
+    QTest::newRow("ABC123.idh on a full volume") << "ABC123.idh"
+                                                 << "full";
+}
+
+// A mix (a take's, or a preset's with its name) written over the previous
+// one: the file afterwards holds the old settings whole or the new ones
+// whole, a failure is told, and no temporary stays.
+void TestPlayerSettings::failedWriteKeepsOldFileWhole()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, plan);
+    const bool preset = file.startsWith(QLatin1String("Preset"));
+    MessageLoging logger;
+    global_pLogger = &logger;
+    auto unhook = qScopeGuard([] { global_pLogger = nullptr; });
+    QSignalSpy messages(&logger, &MessageLoging::signal_message);
+    short volume[24] = {}, left[24] = {}, right[24] = {};
+    bool mute[24] = {}, swap[12] = {};
+    const QString oldLabel = QStringLiteral("Day"), newLabel = QStringLiteral("Night");
+    // Writes the old mix over nothing, or the new one over the old.
+    const auto write = [&](const QString& path, bool change) {
+        for (int t = 0; t < 24; ++t) {
+            volume[t] = short(change ? 8 - t % 8 : t % 8);
+            left[t] = short(change && t % 3 == 0 ? 0 : 100);
+            mute[t] = change == (t % 2 == 0);
+        }
+        return SaveSettingsLocal(path, volume, left, right, mute, false, false, swap, nullptr, -1, -1,
+                                 preset ? (change ? &newLabel : &oldLabel) : nullptr);
+    };
+    std::fill(right, right + 24, short(100));
+
+    if (plan == QLatin1String("full")) {
+        // The volume does not tell its size: the failing write must catch it.
+        SetFreeSpaceFunction([](const QString&) { return qint64(-1); });
+        auto restore = qScopeGuard([] { SetFreeSpaceFunction(nullptr); });
+        QString how;
+        const bool held = RunOnFullVolume(m_pDir->path(), 128, [&](const QString& folder) {
+            const QString path = folder + QLatin1Char('/') + file;
+            const QByteArray old = "#LABEL\r\nDay\r\n";
+            QFile filler(folder + QStringLiteral("/filler"));
+            if (!WriteKeywordFile(path, {{QStringLiteral("#LABEL"), {oldLabel}, true}}) || ReadAll(path) != old
+                || !filler.open(QIODevice::WriteOnly))
+                return false;
+            while (filler.write(QByteArray(512, 'f')) > 0 && filler.flush()) {
+            }
+            filler.close();
+            return !write(path, true) && ReadAll(path) == old && messages.count() == 1
+                   && HiddenLeftovers(folder).isEmpty();
+        }, &how);
+        QVERIFY2(held, qPrintable(how));
+        return;
+    }
+
+    const QString folder = m_pDir->path() + QStringLiteral("/card");
+    const QString path = folder + QLatin1Char('/') + file;
+    QByteArray before, after;
+    // The two files a write may leave.
+    QVERIFY(QDir().mkpath(folder) && write(path, false));
+    before = ReadAll(path);
+    QVERIFY(write(path, true));
+    after = ReadAll(path);
+    QVERIFY(before != after && messages.isEmpty());
+
+    tyFaultWalkJob job;
+    job.folders = QStringList{folder};
+    job.begin = [&] {
+        messages.clear();
+        return QFile::remove(path) && write(path, false) && ReadAll(path) == before;
+    };
+    job.run = [&] { return write(path, true); };
+    job.load = [] {};
+    job.check = [&](bool done, bool) {
+        const QByteArray bytes = ReadAll(path);
+        if (done)
+            return bytes == after && messages.isEmpty() ? QString() : QStringLiteral("told done, not written");
+        if (messages.count() != 1)
+            return QStringLiteral("%1 messages").arg(messages.count());
+        return bytes == before || bytes == after ? QString() : QStringLiteral("left %1 bytes").arg(bytes.size());
+    };
+    const tyFaultWalk walk = WalkDiskFaults(job, plan);
+    QVERIFY2(walk.lczFaults.isEmpty(), qPrintable(walk.lczFaults.join('\n')));
+    QVERIFY(walk.nCalls > 0 && walk.nFailedRuns > 0);
 }
 
 QTEST_MAIN(TestPlayerSettings)

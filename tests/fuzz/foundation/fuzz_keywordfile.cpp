@@ -1,22 +1,16 @@
 // Keyword settings files (".idh" sidecars) may come from any card.
 #include "foundation/keywordfile.h"
+#include "tests/fuzz/fuzzinput.h"
 
-#include <QTemporaryFile>
 #include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static QTemporaryFile* scratch = [] {
-        auto* file = new QTemporaryFile;
-        file->open();
-        return file;
-    }();
-    scratch->resize(0);
-    scratch->seek(0);
-    scratch->write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
-    scratch->flush();
-
-    QFileRead reader(scratch->fileName());
+    // In a scratch folder removed at exit: a run leaves nothing behind.
+    const QString path = WriteFuzzInput(QStringLiteral("FZ0001.idh"), data, size);
+    if (path.isEmpty())
+        return 0;
+    QFileRead reader(path);
     if (!reader.open(QIODevice::ReadOnly))
         return 0;
     static const char* const keywords[] = {"#PLAYER_TRACK_VOL", "#PLAYER_TRACK_PAN", "#LABEL", "#MIN_TRACK", ""};
