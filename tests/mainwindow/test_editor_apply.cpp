@@ -376,12 +376,17 @@ private slots:
         // the take is gone, the take is selected all the same.
         QTest::newRow("one-char tracks to long") << false << shortName << 1 << "S00001==      9B     p4==_01.WAV"
                                                  << true << false << false;
-        QTest::newRow("short to long") << false << shortName << 1 << "S00001==      9B     p4==_01.WAV" << false << false << false;
-        QTest::newRow("short to long underscore") << false << shortName << 2 << "S00001________9B_____p4___01.WAV" << false << false << false;
+        QTest::newRow("short to long") << false << shortName << 1 << "S00001==      9B     p4==_01.WAV"
+                                       << false << false << false;
+        QTest::newRow("short to long underscore") << false << shortName << 2 << "S00001________9B_____p4___01.WAV"
+                                                  << false << false << false;
         QTest::newRow("long to short") << false << longName << 0 << "S00001_01.WAV" << false << false << false;
-        QTest::newRow("long follows scene") << false << longName << 1 << "S00001==      9B     p4==_01.WAV" << false << false << false;
-        QTest::newRow("poly short to long") << true << shortName << 1 << "S00001==      9B     p4==PX.WAV" << false << false << false;
-        QTest::newRow("poly long to underscore") << true << longName << 2 << "S00001________9B_____p4__PX.WAV" << false << false << false;
+        QTest::newRow("long follows scene") << false << longName << 1 << "S00001==      9B     p4==_01.WAV"
+                                            << false << false << false;
+        QTest::newRow("poly short to long") << true << shortName << 1 << "S00001==      9B     p4==PX.WAV"
+                                            << false << false << false;
+        QTest::newRow("poly long to underscore") << true << longName << 2 << "S00001________9B_____p4__PX.WAV"
+                                                 << false << false << false;
         // Its files no longer claim the member or arm its track.
         QTest::newRow("member deleted") << false << shortName << 0 << "S00001_01.WAV" << false << true << false;
         QTest::newRow("poly long to short") << true << longName << 0 << "S00001PX.WAV" << false << false << false;
