@@ -338,7 +338,7 @@ void DlgMain::ConnectSignals()
 void DlgMain::slot_test()
 {
     if (m_pFSProxyModel)
-        m_pFSProxyModel->invalidate();
+        FilterRowsAgain();
 }
 
 void DlgMain::OnCheckBox_StateChanged_EnableFullBrowse(int state)

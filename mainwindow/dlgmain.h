@@ -448,10 +448,16 @@ private:
     QString UnlistedFilesLine(const QString& dayPath);
     // After a load, once the selection being handled is done: the
     // browser's rows of the day (of one family; empty: all) that a load
-    // found to stand for no member of their take are listed alone, and a
-    // selected take (selectedTakes) that such a row stood for is selected
-    // on its own row.
-    void ListStrangersAlone(const QString& dayPath, const QString& family, const QStringList& selectedTakes);
+    // found to stand for no member of their take are listed alone (the
+    // rows filtered again keep the takes selected, see FilterRowsAgain).
+    void ListStrangersAlone(const QString& dayPath, const QString& family);
+    // The browser's rows filtered again after the tree changed. The row
+    // that stands for a take may move to another of its files (one
+    // arriving listed with it, one a load found to be a stranger and lists
+    // alone): the takes shown stay selected on their rows as they are now,
+    // without being loaded again (the editor keeps what was typed), unless
+    // the user has chosen other rows meanwhile.
+    void FilterRowsAgain();
 
     // The template of one take of a multiple selection (Template probe).
     void ProbeTemplate(const QModelIndex& row, const tyTakePathDescription& take);
@@ -473,6 +479,8 @@ private:
     // as the rows' take path role gives them), whichever file stands for each.
     void SelectTakePaths(const QStringList& takePaths);
     QItemSelection TakeRows(const QStringList& takePaths) const;
+    // The take paths of the selected take rows, sorted.
+    QStringList SelectedTakePaths() const;
     void SelectRows(const QItemSelection& selection);
     // Tells, in one box, what the last apply could not do: the takes not
     // saved (with offerKeep the user may keep editing them) and what

@@ -43,10 +43,7 @@ void DlgMain::slot_MetadataThreadStateChanged(int state, int value)
     if (state == 5 && value == 0) {
         // The pass's loads may have found files listed with a take to be
         // none of it: the browser lists them alone as the day list does.
-        QStringList selected;
-        for (const tyTakePathDescription& take : qAsConst(m_ltLastSelectionPathDescription))
-            selected << QDir::cleanPath(take.czTakePath);
-        ListStrangersAlone(dayPath, QString(), selected);
+        ListStrangersAlone(dayPath, QString());
         const QString unlisted = UnlistedFilesLine(dayPath);
         if (!unlisted.isEmpty()) {
             full = text + QLatin1Char('\n') + unlisted;

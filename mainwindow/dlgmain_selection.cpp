@@ -236,7 +236,7 @@ bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
     // that cannot be opened must not raise one per key. The take line says
     // why instead.
     const bool loaded = m_SndPerform.QuickInitFiles(takePath, extension, nullptr, true);
-    ListStrangersAlone(folder, take, {QDir::cleanPath(takePath)});
+    ListStrangersAlone(folder, take);
     if (!loaded) {
         if (!m_SndPerform.RenamedTakePath().isEmpty()) {
             FollowRenamedTake(take, m_SndPerform.RenamedTakePath());
@@ -354,31 +354,67 @@ QString DlgMain::UnlistedFilesLine(const QString& dayPath)
                                        "recorder's takes: Import (Ctrl+I) reads them.").arg(count);
 }
 
-void DlgMain::ListStrangersAlone(const QString& dayPath, const QString& family, const QStringList& selectedTakes)
+void DlgMain::ListStrangersAlone(const QString& dayPath, const QString& family)
 {
     if (NotedStrangersInFamilies() == 0)
         return;
     // Once the selection being handled is done: the rows filtered again
     // leave no index of it standing.
-    QTimer::singleShot(0, this, [this, day = QDir::cleanPath(dayPath), family, selectedTakes] {
-        if (!m_pFSModel->rejudgeNotedStrangers(day, family) || selectedTakes.isEmpty())
-            return;
-        QStringList wanted = selectedTakes;
-        wanted.sort();
-        // A selection the user has moved on from meanwhile stays where he put it.
-        QStringList handled;
-        for (const tyTakePathDescription& take : qAsConst(m_ltLastSelectionPathDescription))
-            handled << QDir::cleanPath(take.czTakePath);
-        handled.sort();
-        QStringList shown;
-        for (const QModelIndex& row : ui->m_CtrlTreeView->selectionModel()->selectedRows()) {
-            if (IsTakeKind(row.data(FSItemTypeRole).toInt()))
-                shown << QDir::cleanPath(row.data(FSTakePathRole).toString());
-        }
-        shown.sort();
-        if (handled == wanted && shown != wanted)
-            SelectTakePaths(selectedTakes);
+    QTimer::singleShot(0, this, [this, day = QDir::cleanPath(dayPath), family] {
+        m_pFSModel->rejudgeNotedStrangers(day, family);
     });
+}
+
+QStringList DlgMain::SelectedTakePaths() const
+{
+    QStringList paths;
+    for (const QModelIndex& row : ui->m_CtrlTreeView->selectionModel()->selectedRows()) {
+        if (IsTakeKind(row.data(FSItemTypeRole).toInt()))
+            paths << QDir::cleanPath(row.data(FSTakePathRole).toString());
+    }
+    paths.sort();
+    return paths;
+}
+
+void DlgMain::FilterRowsAgain()
+{
+    // A selection the user changed waits for its dispatch (the timer runs),
+    // and one being handled or applied is that run's.
+    const bool chosen = m_pTimerSelection->isActive() || m_bDispatching || m_bApplying;
+    m_pFSProxyModel->invalidate();
+    if (chosen || m_ltLastSelectionPathDescription.isEmpty())
+        return;
+    QStringList shown;
+    for (const tyTakePathDescription& take : qAsConst(m_ltLastSelectionPathDescription))
+        shown << QDir::cleanPath(take.czTakePath);
+    shown.sort();
+    if (SelectedTakePaths() == shown)
+        return;
+    const QItemSelection rows = TakeRows(shown);
+    if (rows.isEmpty())
+        return;
+    // Rows of another kind selected beside the takes (a day) stay selected.
+    QItemSelection selection;
+    for (const QModelIndex& row : ui->m_CtrlTreeView->selectionModel()->selectedRows()) {
+        if (!IsTakeKind(row.data(FSItemTypeRole).toInt()))
+            selection.select(row, row);
+    }
+    selection.merge(rows, QItemSelectionModel::Select);
+    SelectRows(selection);
+    // Each take shown is known by the file that stands for it now.
+    int found = 0;
+    for (tyTakePathDescription& take : m_ltLastSelectionPathDescription) {
+        for (const QModelIndex& row : rows.indexes()) {
+            if (row.column() == 0 && row.data(FSTakePathRole).toString() == QDir::cleanPath(take.czTakePath)) {
+                take.czFilePath = row.data(FSFilePathRole).toString();
+                ++found;
+                break;
+            }
+        }
+    }
+    // The same takes on their rows: nothing to load again.
+    if (found == m_ltLastSelectionPathDescription.size())
+        m_pTimerSelection->stop();
 }
 
 void DlgMain::SelectFilePaths(const QStringList& paths)

@@ -1,6 +1,7 @@
 #include "player/pulsesink.h"
 
 #include "foundation/messageloging.h"
+#include "soundfile/filestatus.h"
 
 #include <QIODevice>
 
@@ -8,6 +9,9 @@
 
 #include <algorithm>
 #include <functional>
+
+// Every rate Import takes is one the server plays.
+static_assert(tySourceSound::kMostSampleRate <= PA_RATE_MAX, "a rate imported would not play");
 
 namespace {
 

@@ -26,7 +26,7 @@ namespace {
 
 const char* const kTitle = "Import";
 const char* const kVersion = "1.2.2 beta";
-constexpr int kMaxChannels = 24;
+constexpr int kMaxChannels = tySourceSound::kMostChannels;
 // Bytes of one channel per block: a whole number of 16 and of 24-bit
 // samples. Eight of the classic 15120-byte runs per write keep the
 // number of system calls low for a 24-channel file.
@@ -373,22 +373,10 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
             return false;
         }
         import.fmt = file.m_FmtChunk;
-        const int bits = import.fmt.nBitsPerSample;
         import.nChannels = import.fmt.nChannels;
-        import.nBytes = bits / 8;
+        import.nBytes = import.fmt.nBitsPerSample / 8;
         MyQDebug("NBCHANNELS : << %d", import.nChannels);
-        if (!file.IsIntegerPcm() || (bits != 16 && bits != 24) || import.fmt.nSampleRate == 0
-            || import.nChannels < 1 || import.fmt.nBlockAlign != import.nChannels * import.nBytes) {
-            Report(kTitle, QStringLiteral("Unable to import\n%1\nOnly 16 or 24-bit PCM files can be imported.")
-                               .arg(sourceText));
-            return false;
-        }
-        if (import.nChannels > kMaxChannels) {
-            Report(kTitle, QStringLiteral("Unable to import\n%1\nIt has %2 channels; at most %3 can be imported.")
-                               .arg(sourceText, QString::number(import.nChannels),
-                                    QString::number(kMaxChannels)));
-            return false;
-        }
+        // Its format and its sound by the rule the take line tells.
         const tySourceSound sound = SourceSoundOf(file);
         if (!sound.Importable()) {
             Report(kTitle, QStringLiteral("Unable to import\n%1\n%2").arg(sourceText, sound.Reason()));

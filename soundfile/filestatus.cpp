@@ -63,17 +63,53 @@ QString tySourceSound::Reason() const
         return QStringLiteral("It holds no audio samples.");
     case CutShort:
     case SizesDisagree:
+        return QStringLiteral("Its audio data is shorter than its header says.");
+    case NotPcm:
         break;
+    case FrameSizeWrong:
+        return QStringLiteral("Its frames of %1 bytes do not hold %2 channels of %3-bit samples.")
+            .arg(nBlockAlign).arg(nChannels).arg(nBits);
+    case TooManyChannels:
+        return QStringLiteral("It has %1 channels; at most %2 can be imported.").arg(nChannels).arg(kMostChannels);
+    case RateUnplayable:
+        return QStringLiteral("Its sample rate of %1 Hz cannot be played; rates of 1 to %2 Hz can be imported.")
+            .arg(nSampleRate).arg(kMostSampleRate);
     }
-    return QStringLiteral("Its audio data is shorter than its header says.");
+    return QStringLiteral("Only 16 or 24-bit PCM files can be imported.");
 }
+
+namespace {
+// The format an import takes, the first refusal found (Whole: taken).
+tySourceSound::Kind FormatOf(const QSoundFile& file)
+{
+    const tyFmtChunk& fmt = file.m_FmtChunk;
+    if (!file.IsIntegerPcm() || (fmt.nBitsPerSample != 16 && fmt.nBitsPerSample != 24) || fmt.nChannels == 0)
+        return tySourceSound::NotPcm;
+    if (fmt.nBlockAlign != fmt.nChannels * (fmt.nBitsPerSample / 8))
+        return tySourceSound::FrameSizeWrong;
+    if (fmt.nChannels > tySourceSound::kMostChannels)
+        return tySourceSound::TooManyChannels;
+    if (fmt.nSampleRate == 0 || fmt.nSampleRate > tySourceSound::kMostSampleRate)
+        return tySourceSound::RateUnplayable;
+    return tySourceSound::Whole;
+}
+}  // namespace
 
 tySourceSound SourceSoundOf(const QSoundFile& file)
 {
     tySourceSound sound;
+    const tyFmtChunk& fmt = file.m_FmtChunk;
+    sound.nChannels = fmt.nChannels;
+    sound.nBits = fmt.nBitsPerSample;
+    sound.nBlockAlign = fmt.nBlockAlign;
+    sound.nSampleRate = fmt.nSampleRate;
+    sound.eKind = FormatOf(file);
+    if (sound.eKind != tySourceSound::Whole)
+        return sound;
+    sound.eKind = tySourceSound::NoSamples;
     const quint32 present = file.m_DataChunk.nSize;
     const quint32 declared = file.GetDeclaredDataSize();
-    const quint32 frames = file.m_FmtChunk.nBlockAlign == 0 ? 0 : present / file.m_FmtChunk.nBlockAlign;
+    const quint32 frames = present / fmt.nBlockAlign;
     if (frames == 0)
         return sound;
     if (declared > present) {

@@ -23,28 +23,49 @@ class QSoundFile;
 int ComputeFileStatus(const QSoundFile& file);
 
 // What an import takes of a walked file's sound: one rule for Import and
-// for the take line that points a user to it. The whole frames present are
-// the recording when the file ends inside its data chunk and its RIFF size
-// covers that chunk as declared: both sizes say the file was cut short (a
-// card pulled or a power loss while recording, a copy stopped), and every
-// byte after the data header is sound. A RIFF size that ends before the
-// declared data says the file is whole and its data size wrong: bytes
-// after the sound (another chunk) would be taken for samples, so it is
-// refused, as is a file without one whole frame.
+// for the take line that points a user to it. Its format comes first: 16
+// or 24-bit integer PCM whose frames are its channels' samples side by
+// side, at most a take's tracks of channels, and a sample rate the player
+// plays (the engines and the take's fields hold it as a positive int).
+// Then its sound: the whole frames present are the recording when the
+// file ends inside its data chunk and its RIFF size covers that chunk as
+// declared: both sizes say the file was cut short (a card pulled or a
+// power loss while recording, a copy stopped), and every byte after the
+// data header is sound. A RIFF size that ends before the declared data
+// says the file is whole and its data size wrong: bytes after the sound
+// (another chunk) would be taken for samples, so it is refused, as is a
+// file without one whole frame.
 struct tySourceSound {
     enum Kind {
-        Whole,           // its data chunk is all there
-        CutShort,        // fewer bytes than declared, imported as they are
-        NoSamples,       // not one whole frame: refused
-        SizesDisagree    // data past the end the RIFF size gives: refused
+        Whole,             // its data chunk is all there
+        CutShort,          // fewer bytes than declared, imported as they are
+        NoSamples,         // not one whole frame: refused
+        SizesDisagree,     // data past the end the RIFF size gives: refused
+        NotPcm,            // not 16 or 24-bit integer PCM: refused
+        FrameSizeWrong,    // its block align is not its channels' samples: refused
+        TooManyChannels,   // more channels than a take has tracks: refused
+        RateUnplayable     // a sample rate of 0 or past kMostSampleRate: refused
     };
+    // A take's tracks.
+    static constexpr int kMostChannels = 24;
+    // The highest rate the player's sound server takes (PulseAudio's
+    // PA_RATE_MAX): every rate up to it fits the ints the player, the
+    // engines and the take's fields compute with.
+    static constexpr quint32 kMostSampleRate = 384000;
+
     Kind eKind = NoSamples;
     quint32 nFrames = 0;   // the whole frames an import takes (0 when refused)
+    // The format read, for the reasons told.
+    int nChannels = 0;
+    int nBits = 0;
+    int nBlockAlign = 0;
+    quint32 nSampleRate = 0;
 
     bool Importable() const { return eKind == Whole || eKind == CutShort; }
     // The sentence that tells a user why (empty for Whole): "Its audio data
     // is shorter than its header says." for both kinds cut short, "It holds
-    // no audio samples." for NoSamples.
+    // no audio samples." for NoSamples, and for a format refused what
+    // Import takes.
     QString Reason() const;
 };
 // fmt read (ReadChunks done).

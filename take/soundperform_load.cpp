@@ -177,6 +177,46 @@ tySourceSound SoundForImport(const QSoundPerform& take)
     return worst;
 }
 
+// Why a take whose files are all there and settled was not read, its
+// files disagreeing. This recorder's take is told damaged, its member cut
+// short named (a card pulled while recording), and not pointed to Import,
+// which refuses its whole members. Another recorder's set may be taken
+// apart by Import (importMayRead) where Import's rule takes a file of it.
+QString DisagreeingFilesText(const QSoundPerform& take, const QString& path, bool* importMayRead)
+{
+    const QSoundFile* shortest = nullptr;
+    qint64 longest = 0;
+    bool recorder = false;
+    tySourceSound refused;   // the first file's, when Import takes none
+    bool importable = false;
+    for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
+        if (!take.m_pbPresent[t])
+            continue;
+        const QSoundFile& file = take.m_SndFile[t];
+        recorder = recorder || (file.HasBextChunk() && IsRecorderReference(file.m_BextChunk.szOriginatorReference));
+        const qint64 length = file.GetLayout().nFileLength;
+        longest = qMax(longest, length);
+        const tySourceSound sound = SourceSoundOf(file);
+        if (!shortest)
+            refused = sound;
+        importable = importable || sound.Importable();
+        if (!shortest || length < shortest->GetLayout().nFileLength)
+            shortest = &file;
+    }
+    *importMayRead = !recorder && importable;
+    if (recorder && shortest && shortest->GetLayout().nFileLength < longest) {
+        const QString text = QStringLiteral("Take %1 is damaged and was not read: its track file %2 is shorter than "
+                                            "the others").arg(path, QFileInfo(shortest->GetPath()).fileName());
+        return ComputeFileStatus(*shortest) == 8
+                   ? text + QStringLiteral(", not closed correctly by the recorder (Wrong File #8).")
+                   : text + QLatin1Char('.');
+    }
+    const QString text = QStringLiteral("Take %1 was not read: its files differ in length or format.").arg(path);
+    if (recorder || importable)
+        return text;
+    return text + QLatin1Char(' ') + refused.Reason() + QStringLiteral(" They cannot be imported.");
+}
+
 } // namespace
 
 bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
@@ -281,6 +321,8 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
             ReportUnwalked(unwalked, report);
         const QString unread = m_czUnreadFile;
         const QString take = QDir::toNativeSeparators(family.czFolder + family.czBaseName);
+        bool importMayRead = false;
+        const QString disagree = read ? DisagreeingFilesText(*this, take, &importMayRead) : QString();
         ResetVariables();
         m_czUnreadFile = unread;
         if (now == MemberNow::Changing)
@@ -292,11 +334,8 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
         else if (read && !unread.isEmpty())
             m_czLoadFailure = QStringLiteral("Take %1 was not read: %2.").arg(take, unread);
         else if (read) {
-            // Files that are all there and settled but do not agree may be
-            // another recorder's set, which Import takes apart as it can.
-            m_bImportMayRead = true;
-            m_czLoadFailure = QStringLiteral("Take %1 was not read: its files differ in length or format.")
-                                  .arg(take);
+            m_bImportMayRead = importMayRead;
+            m_czLoadFailure = disagree;
         }
         return false;
     }
@@ -465,9 +504,14 @@ QString QSoundPerform::ProblemLine(bool loaded, const QString& folder, const QSt
     case 8:
         return QStringLiteral("%1 was not closed correctly by the recorder (Wrong File #8): shown, but not for "
                               "playing or editing.").arg(name);
-    default:
-        return QStringLiteral("%1 has damaged or missing recorder metadata (Wrong File #%2): shown, but not for "
-                              "playing or editing; to bring it in, use Import (Ctrl+I).").arg(name).arg(m_nTakeStatus);
+    default: {
+        const QString damaged = QStringLiteral("%1 has damaged or missing recorder metadata (Wrong File #%2): shown, "
+                                               "but not for playing or editing").arg(name).arg(m_nTakeStatus);
+        const tySourceSound sound = SoundForImport(*this);
+        if (sound.Importable())
+            return damaged + QStringLiteral("; to bring it in, use Import (Ctrl+I).");
+        return damaged + QStringLiteral(". %1 It cannot be imported.").arg(sound.Reason());
+    }
     }
 }
 

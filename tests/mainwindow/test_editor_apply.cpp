@@ -19,6 +19,7 @@
 #include "tests/support/fixturevariants.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/support/modalboxanswerer.h"
+#include "tests/support/riffbytes.h"
 #include "tests/support/riffreader.h"
 #include "tests/support/scratchdir.h"
 
@@ -365,21 +366,31 @@ private slots:
         QTest::addColumn<QString>("firstFile");
         QTest::addColumn<bool>("oneCharTracks");
         QTest::addColumn<bool>("memberDeleted");   // track 3 of 1-4 deleted before the load
+        // Another maker's file of the members' length arrives as track 5
+        // while the note is typed: listed with the take until the Apply's
+        // load reads it, then alone.
+        QTest::addColumn<bool>("strangerArrives");
         const int shortName = int(NameStyle::Short), longName = int(NameStyle::LongEquals);
-        QTest::newRow("short stays short") << false << shortName << 0 << "S00001_01.WAV" << false << false;
+        QTest::newRow("short stays short") << false << shortName << 0 << "S00001_01.WAV" << false << false << false;
         // "_1", "_2", "_4" become "_01", "_02", "_04": the row that stood for
         // the take is gone, the take is selected all the same.
         QTest::newRow("one-char tracks to long") << false << shortName << 1 << "S00001==      9B     p4==_01.WAV"
-                                                 << true << false;
-        QTest::newRow("short to long") << false << shortName << 1 << "S00001==      9B     p4==_01.WAV" << false << false;
-        QTest::newRow("short to long underscore") << false << shortName << 2 << "S00001________9B_____p4___01.WAV" << false << false;
-        QTest::newRow("long to short") << false << longName << 0 << "S00001_01.WAV" << false << false;
-        QTest::newRow("long follows scene") << false << longName << 1 << "S00001==      9B     p4==_01.WAV" << false << false;
-        QTest::newRow("poly short to long") << true << shortName << 1 << "S00001==      9B     p4==PX.WAV" << false << false;
-        QTest::newRow("poly long to underscore") << true << longName << 2 << "S00001________9B_____p4__PX.WAV" << false << false;
+                                                 << true << false << false;
+        QTest::newRow("short to long") << false << shortName << 1 << "S00001==      9B     p4==_01.WAV"
+                                       << false << false << false;
+        QTest::newRow("short to long underscore") << false << shortName << 2 << "S00001________9B_____p4___01.WAV"
+                                                  << false << false << false;
+        QTest::newRow("long to short") << false << longName << 0 << "S00001_01.WAV" << false << false << false;
+        QTest::newRow("long follows scene") << false << longName << 1 << "S00001==      9B     p4==_01.WAV"
+                                            << false << false << false;
+        QTest::newRow("poly short to long") << true << shortName << 1 << "S00001==      9B     p4==PX.WAV"
+                                            << false << false << false;
+        QTest::newRow("poly long to underscore") << true << longName << 2 << "S00001________9B_____p4__PX.WAV"
+                                                 << false << false << false;
         // Its files no longer claim the member or arm its track.
-        QTest::newRow("member deleted") << false << shortName << 0 << "S00001_01.WAV" << false << true;
-        QTest::newRow("poly long to short") << true << longName << 0 << "S00001PX.WAV" << false << false;
+        QTest::newRow("member deleted") << false << shortName << 0 << "S00001_01.WAV" << false << true << false;
+        QTest::newRow("poly long to short") << true << longName << 0 << "S00001PX.WAV" << false << false << false;
+        QTest::newRow("stranger arrives") << false << shortName << 0 << "S00001_01.WAV" << false << false << true;
     }
 
     void singleTakeApply()
@@ -390,6 +401,7 @@ private slots:
         QFETCH(QString, firstFile);
         QFETCH(bool, oneCharTracks);
         QFETCH(bool, memberDeleted);
+        QFETCH(bool, strangerArrives);
         TakeSpec spec = poly ? PolyTake("S00001", {0, 1, 3})
                              : MonoTake("S00001", memberDeleted ? QList<int>{0, 1, 2, 3} : QList<int>{0, 1, 3});
         spec.frames = 48000 * 5;
@@ -425,6 +437,21 @@ private slots:
         Type(window->m_pEditTrackName[named], "Plant");
         ui->m_CtrlComboBox_Filename->setCurrentIndex(fileMode);
         QVERIFY(window->m_bEditMetadata);
+        const QString stranger = Path("S00001_05.WAV");
+        QByteArray strangerBytes;
+        if (strangerArrives) {
+            ForeignSpec foreign;
+            foreign.channels = 1;
+            strangerBytes = BuildForeignFileOfLength(foreign, QFileInfo(oldFiles.first()).size());
+            QVERIFY(WriteBytes(stranger, strangerBytes));
+            // As the day's watch tells it.
+            window->m_pFSModel->dirChangedProcess(m_czDay);
+            QVERIFY(window->m_pFSModel->index(stranger).isValid());
+            // The take stays selected on the row that stands for it now,
+            // the note typed still there to apply.
+            QCOMPARE(window->ui->m_CtrlTreeView->selectionModel()->selectedRows(0).size(), 1);
+            QVERIFY(!window->m_pTimerSelection->isActive() && window->m_bEditMetadata);
+        }
         QTest::keyClick(window.get(), Qt::Key_Right);   // the player stands at 2 s
         Grab(window.get(), QStringLiteral("editor-single-%1").arg(QTest::currentDataTag()).replace(' ', '-'));
         QTest::mouseClick(ui->m_CtrlButton_ApplyChanges, Qt::LeftButton);
@@ -445,8 +472,20 @@ private slots:
         QCOMPARE(ui->m_CtrlEditEditorScene->text(), QStringLiteral("9B"));
         // Up and Down go on from its row to the takes beside it.
         const QString takeName = poly ? QPath(first).GetFilename(false) : QPath(first).GetRoot();
+        QVERIFY2(ui->m_CtrlLabelFilename->text().startsWith("S00001"), qPrintable(ui->m_CtrlLabelFilename->text()));
+        // The stranger the Apply's load read is listed alone after the take,
+        // which keeps its selection on its own row, as it was shown.
+        const QString next = strangerArrives ? "S00001_05" : "S00002";
+        if (strangerArrives) {
+            const QModelIndex alone = window->m_pFSModel->index(stranger);
+            QTRY_COMPARE(window->m_pFSProxyModel->mapFromSource(alone).data().toString(), next);
+            const QModelIndexList selected = ui->m_CtrlTreeView->selectionModel()->selectedRows(0);
+            QCOMPARE(selected.size(), 1);
+            QCOMPARE(selected.first().data().toString(), takeName);
+            QVERIFY(!window->m_pTimerSelection->isActive());
+        }
         for (const auto& step : QList<QPair<Qt::Key, QString>>{
-                 {Qt::Key_Up, "S00000"}, {Qt::Key_Down, takeName}, {Qt::Key_Down, "S00002"}, {Qt::Key_Up, takeName}}) {
+                 {Qt::Key_Up, "S00000"}, {Qt::Key_Down, takeName}, {Qt::Key_Down, next}, {Qt::Key_Up, takeName}}) {
             QTest::keyClick(window.get(), step.first);
             window->m_pTimerSelection->stop();
             window->slot_TimerSelectionChanged();
@@ -477,7 +516,11 @@ private slots:
                          qPrintable(description));
             }
         }
-        QCOMPARE(QDir(m_czDay).entryList({"*.WAV"}).size(), oldFiles.size() + 2);
+        QCOMPARE(QDir(m_czDay).entryList({"*.WAV"}).size(), oldFiles.size() + (strangerArrives ? 3 : 2));
+        if (strangerArrives) {
+            QFile read(stranger);
+            QVERIFY(read.open(QIODevice::ReadOnly) && read.readAll() == strangerBytes);
+        }
 
         // A strip change after the apply is kept for the take.
         window->m_pSliderVolume[0]->setValue(2);

@@ -511,18 +511,46 @@ void TestImport::lineAndImportGiveOneAnswer_data()
     QTest::addColumn<bool>("raised");   // the data size field raised, the RIFF size still the file's
     QTest::addColumn<int>("imported");  // frames imported; -1 refused
     QTest::addColumn<QString>("reason");
+    QTest::addColumn<int>("bits");
+    QTest::addColumn<int>("blockAlign");   // the fmt's block align; 0 as the channels and bits give it
+    QTest::addColumn<quint32>("rate");
     const QString empty = "It holds no audio samples.", shorter = "Its audio data is shorter than its header says.";
     const QString fmt = "fmt first", head = "headers first";
-    QTest::newRow("whole, JUNK and LIST first") << 2 << fmt << QByteArray("JUNKLIST") << 960 << -1 << false << 960 << QString();
-    QTest::newRow("zero length") << 2 << fmt << QByteArray() << 0 << -1 << false << -1 << empty;
-    QTest::newRow("no samples, mono, iXML before fmt") << 1 << head << QByteArray() << 0 << -1 << false << -1 << empty;
-    QTest::newRow("cut inside the first frame") << 2 << fmt << QByteArray("JUNK") << 960 << 0 << false << -1 << empty;
-    QTest::newRow("cut short, poly, JUNK first") << 3 << fmt << QByteArray("JUNK") << 9600 << 4801 << false << 4801 << shorter;
-    QTest::newRow("cut short, mono, iXML before fmt") << 1 << head << QByteArray() << 9600 << 123 << false << 123 << shorter;
+    const quint32 r48 = 48000;
+    QTest::newRow("whole, JUNK and LIST first") << 2 << fmt << QByteArray("JUNKLIST") << 960 << -1 << false << 960
+                                                << QString() << 24 << 0 << r48;
+    QTest::newRow("zero length") << 2 << fmt << QByteArray() << 0 << -1 << false << -1 << empty << 24 << 0 << r48;
+    QTest::newRow("no samples, mono, iXML before fmt") << 1 << head << QByteArray() << 0 << -1 << false << -1 << empty
+                                                       << 24 << 0 << r48;
+    QTest::newRow("cut inside the first frame") << 2 << fmt << QByteArray("JUNK") << 960 << 0 << false << -1 << empty
+                                                << 24 << 0 << r48;
+    QTest::newRow("cut short, poly, JUNK first") << 3 << fmt << QByteArray("JUNK") << 9600 << 4801 << false << 4801
+                                                 << shorter << 24 << 0 << r48;
+    QTest::newRow("cut short, mono, iXML before fmt") << 1 << head << QByteArray() << 9600 << 123 << false << 123
+                                                      << shorter << 24 << 0 << r48;
     QTest::newRow("cut short, LIST first, iXML after data") << 2 << fmt << QByteArray("LIST") << 9600 << 7000 << false
-                                                            << 7000 << shorter;
+                                                            << 7000 << shorter << 24 << 0 << r48;
     // The RIFF size says the file is whole: its iXML would be read as sound.
-    QTest::newRow("data size past the RIFF size") << 2 << fmt << QByteArray() << 960 << -1 << true << -1 << shorter;
+    QTest::newRow("data size past the RIFF size") << 2 << fmt << QByteArray() << 960 << -1 << true << -1 << shorter
+                                                  << 24 << 0 << r48;
+    // Formats: taken to the limits of a take and of the player, refused past them.
+    QTest::newRow("16 bits, cut short") << 2 << fmt << QByteArray() << 960 << 500 << false << 500 << shorter << 16 << 0
+                                        << r48;
+    QTest::newRow("2 channels of 16 bits in frames of 6 bytes")
+        << 2 << fmt << QByteArray() << 960 << -1 << false << -1
+        << "Its frames of 6 bytes do not hold 2 channels of 16-bit samples." << 16 << 6 << r48;
+    QTest::newRow("24 channels") << 24 << fmt << QByteArray() << 96 << -1 << false << 96 << QString() << 24 << 0 << r48;
+    for (const int channels : {25, 32})
+        QTest::newRow(qPrintable(QString("%1 channels").arg(channels)))
+            << channels << fmt << QByteArray() << 96 << -1 << false << -1
+            << QString("It has %1 channels; at most 24 can be imported.").arg(channels) << 24 << 0 << r48;
+    QTest::newRow("384000 Hz") << 1 << head << QByteArray() << 960 << -1 << false << 960 << QString() << 16 << 0
+                               << quint32(384000);
+    for (const quint32 rate : {0u, 384001u, 0x7FFFFFFFu, 0xFFFFFFFFu})
+        QTest::newRow(qPrintable(QString("%1 Hz").arg(rate)))
+            << 1 << fmt << QByteArray() << 960 << -1 << false << -1
+            << QString("Its sample rate of %1 Hz cannot be played; rates of 1 to 384000 Hz can be imported.").arg(rate)
+            << 24 << 0 << rate;
 }
 
 // A source without samples, or cut short, gets the same answer from the
@@ -535,7 +563,12 @@ void TestImport::lineAndImportGiveOneAnswer()
     QFETCH(int, kept);
     QFETCH(int, imported);
     QFETCH(QString, reason);
+    QFETCH(int, blockAlign);
     ForeignSpec spec = RowSource();
+    QFETCH(int, bits);
+    spec.bits = quint16(bits);
+    QFETCH(quint32, rate);
+    spec.sampleRate = rate;
     spec.headersFirst = layout == "headers first";
     spec.bext = spec.headersFirst;
     if (!spec.headersFirst)
@@ -544,12 +577,15 @@ void TestImport::lineAndImportGiveOneAnswer()
         spec.leading.append({leading.mid(i, 4), leading.startsWith("LIST") ? QByteArray("INFOISFT\4\0\0\0Ed\0\0", 16)
                                                                            : QByteArray(28, '\0')});
     QByteArray bytes = BuildForeignFile(spec);
+    if (blockAlign > 0)
+        PutLe16(bytes, bytes.indexOf("fmt ") + 8 + 12, quint16(blockAlign));
     const int data = bytes.indexOf("data") + 8;
+    const int frameBytes = spec.channels * bits / 8;
     if (kept >= 0)
-        bytes.truncate(data + kept * spec.channels * 3 + 1);
+        bytes.truncate(data + kept * frameBytes + 1);
     QFETCH(bool, raised);
     if (raised)
-        PutLe32(bytes, data - 4, spec.frames * quint32(spec.channels) * 3 + 100000);
+        PutLe32(bytes, data - 4, spec.frames * quint32(frameBytes) + 100000);
     const QString source = m_czIn + "/FOREIGN.WAV";
     QVERIFY(WriteAll(source, bytes));
 
@@ -576,11 +612,12 @@ void TestImport::lineAndImportGiveOneAnswer()
     QCOMPARE(Entries(m_czOut).size(), spec.channels);
     for (int c = 0; c < spec.channels; ++c)
         QCOMPARE(ReadRiffFile(m_czOut + QString::asprintf("/7T0042_%02d.WAV", c + 1)).data,
-                 SampleBytes({c}, 0, imported, 24));
+                 SampleBytes({c}, 0, imported, bits));
     QSoundPerform result;
     QVERIFY(result.InitFilesZZ(m_czOut + "/7T0042", "WAV"));
     QCOMPARE(int(result.m_nTakeStatus), 0);
     QCOMPARE(result.m_nTotalSamples, quint32(imported));
+    QCOMPARE(result.m_nSampleRate, int(rate));
 }
 
 // Two sets of two members, each member imported as a track of its take.
