@@ -2,6 +2,7 @@
 
 #include "fileprocess/processinformation.h"
 #include "foundation/fileinfolist.h"
+#include "foundation/fileutil.h"
 #include "foundation/messageloging.h"
 #include "foundation/spreadwork.h"
 #include "player/playersettings.h"
@@ -61,8 +62,10 @@ std::unique_ptr<tProcessInformation> LoadTake(const QString& tagName, const QStr
     info->czProject = project;
     info->czTakePath = takePath;
     info->czFilePath = filePath;
-    const QString settings
-        = QDir::cleanPath(QStringLiteral("%1/%2/%3/%4.idh").arg(preProjectPath, project, day, tagName.left(6)));
+    // A locked card's mix is the one the window shows: its mirror twin once
+    // changed there, else the card's own.
+    const QString settings = SettingsReadPath(
+        QDir::cleanPath(QStringLiteral("%1/%2/%3/%4.idh").arg(preProjectPath, project, day, tagName.left(6))));
     LoadSettingsLocal(settings, info->pnTrackVolume, info->pbTrackMute, info->pnPanLeft, info->pnPanRight,
                       info->pbSwapMS, nullptr, nullptr, nullptr);
     for (int t = 0; t < tProcessInformation::kTracks; ++t) {
