@@ -27,6 +27,23 @@ void SplitTakePath(QString takePath, const QString& extension, QString* folder, 
     *name = takePath.mid(slash + 1);
 }
 
+namespace {
+// Of the names found for one slot (in probing order), the index of the one
+// that holds it: of those joining the family by their heads, the first in
+// name order, as the listing of a folder meets them; when none joins, the
+// first probed.
+int SlotHolder(const QString& folder, const QStringList& names)
+{
+    int holder = -1;
+    for (int i = 0; i < names.size(); ++i) {
+        if (JoinsFamily(ReadTrackFileHead(folder + names.at(i)).eKind)
+            && (holder < 0 || names.at(i) < names.at(holder)))
+            holder = i;
+    }
+    return qMax(holder, 0);
+}
+}  // namespace
+
 bool FindTakeFamily(const QString& takePath, const QString& extension,
                     const std::function<bool(const QString&)>& exists, tyTakeFamily* family, int findable)
 {
@@ -60,7 +77,10 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
     // No two probed names are the same in another case, so each file found
     // uses up another of the findable names: a take of 8 tracks leaves the
     // 128 names of its absent slots unprobed.
-    for (int slot = 0; slot < 24 && family->nFileCount != findable; ++slot) {
+    int found = 0;
+    QStringList named;
+    for (int slot = 0; slot < 24 && found != findable; ++slot) {
+        named.clear();
         const QStringList& forms = kForms[size_t(slot)];
         for (QChar separator : TakeNaming::LoadSeparators()) {
             for (const QString& number : forms) {
@@ -68,17 +88,22 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
                 name += separator;
                 name += number;
                 name += dotExt;
-                if (exists(name)) {
-                    family->czPath[slot] = folder + name;
-                    family->pcSeparator[slot] = separator.toLatin1();
-                    break;
+                if (found != findable && exists(name)) {
+                    named << name;
+                    ++found;
                 }
             }
-            if (!family->czPath[slot].isEmpty())
-                break;
         }
-        if (!family->czPath[slot].isEmpty())
-            ++family->nFileCount;
+        if (named.isEmpty())
+            continue;
+        const int holder = named.size() == 1 ? 0 : SlotHolder(folder, named);
+        for (int i = 0; i < named.size(); ++i) {
+            if (i != holder)
+                family->lczRivals << folder + named.at(i);
+        }
+        family->czPath[slot] = folder + named.at(holder);
+        family->pcSeparator[slot] = named.at(holder).at(root.size()).toLatin1();
+        ++family->nFileCount;
     }
     return family->nFileCount > 0;
 }
@@ -265,6 +290,20 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, const 
     return ListedFileOf(folder, fileName, kind, take, earlier, -1);
 }
 
+namespace {
+// A file named as a mono track that is no member of its family, by what
+// its head holds or by its name: a take by itself under its base name.
+tyListedFile& ListedAlone(tyListedFile& listed, const QString& fileName, const tyTrackFileHead& head)
+{
+    listed.bAlone = true;
+    listed.nSlots = 0;
+    if (head.nChannels > 1)
+        listed.eKind = TakeNaming::FileKind::Poly;
+    listed.czTake = BaseNameOf(fileName);
+    return listed;
+}
+}  // namespace
+
 tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNaming::FileKind kind, QString take,
                           const tyListedFile* earlier, int folderDescriptor)
 {
@@ -275,7 +314,18 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNa
         return listed;
     listed.czFamily = listed.czTake;
     const QString path = folder + fileName;
-    if (earlier && !earlier->bAlone && earlier->nLength >= 0
+    // The slot the load finds this file in: none for a track it never
+    // reads, another file's when an earlier member holds it (the load
+    // prefers the first in name order of the files that join).
+    const int dot = fileName.lastIndexOf(QLatin1Char('.'));
+    const int slot = TakeNaming::LoadTrackSlot(QStringView(fileName).left(dot >= 0 ? dot : fileName.size()));
+    if (earlier && earlier->bAlone)
+        earlier = nullptr;
+    const quint32 held = earlier ? earlier->nSlots : 0;
+    if (slot < 0 || (held & (1u << slot)))
+        return ListedAlone(listed, fileName, ReadTrackFileHead(path));
+    listed.nSlots = held | (1u << slot);
+    if (earlier && earlier->nLength >= 0
         && (folderDescriptor >= 0 ? RegularFileLengthAt(folderDescriptor, fileName) : RegularFileLength(path))
                == earlier->nLength
         && !IsNotedStrangerInFamily(path)) {
@@ -283,13 +333,8 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNa
         return listed;
     }
     const tyTrackFileHead head = ReadTrackFileHead(path);
-    listed.bAlone = !JoinsFamily(head.eKind);
-    if (!listed.bAlone) {
-        listed.nLength = head.nLength;
-        return listed;
-    }
-    if (head.nChannels > 1)
-        listed.eKind = TakeNaming::FileKind::Poly;
-    listed.czTake = BaseNameOf(fileName);
+    if (!JoinsFamily(head.eKind))
+        return ListedAlone(listed, fileName, head);
+    listed.nLength = head.nLength;
     return listed;
 }
