@@ -257,7 +257,8 @@ void TestMetadataThread::strangerInAnotherFormListedAlone()
             QCOMPARE(take.czTakePath, folder + take.czName);
         }
         names.sort();
-        QCOMPARE(names, expected);
+        if (loaded || !asLong || !beside.joinsUntilLoaded)
+            QCOMPARE(names, expected);
     }
 }
 

@@ -347,6 +347,8 @@ const QList<StrangerForm>& StrangerForms()
             return spec;
         };
         const TrackNumberStyle two = TrackNumberStyle::TwoDigit;
+        TakeSpec mixed = take("LEN650", 4, '#', two);
+        mixed.tracks[1].separator = '_';
         return QList<StrangerForm>{
             {"'-' members, '_' stranger", take("LEN642", 5, '-', two), "LEN642_05.WAV", true},
             {"one-character members", take("LEN647", 4, '_', TrackNumberStyle::OneChar), "LEN647_01.WAV", true},
@@ -354,6 +356,9 @@ const QList<StrangerForm>& StrangerForms()
             {"one-character stranger", take("LEN638", 4, '_', two), "LEN638_1.WAV", true},
             {"track 25", take("LEN640", 4, '_', two), "LEN640_25.WAV", true},
             {"letter track", take("LEN641", 4, '_', two), "LEN641_A.WAV", false},
+            {"two-digit stranger among one-character members", take("LEN649", 10, '_', TrackNumberStyle::OneChar),
+             "LEN649_10.WAV", true, true},
+            {"mixed separators", mixed, "LEN650+02.WAV", true, true},
         };
     }();
     return forms;

@@ -581,10 +581,16 @@ private slots:
         const QString stranger = dir.filePath(beside.stranger);
         const QByteArray strangerBytes = ReadBytes(stranger);
         const QString id = beside.take.id;
-        QMap<QString, QStringList> expected{{id, members}};
+        QStringList rows;   // a letter track has none: it is read with its take
+        for (const QString& member : members) {
+            if (!QFileInfo(member).completeBaseName().back().isLetter())
+                rows << member;
+        }
+        QMap<QString, QStringList> expected{{id, rows}};
         if (beside.listed)
             expected.insert(QFileInfo(stranger).completeBaseName(), {stranger});
-        QCOMPARE(ListedTakeFiles(dir.path()), expected);
+        if (!asLong || !beside.joinsUntilLoaded)
+            QCOMPARE(ListedTakeFiles(dir.path()), expected);
 
         QSoundPerform take;
         QVERIFY(take.InitFilesZZ(dir.filePath(id), QStringLiteral("WAV")));
