@@ -42,6 +42,63 @@ int SlotHolder(const QString& folder, const QStringList& names)
     }
     return qMax(holder, 0);
 }
+
+// The names of a mono take's slot that exists finds, in probing order, at
+// most `most` (-1: all). name: the take root, which each probed name is
+// built after (a take load probes up to 192 names).
+QStringList NamesOfSlot(int slot, const QString& dotExt, const std::function<bool(const QString&)>& exists,
+                        int most, QString* name)
+{
+    // The forms of every slot, made once.
+    static const std::array<QStringList, 24> kForms = [] {
+        std::array<QStringList, 24> forms;
+        for (int s = 0; s < 24; ++s)
+            forms[size_t(s)] = TakeNaming::LoadTrackForms(s);
+        return forms;
+    }();
+    const int rootSize = name->size();
+    QStringList named;
+    for (QChar separator : TakeNaming::LoadSeparators()) {
+        for (const QString& number : kForms[size_t(slot)]) {
+            *name += separator;
+            *name += number;
+            *name += dotExt;
+            if (exists(*name))
+                named << *name;
+            name->resize(rootSize);
+            if (named.size() == most)
+                return named;
+        }
+    }
+    return named;
+}
+
+void HoldSlot(tyTakeFamily* family, int slot, const QString& name)
+{
+    family->czPath[slot] = family->czFolder + name;
+    family->pcSeparator[slot] = name.at(family->czBaseName.size()).toLatin1();
+}
+
+// Every name of the found slots, where other names than those found may
+// stand: a slot named in two forms is held by the member (SlotHolder), the
+// others are rivals.
+void SettleRivals(tyTakeFamily* family, const QString& dotExt, const std::function<bool(const QString&)>& exists,
+                  QString* name)
+{
+    for (int slot = 0; slot < 24; ++slot) {
+        if (family->czPath[slot].isEmpty())
+            continue;
+        const QStringList named = NamesOfSlot(slot, dotExt, exists, -1, name);
+        if (named.size() < 2)
+            continue;
+        const int holder = SlotHolder(family->czFolder, named);
+        HoldSlot(family, slot, named.at(holder));
+        for (int i = 0; i < named.size(); ++i) {
+            if (i != holder)
+                family->lczRivals << family->czFolder + named.at(i);
+        }
+    }
+}
 }  // namespace
 
 bool FindTakeFamily(const QString& takePath, const QString& extension,
@@ -64,47 +121,22 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
         family->nFileCount = 1;
         return true;
     }
-    // The forms of every slot, made once; the probed name is built in one
-    // buffer (a take load probes up to 192 names).
-    static const std::array<QStringList, 24> kForms = [] {
-        std::array<QStringList, 24> forms;
-        for (int slot = 0; slot < 24; ++slot)
-            forms[size_t(slot)] = TakeNaming::LoadTrackForms(slot);
-        return forms;
-    }();
     QString name = root;
     name.reserve(root.size() + 4 + dotExt.size());
     // No two probed names are the same in another case, so each file found
     // uses up another of the findable names: a take of 8 tracks leaves the
     // 128 names of its absent slots unprobed.
-    int found = 0;
-    QStringList named;
-    for (int slot = 0; slot < 24 && found != findable; ++slot) {
-        named.clear();
-        const QStringList& forms = kForms[size_t(slot)];
-        for (QChar separator : TakeNaming::LoadSeparators()) {
-            for (const QString& number : forms) {
-                name.resize(root.size());
-                name += separator;
-                name += number;
-                name += dotExt;
-                if (found != findable && exists(name)) {
-                    named << name;
-                    ++found;
-                }
-            }
-        }
+    for (int slot = 0; slot < 24 && family->nFileCount != findable; ++slot) {
+        const QStringList named = NamesOfSlot(slot, dotExt, exists, 1, &name);
         if (named.isEmpty())
             continue;
-        const int holder = named.size() == 1 ? 0 : SlotHolder(folder, named);
-        for (int i = 0; i < named.size(); ++i) {
-            if (i != holder)
-                family->lczRivals << folder + named.at(i);
-        }
-        family->czPath[slot] = folder + named.at(holder);
-        family->pcSeparator[slot] = named.at(holder).at(root.size()).toLatin1();
+        HoldSlot(family, slot, named.first());
         ++family->nFileCount;
     }
+    // Names left unfound (or not known to be none) may name a found slot
+    // in another form.
+    if (family->nFileCount != findable)
+        SettleRivals(family, dotExt, exists, &name);
     return family->nFileCount > 0;
 }
 
