@@ -238,7 +238,7 @@ void TestMetadataThread::strangerInAnotherFormListedAlone()
     QFETCH(int, form);
     QFETCH(bool, asLong);
     const StrangerForm& beside = StrangerForms().at(form);
-    QTemporaryDir dir;
+    ScratchDir dir;
     QVERIFY(!WriteTakeBesideStranger(dir.path(), beside, asLong).isEmpty());
     const QString folder = dir.path() + QLatin1Char('/');
     const QStringList files = QDir(dir.path()).entryList(QDir::Files, QDir::Name);

@@ -8,6 +8,7 @@
 #include "tests/support/fixturevariants.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/support/riffbytes.h"
+#include "tests/support/scratchdir.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -574,7 +575,7 @@ private slots:
         QFETCH(int, form);
         QFETCH(bool, asLong);
         const StrangerForm& beside = StrangerForms().at(form);
-        QTemporaryDir dir;
+        ScratchDir dir;
         QStringList members = WriteTakeBesideStranger(dir.path(), beside, asLong);
         QVERIFY(!members.isEmpty());
         members.sort();
