@@ -343,9 +343,12 @@ bool QBriselFSModel::rejudgeNotedStrangers(const QString& dayPath, const QString
     if (!day || day->type() != FSITEM_DAY || !day->m_bPopulated)
         return false;
     bool changed = false;
+    QSet<QString> families;   // of the files that stand alone now
     for (int row = 0; row < day->childCount(); ++row) {
         QBriselFSModelItem* child = day->childAt(row);
-        if (!child->rejudgeNotedStranger(day, family))
+        if (child->rejudgeNotedStranger(day, family))
+            families.insert(child->listedFamily());
+        else if (families.isEmpty() || !child->rejudgeInFamilies(day, families))
             continue;
         changed = true;
         const QModelIndex at = indexFromItem(child);

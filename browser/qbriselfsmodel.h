@@ -50,8 +50,9 @@ public:
     // The rows of a listed day that stand for files a take's load found to
     // be no member of their family (NoteStrangerInFamily), listed with it
     // by their length: each is listed alone now, the take keeping its
-    // own files. family: only that family's rows (empty: all). True when a
-    // row changed.
+    // own files, and the later files of its family are judged again (the
+    // member whose slot it held joins). family: only that family's rows
+    // (empty: all). True when a row changed.
     bool rejudgeNotedStrangers(const QString& dayPath, const QString& family = QString());
 
     bool isDir(const QModelIndex& index) const;

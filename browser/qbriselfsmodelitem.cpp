@@ -190,6 +190,15 @@ bool QBriselFSModelItem::rejudgeNotedStranger(QBriselFSModelItem* parent, const 
     return m_Listed.bAlone;
 }
 
+bool QBriselFSModelItem::rejudgeInFamilies(QBriselFSModelItem* parent, const QSet<QString>& families)
+{
+    if (m_Listed.eKind == TakeNaming::FileKind::None || !families.contains(m_Listed.czFamily))
+        return false;
+    const QString take = m_Listed.czTake;
+    fillItemInfo(m_FileInfo, parent);
+    return m_Listed.czTake != take;
+}
+
 const tyListedFile* QBriselFSModelItem::EarlierOfFamily(const QBriselFSModelItem* parent, const QString& family) const
 {
     if (!parent || family.isEmpty())
@@ -293,7 +302,7 @@ int QBriselFSModelItem::unlistedWavFiles() const
             continue;
         const TakeNaming::tyTrackName track =
             TakeNaming::SplitTrackName(child->m_FileInfo.completeBaseName(), TakeNaming::Rule::Load);
-        if (!track.bTrack || !families.contains(track.czRoot))
+        if (!track.bTrack || !families.contains(track.czRoot) || IsNotedStrangerInFamily(child->m_czPath))
             ++count;
     }
     return count;

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QFileInfoList>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -76,6 +77,11 @@ public:
     // what it holds. family: only a file of that family (empty: any).
     // True when it now stands alone.
     bool rejudgeNotedStranger(QBriselFSModelItem* parent, const QString& family);
+    // A later day file of a family one of whose files now stands alone is
+    // judged again, the slot and length it was judged by being that file's.
+    // True when it stands for another take now.
+    bool rejudgeInFamilies(QBriselFSModelItem* parent, const QSet<QString>& families);
+    const QString& listedFamily() const { return m_Listed.czFamily; }
 
     // The node of a path given as its components below the root (the first
     // names a volume row). Unlisted folders on the way are handed to lister;
@@ -92,7 +98,8 @@ public:
     // A listed day's WAV files that no take of it stands for or reads:
     // those ending in ".wav" in another case, and the ".WAV" files of no
     // take's name, but for a track file the loader reads with a listed
-    // take ("T1_A.WAV" of "T1"). Import reads them.
+    // take ("T1_A.WAV" of "T1") and is no stranger to it by its load
+    // (IsNotedStrangerInFamily). Import reads them.
     int unlistedWavFiles() const;
     void setOtherCaseWav(int count) { m_nOtherCaseWav = count; }
     // A listed day's WAV files (".wav" in any case) in the folders it holds

@@ -121,6 +121,22 @@ tyTrackName SplitTrackName(const QString& name, Rule rule)
     return tyTrackName();
 }
 
+int LoadTrackSlot(QStringView baseName)
+{
+    // As SplitLoad cuts, without making the parts: asked of every listed name.
+    const int n = int(baseName.size());
+    const auto ascii = [&baseName](int i) { return baseName.at(i).unicode(); };
+    if (n >= 4 && IsTrackSeparator(baseName.at(n - 3)) && ascii(n - 2) >= '0' && ascii(n - 2) <= '9'
+        && ascii(n - 1) >= '0' && ascii(n - 1) <= '9') {
+        const int track = (ascii(n - 2) - '0') * 10 + (ascii(n - 1) - '0');
+        if (track >= 1 && track <= 24)
+            return track - 1;
+    }
+    if (n >= 3 && IsTrackSeparator(baseName.at(n - 2)) && IsLoadOneCharacter(baseName.at(n - 1)))
+        return ascii(n - 1) <= '9' ? ascii(n - 1) - '1' : 9 + (ascii(n - 1) - 'A');
+    return -1;
+}
+
 FileKind ClassifyBaseName(const QString& baseName, QString* take)
 {
     const tyTrackName mono = SplitBrowse(baseName);

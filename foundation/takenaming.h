@@ -42,6 +42,11 @@ struct tyTrackName {
 // extension, except for Rule::Path, which takes the whole path.
 tyTrackName SplitTrackName(const QString& name, Rule rule);
 
+// The 0-based slot a base name's track suffix stands for by the loader's
+// rule ("T1_03" and "T1_3": 2, "T1_A": 9), -1 when the loader reads no
+// track of that name ("T1_25", "T1_0", "T1").
+int LoadTrackSlot(QStringView baseName);
+
 enum class FileKind { None, Mono, Mix, Poly };
 // The browser's kind of a take file from its base name (the complete name
 // without the last extension: "DOT.01_01" of "DOT.01_01.WAV") and the take

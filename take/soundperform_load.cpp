@@ -288,6 +288,10 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
         if (m_pbPresent[t])
             m_SndFile[t].SetPath(family.czPath[t]);
     }
+    // A file named for a slot a member holds is a take by itself: the
+    // views list it alone from now on, though it is of the members' length.
+    for (const QString& rival : family.lczRivals)
+        NoteStrangerInFamily(rival);
     quint32 unwalked = 0;
     bool gone = false;
     const bool read = ReadFiles(&unwalked, &gone);

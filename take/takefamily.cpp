@@ -27,6 +27,80 @@ void SplitTakePath(QString takePath, const QString& extension, QString* folder, 
     *name = takePath.mid(slash + 1);
 }
 
+namespace {
+// Of the names found for one slot (in probing order), the index of the one
+// that holds it: of those joining the family by their heads, the first in
+// name order, as the listing of a folder meets them; when none joins, the
+// first probed.
+int SlotHolder(const QString& folder, const QStringList& names)
+{
+    int holder = -1;
+    for (int i = 0; i < names.size(); ++i) {
+        if (JoinsFamily(ReadTrackFileHead(folder + names.at(i)).eKind)
+            && (holder < 0 || names.at(i) < names.at(holder)))
+            holder = i;
+    }
+    return qMax(holder, 0);
+}
+
+// The names of a mono take's slot that exists finds, in probing order, at
+// most `most` (-1: all). name: the take root, which each probed name is
+// built after (a take load probes up to 192 names).
+QStringList NamesOfSlot(int slot, const QString& dotExt, const std::function<bool(const QString&)>& exists,
+                        int most, QString* name)
+{
+    // The forms of every slot, made once.
+    static const std::array<QStringList, 24> kForms = [] {
+        std::array<QStringList, 24> forms;
+        for (int s = 0; s < 24; ++s)
+            forms[size_t(s)] = TakeNaming::LoadTrackForms(s);
+        return forms;
+    }();
+    const int rootSize = name->size();
+    QStringList named;
+    for (QChar separator : TakeNaming::LoadSeparators()) {
+        for (const QString& number : kForms[size_t(slot)]) {
+            *name += separator;
+            *name += number;
+            *name += dotExt;
+            if (exists(*name))
+                named << *name;
+            name->resize(rootSize);
+            if (named.size() == most)
+                return named;
+        }
+    }
+    return named;
+}
+
+void HoldSlot(tyTakeFamily* family, int slot, const QString& name)
+{
+    family->czPath[slot] = family->czFolder + name;
+    family->pcSeparator[slot] = name.at(family->czBaseName.size()).toLatin1();
+}
+
+// Every name of the found slots, where other names than those found may
+// stand: a slot named in two forms is held by the member (SlotHolder), the
+// others are rivals.
+void SettleRivals(tyTakeFamily* family, const QString& dotExt, const std::function<bool(const QString&)>& exists,
+                  QString* name)
+{
+    for (int slot = 0; slot < 24; ++slot) {
+        if (family->czPath[slot].isEmpty())
+            continue;
+        const QStringList named = NamesOfSlot(slot, dotExt, exists, -1, name);
+        if (named.size() < 2)
+            continue;
+        const int holder = SlotHolder(family->czFolder, named);
+        HoldSlot(family, slot, named.at(holder));
+        for (int i = 0; i < named.size(); ++i) {
+            if (i != holder)
+                family->lczRivals << family->czFolder + named.at(i);
+        }
+    }
+}
+}  // namespace
+
 bool FindTakeFamily(const QString& takePath, const QString& extension,
                     const std::function<bool(const QString&)>& exists, tyTakeFamily* family, int findable)
 {
@@ -47,39 +121,22 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
         family->nFileCount = 1;
         return true;
     }
-    // The forms of every slot, made once; the probed name is built in one
-    // buffer (a take load probes up to 192 names).
-    static const std::array<QStringList, 24> kForms = [] {
-        std::array<QStringList, 24> forms;
-        for (int slot = 0; slot < 24; ++slot)
-            forms[size_t(slot)] = TakeNaming::LoadTrackForms(slot);
-        return forms;
-    }();
     QString name = root;
     name.reserve(root.size() + 4 + dotExt.size());
     // No two probed names are the same in another case, so each file found
     // uses up another of the findable names: a take of 8 tracks leaves the
     // 128 names of its absent slots unprobed.
     for (int slot = 0; slot < 24 && family->nFileCount != findable; ++slot) {
-        const QStringList& forms = kForms[size_t(slot)];
-        for (QChar separator : TakeNaming::LoadSeparators()) {
-            for (const QString& number : forms) {
-                name.resize(root.size());
-                name += separator;
-                name += number;
-                name += dotExt;
-                if (exists(name)) {
-                    family->czPath[slot] = folder + name;
-                    family->pcSeparator[slot] = separator.toLatin1();
-                    break;
-                }
-            }
-            if (!family->czPath[slot].isEmpty())
-                break;
-        }
-        if (!family->czPath[slot].isEmpty())
-            ++family->nFileCount;
+        const QStringList named = NamesOfSlot(slot, dotExt, exists, 1, &name);
+        if (named.isEmpty())
+            continue;
+        HoldSlot(family, slot, named.first());
+        ++family->nFileCount;
     }
+    // Names left unfound (or not known to be none) may name a found slot
+    // in another form.
+    if (family->nFileCount != findable)
+        SettleRivals(family, dotExt, exists, &name);
     return family->nFileCount > 0;
 }
 
@@ -265,6 +322,20 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, const 
     return ListedFileOf(folder, fileName, kind, take, earlier, -1);
 }
 
+namespace {
+// A file named as a mono track that is no member of its family, by what
+// its head holds or by its name: a take by itself under its base name.
+tyListedFile& ListedAlone(tyListedFile& listed, const QString& fileName, const tyTrackFileHead& head)
+{
+    listed.bAlone = true;
+    listed.nSlots = 0;
+    if (head.nChannels > 1)
+        listed.eKind = TakeNaming::FileKind::Poly;
+    listed.czTake = BaseNameOf(fileName);
+    return listed;
+}
+}  // namespace
+
 tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNaming::FileKind kind, QString take,
                           const tyListedFile* earlier, int folderDescriptor)
 {
@@ -275,7 +346,18 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNa
         return listed;
     listed.czFamily = listed.czTake;
     const QString path = folder + fileName;
-    if (earlier && !earlier->bAlone && earlier->nLength >= 0
+    // The slot the load finds this file in: none for a track it never
+    // reads, another file's when an earlier member holds it (the load
+    // prefers the first in name order of the files that join).
+    const int dot = fileName.lastIndexOf(QLatin1Char('.'));
+    const int slot = TakeNaming::LoadTrackSlot(QStringView(fileName).left(dot >= 0 ? dot : fileName.size()));
+    if (earlier && earlier->bAlone)
+        earlier = nullptr;
+    const quint32 held = earlier ? earlier->nSlots : 0;
+    if (slot < 0 || (held & (1u << slot)))
+        return ListedAlone(listed, fileName, ReadTrackFileHead(path));
+    listed.nSlots = held | (1u << slot);
+    if (earlier && earlier->nLength >= 0
         && (folderDescriptor >= 0 ? RegularFileLengthAt(folderDescriptor, fileName) : RegularFileLength(path))
                == earlier->nLength
         && !IsNotedStrangerInFamily(path)) {
@@ -283,13 +365,8 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNa
         return listed;
     }
     const tyTrackFileHead head = ReadTrackFileHead(path);
-    listed.bAlone = !JoinsFamily(head.eKind);
-    if (!listed.bAlone) {
-        listed.nLength = head.nLength;
-        return listed;
-    }
-    if (head.nChannels > 1)
-        listed.eKind = TakeNaming::FileKind::Poly;
-    listed.czTake = BaseNameOf(fileName);
+    if (!JoinsFamily(head.eKind))
+        return ListedAlone(listed, fileName, head);
+    listed.nLength = head.nLength;
     return listed;
 }

@@ -52,13 +52,21 @@ struct tyTakeFamily {
     QString czPath[24];       // empty for an absent slot (poly: slot 0 only)
     char pcSeparator[24] = {};
     int nFileCount = 0;
+    // Files named for a slot another file holds ("T1-05" beside "T1_05"):
+    // no member of the take, each a take by itself.
+    QStringList lczRivals;
 };
 
 // Finds the take named by takePath (folder + take root, or the poly file
 // with or without ".ext"). exists answers for a file name inside the folder.
 // Mono slots are probed with '_', '-', '#', '+', each with the two-digit and
-// then the one-character track number; the first name found wins, so a
-// family may mix separators and have gaps. False when nothing was found.
+// then the one-character track number, so a family may mix separators and
+// have gaps. Where several names are found for one slot (another maker's
+// "T1_05" beside this recorder's "T1-05"), the slot is held by the file
+// that joins the family by what its head holds (JoinsFamily), of several
+// such the first in name order, as the listing joins them (ListedFileOf);
+// when none joins, by the first name probed. The others are the family's
+// rivals. False when nothing was found.
 // findable, when not -1, is the most names beginning with the take root and
 // ending with ".ext" that exists can find (the listed ones): once that many
 // were found, the remaining slots are not probed.
@@ -107,6 +115,7 @@ struct tyListedFile {
     QString czFamily;         // a mono track name's family name, alone or not
     bool bAlone = false;      // a mono track name's file that is a take by itself
     qint64 nLength = -1;      // a member's: the length of the member whose head was read
+    quint32 nSlots = 0;       // a member's: the slots its family's members hold up to it
 };
 // fileName with its ".WAV"; folder ends with "/". earlier: the nearest
 // earlier listed member of the same family (a family's files stand
@@ -114,7 +123,10 @@ struct tyListedFile {
 // of one take at one length (its load refuses others), so a file of the
 // length of the member whose head was read joins as that one did, and
 // only a file of another length, or of a family without a member yet, has
-// its own head read: a day lists with one head read per take.
+// its own head read: a day lists with one head read per take. A file whose
+// track the load never reads ("T1_25") stands alone, and so does one named
+// for a slot an earlier member holds ("T1_05" after "T1-05"), as the load
+// finds the family (FindTakeFamily): its head is read for its kind.
 tyListedFile ListedFileOf(const QString& folder, const QString& fileName, const tyListedFile* earlier);
 // The same for a lister of a whole folder: kind and take as
 // TakeNaming::ClassifyBaseName gave them for the file's base name, and the

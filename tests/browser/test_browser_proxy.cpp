@@ -3,6 +3,8 @@
 #include "browser/qbriselfsmodel.h"
 #include "browser/qbriselfsmodelitem.h"
 #include "browsertestmedia.h"
+#include "take/soundperform.h"
+#include "tests/support/fixturevariants.h"
 #include "tests/support/fixturewriter.h"
 
 #include <QAbstractItemModelTester>
@@ -107,6 +109,63 @@ private slots:
         // listed take is read with it, one of no listed take is not.
         const QModelIndex day = browser.model.index(root.path() + "/CARD/P.BR1/D.OVD");
         QCOMPARE(browser.model.itemFromIndex(day)->unlistedWavFiles(), 4);
+    }
+
+    // Another maker's file named for a slot of this recorder's take in
+    // another form, or for a track the load never reads: the take's row
+    // stands on one of its files, the stranger has a row of its own, and
+    // the day's line counts a letter track the load found to be a stranger.
+    void strangerInAnotherFormRowOfItsOwn_data()
+    {
+        QTest::addColumn<int>("form");
+        QTest::addColumn<bool>("asLong");
+        for (int form = 0; form < fixture::StrangerForms().size(); ++form) {
+            for (const bool asLong : {false, true})
+                QTest::newRow(qPrintable(QString::fromLatin1(fixture::StrangerForms().at(form).tag)
+                                         + (asLong ? ", as long" : ""))) << form << asLong;
+        }
+    }
+
+    void strangerInAnotherFormRowOfItsOwn()
+    {
+        QFETCH(int, form);
+        QFETCH(bool, asLong);
+        const fixture::StrangerForm& beside = fixture::StrangerForms().at(form);
+        TestVolumesRoot root;
+        const QString day = fixture::MakeDay(
+            fixture::MakeProject(fixture::MakeVolume(root.path(), "CARD"), "SHOOT"), QDate(2024, 5, 1));
+        const QStringList members = fixture::WriteTakeBesideStranger(day, beside, asLong);
+        QVERIFY(!members.isEmpty());
+        const QString id = beside.take.id;
+        QStringList rows{id};
+        if (beside.listed)
+            rows << QFileInfo(beside.stranger).completeBaseName();
+        Browser browser;
+        const auto shown = [&] {
+            QStringList now = browser.shownUnder(day);
+            now.sort();
+            return now;
+        };
+        QBriselFSModelItem* dayItem = browser.model.itemFromIndex(browser.model.index(day));
+        if (!asLong || !beside.joinsUntilLoaded)
+            QCOMPARE(shown(), rows);
+        QCOMPARE(dayItem->unlistedWavFiles(), 0);
+
+        QSoundPerform take;
+        QVERIFY(take.InitFilesZZ(day + "/" + id, QStringLiteral("WAV")));
+        QCOMPARE(int(take.m_nFileCount), members.size());
+        browser.model.rejudgeNotedStrangers(day);
+        QCOMPARE(shown(), rows);
+        QCOMPARE(dayItem->unlistedWavFiles(), beside.listed ? 0 : 1);
+        const QModelIndex dayRow = browser.proxy.mapFromSource(browser.model.index(day));
+        for (int row = 0; row < browser.proxy.rowCount(dayRow); ++row) {
+            const QModelIndex shownRow = browser.proxy.index(row, 0, dayRow);
+            const QString file = shownRow.data(FSFilePathRole).toString();
+            if (shownRow.data().toString() == id)
+                QVERIFY2(members.contains(file), qPrintable(file));
+            else
+                QCOMPARE(QFileInfo(file).fileName(), beside.stranger);
+        }
     }
 
     // A track file added to a watched day joins its take's row.

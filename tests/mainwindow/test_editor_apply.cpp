@@ -11,6 +11,7 @@
 #include "foundation/replacejournal.h"
 #include "mainwindow/dlgmain.h"
 #include "take/soundperform.h"
+#include "take/takefamily.h"
 #include "take/takerename.h"
 #include "player/qplaytimeline.h"
 #include "tests/support/demomedia.h"
@@ -583,6 +584,68 @@ private slots:
         QSoundPerform readBack;
         QVERIFY(readBack.InitFilesZZ(Path(QPath(TrackFileName(spec, 0)).GetRoot()), "WAV"));
         QCOMPARE(readBack.m_czScene, QStringLiteral("4D"));
+    }
+
+    // This recorder's take beside another maker's file of its members'
+    // length named for one of its slots in another form, or for a track the
+    // load reads by a letter or never: the take opens whole, and an Apply of
+    // a note, or with long names, changes (renames) every member and leaves
+    // the stranger byte for byte under its name.
+    void applyBesideAStranger_data()
+    {
+        QTest::addColumn<int>("form");
+        QTest::addColumn<int>("fileMode");
+        for (int form = 0; form < StrangerForms().size(); ++form) {
+            const QString tag = QString::fromLatin1(StrangerForms().at(form).tag);
+            QTest::newRow(qPrintable(tag + ", a note")) << form << 0;
+            QTest::newRow(qPrintable(tag + ", long names")) << form << 1;
+        }
+    }
+
+    void applyBesideAStranger()
+    {
+        QFETCH(int, form);
+        QFETCH(int, fileMode);
+        const StrangerForm& beside = StrangerForms().at(form);
+        WriteDay({});
+        const QStringList members = WriteTakeBesideStranger(m_czDay, beside, true);
+        QVERIFY(!members.isEmpty());
+        const QString stranger = Path(beside.stranger);
+        const QByteArray strangerBytes = ReadBytes(stranger);
+
+        auto window = NewWindow();
+        QTRY_VERIFY(window->m_pFSModel->index(members.first()).isValid());
+        const QModelIndex day = window->m_pFSProxyModel->mapFromSource(window->m_pFSModel->index(m_czDay));
+        const QModelIndexList row = window->m_pFSProxyModel->match(window->m_pFSProxyModel->index(0, 0, day),
+                                                                   Qt::DisplayRole, beside.take.id, 1, Qt::MatchExactly);
+        QCOMPARE(row.size(), 1);
+        window->ui->m_CtrlTreeView->setCurrentIndex(row.first());
+        window->m_pTimerSelection->stop();
+        window->slot_TimerSelectionChanged();
+        QCOMPARE(int(window->m_SndPerform.m_nFileCount), members.size());
+        QCOMPARE(window->m_SndPerform.MissingMembers(), 0);
+        Ui::DlgMain* ui = window->ui.get();
+        Type(ui->m_CtrlEditEditorNote, "Beside a stranger");
+        ui->m_CtrlComboBox_Filename->setCurrentIndex(fileMode);
+        QTest::mouseClick(ui->m_CtrlButton_ApplyChanges, Qt::LeftButton);
+        QVERIFY(!window->m_bEditMetadata);
+
+        QCOMPARE(ReadBytes(stranger), strangerBytes);
+        QStringList files = QDir(m_czDay).entryList({"*.WAV"}, QDir::Files, QDir::Name);
+        QVERIFY(files.removeOne(beside.stranger));
+        QCOMPARE(files.size(), members.size());
+        for (const QString& file : files)
+            QVERIFY2(fileMode == 0 ? members.contains(Path(file)) : file.contains("=="), qPrintable(file));
+        QSoundPerform readBack;
+        QVERIFY(readBack.InitFilesZZ(TakePathOfFile(Path(files.first()), "WAV"), "WAV"));
+        QCOMPARE(int(readBack.m_nFileCount), members.size());
+        for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
+            if (!readBack.m_pbPresent[t])
+                continue;
+            QVERIFY(files.contains(QFileInfo(readBack.m_SndFile[t].GetPath()).fileName()));
+            QCOMPARE(readBack.m_SndFile[t].GetiXMLTotalFiles(), members.size());
+            QCOMPARE(readBack.m_SndFile[t].GetiXMLNotes(), QStringLiteral("Beside a stranger"));
+        }
     }
 
     // Several takes: only the filled fields change, each take keeps its own

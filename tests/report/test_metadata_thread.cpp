@@ -1,6 +1,7 @@
 // The day loader: states, names and records of a day, rapid day changes,
 // odd names, damaged or vanishing media and shutdown in mid-pass.
 #include "report/qmetadatathread.h"
+#include "take/soundperform.h"
 #include "tests/report/daymedia.h"
 #include "tests/support/fixturevariants.h"
 #include "tests/support/riffbytes.h"
@@ -58,6 +59,8 @@ private slots:
     void takeNamesOfFiles();
     void statesAndRecordsOfASmallDay();
     void strangerAsLongAsItsTakeListedAlone();
+    void strangerInAnotherFormListedAlone_data();
+    void strangerInAnotherFormListedAlone();
     void lastDayWins();
     void everyRecordOfALongDayArrivesOnce();
     void vanishingFolderEndsThePass();
@@ -213,6 +216,50 @@ void TestMetadataThread::strangerAsLongAsItsTakeListedAlone()
     const tyTakeMetadata& take = got.records.at(1).first == 0 ? got.records.at(1).second : got.records.at(2).second;
     QCOMPARE(take.czTakeName, QStringLiteral("LEN669"));
     QVERIFY2(take.czProblem.isEmpty(), qPrintable(take.czProblem));
+}
+
+// Another maker's file named for a slot of this recorder's take in another
+// form, or for a track the load never reads: the take is listed once, the
+// stranger alone, before and after the take's load (a letter track, which
+// the browser counts as not listed, has no row).
+void TestMetadataThread::strangerInAnotherFormListedAlone_data()
+{
+    QTest::addColumn<int>("form");
+    QTest::addColumn<bool>("asLong");
+    for (int form = 0; form < StrangerForms().size(); ++form) {
+        for (const bool asLong : {false, true})
+            QTest::newRow(qPrintable(QString::fromLatin1(StrangerForms().at(form).tag) + (asLong ? ", as long" : "")))
+                << form << asLong;
+    }
+}
+
+void TestMetadataThread::strangerInAnotherFormListedAlone()
+{
+    QFETCH(int, form);
+    QFETCH(bool, asLong);
+    const StrangerForm& beside = StrangerForms().at(form);
+    ScratchDir dir;
+    QVERIFY(!WriteTakeBesideStranger(dir.path(), beside, asLong).isEmpty());
+    const QString folder = dir.path() + QLatin1Char('/');
+    const QStringList files = QDir(dir.path()).entryList(QDir::Files, QDir::Name);
+    QStringList expected{beside.take.id};
+    if (beside.listed)
+        expected << QFileInfo(beside.stranger).completeBaseName();
+    expected.sort();
+    for (const bool loaded : {false, true}) {
+        if (loaded) {
+            QSoundPerform take;
+            QVERIFY(take.InitFilesZZ(folder + beside.take.id, QStringLiteral("WAV")));
+        }
+        QStringList names;
+        for (const tyDayTake& take : DayTakesOf(folder, files)) {
+            names << take.czName;
+            QCOMPARE(take.czTakePath, folder + take.czName);
+        }
+        names.sort();
+        if (loaded || !asLong || !beside.joinsUntilLoaded)
+            QCOMPARE(names, expected);
+    }
 }
 
 void TestMetadataThread::lastDayWins()

@@ -2,10 +2,12 @@
 
 #include "foundation/filekey.h"
 #include "tests/support/fixturesamples.h"
+#include "tests/support/riffbytes.h"
 #include "tests/support/riffreader.h"
 #include "tests/support/takelayout.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QXmlStreamWriter>
 
 namespace fixture {
@@ -329,6 +331,52 @@ QStringList WriteForeignMonoFamily(const QString& folder, const QString& root, i
         paths << path;
     }
     return paths;
+}
+
+const QList<StrangerForm>& StrangerForms()
+{
+    static const QList<StrangerForm> forms = [] {
+        const auto take = [](const char* id, int tracks, char separator, TrackNumberStyle style) {
+            QList<int> slotList;
+            for (int t = 0; t < tracks; ++t)
+                slotList << t;
+            TakeSpec spec = MonoTake(QString::fromLatin1(id), slotList);
+            spec.numberStyle = style;
+            for (TrackSpec& track : spec.tracks)
+                track.separator = separator;
+            return spec;
+        };
+        const TrackNumberStyle two = TrackNumberStyle::TwoDigit;
+        TakeSpec mixed = take("LEN650", 4, '#', two);
+        mixed.tracks[1].separator = '_';
+        return QList<StrangerForm>{
+            {"'-' members, '_' stranger", take("LEN642", 5, '-', two), "LEN642_05.WAV", true},
+            {"one-character members", take("LEN647", 4, '_', TrackNumberStyle::OneChar), "LEN647_01.WAV", true},
+            {"'#' members", take("LEN648", 4, '#', two), "LEN648_01.WAV", true},
+            {"one-character stranger", take("LEN638", 4, '_', two), "LEN638_1.WAV", true},
+            {"track 25", take("LEN640", 4, '_', two), "LEN640_25.WAV", true},
+            {"letter track", take("LEN641", 4, '_', two), "LEN641_A.WAV", false},
+            {"two-digit stranger among one-character members", take("LEN649", 10, '_', TrackNumberStyle::OneChar),
+             "LEN649_10.WAV", true, true},
+            {"mixed separators", mixed, "LEN650+02.WAV", true, true},
+        };
+    }();
+    return forms;
+}
+
+QStringList WriteTakeBesideStranger(const QString& folder, const StrangerForm& form, bool asLong)
+{
+    const WrittenTake written = WriteTake(folder, form.take);
+    if (written.files.size() != form.take.tracks.size())
+        return QStringList();
+    ForeignSpec spec;
+    spec.channels = 1;
+    spec.bext = true;
+    const QByteArray bytes =
+        asLong ? BuildForeignFileOfLength(spec, QFileInfo(written.files.first()).size()) : BuildForeignFile(spec);
+    if (bytes.isEmpty() || !WriteBytes(QDir(folder).absoluteFilePath(form.stranger), bytes))
+        return QStringList();
+    return written.files;
 }
 
 }  // namespace fixture

@@ -112,6 +112,29 @@ QByteArray BuildForeignFileOfLength(ForeignSpec spec, qint64 length);
 QStringList WriteForeignMonoFamily(const QString& folder, const QString& root, int count,
                                    const QString& familyName, const ForeignSpec& base = ForeignSpec());
 
+// This recorder's mono take (its files of one length) beside another
+// maker's mono file named like one of its tracks, as mixed cards copied into
+// one day hold them: the stranger in another separator or number form, for
+// a slot the take holds ("LEN642-01".."-05" beside "LEN642_05", "LEN647_1".."_4"
+// beside "LEN647_01", "LEN648#01".."#04" beside "LEN648_01", "LEN638_01".."_04"
+// beside "LEN638_1", "LEN649_1".."_A" beside "LEN649_10", "LEN650#01", "_02",
+// "#03", "#04" beside "LEN650+02"), or for a track the load never reads or reads by a
+// letter ("LEN640_25", "LEN641_A").
+struct StrangerForm {
+    const char* tag;
+    TakeSpec take;
+    QString stranger;         // its file name
+    bool listed;              // the listing has a row for it ("LEN641_A" has none)
+    // Of the members' length, it sorts before the member it rivals and
+    // after others ("LEN650+02" before "LEN650_02"): listed with the take,
+    // and that member alone, until the take's load has read it.
+    bool joinsUntilLoaded = false;
+};
+const QList<StrangerForm>& StrangerForms();
+// Writes the take and the stranger (asLong: of the members' very length)
+// into folder; the take's file paths, empty when a write failed.
+QStringList WriteTakeBesideStranger(const QString& folder, const StrangerForm& form, bool asLong);
+
 }  // namespace fixture
 
 #endif

@@ -96,4 +96,10 @@ bool WriteBytes(const QString& path, const QByteArray& bytes)
     return f.write(bytes) == bytes.size() && f.flush();
 }
 
+QByteArray ReadBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 }  // namespace fixture

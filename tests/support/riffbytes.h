@@ -37,6 +37,8 @@ QByteArray AssembleRf64(QList<ChunkBytes> chunks, quint64 frames);
 
 // Writes the bytes to the file, creating its folder; false on any failure.
 bool WriteBytes(const QString& path, const QByteArray& bytes);
+// A file's bytes; empty when it does not open.
+QByteArray ReadBytes(const QString& path);
 
 }  // namespace fixture
 

@@ -8,6 +8,7 @@
 #include "tests/support/fixturevariants.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/support/riffbytes.h"
+#include "tests/support/scratchdir.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -61,6 +62,25 @@ bool EditIxml(const QString& path, const std::function<void(QByteArray*)>& chang
     text.append(QByteArray(size - text.size(), ' '));
     bytes.replace(at + 8, size, text);
     return file.seek(0) && file.write(bytes) == bytes.size();
+}
+
+// The takes a folder lists by the listing's rule, in name order as the views
+// list it, each with its files' paths.
+QMap<QString, QStringList> ListedTakeFiles(const QString& folder)
+{
+    QMap<QString, QStringList> takes;
+    QHash<QString, tyListedFile> members;   // the last listed of each family
+    for (const QString& name : QDir(folder).entryList(QDir::Files, QDir::Name)) {
+        const auto earlier = members.constFind(TakeNaming::ListedTakeName(name));
+        const tyListedFile listed =
+            ListedFileOf(folder + QLatin1Char('/'), name, earlier == members.constEnd() ? nullptr : &*earlier);
+        if (listed.eKind == TakeNaming::FileKind::None)
+            continue;
+        if (!listed.bAlone)
+            members.insert(listed.czFamily, listed);
+        takes[listed.czTake] << folder + QLatin1Char('/') + name;
+    }
+    return takes;
 }
 
 // Every value a load gives, and what the reports and editors read of the
@@ -532,6 +552,61 @@ private slots:
         QSoundPerform alone;
         QVERIFY(alone.InitFilesZZ(folder + QFileInfo(stranger).completeBaseName(), QStringLiteral("WAV")));
         QCOMPARE(int(alone.m_nTakeStatus), 3);
+    }
+
+    // Another maker's file named for a slot of this recorder's take in
+    // another separator or number form, or for a track the load reads by a
+    // letter or never: the listing and the load take the same files, the
+    // take whole, the stranger a take by itself (or, a letter track,
+    // counted unlisted).
+    void strangerInAnotherForm_data()
+    {
+        QTest::addColumn<int>("form");
+        QTest::addColumn<bool>("asLong");
+        for (int form = 0; form < StrangerForms().size(); ++form) {
+            for (const bool asLong : {false, true})
+                QTest::newRow(qPrintable(QString::fromLatin1(StrangerForms().at(form).tag)
+                                         + (asLong ? ", as long" : ""))) << form << asLong;
+        }
+    }
+
+    void strangerInAnotherForm()
+    {
+        QFETCH(int, form);
+        QFETCH(bool, asLong);
+        const StrangerForm& beside = StrangerForms().at(form);
+        ScratchDir dir;
+        QStringList members = WriteTakeBesideStranger(dir.path(), beside, asLong);
+        QVERIFY(!members.isEmpty());
+        members.sort();
+        const QString stranger = dir.filePath(beside.stranger);
+        const QString id = beside.take.id;
+        QStringList rows;   // a letter track has none: it is read with its take
+        for (const QString& member : members) {
+            if (!QFileInfo(member).completeBaseName().back().isLetter())
+                rows << member;
+        }
+        QMap<QString, QStringList> expected{{id, rows}};
+        if (beside.listed)
+            expected.insert(QFileInfo(stranger).completeBaseName(), {stranger});
+        if (!asLong || !beside.joinsUntilLoaded)
+            QCOMPARE(ListedTakeFiles(dir.path()), expected);
+
+        QSoundPerform take;
+        QVERIFY(take.InitFilesZZ(dir.filePath(id), QStringLiteral("WAV")));
+        QCOMPARE(int(take.m_nTakeStatus), 0);
+        QCOMPARE(take.MissingMembers(), 0);
+        QStringList loaded;
+        for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
+            if (take.m_pbPresent[t])
+                loaded << take.m_SndFile[t].GetPath();
+        }
+        loaded.sort();
+        QCOMPARE(loaded, members);
+        // Named for a slot the browser lists no row of: counted as not listed from now on.
+        if (!beside.listed)
+            QVERIFY(IsNotedStrangerInFamily(stranger));
+        QCOMPARE(ListedTakeFiles(dir.path()), expected);
     }
 
     // A member that cannot be read as it is: a FIFO named like a track file
