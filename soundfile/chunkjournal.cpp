@@ -485,7 +485,7 @@ bool TakeOverRecord(int fd, const QString& path, const QByteArray& bytes, bool o
     // its age where locks do not tell (this one's lock tells elsewhere).
     // Refused (another owner's record), two readers may both settle it,
     // which only puts the same old bytes back twice.
-    if (::futimens(fd, nullptr) != 0)
+    if (DiskFutimens(fd, nullptr) != 0)
         MyQDebug("RollBackChunkJournal: the time of %s cannot be set: %s", qPrintable(taken),
                  qPrintable(SystemErrorText(errno)));
     if (RecordNameIsOwn(taken, bytes, true, fd) == RecordName::Own)
@@ -514,7 +514,7 @@ void SettleRecord(int fd, const QString& path, const QString& name, const QByteA
     const bool named = RecordNameIsOwn(name, bytes, true, fd) == RecordName::Own;
     if (!result->lczFailed.isEmpty() && named && before && result->nRestored == 0 && result->nWriteError == 0) {
         const struct timespec times[2] = {before->st_atim, before->st_mtim};
-        if ((before->st_mtim.tv_nsec != UTIME_OMIT && ::futimens(fd, times) != 0) || !RenameNoReplace(name, path))
+        if ((before->st_mtim.tv_nsec != UTIME_OMIT && DiskFutimens(fd, times) != 0) || !RenameNoReplace(name, path))
             MyQDebug("RollBackChunkJournal: the record %s stays under its take-over name: %s", qPrintable(path),
                      qPrintable(SystemErrorText(errno)));
     }
@@ -549,7 +549,7 @@ bool SettleTakenOver(const QString& path, tyJournalRollBack* result)
         ::close(fd);
         return false;
     }
-    if (::futimens(fd, nullptr) != 0)
+    if (DiskFutimens(fd, nullptr) != 0)
         MyQDebug("RollBackChunkJournal: the time of %s cannot be set: %s", qPrintable(taken),
                  qPrintable(SystemErrorText(errno)));
     SettleRecord(fd, path, taken, bytes, members, nullptr, result);
