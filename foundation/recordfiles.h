@@ -306,6 +306,8 @@ QString LeftSaveNotReplaced(const QString& take);
 // writer could not put back (their names).
 QString ReplaceRecordNotWritten(const QString& job, const QString& why);
 QString ReplaceRecordStays(const QString& job);
+// text ending in one full stop, for a sentence that follows it.
+QString Sentence(const QString& text);
 QString RenamesWaitWriteProtected(const QString& take);
 QString WriteNotFinished();
 QString WriteNotSettled();

@@ -354,8 +354,10 @@ bool ReplaceJournal::Abandon()
     // A record that cannot be removed names every file as it stands, its
     // complete ones included: the next load settles it, and may finish
     // the step where every new file is still there.
-    if (End(false) != 0)
-        m_czError += QStringLiteral(". ") + RecordTexts::ReplaceRecordStays(m_czJob);
+    if (End(false) != 0) {
+        m_bLeft = true;
+        m_czError = RecordTexts::Sentence(m_czError) + QLatin1Char(' ') + RecordTexts::ReplaceRecordStays(m_czJob);
+    }
     return false;
 }
 
@@ -457,7 +459,7 @@ std::optional<Replacement> TakeOverReplacement(int fd, const QString& journalPat
     // Its time now: another reader judges it a live settler's by its age
     // where locks do not tell; refused, two readers may both settle it, and
     // a settled move is never made again.
-    if (::futimens(fd, nullptr) != 0)
+    if (DiskFutimens(fd, nullptr) != 0)
         MyQDebug("SettleReplacement: the time of %s cannot be set: %s", qPrintable(taken),
                  qPrintable(SystemErrorText(errno)));
     if (RecordNameIsOwn(taken, text, true, fd) == RecordName::Own)
