@@ -336,6 +336,20 @@ bool ParseChunkJournal(QByteArray bytes, QList<tyChunkUndo>* members)
 
 namespace {
 
+// A member file opened for a roll-back, which closes its descriptor by
+// hand: where nothing was written through it, or once RollBackMembers
+// asked the close's answer, here without one.
+struct ClosedFile {
+    void operator()(QFile* file) const
+    {
+        const int fd = file->handle();
+        file->close();
+        if (fd >= 0)
+            (void)::close(fd);
+        delete file;
+    }
+};
+
 // Puts back every file the record at path names (in its folder), synced;
 // none when one of them does not fit (see RollBackChunkJournal).
 void RollBackMembers(const QString& path, const QList<tyChunkUndo>& members, tyJournalRollBack* out)
@@ -346,7 +360,7 @@ void RollBackMembers(const QString& path, const QList<tyChunkUndo>& members, tyJ
     // the take is never left half old, half new by the roll-back itself, and
     // no byte another program wrote since is written over.
     const QString folder = QFileInfo(path).absolutePath() + QLatin1Char('/');
-    std::vector<std::unique_ptr<QFile>> opened(size_t(members.size()));   // open until synced
+    std::vector<std::unique_ptr<QFile, ClosedFile>> opened(size_t(members.size()));   // open until synced
     QStringList partly;
     for (int i = 0; i < members.size(); ++i) {
         const tyChunkUndo& member = members.at(i);
@@ -357,8 +371,10 @@ void RollBackMembers(const QString& path, const QList<tyChunkUndo>& members, tyJ
             result.lczMissing << member.czFileName;
             continue;
         }
-        auto file = std::make_unique<QFile>();
-        if (fd < 0 || !file->open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        // Closed by hand once synced (below), so that a close that reports a
+        // failed write counts as one.
+        auto file = std::unique_ptr<QFile, ClosedFile>(new QFile);
+        if (fd < 0 || !file->open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::DontCloseHandle)) {
             const int error = fd < 0 ? errno : EIO;
             if (fd >= 0)
                 ::close(fd);
@@ -410,7 +426,20 @@ void RollBackMembers(const QString& path, const QList<tyChunkUndo>& members, tyJ
         }
     }
     const int syncError = SyncFiles(descriptors);
+    int closeError = 0;
+    for (auto& file : opened) {
+        const int fd = file ? file->handle() : -1;
+        if (fd < 0)
+            continue;
+        file->close();   // the descriptor stays for the close whose answer counts
+        if (DiskClose(fd) != 0 && descriptors.contains(fd) && closeError == 0)
+            closeError = errno;
+    }
     opened.clear();
+    if (syncError == 0 && closeError != 0) {
+        result.nWriteError = result.nWriteError ? result.nWriteError : closeError;
+        result.lczFailed << QStringLiteral("the restored files could not be written: %1").arg(SystemErrorText(closeError));
+    }
     if (syncError != 0) {
         result.nWriteError = result.nWriteError ? result.nWriteError : syncError;
         result.lczFailed << QStringLiteral("the restored files could not be synced: %1").arg(SystemErrorText(syncError));

@@ -690,6 +690,8 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing_data()
     QTest::newRow("a chunk appended by another program") << "append" << changed;
     QTest::newRow("a member rewritten to another layout") << "reorder" << changed;
     QTest::newRow("the members cannot be synced") << "sync" << "could not be synced";
+    // A network volume that reports a failed write only at the close.
+    QTest::newRow("a member's close reports a failed write") << "close" << "could not be written to the card: Input/output error";
     QTest::newRow("too little free space") << "space" << "not enough space on the card to save take RFS001";
     QTest::newRow("another save holds the take") << "busy" << "Take RFS001 is being saved";
     // Made immutable once the members are written: the save is taken back,
@@ -767,10 +769,16 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing()
         if (beside.m_pbPresent[t])
             beside.m_SndFile[t].SetiXMLNote(t, QStringLiteral("beside"));
     }
+    tyDiskFaultPlan closeFails;
+    closeFails.eKind = DiskCall::Close;
+    closeFails.nNth = fault == QLatin1String("close") ? 1 : 0;
+    DiskFaults::Arm(closeFails);
     QElapsedTimer clock;
     clock.start();
     const QVector<bool> saved = QSoundPerform::UpdateiXMLChunks(together ? QVector<QSoundPerform*>{&take, &beside}
                                                                           : QVector<QSoundPerform*>{&take});
+    QCOMPARE(DiskFaults::Failed(), closeFails.nNth);
+    DiskFaults::Disarm();
     QVERIFY2(!twoPaths || clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(saved.at(0), false);
     QCOMPARE(saved.value(1), together && !fault.startsWith(QLatin1String("sync")));
