@@ -429,6 +429,12 @@ QString ReplaceRecordStays(const QString& job)
     return QStringLiteral("The record of the %1 stays: the next load of the take finishes or undoes it.").arg(job);
 }
 
+QString ReplaceRecordStaysEmpty(const QString& job)
+{
+    return QStringLiteral("The record of the %1 stays: the next load of the take removes it, and changes no file.")
+        .arg(job);
+}
+
 QString Sentence(const QString& text)
 {
     return text.endsWith(QLatin1Char('.')) ? text : text + QLatin1Char('.');

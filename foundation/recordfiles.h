@@ -306,6 +306,9 @@ QString LeftSaveNotReplaced(const QString& take);
 // writer could not put back (their names).
 QString ReplaceRecordNotWritten(const QString& job, const QString& why);
 QString ReplaceRecordStays(const QString& job);
+// The same where nothing is left for the next load to do: its files are as
+// they were, and the record goes.
+QString ReplaceRecordStaysEmpty(const QString& job);
 // text ending in one full stop, for a sentence that follows it.
 QString Sentence(const QString& text);
 QString RenamesWaitWriteProtected(const QString& take);

@@ -356,6 +356,7 @@ bool ReplaceJournal::Abandon()
     // the step where every new file is still there.
     if (End(false) != 0) {
         m_bLeft = true;
+        m_czCause = m_czError;
         m_czError = RecordTexts::Sentence(m_czError) + QLatin1Char(' ') + RecordTexts::ReplaceRecordStays(m_czJob);
     }
     return false;

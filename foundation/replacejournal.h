@@ -74,6 +74,8 @@ public:
     // Begin or BeginRenames failed and its record could not be removed:
     // it stays for the next load, which settles it (ErrorText says so).
     bool RecordLeft() const { return m_bLeft; }
+    // Why the record was not written, without what became of it.
+    QString CauseText() const { return m_bLeft ? m_czCause : m_czError; }
 
 private:
     bool Write(const QStringList& paths, const QByteArray& text);
@@ -88,6 +90,7 @@ private:
     bool m_bBack = false;
     bool m_bMarkedBack = false;   // the "back" line reached the disk in every copy
     bool m_bLeft = false;         // see RecordLeft
+    QString m_czCause;            // see CauseText
     QString m_czJob = QStringLiteral("renames");   // see Begin
     QByteArray m_Head;   // the records' first lines, this writer's token among them
     QString m_czError;

@@ -263,10 +263,14 @@ bool OutputSet::CommitAll(bool sync)
         m_czError = journal.ErrorText();
         DiscardAll();
         // A record left names the temporaries: one that could not be
-        // removed either is the next load's to finish.
+        // removed either is the next load's to finish. With none left, the
+        // record names nothing to do.
         m_bFilesAsBefore = !journal.RecordLeft()
                            || std::none_of(entries.begin(), entries.end(),
                                            [](const tyReplaceEntry& e) { return QFileInfo::exists(e.czTemporary); });
+        if (journal.RecordLeft() && m_bFilesAsBefore)
+            m_czError = RecordTexts::Sentence(journal.CauseText()) + QLatin1Char(' ')
+                        + RecordTexts::ReplaceRecordStaysEmpty(m_czJob);
         return false;
     }
     ReplaceStep();

@@ -36,7 +36,8 @@ QString ToldAgainstLoad(const QString& told, bool finishedByLoad)
         return QStringLiteral("two full stops in: ") + told;
     const bool toldAsBefore = told.contains(QStringLiteral("left as they were"), Qt::CaseInsensitive)
                               || told.contains(QStringLiteral("no file was kept"), Qt::CaseInsensitive)
-                              || told.contains(QStringLiteral("keeps its old name"), Qt::CaseInsensitive);
+                              || told.contains(QStringLiteral("keeps its old name"), Qt::CaseInsensitive)
+                              || told.contains(QStringLiteral("changes no file"), Qt::CaseInsensitive);
     if (finishedByLoad && (toldAsBefore || !told.contains(QStringLiteral(" next "))))
         return QStringLiteral("finished by the next load, told: ") + told;
     return QString();
