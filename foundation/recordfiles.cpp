@@ -435,6 +435,13 @@ QString ReplaceRecordStaysEmpty(const QString& job)
         .arg(job);
 }
 
+QString ReplaceStoppedHalfway(const QString& job)
+{
+    return QStringLiteral("The %1 stopped half-way, so its files may hold part of it: its record stays, and the next "
+                          "load of the take finishes or undoes it.")
+        .arg(job);
+}
+
 QString Sentence(const QString& text)
 {
     return text.endsWith(QLatin1Char('.')) ? text : text + QLatin1Char('.');

@@ -328,7 +328,7 @@ bool OutputSet::CommitAll(bool sync)
         // the outputs that did not take their names stay for it.
         for (auto& output : m_Outputs)
             output->LeaveToRecord();
-        m_czError = RecordTexts::Sentence(m_czError) + QLatin1Char(' ') + RecordTexts::ReplaceRecordStays(m_czJob);
+        m_czError = RecordTexts::Sentence(m_czError) + QLatin1Char(' ') + RecordTexts::ReplaceStoppedHalfway(m_czJob);
         m_bFilesAsBefore = false;
         return false;
     }
