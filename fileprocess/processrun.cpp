@@ -2,9 +2,9 @@
 
 #include "fileprocess/processinformation.h"
 #include "fileprocess/processnaming.h"
-#include "processing/rotationmap.h"
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskcalls.h"
+#include "processing/rotationmap.h"
 
 #include <QDir>
 #include <QFile>
