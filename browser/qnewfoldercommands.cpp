@@ -5,6 +5,7 @@
 #include "browser/qbriselfsmodel.h"
 #include "browser/qdialogaddnewfolder.h"
 #include "foundation/fileutil.h"
+#include "foundation/platform/diskcalls.h"
 #include "widgets/messagebox.h"
 
 #include <QDir>
@@ -59,7 +60,7 @@ QNewFolderCommands::tCreateResult QNewFolderCommands::CreateFolder(const QString
         return CREATE_FAILED;
     if (QFileInfo::exists(target.filePath(name)) || QFileInfo(target.filePath(name)).isSymLink())
         return CREATE_EXISTS;
-    return target.mkdir(name) ? CREATE_OK : CREATE_FAILED;
+    return DiskMkdir(QFile::encodeName(target.filePath(name)).constData(), 0777) == 0 ? CREATE_OK : CREATE_FAILED;
 }
 
 void QNewFolderCommands::AddNewProject()

@@ -401,7 +401,7 @@ bool QFileCopierThread::createDir(const Request& request, QFileCopier::Error* er
     const QFileInfo dest(request.destination);
     if (dest.isDir() && (shouldMerge(request) || shouldOverwrite(request)))
         return true;
-    if (!dest.exists() && QDir().mkpath(request.destination))
+    if (!dest.exists() && MakeFolderPath(request.destination) == 0)
         return true;
     if (dest.isDir())
         return true;
@@ -521,14 +521,9 @@ bool QFileCopierThread::copyFile(const Request& request, QFileCopier::Error* err
         }
         return false;
     }
-    // Readable and writable by its owner and by others, as the copier has
-    // always left its files; set through the open temporary, without walking
-    // its path again.
-    struct stat made = {};
-    if (out.Handle() < 0 || ::fstat(out.Handle(), &made) != 0
-        || ::fchmod(out.Handle(), (made.st_mode & 0777) | S_IRUSR | S_IWUSR | S_IROTH | S_IWOTH) != 0)
-        QFile::setPermissions(out.TemporaryPath(),
-                              QFile::permissions(out.TemporaryPath()) | QFileDevice::Permissions(0x6606));
+    // Readable and writable by others, as the copier has always left its
+    // files; a mode the volume does not keep leaves the copy whole all the same.
+    out.OpenToOthers();
 
     // A regular source is copied inside the kernel (no trip through user
     // memory, as cp does) in slices small enough for a prompt cancel and

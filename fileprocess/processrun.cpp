@@ -2,10 +2,16 @@
 
 #include "fileprocess/processinformation.h"
 #include "fileprocess/processnaming.h"
+#include "foundation/messageloging.h"
+#include "foundation/platform/diskcalls.h"
 #include "processing/rotationmap.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
 
 namespace procrun {
 
@@ -71,34 +77,16 @@ QString DestinationProblem(const QString& folder)
     return QString();
 }
 
-bool MakeFolder(const QString& folder, QStringList* created)
-{
-    QStringList missing;   // outermost first
-    for (QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath()); !QFileInfo::exists(path);) {
-        missing.prepend(path);
-        const QString parent = QFileInfo(path).path();
-        if (parent == path)
-            break;
-        path = parent;
-    }
-    for (const QString& path : qAsConst(missing)) {
-        // A folder another program made meanwhile is used, not claimed.
-        if (QDir().mkdir(path))
-            created->append(path);
-        else if (!QFileInfo(path).isDir())
-            return false;
-    }
-    return QFileInfo(folder).isDir();
-}
-
 void RemoveEmptyFolders(const QStringList& created)
 {
     // A folder appears after its parent in the list, so going backwards
     // empties a parent of the children it made before trying it. A folder
     // that holds anything (an output, a hidden temporary) makes rmdir fail
     // and stays, and so do the folders above it.
-    for (auto it = created.crbegin(); it != created.crend(); ++it)
-        QDir().rmdir(*it);
+    for (auto it = created.crbegin(); it != created.crend(); ++it) {
+        if (DiskRmdir(QFile::encodeName(*it).constData()) != 0 && errno != ENOTEMPTY && errno != EEXIST)
+            MyQDebug("RemoveEmptyFolders(): %s stays: %s", qPrintable(*it), std::strerror(errno));
+    }
 }
 
 }  // namespace procrun

@@ -30,11 +30,7 @@ ProcessSettings SettingsOf(const tProcessInformation& info, int kind, int rotate
 // when it is, else the reason for the user.
 QString DestinationProblem(const QString& folder);
 
-// Makes folder and the missing folders above it; appends to *created the
-// folders this call made, outermost first. True when folder is a folder at
-// the end.
-bool MakeFolder(const QString& folder, QStringList* created);
-// Removes the folders of `created` (as MakeFolder appended them) that are
+// Removes the folders of `created` (as MakeFolderPath appended them) that are
 // empty, innermost first, and keeps the rest: a run that wrote nothing into
 // the folders it made leaves none behind. Only an empty folder can be
 // removed (rmdir), so nothing written is ever touched.

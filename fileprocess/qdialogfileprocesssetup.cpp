@@ -405,10 +405,11 @@ void QDialogFileProcessSetup::Start()
             m_Summary.skipped << QStringLiteral("%1: exists already").arg(p.info->czTagName);
             continue;
         }
-        if (!procrun::MakeFolder(p.folder, &m_RunFolders)) {
-            if (!badFolders.contains(p.folder))
-                badFolders << p.folder;
-            m_Summary.skipped << QStringLiteral("%1: cannot create %2").arg(p.info->czTagName, p.folder);
+        if (const int error = MakeFolderPath(p.folder, &m_RunFolders)) {
+            const QString bad = QStringLiteral("%1 (%2)").arg(p.folder, SystemErrorText(error));
+            if (!badFolders.contains(bad))
+                badFolders << bad;
+            m_Summary.skipped << QStringLiteral("%1: cannot create %2").arg(p.info->czTagName, bad);
             continue;
         }
         p.info->Compact = compact;

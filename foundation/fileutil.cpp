@@ -60,6 +60,28 @@ bool removePath(const QString& path)
     return QDir(path).removeRecursively();
 }
 
+int MakeFolderPath(const QString& folder, QStringList* created)
+{
+    QStringList missing;   // outermost first
+    const QString whole = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    for (QString path = whole; !QFileInfo::exists(path);) {
+        missing.prepend(path);
+        const QString parent = QFileInfo(path).path();
+        if (parent == path)
+            break;
+        path = parent;
+    }
+    for (const QString& path : qAsConst(missing)) {
+        if (DiskMkdir(QFile::encodeName(path).constData(), 0777) == 0) {
+            if (created)
+                created->append(path);
+        } else if (errno != EEXIST || !QFileInfo(path).isDir()) {
+            return errno == EEXIST ? ENOTDIR : errno;
+        }
+    }
+    return QFileInfo(whole).isDir() ? 0 : ENOTDIR;
+}
+
 bool RenameNoReplace(const QString& fromPath, const QString& toPath)
 {
     const QByteArray from = QFile::encodeName(fromPath);

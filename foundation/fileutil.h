@@ -2,6 +2,7 @@
 #define NALVO_FOUNDATION_FILEUTIL_H
 
 #include <QString>
+#include <QStringList>
 
 // Removes a file, or a folder with all its entries (hidden ones included),
 // depth first, then the folder. A symbolic link is removed, never followed.
@@ -19,6 +20,14 @@ bool removePath(const QString& path);
 // (see recordfiles.h). A folder is renamed by the atomic form, else by
 // the plain rename once the name is found free.
 bool RenameNoReplace(const QString& from, const QString& to);
+
+// Makes folder and the missing folders above it, each by one mkdir
+// through the disk calls (diskcalls.h); a folder another program makes
+// meanwhile is used, not claimed. Appends to *created, when given, the
+// folders this call made, outermost first. 0 when folder is a folder at
+// the end, else the error number of the mkdir that failed (ENOTDIR: a file
+// holds one of the names).
+int MakeFolderPath(const QString& folder, QStringList* created = nullptr);
 
 // Why a name cannot be that of one new folder made inside another: empty,
 // "." or "..", a "/" or "\" (a path, which reaches past the folder it is

@@ -429,6 +429,24 @@ QString ReplaceRecordStays(const QString& job)
     return QStringLiteral("The record of the %1 stays: the next load of the take finishes or undoes it.").arg(job);
 }
 
+QString ReplaceRecordStaysEmpty(const QString& job)
+{
+    return QStringLiteral("The record of the %1 stays: the next load of the take removes it, and changes no file.")
+        .arg(job);
+}
+
+QString ReplaceStoppedHalfway(const QString& job)
+{
+    return QStringLiteral("The %1 stopped half-way, so its files may hold part of it: its record stays, and the next "
+                          "load of the take finishes or undoes it.")
+        .arg(job);
+}
+
+QString Sentence(const QString& text)
+{
+    return text.endsWith(QLatin1Char('.')) ? text : text + QLatin1Char('.');
+}
+
 QString RenamesWaitWriteProtected(const QString& take)
 {
     return QStringLiteral("Take %1 was not read: its card is write-protected, and an interrupted rename of its files "

@@ -306,6 +306,13 @@ QString LeftSaveNotReplaced(const QString& take);
 // writer could not put back (their names).
 QString ReplaceRecordNotWritten(const QString& job, const QString& why);
 QString ReplaceRecordStays(const QString& job);
+// The same where nothing is left for the next load to do: its files are as
+// they were, and the record goes; and where the files may hold part of the
+// job meanwhile.
+QString ReplaceRecordStaysEmpty(const QString& job);
+QString ReplaceStoppedHalfway(const QString& job);
+// text ending in one full stop, for a sentence that follows it.
+QString Sentence(const QString& text);
 QString RenamesWaitWriteProtected(const QString& take);
 QString WriteNotFinished();
 QString WriteNotSettled();

@@ -288,8 +288,10 @@ QString ReplaceJournal::PathForTake(const QString& folder, const QString& takeNa
 ReplaceJournal::~ReplaceJournal()
 {
     // A writer that never reached End keeps its record for the next reader.
+    // Its lines were synced as they were written (see Write, MarkRollBack):
+    // the close has nothing left to tell.
     for (const tyHeldRecord& record : m_ltRecords)
-        ::close(record.nFd);
+        (void)::close(record.nFd);
 }
 
 bool ReplaceJournal::Begin(const QString& path, const std::vector<tyReplaceEntry>& entries, const QStringList& retired,
@@ -354,8 +356,11 @@ bool ReplaceJournal::Abandon()
     // A record that cannot be removed names every file as it stands, its
     // complete ones included: the next load settles it, and may finish
     // the step where every new file is still there.
-    if (End(false) != 0)
-        m_czError += QStringLiteral(". ") + RecordTexts::ReplaceRecordStays(m_czJob);
+    if (End(false) != 0) {
+        m_bLeft = true;
+        m_czCause = m_czError;
+        m_czError = RecordTexts::Sentence(m_czError) + QLatin1Char(' ') + RecordTexts::ReplaceRecordStays(m_czJob);
+    }
     return false;
 }
 
@@ -457,7 +462,7 @@ std::optional<Replacement> TakeOverReplacement(int fd, const QString& journalPat
     // Its time now: another reader judges it a live settler's by its age
     // where locks do not tell; refused, two readers may both settle it, and
     // a settled move is never made again.
-    if (::futimens(fd, nullptr) != 0)
+    if (DiskFutimens(fd, nullptr) != 0)
         MyQDebug("SettleReplacement: the time of %s cannot be set: %s", qPrintable(taken),
                  qPrintable(SystemErrorText(errno)));
     if (RecordNameIsOwn(taken, text, true, fd) == RecordName::Own)

@@ -71,6 +71,11 @@ public:
     // record; see recordfiles.h), or of a removal not synced.
     int End(bool sync);
     QString ErrorText() const { return m_czError; }
+    // Begin or BeginRenames failed and its record could not be removed:
+    // it stays for the next load, which settles it (ErrorText says so).
+    bool RecordLeft() const { return m_bLeft; }
+    // Why the record was not written, without what became of it.
+    QString CauseText() const { return m_bLeft ? m_czCause : m_czError; }
 
 private:
     bool Write(const QStringList& paths, const QByteArray& text);
@@ -84,6 +89,8 @@ private:
     std::vector<tyHeldRecord> m_ltRecords;
     bool m_bBack = false;
     bool m_bMarkedBack = false;   // the "back" line reached the disk in every copy
+    bool m_bLeft = false;         // see RecordLeft
+    QString m_czCause;            // see CauseText
     QString m_czJob = QStringLiteral("renames");   // see Begin
     QByteArray m_Head;   // the records' first lines, this writer's token among them
     QString m_czError;

@@ -2,6 +2,7 @@
 
 #include "foundation/fileutil.h"
 #include "foundation/folderlock.h"
+#include "foundation/messageloging.h"
 #include "foundation/platform/diskcalls.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/platform/filelocks.h"
@@ -185,8 +186,9 @@ void SafeOutput::ReleaseLock()
     StopWriteback();
     if (m_File.isOpen())
         m_File.close();
+    // Its writes were asked at Close(), or it is being discarded.
     if (m_nLockFd >= 0)
-        ::close(m_nLockFd);
+        (void)::close(m_nLockFd);
     m_nLockFd = -1;
 }
 
@@ -336,6 +338,22 @@ int SafeOutput::RemoveAbandoned(const QString& folder)
     return RemoveAbandonedAmong(folder, names);
 }
 
+bool SafeOutput::OpenToOthers()
+{
+    constexpr mode_t kOthers = S_IRUSR | S_IWUSR | S_IROTH | S_IWOTH;
+    // Through the open temporary, without walking its path again; by the
+    // path only where the descriptor cannot.
+    struct stat made = {};
+    if (m_nLockFd >= 0 && ::fstat(m_nLockFd, &made) == 0 && DiskFchmod(m_nLockFd, (made.st_mode & 0777) | kOthers) == 0)
+        return true;
+    const QByteArray path = QFile::encodeName(m_czTempPath);
+    if (!m_czTempPath.isEmpty() && ::stat(path.constData(), &made) == 0
+        && DiskChmod(path.constData(), (made.st_mode & 0777) | kOthers) == 0)
+        return true;
+    MyQDebug("SafeOutput: the mode of %s stays as made: %s", path.constData(), std::strerror(errno));
+    return false;
+}
+
 bool SafeOutput::WriteAt(qint64 offset, const char* data, qint64 size)
 {
     if (!m_File.isOpen() || !m_File.seek(offset))
@@ -397,6 +415,12 @@ bool SafeOutput::Close(bool sync)
     m_File.close();   // the descriptor stays open: it holds the lock
     if (m_File.error() != QFileDevice::NoError)
         return Fail(Failure::Commit, m_File.errorString());
+    // A network volume may report a failed write only at a close: a second
+    // descriptor of the file, closed now, asks it while the first keeps the
+    // lock (a lock of the open file, which that close leaves alone).
+    const int second = ::fcntl(m_nLockFd, F_DUPFD_CLOEXEC, 0);
+    if (second < 0 || DiskClose(second) != 0)
+        return Fail(Failure::Commit, SystemErrorText(errno));
     return true;
 }
 

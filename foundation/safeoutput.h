@@ -59,6 +59,12 @@ public:
     // and writes may pass the planned length (a source that grows while it
     // is copied); the planned length still meets the free-space check.
     void SetUnbounded() { m_bUnbounded = true; }
+    // After Begin(): the file readable and writable by its owner and by
+    // others besides the mode it was made with, as a recorder leaves its
+    // files. A volume that keeps no modes (FAT) or refuses leaves the mode
+    // as made: the file is whole all the same, so that is no failure
+    // (logged only). False when the mode could not be set.
+    bool OpenToOthers();
     bool WriteAt(qint64 offset, const char* data, qint64 size);
     // At the current position.
     bool Write(const char* data, qint64 size);

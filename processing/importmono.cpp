@@ -3,6 +3,7 @@
 
 #include "foundation/messageloging.h"
 #include "foundation/naming.h"
+#include "foundation/recordfiles.h"
 #include "foundation/replacejournal.h"
 #include "processing/importtexts.h"
 #include "processing/outputset.h"
@@ -560,8 +561,9 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
             if (!outputs.At(c).Write(samples, perChannel)) {
                 settle();
                 MyQDebug("Error on write");
-                Report(kTitle, QStringLiteral("Unable to write\n%1\n%2.\nThe import was stopped; no file was kept.")
-                                   .arg(QDir::toNativeSeparators(names.at(c)), outputs.At(c).ErrorText()));
+                Report(kTitle, QStringLiteral("Unable to write\n%1\n%2\nThe import was stopped; no file was kept.")
+                                   .arg(QDir::toNativeSeparators(names.at(c)),
+                                        RecordTexts::Sentence(outputs.At(c).ErrorText())));
                 return false;
             }
         }
@@ -598,7 +600,7 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
                 text += QString(kIxmlPad - text.size(), QLatin1Char(' '));
             written = file.AddiXMLChunk(text);
         }
-        file.Close();
+        written = file.CloseWritten() == 0 && written;
         if (!set) {
             takeop::ReportMetadataFailure(kTitle, QStringLiteral("the imported file"), names.at(c),
                                           QLatin1String(takeop::kIxmlRefused));
@@ -613,8 +615,9 @@ bool QSoundMixer::ImportMono(QString source, QString folder, QString takeId, int
     if (!Running(run))
         return false;
     if (!outputs.CommitAll(m_bSyncOutput)) {
-        Report(kTitle, QStringLiteral("Unable to write the new files in\n%1\n%2.\nNo file was kept.")
-                           .arg(QDir::toNativeSeparators(folder), outputs.ErrorText()));
+        Report(kTitle, QStringLiteral("Unable to write the new files in\n%1\n%2%3")
+                           .arg(QDir::toNativeSeparators(folder), RecordTexts::Sentence(outputs.ErrorText()),
+                                outputs.FilesAsBefore() ? QStringLiteral("\nNo file was kept.") : QString()));
         MyQDebug("%s: %s", kTitle, qPrintable(outputs.ErrorText()));
         return false;
     }

@@ -344,7 +344,7 @@ bool QSoundMixer::RunMonoBounce(const tyMonoBouncePlan& plan)
                   && file.SetiXMLTotalFiles(side.slot, total, false);
             texts[i] = file.GenerateiXMLChunkMono(side.slot);
         }
-        file.Close();
+        written = file.CloseWritten() == 0 && written;
         // A refused value fails the bounce before its files take their names.
         if (!set) {
             ReportMetadataFailure(title, kOperation, outputs.At(i).FinalPath(), QLatin1String(kIxmlRefused));
@@ -363,9 +363,9 @@ bool QSoundMixer::RunMonoBounce(const tyMonoBouncePlan& plan)
     for (int i = 0; i < 2; ++i) {
         QSoundFile file;
         pad(texts[i]);
-        const bool written = file.Open(outputs.At(i).TemporaryPath(), 2) && file.ReadChunks(false, true)
-                             && file.AddiXMLChunk(texts[i]);
-        file.Close();
+        bool written = file.Open(outputs.At(i).TemporaryPath(), 2) && file.ReadChunks(false, true)
+                       && file.AddiXMLChunk(texts[i]);
+        written = file.CloseWritten() == 0 && written;
         if (!written) {
             Report(title, QStringLiteral("Unable to read/write files (R) !"));
             return finish(false);
@@ -410,7 +410,8 @@ bool QSoundMixer::RunMonoBounce(const tyMonoBouncePlan& plan)
         if (!trackTexts[t].isEmpty()) {
             QSoundFile file;
             pad(trackTexts[t]);
-            if (!file.Open(path, 2) || !file.ReadChunks(true, true) || !file.AddiXMLChunk(trackTexts[t]))
+            if (!file.Open(path, 2) || !file.ReadChunks(true, true) || !file.AddiXMLChunk(trackTexts[t])
+                || file.CloseWritten() != 0)
                 MyQDebug("%s: the file count of %s was not updated", title, qPrintable(path));
         }
         if (plan.bFamily)

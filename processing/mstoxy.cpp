@@ -209,15 +209,17 @@ bool QSoundMixer::MStoXY(QString mPath, short mIndex, QString sPath, short sInde
                                                             name.GetExtension()));
         if (written && file.HasBextChunk())
             written = file.InsertInBextDescrType(QStringLiteral("xy  "));
-        file.Close();
+        written = file.CloseWritten() == 0 && written;
         if (!written) {
             Report(kTitle, writeFailed);
             return false;
         }
     }
     if (!IsWritablePath(QFileInfo(m.czPath).absolutePath()) || !outputs.CommitAll(m_bSyncOutput)) {
-        // The commit's reason, where it has one (a left save, the record).
-        Report(kTitle, outputs.ErrorText().isEmpty() ? writeFailed : writeFailed + QLatin1Char('\n') + outputs.ErrorText());
+        // The commit's reason, where it has one (a left save, the record),
+        // and what the files hold: as before, or the record's to settle.
+        const QString head = outputs.FilesAsBefore() ? writeFailed : QStringLiteral("Unable to read/write files!");
+        Report(kTitle, outputs.ErrorText().isEmpty() ? head : head + QLatin1Char('\n') + outputs.ErrorText());
         MyQDebug("%s: %s", kTitle, qPrintable(outputs.ErrorText()));
         return false;
     }

@@ -197,11 +197,13 @@ bool OutputSet::LeaveToSettler()
     for (auto& output : m_Outputs)
         output->LeaveToRecord();
     m_czError = RecordTexts::WriteTakenOver();
+    m_bFilesAsBefore = false;
     return false;
 }
 
 bool OutputSet::CommitAll(bool sync)
 {
+    m_bFilesAsBefore = true;
     if (const int error = sync ? SyncAll() : 0) {
         m_czError = QStringLiteral("the new files could not be written to the disk: %1").arg(SystemErrorText(error));
         DiscardAll();
@@ -260,6 +262,15 @@ bool OutputSet::CommitAll(bool sync)
     if (!journal.Begin(ReplaceJournal::PathFor(asides.front().czFinal), entries, m_Retired, m_czJob)) {
         m_czError = journal.ErrorText();
         DiscardAll();
+        // A record left names the temporaries: one that could not be
+        // removed either is the next load's to finish. With none left, the
+        // record names nothing to do.
+        m_bFilesAsBefore = !journal.RecordLeft()
+                           || std::none_of(entries.begin(), entries.end(),
+                                           [](const tyReplaceEntry& e) { return QFileInfo::exists(e.czTemporary); });
+        if (journal.RecordLeft() && m_bFilesAsBefore)
+            m_czError = RecordTexts::Sentence(journal.CauseText()) + QLatin1Char(' ')
+                        + RecordTexts::ReplaceRecordStaysEmpty(m_czJob);
         return false;
     }
     ReplaceStep();
@@ -317,7 +328,8 @@ bool OutputSet::CommitAll(bool sync)
         // the outputs that did not take their names stay for it.
         for (auto& output : m_Outputs)
             output->LeaveToRecord();
-        m_czError += QStringLiteral(". ") + RecordTexts::ReplaceRecordStays(m_czJob);
+        m_czError = RecordTexts::Sentence(m_czError) + QLatin1Char(' ') + RecordTexts::ReplaceStoppedHalfway(m_czJob);
+        m_bFilesAsBefore = false;
         return false;
     }
     const QStringList kept = TakeBackAll(asides, m_Outputs, done);
@@ -326,6 +338,7 @@ bool OutputSet::CommitAll(bool sync)
         // A roll-back that failed keeps its record: the next load of the
         // take finishes it (see SettleReplacement).
         m_czError += QStringLiteral("; ") + RecordTexts::NotAllPutBack(kept);
+        m_bFilesAsBefore = false;
         return false;
     }
     // Dropped: a record that stays names the files as they are now, all

@@ -57,6 +57,11 @@ public:
     void DiscardAll();
     // Why the last CommitAll failed.
     QString ErrorText() const { return m_czError; }
+    // After a failed CommitAll: every file is as it was before the set
+    // (only a record may stay, which names nothing left to do). False: its
+    // record stays for the next load, which finishes the set or takes it
+    // back, or another program settled it; ErrorText says which.
+    bool FilesAsBefore() const { return m_bFilesAsBefore; }
 
 private:
     // The record was taken over by another program or computer that
@@ -75,6 +80,7 @@ private:
     QStringList m_Retired;
     QString m_czJob;
     QString m_czError;
+    bool m_bFilesAsBefore = true;
 };
 
 #endif

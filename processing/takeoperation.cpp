@@ -316,10 +316,9 @@ bool BeginOutput(SafeOutput& output, qint64 headerBytes, qint64 dataBytes, const
     MyQDebug("Overwrite : %d", QFileInfo::exists(output.FinalPath()) ? 1 : 0);
     const qint64 planned = headerBytes + dataBytes + kIxmlAllowance;
     if (output.Begin(planned)) {
-        // Readable and writable by everyone, as the recorder's own files.
-        QFile::setPermissions(output.TemporaryPath(),
-                              QFile::permissions(output.TemporaryPath()) | QFile::ReadOwner | QFile::WriteOwner
-                                  | QFile::ReadUser | QFile::WriteUser | QFile::ReadOther | QFile::WriteOther);
+        // Readable and writable by everyone, as the recorder's own files; a
+        // mode the volume does not keep leaves the output whole all the same.
+        output.OpenToOthers();
         return true;
     }
     const QString folder = QFileInfo(output.FinalPath()).absolutePath();
@@ -555,9 +554,12 @@ bool FinishOutput(SafeOutput& output, bool sync, const std::function<bool(QSound
         QSoundFile file;
         errno = 0;
         QString why;
-        const bool written = file.Open(output.TemporaryPath(), 2) && file.ReadChunks(false, true) && metadata(file, &why);
-        const int error = errno;
-        file.Close();
+        bool written = file.Open(output.TemporaryPath(), 2) && file.ReadChunks(false, true) && metadata(file, &why);
+        int error = errno;
+        if (const int closed = file.CloseWritten(); closed != 0 && written) {
+            written = false;
+            error = closed;
+        }
         if (!written) {
             output.Discard();
             if (why.isEmpty())

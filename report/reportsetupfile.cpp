@@ -1,5 +1,6 @@
 #include "report/reportsetupfile.h"
 
+#include "foundation/fileutil.h"
 #include "foundation/safeoutput.h"
 #include "report/reporttakefilters.h"
 
@@ -240,8 +241,8 @@ QString Save(const QString& path, const tyReportSetup& setup, bool backup)
     // replaced by a file: only a regular file is read or replaced.
     if (info.exists() && !info.isFile())
         return QStringLiteral("The report setup was not written: \"%1\" is not a regular file.").arg(shown);
-    if (!QDir().mkpath(info.absolutePath()))
-        return QStringLiteral("The folder of \"%1\" cannot be made.").arg(shown);
+    if (const int error = MakeFolderPath(info.absolutePath()))
+        return QStringLiteral("The folder of \"%1\" cannot be made (%2).").arg(shown, SystemErrorText(error));
     if (backup && info.isFile()) {
         QString copy = path + QStringLiteral(".bak");
         for (int n = 2; QFileInfo::exists(copy); ++n)

@@ -256,8 +256,10 @@ int RemoveChunkJournal(tyChunkJournalWrite* record)
 
 void CloseChunkJournal(tyChunkJournalWrite* record)
 {
+    // Its bytes were synced before any member changed, and read back by
+    // name at every check since: the close has nothing left to tell.
     if (record->nFd >= 0)
-        ::close(record->nFd);
+        (void)::close(record->nFd);
     record->nFd = -1;
 }
 
@@ -336,6 +338,20 @@ bool ParseChunkJournal(QByteArray bytes, QList<tyChunkUndo>* members)
 
 namespace {
 
+// A member file opened for a roll-back, which closes its descriptor by
+// hand: where nothing was written through it, or once RollBackMembers
+// asked the close's answer, here without one.
+struct ClosedFile {
+    void operator()(QFile* file) const
+    {
+        const int fd = file->handle();
+        file->close();
+        if (fd >= 0)
+            (void)::close(fd);
+        delete file;
+    }
+};
+
 // Puts back every file the record at path names (in its folder), synced;
 // none when one of them does not fit (see RollBackChunkJournal).
 void RollBackMembers(const QString& path, const QList<tyChunkUndo>& members, tyJournalRollBack* out)
@@ -346,7 +362,7 @@ void RollBackMembers(const QString& path, const QList<tyChunkUndo>& members, tyJ
     // the take is never left half old, half new by the roll-back itself, and
     // no byte another program wrote since is written over.
     const QString folder = QFileInfo(path).absolutePath() + QLatin1Char('/');
-    std::vector<std::unique_ptr<QFile>> opened(size_t(members.size()));   // open until synced
+    std::vector<std::unique_ptr<QFile, ClosedFile>> opened(size_t(members.size()));   // open until synced
     QStringList partly;
     for (int i = 0; i < members.size(); ++i) {
         const tyChunkUndo& member = members.at(i);
@@ -357,8 +373,10 @@ void RollBackMembers(const QString& path, const QList<tyChunkUndo>& members, tyJ
             result.lczMissing << member.czFileName;
             continue;
         }
-        auto file = std::make_unique<QFile>();
-        if (fd < 0 || !file->open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        // Closed by hand once synced (below), so that a close that reports a
+        // failed write counts as one.
+        auto file = std::unique_ptr<QFile, ClosedFile>(new QFile);
+        if (fd < 0 || !file->open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::DontCloseHandle)) {
             const int error = fd < 0 ? errno : EIO;
             if (fd >= 0)
                 ::close(fd);
@@ -410,7 +428,20 @@ void RollBackMembers(const QString& path, const QList<tyChunkUndo>& members, tyJ
         }
     }
     const int syncError = SyncFiles(descriptors);
+    int closeError = 0;
+    for (auto& file : opened) {
+        const int fd = file ? file->handle() : -1;
+        if (fd < 0)
+            continue;
+        file->close();   // the descriptor stays for the close whose answer counts
+        if (DiskClose(fd) != 0 && descriptors.contains(fd) && closeError == 0)
+            closeError = errno;
+    }
     opened.clear();
+    if (syncError == 0 && closeError != 0) {
+        result.nWriteError = result.nWriteError ? result.nWriteError : closeError;
+        result.lczFailed << QStringLiteral("the restored files could not be written: %1").arg(SystemErrorText(closeError));
+    }
     if (syncError != 0) {
         result.nWriteError = result.nWriteError ? result.nWriteError : syncError;
         result.lczFailed << QStringLiteral("the restored files could not be synced: %1").arg(SystemErrorText(syncError));
@@ -485,7 +516,7 @@ bool TakeOverRecord(int fd, const QString& path, const QByteArray& bytes, bool o
     // its age where locks do not tell (this one's lock tells elsewhere).
     // Refused (another owner's record), two readers may both settle it,
     // which only puts the same old bytes back twice.
-    if (::futimens(fd, nullptr) != 0)
+    if (DiskFutimens(fd, nullptr) != 0)
         MyQDebug("RollBackChunkJournal: the time of %s cannot be set: %s", qPrintable(taken),
                  qPrintable(SystemErrorText(errno)));
     if (RecordNameIsOwn(taken, bytes, true, fd) == RecordName::Own)
@@ -514,7 +545,7 @@ void SettleRecord(int fd, const QString& path, const QString& name, const QByteA
     const bool named = RecordNameIsOwn(name, bytes, true, fd) == RecordName::Own;
     if (!result->lczFailed.isEmpty() && named && before && result->nRestored == 0 && result->nWriteError == 0) {
         const struct timespec times[2] = {before->st_atim, before->st_mtim};
-        if ((before->st_mtim.tv_nsec != UTIME_OMIT && ::futimens(fd, times) != 0) || !RenameNoReplace(name, path))
+        if ((before->st_mtim.tv_nsec != UTIME_OMIT && DiskFutimens(fd, times) != 0) || !RenameNoReplace(name, path))
             MyQDebug("RollBackChunkJournal: the record %s stays under its take-over name: %s", qPrintable(path),
                      qPrintable(SystemErrorText(errno)));
     }
@@ -549,7 +580,7 @@ bool SettleTakenOver(const QString& path, tyJournalRollBack* result)
         ::close(fd);
         return false;
     }
-    if (::futimens(fd, nullptr) != 0)
+    if (DiskFutimens(fd, nullptr) != 0)
         MyQDebug("RollBackChunkJournal: the time of %s cannot be set: %s", qPrintable(taken),
                  qPrintable(SystemErrorText(errno)));
     SettleRecord(fd, path, taken, bytes, members, nullptr, result);

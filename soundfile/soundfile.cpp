@@ -1,6 +1,7 @@
 #include "soundfile/soundfile.h"
 
 #include "foundation/messageloging.h"
+#include "foundation/platform/diskcalls.h"
 #include "soundfile/headwindows.h"
 #include "soundfile/riffwriter.h"
 
@@ -126,7 +127,9 @@ bool QSoundFile::OpenPath(const QString& path, int mode, bool silentWhenMissing)
         opened = m_ReadFile.Open(path, &notRegular);
     } else {
         fd = OpenRegularFile(path, true, &notRegular);
-        opened = fd >= 0 && m_File.open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle);
+        // The descriptor is closed by hand, so that its answer counts (see CloseWritten).
+        opened = fd >= 0 && m_File.open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::DontCloseHandle);
+        m_nWriteFd = opened ? fd : -1;
     }
     const bool missing = !opened && !notRegular && errno == ENOENT;
     if (!opened) {
@@ -151,11 +154,21 @@ bool QSoundFile::Close()
 {
     if (!IsOpen())
         return false;
+    // A close of a read, or of an undo that is told by its own checks: its
+    // answer changes nothing.
+    (void)CloseWritten();
+    return true;
+}
+
+int QSoundFile::CloseWritten()
+{
     m_ReadFile.Close();
     if (m_File.isOpen())
-        m_File.close();
+        m_File.close();   // unbuffered: nothing of ours stays to write
     m_nOpenMode = -1;
-    return true;
+    const int fd = m_nWriteFd;
+    m_nWriteFd = -1;
+    return fd >= 0 && DiskClose(fd) != 0 ? errno : 0;
 }
 
 bool QSoundFile::IsOpenForWriting() const

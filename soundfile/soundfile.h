@@ -76,6 +76,11 @@ public:
     bool Open(int mode);
     bool Open(const QString& path, int mode);
     bool Close();
+    // Closes the file as Close() does; 0, or the error number of a close
+    // that failed, which for a file opened for writing means its last
+    // writes may not have reached the disk (a network volume reports a
+    // failed write there): the write failed.
+    int CloseWritten();
     bool IsOpen() const { return m_ReadFile.IsOpen() || m_File.isOpen(); }
     bool IsOpenForWriting() const;
 
@@ -406,7 +411,8 @@ private:
     };
     bool UndoRotate(const tyRotateJournal& entry);
 
-    QFile m_File;            // open for writing (modes 1 and 2)
+    QFile m_File;            // open for writing (modes 1 and 2), through m_nWriteFd
+    int m_nWriteFd = -1;     // closed by Close(), after m_File
     ReadOnlyFile m_ReadFile; // open for reading (mode 0)
     QString m_czPath;
     int m_nOpenMode = -1;

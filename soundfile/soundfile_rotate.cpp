@@ -96,7 +96,13 @@ bool QSoundFile::Rotate(QString path, QString* tempName, short index, short shif
         *iXMLText = parsed ? QString::fromUtf8(ToText()) : QString();
     if (tempName)
         *tempName = temporary;
-    Close();
+    // A close that reports a failed write fails the renumbering as the write would.
+    if (const int closed = CloseWritten()) {
+        SendUserMessage(QLatin1String(kRotateTitle),
+                        QStringLiteral("Unable to write\n%1\n%2").arg(temporary, SystemErrorText(closed)));
+        UndoRotate(entry);
+        return false;
+    }
     m_ltRotateJournal.append(entry);
     return true;
 }
@@ -151,7 +157,7 @@ bool QSoundFile::Rotate2(QStringList tempNames, QString* iXMLTexts)
         bool stored = true;
         if (!text.isEmpty()) {
             QString chunkText = text;
-            stored = Open(temporary, 2) && ReadChunks(true, true) && AddiXMLChunk(chunkText);
+            stored = Open(temporary, 2) && ReadChunks(true, true) && AddiXMLChunk(chunkText) && CloseWritten() == 0;
         }
         InitVariables();
         // A file whose iXML could not be written would carry the old track

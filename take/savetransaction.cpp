@@ -576,6 +576,18 @@ void SaveTransaction::SyncMembers()
                                .arg(SystemErrorText(syncError)));
         }
     }
+    // Closed while the records can still undo them: a network volume may
+    // report a failed write only at the close.
+    for (tyTakeSave& save : m_vSaves) {
+        int closeError = 0;
+        for (int i = 0; Going(save) && i < save.lMembers.size(); ++i) {
+            const int closed = save.pTake->m_SndFile[save.lMembers.at(i)].CloseWritten();
+            closeError = closeError ? closeError : closed;
+        }
+        if (closeError != 0)
+            Undo(save, QStringLiteral("The saved files could not be written to the card: %1")
+                           .arg(SystemErrorText(closeError)));
+    }
 }
 
 void SaveTransaction::RemoveRecords()

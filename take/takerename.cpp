@@ -145,8 +145,12 @@ TakeRename::Result TakeRename::Execute()
     ReplaceJournal record;
     if (!record.BeginRenames(records, renames)) {
         m_czOffender = m_ltMoves.first().first;
-        m_czError = QStringLiteral("The files of this take cannot be renamed: %1.\nEvery file keeps its old name.")
-                        .arg(record.ErrorText());
+        // A record left behind is the next load's: it may give every
+        // file its new name then.
+        m_czError = QStringLiteral("The files of this take cannot be renamed: %1\n%2")
+                        .arg(RecordTexts::Sentence(record.ErrorText()),
+                             record.RecordLeft() ? QStringLiteral("Every file has its old name until then.")
+                                                 : QStringLiteral("Every file keeps its old name."));
         return Result::Failed;
     }
     int moved = 0;

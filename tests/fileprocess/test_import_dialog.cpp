@@ -294,7 +294,9 @@ void TestImportDialog::badIdRefused()
 void TestImportDialog::refusedFilesFitTheScreen_data()
 {
     QTest::addColumn<int>("count");
-    QTest::addColumn<bool>("named");   // the files named in the box's text, not only in its details
+    // Each file named (in the box's text where the paths fit the screen,
+    // else in its details), not only counted.
+    QTest::addColumn<bool>("named");
     QTest::newRow("three named") << 3 << true;
     QTest::newRow("twenty counted") << 20 << false;
 }
@@ -338,10 +340,14 @@ void TestImportDialog::refusedFilesFitTheScreen()
     QVERIFY2(outside.isEmpty(), qPrintable(QString::number(outside.size())));
     const QString text = boxes.SeenBoxes().first().text;
     QVERIFY2(text.startsWith("Brisel Files cannot be imported"), qPrintable(text));
-    QCOMPARE(text.contains(sources.last()), named);
-    QCOMPARE(details.first().isEmpty(), named);
+    // Where the names stand depends on their length (the scratch folder's
+    // path): each is in the text or the details, and a text that leaves
+    // any out points to them.
     for (const QString& source : sources)
-        QVERIFY(text.contains(source) || details.first().contains(source));
+        QVERIFY2(text.contains(source) || details.first().contains(source), qPrintable(source));
+    if (!text.contains(sources.first()) || !text.contains(sources.last()))
+        QVERIFY2(text.contains("Show Details"), qPrintable(text));
+    QCOMPARE(text.contains(QString("%1 files").arg(count)), !named);
     QVERIFY(Entries(m_czDay).isEmpty());
 }
 

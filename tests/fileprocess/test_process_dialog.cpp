@@ -6,6 +6,8 @@
 #include "fileprocess/qcheckitem.h"
 #include "fileprocess/qdialogfileprocesssetup.h"
 #include "fileprocess/qdialogimportstranger.h"
+#include "foundation/messageloging.h"
+#include "foundation/platform/diskcalls.h"
 #include "take/soundperform.h"
 #include "tests/support/demomedia.h"
 #include "tests/support/fixturewriter.h"
@@ -22,6 +24,9 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cerrno>
+#include <cstring>
 
 using namespace fixture;
 
@@ -74,6 +79,7 @@ class TestProcessDialog : public QObject
 private slots:
     void init();
     void cleanup();
+    void polyInterleaveWritesTarget_data();
     void polyInterleaveWritesTarget();
     void stopKeepsFinishedAndNeverBlocks();
     void escapeDuringRunStopsAfterConfirmation();
@@ -156,16 +162,42 @@ bool TestProcessDialog::RunToEnd(QDialogFileProcessSetup& d, int ms)
     return !d.IsRunning() || ended.wait(ms);
 }
 
+void TestProcessDialog::polyInterleaveWritesTarget_data()
+{
+    QTest::addColumn<bool>("folderRefused");   // the card refuses to make the target folder
+    QTest::newRow("written") << false;
+    QTest::newRow("its target folder cannot be made") << true;
+}
+
 void TestProcessDialog::polyInterleaveWritesTarget()
 {
+    QFETCH(bool, folderRefused);
     WriteDay(1, 4800);
     Load();
     QCOMPARE(m_Records.size(), 1);
     QDialogFileProcessSetup d;
     d.SetProcessInfo(&m_Records);
     Choose(d, 2);
+    MessageLoging logger;
+    global_pLogger = &logger;
+    auto unset = qScopeGuard([] { global_pLogger = nullptr; });
+    QSignalSpy messages(&logger, &MessageLoging::signal_message);
+    tyDiskFaultPlan refused;
+    refused.eKind = DiskCall::Mkdir;
+    refused.nNth = folderRefused ? 1 : 0;
+    DiskFaults::Arm(refused);
     QVERIFY(RunToEnd(d));
+    DiskFaults::Disarm();
     const QString out = m_czOut + "/AB0000PN.WAV";
+    if (folderRefused) {
+        // Told with the reason; nothing written, no folder left.
+        const QString why = m_czOut + " (" + QString::fromLocal8Bit(std::strerror(EIO)) + ")";
+        QCOMPARE(d.Summary().skipped, QStringList{"AB0000: cannot create " + why});
+        QVERIFY(!messages.isEmpty());
+        QCOMPARE(messages.last().at(1).toString(), "Error creating target dir\n" + why);
+        QVERIFY(!QFileInfo::exists(m_czOut));
+        return;
+    }
     QVERIFY2(QFileInfo::exists(out), qPrintable(Entries(m_czOut).join(',')));
     QVERIFY(d.Form()->m_CtrlLabel_FullProgress->text().startsWith("Finished"));
     QCOMPARE(d.Summary().written, QStringList{"AB0000"});

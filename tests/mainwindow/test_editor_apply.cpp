@@ -915,7 +915,12 @@ private slots:
             if (!error.contains("Every file keeps its old name.") && !error.contains("could not get their old names back")
                 && !error.contains(" next "))
                 return "not told: " + error;
-            return under(from) || (mayBeDone && under(to) && error.contains(" next "))
+            // Renamed by the next load: told that the next load settles it,
+            // never that every file keeps its old name.
+            const QString wrong = ToldAgainstLoad(error, under(to));
+            if (!wrong.isEmpty())
+                return wrong;
+            return under(from) || (mayBeDone && under(to))
                        ? QString()
                        : "mixed: " + QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).join(", ");
         };

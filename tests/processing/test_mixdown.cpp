@@ -452,6 +452,10 @@ void TestMixdown::failuresLeaveNothing_data()
     QTest::newRow("missing track") << "missing" << "";
     QTest::newRow("output past 4 GiB") << "huge" << "The new file\n%3\nwould hold 4831969934 bytes, more than a WAV file can (4 GiB).\nProcess stopped.";
     QTest::newRow("vanished destination") << "nodest" << "Writing the stereo mixdown\n%3\nfailed: No such file or directory.\nProcess stopped.";
+    // A card (a network volume) that reports the failed write only when
+    // the written file is closed: the output's own, then its metadata pass's.
+    QTest::newRow("close of the output fails") << "close1" << "Writing the stereo mixdown\n%3\nfailed: Input/output error.\nProcess stopped.";
+    QTest::newRow("close after its metadata fails") << "close2" << "Writing the metadata of the stereo mixdown\n%3\nfailed: Input/output error.\nProcess stopped.";
     QTest::newRow("cancel in the first block") << "cancel1" << "";
     QTest::newRow("cancel in a middle block") << "cancel2" << "";
     // Each disk call of a mixdown over an older output failed in turn.
@@ -500,6 +504,11 @@ void TestMixdown::failuresLeaveNothing()
         args.present[5] = true;
     } else if (fault == "nodest") {
         QVERIFY(QDir(m_czOut).removeRecursively());
+    } else if (fault.startsWith("close")) {
+        tyDiskFaultPlan plan;
+        plan.eKind = DiskCall::Close;
+        plan.nNth = fault.right(1).toInt();
+        DiskFaults::Arm(plan);
     } else if (fault == "cancel1") {
         cancel = true;
     } else if (fault == "cancel2") {
@@ -511,6 +520,9 @@ void TestMixdown::failuresLeaveNothing()
     const QByteArray sources = Digest(m_lczFiles);
     QSignalSpy messages(global_pLogger, &MessageLoging::signal_message);
     QVERIFY(!RunMix(args, &cancel));
+    const int closesFailed = DiskFaults::Failed();
+    DiskFaults::Disarm();
+    QCOMPARE(closesFailed, fault.startsWith("close") ? 1 : 0);
 
     if (!message.isEmpty()) {
         QCOMPARE(messages.size(), 1);

@@ -3,6 +3,7 @@
 #include "foundation/platform/diskprobes.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QtGlobal>
 
 namespace fixture {
@@ -27,6 +28,19 @@ QVector<QPair<QString, tyDiskFaultPlan>> DiskFaultPlans()
             {QStringLiteral("EIO on a FAT card"), fat},
             {QStringLiteral("EIO thrice on a FAT card"), thrice},
             {QStringLiteral("FAT card pulled"), pulled}};
+}
+
+QString ToldAgainstLoad(const QString& told, bool finishedByLoad)
+{
+    if (QRegularExpression(QStringLiteral("(^|[^.])\\.\\.($|[^.])")).match(told).hasMatch())
+        return QStringLiteral("two full stops in: ") + told;
+    const bool toldAsBefore = told.contains(QStringLiteral("left as they were"), Qt::CaseInsensitive)
+                              || told.contains(QStringLiteral("no file was kept"), Qt::CaseInsensitive)
+                              || told.contains(QStringLiteral("keeps its old name"), Qt::CaseInsensitive)
+                              || told.contains(QStringLiteral("changes no file"), Qt::CaseInsensitive);
+    if (finishedByLoad && (toldAsBefore || !told.contains(QStringLiteral(" next "))))
+        return QStringLiteral("finished by the next load, told: ") + told;
+    return QString();
 }
 
 QStringList HiddenLeftovers(const QString& folder)

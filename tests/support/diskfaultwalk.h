@@ -43,6 +43,15 @@ tyFaultWalk WalkDiskFaults(const tyFaultWalkJob& job, tyDiskFaultPlan plan, int 
 // go to the test's log.
 tyFaultWalk WalkDiskFaults(const tyFaultWalkJob& job, const QString& planName);
 
+// What a failed job told the user against what the next load left of its
+// files: finished (the job's result in place) or as before. Empty when the
+// text agrees: one that says the files are as before ("left as they were",
+// "no file was kept", "keeps its old name", a record whose next load
+// "changes no file") never stands beside a job the
+// next load finished, which is told as the next load's; and no sentence
+// ends in two full stops.
+QString ToldAgainstLoad(const QString& told, bool finishedByLoad);
+
 // The hidden files of a write that no load may leave in folder: kept
 // originals, replacement and save records, temporaries.
 QStringList HiddenLeftovers(const QString& folder);

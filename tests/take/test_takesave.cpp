@@ -690,6 +690,8 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing_data()
     QTest::newRow("a chunk appended by another program") << "append" << changed;
     QTest::newRow("a member rewritten to another layout") << "reorder" << changed;
     QTest::newRow("the members cannot be synced") << "sync" << "could not be synced";
+    // A network volume that reports a failed write only at the close.
+    QTest::newRow("a member's close reports a failed write") << "close" << "could not be written to the card: Input/output error";
     QTest::newRow("too little free space") << "space" << "not enough space on the card to save take RFS001";
     QTest::newRow("another save holds the take") << "busy" << "Take RFS001 is being saved";
     // Made immutable once the members are written: the save is taken back,
@@ -767,10 +769,16 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing()
         if (beside.m_pbPresent[t])
             beside.m_SndFile[t].SetiXMLNote(t, QStringLiteral("beside"));
     }
+    tyDiskFaultPlan closeFails;
+    closeFails.eKind = DiskCall::Close;
+    closeFails.nNth = fault == QLatin1String("close") ? 1 : 0;
+    DiskFaults::Arm(closeFails);
     QElapsedTimer clock;
     clock.start();
     const QVector<bool> saved = QSoundPerform::UpdateiXMLChunks(together ? QVector<QSoundPerform*>{&take, &beside}
                                                                           : QVector<QSoundPerform*>{&take});
+    QCOMPARE(DiskFaults::Failed(), closeFails.nNth);
+    DiskFaults::Disarm();
     QVERIFY2(!twoPaths || clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(saved.at(0), false);
     QCOMPARE(saved.value(1), together && !fault.startsWith(QLatin1String("sync")));
@@ -1358,25 +1366,18 @@ void TestTakeSave::runningSavesAreNeitherUndoneNorInterleaved()
     QVERIFY(other == QLatin1String("thread") || child.waitForReadyRead(20000));
     QSoundPerform take;
     QVERIFY(take.InitFilesZZ(takePath, kExt));
-    QElapsedTimer clock;
-    QVector<qint64> times;
     for (int round = 1; round <= qMax(20, qEnvironmentVariableIntValue("NALVO_SAVE_RACE_ROUNDS")); ++round) {
         QThread::usleep(quint32(round * 7919) % 9000);   // spread over the other's cycle
         SetRound(take, round);
-        clock.start();
         const bool saved = take.UpdateiXMLChunk();
-        const qint64 took = clock.elapsed();
-        // Each save done long before a starved writer's refusal (5 s),
-        // and typically within 250 ms: a busy machine may hold one back.
-        QVERIFY2(!day || (saved && took < 2500 + (round == 1 ? slowMs : 0)), qPrintable(QString::number(took)));
-        times << (round == 1 ? took - slowMs : took);
+        // Loads of the rest of the day never starve a save into a refusal
+        // (how long it takes amid them: bench_take_io (e)).
+        QVERIFY2(!day || saved, qPrintable(QString::number(round)));
         const int loaded = LoadedRound(takePath);   // saved: whole (or the other's later); refused: old, whole
         QVERIFY2(saved ? loaded == round || loaded >= 100000 : loaded >= 0, qPrintable(QString::number(round)));
         QVERIFY(saved || take.InitFilesZZ(takePath, kExt));
     }
     QCOMPARE(wrongLoads.load(), 0);
-    std::sort(times.begin(), times.end());
-    QVERIFY2(!day || times.at(times.size() / 2) < 250, qPrintable(QString::number(times.at(times.size() / 2))));
 }
 
 // A load sweeps what a killed copy left beside the take, also in a folder
