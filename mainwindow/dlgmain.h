@@ -38,6 +38,7 @@ class QCustomVum;
 class QDialogSetup;
 class QDialogSetupPdf;
 class QFrame;
+class QSettings;
 class QGraphicsScene;
 class QKeyEvent;
 class QLabel;
@@ -433,6 +434,8 @@ private:
     QString CurrentDayListPath() const;
     void RestoreLastSelection();
     QModelIndex SingleSelectedRow() const;
+    // The keys SaveIniSettings writes.
+    void FillIniSettings(QSettings& settings) const;
     void ConnectEditorSignals();
     void ConnectSelectionSignals();
 

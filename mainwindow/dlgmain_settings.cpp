@@ -6,6 +6,10 @@
 #include "browser/fsitemtype.h"
 #include "browser/qbriselfsfilterproxymodel.h"
 #include "browser/qbriselfsmodel.h"
+#include "foundation/fileutil.h"
+#include "foundation/initext.h"
+#include "foundation/messageloging.h"
+#include "foundation/safeoutput.h"
 #include "widgets/screenfit.h"
 
 #include <QItemSelectionModel>
@@ -117,10 +121,34 @@ QModelIndex DlgMain::SingleSelectedRow() const
 
 void DlgMain::SaveIniSettings()
 {
+    const QString folder = m_StartDir.absolutePath();
+    const QString path = SettingsFilePath();
+    QString why;
     // A first run has no settings folder yet.
-    QDir().mkpath(m_StartDir.absolutePath());
-    QSettings settings(SettingsFilePath(), QSettings::IniFormat);
+    if (const int error = MakeFolderPath(folder)) {
+        why = SystemErrorText(error);
+    } else {
+        // A first run writes the setup beside the settings; a path is recorded
+        // only once its file was written, so no path names a file never made.
+        const QString setupPath = m_czReportSetupPath.isEmpty()
+                                      ? QDir(folder + QStringLiteral("/DefaultReport.ini")).absolutePath()
+                                      : m_czReportSetupPath;
+        if (SaveReportSetup(setupPath))
+            m_czReportSetupPath = setupPath;
+        // The file is replaced whole through the disk calls, keeping the
+        // keys it held: QSettings' own save tells a refused write as done.
+        const QByteArray text = IniText(path, [this](QSettings& settings) { FillIniSettings(settings); }, &why);
+        if (!text.isEmpty())
+            why = ReplaceFileWhole(path, text);
+    }
+    if (!why.isEmpty())
+        SendUserMessage(QStringLiteral("Settings file"),
+                        QStringLiteral("Unable to write target file ! %1 keeps its previous settings (%2).")
+                            .arg(QDir::toNativeSeparators(path), why));
+}
 
+void DlgMain::FillIniSettings(QSettings& settings) const
+{
     const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
     settings.beginGroup(QStringLiteral("MainWindow"));
     settings.setValue(QStringLiteral("max"), isMaximized());
@@ -143,13 +171,6 @@ void DlgMain::SaveIniSettings()
         settings.setValue(QStringLiteral("size"), m_sizeDlgSetupPdf);
     if (m_posDlgSetupPdf != QPoint(-1, -1))
         settings.setValue(QStringLiteral("pos"), m_posDlgSetupPdf);
-    // A first run writes the setup beside the settings; a path is recorded
-    // only once its file was written, so no path names a file never made.
-    const QString setupPath = m_czReportSetupPath.isEmpty()
-                                  ? QDir(m_StartDir.absolutePath() + QStringLiteral("/DefaultReport.ini")).absolutePath()
-                                  : m_czReportSetupPath;
-    if (SaveReportSetup(setupPath))
-        m_czReportSetupPath = setupPath;
     settings.setValue(QStringLiteral("genType"), m_nReportGenType);
     settings.setValue(QStringLiteral("path"), m_czReportSetupPath);
     settings.endGroup();
@@ -173,8 +194,4 @@ void DlgMain::SaveIniSettings()
     settings.setValue(QStringLiteral("lastID"), m_nImportLastID);
     settings.setValue(QStringLiteral("lastPath"), m_czImportLastPath);
     settings.endGroup();
-
-    // QSettings replaces the file through a temporary file and a rename, so
-    // a failed write leaves the previous file whole.
-    settings.sync();
 }

@@ -1,6 +1,7 @@
 #include "report/reportsetupfile.h"
 
 #include "foundation/fileutil.h"
+#include "foundation/initext.h"
 #include "foundation/safeoutput.h"
 #include "report/reporttakefilters.h"
 
@@ -8,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
-#include <QTemporaryDir>
 
 using namespace ReportLayout;
 
@@ -255,10 +255,8 @@ QString Save(const QString& path, const tyReportSetup& setup, bool backup)
     // The keys are written to a file of their own, never merged into the
     // old file: whatever else that held (junk a damaged file read as keys)
     // is not carried on. The text then replaces the old file whole.
-    QTemporaryDir scratch;
-    const QString fresh = scratch.filePath(QStringLiteral("setup.ini"));
-    {
-        QSettings file(fresh, QSettings::IniFormat);
+    QString why;
+    const QByteArray text = IniText(QString(), [&setup](QSettings& file) {
         file.beginGroup(QStringLiteral("Ale"));
         file.setValue(QStringLiteral("Fps"), setup.nAleFps);
         file.setValue(QStringLiteral("VideoFormat"), setup.nAleVideoFormat);
@@ -272,12 +270,9 @@ QString Save(const QString& path, const tyReportSetup& setup, bool backup)
         file.endGroup();
         WriteLines(file, "Header", kHeaderLines, kHeaderCells, &setup.Header[0][0]);
         WriteLines(file, "Data", kDataLines, kDataCells, &setup.Data[0][0]);
-        file.sync();
-        if (!scratch.isValid() || file.status() != QSettings::NoError)
-            return QStringLiteral("The report setup could not be written to \"%1\".").arg(shown);
-    }
-    QFile written(fresh);
-    const QByteArray text = written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray();
+    }, &why);
+    if (text.isEmpty())
+        return QStringLiteral("The report setup could not be written to \"%1\".").arg(shown);
     SafeOutput output(info.isSymLink() ? info.canonicalFilePath() : path, SafeOutput::Replace::Existing);
     output.SetUnbounded();
     if (text.isEmpty() || !output.Begin(text.size()) || !output.Write(text.constData(), text.size())

@@ -17,6 +17,7 @@
 #include "player/qdialogsetup.h"
 #include "player/qplaytimeline.h"
 #include "tests/support/demomedia.h"
+#include "tests/support/diskfaultwalk.h"
 #include "tests/support/fixturevariants.h"
 #include "widgets/qdialogmessagelineedit.h"
 #include "widgets/qmycombobox.h"
@@ -25,6 +26,7 @@
 
 #include <QDateEdit>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QScreen>
 #include <QScrollBar>
 #include <QToolTip>
@@ -319,6 +321,55 @@ private slots:
         window.reset();
         QSettings again(SettingsFile(), QSettings::IniFormat);
         QCOMPARE(again.value("LastFile/path").toString(), take);
+    }
+
+    // The settings file is replaced whole through the disk calls: each call
+    // failed in turn leaves the old file or the new one, and a failure is told.
+    void settingsFileWholeAfterEachFailedCall_data()
+    {
+        QTest::addColumn<QString>("plan");
+        QTest::newRow("EIO") << QStringLiteral("EIO");
+        QTest::newRow("ENOSPC") << QStringLiteral("ENOSPC");
+    }
+
+    void settingsFileWholeAfterEachFailedCall()
+    {
+        QFETCH(QString, plan);
+        auto window = NewWindow();
+        // The messages are counted here rather than shown as boxes.
+        QObject::disconnect(global_pLogger, nullptr, window.get(), nullptr);
+        QSignalSpy messages(global_pLogger, &MessageLoging::signal_message);
+        const auto save = [&](int yellow) {
+            window->m_nYellowZone = yellow;
+            window->SaveIniSettings();
+            return fixture::ReadBytes(SettingsFile());
+        };
+        const QByteArray before = save(10);
+        const QByteArray after = save(14);
+        QVERIFY(before != after && messages.isEmpty());
+
+        fixture::tyFaultWalkJob job;
+        job.folders = QStringList{AppFolders::ConfigFolder()};
+        job.begin = [&] {
+            const bool reset = save(10) == before;
+            window->m_nYellowZone = 14;
+            messages.clear();
+            return reset;
+        };
+        job.run = [&] {
+            window->SaveIniSettings();
+            return messages.isEmpty();
+        };
+        job.load = [] {};
+        job.check = [&](bool done, bool) {
+            const QByteArray bytes = fixture::ReadBytes(SettingsFile());
+            if (done)
+                return bytes == after ? QString() : QStringLiteral("told done, not written");
+            return bytes == before || bytes == after ? QString() : QStringLiteral("left %1 bytes").arg(bytes.size());
+        };
+        const fixture::tyFaultWalk walk = fixture::WalkDiskFaults(job, plan);
+        QVERIFY2(walk.lczFaults.isEmpty(), qPrintable(walk.lczFaults.join('\n')));
+        QVERIFY(walk.nCalls > 0 && walk.nFailedRuns > 0);
     }
 
     // A stored geometry that no screen can show: the window opens whole on
