@@ -82,7 +82,9 @@ private slots:
                 w.CloseTakeInPlayer();
             else
                 QTest::mouseClick(w.ui->m_CtrlPushButton_Stop, Qt::LeftButton);
-            QVERIFY2(clock.elapsed() < 50, qPrintable(QStringLiteral("%1 ms").arg(clock.elapsed())));
+            // Far inside the seconds the player waits for the server, and
+            // far above what a loaded machine takes for the click itself.
+            QVERIFY2(clock.elapsed() < 500, qPrintable(QStringLiteral("%1 ms").arg(clock.elapsed())));
             QTRY_COMPARE(w.ui->groupBox_Player->title(), QStringLiteral("Player"));
         }
         w.OpenTakeInPlayer();
