@@ -297,6 +297,14 @@ QString TakenOver(const QString& take, const QString& disk)
         .arg(disk);
 }
 
+QString TakeMixed(const QStringList& files)
+{
+    return QStringLiteral("The take's files hold parts of two saves: %1 kept part of a save that was stopped on "
+                          "another computer, the other files hold a later save. Check the take's metadata and save "
+                          "it again, so that every file holds the same.")
+        .arg(files.join(QStringLiteral(", ")));
+}
+
 QString NotRemoved(const QString& path, const QString& why)
 {
     return QStringLiteral("The save record %1 cannot be removed (%2), so the save was undone.").arg(path, why);

@@ -103,17 +103,34 @@
 // single write of a member, and writes nothing more. Only a writer held up
 // between a check and the write that follows it (a few microseconds) lands
 // that one write of one member after the take-over: a size it raises may
-// then reach past the file's end, or part of its text stand in the old
-// chunk. Its next check finds the record taken, and the writer mends that
-// member before it stops (MendLateWrite): still only old bytes and its
-// own, the member is put back as the reader left it; written by another
-// save since, the header fields of its own that no longer fit the file are
-// made to fit. Only its text or a bext field landed over another save's stays:
-// that member then holds part of each (and a writer killed at that moment
-// leaves its write as it landed). The writes of one member are
-// ordered so that every prefix of them leaves sizes within the file (see
-// riffwriter.h), so a kill at any write leaves nothing worse than what the
-// record puts back.
+// then reach past the file's end, a growth past the other members' length,
+// or part of its text stand in the old chunk. Its next check finds the
+// record taken, and the writer mends that member before it stops
+// (MendLateWrite), once the reader's take-over record is gone: where no
+// other save wrote the take since (every other member holds its old
+// bytes), the write is undone and the member is as the reader left it;
+// written by another save since, it writes only its own bytes: a growth
+// cut back to the other members' length where every byte cut is its own,
+// the header fields of its own that no longer fit the file made to fit.
+// Its text or a bext field landed over another save's stays: that member
+// then holds part of each, which no mend can undo, and the writer marks
+// the take so (3. below), so that no computer shows it whole silently (a
+// writer killed at that moment leaves its write as it landed). The writes
+// of one member are ordered so that every prefix of them leaves sizes
+// within the file (see riffwriter.h), so a kill at any write leaves
+// nothing worse than what the record puts back.
+//
+// 3. The mark of a take holding two saves, ".<take>.nalvo-save.mixed"
+//    (take/takesavejournal.cpp): text lines, "nalvo-mixed" then the file
+//    name of each member holding part of a stopped save among a later
+//    one's bytes. No record of a write under way: nothing settles it, and
+//    nothing is put back from it.
+//    States: none -> marked (SaveTransaction::MendLastWrite, MarkTakeMixed:
+//    written whole under a temporary name, synced, renamed over the one
+//    there with its names kept) -> none (SaveTransaction::Finish,
+//    ClearTakeMixed: a save of the whole take ended, its record removed).
+//    Every load that finds it tells the take's files as mixed, naming the
+//    members, and reads the take as its files hold it.
 //
 // Invariants, checked at each move (Q_ASSERT in debug builds where the
 // check is cheap: I1, I3 and the writer's side of I2 in SaveTransaction::Move,
@@ -259,6 +276,9 @@ QString RenameBusy();
 // A save whose record was taken over or removed by another program before
 // it ended; disk: what its files hold now.
 QString TakenOver(const QString& take, const QString& disk);
+// A take whose files hold parts of two saves (files: those holding part of
+// a stopped save, the others a later one), told at every load.
+QString TakeMixed(const QStringList& files);
 // A save whose record could not be removed (error text): the save undone.
 QString NotRemoved(const QString& path, const QString& why);
 // A save whose record could not be read back to tell it is still its own.

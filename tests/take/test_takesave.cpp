@@ -1447,40 +1447,72 @@ void TestTakeSave::writersOfAShareWithoutLocks_data()
     QTest::addColumn<bool>("otherSaves");  // the other computer saves once it loaded the held take
     QTest::addColumn<int>("recordAge");    // of a record left at the end, by the share's clock
     QTest::addColumn<bool>("heldAtRename");   // the take's renames held at their second while the other loads
+    QTest::addColumn<bool>("inReserve");   // held at the member's reserve (its growth past the old end), not its commit
+    QTest::addColumn<int>("otherRound");   // the round the other computer saves (2, 8: in place; 200: grown)
+    QTest::addColumn<bool>("mixed");       // the held write lands over the other's save: the take told mixed
     const auto shift = [](int seconds) { return QStringList{QStringLiteral("--time-shift=%1").arg(seconds)}; };
-    QTest::newRow("a plain share") << QStringList() << 20 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false;
-    QTest::newRow("rename flags refused, files numbered anew") << QStringList{"--no-rename-flags", "--new-numbers"} << 20 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false;
-    QTest::newRow("rename flags refused") << QStringList{"--no-rename-flags"} << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false;
-    QTest::newRow("files numbered anew") << QStringList{"--new-numbers"} << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false;
-    QTest::newRow("held up once its record is on the share") << QStringList() << 0 << 0 << 0 << 2 << 0 << 13 << false << false << 0 << false;
-    QTest::newRow("held up once its files are written") << QStringList() << 0 << 0 << 0 << 3 << 0 << 13 << false << false << 0 << false;
+    QTest::newRow("a plain share") << QStringList() << 20 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false;
+    QTest::newRow("rename flags refused, files numbered anew") << QStringList{"--no-rename-flags", "--new-numbers"} << 20 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false;
+    QTest::newRow("rename flags refused") << QStringList{"--no-rename-flags"} << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false;
+    QTest::newRow("files numbered anew") << QStringList{"--new-numbers"} << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false;
+    QTest::newRow("held up once its record is on the share") << QStringList() << 0 << 0 << 0 << 2 << 0 << 13 << false << false << 0 << false << false << 8 << false;
+    QTest::newRow("held up once its files are written") << QStringList() << 0 << 0 << 0 << 3 << 0 << 13 << false << false << 0 << false << false << 8 << false;
     for (int write = 1; write <= 4; ++write) {
         const QByteArray row = "held up at write " + QByteArray::number(write) + " of member 13's commit";
-        QTest::newRow(row + ", the other loading") << QStringList() << 0 << 0 << 0 << 0 << write << 13 << false << false << 0 << false;
-        QTest::newRow(row + ", the other saving") << (write % 2 ? shift(-40) : shift(300)) << 0 << 0 << 0 << 0 << write << 13 << false << true << 0 << false;
+        QTest::newRow(row + ", the other loading") << QStringList() << 0 << 0 << 0 << 0 << write << 13 << false << false << 0 << false << false << 8 << false;
+        QTest::newRow(row + ", the other saving") << (write % 2 ? shift(-40) : shift(300)) << 0 << 0 << 0 << 0 << write << 13 << false << true << 0 << false << false << 8 << false;
         // Past its check: the one write lands after the other computer put
         // the take back (and saved): the writer mends it.
         const QByteArray late = "write " + QByteArray::number(write) + " of member 13's commit landing after";
-        QTest::newRow(late + " the other's load") << QStringList() << 0 << 0 << 0 << 0 << write << 13 << true << false << 0 << false;
+        QTest::newRow(late + " the other's load") << QStringList() << 0 << 0 << 0 << 0 << write << 13 << true << false << 0 << false << false << 8 << false;
         if (write > 2)   // a size: lowered to fit the other's save
-            QTest::newRow(late + " the other's save") << shift(-40) << 0 << 0 << 0 << 0 << write << 13 << true << true << 0 << false;
+            QTest::newRow(late + " the other's save") << shift(-40) << 0 << 0 << 0 << 0 << write << 13 << true << true << 0 << false << false << 8 << false;
     }
     // Member 14 takes its text in an appended chunk: its RIFF size (write
     // 2) is lowered to fit, its old chunk retired (write 3) named iXML again.
     for (int write = 2; write <= 3; ++write)
         QTest::newRow("write " + QByteArray::number(write) + " of member 14's commit landing after the other's save")
-            << shift(300) << 0 << 0 << 0 << 0 << write << 14 << true << true << 0 << false;
-    QTest::newRow("renames held up at the second while the other loads") << QStringList() << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << true;
-    QTest::newRow("times 40 s behind, a record just written") << shift(-40) << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false;
-    QTest::newRow("times 40 s behind, a record left 35 s ago") << shift(-40) << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 35 << false;
-    QTest::newRow("times 300 s ahead, a record just written") << shift(300) << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false;
-    QTest::newRow("times 300 s ahead, a record left 35 s ago") << shift(300) << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 35 << false;
+            << shift(300) << 0 << 0 << 0 << 0 << write << 14 << true << true << 0 << false << false << 8 << false;
+    QTest::newRow("renames held up at the second while the other loads") << QStringList() << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << true << false << 8 << false;
+    QTest::newRow("times 40 s behind, a record just written") << shift(-40) << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false;
+    QTest::newRow("times 40 s behind, a record left 35 s ago") << shift(-40) << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 35 << false << false << 8 << false;
+    QTest::newRow("times 300 s ahead, a record just written") << shift(300) << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false;
+    QTest::newRow("times 300 s ahead, a record left 35 s ago") << shift(300) << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 35 << false << false << 8 << false;
     // Each computer's locks its own, as on sshfs: a lock the other holds is
     // granted here, and proves nothing of the other's writer.
-    QTest::newRow("locks kept per mount, 0.1 ms a request") << QStringList{"--own-locks", "--latency=100"} << 0 << 40 << 2 << 0 << 0 << 13 << false << false << 0 << false;
-    QTest::newRow("locks kept per mount, a record left 35 s ago") << QStringList{"--own-locks"} << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 35 << false;
-    QTest::newRow("sshfs") << QStringList{"sshfs"} << 0 << 12 << 2 << 0 << 0 << 13 << false << false << 0 << false;
-    QTest::newRow("sshfs, no cache") << QStringList{"sshfs", "cache=no"} << 0 << 8 << 1 << 0 << 0 << 13 << false << false << 0 << false;
+    QTest::newRow("locks kept per mount, 0.1 ms a request") << QStringList{"--own-locks", "--latency=100"} << 0 << 40 << 2 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false;
+    QTest::newRow("locks kept per mount, a record left 35 s ago") << QStringList{"--own-locks"} << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 35 << false << false << 8 << false;
+    QTest::newRow("sshfs") << QStringList{"sshfs"} << 0 << 12 << 2 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false;
+    QTest::newRow("sshfs, no cache") << QStringList{"sshfs", "cache=no"} << 0 << 8 << 1 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false;
+    // Where each mount keeps its own locks, and on the sshfs pair: held
+    // between its check and each of its writes while the other computer
+    // loads, or saves its own note (grown, or in place): a write landed
+    // over the other's text, field or growth leaves that member holding
+    // part of each, and every load tells the take mixed until it is saved.
+    // Held before its check, the writer meets the take-over through a
+    // mount that may answer the record's name from its cache.
+    struct Held {
+        const char* name;
+        bool reserve;
+        int write;
+    };
+    const Held writes[] = {{"the growth of member 13", true, 1},
+                           {"write 1 of member 13's commit (a bext field)", false, 1},
+                           {"write 2 of member 13's commit (its text)", false, 2},
+                           {"write 3 of member 13's commit (its chunk size)", false, 3},
+                           {"write 4 of member 13's commit (the RIFF size)", false, 4}};
+    for (const QStringList& options : {QStringList{"--own-locks"}, QStringList{"sshfs"}}) {
+        const QByteArray on = options.first() == "sshfs" ? ", sshfs" : ", locks kept per mount";
+        QTest::newRow("held up at write 2 of member 13's commit, the other loading" + on) << options << 0 << 0 << 0 << 0 << 2 << 13 << false << false << 0 << false << false << 8 << false;
+        for (const Held& held : writes) {
+            const QByteArray row = QByteArray(held.name) + " landing after the other's ";
+            const bool over = held.reserve || held.write <= 2;
+            QTest::newRow(row + "load" + on) << options << 0 << 0 << 0 << 0 << held.write << 13 << true << false << 0 << false << held.reserve << 8 << false;
+            QTest::newRow(row + "save" + on) << options << 0 << 0 << 0 << 0 << held.write << 13 << true << true << 0 << false << held.reserve << (held.reserve ? 200 : 8) << over;
+            if (held.reserve)
+                QTest::newRow(row + "save in place" + on) << options << 0 << 0 << 0 << 0 << held.write << 13 << true << true << 0 << false << true << 2 << false;
+        }
+    }
 }
 
 void TestTakeSave::writersOfAShareWithoutLocks()
@@ -1496,6 +1528,9 @@ void TestTakeSave::writersOfAShareWithoutLocks()
     QFETCH(bool, otherSaves);
     QFETCH(int, recordAge);
     QFETCH(bool, heldAtRename);
+    QFETCH(bool, inReserve);
+    QFETCH(int, otherRound);
+    QFETCH(bool, mixed);
     std::unique_ptr<TwoMountShare> mounted;
     if (options.value(0) == QLatin1String("sshfs"))
         mounted = std::make_unique<SshfsShare>(m_pDir->path(), options.mid(1));
@@ -1655,22 +1690,24 @@ void TestTakeSave::writersOfAShareWithoutLocks()
         QCOMPARE(RecordsIn(share.Folder()), QStringList());
     }
     if (heldAtWrite) {
-        // Held up at one write of a member's commit past the age rule: the
-        // other computer takes the save for a killed one and puts the take
-        // back (and saves its own); the writer then stops before that write,
-        // or once past its check lands it and mends what it wrote.
+        // Held up at one write of a member's commit (or its reserve) past
+        // the age rule: the other computer takes the save for a killed one
+        // and puts the take back (and saves its own); the writer then stops
+        // before that write, or once past its check lands it and mends what
+        // it wrote, or tells the take mixed where it cannot.
         const QString member = QFileInfo(written.files.at(heldMember - 1)).fileName();
         bool held = false, savedElsewhere = false;
         QSoundPerform take, other;
         QVERIFY(take.InitFilesZZ(share.Mount(0) + name, kExt));
         RiffChunkWriter::SetCheckedWriteHook([&](int descriptor, bool commit, int write, bool checked) {
             const QString path = QFileInfo(QStringLiteral("/proc/self/fd/%1").arg(descriptor)).symLinkTarget();
-            if (held || !commit || write != heldAtWrite || checked != lands || QFileInfo(path).fileName() != member)
+            if (held || commit == inReserve || write != heldAtWrite || checked != lands
+                || QFileInfo(path).fileName() != member)
                 return;
             held = QFileInfo::exists(record) && AgeFile(record, kRecordLiveSeconds + 5);
             loadedElsewhere = held && other.InitFilesZZ(share.Mount(1) + name, kExt);
             if (loadedElsewhere && otherSaves) {
-                SetRound(other, 8);
+                SetRound(other, otherRound);
                 savedElsewhere = other.UpdateiXMLChunk();
             }
         });
@@ -1680,10 +1717,28 @@ void TestTakeSave::writersOfAShareWithoutLocks()
         QVERIFY2(!saved && loadedElsewhere && savedElsewhere == otherSaves, qPrintable(Messages().join('|')));
         const QString told = Messages().join(' ');
         QVERIFY2(told.contains("was not saved") && !told.contains("Wrong File"), qPrintable(told));
-        QCOMPARE(LoadedRound(share.Mount(1) + name), otherSaves ? 8 : 3);
-        QCOMPARE(LoadedRound(share.Folder() + name), otherSaves ? 8 : 3);
-        QVERIFY2(!lands || told.contains("was mended in " + member), qPrintable(told));
+        m_pSpy->clear();
+        const int expected = mixed ? -1 : otherSaves ? otherRound : 3;
+        QCOMPARE(LoadedRound(share.Mount(1) + name), expected);
+        QCOMPARE(LoadedRound(share.Folder() + name), expected);
+        // What the writer was told is what its files hold: the mended
+        // member none of its save, a mixed one part of it.
+        const QString loadTold = Messages().join(' ');
+        QVERIFY2(mixed == loadTold.contains("hold parts of two saves: " + member), qPrintable(loadTold));
+        QVERIFY2(!lands || told.contains((mixed ? "landed in " : "was mended in ") + member), qPrintable(told));
         QVERIFY2(otherSaves || told.contains("as they were before this save"), qPrintable(told));
+        QVERIFY2(!otherSaves || told.contains(mixed ? "1 hold this save" : "0 hold this save"), qPrintable(told));
+        if (mixed) {
+            // Saved again, from either computer: one save in every file,
+            // and no load tells it mixed any more.
+            QSoundPerform again;
+            QVERIFY(again.InitFilesZZ(share.Mount(1) + name, kExt));
+            SetRound(again, 9);
+            QVERIFY2(again.UpdateiXMLChunk(), qPrintable(Messages().join('|')));
+            m_pSpy->clear();
+            QCOMPARE(LoadedRound(share.Folder() + name), 9);
+            QVERIFY2(!Messages().join(' ').contains("two saves"), qPrintable(Messages().join('|')));
+        }
         QCOMPARE(RecordsIn(share.Folder()), QStringList());
     }
     QCOMPARE(AudioOf(written), audio);
