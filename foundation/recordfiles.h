@@ -160,6 +160,12 @@
 
 #include <functional>
 
+// The first bytes of each record, as written (a save record's magic is
+// followed by its NUL).
+constexpr char kSaveRecordMagic[] = "NALVO-SAVE-JOURNAL";
+constexpr char kRenameRecordHeader[] = "nalvo-commit";
+constexpr char kMixedMarkHeader[] = "nalvo-mixed";
+
 // The QDataStream version of the binary records, fixed: the stream's
 // default follows the Qt the program is built with.
 constexpr int kRecordStreamVersion = QDataStream::Qt_5_15;
@@ -254,6 +260,19 @@ bool IsClockProbeName(const char* name);
 // writes now is younger, and gone in a moment).
 enum class ClockProbe { Removed, Kept, Gone };
 ClockProbe RemoveLeftClockProbe(const QString& folder, const QString& name);
+
+// A name (as the system lists it) a FUSE volume (sshfs, exfat-fuse) gives
+// a file removed while still open, until its last close: ".fuse_hidden"
+// and hexadecimal digits.
+bool IsFuseHiddenName(const char* name);
+// Such a file in folder that its volume kept for good (a removal that met
+// the last close still under way), removed where it is provably a copy of
+// ours and no writer holds it: it begins as one of the records above or is
+// a clock probe's one byte, and no lock holds it where locks reach every
+// writer, else it is older than kRecordLiveSeconds by the share's clock.
+// Any other stays: a user's file some program may still hold open. The
+// answers of RemoveLeftClockProbe.
+ClockProbe RemoveLeftHiddenCopy(const QString& folder, const QString& name);
 
 // The texts a user sees for a record's outcome, one place for each; the
 // busy ones say what was not done and when to try again.

@@ -25,7 +25,7 @@
 
 namespace {
 
-const char kMagic[] = "NALVO-SAVE-JOURNAL";
+const auto& kMagic = kSaveRecordMagic;
 // 2: each member's regions carry the hashes of the bytes the save writes
 // there. 3: each member also carries the hashes of what the save writes past
 // its old length. 4: the writer's token follows the version (see
@@ -237,21 +237,15 @@ bool ChunkJournalIsOwn(const tyChunkJournalWrite& record) { return ChunkJournalN
 
 int RemoveChunkJournal(tyChunkJournalWrite* record)
 {
-    // Closed before it is removed: a FUSE volume (exfat-fuse) keeps a file
-    // removed while open as a ".fuse_hidden" one. Removed only while the
-    // name holds this writer's token: a loader elsewhere that took a
-    // stalled writer's record for a killed one's may have rolled it back,
-    // or another writer's may stand there since.
-    int error = 0;
-    const RecordName named = record->head.isEmpty()
-                                 ? RecordName::Gone
-                                 : RecordNameIsOwn(record->czPath, record->head, false, record->nFd, &error);
+    // Removed only while the name holds this writer's token: a loader
+    // elsewhere that took a stalled writer's record for a killed one's may
+    // have rolled it back, or another writer's may stand there since. Closed
+    // once removed (see RemoveRecordIfOwn: a FUSE volume keeps a file
+    // removed while open as a ".fuse_hidden" one until the close).
+    const int removed = record->head.isEmpty() ? ESTALE
+                                               : RemoveRecordIfOwn(record->czPath, record->head, false, record->nFd);
     CloseChunkJournal(record);
-    if (named == RecordName::Unreadable)
-        return error ? error : EIO;
-    if (named != RecordName::Own)
-        return ESTALE;
-    return DiskUnlink(QFile::encodeName(record->czPath).constData()) == 0 ? 0 : errno;
+    return removed;
 }
 
 void CloseChunkJournal(tyChunkJournalWrite* record)
@@ -440,13 +434,11 @@ void DropLeftHolder(int fd, const QString& path, tyJournalRollBack* result)
     // put a record in its place.
     struct stat open;
     const bool held = ::fstat(fd, &open) == 0 && open.st_size == 0 && DescriptorNamedBy(fd, path);
+    // Removed while still open (see RemoveRecordIfOwn).
+    const int removed = !held ? 0 : DiskUnlink(QFile::encodeName(path).constData()) == 0 ? 0 : errno;
     ::close(fd);
-    if (!held)
-        return;
-    if (DiskUnlink(QFile::encodeName(path).constData()) != 0)
-        result->nRemoveError = errno == ENOENT ? 0 : errno;
-    else
-        result->nRemoveError = SyncFolder(QFileInfo(path).absolutePath());
+    if (held)
+        result->nRemoveError = removed == ENOENT ? 0 : removed ? removed : SyncFolder(QFileInfo(path).absolutePath());
 }
 
 // Takes the record at path, open as fd and read as bytes, over in one step
@@ -509,8 +501,8 @@ void SettleRecord(int fd, const QString& path, const QString& name, const QByteA
     RollBackMembers(path, members, result);
     // The removal on the disk too: a record a power cut brings back would
     // be taken for a killed save's again, and applied over whatever the
-    // take holds by then. Closed before it is removed (see
-    // RemoveChunkJournal), and only while its name is still this record's.
+    // take holds by then. Removed only while its name is still this
+    // record's.
     const bool named = RecordNameIsOwn(name, bytes, true, fd) == RecordName::Own;
     if (!result->lczFailed.isEmpty() && named && before && result->nRestored == 0 && result->nWriteError == 0) {
         const struct timespec times[2] = {before->st_atim, before->st_mtim};
@@ -518,14 +510,18 @@ void SettleRecord(int fd, const QString& path, const QString& name, const QByteA
             MyQDebug("RollBackChunkJournal: the record %s stays under its take-over name: %s", qPrintable(path),
                      qPrintable(SystemErrorText(errno)));
     }
-    ::close(fd);
-    if (!result->lczFailed.isEmpty())
+    // Removed while still open, then closed (see RemoveRecordIfOwn: a
+    // FUSE volume keeps it as a ".fuse_hidden" one until the close).
+    if (!result->lczFailed.isEmpty()) {
+        ::close(fd);
         return;
+    }
     if (!named)
         result->nRemoveError = ESTALE;
     else if (DiskUnlink(QFile::encodeName(name).constData()) != 0)
         result->nRemoveError = errno;
-    else
+    ::close(fd);
+    if (named && result->nRemoveError == 0)
         result->nRemoveError = SyncFolder(QFileInfo(path).absolutePath());
 }
 

@@ -134,12 +134,6 @@ QString TakeSaveJournalPath(const QString& folder, const QString& baseName)
     return folder + QLatin1Char('.') + baseName + QStringLiteral(".nalvo-save");
 }
 
-namespace {
-
-const QByteArray kMixedHeader = "nalvo-mixed";
-
-} // namespace
-
 QString TakeMixedMarkPath(const QString& folder, const QString& baseName)
 {
     return TakeSaveJournalPath(folder, baseName) + QStringLiteral(".mixed");
@@ -154,7 +148,7 @@ QStringList TakeMixedMembers(const QString& folder, const QString& baseName)
     QStringList members;
     // One that does not read as a mark is still told: a take marked mixed
     // is never shown whole silently.
-    for (int i = lines.value(0) == kMixedHeader ? 1 : 0; i < lines.size(); ++i) {
+    for (int i = lines.value(0) == QByteArray(kMixedMarkHeader) ? 1 : 0; i < lines.size(); ++i) {
         const QString name = QString::fromUtf8(lines.at(i)).trimmed();
         if (!name.isEmpty() && !name.contains(QLatin1Char('/')) && !members.contains(name))
             members << name;
@@ -169,7 +163,7 @@ int MarkTakeMixed(const QString& folder, const QString& baseName, const QString&
     members.removeAll(QStringLiteral("?"));
     if (!members.contains(member))
         members << member;
-    const QByteArray bytes = kMixedHeader + '\n' + members.join(QLatin1Char('\n')).toUtf8() + '\n';
+    const QByteArray bytes = QByteArray(kMixedMarkHeader) + '\n' + members.join(QLatin1Char('\n')).toUtf8() + '\n';
     SafeOutput out(path, SafeOutput::Replace::Existing);
     errno = 0;
     if (!out.Begin(bytes.size()) || !out.Write(bytes.constData(), bytes.size()) || !out.Close(true) || !out.Commit())

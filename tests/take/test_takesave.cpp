@@ -1416,17 +1416,28 @@ void TestTakeSave::killedCopiesTemporariesGoAtALoad_data()
     QTest::addColumn<int>("age");         // its age in seconds
     QTest::addColumn<int>("timeShift");   // the take on a lockless share telling times so shifted; 0: the local disk
     QTest::addColumn<bool>("goes");
+    QTest::addColumn<QByteArray>("content");   // of the name left; empty: a killed copy's
     const QString part = QStringLiteral(".SWP001_1.WAV.nalvo-part-00fa9e");
     const QString probe = QStringLiteral(".nalvo-clock-00c0ffee1234abcd");
-    QTest::newRow("folder not swept yet") << false << part << 0 << 0 << true;
-    QTest::newRow("folder changed since its last sweep") << true << part << 0 << 0 << true;
-    QTest::newRow("a clock probe a killed load left") << true << probe << kRecordLiveSeconds + 5 << 0 << true;
-    QTest::newRow("a clock probe of a load at work") << false << probe << 2 << 0 << false;
+    QTest::newRow("folder not swept yet") << false << part << 0 << 0 << true << QByteArray();
+    QTest::newRow("folder changed since its last sweep") << true << part << 0 << 0 << true << QByteArray();
+    QTest::newRow("a clock probe a killed load left") << true << probe << kRecordLiveSeconds + 5 << 0 << true << QByteArray();
+    QTest::newRow("a clock probe of a load at work") << false << probe << 2 << 0 << false << QByteArray();
     QTest::newRow("a name of another form, as old") << false << QStringLiteral(".nalvo-clock-00c0ffee1234ABCD")
-                                                    << kRecordLiveSeconds + 5 << 0 << false;
-    QTest::newRow("a clock probe of a load at work, the share's times 40 s behind") << false << probe << 2 << -40 << false;
+                                                    << kRecordLiveSeconds + 5 << 0 << false << QByteArray();
+    QTest::newRow("a clock probe of a load at work, the share's times 40 s behind") << false << probe << 2 << -40 << false << QByteArray();
     QTest::newRow("a clock probe a killed load left, the share's times 300 s ahead")
-        << false << probe << kRecordLiveSeconds + 5 << 300 << true;
+        << false << probe << kRecordLiveSeconds + 5 << 300 << true << QByteArray();
+    // A copy of ours a FUSE volume kept as removed while open goes once no
+    // writer may hold it; a user's file kept so stays.
+    const QString hidden = QStringLiteral(".fuse_hidden0000002700000008");
+    const QByteArray record = QByteArray("NALVO-SAVE-JOURNAL", 19) + QByteArray(40, 'r');
+    QTest::newRow("a save record's copy a FUSE volume kept") << true << hidden << 0 << 0 << true << record;
+    QTest::newRow("a renames record's copy a FUSE volume kept") << true << hidden << 0 << 0 << true << QByteArray("nalvo-commit\nW\t00\n");
+    QTest::newRow("a clock probe's copy a FUSE volume kept") << true << hidden << 0 << 0 << true << QByteArray("t");
+    QTest::newRow("a user's file a FUSE volume keeps as removed while open") << true << hidden << kRecordLiveSeconds + 5 << 0 << false << QByteArray("t, a user's");
+    QTest::newRow("a save record's copy a FUSE volume kept a moment ago, the share's times 300 s ahead") << true << hidden << 2 << 300 << false << record;
+    QTest::newRow("a save record's copy a FUSE volume kept, the share's times 40 s behind") << true << hidden << kRecordLiveSeconds + 5 << -40 << true << record;
 }
 
 void TestTakeSave::killedCopiesTemporariesGoAtALoad()
@@ -1436,6 +1447,7 @@ void TestTakeSave::killedCopiesTemporariesGoAtALoad()
     QFETCH(int, age);
     QFETCH(int, timeShift);
     QFETCH(bool, goes);
+    QFETCH(QByteArray, content);
     std::unique_ptr<LocklessShare> share(
         timeShift ? new LocklessShare(LocklessTool(), m_pDir->path(), {QStringLiteral("--time-shift=%1").arg(timeShift)})
                   : nullptr);
@@ -1447,7 +1459,8 @@ void TestTakeSave::killedCopiesTemporariesGoAtALoad()
     const QString take = day + QFileInfo(TakePathOf(written)).fileName();
     QSoundPerform loaded;
     QVERIFY(!sweptBefore || (AgeFile(folder, 3600) && loaded.InitFilesZZ(take, kExt)));
-    QVERIFY(WriteBytes(folder + left, "a killed copy's") && AgeFile(folder + left, age));
+    QVERIFY(WriteBytes(folder + left, content.isEmpty() ? QByteArray("a killed copy's") : content)
+            && AgeFile(folder + left, age));
     QVERIFY(loaded.InitFilesZZ(take, kExt));
     QCOMPARE(QFileInfo::exists(folder + left), !goes);
     QCOMPARE(QDir(folder).entryList({QStringLiteral(".nalvo-clock-*")}, QDir::Hidden | QDir::Files),
@@ -1801,6 +1814,18 @@ void TestTakeSave::writersOfAShareWithoutLocks()
     const bool read = take.InitFilesZZ(share.Mount(0) + name, kExt);
     QCOMPARE(read, recordAge > kRecordLiveSeconds);
     QVERIFY2(read || take.LoadFailureText().contains("will be undone in at most 30 s"), qPrintable(take.LoadFailureText()));
+    // Nothing of the writers' stays beside the take: no copy of a record
+    // or a clock probe the volume kept as removed while open, once the
+    // last close reached it.
+    const auto kept = [&] {
+        return QDir(share.Folder()).entryList({QStringLiteral(".fuse_hidden*"), QStringLiteral(".nalvo-clock-*")},
+                                              QDir::Hidden | QDir::Files);
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (!kept().isEmpty() && waited.elapsed() < 3000)
+        QThread::msleep(50);
+    QCOMPARE(kept(), QStringList());
 }
 
 int main(int argc, char** argv)
