@@ -629,6 +629,25 @@ bool UndoOfLateWrite(QFile& file, const tyChunkUndo& member, const QPair<qint64,
     return tail || !late->lRegions.isEmpty();
 }
 
+// A region of member's record besides the late write (offset, size)
+// holds bytes that are neither its old ones nor the save's: another save
+// (or program) wrote the member since. What a take of one file tells in
+// place of its other members.
+bool OwnRegionsChanged(QFile& file, const tyChunkUndo& member, const QPair<qint64, qint64>& lastWrite)
+{
+    for (int r = 0; r < member.lRegions.size(); ++r) {
+        const auto& region = member.lRegions.at(r);
+        if (region.first < lastWrite.first + lastWrite.second && lastWrite.first < region.first + region.second.size())
+            continue;
+        QByteArray now(region.second.size(), '\0');
+        if (ReadFully(file.handle(), region.first, now.data(), now.size()) != now.size())
+            return true;
+        if (now != region.second && RiffChunkWriter::UndoPieceHashes(region.first, now) != member.lNewHashes.value(r))
+            return true;
+    }
+    return false;
+}
+
 // A late growth over a later save (see MendLateWrite): cut back to the
 // length the other members share (others), where the file ends exactly
 // where the growth (bytes at offset) ended it and every byte past that
@@ -666,8 +685,10 @@ tyLateWriteMend MendLateWrite(const QString& folder, const QList<tyChunkUndo>& m
         return mend;
     }
     qint64 others = -1;
-    const RiffChunkWriter::UndoMatch since = OtherMembers(folder, members, late, &others);
     const QPair<qint64, qint64> lastWrite(offset, bytes.size());
+    RiffChunkWriter::UndoMatch since = OtherMembers(folder, members, late, &others);
+    if (OwnRegionsChanged(file, member, lastWrite))
+        since = RiffChunkWriter::UndoMatch::Changed;
     bool content = offset == plan.PayloadOffset();
     for (const auto& field : plan.lFields)
         content = content || field.first == offset;

@@ -59,7 +59,10 @@ QString ChunkJournalTemporaryPath(const QString& path);
 // the files back. The writer mends that one file, the late-th of its
 // record's members (in folder), by its record and plan, and writes only
 // where no other save may have written since: the record's other members
-// tell whether one did (each at its old length with its old bytes: none).
+// tell whether one did (each at its old length with its old bytes: none),
+// and so do the bytes of that file the save wrote besides its late write
+// (neither their old ones nor the save's: one did; in a take of one file,
+// the only witness).
 // None did: the write is undone (its old bytes put back, a grown tail cut
 // off). One did: a grown tail is cut back to the length the other members
 // share, only where the file ends exactly where this write ended it and
