@@ -60,6 +60,12 @@ bool removePath(const QString& path)
     return QDir(path).removeRecursively();
 }
 
+int ExclusiveCreateError(const char* path, int error)
+{
+    struct stat taken;
+    return error != EEXIST && ::lstat(path, &taken) == 0 ? EEXIST : error;
+}
+
 bool RenameNoReplace(const QString& fromPath, const QString& toPath)
 {
     const QByteArray from = QFile::encodeName(fromPath);
@@ -92,8 +98,10 @@ bool RenameNoReplace(const QString& fromPath, const QString& toPath)
     // The empty file holds the name, so the plain rename replaces only that
     // one, never a file another program made meanwhile.
     const int hold = DiskOpen(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (hold < 0)
+    if (hold < 0) {
+        errno = ExclusiveCreateError(to.constData(), errno);
         return false;
+    }
     // Kept open until it is replaced or removed: a FUSE volume keeps a file
     // replaced while open as a ".fuse_hidden" one until the close, and
     // removes it with the close; closed first, the replacement may meet the

@@ -49,8 +49,9 @@ int CreateRecordFile(const std::function<QString(int attempt)>& nameFor, RecordL
         const QByteArray name = QFile::encodeName(*made);
         const int fd = DiskOpen(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode_t(mode));
         if (fd < 0) {
-            if (errno != EEXIST) {
-                *error = errno;
+            const int why = ExclusiveCreateError(name.constData(), errno);
+            if (why != EEXIST) {
+                *error = why;
                 return -1;
             }
             if (!nameTaken(*made))

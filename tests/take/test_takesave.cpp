@@ -1523,7 +1523,7 @@ void TestTakeSave::writersOfAShareWithoutLocks_data()
     QTest::newRow("locks kept per mount, 0.1 ms a request") << QStringList{"--own-locks", "--latency=100"} << 0 << 40 << 2 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false;
     QTest::newRow("locks kept per mount, a record left 35 s ago") << QStringList{"--own-locks"} << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 35 << false << false << 8 << false << false;
     QTest::newRow("sshfs") << QStringList{"sshfs"} << 0 << 12 << 2 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false;
-    QTest::newRow("sshfs, no cache") << QStringList{"sshfs", "cache=no"} << 0 << 8 << 1 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false;
+    QTest::newRow("sshfs, no cache") << QStringList{"sshfs", "cache=no"} << 20 << 8 << 1 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false;
     // Where each mount keeps its own locks, and on the sshfs pair: held
     // between its check and each of its writes while the other computer
     // loads, or saves its own note (grown, or in place): a write landed
