@@ -83,6 +83,15 @@
 // named record another number than the writer's descriptor, or answers
 // ESTALE for it; the bytes stay the writer's.
 //
+// Removal. A record (and a clock probe, below) is removed while its remover
+// still holds it open, and closed after: a FUSE volume (sshfs, exfat-fuse)
+// keeps a file removed while open as a ".fuse_hidden" one until the last
+// close and removes that with it, where a removal after the close may meet
+// that close still under way on the volume and keep the copy for good. A
+// copy kept anyway (by another program's way) goes at a load's sweep of the
+// folder, only where it is provably ours and no writer holds it
+// (RemoveLeftHiddenCopy).
+//
 // Liveness. A record is its writer's while the writer lives. Where locks
 // reach every writer (LocksReachEveryWriter: local disks and cards, FUSE
 // volumes over a block device), the record's lock says so
