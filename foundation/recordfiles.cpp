@@ -286,8 +286,9 @@ ClockProbe RemoveLeftClockProbe(const QString& folder, const QString& name)
 {
     // Its writer removes it at once: one that stood past the rule was
     // left by a kill.
-    return RemoveLeftFile(folder, name,
-                          [&folder](int fd, const QString&) { return ShareClockAge(fd, folder) >= kRecordLiveSeconds; });
+    return RemoveLeftFile(folder, name, [&folder](int fd, const QString&) {
+        return ShareClockAge(fd, folder) >= kRecordLiveSeconds;
+    });
 }
 
 bool IsFuseHiddenName(const char* name)

@@ -657,7 +657,8 @@ bool CutLateGrowth(QFile& file, qint64 others, qint64 offset, const QByteArray& 
                    QString* why)
 {
     const qint64 end = offset + bytes.size();
-    if (FreshFileLength(file.handle()) == end && others >= offset && others < end && FileHolds(file, others, bytes.mid(int(others - offset)))) {
+    if (FreshFileLength(file.handle()) == end && others >= offset && others < end
+        && FileHolds(file, others, bytes.mid(int(others - offset)))) {
         *changed = true;
         if (!DiskResize(file, others)) {
             *why = file.errorString();
