@@ -82,6 +82,12 @@ int MakeFolderPath(const QString& folder, QStringList* created)
     return QFileInfo(whole).isDir() ? 0 : ENOTDIR;
 }
 
+int ExclusiveCreateError(const char* path, int error)
+{
+    struct stat taken;
+    return error != EEXIST && ::lstat(path, &taken) == 0 ? EEXIST : error;
+}
+
 bool RenameNoReplace(const QString& fromPath, const QString& toPath)
 {
     const QByteArray from = QFile::encodeName(fromPath);
@@ -114,16 +120,24 @@ bool RenameNoReplace(const QString& fromPath, const QString& toPath)
     // The empty file holds the name, so the plain rename replaces only that
     // one, never a file another program made meanwhile.
     const int hold = DiskOpen(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (hold < 0)
+    if (hold < 0) {
+        errno = ExclusiveCreateError(to.constData(), errno);
         return false;
-    ::close(hold);
-    if (DiskRename(from.constData(), to.constData()) == 0)
+    }
+    // Kept open until it is replaced or removed: a FUSE volume keeps a file
+    // replaced while open as a ".fuse_hidden" one until the close, and
+    // removes it with the close; closed first, the replacement may meet the
+    // close still under way and keep that copy for good.
+    if (DiskRename(from.constData(), to.constData()) == 0) {
+        ::close(hold);
         return true;
+    }
     // The empty file held the name for nothing. One the card keeps is what
     // a kill in this form leaves, and is settled as that (see IsHeldName).
     const int why = errno;
     if (DiskUnlink(to.constData()) != 0)
         MyQDebug("RenameNoReplace(): the empty file holding %s stays: %s", to.constData(), std::strerror(errno));
+    ::close(hold);
     errno = why;
     return false;
 }

@@ -20,6 +20,11 @@ bool removePath(const QString& path);
 // (see recordfiles.h). A folder is renamed by the atomic form, else by
 // the plain rename once the name is found free.
 bool RenameNoReplace(const QString& from, const QString& to);
+// The error number of a create that refused (O_EXCL) the name path as the
+// volume answered it (error): EEXIST where the name is taken now, as sshfs
+// answers a name another computer's file holds with EPERM (its server
+// reports any failure so).
+int ExclusiveCreateError(const char* path, int error);
 
 // Makes folder and the missing folders above it, each by one mkdir
 // through the disk calls (diskcalls.h); a folder another program makes

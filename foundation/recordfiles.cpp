@@ -10,6 +10,7 @@
 #include <QRandomGenerator>
 #include <QThread>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -48,8 +49,9 @@ int CreateRecordFile(const std::function<QString(int attempt)>& nameFor, RecordL
         const QByteArray name = QFile::encodeName(*made);
         const int fd = DiskOpen(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode_t(mode));
         if (fd < 0) {
-            if (errno != EEXIST) {
-                *error = errno;
+            const int why = ExclusiveCreateError(name.constData(), errno);
+            if (why != EEXIST) {
+                *error = why;
                 return -1;
             }
             if (!nameTaken(*made))
@@ -100,10 +102,13 @@ namespace {
 // descriptor holds on that file (SMB): the second handle may not read it.
 bool RefusedForOwnLock(int error) { return error == EACCES || error == EAGAIN || error == ETXTBSY; }
 
-} // namespace
-
-RecordName RecordNameIsOwn(const QString& path, const QByteArray& begins, bool whole, int descriptor, int* error)
+// RecordNameIsOwn; *kept, when given, the descriptor it read an own record
+// through, left open for the caller to close (-1 when none).
+RecordName NamedRecord(const QString& path, const QByteArray& begins, bool whole, int descriptor, int* error,
+                       int* kept)
 {
+    if (kept)
+        *kept = -1;
     // By file number only on a volume of this computer's: one that may
     // cache names (sshfs, network shares) answers a removed or renamed
     // name from its cache, so it is read through the name.
@@ -139,18 +144,38 @@ RecordName RecordNameIsOwn(const QString& path, const QByteArray& begins, bool w
             break;
         done += n;
     }
-    ::close(fd);
     bytes.truncate(int(done));
     const bool own = whole ? bytes == begins : bytes.startsWith(begins);
+    if (own && kept)
+        *kept = fd;
+    else
+        ::close(fd);
     return own ? RecordName::Own : RecordName::Other;
+}
+
+} // namespace
+
+RecordName RecordNameIsOwn(const QString& path, const QByteArray& begins, bool whole, int descriptor, int* error)
+{
+    return NamedRecord(path, begins, whole, descriptor, error, nullptr);
 }
 
 int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole, int descriptor)
 {
     int error = 0;
-    switch (RecordNameIsOwn(path, begins, whole, descriptor, &error)) {
+    // Removed while open (the caller's descriptor, or the one it was read
+    // through): a FUSE volume (sshfs, exfat-fuse) keeps a file removed
+    // while open as a ".fuse_hidden" one until the last close, and removes
+    // that with it; removed after every close, it may meet a close still
+    // under way and keep that copy for good.
+    int kept = -1;
+    const RecordName named = NamedRecord(path, begins, whole, descriptor, &error, &kept);
+    const int removed = named != RecordName::Own ? 0 : DiskUnlink(QFile::encodeName(path).constData()) == 0 ? 0 : errno;
+    if (kept >= 0)
+        ::close(kept);
+    switch (named) {
     case RecordName::Own:
-        return DiskUnlink(QFile::encodeName(path).constData()) == 0 ? 0 : errno;
+        return removed;
     case RecordName::Other:
     case RecordName::Gone:
         return ESTALE;
@@ -209,11 +234,15 @@ double ShareClockAge(int descriptor, const QString& folder)
     if (fd >= 0) {
         // Written to: a server sets the time of a write by its own clock.
         probed = DiskWrite(fd, "t", 1) == 1 && ::fstat(fd, &now) == 0;
-        ::close(fd);
         // A probe the card keeps is a hidden file of a byte or none, which
         // a later sweep removes as a killed judge's (RemoveLeftClockProbe).
+        // Removed while still open: a FUSE volume (sshfs) then keeps it as
+        // a ".fuse_hidden" one until the close, and removes that with it;
+        // closed first, the removal may meet the close still under way and
+        // keep that copy for good.
         if (DiskUnlink(name.constData()) != 0)
             MyQDebug("ShareClockAge(): the clock probe %s stays: %s", name.constData(), std::strerror(errno));
+        ::close(fd);
     }
     if (probed)
         return Seconds(now.st_mtim) - Seconds(record.st_mtim);
@@ -234,19 +263,62 @@ bool IsClockProbeName(const char* name)
     return true;
 }
 
-ClockProbe RemoveLeftClockProbe(const QString& folder, const QString& name)
+namespace {
+
+// Removes the file name in folder where left (asked of it open, and of its
+// path) says it was left, and the name still names the file judged.
+ClockProbe RemoveLeftFile(const QString& folder, const QString& name,
+                          const std::function<bool(int fd, const QString& path)>& left)
 {
     const QString path = folder + (folder.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + name;
     const QByteArray encoded = QFile::encodeName(path);
     const int fd = ::open(encoded.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         return errno == ENOENT ? ClockProbe::Gone : ClockProbe::Kept;
-    // Its writer removes it at once: one that stood past the rule was
-    // left by a kill. The name must still be the file judged.
-    const bool left = ShareClockAge(fd, folder) >= kRecordLiveSeconds && DescriptorNamedBy(fd, path);
-    const bool removed = left && DiskUnlink(encoded.constData()) == 0;
+    const bool removed = left(fd, path) && DescriptorNamedBy(fd, path) && DiskUnlink(encoded.constData()) == 0;
     ::close(fd);
     return removed ? ClockProbe::Removed : ClockProbe::Kept;
+}
+
+} // namespace
+
+ClockProbe RemoveLeftClockProbe(const QString& folder, const QString& name)
+{
+    // Its writer removes it at once: one that stood past the rule was
+    // left by a kill.
+    return RemoveLeftFile(folder, name, [&folder](int fd, const QString&) {
+        return ShareClockAge(fd, folder) >= kRecordLiveSeconds;
+    });
+}
+
+bool IsFuseHiddenName(const char* name)
+{
+    constexpr char kHidden[] = ".fuse_hidden";
+    constexpr size_t marker = sizeof(kHidden) - 1;
+    if (std::strncmp(name, kHidden, marker) != 0 || !name[marker])
+        return false;
+    for (const char* c = name + marker; *c; ++c) {
+        if (!std::isxdigit(static_cast<unsigned char>(*c)))
+            return false;
+    }
+    return true;
+}
+
+ClockProbe RemoveLeftHiddenCopy(const QString& folder, const QString& name)
+{
+    return RemoveLeftFile(folder, name, [](int fd, const QString& path) {
+        struct stat status;
+        QByteArray head(64, '\0');
+        const ssize_t got = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) ? ::pread(fd, head.data(), 64, 0) : -1;
+        head.truncate(int(qMax<ssize_t>(got, 0)));
+        const bool ours = got >= 0
+                          && ((status.st_size == 1 && head == "t")
+                              || head.startsWith(QByteArray(kSaveRecordMagic, int(sizeof(kSaveRecordMagic))))
+                              || head.startsWith(QByteArray(kRenameRecordHeader) + '\n')
+                              || head.startsWith(QByteArray(kMixedMarkHeader) + '\n'));
+        // Its writer's lock, or its age: the same rule as for a record.
+        return ours && !RecordWriterMayLive(fd, path);
+    });
 }
 
 namespace RecordTexts {
@@ -295,6 +367,14 @@ QString TakenOver(const QString& take, const QString& disk)
         .arg(take)
         .arg(kRecordLiveSeconds)
         .arg(disk);
+}
+
+QString TakeMixed(const QStringList& files)
+{
+    return QStringLiteral("The take's files hold parts of two saves: %1 kept part of a save that was stopped on "
+                          "another computer, the other files hold a later save. Check the take's metadata and save "
+                          "it again, so that every file holds the same.")
+        .arg(files.join(QStringLiteral(", ")));
 }
 
 QString NotRemoved(const QString& path, const QString& why)

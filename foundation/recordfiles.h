@@ -83,6 +83,15 @@
 // named record another number than the writer's descriptor, or answers
 // ESTALE for it; the bytes stay the writer's.
 //
+// Removal. A record (and a clock probe, below) is removed while its remover
+// still holds it open, and closed after: a FUSE volume (sshfs, exfat-fuse)
+// keeps a file removed while open as a ".fuse_hidden" one until the last
+// close and removes that with it, where a removal after the close may meet
+// that close still under way on the volume and keep the copy for good. A
+// copy kept anyway (by another program's way) goes at a load's sweep of the
+// folder, only where it is provably ours and no writer holds it
+// (RemoveLeftHiddenCopy).
+//
 // Liveness. A record is its writer's while the writer lives. Where locks
 // reach every writer (LocksReachEveryWriter: local disks and cards, FUSE
 // volumes over a block device), the record's lock says so
@@ -103,17 +112,34 @@
 // single write of a member, and writes nothing more. Only a writer held up
 // between a check and the write that follows it (a few microseconds) lands
 // that one write of one member after the take-over: a size it raises may
-// then reach past the file's end, or part of its text stand in the old
-// chunk. Its next check finds the record taken, and the writer mends that
-// member before it stops (MendLateWrite): still only old bytes and its
-// own, the member is put back as the reader left it; written by another
-// save since, the header fields of its own that no longer fit the file are
-// made to fit. Only its text or a bext field landed over another save's stays:
-// that member then holds part of each (and a writer killed at that moment
-// leaves its write as it landed). The writes of one member are
-// ordered so that every prefix of them leaves sizes within the file (see
-// riffwriter.h), so a kill at any write leaves nothing worse than what the
-// record puts back.
+// then reach past the file's end, a growth past the other members' length,
+// or part of its text stand in the old chunk. Its next check finds the
+// record taken, and the writer mends that member before it stops
+// (MendLateWrite), once the reader's take-over record is gone: where no
+// other save wrote the take since (every other member holds its old
+// bytes), the write is undone and the member is as the reader left it;
+// written by another save since, it writes only its own bytes: a growth
+// cut back to the other members' length where every byte cut is its own,
+// the header fields of its own that no longer fit the file made to fit.
+// Its text or a bext field landed over another save's stays: that member
+// then holds part of each, which no mend can undo, and the writer marks
+// the take so (3. below), so that no computer shows it whole silently (a
+// writer killed at that moment leaves its write as it landed). The writes
+// of one member are ordered so that every prefix of them leaves sizes
+// within the file (see riffwriter.h), so a kill at any write leaves
+// nothing worse than what the record puts back.
+//
+// 3. The mark of a take holding two saves, ".<take>.nalvo-save.mixed"
+//    (take/takesavejournal.cpp): text lines, "nalvo-mixed" then the file
+//    name of each member holding part of a stopped save among a later
+//    one's bytes. No record of a write under way: nothing settles it, and
+//    nothing is put back from it.
+//    States: none -> marked (SaveTransaction::MendLastWrite, MarkTakeMixed:
+//    written whole under a temporary name, synced, renamed over the one
+//    there with its names kept) -> none (SaveTransaction::Finish,
+//    ClearTakeMixed: a save of the whole take ended, its record removed).
+//    Every load that finds it tells the take's files as mixed, naming the
+//    members, and reads the take as its files hold it.
 //
 // Invariants, checked at each move (Q_ASSERT in debug builds where the
 // check is cheap: I1, I3 and the writer's side of I2 in SaveTransaction::Move,
@@ -142,6 +168,12 @@
 #include <QStringList>
 
 #include <functional>
+
+// The first bytes of each record, as written (a save record's magic is
+// followed by its NUL).
+constexpr char kSaveRecordMagic[] = "NALVO-SAVE-JOURNAL";
+constexpr char kRenameRecordHeader[] = "nalvo-commit";
+constexpr char kMixedMarkHeader[] = "nalvo-mixed";
 
 // The QDataStream version of the binary records, fixed: the stream's
 // default follows the Qt the program is built with.
@@ -238,6 +270,19 @@ bool IsClockProbeName(const char* name);
 enum class ClockProbe { Removed, Kept, Gone };
 ClockProbe RemoveLeftClockProbe(const QString& folder, const QString& name);
 
+// A name (as the system lists it) a FUSE volume (sshfs, exfat-fuse) gives
+// a file removed while still open, until its last close: ".fuse_hidden"
+// and hexadecimal digits.
+bool IsFuseHiddenName(const char* name);
+// Such a file in folder that its volume kept for good (a removal that met
+// the last close still under way), removed where it is provably a copy of
+// ours and no writer holds it: it begins as one of the records above or is
+// a clock probe's one byte, and no lock holds it where locks reach every
+// writer, else it is older than kRecordLiveSeconds by the share's clock.
+// Any other stays: a user's file some program may still hold open. The
+// answers of RemoveLeftClockProbe.
+ClockProbe RemoveLeftHiddenCopy(const QString& folder, const QString& name);
+
 // The texts a user sees for a record's outcome, one place for each; the
 // busy ones say what was not done and when to try again.
 namespace RecordTexts {
@@ -259,6 +304,9 @@ QString RenameBusy();
 // A save whose record was taken over or removed by another program before
 // it ended; disk: what its files hold now.
 QString TakenOver(const QString& take, const QString& disk);
+// A take whose files hold parts of two saves (files: those holding part of
+// a stopped save, the others a later one), told at every load.
+QString TakeMixed(const QStringList& files);
 // A save whose record could not be removed (error text): the save undone.
 QString NotRemoved(const QString& path, const QString& why);
 // A save whose record could not be read back to tell it is still its own.

@@ -29,7 +29,7 @@
 namespace {
 
 const QString kSuffix = QStringLiteral(".nalvo-commit");
-const QByteArray kHeader = "nalvo-commit";
+const QByteArray kHeader = kRenameRecordHeader;
 const QByteArray kEnd = "end";
 const QByteArray kBack = "back";
 
@@ -396,12 +396,13 @@ int ReplaceJournal::End(bool sync)
 {
     if (m_ltRecords.empty())
         return 0;
-    // Closed before they are removed: a FUSE volume (exfat-fuse) keeps a
-    // file removed while open as a ".fuse_hidden" one. The close lets the
-    // lock go, so each record is emptied under the lock first: a reader that
-    // takes it between the close and the removal finds a record cut off
-    // before its first line, which names no file, and only removes it. The
-    // removal then takes only this record: the caller holds the folder alone
+    // Each record is emptied under its lock first (a reader that meets it
+    // then finds a record cut off before its first line, which names no
+    // file, and only removes it), removed while still open, then closed: a
+    // FUSE volume (sshfs, exfat-fuse) keeps a file removed while open as a
+    // ".fuse_hidden" one until the close and removes that with it, where a
+    // removal after the close may meet the close still under way and keep
+    // that copy for good. The removal takes only this record: the caller holds the folder alone
     // until it returns (see OutputSet::CommitAll), so no writer of this
     // program made a new one under the name meanwhile. Whether the name is
     // still this record's is asked by its token before it is emptied, never
@@ -416,8 +417,8 @@ int ReplaceJournal::End(bool sync)
             ::close(record.nFd);
             why = named == RecordName::Unreadable && why != 0 ? why : ESTALE;
         } else if (DiskFtruncate(record.nFd, 0) == 0) {
-            ::close(record.nFd);
             why = Unlink(record.czPath) ? 0 : errno;
+            ::close(record.nFd);
         } else {
             // Not emptied: removed while the lock still holds it.
             why = Unlink(record.czPath) ? 0 : errno;

@@ -539,7 +539,7 @@ void FolderSweep::OfferHidden(const char* name)
         m_lczRecords << QFile::decodeName(name).chopped(int(sizeof(kTaken) - sizeof(kRecord)));
     else if (SafeOutput::IsTemporaryName(name))
         m_lczFound << QFile::decodeName(name);
-    else if (IsClockProbeName(name))
+    else if (IsClockProbeName(name) || IsFuseHiddenName(name))
         m_lczProbes << QFile::decodeName(name);
 }
 
@@ -555,7 +555,9 @@ int FolderSweep::Finish()
     m_lczFound.clear();
     bool probesKept = false;
     for (const QString& probe : m_lczProbes) {
-        const ClockProbe left = RemoveLeftClockProbe(m_czFolder, probe);
+        const ClockProbe left = IsClockProbeName(QFile::encodeName(probe).constData())
+                                    ? RemoveLeftClockProbe(m_czFolder, probe)
+                                    : RemoveLeftHiddenCopy(m_czFolder, probe);
         removed += left == ClockProbe::Removed;
         probesKept = probesKept || left == ClockProbe::Kept;
     }

@@ -155,8 +155,9 @@ public:
         if (name[0] == '.')
             OfferHidden(name);
     }
-    // Removes the offered temporaries no live writer holds and the left
-    // clock probes, and counts the folder swept as of its time before the
+    // Removes the offered temporaries no live writer holds, the left
+    // clock probes and the copies of ours a FUSE volume kept (see
+    // RemoveLeftHiddenCopy), and counts the folder swept as of its time before the
     // listing. Returns how many went.
     // The records of killed commits (see ReplaceJournal) are settled
     // first, as they may still need their temporaries; a folder whose
@@ -178,7 +179,7 @@ private:
     qint64 m_nListed = 0;     // when the listing began, ns
     QStringList m_lczRecords;   // commit records listed
     QStringList m_lczFound;
-    QStringList m_lczProbes;    // clock probes listed
+    QStringList m_lczProbes;    // clock probes listed, and the copies a FUSE volume kept as ".fuse_hidden"
 };
 
 #endif

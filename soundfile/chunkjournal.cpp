@@ -25,7 +25,7 @@
 
 namespace {
 
-const char kMagic[] = "NALVO-SAVE-JOURNAL";
+const auto& kMagic = kSaveRecordMagic;
 // 2: each member's regions carry the hashes of the bytes the save writes
 // there. 3: each member also carries the hashes of what the save writes past
 // its old length. 4: the writer's token follows the version (see
@@ -237,21 +237,15 @@ bool ChunkJournalIsOwn(const tyChunkJournalWrite& record) { return ChunkJournalN
 
 int RemoveChunkJournal(tyChunkJournalWrite* record)
 {
-    // Closed before it is removed: a FUSE volume (exfat-fuse) keeps a file
-    // removed while open as a ".fuse_hidden" one. Removed only while the
-    // name holds this writer's token: a loader elsewhere that took a
-    // stalled writer's record for a killed one's may have rolled it back,
-    // or another writer's may stand there since.
-    int error = 0;
-    const RecordName named = record->head.isEmpty()
-                                 ? RecordName::Gone
-                                 : RecordNameIsOwn(record->czPath, record->head, false, record->nFd, &error);
+    // Removed only while the name holds this writer's token: a loader
+    // elsewhere that took a stalled writer's record for a killed one's may
+    // have rolled it back, or another writer's may stand there since. Closed
+    // once removed (see RemoveRecordIfOwn: a FUSE volume keeps a file
+    // removed while open as a ".fuse_hidden" one until the close).
+    const int removed = record->head.isEmpty() ? ESTALE
+                                               : RemoveRecordIfOwn(record->czPath, record->head, false, record->nFd);
     CloseChunkJournal(record);
-    if (named == RecordName::Unreadable)
-        return error ? error : EIO;
-    if (named != RecordName::Own)
-        return ESTALE;
-    return DiskUnlink(QFile::encodeName(record->czPath).constData()) == 0 ? 0 : errno;
+    return removed;
 }
 
 void CloseChunkJournal(tyChunkJournalWrite* record)
@@ -471,13 +465,11 @@ void DropLeftHolder(int fd, const QString& path, tyJournalRollBack* result)
     // put a record in its place.
     struct stat open;
     const bool held = ::fstat(fd, &open) == 0 && open.st_size == 0 && DescriptorNamedBy(fd, path);
+    // Removed while still open (see RemoveRecordIfOwn).
+    const int removed = !held ? 0 : DiskUnlink(QFile::encodeName(path).constData()) == 0 ? 0 : errno;
     ::close(fd);
-    if (!held)
-        return;
-    if (DiskUnlink(QFile::encodeName(path).constData()) != 0)
-        result->nRemoveError = errno == ENOENT ? 0 : errno;
-    else
-        result->nRemoveError = SyncFolder(QFileInfo(path).absolutePath());
+    if (held)
+        result->nRemoveError = removed == ENOENT ? 0 : removed ? removed : SyncFolder(QFileInfo(path).absolutePath());
 }
 
 // Takes the record at path, open as fd and read as bytes, over in one step
@@ -540,8 +532,8 @@ void SettleRecord(int fd, const QString& path, const QString& name, const QByteA
     RollBackMembers(path, members, result);
     // The removal on the disk too: a record a power cut brings back would
     // be taken for a killed save's again, and applied over whatever the
-    // take holds by then. Closed before it is removed (see
-    // RemoveChunkJournal), and only while its name is still this record's.
+    // take holds by then. Removed only while its name is still this
+    // record's.
     const bool named = RecordNameIsOwn(name, bytes, true, fd) == RecordName::Own;
     if (!result->lczFailed.isEmpty() && named && before && result->nRestored == 0 && result->nWriteError == 0) {
         const struct timespec times[2] = {before->st_atim, before->st_mtim};
@@ -549,14 +541,18 @@ void SettleRecord(int fd, const QString& path, const QString& name, const QByteA
             MyQDebug("RollBackChunkJournal: the record %s stays under its take-over name: %s", qPrintable(path),
                      qPrintable(SystemErrorText(errno)));
     }
-    ::close(fd);
-    if (!result->lczFailed.isEmpty())
+    // Removed while still open, then closed (see RemoveRecordIfOwn: a
+    // FUSE volume keeps it as a ".fuse_hidden" one until the close).
+    if (!result->lczFailed.isEmpty()) {
+        ::close(fd);
         return;
+    }
     if (!named)
         result->nRemoveError = ESTALE;
     else if (DiskUnlink(QFile::encodeName(name).constData()) != 0)
         result->nRemoveError = errno;
-    else
+    ::close(fd);
+    if (named && result->nRemoveError == 0)
         result->nRemoveError = SyncFolder(QFileInfo(path).absolutePath());
 }
 
@@ -591,6 +587,48 @@ bool SettleTakenOver(const QString& path, tyJournalRollBack* result)
 
 namespace {
 
+// The region of a record holds its old bytes in the file open as fd.
+bool HoldsOldBytes(int fd, const QPair<qint64, QByteArray>& region)
+{
+    QByteArray now(region.second.size(), '\0');
+    return ReadFully(fd, region.first, now.data(), now.size()) == now.size() && now == region.second;
+}
+
+// The file holds bytes at offset (all of them).
+bool FileHolds(QFile& file, qint64 offset, const QByteArray& bytes)
+{
+    QByteArray now(bytes.size(), '\0');
+    return !bytes.isEmpty() && ReadFully(file.handle(), offset, now.data(), now.size()) == now.size() && now == bytes;
+}
+
+// How the members of a record but the late-th stand (see MatchUndo):
+// *length the one length they share (-1: none, they differ or one cannot
+// be read). Before: each as the reader put it back, no save wrote since;
+// Changed: another save wrote one since; Partly: one still holds part of
+// this save (its reader is not done, or never put it back).
+RiffChunkWriter::UndoMatch OtherMembers(const QString& folder, const QList<tyChunkUndo>& members, int late,
+                                        qint64* length)
+{
+    using Match = RiffChunkWriter::UndoMatch;
+    Match all = Match::Before;
+    QList<qint64> lengths;
+    for (int i = 0; i < members.size(); ++i) {
+        if (i == late)
+            continue;
+        QFile file(QDir(folder).filePath(members.at(i).czFileName));
+        QString why;
+        const Match match = file.open(QIODevice::ReadOnly) ? RiffChunkWriter::MatchUndo(file, members.at(i), &why)
+                                                           : Match::Unfit;
+        lengths << (file.isOpen() ? FreshFileLength(file.handle()) : -1);
+        if (match == Match::Changed)
+            all = Match::Changed;
+        else if (match != Match::Before && all == Match::Before)
+            all = Match::Partly;
+    }
+    *length = !lengths.isEmpty() && lengths.count(lengths.first()) == lengths.size() ? lengths.first() : -1;
+    return all;
+}
+
 // The part of member's record that undoes the write at lastWrite, when
 // every other region of it holds its old bytes (and, for a write within
 // the old length, the file has it): the file is then as the reader left
@@ -616,49 +654,109 @@ bool UndoOfLateWrite(QFile& file, const tyChunkUndo& member, const QPair<qint64,
             late->lNewHashes.append(member.lNewHashes.value(r));
             continue;
         }
-        QByteArray now(region.second.size(), '\0');
-        if (ReadFully(file.handle(), region.first, now.data(), now.size()) != now.size() || now != region.second)
+        if (!HoldsOldBytes(file.handle(), region))
             return false;
     }
     return tail || !late->lRegions.isEmpty();
 }
 
+// A region of member's record besides the late write (offset, size)
+// holds bytes that are neither its old ones nor the save's: another save
+// (or program) wrote the member since. What a take of one file tells in
+// place of its other members.
+bool OwnRegionsChanged(QFile& file, const tyChunkUndo& member, const QPair<qint64, qint64>& lastWrite)
+{
+    for (int r = 0; r < member.lRegions.size(); ++r) {
+        const auto& region = member.lRegions.at(r);
+        if (region.first < lastWrite.first + lastWrite.second && lastWrite.first < region.first + region.second.size())
+            continue;
+        QByteArray now(region.second.size(), '\0');
+        if (ReadFully(file.handle(), region.first, now.data(), now.size()) != now.size())
+            return true;
+        if (now != region.second && RiffChunkWriter::UndoPieceHashes(region.first, now) != member.lNewHashes.value(r))
+            return true;
+    }
+    return false;
+}
+
+// A late growth over a later save (see MendLateWrite): cut back to the
+// length the other members share (others), where the file ends exactly
+// where the growth (bytes at offset) ended it and every byte past that
+// length is the growth's. *mixed: bytes of the growth stay where the later
+// save's were.
+bool CutLateGrowth(QFile& file, qint64 others, qint64 offset, const QByteArray& bytes, bool* changed, bool* mixed,
+                   QString* why)
+{
+    const qint64 end = offset + bytes.size();
+    if (FreshFileLength(file.handle()) == end && others >= offset && others < end
+        && FileHolds(file, others, bytes.mid(int(others - offset)))) {
+        *changed = true;
+        if (!DiskResize(file, others)) {
+            *why = file.errorString();
+            return false;
+        }
+    }
+    const qint64 kept = qMin(file.size(), end) - offset;
+    *mixed = kept > 0 && FileHolds(file, offset, bytes.left(int(kept)));
+    return true;
+}
+
 } // namespace
 
-QString MendLateWrite(const QString& folder, const tyChunkUndo& member, const tyIxmlRewrite& plan,
-                      const QPair<qint64, qint64>& lastWrite)
+tyLateWriteMend MendLateWrite(const QString& folder, const QList<tyChunkUndo>& members, int late,
+                              const tyIxmlRewrite& plan, qint64 offset, const QByteArray& bytes)
 {
+    tyLateWriteMend mend;
+    const tyChunkUndo& member = members.at(late);
     const QString path = QDir(folder).filePath(member.czFileName);
     const int fd = DiskOpen(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
     QFile file;
     if (fd < 0 || !file.open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
         if (fd >= 0)
             ::close(fd);
-        return QString();
+        return mend;
     }
+    qint64 others = -1;
+    const QPair<qint64, qint64> lastWrite(offset, bytes.size());
+    RiffChunkWriter::UndoMatch since = OtherMembers(folder, members, late, &others);
+    if (OwnRegionsChanged(file, member, lastWrite))
+        since = RiffChunkWriter::UndoMatch::Changed;
+    bool content = offset == plan.PayloadOffset();
+    for (const auto& field : plan.lFields)
+        content = content || field.first == offset;
     QString why;
     bool changed = false;
     bool done = true;
-    tyChunkUndo late;
-    const RiffChunkWriter::UndoMatch match = UndoOfLateWrite(file, member, lastWrite, &late)
-                                                 ? RiffChunkWriter::MatchUndo(file, late, &why)
-                                                 : RiffChunkWriter::UndoMatch::Changed;
-    if (match == RiffChunkWriter::UndoMatch::Partly) {
+    tyChunkUndo undo;
+    if (since == RiffChunkWriter::UndoMatch::Before && UndoOfLateWrite(file, member, lastWrite, &undo)
+        && RiffChunkWriter::MatchUndo(file, undo, &why) == RiffChunkWriter::UndoMatch::Partly) {
         changed = true;
-        done = RiffChunkWriter::ApplyUndo(file, late, &why);
-    } else if (match == RiffChunkWriter::UndoMatch::Changed) {
+        done = RiffChunkWriter::ApplyUndo(file, undo, &why);
+    } else if (since == RiffChunkWriter::UndoMatch::Changed && offset >= member.nOldLength) {
+        done = CutLateGrowth(file, others, offset, bytes, &changed, &mend.bMixed, &why);
+    } else if (since == RiffChunkWriter::UndoMatch::Changed && content) {
+        // The bytes another save wrote there are not known: left as they are.
+        mend.bMixed = FileHolds(file, offset, bytes);
+    } else {
         done = RiffChunkWriter::FitLateHeaders(file, plan, member, &changed, &why);
     }
     const int synced = changed ? SyncFiles({file.handle()}) : 0;
-    if (!changed)
-        return QString();
-    MyQDebug("MendLateWrite: %s mended (%s)", qPrintable(path),
-             qPrintable(done && !synced ? QStringLiteral("done") : why));
-    if (!done || synced != 0)
-        return QStringLiteral("A write of this save that landed after the take-over could not be mended in %1 (%2).")
-            .arg(member.czFileName, done ? SystemErrorText(synced) : why);
-    return QStringLiteral("A write of this save that landed after the take-over was mended in %1.")
-        .arg(member.czFileName);
+    if (changed)
+        MyQDebug("MendLateWrite: %s mended (%s)", qPrintable(path),
+                 qPrintable(done && !synced ? QStringLiteral("done") : why));
+    if (changed && (!done || synced != 0))
+        mend.czText = QStringLiteral("A write of this save that landed after the take-over could not be mended in "
+                                     "%1 (%2).")
+                          .arg(member.czFileName, done ? SystemErrorText(synced) : why);
+    else if (mend.bMixed)
+        mend.czText = QStringLiteral("A write of this save landed in %1 after the take-over, over a later save of "
+                                     "the take: that file holds part of each, and every load of the take says so "
+                                     "until it is saved again.")
+                          .arg(member.czFileName);
+    else if (changed)
+        mend.czText = QStringLiteral("A write of this save that landed after the take-over was mended in %1.")
+                          .arg(member.czFileName);
+    return mend;
 }
 
 tyJournalRollBack RollBackChunkJournal(const QString& path, const QByteArray& ownHead)

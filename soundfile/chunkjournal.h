@@ -54,19 +54,28 @@ bool ParseChunkJournal(QByteArray bytes, QList<tyChunkUndo>* members);
 QString ChunkJournalTemporaryPath(const QString& path);
 
 // A writer whose record was taken over (see recordfiles.h) writes nothing
-// more, but its last write (offset, bytes: see RiffChunkWriter::LastWrite)
+// more, but its last write (bytes at offset: see RiffChunkWriter::LastWrite)
 // may have been under way at the take-over and landed after the reader put
-// the file back. The writer mends that one file by its own record (member,
-// in folder) and plan. Where every other byte the save writes holds its old
-// value again (the reader's work, no save since), that write is undone:
-// its old bytes put back, or a grown tail cut off. Otherwise (another save
-// wrote the file since, or the reader is not done with it) only the header
-// fields of the plan that no longer fit the file are made to fit (see
-// RiffChunkWriter::FitLateHeaders); the reader puts back what is still
-// this save's. The samples are never touched. What was done, for the
-// user; empty when nothing was written.
-QString MendLateWrite(const QString& folder, const tyChunkUndo& member, const tyIxmlRewrite& plan,
-                      const QPair<qint64, qint64>& lastWrite);
+// the files back. The writer mends that one file, the late-th of its
+// record's members (in folder), by its record and plan, and writes only
+// where no other save may have written since: the record's other members
+// tell whether one did (each at its old length with its old bytes: none),
+// and so do the bytes of that file the save wrote besides its late write
+// (neither their old ones nor the save's: one did; in a take of one file,
+// the only witness).
+// None did: the write is undone (its old bytes put back, a grown tail cut
+// off). One did: a grown tail is cut back to the length the other members
+// share, only where the file ends exactly where this write ended it and
+// every byte cut is this write's; a header size or name this plan wrote is
+// made to fit the file (see RiffChunkWriter::FitLateHeaders); a text or a
+// field is left as it is. The samples are never touched.
+struct tyLateWriteMend {
+    QString czText;        // what was done, for the user; empty when nothing was written or left
+    bool bMixed = false;   // the file keeps bytes of this write where a later save wrote: part of
+                           // each, which no mend can bring to a whole state
+};
+tyLateWriteMend MendLateWrite(const QString& folder, const QList<tyChunkUndo>& members, int late,
+                              const tyIxmlRewrite& plan, qint64 offset, const QByteArray& bytes);
 
 struct tyJournalRollBack {
     bool bFound = false;       // a record (or a torn temporary one) was there

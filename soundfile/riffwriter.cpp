@@ -3,6 +3,7 @@
 #include "foundation/fileutil.h"
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskcalls.h"
+#include "foundation/platform/diskprobes.h"
 #include "soundfile/chunkrecords.h"
 
 #include <QCryptographicHash>
@@ -484,6 +485,7 @@ bool RiffChunkWriter::PutChecked(qint64 offset, const QByteArray& bytes, const W
     if (hook)
         hook(m_File.handle(), commit, *write, true);
     m_LastWrite = {offset, bytes.size()};
+    m_LastBytes = bytes;
     return PutAt(offset, bytes);
 }
 
@@ -498,6 +500,7 @@ bool RiffChunkWriter::ReserveIxmlRewrite(const tyIxmlRewrite& plan, const QByteA
 {
     m_bStopped = false;
     m_LastWrite = {0, 0};
+    m_LastBytes.clear();
     if (payload.size() != qint64(plan.nChunkSize))
         return Fail(QStringLiteral("the text does not match the plan"));
     const QByteArray bytes = TailBytes(plan, payload);
@@ -536,6 +539,7 @@ bool RiffChunkWriter::CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteAr
 {
     m_bStopped = false;
     m_LastWrite = {0, 0};
+    m_LastBytes.clear();
     if (payload.size() != qint64(plan.nChunkSize))
         return Fail(QStringLiteral("the text does not match the plan"));
     int write = 0;
@@ -636,7 +640,9 @@ QByteArray RiffChunkWriter::UndoPieceHashes(qint64 offset, const QByteArray& byt
 RiffChunkWriter::UndoMatch RiffChunkWriter::MatchUndo(QFile& file, const tyChunkUndo& undo, QString* why)
 {
     const QString changed = QStringLiteral("the file changed since the save began");
-    const qint64 length = file.size();
+    // As the volume holds it: a share's mount may keep an older length.
+    const qint64 fresh = FreshFileLength(file.handle());
+    const qint64 length = fresh >= 0 ? fresh : file.size();
     if (length < undo.nOldLength || length > qMax(undo.nOldLength, undo.nNewLength)) {
         *why = changed;
         return UndoMatch::Changed;

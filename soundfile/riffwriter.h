@@ -126,6 +126,8 @@ public:
     // made; none (0 bytes) when the step wrote nothing: a writer stopped at
     // the first write of a step made its last write in an earlier one.
     QPair<qint64, qint64> LastWrite() const { return m_LastWrite; }
+    // The bytes of that write.
+    QByteArray LastWriteBytes() const { return m_LastBytes; }
     // Called before each checked write, before mayWrite is asked (checked
     // false) and again once it allowed the write (checked true): the
     // file's open descriptor, the step (false: reserve, true: commit) and
@@ -206,6 +208,7 @@ private:
     int m_nErrno = 0;
     bool m_bStopped = false;
     QPair<qint64, qint64> m_LastWrite{0, 0};   // see LastWrite
+    QByteArray m_LastBytes;                    // see LastWriteBytes
 };
 
 #endif

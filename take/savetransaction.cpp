@@ -12,7 +12,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QThread>
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -223,14 +225,38 @@ void SaveTransaction::StopTakenOver(tyTakeSave& save)
     MyQDebug("SaveTransaction: the save record %s is no longer this save's", qPrintable(save.record.czPath));
     // Its last write may have landed after the take-over: mended first, so
     // that the text tells the files as they stay.
-    const int last = save.nLastWritten;
-    const QString mended = last < 0 ? QString()
-                                    : MendLateWrite(QFileInfo(save.record.czPath).absolutePath(),
-                                                    save.record.lMembers.at(last), save.plans[save.lMembers.at(last)],
-                                                    save.lastWrite);
-    save.pTake->ReportSave(RecordTexts::TakenOver(save.pTake->m_czBaseName, DiskText(save))
+    QString mixed;
+    const QString mended = MendLastWrite(save, &mixed);
+    save.pTake->ReportSave(RecordTexts::TakenOver(save.pTake->m_czBaseName, DiskText(save, mixed))
                            + (mended.isEmpty() ? QString() : QLatin1Char(' ') + mended));
     Move(save, TakeState::Stopped);
+}
+
+QString SaveTransaction::MendLastWrite(const tyTakeSave& save, QString* mixed) const
+{
+    const int last = save.nLastWritten;
+    if (last < 0)
+        return QString();
+    // The reader puts every member back right after its take-over, which
+    // this writer's check may meet first: the mend judges the other members
+    // once it is done (its take-over record gone), or a few seconds on.
+    const QString taken = TakenOverRecordPath(save.record.czPath);
+    QElapsedTimer waited;
+    waited.start();
+    while (QFileInfo::exists(taken) && waited.elapsed() < 5000)
+        QThread::msleep(20);
+    const QString folder = QFileInfo(save.record.czPath).absolutePath();
+    const tyLateWriteMend mend = MendLateWrite(folder, save.record.lMembers, last, save.plans[save.lMembers.at(last)],
+                                               save.lastWrite.first, save.lastWriteBytes);
+    if (!mend.bMixed)
+        return mend.czText;
+    // Told at every computer's next load, until a save of the take ends.
+    *mixed = save.record.lMembers.at(last).czFileName;
+    const int marked = MarkTakeMixed(FolderOf(save.pTake), save.pTake->m_czBaseName, *mixed);
+    if (marked == 0)
+        return mend.czText;
+    return mend.czText + QStringLiteral(" The take could not be marked so (%1): select it again, check its metadata "
+                                        "and save it again.").arg(SystemErrorText(marked));
 }
 
 void SaveTransaction::NoteLastWrite(tyTakeSave& save, int i, const RiffChunkWriter& writer)
@@ -239,15 +265,20 @@ void SaveTransaction::NoteLastWrite(tyTakeSave& save, int i, const RiffChunkWrit
         return;
     save.nLastWritten = i;
     save.lastWrite = writer.LastWrite();
+    save.lastWriteBytes = writer.LastWriteBytes();
 }
 
-QString SaveTransaction::DiskText(const tyTakeSave& save) const
+QString SaveTransaction::DiskText(const tyTakeSave& save, const QString& mixed) const
 {
     const QString folder = QFileInfo(save.record.czPath).absolutePath() + QLatin1Char('/');
     int before = 0, partly = 0, other = 0;
     for (const tyChunkUndo& member : save.record.lMembers) {
         QFile file(folder + member.czFileName);
         QString why;
+        if (member.czFileName == mixed) {
+            ++partly;
+            continue;
+        }
         if (!file.open(QIODevice::ReadOnly)) {
             ++other;
             continue;
@@ -645,6 +676,11 @@ void SaveTransaction::Finish(bool* saved)
         if (replaced)
             take->ReportSave(QStringLiteral("The take's iXML could not be read: it was replaced by a new one made "
                                             "from its other metadata and the edits."));
+        // Every member holds this save now: a mark of two saves goes.
+        if (const int cleared = ClearTakeMixed(FolderOf(take), take->m_czBaseName))
+            take->ReportSave(QStringLiteral("The take was saved, but its mark of two saves could not be removed (%1): "
+                                            "the next load still says its files hold two saves.")
+                                 .arg(SystemErrorText(cleared)));
         for (int t : save.lMembers) {
             take->m_SndFile[t].AdoptIxmlRewrite(save.plans[t], save.payloads[t]);
             take->m_SndFile[t].ClearPendingBext();

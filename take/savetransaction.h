@@ -79,6 +79,7 @@ private:
         TakeState eState = TakeState::None;   // changed by Move() only
         int nLastWritten = -1;        // the member (index in lMembers) of the last write, -1 before the first
         QPair<qint64, qint64> lastWrite;   // where in it (see RiffChunkWriter::LastWrite)
+        QByteArray lastWriteBytes;         // and what
     };
     // Where writer's last write to the i-th member went, if it wrote.
     static void NoteLastWrite(tyTakeSave& save, int i, const RiffChunkWriter& writer);
@@ -106,8 +107,14 @@ private:
     void StopNotOwn(tyTakeSave& save, RecordName named, int error);
     // Stops a save whose record another program took over or removed.
     void StopTakenOver(tyTakeSave& save);
-    // What the take's files hold now against this save's record.
-    QString DiskText(const tyTakeSave& save) const;
+    // Mends the last write of a save stopped by a take-over (see
+    // MendLateWrite), once the reader that took it over is done: what
+    // was done for the user; *mixed the member left holding part of this
+    // save and part of a later one, which the take's mark then names.
+    QString MendLastWrite(const tyTakeSave& save, QString* mixed) const;
+    // What the take's files hold now against this save's record; mixed: a
+    // member holding part of it among another save's bytes.
+    QString DiskText(const tyTakeSave& save, const QString& mixed = QString()) const;
     QString NoRoomText(const tyTakeSave& save) const;
     QString BusyText(const tyTakeSave& save) const;
 

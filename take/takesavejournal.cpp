@@ -4,6 +4,8 @@
 #include "foundation/recordfiles.h"
 #include "foundation/messageloging.h"
 #include "foundation/replacejournal.h"
+#include "foundation/platform/diskcalls.h"
+#include "foundation/platform/diskprobes.h"
 #include "foundation/safeoutput.h"
 #include "soundfile/chunkjournal.h"
 #include "take/takefamily.h"
@@ -132,6 +134,54 @@ QString TakeSaveJournalPath(const QString& folder, const QString& baseName)
     return folder + QLatin1Char('.') + baseName + QStringLiteral(".nalvo-save");
 }
 
+QString TakeMixedMarkPath(const QString& folder, const QString& baseName)
+{
+    return TakeSaveJournalPath(folder, baseName) + QStringLiteral(".mixed");
+}
+
+QStringList TakeMixedMembers(const QString& folder, const QString& baseName)
+{
+    QFile file(TakeMixedMarkPath(folder, baseName));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QList<QByteArray> lines = file.read(64 * 1024).split('\n');
+    QStringList members;
+    // One that does not read as a mark is still told: a take marked mixed
+    // is never shown whole silently.
+    for (int i = lines.value(0) == QByteArray(kMixedMarkHeader) ? 1 : 0; i < lines.size(); ++i) {
+        const QString name = QString::fromUtf8(lines.at(i)).trimmed();
+        if (!name.isEmpty() && !name.contains(QLatin1Char('/')) && !members.contains(name))
+            members << name;
+    }
+    return members.isEmpty() ? QStringList{QStringLiteral("?")} : members;
+}
+
+int MarkTakeMixed(const QString& folder, const QString& baseName, const QString& member)
+{
+    const QString path = TakeMixedMarkPath(folder, baseName);
+    QStringList members = QFileInfo::exists(path) ? TakeMixedMembers(folder, baseName) : QStringList();
+    members.removeAll(QStringLiteral("?"));
+    if (!members.contains(member))
+        members << member;
+    const QByteArray bytes = QByteArray(kMixedMarkHeader) + '\n' + members.join(QLatin1Char('\n')).toUtf8() + '\n';
+    SafeOutput out(path, SafeOutput::Replace::Existing);
+    errno = 0;
+    if (!out.Begin(bytes.size()) || !out.Write(bytes.constData(), bytes.size()) || !out.Close(true) || !out.Commit())
+        return errno ? errno : EIO;
+    return 0;
+}
+
+int ClearTakeMixed(const QString& folder, const QString& baseName)
+{
+    const QByteArray path = QFile::encodeName(TakeMixedMarkPath(folder, baseName));
+    struct stat mark;
+    if (::lstat(path.constData(), &mark) != 0 && errno == ENOENT)
+        return 0;
+    if (DiskUnlink(path.constData()) != 0)
+        return errno == ENOENT ? 0 : errno;
+    return SyncFolder(folder);
+}
+
 bool RollBackInterruptedSave(const QString& takePath, const QString& extension, TakeFolderLock* lock,
                              std::optional<FolderNameProbe>* names, QString* refusal)
 {
@@ -161,8 +211,10 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
     // so a kept listing of the folder is judged then: a record made since it
     // was read changed the folder's time.
     const QString replacement = ReplaceJournal::PathForTake(folder, name);
+    bool marked = false;
     const auto recordLeft = [&] {
         FolderNameProbe probe(folder, FolderNameProbe::Listing::Kept, lock->HeldStatus());
+        marked = probe.Exists(TakeMixedMarkPath(QString(), name));
         const bool left = SaveRecordLeft(probe, name) || probe.Exists(replacement.mid(folder.size()))
                           || probe.Exists(TakenOverRecordPath(replacement).mid(folder.size()));
         if (!left && names)
@@ -179,6 +231,10 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
         if (refusal)
             *refusal = why;
     }
+    if (locked && marked)
+        SendUserMessage(QStringLiteral("Take holds two saves"),
+                        QStringLiteral("Path:%1\nTake:%2\n").arg(folder, name)
+                            + RecordTexts::TakeMixed(TakeMixedMembers(folder, name)));
     return locked;
 }
 

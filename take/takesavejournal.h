@@ -13,6 +13,16 @@
 // never show it.
 QString TakeSaveJournalPath(const QString& folder, const QString& baseName);
 
+// The mark of a take whose files hold parts of two saves (see
+// recordfiles.h, 3): the file names of the members that do, kept beside
+// the take until a save of the whole take ends. Marking adds member to
+// those already marked: 0, or the system's error number. Clearing: 0 when
+// no mark stays.
+QString TakeMixedMarkPath(const QString& folder, const QString& baseName);
+int MarkTakeMixed(const QString& folder, const QString& baseName, const QString& member);
+QStringList TakeMixedMembers(const QString& folder, const QString& baseName);
+int ClearTakeMixed(const QString& folder, const QString& baseName);
+
 // Loading a take starts here, with the take's folder lock (in *lock) held
 // for the reading: when a save of the take named by takePath (as the
 // loaders take it) was interrupted, its files are put back as they were
@@ -24,6 +34,8 @@ QString TakeSaveJournalPath(const QString& folder, const QString& baseName);
 // replacement of the take is still running after the wait, or when an
 // interrupted save could not be undone (a write-protected card): the take
 // must not be read now.
+// A take marked as holding parts of two saves is read, and the user told
+// which files hold which at every load, until a save of it clears the mark.
 // names, when given, receives the probe of the folder's names made under
 // the lock when nothing was left to settle (so the folder is as probed):
 // the load finds the take's files with it.

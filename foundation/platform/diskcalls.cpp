@@ -18,6 +18,13 @@ std::mutex g_PlanMutex;
 tyDiskFaultPlan g_Plan;   // any thread, under g_PlanMutex
 int g_nCalls = 0;         // under g_PlanMutex
 int g_nFailed = 0;        // under g_PlanMutex
+std::atomic<void (*)(const char*, const char*)> g_RenameHook{nullptr};
+
+void RenameCalled(const char* from, const char* to)
+{
+    if (const auto hook = g_RenameHook.load(std::memory_order_acquire))
+        hook(from, to);
+}
 
 // The error this call meets, or 0. refusal: the volume's standing answer
 // to this call, when the plan asks for such a volume.
@@ -88,6 +95,7 @@ ssize_t DiskPwrite(int fd, const void* data, size_t size, off_t offset)
 
 int DiskRename(const char* from, const char* to)
 {
+    RenameCalled(from, to);
     if (const int error = Fault(DiskCall::Rename))
         return Refuse(error);
     return ::rename(from, to);
@@ -95,6 +103,7 @@ int DiskRename(const char* from, const char* to)
 
 int DiskRenameat2(int fromFolder, const char* from, int toFolder, const char* to, unsigned int flags)
 {
+    RenameCalled(from, to);
     if (flags != 0 && RenameFlagsRefused())
         return Refuse(EINVAL);
     if (const int error = Fault(DiskCall::Rename))
@@ -259,6 +268,11 @@ int Failed()
 {
     std::lock_guard<std::mutex> guard(g_PlanMutex);
     return g_nFailed;
+}
+
+void SetRenameHook(void (*hook)(const char* from, const char* to))
+{
+    g_RenameHook.store(hook, std::memory_order_release);
 }
 
 } // namespace DiskFaults

@@ -92,6 +92,9 @@ int Calls();
 // How many calls the plan failed since Arm (the volume's refusals not
 // counted).
 int Failed();
+// Called before each rename (from, to), armed or not: a test acts there
+// as another program would at that moment. Null removes it.
+void SetRenameHook(void (*hook)(const char* from, const char* to));
 }
 
 #endif

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -185,6 +186,14 @@ int SyncFiles(const QVector<int>& descriptors)
 }
 
 int SyncFolder(const QString& folder) { return SyncFolders({folder}); }
+
+qint64 FreshFileLength(int fd)
+{
+    struct statx now;
+    if (::statx(fd, "", AT_EMPTY_PATH | AT_STATX_FORCE_SYNC, STATX_SIZE, &now) != 0 || !(now.stx_mask & STATX_SIZE))
+        return -1;
+    return qint64(now.stx_size);
+}
 
 int SyncFolders(const QStringList& folders, const QVector<int>& openFolders)
 {

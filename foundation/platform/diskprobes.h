@@ -49,6 +49,11 @@ int SyncFiles(const QVector<int>& descriptors);
 // The folder's entries (names made, renamed or removed in it) on the disk:
 // SyncFiles on the folder. 0, or the system's error number.
 int SyncFolder(const QString& folder);
+// The length of the file open as fd as its volume holds it now, asked of
+// the volume past the lengths a share's mount keeps for a while (sshfs,
+// where another computer may have written the file since); -1 when it
+// cannot be asked.
+qint64 FreshFileLength(int fd);
 // The same for several folders at once, named or already open (the open
 // descriptors stay open): one wait for all. 0, or the first error number,
 // a folder that cannot be opened included.

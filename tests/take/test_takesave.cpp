@@ -389,6 +389,32 @@ QByteArray RaceTheWriter(QProcess& writer, int round, const QString& otherMount,
     return writer.readLine().trimmed();
 }
 
+// Puts another record (the one at record, as an earlier version wrote
+// it) under record's name at the next move of that name to its take-over
+// name, just before the move: another writer's record made between the
+// reader's read and its take-over. *put: its bytes, once put.
+QString g_SwapRecord;
+QByteArray* g_pSwapped = nullptr;
+void SwapBeforeTakeOver(const char* from, const char* to)
+{
+    // Named through the reader's mount; put in through the shared folder.
+    const QString name = QFileInfo(g_SwapRecord).fileName();
+    if (!g_pSwapped || !g_pSwapped->isEmpty() || QFileInfo(QFile::decodeName(from)).fileName() != name
+        || QFileInfo(QFile::decodeName(to)).fileName() != QFileInfo(TakenOverRecordPath(g_SwapRecord)).fileName())
+        return;
+    const QByteArray other = OlderRecord(FileBytes(g_SwapRecord), 3);
+    const QString temporary = g_SwapRecord + QStringLiteral(".other");
+    if (!other.isEmpty() && WriteBytes(temporary, other)
+        && ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(g_SwapRecord).constData()) == 0)
+        *g_pSwapped = other;
+}
+void ArmRecordSwap(const QString& record, QByteArray* put)
+{
+    g_SwapRecord = record;
+    g_pSwapped = put;
+    DiskFaults::SetRenameHook(&SwapBeforeTakeOver);
+}
+
 } // namespace
 
 class TestTakeSave : public QObject
@@ -1391,17 +1417,28 @@ void TestTakeSave::killedCopiesTemporariesGoAtALoad_data()
     QTest::addColumn<int>("age");         // its age in seconds
     QTest::addColumn<int>("timeShift");   // the take on a lockless share telling times so shifted; 0: the local disk
     QTest::addColumn<bool>("goes");
+    QTest::addColumn<QByteArray>("content");   // of the name left; empty: a killed copy's
     const QString part = QStringLiteral(".SWP001_1.WAV.nalvo-part-00fa9e");
     const QString probe = QStringLiteral(".nalvo-clock-00c0ffee1234abcd");
-    QTest::newRow("folder not swept yet") << false << part << 0 << 0 << true;
-    QTest::newRow("folder changed since its last sweep") << true << part << 0 << 0 << true;
-    QTest::newRow("a clock probe a killed load left") << true << probe << kRecordLiveSeconds + 5 << 0 << true;
-    QTest::newRow("a clock probe of a load at work") << false << probe << 2 << 0 << false;
+    QTest::newRow("folder not swept yet") << false << part << 0 << 0 << true << QByteArray();
+    QTest::newRow("folder changed since its last sweep") << true << part << 0 << 0 << true << QByteArray();
+    QTest::newRow("a clock probe a killed load left") << true << probe << kRecordLiveSeconds + 5 << 0 << true << QByteArray();
+    QTest::newRow("a clock probe of a load at work") << false << probe << 2 << 0 << false << QByteArray();
     QTest::newRow("a name of another form, as old") << false << QStringLiteral(".nalvo-clock-00c0ffee1234ABCD")
-                                                    << kRecordLiveSeconds + 5 << 0 << false;
-    QTest::newRow("a clock probe of a load at work, the share's times 40 s behind") << false << probe << 2 << -40 << false;
+                                                    << kRecordLiveSeconds + 5 << 0 << false << QByteArray();
+    QTest::newRow("a clock probe of a load at work, the share's times 40 s behind") << false << probe << 2 << -40 << false << QByteArray();
     QTest::newRow("a clock probe a killed load left, the share's times 300 s ahead")
-        << false << probe << kRecordLiveSeconds + 5 << 300 << true;
+        << false << probe << kRecordLiveSeconds + 5 << 300 << true << QByteArray();
+    // A copy of ours a FUSE volume kept as removed while open goes once no
+    // writer may hold it; a user's file kept so stays.
+    const QString hidden = QStringLiteral(".fuse_hidden0000002700000008");
+    const QByteArray record = QByteArray("NALVO-SAVE-JOURNAL", 19) + QByteArray(40, 'r');
+    QTest::newRow("a save record's copy a FUSE volume kept") << true << hidden << 0 << 0 << true << record;
+    QTest::newRow("a renames record's copy a FUSE volume kept") << true << hidden << 0 << 0 << true << QByteArray("nalvo-commit\nW\t00\n");
+    QTest::newRow("a clock probe's copy a FUSE volume kept") << true << hidden << 0 << 0 << true << QByteArray("t");
+    QTest::newRow("a user's file a FUSE volume keeps as removed while open") << true << hidden << kRecordLiveSeconds + 5 << 0 << false << QByteArray("t, a user's");
+    QTest::newRow("a save record's copy a FUSE volume kept a moment ago, the share's times 300 s ahead") << true << hidden << 2 << 300 << false << record;
+    QTest::newRow("a save record's copy a FUSE volume kept, the share's times 40 s behind") << true << hidden << kRecordLiveSeconds + 5 << -40 << true << record;
 }
 
 void TestTakeSave::killedCopiesTemporariesGoAtALoad()
@@ -1411,6 +1448,7 @@ void TestTakeSave::killedCopiesTemporariesGoAtALoad()
     QFETCH(int, age);
     QFETCH(int, timeShift);
     QFETCH(bool, goes);
+    QFETCH(QByteArray, content);
     std::unique_ptr<LocklessShare> share(
         timeShift ? new LocklessShare(LocklessTool(), m_pDir->path(), {QStringLiteral("--time-shift=%1").arg(timeShift)})
                   : nullptr);
@@ -1422,7 +1460,8 @@ void TestTakeSave::killedCopiesTemporariesGoAtALoad()
     const QString take = day + QFileInfo(TakePathOf(written)).fileName();
     QSoundPerform loaded;
     QVERIFY(!sweptBefore || (AgeFile(folder, 3600) && loaded.InitFilesZZ(take, kExt)));
-    QVERIFY(WriteBytes(folder + left, "a killed copy's") && AgeFile(folder + left, age));
+    QVERIFY(WriteBytes(folder + left, content.isEmpty() ? QByteArray("a killed copy's") : content)
+            && AgeFile(folder + left, age));
     QVERIFY(loaded.InitFilesZZ(take, kExt));
     QCOMPARE(QFileInfo::exists(folder + left), !goes);
     QCOMPARE(QDir(folder).entryList({QStringLiteral(".nalvo-clock-*")}, QDir::Hidden | QDir::Files),
@@ -1448,40 +1487,77 @@ void TestTakeSave::writersOfAShareWithoutLocks_data()
     QTest::addColumn<bool>("otherSaves");  // the other computer saves once it loaded the held take
     QTest::addColumn<int>("recordAge");    // of a record left at the end, by the share's clock
     QTest::addColumn<bool>("heldAtRename");   // the take's renames held at their second while the other loads
+    QTest::addColumn<bool>("inReserve");   // held at the member's reserve (its growth past the old end), not its commit
+    QTest::addColumn<int>("otherRound");   // the round the other computer saves (2, 8: in place; 200: grown)
+    QTest::addColumn<bool>("mixed");       // the held write lands over the other's save: the take told mixed
+    QTest::addColumn<bool>("swapped");     // another record put under the name between the other's read and its take-over
     const auto shift = [](int seconds) { return QStringList{QStringLiteral("--time-shift=%1").arg(seconds)}; };
-    QTest::newRow("a plain share") << QStringList() << 20 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false;
-    QTest::newRow("rename flags refused, files numbered anew") << QStringList{"--no-rename-flags", "--new-numbers"} << 20 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false;
-    QTest::newRow("rename flags refused") << QStringList{"--no-rename-flags"} << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false;
-    QTest::newRow("files numbered anew") << QStringList{"--new-numbers"} << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false;
-    QTest::newRow("held up once its record is on the share") << QStringList() << 0 << 0 << 0 << 2 << 0 << 13 << false << false << 0 << false;
-    QTest::newRow("held up once its files are written") << QStringList() << 0 << 0 << 0 << 3 << 0 << 13 << false << false << 0 << false;
+    QTest::newRow("a plain share") << QStringList() << 20 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false;
+    QTest::newRow("rename flags refused, files numbered anew") << QStringList{"--no-rename-flags", "--new-numbers"} << 20 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false;
+    QTest::newRow("rename flags refused") << QStringList{"--no-rename-flags"} << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false;
+    QTest::newRow("files numbered anew") << QStringList{"--new-numbers"} << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false;
+    QTest::newRow("held up once its record is on the share") << QStringList() << 0 << 0 << 0 << 2 << 0 << 13 << false << false << 0 << false << false << 8 << false << false;
+    QTest::newRow("held up once its files are written") << QStringList() << 0 << 0 << 0 << 3 << 0 << 13 << false << false << 0 << false << false << 8 << false << false;
     for (int write = 1; write <= 4; ++write) {
         const QByteArray row = "held up at write " + QByteArray::number(write) + " of member 13's commit";
-        QTest::newRow(row + ", the other loading") << QStringList() << 0 << 0 << 0 << 0 << write << 13 << false << false << 0 << false;
-        QTest::newRow(row + ", the other saving") << (write % 2 ? shift(-40) : shift(300)) << 0 << 0 << 0 << 0 << write << 13 << false << true << 0 << false;
+        QTest::newRow(row + ", the other loading") << QStringList() << 0 << 0 << 0 << 0 << write << 13 << false << false << 0 << false << false << 8 << false << false;
+        QTest::newRow(row + ", the other saving") << (write % 2 ? shift(-40) : shift(300)) << 0 << 0 << 0 << 0 << write << 13 << false << true << 0 << false << false << 8 << false << false;
         // Past its check: the one write lands after the other computer put
         // the take back (and saved): the writer mends it.
         const QByteArray late = "write " + QByteArray::number(write) + " of member 13's commit landing after";
-        QTest::newRow(late + " the other's load") << QStringList() << 0 << 0 << 0 << 0 << write << 13 << true << false << 0 << false;
+        QTest::newRow(late + " the other's load") << QStringList() << 0 << 0 << 0 << 0 << write << 13 << true << false << 0 << false << false << 8 << false << false;
         if (write > 2)   // a size: lowered to fit the other's save
-            QTest::newRow(late + " the other's save") << shift(-40) << 0 << 0 << 0 << 0 << write << 13 << true << true << 0 << false;
+            QTest::newRow(late + " the other's save") << shift(-40) << 0 << 0 << 0 << 0 << write << 13 << true << true << 0 << false << false << 8 << false << false;
     }
     // Member 14 takes its text in an appended chunk: its RIFF size (write
     // 2) is lowered to fit, its old chunk retired (write 3) named iXML again.
     for (int write = 2; write <= 3; ++write)
         QTest::newRow("write " + QByteArray::number(write) + " of member 14's commit landing after the other's save")
-            << shift(300) << 0 << 0 << 0 << 0 << write << 14 << true << true << 0 << false;
-    QTest::newRow("renames held up at the second while the other loads") << QStringList() << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << true;
-    QTest::newRow("times 40 s behind, a record just written") << shift(-40) << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false;
-    QTest::newRow("times 40 s behind, a record left 35 s ago") << shift(-40) << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 35 << false;
-    QTest::newRow("times 300 s ahead, a record just written") << shift(300) << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false;
-    QTest::newRow("times 300 s ahead, a record left 35 s ago") << shift(300) << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 35 << false;
+            << shift(300) << 0 << 0 << 0 << 0 << write << 14 << true << true << 0 << false << false << 8 << false << false;
+    QTest::newRow("renames held up at the second while the other loads") << QStringList() << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << true << false << 8 << false << false;
+    QTest::newRow("times 40 s behind, a record just written") << shift(-40) << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false;
+    QTest::newRow("times 40 s behind, a record left 35 s ago") << shift(-40) << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 35 << false << false << 8 << false << false;
+    QTest::newRow("times 300 s ahead, a record just written") << shift(300) << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false;
+    QTest::newRow("times 300 s ahead, a record left 35 s ago") << shift(300) << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 35 << false << false << 8 << false << false;
     // Each computer's locks its own, as on sshfs: a lock the other holds is
     // granted here, and proves nothing of the other's writer.
-    QTest::newRow("locks kept per mount, 0.1 ms a request") << QStringList{"--own-locks", "--latency=100"} << 0 << 40 << 2 << 0 << 0 << 13 << false << false << 0 << false;
-    QTest::newRow("locks kept per mount, a record left 35 s ago") << QStringList{"--own-locks"} << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 35 << false;
-    QTest::newRow("sshfs") << QStringList{"sshfs"} << 0 << 12 << 2 << 0 << 0 << 13 << false << false << 0 << false;
-    QTest::newRow("sshfs, no cache") << QStringList{"sshfs", "cache=no"} << 0 << 8 << 1 << 0 << 0 << 13 << false << false << 0 << false;
+    QTest::newRow("locks kept per mount, 0.1 ms a request") << QStringList{"--own-locks", "--latency=100"} << 0 << 40 << 2 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false;
+    QTest::newRow("locks kept per mount, a record left 35 s ago") << QStringList{"--own-locks"} << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 35 << false << false << 8 << false << false;
+    QTest::newRow("sshfs") << QStringList{"sshfs"} << 0 << 12 << 2 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false;
+    QTest::newRow("sshfs, no cache") << QStringList{"sshfs", "cache=no"} << 20 << 8 << 1 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false;
+    // Where each mount keeps its own locks, and on the sshfs pair: held
+    // between its check and each of its writes while the other computer
+    // loads, or saves its own note (grown, or in place): a write landed
+    // over the other's text, field or growth leaves that member holding
+    // part of each, and every load tells the take mixed until it is saved.
+    // Held before its check, the writer meets the take-over through a
+    // mount that may answer the record's name from its cache.
+    struct Held {
+        const char* name;
+        bool reserve;
+        int write;
+    };
+    const Held writes[] = {{"the growth of member 13", true, 1},
+                           {"write 1 of member 13's commit (a bext field)", false, 1},
+                           {"write 2 of member 13's commit (its text)", false, 2},
+                           {"write 3 of member 13's commit (its chunk size)", false, 3},
+                           {"write 4 of member 13's commit (the RIFF size)", false, 4}};
+    for (const QStringList& options : {QStringList{"--own-locks"}, QStringList{"sshfs"}}) {
+        const QByteArray on = options.first() == "sshfs" ? ", sshfs" : ", locks kept per mount";
+        QTest::newRow("held up at write 2 of member 13's commit, the other loading" + on) << options << 0 << 0 << 0 << 0 << 2 << 13 << false << false << 0 << false << false << 8 << false << false;
+        // Another record under the name between the other's read and its
+        // take-over: it moves that one, finds it is not what it read, and
+        // puts it back; nothing is settled by it.
+        QTest::newRow("another record under the name at the other's take-over" + on) << options << 0 << 0 << 0 << 0 << 2 << 13 << false << false << 0 << false << false << 8 << false << true;
+        for (const Held& held : writes) {
+            const QByteArray row = QByteArray(held.name) + " landing after the other's ";
+            const bool over = held.reserve || held.write <= 2;
+            QTest::newRow(row + "load" + on) << options << 0 << 0 << 0 << 0 << held.write << 13 << true << false << 0 << false << held.reserve << 8 << false << false;
+            QTest::newRow(row + "save" + on) << options << 0 << 0 << 0 << 0 << held.write << 13 << true << true << 0 << false << held.reserve << (held.reserve ? 200 : 8) << over << false;
+            if (held.reserve)
+                QTest::newRow(row + "save in place" + on) << options << 0 << 0 << 0 << 0 << held.write << 13 << true << true << 0 << false << true << 2 << false << false;
+        }
+    }
 }
 
 void TestTakeSave::writersOfAShareWithoutLocks()
@@ -1497,6 +1573,10 @@ void TestTakeSave::writersOfAShareWithoutLocks()
     QFETCH(bool, otherSaves);
     QFETCH(int, recordAge);
     QFETCH(bool, heldAtRename);
+    QFETCH(bool, inReserve);
+    QFETCH(int, otherRound);
+    QFETCH(bool, mixed);
+    QFETCH(bool, swapped);
     std::unique_ptr<TwoMountShare> mounted;
     if (options.value(0) == QLatin1String("sshfs"))
         mounted = std::make_unique<SshfsShare>(m_pDir->path(), options.mid(1));
@@ -1656,35 +1736,77 @@ void TestTakeSave::writersOfAShareWithoutLocks()
         QCOMPARE(RecordsIn(share.Folder()), QStringList());
     }
     if (heldAtWrite) {
-        // Held up at one write of a member's commit past the age rule: the
-        // other computer takes the save for a killed one and puts the take
-        // back (and saves its own); the writer then stops before that write,
-        // or once past its check lands it and mends what it wrote.
+        // Held up at one write of a member's commit (or its reserve) past
+        // the age rule: the other computer takes the save for a killed one
+        // and puts the take back (and saves its own); the writer then stops
+        // before that write, or once past its check lands it and mends what
+        // it wrote, or tells the take mixed where it cannot.
         const QString member = QFileInfo(written.files.at(heldMember - 1)).fileName();
         bool held = false, savedElsewhere = false;
+        QByteArray swappedIn;   // the record put under the name at the other's take-over
         QSoundPerform take, other;
         QVERIFY(take.InitFilesZZ(share.Mount(0) + name, kExt));
         RiffChunkWriter::SetCheckedWriteHook([&](int descriptor, bool commit, int write, bool checked) {
             const QString path = QFileInfo(QStringLiteral("/proc/self/fd/%1").arg(descriptor)).symLinkTarget();
-            if (held || !commit || write != heldAtWrite || checked != lands || QFileInfo(path).fileName() != member)
+            if (held || commit == inReserve || write != heldAtWrite || checked != lands
+                || QFileInfo(path).fileName() != member)
                 return;
             held = QFileInfo::exists(record) && AgeFile(record, kRecordLiveSeconds + 5);
+            if (swapped)
+                ArmRecordSwap(record, &swappedIn);
             loadedElsewhere = held && other.InitFilesZZ(share.Mount(1) + name, kExt);
+            DiskFaults::SetRenameHook(nullptr);
             if (loadedElsewhere && otherSaves) {
-                SetRound(other, 8);
+                SetRound(other, otherRound);
                 savedElsewhere = other.UpdateiXMLChunk();
             }
         });
-        auto unhook = qScopeGuard([] { RiffChunkWriter::SetCheckedWriteHook({}); });
+        auto unhook = qScopeGuard([] {
+            RiffChunkWriter::SetCheckedWriteHook({});
+            DiskFaults::SetRenameHook(nullptr);
+        });
         SetRound(take, 399);   // grown: the chunk's size and the RIFF size rewritten too
         const bool saved = take.UpdateiXMLChunk();
-        QVERIFY2(!saved && loadedElsewhere && savedElsewhere == otherSaves, qPrintable(Messages().join('|')));
+        // The other's load refused where it met a record it did not read.
+        QVERIFY2(!saved && held && loadedElsewhere != swapped && savedElsewhere == otherSaves,
+                 qPrintable(Messages().join('|')));
         const QString told = Messages().join(' ');
         QVERIFY2(told.contains("was not saved") && !told.contains("Wrong File"), qPrintable(told));
-        QCOMPARE(LoadedRound(share.Mount(1) + name), otherSaves ? 8 : 3);
-        QCOMPARE(LoadedRound(share.Folder() + name), otherSaves ? 8 : 3);
-        QVERIFY2(!lands || told.contains("was mended in " + member), qPrintable(told));
-        QVERIFY2(otherSaves || told.contains("as they were before this save"), qPrintable(told));
+        if (swapped) {
+            // The record put in stays under its name, untouched, and the
+            // writer stopped at it; once its writer is gone, the next load
+            // settles it and the take is as before.
+            QVERIFY(!swappedIn.isEmpty());
+            QCOMPARE(FileBytes(record), swappedIn);
+            QVERIFY(!QFileInfo::exists(TakenOverRecordPath(record)));
+            QVERIFY(AgeFile(record, kRecordLiveSeconds + 5));
+            QVERIFY(QSoundPerform().InitFilesZZ(share.Mount(1) + name, kExt));
+            QVERIFY(!QFileInfo::exists(record));
+            m_pSpy->clear();
+        }
+        m_pSpy->clear();
+        const int expected = mixed ? -1 : otherSaves ? otherRound : 3;
+        QCOMPARE(LoadedRound(share.Mount(1) + name), expected);
+        QCOMPARE(LoadedRound(share.Folder() + name), expected);
+        // What the writer was told is what its files hold: the mended
+        // member none of its save, a mixed one part of it.
+        const QString loadTold = Messages().join(' ');
+        QVERIFY2(mixed == loadTold.contains("hold parts of two saves: " + member), qPrintable(loadTold));
+        QVERIFY2(!lands || told.contains((mixed ? "landed in " : "was mended in ") + member), qPrintable(told));
+        QVERIFY2(otherSaves || (swapped ? told.contains("24 hold this save") : told.contains("as they were before this save")),
+                 qPrintable(told));
+        QVERIFY2(!otherSaves || told.contains(mixed ? "1 hold this save" : "0 hold this save"), qPrintable(told));
+        if (mixed) {
+            // Saved again, from either computer: one save in every file,
+            // and no load tells it mixed any more.
+            QSoundPerform again;
+            QVERIFY(again.InitFilesZZ(share.Mount(1) + name, kExt));
+            SetRound(again, 9);
+            QVERIFY2(again.UpdateiXMLChunk(), qPrintable(Messages().join('|')));
+            m_pSpy->clear();
+            QCOMPARE(LoadedRound(share.Folder() + name), 9);
+            QVERIFY2(!Messages().join(' ').contains("two saves"), qPrintable(Messages().join('|')));
+        }
         QCOMPARE(RecordsIn(share.Folder()), QStringList());
     }
     QCOMPARE(AudioOf(written), audio);
@@ -1693,6 +1815,18 @@ void TestTakeSave::writersOfAShareWithoutLocks()
     const bool read = take.InitFilesZZ(share.Mount(0) + name, kExt);
     QCOMPARE(read, recordAge > kRecordLiveSeconds);
     QVERIFY2(read || take.LoadFailureText().contains("will be undone in at most 30 s"), qPrintable(take.LoadFailureText()));
+    // Nothing of the writers' stays beside the take: no copy of a record
+    // or a clock probe the volume kept as removed while open, once the
+    // last close reached it.
+    const auto kept = [&] {
+        return QDir(share.Folder()).entryList({QStringLiteral(".fuse_hidden*"), QStringLiteral(".nalvo-clock-*")},
+                                              QDir::Hidden | QDir::Files);
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (!kept().isEmpty() && waited.elapsed() < 3000)
+        QThread::msleep(50);
+    QCOMPARE(kept(), QStringList());
 }
 
 int main(int argc, char** argv)
