@@ -100,18 +100,6 @@ void DlgMain::LoadSettings(QString file)
         const bool ok = volumes && reader.Extract(t, &field) && m_pSliderVolume[t]->isEnabled();
         m_pSliderVolume[t]->setValue(ok ? field.toInt() : 4);
     }
-    // The M/S boxes before the pans: a box turned on centres its pair's
-    // pans, which the stored pans then set as they were saved.
-    const bool swaps = reader.FindKeyword(QStringLiteral("#PLAYER_SWAP_MS"));
-    for (int k = 0; k < kPairs; ++k) {
-        bool checked = true;
-        if (swaps && reader.Extract(k, &field)) {
-            bool isInt = false;
-            const int value = field.toInt(&isInt, 10);
-            checked = isInt && value != 0;
-        }
-        m_pCheckBoxMs[k]->setChecked(checked);
-    }
     const bool pans = reader.FindKeyword(QStringLiteral("#PLAYER_TRACK_PAN"));
     int left = 0, right = 0;
     for (int t = 0; t < kTracks; ++t) {
@@ -138,6 +126,16 @@ void DlgMain::LoadSettings(QString file)
     for (int t = 0; t < kTracks; ++t) {
         const bool ok = mutes && reader.Extract(t, &field) && m_pButtonMute[t]->isEnabled();
         m_pButtonMute[t]->setChecked(ok && field.toInt() != 0);
+    }
+    const bool swaps = reader.FindKeyword(QStringLiteral("#PLAYER_SWAP_MS"));
+    for (int k = 0; k < kPairs; ++k) {
+        bool checked = true;
+        if (swaps && reader.Extract(k, &field)) {
+            bool isInt = false;
+            const int value = field.toInt(&isInt, 10);
+            checked = isInt && value != 0;
+        }
+        m_pCheckBoxMs[k]->setChecked(checked);
     }
     if (mirror && reader.FindKeyword(QStringLiteral("#VIRT_TRACKNAMES"))) {
         for (int t = 0; t < kTracks; ++t) {
