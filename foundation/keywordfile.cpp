@@ -181,11 +181,14 @@ bool SetLines(const QString& file, const QList<QPair<QString, QString>>& keyword
         return true;
     // One line: what the file holds now, and why.
     const QString shown = QDir::toNativeSeparators(file);
-    SendUserMessage(QStringLiteral("Settings file"),
-                    replaced ? QStringLiteral("Unable to replace target file ! %1 holds the new settings, which may "
-                                              "not be on the disk yet (%2).")
-                                   .arg(shown, why)
-                             : QStringLiteral("Unable to write target file ! %1 keeps its previous settings (%2).")
-                                   .arg(shown, why));
+    QString text;
+    if (replaced)
+        text = QStringLiteral("Unable to replace target file ! %1 holds the new settings, which may not be on the "
+                              "disk yet (%2).");
+    else if (info.exists())
+        text = QStringLiteral("Unable to write target file ! %1 keeps its previous settings (%2).");
+    else
+        text = QStringLiteral("Unable to write target file ! %1 was not written (%2).");
+    SendUserMessage(QStringLiteral("Settings file"), text.arg(shown, why));
     return false;
 }

@@ -278,8 +278,12 @@ bool DlgMain::PrepareSave(const QString& takePath, const QString& extension, con
                                .arg(take->m_czBaseName);
         return false;
     }
-    if (take->m_nTakeStatus != 0)
-        return unsaved(QStringLiteral("the take is damaged (status %1)").arg(take->m_nTakeStatus));
+    if (take->m_nTakeStatus != 0) {
+        // The take line's sentence, which names the take: another maker's
+        // file is no damaged take, and is pointed to Import.
+        m_lczUnsavedTakes << take->ProblemLine(true, take->m_czTakeFolder, shownName);
+        return false;
+    }
 
     // This take's values: several takes fill what was left empty from each
     // take's own.

@@ -493,7 +493,9 @@ void DlgMain::slot_MsCheckBoxClicked(int pair)
         std::lock_guard<std::mutex> lock(m_SndPerform.MixerLock());
         m_SndPerform.m_pbSwapMS[pair] = on;
     }
-    if (on) {
+    // Decoding centres an M/S pair's pans. Another pair's box is hidden:
+    // a take's settings setting it leave the pans they stored.
+    if (on && m_SndPerform.m_pbMSPair[pair]) {
         m_pPanPot[2 * pair]->setPan(100, 100);
         m_pPanPot[2 * pair + 1]->setPan(100, 100);
     }

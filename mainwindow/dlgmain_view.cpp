@@ -8,6 +8,7 @@
 #include "foundation/messageloging.h"
 #include "foundation/platform/desktopshell.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
@@ -29,9 +30,15 @@ void DlgMain::slot_SwitchView()
 {
     QStackedWidget* pages = ui->m_CtrlStackedWidget_Metadata;
     if (pages->currentIndex() != 0) {
+        // The list's back button hides with its page, and the focus would
+        // go on to an editor field: the keys go back to the browser.
+        QWidget* focus = QApplication::focusWidget();
+        const bool listHeldFocus = focus && pages->currentWidget()->isAncestorOf(focus);
         pages->setCurrentIndex(0);
         ui->groupBox_Player->show();
         ui->groupBox_Vumeter->show();
+        if (listHeldFocus)
+            ui->m_CtrlTreeView->setFocus(Qt::OtherFocusReason);
         return;
     }
     pages->setCurrentIndex(1);

@@ -599,6 +599,10 @@ private slots:
             const QString tag = QString::fromLatin1(StrangerForms().at(form).tag);
             QTest::newRow(qPrintable(tag + ", a note")) << form << 0;
             QTest::newRow(qPrintable(tag + ", long names")) << form << 1;
+            // Selected with the take, the stranger's refusal says whose
+            // file it is, as its line does.
+            if (StrangerForms().at(form).listed && !StrangerForms().at(form).joinsUntilLoaded)
+                QTest::newRow(qPrintable(tag + ", a note, the stranger selected too")) << form << 2;
         }
     }
 
@@ -625,9 +629,30 @@ private slots:
         QCOMPARE(int(window->m_SndPerform.m_nFileCount), members.size());
         QCOMPARE(window->m_SndPerform.MissingMembers(), 0);
         Ui::DlgMain* ui = window->ui.get();
+        ModalBoxAnswerer answerer;
+        if (fileMode == 2) {
+            answerer.ThenAccept();
+            // The stranger's row added to the take's, as a Ctrl+click does.
+            const QModelIndex alone = window->m_pFSProxyModel->mapFromSource(window->m_pFSModel->index(stranger));
+            QVERIFY(alone.isValid() && alone != row.first());
+            ui->m_CtrlTreeView->selectionModel()->select(alone, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            window->m_pTimerSelection->stop();
+            window->slot_TimerSelectionChanged();
+            QCOMPARE(ui->m_CtrlTreeView->selectionModel()->selectedRows().size(), 2);
+        }
         Type(ui->m_CtrlEditEditorNote, "Beside a stranger");
-        ui->m_CtrlComboBox_Filename->setCurrentIndex(fileMode);
+        if (fileMode != 2)
+            ui->m_CtrlComboBox_Filename->setCurrentIndex(fileMode);
         QTest::mouseClick(ui->m_CtrlButton_ApplyChanges, Qt::LeftButton);
+        if (fileMode == 2) {
+            const QString name = QFileInfo(beside.stranger).completeBaseName();
+            QTRY_COMPARE(answerer.SeenBoxes().size(), 1);
+            const QString text = answerer.SeenBoxes().first().text;
+            // The take was saved; the typed note stays for the stranger.
+            window->m_bEditMetadata = false;
+            QVERIFY2(text.contains(name + " was made by another recorder") && !text.contains("damaged"),
+                     qPrintable(text));
+        }
         QVERIFY(!window->m_bEditMetadata);
 
         QCOMPARE(ReadBytes(stranger), strangerBytes);
@@ -635,7 +660,7 @@ private slots:
         QVERIFY(files.removeOne(beside.stranger));
         QCOMPARE(files.size(), members.size());
         for (const QString& file : files)
-            QVERIFY2(fileMode == 0 ? members.contains(Path(file)) : file.contains("=="), qPrintable(file));
+            QVERIFY2(fileMode != 1 ? members.contains(Path(file)) : file.contains("=="), qPrintable(file));
         QSoundPerform readBack;
         QVERIFY(readBack.InitFilesZZ(TakePathOfFile(Path(files.first()), "WAV"), "WAV"));
         QCOMPARE(int(readBack.m_nFileCount), members.size());

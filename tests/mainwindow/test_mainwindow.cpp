@@ -466,10 +466,14 @@ private slots:
         };
         QCOMPARE(rowColour(first), QColor("#707070"));
         QCOMPARE(rowColour(tree->indexBelow(first)), QColor("#606060"));
+        ui->m_CtrlButton_GoBackMain->setFocus();
         QTest::mouseClick(ui->m_CtrlButton_GoBackMain, Qt::LeftButton);
         QCOMPARE(ui->m_CtrlStackedWidget_Metadata->currentIndex(), 0);
         QVERIFY(!ui->groupBox_Player->isHidden());
         QVERIFY(!ui->groupBox_Vumeter->isHidden());
+        // The keys go to the browser again, not to the editor field next
+        // to the hidden button.
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(tree));
 
         window->slot_List({QStringLiteral("B"), QStringLiteral("A")});
         QCOMPARE(ui->m_CtrlListWidget_Files->count(), 2);

@@ -348,11 +348,15 @@ private slots:
     void takeSettingsSurviveReopenAndRestart_data()
     {
         QTest::addColumn<bool>("writeProtected");
-        QTest::newRow("writable card") << false;
-        QTest::newRow("write-protected card") << true;
+        QTest::addColumn<bool>("msOffBetween");
+        QTest::newRow("writable card") << false << false;
+        QTest::newRow("write-protected card") << true << false;
         // Mixed on the card, then locked; the program's folder in the
         // working folder missing, as on a fresh machine.
-        QTest::newRow("card locked after its mix was saved") << true;
+        QTest::newRow("card locked after its mix was saved") << true << false;
+        // The M/S boxes the other take turned off come on again with the
+        // take: its pair's pans stay as they were saved.
+        QTest::newRow("reopened after a take with M/S decoding off") << false << true;
     }
 
     // A locked card shows the mix stored on it; a change goes to the
@@ -395,7 +399,10 @@ private slots:
     void takeSettingsSurviveReopenAndRestart()
     {
         QFETCH(bool, writeProtected);
-        const QString id = writeProtected ? QStringLiteral("RO0001") : QStringLiteral("RW0001");
+        QFETCH(bool, msOffBetween);
+        const QString id = writeProtected ? QStringLiteral("RO0001")
+                           : msOffBetween ? QStringLiteral("RW0003")
+                                          : QStringLiteral("RW0001");
         const QString path = ConstantTake(id, false);
         const QString folder = QFileInfo(path).absolutePath();
         const QString sidecar = DlgMain::TakeSettingsFilePath(path + QStringLiteral("_01.WAV"));
@@ -419,6 +426,17 @@ private slots:
             window->m_pSliderVolume[1]->setValue(6);
             QTest::mouseClick(window->m_pPanPot[0], Qt::LeftButton);
             QTest::mouseClick(window->m_pButtonMute[0], Qt::LeftButton);
+            if (msOffBetween) {
+                const QString other = ConstantTake(QStringLiteral("RW0004"), false);
+                short volume[24], pan[24];
+                bool mute[24] = {}, swap[12] = {};
+                std::fill(volume, volume + 24, short(4));
+                std::fill(pan, pan + 24, short(100));
+                QVERIFY(SaveSettingsLocal(DlgMain::TakeSettingsFilePath(other + QStringLiteral("_01.WAV")), volume,
+                                          pan, pan, mute, false, false, swap, nullptr, -1, -1));
+                QVERIFY(Open(*window, other));
+                QVERIFY(!window->m_pCheckBoxMs[0]->isChecked());
+            }
             // Reopening the take in the same window.
             QVERIFY(Open(*window, path));
             QCOMPARE(window->m_pSliderVolume[1]->value(), 6);

@@ -314,6 +314,9 @@ void TestPlayerSettings::failedWriteKeepsOldFileWhole_data()
     }
     QTest::newRow("ABC123.idh on a full volume") << "ABC123.idh"
                                                  << "full";
+    // No earlier file: the message does not speak of previous settings.
+    QTest::newRow("a first Preset_0.idh on a full volume") << "Preset_0.idh"
+                                                           << "full";
 }
 
 // A mix (a take's, or a preset's with its name) written over the previous
@@ -348,18 +351,23 @@ void TestPlayerSettings::failedWriteKeepsOldFileWhole()
         SetFreeSpaceFunction([](const QString&) { return qint64(-1); });
         auto restore = qScopeGuard([] { SetFreeSpaceFunction(nullptr); });
         QString how;
+        const bool first = preset;
         const bool held = RunOnFullVolume(m_pDir->path(), 128, [&](const QString& folder) {
             const QString path = folder + QLatin1Char('/') + file;
-            const QByteArray old = "#LABEL\r\nDay\r\n";
+            const QByteArray old = first ? QByteArray() : QByteArray("#LABEL\r\nDay\r\n");
             QFile filler(folder + QStringLiteral("/filler"));
-            if (!WriteKeywordFile(path, {{QStringLiteral("#LABEL"), {oldLabel}, true}}) || ReadAll(path) != old
-                || !filler.open(QIODevice::WriteOnly))
+            if ((!first && !WriteKeywordFile(path, {{QStringLiteral("#LABEL"), {oldLabel}, true}}))
+                || ReadAll(path) != old || !filler.open(QIODevice::WriteOnly))
                 return false;
             while (filler.write(QByteArray(512, 'f')) > 0 && filler.flush()) {
             }
             filler.close();
-            return !write(path, true) && ReadAll(path) == old && messages.count() == 1
-                   && HiddenLeftovers(folder).isEmpty();
+            if (write(path, true) || ReadAll(path) != old || QFileInfo::exists(path) == first
+                || messages.count() != 1 || !HiddenLeftovers(folder).isEmpty())
+                return false;
+            const QString text = messages.first().at(1).toString();
+            return text.contains(first ? QStringLiteral(" was not written (")
+                                       : QStringLiteral(" keeps its previous settings ("));
         }, &how);
         QVERIFY2(held, qPrintable(how));
         return;
