@@ -142,6 +142,7 @@ DlgMain::~DlgMain()
     // reads the take, ends first; then the last edits are written, while the
     // message channel still shows why a take was not saved, and a box about
     // them runs an event loop.
+    m_bClosing = true;
     m_pTimerSelection->stop();
     disconnect(m_pTimerSelection, nullptr, this, nullptr);
     disconnect(ui->m_CtrlTreeView->selectionModel(), nullptr, this, nullptr);

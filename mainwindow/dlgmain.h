@@ -566,6 +566,9 @@ private:
     int m_nMessageBoxCount = 0;
     QPoint m_ptMessageCascade;
     bool m_bMessageCascadeKnown = false;
+    // The window is going: a message sent meanwhile (the last mix or edits
+    // not written) is read before it goes, not shown and destroyed at once.
+    bool m_bClosing = false;
     DayListProgress m_DayListProgress;
 };
 

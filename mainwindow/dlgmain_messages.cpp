@@ -64,6 +64,8 @@ void DlgMain::slot_InputLogingMessage(QString title, QString text, int code, int
         m_ptMessageCascade = box->pos();
         m_bMessageCascadeKnown = true;
     }
+    if (m_bClosing)
+        box->exec();
 }
 
 void DlgMain::slot_InputLoggingMessageBoxDestroyed()

@@ -19,6 +19,7 @@
 #include "player/sfxthread.h"
 #include "tests/player/playertestmedia.h"
 #include "tests/support/demomedia.h"
+#include "foundation/platform/diskcalls.h"
 #include "tests/support/modalboxanswerer.h"
 #include "widgets/qmyslider.h"
 
@@ -349,14 +350,17 @@ private slots:
     {
         QTest::addColumn<bool>("writeProtected");
         QTest::addColumn<bool>("msOffBetween");
-        QTest::newRow("writable card") << false << false;
-        QTest::newRow("write-protected card") << true << false;
+        QTest::addColumn<bool>("fullAtClose");   // the card refuses every write as the window closes
+        QTest::newRow("writable card") << false << false << false;
+        QTest::newRow("write-protected card") << true << false << false;
         // Mixed on the card, then locked; the program's folder in the
         // working folder missing, as on a fresh machine.
-        QTest::newRow("card locked after its mix was saved") << true << false;
+        QTest::newRow("card locked after its mix was saved") << true << false << false;
         // The M/S boxes the other take turned off come on again with the
         // take: its pair's pans stay as they were saved.
-        QTest::newRow("reopened after a take with M/S decoding off") << false << true;
+        QTest::newRow("reopened after a take with M/S decoding off") << false << true << false;
+        // The last change, not written, is told before the window goes.
+        QTest::newRow("card full when the window closes") << false << false << true;
     }
 
     // A locked card shows the mix stored on it; a change goes to the
@@ -400,8 +404,10 @@ private slots:
     {
         QFETCH(bool, writeProtected);
         QFETCH(bool, msOffBetween);
+        QFETCH(bool, fullAtClose);
         const QString id = writeProtected ? QStringLiteral("RO0001")
                            : msOffBetween ? QStringLiteral("RW0003")
+                           : fullAtClose  ? QStringLiteral("RW0005")
                                           : QStringLiteral("RW0001");
         const QString path = ConstantTake(id, false);
         const QString folder = QFileInfo(path).absolutePath();
@@ -442,16 +448,33 @@ private slots:
             QCOMPARE(window->m_pSliderVolume[1]->value(), 6);
             QCOMPARE(window->m_SndPerform.m_pnTrackPan[0], short(2));
             window->m_pSliderVolume[1]->setValue(7);
+            if (fullAtClose) {
+                tyDiskFaultPlan full;
+                full.eKind = DiskCall::Write;
+                full.nNth = 1;
+                full.nError = ENOSPC;
+                full.bPersistent = true;
+                // The mix, the report setup and the settings file, each told.
+                ModalBoxAnswerer answerer;
+                answerer.ThenAccept().ThenAccept().ThenAccept().ThenAccept();
+                DiskFaults::Arm(full);
+                window.reset();
+                DiskFaults::Disarm();
+                QVERIFY(!answerer.SeenBoxes().isEmpty());
+                QVERIFY2(answerer.SeenBoxes().first().text.contains(QFileInfo(sidecar).fileName()),
+                         qPrintable(answerer.SeenBoxes().first().text));
+            }
         }
         QCOMPARE(QFile::exists(sidecar), !writeProtected);
         QCOMPARE(QFile::exists(mirror), writeProtected);
         // A restart: a new window opens the take again.
         auto window = NewWindow();
         QVERIFY(Open(*window, path));
-        QCOMPARE(window->m_pSliderVolume[1]->value(), 7);
+        const short kept = fullAtClose ? 6 : 7;
+        QCOMPARE(window->m_pSliderVolume[1]->value(), int(kept));
         QVERIFY(window->m_pButtonMute[0]->isChecked());
         QVERIFY(window->m_SndPerform.m_pbTrackMute[0]);
-        QCOMPARE(window->m_SndPerform.m_pnTrackVolume[1], short(7));
+        QCOMPARE(window->m_SndPerform.m_pnTrackVolume[1], kept);
         window.reset();
         QFile::remove(mirror);
     }
