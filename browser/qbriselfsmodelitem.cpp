@@ -3,7 +3,9 @@
 #include "foundation/messageloging.h"
 #include "foundation/platform/foldernames.h"
 #include "foundation/safeoutput.h"
+#include "foundation/spreadwork.h"
 #include "foundation/takenaming.h"
+#include "soundfile/headwindows.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,6 +36,10 @@ bool itemKindOf(TakeNaming::FileKind listed, tFSItemType* kind)
     }
     return false;
 }
+
+// How many threads ask a day's file lengths beside the one that sorts its
+// names.
+const int kDayLengthThreads = 2;
 
 } // namespace
 
@@ -139,7 +145,7 @@ void QBriselFSModelItem::clearAll()
     m_czPreProject.clear();
 }
 
-void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem* parent)
+void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem* parent, const tyBrowserEntry* ahead)
 {
     const QString suffix = info.suffix();
     const tFSItemType parentKind = parent ? parent->m_nType : FSITEM_PLAIN;
@@ -156,13 +162,17 @@ void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem*
         if (suffix != QLatin1String("WAV") || m_bFolder)
             return;
         QString family;
-        TakeNaming::ClassifyBaseName(info.completeBaseName(), &family);
+        const TakeNaming::FileKind named = ahead && ahead->bClassified
+                                               ? (family = ahead->czFamily, ahead->eNamed)
+                                               : TakeNaming::ClassifyBaseName(info.completeBaseName(), &family);
         // The day's own path: asked of each file, it is made anew from the
         // file's path thousands of times in a day.
         QString folder = parent->m_czPath;
         if (!folder.endsWith(QLatin1Char('/')))
             folder += QLatin1Char('/');
-        m_Listed = ListedFileOf(folder, info.fileName(), EarlierOfFamily(parent, family));
+        m_Listed = ListedFileOf(folder, info.fileName(), named, family, EarlierOfFamily(parent, family),
+                                ahead ? ahead->nLength : kLengthUnasked,
+                                ahead && ahead->bHeadRead ? &ahead->Head : nullptr);
         tFSItemType kind = FSITEM_PLAIN;
         if (!itemKindOf(m_Listed.eKind, &kind))
             return;
@@ -229,11 +239,12 @@ QBriselFSModelItem* QBriselFSModelItem::matchPath(const QStringList& components,
     return nullptr;
 }
 
-tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherCaseWav)
+tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherCaseWav, bool dayFiles)
 {
     struct tyNamed {
         QString czName;
         bool bFolder;
+        int nFile;     // a file's index among the files read
     };
     std::vector<tyNamed> named;
     QStringList unreachable;
@@ -256,17 +267,63 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
             return true;
         }
         if (folder || wav)
-            named.push_back({name, folder});
+            named.push_back({name, folder, -1});
         else if (name.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive))
             ++otherCase;
         return true;
     });
-    std::sort(named.begin(), named.end(), [](const tyNamed& a, const tyNamed& b) { return a.czName < b.czName; });
     tyBrowserEntries entries;
     entries.reserve(int(named.size()));
-    const QString folder = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
-    for (const tyNamed& entry : named)
-        entries.append({QFileInfo(folder + entry.czName), entry.bFolder});
+    const auto sortAndBuild = [&] {
+        std::sort(named.begin(), named.end(),
+                  [](const tyNamed& a, const tyNamed& b) { return a.czName < b.czName; });
+        const QString folder = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+        for (const tyNamed& entry : named) {
+            tyBrowserEntry listed;
+            listed.info = QFileInfo(folder + entry.czName);
+            listed.bFolder = entry.bFolder;
+            entries.append(listed);
+        }
+    };
+    if (dayFiles) {
+        // The files' lengths are asked and their names classified while the
+        // names are sorted, in the order they were read.
+        QStringList files;
+        for (tyNamed& entry : named) {
+            if (!entry.bFolder) {
+                entry.nFile = files.size();
+                files.append(entry.czName);
+            }
+        }
+        QVector<qint64> lengths;
+        std::vector<TakeNaming::FileKind> kinds(size_t(files.size()));
+        QVector<QString> families(files.size());
+        SpreadWork(3, 3, [&](int task, int) {
+            if (task == 0) {
+                sortAndBuild();
+            } else if (task == 1) {
+                lengths = RegularFileLengthsIn(path, files, kDayLengthThreads);
+            } else {
+                // The complete base name: a take name may hold dots ("SC.1.2PX.WAV").
+                for (int f = 0; f < files.size(); ++f)
+                    kinds[size_t(f)] = TakeNaming::ClassifyBaseName(files.at(f).chopped(4), &families[f]);
+            }
+            return true;
+        });
+        for (int i = 0; i < entries.size(); ++i) {
+            const int file = named[size_t(i)].nFile;
+            if (file < 0)
+                continue;
+            tyBrowserEntry& entry = entries[i];
+            entry.nLength = lengths.at(file);
+            entry.bClassified = true;
+            entry.eNamed = kinds[size_t(file)];
+            entry.czFamily = families.at(file);
+        }
+        readFamilyHeadsAhead(path, &entries);
+    } else {
+        sortAndBuild();
+    }
     if (otherCaseWav)
         *otherCaseWav = otherCase;
     if (!unreachable.isEmpty()) {
@@ -276,6 +333,30 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
     // What a killed copy into the folder left goes as the folder is shown.
     FolderSweep::Visit(path);
     return entries;
+}
+
+void QBriselFSModelItem::readFamilyHeadsAhead(const QString& path, tyBrowserEntries* entries)
+{
+    // The first file of a family has no earlier member to join by its
+    // length: ListedFileOf reads its head.
+    QVector<int> firsts;
+    const QString* family = nullptr;
+    for (int i = 0; i < entries->size(); ++i) {
+        const tyBrowserEntry& entry = entries->at(i);
+        if (entry.bFolder || entry.eNamed != TakeNaming::FileKind::Mono)
+            continue;
+        if (!family || entry.czFamily != *family)
+            firsts.append(i);
+        family = &entry.czFamily;
+    }
+    const QString folder = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+    tyBrowserEntry* const read = entries->data();   // detached here, once: each worker writes its own items
+    SpreadWork(firsts.size(), kDayLengthThreads + 1, [&](int k, int) {
+        tyBrowserEntry& entry = read[firsts.at(k)];
+        entry.Head = ReadTrackFileHead(folder + entry.info.fileName());
+        entry.bHeadRead = true;
+        return true;
+    });
 }
 
 int QBriselFSModelItem::unlistedWavFiles() const

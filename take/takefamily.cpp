@@ -262,11 +262,11 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, const 
 {
     QString take;
     const TakeNaming::FileKind kind = TakeNaming::ClassifyBaseName(BaseNameOf(fileName), &take);
-    return ListedFileOf(folder, fileName, kind, take, earlier, -1);
+    return ListedFileOf(folder, fileName, kind, take, earlier, kLengthUnasked);
 }
 
 tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNaming::FileKind kind, QString take,
-                          const tyListedFile* earlier, int folderDescriptor)
+                          const tyListedFile* earlier, qint64 length, const tyTrackFileHead* readAhead)
 {
     tyListedFile listed;
     listed.eKind = kind;
@@ -276,13 +276,12 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNa
     listed.czFamily = listed.czTake;
     const QString path = folder + fileName;
     if (earlier && !earlier->bAlone && earlier->nLength >= 0
-        && (folderDescriptor >= 0 ? RegularFileLengthAt(folderDescriptor, fileName) : RegularFileLength(path))
-               == earlier->nLength
+        && (length == kLengthUnasked ? RegularFileLength(path) : length) == earlier->nLength
         && !IsNotedStrangerInFamily(path)) {
         listed.nLength = earlier->nLength;
         return listed;
     }
-    const tyTrackFileHead head = ReadTrackFileHead(path);
+    const tyTrackFileHead head = readAhead ? *readAhead : ReadTrackFileHead(path);
     listed.bAlone = !JoinsFamily(head.eKind);
     if (!listed.bAlone) {
         listed.nLength = head.nLength;
