@@ -37,9 +37,8 @@ bool itemKindOf(TakeNaming::FileKind listed, tFSItemType* kind)
     return false;
 }
 
-// How many threads ask a day's file lengths beside the one that sorts its
-// names.
-const int kDayLengthThreads = 2;
+// How many threads judge a day's files ahead (the listing's among them).
+const int kDayThreads = 3;
 
 } // namespace
 
@@ -249,7 +248,11 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
     std::vector<tyNamed> named;
     QStringList unreachable;
     int otherCase = 0;
-    VisitFolderEntries(path, [&](const char* bytes, FolderEntryKind kind) {
+    // What a killed copy into the folder left goes as the folder is shown,
+    // found among the names read here anyway.
+    FolderSweep sweep(path);
+    const bool read = VisitFolderEntries(path, [&](const char* bytes, FolderEntryKind kind) {
+        sweep.Offer(bytes);
         // Hidden entries are not shown, nor anything but folders and files.
         if (bytes[0] == '.' || kind == FolderEntryKind::Other)
             return true;
@@ -286,8 +289,8 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
         }
     };
     if (dayFiles) {
-        // The files' lengths are asked and their names classified while the
-        // names are sorted, in the order they were read.
+        // The files' lengths are asked, in the order they were read, while
+        // the names are sorted.
         QStringList files;
         for (tyNamed& entry : named) {
             if (!entry.bFolder) {
@@ -295,21 +298,7 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
                 files.append(entry.czName);
             }
         }
-        QVector<qint64> lengths;
-        std::vector<TakeNaming::FileKind> kinds(size_t(files.size()));
-        QVector<QString> families(files.size());
-        SpreadWork(3, 3, [&](int task, int) {
-            if (task == 0) {
-                sortAndBuild();
-            } else if (task == 1) {
-                lengths = RegularFileLengthsIn(path, files, kDayLengthThreads);
-            } else {
-                // The complete base name: a take name may hold dots ("SC.1.2PX.WAV").
-                for (int f = 0; f < files.size(); ++f)
-                    kinds[size_t(f)] = TakeNaming::ClassifyBaseName(files.at(f).chopped(4), &families[f]);
-            }
-            return true;
-        });
+        const QVector<qint64> lengths = RegularFileLengthsIn(path, files, kDayThreads, sortAndBuild);
         for (int i = 0; i < entries.size(); ++i) {
             const int file = named[size_t(i)].nFile;
             if (file < 0)
@@ -317,8 +306,8 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
             tyBrowserEntry& entry = entries[i];
             entry.nLength = lengths.at(file);
             entry.bClassified = true;
-            entry.eNamed = kinds[size_t(file)];
-            entry.czFamily = families.at(file);
+            // The complete base name: a take name may hold dots ("SC.1.2PX.WAV").
+            entry.eNamed = TakeNaming::ClassifyBaseName(named[size_t(i)].czName.chopped(4), &entry.czFamily);
         }
         readFamilyHeadsAhead(path, &entries);
     } else {
@@ -330,8 +319,8 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
         unreachable.sort();
         tellUnreachableNames(path, unreachable);
     }
-    // What a killed copy into the folder left goes as the folder is shown.
-    FolderSweep::Visit(path);
+    if (read)
+        sweep.Finish();
     return entries;
 }
 
@@ -351,7 +340,7 @@ void QBriselFSModelItem::readFamilyHeadsAhead(const QString& path, tyBrowserEntr
     }
     const QString folder = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
     tyBrowserEntry* const read = entries->data();   // detached here, once: each worker writes its own items
-    SpreadWork(firsts.size(), kDayLengthThreads + 1, [&](int k, int) {
+    SpreadWork(firsts.size(), kDayThreads, [&](int k, int) {
         tyBrowserEntry& entry = read[firsts.at(k)];
         entry.Head = ReadTrackFileHead(folder + entry.info.fileName());
         entry.bHeadRead = true;

@@ -88,7 +88,8 @@ qint64 RegularFileLengthAt(int folderDescriptor, const QString& name)
     return info.st_size;
 }
 
-QVector<qint64> RegularFileLengthsIn(const QString& folder, const QStringList& names, int threads)
+QVector<qint64> RegularFileLengthsIn(const QString& folder, const QStringList& names, int threads,
+                                     const std::function<void()>& alongside)
 {
     QVector<qint64> lengths(names.size(), -1);
     const QString named = folder.isEmpty() ? QStringLiteral(".") : folder;
@@ -98,7 +99,14 @@ QVector<qint64> RegularFileLengthsIn(const QString& folder, const QStringList& n
     const int kRun = 128;
     const int runs = (names.size() + kRun - 1) / kRun;
     qint64* const out = lengths.data();   // detached here, once: each worker writes its own items
-    SpreadWork(runs, qMin(threads, runs), [&](int run, int) {
+    // Item 0 is the caller's work when there is some.
+    const int first = alongside ? 1 : 0;
+    SpreadWork(first + runs, qMin(threads, first + runs), [&](int item, int) {
+        if (item < first) {
+            alongside();
+            return true;
+        }
+        const int run = item - first;
         for (int i = run * kRun; i < qMin(names.size(), (run + 1) * kRun); ++i)
             out[i] = folderFd >= 0 ? RegularFileLengthAt(folderFd, names.at(i))
                                    : RegularFileLength(prefix + names.at(i));
