@@ -289,8 +289,7 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
         }
     };
     if (dayFiles) {
-        // The files' lengths are asked, in the order they were read, while
-        // the names are sorted.
+        // The files' lengths are asked, in the order they were read.
         QStringList files;
         for (tyNamed& entry : named) {
             if (!entry.bFolder) {
@@ -298,16 +297,21 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
                 files.append(entry.czName);
             }
         }
-        const QVector<qint64> lengths = RegularFileLengthsIn(path, files, kDayThreads, sortAndBuild);
+        // This thread sorts and classifies the names meanwhile.
+        const QVector<qint64> lengths = RegularFileLengthsIn(path, files, kDayThreads, [&] {
+            sortAndBuild();
+            for (int i = 0; i < entries.size(); ++i) {
+                if (named[size_t(i)].nFile < 0)
+                    continue;
+                tyBrowserEntry& entry = entries[i];
+                entry.bClassified = true;
+                // The complete base name: a take name may hold dots ("SC.1.2PX.WAV").
+                entry.eNamed = TakeNaming::ClassifyBaseName(named[size_t(i)].czName.chopped(4), &entry.czFamily);
+            }
+        });
         for (int i = 0; i < entries.size(); ++i) {
-            const int file = named[size_t(i)].nFile;
-            if (file < 0)
-                continue;
-            tyBrowserEntry& entry = entries[i];
-            entry.nLength = lengths.at(file);
-            entry.bClassified = true;
-            // The complete base name: a take name may hold dots ("SC.1.2PX.WAV").
-            entry.eNamed = TakeNaming::ClassifyBaseName(named[size_t(i)].czName.chopped(4), &entry.czFamily);
+            if (named[size_t(i)].nFile >= 0)
+                entries[i].nLength = lengths.at(named[size_t(i)].nFile);
         }
         readFamilyHeadsAhead(path, &entries);
     } else {

@@ -99,19 +99,21 @@ QVector<qint64> RegularFileLengthsIn(const QString& folder, const QStringList& n
     const int kRun = 128;
     const int runs = (names.size() + kRun - 1) / kRun;
     qint64* const out = lengths.data();   // detached here, once: each worker writes its own items
-    // Item 0 is the caller's work when there is some.
-    const int first = alongside ? 1 : 0;
-    SpreadWork(first + runs, qMin(threads, first + runs), [&](int item, int) {
-        if (item < first) {
+    // The caller's own work goes first on the calling thread (worker 0),
+    // which then asks lengths with the others.
+    bool done = !alongside;
+    SpreadWork(runs, threads, [&](int run, int worker) {
+        if (worker == 0 && !done) {
             alongside();
-            return true;
+            done = true;
         }
-        const int run = item - first;
         for (int i = run * kRun; i < qMin(names.size(), (run + 1) * kRun); ++i)
             out[i] = folderFd >= 0 ? RegularFileLengthAt(folderFd, names.at(i))
                                    : RegularFileLength(prefix + names.at(i));
         return true;
     });
+    if (!done)
+        alongside();
     if (folderFd >= 0)
         ::close(folderFd);
     return lengths;

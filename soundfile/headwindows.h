@@ -59,7 +59,7 @@ qint64 RegularFileLengthAt(int folderDescriptor, const QString& name);
 // the folder opened once (each name by its path when it cannot be), the
 // names asked side by side on up to threads threads (SpreadWork), for a
 // lister of a day's thousands of files. alongside (may be empty): the
-// caller's own work, run once by one of the threads as they ask.
+// caller's own work, run first on the calling thread as the others ask.
 QVector<qint64> RegularFileLengthsIn(const QString& folder, const QStringList& names, int threads,
                                      const std::function<void()>& alongside = {});
 
