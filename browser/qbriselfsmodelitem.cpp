@@ -146,7 +146,8 @@ void QBriselFSModelItem::clearAll()
 
 void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem* parent, const tyBrowserEntry* ahead)
 {
-    const QString suffix = info.suffix();
+    // A day's file judged ahead is a ".WAV" file (listFolder).
+    const QString suffix = ahead && ahead->bClassified ? QStringLiteral("WAV") : info.suffix();
     const tFSItemType parentKind = parent ? parent->m_nType : FSITEM_PLAIN;
 
     if (suffix == QLatin1String("BR1")) {
@@ -166,7 +167,7 @@ void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem*
                                                : TakeNaming::ClassifyBaseName(info.completeBaseName(), &family);
         // The day's own path: asked of each file, it is made anew from the
         // file's path thousands of times in a day.
-        QString folder = parent->m_czPath;
+        QString folder = ahead && ahead->bClassified ? ahead->czFolder : parent->m_czPath;
         if (!folder.endsWith(QLatin1Char('/')))
             folder += QLatin1Char('/');
         m_Listed = ListedFileOf(folder, info.fileName(), named, family, EarlierOfFamily(parent, family),
@@ -277,10 +278,10 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
     });
     tyBrowserEntries entries;
     entries.reserve(int(named.size()));
+    const QString folder = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
     const auto sortAndBuild = [&] {
         std::sort(named.begin(), named.end(),
                   [](const tyNamed& a, const tyNamed& b) { return a.czName < b.czName; });
-        const QString folder = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
         for (const tyNamed& entry : named) {
             tyBrowserEntry listed;
             listed.info = QFileInfo(folder + entry.czName);
@@ -305,6 +306,7 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
                     continue;
                 tyBrowserEntry& entry = entries[i];
                 entry.bClassified = true;
+                entry.czFolder = folder;
                 // The complete base name: a take name may hold dots ("SC.1.2PX.WAV").
                 entry.eNamed = TakeNaming::ClassifyBaseName(named[size_t(i)].czName.chopped(4), &entry.czFamily);
             }

@@ -29,6 +29,7 @@ struct tyBrowserEntry {
     bool bClassified = false;
     TakeNaming::FileKind eNamed = TakeNaming::FileKind::None;
     QString czFamily;
+    QString czFolder;   // the day's path ending with '/'
     bool bHeadRead = false;
     tyTrackFileHead Head;
 };
