@@ -162,9 +162,13 @@ void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem*
         if (suffix != QLatin1String("WAV") || m_bFolder)
             return;
         QString family;
-        const TakeNaming::FileKind named = ahead && ahead->bClassified
-                                               ? (family = ahead->czFamily, ahead->eNamed)
-                                               : TakeNaming::ClassifyBaseName(info.completeBaseName(), &family);
+        TakeNaming::FileKind named = TakeNaming::FileKind::None;
+        if (ahead && ahead->bClassified) {
+            family = ahead->czFamily;
+            named = ahead->eNamed;
+        } else {
+            named = TakeNaming::ClassifyBaseName(info.completeBaseName(), &family);
+        }
         // The day's own path: asked of each file, it is made anew from the
         // file's path thousands of times in a day.
         QString folder = ahead && ahead->bClassified ? ahead->czFolder : parent->m_czPath;
