@@ -49,11 +49,23 @@ bool QBriselFSFilterProxyModel::isLastTrackOfItsTake(int sourceRow, const QModel
 {
     const QAbstractItemModel* source = sourceModel();
     const int rows = source->rowCount(sourceParent);
-    const QString mine = source->index(sourceRow, 0, sourceParent).data(Qt::DisplayRole).toString();
+    // The browser's own rows answer without a QVariant for each look: a day
+    // holds thousands of them.
+    const auto* fsModel = qobject_cast<const QBriselFSModel*>(source);
+    const QBriselFSModelItem* folder = fsModel ? fsModel->itemFromIndex(sourceParent) : nullptr;
+    const auto kindAt = [&](int row) {
+        return folder ? int(folder->childAt(row)->type()) : kindOf(source, row, sourceParent);
+    };
+    // A take row shows its take's name.
+    const auto takeAt = [&](int row) {
+        return folder ? folder->childAt(row)->fileTag()
+                      : source->index(row, 0, sourceParent).data(Qt::DisplayRole).toString();
+    };
+    const QString mine = takeAt(sourceRow);
     for (int next = sourceRow + 1; next < rows; ++next) {
-        if (kindOf(source, next, sourceParent) != FSITEM_MONO)
+        if (kindAt(next) != FSITEM_MONO)
             continue;
-        const QString theirs = source->index(next, 0, sourceParent).data(Qt::DisplayRole).toString();
+        const QString theirs = takeAt(next);
         if (theirs == mine)
             return false;
         if (!theirs.startsWith(mine))

@@ -125,22 +125,23 @@ void QBriselFSModel::populateItem(QBriselFSModelItem* item)
     item->m_bPopulated = true;
     item->setListedStamp(FolderStampOf(item->absoluteFilePath()));
     int otherCaseWav = 0;
-    const tyBrowserEntries entries = QBriselFSModelItem::listFolder(item->absoluteFilePath(), &otherCaseWav);
+    tyBrowserEntries entries =
+        QBriselFSModelItem::listFolder(item->absoluteFilePath(), &otherCaseWav, item->type() == FSITEM_DAY);
     item->setOtherCaseWav(otherCaseWav);
     item->countWavFilesInFolders(entries);
-    insertChildren(item, item->childCount(), entries);
+    insertChildren(item, item->childCount(), std::move(entries));
 }
 
-void QBriselFSModel::insertChildren(QBriselFSModelItem* item, int row, const tyBrowserEntries& entries)
+void QBriselFSModel::insertChildren(QBriselFSModelItem* item, int row, tyBrowserEntries entries)
 {
     if (entries.isEmpty())
         return;
     beginInsertRows(indexFromItem(item), row, row + entries.size() - 1);
     int at = row;
-    for (const tyBrowserEntry& entry : entries) {
+    for (const tyBrowserEntry& entry : qAsConst(entries)) {
         auto* child = new QBriselFSModelItem(entry, item);
         item->moveLastChildTo(at++);
-        fillItemInfo(entry.info, child, item);
+        child->fillItemInfo(entry.info, item, &entry);
     }
     endInsertRows();
 }

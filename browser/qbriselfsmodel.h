@@ -85,7 +85,7 @@ public slots:
 private:
     QBriselFSModelItem* findListedItem(const QString& path) const;
     // Builds, classifies and announces children for entries, placed from row on.
-    void insertChildren(QBriselFSModelItem* item, int row, const tyBrowserEntries& entries);
+    void insertChildren(QBriselFSModelItem* item, int row, tyBrowserEntries entries);
     void removeChildRows(QBriselFSModelItem* item, int first, int last);
     QString volumeLabel(const QBriselFSModelItem* item) const;
     QString takePath(const QBriselFSModelItem* item) const;

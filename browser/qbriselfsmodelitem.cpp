@@ -3,7 +3,9 @@
 #include "foundation/messageloging.h"
 #include "foundation/platform/foldernames.h"
 #include "foundation/safeoutput.h"
+#include "foundation/spreadwork.h"
 #include "foundation/takenaming.h"
+#include "soundfile/headwindows.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,6 +36,9 @@ bool itemKindOf(TakeNaming::FileKind listed, tFSItemType* kind)
     }
     return false;
 }
+
+// How many threads judge a day's files ahead (the listing's among them).
+const int kDayThreads = 3;
 
 } // namespace
 
@@ -139,9 +144,10 @@ void QBriselFSModelItem::clearAll()
     m_czPreProject.clear();
 }
 
-void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem* parent)
+void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem* parent, const tyBrowserEntry* ahead)
 {
-    const QString suffix = info.suffix();
+    // A day's file judged ahead is a ".WAV" file (listFolder).
+    const QString suffix = ahead && ahead->bClassified ? QStringLiteral("WAV") : info.suffix();
     const tFSItemType parentKind = parent ? parent->m_nType : FSITEM_PLAIN;
 
     if (suffix == QLatin1String("BR1")) {
@@ -156,13 +162,21 @@ void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem*
         if (suffix != QLatin1String("WAV") || m_bFolder)
             return;
         QString family;
-        TakeNaming::ClassifyBaseName(info.completeBaseName(), &family);
+        TakeNaming::FileKind named = TakeNaming::FileKind::None;
+        if (ahead && ahead->bClassified) {
+            family = ahead->czFamily;
+            named = ahead->eNamed;
+        } else {
+            named = TakeNaming::ClassifyBaseName(info.completeBaseName(), &family);
+        }
         // The day's own path: asked of each file, it is made anew from the
         // file's path thousands of times in a day.
-        QString folder = parent->m_czPath;
+        QString folder = ahead && ahead->bClassified ? ahead->czFolder : parent->m_czPath;
         if (!folder.endsWith(QLatin1Char('/')))
             folder += QLatin1Char('/');
-        m_Listed = ListedFileOf(folder, info.fileName(), EarlierOfFamily(parent, family));
+        m_Listed = ListedFileOf(folder, info.fileName(), named, family, EarlierOfFamily(parent, family),
+                                ahead ? ahead->nLength : kLengthUnasked,
+                                ahead && ahead->bHeadRead ? &ahead->Head : nullptr);
         tFSItemType kind = FSITEM_PLAIN;
         if (!itemKindOf(m_Listed.eKind, &kind))
             return;
@@ -238,16 +252,21 @@ QBriselFSModelItem* QBriselFSModelItem::matchPath(const QStringList& components,
     return nullptr;
 }
 
-tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherCaseWav)
+tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherCaseWav, bool dayFiles)
 {
     struct tyNamed {
         QString czName;
         bool bFolder;
+        int nFile;     // a file's index among the files read
     };
     std::vector<tyNamed> named;
     QStringList unreachable;
     int otherCase = 0;
-    VisitFolderEntries(path, [&](const char* bytes, FolderEntryKind kind) {
+    // What a killed copy into the folder left goes as the folder is shown,
+    // found among the names read here anyway.
+    FolderSweep sweep(path);
+    const bool read = VisitFolderEntries(path, [&](const char* bytes, FolderEntryKind kind) {
+        sweep.Offer(bytes);
         // Hidden entries are not shown, nor anything but folders and files.
         if (bytes[0] == '.' || kind == FolderEntryKind::Other)
             return true;
@@ -265,26 +284,87 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
             return true;
         }
         if (folder || wav)
-            named.push_back({name, folder});
+            named.push_back({name, folder, -1});
         else if (name.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive))
             ++otherCase;
         return true;
     });
-    std::sort(named.begin(), named.end(), [](const tyNamed& a, const tyNamed& b) { return a.czName < b.czName; });
     tyBrowserEntries entries;
     entries.reserve(int(named.size()));
     const QString folder = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
-    for (const tyNamed& entry : named)
-        entries.append({QFileInfo(folder + entry.czName), entry.bFolder});
+    const auto sortAndBuild = [&] {
+        std::sort(named.begin(), named.end(),
+                  [](const tyNamed& a, const tyNamed& b) { return a.czName < b.czName; });
+        for (const tyNamed& entry : named) {
+            tyBrowserEntry listed;
+            listed.info = QFileInfo(folder + entry.czName);
+            listed.bFolder = entry.bFolder;
+            entries.append(listed);
+        }
+    };
+    if (dayFiles) {
+        // The files' lengths are asked, in the order they were read.
+        QStringList files;
+        for (tyNamed& entry : named) {
+            if (!entry.bFolder) {
+                entry.nFile = files.size();
+                files.append(entry.czName);
+            }
+        }
+        // This thread sorts and classifies the names meanwhile.
+        const QVector<qint64> lengths = RegularFileLengthsIn(path, files, kDayThreads, [&] {
+            sortAndBuild();
+            for (int i = 0; i < entries.size(); ++i) {
+                if (named[size_t(i)].nFile < 0)
+                    continue;
+                tyBrowserEntry& entry = entries[i];
+                entry.bClassified = true;
+                entry.czFolder = folder;
+                // The complete base name: a take name may hold dots ("SC.1.2PX.WAV").
+                entry.eNamed = TakeNaming::ClassifyBaseName(named[size_t(i)].czName.chopped(4), &entry.czFamily);
+            }
+        });
+        for (int i = 0; i < entries.size(); ++i) {
+            if (named[size_t(i)].nFile >= 0)
+                entries[i].nLength = lengths.at(named[size_t(i)].nFile);
+        }
+        readFamilyHeadsAhead(path, &entries);
+    } else {
+        sortAndBuild();
+    }
     if (otherCaseWav)
         *otherCaseWav = otherCase;
     if (!unreachable.isEmpty()) {
         unreachable.sort();
         tellUnreachableNames(path, unreachable);
     }
-    // What a killed copy into the folder left goes as the folder is shown.
-    FolderSweep::Visit(path);
+    if (read)
+        sweep.Finish();
     return entries;
+}
+
+void QBriselFSModelItem::readFamilyHeadsAhead(const QString& path, tyBrowserEntries* entries)
+{
+    // The first file of a family has no earlier member to join by its
+    // length: ListedFileOf reads its head.
+    QVector<int> firsts;
+    const QString* family = nullptr;
+    for (int i = 0; i < entries->size(); ++i) {
+        const tyBrowserEntry& entry = entries->at(i);
+        if (entry.bFolder || entry.eNamed != TakeNaming::FileKind::Mono)
+            continue;
+        if (!family || entry.czFamily != *family)
+            firsts.append(i);
+        family = &entry.czFamily;
+    }
+    const QString folder = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+    tyBrowserEntry* const read = entries->data();   // detached here, once: each worker writes its own items
+    SpreadWork(firsts.size(), kDayThreads, [&](int k, int) {
+        tyBrowserEntry& entry = read[firsts.at(k)];
+        entry.Head = ReadTrackFileHead(folder + entry.info.fileName());
+        entry.bHeadRead = true;
+        return true;
+    });
 }
 
 int QBriselFSModelItem::unlistedWavFiles() const

@@ -3,6 +3,8 @@
 
 #include "browser/fsitemtype.h"
 #include "foundation/folderlisting.h"
+#include "foundation/takenaming.h"
+#include "soundfile/filestatus.h"
 #include "take/takefamily.h"
 
 #include <QFileInfo>
@@ -20,6 +22,17 @@
 struct tyBrowserEntry {
     QFileInfo info;
     bool bFolder = false;   // else a regular file
+    // What a day's listing found of a file ahead, side by side (listFolder's
+    // dayFiles), for its row to be judged by (ListedFileOf): its length,
+    // what its name says (TakeNaming::ClassifyBaseName), and the head of
+    // the first file of a mono family.
+    qint64 nLength = kLengthUnasked;
+    bool bClassified = false;
+    TakeNaming::FileKind eNamed = TakeNaming::FileKind::None;
+    QString czFamily;
+    QString czFolder;   // the day's path ending with '/'
+    bool bHeadRead = false;
+    tyTrackFileHead Head;
 };
 using tyBrowserEntries = QVector<tyBrowserEntry>;
 
@@ -71,7 +84,8 @@ public:
     void moveLastChildTo(int row);
     void clearAll();
 
-    void fillItemInfo(const QFileInfo& info, QBriselFSModelItem* parent);
+    // ahead (may be null): what the listing found of a day file ahead (tyBrowserEntry).
+    void fillItemInfo(const QFileInfo& info, QBriselFSModelItem* parent, const tyBrowserEntry* ahead = nullptr);
     // A day file listed as a member of its family that a take's load has
     // since found to be none (IsNotedStrangerInFamily) is judged again by
     // what it holds. family: only a file of that family (empty: any).
@@ -94,7 +108,9 @@ public:
     // One read of the folder, which also finds the names that are not
     // UTF-8 (see tellUnreachableNames). otherCaseWav (may be null): the
     // files left out whose names end in ".wav" in another case.
-    static tyBrowserEntries listFolder(const QString& path, int* otherCaseWav = nullptr);
+    // dayFiles: a day's, whose files are also judged ahead for their rows
+    // (see tyBrowserEntry), beside the thread that lists.
+    static tyBrowserEntries listFolder(const QString& path, int* otherCaseWav = nullptr, bool dayFiles = false);
     // A listed day's WAV files that no take of it stands for or reads:
     // those ending in ".wav" in another case, and the ".WAV" files of no
     // take's name, but for a track file the loader reads with a listed
@@ -118,6 +134,9 @@ public:
     tFSItemType m_nType = FSITEM_PLAIN;
 
 private:
+    // listFolder's judging ahead of a day's sorted entries: the heads of
+    // the first files of mono families, read side by side.
+    static void readFamilyHeadsAhead(const QString& path, tyBrowserEntries* entries);
     // The listing of the nearest earlier member of the same mono family,
     // among the siblings before this one; null when none.
     const tyListedFile* EarlierOfFamily(const QBriselFSModelItem* parent, const QString& family) const;

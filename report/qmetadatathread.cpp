@@ -11,6 +11,7 @@
 #include "foundation/messageloging.h"
 #include "foundation/takenaming.h"
 #include "soundfile/filestatus.h"
+#include "soundfile/headwindows.h"
 
 #include <QFile>
 #include <QHash>
@@ -18,8 +19,6 @@
 #include <QSet>
 
 #include <algorithm>
-#include <fcntl.h>
-#include <unistd.h>
 
 using namespace ReportLayout;
 
@@ -46,32 +45,58 @@ QString TakeNameOfFile(const QString& fileName)
     return name;
 }
 
+namespace {
+// A listed file's name without ".WAV", and its kind and take name as
+// TakeNaming::ClassifyBaseName gives them.
+struct tyClassifiedName {
+    QString czName;
+    QString czFamily;
+    TakeNaming::FileKind eKind = TakeNaming::FileKind::None;
+    int nLengthIndex = -1;   // a mono track name's: its length among those asked
+};
+}  // namespace
+
 QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileNames)
 {
+    // Every name is classified once, and the length of every mono track
+    // file asked (a stranger of another length stands alone) through the
+    // folder, side by side on the loaders' threads, before the files are
+    // judged in name order.
+    std::vector<tyClassifiedName> classified(size_t(fileNames.size()));
+    QStringList monoFiles;
+    for (int i = 0; i < fileNames.size(); ++i) {
+        tyClassifiedName& named = classified[size_t(i)];
+        named.czName = fileNames.at(i);
+        if (named.czName.endsWith(QLatin1String(".WAV"), Qt::CaseInsensitive))
+            named.czName.chop(4);
+        named.eKind = TakeNaming::ClassifyBaseName(named.czName, &named.czFamily);
+        if (named.eKind == TakeNaming::FileKind::Mono) {
+            named.nLengthIndex = monoFiles.size();
+            monoFiles.append(fileNames.at(i));
+        }
+    }
+    const QVector<qint64> lengths = RegularFileLengthsIn(folder, monoFiles, TakeLoaderThreads(monoFiles.size()));
+
     QVector<tyDayTake> takes;
     QString previousId;
     QHash<QString, tyListedFile> members;   // the last member listed of each mono family
     QSet<QString> listed;
-    // Every member's length is asked (a stranger of another length stands
-    // alone): through the folder, one lookup a file.
-    const int folderFd = ::open(QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder).constData(),
-                                O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    for (const QString& fileName : fileNames) {
-        QString name = fileName;
-        if (name.endsWith(QLatin1String(".WAV"), Qt::CaseInsensitive))
-            name.chop(4);
+    for (int i = 0; i < fileNames.size(); ++i) {
+        const QString& fileName = fileNames.at(i);
+        const tyClassifiedName& named = classified[size_t(i)];
+        const QString& name = named.czName;
         const QString id = name.left(6);
         // A track file is judged by the browser's rule whatever its name:
         // another maker's file named like a track of this recorder's take
         // stands alone, and the take keeps its own files.
-        QString family;
-        const TakeNaming::FileKind kind = TakeNaming::ClassifyBaseName(name, &family);
+        const TakeNaming::FileKind kind = named.eKind;
         const bool mono = kind == TakeNaming::FileKind::Mono;
         tyListedFile file;
         if (mono) {
-            const auto earlier = members.constFind(family);
-            file = ListedFileOf(folder, fileName, kind, family,
-                                earlier == members.constEnd() ? nullptr : &earlier.value(), folderFd);
+            const auto earlier = members.constFind(named.czFamily);
+            file = ListedFileOf(folder, fileName, kind, named.czFamily,
+                                earlier == members.constEnd() ? nullptr : &earlier.value(),
+                                lengths.at(named.nLengthIndex));
             if (!file.bAlone)
                 members.insert(file.czFamily, file);
         }
@@ -91,14 +116,12 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
             }
         }
         if (!mono)
-            file = ListedFileOf(folder, fileName, kind, family, nullptr, folderFd);
+            file = ListedFileOf(folder, fileName, kind, named.czFamily, nullptr, kLengthUnasked);
         if (file.eKind == TakeNaming::FileKind::None || listed.contains(file.czTake))
             continue;
         listed.insert(file.czTake);
         takes.append(tyDayTake{file.czTake, file.czTake, folder + file.czTake});
     }
-    if (folderFd >= 0)
-        ::close(folderFd);
     return takes;
 }
 

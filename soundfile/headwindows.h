@@ -4,6 +4,10 @@
 #include "soundfile/riffwalker.h"
 
 #include <QByteArray>
+#include <QStringList>
+#include <QVector>
+
+#include <functional>
 
 // pread until n bytes or the end of the file; the bytes read, -1 on an
 // error. It leaves the file's position alone, so threads may share the fd.
@@ -51,6 +55,13 @@ qint64 RegularFileLength(const QString& path);
 // one lookup of the name rather than of every folder of the path, for a
 // lister that asks a length of each of thousands of files.
 qint64 RegularFileLengthAt(int folderDescriptor, const QString& name);
+// RegularFileLengthAt's answers for names inside folder, in their order:
+// the folder opened once (each name by its path when it cannot be), the
+// names asked side by side on up to threads threads (SpreadWork), for a
+// lister of a day's thousands of files. alongside (may be empty): the
+// caller's own work, run first on the calling thread as the others ask.
+QVector<qint64> RegularFileLengthsIn(const QString& folder, const QStringList& names, int threads,
+                                     const std::function<void()>& alongside = {});
 
 // A regular file open for reading through its descriptor: positioned,
 // unbuffered reads from a position of its own. A day's load opens

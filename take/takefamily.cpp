@@ -319,7 +319,7 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, const 
 {
     QString take;
     const TakeNaming::FileKind kind = TakeNaming::ClassifyBaseName(BaseNameOf(fileName), &take);
-    return ListedFileOf(folder, fileName, kind, take, earlier, -1);
+    return ListedFileOf(folder, fileName, kind, take, earlier, kLengthUnasked);
 }
 
 namespace {
@@ -337,7 +337,7 @@ tyListedFile& ListedAlone(tyListedFile& listed, const QString& fileName, const t
 }  // namespace
 
 tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNaming::FileKind kind, QString take,
-                          const tyListedFile* earlier, int folderDescriptor)
+                          const tyListedFile* earlier, qint64 length, const tyTrackFileHead* readAhead)
 {
     tyListedFile listed;
     listed.eKind = kind;
@@ -355,16 +355,15 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNa
         earlier = nullptr;
     const quint32 held = earlier ? earlier->nSlots : 0;
     if (slot < 0 || (held & (1u << slot)))
-        return ListedAlone(listed, fileName, ReadTrackFileHead(path));
+        return ListedAlone(listed, fileName, readAhead ? *readAhead : ReadTrackFileHead(path));
     listed.nSlots = held | (1u << slot);
     if (earlier && earlier->nLength >= 0
-        && (folderDescriptor >= 0 ? RegularFileLengthAt(folderDescriptor, fileName) : RegularFileLength(path))
-               == earlier->nLength
+        && (length == kLengthUnasked ? RegularFileLength(path) : length) == earlier->nLength
         && !IsNotedStrangerInFamily(path)) {
         listed.nLength = earlier->nLength;
         return listed;
     }
-    const tyTrackFileHead head = ReadTrackFileHead(path);
+    const tyTrackFileHead head = readAhead ? *readAhead : ReadTrackFileHead(path);
     if (!JoinsFamily(head.eKind))
         return ListedAlone(listed, fileName, head);
     listed.nLength = head.nLength;

@@ -130,10 +130,13 @@ struct tyListedFile {
 tyListedFile ListedFileOf(const QString& folder, const QString& fileName, const tyListedFile* earlier);
 // The same for a lister of a whole folder: kind and take as
 // TakeNaming::ClassifyBaseName gave them for the file's base name, and the
-// folder open for reading (folderDescriptor; -1: a length is asked by the
-// file's whole path).
+// file's length as the lister asked it (RegularFileLength's answer, -1 for
+// no regular file), or kLengthUnasked: then it is asked by the file's
+// whole path if the rule needs it. head (may be null): the file's head as
+// the lister read it ahead (ReadTrackFileHead), used if the rule needs one.
+const qint64 kLengthUnasked = -2;
 tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNaming::FileKind kind, QString take,
-                          const tyListedFile* earlier, int folderDescriptor);
+                          const tyListedFile* earlier, qint64 length, const tyTrackFileHead* head = nullptr);
 
 // Files named as mono tracks that a take's load found to be no member of
 // their family by what they hold (JoinsFamily of the walked file), as

@@ -3,7 +3,9 @@
 #include "browser/qbriselfsmodel.h"
 #include "browser/qbriselfsmodelitem.h"
 #include "browsertestmedia.h"
+#include "tests/support/fixturevariants.h"
 #include "tests/support/fixturewriter.h"
+#include "tests/support/riffbytes.h"
 
 #include <QAbstractItemModelTester>
 #include <QElapsedTimer>
@@ -50,6 +52,35 @@ private slots:
         QCOMPARE(model.itemFromIndex(card)->fileName(), QString("CARD"));
         QCOMPARE(day.data(FSItemTypeRole).toInt(), int(FSITEM_DAY));
         QCOMPARE(day.parent().parent(), QModelIndex(card));
+    }
+
+    // A day longer than one run of the lengths asked beside the listing:
+    // each row is judged by its own file's length and head wherever it
+    // stands, another maker's file of another length alone, one of this
+    // recorder's of the members' length a row of its take.
+    void longDayJudgedFileByFile()
+    {
+        TestVolumesRoot root;
+        const QString day = fixture::MakeDay(
+            fixture::MakeProject(fixture::MakeVolume(root.path(), "CARD"), "SHOOT"), QDate(2024, 5, 1));
+        QVERIFY(fixture::WriteCopiedTakes(day, "BR", 60, 4));
+        fixture::ForeignSpec spec;
+        spec.channels = 1;
+        spec.bext = true;
+        const QStringList strangers{"BR0000_05", "BR0007_05", "BR0041_05", "BR0059_05"};
+        for (const QString& stranger : strangers)
+            QVERIFY(fixture::WriteBytes(day + "/" + stranger + ".WAV", fixture::BuildForeignFile(spec)));
+        QVERIFY(QFile::copy(day + "/BR0030_01.WAV", day + "/BR0030_05.WAV"));
+
+        QBriselFSModel model(false);
+        const QModelIndex dayIndex = model.index(day);
+        model.fetchMore(dayIndex);
+        QCOMPARE(model.rowCount(dayIndex), 60 * 4 + strangers.size() + 1);
+        for (int row = 0; row < model.rowCount(dayIndex); ++row) {
+            const QBriselFSModelItem* item = model.itemFromIndex(model.index(row, 0, dayIndex));
+            const QString base = QFileInfo(item->fileName()).completeBaseName();
+            QCOMPARE(item->fileTag(), strangers.contains(base) ? base : base.left(6));
+        }
     }
 
     void takeFileAddedToWatchedDay()

@@ -61,6 +61,7 @@ private slots:
     void strangerAsLongAsItsTakeListedAlone();
     void strangerInAnotherFormListedAlone_data();
     void strangerInAnotherFormListedAlone();
+    void strangersThroughALongDayListedAlone();
     void lastDayWins();
     void everyRecordOfALongDayArrivesOnce();
     void vanishingFolderEndsThePass();
@@ -260,6 +261,36 @@ void TestMetadataThread::strangerInAnotherFormListedAlone()
         if (loaded || !asLong || !beside.joinsUntilLoaded)
             QCOMPARE(names, expected);
     }
+}
+
+// A day longer than one run of the lengths asked side by side: each file is
+// judged by its own length wherever it stands, another maker's file of
+// another length alone, one of this recorder's of the members' length in
+// its take.
+void TestMetadataThread::strangersThroughALongDayListedAlone()
+{
+    fixture::ScratchDir dir;
+    const QString folder = dir.path() + QLatin1Char('/');
+    QVERIFY(WriteCopiedTakes(dir.path(), QStringLiteral("BR"), 60, 4));
+    ForeignSpec spec;
+    spec.channels = 1;
+    spec.bext = true;
+    const QList<int> strangers{0, 7, 41, 59};
+    for (const int take : strangers)
+        QVERIFY(WriteBytes(folder + QStringLiteral("BR%1_05.WAV").arg(take, 4, 10, QLatin1Char('0')), BuildForeignFile(spec)));
+    QVERIFY(QFile::copy(folder + "BR0030_01.WAV", folder + "BR0030_05.WAV"));
+
+    QStringList expected;
+    for (int take = 0; take < 60; ++take) {
+        const QString id = QStringLiteral("BR%1").arg(take, 4, 10, QLatin1Char('0'));
+        expected << id;
+        if (strangers.contains(take))
+            expected << id + QStringLiteral("_05");
+    }
+    QStringList names;
+    for (const tyDayTake& take : DayTakesOf(folder, QDir(folder).entryList(QDir::Files, QDir::Name)))
+        names << take.czName;
+    QCOMPARE(names, expected);
 }
 
 void TestMetadataThread::lastDayWins()
