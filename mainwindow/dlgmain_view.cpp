@@ -8,7 +8,6 @@
 #include "foundation/messageloging.h"
 #include "foundation/platform/desktopshell.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
@@ -32,7 +31,8 @@ void DlgMain::slot_SwitchView()
     if (pages->currentIndex() != 0) {
         // The list's back button hides with its page, and the focus would
         // go on to an editor field: the keys go back to the browser.
-        QWidget* focus = QApplication::focusWidget();
+        // The window's focus, whether or not the window is the active one.
+        QWidget* focus = focusWidget();
         const bool listHeldFocus = focus && pages->currentWidget()->isAncestorOf(focus);
         pages->setCurrentIndex(0);
         ui->groupBox_Player->show();
