@@ -179,16 +179,21 @@ bool SetLines(const QString& file, const QList<QPair<QString, QString>>& keyword
     const QString why = ReplaceFileWhole(file, WithValues(old, lines), &replaced);
     if (why.isEmpty())
         return true;
+    TellSettingsNotWritten(file, why, info.exists(), replaced);
+    return false;
+}
+
+void TellSettingsNotWritten(const QString& file, const QString& why, bool existed, bool replaced)
+{
     // One line: what the file holds now, and why.
     const QString shown = QDir::toNativeSeparators(file);
     QString text;
     if (replaced)
         text = QStringLiteral("Unable to replace target file ! %1 holds the new settings, which may not be on the "
                               "disk yet (%2).");
-    else if (info.exists())
+    else if (existed)
         text = QStringLiteral("Unable to write target file ! %1 keeps its previous settings (%2).");
     else
         text = QStringLiteral("Unable to write target file ! %1 was not written (%2).");
     SendUserMessage(QStringLiteral("Settings file"), text.arg(shown, why));
-    return false;
 }

@@ -47,5 +47,10 @@ bool SetLine(const QString& file, const QString& keyword, const QString& value);
 // SetLine writes one: all of them reach the file or none, and a failure is
 // told once.
 bool SetLines(const QString& file, const QList<QPair<QString, QString>>& keywordValues);
+// Tells in one line through the message channel why a settings file was not
+// written (why: ReplaceFileWhole's answer) and what it holds now: its
+// previous settings when it existed, nothing when it did not, the new ones
+// when replaced says they took its name.
+void TellSettingsNotWritten(const QString& file, const QString& why, bool existed, bool replaced);
 
 #endif

@@ -8,7 +8,7 @@
 #include "browser/qbriselfsmodel.h"
 #include "foundation/fileutil.h"
 #include "foundation/initext.h"
-#include "foundation/messageloging.h"
+#include "foundation/keywordfile.h"
 #include "foundation/safeoutput.h"
 #include "widgets/screenfit.h"
 
@@ -123,6 +123,8 @@ void DlgMain::SaveIniSettings()
 {
     const QString folder = m_StartDir.absolutePath();
     const QString path = SettingsFilePath();
+    const bool existed = QFileInfo::exists(path);
+    bool replaced = false;
     QString why;
     // A first run has no settings folder yet.
     if (const int error = MakeFolderPath(folder)) {
@@ -139,12 +141,10 @@ void DlgMain::SaveIniSettings()
         // keys it held: QSettings' own save tells a refused write as done.
         const QByteArray text = IniText(path, [this](QSettings& settings) { FillIniSettings(settings); }, &why);
         if (!text.isEmpty())
-            why = ReplaceFileWhole(path, text);
+            why = ReplaceFileWhole(path, text, &replaced);
     }
     if (!why.isEmpty())
-        SendUserMessage(QStringLiteral("Settings file"),
-                        QStringLiteral("Unable to write target file ! %1 keeps its previous settings (%2).")
-                            .arg(QDir::toNativeSeparators(path), why));
+        TellSettingsNotWritten(path, why, existed, replaced);
 }
 
 void DlgMain::FillIniSettings(QSettings& settings) const
