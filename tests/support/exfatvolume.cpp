@@ -1,5 +1,7 @@
 #include "tests/support/exfatvolume.h"
 
+#include "tests/support/scratchdir.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -32,8 +34,10 @@ ExfatVolume::ExfatVolume(const QString& scratch)
     m_czWhy = Run(QStringLiteral("mkfs.exfat"), {image});
     if (m_czWhy.isEmpty())
         m_czWhy = Run(QStringLiteral("losetup"), {QStringLiteral("-f"), QStringLiteral("--show"), image}, &m_czLoop);
-    if (m_czWhy.isEmpty())
+    if (m_czWhy.isEmpty()) {
+        fixture::KeepMount(m_czFolder);
         m_czWhy = Run(QStringLiteral("mount.exfat-fuse"), {m_czLoop, m_czFolder});
+    }
     m_bMounted = m_czWhy.isEmpty();
 }
 
@@ -41,6 +45,7 @@ ExfatVolume::~ExfatVolume()
 {
     if (m_bMounted)
         Run(QStringLiteral("umount"), {m_czFolder});
+    fixture::DropMount(m_czFolder);
     if (!m_czLoop.isEmpty())
         Run(QStringLiteral("losetup"), {QStringLiteral("-d"), m_czLoop});
 }

@@ -1,5 +1,7 @@
 #include "tests/support/locklessshare.h"
 
+#include "tests/support/scratchdir.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -40,6 +42,8 @@ bool TwoMountShare::StartMount(int computer, const QString& program, const QStri
     server = std::make_unique<QProcess>();
     server->setProcessChannelMode(QProcess::MergedChannels);
     server->start(program, arguments);
+    fixture::KeepServer(m_czScratch, server->processId());
+    fixture::KeepMount(m_czMounts[computer]);
     QElapsedTimer waited;
     waited.start();
     while (!Mounted(m_czMounts[computer]) && server->state() != QProcess::NotRunning && waited.elapsed() < 10000)
@@ -58,12 +62,15 @@ void TwoMountShare::StopMounts()
     for (int i = 0; i < 2; ++i) {
         if (!m_pServers[i])
             continue;
+        const qint64 pid = m_pServers[i]->processId();
         if (Mounted(m_czMounts[i]))
             QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), m_czMounts[i]});
+        fixture::DropMount(m_czMounts[i]);
         if (!m_pServers[i]->waitForFinished(5000)) {
             m_pServers[i]->kill();
             m_pServers[i]->waitForFinished(5000);
         }
+        fixture::DropServer(pid);
         m_pServers[i].reset();
     }
 }

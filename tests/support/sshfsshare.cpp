@@ -1,5 +1,7 @@
 #include "tests/support/sshfsshare.h"
 
+#include "tests/support/scratchdir.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -100,11 +102,13 @@ SshfsShare::~SshfsShare()
     // The mounts first: their sessions end with them, then the server.
     StopMounts();
     if (m_pServer) {
+        const qint64 pid = m_pServer->processId();
         m_pServer->terminate();
         if (!m_pServer->waitForFinished(5000)) {
             m_pServer->kill();
             m_pServer->waitForFinished(5000);
         }
+        fixture::DropServer(pid);
     }
 }
 
@@ -153,6 +157,7 @@ QString SshfsShare::StartServer(const QString& folder, int port)
                                QStringLiteral("mount -t tmpfs -o mode=755 nalvo-sshd /run && mkdir -m 755 /run/sshd "
                                               "&& exec \"$0\" -D -e -f \"$1\""),
                                sshd, keys + QStringLiteral("sshd_config")});
+    fixture::KeepServer(m_czScratch, m_pServer->processId());
     QElapsedTimer waited;
     waited.start();
     while (m_pServer->state() != QProcess::NotRunning && waited.elapsed() < 10000) {

@@ -2,10 +2,10 @@
 #define NALVO_TESTS_TAKE_SHAREWRITERS_H
 
 #include "foundation/messageloging.h"
+#include "tests/support/scratchdir.h"
 
 #include <QSignalSpy>
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include <memory>
 
@@ -30,7 +30,7 @@ public:
 private:
     QStringList Messages() const;
 
-    QTemporaryDir m_Dir;
+    fixture::ScratchDir m_Dir;
     MessageLoging m_Logger;
     QSignalSpy m_Spy;
 };

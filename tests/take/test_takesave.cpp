@@ -151,7 +151,7 @@ private:
     QStringList Messages() const;
     void WalkSave(const QString& planName);
 
-    std::unique_ptr<QTemporaryDir> m_pDir;
+    std::unique_ptr<ScratchDir> m_pDir;
     std::unique_ptr<MessageLoging> m_pLogger;
     std::unique_ptr<QSignalSpy> m_pSpy;
     QString m_czDay;
@@ -159,7 +159,7 @@ private:
 
 void TestTakeSave::init()
 {
-    m_pDir.reset(new QTemporaryDir);
+    m_pDir = std::make_unique<ScratchDir>();
     m_czDay = m_pDir->path() + QStringLiteral("/PROJ.BR1/2024-05-01.OVD/");
     QDir().mkpath(m_czDay);
     m_pLogger.reset(new MessageLoging);
