@@ -308,9 +308,9 @@ ClockProbe RemoveLeftHiddenCopy(const QString& folder, const QString& name)
 {
     return RemoveLeftFile(folder, name, [](int fd, const QString& path) {
         struct stat status;
-        QByteArray head(64, '\0');
-        const ssize_t got = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) ? ::pread(fd, head.data(), 64, 0) : -1;
-        head.truncate(int(qMax<ssize_t>(got, 0)));
+        char bytes[64];
+        const ssize_t got = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) ? ::pread(fd, bytes, sizeof(bytes), 0) : -1;
+        const QByteArray head(bytes, int(qMax<ssize_t>(got, 0)));
         const bool ours = got >= 0
                           && ((status.st_size == 1 && head == "t")
                               || head.startsWith(QByteArray(kSaveRecordMagic, int(sizeof(kSaveRecordMagic))))
