@@ -44,12 +44,21 @@ int CreateRecordFile(const std::function<QString(int attempt)>& nameFor, RecordL
                      const std::function<bool(const QString& name)>& nameTaken, QString* made, int* error,
                      int mode)
 {
+    bool refusedFree = false;
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
         *made = nameFor(attempt);
         const QByteArray name = QFile::encodeName(*made);
         const int fd = DiskOpen(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode_t(mode));
         if (fd < 0) {
             const int why = ExclusiveCreateError(name.constData(), errno);
+            // sshfs refuses a taken name with EPERM, and its holder may
+            // have renamed it away before the look: a name taken and
+            // released, made again. Refused again while free, the
+            // refusal is the volume's own.
+            if (why == EPERM && !refusedFree) {
+                refusedFree = true;
+                continue;
+            }
             if (why != EEXIST) {
                 *error = why;
                 return -1;

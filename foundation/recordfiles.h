@@ -189,8 +189,10 @@ QByteArray NewRecordToken();
 // has a name: a judge that met the empty file before the lock took it for a
 // killed writer's and may have removed it, and the file is made again. When
 // the name is taken, nameTaken(name) decides: true to try again (it removed
-// an abandoned one, or the next name differs), false to give up (EBUSY). A
-// lock the volume does not keep is no refusal. The descriptor (read and
+// an abandoned one, or the next name differs), false to give up (EBUSY).
+// A refusal (EPERM) of a name free at the look after it is taken for a
+// name taken and released (sshfs), and the name made again; only a second
+// one is reported. A lock the volume does not keep is no refusal. The descriptor (read and
 // write), or -1 with *error set; *made the name used.
 enum class RecordLockKind { Record, Temporary };
 int CreateRecordFile(const std::function<QString(int attempt)>& nameFor, RecordLockKind lock,

@@ -49,10 +49,27 @@ int ShareRound(int round, int writer)
     return 10000 + 400 * writer + 800 * round + (round % 3 ? round : 1);
 }
 
+// A share writer's input and output, and its hold: called before each
+// rename, it answers "H" at the rename of its save's temporary record and
+// waits there for a line.
+QFile* g_pWriterInput = nullptr;
+QFile* g_pWriterOutput = nullptr;
+void HoldAtTheRecordsRename(const char* from, const char*)
+{
+    if (!QByteArray(from).endsWith(".nalvo-save~"))
+        return;
+    DiskFaults::SetRenameHook(nullptr);
+    g_pWriterOutput->write("H\n");
+    g_pWriterOutput->flush();
+    g_pWriterInput->readLine();
+}
+
 // The child of the shared-folder test, one computer of two: for each round
 // read from its input, loads the take and saves its own note, and answers
-// "S" (saved), "N" (not saved) or "R" (not read) with what it was told.
-// synced: its saves sync as the program's do, and last as long.
+// "S" (saved), "N" (not saved) or "R" (not read) with what it was told;
+// "<round> held": held between its record's create and its rename (see
+// HoldAtTheRecordsRename). synced: its saves sync as the program's do, and
+// last as long.
 int ShareWriter(const QString& takePath, int writer, bool synced)
 {
     if (!synced)
@@ -64,8 +81,12 @@ int ShareWriter(const QString& takePath, int writer, bool synced)
     QFile input, output;
     if (!input.open(stdin, QIODevice::ReadOnly) || !output.open(stdout, QIODevice::WriteOnly))
         return 2;
+    g_pWriterInput = &input;
+    g_pWriterOutput = &output;
     for (QByteArray line; !(line = input.readLine()).isEmpty();) {
-        const int round = line.trimmed().toInt();
+        const int round = line.trimmed().split(' ').value(0).toInt();
+        if (line.trimmed().endsWith(" held"))
+            DiskFaults::SetRenameHook(&HoldAtTheRecordsRename);
         told.clear();
         QThread::usleep(quint32(round * 7919 + writer * 3001) % 4000);   // both orders, and at once
         QSoundPerform take;
@@ -186,7 +207,7 @@ QStringList ShareWritersTest::Messages() const
 void ShareWritersTest::AddColumns()
 {
     QTest::addColumn<QStringList>("options");   // of the lockless pass-through; "sshfs" first: the sshfs pair's (-o)
-    QTest::addColumn<int>("rounds");       // of the two writers at once
+    QTest::addColumn<int>("rounds");       // of the two writers at once (and one with the first held)
     QTest::addColumn<int>("raced");        // saves raced by the other computer's load 0-150 ms later
     QTest::addColumn<int>("heldRounds");   // saves held at their first write of member 13 while the other loads
     QTest::addColumn<int>("heldAtSync");   // the save's sync at which it is held up, 0 none
@@ -301,6 +322,41 @@ void ShareWritersTest::Run()
         QVERIFY2(told, qPrintable(QStringLiteral("round %1: %2 / %3, the take holds %4").arg(round)
                                        .arg(QString(answers[0]), QString(answers[1])).arg(loaded)));
         before = loaded;
+    }
+    if (rounds) {
+        // The other saves a grown note, and once it looked for a record
+        // and found none (its free space asked), the first makes its own
+        // and is held between its create and its rename: the other's
+        // create meets the name taken, and it is told another program is
+        // saving, every run. (The volume's lookup before a create answers
+        // EEXIST here; sshfs's EPERM comes only for a name made between
+        // that lookup and the create, which the disk-call seam plays.)
+        QSoundPerform other;
+        QVERIFY(other.InitFilesZZ(share.Mount(1) + name, kExt));
+        SetRound(other, 399);
+        QByteArray held;
+        SetFreeSpaceFunction([&](const QString&) {
+            if (held.isEmpty() && writers[0].write("0 held\n") > 0 && writers[0].waitForBytesWritten(20000)) {
+                while (!writers[0].canReadLine() && writers[0].waitForReadyRead(20000)) {
+                }
+                held = writers[0].readLine().trimmed();
+            }
+            return qint64(1) << 40;
+        });
+        m_Spy.clear();
+        const bool saved = other.UpdateiXMLChunk();
+        SetFreeSpaceFunction(FreeSpaceFunction());
+        const QString told = Messages().join(QLatin1Char('|'));
+        writers[0].write("go\n");
+        QVERIFY(writers[0].waitForBytesWritten(20000));
+        QCOMPARE(held, QByteArray("H"));
+        QVERIFY2(!saved && told.contains("another window or program"), qPrintable(told));
+        while (!writers[0].canReadLine())
+            QVERIFY2(writers[0].waitForReadyRead(20000), writers[0].readAllStandardError().constData());
+        const QByteArray answer = writers[0].readLine().trimmed();
+        QVERIFY2(answer.startsWith('S'), answer.constData());
+        QCOMPARE(LoadedRound(share.Folder() + name), ShareRound(0, 0));
+        before = ShareRound(0, 0);
     }
     // The other computer loads while the first saves: a save told saved is
     // on the disk in every member, one not saved left the take as it was,

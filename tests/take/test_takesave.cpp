@@ -393,6 +393,11 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing_data()
     QTest::newRow("a member's close reports a failed write") << "close" << "could not be written to the card: Input/output error";
     QTest::newRow("too little free space") << "space" << "not enough space on the card to save take RFS001";
     QTest::newRow("another save holds the take") << "busy" << "Take RFS001 is being saved";
+    // sshfs refuses a taken name with EPERM: taken at the look, it is
+    // another writer's; refused again while free, the refusal is the
+    // volume's own (once, the name is made again: see below).
+    QTest::newRow("the save record's name taken, refused with EPERM") << "taken" << "Take RFS001 is being saved";
+    QTest::newRow("the save record's free name refused twice") << "eperm" << "The save record cannot be written: Operation not permitted";
     // Made immutable once the members are written: the save is taken back,
     // and the record left behind puts back only what the take holds.
     QTest::newRow("the save record cannot be removed") << "stuck" << "cannot be removed (Operation not permitted), so the save was undone";
@@ -442,6 +447,21 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing()
         SetDiskSyncFunction([&](const QVector<int>& descriptors) { return descriptors.size() < 4 || setImmutable(true) || true; });
     if (fault == QLatin1String("space"))
         SetFreeSpaceFunction([](const QString&) { return qint64(1000); });
+    // Another writer's record made, and locked, once the save looked for
+    // one (it asks the free space after).
+    int otherRecord = -1;
+    auto closeOther = qScopeGuard([&] {
+        if (otherRecord >= 0 && ::close(otherRecord) == 0)
+            ::unlink((record + '~').constData());
+    });
+    if (fault == QLatin1String("taken"))
+        SetFreeSpaceFunction([&](const QString&) {
+            if (otherRecord < 0) {
+                otherRecord = ::open((record + '~').constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+                TryRecordLock(otherRecord);
+            }
+            return qint64(1) << 40;
+        });
     TakeFolderLock other;
     QVERIFY(fault != QLatin1String("busy") || other.Acquire(m_czDay, TakeFolderLock::Mode::Alone));
     QList<QByteArray> before;
@@ -468,15 +488,22 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing()
         if (beside.m_pbPresent[t])
             beside.m_SndFile[t].SetiXMLNote(t, QStringLiteral("beside"));
     }
-    tyDiskFaultPlan closeFails;
-    closeFails.eKind = DiskCall::Close;
-    closeFails.nNth = fault == QLatin1String("close") ? 1 : 0;
-    DiskFaults::Arm(closeFails);
+    // A save opens its four members, then creates its record: refused
+    // twice, as sshfs refuses a taken name each time (a name taken at the
+    // look is not tried again).
+    tyDiskFaultPlan fails;
+    const bool eperm = fault == QLatin1String("eperm") || fault == QLatin1String("taken");
+    fails.eKind = eperm ? DiskCall::Open : DiskCall::Close;
+    fails.nNth = fault == QLatin1String("close") ? 1 : eperm ? 5 : 0;
+    fails.nError = eperm ? EPERM : EIO;
+    fails.nCount = eperm ? 2 : 1;
+    const int failed = fault == QLatin1String("eperm") ? 2 : fails.nNth ? 1 : 0;
+    DiskFaults::Arm(fails);
     QElapsedTimer clock;
     clock.start();
     const QVector<bool> saved = QSoundPerform::UpdateiXMLChunks(together ? QVector<QSoundPerform*>{&take, &beside}
                                                                           : QVector<QSoundPerform*>{&take});
-    QCOMPARE(DiskFaults::Failed(), closeFails.nNth);
+    QCOMPARE(DiskFaults::Failed(), failed);
     DiskFaults::Disarm();
     QVERIFY2(!twoPaths || clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(saved.at(0), false);
@@ -495,6 +522,13 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing()
     }
     QVERIFY(!QFileInfo::exists(TakeSaveJournalPath(m_czDay, QStringLiteral("RFS001"))));
     QVERIFY2(Messages().join(QLatin1Char('|')).contains(message), qPrintable(Messages().join(QLatin1Char('|'))));
+    if (fault == QLatin1String("eperm")) {
+        // Refused once, the name taken and released meanwhile: made again.
+        fails.nCount = 1;
+        DiskFaults::Arm(fails);
+        QVERIFY(take.UpdateiXMLChunk());
+        QCOMPARE(DiskFaults::Failed(), 1);
+    }
     QVERIFY(fault != QLatin1String("busy") || !QSoundPerform().InitFilesZZ(TakePathOf(written), kExt));
 }
 
