@@ -3,9 +3,14 @@
 #include <QByteArray>
 #include <QFileDevice>
 
+#include <QFile>
+
 #include <atomic>
 #include <cerrno>
+#include <fcntl.h>
 #include <mutex>
+#include <set>
+#include <utility>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +23,10 @@ std::mutex g_PlanMutex;
 tyDiskFaultPlan g_Plan;   // any thread, under g_PlanMutex
 int g_nCalls = 0;         // under g_PlanMutex
 int g_nFailed = 0;        // under g_PlanMutex
+// With bWatchSyncs: the files (device, number) written since their last
+// sync, and the names renamed or linked from while so; under g_PlanMutex.
+std::set<std::pair<dev_t, ino_t>> g_Unsynced;
+QStringList g_UnsyncedRenames;
 std::atomic<void (*)(const char*, const char*)> g_RenameHook{nullptr};
 
 void RenameCalled(const char* from, const char* to)
@@ -52,6 +61,51 @@ int Refuse(int error)
     return -1;
 }
 
+// A write the plan fails: true, *answer the call's answer (-1 with errno,
+// or size where the volume loses it as done).
+bool PlannedWrite(qint64 size, qint64* answer)
+{
+    const int error = Fault(DiskCall::Write);
+    if (error == 0)
+        return false;
+    std::lock_guard<std::mutex> guard(g_PlanMutex);
+    *answer = g_Plan.bLostWrites ? size : Refuse(error);
+    return true;
+}
+
+bool WatchingSyncs()
+{
+    if (!g_Armed.load(std::memory_order_acquire))
+        return false;
+    std::lock_guard<std::mutex> guard(g_PlanMutex);
+    return g_Plan.bWatchSyncs;
+}
+
+// The file open as fd written (synced false) or synced.
+void NoteData(int fd, bool synced)
+{
+    struct stat file;
+    if (!WatchingSyncs() || ::fstat(fd, &file) != 0 || !S_ISREG(file.st_mode))
+        return;
+    std::lock_guard<std::mutex> guard(g_PlanMutex);
+    if (synced)
+        g_Unsynced.erase({file.st_dev, file.st_ino});
+    else
+        g_Unsynced.insert({file.st_dev, file.st_ino});
+}
+
+// A rename or link from the name (from, in folder) of a written file not
+// synced since.
+void NoteRenamed(int folder, const char* from)
+{
+    struct stat file;
+    if (!WatchingSyncs() || ::fstatat(folder, from, &file, AT_SYMLINK_NOFOLLOW) != 0)
+        return;
+    std::lock_guard<std::mutex> guard(g_PlanMutex);
+    if (g_Unsynced.count({file.st_dev, file.st_ino}))
+        g_UnsyncedRenames << QFile::decodeName(from);
+}
+
 bool LinksRefused()
 {
     if (!g_Armed.load(std::memory_order_acquire))
@@ -72,6 +126,8 @@ bool RenameFlagsRefused()
 
 int DiskCallFault(DiskCall kind) { return Fault(kind); }
 
+void DiskCallSynced(int fd) { NoteData(fd, true); }
+
 int DiskOpen(const char* path, int flags, mode_t mode)
 {
     if (const int error = Fault(DiskCall::Open))
@@ -81,15 +137,19 @@ int DiskOpen(const char* path, int flags, mode_t mode)
 
 ssize_t DiskWrite(int fd, const void* data, size_t size)
 {
-    if (const int error = Fault(DiskCall::Write))
-        return Refuse(error);
+    qint64 answer;
+    if (PlannedWrite(qint64(size), &answer))
+        return ssize_t(answer);
+    NoteData(fd, false);
     return ::write(fd, data, size);
 }
 
 ssize_t DiskPwrite(int fd, const void* data, size_t size, off_t offset)
 {
-    if (const int error = Fault(DiskCall::Write))
-        return Refuse(error);
+    qint64 answer;
+    if (PlannedWrite(qint64(size), &answer))
+        return ssize_t(answer);
+    NoteData(fd, false);
     return ::pwrite(fd, data, size, offset);
 }
 
@@ -98,6 +158,7 @@ int DiskRename(const char* from, const char* to)
     RenameCalled(from, to);
     if (const int error = Fault(DiskCall::Rename))
         return Refuse(error);
+    NoteRenamed(AT_FDCWD, from);
     return ::rename(from, to);
 }
 
@@ -108,6 +169,7 @@ int DiskRenameat2(int fromFolder, const char* from, int toFolder, const char* to
         return Refuse(EINVAL);
     if (const int error = Fault(DiskCall::Rename))
         return Refuse(error);
+    NoteRenamed(fromFolder, from);
 #ifdef __linux__
     return ::renameat2(fromFolder, from, toFolder, to, flags);
 #else
@@ -121,6 +183,7 @@ int DiskLink(const char* from, const char* to)
         return Refuse(EPERM);
     if (const int error = Fault(DiskCall::Link))
         return Refuse(error);
+    NoteRenamed(AT_FDCWD, from);
     return ::link(from, to);
 }
 
@@ -149,8 +212,10 @@ int DiskRmdir(const char* path)
 
 ssize_t DiskCopyFileRange(int from, loff_t* fromOffset, int to, loff_t* toOffset, size_t size, unsigned int flags)
 {
-    if (const int error = Fault(DiskCall::Write))
-        return Refuse(error);
+    qint64 answer;
+    if (PlannedWrite(qint64(size), &answer))
+        return ssize_t(answer);
+    NoteData(to, false);
     return ::copy_file_range(from, fromOffset, to, toOffset, size, flags);
 }
 
@@ -158,6 +223,7 @@ int DiskFtruncate(int fd, off_t length)
 {
     if (const int error = Fault(DiskCall::Truncate))
         return Refuse(error);
+    NoteData(fd, false);
     return ::ftruncate(fd, length);
 }
 
@@ -165,14 +231,20 @@ int DiskFsync(int fd)
 {
     if (const int error = Fault(DiskCall::Sync))
         return Refuse(error);
-    return ::fsync(fd);
+    const int result = ::fsync(fd);
+    if (result == 0)
+        NoteData(fd, true);
+    return result;
 }
 
 int DiskFdatasync(int fd)
 {
     if (const int error = Fault(DiskCall::Sync))
         return Refuse(error);
-    return ::fdatasync(fd);
+    const int result = ::fdatasync(fd);
+    if (result == 0)
+        NoteData(fd, true);
+    return result;
 }
 
 int DiskFlock(int fd, int operation)
@@ -229,8 +301,11 @@ int DiskClose(int fd)
 
 qint64 DiskWrite(QFileDevice& file, const char* data, qint64 size)
 {
-    if (const int error = Fault(DiskCall::Write))
-        return Refuse(error);
+    qint64 answer;
+    if (PlannedWrite(size, &answer))
+        return answer;
+    if (file.handle() >= 0)
+        NoteData(file.handle(), false);
     return file.write(data, size);
 }
 
@@ -242,6 +317,8 @@ bool DiskResize(QFileDevice& file, qint64 length)
         errno = error;
         return false;
     }
+    if (file.handle() >= 0)
+        NoteData(file.handle(), false);
     return file.resize(length);
 }
 
@@ -253,7 +330,10 @@ void Arm(const tyDiskFaultPlan& plan)
     g_Plan = plan;
     g_nCalls = 0;
     g_nFailed = 0;
-    g_Armed.store(plan.nNth > 0 || plan.bNoLinks || plan.bNoRenameFlags, std::memory_order_release);
+    g_Unsynced.clear();
+    g_UnsyncedRenames.clear();
+    g_Armed.store(plan.nNth > 0 || plan.bNoLinks || plan.bNoRenameFlags || plan.bWatchSyncs,
+                  std::memory_order_release);
 }
 
 void Disarm() { Arm(tyDiskFaultPlan()); }
@@ -273,6 +353,12 @@ int Failed()
 void SetRenameHook(void (*hook)(const char* from, const char* to))
 {
     g_RenameHook.store(hook, std::memory_order_release);
+}
+
+QStringList UnsyncedRenames()
+{
+    std::lock_guard<std::mutex> guard(g_PlanMutex);
+    return g_UnsyncedRenames;
 }
 
 } // namespace DiskFaults

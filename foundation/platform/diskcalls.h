@@ -1,6 +1,7 @@
 #ifndef NALVO_FOUNDATION_PLATFORM_DISKCALLS_H
 #define NALVO_FOUNDATION_PLATFORM_DISKCALLS_H
 
+#include <QStringList>
 #include <QtGlobal>
 
 #include <cerrno>
@@ -66,6 +67,9 @@ bool DiskResize(QFileDevice& file, qint64 length);
 // The error number a test's plan gives the next call of this kind, or 0
 // (counted as a call): for a call the seam cannot wrap whole.
 int DiskCallFault(DiskCall kind);
+// The file open as fd reached the disk by a sync the seam does not make
+// itself (SyncFiles): a plan that watches syncs counts it synced.
+void DiskCallSynced(int fd);
 
 // A test's plan of failing calls. Counted across threads: the copy engine
 // and the sync's helpers call from theirs.
@@ -80,6 +84,13 @@ struct tyDiskFaultPlan {
     // EINVAL.
     bool bNoLinks = false;
     bool bNoRenameFlags = false;
+    // The writes the plan fails answer as done and store nothing, as a
+    // volume that loses a write does.
+    bool bLostWrites = false;
+    // Each rename or link of a file written since its last sync is noted
+    // (see UnsyncedRenames): a power cut could leave the name on empty or
+    // old bytes.
+    bool bWatchSyncs = false;
 };
 
 namespace DiskFaults {
@@ -95,6 +106,9 @@ int Failed();
 // Called before each rename (from, to), armed or not: a test acts there
 // as another program would at that moment. Null removes it.
 void SetRenameHook(void (*hook)(const char* from, const char* to));
+// The names renamed or linked from, since Arm, while written and not yet
+// synced (a plan with bWatchSyncs).
+QStringList UnsyncedRenames();
 }
 
 #endif

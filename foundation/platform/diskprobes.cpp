@@ -174,15 +174,18 @@ int SyncFiles(const QVector<int>& descriptors)
 {
     if (descriptors.isEmpty())
         return 0;
+    int error = 0;
     if (const DiskSyncFunction installed = DiskSync().get()) {
         // A test's plan of failing calls reaches the stand-in's files too.
-        for (int i = 0; i < descriptors.size(); ++i) {
-            if (const int error = DiskCallFault(DiskCall::Sync))
-                return error;
-        }
-        return installed(descriptors) ? 0 : EIO;
+        for (int i = 0; i < descriptors.size() && error == 0; ++i)
+            error = DiskCallFault(DiskCall::Sync);
+        error = error ? error : installed(descriptors) ? 0 : EIO;
+    } else {
+        error = SystemSync(descriptors);
     }
-    return SystemSync(descriptors);
+    for (int i = 0; i < descriptors.size() && error == 0; ++i)
+        DiskCallSynced(descriptors.at(i));
+    return error;
 }
 
 int SyncFolder(const QString& folder) { return SyncFolders({folder}); }

@@ -330,6 +330,7 @@ private slots:
         QTest::addColumn<QString>("plan");
         QTest::newRow("EIO") << QStringLiteral("EIO");
         QTest::newRow("ENOSPC") << QStringLiteral("ENOSPC");
+        QTest::newRow("each write lost") << QStringLiteral("a write lost");
     }
 
     void settingsFileWholeAfterEachFailedCall()
@@ -350,6 +351,7 @@ private slots:
 
         fixture::tyFaultWalkJob job;
         job.folders = QStringList{AppFolders::ConfigFolder()};
+        job.syncedBeforeRename = true;
         job.begin = [&] {
             const bool reset = save(10) == before;
             window->m_nYellowZone = 14;

@@ -30,6 +30,14 @@ QVector<QPair<QString, tyDiskFaultPlan>> DiskFaultPlans()
             {QStringLiteral("FAT card pulled"), pulled}};
 }
 
+QVector<QPair<QString, tyDiskFaultPlan>> ReadBackPlans()
+{
+    tyDiskFaultPlan lost;
+    lost.eKind = DiskCall::Write;
+    lost.bLostWrites = true;
+    return {{QStringLiteral("a write lost"), lost}};
+}
+
 QString ToldAgainstLoad(const QString& told, bool finishedByLoad)
 {
     if (QRegularExpression(QStringLiteral("(^|[^.])\\.\\.($|[^.])")).match(told).hasMatch())
@@ -59,15 +67,19 @@ tyFaultWalk WalkDiskFaults(const tyFaultWalkJob& job, tyDiskFaultPlan plan, int 
             break;
         }
         plan.nNth = n;
+        plan.bWatchSyncs = job.syncedBeforeRename;
         DiskFaults::Arm(plan);
         const bool done = job.run();
         const int failed = DiskFaults::Failed();
         const int calls = DiskFaults::Calls();
+        const QStringList unsynced = DiskFaults::UnsyncedRenames();
         DiskFaults::Disarm();
         ++walk.nRuns;
         walk.nFailedRuns += done ? 0 : 1;
         job.load();
         QStringList found;
+        if (!unsynced.isEmpty())
+            found << QStringLiteral("renamed before a sync: ") + unsynced.join(QLatin1Char(' '));
         for (const QString& folder : job.folders) {
             const QStringList left = HiddenLeftovers(folder);
             if (!left.isEmpty())
@@ -92,7 +104,7 @@ tyFaultWalk WalkDiskFaults(const tyFaultWalkJob& job, tyDiskFaultPlan plan, int 
 tyFaultWalk WalkDiskFaults(const tyFaultWalkJob& job, const QString& planName)
 {
     tyDiskFaultPlan plan;
-    for (const auto& named : DiskFaultPlans())
+    for (const auto& named : DiskFaultPlans() + ReadBackPlans())
         plan = named.first == planName ? named.second : plan;
     SetDiskSyncFunction([](const QVector<int>&) { return true; });
     const tyFaultWalk walk = WalkDiskFaults(job, plan);

@@ -24,6 +24,9 @@ struct tyFaultWalkJob {
     // then finishes the job it told as not done; the job is whole either way.
     std::function<QString(bool done, bool mayBeDone)> check;
     QStringList folders;                    // where no hidden file may stay after the next load
+    // Every file the job renames (or links) into place was synced after
+    // its last write (see tyDiskFaultPlan::bWatchSyncs).
+    bool syncedBeforeRename = false;
 };
 
 struct tyFaultWalk {
@@ -36,9 +39,12 @@ struct tyFaultWalk {
 // The plans a job is walked with: a name for the row and the plan (its
 // nNth set by the walk).
 QVector<QPair<QString, tyDiskFaultPlan>> DiskFaultPlans();
+// The plans for a job that reads back what it wrote before it keeps it:
+// each write in turn answered as done and not stored ("a write lost").
+QVector<QPair<QString, tyDiskFaultPlan>> ReadBackPlans();
 
 tyFaultWalk WalkDiskFaults(const tyFaultWalkJob& job, tyDiskFaultPlan plan, int mostRuns = 2000);
-// The same with the plan of DiskFaultPlans() of that name; the syncs are
+// The same with the plan of DiskFaultPlans() or ReadBackPlans() of that name; the syncs are
 // a stand-in's meanwhile (its files still count as calls), and the counts
 // go to the test's log.
 tyFaultWalk WalkDiskFaults(const tyFaultWalkJob& job, const QString& planName);
