@@ -221,6 +221,7 @@ void ShareWritersTest::AddColumns()
     QTest::addColumn<int>("otherRound");   // the round the other computer saves (2, 8: in place; 200: grown)
     QTest::addColumn<bool>("mixed");       // the held write lands over the other's save: the take told mixed
     QTest::addColumn<bool>("swapped");     // another record put under the name between the other's read and its take-over
+    QTest::addColumn<int>("tracks");       // the take's members (1: a take of one file)
 }
 
 // On a share whose mounts keep their own locks (options): held
@@ -243,18 +244,18 @@ void ShareWritersTest::AddHeldWriteRows(const QStringList& options)
                            {"write 3 of member 13's commit (its chunk size)", false, 3},
                            {"write 4 of member 13's commit (the RIFF size)", false, 4}};
     const QByteArray on = options.first() == "sshfs" ? ", sshfs" : ", locks kept per mount";
-    QTest::newRow("held up at write 2 of member 13's commit, the other loading" + on) << options << 0 << 0 << 0 << 0 << 2 << 13 << false << false << 0 << false << false << 8 << false << false;
+    QTest::newRow("held up at write 2 of member 13's commit, the other loading" + on) << options << 0 << 0 << 0 << 0 << 2 << 13 << false << false << 0 << false << false << 8 << false << false << 24;
     // Another record under the name between the other's read and its
     // take-over: it moves that one, finds it is not what it read, and
     // puts it back; nothing is settled by it.
-    QTest::newRow("another record under the name at the other's take-over" + on) << options << 0 << 0 << 0 << 0 << 2 << 13 << false << false << 0 << false << false << 8 << false << true;
+    QTest::newRow("another record under the name at the other's take-over" + on) << options << 0 << 0 << 0 << 0 << 2 << 13 << false << false << 0 << false << false << 8 << false << true << 24;
     for (const Held& held : writes) {
         const QByteArray row = QByteArray(held.name) + " landing after the other's ";
         const bool over = held.reserve || held.write <= 2;
-        QTest::newRow(row + "load" + on) << options << 0 << 0 << 0 << 0 << held.write << 13 << true << false << 0 << false << held.reserve << 8 << false << false;
-        QTest::newRow(row + "save" + on) << options << 0 << 0 << 0 << 0 << held.write << 13 << true << true << 0 << false << held.reserve << (held.reserve ? 200 : 8) << over << false;
+        QTest::newRow(row + "load" + on) << options << 0 << 0 << 0 << 0 << held.write << 13 << true << false << 0 << false << held.reserve << 8 << false << false << 24;
+        QTest::newRow(row + "save" + on) << options << 0 << 0 << 0 << 0 << held.write << 13 << true << true << 0 << false << held.reserve << (held.reserve ? 200 : 8) << over << false << 24;
         if (held.reserve)
-            QTest::newRow(row + "save in place" + on) << options << 0 << 0 << 0 << 0 << held.write << 13 << true << true << 0 << false << true << 2 << false << false;
+            QTest::newRow(row + "save in place" + on) << options << 0 << 0 << 0 << 0 << held.write << 13 << true << true << 0 << false << true << 2 << false << false << 24;
     }
 }
 
@@ -280,6 +281,7 @@ void ShareWritersTest::Run()
     QFETCH(int, otherRound);
     QFETCH(bool, mixed);
     QFETCH(bool, swapped);
+    QFETCH(int, tracks);
     std::unique_ptr<TwoMountShare> mounted;
     if (options.value(0) == QLatin1String("sshfs"))
         mounted = std::make_unique<SshfsShare>(m_Dir.path(), options.mid(1));
@@ -288,7 +290,7 @@ void ShareWritersTest::Run()
     const TwoMountShare& share = *mounted;
     NALVO_REQUIRE_LOCKLESS_SHARE(share);
     QVERIFY(!LocksReach(share.Mount(0)) && LocksReach(share.Folder()));   // a FUSE pass-through; the local disk
-    WrittenTake written = WriteFamily(share.Folder(), QStringLiteral("SHR001"), 24, Layouts::Orders);
+    WrittenTake written = WriteFamily(share.Folder(), QStringLiteral("SHR001"), tracks, Layouts::Orders);
     const QList<QByteArray> audio = AudioOf(written);
     QString name = QFileInfo(TakePathOf(written)).fileName();
     QProcess writers[2];
@@ -531,7 +533,7 @@ void ShareWritersTest::Run()
         const QString loadTold = Messages().join(' ');
         QVERIFY2(mixed == loadTold.contains("hold parts of two saves: " + member), qPrintable(loadTold));
         QVERIFY2(!lands || told.contains((mixed ? "landed in " : "was mended in ") + member), qPrintable(told));
-        QVERIFY2(otherSaves || (swapped ? told.contains("24 hold this save") : told.contains("as they were before this save")),
+        QVERIFY2(otherSaves || (swapped ? told.contains(QStringLiteral("%1 hold this save").arg(tracks)) : told.contains("as they were before this save")),
                  qPrintable(told));
         QVERIFY2(!otherSaves || told.contains(mixed ? "1 hold this save" : "0 hold this save"), qPrintable(told));
         if (mixed) {
