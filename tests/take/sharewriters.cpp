@@ -212,7 +212,7 @@ void ShareWritersTest::AddColumns()
     QTest::addColumn<int>("heldRounds");   // saves held at their first write of member 13 while the other loads
     QTest::addColumn<int>("heldAtSync");   // the save's sync at which it is held up, 0 none
     QTest::addColumn<int>("heldAtWrite");  // or the write of a member's commit, 0 none
-    QTest::addColumn<int>("heldMember");   // that member (13: a grown last chunk; 14: an appended one)
+    QTest::addColumn<int>("heldMember");   // that member (13: a grown last chunk; 14: an appended one; 1: of a take of one file)
     QTest::addColumn<bool>("lands");       // held once its check passed: the write lands after the other's load
     QTest::addColumn<bool>("otherSaves");  // the other computer saves once it loaded the held take
     QTest::addColumn<int>("recordAge");    // of a record left at the end, by the share's clock
@@ -221,7 +221,6 @@ void ShareWritersTest::AddColumns()
     QTest::addColumn<int>("otherRound");   // the round the other computer saves (2, 8: in place; 200: grown)
     QTest::addColumn<bool>("mixed");       // the held write lands over the other's save: the take told mixed
     QTest::addColumn<bool>("swapped");     // another record put under the name between the other's read and its take-over
-    QTest::addColumn<int>("tracks");       // the take's members (1: a take of one file)
 }
 
 // On a share whose mounts keep their own locks (options): held
@@ -244,18 +243,18 @@ void ShareWritersTest::AddHeldWriteRows(const QStringList& options)
                            {"write 3 of member 13's commit (its chunk size)", false, 3},
                            {"write 4 of member 13's commit (the RIFF size)", false, 4}};
     const QByteArray on = options.first() == "sshfs" ? ", sshfs" : ", locks kept per mount";
-    QTest::newRow("held up at write 2 of member 13's commit, the other loading" + on) << options << 0 << 0 << 0 << 0 << 2 << 13 << false << false << 0 << false << false << 8 << false << false << 24;
+    QTest::newRow("held up at write 2 of member 13's commit, the other loading" + on) << options << 0 << 0 << 0 << 0 << 2 << 13 << false << false << 0 << false << false << 8 << false << false;
     // Another record under the name between the other's read and its
     // take-over: it moves that one, finds it is not what it read, and
     // puts it back; nothing is settled by it.
-    QTest::newRow("another record under the name at the other's take-over" + on) << options << 0 << 0 << 0 << 0 << 2 << 13 << false << false << 0 << false << false << 8 << false << true << 24;
+    QTest::newRow("another record under the name at the other's take-over" + on) << options << 0 << 0 << 0 << 0 << 2 << 13 << false << false << 0 << false << false << 8 << false << true;
     for (const Held& held : writes) {
         const QByteArray row = QByteArray(held.name) + " landing after the other's ";
         const bool over = held.reserve || held.write <= 2;
-        QTest::newRow(row + "load" + on) << options << 0 << 0 << 0 << 0 << held.write << 13 << true << false << 0 << false << held.reserve << 8 << false << false << 24;
-        QTest::newRow(row + "save" + on) << options << 0 << 0 << 0 << 0 << held.write << 13 << true << true << 0 << false << held.reserve << (held.reserve ? 200 : 8) << over << false << 24;
+        QTest::newRow(row + "load" + on) << options << 0 << 0 << 0 << 0 << held.write << 13 << true << false << 0 << false << held.reserve << 8 << false << false;
+        QTest::newRow(row + "save" + on) << options << 0 << 0 << 0 << 0 << held.write << 13 << true << true << 0 << false << held.reserve << (held.reserve ? 200 : 8) << over << false;
         if (held.reserve)
-            QTest::newRow(row + "save in place" + on) << options << 0 << 0 << 0 << 0 << held.write << 13 << true << true << 0 << false << true << 2 << false << false << 24;
+            QTest::newRow(row + "save in place" + on) << options << 0 << 0 << 0 << 0 << held.write << 13 << true << true << 0 << false << true << 2 << false << false;
     }
 }
 
@@ -281,7 +280,7 @@ void ShareWritersTest::Run()
     QFETCH(int, otherRound);
     QFETCH(bool, mixed);
     QFETCH(bool, swapped);
-    QFETCH(int, tracks);
+    const int tracks = heldMember == 1 ? 1 : 24;
     std::unique_ptr<TwoMountShare> mounted;
     if (options.value(0) == QLatin1String("sshfs"))
         mounted = std::make_unique<SshfsShare>(m_Dir.path(), options.mid(1));
