@@ -539,7 +539,7 @@ void FolderSweep::OfferHidden(const char* name)
         m_lczRecords << QFile::decodeName(name).chopped(int(sizeof(kTaken) - sizeof(kRecord)));
     else if (SafeOutput::IsTemporaryName(name))
         m_lczFound << QFile::decodeName(name);
-    else if (IsClockProbeName(name) || IsFuseHiddenName(name))
+    else if (IsClockProbeName(name) || IsFuseHiddenName(name) || IsRemovalAsideName(name))
         m_lczProbes << QFile::decodeName(name);
 }
 

@@ -61,6 +61,11 @@ private:
     // The record was taken over by a reader before the move of next: no
     // file moves any more; ErrorText tells what the disk holds.
     Result TakenOver(const QString& next);
+    // What the failed move left of its own: an empty holder or a second name
+    // of the file at its new name goes; a file that moved after all is
+    // counted in *moved, to be taken back. False when something stays for
+    // the next load.
+    static bool ClearFailedMove(const QPair<QString, QString>& move, int* moved);
 
     QList<QPair<QString, QString>> m_ltMoves;
     QString m_czOffender;
