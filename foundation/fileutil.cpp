@@ -94,10 +94,15 @@ namespace {
 constexpr char kAsideMarker[] = ".nalvo-gone-";
 constexpr int kAsideDigits = 16;
 
-bool Named(const QByteArray& path)
+// The name opens: asked of the volume itself, where a look at the name
+// may be answered from a cache (sshfs).
+bool Opens(const QByteArray& path)
 {
-    struct stat st;
-    return ::lstat(path.constData(), &st) == 0;
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return errno != ENOENT;
+    ::close(fd);
+    return true;
 }
 
 // The second step of the hard-link form, once to names the file too: the
@@ -128,13 +133,20 @@ bool RemoveOldName(const QByteArray& from, const QByteArray& to, const std::func
         return false;
     }
     if (!stillOwn()) {
-        // Taken over: the other settled the file under a name it found.
-        // Where it removed the new one as a second name, the old comes back.
-        if (!Named(to) && !Named(from) && DiskLink(aside.constData(), from.constData()) != 0) {
-            MyQDebug("RenameNoReplace(): %s keeps its only name %s: %s", from.constData(), aside.constData(),
-                     std::strerror(errno));
-        } else if (DiskUnlink(aside.constData()) != 0) {
-            MyQDebug("RenameNoReplace(): %s stays as a second name: %s", aside.constData(), std::strerror(errno));
+        // Taken over: the other settled the file under a name it found. The
+        // aside goes only where another name holds the file, as read now
+        // (a volume may answer a removed name from its cache); where the
+        // take-over removed the new one as a second name, the old comes
+        // back; else it stays, a name of the file still.
+        const QString asidePath = QFile::decodeName(aside);
+        const QString toPath = QFile::decodeName(to);
+        const QString fromPath = QFile::decodeName(from);
+        if (HoldsSameBytes(asidePath, toPath) || HoldsSameBytes(asidePath, fromPath)) {
+            if (DiskUnlink(aside.constData()) != 0)
+                MyQDebug("RenameNoReplace(): %s stays as a second name: %s", aside.constData(), std::strerror(errno));
+        } else if (Opens(to) || Opens(from) || DiskLink(aside.constData(), from.constData()) != 0
+                   || DiskUnlink(aside.constData()) != 0) {
+            MyQDebug("RenameNoReplace(): %s stays as a name of %s", aside.constData(), from.constData());
         }
         errno = ESTALE;
         return false;
@@ -217,6 +229,19 @@ QString RemovalAsideName(const QString& path)
     const QFileInfo info(path);
     return info.path() + QStringLiteral("/.") + info.fileName() + QLatin1String(kAsideMarker)
            + QStringLiteral("%1").arg(QRandomGenerator::global()->generate64(), kAsideDigits, 16, QLatin1Char('0'));
+}
+
+int RemoveSecondName(const QString& keep, const QString& second)
+{
+    const QByteArray name = QFile::encodeName(second);
+    const QByteArray aside = QFile::encodeName(RemovalAsideName(second));
+    if (DiskRename(name.constData(), aside.constData()) != 0)
+        return errno;
+    if (HoldsSameBytes(keep, QFile::decodeName(aside)))
+        return DiskUnlink(aside.constData()) == 0 ? 0 : errno;
+    if (!RenameNoReplace(QFile::decodeName(aside), second))
+        MyQDebug("RemoveSecondName(): %s stays as %s: %s", name.constData(), aside.constData(), std::strerror(errno));
+    return ESTALE;
 }
 
 QStringList RemovalAsidesIn(const QString& folder)

@@ -54,6 +54,13 @@ bool IsRemovalAsideOf(const QString& aside, const QString& path);
 // files of the same bytes, where a volume numbers files anew: removing
 // either loses nothing. Reads both whole unless the file numbers tell.
 bool HoldsSameBytes(const QString& a, const QString& b);
+// Removes the name second where keep holds the same file (HoldsSameBytes),
+// checked at the removal itself: second is moved aside first (see
+// RemovalAsideName) and compared there, so that of two writers each
+// removing one of two names of a file, after each moved its own aside, at
+// most one finds the other's still there. 0 when removed, ESTALE when not
+// the same (second back under its name), else the system's error number.
+int RemoveSecondName(const QString& keep, const QString& second);
 // The error number of a create that refused (O_EXCL) the name path as the
 // volume answered it (error): EEXIST where the name is taken now, as sshfs
 // answers a name another computer's file holds with EPERM (its server

@@ -112,10 +112,16 @@ tyRecord Parse(const QString& journalPath, const QByteArray& text)
 
 bool Stat(const QString& path, struct stat* st) { return ::lstat(QFile::encodeName(path).constData(), st) == 0; }
 
+// Asked of the volume by opening the name (a link not followed): a share
+// may answer a look at a name another computer moved or removed from its
+// cache (sshfs), and a settle moves files by what it finds.
 bool Exists(const QString& path)
 {
-    struct stat st;
-    return Stat(path, &st);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return errno != ENOENT && errno != ENOTDIR;
+    ::close(fd);
+    return true;
 }
 
 bool SameFile(const QString& a, const QString& b)
@@ -218,7 +224,7 @@ bool SettleAsides(const tyReplaceEntry& e, const QString& target, const QStringL
         if (!old && !renamed)
             ok = Move(aside, target) && ok;
         else if (HoldsSameBytes(aside, old ? e.czTemporary : e.czFinal))
-            ok = Unlink(aside) && ok;
+            ok = RemoveSecondName(old ? e.czTemporary : e.czFinal, aside) == 0 && ok;
         else
             MyQDebug("SettleRenames: %s is another file than %s; it stays", qPrintable(aside),
                      qPrintable(old ? e.czTemporary : e.czFinal));
@@ -247,9 +253,11 @@ Replacement SettleRenames(const tyRecord& record)
             ok = Move(from, to) && ok;
         // Taken back: the empty holder a failed move left at the new name
         // (see RenameNoReplace), or the second name its link left, goes.
-        else if (!forward && Exists(e.czTemporary) && !IsHeldName(e.czTemporary) && Exists(e.czFinal)
-                 && (IsHeldName(e.czFinal) || HoldsSameBytes(e.czTemporary, e.czFinal)))
+        else if (!forward && Exists(e.czTemporary) && !IsHeldName(e.czTemporary) && IsHeldName(e.czFinal))
             ok = Unlink(e.czFinal) && ok;
+        else if (!forward && Exists(e.czTemporary) && !IsHeldName(e.czTemporary) && Exists(e.czFinal)
+                 && HoldsSameBytes(e.czTemporary, e.czFinal))
+            ok = RemoveSecondName(e.czTemporary, e.czFinal) == 0 && ok;
         ok = SettleAsides(e, to, asides) && ok;
     }
     return !ok ? Replacement::Failed : forward ? Replacement::Finished : Replacement::TakenBack;

@@ -14,6 +14,9 @@
 
 #include <QFileInfo>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace TakeNames {
 
 namespace {
@@ -88,10 +91,19 @@ TakeRename::Result TakeRename::TakenOver(const QString& next)
 {
     // The reader that took the record settles every file: forward, or
     // back where the record says the moves were being taken back.
+    // Asked of the volume by opening each name: a share may answer a look
+    // at a name another computer moved from its cache (sshfs).
+    const auto named = [](const QString& path) {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+        return fd >= 0;
+    };
     int moved = 0, kept = 0;
     for (const auto& move : m_ltMoves) {
-        moved += QFileInfo::exists(move.second) && !QFileInfo::exists(move.first);
-        kept += QFileInfo::exists(move.first) && !QFileInfo::exists(move.second);
+        const bool from = named(move.first), to = named(move.second);
+        moved += to && !from;
+        kept += from && !to;
     }
     const QString disk = moved == m_ltMoves.size()  ? QStringLiteral("Every file has its new name.")
                          : kept == m_ltMoves.size() ? QStringLiteral("Every file keeps its old name.")
@@ -110,10 +122,12 @@ bool TakeRename::ClearFailedMove(const QPair<QString, QString>& move, int* moved
         // The file moved after all (its aside could not go): taken back with
         // the others.
         ++*moved;
-    } else if (IsHeldName(move.second) || (named(move.first) && HoldsSameBytes(move.first, move.second))) {
-        // The empty holder of the held-name form, or the second name of a
-        // link whose old name could not be removed.
+    } else if (IsHeldName(move.second)) {
+        // The empty holder of the held-name form.
         cleared = DiskUnlink(QFile::encodeName(move.second).constData()) == 0 || errno == ENOENT;
+    } else if (named(move.first) && HoldsSameBytes(move.first, move.second)) {
+        // The second name of a link whose old name could not be removed.
+        cleared = RemoveSecondName(move.first, move.second) == 0;
     }
     for (const QString& aside : RemovalAsidesIn(QFileInfo(move.first).absolutePath())) {
         if (IsRemovalAsideOf(aside, move.first) || IsRemovalAsideOf(aside, move.second))

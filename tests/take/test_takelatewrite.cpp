@@ -44,6 +44,7 @@ void TestTakeLateWrite::writersHeldAtEachWriteOfTheirCommit_data()
         QTest::newRow("write " + QByteArray::number(write) + " of member 14's commit landing after the other's save")
             << shift(300) << 0 << 0 << 0 << 0 << write << 14 << true << true << 0 << false << false << 8 << false << false;
     ShareWritersTest::AddHeldWriteRows({"--own-locks"});
+    ShareWritersTest::AddHeldRemovalRows({"--own-locks"});
 }
 
 int main(int argc, char** argv)
