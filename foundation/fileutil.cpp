@@ -285,14 +285,16 @@ bool HoldsSameBytes(const QString& a, const QString& b)
     }
 }
 
-bool IsRemovalAsideName(const char* name)
+bool IsRemovalAsideName(const char* name) { return IsHiddenNameEndingIn(name, kAsideMarker, kAsideDigits); }
+
+bool IsHiddenNameEndingIn(const char* name, const char* marker, size_t digits)
 {
-    constexpr size_t marker = sizeof(kAsideMarker) - 1;
+    const size_t markerLength = std::strlen(marker);
     const size_t length = std::strlen(name);
-    if (name[0] != '.' || length < 2 + marker + kAsideDigits
-        || std::strncmp(name + length - kAsideDigits - marker, kAsideMarker, marker) != 0)
+    if (name[0] != '.' || length < 2 + markerLength + digits
+        || std::memcmp(name + length - digits - markerLength, marker, markerLength) != 0)
         return false;
-    for (const char* c = name + length - kAsideDigits; *c; ++c) {
+    for (const char* c = name + length - digits; *c; ++c) {
         if (!((*c >= '0' && *c <= '9') || (*c >= 'a' && *c <= 'f')))
             return false;
     }

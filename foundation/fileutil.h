@@ -45,6 +45,10 @@ bool RenameNoReplace(const QString& from, const QString& to, const std::function
 // IsRemovalAsideName (a name as the system lists it).
 QString RemovalAsideName(const QString& path);
 bool IsRemovalAsideName(const char* name);
+// The form of the hidden names writers make beside a file (a removal's
+// aside, a temporary): ".", at least one character of the file's name,
+// marker, then digits lowercase hexadecimal digits, nothing else.
+bool IsHiddenNameEndingIn(const char* name, const char* marker, size_t digits);
 // The removal names in folder (one listing), and whether aside is one of
 // path's.
 QStringList RemovalAsidesIn(const QString& folder);

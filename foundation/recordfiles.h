@@ -70,12 +70,19 @@
 //    Versions: without the token line (earlier writers); with it. A reader
 //    passes over lines it does not know, so both read alike.
 //    States: none -> written (ReplaceJournal::Begin/BeginRenames) ->
-//    [back (MarkRollBack)] -> none (ReplaceJournal::End: RecordNameIsOwn
-//    before it empties and removes it), or taken over by a reader
+//    [back (MarkRollBack)] -> none (ReplaceJournal::End: RemoveRecordIfOwn,
+//    which empties it once it reads as its own), or taken over by a reader
 //    (SettleReplacement: moved to its take-over name and read back there,
 //    as a save's record, before any file moves; its writer's End then
 //    meets ESTALE) -> settled -> none. A take-over a killed reader left is
 //    found beside the record's name and settled where it stands.
+//    A move of a take's file through a hard link (a volume without the
+//    atomic rename) removes the old name only while the record is its
+//    writer's, asked at that removal (RenameNoReplace with stillOwn); a
+//    settle that finds a file under both names takes the moves back and
+//    removes the new one only as a second name of it (RemoveSecondName),
+//    and a name a killed move left aside (RemovalAsideName) goes back to the
+//    file's settled name, or goes where another name holds the file.
 //
 // The writer token. A writer knows its record by what it wrote into it:
 // a random token read back through the record's name (RecordNameIsOwn),

@@ -48,7 +48,8 @@ public:
     // nothing moved. Failed: the folder is busy with another write or load,
     // the record cannot be written, a source or its folder is write-protected
     // (the platform's writability probe, asked just before each move), the
-    // system refused a move or the new names could not be synced, or the
+    // system refused a move (through a hard link: also its old name's
+    // removal) or the new names could not be synced, or the
     // record was taken over by another program or computer that judged this
     // rename interrupted (held up past the age rule on a share without
     // locks: it settles the files, this one moves none after); every file
