@@ -169,17 +169,45 @@ RecordName RecordNameIsOwn(const QString& path, const QByteArray& begins, bool w
     return NamedRecord(path, begins, whole, descriptor, error, nullptr);
 }
 
-int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole, int descriptor)
+int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole, int descriptor, bool empty)
 {
+    // Checked at the removal itself: the record is moved in one step to a
+    // name only this call uses, and read there. A look at the name followed
+    // by its removal would take whatever stands under the name by then: a
+    // writer held between the two past the age rule meets another's record
+    // there (a take-over elsewhere settled its own and another save began).
+    const QString aside = RemovalAsideName(path);
+    const QByteArray asideName = QFile::encodeName(aside);
     int error = 0;
+    int kept = -1;
+    if (DiskRename(QFile::encodeName(path).constData(), asideName.constData()) != 0) {
+        const int why = errno;
+        // Staying under its name: emptied where it is the caller's (its
+        // own file, whatever the name holds later).
+        if (empty && why != ENOENT && descriptor >= 0
+            && NamedRecord(path, begins, whole, descriptor, &error, &kept) == RecordName::Own
+            && DiskFtruncate(descriptor, 0) != 0)
+            MyQDebug("RemoveRecordIfOwn(): %s stays whole: %s", qPrintable(path), std::strerror(errno));
+        if (kept >= 0)
+            ::close(kept);
+        return why == ENOENT ? ESTALE : why;
+    }
     // Removed while open (the caller's descriptor, or the one it was read
     // through): a FUSE volume (sshfs, exfat-fuse) keeps a file removed
     // while open as a ".fuse_hidden" one until the last close, and removes
     // that with it; removed after every close, it may meet a close still
     // under way and keep that copy for good.
-    int kept = -1;
-    const RecordName named = NamedRecord(path, begins, whole, descriptor, &error, &kept);
-    const int removed = named != RecordName::Own ? 0 : DiskUnlink(QFile::encodeName(path).constData()) == 0 ? 0 : errno;
+    const RecordName named = NamedRecord(aside, begins, whole, descriptor, &error, &kept);
+    if (named == RecordName::Own && empty && descriptor >= 0 && DiskFtruncate(descriptor, 0) != 0)
+        MyQDebug("RemoveRecordIfOwn(): %s is removed whole: %s", qPrintable(path), std::strerror(errno));
+    const int removed = named != RecordName::Own ? 0 : DiskUnlink(asideName.constData()) == 0 ? 0 : errno;
+    // Another's (or one that could not be read, or not removed): back under
+    // its name, unless a record made since holds that. One that stays aside
+    // goes with a sweep of the folder once no writer holds it (see
+    // RemoveLeftHiddenCopy).
+    if ((named != RecordName::Own || removed != 0) && !RenameNoReplace(aside, path))
+        MyQDebug("RemoveRecordIfOwn(): %s stays as %s: %s", qPrintable(path), asideName.constData(),
+                 std::strerror(errno));
     if (kept >= 0)
         ::close(kept);
     switch (named) {
@@ -320,8 +348,12 @@ ClockProbe RemoveLeftHiddenCopy(const QString& folder, const QString& name)
         char bytes[64];
         const ssize_t got = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) ? ::pread(fd, bytes, sizeof(bytes), 0) : -1;
         const QByteArray head(bytes, int(qMax<ssize_t>(got, 0)));
+        // A record a removal emptied before it was refused: nothing but its
+        // name tells it.
+        const bool emptied = IsRemovalAsideName(QFile::encodeName(QFileInfo(path).fileName()).constData())
+                             && status.st_size == 0;
         const bool ours = got >= 0
-                          && ((status.st_size == 1 && head == "t")
+                          && (emptied || (status.st_size == 1 && head == "t")
                               || head.startsWith(QByteArray(kSaveRecordMagic, int(sizeof(kSaveRecordMagic))))
                               || head.startsWith(QByteArray(kRenameRecordHeader) + '\n')
                               || head.startsWith(QByteArray(kMixedMarkHeader) + '\n'));

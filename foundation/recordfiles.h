@@ -34,7 +34,9 @@
 //                             of a member's reserve and commit after the
 //                             writer's check (RecordNameNow, passed to
 //                             RiffChunkWriter as its WriteCheck)
-//      named -> none          RemoveChunkJournal (RemoveRecordIfOwn): saved
+//      named -> none          RemoveChunkJournal (RemoveRecordIfOwn: moved
+//                             to a name of its own, read there, removed):
+//                             saved
 //      another's -> stopped   SaveTransaction::StopTakenOver: the writer met
 //                             its record gone or another's (I2)
 //      named -> taken over    RollBackChunkJournal (TakeOverRecord), by the
@@ -68,12 +70,19 @@
 //    Versions: without the token line (earlier writers); with it. A reader
 //    passes over lines it does not know, so both read alike.
 //    States: none -> written (ReplaceJournal::Begin/BeginRenames) ->
-//    [back (MarkRollBack)] -> none (ReplaceJournal::End: RecordNameIsOwn
-//    before it empties and removes it), or taken over by a reader
+//    [back (MarkRollBack)] -> none (ReplaceJournal::End: RemoveRecordIfOwn,
+//    which empties it once it reads as its own), or taken over by a reader
 //    (SettleReplacement: moved to its take-over name and read back there,
 //    as a save's record, before any file moves; its writer's End then
 //    meets ESTALE) -> settled -> none. A take-over a killed reader left is
 //    found beside the record's name and settled where it stands.
+//    A move of a take's file through a hard link (a volume without the
+//    atomic rename) removes the old name only while the record is its
+//    writer's, asked at that removal (RenameNoReplace with stillOwn); a
+//    settle that finds a file under both names takes the moves back and
+//    removes the new one only as a second name of it (RemoveSecondName),
+//    and a name a killed move left aside (RemovalAsideName) goes back to the
+//    file's settled name, or goes where another name holds the file.
 //
 // The writer token. A writer knows its record by what it wrote into it:
 // a random token read back through the record's name (RecordNameIsOwn),
@@ -83,7 +92,10 @@
 // named record another number than the writer's descriptor, or answers
 // ESTALE for it; the bytes stay the writer's.
 //
-// Removal. A record (and a clock probe, below) is removed while its remover
+// Removal. A record is removed only as what it holds at the removal: moved
+// first to a name only its remover uses, read there, and removed there or
+// put back (RemoveRecordIfOwn), never removed after a look at its name.
+// A record (and a clock probe, below) is removed while its remover
 // still holds it open, and closed after: a FUSE volume (sshfs, exfat-fuse)
 // keeps a file removed while open as a ".fuse_hidden" one until the last
 // close and removes that with it, where a removal after the close may meet
@@ -222,8 +234,16 @@ enum class RecordName { Own, Other, Gone, Unreadable };
 RecordName RecordNameIsOwn(const QString& path, const QByteArray& begins, bool whole = false, int descriptor = -1,
                            int* error = nullptr);
 // "Remove it if it is still mine": 0 when removed, ESTALE when the name
-// holds another's record or none, else the system's error number.
-int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole = false, int descriptor = -1);
+// holds another's record or none, else the system's error number. Checked
+// at the removal itself: the record is first moved to a name only this call
+// uses (RemovalAsideName) and read there; one not this caller's goes back
+// under its name (never over a record made there since), so that a caller
+// held up between its last check and the removal never removes another's.
+// empty: once known as the caller's, the record is emptied through
+// descriptor before it goes, so that one left standing (a removal or a
+// move refused) names nothing to its next reader.
+int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole = false, int descriptor = -1,
+                      bool empty = false);
 
 // The name a reader moves a record at path to before it settles it (a
 // save's, see RollBackChunkJournal; a replacement's or renames', see
@@ -282,7 +302,9 @@ bool IsFuseHiddenName(const char* name);
 // a clock probe's one byte, and no lock holds it where locks reach every
 // writer, else it is older than kRecordLiveSeconds by the share's clock.
 // Any other stays: a user's file some program may still hold open. The
-// answers of RemoveLeftClockProbe.
+// same for a record a removal killed before it ended left under its
+// removal's name (RemovalAsideName, see RemoveRecordIfOwn). The answers of
+// RemoveLeftClockProbe.
 ClockProbe RemoveLeftHiddenCopy(const QString& folder, const QString& name);
 
 // The texts a user sees for a record's outcome, one place for each; the

@@ -112,10 +112,16 @@ tyRecord Parse(const QString& journalPath, const QByteArray& text)
 
 bool Stat(const QString& path, struct stat* st) { return ::lstat(QFile::encodeName(path).constData(), st) == 0; }
 
+// Asked of the volume by opening the name (a link not followed): a share
+// may answer a look at a name another computer moved or removed from its
+// cache (sshfs), and a settle moves files by what it finds.
 bool Exists(const QString& path)
 {
-    struct stat st;
-    return Stat(path, &st);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return errno != ENOENT && errno != ENOTDIR;
+    ::close(fd);
+    return true;
 }
 
 bool SameFile(const QString& a, const QString& b)
@@ -204,14 +210,41 @@ bool Move(const QString& from, const QString& to)
     return RenameNoReplace(from, to);
 }
 
+// The names a killed move of e left aside (see RemovalAsideName) go: where
+// the file stands under one of e's names with the same bytes, a second name
+// of it; where it stands under none, back to target. asides: the folder's.
+bool SettleAsides(const tyReplaceEntry& e, const QString& target, const QStringList& asides)
+{
+    bool ok = true;
+    for (const QString& aside : asides) {
+        if (!IsRemovalAsideOf(aside, e.czTemporary) && !IsRemovalAsideOf(aside, e.czFinal))
+            continue;
+        const bool old = Exists(e.czTemporary) && !IsHeldName(e.czTemporary);
+        const bool renamed = Exists(e.czFinal) && !IsHeldName(e.czFinal);
+        if (!old && !renamed)
+            ok = Move(aside, target) && ok;
+        else if (HoldsSameBytes(aside, old ? e.czTemporary : e.czFinal))
+            ok = RemoveSecondName(old ? e.czTemporary : e.czFinal, aside) == 0 && ok;
+        else
+            MyQDebug("SettleRenames: %s is another file than %s; it stays", qPrintable(aside),
+                     qPrintable(old ? e.czTemporary : e.czFinal));
+    }
+    return ok;
+}
+
 // Every file to its new name, unless the writer began to take them back or
 // a new name holds another file: then every file to its old one. A file
-// already there stays.
+// already there stays. A file under both names (a move through a hard link
+// stopped between the link and the old name's removal) is taken back: its
+// new name goes where it is a second name of it.
 Replacement SettleRenames(const tyRecord& record)
 {
     bool forward = !record.bBack;
     for (const tyReplaceEntry& e : record.renames)
         forward = forward && !(Exists(e.czTemporary) && Exists(e.czFinal) && !IsHeldName(e.czFinal));
+    const QStringList asides = record.renames.empty()
+                                   ? QStringList()
+                                   : RemovalAsidesIn(QFileInfo(record.renames.front().czTemporary).absolutePath());
     bool ok = true;
     for (const tyReplaceEntry& e : record.renames) {
         const QString& from = forward ? e.czTemporary : e.czFinal;
@@ -219,9 +252,13 @@ Replacement SettleRenames(const tyRecord& record)
         if (Exists(from) && (!Exists(to) || IsHeldName(to)))
             ok = Move(from, to) && ok;
         // Taken back: the empty holder a failed move left at the new name
-        // (see RenameNoReplace) goes.
+        // (see RenameNoReplace), or the second name its link left, goes.
         else if (!forward && Exists(e.czTemporary) && !IsHeldName(e.czTemporary) && IsHeldName(e.czFinal))
             ok = Unlink(e.czFinal) && ok;
+        else if (!forward && Exists(e.czTemporary) && !IsHeldName(e.czTemporary) && Exists(e.czFinal)
+                 && HoldsSameBytes(e.czTemporary, e.czFinal))
+            ok = RemoveSecondName(e.czTemporary, e.czFinal) == 0 && ok;
+        ok = SettleAsides(e, to, asides) && ok;
     }
     return !ok ? Replacement::Failed : forward ? Replacement::Finished : Replacement::TakenBack;
 }
@@ -396,34 +433,20 @@ int ReplaceJournal::End(bool sync)
 {
     if (m_ltRecords.empty())
         return 0;
-    // Each record is emptied under its lock first (a reader that meets it
-    // then finds a record cut off before its first line, which names no
-    // file, and only removes it), removed while still open, then closed: a
-    // FUSE volume (sshfs, exfat-fuse) keeps a file removed while open as a
-    // ".fuse_hidden" one until the close and removes that with it, where a
-    // removal after the close may meet the close still under way and keep
-    // that copy for good. The removal takes only this record: the caller holds the folder alone
-    // until it returns (see OutputSet::CommitAll), so no writer of this
-    // program made a new one under the name meanwhile. Whether the name is
-    // still this record's is asked by its token before it is emptied, never
-    // by a file number (a volume may number files anew): a reader elsewhere
-    // that settled it, or another writer's in its place, leaves it standing
-    // (ESTALE).
+    // Each record is removed as what it holds at the removal (see
+    // RemoveRecordIfOwn): moved to a name of its own, read there by its
+    // token (a volume may number files anew), emptied under its lock (one
+    // that stays, its removal refused, names no file: its next reader only
+    // removes it), removed while still open,
+    // then closed: a FUSE volume (sshfs, exfat-fuse) keeps a file removed
+    // while open as a ".fuse_hidden" one until the close and removes that
+    // with it. A reader elsewhere that settled it, or another writer's in
+    // its place, is left standing (ESTALE), also when this writer was held
+    // up between its last look and the removal.
     int error = 0;
     for (const tyHeldRecord& record : m_ltRecords) {
-        int why = 0;
-        const RecordName named = RecordNameIsOwn(record.czPath, m_Head, false, record.nFd, &why);
-        if (named != RecordName::Own) {
-            ::close(record.nFd);
-            why = named == RecordName::Unreadable && why != 0 ? why : ESTALE;
-        } else if (DiskFtruncate(record.nFd, 0) == 0) {
-            why = Unlink(record.czPath) ? 0 : errno;
-            ::close(record.nFd);
-        } else {
-            // Not emptied: removed while the lock still holds it.
-            why = Unlink(record.czPath) ? 0 : errno;
-            ::close(record.nFd);
-        }
+        const int why = RemoveRecordIfOwn(record.czPath, m_Head, false, record.nFd, true);
+        ::close(record.nFd);
         error = error ? error : why;
     }
     // A removal a power cut takes back leaves a record whose step is over:

@@ -194,17 +194,7 @@ void SafeOutput::ReleaseLock()
 
 bool SafeOutput::IsTemporaryName(const char* name)
 {
-    constexpr size_t marker = sizeof(kPartMarkerText) - 1;
-    const size_t length = std::strlen(name);
-    // ".", at least one character of the final name, the marker, the digits.
-    if (name[0] != '.' || length < 2 + marker + kSuffixDigits
-        || std::memcmp(name + length - kSuffixDigits - marker, kPartMarkerText, marker) != 0)
-        return false;
-    for (const char* c = name + length - kSuffixDigits; *c; ++c) {
-        if (!((*c >= '0' && *c <= '9') || (*c >= 'a' && *c <= 'f')))
-            return false;
-    }
-    return true;
+    return IsHiddenNameEndingIn(name, kPartMarkerText, kSuffixDigits);
 }
 
 namespace {
@@ -539,7 +529,7 @@ void FolderSweep::OfferHidden(const char* name)
         m_lczRecords << QFile::decodeName(name).chopped(int(sizeof(kTaken) - sizeof(kRecord)));
     else if (SafeOutput::IsTemporaryName(name))
         m_lczFound << QFile::decodeName(name);
-    else if (IsClockProbeName(name) || IsFuseHiddenName(name))
+    else if (IsClockProbeName(name) || IsFuseHiddenName(name) || IsRemovalAsideName(name))
         m_lczProbes << QFile::decodeName(name);
 }
 

@@ -157,7 +157,7 @@ public:
     }
     // Removes the offered temporaries no live writer holds, the left
     // clock probes and the copies of ours a FUSE volume kept (see
-    // RemoveLeftHiddenCopy), and counts the folder swept as of its time before the
+    // RemoveLeftHiddenCopy) or a killed removal left aside, and counts the folder swept as of its time before the
     // listing. Returns how many went.
     // The records of killed commits (see ReplaceJournal) are settled
     // first, as they may still need their temporaries; a folder whose
@@ -179,7 +179,8 @@ private:
     qint64 m_nListed = 0;     // when the listing began, ns
     QStringList m_lczRecords;   // commit records listed
     QStringList m_lczFound;
-    QStringList m_lczProbes;    // clock probes listed, and the copies a FUSE volume kept as ".fuse_hidden"
+    QStringList m_lczProbes;    // clock probes listed, the copies a FUSE volume kept as ".fuse_hidden",
+                                // and the records a killed removal left aside (RemovalAsideName)
 };
 
 #endif

@@ -14,6 +14,9 @@
 
 #include <QFileInfo>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace TakeNames {
 
 namespace {
@@ -88,10 +91,19 @@ TakeRename::Result TakeRename::TakenOver(const QString& next)
 {
     // The reader that took the record settles every file: forward, or
     // back where the record says the moves were being taken back.
+    // Asked of the volume by opening each name: a share may answer a look
+    // at a name another computer moved from its cache (sshfs).
+    const auto named = [](const QString& path) {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+        return fd >= 0;
+    };
     int moved = 0, kept = 0;
     for (const auto& move : m_ltMoves) {
-        moved += QFileInfo::exists(move.second) && !QFileInfo::exists(move.first);
-        kept += QFileInfo::exists(move.first) && !QFileInfo::exists(move.second);
+        const bool from = named(move.first), to = named(move.second);
+        moved += to && !from;
+        kept += from && !to;
     }
     const QString disk = moved == m_ltMoves.size()  ? QStringLiteral("Every file has its new name.")
                          : kept == m_ltMoves.size() ? QStringLiteral("Every file keeps its old name.")
@@ -100,6 +112,28 @@ TakeRename::Result TakeRename::TakenOver(const QString& next)
     m_czError = QStringLiteral("The files of this take were not renamed here: %1.\n%2")
                     .arg(RecordTexts::SettledElsewhere(), disk);
     return Result::Failed;
+}
+
+bool TakeRename::ClearFailedMove(const QPair<QString, QString>& move, int* moved)
+{
+    const auto named = [](const QString& path) { return QFileInfo::exists(path) && !IsHeldName(path); };
+    bool cleared = true;
+    if (named(move.second) && !QFileInfo::exists(move.first)) {
+        // The file moved after all (its aside could not go): taken back with
+        // the others.
+        ++*moved;
+    } else if (IsHeldName(move.second)) {
+        // The empty holder of the held-name form.
+        cleared = DiskUnlink(QFile::encodeName(move.second).constData()) == 0 || errno == ENOENT;
+    } else if (named(move.first) && HoldsSameBytes(move.first, move.second)) {
+        // The second name of a link whose old name could not be removed.
+        cleared = RemoveSecondName(move.first, move.second) == 0;
+    }
+    for (const QString& aside : RemovalAsidesIn(QFileInfo(move.first).absolutePath())) {
+        if (IsRemovalAsideOf(aside, move.first) || IsRemovalAsideOf(aside, move.second))
+            cleared = false;   // the next load's: it knows where the file stands by then
+    }
+    return cleared;
 }
 
 TakeRename::Result TakeRename::Execute()
@@ -153,7 +187,13 @@ TakeRename::Result TakeRename::Execute()
                                                  : QStringLiteral("Every file keeps its old name."));
         return Result::Failed;
     }
+    // Through a hard link (no atomic rename on the volume) the old name goes
+    // only while the record is still this writer's, asked at that removal
+    // (see RenameNoReplace): a load elsewhere that took this rename for an
+    // interrupted one settles the files as it found them.
+    const auto stillOwn = [&record] { return record.IsOwn(); };
     int moved = 0;
+    int failedWhy = 0;
     for (; moved < m_ltMoves.size(); ++moved) {
         ReplaceStep();
         const auto& move = m_ltMoves.at(moved);
@@ -164,7 +204,10 @@ TakeRename::Result TakeRename::Execute()
             m_czError = QStringLiteral("File %1 is write-protected.").arg(move.first);
             break;
         }
-        if (!RenameNoReplace(move.first, move.second)) {
+        if (!RenameNoReplace(move.first, move.second, stillOwn)) {
+            failedWhy = errno;
+            if (failedWhy == ESTALE)
+                return TakenOver(move.first);
             m_czOffender = move.first;
             m_czError = QStringLiteral("File %1 cannot be renamed to %2.").arg(move.first, move.second);
             break;
@@ -190,18 +233,22 @@ TakeRename::Result TakeRename::Execute()
     // Recorded first, so a process killed while it takes them back has the
     // next load take back the rest instead of finishing.
     const bool marked = record.MarkRollBack();
-    // The empty holder a failed move may have left at its new name (see
-    // RenameNoReplace); one that stays keeps the record, which removes it.
-    const bool held = moved < m_ltMoves.size() && IsHeldName(m_ltMoves.at(moved).second)
-                      && DiskUnlink(QFile::encodeName(m_ltMoves.at(moved).second).constData()) != 0;
+    // What a failed move left of its own (see RenameNoReplace); one that
+    // stays keeps the record, which settles it.
+    bool held = false;
+    if (moved < m_ltMoves.size() && failedWhy != 0 && failedWhy != EEXIST)
+        held = !ClearFailedMove(m_ltMoves.at(moved), &moved);
     QStringList stranded;
     for (int i = moved - 1; i >= 0; --i) {
         const auto& move = m_ltMoves.at(i);
         ReplaceStep();
         if (!record.IsOwn())
             return TakenOver(move.second);
-        if (!RenameNoReplace(move.second, move.first))
+        if (!RenameNoReplace(move.second, move.first, stillOwn)) {
+            if (errno == ESTALE)
+                return TakenOver(move.second);
             stranded << move.second;
+        }
     }
     // Otherwise the record, marked, stays: the next load of either name
     // puts back what it can. One not marked (the card failed before that

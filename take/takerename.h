@@ -48,7 +48,8 @@ public:
     // nothing moved. Failed: the folder is busy with another write or load,
     // the record cannot be written, a source or its folder is write-protected
     // (the platform's writability probe, asked just before each move), the
-    // system refused a move or the new names could not be synced, or the
+    // system refused a move (through a hard link: also its old name's
+    // removal) or the new names could not be synced, or the
     // record was taken over by another program or computer that judged this
     // rename interrupted (held up past the age rule on a share without
     // locks: it settles the files, this one moves none after); every file
@@ -61,6 +62,11 @@ private:
     // The record was taken over by a reader before the move of next: no
     // file moves any more; ErrorText tells what the disk holds.
     Result TakenOver(const QString& next);
+    // What the failed move left of its own: an empty holder or a second name
+    // of the file at its new name goes; a file that moved after all is
+    // counted in *moved, to be taken back. False when something stays for
+    // the next load.
+    static bool ClearFailedMove(const QPair<QString, QString>& move, int* moved);
 
     QList<QPair<QString, QString>> m_ltMoves;
     QString m_czOffender;

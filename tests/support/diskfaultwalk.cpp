@@ -23,11 +23,16 @@ QVector<QPair<QString, tyDiskFaultPlan>> DiskFaultPlans()
     // Pulled: every call from the failed one on fails, the undo's too.
     tyDiskFaultPlan pulled = fat;
     pulled.bPersistent = true;
+    // A FUSE share over a disk that keeps hard links: a move is a link,
+    // then the old name's removal.
+    tyDiskFaultPlan share;
+    share.bNoRenameFlags = true;
     return {{QStringLiteral("EIO"), io},
             {QStringLiteral("ENOSPC"), full},
             {QStringLiteral("EIO on a FAT card"), fat},
             {QStringLiteral("EIO thrice on a FAT card"), thrice},
-            {QStringLiteral("FAT card pulled"), pulled}};
+            {QStringLiteral("FAT card pulled"), pulled},
+            {QStringLiteral("EIO, hard links kept, rename flags refused"), share}};
 }
 
 QVector<QPair<QString, tyDiskFaultPlan>> ReadBackPlans()

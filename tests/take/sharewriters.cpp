@@ -24,7 +24,11 @@
 #include <QThread>
 #include <QtTest>
 
+#include <atomic>
+#include <condition_variable>
 #include <csignal>
+#include <mutex>
+#include <thread>
 #include <poll.h>
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -39,6 +43,14 @@ void ReplaceStepCalled()
 {
     if (g_ReplaceStep)
         g_ReplaceStep();
+}
+
+// What a test does before each rename (see DiskFaults::SetRenameHook).
+std::function<void(const QString& from, const QString& to)> g_Rename;
+void RenameCalled(const char* from, const char* to)
+{
+    if (g_Rename)
+        g_Rename(QFile::decodeName(from), QFile::decodeName(to));
 }
 
 // The round a writer of a shared folder saves: each writer's note is its
@@ -210,13 +222,14 @@ void ShareWritersTest::AddColumns()
     QTest::addColumn<int>("rounds");       // of the two writers at once (and one with the first held)
     QTest::addColumn<int>("raced");        // saves raced by the other computer's load 0-150 ms later
     QTest::addColumn<int>("heldRounds");   // saves held at their first write of member 13 while the other loads
-    QTest::addColumn<int>("heldAtSync");   // the save's sync at which it is held up, 0 none
+    QTest::addColumn<int>("heldAtSync");   // the save's sync at which it is held up, 0 none; -1 its record's removal
     QTest::addColumn<int>("heldAtWrite");  // or the write of a member's commit, 0 none
     QTest::addColumn<int>("heldMember");   // that member (13: a grown last chunk; 14: an appended one; 1: of a take of one file)
     QTest::addColumn<bool>("lands");       // held once its check passed: the write lands after the other's load
-    QTest::addColumn<bool>("otherSaves");  // the other computer saves once it loaded the held take
+    QTest::addColumn<bool>("otherSaves");  // the other computer saves once it loaded the held take (or renames)
     QTest::addColumn<int>("recordAge");    // of a record left at the end, by the share's clock
     QTest::addColumn<bool>("heldAtRename");   // the take's renames held at their second while the other loads
+                                              // (otherSaves: between its link and its old name's removal)
     QTest::addColumn<bool>("inReserve");   // held at the member's reserve (its growth past the old end), not its commit
     QTest::addColumn<int>("otherRound");   // the round the other computer saves (2, 8: in place; 200: grown)
     QTest::addColumn<bool>("mixed");       // the held write lands over the other's save: the take told mixed
@@ -256,6 +269,21 @@ void ShareWritersTest::AddHeldWriteRows(const QStringList& options)
         if (held.reserve)
             QTest::newRow(row + "save in place" + on) << options << 0 << 0 << 0 << 0 << held.write << 13 << true << true << 0 << false << true << 2 << false << false;
     }
+}
+
+// On a share whose mounts keep their own locks (options; the renames
+// through hard links there): a save held between its last check and its
+// record's removal, and renames held between a member's new-name link and
+// its old name's removal, past the age rule while the other computer takes
+// them over and saves its own note: the held writer removes no record and
+// no name of the other's, and says it did not save or rename.
+void ShareWritersTest::AddHeldRemovalRows(const QStringList& options)
+{
+    const bool sshfs = options.first() == "sshfs";
+    const QByteArray on = sshfs ? ", sshfs" : ", locks kept per mount";
+    QTest::newRow("held up before its record's removal while the other saves" + on) << options << 0 << 0 << 0 << -1 << 0 << 13 << false << true << 0 << false << false << 8 << false << false;
+    QTest::newRow("renames held up between a link and the old name's removal while the other saves" + on)
+        << (sshfs ? options : options + QStringList{"--no-rename-flags"}) << 0 << 0 << 0 << 0 << 0 << 13 << false << true << 0 << true << false << 8 << false << false;
 }
 
 // Two computers saving one take on a share that keeps no locks, each round at
@@ -425,7 +453,45 @@ void ShareWritersTest::Run()
         rename.Add(share.Mount(0) + own, share.Mount(0) + QString(own).replace(QLatin1String("SHR001"), QLatin1String("SHR002")));
         file = share.Folder() + QString(own).replace(QLatin1String("SHR001"), QLatin1String("SHR002"));
     }
-    if (heldAtRename) {
+    if (heldAtRename && otherSaves) {
+        // Held up past the age rule between the second member's new-name
+        // link and its old name's removal while the other computer's load
+        // takes the renames over, gives every file its old name back and
+        // saves its own note: the held renamer takes no name of the other's,
+        // and the take-over leaves no second name.
+        const QString second = QFileInfo(written.files.at(1)).fileName().replace(QLatin1String("SHR002"), QLatin1String("SHR001"));
+        const QString old = QString(written.files.at(0)).replace(QLatin1String("SHR002"), QLatin1String("SHR001"));
+        const QStringList records{ReplaceJournal::PathFor(old), ReplaceJournal::PathFor(written.files.at(0))};
+        bool held = false, savedElsewhere = false;
+        g_Rename = [&](const QString& from, const QString& to) {
+            if (held || QFileInfo(from).fileName() != second || !to.contains(QLatin1String(".nalvo-gone-")))
+                return;
+            const int age = kRecordLiveSeconds + 5;
+            held = AgeFile(records.at(0), age) && AgeFile(records.at(1), age);
+            QSoundPerform other;
+            if (held && other.InitFilesZZ(share.Mount(1) + name, kExt)) {
+                SetRound(other, otherRound);
+                savedElsewhere = other.UpdateiXMLChunk();
+            }
+        };
+        DiskFaults::SetRenameHook(&RenameCalled);
+        auto unhook = qScopeGuard([] { DiskFaults::SetRenameHook(nullptr); g_Rename = nullptr; });
+        QCOMPARE(int(rename.Execute()), int(TakeRename::Result::Failed));
+        const QString told = rename.ErrorText();
+        QVERIFY2(held && savedElsewhere && told.contains("settled it") && told.contains("Every file keeps its old name"),
+                 qPrintable(told + '|' + Messages().join('|')));
+        for (const QString& file : written.files) {
+            const QString oldName = QString(file).replace(QLatin1String("SHR002"), QLatin1String("SHR001"));
+            QVERIFY2(!QFileInfo::exists(file) && QFileInfo::exists(oldName), qPrintable(file));
+        }
+        QCOMPARE(LoadedRound(share.Folder() + name), otherRound);
+        QCOMPARE(RecordsIn(share.Folder()), QStringList());
+        QCOMPARE(QDir(share.Folder()).entryList({QStringLiteral("*.nalvo-gone-*")}, QDir::Hidden | QDir::Files), QStringList());
+        WrittenTake back = written;
+        back.files.replaceInStrings(QStringLiteral("SHR002"), QStringLiteral("SHR001"));
+        QCOMPARE(AudioOf(back), audio);
+        return;   // the mounts' caches hold the names as they were: the row ends here
+    } else if (heldAtRename) {
         // Held up past the age rule at its second move while the other
         // computer's load takes its record over and moves the rest: it
         // moves nothing after, and says where the files stand.
@@ -457,7 +523,77 @@ void ShareWritersTest::Run()
     const QString record = TakeSaveJournalPath(share.Folder(), QStringLiteral("SHR002"));
     int syncs = 0;
     bool loadedElsewhere = false;
-    if (heldAtSync) {
+    if (heldAtSync < 0) {
+        // Held up past the age rule once its last write was checked, just
+        // before its record's removal, while the other computer takes the
+        // save for a killed one, puts the take back and saves its own note
+        // (held at its first write, its record on the share): the held
+        // save removes no record of the other's and says it did not save;
+        // the other's save ends saved.
+        QSoundPerform take;
+        QVERIFY(take.InitFilesZZ(share.Mount(0) + name, kExt));
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool otherHeld = false, released = false, otherDone = false, savedElsewhere = false;
+        std::atomic<bool> started{false};   // the hook is also called from the other's thread
+        std::thread other;
+        const auto letOtherEnd = [&] {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                released = true;
+                changed.notify_all();
+            }
+            if (other.joinable())
+                other.join();
+            DiskFaults::SetRenameHook(nullptr);
+            g_Rename = nullptr;
+            RiffChunkWriter::SetCheckedWriteHook({});
+        };
+        g_Rename = [&](const QString& from, const QString& to) {
+            if (started || from != share.Mount(0) + QFileInfo(record).fileName()
+                || !to.contains(QLatin1String(".nalvo-gone-")) || !AgeFile(record, kRecordLiveSeconds + 5))
+                return;
+            started = true;
+            // The other's save, held before its first check.
+            RiffChunkWriter::SetCheckedWriteHook([&](int, bool, int, bool checked) {
+                std::unique_lock<std::mutex> lock(mutex);
+                if (otherHeld || checked)
+                    return;
+                otherHeld = true;
+                changed.notify_all();
+                changed.wait(lock, [&] { return released; });
+            });
+            other = std::thread([&] {
+                QSoundPerform elsewhere;
+                if (elsewhere.InitFilesZZ(share.Mount(1) + name, kExt)) {
+                    SetRound(elsewhere, otherRound);
+                    savedElsewhere = elsewhere.UpdateiXMLChunk();
+                }
+                std::lock_guard<std::mutex> lock(mutex);
+                otherDone = true;
+                changed.notify_all();
+            });
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [&] { return otherHeld || otherDone; });
+        };
+        DiskFaults::SetRenameHook(&RenameCalled);
+        auto unhook = qScopeGuard(letOtherEnd);
+        SetRound(take, 7);
+        const bool saved = take.UpdateiXMLChunk();
+        const QString told = Messages().join(' ');
+        letOtherEnd();
+        QVERIFY2(!saved && otherHeld && savedElsewhere && told.contains("was not saved"),
+                 qPrintable(told + '|' + Messages().join('|')));
+        QCOMPARE(LoadedRound(share.Folder() + name), otherRound);
+        QCOMPARE(RecordsIn(share.Folder()), QStringList());
+        m_Spy.clear();
+        // Saved back, as the rows go on from there.
+        QVERIFY(take.InitFilesZZ(share.Mount(0) + name, kExt));
+        SetRound(take, 3);
+        QVERIFY2(take.UpdateiXMLChunk(), qPrintable(Messages().join('|')));
+        m_Spy.clear();
+    }
+    if (heldAtSync > 0) {
         // Held up past the age rule while the other computer takes its record
         // for a killed save's and puts the take back: it writes nothing more.
         QSoundPerform take;

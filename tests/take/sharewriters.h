@@ -24,6 +24,7 @@ public:
 
     static void AddColumns();
     static void AddHeldWriteRows(const QStringList& options);
+    static void AddHeldRemovalRows(const QStringList& options);
     // The current row of the table.
     void Run();
 

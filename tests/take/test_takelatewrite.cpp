@@ -48,6 +48,7 @@ void TestTakeLateWrite::writersHeldAtEachWriteOfTheirCommit_data()
     // (its text, written by the other's save) are the only witness of it.
     QTest::newRow("write 1 of a one-file take's commit (a bext field) landing after the other's save, locks kept per mount")
         << QStringList{"--own-locks"} << 0 << 0 << 0 << 0 << 1 << 1 << true << true << 0 << false << false << 8 << true << false;
+    ShareWritersTest::AddHeldRemovalRows({"--own-locks"});
 }
 
 int main(int argc, char** argv)

@@ -3,6 +3,7 @@
 // behind the take's back, and the roll-back of an interrupted save by the
 // next load. Every outcome must load as the old or the new take, with the
 // audio bytes as they were.
+#include "foundation/fileutil.h"
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/platform/filelocks.h"
@@ -718,6 +719,11 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad_data()
     QTest::newRow("the same on an exFAT card") << "held exfat";
     QTest::newRow("a rename of the take's files killed, the card write-protected since") << "renamed readonly";
     QTest::newRow("a rename of the take's files killed, its record taken over by a load killed since") << "renamed taken";
+    // Through a hard link: the file under both names, or its old name moved aside to be removed.
+    QTest::newRow("a rename of the take's files killed between a link and its old name's removal") << "renamed linked";
+    QTest::newRow("a rename of the take's files killed with an old name moved aside") << "renamed aside";
+    // Its record moved aside to be removed, the save done.
+    QTest::newRow("killed while the record's removal held it aside") << "aside";
     // An earlier version's growing save: its record cannot tell its new bytes.
     QTest::newRow("a record of the first format, killed while reserving") << "format 1 reserving";
     QTest::newRow("a record of the first format, killed while committing") << "format 1 committing";
@@ -782,19 +788,48 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
             moves.push_back({path, QString(path).replace(QLatin1String("JNL001"), QLatin1String("JNL009")), QString()});
         ReplaceJournal renames;
         QVERIFY(renames.BeginRenames({ReplaceJournal::PathFor(moves[0].czTemporary), ReplaceJournal::PathFor(moves[0].czFinal)}, moves));
-        QVERIFY(QFile::rename(moves[0].czTemporary, moves[0].czFinal));
+        const QByteArray from = QFile::encodeName(moves[0].czTemporary), to = QFile::encodeName(moves[0].czFinal);
+        QVERIFY(state == QLatin1String("renamed linked") || state == QLatin1String("renamed aside")
+                    ? ::link(from.constData(), to.constData()) == 0
+                    : QFile::rename(moves[0].czTemporary, moves[0].czFinal));
+        QVERIFY(state != QLatin1String("renamed aside") || QFile::rename(moves[0].czTemporary, RemovalAsideName(moves[0].czTemporary)));
         const QString old = ReplaceJournal::PathFor(moves[0].czTemporary);
         QVERIFY(state != QLatin1String("renamed taken") || QFile::rename(old, TakenOverRecordPath(old)));
     } else if (state == QLatin1String("torn")) {
         QVERIFY(WriteBytes(journal + QLatin1Char('~'), record.left(record.size() / 2)));
     } else if (state == QLatin1String("taken")) {
         QVERIFY(WriteBytes(TakenOverRecordPath(journal), record));
+    } else if (state == QLatin1String("aside")) {
+        // Its save done: the next load's sweep removes the record, and the
+        // take reads as saved.
+        QList<QByteArray> after;
+        for (const QString& path : written.files)
+            after << FileBytes(path);
+        QVERIFY(WriteBytes(RemovalAsideName(journal), record));
+        QSoundPerform loaded;
+        QVERIFY(loaded.InitFilesZZ(takePath, kExt));
+        QCOMPARE(RecordsIn(day), QStringList());
+        for (int i = 0; i < written.files.size(); ++i)
+            QCOMPARE(FileBytes(written.files.at(i)), after.at(i));
+        QVERIFY2(!Messages().join(' ').contains(QLatin1String("nterrupted")), qPrintable(Messages().join('|')));
+        return;
     } else {
         QVERIFY(WriteBytes(journal, record));
     }
     if (state == QLatin1String("deleted")) {
         for (const QString& path : written.files)
             QVERIFY(QFile::remove(path));
+    }
+    if (state == QLatin1String("renamed linked") || state == QLatin1String("renamed aside")) {
+        // Taken back where the file stands under both names, else forward;
+        // no second name and nothing aside stays.
+        QSoundPerform loaded;
+        QVERIFY(loaded.InitFilesZZ(state.endsWith(QLatin1String("aside")) ? day + QStringLiteral("JNL009") : takePath, kExt));
+        QCOMPARE(int(loaded.m_nFileCount), 3);
+        QCOMPARE(QDir(day).entryList({QStringLiteral("JNL*")}, QDir::Files | QDir::Hidden).size(), 3);
+        QCOMPARE(QDir(day).entryList({QStringLiteral("*.nalvo-gone-*")}, QDir::Files | QDir::Hidden), QStringList());
+        QCOMPARE(RecordsIn(day), QStringList());
+        return;
     }
     if (state == QLatin1String("renamed taken")) {
         // Its other copy settles the rename forward, the take-over goes too.
