@@ -1,0 +1,203 @@
+#include "tests/take/savedfamily.h"
+
+#include "foundation/platform/filelocks.h"
+#include "foundation/qpath.h"
+#include "take/soundperform.h"
+#include "tests/support/riffbytes.h"
+#include "tests/support/riffreader.h"
+#include "soundfile/chunkjournal.h"
+
+#include <QDataStream>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+
+#include <cstring>
+#include <fcntl.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+using namespace fixture;
+
+namespace {
+
+QString NoteOfRound(int round)
+{
+    return QString(40 + 23 * (round % 400), QLatin1Char('n')) + QStringLiteral("#%1").arg(round);
+}
+
+QString NameOfRound(int round, int track)
+{
+    return QStringLiteral("R%1T%2").arg(round).arg(track);
+}
+
+} // namespace
+
+QByteArray FileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray OlderRecord(const QByteArray& record, quint32 version)
+{
+    QList<tyChunkUndo> members;
+    if (!ParseChunkJournal(record, &members))
+        return QByteArray();
+    QByteArray body;
+    QDataStream out(&body, QIODevice::WriteOnly);
+    out.writeRawData("NALVO-SAVE-JOURNAL", 19);
+    out << version << quint32(members.size());
+    for (const tyChunkUndo& member : members) {
+        out << member.czFileName << member.nOldLength << member.nNewLength << member.lRegions;
+        if (version > 1)
+            out << member.lNewHashes;
+        if (version > 2)
+            out << member.tailHashes;
+    }
+    // The checksum its reader checks: a multiply-xor hash, eight bytes a step.
+    quint64 hash = 0xCBF29CE484222325ull ^ quint64(body.size());
+    int at = 0;
+    for (quint64 word; at + 8 <= body.size(); at += 8) {
+        std::memcpy(&word, body.constData() + at, 8);
+        hash = (hash ^ word) * 0x100000001B3ull;
+        hash ^= hash >> 29;
+    }
+    for (; at < body.size(); ++at)
+        hash = (hash ^ quint8(body.at(at))) * 0x100000001B3ull;
+    out << hash;
+    return body;
+}
+
+bool AgeFile(const QString& path, int seconds)
+{
+    const struct timeval past[2] = {{::time(nullptr) - seconds, 0}, {::time(nullptr) - seconds, 0}};
+    return ::utimes(QFile::encodeName(path).constData(), past) == 0;
+}
+
+QString LocklessTool()
+{
+#ifdef NALVO_LOCKLESS_FUSE_TOOL
+    return QStringLiteral(NALVO_LOCKLESS_FUSE_TOOL);
+#else
+    return QString();
+#endif
+}
+
+bool LocksReach(const QString& folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool reach = fd >= 0 && LocksReachEveryWriter(fd);
+    if (fd >= 0)
+        ::close(fd);
+    return reach;
+}
+
+QStringList RecordsIn(const QString& folder)
+{
+    return QDir(folder).entryList({QStringLiteral(".*.nalvo-save*"), QStringLiteral(".*.nalvo-commit*")},
+                                  QDir::Hidden | QDir::Files);
+}
+
+QString TakePathOf(const WrittenTake& written)
+{
+    return AudioPathFileShortenedToRacine(written.files.value(0));
+}
+
+QByteArray WithChunk(QByteArray file, const QByteArray& after, const QByteArray& id, int size)
+{
+    qint64 at = file.size();
+    for (qint64 offset = 12; offset + 8 <= file.size();) {
+        const quint32 chunk = ReadLe32(reinterpret_cast<const unsigned char*>(file.constData() + offset + 4));
+        const qint64 next = offset + 8 + chunk + (chunk & 1);
+        if (file.mid(int(offset), 4) == after) {
+            at = next;
+            break;
+        }
+        offset = next;
+    }
+    file.insert(int(at), id + U32(quint32(size)) + QByteArray(size, 'j'));
+    PutU32(file, 4, quint32(file.size() - 8));
+    return file;
+}
+
+TakeSpec FamilySpec(const QString& id, int tracks, quint32 frames)
+{
+    QList<int> slotList;
+    for (int t = 0; t < tracks; ++t)
+        slotList << t;
+    TakeSpec spec = MonoTake(id, slotList);
+    spec.frames = frames;
+    return spec;
+}
+
+WrittenTake WriteFamily(const QString& day, const QString& id, int tracks, Layouts layouts, quint32 frames)
+{
+    const TakeSpec spec = FamilySpec(id, tracks, frames);
+    WrittenTake written;
+    for (int i = 0; i < tracks; ++i) {
+        TakeSpec own = spec;
+        QByteArray bytes;
+        if (layouts == Layouts::Orders) {
+            const ChunkOrder orders[] = {ChunkOrder::Standard, ChunkOrder::IxmlBeforeOnd, ChunkOrder::IxmlBeforeData};
+            own.order = orders[i % 3];
+        }
+        bytes = BuildMonoFile(own, i);
+        if (layouts == Layouts::ExtraChunks)
+            bytes = i % 2 ? WithChunk(bytes, "iXML", "LIST", 100) : WithChunk(bytes, "bext", "JUNK", 100);
+        const QString path = day + TrackFileName(spec, i);
+        if (!WriteBytes(path, bytes))
+            return WrittenTake();
+        written.files << path;
+    }
+    return written;
+}
+
+QList<QByteArray> AudioOf(const WrittenTake& written)
+{
+    QList<QByteArray> audio;
+    for (const QString& path : written.files)
+        audio << ReadRiffFile(path).data;
+    return audio;
+}
+
+void SetRound(QSoundPerform& take, int round)
+{
+    for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
+        if (!take.m_pbPresent[t])
+            continue;
+        take.m_SndFile[t].SetiXMLNote(t, NoteOfRound(round));
+        take.m_SndFile[t].InsertInBextDescrNote(QStringLiteral("b%1").arg(round));
+        take.SetiXMLTrackName(quint16(t), NameOfRound(round, t));
+    }
+}
+
+int LoadedRound(const QString& takePath)
+{
+    QSoundPerform take;
+    if (!take.InitFilesZZ(takePath, kExt) || take.m_nTakeStatus != 0)
+        return -1;
+    int round = -2;
+    for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
+        if (!take.m_pbPresent[t])
+            continue;
+        const QString note = take.m_SndFile[t].GetiXMLNotes().trimmed();
+        const int own = note.startsWith(QLatin1Char('n')) ? note.section(QLatin1Char('#'), 1).toInt() : 0;
+        if ((own > 0 && note != NoteOfRound(own)) || (round != -2 && own != round))
+            return -1;
+        if (own > 0 && (take.m_czTrackName[t] != NameOfRound(own, t)
+                        || take.m_SndFile[t].GetBextNote() != QStringLiteral("b%1").arg(own)))
+            return -1;
+        round = own;
+    }
+    return round;
+}
+
+QStringList MessageTexts(const QSignalSpy& spy)
+{
+    QStringList texts;
+    for (const QList<QVariant>& message : spy)
+        texts << message.value(1).toString();
+    return texts;
+}

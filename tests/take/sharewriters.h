@@ -1,0 +1,42 @@
+#ifndef NALVO_TESTS_TAKE_SHAREWRITERS_H
+#define NALVO_TESTS_TAKE_SHAREWRITERS_H
+
+#include "foundation/messageloging.h"
+
+#include <QSignalSpy>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// Two computers saving one take on a shared folder, each through a mount
+// of its own: the columns of the table, the rows held between a check and
+// each write, one row's run in a scratch folder of its own, and the child
+// program that plays one computer.
+class ShareWritersTest
+{
+public:
+    ShareWritersTest();
+    // The disk-call plans, hooks and stand-ins a row set go with it.
+    ~ShareWritersTest();
+    ShareWritersTest(const ShareWritersTest&) = delete;
+    ShareWritersTest& operator=(const ShareWritersTest&) = delete;
+
+    static void AddColumns();
+    static void AddHeldWriteRows(const QStringList& options);
+    // The current row of the table.
+    void Run();
+
+private:
+    QStringList Messages() const;
+
+    QTemporaryDir m_Dir;
+    MessageLoging m_Logger;
+    QSignalSpy m_Spy;
+};
+
+// The child of a share row, "--share-writer takePath writer [synced]":
+// true when argv calls it, its exit code then in *code.
+bool RunShareWriterChild(int argc, char** argv, int* code);
+
+#endif

@@ -1,0 +1,59 @@
+// A writer of a take on a share that keeps no locks (the lockless FUSE
+// pass-through), held up at each write of a member's commit past the age
+// rule while the other computer takes its save for a killed one and loads
+// or saves: it stops before the write, or once past its check lands it and
+// mends what it wrote, or tells the take mixed where it cannot.
+#include "tests/take/sharewriters.h"
+
+#include <QtTest>
+
+#include <memory>
+
+class TestTakeLateWrite : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { m_pTest = std::make_unique<ShareWritersTest>(); }
+    void cleanup() { m_pTest.reset(); }
+
+    void writersHeldAtEachWriteOfTheirCommit_data();
+    void writersHeldAtEachWriteOfTheirCommit() { m_pTest->Run(); }
+
+private:
+    std::unique_ptr<ShareWritersTest> m_pTest;
+};
+
+void TestTakeLateWrite::writersHeldAtEachWriteOfTheirCommit_data()
+{
+    ShareWritersTest::AddColumns();
+    const auto shift = [](int seconds) { return QStringList{QStringLiteral("--time-shift=%1").arg(seconds)}; };
+    for (int write = 1; write <= 4; ++write) {
+        const QByteArray row = "held up at write " + QByteArray::number(write) + " of member 13's commit";
+        QTest::newRow(row + ", the other loading") << QStringList() << 0 << 0 << 0 << 0 << write << 13 << false << false << 0 << false << false << 8 << false << false;
+        QTest::newRow(row + ", the other saving") << (write % 2 ? shift(-40) : shift(300)) << 0 << 0 << 0 << 0 << write << 13 << false << true << 0 << false << false << 8 << false << false;
+        // Past its check: the one write lands after the other computer put
+        // the take back (and saved): the writer mends it.
+        const QByteArray late = "write " + QByteArray::number(write) + " of member 13's commit landing after";
+        QTest::newRow(late + " the other's load") << QStringList() << 0 << 0 << 0 << 0 << write << 13 << true << false << 0 << false << false << 8 << false << false;
+        if (write > 2)   // a size: lowered to fit the other's save
+            QTest::newRow(late + " the other's save") << shift(-40) << 0 << 0 << 0 << 0 << write << 13 << true << true << 0 << false << false << 8 << false << false;
+    }
+    // Member 14 takes its text in an appended chunk: its RIFF size (write
+    // 2) is lowered to fit, its old chunk retired (write 3) named iXML again.
+    for (int write = 2; write <= 3; ++write)
+        QTest::newRow("write " + QByteArray::number(write) + " of member 14's commit landing after the other's save")
+            << shift(300) << 0 << 0 << 0 << 0 << write << 14 << true << true << 0 << false << false << 8 << false << false;
+    ShareWritersTest::AddHeldWriteRows({"--own-locks"});
+}
+
+int main(int argc, char** argv)
+{
+    int code = 0;
+    if (RunShareWriterChild(argc, argv, &code))
+        return code;
+    QCoreApplication app(argc, argv);
+    TestTakeLateWrite test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_takelatewrite.moc"

@@ -1,0 +1,43 @@
+// Two computers saving one take through sshfs, each mount keeping its own
+// locks and caching names and attributes as a network volume does: every
+// writer's report matches the disk, no take holds two saves, and a writer
+// held between its check and a write says what its files hold.
+#include "tests/take/sharewriters.h"
+
+#include <QtTest>
+
+#include <memory>
+
+class TestTakeSshfs : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { m_pTest = std::make_unique<ShareWritersTest>(); }
+    void cleanup() { m_pTest.reset(); }
+
+    void writersOfTwoComputersOverSshfs_data();
+    void writersOfTwoComputersOverSshfs() { m_pTest->Run(); }
+
+private:
+    std::unique_ptr<ShareWritersTest> m_pTest;
+};
+
+void TestTakeSshfs::writersOfTwoComputersOverSshfs_data()
+{
+    ShareWritersTest::AddColumns();
+    QTest::newRow("sshfs") << QStringList{"sshfs"} << 0 << 12 << 2 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false;
+    QTest::newRow("sshfs, no cache") << QStringList{"sshfs", "cache=no"} << 20 << 8 << 1 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false;
+    ShareWritersTest::AddHeldWriteRows({"sshfs"});
+}
+
+int main(int argc, char** argv)
+{
+    int code = 0;
+    if (RunShareWriterChild(argc, argv, &code))
+        return code;
+    QCoreApplication app(argc, argv);
+    TestTakeSshfs test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_takesshfs.moc"
