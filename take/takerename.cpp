@@ -102,7 +102,10 @@ public:
         }
     }
     // 0, or the system's error number: then no file may move.
-    int Before() { return CarryTakeMixedMark(m_czFolder, m_czFrom, m_czTo, m_hRenamed, m_czFrom == m_czTo, &m_bCarried); }
+    int Before()
+    {
+        return CarryTakeMixedMark(m_czFolder, m_czFrom, m_czTo, m_hRenamed, m_czFrom == m_czTo, &m_bCarried);
+    }
     // Every file under its new name (forward), or back under its old one.
     void After(bool forward)
     {
@@ -184,9 +187,6 @@ TakeRename::Result TakeRename::Execute()
             return Result::Clash;
         }
     }
-    // The record on the disk before the first move, under the take's old and
-    // new names: a process killed between two moves leaves the family under
-    // both, and the next load of either name moves the rest.
     MarkCarry mark(m_ltMoves);
     if (const int error = mark.Before()) {
         m_czOffender = m_ltMoves.first().first;
@@ -194,6 +194,9 @@ TakeRename::Result TakeRename::Execute()
                                    "keeps its old name.").arg(SystemErrorText(error));
         return Result::Failed;
     }
+    // The record on the disk before the first move, under the take's old and
+    // new names: a process killed between two moves leaves the family under
+    // both, and the next load of either name moves the rest.
     std::vector<tyReplaceEntry> renames;
     QStringList records;
     for (const auto& move : m_ltMoves) {
