@@ -142,16 +142,26 @@
 // nothing worse than what the record puts back.
 //
 // 3. The mark of a take holding two saves, ".<take>.nalvo-save.mixed"
-//    (take/takesavejournal.cpp): text lines, "nalvo-mixed" then the file
-//    name of each member holding part of a stopped save among a later
-//    one's bytes. No record of a write under way: nothing settles it, and
-//    nothing is put back from it.
+//    (take/mixedmark.cpp): text lines, "nalvo-mixed", the file name of each
+//    member holding part of a stopped save among a later one's bytes, then
+//    a line "<part>/<file name>" for each part of it mixed: "bext" (its
+//    description) or "ixml". No record of a write under way: nothing
+//    settles it, and nothing is put back from it.
+//    Versions: without the part lines (earlier writers: every part of each
+//    member named); with them. A file name holds no '/': a reader of the
+//    earlier format passes over the part lines and still names the members.
 //    States: none -> marked (SaveTransaction::MendLastWrite, MarkTakeMixed:
 //    written whole under a temporary name, synced, renamed over the one
-//    there with its names kept) -> none (SaveTransaction::Finish,
-//    ClearTakeMixed: a save of the whole take ended, its record removed).
+//    there with its names kept) -> fewer parts -> none
+//    (SaveTransaction::Finish, ClearTakeMixed: a save ended, its record
+//    removed, that rewrote whole the parts named, not one whose edits fill
+//    only some fields). A rename of the take writes it under the new name
+//    before the first file moves and removes the old one once all moved
+//    (TakeRename, CarryTakeMixedMark).
 //    Every load that finds it tells the take's files as mixed, naming the
-//    members, and reads the take as its files hold it.
+//    members and their parts, and reads the take as its files hold it. The
+//    mark is read from the volume itself: a share's mount may still list
+//    one another computer removed, which is not told.
 //
 // Invariants, checked at each move (Q_ASSERT in debug builds where the
 // check is cheap: I1, I3 and the writer's side of I2 in SaveTransaction::Move,

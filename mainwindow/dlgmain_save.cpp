@@ -296,6 +296,7 @@ bool DlgMain::PrepareSave(const QString& takePath, const QString& extension, con
         return unsaved(QStringLiteral("its iXML metadata could not be set in every file"));
     if (!EditBextLines(take, values))
         return unsaved(QStringLiteral("its bext description could not be written in every file"));
+    take->SetEditsPartial(values.bMulti);
     if (values.bMulti)
         TakeOwnValues(*take, &values);
     take->m_czScene = values.czScene;

@@ -6,6 +6,7 @@
 #include "foundation/folderlock.h"
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
+#include "take/mixedmark.h"
 #include "take/takefamily.h"
 #include "take/savebatch.h"
 #include "take/takesavejournal.h"
@@ -250,9 +251,13 @@ QString SaveTransaction::MendLastWrite(const tyTakeSave& save, QString* mixed) c
                                                save.lastWrite.first, save.lastWriteBytes);
     if (!mend.bMixed)
         return mend.czText;
-    // Told at every computer's next load, until a save of the take ends.
+    // Told at every computer's next load, until a save rewrites that part.
     *mixed = save.record.lMembers.at(last).czFileName;
-    const int marked = MarkTakeMixed(FolderOf(save.pTake), save.pTake->m_czBaseName, *mixed);
+    bool field = false;
+    for (const auto& written : save.plans[save.lMembers.at(last)].lFields)
+        field = field || written.first == save.lastWrite.first;
+    const int marked = MarkTakeMixed(FolderOf(save.pTake), save.pTake->m_czBaseName, *mixed,
+                                     field ? kMixedDescription : kMixedIxml);
     if (marked == 0)
         return mend.czText;
     return mend.czText + QStringLiteral(" The take could not be marked so (%1): select it again, check its metadata "
@@ -293,6 +298,19 @@ QString SaveTransaction::DiskText(const tyTakeSave& save, const QString& mixed) 
     }
     const int count = save.record.lMembers.size();
     return before == count ? RecordTexts::FilesAsBefore() : RecordTexts::FilesMixed(count, partly, before, other);
+}
+
+QHash<QString, int> SaveTransaction::RewrittenParts(const tyTakeSave& save) const
+{
+    QHash<QString, int> parts;
+    if (save.pTake->EditsPartial())
+        return parts;
+    for (int i = 0; i < save.lMembers.size(); ++i) {
+        const int t = save.lMembers.at(i);
+        const bool description = !save.plans[t].lFields.isEmpty() || !save.pTake->m_SndFile[t].HasBextChunk();
+        parts.insert(save.record.lMembers.at(i).czFileName, kMixedIxml | (description ? kMixedDescription : 0));
+    }
+    return parts;
 }
 
 bool SaveTransaction::SettleLeftSave(tyTakeSave& save, const FolderNameProbe& names)
@@ -676,11 +694,12 @@ void SaveTransaction::Finish(bool* saved)
         if (replaced)
             take->ReportSave(QStringLiteral("The take's iXML could not be read: it was replaced by a new one made "
                                             "from its other metadata and the edits."));
-        // Every member holds this save now: a mark of two saves goes.
-        if (const int cleared = ClearTakeMixed(FolderOf(take), take->m_czBaseName))
+        // A mark of two saves goes as far as this save rewrote what it names.
+        if (const int cleared = ClearTakeMixed(FolderOf(take), take->m_czBaseName, RewrittenParts(save)))
             take->ReportSave(QStringLiteral("The take was saved, but its mark of two saves could not be removed (%1): "
                                             "the next load still says its files hold two saves.")
                                  .arg(SystemErrorText(cleared)));
+        take->SetEditsPartial(false);
         for (int t : save.lMembers) {
             take->m_SndFile[t].AdoptIxmlRewrite(save.plans[t], save.payloads[t]);
             take->m_SndFile[t].ClearPendingBext();

@@ -7,6 +7,7 @@
 #include "take/soundperform.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QVector>
@@ -115,6 +116,12 @@ private:
     // What the take's files hold now against this save's record; mixed: a
     // member holding part of it among another save's bytes.
     QString DiskText(const tyTakeSave& save, const QString& mixed = QString()) const;
+    // The parts of each member (file name: MixedPart bits) this save
+    // rewrote whole, which a mark of two saves no longer names once it
+    // ended: the iXML, and the description where it wrote one (a member
+    // without one has none to mix); none where its edits fill only some
+    // fields (see QSoundPerform::SetEditsPartial).
+    QHash<QString, int> RewrittenParts(const tyTakeSave& save) const;
     QString NoRoomText(const tyTakeSave& save) const;
     QString BusyText(const tyTakeSave& save) const;
 

@@ -144,6 +144,12 @@ public:
     static constexpr int kSaveBatchFiles = 192;
     // What the last save of this take had to tell; empty when nothing.
     QString SaveReport() const { return m_czSaveReport; }
+    // The edits the next save writes fill only some of the fields (several
+    // takes edited at once): every file keeps its own values in the others,
+    // so that save does not make whole a take whose files hold parts of two
+    // saves, and the take's mark of them stays. Until that save ends.
+    void SetEditsPartial(bool partial) { m_bEditsPartial = partial; }
+    bool EditsPartial() const { return m_bEditsPartial; }
 
     // ---- Mixer tables across threads ------------------------------------------------
     // One block's worth of the mixer tables, copied at once.
@@ -347,6 +353,7 @@ private:
     QString m_czLoadFailure;   // the loading thread's; set by a failed load
     bool m_bImportMayRead = false;   // the loading thread's; the failure is files that disagree
     QString m_czSaveReport;    // the saving thread's; set by UpdateiXMLChunks
+    bool m_bEditsPartial = false;   // set with the edits, reset by the save that wrote them
     QString m_czRenamedTake;   // the loading thread's; see RenamedTakePath
     QString m_czUnreadFile;    // the loading thread's: why a member is no sound file
     mutable std::mutex m_MixerLock;

@@ -11,8 +11,11 @@
 #include "foundation/platform/diskprobes.h"
 #include "foundation/replacejournal.h"
 #include "soundfile/soundfile.h"
+#include "take/mixedmark.h"
+#include "take/takefamily.h"
 
 #include <QFileInfo>
+#include <QHash>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -80,6 +83,58 @@ QString LongMono(const QString& folder, const QString& base6, const QString& mid
 }
 
 }  // namespace TakeNames
+
+namespace {
+
+// The take's mark of two saves (see mixedmark.h) follows its files: written
+// under the take's new name before the first move, so that the take keeps
+// it under whichever name a killed rename leaves it, and taken from the
+// name the take no longer has once every file stands under one name.
+class MarkCarry
+{
+public:
+    explicit MarkCarry(const QList<QPair<QString, QString>>& moves)
+    {
+        const QString extension = QFileInfo(moves.first().first).suffix();
+        QString folder;
+        SplitTakePath(TakePathOfFile(moves.first().first, extension), extension, &m_czFolder, &m_czFrom);
+        SplitTakePath(TakePathOfFile(moves.first().second, extension), extension, &folder, &m_czTo);
+        for (const auto& move : moves) {
+            m_hRenamed.insert(QFileInfo(move.first).fileName(), QFileInfo(move.second).fileName());
+            m_hBack.insert(QFileInfo(move.second).fileName(), QFileInfo(move.first).fileName());
+        }
+    }
+    // 0, or the system's error number: then no file may move.
+    int Before()
+    {
+        return CarryTakeMixedMark(m_czFolder, m_czFrom, m_czTo, m_hRenamed, m_czFrom == m_czTo, &m_bCarried);
+    }
+    // Every file under its new name (forward), or back under its old one.
+    void After(bool forward)
+    {
+        if (!m_bCarried)
+            return;
+        bool carried = false;
+        const int error = m_czFrom != m_czTo ? RemoveTakeMixedMark(m_czFolder, forward ? m_czFrom : m_czTo)
+                                             : CarryTakeMixedMark(m_czFolder, m_czTo, m_czTo,
+                                                                  forward ? m_hRenamed : m_hBack, false, &carried);
+        // A mark that stays under the other name names a take that is not
+        // there, or names a file twice: nothing is lost.
+        if (error != 0)
+            MyQDebug("TakeRenamer: the mark of two saves under %s stays (%s)",
+                     qPrintable(forward ? m_czFrom : m_czTo), qPrintable(SystemErrorText(error)));
+    }
+
+private:
+    QString m_czFolder;   // ends with "/"
+    QString m_czFrom;     // the take's names, as its mark is named
+    QString m_czTo;
+    QHash<QString, QString> m_hRenamed;   // file names: old to new
+    QHash<QString, QString> m_hBack;      // new to old
+    bool m_bCarried = false;
+};
+
+} // namespace
 
 void TakeRename::Add(const QString& from, const QString& to)
 {
@@ -166,6 +221,13 @@ TakeRename::Result TakeRename::Execute()
             return Result::Clash;
         }
     }
+    MarkCarry mark(m_ltMoves);
+    if (const int error = mark.Before()) {
+        m_czOffender = m_ltMoves.first().first;
+        m_czError = QStringLiteral("The take's mark of two saves cannot be given its new name (%1).\nEvery file "
+                                   "keeps its old name.").arg(SystemErrorText(error));
+        return Result::Failed;
+    }
     // The record on the disk before the first move, under the take's old and
     // new names: a process killed between two moves leaves the family under
     // both, and the next load of either name moves the rest.
@@ -178,6 +240,8 @@ TakeRename::Result TakeRename::Execute()
     records.removeDuplicates();
     ReplaceJournal record;
     if (!record.BeginRenames(records, renames)) {
+        if (!record.RecordLeft())
+            mark.After(false);
         m_czOffender = m_ltMoves.first().first;
         // A record left behind is the next load's: it may give every
         // file its new name then.
@@ -224,6 +288,7 @@ TakeRename::Result TakeRename::Execute()
             if (const int ended = record.End(true))
                 MyQDebug("TakeRenamer: the record of the renames stays (%s); the next load settles it",
                          qPrintable(SystemErrorText(ended)));
+            mark.After(true);
             return Result::Done;
         }
         m_czOffender = m_ltMoves.first().second;
@@ -254,6 +319,8 @@ TakeRename::Result TakeRename::Execute()
     // puts back what it can. One not marked (the card failed before that
     // too) moves every file to its new name at the next load.
     const bool ended = !held && stranded.isEmpty() && SyncFolder(folder) == 0 && record.End(true) == 0;
+    if (ended)
+        mark.After(false);
     if (stranded.isEmpty() && (ended || marked)) {
         m_czError += QStringLiteral("\nEvery file keeps its old name.");
         return Result::Failed;

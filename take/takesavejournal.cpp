@@ -8,6 +8,7 @@
 #include "foundation/platform/diskprobes.h"
 #include "foundation/safeoutput.h"
 #include "soundfile/chunkjournal.h"
+#include "take/mixedmark.h"
 #include "take/takefamily.h"
 
 #include <QFile>
@@ -16,7 +17,6 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -134,54 +134,6 @@ QString TakeSaveJournalPath(const QString& folder, const QString& baseName)
     return folder + QLatin1Char('.') + baseName + QStringLiteral(".nalvo-save");
 }
 
-QString TakeMixedMarkPath(const QString& folder, const QString& baseName)
-{
-    return TakeSaveJournalPath(folder, baseName) + QStringLiteral(".mixed");
-}
-
-QStringList TakeMixedMembers(const QString& folder, const QString& baseName)
-{
-    QFile file(TakeMixedMarkPath(folder, baseName));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QList<QByteArray> lines = file.read(64 * 1024).split('\n');
-    QStringList members;
-    // One that does not read as a mark is still told: a take marked mixed
-    // is never shown whole silently.
-    for (int i = lines.value(0) == QByteArray(kMixedMarkHeader) ? 1 : 0; i < lines.size(); ++i) {
-        const QString name = QString::fromUtf8(lines.at(i)).trimmed();
-        if (!name.isEmpty() && !name.contains(QLatin1Char('/')) && !members.contains(name))
-            members << name;
-    }
-    return members.isEmpty() ? QStringList{QStringLiteral("?")} : members;
-}
-
-int MarkTakeMixed(const QString& folder, const QString& baseName, const QString& member)
-{
-    const QString path = TakeMixedMarkPath(folder, baseName);
-    QStringList members = QFileInfo::exists(path) ? TakeMixedMembers(folder, baseName) : QStringList();
-    members.removeAll(QStringLiteral("?"));
-    if (!members.contains(member))
-        members << member;
-    const QByteArray bytes = QByteArray(kMixedMarkHeader) + '\n' + members.join(QLatin1Char('\n')).toUtf8() + '\n';
-    SafeOutput out(path, SafeOutput::Replace::Existing);
-    errno = 0;
-    if (!out.Begin(bytes.size()) || !out.Write(bytes.constData(), bytes.size()) || !out.Close(true) || !out.Commit())
-        return errno ? errno : EIO;
-    return 0;
-}
-
-int ClearTakeMixed(const QString& folder, const QString& baseName)
-{
-    const QByteArray path = QFile::encodeName(TakeMixedMarkPath(folder, baseName));
-    struct stat mark;
-    if (::lstat(path.constData(), &mark) != 0 && errno == ENOENT)
-        return 0;
-    if (DiskUnlink(path.constData()) != 0)
-        return errno == ENOENT ? 0 : errno;
-    return SyncFolder(folder);
-}
-
 bool RollBackInterruptedSave(const QString& takePath, const QString& extension, TakeFolderLock* lock,
                              std::optional<FolderNameProbe>* names, QString* refusal)
 {
@@ -231,10 +183,12 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
         if (refusal)
             *refusal = why;
     }
-    if (locked && marked)
+    // The listing may be a mount's that still shows a mark another
+    // computer removed: told only as the mark reads now.
+    tyMixedMark mark;
+    if (locked && marked && ReadTakeMixedMark(folder, name, &mark) == 0)
         SendUserMessage(QStringLiteral("Take holds two saves"),
-                        QStringLiteral("Path:%1\nTake:%2\n").arg(folder, name)
-                            + RecordTexts::TakeMixed(TakeMixedMembers(folder, name)));
+                        QStringLiteral("Path:%1\nTake:%2\n").arg(folder, name) + RecordTexts::TakeMixed(mark.Told()));
     return locked;
 }
 

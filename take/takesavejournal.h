@@ -13,16 +13,6 @@
 // never show it.
 QString TakeSaveJournalPath(const QString& folder, const QString& baseName);
 
-// The mark of a take whose files hold parts of two saves (see
-// recordfiles.h, 3): the file names of the members that do, kept beside
-// the take until a save of the whole take ends. Marking adds member to
-// those already marked: 0, or the system's error number. Clearing: 0 when
-// no mark stays.
-QString TakeMixedMarkPath(const QString& folder, const QString& baseName);
-int MarkTakeMixed(const QString& folder, const QString& baseName, const QString& member);
-QStringList TakeMixedMembers(const QString& folder, const QString& baseName);
-int ClearTakeMixed(const QString& folder, const QString& baseName);
-
 // Loading a take starts here, with the take's folder lock (in *lock) held
 // for the reading: when a save of the take named by takePath (as the
 // loaders take it) was interrupted, its files are put back as they were

@@ -686,6 +686,11 @@ private slots:
         TakeSpec shown = MonoTake("M00003", {0});
         shown.scTkTemplate = 2;
         WriteDay({without, with, shown});
+        // One take told as holding parts of two saves in a file's
+        // description: these edits fill some of its fields only, and it
+        // stays told so.
+        const QByteArray marked = "nalvo-mixed\nM00001_02.WAV\nbext/M00001_02.WAV\n";
+        QVERIFY(WriteBytes(Path(".M00001.nalvo-save.mixed"), marked));
         auto window = NewWindow();
         Select(*window, {Path("M00003_01.WAV")});
         QCOMPARE(window->m_nScTkTemplate, 2);
@@ -716,6 +721,7 @@ private slots:
         }
         // Both names short already: nothing renamed.
         QCOMPARE(QDir(m_czDay).entryList({"*.WAV"}).size(), 4);
+        QCOMPARE(ReadBytes(Path(".M00001.nalvo-save.mixed")), marked);
     }
 
     // Several takes of an advanced template: a field typed into takes the

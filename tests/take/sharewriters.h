@@ -9,6 +9,8 @@
 
 #include <memory>
 
+class TwoMountShare;
+
 // Two computers saving one take on a shared folder, each through a mount
 // of its own: the columns of the table, the rows held between a check and
 // each write, one row's run in a scratch folder of its own, and the child
@@ -29,6 +31,11 @@ public:
     void Run();
 
 private:
+    // A take told mixed (member holding part of the stopped save, in its
+    // description or else its iXML) after the steps of the row's "after"
+    // column, then saved again.
+    void SaveMixedTake(const TwoMountShare& share, const QString& name, const QStringList& files,
+                       const QString& member, bool description, const QStringList& after);
     QStringList Messages() const;
 
     fixture::ScratchDir m_Dir;

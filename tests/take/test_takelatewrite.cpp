@@ -29,25 +29,25 @@ void TestTakeLateWrite::writersHeldAtEachWriteOfTheirCommit_data()
     const auto shift = [](int seconds) { return QStringList{QStringLiteral("--time-shift=%1").arg(seconds)}; };
     for (int write = 1; write <= 4; ++write) {
         const QByteArray row = "held up at write " + QByteArray::number(write) + " of member 13's commit";
-        QTest::newRow(row + ", the other loading") << QStringList() << 0 << 0 << 0 << 0 << write << 13 << false << false << 0 << false << false << 8 << false << false;
-        QTest::newRow(row + ", the other saving") << (write % 2 ? shift(-40) : shift(300)) << 0 << 0 << 0 << 0 << write << 13 << false << true << 0 << false << false << 8 << false << false;
+        QTest::newRow(row + ", the other loading") << QStringList() << 0 << 0 << 0 << 0 << write << 13 << false << false << 0 << false << false << 8 << false << false << QStringList();
+        QTest::newRow(row + ", the other saving") << (write % 2 ? shift(-40) : shift(300)) << 0 << 0 << 0 << 0 << write << 13 << false << true << 0 << false << false << 8 << false << false << QStringList();
         // Past its check: the one write lands after the other computer put
         // the take back (and saved): the writer mends it.
         const QByteArray late = "write " + QByteArray::number(write) + " of member 13's commit landing after";
-        QTest::newRow(late + " the other's load") << QStringList() << 0 << 0 << 0 << 0 << write << 13 << true << false << 0 << false << false << 8 << false << false;
+        QTest::newRow(late + " the other's load") << QStringList() << 0 << 0 << 0 << 0 << write << 13 << true << false << 0 << false << false << 8 << false << false << QStringList();
         if (write > 2)   // a size: lowered to fit the other's save
-            QTest::newRow(late + " the other's save") << shift(-40) << 0 << 0 << 0 << 0 << write << 13 << true << true << 0 << false << false << 8 << false << false;
+            QTest::newRow(late + " the other's save") << shift(-40) << 0 << 0 << 0 << 0 << write << 13 << true << true << 0 << false << false << 8 << false << false << QStringList();
     }
     // Member 14 takes its text in an appended chunk: its RIFF size (write
     // 2) is lowered to fit, its old chunk retired (write 3) named iXML again.
     for (int write = 2; write <= 3; ++write)
         QTest::newRow("write " + QByteArray::number(write) + " of member 14's commit landing after the other's save")
-            << shift(300) << 0 << 0 << 0 << 0 << write << 14 << true << true << 0 << false << false << 8 << false << false;
+            << shift(300) << 0 << 0 << 0 << 0 << write << 14 << true << true << 0 << false << false << 8 << false << false << QStringList();
     ShareWritersTest::AddHeldWriteRows({"--own-locks"});
     // A take of one file: the bytes the save wrote besides its late write
     // (its text, written by the other's save) are the only witness of it.
     QTest::newRow("write 1 of a one-file take's commit (a bext field) landing after the other's save, locks kept per mount")
-        << QStringList{"--own-locks"} << 0 << 0 << 0 << 0 << 1 << 1 << true << true << 0 << false << false << 8 << true << false;
+        << QStringList{"--own-locks"} << 0 << 0 << 0 << 0 << 1 << 1 << true << true << 0 << false << false << 8 << true << false << QStringList();
     ShareWritersTest::AddHeldRemovalRows({"--own-locks"});
 }
 

@@ -25,8 +25,8 @@ private:
 void TestTakeSshfs::writersOfTwoComputersOverSshfs_data()
 {
     ShareWritersTest::AddColumns();
-    QTest::newRow("sshfs") << QStringList{"sshfs"} << 0 << 12 << 2 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false;
-    QTest::newRow("sshfs, no cache") << QStringList{"sshfs", "cache=no"} << 20 << 8 << 1 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false;
+    QTest::newRow("sshfs") << QStringList{"sshfs"} << 0 << 12 << 2 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false << QStringList();
+    QTest::newRow("sshfs, no cache") << QStringList{"sshfs", "cache=no"} << 20 << 8 << 1 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false << QStringList();
     ShareWritersTest::AddHeldWriteRows({"sshfs"});
     ShareWritersTest::AddHeldRemovalRows({"sshfs"});
 }
