@@ -183,7 +183,7 @@ bool SetLines(const QString& file, const QList<QPair<QString, QString>>& keyword
     return false;
 }
 
-void TellSettingsNotWritten(const QString& file, const QString& why, bool existed, bool replaced)
+QString SettingsNotWrittenText(const QString& file, const QString& why, bool existed, bool replaced)
 {
     // One line: what the file holds now, and why.
     const QString shown = QDir::toNativeSeparators(file);
@@ -195,5 +195,10 @@ void TellSettingsNotWritten(const QString& file, const QString& why, bool existe
         text = QStringLiteral("Unable to write target file ! %1 keeps its previous settings (%2).");
     else
         text = QStringLiteral("Unable to write target file ! %1 was not written (%2).");
-    SendUserMessage(QStringLiteral("Settings file"), text.arg(shown, why));
+    return text.arg(shown, why);
+}
+
+void TellSettingsNotWritten(const QString& file, const QString& why, bool existed, bool replaced)
+{
+    SendUserMessage(QStringLiteral("Settings file"), SettingsNotWrittenText(file, why, existed, replaced));
 }

@@ -52,5 +52,7 @@ bool SetLines(const QString& file, const QList<QPair<QString, QString>>& keyword
 // previous settings when it existed, nothing when it did not, the new ones
 // when replaced says they took its name.
 void TellSettingsNotWritten(const QString& file, const QString& why, bool existed, bool replaced);
+// That line's text, for a caller that tells it under a title of its own.
+QString SettingsNotWrittenText(const QString& file, const QString& why, bool existed, bool replaced);
 
 #endif

@@ -385,7 +385,8 @@ public:
     // Reads the report-setup file (empty path: the built-in setup) and
     // pushes it to the loader and the day list.
     void InitReportSetup(QString path);
-    // Writes the setup; false (after a warning) when the file was not written.
+    // Writes the setup; false (after a warning) when the file does not hold
+    // it (true, after a warning, when only its folder could not be synced).
     bool SaveReportSetup(QString path);
 
     // "File Process" and "Import" of the menu (dlgmain_process.cpp, dlgmain_import.cpp).
