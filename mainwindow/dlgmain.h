@@ -187,16 +187,21 @@ public:
     void EnableAfterStop() {}
 
     // Player settings files and presets.
-    // label: the preset's name, written with the mix.
-    void SaveSettings(QString file, const QString* label = nullptr);
+    // label: the preset's name, written with the mix. False, after a
+    // message, when the file keeps what it held.
+    bool SaveSettings(QString file, const QString* label = nullptr);
     void LoadSettings(QString file);
     void ApplySettings();
     void SavePresetLabel();
     void LoadPresetLabel(short n);
-    void SaveConfigFromPlayer(short n);
+    // False when the preset was not kept (said by a box or a message).
+    bool SaveConfigFromPlayer(short n);
     void LoadConfigToPlayer(short n);
     // Preset n (1..5) in the settings folder.
     QString PresetFilePath(int n) const;
+    // The file preset n is read from: PresetFilePath(n), or its mirror
+    // twin while the settings folder cannot be written (SettingsReadPath).
+    QString PresetReadPath(int n) const;
     // The settings file of a take's audio file path.
     static QString TakeSettingsFilePath(const QString& audioPath);
 
