@@ -21,22 +21,22 @@ bool SameValue(const QVariant& set, const QVariant& read)
 }
 
 // Empty when the settings at path hold every key of expected with its
-// value and no other; else the first key that differs.
+// value and no other; else where they first differ.
 QString FirstDifference(const QSettings& expected, const QString& path)
 {
     const QSettings read(path, QSettings::IniFormat);
     if (read.status() != QSettings::NoError)
-        return QStringLiteral("(the text)");
+        return QStringLiteral("its ini format");
     const QStringList keys = expected.allKeys();
     for (const QString& key : keys) {
         if (!read.contains(key) || !SameValue(expected.value(key), read.value(key)))
-            return key;
+            return QStringLiteral("the key ") + key;
     }
     const QStringList readKeys = read.allKeys();
     if (readKeys.size() != keys.size()) {
         for (const QString& key : readKeys)
             if (!expected.contains(key))
-                return key;
+                return QStringLiteral("the key ") + key;
     }
     return QString();
 }
@@ -80,7 +80,7 @@ QByteArray IniText(const QString& base, const std::function<void(QSettings&)>& f
     }
     const QString differs = FirstDifference(file, check);
     if (!differs.isEmpty()) {
-        *why = QStringLiteral("the settings put together in a scratch file under %1 read back otherwise at the key "
+        *why = QStringLiteral("the settings put together in a scratch file under %1 read back otherwise, first at "
                               "%2, and that folder may be full")
                    .arg(QDir::toNativeSeparators(QDir::tempPath()), differs);
         return QByteArray();

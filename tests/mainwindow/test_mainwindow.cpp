@@ -39,7 +39,6 @@
 #include <QtEndian>
 #include <QtTest>
 #include <memory>
-#include <unistd.h>
 
 class TestMainWindow : public QObject
 {
@@ -86,8 +85,6 @@ class TestMainWindow : public QObject
     void SettingsKeptWithTemporaryFolderFull(DlgMain& window, QSignalSpy& messages, const QByteArray& before,
                                              const QByteArray& setupBefore)
     {
-        if (::geteuid() != 0)
-            QSKIP("a small volume is mounted by root only");
         const QString setupFile = window.m_czReportSetupPath;
         for (auto& line : window.m_ReportSetup.Header)
             for (tyReportBlock& cell : line)
@@ -105,8 +102,9 @@ class TestMainWindow : public QObject
         QTemporaryDir scratch;
         QString how;
         const bool kept = fixture::RunOnFullVolume(scratch.path(), 16384, [&](const QString& folder) {
-            // 8 KiB left.
-            if (!fixture::WriteBytes(folder + QStringLiteral("/filler"), QByteArray(8192, 'f')))
+            // 8 KiB left, on a volume of its own only (not in a child).
+            if (how != QLatin1String("tmpfs")
+                || !fixture::WriteBytes(folder + QStringLiteral("/filler"), QByteArray(8192, 'f')))
                 return false;
             qputenv("TMPDIR", QFile::encodeName(folder));
             messages.clear();
@@ -114,7 +112,9 @@ class TestMainWindow : public QObject
             restore();
             return true;
         }, &how);
-        QVERIFY2(kept && how == QLatin1String("tmpfs"), qPrintable(how));
+        if (how != QLatin1String("tmpfs"))
+            QSKIP("no small volume could be mounted here");
+        QVERIFY(kept);
         QCOMPARE(fixture::ReadBytes(SettingsFile()), before);
         QCOMPARE(fixture::ReadBytes(setupFile), setupBefore);
         QCOMPARE(messages.count(), 2);
