@@ -6,7 +6,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QVector>
+
+#include <mutex>
 
 namespace {
 constexpr qint64 kMaxLineBytes = 512;
@@ -80,6 +83,38 @@ QByteArray SingleLine(const QString& text)
     return bytes;
 }
 
+// The text each settings file refused at its last write, told then.
+struct tyRefusedWrites {
+    std::mutex mutex;
+    QHash<QString, QByteArray> texts;
+};
+
+tyRefusedWrites& RefusedWrites()
+{
+    static tyRefusedWrites refused;
+    return refused;
+}
+
+// Records the refusal of text by file; false when the last refusal was
+// the same.
+bool FirstRefusal(const QString& file, const QByteArray& text)
+{
+    tyRefusedWrites& refused = RefusedWrites();
+    std::lock_guard<std::mutex> guard(refused.mutex);
+    const auto last = refused.texts.constFind(file);
+    if (last != refused.texts.constEnd() && *last == text)
+        return false;
+    refused.texts.insert(file, text);
+    return true;
+}
+
+void ForgetRefusal(const QString& file)
+{
+    tyRefusedWrites& refused = RefusedWrites();
+    std::lock_guard<std::mutex> guard(refused.mutex);
+    refused.texts.remove(file);
+}
+
 void ReportOpenTargetFailure()
 {
     SendUserMessage(QStringLiteral("Settings file"), QStringLiteral("Unable to open target file !"));
@@ -151,22 +186,18 @@ bool QFileRead::Extract(int n, QString* value)
     return true;
 }
 
-bool SetLine(const QString& file, const QString& keyword, const QString& value)
+bool SetLine(const QString& file, const QString& keyword, const QString& value, RefusalTold told)
 {
-    return SetLines(file, {{keyword, value}});
+    return SetLines(file, {{keyword, value}}, told);
 }
 
-bool SetLines(const QString& file, const QList<QPair<QString, QString>>& keywordValues)
+bool SetLines(const QString& file, const QList<QPair<QString, QString>>& keywordValues, RefusalTold told)
 {
     const QFileInfo info(file);
     tyLines lines;
     for (const QPair<QString, QString>& line : keywordValues)
         lines.append({SingleLine(line.first), SingleLine(line.second)});
 
-    if (!IsWritablePath(info.absolutePath()) || (info.exists() && !IsWritablePath(file))) {
-        ReportOpenTargetFailure();
-        return false;
-    }
     QByteArray old;
     if (info.exists()) {
         QFile source(file);
@@ -175,15 +206,28 @@ bool SetLines(const QString& file, const QList<QPair<QString, QString>>& keyword
             return false;
         }
     }
-    bool replaced = false;
-    const QString why = ReplaceFileWhole(file, WithValues(old, lines), &replaced);
-    if (why.isEmpty())
+    const QByteArray text = WithValues(old, lines);
+    // The file holds them already: nothing is written, and a full or
+    // locked card has nothing to refuse.
+    if (info.exists() && text == old)
         return true;
-    TellSettingsNotWritten(file, why, info.exists(), replaced);
+    if (!IsWritablePath(info.absolutePath()) || (info.exists() && !IsWritablePath(file))) {
+        if (FirstRefusal(file, text) || told == RefusalTold::Always)
+            ReportOpenTargetFailure();
+        return false;
+    }
+    bool replaced = false;
+    const QString why = ReplaceFileWhole(file, text, &replaced);
+    if (why.isEmpty()) {
+        ForgetRefusal(file);
+        return true;
+    }
+    if (FirstRefusal(file, text) || told == RefusalTold::Always)
+        TellSettingsNotWritten(file, why, info.exists(), replaced);
     return false;
 }
 
-void TellSettingsNotWritten(const QString& file, const QString& why, bool existed, bool replaced)
+QString SettingsNotWrittenText(const QString& file, const QString& why, bool existed, bool replaced)
 {
     // One line: what the file holds now, and why.
     const QString shown = QDir::toNativeSeparators(file);
@@ -195,5 +239,10 @@ void TellSettingsNotWritten(const QString& file, const QString& why, bool existe
         text = QStringLiteral("Unable to write target file ! %1 keeps its previous settings (%2).");
     else
         text = QStringLiteral("Unable to write target file ! %1 was not written (%2).");
-    SendUserMessage(QStringLiteral("Settings file"), text.arg(shown, why));
+    return text.arg(shown, why);
+}
+
+void TellSettingsNotWritten(const QString& file, const QString& why, bool existed, bool replaced)
+{
+    SendUserMessage(QStringLiteral("Settings file"), SettingsNotWrittenText(file, why, existed, replaced));
 }

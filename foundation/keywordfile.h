@@ -35,22 +35,32 @@ private:
     QByteArray m_czValueLine;
 };
 
+// How a write that a file refuses is told: every time, or once while the
+// same write is refused (the same text, the same file: a full card refuses
+// the same settings at each take change) until the file takes one.
+enum class RefusalTold { Always, Once };
+
 // Writes the keyword and its value line into a keyword file: the line after
 // an existing keyword line is replaced, or both lines are appended; a missing
 // file is created. The file is replaced whole (see ReplaceFileWhole): the new
 // content goes to a temporary file in the same folder, read back and synced,
 // which is then renamed over the file, so the old file survives any failure.
-// A failure goes to the message channel in one line.
+// A file that holds the value line already is not written at all.
+// A failure goes to the message channel in one line, as told says.
 // Line breaks inside the keyword or the value become blanks.
-bool SetLine(const QString& file, const QString& keyword, const QString& value);
+bool SetLine(const QString& file, const QString& keyword, const QString& value,
+             RefusalTold told = RefusalTold::Always);
 // Several keywords and their value lines in one replacement of the file, as
 // SetLine writes one: all of them reach the file or none, and a failure is
-// told once.
-bool SetLines(const QString& file, const QList<QPair<QString, QString>>& keywordValues);
+// told in one message.
+bool SetLines(const QString& file, const QList<QPair<QString, QString>>& keywordValues,
+              RefusalTold told = RefusalTold::Always);
 // Tells in one line through the message channel why a settings file was not
 // written (why: ReplaceFileWhole's answer) and what it holds now: its
 // previous settings when it existed, nothing when it did not, the new ones
 // when replaced says they took its name.
 void TellSettingsNotWritten(const QString& file, const QString& why, bool existed, bool replaced);
+// That line's text, for a caller that tells it under a title of its own.
+QString SettingsNotWrittenText(const QString& file, const QString& why, bool existed, bool replaced);
 
 #endif

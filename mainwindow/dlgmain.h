@@ -187,16 +187,21 @@ public:
     void EnableAfterStop() {}
 
     // Player settings files and presets.
-    // label: the preset's name, written with the mix.
-    void SaveSettings(QString file, const QString* label = nullptr);
+    // label: the preset's name, written with the mix. False, after a
+    // message, when the file keeps what it held.
+    bool SaveSettings(QString file, const QString* label = nullptr);
     void LoadSettings(QString file);
     void ApplySettings();
     void SavePresetLabel();
     void LoadPresetLabel(short n);
-    void SaveConfigFromPlayer(short n);
+    // False when the preset was not kept (said by a box or a message).
+    bool SaveConfigFromPlayer(short n);
     void LoadConfigToPlayer(short n);
     // Preset n (1..5) in the settings folder.
     QString PresetFilePath(int n) const;
+    // The file preset n is read from: PresetFilePath(n), or its mirror
+    // twin while the settings folder cannot be written (SettingsReadPath).
+    QString PresetReadPath(int n) const;
     // The settings file of a take's audio file path.
     static QString TakeSettingsFilePath(const QString& audioPath);
 
@@ -385,7 +390,8 @@ public:
     // Reads the report-setup file (empty path: the built-in setup) and
     // pushes it to the loader and the day list.
     void InitReportSetup(QString path);
-    // Writes the setup; false (after a warning) when the file was not written.
+    // Writes the setup; false (after a warning) when the file does not hold
+    // it (true, after a warning, when only its folder could not be synced).
     bool SaveReportSetup(QString path);
 
     // "File Process" and "Import" of the menu (dlgmain_process.cpp, dlgmain_import.cpp).

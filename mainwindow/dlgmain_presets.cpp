@@ -50,13 +50,15 @@ QString DlgMain::PresetFilePath(int n) const
            + QString::asprintf("Preset_%d%s", n - 1, ".idh");
 }
 
+QString DlgMain::PresetReadPath(int n) const { return SettingsReadPath(PresetFilePath(n)); }
+
 QString DlgMain::TakeSettingsFilePath(const QString& audioPath)
 {
     const QPath path(audioPath);
     return path.GetPath() + path.GetRoot().left(6) + QStringLiteral(".idh");
 }
 
-void DlgMain::SaveSettings(QString file, const QString* label)
+bool DlgMain::SaveSettings(QString file, const QString* label)
 {
     short volume[kTracks], left[kTracks], right[kTracks];
     bool mute[kTracks], swapMS[kPairs];
@@ -70,8 +72,8 @@ void DlgMain::SaveSettings(QString file, const QString* label)
     }
     for (int k = 0; k < kPairs; ++k)
         swapMS[k] = m_pCheckBoxMs[k]->isChecked();
-    if (!file.isEmpty())
-        SaveSettingsLocal(file, volume, left, right, mute, false, false, swapMS, nullptr, -1, -1, label);
+    return !file.isEmpty()
+           && SaveSettingsLocal(file, volume, left, right, mute, false, false, swapMS, nullptr, -1, -1, label);
 }
 
 void DlgMain::LoadSettings(QString file)
@@ -190,12 +192,12 @@ void DlgMain::slot_PresetsSelChanged(int index)
         ui->m_CtrlButton_SavePreset->setDisabled(true);
         label->setDisabled(true);
         label->clear();
-    } else if (!QFile::exists(PresetFilePath(index))) {
+    } else if (!QFile::exists(PresetReadPath(index))) {
         ui->m_CtrlButton_SavePreset->setEnabled(true);
         label->setText(QStringLiteral("Empty"));
         label->setDisabled(true);
         ui->m_CtrlButton_ApplyPreset->setDisabled(true);
-    } else if (LoadSettingsLocal(PresetFilePath(index), nullptr, nullptr, static_cast<short*>(nullptr), nullptr,
+    } else if (LoadSettingsLocal(PresetReadPath(index), nullptr, nullptr, static_cast<short*>(nullptr), nullptr,
                                  nullptr, nullptr, nullptr)
                & 15) {
         ui->m_CtrlButton_ApplyPreset->setDisabled(true);
@@ -232,31 +234,37 @@ void DlgMain::SavePresetLabel()
 void DlgMain::LoadPresetLabel(short n)
 {
     QString label;
-    if (n > 0 && QFile::exists(PresetFilePath(n)))
-        label = LoadSettingsLabel(PresetFilePath(n));
+    if (n > 0 && QFile::exists(PresetReadPath(n)))
+        label = LoadSettingsLabel(PresetReadPath(n));
     ui->m_CtrlLineEdit_PresetName->setText(label);
 }
 
-void DlgMain::SaveConfigFromPlayer(short n)
+bool DlgMain::SaveConfigFromPlayer(short n)
 {
     if (!SingleSelectedRow().isValid())
-        return;
+        return false;
     if (m_SndPerform.m_bPolyTake) {
         ShowMessageBox(nullptr, QMessageBox::Warning, QStringLiteral("Save Presets"),
                        QStringLiteral("Select a Monophonic file."));
-        return;
+        return false;
     }
+    // A first run has no settings folder yet (it is made as the window
+    // closes): made now, the preset goes where the list reads it. A folder
+    // that cannot be made leaves the preset to the mirror folder, where
+    // the list then reads it too.
+    if (const int error = MakeFolderPath(m_StartDir.absolutePath()))
+        qDebug("SaveConfigFromPlayer: no settings folder: %s", qPrintable(SystemErrorText(error)));
     // The mix and its name in one write.
     const QString label = ui->m_CtrlLineEdit_PresetName->text();
-    SaveSettings(PresetFilePath(n), &label);
+    return SaveSettings(PresetFilePath(n), &label);
 }
 
 void DlgMain::slot_SavePresetClicked()
 {
     const int n = ui->m_CtrlComboBox_Presets->currentIndex();
-    if (n <= 0)
+    // A preset not kept leaves the entry as it was: its failure was told.
+    if (n <= 0 || !SaveConfigFromPlayer(short(n)))
         return;
-    SaveConfigFromPlayer(short(n));
     QLineEdit* label = ui->m_CtrlLineEdit_PresetName;
     if (!label->isEnabled())
         label->clear();
@@ -268,13 +276,14 @@ void DlgMain::slot_ApplyPresetClicked() { LoadConfigToPlayer(short(ui->m_CtrlCom
 
 void DlgMain::LoadConfigToPlayer(short n)
 {
-    const QString preset = n != 0 ? PresetFilePath(n) : QString();
+    const QString preset = n != 0 ? PresetReadPath(n) : QString();
     if (n != 0 && !QFile::exists(preset))
         return;
     const QItemSelectionModel* selection = ui->m_CtrlTreeView->selectionModel();
     const QModelIndexList rows = selection ? selection->selectedRows(0) : QModelIndexList();
     if (rows.size() == 1) {
-        LoadSettings(preset);
+        // Through the reader's own choice of the mirror twin.
+        LoadSettings(n != 0 ? PresetFilePath(n) : QString());
         ApplySettings();
         MarkStripChanged();
         return;

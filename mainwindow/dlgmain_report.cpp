@@ -120,13 +120,15 @@ bool DlgMain::SaveReportSetup(QString path)
                          && QFileInfo(path).absoluteFilePath() == QFileInfo(m_czReportSetupPath).absoluteFilePath();
     if (damaged && m_ReportSetup == m_ReportSetupAsRead)
         return true;   // nothing new to keep: the user's file stays as it is
-    const QString error = ReportSetupFile::Save(path, m_ReportSetup, damaged);
-    if (damaged && error.isEmpty())
+    bool replaced = false;
+    const QString error = ReportSetupFile::Save(path, m_ReportSetup, damaged, &replaced);
+    if (damaged && (error.isEmpty() || replaced))
         m_bReportSetupFileIntact = true;
     if (error.isEmpty())
         return true;
     SendUserMessage(QStringLiteral("Report Setup"), error, 0, 2);
-    return false;
+    // The file holds the new setup, only perhaps not on the disk yet.
+    return replaced;
 }
 
 void DlgMain::slot_ReportSetup(bool)

@@ -198,7 +198,7 @@ bool SaveSettingsLabel(QString file, QString label)
 {
     file = SettingsWritePath(file, QStringLiteral("Save preset name"),
                              QStringLiteral("Unable to create local folder\nto save preset settings !"));
-    return !file.isEmpty() && SetLine(file, kLabelKey, label);
+    return !file.isEmpty() && SetLine(file, kLabelKey, label, RefusalTold::Once);
 }
 
 QString LoadSettingsLabel(QString file)

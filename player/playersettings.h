@@ -26,6 +26,9 @@ int LoadSettingsLocal(QString file, short* volume, bool* mute, short* pan, bool*
 int LoadSettingsLocal(QString file, short* volume, bool* mute, short* panLeft, short* panRight, bool* swapMS,
                       int* rotate, int* minTrack, bool* compact);
 
+// The preset's name alone, as the window keeps it at each change of take or
+// preset: a name the file holds is not written again, and a write refused
+// again is not told again (see SetLine).
 bool SaveSettingsLabel(QString file, QString label);
 // Empty when the file or the key is missing.
 QString LoadSettingsLabel(QString file);

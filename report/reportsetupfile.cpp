@@ -2,6 +2,7 @@
 
 #include "foundation/fileutil.h"
 #include "foundation/initext.h"
+#include "foundation/keywordfile.h"
 #include "foundation/safeoutput.h"
 #include "report/reporttakefilters.h"
 
@@ -231,8 +232,10 @@ QStringList Load(const QString& path, tyReportSetup* setup, bool* intact)
     return warnings;
 }
 
-QString Save(const QString& path, const tyReportSetup& setup, bool backup)
+QString Save(const QString& path, const tyReportSetup& setup, bool backup, bool* replaced)
 {
+    if (replaced)
+        *replaced = false;
     const QFileInfo info(path);
     const QString shown = QDir::toNativeSeparators(path);
     if (path.isEmpty() || info.isDir())
@@ -272,13 +275,18 @@ QString Save(const QString& path, const tyReportSetup& setup, bool backup)
         WriteLines(file, "Data", kDataLines, kDataCells, &setup.Data[0][0]);
     }, &why);
     if (text.isEmpty())
-        return QStringLiteral("The report setup could not be written to \"%1\".").arg(shown);
+        return QStringLiteral("The report setup could not be written to \"%1\" (%2).").arg(shown, why);
     SafeOutput output(info.isSymLink() ? info.canonicalFilePath() : path, SafeOutput::Replace::Existing);
     output.SetUnbounded();
-    if (text.isEmpty() || !output.Begin(text.size()) || !output.Write(text.constData(), text.size())
-        || !output.Close(true) || !output.Commit())
-        return QStringLiteral("The report setup could not be written to \"%1\". %2").arg(shown, output.ErrorText());
-    return QString();
+    if (output.Begin(text.size()) && output.Write(text.constData(), text.size()) && output.Close(true)
+        && output.Commit())
+        return QString();
+    if (output.IsCommitted()) {
+        if (replaced)
+            *replaced = true;
+        return SettingsNotWrittenText(path, output.ErrorText(), true, true);
+    }
+    return QStringLiteral("The report setup could not be written to \"%1\". %2").arg(shown, output.ErrorText());
 }
 
 }  // namespace ReportSetupFile

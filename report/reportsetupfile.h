@@ -43,8 +43,10 @@ QStringList Load(const QString& path, tyReportSetup* setup, bool* intact = nullp
 // Writes every key; the previous file stays whole when the write fails.
 // backup: the previous file is first copied beside it (".bak", then
 // ".bak2", ...), for a file that was not read whole. Returns an empty text
-// on success, else what went wrong.
-QString Save(const QString& path, const tyReportSetup& setup, bool backup = false);
+// on success, else what went wrong; *replaced (when given) says the file
+// holds the new setup all the same, which only its folder's sync failed
+// to put on the disk.
+QString Save(const QString& path, const tyReportSetup& setup, bool backup = false, bool* replaced = nullptr);
 
 // One stored cell, "%d~|~%s", and back: only the first "~|~" splits, an
 // item without it or with a non-decimal id reads as id 0, empty text.

@@ -16,8 +16,10 @@
 #include "take/soundperform.h"
 #include "player/qdialogsetup.h"
 #include "player/qplaytimeline.h"
+#include "report/reportsetupfile.h"
 #include "tests/support/demomedia.h"
 #include "tests/support/diskfaultwalk.h"
+#include "tests/support/fullvolume.h"
 #include "tests/support/fixturevariants.h"
 #include "widgets/qdialogmessagelineedit.h"
 #include "widgets/qmycombobox.h"
@@ -75,6 +77,59 @@ class TestMainWindow : public QObject
             return;
         QTest::qWait(300);
         widget->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+    }
+
+    // Report header texts and a last import path longer than the page left
+    // in the temporary folder: both files keep what they held, each told,
+    // and the next close with room writes them whole.
+    void SettingsKeptWithTemporaryFolderFull(DlgMain& window, QSignalSpy& messages, const QByteArray& before,
+                                             const QByteArray& setupBefore)
+    {
+        const QString setupFile = window.m_czReportSetupPath;
+        for (auto& line : window.m_ReportSetup.Header)
+            for (tyReportBlock& cell : line)
+                cell = tyReportBlock{0, QString(280, QLatin1Char('h'))};
+        window.m_czImportLastPath = QStringLiteral("/Volumes/") + QString(9000, QLatin1Char('p'));
+        window.m_nYellowZone = 14;
+        const QByteArray temporary = qgetenv("TMPDIR");
+        const auto restore = [&] {
+            if (temporary.isNull())
+                qunsetenv("TMPDIR");
+            else
+                qputenv("TMPDIR", temporary);
+        };
+        auto restored = qScopeGuard(restore);
+        QTemporaryDir scratch;
+        QString how;
+        const bool kept = fixture::RunOnFullVolume(scratch.path(), 16384, [&](const QString& folder) {
+            // 8 KiB left, on a volume of its own only (not in a child).
+            if (how != QLatin1String("tmpfs")
+                || !fixture::WriteBytes(folder + QStringLiteral("/filler"), QByteArray(8192, 'f')))
+                return false;
+            qputenv("TMPDIR", QFile::encodeName(folder));
+            messages.clear();
+            window.SaveIniSettings();
+            restore();
+            return true;
+        }, &how);
+        if (how != QLatin1String("tmpfs"))
+            QSKIP("no small volume could be mounted here");
+        QVERIFY(kept);
+        QCOMPARE(fixture::ReadBytes(SettingsFile()), before);
+        QCOMPARE(fixture::ReadBytes(setupFile), setupBefore);
+        QCOMPARE(messages.count(), 2);
+        for (const QList<QVariant>& message : messages)
+            QVERIFY2(message.at(1).toString().contains(QStringLiteral("may be full")),
+                     qPrintable(message.at(1).toString()));
+
+        messages.clear();
+        window.SaveIniSettings();
+        QVERIFY(messages.isEmpty());
+        QSettings stored(SettingsFile(), QSettings::IniFormat);
+        QCOMPARE(stored.value("Import/lastPath").toString(), window.m_czImportLastPath);
+        tyReportSetup setup;
+        QVERIFY(ReportSetupFile::Load(setupFile, &setup).isEmpty());
+        QVERIFY(setup == window.m_ReportSetup);
     }
 
 private slots:
@@ -328,24 +383,45 @@ private slots:
     void settingsFileWholeAfterEachFailedCall_data()
     {
         QTest::addColumn<QString>("plan");
-        QTest::newRow("EIO") << QStringLiteral("EIO");
-        QTest::newRow("ENOSPC") << QStringLiteral("ENOSPC");
-        QTest::newRow("each write lost") << QStringLiteral("a write lost");
+        QTest::addColumn<bool>("firstRun");   // no report setup file, nor its path, yet
+        QTest::newRow("EIO") << QStringLiteral("EIO") << false;
+        QTest::newRow("ENOSPC") << QStringLiteral("ENOSPC") << false;
+        QTest::newRow("each write lost") << QStringLiteral("a write lost") << false;
+        // The report setup is written beside the settings, which name it
+        // whenever it took its file's name.
+        QTest::newRow("EIO, a first run") << QStringLiteral("EIO") << true;
+        // The texts are put together in the system's temporary folder: here
+        // a small volume with room for part of them only.
+        QTest::newRow("a nearly full temporary folder") << QStringLiteral("tmpdir") << false;
     }
 
     void settingsFileWholeAfterEachFailedCall()
     {
         QFETCH(QString, plan);
+        QFETCH(bool, firstRun);
         auto window = NewWindow();
         // The messages are counted here rather than shown as boxes.
         QObject::disconnect(global_pLogger, nullptr, window.get(), nullptr);
         QSignalSpy messages(global_pLogger, &MessageLoging::signal_message);
+        const QString setupFile = AppFolders::ConfigFolder() + QStringLiteral("/DefaultReport.ini");
         const auto save = [&](int yellow) {
             window->m_nYellowZone = yellow;
             window->SaveIniSettings();
             return fixture::ReadBytes(SettingsFile());
         };
         const QByteArray before = save(10);
+        const QByteArray setupBefore = fixture::ReadBytes(setupFile);
+        if (plan == QLatin1String("tmpdir"))
+            return SettingsKeptWithTemporaryFolderFull(*window, messages, before, setupBefore);
+        const auto startFirstRun = [&] {
+            window->m_czReportSetupPath.clear();
+            window->m_nYellowZone = 14;
+            QFile::remove(SettingsFile());
+            QFile::remove(setupFile);
+            return !QFileInfo::exists(SettingsFile()) && !QFileInfo::exists(setupFile);
+        };
+        if (firstRun)
+            QVERIFY(startFirstRun());
         const QByteArray after = save(14);
         QVERIFY(before != after && messages.isEmpty());
 
@@ -353,7 +429,7 @@ private slots:
         job.folders = QStringList{AppFolders::ConfigFolder()};
         job.syncedBeforeRename = true;
         job.begin = [&] {
-            const bool reset = save(10) == before;
+            const bool reset = firstRun ? startFirstRun() : save(10) == before;
             window->m_nYellowZone = 14;
             messages.clear();
             return reset;
@@ -367,7 +443,22 @@ private slots:
             const QByteArray bytes = fixture::ReadBytes(SettingsFile());
             if (done)
                 return bytes == after ? QString() : QStringLiteral("told done, not written");
-            return bytes == before || bytes == after ? QString() : QStringLiteral("left %1 bytes").arg(bytes.size());
+            if (!firstRun)
+                return bytes == before || bytes == after ? QString()
+                                                         : QStringLiteral("left %1 bytes").arg(bytes.size());
+            // A setup that took its name holds the new settings, and is
+            // told so; the settings written name it.
+            const bool setupKept = QFileInfo::exists(setupFile);
+            if (setupKept && !bytes.isEmpty() && bytes != after)
+                return QStringLiteral("the settings do not name the report setup");
+            for (const QList<QVariant>& message : messages) {
+                const QString text = message.at(1).toString();
+                if (text.contains(QStringLiteral("DefaultReport.ini"))
+                    && text.contains(QStringLiteral("holds the new settings, which may not be on the disk yet"))
+                           != setupKept)
+                    return QStringLiteral("told: ") + text;
+            }
+            return QString();
         };
         const fixture::tyFaultWalk walk = fixture::WalkDiskFaults(job, plan);
         QVERIFY2(walk.lczFaults.isEmpty(), qPrintable(walk.lczFaults.join('\n')));

@@ -7,6 +7,7 @@
 #include "browser/qbriselfsfilterproxymodel.h"
 #include "browser/qbriselfsmodel.h"
 #include "foundation/fileutil.h"
+#include "foundation/messageloging.h"
 #include "foundation/platform/appfolders.h"
 #include "foundation/platform/diskprobes.h"
 #include "mainwindow/dlgmain.h"
@@ -28,6 +29,7 @@
 #include <QKeyEvent>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -300,13 +302,33 @@ private slots:
         QVERIFY2(qAbs(samples[1001] - right) <= 2, qPrintable(QString::number(samples[1001], 16)));
     }
 
+    void presetsSaveLabelApply_data()
+    {
+        QTest::addColumn<bool>("firstRun");
+        QTest::newRow("settings folder made") << false;
+        // The settings folder is made as the window closes: a preset saved
+        // before goes where the list reads it, and is there after a restart.
+        QTest::newRow("a first run, no settings folder yet") << true;
+    }
+
     void presetsSaveLabelApply()
     {
+        QFETCH(bool, firstRun);
+        for (int n = 1; n <= 2; ++n) {
+            const QString preset = AppFolders::ConfigFolder() + QStringLiteral("/Preset_%1.idh").arg(n - 1);
+            QFile::remove(preset);
+            QFile::remove(MirrorTwinPath(preset));
+        }
+        if (firstRun)
+            QVERIFY(QDir(AppFolders::ConfigFolder()).removeRecursively());
+        auto remake = qScopeGuard([] { QDir().mkpath(AppFolders::ConfigFolder()); });
+        const QString take = ConstantTake(QStringLiteral("PRE001"), false);
+        QFile::remove(DlgMain::TakeSettingsFilePath(take + QStringLiteral("_01.WAV")));
         auto window = NewWindow();
         DlgMain& w = *window;
         Ui::DlgMain* ui = w.ui.get();
         SelectOneRow(w, m_czDay1);
-        QVERIFY(Open(w, ConstantTake(QStringLiteral("PRE001"), false)));
+        QVERIFY(Open(w, take));
         QComboBox* combo = ui->m_CtrlComboBox_Presets;
         QVERIFY(combo->isEnabled());
         combo->setCurrentIndex(1);
@@ -344,6 +366,12 @@ private slots:
         QVERIFY(w.m_pButtonMute[1]->isChecked());
         QCOMPARE(w.m_SndPerform.m_pnTrackVolume[0], short(2));
         QVERIFY(w.m_SndPerform.m_pbTrackMute[1]);
+
+        window.reset();
+        auto again = NewWindow();
+        again->ui->m_CtrlComboBox_Presets->setCurrentIndex(1);
+        again->slot_PresetsSelChanged(1);
+        QCOMPARE(again->ui->m_CtrlLineEdit_PresetName->text(), QStringLiteral("Close mics"));
     }
 
     void takeSettingsSurviveReopenAndRestart_data()
@@ -351,16 +379,20 @@ private slots:
         QTest::addColumn<bool>("writeProtected");
         QTest::addColumn<bool>("msOffBetween");
         QTest::addColumn<bool>("fullAtClose");   // the card refuses every write as the window closes
-        QTest::newRow("writable card") << false << false << false;
-        QTest::newRow("write-protected card") << true << false << false;
+        QTest::addColumn<bool>("presetChosen");   // and, before, at several take changes with a preset chosen
+        QTest::newRow("writable card") << false << false << false << false;
+        QTest::newRow("write-protected card") << true << false << false << false;
         // Mixed on the card, then locked; the program's folder in the
         // working folder missing, as on a fresh machine.
-        QTest::newRow("card locked after its mix was saved") << true << false << false;
+        QTest::newRow("card locked after its mix was saved") << true << false << false << false;
         // The M/S boxes the other take turned off come on again with the
         // take: its pair's pans stay as they were saved.
-        QTest::newRow("reopened after a take with M/S decoding off") << false << true << false;
+        QTest::newRow("reopened after a take with M/S decoding off") << false << true << false << false;
         // The last change, not written, is told before the window goes.
-        QTest::newRow("card full when the window closes") << false << false << true;
+        QTest::newRow("card full when the window closes") << false << false << true << false;
+        // Neither the mix nor the preset's name changed: nothing to write,
+        // nothing told; a new name the card refuses is told once.
+        QTest::newRow("card full at take changes with a preset chosen") << false << false << true << true;
     }
 
     // A locked card shows the mix stored on it; a change goes to the
@@ -400,13 +432,71 @@ private slots:
         QVERIFY(QFile::exists(QAll_GetMirrorPathFolder() + QLatin1Char('/') + QFileInfo(sidecar).fileName()));
     }
 
+    // Preset 1 kept with a name and chosen in the list; then take changes
+    // with the program's folder on a full card, counting the messages
+    // (each one a box).
+    void TakeChangesOnFullCard(DlgMain& window, const QString& path)
+    {
+        Ui::DlgMain* ui = window.ui.get();
+        QComboBox* combo = ui->m_CtrlComboBox_Presets;
+        QLineEdit* name = ui->m_CtrlLineEdit_PresetName;
+        QFile::remove(window.PresetFilePath(1));
+        combo->setCurrentIndex(1);
+        QTest::mouseClick(ui->m_CtrlButton_SavePreset, Qt::LeftButton);
+        name->setText(QStringLiteral("Close mics"));
+        combo->setCurrentIndex(0);
+        combo->setCurrentIndex(1);
+        QCOMPARE(name->text(), QStringLiteral("Close mics"));
+        const QByteArray preset = ReadAll(window.PresetFilePath(1));
+
+        QSignalSpy messages(global_pLogger, &MessageLoging::signal_message);
+        ModalBoxAnswerer answerer;
+        tyDiskFaultPlan full;
+        full.eKind = DiskCall::Write;
+        full.nNth = 1;
+        full.nError = ENOSPC;
+        full.bPersistent = true;
+        DiskFaults::Arm(full);
+        auto disarm = qScopeGuard([] { DiskFaults::Disarm(); });
+        for (int change = 0; change < 5; ++change)
+            QVERIFY(Open(window, path));
+        QCOMPARE(messages.count(), 0);
+        // A new name the card refuses: told once, and the entry shows the
+        // name kept again.
+        name->setText(QStringLiteral("Wide"));
+        for (int change = 0; change < 3; ++change)
+            QVERIFY(Open(window, path));
+        QCOMPARE(messages.count(), 1);
+        QVERIFY2(messages.first().at(1).toString().contains(QStringLiteral("Preset_0.idh keeps its previous settings")),
+                 qPrintable(messages.first().at(1).toString()));
+        QCOMPARE(name->text(), QStringLiteral("Close mics"));
+        // A new mix saved by a click: told at each refusal.
+        window.m_pSliderVolume[2]->setValue(1);
+        QTest::mouseClick(ui->m_CtrlButton_SavePreset, Qt::LeftButton);
+        QTest::mouseClick(ui->m_CtrlButton_SavePreset, Qt::LeftButton);
+        QCOMPARE(messages.count(), 3);
+        QCOMPARE(ReadAll(window.PresetFilePath(1)), preset);
+        QVERIFY(answerer.SeenBoxes().isEmpty());
+        disarm.dismiss();
+        DiskFaults::Disarm();
+        // With room again the name is written at the next take change.
+        name->setText(QStringLiteral("Wide"));
+        QVERIFY(Open(window, path));
+        QCOMPARE(LoadSettingsLabel(window.PresetFilePath(1)), QStringLiteral("Wide"));
+        QCOMPARE(messages.count(), 3);
+        combo->setCurrentIndex(0);
+        QVERIFY(QFile::remove(window.PresetFilePath(1)));
+    }
+
     void takeSettingsSurviveReopenAndRestart()
     {
         QFETCH(bool, writeProtected);
         QFETCH(bool, msOffBetween);
         QFETCH(bool, fullAtClose);
+        QFETCH(bool, presetChosen);
         const QString id = writeProtected ? QStringLiteral("RO0001")
                            : msOffBetween ? QStringLiteral("RW0003")
+                           : presetChosen ? QStringLiteral("RW0006")
                            : fullAtClose  ? QStringLiteral("RW0005")
                                           : QStringLiteral("RW0001");
         const QString path = ConstantTake(id, false);
@@ -447,6 +537,8 @@ private slots:
             QVERIFY(Open(*window, path));
             QCOMPARE(window->m_pSliderVolume[1]->value(), 6);
             QCOMPARE(window->m_SndPerform.m_pnTrackPan[0], short(2));
+            if (presetChosen)
+                TakeChangesOnFullCard(*window, path);
             window->m_pSliderVolume[1]->setValue(7);
             if (fullAtClose) {
                 tyDiskFaultPlan full;
