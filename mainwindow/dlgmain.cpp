@@ -13,6 +13,7 @@
 #include "foundation/platform/appfolders.h"
 #include "player/qdialogsetup.h"
 #include "player/sfxplayer.h"
+#include "widgets/clickfocus.h"
 #include "widgets/labelfit.h"
 #include "widgets/screenfit.h"
 #include "widgets/sharedfonts.h"
@@ -132,7 +133,10 @@ DlgMain::DlgMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui:
     // from the first press: the window holds the focus when it is first
     // activated. Left to the toolkit, the focus would go to the first
     // control of the tab chain, the browse-mode box, which takes Space and
-    // the arrows for itself.
+    // the arrows for itself. A click on a button (Play, Apply Preset), a
+    // box or a disabled field leaves them with the window too, as a click
+    // on a browser row does; a click in a text field gives them to it.
+    LeaveKeysWithWindowOnClick(this);
     setFocus(Qt::OtherFocusReason);
 }
 

@@ -482,8 +482,6 @@ private:
     // QSoundPerform::RenamedTakePath): the selection follows it there, and
     // the take line says where it went.
     void FollowRenamedTake(const QString& oldName, const QString& renamedPath);
-    // Selects the browser rows of these files (those still listed).
-    void SelectFilePaths(const QStringList& paths);
     // Selects the browser rows of these takes ("<day folder>/<take name>",
     // as the rows' take path role gives them), whichever file stands for each.
     void SelectTakePaths(const QStringList& takePaths);
@@ -499,11 +497,20 @@ private:
     // keep editing.
     bool ReportUnsavedTakes(bool offerKeep);
     // After an apply that saved every take: the browser's days read again
-    // and the takes selected under their new names (refreshedDays empty:
-    // the selection as it is), shown, and the take reopened in the player
-    // where it stood.
+    // and the takes selected (under their new names, as selection holds
+    // them; refreshedDays empty: the selection as it is), shown, and the
+    // take reopened in the player where it stood.
     void ShowAppliedTakes(const QStringList& refreshedDays, const QList<tyTakePathDescription>& selection,
-                          const QStringList& changedNames, bool reopen, quint64 resumeSecond);
+                          bool reopen, quint64 resumeSecond);
+    // After an apply that did not save every take: the editor keeps its
+    // values for the takes of the current selection, selected again on the
+    // rows that stand for them now (a take the apply saved and renamed on
+    // its new row, its day read again), and a dispatch of that selection
+    // applies nothing.
+    void HoldFailedEdits();
+    // Each take of the current selection is known by the file that stands
+    // for it among rows; the number of takes found there.
+    int SettleTakeFiles(const QItemSelection& rows);
     // The selected rows' files are the takes of the current selection.
     bool SelectionIsCurrent(const QModelIndexList& rows) const;
 

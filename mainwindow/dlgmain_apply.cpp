@@ -63,7 +63,6 @@ bool DlgMain::ApplyMetadataChanges(bool refresh)
     // Play would start).
     bool reopen = false;
     quint64 resumeSecond = 0;
-    QStringList changedNames;
     QList<tyTakePathDescription> selection;
     QStringList refreshedDays;
     {
@@ -188,7 +187,13 @@ bool DlgMain::ApplyMetadataChanges(bool refresh)
             values.nValSeparator = separator;
             values.lnAdvancedTemplateCompo = m_lnAdvFieldCode;
             values.lczAdvancedTemplateFields = fields;
-            changedNames = SaveMetadata(paths, m_czTakeExtension, values);
+            const QStringList changedNames = SaveMetadata(paths, m_czTakeExtension, values);
+            // The takes saved under new names are known by them from here on.
+            for (int j = 0; j < changedNames.size() && j < selection.size(); ++j) {
+                QString& path = selection[j].czTakePath;
+                if (!changedNames.at(j).isEmpty())
+                    path = path.left(path.lastIndexOf(QLatin1Char('/')) + 1) + changedNames.at(j);
+            }
             reselect = refresh && (nameFormChange || sceneTakeChange || fieldsSet || templateChange);
         }
         if (n > 0)
@@ -201,12 +206,17 @@ bool DlgMain::ApplyMetadataChanges(bool refresh)
         }
         setCursor(Qt::ArrowCursor);
     }
-    // Takes not saved keep the selection and the editor as they are; the
-    // caller tells them.
-    if (!m_lczUnsavedTakes.isEmpty())
+    // Takes not saved keep the selection and the editor as they are (the
+    // takes saved beside them under their new names); the caller tells
+    // them, and one that goes on with this selection holds the edits.
+    if (!m_lczUnsavedTakes.isEmpty()) {
+        m_ltLastSelectionPathDescription = selection;
+        if (refresh)
+            HoldFailedEdits();
         return false;
+    }
     if (reselect || reopen)
-        ShowAppliedTakes(reselect ? refreshedDays : QStringList(), selection, changedNames, reopen, resumeSecond);
+        ShowAppliedTakes(reselect ? refreshedDays : QStringList(), selection, reopen, resumeSecond);
     // What else the apply could not do, once the takes are shown as they stand.
     if (applied)
         ReportUnsavedTakes(false);
@@ -214,7 +224,7 @@ bool DlgMain::ApplyMetadataChanges(bool refresh)
 }
 
 void DlgMain::ShowAppliedTakes(const QStringList& refreshedDays, const QList<tyTakePathDescription>& selection,
-                               const QStringList& changedNames, bool reopen, quint64 resumeSecond)
+                               bool reopen, quint64 resumeSecond)
 {
     if (!refreshedDays.isEmpty()) {
         for (const QString& day : refreshedDays)
@@ -222,13 +232,9 @@ void DlgMain::ShowAppliedTakes(const QStringList& refreshedDays, const QList<tyT
         // By take, not by file: a rename may renumber the track files
         // ("_A" becomes "_10"), so the file that stood for the take is gone.
         QStringList takePaths;
-        for (int j = 0; j < changedNames.size() && j < selection.size(); ++j) {
-            QString path = selection.at(j).czTakePath;
-            const QString& newName = changedNames.at(j);
-            if (!newName.isEmpty())
-                path = path.left(path.lastIndexOf(QLatin1Char('/')) + 1) + newName;
-            qDebug("reselect %s", qPrintable(path));
-            takePaths << path;
+        for (const tyTakePathDescription& take : selection) {
+            qDebug("reselect %s", qPrintable(take.czTakePath));
+            takePaths << take.czTakePath;
         }
         SelectTakePaths(takePaths);
     }

@@ -109,11 +109,10 @@ void DlgMain::DispatchSelection()
         return;
     }
     const QScopedValueRollback<bool> busy(m_bDispatching, true);
-    const QModelIndexList rows = ui->m_CtrlTreeView->selectionModel()->selectedRows(0);
-    const int n = rows.size();
     // The takes whose save failed are selected again: the editor keeps the
     // values typed for them.
-    if (m_bHoldFailedEdits && m_bEditMetadata && SelectionIsCurrent(rows))
+    if (m_bHoldFailedEdits && m_bEditMetadata
+        && SelectionIsCurrent(ui->m_CtrlTreeView->selectionModel()->selectedRows(0)))
         return;
     m_bHoldFailedEdits = false;
 
@@ -121,16 +120,16 @@ void DlgMain::DispatchSelection()
         m_SndPerform.m_pSfxPlayer->StopAll();
     if (!ApplyMetadataChanges(false)) {
         if (ReportUnsavedTakes(true)) {
-            m_bHoldFailedEdits = true;
-            QStringList paths;
-            for (const tyTakePathDescription& take : m_ltLastSelectionPathDescription)
-                paths << take.czFilePath;
-            SelectFilePaths(paths);
+            HoldFailedEdits();
             return;
         }
         m_bEditMetadata = false;
         ui->m_CtrlButton_ApplyChanges->hide();
     }
+    // Read after the apply: its box ran an event loop, in which the browser
+    // may have listed the day anew.
+    const QModelIndexList rows = ui->m_CtrlTreeView->selectionModel()->selectedRows(0);
+    const int n = rows.size();
 
     ResetEditorAll();
     DisableEditorAll();
@@ -401,7 +400,13 @@ void DlgMain::FilterRowsAgain()
     }
     selection.merge(rows, QItemSelectionModel::Select);
     SelectRows(selection);
-    // Each take shown is known by the file that stands for it now.
+    // The same takes on their rows: nothing to load again.
+    if (SettleTakeFiles(rows) == m_ltLastSelectionPathDescription.size())
+        m_pTimerSelection->stop();
+}
+
+int DlgMain::SettleTakeFiles(const QItemSelection& rows)
+{
     int found = 0;
     for (tyTakePathDescription& take : m_ltLastSelectionPathDescription) {
         for (const QModelIndex& row : rows.indexes()) {
@@ -412,21 +417,31 @@ void DlgMain::FilterRowsAgain()
             }
         }
     }
-    // The same takes on their rows: nothing to load again.
-    if (found == m_ltLastSelectionPathDescription.size())
-        m_pTimerSelection->stop();
+    return found;
 }
 
-void DlgMain::SelectFilePaths(const QStringList& paths)
+void DlgMain::HoldFailedEdits()
 {
-    QItemSelection selection;
-    for (const QString& path : paths) {
-        const QModelIndex source = m_pFSModel->index(path, QString());
-        const QModelIndex view = source.isValid() ? m_pFSProxyModel->mapFromSource(source) : QModelIndex();
-        if (view.isValid())
-            selection.select(view, view);
+    m_bHoldFailedEdits = true;
+    QStringList takePaths;
+    for (const tyTakePathDescription& take : qAsConst(m_ltLastSelectionPathDescription))
+        takePaths << QDir::cleanPath(take.czTakePath);
+    QItemSelection rows = TakeRows(takePaths);
+    if (SettleTakeFiles(rows) < takePaths.size()) {
+        // A take saved under a new name is listed there once its day is
+        // read again.
+        QStringList days;
+        for (const QString& path : qAsConst(takePaths)) {
+            const QString day = path.left(path.lastIndexOf(QLatin1Char('/')));
+            if (!days.contains(day))
+                days << day;
+        }
+        for (const QString& day : qAsConst(days))
+            m_pFSModel->refreshItems(day);
+        rows = TakeRows(takePaths);
+        SettleTakeFiles(rows);
     }
-    SelectRows(selection);
+    SelectRows(rows);
 }
 
 void DlgMain::SelectTakePaths(const QStringList& takePaths) { SelectRows(TakeRows(takePaths)); }

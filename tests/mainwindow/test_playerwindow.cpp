@@ -22,6 +22,7 @@
 #include "tests/support/demomedia.h"
 #include "foundation/platform/diskcalls.h"
 #include "tests/support/modalboxanswerer.h"
+#include "tests/support/userinput.h"
 #include "widgets/qmyslider.h"
 
 #include <QCheckBox>
@@ -632,20 +633,30 @@ private slots:
 
     // The first key after the window manager activated the window, nothing
     // clicked, as the window system delivers it: Space plays the restored
-    // take, Down browses; the browse-mode box and the browser stay as they were.
+    // take, Down browses; the browse-mode box and the browser stay as they
+    // were. A click on a button, or on the metadata panel still disabled,
+    // leaves the keys with the window: Down browses after it.
     void firstKeyBeforeAnyClick_data()
     {
         QTest::addColumn<bool>("restored");
         QTest::addColumn<int>("key");
-        QTest::newRow("Space plays the restored take") << true << int(Qt::Key_Space);
-        QTest::newRow("Down goes to the next row") << true << int(Qt::Key_Down);
-        QTest::newRow("Down with nothing stored selects a row") << false << int(Qt::Key_Down);
+        QTest::addColumn<QString>("clicked");   // the object name of the control clicked first
+        QTest::newRow("Space plays the restored take") << true << int(Qt::Key_Space) << QString();
+        QTest::newRow("Down goes to the next row") << true << int(Qt::Key_Down) << QString();
+        QTest::newRow("Down with nothing stored selects a row") << false << int(Qt::Key_Down) << QString();
+        for (const char* button : {"m_CtrlButton_ApplyPreset", "m_CtrlButton_SavePreset", "m_CtrlButton_CopyTrackNames",
+                                   "m_CtrlButton_ApplyTrackNames", "m_CtrlPushButton_Play", "m_CtrlPushButton_Stop"})
+            QTest::newRow(qPrintable(QStringLiteral("Down after a click on ") + button))
+                << true << int(Qt::Key_Down) << QString::fromLatin1(button);
+        QTest::newRow("Down after a click on the disabled note, nothing selected")
+            << false << int(Qt::Key_Down) << QStringLiteral("m_CtrlEditEditorNote");
     }
 
     void firstKeyBeforeAnyClick()
     {
         QFETCH(bool, restored);
         QFETCH(int, key);
+        QFETCH(QString, clicked);
         QFile::remove(AppFolders::SettingsFilePath());
         const auto forget = qScopeGuard([] { QFile::remove(AppFolders::SettingsFilePath()); });
         if (restored)
@@ -653,14 +664,28 @@ private slots:
         auto window = NewWindow();
         QTreeView* tree = window->ui->m_CtrlTreeView;
         QTRY_VERIFY(window->m_pFSProxyModel->rowCount() > 0 && window->ui->m_CtrlPushButton_Play->isEnabled() == restored);
-        const QModelIndex before = tree->currentIndex();
         QVERIFY(ModalBoxAnswerer::Activate(window.get()));
+        if (!clicked.isEmpty()) {
+            auto* control = window->findChild<QWidget*>(clicked);
+            QVERIFY(control);
+            if (clicked.contains(QLatin1String("Preset"))) {
+                // A preset chosen and saved: both its buttons take a click.
+                window->ui->m_CtrlComboBox_Presets->setCurrentIndex(1);
+                window->ui->m_CtrlButton_SavePreset->click();
+            }
+            QCOMPARE(control->isEnabled(), restored);
+            QVERIFY(userinput::Click(control));
+            QTest::qWait(50);
+        }
+        const QModelIndex before = tree->currentIndex();
         QTest::keyClick(window->windowHandle(), Qt::Key(key));
         if (key == Qt::Key_Space)
             QTRY_COMPARE(State(*window), short(PlayerPlaying));
         else
             QTRY_VERIFY(tree->currentIndex() != before && tree->selectionModel()->isSelected(tree->currentIndex()));
         QVERIFY(!window->ui->m_CtrlCheckBox_EnableFullBrowse->isChecked() && tree->isVisible());
+        // Pasted names are not this test's edit.
+        window->m_bEditMetadata = false;
     }
 
     // Take data the strip and the timeline must survive.
