@@ -55,6 +55,9 @@ struct tyTakeFamily {
     // Files named for a slot another file holds ("T1-05" beside "T1_05"):
     // no member of the take, each a take by itself.
     QStringList lczRivals;
+    // Every other name of the found slots was looked for, so the rivals are
+    // all known (see FindTakeFamily).
+    bool bSettled = false;
 };
 
 // Finds the take named by takePath (folder + take root, or the poly file
@@ -69,15 +72,21 @@ struct tyTakeFamily {
 // rivals. False when nothing was found.
 // findable, when not -1, is the most names beginning with the take root and
 // ending with ".ext" that exists can find (the listed ones): once that many
-// were found, the remaining slots are not probed.
+// were found, the remaining slots are not probed, and other forms of the
+// found slots are looked for only where names are left. Not known (-1),
+// they are looked for only where the found names are not all in one form
+// (separator and number width), or when everyForm: a take of one form
+// costs the probes of its found tracks alone, and one whose found file
+// turns out a stranger (a slot's holder may stand in a later form) is
+// found again with everyForm. bSettled tells whether they were.
 bool FindTakeFamily(const QString& takePath, const QString& extension,
                     const std::function<bool(const QString& fileName)>& exists, tyTakeFamily* family,
-                    int findable = -1);
+                    int findable = -1, bool everyForm = false);
 
 // The same probing against the disk, or against a folder listing.
 bool FindTakeFamilyOnDisk(const QString& takePath, const QString& extension, tyTakeFamily* family);
 bool FindTakeFamilyOnDisk(const QString& takePath, const QString& extension, const FolderNameProbe& names,
-                          tyTakeFamily* family);
+                          tyTakeFamily* family, bool everyForm = false);
 bool FindTakeFamilyInListing(const QString& takePath, const QString& extension,
                              const MyFileInfoList& listing, tyTakeFamily* family);
 
