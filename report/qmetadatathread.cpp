@@ -46,8 +46,8 @@ QString TakeNameOfFile(const QString& fileName)
 }
 
 namespace {
-// A listed file's name without ".WAV", and its kind and take name as
-// TakeNaming::ClassifyBaseName gives them.
+// A listed file's name without ".WAV" (empty for a hidden file), and its
+// kind and take name as TakeNaming::ClassifyBaseName gives them.
 struct tyClassifiedName {
     QString czName;
     QString czFamily;
@@ -66,6 +66,10 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
     QStringList monoFiles;
     for (int i = 0; i < fileNames.size(); ++i) {
         tyClassifiedName& named = classified[size_t(i)];
+        // A hidden file (a Mac's "._" companion of a take's file) is no
+        // take, as the browser lists none.
+        if (fileNames.at(i).startsWith(QLatin1Char('.')))
+            continue;
         named.czName = fileNames.at(i);
         if (named.czName.endsWith(QLatin1String(".WAV"), Qt::CaseInsensitive))
             named.czName.chop(4);
@@ -84,6 +88,8 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
     for (int i = 0; i < fileNames.size(); ++i) {
         const QString& fileName = fileNames.at(i);
         const tyClassifiedName& named = classified[size_t(i)];
+        if (named.czName.isEmpty())   // hidden
+            continue;
         const QString& name = named.czName;
         const QString id = name.left(6);
         // A track file is judged by the browser's rule whatever its name:
