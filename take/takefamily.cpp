@@ -175,14 +175,29 @@ FolderNameProbe::FolderNameProbe(const QString& folder, Listing listing, const s
         m_Names = KeptFolderNames(named, listing == Listing::KeptOnly, status);
 }
 
+namespace {
+std::atomic<quint64> gNamesAskedOfDisk{0};
+
+bool AskDisk(const QString& path)
+{
+    gNamesAskedOfDisk.fetch_add(1, std::memory_order_relaxed);
+    return QFileInfo::exists(path);
+}
+}  // namespace
+
 bool FolderNameProbe::Exists(const QString& name) const
 {
     if (!m_Names)
-        return QFileInfo::exists(m_czFolder + name);
+        return AskDisk(m_czFolder + name);
     // A name listed only in another case is asked of the file system, which
     // may or may not tell cases apart.
     return m_Names->exact.contains(name)
-           || (m_Names->folded.contains(name.toLower()) && QFileInfo::exists(m_czFolder + name));
+           || (m_Names->folded.contains(name.toLower()) && AskDisk(m_czFolder + name));
+}
+
+quint64 FolderNameProbe::NamesAskedOfDisk()
+{
+    return gNamesAskedOfDisk.load(std::memory_order_relaxed);
 }
 
 int FolderNameProbe::CountListed(const QString& prefix, const QString& suffix) const

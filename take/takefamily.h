@@ -36,6 +36,9 @@ public:
     // suffix: at most that many names of that form can exist. -1 when the
     // folder is not listed.
     int CountListed(const QString& prefix, const QString& suffix) const;
+    // How many names all probes asked of the disk so far, on any thread:
+    // what the benchmarks count a take's load and save by.
+    static quint64 NamesAskedOfDisk();
 
 private:
     QString m_czFolder;
