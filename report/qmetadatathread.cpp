@@ -53,6 +53,8 @@ struct tyClassifiedName {
     QString czFamily;
     TakeNaming::FileKind eKind = TakeNaming::FileKind::None;
     int nLengthIndex = -1;   // a mono track name's: its length among those asked
+    bool bHeadRead = false;  // the first of its mono family's names: its head read ahead
+    tyTrackFileHead Head;
 };
 }  // namespace
 
@@ -80,6 +82,24 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
         }
     }
     const QVector<qint64> lengths = RegularFileLengthsIn(folder, monoFiles, TakeLoaderThreads(monoFiles.size()));
+    // The first file of each family has no earlier member to join by its
+    // length (ListedFileOf reads its head): those heads are read side by
+    // side too, as the browser reads them.
+    std::vector<tyClassifiedName*> firsts;
+    const QString* family = nullptr;
+    for (tyClassifiedName& named : classified) {
+        if (named.eKind != TakeNaming::FileKind::Mono)
+            continue;
+        if (!family || named.czFamily != *family)
+            firsts.push_back(&named);
+        family = &named.czFamily;
+    }
+    SpreadWork(int(firsts.size()), TakeLoaderThreads(int(firsts.size())), [&](int k, int) {
+        tyClassifiedName& named = *firsts[size_t(k)];
+        named.Head = ReadTrackFileHead(folder + fileNames.at(int(&named - classified.data())));
+        named.bHeadRead = true;
+        return true;
+    });
 
     QVector<tyDayTake> takes;
     QString previousId;
@@ -102,7 +122,7 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
             const auto earlier = members.constFind(named.czFamily);
             file = ListedFileOf(folder, fileName, kind, named.czFamily,
                                 earlier == members.constEnd() ? nullptr : &earlier.value(),
-                                lengths.at(named.nLengthIndex));
+                                lengths.at(named.nLengthIndex), named.bHeadRead ? &named.Head : nullptr);
             if (!file.bAlone)
                 members.insert(file.czFamily, file);
         }

@@ -99,6 +99,7 @@ void SettleRivals(tyTakeFamily* family, const QString& dotExt, const std::functi
         }
     }
 }
+
 // Whether the found slots' names differ in separator or in the width of
 // their track number.
 bool MixedForms(const tyTakeFamily& family)

@@ -75,13 +75,14 @@ struct tyTakeFamily {
 // rivals. False when nothing was found.
 // findable, when not -1, is the most names beginning with the take root and
 // ending with ".ext" that exists can find (the listed ones): once that many
-// were found, the remaining slots are not probed, and other forms of the
-// found slots are looked for only where names are left. Not known (-1),
-// they are looked for only where the found names are not all in one form
-// (separator and number width), or when everyForm: a take of one form
-// costs the probes of its found tracks alone, and one whose found file
-// turns out a stranger (a slot's holder may stand in a later form) is
-// found again with everyForm. bSettled tells whether they were.
+// were found, the remaining slots are not probed, and the found slots'
+// other forms are probed only where names are left. Not known (-1), those
+// are probed only where the found names are not all in one form (separator
+// and number width), or with everyForm: a take of one form costs the
+// probes of its found tracks alone. bSettled tells whether they were (or
+// none can be left): a load that finds a found file to be a stranger finds
+// the family again with everyForm, as the slot's member may stand in a
+// later form.
 bool FindTakeFamily(const QString& takePath, const QString& extension,
                     const std::function<bool(const QString& fileName)>& exists, tyTakeFamily* family,
                     int findable = -1, bool everyForm = false);
