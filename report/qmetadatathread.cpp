@@ -111,7 +111,6 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
         if (named.czName.isEmpty())   // hidden
             continue;
         const QString& name = named.czName;
-        const QString id = name.left(6);
         // A track file is judged by the browser's rule whatever its name:
         // another maker's file named like a track of this recorder's take
         // stands alone, and the take keeps its own files.
@@ -119,14 +118,17 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
         const bool mono = kind == TakeNaming::FileKind::Mono;
         tyListedFile file;
         if (mono) {
-            const auto earlier = members.constFind(named.czFamily);
+            const auto earlier = members.find(named.czFamily);
             file = ListedFileOf(folder, fileName, kind, named.czFamily,
-                                earlier == members.constEnd() ? nullptr : &earlier.value(),
+                                earlier == members.end() ? nullptr : &earlier.value(),
                                 lengths.at(named.nLengthIndex), named.bHeadRead ? &named.Head : nullptr);
-            if (!file.bAlone)
+            if (!file.bAlone && earlier != members.end())
+                *earlier = file;
+            else if (!file.bAlone)
                 members.insert(file.czFamily, file);
         }
-        if (TakeNaming::IsRecorderTakeName(name) && !file.bAlone) {
+        if (!file.bAlone && TakeNaming::IsRecorderTakeName(name)) {
+            const QStringView id = QStringView(name).left(6);
             if (id == previousId)
                 continue;
             bool ours = mono;
@@ -135,9 +137,9 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
                 ours = head.bRecorder || head.eKind == tyTrackFileHead::Unread;
             }
             if (ours) {
-                previousId = id;
-                takes.append(tyDayTake{id, TakeNameOfFile(fileName), TakePathOfFile(folder + fileName,
-                                                                                    QStringLiteral("WAV"))});
+                previousId = id.toString();
+                takes.append(tyDayTake{previousId, TakeNameOfFile(fileName),
+                                       TakePathOfFile(folder + fileName, QStringLiteral("WAV"))});
                 continue;
             }
         }
