@@ -40,6 +40,11 @@ bool itemKindOf(TakeNaming::FileKind listed, tFSItemType* kind)
 // How many threads judge a day's files ahead (the listing's among them).
 const int kDayThreads = 3;
 
+// A ".WAV" file's name the load reads as a track of a take.
+bool IsLoadTrackName(const QString& fileName)
+{
+    return fileName.size() > 4 && TakeNaming::LoadTrackSlot(QStringView(fileName).chopped(4)) >= 0;
+}
 } // namespace
 
 QBriselFSModelItem::QBriselFSModelItem(const tyBrowserEntry& entry, QBriselFSModelItem* parent)
@@ -177,6 +182,12 @@ void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem*
         m_Listed = ListedFileOf(folder, info.fileName(), named, family, EarlierOfFamily(parent, family),
                                 ahead ? ahead->nLength : kLengthUnasked,
                                 ahead && ahead->bHeadRead ? &ahead->Head : nullptr);
+        // A file the load reads as a track of its take ("T1_A") has no row:
+        // whether it is a member is known by its head, before the take's
+        // load as after it (unlistedWavFiles).
+        if (named == TakeNaming::FileKind::None && IsLoadTrackName(info.fileName()))
+            m_Listed.bAlone = !JoinsFamily(
+                ahead && ahead->bHeadRead ? ahead->Head.eKind : ReadTrackFileHead(folder + info.fileName()).eKind);
         tFSItemType kind = FSITEM_PLAIN;
         if (!itemKindOf(m_Listed.eKind, &kind))
             return;
@@ -347,10 +358,13 @@ void QBriselFSModelItem::readFamilyHeadsAhead(const QString& path, tyBrowserEntr
 {
     // The first file of a family has no earlier member to join by its
     // length: ListedFileOf reads its head.
+    // Nor has a track the load reads that no row shows ("T1_A").
     QVector<int> firsts;
     const QString* family = nullptr;
     for (int i = 0; i < entries->size(); ++i) {
         const tyBrowserEntry& entry = entries->at(i);
+        if (!entry.bFolder && entry.eNamed == TakeNaming::FileKind::None && IsLoadTrackName(entry.info.fileName()))
+            firsts.append(i);
         if (entry.bFolder || entry.eNamed != TakeNaming::FileKind::Mono)
             continue;
         if (!family || entry.czFamily != *family)
@@ -382,7 +396,8 @@ int QBriselFSModelItem::unlistedWavFiles() const
             continue;
         const TakeNaming::tyTrackName track =
             TakeNaming::SplitTrackName(child->m_FileInfo.completeBaseName(), TakeNaming::Rule::Load);
-        if (!track.bTrack || !families.contains(track.czRoot) || IsNotedStrangerInFamily(child->m_czPath))
+        if (!track.bTrack || !families.contains(track.czRoot) || child->m_Listed.bAlone
+            || IsNotedStrangerInFamily(child->m_czPath))
             ++count;
     }
     return count;

@@ -72,11 +72,13 @@ int MyFileInfoList::LoadEntries(const QString& folder, const QStringList& ending
         // A name that is not valid UTF-8 decodes to another name (U+FFFD for
         // its stray bytes), which opens no file: such an entry is left out,
         // as the browser leaves it out and says why.
-        if (QFile::encodeName(name) != QByteArray(systemName))
+        QByteArray encoded = QFile::encodeName(name);
+        if (encoded != systemName)
             return true;
         tEntry entry;
         entry.name = name;
-        entry.sortKey = name.toLocal8Bit();
+        // The name's local 8-bit bytes, as the file system holds them.
+        entry.sortKey = std::move(encoded);
         if (withSizes) {
             entry.size = QFileInfo(m_czFolder + QLatin1Char('/') + name).size();
             m_nTotalSize += entry.size;
@@ -88,7 +90,8 @@ int MyFileInfoList::LoadEntries(const QString& folder, const QStringList& ending
         sweep.Finish();
     std::sort(m_ltEntries.begin(), m_ltEntries.end(),
               [](const tEntry& a, const tEntry& b) {
-                  return a.sortKey != b.sortKey ? a.sortKey < b.sortKey : a.name < b.name;
+                  const int order = a.sortKey.compare(b.sortKey);
+                  return order != 0 ? order < 0 : a.name < b.name;
               });
     return result;
 }

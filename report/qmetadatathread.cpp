@@ -46,13 +46,15 @@ QString TakeNameOfFile(const QString& fileName)
 }
 
 namespace {
-// A listed file's name without ".WAV", and its kind and take name as
-// TakeNaming::ClassifyBaseName gives them.
+// A listed file's name without ".WAV" (empty for a hidden file), and its
+// kind and take name as TakeNaming::ClassifyBaseName gives them.
 struct tyClassifiedName {
     QString czName;
     QString czFamily;
     TakeNaming::FileKind eKind = TakeNaming::FileKind::None;
     int nLengthIndex = -1;   // a mono track name's: its length among those asked
+    bool bHeadRead = false;  // the first of its mono family's names: its head read ahead
+    tyTrackFileHead Head;
 };
 }  // namespace
 
@@ -66,6 +68,10 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
     QStringList monoFiles;
     for (int i = 0; i < fileNames.size(); ++i) {
         tyClassifiedName& named = classified[size_t(i)];
+        // A hidden file (a Mac's "._" companion of a take's file) is no
+        // take, as the browser lists none.
+        if (fileNames.at(i).startsWith(QLatin1Char('.')))
+            continue;
         named.czName = fileNames.at(i);
         if (named.czName.endsWith(QLatin1String(".WAV"), Qt::CaseInsensitive))
             named.czName.chop(4);
@@ -76,6 +82,24 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
         }
     }
     const QVector<qint64> lengths = RegularFileLengthsIn(folder, monoFiles, TakeLoaderThreads(monoFiles.size()));
+    // The first file of each family has no earlier member to join by its
+    // length (ListedFileOf reads its head): those heads are read side by
+    // side too, as the browser reads them.
+    std::vector<tyClassifiedName*> firsts;
+    const QString* family = nullptr;
+    for (tyClassifiedName& named : classified) {
+        if (named.eKind != TakeNaming::FileKind::Mono)
+            continue;
+        if (!family || named.czFamily != *family)
+            firsts.push_back(&named);
+        family = &named.czFamily;
+    }
+    SpreadWork(int(firsts.size()), TakeLoaderThreads(int(firsts.size())), [&](int k, int) {
+        tyClassifiedName& named = *firsts[size_t(k)];
+        named.Head = ReadTrackFileHead(folder + fileNames.at(int(&named - classified.data())));
+        named.bHeadRead = true;
+        return true;
+    });
 
     QVector<tyDayTake> takes;
     QString previousId;
@@ -84,8 +108,9 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
     for (int i = 0; i < fileNames.size(); ++i) {
         const QString& fileName = fileNames.at(i);
         const tyClassifiedName& named = classified[size_t(i)];
+        if (named.czName.isEmpty())   // hidden
+            continue;
         const QString& name = named.czName;
-        const QString id = name.left(6);
         // A track file is judged by the browser's rule whatever its name:
         // another maker's file named like a track of this recorder's take
         // stands alone, and the take keeps its own files.
@@ -93,14 +118,17 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
         const bool mono = kind == TakeNaming::FileKind::Mono;
         tyListedFile file;
         if (mono) {
-            const auto earlier = members.constFind(named.czFamily);
+            const auto earlier = members.find(named.czFamily);
             file = ListedFileOf(folder, fileName, kind, named.czFamily,
-                                earlier == members.constEnd() ? nullptr : &earlier.value(),
-                                lengths.at(named.nLengthIndex));
-            if (!file.bAlone)
+                                earlier == members.end() ? nullptr : &earlier.value(),
+                                lengths.at(named.nLengthIndex), named.bHeadRead ? &named.Head : nullptr);
+            if (!file.bAlone && earlier != members.end())
+                *earlier = file;
+            else if (!file.bAlone)
                 members.insert(file.czFamily, file);
         }
-        if (TakeNaming::IsRecorderTakeName(name) && !file.bAlone) {
+        if (!file.bAlone && TakeNaming::IsRecorderTakeName(name)) {
+            const QStringView id = QStringView(name).left(6);
             if (id == previousId)
                 continue;
             bool ours = mono;
@@ -109,9 +137,9 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
                 ours = head.bRecorder || head.eKind == tyTrackFileHead::Unread;
             }
             if (ours) {
-                previousId = id;
-                takes.append(tyDayTake{id, TakeNameOfFile(fileName), TakePathOfFile(folder + fileName,
-                                                                                    QStringLiteral("WAV"))});
+                previousId = id.toString();
+                takes.append(tyDayTake{previousId, TakeNameOfFile(fileName),
+                                       TakePathOfFile(folder + fileName, QStringLiteral("WAV"))});
                 continue;
             }
         }

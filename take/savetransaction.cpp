@@ -724,9 +724,16 @@ void SaveTransaction::Run(bool* saved)
 QString QSoundPerform::MemberChangedOnDisk(const FolderNameProbe& names) const
 {
     const QString dotExt = QLatin1Char('.') + m_czExtension;
+    const QString takePath = m_czTakeFolder + m_czBaseName + (m_bPolyTake ? dotExt : QString());
     tyTakeFamily family;
-    FindTakeFamilyOnDisk(m_czTakeFolder + m_czBaseName + (m_bPolyTake ? dotExt : QString()), m_czExtension, names,
-                         &family);
+    FindTakeFamilyOnDisk(takePath, m_czExtension, names, &family);
+    // A slot's name found first may be a rival of the member the load
+    // found in another form: every form is looked at then.
+    bool differs = false;
+    for (int t = 0; t < kMaxTracks; ++t)
+        differs = differs || family.czPath[t] != (m_pbPresent[t] ? m_SndFile[t].GetPath() : QString());
+    if (differs && !family.bSettled)
+        FindTakeFamilyOnDisk(takePath, m_czExtension, names, &family, true);
     if (family.bPoly != m_bPolyTake)
         return QStringLiteral("%1 is now a %2 take").arg(m_czBaseName, family.bPoly ? QStringLiteral("poly")
                                                                                      : QStringLiteral("mono"));

@@ -313,10 +313,14 @@ private:
     // A take not found: where a killed rename of its files, settled since,
     // left them, when that is another take name. Returns false.
     bool NoteRenamedTake(const QString& takePath, const QString& extension);
-    // report: why a file is no sound file goes on the message channel too
-    // (a quick load keeps it for ProblemLine only).
-    bool LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* sidecarNames,
-                    bool report);
+    // names: what the family was found with (null: a listing), to find it
+    // again with every form of its slots (see FindTakeFamily). report: why
+    // a file is no sound file goes on the message channel too (a quick load
+    // keeps it for ProblemLine only).
+    bool LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* names,
+                    const FolderNameProbe* sidecarNames, bool report);
+    // Whether ReadFiles left out a file of the family.
+    bool LeftOutAny(const tyTakeFamily& family) const;
     // unwalked: a bit per track whose chunks could not be walked (not yet
     // reported); gone: a member's file vanished since it was found.
     // A mono family's file that is no member of it (JoinsFamily) is left

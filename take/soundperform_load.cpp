@@ -232,7 +232,7 @@ bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
         names.emplace(TakeFolderOf(takePath, extension));
     if (!FindTakeFamilyOnDisk(takePath, extension, *names, &family))
         return NoteRenamedTake(takePath, extension);
-    if (LoadFamily(family, lock.Descriptor(), &*names, true))
+    if (LoadFamily(family, lock.Descriptor(), &*names, &*names, true))
         return true;
     if (!m_czLoadFailure.isEmpty())
         SendUserMessage(QStringLiteral("Take not read"), m_czLoadFailure, 0, 2);
@@ -253,7 +253,8 @@ bool QSoundPerform::QuickInitFiles(QString root, QString ext, const MyFileInfoLi
                                : FindTakeFamilyOnDisk(root, ext, *names, &family);
     if (!found)
         return NoteRenamedTake(root, ext);
-    return LoadFamily(family, lock.Descriptor(), readSidecar ? &*names : nullptr, false);
+    const FolderNameProbe* probe = names ? &*names : nullptr;
+    return LoadFamily(family, lock.Descriptor(), probe, readSidecar ? probe : nullptr, false);
 }
 
 bool QSoundPerform::NoteRenamedTake(const QString& takePath, const QString& extension)
@@ -273,8 +274,17 @@ bool QSoundPerform::NoteRenamedTake(const QString& takePath, const QString& exte
     return false;
 }
 
-bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* sidecarNames,
-                               bool report)
+bool QSoundPerform::LeftOutAny(const tyTakeFamily& family) const
+{
+    for (int t = 0; t < kMaxTracks; ++t) {
+        if (!family.czPath[t].isEmpty() && !m_pbPresent[t])
+            return true;
+    }
+    return false;
+}
+
+bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* names,
+                               const FolderNameProbe* sidecarNames, bool report)
 {
     m_bPolyTake = family.bPoly;
     m_czTakeFolder = family.czFolder;
@@ -295,6 +305,16 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
     quint32 unwalked = 0;
     bool gone = false;
     const bool read = ReadFiles(&unwalked, &gone);
+    // A file left out by what it holds may stand in its slot before the
+    // member, in a form the probe looked for first: where the other forms
+    // were not looked for, the family is found again with every form.
+    if (read && names && !family.bSettled && LeftOutAny(family)) {
+        tyTakeFamily settled;
+        if (FindTakeFamilyOnDisk(family.czFolder + family.czBaseName, family.czExtension, *names, &settled, true)) {
+            ResetVariables();
+            return LoadFamily(settled, folderDescriptor, names, sidecarNames, report);
+        }
+    }
     const bool agree = read && FilesAgree();
     quint32 doubtful = agree ? unwalked : 0;
     for (int t = 0; agree && t < kMaxTracks; ++t) {

@@ -99,10 +99,31 @@ void SettleRivals(tyTakeFamily* family, const QString& dotExt, const std::functi
         }
     }
 }
+
+// Whether the found slots' names differ in separator or in the width of
+// their track number.
+bool MixedForms(const tyTakeFamily& family)
+{
+    const int rootEnd = family.czFolder.size() + family.czBaseName.size();
+    int width = -1;
+    char separator = 0;
+    for (int slot = 0; slot < 24; ++slot) {
+        const QString& path = family.czPath[slot];
+        if (path.isEmpty())
+            continue;
+        const int its = path.size() - rootEnd - 2 - family.czExtension.size();
+        if (width >= 0 && (its != width || family.pcSeparator[slot] != separator))
+            return true;
+        width = its;
+        separator = family.pcSeparator[slot];
+    }
+    return false;
+}
 }  // namespace
 
 bool FindTakeFamily(const QString& takePath, const QString& extension,
-                    const std::function<bool(const QString&)>& exists, tyTakeFamily* family, int findable)
+                    const std::function<bool(const QString&)>& exists, tyTakeFamily* family, int findable,
+                    bool everyForm)
 {
     *family = tyTakeFamily();
     QString folder;
@@ -133,10 +154,15 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
         HoldSlot(family, slot, named.first());
         ++family->nFileCount;
     }
-    // Names left unfound (or not known to be none) may name a found slot
-    // in another form.
-    if (family->nFileCount != findable)
+    // Names left unfound may name a found slot in another form. Listed,
+    // they are counted; unlisted, each would be asked of the disk, so they
+    // are looked for only where the found names are not all in one form:
+    // a slot found in the form of the others had no name probed before
+    // its own, and its later forms are rivals at most.
+    const bool settle = everyForm || (findable >= 0 ? family->nFileCount != findable : MixedForms(*family));
+    if (settle)
         SettleRivals(family, dotExt, exists, &name);
+    family->bSettled = settle || family->nFileCount == findable;
     return family->nFileCount > 0;
 }
 
@@ -150,14 +176,29 @@ FolderNameProbe::FolderNameProbe(const QString& folder, Listing listing, const s
         m_Names = KeptFolderNames(named, listing == Listing::KeptOnly, status);
 }
 
+namespace {
+std::atomic<quint64> gNamesAskedOfDisk{0};
+
+bool AskDisk(const QString& path)
+{
+    gNamesAskedOfDisk.fetch_add(1, std::memory_order_relaxed);
+    return QFileInfo::exists(path);
+}
+}  // namespace
+
 bool FolderNameProbe::Exists(const QString& name) const
 {
     if (!m_Names)
-        return QFileInfo::exists(m_czFolder + name);
+        return AskDisk(m_czFolder + name);
     // A name listed only in another case is asked of the file system, which
     // may or may not tell cases apart.
     return m_Names->exact.contains(name)
-           || (m_Names->folded.contains(name.toLower()) && QFileInfo::exists(m_czFolder + name));
+           || (m_Names->folded.contains(name.toLower()) && AskDisk(m_czFolder + name));
+}
+
+quint64 FolderNameProbe::NamesAskedOfDisk()
+{
+    return gNamesAskedOfDisk.load(std::memory_order_relaxed);
 }
 
 int FolderNameProbe::CountListed(const QString& prefix, const QString& suffix) const
@@ -186,13 +227,13 @@ bool FindTakeFamilyOnDisk(const QString& takePath, const QString& extension, tyT
 }
 
 bool FindTakeFamilyOnDisk(const QString& takePath, const QString& extension, const FolderNameProbe& names,
-                          tyTakeFamily* family)
+                          tyTakeFamily* family, bool everyForm)
 {
     QString folder;
     QString root;
     SplitTakePath(takePath, extension, &folder, &root);
     return FindTakeFamily(takePath, extension, [&names](const QString& name) { return names.Exists(name); },
-                          family, names.CountListed(root, QLatin1Char('.') + extension));
+                          family, names.CountListed(root, QLatin1Char('.') + extension), everyForm);
 }
 
 bool FindTakeFamilyInListing(const QString& takePath, const QString& extension,

@@ -36,6 +36,9 @@ public:
     // suffix: at most that many names of that form can exist. -1 when the
     // folder is not listed.
     int CountListed(const QString& prefix, const QString& suffix) const;
+    // How many names all probes asked of the disk so far, on any thread:
+    // what the benchmarks count a take's load and save by.
+    static quint64 NamesAskedOfDisk();
 
 private:
     QString m_czFolder;
@@ -55,6 +58,9 @@ struct tyTakeFamily {
     // Files named for a slot another file holds ("T1-05" beside "T1_05"):
     // no member of the take, each a take by itself.
     QStringList lczRivals;
+    // Every other name of the found slots was looked for, so the rivals are
+    // all known (see FindTakeFamily).
+    bool bSettled = false;
 };
 
 // Finds the take named by takePath (folder + take root, or the poly file
@@ -69,15 +75,22 @@ struct tyTakeFamily {
 // rivals. False when nothing was found.
 // findable, when not -1, is the most names beginning with the take root and
 // ending with ".ext" that exists can find (the listed ones): once that many
-// were found, the remaining slots are not probed.
+// were found, the remaining slots are not probed, and the found slots'
+// other forms are probed only where names are left. Not known (-1), those
+// are probed only where the found names are not all in one form (separator
+// and number width), or with everyForm: a take of one form costs the
+// probes of its found tracks alone. bSettled tells whether they were (or
+// none can be left): a load that finds a found file to be a stranger finds
+// the family again with everyForm, as the slot's member may stand in a
+// later form.
 bool FindTakeFamily(const QString& takePath, const QString& extension,
                     const std::function<bool(const QString& fileName)>& exists, tyTakeFamily* family,
-                    int findable = -1);
+                    int findable = -1, bool everyForm = false);
 
 // The same probing against the disk, or against a folder listing.
 bool FindTakeFamilyOnDisk(const QString& takePath, const QString& extension, tyTakeFamily* family);
 bool FindTakeFamilyOnDisk(const QString& takePath, const QString& extension, const FolderNameProbe& names,
-                          tyTakeFamily* family);
+                          tyTakeFamily* family, bool everyForm = false);
 bool FindTakeFamilyInListing(const QString& takePath, const QString& extension,
                              const MyFileInfoList& listing, tyTakeFamily* family);
 

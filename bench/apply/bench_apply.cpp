@@ -10,6 +10,7 @@
 #include "foundation/platform/diskprobes.h"
 #include "foundation/toolarguments.h"
 #include "mainwindow/dlgmain.h"
+#include "take/takefamily.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/take/sparsetake.h"
 #include "ui_dlgmain.h"
@@ -280,6 +281,11 @@ int main(int argc, char** argv)
                         "%.2f ms (bound: faster of 1 and %d threads): ratio %.2f (target <= 2)\n",
                         takes, tracks, Median(times[2]), Median(times[3]), kSyncThreads,
                         MedianRatio(times[2], times[3]));
+            // The take's load and the save's look under its lock: two loads' names and a few.
+            const quint64 asked = FolderNameProbe::NamesAskedOfDisk();
+            ApplyUnsynced(window, day, tracks, round++);
+            PrintNamesAsked(qPrintable(QStringLiteral("%1 takes x %2 files: Apply").arg(takes, 2).arg(tracks, 2)),
+                            double(FolderNameProbe::NamesAskedOfDisk() - asked) / takes, tracks, 2.5);
             std::fflush(stdout);
         }
     }

@@ -249,6 +249,15 @@ void Warm(const QStringList& paths)
     }
 }
 
+void PrintNamesAsked(const char* what, double perTake, int tracks, double target)
+{
+    const int forms = 8;   // four separators, two- and one-character numbers
+    const int load = 1 + tracks + forms * (24 - tracks);
+    std::printf("%s: %.1f names asked of the disk per take; a load of the take's names %d: ratio %.2f "
+                "(target <= %.1f)\n", what, perTake, load, perTake / load, target);
+    std::fflush(stdout);
+}
+
 void QuietDebugOutput()
 {
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {

@@ -99,6 +99,14 @@ double HeadTailReads(const QStringList& files, int threads = 1);
 // milliseconds it took; the paths go to paths.
 double PlainListing(const QString& folder, const QString& suffix, QStringList* paths);
 
+// What one load of a take of tracks mono files (24 slots) asks of the disk
+// where its folder is not listed, each file's name found in its first
+// form: the poly file's name, one name per file, every form of each
+// absent slot's name. Prints the names asked per take (perTake) against
+// it: "what: N names asked of the disk per take; a load of the take's
+// names M: ratio R (target <= T)".
+void PrintNamesAsked(const char* what, double perTake, int tracks, double target);
+
 // Keeps the engines' debug lines out of the figures; warnings still show.
 void QuietDebugOutput();
 

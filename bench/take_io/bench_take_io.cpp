@@ -8,6 +8,7 @@
 #include "foundation/platform/diskprobes.h"
 #include "take/bwfmetadata.h"
 #include "take/soundperform.h"
+#include "take/takefamily.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/take/sparsetake.h"
 
@@ -232,6 +233,11 @@ int main(int argc, char** argv)
     std::printf("    the same bytes unsynced %.1f ms; the save with its syncs left to the system %.1f ms, ratio %.2f "
                 "(target <= 3; bound 1 thread)\n",
                 Median(save[3]), Median(save[2]), MedianRatio(save[2], save[3]));
+    // The take's load and the save's look under its lock: two loads' names and a few.
+    const quint64 asked = FolderNameProbe::NamesAskedOfDisk();
+    SaveAllUnsynced(shortDay, round++);
+    PrintNamesAsked("    the load and save of a take", double(FolderNameProbe::NamesAskedOfDisk() - asked) / takes,
+                    kTracks, 2.5);
 
     // A save waits for its own files only, not for what other programs
     // write to the card meanwhile.

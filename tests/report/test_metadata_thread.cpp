@@ -85,6 +85,9 @@ void TestMetadataThread::takeNamesOfFiles_data()
                                            << QStringList{"ABC130", "abc130"} << QStringList{"ABC130", "abc130"};
     QTest::newRow("one-character track numbers")
         << QStringList{"ABC131_A.WAV", "ABC131+01.WAV"} << QStringList{"ABC131"} << QStringList{"ABC131"};
+    QTest::newRow("hidden files are no takes")
+        << QStringList{".ABC133_05.WAV", "._ABC133_01.WAV", "._ABC134.WAV", "ABC133_01.WAV"} << QStringList{"ABC133"}
+        << QStringList{"ABC133"};
     QTest::newRow("long name") << QStringList{"ABC132==     12A     t3==_01.WAV"} << QStringList{"ABC132"}
                                << QStringList{"ABC132==     12A     t3=="};
     // Other makers' names, short or sharing six characters, each take by the

@@ -349,6 +349,8 @@ const QList<StrangerForm>& StrangerForms()
         const TrackNumberStyle two = TrackNumberStyle::TwoDigit;
         TakeSpec mixed = take("LEN650", 4, '#', two);
         mixed.tracks[1].separator = '_';
+        TakeSpec lastApart = take("LEN651", 5, '_', two);
+        lastApart.tracks[4].separator = '-';
         return QList<StrangerForm>{
             {"'-' members, '_' stranger", take("LEN642", 5, '-', two), "LEN642_05.WAV", true},
             {"one-character members", take("LEN647", 4, '_', TrackNumberStyle::OneChar), "LEN647_01.WAV", true},
@@ -359,6 +361,7 @@ const QList<StrangerForm>& StrangerForms()
             {"two-digit stranger among one-character members", take("LEN649", 10, '_', TrackNumberStyle::OneChar),
              "LEN649_10.WAV", true, true},
             {"mixed separators", mixed, "LEN650+02.WAV", true, true},
+            {"stranger in the others' form, its slot's member in another", lastApart, "LEN651_05.WAV", true},
         };
     }();
     return forms;

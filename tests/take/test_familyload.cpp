@@ -484,16 +484,25 @@ private slots:
     // sorting after its files, before them ('-' before '_'), or in a gap of
     // its slots: it stands alone, the take loads and saves with its own
     // files, and the stranger keeps its bytes and loads as a take by itself.
+    // The folder not listed, the load asks the disk only the names its
+    // found tracks need where no name of another form stands.
     void strangerNamedLikeATrack_data()
     {
         QTest::addColumn<QString>("stranger");
         QTest::addColumn<QList<int>>("slotList");
         QTest::addColumn<bool>("asLong");   // of the members' very length
-        QTest::newRow("after the take's files") << "LEN666_05.WAV" << QList<int>{0, 1, 2, 3} << false;
-        QTest::newRow("before the take's files") << "LEN666-05.WAV" << QList<int>{0, 1, 2, 3} << false;
-        QTest::newRow("in a gap of its slots") << "LEN666_03.WAV" << QList<int>{0, 1, 3, 4} << false;
-        QTest::newRow("after the take's files, as long") << "LEN666_05.WAV" << QList<int>{0, 1, 2, 3} << true;
-        QTest::newRow("before the take's files, as long") << "LEN666-05.WAV" << QList<int>{0, 1, 2, 3} << true;
+        QTest::addColumn<bool>("asFound");  // no more probes than the found tracks need
+        QTest::newRow("after the take's files") << "LEN666_05.WAV" << QList<int>{0, 1, 2, 3} << false << true;
+        QTest::newRow("before the take's files") << "LEN666-05.WAV" << QList<int>{0, 1, 2, 3} << false << false;
+        QTest::newRow("in a gap of its slots") << "LEN666_03.WAV" << QList<int>{0, 1, 3, 4} << false << true;
+        QTest::newRow("after the take's files, as long") << "LEN666_05.WAV" << QList<int>{0, 1, 2, 3} << true
+                                                         << true;
+        QTest::newRow("before the take's files, as long") << "LEN666-05.WAV" << QList<int>{0, 1, 2, 3} << true
+                                                          << false;
+        QList<int> every;
+        for (int t = 0; t < 24; ++t)
+            every << t;
+        QTest::newRow("24 tracks, no stranger") << QString() << every << false << true;
     }
 
     void strangerNamedLikeATrack()
@@ -501,6 +510,7 @@ private slots:
         QFETCH(QString, stranger);
         QFETCH(QList<int>, slotList);
         QFETCH(bool, asLong);
+        QFETCH(bool, asFound);
         QTemporaryDir dir;
         const QString folder = dir.path() + QLatin1Char('/');
         const WrittenTake written = WriteTake(dir.path(), MonoTake(QStringLiteral("LEN666"), slotList));
@@ -511,12 +521,33 @@ private slots:
         const qint64 length = QFileInfo(written.files.first()).size();
         const QByteArray foreign = asLong ? BuildForeignFileOfLength(spec, length) : BuildForeignFile(spec);
         QCOMPARE(foreign.size() == length, asLong);
-        QVERIFY(WriteBytes(folder + stranger, foreign));
+        QVERIFY(stranger.isEmpty() || WriteBytes(folder + stranger, foreign));
         const auto bytesOf = [](const QString& path) {
             QFile file(path);
             return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         };
         const QByteArray strangerBytes = bytesOf(folder + stranger);
+        // The load's probes of the names, the folder not listed, against
+        // what the poly file's name and each slot's names cost asked in
+        // turn up to the first found.
+        int need = 1;
+        for (int slot = 0; slot < 24; ++slot) {
+            bool found = false;
+            for (QChar separator : TakeNaming::LoadSeparators()) {
+                for (const QString& number : TakeNaming::LoadTrackForms(slot)) {
+                    need += found ? 0 : 1;
+                    found = found || QFileInfo::exists(folder + "LEN666" + separator + number + ".WAV");
+                }
+            }
+        }
+        int probes = 0;
+        tyTakeFamily family;
+        QVERIFY(FindTakeFamily(folder + "LEN666", "WAV",
+                               [&](const QString& name) { return ++probes, QFileInfo::exists(folder + name); },
+                               &family));
+        QVERIFY2(probes <= need || !asFound, qPrintable(QStringLiteral("%1 probes > %2").arg(probes).arg(need)));
+        if (stranger.isEmpty())
+            return;
 
         // The listing's rule in name order, each file after its family's nearest member.
         const auto listedTakes = [&folder, &dir] {
