@@ -174,9 +174,10 @@ void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem*
         QString folder = ahead && ahead->bClassified ? ahead->czFolder : parent->m_czPath;
         if (!folder.endsWith(QLatin1Char('/')))
             folder += QLatin1Char('/');
+        const bool rival = !parent->m_SlotRivals.isEmpty() && parent->m_SlotRivals.contains(info.fileName());
         m_Listed = ListedFileOf(folder, info.fileName(), named, family, EarlierOfFamily(parent, family),
                                 ahead ? ahead->nLength : kLengthUnasked,
-                                ahead && ahead->bHeadRead ? &ahead->Head : nullptr);
+                                ahead && ahead->bHeadRead ? &ahead->Head : nullptr, rival);
         tFSItemType kind = FSITEM_PLAIN;
         if (!itemKindOf(m_Listed.eKind, &kind))
             return;
@@ -252,7 +253,20 @@ QBriselFSModelItem* QBriselFSModelItem::matchPath(const QStringList& components,
     return nullptr;
 }
 
-tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherCaseWav, bool dayFiles)
+QSet<QString> QBriselFSModelItem::setSlotRivals(QSet<QString> rivals)
+{
+    QSet<QString> changed = m_SlotRivals;
+    changed.subtract(rivals);
+    for (const QString& rival : qAsConst(rivals)) {
+        if (!m_SlotRivals.contains(rival))
+            changed.insert(rival);
+    }
+    m_SlotRivals = std::move(rivals);
+    return changed;
+}
+
+tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherCaseWav, bool dayFiles,
+                                                QSet<QString>* slotRivals)
 {
     struct tyNamed {
         QString czName;
@@ -334,6 +348,14 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
     }
     if (otherCaseWav)
         *otherCaseWav = otherCase;
+    if (slotRivals) {
+        QStringList files;
+        for (const tyNamed& entry : named) {
+            if (!entry.bFolder)
+                files.append(entry.czName);
+        }
+        *slotRivals = SlotRivalsInListing(folder, files);
+    }
     if (!unreachable.isEmpty()) {
         unreachable.sort();
         tellUnreachableNames(path, unreachable);

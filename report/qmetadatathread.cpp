@@ -76,6 +76,8 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
         }
     }
     const QVector<qint64> lengths = RegularFileLengthsIn(folder, monoFiles, TakeLoaderThreads(monoFiles.size()));
+    // Files named for a slot another file of the take holds stand alone wherever they sort.
+    const QSet<QString> rivals = SlotRivalsInListing(folder, fileNames);
 
     QVector<tyDayTake> takes;
     QString previousId;
@@ -96,7 +98,8 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
             const auto earlier = members.constFind(named.czFamily);
             file = ListedFileOf(folder, fileName, kind, named.czFamily,
                                 earlier == members.constEnd() ? nullptr : &earlier.value(),
-                                lengths.at(named.nLengthIndex));
+                                lengths.at(named.nLengthIndex), nullptr,
+                                !rivals.isEmpty() && rivals.contains(fileName));
             if (!file.bAlone)
                 members.insert(file.czFamily, file);
         }

@@ -426,6 +426,16 @@ void SaveTransaction::PlanTake(tyTakeSave& save)
         unchanged = !usable || !known || file.ChunkWriter().LayoutOnDiskMatches();
     }
     if (!usable || !unchanged) {
+        // A member that is a symbolic link would be written through into the
+        // file it points to, which may be another take's: never written.
+        for (int t : save.lMembers) {
+            if (QFileInfo(take->m_SndFile[t].GetPath()).isSymLink()) {
+                Refuse(save, QStringLiteral("%1 is a symbolic link: the take was not saved, so that the file it "
+                                            "points to is not written through it.")
+                                 .arg(QFileInfo(take->m_SndFile[t].GetPath()).fileName()));
+                return;
+            }
+        }
         Refuse(save, usable ? QStringLiteral("the take changed on disk since it was opened")
                             : QStringLiteral("The take's files cannot all be written."));
         return;

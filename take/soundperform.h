@@ -69,7 +69,8 @@ public:
     QString RenamedTakePath() const { return m_czRenamedTake; }
     // The take line: one sentence, naming the take by name, that says why
     // the take cannot be played or edited here (loaded: the last load's
-    // result), or that a member of its family is missing; empty for a whole
+    // result), that a member of its family is missing, or that a file
+    // beside it copies a member and is left out; empty for a whole
     // recorder take. folder and name as SplitTakePath gives them. The
     // browser and the day list say the same.
     QString ProblemLine(bool loaded, const QString& folder, const QString& name) const;
@@ -349,6 +350,9 @@ private:
     QString m_czSaveReport;    // the saving thread's; set by UpdateiXMLChunks
     QString m_czRenamedTake;   // the loading thread's; see RenamedTakePath
     QString m_czUnreadFile;    // the loading thread's: why a member is no sound file
+    // The loading thread's: files named for a slot that copy its member
+    // (their names, and the member's), left out of the take.
+    QList<QPair<QString, QString>> m_lCopies;
     mutable std::mutex m_MixerLock;
     // The last copy MixerSnapshot took, guarded by m_MixerReadLock, which
     // only takers of snapshots hold: a writer never holds it, so the player

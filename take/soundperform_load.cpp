@@ -292,6 +292,8 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
     // views list it alone from now on, though it is of the members' length.
     for (const QString& rival : family.lczRivals)
         NoteStrangerInFamily(rival);
+    for (const auto& copy : family.lCopies)
+        m_lCopies << qMakePair(QFileInfo(copy.first).fileName(), QFileInfo(copy.second).fileName());
     quint32 unwalked = 0;
     bool gone = false;
     const bool read = ReadFiles(&unwalked, &gone);
@@ -482,6 +484,13 @@ QString QSoundPerform::ProblemLine(bool loaded, const QString& folder, const QSt
     switch (m_nTakeStatus) {
     case 0: {
         const int missing = MissingMembers();
+        if (missing == 0 && !m_lCopies.isEmpty()) {
+            QStringList copies;
+            for (const auto& copy : m_lCopies)
+                copies << QStringLiteral("%1 is a copy of %2").arg(copy.first, copy.second);
+            return QStringLiteral("%1: %2; left out of the take, never written with it.")
+                .arg(name, copies.join(QStringLiteral(", ")));
+        }
         if (missing == 0)
             return QString();
         return QStringLiteral("%1 is missing %2 of the %3 track files its metadata lists: a save lists only "

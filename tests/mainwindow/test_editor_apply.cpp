@@ -588,9 +588,11 @@ private slots:
 
     // This recorder's take beside another maker's file of its members'
     // length named for one of its slots in another form, or for a track the
-    // load reads by a letter or never: the take opens whole, and an Apply of
-    // a note, or with long names, changes (renames) every member and leaves
-    // the stranger byte for byte under its name.
+    // load reads by a letter or never, or a file of another take, a copy of
+    // a member, an empty or unidentified file named for one of its slots:
+    // the take opens whole, and an Apply of a note, or with long names,
+    // changes (renames) every member and leaves the stranger byte for byte
+    // under its name.
     void applyBesideAStranger_data()
     {
         QTest::addColumn<int>("form");
@@ -601,7 +603,7 @@ private slots:
             QTest::newRow(qPrintable(tag + ", long names")) << form << 1;
             // Selected with the take, the stranger's refusal says whose
             // file it is, as its line does.
-            if (StrangerForms().at(form).listed && !StrangerForms().at(form).joinsUntilLoaded)
+            if (StrangerForms().at(form).listed && StrangerForms().at(form).made == StrangerMade::OtherMaker)
                 QTest::newRow(qPrintable(tag + ", a note, the stranger selected too")) << form << 2;
         }
     }
