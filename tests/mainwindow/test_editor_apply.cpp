@@ -806,37 +806,65 @@ private slots:
     }
 
     // A write-protected take is never written, and the user hears of it
-    // whether its files, its folder or both are protected.
+    // whether its files, its folder or both are protected. Nor is a take
+    // whose member is a symbolic link (to another take's file elsewhere or
+    // in the day), which would be written through: told by the link's name,
+    // never as write-protected, and not renamed.
     void readOnlyTakeWarns_data()
     {
         QTest::addColumn<bool>("file");
         QTest::addColumn<bool>("folder");
-        QTest::newRow("one file") << true << false;
-        QTest::newRow("folder") << false << true;
-        QTest::newRow("files and folder") << true << true;
+        QTest::addColumn<QString>("link");   // where the member links to: "" none, "elsewhere", "day"
+        QTest::newRow("one file") << true << false << "";
+        QTest::newRow("folder") << false << true << "";
+        QTest::newRow("files and folder") << true << true << "";
+        QTest::newRow("a member linked to another folder's take") << false << false << "elsewhere";
+        QTest::newRow("a member linked in the day, long names") << false << false << "day";
     }
 
     void readOnlyTakeWarns()
     {
         QFETCH(bool, file);
         QFETCH(bool, folder);
-        WriteDay({MonoTake("L00001", {0, 1}), MonoTake("L00002", {0})});
+        QFETCH(QString, link);
+        WriteDay({MonoTake("L00001", {0, 1}), MonoTake("L00002", {0}), MonoTake("L00003", {0, 1})});
         const QString day = m_czDay;
         const QString member = Path("L00001_02.WAV");
+        QString target;
+        if (!link.isEmpty()) {
+            const QString elsewhere = QDir::cleanPath(day + "/../elsewhere");
+            QCOMPARE(WriteTake(elsewhere, MonoTake("L00009", {0, 1})).files.size(), 2);
+            target = link == "day" ? Path("L00003_02.WAV") : elsewhere + "/L00009_02.WAV";
+            QVERIFY(QFile::remove(member));
+            QVERIFY(QFile::link(link == "day" ? QStringLiteral("L00003_02.WAV") : target, member));
+        }
+        const QByteArray targetBytes = ReadBytes(target);
         SetWritabilityProbe([=](const QString& path) {
             const QString clean = QDir::cleanPath(path);
             return !((file && clean.startsWith(day + "/L00001")) || (folder && clean == day));
         });
         auto window = NewWindow();
-        Select(*window, {member});
+        Select(*window, {link.isEmpty() ? member : Path("L00001_01.WAV")});
+        QCOMPARE(int(window->m_SndPerform.m_nFileCount), 2);
         Type(window->ui->m_CtrlEditEditorNote, "Never written");
+        if (link == "day")
+            window->ui->m_CtrlComboBox_Filename->setCurrentIndex(1);
         const FolderState before = StateOf(m_czDay);
         ModalBoxAnswerer answerer;
         answerer.ThenAccept();
         QTest::mouseClick(window->ui->m_CtrlButton_ApplyChanges, Qt::LeftButton);
         QCOMPARE(answerer.SeenBoxes().size(), 1);
-        QCOMPARE(answerer.SeenBoxes().first().text,
-                 QStringLiteral("File L00001 is read only.\nNo modifications are possible."));
+        const QString told = answerer.SeenBoxes().first().text;
+        if (link.isEmpty()) {
+            QCOMPARE(told, QStringLiteral("File L00001 is read only.\nNo modifications are possible."));
+        } else {
+            QVERIFY2(told.contains("L00001_02.WAV is a symbolic link: the take was not saved")
+                         && !told.contains("write-protected") && !told.contains("read only"),
+                     qPrintable(told));
+            QCOMPARE(ReadBytes(target), targetBytes);
+            QVERIFY(QFileInfo(member).isSymLink());
+            window->m_bEditMetadata = false;
+        }
         QCOMPARE(StateOf(m_czDay), before);
     }
 

@@ -6,6 +6,7 @@
 #include "take/soundperform.h"
 #include "take/takefamily.h"
 #include "tests/support/fixturevariants.h"
+#include "tests/support/exfatvolume.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/support/riffbytes.h"
 #include "tests/support/scratchdir.h"
@@ -16,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
+
+#include <memory>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -571,12 +574,16 @@ private slots:
     {
         QTest::addColumn<int>("form");
         QTest::addColumn<bool>("asLong");
+        QTest::addColumn<bool>("exfat");
         for (int form = 0; form < StrangerForms().size(); ++form) {
+            const QString tag = QString::fromLatin1(StrangerForms().at(form).tag);
             for (const bool asLong : {false, true}) {
                 if (!asLong || StrangerForms().at(form).made == StrangerMade::OtherMaker)
-                    QTest::newRow(qPrintable(QString::fromLatin1(StrangerForms().at(form).tag)
-                                             + (asLong ? ", as long" : ""))) << form << asLong;
+                    QTest::newRow(qPrintable(tag + (asLong ? ", as long" : ""))) << form << asLong << false;
             }
+            // A card's file system: names in any case are one.
+            if (StrangerForms().at(form).made != StrangerMade::OtherMaker)
+                QTest::newRow(qPrintable(tag + ", exFAT")) << form << false << true;
         }
     }
 
@@ -584,8 +591,12 @@ private slots:
     {
         QFETCH(int, form);
         QFETCH(bool, asLong);
+        QFETCH(bool, exfat);
         const StrangerForm& beside = StrangerForms().at(form);
-        ScratchDir dir;
+        ScratchDir scratch;
+        std::unique_ptr<ExfatVolume> volume(exfat ? new ExfatVolume(scratch.path()) : nullptr);
+        NALVO_REQUIRE_EXFAT(volume);
+        const QDir dir(volume ? volume->Path() : scratch.path());
         QStringList members = WriteTakeBesideStranger(dir.path(), beside, asLong);
         QVERIFY(!members.isEmpty());
         members.sort();
