@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QThread>
 #include <algorithm>
+#include <functional>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -384,8 +385,7 @@ void SaveTransaction::PlanTake(tyTakeSave& save)
         return;
     const QString moved = take->MemberChangedOnDisk(names);
     if (!moved.isEmpty()) {
-        Refuse(save, QStringLiteral("The take's files changed on disk since it was opened (%1); select the "
-                                    "take again.").arg(moved));
+        Refuse(save, QSoundPerform::ChangedOnDiskText(moved));
         return;
     }
     QByteArray texts[QSoundPerform::kMaxTracks];
@@ -712,25 +712,56 @@ void SaveTransaction::Run(bool* saved)
     Finish(saved);
 }
 
+namespace {
+// How a take's files changed between two findings of them, first slot first.
+QString FamilyChange(bool polyBefore, bool polyNow, const QString& baseName, const QString* before,
+                     const QString* now, const std::function<bool(const QString&)>& noMember = nullptr)
+{
+    if (polyNow != polyBefore)
+        return QStringLiteral("%1 is now a %2 take").arg(baseName, polyNow ? QStringLiteral("poly")
+                                                                           : QStringLiteral("mono"));
+    for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
+        if (now[t] == before[t] || (before[t].isEmpty() && noMember && noMember(now[t])))
+            continue;
+        if (before[t].isEmpty())
+            return QStringLiteral("%1 appeared").arg(QFileInfo(now[t]).fileName());
+        return QStringLiteral("%1 is gone").arg(QFileInfo(before[t]).fileName());
+    }
+    return QString();
+}
+
+void PresentPaths(const QSoundPerform& take, QString* paths)
+{
+    for (int t = 0; t < QSoundPerform::kMaxTracks; ++t)
+        paths[t] = take.m_pbPresent[t] ? take.m_SndFile[t].GetPath() : QString();
+}
+}  // namespace
+
 QString QSoundPerform::MemberChangedOnDisk(const FolderNameProbe& names) const
 {
     const QString dotExt = QLatin1Char('.') + m_czExtension;
     tyTakeFamily family;
     FindTakeFamilyOnDisk(m_czTakeFolder + m_czBaseName + (m_bPolyTake ? dotExt : QString()), m_czExtension, names,
                          &family);
-    if (family.bPoly != m_bPolyTake)
-        return QStringLiteral("%1 is now a %2 take").arg(m_czBaseName, family.bPoly ? QStringLiteral("poly")
-                                                                                     : QStringLiteral("mono"));
-    for (int t = 0; t < kMaxTracks; ++t) {
-        const QString loaded = m_pbPresent[t] ? m_SndFile[t].GetPath() : QString();
-        if (family.czPath[t] == loaded)
-            continue;
-        // Another maker's file of a track's name was no member at the load.
-        if (loaded.isEmpty() && !m_bPolyTake && !JoinsFamily(ReadTrackFileHead(family.czPath[t]).eKind))
-            continue;
-        if (loaded.isEmpty())
-            return QStringLiteral("%1 appeared").arg(QFileInfo(family.czPath[t]).fileName());
-        return QStringLiteral("%1 is gone").arg(QFileInfo(loaded).fileName());
-    }
-    return QString();
+    QString loaded[kMaxTracks];
+    PresentPaths(*this, loaded);
+    // Another maker's file of a track's name was no member at the load.
+    return FamilyChange(m_bPolyTake, family.bPoly, m_czBaseName, loaded, family.czPath, [this](const QString& path) {
+        return !m_bPolyTake && !JoinsFamily(ReadTrackFileHead(path).eKind);
+    });
+}
+
+QString QSoundPerform::MembersChangedSince(const QSoundPerform& opened) const
+{
+    QString before[kMaxTracks];
+    QString now[kMaxTracks];
+    PresentPaths(opened, before);
+    PresentPaths(*this, now);
+    return FamilyChange(opened.m_bPolyTake, m_bPolyTake, m_czBaseName, before, now);
+}
+
+QString QSoundPerform::ChangedOnDiskText(const QString& change)
+{
+    return QStringLiteral("The take's files changed on disk since it was opened (%1); select the take again.")
+        .arg(change);
 }

@@ -46,7 +46,8 @@ public:
     // takePath: folder + take root (no separator, track or extension);
     // extension without the dot. takePath.ext is a poly take; otherwise the
     // mono family is probed for tracks 1..24 ('_', '-', '#', '+'; two-digit
-    // then one-character track numbers; the first name found wins). Reads the
+    // then one-character track numbers; a track named twice is held by the
+    // file that names the take, see SettleSlots). Reads the
     // files, the sidecar, checks that the files agree and sets the status.
     // False, with the object empty, when nothing was found or the files
     // disagree (size on disk, rate, bits, channels, data size).
@@ -145,6 +146,13 @@ public:
     static constexpr int kSaveBatchFiles = 192;
     // What the last save of this take had to tell; empty when nothing.
     QString SaveReport() const { return m_czSaveReport; }
+    // The first file this take's load holds otherwise than opened, a load
+    // of the same take made before ("T1_06.WAV appeared", "T1_05.WAV is
+    // gone"); empty when both hold the same files. A save writes the files
+    // the user opened, never one that arrived since.
+    QString MembersChangedSince(const QSoundPerform& opened) const;
+    // Why a take whose files changed so is not saved (change: as above).
+    static QString ChangedOnDiskText(const QString& change);
 
     // ---- Mixer tables across threads ------------------------------------------------
     // One block's worth of the mixer tables, copied at once.

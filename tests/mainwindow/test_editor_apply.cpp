@@ -754,19 +754,33 @@ private slots:
         }
     }
 
-    // A take whose save the take object refuses: the user is told which,
-    // the editor keeps the typed value and stays marked changed.
+    // A take whose save the take object refuses (a member another program
+    // appended to, or a track file of another take that arrived for a track
+    // it lacks since it was opened): the user is told which, the editor
+    // keeps the typed value and stays marked changed.
+    void refusedSaveKeepsTypedValues_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("a member appended to") << "appended";
+        QTest::newRow("a track file arrived") << "arrived";
+    }
+
     void refusedSaveKeepsTypedValues()
     {
+        QFETCH(QString, change);
         WriteDay({MonoTake("R00001", {0, 1}), MonoTake("R00002", {0})});
         auto window = NewWindow();
         Select(*window, {Path("R00001_01.WAV")});
         Type(window->ui->m_CtrlEditEditorNote, "Kept");
-        // Another program appends to a member after the take was opened.
-        QFile member(Path("R00001_02.WAV"));
-        QVERIFY(member.open(QIODevice::Append));
-        member.write("JUNKJUNK");
-        member.close();
+        if (change == "appended") {
+            // Another program appends to a member after the take was opened.
+            QFile member(Path("R00001_02.WAV"));
+            QVERIFY(member.open(QIODevice::Append));
+            member.write("JUNKJUNK");
+            member.close();
+        } else {
+            QVERIFY(WriteBytes(Path("R00001_03.WAV"), BuildMonoFile(MonoTake("R00003", {0, 1, 2}), 2)));
+        }
         const FolderState before = StateOf(m_czDay);
         // Every box is answered; the offer to keep editing is taken.
         ModalBoxAnswerer answerer;
@@ -788,9 +802,16 @@ private slots:
             return boxes;
         };
         QTRY_COMPARE(notSaved(), 1);
+        if (change == "arrived")
+            QVERIFY2(answerer.SeenBoxes().last().text.contains("R00001_03.WAV appeared"),
+                     qPrintable(answerer.SeenBoxes().last().text));
         QVERIFY(window->m_bEditMetadata);
         QCOMPARE(window->ui->m_CtrlEditEditorNote->text(), QStringLiteral("Kept"));
         QCOMPARE(StateOf(m_czDay), before);
+        if (change == "arrived") {
+            window->m_bEditMetadata = false;
+            return;
+        }
 
         // Leaving the take offers to keep editing: the selection comes back.
         Select(*window, {Path("R00002_01.WAV")});
