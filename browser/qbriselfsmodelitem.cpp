@@ -325,8 +325,11 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
                 files.append(entry.czName);
             }
         }
-        // This thread sorts and classifies the names meanwhile.
+        // This thread sorts and classifies the names meanwhile, and finds
+        // the files that hold no slot of their take.
         const QVector<qint64> lengths = RegularFileLengthsIn(path, files, kDayThreads, [&] {
+            if (slotRivals)
+                *slotRivals = SlotRivalsInListing(folder, files);
             sortAndBuild();
             for (int i = 0; i < entries.size(); ++i) {
                 if (named[size_t(i)].nFile < 0)
@@ -345,17 +348,17 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
         readFamilyHeadsAhead(path, &entries);
     } else {
         sortAndBuild();
+        if (slotRivals) {
+            QStringList files;
+            for (const tyNamed& entry : named) {
+                if (!entry.bFolder)
+                    files.append(entry.czName);
+            }
+            *slotRivals = SlotRivalsInListing(folder, files);
+        }
     }
     if (otherCaseWav)
         *otherCaseWav = otherCase;
-    if (slotRivals) {
-        QStringList files;
-        for (const tyNamed& entry : named) {
-            if (!entry.bFolder)
-                files.append(entry.czName);
-        }
-        *slotRivals = SlotRivalsInListing(folder, files);
-    }
     if (!unreachable.isEmpty()) {
         unreachable.sort();
         tellUnreachableNames(path, unreachable);
