@@ -605,6 +605,9 @@ private slots:
             // file it is, as its line does.
             if (StrangerForms().at(form).listed && StrangerForms().at(form).made == StrangerMade::OtherMaker)
                 QTest::newRow(qPrintable(tag + ", a note, the stranger selected too")) << form << 2;
+            // The stranger comes while the note is typed.
+            if (StrangerForms().at(form).made != StrangerMade::OtherMaker)
+                QTest::newRow(qPrintable(tag + ", a note, the stranger arriving")) << form << 3;
         }
     }
 
@@ -618,6 +621,9 @@ private slots:
         QVERIFY(!members.isEmpty());
         const QString stranger = Path(beside.stranger);
         const QByteArray strangerBytes = ReadBytes(stranger);
+        const QString waiting = m_czDay + "/../" + beside.stranger;
+        if (fileMode == 3)
+            QVERIFY(QFile::rename(stranger, waiting));
 
         auto window = NewWindow();
         QTRY_VERIFY(window->m_pFSModel->index(members.first()).isValid());
@@ -643,7 +649,9 @@ private slots:
             QCOMPARE(ui->m_CtrlTreeView->selectionModel()->selectedRows().size(), 2);
         }
         Type(ui->m_CtrlEditEditorNote, "Beside a stranger");
-        if (fileMode != 2)
+        if (fileMode == 3)
+            QVERIFY(QFile::rename(waiting, stranger));
+        else if (fileMode != 2)
             ui->m_CtrlComboBox_Filename->setCurrentIndex(fileMode);
         QTest::mouseClick(ui->m_CtrlButton_ApplyChanges, Qt::LeftButton);
         if (fileMode == 2) {
