@@ -171,7 +171,8 @@ tyTrackFileHead ReadTrackFileHead(const QString& path)
         unsigned char header[8];
         // The samples follow the recorder's headers; another maker may write
         // its fmt after them.
-        if (!readAt(at, reinterpret_cast<char*>(header), 8) || (std::memcmp(header, "data", 4) == 0 && head.nChannels))
+        if (!readAt(at, reinterpret_cast<char*>(header), 8)
+            || (std::memcmp(header, "data", 4) == 0 && head.nChannels))
             break;
         const quint32 size = ReadLe32(header + 4);
         const qint64 payload = at + 8;

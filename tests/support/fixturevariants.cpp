@@ -401,7 +401,8 @@ QStringList WriteTakeBesideStranger(const QString& folder, const StrangerForm& f
         return WriteBytes(QDir(folder).absoluteFilePath(form.stranger), QByteArray()) ? written.files
                                                                                          : QStringList();
     case StrangerMade::DataFirst:
-        bytes = AssembleRiff({ChunkBytes{"data", QByteArray(4800 * 3, '\x10')}, ChunkBytes{"fmt ", FmtPayload(1, 1, 48000, 24)}});
+        bytes = AssembleRiff(
+            {ChunkBytes{"data", QByteArray(4800 * 3, '\x10')}, ChunkBytes{"fmt ", FmtPayload(1, 1, 48000, 24)}});
         break;
     }
     if (bytes.isEmpty() || !WriteBytes(QDir(folder).absoluteFilePath(form.stranger), bytes))
