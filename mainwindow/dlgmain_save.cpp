@@ -278,6 +278,12 @@ bool DlgMain::PrepareSave(const QString& takePath, const QString& extension, con
         if (!changed.isEmpty())
             return unsaved(QSoundPerform::ChangedOnDiskText(changed));
     }
+    // A member found write-protected through a link is told as the link.
+    if (take->m_bReadOnlyFile) {
+        const QString link = take->LinkedMember();
+        if (!link.isEmpty())
+            return unsaved(QSoundPerform::LinkedMemberText(link));
+    }
     if (take->m_bReadOnlyFile || take->m_bReadOnlyFolder) {
         // Also when both the files and the folder are protected: a silent
         // skip would look like a save.

@@ -428,13 +428,10 @@ void SaveTransaction::PlanTake(tyTakeSave& save)
     if (!usable || !unchanged) {
         // A member that is a symbolic link would be written through into the
         // file it points to, which may be another take's: never written.
-        for (int t : save.lMembers) {
-            if (QFileInfo(take->m_SndFile[t].GetPath()).isSymLink()) {
-                Refuse(save, QStringLiteral("%1 is a symbolic link: the take was not saved, so that the file it "
-                                            "points to is not written through it.")
-                                 .arg(QFileInfo(take->m_SndFile[t].GetPath()).fileName()));
-                return;
-            }
+        const QString link = take->LinkedMember();
+        if (!link.isEmpty()) {
+            Refuse(save, QSoundPerform::LinkedMemberText(link));
+            return;
         }
         Refuse(save, usable ? QStringLiteral("the take changed on disk since it was opened")
                             : QStringLiteral("The take's files cannot all be written."));
@@ -758,6 +755,21 @@ QString QSoundPerform::MembersChangedSince(const QSoundPerform& opened) const
     PresentPaths(opened, before);
     PresentPaths(*this, now);
     return FamilyChange(opened.m_bPolyTake, m_bPolyTake, m_czBaseName, before, now);
+}
+
+QString QSoundPerform::LinkedMember() const
+{
+    for (int t = 0; t < kMaxTracks; ++t) {
+        if (m_pbPresent[t] && QFileInfo(m_SndFile[t].GetPath()).isSymLink())
+            return QFileInfo(m_SndFile[t].GetPath()).fileName();
+    }
+    return QString();
+}
+
+QString QSoundPerform::LinkedMemberText(const QString& member)
+{
+    return QStringLiteral("%1 is a symbolic link: the take was not saved, so that the file it points to is not "
+                          "written through it.").arg(member);
 }
 
 QString QSoundPerform::ChangedOnDiskText(const QString& change)

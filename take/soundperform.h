@@ -153,6 +153,12 @@ public:
     QString MembersChangedSince(const QSoundPerform& opened) const;
     // Why a take whose files changed so is not saved (change: as above).
     static QString ChangedOnDiskText(const QString& change);
+    // The file name of the first member that is a symbolic link, asked of
+    // the disk; empty when none. A save never writes through one into the
+    // file it points to.
+    QString LinkedMember() const;
+    // Why a take with such a member is not saved.
+    static QString LinkedMemberText(const QString& member);
 
     // ---- Mixer tables across threads ------------------------------------------------
     // One block's worth of the mixer tables, copied at once.

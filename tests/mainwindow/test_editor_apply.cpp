@@ -849,6 +849,7 @@ private slots:
         QTest::newRow("files and folder") << true << true << "";
         QTest::newRow("a member linked to another folder's take") << false << false << "elsewhere";
         QTest::newRow("a member linked in the day, long names") << false << false << "day";
+        QTest::newRow("a member linked to a write-protected file") << true << false << "elsewhere";
     }
 
     void readOnlyTakeWarns()
