@@ -125,8 +125,11 @@ void QBriselFSModel::populateItem(QBriselFSModelItem* item)
     item->m_bPopulated = true;
     item->setListedStamp(FolderStampOf(item->absoluteFilePath()));
     int otherCaseWav = 0;
+    const bool day = item->type() == FSITEM_DAY;
+    QSet<QString> rivals;
     tyBrowserEntries entries =
-        QBriselFSModelItem::listFolder(item->absoluteFilePath(), &otherCaseWav, item->type() == FSITEM_DAY);
+        QBriselFSModelItem::listFolder(item->absoluteFilePath(), &otherCaseWav, day, day ? &rivals : nullptr);
+    item->setSlotRivals(std::move(rivals));
     item->setOtherCaseWav(otherCaseWav);
     item->countWavFilesInFolders(entries);
     insertChildren(item, item->childCount(), std::move(entries));
@@ -461,7 +464,10 @@ void QBriselFSModel::dirChangedProcess(QString path)
 
     item->setListedStamp(FolderStampOf(item->absoluteFilePath()));
     int otherCaseWav = 0;
-    const tyBrowserEntries listing = QBriselFSModelItem::listFolder(item->absoluteFilePath(), &otherCaseWav);
+    QSet<QString> rivals;
+    const tyBrowserEntries listing = QBriselFSModelItem::listFolder(
+        item->absoluteFilePath(), &otherCaseWav, false, item->type() == FSITEM_DAY ? &rivals : nullptr);
+    const QSet<QString> rivalsChanged = item->setSlotRivals(std::move(rivals));
     item->setOtherCaseWav(otherCaseWav);
     item->countWavFilesInFolders(listing);
 
@@ -529,6 +535,25 @@ void QBriselFSModel::dirChangedProcess(QString path)
             classifiedRowChanged |= item->childAt(k)->type() != FSITEM_PLAIN;
         inserted += run.nCount;
     }
+    if (!rivalsChanged.isEmpty()) {
+        rejudgeSlotRivals(item, rivalsChanged);
+        classifiedRowChanged = true;
+    }
     if (classifiedRowChanged)
         emit test_sig();
+}
+
+void QBriselFSModel::rejudgeSlotRivals(QBriselFSModelItem* day, const QSet<QString>& changed)
+{
+    QSet<QString> families;
+    for (int row = 0; row < day->childCount(); ++row) {
+        QBriselFSModelItem* child = day->childAt(row);
+        if (!changed.contains(child->fileName()) && !families.contains(child->listedFamily()))
+            continue;
+        child->fillItemInfo(child->fileInfo(), day);
+        if (!child->listedFamily().isEmpty())
+            families.insert(child->listedFamily());
+        const QModelIndex at = indexFromItem(child);
+        emit dataChanged(at, at.siblingAtColumn(kColumnCount - 1));
+    }
 }

@@ -87,6 +87,10 @@ private:
     // Builds, classifies and announces children for entries, placed from row on.
     void insertChildren(QBriselFSModelItem* item, int row, tyBrowserEntries entries);
     void removeChildRows(QBriselFSModelItem* item, int first, int last);
+    // A day's rows named in changed (files whose standing as the holder or
+    // a rival of a slot changed with the listing), and the later rows of
+    // their takes, judged again.
+    void rejudgeSlotRivals(QBriselFSModelItem* day, const QSet<QString>& changed);
     QString volumeLabel(const QBriselFSModelItem* item) const;
     QString takePath(const QBriselFSModelItem* item) const;
 

@@ -179,9 +179,10 @@ void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem*
         QString folder = ahead && ahead->bClassified ? ahead->czFolder : parent->m_czPath;
         if (!folder.endsWith(QLatin1Char('/')))
             folder += QLatin1Char('/');
+        const bool rival = !parent->m_SlotRivals.isEmpty() && parent->m_SlotRivals.contains(info.fileName());
         m_Listed = ListedFileOf(folder, info.fileName(), named, family, EarlierOfFamily(parent, family),
                                 ahead ? ahead->nLength : kLengthUnasked,
-                                ahead && ahead->bHeadRead ? &ahead->Head : nullptr);
+                                ahead && ahead->bHeadRead ? &ahead->Head : nullptr, rival);
         // A file the load reads as a track of its take ("T1_A") has no row:
         // whether it is a member is known by its head, before the take's
         // load as after it (unlistedWavFiles).
@@ -263,7 +264,20 @@ QBriselFSModelItem* QBriselFSModelItem::matchPath(const QStringList& components,
     return nullptr;
 }
 
-tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherCaseWav, bool dayFiles)
+QSet<QString> QBriselFSModelItem::setSlotRivals(QSet<QString> rivals)
+{
+    QSet<QString> changed = m_SlotRivals;
+    changed.subtract(rivals);
+    for (const QString& rival : qAsConst(rivals)) {
+        if (!m_SlotRivals.contains(rival))
+            changed.insert(rival);
+    }
+    m_SlotRivals = std::move(rivals);
+    return changed;
+}
+
+tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherCaseWav, bool dayFiles,
+                                                QSet<QString>* slotRivals)
 {
     struct tyNamed {
         QString czName;
@@ -322,8 +336,11 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
                 files.append(entry.czName);
             }
         }
-        // This thread sorts and classifies the names meanwhile.
+        // This thread sorts and classifies the names meanwhile, and finds
+        // the files that hold no slot of their take.
         const QVector<qint64> lengths = RegularFileLengthsIn(path, files, kDayThreads, [&] {
+            if (slotRivals)
+                *slotRivals = SlotRivalsInListing(folder, files);
             sortAndBuild();
             for (int i = 0; i < entries.size(); ++i) {
                 if (named[size_t(i)].nFile < 0)
@@ -342,6 +359,14 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
         readFamilyHeadsAhead(path, &entries);
     } else {
         sortAndBuild();
+        if (slotRivals) {
+            QStringList files;
+            for (const tyNamed& entry : named) {
+                if (!entry.bFolder)
+                    files.append(entry.czName);
+            }
+            *slotRivals = SlotRivalsInListing(folder, files);
+        }
     }
     if (otherCaseWav)
         *otherCaseWav = otherCase;

@@ -110,7 +110,14 @@ public:
     // files left out whose names end in ".wav" in another case.
     // dayFiles: a day's, whose files are also judged ahead for their rows
     // (see tyBrowserEntry), beside the thread that lists.
-    static tyBrowserEntries listFolder(const QString& path, int* otherCaseWav = nullptr, bool dayFiles = false);
+    // slotRivals (may be null): the files that hold no slot of their take
+    // (SlotRivalsInListing).
+    static tyBrowserEntries listFolder(const QString& path, int* otherCaseWav = nullptr, bool dayFiles = false,
+                                       QSet<QString>* slotRivals = nullptr);
+    // A listed day's files that hold no slot of their take, each listed
+    // alone (set before its rows are filled); the names whose standing
+    // changed since the last listing.
+    QSet<QString> setSlotRivals(QSet<QString> rivals);
     // A listed day's WAV files that no take of it stands for or reads:
     // those ending in ".wav" in another case, and the ".WAV" files of no
     // take's name, but for a track file the loader reads with a listed
@@ -149,6 +156,7 @@ private:
     int m_nOtherCaseWav = 0;  // a listed folder's: see listFolder
     tyFolderStamp m_ListedStamp;
     int m_nWavInFolders = 0;  // a listed day's: see wavFilesInFolders
+    QSet<QString> m_SlotRivals;   // a listed day's: see setSlotRivals
     int m_nTemplate = -1;
     QString m_czAdvTemplate;
     QList<QBriselFSModelItem*> m_lChildren;

@@ -121,7 +121,7 @@ tyTrackName SplitTrackName(const QString& name, Rule rule)
     return tyTrackName();
 }
 
-int LoadTrackSlot(QStringView baseName)
+int LoadTrackSlot(QStringView baseName, int* suffixSize)
 {
     // As SplitLoad cuts, without making the parts: asked of every listed name.
     const int n = int(baseName.size());
@@ -129,11 +129,17 @@ int LoadTrackSlot(QStringView baseName)
     if (n >= 4 && IsTrackSeparator(baseName.at(n - 3)) && ascii(n - 2) >= '0' && ascii(n - 2) <= '9'
         && ascii(n - 1) >= '0' && ascii(n - 1) <= '9') {
         const int track = (ascii(n - 2) - '0') * 10 + (ascii(n - 1) - '0');
-        if (track >= 1 && track <= 24)
+        if (track >= 1 && track <= 24) {
+            if (suffixSize)
+                *suffixSize = 3;
             return track - 1;
+        }
     }
-    if (n >= 3 && IsTrackSeparator(baseName.at(n - 2)) && IsLoadOneCharacter(baseName.at(n - 1)))
+    if (n >= 3 && IsTrackSeparator(baseName.at(n - 2)) && IsLoadOneCharacter(baseName.at(n - 1))) {
+        if (suffixSize)
+            *suffixSize = 2;
         return ascii(n - 1) <= '9' ? ascii(n - 1) - '1' : 9 + (ascii(n - 1) - 'A');
+    }
     return -1;
 }
 

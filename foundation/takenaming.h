@@ -44,8 +44,9 @@ tyTrackName SplitTrackName(const QString& name, Rule rule);
 
 // The 0-based slot a base name's track suffix stands for by the loader's
 // rule ("T1_03" and "T1_3": 2, "T1_A": 9), -1 when the loader reads no
-// track of that name ("T1_25", "T1_0", "T1").
-int LoadTrackSlot(QStringView baseName);
+// track of that name ("T1_25", "T1_0", "T1"). suffixSize (may be null): the
+// characters of the separator and the track number (3 or 2).
+int LoadTrackSlot(QStringView baseName, int* suffixSize = nullptr);
 
 enum class FileKind { None, Mono, Mix, Poly };
 // The browser's kind of a take file from its base name (the complete name

@@ -271,6 +271,19 @@ bool DlgMain::PrepareSave(const QString& takePath, const QString& extension, con
     if (!take->QuickInitFiles(takePath, extension, nullptr, false))
         return unsaved(take->LoadFailureText().isEmpty() ? QStringLiteral("the take cannot be loaded")
                                                          : take->LoadFailureText());
+    // The take the user opened is saved with the files it opened with: a
+    // file that arrived since is never written with it.
+    if (m_SndPerform.m_czTakeFolder == take->m_czTakeFolder && m_SndPerform.m_czBaseName == take->m_czBaseName) {
+        const QString changed = take->MembersChangedSince(m_SndPerform);
+        if (!changed.isEmpty())
+            return unsaved(QSoundPerform::ChangedOnDiskText(changed));
+    }
+    // A member found write-protected through a link is told as the link.
+    if (take->m_bReadOnlyFile) {
+        const QString link = take->LinkedMember();
+        if (!link.isEmpty())
+            return unsaved(QSoundPerform::LinkedMemberText(link));
+    }
     if (take->m_bReadOnlyFile || take->m_bReadOnlyFolder) {
         // Also when both the files and the folder are protected: a silent
         // skip would look like a save.

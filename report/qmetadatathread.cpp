@@ -100,6 +100,8 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
         named.bHeadRead = true;
         return true;
     });
+    // Files named for a slot another file of the take holds stand alone wherever they sort.
+    const QSet<QString> rivals = SlotRivalsInListing(folder, fileNames);
 
     QVector<tyDayTake> takes;
     QString previousId;
@@ -121,7 +123,8 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
             const auto earlier = members.find(named.czFamily);
             file = ListedFileOf(folder, fileName, kind, named.czFamily,
                                 earlier == members.end() ? nullptr : &earlier.value(),
-                                lengths.at(named.nLengthIndex), named.bHeadRead ? &named.Head : nullptr);
+                                lengths.at(named.nLengthIndex), named.bHeadRead ? &named.Head : nullptr,
+                                !rivals.isEmpty() && rivals.contains(fileName));
             if (!file.bAlone && earlier != members.end())
                 *earlier = file;
             else if (!file.bAlone)

@@ -16,6 +16,11 @@ bool IsRecorderReference(const char* reference)
     return std::strncmp(reference, "ORVEX", 5) == 0;
 }
 
+QString ReferenceTakeId(const char* reference)
+{
+    return QString::fromLatin1(reference + 7, int(qstrnlen(reference + 7, 21))).trimmed();
+}
+
 int ComputeFileStatus(const QSoundFile& file)
 {
     const tyRiffLayout& layout = file.GetLayout();
@@ -164,7 +169,10 @@ tyTrackFileHead ReadTrackFileHead(const QString& path)
     qint64 at = 12;
     for (int chunk = 0; chunk < kMostHeadChunks && !(head.nChannels && bext); ++chunk) {
         unsigned char header[8];
-        if (!readAt(at, reinterpret_cast<char*>(header), 8) || std::memcmp(header, "data", 4) == 0)
+        // The samples follow the recorder's headers; another maker may write
+        // its fmt after them.
+        if (!readAt(at, reinterpret_cast<char*>(header), 8)
+            || (std::memcmp(header, "data", 4) == 0 && head.nChannels))
             break;
         const quint32 size = ReadLe32(header + 4);
         const qint64 payload = at + 8;
@@ -176,10 +184,12 @@ tyTrackFileHead ReadTrackFileHead(const QString& path)
             if (readAt(payload, reinterpret_cast<char*>(format), 4))
                 head.nChannels = format[2] | format[3] << 8;
         } else if (std::memcmp(header, "bext", 4) == 0 && size >= kReferenceAt + 5) {
-            char reference[5];
-            if (readAt(payload + kReferenceAt, reference, 5)) {
+            char reference[32] = {};
+            if (readAt(payload + kReferenceAt, reference, qMin<qint64>(32, size - kReferenceAt))) {
                 bext = true;
                 recorder = IsRecorderReference(reference);
+                if (recorder)
+                    head.czTakeId = ReferenceTakeId(reference);
             }
         }
         at = payload + qint64(size) + (size & 1);

@@ -74,11 +74,17 @@ tySourceSound SourceSoundOf(const QSoundFile& file);
 // An OriginatorReference (32 bytes) of this recorder's bext chunk.
 bool IsRecorderReference(const char* reference);
 
+// The take identifier an OriginatorReference (32 bytes) of this recorder's
+// bext names: its characters 7..27, blanks trimmed (the recorder's and
+// Import's " %21.21s" of the identifier, whose last ten characters an
+// interleave or a mix rewrites as the identifier and its tag).
+QString ReferenceTakeId(const char* reference);
+
 // What the head of a file named like a mono track says of it before its
 // take is loaded: its chunk headers up to the samples, read from its first
 // kilobytes (where the recorder writes its fmt and bext chunks) and, for a
-// chunk past them (another make's long iXML before its fmt), where the
-// headers before say it stands.
+// chunk past them (another make's long iXML before its fmt, or its data
+// chunk before its fmt), where the headers before say it stands.
 struct tyTrackFileHead {
     enum Kind {
         RecorderMono,   // one channel, this recorder's bext: a member of its mono family
@@ -89,6 +95,7 @@ struct tyTrackFileHead {
     Kind eKind = Unread;
     int nChannels = 0;        // 0 when its fmt was not read
     bool bRecorder = false;   // this recorder's bext, whatever the channels
+    QString czTakeId;         // this recorder's bext: the take it names (ReferenceTakeId)
     qint64 nLength = -1;      // the file's length; -1 when it did not open
 };
 tyTrackFileHead ReadTrackFileHead(const QString& path);

@@ -127,9 +127,10 @@ int OpenRegularFile(const QString& path, bool writable, bool* notRegular, qint64
     const QByteArray name = QFile::encodeName(path);
     int fd = -1;
     // A writer's open is one of its disk calls (see diskcalls.h); a
-    // reader's is not.
+    // reader's is not. A writer never writes through a symbolic link into
+    // the file it points to, which may be another take's (ELOOP).
     do {
-        fd = writable ? DiskOpen(name.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC)
+        fd = writable ? DiskOpen(name.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW)
                       : ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)

@@ -43,7 +43,8 @@ private:
 };
 
 // Opens a regular file by path with open(2) (O_RDONLY, or O_RDWR when
-// writable; never creates). Anything else named like a track file (a FIFO,
+// writable, then never through a symbolic link: -1 with errno ELOOP; never
+// creates). Anything else named like a track file (a FIFO,
 // a device) is refused before it can block the caller: -1 with *notRegular
 // set. -1 with *notRegular clear when the open itself fails.
 // length (may be null) receives the file's size.

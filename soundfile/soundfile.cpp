@@ -132,10 +132,12 @@ bool QSoundFile::OpenPath(const QString& path, int mode, bool silentWhenMissing)
         m_nWriteFd = opened ? fd : -1;
     }
     const bool missing = !opened && !notRegular && errno == ENOENT;
+    // A link refused for writing is the writer's to tell, by its name.
+    const bool link = !opened && fd < 0 && mode != 0 && errno == ELOOP;
     if (!opened) {
         if (fd >= 0)
             ::close(fd);
-        if (missing && silentWhenMissing)
+        if ((missing && silentWhenMissing) || link)
             return false;
         static const char* const kWhat[] = {"for reading !", "for writing !", "for append !"};
         QString text = QStringLiteral("Unable to open\n%1\n%2\n%3")

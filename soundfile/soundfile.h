@@ -72,7 +72,9 @@ public:
     // mode 0 read, 1 write, 2 read-write. Never creates or truncates a file:
     // mode 1 opens read-write as well, since the writers check the headers
     // they overwrite. An open file is closed first. Empty path or another
-    // mode: false without a message; an open failure is reported.
+    // mode: false without a message; an open failure is reported, but for
+    // a write refused at a symbolic link (errno ELOOP), which its writer
+    // tells.
     bool Open(int mode);
     bool Open(const QString& path, int mode);
     bool Close();

@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QThread>
 #include <algorithm>
+#include <functional>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -402,8 +403,7 @@ void SaveTransaction::PlanTake(tyTakeSave& save)
         return;
     const QString moved = take->MemberChangedOnDisk(names);
     if (!moved.isEmpty()) {
-        Refuse(save, QStringLiteral("The take's files changed on disk since it was opened (%1); select the "
-                                    "take again.").arg(moved));
+        Refuse(save, QSoundPerform::ChangedOnDiskText(moved));
         return;
     }
     QByteArray texts[QSoundPerform::kMaxTracks];
@@ -444,6 +444,13 @@ void SaveTransaction::PlanTake(tyTakeSave& save)
         unchanged = !usable || !known || file.ChunkWriter().LayoutOnDiskMatches();
     }
     if (!usable || !unchanged) {
+        // A member that is a symbolic link would be written through into the
+        // file it points to, which may be another take's: never written.
+        const QString link = take->LinkedMember();
+        if (!link.isEmpty()) {
+            Refuse(save, QSoundPerform::LinkedMemberText(link));
+            return;
+        }
         Refuse(save, usable ? QStringLiteral("the take changed on disk since it was opened")
                             : QStringLiteral("The take's files cannot all be written."));
         return;
@@ -721,32 +728,78 @@ void SaveTransaction::Run(bool* saved)
     Finish(saved);
 }
 
+namespace {
+// How a take's files changed between two findings of them, first slot first.
+QString FamilyChange(bool polyBefore, bool polyNow, const QString& baseName, const QString* before,
+                     const QString* now, const std::function<bool(const QString&)>& noMember = nullptr)
+{
+    if (polyNow != polyBefore)
+        return QStringLiteral("%1 is now a %2 take").arg(baseName, polyNow ? QStringLiteral("poly")
+                                                                           : QStringLiteral("mono"));
+    for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
+        if (now[t] == before[t] || (before[t].isEmpty() && noMember && noMember(now[t])))
+            continue;
+        if (before[t].isEmpty())
+            return QStringLiteral("%1 appeared").arg(QFileInfo(now[t]).fileName());
+        return QStringLiteral("%1 is gone").arg(QFileInfo(before[t]).fileName());
+    }
+    return QString();
+}
+
+void PresentPaths(const QSoundPerform& take, QString* paths)
+{
+    for (int t = 0; t < QSoundPerform::kMaxTracks; ++t)
+        paths[t] = take.m_pbPresent[t] ? take.m_SndFile[t].GetPath() : QString();
+}
+}  // namespace
+
 QString QSoundPerform::MemberChangedOnDisk(const FolderNameProbe& names) const
 {
     const QString dotExt = QLatin1Char('.') + m_czExtension;
     const QString takePath = m_czTakeFolder + m_czBaseName + (m_bPolyTake ? dotExt : QString());
     tyTakeFamily family;
     FindTakeFamilyOnDisk(takePath, m_czExtension, names, &family);
+    QString loaded[kMaxTracks];
+    PresentPaths(*this, loaded);
     // A slot's name found first may be a rival of the member the load
     // found in another form: every form is looked at then.
     bool differs = false;
     for (int t = 0; t < kMaxTracks; ++t)
-        differs = differs || family.czPath[t] != (m_pbPresent[t] ? m_SndFile[t].GetPath() : QString());
+        differs = differs || family.czPath[t] != loaded[t];
     if (differs && !family.bSettled)
         FindTakeFamilyOnDisk(takePath, m_czExtension, names, &family, true);
-    if (family.bPoly != m_bPolyTake)
-        return QStringLiteral("%1 is now a %2 take").arg(m_czBaseName, family.bPoly ? QStringLiteral("poly")
-                                                                                     : QStringLiteral("mono"));
+    // Another maker's file of a track's name was no member at the load.
+    return FamilyChange(m_bPolyTake, family.bPoly, m_czBaseName, loaded, family.czPath, [this](const QString& path) {
+        return !m_bPolyTake && !JoinsFamily(ReadTrackFileHead(path).eKind);
+    });
+}
+
+QString QSoundPerform::MembersChangedSince(const QSoundPerform& opened) const
+{
+    QString before[kMaxTracks];
+    QString now[kMaxTracks];
+    PresentPaths(opened, before);
+    PresentPaths(*this, now);
+    return FamilyChange(opened.m_bPolyTake, m_bPolyTake, m_czBaseName, before, now);
+}
+
+QString QSoundPerform::LinkedMember() const
+{
     for (int t = 0; t < kMaxTracks; ++t) {
-        const QString loaded = m_pbPresent[t] ? m_SndFile[t].GetPath() : QString();
-        if (family.czPath[t] == loaded)
-            continue;
-        // Another maker's file of a track's name was no member at the load.
-        if (loaded.isEmpty() && !m_bPolyTake && !JoinsFamily(ReadTrackFileHead(family.czPath[t]).eKind))
-            continue;
-        if (loaded.isEmpty())
-            return QStringLiteral("%1 appeared").arg(QFileInfo(family.czPath[t]).fileName());
-        return QStringLiteral("%1 is gone").arg(QFileInfo(loaded).fileName());
+        if (m_pbPresent[t] && QFileInfo(m_SndFile[t].GetPath()).isSymLink())
+            return QFileInfo(m_SndFile[t].GetPath()).fileName();
     }
     return QString();
+}
+
+QString QSoundPerform::LinkedMemberText(const QString& member)
+{
+    return QStringLiteral("%1 is a symbolic link: the take was not saved, so that the file it points to is not "
+                          "written through it.").arg(member);
+}
+
+QString QSoundPerform::ChangedOnDiskText(const QString& change)
+{
+    return QStringLiteral("The take's files changed on disk since it was opened (%1); select the take again.")
+        .arg(change);
 }

@@ -55,6 +55,7 @@ void QSoundPerform::ResetVariables()
     m_bImportMayRead = false;
     m_czRenamedTake.clear();
     m_czUnreadFile.clear();
+    m_lCopies.clear();
     CloseFiles();
     for (QSoundFile& file : m_SndFile)
         file.InitVariables();

@@ -46,7 +46,8 @@ public:
     // takePath: folder + take root (no separator, track or extension);
     // extension without the dot. takePath.ext is a poly take; otherwise the
     // mono family is probed for tracks 1..24 ('_', '-', '#', '+'; two-digit
-    // then one-character track numbers; the first name found wins). Reads the
+    // then one-character track numbers; a track named twice is held by the
+    // file that names the take, see SettleSlots). Reads the
     // files, the sidecar, checks that the files agree and sets the status.
     // False, with the object empty, when nothing was found or the files
     // disagree (size on disk, rate, bits, channels, data size).
@@ -69,7 +70,8 @@ public:
     QString RenamedTakePath() const { return m_czRenamedTake; }
     // The take line: one sentence, naming the take by name, that says why
     // the take cannot be played or edited here (loaded: the last load's
-    // result), or that a member of its family is missing; empty for a whole
+    // result), that a member of its family is missing, or that a file
+    // beside it copies a member and is left out; empty for a whole
     // recorder take. folder and name as SplitTakePath gives them. The
     // browser and the day list say the same.
     QString ProblemLine(bool loaded, const QString& folder, const QString& name) const;
@@ -150,6 +152,19 @@ public:
     // saves, and the take's mark of them stays. Until that save ends.
     void SetEditsPartial(bool partial) { m_bEditsPartial = partial; }
     bool EditsPartial() const { return m_bEditsPartial; }
+    // The first file this take's load holds otherwise than opened, a load
+    // of the same take made before ("T1_06.WAV appeared", "T1_05.WAV is
+    // gone"); empty when both hold the same files. A save writes the files
+    // the user opened, never one that arrived since.
+    QString MembersChangedSince(const QSoundPerform& opened) const;
+    // Why a take whose files changed so is not saved (change: as above).
+    static QString ChangedOnDiskText(const QString& change);
+    // The file name of the first member that is a symbolic link, asked of
+    // the disk; empty when none. A save never writes through one into the
+    // file it points to.
+    QString LinkedMember() const;
+    // Why a take with such a member is not saved.
+    static QString LinkedMemberText(const QString& member);
 
     // ---- Mixer tables across threads ------------------------------------------------
     // One block's worth of the mixer tables, copied at once.
@@ -319,8 +334,9 @@ private:
     // keeps it for ProblemLine only).
     bool LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* names,
                     const FolderNameProbe* sidecarNames, bool report);
-    // Whether ReadFiles left out a file of the family.
-    bool LeftOutAny(const tyTakeFamily& family) const;
+    // Whether ReadFiles left out a file of the family, or a mono member
+    // names another take in its bext than other members do.
+    bool SlotInDoubt(const tyTakeFamily& family) const;
     // unwalked: a bit per track whose chunks could not be walked (not yet
     // reported); gone: a member's file vanished since it was found.
     // A mono family's file that is no member of it (JoinsFamily) is left
@@ -360,6 +376,9 @@ private:
     bool m_bEditsPartial = false;   // set with the edits, reset by the save that wrote them
     QString m_czRenamedTake;   // the loading thread's; see RenamedTakePath
     QString m_czUnreadFile;    // the loading thread's: why a member is no sound file
+    // The loading thread's: files named for a slot that copy its member
+    // (their names, and the member's), left out of the take.
+    QList<QPair<QString, QString>> m_lCopies;
     mutable std::mutex m_MixerLock;
     // The last copy MixerSnapshot took, guarded by m_MixerReadLock, which
     // only takers of snapshots hold: a writer never holds it, so the player

@@ -274,13 +274,26 @@ bool QSoundPerform::NoteRenamedTake(const QString& takePath, const QString& exte
     return false;
 }
 
-bool QSoundPerform::LeftOutAny(const tyTakeFamily& family) const
+bool QSoundPerform::SlotInDoubt(const tyTakeFamily& family) const
 {
+    if (family.bPoly)
+        return false;
+    // Of this recorder's files, those that name a take: one naming another
+    // take than the members that name this one holds no slot of it.
+    const QString id = family.czBaseName.left(6);
+    bool namesThis = false;
+    bool namesOther = false;
     for (int t = 0; t < kMaxTracks; ++t) {
         if (!family.czPath[t].isEmpty() && !m_pbPresent[t])
             return true;
+        const QSoundFile& file = m_SndFile[t];
+        if (!m_pbPresent[t] || !file.HasBextChunk() || !IsRecorderReference(file.m_BextChunk.szOriginatorReference))
+            continue;
+        const QString named = ReferenceTakeId(file.m_BextChunk.szOriginatorReference);
+        namesThis = namesThis || named == id;
+        namesOther = namesOther || (!named.isEmpty() && named != id);
     }
-    return false;
+    return namesThis && namesOther;
 }
 
 bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* names,
@@ -302,13 +315,16 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
     // views list it alone from now on, though it is of the members' length.
     for (const QString& rival : family.lczRivals)
         NoteStrangerInFamily(rival);
+    for (const auto& copy : family.lCopies)
+        m_lCopies << qMakePair(QFileInfo(copy.first).fileName(), QFileInfo(copy.second).fileName());
     quint32 unwalked = 0;
     bool gone = false;
     const bool read = ReadFiles(&unwalked, &gone);
-    // A file left out by what it holds may stand in its slot before the
-    // member, in a form the probe looked for first: where the other forms
-    // were not looked for, the family is found again with every form.
-    if (read && names && !family.bSettled && LeftOutAny(family)) {
+    // A file left out by what it holds, or one of another take, may stand
+    // in its slot before the member, in a form the probe looked for first:
+    // where the other forms were not looked for, the family is found again
+    // with every form.
+    if (read && names && !family.bSettled && SlotInDoubt(family)) {
         tyTakeFamily settled;
         if (FindTakeFamilyOnDisk(family.czFolder + family.czBaseName, family.czExtension, *names, &settled, true)) {
             ResetVariables();
@@ -502,6 +518,13 @@ QString QSoundPerform::ProblemLine(bool loaded, const QString& folder, const QSt
     switch (m_nTakeStatus) {
     case 0: {
         const int missing = MissingMembers();
+        if (missing == 0 && !m_lCopies.isEmpty()) {
+            QStringList copies;
+            for (const auto& copy : m_lCopies)
+                copies << QStringLiteral("%1 is a copy of %2").arg(copy.first, copy.second);
+            return QStringLiteral("%1: %2; left out of the take, never written with it.")
+                .arg(name, copies.join(QStringLiteral(", ")));
+        }
         if (missing == 0)
             return QString();
         return QStringLiteral("%1 is missing %2 of the %3 track files its metadata lists: a save lists only "

@@ -9,7 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
+#include <QVector>
 
 #include <algorithm>
 #include <array>
@@ -28,21 +30,6 @@ void SplitTakePath(QString takePath, const QString& extension, QString* folder, 
 }
 
 namespace {
-// Of the names found for one slot (in probing order), the index of the one
-// that holds it: of those joining the family by their heads, the first in
-// name order, as the listing of a folder meets them; when none joins, the
-// first probed.
-int SlotHolder(const QString& folder, const QStringList& names)
-{
-    int holder = -1;
-    for (int i = 0; i < names.size(); ++i) {
-        if (JoinsFamily(ReadTrackFileHead(folder + names.at(i)).eKind)
-            && (holder < 0 || names.at(i) < names.at(holder)))
-            holder = i;
-    }
-    return qMax(holder, 0);
-}
-
 // The names of a mono take's slot that exists finds, in probing order, at
 // most `most` (-1: all). name: the take root, which each probed name is
 // built after (a take load probes up to 192 names).
@@ -80,24 +67,50 @@ void HoldSlot(tyTakeFamily* family, int slot, const QString& name)
 }
 
 // Every name of the found slots, where other names than those found may
-// stand: a slot named in two forms is held by the member (SlotHolder), the
+// stand: a slot named in two forms is held as SettleSlots settles it, the
 // others are rivals.
 void SettleRivals(tyTakeFamily* family, const QString& dotExt, const std::function<bool(const QString&)>& exists,
                   QString* name)
 {
+    QStringList named[24];
     for (int slot = 0; slot < 24; ++slot) {
-        if (family->czPath[slot].isEmpty())
-            continue;
-        const QStringList named = NamesOfSlot(slot, dotExt, exists, -1, name);
-        if (named.size() < 2)
-            continue;
-        const int holder = SlotHolder(family->czFolder, named);
-        HoldSlot(family, slot, named.at(holder));
-        for (int i = 0; i < named.size(); ++i) {
-            if (i != holder)
-                family->lczRivals << family->czFolder + named.at(i);
-        }
+        if (!family->czPath[slot].isEmpty())
+            named[slot] = NamesOfSlot(slot, dotExt, exists, -1, name);
     }
+    const tySettledSlots settled = SettleSlots(family->czFolder, family->czBaseName, named);
+    for (int slot = 0; slot < 24; ++slot) {
+        if (!settled.czHolder[slot].isEmpty())
+            HoldSlot(family, slot, settled.czHolder[slot]);
+    }
+    for (const QString& rival : settled.lczRivals)
+        family->lczRivals << family->czFolder + rival;
+    for (const auto& copy : settled.lCopies)
+        family->lCopies << qMakePair(family->czFolder + copy.first, family->czFolder + copy.second);
+}
+
+// A track file name's form after the take root: its separator and the
+// width of its track number.
+QPair<QChar, int> FormOf(const QString& fileName, int rootSize)
+{
+    const int dot = fileName.lastIndexOf(QLatin1Char('.'));
+    return {fileName.at(rootSize), (dot < 0 ? fileName.size() : dot) - rootSize - 1};
+}
+
+// How strongly a file's head claims a slot of the take whose identifier
+// is id: the stronger holds it.
+enum class SlotClaim { OtherMaker, OtherTake, Unidentified, Member };
+
+SlotClaim ClaimOf(const tyTrackFileHead& head, const QString& id)
+{
+    switch (head.eKind) {
+    case tyTrackFileHead::RecorderMono:
+        return !head.czTakeId.isEmpty() && head.czTakeId == id ? SlotClaim::Member : SlotClaim::OtherTake;
+    case tyTrackFileHead::Unread:
+        return SlotClaim::Unidentified;
+    case tyTrackFileHead::WholeTake:
+        break;
+    }
+    return SlotClaim::OtherMaker;
 }
 
 // Whether the found slots' names differ in separator or in the width of
@@ -164,6 +177,109 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
         SettleRivals(family, dotExt, exists, &name);
     family->bSettled = settle || family->nFileCount == findable;
     return family->nFileCount > 0;
+}
+
+tySettledSlots SettleSlots(const QString& folder, const QString& root, const QStringList (&named)[24])
+{
+    tySettledSlots settled;
+    // The members' form: the one most singly named slots are in.
+    QHash<QPair<QChar, int>, int> forms;
+    QPair<QChar, int> form;
+    int most = 0;
+    for (const QStringList& names : named) {
+        if (names.size() != 1)
+            continue;
+        const QPair<QChar, int> its = FormOf(names.first(), root.size());
+        if (++forms[its] > most) {
+            most = forms[its];
+            form = its;
+        }
+    }
+    const QString id = root.left(6);
+    for (int slot = 0; slot < 24; ++slot) {
+        const QStringList& names = named[slot];
+        if (names.size() < 2)
+            continue;
+        QVector<SlotClaim> claims;
+        int holder = 0;
+        for (int i = 0; i < names.size(); ++i) {
+            claims << ClaimOf(ReadTrackFileHead(folder + names.at(i)), id);
+            const bool inForm = most > 0 && FormOf(names.at(i), root.size()) == form;
+            if (claims.at(i) > claims.at(holder)
+                || (claims.at(i) == claims.at(holder) && inForm && FormOf(names.at(holder), root.size()) != form))
+                holder = i;
+        }
+        settled.czHolder[slot] = names.at(holder);
+        for (int i = 0; i < names.size(); ++i) {
+            if (i == holder)
+                continue;
+            settled.lczRivals << names.at(i);
+            if (claims.at(i) == SlotClaim::Member && claims.at(holder) == SlotClaim::Member)
+                settled.lCopies << qMakePair(names.at(i), names.at(holder));
+        }
+    }
+    return settled;
+}
+
+QSet<QString> SlotRivalsInListing(const QString& folder, const QStringList& fileNames)
+{
+    // One pass over the names finds the takes with a slot named twice;
+    // only their names are gathered, and only their rivals' heads read.
+    struct tyNamedSlots {
+        quint32 nSlots = 0;
+        bool bTwice = false;
+    };
+    const auto slotOf = [](const QString& fileName, QStringView* root) {
+        if (!fileName.endsWith(QLatin1String(".WAV")))
+            return -1;
+        const QStringView base = QStringView(fileName).chopped(4);
+        int suffix = 0;
+        const int slot = TakeNaming::LoadTrackSlot(base, &suffix);
+        if (slot < 0 || base.size() == suffix)
+            return -1;
+        *root = base.chopped(suffix);
+        return slot;
+    };
+    QHash<QStringView, tyNamedSlots> roots;
+    bool twice = false;
+    for (const QString& fileName : fileNames) {
+        QStringView root;
+        const int slot = slotOf(fileName, &root);
+        if (slot < 0)
+            continue;
+        tyNamedSlots& named = roots[root];
+        named.bTwice = named.bTwice || (named.nSlots & (1u << slot));
+        twice = twice || named.bTwice;
+        named.nSlots |= 1u << slot;
+    }
+    QSet<QString> rivals;
+    if (!twice)
+        return rivals;
+    QHash<QString, std::array<QStringList, 24>> named;
+    for (const QString& fileName : fileNames) {
+        QStringView root;
+        const int slot = slotOf(fileName, &root);
+        if (slot >= 0 && roots.value(root).bTwice)
+            named[root.toString()][size_t(slot)] << fileName;
+    }
+    for (auto take = named.begin(); take != named.end(); ++take) {
+        // In the load's probing order: its separators in turn, the two-digit number first.
+        QStringList ordered[24];
+        const int rootSize = take.key().size();
+        for (int slot = 0; slot < 24; ++slot) {
+            ordered[slot] = take.value()[size_t(slot)];
+            std::sort(ordered[slot].begin(), ordered[slot].end(), [rootSize](const QString& a, const QString& b) {
+                const QPair<QChar, int> formA = FormOf(a, rootSize);
+                const QPair<QChar, int> formB = FormOf(b, rootSize);
+                const int separatorA = TakeNaming::LoadSeparators().indexOf(formA.first);
+                const int separatorB = TakeNaming::LoadSeparators().indexOf(formB.first);
+                return separatorA != separatorB ? separatorA < separatorB : formA.second > formB.second;
+            });
+        }
+        for (const QString& rival : SettleSlots(folder, take.key(), ordered).lczRivals)
+            rivals.insert(rival);
+    }
+    return rivals;
 }
 
 FolderNameProbe::FolderNameProbe(const QString& folder, Listing listing, const struct stat* status)
@@ -356,11 +472,11 @@ QString BaseNameOf(const QString& fileName)
 }
 }  // namespace
 
-tyListedFile ListedFileOf(const QString& folder, const QString& fileName, const tyListedFile* earlier)
+tyListedFile ListedFileOf(const QString& folder, const QString& fileName, const tyListedFile* earlier, bool rival)
 {
     QString take;
     const TakeNaming::FileKind kind = TakeNaming::ClassifyBaseName(BaseNameOf(fileName), &take);
-    return ListedFileOf(folder, fileName, kind, take, earlier, kLengthUnasked);
+    return ListedFileOf(folder, fileName, kind, take, earlier, kLengthUnasked, nullptr, rival);
 }
 
 namespace {
@@ -378,7 +494,8 @@ tyListedFile& ListedAlone(tyListedFile& listed, const QString& fileName, const t
 }  // namespace
 
 tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNaming::FileKind kind, QString take,
-                          const tyListedFile* earlier, qint64 length, const tyTrackFileHead* readAhead)
+                          const tyListedFile* earlier, qint64 length, const tyTrackFileHead* readAhead,
+                          bool rival)
 {
     tyListedFile listed;
     listed.eKind = kind;
@@ -388,14 +505,14 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNa
     listed.czFamily = listed.czTake;
     const QString path = folder + fileName;
     // The slot the load finds this file in: none for a track it never
-    // reads, another file's when an earlier member holds it (the load
-    // prefers the first in name order of the files that join).
+    // reads, another file's when it is a rival of the file that holds it
+    // or an earlier member holds it.
     const int dot = fileName.lastIndexOf(QLatin1Char('.'));
     const int slot = TakeNaming::LoadTrackSlot(QStringView(fileName).left(dot >= 0 ? dot : fileName.size()));
     if (earlier && earlier->bAlone)
         earlier = nullptr;
     const quint32 held = earlier ? earlier->nSlots : 0;
-    if (slot < 0 || (held & (1u << slot)))
+    if (slot < 0 || rival || (held & (1u << slot)))
         return ListedAlone(listed, fileName, readAhead ? *readAhead : ReadTrackFileHead(path));
     listed.nSlots = held | (1u << slot);
     if (earlier && earlier->nLength >= 0

@@ -4,6 +4,9 @@
 #include "foundation/takenaming.h"
 #include "soundfile/filestatus.h"
 
+#include <QList>
+#include <QPair>
+#include <QSet>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -61,6 +64,9 @@ struct tyTakeFamily {
     // Every other name of the found slots was looked for, so the rivals are
     // all known (see FindTakeFamily).
     bool bSettled = false;
+    // Of them, the copies of a member (they name the take as it does): the
+    // copy's path and the member's.
+    QList<QPair<QString, QString>> lCopies;
 };
 
 // Finds the take named by takePath (folder + take root, or the poly file
@@ -68,11 +74,9 @@ struct tyTakeFamily {
 // Mono slots are probed with '_', '-', '#', '+', each with the two-digit and
 // then the one-character track number, so a family may mix separators and
 // have gaps. Where several names are found for one slot (another maker's
-// "T1_05" beside this recorder's "T1-05"), the slot is held by the file
-// that joins the family by what its head holds (JoinsFamily), of several
-// such the first in name order, as the listing joins them (ListedFileOf);
-// when none joins, by the first name probed. The others are the family's
-// rivals. False when nothing was found.
+// "T1_05" beside this recorder's "T1-05"), the slot is held as SettleSlots
+// settles it, as the listing lists them (SlotRivalsInListing). The others
+// are the family's rivals. False when nothing was found.
 // findable, when not -1, is the most names beginning with the take root and
 // ending with ".ext" that exists can find (the listed ones): once that many
 // were found, the remaining slots are not probed, and the found slots'
@@ -93,6 +97,27 @@ bool FindTakeFamilyOnDisk(const QString& takePath, const QString& extension, con
                           tyTakeFamily* family, bool everyForm = false);
 bool FindTakeFamilyInListing(const QString& takePath, const QString& extension,
                              const MyFileInfoList& listing, tyTakeFamily* family);
+
+// The slots of a mono take (folder ends with "/"; root: the take root)
+// named by more than one file, settled by what the files' heads hold,
+// never by the names' order: a slot is held by this recorder's mono file
+// that names the take (its bext's take identifier, ReferenceTakeId, is
+// the root's first six characters); of two such (a copy), by the one in
+// the form most of the take's singly named slots are named in (separator
+// and track width), else the first named. A file that cannot be read or
+// identified holds a slot only where no file names the take, and another
+// maker's file or one of another take only where no other file may. named:
+// the file names of each slot (in probing order).
+struct tySettledSlots {
+    QString czHolder[24];     // a slot named more than once: the name that holds it
+    QStringList lczRivals;    // the other names of those slots
+    QList<QPair<QString, QString>> lCopies;   // of them, a copy of its slot's holder: both names
+};
+tySettledSlots SettleSlots(const QString& folder, const QString& root, const QStringList (&named)[24]);
+// The names of a folder's listing (".WAV" files) that hold no slot of their
+// mono take by SettleSlots, for the views to list each alone, as the load
+// leaves them out. Heads are read only of the files of a slot named twice.
+QSet<QString> SlotRivalsInListing(const QString& folder, const QStringList& fileNames);
 
 // The take path a listed file stands for: folder + take root for a mono
 // track file (a separator and a track number as the family probe writes them
@@ -139,8 +164,10 @@ struct tyListedFile {
 // its own head read: a day lists with one head read per take. A file whose
 // track the load never reads ("T1_25") stands alone, and so does one named
 // for a slot an earlier member holds ("T1_05" after "T1-05"), as the load
-// finds the family (FindTakeFamily): its head is read for its kind.
-tyListedFile ListedFileOf(const QString& folder, const QString& fileName, const tyListedFile* earlier);
+// finds the family (FindTakeFamily): its head is read for its kind. A
+// rival (SlotRivalsInListing) stands alone wherever it sorts.
+tyListedFile ListedFileOf(const QString& folder, const QString& fileName, const tyListedFile* earlier,
+                          bool rival = false);
 // The same for a lister of a whole folder: kind and take as
 // TakeNaming::ClassifyBaseName gave them for the file's base name, and the
 // file's length as the lister asked it (RegularFileLength's answer, -1 for
@@ -149,7 +176,8 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, const 
 // the lister read it ahead (ReadTrackFileHead), used if the rule needs one.
 const qint64 kLengthUnasked = -2;
 tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNaming::FileKind kind, QString take,
-                          const tyListedFile* earlier, qint64 length, const tyTrackFileHead* head = nullptr);
+                          const tyListedFile* earlier, qint64 length, const tyTrackFileHead* head = nullptr,
+                          bool rival = false);
 
 // Files named as mono tracks that a take's load found to be no member of
 // their family by what they hold (JoinsFamily of the walked file), as

@@ -112,18 +112,26 @@ private slots:
     }
 
     // Another maker's file named for a slot of this recorder's take in
-    // another form, or for a track the load never reads: the take's row
-    // stands on one of its files, the stranger has a row of its own, and
-    // the day's line counts a letter track that is a stranger, before the
-    // take's load as after it.
+    // another form, or for a track the load never reads, or a file of
+    // another take, a copy of a member, an empty or unidentified file named
+    // for one of its slots, there as the day is listed or arriving in the
+    // watched day: the take's row stands on one of its files, the stranger
+    // has a row of its own, and the day's line counts a letter track that
+    // is a stranger, before the take's load as after it.
     void strangerInAnotherFormRowOfItsOwn_data()
     {
         QTest::addColumn<int>("form");
         QTest::addColumn<bool>("asLong");
+        QTest::addColumn<bool>("arriving");
         for (int form = 0; form < fixture::StrangerForms().size(); ++form) {
-            for (const bool asLong : {false, true})
-                QTest::newRow(qPrintable(QString::fromLatin1(fixture::StrangerForms().at(form).tag)
-                                         + (asLong ? ", as long" : ""))) << form << asLong;
+            const QString tag = QString::fromLatin1(fixture::StrangerForms().at(form).tag);
+            const bool otherMaker = fixture::StrangerForms().at(form).made == fixture::StrangerMade::OtherMaker;
+            for (const bool asLong : {false, true}) {
+                if (!asLong || otherMaker)
+                    QTest::newRow(qPrintable(tag + (asLong ? ", as long" : ""))) << form << asLong << false;
+            }
+            if (!otherMaker && fixture::StrangerForms().at(form).listed)
+                QTest::newRow(qPrintable(tag + ", arriving")) << form << false << true;
         }
     }
 
@@ -131,12 +139,17 @@ private slots:
     {
         QFETCH(int, form);
         QFETCH(bool, asLong);
+        QFETCH(bool, arriving);
         const fixture::StrangerForm& beside = fixture::StrangerForms().at(form);
         TestVolumesRoot root;
         const QString day = fixture::MakeDay(
             fixture::MakeProject(fixture::MakeVolume(root.path(), "CARD"), "SHOOT"), QDate(2024, 5, 1));
         const QStringList members = fixture::WriteTakeBesideStranger(day, beside, asLong);
         QVERIFY(!members.isEmpty());
+        // Kept beside the day until the day is listed and watched.
+        const QString waiting = root.path() + "/" + beside.stranger;
+        if (arriving)
+            QVERIFY(QFile::rename(day + "/" + beside.stranger, waiting));
         const QString id = beside.take.id;
         QStringList rows{id};
         if (beside.listed)
@@ -148,8 +161,13 @@ private slots:
             return now;
         };
         QBriselFSModelItem* dayItem = browser.model.itemFromIndex(browser.model.index(day));
-        if (!asLong || !beside.joinsUntilLoaded)
-            QCOMPARE(shown(), rows);
+        if (arriving) {
+            QCOMPARE(shown(), QStringList{id});
+            browser.model.addWatcher(dayItem);
+            QVERIFY(QFile::rename(waiting, day + "/" + beside.stranger));
+            QTRY_COMPARE_WITH_TIMEOUT(dayItem->childCount(), members.size() + 1, 1500);
+        }
+        QCOMPARE(shown(), rows);
         QCOMPARE(dayItem->unlistedWavFiles(), beside.listed ? 0 : 1);
 
         QSoundPerform take;

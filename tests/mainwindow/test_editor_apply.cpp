@@ -640,9 +640,11 @@ private slots:
 
     // This recorder's take beside another maker's file of its members'
     // length named for one of its slots in another form, or for a track the
-    // load reads by a letter or never: the take opens whole, and an Apply of
-    // a note, or with long names, changes (renames) every member and leaves
-    // the stranger byte for byte under its name.
+    // load reads by a letter or never, or a file of another take, a copy of
+    // a member, an empty or unidentified file named for one of its slots:
+    // the take opens whole, and an Apply of a note, or with long names,
+    // changes (renames) every member and leaves the stranger byte for byte
+    // under its name.
     void applyBesideAStranger_data()
     {
         QTest::addColumn<int>("form");
@@ -653,12 +655,15 @@ private slots:
             QTest::newRow(qPrintable(tag + ", long names")) << form << 1;
             // Selected with the take, the stranger's refusal says whose
             // file it is, as its line does.
-            if (StrangerForms().at(form).listed && !StrangerForms().at(form).joinsUntilLoaded)
+            if (StrangerForms().at(form).listed && StrangerForms().at(form).made == StrangerMade::OtherMaker)
                 QTest::newRow(qPrintable(tag + ", a note, the stranger selected too")) << form << 2;
             // Applied, then as the selection leaves the rows with "Keep
             // editing" chosen: the stranger alone is told, once each time.
             if (form == 0)
                 QTest::newRow(qPrintable(tag + ", long names, the stranger selected too, kept editing")) << form << 3;
+            // The stranger comes while the note is typed.
+            if (StrangerForms().at(form).made != StrangerMade::OtherMaker)
+                QTest::newRow(qPrintable(tag + ", a note, the stranger arriving")) << form << 4;
         }
     }
 
@@ -672,6 +677,9 @@ private slots:
         QVERIFY(!members.isEmpty());
         const QString stranger = Path(beside.stranger);
         const QByteArray strangerBytes = ReadBytes(stranger);
+        const QString waiting = m_czDay + "/../" + beside.stranger;
+        if (fileMode == 4)
+            QVERIFY(QFile::rename(stranger, waiting));
 
         auto window = NewWindow();
         QTRY_VERIFY(window->m_pFSModel->index(members.first()).isValid());
@@ -686,7 +694,7 @@ private slots:
         QCOMPARE(window->m_SndPerform.MissingMembers(), 0);
         Ui::DlgMain* ui = window->ui.get();
         ModalBoxAnswerer answerer;
-        const bool withStranger = fileMode >= 2;
+        const bool withStranger = fileMode == 2 || fileMode == 3;
         if (fileMode == 2)
             answerer.ThenAccept();
         if (withStranger) {
@@ -699,7 +707,9 @@ private slots:
             QCOMPARE(ui->m_CtrlTreeView->selectionModel()->selectedRows().size(), 2);
         }
         Type(ui->m_CtrlEditEditorNote, "Beside a stranger");
-        if (fileMode != 2)
+        if (fileMode == 4)
+            QVERIFY(QFile::rename(waiting, stranger));
+        else if (fileMode != 2)
             ui->m_CtrlComboBox_Filename->setCurrentIndex(fileMode == 3 ? 1 : fileMode);
         if (fileMode == 3) {
             ApplyKeepingEdits(*window, m_czDay, answerer, QFileInfo(beside.stranger).completeBaseName(), beside.take.id);
@@ -823,19 +833,33 @@ private slots:
         }
     }
 
-    // A take whose save the take object refuses: the user is told which,
-    // the editor keeps the typed value and stays marked changed.
+    // A take whose save the take object refuses (a member another program
+    // appended to, or a track file of another take that arrived for a track
+    // it lacks since it was opened): the user is told which, the editor
+    // keeps the typed value and stays marked changed.
+    void refusedSaveKeepsTypedValues_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("a member appended to") << "appended";
+        QTest::newRow("a track file arrived") << "arrived";
+    }
+
     void refusedSaveKeepsTypedValues()
     {
+        QFETCH(QString, change);
         WriteDay({MonoTake("R00001", {0, 1}), MonoTake("R00002", {0})});
         auto window = NewWindow();
         Select(*window, {Path("R00001_01.WAV")});
         Type(window->ui->m_CtrlEditEditorNote, "Kept");
-        // Another program appends to a member after the take was opened.
-        QFile member(Path("R00001_02.WAV"));
-        QVERIFY(member.open(QIODevice::Append));
-        member.write("JUNKJUNK");
-        member.close();
+        if (change == "appended") {
+            // Another program appends to a member after the take was opened.
+            QFile member(Path("R00001_02.WAV"));
+            QVERIFY(member.open(QIODevice::Append));
+            member.write("JUNKJUNK");
+            member.close();
+        } else {
+            QVERIFY(WriteBytes(Path("R00001_03.WAV"), BuildMonoFile(MonoTake("R00003", {0, 1, 2}), 2)));
+        }
         const FolderState before = StateOf(m_czDay);
         // Every box is answered; the offer to keep editing is taken.
         ModalBoxAnswerer answerer;
@@ -857,9 +881,16 @@ private slots:
             return boxes;
         };
         QTRY_COMPARE(notSaved(), 1);
+        if (change == "arrived")
+            QVERIFY2(answerer.SeenBoxes().last().text.contains("R00001_03.WAV appeared"),
+                     qPrintable(answerer.SeenBoxes().last().text));
         QVERIFY(window->m_bEditMetadata);
         QCOMPARE(window->ui->m_CtrlEditEditorNote->text(), QStringLiteral("Kept"));
         QCOMPARE(StateOf(m_czDay), before);
+        if (change == "arrived") {
+            window->m_bEditMetadata = false;
+            return;
+        }
 
         // Leaving the take offers to keep editing: the selection comes back.
         Select(*window, {Path("R00002_01.WAV")});
@@ -875,37 +906,66 @@ private slots:
     }
 
     // A write-protected take is never written, and the user hears of it
-    // whether its files, its folder or both are protected.
+    // whether its files, its folder or both are protected. Nor is a take
+    // whose member is a symbolic link (to another take's file elsewhere or
+    // in the day), which would be written through: told by the link's name,
+    // never as write-protected, and not renamed.
     void readOnlyTakeWarns_data()
     {
         QTest::addColumn<bool>("file");
         QTest::addColumn<bool>("folder");
-        QTest::newRow("one file") << true << false;
-        QTest::newRow("folder") << false << true;
-        QTest::newRow("files and folder") << true << true;
+        QTest::addColumn<QString>("link");   // where the member links to: "" none, "elsewhere", "day"
+        QTest::newRow("one file") << true << false << "";
+        QTest::newRow("folder") << false << true << "";
+        QTest::newRow("files and folder") << true << true << "";
+        QTest::newRow("a member linked to another folder's take") << false << false << "elsewhere";
+        QTest::newRow("a member linked in the day, long names") << false << false << "day";
+        QTest::newRow("a member linked to a write-protected file") << true << false << "elsewhere";
     }
 
     void readOnlyTakeWarns()
     {
         QFETCH(bool, file);
         QFETCH(bool, folder);
-        WriteDay({MonoTake("L00001", {0, 1}), MonoTake("L00002", {0})});
+        QFETCH(QString, link);
+        WriteDay({MonoTake("L00001", {0, 1}), MonoTake("L00002", {0}), MonoTake("L00003", {0, 1})});
         const QString day = m_czDay;
         const QString member = Path("L00001_02.WAV");
+        QString target;
+        if (!link.isEmpty()) {
+            const QString elsewhere = QDir::cleanPath(day + "/../elsewhere");
+            QCOMPARE(WriteTake(elsewhere, MonoTake("L00009", {0, 1})).files.size(), 2);
+            target = link == "day" ? Path("L00003_02.WAV") : elsewhere + "/L00009_02.WAV";
+            QVERIFY(QFile::remove(member));
+            QVERIFY(QFile::link(link == "day" ? QStringLiteral("L00003_02.WAV") : target, member));
+        }
+        const QByteArray targetBytes = ReadBytes(target);
         SetWritabilityProbe([=](const QString& path) {
             const QString clean = QDir::cleanPath(path);
             return !((file && clean.startsWith(day + "/L00001")) || (folder && clean == day));
         });
         auto window = NewWindow();
-        Select(*window, {member});
+        Select(*window, {link.isEmpty() ? member : Path("L00001_01.WAV")});
+        QCOMPARE(int(window->m_SndPerform.m_nFileCount), 2);
         Type(window->ui->m_CtrlEditEditorNote, "Never written");
+        if (link == "day")
+            window->ui->m_CtrlComboBox_Filename->setCurrentIndex(1);
         const FolderState before = StateOf(m_czDay);
         ModalBoxAnswerer answerer;
         answerer.ThenAccept();
         QTest::mouseClick(window->ui->m_CtrlButton_ApplyChanges, Qt::LeftButton);
         QCOMPARE(answerer.SeenBoxes().size(), 1);
-        QCOMPARE(answerer.SeenBoxes().first().text,
-                 QStringLiteral("File L00001 is read only.\nNo modifications are possible."));
+        const QString told = answerer.SeenBoxes().first().text;
+        if (link.isEmpty()) {
+            QCOMPARE(told, QStringLiteral("File L00001 is read only.\nNo modifications are possible."));
+        } else {
+            QVERIFY2(told.contains("L00001_02.WAV is a symbolic link: the take was not saved")
+                         && !told.contains("write-protected") && !told.contains("read only"),
+                     qPrintable(told));
+            QCOMPARE(ReadBytes(target), targetBytes);
+            QVERIFY(QFileInfo(member).isSymLink());
+            window->m_bEditMetadata = false;
+        }
         QCOMPARE(StateOf(m_czDay), before);
     }
 

@@ -349,8 +349,12 @@ const QList<StrangerForm>& StrangerForms()
         const TrackNumberStyle two = TrackNumberStyle::TwoDigit;
         TakeSpec mixed = take("LEN650", 4, '#', two);
         mixed.tracks[1].separator = '_';
-        TakeSpec lastApart = take("LEN651", 5, '_', two);
+        TakeSpec lastApart = take("LEN656", 5, '_', two);
         lastApart.tracks[4].separator = '-';
+        TakeSpec otherApart = take("LEN657", 5, '_', two);
+        otherApart.tracks[4].separator = '-';
+        TakeSpec hashFirst = take("LEN655", 5, '_', two);
+        hashFirst.tracks[0].separator = '#';
         return QList<StrangerForm>{
             {"'-' members, '_' stranger", take("LEN642", 5, '-', two), "LEN642_05.WAV", true},
             {"one-character members", take("LEN647", 4, '_', TrackNumberStyle::OneChar), "LEN647_01.WAV", true},
@@ -359,9 +363,16 @@ const QList<StrangerForm>& StrangerForms()
             {"track 25", take("LEN640", 4, '_', two), "LEN640_25.WAV", true},
             {"letter track", take("LEN641", 4, '_', two), "LEN641_A.WAV", false},
             {"two-digit stranger among one-character members", take("LEN649", 10, '_', TrackNumberStyle::OneChar),
-             "LEN649_10.WAV", true, true},
-            {"mixed separators", mixed, "LEN650+02.WAV", true, true},
-            {"stranger in the others' form, its slot's member in another", lastApart, "LEN651_05.WAV", true},
+             "LEN649_10.WAV", true},
+            {"mixed separators", mixed, "LEN650+02.WAV", true},
+            {"stranger in the others' form, its slot's member in another", lastApart, "LEN656_05.WAV", true},
+            {"'#' first member, '-' stranger", hashFirst, "LEN655-05.WAV", true},
+            {"another take's file", take("LEN651", 5, '_', two), "LEN651-05.WAV", true, StrangerMade::OtherTake},
+            {"another take's file in the others' form, its slot's member in another", otherApart, "LEN657_05.WAV",
+             true, StrangerMade::OtherTake},
+            {"a copy of a member", take("LEN652", 5, '_', two), "LEN652-04.WAV", true, StrangerMade::CopyOfMember},
+            {"an empty file", take("LEN653", 4, '_', two), "LEN653-03.WAV", true, StrangerMade::Empty},
+            {"data before fmt, no bext", take("LEN654", 4, '_', two), "LEN654-03.WAV", true, StrangerMade::DataFirst},
         };
     }();
     return forms;
@@ -372,11 +383,35 @@ QStringList WriteTakeBesideStranger(const QString& folder, const StrangerForm& f
     const WrittenTake written = WriteTake(folder, form.take);
     if (written.files.size() != form.take.tracks.size())
         return QStringList();
+    // The take's track the stranger is named for (slots 0.. in order): its two-digit number.
+    const int track = QFileInfo(form.stranger).completeBaseName().right(2).toInt() - 1;
     ForeignSpec spec;
     spec.channels = 1;
     spec.bext = true;
-    const QByteArray bytes =
-        asLong ? BuildForeignFileOfLength(spec, QFileInfo(written.files.first()).size()) : BuildForeignFile(spec);
+    QByteArray bytes;
+    switch (form.made) {
+    case StrangerMade::OtherMaker:
+        bytes = asLong ? BuildForeignFileOfLength(spec, QFileInfo(written.files.first()).size())
+                       : BuildForeignFile(spec);
+        break;
+    case StrangerMade::OtherTake: {
+        TakeSpec other = form.take;
+        other.id = QStringLiteral("OTH") + form.take.id.mid(3);
+        other.note = QStringLiteral("Another take");
+        bytes = BuildMonoFile(other, track);
+        break;
+    }
+    case StrangerMade::CopyOfMember:
+        bytes = ReadBytes(written.files.value(track));
+        break;
+    case StrangerMade::Empty:
+        return WriteBytes(QDir(folder).absoluteFilePath(form.stranger), QByteArray()) ? written.files
+                                                                                         : QStringList();
+    case StrangerMade::DataFirst:
+        bytes = AssembleRiff(
+            {ChunkBytes{"data", QByteArray(4800 * 3, '\x10')}, ChunkBytes{"fmt ", FmtPayload(1, 1, 48000, 24)}});
+        break;
+    }
     if (bytes.isEmpty() || !WriteBytes(QDir(folder).absoluteFilePath(form.stranger), bytes))
         return QStringList();
     return written.files;

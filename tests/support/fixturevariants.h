@@ -119,20 +119,28 @@ QStringList WriteForeignMonoFamily(const QString& folder, const QString& root, i
 // beside "LEN647_01", "LEN648#01".."#04" beside "LEN648_01", "LEN638_01".."_04"
 // beside "LEN638_1", "LEN649_1".."_A" beside "LEN649_10", "LEN650#01", "_02",
 // "#03", "#04" beside "LEN650+02"), or for a track the load never reads or reads by a
-// letter ("LEN640_25", "LEN641_A").
+// letter ("LEN640_25", "LEN641_A"). Or beside a file named for one of its
+// slots that it does not make: one of another take of this recorder, a
+// byte copy of the member, an empty file, another maker's file whose data
+// chunk comes before its fmt and that has no bext.
+enum class StrangerMade {
+    OtherMaker,     // another maker's mono file with a bext
+    OtherTake,      // this recorder's file of the same track of another take
+    CopyOfMember,   // a byte copy of the member of its slot
+    Empty,          // no bytes
+    DataFirst       // another maker's mono file: data, then fmt, no bext
+};
 struct StrangerForm {
     const char* tag;
     TakeSpec take;
     QString stranger;         // its file name
     bool listed;              // the listing has a row for it ("LEN641_A" has none)
-    // Of the members' length, it sorts before the member it rivals and
-    // after others ("LEN650+02" before "LEN650_02"): listed with the take,
-    // and that member alone, until the take's load has read it.
-    bool joinsUntilLoaded = false;
+    StrangerMade made = StrangerMade::OtherMaker;
 };
 const QList<StrangerForm>& StrangerForms();
-// Writes the take and the stranger (asLong: of the members' very length)
-// into folder; the take's file paths, empty when a write failed.
+// Writes the take and the stranger (asLong: another maker's of the
+// members' very length) into folder; the take's file paths, empty when a
+// write failed.
 QStringList WriteTakeBesideStranger(const QString& folder, const StrangerForm& form, bool asLong);
 
 }  // namespace fixture

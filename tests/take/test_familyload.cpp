@@ -1,11 +1,13 @@
 // A mono family's members are read against the first file's parse: what
 // they load must be what a full parse of each file gives, whatever differs.
+#include "foundation/fileinfolist.h"
 #include "foundation/messageloging.h"
 #include "foundation/xmlscanindex.h"
 #include "soundfile/filestatus.h"
 #include "take/soundperform.h"
 #include "take/takefamily.h"
 #include "tests/support/fixturevariants.h"
+#include "tests/support/exfatvolume.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/support/riffbytes.h"
 #include "tests/support/scratchdir.h"
@@ -16,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
+
+#include <memory>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -70,10 +74,13 @@ QMap<QString, QStringList> ListedTakeFiles(const QString& folder)
 {
     QMap<QString, QStringList> takes;
     QHash<QString, tyListedFile> members;   // the last listed of each family
-    for (const QString& name : QDir(folder).entryList(QDir::Files, QDir::Name)) {
+    const QStringList names = QDir(folder).entryList(QDir::Files, QDir::Name);
+    const QSet<QString> rivals = SlotRivalsInListing(folder + QLatin1Char('/'), names);
+    for (const QString& name : names) {
         const auto earlier = members.constFind(TakeNaming::ListedTakeName(name));
-        const tyListedFile listed =
-            ListedFileOf(folder + QLatin1Char('/'), name, earlier == members.constEnd() ? nullptr : &*earlier);
+        const tyListedFile listed = ListedFileOf(folder + QLatin1Char('/'), name,
+                                                 earlier == members.constEnd() ? nullptr : &*earlier,
+                                                 rivals.contains(name));
         if (listed.eKind == TakeNaming::FileKind::None)
             continue;
         if (!listed.bAlone)
@@ -553,8 +560,11 @@ private slots:
         const auto listedTakes = [&folder, &dir] {
             tyListedFile member;
             QStringList takes;
-            for (const QString& name : QDir(dir.path()).entryList(QDir::Files, QDir::Name)) {
-                const tyListedFile listed = ListedFileOf(folder, name, member.czFamily.isEmpty() ? nullptr : &member);
+            const QStringList names = QDir(dir.path()).entryList(QDir::Files, QDir::Name);
+            const QSet<QString> rivals = SlotRivalsInListing(folder, names);
+            for (const QString& name : names) {
+                const tyListedFile listed =
+                    ListedFileOf(folder, name, member.czFamily.isEmpty() ? nullptr : &member, rivals.contains(name));
                 if (!listed.bAlone)
                     member = listed;
                 if (!takes.contains(listed.czTake))
@@ -587,17 +597,25 @@ private slots:
 
     // Another maker's file named for a slot of this recorder's take in
     // another separator or number form, or for a track the load reads by a
-    // letter or never: the listing and the load take the same files, the
-    // take whole, the stranger a take by itself (or, a letter track,
-    // counted unlisted).
+    // letter or never, or a file of another take, a copy of a member, an
+    // empty or unidentified file named for one of its slots: the listing
+    // and the load take the same files before and after the load, the take
+    // whole, the stranger a take by itself (or, a letter track, counted
+    // unlisted); a copy is told in the take's line.
     void strangerInAnotherForm_data()
     {
         QTest::addColumn<int>("form");
         QTest::addColumn<bool>("asLong");
+        QTest::addColumn<bool>("exfat");
         for (int form = 0; form < StrangerForms().size(); ++form) {
-            for (const bool asLong : {false, true})
-                QTest::newRow(qPrintable(QString::fromLatin1(StrangerForms().at(form).tag)
-                                         + (asLong ? ", as long" : ""))) << form << asLong;
+            const QString tag = QString::fromLatin1(StrangerForms().at(form).tag);
+            for (const bool asLong : {false, true}) {
+                if (!asLong || StrangerForms().at(form).made == StrangerMade::OtherMaker)
+                    QTest::newRow(qPrintable(tag + (asLong ? ", as long" : ""))) << form << asLong << false;
+            }
+            // A card's file system: names in any case are one.
+            if (StrangerForms().at(form).made != StrangerMade::OtherMaker)
+                QTest::newRow(qPrintable(tag + ", exFAT")) << form << false << true;
         }
     }
 
@@ -605,8 +623,12 @@ private slots:
     {
         QFETCH(int, form);
         QFETCH(bool, asLong);
+        QFETCH(bool, exfat);
         const StrangerForm& beside = StrangerForms().at(form);
-        ScratchDir dir;
+        ScratchDir scratch;
+        std::unique_ptr<ExfatVolume> volume(exfat ? new ExfatVolume(scratch.path()) : nullptr);
+        NALVO_REQUIRE_EXFAT(volume);
+        const QDir dir(volume ? volume->Path() : scratch.path());
         QStringList members = WriteTakeBesideStranger(dir.path(), beside, asLong);
         QVERIFY(!members.isEmpty());
         members.sort();
@@ -620,13 +642,28 @@ private slots:
         QMap<QString, QStringList> expected{{id, rows}};
         if (beside.listed)
             expected.insert(QFileInfo(stranger).completeBaseName(), {stranger});
-        if (!asLong || !beside.joinsUntilLoaded)
-            QCOMPARE(ListedTakeFiles(dir.path()), expected);
+        QCOMPARE(ListedTakeFiles(dir.path()), expected);
 
         QSoundPerform take;
         QVERIFY(take.InitFilesZZ(dir.filePath(id), QStringLiteral("WAV")));
         QCOMPARE(int(take.m_nTakeStatus), 0);
         QCOMPARE(take.MissingMembers(), 0);
+        // A copy in another form is told by a load that holds the folder's
+        // names (a folder not changed for a while, or a report's listing):
+        // one that asks the disk name by name looks no further than the
+        // members' own form.
+        QSoundPerform listed;
+        MyFileInfoList listing;
+        QCOMPARE(listing.LoadEntryInfoList(dir.path(), {".WAV"}, false, nullptr), 0);
+        QVERIFY(listed.QuickInitFiles(dir.filePath(id), QStringLiteral("WAV"), &listing, false));
+        for (const QSoundPerform* loadedTake : {&take, &listed}) {
+            const QString line = loadedTake->ProblemLine(true, dir.path() + QLatin1Char('/'), id);
+            if (beside.made == StrangerMade::CopyOfMember && loadedTake == &listed)
+                QCOMPARE(line, QStringLiteral("%1: %2 is a copy of %1_04.WAV; left out of the take, never written "
+                                              "with it.").arg(id, beside.stranger));
+            else
+                QVERIFY2(line.isEmpty() || beside.made == StrangerMade::CopyOfMember, qPrintable(line));
+        }
         QStringList loaded;
         for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
             if (take.m_pbPresent[t])
