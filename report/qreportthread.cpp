@@ -312,7 +312,9 @@ void QReportThread::BuildFileLists(QString day, int processMask, QStringList* li
         QStringList paths;   // with a take filter: the take of each id listed, in the same order
         for (int i = 0; i < listing.count() && !(filtered && Halted()); ++i) {
             const QString name = listing.GetFileName(i);
-            if (name.size() <= suffix.size() || !name.endsWith(suffix))
+            // A hidden file (a Mac's "._" companion of a take's file) is no
+            // take, as the browser and the day list show none.
+            if (name.size() <= suffix.size() || !name.endsWith(suffix) || name.startsWith(QLatin1Char('.')))
                 continue;
             const QString base = name.left(name.size() - 4);
             const QString id = name.left(6);

@@ -236,6 +236,10 @@ void TestReportThread::initTestCase()
     hostile.scene = QString::fromUtf8("Sc\xc3\xa8ne\t9");
     QVERIFY(!WriteTake(m_Day.path, hostile).files.isEmpty());
     QVERIFY(daymedia::WriteBytes(m_Day.path + QStringLiteral("/BR0044_01.WAV"), QByteArray("RIFF\x10\0\0\0WAVE", 12)));
+    // What a Mac leaves beside a card's files, and a hidden copy: no take.
+    for (const char* hidden : {"._BR0000_01.WAV", "._BR0001PN.WAV", ".BR0002_01.WAV"})
+        QVERIFY(daymedia::WriteBytes(m_Day.path + QLatin1Char('/') + QLatin1String(hidden),
+                                     QByteArray(4096, '\0')));
 }
 
 tyFinished TestReportThread::RunJob(QReportThread* thread, const QString& project, const QString& day, int mask,
