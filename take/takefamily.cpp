@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <deque>
 #include <mutex>
 
 // "folder/root.ext" with or without the extension: folder, name without it.
@@ -240,17 +241,56 @@ QSet<QString> SlotRivalsInListing(const QString& folder, const QStringList& file
         *root = base.chopped(suffix);
         return slot;
     };
+    const auto lower = [](QStringView root) {
+        return std::any_of(root.begin(), root.end(), [](QChar c) { return c.isLower(); });
+    };
+    // A card's file system takes "t1-05" for a name of take "T1": there,
+    // roots are compared in upper case, the recorder's own, so such a name
+    // stands alone beside its take as on any other disk, where "t1" is a
+    // take of its own.
+    bool fold = false;
+    std::deque<QString> folded;
+    const auto takeOf = [&](QStringView root) {
+        if (!fold || !lower(root))
+            return root;
+        folded.push_back(root.toString().toUpper());
+        return QStringView(folded.back());
+    };
     QHash<QStringView, tyNamedSlots> roots;
     bool twice = false;
-    for (const QString& fileName : fileNames) {
+    bool lowered = false;
+    const auto countSlots = [&] {
+        roots.clear();
+        twice = false;
+        for (const QString& fileName : fileNames) {
+            QStringView root;
+            const int slot = slotOf(fileName, &root);
+            if (slot < 0)
+                continue;
+            lowered = lowered || (!fold && lower(root));
+            tyNamedSlots& named = roots[takeOf(root)];
+            named.bTwice = named.bTwice || (named.nSlots & (1u << slot));
+            twice = twice || named.bTwice;
+            named.nSlots |= 1u << slot;
+        }
+    };
+    countSlots();
+    // Whether the file system folds case is asked of it once, by a name in
+    // lower case whose take is listed in upper case too: the name with every
+    // letter's case turned, where no listed file has that name.
+    for (int i = 0; lowered && i < fileNames.size() && !fold; ++i) {
         QStringView root;
-        const int slot = slotOf(fileName, &root);
-        if (slot < 0)
+        if (slotOf(fileNames.at(i), &root) < 0 || !lower(root) || !roots.contains(root.toString().toUpper()))
             continue;
-        tyNamedSlots& named = roots[root];
-        named.bTwice = named.bTwice || (named.nSlots & (1u << slot));
-        twice = twice || named.bTwice;
-        named.nSlots |= 1u << slot;
+        QString turned = fileNames.at(i);
+        for (QChar& c : turned)
+            c = c.isLower() ? c.toUpper() : c.toLower();
+        if (fileNames.contains(turned))
+            continue;
+        fold = QFileInfo::exists(folder + turned);
+        if (fold)
+            countSlots();
+        break;
     }
     QSet<QString> rivals;
     if (!twice)
@@ -259,7 +299,7 @@ QSet<QString> SlotRivalsInListing(const QString& folder, const QStringList& file
     for (const QString& fileName : fileNames) {
         QStringView root;
         const int slot = slotOf(fileName, &root);
-        if (slot >= 0 && roots.value(root).bTwice)
+        if (slot >= 0 && roots.value(root = takeOf(root)).bTwice)
             named[root.toString()][size_t(slot)] << fileName;
     }
     for (auto take = named.begin(); take != named.end(); ++take) {

@@ -370,6 +370,8 @@ const QList<StrangerForm>& StrangerForms()
             {"another take's file", take("LEN651", 5, '_', two), "LEN651-05.WAV", true, StrangerMade::OtherTake},
             {"another take's file in the others' form, its slot's member in another", otherApart, "LEN657_05.WAV",
              true, StrangerMade::OtherTake},
+            {"another take's file, lower case", take("LEN658", 5, '_', two), "len658-02.WAV", true,
+             StrangerMade::OtherTake, true},
             {"a copy of a member", take("LEN652", 5, '_', two), "LEN652-04.WAV", true, StrangerMade::CopyOfMember},
             {"an empty file", take("LEN653", 4, '_', two), "LEN653-03.WAV", true, StrangerMade::Empty},
             {"data before fmt, no bext", take("LEN654", 4, '_', two), "LEN654-03.WAV", true, StrangerMade::DataFirst},

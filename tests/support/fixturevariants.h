@@ -120,8 +120,10 @@ QStringList WriteForeignMonoFamily(const QString& folder, const QString& root, i
 // beside "LEN638_1", "LEN649_1".."_A" beside "LEN649_10", "LEN650#01", "_02",
 // "#03", "#04" beside "LEN650+02"), or for a track the load never reads or reads by a
 // letter ("LEN640_25", "LEN641_A"). Or beside a file named for one of its
-// slots that it does not make: one of another take of this recorder, a
-// byte copy of the member, an empty file, another maker's file whose data
+// slots that it does not make: one of another take of this recorder (in
+// the others' form where its slot's member is in another, or in lower
+// case, which a card's file system takes for the take's), a byte copy of
+// the member, an empty file, another maker's file whose data
 // chunk comes before its fmt and that has no bext.
 enum class StrangerMade {
     OtherMaker,     // another maker's mono file with a bext
@@ -136,6 +138,9 @@ struct StrangerForm {
     QString stranger;         // its file name
     bool listed;              // the listing has a row for it ("LEN641_A" has none)
     StrangerMade made = StrangerMade::OtherMaker;
+    // Named for a slot of the take only where case is folded (a card's
+    // file system); elsewhere a take of its own.
+    bool cardOnly = false;
 };
 const QList<StrangerForm>& StrangerForms();
 // Writes the take and the stranger (asLong: another maker's of the

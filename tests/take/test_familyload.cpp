@@ -610,7 +610,8 @@ private slots:
         for (int form = 0; form < StrangerForms().size(); ++form) {
             const QString tag = QString::fromLatin1(StrangerForms().at(form).tag);
             for (const bool asLong : {false, true}) {
-                if (!asLong || StrangerForms().at(form).made == StrangerMade::OtherMaker)
+                if ((!asLong || StrangerForms().at(form).made == StrangerMade::OtherMaker)
+                    && !StrangerForms().at(form).cardOnly)
                     QTest::newRow(qPrintable(tag + (asLong ? ", as long" : ""))) << form << asLong << false;
             }
             // A card's file system: names in any case are one.
