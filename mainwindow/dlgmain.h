@@ -447,9 +447,10 @@ private:
 
     // The take line says why the selected take (its name in the line) is
     // not opened, or not for editing, and what to do, over the file-name
-    // choice it does not need; the full text is its tool tip. An empty
-    // text gives the line back to the take's name.
-    void ShowTakeProblem(const QString& text);
+    // choice it does not need; the full text is its tool tip. A take opened
+    // for editing (editable) keeps that choice: the line ends before it.
+    // An empty text gives the line back to the take's name.
+    void ShowTakeProblem(const QString& text, bool editable = false);
     // What a selected day holds that neither view lists: how many of its
     // WAV files name no take (the browser's listing of the day says, the
     // day listed first if it never was), and that Import reads them. Empty

@@ -249,7 +249,7 @@ bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
     SetInfosEditor();
     DisplayEditTracksContains();
     // A take with a member missing opens: the line says so.
-    ShowTakeProblem(m_SndPerform.ProblemLine(true, folder, m_SndPerform.m_czBaseName));
+    ShowTakeProblem(m_SndPerform.ProblemLine(true, folder, m_SndPerform.m_czBaseName), status == 0);
     if (status != 0) {
         result = false;
         // A take of this recorder that is damaged is worth a box, once: a
@@ -294,7 +294,7 @@ void DlgMain::FollowRenamedTake(const QString& oldName, const QString& renamedPa
         SelectRows(rows);
 }
 
-void DlgMain::ShowTakeProblem(const QString& text)
+void DlgMain::ShowTakeProblem(const QString& text, bool editable)
 {
     QLabel* name = ui->m_CtrlLabelFilename;
     if (!m_pLabelTakeProblem) {
@@ -311,17 +311,18 @@ void DlgMain::ShowTakeProblem(const QString& text)
     const bool problem = !text.isEmpty();
     // The line runs from the take name across the box, over the file-name
     // choice and the routing grid's heading, which a take not opened for
-    // editing has no use for.
-    const int right = name->parentWidget()->width() - 4;
+    // editing has no use for; one opened for editing keeps them.
+    QLabel* choice = ui->label_33;
+    const int right = editable ? choice->x() - 8 : name->parentWidget()->width() - 4;
     m_pLabelTakeProblem->setGeometry(name->x(), name->y(), qMax(name->width(), right - name->x()), name->height());
     m_pLabelTakeProblem->setText(
         m_pLabelTakeProblem->fontMetrics().elidedText(text, Qt::ElideRight, m_pLabelTakeProblem->width()));
     m_pLabelTakeProblem->setToolTip(text);
     m_pLabelTakeProblem->setVisible(problem);
     m_pLabelTakeProblem->raise();
-    for (QWidget* covered : {static_cast<QWidget*>(name), static_cast<QWidget*>(ui->label_33),
-                             static_cast<QWidget*>(ui->m_CtrlComboBox_Filename)})
-        covered->setVisible(!problem);
+    name->setVisible(!problem);
+    for (QWidget* covered : {static_cast<QWidget*>(choice), static_cast<QWidget*>(ui->m_CtrlComboBox_Filename)})
+        covered->setVisible(!problem || editable);
 }
 
 QString DlgMain::UnlistedFilesLine(const QString& dayPath)

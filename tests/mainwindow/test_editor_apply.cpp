@@ -483,6 +483,8 @@ private slots:
         QCOMPARE(line && line->isVisible(), memberDeleted);
         if (memberDeleted)
             QVERIFY(line->toolTip().startsWith("S00001 is missing 1 of the 4 track files"));
+        // Opened for editing beside its line, the take keeps its file-name choice.
+        QVERIFY(ui->m_CtrlComboBox_Filename->isVisible());
         Type(ui->m_CtrlEditEditorScene, "9B");
         Type(ui->m_CtrlEditEditor_TakeNumber, "4");
         ui->m_CtrlComboBox_TakeIndicator->setCurrentIndex(1);   // "p"
