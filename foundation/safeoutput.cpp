@@ -482,15 +482,32 @@ void SafeOutput::LeaveToRecord()
     ReleaseLock();
 }
 
+namespace {
+// The regular file at path holds bytes and nothing else, as read now.
+bool FileHolds(const QString& path, const QByteArray& bytes)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() != bytes.size())
+        return false;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.readAll() == bytes && file.error() == QFileDevice::NoError;
+}
+}  // namespace
+
 QString ReplaceFileWhole(const QString& path, const QByteArray& bytes, bool* replaced)
 {
+    if (replaced)
+        *replaced = false;
+    // Nothing to change: a full or locked card has nothing to refuse, and
+    // the file keeps its time.
+    if (FileHolds(path, bytes))
+        return QString();
     SafeOutput output(path, SafeOutput::Replace::Existing);
     bool ok = output.Begin(bytes.size()) && output.Write(bytes.constData(), bytes.size()) && output.Close(true);
     QString why;
     if (ok) {
         // What the volume holds, not what the writes answered.
-        QFile written(output.TemporaryPath());
-        if (!written.open(QIODevice::ReadOnly) || written.readAll() != bytes) {
+        if (!FileHolds(output.TemporaryPath(), bytes)) {
             output.Discard();
             ok = false;
             why = QStringLiteral("the file written reads back otherwise");

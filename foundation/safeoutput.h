@@ -129,7 +129,8 @@ private:
 
 // Gives the file at path the bytes whole, as one SafeOutput: written to a
 // temporary beside it, read back, synced, renamed over the file (a missing
-// one is created). Empty on success; else the reason, for the user's
+// one is created). A file that holds the bytes already, as read at the
+// call, is not written. Empty on success; else the reason, for the user's
 // message, and the file keeps what it held, unless *replaced says the new
 // bytes took its name but their folder could not be synced.
 QString ReplaceFileWhole(const QString& path, const QByteArray& bytes, bool* replaced = nullptr);

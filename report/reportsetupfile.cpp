@@ -104,6 +104,24 @@ bool AllLinesIni(const QString& path)
     return true;
 }
 
+// Every key of the setup.
+void FillKeys(QSettings& file, const tyReportSetup& setup)
+{
+    file.beginGroup(QStringLiteral("Ale"));
+    file.setValue(QStringLiteral("Fps"), setup.nAleFps);
+    file.setValue(QStringLiteral("VideoFormat"), setup.nAleVideoFormat);
+    file.endGroup();
+    file.beginGroup(QStringLiteral("General"));
+    file.setValue(QStringLiteral("format"), int(setup.ePageFormat));
+    file.setValue(QStringLiteral("nbDataLine"), setup.nDataLines);
+    file.setValue(QStringLiteral("noteLine"), setup.bNoteLine);
+    file.setValue(QStringLiteral("circleDisplay"), int(setup.eCircleDisplay));
+    file.setValue(QStringLiteral("filters"), setup.czTakeFilters);
+    file.endGroup();
+    WriteLines(file, "Header", kHeaderLines, kHeaderCells, &setup.Header[0][0]);
+    WriteLines(file, "Data", kDataLines, kDataCells, &setup.Data[0][0]);
+}
+
 // Keeps the seven take-type letters and the separators.
 QString CleanFilters(const QString& filters)
 {
@@ -246,6 +264,13 @@ QString Save(const QString& path, const tyReportSetup& setup, bool backup, bool*
         return QStringLiteral("The report setup was not written: \"%1\" is not a regular file.").arg(shown);
     if (const int error = MakeFolderPath(info.absolutePath()))
         return QStringLiteral("The folder of \"%1\" cannot be made (%2).").arg(shown, SystemErrorText(error));
+    // The keys are written to a file of their own, never merged into the
+    // old file: whatever else that held (junk a damaged file read as keys)
+    // is not carried on. The text then replaces the old file whole.
+    QString why;
+    const QByteArray text = IniText(QString(), [&setup](QSettings& file) { FillKeys(file, setup); }, &why);
+    if (text.isEmpty())
+        return SettingsNotWrittenText(path, why, info.exists(), false);
     if (backup && info.isFile()) {
         QString copy = path + QStringLiteral(".bak");
         for (int n = 2; QFileInfo::exists(copy); ++n)
@@ -254,39 +279,11 @@ QString Save(const QString& path, const tyReportSetup& setup, bool backup, bool*
             return QStringLiteral("The report setup was not written: \"%1\" could not be kept as \"%2\".")
                 .arg(shown, QDir::toNativeSeparators(copy));
     }
-
-    // The keys are written to a file of their own, never merged into the
-    // old file: whatever else that held (junk a damaged file read as keys)
-    // is not carried on. The text then replaces the old file whole.
-    QString why;
-    const QByteArray text = IniText(QString(), [&setup](QSettings& file) {
-        file.beginGroup(QStringLiteral("Ale"));
-        file.setValue(QStringLiteral("Fps"), setup.nAleFps);
-        file.setValue(QStringLiteral("VideoFormat"), setup.nAleVideoFormat);
-        file.endGroup();
-        file.beginGroup(QStringLiteral("General"));
-        file.setValue(QStringLiteral("format"), int(setup.ePageFormat));
-        file.setValue(QStringLiteral("nbDataLine"), setup.nDataLines);
-        file.setValue(QStringLiteral("noteLine"), setup.bNoteLine);
-        file.setValue(QStringLiteral("circleDisplay"), int(setup.eCircleDisplay));
-        file.setValue(QStringLiteral("filters"), setup.czTakeFilters);
-        file.endGroup();
-        WriteLines(file, "Header", kHeaderLines, kHeaderCells, &setup.Header[0][0]);
-        WriteLines(file, "Data", kDataLines, kDataCells, &setup.Data[0][0]);
-    }, &why);
-    if (text.isEmpty())
-        return QStringLiteral("The report setup could not be written to \"%1\" (%2).").arg(shown, why);
-    SafeOutput output(info.isSymLink() ? info.canonicalFilePath() : path, SafeOutput::Replace::Existing);
-    output.SetUnbounded();
-    if (output.Begin(text.size()) && output.Write(text.constData(), text.size()) && output.Close(true)
-        && output.Commit())
-        return QString();
-    if (output.IsCommitted()) {
-        if (replaced)
-            *replaced = true;
-        return SettingsNotWrittenText(path, output.ErrorText(), true, true);
-    }
-    return QStringLiteral("The report setup could not be written to \"%1\". %2").arg(shown, output.ErrorText());
+    bool committed = false;
+    why = ReplaceFileWhole(info.isSymLink() ? info.canonicalFilePath() : path, text, &committed);
+    if (replaced)
+        *replaced = committed;
+    return why.isEmpty() ? QString() : SettingsNotWrittenText(path, why, info.exists(), committed);
 }
 
 }  // namespace ReportSetupFile

@@ -40,12 +40,14 @@ namespace ReportSetupFile {
 // what the user had in it.
 QStringList Load(const QString& path, tyReportSetup* setup, bool* intact = nullptr);
 
-// Writes every key; the previous file stays whole when the write fails.
+// Writes every key, replacing the file whole and reading it back as a
+// settings file is (ReplaceFileWhole); the previous file stays whole when
+// the write fails, and a file that holds the same text is not written.
 // backup: the previous file is first copied beside it (".bak", then
 // ".bak2", ...), for a file that was not read whole. Returns an empty text
-// on success, else what went wrong; *replaced (when given) says the file
-// holds the new setup all the same, which only its folder's sync failed
-// to put on the disk.
+// on success, else what went wrong, told as a settings file's failure is;
+// *replaced (when given) says the file holds the new setup all the same,
+// which only its folder's sync failed to put on the disk.
 QString Save(const QString& path, const tyReportSetup& setup, bool backup = false, bool* replaced = nullptr);
 
 // One stored cell, "%d~|~%s", and back: only the first "~|~" splits, an

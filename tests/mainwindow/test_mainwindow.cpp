@@ -132,6 +132,32 @@ class TestMainWindow : public QObject
         QVERIFY(setup == window.m_ReportSetup);
     }
 
+    // A window opened on the files its close wrote, and closed again with
+    // nothing changed, on a card that refuses every call: neither file is
+    // written, so nothing is refused or told.
+    void NothingWrittenAtUnchangedClose(std::unique_ptr<DlgMain>& window)
+    {
+        const QString setupFile = window->m_czReportSetupPath;
+        window.reset();
+        const QByteArray settings = fixture::ReadBytes(SettingsFile());
+        const QByteArray setup = fixture::ReadBytes(setupFile);
+        window = NewWindow();
+        QObject::disconnect(global_pLogger, nullptr, window.get(), nullptr);
+        QSignalSpy messages(global_pLogger, &MessageLoging::signal_message);
+        tyDiskFaultPlan locked;
+        locked.nNth = 1;
+        locked.nError = EROFS;
+        locked.bPersistent = true;
+        DiskFaults::Arm(locked);
+        window.reset();
+        const int calls = DiskFaults::Calls();
+        DiskFaults::Disarm();
+        QCOMPARE(calls, 0);
+        QCOMPARE(messages.count(), 0);
+        QCOMPARE(fixture::ReadBytes(SettingsFile()), settings);
+        QCOMPARE(fixture::ReadBytes(setupFile), setup);
+    }
+
 private slots:
     void initTestCase()
     {
@@ -378,8 +404,9 @@ private slots:
         QCOMPARE(again.value("LastFile/path").toString(), take);
     }
 
-    // The settings file is replaced whole through the disk calls: each call
-    // failed in turn leaves the old file or the new one, and a failure is told.
+    // The settings file and the report setup are each replaced whole
+    // through the disk calls: each call failed in turn leaves the old file
+    // or the new one, and a failure is told.
     void settingsFileWholeAfterEachFailedCall_data()
     {
         QTest::addColumn<QString>("plan");
@@ -393,6 +420,10 @@ private slots:
         // The texts are put together in the system's temporary folder: here
         // a small volume with room for part of them only.
         QTest::newRow("a nearly full temporary folder") << QStringLiteral("tmpdir") << false;
+        QTest::newRow("each write lost, a first run") << QStringLiteral("a write lost") << true;
+        // Opened and closed with nothing changed, on a card that refuses
+        // every call: neither file is written, nothing is told.
+        QTest::newRow("nothing changed since the open") << QStringLiteral("unchanged") << false;
     }
 
     void settingsFileWholeAfterEachFailedCall()
@@ -404,8 +435,13 @@ private slots:
         QObject::disconnect(global_pLogger, nullptr, window.get(), nullptr);
         QSignalSpy messages(global_pLogger, &MessageLoging::signal_message);
         const QString setupFile = AppFolders::ConfigFolder() + QStringLiteral("/DefaultReport.ini");
-        const auto save = [&](int yellow) {
+        // The report setup changes with the settings: each file is written.
+        const auto change = [&](int yellow) {
             window->m_nYellowZone = yellow;
+            window->m_ReportSetup.bNoteLine = yellow == 14;
+        };
+        const auto save = [&](int yellow) {
+            change(yellow);
             window->SaveIniSettings();
             return fixture::ReadBytes(SettingsFile());
         };
@@ -413,9 +449,11 @@ private slots:
         const QByteArray setupBefore = fixture::ReadBytes(setupFile);
         if (plan == QLatin1String("tmpdir"))
             return SettingsKeptWithTemporaryFolderFull(*window, messages, before, setupBefore);
+        if (plan == QLatin1String("unchanged"))
+            return NothingWrittenAtUnchangedClose(window);
         const auto startFirstRun = [&] {
             window->m_czReportSetupPath.clear();
-            window->m_nYellowZone = 14;
+            change(14);
             QFile::remove(SettingsFile());
             QFile::remove(setupFile);
             return !QFileInfo::exists(SettingsFile()) && !QFileInfo::exists(setupFile);
@@ -423,14 +461,15 @@ private slots:
         if (firstRun)
             QVERIFY(startFirstRun());
         const QByteArray after = save(14);
-        QVERIFY(before != after && messages.isEmpty());
+        const QByteArray setupAfter = fixture::ReadBytes(setupFile);
+        QVERIFY(before != after && setupBefore != setupAfter && messages.isEmpty());
 
         fixture::tyFaultWalkJob job;
         job.folders = QStringList{AppFolders::ConfigFolder()};
         job.syncedBeforeRename = true;
         job.begin = [&] {
             const bool reset = firstRun ? startFirstRun() : save(10) == before;
-            window->m_nYellowZone = 14;
+            change(14);
             messages.clear();
             return reset;
         };
@@ -441,11 +480,13 @@ private slots:
         job.load = [] {};
         job.check = [&](bool done, bool) {
             const QByteArray bytes = fixture::ReadBytes(SettingsFile());
+            const QByteArray setup = fixture::ReadBytes(setupFile);
             if (done)
-                return bytes == after ? QString() : QStringLiteral("told done, not written");
+                return bytes == after && setup == setupAfter ? QString() : QStringLiteral("told done, not written");
             if (!firstRun)
-                return bytes == before || bytes == after ? QString()
-                                                         : QStringLiteral("left %1 bytes").arg(bytes.size());
+                return (bytes == before || bytes == after) && (setup == setupBefore || setup == setupAfter)
+                           ? QString()
+                           : QStringLiteral("left %1 and %2 bytes").arg(bytes.size()).arg(setup.size());
             // A setup that took its name holds the new settings, and is
             // told so; the settings written name it.
             const bool setupKept = QFileInfo::exists(setupFile);

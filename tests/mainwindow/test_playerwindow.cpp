@@ -547,7 +547,8 @@ private slots:
                 full.nNth = 1;
                 full.nError = ENOSPC;
                 full.bPersistent = true;
-                // The mix, the report setup and the settings file, each told.
+                // The mix, and the settings file and the report setup
+                // where they changed, each told.
                 ModalBoxAnswerer answerer;
                 answerer.ThenAccept().ThenAccept().ThenAccept().ThenAccept();
                 DiskFaults::Arm(full);
