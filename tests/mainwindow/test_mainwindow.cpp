@@ -1059,10 +1059,16 @@ private slots:
             tree->setCurrentIndex(window->m_pFSProxyModel->match(window->m_pFSProxyModel->index(0, 0, dayRow),
                                                                  Qt::DisplayRole, said.section(' ', 0, 0), 1,
                                                                  Qt::MatchExactly).first());
+            // A take opened for editing (one missing a member) keeps its
+            // file-name choice: its line ends before it, whole in its tool tip.
+            const Ui::DlgMain* ui = window->ui.get();
+            const bool editable = said.startsWith("MISS01");
             QTRY_VERIFY((line = window->findChild<QLabel*>("m_CtrlLabel_TakeProblem")) && line->isVisible()
                         && line->toolTip().startsWith(said)
-                        && line->fontMetrics().horizontalAdvance(line->toolTip()) <= line->width());
-            const Ui::DlgMain* ui = window->ui.get();
+                        && (editable || line->fontMetrics().horizontalAdvance(line->toolTip()) <= line->width()));
+            QCOMPARE(ui->m_CtrlComboBox_Filename->isVisible(), editable);
+            QVERIFY(line->geometry().right()
+                    < (editable ? ui->m_CtrlComboBox_Filename->x() : line->parentWidget()->width()));
             QCOMPARE(ui->m_CtrLabelType->text(), shown.at(1));
             QCOMPARE(ui->m_CtrlLabelSampling->text(), shown.at(2));
             const QString reference = ui->m_CtrlLabelRef->text();
