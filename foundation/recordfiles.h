@@ -129,7 +129,9 @@
 // record taken, and the writer mends that member before it stops
 // (MendLateWrite), once the reader's take-over record is gone: where no
 // other save wrote the take since (every other member holds its old
-// bytes), the write is undone and the member is as the reader left it;
+// bytes, and so does every field and text of its own member that the save
+// wrote, each judged whole: in a take of one file, the only witness), the
+// write is undone and the member is as the reader left it;
 // written by another save since, it writes only its own bytes: a growth
 // cut back to the other members' length where every byte cut is its own,
 // the header fields of its own that no longer fit the file made to fit.

@@ -660,11 +660,53 @@ bool UndoOfLateWrite(QFile& file, const tyChunkUndo& member, const QPair<qint64,
     return tail || !late->lRegions.isEmpty();
 }
 
-// A region of member's record besides the late write (offset, size)
-// holds bytes that are neither its old ones nor the save's: another save
-// (or program) wrote the member since. What a take of one file tells in
-// place of its other members.
-bool OwnRegionsChanged(QFile& file, const tyChunkUndo& member, const QPair<qint64, qint64>& lastWrite)
+// The bytes a write (offset, bytes) of member's save found in the file:
+// its own, but where the record keeps the span it changed (see ReadUndo).
+QByteArray BytesBeforeWrite(const tyChunkUndo& member, qint64 offset, const QByteArray& bytes)
+{
+    QByteArray old = bytes;
+    for (const auto& region : member.lRegions) {
+        const qint64 from = qMax(offset, region.first);
+        const qint64 to = qMin(offset + bytes.size(), region.first + region.second.size());
+        if (from < to)
+            old.replace(int(from - offset), int(to - from),
+                        region.second.mid(int(from - region.first), int(to - from)));
+    }
+    return old;
+}
+
+// Every piece of the write (offset, bytes) holds what the save found there
+// or what it wrote, judged over the whole write, not only the span its
+// record keeps: another save may leave that span as this one found it and
+// change the bytes before it (a bext field given a shorter value than
+// this save's).
+bool WriteHoldsOwnBytes(QFile& file, const tyChunkUndo& member, qint64 offset, const QByteArray& bytes)
+{
+    const QByteArray old = BytesBeforeWrite(member, offset, bytes);
+    QByteArray now(bytes.size(), '\0');
+    if (ReadFully(file.handle(), offset, now.data(), now.size()) != now.size())
+        return false;
+    constexpr int kPiece = RiffChunkWriter::kUndoPieceBytes;
+    for (qint64 at = offset, end = offset + bytes.size(); at < end;) {
+        const qint64 next = qMin(end, (at / kPiece + 1) * kPiece);
+        const int from = int(at - offset);
+        const size_t size = size_t(next - at);
+        if (std::memcmp(now.constData() + from, old.constData() + from, size) != 0
+            && std::memcmp(now.constData() + from, bytes.constData() + from, size) != 0)
+            return false;
+        at = next;
+    }
+    return true;
+}
+
+// The member's file holds bytes, where the save wrote, that are neither
+// the ones it found there nor its own: another save (or program) wrote it
+// since. Judged by every region of its record besides the late write
+// (offset, size), and by the whole of each field and text its commit
+// writes (plan, payload), the late write among them: what a take of one
+// file tells in place of its other members.
+bool OwnBytesChanged(QFile& file, const tyChunkUndo& member, const tyIxmlRewrite& plan, const QByteArray& payload,
+                     const QPair<qint64, qint64>& lastWrite)
 {
     for (int r = 0; r < member.lRegions.size(); ++r) {
         const auto& region = member.lRegions.at(r);
@@ -674,6 +716,10 @@ bool OwnRegionsChanged(QFile& file, const tyChunkUndo& member, const QPair<qint6
         if (ReadFully(file.handle(), region.first, now.data(), now.size()) != now.size())
             return true;
         if (now != region.second && RiffChunkWriter::UndoPieceHashes(region.first, now) != member.lNewHashes.value(r))
+            return true;
+    }
+    for (const auto& write : RiffChunkWriter::SpannedCommitWrites(plan, payload)) {
+        if (!WriteHoldsOwnBytes(file, member, write.first, write.second))
             return true;
     }
     return false;
@@ -704,7 +750,8 @@ bool CutLateGrowth(QFile& file, qint64 others, qint64 offset, const QByteArray& 
 } // namespace
 
 tyLateWriteMend MendLateWrite(const QString& folder, const QList<tyChunkUndo>& members, int late,
-                              const tyIxmlRewrite& plan, qint64 offset, const QByteArray& bytes)
+                              const tyIxmlRewrite& plan, const QByteArray& payload, qint64 offset,
+                              const QByteArray& bytes)
 {
     tyLateWriteMend mend;
     const tyChunkUndo& member = members.at(late);
@@ -719,7 +766,7 @@ tyLateWriteMend MendLateWrite(const QString& folder, const QList<tyChunkUndo>& m
     qint64 others = -1;
     const QPair<qint64, qint64> lastWrite(offset, bytes.size());
     RiffChunkWriter::UndoMatch since = OtherMembers(folder, members, late, &others);
-    if (OwnRegionsChanged(file, member, lastWrite))
+    if (OwnBytesChanged(file, member, plan, payload, lastWrite))
         since = RiffChunkWriter::UndoMatch::Changed;
     bool content = offset == plan.PayloadOffset();
     for (const auto& field : plan.lFields)

@@ -57,12 +57,13 @@ QString ChunkJournalTemporaryPath(const QString& path);
 // more, but its last write (bytes at offset: see RiffChunkWriter::LastWrite)
 // may have been under way at the take-over and landed after the reader put
 // the files back. The writer mends that one file, the late-th of its
-// record's members (in folder), by its record and plan, and writes only
-// where no other save may have written since: the record's other members
-// tell whether one did (each at its old length with its old bytes: none),
-// and so do the bytes of that file the save wrote besides its late write
-// (neither their old ones nor the save's: one did; in a take of one file,
-// the only witness).
+// record's members (in folder), by its record and plan (payload: the text
+// it writes), and writes only where no other save may have written since:
+// the record's other members tell whether one did (each at its old length
+// with its old bytes: none), and so do the bytes of that file the save
+// wrote (neither their old ones nor the save's: one did; in a take of one
+// file, the only witness), each field and text judged whole, not only the
+// span of it the record keeps.
 // None did: the write is undone (its old bytes put back, a grown tail cut
 // off). One did: a grown tail is cut back to the length the other members
 // share, only where the file ends exactly where this write ended it and
@@ -75,7 +76,8 @@ struct tyLateWriteMend {
                            // each, which no mend can bring to a whole state
 };
 tyLateWriteMend MendLateWrite(const QString& folder, const QList<tyChunkUndo>& members, int late,
-                              const tyIxmlRewrite& plan, qint64 offset, const QByteArray& bytes);
+                              const tyIxmlRewrite& plan, const QByteArray& payload, qint64 offset,
+                              const QByteArray& bytes);
 
 struct tyJournalRollBack {
     bool bFound = false;       // a record (or a torn temporary one) was there

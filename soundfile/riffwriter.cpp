@@ -113,6 +113,19 @@ QByteArray TailBytes(const tyIxmlRewrite& plan, const QByteArray& payload)
     return bytes;
 }
 
+// The text a commit writes over the old chunk: all of it in place, the
+// part within the old length of a growing last chunk (the reserve wrote the
+// rest), none of an appended chunk.
+QByteArray TextWithinOldLength(const tyIxmlRewrite& plan, const QByteArray& payload)
+{
+    switch (plan.eKind) {
+    case tyIxmlRewrite::kInPlace: return payload;
+    case tyIxmlRewrite::kGrowLast: return payload.left(int(plan.nOldLength - plan.PayloadOffset()));
+    case tyIxmlRewrite::kAppend: break;
+    }
+    return QByteArray();
+}
+
 // The size bytes of the file from offset (through short reads); false with
 // *why on an error.
 bool ReadFully(int fd, qint64 offset, QByteArray* bytes, qint64 size, QString* why)
@@ -568,7 +581,7 @@ bool RiffChunkWriter::CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteAr
         // The text first, then the chunk's size, then the RIFF size: until
         // the last of them the old sizes describe the file, and each size
         // raised ends within the file the reserve grew.
-        return put(plan.PayloadOffset(), payload.left(int(plan.nOldLength - plan.PayloadOffset())))
+        return put(plan.PayloadOffset(), TextWithinOldLength(plan, payload))
                && put(plan.nHeaderOffset + 4, Le32(plan.nChunkSize)) && put(4, riffSize);
     case tyIxmlRewrite::kAppend:
         // The RIFF size takes in the new chunk; readers still take the first
@@ -576,6 +589,16 @@ bool RiffChunkWriter::CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteAr
         return put(4, riffSize) && retire();
     }
     return false;
+}
+
+QList<QPair<qint64, QByteArray>> RiffChunkWriter::SpannedCommitWrites(const tyIxmlRewrite& plan,
+                                                                      const QByteArray& payload)
+{
+    QList<QPair<qint64, QByteArray>> writes = plan.lFields;
+    const QByteArray text = TextWithinOldLength(plan, payload);
+    if (!text.isEmpty())
+        writes.append({plan.PayloadOffset(), text});
+    return writes;
 }
 
 bool RiffChunkWriter::FitLateHeaders(QFile& file, const tyIxmlRewrite& plan, const tyChunkUndo& undo, bool* changed,

@@ -120,6 +120,10 @@ public:
     // Step 2: the fields, the payload bytes within the old length, then the
     // chunk size and the RIFF size, then the other iXML chunks retired.
     bool CommitIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload, const WriteCheck& mayWrite = {});
+    // The writes of plan's commit whose record keeps only the span they
+    // change (see ReadUndo), each (offset, bytes): its fields, then its text
+    // within the old length (payload: the whole text).
+    static QList<QPair<qint64, QByteArray>> SpannedCommitWrites(const tyIxmlRewrite& plan, const QByteArray& payload);
     // The last step was stopped by its mayWrite.
     bool Stopped() const { return m_bStopped; }
     // Where the last write of the last step went (offset, bytes), begun or

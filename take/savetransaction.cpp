@@ -248,14 +248,15 @@ QString SaveTransaction::MendLastWrite(const tyTakeSave& save, QString* mixed) c
     while (QFileInfo::exists(taken) && waited.elapsed() < 5000)
         QThread::msleep(20);
     const QString folder = QFileInfo(save.record.czPath).absolutePath();
-    const tyLateWriteMend mend = MendLateWrite(folder, save.record.lMembers, last, save.plans[save.lMembers.at(last)],
+    const int t = save.lMembers.at(last);
+    const tyLateWriteMend mend = MendLateWrite(folder, save.record.lMembers, last, save.plans[t], save.payloads[t],
                                                save.lastWrite.first, save.lastWriteBytes);
     if (!mend.bMixed)
         return mend.czText;
     // Told at every computer's next load, until a save rewrites that part.
     *mixed = save.record.lMembers.at(last).czFileName;
     bool field = false;
-    for (const auto& written : save.plans[save.lMembers.at(last)].lFields)
+    for (const auto& written : save.plans[t].lFields)
         field = field || written.first == save.lastWrite.first;
     const int marked = MarkTakeMixed(FolderOf(save.pTake), save.pTake->m_czBaseName, *mixed,
                                      field ? kMixedDescription : kMixedIxml);

@@ -45,9 +45,15 @@ void TestTakeLateWrite::writersHeldAtEachWriteOfTheirCommit_data()
             << shift(300) << 0 << 0 << 0 << 0 << write << 14 << true << true << 0 << false << false << 8 << false << false << QStringList();
     ShareWritersTest::AddHeldWriteRows({"--own-locks"});
     // A take of one file: the bytes the save wrote besides its late write
-    // (its text, written by the other's save) are the only witness of it.
+    // (its text, written by the other's save) are the only witness of it;
+    // of its text, the other's bext field, whose changed bytes lie outside
+    // the span the save's record keeps ("b8" over "b3", the save's "b399").
     QTest::newRow("write 1 of a one-file take's commit (a bext field) landing after the other's save, locks kept per mount")
         << QStringList{"--own-locks"} << 0 << 0 << 0 << 0 << 1 << 1 << true << true << 0 << false << false << 8 << true << false << QStringList();
+    QTest::newRow("write 2 of a one-file take's commit (its text) landing after the other's save, locks kept per mount")
+        << QStringList{"--own-locks"} << 0 << 0 << 0 << 0 << 2 << 1 << true << true << 0 << false << false << 8 << true << false << QStringList();
+    QTest::newRow("write 2 of a one-file take's commit (its text) landing after the other's save, then its iXML saved alone, locks kept per mount")
+        << QStringList{"--own-locks"} << 0 << 0 << 0 << 0 << 2 << 1 << true << true << 0 << false << false << 2 << true << false << QStringList{"ixml"};
     ShareWritersTest::AddHeldRemovalRows({"--own-locks"});
 }
 
