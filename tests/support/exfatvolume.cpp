@@ -6,6 +6,11 @@
 #include <QFile>
 #include <QProcess>
 
+#include <fcntl.h>
+#include <linux/loop.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 namespace {
 // Empty when the command ran and succeeded; else what went wrong.
 QString Run(const QString& program, const QStringList& arguments, QString* output = nullptr)
@@ -19,6 +24,21 @@ QString Run(const QString& program, const QStringList& arguments, QString* outpu
     if (process.exitCode() != 0)
         return program + QStringLiteral(": ") + QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
     return QString();
+}
+
+// The loop device goes with its last user, the mount's daemon, however
+// this run ends: a killed run leaves no device attached. False when the
+// kernel did not take the flag.
+bool DetachWithLastUser(const QString& loop)
+{
+    const int fd = ::open(QFile::encodeName(loop).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    loop_info64 info = {};
+    const bool set = ::ioctl(fd, LOOP_GET_STATUS64, &info) == 0
+                     && (info.lo_flags |= LO_FLAGS_AUTOCLEAR, ::ioctl(fd, LOOP_SET_STATUS64, &info) == 0);
+    ::close(fd);
+    return set;
 }
 }
 
@@ -39,6 +59,10 @@ ExfatVolume::ExfatVolume(const QString& scratch)
         m_czWhy = Run(QStringLiteral("mount.exfat-fuse"), {m_czLoop, m_czFolder});
     }
     m_bMounted = m_czWhy.isEmpty();
+    // Else it is detached here as the volume goes, if it is still ours:
+    // once the mount let it go, the kernel may have given it to another.
+    if (m_bMounted && DetachWithLastUser(m_czLoop))
+        m_czLoop.clear();
 }
 
 ExfatVolume::~ExfatVolume()
