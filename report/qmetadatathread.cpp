@@ -49,13 +49,60 @@ namespace {
 // A listed file's name without ".WAV" (empty for a hidden file), and its
 // kind and take name as TakeNaming::ClassifyBaseName gives them.
 struct tyClassifiedName {
-    QString czName;
+    QStringView base;   // in the caller's list of names
     QString czFamily;
     TakeNaming::FileKind eKind = TakeNaming::FileKind::None;
     int nLengthIndex = -1;   // a mono track name's: its length among those asked
-    bool bHeadRead = false;  // the first of its mono family's names: its head read ahead
-    tyTrackFileHead Head;
+    int nHead = -1;          // the first of its mono family's names: its head read ahead
 };
+
+// Every listed name without ".WAV", hidden files left out (a Mac's "._"
+// companion of a take's file is no take, as the browser lists none), and
+// the mono track names among them, whose lengths are asked. Their families
+// are classified later, while the lengths are asked.
+std::vector<tyClassifiedName> BaseNamesOf(const QStringList& fileNames, QStringList* monoFiles)
+{
+    std::vector<tyClassifiedName> classified(size_t(fileNames.size()));
+    for (int i = 0; i < fileNames.size(); ++i) {
+        const QString& fileName = fileNames.at(i);
+        if (fileName.startsWith(QLatin1Char('.')))
+            continue;
+        tyClassifiedName& named = classified[size_t(i)];
+        named.base = fileName.endsWith(QLatin1String(".WAV"), Qt::CaseInsensitive) ? QStringView(fileName).chopped(4)
+                                                                                    : QStringView(fileName);
+        if (TakeNaming::ClassifyBaseName(named.base, nullptr) == TakeNaming::FileKind::Mono) {
+            named.nLengthIndex = monoFiles->size();
+            monoFiles->append(fileName);
+        }
+    }
+    return classified;
+}
+
+// The heads of the first file of each mono family, which has no earlier
+// member to join by its length (ListedFileOf reads its head), read side
+// by side, as the browser reads them.
+std::vector<tyTrackFileHead> FamilyHeadsOf(const QString& folder, const QStringList& fileNames,
+                                           std::vector<tyClassifiedName>* classified)
+{
+    std::vector<int> firsts;
+    const QString* family = nullptr;
+    for (size_t i = 0; i < classified->size(); ++i) {
+        tyClassifiedName& named = (*classified)[i];
+        if (named.eKind != TakeNaming::FileKind::Mono)
+            continue;
+        if (!family || named.czFamily != *family) {
+            named.nHead = int(firsts.size());
+            firsts.push_back(int(i));
+        }
+        family = &named.czFamily;
+    }
+    std::vector<tyTrackFileHead> heads(firsts.size());
+    SpreadWork(int(firsts.size()), TakeLoaderThreads(int(firsts.size())), [&](int k, int) {
+        heads[size_t(k)] = ReadTrackFileHead(folder + fileNames.at(firsts[size_t(k)]));
+        return true;
+    });
+    return heads;
+}
 }  // namespace
 
 QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileNames)
@@ -64,44 +111,20 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
     // file asked (a stranger of another length stands alone) through the
     // folder, side by side on the loaders' threads, before the files are
     // judged in name order.
-    std::vector<tyClassifiedName> classified(size_t(fileNames.size()));
     QStringList monoFiles;
-    for (int i = 0; i < fileNames.size(); ++i) {
-        tyClassifiedName& named = classified[size_t(i)];
-        // A hidden file (a Mac's "._" companion of a take's file) is no
-        // take, as the browser lists none.
-        if (fileNames.at(i).startsWith(QLatin1Char('.')))
-            continue;
-        named.czName = fileNames.at(i);
-        if (named.czName.endsWith(QLatin1String(".WAV"), Qt::CaseInsensitive))
-            named.czName.chop(4);
-        named.eKind = TakeNaming::ClassifyBaseName(named.czName, &named.czFamily);
-        if (named.eKind == TakeNaming::FileKind::Mono) {
-            named.nLengthIndex = monoFiles.size();
-            monoFiles.append(fileNames.at(i));
+    std::vector<tyClassifiedName> classified = BaseNamesOf(fileNames, &monoFiles);
+    QSet<QString> rivals;
+    // This thread classifies the names meanwhile, and finds the files named
+    // for a slot another file of the take also names: they stand alone
+    // wherever they sort.
+    const QVector<qint64> lengths = RegularFileLengthsIn(folder, monoFiles, TakeLoaderThreads(monoFiles.size()), [&] {
+        for (tyClassifiedName& named : classified) {
+            if (!named.base.isEmpty())
+                named.eKind = TakeNaming::ClassifyBaseName(named.base, &named.czFamily);
         }
-    }
-    const QVector<qint64> lengths = RegularFileLengthsIn(folder, monoFiles, TakeLoaderThreads(monoFiles.size()));
-    // The first file of each family has no earlier member to join by its
-    // length (ListedFileOf reads its head): those heads are read side by
-    // side too, as the browser reads them.
-    std::vector<tyClassifiedName*> firsts;
-    const QString* family = nullptr;
-    for (tyClassifiedName& named : classified) {
-        if (named.eKind != TakeNaming::FileKind::Mono)
-            continue;
-        if (!family || named.czFamily != *family)
-            firsts.push_back(&named);
-        family = &named.czFamily;
-    }
-    SpreadWork(int(firsts.size()), TakeLoaderThreads(int(firsts.size())), [&](int k, int) {
-        tyClassifiedName& named = *firsts[size_t(k)];
-        named.Head = ReadTrackFileHead(folder + fileNames.at(int(&named - classified.data())));
-        named.bHeadRead = true;
-        return true;
+        rivals = SlotRivalsInListing(folder, fileNames);
     });
-    // Files named for a slot another file of the take holds stand alone wherever they sort.
-    const QSet<QString> rivals = SlotRivalsInListing(folder, fileNames);
+    const std::vector<tyTrackFileHead> heads = FamilyHeadsOf(folder, fileNames, &classified);
 
     QVector<tyDayTake> takes;
     QString previousId;
@@ -110,9 +133,8 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
     for (int i = 0; i < fileNames.size(); ++i) {
         const QString& fileName = fileNames.at(i);
         const tyClassifiedName& named = classified[size_t(i)];
-        if (named.czName.isEmpty())   // hidden
+        if (named.base.isEmpty())   // hidden
             continue;
-        const QString& name = named.czName;
         // A track file is judged by the browser's rule whatever its name:
         // another maker's file named like a track of this recorder's take
         // stands alone, and the take keeps its own files.
@@ -121,17 +143,17 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
         tyListedFile file;
         if (mono) {
             const auto earlier = members.find(named.czFamily);
+            const tyTrackFileHead* head = named.nHead >= 0 ? &heads[size_t(named.nHead)] : nullptr;
             file = ListedFileOf(folder, fileName, kind, named.czFamily,
-                                earlier == members.end() ? nullptr : &earlier.value(),
-                                lengths.at(named.nLengthIndex), named.bHeadRead ? &named.Head : nullptr,
-                                !rivals.isEmpty() && rivals.contains(fileName));
+                                earlier == members.end() ? nullptr : &earlier.value(), lengths.at(named.nLengthIndex),
+                                head, !rivals.isEmpty() && rivals.contains(fileName));
             if (!file.bAlone && earlier != members.end())
                 *earlier = file;
             else if (!file.bAlone)
                 members.insert(file.czFamily, file);
         }
-        if (!file.bAlone && TakeNaming::IsRecorderTakeName(name)) {
-            const QStringView id = QStringView(name).left(6);
+        if (!file.bAlone && TakeNaming::IsRecorderTakeName(named.base)) {
+            const QStringView id = named.base.left(6);
             if (id == previousId)
                 continue;
             bool ours = mono;
