@@ -52,15 +52,12 @@ struct tyClassifiedName {
     QStringView base;   // in the caller's list of names
     QString czFamily;
     TakeNaming::FileKind eKind = TakeNaming::FileKind::None;
-    int nLengthIndex = -1;   // a mono track name's: its length among those asked
-    int nHead = -1;          // the first of its mono family's names: its head read ahead
 };
 
-// Every listed name without ".WAV", hidden files left out (a Mac's "._"
-// companion of a take's file is no take, as the browser lists none), and
-// the mono track names among them, whose lengths are asked. Their families
-// are classified later, while the lengths are asked.
-std::vector<tyClassifiedName> BaseNamesOf(const QStringList& fileNames, QStringList* monoFiles)
+// Every listed name without ".WAV", classified; hidden files are left out
+// (a Mac's "._" companion of a take's file is no take, as the browser
+// lists none).
+std::vector<tyClassifiedName> ClassifiedNamesOf(const QStringList& fileNames)
 {
     std::vector<tyClassifiedName> classified(size_t(fileNames.size()));
     for (int i = 0; i < fileNames.size(); ++i) {
@@ -70,65 +67,86 @@ std::vector<tyClassifiedName> BaseNamesOf(const QStringList& fileNames, QStringL
         tyClassifiedName& named = classified[size_t(i)];
         named.base = fileName.endsWith(QLatin1String(".WAV"), Qt::CaseInsensitive) ? QStringView(fileName).chopped(4)
                                                                                     : QStringView(fileName);
-        if (TakeNaming::ClassifyBaseName(named.base, nullptr) == TakeNaming::FileKind::Mono) {
-            named.nLengthIndex = monoFiles->size();
-            monoFiles->append(fileName);
-        }
+        named.eKind = TakeNaming::ClassifyBaseName(named.base, &named.czFamily);
     }
     return classified;
 }
 
-// The heads of the first file of each mono family, which has no earlier
-// member to join by its length (ListedFileOf reads its head), read side
-// by side, as the browser reads them.
-std::vector<tyTrackFileHead> FamilyHeadsOf(const QString& folder, const QStringList& fileNames,
-                                           std::vector<tyClassifiedName>* classified)
+// The mono track names of each family, in listing order. A family's names
+// mostly stand together; one whose names another family's divide (T1-03,
+// T1.5_01, T1_01) is still one.
+std::vector<std::vector<int>> MonoFamiliesOf(const std::vector<tyClassifiedName>& classified)
 {
-    std::vector<int> firsts;
-    const QString* family = nullptr;
-    for (size_t i = 0; i < classified->size(); ++i) {
-        tyClassifiedName& named = (*classified)[i];
+    std::vector<std::vector<int>> families;
+    QHash<QString, size_t> places;
+    size_t current = 0;
+    for (size_t i = 0; i < classified.size(); ++i) {
+        const tyClassifiedName& named = classified[i];
         if (named.eKind != TakeNaming::FileKind::Mono)
             continue;
-        if (!family || named.czFamily != *family) {
-            named.nHead = int(firsts.size());
-            firsts.push_back(int(i));
+        if (families.empty() || classified[size_t(families[current].back())].czFamily != named.czFamily) {
+            const auto found = places.constFind(named.czFamily);
+            if (found == places.constEnd()) {
+                current = families.size();
+                places.insert(named.czFamily, current);
+                families.emplace_back();
+            } else {
+                current = found.value();
+            }
         }
-        family = &named.czFamily;
+        families[current].push_back(int(i));
     }
-    std::vector<tyTrackFileHead> heads(firsts.size());
-    SpreadWork(int(firsts.size()), TakeLoaderThreads(int(firsts.size())), [&](int k, int) {
-        heads[size_t(k)] = ReadTrackFileHead(folder + fileNames.at(firsts[size_t(k)]));
+    return families;
+}
+
+// Each mono track name's file as ListedFileOf lists it, the families
+// judged side by side on the loaders' threads, each in listing order: the
+// head of a family's first file is read, and the length of every file
+// asked through the folder (a later one of another length stands alone).
+std::vector<tyListedFile> JudgedMonoFiles(const QString& folder, const QStringList& fileNames,
+                                          const std::vector<tyClassifiedName>& classified, const QSet<QString>& rivals)
+{
+    const std::vector<std::vector<int>> families = MonoFamiliesOf(classified);
+    int monoFiles = 0;
+    for (const std::vector<int>& family : families)
+        monoFiles += int(family.size());
+    std::vector<tyListedFile> judged(classified.size());
+    const FolderFileLengths lengths(folder);
+    SpreadWork(int(families.size()), TakeLoaderThreads(monoFiles), [&](int f, int) {
+        const tyListedFile* earlier = nullptr;   // the family's last member so far
+        for (const int i : families[size_t(f)]) {
+            const QString& fileName = fileNames.at(i);
+            tyListedFile& file = judged[size_t(i)];
+            file = ListedFileOf(folder, fileName, TakeNaming::FileKind::Mono, classified[size_t(i)].czFamily, earlier,
+                                lengths.Of(fileName), nullptr, !rivals.isEmpty() && rivals.contains(fileName));
+            if (!file.bAlone)
+                earlier = &file;
+        }
         return true;
     });
-    return heads;
+    return judged;
 }
 }  // namespace
 
 QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileNames)
 {
-    // Every name is classified once, and the length of every mono track
-    // file asked (a stranger of another length stands alone) through the
-    // folder, side by side on the loaders' threads, before the files are
-    // judged in name order.
-    QStringList monoFiles;
-    std::vector<tyClassifiedName> classified = BaseNamesOf(fileNames, &monoFiles);
+    // Every name is classified once, as another thread finds the files
+    // named for a slot another file of the take also names: they stand
+    // alone wherever they sort. The mono track files are then judged by
+    // their families side by side, and all files in name order.
+    std::vector<tyClassifiedName> classified;
     QSet<QString> rivals;
-    // This thread classifies the names meanwhile, and finds the files named
-    // for a slot another file of the take also names: they stand alone
-    // wherever they sort.
-    const QVector<qint64> lengths = RegularFileLengthsIn(folder, monoFiles, TakeLoaderThreads(monoFiles.size()), [&] {
-        for (tyClassifiedName& named : classified) {
-            if (!named.base.isEmpty())
-                named.eKind = TakeNaming::ClassifyBaseName(named.base, &named.czFamily);
-        }
-        rivals = SlotRivalsInListing(folder, fileNames);
+    SpreadWork(2, TakeLoaderThreads(fileNames.size()) > 1 ? 2 : 1, [&](int job, int) {
+        if (job == 0)
+            classified = ClassifiedNamesOf(fileNames);
+        else
+            rivals = SlotRivalsInListing(folder, fileNames);
+        return true;
     });
-    const std::vector<tyTrackFileHead> heads = FamilyHeadsOf(folder, fileNames, &classified);
+    const std::vector<tyListedFile> judged = JudgedMonoFiles(folder, fileNames, classified, rivals);
 
     QVector<tyDayTake> takes;
     QString previousId;
-    QHash<QString, tyListedFile> members;   // the last member listed of each mono family
     QSet<QString> listed;
     for (int i = 0; i < fileNames.size(); ++i) {
         const QString& fileName = fileNames.at(i);
@@ -140,19 +158,7 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
         // stands alone, and the take keeps its own files.
         const TakeNaming::FileKind kind = named.eKind;
         const bool mono = kind == TakeNaming::FileKind::Mono;
-        tyListedFile file;
-        if (mono) {
-            const auto earlier = members.find(named.czFamily);
-            const tyTrackFileHead* head = named.nHead >= 0 ? &heads[size_t(named.nHead)] : nullptr;
-            file = ListedFileOf(folder, fileName, kind, named.czFamily,
-                                earlier == members.end() ? nullptr : &earlier.value(), lengths.at(named.nLengthIndex),
-                                head, !rivals.isEmpty() && rivals.contains(fileName));
-            if (!file.bAlone && earlier != members.end())
-                *earlier = file;
-            else if (!file.bAlone)
-                members.insert(file.czFamily, file);
-        }
-        if (!file.bAlone && TakeNaming::IsRecorderTakeName(named.base)) {
+        if (!(mono && judged[size_t(i)].bAlone) && TakeNaming::IsRecorderTakeName(named.base)) {
             const QStringView id = named.base.left(6);
             if (id == previousId)
                 continue;
@@ -168,8 +174,8 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
                 continue;
             }
         }
-        if (!mono)
-            file = ListedFileOf(folder, fileName, kind, named.czFamily, nullptr, kLengthUnasked);
+        const tyListedFile file =
+            mono ? judged[size_t(i)] : ListedFileOf(folder, fileName, kind, named.czFamily, nullptr, kLengthUnasked);
         if (file.eKind == TakeNaming::FileKind::None || listed.contains(file.czTake))
             continue;
         listed.insert(file.czTake);
