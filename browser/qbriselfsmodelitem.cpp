@@ -349,7 +349,8 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
                 entry.bClassified = true;
                 entry.czFolder = folder;
                 // The complete base name: a take name may hold dots ("SC.1.2PX.WAV").
-                entry.eNamed = TakeNaming::ClassifyBaseName(named[size_t(i)].czName.chopped(4), &entry.czFamily);
+                const QStringView base = QStringView(named[size_t(i)].czName).chopped(4);
+                entry.eNamed = TakeNaming::ClassifyBaseName(base, &entry.czFamily);
             }
         });
         for (int i = 0; i < entries.size(); ++i) {

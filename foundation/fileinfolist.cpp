@@ -20,6 +20,47 @@ bool MatchesAnEnding(const QString& name, const QStringList& endings)
     return false;
 }
 
+// The entries in the order of their sort keys' bytes, then of their names.
+// Most keys differ in their first sixteen bytes: those are packed into two
+// integers and compared as such, and whole keys only where they are equal.
+template <typename Entry>
+void SortByKeys(QVector<Entry>* entries)
+{
+    struct tyPrefix {
+        quint64 nHigh = 0;
+        quint64 nLow = 0;
+        int nIndex = 0;
+    };
+    std::vector<tyPrefix> order(size_t(entries->size()));
+    for (int i = 0; i < entries->size(); ++i) {
+        const QByteArray& key = entries->at(i).sortKey;
+        tyPrefix& prefix = order[size_t(i)];
+        prefix.nIndex = i;
+        // Big-endian, zero after the key's end (no name holds a zero byte):
+        // the integers order as the bytes do.
+        for (int b = 0; b < 16; ++b) {
+            const quint64 byte = b < key.size() ? static_cast<unsigned char>(key.at(b)) : 0;
+            (b < 8 ? prefix.nHigh : prefix.nLow) |= byte << (8 * (7 - b % 8));
+        }
+    }
+    const Entry* const listed = entries->constData();
+    std::sort(order.begin(), order.end(), [listed](const tyPrefix& a, const tyPrefix& b) {
+        if (a.nHigh != b.nHigh)
+            return a.nHigh < b.nHigh;
+        if (a.nLow != b.nLow)
+            return a.nLow < b.nLow;
+        const Entry& x = listed[a.nIndex];
+        const Entry& y = listed[b.nIndex];
+        const int byKey = x.sortKey.compare(y.sortKey);
+        return byKey != 0 ? byKey < 0 : x.name < y.name;
+    });
+    QVector<Entry> sorted;
+    sorted.reserve(entries->size());
+    for (const tyPrefix& prefix : order)
+        sorted.append(std::move((*entries)[prefix.nIndex]));
+    entries->swap(sorted);
+}
+
 bool AbortRequested(bool* abort)
 {
     // The flag is a plain bool in the callers' interface but is set by
@@ -71,9 +112,13 @@ int MyFileInfoList::LoadEntries(const QString& folder, const QStringList& ending
             return true;
         // A name that is not valid UTF-8 decodes to another name (U+FFFD for
         // its stray bytes), which opens no file: such an entry is left out,
-        // as the browser leaves it out and says why.
-        QByteArray encoded = QFile::encodeName(name);
-        if (encoded != systemName)
+        // as the browser leaves it out and says why. A name of ASCII alone
+        // decodes to itself.
+        const char* c = systemName;
+        while (static_cast<unsigned char>(*c) < 0x80 && *c)
+            ++c;
+        QByteArray encoded = *c ? QFile::encodeName(name) : QByteArray(systemName, int(c - systemName));
+        if (*c && encoded != systemName)
             return true;
         tEntry entry;
         entry.name = name;
@@ -83,16 +128,12 @@ int MyFileInfoList::LoadEntries(const QString& folder, const QStringList& ending
             entry.size = QFileInfo(m_czFolder + QLatin1Char('/') + name).size();
             m_nTotalSize += entry.size;
         }
-        m_ltEntries.append(entry);
+        m_ltEntries.append(std::move(entry));
         return true;
     });
     if (result == 0)
         sweep.Finish();
-    std::sort(m_ltEntries.begin(), m_ltEntries.end(),
-              [](const tEntry& a, const tEntry& b) {
-                  const int order = a.sortKey.compare(b.sortKey);
-                  return order != 0 ? order < 0 : a.name < b.name;
-              });
+    SortByKeys(&m_ltEntries);
     return result;
 }
 

@@ -16,15 +16,25 @@ tyTrackName Cut(const QString& name, int separator, int suffixEnd)
     return split;
 }
 
-tyTrackName SplitBrowse(const QString& name)
+// The size of a name's root by the browser's rule: before a separator and
+// one or two digits; -1 when the name has no such suffix.
+int BrowseRootSize(QStringView name)
 {
-    const int n = name.size();
+    const int n = int(name.size());
     if (n >= 2 && name.at(n - 1).isDigit()) {
         if (n >= 3 && name.at(n - 2).isDigit() && IsTrackSeparator(name.at(n - 3)))
-            return Cut(name, n - 3, n);
+            return n - 3;
         if (IsTrackSeparator(name.at(n - 2)))
-            return Cut(name, n - 2, n);
+            return n - 2;
     }
+    return -1;
+}
+
+tyTrackName SplitBrowse(const QString& name)
+{
+    const int root = BrowseRootSize(name);
+    if (root >= 0)
+        return Cut(name, root, name.size());
     tyTrackName none;
     none.czRoot = name;
     return none;
@@ -85,9 +95,9 @@ tyTrackName SplitRename(const QString& name)
     return none;
 }
 
-bool EndsWithPair(const QString& name, QChar first, const char* seconds)
+bool EndsWithPair(QStringView name, QChar first, const char* seconds)
 {
-    const int n = name.size();
+    const int n = int(name.size());
     if (n < 2 || name.at(n - 2).toUpper() != first)
         return false;
     const QChar last = name.at(n - 1).toUpper();
@@ -98,7 +108,7 @@ bool EndsWithPair(const QString& name, QChar first, const char* seconds)
     return false;
 }
 
-bool IsMixBase(const QString& base)
+bool IsMixBase(QStringView base)
 {
     return EndsWithPair(base, QLatin1Char('M'), "X") || EndsWithPair(base, QLatin1Char('Q'), "X");
 }
@@ -143,23 +153,20 @@ int LoadTrackSlot(QStringView baseName, int* suffixSize)
     return -1;
 }
 
-FileKind ClassifyBaseName(const QString& baseName, QString* take)
+FileKind ClassifyBaseName(QStringView baseName, QString* take)
 {
-    const tyTrackName mono = SplitBrowse(baseName);
-    if (mono.bTrack) {
-        *take = mono.czRoot;
-        return FileKind::Mono;
-    }
-    if (IsMixBase(baseName)) {
-        *take = baseName;
-        return FileKind::Mix;
-    }
-    if (EndsWithPair(baseName, QLatin1Char('P'), "NRXS")) {
-        *take = baseName;
-        return FileKind::Poly;
-    }
-    take->clear();
-    return FileKind::None;
+    // Asked of every listed name: only the take name is made.
+    FileKind kind = FileKind::None;
+    const int root = BrowseRootSize(baseName);
+    if (root >= 0)
+        kind = FileKind::Mono;
+    else if (IsMixBase(baseName))
+        kind = FileKind::Mix;
+    else if (EndsWithPair(baseName, QLatin1Char('P'), "NRXS"))
+        kind = FileKind::Poly;
+    if (take)
+        *take = kind == FileKind::None ? QString() : baseName.left(root >= 0 ? root : baseName.size()).toString();
+    return kind;
 }
 
 QString ListedTakeName(const QString& fileName)
@@ -180,8 +187,9 @@ QString ListedTakeName(const QString& fileName)
     return fileName;
 }
 
-bool IsRecorderTakeName(const QString& baseName)
+bool IsRecorderTakeName(QStringView baseName)
 {
+    // Asked of every listed name: nothing is made of it.
     constexpr int kIdLength = 6;
     if (baseName.size() <= kIdLength)
         return false;
@@ -189,12 +197,14 @@ bool IsRecorderTakeName(const QString& baseName)
                                     QStringLiteral("PS"), QStringLiteral("P7"), QStringLiteral("MX"),
                                     QStringLiteral("Q7"), QStringLiteral("QX"), QStringLiteral("S7"),
                                     QStringLiteral("SX")};
-    const QString rest = baseName.mid(kIdLength);
+    const QStringView rest = baseName.mid(kIdLength);
     if (rest.size() == 2 && kKinds.contains(rest))
         return true;
     if (rest.startsWith(QLatin1String("==")) || rest.startsWith(QLatin1String("__")))
         return true;
-    return SplitLoad(baseName).czRoot.size() == kIdLength;
+    // The root the loader's rule cuts (SplitLoad) is the identifier.
+    int suffix = 0;
+    return LoadTrackSlot(baseName, &suffix) >= 0 && baseName.size() - suffix == kIdLength;
 }
 
 const QList<QChar>& LoadSeparators()

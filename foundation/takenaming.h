@@ -52,8 +52,8 @@ enum class FileKind { None, Mono, Mix, Poly };
 // The browser's kind of a take file from its base name (the complete name
 // without the last extension: "DOT.01_01" of "DOT.01_01.WAV") and the take
 // name it shows: the root of a mono track, the whole base name of a mix or
-// poly file.
-FileKind ClassifyBaseName(const QString& baseName, QString* take);
+// poly file. take may be null: the kind alone is asked.
+FileKind ClassifyBaseName(QStringView baseName, QString* take);
 
 // The take name of a listed file of a day ("T001_01.WAV", "T001MX.WAV"):
 // cut before its track, mix or poly suffix (".WAV" in any case); a name with
@@ -65,7 +65,7 @@ QString ListedTakeName(const QString& fileName);
 // kind suffix (poly "PN", "PR", "PX", "PS"; processed "P7", "MX", "Q7",
 // "QX", "S7", "SX"), or the long form's "==" or "__". The day list counts
 // such files by their identifier, as the recorder's reports do.
-bool IsRecorderTakeName(const QString& baseName);
+bool IsRecorderTakeName(QStringView baseName);
 
 // The separators the take loader probes, in probing order.
 const QList<QChar>& LoadSeparators();

@@ -49,89 +49,117 @@ namespace {
 // A listed file's name without ".WAV" (empty for a hidden file), and its
 // kind and take name as TakeNaming::ClassifyBaseName gives them.
 struct tyClassifiedName {
-    QString czName;
+    QStringView base;   // in the caller's list of names
     QString czFamily;
     TakeNaming::FileKind eKind = TakeNaming::FileKind::None;
-    int nLengthIndex = -1;   // a mono track name's: its length among those asked
-    bool bHeadRead = false;  // the first of its mono family's names: its head read ahead
-    tyTrackFileHead Head;
 };
+
+// Every listed name without ".WAV", classified; hidden files are left out
+// (a Mac's "._" companion of a take's file is no take, as the browser
+// lists none).
+std::vector<tyClassifiedName> ClassifiedNamesOf(const QStringList& fileNames)
+{
+    std::vector<tyClassifiedName> classified(size_t(fileNames.size()));
+    for (int i = 0; i < fileNames.size(); ++i) {
+        const QString& fileName = fileNames.at(i);
+        if (fileName.startsWith(QLatin1Char('.')))
+            continue;
+        tyClassifiedName& named = classified[size_t(i)];
+        named.base = fileName.endsWith(QLatin1String(".WAV"), Qt::CaseInsensitive) ? QStringView(fileName).chopped(4)
+                                                                                    : QStringView(fileName);
+        named.eKind = TakeNaming::ClassifyBaseName(named.base, &named.czFamily);
+    }
+    return classified;
+}
+
+// The mono track names of each family, in listing order. A family's names
+// mostly stand together; one whose names another family's divide (T1-03,
+// T1.5_01, T1_01) is still one.
+std::vector<std::vector<int>> MonoFamiliesOf(const std::vector<tyClassifiedName>& classified)
+{
+    std::vector<std::vector<int>> families;
+    QHash<QString, size_t> places;
+    size_t current = 0;
+    for (size_t i = 0; i < classified.size(); ++i) {
+        const tyClassifiedName& named = classified[i];
+        if (named.eKind != TakeNaming::FileKind::Mono)
+            continue;
+        if (families.empty() || classified[size_t(families[current].back())].czFamily != named.czFamily) {
+            const auto found = places.constFind(named.czFamily);
+            if (found == places.constEnd()) {
+                current = families.size();
+                places.insert(named.czFamily, current);
+                families.emplace_back();
+            } else {
+                current = found.value();
+            }
+        }
+        families[current].push_back(int(i));
+    }
+    return families;
+}
+
+// Each mono track name's file as ListedFileOf lists it, the families
+// judged side by side on the loaders' threads, each in listing order: the
+// head of a family's first file is read, and the length of every file
+// asked through the folder (a later one of another length stands alone).
+std::vector<tyListedFile> JudgedMonoFiles(const QString& folder, const QStringList& fileNames,
+                                          const std::vector<tyClassifiedName>& classified, const QSet<QString>& rivals)
+{
+    const std::vector<std::vector<int>> families = MonoFamiliesOf(classified);
+    int monoFiles = 0;
+    for (const std::vector<int>& family : families)
+        monoFiles += int(family.size());
+    std::vector<tyListedFile> judged(classified.size());
+    const FolderFileLengths lengths(folder);
+    SpreadWork(int(families.size()), TakeLoaderThreads(monoFiles), [&](int f, int) {
+        const tyListedFile* earlier = nullptr;   // the family's last member so far
+        for (const int i : families[size_t(f)]) {
+            const QString& fileName = fileNames.at(i);
+            tyListedFile& file = judged[size_t(i)];
+            file = ListedFileOf(folder, fileName, TakeNaming::FileKind::Mono, classified[size_t(i)].czFamily, earlier,
+                                lengths.Of(fileName), nullptr, !rivals.isEmpty() && rivals.contains(fileName));
+            if (!file.bAlone)
+                earlier = &file;
+        }
+        return true;
+    });
+    return judged;
+}
 }  // namespace
 
 QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileNames)
 {
-    // Every name is classified once, and the length of every mono track
-    // file asked (a stranger of another length stands alone) through the
-    // folder, side by side on the loaders' threads, before the files are
-    // judged in name order.
-    std::vector<tyClassifiedName> classified(size_t(fileNames.size()));
-    QStringList monoFiles;
-    for (int i = 0; i < fileNames.size(); ++i) {
-        tyClassifiedName& named = classified[size_t(i)];
-        // A hidden file (a Mac's "._" companion of a take's file) is no
-        // take, as the browser lists none.
-        if (fileNames.at(i).startsWith(QLatin1Char('.')))
-            continue;
-        named.czName = fileNames.at(i);
-        if (named.czName.endsWith(QLatin1String(".WAV"), Qt::CaseInsensitive))
-            named.czName.chop(4);
-        named.eKind = TakeNaming::ClassifyBaseName(named.czName, &named.czFamily);
-        if (named.eKind == TakeNaming::FileKind::Mono) {
-            named.nLengthIndex = monoFiles.size();
-            monoFiles.append(fileNames.at(i));
-        }
-    }
-    const QVector<qint64> lengths = RegularFileLengthsIn(folder, monoFiles, TakeLoaderThreads(monoFiles.size()));
-    // The first file of each family has no earlier member to join by its
-    // length (ListedFileOf reads its head): those heads are read side by
-    // side too, as the browser reads them.
-    std::vector<tyClassifiedName*> firsts;
-    const QString* family = nullptr;
-    for (tyClassifiedName& named : classified) {
-        if (named.eKind != TakeNaming::FileKind::Mono)
-            continue;
-        if (!family || named.czFamily != *family)
-            firsts.push_back(&named);
-        family = &named.czFamily;
-    }
-    SpreadWork(int(firsts.size()), TakeLoaderThreads(int(firsts.size())), [&](int k, int) {
-        tyClassifiedName& named = *firsts[size_t(k)];
-        named.Head = ReadTrackFileHead(folder + fileNames.at(int(&named - classified.data())));
-        named.bHeadRead = true;
+    // Every name is classified once, as another thread finds the files
+    // named for a slot another file of the take also names: they stand
+    // alone wherever they sort. The mono track files are then judged by
+    // their families side by side, and all files in name order.
+    std::vector<tyClassifiedName> classified;
+    QSet<QString> rivals;
+    SpreadWork(2, TakeLoaderThreads(fileNames.size()) > 1 ? 2 : 1, [&](int job, int) {
+        if (job == 0)
+            classified = ClassifiedNamesOf(fileNames);
+        else
+            rivals = SlotRivalsInListing(folder, fileNames);
         return true;
     });
-    // Files named for a slot another file of the take holds stand alone wherever they sort.
-    const QSet<QString> rivals = SlotRivalsInListing(folder, fileNames);
+    const std::vector<tyListedFile> judged = JudgedMonoFiles(folder, fileNames, classified, rivals);
 
     QVector<tyDayTake> takes;
     QString previousId;
-    QHash<QString, tyListedFile> members;   // the last member listed of each mono family
     QSet<QString> listed;
     for (int i = 0; i < fileNames.size(); ++i) {
         const QString& fileName = fileNames.at(i);
         const tyClassifiedName& named = classified[size_t(i)];
-        if (named.czName.isEmpty())   // hidden
+        if (named.base.isEmpty())   // hidden
             continue;
-        const QString& name = named.czName;
         // A track file is judged by the browser's rule whatever its name:
         // another maker's file named like a track of this recorder's take
         // stands alone, and the take keeps its own files.
         const TakeNaming::FileKind kind = named.eKind;
         const bool mono = kind == TakeNaming::FileKind::Mono;
-        tyListedFile file;
-        if (mono) {
-            const auto earlier = members.find(named.czFamily);
-            file = ListedFileOf(folder, fileName, kind, named.czFamily,
-                                earlier == members.end() ? nullptr : &earlier.value(),
-                                lengths.at(named.nLengthIndex), named.bHeadRead ? &named.Head : nullptr,
-                                !rivals.isEmpty() && rivals.contains(fileName));
-            if (!file.bAlone && earlier != members.end())
-                *earlier = file;
-            else if (!file.bAlone)
-                members.insert(file.czFamily, file);
-        }
-        if (!file.bAlone && TakeNaming::IsRecorderTakeName(name)) {
-            const QStringView id = QStringView(name).left(6);
+        if (!(mono && judged[size_t(i)].bAlone) && TakeNaming::IsRecorderTakeName(named.base)) {
+            const QStringView id = named.base.left(6);
             if (id == previousId)
                 continue;
             bool ours = mono;
@@ -146,8 +174,8 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
                 continue;
             }
         }
-        if (!mono)
-            file = ListedFileOf(folder, fileName, kind, named.czFamily, nullptr, kLengthUnasked);
+        const tyListedFile file =
+            mono ? judged[size_t(i)] : ListedFileOf(folder, fileName, kind, named.czFamily, nullptr, kLengthUnasked);
         if (file.eKind == TakeNaming::FileKind::None || listed.contains(file.czTake))
             continue;
         listed.insert(file.czTake);

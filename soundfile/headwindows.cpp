@@ -88,13 +88,29 @@ qint64 RegularFileLengthAt(int folderDescriptor, const QString& name)
     return info.st_size;
 }
 
+FolderFileLengths::FolderFileLengths(const QString& folder)
+{
+    const QString named = folder.isEmpty() ? QStringLiteral(".") : folder;
+    m_nFd = ::open(QFile::encodeName(named).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    m_czPrefix = named.endsWith(QLatin1Char('/')) ? named : named + QLatin1Char('/');
+}
+
+FolderFileLengths::~FolderFileLengths()
+{
+    if (m_nFd >= 0)
+        ::close(m_nFd);
+}
+
+qint64 FolderFileLengths::Of(const QString& name) const
+{
+    return m_nFd >= 0 ? RegularFileLengthAt(m_nFd, name) : RegularFileLength(m_czPrefix + name);
+}
+
 QVector<qint64> RegularFileLengthsIn(const QString& folder, const QStringList& names, int threads,
                                      const std::function<void()>& alongside)
 {
     QVector<qint64> lengths(names.size(), -1);
-    const QString named = folder.isEmpty() ? QStringLiteral(".") : folder;
-    const int folderFd = ::open(QFile::encodeName(named).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const QString prefix = named.endsWith(QLatin1Char('/')) ? named : named + QLatin1Char('/');
+    const FolderFileLengths folderLengths(folder);
     // Runs of names to a worker: one name is asked in about a microsecond.
     const int kRun = 128;
     const int runs = (names.size() + kRun - 1) / kRun;
@@ -108,14 +124,11 @@ QVector<qint64> RegularFileLengthsIn(const QString& folder, const QStringList& n
             done = true;
         }
         for (int i = run * kRun; i < qMin(names.size(), (run + 1) * kRun); ++i)
-            out[i] = folderFd >= 0 ? RegularFileLengthAt(folderFd, names.at(i))
-                                   : RegularFileLength(prefix + names.at(i));
+            out[i] = folderLengths.Of(names.at(i));
         return true;
     });
     if (!done)
         alongside();
-    if (folderFd >= 0)
-        ::close(folderFd);
     return lengths;
 }
 

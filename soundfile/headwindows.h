@@ -56,8 +56,24 @@ qint64 RegularFileLength(const QString& path);
 // one lookup of the name rather than of every folder of the path, for a
 // lister that asks a length of each of thousands of files.
 qint64 RegularFileLengthAt(int folderDescriptor, const QString& name);
-// RegularFileLengthAt's answers for names inside folder, in their order:
-// the folder opened once (each name by its path when it cannot be), the
+// A folder opened once to ask the lengths of names inside it
+// (RegularFileLengthAt), each name asked by its path when the folder
+// cannot be opened; any thread may ask. folder: empty for the working
+// folder.
+class FolderFileLengths
+{
+public:
+    explicit FolderFileLengths(const QString& folder);
+    ~FolderFileLengths();
+    FolderFileLengths(const FolderFileLengths&) = delete;
+    FolderFileLengths& operator=(const FolderFileLengths&) = delete;
+    qint64 Of(const QString& name) const;
+
+private:
+    QString m_czPrefix;   // the folder's path, ending with '/'
+    int m_nFd = -1;
+};
+// FolderFileLengths' answers for names inside folder, in their order, the
 // names asked side by side on up to threads threads (SpreadWork), for a
 // lister of a day's thousands of files. alongside (may be empty): the
 // caller's own work, run first on the calling thread as the others ask.

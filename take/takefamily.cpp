@@ -543,7 +543,9 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNa
     if (listed.eKind != TakeNaming::FileKind::Mono)
         return listed;
     listed.czFamily = listed.czTake;
-    const QString path = folder + fileName;
+    // Most files of a day join by their length alone: their path is made
+    // only where it is asked.
+    const auto path = [&] { return folder + fileName; };
     // The slot the load finds this file in: none for a track it never
     // reads, another file's when it is a rival of the file that holds it
     // or an earlier member holds it.
@@ -553,15 +555,15 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNa
         earlier = nullptr;
     const quint32 held = earlier ? earlier->nSlots : 0;
     if (slot < 0 || rival || (held & (1u << slot)))
-        return ListedAlone(listed, fileName, readAhead ? *readAhead : ReadTrackFileHead(path));
+        return ListedAlone(listed, fileName, readAhead ? *readAhead : ReadTrackFileHead(path()));
     listed.nSlots = held | (1u << slot);
     if (earlier && earlier->nLength >= 0
-        && (length == kLengthUnasked ? RegularFileLength(path) : length) == earlier->nLength
-        && !IsNotedStrangerInFamily(path)) {
+        && (length == kLengthUnasked ? RegularFileLength(path()) : length) == earlier->nLength
+        && (NotedStrangersInFamilies() == 0 || !IsNotedStrangerInFamily(path()))) {
         listed.nLength = earlier->nLength;
         return listed;
     }
-    const tyTrackFileHead head = readAhead ? *readAhead : ReadTrackFileHead(path);
+    const tyTrackFileHead head = readAhead ? *readAhead : ReadTrackFileHead(path());
     if (!JoinsFamily(head.eKind))
         return ListedAlone(listed, fileName, head);
     listed.nLength = head.nLength;
