@@ -179,7 +179,7 @@ void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem*
         QString folder = ahead && ahead->bClassified ? ahead->czFolder : parent->m_czPath;
         if (!folder.endsWith(QLatin1Char('/')))
             folder += QLatin1Char('/');
-        const bool rival = !parent->m_SlotRivals.isEmpty() && parent->m_SlotRivals.contains(info.fileName());
+        const bool rival = parent->m_SlotRivals.contains(info.fileName());
         m_Listed = ListedFileOf(folder, info.fileName(), named, family, EarlierOfFamily(parent, family),
                                 ahead ? ahead->nLength : kLengthUnasked,
                                 ahead && ahead->bHeadRead ? &ahead->Head : nullptr, rival);

@@ -118,7 +118,7 @@ std::vector<tyListedFile> JudgedMonoFiles(const QString& folder, const QStringLi
             const QString& fileName = fileNames.at(i);
             tyListedFile& file = judged[size_t(i)];
             file = ListedFileOf(folder, fileName, TakeNaming::FileKind::Mono, classified[size_t(i)].czFamily, earlier,
-                                lengths.Of(fileName), nullptr, !rivals.isEmpty() && rivals.contains(fileName));
+                                lengths.Of(fileName), nullptr, rivals.contains(fileName));
             if (!file.bAlone)
                 earlier = &file;
         }

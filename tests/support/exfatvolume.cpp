@@ -35,8 +35,11 @@ bool DetachWithLastUser(const QString& loop)
     if (fd < 0)
         return false;
     loop_info64 info = {};
-    const bool set = ::ioctl(fd, LOOP_GET_STATUS64, &info) == 0
-                     && (info.lo_flags |= LO_FLAGS_AUTOCLEAR, ::ioctl(fd, LOOP_SET_STATUS64, &info) == 0);
+    bool set = ::ioctl(fd, LOOP_GET_STATUS64, &info) == 0;
+    if (set) {
+        info.lo_flags |= LO_FLAGS_AUTOCLEAR;
+        set = ::ioctl(fd, LOOP_SET_STATUS64, &info) == 0;
+    }
     ::close(fd);
     return set;
 }
