@@ -1,89 +1,221 @@
 #include "foundation/initext.h"
 
-#include <QDir>
-#include <QFile>
+#include <QDataStream>
+#include <QPoint>
+#include <QRect>
 #include <QSettings>
-#include <QStringList>
-#include <QTemporaryDir>
+#include <QSize>
 
+// The notation below is QSettings' own for its ini format (Qt 5), without
+// a text codec: what it reads back as the values set.
 namespace {
 
-// A value as set against the same value read back from the text:
-// QSettings reads a number or a flag back as its text, and a list of one
-// item as that item.
-bool SameValue(const QVariant& set, const QVariant& read)
+const char kHex[] = "0123456789ABCDEF";
+
+// A section or key name: letters, digits, '_', '-' and '.' as they are,
+// '/' as '\', any other character as %XX or %UXXXX.
+void AppendEscapedKey(const QString& key, QByteArray* out)
 {
-    if (set.userType() == read.userType())
-        return set == read;
-    if (set.userType() == QMetaType::QStringList || read.userType() == QMetaType::QStringList)
-        return set.toStringList() == read.toStringList();
-    return set.toString() == read.toString();
+    for (const QChar c : key) {
+        uint ch = c.unicode();
+        if (ch == '/') {
+            *out += '\\';
+        } else if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == '_'
+                   || ch == '-' || ch == '.') {
+            *out += char(ch);
+        } else if (ch <= 0xFF) {
+            *out += '%';
+            *out += kHex[ch / 16];
+            *out += kHex[ch % 16];
+        } else {
+            *out += "%U";
+            char digits[4];
+            for (int i = 3; i >= 0; --i, ch >>= 4)
+                digits[i] = kHex[ch % 16];
+            out->append(digits, 4);
+        }
+    }
 }
 
-// Empty when the settings at path hold every key of expected with its
-// value and no other; else where they first differ.
-QString FirstDifference(const QSettings& expected, const QString& path)
+// A value's text: control characters, '"', '\' and every character past
+// ASCII escaped (a hexadecimal digit after a \x escape escaped too, so it
+// does not lengthen it); quoted when it holds ';', ',' or '=' or starts or
+// ends with a blank.
+void AppendEscapedString(const QString& text, QByteArray* out)
 {
-    const QSettings read(path, QSettings::IniFormat);
-    if (read.status() != QSettings::NoError)
-        return QStringLiteral("its ini format");
-    const QStringList keys = expected.allKeys();
-    for (const QString& key : keys) {
-        if (!read.contains(key) || !SameValue(expected.value(key), read.value(key)))
-            return QStringLiteral("the key ") + key;
+    bool needsQuotes = false;
+    bool escapeNextIfDigit = false;
+    const int start = out->size();
+    for (const QChar c : text) {
+        const uint ch = c.unicode();
+        if (ch == ';' || ch == ',' || ch == '=')
+            needsQuotes = true;
+        if (escapeNextIfDigit
+            && ((ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F'))) {
+            *out += "\\x" + QByteArray::number(ch, 16);
+            continue;
+        }
+        escapeNextIfDigit = false;
+        switch (ch) {
+        case '\0':
+            *out += "\\0";
+            escapeNextIfDigit = true;
+            break;
+        case '\a':
+            *out += "\\a";
+            break;
+        case '\b':
+            *out += "\\b";
+            break;
+        case '\f':
+            *out += "\\f";
+            break;
+        case '\n':
+            *out += "\\n";
+            break;
+        case '\r':
+            *out += "\\r";
+            break;
+        case '\t':
+            *out += "\\t";
+            break;
+        case '\v':
+            *out += "\\v";
+            break;
+        case '"':
+        case '\\':
+            *out += '\\';
+            *out += char(ch);
+            break;
+        default:
+            if (ch <= 0x1F || ch >= 0x7F) {
+                *out += "\\x" + QByteArray::number(ch, 16);
+                escapeNextIfDigit = true;
+            } else {
+                *out += char(ch);
+            }
+        }
     }
-    const QStringList readKeys = read.allKeys();
-    if (readKeys.size() != keys.size()) {
-        for (const QString& key : readKeys)
-            if (!expected.contains(key))
-                return QStringLiteral("the key ") + key;
+    if (needsQuotes || (start < out->size() && (out->at(start) == ' ' || out->at(out->size() - 1) == ' '))) {
+        out->insert(start, '"');
+        *out += '"';
     }
-    return QString();
+}
+
+// One value's text before escaping: numbers, flags and texts as they
+// read ("@" doubled at the start of a text), the geometry types by name,
+// anything else as its data stream.
+QString ValueText(const QVariant& value)
+{
+    switch (value.userType()) {
+    case QMetaType::UnknownType:
+        return QStringLiteral("@Invalid()");
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        return QLatin1String("@ByteArray(") + QLatin1String(bytes.constData(), bytes.size()) + QLatin1Char(')');
+    }
+    case QMetaType::QString:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Bool:
+    case QMetaType::Double:
+    case QMetaType::QKeySequence: {
+        QString text = value.toString();
+        if (text.contains(QChar::Null))
+            return QLatin1String("@String(") + text + QLatin1Char(')');
+        if (text.startsWith(QLatin1Char('@')))
+            text.prepend(QLatin1Char('@'));
+        return text;
+    }
+    case QMetaType::QRect: {
+        const QRect r = value.toRect();
+        return QString::asprintf("@Rect(%d %d %d %d)", r.x(), r.y(), r.width(), r.height());
+    }
+    case QMetaType::QSize: {
+        const QSize s = value.toSize();
+        return QString::asprintf("@Size(%d %d)", s.width(), s.height());
+    }
+    case QMetaType::QPoint: {
+        const QPoint p = value.toPoint();
+        return QString::asprintf("@Point(%d %d)", p.x(), p.y());
+    }
+    default:
+        break;
+    }
+    const bool dateTime = value.userType() == QMetaType::QDateTime;
+    QByteArray bytes;
+    {
+        QDataStream stream(&bytes, QIODevice::WriteOnly);
+        stream.setVersion(dateTime ? QDataStream::Qt_5_6 : QDataStream::Qt_4_0);
+        stream << value;
+    }
+    return QLatin1String(dateTime ? "@DateTime(" : "@Variant(") + QLatin1String(bytes.constData(), bytes.size())
+           + QLatin1Char(')');
+}
+
+// A value as it follows "key=": a list of texts (but for a list of one
+// item other than texts) comma-separated, an empty one as "@Invalid()".
+void AppendValue(const QVariant& value, QByteArray* out)
+{
+    const bool list = value.userType() == QMetaType::QStringList
+                      || (value.userType() == QMetaType::QVariantList && value.toList().size() != 1);
+    if (!list)
+        return AppendEscapedString(ValueText(value), out);
+    const QVariantList items = value.toList();
+    if (items.isEmpty())
+        *out += "@Invalid()";
+    for (int i = 0; i < items.size(); ++i) {
+        if (i != 0)
+            *out += ", ";
+        AppendEscapedString(ValueText(items.at(i)), out);
+    }
 }
 
 }  // namespace
 
-QByteArray IniText(const QString& base, const std::function<void(QSettings&)>& fill, QString* why)
+void IniKeys::setValue(const QString& key, const QVariant& value)
 {
-    QTemporaryDir scratch;
-    if (!scratch.isValid()) {
-        *why = QStringLiteral("no scratch folder could be made: %1").arg(scratch.errorString());
-        return QByteArray();
-    }
-    const QString path = scratch.filePath(QStringLiteral("settings.ini"));
-    const QString check = scratch.filePath(QStringLiteral("check.ini"));
-    QSettings file(path, QSettings::IniFormat);
+    QString name;
+    for (const QString& group : qAsConst(m_lczGroups))
+        name += group + QLatin1Char('/');
+    m_Keys.insert(name + key, value);
+}
+
+QByteArray IniText(const QString& base, const std::function<void(IniKeys&)>& fill)
+{
+    IniKeys keys;
     if (!base.isEmpty()) {
         const QSettings old(base, QSettings::IniFormat);
         for (const QString& key : old.allKeys())
-            file.setValue(key, old.value(key));
+            keys.setValue(key, old.value(key));
     }
-    fill(file);
-    file.sync();
-    if (file.status() != QSettings::NoError) {
-        *why = QStringLiteral("the settings could not be put together in a scratch file");
-        return QByteArray();
+    fill(keys);
+    // The sections in name order, the top-level keys' ("General") first,
+    // each with its keys in name order.
+    QMap<QString, QMap<QString, QVariant>> sections;
+    for (auto key = keys.All().cbegin(); key != keys.All().cend(); ++key) {
+        const int slash = key.key().indexOf(QLatin1Char('/'));
+        sections[slash < 0 ? QString() : key.key().left(slash)].insert(key.key().mid(slash + 1), key.value());
     }
-    // QSettings tells a write the volume cut short as done, and keeps
-    // what it meant to write for a later reader of the same name: the text
-    // is read under a name of its own, and every key compared with what
-    // was set.
     QByteArray text;
-    if (QFile::rename(path, check)) {
-        QFile written(check);
-        if (written.open(QIODevice::ReadOnly))
-            text = written.readAll();
-    }
-    if (text.isEmpty()) {
-        *why = QStringLiteral("the settings could not be read back from their scratch file");
-        return QByteArray();
-    }
-    const QString differs = FirstDifference(file, check);
-    if (!differs.isEmpty()) {
-        *why = QStringLiteral("the settings put together in a scratch file under %1 read back otherwise, first at "
-                              "%2, and that folder may be full")
-                   .arg(QDir::toNativeSeparators(QDir::tempPath()), differs);
-        return QByteArray();
+    for (auto section = sections.cbegin(); section != sections.cend(); ++section) {
+        QByteArray name;
+        AppendEscapedKey(section.key(), &name);
+        if (name.isEmpty())
+            name = "General";
+        else if (name.compare("general", Qt::CaseInsensitive) == 0)
+            name = "%General";
+        if (!text.isEmpty())
+            text += '\n';
+        text += '[' + name + "]\n";
+        for (auto key = section.value().cbegin(); key != section.value().cend(); ++key) {
+            AppendEscapedKey(key.key(), &text);
+            text += '=';
+            AppendValue(key.value(), &text);
+            text += '\n';
+        }
     }
     return text;
 }

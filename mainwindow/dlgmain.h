@@ -29,6 +29,7 @@ namespace Ui {
 class DlgMain;
 }
 
+class IniKeys;
 class MessageLoging;
 class QAction;
 class QBriselFSFilterProxyModel;
@@ -441,7 +442,7 @@ private:
     void RestoreLastSelection();
     QModelIndex SingleSelectedRow() const;
     // The keys SaveIniSettings writes.
-    void FillIniSettings(QSettings& settings) const;
+    void FillIniSettings(IniKeys& settings) const;
     void ConnectEditorSignals();
     void ConnectSelectionSignals();
 

@@ -139,15 +139,14 @@ void DlgMain::SaveIniSettings()
             m_czReportSetupPath = setupPath;
         // The file is replaced whole through the disk calls, keeping the
         // keys it held: QSettings' own save tells a refused write as done.
-        const QByteArray text = IniText(path, [this](QSettings& settings) { FillIniSettings(settings); }, &why);
-        if (!text.isEmpty())
-            why = ReplaceFileWhole(path, text, &replaced);
+        const QByteArray text = IniText(path, [this](IniKeys& settings) { FillIniSettings(settings); });
+        why = ReplaceFileWhole(path, text, &replaced);
     }
     if (!why.isEmpty())
         TellSettingsNotWritten(path, why, existed, replaced);
 }
 
-void DlgMain::FillIniSettings(QSettings& settings) const
+void DlgMain::FillIniSettings(IniKeys& settings) const
 {
     const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
     settings.beginGroup(QStringLiteral("MainWindow"));

@@ -72,7 +72,7 @@ void ReadLines(QSettings& file, const char* group, int lines, int cells, int def
     file.endGroup();
 }
 
-void WriteLines(QSettings& file, const char* group, int lines, int cells, const tyReportBlock* in)
+void WriteLines(IniKeys& file, const char* group, int lines, int cells, const tyReportBlock* in)
 {
     file.beginGroup(QLatin1String(group));
     file.setValue(QStringLiteral("line"), lines);
@@ -105,7 +105,7 @@ bool AllLinesIni(const QString& path)
 }
 
 // Every key of the setup.
-void FillKeys(QSettings& file, const tyReportSetup& setup)
+void FillKeys(IniKeys& file, const tyReportSetup& setup)
 {
     file.beginGroup(QStringLiteral("Ale"));
     file.setValue(QStringLiteral("Fps"), setup.nAleFps);
@@ -264,13 +264,10 @@ QString Save(const QString& path, const tyReportSetup& setup, bool backup, bool*
         return QStringLiteral("The report setup was not written: \"%1\" is not a regular file.").arg(shown);
     if (const int error = MakeFolderPath(info.absolutePath()))
         return QStringLiteral("The folder of \"%1\" cannot be made (%2).").arg(shown, SystemErrorText(error));
-    // The keys are written to a file of their own, never merged into the
-    // old file: whatever else that held (junk a damaged file read as keys)
-    // is not carried on. The text then replaces the old file whole.
-    QString why;
-    const QByteArray text = IniText(QString(), [&setup](QSettings& file) { FillKeys(file, setup); }, &why);
-    if (text.isEmpty())
-        return SettingsNotWrittenText(path, why, info.exists(), false);
+    // The keys make a text of their own, never merged into the old file:
+    // whatever else that held (junk a damaged file read as keys) is not
+    // carried on. The text then replaces the old file whole.
+    const QByteArray text = IniText(QString(), [&setup](IniKeys& file) { FillKeys(file, setup); });
     if (backup && info.isFile()) {
         QString copy = path + QStringLiteral(".bak");
         for (int n = 2; QFileInfo::exists(copy); ++n)
@@ -280,7 +277,7 @@ QString Save(const QString& path, const tyReportSetup& setup, bool backup, bool*
                 .arg(shown, QDir::toNativeSeparators(copy));
     }
     bool committed = false;
-    why = ReplaceFileWhole(info.isSymLink() ? info.canonicalFilePath() : path, text, &committed);
+    const QString why = ReplaceFileWhole(info.isSymLink() ? info.canonicalFilePath() : path, text, &committed);
     if (replaced)
         *replaced = committed;
     return why.isEmpty() ? QString() : SettingsNotWrittenText(path, why, info.exists(), committed);

@@ -1,8 +1,10 @@
+#include "foundation/initext.h"
 #include "foundation/keywordfile.h"
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
 
 #include <QDir>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -36,6 +38,8 @@ private slots:
     void setLineKeepsFileWhenFolderNotWritable();
     void setLineOnDirectoryTarget();
     void setLineRoundTrip();
+    void iniTextAsQSettingsWritesIt_data();
+    void iniTextAsQSettingsWritesIt();
 
 private:
     std::unique_ptr<QTemporaryDir> m_pScratch;
@@ -196,6 +200,55 @@ void TestKeywordFile::setLineRoundTrip()
     QVERIFY(file.FindKeyword("#PLAYER_TRACK_VOL"));
     QVERIFY(file.Extract(2, &value));
     QCOMPARE(value, QString("3"));
+}
+
+void TestKeywordFile::iniTextAsQSettingsWritesIt_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("value");
+    QTest::newRow("a text") << "Group/name" << QVariant("Exterior day");
+    QTest::newRow("blanks at both ends") << "Group/name" << QVariant(" lead and trail ");
+    QTest::newRow("separators") << "Group/name" << QVariant("a;b,c=d");
+    QTest::newRow("quotes and backslashes") << "Group/name" << QVariant("say \"hi\" C:\\x");
+    QTest::newRow("control characters") << "Group/name" << QVariant("tab\there\nline\x01end\r");
+    QTest::newRow("past ASCII, a digit after") << "Group/name" << QVariant(QString::fromUtf8("\xc3\xa9" "1 \xce\xa9" "f"));
+    QTest::newRow("an at sign first") << "Group/name" << QVariant("@home");
+    QTest::newRow("a list of texts") << "Header/L_0" << QVariant(QStringList{"0~|~Scene", "a, b", "", " x"});
+    QTest::newRow("a list of one") << "Header/L_1" << QVariant(QStringList{"one"});
+    QTest::newRow("an empty list") << "Header/L_2" << QVariant(QStringList());
+    QTest::newRow("a flag") << "MainWindow/max" << QVariant(true);
+    QTest::newRow("a negative number") << "Vumeter/grid" << QVariant(-3);
+    QTest::newRow("a point") << "MainWindow/pos" << QVariant(QPoint(-4, 7));
+    QTest::newRow("a size") << "MainWindow/size" << QVariant(QSize(800, 600));
+    QTest::newRow("a top-level key") << "count" << QVariant(2);
+    QTest::newRow("a group named General") << "General/format" << QVariant(1);
+    QTest::newRow("a name of other characters") << QString::fromUtf8("Gr p/sub/\xc3\xa9") << QVariant("x");
+    QTest::newRow("bytes") << "Group/name" << QVariant(QByteArray("\0\x01" "ab", 4));
+    QTest::newRow("a date") << "Group/name" << QVariant(QDate(2024, 5, 1));
+}
+
+// The text put together in memory is the file QSettings writes for the
+// same keys, beside keys of other sections, and reads back as set.
+void TestKeywordFile::iniTextAsQSettingsWritesIt()
+{
+    QFETCH(QString, key);
+    QFETCH(QVariant, value);
+    const auto fill = [&](auto& settings) {
+        settings.setValue("Vumeter/scale", 0);
+        settings.beginGroup("Import");
+        settings.setValue("lastPath", "/Volumes/CARD");
+        settings.endGroup();
+        settings.setValue(key, value);
+    };
+    const QString path = m_czScratch + "/written.ini";
+    {
+        QSettings written(path, QSettings::IniFormat);
+        fill(written);
+    }
+    const QByteArray text = IniText(QString(), [&](IniKeys& keys) { fill(keys); });
+    QCOMPARE(text, ReadBytes(path));
+    // Kept keys are carried over as they read.
+    QCOMPARE(IniText(path, [](IniKeys&) {}), text);
 }
 
 QTEST_GUILESS_MAIN(TestKeywordFile)

@@ -80,10 +80,9 @@ class TestMainWindow : public QObject
     }
 
     // Report header texts and a last import path longer than the page left
-    // in the temporary folder: both files keep what they held, each told,
-    // and the next close with room writes them whole.
-    void SettingsKeptWithTemporaryFolderFull(DlgMain& window, QSignalSpy& messages, const QByteArray& before,
-                                             const QByteArray& setupBefore)
+    // in the temporary folder: both files take them, put together in
+    // memory, and nothing is told; a second close, nothing changed, neither.
+    void SettingsWrittenWithTemporaryFolderFull(DlgMain& window, QSignalSpy& messages, const QByteArray& before)
     {
         const QString setupFile = window.m_czReportSetupPath;
         for (auto& line : window.m_ReportSetup.Header)
@@ -101,7 +100,8 @@ class TestMainWindow : public QObject
         auto restored = qScopeGuard(restore);
         QTemporaryDir scratch;
         QString how;
-        const bool kept = fixture::RunOnFullVolume(scratch.path(), 16384, [&](const QString& folder) {
+        QByteArray written;
+        const bool saved = fixture::RunOnFullVolume(scratch.path(), 16384, [&](const QString& folder) {
             // 8 KiB left, on a volume of its own only (not in a child).
             if (how != QLatin1String("tmpfs")
                 || !fixture::WriteBytes(folder + QStringLiteral("/filler"), QByteArray(8192, 'f')))
@@ -109,22 +109,17 @@ class TestMainWindow : public QObject
             qputenv("TMPDIR", QFile::encodeName(folder));
             messages.clear();
             window.SaveIniSettings();
+            written = fixture::ReadBytes(SettingsFile());
+            window.SaveIniSettings();
             restore();
             return true;
         }, &how);
         if (how != QLatin1String("tmpfs"))
             QSKIP("no small volume could be mounted here");
-        QVERIFY(kept);
-        QCOMPARE(fixture::ReadBytes(SettingsFile()), before);
-        QCOMPARE(fixture::ReadBytes(setupFile), setupBefore);
-        QCOMPARE(messages.count(), 2);
-        for (const QList<QVariant>& message : messages)
-            QVERIFY2(message.at(1).toString().contains(QStringLiteral("may be full")),
-                     qPrintable(message.at(1).toString()));
-
-        messages.clear();
-        window.SaveIniSettings();
+        QVERIFY(saved);
         QVERIFY(messages.isEmpty());
+        QVERIFY(written != before);
+        QCOMPARE(fixture::ReadBytes(SettingsFile()), written);
         QSettings stored(SettingsFile(), QSettings::IniFormat);
         QCOMPARE(stored.value("Import/lastPath").toString(), window.m_czImportLastPath);
         tyReportSetup setup;
@@ -417,8 +412,8 @@ private slots:
         // The report setup is written beside the settings, which name it
         // whenever it took its file's name.
         QTest::newRow("EIO, a first run") << QStringLiteral("EIO") << true;
-        // The texts are put together in the system's temporary folder: here
-        // a small volume with room for part of them only.
+        // The system's temporary folder on a small volume with room for part
+        // of the texts only: no part of the write.
         QTest::newRow("a nearly full temporary folder") << QStringLiteral("tmpdir") << false;
         QTest::newRow("each write lost, a first run") << QStringLiteral("a write lost") << true;
         // Opened and closed with nothing changed, on a card that refuses
@@ -448,7 +443,7 @@ private slots:
         const QByteArray before = save(10);
         const QByteArray setupBefore = fixture::ReadBytes(setupFile);
         if (plan == QLatin1String("tmpdir"))
-            return SettingsKeptWithTemporaryFolderFull(*window, messages, before, setupBefore);
+            return SettingsWrittenWithTemporaryFolderFull(*window, messages, before);
         if (plan == QLatin1String("unchanged"))
             return NothingWrittenAtUnchangedClose(window);
         const auto startFirstRun = [&] {
