@@ -186,21 +186,25 @@ bool QFileRead::Extract(int n, QString* value)
     return true;
 }
 
-bool SetLine(const QString& file, const QString& keyword, const QString& value, RefusalTold told)
+bool SetLine(const QString& file, const QString& keyword, const QString& value, RefusalTold told,
+             const QString& from)
 {
-    return SetLines(file, {{keyword, value}}, told);
+    return SetLines(file, {{keyword, value}}, told, from);
 }
 
-bool SetLines(const QString& file, const QList<QPair<QString, QString>>& keywordValues, RefusalTold told)
+bool SetLines(const QString& file, const QList<QPair<QString, QString>>& keywordValues, RefusalTold told,
+              const QString& from)
 {
     const QFileInfo info(file);
     tyLines lines;
     for (const QPair<QString, QString>& line : keywordValues)
         lines.append({SingleLine(line.first), SingleLine(line.second)});
 
+    const QString sourcePath = from.isEmpty() ? file : from;
+    const bool sourceExists = QFileInfo::exists(sourcePath);
     QByteArray old;
-    if (info.exists()) {
-        QFile source(file);
+    if (sourceExists) {
+        QFile source(sourcePath);
         if (!source.open(QIODevice::ReadOnly) || (old = source.readAll(), source.error() != QFileDevice::NoError)) {
             SendUserMessage(QStringLiteral("Settings file"), QStringLiteral("Unable to open source file !\n"));
             return false;
@@ -209,7 +213,7 @@ bool SetLines(const QString& file, const QList<QPair<QString, QString>>& keyword
     const QByteArray text = WithValues(old, lines);
     // The file holds them already: nothing is written, and a full or
     // locked card has nothing to refuse.
-    if (info.exists() && text == old)
+    if (sourceExists && text == old)
         return true;
     if (!IsWritablePath(info.absolutePath()) || (info.exists() && !IsWritablePath(file))) {
         if (FirstRefusal(file, text) || told == RefusalTold::Always)

@@ -47,14 +47,17 @@ enum class RefusalTold { Always, Once };
 // which is then renamed over the file, so the old file survives any failure.
 // A file that holds the value line already is not written at all.
 // A failure goes to the message channel in one line, as told says.
-// Line breaks inside the keyword or the value become blanks.
+// Line breaks inside the keyword or the value become blanks. from, when not
+// empty, is the file whose lines the new text starts from in place of the
+// file's own (a copy made whole elsewhere); nothing is written when from
+// holds the value line already.
 bool SetLine(const QString& file, const QString& keyword, const QString& value,
-             RefusalTold told = RefusalTold::Always);
+             RefusalTold told = RefusalTold::Always, const QString& from = QString());
 // Several keywords and their value lines in one replacement of the file, as
 // SetLine writes one: all of them reach the file or none, and a failure is
 // told in one message.
 bool SetLines(const QString& file, const QList<QPair<QString, QString>>& keywordValues,
-              RefusalTold told = RefusalTold::Always);
+              RefusalTold told = RefusalTold::Always, const QString& from = QString());
 // Tells in one line through the message channel why a settings file was not
 // written (why: ReplaceFileWhole's answer) and what it holds now: its
 // previous settings when it existed, nothing when it did not, the new ones

@@ -494,7 +494,7 @@ bool FileHolds(const QString& path, const QByteArray& bytes)
 }
 }  // namespace
 
-QString ReplaceFileWhole(const QString& path, const QByteArray& bytes, bool* replaced)
+QString ReplaceFileWhole(const QString& path, const QByteArray& bytes, bool* replaced, SafeOutput::Replace replace)
 {
     if (replaced)
         *replaced = false;
@@ -502,7 +502,7 @@ QString ReplaceFileWhole(const QString& path, const QByteArray& bytes, bool* rep
     // the file keeps its time.
     if (FileHolds(path, bytes))
         return QString();
-    SafeOutput output(path, SafeOutput::Replace::Existing);
+    SafeOutput output(path, replace);
     bool ok = output.Begin(bytes.size()) && output.Write(bytes.constData(), bytes.size()) && output.Close(true);
     QString why;
     if (ok) {

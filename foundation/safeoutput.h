@@ -132,8 +132,10 @@ private:
 // one is created). A file that holds the bytes already, as read at the
 // call, is not written. Empty on success; else the reason, for the user's
 // message, and the file keeps what it held, unless *replaced says the new
-// bytes took its name but their folder could not be synced.
-QString ReplaceFileWhole(const QString& path, const QByteArray& bytes, bool* replaced = nullptr);
+// bytes took its name but their folder could not be synced. replace Never:
+// a file that has the name by the rename is kept, and the write fails.
+QString ReplaceFileWhole(const QString& path, const QByteArray& bytes, bool* replaced = nullptr,
+                         SafeOutput::Replace replace = SafeOutput::Replace::Existing);
 
 // Removes what killed writers left in a folder (see SafeOutput) as the
 // folder is visited, so the next listing or load of a folder cleans up after

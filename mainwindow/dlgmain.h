@@ -191,7 +191,11 @@ public:
     // label: the preset's name, written with the mix. False, after a
     // message, when the file keeps what it held.
     bool SaveSettings(QString file, const QString* label = nullptr);
-    void LoadSettings(QString file);
+    // A take's settings, from the mirror twin on a write-protected card.
+    void LoadSettings(const QString& file);
+    // The strip from the file as it is; mirror: a twin, whose virtual
+    // track names and metadata are shown too.
+    void LoadSettingsFrom(const QString& file, bool mirror);
     void ApplySettings();
     void SavePresetLabel();
     void LoadPresetLabel(short n);
@@ -201,8 +205,14 @@ public:
     // Preset n (1..5) in the settings folder.
     QString PresetFilePath(int n) const;
     // The file preset n is read from: PresetFilePath(n), or its mirror
-    // twin while the settings folder cannot be written (SettingsReadPath).
+    // twin (PresetReadFile).
     QString PresetReadPath(int n) const;
+    // Tells the user that preset n is in the mirror folder, and why.
+    void TellPresetKeptAside(int n, const QString& why);
+    // The presets kept in the mirror folder while the settings folder could
+    // not be made move into it (MovePresetIn); one that stays is told.
+    void MovePresetsIn();
+    static constexpr int kPresets = 5;
     // The settings file of a take's audio file path.
     static QString TakeSettingsFilePath(const QString& audioPath);
 

@@ -18,6 +18,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
@@ -50,7 +51,26 @@ QString DlgMain::PresetFilePath(int n) const
            + QString::asprintf("Preset_%d%s", n - 1, ".idh");
 }
 
-QString DlgMain::PresetReadPath(int n) const { return SettingsReadPath(PresetFilePath(n)); }
+QString DlgMain::PresetReadPath(int n) const { return PresetReadFile(PresetFilePath(n)); }
+
+void DlgMain::TellPresetKeptAside(int n, const QString& why)
+{
+    const QString twin = MirrorTwinPath(PresetFilePath(n));
+    SendUserMessage(QStringLiteral("Presets"),
+                    QStringLiteral("Preset %1 is kept in %2, not in the settings folder %3 (%4).")
+                        .arg(n)
+                        .arg(QDir::toNativeSeparators(twin), QDir::toNativeSeparators(m_StartDir.absolutePath()), why),
+                    0, 3);
+}
+
+void DlgMain::MovePresetsIn()
+{
+    for (int n = 1; n <= kPresets; ++n) {
+        const QString why = MovePresetIn(PresetFilePath(n));
+        if (!why.isEmpty())
+            TellPresetKeptAside(n, QStringLiteral("it could not be moved there: ") + why);
+    }
+}
 
 QString DlgMain::TakeSettingsFilePath(const QString& audioPath)
 {
@@ -76,13 +96,16 @@ bool DlgMain::SaveSettings(QString file, const QString* label)
            && SaveSettingsLocal(file, volume, left, right, mute, false, false, swapMS, nullptr, -1, -1, label);
 }
 
-void DlgMain::LoadSettings(QString file)
+void DlgMain::LoadSettings(const QString& file)
 {
     // A write-protected card: the mirror folder's copy when the mix was
     // changed since the card was locked, else the card's own file.
     const QString read = SettingsReadPath(file);
-    const bool mirror = read != file;
-    file = read;
+    LoadSettingsFrom(read, read != file);
+}
+
+void DlgMain::LoadSettingsFrom(const QString& file, bool mirror)
+{
     if (file.isEmpty() || !QFile::exists(file)) {
         for (int t = 0; t < kTracks; ++t) {
             m_pSliderVolume[t]->setValue(4);
@@ -227,8 +250,16 @@ void DlgMain::EnablePresetControls()
 
 void DlgMain::SavePresetLabel()
 {
-    if (m_nPresetIndex > 0)
-        SaveSettingsLabel(PresetFilePath(m_nPresetIndex), ui->m_CtrlLineEdit_PresetName->text());
+    if (m_nPresetIndex <= 0)
+        return;
+    // A new name of a preset the settings folder cannot take puts the
+    // whole preset in the mirror folder: told where, once.
+    const QString before = PresetReadPath(m_nPresetIndex);
+    if (!SaveSettingsLabel(PresetFilePath(m_nPresetIndex), ui->m_CtrlLineEdit_PresetName->text()))
+        return;
+    const QString after = PresetReadPath(m_nPresetIndex);
+    if (after != before && after != PresetFilePath(m_nPresetIndex))
+        TellPresetKeptAside(m_nPresetIndex, QStringLiteral("that folder cannot be written"));
 }
 
 void DlgMain::LoadPresetLabel(short n)
@@ -249,14 +280,21 @@ bool DlgMain::SaveConfigFromPlayer(short n)
         return false;
     }
     // A first run has no settings folder yet (it is made as the window
-    // closes): made now, the preset goes where the list reads it. A folder
-    // that cannot be made leaves the preset to the mirror folder, where
-    // the list then reads it too.
-    if (const int error = MakeFolderPath(m_StartDir.absolutePath()))
-        qDebug("SaveConfigFromPlayer: no settings folder: %s", qPrintable(SystemErrorText(error)));
-    // The mix and its name in one write.
-    const QString label = ui->m_CtrlLineEdit_PresetName->text();
-    return SaveSettings(PresetFilePath(n), &label);
+    // closes): made now, the preset goes where the list reads it, and the
+    // presets kept in the mirror folder before move in. A folder that
+    // cannot be made leaves the preset to the mirror folder, where the
+    // list then reads it too, and the user is told so.
+    const int error = MakeFolderPath(m_StartDir.absolutePath());
+    if (error == 0)
+        MovePresetsIn();
+    // The mix and its name in one write; "Empty" or "N.A" names no preset.
+    QLineEdit* name = ui->m_CtrlLineEdit_PresetName;
+    const QString label = name->isEnabled() ? name->text() : QString();
+    if (!SaveSettings(PresetFilePath(n), &label))
+        return false;
+    if (PresetReadPath(n) != PresetFilePath(n))
+        TellPresetKeptAside(n, error != 0 ? SystemErrorText(error) : QStringLiteral("that folder cannot be written"));
+    return true;
 }
 
 void DlgMain::slot_SavePresetClicked()
@@ -282,8 +320,7 @@ void DlgMain::LoadConfigToPlayer(short n)
     const QItemSelectionModel* selection = ui->m_CtrlTreeView->selectionModel();
     const QModelIndexList rows = selection ? selection->selectedRows(0) : QModelIndexList();
     if (rows.size() == 1) {
-        // Through the reader's own choice of the mirror twin.
-        LoadSettings(n != 0 ? PresetFilePath(n) : QString());
+        LoadSettingsFrom(preset, false);
         ApplySettings();
         MarkStripChanged();
         return;

@@ -4,6 +4,7 @@
 #include "foundation/keywordfile.h"
 #include "foundation/platform/diskcalls.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/safeoutput.h"
 #include "take/gaintable.h"
 #include "widgets/messagebox.h"
 
@@ -87,6 +88,17 @@ bool MakeFolderAndParent(const QString& folder)
             return false;
     }
     return true;
+}
+
+// The file opens and holds a whole mix: volume, mute, routing and M/S.
+bool HoldsMix(const QString& file)
+{
+    QFile probe(file);
+    return probe.open(QIODevice::ReadOnly)
+           && (LoadSettingsLocal(file, nullptr, nullptr, static_cast<short*>(nullptr), nullptr, nullptr, nullptr,
+                                 nullptr)
+               & 15)
+                  == 0;
 }
 
 } // namespace
@@ -194,11 +206,43 @@ int LoadSettingsLocal(QString file, short* volume, bool* mute, short* panLeft, s
     return mask;
 }
 
+QString PresetReadFile(const QString& file)
+{
+    if (IsWritablePath(QFileInfo(file).absolutePath()) && QFileInfo::exists(file))
+        return file;
+    const QString twin = MirrorTwinPath(file);
+    return HoldsMix(twin) ? twin : file;
+}
+
 bool SaveSettingsLabel(QString file, QString label)
 {
+    const QString preset = PresetReadFile(file);
+    if (!HoldsMix(preset))
+        return false;
+    if (LoadSettingsLabel(preset) == label)
+        return true;
     file = SettingsWritePath(file, QStringLiteral("Save preset name"),
                              QStringLiteral("Unable to create local folder\nto save preset settings !"));
-    return !file.isEmpty() && SetLine(file, kLabelKey, label, RefusalTold::Once);
+    return !file.isEmpty() && SetLine(file, kLabelKey, label, RefusalTold::Once, preset);
+}
+
+QString MovePresetIn(const QString& file)
+{
+    const QString twin = MirrorTwinPath(file);
+    if (!IsWritablePath(QFileInfo(file).absolutePath()) || QFileInfo::exists(file) || !HoldsMix(twin))
+        return QString();
+    QFile kept(twin);
+    QByteArray bytes;
+    if (!kept.open(QIODevice::ReadOnly) || (bytes = kept.readAll(), kept.error() != QFileDevice::NoError))
+        return kept.errorString();
+    const QString why = ReplaceFileWhole(file, bytes, nullptr, SafeOutput::Replace::Never);
+    if (!why.isEmpty())
+        return why;
+    // The preset is whole in its folder now: a twin that stays is only
+    // logged, as the folder's file is the one read.
+    if (const int error = RemoveSecondName(file, twin))
+        qDebug("MovePresetIn: %s stays: %s", qPrintable(twin), qPrintable(SystemErrorText(error)));
+    return QString();
 }
 
 QString LoadSettingsLabel(QString file)

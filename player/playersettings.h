@@ -26,12 +26,28 @@ int LoadSettingsLocal(QString file, short* volume, bool* mute, short* pan, bool*
 int LoadSettingsLocal(QString file, short* volume, bool* mute, short* panLeft, short* panRight, bool* swapMS,
                       int* rotate, int* minTrack, bool* compact);
 
+// The file a preset at the given path is read from, whole: the path
+// itself where its folder can be written and holds it; else the mirror
+// twin where that holds a mix (written while the folder could not be: a
+// locked card, a settings folder not made yet); else the path. A twin that
+// holds a name alone never hides the preset's mix.
+QString PresetReadFile(const QString& file);
 // The preset's name alone, as the window keeps it at each change of take or
-// preset: a name the file holds is not written again, and a write refused
-// again is not told again (see SetLine).
+// preset, in the preset PresetReadFile finds: a name it holds is not
+// written again, a slot without a whole preset (empty, or without a mix)
+// gets none, and where the name must go to the mirror twin, the twin takes
+// the whole preset with it. A write refused again is not told again (see
+// SetLine).
 bool SaveSettingsLabel(QString file, QString label);
 // Empty when the file or the key is missing.
 QString LoadSettingsLabel(QString file);
+// A preset kept in the mirror folder while its own folder could not be
+// written (a settings folder not made yet) moves in once the folder can
+// be: its bytes under the file's name through the disk calls, read back,
+// never over a file that has the name; then the twin goes where it still
+// holds those bytes. Empty when there was nothing to move or it moved,
+// else why the preset stays in the mirror folder.
+QString MovePresetIn(const QString& file);
 
 // The file a writer puts at the given path: the path itself, or its
 // mirror-folder twin when the path's folder is write-protected (see

@@ -22,6 +22,7 @@
 #include "tests/support/demomedia.h"
 #include "foundation/platform/diskcalls.h"
 #include "tests/support/modalboxanswerer.h"
+#include "tests/support/riffbytes.h"
 #include "tests/support/userinput.h"
 #include "widgets/qmyslider.h"
 
@@ -305,29 +306,91 @@ private slots:
 
     void presetsSaveLabelApply_data()
     {
-        QTest::addColumn<bool>("firstRun");
-        QTest::newRow("settings folder made") << false;
+        QTest::addColumn<QString>("folder");   // the settings folder
+        QTest::newRow("settings folder made") << "made";
         // The settings folder is made as the window closes: a preset saved
         // before goes where the list reads it, and is there after a restart.
-        QTest::newRow("a first run, no settings folder yet") << true;
+        QTest::newRow("a first run, no settings folder yet") << "first run";
+        // Not made until the close (an I/O error before): the preset kept in
+        // the mirror folder, told, moves in then.
+        QTest::newRow("a first run, the settings folder made at the close only") << "made later";
+        // Write-protected after the preset was saved: chosen, it stays
+        // offered; renamed, the mirror folder holds it whole.
+        QTest::newRow("settings folder write-protected later") << "locked";
+    }
+
+    // Preset 1 chosen, then renamed, in windows on the settings folder
+    // made write-protected; each restart offers it with its name and mix.
+    void PresetKeptOnLockedFolder(const QString& take)
+    {
+        const QString config = AppFolders::ConfigFolder();
+        const QString preset = config + QStringLiteral("/Preset_0.idh");
+        const QString twin = MirrorTwinPath(preset);
+        const QByteArray stored = ReadAll(preset);
+        SetWritabilityProbe([config](const QString& path) { return QDir(path) != QDir(config) && QFileInfo(path).isWritable(); });
+        auto unlock = qScopeGuard([] { SetWritabilityProbe(WritabilityProbe()); });
+        const auto offered = [](const QString& name) {
+            auto window = std::make_unique<DlgMain>();
+            window->ui->m_CtrlComboBox_Presets->setCurrentIndex(1);
+            window->slot_PresetsSelChanged(1);
+            return window->ui->m_CtrlLineEdit_PresetName->text() == name
+                   && window->ui->m_CtrlButton_ApplyPreset->isEnabled();
+        };
+        {
+            auto window = NewWindow();
+            SelectOneRow(*window, m_czDay1);
+            QVERIFY(Open(*window, take));
+            window->ui->m_CtrlComboBox_Presets->setCurrentIndex(1);
+            QVERIFY(Open(*window, take));
+        }
+        QVERIFY(!QFile::exists(twin));
+        QVERIFY(offered(QStringLiteral("Close mics")));
+        {
+            auto window = NewWindow();
+            QSignalSpy messages(global_pLogger, &MessageLoging::signal_message);
+            SelectOneRow(*window, m_czDay1);
+            QVERIFY(Open(*window, take));
+            window->ui->m_CtrlComboBox_Presets->setCurrentIndex(1);
+            window->ui->m_CtrlLineEdit_PresetName->setText(QStringLiteral("Wide"));
+            QVERIFY(Open(*window, take));
+            QCOMPARE(messages.count(), 1);
+            QVERIFY(messages.first().at(1).toString().contains(QDir::toNativeSeparators(twin)));
+        }
+        QVERIFY(offered(QStringLiteral("Wide")));
+        QCOMPARE(ReadAll(preset), stored);
+        // A name alone there, as an earlier version left it, hides nothing.
+        QVERIFY(WriteBytes(twin, "#LABEL\r\nOld|\r\n"));
+        QVERIFY(offered(QStringLiteral("Close mics")));
+        QVERIFY(QFile::remove(twin));
     }
 
     void presetsSaveLabelApply()
     {
-        QFETCH(bool, firstRun);
+        QFETCH(QString, folder);
+        const QString config = AppFolders::ConfigFolder();
         for (int n = 1; n <= 2; ++n) {
-            const QString preset = AppFolders::ConfigFolder() + QStringLiteral("/Preset_%1.idh").arg(n - 1);
+            const QString preset = config + QStringLiteral("/Preset_%1.idh").arg(n - 1);
             QFile::remove(preset);
             QFile::remove(MirrorTwinPath(preset));
         }
-        if (firstRun)
-            QVERIFY(QDir(AppFolders::ConfigFolder()).removeRecursively());
+        if (folder.startsWith(QLatin1String("first run")) || folder == QLatin1String("made later"))
+            QVERIFY(QDir(config).removeRecursively());
         auto remake = qScopeGuard([] { QDir().mkpath(AppFolders::ConfigFolder()); });
+        // Every folder the window would make fails, the mirror folder made.
+        QVERIFY(QDir().mkpath(QAll_GetMirrorPathFolder()));
+        tyDiskFaultPlan noFolder;
+        noFolder.eKind = DiskCall::Mkdir;
+        noFolder.nNth = 1;
+        noFolder.bPersistent = true;
+        if (folder == QLatin1String("made later"))
+            DiskFaults::Arm(noFolder);
+        auto disarm = qScopeGuard([] { DiskFaults::Disarm(); });
         const QString take = ConstantTake(QStringLiteral("PRE001"), false);
         QFile::remove(DlgMain::TakeSettingsFilePath(take + QStringLiteral("_01.WAV")));
         auto window = NewWindow();
         DlgMain& w = *window;
         Ui::DlgMain* ui = w.ui.get();
+        QSignalSpy messages(global_pLogger, &MessageLoging::signal_message);
         SelectOneRow(w, m_czDay1);
         QVERIFY(Open(w, take));
         QComboBox* combo = ui->m_CtrlComboBox_Presets;
@@ -339,7 +402,12 @@ private slots:
         w.m_pSliderVolume[0]->setValue(2);
         QTest::mouseClick(w.m_pButtonMute[1], Qt::LeftButton);
         QTest::mouseClick(ui->m_CtrlButton_SavePreset, Qt::LeftButton);
-        QVERIFY(QFile::exists(w.PresetFilePath(1)));
+        const bool aside = folder == QLatin1String("made later");
+        QVERIFY(QFile::exists(aside ? MirrorTwinPath(w.PresetFilePath(1)) : w.PresetFilePath(1)));
+        QCOMPARE(messages.count(), aside ? 1 : 0);
+        if (aside)
+            QVERIFY2(messages.first().at(1).toString().contains(QStringLiteral("Preset 1 is kept in ")),
+                     qPrintable(messages.first().at(1).toString()));
         QVERIFY(ui->m_CtrlLineEdit_PresetName->isEnabled());
         QVERIFY(ui->m_CtrlLineEdit_PresetName->text().isEmpty());
         QTest::keyClicks(ui->m_CtrlLineEdit_PresetName, QStringLiteral("Close mics"));
@@ -348,11 +416,12 @@ private slots:
         combo->setCurrentIndex(1);
         QCOMPARE(ui->m_CtrlLineEdit_PresetName->text(), QStringLiteral("Close mics"));
         QVERIFY(ui->m_CtrlButton_ApplyPreset->isEnabled());
-        // Leaving the "Empty" entry wrote its label alone: not applicable.
+        // Leaving the "Empty" entry writes nothing: it stays empty.
         combo->setCurrentIndex(2);
         combo->setCurrentIndex(1);
         combo->setCurrentIndex(2);
-        QCOMPARE(ui->m_CtrlLineEdit_PresetName->text(), QStringLiteral("N.A"));
+        QCOMPARE(ui->m_CtrlLineEdit_PresetName->text(), QStringLiteral("Empty"));
+        QVERIFY(!QFile::exists(w.PresetFilePath(2)) && !QFile::exists(MirrorTwinPath(w.PresetFilePath(2))));
 
         // Default: 0 dB, unmuted, every M/S box checked; then preset 1 back.
         combo->setCurrentIndex(0);
@@ -368,11 +437,18 @@ private slots:
         QCOMPARE(w.m_SndPerform.m_pnTrackVolume[0], short(2));
         QVERIFY(w.m_SndPerform.m_pbTrackMute[1]);
 
+        DiskFaults::Disarm();
         window.reset();
+        // The preset is in the settings folder, and there only.
+        const QString kept = config + QStringLiteral("/Preset_0.idh");
+        QVERIFY(QFile::exists(kept) && !QFile::exists(MirrorTwinPath(kept)));
         auto again = NewWindow();
         again->ui->m_CtrlComboBox_Presets->setCurrentIndex(1);
         again->slot_PresetsSelChanged(1);
         QCOMPARE(again->ui->m_CtrlLineEdit_PresetName->text(), QStringLiteral("Close mics"));
+        again.reset();
+        if (folder == QLatin1String("locked"))
+            PresetKeptOnLockedFolder(take);
     }
 
     void takeSettingsSurviveReopenAndRestart_data()

@@ -210,6 +210,12 @@ void TestPlayerSettings::panLevelsFromCodes()
 
 void TestPlayerSettings::labels()
 {
+    // A name goes into a preset: an empty slot gets none.
+    QVERIFY(!SaveSettingsLabel(m_czFile, QStringLiteral("Empty")));
+    QVERIFY(!QFile::exists(m_czFile));
+    short volume[24] = {}, left[24] = {}, right[24] = {};
+    bool mute[24] = {}, swap[12] = {};
+    SaveSettingsLocal(m_czFile, volume, left, right, mute, false, false, swap, nullptr, -1, -1);
     const struct {
         const char* label;
         const char* readBack;
@@ -220,9 +226,6 @@ void TestPlayerSettings::labels()
     }
     QCOMPARE(LoadSettingsLabel(m_pDir->path() + QStringLiteral("/none.idh")), QString());
     // The mixer keys and the label live side by side.
-    short volume[24] = {}, left[24] = {}, right[24] = {};
-    bool mute[24] = {}, swap[12] = {};
-    SaveSettingsLocal(m_czFile, volume, left, right, mute, false, false, swap, nullptr, -1, -1);
     SaveSettingsLabel(m_czFile, QStringLiteral("Night"));
     Mixer read;
     QCOMPARE(read.Load(m_czFile), 112);
