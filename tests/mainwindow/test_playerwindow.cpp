@@ -376,6 +376,10 @@ private slots:
         if (folder.startsWith(QLatin1String("first run")) || folder == QLatin1String("made later"))
             QVERIFY(QDir(config).removeRecursively());
         auto remake = qScopeGuard([] { QDir().mkpath(AppFolders::ConfigFolder()); });
+        const QString take = ConstantTake(QStringLiteral("PRE001"), false);
+        QFile::remove(DlgMain::TakeSettingsFilePath(take + QStringLiteral("_01.WAV")));
+        auto window = NewWindow();
+        DlgMain& w = *window;
         // Every folder the window would make fails, the mirror folder made.
         QVERIFY(QDir().mkpath(QAll_GetMirrorPathFolder()));
         tyDiskFaultPlan noFolder;
@@ -385,10 +389,6 @@ private slots:
         if (folder == QLatin1String("made later"))
             DiskFaults::Arm(noFolder);
         auto disarm = qScopeGuard([] { DiskFaults::Disarm(); });
-        const QString take = ConstantTake(QStringLiteral("PRE001"), false);
-        QFile::remove(DlgMain::TakeSettingsFilePath(take + QStringLiteral("_01.WAV")));
-        auto window = NewWindow();
-        DlgMain& w = *window;
         Ui::DlgMain* ui = w.ui.get();
         QSignalSpy messages(global_pLogger, &MessageLoging::signal_message);
         SelectOneRow(w, m_czDay1);
