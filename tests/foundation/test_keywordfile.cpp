@@ -217,9 +217,7 @@ void TestKeywordFile::iniTextAsQSettingsWritesIt_data()
     QTest::newRow("a list of one") << "Header/L_1" << QVariant(QStringList{"one"});
     QTest::newRow("an empty list") << "Header/L_2" << QVariant(QStringList());
     QTest::newRow("a flag") << "MainWindow/max" << QVariant(true);
-    QTest::newRow("a negative number") << "Vumeter/grid" << QVariant(-3);
     QTest::newRow("a point") << "MainWindow/pos" << QVariant(QPoint(-4, 7));
-    QTest::newRow("a size") << "MainWindow/size" << QVariant(QSize(800, 600));
     QTest::newRow("a top-level key") << "count" << QVariant(2);
     QTest::newRow("a group named General") << "General/format" << QVariant(1);
     QTest::newRow("a name of other characters") << QString::fromUtf8("Gr p/sub/\xc3\xa9") << QVariant("x");

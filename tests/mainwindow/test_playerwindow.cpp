@@ -329,6 +329,14 @@ private slots:
         const QByteArray stored = ReadAll(preset);
         SetWritabilityProbe([config](const QString& path) { return QDir(path) != QDir(config) && QFileInfo(path).isWritable(); });
         auto unlock = qScopeGuard([] { SetWritabilityProbe(WritabilityProbe()); });
+        // A window with the take open and preset 1 chosen (and renamed), closed.
+        const auto chooseAndClose = [&](const QString& name) {
+            auto window = NewWindow();
+            window->ui->m_CtrlComboBox_Presets->setCurrentIndex(1);
+            if (!name.isEmpty())
+                window->ui->m_CtrlLineEdit_PresetName->setText(name);
+            return Open(*window, take);
+        };
         const auto offered = [](const QString& name) {
             auto window = std::make_unique<DlgMain>();
             window->ui->m_CtrlComboBox_Presets->setCurrentIndex(1);
@@ -336,26 +344,9 @@ private slots:
             return window->ui->m_CtrlLineEdit_PresetName->text() == name
                    && window->ui->m_CtrlButton_ApplyPreset->isEnabled();
         };
-        {
-            auto window = NewWindow();
-            SelectOneRow(*window, m_czDay1);
-            QVERIFY(Open(*window, take));
-            window->ui->m_CtrlComboBox_Presets->setCurrentIndex(1);
-            QVERIFY(Open(*window, take));
-        }
-        QVERIFY(!QFile::exists(twin));
+        QVERIFY(chooseAndClose(QString()) && !QFile::exists(twin));
         QVERIFY(offered(QStringLiteral("Close mics")));
-        {
-            auto window = NewWindow();
-            QSignalSpy messages(global_pLogger, &MessageLoging::signal_message);
-            SelectOneRow(*window, m_czDay1);
-            QVERIFY(Open(*window, take));
-            window->ui->m_CtrlComboBox_Presets->setCurrentIndex(1);
-            window->ui->m_CtrlLineEdit_PresetName->setText(QStringLiteral("Wide"));
-            QVERIFY(Open(*window, take));
-            QCOMPARE(messages.count(), 1);
-            QVERIFY(messages.first().at(1).toString().contains(QDir::toNativeSeparators(twin)));
-        }
+        QVERIFY(chooseAndClose(QStringLiteral("Wide")));
         QVERIFY(offered(QStringLiteral("Wide")));
         QCOMPARE(ReadAll(preset), stored);
         // A name alone there, as an earlier version left it, hides nothing.
@@ -405,9 +396,7 @@ private slots:
         const bool aside = folder == QLatin1String("made later");
         QVERIFY(QFile::exists(aside ? MirrorTwinPath(w.PresetFilePath(1)) : w.PresetFilePath(1)));
         QCOMPARE(messages.count(), aside ? 1 : 0);
-        if (aside)
-            QVERIFY2(messages.first().at(1).toString().contains(QStringLiteral("Preset 1 is kept in ")),
-                     qPrintable(messages.first().at(1).toString()));
+        QVERIFY(!aside || messages.first().at(1).toString().startsWith(QStringLiteral("Preset 1 is kept in ")));
         QVERIFY(ui->m_CtrlLineEdit_PresetName->isEnabled());
         QVERIFY(ui->m_CtrlLineEdit_PresetName->text().isEmpty());
         QTest::keyClicks(ui->m_CtrlLineEdit_PresetName, QStringLiteral("Close mics"));
