@@ -8,6 +8,7 @@
 #include "tests/support/fixturewriter.h"
 #include "tests/support/fullvolume.h"
 #include "tests/support/modalboxanswerer.h"
+#include "tests/support/riffbytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -317,6 +318,11 @@ void TestPlayerSettings::failedWriteKeepsOldFileWhole_data()
         // What the volume holds is read back before the file is kept.
         QTest::newRow(qPrintable(QStringLiteral("%1, each write lost").arg(file))) << file << "a write lost";
     }
+    // Kept in the mirror folder, then moved into its folder: whole in one
+    // of the two, and read from there.
+    for (const char* plan : {"EIO", "a write lost"})
+        QTest::newRow(qPrintable(QStringLiteral("Preset_0.idh moved in, each call failing: %1").arg(plan)))
+            << "Preset_0.idh moved in" << plan;
     QTest::newRow("ABC123.idh on a full volume") << "ABC123.idh"
                                                  << "full";
     // No earlier file: the message does not speak of previous settings.
@@ -379,7 +385,12 @@ void TestPlayerSettings::failedWriteKeepsOldFileWhole()
     }
 
     const QString folder = m_pDir->path() + QStringLiteral("/card");
-    const QString path = folder + QLatin1Char('/') + file;
+    const QString path = folder + QLatin1Char('/') + file.section(QLatin1Char(' '), 0, 0);
+    const bool moveIn = file.endsWith(QLatin1String(" moved in"));
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_pDir->path()) && QDir().mkpath(QAll_GetMirrorPathFolder()));
+    auto back = qScopeGuard([&] { QDir::setCurrent(previous); });
+    const QString twin = MirrorTwinPath(path);
     QByteArray before, after;
     // The two files a write may leave.
     QVERIFY(QDir().mkpath(folder) && write(path, false));
@@ -393,11 +404,15 @@ void TestPlayerSettings::failedWriteKeepsOldFileWhole()
     job.syncedBeforeRename = true;
     job.begin = [&] {
         messages.clear();
+        if (moveIn)
+            return (QFile::remove(path) || !QFile::exists(path)) && WriteBytes(twin, after);
         return QFile::remove(path) && write(path, false) && ReadAll(path) == before;
     };
-    job.run = [&] { return write(path, true); };
+    job.run = [&] { return moveIn ? MovePresetIn(path).isEmpty() : write(path, true); };
     job.load = [] {};
     job.check = [&](bool done, bool) {
+        if (moveIn)
+            return ReadAll(done ? path : PresetReadFile(path)) == after ? QString() : QStringLiteral("preset lost");
         const QByteArray bytes = ReadAll(path);
         if (done)
             return bytes == after && messages.isEmpty() ? QString() : QStringLiteral("told done, not written");
