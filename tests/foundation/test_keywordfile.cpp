@@ -206,7 +206,6 @@ void TestKeywordFile::iniTextAsQSettingsWritesIt_data()
 {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QVariant>("value");
-    QTest::newRow("a text") << "Group/name" << QVariant("Exterior day");
     QTest::newRow("blanks at both ends") << "Group/name" << QVariant(" lead and trail ");
     QTest::newRow("separators") << "Group/name" << QVariant("a;b,c=d");
     QTest::newRow("quotes and backslashes") << "Group/name" << QVariant("say \"hi\" C:\\x");
@@ -216,7 +215,6 @@ void TestKeywordFile::iniTextAsQSettingsWritesIt_data()
     QTest::newRow("a list of texts") << "Header/L_0" << QVariant(QStringList{"0~|~Scene", "a, b", "", " x"});
     QTest::newRow("a list of one") << "Header/L_1" << QVariant(QStringList{"one"});
     QTest::newRow("an empty list") << "Header/L_2" << QVariant(QStringList());
-    QTest::newRow("a flag") << "MainWindow/max" << QVariant(true);
     QTest::newRow("a point") << "MainWindow/pos" << QVariant(QPoint(-4, 7));
     QTest::newRow("a top-level key") << "count" << QVariant(2);
     QTest::newRow("a group named General") << "General/format" << QVariant(1);
