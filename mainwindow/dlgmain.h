@@ -207,12 +207,6 @@ public:
     // The file preset n is read from: PresetFilePath(n), or its mirror
     // twin (PresetReadFile).
     QString PresetReadPath(int n) const;
-    // Tells the user that preset n is in the mirror folder, and why.
-    void TellPresetKeptAside(int n, const QString& why);
-    // The presets kept in the mirror folder while the settings folder could
-    // not be made move into it (MovePresetIn); one that stays is told.
-    void MovePresetsIn();
-    static constexpr int kPresets = 5;
     // The settings file of a take's audio file path.
     static QString TakeSettingsFilePath(const QString& audioPath);
 
@@ -453,6 +447,12 @@ private:
     QModelIndex SingleSelectedRow() const;
     // The keys SaveIniSettings writes.
     void FillIniSettings(IniKeys& settings) const;
+    // Tells the user that preset n is in the mirror folder, and why.
+    void TellPresetKeptAside(int n, const QString& why);
+    // The presets kept in the mirror folder while the settings folder could
+    // not be made move into it (MovePresetIn); one that stays is told.
+    void MovePresetsIn();
+    static constexpr int kPresets = 5;
     void ConnectEditorSignals();
     void ConnectSelectionSignals();
 
