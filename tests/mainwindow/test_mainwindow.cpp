@@ -25,6 +25,7 @@
 #include "widgets/qmycombobox.h"
 #include "tests/support/modalboxanswerer.h"
 #include "tests/support/riffbytes.h"
+#include "tests/support/scratchdir.h"
 
 #include <QDateEdit>
 #include <QScopeGuard>
@@ -35,7 +36,6 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
 #include <memory>
@@ -44,7 +44,7 @@ class TestMainWindow : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_Media;
+    fixture::ScratchDir m_Media;
     QString m_czDay1;
 
     QString SettingsFile() const { return AppFolders::SettingsFilePath(); }
@@ -99,7 +99,7 @@ class TestMainWindow : public QObject
                 qputenv("TMPDIR", temporary);
         };
         auto restored = qScopeGuard(restore);
-        QTemporaryDir scratch;
+        fixture::ScratchDir scratch;
         QString how;
         const bool kept = fixture::RunOnFullVolume(scratch.path(), 16384, [&](const QString& folder) {
             // 8 KiB left, on a volume of its own only (not in a child).

@@ -23,6 +23,7 @@
 #include "foundation/platform/diskcalls.h"
 #include "tests/support/modalboxanswerer.h"
 #include "tests/support/userinput.h"
+#include "tests/support/scratchdir.h"
 #include "widgets/qmyslider.h"
 
 #include <QCheckBox>
@@ -31,7 +32,6 @@
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <functional>
@@ -72,7 +72,7 @@ class TestPlayerWindow : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_Media;
+    ScratchDir m_Media;
     QString m_czDay1;
     QString m_czWork;
 
@@ -783,7 +783,7 @@ private slots:
     // In the dB modes a track draws nothing past the end of its own points.
     void timelineDbLevelPastTrackData()
     {
-        QTemporaryDir dir;
+        ScratchDir dir;
         TakeSpec shortSpec = MonoTake(QStringLiteral("SHRT01"), {0});
         TakeSpec longSpec = MonoTake(QStringLiteral("LONG01"), {1});
         longSpec.frames = 48000 * 2;

@@ -7,9 +7,9 @@
 #include "player/sfxthread.h"
 #include "tests/player/playertestmedia.h"
 #include "tests/player/pulsefollow.h"
+#include "tests/support/scratchdir.h"
 
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <mutex>
@@ -20,9 +20,10 @@ class TestPlayerWindowPulse : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_Media;
-    QTemporaryDir m_Pulse{QDir::tempPath() + QStringLiteral("/nalvo-pulse-XXXXXX")};
+    ScratchDir m_Media;
+    ScratchDir m_Pulse;
     bool m_bRunning = false;
+    qint64 m_nDaemon = 0;
 
     bool Server(const QString& command)
     {
@@ -43,13 +44,23 @@ private slots:
         qputenv("NALVO_AUDIO_SINK", "pulse");
         QVERIFY(QDir::setCurrent(m_Media.path()));
         m_bRunning = Server(QStringLiteral("start"));
+        // Stopped with the scratch folder should the run be killed.
+        QFile pid(m_Pulse.filePath(QStringLiteral("daemon.pid")));
+        if (m_bRunning && pid.open(QIODevice::ReadOnly))
+            m_nDaemon = pid.readAll().trimmed().toLongLong();
+        if (m_nDaemon > 0)
+            KeepServer(m_Pulse.path(), m_nDaemon);
         if (!m_bRunning && qgetenv("CI") == "true")
             QFAIL("The PulseAudio daemon did not start (pulseaudio and pulseaudio-utils are needed)");
         if (!m_bRunning)
             QSKIP("No PulseAudio daemon could be started here (pulseaudio and pulseaudio-utils are needed)");
     }
 
-    void cleanupTestCase() { Server(QStringLiteral("stop")); }
+    void cleanupTestCase()
+    {
+        Server(QStringLiteral("stop"));
+        DropServer(m_nDaemon);
+    }
 
     // Server down: Play plays silently and says so once, without blocking
     // the window. Server back: one press on Play goes on with sound from
