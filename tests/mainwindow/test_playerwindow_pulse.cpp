@@ -25,12 +25,26 @@ class TestPlayerWindowPulse : public QObject
     bool m_bRunning = false;
     qint64 m_nDaemon = 0;
 
+    // The script and the daemon it starts are stopped with the scratch
+    // folders should the run be stopped or killed.
     bool Server(const QString& command)
     {
         QProcess script;
         script.setProcessChannelMode(QProcess::ForwardedChannels);
         script.start(QStringLiteral(NALVO_PULSE_SCRIPT), {command, m_Pulse.path()});
-        return script.waitForFinished(20000) && script.exitStatus() == QProcess::NormalExit && script.exitCode() == 0;
+        const qint64 scriptPid = script.processId();
+        KeepServer(m_Pulse.path(), scriptPid);
+        const bool done = script.waitForFinished(20000) && script.exitStatus() == QProcess::NormalExit
+                          && script.exitCode() == 0;
+        DropServer(scriptPid);
+        DropServer(m_nDaemon);
+        QFile pid(m_Pulse.filePath(QStringLiteral("daemon.pid")));
+        m_nDaemon = done && command == QLatin1String("start") && pid.open(QIODevice::ReadOnly)
+                        ? pid.readAll().trimmed().toLongLong()
+                        : 0;
+        if (m_nDaemon > 0)
+            KeepServer(m_Pulse.path(), m_nDaemon);
+        return done;
     }
 
 private slots:
@@ -44,23 +58,13 @@ private slots:
         qputenv("NALVO_AUDIO_SINK", "pulse");
         QVERIFY(QDir::setCurrent(m_Media.path()));
         m_bRunning = Server(QStringLiteral("start"));
-        // Stopped with the scratch folder should the run be killed.
-        QFile pid(m_Pulse.filePath(QStringLiteral("daemon.pid")));
-        if (m_bRunning && pid.open(QIODevice::ReadOnly))
-            m_nDaemon = pid.readAll().trimmed().toLongLong();
-        if (m_nDaemon > 0)
-            KeepServer(m_Pulse.path(), m_nDaemon);
         if (!m_bRunning && qgetenv("CI") == "true")
             QFAIL("The PulseAudio daemon did not start (pulseaudio and pulseaudio-utils are needed)");
         if (!m_bRunning)
             QSKIP("No PulseAudio daemon could be started here (pulseaudio and pulseaudio-utils are needed)");
     }
 
-    void cleanupTestCase()
-    {
-        Server(QStringLiteral("stop"));
-        DropServer(m_nDaemon);
-    }
+    void cleanupTestCase() { Server(QStringLiteral("stop")); }
 
     // Server down: Play plays silently and says so once, without blocking
     // the window. Server back: one press on Play goes on with sound from
