@@ -5,11 +5,13 @@
 #include <QStringList>
 
 #include "widgets/caracfilter.h"
+#include "widgets/fieldcharrules.h"
 
-// A line edit that checks every key before the edit sees it: keys of the
-// forbidden list are refused with a warning, and the alphanumeric and
-// hexadecimal modes refuse every other key except the editing keys and the
-// allowed list. Pasted or dropped text follows the same rules, silently.
+// A line edit that checks every key before the edit sees it: a key typing
+// a character of the forbidden list is refused with a warning, and the
+// alphanumeric and hexadecimal modes refuse every other character but the
+// allowed list's. Keys that type nothing go on to the edit (and the window).
+// Pasted or dropped text follows the same rules, silently.
 class QMyLineEdit : public QLineEdit
 {
     Q_OBJECT
@@ -34,14 +36,7 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
 
 private:
-    // True when the rules refuse a key code (steps shared by typing and inserted text).
-    bool IsRefusedKey(int key) const;
-    bool AcceptsInsertedChar(QChar c) const;
-
-    QStringList m_ltForbidden;
-    QStringList m_ltAllowed;
-    bool m_bAlphaNum = false;
-    bool m_bHexa = false;
+    tFieldCharRules m_Rules;   // shared by typing and inserted text
 };
 
 #endif

@@ -5,11 +5,11 @@
 #include "mainwindow/daylisttext.h"
 #include "mainwindow/debuglog.h"
 #include "foundation/messageloging.h"
+#include "tests/support/scratchdir.h"
 
 #include <QDateTime>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 #include <vector>
@@ -40,7 +40,7 @@ private slots:
     {
         QFETCH(QByteArray, content);
         QFETCH(float, factor);
-        QTemporaryDir dir;
+        fixture::ScratchDir dir;
         const QString path = dir.filePath("font.txt");
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -163,7 +163,7 @@ private slots:
         QFETCH(QString, command);
         QFETCH(int, status);
         QFETCH(QString, said);
-        QTemporaryDir dir;
+        fixture::ScratchDir dir;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("NALVO_APP_DIR", dir.filePath("app"));
         env.insert("QT_QPA_PLATFORM", "no-such-platform");

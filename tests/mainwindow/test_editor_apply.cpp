@@ -1,28 +1,22 @@
 // The main window as a user edits takes: selecting, viewing, typing, pasting,
-// applying in every file-name mode, several takes at once, renames that
-// fail half-way and saves the take object refuses.
+// applying in every file-name mode, several takes at once, and saves the
+// take object refuses or that may not be written.
+#include "tests/mainwindow/editorday.h"
+
 #include "ui_dlgmain.h"
 
-#include "browser/fsitemtype.h"
 #include "browser/qbriselfsfilterproxymodel.h"
 #include "browser/qbriselfsmodel.h"
 #include "foundation/platform/diskprobes.h"
 #include "foundation/qpath.h"
-#include "foundation/replacejournal.h"
 #include "mainwindow/dlgmain.h"
-#include "take/soundperform.h"
-#include "take/takefamily.h"
-#include "take/takerename.h"
 #include "player/qplaytimeline.h"
+#include "take/soundperform.h"
 #include "tests/support/demomedia.h"
-#include "tests/support/diskfaultwalk.h"
-#include "tests/support/exfatvolume.h"
 #include "tests/support/fixturevariants.h"
-#include "tests/support/fixturewriter.h"
 #include "tests/support/modalboxanswerer.h"
 #include "tests/support/riffbytes.h"
 #include "tests/support/riffreader.h"
-#include "tests/support/scratchdir.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -31,14 +25,8 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QPushButton>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
-#include <atomic>
-#include <csignal>
-#include <memory>
-#include <thread>
 
 using namespace fixture;
 
@@ -76,197 +64,14 @@ QString FfprobeDescription(const QString& path)
 
 bool HaveFfprobe() { return !QStandardPaths::findExecutable(QStringLiteral("ffprobe")).isEmpty(); }
 
-// The takes an Apply renames in the kill and concurrency cases, three tracks each.
-const QStringList kRenamedTakes = {"K00001", "K00002", "K00003"};
-
-bool WriteRenamedTakes(const QString& folder)
-{
-    bool written = true;
-    for (const QString& id : kRenamedTakes)
-        written = WriteTake(folder, MonoTake(id, {0, 1, 2})).files.size() == 3 && written;
-    return written;
-}
-
-QStringList RootsOf(const QString& folder, const QString& id)
-{
-    QStringList roots;
-    for (const QString& name : QDir(folder).entryList({id + "*.WAV"}, QDir::Files))
-        roots << QPath(folder + QLatin1Char('/') + name).GetRoot();
-    roots.removeDuplicates();
-    return roots;
-}
-
-int LoadedMembers(const QString& folder, const QString& root)
-{
-    QSoundPerform take;
-    take.InitFilesZZ(folder + QLatin1Char('/') + root, QStringLiteral("WAV"));
-    return int(std::count(take.m_pbPresent, take.m_pbPresent + QSoundPerform::kMaxTracks, true));
-}
-
-std::atomic<int> g_nStepsToKill{-1};
-std::atomic<bool> g_bRenaming{false};   // the saves are over: the first step is a rename's
-void KillAtStep()
-{
-    g_bRenaming = true;
-    if (g_nStepsToKill-- == 0)
-        ::raise(SIGKILL);
-}
-
-// The child of the kill case: an Apply converting the takes to long names,
-// killed at a step of its renames; with protectedMember one member of the
-// second take is write-protected, so its moves are taken back. Exit 0: it finished.
-int ApplyUntilKilled(int step, const QString& folder, bool protectedMember)
-{
-    g_nStepsToKill = step;
-    SetReplaceStepHook(&KillAtStep);
-    const QString refused = folder + QStringLiteral("/K00002_03.WAV");
-    if (protectedMember)
-        SetWritabilityProbe([refused](const QString& path) { return !g_bRenaming || QDir::cleanPath(path) != refused; });
-    ModalBoxAnswerer answerer;
-    answerer.ThenAccept();
-    DlgMain window;
-    window.m_bEditMetadata = true;
-    QString trackNames[QSoundPerform::kMaxTracks];
-    DlgMain::tyEditorValues values;
-    values.bMulti = values.bConvertToLong = true;
-    values.pczTrackNames = trackNames;
-    values.nValSeparator = 0;
-    const QStringList paths = QStringList(kRenamedTakes).replaceInStrings(QRegularExpression("^"), folder + "/");
-    const QStringList renamed = window.SaveMetadata(paths, QStringLiteral("WAV"), values);
-    // No box in the middle: the refusal waits for the apply's one box.
-    const int refusals = protectedMember ? 1 : 0;
-    return renamed.filter("==").size() == kRenamedTakes.size() - refusals && answerer.SeenBoxes().isEmpty() ? 0 : 3;
-}
-
 }  // namespace
 
-class TestEditorApply : public QObject
+class TestEditorApply : public EditorDayTest
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_pRoot;
-    QString m_czDay;
-
-    // A fresh volume with the takes given; the window lists it.
-    void WriteDay(const QList<TakeSpec>& takes, const QString& project = QStringLiteral("FILM"))
-    {
-        m_pRoot = std::make_unique<QTemporaryDir>();
-        qputenv("NALVO_VOLUMES_ROOT", m_pRoot->path().toUtf8());
-        m_czDay = MakeDay(MakeProject(MakeVolume(m_pRoot->path(), "CARD"), project), QDate(2024, 5, 1));
-        for (const TakeSpec& take : takes)
-            QVERIFY(!WriteTake(m_czDay, take).files.isEmpty());
-    }
-
-    static std::unique_ptr<DlgMain> NewWindow()
-    {
-        auto window = std::make_unique<DlgMain>();
-        window->show();
-        if (!QTest::qWaitForWindowExposed(window.get()))
-            qWarning("window not exposed");
-        return window;
-    }
-
-    // Selects the rows of these files as a user would, then lets the
-    // dispatcher run at once.
-    void Select(DlgMain& window, const QStringList& files)
-    {
-        QItemSelectionModel* model = window.ui->m_CtrlTreeView->selectionModel();
-        model->clearSelection();
-        for (const QString& file : files) {
-            // The volume poller lists the card in its own time.
-            QTRY_VERIFY2(window.m_pFSModel->index(file).isValid(), qPrintable(file));
-            QModelIndex view = window.m_pFSProxyModel->mapFromSource(window.m_pFSModel->index(file));
-            // The browser shows one row per take, on one of its files.
-            const QFileInfo info(file);
-            for (const QFileInfo& member : info.dir().entryInfoList({info.fileName().left(6) + "*.WAV"}))
-                if (!view.isValid())
-                    view = window.m_pFSProxyModel->mapFromSource(window.m_pFSModel->index(member.filePath()));
-            QVERIFY2(view.isValid(), qPrintable(file));
-            model->select(view, QItemSelectionModel::Select | QItemSelectionModel::Rows);
-            if (file == files.first())   // the first row clicked is the current one
-                model->setCurrentIndex(view, QItemSelectionModel::NoUpdate);
-        }
-        window.m_pTimerSelection->stop();
-        window.slot_TimerSelectionChanged();
-    }
-
-    QString Path(const QString& name) const { return m_czDay + QLatin1Char('/') + name; }
-
-    // Apply, then the selection moved to the day row three times, each
-    // "not saved" box answered with "Keep editing", then once more,
-    // answered with "Discard changes": each time the stranger alone is
-    // told, in one box, and the rows come back (the take under its new
-    // name) until the edits are discarded.
-    static void ApplyKeepingEdits(DlgMain& window, const QString& dayPath, ModalBoxAnswerer& answerer,
-                                  const QString& stranger, const QString& take)
-    {
-        const auto choose = [](const QString& text) {
-            return [text](QWidget* box) {
-                auto* message = qobject_cast<QMessageBox*>(box);
-                for (QAbstractButton* button : message ? message->buttons() : QList<QAbstractButton*>())
-                    if (button->text() == text)
-                        return button->click();
-                box->close();
-            };
-        };
-        // Queued at once: a box that came back would take the next answer
-        // (and the spare ones, so that it cannot hold the test).
-        answerer.ThenAccept();
-        for (int i = 0; i < 3; ++i)
-            answerer.ThenDo(choose(QStringLiteral("Keep editing")));
-        for (int i = 0; i < 20; ++i)
-            answerer.ThenDo(choose(QStringLiteral("Discard changes")));
-        QTreeView* tree = window.ui->m_CtrlTreeView;
-        for (int round = 0; round <= 4; ++round) {
-            if (round == 0)
-                QTest::mouseClick(window.ui->m_CtrlButton_ApplyChanges, Qt::LeftButton);
-            else
-                tree->setCurrentIndex(window.m_pFSProxyModel->mapFromSource(window.m_pFSModel->index(dayPath)));
-            QTRY_COMPARE(answerer.SeenBoxes().size(), round + 1);
-            QTRY_VERIFY(!window.m_pTimerSelection->isActive() && !QApplication::activeModalWidget());
-            QCOMPARE(answerer.SeenBoxes().size(), round + 1);
-            const QString text = answerer.SeenBoxes().last().text;
-            QVERIFY2(text.startsWith("These takes were not saved:\n" + stranger + " was made by another recorder"),
-                     qPrintable(text));
-            QVERIFY2(!text.contains("cannot be loaded") && text.count("another recorder") == 1, qPrintable(text));
-            QStringList rows;
-            for (const QModelIndex& row : tree->selectionModel()->selectedRows())
-                rows << QFileInfo(row.data(FSFilePathRole).toString()).fileName();
-            rows.sort();
-            if (round == 4) {
-                QCOMPARE(rows, QStringList{QFileInfo(dayPath).fileName()});
-                break;
-            }
-            QCOMPARE(rows.size(), 2);
-            QVERIFY2(rows.first().startsWith(take + "==") && rows.last().startsWith(stranger), qPrintable(rows.join(' ')));
-            QVERIFY(window.m_bEditMetadata);
-        }
-        QVERIFY(!window.m_bEditMetadata);
-    }
-
-    static void Type(QLineEdit* edit, const QString& text)
-    {
-        edit->setFocus();
-        edit->selectAll();
-        QTest::keyClick(edit, Qt::Key_Backspace);
-        QTest::keyClicks(edit, text);
-    }
-
-    static void Grab(QWidget* widget, const QString& name)
-    {
-        const QString folder = qEnvironmentVariable("NALVO_GRAB_DIR");
-        if (!folder.isEmpty()) {
-            QTest::qWait(300);
-            widget->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
-        }
-    }
-
 private slots:
-    void cleanup()
-    {
-        SetWritabilityProbe(WritabilityProbe());
-        DiskFaults::Disarm();
-    }
+    void cleanup() { ResetDiskSeams(); }
 
     // Viewing is no edit: the take shown, then another selected, leaves every
     // byte and time of the first take's files as they were.
@@ -295,10 +100,9 @@ private slots:
     // long-named take edited with "Long Underscore" follows its new scene.
     void demoDay()
     {
-        m_pRoot = std::make_unique<QTemporaryDir>();
-        qputenv("NALVO_VOLUMES_ROOT", m_pRoot->path().toUtf8());
-        QVERIFY(!WriteDemoVolume(m_pRoot->path()).isEmpty());
-        m_czDay = m_pRoot->path() + QStringLiteral("/DEMO_CARD/FEATURE.BR1/2024-05-01.OVD");
+        const QString card = NewCard();
+        QVERIFY(!WriteDemoVolume(card).isEmpty());
+        m_czDay = card + QStringLiteral("/DEMO_CARD/FEATURE.BR1/2024-05-01.OVD");
         const FolderState before = StateOf(m_czDay);
         auto window = NewWindow();
         QStringList seen;
@@ -612,146 +416,6 @@ private slots:
         QVERIFY(!window->ui->m_CtrlEditEditorScene->isEnabled());
     }
 
-    // A long-named take whose new long name is taken by a stray file: the
-    // clash is found before any move, so the take keeps its long names
-    // (not the short ones a half-done conversion would leave).
-    void longRenameClashKeepsNames()
-    {
-        TakeSpec spec = MonoTake("C00001", {0, 1});
-        spec.nameStyle = NameStyle::LongEquals;
-        WriteDay({spec});
-        auto window = NewWindow();
-        Select(*window, {Path(TrackFileName(spec, 0))});
-        Type(window->ui->m_CtrlEditEditorScene, "4D");
-        QFile stray(Path("C00001==      4D     t3==_02.WAV"));
-        QVERIFY(stray.open(QIODevice::WriteOnly));
-        stray.close();
-        ModalBoxAnswerer answerer;
-        answerer.ThenAccept();
-        QTest::mouseClick(window->ui->m_CtrlButton_ApplyChanges, Qt::LeftButton);
-        QCOMPARE(answerer.SeenBoxes().size(), 1);
-        QCOMPARE(answerer.SeenBoxes().first().text, QStringLiteral("File C00001==      4D     t3== already exists."));
-        for (int i = 0; i < 2; ++i)
-            QVERIFY(QFileInfo::exists(Path(TrackFileName(spec, i))));
-        QCOMPARE(QDir(m_czDay).entryList({"*.WAV"}).size(), 3);
-        // The metadata was saved all the same.
-        QSoundPerform readBack;
-        QVERIFY(readBack.InitFilesZZ(Path(QPath(TrackFileName(spec, 0)).GetRoot()), "WAV"));
-        QCOMPARE(readBack.m_czScene, QStringLiteral("4D"));
-    }
-
-    // This recorder's take beside another maker's file of its members'
-    // length named for one of its slots in another form, or for a track the
-    // load reads by a letter or never, or a file of another take, a copy of
-    // a member, an empty or unidentified file named for one of its slots:
-    // the take opens whole, and an Apply of a note, or with long names,
-    // changes (renames) every member and leaves the stranger byte for byte
-    // under its name.
-    void applyBesideAStranger_data()
-    {
-        QTest::addColumn<int>("form");
-        QTest::addColumn<int>("fileMode");
-        for (int form = 0; form < StrangerForms().size(); ++form) {
-            if (StrangerForms().at(form).cardOnly)
-                continue;
-            const QString tag = QString::fromLatin1(StrangerForms().at(form).tag);
-            QTest::newRow(qPrintable(tag + ", a note")) << form << 0;
-            QTest::newRow(qPrintable(tag + ", long names")) << form << 1;
-            // Selected with the take, the stranger's refusal says whose
-            // file it is, as its line does.
-            if (StrangerForms().at(form).listed && StrangerForms().at(form).made == StrangerMade::OtherMaker)
-                QTest::newRow(qPrintable(tag + ", a note, the stranger selected too")) << form << 2;
-            // Applied, then as the selection leaves the rows with "Keep
-            // editing" chosen: the stranger alone is told, once each time.
-            if (form == 0)
-                QTest::newRow(qPrintable(tag + ", long names, the stranger selected too, kept editing")) << form << 3;
-            // The stranger comes while the note is typed.
-            if (StrangerForms().at(form).made != StrangerMade::OtherMaker)
-                QTest::newRow(qPrintable(tag + ", a note, the stranger arriving")) << form << 4;
-        }
-    }
-
-    void applyBesideAStranger()
-    {
-        QFETCH(int, form);
-        QFETCH(int, fileMode);
-        const StrangerForm& beside = StrangerForms().at(form);
-        WriteDay({});
-        const QStringList members = WriteTakeBesideStranger(m_czDay, beside, true);
-        QVERIFY(!members.isEmpty());
-        const QString stranger = Path(beside.stranger);
-        const QByteArray strangerBytes = ReadBytes(stranger);
-        const QString waiting = m_czDay + "/../" + beside.stranger;
-        if (fileMode == 4)
-            QVERIFY(QFile::rename(stranger, waiting));
-
-        auto window = NewWindow();
-        QTRY_VERIFY(window->m_pFSModel->index(members.first()).isValid());
-        const QModelIndex day = window->m_pFSProxyModel->mapFromSource(window->m_pFSModel->index(m_czDay));
-        const QModelIndexList row = window->m_pFSProxyModel->match(window->m_pFSProxyModel->index(0, 0, day),
-                                                                   Qt::DisplayRole, beside.take.id, 1, Qt::MatchExactly);
-        QCOMPARE(row.size(), 1);
-        window->ui->m_CtrlTreeView->setCurrentIndex(row.first());
-        window->m_pTimerSelection->stop();
-        window->slot_TimerSelectionChanged();
-        QCOMPARE(int(window->m_SndPerform.m_nFileCount), members.size());
-        QCOMPARE(window->m_SndPerform.MissingMembers(), 0);
-        Ui::DlgMain* ui = window->ui.get();
-        ModalBoxAnswerer answerer;
-        const bool withStranger = fileMode == 2 || fileMode == 3;
-        if (fileMode == 2)
-            answerer.ThenAccept();
-        if (withStranger) {
-            // The stranger's row added to the take's, as a Ctrl+click does.
-            const QModelIndex alone = window->m_pFSProxyModel->mapFromSource(window->m_pFSModel->index(stranger));
-            QVERIFY(alone.isValid() && alone != row.first());
-            ui->m_CtrlTreeView->selectionModel()->select(alone, QItemSelectionModel::Select | QItemSelectionModel::Rows);
-            window->m_pTimerSelection->stop();
-            window->slot_TimerSelectionChanged();
-            QCOMPARE(ui->m_CtrlTreeView->selectionModel()->selectedRows().size(), 2);
-        }
-        Type(ui->m_CtrlEditEditorNote, "Beside a stranger");
-        if (fileMode == 4)
-            QVERIFY(QFile::rename(waiting, stranger));
-        else if (fileMode != 2)
-            ui->m_CtrlComboBox_Filename->setCurrentIndex(fileMode == 3 ? 1 : fileMode);
-        if (fileMode == 3) {
-            ApplyKeepingEdits(*window, m_czDay, answerer, QFileInfo(beside.stranger).completeBaseName(), beside.take.id);
-            if (QTest::currentTestFailed()) {
-                window->m_bEditMetadata = false;   // no box as the window closes
-                return;
-            }
-        } else
-            QTest::mouseClick(ui->m_CtrlButton_ApplyChanges, Qt::LeftButton);
-        if (fileMode == 2) {
-            const QString name = QFileInfo(beside.stranger).completeBaseName();
-            QTRY_COMPARE(answerer.SeenBoxes().size(), 1);
-            const QString text = answerer.SeenBoxes().first().text;
-            // The take was saved; the typed note stays for the stranger.
-            window->m_bEditMetadata = false;
-            QVERIFY2(text.contains(name + " was made by another recorder") && !text.contains("damaged"),
-                     qPrintable(text));
-        }
-        QVERIFY(!window->m_bEditMetadata);
-
-        QCOMPARE(ReadBytes(stranger), strangerBytes);
-        QStringList files = QDir(m_czDay).entryList({"*.WAV"}, QDir::Files, QDir::Name);
-        QVERIFY(files.removeOne(beside.stranger));
-        QCOMPARE(files.size(), members.size());
-        for (const QString& file : files)
-            QVERIFY2(fileMode % 2 == 0 ? members.contains(Path(file)) : file.contains("=="), qPrintable(file));
-        QSoundPerform readBack;
-        QVERIFY(readBack.InitFilesZZ(TakePathOfFile(Path(files.first()), "WAV"), "WAV"));
-        QCOMPARE(int(readBack.m_nFileCount), members.size());
-        for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
-            if (!readBack.m_pbPresent[t])
-                continue;
-            QVERIFY(files.contains(QFileInfo(readBack.m_SndFile[t].GetPath()).fileName()));
-            QCOMPARE(readBack.m_SndFile[t].GetiXMLTotalFiles(), members.size());
-            QCOMPARE(readBack.m_SndFile[t].GetiXMLNotes(), QStringLiteral("Beside a stranger"));
-        }
-    }
-
     // Several takes: only the filled fields change, each take keeps its own
     // template (not the one of the take shown alone before), scene and
     // names left empty stay.
@@ -1008,295 +672,10 @@ private slots:
         QTRY_COMPARE(window->m_SndPerform.m_czBaseName, QStringLiteral("W00002"));
         QVERIFY(window->ui->m_CtrlEditEditorScene->isEnabled());
     }
-
-    // The move of a take's files to new names: all or nothing.
-    void renameAllOrNothing_data()
-    {
-        QTest::addColumn<int>("locked");     // member the probe calls write-protected; -1 none
-        QTest::addColumn<int>("clash");      // member whose target exists already; -1 none
-        QTest::addColumn<int>("result");
-        QTest::addColumn<QString>("walk");   // a plan of failing disk calls, walked over each call
-        QTest::newRow("done") << -1 << -1 << int(TakeRename::Result::Done) << QString();
-        QTest::newRow("third member locked") << 2 << -1 << int(TakeRename::Result::Failed) << QString();
-        QTest::newRow("first member locked") << 0 << -1 << int(TakeRename::Result::Failed) << QString();
-        QTest::newRow("last target exists") << -1 << 3 << int(TakeRename::Result::Clash) << QString();
-        for (const auto& plan : DiskFaultPlans())
-            QTest::newRow(qPrintable("each call failing: " + plan.first)) << -1 << -1 << -1 << plan.first;
-    }
-
-    // Done and told done: every file under its long name; else, once the
-    // take is loaded again under either name, every one under its old name.
-    // The bytes never change.
-    void WalkRenames(const QString& planName)
-    {
-        QTemporaryDir folder;
-        QStringList from, to;
-        QList<QByteArray> bytes;
-        QString error;
-        const auto bytesOf = [](const QString& path) {
-            QFile file(path);
-            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        };
-        tyFaultWalkJob job;
-        job.folders = QStringList{folder.path()};
-        job.begin = [&] {
-            if (!RemoveTree(folder.path()) || !QDir().mkpath(folder.path()))
-                return false;
-            from = WriteTake(folder.path(), MonoTake("X00001", {0, 1, 2})).files;
-            to = from;
-            to.replaceInStrings("/X00001_", "/X00001==       1     t1==_");
-            bytes.clear();
-            for (const QString& path : from)
-                bytes << bytesOf(path);
-            return from.size() == 3;
-        };
-        job.run = [&] {
-            TakeRename rename;
-            for (int i = 0; i < from.size(); ++i)
-                rename.Add(from.at(i), to.at(i));
-            const bool done = rename.Execute() == TakeRename::Result::Done;
-            error = rename.ErrorText();
-            return done;
-        };
-        job.load = [&] {
-            QSoundPerform().InitFilesZZ(AudioPathFileShortenedToRacine(from.at(0)), "WAV");
-            QSoundPerform().InitFilesZZ(AudioPathFileShortenedToRacine(to.at(0)), "WAV");
-        };
-        job.check = [&](bool done, bool mayBeDone) {
-            const auto under = [&](const QStringList& names) {
-                for (int i = 0; i < names.size(); ++i) {
-                    if (bytesOf(names.at(i)) != bytes.at(i))
-                        return false;
-                }
-                return QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size() == names.size();
-            };
-            if (done)
-                return under(to) ? QString() : QString("not renamed");
-            if (!error.contains("Every file keeps its old name.") && !error.contains("could not get their old names back")
-                && !error.contains(" next "))
-                return "not told: " + error;
-            // Renamed by the next load: told that the next load settles it,
-            // never that every file keeps its old name.
-            const QString wrong = ToldAgainstLoad(error, under(to));
-            if (!wrong.isEmpty())
-                return wrong;
-            return under(from) || (mayBeDone && under(to))
-                       ? QString()
-                       : "mixed: " + QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).join(", ");
-        };
-        const tyFaultWalk walk = WalkDiskFaults(job, planName);
-        QVERIFY2(walk.lczFaults.isEmpty(), qPrintable(walk.lczFaults.join('\n')));
-        QVERIFY(walk.nCalls > 0);
-    }
-
-    void renameAllOrNothing()
-    {
-        QFETCH(int, locked);
-        QFETCH(int, clash);
-        QFETCH(int, result);
-        QFETCH(QString, walk);
-        if (!walk.isEmpty())
-            return WalkRenames(walk);
-        QTemporaryDir folder;
-        QStringList from, to;
-        for (int i = 0; i < 4; ++i) {
-            from << folder.filePath(QStringLiteral("X00001_%1.WAV").arg(i + 1, 2, 10, QLatin1Char('0')));
-            to << folder.filePath(QStringLiteral("X00001==       1     t1==_%1.WAV").arg(i + 1, 2, 10, QLatin1Char('0')));
-            QFile file(from.last());
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(QByteArray::number(i));
-        }
-        if (clash >= 0) {
-            QFile file(to.at(clash));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-        }
-        if (locked >= 0) {
-            const QString path = from.at(locked);
-            SetWritabilityProbe([path](const QString& asked) { return asked != path; });
-        }
-        TakeRename rename;
-        for (int i = 0; i < 4; ++i)
-            rename.Add(from.at(i), to.at(i));
-        QCOMPARE(int(rename.Execute()), result);
-        for (int i = 0; i < 4; ++i) {
-            const bool moved = result == int(TakeRename::Result::Done);
-            QVERIFY2(QFileInfo::exists(moved ? to.at(i) : from.at(i)), qPrintable(from.at(i)));
-            QVERIFY(!QFileInfo::exists(moved ? from.at(i) : to.at(i)) || i == clash);
-        }
-        if (result == int(TakeRename::Result::Failed))
-            QVERIFY(rename.ErrorText().contains("Every file keeps its old name."));
-    }
-
-    // An Apply converting names killed at each of its renames: after the
-    // next load of either name every take stands whole under exactly one
-    // name, and nothing hidden is left. A load beside the renames, again and
-    // again, finds the family whole under one name or not at all.
-    void killedApplyRenamesOneName_data()
-    {
-        QTest::addColumn<bool>("exfat");
-        QTest::addColumn<bool>("protectedMember");   // one take's moves are taken back
-        QTest::addColumn<int>("steps");              // 0: no kill, a loader beside the renames
-        QTest::addColumn<bool>("relative");          // the Apply names the takes relative to its working folder
-        for (const bool exfat : {false, true}) {
-            const QString volume = exfat ? "exfat" : "local";
-            QTest::newRow(qPrintable(volume)) << exfat << false << 12 << false;
-            QTest::newRow(qPrintable(volume + ", a take taken back")) << exfat << true << 13 << false;
-            QTest::newRow(qPrintable(volume + ", a loader beside")) << exfat << false << 0 << false;
-        }
-        QTest::newRow("local, relative paths") << false << false << 12 << true;
-    }
-
-    void killedApplyRenamesOneName()
-    {
-        QFETCH(bool, exfat);
-        QFETCH(bool, protectedMember);
-        QFETCH(int, steps);
-        QFETCH(bool, relative);
-        QTemporaryDir dir;
-        std::unique_ptr<ExfatVolume> volume(exfat ? new ExfatVolume(dir.path()) : nullptr);
-        NALVO_REQUIRE_EXFAT(volume);
-        const QString root = volume ? volume->Path() : dir.path();
-        if (steps == 0)
-            return LoadBesideRenames(root);
-        QMap<QString, QString> longRoots;   // the names a whole Apply gives
-        int kills = 0;
-        for (int step = -1; step < 100; ++step) {
-            const QString folder = QStringLiteral("%1/s%2").arg(root).arg(step + 1);
-            QVERIFY(QDir().mkpath(folder) && WriteRenamedTakes(folder));
-            QProcess child;
-            child.setWorkingDirectory(root);
-            child.start(QCoreApplication::applicationFilePath(),
-                        {"--kill-at", QString::number(step < 0 ? 1000 : step),
-                         relative ? QDir(root).relativeFilePath(folder) : folder,
-                         step >= 0 && protectedMember ? "1" : "0"});
-            QVERIFY(child.waitForFinished(60000));
-            const bool finished = child.exitStatus() == QProcess::NormalExit;
-            QVERIFY(!finished || child.exitCode() == 0);
-            for (int i = 0; i < kRenamedTakes.size(); ++i) {
-                const QString& id = kRenamedTakes.at(i);
-                if (step < 0) {
-                    longRoots[id] = RootsOf(folder, id).value(0);
-                    continue;
-                }
-                // Either name loaded first.
-                const QStringList names = (step + i) % 2 ? QStringList{longRoots[id], id} : QStringList{id, longRoots[id]};
-                const QList<int> members = {LoadedMembers(folder, names.at(0)), LoadedMembers(folder, names.at(1))};
-                QVERIFY2(members.contains(3) && members.contains(0) && RootsOf(folder, id).size() == 1,
-                         qPrintable(QStringLiteral("step %1: %2").arg(step).arg(RootsOf(folder, id).join(", "))));
-            }
-            QVERIFY2(QDir(folder).entryList({".*"}, QDir::Files | QDir::Hidden).isEmpty(), qPrintable(folder));
-            if (step >= 0 && finished)
-                break;
-            kills += step >= 0 ? 1 : 0;
-        }
-        // Before every take's moves and after its last one; before each move taken back.
-        QCOMPARE(kills, steps);
-        QCOMPARE(longRoots.value("K00002"), QStringLiteral("K00002==     12A     t3=="));
-        if (protectedMember)
-            QCOMPARE(RootsOf(QStringLiteral("%1/s%2").arg(root).arg(steps + 1), "K00002"), QStringList{"K00002"});
-    }
-
-    // A rename killed after its first move, then the take selected under
-    // its old name: the load finishes the moves, and the selection follows
-    // the take to its new name.
-    void killedRenameSelectedUnderOldName()
-    {
-        WriteDay({MonoTake("F00001", {0, 1, 2})});
-        auto window = NewWindow();
-        const QString longRoot = QStringLiteral("F00001==     12A     t3==");
-        std::vector<tyReplaceEntry> moves;
-        QStringList records;
-        for (int t = 1; t <= 3; ++t) {
-            moves.push_back({Path(QStringLiteral("F00001_%1.WAV").arg(t, 2, 10, QLatin1Char('0'))),
-                             Path(QStringLiteral("%1_%2.WAV").arg(longRoot).arg(t, 2, 10, QLatin1Char('0'))), QString()});
-            records << ReplaceJournal::PathFor(moves.back().czTemporary) << ReplaceJournal::PathFor(moves.back().czFinal);
-        }
-        records.removeDuplicates();
-        {
-            // As a kill leaves it: recorded, one file moved, never ended.
-            ReplaceJournal record;
-            QVERIFY(record.BeginRenames(records, moves));
-            QVERIFY(QFile::rename(moves[0].czTemporary, moves[0].czFinal));
-        }
-        // The old name's row, as the browser listed it before the kill.
-        QTRY_VERIFY(window->m_pFSModel->index(Path("F00001_02.WAV")).isValid());
-        const QModelIndex day = window->m_pFSProxyModel->mapFromSource(window->m_pFSModel->index(m_czDay));
-        QModelIndexList old = window->m_pFSProxyModel->match(window->m_pFSProxyModel->index(0, 0, day), FSTakePathRole,
-                                                             Path("F00001"), 1, Qt::MatchExactly);
-        QCOMPARE(old.size(), 1);
-        window->ui->m_CtrlTreeView->selectionModel()->select(old.first(), QItemSelectionModel::ClearAndSelect
-                                                                              | QItemSelectionModel::Rows);
-        QTRY_COMPARE(window->m_SndPerform.m_czBaseName, longRoot);
-        QCOMPARE(window->ui->m_CtrlTreeView->selectionModel()->selectedRows().value(0).data().toString(), longRoot);
-        QCOMPARE(RootsOf(m_czDay, "F00001"), QStringList{longRoot});
-    }
-
-    void LoadBesideRenames(const QString& folder)
-    {
-        QVERIFY(WriteRenamedTakes(folder));
-        const QStringList roots = {kRenamedTakes.first(), kRenamedTakes.first() + "==     12A     t3=="};
-        // Each step of the renames takes a moment, so loads fall between them.
-        SetReplaceStepHook([] { QThread::usleep(3000); });
-        std::atomic<bool> done{false};
-        std::atomic<int> whole{0}, partial{0}, loads{0};
-        std::thread loader([&] {
-            for (; !done; ++loads) {
-                const int members = LoadedMembers(folder, roots.at(loads % 2));
-                whole += members == 3;
-                partial += members != 0 && members != 3;
-            }
-        });
-        for (int round = 0; round < 20; ++round) {
-            TakeRename rename;
-            for (int t = 1; t <= 3; ++t)
-                rename.Add(QStringLiteral("%1/%2_%3.WAV").arg(folder, roots.at(round % 2)).arg(t, 2, 10, QLatin1Char('0')),
-                           QStringLiteral("%1/%2_%3.WAV").arg(folder, roots.at(1 - round % 2)).arg(t, 2, 10, QLatin1Char('0')));
-            QCOMPARE(int(rename.Execute()), int(TakeRename::Result::Done));
-            // Writers go before loads that start while they wait: one load
-            // between two renames, as a person's Apply leaves room for.
-            for (const int before = loads; loads == before && round % 4 == 3;)
-                QThread::usleep(200);
-        }
-        done = true;
-        loader.join();
-        SetReplaceStepHook(nullptr);
-        QCOMPARE(partial.load(), 0);
-        QVERIFY(whole > 0);
-    }
-
-    void longNames_data()
-    {
-        QTest::addColumn<QString>("scene");
-        QTest::addColumn<QString>("take");
-        QTest::addColumn<int>("nTemplate");
-        QTest::addColumn<bool>("underscore");
-        QTest::addColumn<QString>("middle");
-        QTest::newRow("padded") << "12A" << "t3" << 0 << false << "==     12A     t3==";
-        QTest::newRow("underscores") << "12A" << "t3" << 0 << true << "_______12A_____t3__";
-        QTest::newRow("cut to 8 and 6") << "ABCDEFGHIJ" << "t1234567" << 0 << false << "==ABCDEFGH t12345==";
-        QTest::newRow("advanced scene whole") << "S1E04-7" << "3" << 5 << false << "==S1E04 7      3==";
-        QTest::newRow("slash and dot") << "1/2.3" << "t1" << 0 << false << "==   1 2 3     t1==";
-    }
-
-    void longNames()
-    {
-        QFETCH(QString, scene);
-        QFETCH(QString, take);
-        QFETCH(int, nTemplate);
-        QFETCH(bool, underscore);
-        QFETCH(QString, middle);
-        QCOMPARE(TakeNames::LongMiddle(scene, take, nTemplate, underscore), middle);
-    }
 };
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    app.setAttribute(Qt::AA_Use96Dpi, true);
-    if (argc == 5 && QByteArray(argv[1]) == "--kill-at")
-        return ApplyUntilKilled(QByteArray(argv[2]).toInt(), QString::fromLocal8Bit(argv[3]), argv[4][0] == '1');
-    TestEditorApply test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
+    return RunEditorTest<TestEditorApply>(argc, argv);
 }
 #include "test_editor_apply.moc"

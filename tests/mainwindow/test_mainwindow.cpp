@@ -25,6 +25,7 @@
 #include "widgets/qmycombobox.h"
 #include "tests/support/modalboxanswerer.h"
 #include "tests/support/riffbytes.h"
+#include "tests/support/scratchdir.h"
 
 #include <QDateEdit>
 #include <QScopeGuard>
@@ -35,7 +36,6 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
 #include <memory>
@@ -44,7 +44,7 @@ class TestMainWindow : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_Media;
+    fixture::ScratchDir m_Media;
     QString m_czDay1;
 
     QString SettingsFile() const { return AppFolders::SettingsFilePath(); }
@@ -98,7 +98,7 @@ class TestMainWindow : public QObject
                 qputenv("TMPDIR", temporary);
         };
         auto restored = qScopeGuard(restore);
-        QTemporaryDir scratch;
+        fixture::ScratchDir scratch;
         QString how;
         QByteArray written;
         const bool saved = fixture::RunOnFullVolume(scratch.path(), 16384, [&](const QString& folder) {
@@ -338,11 +338,19 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("kept");
-        QTest::newRow("scene 8, list B refused") << "m_CtrlEditEditorScene" << "AB|C<D>12345" << "ABCD1234";
-        QTest::newRow("take 5") << "m_CtrlEditEditor_TakeNumber" << "123-4567" << "12345";
-        QTest::newRow("ubits hex 8") << "m_CtrlEditEditorUbits" << "12GZab3456" << "12ab3456";
-        QTest::newRow("tape 4") << "m_CtrlEditEditorTape" << "T0012" << "T001";
-        QTest::newRow("track name 12 with punctuation") << "m_CtrlEdit_T3" << "Lav (Anna)-2xyz" << "Lav (Anna)-2";
+        QTest::addColumn<int>("warnings");    // "Invalid character !", one for each refused key
+        QTest::addColumn<bool>("namedKeys");  // then Escape, Page Up, Page Down and Insert: they type nothing
+        QTest::newRow("scene 8, list B refused") << "m_CtrlEditEditorScene" << "AB|C<D>12345" << "ABCD1234" << 3
+                                                  << false;
+        QTest::newRow("take 5") << "m_CtrlEditEditor_TakeNumber" << "123-4567" << "12345" << 1 << false;
+        QTest::newRow("ubits hex 8") << "m_CtrlEditEditorUbits" << "12GZab3456" << "12ab3456" << 2 << false;
+        QTest::newRow("tape 4") << "m_CtrlEditEditorTape" << "T0012" << "T001" << 0 << false;
+        QTest::newRow("track name 12 with punctuation") << "m_CtrlEdit_T3" << "Lav (Anna)-2xyz" << "Lav (Anna)-2" << 0
+                                                         << false;
+        QTest::newRow("note, keys typing nothing") << "m_CtrlEditEditorNote" << "Ab~c" << "Abc" << 1 << true;
+        QTest::newRow("ubits, keys typing nothing") << "m_CtrlEditEditorUbits" << "1x2" << "12" << 1 << true;
+        QTest::newRow("tape, keys typing nothing") << "m_CtrlEditEditorTape" << "T-1" << "T1" << 1 << true;
+        QTest::newRow("track name, keys typing nothing") << "m_CtrlEdit_T5" << "Bo<m" << "Bom" << 1 << true;
     }
 
     void editorLimits()
@@ -350,15 +358,23 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, typed);
         QFETCH(QString, kept);
+        QFETCH(int, warnings);
+        QFETCH(bool, namedKeys);
         DlgMain window;
         auto* edit = window.findChild<QLineEdit*>(name);
         QVERIFY(edit);
         edit->setEnabled(true);
         edit->clear();
-        ModalBoxAnswerer answerer;   // "Invalid character !" for each refused key
-        answerer.ThenAccept().ThenAccept().ThenAccept();
+        ModalBoxAnswerer answerer;
+        for (int i = 0; i < warnings + (namedKeys ? 4 : 0); ++i)
+            answerer.ThenAccept();
         QTest::keyClicks(edit, typed);
+        if (namedKeys) {
+            for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Insert})
+                QTest::keyClick(edit, key);
+        }
         QCOMPARE(edit->text(), kept);
+        QCOMPARE(answerer.SeenBoxes().size(), warnings);
     }
 
     void settingsRoundTrip()

@@ -16,10 +16,10 @@
 #include "tests/support/demomedia.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/support/modalboxanswerer.h"
+#include "tests/support/scratchdir.h"
 
 #include <QItemSelectionModel>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -27,7 +27,7 @@ class TestMainWindowReport : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_Media;
+    fixture::ScratchDir m_Media;
     QString m_Project;
 
     static QModelIndex ViewIndex(DlgMain& window, const QString& path, const QString& tag = QString())

@@ -15,6 +15,7 @@
 #include "tests/support/userinput.h"
 #include "tests/support/demomedia.h"
 #include "tests/support/modalboxanswerer.h"
+#include "tests/support/scratchdir.h"
 
 #include <QDialog>
 #include <QDirIterator>
@@ -22,7 +23,6 @@
 #include <QMessageBox>
 #include <QRandomGenerator>
 #include <QScopeGuard>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <atomic>
@@ -126,7 +126,7 @@ class TestMonkey : public QObject
     Q_OBJECT
 
     RecordingDesktopShell m_Shell;
-    QTemporaryDir m_Pristine;
+    fixture::ScratchDir m_Pristine;
     QMap<QString, QStringList> m_Audio;
     int m_nClosed = 0;
 
@@ -194,7 +194,7 @@ private slots:
         const QByteArray repro = QByteArray("seed ") + QByteArray::number(seed);
 
         // Every seed starts from the same card.
-        QTemporaryDir media;
+        fixture::ScratchDir media;
         QDirIterator files(m_Pristine.path(), QDir::Files, QDirIterator::Subdirectories);
         while (files.hasNext()) {
             const QString from = files.next();

@@ -24,6 +24,7 @@
 #include "tests/support/modalboxanswerer.h"
 #include "tests/support/riffbytes.h"
 #include "tests/support/userinput.h"
+#include "tests/support/scratchdir.h"
 #include "widgets/qmyslider.h"
 
 #include <QCheckBox>
@@ -32,7 +33,6 @@
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <functional>
@@ -73,7 +73,7 @@ class TestPlayerWindow : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_Media;
+    ScratchDir m_Media;
     QString m_czDay1;
     QString m_czWork;
 
@@ -696,6 +696,26 @@ private slots:
         QCOMPARE(bytes(DlgMain::TakeSettingsFilePath(fileB)), old);
     }
 
+    // A note typed, then Tab from field to field and button to button until
+    // Apply has the focus: Space presses it.
+    void TabReachesApply(DlgMain& window)
+    {
+        auto discard = qScopeGuard([&] { window.m_bEditMetadata = false; });
+        QPushButton* apply = window.ui->m_CtrlButton_ApplyChanges;
+        QTest::keyClick(window.windowHandle(), Qt::Key_X);
+        QTRY_VERIFY(apply->isVisible());
+        QStringList path;
+        for (int i = 0; i < 60 && QApplication::focusWidget() != apply; ++i) {
+            QTest::keyClick(window.windowHandle(), Qt::Key_Tab);
+            path << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QStringLiteral("none"));
+        }
+        QVERIFY2(QApplication::focusWidget() == apply, qPrintable(path.mid(0, 12).join(QStringLiteral(", "))));
+        QSignalSpy pressed(apply, &QPushButton::clicked);
+        QTest::keyClick(window.windowHandle(), Qt::Key_Space);
+        QTRY_COMPARE(pressed.count(), 1);
+        QCOMPARE(State(window), short(PlayerStopped));
+    }
+
     // The first key after the window manager activated the window, nothing
     // clicked, as the window system delivers it: Space plays the restored
     // take, Down browses; the browse-mode box and the browser stay as they
@@ -715,6 +735,12 @@ private slots:
                 << true << int(Qt::Key_Down) << QString::fromLatin1(button);
         QTest::newRow("Down after a click on the disabled note, nothing selected")
             << false << int(Qt::Key_Down) << QStringLiteral("m_CtrlEditEditorNote");
+        // In a field the keys go to it first: Escape, which types nothing,
+        // still stops the sound; Tab reaches the window's buttons.
+        QTest::newRow("Escape in the note stops the sound")
+            << true << int(Qt::Key_Escape) << QStringLiteral("m_CtrlEditEditorNote");
+        QTest::newRow("Tab from the note reaches Apply, Space presses it")
+            << true << int(Qt::Key_Tab) << QStringLiteral("m_CtrlEditEditorNote");
     }
 
     void firstKeyBeforeAnyClick()
@@ -724,12 +750,20 @@ private slots:
         QFETCH(QString, clicked);
         QFile::remove(AppFolders::SettingsFilePath());
         const auto forget = qScopeGuard([] { QFile::remove(AppFolders::SettingsFilePath()); });
+        // Long enough to be still playing at the Escape.
+        const QString take = QLatin1String(key == Qt::Key_Escape ? "/A01T16_24.WAV" : "/A01T02-03.WAV");
         if (restored)
-            SelectOneRow(*NewWindow(), m_czDay1 + QStringLiteral("/A01T02-03.WAV"));
+            SelectOneRow(*NewWindow(), m_czDay1 + take);
         auto window = NewWindow();
         QTreeView* tree = window->ui->m_CtrlTreeView;
         QTRY_VERIFY(window->m_pFSProxyModel->rowCount() > 0 && window->ui->m_CtrlPushButton_Play->isEnabled() == restored);
         QVERIFY(ModalBoxAnswerer::Activate(window.get()));
+        ModalBoxAnswerer answerer;   // none is expected
+        answerer.ThenAccept();
+        if (key == Qt::Key_Escape) {
+            QTest::keyClick(window->windowHandle(), Qt::Key_Space);
+            QTRY_COMPARE(State(*window), short(PlayerPlaying));
+        }
         if (!clicked.isEmpty()) {
             auto* control = window->findChild<QWidget*>(clicked);
             QVERIFY(control);
@@ -743,12 +777,17 @@ private slots:
             QTest::qWait(50);
         }
         const QModelIndex before = tree->currentIndex();
+        if (key == Qt::Key_Tab)
+            return TabReachesApply(*window);
         QTest::keyClick(window->windowHandle(), Qt::Key(key));
         if (key == Qt::Key_Space)
             QTRY_COMPARE(State(*window), short(PlayerPlaying));
+        else if (key == Qt::Key_Escape)
+            QTRY_COMPARE(State(*window), short(PlayerStopped));
         else
             QTRY_VERIFY(tree->currentIndex() != before && tree->selectionModel()->isSelected(tree->currentIndex()));
         QVERIFY(!window->ui->m_CtrlCheckBox_EnableFullBrowse->isChecked() && tree->isVisible());
+        QCOMPARE(answerer.SeenBoxes().size(), 0);
         // Pasted names are not this test's edit.
         window->m_bEditMetadata = false;
     }
@@ -808,7 +847,7 @@ private slots:
     // In the dB modes a track draws nothing past the end of its own points.
     void timelineDbLevelPastTrackData()
     {
-        QTemporaryDir dir;
+        ScratchDir dir;
         TakeSpec shortSpec = MonoTake(QStringLiteral("SHRT01"), {0});
         TakeSpec longSpec = MonoTake(QStringLiteral("LONG01"), {1});
         longSpec.frames = 48000 * 2;

@@ -7,9 +7,9 @@
 #include "player/sfxthread.h"
 #include "tests/player/playertestmedia.h"
 #include "tests/player/pulsefollow.h"
+#include "tests/support/scratchdir.h"
 
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <mutex>
@@ -20,16 +20,31 @@ class TestPlayerWindowPulse : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_Media;
-    QTemporaryDir m_Pulse{QDir::tempPath() + QStringLiteral("/nalvo-pulse-XXXXXX")};
+    ScratchDir m_Media;
+    ScratchDir m_Pulse;
     bool m_bRunning = false;
+    qint64 m_nDaemon = 0;
 
+    // The script and the daemon it starts are stopped with the scratch
+    // folders should the run be stopped or killed.
     bool Server(const QString& command)
     {
         QProcess script;
         script.setProcessChannelMode(QProcess::ForwardedChannels);
         script.start(QStringLiteral(NALVO_PULSE_SCRIPT), {command, m_Pulse.path()});
-        return script.waitForFinished(20000) && script.exitStatus() == QProcess::NormalExit && script.exitCode() == 0;
+        const qint64 scriptPid = script.processId();
+        KeepServer(m_Pulse.path(), scriptPid);
+        const bool done = script.waitForFinished(20000) && script.exitStatus() == QProcess::NormalExit
+                          && script.exitCode() == 0;
+        DropServer(scriptPid);
+        DropServer(m_nDaemon);
+        QFile pid(m_Pulse.filePath(QStringLiteral("daemon.pid")));
+        m_nDaemon = done && command == QLatin1String("start") && pid.open(QIODevice::ReadOnly)
+                        ? pid.readAll().trimmed().toLongLong()
+                        : 0;
+        if (m_nDaemon > 0)
+            KeepServer(m_Pulse.path(), m_nDaemon);
+        return done;
     }
 
 private slots:

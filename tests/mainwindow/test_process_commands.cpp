@@ -11,6 +11,7 @@
 #include "tests/support/demomedia.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/support/modalboxanswerer.h"
+#include "tests/support/scratchdir.h"
 #include "ui_qdialogfileprocesssetup.h"
 
 #include <QAbstractButton>
@@ -18,13 +19,12 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 class TestProcessCommands : public QObject
 {
     Q_OBJECT
-    QTemporaryDir m_Media, m_Chosen;
+    fixture::ScratchDir m_Media, m_Chosen;
     QString m_czDay1;
 
     static void SelectPath(DlgMain& window, const QString& path)

@@ -24,9 +24,9 @@
 #include "tests/support/fixturevariants.h"
 #include "tests/support/fixturewriter.h"
 #include "tests/support/modalboxanswerer.h"
+#include "tests/support/scratchdir.h"
 
 #include <QFileDialog>
-#include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
 #include <memory>
@@ -37,7 +37,7 @@ class TestSession : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_Media;
+    fixture::ScratchDir m_Media;
     QString m_czVolume, m_czProject, m_czDay1, m_czDay2, m_czEmptyDay;
     std::unique_ptr<DlgMain> m_pWindow;
     QMap<QString, QStringList> m_Audio;

@@ -122,9 +122,25 @@ void UnmountUnder(const char* folder)
     }
 }
 
+// rm -rf in a child (nftw allocates; vfork runs no fork handlers), never
+// across into another file system.
+void RemoveInChild(char* path)
+{
+    char rm[] = "/bin/rm", flags[] = "-rf", one[] = "--one-file-system";
+    char* const arguments[] = {rm, flags, one, path, nullptr};
+    char* const environment[] = {nullptr};
+    const pid_t child = ::vfork();
+    if (child == 0) {
+        ::execve(rm, arguments, environment);
+        ::_exit(127);
+    }
+    int status;
+    while (child > 0 && ::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
 // Mounts first (lazily: a dead FUSE server's too), then their servers,
-// then the folders, by rm in a child (nftw allocates; vfork runs no fork
-// handlers), never across into another file system.
+// then the folders.
 void UndoKept()
 {
     if (::getpid() != g_Owner)
@@ -144,17 +160,14 @@ void UndoKept()
     for (Kept& kept : g_Kept) {
         if (kept.kind.exchange(Free) != Scratch)
             continue;
-        char rm[] = "/bin/rm", flags[] = "-rf", one[] = "--one-file-system";
-        char* const arguments[] = {rm, flags, one, kept.path, nullptr};
-        char* const environment[] = {nullptr};
-        const pid_t child = ::vfork();
-        if (child == 0) {
-            ::execve(rm, arguments, environment);
-            ::_exit(127);
-        }
-        int status;
-        while (child > 0 && ::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-        }
+        // The test's other threads still run: one may make a folder in it
+        // again (a sound client its runtime folder). Where it stays, its
+        // mark stays too, for the next run's sweep.
+        struct stat info;
+        for (int attempt = 0; attempt < 3 && ::lstat(kept.path, &info) == 0; ++attempt)
+            RemoveInChild(kept.path);
+        if (::lstat(kept.path, &info) == 0)
+            continue;
         char mark[PATH_MAX + 8];
         const size_t length = std::strlen(kept.path);
         std::memcpy(mark, kept.path, length);

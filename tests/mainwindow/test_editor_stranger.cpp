@@ -1,0 +1,231 @@
+// The main window applying edits beside files that are not the take's:
+// another maker's file named for one of its slots, a copy, an empty file, a
+// stray file holding the take's new long name.
+#include "tests/mainwindow/editorday.h"
+
+#include "ui_dlgmain.h"
+
+#include "browser/fsitemtype.h"
+#include "browser/qbriselfsfilterproxymodel.h"
+#include "browser/qbriselfsmodel.h"
+#include "foundation/qpath.h"
+#include "mainwindow/dlgmain.h"
+#include "take/soundperform.h"
+#include "take/takefamily.h"
+#include "tests/support/fixturevariants.h"
+#include "tests/support/modalboxanswerer.h"
+#include "tests/support/riffbytes.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QtTest>
+
+using namespace fixture;
+
+class TestEditorStranger : public EditorDayTest
+{
+    Q_OBJECT
+
+    // Apply, then the selection moved to the day row three times, each
+    // "not saved" box answered with "Keep editing", then once more,
+    // answered with "Discard changes": each time the stranger alone is
+    // told, in one box, and the rows come back (the take under its new
+    // name) until the edits are discarded.
+    static void ApplyKeepingEdits(DlgMain& window, const QString& dayPath, ModalBoxAnswerer& answerer,
+                                  const QString& stranger, const QString& take)
+    {
+        const auto choose = [](const QString& text) {
+            return [text](QWidget* box) {
+                auto* message = qobject_cast<QMessageBox*>(box);
+                for (QAbstractButton* button : message ? message->buttons() : QList<QAbstractButton*>())
+                    if (button->text() == text)
+                        return button->click();
+                box->close();
+            };
+        };
+        // Queued at once: a box that came back would take the next answer
+        // (and the spare ones, so that it cannot hold the test).
+        answerer.ThenAccept();
+        for (int i = 0; i < 3; ++i)
+            answerer.ThenDo(choose(QStringLiteral("Keep editing")));
+        for (int i = 0; i < 20; ++i)
+            answerer.ThenDo(choose(QStringLiteral("Discard changes")));
+        QTreeView* tree = window.ui->m_CtrlTreeView;
+        for (int round = 0; round <= 4; ++round) {
+            if (round == 0)
+                QTest::mouseClick(window.ui->m_CtrlButton_ApplyChanges, Qt::LeftButton);
+            else
+                tree->setCurrentIndex(window.m_pFSProxyModel->mapFromSource(window.m_pFSModel->index(dayPath)));
+            QTRY_COMPARE(answerer.SeenBoxes().size(), round + 1);
+            QTRY_VERIFY(!window.m_pTimerSelection->isActive() && !QApplication::activeModalWidget());
+            QCOMPARE(answerer.SeenBoxes().size(), round + 1);
+            const QString text = answerer.SeenBoxes().last().text;
+            QVERIFY2(text.startsWith("These takes were not saved:\n" + stranger + " was made by another recorder"),
+                     qPrintable(text));
+            QVERIFY2(!text.contains("cannot be loaded") && text.count("another recorder") == 1, qPrintable(text));
+            QStringList rows;
+            for (const QModelIndex& row : tree->selectionModel()->selectedRows())
+                rows << QFileInfo(row.data(FSFilePathRole).toString()).fileName();
+            rows.sort();
+            if (round == 4) {
+                QCOMPARE(rows, QStringList{QFileInfo(dayPath).fileName()});
+                break;
+            }
+            QCOMPARE(rows.size(), 2);
+            QVERIFY2(rows.first().startsWith(take + "==") && rows.last().startsWith(stranger), qPrintable(rows.join(' ')));
+            QVERIFY(window.m_bEditMetadata);
+        }
+        QVERIFY(!window.m_bEditMetadata);
+    }
+
+private slots:
+    void cleanup() { ResetDiskSeams(); }
+
+    // A long-named take whose new long name is taken by a stray file: the
+    // clash is found before any move, so the take keeps its long names
+    // (not the short ones a half-done conversion would leave).
+    void longRenameClashKeepsNames()
+    {
+        TakeSpec spec = MonoTake("C00001", {0, 1});
+        spec.nameStyle = NameStyle::LongEquals;
+        WriteDay({spec});
+        auto window = NewWindow();
+        Select(*window, {Path(TrackFileName(spec, 0))});
+        Type(window->ui->m_CtrlEditEditorScene, "4D");
+        QFile stray(Path("C00001==      4D     t3==_02.WAV"));
+        QVERIFY(stray.open(QIODevice::WriteOnly));
+        stray.close();
+        ModalBoxAnswerer answerer;
+        answerer.ThenAccept();
+        QTest::mouseClick(window->ui->m_CtrlButton_ApplyChanges, Qt::LeftButton);
+        QCOMPARE(answerer.SeenBoxes().size(), 1);
+        QCOMPARE(answerer.SeenBoxes().first().text, QStringLiteral("File C00001==      4D     t3== already exists."));
+        for (int i = 0; i < 2; ++i)
+            QVERIFY(QFileInfo::exists(Path(TrackFileName(spec, i))));
+        QCOMPARE(QDir(m_czDay).entryList({"*.WAV"}).size(), 3);
+        // The metadata was saved all the same.
+        QSoundPerform readBack;
+        QVERIFY(readBack.InitFilesZZ(Path(QPath(TrackFileName(spec, 0)).GetRoot()), "WAV"));
+        QCOMPARE(readBack.m_czScene, QStringLiteral("4D"));
+    }
+
+    // This recorder's take beside another maker's file of its members'
+    // length named for one of its slots in another form, or for a track the
+    // load reads by a letter or never, or a file of another take, a copy of
+    // a member, an empty or unidentified file named for one of its slots:
+    // the take opens whole, and an Apply of a note, or with long names,
+    // changes (renames) every member and leaves the stranger byte for byte
+    // under its name.
+    void applyBesideAStranger_data()
+    {
+        QTest::addColumn<int>("form");
+        QTest::addColumn<int>("fileMode");
+        for (int form = 0; form < StrangerForms().size(); ++form) {
+            if (StrangerForms().at(form).cardOnly)
+                continue;
+            const QString tag = QString::fromLatin1(StrangerForms().at(form).tag);
+            QTest::newRow(qPrintable(tag + ", a note")) << form << 0;
+            QTest::newRow(qPrintable(tag + ", long names")) << form << 1;
+            // Selected with the take, the stranger's refusal says whose
+            // file it is, as its line does.
+            if (StrangerForms().at(form).listed && StrangerForms().at(form).made == StrangerMade::OtherMaker)
+                QTest::newRow(qPrintable(tag + ", a note, the stranger selected too")) << form << 2;
+            // Applied, then as the selection leaves the rows with "Keep
+            // editing" chosen: the stranger alone is told, once each time.
+            if (form == 0)
+                QTest::newRow(qPrintable(tag + ", long names, the stranger selected too, kept editing")) << form << 3;
+            // The stranger comes while the note is typed.
+            if (StrangerForms().at(form).made != StrangerMade::OtherMaker)
+                QTest::newRow(qPrintable(tag + ", a note, the stranger arriving")) << form << 4;
+        }
+    }
+
+    void applyBesideAStranger()
+    {
+        QFETCH(int, form);
+        QFETCH(int, fileMode);
+        const StrangerForm& beside = StrangerForms().at(form);
+        WriteDay({});
+        const QStringList members = WriteTakeBesideStranger(m_czDay, beside, true);
+        QVERIFY(!members.isEmpty());
+        const QString stranger = Path(beside.stranger);
+        const QByteArray strangerBytes = ReadBytes(stranger);
+        const QString waiting = m_czDay + "/../" + beside.stranger;
+        if (fileMode == 4)
+            QVERIFY(QFile::rename(stranger, waiting));
+
+        auto window = NewWindow();
+        QTRY_VERIFY(window->m_pFSModel->index(members.first()).isValid());
+        const QModelIndex day = window->m_pFSProxyModel->mapFromSource(window->m_pFSModel->index(m_czDay));
+        const QModelIndexList row = window->m_pFSProxyModel->match(window->m_pFSProxyModel->index(0, 0, day),
+                                                                   Qt::DisplayRole, beside.take.id, 1, Qt::MatchExactly);
+        QCOMPARE(row.size(), 1);
+        window->ui->m_CtrlTreeView->setCurrentIndex(row.first());
+        window->m_pTimerSelection->stop();
+        window->slot_TimerSelectionChanged();
+        QCOMPARE(int(window->m_SndPerform.m_nFileCount), members.size());
+        QCOMPARE(window->m_SndPerform.MissingMembers(), 0);
+        Ui::DlgMain* ui = window->ui.get();
+        ModalBoxAnswerer answerer;
+        const bool withStranger = fileMode == 2 || fileMode == 3;
+        if (fileMode == 2)
+            answerer.ThenAccept();
+        if (withStranger) {
+            // The stranger's row added to the take's, as a Ctrl+click does.
+            const QModelIndex alone = window->m_pFSProxyModel->mapFromSource(window->m_pFSModel->index(stranger));
+            QVERIFY(alone.isValid() && alone != row.first());
+            ui->m_CtrlTreeView->selectionModel()->select(alone, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            window->m_pTimerSelection->stop();
+            window->slot_TimerSelectionChanged();
+            QCOMPARE(ui->m_CtrlTreeView->selectionModel()->selectedRows().size(), 2);
+        }
+        Type(ui->m_CtrlEditEditorNote, "Beside a stranger");
+        if (fileMode == 4)
+            QVERIFY(QFile::rename(waiting, stranger));
+        else if (fileMode != 2)
+            ui->m_CtrlComboBox_Filename->setCurrentIndex(fileMode == 3 ? 1 : fileMode);
+        if (fileMode == 3) {
+            ApplyKeepingEdits(*window, m_czDay, answerer, QFileInfo(beside.stranger).completeBaseName(), beside.take.id);
+            if (QTest::currentTestFailed()) {
+                window->m_bEditMetadata = false;   // no box as the window closes
+                return;
+            }
+        } else
+            QTest::mouseClick(ui->m_CtrlButton_ApplyChanges, Qt::LeftButton);
+        if (fileMode == 2) {
+            const QString name = QFileInfo(beside.stranger).completeBaseName();
+            QTRY_COMPARE(answerer.SeenBoxes().size(), 1);
+            const QString text = answerer.SeenBoxes().first().text;
+            // The take was saved; the typed note stays for the stranger.
+            window->m_bEditMetadata = false;
+            QVERIFY2(text.contains(name + " was made by another recorder") && !text.contains("damaged"),
+                     qPrintable(text));
+        }
+        QVERIFY(!window->m_bEditMetadata);
+
+        QCOMPARE(ReadBytes(stranger), strangerBytes);
+        QStringList files = QDir(m_czDay).entryList({"*.WAV"}, QDir::Files, QDir::Name);
+        QVERIFY(files.removeOne(beside.stranger));
+        QCOMPARE(files.size(), members.size());
+        for (const QString& file : files)
+            QVERIFY2(fileMode % 2 == 0 ? members.contains(Path(file)) : file.contains("=="), qPrintable(file));
+        QSoundPerform readBack;
+        QVERIFY(readBack.InitFilesZZ(TakePathOfFile(Path(files.first()), "WAV"), "WAV"));
+        QCOMPARE(int(readBack.m_nFileCount), members.size());
+        for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
+            if (!readBack.m_pbPresent[t])
+                continue;
+            QVERIFY(files.contains(QFileInfo(readBack.m_SndFile[t].GetPath()).fileName()));
+            QCOMPARE(readBack.m_SndFile[t].GetiXMLTotalFiles(), members.size());
+            QCOMPARE(readBack.m_SndFile[t].GetiXMLNotes(), QStringLiteral("Beside a stranger"));
+        }
+    }
+};
+
+int main(int argc, char** argv)
+{
+    return RunEditorTest<TestEditorStranger>(argc, argv);
+}
+#include "test_editor_stranger.moc"
