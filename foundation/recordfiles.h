@@ -257,6 +257,22 @@ RecordName RecordNameIsOwn(const QString& path, const QByteArray& begins, bool w
 int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole = false, int descriptor = -1,
                       bool empty = false);
 
+// The caller's record (as RecordNameIsOwn tells it) that another removal
+// moved aside (RemoveNameAsChecked) and left there, killed or held: put
+// back under path where that is free. What path holds then; *aside, when
+// given: the record stays under such a name, its put-back refused.
+RecordName PutBackOwnRecord(const QString& path, const QByteArray& begins, bool whole = false, int descriptor = -1,
+                            bool* aside = nullptr);
+
+// Whether the save a save record describes stands whole in its take's
+// files (record: its bytes; folder: where they lie), so that nothing is
+// left for it to undo: asked of a record a killed removal left aside (see
+// RemoveLeftHiddenCopy), and set by the layer that reads takes
+// (take/takesavejournal.cpp). Unset: never whole, and the record goes back
+// under its name for its take's next load to settle.
+using SaveWholeJudge = bool (*)(const QString& folder, const QByteArray& record);
+void SetSaveWholeJudge(SaveWholeJudge judge);
+
 // The name a reader moves a record at path to before it settles it (a
 // save's, see RollBackChunkJournal; a replacement's or renames', see
 // SettleReplacement): no writer makes or checks it, so the writer's next
@@ -313,9 +329,13 @@ bool IsFuseHiddenName(const char* name);
 // ours and no writer holds it: it begins as one of the records above or is
 // a clock probe's one byte, and no lock holds it where locks reach every
 // writer, else it is older than kRecordLiveSeconds by the share's clock.
-// Any other stays: a user's file some program may still hold open. The
-// same for a record a removal killed before it ended left under its
-// removal's name (RemovalAsideName, see RemoveRecordIfOwn). The answers of
+// Any other stays: a user's file some program may still hold open. A file
+// a removal killed before it ended left under its removal's name
+// (RemoveNameAsChecked), once its remover is gone: a save record whose
+// save stands whole (SetSaveWholeJudge), a record of no take any more, an
+// emptied one, or a second name of a file goes; any other goes back under
+// its name where that is free (a record to be settled by its take's next
+// load, a member's only name), else stays. The answers of
 // RemoveLeftClockProbe.
 ClockProbe RemoveLeftHiddenCopy(const QString& folder, const QString& name);
 
@@ -345,6 +365,14 @@ QString TakenOver(const QString& take, const QString& disk);
 QString TakeMixed(const QStringList& files);
 // A save whose record could not be removed (error text): the save undone.
 QString NotRemoved(const QString& path, const QString& why);
+// A save whose own removal of its record failed (why) and left it under
+// that removal's hidden name, its put-back refused too (a card pulled):
+// the next load puts it back and undoes the save; disk: what the files
+// hold.
+QString RecordLeftAside(const QString& path, const QString& why, const QString& disk);
+// The same where every file holds the save whole: saved, the record
+// removed by the next load.
+QString SavedRecordAside(const QString& path, const QString& why);
 // A save whose record could not be read back to tell it is still its own.
 QString NotReadBack(const QString& path, const QString& why);
 // A save whose record could not be written (why: the system's text).

@@ -116,6 +116,22 @@ private:
     // What the take's files hold now against this save's record; mixed: a
     // member holding part of it among another save's bytes.
     QString DiskText(const tyTakeSave& save, const QString& mixed = QString()) const;
+    // The same as counts: members as before the save, holding it (or part
+    // of it), holding it whole, changed by another program; bWhole: every
+    // member holds it whole, and no reader is putting one back.
+    struct tyDiskCount {
+        int nBefore = 0;
+        int nPartly = 0;
+        int nWhole = 0;
+        int nOther = 0;
+        bool bWhole = false;
+    };
+    tyDiskCount CountDisk(const tyTakeSave& save, const QString& mixed = QString()) const;
+    // A save whose own removal of its record answered error (ESTALE: the
+    // name held another's record or none): true when it counts as saved
+    // all the same (its record gone from the disk, every file holding the
+    // save whole); else told what the files hold, and ended.
+    bool RecordNotRemoved(tyTakeSave& save, int error);
     // The parts of each member (file name: MixedPart bits) this save
     // rewrote whole, which a mark of two saves no longer names once it
     // ended: the iXML, and the description where it wrote one (a member

@@ -219,6 +219,10 @@ void TestTakeSave::WalkSave(const QString& planName)
             return loaded == kRound ? QString() : QStringLiteral("loads as round %1").arg(loaded);
         if (m_pSpy->count() == told)
             return QStringLiteral("not told");
+        // No other program writes here.
+        const QString toldNow = Messages().mid(told).join(QLatin1Char('|'));
+        if (toldNow.contains(QLatin1String("another program")))
+            return QStringLiteral("told of another program: ") + toldNow;
         if (mayBeDone && loaded == kRound && Messages().join(QLatin1Char('|')).contains(QLatin1String(" next ")))
             return QString();
         QList<QByteArray> now;
@@ -414,6 +418,10 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing_data()
     QTest::newRow("a chunk appended, beside a take reached through a second mount") << "append mount" << changed;
     // Each disk call of a save of three members that grows them failed in turn.
     for (const auto& plan : DiskFaultPlans())
+        QTest::newRow(qPrintable("each call failing: " + plan.first)) << "walk " + plan.first << QString();
+    // Pulled at the record's removal, the files holding the save whole: no
+    // other program is named, and the save stands.
+    for (const auto& plan : RemovalPlans())
         QTest::newRow(qPrintable("each call failing: " + plan.first)) << "walk " + plan.first << QString();
 }
 
