@@ -298,28 +298,7 @@ QStringList ShareWritersTest::Messages() const
 
 void ShareWritersTest::AddColumns()
 {
-    QTest::addColumn<QStringList>("options");   // of the lockless pass-through; "sshfs" first: the sshfs pair's (-o)
-    QTest::addColumn<int>("rounds");       // of the two writers at once (and one with the first held)
-    QTest::addColumn<int>("raced");        // saves raced by the other computer's load 0-150 ms later
-    QTest::addColumn<int>("heldRounds");   // saves held at their first write of member 13 while the other loads
-    QTest::addColumn<int>("heldAtSync");   // the save's sync at which it is held up, 0 none; -1 its record's removal
-    QTest::addColumn<int>("heldAtWrite");  // or the write of a member's commit, 0 none
-    QTest::addColumn<int>("heldMember");   // that member (13: a grown last chunk; 14: an appended one; 1: of a take of one file)
-    QTest::addColumn<bool>("lands");       // held once its check passed: the write lands after the other's load
-    QTest::addColumn<bool>("otherSaves");  // the other computer saves once it loaded the held take (or renames)
-    QTest::addColumn<int>("recordAge");    // of a record left at the end, by the share's clock
-    QTest::addColumn<bool>("heldAtRename");   // the take's renames held at their second while the other loads
-                                              // (otherSaves: between its link and its old name's removal)
-    QTest::addColumn<bool>("inReserve");   // held at the member's reserve (its growth past the old end), not its commit
-    QTest::addColumn<int>("otherRound");   // the round the other computer saves (2, 8: in place; 200: grown)
-    QTest::addColumn<bool>("mixed");       // the held write lands over the other's save: the take told mixed
-    QTest::addColumn<bool>("swapped");     // another record put under the name between the other's read and its take-over
-    // Once the take is told mixed, before it is saved again: "ixml" a save
-    // of its iXML alone, "several" one of its tape as an Apply to several
-    // takes makes it, "renamed" the take renamed and back, "earlier" its
-    // mark as an earlier writer made it; "seen" the first computer loads
-    // it, and again right after the other's save.
-    QTest::addColumn<QStringList>("after");
+    QTest::addColumn<ShareRow>("row");
 }
 
 // On a share whose mounts keep their own locks (options): held
@@ -342,25 +321,25 @@ void ShareWritersTest::AddHeldWriteRows(const QStringList& options)
                            {"write 3 of member 13's commit (its chunk size)", false, 3},
                            {"write 4 of member 13's commit (the RIFF size)", false, 4}};
     const QByteArray on = options.first() == "sshfs" ? ", sshfs" : ", locks kept per mount";
-    QTest::newRow("held up at write 2 of member 13's commit, the other loading" + on) << options << 0 << 0 << 0 << 0 << 2 << 13 << false << false << 0 << false << false << 8 << false << false << QStringList();
+    QTest::newRow("held up at write 2 of member 13's commit, the other loading" + on) << ShareRow(options).HeldAtWrite(2);
     // Another record under the name between the other's read and its
     // take-over: it moves that one, finds it is not what it read, and
     // puts it back; nothing is settled by it.
-    QTest::newRow("another record under the name at the other's take-over" + on) << options << 0 << 0 << 0 << 0 << 2 << 13 << false << false << 0 << false << false << 8 << false << true << QStringList();
+    QTest::newRow("another record under the name at the other's take-over" + on) << ShareRow(options).HeldAtWrite(2).Swapped();
     for (const Held& held : writes) {
         const QByteArray row = QByteArray(held.name) + " landing after the other's ";
-        const bool over = held.reserve || held.write <= 2;
-        QTest::newRow(row + "load" + on) << options << 0 << 0 << 0 << 0 << held.write << 13 << true << false << 0 << false << held.reserve << 8 << false << false << QStringList();
-        QTest::newRow(row + "save" + on) << options << 0 << 0 << 0 << 0 << held.write << 13 << true << true << 0 << false << held.reserve << (held.reserve ? 200 : 8) << over << false << QStringList();
+        const ShareRow landing = ShareRow(options).HeldAtWrite(held.write).InReserve(held.reserve).Lands();
+        QTest::newRow(row + "load" + on) << landing;
+        QTest::newRow(row + "save" + on) << ShareRow(landing).OtherSaves(held.reserve ? 200 : 8).Mixed(held.reserve || held.write <= 2);
         if (held.reserve)
-            QTest::newRow(row + "save in place" + on) << options << 0 << 0 << 0 << 0 << held.write << 13 << true << true << 0 << false << true << 2 << false << false << QStringList();
+            QTest::newRow(row + "save in place" + on) << ShareRow(landing).OtherSaves(2);
     }
     // The mark goes only with a save that rewrote the part it names, and
     // follows the take's name.
     const QStringList after = options.first() == "sshfs" ? QStringList{"ixml", "several", "renamed", "earlier", "seen"}
                                                          : QStringList{"ixml", "several", "renamed", "earlier"};
-    QTest::newRow("a bext field landing after the other's save, then its iXML saved alone, its tape as of several takes, the take renamed, an earlier mark" + on) << options << 0 << 0 << 0 << 0 << 1 << 13 << true << true << 0 << false << false << 8 << true << false << after;
-    QTest::newRow("its text landing after the other's save, then its tape as of several takes, its iXML saved alone" + on) << options << 0 << 0 << 0 << 0 << 2 << 13 << true << true << 0 << false << false << 8 << true << false << QStringList{"several", "ixml"};
+    QTest::newRow("a bext field landing after the other's save, then its iXML saved alone, its tape as of several takes, the take renamed, an earlier mark" + on) << ShareRow(options).HeldAtWrite(1).Lands().OtherSaves().Mixed().After(after);
+    QTest::newRow("its text landing after the other's save, then its tape as of several takes, its iXML saved alone" + on) << ShareRow(options).HeldAtWrite(2).Lands().OtherSaves().Mixed().After({"several", "ixml"});
 }
 
 // On a share whose mounts keep their own locks (options; the renames
@@ -373,9 +352,9 @@ void ShareWritersTest::AddHeldRemovalRows(const QStringList& options)
 {
     const bool sshfs = options.first() == "sshfs";
     const QByteArray on = sshfs ? ", sshfs" : ", locks kept per mount";
-    QTest::newRow("held up before its record's removal while the other saves" + on) << options << 0 << 0 << 0 << -1 << 0 << 13 << false << true << 0 << false << false << 8 << false << false << QStringList();
+    QTest::newRow("held up before its record's removal while the other saves" + on) << ShareRow(options).HeldBeforeRecordRemoval().OtherSaves();
     QTest::newRow("renames held up between a link and the old name's removal while the other saves" + on)
-        << (sshfs ? options : options + QStringList{"--no-rename-flags"}) << 0 << 0 << 0 << 0 << 0 << 13 << false << true << 0 << true << false << 8 << false << false << QStringList();
+        << ShareRow(sshfs ? options : options + QStringList{"--no-rename-flags"}).HeldAtRename().OtherSaves();
 }
 
 // Two computers saving one take on a share that keeps no locks, each round at
@@ -385,28 +364,13 @@ void ShareWritersTest::AddHeldRemovalRows(const QStringList& options)
 // A record is a live writer's until it stood past the rule by the share's clock.
 void ShareWritersTest::Run()
 {
-    QFETCH(QStringList, options);
-    QFETCH(int, rounds);
-    QFETCH(int, raced);
-    QFETCH(int, heldRounds);
-    QFETCH(int, heldAtSync);
-    QFETCH(int, heldAtWrite);
-    QFETCH(int, heldMember);
-    QFETCH(bool, lands);
-    QFETCH(bool, otherSaves);
-    QFETCH(int, recordAge);
-    QFETCH(bool, heldAtRename);
-    QFETCH(bool, inReserve);
-    QFETCH(int, otherRound);
-    QFETCH(bool, mixed);
-    QFETCH(bool, swapped);
-    const int tracks = heldMember == 1 ? 1 : 24;
-    QFETCH(QStringList, after);
+    QFETCH(ShareRow, row);
+    const int tracks = row.heldMember == 1 ? 1 : 24;
     std::unique_ptr<TwoMountShare> mounted;
-    if (options.value(0) == QLatin1String("sshfs"))
-        mounted = std::make_unique<SshfsShare>(m_Dir.path(), options.mid(1));
+    if (row.options.value(0) == QLatin1String("sshfs"))
+        mounted = std::make_unique<SshfsShare>(m_Dir.path(), row.options.mid(1));
     else
-        mounted = std::make_unique<LocklessShare>(LocklessTool(), m_Dir.path(), options);
+        mounted = std::make_unique<LocklessShare>(LocklessTool(), m_Dir.path(), row.options);
     const TwoMountShare& share = *mounted;
     NALVO_REQUIRE_LOCKLESS_SHARE(share);
     QVERIFY(!LocksReach(share.Mount(0)) && LocksReach(share.Folder()));   // a FUSE pass-through; the local disk
@@ -417,9 +381,9 @@ void ShareWritersTest::Run()
     for (int i = 0; i < 2; ++i)
         writers[i].start(QCoreApplication::applicationFilePath(),
                          QStringList{QStringLiteral("--share-writer"), share.Mount(i) + name, QString::number(i)}
-                             + (raced + heldRounds ? QStringList{QStringLiteral("synced")} : QStringList()));
+                             + (row.raced + row.heldRounds ? QStringList{QStringLiteral("synced")} : QStringList()));
     int before = LoadedRound(share.Folder() + name), saves = 0;
-    for (int round = 1; round <= rounds; ++round) {
+    for (int round = 1; round <= row.rounds; ++round) {
         QByteArray answers[2];
         for (QProcess& writer : writers) {
             writer.write(QByteArray::number(round) + '\n');
@@ -445,7 +409,7 @@ void ShareWritersTest::Run()
                                        .arg(QString(answers[0]), QString(answers[1])).arg(loaded)));
         before = loaded;
     }
-    if (rounds) {
+    if (row.rounds) {
         // The other saves a grown note, and once it looked for a record
         // and found none (its free space asked), the first makes its own
         // and is held between its create and its rename: the other's
@@ -488,9 +452,9 @@ void ShareWritersTest::Run()
     QList<QByteArray> originals;
     for (const QString& path : written.files)
         originals << FileBytes(path);
-    raced = raced ? qMax(raced, qEnvironmentVariableIntValue("NALVO_SAVE_RACE_ROUNDS")) : 0;
-    for (int round = rounds + 1; round <= rounds + raced + heldRounds; ++round) {
-        const bool held = round > rounds + raced;
+    row.raced = row.raced ? qMax(row.raced, qEnvironmentVariableIntValue("NALVO_SAVE_RACE_ROUNDS")) : 0;
+    for (int round = row.rounds + 1; round <= row.rounds + row.raced + row.heldRounds; ++round) {
+        const bool held = round > row.rounds + row.raced;
         const QByteArray answer = RaceTheWriter(writers[0], round, share.Mount(1) + name, share.Folder(),
                                                 held ? QFileInfo(written.files.at(12)).fileName() : QString(),
                                                 int(random.bounded(151)));
@@ -515,10 +479,10 @@ void ShareWritersTest::Run()
         writer.closeWriteChannel();
         QVERIFY(writer.waitForFinished(20000));
     }
-    QVERIFY2(wrong.isEmpty(), qPrintable(QStringLiteral("%1 of %2 rounds wrong:\n").arg(wrong.size()).arg(raced + heldRounds)
+    QVERIFY2(wrong.isEmpty(), qPrintable(QStringLiteral("%1 of %2 rounds wrong:\n").arg(wrong.size()).arg(row.raced + row.heldRounds)
                                          + wrong.join('\n')));
     QCOMPARE(AudioOf(written), audio);
-    QVERIFY(saves > 0 || !rounds);
+    QVERIFY(saves > 0 || !row.rounds);
     // The other computer's view once its volume's caches caught up: sshfs
     // shows a removed record there for a moment, and a load then is refused
     // and told to select the take again.
@@ -546,7 +510,7 @@ void ShareWritersTest::Run()
         rename.Add(share.Mount(0) + own, share.Mount(0) + QString(own).replace(QLatin1String("SHR001"), QLatin1String("SHR002")));
         file = share.Folder() + QString(own).replace(QLatin1String("SHR001"), QLatin1String("SHR002"));
     }
-    if (heldAtRename && otherSaves) {
+    if (row.heldAtRename && row.otherSaves) {
         // Held up past the age rule between the second member's new-name
         // link and its old name's removal while the other computer's load
         // takes the renames over, gives every file its old name back and
@@ -563,7 +527,7 @@ void ShareWritersTest::Run()
             held = AgeFile(records.at(0), age) && AgeFile(records.at(1), age);
             QSoundPerform other;
             if (held && other.InitFilesZZ(share.Mount(1) + name, kExt)) {
-                SetRound(other, otherRound);
+                SetRound(other, row.otherRound);
                 savedElsewhere = other.UpdateiXMLChunk();
             }
         };
@@ -577,14 +541,14 @@ void ShareWritersTest::Run()
             const QString oldName = QString(file).replace(QLatin1String("SHR002"), QLatin1String("SHR001"));
             QVERIFY2(!QFileInfo::exists(file) && QFileInfo::exists(oldName), qPrintable(file));
         }
-        QCOMPARE(LoadedRound(share.Folder() + name), otherRound);
+        QCOMPARE(LoadedRound(share.Folder() + name), row.otherRound);
         QCOMPARE(RecordsIn(share.Folder()), QStringList());
         QCOMPARE(QDir(share.Folder()).entryList({QStringLiteral("*.nalvo-gone-*")}, QDir::Hidden | QDir::Files), QStringList());
         WrittenTake back = written;
         back.files.replaceInStrings(QStringLiteral("SHR002"), QStringLiteral("SHR001"));
         QCOMPARE(AudioOf(back), audio);
         return;   // the mounts' caches hold the names as they were: the row ends here
-    } else if (heldAtRename) {
+    } else if (row.heldAtRename) {
         // Held up past the age rule at its second move while the other
         // computer's load takes its record over and moves the rest: it
         // moves nothing after, and says where the files stand.
@@ -616,7 +580,7 @@ void ShareWritersTest::Run()
     const QString record = TakeSaveJournalPath(share.Folder(), QStringLiteral("SHR002"));
     int syncs = 0;
     bool loadedElsewhere = false;
-    if (heldAtSync < 0) {
+    if (row.heldAtSync < 0) {
         // Held up past the age rule once its last write was checked, just
         // before its record's removal, while the other computer takes the
         // save for a killed one, puts the take back and saves its own note
@@ -659,7 +623,7 @@ void ShareWritersTest::Run()
             other = std::thread([&] {
                 QSoundPerform elsewhere;
                 if (elsewhere.InitFilesZZ(share.Mount(1) + name, kExt)) {
-                    SetRound(elsewhere, otherRound);
+                    SetRound(elsewhere, row.otherRound);
                     savedElsewhere = elsewhere.UpdateiXMLChunk();
                 }
                 std::lock_guard<std::mutex> lock(mutex);
@@ -677,7 +641,7 @@ void ShareWritersTest::Run()
         letOtherEnd();
         QVERIFY2(!saved && otherHeld && savedElsewhere && told.contains("was not saved"),
                  qPrintable(told + '|' + Messages().join('|')));
-        QCOMPARE(LoadedRound(share.Folder() + name), otherRound);
+        QCOMPARE(LoadedRound(share.Folder() + name), row.otherRound);
         QCOMPARE(RecordsIn(share.Folder()), QStringList());
         m_Spy.clear();
         // Saved back, as the rows go on from there.
@@ -686,13 +650,13 @@ void ShareWritersTest::Run()
         QVERIFY2(take.UpdateiXMLChunk(), qPrintable(Messages().join('|')));
         m_Spy.clear();
     }
-    if (heldAtSync > 0) {
+    if (row.heldAtSync > 0) {
         // Held up past the age rule while the other computer takes its record
         // for a killed save's and puts the take back: it writes nothing more.
         QSoundPerform take;
         QVERIFY(take.InitFilesZZ(share.Mount(0) + name, kExt));
         SetDiskSyncFunction([&](const QVector<int>&) {
-            if (++syncs == heldAtSync && QFileInfo::exists(record) && AgeFile(record, kRecordLiveSeconds + 5))
+            if (++syncs == row.heldAtSync && QFileInfo::exists(record) && AgeFile(record, kRecordLiveSeconds + 5))
                 loadedElsewhere = QSoundPerform().InitFilesZZ(share.Mount(1) + name, kExt);
             return true;
         });
@@ -703,29 +667,29 @@ void ShareWritersTest::Run()
         QCOMPARE(LoadedRound(share.Folder() + name), 3);
         QCOMPARE(RecordsIn(share.Folder()), QStringList());
     }
-    if (heldAtWrite) {
+    if (row.heldAtWrite) {
         // Held up at one write of a member's commit (or its reserve) past
         // the age rule: the other computer takes the save for a killed one
         // and puts the take back (and saves its own); the writer then stops
         // before that write, or once past its check lands it and mends what
         // it wrote, or tells the take mixed where it cannot.
-        const QString member = QFileInfo(written.files.at(heldMember - 1)).fileName();
+        const QString member = QFileInfo(written.files.at(row.heldMember - 1)).fileName();
         bool held = false, savedElsewhere = false;
         QByteArray swappedIn;   // the record put under the name at the other's take-over
         QSoundPerform take, other;
         QVERIFY(take.InitFilesZZ(share.Mount(0) + name, kExt));
         RiffChunkWriter::SetCheckedWriteHook([&](int descriptor, bool commit, int write, bool checked) {
             const QString path = QFileInfo(QStringLiteral("/proc/self/fd/%1").arg(descriptor)).symLinkTarget();
-            if (held || commit == inReserve || write != heldAtWrite || checked != lands
+            if (held || commit == row.inReserve || write != row.heldAtWrite || checked != row.lands
                 || QFileInfo(path).fileName() != member)
                 return;
             held = QFileInfo::exists(record) && AgeFile(record, kRecordLiveSeconds + 5);
-            if (swapped)
+            if (row.swapped)
                 ArmRecordSwap(record, &swappedIn);
             loadedElsewhere = held && other.InitFilesZZ(share.Mount(1) + name, kExt);
             DiskFaults::SetRenameHook(nullptr);
-            if (loadedElsewhere && otherSaves) {
-                SetRound(other, otherRound);
+            if (loadedElsewhere && row.otherSaves) {
+                SetRound(other, row.otherRound);
                 savedElsewhere = other.UpdateiXMLChunk();
             }
         });
@@ -736,11 +700,11 @@ void ShareWritersTest::Run()
         SetRound(take, 399);   // grown: the chunk's size and the RIFF size rewritten too
         const bool saved = take.UpdateiXMLChunk();
         // The other's load refused where it met a record it did not read.
-        QVERIFY2(!saved && held && loadedElsewhere != swapped && savedElsewhere == otherSaves,
+        QVERIFY2(!saved && held && loadedElsewhere != row.swapped && savedElsewhere == row.otherSaves,
                  qPrintable(Messages().join('|')));
         const QString told = Messages().join(' ');
         QVERIFY2(told.contains("was not saved") && !told.contains("Wrong File"), qPrintable(told));
-        if (swapped) {
+        if (row.swapped) {
             // The record put in stays under its name, untouched, and the
             // writer stopped at it; once its writer is gone, the next load
             // settles it and the take is as before.
@@ -753,29 +717,29 @@ void ShareWritersTest::Run()
             m_Spy.clear();
         }
         m_Spy.clear();
-        const int expected = mixed ? -1 : otherSaves ? otherRound : 3;
+        const int expected = row.mixed ? -1 : row.otherSaves ? row.otherRound : 3;
         QCOMPARE(LoadedRound(share.Mount(1) + name), expected);
         QCOMPARE(LoadedRound(share.Folder() + name), expected);
         // What the writer was told is what its files hold: the mended
         // member none of its save, a mixed one part of it.
         const QString loadTold = Messages().join(' ');
-        QVERIFY2(mixed == loadTold.contains("hold parts of two saves: " + member), qPrintable(loadTold));
-        QVERIFY2(!lands || told.contains((mixed ? "landed in " : "was mended in ") + member), qPrintable(told));
-        QVERIFY2(otherSaves || (swapped ? told.contains(QStringLiteral("%1 hold this save").arg(tracks)) : told.contains("as they were before this save")),
+        QVERIFY2(row.mixed == loadTold.contains("hold parts of two saves: " + member), qPrintable(loadTold));
+        QVERIFY2(!row.lands || told.contains((row.mixed ? "landed in " : "was mended in ") + member), qPrintable(told));
+        QVERIFY2(row.otherSaves || (row.swapped ? told.contains(QStringLiteral("%1 hold this save").arg(tracks)) : told.contains("as they were before this save")),
                  qPrintable(told));
-        QVERIFY2(!otherSaves || told.contains(mixed ? "1 hold this save" : "0 hold this save"), qPrintable(told));
-        if (mixed) {
-            SaveMixedTake(share, name, written.files, member, heldAtWrite == 1, after);
+        QVERIFY2(!row.otherSaves || told.contains(row.mixed ? "1 hold this save" : "0 hold this save"), qPrintable(told));
+        if (row.mixed) {
+            SaveMixedTake(share, name, written.files, member, row.heldAtWrite == 1, row.after);
             if (QTest::currentTestFailed())
                 return;
         }
         QCOMPARE(RecordsIn(share.Folder()), QStringList());
     }
     QCOMPARE(AudioOf(written), audio);
-    QVERIFY(WriteBytes(record, "left by a save") && AgeFile(record, recordAge));
+    QVERIFY(WriteBytes(record, "left by a save") && AgeFile(record, row.recordAge));
     QSoundPerform take;
     const bool read = take.InitFilesZZ(share.Mount(0) + name, kExt);
-    QCOMPARE(read, recordAge > kRecordLiveSeconds);
+    QCOMPARE(read, row.recordAge > kRecordLiveSeconds);
     QVERIFY2(read || take.LoadFailureText().contains("will be undone in at most 30 s"), qPrintable(take.LoadFailureText()));
     // Nothing of the writers' stays beside the take: no copy of a record
     // or a clock probe the volume kept as removed while open, once the

@@ -26,34 +26,34 @@ private:
 void TestTakeLateWrite::writersHeldAtEachWriteOfTheirCommit_data()
 {
     ShareWritersTest::AddColumns();
-    const auto shift = [](int seconds) { return QStringList{QStringLiteral("--time-shift=%1").arg(seconds)}; };
     for (int write = 1; write <= 4; ++write) {
         const QByteArray row = "held up at write " + QByteArray::number(write) + " of member 13's commit";
-        QTest::newRow(row + ", the other loading") << QStringList() << 0 << 0 << 0 << 0 << write << 13 << false << false << 0 << false << false << 8 << false << false << QStringList();
-        QTest::newRow(row + ", the other saving") << (write % 2 ? shift(-40) : shift(300)) << 0 << 0 << 0 << 0 << write << 13 << false << true << 0 << false << false << 8 << false << false << QStringList();
+        QTest::newRow(row + ", the other loading") << ShareRow().HeldAtWrite(write);
+        QTest::newRow(row + ", the other saving") << ShareRow().TimesShifted(write % 2 ? -40 : 300).HeldAtWrite(write).OtherSaves();
         // Past its check: the one write lands after the other computer put
         // the take back (and saved): the writer mends it.
         const QByteArray late = "write " + QByteArray::number(write) + " of member 13's commit landing after";
-        QTest::newRow(late + " the other's load") << QStringList() << 0 << 0 << 0 << 0 << write << 13 << true << false << 0 << false << false << 8 << false << false << QStringList();
+        QTest::newRow(late + " the other's load") << ShareRow().HeldAtWrite(write).Lands();
         if (write > 2)   // a size: lowered to fit the other's save
-            QTest::newRow(late + " the other's save") << shift(-40) << 0 << 0 << 0 << 0 << write << 13 << true << true << 0 << false << false << 8 << false << false << QStringList();
+            QTest::newRow(late + " the other's save") << ShareRow().TimesShifted(-40).HeldAtWrite(write).Lands().OtherSaves();
     }
     // Member 14 takes its text in an appended chunk: its RIFF size (write
     // 2) is lowered to fit, its old chunk retired (write 3) named iXML again.
     for (int write = 2; write <= 3; ++write)
         QTest::newRow("write " + QByteArray::number(write) + " of member 14's commit landing after the other's save")
-            << shift(300) << 0 << 0 << 0 << 0 << write << 14 << true << true << 0 << false << false << 8 << false << false << QStringList();
+            << ShareRow().TimesShifted(300).HeldAtWrite(write).OfMember(14).Lands().OtherSaves();
     ShareWritersTest::AddHeldWriteRows({"--own-locks"});
     // A take of one file: the bytes the save wrote besides its late write
     // (its text, written by the other's save) are the only witness of it;
     // of its text, the other's bext field, whose changed bytes lie outside
     // the span the save's record keeps ("b8" over "b3", the save's "b399").
+    const ShareRow oneFile = ShareRow({"--own-locks"}).OfMember(1).Lands().OtherSaves().Mixed();
     QTest::newRow("write 1 of a one-file take's commit (a bext field) landing after the other's save, locks kept per mount")
-        << QStringList{"--own-locks"} << 0 << 0 << 0 << 0 << 1 << 1 << true << true << 0 << false << false << 8 << true << false << QStringList();
+        << ShareRow(oneFile).HeldAtWrite(1);
     QTest::newRow("write 2 of a one-file take's commit (its text) landing after the other's save, locks kept per mount")
-        << QStringList{"--own-locks"} << 0 << 0 << 0 << 0 << 2 << 1 << true << true << 0 << false << false << 8 << true << false << QStringList();
+        << ShareRow(oneFile).HeldAtWrite(2);
     QTest::newRow("write 2 of a one-file take's commit (its text) landing after the other's save, then its iXML saved alone, locks kept per mount")
-        << QStringList{"--own-locks"} << 0 << 0 << 0 << 0 << 2 << 1 << true << true << 0 << false << false << 2 << true << false << QStringList{"ixml"};
+        << ShareRow(oneFile).HeldAtWrite(2).OtherSaves(2).After({"ixml"});
     ShareWritersTest::AddHeldRemovalRows({"--own-locks"});
 }
 

@@ -25,22 +25,22 @@ private:
 void TestTakeShare::writersOfAShareWithoutLocks_data()
 {
     ShareWritersTest::AddColumns();
-    const auto shift = [](int seconds) { return QStringList{QStringLiteral("--time-shift=%1").arg(seconds)}; };
-    QTest::newRow("a plain share") << QStringList() << 20 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false << QStringList();
-    QTest::newRow("rename flags refused, files numbered anew") << QStringList{"--no-rename-flags", "--new-numbers"} << 20 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false << QStringList();
-    QTest::newRow("rename flags refused") << QStringList{"--no-rename-flags"} << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false << QStringList();
-    QTest::newRow("files numbered anew") << QStringList{"--new-numbers"} << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false << QStringList();
-    QTest::newRow("held up once its record is on the share") << QStringList() << 0 << 0 << 0 << 2 << 0 << 13 << false << false << 0 << false << false << 8 << false << false << QStringList();
-    QTest::newRow("held up once its files are written") << QStringList() << 0 << 0 << 0 << 3 << 0 << 13 << false << false << 0 << false << false << 8 << false << false << QStringList();
-    QTest::newRow("renames held up at the second while the other loads") << QStringList() << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << true << false << 8 << false << false << QStringList();
-    QTest::newRow("times 40 s behind, a record just written") << shift(-40) << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false << QStringList();
-    QTest::newRow("times 40 s behind, a record left 35 s ago") << shift(-40) << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 35 << false << false << 8 << false << false << QStringList();
-    QTest::newRow("times 300 s ahead, a record just written") << shift(300) << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false << QStringList();
-    QTest::newRow("times 300 s ahead, a record left 35 s ago") << shift(300) << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 35 << false << false << 8 << false << false << QStringList();
+    QTest::newRow("a plain share") << ShareRow().Rounds(20);
+    QTest::newRow("rename flags refused, files numbered anew") << ShareRow({"--no-rename-flags", "--new-numbers"}).Rounds(20);
+    QTest::newRow("rename flags refused") << ShareRow({"--no-rename-flags"});
+    QTest::newRow("files numbered anew") << ShareRow({"--new-numbers"});
+    QTest::newRow("held up once its record is on the share") << ShareRow().HeldAtSync(2);
+    QTest::newRow("held up once its files are written") << ShareRow().HeldAtSync(3);
+    QTest::newRow("renames held up at the second while the other loads") << ShareRow().HeldAtRename();
+    QTest::newRow("times 40 s behind, a record just written") << ShareRow().TimesShifted(-40);
+    QTest::newRow("times 40 s behind, a record left 35 s ago") << ShareRow().TimesShifted(-40).RecordAge(35);
+    QTest::newRow("times 300 s ahead, a record just written") << ShareRow().TimesShifted(300);
+    QTest::newRow("times 300 s ahead, a record left 35 s ago") << ShareRow().TimesShifted(300).RecordAge(35);
     // Each computer's locks its own, as on sshfs: a lock the other holds is
     // granted here, and proves nothing of the other's writer.
-    QTest::newRow("locks kept per mount, 0.1 ms a request") << QStringList{"--own-locks", "--latency=100"} << 0 << 40 << 2 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false << QStringList();
-    QTest::newRow("locks kept per mount, a record left 35 s ago") << QStringList{"--own-locks"} << 0 << 0 << 0 << 0 << 0 << 13 << false << false << 35 << false << false << 8 << false << false << QStringList();}
+    QTest::newRow("locks kept per mount, 0.1 ms a request") << ShareRow({"--own-locks", "--latency=100"}).Raced(40).HeldRounds(2);
+    QTest::newRow("locks kept per mount, a record left 35 s ago") << ShareRow({"--own-locks"}).RecordAge(35);
+}
 
 int main(int argc, char** argv)
 {

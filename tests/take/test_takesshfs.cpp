@@ -25,13 +25,13 @@ private:
 void TestTakeSshfs::writersOfTwoComputersOverSshfs_data()
 {
     ShareWritersTest::AddColumns();
-    QTest::newRow("sshfs") << QStringList{"sshfs"} << 0 << 12 << 2 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false << QStringList();
-    QTest::newRow("sshfs, no cache") << QStringList{"sshfs", "cache=no"} << 20 << 8 << 1 << 0 << 0 << 13 << false << false << 0 << false << false << 8 << false << false << QStringList();
+    QTest::newRow("sshfs") << ShareRow({"sshfs"}).Raced(12).HeldRounds(2);
+    QTest::newRow("sshfs, no cache") << ShareRow({"sshfs", "cache=no"}).Rounds(20).Raced(8).HeldRounds(1);
     ShareWritersTest::AddHeldWriteRows({"sshfs"});
     // A take of one file, its text landing over the other's save: the
     // other's bext field is the only trace of that save.
     QTest::newRow("write 2 of a one-file take's commit (its text) landing after the other's save, sshfs")
-        << QStringList{"sshfs"} << 0 << 0 << 0 << 0 << 2 << 1 << true << true << 0 << false << false << 8 << true << false << QStringList{"seen"};
+        << ShareRow({"sshfs"}).HeldAtWrite(2).OfMember(1).Lands().OtherSaves().Mixed().After({"seen"});
     ShareWritersTest::AddHeldRemovalRows({"sshfs"});
 }
 
