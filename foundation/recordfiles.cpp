@@ -1,6 +1,7 @@
 #include "foundation/recordfiles.h"
 
 #include "foundation/fileutil.h"
+#include "foundation/folderlock.h"
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskcalls.h"
 #include "foundation/platform/filelocks.h"
@@ -406,8 +407,10 @@ bool RecordOfATake(const QString& folder, const QString& owner)
 // belongs to no take any more (or was emptied before its removal was
 // refused: nothing but its name tells it); else kept. Its remover is gone
 // when the record's lock or age says so, and for any other file when the
-// name was given longer ago than the age rule (a remover holds an aside for
-// an instant, and on a volume of this computer's with the folder's lock).
+// folder's lock is held alone where locks reach every writer (a remover
+// holds it meanwhile); elsewhere a remover holds an aside for an instant,
+// and one held up there past the age rule was taken over and takes a name
+// put back for one settled elsewhere (see RenameNoReplace).
 ClockProbe SettleLeftAside(const QString& folder, const QString& name)
 {
     const QString path = folder + (folder.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + name;
@@ -422,12 +425,12 @@ ClockProbe SettleLeftAside(const QString& folder, const QString& name)
     const bool record = got > 0 && IsRecordHead(head);
     const bool emptied = got == 0;
     bool gone = false;
-    if (got >= 0 && (record || emptied)) {
+    TakeFolderLock lock;
+    if (got >= 0 && (record || emptied))
         gone = !RecordWriterMayLive(fd, path);
-    } else if (got >= 0) {
-        const double named = Seconds(status.st_ctim) - Seconds(status.st_mtim);
-        gone = ShareClockAge(fd, QFileInfo(path).absolutePath()) - qMax(0.0, named) >= kRecordLiveSeconds;
-    }
+    else if (got >= 0)
+        gone = !LocksReachEveryWriter(fd) || lock.Acquire(QFileInfo(path).absolutePath() + QLatin1Char('/'),
+                                                          TakeFolderLock::Mode::Alone);
     ClockProbe settled = ClockProbe::Kept;
     if (gone) {
         const SaveWholeJudge whole = g_SaveWholeJudge.load(std::memory_order_acquire);
