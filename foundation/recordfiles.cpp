@@ -226,27 +226,42 @@ int RemoveRecord(const QString& path, const QByteArray& begins, bool whole, int 
 
 } // namespace
 
-RecordName PutBackOwnRecord(const QString& path, const QByteArray& begins, bool whole, int descriptor, bool* aside)
+RecordName PutBackOwnRecord(const QString& path, const QByteArray& begins, bool whole, int* held, bool* aside)
 {
     if (aside)
         *aside = false;
+    const int descriptor = held ? *held : -1;
     // Another removal moved it to its own aside name and has not put it
     // back: a remover killed there, or one still judging it, which then
     // finds it gone and leaves it.
     const QString folder = QFileInfo(path).absolutePath();
     for (const QString& found : RemovalAsidesIn(folder)) {
-        if (IsRemovalAsideOf(found, path) && NamedRecord(found, begins, whole, descriptor, nullptr, nullptr)
-                                                 == RecordName::Own) {
-            if (const int back = PutBackAside(found, path)) {
-                MyQDebug("PutBackOwnRecord(): %s stays as %s: %s", qPrintable(path), qPrintable(found),
-                         std::strerror(back));
-                if (aside)
-                    *aside = back != ENOENT;
-            }
-            break;
+        if (!IsRemovalAsideOf(found, path)
+            || NamedRecord(found, begins, whole, descriptor, nullptr, nullptr) != RecordName::Own)
+            continue;
+        // A FUSE volume renames onto a name it holds open by hiding that
+        // name first, which the share no longer has (sshfs): the record is
+        // let go for the move, and opened and locked again once back.
+        if (descriptor >= 0)
+            ::close(descriptor);
+        const int back = PutBackAside(found, path);
+        if (back != 0) {
+            MyQDebug("PutBackOwnRecord(): %s stays as %s: %s", qPrintable(path), qPrintable(found),
+                     std::strerror(back));
+            if (aside)
+                *aside = back != ENOENT;
         }
+        if (descriptor >= 0) {
+            *held = ::open(QFile::encodeName(back == 0 ? path : found).constData(),
+                           O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+            if (*held >= 0 && TryRecordLock(*held) == LockTry::Busy) {
+                ::close(*held);
+                *held = -1;
+            }
+        }
+        break;
     }
-    return RecordNameIsOwn(path, begins, whole, descriptor);
+    return RecordNameIsOwn(path, begins, whole, held ? *held : -1);
 }
 
 int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole, int descriptor, bool empty)
@@ -254,7 +269,7 @@ int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole,
     const int removed = RemoveRecord(path, begins, whole, descriptor, empty);
     // Gone from its name: another removal may have moved it aside and
     // stopped there; put back, it is removed as the caller's once more.
-    if (removed == ESTALE && PutBackOwnRecord(path, begins, whole, descriptor) == RecordName::Own)
+    if (removed == ESTALE && PutBackOwnRecord(path, begins, whole) == RecordName::Own)
         return RemoveRecord(path, begins, whole, descriptor, empty);
     return removed;
 }

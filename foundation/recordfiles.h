@@ -260,8 +260,10 @@ int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole 
 // The caller's record (as RecordNameIsOwn tells it) that another removal
 // moved aside (RemoveNameAsChecked) and left there, killed or held: put
 // back under path where that is free. What path holds then; *aside, when
-// given: the record stays under such a name, its put-back refused.
-RecordName PutBackOwnRecord(const QString& path, const QByteArray& begins, bool whole = false, int descriptor = -1,
+// given: the record stays under such a name, its put-back refused. held,
+// when given, the caller's open record: closed for the move, and opened
+// and locked again (-1 when it cannot be).
+RecordName PutBackOwnRecord(const QString& path, const QByteArray& begins, bool whole = false, int* held = nullptr,
                             bool* aside = nullptr);
 
 // Whether the save a save record describes stands whole in its take's

@@ -203,7 +203,7 @@ void SaveTransaction::Undo(tyTakeSave& save, const QString& why)
 
 QString SaveTransaction::BusyText(const tyTakeSave& save) const { return RecordTexts::Busy(save.pTake->m_czBaseName); }
 
-RecordName SaveTransaction::RecordNameNow(const tyTakeSave& save, int* error) const
+RecordName SaveTransaction::RecordNameNow(tyTakeSave& save, int* error) const
 {
     const RecordName named = RecordNameIsOwn(save.record.czPath, save.record.head, false, save.record.nFd, error);
     // Gone from its name: another removal (a writer held up past the age
@@ -212,7 +212,7 @@ RecordName SaveTransaction::RecordNameNow(const tyTakeSave& save, int* error) co
     // goes on.
     if (named != RecordName::Gone)
         return named;
-    return PutBackOwnRecord(save.record.czPath, save.record.head, false, save.record.nFd);
+    return PutBackOwnRecord(save.record.czPath, save.record.head, false, &save.record.nFd);
 }
 
 void SaveTransaction::StopNotOwn(tyTakeSave& save, RecordName named, int error)
@@ -690,7 +690,7 @@ bool SaveTransaction::RecordNotRemoved(tyTakeSave& save, int error)
 {
     const QString path = save.record.czPath;
     bool aside = false;
-    const RecordName named = PutBackOwnRecord(path, save.record.head, false, -1, &aside);
+    const RecordName named = PutBackOwnRecord(path, save.record.head, false, nullptr, &aside);
     const tyDiskCount disk = CountDisk(save);
     if (named == RecordName::Gone && disk.bWhole && !QFileInfo::exists(TakenOverRecordPath(path))) {
         // Every file holds this save whole, and its record is not under its

@@ -102,7 +102,7 @@ private:
     void Undo(tyTakeSave& save, const QString& why);
     // What the record's name holds now (error: why it could not be read):
     // asked before every write of a member (recordfiles.h, I1, I2).
-    RecordName RecordNameNow(const tyTakeSave& save, int* error) const;
+    RecordName RecordNameNow(tyTakeSave& save, int* error) const;
     // Stops a save whose record no longer holds its token (named): told
     // what its files hold.
     void StopNotOwn(tyTakeSave& save, RecordName named, int error);

@@ -2,6 +2,7 @@
 // and filling the take's values.
 #include "take/soundperform.h"
 
+#include "foundation/fileutil.h"
 #include "foundation/mapping.h"
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
@@ -219,21 +220,48 @@ QString DisagreeingFilesText(const QSoundPerform& take, const QString& path, boo
 
 } // namespace
 
+namespace {
+
+// The take's members a killed rename left under its removal's hidden name
+// (see RemoveLeftHiddenCopy): each put back where its own name is free.
+// True when one went from there. Asked only of a take that misses a member
+// its metadata lists, without a lock of the folder (one is taken alone
+// where locks reach every writer).
+bool PutBackMembersAside(const QString& folder, const QString& baseName)
+{
+    bool settled = false;
+    for (const QString& aside : RemovalAsidesIn(folder)) {
+        const QString owner = RemovalAsideOwnerName(aside);
+        if (owner.startsWith(baseName) && !owner.contains(QLatin1String(".nalvo-")))
+            settled = RemoveLeftHiddenCopy(folder, QFileInfo(aside).fileName()) == ClockProbe::Removed || settled;
+    }
+    return settled;
+}
+
+} // namespace
+
 bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
 {
-    tyTakeFamily family;
-    ResetVariables();
-    // Held until the files are read: no save changes them meanwhile.
-    TakeFolderLock lock;
-    std::optional<FolderNameProbe> names;
-    if (!RollBackInterruptedSave(takePath, extension, &lock, &names, &m_czLoadFailure))
-        return false;
-    if (!names)
-        names.emplace(TakeFolderOf(takePath, extension));
-    if (!FindTakeFamilyOnDisk(takePath, extension, *names, &family))
-        return NoteRenamedTake(takePath, extension);
-    if (LoadFamily(family, lock.Descriptor(), &*names, &*names, true))
-        return true;
+    for (int pass = 0;; ++pass) {
+        tyTakeFamily family;
+        ResetVariables();
+        // Held until the files are read: no save changes them meanwhile.
+        TakeFolderLock lock;
+        std::optional<FolderNameProbe> names;
+        if (!RollBackInterruptedSave(takePath, extension, &lock, &names, &m_czLoadFailure))
+            return false;
+        if (!names)
+            names.emplace(TakeFolderOf(takePath, extension));
+        if (!FindTakeFamilyOnDisk(takePath, extension, *names, &family))
+            return NoteRenamedTake(takePath, extension);
+        if (!LoadFamily(family, lock.Descriptor(), &*names, &*names, true))
+            break;
+        lock.Release();
+        // Read again once with a member put back from a killed rename's
+        // hidden name.
+        if (pass > 0 || MissingMembers() == 0 || !PutBackMembersAside(family.czFolder, family.czBaseName))
+            return true;
+    }
     if (!m_czLoadFailure.isEmpty())
         SendUserMessage(QStringLiteral("Take not read"), m_czLoadFailure, 0, 2);
     return false;

@@ -357,6 +357,10 @@ void ShareWritersTest::AddHeldRemovalRows(const QStringList& options)
     QTest::newRow("renames held up between a link and the old name's removal while the other saves" + on)
         << ShareRow(sshfs ? options : options + QStringList{"--no-rename-flags"}).HeldAtRename().OtherSaves();
     QTest::newRow("a save's record moved aside by the other's killed removal" + on) << ShareRow(options).RecordMovedAside();
+    // The other computer's mount may list the folder as its cache holds it
+    // for a while (sshfs): there a load finds the name aside only later.
+    if (sshfs)
+        return;
     QTest::newRow("a member's only name moved aside by the other's killed rename" + on) << ShareRow(options).MemberMovedAside();
     QTest::newRow("held up with its own record moved aside while the other loads" + on) << ShareRow(options).OwnRecordAsideOtherLoads();
 }
