@@ -36,7 +36,9 @@
 //                             RiffChunkWriter as its WriteCheck)
 //      named -> none          RemoveChunkJournal (RemoveRecordIfOwn: moved
 //                             to a name of its own, read there, removed):
-//                             saved
+//                             saved; a removal refused with every file
+//                             holding the save whole and the record off its
+//                             name: saved (I3)
 //      another's -> stopped   SaveTransaction::StopTakenOver: the writer met
 //                             its record gone or another's (I2)
 //      named -> taken over    RollBackChunkJournal (TakeOverRecord), by the
@@ -94,7 +96,13 @@
 //
 // Removal. A record is removed only as what it holds at the removal: moved
 // first to a name only its remover uses, read there, and removed there or
-// put back (RemoveRecordIfOwn), never removed after a look at its name.
+// put back (RemoveRecordIfOwn through RemoveNameAsChecked, see
+// platform/nameremoval.h), never removed after a look at its name. A
+// remover killed in between leaves the record under that hidden name: its
+// writer, meeting its record gone at a check or its removal, puts it back
+// and goes on (PutBackOwnRecord); a load's sweep of the folder puts back one
+// whose writer is gone, unless the save it describes stands whole in every
+// file, or it belongs to no take (then it goes; see RemoveLeftHiddenCopy).
 // A record (and a clock probe, below) is removed while its remover
 // still holds it open, and closed after: a FUSE volume (sshfs, exfat-fuse)
 // keeps a file removed while open as a ".fuse_hidden" one until the last
@@ -178,8 +186,11 @@
 //     (but the mend of its last write, see the gap) and reports what the
 //     disk holds; it never reports "saved".
 //  I3 A save is reported saved only once its record is gone from the disk
-//     by its own removal (RemoveRecordIfOwn answered 0); ESTALE is never a
-//     success.
+//     by its own removal (RemoveRecordIfOwn answered 0), or, that removal
+//     refused, once every file holds the save whole and the record is no
+//     longer under its name (gone, or under its removal's hidden name, which
+//     the next load removes as a whole save's: SaveTransaction::
+//     RecordNotRemoved); ESTALE alone is never a success.
 //  I4 A reader settles a record only with the folder held alone and the
 //     record judged Gone; it removes the record only while the name still
 //     holds the bytes it read.

@@ -148,7 +148,7 @@ void SaveTransaction::CheckInvariants(const tyTakeSave& save)
                    "I1: members written without the save's own record on the disk");
         break;
     case TakeState::Removed:
-        // I3: saved only once its own removal of its record succeeded.
+        // I3: saved only once its record is off its name (see RecordNotRemoved).
         Q_ASSERT_X(record.nFd < 0 && !record.head.isEmpty(), "SaveTransaction", "I3: saved without its own removal");
         break;
     case TakeState::Refused:
@@ -746,7 +746,7 @@ void SaveTransaction::Finish(bool* saved)
         if (!Going(save))
             continue;
         QSoundPerform* take = save.pTake;
-        Q_ASSERT(save.eState == TakeState::Removed);   // I3: saved only once its own removal of its record succeeded
+        Q_ASSERT(save.eState == TakeState::Removed);   // I3: saved only once its record is off its name
         if (folderError != 0 && m_mRemovedIn.count(FolderOf(take)) != 0)
             take->ReportSave(RecordTexts::RemovalNotOnCard(SystemErrorText(folderError)));
         bool replaced = false;

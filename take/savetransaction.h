@@ -58,7 +58,9 @@ private:
     //   Named -> FilesChange  ReserveAndCommit, before the first write of a
     //                         member (I1)
     //   FilesChange -> Removed RemoveRecords: its own removal of its record
-    //                         succeeded (I3); saved once Finish syncs it
+    //                         succeeded, or was refused with every file
+    //                         holding the save whole (I3); saved once Finish
+    //                         syncs it
     //   None, Named, FilesChange -> Refused  nothing of this save stands:
     //                         refused before its record (or no file to
     //                         save), its record removed before any write,
