@@ -154,6 +154,16 @@ bool ReadDuringSave(const QSoundPerform& take, const tyTakeFamily& family, quint
     return false;
 }
 
+// Why a member that is there did not open.
+QString UnopenedMemberText(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    struct stat status;
+    if (::lstat(QFile::encodeName(path).constData(), &status) == 0 && !S_ISREG(status.st_mode))
+        return QStringLiteral("its track file %1 is not a regular file").arg(name);
+    return QStringLiteral("its track file %1 cannot be opened").arg(name);
+}
+
 QString BeingWrittenText(const QString& take)
 {
     return QStringLiteral("Take %1 is being written by another program and was not read; select it again in a moment.")
@@ -433,8 +443,13 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone)
             continue;
         QSoundFile& file = m_SndFile[t];
         if (!file.Open(0)) {
-            // Gone since it was found (an open that failed otherwise said why).
-            *gone = !QFileInfo::exists(file.GetPath());
+            // Gone since it was found, as the volume answers (a share's mount
+            // may answer a look at a name another computer moved from its
+            // cache). An open that failed otherwise said why in a box, and the
+            // take's line names the file (see ProblemLine).
+            *gone = !NameOnVolume(file.GetPath());
+            if (!*gone)
+                m_czUnreadFile = UnopenedMemberText(file.GetPath());
             return false;
         }
         // A file that is no sound file gets status 1 and is reported once
@@ -536,7 +551,9 @@ QString QSoundPerform::ProblemLine(bool loaded, const QString& folder, const QSt
         // recorder's, and a file that is no sound file here (empty, RF64)
         // is none for the import either.
         bool importMayRead = m_bImportMayRead;
-        if (why.isEmpty()) {
+        if (why.isEmpty() && !m_czUnreadFile.isEmpty()) {
+            why = QStringLiteral("%1 was not read: %2.").arg(name, m_czUnreadFile);
+        } else if (why.isEmpty()) {
             why = QStringLiteral("%1 cannot be opened: no track files of it were found that this program reads.")
                       .arg(name);
             importMayRead = true;
