@@ -539,9 +539,10 @@ QString TakeMixed(const QStringList& files)
         .arg(files.join(QStringLiteral(", ")));
 }
 
-QString NotRemoved(const QString& path, const QString& why)
+QString NotRemoved(const QString& path, const QString& why, bool undone)
 {
-    return QStringLiteral("The save record %1 cannot be removed (%2), so the save was undone.").arg(path, why);
+    return QStringLiteral("The save record %1 cannot be removed (%2), so the save was %3.")
+        .arg(path, why, undone ? QStringLiteral("undone") : QStringLiteral("not finished"));
 }
 
 QString RecordLeftAside(const QString& path, const QString& why, const QString& disk)
@@ -558,9 +559,10 @@ QString SavedRecordAside(const QString& path, const QString& why)
         .arg(path, why);
 }
 
-QString NotReadBack(const QString& path, const QString& why)
+QString NotReadBack(const QString& path, const QString& why, bool undone)
 {
-    return QStringLiteral("The save record %1 cannot be read back (%2), so the save was undone.").arg(path, why);
+    return QStringLiteral("The save record %1 cannot be read back (%2), so the save was %3.")
+        .arg(path, why, undone ? QStringLiteral("undone") : QStringLiteral("not finished"));
 }
 
 QString SaveRecordNotWritten(const QString& why)

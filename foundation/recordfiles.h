@@ -376,8 +376,9 @@ QString TakenOver(const QString& take, const QString& disk);
 // A take whose files hold parts of two saves (files: those holding part of
 // a stopped save, the others a later one), told at every load.
 QString TakeMixed(const QStringList& files);
-// A save whose record could not be removed (error text): the save undone.
-QString NotRemoved(const QString& path, const QString& why);
+// A save whose record could not be removed (error text): the save undone,
+// or, where its files could not all be put back yet, not finished.
+QString NotRemoved(const QString& path, const QString& why, bool undone);
 // A save whose own removal of its record failed (why) and left it under
 // that removal's hidden name, its put-back refused too (a card pulled):
 // the next load puts it back and undoes the save; disk: what the files
@@ -386,8 +387,9 @@ QString RecordLeftAside(const QString& path, const QString& why, const QString& 
 // The same where every file holds the save whole: saved, the record
 // removed by the next load.
 QString SavedRecordAside(const QString& path, const QString& why);
-// A save whose record could not be read back to tell it is still its own.
-QString NotReadBack(const QString& path, const QString& why);
+// A save whose record could not be read back to tell it is still its own:
+// undone, or not finished, as for NotRemoved.
+QString NotReadBack(const QString& path, const QString& why, bool undone);
 // A save whose record could not be written (why: the system's text).
 QString SaveRecordNotWritten(const QString& why);
 // A save that could not be put back from its record: the record taken

@@ -174,6 +174,11 @@ void SaveTransaction::Refuse(tyTakeSave& save, const QString& why)
 
 void SaveTransaction::Undo(tyTakeSave& save, const QString& why)
 {
+    Undo(save, [&why](bool) { return why; });
+}
+
+void SaveTransaction::Undo(tyTakeSave& save, const std::function<QString(bool undone)>& why)
+{
     for (int t : save.lMembers)
         save.pTake->m_SndFile[t].Close();
     // Only this save's own record is applied, known by its token (see
@@ -186,18 +191,18 @@ void SaveTransaction::Undo(tyTakeSave& save, const QString& why)
                                                                                         save.record.head);
     if (!result.bRecord) {
         // Taken over meanwhile: what the files hold is told as it stands.
-        save.pTake->ReportSave(why + QLatin1Char('\n') + RecordTexts::NotPutBackTakenOver(DiskText(save)));
+        save.pTake->ReportSave(why(false) + QLatin1Char('\n') + RecordTexts::NotPutBackTakenOver(DiskText(save)));
         Move(save, TakeState::Stopped);
         return;
     }
     if (result.eWriter == RecordWriter::Gone && result.lczFailed.isEmpty()) {
-        Refuse(save, why);
+        Refuse(save, why(true));
         return;
     }
     if (!result.lczChanged.isEmpty())
-        save.pTake->ReportSave(why + QLatin1Char('\n') + RecordTexts::NotPutBackChanged(result.lczFailed));
+        save.pTake->ReportSave(why(false) + QLatin1Char('\n') + RecordTexts::NotPutBackChanged(result.lczFailed));
     else
-        save.pTake->ReportSave(why + QLatin1Char('\n') + RecordTexts::PutBackAtNextLoad(result.lczFailed));
+        save.pTake->ReportSave(why(false) + QLatin1Char('\n') + RecordTexts::PutBackAtNextLoad(result.lczFailed));
     Move(save, TakeState::Left);
 }
 
@@ -218,7 +223,7 @@ RecordName SaveTransaction::RecordNameNow(tyTakeSave& save, int* error) const
 void SaveTransaction::StopNotOwn(tyTakeSave& save, RecordName named, int error)
 {
     if (named == RecordName::Unreadable)
-        Undo(save, RecordTexts::NotReadBack(save.record.czPath, SystemErrorText(error)));
+        Undo(save, [&](bool undone) { return RecordTexts::NotReadBack(save.record.czPath, SystemErrorText(error), undone); });
     else
         StopTakenOver(save);
 }
@@ -632,7 +637,10 @@ void SaveTransaction::ReserveAndCommit()
             if (writer.Stopped())
                 StopNotOwn(save, named, error);
             else
-                Undo(save, QStringLiteral("The save failed and was undone: %1").arg(writer.ErrorText()));
+                Undo(save, [&](bool undone) {
+                    return (undone ? QStringLiteral("The save failed and was undone: %1") : QStringLiteral("The save failed: %1"))
+                        .arg(writer.ErrorText());
+                });
         }
     }
 }
@@ -711,7 +719,7 @@ bool SaveTransaction::RecordNotRemoved(tyTakeSave& save, int error)
     }
     if (named == RecordName::Own) {
         // Under its name, this save's: it still says how to undo the save.
-        Undo(save, RecordTexts::NotRemoved(path, SystemErrorText(error)));
+        Undo(save, [&](bool undone) { return RecordTexts::NotRemoved(path, SystemErrorText(error), undone); });
         return false;
     }
     // Its removal failed (a card pulled, write-protected meanwhile) with the

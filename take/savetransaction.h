@@ -12,6 +12,7 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -100,7 +101,9 @@ private:
     // false (the take refused) when the save must not go on.
     bool SettleLeftSave(tyTakeSave& save, const FolderNameProbe& names);
     void Refuse(tyTakeSave& save, const QString& why);
-    // Puts every member back from the take's record.
+    // Puts every member back from the take's record. why(undone): what
+    // stopped the save, told as undone only where every member is back.
+    void Undo(tyTakeSave& save, const std::function<QString(bool undone)>& why);
     void Undo(tyTakeSave& save, const QString& why);
     // What the record's name holds now (error: why it could not be read):
     // asked before every write of a member (recordfiles.h, I1, I2).
