@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -91,20 +90,6 @@ int ExclusiveCreateError(const char* path, int error)
 
 namespace {
 
-constexpr char kAsideMarker[] = ".nalvo-gone-";
-constexpr int kAsideDigits = 16;
-
-// The name opens: asked of the volume itself, where a look at the name
-// may be answered from a cache (sshfs).
-bool Opens(const QByteArray& path)
-{
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (fd < 0)
-        return errno != ENOENT;
-    ::close(fd);
-    return true;
-}
-
 // The second step of the hard-link form, once to names the file too: the
 // old name goes. Without stillOwn it is removed, and where that fails the
 // new name with it. With stillOwn it is moved aside first and asked of
@@ -121,45 +106,33 @@ bool RemoveOldName(const QByteArray& from, const QByteArray& to, const std::func
         errno = why;
         return false;
     }
-    const QByteArray aside = QFile::encodeName(RemovalAsideName(QFile::decodeName(from)));
-    if (DiskRename(from.constData(), aside.constData()) != 0) {
-        // Gone meanwhile (ENOENT): settled elsewhere, under the new name
-        // the file keeps.
-        const int why = errno;
-        if (why != ENOENT && DiskUnlink(to.constData()) != 0)
-            MyQDebug("RenameNoReplace(): %s stays as a second name of %s: %s", to.constData(), from.constData(),
-                     std::strerror(errno));
-        errno = why == ENOENT ? ESTALE : why;
-        return false;
-    }
-    if (!stillOwn()) {
+    const QString toPath = QFile::decodeName(to);
+    const QString fromPath = QFile::decodeName(from);
+    bool taken = false;
+    QString stays;
+    const int removed = RemoveNameAsChecked(fromPath, [&](const QString& aside) {
+        if (stillOwn())
+            return AsideVerdict::Remove;
         // Taken over: the other settled the file under a name it found. The
         // aside goes only where another name holds the file, as read now
         // (a volume may answer a removed name from its cache); where the
         // take-over removed the new one as a second name, the old comes
-        // back; else it stays, a name of the file still.
-        const QString asidePath = QFile::decodeName(aside);
-        const QString toPath = QFile::decodeName(to);
-        const QString fromPath = QFile::decodeName(from);
-        if (HoldsSameBytes(asidePath, toPath) || HoldsSameBytes(asidePath, fromPath)) {
-            if (DiskUnlink(aside.constData()) != 0)
-                MyQDebug("RenameNoReplace(): %s stays as a second name: %s", aside.constData(), std::strerror(errno));
-        } else if (Opens(to) || Opens(from) || DiskLink(aside.constData(), from.constData()) != 0
-                   || DiskUnlink(aside.constData()) != 0) {
-            MyQDebug("RenameNoReplace(): %s stays as a name of %s", aside.constData(), from.constData());
-        }
-        errno = ESTALE;
-        return false;
-    }
-    if (DiskUnlink(aside.constData()) == 0)
+        // back; else it stays, a name of the file still, which the next load
+        // puts back once its name is free.
+        taken = true;
+        if (HoldsSameBytes(aside, toPath) || HoldsSameBytes(aside, fromPath))
+            return AsideVerdict::Remove;
+        return NameOnVolume(toPath) || NameOnVolume(fromPath) ? AsideVerdict::Keep : AsideVerdict::PutBack;
+    }, &stays);
+    if (removed == 0 && !taken)
         return true;
-    // The move failed as a whole: the old name back, the new one gone.
-    const int why = errno;
-    if (DiskLink(aside.constData(), from.constData()) != 0 || DiskUnlink(aside.constData()) != 0
-        || DiskUnlink(to.constData()) != 0)
-        MyQDebug("RenameNoReplace(): not every name of %s is as before the move: %s", from.constData(),
+    // Gone meanwhile (ENOENT): settled elsewhere, under the new name the
+    // file keeps. A move that failed as a whole: the old name stands (never
+    // moved, or put back), and the new one goes.
+    if (!taken && removed != ENOENT && stays.isEmpty() && DiskUnlink(to.constData()) != 0)
+        MyQDebug("RenameNoReplace(): %s stays as a second name of %s: %s", to.constData(), from.constData(),
                  std::strerror(errno));
-    errno = why;
+    errno = taken || removed == ENOENT ? ESTALE : removed;
     return false;
 }
 
@@ -224,44 +197,11 @@ bool RenameNoReplace(const QString& from, const QString& to, const std::function
     return Rename(from, to, stillOwn);
 }
 
-QString RemovalAsideName(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.path() + QStringLiteral("/.") + info.fileName() + QLatin1String(kAsideMarker)
-           + QStringLiteral("%1").arg(QRandomGenerator::global()->generate64(), kAsideDigits, 16, QLatin1Char('0'));
-}
-
 int RemoveSecondName(const QString& keep, const QString& second)
 {
-    const QByteArray name = QFile::encodeName(second);
-    const QByteArray aside = QFile::encodeName(RemovalAsideName(second));
-    if (DiskRename(name.constData(), aside.constData()) != 0)
-        return errno;
-    if (HoldsSameBytes(keep, QFile::decodeName(aside)))
-        return DiskUnlink(aside.constData()) == 0 ? 0 : errno;
-    if (!RenameNoReplace(QFile::decodeName(aside), second))
-        MyQDebug("RemoveSecondName(): %s stays as %s: %s", name.constData(), aside.constData(), std::strerror(errno));
-    return ESTALE;
-}
-
-QStringList RemovalAsidesIn(const QString& folder)
-{
-    QStringList asides;
-    const QDir dir(folder);
-    for (const QString& name : dir.entryList({QStringLiteral(".*") + QLatin1String(kAsideMarker) + QLatin1Char('*')},
-                                             QDir::Files | QDir::Hidden | QDir::System)) {
-        if (IsRemovalAsideName(QFile::encodeName(name).constData()))
-            asides << dir.filePath(name);
-    }
-    return asides;
-}
-
-bool IsRemovalAsideOf(const QString& aside, const QString& path)
-{
-    const QString name = QFileInfo(aside).fileName();
-    const QString prefix = QLatin1Char('.') + QFileInfo(path).fileName() + QLatin1String(kAsideMarker);
-    return name.size() == prefix.size() + kAsideDigits && name.startsWith(prefix)
-           && QFileInfo(aside).absolutePath() == QFileInfo(path).absolutePath();
+    return RemoveNameAsChecked(second, [&keep](const QString& aside) {
+        return HoldsSameBytes(keep, aside) ? AsideVerdict::Remove : AsideVerdict::PutBack;
+    });
 }
 
 bool HoldsSameBytes(const QString& a, const QString& b)
@@ -283,22 +223,6 @@ bool HoldsSameBytes(const QString& a, const QString& b)
         if (x.isEmpty())
             return fa.atEnd() && fb.atEnd();
     }
-}
-
-bool IsRemovalAsideName(const char* name) { return IsHiddenNameEndingIn(name, kAsideMarker, kAsideDigits); }
-
-bool IsHiddenNameEndingIn(const char* name, const char* marker, size_t digits)
-{
-    const size_t markerLength = std::strlen(marker);
-    const size_t length = std::strlen(name);
-    if (name[0] != '.' || length < 2 + markerLength + digits
-        || std::memcmp(name + length - digits - markerLength, marker, markerLength) != 0)
-        return false;
-    for (const char* c = name + length - digits; *c; ++c) {
-        if (!((*c >= '0' && *c <= '9') || (*c >= 'a' && *c <= 'f')))
-            return false;
-    }
-    return true;
 }
 
 QString FolderNameRefusal(const QString& name)

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "foundation/platform/nameremoval.h"
+
 #include <functional>
 
 // Removes a file, or a folder with all its entries (hidden ones included),
@@ -29,7 +31,7 @@ bool RenameNoReplace(const QString& from, const QString& to);
 // The same for a writer whose right to move the file lasts only while a
 // record of its own stands (see recordfiles.h): in the hard-link form the
 // old name is not removed after a look but moved to a name only this call
-// uses (RemovalAsideName), and stillOwn() is asked then, so that the old
+// uses and stillOwn() is asked then (RemoveNameAsChecked), so that the old
 // name a take-over elsewhere has put back (or kept) meanwhile is never
 // removed. stillOwn() false: the file keeps a name under which another
 // settled it, the aside goes (back to the old name where the file has no
@@ -37,33 +39,19 @@ bool RenameNoReplace(const QString& from, const QString& to);
 // held-name forms move in one step and ask stillOwn() nothing.
 bool RenameNoReplace(const QString& from, const QString& to, const std::function<bool()>& stillOwn);
 
-// The name a removal that must check what it removes at the removal itself
-// moves path to first, beside it: "." + its name + ".nalvo-gone-" + 16
-// hexadecimal digits, new for each call, so that no other writer makes or
-// checks it. One a process killed between the move and the removal left is
-// found by RemovalAsidesIn, and told from every other name by
-// IsRemovalAsideName (a name as the system lists it).
-QString RemovalAsideName(const QString& path);
-bool IsRemovalAsideName(const char* name);
-// The form of the hidden names writers make beside a file (a removal's
-// aside, a temporary): ".", at least one character of the file's name,
-// marker, then digits lowercase hexadecimal digits, nothing else.
-bool IsHiddenNameEndingIn(const char* name, const char* marker, size_t digits);
-// The removal names in folder (one listing), and whether aside is one of
-// path's.
-QStringList RemovalAsidesIn(const QString& folder);
-bool IsRemovalAsideOf(const QString& aside, const QString& path);
+// The aside names of a checked removal (RemovalAsideName and the rest):
+// see platform/nameremoval.h.
 
 // The two names hold one file (a hard link's two names), or two regular
 // files of the same bytes, where a volume numbers files anew: removing
 // either loses nothing. Reads both whole unless the file numbers tell.
 bool HoldsSameBytes(const QString& a, const QString& b);
 // Removes the name second where keep holds the same file (HoldsSameBytes),
-// checked at the removal itself: second is moved aside first (see
-// RemovalAsideName) and compared there, so that of two writers each
-// removing one of two names of a file, after each moved its own aside, at
-// most one finds the other's still there. 0 when removed, ESTALE when not
-// the same (second back under its name), else the system's error number.
+// checked at the removal itself (RemoveNameAsChecked: compared aside), so
+// that of two writers each removing one of two names of a file, after each
+// moved its own aside, at most one finds the other's still there. 0 when
+// removed, ESTALE when not the same (second back under its name), else the
+// system's error number.
 int RemoveSecondName(const QString& keep, const QString& second);
 // The error number of a create that refused (O_EXCL) the name path as the
 // volume answered it (error): EEXIST where the name is taken now, as sshfs

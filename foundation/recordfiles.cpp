@@ -1,15 +1,18 @@
 #include "foundation/recordfiles.h"
 
 #include "foundation/fileutil.h"
+#include "foundation/folderlock.h"
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskcalls.h"
 #include "foundation/platform/filelocks.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QThread>
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -169,50 +172,49 @@ RecordName RecordNameIsOwn(const QString& path, const QByteArray& begins, bool w
     return NamedRecord(path, begins, whole, descriptor, error, nullptr);
 }
 
-int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole, int descriptor, bool empty)
+namespace {
+
+// RemoveRecordIfOwn, once.
+int RemoveRecord(const QString& path, const QByteArray& begins, bool whole, int descriptor, bool empty)
 {
-    // Checked at the removal itself: the record is moved in one step to a
-    // name only this call uses, and read there. A look at the name followed
-    // by its removal would take whatever stands under the name by then: a
-    // writer held between the two past the age rule meets another's record
-    // there (a take-over elsewhere settled its own and another save began).
-    const QString aside = RemovalAsideName(path);
-    const QByteArray asideName = QFile::encodeName(aside);
+    // Checked at the removal itself (RemoveNameAsChecked): a look at the
+    // name followed by its removal would take whatever stands under the name
+    // by then: a writer held between the two past the age rule meets
+    // another's record there (a take-over elsewhere settled its own and
+    // another save began).
     int error = 0;
     int kept = -1;
-    if (DiskRename(QFile::encodeName(path).constData(), asideName.constData()) != 0) {
-        const int why = errno;
+    bool judged = false;
+    RecordName named = RecordName::Gone;
+    const int removed = RemoveNameAsChecked(path, [&](const QString& aside) {
+        judged = true;
+        // Removed while open (the caller's descriptor, or the one it was
+        // read through): a FUSE volume (sshfs, exfat-fuse) keeps a file
+        // removed while open as a ".fuse_hidden" one until the last close,
+        // and removes that with it; removed after every close, it may meet
+        // a close still under way and keep that copy for good.
+        named = NamedRecord(aside, begins, whole, descriptor, &error, &kept);
+        if (named == RecordName::Own && empty && descriptor >= 0 && DiskFtruncate(descriptor, 0) != 0)
+            MyQDebug("RemoveRecordIfOwn(): %s is removed whole: %s", qPrintable(path), std::strerror(errno));
+        // Another's (or one that could not be read): back under its name,
+        // unless a record made since holds that.
+        return named == RecordName::Own ? AsideVerdict::Remove : AsideVerdict::PutBack;
+    });
+    if (!judged && empty && removed != ENOENT && descriptor >= 0
+        && NamedRecord(path, begins, whole, descriptor, &error, &kept) == RecordName::Own
+        && DiskFtruncate(descriptor, 0) != 0) {
         // Staying under its name: emptied where it is the caller's (its
         // own file, whatever the name holds later).
-        if (empty && why != ENOENT && descriptor >= 0
-            && NamedRecord(path, begins, whole, descriptor, &error, &kept) == RecordName::Own
-            && DiskFtruncate(descriptor, 0) != 0)
-            MyQDebug("RemoveRecordIfOwn(): %s stays whole: %s", qPrintable(path), std::strerror(errno));
-        if (kept >= 0)
-            ::close(kept);
-        return why == ENOENT ? ESTALE : why;
+        MyQDebug("RemoveRecordIfOwn(): %s stays whole: %s", qPrintable(path), std::strerror(errno));
     }
-    // Removed while open (the caller's descriptor, or the one it was read
-    // through): a FUSE volume (sshfs, exfat-fuse) keeps a file removed
-    // while open as a ".fuse_hidden" one until the last close, and removes
-    // that with it; removed after every close, it may meet a close still
-    // under way and keep that copy for good.
-    const RecordName named = NamedRecord(aside, begins, whole, descriptor, &error, &kept);
-    if (named == RecordName::Own && empty && descriptor >= 0 && DiskFtruncate(descriptor, 0) != 0)
-        MyQDebug("RemoveRecordIfOwn(): %s is removed whole: %s", qPrintable(path), std::strerror(errno));
-    const int removed = named != RecordName::Own ? 0 : DiskUnlink(asideName.constData()) == 0 ? 0 : errno;
-    // Another's (or one that could not be read, or not removed): back under
-    // its name, unless a record made since holds that. One that stays aside
-    // goes with a sweep of the folder once no writer holds it (see
-    // RemoveLeftHiddenCopy).
-    if ((named != RecordName::Own || removed != 0) && !RenameNoReplace(aside, path))
-        MyQDebug("RemoveRecordIfOwn(): %s stays as %s: %s", qPrintable(path), asideName.constData(),
-                 std::strerror(errno));
     if (kept >= 0)
         ::close(kept);
+    if (!judged)
+        return removed == ENOENT ? ESTALE : removed;
     switch (named) {
     case RecordName::Own:
-        return removed;
+        // Taken from its aside meanwhile: by another's hand.
+        return removed == ENOENT ? ESTALE : removed;
     case RecordName::Other:
     case RecordName::Gone:
         return ESTALE;
@@ -220,6 +222,56 @@ int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole,
         break;
     }
     return error ? error : EIO;
+}
+
+} // namespace
+
+RecordName PutBackOwnRecord(const QString& path, const QByteArray& begins, bool whole, int* held, bool* aside)
+{
+    if (aside)
+        *aside = false;
+    const int descriptor = held ? *held : -1;
+    // Another removal moved it to its own aside name and has not put it
+    // back: a remover killed there, or one still judging it, which then
+    // finds it gone and leaves it.
+    const QString folder = QFileInfo(path).absolutePath();
+    for (const QString& found : RemovalAsidesIn(folder)) {
+        if (!IsRemovalAsideOf(found, path)
+            || NamedRecord(found, begins, whole, descriptor, nullptr, nullptr) != RecordName::Own)
+            continue;
+        // A FUSE volume renames onto a name it holds open by hiding that
+        // name first, which the share no longer has (sshfs): the record is
+        // let go for the move, and opened and locked again once back.
+        if (descriptor >= 0)
+            ::close(descriptor);
+        const int back = PutBackAside(found, path);
+        if (back != 0) {
+            MyQDebug("PutBackOwnRecord(): %s stays as %s: %s", qPrintable(path), qPrintable(found),
+                     std::strerror(back));
+            if (aside)
+                *aside = back != ENOENT;
+        }
+        if (descriptor >= 0) {
+            *held = ::open(QFile::encodeName(back == 0 ? path : found).constData(),
+                           O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+            if (*held >= 0 && TryRecordLock(*held) == LockTry::Busy) {
+                ::close(*held);
+                *held = -1;
+            }
+        }
+        break;
+    }
+    return RecordNameIsOwn(path, begins, whole, held ? *held : -1);
+}
+
+int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole, int descriptor, bool empty)
+{
+    const int removed = RemoveRecord(path, begins, whole, descriptor, empty);
+    // Gone from its name: another removal may have moved it aside and
+    // stopped there; put back, it is removed as the caller's once more.
+    if (removed == ESTALE && PutBackOwnRecord(path, begins, whole) == RecordName::Own)
+        return RemoveRecord(path, begins, whole, descriptor, empty);
+    return removed;
 }
 
 QString TakenOverRecordPath(const QString& path) { return path + QStringLiteral(".taken"); }
@@ -341,22 +393,91 @@ bool IsFuseHiddenName(const char* name)
     return true;
 }
 
+namespace {
+
+std::atomic<SaveWholeJudge> g_SaveWholeJudge{nullptr};
+
+// The head of a file of ours: a record or a mark.
+bool IsRecordHead(const QByteArray& head)
+{
+    return head.startsWith(QByteArray(kSaveRecordMagic, int(sizeof(kSaveRecordMagic))))
+           || head.startsWith(QByteArray(kRenameRecordHeader) + '\n')
+           || head.startsWith(QByteArray(kMixedMarkHeader) + '\n');
+}
+
+// A record named owner in folder still belongs to a take: a listed file's
+// name begins with the take's (owner without its "." and its ".nalvo-"
+// ending).
+bool RecordOfATake(const QString& folder, const QString& owner)
+{
+    const QString take = owner.mid(1).section(QStringLiteral(".nalvo-"), 0, 0);
+    return !take.isEmpty()
+           && !QDir(folder).entryList({take + QLatin1Char('*')}, QDir::Files | QDir::NoDotAndDotDot).isEmpty();
+}
+
+// The file a removal moved aside to name (see RemoveNameAsChecked) and
+// left there once its remover was gone: back under its own name where that
+// is free, a killed writer's record so to be settled by the next load of its
+// take; removed where another name holds the same bytes, or a record
+// belongs to no take any more (or was emptied before its removal was
+// refused: nothing but its name tells it); else kept. Its remover is gone
+// when the record's lock or age says so, and for any other file when the
+// folder's lock is held alone where locks reach every writer (a remover
+// holds it meanwhile); elsewhere a remover holds an aside for an instant,
+// and one held up there past the age rule was taken over and takes a name
+// put back for one settled elsewhere (see RenameNoReplace).
+ClockProbe SettleLeftAside(const QString& folder, const QString& name)
+{
+    const QString path = folder + (folder.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + name;
+    const QString owner = QFileInfo(path).absolutePath() + QLatin1Char('/') + RemovalAsideOwnerName(path);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return errno == ENOENT ? ClockProbe::Gone : ClockProbe::Kept;
+    struct stat status;
+    char bytes[64];
+    const ssize_t got = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) ? ::pread(fd, bytes, sizeof(bytes), 0) : -1;
+    const QByteArray head(bytes, int(qMax<ssize_t>(got, 0)));
+    const bool record = got > 0 && IsRecordHead(head);
+    const bool emptied = got == 0;
+    bool gone = false;
+    TakeFolderLock lock;
+    if (got >= 0 && (record || emptied))
+        gone = !RecordWriterMayLive(fd, path);
+    else if (got >= 0)
+        gone = !LocksReachEveryWriter(fd) || lock.Acquire(QFileInfo(path).absolutePath() + QLatin1Char('/'),
+                                                          TakeFolderLock::Mode::Alone);
+    ClockProbe settled = ClockProbe::Kept;
+    if (gone) {
+        const SaveWholeJudge whole = g_SaveWholeJudge.load(std::memory_order_acquire);
+        const bool saved = record && whole && head.startsWith(QByteArray(kSaveRecordMagic, int(sizeof(kSaveRecordMagic))))
+                           && whole(QFileInfo(path).absolutePath(), ReadRecordBytes(fd));
+        const bool remove = emptied || saved || HoldsSameBytes(path, owner) || (!record && status.st_nlink > 1)
+                            || (record && !RecordOfATake(QFileInfo(path).absolutePath(), QFileInfo(owner).fileName()));
+        if (remove)
+            settled = DescriptorNamedBy(fd, path) && DiskUnlink(QFile::encodeName(path).constData()) == 0
+                          ? ClockProbe::Removed
+                          : ClockProbe::Kept;
+        else if (!NameOnVolume(owner))
+            settled = PutBackAside(path, owner) == 0 ? ClockProbe::Removed : ClockProbe::Kept;
+    }
+    ::close(fd);
+    return settled;
+}
+
+} // namespace
+
+void SetSaveWholeJudge(SaveWholeJudge judge) { g_SaveWholeJudge.store(judge, std::memory_order_release); }
+
 ClockProbe RemoveLeftHiddenCopy(const QString& folder, const QString& name)
 {
+    if (IsRemovalAsideName(QFile::encodeName(name).constData()))
+        return SettleLeftAside(folder, name);
     return RemoveLeftFile(folder, name, [](int fd, const QString& path) {
         struct stat status;
         char bytes[64];
         const ssize_t got = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) ? ::pread(fd, bytes, sizeof(bytes), 0) : -1;
         const QByteArray head(bytes, int(qMax<ssize_t>(got, 0)));
-        // A record a removal emptied before it was refused: nothing but its
-        // name tells it.
-        const bool emptied = IsRemovalAsideName(QFile::encodeName(QFileInfo(path).fileName()).constData())
-                             && status.st_size == 0;
-        const bool ours = got >= 0
-                          && (emptied || (status.st_size == 1 && head == "t")
-                              || head.startsWith(QByteArray(kSaveRecordMagic, int(sizeof(kSaveRecordMagic))))
-                              || head.startsWith(QByteArray(kRenameRecordHeader) + '\n')
-                              || head.startsWith(QByteArray(kMixedMarkHeader) + '\n'));
+        const bool ours = got >= 0 && ((status.st_size == 1 && head == "t") || IsRecordHead(head));
         // Its writer's lock, or its age: the same rule as for a record.
         return ours && !RecordWriterMayLive(fd, path);
     });
@@ -418,14 +539,30 @@ QString TakeMixed(const QStringList& files)
         .arg(files.join(QStringLiteral(", ")));
 }
 
-QString NotRemoved(const QString& path, const QString& why)
+QString NotRemoved(const QString& path, const QString& why, bool undone)
 {
-    return QStringLiteral("The save record %1 cannot be removed (%2), so the save was undone.").arg(path, why);
+    return QStringLiteral("The save record %1 cannot be removed (%2), so the save was %3.")
+        .arg(path, why, undone ? QStringLiteral("undone") : QStringLiteral("not finished"));
 }
 
-QString NotReadBack(const QString& path, const QString& why)
+QString RecordLeftAside(const QString& path, const QString& why, const QString& disk)
 {
-    return QStringLiteral("The save record %1 cannot be read back (%2), so the save was undone.").arg(path, why);
+    return QStringLiteral("The save record %1 cannot be removed (%2): it stays beside the take under a hidden name, "
+                          "and the next load of the take puts it back and undoes what it holds. %3")
+        .arg(path, why, disk);
+}
+
+QString SavedRecordAside(const QString& path, const QString& why)
+{
+    return QStringLiteral("The take was saved, but its save record %1 cannot be removed (%2): it stays beside the "
+                          "take under a hidden name until the next load of the take removes it.")
+        .arg(path, why);
+}
+
+QString NotReadBack(const QString& path, const QString& why, bool undone)
+{
+    return QStringLiteral("The save record %1 cannot be read back (%2), so the save was %3.")
+        .arg(path, why, undone ? QStringLiteral("undone") : QStringLiteral("not finished"));
 }
 
 QString SaveRecordNotWritten(const QString& why)

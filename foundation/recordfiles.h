@@ -36,7 +36,9 @@
 //                             RiffChunkWriter as its WriteCheck)
 //      named -> none          RemoveChunkJournal (RemoveRecordIfOwn: moved
 //                             to a name of its own, read there, removed):
-//                             saved
+//                             saved; a removal refused with every file
+//                             holding the save whole and the record off its
+//                             name: saved (I3)
 //      another's -> stopped   SaveTransaction::StopTakenOver: the writer met
 //                             its record gone or another's (I2)
 //      named -> taken over    RollBackChunkJournal (TakeOverRecord), by the
@@ -94,7 +96,13 @@
 //
 // Removal. A record is removed only as what it holds at the removal: moved
 // first to a name only its remover uses, read there, and removed there or
-// put back (RemoveRecordIfOwn), never removed after a look at its name.
+// put back (RemoveRecordIfOwn through RemoveNameAsChecked, see
+// platform/nameremoval.h), never removed after a look at its name. A
+// remover killed in between leaves the record under that hidden name: its
+// writer, meeting its record gone at a check or its removal, puts it back
+// and goes on (PutBackOwnRecord); a load's sweep of the folder puts back one
+// whose writer is gone, unless the save it describes stands whole in every
+// file, or it belongs to no take (then it goes; see RemoveLeftHiddenCopy).
 // A record (and a clock probe, below) is removed while its remover
 // still holds it open, and closed after: a FUSE volume (sshfs, exfat-fuse)
 // keeps a file removed while open as a ".fuse_hidden" one until the last
@@ -178,8 +186,11 @@
 //     (but the mend of its last write, see the gap) and reports what the
 //     disk holds; it never reports "saved".
 //  I3 A save is reported saved only once its record is gone from the disk
-//     by its own removal (RemoveRecordIfOwn answered 0); ESTALE is never a
-//     success.
+//     by its own removal (RemoveRecordIfOwn answered 0), or, that removal
+//     refused, once every file holds the save whole and the record is no
+//     longer under its name (gone, or under its removal's hidden name, which
+//     the next load removes as a whole save's: SaveTransaction::
+//     RecordNotRemoved); ESTALE alone is never a success.
 //  I4 A reader settles a record only with the folder held alone and the
 //     record judged Gone; it removes the record only while the name still
 //     holds the bytes it read.
@@ -257,6 +268,24 @@ RecordName RecordNameIsOwn(const QString& path, const QByteArray& begins, bool w
 int RemoveRecordIfOwn(const QString& path, const QByteArray& begins, bool whole = false, int descriptor = -1,
                       bool empty = false);
 
+// The caller's record (as RecordNameIsOwn tells it) that another removal
+// moved aside (RemoveNameAsChecked) and left there, killed or held: put
+// back under path where that is free. What path holds then; *aside, when
+// given: the record stays under such a name, its put-back refused. held,
+// when given, the caller's open record: closed for the move, and opened
+// and locked again (-1 when it cannot be).
+RecordName PutBackOwnRecord(const QString& path, const QByteArray& begins, bool whole = false, int* held = nullptr,
+                            bool* aside = nullptr);
+
+// Whether the save a save record describes stands whole in its take's
+// files (record: its bytes; folder: where they lie), so that nothing is
+// left for it to undo: asked of a record a killed removal left aside (see
+// RemoveLeftHiddenCopy), and set by the layer that reads takes
+// (take/takesavejournal.cpp). Unset: never whole, and the record goes back
+// under its name for its take's next load to settle.
+using SaveWholeJudge = bool (*)(const QString& folder, const QByteArray& record);
+void SetSaveWholeJudge(SaveWholeJudge judge);
+
 // The name a reader moves a record at path to before it settles it (a
 // save's, see RollBackChunkJournal; a replacement's or renames', see
 // SettleReplacement): no writer makes or checks it, so the writer's next
@@ -313,9 +342,13 @@ bool IsFuseHiddenName(const char* name);
 // ours and no writer holds it: it begins as one of the records above or is
 // a clock probe's one byte, and no lock holds it where locks reach every
 // writer, else it is older than kRecordLiveSeconds by the share's clock.
-// Any other stays: a user's file some program may still hold open. The
-// same for a record a removal killed before it ended left under its
-// removal's name (RemovalAsideName, see RemoveRecordIfOwn). The answers of
+// Any other stays: a user's file some program may still hold open. A file
+// a removal killed before it ended left under its removal's name
+// (RemoveNameAsChecked), once its remover is gone: a save record whose
+// save stands whole (SetSaveWholeJudge), a record of no take any more, an
+// emptied one, or a second name of a file goes; any other goes back under
+// its name where that is free (a record to be settled by its take's next
+// load, a member's only name), else stays. The answers of
 // RemoveLeftClockProbe.
 ClockProbe RemoveLeftHiddenCopy(const QString& folder, const QString& name);
 
@@ -343,10 +376,20 @@ QString TakenOver(const QString& take, const QString& disk);
 // A take whose files hold parts of two saves (files: those holding part of
 // a stopped save, the others a later one), told at every load.
 QString TakeMixed(const QStringList& files);
-// A save whose record could not be removed (error text): the save undone.
-QString NotRemoved(const QString& path, const QString& why);
-// A save whose record could not be read back to tell it is still its own.
-QString NotReadBack(const QString& path, const QString& why);
+// A save whose record could not be removed (error text): the save undone,
+// or, where its files could not all be put back yet, not finished.
+QString NotRemoved(const QString& path, const QString& why, bool undone);
+// A save whose own removal of its record failed (why) and left it under
+// that removal's hidden name, its put-back refused too (a card pulled):
+// the next load puts it back and undoes the save; disk: what the files
+// hold.
+QString RecordLeftAside(const QString& path, const QString& why, const QString& disk);
+// The same where every file holds the save whole: saved, the record
+// removed by the next load.
+QString SavedRecordAside(const QString& path, const QString& why);
+// A save whose record could not be read back to tell it is still its own:
+// undone, or not finished, as for NotRemoved.
+QString NotReadBack(const QString& path, const QString& why, bool undone);
 // A save whose record could not be written (why: the system's text).
 QString SaveRecordNotWritten(const QString& why);
 // A save that could not be put back from its record: the record taken

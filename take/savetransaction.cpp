@@ -148,7 +148,7 @@ void SaveTransaction::CheckInvariants(const tyTakeSave& save)
                    "I1: members written without the save's own record on the disk");
         break;
     case TakeState::Removed:
-        // I3: saved only once its own removal of its record succeeded.
+        // I3: saved only once its record is off its name (see RecordNotRemoved).
         Q_ASSERT_X(record.nFd < 0 && !record.head.isEmpty(), "SaveTransaction", "I3: saved without its own removal");
         break;
     case TakeState::Refused:
@@ -174,6 +174,11 @@ void SaveTransaction::Refuse(tyTakeSave& save, const QString& why)
 
 void SaveTransaction::Undo(tyTakeSave& save, const QString& why)
 {
+    Undo(save, [&why](bool) { return why; });
+}
+
+void SaveTransaction::Undo(tyTakeSave& save, const std::function<QString(bool undone)>& why)
+{
     for (int t : save.lMembers)
         save.pTake->m_SndFile[t].Close();
     // Only this save's own record is applied, known by its token (see
@@ -186,32 +191,39 @@ void SaveTransaction::Undo(tyTakeSave& save, const QString& why)
                                                                                         save.record.head);
     if (!result.bRecord) {
         // Taken over meanwhile: what the files hold is told as it stands.
-        save.pTake->ReportSave(why + QLatin1Char('\n') + RecordTexts::NotPutBackTakenOver(DiskText(save)));
+        save.pTake->ReportSave(why(false) + QLatin1Char('\n') + RecordTexts::NotPutBackTakenOver(DiskText(save)));
         Move(save, TakeState::Stopped);
         return;
     }
     if (result.eWriter == RecordWriter::Gone && result.lczFailed.isEmpty()) {
-        Refuse(save, why);
+        Refuse(save, why(true));
         return;
     }
     if (!result.lczChanged.isEmpty())
-        save.pTake->ReportSave(why + QLatin1Char('\n') + RecordTexts::NotPutBackChanged(result.lczFailed));
+        save.pTake->ReportSave(why(false) + QLatin1Char('\n') + RecordTexts::NotPutBackChanged(result.lczFailed));
     else
-        save.pTake->ReportSave(why + QLatin1Char('\n') + RecordTexts::PutBackAtNextLoad(result.lczFailed));
+        save.pTake->ReportSave(why(false) + QLatin1Char('\n') + RecordTexts::PutBackAtNextLoad(result.lczFailed));
     Move(save, TakeState::Left);
 }
 
 QString SaveTransaction::BusyText(const tyTakeSave& save) const { return RecordTexts::Busy(save.pTake->m_czBaseName); }
 
-RecordName SaveTransaction::RecordNameNow(const tyTakeSave& save, int* error) const
+RecordName SaveTransaction::RecordNameNow(tyTakeSave& save, int* error) const
 {
-    return RecordNameIsOwn(save.record.czPath, save.record.head, false, save.record.nFd, error);
+    const RecordName named = RecordNameIsOwn(save.record.czPath, save.record.head, false, save.record.nFd, error);
+    // Gone from its name: another removal (a writer held up past the age
+    // rule, then killed) may have moved it aside. Put back, it is this
+    // save's record on the disk under its name again (I1), and the save
+    // goes on.
+    if (named != RecordName::Gone)
+        return named;
+    return PutBackOwnRecord(save.record.czPath, save.record.head, false, &save.record.nFd);
 }
 
 void SaveTransaction::StopNotOwn(tyTakeSave& save, RecordName named, int error)
 {
     if (named == RecordName::Unreadable)
-        Undo(save, RecordTexts::NotReadBack(save.record.czPath, SystemErrorText(error)));
+        Undo(save, [&](bool undone) { return RecordTexts::NotReadBack(save.record.czPath, SystemErrorText(error), undone); });
     else
         StopTakenOver(save);
 }
@@ -275,31 +287,45 @@ void SaveTransaction::NoteLastWrite(tyTakeSave& save, int i, const RiffChunkWrit
     save.lastWriteBytes = writer.LastWriteBytes();
 }
 
-QString SaveTransaction::DiskText(const tyTakeSave& save, const QString& mixed) const
+SaveTransaction::tyDiskCount SaveTransaction::CountDisk(const tyTakeSave& save, const QString& mixed) const
 {
     const QString folder = QFileInfo(save.record.czPath).absolutePath() + QLatin1Char('/');
-    int before = 0, partly = 0, other = 0;
+    tyDiskCount count;
     for (const tyChunkUndo& member : save.record.lMembers) {
         QFile file(folder + member.czFileName);
-        QString why;
         if (member.czFileName == mixed) {
-            ++partly;
+            ++count.nPartly;
             continue;
         }
         if (!file.open(QIODevice::ReadOnly)) {
-            ++other;
+            ++count.nOther;
             continue;
         }
-        switch (RiffChunkWriter::MatchUndo(file, member, &why)) {
-        case RiffChunkWriter::UndoMatch::Before: ++before; break;
-        case RiffChunkWriter::UndoMatch::Partly: ++partly; break;
+        bool whole = false;
+        switch (MatchSavedMember(file, member, &whole)) {
+        case RiffChunkWriter::UndoMatch::Before: ++count.nBefore; break;
+        case RiffChunkWriter::UndoMatch::Partly:
+            ++count.nPartly;
+            count.nWhole += whole;
+            break;
         case RiffChunkWriter::UndoMatch::Changed:
         case RiffChunkWriter::UndoMatch::Unfit:
-        case RiffChunkWriter::UndoMatch::Unproven: ++other; break;   // a record of ours proves its tail
+        case RiffChunkWriter::UndoMatch::Unproven: ++count.nOther; break;   // a record of ours proves its tail
         }
     }
+    // A reader's take-over record still there: it may be putting the files
+    // back one by one.
+    count.bWhole = count.nWhole == save.record.lMembers.size()
+                   && !QFileInfo::exists(TakenOverRecordPath(save.record.czPath));
+    return count;
+}
+
+QString SaveTransaction::DiskText(const tyTakeSave& save, const QString& mixed) const
+{
+    const tyDiskCount disk = CountDisk(save, mixed);
     const int count = save.record.lMembers.size();
-    return before == count ? RecordTexts::FilesAsBefore() : RecordTexts::FilesMixed(count, partly, before, other);
+    return disk.nBefore == count ? RecordTexts::FilesAsBefore()
+                                 : RecordTexts::FilesMixed(count, disk.nPartly, disk.nBefore, disk.nOther);
 }
 
 QHash<QString, int> SaveTransaction::RewrittenParts(const tyTakeSave& save) const
@@ -611,7 +637,10 @@ void SaveTransaction::ReserveAndCommit()
             if (writer.Stopped())
                 StopNotOwn(save, named, error);
             else
-                Undo(save, QStringLiteral("The save failed and was undone: %1").arg(writer.ErrorText()));
+                Undo(save, [&](bool undone) {
+                    return (undone ? QStringLiteral("The save failed and was undone: %1") : QStringLiteral("The save failed: %1"))
+                        .arg(writer.ErrorText());
+                });
         }
     }
 }
@@ -657,21 +686,53 @@ void SaveTransaction::RemoveRecords()
         if (!Going(save))
             continue;
         const int removed = RemoveChunkJournal(&save.record);
-        if (removed == ESTALE) {
-            // Taken over by another program (a load elsewhere that took this
-            // save for an interrupted one and undid it), or replaced by
-            // another writer's: never a success (I3).
-            StopTakenOver(save);
+        if (removed != 0 && !RecordNotRemoved(save, removed))
             continue;
-        }
-        if (removed != 0) {
-            Undo(save, RecordTexts::NotRemoved(save.record.czPath, SystemErrorText(removed)));
-            continue;
-        }
         Move(save, TakeState::Removed);
         const TakeFolderLock* lock = m_mLocks[FolderOf(save.pTake)].get();
         m_mRemovedIn.emplace(FolderOf(save.pTake), lock ? lock->Descriptor() : -1);
     }
+}
+
+bool SaveTransaction::RecordNotRemoved(tyTakeSave& save, int error)
+{
+    const QString path = save.record.czPath;
+    bool aside = false;
+    const RecordName named = PutBackOwnRecord(path, save.record.head, false, nullptr, &aside);
+    const tyDiskCount disk = CountDisk(save);
+    if (named == RecordName::Gone && disk.bWhole && !QFileInfo::exists(TakenOverRecordPath(path))) {
+        // Every file holds this save whole, and its record is not under its
+        // name: gone (a load elsewhere that found it aside and the save
+        // whole removed it), or under the hidden name of this removal (a
+        // card pulled), which the next load removes as a whole save's.
+        // Nothing is left to undo it: saved.
+        if (aside)
+            save.pTake->ReportSave(RecordTexts::SavedRecordAside(path, SystemErrorText(error)));
+        return true;
+    }
+    if (error == ESTALE) {
+        // Taken over by another program (a load elsewhere that took this
+        // save for an interrupted one and undid it), or replaced by
+        // another writer's: never a success (I2).
+        StopTakenOver(save);
+        return false;
+    }
+    if (named == RecordName::Own) {
+        // Under its name, this save's: it still says how to undo the save.
+        Undo(save, [&](bool undone) { return RecordTexts::NotRemoved(path, SystemErrorText(error), undone); });
+        return false;
+    }
+    // Its removal failed (a card pulled, write-protected meanwhile) with the
+    // record under the hidden name of that removal, no file changed by
+    // another: the next load puts it back under its name and undoes what
+    // it holds.
+    if (aside) {
+        save.pTake->ReportSave(RecordTexts::RecordLeftAside(path, SystemErrorText(error), DiskText(save)));
+        Move(save, TakeState::Left);
+        return false;
+    }
+    StopTakenOver(save);
+    return false;
 }
 
 void SaveTransaction::Finish(bool* saved)
@@ -693,7 +754,7 @@ void SaveTransaction::Finish(bool* saved)
         if (!Going(save))
             continue;
         QSoundPerform* take = save.pTake;
-        Q_ASSERT(save.eState == TakeState::Removed);   // I3: saved only once its own removal of its record succeeded
+        Q_ASSERT(save.eState == TakeState::Removed);   // I3: saved only once its record is off its name
         if (folderError != 0 && m_mRemovedIn.count(FolderOf(take)) != 0)
             take->ReportSave(RecordTexts::RemovalNotOnCard(SystemErrorText(folderError)));
         bool replaced = false;

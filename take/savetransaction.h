@@ -12,6 +12,7 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -58,7 +59,9 @@ private:
     //   Named -> FilesChange  ReserveAndCommit, before the first write of a
     //                         member (I1)
     //   FilesChange -> Removed RemoveRecords: its own removal of its record
-    //                         succeeded (I3); saved once Finish syncs it
+    //                         succeeded, or was refused with every file
+    //                         holding the save whole (I3); saved once Finish
+    //                         syncs it
     //   None, Named, FilesChange -> Refused  nothing of this save stands:
     //                         refused before its record (or no file to
     //                         save), its record removed before any write,
@@ -98,11 +101,13 @@ private:
     // false (the take refused) when the save must not go on.
     bool SettleLeftSave(tyTakeSave& save, const FolderNameProbe& names);
     void Refuse(tyTakeSave& save, const QString& why);
-    // Puts every member back from the take's record.
+    // Puts every member back from the take's record. why(undone): what
+    // stopped the save, told as undone only where every member is back.
+    void Undo(tyTakeSave& save, const std::function<QString(bool undone)>& why);
     void Undo(tyTakeSave& save, const QString& why);
     // What the record's name holds now (error: why it could not be read):
     // asked before every write of a member (recordfiles.h, I1, I2).
-    RecordName RecordNameNow(const tyTakeSave& save, int* error) const;
+    RecordName RecordNameNow(tyTakeSave& save, int* error) const;
     // Stops a save whose record no longer holds its token (named): told
     // what its files hold.
     void StopNotOwn(tyTakeSave& save, RecordName named, int error);
@@ -116,6 +121,22 @@ private:
     // What the take's files hold now against this save's record; mixed: a
     // member holding part of it among another save's bytes.
     QString DiskText(const tyTakeSave& save, const QString& mixed = QString()) const;
+    // The same as counts: members as before the save, holding it (or part
+    // of it), holding it whole, changed by another program; bWhole: every
+    // member holds it whole, and no reader is putting one back.
+    struct tyDiskCount {
+        int nBefore = 0;
+        int nPartly = 0;
+        int nWhole = 0;
+        int nOther = 0;
+        bool bWhole = false;
+    };
+    tyDiskCount CountDisk(const tyTakeSave& save, const QString& mixed = QString()) const;
+    // A save whose own removal of its record answered error (ESTALE: the
+    // name held another's record or none): true when it counts as saved
+    // all the same (its record gone from the disk, every file holding the
+    // save whole); else told what the files hold, and ended.
+    bool RecordNotRemoved(tyTakeSave& save, int error);
     // The parts of each member (file name: MixedPart bits) this save
     // rewrote whole, which a mark of two saves no longer names once it
     // ended: the iXML, and the description where it wrote one (a member

@@ -375,7 +375,7 @@ private:
     QString m_czSaveReport;    // the saving thread's; set by UpdateiXMLChunks
     bool m_bEditsPartial = false;   // set with the edits, reset by the save that wrote them
     QString m_czRenamedTake;   // the loading thread's; see RenamedTakePath
-    QString m_czUnreadFile;    // the loading thread's: why a member is no sound file
+    QString m_czUnreadFile;    // the loading thread's: why a member is no sound file, or did not open
     // The loading thread's: files named for a slot that copy its member
     // (their names, and the member's), left out of the take.
     QList<QPair<QString, QString>> m_lCopies;

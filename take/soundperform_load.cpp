@@ -2,6 +2,7 @@
 // and filling the take's values.
 #include "take/soundperform.h"
 
+#include "foundation/fileutil.h"
 #include "foundation/mapping.h"
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
@@ -153,6 +154,16 @@ bool ReadDuringSave(const QSoundPerform& take, const tyTakeFamily& family, quint
     return false;
 }
 
+// Why a member that is there did not open.
+QString UnopenedMemberText(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    struct stat status;
+    if (::lstat(QFile::encodeName(path).constData(), &status) == 0 && !S_ISREG(status.st_mode))
+        return QStringLiteral("its track file %1 is not a regular file").arg(name);
+    return QStringLiteral("its track file %1 cannot be opened").arg(name);
+}
+
 QString BeingWrittenText(const QString& take)
 {
     return QStringLiteral("Take %1 is being written by another program and was not read; select it again in a moment.")
@@ -219,21 +230,48 @@ QString DisagreeingFilesText(const QSoundPerform& take, const QString& path, boo
 
 } // namespace
 
+namespace {
+
+// The take's members a killed rename left under its removal's hidden name
+// (see RemoveLeftHiddenCopy): each put back where its own name is free.
+// True when one went from there. Asked only of a take that misses a member
+// its metadata lists, without a lock of the folder (one is taken alone
+// where locks reach every writer).
+bool PutBackMembersAside(const QString& folder, const QString& baseName)
+{
+    bool settled = false;
+    for (const QString& aside : RemovalAsidesIn(folder)) {
+        const QString owner = RemovalAsideOwnerName(aside);
+        if (owner.startsWith(baseName) && !owner.contains(QLatin1String(".nalvo-")))
+            settled = RemoveLeftHiddenCopy(folder, QFileInfo(aside).fileName()) == ClockProbe::Removed || settled;
+    }
+    return settled;
+}
+
+} // namespace
+
 bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
 {
-    tyTakeFamily family;
-    ResetVariables();
-    // Held until the files are read: no save changes them meanwhile.
-    TakeFolderLock lock;
-    std::optional<FolderNameProbe> names;
-    if (!RollBackInterruptedSave(takePath, extension, &lock, &names, &m_czLoadFailure))
-        return false;
-    if (!names)
-        names.emplace(TakeFolderOf(takePath, extension));
-    if (!FindTakeFamilyOnDisk(takePath, extension, *names, &family))
-        return NoteRenamedTake(takePath, extension);
-    if (LoadFamily(family, lock.Descriptor(), &*names, &*names, true))
-        return true;
+    for (int pass = 0;; ++pass) {
+        tyTakeFamily family;
+        ResetVariables();
+        // Held until the files are read: no save changes them meanwhile.
+        TakeFolderLock lock;
+        std::optional<FolderNameProbe> names;
+        if (!RollBackInterruptedSave(takePath, extension, &lock, &names, &m_czLoadFailure))
+            return false;
+        if (!names)
+            names.emplace(TakeFolderOf(takePath, extension));
+        if (!FindTakeFamilyOnDisk(takePath, extension, *names, &family))
+            return NoteRenamedTake(takePath, extension);
+        if (!LoadFamily(family, lock.Descriptor(), &*names, &*names, true))
+            break;
+        lock.Release();
+        // Read again once with a member put back from a killed rename's
+        // hidden name.
+        if (pass > 0 || MissingMembers() == 0 || !PutBackMembersAside(family.czFolder, family.czBaseName))
+            return true;
+    }
     if (!m_czLoadFailure.isEmpty())
         SendUserMessage(QStringLiteral("Take not read"), m_czLoadFailure, 0, 2);
     return false;
@@ -405,8 +443,13 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone)
             continue;
         QSoundFile& file = m_SndFile[t];
         if (!file.Open(0)) {
-            // Gone since it was found (an open that failed otherwise said why).
-            *gone = !QFileInfo::exists(file.GetPath());
+            // Gone since it was found, as the volume answers (a share's mount
+            // may answer a look at a name another computer moved from its
+            // cache). An open that failed otherwise said why in a box, and the
+            // take's line names the file (see ProblemLine).
+            *gone = !NameOnVolume(file.GetPath());
+            if (!*gone)
+                m_czUnreadFile = UnopenedMemberText(file.GetPath());
             return false;
         }
         // A file that is no sound file gets status 1 and is reported once
@@ -508,7 +551,9 @@ QString QSoundPerform::ProblemLine(bool loaded, const QString& folder, const QSt
         // recorder's, and a file that is no sound file here (empty, RF64)
         // is none for the import either.
         bool importMayRead = m_bImportMayRead;
-        if (why.isEmpty()) {
+        if (why.isEmpty() && !m_czUnreadFile.isEmpty()) {
+            why = QStringLiteral("%1 was not read: %2.").arg(name, m_czUnreadFile);
+        } else if (why.isEmpty()) {
             why = QStringLiteral("%1 cannot be opened: no track files of it were found that this program reads.")
                       .arg(name);
             importMayRead = true;

@@ -17,8 +17,6 @@
 #include <QFileInfo>
 #include <QHash>
 
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace TakeNames {
 
@@ -146,17 +144,11 @@ TakeRename::Result TakeRename::TakenOver(const QString& next)
 {
     // The reader that took the record settles every file: forward, or
     // back where the record says the moves were being taken back.
-    // Asked of the volume by opening each name: a share may answer a look
-    // at a name another computer moved from its cache (sshfs).
-    const auto named = [](const QString& path) {
-        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-        if (fd >= 0)
-            ::close(fd);
-        return fd >= 0;
-    };
+    // Asked of the volume (NameOnVolume): a share may answer a look at a
+    // name another computer moved from its cache (sshfs).
     int moved = 0, kept = 0;
     for (const auto& move : m_ltMoves) {
-        const bool from = named(move.first), to = named(move.second);
+        const bool from = NameOnVolume(move.first), to = NameOnVolume(move.second);
         moved += to && !from;
         kept += from && !to;
     }

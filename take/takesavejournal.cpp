@@ -129,6 +129,36 @@ bool SettleLeftRecords(const QString& folder, const QString& name, QString* why)
 
 } // namespace
 
+RiffChunkWriter::UndoMatch MatchSavedMember(QFile& file, const tyChunkUndo& member, bool* whole)
+{
+    QString why;
+    const RiffChunkWriter::UndoMatch match = RiffChunkWriter::MatchUndo(file, member, &why);
+    *whole = match == RiffChunkWriter::UndoMatch::Partly && file.size() == member.nNewLength;
+    return match;
+}
+
+namespace {
+
+// The save a record left aside describes stands whole in every member (see
+// SetSaveWholeJudge): its record has nothing left to undo.
+bool SaveStandsWhole(const QString& folder, const QByteArray& record)
+{
+    QList<tyChunkUndo> members;
+    if (!ParseChunkJournal(record, &members) || members.isEmpty())
+        return false;
+    for (const tyChunkUndo& member : members) {
+        QFile file(folder + QLatin1Char('/') + member.czFileName);
+        bool whole = false;
+        if (!file.open(QIODevice::ReadOnly) || (MatchSavedMember(file, member, &whole), !whole))
+            return false;
+    }
+    return true;
+}
+
+const bool g_SaveWholeJudgeSet = (SetSaveWholeJudge(&SaveStandsWhole), true);
+
+} // namespace
+
 QString TakeSaveJournalPath(const QString& folder, const QString& baseName)
 {
     return folder + QLatin1Char('.') + baseName + QStringLiteral(".nalvo-save");

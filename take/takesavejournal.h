@@ -2,7 +2,10 @@
 #define NALVO_TAKE_TAKESAVEJOURNAL_H
 
 #include "foundation/folderlock.h"
+#include "soundfile/riffwriter.h"
 #include "take/takefamily.h"
+
+class QFile;
 
 #include <QString>
 #include <QStringList>
@@ -31,6 +34,11 @@ QString TakeSaveJournalPath(const QString& folder, const QString& baseName);
 // the load finds the take's files with it.
 bool RollBackInterruptedSave(const QString& takePath, const QString& extension, TakeFolderLock* lock,
                              std::optional<FolderNameProbe>* names = nullptr, QString* refusal = nullptr);
+
+// How a member stands against its save record (see RiffChunkWriter::
+// MatchUndo); *whole: it holds that save whole (every write of it ended:
+// at its new length, each piece the save's or one it left as it was).
+RiffChunkWriter::UndoMatch MatchSavedMember(QFile& file, const tyChunkUndo& member, bool* whole);
 
 // How the record a killed save left beside a take was settled.
 enum class LeftSave {

@@ -43,6 +43,19 @@ QVector<QPair<QString, tyDiskFaultPlan>> ReadBackPlans()
     return {{QStringLiteral("a write lost"), lost}};
 }
 
+QVector<QPair<QString, tyDiskFaultPlan>> RemovalPlans()
+{
+    // Every call from the failed one on fails, as on a card pulled (ENODEV)
+    // or one that turned read-only (EROFS), on a volume with the atomic
+    // rename: a removal moved aside stays there.
+    tyDiskFaultPlan pulled;
+    pulled.bPersistent = true;
+    pulled.nError = ENODEV;
+    tyDiskFaultPlan readOnly = pulled;
+    readOnly.nError = EROFS;
+    return {{QStringLiteral("card pulled (ENODEV)"), pulled}, {QStringLiteral("card turned read-only (EROFS)"), readOnly}};
+}
+
 QString ToldAgainstLoad(const QString& told, bool finishedByLoad)
 {
     if (QRegularExpression(QStringLiteral("(^|[^.])\\.\\.($|[^.])")).match(told).hasMatch())
@@ -109,7 +122,7 @@ tyFaultWalk WalkDiskFaults(const tyFaultWalkJob& job, tyDiskFaultPlan plan, int 
 tyFaultWalk WalkDiskFaults(const tyFaultWalkJob& job, const QString& planName)
 {
     tyDiskFaultPlan plan;
-    for (const auto& named : DiskFaultPlans() + ReadBackPlans())
+    for (const auto& named : DiskFaultPlans() + ReadBackPlans() + RemovalPlans())
         plan = named.first == planName ? named.second : plan;
     SetDiskSyncFunction([](const QVector<int>&) { return true; });
     const tyFaultWalk walk = WalkDiskFaults(job, plan);

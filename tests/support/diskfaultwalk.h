@@ -42,9 +42,12 @@ QVector<QPair<QString, tyDiskFaultPlan>> DiskFaultPlans();
 // The plans for a job that reads back what it wrote before it keeps it:
 // each write in turn answered as done and not stored ("a write lost").
 QVector<QPair<QString, tyDiskFaultPlan>> ReadBackPlans();
+// A card pulled, or turned read-only, from one call on, on a volume with
+// the atomic rename.
+QVector<QPair<QString, tyDiskFaultPlan>> RemovalPlans();
 
 tyFaultWalk WalkDiskFaults(const tyFaultWalkJob& job, tyDiskFaultPlan plan, int mostRuns = 2000);
-// The same with the plan of DiskFaultPlans() or ReadBackPlans() of that name; the syncs are
+// The same with the plan of DiskFaultPlans(), ReadBackPlans() or RemovalPlans() of that name; the syncs are
 // a stand-in's meanwhile (its files still count as calls), and the counts
 // go to the test's log.
 tyFaultWalk WalkDiskFaults(const tyFaultWalkJob& job, const QString& planName);

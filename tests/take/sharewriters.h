@@ -39,9 +39,14 @@ struct ShareRow
     ShareRow& Mixed(bool told = true) { mixed = told; return *this; }           // the held write lands over the other's save: the take told mixed
     ShareRow& Swapped() { swapped = true; return *this; }                       // another record put under the name between the other's read and its take-over
     ShareRow& After(const QStringList& steps) { after = steps; return *this; }
+    // What a removal of the other's, held up past the age rule and killed once it moved a name aside, leaves:
+    ShareRow& RecordMovedAside() { leftAside = 1; return *this; }               // the record of a save at its first write of member 5
+    ShareRow& MemberMovedAside() { leftAside = 2; return *this; }               // member 13's only name
+    ShareRow& OwnRecordAsideOtherLoads() { leftAside = 3; return *this; }       // held with its own record aside while the other loads
 
     QStringList options, after;
-    int rounds = 0, raced = 0, heldRounds = 0, heldAtSync = 0, heldAtWrite = 0, heldMember = 13, otherRound = 8, recordAge = 0;
+    int rounds = 0, raced = 0, heldRounds = 0, heldAtSync = 0, heldAtWrite = 0, heldMember = 13, otherRound = 8, recordAge = 0,
+        leftAside = 0;
     bool inReserve = false, lands = false, otherSaves = false, heldAtRename = false, mixed = false, swapped = false;
 };
 Q_DECLARE_METATYPE(ShareRow)
@@ -72,6 +77,9 @@ private:
     void SaveMixedTake(const TwoMountShare& share, const QString& name, const QStringList& files,
                        const QString& member, bool description, const QStringList& after);
     QStringList Messages() const;
+    // The row's name left aside (see ShareRow::RecordMovedAside): put back,
+    // and the take as its files hold it.
+    void LeftAside(const TwoMountShare& share, const ShareRow& row, const QString& name, const QStringList& files);
 
     fixture::ScratchDir m_Dir;
     MessageLoging m_Logger;

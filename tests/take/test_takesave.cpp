@@ -193,6 +193,7 @@ void TestTakeSave::WalkSave(const QString& planName)
     QList<QByteArray> audio;
     int told = 0;
     int loaded = -1;
+    QString undone;   // the save's "undone" while a file held this save (or part of it) once it answered
     tyFaultWalkJob job;
     job.folders = QStringList{m_czDay};
     job.begin = [&] {
@@ -211,7 +212,14 @@ void TestTakeSave::WalkSave(const QString& planName)
         return true;
     };
     job.run = [&] { return take->UpdateiXMLChunk(); };
-    job.load = [&] { loaded = LoadedRound(TakePathOf(written)); };
+    job.load = [&] {
+        bool held = false;
+        for (int i = 0; i < written.files.size(); ++i)
+            held = held || FileBytes(written.files.at(i)) != before.at(i);
+        const QString saveTold = Messages().mid(told).join(QLatin1Char('|'));
+        undone = held && saveTold.contains(QLatin1String("was undone")) ? saveTold : QString();
+        loaded = LoadedRound(TakePathOf(written));
+    };
     job.check = [&](bool done, bool mayBeDone) {
         if (AudioOf(written) != audio)
             return QStringLiteral("audio changed");
@@ -219,6 +227,12 @@ void TestTakeSave::WalkSave(const QString& planName)
             return loaded == kRound ? QString() : QStringLiteral("loads as round %1").arg(loaded);
         if (m_pSpy->count() == told)
             return QStringLiteral("not told");
+        // No other program writes here.
+        const QString toldNow = Messages().mid(told).join(QLatin1Char('|'));
+        if (toldNow.contains(QLatin1String("another program")))
+            return QStringLiteral("told of another program: ") + toldNow;
+        if (!undone.isEmpty())
+            return QStringLiteral("told undone while its files hold the save: ") + undone;
         if (mayBeDone && loaded == kRound && Messages().join(QLatin1Char('|')).contains(QLatin1String(" next ")))
             return QString();
         QList<QByteArray> now;
@@ -414,6 +428,10 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing_data()
     QTest::newRow("a chunk appended, beside a take reached through a second mount") << "append mount" << changed;
     // Each disk call of a save of three members that grows them failed in turn.
     for (const auto& plan : DiskFaultPlans())
+        QTest::newRow(qPrintable("each call failing: " + plan.first)) << "walk " + plan.first << QString();
+    // Pulled at the record's removal, the files holding the save whole: no
+    // other program is named, and the save stands.
+    for (const auto& plan : RemovalPlans())
         QTest::newRow(qPrintable("each call failing: " + plan.first)) << "walk " + plan.first << QString();
 }
 

@@ -1,0 +1,122 @@
+#include "foundation/platform/nameremoval.h"
+
+#include "foundation/fileutil.h"
+#include "foundation/messageloging.h"
+#include "foundation/platform/diskcalls.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr char kAsideMarker[] = ".nalvo-gone-";
+constexpr int kAsideDigits = 16;
+
+} // namespace
+
+QString RemovalAsideName(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.path() + QStringLiteral("/.") + info.fileName() + QLatin1String(kAsideMarker)
+           + QStringLiteral("%1").arg(QRandomGenerator::global()->generate64(), kAsideDigits, 16, QLatin1Char('0'));
+}
+
+bool IsRemovalAsideName(const char* name) { return IsHiddenNameEndingIn(name, kAsideMarker, kAsideDigits); }
+
+QString RemovalAsideOwnerName(const QString& aside)
+{
+    const QString name = QFileInfo(aside).fileName();
+    if (!IsRemovalAsideName(QFile::encodeName(name).constData()))
+        return QString();
+    return name.mid(1, name.size() - 1 - int(sizeof(kAsideMarker) - 1) - kAsideDigits);
+}
+
+QStringList RemovalAsidesIn(const QString& folder)
+{
+    QStringList asides;
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList({QStringLiteral(".*") + QLatin1String(kAsideMarker) + QLatin1Char('*')},
+                                             QDir::Files | QDir::Hidden | QDir::System)) {
+        if (IsRemovalAsideName(QFile::encodeName(name).constData()))
+            asides << dir.filePath(name);
+    }
+    return asides;
+}
+
+bool IsRemovalAsideOf(const QString& aside, const QString& path)
+{
+    return RemovalAsideOwnerName(aside) == QFileInfo(path).fileName()
+           && QFileInfo(aside).absolutePath() == QFileInfo(path).absolutePath();
+}
+
+bool IsHiddenNameEndingIn(const char* name, const char* marker, size_t digits)
+{
+    const size_t markerLength = std::strlen(marker);
+    const size_t length = std::strlen(name);
+    if (name[0] != '.' || length < 2 + markerLength + digits
+        || std::memcmp(name + length - digits - markerLength, marker, markerLength) != 0)
+        return false;
+    for (const char* c = name + length - digits; *c; ++c) {
+        if (!((*c >= '0' && *c <= '9') || (*c >= 'a' && *c <= 'f')))
+            return false;
+    }
+    return true;
+}
+
+bool NameOnVolume(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return errno != ENOENT;
+    ::close(fd);
+    return true;
+}
+
+int PutBackAside(const QString& aside, const QString& path)
+{
+    return RenameNoReplace(aside, path) ? 0 : errno;
+}
+
+int RemoveNameAsChecked(const QString& path, const std::function<AsideVerdict(const QString& aside)>& judge,
+                        QString* stays)
+{
+    if (stays)
+        stays->clear();
+    const QString aside = RemovalAsideName(path);
+    const QByteArray asideName = QFile::encodeName(aside);
+    if (DiskRename(QFile::encodeName(path).constData(), asideName.constData()) != 0)
+        return errno;
+    const AsideVerdict verdict = judge(aside);
+    if (verdict == AsideVerdict::Keep) {
+        if (stays)
+            *stays = aside;
+        return ESTALE;
+    }
+    int answer = ESTALE;
+    if (verdict == AsideVerdict::Remove) {
+        if (DiskUnlink(asideName.constData()) == 0)
+            return 0;
+        // Gone from the aside (ENOENT): another took it from there, and
+        // there is nothing to put back.
+        answer = errno;
+        if (answer == ENOENT)
+            return answer;
+    }
+    // Back under its name, never over a file made there since; one that
+    // cannot go back stays aside, where the next load that finds its name
+    // free puts it back.
+    if (const int back = PutBackAside(aside, path)) {
+        MyQDebug("RemoveNameAsChecked(): %s stays as %s: %s", qPrintable(path), asideName.constData(),
+                 std::strerror(back));
+        if (stays && back != ENOENT)
+            *stays = aside;
+    }
+    return answer;
+}
