@@ -1,0 +1,229 @@
+#include "take/daylisting.h"
+
+#include "foundation/spreadwork.h"
+#include "foundation/takenaming.h"
+#include "soundfile/filestatus.h"
+#include "soundfile/headwindows.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+const QLatin1String kDotWav(".WAV");
+
+// A ".WAV" file's name the load reads as a track of a take.
+bool IsLoadTrackName(const QString& fileName)
+{
+    return fileName.size() > 4 && TakeNaming::LoadTrackSlot(QStringView(fileName).chopped(4)) >= 0;
+}
+
+// Whether anything at all stands under the name, a link that leads nowhere too.
+bool EntryStands(const QString& path)
+{
+    struct stat info;
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+// What one listing works on: a ".WAV" regular file by its read, or by its
+// length, with what its name says.
+struct tyDayFile {
+    int nEntry = -1;          // in the sorted entries
+    TakeNaming::FileKind eNamed = TakeNaming::FileKind::None;
+    QString czFamily;
+    qint64 nLength = kLengthUnasked;
+};
+
+// The jobs of the judging that read files: each mono family's files in
+// name order (a family's names mostly stand together; one whose names
+// another family's divide, "T1-03, T1.5_01, T1_01", is still one), and each
+// file named as a track the load reads but as no take.
+std::vector<std::vector<int>> JudgingJobsOf(const std::vector<tyDayFile>& files)
+{
+    std::vector<std::vector<int>> jobs;
+    QHash<QString, size_t> families;
+    size_t current = 0;
+    for (size_t i = 0; i < files.size(); ++i) {
+        const tyDayFile& file = files[i];
+        if (file.eNamed == TakeNaming::FileKind::None) {
+            jobs.push_back({int(i)});
+            continue;
+        }
+        if (file.eNamed != TakeNaming::FileKind::Mono)
+            continue;
+        if (jobs.empty() || files[size_t(jobs[current].back())].eNamed != TakeNaming::FileKind::Mono
+            || files[size_t(jobs[current].back())].czFamily != file.czFamily) {
+            const auto found = families.constFind(file.czFamily);
+            if (found == families.constEnd()) {
+                current = jobs.size();
+                families.insert(file.czFamily, current);
+                jobs.emplace_back();
+            } else {
+                current = found.value();
+            }
+        }
+        jobs[current].push_back(int(i));
+    }
+    return jobs;
+}
+}  // namespace
+
+bool NotRegularByRead(const tyDayEntry& entry)
+{
+    return (entry.eKind == tyDayEntry::Kind::Folder || entry.eKind == tyDayEntry::Kind::Other)
+           && entry.czName.endsWith(kDotWav) && !entry.czName.startsWith(QLatin1Char('.'));
+}
+
+tyListedFile JudgeDayFile(const QString& folder, const QString& fileName, TakeNaming::FileKind named, QString family,
+                          const tyListedFile* earlier, qint64 length, const tyTrackFileHead* head, bool rival)
+{
+    tyListedFile listed = ListedFileOf(folder, fileName, named, std::move(family), earlier, length, head, rival);
+    // Whether such a file is a member is known by its head, before the
+    // take's load as after it.
+    if (named == TakeNaming::FileKind::None && IsLoadTrackName(fileName))
+        listed.bAlone = !JoinsFamily(head ? head->eKind : ReadTrackFileHead(folder + fileName).eKind);
+    return listed;
+}
+
+tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int threads)
+{
+    tyDayListing listing;
+    // Hidden entries are not listed (a Mac's "._" companion of a take's
+    // file is no take).
+    read.erase(std::remove_if(read.begin(), read.end(),
+                              [](const tyDayEntry& entry) { return entry.czName.startsWith(QLatin1Char('.')); }),
+               read.end());
+    // The ".WAV" names that may be regular files: their lengths are asked
+    // in the order they were read.
+    QStringList asked;
+    QVector<int> askedEntry;
+    for (int i = 0; i < read.size(); ++i) {
+        tyDayEntry& entry = read[i];
+        if (!entry.czName.endsWith(kDotWav))
+            continue;
+        if (NotRegularByRead(entry)) {
+            entry.bNotRegular = true;
+            continue;
+        }
+        askedEntry.append(i);
+        asked.append(entry.czName);
+    }
+    // This thread sorts and classifies the names meanwhile, and finds the
+    // files that hold no slot of their take.
+    std::vector<int> order;
+    std::vector<TakeNaming::FileKind> named(size_t(read.size()), TakeNaming::FileKind::None);
+    std::vector<QString> families(size_t(read.size()));
+    const QVector<qint64> lengths = RegularFileLengthsIn(folder, asked, threads, [&] {
+        order.resize(size_t(read.size()));
+        for (int i = 0; i < read.size(); ++i)
+            order[size_t(i)] = i;
+        std::sort(order.begin(), order.end(), [&read](int a, int b) { return read.at(a).czName < read.at(b).czName; });
+        // The complete base name: a take name may hold dots ("SC.1.2PX.WAV").
+        for (const int i : askedEntry)
+            named[size_t(i)] = TakeNaming::ClassifyBaseName(QStringView(read.at(i).czName).chopped(4), &families[size_t(i)]);
+        if (!asked.isEmpty())
+            listing.rivals = SlotRivalsInListing(folder, asked);
+    });
+    // A name of no regular file but one that stands (a listing of names
+    // alone tells no folder, pipe or link): no file of any take, nor a
+    // rival of one.
+    QStringList regular;
+    for (int k = 0; k < asked.size(); ++k) {
+        if (lengths.at(k) < 0 && EntryStands(folder + asked.at(k)))
+            read[askedEntry.at(k)].bNotRegular = true;
+        else
+            regular.append(asked.at(k));
+    }
+    if (regular.size() != asked.size())
+        listing.rivals = SlotRivalsInListing(folder, regular);
+
+    QVector<int> lengthOf(read.size(), -1);
+    for (int k = 0; k < askedEntry.size(); ++k)
+        lengthOf[askedEntry.at(k)] = k;
+    listing.entries.reserve(read.size());
+    std::vector<tyDayFile> files;
+    for (const int i : order) {
+        tyDayEntry& entry = read[i];
+        if (entry.bNotRegular)
+            listing.lczNotRegular.append(entry.czName);
+        else if (lengthOf.at(i) >= 0)
+            files.push_back({listing.entries.size(), named[size_t(i)], std::move(families[size_t(i)]),
+                             lengths.at(lengthOf.at(i))});
+        listing.entries.append(std::move(entry));
+    }
+
+    // Each family judged in name order, each file by the family's last
+    // member before it; the families side by side.
+    tyDayEntry* const judged = listing.entries.data();   // detached here, once: each worker writes its own items
+    const auto judge = [&](const tyDayFile& file, const tyListedFile* earlier) -> const tyListedFile& {
+        tyDayEntry& entry = judged[file.nEntry];
+        entry.Listed = JudgeDayFile(folder, entry.czName, file.eNamed, file.czFamily, earlier, file.nLength, nullptr,
+                                    listing.rivals.contains(entry.czName));
+        entry.bJudged = true;
+        return entry.Listed;
+    };
+    const std::vector<std::vector<int>> jobs = JudgingJobsOf(files);
+    SpreadWork(int(jobs.size()), threads, [&](int job, int) {
+        const tyListedFile* earlier = nullptr;   // the family's last member so far
+        for (const int f : jobs[size_t(job)]) {
+            const tyListedFile& file = judge(files[size_t(f)], earlier);
+            if (!file.bAlone)
+                earlier = &file;
+        }
+        return true;
+    });
+    // A mix or poly file is its own take, told by its name alone.
+    for (const tyDayFile& file : files) {
+        if (file.eNamed == TakeNaming::FileKind::Mix || file.eNamed == TakeNaming::FileKind::Poly)
+            judge(file, nullptr);
+    }
+    return listing;
+}
+
+void UnlistedDayFiles::AddListed(const tyListedFile& file)
+{
+    if (file.eKind == TakeNaming::FileKind::Mono && !file.bAlone)
+        m_Families.insert(file.czFamily);
+}
+
+bool UnlistedDayFiles::Counts(const QString& fileName, const QString& path, const tyListedFile& file) const
+{
+    const QString base = fileName.endsWith(kDotWav) ? fileName.chopped(4) : fileName;
+    const TakeNaming::tyTrackName track = TakeNaming::SplitTrackName(base, TakeNaming::Rule::Load);
+    return !track.bTrack || !m_Families.contains(track.czRoot) || file.bAlone || IsNotedStrangerInFamily(path);
+}
+
+bool WalkedForWavFiles(const QString& dayFolder, const QString& name)
+{
+    if (name.endsWith(kDotWav))
+        return false;
+    const QFileInfo info(dayFolder + name);
+    if (!info.isSymLink())
+        return true;
+    QString target = info.canonicalFilePath();
+    if (target.isEmpty())
+        return false;
+    if (!target.endsWith(QLatin1Char('/')))
+        target += QLatin1Char('/');
+    const QString day = QFileInfo(dayFolder).canonicalFilePath() + QLatin1Char('/');
+    return !day.startsWith(target);
+}
+
+QString NotRegularLine(const QStringList& names)
+{
+    const int kNamed = 3;
+    if (names.isEmpty())
+        return QString();
+    if (names.size() == 1)
+        return QStringLiteral("%1 is not a regular file: not listed.").arg(names.first());
+    if (names.size() <= kNamed)
+        return QStringLiteral("%1 are not regular files: not listed.").arg(names.join(QStringLiteral(", ")));
+    return QStringLiteral("%1 entries named like WAV files are not regular files: not listed (%2, …).")
+        .arg(names.size())
+        .arg(QStringList(names.mid(0, kNamed)).join(QStringLiteral(", ")));
+}
