@@ -300,10 +300,41 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
         return true;
     });
     const QString folder = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+    // The rows' entries in name order: a folder named like a track file is
+    // still a folder; a pipe or a link that leads nowhere is no entry to show.
+    tyBrowserEntries entries;
+    QVector<int> listed;   // each row's entry in the listing
+    const auto build = [&](const QVector<tyDayEntry>& sorted) {
+        entries.reserve(sorted.size());
+        listed.reserve(sorted.size());
+        for (int at = 0; at < sorted.size(); ++at) {
+            const tyDayEntry& entry = sorted.at(at);
+            if (entry.eKind == tyDayEntry::Kind::Other)
+                continue;
+            tyBrowserEntry row;
+            row.info = QFileInfo(folder + entry.czName);
+            row.bFolder = entry.eKind == tyDayEntry::Kind::Folder;
+            entries.append(std::move(row));
+            listed.append(at);
+        }
+    };
     tyDayListing listing;
     if (dayFiles) {
-        // The day's files judged for their rows by the day's listing.
-        listing = ListDay(folder, std::move(named), kDayThreads);
+        // The day's files judged for their rows by the day's listing, the
+        // rows built meanwhile.
+        listing = ListDay(folder, std::move(named), kDayThreads, build);
+        int kept = 0;
+        for (int row = 0; row < entries.size(); ++row) {
+            tyDayEntry& entry = listing.entries[listed.at(row)];
+            if (entry.bNotRegular && !entries.at(row).bFolder)
+                continue;   // no regular file by its length since the read
+            tyBrowserEntry& shown = entries[kept++];
+            if (kept - 1 != row)
+                shown = std::move(entries[row]);
+            shown.bJudged = entry.bJudged;
+            shown.Listed = std::move(entry.Listed);
+        }
+        entries.resize(kept);
     } else {
         for (tyDayEntry& entry : named) {
             entry.bNotRegular = NotRegularByRead(entry);
@@ -313,6 +344,7 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
         std::sort(named.begin(), named.end(),
                   [](const tyDayEntry& a, const tyDayEntry& b) { return a.czName < b.czName; });
         std::sort(listing.lczNotRegular.begin(), listing.lczNotRegular.end());
+        build(named);
         if (slotRivals) {
             QStringList files;
             for (const tyDayEntry& entry : qAsConst(named)) {
@@ -321,21 +353,6 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
             }
             listing.rivals = SlotRivalsInListing(folder, files);
         }
-        listing.entries = std::move(named);
-    }
-    tyBrowserEntries entries;
-    entries.reserve(listing.entries.size());
-    for (tyDayEntry& entry : listing.entries) {
-        // A folder named like a track file is still a folder; a pipe or a
-        // link that leads nowhere is no entry to show.
-        if (entry.eKind == tyDayEntry::Kind::Other || (entry.bNotRegular && entry.eKind != tyDayEntry::Kind::Folder))
-            continue;
-        tyBrowserEntry listed;
-        listed.info = QFileInfo(folder + entry.czName);
-        listed.bFolder = entry.eKind == tyDayEntry::Kind::Folder;
-        listed.bJudged = entry.bJudged;
-        listed.Listed = std::move(entry.Listed);
-        entries.append(std::move(listed));
     }
     if (slotRivals)
         *slotRivals = std::move(listing.rivals);

@@ -90,7 +90,8 @@ tyListedFile JudgeDayFile(const QString& folder, const QString& fileName, TakeNa
     return listed;
 }
 
-tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int threads)
+tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int threads,
+                     const std::function<void(const QVector<tyDayEntry>& sorted)>& alongside)
 {
     tyDayListing listing;
     // Hidden entries are not listed (a Mac's "._" companion of a take's
@@ -115,46 +116,52 @@ tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int thread
     }
     // This thread sorts and classifies the names meanwhile, and finds the
     // files that hold no slot of their take.
-    std::vector<int> order;
+    QVector<int> sortedAt(read.size());   // of each entry read: its place in name order
     std::vector<TakeNaming::FileKind> named(size_t(read.size()), TakeNaming::FileKind::None);
     std::vector<QString> families(size_t(read.size()));
     const QVector<qint64> lengths = RegularFileLengthsIn(folder, asked, threads, [&] {
-        order.resize(size_t(read.size()));
+        std::vector<int> order(size_t(read.size()));
         for (int i = 0; i < read.size(); ++i)
             order[size_t(i)] = i;
         std::sort(order.begin(), order.end(), [&read](int a, int b) { return read.at(a).czName < read.at(b).czName; });
+        listing.entries.reserve(read.size());
+        for (const int i : order) {
+            sortedAt[i] = listing.entries.size();
+            listing.entries.append(std::move(read[i]));
+        }
         // The complete base name: a take name may hold dots ("SC.1.2PX.WAV").
-        for (const int i : askedEntry)
-            named[size_t(i)] = TakeNaming::ClassifyBaseName(QStringView(read.at(i).czName).chopped(4), &families[size_t(i)]);
+        for (const int i : askedEntry) {
+            const int at = sortedAt.at(i);
+            named[size_t(at)] =
+                TakeNaming::ClassifyBaseName(QStringView(listing.entries.at(at).czName).chopped(4), &families[size_t(at)]);
+        }
         if (!asked.isEmpty())
             listing.rivals = SlotRivalsInListing(folder, asked);
+        if (alongside)
+            alongside(listing.entries);
     });
     // A name of no regular file but one that stands (a listing of names
     // alone tells no folder, pipe or link): no file of any take, nor a
     // rival of one.
+    QVector<qint64> lengthAt(listing.entries.size(), kLengthUnasked);
     QStringList regular;
     for (int k = 0; k < asked.size(); ++k) {
+        const int at = sortedAt.at(askedEntry.at(k));
         if (lengths.at(k) < 0 && EntryStands(folder + asked.at(k)))
-            read[askedEntry.at(k)].bNotRegular = true;
+            listing.entries[at].bNotRegular = true;
         else
             regular.append(asked.at(k));
+        lengthAt[at] = lengths.at(k);
     }
     if (regular.size() != asked.size())
         listing.rivals = SlotRivalsInListing(folder, regular);
-
-    QVector<int> lengthOf(read.size(), -1);
-    for (int k = 0; k < askedEntry.size(); ++k)
-        lengthOf[askedEntry.at(k)] = k;
-    listing.entries.reserve(read.size());
     std::vector<tyDayFile> files;
-    for (const int i : order) {
-        tyDayEntry& entry = read[i];
+    for (int at = 0; at < listing.entries.size(); ++at) {
+        const tyDayEntry& entry = listing.entries.at(at);
         if (entry.bNotRegular)
             listing.lczNotRegular.append(entry.czName);
-        else if (lengthOf.at(i) >= 0)
-            files.push_back({listing.entries.size(), named[size_t(i)], std::move(families[size_t(i)]),
-                             lengths.at(lengthOf.at(i))});
-        listing.entries.append(std::move(entry));
+        else if (lengthAt.at(at) != kLengthUnasked)
+            files.push_back({at, named[size_t(at)], std::move(families[size_t(at)]), lengthAt.at(at)});
     }
 
     // Each family judged in name order, each file by the family's last

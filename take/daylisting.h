@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
+
 // A day folder listed as the views show it: the browser's rows and the day
 // list's takes come from this one listing, so the two list the same takes
 // and leave out the same files.
@@ -41,8 +43,12 @@ struct tyDayListing {
 // stands for (JudgeDayFile), the lengths asked and the heads of the first
 // files of the mono families read side by side on up to threads threads,
 // the families judged side by side. A name the listing found but that is
-// gone since is judged by its name, as it was listed.
-tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int threads);
+// gone since is judged by its name, as it was listed. alongside (may be
+// empty): the caller's own work on the entries in name order, on the
+// calling thread as the lengths are asked, before any is judged or found
+// to be no regular file by its length.
+tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int threads,
+                     const std::function<void(const QVector<tyDayEntry>& sorted)>& alongside = {});
 
 // The take a ".WAV" file of a day stands for (ListedFileOf), and a file
 // named as no take but as a track the load reads ("T1_A") alone by its
