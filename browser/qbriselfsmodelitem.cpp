@@ -12,7 +12,6 @@
 #include <QSet>
 
 #include <algorithm>
-#include <numeric>
 #include <vector>
 
 namespace {
@@ -342,14 +341,7 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
             if (entry.bNotRegular)
                 listing.lczNotRegular.append(entry.czName);
         }
-        // Sorted by place, each entry moved once.
-        std::vector<int> order(size_t(named.size()));
-        std::iota(order.begin(), order.end(), 0);
-        std::sort(order.begin(), order.end(), [&named](int a, int b) { return named.at(a).czName < named.at(b).czName; });
-        listing.entries.reserve(named.size());
-        for (const int i : order)
-            listing.entries.append(std::move(named[i]));
-        named = std::move(listing.entries);
+        named = SortedByName(std::move(named));
         std::sort(listing.lczNotRegular.begin(), listing.lczNotRegular.end());
         build(named);
         if (slotRivals) {

@@ -73,6 +73,43 @@ std::vector<std::vector<int>> JudgingJobsOf(const std::vector<tyDayFile>& files)
 }
 }  // namespace
 
+QVector<tyDayEntry> SortedByName(QVector<tyDayEntry> entries, QVector<int>* sortedAt)
+{
+    // The names' characters sorted by where they stand, not through their
+    // entries: a day's tens of thousands are compared some twenty times each.
+    struct tyKey {
+        const QChar* pcName;
+        int nSize;
+        int nEntry;
+    };
+    std::vector<tyKey> keys;
+    keys.reserve(size_t(entries.size()));
+    for (int i = 0; i < entries.size(); ++i) {
+        const QString& name = entries.at(i).czName;
+        keys.push_back({name.constData(), name.size(), i});
+    }
+    const auto before = [](const tyKey& a, const tyKey& b) {
+        return QStringView(a.pcName, a.nSize) < QStringView(b.pcName, b.nSize);
+    };
+    // A list of names alone mostly comes in name order already.
+    if (!std::is_sorted(keys.begin(), keys.end(), before))
+        std::sort(keys.begin(), keys.end(), before);
+    int* placed = nullptr;
+    if (sortedAt) {
+        sortedAt->resize(entries.size());
+        placed = sortedAt->data();
+    }
+    QVector<tyDayEntry> sorted;
+    sorted.reserve(entries.size());
+    tyDayEntry* const moved = entries.data();
+    for (const tyKey& key : keys) {
+        if (placed)
+            placed[key.nEntry] = sorted.size();
+        sorted.append(std::move(moved[key.nEntry]));
+    }
+    return sorted;
+}
+
 bool NotRegularByRead(const tyDayEntry& entry)
 {
     return (entry.eKind == tyDayEntry::Kind::Folder || entry.eKind == tyDayEntry::Kind::Other)
@@ -116,19 +153,11 @@ tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int thread
     }
     // This thread sorts and classifies the names meanwhile, and finds the
     // files that hold no slot of their take.
-    QVector<int> sortedAt(read.size());   // of each entry read: its place in name order
+    QVector<int> sortedAt;    // of each entry read: its place in name order
     std::vector<TakeNaming::FileKind> named(size_t(read.size()), TakeNaming::FileKind::None);
     std::vector<QString> families(size_t(read.size()));
     const QVector<qint64> lengths = RegularFileLengthsIn(folder, asked, threads, [&] {
-        std::vector<int> order(size_t(read.size()));
-        for (int i = 0; i < read.size(); ++i)
-            order[size_t(i)] = i;
-        std::sort(order.begin(), order.end(), [&read](int a, int b) { return read.at(a).czName < read.at(b).czName; });
-        listing.entries.reserve(read.size());
-        for (const int i : order) {
-            sortedAt[i] = listing.entries.size();
-            listing.entries.append(std::move(read[i]));
-        }
+        listing.entries = SortedByName(std::move(read), &sortedAt);
         // The complete base name: a take name may hold dots ("SC.1.2PX.WAV").
         for (const int i : askedEntry) {
             const int at = sortedAt.at(i);
@@ -144,17 +173,23 @@ tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int thread
     // alone tells no folder, pipe or link): no file of any take, nor a
     // rival of one.
     QVector<qint64> lengthAt(listing.entries.size(), kLengthUnasked);
-    QStringList regular;
+    bool standing = false;
     for (int k = 0; k < asked.size(); ++k) {
         const int at = sortedAt.at(askedEntry.at(k));
-        if (lengths.at(k) < 0 && EntryStands(folder + asked.at(k)))
+        if (lengths.at(k) < 0 && EntryStands(folder + asked.at(k))) {
             listing.entries[at].bNotRegular = true;
-        else
-            regular.append(asked.at(k));
+            standing = true;
+        }
         lengthAt[at] = lengths.at(k);
     }
-    if (regular.size() != asked.size())
+    if (standing) {
+        QStringList regular;
+        for (int k = 0; k < asked.size(); ++k) {
+            if (!listing.entries.at(sortedAt.at(askedEntry.at(k))).bNotRegular)
+                regular.append(asked.at(k));
+        }
         listing.rivals = SlotRivalsInListing(folder, regular);
+    }
     std::vector<tyDayFile> files;
     for (int at = 0; at < listing.entries.size(); ++at) {
         const tyDayEntry& entry = listing.entries.at(at);

@@ -28,6 +28,12 @@ struct tyDayEntry {
     tyListedFile Listed;      // a ".WAV" file's: the take it stands for (eKind None: none)
     bool bJudged = false;     // Listed was judged (the entry is a ".WAV" regular file)
 };
+// Strings and plain values: a vector of a day's entries grows by moving bytes.
+Q_DECLARE_TYPEINFO(tyDayEntry, Q_MOVABLE_TYPE);
+
+// entries in name order, each moved once. sortedAt (may be null): of each
+// entry as given, its place in name order.
+QVector<tyDayEntry> SortedByName(QVector<tyDayEntry> entries, QVector<int>* sortedAt = nullptr);
 
 // Whether an entry is a ".WAV" name of no regular file by its read alone.
 bool NotRegularByRead(const tyDayEntry& entry);
