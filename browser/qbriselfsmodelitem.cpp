@@ -325,14 +325,15 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
         listing = ListDay(folder, std::move(named), kDayThreads, build);
         int kept = 0;
         for (int row = 0; row < entries.size(); ++row) {
-            tyDayEntry& entry = listing.entries[listed.at(row)];
+            const tyDayEntry& entry = listing.entries.at(listed.at(row));
             if (entry.bNotRegular && !entries.at(row).bFolder)
                 continue;   // no regular file by its length since the read
             tyBrowserEntry& shown = entries[kept++];
             if (kept - 1 != row)
                 shown = std::move(entries[row]);
-            shown.bJudged = entry.bJudged;
-            shown.Listed = std::move(entry.Listed);
+            shown.bJudged = entry.nJudged >= 0;
+            if (shown.bJudged)
+                shown.Listed = std::move(listing.judged[entry.nJudged]);
         }
         entries.resize(kept);
     } else {

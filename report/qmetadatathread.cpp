@@ -60,10 +60,10 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
     QString previousId;
     QSet<QString> listed;
     for (const tyDayEntry& entry : listing.entries) {
-        if (!entry.bJudged)
+        if (entry.nJudged < 0)
             continue;
         const QString& fileName = entry.czName;
-        const tyListedFile& file = entry.Listed;
+        const tyListedFile& file = listing.judged.at(entry.nJudged);
         const QStringView base = QStringView(fileName).chopped(4);
         // A track file is judged by the browser's rule whatever its name:
         // another maker's file named like a track of this recorder's take

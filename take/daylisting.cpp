@@ -151,28 +151,29 @@ tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int thread
         askedEntry.append(i);
         asked.append(entry.czName);
     }
-    // This thread sorts and classifies the names meanwhile, and finds the
-    // files that hold no slot of their take.
-    QVector<int> sortedAt;    // of each entry read: its place in name order
-    std::vector<TakeNaming::FileKind> named(size_t(read.size()), TakeNaming::FileKind::None);
-    std::vector<QString> families(size_t(read.size()));
-    const QVector<qint64> lengths = RegularFileLengthsIn(folder, asked, threads, [&] {
-        listing.entries = SortedByName(std::move(read), &sortedAt);
-        // The complete base name: a take name may hold dots ("SC.1.2PX.WAV").
-        for (const int i : askedEntry) {
-            const int at = sortedAt.at(i);
-            named[size_t(at)] =
-                TakeNaming::ClassifyBaseName(QStringView(listing.entries.at(at).czName).chopped(4), &families[size_t(at)]);
-        }
-        if (!asked.isEmpty())
-            listing.rivals = SlotRivalsInListing(folder, asked);
-        if (alongside)
-            alongside(listing.entries);
-    });
+    // This thread sorts the entries meanwhile, and finds the files that
+    // hold no slot of their take; the name of each file is classified as
+    // its length is asked. The complete base name: a take name may hold
+    // dots ("SC.1.2PX.WAV").
+    QVector<int> sortedAt;   // of each entry read: its place in name order
+    std::vector<TakeNaming::FileKind> named(size_t(asked.size()), TakeNaming::FileKind::None);   // of each asked
+    std::vector<QString> families(size_t(asked.size()));
+    const QVector<qint64> lengths = RegularFileLengthsIn(
+        folder, asked, threads,
+        [&] {
+            listing.entries = SortedByName(std::move(read), &sortedAt);
+            if (!asked.isEmpty())
+                listing.rivals = SlotRivalsInListing(folder, asked);
+            if (alongside)
+                alongside(listing.entries);
+        },
+        [&](int k) {
+            named[size_t(k)] = TakeNaming::ClassifyBaseName(QStringView(asked.at(k)).chopped(4), &families[size_t(k)]);
+        });
     // A name of no regular file but one that stands (a listing of names
     // alone tells no folder, pipe or link): no file of any take, nor a
     // rival of one.
-    QVector<qint64> lengthAt(listing.entries.size(), kLengthUnasked);
+    QVector<int> askedAt(listing.entries.size(), -1);   // of each entry in name order: its place among the asked
     bool standing = false;
     for (int k = 0; k < asked.size(); ++k) {
         const int at = sortedAt.at(askedEntry.at(k));
@@ -180,7 +181,7 @@ tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int thread
             listing.entries[at].bNotRegular = true;
             standing = true;
         }
-        lengthAt[at] = lengths.at(k);
+        askedAt[at] = k;
     }
     if (standing) {
         QStringList regular;
@@ -195,34 +196,37 @@ tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int thread
         const tyDayEntry& entry = listing.entries.at(at);
         if (entry.bNotRegular)
             listing.lczNotRegular.append(entry.czName);
-        else if (lengthAt.at(at) != kLengthUnasked)
-            files.push_back({at, named[size_t(at)], std::move(families[size_t(at)]), lengthAt.at(at)});
+        else if (const int k = askedAt.at(at); k >= 0) {
+            listing.entries[at].nJudged = int(files.size());
+            files.push_back({at, named[size_t(k)], std::move(families[size_t(k)]), lengths.at(k)});
+        }
     }
 
     // Each family judged in name order, each file by the family's last
     // member before it; the families side by side.
-    tyDayEntry* const judged = listing.entries.data();   // detached here, once: each worker writes its own items
-    const auto judge = [&](const tyDayFile& file, const tyListedFile* earlier) -> const tyListedFile& {
-        tyDayEntry& entry = judged[file.nEntry];
-        entry.Listed = JudgeDayFile(folder, entry.czName, file.eNamed, file.czFamily, earlier, file.nLength, nullptr,
-                                    listing.rivals.contains(entry.czName));
-        entry.bJudged = true;
-        return entry.Listed;
+    listing.judged.resize(int(files.size()));
+    tyListedFile* const judged = listing.judged.data();   // detached here, once: each worker writes its own items
+    const auto judge = [&](int f, const tyListedFile* earlier) -> const tyListedFile& {
+        const tyDayFile& file = files[size_t(f)];
+        const QString& name = listing.entries.at(file.nEntry).czName;
+        judged[f] = JudgeDayFile(folder, name, file.eNamed, file.czFamily, earlier, file.nLength, nullptr,
+                                 listing.rivals.contains(name));
+        return judged[f];
     };
     const std::vector<std::vector<int>> jobs = JudgingJobsOf(files);
     SpreadWork(int(jobs.size()), threads, [&](int job, int) {
         const tyListedFile* earlier = nullptr;   // the family's last member so far
         for (const int f : jobs[size_t(job)]) {
-            const tyListedFile& file = judge(files[size_t(f)], earlier);
+            const tyListedFile& file = judge(f, earlier);
             if (!file.bAlone)
                 earlier = &file;
         }
         return true;
     });
     // A mix or poly file is its own take, told by its name alone.
-    for (const tyDayFile& file : files) {
-        if (file.eNamed == TakeNaming::FileKind::Mix || file.eNamed == TakeNaming::FileKind::Poly)
-            judge(file, nullptr);
+    for (size_t f = 0; f < files.size(); ++f) {
+        if (files[f].eNamed == TakeNaming::FileKind::Mix || files[f].eNamed == TakeNaming::FileKind::Poly)
+            judge(int(f), nullptr);
     }
     return listing;
 }

@@ -20,15 +20,17 @@ struct tyDayEntry {
     // What the lister's read told of it (a symbolic link counts as what it
     // leads to, VisitFolderEntries); unknown for a list of names alone: a
     // ".WAV" name is then a regular file by its length.
-    enum class Kind { Unknown, Folder, File, Other } eKind = Kind::Unknown;
+    enum class Kind : quint8 { Unknown, Folder, File, Other } eKind = Kind::Unknown;
     // A ".WAV" name that is no regular file: a folder, a pipe, a device or
     // a link that leads to none of them. No take, nor a file Import reads:
     // the day's line names it (NotRegularLine).
     bool bNotRegular = false;
-    tyListedFile Listed;      // a ".WAV" file's: the take it stands for (eKind None: none)
-    bool bJudged = false;     // Listed was judged (the entry is a ".WAV" regular file)
+    // A ".WAV" regular file's place in its listing's judged files
+    // (tyDayListing::judged); -1 when not judged.
+    int nJudged = -1;
 };
-// Strings and plain values: a vector of a day's entries grows by moving bytes.
+// A name and plain values, small: a day's tens of thousands are read,
+// sorted and moved as the day is listed.
 Q_DECLARE_TYPEINFO(tyDayEntry, Q_MOVABLE_TYPE);
 
 // entries in name order, each moved once. sortedAt (may be null): of each
@@ -40,6 +42,9 @@ bool NotRegularByRead(const tyDayEntry& entry);
 
 struct tyDayListing {
     QVector<tyDayEntry> entries;   // in name order; hidden ones left out
+    // Each ".WAV" regular file's: the take it stands for (eKind None:
+    // none), by the entry's nJudged.
+    QVector<tyListedFile> judged;
     QSet<QString> rivals;          // the files that hold no slot of their take (SlotRivalsInListing)
     QStringList lczNotRegular;     // the names of bNotRegular entries, in name order
 };
