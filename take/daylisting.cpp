@@ -42,32 +42,55 @@ struct tyDayFile {
 // The jobs of the judging that read files: each mono family's files in
 // name order (a family's names mostly stand together; one whose names
 // another family's divide, "T1-03, T1.5_01, T1_01", is still one), and each
-// file named as a track the load reads but as no take.
-std::vector<std::vector<int>> JudgingJobsOf(const std::vector<tyDayFile>& files)
+// file named as a track the load reads but as no take. Job j's files are
+// order[starts[j]] .. order[starts[j + 1] - 1].
+struct tyJudgingJobs {
+    std::vector<int> order;
+    std::vector<int> starts;
+    int Count() const { return int(starts.size()) - 1; }
+};
+
+tyJudgingJobs JudgingJobsOf(const std::vector<tyDayFile>& files)
 {
-    std::vector<std::vector<int>> jobs;
-    QHash<QString, size_t> families;
-    size_t current = 0;
+    // Each file's job first, then the files placed job by job.
+    std::vector<int> jobOf(files.size(), -1);
+    std::vector<int> sizes;
+    QHash<QString, int> families;
+    int current = -1;
+    const QString* currentFamily = nullptr;
     for (size_t i = 0; i < files.size(); ++i) {
         const tyDayFile& file = files[i];
         if (file.eNamed == TakeNaming::FileKind::None) {
-            jobs.push_back({int(i)});
+            jobOf[i] = int(sizes.size());
+            sizes.push_back(1);
             continue;
         }
         if (file.eNamed != TakeNaming::FileKind::Mono)
             continue;
-        if (jobs.empty() || files[size_t(jobs[current].back())].eNamed != TakeNaming::FileKind::Mono
-            || files[size_t(jobs[current].back())].czFamily != file.czFamily) {
+        if (!currentFamily || *currentFamily != file.czFamily) {
             const auto found = families.constFind(file.czFamily);
             if (found == families.constEnd()) {
-                current = jobs.size();
+                current = int(sizes.size());
                 families.insert(file.czFamily, current);
-                jobs.emplace_back();
+                sizes.push_back(0);
             } else {
                 current = found.value();
             }
+            currentFamily = &file.czFamily;
         }
-        jobs[current].push_back(int(i));
+        jobOf[i] = current;
+        ++sizes[size_t(current)];
+    }
+    tyJudgingJobs jobs;
+    jobs.starts.resize(sizes.size() + 1);
+    jobs.starts[0] = 0;
+    for (size_t j = 0; j < sizes.size(); ++j)
+        jobs.starts[j + 1] = jobs.starts[j] + sizes[j];
+    jobs.order.resize(size_t(jobs.starts.back()));
+    std::vector<int> next(jobs.starts.begin(), jobs.starts.end() - 1);
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (jobOf[i] >= 0)
+            jobs.order[size_t(next[size_t(jobOf[i])]++)] = int(i);
     }
     return jobs;
 }
@@ -140,6 +163,8 @@ tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int thread
     // in the order they were read.
     QStringList asked;
     QVector<int> askedEntry;
+    asked.reserve(read.size());
+    askedEntry.reserve(read.size());
     for (int i = 0; i < read.size(); ++i) {
         tyDayEntry& entry = read[i];
         if (!entry.czName.endsWith(kDotWav))
@@ -192,6 +217,7 @@ tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int thread
         listing.rivals = SlotRivalsInListing(folder, regular);
     }
     std::vector<tyDayFile> files;
+    files.reserve(size_t(asked.size()));
     for (int at = 0; at < listing.entries.size(); ++at) {
         const tyDayEntry& entry = listing.entries.at(at);
         if (entry.bNotRegular)
@@ -213,11 +239,11 @@ tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int thread
                                  listing.rivals.contains(name));
         return judged[f];
     };
-    const std::vector<std::vector<int>> jobs = JudgingJobsOf(files);
-    SpreadWork(int(jobs.size()), threads, [&](int job, int) {
+    const tyJudgingJobs jobs = JudgingJobsOf(files);
+    SpreadWork(jobs.Count(), threads, [&](int job, int) {
         const tyListedFile* earlier = nullptr;   // the family's last member so far
-        for (const int f : jobs[size_t(job)]) {
-            const tyListedFile& file = judge(f, earlier);
+        for (int at = jobs.starts[size_t(job)]; at < jobs.starts[size_t(job) + 1]; ++at) {
+            const tyListedFile& file = judge(jobs.order[size_t(at)], earlier);
             if (!file.bAlone)
                 earlier = &file;
         }
