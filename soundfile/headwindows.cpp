@@ -107,8 +107,7 @@ qint64 FolderFileLengths::Of(const QString& name) const
 }
 
 QVector<qint64> RegularFileLengthsIn(const QString& folder, const QStringList& names, int threads,
-                                     const std::function<void()>& alongside,
-                                     const std::function<void(int index)>& eachName)
+                                     const std::function<void()>& alongside)
 {
     QVector<qint64> lengths(names.size(), -1);
     const FolderFileLengths folderLengths(folder);
@@ -124,11 +123,8 @@ QVector<qint64> RegularFileLengthsIn(const QString& folder, const QStringList& n
             alongside();
             done = true;
         }
-        for (int i = run * kRun; i < qMin(names.size(), (run + 1) * kRun); ++i) {
+        for (int i = run * kRun; i < qMin(names.size(), (run + 1) * kRun); ++i)
             out[i] = folderLengths.Of(names.at(i));
-            if (eachName)
-                eachName(i);
-        }
         return true;
     });
     if (!done)

@@ -77,11 +77,8 @@ private:
 // names asked side by side on up to threads threads (SpreadWork), for a
 // lister of a day's thousands of files. alongside (may be empty): the
 // caller's own work, run first on the calling thread as the others ask.
-// eachName (may be empty): the caller's own work on a name, given by its
-// index, on the thread that asked its length, right after.
 QVector<qint64> RegularFileLengthsIn(const QString& folder, const QStringList& names, int threads,
-                                     const std::function<void()>& alongside = {},
-                                     const std::function<void(int index)>& eachName = {});
+                                     const std::function<void()>& alongside = {});
 
 // A regular file open for reading through its descriptor: positioned,
 // unbuffered reads from a position of its own. A day's load opens

@@ -176,25 +176,35 @@ tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int thread
         askedEntry.append(i);
         asked.append(entry.czName);
     }
-    // This thread sorts the entries meanwhile, and finds the files that
-    // hold no slot of their take; the name of each file is classified as
-    // its length is asked. The complete base name: a take name may hold
-    // dots ("SC.1.2PX.WAV").
+    // This thread sorts and classifies the names meanwhile, and finds the
+    // files that hold no slot of their take. The complete base name: a take
+    // name may hold dots ("SC.1.2PX.WAV"). The files of a family share its
+    // name, as their rows do.
     QVector<int> sortedAt;   // of each entry read: its place in name order
-    std::vector<TakeNaming::FileKind> named(size_t(asked.size()), TakeNaming::FileKind::None);   // of each asked
-    std::vector<QString> families(size_t(asked.size()));
-    const QVector<qint64> lengths = RegularFileLengthsIn(
-        folder, asked, threads,
-        [&] {
-            listing.entries = SortedByName(std::move(read), &sortedAt);
-            if (!asked.isEmpty())
-                listing.rivals = SlotRivalsInListing(folder, asked);
-            if (alongside)
-                alongside(listing.entries);
-        },
-        [&](int k) {
-            named[size_t(k)] = TakeNaming::ClassifyBaseName(QStringView(asked.at(k)).chopped(4), &families[size_t(k)]);
-        });
+    std::vector<TakeNaming::FileKind> named;   // of each entry in name order
+    std::vector<QString> families;
+    const QVector<qint64> lengths = RegularFileLengthsIn(folder, asked, threads, [&] {
+        listing.entries = SortedByName(std::move(read), &sortedAt);
+        named.assign(size_t(listing.entries.size()), TakeNaming::FileKind::None);
+        families.resize(size_t(listing.entries.size()));
+        std::vector<bool> isAsked(size_t(listing.entries.size()), false);
+        for (const int i : askedEntry)
+            isAsked[size_t(sortedAt.at(i))] = true;
+        const QString* last = nullptr;
+        for (int at = 0; at < listing.entries.size(); ++at) {
+            if (!isAsked[size_t(at)])
+                continue;
+            QString& family = families[size_t(at)];
+            named[size_t(at)] = TakeNaming::ClassifyBaseName(QStringView(listing.entries.at(at).czName).chopped(4), &family);
+            if (last && *last == family)
+                family = *last;
+            last = &family;
+        }
+        if (!asked.isEmpty())
+            listing.rivals = SlotRivalsInListing(folder, asked);
+        if (alongside)
+            alongside(listing.entries);
+    });
     // A name of no regular file but one that stands (a listing of names
     // alone tells no folder, pipe or link): no file of any take, nor a
     // rival of one.
@@ -224,7 +234,7 @@ tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int thread
             listing.lczNotRegular.append(entry.czName);
         else if (const int k = askedAt.at(at); k >= 0) {
             listing.entries[at].nJudged = int(files.size());
-            files.push_back({at, named[size_t(k)], std::move(families[size_t(k)]), lengths.at(k)});
+            files.push_back({at, named[size_t(at)], std::move(families[size_t(at)]), lengths.at(k)});
         }
     }
 
