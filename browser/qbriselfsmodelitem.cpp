@@ -342,7 +342,7 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
             if (entry.bNotRegular)
                 listing.lczNotRegular.append(entry.czName);
         }
-        named = SortedByName(std::move(named));
+        SortByName(&named);
         std::sort(listing.lczNotRegular.begin(), listing.lczNotRegular.end());
         build(named);
         if (slotRivals) {

@@ -96,41 +96,27 @@ tyJudgingJobs JudgingJobsOf(const std::vector<tyDayFile>& files)
 }
 }  // namespace
 
-QVector<tyDayEntry> SortedByName(QVector<tyDayEntry> entries, QVector<int>* sortedAt)
+void SortByName(QVector<tyDayEntry>* entries, QVector<int>* sortedAt)
 {
-    // The names' characters sorted by where they stand, not through their
-    // entries: a day's tens of thousands are compared some twenty times each.
-    struct tyKey {
-        const QChar* pcName;
-        int nSize;
-        int nEntry;
-    };
-    std::vector<tyKey> keys;
-    keys.reserve(size_t(entries.size()));
-    for (int i = 0; i < entries.size(); ++i) {
-        const QString& name = entries.at(i).czName;
-        keys.push_back({name.constData(), name.size(), i});
-    }
-    const auto before = [](const tyKey& a, const tyKey& b) {
-        return QStringView(a.pcName, a.nSize) < QStringView(b.pcName, b.nSize);
-    };
-    // A list of names alone mostly comes in name order already.
-    if (!std::is_sorted(keys.begin(), keys.end(), before))
-        std::sort(keys.begin(), keys.end(), before);
-    int* placed = nullptr;
+    // While they are sorted, an entry's nJudged holds its place as given.
     if (sortedAt) {
-        sortedAt->resize(entries.size());
-        placed = sortedAt->data();
+        tyDayEntry* const given = entries->data();
+        for (int i = 0; i < entries->size(); ++i)
+            given[i].nJudged = i;
     }
-    QVector<tyDayEntry> sorted;
-    sorted.reserve(entries.size());
-    tyDayEntry* const moved = entries.data();
-    for (const tyKey& key : keys) {
-        if (placed)
-            placed[key.nEntry] = sorted.size();
-        sorted.append(std::move(moved[key.nEntry]));
+    const auto before = [](const tyDayEntry& a, const tyDayEntry& b) { return a.czName < b.czName; };
+    // A list of names alone mostly comes in name order already.
+    if (!std::is_sorted(entries->cbegin(), entries->cend(), before))
+        std::sort(entries->begin(), entries->end(), before);
+    if (!sortedAt)
+        return;
+    sortedAt->resize(entries->size());
+    int* const placed = sortedAt->data();
+    tyDayEntry* const sorted = entries->data();
+    for (int at = 0; at < entries->size(); ++at) {
+        placed[sorted[at].nJudged] = at;
+        sorted[at].nJudged = -1;
     }
-    return sorted;
 }
 
 bool NotRegularByRead(const tyDayEntry& entry)
@@ -184,7 +170,8 @@ tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int thread
     std::vector<TakeNaming::FileKind> named;   // of each entry in name order
     std::vector<QString> families;
     const QVector<qint64> lengths = RegularFileLengthsIn(folder, asked, threads, [&] {
-        listing.entries = SortedByName(std::move(read), &sortedAt);
+        SortByName(&read, &sortedAt);
+        listing.entries = std::move(read);
         named.assign(size_t(listing.entries.size()), TakeNaming::FileKind::None);
         families.resize(size_t(listing.entries.size()));
         std::vector<bool> isAsked(size_t(listing.entries.size()), false);

@@ -33,9 +33,9 @@ struct tyDayEntry {
 // sorted and moved as the day is listed.
 Q_DECLARE_TYPEINFO(tyDayEntry, Q_MOVABLE_TYPE);
 
-// entries in name order, each moved once. sortedAt (may be null): of each
-// entry as given, its place in name order.
-QVector<tyDayEntry> SortedByName(QVector<tyDayEntry> entries, QVector<int>* sortedAt = nullptr);
+// Puts entries in name order. sortedAt (may be null): of each entry as
+// given, its place in name order.
+void SortByName(QVector<tyDayEntry>* entries, QVector<int>* sortedAt = nullptr);
 
 // Whether an entry is a ".WAV" name of no regular file by its read alone.
 bool NotRegularByRead(const tyDayEntry& entry);
