@@ -127,10 +127,12 @@ void QBriselFSModel::populateItem(QBriselFSModelItem* item)
     int otherCaseWav = 0;
     const bool day = item->type() == FSITEM_DAY;
     QSet<QString> rivals;
-    tyBrowserEntries entries =
-        QBriselFSModelItem::listFolder(item->absoluteFilePath(), &otherCaseWav, day, day ? &rivals : nullptr);
+    QStringList notRegular;
+    tyBrowserEntries entries = QBriselFSModelItem::listFolder(item->absoluteFilePath(), &otherCaseWav, day,
+                                                              day ? &rivals : nullptr, &notRegular);
     item->setSlotRivals(std::move(rivals));
     item->setOtherCaseWav(otherCaseWav);
+    item->setNotRegularWavEntries(std::move(notRegular));
     item->countWavFilesInFolders(entries);
     insertChildren(item, item->childCount(), std::move(entries));
 }
@@ -465,10 +467,12 @@ void QBriselFSModel::dirChangedProcess(QString path)
     item->setListedStamp(FolderStampOf(item->absoluteFilePath()));
     int otherCaseWav = 0;
     QSet<QString> rivals;
+    QStringList notRegular;
     const tyBrowserEntries listing = QBriselFSModelItem::listFolder(
-        item->absoluteFilePath(), &otherCaseWav, false, item->type() == FSITEM_DAY ? &rivals : nullptr);
+        item->absoluteFilePath(), &otherCaseWav, false, item->type() == FSITEM_DAY ? &rivals : nullptr, &notRegular);
     const QSet<QString> rivalsChanged = item->setSlotRivals(std::move(rivals));
     item->setOtherCaseWav(otherCaseWav);
+    item->setNotRegularWavEntries(std::move(notRegular));
     item->countWavFilesInFolders(listing);
 
     // The rows and the new listing are both in name order: one merge of the

@@ -3,9 +3,7 @@
 #include "foundation/messageloging.h"
 #include "foundation/platform/foldernames.h"
 #include "foundation/safeoutput.h"
-#include "foundation/spreadwork.h"
 #include "foundation/takenaming.h"
-#include "soundfile/headwindows.h"
 
 #include <QDir>
 #include <QFile>
@@ -39,12 +37,6 @@ bool itemKindOf(TakeNaming::FileKind listed, tFSItemType* kind)
 
 // How many threads judge a day's files ahead (the listing's among them).
 const int kDayThreads = 3;
-
-// A ".WAV" file's name the load reads as a track of a take.
-bool IsLoadTrackName(const QString& fileName)
-{
-    return fileName.size() > 4 && TakeNaming::LoadTrackSlot(QStringView(fileName).chopped(4)) >= 0;
-}
 } // namespace
 
 QBriselFSModelItem::QBriselFSModelItem(const tyBrowserEntry& entry, QBriselFSModelItem* parent)
@@ -152,7 +144,7 @@ void QBriselFSModelItem::clearAll()
 void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem* parent, const tyBrowserEntry* ahead)
 {
     // A day's file judged ahead is a ".WAV" file (listFolder).
-    const QString suffix = ahead && ahead->bClassified ? QStringLiteral("WAV") : info.suffix();
+    const QString suffix = ahead && ahead->bJudged ? QStringLiteral("WAV") : info.suffix();
     const tFSItemType parentKind = parent ? parent->m_nType : FSITEM_PLAIN;
 
     if (suffix == QLatin1String("BR1")) {
@@ -166,29 +158,17 @@ void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem*
         // complete base name: a take name may hold dots ("SC.1.2PX.WAV").
         if (suffix != QLatin1String("WAV") || m_bFolder)
             return;
-        QString family;
-        TakeNaming::FileKind named = TakeNaming::FileKind::None;
-        if (ahead && ahead->bClassified) {
-            family = ahead->czFamily;
-            named = ahead->eNamed;
+        if (ahead && ahead->bJudged) {
+            m_Listed = ahead->Listed;
         } else {
-            named = TakeNaming::ClassifyBaseName(info.completeBaseName(), &family);
+            QString family;
+            const TakeNaming::FileKind named = TakeNaming::ClassifyBaseName(info.completeBaseName(), &family);
+            QString folder = parent->m_czPath;
+            if (!folder.endsWith(QLatin1Char('/')))
+                folder += QLatin1Char('/');
+            m_Listed = JudgeDayFile(folder, info.fileName(), named, family, EarlierOfFamily(parent, family),
+                                    kLengthUnasked, nullptr, parent->m_SlotRivals.contains(info.fileName()));
         }
-        // The day's own path: asked of each file, it is made anew from the
-        // file's path thousands of times in a day.
-        QString folder = ahead && ahead->bClassified ? ahead->czFolder : parent->m_czPath;
-        if (!folder.endsWith(QLatin1Char('/')))
-            folder += QLatin1Char('/');
-        const bool rival = parent->m_SlotRivals.contains(info.fileName());
-        m_Listed = ListedFileOf(folder, info.fileName(), named, family, EarlierOfFamily(parent, family),
-                                ahead ? ahead->nLength : kLengthUnasked,
-                                ahead && ahead->bHeadRead ? &ahead->Head : nullptr, rival);
-        // A file the load reads as a track of its take ("T1_A") has no row:
-        // whether it is a member is known by its head, before the take's
-        // load as after it (unlistedWavFiles).
-        if (named == TakeNaming::FileKind::None && IsLoadTrackName(info.fileName()))
-            m_Listed.bAlone = !JoinsFamily(
-                ahead && ahead->bHeadRead ? ahead->Head.eKind : ReadTrackFileHead(folder + info.fileName()).eKind);
         tFSItemType kind = FSITEM_PLAIN;
         if (!itemKindOf(m_Listed.eKind, &kind))
             return;
@@ -277,14 +257,9 @@ QSet<QString> QBriselFSModelItem::setSlotRivals(QSet<QString> rivals)
 }
 
 tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherCaseWav, bool dayFiles,
-                                                QSet<QString>* slotRivals)
+                                                QSet<QString>* slotRivals, QStringList* notRegular)
 {
-    struct tyNamed {
-        QString czName;
-        bool bFolder;
-        int nFile;     // a file's index among the files read
-    };
-    std::vector<tyNamed> named;
+    QVector<tyDayEntry> named;
     QStringList unreachable;
     int otherCase = 0;
     // What a killed copy into the folder left goes as the folder is shown,
@@ -292,12 +267,16 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
     FolderSweep sweep(path);
     const bool read = VisitFolderEntries(path, [&](const char* bytes, FolderEntryKind kind) {
         sweep.Offer(bytes);
-        // Hidden entries are not shown, nor anything but folders and files.
-        if (bytes[0] == '.' || kind == FolderEntryKind::Other)
+        // Hidden entries are not shown.
+        if (bytes[0] == '.')
             return true;
         const QString name = QFile::decodeName(bytes);
         const bool folder = kind == FolderEntryKind::Folder;
         const bool wav = name.endsWith(QLatin1String(".WAV"));
+        // Nothing but folders and files is shown; a ".WAV" name of
+        // anything else is said in the day's line.
+        if (kind == FolderEntryKind::Other && !wav)
+            return true;
         // A name that is not UTF-8 decodes to another name (U+FFFD for its
         // stray bytes), which opens no file: left out, and said.
         const char* c = bytes;
@@ -308,67 +287,77 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
                 unreachable << ReadableEntryName(QByteArray(bytes));
             return true;
         }
-        if (folder || wav)
-            named.push_back({name, folder, -1});
-        else if (name.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive))
+        if (folder || wav) {
+            tyDayEntry entry;
+            entry.czName = name;
+            entry.eKind = folder                             ? tyDayEntry::Kind::Folder
+                          : kind == FolderEntryKind::File ? tyDayEntry::Kind::File
+                                                          : tyDayEntry::Kind::Other;
+            named.append(std::move(entry));
+        } else if (name.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive)) {
             ++otherCase;
+        }
         return true;
     });
-    tyBrowserEntries entries;
-    entries.reserve(int(named.size()));
     const QString folder = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
-    const auto sortAndBuild = [&] {
-        std::sort(named.begin(), named.end(),
-                  [](const tyNamed& a, const tyNamed& b) { return a.czName < b.czName; });
-        for (const tyNamed& entry : named) {
-            tyBrowserEntry listed;
-            listed.info = QFileInfo(folder + entry.czName);
-            listed.bFolder = entry.bFolder;
-            entries.append(listed);
+    // The rows' entries in name order: a folder named like a track file is
+    // still a folder; a pipe or a link that leads nowhere is no entry to show.
+    tyBrowserEntries entries;
+    QVector<int> listed;   // each row's entry in the listing
+    const auto build = [&](const QVector<tyDayEntry>& sorted) {
+        entries.reserve(sorted.size());
+        listed.reserve(sorted.size());
+        for (int at = 0; at < sorted.size(); ++at) {
+            const tyDayEntry& entry = sorted.at(at);
+            if (entry.eKind == tyDayEntry::Kind::Other)
+                continue;
+            tyBrowserEntry row;
+            row.info = QFileInfo(folder + entry.czName);
+            row.bFolder = entry.eKind == tyDayEntry::Kind::Folder;
+            entries.append(std::move(row));
+            listed.append(at);
         }
     };
+    tyDayListing listing;
     if (dayFiles) {
-        // The files' lengths are asked, in the order they were read.
-        QStringList files;
-        for (tyNamed& entry : named) {
-            if (!entry.bFolder) {
-                entry.nFile = files.size();
-                files.append(entry.czName);
-            }
+        // The day's files judged for their rows by the day's listing, the
+        // rows built meanwhile.
+        listing = ListDay(folder, std::move(named), kDayThreads, build);
+        int kept = 0;
+        for (int row = 0; row < entries.size(); ++row) {
+            const tyDayEntry& entry = listing.entries.at(listed.at(row));
+            if (entry.bNotRegular && !entries.at(row).bFolder)
+                continue;   // no regular file by its length since the read
+            tyBrowserEntry& shown = entries[kept++];
+            if (kept - 1 != row)
+                shown = std::move(entries[row]);
+            shown.bJudged = entry.nJudged >= 0;
+            if (shown.bJudged)
+                shown.Listed = std::move(listing.judged[entry.nJudged]);
         }
-        // This thread sorts and classifies the names meanwhile, and finds
-        // the files that hold no slot of their take.
-        const QVector<qint64> lengths = RegularFileLengthsIn(path, files, kDayThreads, [&] {
-            if (slotRivals)
-                *slotRivals = SlotRivalsInListing(folder, files);
-            sortAndBuild();
-            for (int i = 0; i < entries.size(); ++i) {
-                if (named[size_t(i)].nFile < 0)
-                    continue;
-                tyBrowserEntry& entry = entries[i];
-                entry.bClassified = true;
-                entry.czFolder = folder;
-                // The complete base name: a take name may hold dots ("SC.1.2PX.WAV").
-                const QStringView base = QStringView(named[size_t(i)].czName).chopped(4);
-                entry.eNamed = TakeNaming::ClassifyBaseName(base, &entry.czFamily);
-            }
-        });
-        for (int i = 0; i < entries.size(); ++i) {
-            if (named[size_t(i)].nFile >= 0)
-                entries[i].nLength = lengths.at(named[size_t(i)].nFile);
-        }
-        readFamilyHeadsAhead(path, &entries);
+        entries.resize(kept);
     } else {
-        sortAndBuild();
+        for (tyDayEntry& entry : named) {
+            entry.bNotRegular = NotRegularByRead(entry);
+            if (entry.bNotRegular)
+                listing.lczNotRegular.append(entry.czName);
+        }
+        SortByName(&named);
+        std::sort(listing.lczNotRegular.begin(), listing.lczNotRegular.end());
+        build(named);
         if (slotRivals) {
             QStringList files;
-            for (const tyNamed& entry : named) {
-                if (!entry.bFolder)
+            for (const tyDayEntry& entry : qAsConst(named)) {
+                if (entry.eKind == tyDayEntry::Kind::File)
                     files.append(entry.czName);
             }
-            *slotRivals = SlotRivalsInListing(folder, files);
+            listing.rivals = SlotRivalsInListing(folder, files);
         }
     }
+    if (slotRivals)
+        *slotRivals = std::move(listing.rivals);
+    if (notRegular)
+        *notRegular = std::move(listing.lczNotRegular);
     if (otherCaseWav)
         *otherCaseWav = otherCase;
     if (!unreachable.isEmpty()) {
@@ -380,50 +369,17 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
     return entries;
 }
 
-void QBriselFSModelItem::readFamilyHeadsAhead(const QString& path, tyBrowserEntries* entries)
-{
-    // The first file of a family has no earlier member to join by its
-    // length: ListedFileOf reads its head.
-    // Nor has a track the load reads that no row shows ("T1_A").
-    QVector<int> firsts;
-    const QString* family = nullptr;
-    for (int i = 0; i < entries->size(); ++i) {
-        const tyBrowserEntry& entry = entries->at(i);
-        if (!entry.bFolder && entry.eNamed == TakeNaming::FileKind::None && IsLoadTrackName(entry.info.fileName()))
-            firsts.append(i);
-        if (entry.bFolder || entry.eNamed != TakeNaming::FileKind::Mono)
-            continue;
-        if (!family || entry.czFamily != *family)
-            firsts.append(i);
-        family = &entry.czFamily;
-    }
-    const QString folder = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
-    tyBrowserEntry* const read = entries->data();   // detached here, once: each worker writes its own items
-    SpreadWork(firsts.size(), kDayThreads, [&](int k, int) {
-        tyBrowserEntry& entry = read[firsts.at(k)];
-        entry.Head = ReadTrackFileHead(folder + entry.info.fileName());
-        entry.bHeadRead = true;
-        return true;
-    });
-}
-
 int QBriselFSModelItem::unlistedWavFiles() const
 {
-    // A track file named by the loader's rule alone ("T1_A.WAV") has no row
-    // but is read with its take when that take is listed.
-    QSet<QString> families;
+    UnlistedDayFiles unlisted;
     for (const QBriselFSModelItem* child : m_lChildren) {
-        if (child->m_nType == FSITEM_MONO && !child->m_Listed.bAlone)
-            families.insert(child->m_Listed.czFamily);
+        if (child->m_nType == FSITEM_MONO)
+            unlisted.AddListed(child->m_Listed);
     }
     int count = m_nOtherCaseWav;
     for (const QBriselFSModelItem* child : m_lChildren) {
-        if (child->m_nType != FSITEM_PLAIN || !child->m_bFile)
-            continue;
-        const TakeNaming::tyTrackName track =
-            TakeNaming::SplitTrackName(child->m_FileInfo.completeBaseName(), TakeNaming::Rule::Load);
-        if (!track.bTrack || !families.contains(track.czRoot) || child->m_Listed.bAlone
-            || IsNotedStrangerInFamily(child->m_czPath))
+        if (child->m_nType == FSITEM_PLAIN && child->m_bFile
+            && unlisted.Counts(child->fileName(), child->m_czPath, child->m_Listed))
             ++count;
     }
     return count;
@@ -434,8 +390,9 @@ void QBriselFSModelItem::countWavFilesInFolders(const tyBrowserEntries& entries)
     m_nWavInFolders = 0;
     if (m_nType != FSITEM_DAY)
         return;
+    const QString day = m_czPath.endsWith(QLatin1Char('/')) ? m_czPath : m_czPath + QLatin1Char('/');
     for (const tyBrowserEntry& entry : entries) {
-        if (!entry.bFolder)
+        if (!entry.bFolder || !WalkedForWavFiles(day, entry.info.fileName()))
             continue;
         VisitEntryNames(entry.info.filePath(), [this](const char* name) {
             if (name[0] != '.' && QLatin1String(name).endsWith(QLatin1String(".wav"), Qt::CaseInsensitive))

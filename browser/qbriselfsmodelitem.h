@@ -5,6 +5,7 @@
 #include "foundation/folderlisting.h"
 #include "foundation/takenaming.h"
 #include "soundfile/filestatus.h"
+#include "take/daylisting.h"
 #include "take/takefamily.h"
 
 #include <QFileInfo>
@@ -22,17 +23,9 @@
 struct tyBrowserEntry {
     QFileInfo info;
     bool bFolder = false;   // else a regular file
-    // What a day's listing found of a file ahead, side by side (listFolder's
-    // dayFiles), for its row to be judged by (ListedFileOf): its length,
-    // what its name says (TakeNaming::ClassifyBaseName), and the head of
-    // the first file of a mono family.
-    qint64 nLength = kLengthUnasked;
-    bool bClassified = false;
-    TakeNaming::FileKind eNamed = TakeNaming::FileKind::None;
-    QString czFamily;
-    QString czFolder;   // the day's path ending with '/'
-    bool bHeadRead = false;
-    tyTrackFileHead Head;
+    // A day's file as the day's listing judged it (ListDay), for its row.
+    bool bJudged = false;
+    tyListedFile Listed;
 };
 using tyBrowserEntries = QVector<tyBrowserEntry>;
 
@@ -109,11 +102,12 @@ public:
     // UTF-8 (see tellUnreachableNames). otherCaseWav (may be null): the
     // files left out whose names end in ".wav" in another case.
     // dayFiles: a day's, whose files are also judged ahead for their rows
-    // (see tyBrowserEntry), beside the thread that lists.
+    // (ListDay), beside the thread that lists.
     // slotRivals (may be null): the files that hold no slot of their take
-    // (SlotRivalsInListing).
+    // (SlotRivalsInListing). notRegular (may be null): the ".WAV" names of
+    // no regular file (tyDayEntry), which no row lists.
     static tyBrowserEntries listFolder(const QString& path, int* otherCaseWav = nullptr, bool dayFiles = false,
-                                       QSet<QString>* slotRivals = nullptr);
+                                       QSet<QString>* slotRivals = nullptr, QStringList* notRegular = nullptr);
     // A listed day's files that hold no slot of their take, each listed
     // alone (set before its rows are filled); the names whose standing
     // changed since the last listing.
@@ -125,9 +119,15 @@ public:
     // (IsNotedStrangerInFamily). Import reads them.
     int unlistedWavFiles() const;
     void setOtherCaseWav(int count) { m_nOtherCaseWav = count; }
+    // A listed day's entries named as ".WAV" files that are no regular
+    // file (a folder, a pipe, a link to neither a file nor a folder): no
+    // row, nor counted among the WAV files; the day's line names them.
+    const QStringList& notRegularWavEntries() const { return m_lczNotRegular; }
+    void setNotRegularWavEntries(QStringList names) { m_lczNotRegular = std::move(names); }
     // A listed day's WAV files (".wav" in any case) in the folders it holds
     // (a card's "Scene_1-T001.TAKE"), which no row lists: each such folder
-    // read once (names only) as the day is listed. Import reads them.
+    // read once (names only) as the day is listed, but for those
+    // WalkedForWavFiles leaves. Import reads them.
     int wavFilesInFolders() const { return m_nWavInFolders; }
     void countWavFilesInFolders(const tyBrowserEntries& entries);
     // The folder as it was before its last listing (FolderStampOf).
@@ -141,9 +141,6 @@ public:
     tFSItemType m_nType = FSITEM_PLAIN;
 
 private:
-    // listFolder's judging ahead of a day's sorted entries: the heads of
-    // the first files of mono families, read side by side.
-    static void readFamilyHeadsAhead(const QString& path, tyBrowserEntries* entries);
     // The listing of the nearest earlier member of the same mono family,
     // among the siblings before this one; null when none.
     const tyListedFile* EarlierOfFamily(const QBriselFSModelItem* parent, const QString& family) const;
@@ -154,6 +151,7 @@ private:
     QString m_czPreProject;
     QString m_czDay;
     int m_nOtherCaseWav = 0;  // a listed folder's: see listFolder
+    QStringList m_lczNotRegular;   // a listed day's: see notRegularWavEntries
     tyFolderStamp m_ListedStamp;
     int m_nWavInFolders = 0;  // a listed day's: see wavFilesInFolders
     QSet<QString> m_SlotRivals;   // a listed day's: see setSlotRivals

@@ -9,6 +9,7 @@
 #include "browser/qbriselfsmodel.h"
 #include "browser/qbriselfsmodelitem.h"
 #include "player/qplaytimeline.h"
+#include "take/daylisting.h"
 #include "take/takefamily.h"
 #include "widgets/messagebox.h"
 
@@ -325,18 +326,11 @@ void DlgMain::ShowTakeProblem(const QString& text, bool editable)
         covered->setVisible(!problem || editable);
 }
 
-QString DlgMain::UnlistedFilesLine(const QString& dayPath)
+namespace {
+// The day's line for its WAV files that no row lists: count of its own
+// files (names of no take), inFolders in the folders it holds.
+QString UnlistedWavLine(int count, int inFolders)
 {
-    const QModelIndex day = m_pFSModel->index(dayPath);
-    QBriselFSModelItem* item = day.isValid() ? m_pFSModel->itemFromIndex(day) : nullptr;
-    if (!item || item->type() != FSITEM_DAY)
-        return QString();
-    if (!item->m_bPopulated)
-        m_pFSModel->fetchMore(day);
-    else
-        m_pFSModel->catchUpUnwatched(item);
-    const int count = item->unlistedWavFiles();
-    const int inFolders = item->wavFilesInFolders();
     if (inFolders > 0 && count == 0)
         return inFolders == 1 ? QStringLiteral("1 WAV file in a folder inside this day is not listed: Import "
                                                "(Ctrl+I) reads it.")
@@ -352,6 +346,22 @@ QString DlgMain::UnlistedFilesLine(const QString& dayPath)
                                        "recorder's takes: Import (Ctrl+I) reads it.")
                       : QStringLiteral("%1 WAV files of this day are not listed, their names not being this "
                                        "recorder's takes: Import (Ctrl+I) reads them.").arg(count);
+}
+}  // namespace
+
+QString DlgMain::UnlistedFilesLine(const QString& dayPath)
+{
+    const QModelIndex day = m_pFSModel->index(dayPath);
+    QBriselFSModelItem* item = day.isValid() ? m_pFSModel->itemFromIndex(day) : nullptr;
+    if (!item || item->type() != FSITEM_DAY)
+        return QString();
+    if (!item->m_bPopulated)
+        m_pFSModel->fetchMore(day);
+    else
+        m_pFSModel->catchUpUnwatched(item);
+    const QString notRegular = NotRegularLine(item->notRegularWavEntries());
+    const QString wav = UnlistedWavLine(item->unlistedWavFiles(), item->wavFilesInFolders());
+    return wav.isEmpty() || notRegular.isEmpty() ? wav + notRegular : wav + QLatin1Char(' ') + notRegular;
 }
 
 void DlgMain::ListStrangersAlone(const QString& dayPath, const QString& family)

@@ -5,6 +5,7 @@
 #include "report/fieldrules.h"
 #include "report/reportfieldvalues.h"
 #include "take/bwfmetadata.h"
+#include "take/daylisting.h"
 #include "take/soundperform.h"
 #include "take/takefamily.h"
 
@@ -45,121 +46,31 @@ QString TakeNameOfFile(const QString& fileName)
     return name;
 }
 
-namespace {
-// A listed file's name without ".WAV" (empty for a hidden file), and its
-// kind and take name as TakeNaming::ClassifyBaseName gives them.
-struct tyClassifiedName {
-    QStringView base;   // in the caller's list of names
-    QString czFamily;
-    TakeNaming::FileKind eKind = TakeNaming::FileKind::None;
-};
-
-// Every listed name without ".WAV", classified; hidden files are left out
-// (a Mac's "._" companion of a take's file is no take, as the browser
-// lists none).
-std::vector<tyClassifiedName> ClassifiedNamesOf(const QStringList& fileNames)
-{
-    std::vector<tyClassifiedName> classified(size_t(fileNames.size()));
-    for (int i = 0; i < fileNames.size(); ++i) {
-        const QString& fileName = fileNames.at(i);
-        if (fileName.startsWith(QLatin1Char('.')))
-            continue;
-        tyClassifiedName& named = classified[size_t(i)];
-        named.base = fileName.endsWith(QLatin1String(".WAV"), Qt::CaseInsensitive) ? QStringView(fileName).chopped(4)
-                                                                                    : QStringView(fileName);
-        named.eKind = TakeNaming::ClassifyBaseName(named.base, &named.czFamily);
-    }
-    return classified;
-}
-
-// The mono track names of each family, in listing order. A family's names
-// mostly stand together; one whose names another family's divide (T1-03,
-// T1.5_01, T1_01) is still one.
-std::vector<std::vector<int>> MonoFamiliesOf(const std::vector<tyClassifiedName>& classified)
-{
-    std::vector<std::vector<int>> families;
-    QHash<QString, size_t> places;
-    size_t current = 0;
-    for (size_t i = 0; i < classified.size(); ++i) {
-        const tyClassifiedName& named = classified[i];
-        if (named.eKind != TakeNaming::FileKind::Mono)
-            continue;
-        if (families.empty() || classified[size_t(families[current].back())].czFamily != named.czFamily) {
-            const auto found = places.constFind(named.czFamily);
-            if (found == places.constEnd()) {
-                current = families.size();
-                places.insert(named.czFamily, current);
-                families.emplace_back();
-            } else {
-                current = found.value();
-            }
-        }
-        families[current].push_back(int(i));
-    }
-    return families;
-}
-
-// Each mono track name's file as ListedFileOf lists it, the families
-// judged side by side on the loaders' threads, each in listing order: the
-// head of a family's first file is read, and the length of every file
-// asked through the folder (a later one of another length stands alone).
-std::vector<tyListedFile> JudgedMonoFiles(const QString& folder, const QStringList& fileNames,
-                                          const std::vector<tyClassifiedName>& classified, const QSet<QString>& rivals)
-{
-    const std::vector<std::vector<int>> families = MonoFamiliesOf(classified);
-    int monoFiles = 0;
-    for (const std::vector<int>& family : families)
-        monoFiles += int(family.size());
-    std::vector<tyListedFile> judged(classified.size());
-    const FolderFileLengths lengths(folder);
-    SpreadWork(int(families.size()), TakeLoaderThreads(monoFiles), [&](int f, int) {
-        const tyListedFile* earlier = nullptr;   // the family's last member so far
-        for (const int i : families[size_t(f)]) {
-            const QString& fileName = fileNames.at(i);
-            tyListedFile& file = judged[size_t(i)];
-            file = ListedFileOf(folder, fileName, TakeNaming::FileKind::Mono, classified[size_t(i)].czFamily, earlier,
-                                lengths.Of(fileName), nullptr, rivals.contains(fileName));
-            if (!file.bAlone)
-                earlier = &file;
-        }
-        return true;
-    });
-    return judged;
-}
-}  // namespace
-
 QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileNames)
 {
-    // Every name is classified once, as another thread finds the files
-    // named for a slot another file of the take also names: they stand
-    // alone wherever they sort. The mono track files are then judged by
-    // their families side by side, and all files in name order.
-    std::vector<tyClassifiedName> classified;
-    QSet<QString> rivals;
-    SpreadWork(2, TakeLoaderThreads(fileNames.size()) > 1 ? 2 : 1, [&](int job, int) {
-        if (job == 0)
-            classified = ClassifiedNamesOf(fileNames);
-        else
-            rivals = SlotRivalsInListing(folder, fileNames);
-        return true;
-    });
-    const std::vector<tyListedFile> judged = JudgedMonoFiles(folder, fileNames, classified, rivals);
+    QVector<tyDayEntry> read;
+    read.reserve(fileNames.size());
+    for (const QString& fileName : fileNames) {
+        read.append(tyDayEntry());
+        read.last().czName = fileName;
+    }
+    const tyDayListing listing = ListDay(folder, std::move(read), TakeLoaderThreads(fileNames.size()));
 
     QVector<tyDayTake> takes;
     QString previousId;
     QSet<QString> listed;
-    for (int i = 0; i < fileNames.size(); ++i) {
-        const QString& fileName = fileNames.at(i);
-        const tyClassifiedName& named = classified[size_t(i)];
-        if (named.base.isEmpty())   // hidden
+    for (const tyDayEntry& entry : listing.entries) {
+        if (entry.nJudged < 0)
             continue;
+        const QString& fileName = entry.czName;
+        const tyListedFile& file = listing.judged.at(entry.nJudged);
+        const QStringView base = QStringView(fileName).chopped(4);
         // A track file is judged by the browser's rule whatever its name:
         // another maker's file named like a track of this recorder's take
         // stands alone, and the take keeps its own files.
-        const TakeNaming::FileKind kind = named.eKind;
-        const bool mono = kind == TakeNaming::FileKind::Mono;
-        if (!(mono && judged[size_t(i)].bAlone) && TakeNaming::IsRecorderTakeName(named.base)) {
-            const QStringView id = named.base.left(6);
+        const bool mono = file.eKind == TakeNaming::FileKind::Mono;
+        if (!(mono && file.bAlone) && TakeNaming::IsRecorderTakeName(base)) {
+            const QStringView id = base.left(6);
             if (id == previousId)
                 continue;
             bool ours = mono;
@@ -174,8 +85,6 @@ QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileName
                 continue;
             }
         }
-        const tyListedFile file =
-            mono ? judged[size_t(i)] : ListedFileOf(folder, fileName, kind, named.czFamily, nullptr, kLengthUnasked);
         if (file.eKind == TakeNaming::FileKind::None || listed.contains(file.czTake))
             continue;
         listed.insert(file.czTake);

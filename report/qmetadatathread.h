@@ -25,21 +25,22 @@ enum tMetadataThreadState : int {
     MetadataStateFinished = 5,
 };
 
-// One take of a day folder as the loader's walk finds it. The recorder's
-// own names (TakeNaming::IsRecorderTakeName, of this recorder's files or of
-// files too damaged to tell) give one take per 6-character id, at its first
-// listed file; every other file, and a track file of such a name that is no
-// member of its family (JoinsFamily), is listed by the browser's rule
-// (ListedFileOf), each take once, under the name the browser shows. The
-// name list and the records come from the same walk, so record n always
-// belongs to name n.
+// One take of a day folder as the loader's walk finds it, from the day's
+// listing the browser lists it by (ListDay). The recorder's own names
+// (TakeNaming::IsRecorderTakeName, of this recorder's files or of files too
+// damaged to tell) give one take per 6-character id, at its first listed
+// file; every other file, and a track file of such a name that is no member
+// of its family (JoinsFamily), is listed as the browser lists it, each take
+// once, under the name the browser shows. The name list and the records
+// come from the same walk, so record n always belongs to name n.
 struct tyDayTake
 {
     QString czId;         // the recorder's 6-character id, else the take name
     QString czName;       // the take name shown in the list
     QString czTakePath;   // what the take loader is given
 };
-// folder ends with "/"; fileNames in listing order, with ".WAV".
+// folder ends with "/"; fileNames with ".WAV", in any order: a name of no
+// regular file (a folder, a pipe) is no take.
 QVector<tyDayTake> DayTakesOf(const QString& folder, const QStringList& fileNames);
 // The take name of a listed file: the name without ".WAV", cut before a
 // mono track suffix ("_01", "-1", "#12"), a mix suffix ("MX", "QX") or a

@@ -1,5 +1,8 @@
 // The day loader: states, names and records of a day, rapid day changes,
 // odd names, damaged or vanishing media and shutdown in mid-pass.
+#include "browser/qbriselfsfilterproxymodel.h"
+#include "browser/qbriselfsmodel.h"
+#include "browser/qbriselfsmodelitem.h"
 #include "report/qmetadatathread.h"
 #include "take/soundperform.h"
 #include "tests/report/daymedia.h"
@@ -14,6 +17,9 @@
 
 #include <atomic>
 #include <cstdio>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace fixture;
 
@@ -62,6 +68,8 @@ private slots:
     void strangerInAnotherFormListedAlone_data();
     void strangerInAnotherFormListedAlone();
     void strangersThroughALongDayListedAlone();
+    void dayListShowsTheBrowsersTakes_data();
+    void dayListShowsTheBrowsersTakes();
     void lastDayWins();
     void everyRecordOfALongDayArrivesOnce();
     void vanishingFolderEndsThePass();
@@ -298,6 +306,63 @@ void TestMetadataThread::strangersThroughALongDayListedAlone()
     QCOMPARE(names, expected);
 }
 
+// An entry named as a track file that is no regular file, beside a take
+// or alone: neither a take nor a WAV file in the day list or the browser,
+// which list the same takes, and the day's line names it once.
+void TestMetadataThread::dayListShowsTheBrowsersTakes_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("made");
+    QTest::newRow("folder for a track") << "LEN946_05.WAV" << "folder";
+    QTest::newRow("folder in another form of a slot") << "LEN946-04.WAV" << "folder";
+    QTest::newRow("lone folder") << "LEN947_01.WAV" << "folder";
+    QTest::newRow("pipe") << "LEN946_05.WAV" << "pipe";
+    QTest::newRow("broken link") << "LEN946_05.WAV" << "broken link";
+    QTest::newRow("link to the day") << "LEN946_05.WAV" << "link to the day";
+}
+
+void TestMetadataThread::dayListShowsTheBrowsersTakes()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, made);
+    ScratchDir dir;
+    const daymedia::Day day = daymedia::MakeDayFolder(dir.path(), QDate(2024, 5, 3));
+    QCOMPARE(WriteTake(day.path, MonoTake(QStringLiteral("LEN946"), {0, 1, 2, 3})).files.size(), 4);
+    const QByteArray path = QFile::encodeName(day.path + QLatin1Char('/') + entry);
+    if (made == "folder")
+        QVERIFY(QDir().mkdir(day.path + QLatin1Char('/') + entry));
+    else if (made == "pipe")
+        QCOMPARE(::mkfifo(path.constData(), 0644), 0);
+    else
+        QCOMPARE(::symlink(made == "broken link" ? "LEN946_09.WAV" : ".", path.constData()), 0);
+
+    QObject context;
+    Receiver got;
+    QMetadataThread loader;
+    got.Attach(&loader, &context);
+    tyReportBlock cells[ReportLayout::kDataCells];
+    loader.SetDataSetup(LayoutOf({1, 2}, cells), 1, ReportLayout::kDataCells, 1, false, CircleDisplayTake);
+    loader.SetDayDir(day.volume, day.project, day.day);
+    QTRY_VERIFY_WITH_TIMEOUT(got.Finished(1), 10000);
+    QCOMPARE(got.lists.last(), QStringList{"LEN946"});
+
+    qputenv("NALVO_VOLUMES_ROOT", dir.path().toUtf8());
+    QBriselFSModel model(false);
+    QBriselFSFilterProxyModel proxy(nullptr, false);
+    proxy.setSourceModel(&model);
+    model.fetchMore(model.index(day.path));
+    const QModelIndex dayRow = proxy.mapFromSource(model.index(day.path));
+    QStringList shown;
+    for (int row = 0; row < proxy.rowCount(dayRow); ++row)
+        shown << proxy.index(row, 0, dayRow).data().toString();
+    const QBriselFSModelItem* dayItem = model.itemFromIndex(model.index(day.path));
+    qunsetenv("NALVO_VOLUMES_ROOT");
+    QCOMPARE(shown, got.lists.last());
+    QCOMPARE(dayItem->notRegularWavEntries(), QStringList{entry});
+    QCOMPARE(dayItem->unlistedWavFiles(), 0);
+    QCOMPARE(dayItem->wavFilesInFolders(), 0);
+}
+
 void TestMetadataThread::lastDayWins()
 {
     QTemporaryDir dir;
@@ -416,5 +481,5 @@ void TestMetadataThread::destroyedInMidPass()
     QCOMPARE(got.states.last(), qMakePair(int(MetadataStateFinished), 3));
 }
 
-QTEST_GUILESS_MAIN(TestMetadataThread)
+QTEST_MAIN(TestMetadataThread)
 #include "test_metadata_thread.moc"

@@ -1,0 +1,298 @@
+#include "take/daylisting.h"
+
+#include "foundation/spreadwork.h"
+#include "foundation/takenaming.h"
+#include "soundfile/filestatus.h"
+#include "soundfile/headwindows.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+const QLatin1String kDotWav(".WAV");
+
+// A ".WAV" file's name the load reads as a track of a take.
+bool IsLoadTrackName(const QString& fileName)
+{
+    return fileName.size() > 4 && TakeNaming::LoadTrackSlot(QStringView(fileName).chopped(4)) >= 0;
+}
+
+// Whether anything at all stands under the name, a link that leads nowhere too.
+bool EntryStands(const QString& path)
+{
+    struct stat info;
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+// What one listing works on: a ".WAV" regular file by its read, or by its
+// length, with what its name says.
+struct tyDayFile {
+    int nEntry = -1;          // in the sorted entries
+    TakeNaming::FileKind eNamed = TakeNaming::FileKind::None;
+    QString czFamily;
+    qint64 nLength = kLengthUnasked;
+};
+
+// The jobs of the judging that read files: each mono family's files in
+// name order (a family's names mostly stand together; one whose names
+// another family's divide, "T1-03, T1.5_01, T1_01", is still one), and each
+// file named as a track the load reads but as no take. Job j's files are
+// order[starts[j]] .. order[starts[j + 1] - 1].
+struct tyJudgingJobs {
+    std::vector<int> order;
+    std::vector<int> starts;
+    int Count() const { return int(starts.size()) - 1; }
+};
+
+tyJudgingJobs JudgingJobsOf(const std::vector<tyDayFile>& files)
+{
+    // Each file's job first, then the files placed job by job.
+    std::vector<int> jobOf(files.size(), -1);
+    std::vector<int> sizes;
+    QHash<QString, int> families;
+    int current = -1;
+    const QString* currentFamily = nullptr;
+    for (size_t i = 0; i < files.size(); ++i) {
+        const tyDayFile& file = files[i];
+        if (file.eNamed == TakeNaming::FileKind::None) {
+            jobOf[i] = int(sizes.size());
+            sizes.push_back(1);
+            continue;
+        }
+        if (file.eNamed != TakeNaming::FileKind::Mono)
+            continue;
+        if (!currentFamily || *currentFamily != file.czFamily) {
+            const auto found = families.constFind(file.czFamily);
+            if (found == families.constEnd()) {
+                current = int(sizes.size());
+                families.insert(file.czFamily, current);
+                sizes.push_back(0);
+            } else {
+                current = found.value();
+            }
+            currentFamily = &file.czFamily;
+        }
+        jobOf[i] = current;
+        ++sizes[size_t(current)];
+    }
+    tyJudgingJobs jobs;
+    jobs.starts.resize(sizes.size() + 1);
+    jobs.starts[0] = 0;
+    for (size_t j = 0; j < sizes.size(); ++j)
+        jobs.starts[j + 1] = jobs.starts[j] + sizes[j];
+    jobs.order.resize(size_t(jobs.starts.back()));
+    std::vector<int> next(jobs.starts.begin(), jobs.starts.end() - 1);
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (jobOf[i] >= 0)
+            jobs.order[size_t(next[size_t(jobOf[i])]++)] = int(i);
+    }
+    return jobs;
+}
+}  // namespace
+
+void SortByName(QVector<tyDayEntry>* entries, QVector<int>* sortedAt)
+{
+    // While they are sorted, an entry's nJudged holds its place as given.
+    if (sortedAt) {
+        tyDayEntry* const given = entries->data();
+        for (int i = 0; i < entries->size(); ++i)
+            given[i].nJudged = i;
+    }
+    const auto before = [](const tyDayEntry& a, const tyDayEntry& b) { return a.czName < b.czName; };
+    // A list of names alone mostly comes in name order already.
+    if (!std::is_sorted(entries->cbegin(), entries->cend(), before))
+        std::sort(entries->begin(), entries->end(), before);
+    if (!sortedAt)
+        return;
+    sortedAt->resize(entries->size());
+    int* const placed = sortedAt->data();
+    tyDayEntry* const sorted = entries->data();
+    for (int at = 0; at < entries->size(); ++at) {
+        placed[sorted[at].nJudged] = at;
+        sorted[at].nJudged = -1;
+    }
+}
+
+bool NotRegularByRead(const tyDayEntry& entry)
+{
+    return (entry.eKind == tyDayEntry::Kind::Folder || entry.eKind == tyDayEntry::Kind::Other)
+           && entry.czName.endsWith(kDotWav) && !entry.czName.startsWith(QLatin1Char('.'));
+}
+
+tyListedFile JudgeDayFile(const QString& folder, const QString& fileName, TakeNaming::FileKind named, QString family,
+                          const tyListedFile* earlier, qint64 length, const tyTrackFileHead* head, bool rival)
+{
+    tyListedFile listed = ListedFileOf(folder, fileName, named, std::move(family), earlier, length, head, rival);
+    // Whether such a file is a member is known by its head, before the
+    // take's load as after it.
+    if (named == TakeNaming::FileKind::None && IsLoadTrackName(fileName))
+        listed.bAlone = !JoinsFamily(head ? head->eKind : ReadTrackFileHead(folder + fileName).eKind);
+    return listed;
+}
+
+tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int threads,
+                     const std::function<void(const QVector<tyDayEntry>& sorted)>& alongside)
+{
+    tyDayListing listing;
+    // Hidden entries are not listed (a Mac's "._" companion of a take's
+    // file is no take).
+    read.erase(std::remove_if(read.begin(), read.end(),
+                              [](const tyDayEntry& entry) { return entry.czName.startsWith(QLatin1Char('.')); }),
+               read.end());
+    // The ".WAV" names that may be regular files: their lengths are asked
+    // in the order they were read.
+    QStringList asked;
+    QVector<int> askedEntry;
+    asked.reserve(read.size());
+    askedEntry.reserve(read.size());
+    for (int i = 0; i < read.size(); ++i) {
+        tyDayEntry& entry = read[i];
+        if (!entry.czName.endsWith(kDotWav))
+            continue;
+        if (NotRegularByRead(entry)) {
+            entry.bNotRegular = true;
+            continue;
+        }
+        askedEntry.append(i);
+        asked.append(entry.czName);
+    }
+    // This thread sorts and classifies the names meanwhile, and finds the
+    // files that hold no slot of their take. The complete base name: a take
+    // name may hold dots ("SC.1.2PX.WAV"). The files of a family share its
+    // name, as their rows do.
+    QVector<int> sortedAt;   // of each entry read: its place in name order
+    std::vector<TakeNaming::FileKind> named;   // of each entry in name order
+    std::vector<QString> families;
+    const QVector<qint64> lengths = RegularFileLengthsIn(folder, asked, threads, [&] {
+        SortByName(&read, &sortedAt);
+        listing.entries = std::move(read);
+        named.assign(size_t(listing.entries.size()), TakeNaming::FileKind::None);
+        families.resize(size_t(listing.entries.size()));
+        std::vector<bool> isAsked(size_t(listing.entries.size()), false);
+        for (const int i : askedEntry)
+            isAsked[size_t(sortedAt.at(i))] = true;
+        const QString* last = nullptr;
+        for (int at = 0; at < listing.entries.size(); ++at) {
+            if (!isAsked[size_t(at)])
+                continue;
+            QString& family = families[size_t(at)];
+            named[size_t(at)] = TakeNaming::ClassifyBaseName(QStringView(listing.entries.at(at).czName).chopped(4), &family);
+            if (last && *last == family)
+                family = *last;
+            last = &family;
+        }
+        if (!asked.isEmpty())
+            listing.rivals = SlotRivalsInListing(folder, asked);
+        if (alongside)
+            alongside(listing.entries);
+    });
+    // A name of no regular file but one that stands (a listing of names
+    // alone tells no folder, pipe or link): no file of any take, nor a
+    // rival of one.
+    QVector<int> askedAt(listing.entries.size(), -1);   // of each entry in name order: its place among the asked
+    bool standing = false;
+    for (int k = 0; k < asked.size(); ++k) {
+        const int at = sortedAt.at(askedEntry.at(k));
+        if (lengths.at(k) < 0 && EntryStands(folder + asked.at(k))) {
+            listing.entries[at].bNotRegular = true;
+            standing = true;
+        }
+        askedAt[at] = k;
+    }
+    if (standing) {
+        QStringList regular;
+        for (int k = 0; k < asked.size(); ++k) {
+            if (!listing.entries.at(sortedAt.at(askedEntry.at(k))).bNotRegular)
+                regular.append(asked.at(k));
+        }
+        listing.rivals = SlotRivalsInListing(folder, regular);
+    }
+    std::vector<tyDayFile> files;
+    files.reserve(size_t(asked.size()));
+    for (int at = 0; at < listing.entries.size(); ++at) {
+        const tyDayEntry& entry = listing.entries.at(at);
+        if (entry.bNotRegular)
+            listing.lczNotRegular.append(entry.czName);
+        else if (const int k = askedAt.at(at); k >= 0) {
+            listing.entries[at].nJudged = int(files.size());
+            files.push_back({at, named[size_t(at)], std::move(families[size_t(at)]), lengths.at(k)});
+        }
+    }
+
+    // Each family judged in name order, each file by the family's last
+    // member before it; the families side by side.
+    listing.judged.resize(int(files.size()));
+    tyListedFile* const judged = listing.judged.data();   // detached here, once: each worker writes its own items
+    const auto judge = [&](int f, const tyListedFile* earlier) -> const tyListedFile& {
+        const tyDayFile& file = files[size_t(f)];
+        const QString& name = listing.entries.at(file.nEntry).czName;
+        judged[f] = JudgeDayFile(folder, name, file.eNamed, file.czFamily, earlier, file.nLength, nullptr,
+                                 listing.rivals.contains(name));
+        return judged[f];
+    };
+    const tyJudgingJobs jobs = JudgingJobsOf(files);
+    SpreadWork(jobs.Count(), threads, [&](int job, int) {
+        const tyListedFile* earlier = nullptr;   // the family's last member so far
+        for (int at = jobs.starts[size_t(job)]; at < jobs.starts[size_t(job) + 1]; ++at) {
+            const tyListedFile& file = judge(jobs.order[size_t(at)], earlier);
+            if (!file.bAlone)
+                earlier = &file;
+        }
+        return true;
+    });
+    // A mix or poly file is its own take, told by its name alone.
+    for (size_t f = 0; f < files.size(); ++f) {
+        if (files[f].eNamed == TakeNaming::FileKind::Mix || files[f].eNamed == TakeNaming::FileKind::Poly)
+            judge(int(f), nullptr);
+    }
+    return listing;
+}
+
+void UnlistedDayFiles::AddListed(const tyListedFile& file)
+{
+    if (file.eKind == TakeNaming::FileKind::Mono && !file.bAlone)
+        m_Families.insert(file.czFamily);
+}
+
+bool UnlistedDayFiles::Counts(const QString& fileName, const QString& path, const tyListedFile& file) const
+{
+    const QString base = fileName.endsWith(kDotWav) ? fileName.chopped(4) : fileName;
+    const TakeNaming::tyTrackName track = TakeNaming::SplitTrackName(base, TakeNaming::Rule::Load);
+    return !track.bTrack || !m_Families.contains(track.czRoot) || file.bAlone || IsNotedStrangerInFamily(path);
+}
+
+bool WalkedForWavFiles(const QString& dayFolder, const QString& name)
+{
+    if (name.endsWith(kDotWav))
+        return false;
+    const QFileInfo info(dayFolder + name);
+    if (!info.isSymLink())
+        return true;
+    QString target = info.canonicalFilePath();
+    if (target.isEmpty())
+        return false;
+    if (!target.endsWith(QLatin1Char('/')))
+        target += QLatin1Char('/');
+    const QString day = QFileInfo(dayFolder).canonicalFilePath() + QLatin1Char('/');
+    return !day.startsWith(target);
+}
+
+QString NotRegularLine(const QStringList& names)
+{
+    const int kNamed = 3;
+    if (names.isEmpty())
+        return QString();
+    if (names.size() == 1)
+        return QStringLiteral("%1 is not a regular file: not listed.").arg(names.first());
+    if (names.size() <= kNamed)
+        return QStringLiteral("%1 are not regular files: not listed.").arg(names.join(QStringLiteral(", ")));
+    return QStringLiteral("%1 entries named like WAV files are not regular files: not listed (%2, …).")
+        .arg(names.size())
+        .arg(QStringList(names.mid(0, kNamed)).join(QStringLiteral(", ")));
+}
