@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -98,12 +99,18 @@ bool QSoundFile::Open(int mode)
     return OpenPath(m_czPath, mode, true);
 }
 
+bool QSoundFile::OpenFound(bool* notRegular)
+{
+    *notRegular = false;
+    return !m_czPath.isEmpty() && OpenPath(m_czPath, 0, true, notRegular);
+}
+
 bool QSoundFile::Open(const QString& path, int mode)
 {
     return OpenPath(path, mode, false);
 }
 
-bool QSoundFile::OpenPath(const QString& path, int mode, bool silentWhenMissing)
+bool QSoundFile::OpenPath(const QString& path, int mode, bool silentWhenMissing, bool* notRegularOut)
 {
     if (path.isEmpty() || mode < 0 || mode > 2) {
         MyQDebug("QSoundFile::Open: no path or mode %d", mode);
@@ -137,6 +144,13 @@ bool QSoundFile::OpenPath(const QString& path, int mode, bool silentWhenMissing)
     if (!opened) {
         if (fd >= 0)
             ::close(fd);
+        // A link that leads nowhere is a name of no file at all.
+        struct stat entry;
+        if (notRegularOut && (notRegular || (missing && ::lstat(QFile::encodeName(path).constData(), &entry) == 0
+                                             && S_ISLNK(entry.st_mode)))) {
+            *notRegularOut = true;
+            return false;
+        }
         if ((missing && silentWhenMissing) || link)
             return false;
         static const char* const kWhat[] = {"for reading !", "for writing !", "for append !"};

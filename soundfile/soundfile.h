@@ -77,6 +77,10 @@ public:
     // tells.
     bool Open(int mode);
     bool Open(const QString& path, int mode);
+    // Opens the file set by SetPath for reading, as a take's load finds it:
+    // a name that is no regular file (a folder, a pipe, a device, a link to
+    // none or to nothing) is told by notRegular, not by a message.
+    bool OpenFound(bool* notRegular);
     bool Close();
     // Closes the file as Close() does; 0, or the error number of a close
     // that failed, which for a file opened for writing means its last
@@ -364,8 +368,10 @@ public:
     bool RotateRollback();
 
 private:
-    // Open(int) and Open(QString, int); silentWhenMissing: a missing file is no error.
-    bool OpenPath(const QString& path, int mode, bool silentWhenMissing);
+    // Open(int), OpenFound and Open(QString, int); silentWhenMissing: a
+    // missing file is no error. notRegular (may be null): set for an entry
+    // that is no regular file, which is then no error either.
+    bool OpenPath(const QString& path, int mode, bool silentWhenMissing, bool* notRegular = nullptr);
     // ---- walk, messages and write checks ------------------------------
     void ClearRecords();
     void CacheRecords(RiffByteSource& bytes);

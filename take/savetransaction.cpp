@@ -825,14 +825,19 @@ QString QSoundPerform::MemberChangedOnDisk(const FolderNameProbe& names) const
     PresentPaths(*this, loaded);
     // A slot's name found first may be a rival of the member the load
     // found in another form: every form is looked at then.
-    bool differs = false;
+    quint32 differs = 0;
     for (int t = 0; t < kMaxTracks; ++t)
-        differs = differs || family.czPath[t] != loaded[t];
-    if (differs && !family.bSettled)
-        FindTakeFamilyOnDisk(takePath, m_czExtension, names, &family, true);
-    // Another maker's file of a track's name was no member at the load.
+        differs |= family.czPath[t] != loaded[t] ? 1u << t : 0;
+    tyTakeFamily settled;
+    if (SettleFamily(family, differs, names, &settled))
+        family = settled;
+    // A file the load left out by what it holds, or one of no regular file,
+    // was no member at the load.
     return FamilyChange(m_bPolyTake, family.bPoly, m_czBaseName, loaded, family.czPath, [this](const QString& path) {
-        return !m_bPolyTake && !JoinsFamily(ReadTrackFileHead(path).eKind);
+        const QString name = QFileInfo(path).fileName();
+        return !m_bPolyTake
+               && (HeldOutMembers().contains(name) || m_lczNotRegular.contains(name)
+                   || !JoinsFamily(ReadTrackFileHead(path).eKind));
     });
 }
 

@@ -55,7 +55,9 @@ void QSoundPerform::ResetVariables()
     m_bImportMayRead = false;
     m_czRenamedTake.clear();
     m_czUnreadFile.clear();
-    m_lCopies.clear();
+    m_lNamesakes.clear();
+    m_lHeldOut.clear();
+    m_lczNotRegular.clear();
     CloseFiles();
     for (QSoundFile& file : m_SndFile)
         file.InitVariables();

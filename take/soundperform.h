@@ -3,6 +3,7 @@
 
 #include "soundfile/soundfile.h"
 #include "take/sfxplayerlink.h"
+#include "take/takefamily.h"
 
 #include <QHash>
 #include <QList>
@@ -15,8 +16,6 @@
 #include <mutex>
 
 class MyFileInfoList;
-struct tyTakeFamily;
-class FolderNameProbe;
 class SaveBatch;
 
 // One take: a polyphonic file (slot 0) or a family of up to 24 mono track
@@ -76,8 +75,12 @@ public:
     // browser and the day list say the same.
     QString ProblemLine(bool loaded, const QString& folder, const QString& name) const;
     // The family's iXML counts more files than were found (a member was
-    // deleted or not copied): 0 when none is missing.
+    // deleted or not copied) or held out: 0 when none is missing.
     int MissingMembers() const;
+    // The files left out of the take though its metadata lists them (their
+    // bext changed by another program, or naming another take): a rename of
+    // the take's files would part them from it. File names.
+    QStringList HeldOutMembers() const;
     // Before a save of a family that lost members: its documents count the
     // files there are and arm no track without a file, so that the files
     // saved say nothing they do not hold. A whole family keeps the
@@ -334,20 +337,26 @@ private:
     // keeps it for ProblemLine only).
     bool LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* names,
                     const FolderNameProbe* sidecarNames, bool report);
-    // Whether ReadFiles left out a file of the family, or a mono member
-    // names another take in its bext than other members do.
-    bool SlotInDoubt(const tyTakeFamily& family) const;
     // unwalked: a bit per track whose chunks could not be walked (not yet
-    // reported); gone: a member's file vanished since it was found.
-    // A mono family's file that is no member of it (JoinsFamily) is left
-    // out, unless none of its files is a member.
-    bool ReadFiles(quint32* unwalked, bool* gone);
+    // reported); gone: a member's file vanished since it was found;
+    // inDoubt: the slots whose file may not be their member (SlotsInDoubt).
+    // A mono family's file that is no member of it (JoinsFamily), or that
+    // names another take where its other files name this one, is left
+    // out, unless none of its files is a member; so is a name of no
+    // regular file.
+    bool ReadFiles(quint32* unwalked, bool* gone, quint32* inDoubt);
+    // Of the files ReadFiles left out by what they hold, those the take's
+    // metadata counts among its files are held out: named in the line, and
+    // kept in the track list by a save; the others are takes by themselves.
+    void HoldOutLeftOut(quint32 leftOut, const QString* reasons);
     // Takes a found file out of the family: it is not one of the take's.
     void LeaveOutMember(int track);
     // Keeps why the first of those tracks' files is no sound file, and
     // with report tells the user of each.
     void ReportUnwalked(quint32 unwalked, bool report);
     bool FilesAgree() const;
+    // ProblemLine of a take read whole: what its family lacks or left out.
+    QString FamilyLine(const QString& name) const;
     void ReadTakeValues();
     void ReadTrackValues();
     void ReadSyncPoints();
@@ -376,9 +385,19 @@ private:
     bool m_bEditsPartial = false;   // set with the edits, reset by the save that wrote them
     QString m_czRenamedTake;   // the loading thread's; see RenamedTakePath
     QString m_czUnreadFile;    // the loading thread's: why a member is no sound file, or did not open
-    // The loading thread's: files named for a slot that copy its member
-    // (their names, and the member's), left out of the take.
-    QList<QPair<QString, QString>> m_lCopies;
+    // The loading thread's: files named for a slot its member holds that
+    // name the take too (file names), left out of the take.
+    QList<tyNamesake> m_lNamesakes;
+    // The loading thread's: files found for a slot the take's metadata
+    // lists, left out of the take by what they hold (see HoldOutLeftOut).
+    struct tyHeldOut {
+        int nSlot = -1;
+        QString czName;     // file name
+        QString czReason;   // why it is no member, as a clause
+    };
+    QList<tyHeldOut> m_lHeldOut;
+    // The loading thread's: names found for a slot that are no regular file.
+    QStringList m_lczNotRegular;
     mutable std::mutex m_MixerLock;
     // The last copy MixerSnapshot took, guarded by m_MixerReadLock, which
     // only takers of snapshots hold: a writer never holds it, so the player

@@ -285,7 +285,11 @@ bool QSoundPerform::QuickInitFiles(QString root, QString ext, const MyFileInfoLi
     std::optional<FolderNameProbe> names;
     if (!RollBackInterruptedSave(root, ext, &lock, &names, &m_czLoadFailure))
         return false;
-    if (!names && (!listing || readSidecar))
+    // The shown take's load tells of every name of its slots (a copy in
+    // another form), so it reads the folder's names where none are kept.
+    if (readSidecar && !listing && (!names || !names->IsListed()))
+        names.emplace(TakeFolderOf(root, ext), FolderNameProbe::Listing::KeptOrRead);
+    else if (!names && (!listing || readSidecar))
         names.emplace(TakeFolderOf(root, ext));
     const bool found = listing ? FindTakeFamilyInListing(root, ext, *listing, &family)
                                : FindTakeFamilyOnDisk(root, ext, *names, &family);
@@ -312,28 +316,6 @@ bool QSoundPerform::NoteRenamedTake(const QString& takePath, const QString& exte
     return false;
 }
 
-bool QSoundPerform::SlotInDoubt(const tyTakeFamily& family) const
-{
-    if (family.bPoly)
-        return false;
-    // Of this recorder's files, those that name a take: one naming another
-    // take than the members that name this one holds no slot of it.
-    const QString id = family.czBaseName.left(6);
-    bool namesThis = false;
-    bool namesOther = false;
-    for (int t = 0; t < kMaxTracks; ++t) {
-        if (!family.czPath[t].isEmpty() && !m_pbPresent[t])
-            return true;
-        const QSoundFile& file = m_SndFile[t];
-        if (!m_pbPresent[t] || !file.HasBextChunk() || !IsRecorderReference(file.m_BextChunk.szOriginatorReference))
-            continue;
-        const QString named = ReferenceTakeId(file.m_BextChunk.szOriginatorReference);
-        namesThis = namesThis || named == id;
-        namesOther = namesOther || (!named.isEmpty() && named != id);
-    }
-    return namesThis && namesOther;
-}
-
 bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* names,
                                const FolderNameProbe* sidecarNames, bool report)
 {
@@ -353,21 +335,21 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
     // views list it alone from now on, though it is of the members' length.
     for (const QString& rival : family.lczRivals)
         NoteStrangerInFamily(rival);
-    for (const auto& copy : family.lCopies)
-        m_lCopies << qMakePair(QFileInfo(copy.first).fileName(), QFileInfo(copy.second).fileName());
+    for (const tyNamesake& namesake : family.lNamesakes)
+        m_lNamesakes << tyNamesake{QFileInfo(namesake.czName).fileName(), QFileInfo(namesake.czMember).fileName(),
+                                   namesake.bCopy};
     quint32 unwalked = 0;
     bool gone = false;
-    const bool read = ReadFiles(&unwalked, &gone);
-    // A file left out by what it holds, or one of another take, may stand
-    // in its slot before the member, in a form the probe looked for first:
-    // where the other forms were not looked for, the family is found again
-    // with every form.
-    if (read && names && !family.bSettled && SlotInDoubt(family)) {
-        tyTakeFamily settled;
-        if (FindTakeFamilyOnDisk(family.czFolder + family.czBaseName, family.czExtension, *names, &settled, true)) {
-            ResetVariables();
-            return LoadFamily(settled, folderDescriptor, names, sidecarNames, report);
-        }
+    quint32 inDoubt = 0;
+    const bool read = ReadFiles(&unwalked, &gone, &inDoubt);
+    // A file left out by what it holds, one of another take, an empty or a
+    // cut one may stand in its slot before the member, in a form the probe
+    // looked for first: where the other forms were not looked for, the
+    // family is found again with every form.
+    tyTakeFamily settled;
+    if (read && names && SettleFamily(family, inDoubt, *names, &settled)) {
+        ResetVariables();
+        return LoadFamily(settled, folderDescriptor, names, sidecarNames, report);
     }
     const bool agree = read && FilesAgree();
     quint32 doubtful = agree ? unwalked : 0;
@@ -431,18 +413,32 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
     return true;
 }
 
-bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone)
+bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, quint32* inDoubt)
 {
     m_nTakeStatus = 0;
     const QSoundFile* first = nullptr;
     short status[kMaxTracks] = {};
     quint32 present = 0;
     quint32 strangers = 0;
+    quint32 otherTakes = 0;
+    quint32 members = 0;
+    SlotClaim claims[kMaxTracks] = {};
+    qint64 lengths[kMaxTracks] = {};
+    QString reasons[kMaxTracks];
+    const QString id = m_czBaseName.left(6);
     for (int t = 0; t < kMaxTracks; ++t) {
         if (!m_pbPresent[t])
             continue;
         QSoundFile& file = m_SndFile[t];
-        if (!file.Open(0)) {
+        bool notRegular = false;
+        if (!file.OpenFound(&notRegular)) {
+            // A folder, a pipe or a link to nothing named like a track is no
+            // file of the take: the others are read, the line names it.
+            if (notRegular) {
+                m_lczNotRegular << QFileInfo(file.GetPath()).fileName();
+                LeaveOutMember(t);
+                continue;
+            }
             // Gone since it was found, as the volume answers (a share's mount
             // may answer a look at a name another computer moved from its
             // cache). An open that failed otherwise said why in a box, and the
@@ -458,9 +454,21 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone)
         // and are parsed only when they differ.
         const bool walked = file.ReadChunks(false, true);
         present |= 1u << t;
-        const bool member = m_bPolyTake || JoinsFamily(TrackFileKind(file));
+        const tyTrackFileHead::Kind kind = TrackFileKind(file);
+        const bool recorder = file.HasBextChunk() && IsRecorderReference(file.m_BextChunk.szOriginatorReference);
+        const QString named = recorder ? ReferenceTakeId(file.m_BextChunk.szOriginatorReference) : QString();
+        claims[t] = ClaimOnSlot(kind, named, id);
+        lengths[t] = file.GetLayout().nFileLength;
+        const bool member = m_bPolyTake || JoinsFamily(kind);
         if (!member)
             strangers |= 1u << t;
+        if (claims[t] == SlotClaim::OtherTake)
+            otherTakes |= 1u << t;
+        if (claims[t] == SlotClaim::Member)
+            members |= 1u << t;
+        reasons[t] = claims[t] == SlotClaim::OtherTake ? QStringLiteral("its bext names take %1").arg(named)
+                     : file.HasBextChunk()            ? QStringLiteral("its bext is not this recorder's")
+                                                      : QStringLiteral("it has no bext chunk");
         if (!walked)
             *unwalked |= 1u << t;
         if (walked && !(first && member && file.AdoptiXMLOfTwin(*first)))
@@ -470,22 +478,42 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone)
         status[t] = short(ComputeFileStatus(file));
         file.Close();
     }
+    if (!m_bPolyTake)
+        *inDoubt = SlotsInDoubt(present, claims, lengths);
     // Another maker's file named like a track of a take of ours is a take
-    // by itself, as the views list it (noted for them: one of the members'
-    // length is listed with the family until its head is read).
-    const quint32 leftOut = MembersLeftOut(present, strangers);
-    for (int t = 0; t < kMaxTracks; ++t) {
-        if (!(leftOut & (1u << t)))
-            continue;
-        NoteStrangerInFamily(m_SndFile[t].GetPath());
-        LeaveOutMember(t);
-    }
+    // by itself, as the views list it, and so is a file of this recorder's
+    // naming another take where the others name this one.
+    const quint32 leftOut = MembersLeftOut(present, strangers) | (members && !m_bPolyTake ? otherTakes : 0);
+    HoldOutLeftOut(leftOut, reasons);
     *unwalked &= ~leftOut;
     for (int t = 0; t < kMaxTracks && m_nTakeStatus == 0; ++t) {
         if (m_pbPresent[t])
             m_nTakeStatus = status[t];
     }
     return true;
+}
+
+void QSoundPerform::HoldOutLeftOut(quint32 leftOut, const QString* reasons)
+{
+    int kept = m_nFileCount;
+    for (int t = 0; t < kMaxTracks; ++t)
+        kept -= (leftOut >> t) & 1u;
+    int first = -1;
+    for (int t = 0; t < kMaxTracks && first < 0; ++t)
+        first = m_pbPresent[t] && !(leftOut & (1u << t)) ? t : -1;
+    // The metadata of the files kept counts the slots it lists.
+    int room = first >= 0 ? m_SndFile[first].GetiXMLTotalFiles() - kept : 0;
+    for (int t = 0; t < kMaxTracks; ++t) {
+        if (!(leftOut & (1u << t)))
+            continue;
+        // One the views list alone (noted for them: one of the members'
+        // length is listed with the family until its head is read).
+        if (room-- <= 0)
+            NoteStrangerInFamily(m_SndFile[t].GetPath());
+        else
+            m_lHeldOut << tyHeldOut{t, QFileInfo(m_SndFile[t].GetPath()).fileName(), reasons[t]};
+        LeaveOutMember(t);
+    }
 }
 
 void QSoundPerform::LeaveOutMember(int track)
@@ -519,7 +547,15 @@ int QSoundPerform::MissingMembers() const
     if (m_bPolyTake || m_nFileCount <= 0)
         return 0;
     const int listed = m_SndFile[GetFirstTrack()].GetiXMLTotalFiles();
-    return qMax(0, listed - m_nFileCount);
+    return qMax(0, listed - m_nFileCount - int(m_lHeldOut.size()));
+}
+
+QStringList QSoundPerform::HeldOutMembers() const
+{
+    QStringList names;
+    for (const tyHeldOut& held : m_lHeldOut)
+        names << held.czName;
+    return names;
 }
 
 void QSoundPerform::SettleMissingMembers()
@@ -530,9 +566,11 @@ void QSoundPerform::SettleMissingMembers()
         if (!m_pbPresent[t])
             continue;
         QSoundFile& file = m_SndFile[t];
-        file.SetiXMLTotalFiles(t, m_nFileCount, false);
+        file.SetiXMLTotalFiles(t, m_nFileCount + int(m_lHeldOut.size()), false);
         for (int absent = 0; absent < kMaxTracks; ++absent) {
-            if (!m_pbPresent[absent] && m_czTrackActive[absent] == QLatin1String("YES"))
+            const bool held = std::any_of(m_lHeldOut.begin(), m_lHeldOut.end(),
+                                          [absent](const tyHeldOut& out) { return out.nSlot == absent; });
+            if (!m_pbPresent[absent] && !held && m_czTrackActive[absent] == QLatin1String("YES"))
                 file.SetiXMLOrvexTrackActive(absent, QStringLiteral("NO"));
         }
     }
@@ -561,20 +599,8 @@ QString QSoundPerform::ProblemLine(bool loaded, const QString& folder, const QSt
         return importMayRead ? why + QStringLiteral(" If another recorder made it, use Import (Ctrl+I).") : why;
     }
     switch (m_nTakeStatus) {
-    case 0: {
-        const int missing = MissingMembers();
-        if (missing == 0 && !m_lCopies.isEmpty()) {
-            QStringList copies;
-            for (const auto& copy : m_lCopies)
-                copies << QStringLiteral("%1 is a copy of %2").arg(copy.first, copy.second);
-            return QStringLiteral("%1: %2; left out of the take, never written with it.")
-                .arg(name, copies.join(QStringLiteral(", ")));
-        }
-        if (missing == 0)
-            return QString();
-        return QStringLiteral("%1 is missing %2 of the %3 track files its metadata lists: a save lists only "
-                              "those present.").arg(name).arg(missing).arg(missing + m_nFileCount);
-    }
+    case 0:
+        return FamilyLine(name);
     case 1:
         if (!m_czUnreadFile.isEmpty())
             return QStringLiteral("%1 cannot be played or edited here: %2.").arg(name, m_czUnreadFile);
@@ -605,6 +631,30 @@ QString QSoundPerform::ProblemLine(bool loaded, const QString& folder, const QSt
         return damaged + QStringLiteral(". %1 It cannot be imported.").arg(sound.Reason());
     }
     }
+}
+
+QString QSoundPerform::FamilyLine(const QString& name) const
+{
+    QStringList told;
+    const int missing = MissingMembers();
+    if (missing > 0)
+        told << QStringLiteral("%1 is missing %2 of the %3 track files its metadata lists: a save lists only "
+                               "those present.").arg(name).arg(missing).arg(missing + m_nFileCount + m_lHeldOut.size());
+    for (const tyHeldOut& held : m_lHeldOut)
+        told << QStringLiteral("%1: %2 is left out of the take, as %3, though its metadata lists it: it is never "
+                               "written, a save keeps it in the track list and the take's files are not renamed.")
+                    .arg(name, held.czName, held.czReason);
+    QStringList namesakes;
+    for (const tyNamesake& namesake : m_lNamesakes)
+        namesakes << (namesake.bCopy ? QStringLiteral("%1 is a copy of %2").arg(namesake.czName, namesake.czMember)
+                                     : QStringLiteral("%1 is another recording with this take's name")
+                                           .arg(namesake.czName));
+    if (!namesakes.isEmpty())
+        told << QStringLiteral("%1: %2; left out of the take, never written with it.")
+                    .arg(name, namesakes.join(QStringLiteral(", ")));
+    for (const QString& entry : m_lczNotRegular)
+        told << QStringLiteral("%1: %2 is not a regular file: not read.").arg(name, entry);
+    return told.join(QLatin1Char(' '));
 }
 
 bool QSoundPerform::FilesAgree() const

@@ -5,6 +5,7 @@
 #include "foundation/takenaming.h"
 #include "soundfile/filestatus.h"
 #include "soundfile/headwindows.h"
+#include "soundfile/riffwalker.h"
 
 #include <QDir>
 #include <QFile>
@@ -85,8 +86,11 @@ void SettleRivals(tyTakeFamily* family, const QString& dotExt, const std::functi
     }
     for (const QString& rival : settled.lczRivals)
         family->lczRivals << family->czFolder + rival;
-    for (const auto& copy : settled.lCopies)
-        family->lCopies << qMakePair(family->czFolder + copy.first, family->czFolder + copy.second);
+    for (tyNamesake namesake : settled.lNamesakes) {
+        namesake.czName.prepend(family->czFolder);
+        namesake.czMember.prepend(family->czFolder);
+        family->lNamesakes << namesake;
+    }
 }
 
 // A track file name's form after the take root: its separator and the
@@ -97,21 +101,40 @@ QPair<QChar, int> FormOf(const QString& fileName, int rootSize)
     return {fileName.at(rootSize), (dot < 0 ? fileName.size() : dot) - rootSize - 1};
 }
 
-// How strongly a file's head claims a slot of the take whose identifier
-// is id: the stronger holds it.
-enum class SlotClaim { OtherMaker, OtherTake, Unidentified, Member };
-
-SlotClaim ClaimOf(const tyTrackFileHead& head, const QString& id)
+// Where the sound data of a RIFF file stands: its data chunk as far as
+// the file holds it; false when none was found.
+bool DataChunkOf(QFile& file, qint64* offset, qint64* size)
 {
-    switch (head.eKind) {
-    case tyTrackFileHead::RecorderMono:
-        return !head.czTakeId.isEmpty() && head.czTakeId == id ? SlotClaim::Member : SlotClaim::OtherTake;
-    case tyTrackFileHead::Unread:
-        return SlotClaim::Unidentified;
-    case tyTrackFileHead::WholeTake:
-        break;
+    const tyRiffLayout layout = RiffChunkWalker::Walk(file);
+    const int data = layout.Find("data");
+    if (!layout.bRiffWave || data < 0)
+        return false;
+    *offset = layout.chunks.at(data).PayloadOffset();
+    *size = layout.chunks.at(data).AvailableSize(layout.nFileLength);
+    return true;
+}
+
+// Whether two files hold the same sound data, byte for byte, whatever
+// their headers say besides.
+bool SameSound(const QString& a, const QString& b)
+{
+    QFile first(a);
+    QFile second(b);
+    qint64 at[2] = {};
+    qint64 size[2] = {};
+    if (!first.open(QIODevice::ReadOnly) || !second.open(QIODevice::ReadOnly) || !DataChunkOf(first, &at[0], &size[0])
+        || !DataChunkOf(second, &at[1], &size[1]) || size[0] != size[1] || !first.seek(at[0]) || !second.seek(at[1]))
+        return false;
+    constexpr qint64 kBlock = 1 << 20;
+    QByteArray blocks[2];
+    for (qint64 left = size[0]; left > 0; left -= kBlock) {
+        const qint64 n = qMin(left, kBlock);
+        blocks[0] = first.read(n);
+        blocks[1] = second.read(n);
+        if (blocks[0].size() != n || blocks[0] != blocks[1])
+            return false;
     }
-    return SlotClaim::OtherMaker;
+    return true;
 }
 
 // Whether the found slots' names differ in separator or in the width of
@@ -196,18 +219,50 @@ tySettledSlots SettleSlots(const QString& folder, const QString& root, const QSt
             form = its;
         }
     }
+    // The members' length: the one most singly named slots have, asked
+    // only where two members of different lengths name one slot.
+    qint64 membersLength = -2;
+    const auto lengthOfMembers = [&] {
+        if (membersLength != -2)
+            return membersLength;
+        QHash<qint64, int> lengths;
+        int often = 0;
+        membersLength = -1;
+        for (const QStringList& names : named) {
+            if (names.size() != 1)
+                continue;
+            const qint64 length = RegularFileLength(folder + names.first());
+            if (length >= 0 && ++lengths[length] > often) {
+                often = lengths[length];
+                membersLength = length;
+            }
+        }
+        return membersLength;
+    };
     const QString id = root.left(6);
     for (int slot = 0; slot < 24; ++slot) {
         const QStringList& names = named[slot];
         if (names.size() < 2)
             continue;
+        QVector<tyTrackFileHead> heads;
         QVector<SlotClaim> claims;
         int holder = 0;
         for (int i = 0; i < names.size(); ++i) {
-            claims << ClaimOf(ReadTrackFileHead(folder + names.at(i)), id);
+            heads << ReadTrackFileHead(folder + names.at(i));
+            claims << ClaimOnSlot(heads.at(i), id);
+            if (claims.at(i) != claims.at(holder)) {
+                if (claims.at(i) > claims.at(holder))
+                    holder = i;
+                continue;
+            }
+            if (claims.at(i) == SlotClaim::Member && heads.at(i).nLength != heads.at(holder).nLength) {
+                if (heads.at(i).nLength == lengthOfMembers())
+                    holder = i;
+                if (heads.at(i).nLength == lengthOfMembers() || heads.at(holder).nLength == lengthOfMembers())
+                    continue;
+            }
             const bool inForm = most > 0 && FormOf(names.at(i), root.size()) == form;
-            if (claims.at(i) > claims.at(holder)
-                || (claims.at(i) == claims.at(holder) && inForm && FormOf(names.at(holder), root.size()) != form))
+            if (inForm && FormOf(names.at(holder), root.size()) != form)
                 holder = i;
         }
         settled.czHolder[slot] = names.at(holder);
@@ -216,10 +271,59 @@ tySettledSlots SettleSlots(const QString& folder, const QString& root, const QSt
                 continue;
             settled.lczRivals << names.at(i);
             if (claims.at(i) == SlotClaim::Member && claims.at(holder) == SlotClaim::Member)
-                settled.lCopies << qMakePair(names.at(i), names.at(holder));
+                settled.lNamesakes << tyNamesake{names.at(i), names.at(holder),
+                                                 SameSound(folder + names.at(i), folder + names.at(holder))};
         }
     }
     return settled;
+}
+
+SlotClaim ClaimOnSlot(tyTrackFileHead::Kind kind, const QString& namedTake, const QString& id)
+{
+    switch (kind) {
+    case tyTrackFileHead::RecorderMono:
+        return !namedTake.isEmpty() && namedTake == id ? SlotClaim::Member : SlotClaim::OtherTake;
+    case tyTrackFileHead::Unread:
+        return SlotClaim::Unidentified;
+    case tyTrackFileHead::WholeTake:
+        break;
+    }
+    return SlotClaim::OtherMaker;
+}
+
+SlotClaim ClaimOnSlot(const tyTrackFileHead& head, const QString& id)
+{
+    return ClaimOnSlot(head.eKind, head.czTakeId, id);
+}
+
+quint32 SlotsInDoubt(quint32 present, const SlotClaim (&claims)[24], const qint64 (&lengths)[24])
+{
+    QHash<qint64, int> counted;
+    qint64 length = -1;
+    int often = 0;
+    for (int slot = 0; slot < 24; ++slot) {
+        if ((present & (1u << slot)) && claims[slot] == SlotClaim::Member && ++counted[lengths[slot]] > often) {
+            often = counted[lengths[slot]];
+            length = lengths[slot];
+        }
+    }
+    // A take none of whose files names it (another recorder's set, a
+    // renamed take) has no member to measure its files by.
+    if (often == 0)
+        return 0;
+    quint32 doubt = 0;
+    for (int slot = 0; slot < 24; ++slot) {
+        if ((present & (1u << slot)) && (claims[slot] != SlotClaim::Member || lengths[slot] != length))
+            doubt |= 1u << slot;
+    }
+    return doubt;
+}
+
+bool SettleFamily(const tyTakeFamily& found, quint32 inDoubt, const FolderNameProbe& names, tyTakeFamily* settled)
+{
+    if (found.bPoly || found.bSettled || inDoubt == 0)
+        return false;
+    return FindTakeFamilyOnDisk(found.czFolder + found.czBaseName, found.czExtension, names, settled, true);
 }
 
 QSet<QString> SlotRivalsInListing(const QString& folder, const QStringList& fileNames)
@@ -330,6 +434,8 @@ FolderNameProbe::FolderNameProbe(const QString& folder, Listing listing, const s
         m_Names = ReadFolderNames(named);
     else if (listing != Listing::AskDisk)
         m_Names = KeptFolderNames(named, listing == Listing::KeptOnly, status);
+    if (!m_Names && listing == Listing::KeptOrRead)
+        m_Names = ReadFolderNames(named);
 }
 
 namespace {

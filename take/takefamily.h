@@ -27,7 +27,8 @@ public:
         Kept,       // a kept listing, or one read now and kept when it may be
         KeptOnly,   // a kept listing or none: for a probe of a name or two
         ReadNow,    // one read of the folder now, never kept: what a writer decides from
-        AskDisk     // no listing: each name asked of the disk, for a writer's name or two
+        AskDisk,    // no listing: each name asked of the disk, for a writer's name or two
+        KeptOrRead  // a kept listing, else one read now: a shown take's load, which tells of every name
     };
     // status: the folder's, as read under its lock (see KeptFolderNames).
     explicit FolderNameProbe(const QString& folder, Listing listing = Listing::Kept,
@@ -48,6 +49,16 @@ private:
     std::shared_ptr<const tyFolderNames> m_Names;
 };
 
+// A file named for a slot whose bext names the take as the slot's member
+// does, left out of the take: a copy of the member where the two hold the
+// same sound, else another recording under the take's name (a recorder
+// reset, a card copied back, a copy cut short).
+struct tyNamesake {
+    QString czName;
+    QString czMember;
+    bool bCopy = false;
+};
+
 // The files of one take as found by name: a poly file, or the mono track
 // files of slots 0..23.
 struct tyTakeFamily {
@@ -64,10 +75,11 @@ struct tyTakeFamily {
     // Every other name of the found slots was looked for, so the rivals are
     // all known (see FindTakeFamily).
     bool bSettled = false;
-    // Of them, the copies of a member (they name the take as it does): the
-    // copy's path and the member's.
-    QList<QPair<QString, QString>> lCopies;
+    // Of them, those that name the take as its member does (see tyNamesake):
+    // paths.
+    QList<tyNamesake> lNamesakes;
 };
+
 
 // Finds the take named by takePath (folder + take root, or the poly file
 // with or without ".ext"). exists answers for a file name inside the folder.
@@ -98,20 +110,46 @@ bool FindTakeFamilyOnDisk(const QString& takePath, const QString& extension, con
 bool FindTakeFamilyInListing(const QString& takePath, const QString& extension,
                              const MyFileInfoList& listing, tyTakeFamily* family);
 
+// How strongly a file's head claims a slot of the take whose identifier is
+// id (the first six characters of its root): the stronger holds it. One
+// rule for the family search, the load, the check before a save, the
+// browser and the day list.
+enum class SlotClaim {
+    OtherMaker,     // another maker's file, or one whose bext is not this recorder's
+    OtherTake,      // this recorder's mono file whose bext names another take
+    Unidentified,   // no fmt read: empty, cut in its head, RF64
+    Member          // this recorder's mono file naming the take
+};
+SlotClaim ClaimOnSlot(tyTrackFileHead::Kind kind, const QString& namedTake, const QString& id);
+SlotClaim ClaimOnSlot(const tyTrackFileHead& head, const QString& id);
+
+// The slots of a mono take whose found file may not be the slot's member,
+// so that every form of their names is looked at (SettleFamily): where a
+// file of the take claims a slot as a member, a file that cannot be read,
+// names another take or is another maker's, and a member whose length is
+// not that of most members (a twin cut short). claims and lengths: the
+// found files' (present: a bit per slot).
+quint32 SlotsInDoubt(quint32 present, const SlotClaim (&claims)[24], const qint64 (&lengths)[24]);
+
+// found with every form of its slots looked at, where slots are in doubt
+// (SlotsInDoubt, or a later finding that differs) and found left forms
+// unprobed: true with settled filled then.
+bool SettleFamily(const tyTakeFamily& found, quint32 inDoubt, const FolderNameProbe& names,
+                  tyTakeFamily* settled);
+
 // The slots of a mono take (folder ends with "/"; root: the take root)
 // named by more than one file, settled by what the files' heads hold,
-// never by the names' order: a slot is held by this recorder's mono file
-// that names the take (its bext's take identifier, ReferenceTakeId, is
-// the root's first six characters); of two such (a copy), by the one in
-// the form most of the take's singly named slots are named in (separator
-// and track width), else the first named. A file that cannot be read or
-// identified holds a slot only where no file names the take, and another
-// maker's file or one of another take only where no other file may. named:
-// the file names of each slot (in probing order).
+// never by the names' order: a slot is held by the strongest claim
+// (ClaimOnSlot); of two members, by the one whose length is that of the
+// take's singly named slots, then by the one in the form most of them are
+// named in (separator and track width), else the first named. The other
+// names are rivals; of them, the members are namesakes, a copy only where
+// the sound data is the same. named: the file names of each slot (in
+// probing order).
 struct tySettledSlots {
     QString czHolder[24];     // a slot named more than once: the name that holds it
     QStringList lczRivals;    // the other names of those slots
-    QList<QPair<QString, QString>> lCopies;   // of them, a copy of its slot's holder: both names
+    QList<tyNamesake> lNamesakes;   // of them, those naming the take: names
 };
 tySettledSlots SettleSlots(const QString& folder, const QString& root, const QStringList (&named)[24]);
 // The names of a folder's listing (".WAV" files) that hold no slot of their

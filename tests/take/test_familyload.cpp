@@ -678,8 +678,10 @@ private slots:
         QCOMPARE(ListedTakeFiles(dir.path()), expected);
     }
 
-    // A member that cannot be read as it is: a FIFO named like a track file
-    // would block the open forever; a member another program is rewriting
+    // A name of a member that is no file of it: a FIFO (whose open would
+    // block forever), a folder or a link to nothing named like a track
+    // file: the take opens with its files at once, without a box, its line
+    // naming the entry. A member that cannot be read as it is: one another program is rewriting
     // (emptied, or cut short) may be whole in a moment; an old member cut
     // short stays so: the take is damaged (a card pulled while recording),
     // the member named. The load refuses each at once and says why, once,
@@ -689,7 +691,10 @@ private slots:
     {
         QTest::addColumn<QString>("member");
         QTest::addColumn<QStringList>("told");
-        QTest::newRow("fifo") << "fifo" << QStringList{"FIF001_02.WAV", "not a regular file"};
+        const QStringList notRegular{"FIF001: FIF001_02.WAV is not a regular file: not read."};
+        QTest::newRow("fifo") << "fifo" << notRegular;
+        QTest::newRow("folder") << "folder" << notRegular;
+        QTest::newRow("link to nothing") << "dangling" << notRegular;
         // Cut short a moment ago: what is known is said, and that it may still be arriving.
         const QStringList arriving = {"FIF001 was not read", "differ", "may still be arriving", "again"};
         QTest::newRow("emptied by another program") << "emptied" << arriving;
@@ -710,8 +715,13 @@ private slots:
         const WrittenTake written = WriteTake(dir.path(), MonoTake(QStringLiteral("FIF001"), {0, 2}));
         QCOMPARE(written.files.size(), 2);
         const QString path = dir.path() + QStringLiteral("/FIF001_02.WAV");
+        const bool opens = told == QStringList{"FIF001: FIF001_02.WAV is not a regular file: not read."};
         if (member == QLatin1String("fifo")) {
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (member == QLatin1String("folder")) {
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("FIF001_02.WAV")));
+        } else if (member == QLatin1String("dangling")) {
+            QVERIFY(QFile::link(dir.path() + QStringLiteral("/gone.WAV"), path));
         } else if (member == QLatin1String("old fewer")) {
             const TakeSpec spec = MonoTake(QStringLiteral("FIF001"), {0, 2});
             QVERIFY(WriteBytes(written.files.at(1), BuildBrokenFile(spec, Breakage::FamilySizeMismatch)));
@@ -729,8 +739,24 @@ private slots:
         QSoundPerform take;
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(!take.InitFilesZZ(dir.path() + QStringLiteral("/FIF001"), QStringLiteral("WAV")));
+        QCOMPARE(take.InitFilesZZ(dir.path() + QStringLiteral("/FIF001"), QStringLiteral("WAV")), opens);
         QVERIFY(clock.elapsed() < 5000);
+        if (opens) {
+            QCOMPARE(messages.count(), 0);
+            QCOMPARE(int(take.m_nFileCount), 2);
+            // A link to nothing is no name the disk finds; a listing finds it.
+            const QString line = take.ProblemLine(true, dir.path() + QStringLiteral("/"), QStringLiteral("FIF001"));
+            QCOMPARE(line, member == QLatin1String("dangling") ? QString() : told.first());
+            QSoundPerform listed;
+            MyFileInfoList listing;
+            QCOMPARE(listing.LoadEntryInfoList(dir.path(), {".WAV"}, false, nullptr), 0);
+            QVERIFY(listed.QuickInitFiles(dir.path() + QStringLiteral("/FIF001"), QStringLiteral("WAV"), &listing,
+                                          false));
+            QCOMPARE(listed.ProblemLine(true, dir.path() + QStringLiteral("/"), QStringLiteral("FIF001")),
+                     told.first());
+            QCOMPARE(messages.count(), 0);
+            return;
+        }
         QCOMPARE(messages.count(), 1);
         for (const QString& words : told)
             QVERIFY2(messages.at(0).at(1).toString().contains(words), qPrintable(messages.at(0).at(1).toString()));
