@@ -307,11 +307,18 @@ quint32 SlotsInDoubt(quint32 present, const SlotClaim (&claims)[24], const qint6
             length = lengths[slot];
         }
     }
-    // A take none of whose files names it (another recorder's set, a
-    // renamed take) has no member to measure its files by.
-    if (often == 0)
-        return 0;
     quint32 doubt = 0;
+    // A take none of whose files names it (another recorder's set, a
+    // renamed take) has no member to measure its files by; where files
+    // that cannot be read stand for it, its members may stand in another
+    // form (an interrupted copy's empty twins).
+    if (often == 0) {
+        for (int slot = 0; slot < 24; ++slot) {
+            if ((present & (1u << slot)) && claims[slot] == SlotClaim::Unidentified)
+                doubt |= 1u << slot;
+        }
+        return doubt;
+    }
     for (int slot = 0; slot < 24; ++slot) {
         if ((present & (1u << slot)) && (claims[slot] != SlotClaim::Member || lengths[slot] != length))
             doubt |= 1u << slot;

@@ -127,7 +127,8 @@ SlotClaim ClaimOnSlot(const tyTrackFileHead& head, const QString& id);
 // so that every form of their names is looked at (SettleFamily): where a
 // file of the take claims a slot as a member, a file that cannot be read,
 // names another take or is another maker's, and a member whose length is
-// not that of most members (a twin cut short). claims and lengths: the
+// not that of most members (a twin cut short); where none claims one, the
+// files that cannot be read. claims and lengths: the
 // found files' (present: a bit per slot).
 quint32 SlotsInDoubt(quint32 present, const SlotClaim (&claims)[24], const qint64 (&lengths)[24]);
 

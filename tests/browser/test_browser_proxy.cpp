@@ -169,21 +169,24 @@ private slots:
             QVERIFY(QFile::rename(waiting, day + "/" + beside.stranger));
             QTRY_COMPARE_WITH_TIMEOUT(dayItem->childCount(), members.size() + 1, 1500);
         }
+        // A file held out of the take in place of its member is listed with it.
+        const int unlisted = beside.listed || beside.inPlace ? 0 : 1;
         QCOMPARE(shown(), rows);
-        QCOMPARE(dayItem->unlistedWavFiles(), beside.listed ? 0 : 1);
+        QCOMPARE(dayItem->unlistedWavFiles(), unlisted);
 
         QSoundPerform take;
         QVERIFY(take.InitFilesZZ(day + "/" + id, QStringLiteral("WAV")));
         QCOMPARE(int(take.m_nFileCount), members.size());
         browser.model.rejudgeNotedStrangers(day);
         QCOMPARE(shown(), rows);
-        QCOMPARE(dayItem->unlistedWavFiles(), beside.listed ? 0 : 1);
+        QCOMPARE(dayItem->unlistedWavFiles(), unlisted);
         const QModelIndex dayRow = browser.proxy.mapFromSource(browser.model.index(day));
         for (int row = 0; row < browser.proxy.rowCount(dayRow); ++row) {
             const QModelIndex shownRow = browser.proxy.index(row, 0, dayRow);
             const QString file = shownRow.data(FSFilePathRole).toString();
             if (shownRow.data().toString() == id)
-                QVERIFY2(members.contains(file), qPrintable(file));
+                QVERIFY2(members.contains(file) || (beside.inPlace && QFileInfo(file).fileName() == beside.stranger),
+                         qPrintable(file));
             else
                 QCOMPARE(QFileInfo(file).fileName(), beside.stranger);
         }

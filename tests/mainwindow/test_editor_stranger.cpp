@@ -117,7 +117,8 @@ private slots:
     // a member, an empty or unidentified file named for one of its slots:
     // the take opens whole, and an Apply of a note, or with long names,
     // changes (renames) every member and leaves the stranger byte for byte
-    // under its name.
+    // under its name. A file held out in place of its member stays in the
+    // track list, and the take is not renamed away from it.
     void applyBesideAStranger_data()
     {
         QTest::addColumn<int>("form");
@@ -137,7 +138,7 @@ private slots:
             if (form == 0)
                 QTest::newRow(qPrintable(tag + ", long names, the stranger selected too, kept editing")) << form << 3;
             // The stranger comes while the note is typed.
-            if (StrangerForms().at(form).made != StrangerMade::OtherMaker)
+            if (StrangerForms().at(form).made != StrangerMade::OtherMaker && !StrangerForms().at(form).inPlace)
                 QTest::newRow(qPrintable(tag + ", a note, the stranger arriving")) << form << 4;
         }
     }
@@ -170,7 +171,9 @@ private slots:
         Ui::DlgMain* ui = window->ui.get();
         ModalBoxAnswerer answerer;
         const bool withStranger = fileMode == 2 || fileMode == 3;
-        if (fileMode == 2)
+        // A file held out in place of its member keeps the take's names.
+        const bool renamed = fileMode % 2 == 1 && !beside.inPlace;
+        if (fileMode == 2 || (fileMode % 2 == 1 && beside.inPlace))
             answerer.ThenAccept();
         if (withStranger) {
             // The stranger's row added to the take's, as a Ctrl+click does.
@@ -203,6 +206,14 @@ private slots:
             QVERIFY2(text.contains(name + " was made by another recorder") && !text.contains("damaged"),
                      qPrintable(text));
         }
+        if (fileMode % 2 == 1 && beside.inPlace) {
+            QTRY_COMPARE(answerer.SeenBoxes().size(), 1);
+            const QString text = answerer.SeenBoxes().first().text;
+            window->m_bEditMetadata = false;
+            QVERIFY2(text.contains(beside.stranger + " is left out of the take though its metadata lists it, so its "
+                                                     "files were not renamed"),
+                     qPrintable(text));
+        }
         QVERIFY(!window->m_bEditMetadata);
 
         QCOMPARE(ReadBytes(stranger), strangerBytes);
@@ -210,7 +221,7 @@ private slots:
         QVERIFY(files.removeOne(beside.stranger));
         QCOMPARE(files.size(), members.size());
         for (const QString& file : files)
-            QVERIFY2(fileMode % 2 == 0 ? members.contains(Path(file)) : file.contains("=="), qPrintable(file));
+            QVERIFY2(!renamed ? members.contains(Path(file)) : file.contains("=="), qPrintable(file));
         QSoundPerform readBack;
         QVERIFY(readBack.InitFilesZZ(TakePathOfFile(Path(files.first()), "WAV"), "WAV"));
         QCOMPARE(int(readBack.m_nFileCount), members.size());
@@ -218,8 +229,9 @@ private slots:
             if (!readBack.m_pbPresent[t])
                 continue;
             QVERIFY(files.contains(QFileInfo(readBack.m_SndFile[t].GetPath()).fileName()));
-            QCOMPARE(readBack.m_SndFile[t].GetiXMLTotalFiles(), members.size());
-            QCOMPARE(readBack.m_SndFile[t].GetiXMLNotes(), QStringLiteral("Beside a stranger"));
+            QCOMPARE(readBack.m_SndFile[t].GetiXMLTotalFiles(), members.size() + (beside.inPlace ? 1 : 0));
+            QCOMPARE(readBack.m_SndFile[t].GetiXMLNotes(),
+                     fileMode % 2 == 1 && beside.inPlace ? beside.take.note : QStringLiteral("Beside a stranger"));
         }
     }
 };

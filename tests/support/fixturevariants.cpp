@@ -7,6 +7,7 @@
 #include "tests/support/takelayout.h"
 
 #include <QDir>
+#include <QtEndian>
 #include <QFileInfo>
 #include <QXmlStreamWriter>
 
@@ -355,6 +356,10 @@ const QList<StrangerForm>& StrangerForms()
         otherApart.tracks[4].separator = '-';
         TakeSpec hashFirst = take("LEN655", 5, '_', two);
         hashFirst.tracks[0].separator = '#';
+        TakeSpec cutApart = take("LEN953", 4, '_', two);
+        cutApart.tracks[3].separator = '#';
+        TakeSpec emptyApart = take("LEN699", 5, '_', two);
+        emptyApart.tracks[4].separator = '-';
         return QList<StrangerForm>{
             {"'-' members, '_' stranger", take("LEN642", 5, '-', two), "LEN642_05.WAV", true},
             {"one-character members", take("LEN647", 4, '_', TrackNumberStyle::OneChar), "LEN647_01.WAV", true},
@@ -375,6 +380,16 @@ const QList<StrangerForm>& StrangerForms()
             {"a copy of a member", take("LEN652", 5, '_', two), "LEN652-04.WAV", true, StrangerMade::CopyOfMember},
             {"an empty file", take("LEN653", 4, '_', two), "LEN653-03.WAV", true, StrangerMade::Empty},
             {"data before fmt, no bext", take("LEN654", 4, '_', two), "LEN654-03.WAV", true, StrangerMade::DataFirst},
+            {"another recording of the take's name", take("LEN924", 4, '_', two), "LEN924-04.WAV", true,
+             StrangerMade::OtherRecording},
+            {"a copy cut short in the others' form, its slot's member in another", cutApart, "LEN953_04.WAV", true,
+             StrangerMade::CutCopy},
+            {"an empty file in the others' form, its slot's member in another", emptyApart, "LEN699_05.WAV", true,
+             StrangerMade::Empty},
+            {"a member whose bext another program blanked", take("LEN911", 4, '_', two), "LEN911_04.WAV", false,
+             StrangerMade::BlankedBext, false, true},
+            {"another take's file in a member's place", take("LEN926", 4, '_', two), "LEN926_03.WAV", false,
+             StrangerMade::OtherTake, false, true},
         };
     }();
     return forms;
@@ -406,6 +421,27 @@ QStringList WriteTakeBesideStranger(const QString& folder, const StrangerForm& f
     case StrangerMade::CopyOfMember:
         bytes = ReadBytes(written.files.value(track));
         break;
+    case StrangerMade::OtherRecording: {
+        // The member's headers over other samples.
+        bytes = ReadBytes(written.files.value(track));
+        qint64 at = 12;
+        while (at + 8 <= bytes.size() && bytes.mid(int(at), 4) != "data")
+            at += 8 + qFromLittleEndian<quint32>(bytes.constData() + at + 4) + (bytes.at(int(at) + 4) & 1);
+        for (qint64 i = at + 8; i < bytes.size(); ++i)
+            bytes[int(i)] = char(bytes.at(int(i)) ^ 0x5A);
+        break;
+    }
+    case StrangerMade::CutCopy: {
+        const QByteArray member = ReadBytes(written.files.value(track));
+        bytes = member.left(member.size() / 2);
+        break;
+    }
+    case StrangerMade::BlankedBext: {
+        bytes = ReadBytes(written.files.value(track));
+        const int reference = bytes.indexOf("bext") + 8 + 256 + 32;
+        bytes.replace(reference, 32, QByteArray(32, '\0'));
+        break;
+    }
     case StrangerMade::Empty:
         return WriteBytes(QDir(folder).absoluteFilePath(form.stranger), QByteArray()) ? written.files
                                                                                          : QStringList();
@@ -416,7 +452,12 @@ QStringList WriteTakeBesideStranger(const QString& folder, const StrangerForm& f
     }
     if (bytes.isEmpty() || !WriteBytes(QDir(folder).absoluteFilePath(form.stranger), bytes))
         return QStringList();
-    return written.files;
+    QStringList files = written.files;
+    for (int i = files.size() - 1; form.inPlace && i >= 0; --i) {
+        if (QFileInfo(files.at(i)).fileName() == form.stranger)
+            files.removeAt(i);
+    }
+    return files;
 }
 
 }  // namespace fixture

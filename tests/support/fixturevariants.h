@@ -124,13 +124,18 @@ QStringList WriteForeignMonoFamily(const QString& folder, const QString& root, i
 // the others' form where its slot's member is in another, or in lower
 // case, which a card's file system takes for the take's), a byte copy of
 // the member, an empty file, another maker's file whose data
-// chunk comes before its fmt and that has no bext.
+// chunk comes before its fmt and that has no bext, another recording
+// naming the take, a copy cut short. Or in place of a member: the member
+// with its bext changed by another program, or a file of another take.
 enum class StrangerMade {
     OtherMaker,     // another maker's mono file with a bext
     OtherTake,      // this recorder's file of the same track of another take
     CopyOfMember,   // a byte copy of the member of its slot
     Empty,          // no bytes
-    DataFirst       // another maker's mono file: data, then fmt, no bext
+    DataFirst,      // another maker's mono file: data, then fmt, no bext
+    OtherRecording, // this recorder's file naming the take, of the member's length, with other sound
+    CutCopy,        // the first half of the member of its slot
+    BlankedBext     // the member itself, its bext's take reference blanked by another program
 };
 struct StrangerForm {
     const char* tag;
@@ -141,11 +146,14 @@ struct StrangerForm {
     // Named for a slot of the take only where case is folded (a card's
     // file system); elsewhere a take of its own.
     bool cardOnly = false;
+    // In place of its slot's member, which the take's metadata lists: held
+    // out of the take, named in its line, listed with it.
+    bool inPlace = false;
 };
 const QList<StrangerForm>& StrangerForms();
 // Writes the take and the stranger (asLong: another maker's of the
-// members' very length) into folder; the take's file paths, empty when a
-// write failed.
+// members' very length) into folder; the paths of the take's files that
+// are its members (not one in place), empty when a write failed.
 QStringList WriteTakeBesideStranger(const QString& folder, const StrangerForm& form, bool asLong);
 
 }  // namespace fixture

@@ -597,11 +597,14 @@ private slots:
 
     // Another maker's file named for a slot of this recorder's take in
     // another separator or number form, or for a track the load reads by a
-    // letter or never, or a file of another take, a copy of a member, an
-    // empty or unidentified file named for one of its slots: the listing
-    // and the load take the same files before and after the load, the take
-    // whole, the stranger a take by itself (or, a letter track, counted
-    // unlisted); a copy is told in the take's line.
+    // letter or never, or a file of another take, a copy of a member,
+    // another recording of the take's name, a copy cut short, an empty or
+    // unidentified file named for one of its slots, found before its
+    // member or after: the listing and the load take the same files before
+    // and after the load, the take whole, the stranger a take by itself
+    // (or, a letter track, counted unlisted); a copy is told in the take's
+    // line, and another recording as such. A file in place of a member
+    // that is none by its bext is held out: named, never "missing".
     void strangerInAnotherForm_data()
     {
         QTest::addColumn<int>("form");
@@ -640,6 +643,11 @@ private slots:
             if (!QFileInfo(member).completeBaseName().back().isLetter())
                 rows << member;
         }
+        // One in place of its member is listed with the take.
+        if (beside.inPlace) {
+            rows << stranger;
+            rows.sort();
+        }
         QMap<QString, QStringList> expected{{id, rows}};
         if (beside.listed)
             expected.insert(QFileInfo(stranger).completeBaseName(), {stranger});
@@ -649,21 +657,32 @@ private slots:
         QVERIFY(take.InitFilesZZ(dir.filePath(id), QStringLiteral("WAV")));
         QCOMPARE(int(take.m_nTakeStatus), 0);
         QCOMPARE(take.MissingMembers(), 0);
-        // A copy in another form is told by a load that holds the folder's
-        // names (a folder not changed for a while, or a report's listing):
-        // one that asks the disk name by name looks no further than the
-        // members' own form.
+        // A namesake in another form is told by a load that holds the
+        // folder's names (a report's listing, the shown take's load, which
+        // reads them where none are kept): one that asks the disk name by
+        // name looks no further than the members' own form.
         QSoundPerform listed;
         MyFileInfoList listing;
         QCOMPARE(listing.LoadEntryInfoList(dir.path(), {".WAV"}, false, nullptr), 0);
         QVERIFY(listed.QuickInitFiles(dir.filePath(id), QStringLiteral("WAV"), &listing, false));
-        for (const QSoundPerform* loadedTake : {&take, &listed}) {
+        QSoundPerform shown;
+        QVERIFY(shown.QuickInitFiles(dir.filePath(id), QStringLiteral("WAV"), nullptr, true));
+        const bool namesake = beside.made == StrangerMade::CopyOfMember || beside.made == StrangerMade::OtherRecording
+                              || beside.made == StrangerMade::CutCopy;
+        for (const QSoundPerform* loadedTake : {&take, &listed, &shown}) {
             const QString line = loadedTake->ProblemLine(true, dir.path() + QLatin1Char('/'), id);
-            if (beside.made == StrangerMade::CopyOfMember && loadedTake == &listed)
+            if (beside.made == StrangerMade::CopyOfMember && loadedTake != &take)
                 QCOMPARE(line, QStringLiteral("%1: %2 is a copy of %1_04.WAV; left out of the take, never written "
                                               "with it.").arg(id, beside.stranger));
+            else if (namesake && loadedTake != &take)
+                QCOMPARE(line, QStringLiteral("%1: %2 is another recording with this take's name; left out of the "
+                                              "take, never written with it.").arg(id, beside.stranger));
+            else if (beside.inPlace)
+                QVERIFY2(line.startsWith(QStringLiteral("%1: %2 is left out of the take, as ").arg(id, beside.stranger))
+                             && !line.contains("missing"),
+                         qPrintable(line));
             else
-                QVERIFY2(line.isEmpty() || beside.made == StrangerMade::CopyOfMember, qPrintable(line));
+                QVERIFY2(line.isEmpty() || namesake, qPrintable(line));
         }
         QStringList loaded;
         for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
@@ -672,9 +691,10 @@ private slots:
         }
         loaded.sort();
         QCOMPARE(loaded, members);
-        // Named for a slot the browser lists no row of: counted as not listed from now on.
+        // Named for a slot the browser lists no row of: counted as not
+        // listed from now on; held out: listed with the take still.
         if (!beside.listed)
-            QVERIFY(IsNotedStrangerInFamily(stranger));
+            QCOMPARE(IsNotedStrangerInFamily(stranger), !beside.inPlace);
         QCOMPARE(ListedTakeFiles(dir.path()), expected);
     }
 
