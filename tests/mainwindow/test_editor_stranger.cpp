@@ -168,6 +168,15 @@ private slots:
         window->slot_TimerSelectionChanged();
         QCOMPARE(int(window->m_SndPerform.m_nFileCount), members.size());
         QCOMPARE(window->m_SndPerform.MissingMembers(), 0);
+        // A namesake of a member, or a file held out, is named in the take's
+        // line, in a folder changed a moment ago too, and after an Apply.
+        const bool named = beside.inPlace || beside.made == StrangerMade::CopyOfMember
+                           || beside.made == StrangerMade::OtherRecording || beside.made == StrangerMade::CutCopy;
+        const auto lineNames = [&window, &beside] {
+            const QLabel* line = window->findChild<QLabel*>("m_CtrlLabel_TakeProblem");
+            return line && line->isVisible() && line->text().contains(beside.stranger);
+        };
+        QCOMPARE(lineNames(), named && fileMode != 4);
         Ui::DlgMain* ui = window->ui.get();
         ModalBoxAnswerer answerer;
         const bool withStranger = fileMode == 2 || fileMode == 3;
@@ -215,6 +224,8 @@ private slots:
                      qPrintable(text));
         }
         QVERIFY(!window->m_bEditMetadata);
+        if (fileMode == 0)
+            QTRY_COMPARE(lineNames(), named);
 
         QCOMPARE(ReadBytes(stranger), strangerBytes);
         QStringList files = QDir(m_czDay).entryList({"*.WAV"}, QDir::Files, QDir::Name);
