@@ -7,7 +7,6 @@
 #include "tests/support/takelayout.h"
 
 #include <QDir>
-#include <QtEndian>
 #include <QFileInfo>
 #include <QXmlStreamWriter>
 
@@ -424,10 +423,8 @@ QStringList WriteTakeBesideStranger(const QString& folder, const StrangerForm& f
     case StrangerMade::OtherRecording: {
         // The member's headers over other samples.
         bytes = ReadBytes(written.files.value(track));
-        qint64 at = 12;
-        while (at + 8 <= bytes.size() && bytes.mid(int(at), 4) != "data")
-            at += 8 + qFromLittleEndian<quint32>(bytes.constData() + at + 4) + (bytes.at(int(at) + 4) & 1);
-        for (qint64 i = at + 8; i < bytes.size(); ++i)
+        const RiffInfo riff = ParseRiff(bytes);
+        for (qint64 i = riff.dataOffset; i < riff.dataOffset + riff.data.size(); ++i)
             bytes[int(i)] = char(bytes.at(int(i)) ^ 0x5A);
         break;
     }
