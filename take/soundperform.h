@@ -348,7 +348,7 @@ private:
     // Of the files ReadFiles left out by what they hold, those the take's
     // metadata counts among its files are held out: named in the line, and
     // kept in the track list by a save; the others are takes by themselves.
-    void HoldOutLeftOut(quint32 leftOut, const QString* reasons);
+    void HoldOutLeftOut(quint32 leftOut);
     // Takes a found file out of the family: it is not one of the take's.
     void LeaveOutMember(int track);
     // Keeps why the first of those tracks' files is no sound file, and

@@ -248,6 +248,26 @@ bool PutBackMembersAside(const QString& folder, const QString& baseName)
     return settled;
 }
 
+// The take a walked file's bext names where the bext is this recorder's;
+// else empty.
+QString TakeNamedBy(const QSoundFile& file)
+{
+    return file.HasBextChunk() && IsRecorderReference(file.m_BextChunk.szOriginatorReference)
+               ? ReferenceTakeId(file.m_BextChunk.szOriginatorReference)
+               : QString();
+}
+
+// Why a walked mono file found for a slot is no member of its take, as a
+// clause of the take's line.
+QString NoMemberReason(const QSoundFile& file)
+{
+    const QString named = TakeNamedBy(file);
+    if (!named.isEmpty())
+        return QStringLiteral("its bext names take %1").arg(named);
+    return file.HasBextChunk() ? QStringLiteral("its bext is not this recorder's")
+                               : QStringLiteral("it has no bext chunk");
+}
+
 } // namespace
 
 bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
@@ -424,7 +444,6 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, quint32* inDoubt)
     quint32 members = 0;
     SlotClaim claims[kMaxTracks] = {};
     qint64 lengths[kMaxTracks] = {};
-    QString reasons[kMaxTracks];
     const QString id = m_czBaseName.left(6);
     for (int t = 0; t < kMaxTracks; ++t) {
         if (!m_pbPresent[t])
@@ -455,9 +474,7 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, quint32* inDoubt)
         const bool walked = file.ReadChunks(false, true);
         present |= 1u << t;
         const tyTrackFileHead::Kind kind = TrackFileKind(file);
-        const bool recorder = file.HasBextChunk() && IsRecorderReference(file.m_BextChunk.szOriginatorReference);
-        const QString named = recorder ? ReferenceTakeId(file.m_BextChunk.szOriginatorReference) : QString();
-        claims[t] = ClaimOnSlot(kind, named, id);
+        claims[t] = ClaimOnSlot(kind, TakeNamedBy(file), id);
         lengths[t] = file.GetLayout().nFileLength;
         const bool member = m_bPolyTake || JoinsFamily(kind);
         if (!member)
@@ -466,9 +483,6 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, quint32* inDoubt)
             otherTakes |= 1u << t;
         if (claims[t] == SlotClaim::Member)
             members |= 1u << t;
-        reasons[t] = claims[t] == SlotClaim::OtherTake ? QStringLiteral("its bext names take %1").arg(named)
-                     : file.HasBextChunk()            ? QStringLiteral("its bext is not this recorder's")
-                                                      : QStringLiteral("it has no bext chunk");
         if (!walked)
             *unwalked |= 1u << t;
         if (walked && !(first && member && file.AdoptiXMLOfTwin(*first)))
@@ -484,7 +498,7 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, quint32* inDoubt)
     // by itself, as the views list it, and so is a file of this recorder's
     // naming another take where the others name this one.
     const quint32 leftOut = MembersLeftOut(present, strangers) | (members && !m_bPolyTake ? otherTakes : 0);
-    HoldOutLeftOut(leftOut, reasons);
+    HoldOutLeftOut(leftOut);
     *unwalked &= ~leftOut;
     for (int t = 0; t < kMaxTracks && m_nTakeStatus == 0; ++t) {
         if (m_pbPresent[t])
@@ -493,7 +507,7 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, quint32* inDoubt)
     return true;
 }
 
-void QSoundPerform::HoldOutLeftOut(quint32 leftOut, const QString* reasons)
+void QSoundPerform::HoldOutLeftOut(quint32 leftOut)
 {
     int kept = m_nFileCount;
     for (int t = 0; t < kMaxTracks; ++t)
@@ -511,7 +525,7 @@ void QSoundPerform::HoldOutLeftOut(quint32 leftOut, const QString* reasons)
         if (room-- <= 0)
             NoteStrangerInFamily(m_SndFile[t].GetPath());
         else
-            m_lHeldOut << tyHeldOut{t, QFileInfo(m_SndFile[t].GetPath()).fileName(), reasons[t]};
+            m_lHeldOut << tyHeldOut{t, QFileInfo(m_SndFile[t].GetPath()).fileName(), NoMemberReason(m_SndFile[t])};
         LeaveOutMember(t);
     }
 }

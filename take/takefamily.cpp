@@ -203,7 +203,8 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
     return family->nFileCount > 0;
 }
 
-tySettledSlots SettleSlots(const QString& folder, const QString& root, const QStringList (&named)[24])
+tySettledSlots SettleSlots(const QString& folder, const QString& root, const QStringList (&named)[24],
+                           bool tellCopies)
 {
     tySettledSlots settled;
     // The members' form: the one most singly named slots are in.
@@ -270,7 +271,7 @@ tySettledSlots SettleSlots(const QString& folder, const QString& root, const QSt
             if (i == holder)
                 continue;
             settled.lczRivals << names.at(i);
-            if (claims.at(i) == SlotClaim::Member && claims.at(holder) == SlotClaim::Member)
+            if (tellCopies && claims.at(i) == SlotClaim::Member && claims.at(holder) == SlotClaim::Member)
                 settled.lNamesakes << tyNamesake{names.at(i), names.at(holder),
                                                  SameSound(folder + names.at(i), folder + names.at(holder))};
         }
@@ -427,7 +428,7 @@ QSet<QString> SlotRivalsInListing(const QString& folder, const QStringList& file
                 return separatorA != separatorB ? separatorA < separatorB : formA.second > formB.second;
             });
         }
-        for (const QString& rival : SettleSlots(folder, take.key(), ordered).lczRivals)
+        for (const QString& rival : SettleSlots(folder, take.key(), ordered, false).lczRivals)
             rivals.insert(rival);
     }
     return rivals;

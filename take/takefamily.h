@@ -144,15 +144,17 @@ bool SettleFamily(const tyTakeFamily& found, quint32 inDoubt, const FolderNamePr
 // (ClaimOnSlot); of two members, by the one whose length is that of the
 // take's singly named slots, then by the one in the form most of them are
 // named in (separator and track width), else the first named. The other
-// names are rivals; of them, the members are namesakes, a copy only where
-// the sound data is the same. named: the file names of each slot (in
-// probing order).
+// names are rivals; of them, the members are namesakes, with copies told
+// (a copy only where the sound data is the same, which is read then: a
+// lister of rivals alone leaves it). named: the file names of each slot
+// (in probing order).
 struct tySettledSlots {
     QString czHolder[24];     // a slot named more than once: the name that holds it
     QStringList lczRivals;    // the other names of those slots
     QList<tyNamesake> lNamesakes;   // of them, those naming the take: names
 };
-tySettledSlots SettleSlots(const QString& folder, const QString& root, const QStringList (&named)[24]);
+tySettledSlots SettleSlots(const QString& folder, const QString& root, const QStringList (&named)[24],
+                           bool tellCopies = true);
 // The names of a folder's listing (".WAV" files) that hold no slot of their
 // mono take by SettleSlots, for the views to list each alone, as the load
 // leaves them out. Heads are read only of the files of a slot named twice.
