@@ -299,12 +299,18 @@ SlotClaim ClaimOnSlot(const tyTrackFileHead& head, const QString& id)
 
 quint32 SlotsInDoubt(quint32 present, const SlotClaim (&claims)[24], const qint64 (&lengths)[24])
 {
-    QHash<qint64, int> counted;
+    // The members' length: the one most members have (a take's load asks
+    // this of every take, so it is counted in place).
     qint64 length = -1;
     int often = 0;
     for (int slot = 0; slot < 24; ++slot) {
-        if ((present & (1u << slot)) && claims[slot] == SlotClaim::Member && ++counted[lengths[slot]] > often) {
-            often = counted[lengths[slot]];
+        if (!(present & (1u << slot)) || claims[slot] != SlotClaim::Member || lengths[slot] == length)
+            continue;
+        int count = 0;
+        for (int other = slot; other < 24; ++other)
+            count += (present & (1u << other)) && claims[other] == SlotClaim::Member && lengths[other] == lengths[slot];
+        if (count > often) {
+            often = count;
             length = lengths[slot];
         }
     }
