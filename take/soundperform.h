@@ -346,8 +346,9 @@ private:
     // regular file.
     bool ReadFiles(quint32* unwalked, bool* gone, quint32* inDoubt);
     // Of the files ReadFiles left out by what they hold, those the take's
-    // metadata counts among its files are held out: named in the line, and
-    // kept in the track list by a save; the others are takes by themselves.
+    // metadata counts among its files, in tracks it arms, are held out:
+    // named in the line, and kept in the track list by a save; the others
+    // are takes by themselves.
     void HoldOutLeftOut(quint32 leftOut);
     // Takes a found file out of the family: it is not one of the take's.
     void LeaveOutMember(int track);

@@ -515,17 +515,23 @@ void QSoundPerform::HoldOutLeftOut(quint32 leftOut)
     int first = -1;
     for (int t = 0; t < kMaxTracks && first < 0; ++t)
         first = m_pbPresent[t] && !(leftOut & (1u << t)) ? t : -1;
-    // The metadata of the files kept counts the slots it lists.
-    int room = first >= 0 ? m_SndFile[first].GetiXMLTotalFiles() - kept : 0;
+    // The metadata of the files kept counts the files it lists, and arms
+    // their tracks.
+    int room = first >= 0 && leftOut ? m_SndFile[first].GetiXMLTotalFiles() - kept : 0;
+    const QVector<QSoundFile::tyOrvexTrack> tracks =
+        room > 0 ? m_SndFile[first].GetiXMLOrvexTrackTable() : QVector<QSoundFile::tyOrvexTrack>();
     for (int t = 0; t < kMaxTracks; ++t) {
         if (!(leftOut & (1u << t)))
             continue;
+        const bool listed = room > 0 && t < tracks.size() && ActiveText(tracks.at(t).czActive) == QLatin1String("YES");
         // One the views list alone (noted for them: one of the members'
         // length is listed with the family until its head is read).
-        if (room-- <= 0)
+        if (!listed) {
             NoteStrangerInFamily(m_SndFile[t].GetPath());
-        else
+        } else {
+            --room;
             m_lHeldOut << tyHeldOut{t, QFileInfo(m_SndFile[t].GetPath()).fileName(), NoMemberReason(m_SndFile[t])};
+        }
         LeaveOutMember(t);
     }
 }
