@@ -69,9 +69,9 @@ public:
     QString RenamedTakePath() const { return m_czRenamedTake; }
     // The take line: one sentence, naming the take by name, that says why
     // the take cannot be played or edited here (loaded: the last load's
-    // result), that a member of its family is missing, or that a file
-    // beside it copies a member and is left out; empty for a whole
-    // recorder take. folder and name as SplitTakePath gives them. The
+    // result), that a member of its family is missing, or what its family
+    // left out (FamilyLine: a file held out, a namesake of a member, a name
+    // of no regular file); empty for a whole recorder take. folder and name as SplitTakePath gives them. The
     // browser and the day list say the same.
     QString ProblemLine(bool loaded, const QString& folder, const QString& name) const;
     // The family's iXML counts more files than were found (a member was

@@ -96,9 +96,9 @@ struct tyTakeFamily {
 // are probed only where the found names are not all in one form (separator
 // and number width), or with everyForm: a take of one form costs the
 // probes of its found tracks alone. bSettled tells whether they were (or
-// none can be left): a load that finds a found file to be a stranger finds
-// the family again with everyForm, as the slot's member may stand in a
-// later form.
+// none can be left): a load that finds a found file in doubt finds the
+// family again with everyForm (SettleFamily), as the slot's member may
+// stand in a later form.
 bool FindTakeFamily(const QString& takePath, const QString& extension,
                     const std::function<bool(const QString& fileName)>& exists, tyTakeFamily* family,
                     int findable = -1, bool everyForm = false);

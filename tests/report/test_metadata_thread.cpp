@@ -55,6 +55,19 @@ tyReportBlock* LayoutOf(QList<int> ids, tyReportBlock* cells)
         cells[c] = tyReportBlock{c < ids.size() ? ids.at(c) : -1, QString()};
     return cells;
 }
+
+// The day listed and read for a report of one layout (take name, scene):
+// false when the pass did not end.
+bool ListDay(const daymedia::Day& day, Receiver* got)
+{
+    QObject context;
+    QMetadataThread loader;
+    got->Attach(&loader, &context);
+    tyReportBlock cells[ReportLayout::kDataCells];
+    loader.SetDataSetup(LayoutOf({1, 2}, cells), 1, ReportLayout::kDataCells, 1, false, CircleDisplayTake);
+    loader.SetDayDir(day.volume, day.project, day.day);
+    return QTest::qWaitFor([got] { return got->Finished(1); }, 10000);
+}
 }  // namespace
 
 class TestMetadataThread : public QObject
@@ -213,14 +226,8 @@ void TestMetadataThread::strangerAsLongAsItsTakeListedAlone()
     QVERIFY(fixture::WriteBytes(day.path + "/LEN669_05.WAV",
                        BuildForeignFileOfLength(spec, QFileInfo(written.files.first()).size())));
 
-    QObject context;
     Receiver got;
-    QMetadataThread loader;
-    got.Attach(&loader, &context);
-    tyReportBlock cells[ReportLayout::kDataCells];
-    loader.SetDataSetup(LayoutOf({1, 2}, cells), 1, ReportLayout::kDataCells, 1, false, CircleDisplayTake);
-    loader.SetDayDir(day.volume, day.project, day.day);
-    QTRY_VERIFY_WITH_TIMEOUT(got.Finished(1), 10000);
+    QVERIFY(ListDay(day, &got));
     QCOMPARE(got.lists.size(), 2);
     QCOMPARE(got.lists.first(), QStringList{"LEN669"});
     QCOMPARE(got.lists.last(), (QStringList{"LEN669", "LEN669_05"}));
@@ -336,14 +343,8 @@ void TestMetadataThread::dayListShowsTheBrowsersTakes()
     else
         QCOMPARE(::symlink(made == "broken link" ? "LEN946_09.WAV" : ".", path.constData()), 0);
 
-    QObject context;
     Receiver got;
-    QMetadataThread loader;
-    got.Attach(&loader, &context);
-    tyReportBlock cells[ReportLayout::kDataCells];
-    loader.SetDataSetup(LayoutOf({1, 2}, cells), 1, ReportLayout::kDataCells, 1, false, CircleDisplayTake);
-    loader.SetDayDir(day.volume, day.project, day.day);
-    QTRY_VERIFY_WITH_TIMEOUT(got.Finished(1), 10000);
+    QVERIFY(ListDay(day, &got));
     QCOMPARE(got.lists.last(), QStringList{"LEN946"});
 
     qputenv("NALVO_VOLUMES_ROOT", dir.path().toUtf8());
