@@ -831,13 +831,18 @@ QString QSoundPerform::MemberChangedOnDisk(const FolderNameProbe& names) const
     tyTakeFamily settled;
     if (SettleFamily(family, differs, names, &settled))
         family = settled;
-    // A file the load left out by what it holds, or one of no regular file,
-    // was no member at the load.
-    return FamilyChange(m_bPolyTake, family.bPoly, m_czBaseName, loaded, family.czPath, [this](const QString& path) {
+    // A file the load leaves out by what it holds (another maker's, another
+    // take's beside the take's members), or one of no regular file, was no
+    // member at the load.
+    const QString id = m_czBaseName.left(6);
+    return FamilyChange(m_bPolyTake, family.bPoly, m_czBaseName, loaded, family.czPath, [this, &id](const QString& path) {
         const QString name = QFileInfo(path).fileName();
-        return !m_bPolyTake
-               && (HeldOutMembers().contains(name) || m_lczNotRegular.contains(name)
-                   || !JoinsFamily(ReadTrackFileHead(path).eKind));
+        if (m_bPolyTake)
+            return false;
+        if (HeldOutMembers().contains(name) || m_lczNotRegular.contains(name))
+            return true;
+        const SlotClaim claim = ClaimOnSlot(ReadTrackFileHead(path), id);
+        return claim == SlotClaim::OtherMaker || claim == SlotClaim::OtherTake;
     });
 }
 

@@ -355,9 +355,11 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
     // views list it alone from now on, though it is of the members' length.
     for (const QString& rival : family.lczRivals)
         NoteStrangerInFamily(rival);
-    for (const tyNamesake& namesake : family.lNamesakes)
-        m_lNamesakes << tyNamesake{QFileInfo(namesake.czName).fileName(), QFileInfo(namesake.czMember).fileName(),
-                                   namesake.bCopy};
+    for (tyNamesake namesake : family.lNamesakes) {
+        namesake.czName = QFileInfo(namesake.czName).fileName();
+        namesake.czMember = QFileInfo(namesake.czMember).fileName();
+        m_lNamesakes << namesake;
+    }
     quint32 unwalked = 0;
     bool gone = false;
     quint32 inDoubt = 0;
@@ -665,13 +667,22 @@ QString QSoundPerform::FamilyLine(const QString& name) const
                                "written, a save keeps it in the track list and the take's files are not renamed.")
                     .arg(name, held.czName, held.czReason);
     QStringList namesakes;
-    for (const tyNamesake& namesake : m_lNamesakes)
-        namesakes << (namesake.bCopy ? QStringLiteral("%1 is a copy of %2").arg(namesake.czName, namesake.czMember)
-                                     : QStringLiteral("%1 is another recording with this take's name")
-                                           .arg(namesake.czName));
+    QStringList secondNames;
+    for (const tyNamesake& namesake : m_lNamesakes) {
+        if (namesake.bSameFile)
+            secondNames << QStringLiteral("%1 is a second name of %2's file").arg(namesake.czName, namesake.czMember);
+        else
+            namesakes << (namesake.bCopy ? QStringLiteral("%1 is a copy of %2").arg(namesake.czName, namesake.czMember)
+                                         : QStringLiteral("%1 is another recording with this take's name")
+                                               .arg(namesake.czName));
+    }
     if (!namesakes.isEmpty())
         told << QStringLiteral("%1: %2; left out of the take, never written with it.")
                     .arg(name, namesakes.join(QStringLiteral(", ")));
+    // One file under two names: a save writes it under either.
+    if (!secondNames.isEmpty())
+        told << QStringLiteral("%1: %2; a save of the take writes it too.")
+                    .arg(name, secondNames.join(QStringLiteral(", ")));
     for (const QString& entry : m_lczNotRegular)
         told << QStringLiteral("%1: %2 is not a regular file: not read.").arg(name, entry);
     return told.join(QLatin1Char(' '));

@@ -20,6 +20,8 @@
 #include <deque>
 #include <mutex>
 
+#include <sys/stat.h>
+
 // "folder/root.ext" with or without the extension: folder, name without it.
 void SplitTakePath(QString takePath, const QString& extension, QString* folder, QString* name)
 {
@@ -114,9 +116,91 @@ bool DataChunkOf(QFile& file, qint64* offset, qint64* size)
     return true;
 }
 
+// What a comparison of two files' sound found, kept while both files
+// are as they were then: the same file on the same device, of the same
+// length, changed at the same time.
+struct tyFileState {
+    dev_t nDevice = 0;
+    ino_t nInode = 0;
+    off_t nLength = -1;
+    struct timespec changed = {};
+    struct timespec modified = {};
+    bool operator==(const tyFileState& o) const
+    {
+        return nDevice == o.nDevice && nInode == o.nInode && nLength == o.nLength
+               && changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec
+               && modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
+    }
+};
+
+bool StateOf(const QString& path, tyFileState* state)
+{
+    struct stat status;
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return false;
+    state->nDevice = status.st_dev;
+    state->nInode = status.st_ino;
+    state->nLength = status.st_size;
+    state->changed = status.st_ctim;
+    state->modified = status.st_mtim;
+    return true;
+}
+
+struct tyComparedSound {
+    tyFileState first;
+    tyFileState second;
+    bool bSame = false;
+};
+
+struct tyComparedSounds {
+    std::mutex mutex;
+    QHash<QPair<QString, QString>, tyComparedSound> found;   // under mutex
+};
+
+tyComparedSounds& ComparedSounds()
+{
+    static tyComparedSounds compared;
+    return compared;
+}
+
+bool CompareSound(const QString& a, const QString& b);
+
 // Whether two files hold the same sound data, byte for byte, whatever
-// their headers say besides.
+// their headers say besides. A pair compared before and unchanged since
+// is not read again: a take beside a copy is selected again and again.
 bool SameSound(const QString& a, const QString& b)
+{
+    tyComparedSound now;
+    const bool known = StateOf(a, &now.first) && StateOf(b, &now.second);
+    const QPair<QString, QString> key(a, b);
+    tyComparedSounds& compared = ComparedSounds();
+    if (known) {
+        std::lock_guard<std::mutex> lock(compared.mutex);
+        const auto found = compared.found.constFind(key);
+        if (found != compared.found.constEnd() && found->first == now.first && found->second == now.second)
+            return found->bSame;
+    }
+    now.bSame = CompareSound(a, b);
+    tyComparedSound after;
+    // Kept only where neither file changed while it was read.
+    if (known && StateOf(a, &after.first) && StateOf(b, &after.second) && after.first == now.first
+        && after.second == now.second) {
+        std::lock_guard<std::mutex> lock(compared.mutex);
+        compared.found.insert(key, now);
+    }
+    return now.bSame;
+}
+
+// Whether two names are of one file (hard links).
+bool SameFile(const QString& a, const QString& b)
+{
+    tyFileState first;
+    tyFileState second;
+    return StateOf(a, &first) && StateOf(b, &second) && first.nDevice == second.nDevice
+           && first.nInode == second.nInode;
+}
+
+bool CompareSound(const QString& a, const QString& b)
 {
     QFile first(a);
     QFile second(b);
@@ -135,6 +219,22 @@ bool SameSound(const QString& a, const QString& b)
             return false;
     }
     return true;
+}
+
+// Whether a head is this recorder's file of more channels naming the take.
+bool IsPolyOfTake(const tyTrackFileHead& head, const QString& id)
+{
+    return head.bRecorder && head.nChannels > 1 && head.czTakeId == id;
+}
+
+// Whether a found file of a mono family claims its slot as a member.
+bool HasMember(const tyTakeFamily& family, const QString& id)
+{
+    for (const QString& path : family.czPath) {
+        if (!path.isEmpty() && ClaimOnSlot(ReadTrackFileHead(path), id) == SlotClaim::Member)
+            return true;
+    }
+    return false;
 }
 
 // Whether the found slots' names differ in separator or in the width of
@@ -172,13 +272,21 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
     family->czBaseName = root;
     family->czExtension = extension;
     const QString dotExt = QLatin1Char('.') + extension;
-
-    if (exists(root + dotExt)) {
+    const auto polyFamily = [&] {
         family->bPoly = true;
         family->czPath[0] = folder + root + dotExt;
         family->nFileCount = 1;
         return true;
-    }
+    };
+    // A file named like the take is the take when asked for by its name
+    // with the extension, or when it is this recorder's poly file of the
+    // take. Otherwise (another take's copy, another maker's file) it stands
+    // for the take only where no track file of that root is a member by
+    // what it holds: never in place of the take's own tracks.
+    const bool polyAsked = !extension.isEmpty() && takePath.endsWith(dotExt, Qt::CaseInsensitive);
+    const bool polyNamed = exists(root + dotExt);
+    if (polyNamed && (polyAsked || IsPolyOfTake(ReadTrackFileHead(folder + root + dotExt), root.left(6))))
+        return polyFamily();
     QString name = root;
     name.reserve(root.size() + 4 + dotExt.size());
     // No two probed names are the same in another case, so each file found
@@ -200,6 +308,13 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
     if (settle)
         SettleRivals(family, dotExt, exists, &name);
     family->bSettled = settle || family->nFileCount == findable;
+    if (polyNamed && !HasMember(*family, root.left(6))) {
+        *family = tyTakeFamily();
+        family->czFolder = folder;
+        family->czBaseName = root;
+        family->czExtension = extension;
+        return polyFamily();
+    }
     return family->nFileCount > 0;
 }
 
@@ -271,9 +386,12 @@ tySettledSlots SettleSlots(const QString& folder, const QString& root, const QSt
             if (i == holder)
                 continue;
             settled.lczRivals << names.at(i);
-            if (tellCopies && claims.at(i) == SlotClaim::Member && claims.at(holder) == SlotClaim::Member)
-                settled.lNamesakes << tyNamesake{names.at(i), names.at(holder),
-                                                 SameSound(folder + names.at(i), folder + names.at(holder))};
+            if (tellCopies && claims.at(i) == SlotClaim::Member && claims.at(holder) == SlotClaim::Member) {
+                tyNamesake namesake{names.at(i), names.at(holder)};
+                namesake.bSameFile = SameFile(folder + names.at(i), folder + names.at(holder));
+                namesake.bCopy = !namesake.bSameFile && SameSound(folder + names.at(i), folder + names.at(holder));
+                settled.lNamesakes << namesake;
+            }
         }
     }
     return settled;
@@ -316,16 +434,12 @@ quint32 SlotsInDoubt(quint32 present, const SlotClaim (&claims)[24], const qint6
     }
     quint32 doubt = 0;
     // A take none of whose files names it (another recorder's set, a
-    // renamed take) has no member to measure its files by; where files
-    // that cannot be read stand for it, its members may stand in another
-    // form (an interrupted copy's empty twins).
-    if (often == 0) {
-        for (int slot = 0; slot < 24; ++slot) {
-            if ((present & (1u << slot)) && claims[slot] == SlotClaim::Unidentified)
-                doubt |= 1u << slot;
-        }
-        return doubt;
-    }
+    // renamed take, another take's files copied under its names) has no
+    // member to measure its files by: its members may stand in another
+    // form (an interrupted copy's empty twins, the take's own files beside
+    // another's), so every file found is in doubt.
+    if (often == 0)
+        return present;
     for (int slot = 0; slot < 24; ++slot) {
         if ((present & (1u << slot)) && (claims[slot] != SlotClaim::Member || lengths[slot] != length))
             doubt |= 1u << slot;
@@ -684,7 +798,10 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNa
         return listed;
     }
     const tyTrackFileHead head = readAhead ? *readAhead : ReadTrackFileHead(path());
-    if (!JoinsFamily(head.eKind))
+    // Another take's file after a member of this one is left out by the
+    // load as another maker's is.
+    if (!JoinsFamily(head.eKind)
+        || (earlier && ClaimOnSlot(head, listed.czFamily.left(6)) == SlotClaim::OtherTake))
         return ListedAlone(listed, fileName, head);
     listed.nLength = head.nLength;
     return listed;

@@ -53,10 +53,13 @@ private:
 // does, left out of the take: a copy of the member where the two hold the
 // same sound, else another recording under the take's name (a recorder
 // reset, a card copied back, a copy cut short).
+// A second name of the member's own file (a hard link) is neither: it is
+// written whenever the member is.
 struct tyNamesake {
     QString czName;
     QString czMember;
     bool bCopy = false;
+    bool bSameFile = false;
 };
 
 // The files of one take as found by name: a poly file, or the mono track
@@ -82,7 +85,11 @@ struct tyTakeFamily {
 
 
 // Finds the take named by takePath (folder + take root, or the poly file
-// with or without ".ext"). exists answers for a file name inside the folder.
+// with ".ext"). A file of the root's name with ".ext" is the take when
+// asked for with the extension, when it is this recorder's poly file of
+// the take, or when no found track file of the root is a member by its
+// head; else the mono take is, and that file a take by itself. exists
+// answers for a file name inside the folder.
 // Mono slots are probed with '_', '-', '#', '+', each with the two-digit and
 // then the one-character track number, so a family may mix separators and
 // have gaps. Where several names are found for one slot (another maker's
@@ -127,8 +134,9 @@ SlotClaim ClaimOnSlot(const tyTrackFileHead& head, const QString& id);
 // so that every form of their names is looked at (SettleFamily): where a
 // file of the take claims a slot as a member, a file that cannot be read,
 // names another take or is another maker's, and a member whose length is
-// not that of most members (a twin cut short); where none claims one, the
-// files that cannot be read. claims and lengths: the
+// not that of most members (a twin cut short); where none claims one,
+// every file found (the take's members may stand in a later form beside
+// another take's files or unreadable twins). claims and lengths: the
 // found files' (present: a bit per slot).
 quint32 SlotsInDoubt(quint32 present, const SlotClaim (&claims)[24], const qint64 (&lengths)[24]);
 

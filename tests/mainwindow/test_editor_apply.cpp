@@ -526,7 +526,7 @@ private slots:
             member.write("JUNKJUNK");
             member.close();
         } else {
-            QVERIFY(WriteBytes(Path("R00001_03.WAV"), BuildMonoFile(MonoTake("R00003", {0, 1, 2}), 2)));
+            QVERIFY(WriteBytes(Path("R00001_03.WAV"), BuildMonoFile(MonoTake("R00001", {0, 1, 2}), 2)));
         }
         const FolderState before = StateOf(m_czDay);
         // Every box is answered; the offer to keep editing is taken.

@@ -389,6 +389,8 @@ const QList<StrangerForm>& StrangerForms()
              StrangerMade::BlankedBext, false, true},
             {"another take's file in a member's place", take("LEN926", 4, '_', two), "LEN926_03.WAV", false,
              StrangerMade::OtherTake, false, true},
+            {"another take's file in a free slot", take("LEN744", 4, '_', two), "LEN744_05.WAV", true,
+             StrangerMade::OtherTake},
         };
     }();
     return forms;
@@ -414,6 +416,16 @@ QStringList WriteTakeBesideStranger(const QString& folder, const StrangerForm& f
         TakeSpec other = form.take;
         other.id = QStringLiteral("OTH") + form.take.id.mid(3);
         other.note = QStringLiteral("Another take");
+        // Named for a slot the take does not use: the other take has it,
+        // and is of another length.
+        if (other.tracks.size() <= track)
+            other.frames += other.frames / 2;
+        while (other.tracks.size() <= track) {
+            TrackSpec extra = other.tracks.last();
+            extra.slot = other.tracks.size();
+            extra.name.clear();
+            other.tracks << extra;
+        }
         bytes = BuildMonoFile(other, track);
         break;
     }

@@ -24,6 +24,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 using namespace fixture;
 
@@ -696,6 +697,96 @@ private slots:
         if (!beside.listed)
             QCOMPARE(IsNotedStrangerInFamily(stranger), !beside.inPlace);
         QCOMPARE(ListedTakeFiles(dir.path()), expected);
+    }
+
+    // A day where other files take the names of a take's tracks or of the
+    // take itself: another take's copies in the first form the probe looks
+    // at, another maker's file named like the take, a second name of a
+    // member. Every load (the full one the processes and reports use, the
+    // shown take's, one from a listing) reads the take's own files, and the
+    // line names what it leaves beside them.
+    void takeAmongOtherFilesOfItsNames_data()
+    {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("layout");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("another take's copies in the first form") << "SGB088" << "copies" << QString();
+        QTest::newRow("another take's file in a member's slot, first form") << "CUB633" << "one" << QString();
+        QTest::newRow("another take's track named like the take") << "SGB089" << "take name" << QString();
+        QTest::newRow("another maker's two-channel file named like the take") << "CUB634" << "foreign" << QString();
+        QTest::newRow("a second name of a member")
+            << "LEN749" << "link"
+            << "LEN749: LEN749-02.WAV is a second name of LEN749_02.WAV's file; a save of the take writes it too.";
+    }
+
+    void takeAmongOtherFilesOfItsNames()
+    {
+        QFETCH(QString, id);
+        QFETCH(QString, layout);
+        QFETCH(QString, line);
+        ScratchDir scratch;
+        const QDir dir(scratch.path());
+        TakeSpec spec = MonoTake(id, layout == "one" ? QList<int>{0} : QList<int>{0, 1});
+        for (TrackSpec& track : spec.tracks)
+            track.separator = layout == "copies" ? '#' : layout == "one" ? '-' : '_';
+        if (layout == "one")
+            spec.numberStyle = TrackNumberStyle::OneChar;
+        QStringList members = WriteTake(dir.path(), spec).files;
+        QCOMPARE(members.size(), spec.tracks.size());
+        TakeSpec other = spec;
+        other.id = QStringLiteral("OTH") + id.mid(3);
+        other.numberStyle = TrackNumberStyle::TwoDigit;
+        if (layout == "copies") {
+            QVERIFY(WriteBytes(dir.filePath(id + "_01.WAV"), BuildMonoFile(other, 0)));
+            QVERIFY(WriteBytes(dir.filePath(id + "_02.WAV"), BuildMonoFile(other, 1)));
+        } else if (layout == "one") {
+            QVERIFY(WriteBytes(dir.filePath(id + "_01.WAV"), BuildMonoFile(other, 0)));
+        } else if (layout == "take name") {
+            QVERIFY(WriteBytes(dir.filePath(id + ".WAV"), BuildMonoFile(other, 0)));
+        } else if (layout == "foreign") {
+            QVERIFY(WriteBytes(dir.filePath(id + ".WAV"), BuildForeignFile(ForeignSpec())));
+        } else {
+            QCOMPARE(::link(QFile::encodeName(members.at(1)).constData(),
+                            QFile::encodeName(dir.filePath(id + "-02.WAV")).constData()),
+                     0);
+        }
+        members.sort();
+        const QString folder = dir.path() + QLatin1Char('/');
+        const auto loadedFiles = [](const QSoundPerform& take) {
+            QStringList loaded;
+            for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
+                if (take.m_pbPresent[t])
+                    loaded << take.m_SndFile[t].GetPath();
+            }
+            loaded.sort();
+            return loaded;
+        };
+        QSoundPerform full;
+        QVERIFY(full.InitFilesZZ(folder + id, QStringLiteral("WAV")));
+        QSoundPerform shown;
+        QVERIFY(shown.QuickInitFiles(folder + id, QStringLiteral("WAV"), nullptr, true));
+        MyFileInfoList listing;
+        QCOMPARE(listing.LoadEntryInfoList(dir.path(), {".WAV"}, false, nullptr), 0);
+        QSoundPerform listed;
+        QVERIFY(listed.QuickInitFiles(folder + id, QStringLiteral("WAV"), &listing, false));
+        for (const QSoundPerform* take : {&full, &shown, &listed}) {
+            QVERIFY(!take->m_bPolyTake);
+            QCOMPARE(int(take->m_nTakeStatus), 0);
+            QCOMPARE(loadedFiles(*take), members);
+        }
+        if (!line.isEmpty())
+            QCOMPARE(shown.ProblemLine(true, folder, id), line);
+        // A save writes the files loaded, and no other file of the folder.
+        QMap<QString, QByteArray> others;
+        for (const QString& name : dir.entryList(QDir::Files)) {
+            if (!members.contains(dir.filePath(name)) && layout != "link")
+                others.insert(name, ReadBytes(dir.filePath(name)));
+        }
+        for (int t = 0; t < spec.tracks.size(); ++t)
+            full.m_SndFile[t].SetiXMLNote(t, QStringLiteral("edited"));
+        QVERIFY(full.UpdateiXMLChunk());
+        for (auto other = others.cbegin(); other != others.cend(); ++other)
+            QCOMPARE(ReadBytes(dir.filePath(other.key())), other.value());
     }
 
     // A name of a member that is no file of it: a FIFO (whose open would
