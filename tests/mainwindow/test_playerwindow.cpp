@@ -685,6 +685,11 @@ private slots:
         if (!Protect(folderB, true))
             QSKIP("the folder cannot be made write-protected here");
         auto unprotect = qScopeGuard([&] { Protect(folderB, false); });
+        // The locked card's settings go to the mirror folder, where a
+        // folder holds the name: the copy fails.
+        const QString twinB = MirrorTwinPath(DlgMain::TakeSettingsFilePath(fileB));
+        QVERIFY(QDir().mkpath(twinB));
+        auto removeTwin = qScopeGuard([&] { QDir(twinB).removeRecursively(); });
         const int boxes = w.OpenMessageBoxCount();
         w.LoadConfigToPlayer(3);
         QTRY_COMPARE(w.OpenMessageBoxCount(), boxes + 1);

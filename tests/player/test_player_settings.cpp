@@ -3,6 +3,7 @@
 #include "foundation/fileutil.h"
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/settingsstore.h"
 #include "player/playersettings.h"
 #include "tests/support/diskfaultwalk.h"
 #include "tests/support/fixturewriter.h"
@@ -255,7 +256,7 @@ void TestPlayerSettings::mirrorFolderOnProtectedCard()
     const QByteArray onCard = ReadAll(take);
     SetWritabilityProbe([card](const QString& path) { return QDir(path) != QDir(card); });
     // The card's own settings are read until the mix changes.
-    QCOMPARE(SettingsReadPath(take), take);
+    QCOMPARE(SettingsStore::ReadTake(take).czPath, take);
 
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(m_pDir->path()));
@@ -285,11 +286,11 @@ void TestPlayerSettings::mirrorFolderOnProtectedCard()
     QCOMPARE(ReadAll(take), onCard);
     const QString copy = mirror + QStringLiteral("/ABC123.idh");
     QCOMPARE(QFileInfo::exists(copy), !parentBlocked);
-    QCOMPARE(SettingsReadPath(take), parentBlocked ? take : copy);
+    QCOMPARE(SettingsStore::ReadTake(take).czPath, parentBlocked ? take : copy);
     Mixer read;
-    QCOMPARE(read.Load(SettingsReadPath(take)), 112);
+    QCOMPARE(read.Load(SettingsStore::ReadTake(take).czPath), 112);
     QCOMPARE(read.volume[0], short(parentBlocked ? 3 : 8));
-    QCOMPARE(LoadSettingsLabel(SettingsReadPath(take)), parentBlocked ? QString() : label);
+    QCOMPARE(LoadSettingsLabel(SettingsStore::ReadTake(take).czPath), parentBlocked ? QString() : label);
 }
 
 // Every key goes in one write: a target that cannot be written (here a
@@ -408,11 +409,12 @@ void TestPlayerSettings::failedWriteKeepsOldFileWhole()
             return (QFile::remove(path) || !QFile::exists(path)) && WriteBytes(twin, after);
         return QFile::remove(path) && write(path, false) && ReadAll(path) == before;
     };
-    job.run = [&] { return moveIn ? MovePresetIn(path).isEmpty() : write(path, true); };
+    SettingsStore::tyCopy kept;
+    job.run = [&] { return moveIn ? SettingsStore::SettlePreset(path, &kept) == SettingsStore::Settled::Moved : write(path, true); };
     job.load = [] {};
     job.check = [&](bool done, bool) {
         if (moveIn)
-            return ReadAll(done ? path : PresetReadFile(path)) == after ? QString() : QStringLiteral("preset lost");
+            return ReadAll(done ? path : SettingsStore::ReadPreset(path).czPath) == after ? QString() : QStringLiteral("preset lost");
         const QByteArray bytes = ReadAll(path);
         if (done)
             return bytes == after && messages.isEmpty() ? QString() : QStringLiteral("told done, not written");
