@@ -309,6 +309,14 @@ void TestPlayerSettings::oneFailureOneMessage()
              QStringList{"ABC123.idh"});
 }
 
+// The file's time an hour back: written before what is saved now.
+static bool MakeOlder(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite)
+           && file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime);
+}
+
 void TestPlayerSettings::failedWriteKeepsOldFileWhole_data()
 {
     QTest::addColumn<QString>("file");
@@ -321,9 +329,14 @@ void TestPlayerSettings::failedWriteKeepsOldFileWhole_data()
     }
     // Kept in the mirror folder, then moved into its folder: whole in one
     // of the two, and read from there.
-    for (const char* plan : {"EIO", "a write lost"})
+    for (const char* plan : {"EIO", "a write lost"}) {
         QTest::newRow(qPrintable(QStringLiteral("Preset_0.idh moved in, each call failing: %1").arg(plan)))
             << "Preset_0.idh moved in" << plan;
+        // Saved in the mirror folder while the settings folder was locked,
+        // after the copy there: the newer one is read and moves in over it.
+        QTest::newRow(qPrintable(QStringLiteral("Preset_0.idh moved in over an older one, each call failing: %1").arg(plan)))
+            << "Preset_0.idh moved in over" << plan;
+    }
     QTest::newRow("ABC123.idh on a full volume") << "ABC123.idh"
                                                  << "full";
     // No earlier file: the message does not speak of previous settings.
@@ -387,7 +400,8 @@ void TestPlayerSettings::failedWriteKeepsOldFileWhole()
 
     const QString folder = m_pDir->path() + QStringLiteral("/card");
     const QString path = folder + QLatin1Char('/') + file.section(QLatin1Char(' '), 0, 0);
-    const bool moveIn = file.endsWith(QLatin1String(" moved in"));
+    const bool moveIn = file.contains(QLatin1String(" moved in"));
+    const bool over = file.endsWith(QLatin1String(" over"));
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(m_pDir->path()) && QDir().mkpath(QAll_GetMirrorPathFolder()));
     auto back = qScopeGuard([&] { QDir::setCurrent(previous); });
@@ -405,14 +419,18 @@ void TestPlayerSettings::failedWriteKeepsOldFileWhole()
     job.syncedBeforeRename = true;
     job.begin = [&] {
         messages.clear();
+        if (over && !(QFile::remove(path) && write(path, false) && MakeOlder(path)))
+            return false;
         if (moveIn)
-            return (QFile::remove(path) || !QFile::exists(path)) && WriteBytes(twin, after);
+            return (over || QFile::remove(path) || !QFile::exists(path)) && WriteBytes(twin, after);
         return QFile::remove(path) && write(path, false) && ReadAll(path) == before;
     };
     SettingsStore::tyCopy kept;
     job.run = [&] { return moveIn ? SettingsStore::SettlePreset(path, &kept) == SettingsStore::Settled::Moved : write(path, true); };
     job.load = [] {};
     job.check = [&](bool done, bool) {
+        if (moveIn && done && QFileInfo::exists(twin))
+            return QStringLiteral("its mirror copy stays");
         if (moveIn)
             return ReadAll(done ? path : SettingsStore::ReadPreset(path).czPath) == after ? QString() : QStringLiteral("preset lost");
         const QByteArray bytes = ReadAll(path);
