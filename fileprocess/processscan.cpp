@@ -4,6 +4,7 @@
 #include "foundation/fileinfolist.h"
 #include "foundation/fileutil.h"
 #include "foundation/messageloging.h"
+#include "foundation/settingsstore.h"
 #include "foundation/spreadwork.h"
 #include "player/playersettings.h"
 #include "take/soundperform.h"
@@ -64,8 +65,8 @@ std::unique_ptr<tProcessInformation> LoadTake(const QString& tagName, const QStr
     info->czFilePath = filePath;
     // A locked card's mix is the one the window shows: its mirror twin once
     // changed there, else the card's own.
-    const QString settings = SettingsReadPath(
-        QDir::cleanPath(QStringLiteral("%1/%2/%3/%4.idh").arg(preProjectPath, project, day, tagName.left(6))));
+    const QString settings = SettingsStore::ReadTake(
+        QDir::cleanPath(QStringLiteral("%1/%2/%3/%4.idh").arg(preProjectPath, project, day, tagName.left(6)))).czPath;
     LoadSettingsLocal(settings, info->pnTrackVolume, info->pbTrackMute, info->pnPanLeft, info->pnPanRight,
                       info->pbSwapMS, nullptr, nullptr, nullptr);
     for (int t = 0; t < tProcessInformation::kTracks; ++t) {

@@ -277,10 +277,3 @@ QString MirrorTwinPath(const QString& file)
     return QAll_GetMirrorPathFolder() + QLatin1Char('/') + QFileInfo(file).fileName();
 }
 
-QString SettingsReadPath(const QString& file)
-{
-    if (file.isEmpty() || IsWritablePath(QFileInfo(file).absolutePath()))
-        return file;
-    const QString mirror = MirrorTwinPath(file);
-    return QFileInfo::exists(mirror) ? mirror : file;
-}

@@ -92,11 +92,8 @@ int QAll_GetDiskFreeSize(QString path);
 // The folder for settings that cannot be written beside the audio: the
 // current working folder, the application bundle's folder name, "Mirror".
 QString QAll_GetMirrorPathFolder();
-// The twin of a settings file in the mirror folder: the same name there.
+// The twin of a settings file in the mirror folder: the same name there
+// (SettingsStore decides which of the two is read and written).
 QString MirrorTwinPath(const QString& file);
-// The settings file a reader takes for the one at the path: in a
-// write-protected folder (a locked card) its mirror twin when one exists,
-// written since the card was locked; else the file itself, as stored.
-QString SettingsReadPath(const QString& file);
 
 #endif

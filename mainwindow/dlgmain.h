@@ -205,7 +205,7 @@ public:
     // Preset n (1..5) in the settings folder.
     QString PresetFilePath(int n) const;
     // The file preset n is read from: PresetFilePath(n), or its mirror
-    // twin (PresetReadFile).
+    // twin (SettingsStore::ReadPreset).
     QString PresetReadPath(int n) const;
     // The settings file of a take's audio file path.
     static QString TakeSettingsFilePath(const QString& audioPath);
@@ -449,9 +449,18 @@ private:
     void FillIniSettings(IniKeys& settings) const;
     // Tells the user that preset n is in the mirror folder, and why.
     void TellPresetKeptAside(int n, const QString& why);
-    // The presets kept in the mirror folder while the settings folder could
-    // not be made move into it (MovePresetIn); one that stays is told.
-    void MovePresetsIn();
+    void TellPresets(const QString& text);
+    // The presets kept in the mirror folder move into the settings folder
+    // where newer (SettingsStore::SettlePreset); what stays is told, an
+    // older copy that cannot be removed once.
+    void SettlePresets();
+    // The preset entry as the disk holds preset index: "Empty", "N.A", or
+    // its name with Apply Preset.
+    void ShowPreset(int index);
+    // The name box shows the name of a preset that holds a mix.
+    bool m_bPresetNamed = false;
+    // Older mirror copies of presets told as staying.
+    QSet<QString> m_PresetTwinsTold;
     static constexpr int kPresets = 5;
     void ConnectEditorSignals();
     void ConnectSelectionSignals();

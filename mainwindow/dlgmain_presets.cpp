@@ -10,6 +10,7 @@
 #include "foundation/messageloging.h"
 #include "foundation/qpath.h"
 #include "foundation/safeoutput.h"
+#include "foundation/settingsstore.h"
 #include "player/playersettings.h"
 #include "player/qpanpotitem.h"
 #include "widgets/messagebox.h"
@@ -34,49 +35,66 @@ short PanCode(int left, int right)
     return left == 100 ? 0 : 2;
 }
 
-// Replaces target by a copy of source, whole or not at all: a failure
-// leaves the target's previous settings in place.
-bool ReplaceByCopy(const QString& source, const QString& target)
+// Replaces the settings file by a copy of source, whole or not at all, where
+// the store writes it: a failure leaves the previous settings in place.
+bool ReplaceByCopy(const QString& source, const QString& file)
 {
     QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
+    const QString target = SettingsStore::WriteTarget(file).czPath;
+    if (target.isEmpty() || !in.open(QIODevice::ReadOnly))
         return false;
     return ReplaceFileWhole(target, in.readAll()).isEmpty();
 }
+
+QString Native(const QString& path) { return QDir::toNativeSeparators(path); }
 }
 
-QString DlgMain::PresetFilePath(int n) const
-{
-    return m_StartDir.absolutePath() + QLatin1Char('/')
-           + QString::asprintf("Preset_%d%s", n - 1, ".idh");
-}
+QString DlgMain::PresetFilePath(int n) const { return SettingsStore::PresetFile(m_StartDir, n); }
 
-QString DlgMain::PresetReadPath(int n) const { return PresetReadFile(PresetFilePath(n)); }
+QString DlgMain::PresetReadPath(int n) const { return SettingsStore::ReadPreset(PresetFilePath(n)).czPath; }
+
+void DlgMain::TellPresets(const QString& text) { SendUserMessage(QStringLiteral("Presets"), text, 0, 3); }
 
 void DlgMain::TellPresetKeptAside(int n, const QString& why)
 {
-    const QString twin = MirrorTwinPath(PresetFilePath(n));
-    SendUserMessage(QStringLiteral("Presets"),
-                    QStringLiteral("Preset %1 is kept in %2, not in the settings folder %3 (%4).")
-                        .arg(n)
-                        .arg(QDir::toNativeSeparators(twin), QDir::toNativeSeparators(m_StartDir.absolutePath()), why),
-                    0, 3);
+    TellPresets(QStringLiteral("Preset %1 is kept in %2, not in the settings folder %3 (%4).")
+                    .arg(n)
+                    .arg(Native(PresetReadPath(n)), Native(m_StartDir.absolutePath()), why));
 }
 
-void DlgMain::MovePresetsIn()
+void DlgMain::SettlePresets()
 {
+    const QString folder = Native(m_StartDir.absolutePath());
     for (int n = 1; n <= kPresets; ++n) {
-        const QString why = MovePresetIn(PresetFilePath(n));
-        if (!why.isEmpty())
-            TellPresetKeptAside(n, QStringLiteral("it could not be moved there: ") + why);
+        SettingsStore::tyCopy twin;
+        switch (SettingsStore::SettlePreset(PresetFilePath(n), &twin)) {
+        case SettingsStore::Settled::Nothing:
+        case SettingsStore::Settled::Moved:
+            break;
+        case SettingsStore::Settled::NotMoved:
+            TellPresetKeptAside(n, QStringLiteral("it could not be moved there: ") + twin.czWhy);
+            break;
+        case SettingsStore::Settled::NotSynced:
+            TellPresets(QStringLiteral("Preset %1 is in the settings folder %2, which may not be on the disk yet "
+                                       "(%3); its copy in %4 stays.")
+                            .arg(n)
+                            .arg(folder, twin.czWhy, Native(twin.czPath)));
+            break;
+        case SettingsStore::Settled::TwinStays:
+            // Older than the settings folder's preset, it is never offered:
+            // said once.
+            if (!m_PresetTwinsTold.contains(twin.czPath))
+                TellPresets(QStringLiteral("An older copy of preset %1 stays in %2 (%3); the one in the settings "
+                                           "folder %4 is offered.")
+                                .arg(n)
+                                .arg(Native(twin.czPath), twin.czWhy, folder));
+            m_PresetTwinsTold.insert(twin.czPath);
+            break;
+        }
     }
 }
 
-QString DlgMain::TakeSettingsFilePath(const QString& audioPath)
-{
-    const QPath path(audioPath);
-    return path.GetPath() + path.GetRoot().left(6) + QStringLiteral(".idh");
-}
+QString DlgMain::TakeSettingsFilePath(const QString& audioPath) { return SettingsStore::TakeFile(audioPath); }
 
 bool DlgMain::SaveSettings(QString file, const QString* label)
 {
@@ -100,8 +118,8 @@ void DlgMain::LoadSettings(const QString& file)
 {
     // A write-protected card: the mirror folder's copy when the mix was
     // changed since the card was locked, else the card's own file.
-    const QString read = SettingsReadPath(file);
-    LoadSettingsFrom(read, read != file);
+    const SettingsStore::tyCopy read = SettingsStore::ReadTake(file);
+    LoadSettingsFrom(read.czPath, read.bMirror);
 }
 
 void DlgMain::LoadSettingsFrom(const QString& file, bool mirror)
@@ -210,7 +228,14 @@ void DlgMain::slot_PresetsSelChanged(int index)
 {
     if (m_nPresetIndex != 0)
         SavePresetLabel();
+    ShowPreset(index);
+    m_nPresetIndex = index;
+}
+
+void DlgMain::ShowPreset(int index)
+{
     QLineEdit* label = ui->m_CtrlLineEdit_PresetName;
+    m_bPresetNamed = false;
     if (index <= 0) {
         ui->m_CtrlButton_SavePreset->setDisabled(true);
         label->setDisabled(true);
@@ -220,9 +245,7 @@ void DlgMain::slot_PresetsSelChanged(int index)
         label->setText(QStringLiteral("Empty"));
         label->setDisabled(true);
         ui->m_CtrlButton_ApplyPreset->setDisabled(true);
-    } else if (LoadSettingsLocal(PresetReadPath(index), nullptr, nullptr, static_cast<short*>(nullptr), nullptr,
-                                 nullptr, nullptr, nullptr)
-               & 15) {
+    } else if (!SettingsStore::HoldsMix(PresetReadPath(index))) {
         ui->m_CtrlButton_ApplyPreset->setDisabled(true);
         label->setText(QStringLiteral("N.A"));
         label->setDisabled(true);
@@ -231,8 +254,8 @@ void DlgMain::slot_PresetsSelChanged(int index)
         ui->m_CtrlButton_SavePreset->setEnabled(true);
         LoadPresetLabel(short(index));
         label->setEnabled(true);
+        m_bPresetNamed = true;
     }
-    m_nPresetIndex = index;
 }
 
 QList<QWidget*> DlgMain::PresetControls() const
@@ -250,15 +273,16 @@ void DlgMain::EnablePresetControls()
 
 void DlgMain::SavePresetLabel()
 {
-    if (m_nPresetIndex <= 0)
+    // "Empty" and "N.A" name no preset: only a name shown with its mix is kept.
+    if (m_nPresetIndex <= 0 || !m_bPresetNamed)
         return;
     // A new name of a preset the settings folder cannot take puts the
     // whole preset in the mirror folder: told where, once.
     const QString before = PresetReadPath(m_nPresetIndex);
     if (!SaveSettingsLabel(PresetFilePath(m_nPresetIndex), ui->m_CtrlLineEdit_PresetName->text()))
         return;
-    const QString after = PresetReadPath(m_nPresetIndex);
-    if (after != before && after != PresetFilePath(m_nPresetIndex))
+    const SettingsStore::tyCopy after = SettingsStore::ReadPreset(PresetFilePath(m_nPresetIndex));
+    if (after.czPath != before && after.bMirror)
         TellPresetKeptAside(m_nPresetIndex, QStringLiteral("that folder cannot be written"));
 }
 
@@ -286,13 +310,12 @@ bool DlgMain::SaveConfigFromPlayer(short n)
     // list then reads it too, and the user is told so.
     const int error = MakeFolderPath(m_StartDir.absolutePath());
     if (error == 0)
-        MovePresetsIn();
+        SettlePresets();
     // The mix and its name in one write; "Empty" or "N.A" names no preset.
-    QLineEdit* name = ui->m_CtrlLineEdit_PresetName;
-    const QString label = name->isEnabled() ? name->text() : QString();
+    const QString label = m_bPresetNamed ? ui->m_CtrlLineEdit_PresetName->text() : QString();
     if (!SaveSettings(PresetFilePath(n), &label))
         return false;
-    if (PresetReadPath(n) != PresetFilePath(n))
+    if (SettingsStore::ReadPreset(PresetFilePath(n)).bMirror)
         TellPresetKeptAside(n, error != 0 ? SystemErrorText(error) : QStringLiteral("that folder cannot be written"));
     return true;
 }
@@ -300,14 +323,13 @@ bool DlgMain::SaveConfigFromPlayer(short n)
 void DlgMain::slot_SavePresetClicked()
 {
     const int n = ui->m_CtrlComboBox_Presets->currentIndex();
-    // A preset not kept leaves the entry as it was: its failure was told.
-    if (n <= 0 || !SaveConfigFromPlayer(short(n)))
+    if (n <= 0)
         return;
-    QLineEdit* label = ui->m_CtrlLineEdit_PresetName;
-    if (!label->isEnabled())
-        label->clear();
-    label->setEnabled(true);
-    ui->m_CtrlButton_ApplyPreset->setEnabled(true);
+    // A failure was told; the entry then shows what the disk holds: the
+    // preset as it was, or the new one where it took the file's name
+    // though it may not be on the disk yet.
+    SaveConfigFromPlayer(short(n));
+    ShowPreset(n);
 }
 
 void DlgMain::slot_ApplyPresetClicked() { LoadConfigToPlayer(short(ui->m_CtrlComboBox_Presets->currentIndex())); }
@@ -332,8 +354,8 @@ void DlgMain::LoadConfigToPlayer(short n)
             continue;
         const QString target = TakeSettingsFilePath(row.data(FSFilePathRole).toString());
         // Default removes the takes' settings; a preset replaces them whole,
-        // through a copy renamed over the old file.
-        const bool done = n == 0 ? (!QFile::exists(target) || QFile::remove(target)) : ReplaceByCopy(preset, target);
+        // through a copy renamed over the old file (its twin on a locked card).
+        const bool done = n == 0 ? SettingsStore::Reset(target) : ReplaceByCopy(preset, target);
         qDebug("LoadConfigToPlayer %s: %s", qPrintable(target), done ? "done" : "failed");
         if (!done)
             failed << QFileInfo(target).fileName();

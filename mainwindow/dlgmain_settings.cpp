@@ -130,7 +130,7 @@ void DlgMain::SaveIniSettings()
     if (const int error = MakeFolderPath(folder)) {
         why = SystemErrorText(error);
     } else {
-        MovePresetsIn();
+        SettlePresets();
         // A first run writes the setup beside the settings; a path is recorded
         // only once its file was written, so no path names a file never made.
         const QString setupPath = m_czReportSetupPath.isEmpty()

@@ -2,9 +2,7 @@
 
 #include "foundation/fileutil.h"
 #include "foundation/keywordfile.h"
-#include "foundation/platform/diskcalls.h"
-#include "foundation/platform/diskprobes.h"
-#include "foundation/safeoutput.h"
+#include "foundation/settingsstore.h"
 #include "take/gaintable.h"
 #include "widgets/messagebox.h"
 
@@ -77,49 +75,23 @@ QString FlagsLine(const bool* values, int count)
     return line;
 }
 
-// The folder, and its parent when missing (the program's folder in the
-// working folder, absent on a fresh machine).
-bool MakeFolderAndParent(const QString& folder)
-{
-    for (const QString& step : {QFileInfo(folder).absolutePath(), folder}) {
-        if (QFileInfo(step).isDir())
-            continue;
-        if (DiskMkdir(QFile::encodeName(step).constData(), 0777) != 0 && !(errno == EEXIST && QFileInfo(step).isDir()))
-            return false;
-    }
-    return true;
-}
-
-// The file opens and holds a whole mix: volume, mute, routing and M/S.
-bool HoldsMix(const QString& file)
-{
-    QFile probe(file);
-    return probe.open(QIODevice::ReadOnly)
-           && (LoadSettingsLocal(file, nullptr, nullptr, static_cast<short*>(nullptr), nullptr, nullptr, nullptr,
-                                 nullptr)
-               & 15)
-                  == 0;
-}
-
 } // namespace
 
 QString SettingsWritePath(const QString& file, const QString& errorTitle, const QString& errorText)
 {
-    if (IsWritablePath(QFileInfo(file).absolutePath()))
-        return file;
     // The titles whose box was shown since the folder was last made: a
     // failure that lasts is told once, not at every take change.
     static QSet<QString> told;
-    const QString mirror = QAll_GetMirrorPathFolder();
-    if (!MakeFolderAndParent(mirror)) {
+    const SettingsStore::tyCopy target = SettingsStore::WriteTarget(file);
+    if (target.czPath.isEmpty()) {
         if (!told.contains(errorTitle)) {
             told.insert(errorTitle);
             ShowMessageBox(nullptr, QMessageBox::Critical, errorTitle, errorText);
         }
-        return QString();
+    } else if (target.bMirror) {
+        told.clear();
     }
-    told.clear();
-    return MirrorTwinPath(file);
+    return target.czPath;
 }
 
 bool SaveSettingsLocal(QString file, short* volume, short* panLeft, short* panRight, bool* mute, bool, bool,
@@ -206,43 +178,16 @@ int LoadSettingsLocal(QString file, short* volume, bool* mute, short* panLeft, s
     return mask;
 }
 
-QString PresetReadFile(const QString& file)
-{
-    if (IsWritablePath(QFileInfo(file).absolutePath()) && QFileInfo::exists(file))
-        return file;
-    const QString twin = MirrorTwinPath(file);
-    return HoldsMix(twin) ? twin : file;
-}
-
 bool SaveSettingsLabel(QString file, QString label)
 {
-    const QString preset = PresetReadFile(file);
-    if (!HoldsMix(preset))
+    const QString preset = SettingsStore::ReadPreset(file).czPath;
+    if (!SettingsStore::HoldsMix(preset))
         return false;
     if (LoadSettingsLabel(preset) == label)
         return true;
     file = SettingsWritePath(file, QStringLiteral("Save preset name"),
                              QStringLiteral("Unable to create local folder\nto save preset settings !"));
     return !file.isEmpty() && SetLine(file, kLabelKey, label, RefusalTold::Once, preset);
-}
-
-QString MovePresetIn(const QString& file)
-{
-    const QString twin = MirrorTwinPath(file);
-    if (!IsWritablePath(QFileInfo(file).absolutePath()) || QFileInfo::exists(file) || !HoldsMix(twin))
-        return QString();
-    QFile kept(twin);
-    QByteArray bytes;
-    if (!kept.open(QIODevice::ReadOnly) || (bytes = kept.readAll(), kept.error() != QFileDevice::NoError))
-        return kept.errorString();
-    const QString why = ReplaceFileWhole(file, bytes, nullptr, SafeOutput::Replace::Never);
-    if (!why.isEmpty())
-        return why;
-    // The preset is whole in its folder now: a twin that stays is only
-    // logged, as the folder's file is the one read.
-    if (const int error = RemoveSecondName(file, twin))
-        qDebug("MovePresetIn: %s stays: %s", qPrintable(twin), qPrintable(SystemErrorText(error)));
-    return QString();
 }
 
 QString LoadSettingsLabel(QString file)

@@ -7,7 +7,7 @@
 // preset, as a keyword file. Each writer replaces the file whole, its keys
 // in one write; when the folder that should hold the file is write-protected
 // (a locked card), the file goes to the mirror folder under the same name
-// (SettingsReadPath finds it for the readers). Readers clamp every
+// (SettingsStore finds it for the readers). Readers clamp every
 // value to its range and return a mask of the keys that took defaults:
 // 1 volume, 2 mute, 4 routing, 8 M/S, 16 rotation, 32 minimum track,
 // 64 compact; 127 when the file does not exist, 0 when it does not open.
@@ -26,14 +26,8 @@ int LoadSettingsLocal(QString file, short* volume, bool* mute, short* pan, bool*
 int LoadSettingsLocal(QString file, short* volume, bool* mute, short* panLeft, short* panRight, bool* swapMS,
                       int* rotate, int* minTrack, bool* compact);
 
-// The file a preset at the given path is read from, whole: the path
-// itself where its folder can be written and holds it; else the mirror
-// twin where that holds a mix (written while the folder could not be: a
-// locked card, a settings folder not made yet); else the path. A twin that
-// holds a name alone never hides the preset's mix.
-QString PresetReadFile(const QString& file);
 // The preset's name alone, as the window keeps it at each change of take or
-// preset, in the preset PresetReadFile finds: a name it holds is not
+// preset, in the copy SettingsStore::ReadPreset finds: a name it holds is not
 // written again, a slot without a whole preset (empty, or without a mix)
 // gets none, and where the name must go to the mirror twin, the twin takes
 // the whole preset with it. A write refused again is not told again (see
@@ -41,18 +35,9 @@ QString PresetReadFile(const QString& file);
 bool SaveSettingsLabel(QString file, QString label);
 // Empty when the file or the key is missing.
 QString LoadSettingsLabel(QString file);
-// A preset kept in the mirror folder while its own folder could not be
-// written (a settings folder not made yet) moves in once the folder can
-// be: its bytes under the file's name through the disk calls, read back,
-// never over a file that has the name; then the twin goes where it still
-// holds those bytes. Empty when there was nothing to move or it moved,
-// else why the preset stays in the mirror folder.
-QString MovePresetIn(const QString& file);
-
-// The file a writer puts at the given path: the path itself, or its
-// mirror-folder twin when the path's folder is write-protected (see
-// SettingsReadPath for the reader's). The mirror folder is made with its
-// parent when missing. Empty when it cannot be made, after a critical box
+// The file a writer puts at the given path (SettingsStore::WriteTarget):
+// the path itself, or its mirror-folder twin. Empty when the mirror
+// folder cannot be made, after a critical box
 // with the given title and text: shown once for a title, until the folder
 // can be made again.
 QString SettingsWritePath(const QString& file, const QString& errorTitle, const QString& errorText);

@@ -2,6 +2,7 @@
 #include "take/soundperform.h"
 
 #include "foundation/fileutil.h"
+#include "foundation/settingsstore.h"
 #include "foundation/keywordfile.h"
 #include "take/gaintable.h"
 
@@ -46,7 +47,7 @@ bool QSoundPerform::LoadPlayerSettings(QString path)
 {
     // A write-protected card: the mirror folder's copy, when the mix was
     // changed since the card was locked.
-    path = SettingsReadPath(path);
+    path = SettingsStore::ReadTake(path).czPath;
     if (path.isEmpty() || !QFileInfo::exists(path))
         return false;
     QFileRead file(path);

@@ -317,6 +317,123 @@ private slots:
         // Write-protected after the preset was saved: chosen, it stays
         // offered; renamed, the mirror folder holds it whole.
         QTest::newRow("settings folder write-protected later") << "locked";
+        // Saved and renamed while the folder was write-protected: offered
+        // when it is writable again, and moved in; a preset saved there
+        // since is offered when it is locked again.
+        QTest::newRow("saved while write-protected, then writable") << "saved locked";
+        // Its mirror copy cannot be removed after the move: said once, and
+        // never offered over the preset saved since.
+        QTest::newRow("mirror copy not removed") << "twin stays";
+        // The new preset took its name, its folder not synced: the slot
+        // shows it, and "Empty" is never written as its name.
+        QTest::newRow("folder not synced after a Save Preset") << "not synced";
+        // Moved in, its folder not synced: not said to be elsewhere.
+        QTest::newRow("moved in, folder not synced") << "moved in, not synced";
+    }
+
+    // Preset 1 saved with track 1's volume (and named) in a window on the
+    // take; fault, when armed, from Save Preset until the window is closed.
+    bool SavePreset(const QString& take, int volume, const QString& name, const tyDiskFaultPlan* fault = nullptr,
+                    QStringList* told = nullptr)
+    {
+        auto window = NewWindow();
+        QSignalSpy messages(global_pLogger, &MessageLoging::signal_message);
+        window->ui->m_CtrlComboBox_Presets->setCurrentIndex(1);
+        if (!Open(*window, take))
+            return false;
+        window->m_pSliderVolume[0]->setValue(volume);
+        if (fault)
+            DiskFaults::Arm(*fault);
+        QTest::mouseClick(window->ui->m_CtrlButton_SavePreset, Qt::LeftButton);
+        if (!name.isEmpty())
+            window->ui->m_CtrlLineEdit_PresetName->setText(name);
+        window.reset();
+        DiskFaults::Disarm();
+        for (const QList<QVariant>& message : messages)
+            if (told)
+                *told << message.at(1).toString();
+        return true;
+    }
+
+    // Preset 1 as a new window offers it: its name, and track 1's volume
+    // in the file it is read from.
+    QString OfferedPreset()
+    {
+        auto window = NewWindow();
+        window->ui->m_CtrlComboBox_Presets->setCurrentIndex(1);
+        window->slot_PresetsSelChanged(1);
+        short volume[24] = {};
+        LoadSettingsLocal(window->PresetReadPath(1), volume, nullptr, static_cast<short*>(nullptr), nullptr, nullptr,
+                          nullptr, nullptr);
+        return window->ui->m_CtrlLineEdit_PresetName->text() + QLatin1Char(' ') + QString::number(volume[0]);
+    }
+
+    void PresetAcrossLocks(const QString& take, const QString& folder)
+    {
+        const QString config = AppFolders::ConfigFolder();
+        const QString preset = config + QStringLiteral("/Preset_0.idh");
+        const QString twin = MirrorTwinPath(preset);
+        auto locked = std::make_shared<bool>(true);
+        SetWritabilityProbe([config, locked](const QString& path) {
+            return !(*locked && QDir(path) == QDir(config)) && QFileInfo(path).isWritable();
+        });
+        auto unlock = qScopeGuard([] { SetWritabilityProbe(WritabilityProbe()); });
+        QStringList told;
+        const auto toldWith = [&](const QString& part) {
+            return std::count_if(told.cbegin(), told.cend(), [&](const QString& t) { return t.contains(part); });
+        };
+        tyDiskFaultPlan fault;
+        if (folder == QLatin1String("saved locked")) {
+            QVERIFY(SavePreset(take, 6, QStringLiteral("Dialogue v2")));
+            QVERIFY(QFile::exists(twin));
+            *locked = false;
+            QCOMPARE(OfferedPreset(), QStringLiteral("Dialogue v2 6"));
+            QVERIFY(!QFile::exists(twin));
+            QVERIFY(SavePreset(take, 7, QStringLiteral("Third mix")));
+            *locked = true;
+            QCOMPARE(OfferedPreset(), QStringLiteral("Third mix 7"));
+        } else if (folder == QLatin1String("twin stays")) {
+            QVERIFY(SavePreset(take, 6, QStringLiteral("Kept")));
+            *locked = false;
+            fault.eKind = DiskCall::Unlink;
+            fault.nNth = 1;
+            fault.bPersistent = true;
+            QVERIFY(SavePreset(take, 7, QStringLiteral("Newer"), &fault, &told));
+            QVERIFY(QFile::exists(twin));
+            QCOMPARE(toldWith(QStringLiteral("An older copy of preset 1 stays in ")), 1);
+            *locked = true;
+            QCOMPARE(OfferedPreset(), QStringLiteral("Newer 7"));
+            *locked = false;
+            OfferedPreset();
+            QVERIFY(!QFile::exists(twin));
+        } else if (folder == QLatin1String("not synced")) {
+            QVERIFY(QFile::remove(preset));
+            *locked = false;
+            fault.eKind = DiskCall::Sync;
+            fault.nNth = 2;
+            QVERIFY(SavePreset(take, 5, QString(), &fault, &told));
+            QCOMPARE(toldWith(QStringLiteral("may not be on the disk yet")), 1);
+            QCOMPARE(OfferedPreset(), QStringLiteral(" 5"));
+        } else if (folder == QLatin1String("moved in, not synced")) {
+            QVERIFY(QFile::remove(preset));
+            QVERIFY(SavePreset(take, 6, QStringLiteral("Moved")));
+            *locked = false;
+            fault.eKind = DiskCall::Sync;
+            fault.nNth = 2;
+            auto window = NewWindow();
+            QSignalSpy messages(global_pLogger, &MessageLoging::signal_message);
+            window->ui->m_CtrlComboBox_Presets->setCurrentIndex(1);
+            QVERIFY(Open(*window, take));
+            DiskFaults::Arm(fault);
+            QTest::mouseClick(window->ui->m_CtrlButton_SavePreset, Qt::LeftButton);
+            DiskFaults::Disarm();
+            for (const QList<QVariant>& message : messages)
+                told << message.at(1).toString();
+            QCOMPARE(toldWith(QStringLiteral("may not be on the disk yet")), 1);
+            QCOMPARE(toldWith(QStringLiteral("not in the settings folder")), 0);
+            QCOMPARE(window->PresetReadPath(1), preset);
+        }
+        QFile::remove(twin);
     }
 
     // Preset 1 chosen, then renamed, in windows on the settings folder
@@ -437,6 +554,9 @@ private slots:
         again.reset();
         if (folder == QLatin1String("locked"))
             PresetKeptOnLockedFolder(take);
+        else if (folder != QLatin1String("made") && !folder.startsWith(QLatin1String("first run"))
+                 && folder != QLatin1String("made later"))
+            PresetAcrossLocks(take, folder);
     }
 
     void takeSettingsSurviveReopenAndRestart_data()
@@ -685,6 +805,11 @@ private slots:
         if (!Protect(folderB, true))
             QSKIP("the folder cannot be made write-protected here");
         auto unprotect = qScopeGuard([&] { Protect(folderB, false); });
+        // The locked card's settings go to the mirror folder, where a
+        // folder holds the name: the copy fails.
+        const QString twinB = MirrorTwinPath(DlgMain::TakeSettingsFilePath(fileB));
+        QVERIFY(QDir().mkpath(twinB));
+        auto removeTwin = qScopeGuard([&] { QDir(twinB).removeRecursively(); });
         const int boxes = w.OpenMessageBoxCount();
         w.LoadConfigToPlayer(3);
         QTRY_COMPARE(w.OpenMessageBoxCount(), boxes + 1);
