@@ -38,6 +38,7 @@ function(nalvo_test name)
     add_test(NAME ${name} COMMAND ${name})
     set(_common "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp"
                 "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+                "QTEST_DISABLE_STACK_DUMP=1"
                 "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp")
     set_tests_properties(${name} PROPERTIES
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;NALVO_APP_DIR=${CMAKE_CURRENT_BINARY_DIR}/appdir-${name};${_common}"
