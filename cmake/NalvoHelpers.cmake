@@ -31,8 +31,9 @@ endfunction()
 #   THREADS  the test exercises worker threads: label "threads", and it joins
 #            the target nalvo_thread_tests that CI builds under
 #            ThreadSanitizer.
-#   PARTS    lists of its test functions, each run as a CTest entry of its
-#            own (see nalvo_test_entries).
+#   PARTS    lists of its arguments (test functions, or a part of its
+#            table), each run as a CTest entry of its own (see
+#            nalvo_test_entries).
 function(nalvo_test name)
     cmake_parse_arguments(ARG "GUI;THREADS" "" "SOURCES;LIBS;PARTS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
@@ -67,7 +68,7 @@ function(nalvo_test name)
 endfunction()
 
 # The CTest entries of a test program: one running it whole, or where parts
-# are given (each a space-separated list of its test functions), one per
+# are given (each a space-separated list of its arguments), one per
 # part, named <name>-1, <name>-2, ..., so that a long program's functions
 # run side by side and each within its limit. The names of the entries go
 # to _entries in the caller.
