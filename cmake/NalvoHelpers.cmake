@@ -31,18 +31,23 @@ endfunction()
 #   THREADS  the test exercises worker threads: label "threads", and it joins
 #            the target nalvo_thread_tests that CI builds under
 #            ThreadSanitizer.
+#   PARTS    lists of its arguments (test functions, or a part of its
+#            table), each run as a CTest entry of its own (see
+#            nalvo_test_entries).
 function(nalvo_test name)
-    cmake_parse_arguments(ARG "GUI;THREADS" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "GUI;THREADS" "" "SOURCES;LIBS;PARTS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt5::Test)
-    add_test(NAME ${name} COMMAND ${name})
+    nalvo_test_entries(${name} "${ARG_PARTS}")
     set(_common "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp"
                 "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
                 "QTEST_DISABLE_STACK_DUMP=1"
                 "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp")
-    set_tests_properties(${name} PROPERTIES
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;NALVO_APP_DIR=${CMAKE_CURRENT_BINARY_DIR}/appdir-${name};${_common}"
-        TIMEOUT 300)
+    foreach(_entry IN LISTS _entries)
+        set_tests_properties(${_entry} PROPERTIES
+            ENVIRONMENT "QT_QPA_PLATFORM=offscreen;NALVO_APP_DIR=${CMAKE_CURRENT_BINARY_DIR}/appdir-${_entry};${_common}"
+            TIMEOUT 300)
+    endforeach()
     set(_labels "")
     if(ARG_THREADS)
         list(APPEND _labels threads)
@@ -59,8 +64,30 @@ function(nalvo_test name)
         endif()
     endif()
     if(_labels)
-        set_property(TEST ${name} PROPERTY LABELS ${_labels})
+        set_property(TEST ${_entries} PROPERTY LABELS ${_labels})
     endif()
+endfunction()
+
+# The CTest entries of a test program: one running it whole, or where parts
+# are given (each a space-separated list of its arguments), one per
+# part, named <name>-1, <name>-2, ..., so that a long program's functions
+# run side by side and each within its limit. The names of the entries go
+# to _entries in the caller.
+function(nalvo_test_entries name parts)
+    set(_names "")
+    if(NOT parts)
+        add_test(NAME ${name} COMMAND ${name})
+        list(APPEND _names ${name})
+    else()
+        set(_index 0)
+        foreach(_part IN LISTS parts)
+            math(EXPR _index "${_index} + 1")
+            separate_arguments(_functions UNIX_COMMAND "${_part}")
+            add_test(NAME ${name}-${_index} COMMAND ${name} ${_functions})
+            list(APPEND _names ${name}-${_index})
+        endforeach()
+    endif()
+    set(_entries ${_names} PARENT_SCOPE)
 endfunction()
 
 # nalvo_fuzzer(<name> SOURCES <files...> LIBS <targets...> CORPUS <dir>)

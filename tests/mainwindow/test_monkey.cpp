@@ -208,17 +208,23 @@ private slots:
 
         QRandomGenerator rng(seed);
         QRandomGenerator closerRng(seed ^ 0x5eed);
-        auto watchdog = std::make_unique<Watchdog>(seed, 2000);
         auto window = std::make_unique<DlgMain>();
         DlgMain* w = window.get();
-        QTimer beat;
-        connect(&beat, &QTimer::timeout, this, [&watchdog] { watchdog->Beat(); });
-        beat.start(50);
         QTimer closer;
         connect(&closer, &QTimer::timeout, this, [this, w, &closerRng] { CloseOthers(w, closerRng); });
         closer.start(150);
         w->show();
         QVERIFY(ModalBoxAnswerer::Activate(w));
+        // The hang guard runs from the first frame shown, once the event
+        // loop answers: building the window, slow on a busy machine, is no
+        // hang of the window.
+        bool answered = false;
+        QTimer::singleShot(0, this, [&answered] { answered = true; });
+        QTRY_VERIFY(answered);
+        std::unique_ptr<Watchdog> watchdog = std::make_unique<Watchdog>(seed, 2000);
+        QTimer beat;
+        connect(&beat, &QTimer::timeout, this, [&watchdog] { watchdog->Beat(); });
+        beat.start(50);
         // The card opened down to its takes, as a person browses it.
         QTreeView* tree = w->ui->m_CtrlTreeView;
         for (int pass = 0; pass < 4; ++pass) {

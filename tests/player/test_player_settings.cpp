@@ -334,7 +334,8 @@ void TestPlayerSettings::failedWriteKeepsOldFileWhole_data()
             << "Preset_0.idh moved in" << plan;
         // Saved in the mirror folder while the settings folder was locked,
         // after the copy there: the newer one is read and moves in over it.
-        QTest::newRow(qPrintable(QStringLiteral("Preset_0.idh moved in over an older one, each call failing: %1").arg(plan)))
+        QTest::newRow(
+            qPrintable(QStringLiteral("Preset_0.idh moved in over an older one, each call failing: %1").arg(plan)))
             << "Preset_0.idh moved in over" << plan;
     }
     QTest::newRow("ABC123.idh on a full volume") << "ABC123.idh"
@@ -426,13 +427,16 @@ void TestPlayerSettings::failedWriteKeepsOldFileWhole()
         return QFile::remove(path) && write(path, false) && ReadAll(path) == before;
     };
     SettingsStore::tyCopy kept;
-    job.run = [&] { return moveIn ? SettingsStore::SettlePreset(path, &kept) == SettingsStore::Settled::Moved : write(path, true); };
+    job.run = [&] {
+        return moveIn ? SettingsStore::SettlePreset(path, &kept) == SettingsStore::Settled::Moved : write(path, true);
+    };
     job.load = [] {};
     job.check = [&](bool done, bool) {
         if (moveIn && done && QFileInfo::exists(twin))
             return QStringLiteral("its mirror copy stays");
         if (moveIn)
-            return ReadAll(done ? path : SettingsStore::ReadPreset(path).czPath) == after ? QString() : QStringLiteral("preset lost");
+            return ReadAll(done ? path : SettingsStore::ReadPreset(path).czPath) == after ? QString()
+                                                                                       : QStringLiteral("preset lost");
         const QByteArray bytes = ReadAll(path);
         if (done)
             return bytes == after && messages.isEmpty() ? QString() : QStringLiteral("told done, not written");

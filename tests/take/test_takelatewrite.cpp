@@ -62,6 +62,8 @@ int main(int argc, char** argv)
     int code = 0;
     if (RunShareWriterChild(argc, argv, &code))
         return code;
+    if (!TakeSharePart(&argc, argv))
+        return 2;
     QCoreApplication app(argc, argv);
     TestTakeLateWrite test;
     return QTest::qExec(&test, argc, argv);

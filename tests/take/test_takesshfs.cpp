@@ -40,6 +40,8 @@ int main(int argc, char** argv)
     int code = 0;
     if (RunShareWriterChild(argc, argv, &code))
         return code;
+    if (!TakeSharePart(&argc, argv))
+        return 2;
     QCoreApplication app(argc, argv);
     TestTakeSshfs test;
     return QTest::qExec(&test, argc, argv);

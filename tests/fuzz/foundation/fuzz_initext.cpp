@@ -113,8 +113,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // and time, which a file of the last run may match.
     static int run = 0;
     ++run;
-    const QString ours = WriteFuzzInput(QStringLiteral("ours%1.ini").arg(run), reinterpret_cast<const uint8_t*>(text.constData()),
-                                        size_t(text.size()));
+    const QString ours = WriteFuzzInput(QStringLiteral("ours%1.ini").arg(run),
+                                        reinterpret_cast<const uint8_t*>(text.constData()), size_t(text.size()));
     const QString theirs = WriteFuzzInput(QStringLiteral("theirs%1.ini").arg(run), nullptr, 0);
     if (ours.isEmpty() || theirs.isEmpty())
         return 0;
