@@ -366,8 +366,15 @@ tySettledSlots SettleSlots(const QString& folder, const QString& root, const QSt
         for (int i = 0; i < names.size(); ++i) {
             heads << ReadTrackFileHead(folder + names.at(i));
             claims << ClaimOnSlot(heads.at(i), id);
-            if (claims.at(i) != claims.at(holder)) {
-                if (claims.at(i) > claims.at(holder))
+            // Of two files that are no member, neither holds the slot by
+            // what it holds: the take's own track whose bext another
+            // program rewrote holds it before another take's file by its
+            // form.
+            const auto strength = [&claims](int n) {
+                return claims.at(n) == SlotClaim::OtherTake ? SlotClaim::OtherMaker : claims.at(n);
+            };
+            if (strength(i) != strength(holder)) {
+                if (strength(i) > strength(holder))
                     holder = i;
                 continue;
             }
@@ -535,18 +542,25 @@ QSet<QString> SlotRivalsInListing(const QString& folder, const QStringList& file
             named[root.toString()][size_t(slot)] << fileName;
     }
     for (auto take = named.begin(); take != named.end(); ++take) {
-        // In the load's probing order: its separators in turn, the two-digit number first.
+        // In the load's probing order (NamesOfSlot), each name as listed.
         QStringList ordered[24];
-        const int rootSize = take.key().size();
+        QString root = take.key();
         for (int slot = 0; slot < 24; ++slot) {
-            ordered[slot] = take.value()[size_t(slot)];
-            std::sort(ordered[slot].begin(), ordered[slot].end(), [rootSize](const QString& a, const QString& b) {
-                const QPair<QChar, int> formA = FormOf(a, rootSize);
-                const QPair<QChar, int> formB = FormOf(b, rootSize);
-                const int separatorA = TakeNaming::LoadSeparators().indexOf(formA.first);
-                const int separatorB = TakeNaming::LoadSeparators().indexOf(formB.first);
-                return separatorA != separatorB ? separatorA < separatorB : formA.second > formB.second;
-            });
+            const QStringList& listed = take.value()[size_t(slot)];
+            if (listed.size() < 2) {
+                ordered[slot] = listed;
+                continue;
+            }
+            QHash<QString, QString> byName;
+            for (const QString& fileName : listed)
+                byName.insert(fold ? fileName.toUpper() : fileName, fileName);
+            const auto exists = [&byName](const QString& name) { return byName.contains(name); };
+            for (const QString& name : NamesOfSlot(slot, QStringLiteral(".WAV"), exists, -1, &root))
+                ordered[slot] << byName.take(name);
+            for (const QString& fileName : listed) {
+                if (!ordered[slot].contains(fileName))
+                    ordered[slot] << fileName;
+            }
         }
         for (const QString& rival : SettleSlots(folder, take.key(), ordered, false).lczRivals)
             rivals.insert(rival);

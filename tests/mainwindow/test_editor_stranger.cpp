@@ -186,8 +186,11 @@ private slots:
             answerer.ThenAccept();
         if (withStranger) {
             // The stranger's row added to the take's, as a Ctrl+click does.
-            const QModelIndex alone = window->m_pFSProxyModel->mapFromSource(window->m_pFSModel->index(stranger));
-            QVERIFY(alone.isValid() && alone != row.first());
+            // Listed alone once the take's load has read it (a file the
+            // listing joined by its length is judged again then).
+            QModelIndex alone;
+            QTRY_VERIFY((alone = window->m_pFSProxyModel->mapFromSource(window->m_pFSModel->index(stranger))).isValid()
+                        && alone.data().toString() == QFileInfo(stranger).completeBaseName());
             ui->m_CtrlTreeView->selectionModel()->select(alone, QItemSelectionModel::Select | QItemSelectionModel::Rows);
             window->m_pTimerSelection->stop();
             window->slot_TimerSelectionChanged();

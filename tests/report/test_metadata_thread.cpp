@@ -279,7 +279,8 @@ void TestMetadataThread::strangerInAnotherFormListedAlone()
             QCOMPARE(take.czTakePath, folder + take.czName);
         }
         names.sort();
-        QCOMPARE(names, expected);
+        QCOMPARE(names, loaded || !ListedWithTakeUntilLoaded(beside, asLong) ? expected
+                                                                             : QStringList{beside.take.id});
     }
 }
 

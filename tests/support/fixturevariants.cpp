@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QXmlStreamWriter>
 
+#include <algorithm>
+
 namespace fixture {
 
 namespace {
@@ -391,9 +393,20 @@ const QList<StrangerForm>& StrangerForms()
              StrangerMade::OtherTake, false, true},
             {"another take's file in a free slot", take("LEN744", 4, '_', two), "LEN744_05.WAV", true,
              StrangerMade::OtherTake},
+            {"another maker's file in a free slot", take("LEN666", 4, '_', two), "LEN666_05.WAV", true},
         };
     }();
     return forms;
+}
+
+bool ListedWithTakeUntilLoaded(const StrangerForm& form, bool asLong)
+{
+    const QString base = QFileInfo(form.stranger).completeBaseName();
+    const int slot = base.right(2).toInt() - 1;
+    return asLong && form.made == StrangerMade::OtherMaker && base.at(base.size() - 3) == QLatin1Char('_')
+           && slot >= 0 && slot < 24
+           && std::none_of(form.take.tracks.begin(), form.take.tracks.end(),
+                           [slot](const TrackSpec& track) { return track.slot == slot; });
 }
 
 QStringList WriteTakeBesideStranger(const QString& folder, const StrangerForm& form, bool asLong)

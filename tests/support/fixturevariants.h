@@ -151,6 +151,10 @@ struct StrangerForm {
     bool inPlace = false;
 };
 const QList<StrangerForm>& StrangerForms();
+// Whether the views list the stranger with its take until a load of the
+// take reads it: another maker's file of the members' very length named
+// for a slot no member has, which a listing joins by its length alone.
+bool ListedWithTakeUntilLoaded(const StrangerForm& form, bool asLong);
 // Writes the take and the stranger (asLong: another maker's of the
 // members' very length) into folder; the paths of the take's files that
 // are its members (not one in place), empty when a write failed.

@@ -652,7 +652,13 @@ private slots:
         QMap<QString, QStringList> expected{{id, rows}};
         if (beside.listed)
             expected.insert(QFileInfo(stranger).completeBaseName(), {stranger});
-        QCOMPARE(ListedTakeFiles(dir.path()), expected);
+        if (ListedWithTakeUntilLoaded(beside, asLong)) {
+            QMap<QString, QStringList> unread{{id, rows + QStringList{stranger}}};
+            unread[id].sort();
+            QCOMPARE(ListedTakeFiles(dir.path()), unread);
+        } else {
+            QCOMPARE(ListedTakeFiles(dir.path()), expected);
+        }
 
         QSoundPerform take;
         QVERIFY(take.InitFilesZZ(dir.filePath(id), QStringLiteral("WAV")));
@@ -710,13 +716,25 @@ private slots:
         QTest::addColumn<QString>("id");
         QTest::addColumn<QString>("layout");
         QTest::addColumn<QString>("line");
-        QTest::newRow("another take's copies in the first form") << "SGB088" << "copies" << QString();
-        QTest::newRow("another take's file in a member's slot, first form") << "CUB633" << "one" << QString();
-        QTest::newRow("another take's track named like the take") << "SGB089" << "take name" << QString();
-        QTest::newRow("another maker's two-channel file named like the take") << "CUB634" << "foreign" << QString();
+        QTest::addColumn<QStringList>("alone");   // listed as takes by themselves
+        QTest::newRow("another take's copies in the first form")
+            << "SGB088" << "copies" << QString() << QStringList{"SGB088_01.WAV", "SGB088_02.WAV"};
+        QTest::newRow("another take's file in a member's slot, first form")
+            << "CUB633" << "one" << QString() << QStringList{"CUB633_01.WAV"};
+        QTest::newRow("another take's track named like the take") << "SGB089" << "take name" << QString()
+                                                                    << QStringList();
+        QTest::newRow("another maker's two-channel file named like the take")
+            << "CUB634" << "foreign" << QString() << QStringList();
         QTest::newRow("a second name of a member")
             << "LEN749" << "link"
-            << "LEN749: LEN749-02.WAV is a second name of LEN749_02.WAV's file; a save of the take writes it too.";
+            << "LEN749: LEN749-02.WAV is a second name of LEN749_02.WAV's file; a save of the take writes it too."
+            << QStringList{"LEN749-02.WAV"};
+        // The take's own track 2 whose bext another program rewrote stays
+        // the take's, held out; another take's file of that track is a take
+        // by itself.
+        QTest::newRow("a member's bext rewritten, another take's file of its track beside")
+            << "LEN732" << "rewritten"
+            << "LEN732: LEN732_02.WAV is left out of the take, as its bext is not this recorder's" << QStringList{"LEN732-02.WAV"};
     }
 
     void takeAmongOtherFilesOfItsNames()
@@ -724,6 +742,7 @@ private slots:
         QFETCH(QString, id);
         QFETCH(QString, layout);
         QFETCH(QString, line);
+        QFETCH(QStringList, alone);
         ScratchDir scratch;
         const QDir dir(scratch.path());
         TakeSpec spec = MonoTake(id, layout == "one" ? QList<int>{0} : QList<int>{0, 1});
@@ -745,6 +764,11 @@ private slots:
             QVERIFY(WriteBytes(dir.filePath(id + ".WAV"), BuildMonoFile(other, 0)));
         } else if (layout == "foreign") {
             QVERIFY(WriteBytes(dir.filePath(id + ".WAV"), BuildForeignFile(ForeignSpec())));
+        } else if (layout == "rewritten") {
+            QByteArray bytes = ReadBytes(members.at(1));
+            bytes.replace(bytes.indexOf("bext") + 8 + 256, 64, QByteArray(64, '\0'));
+            QVERIFY(WriteBytes(members.takeAt(1), bytes));
+            QVERIFY(WriteBytes(dir.filePath(id + "-02.WAV"), BuildMonoFile(other, 1)));
         } else {
             QCOMPARE(::link(QFile::encodeName(members.at(1)).constData(),
                             QFile::encodeName(dir.filePath(id + "-02.WAV")).constData()),
@@ -775,7 +799,13 @@ private slots:
             QCOMPARE(loadedFiles(*take), members);
         }
         if (!line.isEmpty())
-            QCOMPARE(shown.ProblemLine(true, folder, id), line);
+            QVERIFY2(shown.ProblemLine(true, folder, id).startsWith(line), qPrintable(shown.ProblemLine(true, folder, id)));
+        // The day lists the take with what its load read, and the others alone.
+        const QMap<QString, QStringList> listedTakes = ListedTakeFiles(dir.path());
+        for (const QString& name : alone) {
+            QCOMPARE(listedTakes.value(QFileInfo(name).completeBaseName()), QStringList{dir.filePath(name)});
+            QVERIFY(!listedTakes.value(id).contains(dir.filePath(name)));
+        }
         // A save writes the files loaded, and no other file of the folder.
         QMap<QString, QByteArray> others;
         for (const QString& name : dir.entryList(QDir::Files)) {
