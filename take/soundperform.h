@@ -325,26 +325,22 @@ public:
 
 private:
     void ClearTables();
-    // folderDescriptor: the take's folder held open (or -1), for the
-    // writability of its files.
-    bool LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* sidecarNames);
     // A take not found: where a killed rename of its files, settled since,
     // left them, when that is another take name. Returns false.
     bool NoteRenamedTake(const QString& takePath, const QString& extension);
-    // names: what the family was found with (null: a listing), to find it
-    // again with every form of its slots (see FindTakeFamily). report: why
-    // a file is no sound file goes on the message channel too (a quick load
-    // keeps it for ProblemLine only).
-    bool LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* names,
-                    const FolderNameProbe* sidecarNames, bool report);
+    // family: as SettleFoundFamily left it. folderDescriptor: the take's
+    // folder held open (or -1), for the writability of its files. report:
+    // why a file is no sound file goes on the message channel too (a quick
+    // load keeps it for ProblemLine only).
+    bool LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* sidecarNames,
+                    bool report);
     // unwalked: a bit per track whose chunks could not be walked (not yet
-    // reported); gone: a member's file vanished since it was found;
-    // inDoubt: the slots whose file may not be their member (SlotsInDoubt).
+    // reported); gone: a member's file vanished since it was found.
     // A mono family's file that is no member of it (JoinsFamily), or that
     // names another take where its other files name this one, is left
     // out, unless none of its files is a member; so is a name of no
     // regular file.
-    bool ReadFiles(quint32* unwalked, bool* gone, quint32* inDoubt);
+    bool ReadFiles(quint32* unwalked, bool* gone);
     // Of the files ReadFiles left out by what they hold, those the take's
     // metadata counts among its files, in tracks it arms, are held out:
     // named in the line, and kept in the track list by a save; the others

@@ -284,7 +284,8 @@ bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
             names.emplace(TakeFolderOf(takePath, extension));
         if (!FindTakeFamilyOnDisk(takePath, extension, *names, &family))
             return NoteRenamedTake(takePath, extension);
-        if (!LoadFamily(family, lock.Descriptor(), &*names, &*names, true))
+        SettleFoundFamily(*names, &family);
+        if (!LoadFamily(family, lock.Descriptor(), &*names, true))
             break;
         lock.Release();
         // Read again once with a member put back from a killed rename's
@@ -315,8 +316,9 @@ bool QSoundPerform::QuickInitFiles(QString root, QString ext, const MyFileInfoLi
                                : FindTakeFamilyOnDisk(root, ext, *names, &family);
     if (!found)
         return NoteRenamedTake(root, ext);
-    const FolderNameProbe* probe = names ? &*names : nullptr;
-    return LoadFamily(family, lock.Descriptor(), probe, readSidecar ? probe : nullptr, false);
+    if (names)
+        SettleFoundFamily(*names, &family);
+    return LoadFamily(family, lock.Descriptor(), readSidecar && names ? &*names : nullptr, false);
 }
 
 bool QSoundPerform::NoteRenamedTake(const QString& takePath, const QString& extension)
@@ -336,8 +338,8 @@ bool QSoundPerform::NoteRenamedTake(const QString& takePath, const QString& exte
     return false;
 }
 
-bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* names,
-                               const FolderNameProbe* sidecarNames, bool report)
+bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* sidecarNames,
+                               bool report)
 {
     m_bPolyTake = family.bPoly;
     m_czTakeFolder = family.czFolder;
@@ -362,17 +364,7 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
     }
     quint32 unwalked = 0;
     bool gone = false;
-    quint32 inDoubt = 0;
-    const bool read = ReadFiles(&unwalked, &gone, &inDoubt);
-    // A file left out by what it holds, one of another take, an empty or a
-    // cut one may stand in its slot before the member, in a form the probe
-    // looked for first: where the other forms were not looked for, the
-    // family is found again with every form.
-    tyTakeFamily settled;
-    if (read && names && SettleFamily(family, inDoubt, *names, &settled)) {
-        ResetVariables();
-        return LoadFamily(settled, folderDescriptor, names, sidecarNames, report);
-    }
+    const bool read = ReadFiles(&unwalked, &gone);
     const bool agree = read && FilesAgree();
     quint32 doubtful = agree ? unwalked : 0;
     for (int t = 0; agree && t < kMaxTracks; ++t) {
@@ -435,7 +427,7 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
     return true;
 }
 
-bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, quint32* inDoubt)
+bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone)
 {
     m_nTakeStatus = 0;
     const QSoundFile* first = nullptr;
@@ -444,8 +436,6 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, quint32* inDoubt)
     quint32 strangers = 0;
     quint32 otherTakes = 0;
     quint32 members = 0;
-    SlotClaim claims[kMaxTracks] = {};
-    qint64 lengths[kMaxTracks] = {};
     const QString id = m_czBaseName.left(6);
     for (int t = 0; t < kMaxTracks; ++t) {
         if (!m_pbPresent[t])
@@ -476,14 +466,13 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, quint32* inDoubt)
         const bool walked = file.ReadChunks(false, true);
         present |= 1u << t;
         const tyTrackFileHead::Kind kind = TrackFileKind(file);
-        claims[t] = ClaimOnSlot(kind, TakeNamedBy(file), id);
-        lengths[t] = file.GetLayout().nFileLength;
+        const SlotClaim claim = ClaimOnSlot(kind, TakeNamedBy(file), id);
         const bool member = m_bPolyTake || JoinsFamily(kind);
         if (!member)
             strangers |= 1u << t;
-        if (claims[t] == SlotClaim::OtherTake)
+        if (claim == SlotClaim::OtherTake)
             otherTakes |= 1u << t;
-        if (claims[t] == SlotClaim::Member)
+        if (claim == SlotClaim::Member)
             members |= 1u << t;
         if (!walked)
             *unwalked |= 1u << t;
@@ -494,8 +483,6 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, quint32* inDoubt)
         status[t] = short(ComputeFileStatus(file));
         file.Close();
     }
-    if (!m_bPolyTake)
-        *inDoubt = SlotsInDoubt(present, claims, lengths);
     // Another maker's file named like a track of a take of ours is a take
     // by itself, as the views list it, and so is a file of this recorder's
     // naming another take where the others name this one.
