@@ -109,6 +109,9 @@ public:
     void EnableEditorModeMulti();
     void FillAdvancedTemplate(bool multi, bool bCanChangeScene);
     void SetInfosEditor();
+    // The file-name choice set, without marking an edit, to the shown
+    // take's own name form, or with several takes to none.
+    void ShowOwnNameForm(bool severalTakes);
     void DisplayEditContains();
     void DisplayEditTracksContains();
     bool ExtractAdvancedTemplate(QString* composition, QHash<int, QString>* texts);
@@ -571,6 +574,9 @@ private:
     // The last apply failed: the editor keeps its values for the takes
     // still selected in the tree.
     bool m_bHoldFailedEdits = false;
+    // The last apply refused a take its new names (a file its metadata
+    // lists is held out): the name choice goes back to the files' names.
+    bool m_bNameChangeRefused = false;
 
     // Report: the data layout on to the loader and the day list.
     void PushReportDataSetup();

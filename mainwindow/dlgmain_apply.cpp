@@ -69,6 +69,7 @@ bool DlgMain::ApplyMetadataChanges(bool refresh)
         const QScopedValueRollback<bool> applying(m_bApplying, true);
         setCursor(Qt::WaitCursor);
         m_lczUnsavedTakes.clear();
+        m_bNameChangeRefused = false;
 
         QString trackNames[kTracks];
         for (int t = 0; t < kTracks; ++t)
@@ -198,6 +199,11 @@ bool DlgMain::ApplyMetadataChanges(bool refresh)
         }
         if (n > 0)
             m_pTimerHideProgress->start(kHideProgressMs);
+        // A take refused its new names keeps its files' names, as the
+        // choice shows again: the other typed values stay, saved as the
+        // selection leaves (no second box tells a refusal already told).
+        if (m_bNameChangeRefused)
+            ShowOwnNameForm(multi);
         // A take that was not saved keeps the typed values in the editor,
         // still marked changed, so that Apply can try again.
         if (m_lczUnsavedTakes.isEmpty()) {

@@ -253,8 +253,15 @@ void DlgMain::SetInfosEditor()
     ui->m_CtrlLabelCreator->setText(take.m_czCreatorText);
     ui->m_CtrlLabelRef->setText(take.m_czReferenceText);
     ui->m_CtrlWidget_PlayTimeLine->update();
-    SetComboQuietly(ui->m_CtrlComboBox_Filename, !take.IsLongName() ? 0 : take.IsFullUnderscore() ? 2 : 1);
+    ShowOwnNameForm(false);
     DisplayEditContains();
+}
+
+void DlgMain::ShowOwnNameForm(bool severalTakes)
+{
+    const QSoundPerform& take = m_SndPerform;
+    SetComboQuietly(ui->m_CtrlComboBox_Filename,
+                    severalTakes ? -1 : !take.IsLongName() ? 0 : take.IsFullUnderscore() ? 2 : 1);
 }
 
 void DlgMain::DisplayEditContains()

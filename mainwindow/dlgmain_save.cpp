@@ -306,9 +306,11 @@ bool DlgMain::PrepareSave(const QString& takePath, const QString& extension, con
     // Renamed files would leave a file the take's metadata lists behind
     // under the old name, as a take of its own.
     const QStringList heldOut = take->HeldOutMembers();
-    if (!heldOut.isEmpty() && (target == NameTarget::Long || (target == NameTarget::Short && wasLong)))
+    if (!heldOut.isEmpty() && (target == NameTarget::Long || (target == NameTarget::Short && wasLong))) {
+        m_bNameChangeRefused = true;
         return unsaved(QStringLiteral("%1 is left out of the take though its metadata lists it, so its files were "
                                       "not renamed").arg(heldOut.join(QStringLiteral(", "))));
+    }
     if (values.bMulti)
         SettleMultiValues(*take, &values);
     if (!EditDocuments(take, values))

@@ -4,7 +4,9 @@
 #include "fileprocess/qfilecopier.h"
 #include "fileprocess/subprogress.h"
 #include "tests/fileprocess/copierprobe.h"
+#include "tests/support/fixturevariants.h"
 #include "tests/support/fixturewriter.h"
+#include "tests/support/riffbytes.h"
 #include "tests/support/riffreader.h"
 #include "tests/take/sparsetake.h"
 
@@ -56,6 +58,16 @@ int SampleAt(const QByteArray& data, int channels, int frame, int channel)
     const auto* p = reinterpret_cast<const unsigned char*>(data.constData()) + (frame * channels + channel) * width;
     int v = p[0] | p[1] << 8 | p[2] << 16;
     return (v & 0x800000) ? v - 0x1000000 : v;
+}
+
+// The layouts of files of other takes bearing a take's names (see
+// TestAudioRequests::WriteTake): row name, layout.
+QList<QPair<const char*, QString>> BesideLayouts()
+{
+    return {{"beside another take's copies in the first form", "copies"},
+            {"beside another take's file in its slot, first form", "one"},
+            {"beside another take's track named like the take", "take name"},
+            {"beside another maker's two-channel file named like the take", "foreign"}};
 }
 
 QStringList Entries(const QString& folder)
@@ -111,8 +123,14 @@ private slots:
 
 private:
     // A mono take ABC123 of the slotList, slot s holding Level(s); msPair makes
-    // slotList 0 and 1 an M/S pair.
-    void WriteTake(const QList<int>& slotList, const QList<int>& mixSlots = {}, bool msPair = false);
+    // slotList 0 and 1 an M/S pair. beside: files of other takes that bear
+    // its names ("" none; "copies": the take's files "ABC123#01".., beside
+    // another take's named "ABC123_01"..; "one": its one file "ABC123-1"
+    // beside another take's "ABC123_01"; "take name": another take's track
+    // named "ABC123.WAV"; "foreign": another maker's two-channel file so
+    // named), each of them holding -Level(s).
+    void WriteTake(const QList<int>& slotList, const QList<int>& mixSlots = {}, bool msPair = false,
+                   const QString& beside = QString());
     // Copies the take's first track with the flag; the errors' codes.
     QList<int> Run(int flag, const QString& settings, const QString& destination = QString());
 
@@ -130,7 +148,8 @@ void TestAudioRequests::init()
     QDir().mkpath(m_czOut);
 }
 
-void TestAudioRequests::WriteTake(const QList<int>& slotList, const QList<int>& mixSlots, bool msPair)
+void TestAudioRequests::WriteTake(const QList<int>& slotList, const QList<int>& mixSlots, bool msPair,
+                                  const QString& beside)
 {
     TakeSpec spec = MonoTake("ABC123", slotList);
     spec.bits = kBits;
@@ -139,12 +158,33 @@ void TestAudioRequests::WriteTake(const QList<int>& slotList, const QList<int>& 
         spec.tracks[0].inGrid = "MIC_1=0x2,";
         spec.tracks[1].inGrid = "MIC_2=0x3,";
     }
+    for (TrackSpec& track : spec.tracks)
+        track.separator = beside == "copies" ? '#' : beside == "one" ? '-' : '_';
+    if (beside == "one")
+        spec.numberStyle = TrackNumberStyle::OneChar;
     m_lczFiles = fixture::WriteTake(m_czDay, spec).files;
     QCOMPARE(m_lczFiles.size(), slotList.size());
     for (int i = 0; i < slotList.size(); ++i) {
         QVERIFY(Patch(m_lczFiles.at(i), ReadRiffFile(m_lczFiles.at(i)).dataOffset, Dc(Level(slotList.at(i)), kFrames)));
         if (mixSlots.contains(slotList.at(i)))
             QVERIFY(MarkMix(m_lczFiles.at(i)));
+    }
+    TakeSpec other = spec;
+    other.id = "OTH123";
+    other.numberStyle = TrackNumberStyle::TwoDigit;
+    QMap<QString, int> named;   // another take's file -> its track
+    if (beside == "copies" || beside == "one") {
+        for (int i = 0; i < (beside == "one" ? 1 : slotList.size()); ++i)
+            named.insert(QStringLiteral("ABC123_%1.WAV").arg(slotList.at(i) + 1, 2, 10, QLatin1Char('0')), i);
+    } else if (beside == "take name") {
+        named.insert("ABC123.WAV", 0);
+    } else if (beside == "foreign") {
+        QVERIFY(WriteForeignFile(m_czDay + "/ABC123.WAV", ForeignSpec()));
+    }
+    for (auto file = named.cbegin(); file != named.cend(); ++file) {
+        const QString path = m_czDay + "/" + file.key();
+        QVERIFY(WriteBytes(path, BuildMonoFile(other, file.value())));
+        QVERIFY(Patch(path, ReadRiffFile(path).dataOffset, Dc(-Level(slotList.at(file.value())), kFrames)));
     }
 }
 
@@ -169,22 +209,33 @@ void TestAudioRequests::mixdowns_data()
     QTest::addColumn<QString>("settings");
     QTest::addColumn<double>("left");
     QTest::addColumn<double>("right");
+    QTest::addColumn<QString>("beside");
     const int copyMix = QFileCopier::CopyMixdown, mix = QFileCopier::ProcessMixdown;
     QTest::newRow("mix roles 20/21") << QList<int>{0, 1, 20, 21} << QList<int>{20, 21} << false << copyMix
-                                     << QString() << 21000.0 << 22000.0;
+                                     << QString() << 21000.0 << 22000.0 << QString();
     QTest::newRow("one mix track") << QList<int>{0, 1, 20} << QList<int>{20} << false << copyMix << QString()
-                                   << 21000.0 << 21000.0;
+                                   << 21000.0 << 21000.0 << QString();
     QTest::newRow("no settings: all, both sides") << QList<int>{0, 1} << QList<int>{} << false << mix << QString()
-                                                  << 3000.0 << 3000.0;
+                                                  << 3000.0 << 3000.0 << QString();
     QTest::newRow("pans") << QList<int>{0, 1} << QList<int>{} << false << mix << "pan0=0 pan1=2" << 1000.0
-                          << 2000.0;
-    QTest::newRow("mute") << QList<int>{0, 1} << QList<int>{} << false << mix << "mute1" << 1000.0 << 1000.0;
+                          << 2000.0 << QString();
+    QTest::newRow("mute") << QList<int>{0, 1} << QList<int>{} << false << mix << "mute1" << 1000.0 << 1000.0
+                          << QString();
     QTest::newRow("+6 dB") << QList<int>{0, 1} << QList<int>{} << false << mix << "vol0=2"
-                           << 1000 * std::pow(10.0, 6 / 20.0) + 2000 << 1000 * std::pow(10.0, 6 / 20.0) + 2000;
+                           << 1000 * std::pow(10.0, 6 / 20.0) + 2000 << 1000 * std::pow(10.0, 6 / 20.0) + 2000
+                           << QString();
     QTest::newRow("-6 dB, left") << QList<int>{0} << QList<int>{} << false << mix << "vol0=6 pan0=0"
-                                 << 1000 * std::pow(10.0, -6 / 20.0) << 0.0;
-    QTest::newRow("M/S swapped") << QList<int>{0, 1} << QList<int>{} << true << mix << "swap0" << 3000.0 << -1000.0;
-    QTest::newRow("M/S not swapped") << QList<int>{0, 1} << QList<int>{} << true << mix << "" << 3000.0 << 3000.0;
+                                 << 1000 * std::pow(10.0, -6 / 20.0) << 0.0 << QString();
+    QTest::newRow("M/S swapped") << QList<int>{0, 1} << QList<int>{} << true << mix << "swap0" << 3000.0 << -1000.0
+                                 << QString();
+    QTest::newRow("M/S not swapped") << QList<int>{0, 1} << QList<int>{} << true << mix << "" << 3000.0 << 3000.0
+                                     << QString();
+    // Of a take beside other takes' files bearing its names: its own sound.
+    for (const auto& beside : BesideLayouts()) {
+        const double level = beside.second == "one" ? 1000.0 : 3000.0;
+        QTest::newRow(beside.first) << (beside.second == "one" ? QList<int>{0} : QList<int>{0, 1}) << QList<int>{}
+                                    << false << mix << QString() << level << level << beside.second;
+    }
 }
 
 void TestAudioRequests::mixdowns()
@@ -196,7 +247,8 @@ void TestAudioRequests::mixdowns()
     QFETCH(QString, settings);
     QFETCH(double, left);
     QFETCH(double, right);
-    WriteTake(slotList, mixSlots, msPair);
+    QFETCH(QString, beside);
+    WriteTake(slotList, mixSlots, msPair, beside);
     QCOMPARE(Run(flag, settings), QList<int>{});
     const RiffInfo out = ReadRiffFile(m_czOut + "/ABC123MX.WAV");
     QCOMPARE(int(out.channels), 2);
@@ -216,19 +268,30 @@ void TestAudioRequests::interleaves_data()
     QTest::addColumn<QString>("settings");
     QTest::addColumn<QString>("output");
     QTest::addColumn<QList<int>>("channels");   // the slot heard on each channel, -1 silence
+    QTest::addColumn<QString>("beside");
     const int poly = QFileCopier::ProcessInterleave, rotate = QFileCopier::ProcessInterleaveRotate;
     QTest::newRow("5 tracks: 6 channels") << QList<int>{0, 1, 2, 3, 4} << poly << QString() << "PN"
-                                          << QList<int>{0, 1, 2, 3, 4, -1};
+                                          << QList<int>{0, 1, 2, 3, 4, -1} << QString();
     QTest::newRow("#MIN_TRACK 7: 8 channels") << QList<int>{0, 1, 2, 3, 4} << poly << "min=7" << "PN"
-                                              << QList<int>{0, 1, 2, 3, 4, -1, -1, -1};
+                                              << QList<int>{0, 1, 2, 3, 4, -1, -1, -1} << QString();
     QTest::newRow("muted track silent") << QList<int>{0, 1, 2} << poly << "mute1" << "PN"
-                                        << QList<int>{0, -1, 2, -1};
+                                        << QList<int>{0, -1, 2, -1} << QString();
     QTest::newRow("muted last track shortens") << QList<int>{0, 1, 2} << poly << "mute2" << "PN"
-                                               << QList<int>{0, 1};
+                                               << QList<int>{0, 1} << QString();
     QTest::newRow("rotation order") << QList<int>{0, 1, 2} << rotate << "rot=2,0,1" << "PR"
-                                    << QList<int>{1, 2, 0, -1};
+                                    << QList<int>{1, 2, 0, -1} << QString();
     QTest::newRow("rotation ignores the minimum") << QList<int>{0, 1} << rotate << "rot=1,0 min=7" << "PR"
-                                                  << QList<int>{1, 0};
+                                                  << QList<int>{1, 0} << QString();
+    // Of a take beside other takes' files bearing its names: its own sound,
+    // copied as one file (beside another take's files in the first form)
+    // or processed (beside a file of the take's name).
+    for (const auto& beside : BesideLayouts()) {
+        const bool one = beside.second == "one";
+        const bool copy = one || beside.second == "copies";
+        QTest::newRow(beside.first) << (one ? QList<int>{0} : QList<int>{0, 1})
+                                    << (copy ? int(QFileCopier::CopyInterleave) : poly) << QString() << "PN"
+                                    << (one ? QList<int>{0, -1} : QList<int>{0, 1}) << beside.second;
+    }
 }
 
 void TestAudioRequests::interleaves()
@@ -238,7 +301,8 @@ void TestAudioRequests::interleaves()
     QFETCH(QString, settings);
     QFETCH(QString, output);
     QFETCH(QList<int>, channels);
-    WriteTake(slotList);
+    QFETCH(QString, beside);
+    WriteTake(slotList, {}, false, beside);
     QCOMPARE(Run(flag, settings), QList<int>{});
     const RiffInfo out = ReadRiffFile(m_czOut + "/ABC123" + output + ".WAV");
     QCOMPARE(int(out.channels), channels.size());

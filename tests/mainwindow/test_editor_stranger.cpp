@@ -140,6 +140,10 @@ private slots:
             // The stranger comes while the note is typed.
             if (StrangerForms().at(form).made != StrangerMade::OtherMaker && !StrangerForms().at(form).inPlace)
                 QTest::newRow(qPrintable(tag + ", a note, the stranger arriving")) << form << 4;
+            // Refused its long names, then the day and the take selected:
+            // the refusal is told once, the note saved as the take is left.
+            if (StrangerForms().at(form).inPlace)
+                QTest::newRow(qPrintable(tag + ", long names refused, the day and the take selected")) << form << 5;
         }
     }
 
@@ -182,8 +186,11 @@ private slots:
         const bool withStranger = fileMode == 2 || fileMode == 3;
         // A file held out in place of its member keeps the take's names.
         const bool renamed = fileMode % 2 == 1 && !beside.inPlace;
-        if (fileMode == 2 || (fileMode % 2 == 1 && beside.inPlace))
+        const bool longNames = fileMode == 1 || fileMode == 3 || fileMode == 5;
+        if (fileMode == 2 || (longNames && beside.inPlace))
             answerer.ThenAccept();
+        if (fileMode == 5)
+            answerer.ThenReject();   // a box as the take is left: its edits discarded
         if (withStranger) {
             // The stranger's row added to the take's, as a Ctrl+click does.
             // Listed alone once the take's load has read it (a file the
@@ -200,7 +207,7 @@ private slots:
         if (fileMode == 4)
             QVERIFY(QFile::rename(waiting, stranger));
         else if (fileMode != 2)
-            ui->m_CtrlComboBox_Filename->setCurrentIndex(fileMode == 3 ? 1 : fileMode);
+            ui->m_CtrlComboBox_Filename->setCurrentIndex(longNames ? 1 : fileMode);
         if (fileMode == 3) {
             ApplyKeepingEdits(*window, m_czDay, answerer, QFileInfo(beside.stranger).completeBaseName(), beside.take.id);
             if (QTest::currentTestFailed()) {
@@ -218,13 +225,24 @@ private slots:
             QVERIFY2(text.contains(name + " was made by another recorder") && !text.contains("damaged"),
                      qPrintable(text));
         }
-        if (fileMode % 2 == 1 && beside.inPlace) {
+        if (longNames && beside.inPlace) {
             QTRY_COMPARE(answerer.SeenBoxes().size(), 1);
             const QString text = answerer.SeenBoxes().first().text;
-            window->m_bEditMetadata = false;
+            if (fileMode != 5)
+                window->m_bEditMetadata = false;
             QVERIFY2(text.contains(beside.stranger + " is left out of the take though its metadata lists it, so its "
                                                      "files were not renamed"),
                      qPrintable(text));
+        }
+        if (fileMode == 5) {
+            // The choice shows the files' names again.
+            const int choice = ui->m_CtrlComboBox_Filename->currentIndex();
+            Select(*window, {m_czDay});
+            ui->m_CtrlTreeView->setCurrentIndex(row.first());
+            QTRY_COMPARE(window->m_SndPerform.m_czBaseName, beside.take.id);
+            QTest::qWait(300);
+            QCOMPARE(answerer.SeenBoxes().size(), 1);
+            QCOMPARE(choice, 0);
         }
         QVERIFY(!window->m_bEditMetadata);
         if (fileMode == 0)
@@ -245,7 +263,8 @@ private slots:
             QVERIFY(files.contains(QFileInfo(readBack.m_SndFile[t].GetPath()).fileName()));
             QCOMPARE(readBack.m_SndFile[t].GetiXMLTotalFiles(), members.size() + (beside.inPlace ? 1 : 0));
             QCOMPARE(readBack.m_SndFile[t].GetiXMLNotes(),
-                     fileMode % 2 == 1 && beside.inPlace ? beside.take.note : QStringLiteral("Beside a stranger"));
+                     (fileMode == 1 || fileMode == 3) && beside.inPlace ? beside.take.note
+                                                                        : QStringLiteral("Beside a stranger"));
         }
     }
 };
