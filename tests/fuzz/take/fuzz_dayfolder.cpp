@@ -27,6 +27,7 @@
 #include "tests/support/riffbytes.h"
 #include "tests/support/scratchdir.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QMap>
@@ -323,6 +324,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
         if (type == QtFatalMsg)
             std::fprintf(stderr, "%s\n", qPrintable(text));
     });
+    // Named for the target: a run killed outright leaves its folder to the
+    // next run's sweep.
+    QCoreApplication::setApplicationName(QStringLiteral("fuzz_dayfolder"));
     Scratch() = std::make_unique<fixture::ScratchDir>();
     return 0;
 }
