@@ -90,15 +90,20 @@ function(nalvo_test_entries name parts)
     set(_entries ${_names} PARENT_SCOPE)
 endfunction()
 
-# nalvo_fuzzer(<name> SOURCES <files...> LIBS <targets...> CORPUS <dir>)
+# nalvo_fuzzer(<name> SOURCES <files...> LIBS <targets...> CORPUS <dir> [CORPUS_ONLY])
 # A libFuzzer target; CTest runs it over its seed corpus and then for a
-# short bounded time. The fuzzer's progress goes to a log; a failure prints
-# the log's end and every input it found in base64, so that a run elsewhere
-# can be reproduced here.
+# short bounded time (CORPUS_ONLY: over its corpus alone, for a target
+# whose mutated inputs still find known faults). The fuzzer's progress goes
+# to a log; a failure prints the log's end and every input it found in
+# base64, so that a run elsewhere can be reproduced here.
 function(nalvo_fuzzer name)
-    cmake_parse_arguments(ARG "" "CORPUS;SECONDS" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "CORPUS_ONLY" "CORPUS;SECONDS" "SOURCES;LIBS" ${ARGN})
     if(NOT ARG_SECONDS)
         set(ARG_SECONDS 20)
+    endif()
+    set(_bound -max_total_time=${ARG_SECONDS})
+    if(ARG_CORPUS_ONLY)
+        set(_bound -runs=0)
     endif()
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS})
@@ -109,6 +114,6 @@ function(nalvo_fuzzer name)
             QT_QPA_PLATFORM=offscreen
             LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp
             UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-            sh -c "rm -rf '${_work}' '${_work}-found' && mkdir -p '${_work}' '${_work}-found' && cp -r '${ARG_CORPUS}'/. '${_work}'/ && $<TARGET_FILE:${name}> -max_total_time=${ARG_SECONDS} -rss_limit_mb=2048 -max_len=65536 -artifact_prefix='${_work}-found/' '${_work}' >'${_work}.log' 2>&1 || { tail -n 80 '${_work}.log'; for f in '${_work}-found'/*; do [ -f \"$f\" ] || continue; echo \"input $f, base64:\"; base64 -w 0 \"$f\"; echo; done; exit 1; }")
+            sh -c "rm -rf '${_work}' '${_work}-found' && mkdir -p '${_work}' '${_work}-found' && cp -r '${ARG_CORPUS}'/. '${_work}'/ && $<TARGET_FILE:${name}> ${_bound} -rss_limit_mb=2048 -max_len=65536 -artifact_prefix='${_work}-found/' '${_work}' >'${_work}.log' 2>&1 || { tail -n 80 '${_work}.log'; for f in '${_work}-found'/*; do [ -f \"$f\" ] || continue; echo \"input $f, base64:\"; base64 -w 0 \"$f\"; echo; done; exit 1; }")
     set_tests_properties(${name} PROPERTIES TIMEOUT 300)
 endfunction()

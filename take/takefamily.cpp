@@ -308,6 +308,13 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
     if (settle)
         SettleRivals(family, dotExt, exists, &name);
     family->bSettled = settle || family->nFileCount == findable;
+    // Before a file of the take's name stands for the take, the found
+    // slots' other forms are looked at for a member: the full load, which
+    // asks the disk name by name, finds the take the listing finds.
+    if (polyNamed && !family->bSettled && !HasMember(*family, root.left(6))) {
+        SettleRivals(family, dotExt, exists, &name);
+        family->bSettled = true;
+    }
     if (polyNamed && !HasMember(*family, root.left(6))) {
         *family = tyTakeFamily();
         family->czFolder = folder;

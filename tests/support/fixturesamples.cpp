@@ -37,13 +37,15 @@ qint32 SampleValue(int track, qint64 frame, int bits)
 QByteArray SampleBytes(const QList<int>& tracks, qint64 firstFrame, qint64 frames, int bits)
 {
     const int bytesPerSample = bits / 8;
-    QByteArray out;
-    out.reserve(int(frames * tracks.size() * bytesPerSample));
+    // Written in place: the tall files of the benchmarks hold tens of
+    // millions of samples.
+    QByteArray out(int(qMax<qint64>(0, frames) * tracks.size() * bytesPerSample), Qt::Uninitialized);
+    char* at = out.data();
     for (qint64 f = firstFrame; f < firstFrame + frames; ++f) {
         for (const int t : tracks) {
             const quint32 v = quint32(SampleValue(t, f, bits));
             for (int b = 0; b < bytesPerSample; ++b)
-                out.append(char((v >> (8 * b)) & 0xFF));
+                *at++ = char((v >> (8 * b)) & 0xFF);
         }
     }
     return out;

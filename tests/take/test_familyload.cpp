@@ -723,6 +723,8 @@ private slots:
             << "CUB633" << "one" << QString() << QStringList{"CUB633_01.WAV"};
         QTest::newRow("another take's track named like the take") << "SGB089" << "take name" << QString()
                                                                     << QStringList();
+        QTest::newRow("another take's files in the first form and named like the take")
+            << "FZD001" << "one, take name" << QString() << QStringList{"FZD001_01.WAV"};
         QTest::newRow("another maker's two-channel file named like the take")
             << "CUB634" << "foreign" << QString() << QStringList();
         QTest::newRow("a second name of a member")
@@ -745,9 +747,10 @@ private slots:
         QFETCH(QStringList, alone);
         ScratchDir scratch;
         const QDir dir(scratch.path());
-        TakeSpec spec = MonoTake(id, layout == "one" ? QList<int>{0} : QList<int>{0, 1});
+        const bool one = layout.startsWith("one");
+        TakeSpec spec = MonoTake(id, one ? QList<int>{0} : QList<int>{0, 1});
         for (TrackSpec& track : spec.tracks)
-            track.separator = layout == "copies" ? '#' : layout == "one" ? '-' : '_';
+            track.separator = layout == "copies" ? '#' : one ? '-' : '_';
         if (layout == "one")
             spec.numberStyle = TrackNumberStyle::OneChar;
         QStringList members = WriteTake(dir.path(), spec).files;
@@ -758,8 +761,10 @@ private slots:
         if (layout == "copies") {
             QVERIFY(WriteBytes(dir.filePath(id + "_01.WAV"), BuildMonoFile(other, 0)));
             QVERIFY(WriteBytes(dir.filePath(id + "_02.WAV"), BuildMonoFile(other, 1)));
-        } else if (layout == "one") {
+        } else if (one) {
             QVERIFY(WriteBytes(dir.filePath(id + "_01.WAV"), BuildMonoFile(other, 0)));
+            if (layout == "one, take name")
+                QVERIFY(WriteBytes(dir.filePath(id + ".WAV"), BuildMonoFile(other, 0)));
         } else if (layout == "take name") {
             QVERIFY(WriteBytes(dir.filePath(id + ".WAV"), BuildMonoFile(other, 0)));
         } else if (layout == "foreign") {
