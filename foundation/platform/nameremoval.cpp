@@ -21,10 +21,12 @@ constexpr int kAsideDigits = 16;
 
 } // namespace
 
+QString RemovalAsidePrefix(const QString& name) { return QLatin1Char('.') + name + QLatin1String(kAsideMarker); }
+
 QString RemovalAsideName(const QString& path)
 {
     const QFileInfo info(path);
-    return info.path() + QStringLiteral("/.") + info.fileName() + QLatin1String(kAsideMarker)
+    return info.path() + QLatin1Char('/') + RemovalAsidePrefix(info.fileName())
            + QStringLiteral("%1").arg(QRandomGenerator::global()->generate64(), kAsideDigits, 16, QLatin1Char('0'));
 }
 

@@ -742,6 +742,8 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad_data()
     QTest::newRow("a rename of the take's files killed with an old name moved aside") << "renamed aside";
     // Its record moved aside to be removed, the save done.
     QTest::newRow("killed while the record's removal held it aside") << "aside";
+    QTest::newRow("killed inside a member's commit, its record moved aside by another's removal") << "torn aside";
+    QTest::newRow("the same, the record held by a writer that may live") << "torn aside held";
     // An earlier version's growing save: its record cannot tell its new bytes.
     QTest::newRow("a record of the first format, killed while reserving") << "format 1 reserving";
     QTest::newRow("a record of the first format, killed while committing") << "format 1 committing";
@@ -775,7 +777,17 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
     QVERIFY(take.InitFilesZZ(takePath, kExt));
     for (int t = 0; t < 3; ++t)
         take.m_SndFile[t].SetiXMLNote(t, QString(7000, QLatin1Char('n')));
+    // As a kill before the second write of the second member's commit leaves the files.
+    QList<QByteArray> torn;
+    if (state.startsWith(QLatin1String("torn aside")))
+        RiffChunkWriter::SetCheckedWriteHook([&](int descriptor, bool commit, int write, bool checked) {
+            const QString path = QFileInfo(QStringLiteral("/proc/self/fd/%1").arg(descriptor)).symLinkTarget();
+            if (torn.isEmpty() && commit && write == 2 && !checked && path == QFileInfo(written.files.at(1)).absoluteFilePath())
+                for (const QString& file : written.files)
+                    torn << FileBytes(file);
+        });
     QVERIFY(take.UpdateiXMLChunk());
+    RiffChunkWriter::SetCheckedWriteHook({});
     QVERIFY(state != QLatin1String("unsynced") || Messages().join(' ').contains(QString::fromLocal8Bit(strerror(EIO))));
     if (state == QLatin1String("unsynced"))
         return;
@@ -817,6 +829,25 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
         QVERIFY(WriteBytes(journal + QLatin1Char('~'), record.left(record.size() / 2)));
     } else if (state == QLatin1String("taken")) {
         QVERIFY(WriteBytes(TakenOverRecordPath(journal), record));
+    } else if (state.startsWith(QLatin1String("torn aside"))) {
+        // Torn in its second member, the record where another's removal
+        // moved it: undone from there as from its own name, once no writer
+        // may hold it; till then the take is not read.
+        QVERIFY(torn.size() == written.files.size());
+        for (int i = 0; i < written.files.size(); ++i)
+            QVERIFY(WriteBytes(written.files.at(i), torn.at(i)));
+        const QString aside = RemovalAsideName(journal);
+        QVERIFY(WriteBytes(aside, record));
+        const int held = state.endsWith(QLatin1String("held")) ? ::open(QFile::encodeName(aside).constData(), O_RDONLY) : -1;
+        if (held >= 0) {
+            QSoundPerform refused;
+            QVERIFY(TryRecordLock(held) == LockTry::Held && !refused.InitFilesZZ(takePath, kExt));
+            QVERIFY2(refused.LoadFailureText().contains("will be undone"), qPrintable(refused.LoadFailureText()));
+            QCOMPARE(RecordsIn(day), QStringList{QFileInfo(aside).fileName()});
+            for (int i = 0; i < written.files.size(); ++i)
+                QCOMPARE(FileBytes(written.files.at(i)), torn.at(i));
+            ::close(held);
+        }
     } else if (state == QLatin1String("aside")) {
         // Its save done: the next load's sweep removes the record, and the
         // take reads as saved.
