@@ -392,6 +392,7 @@ void ShareWritersTest::AddHeldRemovalRows(const QStringList& options)
         return;
     QTest::newRow("a member's only name moved aside by the other's killed rename" + on) << ShareRow(options).MemberMovedAside();
     QTest::newRow("held up with its own record moved aside while the other loads" + on) << ShareRow(options).OwnRecordAsideOtherLoads();
+    QTest::newRow("a killed save's record moved aside by the other's killed removal" + on) << ShareRow(options).KilledSaveRecordAside();
 }
 
 void ShareWritersTest::LeftAside(const TwoMountShare& share, const ShareRow& row, const QString& name,
@@ -422,7 +423,7 @@ void ShareWritersTest::LeftAside(const TwoMountShare& share, const ShareRow& row
             loaded = moved && QSoundPerform().InitFilesZZ(share.Mount(1) + name, kExt);
         };
         DiskFaults::SetRenameHook(&RenameCalled);
-    } else {
+    } else if (row.leftAside == 2) {
         moved = QFile::rename(files.at(12), RemovalAsideName(files.at(12)));
     }
     auto unhook = qScopeGuard([] {
@@ -431,7 +432,9 @@ void ShareWritersTest::LeftAside(const TwoMountShare& share, const ShareRow& row
         g_Rename = nullptr;
     });
     m_Spy.clear();
-    if (row.leftAside == 2) {
+    if (row.leftAside == 4) {
+        KilledSaveAside(share, take, name, files);
+    } else if (row.leftAside == 2) {
         // The next load finds member 13's name free: put back, and the take
         // read whole.
         QSoundPerform again;
@@ -447,6 +450,45 @@ void ShareWritersTest::LeftAside(const TwoMountShare& share, const ShareRow& row
     }
     QCOMPARE(RecordsIn(share.Folder()), QStringList());
     QCOMPARE(QDir(share.Folder()).entryList({QStringLiteral("*.nalvo-gone-*")}, QDir::Hidden | QDir::Files), QStringList());
+}
+
+void ShareWritersTest::KilledSaveAside(const TwoMountShare& share, QSoundPerform& take, const QString& name,
+                                       const QStringList& files)
+{
+    // The files as a kill before the second write of member 13's commit
+    // leaves them, its record where another's killed removal moved it.
+    const QString record = TakeSaveJournalPath(share.Folder(), name);
+    QList<QByteArray> before, torn;
+    for (const QString& file : files)
+        before << FileBytes(file);
+    QByteArray left;
+    RiffChunkWriter::SetCheckedWriteHook([&](int descriptor, bool commit, int write, bool checked) {
+        const QString path = QFileInfo(QStringLiteral("/proc/self/fd/%1").arg(descriptor)).symLinkTarget();
+        if (!torn.isEmpty() || !commit || write != 2 || checked || QFileInfo(path).fileName() != QFileInfo(files.at(12)).fileName())
+            return;
+        for (const QString& file : files)
+            torn << FileBytes(file);
+        left = FileBytes(record);
+    });
+    SetRound(take, 11);
+    QVERIFY(take.UpdateiXMLChunk() && torn.size() == files.size());
+    for (int i = 0; i < files.size(); ++i)
+        QVERIFY(WriteBytes(files.at(i), torn.at(i)));
+    const QString aside = RemovalAsideName(record);
+    QVERIFY(WriteBytes(aside, left));
+    // Its writer may live for the age rule: no load reads the take torn.
+    for (int i = 0; i < 2; ++i) {
+        QSoundPerform refused;
+        QVERIFY(!refused.InitFilesZZ(share.Mount(i) + name, kExt));
+        QVERIFY2(refused.LoadFailureText().contains("will be undone"), qPrintable(refused.LoadFailureText()));
+    }
+    // Past it, undone from there: every file as it was.
+    QVERIFY(AgeFile(aside, kRecordLiveSeconds + 5));
+    QVERIFY(QSoundPerform().InitFilesZZ(share.Mount(1) + name, kExt));
+    for (int i = 0; i < files.size(); ++i)
+        QVERIFY2(FileBytes(files.at(i)) == before.at(i), qPrintable(files.at(i)));
+    QVERIFY2(Messages().join(' ').contains("was undone") && !Messages().join(' ').contains("Wrong File"),
+             qPrintable(Messages().join('|')));
 }
 
 // Two computers saving one take on a share that keeps no locks, each round at
