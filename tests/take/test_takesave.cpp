@@ -151,6 +151,7 @@ private slots:
 private:
     QStringList Messages() const;
     void WalkSave(const QString& planName);
+    void WalkUndoFromAside(const QString& planName);
 
     std::unique_ptr<ScratchDir> m_pDir;
     std::unique_ptr<MessageLoging> m_pLogger;
@@ -239,6 +240,71 @@ void TestTakeSave::WalkSave(const QString& planName)
         for (const QString& path : written.files)
             now << FileBytes(path);
         return now == before ? QString() : QStringLiteral("changed, loads as round %1").arg(loaded);
+    };
+    const tyFaultWalk walk = WalkDiskFaults(job, planName);
+    QVERIFY2(walk.lczFaults.isEmpty(), qPrintable(walk.lczFaults.join(QLatin1Char('\n'))));
+    QVERIFY(walk.nCalls > 0);
+}
+
+// A save torn inside its second member, its record under a removal's
+// hidden name: a load that meets a failed call reads no torn take, and the
+// next load finds every file as before that save, no record left.
+void TestTakeSave::WalkUndoFromAside(const QString& planName)
+{
+    WrittenTake written;
+    QList<QByteArray> before, torn;
+    QByteArray record;
+    bool undoneAtRun = false;
+    tyFaultWalkJob job;
+    job.folders = QStringList{m_czDay};
+    job.begin = [&] {
+        if (!RemoveTree(m_czDay) || !QDir().mkpath(m_czDay))
+            return false;
+        written = WriteFamily(m_czDay, QStringLiteral("WLK001"), 3, Layouts::Same);
+        const QString journal = TakeSaveJournalPath(m_czDay, QStringLiteral("WLK001"));
+        if (torn.isEmpty()) {
+            for (const QString& path : written.files)
+                before << FileBytes(path);
+            QSoundPerform take;
+            RiffChunkWriter::SetCheckedWriteHook([&](int descriptor, bool commit, int write, bool checked) {
+                const QString path = QFileInfo(QStringLiteral("/proc/self/fd/%1").arg(descriptor)).symLinkTarget();
+                if (!torn.isEmpty() || !commit || write != 2 || checked
+                    || QFileInfo(path).fileName() != QFileInfo(written.files.at(1)).fileName())
+                    return;
+                for (const QString& file : written.files)
+                    torn << FileBytes(file);
+                record = FileBytes(journal);
+            });
+            bool saved = take.InitFilesZZ(TakePathOf(written), kExt);
+            SetRound(take, 7);
+            saved = saved && take.UpdateiXMLChunk();
+            RiffChunkWriter::SetCheckedWriteHook({});
+            if (!saved || torn.size() != written.files.size())
+                return false;
+        }
+        for (int i = 0; i < written.files.size(); ++i) {
+            if (!WriteBytes(written.files.at(i), torn.at(i)))
+                return false;
+        }
+        return WriteBytes(RemovalAsideName(journal), record);
+    };
+    job.run = [&] {
+        QSoundPerform take;
+        const bool read = take.InitFilesZZ(TakePathOf(written), kExt) && take.m_nTakeStatus == 0;
+        undoneAtRun = true;
+        for (int i = 0; i < written.files.size(); ++i)
+            undoneAtRun = undoneAtRun && FileBytes(written.files.at(i)) == before.at(i);
+        return read;
+    };
+    job.load = [&] { LoadedRound(TakePathOf(written)); };
+    job.check = [&](bool done, bool) {
+        if (done && !undoneAtRun)
+            return QStringLiteral("read while torn");
+        for (int i = 0; i < written.files.size(); ++i) {
+            if (FileBytes(written.files.at(i)) != before.at(i))
+                return QStringLiteral("%1 not as before the save after the next load").arg(i + 1);
+        }
+        return QString();
     };
     const tyFaultWalk walk = WalkDiskFaults(job, planName);
     QVERIFY2(walk.lczFaults.isEmpty(), qPrintable(walk.lczFaults.join(QLatin1Char('\n'))));
@@ -433,6 +499,10 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing_data()
     // other program is named, and the save stands.
     for (const auto& plan : RemovalPlans())
         QTest::newRow(qPrintable("each call failing: " + plan.first)) << "walk " + plan.first << QString();
+    // The next load's undo of a save torn in a member, its record aside.
+    for (const auto& plan : DiskFaultPlans())
+        QTest::newRow(qPrintable("each call of a load's undo from a record aside failing: " + plan.first))
+            << "aside walk " + plan.first << QString();
 }
 
 void TestTakeSave::refusedOrFailedSavesChangeNothing()
@@ -441,6 +511,8 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing()
     QFETCH(QString, message);
     if (fault.startsWith(QLatin1String("walk ")))
         return WalkSave(fault.mid(5));
+    if (fault.startsWith(QLatin1String("aside walk ")))
+        return WalkUndoFromAside(fault.mid(11));
     const WrittenTake written = WriteFamily(m_czDay, QStringLiteral("RFS001"), 4, Layouts::Same);
     QSoundPerform take;
     QVERIFY(take.InitFilesZZ(TakePathOf(written), kExt));
