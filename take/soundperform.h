@@ -63,10 +63,13 @@ public:
     // already (their files being written, or not agreeing); else empty.
     QString LoadFailureText() const { return m_czLoadFailure; }
     // After a load that found none of the take's files because a killed
-    // rename of them was finished (by this load or an earlier one): the
-    // take's path under its new name (as the load asks for a take: folder +
-    // name); else empty.
+    // rename of them was finished (by this load or an earlier one), or
+    // taken back: the take's path under the name it stands under (as the
+    // load asks for a take: folder + name); else empty.
     QString RenamedTakePath() const { return m_czRenamedTake; }
+    // That rename was taken back: the path is the take's old name, the one
+    // asked for its new one (LoadFailureText says so).
+    bool RenameTakenBack() const { return m_bRenameTakenBack; }
     // The take line: one sentence, naming the take by name, that says why
     // the take cannot be played or edited here (loaded: the last load's
     // result), that a member of its family is missing, or what its family
@@ -385,6 +388,7 @@ private:
     QString m_czSaveReport;    // the saving thread's; set by UpdateiXMLChunks
     bool m_bEditsPartial = false;   // set with the edits, reset by the save that wrote them
     QString m_czRenamedTake;   // the loading thread's; see RenamedTakePath
+    bool m_bRenameTakenBack = false;   // the loading thread's; see RenameTakenBack
     QString m_czUnreadFile;    // the loading thread's: why a member is no sound file, or did not open
     // The loading thread's: files named for a slot its member holds that
     // name the take too (file names), left out of the take.
@@ -399,6 +403,9 @@ private:
     QList<tyHeldOut> m_lHeldOut;
     // The loading thread's: names found for a slot that are no regular file.
     QStringList m_lczNotRegular;
+    // The loading thread's: members a killed rename left under a removal's
+    // hidden name (file names) whose own name another file holds.
+    QStringList m_lczHiddenMembers;
     mutable std::mutex m_MixerLock;
     // The last copy MixerSnapshot took, guarded by m_MixerReadLock, which
     // only takers of snapshots hold: a writer never holds it, so the player

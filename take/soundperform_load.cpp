@@ -232,19 +232,29 @@ QString DisagreeingFilesText(const QSoundPerform& take, const QString& path, boo
 
 namespace {
 
-// The take's members a killed rename left under its removal's hidden name
-// (see RemoveLeftHiddenCopy): each put back where its own name is free.
-// True when one went from there. Asked only of a take that misses a member
-// its metadata lists, without a lock of the folder (one is taken alone
-// where locks reach every writer).
-bool PutBackMembersAside(const QString& folder, const QString& baseName)
+// The take's files a killed rename left under its removal's hidden name
+// (see RemoveNameAsChecked): those whose own name is one of the take's
+// files, not of its records.
+QStringList MemberAsides(const QString& folder, const QString& baseName)
 {
-    bool settled = false;
+    QStringList found;
     for (const QString& aside : RemovalAsidesIn(folder)) {
         const QString owner = RemovalAsideOwnerName(aside);
         if (owner.startsWith(baseName) && !owner.contains(QLatin1String(".nalvo-")))
-            settled = RemoveLeftHiddenCopy(folder, QFileInfo(aside).fileName()) == ClockProbe::Removed || settled;
+            found << aside;
     }
+    return found;
+}
+
+// The take's members a killed rename left aside (see RemoveLeftHiddenCopy):
+// each put back where its own name is free. True when one went from there.
+// Asked only of a take that misses a member its metadata lists, without a
+// lock of the folder (one is taken alone where locks reach every writer).
+bool PutBackMembersAside(const QString& folder, const QString& baseName)
+{
+    bool settled = false;
+    for (const QString& aside : MemberAsides(folder, baseName))
+        settled = RemoveLeftHiddenCopy(folder, QFileInfo(aside).fileName()) == ClockProbe::Removed || settled;
     return settled;
 }
 
@@ -324,15 +334,22 @@ bool QSoundPerform::NoteRenamedTake(const QString& takePath, const QString& exte
     QString askedFolder;
     QString askedName;
     SplitTakePath(takePath, extension, &askedFolder, &askedName);
-    const QStringList moved = SettledRenames(ReplaceJournal::PathForTake(askedFolder, askedName));
+    bool takenBack = false;
+    const QStringList moved = SettledRenames(ReplaceJournal::PathForTake(askedFolder, askedName), &takenBack);
     // Followed only to a take that stands there now.
     if (moved.isEmpty() || !QFileInfo::exists(moved.first()))
         return false;
     QString folder;
     QString name;
     SplitTakePath(TakePathOfFile(moved.first(), extension), extension, &folder, &name);
-    if (QDir::cleanPath(folder + name) != QDir::cleanPath(askedFolder + askedName))
-        m_czRenamedTake = folder + name;
+    if (QDir::cleanPath(folder + name) == QDir::cleanPath(askedFolder + askedName))
+        return false;
+    m_czRenamedTake = folder + name;
+    m_bRenameTakenBack = takenBack;
+    if (takenBack)
+        m_czLoadFailure = QStringLiteral("Take %1 was not read: the rename of its files to this name was undone, "
+                                         "and the take stands under its old name %2.")
+                              .arg(QDir::toNativeSeparators(askedFolder + askedName), name);
     return false;
 }
 
@@ -426,6 +443,19 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
     ReadTrackValues();
     ReadSyncPoints();
     ReadWritability(folderDescriptor);
+    // A member left hidden while another file took its name: the take's
+    // line names it (see FamilyLine). Looked for where the folder's listing
+    // holds a hidden name of the take's that is none of its records, else
+    // where one is missing or left out.
+    const QString hidden = QLatin1Char('.') + m_czBaseName;
+    const int listed = names ? names->CountListed(hidden, QString()) : -1;
+    if (listed < 0 ? MissingMembers() > 0 || !m_lHeldOut.isEmpty()
+                   : listed > names->CountListed(hidden + QStringLiteral(".nalvo-"), QString())) {
+        for (const QString& aside : MemberAsides(m_czTakeFolder, m_czBaseName)) {
+            if (NameOnVolume(m_czTakeFolder + RemovalAsideOwnerName(aside)))
+                m_lczHiddenMembers << QFileInfo(aside).fileName();
+        }
+    }
     // A write-protected folder keeps its settings in the mirror folder, so
     // only a writable one's listing tells that the take has none.
     if (sidecarNames
@@ -685,6 +715,10 @@ QString QSoundPerform::FamilyLine(const QString& name) const
                     .arg(name, secondNames.join(QStringLiteral(", ")));
     for (const QString& entry : m_lczNotRegular)
         told << QStringLiteral("%1: %2 is not a regular file: not read.").arg(name, entry);
+    for (const QString& hidden : m_lczHiddenMembers)
+        told << QStringLiteral("%1: its track file %2 stands under the hidden name %3, where an interrupted rename "
+                               "left it, as another file took its name: give it a free name of the take to read it "
+                               "with the take.").arg(name, RemovalAsideOwnerName(hidden), hidden);
     return told.join(QLatin1Char(' '));
 }
 

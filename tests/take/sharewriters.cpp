@@ -393,6 +393,8 @@ void ShareWritersTest::AddHeldRemovalRows(const QStringList& options)
     QTest::newRow("a member's only name moved aside by the other's killed rename" + on) << ShareRow(options).MemberMovedAside();
     QTest::newRow("held up with its own record moved aside while the other loads" + on) << ShareRow(options).OwnRecordAsideOtherLoads();
     QTest::newRow("a killed save's record moved aside by the other's killed removal" + on) << ShareRow(options).KilledSaveRecordAside();
+    QTest::newRow("a member's only name moved aside by the other's killed rename, another take's file under it since" + on)
+        << ShareRow(options).MemberAsideNameTaken();
 }
 
 void ShareWritersTest::LeftAside(const TwoMountShare& share, const ShareRow& row, const QString& name,
@@ -423,8 +425,21 @@ void ShareWritersTest::LeftAside(const TwoMountShare& share, const ShareRow& row
             loaded = moved && QSoundPerform().InitFilesZZ(share.Mount(1) + name, kExt);
         };
         DiskFaults::SetRenameHook(&RenameCalled);
-    } else if (row.leftAside == 2) {
-        moved = QFile::rename(files.at(12), RemovalAsideName(files.at(12)));
+    }
+    const QString memberAside = RemovalAsideName(files.at(12));
+    if (row.leftAside == 2 || row.leftAside == 5)
+        moved = QFile::rename(files.at(12), memberAside);
+    if (row.leftAside == 5) {
+        // Its name taken by another maker's file: the take's line names
+        // the hidden one; once the name is free, it goes back.
+        TakeSpec other = FamilySpec(QStringLiteral("SHR009"), 13);
+        other.originator = QStringLiteral("OTHER 2");
+        QVERIFY(WriteBytes(files.at(12), BuildMonoFile(other, 12)));
+        QSoundPerform shown;
+        QVERIFY(shown.QuickInitFiles(share.Mount(1) + name, kExt, nullptr, true));
+        const QString line = shown.ProblemLine(true, share.Mount(1), name);
+        QVERIFY2(line.contains(QFileInfo(memberAside).fileName()), qPrintable(line));
+        QVERIFY(QFile::remove(files.at(12)));
     }
     auto unhook = qScopeGuard([] {
         RiffChunkWriter::SetCheckedWriteHook({});
@@ -434,7 +449,7 @@ void ShareWritersTest::LeftAside(const TwoMountShare& share, const ShareRow& row
     m_Spy.clear();
     if (row.leftAside == 4) {
         KilledSaveAside(share, take, name, files);
-    } else if (row.leftAside == 2) {
+    } else if (row.leftAside == 2 || row.leftAside == 5) {
         // The next load finds member 13's name free: put back, and the take
         // read whole.
         QSoundPerform again;
@@ -672,6 +687,14 @@ void ShareWritersTest::Run()
         QCOMPARE(LoadedRound(share.Folder() + name), row.otherRound);
         QCOMPARE(RecordsIn(share.Folder()), QStringList());
         QCOMPARE(QDir(share.Folder()).entryList({QStringLiteral("*.nalvo-gone-*")}, QDir::Hidden | QDir::Files), QStringList());
+        // Its new name, loaded by the renamer: the rename was undone, and
+        // the take is under its old name.
+        const QString newName = QString(name).replace(QLatin1String("SHR001"), QLatin1String("SHR002"));
+        QSoundPerform renamed;
+        QVERIFY(!renamed.InitFilesZZ(share.Mount(0) + newName, kExt));
+        const QString line = renamed.ProblemLine(false, share.Mount(0), newName);
+        QVERIFY2(renamed.RenameTakenBack() && renamed.RenamedTakePath().endsWith(name) && line.contains("was undone")
+                     && line.contains(name), qPrintable(line));
         WrittenTake back = written;
         back.files.replaceInStrings(QStringLiteral("SHR002"), QStringLiteral("SHR001"));
         QCOMPARE(AudioOf(back), audio);

@@ -45,6 +45,7 @@ struct ShareRow
     ShareRow& MemberMovedAside() { leftAside = 2; return *this; }               // member 13's only name
     ShareRow& OwnRecordAsideOtherLoads() { leftAside = 3; return *this; }       // held with its own record aside while the other loads
     ShareRow& KilledSaveRecordAside() { leftAside = 4; return *this; }          // the record of a save killed before its second write of member 13
+    ShareRow& MemberAsideNameTaken() { leftAside = 5; return *this; }          // member 13's only name, another take's file under it since
 
     QStringList options, after;
     int rounds = 0, raced = 0, heldRounds = 0, heldAtSync = 0, heldAtWrite = 0, heldMember = 13, otherRound = 8, recordAge = 0,
