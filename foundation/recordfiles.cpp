@@ -689,6 +689,12 @@ QString LeftSaveAside()
                           "Check the take's metadata and save it again.");
 }
 
+QString LeftSaveTorn(const QString& take)
+{
+    return QStringLiteral("%1 holds parts of an interrupted save that could not be undone, as its record beside the "
+                          "take tells: check the take's files, and save it again.").arg(take);
+}
+
 namespace {
 
 // The head of a load's or a save's refusal of a take.

@@ -427,6 +427,10 @@ QString LeftSaveNotRemovedForGood(const QString& why);
 // A killed save's record left under a removal's hidden name that cannot go
 // back under its own (another record holds it): not undone.
 QString LeftSaveAside();
+// A take whose files do not read whole while the record of an interrupted
+// save of it stays (not applied): its files hold parts of that save, which
+// no recorder left so.
+QString LeftSaveTorn(const QString& take);
 // Refusals of a load (load) or a save of take for a left save: its
 // roll-back could not write (error: the system's error number); a record of
 // an earlier format that cannot be applied safely; its record could not be

@@ -256,7 +256,7 @@ bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
         // A take of this recorder that is damaged is worth a box, once: a
         // foreign one is only another maker's file, said in the line.
         const QString key = QDir::cleanPath(takePath);
-        if (status >= 5 && !m_lczToldDamagedTakes.contains(key)) {
+        if (status >= 5 && !m_SndPerform.HoldsLeftSave() && !m_lczToldDamagedTakes.contains(key)) {
             m_lczToldDamagedTakes.insert(key);
             // The box's event loop lets the user reach the strip.
             SettleTrackControls();

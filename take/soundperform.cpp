@@ -60,6 +60,7 @@ void QSoundPerform::ResetVariables()
     m_lHeldOut.clear();
     m_lczNotRegular.clear();
     m_lczHiddenMembers.clear();
+    m_bLeftSaveStands = false;
     CloseFiles();
     for (QSoundFile& file : m_SndFile)
         file.InitVariables();

@@ -70,6 +70,9 @@ public:
     // That rename was taken back: the path is the take's old name, the one
     // asked for its new one (LoadFailureText says so).
     bool RenameTakenBack() const { return m_bRenameTakenBack; }
+    // The take read as not closed by the recorder holds parts of an
+    // interrupted save whose record stays (ProblemLine says so).
+    bool HoldsLeftSave() const { return m_bLeftSaveStands; }
     // The take line: one sentence, naming the take by name, that says why
     // the take cannot be played or edited here (loaded: the last load's
     // result), that a member of its family is missing, or what its family
@@ -406,6 +409,9 @@ private:
     // The loading thread's: members a killed rename left under a removal's
     // hidden name (file names) whose own name another file holds.
     QStringList m_lczHiddenMembers;
+    // The loading thread's: a take read as not closed by the recorder while
+    // the record of an interrupted save of it stays (see LeftSaveStands).
+    bool m_bLeftSaveStands = false;
     mutable std::mutex m_MixerLock;
     // The last copy MixerSnapshot took, guarded by m_MixerReadLock, which
     // only takers of snapshots hold: a writer never holds it, so the player

@@ -164,6 +164,19 @@ QString UnopenedMemberText(const QString& path)
     return QStringLiteral("its track file %1 cannot be opened").arg(name);
 }
 
+// The record of an interrupted save of the take stays beside it, under its
+// name or a removal's hidden one: one no load could apply, so files that do
+// not read whole hold parts of that save, not a recording left unclosed.
+bool LeftSaveStands(const QString& folder, const QString& baseName)
+{
+    const QString record = TakeSaveJournalPath(folder, baseName);
+    if (NameOnVolume(record))
+        return true;
+    const QStringList asides = RemovalAsidesIn(folder);
+    return std::any_of(asides.begin(), asides.end(),
+                       [&record](const QString& aside) { return IsRemovalAsideOf(aside, record); });
+}
+
 QString BeingWrittenText(const QString& take)
 {
     return QStringLiteral("Take %1 is being written by another program and was not read; select it again in a moment.")
@@ -432,6 +445,8 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
                                              "again in a moment.").arg(take);
         else if (read && !unread.isEmpty())
             m_czLoadFailure = QStringLiteral("Take %1 was not read: %2.").arg(take, unread);
+        else if (read && LeftSaveStands(family.czFolder, family.czBaseName))
+            m_czLoadFailure = QStringLiteral("Take ") + RecordTexts::LeftSaveTorn(take);
         else if (read) {
             m_bImportMayRead = importMayRead;
             m_czLoadFailure = disagree;
@@ -439,6 +454,7 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
         return false;
     }
     ReportUnwalked(unwalked, report);
+    m_bLeftSaveStands = m_nTakeStatus == 8 && LeftSaveStands(family.czFolder, family.czBaseName);
     ReadTakeValues();
     ReadTrackValues();
     ReadSyncPoints();
@@ -672,6 +688,8 @@ QString QSoundPerform::ProblemLine(bool loaded, const QString& folder, const QSt
             .arg(name, sound.Reason());
     }
     case 8:
+        if (m_bLeftSaveStands)
+            return RecordTexts::LeftSaveTorn(name);
         return QStringLiteral("%1 was not closed correctly by the recorder (Wrong File #8): shown, but not for "
                               "playing or editing.").arg(name);
     default: {
