@@ -24,7 +24,10 @@
 namespace {
 
 // The record's own file, its temporary one or its take-over is there, or
-// one a killed removal left aside (listed so, or the folder not listed).
+// one a killed removal left aside: listed so, or, the folder not listed,
+// found by one read of its names (the folder's sweep may have met a
+// failed call while it put one back, and sweeps the folder again only once
+// it changed).
 bool SaveRecordLeft(const FolderNameProbe& names, const QString& folder, const QString& baseName)
 {
     const QString record = TakeSaveJournalPath(QString(), baseName);

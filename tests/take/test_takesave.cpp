@@ -815,7 +815,6 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad_data()
     // Its record moved aside to be removed, the save done.
     QTest::newRow("killed while the record's removal held it aside") << "aside";
     QTest::newRow("killed inside a member's commit, its record moved aside by another's removal") << "torn aside";
-    QTest::newRow("the same, the record held by a writer that may live") << "torn aside held";
     QTest::newRow("the same, a member changed by another program since") << "torn aside changed";
     // An earlier version's growing save: its record cannot tell its new bytes.
     QTest::newRow("a record of the first format, killed while reserving") << "format 1 reserving";
@@ -904,8 +903,7 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
         QVERIFY(WriteBytes(TakenOverRecordPath(journal), record));
     } else if (state.startsWith(QLatin1String("torn aside"))) {
         // Torn in its second member, the record where another's removal
-        // moved it: undone from there as from its own name, once no writer
-        // may hold it; till then the take is not read.
+        // moved it: undone from there as from its own name.
         QVERIFY(torn.size() == written.files.size());
         for (int i = 0; i < written.files.size(); ++i)
             QVERIFY(WriteBytes(written.files.at(i), torn.at(i)));
@@ -921,16 +919,6 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
                      qPrintable(line + '|' + Messages().join('|')));
             QCOMPARE(RecordsIn(day).size(), 1);
             return;
-        }
-        const int held = state.endsWith(QLatin1String("held")) ? ::open(QFile::encodeName(aside).constData(), O_RDONLY) : -1;
-        if (held >= 0) {
-            QSoundPerform refused;
-            QVERIFY(TryRecordLock(held) == LockTry::Held && !refused.InitFilesZZ(takePath, kExt));
-            QVERIFY2(refused.LoadFailureText().contains("will be undone"), qPrintable(refused.LoadFailureText()));
-            QCOMPARE(RecordsIn(day), QStringList{QFileInfo(aside).fileName()});
-            for (int i = 0; i < written.files.size(); ++i)
-                QCOMPARE(FileBytes(written.files.at(i)), torn.at(i));
-            ::close(held);
         }
     } else if (state == QLatin1String("aside")) {
         // Its save done: the next load's sweep removes the record, and the
