@@ -470,27 +470,14 @@ void ShareWritersTest::LeftAside(const TwoMountShare& share, const ShareRow& row
 void ShareWritersTest::KilledSaveAside(const TwoMountShare& share, QSoundPerform& take, const QString& name,
                                        const QStringList& files)
 {
-    // The files as a kill before the second write of member 13's commit
-    // leaves them, its record where another's killed removal moved it.
-    const QString record = TakeSaveJournalPath(share.Folder(), name);
-    QList<QByteArray> before, torn;
+    // Killed inside member 13, its record where another's killed removal
+    // moved it.
+    QList<QByteArray> before;
     for (const QString& file : files)
         before << FileBytes(file);
-    QByteArray left;
-    RiffChunkWriter::SetCheckedWriteHook([&](int descriptor, bool commit, int write, bool checked) {
-        const QString path = QFileInfo(QStringLiteral("/proc/self/fd/%1").arg(descriptor)).symLinkTarget();
-        if (!torn.isEmpty() || !commit || write != 2 || checked || QFileInfo(path).fileName() != QFileInfo(files.at(12)).fileName())
-            return;
-        for (const QString& file : files)
-            torn << FileBytes(file);
-        left = FileBytes(record);
-    });
     SetRound(take, 11);
-    QVERIFY(take.UpdateiXMLChunk() && torn.size() == files.size());
-    for (int i = 0; i < files.size(); ++i)
-        QVERIFY(WriteBytes(files.at(i), torn.at(i)));
-    const QString aside = RemovalAsideName(record);
-    QVERIFY(WriteBytes(aside, left));
+    const QString aside = SaveTornWithRecordAside(take, files, 12, TakeSaveJournalPath(share.Folder(), name));
+    QVERIFY(!aside.isEmpty());
     // Its writer may live for the age rule: no load reads the take torn.
     for (int i = 0; i < 2; ++i) {
         QSoundPerform refused;

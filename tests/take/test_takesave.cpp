@@ -118,6 +118,15 @@ int SaveLoop(const QString& takePath, int firstRound, const QString& besidePath)
     return 0;
 }
 
+// A day folder made anew with the walked take of three members.
+bool FreshWalkTake(const QString& day, WrittenTake* written)
+{
+    if (!RemoveTree(day) || !QDir().mkpath(day))
+        return false;
+    *written = WriteFamily(day, QStringLiteral("WLK001"), 3, Layouts::Same);
+    return true;
+}
+
 } // namespace
 
 class TestTakeSave : public QObject
@@ -198,9 +207,8 @@ void TestTakeSave::WalkSave(const QString& planName)
     tyFaultWalkJob job;
     job.folders = QStringList{m_czDay};
     job.begin = [&] {
-        if (!RemoveTree(m_czDay) || !QDir().mkpath(m_czDay))
+        if (!FreshWalkTake(m_czDay, &written))
             return false;
-        written = WriteFamily(m_czDay, QStringLiteral("WLK001"), 3, Layouts::Same);
         take = std::make_unique<QSoundPerform>();
         if (written.files.size() != 3 || !take->InitFilesZZ(TakePathOf(written), kExt))
             return false;
@@ -253,40 +261,31 @@ void TestTakeSave::WalkUndoFromAside(const QString& planName)
 {
     WrittenTake written;
     QList<QByteArray> before, torn;
+    QString aside;
     QByteArray record;
     bool undoneAtRun = false;
     tyFaultWalkJob job;
     job.folders = QStringList{m_czDay};
     job.begin = [&] {
-        if (!RemoveTree(m_czDay) || !QDir().mkpath(m_czDay))
+        if (!FreshWalkTake(m_czDay, &written))
             return false;
-        written = WriteFamily(m_czDay, QStringLiteral("WLK001"), 3, Layouts::Same);
-        const QString journal = TakeSaveJournalPath(m_czDay, QStringLiteral("WLK001"));
-        if (torn.isEmpty()) {
+        if (torn.isEmpty()) {   // torn once, then as that left it
             for (const QString& path : written.files)
                 before << FileBytes(path);
             QSoundPerform take;
-            RiffChunkWriter::SetCheckedWriteHook([&](int descriptor, bool commit, int write, bool checked) {
-                const QString path = QFileInfo(QStringLiteral("/proc/self/fd/%1").arg(descriptor)).symLinkTarget();
-                if (!torn.isEmpty() || !commit || write != 2 || checked
-                    || QFileInfo(path).fileName() != QFileInfo(written.files.at(1)).fileName())
-                    return;
-                for (const QString& file : written.files)
-                    torn << FileBytes(file);
-                record = FileBytes(journal);
-            });
-            bool saved = take.InitFilesZZ(TakePathOf(written), kExt);
-            SetRound(take, 7);
-            saved = saved && take.UpdateiXMLChunk();
-            RiffChunkWriter::SetCheckedWriteHook({});
-            if (!saved || torn.size() != written.files.size())
+            if (!take.InitFilesZZ(TakePathOf(written), kExt))
                 return false;
+            SetRound(take, 7);
+            aside = SaveTornWithRecordAside(take, written.files, 1, TakeSaveJournalPath(m_czDay, QStringLiteral("WLK001")));
+            for (const QString& path : written.files)
+                torn << FileBytes(path);
+            record = FileBytes(aside);
         }
         for (int i = 0; i < written.files.size(); ++i) {
             if (!WriteBytes(written.files.at(i), torn.at(i)))
                 return false;
         }
-        return WriteBytes(RemovalAsideName(journal), record);
+        return !aside.isEmpty() && WriteBytes(aside, record);
     };
     job.run = [&] {
         QSoundPerform take;
@@ -849,17 +848,12 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
     QVERIFY(take.InitFilesZZ(takePath, kExt));
     for (int t = 0; t < 3; ++t)
         take.m_SndFile[t].SetiXMLNote(t, QString(7000, QLatin1Char('n')));
-    // As a kill before the second write of the second member's commit leaves the files.
-    QList<QByteArray> torn;
+    // Torn in its second member, the record where another's removal moved
+    // it: undone from there as from its own name.
     if (state.startsWith(QLatin1String("torn aside")))
-        RiffChunkWriter::SetCheckedWriteHook([&](int descriptor, bool commit, int write, bool checked) {
-            const QString path = QFileInfo(QStringLiteral("/proc/self/fd/%1").arg(descriptor)).symLinkTarget();
-            if (torn.isEmpty() && commit && write == 2 && !checked && path == QFileInfo(written.files.at(1)).absoluteFilePath())
-                for (const QString& file : written.files)
-                    torn << FileBytes(file);
-        });
-    QVERIFY(take.UpdateiXMLChunk());
-    RiffChunkWriter::SetCheckedWriteHook({});
+        QVERIFY(!SaveTornWithRecordAside(take, written.files, 1, journal).isEmpty());
+    else
+        QVERIFY(take.UpdateiXMLChunk());
     QVERIFY(state != QLatin1String("unsynced") || Messages().join(' ').contains(QString::fromLocal8Bit(strerror(EIO))));
     if (state == QLatin1String("unsynced"))
         return;
@@ -901,25 +895,18 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
         QVERIFY(WriteBytes(journal + QLatin1Char('~'), record.left(record.size() / 2)));
     } else if (state == QLatin1String("taken")) {
         QVERIFY(WriteBytes(TakenOverRecordPath(journal), record));
-    } else if (state.startsWith(QLatin1String("torn aside"))) {
-        // Torn in its second member, the record where another's removal
-        // moved it: undone from there as from its own name.
-        QVERIFY(torn.size() == written.files.size());
-        for (int i = 0; i < written.files.size(); ++i)
-            QVERIFY(WriteBytes(written.files.at(i), torn.at(i)));
-        const QString aside = RemovalAsideName(journal);
-        QVERIFY(WriteBytes(aside, record));
-        if (state.endsWith(QLatin1String("changed"))) {
-            // Not undone, told so: the record stays, and the take's line
-            // blames no recorder.
-            QVERIFY(WriteBytes(written.files.at(2), WithChunk(FileBytes(written.files.at(2)), "", "LIST", 64)));
-            QSoundPerform kept;
-            const QString line = kept.ProblemLine(kept.QuickInitFiles(takePath, kExt, nullptr, true), day, "JNL001");
-            QVERIFY2(line.contains("parts of an interrupted save") && Messages().join(' ').contains("could not be undone"),
-                     qPrintable(line + '|' + Messages().join('|')));
-            QCOMPARE(RecordsIn(day).size(), 1);
-            return;
-        }
+    } else if (state == QLatin1String("torn aside changed")) {
+        // Not undone, told so: the record stays, and the take's line blames
+        // no recorder.
+        QVERIFY(WriteBytes(written.files.at(2), WithChunk(FileBytes(written.files.at(2)), "", "LIST", 64)));
+        QSoundPerform kept;
+        const QString line = kept.ProblemLine(kept.QuickInitFiles(takePath, kExt, nullptr, true), day, "JNL001");
+        QVERIFY2(line.contains("parts of an interrupted save") && Messages().join(' ').contains("could not be undone"),
+                 qPrintable(line + '|' + Messages().join('|')));
+        QCOMPARE(RecordsIn(day).size(), 1);
+        return;
+    } else if (state == QLatin1String("torn aside")) {
+        QVERIFY(RecordsIn(day).size() == 1);   // as the kill and the removal left it
     } else if (state == QLatin1String("aside")) {
         // Its save done: the next load's sweep removes the record, and the
         // take reads as saved.
