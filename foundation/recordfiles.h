@@ -351,9 +351,9 @@ bool IsFuseHiddenName(const char* name);
 // load, a member's only name), else stays. The answers of
 // RemoveLeftClockProbe.
 ClockProbe RemoveLeftHiddenCopy(const QString& folder, const QString& name);
-// The record at path (a save's, a replacement's) that killed removals left
-// under their hidden names, each settled as RemoveLeftHiddenCopy settles
-// it, by a load holding the take's folder alone before it reads the take:
+// The save record at path that killed removals left under their hidden
+// names, each settled as RemoveLeftHiddenCopy settles it, by a load (or a
+// save) holding the take's folder alone before it reads the take:
 // the most that stands, in this order: None (nothing, or a save that
 // stands whole), PutBack (back under path, to be settled there as any
 // record left), Stays (its writer gone, it cannot go back: its name

@@ -362,6 +362,10 @@ private:
     // with report tells the user of each.
     void ReportUnwalked(quint32 unwalked, bool report);
     bool FilesAgree() const;
+    // What a killed write left beside a take read: the record of a save
+    // that could not be undone (m_bLeftSaveStands), a member's only name
+    // hidden (m_lczHiddenMembers). names: the folder's, when probed.
+    void NoteLeftBeside(const FolderNameProbe* names);
     // ProblemLine of a take read whole: what its family lacks or left out.
     QString FamilyLine(const QString& name) const;
     void ReadTakeValues();

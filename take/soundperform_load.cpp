@@ -454,24 +454,11 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
         return false;
     }
     ReportUnwalked(unwalked, report);
-    m_bLeftSaveStands = m_nTakeStatus == 8 && LeftSaveStands(family.czFolder, family.czBaseName);
     ReadTakeValues();
     ReadTrackValues();
     ReadSyncPoints();
     ReadWritability(folderDescriptor);
-    // A member left hidden while another file took its name: the take's
-    // line names it (see FamilyLine). Looked for where the folder's listing
-    // holds a hidden name of the take's that is none of its records, else
-    // where one is missing or left out.
-    const QString hidden = QLatin1Char('.') + m_czBaseName;
-    const int listed = names ? names->CountListed(hidden, QString()) : -1;
-    if (listed < 0 ? MissingMembers() > 0 || !m_lHeldOut.isEmpty()
-                   : listed > names->CountListed(hidden + QStringLiteral(".nalvo-"), QString())) {
-        for (const QString& aside : MemberAsides(m_czTakeFolder, m_czBaseName)) {
-            if (NameOnVolume(m_czTakeFolder + RemovalAsideOwnerName(aside)))
-                m_lczHiddenMembers << QFileInfo(aside).fileName();
-        }
-    }
+    NoteLeftBeside(names);
     // A write-protected folder keeps its settings in the mirror folder, so
     // only a writable one's listing tells that the take has none.
     if (sidecarNames
@@ -479,6 +466,24 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
             || sidecarNames->Exists(SidecarPath().mid(m_czTakeFolder.size()))))
         LoadPlayerSettings(SidecarPath());
     return true;
+}
+
+void QSoundPerform::NoteLeftBeside(const FolderNameProbe* names)
+{
+    m_bLeftSaveStands = m_nTakeStatus == 8 && LeftSaveStands(m_czTakeFolder, m_czBaseName);
+    // A member left hidden while another file took its name: the take's
+    // line names it (see FamilyLine). Looked for where the folder's listing
+    // holds a hidden name of the take's that is none of its records, else
+    // where one is missing or left out.
+    const QString hidden = QLatin1Char('.') + m_czBaseName;
+    const int listed = names ? names->CountListed(hidden, QString()) : -1;
+    if (listed < 0 ? MissingMembers() == 0 && m_lHeldOut.isEmpty()
+                   : listed == names->CountListed(hidden + QStringLiteral(".nalvo-"), QString()))
+        return;
+    for (const QString& aside : MemberAsides(m_czTakeFolder, m_czBaseName)) {
+        if (NameOnVolume(m_czTakeFolder + RemovalAsideOwnerName(aside)))
+            m_lczHiddenMembers << QFileInfo(aside).fileName();
+    }
 }
 
 bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, quint32* inDoubt)
