@@ -12,6 +12,7 @@
 #include <QRandomGenerator>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -415,24 +416,36 @@ bool RecordOfATake(const QString& folder, const QString& owner)
            && !QDir(folder).entryList({take + QLatin1Char('*')}, QDir::Files | QDir::NoDotAndDotDot).isEmpty();
 }
 
+// How a file a killed removal left aside was settled (see SettleLeftAside).
+enum class Aside {
+    Gone,      // nothing under that name
+    Settled,   // removed, or put back under its name
+    Live,      // a record whose writer may live, of a save that does not stand whole
+    Whole,     // a record whose writer may live, of a save that stands whole: nothing to undo
+    Stays,     // its remover gone, and it could not go (its name taken, a removal refused)
+};
+
 // The file a removal moved aside to name (see RemoveNameAsChecked) and
 // left there once its remover was gone: back under its own name where that
 // is free, a killed writer's record so to be settled by the next load of its
-// take; removed where another name holds the same bytes, or a record
-// belongs to no take any more (or was emptied before its removal was
-// refused: nothing but its name tells it); else kept. Its remover is gone
+// take; removed where another name holds the same bytes, a save record's
+// save stands whole, or a record belongs to no take any more (or was
+// emptied before its removal was refused: nothing but its name tells it);
+// else kept. Its remover is gone
 // when the record's lock or age says so, and for any other file when the
 // folder's lock is held alone where locks reach every writer (a remover
 // holds it meanwhile); elsewhere a remover holds an aside for an instant,
 // and one held up there past the age rule was taken over and takes a name
-// put back for one settled elsewhere (see RenameNoReplace).
-ClockProbe SettleLeftAside(const QString& folder, const QString& name)
+// put back for one settled elsewhere (see RenameNoReplace). A save record
+// whose writer may live is told Whole where its save stands whole, else
+// Live: its files may be torn.
+Aside SettleLeftAside(const QString& folder, const QString& name)
 {
     const QString path = folder + (folder.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + name;
     const QString owner = QFileInfo(path).absolutePath() + QLatin1Char('/') + RemovalAsideOwnerName(path);
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
-        return errno == ENOENT ? ClockProbe::Gone : ClockProbe::Kept;
+        return errno == ENOENT ? Aside::Gone : Aside::Stays;
     struct stat status;
     char bytes[64];
     const ssize_t got = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) ? ::pread(fd, bytes, sizeof(bytes), 0) : -1;
@@ -446,19 +459,21 @@ ClockProbe SettleLeftAside(const QString& folder, const QString& name)
     else if (got >= 0)
         gone = !LocksReachEveryWriter(fd) || lock.Acquire(QFileInfo(path).absolutePath() + QLatin1Char('/'),
                                                           TakeFolderLock::Mode::Alone);
-    ClockProbe settled = ClockProbe::Kept;
+    // Read the same way wherever the record lies: the judge the layer
+    // that reads takes set.
+    const SaveWholeJudge whole = g_SaveWholeJudge.load(std::memory_order_acquire);
+    const bool save = record && head.startsWith(QByteArray(kSaveRecordMagic, int(sizeof(kSaveRecordMagic))));
+    const bool saved = save && whole && whole(QFileInfo(path).absolutePath(), ReadRecordBytes(fd));
+    Aside settled = !gone && save ? (saved ? Aside::Whole : Aside::Live) : Aside::Stays;
     if (gone) {
-        const SaveWholeJudge whole = g_SaveWholeJudge.load(std::memory_order_acquire);
-        const bool saved = record && whole && head.startsWith(QByteArray(kSaveRecordMagic, int(sizeof(kSaveRecordMagic))))
-                           && whole(QFileInfo(path).absolutePath(), ReadRecordBytes(fd));
         const bool remove = emptied || saved || HoldsSameBytes(path, owner) || (!record && status.st_nlink > 1)
                             || (record && !RecordOfATake(QFileInfo(path).absolutePath(), QFileInfo(owner).fileName()));
         if (remove)
             settled = DescriptorNamedBy(fd, path) && DiskUnlink(QFile::encodeName(path).constData()) == 0
-                          ? ClockProbe::Removed
-                          : ClockProbe::Kept;
+                          ? Aside::Settled
+                          : Aside::Stays;
         else if (!NameOnVolume(owner))
-            settled = PutBackAside(path, owner) == 0 ? ClockProbe::Removed : ClockProbe::Kept;
+            settled = PutBackAside(path, owner) == 0 ? Aside::Settled : Aside::Stays;
     }
     ::close(fd);
     return settled;
@@ -470,8 +485,12 @@ void SetSaveWholeJudge(SaveWholeJudge judge) { g_SaveWholeJudge.store(judge, std
 
 ClockProbe RemoveLeftHiddenCopy(const QString& folder, const QString& name)
 {
-    if (IsRemovalAsideName(QFile::encodeName(name).constData()))
-        return SettleLeftAside(folder, name);
+    if (IsRemovalAsideName(QFile::encodeName(name).constData())) {
+        const Aside settled = SettleLeftAside(folder, name);
+        return settled == Aside::Settled ? ClockProbe::Removed
+               : settled == Aside::Gone  ? ClockProbe::Gone
+                                         : ClockProbe::Kept;
+    }
     return RemoveLeftFile(folder, name, [](int fd, const QString& path) {
         struct stat status;
         char bytes[64];
@@ -481,6 +500,33 @@ ClockProbe RemoveLeftHiddenCopy(const QString& folder, const QString& name)
         // Its writer's lock, or its age: the same rule as for a record.
         return ours && !RecordWriterMayLive(fd, path);
     });
+}
+
+RecordAside SettleRecordAsides(const QString& path)
+{
+    RecordAside worst = RecordAside::None;
+    const QString folder = QFileInfo(path).absolutePath();
+    for (const QString& aside : RemovalAsidesIn(folder)) {
+        if (!IsRemovalAsideOf(aside, path))
+            continue;
+        RecordAside now = RecordAside::None;
+        switch (SettleLeftAside(folder, QFileInfo(aside).fileName())) {
+        case Aside::Gone:
+        case Aside::Whole:
+            break;
+        case Aside::Settled:
+            now = NameOnVolume(path) ? RecordAside::PutBack : RecordAside::None;
+            break;
+        case Aside::Live:
+            now = RecordAside::Live;
+            break;
+        case Aside::Stays:
+            now = RecordAside::Stays;
+            break;
+        }
+        worst = std::max(worst, now);
+    }
+    return worst;
 }
 
 namespace RecordTexts {
@@ -634,6 +680,19 @@ QString LeftSaveNotUndone(const QStringList& files)
 QString LeftSaveNotRemovedForGood(const QString& why)
 {
     return QStringLiteral("The record of an interrupted save of this take could not be removed for good: %1").arg(why);
+}
+
+QString LeftSaveAside()
+{
+    return QStringLiteral("An interrupted save of this take could not be undone: its record stands under a hidden "
+                          "name beside another record of the take, so the take's files may hold parts of two saves. "
+                          "Check the take's metadata and save it again.");
+}
+
+QString LeftSaveTorn(const QString& take)
+{
+    return QStringLiteral("%1 holds parts of an interrupted save that could not be undone, as its record beside the "
+                          "take tells: check the take's files, and save it again.").arg(take);
 }
 
 namespace {

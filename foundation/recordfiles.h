@@ -351,6 +351,16 @@ bool IsFuseHiddenName(const char* name);
 // load, a member's only name), else stays. The answers of
 // RemoveLeftClockProbe.
 ClockProbe RemoveLeftHiddenCopy(const QString& folder, const QString& name);
+// The save record at path that killed removals left under their hidden
+// names, each settled as RemoveLeftHiddenCopy settles it, by a load (or a
+// save) holding the take's folder alone before it reads the take:
+// the most that stands, in this order: None (nothing, or a save that
+// stands whole), PutBack (back under path, to be settled there as any
+// record left), Stays (its writer gone, it cannot go back: its name
+// taken), Live (its writer may live, its save not whole: the files may be
+// torn, and the take must not be read now).
+enum class RecordAside { None, PutBack, Stays, Live };
+RecordAside SettleRecordAsides(const QString& path);
 
 // The texts a user sees for a record's outcome, one place for each; the
 // busy ones say what was not done and when to try again.
@@ -414,6 +424,13 @@ QString LeftSaveUndone();
 QString LeftSaveChanged(const QStringList& files, const QStringList& left);
 QString LeftSaveNotUndone(const QStringList& files);
 QString LeftSaveNotRemovedForGood(const QString& why);
+// A killed save's record left under a removal's hidden name that cannot go
+// back under its own (another record holds it): not undone.
+QString LeftSaveAside();
+// A take whose files do not read whole while the record of an interrupted
+// save of it stays (not applied): its files hold parts of that save, which
+// no recorder left so.
+QString LeftSaveTorn(const QString& take);
 // Refusals of a load (load) or a save of take for a left save: its
 // roll-back could not write (error: the system's error number); a record of
 // an earlier format that cannot be applied safely; its record could not be

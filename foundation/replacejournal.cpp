@@ -263,8 +263,12 @@ Replacement SettleRenames(const tyRecord& record)
     return !ok ? Replacement::Failed : forward ? Replacement::Finished : Replacement::TakenBack;
 }
 
+struct tySettled {
+    QStringList names;
+    bool bTakenBack = false;
+};
 std::mutex g_SettledMutex;
-QHash<QString, QStringList> g_Settled;   // see SettledRenames; any thread, under g_SettledMutex
+QHash<QString, tySettled> g_Settled;   // see SettledRenames; any thread, under g_SettledMutex
 
 void NoteSettledRenames(const QString& journalPath, const tyRecord& record, Replacement result)
 {
@@ -273,13 +277,7 @@ void NoteSettledRenames(const QString& journalPath, const tyRecord& record, Repl
         names << (result == Replacement::Finished ? e.czFinal : e.czTemporary);
     QStringList records = record.twins;
     records << journalPath;
-    std::lock_guard<std::mutex> guard(g_SettledMutex);
-    // A bound for a long session; a name asked for after it was dropped
-    // is only not followed.
-    if (g_Settled.size() >= 1024)
-        g_Settled.clear();
-    for (const QString& path : records)
-        g_Settled.insert(QDir::cleanPath(path), names);
+    NoteRenamesSettled(records, names, result != Replacement::Finished);
 }
 
 // Creates the record at path, locked, after settling an abandoned one there.
@@ -598,10 +596,24 @@ Replacement SettleReplacement(const QString& journalPath)
     return result == Replacement::None ? left : result;
 }
 
-QStringList SettledRenames(const QString& journalPath)
+QStringList SettledRenames(const QString& journalPath, bool* takenBack)
 {
     std::lock_guard<std::mutex> guard(g_SettledMutex);
-    return g_Settled.value(QDir::cleanPath(journalPath));
+    const tySettled settled = g_Settled.value(QDir::cleanPath(journalPath));
+    if (takenBack)
+        *takenBack = settled.bTakenBack;
+    return settled.names;
+}
+
+void NoteRenamesSettled(const QStringList& records, const QStringList& names, bool takenBack)
+{
+    std::lock_guard<std::mutex> guard(g_SettledMutex);
+    // A bound for a long session; a name asked for after it was dropped
+    // is only not followed.
+    if (g_Settled.size() >= 1024)
+        g_Settled.clear();
+    for (const QString& path : records)
+        g_Settled.insert(QDir::cleanPath(path), {names, takenBack});
 }
 
 Replacement SettleReplacementAlone(const QString& journalPath)

@@ -110,7 +110,12 @@ Replacement SettleReplacement(const QString& journalPath);
 // when the moves were finished, its old one when taken back; empty when
 // this process settled none there. A load that finds its take gone follows
 // it by them, whichever load or listing settled the record first.
-QStringList SettledRenames(const QString& journalPath);
+// *takenBack, when given: the renames were taken back (the old names).
+QStringList SettledRenames(const QString& journalPath, bool* takenBack = nullptr);
+// Notes names (each file's, as settled) for the records at records: a
+// settling here, or one a renamer learns another program made of its
+// renames.
+void NoteRenamesSettled(const QStringList& records, const QStringList& names, bool takenBack);
 // The same for a caller that holds no lock of the folder: the lock is
 // taken alone for the settling (Busy when another holder keeps it).
 Replacement SettleReplacementAlone(const QString& journalPath);

@@ -505,7 +505,7 @@ private:
     // The take selected as oldName was found under renamedPath (see
     // QSoundPerform::RenamedTakePath): the selection follows it there, and
     // the take line says where it went.
-    void FollowRenamedTake(const QString& oldName, const QString& renamedPath);
+    void FollowRenamedTake(const QString& oldName, const QString& renamedPath, bool takenBack);
     // Selects the browser rows of these takes ("<day folder>/<take name>",
     // as the rows' take path role gives them), whichever file stands for each.
     void SelectTakePaths(const QStringList& takePaths);

@@ -239,7 +239,7 @@ bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
     ListStrangersAlone(folder, take);
     if (!loaded) {
         if (!m_SndPerform.RenamedTakePath().isEmpty()) {
-            FollowRenamedTake(take, m_SndPerform.RenamedTakePath());
+            FollowRenamedTake(take, m_SndPerform.RenamedTakePath(), m_SndPerform.RenameTakenBack());
             return false;
         }
         ShowTakeProblem(m_SndPerform.ProblemLine(false, folder, take));
@@ -256,7 +256,7 @@ bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
         // A take of this recorder that is damaged is worth a box, once: a
         // foreign one is only another maker's file, said in the line.
         const QString key = QDir::cleanPath(takePath);
-        if (status >= 5 && !m_lczToldDamagedTakes.contains(key)) {
+        if (status >= 5 && !m_SndPerform.HoldsLeftSave() && !m_lczToldDamagedTakes.contains(key)) {
             m_lczToldDamagedTakes.insert(key);
             // The box's event loop lets the user reach the strip.
             SettleTrackControls();
@@ -279,14 +279,16 @@ bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
     return result;
 }
 
-void DlgMain::FollowRenamedTake(const QString& oldName, const QString& renamedPath)
+void DlgMain::FollowRenamedTake(const QString& oldName, const QString& renamedPath, bool takenBack)
 {
     const QString folder = renamedPath.left(renamedPath.lastIndexOf(QLatin1Char('/')));
     const QString name = renamedPath.mid(folder.size() + 1);
     // Said until the take is shown under its new name, and for good if the
     // browser does not list it there.
-    ShowTakeProblem(QStringLiteral("%1 is now %2: an interrupted rename of its files was finished.")
-                        .arg(oldName, name));
+    ShowTakeProblem(takenBack ? QStringLiteral("The rename of %2 to %1 was undone: the take stands under its old name %2.")
+                                    .arg(oldName, name)
+                              : QStringLiteral("%1 is now %2: an interrupted rename of its files was finished.")
+                                    .arg(oldName, name));
     // The day is read again, so the take's row stands under its new name;
     // the selection moves there and is shown once this dispatch is done.
     m_pFSModel->refreshItems(folder);

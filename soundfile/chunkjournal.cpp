@@ -556,6 +556,25 @@ void SettleRecord(int fd, const QString& path, const QString& name, const QByteA
         result->nRemoveError = SyncFolder(QFileInfo(path).absolutePath());
 }
 
+// The take-over name held by the empty file of a rename without links
+// (see IsHeldName), open as fd, whose reader is gone: its move failed or
+// was killed before the record took the name, so the record stands under
+// its own name, and nothing was settled from this one. Removed, so that
+// the record is settled there. Closes fd; false (result told) when it
+// stays.
+bool DropTakeOverHolder(int fd, const QString& taken, tyJournalRollBack* result)
+{
+    const int removed = DiskUnlink(QFile::encodeName(taken).constData()) == 0 ? 0 : errno;
+    ::close(fd);
+    if (removed == 0 || removed == ENOENT) {
+        result->bFound = result->bRecord = false;
+        return true;
+    }
+    result->nWriteError = removed;
+    result->lczFailed << QFileInfo(taken).fileName() + QStringLiteral(": cannot be removed: ") + SystemErrorText(removed);
+    return false;
+}
+
 // A record taken over by a reader that was killed, or is at work now
 // (judged by its lock or its age as any record): settled where it stands,
 // as it is no writer's any more. False when the caller must not go on.
@@ -570,6 +589,8 @@ bool SettleTakenOver(const QString& path, tyJournalRollBack* result)
     result->eWriter = JudgeRecordWriter(fd, taken);
     QList<tyChunkUndo> members;
     const QByteArray bytes = result->eWriter == RecordWriter::Gone ? ReadRecordBytes(fd) : QByteArray();
+    if (result->eWriter == RecordWriter::Gone && bytes.isEmpty() && IsHeldName(taken) && DescriptorNamedBy(fd, taken))
+        return DropTakeOverHolder(fd, taken, result);
     if (result->eWriter != RecordWriter::Gone || !ParseChunkJournal(bytes, &members)) {
         if (result->eWriter == RecordWriter::Gone)
             result->lczFailed << QFileInfo(taken).fileName() + QStringLiteral(": not a save record");

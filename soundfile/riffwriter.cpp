@@ -148,7 +148,8 @@ bool ReadFully(int fd, qint64 offset, QByteArray* bytes, qint64 size, QString* w
 // writes there, piece by piece (see UndoPieceHashes), or zeros: a power cut
 // may give a file its new length before the bytes reach the card. A piece
 // the file's end cuts short can only be such zeros.
-bool TailIsTheSaves(const tyChunkUndo& undo, const QByteArray& tail)
+// *whole, when given: every piece is the save's, none zeros for one.
+bool TailIsTheSaves(const tyChunkUndo& undo, const QByteArray& tail, bool* whole = nullptr)
 {
     constexpr int kPiece = RiffChunkWriter::kUndoTailPieceBytes;
     constexpr int kHash = RiffChunkWriter::kUndoHashBytes;
@@ -162,6 +163,8 @@ bool TailIsTheSaves(const tyChunkUndo& undo, const QByteArray& tail)
                                   == undo.tailHashes.mid(int(piece) * kHash, kHash);
         if (!saves && bytes.count('\0') != size)
             return false;
+        if (whole && !saves)
+            *whole = false;
         at = next;
     }
     return true;
@@ -660,8 +663,12 @@ QByteArray RiffChunkWriter::UndoPieceHashes(qint64 offset, const QByteArray& byt
     return hashes;
 }
 
-RiffChunkWriter::UndoMatch RiffChunkWriter::MatchUndo(QFile& file, const tyChunkUndo& undo, QString* why)
+RiffChunkWriter::UndoMatch RiffChunkWriter::MatchUndo(QFile& file, const tyChunkUndo& undo, QString* why, bool* whole)
 {
+    bool ignored = false;
+    if (!whole)
+        whole = &ignored;
+    *whole = false;
     const QString changed = QStringLiteral("the file changed since the save began");
     // As the volume holds it: a share's mount may keep an older length.
     const qint64 fresh = FreshFileLength(file.handle());
@@ -675,6 +682,7 @@ RiffChunkWriter::UndoMatch RiffChunkWriter::MatchUndo(QFile& file, const tyChunk
     // otherwise is not this file's, and is not applied.
     const QString unfit = QStringLiteral("the record does not fit the file");
     const bool hashed = !undo.lNewHashes.isEmpty();
+    bool all = hashed && length == undo.nNewLength;
     if (hashed && undo.lNewHashes.size() != undo.lRegions.size()) {
         *why = unfit;
         return UndoMatch::Unfit;
@@ -699,7 +707,7 @@ RiffChunkWriter::UndoMatch RiffChunkWriter::MatchUndo(QFile& file, const tyChunk
     QByteArray tail;
     if (!ReadFully(file.handle(), undo.nOldLength, &tail, length - undo.nOldLength, why))
         return UndoMatch::Unfit;
-    if (!TailIsTheSaves(undo, tail)) {
+    if (!TailIsTheSaves(undo, tail, &all)) {
         *why = changed;
         return UndoMatch::Changed;
     }
@@ -717,10 +725,13 @@ RiffChunkWriter::UndoMatch RiffChunkWriter::MatchUndo(QFile& file, const tyChunk
         for (qint64 at = offset, end = offset + old.size(), piece = 0; at < end; ++piece) {
             const qint64 next = qMin(end, (at / kUndoPieceBytes + 1) * kUndoPieceBytes);
             const int from = int(at - offset);
+            const int hashAt = int(piece) * kUndoHashBytes;
+            const bool saves = std::memcmp(hashes.constData() + hashAt, undo.lNewHashes.at(r).constData() + hashAt,
+                                           kUndoHashBytes) == 0;
+            // Its old bytes where the save writes others: not yet written.
+            all = all && saves;
             if (std::memcmp(now.constData() + from, old.constData() + from, size_t(next - at)) != 0) {
-                const int hashAt = int(piece) * kUndoHashBytes;
-                if (std::memcmp(hashes.constData() + hashAt, undo.lNewHashes.at(r).constData() + hashAt,
-                                kUndoHashBytes) != 0) {
+                if (!saves) {
                     *why = changed;
                     return UndoMatch::Changed;
                 }
@@ -743,6 +754,7 @@ RiffChunkWriter::UndoMatch RiffChunkWriter::MatchUndo(QFile& file, const tyChunk
             return UndoMatch::Unfit;
         }
     }
+    *whole = all;
     return saved ? UndoMatch::Partly : UndoMatch::Before;
 }
 

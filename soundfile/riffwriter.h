@@ -163,8 +163,10 @@ public:
     // length alone is judged), each piece past the old length the save's
     // (or nothing yet: zeros a power cut left; a record that cannot tell,
     // of an earlier format, undoes no grown file: Unproven), and nothing put
-    // back may reach the samples.
-    static UndoMatch MatchUndo(QFile& file, const tyChunkUndo& undo, QString* why);
+    // back may reach the samples. *whole, when given: the file holds the
+    // save whole, every piece of it the save's at the new length (a record
+    // without hashes never tells so).
+    static UndoMatch MatchUndo(QFile& file, const tyChunkUndo& undo, QString* why, bool* whole = nullptr);
     // True when the file still holds the walked layout (see
     // LayoutOnDiskMatches) and, where the record would write, its old bytes:
     // nothing changed it since the record was read.

@@ -54,10 +54,13 @@ void QSoundPerform::ResetVariables()
     m_czLoadFailure.clear();
     m_bImportMayRead = false;
     m_czRenamedTake.clear();
+    m_bRenameTakenBack = false;
     m_czUnreadFile.clear();
     m_lNamesakes.clear();
     m_lHeldOut.clear();
     m_lczNotRegular.clear();
+    m_lczHiddenMembers.clear();
+    m_bLeftSaveStands = false;
     CloseFiles();
     for (QSoundFile& file : m_SndFile)
         file.InitVariables();

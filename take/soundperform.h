@@ -63,10 +63,16 @@ public:
     // already (their files being written, or not agreeing); else empty.
     QString LoadFailureText() const { return m_czLoadFailure; }
     // After a load that found none of the take's files because a killed
-    // rename of them was finished (by this load or an earlier one): the
-    // take's path under its new name (as the load asks for a take: folder +
-    // name); else empty.
+    // rename of them was finished (by this load or an earlier one), or
+    // taken back: the take's path under the name it stands under (as the
+    // load asks for a take: folder + name); else empty.
     QString RenamedTakePath() const { return m_czRenamedTake; }
+    // That rename was taken back: the path is the take's old name, the one
+    // asked for its new one (LoadFailureText says so).
+    bool RenameTakenBack() const { return m_bRenameTakenBack; }
+    // The take read as not closed by the recorder holds parts of an
+    // interrupted save whose record stays (ProblemLine says so).
+    bool HoldsLeftSave() const { return m_bLeftSaveStands; }
     // The take line: one sentence, naming the take by name, that says why
     // the take cannot be played or edited here (loaded: the last load's
     // result), that a member of its family is missing, or what its family
@@ -329,11 +335,12 @@ private:
     // left them, when that is another take name. Returns false.
     bool NoteRenamedTake(const QString& takePath, const QString& extension);
     // family: as SettleFoundFamily left it. folderDescriptor: the take's
-    // folder held open (or -1), for the writability of its files. report:
-    // why a file is no sound file goes on the message channel too (a quick
-    // load keeps it for ProblemLine only).
-    bool LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* sidecarNames,
-                    bool report);
+    // folder held open (or -1), for the writability of its files. names:
+    // what the family was found with (null: a listing). report: why a file
+    // is no sound file goes on the message channel too (a quick load keeps
+    // it for ProblemLine only).
+    bool LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* names,
+                    const FolderNameProbe* sidecarNames, bool report);
     // unwalked: a bit per track whose chunks could not be walked (not yet
     // reported); gone: a member's file vanished since it was found.
     // A mono family's file that is no member of it (JoinsFamily), or that
@@ -352,6 +359,10 @@ private:
     // with report tells the user of each.
     void ReportUnwalked(quint32 unwalked, bool report);
     bool FilesAgree() const;
+    // What a killed write left beside a take read: the record of a save
+    // that could not be undone (m_bLeftSaveStands), a member's only name
+    // hidden (m_lczHiddenMembers). names: the folder's, when probed.
+    void NoteLeftBeside(const FolderNameProbe* names);
     // ProblemLine of a take read whole: what its family lacks or left out.
     QString FamilyLine(const QString& name) const;
     void ReadTakeValues();
@@ -381,6 +392,7 @@ private:
     QString m_czSaveReport;    // the saving thread's; set by UpdateiXMLChunks
     bool m_bEditsPartial = false;   // set with the edits, reset by the save that wrote them
     QString m_czRenamedTake;   // the loading thread's; see RenamedTakePath
+    bool m_bRenameTakenBack = false;   // the loading thread's; see RenameTakenBack
     QString m_czUnreadFile;    // the loading thread's: why a member is no sound file, or did not open
     // The loading thread's: files named for a slot its member holds that
     // name the take too (file names), left out of the take.
@@ -395,6 +407,12 @@ private:
     QList<tyHeldOut> m_lHeldOut;
     // The loading thread's: names found for a slot that are no regular file.
     QStringList m_lczNotRegular;
+    // The loading thread's: members a killed rename left under a removal's
+    // hidden name (file names) whose own name another file holds.
+    QStringList m_lczHiddenMembers;
+    // The loading thread's: a take read as not closed by the recorder while
+    // the record of an interrupted save of it stays (see LeftSaveStands).
+    bool m_bLeftSaveStands = false;
     mutable std::mutex m_MixerLock;
     // The last copy MixerSnapshot took, guarded by m_MixerReadLock, which
     // only takers of snapshots hold: a writer never holds it, so the player

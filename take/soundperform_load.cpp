@@ -164,6 +164,19 @@ QString UnopenedMemberText(const QString& path)
     return QStringLiteral("its track file %1 cannot be opened").arg(name);
 }
 
+// The record of an interrupted save of the take stays beside it, under its
+// name or a removal's hidden one: one no load could apply, so files that do
+// not read whole hold parts of that save, not a recording left unclosed.
+bool LeftSaveStands(const QString& folder, const QString& baseName)
+{
+    const QString record = TakeSaveJournalPath(folder, baseName);
+    if (NameOnVolume(record))
+        return true;
+    const QStringList asides = RemovalAsidesIn(folder);
+    return std::any_of(asides.begin(), asides.end(),
+                       [&record](const QString& aside) { return IsRemovalAsideOf(aside, record); });
+}
+
 QString BeingWrittenText(const QString& take)
 {
     return QStringLiteral("Take %1 is being written by another program and was not read; select it again in a moment.")
@@ -232,19 +245,29 @@ QString DisagreeingFilesText(const QSoundPerform& take, const QString& path, boo
 
 namespace {
 
-// The take's members a killed rename left under its removal's hidden name
-// (see RemoveLeftHiddenCopy): each put back where its own name is free.
-// True when one went from there. Asked only of a take that misses a member
-// its metadata lists, without a lock of the folder (one is taken alone
-// where locks reach every writer).
-bool PutBackMembersAside(const QString& folder, const QString& baseName)
+// The take's files a killed rename left under its removal's hidden name
+// (see RemoveNameAsChecked): those whose own name is one of the take's
+// files, not of its records.
+QStringList MemberAsides(const QString& folder, const QString& baseName)
 {
-    bool settled = false;
+    QStringList found;
     for (const QString& aside : RemovalAsidesIn(folder)) {
         const QString owner = RemovalAsideOwnerName(aside);
         if (owner.startsWith(baseName) && !owner.contains(QLatin1String(".nalvo-")))
-            settled = RemoveLeftHiddenCopy(folder, QFileInfo(aside).fileName()) == ClockProbe::Removed || settled;
+            found << aside;
     }
+    return found;
+}
+
+// The take's members a killed rename left aside (see RemoveLeftHiddenCopy):
+// each put back where its own name is free. True when one went from there.
+// Asked only of a take that misses a member its metadata lists, without a
+// lock of the folder (one is taken alone where locks reach every writer).
+bool PutBackMembersAside(const QString& folder, const QString& baseName)
+{
+    bool settled = false;
+    for (const QString& aside : MemberAsides(folder, baseName))
+        settled = RemoveLeftHiddenCopy(folder, QFileInfo(aside).fileName()) == ClockProbe::Removed || settled;
     return settled;
 }
 
@@ -285,7 +308,7 @@ bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
         if (!FindTakeFamilyOnDisk(takePath, extension, *names, &family))
             return NoteRenamedTake(takePath, extension);
         SettleFoundFamily(*names, &family);
-        if (!LoadFamily(family, lock.Descriptor(), &*names, true))
+        if (!LoadFamily(family, lock.Descriptor(), &*names, &*names, true))
             break;
         lock.Release();
         // Read again once with a member put back from a killed rename's
@@ -318,7 +341,8 @@ bool QSoundPerform::QuickInitFiles(QString root, QString ext, const MyFileInfoLi
         return NoteRenamedTake(root, ext);
     if (names)
         SettleFoundFamily(*names, &family);
-    return LoadFamily(family, lock.Descriptor(), readSidecar && names ? &*names : nullptr, false);
+    const FolderNameProbe* probe = names ? &*names : nullptr;
+    return LoadFamily(family, lock.Descriptor(), probe, readSidecar ? probe : nullptr, false);
 }
 
 bool QSoundPerform::NoteRenamedTake(const QString& takePath, const QString& extension)
@@ -326,20 +350,27 @@ bool QSoundPerform::NoteRenamedTake(const QString& takePath, const QString& exte
     QString askedFolder;
     QString askedName;
     SplitTakePath(takePath, extension, &askedFolder, &askedName);
-    const QStringList moved = SettledRenames(ReplaceJournal::PathForTake(askedFolder, askedName));
+    bool takenBack = false;
+    const QStringList moved = SettledRenames(ReplaceJournal::PathForTake(askedFolder, askedName), &takenBack);
     // Followed only to a take that stands there now.
     if (moved.isEmpty() || !QFileInfo::exists(moved.first()))
         return false;
     QString folder;
     QString name;
     SplitTakePath(TakePathOfFile(moved.first(), extension), extension, &folder, &name);
-    if (QDir::cleanPath(folder + name) != QDir::cleanPath(askedFolder + askedName))
-        m_czRenamedTake = folder + name;
+    if (QDir::cleanPath(folder + name) == QDir::cleanPath(askedFolder + askedName))
+        return false;
+    m_czRenamedTake = folder + name;
+    m_bRenameTakenBack = takenBack;
+    if (takenBack)
+        m_czLoadFailure = QStringLiteral("Take %1 was not read: the rename of its files to this name was undone, "
+                                         "and the take stands under its old name %2.")
+                              .arg(QDir::toNativeSeparators(askedFolder + askedName), name);
     return false;
 }
 
-bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* sidecarNames,
-                               bool report)
+bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* names,
+                               const FolderNameProbe* sidecarNames, bool report)
 {
     m_bPolyTake = family.bPoly;
     m_czTakeFolder = family.czFolder;
@@ -407,6 +438,8 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
                                              "again in a moment.").arg(take);
         else if (read && !unread.isEmpty())
             m_czLoadFailure = QStringLiteral("Take %1 was not read: %2.").arg(take, unread);
+        else if (read && LeftSaveStands(family.czFolder, family.czBaseName))
+            m_czLoadFailure = QStringLiteral("Take ") + RecordTexts::LeftSaveTorn(take);
         else if (read) {
             m_bImportMayRead = importMayRead;
             m_czLoadFailure = disagree;
@@ -418,6 +451,7 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
     ReadTrackValues();
     ReadSyncPoints();
     ReadWritability(folderDescriptor);
+    NoteLeftBeside(names);
     // A write-protected folder keeps its settings in the mirror folder, so
     // only a writable one's listing tells that the take has none.
     if (sidecarNames
@@ -425,6 +459,24 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
             || sidecarNames->Exists(SidecarPath().mid(m_czTakeFolder.size()))))
         LoadPlayerSettings(SidecarPath());
     return true;
+}
+
+void QSoundPerform::NoteLeftBeside(const FolderNameProbe* names)
+{
+    m_bLeftSaveStands = m_nTakeStatus == 8 && LeftSaveStands(m_czTakeFolder, m_czBaseName);
+    // A member left hidden while another file took its name: the take's
+    // line names it (see FamilyLine). Looked for where the folder's listing
+    // holds a hidden name of the take's that is none of its records, else
+    // where one is missing or left out.
+    const QString hidden = QLatin1Char('.') + m_czBaseName;
+    const int listed = names ? names->CountListed(hidden, QString()) : -1;
+    if (listed < 0 ? MissingMembers() == 0 && m_lHeldOut.isEmpty()
+                   : listed == names->CountListed(hidden + QStringLiteral(".nalvo-"), QString()))
+        return;
+    for (const QString& aside : MemberAsides(m_czTakeFolder, m_czBaseName)) {
+        if (NameOnVolume(m_czTakeFolder + RemovalAsideOwnerName(aside)))
+            m_lczHiddenMembers << QFileInfo(aside).fileName();
+    }
 }
 
 bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone)
@@ -629,6 +681,8 @@ QString QSoundPerform::ProblemLine(bool loaded, const QString& folder, const QSt
             .arg(name, sound.Reason());
     }
     case 8:
+        if (m_bLeftSaveStands)
+            return RecordTexts::LeftSaveTorn(name);
         return QStringLiteral("%1 was not closed correctly by the recorder (Wrong File #8): shown, but not for "
                               "playing or editing.").arg(name);
     default: {
@@ -672,6 +726,10 @@ QString QSoundPerform::FamilyLine(const QString& name) const
                     .arg(name, secondNames.join(QStringLiteral(", ")));
     for (const QString& entry : m_lczNotRegular)
         told << QStringLiteral("%1: %2 is not a regular file: not read.").arg(name, entry);
+    for (const QString& hidden : m_lczHiddenMembers)
+        told << QStringLiteral("%1: its track file %2 stands under the hidden name %3, where an interrupted rename "
+                               "left it, as another file took its name: give it a free name of the take to read it "
+                               "with the take.").arg(name, RemovalAsideOwnerName(hidden), hidden);
     return told.join(QLatin1Char(' '));
 }
 

@@ -155,6 +155,15 @@ TakeRename::Result TakeRename::TakenOver(const QString& next)
     const QString disk = moved == m_ltMoves.size()  ? QStringLiteral("Every file has its new name.")
                          : kept == m_ltMoves.size() ? QStringLiteral("Every file keeps its old name.")
                                                     : QStringLiteral("Check the take's files.");
+    // A load of either name here follows the take to where it stands.
+    if (moved == m_ltMoves.size() || kept == m_ltMoves.size()) {
+        QStringList records, names;
+        for (const auto& move : m_ltMoves) {
+            records << ReplaceJournal::PathFor(move.first) << ReplaceJournal::PathFor(move.second);
+            names << (kept ? move.first : move.second);
+        }
+        NoteRenamesSettled(records, names, kept > 0);
+    }
     m_czOffender = next;
     m_czError = QStringLiteral("The files of this take were not renamed here: %1.\n%2")
                     .arg(RecordTexts::SettledElsewhere(), disk);

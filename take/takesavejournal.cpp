@@ -6,6 +6,7 @@
 #include "foundation/replacejournal.h"
 #include "foundation/platform/diskcalls.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/platform/nameremoval.h"
 #include "foundation/safeoutput.h"
 #include "soundfile/chunkjournal.h"
 #include "take/mixedmark.h"
@@ -15,18 +16,30 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
-// The record's own file, its temporary one or its take-over is there.
-bool SaveRecordLeft(const FolderNameProbe& names, const QString& baseName)
+// The record's own file, its temporary one or its take-over is there, or
+// one a killed removal left aside: listed so, or, the folder not listed,
+// found by one read of its names (the folder's sweep may have met a
+// failed call while it put one back, and sweeps the folder again only once
+// it changed).
+bool SaveRecordLeft(const FolderNameProbe& names, const QString& folder, const QString& baseName)
 {
     const QString record = TakeSaveJournalPath(QString(), baseName);
-    return names.Exists(record) || names.Exists(ChunkJournalTemporaryPath(record))
-           || names.Exists(TakenOverRecordPath(record));
+    if (names.Exists(record) || names.Exists(ChunkJournalTemporaryPath(record))
+        || names.Exists(TakenOverRecordPath(record)))
+        return true;
+    const int asides = names.CountListed(RemovalAsidePrefix(record), QString());
+    if (asides >= 0)
+        return asides > 0;
+    const QString path = TakeSaveJournalPath(folder, baseName);
+    const QStringList found = RemovalAsidesIn(folder);
+    return std::any_of(found.begin(), found.end(), [&path](const QString& aside) { return IsRemovalAsideOf(aside, path); });
 }
 
 // Puts back a take whose save was interrupted, telling the user once. Only
@@ -77,6 +90,37 @@ LeftSave UndoLeftSave(const QString& folder, const QString& name, int* error, Re
     return LeftSave::None;
 }
 
+// UndoLeftSave, then the save records killed removals left aside
+// (SettleRecordAsides): a record there is a record all the same, put back
+// under its name and undone there the same way. One whose writer may live
+// while its save does not stand whole leaves the take as Live (*writer
+// Recent): its files may be torn. One that cannot go back is told, and
+// the take read as its files hold it (Stale).
+LeftSave UndoLeftSaves(const QString& folder, const QString& name, int* error, RecordWriter* writer)
+{
+    constexpr int kMostRounds = 8;   // each puts one record back; its name then taken for the others
+    LeftSave left = LeftSave::None;
+    for (int round = 0; round < kMostRounds; ++round) {
+        left = UndoLeftSave(folder, name, error, writer);
+        if (left == LeftSave::Live || left == LeftSave::Blocked || left == LeftSave::Unproven)
+            return left;
+        switch (SettleRecordAsides(TakeSaveJournalPath(folder, name))) {
+        case RecordAside::None:
+            return left;
+        case RecordAside::PutBack:
+            continue;
+        case RecordAside::Stays:
+            SendUserMessage(QStringLiteral("Interrupted save"), QStringLiteral("Path:%1\nTake:%2\n").arg(folder, name)
+                                                                  + RecordTexts::LeftSaveAside());
+            return LeftSave::Stale;
+        case RecordAside::Live:
+            *writer = RecordWriter::Recent;
+            return LeftSave::Live;
+        }
+    }
+    return left;
+}
+
 // Nothing can be written in the folder: its volume is mounted read-only (a
 // card's write-protect switch), or the folder refuses this user.
 bool FolderWriteProtected(const QString& folder)
@@ -108,7 +152,7 @@ bool SettleLeftRecords(const QString& folder, const QString& name, QString* why)
         return false;
     int error = 0;
     RecordWriter writer = RecordWriter::Gone;
-    switch (UndoLeftSave(folder, name, &error, &writer)) {
+    switch (UndoLeftSaves(folder, name, &error, &writer)) {
     case LeftSave::Live:
         if (writer == RecordWriter::Recent)
             *why = RecordTexts::BusyOrInterrupted(name, kRecordLiveSeconds);
@@ -132,9 +176,7 @@ bool SettleLeftRecords(const QString& folder, const QString& name, QString* why)
 RiffChunkWriter::UndoMatch MatchSavedMember(QFile& file, const tyChunkUndo& member, bool* whole)
 {
     QString why;
-    const RiffChunkWriter::UndoMatch match = RiffChunkWriter::MatchUndo(file, member, &why);
-    *whole = match == RiffChunkWriter::UndoMatch::Partly && file.size() == member.nNewLength;
-    return match;
+    return RiffChunkWriter::MatchUndo(file, member, &why, whole);
 }
 
 namespace {
@@ -197,7 +239,7 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
     const auto recordLeft = [&] {
         FolderNameProbe probe(folder, FolderNameProbe::Listing::Kept, lock->HeldStatus());
         marked = probe.Exists(TakeMixedMarkPath(QString(), name));
-        const bool left = SaveRecordLeft(probe, name) || probe.Exists(replacement.mid(folder.size()))
+        const bool left = SaveRecordLeft(probe, folder, name) || probe.Exists(replacement.mid(folder.size()))
                           || probe.Exists(TakenOverRecordPath(replacement).mid(folder.size()));
         if (!left && names)
             names->emplace(std::move(probe));
@@ -253,11 +295,11 @@ int DropLeftSave(const QString& folder, const QString& baseName)
 
 LeftSave RollBackLeftSave(const QString& folder, const QString& baseName, const FolderNameProbe& names, int* error)
 {
-    if (!SaveRecordLeft(names, baseName))
+    if (!SaveRecordLeft(names, folder, baseName))
         return LeftSave::None;
     int ignored = 0;
     RecordWriter writer = RecordWriter::Gone;
-    return UndoLeftSave(folder, baseName, error ? error : &ignored, &writer);
+    return UndoLeftSaves(folder, baseName, error ? error : &ignored, &writer);
 }
 
 bool RollBackSavesBeforeReplacing(const QStringList& paths, QString* why)

@@ -37,7 +37,7 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
 
 // How a member stands against its save record (see RiffChunkWriter::
 // MatchUndo); *whole: it holds that save whole (every write of it ended:
-// at its new length, each piece the save's or one it left as it was).
+// at its new length, every piece the save's).
 RiffChunkWriter::UndoMatch MatchSavedMember(QFile& file, const tyChunkUndo& member, bool* whole);
 
 // How the record a killed save left beside a take was settled.

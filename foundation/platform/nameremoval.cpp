@@ -3,6 +3,7 @@
 #include "foundation/fileutil.h"
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskcalls.h"
+#include "foundation/platform/foldernames.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,10 +22,12 @@ constexpr int kAsideDigits = 16;
 
 } // namespace
 
+QString RemovalAsidePrefix(const QString& name) { return QLatin1Char('.') + name + QLatin1String(kAsideMarker); }
+
 QString RemovalAsideName(const QString& path)
 {
     const QFileInfo info(path);
-    return info.path() + QStringLiteral("/.") + info.fileName() + QLatin1String(kAsideMarker)
+    return info.path() + QLatin1Char('/') + RemovalAsidePrefix(info.fileName())
            + QStringLiteral("%1").arg(QRandomGenerator::global()->generate64(), kAsideDigits, 16, QLatin1Char('0'));
 }
 
@@ -40,13 +43,15 @@ QString RemovalAsideOwnerName(const QString& aside)
 
 QStringList RemovalAsidesIn(const QString& folder)
 {
+    // One read of the folder's names, no look at its files: a load asks it
+    // of a share's folder of thousands.
     QStringList asides;
     const QDir dir(folder);
-    for (const QString& name : dir.entryList({QStringLiteral(".*") + QLatin1String(kAsideMarker) + QLatin1Char('*')},
-                                             QDir::Files | QDir::Hidden | QDir::System)) {
-        if (IsRemovalAsideName(QFile::encodeName(name).constData()))
-            asides << dir.filePath(name);
-    }
+    VisitEntryNames(folder, [&](const char* name) {
+        if (IsRemovalAsideName(name))
+            asides << dir.filePath(QFile::decodeName(name));
+        return true;
+    });
     return asides;
 }
 

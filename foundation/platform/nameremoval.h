@@ -32,6 +32,8 @@
 // as the system lists it), and names what it was moved from by
 // RemovalAsideOwnerName (empty when it is no such name).
 QString RemovalAsideName(const QString& path);
+// What every such name of the file name begins with.
+QString RemovalAsidePrefix(const QString& name);
 bool IsRemovalAsideName(const char* name);
 QString RemovalAsideOwnerName(const QString& aside);
 // The removal names in folder (one listing), and whether aside is one of

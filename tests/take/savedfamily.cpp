@@ -1,11 +1,13 @@
 #include "tests/take/savedfamily.h"
 
 #include "foundation/platform/filelocks.h"
+#include "foundation/platform/nameremoval.h"
 #include "foundation/qpath.h"
 #include "take/soundperform.h"
 #include "tests/support/riffbytes.h"
 #include "tests/support/riffreader.h"
 #include "soundfile/chunkjournal.h"
+#include "soundfile/riffwriter.h"
 
 #include <QDataStream>
 #include <QDir>
@@ -192,6 +194,28 @@ int LoadedRound(const QString& takePath)
         round = own;
     }
     return round;
+}
+
+QString SaveTornWithRecordAside(QSoundPerform& take, const QStringList& files, int member, const QString& record)
+{
+    QList<QByteArray> torn;
+    QByteArray left;
+    const QString name = QFileInfo(files.at(member)).fileName();
+    RiffChunkWriter::SetCheckedWriteHook([&](int descriptor, bool commit, int write, bool checked) {
+        const QString path = QFileInfo(QStringLiteral("/proc/self/fd/%1").arg(descriptor)).symLinkTarget();
+        if (!torn.isEmpty() || !commit || write != 2 || checked || QFileInfo(path).fileName() != name)
+            return;
+        for (const QString& file : files)
+            torn << FileBytes(file);
+        left = FileBytes(record);
+    });
+    const bool saved = take.UpdateiXMLChunk();
+    RiffChunkWriter::SetCheckedWriteHook({});
+    const QString aside = RemovalAsideName(record);
+    bool put = saved && torn.size() == files.size() && WriteBytes(aside, left);
+    for (int i = 0; put && i < files.size(); ++i)
+        put = WriteBytes(files.at(i), torn.at(i));
+    return put ? aside : QString();
 }
 
 QStringList MessageTexts(const QSignalSpy& spy)

@@ -55,6 +55,13 @@ void SetRound(QSoundPerform& take, int round);
 // That round, or -1 when the take does not load as one saved state.
 int LoadedRound(const QString& takePath);
 
+// A save of take (loaded, its edits made) as a kill just before the second
+// write of its member-th file's commit leaves it: the save runs to its end,
+// then every file gets back its bytes of that moment, and the record stands
+// under a removal's hidden name (another's killed removal moved it there).
+// That name, or empty when the save never got there.
+QString SaveTornWithRecordAside(QSoundPerform& take, const QStringList& files, int member, const QString& record);
+
 // The texts the message channel sent, as the spy caught them.
 QStringList MessageTexts(const QSignalSpy& spy);
 

@@ -392,6 +392,9 @@ void ShareWritersTest::AddHeldRemovalRows(const QStringList& options)
         return;
     QTest::newRow("a member's only name moved aside by the other's killed rename" + on) << ShareRow(options).MemberMovedAside();
     QTest::newRow("held up with its own record moved aside while the other loads" + on) << ShareRow(options).OwnRecordAsideOtherLoads();
+    QTest::newRow("a killed save's record moved aside by the other's killed removal" + on) << ShareRow(options).KilledSaveRecordAside();
+    QTest::newRow("a member's only name moved aside by the other's killed rename, another take's file under it since" + on)
+        << ShareRow(options).MemberAsideNameTaken();
 }
 
 void ShareWritersTest::LeftAside(const TwoMountShare& share, const ShareRow& row, const QString& name,
@@ -422,8 +425,21 @@ void ShareWritersTest::LeftAside(const TwoMountShare& share, const ShareRow& row
             loaded = moved && QSoundPerform().InitFilesZZ(share.Mount(1) + name, kExt);
         };
         DiskFaults::SetRenameHook(&RenameCalled);
-    } else {
-        moved = QFile::rename(files.at(12), RemovalAsideName(files.at(12)));
+    }
+    const QString memberAside = RemovalAsideName(files.at(12));
+    if (row.leftAside == 2 || row.leftAside == 5)
+        moved = QFile::rename(files.at(12), memberAside);
+    if (row.leftAside == 5) {
+        // Its name taken by another maker's file: the take's line names
+        // the hidden one; once the name is free, it goes back.
+        TakeSpec other = FamilySpec(QStringLiteral("SHR009"), 13);
+        other.originator = QStringLiteral("OTHER 2");
+        QVERIFY(WriteBytes(files.at(12), BuildMonoFile(other, 12)));
+        QSoundPerform shown;
+        QVERIFY(shown.QuickInitFiles(share.Mount(1) + name, kExt, nullptr, true));
+        const QString line = shown.ProblemLine(true, share.Mount(1), name);
+        QVERIFY2(line.contains(QFileInfo(memberAside).fileName()), qPrintable(line));
+        QVERIFY(QFile::remove(files.at(12)));
     }
     auto unhook = qScopeGuard([] {
         RiffChunkWriter::SetCheckedWriteHook({});
@@ -431,7 +447,9 @@ void ShareWritersTest::LeftAside(const TwoMountShare& share, const ShareRow& row
         g_Rename = nullptr;
     });
     m_Spy.clear();
-    if (row.leftAside == 2) {
+    if (row.leftAside == 4) {
+        KilledSaveAside(share, take, name, files);
+    } else if (row.leftAside == 2 || row.leftAside == 5) {
         // The next load finds member 13's name free: put back, and the take
         // read whole.
         QSoundPerform again;
@@ -447,6 +465,32 @@ void ShareWritersTest::LeftAside(const TwoMountShare& share, const ShareRow& row
     }
     QCOMPARE(RecordsIn(share.Folder()), QStringList());
     QCOMPARE(QDir(share.Folder()).entryList({QStringLiteral("*.nalvo-gone-*")}, QDir::Hidden | QDir::Files), QStringList());
+}
+
+void ShareWritersTest::KilledSaveAside(const TwoMountShare& share, QSoundPerform& take, const QString& name,
+                                       const QStringList& files)
+{
+    // Killed inside member 13, its record where another's killed removal
+    // moved it.
+    QList<QByteArray> before;
+    for (const QString& file : files)
+        before << FileBytes(file);
+    SetRound(take, 11);
+    const QString aside = SaveTornWithRecordAside(take, files, 12, TakeSaveJournalPath(share.Folder(), name));
+    QVERIFY(!aside.isEmpty());
+    // Its writer may live for the age rule: no load reads the take torn.
+    for (int i = 0; i < 2; ++i) {
+        QSoundPerform refused;
+        QVERIFY(!refused.InitFilesZZ(share.Mount(i) + name, kExt));
+        QVERIFY2(refused.LoadFailureText().contains("will be undone"), qPrintable(refused.LoadFailureText()));
+    }
+    // Past it, undone from there: every file as it was.
+    QVERIFY(AgeFile(aside, kRecordLiveSeconds + 5));
+    QVERIFY(QSoundPerform().InitFilesZZ(share.Mount(1) + name, kExt));
+    for (int i = 0; i < files.size(); ++i)
+        QVERIFY2(FileBytes(files.at(i)) == before.at(i), qPrintable(files.at(i)));
+    QVERIFY2(Messages().join(' ').contains("was undone") && !Messages().join(' ').contains("Wrong File"),
+             qPrintable(Messages().join('|')));
 }
 
 // Two computers saving one take on a share that keeps no locks, each round at
@@ -630,6 +674,17 @@ void ShareWritersTest::Run()
         QCOMPARE(LoadedRound(share.Folder() + name), row.otherRound);
         QCOMPARE(RecordsIn(share.Folder()), QStringList());
         QCOMPARE(QDir(share.Folder()).entryList({QStringLiteral("*.nalvo-gone-*")}, QDir::Hidden | QDir::Files), QStringList());
+        // Its new name, loaded by the renamer: the rename was undone, and
+        // the take is under its old name (where the mount's cache does not
+        // still list the new names, as sshfs's does).
+        const QString newName = QString(name).replace(QLatin1String("SHR001"), QLatin1String("SHR002"));
+        QSoundPerform renamed;
+        const bool cached = row.options.value(0) == QLatin1String("sshfs");
+        const bool read = cached || renamed.InitFilesZZ(share.Mount(0) + newName, kExt);
+        const QString line = renamed.ProblemLine(false, share.Mount(0), newName);
+        QVERIFY2(cached || (!read && renamed.RenameTakenBack() && renamed.RenamedTakePath().endsWith(name)
+                            && line.contains("was undone") && line.contains(name)),
+                 qPrintable(line));
         WrittenTake back = written;
         back.files.replaceInStrings(QStringLiteral("SHR002"), QStringLiteral("SHR001"));
         QCOMPARE(AudioOf(back), audio);

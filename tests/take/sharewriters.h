@@ -10,6 +10,7 @@
 
 #include <memory>
 
+class QSoundPerform;
 class TwoMountShare;
 
 // A row of the share table, what the two computers do; by default nothing
@@ -43,6 +44,8 @@ struct ShareRow
     ShareRow& RecordMovedAside() { leftAside = 1; return *this; }               // the record of a save at its first write of member 5
     ShareRow& MemberMovedAside() { leftAside = 2; return *this; }               // member 13's only name
     ShareRow& OwnRecordAsideOtherLoads() { leftAside = 3; return *this; }       // held with its own record aside while the other loads
+    ShareRow& KilledSaveRecordAside() { leftAside = 4; return *this; }          // the record of a save killed before its second write of member 13
+    ShareRow& MemberAsideNameTaken() { leftAside = 5; return *this; }          // member 13's only name, another take's file under it since
 
     QStringList options, after;
     int rounds = 0, raced = 0, heldRounds = 0, heldAtSync = 0, heldAtWrite = 0, heldMember = 13, otherRound = 8, recordAge = 0,
@@ -80,6 +83,9 @@ private:
     // The row's name left aside (see ShareRow::RecordMovedAside): put back,
     // and the take as its files hold it.
     void LeftAside(const TwoMountShare& share, const ShareRow& row, const QString& name, const QStringList& files);
+    // A save killed inside a member, its record left aside: undone by the
+    // first load once its writer cannot live, none reading it torn before.
+    void KilledSaveAside(const TwoMountShare& share, QSoundPerform& take, const QString& name, const QStringList& files);
 
     fixture::ScratchDir m_Dir;
     MessageLoging m_Logger;

@@ -118,6 +118,15 @@ int SaveLoop(const QString& takePath, int firstRound, const QString& besidePath)
     return 0;
 }
 
+// A day folder made anew with the walked take of three members.
+bool FreshWalkTake(const QString& day, WrittenTake* written)
+{
+    if (!RemoveTree(day) || !QDir().mkpath(day))
+        return false;
+    *written = WriteFamily(day, QStringLiteral("WLK001"), 3, Layouts::Same);
+    return true;
+}
+
 } // namespace
 
 class TestTakeSave : public QObject
@@ -151,6 +160,7 @@ private slots:
 private:
     QStringList Messages() const;
     void WalkSave(const QString& planName);
+    void WalkUndoFromAside(const QString& planName);
 
     std::unique_ptr<ScratchDir> m_pDir;
     std::unique_ptr<MessageLoging> m_pLogger;
@@ -197,9 +207,8 @@ void TestTakeSave::WalkSave(const QString& planName)
     tyFaultWalkJob job;
     job.folders = QStringList{m_czDay};
     job.begin = [&] {
-        if (!RemoveTree(m_czDay) || !QDir().mkpath(m_czDay))
+        if (!FreshWalkTake(m_czDay, &written))
             return false;
-        written = WriteFamily(m_czDay, QStringLiteral("WLK001"), 3, Layouts::Same);
         take = std::make_unique<QSoundPerform>();
         if (written.files.size() != 3 || !take->InitFilesZZ(TakePathOf(written), kExt))
             return false;
@@ -239,6 +248,62 @@ void TestTakeSave::WalkSave(const QString& planName)
         for (const QString& path : written.files)
             now << FileBytes(path);
         return now == before ? QString() : QStringLiteral("changed, loads as round %1").arg(loaded);
+    };
+    const tyFaultWalk walk = WalkDiskFaults(job, planName);
+    QVERIFY2(walk.lczFaults.isEmpty(), qPrintable(walk.lczFaults.join(QLatin1Char('\n'))));
+    QVERIFY(walk.nCalls > 0);
+}
+
+// A save torn inside its second member, its record under a removal's
+// hidden name: a load that meets a failed call reads no torn take, and the
+// next load finds every file as before that save, no record left.
+void TestTakeSave::WalkUndoFromAside(const QString& planName)
+{
+    WrittenTake written;
+    QList<QByteArray> before, torn;
+    QString aside;
+    QByteArray record;
+    bool undoneAtRun = false;
+    tyFaultWalkJob job;
+    job.folders = QStringList{m_czDay};
+    job.begin = [&] {
+        if (!FreshWalkTake(m_czDay, &written))
+            return false;
+        if (torn.isEmpty()) {   // torn once, then as that left it
+            for (const QString& path : written.files)
+                before << FileBytes(path);
+            QSoundPerform take;
+            if (!take.InitFilesZZ(TakePathOf(written), kExt))
+                return false;
+            SetRound(take, 7);
+            aside = SaveTornWithRecordAside(take, written.files, 1, TakeSaveJournalPath(m_czDay, QStringLiteral("WLK001")));
+            for (const QString& path : written.files)
+                torn << FileBytes(path);
+            record = FileBytes(aside);
+        }
+        for (int i = 0; i < written.files.size(); ++i) {
+            if (!WriteBytes(written.files.at(i), torn.at(i)))
+                return false;
+        }
+        return !aside.isEmpty() && WriteBytes(aside, record);
+    };
+    job.run = [&] {
+        QSoundPerform take;
+        const bool read = take.InitFilesZZ(TakePathOf(written), kExt) && take.m_nTakeStatus == 0;
+        undoneAtRun = true;
+        for (int i = 0; i < written.files.size(); ++i)
+            undoneAtRun = undoneAtRun && FileBytes(written.files.at(i)) == before.at(i);
+        return read;
+    };
+    job.load = [&] { LoadedRound(TakePathOf(written)); };
+    job.check = [&](bool done, bool) {
+        if (done && !undoneAtRun)
+            return QStringLiteral("read while torn");
+        for (int i = 0; i < written.files.size(); ++i) {
+            if (FileBytes(written.files.at(i)) != before.at(i))
+                return QStringLiteral("%1 not as before the save after the next load").arg(i + 1);
+        }
+        return QString();
     };
     const tyFaultWalk walk = WalkDiskFaults(job, planName);
     QVERIFY2(walk.lczFaults.isEmpty(), qPrintable(walk.lczFaults.join(QLatin1Char('\n'))));
@@ -433,6 +498,10 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing_data()
     // other program is named, and the save stands.
     for (const auto& plan : RemovalPlans())
         QTest::newRow(qPrintable("each call failing: " + plan.first)) << "walk " + plan.first << QString();
+    // The next load's undo of a save torn in a member, its record aside.
+    for (const auto& plan : DiskFaultPlans())
+        QTest::newRow(qPrintable("each call of a load's undo from a record aside failing: " + plan.first))
+            << "aside walk " + plan.first << QString();
 }
 
 void TestTakeSave::refusedOrFailedSavesChangeNothing()
@@ -441,6 +510,8 @@ void TestTakeSave::refusedOrFailedSavesChangeNothing()
     QFETCH(QString, message);
     if (fault.startsWith(QLatin1String("walk ")))
         return WalkSave(fault.mid(5));
+    if (fault.startsWith(QLatin1String("aside walk ")))
+        return WalkUndoFromAside(fault.mid(11));
     const WrittenTake written = WriteFamily(m_czDay, QStringLiteral("RFS001"), 4, Layouts::Same);
     QSoundPerform take;
     QVERIFY(take.InitFilesZZ(TakePathOf(written), kExt));
@@ -742,6 +813,8 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad_data()
     QTest::newRow("a rename of the take's files killed with an old name moved aside") << "renamed aside";
     // Its record moved aside to be removed, the save done.
     QTest::newRow("killed while the record's removal held it aside") << "aside";
+    QTest::newRow("killed inside a member's commit, its record moved aside by another's removal") << "torn aside";
+    QTest::newRow("the same, a member changed by another program since") << "torn aside changed";
     // An earlier version's growing save: its record cannot tell its new bytes.
     QTest::newRow("a record of the first format, killed while reserving") << "format 1 reserving";
     QTest::newRow("a record of the first format, killed while committing") << "format 1 committing";
@@ -775,7 +848,12 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
     QVERIFY(take.InitFilesZZ(takePath, kExt));
     for (int t = 0; t < 3; ++t)
         take.m_SndFile[t].SetiXMLNote(t, QString(7000, QLatin1Char('n')));
-    QVERIFY(take.UpdateiXMLChunk());
+    // Torn in its second member, the record where another's removal moved
+    // it: undone from there as from its own name.
+    if (state.startsWith(QLatin1String("torn aside")))
+        QVERIFY(!SaveTornWithRecordAside(take, written.files, 1, journal).isEmpty());
+    else
+        QVERIFY(take.UpdateiXMLChunk());
     QVERIFY(state != QLatin1String("unsynced") || Messages().join(' ').contains(QString::fromLocal8Bit(strerror(EIO))));
     if (state == QLatin1String("unsynced"))
         return;
@@ -817,6 +895,18 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
         QVERIFY(WriteBytes(journal + QLatin1Char('~'), record.left(record.size() / 2)));
     } else if (state == QLatin1String("taken")) {
         QVERIFY(WriteBytes(TakenOverRecordPath(journal), record));
+    } else if (state == QLatin1String("torn aside changed")) {
+        // Not undone, told so: the record stays, and the take's line blames
+        // no recorder.
+        QVERIFY(WriteBytes(written.files.at(2), WithChunk(FileBytes(written.files.at(2)), "", "LIST", 64)));
+        QSoundPerform kept;
+        const QString line = kept.ProblemLine(kept.QuickInitFiles(takePath, kExt, nullptr, true), day, "JNL001");
+        QVERIFY2(line.contains("parts of an interrupted save") && Messages().join(' ').contains("could not be undone"),
+                 qPrintable(line + '|' + Messages().join('|')));
+        QCOMPARE(RecordsIn(day).size(), 1);
+        return;
+    } else if (state == QLatin1String("torn aside")) {
+        QVERIFY(RecordsIn(day).size() == 1);   // as the kill and the removal left it
     } else if (state == QLatin1String("aside")) {
         // Its save done: the next load's sweep removes the record, and the
         // take reads as saved.
