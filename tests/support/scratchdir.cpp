@@ -15,6 +15,8 @@
 #include <ftw.h>
 #include <limits.h>
 #include <stdio.h>
+#include <new>
+#include <sys/mman.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -44,7 +46,20 @@ struct Kept {
     pid_t pid = 0;
     char path[PATH_MAX] = {};
 };
-Kept g_Kept[64];
+using KeptSlots = Kept[64];
+// Shared with the watchdog (see WatchTheEnd), which reads them once the
+// test is gone; where no shared page is had, the process's own.
+KeptSlots& SharedSlots()
+{
+    void* page = ::mmap(nullptr, sizeof(KeptSlots), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    static KeptSlots own;
+    if (page == MAP_FAILED)
+        return own;
+    for (size_t i = 0; i < std::size(own); ++i)
+        new (static_cast<Kept*>(page) + i) Kept;
+    return *static_cast<KeptSlots*>(page);
+}
+KeptSlots& g_Kept = SharedSlots();
 struct sigaction g_Previous[NSIG];
 pid_t g_Owner = 0;   // the process whose they are: not a child forked since
 constexpr int kStopSignals[] = {SIGTERM, SIGINT, SIGHUP};
@@ -141,16 +156,18 @@ void RemoveInChild(char* path)
 
 // Mounts first (lazily: a dead FUSE server's too), then their servers,
 // then the folders.
-void UndoKept()
+void UndoKeptOf(pid_t owner)
 {
-    if (::getpid() != g_Owner)
+    if (::getpid() != owner)
         return;
+    // Each undone once: a server's pid killed again later may be another's.
     for (Kept& kept : g_Kept) {
         if (kept.kind.load() == Mount)
             ::umount2(kept.path, MNT_DETACH);
     }
     for (Kept& kept : g_Kept) {
-        if (kept.kind.load() == Server && kept.pid > 0)
+        int server = Server;
+        if (kept.kind.compare_exchange_strong(server, Free) && kept.pid > 0)
             ::kill(kept.pid, SIGKILL);
     }
     for (Kept& kept : g_Kept) {
@@ -173,6 +190,39 @@ void UndoKept()
         std::memcpy(mark, kept.path, length);
         std::memcpy(mark + length, ".owner", 7);
         ::unlink(mark);
+    }
+}
+
+void UndoKept()
+{
+    UndoKeptOf(g_Owner);
+}
+
+// A run killed outright (SIGKILL, as CTest's timeout does, its children
+// too) runs no handler: a watchdog, no child of it (CTest finds a killed
+// test's children by their parent), waits for the end of the test's pipe
+// and undoes what the test kept then. A test that ended well left nothing
+// kept. Only async-signal-safe calls after the fork: the test's threads run.
+void StartWatchdog()
+{
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0)
+        return;
+    const pid_t middle = ::fork();
+    if (middle == 0) {
+        if (::fork() == 0) {
+            ::close(ends[1]);
+            char byte;
+            while (::read(ends[0], &byte, 1) < 0 && errno == EINTR) {
+            }
+            UndoKeptOf(::getpid());
+            ::_exit(0);
+        }
+        ::_exit(0);
+    }
+    ::close(ends[0]);
+    int status;
+    while (middle > 0 && ::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
     }
 }
 
@@ -203,6 +253,7 @@ void WatchTheEnd()
     static const bool watched = [] {
         g_Owner = ::getpid();
         std::atexit(&UndoKept);
+        StartWatchdog();
         struct sigaction action = {};
         action.sa_sigaction = &OnStopSignal;
         action.sa_flags = SA_SIGINFO;
