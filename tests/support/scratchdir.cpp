@@ -18,6 +18,8 @@
 #include <new>
 #include <sys/mman.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -198,11 +200,44 @@ void UndoKept()
     UndoKeptOf(g_Owner);
 }
 
-// A run killed outright (SIGKILL, as CTest's timeout does, its children
-// too) runs no handler: a watchdog, no child of it (CTest finds a killed
-// test's children by their parent), waits for the end of the test's pipe
-// and undoes what the test kept then. A test that ended well left nothing
-// kept. Only async-signal-safe calls after the fork: the test's threads run.
+// The watchdog's own state: a session of its own (a signal or a kill
+// sent to the test's process group leaves it to do its work), the stop
+// signals ignored (their handlers are the test's), and of the test's
+// descriptors only the read end of its pipe kept: none of its children's
+// pipes stays open here past the test (a child reading to the end of its
+// input would wait for the watchdog), nor the output CTest reads to its
+// end. The pipe's descriptor now, -1 where it could not be kept.
+// Async-signal-safe calls only.
+int DetachWatchdog(int pipe)
+{
+    ::setsid();
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    for (int signum : kStopSignals)
+        ::sigaction(signum, &ignore, nullptr);
+    const int kept = ::fcntl(pipe, F_DUPFD, 3);   // above what /dev/null takes
+    const int null = ::open("/dev/null", O_RDWR);
+    for (int fd = 0; fd < 3 && null >= 0; ++fd)
+        ::dup2(null, fd);
+    if (kept < 0)
+        return -1;
+    if (::syscall(SYS_close_range, 3u, unsigned(kept - 1), 0u) != 0
+        || ::syscall(SYS_close_range, unsigned(kept + 1), ~0u, 0u) != 0) {
+        const long last = ::sysconf(_SC_OPEN_MAX);
+        for (int fd = 3; fd < (last > 0 ? last : 1024); ++fd) {
+            if (fd != kept)
+                ::close(fd);
+        }
+    }
+    return kept;
+}
+
+// A run killed outright (SIGKILL, as CTest's timeout does) runs no
+// handler: a watchdog, no child of it (CTest kills a test's children with
+// it), waits for the end of the test's pipe and undoes what the test kept
+// then. A test that ended well left nothing kept. Only async-signal-safe
+// calls after the fork: the test's threads run.
 void StartWatchdog()
 {
     int ends[2];
@@ -211,11 +246,14 @@ void StartWatchdog()
     const pid_t middle = ::fork();
     if (middle == 0) {
         if (::fork() == 0) {
-            ::close(ends[1]);
+            const int pipe = DetachWatchdog(ends[0]);
+            // Only the pipe's end (no writer left) says the test is gone.
             char byte;
-            while (::read(ends[0], &byte, 1) < 0 && errno == EINTR) {
+            ssize_t got = -1;
+            while (pipe >= 0 && (got = ::read(pipe, &byte, 1)) < 0 && errno == EINTR) {
             }
-            UndoKeptOf(::getpid());
+            if (got == 0)
+                UndoKeptOf(::getpid());
             ::_exit(0);
         }
         ::_exit(0);
@@ -369,6 +407,11 @@ void SweepKilledRuns()
         else
             qWarning("%s, left by a killed run, could not be removed", qPrintable(folder));
     }
+}
+
+void EndWithParent()
+{
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
 }
 
 }  // namespace fixture

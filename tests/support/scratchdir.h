@@ -42,6 +42,11 @@ void DropServer(qint64 pid);
 // done by the first ScratchDir of a run.
 void SweepKilledRuns();
 
+// In a child program a test runs (a writer or loader it drives): the
+// child is killed when the test ends, also when the test is killed
+// outright, so that none goes on in a folder that is gone.
+void EndWithParent();
+
 }  // namespace fixture
 
 #endif

@@ -868,6 +868,7 @@ bool RunShareWriterChild(int argc, char** argv, int* code)
 {
     if (argc < 4 || QByteArray(argv[1]) != "--share-writer")
         return false;
+    EndWithParent();
     QCoreApplication app(argc, argv);
     *code = ShareWriter(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt(), argc > 4);
     return true;

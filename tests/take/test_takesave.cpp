@@ -1239,6 +1239,7 @@ void TestTakeSave::killedCopiesTemporariesGoAtALoad()
 int main(int argc, char** argv)
 {
     if (argc >= 4 && QByteArray(argv[1]) == "--save-loop") {
+        EndWithParent();
         QCoreApplication app(argc, argv);
         return SaveLoop(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt(),
                         argc > 4 ? QString::fromLocal8Bit(argv[4]) : QString());
