@@ -15,7 +15,11 @@
 #include <ftw.h>
 #include <limits.h>
 #include <stdio.h>
+#include <new>
+#include <sys/mman.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,7 +48,20 @@ struct Kept {
     pid_t pid = 0;
     char path[PATH_MAX] = {};
 };
-Kept g_Kept[64];
+using KeptSlots = Kept[64];
+// Shared with the watchdog (see WatchTheEnd), which reads them once the
+// test is gone; where no shared page is had, the process's own.
+KeptSlots& SharedSlots()
+{
+    void* page = ::mmap(nullptr, sizeof(KeptSlots), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    static KeptSlots own;
+    if (page == MAP_FAILED)
+        return own;
+    for (size_t i = 0; i < std::size(own); ++i)
+        new (static_cast<Kept*>(page) + i) Kept;
+    return *static_cast<KeptSlots*>(page);
+}
+KeptSlots& g_Kept = SharedSlots();
 struct sigaction g_Previous[NSIG];
 pid_t g_Owner = 0;   // the process whose they are: not a child forked since
 constexpr int kStopSignals[] = {SIGTERM, SIGINT, SIGHUP};
@@ -141,16 +158,18 @@ void RemoveInChild(char* path)
 
 // Mounts first (lazily: a dead FUSE server's too), then their servers,
 // then the folders.
-void UndoKept()
+void UndoKeptOf(pid_t owner)
 {
-    if (::getpid() != g_Owner)
+    if (::getpid() != owner)
         return;
+    // Each undone once: a server's pid killed again later may be another's.
     for (Kept& kept : g_Kept) {
         if (kept.kind.load() == Mount)
             ::umount2(kept.path, MNT_DETACH);
     }
     for (Kept& kept : g_Kept) {
-        if (kept.kind.load() == Server && kept.pid > 0)
+        int server = Server;
+        if (kept.kind.compare_exchange_strong(server, Free) && kept.pid > 0)
             ::kill(kept.pid, SIGKILL);
     }
     for (Kept& kept : g_Kept) {
@@ -173,6 +192,75 @@ void UndoKept()
         std::memcpy(mark, kept.path, length);
         std::memcpy(mark + length, ".owner", 7);
         ::unlink(mark);
+    }
+}
+
+void UndoKept()
+{
+    UndoKeptOf(g_Owner);
+}
+
+// The watchdog's own state: a session of its own (a signal or a kill
+// sent to the test's process group leaves it to do its work), the stop
+// signals ignored (their handlers are the test's), and of the test's
+// descriptors only the read end of its pipe kept: none of its children's
+// pipes stays open here past the test (a child reading to the end of its
+// input would wait for the watchdog), nor the output CTest reads to its
+// end. The pipe's descriptor now, -1 where it could not be kept.
+// Async-signal-safe calls only.
+int DetachWatchdog(int pipe)
+{
+    ::setsid();
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    for (int signum : kStopSignals)
+        ::sigaction(signum, &ignore, nullptr);
+    const int kept = ::fcntl(pipe, F_DUPFD, 3);   // above what /dev/null takes
+    const int null = ::open("/dev/null", O_RDWR);
+    for (int fd = 0; fd < 3 && null >= 0; ++fd)
+        ::dup2(null, fd);
+    if (kept < 0)
+        return -1;
+    if (::syscall(SYS_close_range, 3u, unsigned(kept - 1), 0u) != 0
+        || ::syscall(SYS_close_range, unsigned(kept + 1), ~0u, 0u) != 0) {
+        const long last = ::sysconf(_SC_OPEN_MAX);
+        for (int fd = 3; fd < (last > 0 ? last : 1024); ++fd) {
+            if (fd != kept)
+                ::close(fd);
+        }
+    }
+    return kept;
+}
+
+// A run killed outright (SIGKILL, as CTest's timeout does) runs no
+// handler: a watchdog, no child of it (CTest kills a test's children with
+// it), waits for the end of the test's pipe and undoes what the test kept
+// then. A test that ended well left nothing kept. Only async-signal-safe
+// calls after the fork: the test's threads run.
+void StartWatchdog()
+{
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0)
+        return;
+    const pid_t middle = ::fork();
+    if (middle == 0) {
+        if (::fork() == 0) {
+            const int pipe = DetachWatchdog(ends[0]);
+            // Only the pipe's end (no writer left) says the test is gone.
+            char byte;
+            ssize_t got = -1;
+            while (pipe >= 0 && (got = ::read(pipe, &byte, 1)) < 0 && errno == EINTR) {
+            }
+            if (got == 0)
+                UndoKeptOf(::getpid());
+            ::_exit(0);
+        }
+        ::_exit(0);
+    }
+    ::close(ends[0]);
+    int status;
+    while (middle > 0 && ::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
     }
 }
 
@@ -203,6 +291,7 @@ void WatchTheEnd()
     static const bool watched = [] {
         g_Owner = ::getpid();
         std::atexit(&UndoKept);
+        StartWatchdog();
         struct sigaction action = {};
         action.sa_sigaction = &OnStopSignal;
         action.sa_flags = SA_SIGINFO;
@@ -318,6 +407,11 @@ void SweepKilledRuns()
         else
             qWarning("%s, left by a killed run, could not be removed", qPrintable(folder));
     }
+}
+
+void EndWithParent()
+{
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
 }
 
 }  // namespace fixture

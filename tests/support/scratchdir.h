@@ -12,10 +12,11 @@ bool RemoveTree(const QString& path);
 // A test's scratch folder, removed by RemoveTree. It goes also when the
 // test ends by exit() or is stopped by SIGTERM, SIGINT or SIGHUP (a CTest
 // timeout, a cancelled job, ^C), the mounts under it first (see KeepMount).
-// A run killed outright (SIGKILL) leaves it with its owner's mark beside
-// it (the folder's name + ".owner"): the program's next run sweeps it, its
-// mounts and its servers as its first scratch folder is made, once no
-// process of that mark lives.
+// A run killed outright (SIGKILL, a CTest timeout) has it undone by a
+// watchdog process that outlives the run; where that too was killed, the
+// owner's mark beside it (the folder's name + ".owner") stays: the
+// program's next run sweeps it, its mounts and its servers as its first
+// scratch folder is made, once no process of that mark lives.
 class ScratchDir : public QTemporaryDir
 {
 public:
@@ -40,6 +41,11 @@ void DropServer(qint64 pid);
 // The scratch folders a killed earlier run of this program left, as above;
 // done by the first ScratchDir of a run.
 void SweepKilledRuns();
+
+// In a child program a test runs (a writer or loader it drives): the
+// child is killed when the test ends, also when the test is killed
+// outright, so that none goes on in a folder that is gone.
+void EndWithParent();
 
 }  // namespace fixture
 

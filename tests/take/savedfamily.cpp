@@ -3,6 +3,8 @@
 #include "foundation/platform/filelocks.h"
 #include "foundation/platform/nameremoval.h"
 #include "foundation/qpath.h"
+#include "foundation/xmlobject.h"
+#include "soundfile/ixmlnames.h"
 #include "take/soundperform.h"
 #include "tests/support/riffbytes.h"
 #include "tests/support/riffreader.h"
@@ -15,12 +17,23 @@
 #include <QFileInfo>
 #include <QSignalSpy>
 
+#include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <fcntl.h>
 #include <sys/time.h>
 #include <unistd.h>
 
 using namespace fixture;
+
+namespace {
+
+// The part of the table this program runs (see TakeTablePart): 1 of 1 runs
+// every row.
+int g_TablePart = 1;
+int g_TableParts = 1;
+
+} // namespace
 
 namespace {
 
@@ -134,22 +147,47 @@ TakeSpec FamilySpec(const QString& id, int tracks, quint32 frames)
     return spec;
 }
 
-WrittenTake WriteFamily(const QString& day, const QString& id, int tracks, Layouts layouts, quint32 frames)
+namespace {
+
+// The files of a family, built from its spec; the last family built is
+// kept, since a table's rows write the same one again and again.
+QList<QByteArray> FamilyFiles(const TakeSpec& spec, int tracks, Layouts layouts)
 {
-    const TakeSpec spec = FamilySpec(id, tracks, frames);
-    WrittenTake written;
+    static std::mutex mutex;
+    static QByteArray builtKey;
+    static QList<QByteArray> built;
+    const QByteArray key = spec.id.toUtf8() + ' ' + QByteArray::number(tracks) + ' '
+                           + QByteArray::number(int(layouts)) + ' ' + QByteArray::number(spec.frames);
+    std::lock_guard<std::mutex> guard(mutex);
+    if (key == builtKey)
+        return built;
+    QList<QByteArray> files;
     for (int i = 0; i < tracks; ++i) {
         TakeSpec own = spec;
-        QByteArray bytes;
         if (layouts == Layouts::Orders) {
             const ChunkOrder orders[] = {ChunkOrder::Standard, ChunkOrder::IxmlBeforeOnd, ChunkOrder::IxmlBeforeData};
             own.order = orders[i % 3];
         }
-        bytes = BuildMonoFile(own, i);
+        QByteArray bytes = BuildMonoFile(own, i);
         if (layouts == Layouts::ExtraChunks)
             bytes = i % 2 ? WithChunk(bytes, "iXML", "LIST", 100) : WithChunk(bytes, "bext", "JUNK", 100);
+        files << bytes;
+    }
+    builtKey = key;
+    built = files;
+    return files;
+}
+
+} // namespace
+
+WrittenTake WriteFamily(const QString& day, const QString& id, int tracks, Layouts layouts, quint32 frames)
+{
+    const TakeSpec spec = FamilySpec(id, tracks, frames);
+    const QList<QByteArray> files = FamilyFiles(spec, tracks, layouts);
+    WrittenTake written;
+    for (int i = 0; i < tracks; ++i) {
         const QString path = day + TrackFileName(spec, i);
-        if (!WriteBytes(path, bytes))
+        if (!WriteBytes(path, files.at(i)))
             return WrittenTake();
         written.files << path;
     }
@@ -175,6 +213,21 @@ void SetRound(QSoundPerform& take, int round)
     }
 }
 
+namespace {
+
+// A loaded member's note, read from its iXML as the file holds it through
+// the text's scan index: a document built for each of 24 members would be
+// most of a check's time under the sanitizers.
+QString NoteOf(const QSoundFile& file)
+{
+    QXmlObject ixml;
+    if (!ixml.SetContentIndexed(file.GetiXMLText()))
+        return file.GetiXMLNotes();
+    return ixml.Read([](const auto& root) { return QXmlObject::Below(root, {IxmlNames::kNote}).text(); });
+}
+
+} // namespace
+
 int LoadedRound(const QString& takePath)
 {
     QSoundPerform take;
@@ -184,7 +237,7 @@ int LoadedRound(const QString& takePath)
     for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
         if (!take.m_pbPresent[t])
             continue;
-        const QString note = take.m_SndFile[t].GetiXMLNotes().trimmed();
+        const QString note = NoteOf(take.m_SndFile[t]).trimmed();
         const int own = note.startsWith(QLatin1Char('n')) ? note.section(QLatin1Char('#'), 1).toInt() : 0;
         if ((own > 0 && note != NoteOfRound(own)) || (round != -2 && own != round))
             return -1;
@@ -224,4 +277,30 @@ QStringList MessageTexts(const QSignalSpy& spy)
     for (const QList<QVariant>& message : spy)
         texts << message.value(1).toString();
     return texts;
+}
+
+bool InTablePart(const char* tag)
+{
+    quint32 hash = 2166136261u;   // FNV-1a of the row's name
+    for (const char* c = tag ? tag : ""; *c; ++c)
+        hash = (hash ^ static_cast<unsigned char>(*c)) * 16777619u;
+    return static_cast<int>(hash % static_cast<quint32>(g_TableParts)) == g_TablePart - 1;
+}
+
+bool TakeTablePart(int* argc, char** argv)
+{
+    for (int i = 1; i < *argc; ++i) {
+        if (QByteArray(argv[i]) != "--part")
+            continue;
+        const QList<QByteArray> part = i + 1 < *argc ? QByteArray(argv[i + 1]).split('/') : QList<QByteArray>();
+        bool numbers = part.size() == 2;
+        g_TablePart = numbers ? part[0].toInt(&numbers) : 0;
+        g_TableParts = numbers ? part[1].toInt(&numbers) : 0;
+        if (!numbers || g_TablePart < 1 || g_TablePart > g_TableParts)
+            return false;
+        std::copy(argv + i + 2, argv + *argc + 1, argv + i);   // with the closing null
+        *argc -= 2;
+        return true;
+    }
+    return true;
 }

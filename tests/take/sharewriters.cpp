@@ -40,19 +40,6 @@ using namespace fixture;
 
 namespace {
 
-// The part of the table this program runs (see TakeSharePart): 1 of 1 runs
-// every row.
-int g_SharePart = 1;
-int g_ShareParts = 1;
-
-bool InSharePart(const char* tag)
-{
-    quint32 hash = 2166136261u;   // FNV-1a of the row's name
-    for (const char* c = tag ? tag : ""; *c; ++c)
-        hash = (hash ^ static_cast<unsigned char>(*c)) * 16777619u;
-    return static_cast<int>(hash % static_cast<quint32>(g_ShareParts)) == g_SharePart - 1;
-}
-
 // What a test does at each step of a commit or of renames (see SetReplaceStepHook).
 std::function<void()> g_ReplaceStep;
 void ReplaceStepCalled()
@@ -500,7 +487,7 @@ void ShareWritersTest::KilledSaveAside(const TwoMountShare& share, QSoundPerform
 // A record is a live writer's until it stood past the rule by the share's clock.
 void ShareWritersTest::Run()
 {
-    if (!InSharePart(QTest::currentDataTag()))
+    if (!InTablePart(QTest::currentDataTag()))
         QSKIP("a row of another part of the table");
     QFETCH(ShareRow, row);
     const int tracks = row.heldMember == 1 ? 1 : 24;
@@ -515,8 +502,12 @@ void ShareWritersTest::Run()
     WrittenTake written = WriteFamily(share.Folder(), QStringLiteral("SHR001"), tracks, Layouts::Orders);
     const QList<QByteArray> audio = AudioOf(written);
     QString name = QFileInfo(TakePathOf(written)).fileName();
+    // The children that play the computers, only where the row has them
+    // save (each costs its start and its end): both for the rounds, the
+    // first for the races.
+    const int children = row.rounds ? 2 : row.raced + row.heldRounds ? 1 : 0;
     QProcess writers[2];
-    for (int i = 0; i < 2; ++i)
+    for (int i = 0; i < children; ++i)
         writers[i].start(QCoreApplication::applicationFilePath(),
                          QStringList{QStringLiteral("--share-writer"), share.Mount(i) + name, QString::number(i)}
                              + (row.raced + row.heldRounds ? QStringList{QStringLiteral("synced")} : QStringList()));
@@ -616,9 +607,9 @@ void ShareWritersTest::Run()
             QVERIFY(QFile::remove(share.Folder() + record));
         before = LoadedRound(share.Folder() + name);
     }
-    for (QProcess& writer : writers) {
-        writer.closeWriteChannel();
-        QVERIFY(writer.waitForFinished(20000));
+    for (int i = 0; i < children; ++i) {
+        writers[i].closeWriteChannel();
+        QVERIFY(writers[i].waitForFinished(20000));
     }
     QVERIFY2(wrong.isEmpty(), qPrintable(QStringLiteral("%1 of %2 rounds wrong:\n").arg(wrong.size()).arg(row.raced + row.heldRounds)
                                          + wrong.join('\n')));
@@ -901,28 +892,11 @@ void ShareWritersTest::Run()
     QCOMPARE(kept(), QStringList());
 }
 
-bool TakeSharePart(int* argc, char** argv)
-{
-    for (int i = 1; i < *argc; ++i) {
-        if (QByteArray(argv[i]) != "--part")
-            continue;
-        const QList<QByteArray> part = i + 1 < *argc ? QByteArray(argv[i + 1]).split('/') : QList<QByteArray>();
-        bool numbers = part.size() == 2;
-        g_SharePart = numbers ? part[0].toInt(&numbers) : 0;
-        g_ShareParts = numbers ? part[1].toInt(&numbers) : 0;
-        if (!numbers || g_SharePart < 1 || g_SharePart > g_ShareParts)
-            return false;
-        std::copy(argv + i + 2, argv + *argc + 1, argv + i);   // with the closing null
-        *argc -= 2;
-        return true;
-    }
-    return true;
-}
-
 bool RunShareWriterChild(int argc, char** argv, int* code)
 {
     if (argc < 4 || QByteArray(argv[1]) != "--share-writer")
         return false;
+    EndWithParent();
     QCoreApplication app(argc, argv);
     *code = ShareWriter(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt(), argc > 4);
     return true;

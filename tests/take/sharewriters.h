@@ -3,6 +3,7 @@
 
 #include "foundation/messageloging.h"
 #include "tests/support/scratchdir.h"
+#include "tests/take/savedfamily.h"
 
 #include <QMetaType>
 #include <QSignalSpy>
@@ -91,13 +92,6 @@ private:
     MessageLoging m_Logger;
     QSignalSpy m_Spy;
 };
-
-// A part of a share table: "--part k/n", taken out of argv, has this
-// program run only the rows whose name falls in part k of n (each row in one
-// part, by a hash of its name, so that rows added anywhere keep the others
-// where they were), so that CTest runs the parts side by side, each within
-// its limit. False where the argument is malformed.
-bool TakeSharePart(int* argc, char** argv);
 
 // The child of a share row, "--share-writer takePath writer [synced]":
 // true when argv calls it, its exit code then in *code.

@@ -62,7 +62,7 @@ int main(int argc, char** argv)
     int code = 0;
     if (RunShareWriterChild(argc, argv, &code))
         return code;
-    if (!TakeSharePart(&argc, argv))
+    if (!TakeTablePart(&argc, argv))
         return 2;
     QCoreApplication app(argc, argv);
     TestTakeLateWrite test;

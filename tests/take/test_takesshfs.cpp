@@ -26,7 +26,7 @@ void TestTakeSshfs::writersOfTwoComputersOverSshfs_data()
 {
     ShareWritersTest::AddColumns();
     QTest::newRow("sshfs") << ShareRow({"sshfs"}).Raced(12).HeldRounds(2);
-    QTest::newRow("sshfs, no cache") << ShareRow({"sshfs", "cache=no"}).Rounds(20).Raced(8).HeldRounds(1);
+    QTest::newRow("sshfs, no cache") << ShareRow({"sshfs", "cache=no"}).Rounds(10).Raced(8).HeldRounds(1);
     ShareWritersTest::AddHeldWriteRows({"sshfs"});
     // A take of one file, its text landing over the other's save: the
     // other's bext field is the only trace of that save.
@@ -40,7 +40,7 @@ int main(int argc, char** argv)
     int code = 0;
     if (RunShareWriterChild(argc, argv, &code))
         return code;
-    if (!TakeSharePart(&argc, argv))
+    if (!TakeTablePart(&argc, argv))
         return 2;
     QCoreApplication app(argc, argv);
     TestTakeSshfs test;
