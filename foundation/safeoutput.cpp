@@ -7,6 +7,7 @@
 #include "foundation/platform/diskprobes.h"
 #include "foundation/platform/filelocks.h"
 #include "foundation/platform/foldernames.h"
+#include "foundation/platform/nameremoval.h"
 #include "foundation/recordfiles.h"
 #include "foundation/replacejournal.h"
 
@@ -552,14 +553,10 @@ void FolderSweep::OfferHidden(const char* name)
 
 int FolderSweep::Finish()
 {
-    for (const QString& record : m_lczRecords) {
-        const Replacement settled = SettleReplacementAlone(m_czFolder + QLatin1Char('/') + record);
-        if (settled == Replacement::Busy || settled == Replacement::Failed)
-            return 0;
-    }
-    QStringList live;
-    int removed = m_lczFound.isEmpty() ? 0 : RemoveAbandonedAmong(m_czFolder, m_lczFound, &live);
-    m_lczFound.clear();
+    // What killed removals left goes first: a rename record a killed
+    // removal left aside goes back under its name, and is settled with the
+    // others below, in this one visit.
+    int removed = 0;
     bool probesKept = false;
     for (const QString& probe : m_lczProbes) {
         const ClockProbe left = IsClockProbeName(QFile::encodeName(probe).constData())
@@ -567,8 +564,20 @@ int FolderSweep::Finish()
                                     : RemoveLeftHiddenCopy(m_czFolder, probe);
         removed += left == ClockProbe::Removed;
         probesKept = probesKept || left == ClockProbe::Kept;
+        const QString owner = RemovalAsideOwnerName(probe);
+        if (owner.endsWith(QLatin1String(".nalvo-commit")) && !m_lczRecords.contains(owner)
+            && NameOnVolume(m_czFolder + QLatin1Char('/') + owner))
+            m_lczRecords << owner;
     }
     m_lczProbes.clear();
+    for (const QString& record : m_lczRecords) {
+        const Replacement settled = SettleReplacementAlone(m_czFolder + QLatin1Char('/') + record);
+        if (settled == Replacement::Busy || settled == Replacement::Failed)
+            return 0;
+    }
+    QStringList live;
+    removed += m_lczFound.isEmpty() ? 0 : RemoveAbandonedAmong(m_czFolder, m_lczFound, &live);
+    m_lczFound.clear();
     if (m_nChanged >= 0) {
         std::lock_guard<std::mutex> guard(g_SweptMutex);
         // A bound for a long session of many folders.
