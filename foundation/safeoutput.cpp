@@ -532,19 +532,22 @@ FolderSweep::FolderSweep(const QString& folder)
 {
 }
 
+namespace {
+constexpr char kRenameRecordSuffix[] = ".nalvo-commit";
+}  // namespace
+
 void FolderSweep::OfferHidden(const char* name)
 {
-    static constexpr char kRecord[] = ".nalvo-commit";
     static constexpr char kTaken[] = ".nalvo-commit.taken";   // its TakenOverRecordPath: settled as the record
-    static_assert(sizeof(kTaken) > sizeof(kRecord), "the take-over name ends the record's");
+    static_assert(sizeof(kTaken) > sizeof(kRenameRecordSuffix), "the take-over name ends the record's");
     const size_t length = std::strlen(name);
     const auto endsWith = [&](const char* suffix, size_t size) {
         return length > size - 1 && std::strcmp(name + length - (size - 1), suffix) == 0;
     };
-    if (endsWith(kRecord, sizeof(kRecord)))
+    if (endsWith(kRenameRecordSuffix, sizeof(kRenameRecordSuffix)))
         m_lczRecords << QFile::decodeName(name);
     else if (endsWith(kTaken, sizeof(kTaken)))
-        m_lczRecords << QFile::decodeName(name).chopped(int(sizeof(kTaken) - sizeof(kRecord)));
+        m_lczRecords << QFile::decodeName(name).chopped(int(sizeof(kTaken) - sizeof(kRenameRecordSuffix)));
     else if (SafeOutput::IsTemporaryName(name))
         m_lczFound << QFile::decodeName(name);
     else if (IsClockProbeName(name) || IsFuseHiddenName(name) || IsRemovalAsideName(name))
@@ -565,7 +568,7 @@ int FolderSweep::Finish()
         removed += left == ClockProbe::Removed;
         probesKept = probesKept || left == ClockProbe::Kept;
         const QString owner = RemovalAsideOwnerName(probe);
-        if (owner.endsWith(QLatin1String(".nalvo-commit")) && !m_lczRecords.contains(owner)
+        if (owner.endsWith(QLatin1String(kRenameRecordSuffix)) && !m_lczRecords.contains(owner)
             && NameOnVolume(m_czFolder + QLatin1Char('/') + owner))
             m_lczRecords << owner;
     }

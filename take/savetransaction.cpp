@@ -841,8 +841,7 @@ QString QSoundPerform::MemberChangedOnDisk(const FolderNameProbe& names) const
             return false;
         if (HeldOutMembers().contains(name) || m_lczNotRegular.contains(name))
             return true;
-        const SlotClaim claim = ClaimOnSlot(ReadTrackFileHead(path), id);
-        return claim == SlotClaim::OtherMaker || claim == SlotClaim::OtherTake;
+        return LeftOutBesideMembers(ClaimOnSlot(ReadTrackFileHead(path), id));
     });
 }
 

@@ -170,11 +170,7 @@ QString UnopenedMemberText(const QString& path)
 bool LeftSaveStands(const QString& folder, const QString& baseName)
 {
     const QString record = TakeSaveJournalPath(folder, baseName);
-    if (NameOnVolume(record))
-        return true;
-    const QStringList asides = RemovalAsidesIn(folder);
-    return std::any_of(asides.begin(), asides.end(),
-                       [&record](const QString& aside) { return IsRemovalAsideOf(aside, record); });
+    return NameOnVolume(record) || RemovalAsideOfExists(record);
 }
 
 QString BeingWrittenText(const QString& take)

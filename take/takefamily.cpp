@@ -378,7 +378,7 @@ tySettledSlots SettleSlots(const QString& folder, const QString& root, const QSt
             // program rewrote holds it before another take's file by its
             // form.
             const auto strength = [&claims](int n) {
-                return claims.at(n) == SlotClaim::OtherTake ? SlotClaim::OtherMaker : claims.at(n);
+                return LeftOutBesideMembers(claims.at(n)) ? SlotClaim::OtherMaker : claims.at(n);
             };
             if (strength(i) != strength(holder)) {
                 if (strength(i) > strength(holder))
@@ -422,6 +422,11 @@ SlotClaim ClaimOnSlot(tyTrackFileHead::Kind kind, const QString& namedTake, cons
         break;
     }
     return SlotClaim::OtherMaker;
+}
+
+bool LeftOutBesideMembers(SlotClaim claim)
+{
+    return claim == SlotClaim::OtherMaker || claim == SlotClaim::OtherTake;
 }
 
 SlotClaim ClaimOnSlot(const tyTrackFileHead& head, const QString& id)

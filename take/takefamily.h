@@ -129,6 +129,10 @@ enum class SlotClaim {
 };
 SlotClaim ClaimOnSlot(tyTrackFileHead::Kind kind, const QString& namedTake, const QString& id);
 SlotClaim ClaimOnSlot(const tyTrackFileHead& head, const QString& id);
+// Whether a file of that claim is left out of a take that has members:
+// another maker's file and another take's file are, neither before the
+// other.
+bool LeftOutBesideMembers(SlotClaim claim);
 
 // The slots of a mono take whose found file may not be the slot's member,
 // so that every form of their names is looked at (SettleFamily): where a

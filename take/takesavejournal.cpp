@@ -37,9 +37,7 @@ bool SaveRecordLeft(const FolderNameProbe& names, const QString& folder, const Q
     const int asides = names.CountListed(RemovalAsidePrefix(record), QString());
     if (asides >= 0)
         return asides > 0;
-    const QString path = TakeSaveJournalPath(folder, baseName);
-    const QStringList found = RemovalAsidesIn(folder);
-    return std::any_of(found.begin(), found.end(), [&path](const QString& aside) { return IsRemovalAsideOf(aside, path); });
+    return RemovalAsideOfExists(TakeSaveJournalPath(folder, baseName));
 }
 
 // Puts back a take whose save was interrupted, telling the user once. Only

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -59,6 +60,13 @@ bool IsRemovalAsideOf(const QString& aside, const QString& path)
 {
     return RemovalAsideOwnerName(aside) == QFileInfo(path).fileName()
            && QFileInfo(aside).absolutePath() == QFileInfo(path).absolutePath();
+}
+
+bool RemovalAsideOfExists(const QString& path)
+{
+    const QStringList asides = RemovalAsidesIn(QFileInfo(path).absolutePath());
+    return std::any_of(asides.begin(), asides.end(),
+                       [&path](const QString& aside) { return IsRemovalAsideOf(aside, path); });
 }
 
 bool IsHiddenNameEndingIn(const char* name, const char* marker, size_t digits)
