@@ -8,6 +8,7 @@
 #include "foundation/platform/diskprobes.h"
 #include "take/mixedmark.h"
 #include "take/takefamily.h"
+#include "take/takeverdict.h"
 #include "take/savebatch.h"
 #include "take/takesavejournal.h"
 
@@ -819,30 +820,23 @@ QString QSoundPerform::MemberChangedOnDisk(const FolderNameProbe& names) const
 {
     const QString dotExt = QLatin1Char('.') + m_czExtension;
     const QString takePath = m_czTakeFolder + m_czBaseName + (m_bPolyTake ? dotExt : QString());
-    tyTakeFamily family;
-    FindTakeFamilyOnDisk(takePath, m_czExtension, names, &family);
+    // The take judged now as its load judged it: a file the load would
+    // leave out by what it holds is no member now either.
+    tyTakeVerdict verdict;
+    JudgeTake(takePath, m_czExtension, &names, nullptr, &verdict);
+    QString members[kMaxTracks];
+    MemberPaths(&verdict, members);
     QString loaded[kMaxTracks];
     PresentPaths(*this, loaded);
-    // A slot's name found first may be a rival of the member the load
-    // found in another form: every form is looked at then.
-    quint32 differs = 0;
-    for (int t = 0; t < kMaxTracks; ++t)
-        differs |= family.czPath[t] != loaded[t] ? 1u << t : 0;
-    tyTakeFamily settled;
-    if (SettleFamily(family, differs, names, &settled))
-        family = settled;
-    // A file the load leaves out by what it holds (another maker's, another
-    // take's beside the take's members), or one of no regular file, was no
-    // member at the load.
-    const QString id = m_czBaseName.left(6);
-    return FamilyChange(m_bPolyTake, family.bPoly, m_czBaseName, loaded, family.czPath, [this, &id](const QString& path) {
-        const QString name = QFileInfo(path).fileName();
-        if (m_bPolyTake)
-            return false;
-        if (HeldOutMembers().contains(name) || m_lczNotRegular.contains(name))
-            return true;
-        return LeftOutBesideMembers(ClaimOnSlot(ReadTrackFileHead(path), id));
-    });
+    for (int t = 0; t < kMaxTracks; ++t) {
+        if (!loaded[t].isEmpty() && members[t].isEmpty() && verdict.family.czPath[t] == loaded[t])
+            return QStringLiteral("%1 was replaced by a file that is no member of the take")
+                .arg(QFileInfo(loaded[t]).fileName());
+    }
+    // A name of no regular file was no member at the load, and is none
+    // while it stays one.
+    return FamilyChange(m_bPolyTake, verdict.family.bPoly, m_czBaseName, loaded, members,
+                        [this](const QString& path) { return m_lczNotRegular.contains(QFileInfo(path).fileName()); });
 }
 
 QString QSoundPerform::MembersChangedSince(const QSoundPerform& opened) const

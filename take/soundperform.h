@@ -334,7 +334,7 @@ private:
     // A take not found: where a killed rename of its files, settled since,
     // left them, when that is another take name. Returns false.
     bool NoteRenamedTake(const QString& takePath, const QString& extension);
-    // family: as SettleFoundFamily left it. folderDescriptor: the take's
+    // family: as JudgeTake found it. folderDescriptor: the take's
     // folder held open (or -1), for the writability of its files. names:
     // what the family was found with (null: a listing). report: why a file
     // is no sound file goes on the message channel too (a quick load keeps

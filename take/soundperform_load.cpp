@@ -11,6 +11,7 @@
 #include "soundfile/chunkjournal.h"
 #include "soundfile/filestatus.h"
 #include "take/takefamily.h"
+#include "take/takeverdict.h"
 #include "take/takesavejournal.h"
 
 #include <QDir>
@@ -292,7 +293,6 @@ QString NoMemberReason(const QSoundFile& file)
 bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
 {
     for (int pass = 0;; ++pass) {
-        tyTakeFamily family;
         ResetVariables();
         // Held until the files are read: no save changes them meanwhile.
         TakeFolderLock lock;
@@ -301,9 +301,10 @@ bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
             return false;
         if (!names)
             names.emplace(TakeFolderOf(takePath, extension));
-        if (!FindTakeFamilyOnDisk(takePath, extension, *names, &family))
+        tyTakeVerdict verdict;
+        if (!JudgeTake(takePath, extension, &*names, nullptr, &verdict))
             return NoteRenamedTake(takePath, extension);
-        SettleFoundFamily(*names, &family);
+        const tyTakeFamily& family = verdict.family;
         if (!LoadFamily(family, lock.Descriptor(), &*names, &*names, true))
             break;
         lock.Release();
@@ -319,7 +320,6 @@ bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
 
 bool QSoundPerform::QuickInitFiles(QString root, QString ext, const MyFileInfoList* listing, bool readSidecar)
 {
-    tyTakeFamily family;
     ResetVariables();
     TakeFolderLock lock;
     std::optional<FolderNameProbe> names;
@@ -331,14 +331,11 @@ bool QSoundPerform::QuickInitFiles(QString root, QString ext, const MyFileInfoLi
         names.emplace(TakeFolderOf(root, ext), FolderNameProbe::Listing::KeptOrRead);
     else if (!names && (!listing || readSidecar))
         names.emplace(TakeFolderOf(root, ext));
-    const bool found = listing ? FindTakeFamilyInListing(root, ext, *listing, &family)
-                               : FindTakeFamilyOnDisk(root, ext, *names, &family);
-    if (!found)
-        return NoteRenamedTake(root, ext);
-    if (names)
-        SettleFoundFamily(*names, &family);
     const FolderNameProbe* probe = names ? &*names : nullptr;
-    return LoadFamily(family, lock.Descriptor(), probe, readSidecar ? probe : nullptr, false);
+    tyTakeVerdict verdict;
+    if (!JudgeTake(root, ext, probe, listing, &verdict))
+        return NoteRenamedTake(root, ext);
+    return LoadFamily(verdict.family, lock.Descriptor(), probe, readSidecar ? probe : nullptr, false);
 }
 
 bool QSoundPerform::NoteRenamedTake(const QString& takePath, const QString& extension)
@@ -481,9 +478,7 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone)
     const QSoundFile* first = nullptr;
     short status[kMaxTracks] = {};
     quint32 present = 0;
-    quint32 strangers = 0;
-    quint32 otherTakes = 0;
-    quint32 members = 0;
+    SlotClaim claims[kMaxTracks] = {};
     const QString id = m_czBaseName.left(6);
     for (int t = 0; t < kMaxTracks; ++t) {
         if (!m_pbPresent[t])
@@ -514,14 +509,8 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone)
         const bool walked = file.ReadChunks(false, true);
         present |= 1u << t;
         const tyTrackFileHead::Kind kind = TrackFileKind(file);
-        const SlotClaim claim = ClaimOnSlot(kind, TakeNamedBy(file), id);
+        claims[t] = ClaimOnSlot(kind, TakeNamedBy(file), id);
         const bool member = m_bPolyTake || JoinsFamily(kind);
-        if (!member)
-            strangers |= 1u << t;
-        if (claim == SlotClaim::OtherTake)
-            otherTakes |= 1u << t;
-        if (claim == SlotClaim::Member)
-            members |= 1u << t;
         if (!walked)
             *unwalked |= 1u << t;
         if (walked && !(first && member && file.AdoptiXMLOfTwin(*first)))
@@ -534,7 +523,7 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone)
     // Another maker's file named like a track of a take of ours is a take
     // by itself, as the views list it, and so is a file of this recorder's
     // naming another take where the others name this one.
-    const quint32 leftOut = MembersLeftOut(present, strangers) | (members && !m_bPolyTake ? otherTakes : 0);
+    const quint32 leftOut = SlotsLeftOut(m_bPolyTake, present, claims);
     HoldOutLeftOut(leftOut);
     *unwalked &= ~leftOut;
     for (int t = 0; t < kMaxTracks && m_nTakeStatus == 0; ++t) {

@@ -473,27 +473,6 @@ bool SettleFamily(const tyTakeFamily& found, quint32 inDoubt, const FolderNamePr
     return FindTakeFamilyOnDisk(found.czFolder + found.czBaseName, found.czExtension, names, settled, true);
 }
 
-void SettleFoundFamily(const FolderNameProbe& names, tyTakeFamily* family)
-{
-    if (family->bPoly || family->bSettled)
-        return;
-    quint32 present = 0;
-    SlotClaim claims[24] = {};
-    qint64 lengths[24] = {};
-    const QString id = family->czBaseName.left(6);
-    for (int slot = 0; slot < 24; ++slot) {
-        if (family->czPath[slot].isEmpty())
-            continue;
-        const tyTrackFileHead head = ReadTrackFileHead(family->czPath[slot]);
-        present |= 1u << slot;
-        claims[slot] = ClaimOnSlot(head, id);
-        lengths[slot] = head.nLength;
-    }
-    tyTakeFamily settled;
-    if (SettleFamily(*family, SlotsInDoubt(present, claims, lengths), names, &settled))
-        *family = settled;
-}
-
 QSet<QString> SlotRivalsInListing(const QString& folder, const QStringList& fileNames)
 {
     // One pass over the names finds the takes with a slot named twice;

@@ -149,13 +149,6 @@ quint32 SlotsInDoubt(quint32 present, const SlotClaim (&claims)[24], const qint6
 // unprobed: true with settled filled then.
 bool SettleFamily(const tyTakeFamily& found, quint32 inDoubt, const FolderNameProbe& names,
                   tyTakeFamily* settled);
-// A family found by name as the take's load reads it: where a found file
-// may not be its slot's member by what its head holds (SlotsInDoubt of the
-// found files' heads) and the other forms of its slots were not looked
-// for, the family found again with every form (SettleFamily). Judged once,
-// before any file of it is read.
-void SettleFoundFamily(const FolderNameProbe& names, tyTakeFamily* family);
-
 // The slots of a mono take (folder ends with "/"; root: the take root)
 // named by more than one file, settled by what the files' heads hold,
 // never by the names' order: a slot is held by the strongest claim

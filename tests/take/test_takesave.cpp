@@ -633,17 +633,20 @@ void TestTakeSave::familyChangedSinceTheLoadIsRefused_data()
 {
     QTest::addColumn<bool>("exfat");
     QTest::addColumn<bool>("movedIn");
+    QTest::addColumn<bool>("replaced");   // moved out, and another take's file moved in under its name
     // On ext4 the folder's time is put back, as a copier keeping folder
     // times does; on exFAT a rename changes no folder time at all.
-    QTest::newRow("member moved in, folder time put back") << false << true;
-    QTest::newRow("member moved in on exFAT") << true << true;
-    QTest::newRow("member moved out on exFAT") << true << false;
+    QTest::newRow("member moved in, folder time put back") << false << true << false;
+    QTest::newRow("member moved in on exFAT") << true << true << false;
+    QTest::newRow("member moved out on exFAT") << true << false << false;
+    QTest::newRow("member replaced by another take's file") << false << false << true;
 }
 
 void TestTakeSave::familyChangedSinceTheLoadIsRefused()
 {
     QFETCH(bool, exfat);
     QFETCH(bool, movedIn);
+    QFETCH(bool, replaced);
     std::unique_ptr<ExfatVolume> volume(exfat ? new ExfatVolume(m_pDir->path()) : nullptr);
     NALVO_REQUIRE_EXFAT(volume);
     const QString day = (volume ? volume->Path() : m_pDir->path()) + QStringLiteral("/DAY/");
@@ -660,12 +663,20 @@ void TestTakeSave::familyChangedSinceTheLoadIsRefused()
     QVERIFY(take.InitFilesZZ(TakePathOf(written), kExt));
     QCOMPARE(int(take.m_nFileCount), movedIn ? 4 : 5);
     QVERIFY(movedIn ? QFile::rename(aside, fifth) : QFile::rename(fifth, aside));
+    // Another take's track under the member's name is never written as it.
+    const QString other = replaced ? WriteFamily(day + QStringLiteral("../OTHER/"), QStringLiteral("OTH001"), 1,
+                                                 Layouts::Same).files.at(0) : QString();
+    const QByteArray otherBytes = replaced ? FileBytes(other) : QByteArray();
+    QVERIFY(!replaced || QFile::rename(other, fifth));
     QVERIFY(exfat || ::utimes(folder.constData(), old) == 0);
     for (int t = 0; t < 5; ++t)
         take.m_SndFile[t].SetiXMLNote(t, QStringLiteral("changed"));
     QVERIFY(!take.UpdateiXMLChunk());
-    const QString told = QStringLiteral("%1 %2").arg(QFileInfo(fifth).fileName(), movedIn ? "appeared" : "is gone");
+    const QString told = QStringLiteral("%1 %2").arg(QFileInfo(fifth).fileName(),
+                                                     replaced  ? "was replaced by a file that is no member"
+                                                     : movedIn ? "appeared" : "is gone");
     QVERIFY2(Messages().join(QLatin1Char('|')).contains(told), qPrintable(Messages().join(QLatin1Char('|'))));
+    QVERIFY(!replaced || FileBytes(fifth) == otherBytes);
     // A fresh load reads one whole take, as it was.
     QSoundPerform fresh;
     QVERIFY(fresh.InitFilesZZ(TakePathOf(written), kExt));

@@ -1,0 +1,91 @@
+#include "take/takeverdict.h"
+
+#include "soundfile/filestatus.h"
+
+namespace {
+// Reads the heads of the family's found files not read yet.
+void ReadClaims(tyTakeVerdict* verdict)
+{
+    const tyTakeFamily& family = verdict->family;
+    const QString id = family.czBaseName.left(6);
+    for (int slot = 0; slot < 24; ++slot) {
+        if (family.czPath[slot].isEmpty() || (verdict->headsRead & (1u << slot)))
+            continue;
+        const tyTrackFileHead head = ReadTrackFileHead(family.czPath[slot]);
+        verdict->claims[slot] = ClaimOnSlot(head, id);
+        verdict->lengths[slot] = head.nLength;
+        verdict->headsRead |= 1u << slot;
+    }
+}
+
+quint32 PresentSlots(const tyTakeFamily& family)
+{
+    quint32 present = 0;
+    for (int slot = 0; slot < 24; ++slot)
+        present |= family.czPath[slot].isEmpty() ? 0 : 1u << slot;
+    return present;
+}
+
+// Found again with every form where a found file is in doubt; the heads of
+// the slots now held by another file are read anew.
+void SettleVerdict(const FolderNameProbe& names, tyTakeVerdict* verdict)
+{
+    tyTakeFamily& family = verdict->family;
+    if (family.bPoly || family.bSettled)
+        return;
+    ReadClaims(verdict);
+    tyTakeFamily settled;
+    if (!SettleFamily(family, SlotsInDoubt(PresentSlots(family), verdict->claims, verdict->lengths), names,
+                      &settled))
+        return;
+    for (int slot = 0; slot < 24; ++slot) {
+        if (settled.czPath[slot] != family.czPath[slot])
+            verdict->headsRead &= ~(1u << slot);
+    }
+    family = settled;
+}
+}  // namespace
+
+bool JudgeTake(const QString& takePath, const QString& extension, const FolderNameProbe* names,
+               const MyFileInfoList* listing, tyTakeVerdict* verdict)
+{
+    *verdict = tyTakeVerdict();
+    const bool found = listing ? FindTakeFamilyInListing(takePath, extension, *listing, &verdict->family)
+                               : FindTakeFamilyOnDisk(takePath, extension, *names, &verdict->family);
+    if (!found)
+        return false;
+    if (names)
+        SettleVerdict(*names, verdict);
+    return true;
+}
+
+quint32 SlotsLeftOut(bool poly, quint32 present, const SlotClaim (&claims)[24])
+{
+    if (poly)
+        return 0;
+    quint32 strangers = 0;
+    quint32 otherTakes = 0;
+    quint32 members = 0;
+    for (int slot = 0; slot < 24; ++slot) {
+        if (!(present & (1u << slot)))
+            continue;
+        strangers |= claims[slot] == SlotClaim::OtherMaker ? 1u << slot : 0;
+        otherTakes |= claims[slot] == SlotClaim::OtherTake ? 1u << slot : 0;
+        members |= claims[slot] == SlotClaim::Member ? 1u << slot : 0;
+    }
+    return MembersLeftOut(present, strangers) | (members ? otherTakes : 0);
+}
+
+void MemberPaths(tyTakeVerdict* verdict, QString (&members)[24])
+{
+    ReadClaims(verdict);
+    const tyTakeFamily& family = verdict->family;
+    // A name that opens as no regular file, or no longer opens, is judged
+    // by the caller: the load leaves out the one and fails on the other.
+    quint32 opened = 0;
+    for (int slot = 0; slot < 24; ++slot)
+        opened |= !family.czPath[slot].isEmpty() && verdict->lengths[slot] >= 0 ? 1u << slot : 0;
+    const quint32 leftOut = SlotsLeftOut(family.bPoly, opened, verdict->claims);
+    for (int slot = 0; slot < 24; ++slot)
+        members[slot] = leftOut & (1u << slot) ? QString() : family.czPath[slot];
+}

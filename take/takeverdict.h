@@ -1,0 +1,43 @@
+#ifndef NALVO_TAKE_TAKEVERDICT_H
+#define NALVO_TAKE_TAKEVERDICT_H
+
+#include "take/takefamily.h"
+
+class MyFileInfoList;
+
+// A take's files as judged by what they hold: one judgement for the
+// window's load, the full load that the copy, process and report requests
+// use, and the check before a save, which compares the verdict of the
+// load with one made then.
+struct tyTakeVerdict {
+    // The files found by name, each slot held as the files' heads settle
+    // it (SettleSlots), with its rivals and namesakes.
+    tyTakeFamily family;
+    // Of each found file whose head was read (headsRead): its claim on its
+    // slot and its length.
+    SlotClaim claims[24] = {};
+    qint64 lengths[24] = {};
+    quint32 headsRead = 0;
+};
+
+// Finds the take named by takePath (FindTakeFamily) in listing, else
+// through names, and where a found file may not be its slot's member by
+// what its head holds (SlotsInDoubt) and the other forms of its slots were
+// not looked for, finds it again with every form (SettleFamily), before
+// any file of it is read. names may be null with a listing: the family is
+// then settled as the listing lists it. False when nothing was found.
+bool JudgeTake(const QString& takePath, const QString& extension, const FolderNameProbe* names,
+               const MyFileInfoList* listing, tyTakeVerdict* verdict);
+
+// The found files that are no member of the take (a mask of slots), by
+// their claims: another maker's files unless every file found is one (a
+// set of another recorder's, which Import reads whole), and another take's
+// files where a file names the take. A poly take's file is its take.
+quint32 SlotsLeftOut(bool poly, quint32 present, const SlotClaim (&claims)[24]);
+
+// The paths of the take's members as the verdict holds them: the found
+// files but those SlotsLeftOut leaves out, by heads read where the judgement
+// did not read them yet.
+void MemberPaths(tyTakeVerdict* verdict, QString (&members)[24]);
+
+#endif
