@@ -3,7 +3,7 @@
 #include "foundation/messageloging.h"
 #include "foundation/naming.h"
 #include "soundfile/riffwalker.h"
-#include "take/takefamily.h"
+#include "take/takeverdict.h"
 
 #include <QFile>
 #include <QStringList>
@@ -115,17 +115,17 @@ bool QWaveformOverview::Load(const QString& basePath, bool poly)
     }
     for (int t = 0; t < kTracks; ++t)
         ClearTrack(t);
-    // The track files as the take loader finds them: every separator, the
-    // two-digit number before the one-character one, and another maker's
-    // file named like a track left out by what it holds.
-    tyTakeFamily family;
-    if (!FindTakeFamilyOnDisk(basePath, QStringLiteral("WAV"), &family) || family.bPoly)
+    // The track files as the take's load judges them (JudgeTake): every
+    // separator, the two-digit number before the one-character one, and
+    // the files that are no member by what they hold left out.
+    const QString folder = basePath.left(basePath.lastIndexOf(QLatin1Char('/')) + 1);
+    const FolderNameProbe names(folder);
+    tyTakeVerdict verdict;
+    if (!JudgeTake(basePath, QStringLiteral("WAV"), &names, nullptr, &verdict) || verdict.family.bPoly)
         return m_bWaveformPresent;
-    LeaveOutStrangers(&family);
-    QStringList files;
-    for (int t = 0; t < kTracks; ++t)
-        files << family.czPath[t];
-    return LoadFiles(files);
+    QString members[kTracks];
+    MemberPaths(&verdict, members);
+    return LoadFiles(QStringList(std::begin(members), std::end(members)));
 }
 
 bool QWaveformOverview::LoadFiles(const QStringList& files)

@@ -38,8 +38,8 @@ public:
     // Loads the chunks of a take: its polyphonic file "<base>.WAV", or the
     // monophonic family "<base><sep><NN>.WAV" / "<base><sep><c>.WAV" for
     // every separator the recorder writes, less the files that are no
-    // member of it by what they hold (LeaveOutStrangers), as the take's load
-    // leaves them out. Files that do not open are skipped.
+    // member of it by what they hold, as the take's load leaves them out
+    // (JudgeTake). Files that do not open are skipped.
     bool Load(const QString& basePath, bool poly);
     // Loads the chunks of the given files (a take's own files, in any order;
     // empty entries and files that do not open are skipped).

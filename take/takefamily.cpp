@@ -704,29 +704,6 @@ quint32 MembersLeftOut(quint32 present, quint32 strangers)
     return strangers == present ? 0 : strangers;
 }
 
-void LeaveOutStrangers(tyTakeFamily* family)
-{
-    if (family->bPoly)
-        return;
-    quint32 present = 0;
-    quint32 strangers = 0;
-    for (int t = 0; t < 24; ++t) {
-        if (family->czPath[t].isEmpty())
-            continue;
-        present |= 1u << t;
-        if (!JoinsFamily(ReadTrackFileHead(family->czPath[t]).eKind))
-            strangers |= 1u << t;
-    }
-    const quint32 leftOut = MembersLeftOut(present, strangers);
-    for (int t = 0; t < 24; ++t) {
-        if (!(leftOut & (1u << t)))
-            continue;
-        family->czPath[t].clear();
-        family->pcSeparator[t] = 0;
-        --family->nFileCount;
-    }
-}
-
 namespace {
 struct tyNotedStrangers {
     std::mutex mutex;

@@ -190,9 +190,6 @@ bool JoinsFamily(tyTrackFileHead::Kind kind);
 // unless every file present is one, as a family without a file of this
 // recorder's is read whole (another recorder's set, which Import reads).
 quint32 MembersLeftOut(quint32 present, quint32 strangers);
-// The same over a mono family's files by their heads (ReadTrackFileHead):
-// the files left out are taken out of the family.
-void LeaveOutStrangers(tyTakeFamily* family);
 
 // The take a listed file of a day folder stands for: one rule for the
 // browser's rows and the day list's. The kind and take name come from the

@@ -127,13 +127,16 @@ void TestTimeline::monoFamilyEverySeparator()
     stranger.bext = true;
     stranger.leading = {{"ond2", U32(4800) + Levels(10, 9)}};
     QVERIFY(WriteForeignFile(dir.path() + "/ABC123_02.WAV", stranger));
+    // Another take's track 4 under the first's name: no member either.
+    const WrittenTake other = WriteTake(dir.path(), MonoTake(QStringLiteral("GHI789"), {3}));
+    QVERIFY(!other.files.isEmpty() && QFile::rename(other.files.at(0), dir.path() + "/ABC123_04.WAV"));
 
     QPlayTimeLine line;
     QVERIFY(line.LoadOndeFromAudioFile(dir.path() + "/ABC123", false));
     const QWaveformOverview& ov = line.Overview();
     for (int t : {0, 2, 9, 23})
         QVERIFY2(ov.HasTrack(t), qPrintable(QString::number(t)));
-    QVERIFY(!ov.HasTrack(1));
+    QVERIFY(!ov.HasTrack(1) && !ov.HasTrack(3));
     QCOMPARE(ov.SamplesPerPoint(), 4800);
     const QByteArray expected = OverviewLevels(9, 48000, 24, 4800);
     QCOMPARE(ov.TrackPointCount(9), expected.size());
