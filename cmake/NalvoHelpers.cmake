@@ -24,8 +24,9 @@ endfunction()
 # offscreen platform with its own application folder, so nothing is written
 # beside the binaries or into the user's settings.
 #   GUI      the test shows widgets: it runs a second time on a real X11
-#            server under xvfb-run (test "<name>-x11", label "x11"), where
-#            style and focus faults show that offscreen hides. Nothing here
+#            server under xvfb-run (test "<name>-x11", label "x11"; with
+#            PARTS one entry per part, "<name>-x11-1", ...), where style
+#            and focus faults show that offscreen hides. Nothing here
 #            draws with OpenGL, so the GLX integration (whose driver keeps
 #            allocations past exit) is not loaded.
 #   THREADS  the test exercises worker threads: label "threads", and it joins
@@ -38,12 +39,13 @@ function(nalvo_test name)
     cmake_parse_arguments(ARG "GUI;THREADS" "" "SOURCES;LIBS;PARTS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt5::Test)
-    nalvo_test_entries(${name} "${ARG_PARTS}")
+    nalvo_test_entries(${name} "${ARG_PARTS}" ${name})
+    set(_offscreen ${_entries})
     set(_common "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp"
                 "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
                 "QTEST_DISABLE_STACK_DUMP=1"
                 "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp")
-    foreach(_entry IN LISTS _entries)
+    foreach(_entry IN LISTS _offscreen)
         set_tests_properties(${_entry} PROPERTIES
             ENVIRONMENT "QT_QPA_PLATFORM=offscreen;NALVO_APP_DIR=${CMAKE_CURRENT_BINARY_DIR}/appdir-${_entry};${_common}"
             TIMEOUT 300)
@@ -56,34 +58,36 @@ function(nalvo_test name)
     if(ARG_GUI)
         list(APPEND _labels gui)
         if(NALVO_XVFB_RUN)
-            add_test(NAME ${name}-x11
-                COMMAND ${NALVO_XVFB_RUN} -a -s "-screen 0 1920x1200x24" $<TARGET_FILE:${name}>)
-            set_tests_properties(${name}-x11 PROPERTIES
-                ENVIRONMENT "QT_QPA_PLATFORM=xcb;QT_XCB_GL_INTEGRATION=none;NALVO_APP_DIR=${CMAKE_CURRENT_BINARY_DIR}/appdir-${name}-x11;${_common}"
-                LABELS x11 RESOURCE_LOCK xvfb TIMEOUT 300)
+            nalvo_test_entries(${name}-x11 "${ARG_PARTS}"
+                ${NALVO_XVFB_RUN} -a -s "-screen 0 1920x1200x24" $<TARGET_FILE:${name}>)
+            foreach(_entry IN LISTS _entries)
+                set_tests_properties(${_entry} PROPERTIES
+                    ENVIRONMENT "QT_QPA_PLATFORM=xcb;QT_XCB_GL_INTEGRATION=none;NALVO_APP_DIR=${CMAKE_CURRENT_BINARY_DIR}/appdir-${_entry};${_common}"
+                    LABELS x11 RESOURCE_LOCK xvfb TIMEOUT 300)
+            endforeach()
         endif()
     endif()
     if(_labels)
-        set_property(TEST ${_entries} PROPERTY LABELS ${_labels})
+        set_property(TEST ${_offscreen} PROPERTY LABELS ${_labels})
     endif()
 endfunction()
 
-# The CTest entries of a test program: one running it whole, or where parts
-# are given (each a space-separated list of its arguments), one per
-# part, named <name>-1, <name>-2, ..., so that a long program's functions
-# run side by side and each within its limit. The names of the entries go
-# to _entries in the caller.
+# The CTest entries of a test program, run by the command after parts: one
+# running it whole, or where parts are given (each a space-separated list
+# of its arguments), one per part, named <name>-1, <name>-2, ..., so that a
+# long program's functions run side by side and each within its limit. The
+# names of the entries go to _entries in the caller.
 function(nalvo_test_entries name parts)
     set(_names "")
     if(NOT parts)
-        add_test(NAME ${name} COMMAND ${name})
+        add_test(NAME ${name} COMMAND ${ARGN})
         list(APPEND _names ${name})
     else()
         set(_index 0)
         foreach(_part IN LISTS parts)
             math(EXPR _index "${_index} + 1")
             separate_arguments(_functions UNIX_COMMAND "${_part}")
-            add_test(NAME ${name}-${_index} COMMAND ${name} ${_functions})
+            add_test(NAME ${name}-${_index} COMMAND ${ARGN} ${_functions})
             list(APPEND _names ${name}-${_index})
         endforeach()
     endif()

@@ -576,6 +576,12 @@ void QDialogFileProcessSetup::reject()
     box.SetupText(QStringLiteral("File Process"), QStringLiteral("A process is running.\nStop it and close?"), true);
     if (box.exec() != QDialogMessage::GO_ON)
         return;
+    // The run may have ended while the box was open: no end of it is left
+    // to close the dialog then.
+    if (!m_bRunning) {
+        QDialog::reject();
+        return;
+    }
     m_bCloseWhenIdle = true;
     Stop();
 }

@@ -20,11 +20,14 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QScreen>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -50,6 +53,41 @@ QStringList Outputs(const QString& folder)
             names << name;
     return names;
 }
+
+// The copy engine's worker held at its first rename (an output taking its
+// name) until released. Made after the dialog, so that it is gone first:
+// a failed test leaves no worker held for the dialog's end to wait on.
+class WorkerHold
+{
+public:
+    WorkerHold()
+    {
+        s_Reached.tryAcquire(s_Reached.available());
+        s_bReleased.store(false);
+        s_bArmed.store(true);
+        DiskFaults::SetRenameHook(&WorkerHold::AtRename);
+    }
+    ~WorkerHold()
+    {
+        s_bArmed.store(false);
+        DiskFaults::SetRenameHook(nullptr);
+        Release();
+    }
+    bool Reached(int ms) { return s_Reached.tryAcquire(1, ms); }
+    void Release() { s_bReleased.store(true); }
+
+private:
+    static void AtRename(const char*, const char*)
+    {
+        if (QThread::currentThread() == QCoreApplication::instance()->thread() || !s_bArmed.exchange(false))
+            return;
+        s_Reached.release();
+        while (!s_bReleased.load())
+            QThread::msleep(5);
+    }
+    static inline std::atomic<bool> s_bArmed{false}, s_bReleased{false};
+    static inline QSemaphore s_Reached{0};
+};
 
 // Largest pause of the GUI thread's event loop while it runs.
 class Watchdog : public QObject
@@ -82,6 +120,7 @@ private slots:
     void polyInterleaveWritesTarget_data();
     void polyInterleaveWritesTarget();
     void stopKeepsFinishedAndNeverBlocks();
+    void escapeDuringRunStopsAfterConfirmation_data();
     void escapeDuringRunStopsAfterConfirmation();
     void fourGigaBound_data();
     void fourGigaBound();
@@ -251,28 +290,53 @@ void TestProcessDialog::stopKeepsFinishedAndNeverBlocks()
         QString("Stopped: %1 written").arg(Outputs(m_czOut).size())));
 }
 
+void TestProcessDialog::escapeDuringRunStopsAfterConfirmation_data()
+{
+    QTest::addColumn<bool>("endsDuringBox");   // the run ends while the second box is open
+    QTest::newRow("stopped by the confirmation") << false;
+    QTest::newRow("the run ending while the box is open") << true;
+}
+
+// The run is held at its first output's rename while the boxes are
+// answered, so that it is running at each of them however busy the machine.
 void TestProcessDialog::escapeDuringRunStopsAfterConfirmation()
 {
-    WriteDay(30, 48000 * 10, 2);
+    QFETCH(bool, endsDuringBox);
+    WriteDay(3, 4800, 2);
     Load();
     QDialogFileProcessSetup d;
     d.SetProcessInfo(&m_Records);
     Choose(d, 2);
     d.show();
+    WorkerHold hold;
     QSignalSpy finished(&d, &QDialog::finished);
+    QSignalSpy ended(&d, &QDialogFileProcessSetup::signal_RunEnded);
     d.Form()->m_CtrlButton_Run->click();
     QVERIFY(d.IsRunning());
+    QVERIFY(hold.Reached(30000));
     ModalBoxAnswerer boxes;
-    boxes.ThenKey(Qt::Key_Escape).ThenKey(Qt::Key_Return);
+    boxes.ThenKey(Qt::Key_Escape);
+    if (endsDuringBox) {
+        boxes.ThenDo([&](QWidget* box) {
+            hold.Release();
+            QTRY_VERIFY_WITH_TIMEOUT(!ended.isEmpty(), 60000);
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+    } else {
+        boxes.ThenKey(Qt::Key_Return);
+    }
     d.reject();   // declined: the run goes on
     QVERIFY(d.IsRunning());
     QCOMPARE(finished.count(), 0);
     d.reject();   // confirmed: stopped, then closed
-    QVERIFY(finished.wait(30000));
+    hold.Release();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 30000);
     QVERIFY(!d.IsRunning());
     QCOMPARE(boxes.SeenBoxes().size(), 2);
     for (const QString& name : Entries(m_czOut))
         QVERIFY2(name.endsWith("PN.WAV"), qPrintable(name));
+    // Stopped: the take held was written, none after it.
+    QCOMPARE(Outputs(m_czOut).size(), endsDuringBox ? m_Records.size() : 1);
 }
 
 void TestProcessDialog::fourGigaBound_data()

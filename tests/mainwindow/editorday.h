@@ -3,6 +3,7 @@
 
 #include "tests/support/fixturewriter.h"
 #include "tests/support/scratchdir.h"
+#include "tests/support/tableparts.h"
 
 #include <QApplication>
 #include <QList>
@@ -43,11 +44,14 @@ protected:
     QString m_czDay;
 };
 
-// A program's main: the application at 96 dpi, then the test, or instead
-// the child process a test started (child answers -1 when it is not one).
+// A program's main: the application at 96 dpi, then the test (its rows of
+// a part, "--part k/n": see TakeTablePart), or instead the child process a
+// test started (child answers -1 when it is not one).
 template <typename Test>
 int RunEditorTest(int argc, char** argv, int (*child)(int, char**) = nullptr)
 {
+    if (!TakeTablePart(&argc, argv))
+        return 2;
     QApplication app(argc, argv);
     app.setAttribute(Qt::AA_Use96Dpi, true);
     const int childCode = child ? child(argc, argv) : -1;

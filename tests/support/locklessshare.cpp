@@ -57,6 +57,21 @@ bool TwoMountShare::StartMount(int computer, const QString& program, const QStri
     return false;
 }
 
+bool TwoMountShare::Enter(const QString& room)
+{
+    m_czRoom = room + QLatin1Char('/');
+    return m_bMounted && QDir().mkpath(m_czFolder + m_czRoom);
+}
+
+bool TwoMountShare::Serving() const
+{
+    for (int i = 0; i < 2; ++i) {
+        if (!m_pServers[i] || m_pServers[i]->state() != QProcess::Running || !Mounted(m_czMounts[i]))
+            return false;
+    }
+    return m_bMounted;
+}
+
 void TwoMountShare::StopMounts()
 {
     for (int i = 0; i < 2; ++i) {

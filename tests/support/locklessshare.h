@@ -18,9 +18,15 @@ public:
     TwoMountShare& operator=(const TwoMountShare&) = delete;
     // The shared folder itself, and its two mounts (0, 1); all end in '/'.
     // Empty when mounting failed (Why() says where).
-    QString Folder() const { return m_bMounted ? m_czFolder : QString(); }
-    QString Mount(int computer) const { return m_bMounted ? m_czMounts[computer] : QString(); }
+    QString Folder() const { return m_bMounted ? m_czFolder + m_czRoom : QString(); }
+    QString Mount(int computer) const { return m_bMounted ? m_czMounts[computer] + m_czRoom : QString(); }
     QString Why() const { return m_czWhy; }
+    // For a share that serves one use after another: a folder of its own
+    // on the share (made now, under the root), which Folder() and Mount()
+    // name from now on; false when it could not be made.
+    bool Enter(const QString& room);
+    // Both mounts are there and their programs run.
+    bool Serving() const;
 
 protected:
     explicit TwoMountShare(const QString& scratch);
@@ -31,7 +37,7 @@ protected:
     void StopMounts();
 
     const QString m_czScratch;
-    QString m_czFolder;
+    QString m_czFolder, m_czRoom;
     QString m_czMounts[2];
     std::unique_ptr<QProcess> m_pServers[2];
     bool m_bMounted = false;

@@ -8,6 +8,8 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <algorithm>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -168,4 +170,29 @@ QString SshfsShare::StartServer(const QString& folder, int port)
     m_pServer->waitForFinished(100);
     const QString told = QString::fromLocal8Bit(m_pServer->readAll()).trimmed();
     return QStringLiteral("sshd did not start: ") + told;
+}
+
+struct SshfsPairs::Pair {
+    explicit Pair(const QStringList& on) : options(on), share(dir.path(), on) {}
+    const QStringList options;
+    fixture::ScratchDir dir;   // first made, last gone: the share lives in it
+    SshfsShare share;
+};
+
+SshfsPairs::SshfsPairs() = default;
+SshfsPairs::~SshfsPairs() = default;
+
+TwoMountShare& SshfsPairs::Enter(const QStringList& options)
+{
+    auto found = std::find_if(m_Pairs.begin(), m_Pairs.end(),
+                              [&options](const std::unique_ptr<Pair>& pair) { return pair->options == options; });
+    if (found == m_Pairs.end())
+        found = m_Pairs.insert(m_Pairs.end(), nullptr);
+    if (!*found || !(*found)->share.Serving()) {
+        found->reset();   // its server and mounts end before another starts
+        *found = std::make_unique<Pair>(options);
+    }
+    SshfsShare& share = (*found)->share;
+    share.Enter(QStringLiteral("row%1").arg(++m_nRooms));
+    return share;
 }

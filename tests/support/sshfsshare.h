@@ -3,6 +3,9 @@
 
 #include "tests/support/locklessshare.h"
 
+#include <memory>
+#include <vector>
+
 // Two computers on one folder through sshfs: a private OpenSSH server on
 // the loopback (a free port, its host key, the client's key, its own
 // configuration, all under scratch/sshd/; in a mount namespace of its own,
@@ -22,6 +25,29 @@ private:
     QString StartServer(const QString& folder, int port);
 
     std::unique_ptr<QProcess> m_pServer;
+};
+
+// The sshfs pairs the rows of a program share, one per set of options:
+// the server and the mounts start at the first row that needs them and
+// serve the next ones, each row in a folder of its own on the share (a pair
+// found no longer serving is made anew). All are gone with the object; a
+// killed program's go with their scratch folders (see fixture::ScratchDir).
+class SshfsPairs
+{
+public:
+    SshfsPairs();
+    ~SshfsPairs();
+    SshfsPairs(const SshfsPairs&) = delete;
+    SshfsPairs& operator=(const SshfsPairs&) = delete;
+
+    // The pair of these options, in a new folder of its own (see
+    // TwoMountShare::Enter); its Why() says what failed.
+    TwoMountShare& Enter(const QStringList& options);
+
+private:
+    struct Pair;
+    std::vector<std::unique_ptr<Pair>> m_Pairs;
+    int m_nRooms = 0;
 };
 
 #endif

@@ -2,6 +2,7 @@
 #define NALVO_TESTS_TAKE_SAVEDFAMILY_H
 
 #include "tests/support/fixturewriter.h"
+#include "tests/support/tableparts.h"
 
 #include <QByteArray>
 #include <QList>
@@ -64,15 +65,5 @@ QString SaveTornWithRecordAside(QSoundPerform& take, const QStringList& files, i
 
 // The texts the message channel sent, as the spy caught them.
 QStringList MessageTexts(const QSignalSpy& spy);
-
-// A part of a table: "--part k/n", taken out of argv, has this program
-// run only the rows whose name falls in part k of n (each row in one
-// part, by a hash of its name, so that rows added anywhere keep the others
-// where they were), so that CTest runs the parts side by side, each within
-// its limit. False where the argument is malformed.
-bool TakeTablePart(int* argc, char** argv);
-// The row of that tag is in this program's part (see TakeTablePart); a
-// test function whose table is parted skips the others.
-bool InTablePart(const char* tag);
 
 #endif

@@ -220,10 +220,15 @@ void ArmRecordSwap(const QString& record, QByteArray* put)
 
 } // namespace
 
-ShareWritersTest::ShareWritersTest() : m_Spy(&m_Logger, &MessageLoging::signal_message) {}
+ShareWritersTest::ShareWritersTest(SshfsPairs* sshfsPairs)
+    : m_pSshfsPairs(sshfsPairs), m_Spy(&m_Logger, &MessageLoging::signal_message)
+{
+}
 
 ShareWritersTest::~ShareWritersTest()
 {
+    if (!m_czRoom.isEmpty() && !RemoveTree(m_czRoom))
+        qWarning("%s is left behind", qPrintable(m_czRoom));
     DiskFaults::Disarm();
     SetFreeSpaceFunction(FreeSpaceFunction());
     SetDiskSyncFunction(DiskSyncFunction());
@@ -491,12 +496,17 @@ void ShareWritersTest::Run()
         QSKIP("a row of another part of the table");
     QFETCH(ShareRow, row);
     const int tracks = row.heldMember == 1 ? 1 : 24;
+    // An sshfs pair serves the program's rows from the first on, each row
+    // in a folder of its own, gone with the row.
     std::unique_ptr<TwoMountShare> mounted;
-    if (row.options.value(0) == QLatin1String("sshfs"))
+    const bool sshfs = row.options.value(0) == QLatin1String("sshfs");
+    if (sshfs && !m_pSshfsPairs)
         mounted = std::make_unique<SshfsShare>(m_Dir.path(), row.options.mid(1));
-    else
+    else if (!sshfs)
         mounted = std::make_unique<LocklessShare>(LocklessTool(), m_Dir.path(), row.options);
-    const TwoMountShare& share = *mounted;
+    const TwoMountShare& share = mounted ? *mounted : m_pSshfsPairs->Enter(row.options.mid(1));
+    if (!mounted)
+        m_czRoom = share.Folder();
     NALVO_REQUIRE_LOCKLESS_SHARE(share);
     QVERIFY(!LocksReach(share.Mount(0)) && LocksReach(share.Folder()));   // a FUSE pass-through; the local disk
     WrittenTake written = WriteFamily(share.Folder(), QStringLiteral("SHR001"), tracks, Layouts::Orders);

@@ -12,6 +12,7 @@
 #include <memory>
 
 class QSoundPerform;
+class SshfsPairs;
 class TwoMountShare;
 
 // A row of the share table, what the two computers do; by default nothing
@@ -62,8 +63,11 @@ Q_DECLARE_METATYPE(ShareRow)
 class ShareWritersTest
 {
 public:
-    ShareWritersTest();
-    // The disk-call plans, hooks and stand-ins a row set go with it.
+    // The sshfs rows in folders of their own on sshfsPairs' shares, where
+    // given; else each on a pair of its own.
+    explicit ShareWritersTest(SshfsPairs* sshfsPairs = nullptr);
+    // The disk-call plans, hooks and stand-ins a row set go with it, and
+    // the row's folder on a share of sshfsPairs.
     ~ShareWritersTest();
     ShareWritersTest(const ShareWritersTest&) = delete;
     ShareWritersTest& operator=(const ShareWritersTest&) = delete;
@@ -89,6 +93,8 @@ private:
     void KilledSaveAside(const TwoMountShare& share, QSoundPerform& take, const QString& name, const QStringList& files);
 
     fixture::ScratchDir m_Dir;
+    SshfsPairs* const m_pSshfsPairs;
+    QString m_czRoom;
     MessageLoging m_Logger;
     QSignalSpy m_Spy;
 };

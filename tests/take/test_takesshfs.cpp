@@ -2,6 +2,7 @@
 // locks and caching names and attributes as a network volume does: every
 // writer's report matches the disk, no take holds two saves, and a writer
 // held between its check and a write says what its files hold.
+#include "tests/support/sshfsshare.h"
 #include "tests/take/sharewriters.h"
 
 #include <QtTest>
@@ -12,13 +13,14 @@ class TestTakeSshfs : public QObject
 {
     Q_OBJECT
 private slots:
-    void init() { m_pTest = std::make_unique<ShareWritersTest>(); }
+    void init() { m_pTest = std::make_unique<ShareWritersTest>(&m_Pairs); }
     void cleanup() { m_pTest.reset(); }
 
     void writersOfTwoComputersOverSshfs_data();
     void writersOfTwoComputersOverSshfs() { m_pTest->Run(); }
 
 private:
+    SshfsPairs m_Pairs;   // the server and the mounts, once for all rows
     std::unique_ptr<ShareWritersTest> m_pTest;
 };
 
