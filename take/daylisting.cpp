@@ -100,11 +100,23 @@ const QString& NameOf(const tyDayListing& listing, const std::vector<tyDayFile>&
     return listing.entries.at(files[f].nEntry).czName;
 }
 
-// A family listed as a take each of whose files names another take by
-// its head (each read, their lengths differing), beside a file named like
-// the take: the load reads that file as the take (FindTakeFamily), so it
-// is listed as the take, and each of the family's files as a take by
-// itself. Where a file joined by its length unread, the family stays.
+// A family's file listed as a take by itself, under its base name.
+void ListApart(tyDayListing& listing, const std::vector<tyDayFile>& files, int f)
+{
+    tyListedFile& file = listing.judged[f];
+    file.bAlone = true;
+    file.nSlots = 0;
+    file.czTake = NameOf(listing, files, size_t(f)).chopped(4);
+}
+
+// A family with no member naming the take among its files named as
+// tracks: beside a member named as a track only the load reads ("T1_A"),
+// its files of another take stand alone, as the load leaves them out.
+// Else, where each of its files names another take by its head (each read,
+// their lengths differing) or is empty, beside a file named like the take:
+// the load reads that file as the take (FindTakeFamily), so it is listed
+// as the take, and each of the family's files as a take by itself. Where a
+// file joined by its length unread, the family stays.
 void ListTakeNamedFiles(tyDayListing& listing, const std::vector<tyDayFile>& files, const tyJudgingJobs& jobs,
                         const std::vector<int>& firstMember)
 {
@@ -125,28 +137,34 @@ void ListTakeNamedFiles(tyDayListing& listing, const std::vector<tyDayFile>& fil
     for (int job = 0; job < jobs.Count(); ++job) {
         const int start = jobs.starts[size_t(job)];
         const int end = jobs.starts[size_t(job) + 1];
-        if (firstMember[size_t(job)] >= 0 || files[size_t(jobs.order[size_t(start)])].eNamed != TakeNaming::FileKind::Mono
-            || !std::all_of(jobs.order.begin() + start, jobs.order.begin() + end, [&listing](int f) {
-                   const tyListedFile& file = listing.judged.at(f);
-                   return file.bAlone || file.eClaim == SlotClaim::OtherTake;
-               }))
+        if (firstMember[size_t(job)] >= 0 || files[size_t(jobs.order[size_t(start)])].eNamed != TakeNaming::FileKind::Mono)
             continue;
         const QString family = listing.judged.at(jobs.order[size_t(start)]).czFamily;
+        if (withMember.contains(family)) {
+            for (int at = start; at < end; ++at) {
+                const int f = jobs.order[size_t(at)];
+                if (!listing.judged.at(f).bAlone && listing.judged.at(f).eClaim == SlotClaim::OtherTake)
+                    ListApart(listing, files, f);
+            }
+            continue;
+        }
+        if (!std::all_of(jobs.order.begin() + start, jobs.order.begin() + end, [&listing](int f) {
+                const tyListedFile& file = listing.judged.at(f);
+                return file.bAlone || file.eClaim == SlotClaim::OtherTake || file.nLength == 0;
+            }))
+            continue;
         const QString named = family + kDotWav;
         const auto entry = std::lower_bound(listing.entries.cbegin(), listing.entries.cend(), named, byName);
         if (entry == listing.entries.cend() || entry->czName != named || entry->nJudged < 0
-            || listing.judged.at(entry->nJudged).eKind != TakeNaming::FileKind::None || withMember.contains(family))
+            || listing.judged.at(entry->nJudged).eKind != TakeNaming::FileKind::None)
             continue;
         bool listed = false;   // the family is listed as a take
         for (int at = start; at < end; ++at) {
             const int f = jobs.order[size_t(at)];
-            tyListedFile& file = listing.judged[f];
-            if (file.bAlone)
-                continue;
-            listed = true;
-            file.bAlone = true;
-            file.nSlots = 0;
-            file.czTake = NameOf(listing, files, size_t(f)).chopped(4);
+            if (!listing.judged.at(f).bAlone) {
+                listed = true;
+                ListApart(listing, files, f);
+            }
         }
         if (listed) {
             for (const int f : loadTracks.value(family))

@@ -748,6 +748,8 @@ private slots:
         // the take, and the day lists it so.
         QTest::newRow("the take's own file named like the take, another take's file of its track")
             << "SGB090" << "own take name" << QString() << QStringList{"SGB090_01.WAV"};
+        QTest::newRow("the take's own file named like the take, an empty file named for its track")
+            << "SGB091" << "own take name, empty" << QString() << QStringList{"SGB091_01.WAV"};
     }
 
     void takeAmongOtherFilesOfItsNames()
@@ -759,7 +761,7 @@ private slots:
         ScratchDir scratch;
         const QDir dir(scratch.path());
         const bool one = layout.startsWith("one");
-        const bool takeNamed = layout == "own take name";
+        const bool takeNamed = layout.startsWith("own take name");
         TakeSpec spec = MonoTake(id, one || takeNamed ? QList<int>{0} : QList<int>{0, 1});
         for (TrackSpec& track : spec.tracks)
             track.separator = layout == "copies" ? '#' : one ? '-' : '_';
@@ -786,7 +788,8 @@ private slots:
         } else if (takeNamed) {
             QVERIFY(QFile::rename(members.first(), dir.filePath(id + ".WAV")));
             members = QStringList{dir.filePath(id + ".WAV")};
-            QVERIFY(WriteBytes(dir.filePath(id + "_01.WAV"), BuildMonoFile(other, 0)));
+            QVERIFY(WriteBytes(dir.filePath(id + "_01.WAV"), layout.endsWith("empty") ? QByteArray()
+                                                                                       : BuildMonoFile(other, 0)));
         } else if (layout == "rewritten apart") {
             QByteArray bytes = ReadBytes(members.at(1));
             bytes.replace(bytes.indexOf("bext") + 8 + 256, 64, QByteArray(64, '\0'));
