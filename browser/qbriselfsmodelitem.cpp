@@ -166,7 +166,8 @@ void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem*
             QString folder = parent->m_czPath;
             if (!folder.endsWith(QLatin1Char('/')))
                 folder += QLatin1Char('/');
-            m_Listed = JudgeDayFile(folder, info.fileName(), named, family, EarlierOfFamily(parent, family),
+            tyListedFile later;
+            m_Listed = JudgeDayFile(folder, info.fileName(), named, family, MemberToJudgeBy(parent, family, &later),
                                     kLengthUnasked, nullptr, parent->m_SlotRivals.contains(info.fileName()));
         }
         tFSItemType kind = FSITEM_PLAIN;
@@ -221,6 +222,25 @@ const tyListedFile* QBriselFSModelItem::EarlierOfFamily(const QBriselFSModelItem
             return &sibling->m_Listed;
     }
     return nullptr;
+}
+
+const tyListedFile* QBriselFSModelItem::MemberToJudgeBy(const QBriselFSModelItem* parent, const QString& family,
+                                                         tyListedFile* later) const
+{
+    const tyListedFile* earlier = EarlierOfFamily(parent, family);
+    if (!parent || family.isEmpty() || (earlier && earlier->bMember))
+        return earlier;
+    const int count = parent->m_lChildren.size();
+    for (int row = parent->m_lChildren.lastIndexOf(const_cast<QBriselFSModelItem*>(this)) + 1; row < count; ++row) {
+        const QBriselFSModelItem* sibling = parent->m_lChildren.at(row);
+        if (!sibling->fileName().startsWith(family))
+            break;
+        if (sibling->m_Listed.czFamily == family && sibling->m_Listed.bMember) {
+            *later = FirstMemberToJudgeBy(sibling->m_Listed);
+            return later;
+        }
+    }
+    return earlier;
 }
 
 QBriselFSModelItem* QBriselFSModelItem::matchPath(const QStringList& components, int start,

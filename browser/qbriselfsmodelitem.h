@@ -144,6 +144,12 @@ private:
     // The listing of the nearest earlier member of the same mono family,
     // among the siblings before this one; null when none.
     const tyListedFile* EarlierOfFamily(const QBriselFSModelItem* parent, const QString& family) const;
+    // The listing this one is judged by, as the day's listing judges it:
+    // the nearest earlier member, or where no earlier file of the family
+    // names the take, its first later member that does (FirstMemberToJudgeBy,
+    // kept in later); null when none.
+    const tyListedFile* MemberToJudgeBy(const QBriselFSModelItem* parent, const QString& family,
+                                        tyListedFile* later) const;
 
     tyListedFile m_Listed;    // a day file's: the take it stands for
     QString m_czFileTag;

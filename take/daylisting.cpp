@@ -94,6 +94,87 @@ tyJudgingJobs JudgingJobsOf(const std::vector<tyDayFile>& files)
     }
     return jobs;
 }
+
+const QString& NameOf(const tyDayListing& listing, const std::vector<tyDayFile>& files, size_t f)
+{
+    return listing.entries.at(files[f].nEntry).czName;
+}
+
+// A family's file listed as a take by itself, under its base name.
+void ListApart(tyDayListing& listing, const std::vector<tyDayFile>& files, int f)
+{
+    tyListedFile& file = listing.judged[f];
+    file.bAlone = true;
+    file.nSlots = 0;
+    file.czTake = NameOf(listing, files, size_t(f)).chopped(4);
+}
+
+// A family with no member naming the take among its files named as
+// tracks: beside a member named as a track only the load reads ("T1_A"),
+// its files of another take stand alone, as the load leaves them out.
+// Else, where each of its files names another take by its head (each read,
+// their lengths differing) or is empty, beside a file named like the take:
+// the load reads that file as the take (FindTakeFamily), so it is listed
+// as the take, and each of the family's files as a take by itself. Where a
+// file joined by its length unread, the family stays.
+void ListTakeNamedFiles(tyDayListing& listing, const std::vector<tyDayFile>& files, const tyJudgingJobs& jobs,
+                        const std::vector<int>& firstMember)
+{
+    // The files named as a track only the load reads ("T1_A") that a
+    // family's take reads, and the families one of them is a member of.
+    QHash<QString, QVector<int>> loadTracks;
+    QSet<QString> withMember;
+    for (size_t f = 0; f < files.size(); ++f) {
+        const tyListedFile& file = listing.judged.at(int(f));
+        if (files[f].eNamed != TakeNaming::FileKind::None || file.bAlone || !IsLoadTrackName(NameOf(listing, files, f)))
+            continue;
+        const QString root = TakeNaming::SplitTrackName(NameOf(listing, files, f).chopped(4), TakeNaming::Rule::Load).czRoot;
+        loadTracks[root].append(int(f));
+        if (file.eClaim == SlotClaim::Member)
+            withMember.insert(root);
+    }
+    const auto byName = [](const tyDayEntry& entry, const QString& name) { return entry.czName < name; };
+    for (int job = 0; job < jobs.Count(); ++job) {
+        const int start = jobs.starts[size_t(job)];
+        const int end = jobs.starts[size_t(job) + 1];
+        if (firstMember[size_t(job)] >= 0 || files[size_t(jobs.order[size_t(start)])].eNamed != TakeNaming::FileKind::Mono)
+            continue;
+        const QString family = listing.judged.at(jobs.order[size_t(start)]).czFamily;
+        if (withMember.contains(family)) {
+            for (int at = start; at < end; ++at) {
+                const int f = jobs.order[size_t(at)];
+                if (!listing.judged.at(f).bAlone && listing.judged.at(f).eClaim == SlotClaim::OtherTake)
+                    ListApart(listing, files, f);
+            }
+            continue;
+        }
+        if (!std::all_of(jobs.order.begin() + start, jobs.order.begin() + end, [&listing](int f) {
+                const tyListedFile& file = listing.judged.at(f);
+                return file.bAlone || file.eClaim == SlotClaim::OtherTake || file.nLength == 0;
+            }))
+            continue;
+        const QString named = family + kDotWav;
+        const auto entry = std::lower_bound(listing.entries.cbegin(), listing.entries.cend(), named, byName);
+        if (entry == listing.entries.cend() || entry->czName != named || entry->nJudged < 0
+            || listing.judged.at(entry->nJudged).eKind != TakeNaming::FileKind::None)
+            continue;
+        bool listed = false;   // the family is listed as a take
+        for (int at = start; at < end; ++at) {
+            const int f = jobs.order[size_t(at)];
+            if (!listing.judged.at(f).bAlone) {
+                listed = true;
+                ListApart(listing, files, f);
+            }
+        }
+        if (listed) {
+            for (const int f : loadTracks.value(family))
+                listing.judged[f].bAlone = true;
+            tyListedFile& take = listing.judged[entry->nJudged];
+            take.eKind = TakeNaming::FileKind::Poly;
+            take.czTake = family;
+        }
+    }
+}
 }  // namespace
 
 void SortByName(QVector<tyDayEntry>* entries, QVector<int>* sortedAt)
@@ -131,8 +212,12 @@ tyListedFile JudgeDayFile(const QString& folder, const QString& fileName, TakeNa
     tyListedFile listed = ListedFileOf(folder, fileName, named, std::move(family), earlier, length, head, rival);
     // Whether such a file is a member is known by its head, before the
     // take's load as after it.
-    if (named == TakeNaming::FileKind::None && IsLoadTrackName(fileName))
-        listed.bAlone = !JoinsFamily(head ? head->eKind : ReadTrackFileHead(folder + fileName).eKind);
+    if (named == TakeNaming::FileKind::None && IsLoadTrackName(fileName)) {
+        const tyTrackFileHead read = head ? *head : ReadTrackFileHead(folder + fileName);
+        listed.bAlone = !JoinsFamily(read.eKind);
+        const QString root = TakeNaming::SplitTrackName(fileName.chopped(4), TakeNaming::Rule::Load).czRoot;
+        listed.eClaim = ClaimOnSlot(read, root.left(6));
+    }
     return listed;
 }
 
@@ -237,21 +322,40 @@ tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int thread
         return judged[f];
     };
     const tyJudgingJobs jobs = JudgingJobsOf(files);
+    std::vector<int> firstMember(size_t(jobs.Count()), -1);   // of each family's job: its first member naming it
     SpreadWork(jobs.Count(), threads, [&](int job, int) {
+        const int start = jobs.starts[size_t(job)];
+        const int end = jobs.starts[size_t(job) + 1];
         const tyListedFile* earlier = nullptr;   // the family's last member so far
-        for (int at = jobs.starts[size_t(job)]; at < jobs.starts[size_t(job) + 1]; ++at) {
+        int first = -1;
+        for (int at = start; at < end; ++at) {
             const tyListedFile& file = judge(jobs.order[size_t(at)], earlier);
             if (!file.bAlone)
                 earlier = &file;
+            if (first < 0 && file.bMember)
+                first = at;
         }
+        if (first < 0)
+            return true;
+        firstMember[size_t(job)] = jobs.order[size_t(first)];
+        const tyListedFile member = FirstMemberToJudgeBy(judged[jobs.order[size_t(first)]]);
+        for (int at = start; at < first; ++at)
+            judge(jobs.order[size_t(at)], &member);
         return true;
     });
+    ListTakeNamedFiles(listing, files, jobs, firstMember);
     // A mix or poly file is its own take, told by its name alone.
     for (size_t f = 0; f < files.size(); ++f) {
         if (files[f].eNamed == TakeNaming::FileKind::Mix || files[f].eNamed == TakeNaming::FileKind::Poly)
             judge(int(f), nullptr);
     }
     return listing;
+}
+
+tyListedFile FirstMemberToJudgeBy(tyListedFile first)
+{
+    first.nSlots = 0;
+    return first;
 }
 
 void UnlistedDayFiles::AddListed(const tyListedFile& file)

@@ -69,6 +69,13 @@ tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int thread
 tyListedFile JudgeDayFile(const QString& folder, const QString& fileName, TakeNaming::FileKind named, QString family,
                           const tyListedFile* earlier, qint64 length, const tyTrackFileHead* head, bool rival);
 
+// A file of a mono family before the family's first member naming the
+// take (tyListedFile::bMember) is judged again beside that member, as it is
+// where it sorts after it: a file is a member by what it holds, never by
+// its name's order. The member to judge it by: the first member, the slots
+// of the files before it left aside.
+tyListedFile FirstMemberToJudgeBy(tyListedFile first);
+
 // The ".WAV" files of a day that no take stands for or reads, counted over
 // the day's judged files: those of no take's name, but for a track file
 // the loader reads with a listed take ("T1_A.WAV" of "T1") and is no

@@ -221,12 +221,6 @@ bool CompareSound(const QString& a, const QString& b)
     return true;
 }
 
-// Whether a head is this recorder's file of more channels naming the take.
-bool IsPolyOfTake(const tyTrackFileHead& head, const QString& id)
-{
-    return head.bRecorder && head.nChannels > 1 && head.czTakeId == id;
-}
-
 // Whether a found file of a mono family claims its slot as a member.
 bool HasMember(const tyTakeFamily& family, const QString& id)
 {
@@ -279,13 +273,14 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
         return true;
     };
     // A file named like the take is the take when asked for by its name
-    // with the extension, or when it is this recorder's poly file of the
-    // take. Otherwise (another take's copy, another maker's file) it stands
-    // for the take only where no track file of that root is a member by
-    // what it holds: never in place of the take's own tracks.
+    // with the extension. Otherwise (another take's copy, another maker's
+    // file, even this recorder's poly file of the take) it stands for the
+    // take only where no track file of that root is a member by what it
+    // holds: never in place of the take's own tracks, which the day lists
+    // as the take.
     const bool polyAsked = !extension.isEmpty() && takePath.endsWith(dotExt, Qt::CaseInsensitive);
     const bool polyNamed = exists(root + dotExt);
-    if (polyNamed && (polyAsked || IsPolyOfTake(ReadTrackFileHead(folder + root + dotExt), root.left(6))))
+    if (polyNamed && polyAsked)
         return polyFamily();
     QString name = root;
     name.reserve(root.size() + 4 + dotExt.size());
@@ -374,9 +369,9 @@ tySettledSlots SettleSlots(const QString& folder, const QString& root, const QSt
             heads << ReadTrackFileHead(folder + names.at(i));
             claims << ClaimOnSlot(heads.at(i), id);
             // Of two files that are no member, neither holds the slot by
-            // what it holds: the take's own track whose bext another
-            // program rewrote holds it before another take's file by its
-            // form.
+            // its bext: the take's own track whose bext another program
+            // rewrote holds it before another take's or maker's file by
+            // its length (the members'), else by its form.
             const auto strength = [&claims](int n) {
                 return LeftOutBesideMembers(claims.at(n)) ? SlotClaim::OtherMaker : claims.at(n);
             };
@@ -385,7 +380,7 @@ tySettledSlots SettleSlots(const QString& folder, const QString& root, const QSt
                     holder = i;
                 continue;
             }
-            if (claims.at(i) == SlotClaim::Member && heads.at(i).nLength != heads.at(holder).nLength) {
+            if (claims.at(i) != SlotClaim::Unidentified && heads.at(i).nLength != heads.at(holder).nLength) {
                 if (heads.at(i).nLength == lengthOfMembers())
                     holder = i;
                 if (heads.at(i).nLength == lengthOfMembers() || heads.at(holder).nLength == lengthOfMembers())
@@ -763,6 +758,7 @@ tyListedFile& ListedAlone(tyListedFile& listed, const QString& fileName, const t
 {
     listed.bAlone = true;
     listed.nSlots = 0;
+    listed.bMember = false;
     if (head.nChannels > 1)
         listed.eKind = TakeNaming::FileKind::Poly;
     listed.czTake = BaseNameOf(fileName);
@@ -794,6 +790,7 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNa
     if (slot < 0 || rival || (held & (1u << slot)))
         return ListedAlone(listed, fileName, readAhead ? *readAhead : ReadTrackFileHead(path()));
     listed.nSlots = held | (1u << slot);
+    listed.bMember = earlier && earlier->bMember;
     if (earlier && earlier->nLength >= 0
         && (length == kLengthUnasked ? RegularFileLength(path()) : length) == earlier->nLength
         && (NotedStrangersInFamilies() == 0 || !IsNotedStrangerInFamily(path()))) {
@@ -803,9 +800,11 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNa
     const tyTrackFileHead head = readAhead ? *readAhead : ReadTrackFileHead(path());
     // Another take's file after a member of this one is left out by the
     // load as another maker's is.
-    if (!JoinsFamily(head.eKind)
-        || (earlier && ClaimOnSlot(head, listed.czFamily.left(6)) == SlotClaim::OtherTake))
+    const SlotClaim claim = ClaimOnSlot(head, listed.czFamily.left(6));
+    if (!JoinsFamily(head.eKind) || (listed.bMember && claim == SlotClaim::OtherTake))
         return ListedAlone(listed, fileName, head);
     listed.nLength = head.nLength;
+    listed.eClaim = claim;
+    listed.bMember = listed.bMember || claim == SlotClaim::Member;
     return listed;
 }

@@ -86,9 +86,9 @@ struct tyTakeFamily {
 
 // Finds the take named by takePath (folder + take root, or the poly file
 // with ".ext"). A file of the root's name with ".ext" is the take when
-// asked for with the extension, when it is this recorder's poly file of
-// the take, or when no found track file of the root is a member by its
-// head; else the mono take is, and that file a take by itself. exists
+// asked for with the extension, or when no found track file of the root
+// is a member by its head (this recorder's poly file of the take too: the
+// day lists the members as the take); else the mono take is. exists
 // answers for a file name inside the folder.
 // Mono slots are probed with '_', '-', '#', '+', each with the two-digit and
 // then the one-character track number, so a family may mix separators and
@@ -152,8 +152,10 @@ bool SettleFamily(const tyTakeFamily& found, quint32 inDoubt, const FolderNamePr
 // The slots of a mono take (folder ends with "/"; root: the take root)
 // named by more than one file, settled by what the files' heads hold,
 // never by the names' order: a slot is held by the strongest claim
-// (ClaimOnSlot); of two members, by the one whose length is that of the
-// take's singly named slots, then by the one in the form most of them are
+// (ClaimOnSlot; another take's and another maker's file alike); of two
+// of one claim but unidentified, by the one whose length is that of the
+// take's singly named slots (a member whose bext another program rewrote
+// holds it before another maker's file), then by the one in the form most of them are
 // named in (separator and track width), else the first named. The other
 // names are rivals; of them, the members are namesakes, with copies told
 // (a copy only where the sound data is the same, which is read then: a
@@ -203,6 +205,11 @@ struct tyListedFile {
     bool bAlone = false;      // a mono track name's file that is a take by itself
     qint64 nLength = -1;      // a member's: the length of the member whose head was read
     quint32 nSlots = 0;       // a member's: the slots its family's members hold up to it
+    // A member's: the claim on its slot of its head where it was read
+    // (Unidentified where it joined by its length unread); of a file named
+    // as a track only the load reads ("T1_A"): of its head.
+    SlotClaim eClaim = SlotClaim::Unidentified;
+    bool bMember = false;     // a member's: a file of its family up to it claims its slot as a member
 };
 // fileName with its ".WAV"; folder ends with "/". earlier: the nearest
 // earlier listed member of the same family (a family's files stand

@@ -394,6 +394,8 @@ const QList<StrangerForm>& StrangerForms()
             {"another take's file in a free slot", take("LEN744", 4, '_', two), "LEN744_05.WAV", true,
              StrangerMade::OtherTake},
             {"another maker's file in a free slot", take("LEN666", 4, '_', two), "LEN666_05.WAV", true},
+            {"another take's file in a free slot, named before the members", take("LEN745", 4, '_', two),
+             "LEN745#05.WAV", true, StrangerMade::OtherTake},
         };
     }();
     return forms;

@@ -4,6 +4,7 @@
 #include "foundation/messageloging.h"
 #include "foundation/xmlscanindex.h"
 #include "soundfile/filestatus.h"
+#include "take/daylisting.h"
 #include "take/soundperform.h"
 #include "take/takefamily.h"
 #include "tests/support/fixturevariants.h"
@@ -69,24 +70,21 @@ bool EditIxml(const QString& path, const std::function<void(QByteArray*)>& chang
     return file.seek(0) && file.write(bytes) == bytes.size();
 }
 
-// The takes a folder lists by the listing's rule, in name order as the views
-// list it, each with its files' paths.
+// The takes a folder lists by the listing's rule (ListDay, as the views
+// list it), each with its files' paths.
 QMap<QString, QStringList> ListedTakeFiles(const QString& folder)
 {
+    QVector<tyDayEntry> read;
+    for (const QString& name : QDir(folder).entryList(QDir::Files, QDir::Name)) {
+        read.append(tyDayEntry());
+        read.last().czName = name;
+        read.last().eKind = tyDayEntry::Kind::File;
+    }
+    const tyDayListing listing = ListDay(folder + QLatin1Char('/'), std::move(read), 2);
     QMap<QString, QStringList> takes;
-    QHash<QString, tyListedFile> members;   // the last listed of each family
-    const QStringList names = QDir(folder).entryList(QDir::Files, QDir::Name);
-    const QSet<QString> rivals = SlotRivalsInListing(folder + QLatin1Char('/'), names);
-    for (const QString& name : names) {
-        const auto earlier = members.constFind(TakeNaming::ListedTakeName(name));
-        const tyListedFile listed = ListedFileOf(folder + QLatin1Char('/'), name,
-                                                 earlier == members.constEnd() ? nullptr : &*earlier,
-                                                 rivals.contains(name));
-        if (listed.eKind == TakeNaming::FileKind::None)
-            continue;
-        if (!listed.bAlone)
-            members.insert(listed.czFamily, listed);
-        takes[listed.czTake] << folder + QLatin1Char('/') + name;
+    for (const tyDayEntry& entry : listing.entries) {
+        if (entry.nJudged >= 0 && listing.judged.at(entry.nJudged).eKind != TakeNaming::FileKind::None)
+            takes[listing.judged.at(entry.nJudged).czTake] << folder + QLatin1Char('/') + entry.czName;
     }
     return takes;
 }
@@ -737,6 +735,21 @@ private slots:
         QTest::newRow("a member's bext rewritten, another take's file of its track beside")
             << "LEN732" << "rewritten"
             << "LEN732: LEN732_02.WAV is left out of the take, as its bext is not this recorder's" << QStringList{"LEN732-02.WAV"};
+        // Held out by its length, not by the form another maker's file
+        // shares with the members.
+        QTest::newRow("a member's bext rewritten in another form, another maker's file of its track in the members'")
+            << "LEN733" << "rewritten apart"
+            << "LEN733: LEN733#02.WAV is left out of the take, as its bext is not this recorder's"
+            << QStringList{"LEN733_02.WAV"};
+        // The members are the take, as the day lists them.
+        QTest::newRow("this recorder's poly file of the take named like the take")
+            << "CUB635" << "poly" << QString() << QStringList();
+        // No track file names the take: its own file of the take's name is
+        // the take, and the day lists it so.
+        QTest::newRow("the take's own file named like the take, another take's file of its track")
+            << "SGB090" << "own take name" << QString() << QStringList{"SGB090_01.WAV"};
+        QTest::newRow("the take's own file named like the take, an empty file named for its track")
+            << "SGB091" << "own take name, empty" << QString() << QStringList{"SGB091_01.WAV"};
     }
 
     void takeAmongOtherFilesOfItsNames()
@@ -748,7 +761,8 @@ private slots:
         ScratchDir scratch;
         const QDir dir(scratch.path());
         const bool one = layout.startsWith("one");
-        TakeSpec spec = MonoTake(id, one ? QList<int>{0} : QList<int>{0, 1});
+        const bool takeNamed = layout.startsWith("own take name");
+        TakeSpec spec = MonoTake(id, one || takeNamed ? QList<int>{0} : QList<int>{0, 1});
         for (TrackSpec& track : spec.tracks)
             track.separator = layout == "copies" ? '#' : one ? '-' : '_';
         if (layout == "one")
@@ -769,6 +783,21 @@ private slots:
             QVERIFY(WriteBytes(dir.filePath(id + ".WAV"), BuildMonoFile(other, 0)));
         } else if (layout == "foreign") {
             QVERIFY(WriteBytes(dir.filePath(id + ".WAV"), BuildForeignFile(ForeignSpec())));
+        } else if (layout == "poly") {
+            QVERIFY(WriteBytes(dir.filePath(id + ".WAV"), BuildPolyFile(PolyTake(id, {0, 1}))));
+        } else if (takeNamed) {
+            QVERIFY(QFile::rename(members.first(), dir.filePath(id + ".WAV")));
+            members = QStringList{dir.filePath(id + ".WAV")};
+            QVERIFY(WriteBytes(dir.filePath(id + "_01.WAV"), layout.endsWith("empty") ? QByteArray()
+                                                                                       : BuildMonoFile(other, 0)));
+        } else if (layout == "rewritten apart") {
+            QByteArray bytes = ReadBytes(members.at(1));
+            bytes.replace(bytes.indexOf("bext") + 8 + 256, 64, QByteArray(64, '\0'));
+            QVERIFY(WriteBytes(dir.filePath(id + "#02.WAV"), bytes));
+            ForeignSpec foreign;
+            foreign.channels = 1;
+            foreign.bext = true;
+            QVERIFY(WriteBytes(members.takeAt(1), BuildForeignFile(foreign)));
         } else if (layout == "rewritten") {
             QByteArray bytes = ReadBytes(members.at(1));
             bytes.replace(bytes.indexOf("bext") + 8 + 256, 64, QByteArray(64, '\0'));
@@ -799,7 +828,7 @@ private slots:
         QSoundPerform listed;
         QVERIFY(listed.QuickInitFiles(folder + id, QStringLiteral("WAV"), &listing, false));
         for (const QSoundPerform* take : {&full, &shown, &listed}) {
-            QVERIFY(!take->m_bPolyTake);
+            QCOMPARE(take->m_bPolyTake, takeNamed);
             QCOMPARE(int(take->m_nTakeStatus), 0);
             QCOMPARE(loadedFiles(*take), members);
         }
@@ -807,6 +836,11 @@ private slots:
             QVERIFY2(shown.ProblemLine(true, folder, id).startsWith(line), qPrintable(shown.ProblemLine(true, folder, id)));
         // The day lists the take with what its load read, and the others alone.
         const QMap<QString, QStringList> listedTakes = ListedTakeFiles(dir.path());
+        QStringList read = loadedFiles(shown);
+        for (const QString& held : shown.HeldOutMembers())
+            read << dir.filePath(held);
+        read.sort();
+        QCOMPARE(listedTakes.value(id), read);
         for (const QString& name : alone) {
             QCOMPARE(listedTakes.value(QFileInfo(name).completeBaseName()), QStringList{dir.filePath(name)});
             QVERIFY(!listedTakes.value(id).contains(dir.filePath(name)));
