@@ -216,10 +216,11 @@ tyListedFile JudgeDayFile(const QString& folder, const QString& fileName, TakeNa
 {
     tyListedFile listed = ListedFileOf(folder, fileName, named, std::move(family), earlier, length, head, rival);
     // Whether such a file is a member is known by its head, before the
-    // take's load as after it.
+    // take's load as after it; a rival of the file that holds its slot is
+    // none.
     if (named == TakeNaming::FileKind::None && IsLoadTrackName(fileName)) {
         const tyTrackFileHead read = head ? *head : ReadTrackFileHead(folder + fileName);
-        listed.bAlone = !JoinsFamily(read.eKind);
+        listed.bAlone = rival || !JoinsFamily(read.eKind);
         const QString root = TakeNaming::SplitTrackName(fileName.chopped(4), TakeNaming::Rule::Load).czRoot;
         listed.eClaim = ClaimOnSlot(read, root.left(6));
     }
