@@ -109,14 +109,15 @@ void ListApart(tyDayListing& listing, const std::vector<tyDayFile>& files, int f
     file.czTake = NameOf(listing, files, size_t(f)).chopped(4);
 }
 
-// A family with no member naming the take among its files named as
-// tracks: beside a member named as a track only the load reads ("T1_A"),
-// its files of another take stand alone, as the load leaves them out.
-// Else, where each of its files names another take by its head (each read,
-// their lengths differing) or is empty, beside a file named like the take:
-// the load reads that file as the take (FindTakeFamily), so it is listed
-// as the take, and each of the family's files as a take by itself. Where a
-// file joined by its length unread, the family stays.
+// Beside a member of a family naming the take, its files of another take
+// named as tracks only the load reads ("T1_A") stand alone, as the load
+// leaves them out, and so do its other files of another take beside such
+// a member. A family with no member naming the take: where each of its
+// files names another take by its head (each read, their lengths
+// differing) or is empty, beside a file named like the take, the load
+// reads that file as the take (FindTakeFamily), so it is listed as the
+// take, and each of the family's files as a take by itself. Where a file
+// joined by its length unread, the family stays.
 void ListTakeNamedFiles(tyDayListing& listing, const std::vector<tyDayFile>& files, const tyJudgingJobs& jobs,
                         const std::vector<int>& firstMember)
 {
@@ -137,11 +138,15 @@ void ListTakeNamedFiles(tyDayListing& listing, const std::vector<tyDayFile>& fil
     for (int job = 0; job < jobs.Count(); ++job) {
         const int start = jobs.starts[size_t(job)];
         const int end = jobs.starts[size_t(job) + 1];
-        if (firstMember[size_t(job)] >= 0 || files[size_t(jobs.order[size_t(start)])].eNamed != TakeNaming::FileKind::Mono)
+        if (files[size_t(jobs.order[size_t(start)])].eNamed != TakeNaming::FileKind::Mono)
             continue;
         const QString family = listing.judged.at(jobs.order[size_t(start)]).czFamily;
-        if (withMember.contains(family)) {
-            for (int at = start; at < end; ++at) {
+        if (firstMember[size_t(job)] >= 0 || withMember.contains(family)) {
+            for (const int f : loadTracks.value(family)) {
+                if (listing.judged.at(f).eClaim == SlotClaim::OtherTake)
+                    listing.judged[f].bAlone = true;
+            }
+            for (int at = start; at < end && firstMember[size_t(job)] < 0; ++at) {
                 const int f = jobs.order[size_t(at)];
                 if (!listing.judged.at(f).bAlone && listing.judged.at(f).eClaim == SlotClaim::OtherTake)
                     ListApart(listing, files, f);
@@ -211,10 +216,11 @@ tyListedFile JudgeDayFile(const QString& folder, const QString& fileName, TakeNa
 {
     tyListedFile listed = ListedFileOf(folder, fileName, named, std::move(family), earlier, length, head, rival);
     // Whether such a file is a member is known by its head, before the
-    // take's load as after it.
+    // take's load as after it; a rival of the file that holds its slot is
+    // none.
     if (named == TakeNaming::FileKind::None && IsLoadTrackName(fileName)) {
         const tyTrackFileHead read = head ? *head : ReadTrackFileHead(folder + fileName);
-        listed.bAlone = !JoinsFamily(read.eKind);
+        listed.bAlone = rival || !JoinsFamily(read.eKind);
         const QString root = TakeNaming::SplitTrackName(fileName.chopped(4), TakeNaming::Rule::Load).czRoot;
         listed.eClaim = ClaimOnSlot(read, root.left(6));
     }
