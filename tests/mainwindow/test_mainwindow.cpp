@@ -26,6 +26,7 @@
 #include "tests/support/modalboxanswerer.h"
 #include "tests/support/riffbytes.h"
 #include "tests/support/scratchdir.h"
+#include "tests/support/tableparts.h"
 
 #include <QDateEdit>
 #include <QScopeGuard>
@@ -165,7 +166,12 @@ private slots:
             qApp->setProperty("fontFactor", factor.toFloat());
     }
 
-    void init() { QFile::remove(SettingsFile()); }
+    void init()
+    {
+        if (!CurrentRowInPart())
+            QSKIP("a row of another part");
+        QFile::remove(SettingsFile());
+    }
 
     void startsEmptyAndDisabled()
     {
@@ -1164,5 +1170,15 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMainWindow)
+// QTEST_MAIN's, the rows in parts ("--part k/n": see TakeTablePart).
+int main(int argc, char** argv)
+{
+    if (!TakeTablePart(&argc, argv))
+        return 2;
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestMainWindow test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_mainwindow.moc"
