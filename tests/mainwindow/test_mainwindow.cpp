@@ -1170,15 +1170,8 @@ private slots:
     }
 };
 
-// QTEST_MAIN's, the rows in parts ("--part k/n": see TakeTablePart).
 int main(int argc, char** argv)
 {
-    if (!TakeTablePart(&argc, argv))
-        return 2;
-    QApplication app(argc, argv);
-    app.setAttribute(Qt::AA_Use96Dpi, true);
-    TestMainWindow test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
+    return RunPartedWidgetTest<TestMainWindow>(argc, argv);
 }
 #include "test_mainwindow.moc"

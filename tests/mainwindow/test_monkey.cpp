@@ -337,13 +337,6 @@ int main(int argc, char** argv)
     // A long run outlasts QtTest's limit for one test function.
     if (!qEnvironmentVariableIsSet("QTEST_FUNCTION_TIMEOUT"))
         qputenv("QTEST_FUNCTION_TIMEOUT", QByteArray::number(qMax(300, SeedCount() * (SecondsPerSeed() + 60)) * 1000));
-    // The seeds in parts, "--part k/n" (see TakeTablePart).
-    if (!TakeTablePart(&argc, argv))
-        return 2;
-    QApplication app(argc, argv);
-    app.setAttribute(Qt::AA_Use96Dpi, true);
-    TestMonkey test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
+    return RunPartedWidgetTest<TestMonkey>(argc, argv);
 }
 #include "test_monkey.moc"
