@@ -1172,6 +1172,6 @@ private slots:
 
 int main(int argc, char** argv)
 {
-    return RunPartedWidgetTest<TestMainWindow>(argc, argv);
+    return RunPartedTest<TestMainWindow>(argc, argv);
 }
 #include "test_mainwindow.moc"

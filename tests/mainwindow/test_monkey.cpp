@@ -337,6 +337,6 @@ int main(int argc, char** argv)
     // A long run outlasts QtTest's limit for one test function.
     if (!qEnvironmentVariableIsSet("QTEST_FUNCTION_TIMEOUT"))
         qputenv("QTEST_FUNCTION_TIMEOUT", QByteArray::number(qMax(300, SeedCount() * (SecondsPerSeed() + 60)) * 1000));
-    return RunPartedWidgetTest<TestMonkey>(argc, argv);
+    return RunPartedTest<TestMonkey>(argc, argv);
 }
 #include "test_monkey.moc"

@@ -18,14 +18,15 @@ bool InTablePart(const char* tag);
 // its init().
 bool CurrentRowInPart();
 
-// A widget test's main, as QTEST_MAIN's (the application at 96 dpi), the
-// rows of the part its arguments name run.
-template <typename Test>
-int RunPartedWidgetTest(int argc, char** argv)
+// A test's main, as QTEST_MAIN's (a widget application at 96 dpi) or,
+// given QCoreApplication, QTEST_GUILESS_MAIN's: the rows of the part its
+// arguments name run.
+template <typename Test, typename Application = QApplication>
+int RunPartedTest(int argc, char** argv)
 {
     if (!TakeTablePart(&argc, argv))
         return 2;
-    QApplication app(argc, argv);
+    Application app(argc, argv);
     app.setAttribute(Qt::AA_Use96Dpi, true);
     Test test;
     QTEST_SET_MAIN_SOURCE_PATH
