@@ -25,6 +25,7 @@
 #include "tests/support/riffbytes.h"
 #include "tests/support/userinput.h"
 #include "tests/support/scratchdir.h"
+#include "tests/support/tableparts.h"
 #include "widgets/qmyslider.h"
 
 #include <QCheckBox>
@@ -146,6 +147,11 @@ private slots:
             QFile::remove(AppFolders::ConfigFolder() + QStringLiteral("/Preset_%1.idh").arg(n - 1));
     }
 
+    void init()
+    {
+        if (!CurrentRowInPart())
+            QSKIP("a row of another part");
+    }
     void cleanup() { SetAudioSinkFactory(nullptr); }
 
     void transportByKeysButtonsAndTimeline()
@@ -992,5 +998,8 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPlayerWindow)
+int main(int argc, char** argv)
+{
+    return RunPartedTest<TestPlayerWindow>(argc, argv);
+}
 #include "test_playerwindow.moc"
