@@ -2,6 +2,7 @@
 
 #include "foundation/fileinfolist.h"
 #include "foundation/folderlisting.h"
+#include "foundation/platform/diskprobes.h"
 #include "foundation/takenaming.h"
 #include "soundfile/filestatus.h"
 #include "soundfile/headwindows.h"
@@ -609,7 +610,7 @@ FolderNameProbe::FolderNameProbe(const QString& folder, Listing listing, const s
         m_Names = ReadFolderNames(named);
     else if (listing != Listing::AskDisk)
         m_Names = KeptFolderNames(named, listing == Listing::KeptOnly, status);
-    if (!m_Names && listing == Listing::KeptOrRead)
+    if (!m_Names && (listing == Listing::KeptOrRead || (listing == Listing::Kept && !FolderFindsNamesByIndex(named))))
         m_Names = ReadFolderNames(named);
 }
 
