@@ -56,6 +56,17 @@ thread_local int t_nHeldLocks = 0;
 thread_local std::vector<tyFolderIdentity> t_HeldFolders;
 #endif
 
+// For a writer that waits: whether the load whose mark it watched went on
+// (read a file, or ended) since it last asked; *watched becomes the mark to
+// watch now, that one or another still held (-1: none).
+bool LoadWentOn(int folderDescriptor, qint64* watched)
+{
+    const qint64 held = HeldShareMark(folderDescriptor, *watched);
+    const bool wentOn = *watched >= 0 && held != *watched;
+    *watched = held;
+    return wentOn;
+}
+
 } // namespace
 
 bool tyFolderIdentity::operator<(const tyFolderIdentity& other) const
@@ -130,6 +141,7 @@ void TakeFolderLock::Release()
     if (m_nHandle >= 0)
         ::close(m_nHandle);
     m_nHandle = -1;
+    m_nShareMark = -1;
     m_bStatusHeld = false;
     SetWriter(Writer::None);
     if (m_bCountedByThread) {
@@ -141,6 +153,12 @@ void TakeFolderLock::Release()
 #endif
     }
     m_bCountedByThread = false;
+}
+
+void TakeFolderLock::TellProgress()
+{
+    if (m_bStatusHeld)
+        m_nShareMark = MarkFolderShare(m_nHandle, m_nShareMark);
 }
 
 bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
@@ -176,6 +194,7 @@ bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
     tyWriterBoard& board = WriterBoard();
     QElapsedTimer waited;
     waited.start();
+    qint64 watchedLoad = -1;   // a writer's: the mark of a load it waits for (see LoadWentOn)
     for (;;) {
         // A load takes its share before it looks for a waiting writer, and
         // gives it back when it finds one: a writer's lock excludes it
@@ -210,7 +229,7 @@ bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
             break;
         if (granted)
             UnlockFolder(m_nHandle);
-        if (ownHolder && mayWaitForOwnWriter)
+        if ((ownHolder && mayWaitForOwnWriter) || (alone && !granted && LoadWentOn(m_nHandle, &watchedLoad)))
             waited.restart();
         else if (waited.elapsed() >= kLockWaitMs) {
             Release();
@@ -230,6 +249,8 @@ bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
     }
     if (alone)
         SetWriter(Writer::Holding);
+    else
+        m_nShareMark = MarkFolderShare(m_nHandle, -1);
     m_bStatusHeld = !alone;
     m_bCountedByThread = true;
     ++t_nHeldLocks;

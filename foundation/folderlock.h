@@ -61,7 +61,12 @@ std::vector<QStringList> FoldersInLockOrder(const QStringList& folders);
 //
 // It is never waited for without bound, but for a writer of this program:
 // whoever cannot take it at once asks again for a few seconds, then gives
-// up. A thread that holds none of these locks waits for a writer of this
+// up. A writer that waits for loads counts those seconds from the last time
+// one of them went on: each load marks its share and moves the mark at every
+// file it reads (a lock of the system's, see MarkFolderShare), so loads on a
+// slow card or a busy computer that keep reading are waited for, and no new
+// load starts meanwhile; a load that reads nothing for the whole wait is
+// taken for stuck, and the writer gives up as before. A thread that holds none of these locks waits for a writer of this
 // program as long as that writer holds the folder: the writer is running,
 // not killed, and a group save may outlast the wait, after which the user
 // expects the saved take, not a refusal; and a thread that holds nothing is
@@ -94,6 +99,9 @@ public:
     // the folder as no writer of ours can change it until Release(). Null
     // otherwise: held alone, or no lock.
     const struct stat* HeldStatus() const { return m_bStatusHeld ? &m_Status : nullptr; }
+    // While a shared lock is held: tells a writer that waits for it that
+    // this load goes on (a file of it read). Nothing otherwise.
+    void TellProgress();
 
 private:
     // This object as a writer of this program's count for its folder.
@@ -103,6 +111,7 @@ private:
     int m_nHandle = -1;
     tyFolderIdentity m_Identity;   // set once the descriptor's status is read
     Writer m_eWriter = Writer::None;
+    qint64 m_nShareMark = -1;   // while shared: the byte of its mark (MarkFolderShare), -1 none
     struct stat m_Status = {};
     bool m_bStatusHeld = false;   // m_Status was read under the share now held
     bool m_bCountedByThread = false;   // in its thread's count of held locks

@@ -17,6 +17,7 @@
 
 class MyFileInfoList;
 class SaveBatch;
+class TakeFolderLock;
 
 // One take: a polyphonic file (slot 0) or a family of up to 24 mono track
 // files, with the metadata read from them, the player sidecar, the mixer
@@ -334,20 +335,21 @@ private:
     // A take not found: where a killed rename of its files, settled since,
     // left them, when that is another take name. Returns false.
     bool NoteRenamedTake(const QString& takePath, const QString& extension);
-    // family: as JudgeTake found it. folderDescriptor: the take's
-    // folder held open (or -1), for the writability of its files. names:
+    // family: as JudgeTake found it. lock: the take's folder's, its
+    // descriptor (or -1) for the writability of its files. names:
     // what the family was found with (null: a listing). report: why a file
     // is no sound file goes on the message channel too (a quick load keeps
     // it for ProblemLine only).
-    bool LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* names,
+    bool LoadFamily(const tyTakeFamily& family, TakeFolderLock& lock, const FolderNameProbe* names,
                     const FolderNameProbe* sidecarNames, bool report);
     // unwalked: a bit per track whose chunks could not be walked (not yet
-    // reported); gone: a member's file vanished since it was found.
+    // reported); gone: a member's file vanished since it was found. Each
+    // file read is told to the lock (TellProgress).
     // A mono family's file that is no member of it (JoinsFamily), or that
     // names another take where its other files name this one, is left
     // out, unless none of its files is a member; so is a name of no
     // regular file.
-    bool ReadFiles(quint32* unwalked, bool* gone);
+    bool ReadFiles(quint32* unwalked, bool* gone, TakeFolderLock& lock);
     // Of the files ReadFiles left out by what they hold, those the take's
     // metadata counts among its files, in tracks it arms, are held out:
     // named in the line, and kept in the track list by a save; the others

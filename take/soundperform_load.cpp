@@ -305,7 +305,7 @@ bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
         if (!JudgeTake(takePath, extension, &*names, nullptr, &verdict))
             return NoteRenamedTake(takePath, extension);
         const tyTakeFamily& family = verdict.family;
-        if (!LoadFamily(family, lock.Descriptor(), &*names, &*names, true))
+        if (!LoadFamily(family, lock, &*names, &*names, true))
             break;
         lock.Release();
         // Read again once with a member put back from a killed rename's
@@ -335,7 +335,7 @@ bool QSoundPerform::QuickInitFiles(QString root, QString ext, const MyFileInfoLi
     tyTakeVerdict verdict;
     if (!JudgeTake(root, ext, probe, listing, &verdict))
         return NoteRenamedTake(root, ext);
-    return LoadFamily(verdict.family, lock.Descriptor(), probe, readSidecar ? probe : nullptr, false);
+    return LoadFamily(verdict.family, lock, probe, readSidecar ? probe : nullptr, false);
 }
 
 bool QSoundPerform::NoteRenamedTake(const QString& takePath, const QString& extension)
@@ -362,7 +362,7 @@ bool QSoundPerform::NoteRenamedTake(const QString& takePath, const QString& exte
     return false;
 }
 
-bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor, const FolderNameProbe* names,
+bool QSoundPerform::LoadFamily(const tyTakeFamily& family, TakeFolderLock& lock, const FolderNameProbe* names,
                                const FolderNameProbe* sidecarNames, bool report)
 {
     m_bPolyTake = family.bPoly;
@@ -388,7 +388,7 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
     }
     quint32 unwalked = 0;
     bool gone = false;
-    const bool read = ReadFiles(&unwalked, &gone);
+    const bool read = ReadFiles(&unwalked, &gone, lock);
     const bool agree = read && FilesAgree();
     quint32 doubtful = agree ? unwalked : 0;
     for (int t = 0; agree && t < kMaxTracks; ++t) {
@@ -443,7 +443,7 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, int folderDescriptor,
     ReadTakeValues();
     ReadTrackValues();
     ReadSyncPoints();
-    ReadWritability(folderDescriptor);
+    ReadWritability(lock.Descriptor());
     NoteLeftBeside(names);
     // A write-protected folder keeps its settings in the mirror folder, so
     // only a writable one's listing tells that the take has none.
@@ -472,7 +472,7 @@ void QSoundPerform::NoteLeftBeside(const FolderNameProbe* names)
     }
 }
 
-bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone)
+bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, TakeFolderLock& lock)
 {
     m_nTakeStatus = 0;
     const QSoundFile* first = nullptr;
@@ -519,6 +519,7 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone)
             first = &file;
         status[t] = short(ComputeFileStatus(file));
         file.Close();
+        lock.TellProgress();
     }
     // Another maker's file named like a track of a take of ours is a take
     // by itself, as the views list it, and so is a file of this recorder's

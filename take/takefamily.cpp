@@ -2,6 +2,7 @@
 
 #include "foundation/fileinfolist.h"
 #include "foundation/folderlisting.h"
+#include "foundation/platform/diskprobes.h"
 #include "foundation/takenaming.h"
 #include "soundfile/filestatus.h"
 #include "soundfile/headwindows.h"
@@ -583,7 +584,10 @@ FolderNameProbe::FolderNameProbe(const QString& folder, Listing listing, const s
         m_Names = ReadFolderNames(named);
     else if (listing != Listing::AskDisk)
         m_Names = KeptFolderNames(named, listing == Listing::KeptOnly, status);
-    if (!m_Names && listing == Listing::KeptOrRead)
+    // Under a lock that keeps the folder as it is from every writer, a
+    // listing read now holds its names; a share's mount may list from a
+    // cache that lags behind the names it answers.
+    if (!m_Names && (listing == Listing::KeptOrRead || (listing == Listing::KeptOrReadHeld && !FolderFindsNamesByIndex(named))))
         m_Names = ReadFolderNames(named);
 }
 

@@ -28,7 +28,10 @@ public:
         KeptOnly,   // a kept listing or none: for a probe of a name or two
         ReadNow,    // one read of the folder now, never kept: what a writer decides from
         AskDisk,    // no listing: each name asked of the disk, for a writer's name or two
-        KeptOrRead  // a kept listing, else one read now: a shown take's load, which tells of every name
+        KeptOrRead,  // a kept listing, else one read now: a shown take's load, which tells of every name
+        KeptOrReadHeld  // a kept listing, else one read now where names are dear to ask one by one
+                        // (see FolderFindsNamesByIndex): a load under the folder's lock, where that
+                        // lock reaches every writer (see LocksReachEveryWriter)
     };
     // status: the folder's, as read under its lock (see KeptFolderNames).
     explicit FolderNameProbe(const QString& folder, Listing listing = Listing::Kept,

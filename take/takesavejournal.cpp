@@ -6,6 +6,7 @@
 #include "foundation/replacejournal.h"
 #include "foundation/platform/diskcalls.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/platform/filelocks.h"
 #include "foundation/platform/nameremoval.h"
 #include "foundation/safeoutput.h"
 #include "soundfile/chunkjournal.h"
@@ -235,7 +236,9 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
     const QString replacement = ReplaceJournal::PathForTake(folder, name);
     bool marked = false;
     const auto recordLeft = [&] {
-        FolderNameProbe probe(folder, FolderNameProbe::Listing::Kept, lock->HeldStatus());
+        const bool held = lock->HeldStatus() && LocksReachEveryWriter(lock->Descriptor());
+        FolderNameProbe probe(folder, held ? FolderNameProbe::Listing::KeptOrReadHeld : FolderNameProbe::Listing::Kept,
+                              lock->HeldStatus());
         marked = probe.Exists(TakeMixedMarkPath(QString(), name));
         const bool left = SaveRecordLeft(probe, folder, name) || probe.Exists(replacement.mid(folder.size()))
                           || probe.Exists(TakenOverRecordPath(replacement).mid(folder.size()));

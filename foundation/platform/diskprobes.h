@@ -39,6 +39,14 @@ bool IsWritableFolder(const QString& folder, int folderDescriptor);
 // can move a file in or out and leave the folder's times as they were, so
 // on them a folder's time says nothing about its names.
 bool FolderTimesFollowEntries(const QString& folder);
+// True when the folder lies on a file system that finds a name in a folder
+// through an index kept for it (the same ones): a name looked for costs
+// about as little whether it is there or not. On the others a name asked
+// costs a walk of the folder's entries (FAT, exFAT) or a request to a
+// program (FUSE volumes, network shares), and a name that is not there
+// costs the most; one read of the folder's names costs about as much as a
+// few of them.
+bool FolderFindsNamesByIndex(const QString& folder);
 
 // Puts what was written to the open files (descriptors) on the disk itself,
 // so that a power cut cannot lose it or keep later writes without it. Only

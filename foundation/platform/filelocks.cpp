@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cerrno>
@@ -21,6 +22,9 @@ namespace {
 // The byte of the folder a waiting writer read-locks. A folder has no bytes
 // of its own to read, so no other lock of the system's claims it.
 constexpr off_t kTurnByte = 0;
+// The bytes of the loads' marks: far from the turn's.
+constexpr off_t kFirstMarkByte = off_t(1) << 20;
+constexpr off_t kMarkBytes = off_t(1) << 40;
 
 LockTry Flock(int descriptor, int operation)
 {
@@ -40,19 +44,21 @@ LockTry Flock(int descriptor, int operation)
 // Not a classic POSIX lock: that one belongs to the process, goes when any
 // of the process's descriptors of the file is closed, and never conflicts
 // with another lock of the same process.
-int ByteLock(int descriptor, short type, off_t at, int command, short* heldType = nullptr)
+// length bytes from at; a test (F_OFD_GETLK) gives in *held the lock found
+// in the way, of type F_UNLCK when none is.
+int ByteLock(int descriptor, short type, off_t at, int command, struct flock* held = nullptr, off_t length = 1)
 {
     struct flock lock = {};
     lock.l_type = type;
     lock.l_whence = SEEK_SET;
     lock.l_start = at;
-    lock.l_len = 1;
+    lock.l_len = length;
     int result;
     do
         result = DiskFcntlLock(descriptor, command, &lock);
     while (result != 0 && errno == EINTR);
-    if (heldType)
-        *heldType = lock.l_type;
+    if (held)
+        *held = lock;
     return result;
 }
 #endif
@@ -105,11 +111,45 @@ void ClaimFolderTurn(int folderDescriptor)
 bool FolderTurnClaimed(int folderDescriptor)
 {
 #if defined(__linux__) && defined(F_OFD_SETLK)
-    short held = F_UNLCK;
-    return ByteLock(folderDescriptor, F_WRLCK, kTurnByte, F_OFD_GETLK, &held) == 0 && held != F_UNLCK;
+    struct flock held = {};
+    return ByteLock(folderDescriptor, F_WRLCK, kTurnByte, F_OFD_GETLK, &held) == 0 && held.l_type != F_UNLCK;
 #else
     (void)folderDescriptor;
     return false;
+#endif
+}
+
+qint64 MarkFolderShare(int folderDescriptor, qint64 previous)
+{
+#if defined(__linux__) && defined(F_OFD_SETLK)
+    // Unmarked, a load only keeps a waiting writer from telling that it goes on.
+    const off_t mark = kFirstMarkByte + off_t(QRandomGenerator::global()->generate64() % quint64(kMarkBytes));
+    if (ByteLock(folderDescriptor, F_RDLCK, mark, F_OFD_SETLK) != 0)
+        return previous;
+    if (previous >= 0 && previous != mark)
+        ByteLock(folderDescriptor, F_UNLCK, off_t(previous), F_OFD_SETLK);
+    return qint64(mark);
+#else
+    (void)folderDescriptor;
+    return previous;
+#endif
+}
+
+qint64 HeldShareMark(int folderDescriptor, qint64 watched)
+{
+#if defined(__linux__) && defined(F_OFD_SETLK)
+    struct flock held = {};
+    if (watched >= 0 && ByteLock(folderDescriptor, F_WRLCK, off_t(watched), F_OFD_GETLK, &held) == 0
+        && held.l_type != F_UNLCK)
+        return watched;
+    if (ByteLock(folderDescriptor, F_WRLCK, kFirstMarkByte, F_OFD_GETLK, &held, kMarkBytes) != 0
+        || held.l_type == F_UNLCK)
+        return -1;
+    return qint64(held.l_start);
+#else
+    (void)folderDescriptor;
+    (void)watched;
+    return -1;
 #endif
 }
 

@@ -11,6 +11,8 @@
 // process), and two descriptions in one process exclude each other as two
 // processes do.
 
+#include <QtGlobal>
+
 enum class LockTry {
     Held,
     Busy,          // another description holds it
@@ -33,6 +35,20 @@ void UnlockFolder(int folderDescriptor);
 void ClaimFolderTurn(int folderDescriptor);
 // Another description holds the turn; false where the volume cannot tell.
 bool FolderTurnClaimed(int folderDescriptor);
+
+// A load's mark while it shares a folder (see TakeFolderLock): a read lock
+// of one byte of the folder's own, picked at random among 2^40 so that two
+// loads' marks rarely meet, beside the flock on the same description. The
+// load moves it to another byte as it goes on, so a waiting writer tells by
+// the marks that the loads it waits for are not stuck. Takes a new mark and
+// lets go of the previous one (-1: none); returns the mark held then (the
+// previous one when no new one could be taken). Marking on a volume without
+// such locks does nothing.
+qint64 MarkFolderShare(int folderDescriptor, qint64 previous);
+// The byte of a load's mark another description holds on the folder:
+// watched while it is held, else any held one; -1 when none is, or where
+// the volume cannot tell.
+qint64 HeldShareMark(int folderDescriptor, qint64 watched);
 
 // The lock a writer of a temporary file holds until the file has its name
 // or is gone (see SafeOutput): writer true for the writer's own (its

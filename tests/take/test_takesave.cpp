@@ -118,6 +118,28 @@ int SaveLoop(const QString& takePath, int firstRound, const QString& besidePath)
     return 0;
 }
 
+// The child of the race test's long loads: shares the folder for 6.5 s, as
+// a load of a slow card does, telling every stepMs that it reads on (0:
+// never, a stuck load), then holds nothing until it is killed.
+int HoldShare(const QString& folder, int stepMs)
+{
+    TakeFolderLock lock;
+    if (!lock.Acquire(folder, TakeFolderLock::Mode::Shared) || !lock.HeldStatus())
+        return 2;
+    std::printf("ready\n");
+    std::fflush(stdout);
+    QElapsedTimer held;
+    held.start();
+    while (held.elapsed() < 6500) {
+        QThread::msleep(stepMs ? quint32(stepMs) : 100);
+        if (stepMs)
+            lock.TellProgress();
+    }
+    lock.Release();
+    for (;;)
+        QThread::sleep(1);
+}
+
 // A day folder made anew with the walked take of three members.
 bool FreshWalkTake(const QString& day, WrittenTake* written)
 {
@@ -1226,6 +1248,10 @@ void TestTakeSave::runningSavesAreNeitherUndoneNorInterleaved_data()
     QTest::newRow("six day loader threads") << "thread" << 6 << false;
     QTest::newRow("a process with six day loader threads") << "-6" << 0 << false;
     QTest::newRow("a process with six day loader threads on exFAT") << "-6" << 0 << true;
+    // A load of a slow card that reads on past the save's wait keeps the
+    // save waiting; one that reads nothing for the whole wait has it refused.
+    QTest::newRow("a process's load reading on longer than the wait") << "share 1000" << 0 << false;
+    QTest::newRow("a process's load stuck longer than the wait") << "share 0" << 0 << false;
 }
 
 void TestTakeSave::runningSavesAreNeitherUndoneNorInterleaved()
@@ -1257,7 +1283,10 @@ void TestTakeSave::runningSavesAreNeitherUndoneNorInterleaved()
             loader.join();
     });
     QProcess child;
-    if (other != QLatin1String("thread"))
+    const bool share = other.startsWith(QLatin1String("share "));
+    if (share)
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--hold-share"), dayFolder, other.mid(6)});
+    else if (other != QLatin1String("thread"))
         child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--save-loop"), takePath, other});
     QVERIFY(other == QLatin1String("thread") || child.waitForReadyRead(20000));
     QSoundPerform take;
@@ -1267,8 +1296,11 @@ void TestTakeSave::runningSavesAreNeitherUndoneNorInterleaved()
         SetRound(take, round);
         const bool saved = take.UpdateiXMLChunk();
         // Loads of the rest of the day never starve a save into a refusal
-        // (how long it takes amid them: bench_take_io (e)).
-        QVERIFY2(!day || saved, qPrintable(QString::number(round) + QLatin1String(": ") + Messages().join('|')));
+        // (how long it takes amid them: bench_take_io (e)), nor does a long
+        // load that reads on; a stuck one does, told plainly.
+        const bool refused = other == QLatin1String("share 0") && round == 1;
+        QVERIFY2(refused ? !saved && Messages().join('|').contains(QLatin1String("being saved or read")) : !(day || share) || saved,
+                 qPrintable(QString::number(round) + QLatin1String(": ") + Messages().join('|')));
         const int loaded = LoadedRound(takePath);   // saved: whole (or the other's later); refused: old, whole
         QVERIFY2(saved ? loaded == round || loaded >= 100000 : loaded >= 0, qPrintable(QString::number(round)));
         QVERIFY(saved || take.InitFilesZZ(takePath, kExt));
@@ -1346,6 +1378,10 @@ int main(int argc, char** argv)
         QCoreApplication app(argc, argv);
         return SaveLoop(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt(),
                         argc > 4 ? QString::fromLocal8Bit(argv[4]) : QString());
+    }
+    if (argc >= 4 && QByteArray(argv[1]) == "--hold-share") {
+        EndWithParent();
+        return HoldShare(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt());
     }
     if (!TakeTablePart(&argc, argv))
         return 2;
