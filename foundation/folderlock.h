@@ -66,8 +66,9 @@ std::vector<QStringList> FoldersInLockOrder(const QStringList& folders);
 // file it reads (a lock of the system's, see MarkFolderShare), so loads on a
 // slow card or a busy computer that keep reading are waited for, and no new
 // load starts meanwhile; a load that reads nothing for the whole wait is
-// taken for stuck, and the writer gives up as before. A thread that holds none of these locks waits for a writer of this
-// program as long as that writer holds the folder: the writer is running,
+// taken for stuck, and the writer gives up as before. A thread that holds
+// none of these locks waits for a writer of this program as long as that
+// writer holds the folder: the writer is running,
 // not killed, and a group save may outlast the wait, after which the user
 // expects the saved take, not a refusal; and a thread that holds nothing is
 // part of no circle of waits. A volume without such locks (some network

@@ -221,12 +221,10 @@ int SyncFolders(const QStringList& folders, const QVector<int>& openFolders)
 
 void SetDiskSyncFunction(DiskSyncFunction function) { DiskSync().install(std::move(function)); }
 
-namespace {
-
-// The file systems known to keep folder times and to index a folder's
-// names, not those known not to: an unknown one is taken for neither.
-bool OnIndexedTimedFileSystem(const QString& folder)
+bool FolderTimesFollowEntries(const QString& folder)
 {
+    // A list of the file systems known to keep folder times, not of those
+    // known not to: an unknown one is asked of the disk every time.
     static const __fsword_t kKeeping[] = {
         0xEF53,       // ext2, ext3, ext4
         0x58465342,   // XFS
@@ -240,12 +238,6 @@ bool OnIndexedTimedFileSystem(const QString& folder)
     return std::find(std::begin(kKeeping), std::end(kKeeping), volume.f_type) != std::end(kKeeping);
 }
 
-} // namespace
-
-bool FolderTimesFollowEntries(const QString& folder)
-{
-    // An unknown file system is asked of the disk every time.
-    return OnIndexedTimedFileSystem(folder);
-}
-
-bool FolderFindsNamesByIndex(const QString& folder) { return OnIndexedTimedFileSystem(folder); }
+// The file systems that keep folder times are the ones that index a
+// folder's names; an unknown one is taken for neither.
+bool FolderFindsNamesByIndex(const QString& folder) { return FolderTimesFollowEntries(folder); }
