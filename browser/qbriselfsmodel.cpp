@@ -343,7 +343,7 @@ void QBriselFSModel::refreshItems(QString path)
     emit test_sig();
 }
 
-bool QBriselFSModel::rejudgeNotedStrangers(const QString& dayPath, const QString& family)
+bool QBriselFSModel::rejudgeByKeptHeads(const QString& dayPath, const QString& family)
 {
     QBriselFSModelItem* day = findListedItem(dayPath);
     if (!day || day->type() != FSITEM_DAY || !day->m_bPopulated)
@@ -352,7 +352,7 @@ bool QBriselFSModel::rejudgeNotedStrangers(const QString& dayPath, const QString
     QSet<QString> families;   // of the files that stand alone now
     for (int row = 0; row < day->childCount(); ++row) {
         QBriselFSModelItem* child = day->childAt(row);
-        if (child->rejudgeNotedStranger(day, family))
+        if (child->rejudgeByKeptHead(day, family))
             families.insert(child->listedFamily());
         else if (families.isEmpty() || !child->rejudgeInFamilies(day, families))
             continue;

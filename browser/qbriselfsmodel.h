@@ -48,12 +48,12 @@ public:
     // Reads the folder at path again, from scratch.
     void refreshItems(QString path);
     // The rows of a listed day that stand for files a take's load found to
-    // be no member of their family (NoteStrangerInFamily), listed with it
-    // by their length: each is listed alone now, the take keeping its
-    // own files, and the later files of its family are judged again (the
-    // member whose slot it held joins). family: only that family's rows
-    // (empty: all). True when a row changed.
-    bool rejudgeNotedStrangers(const QString& dayPath, const QString& family = QString());
+    // be no member of their family (by the heads it kept, KeptTrackFileHead),
+    // listed with it by their length: each is listed alone now, the take
+    // keeping its own files, and the later files of its family are judged
+    // again (the member whose slot it held joins). family: only that
+    // family's rows (empty: all). True when a row changed.
+    bool rejudgeByKeptHeads(const QString& dayPath, const QString& family = QString());
 
     bool isDir(const QModelIndex& index) const;
     QFileInfo fileInfo(const QModelIndex& index) const;

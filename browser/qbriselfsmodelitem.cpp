@@ -4,6 +4,7 @@
 #include "foundation/platform/foldernames.h"
 #include "foundation/safeoutput.h"
 #include "foundation/takenaming.h"
+#include "soundfile/keptheads.h"
 
 #include <QDir>
 #include <QFile>
@@ -188,10 +189,14 @@ void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem*
     }
 }
 
-bool QBriselFSModelItem::rejudgeNotedStranger(QBriselFSModelItem* parent, const QString& family)
+bool QBriselFSModelItem::rejudgeByKeptHead(QBriselFSModelItem* parent, const QString& family)
 {
-    if (m_nType != FSITEM_MONO || m_Listed.bAlone || (!family.isEmpty() && m_Listed.czFamily != family)
-        || !IsNotedStrangerInFamily(m_czPath))
+    if (m_nType != FSITEM_MONO || m_Listed.bAlone || (!family.isEmpty() && m_Listed.czFamily != family))
+        return false;
+    const int slash = m_czPath.lastIndexOf(QLatin1Char('/'));
+    tyTrackFileHead head;
+    if (!KeptTrackFileHead(m_czPath.left(slash + 1), m_czPath.mid(slash + 1), &head)
+        || (JoinsFamily(head.eKind) && !LeftOutBesideMembers(ClaimOnSlot(head, m_Listed.czFamily.left(6)))))
         return false;
     fillItemInfo(m_FileInfo, parent);
     return m_Listed.bAlone;

@@ -79,11 +79,11 @@ public:
 
     // ahead (may be null): what the listing found of a day file ahead (tyBrowserEntry).
     void fillItemInfo(const QFileInfo& info, QBriselFSModelItem* parent, const tyBrowserEntry* ahead = nullptr);
-    // A day file listed as a member of its family that a take's load has
-    // since found to be none (IsNotedStrangerInFamily) is judged again by
-    // what it holds. family: only a file of that family (empty: any).
-    // True when it now stands alone.
-    bool rejudgeNotedStranger(QBriselFSModelItem* parent, const QString& family);
+    // A day file listed as a member of its family whose head a reader has
+    // since kept (KeptTrackFileHead: its take's load), saying it is none, is
+    // judged again by that head. family: only a file of that family (empty:
+    // any). True when it now stands alone.
+    bool rejudgeByKeptHead(QBriselFSModelItem* parent, const QString& family);
     // A later day file of a family one of whose files now stands alone is
     // judged again, the slot and length it was judged by being that file's.
     // True when it stands for another take now.
@@ -115,8 +115,8 @@ public:
     // A listed day's WAV files that no take of it stands for or reads:
     // those ending in ".wav" in another case, and the ".WAV" files of no
     // take's name, but for a track file the loader reads with a listed
-    // take ("T1_A.WAV" of "T1") and is no stranger to it by its load
-    // (IsNotedStrangerInFamily). Import reads them.
+    // take ("T1_A.WAV" of "T1") and is no stranger to it by its head as
+    // its load kept it (UnlistedDayFiles). Import reads them.
     int unlistedWavFiles() const;
     void setOtherCaseWav(int count) { m_nOtherCaseWav = count; }
     // A listed day's entries named as ".WAV" files that are no regular

@@ -481,7 +481,8 @@ private:
     QString UnlistedFilesLine(const QString& dayPath);
     // After a load, once the selection being handled is done: the
     // browser's rows of the day (of one family; empty: all) that a load
-    // found to stand for no member of their take are listed alone (the
+    // found to stand for no member of their take, by the heads it kept,
+    // are listed alone (the
     // rows filtered again keep the takes selected, see FilterRowsAgain).
     void ListStrangersAlone(const QString& dayPath, const QString& family);
     // The browser's rows filtered again after the tree changed. The row

@@ -9,6 +9,7 @@
 #include "browser/qbriselfsmodel.h"
 #include "browser/qbriselfsmodelitem.h"
 #include "player/qplaytimeline.h"
+#include "soundfile/keptheads.h"
 #include "take/daylisting.h"
 #include "take/takefamily.h"
 #include "widgets/messagebox.h"
@@ -368,12 +369,12 @@ QString DlgMain::UnlistedFilesLine(const QString& dayPath)
 
 void DlgMain::ListStrangersAlone(const QString& dayPath, const QString& family)
 {
-    if (NotedStrangersInFamilies() == 0)
+    if (KeptTrackFileHeadsChanged() == 0)
         return;
     // Once the selection being handled is done: the rows filtered again
     // leave no index of it standing.
     QTimer::singleShot(0, this, [this, day = QDir::cleanPath(dayPath), family] {
-        m_pFSModel->rejudgeNotedStrangers(day, family);
+        m_pFSModel->rejudgeByKeptHeads(day, family);
     });
 }
 

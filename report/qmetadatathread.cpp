@@ -13,6 +13,7 @@
 #include "foundation/takenaming.h"
 #include "soundfile/filestatus.h"
 #include "soundfile/headwindows.h"
+#include "soundfile/keptheads.h"
 
 #include <QFile>
 #include <QHash>
@@ -236,8 +237,8 @@ void QMetadataThread::RunPass(const tyJob& job)
     files.reserve(listing.count());
     for (int i = 0; i < listing.count(); ++i)
         files.append(listing.GetFileName(i));
-    const quint64 strangers = NotedStrangersInFamilies();
     const QVector<tyDayTake> takes = DayTakesOf(path, files);
+    const quint64 heads = KeptTrackFileHeadsChanged();
     QStringList names;
     names.reserve(takes.size());
     for (const tyDayTake& take : takes)
@@ -286,8 +287,8 @@ void QMetadataThread::RunPass(const tyJob& job)
     });
     // A load found a file listed with a take, of its members' length, to be
     // none of it: the day is listed again, that file alone, as the browser
-    // lists it now. Each pass that lists again has noted another file.
-    if (!Interrupted() && NotedStrangersInFamilies() != strangers) {
+    // lists it now. A pass lists again only when the loads kept new heads.
+    if (!Interrupted() && KeptTrackFileHeadsChanged() != heads) {
         const QVector<tyDayTake> again = DayTakesOf(path, files);
         const auto sameTake = [](const tyDayTake& a, const tyDayTake& b) { return a.czTakePath == b.czTakePath; };
         if (!std::equal(takes.begin(), takes.end(), again.begin(), again.end(), sameTake))

@@ -4,6 +4,7 @@
 #include "foundation/xmlobject.h"
 #include "soundfile/ixmlnames.h"
 #include "soundfile/headwindows.h"
+#include "soundfile/keptheads.h"
 #include "soundfile/soundfile.h"
 
 #include <QByteArray>
@@ -137,14 +138,10 @@ namespace {
 constexpr int kMostHeadChunks = 64;
 }  // namespace
 
-tyTrackFileHead ReadTrackFileHead(const QString& path)
+namespace {
+tyTrackFileHead ReadHeadOf(int fd, qint64 length)
 {
     tyTrackFileHead head;
-    bool notRegular = false;
-    qint64 length = 0;
-    const int fd = OpenRegularFile(path, false, &notRegular, &length);
-    if (fd < 0)
-        return head;
     head.nLength = length;
     QByteArray window(int(qMin(length, HeadTailWindows::kHeadBytes)), '\0');
     const qint64 n = ReadFully(fd, 0, window.data(), window.size());
@@ -159,10 +156,8 @@ tyTrackFileHead ReadTrackFileHead(const QString& path)
         return offset + count <= length && ReadFully(fd, offset, out, count) == count;
     };
     char riff[12];
-    if (!readAt(0, riff, 12) || std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0) {
-        ::close(fd);
+    if (!readAt(0, riff, 12) || std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0)
         return head;
-    }
     constexpr qint64 kReferenceAt = offsetof(tyBextChunk, szOriginatorReference) - 8;
     bool bext = false;
     bool& recorder = head.bRecorder;
@@ -194,8 +189,25 @@ tyTrackFileHead ReadTrackFileHead(const QString& path)
         }
         at = payload + qint64(size) + (size & 1);
     }
-    ::close(fd);
     head.eKind = TrackFileKind(head.nChannels, bext, recorder);
+    return head;
+}
+}  // namespace
+
+tyTrackFileHead ReadTrackFileHead(const QString& path, bool keep)
+{
+    bool notRegular = false;
+    qint64 length = 0;
+    const int fd = OpenRegularFile(path, false, &notRegular, &length);
+    if (fd < 0)
+        return tyTrackFileHead();
+    tyTrackFileHead head = ReadHeadOf(fd, length);
+    if (keep) {
+        tyFileState state;
+        if (StateOfOpen(fd, &state))
+            KeepTrackFileHead(path, state, head);
+    }
+    ::close(fd);
     return head;
 }
 
@@ -210,7 +222,17 @@ tyTrackFileHead::Kind TrackFileKind(int channels, bool bext, bool recorder)
 
 tyTrackFileHead::Kind TrackFileKind(const QSoundFile& file)
 {
+    return HeadOfWalkedFile(file).eKind;
+}
+
+tyTrackFileHead HeadOfWalkedFile(const QSoundFile& file)
+{
+    tyTrackFileHead head;
     const bool bext = file.HasBextChunk();
-    return TrackFileKind(file.m_FmtChunk.szId[0] ? int(file.m_FmtChunk.nChannels) : 0, bext,
-                         bext && IsRecorderReference(file.m_BextChunk.szOriginatorReference));
+    head.nChannels = file.m_FmtChunk.szId[0] ? int(file.m_FmtChunk.nChannels) : 0;
+    head.bRecorder = bext && IsRecorderReference(file.m_BextChunk.szOriginatorReference);
+    if (head.bRecorder)
+        head.czTakeId = ReferenceTakeId(file.m_BextChunk.szOriginatorReference);
+    head.eKind = TrackFileKind(head.nChannels, bext, head.bRecorder);
+    return head;
 }

@@ -98,7 +98,8 @@ struct tyTrackFileHead {
     QString czTakeId;         // this recorder's bext: the take it names (ReferenceTakeId)
     qint64 nLength = -1;      // the file's length; -1 when it did not open
 };
-tyTrackFileHead ReadTrackFileHead(const QString& path);
+// keep: the head is kept for the views (KeepTrackFileHead).
+tyTrackFileHead ReadTrackFileHead(const QString& path, bool keep = false);
 
 // The one rule of the kind: from the channels of its fmt (0 when not read),
 // whether it has a bext chunk, and whether that bext is this recorder's.
@@ -106,5 +107,8 @@ tyTrackFileHead::Kind TrackFileKind(int channels, bool bext, bool recorder);
 // The same of a file whose chunks were walked (ReadChunks), as its take's
 // load reads it.
 tyTrackFileHead::Kind TrackFileKind(const QSoundFile& file);
+// What a walked file's head holds, as ReadTrackFileHead reads it (its
+// length left unknown).
+tyTrackFileHead HeadOfWalkedFile(const QSoundFile& file);
 
 #endif

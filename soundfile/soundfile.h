@@ -346,6 +346,8 @@ public:
     void AdoptIxmlRewrite(const tyIxmlRewrite& plan, const QByteArray& payload);
     // The open file's descriptor (-1 when closed), for syncing it.
     int FileHandle() const { return m_File.handle(); }
+    // The descriptor of a file open for reading (mode 0); -1 when none.
+    int ReadHandle() const { return m_ReadFile.Handle(); }
     // Appends "ond" + track character (track 1..24): size, samples per
     // point, levels; one zero level is added to keep the chunk even.
     bool AddOndeChunk(char* buffer, int size, int track, int samplesPerPoint);

@@ -4,6 +4,7 @@
 #include "foundation/takenaming.h"
 #include "soundfile/filestatus.h"
 #include "soundfile/headwindows.h"
+#include "soundfile/keptheads.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -374,7 +375,13 @@ bool UnlistedDayFiles::Counts(const QString& fileName, const QString& path, cons
 {
     const QString base = fileName.endsWith(kDotWav) ? fileName.chopped(4) : fileName;
     const TakeNaming::tyTrackName track = TakeNaming::SplitTrackName(base, TakeNaming::Rule::Load);
-    return !track.bTrack || !m_Families.contains(track.czRoot) || file.bAlone || IsNotedStrangerInFamily(path);
+    if (!track.bTrack || !m_Families.contains(track.czRoot) || file.bAlone)
+        return true;
+    // Left out by its take's load, by the head it kept.
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    tyTrackFileHead head;
+    return KeptTrackFileHead(path.left(slash + 1), path.mid(slash + 1), &head)
+           && (!JoinsFamily(head.eKind) || LeftOutBesideMembers(ClaimOnSlot(head, track.czRoot.left(6))));
 }
 
 bool WalkedForWavFiles(const QString& dayFolder, const QString& name)

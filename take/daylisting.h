@@ -79,7 +79,8 @@ tyListedFile FirstMemberToJudgeBy(tyListedFile first);
 // The ".WAV" files of a day that no take stands for or reads, counted over
 // the day's judged files: those of no take's name, but for a track file
 // the loader reads with a listed take ("T1_A.WAV" of "T1") and is no
-// stranger to it by its load (IsNotedStrangerInFamily). Import reads them.
+// stranger to it by the head its load kept (KeptTrackFileHead). Import
+// reads them.
 class UnlistedDayFiles
 {
 public:

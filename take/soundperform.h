@@ -15,6 +15,8 @@
 #include <atomic>
 #include <mutex>
 
+struct tyFileState;
+
 class MyFileInfoList;
 class SaveBatch;
 class TakeFolderLock;
@@ -354,7 +356,8 @@ private:
     // metadata counts among its files, in tracks it arms, are held out:
     // named in the line, and kept in the track list by a save; the others
     // are takes by themselves.
-    void HoldOutLeftOut(quint32 leftOut);
+    // walked: each file's state as its walk found it.
+    void HoldOutLeftOut(quint32 leftOut, const tyFileState* walked);
     // Takes a found file out of the family: it is not one of the take's.
     void LeaveOutMember(int track);
     // Keeps why the first of those tracks' files is no sound file, and

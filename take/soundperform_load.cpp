@@ -10,6 +10,7 @@
 #include "foundation/replacejournal.h"
 #include "soundfile/chunkjournal.h"
 #include "soundfile/filestatus.h"
+#include "soundfile/keptheads.h"
 #include "take/takefamily.h"
 #include "take/takeverdict.h"
 #include "take/takesavejournal.h"
@@ -268,20 +269,11 @@ bool PutBackMembersAside(const QString& folder, const QString& baseName)
     return settled;
 }
 
-// The take a walked file's bext names where the bext is this recorder's;
-// else empty.
-QString TakeNamedBy(const QSoundFile& file)
-{
-    return file.HasBextChunk() && IsRecorderReference(file.m_BextChunk.szOriginatorReference)
-               ? ReferenceTakeId(file.m_BextChunk.szOriginatorReference)
-               : QString();
-}
-
 // Why a walked mono file found for a slot is no member of its take, as a
 // clause of the take's line.
 QString NoMemberReason(const QSoundFile& file)
 {
-    const QString named = TakeNamedBy(file);
+    const QString named = HeadOfWalkedFile(file).czTakeId;
     if (!named.isEmpty())
         return QStringLiteral("its bext names take %1").arg(named);
     return file.HasBextChunk() ? QStringLiteral("its bext is not this recorder's")
@@ -380,7 +372,7 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, TakeFolderLock& lock,
     // A file named for a slot a member holds is a take by itself: the
     // views list it alone from now on, though it is of the members' length.
     for (const QString& rival : family.lczRivals)
-        NoteStrangerInFamily(rival);
+        ReadTrackFileHead(rival, true);
     for (tyNamesake namesake : family.lNamesakes) {
         namesake.czName = QFileInfo(namesake.czName).fileName();
         namesake.czMember = QFileInfo(namesake.czMember).fileName();
@@ -477,6 +469,7 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, TakeFolderLock& loc
     m_nTakeStatus = 0;
     const QSoundFile* first = nullptr;
     short status[kMaxTracks] = {};
+    tyFileState walkedStates[kMaxTracks];
     quint32 present = 0;
     SlotClaim claims[kMaxTracks] = {};
     const QString id = m_czBaseName.left(6);
@@ -508,9 +501,10 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, TakeFolderLock& loc
         // and are parsed only when they differ.
         const bool walked = file.ReadChunks(false, true);
         present |= 1u << t;
-        const tyTrackFileHead::Kind kind = TrackFileKind(file);
-        claims[t] = ClaimOnSlot(kind, TakeNamedBy(file), id);
-        const bool member = m_bPolyTake || JoinsFamily(kind);
+        const tyTrackFileHead head = HeadOfWalkedFile(file);
+        StateOfOpen(file.ReadHandle(), &walkedStates[t]);
+        claims[t] = ClaimOnSlot(head, id);
+        const bool member = m_bPolyTake || JoinsFamily(head.eKind);
         if (!walked)
             *unwalked |= 1u << t;
         if (walked && !(first && member && file.AdoptiXMLOfTwin(*first)))
@@ -525,7 +519,7 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, TakeFolderLock& loc
     // by itself, as the views list it, and so is a file of this recorder's
     // naming another take where the others name this one.
     const quint32 leftOut = SlotsLeftOut(m_bPolyTake, present, claims);
-    HoldOutLeftOut(leftOut);
+    HoldOutLeftOut(leftOut, walkedStates);
     *unwalked &= ~leftOut;
     for (int t = 0; t < kMaxTracks && m_nTakeStatus == 0; ++t) {
         if (m_pbPresent[t])
@@ -534,7 +528,7 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, TakeFolderLock& loc
     return true;
 }
 
-void QSoundPerform::HoldOutLeftOut(quint32 leftOut)
+void QSoundPerform::HoldOutLeftOut(quint32 leftOut, const tyFileState* walked)
 {
     int kept = m_nFileCount;
     for (int t = 0; t < kMaxTracks; ++t)
@@ -551,11 +545,11 @@ void QSoundPerform::HoldOutLeftOut(quint32 leftOut)
         if (!(leftOut & (1u << t)))
             continue;
         const bool listed = room > 0 && t < tracks.size() && ActiveText(tracks.at(t).czActive) == QLatin1String("YES");
-        // One the views list alone (noted for them: one of the members'
-        // length is listed with the family until its head is read).
-        if (!listed) {
-            NoteStrangerInFamily(m_SndFile[t].GetPath());
-        } else {
+        // One the views list alone, by its head as the walk found it (a
+        // listing joins one of the members' length by its length unread).
+        if (!listed && walked[t].nLength >= 0) {
+            KeepTrackFileHead(m_SndFile[t].GetPath(), walked[t], HeadOfWalkedFile(m_SndFile[t]));
+        } else if (listed) {
             --room;
             m_lHeldOut << tyHeldOut{t, QFileInfo(m_SndFile[t].GetPath()).fileName(), NoMemberReason(m_SndFile[t])};
         }

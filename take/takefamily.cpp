@@ -6,6 +6,7 @@
 #include "foundation/takenaming.h"
 #include "soundfile/filestatus.h"
 #include "soundfile/headwindows.h"
+#include "soundfile/keptheads.h"
 #include "soundfile/riffwalker.h"
 
 #include <QDir>
@@ -114,36 +115,6 @@ bool DataChunkOf(QFile& file, qint64* offset, qint64* size)
         return false;
     *offset = layout.chunks.at(data).PayloadOffset();
     *size = layout.chunks.at(data).AvailableSize(layout.nFileLength);
-    return true;
-}
-
-// What a comparison of two files' sound found, kept while both files
-// are as they were then: the same file on the same device, of the same
-// length, changed at the same time.
-struct tyFileState {
-    dev_t nDevice = 0;
-    ino_t nInode = 0;
-    off_t nLength = -1;
-    struct timespec changed = {};
-    struct timespec modified = {};
-    bool operator==(const tyFileState& o) const
-    {
-        return nDevice == o.nDevice && nInode == o.nInode && nLength == o.nLength
-               && changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec
-               && modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
-    }
-};
-
-bool StateOf(const QString& path, tyFileState* state)
-{
-    struct stat status;
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
-        return false;
-    state->nDevice = status.st_dev;
-    state->nInode = status.st_ino;
-    state->nLength = status.st_size;
-    state->changed = status.st_ctim;
-    state->modified = status.st_mtim;
     return true;
 }
 
@@ -703,42 +674,6 @@ quint32 MembersLeftOut(quint32 present, quint32 strangers)
     return strangers == present ? 0 : strangers;
 }
 
-namespace {
-struct tyNotedStrangers {
-    std::mutex mutex;
-    QSet<QString> paths;   // clean paths, under mutex
-    std::atomic<quint64> nCount{0};
-};
-
-tyNotedStrangers& NotedStrangers()
-{
-    static tyNotedStrangers noted;
-    return noted;
-}
-}  // namespace
-
-void NoteStrangerInFamily(const QString& path)
-{
-    tyNotedStrangers& noted = NotedStrangers();
-    const QString clean = QDir::cleanPath(path);
-    std::lock_guard<std::mutex> lock(noted.mutex);
-    if (!noted.paths.contains(clean)) {
-        noted.paths.insert(clean);
-        ++noted.nCount;
-    }
-}
-
-bool IsNotedStrangerInFamily(const QString& path)
-{
-    tyNotedStrangers& noted = NotedStrangers();
-    if (noted.nCount == 0)
-        return false;
-    const QString clean = QDir::cleanPath(path);
-    std::lock_guard<std::mutex> lock(noted.mutex);
-    return noted.paths.contains(clean);
-}
-
-quint64 NotedStrangersInFamilies() { return NotedStrangers().nCount; }
 
 namespace {
 QString BaseNameOf(const QString& fileName)
@@ -792,16 +727,20 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNa
         earlier = nullptr;
     const quint32 held = earlier ? earlier->nSlots : 0;
     if (slot < 0 || rival || (held & (1u << slot)))
-        return ListedAlone(listed, fileName, readAhead ? *readAhead : ReadTrackFileHead(path()));
+        return ListedAlone(listed, fileName, readAhead ? *readAhead : KeptOrReadTrackFileHead(folder, fileName));
     listed.nSlots = held | (1u << slot);
     listed.bMember = earlier && earlier->bMember;
-    if (earlier && earlier->nLength >= 0
-        && (length == kLengthUnasked ? RegularFileLength(path()) : length) == earlier->nLength
-        && (NotedStrangersInFamilies() == 0 || !IsNotedStrangerInFamily(path()))) {
+    // A file whose head a reader (its take's load) kept is judged by it,
+    // as that reader judged it.
+    tyTrackFileHead head;
+    const bool kept = !readAhead && KeptTrackFileHead(folder, fileName, &head);
+    if (!kept && earlier && earlier->nLength >= 0
+        && (length == kLengthUnasked ? RegularFileLength(path()) : length) == earlier->nLength) {
         listed.nLength = earlier->nLength;
         return listed;
     }
-    const tyTrackFileHead head = readAhead ? *readAhead : ReadTrackFileHead(path());
+    if (!kept)
+        head = readAhead ? *readAhead : ReadTrackFileHead(path());
     // Another take's file after a member of this one is left out by the
     // load as another maker's is.
     const SlotClaim claim = ClaimOnSlot(head, listed.czFamily.left(6));

@@ -224,7 +224,10 @@ struct tyListedFile {
 // track the load never reads ("T1_25") stands alone, and so does one named
 // for a slot an earlier member holds ("T1_05" after "T1-05"), as the load
 // finds the family (FindTakeFamily): its head is read for its kind. A
-// rival (SlotRivalsInListing) stands alone wherever it sorts.
+// rival (SlotRivalsInListing) stands alone wherever it sorts. A file whose
+// head a reader kept (KeptTrackFileHead: its take's load, which walks it)
+// is judged by that head and not by its length, so the views list a take
+// as its load found it.
 tyListedFile ListedFileOf(const QString& folder, const QString& fileName, const tyListedFile* earlier,
                           bool rival = false);
 // The same for a lister of a whole folder: kind and take as
@@ -237,19 +240,6 @@ const qint64 kLengthUnasked = -2;
 tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNaming::FileKind kind, QString take,
                           const tyListedFile* earlier, qint64 length, const tyTrackFileHead* head = nullptr,
                           bool rival = false);
-
-// Files named as mono tracks that a take's load found to be no member of
-// their family by what they hold (JoinsFamily of the walked file), as
-// another maker's file of the members' very length is: ListedFileOf reads
-// the head of such a file rather than joining it by its length, so that
-// the views list it alone as the load leaves it out. Kept while the
-// program runs, from any thread; a file noted and since replaced by a
-// member is read and joins again.
-void NoteStrangerInFamily(const QString& path);
-bool IsNotedStrangerInFamily(const QString& path);
-// How many files were noted so far: a view grown stale lists again when it
-// grows.
-quint64 NotedStrangersInFamilies();
 
 // "folder/root.ext" with or without the extension: the folder (ending with
 // "/", empty when none) and the name without the extension.

@@ -177,7 +177,7 @@ private slots:
         QSoundPerform take;
         QVERIFY(take.InitFilesZZ(day + "/" + id, QStringLiteral("WAV")));
         QCOMPARE(int(take.m_nFileCount), members.size());
-        browser.model.rejudgeNotedStrangers(day);
+        browser.model.rejudgeByKeptHeads(day);
         QCOMPARE(shown(), rows);
         QCOMPARE(dayItem->unlistedWavFiles(), unlisted);
         const QModelIndex dayRow = browser.proxy.mapFromSource(browser.model.index(day));
@@ -189,6 +189,14 @@ private slots:
                          qPrintable(file));
             else
                 QCOMPARE(QFileInfo(file).fileName(), beside.stranger);
+        }
+        // The stranger replaced by a file of the take: judged by what it
+        // holds now, not by what the load found in the file before.
+        if (!beside.listed && !beside.inPlace) {
+            QVERIFY(QFile::remove(day + "/" + beside.stranger));
+            QVERIFY(QFile::copy(members.first(), day + "/" + beside.stranger));
+            browser.model.refreshItems(day);
+            QCOMPARE(browser.model.itemFromIndex(browser.model.index(day))->unlistedWavFiles(), 0);
         }
     }
 

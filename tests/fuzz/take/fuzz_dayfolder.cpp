@@ -26,6 +26,7 @@
 //           copied, another take's or maker's length ...).
 #include "foundation/platform/diskprobes.h"
 #include "foundation/takenaming.h"
+#include "soundfile/keptheads.h"
 #include "take/daylisting.h"
 #include "take/soundperform.h"
 #include "tests/support/fixturevariants.h"
@@ -312,15 +313,16 @@ QString SaveCheck(const QString& takePath)
     return QString();
 }
 
-// The files listed with a take that its loads left out and noted as no
-// member, of the length of a file listed with it that they kept: the
+// The files listed with a take that its loads left out and kept the heads
+// of, of the length of a file listed with it that they kept: the
 // listing joined them by their length.
 QStringList JoinedUntilLoaded(const QString& folder, const QStringList& listed)
 {
     QStringList joined;
     QSet<qint64> kept;
     for (const QString& name : listed) {
-        if (IsNotedStrangerInFamily(folder + name))
+        tyTrackFileHead head;
+        if (KeptTrackFileHead(folder, name, &head))
             joined << name;
         else
             kept.insert(QFileInfo(folder + name).size());
