@@ -5,6 +5,8 @@
 #include "soundfile/filestatus.h"
 #include "soundfile/headwindows.h"
 #include "soundfile/keptheads.h"
+#include "soundfile/soundfile.h"
+#include "take/takeverdict.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -181,6 +183,66 @@ void ListTakeNamedFiles(tyDayListing& listing, const std::vector<tyDayFile>& fil
         }
     }
 }
+// A family's files that are no member by their heads, in slots no member
+// holds, where its first member's metadata lists them (HeldOutSlots): the
+// take's load holds them out in place of their members and names them in
+// the take's line, so they are listed with the take, as one of the
+// members' length is, joined unread. The first member's iXML is read only
+// for a family with such a file.
+void ListHeldOutWithFamily(tyDayListing& listing, const QString& folder, const std::vector<tyDayFile>& files,
+                           const tyJudgingJobs& jobs)
+{
+    for (int job = 0; job < jobs.Count(); ++job) {
+        if (files[size_t(jobs.order[size_t(jobs.starts[size_t(job)])])].eNamed != TakeNaming::FileKind::Mono)
+            continue;
+        quint32 keptSlots = 0;
+        int kept = 0;
+        int first = -1;       // the kept file of the lowest slot
+        int firstSlot = 24;
+        quint32 leftOut = 0;
+        int leftOutFile[24];
+        for (int at = jobs.starts[size_t(job)]; at < jobs.starts[size_t(job) + 1]; ++at) {
+            const int f = jobs.order[size_t(at)];
+            const QString& name = NameOf(listing, files, size_t(f));
+            const int slot = TakeNaming::LoadTrackSlot(QStringView(name).chopped(4));
+            if (slot < 0)
+                continue;
+            if (!listing.judged.at(f).bAlone) {
+                if (slot < firstSlot) {
+                    first = f;
+                    firstSlot = slot;
+                }
+                keptSlots |= 1u << slot;
+                ++kept;
+            } else if (!listing.rivals.contains(name) && !(leftOut & (1u << slot))) {
+                leftOut |= 1u << slot;
+                leftOutFile[slot] = f;
+            }
+        }
+        leftOut &= ~keptSlots;
+        if (!leftOut || first < 0)
+            continue;
+        QSoundFile member;
+        member.SetPath(folder + NameOf(listing, files, size_t(first)));
+        bool notRegular = false;
+        if (!member.OpenFound(&notRegular))
+            continue;
+        const bool read = member.ReadChunks(false, true) && member.GetiXMLFileInfos();
+        member.Close();
+        const quint32 held = read ? HeldOutSlots(leftOut, kept, member) : 0;
+        const tyListedFile& joined = listing.judged.at(first);
+        for (int slot = 0; slot < 24; ++slot) {
+            if (!(held & (1u << slot)))
+                continue;
+            tyListedFile& file = listing.judged[leftOutFile[slot]];
+            file.eKind = TakeNaming::FileKind::Mono;
+            file.czTake = joined.czTake;
+            file.bAlone = false;
+            file.nSlots = joined.nSlots | (1u << slot);
+            file.bMember = joined.bMember;
+        }
+    }
+}
 }  // namespace
 
 void SortByName(QVector<tyDayEntry>* entries, QVector<int>* sortedAt)
@@ -350,6 +412,7 @@ tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int thread
             judge(jobs.order[size_t(at)], &member);
         return true;
     });
+    ListHeldOutWithFamily(listing, folder, files, jobs);
     ListTakeNamedFiles(listing, files, jobs, firstMember);
     // A mix or poly file is its own take, told by its name alone.
     for (size_t f = 0; f < files.size(); ++f) {

@@ -536,23 +536,16 @@ void QSoundPerform::HoldOutLeftOut(quint32 leftOut, const tyFileState* walked)
     int first = -1;
     for (int t = 0; t < kMaxTracks && first < 0; ++t)
         first = m_pbPresent[t] && !(leftOut & (1u << t)) ? t : -1;
-    // The metadata of the files kept counts the files it lists, and arms
-    // their tracks.
-    int room = first >= 0 && leftOut ? m_SndFile[first].GetiXMLTotalFiles() - kept : 0;
-    const QVector<QSoundFile::tyOrvexTrack> tracks =
-        room > 0 ? m_SndFile[first].GetiXMLOrvexTrackTable() : QVector<QSoundFile::tyOrvexTrack>();
+    const quint32 heldOut = first >= 0 && leftOut ? HeldOutSlots(leftOut, kept, m_SndFile[first]) : 0;
     for (int t = 0; t < kMaxTracks; ++t) {
         if (!(leftOut & (1u << t)))
             continue;
-        const bool listed = room > 0 && t < tracks.size() && ActiveText(tracks.at(t).czActive) == QLatin1String("YES");
         // One the views list alone, by its head as the walk found it (a
         // listing joins one of the members' length by its length unread).
-        if (!listed && walked[t].nLength >= 0) {
-            KeepTrackFileHead(m_SndFile[t].GetPath(), walked[t], HeadOfWalkedFile(m_SndFile[t]));
-        } else if (listed) {
-            --room;
+        if (heldOut & (1u << t))
             m_lHeldOut << tyHeldOut{t, QFileInfo(m_SndFile[t].GetPath()).fileName(), NoMemberReason(m_SndFile[t])};
-        }
+        else if (walked[t].nLength >= 0)
+            KeepTrackFileHead(m_SndFile[t].GetPath(), walked[t], HeadOfWalkedFile(m_SndFile[t]));
         LeaveOutMember(t);
     }
 }

@@ -1,6 +1,7 @@
 #include "take/takeverdict.h"
 
 #include "soundfile/filestatus.h"
+#include "soundfile/soundfile.h"
 
 namespace {
 // Reads the heads of the family's found files not read yet.
@@ -74,6 +75,25 @@ quint32 SlotsLeftOut(bool poly, quint32 present, const SlotClaim (&claims)[24])
         members |= claims[slot] == SlotClaim::Member ? 1u << slot : 0;
     }
     return MembersLeftOut(present, strangers) | (members ? otherTakes : 0);
+}
+
+quint32 HeldOutSlots(quint32 leftOut, int kept, const QSoundFile& first)
+{
+    // The metadata of the files kept counts the files it lists, and arms
+    // their tracks.
+    int room = first.GetiXMLTotalFiles() - kept;
+    if (room <= 0)
+        return 0;
+    const QVector<QSoundFile::tyOrvexTrack> tracks = first.GetiXMLOrvexTrackTable();
+    quint32 held = 0;
+    for (int slot = 0; slot < 24 && slot < tracks.size() && room > 0; ++slot) {
+        if ((leftOut & (1u << slot))
+            && tracks.at(slot).czActive.trimmed().compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0) {
+            held |= 1u << slot;
+            --room;
+        }
+    }
+    return held;
 }
 
 void MemberPaths(tyTakeVerdict* verdict, QString (&members)[24])

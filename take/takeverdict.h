@@ -4,6 +4,7 @@
 #include "take/takefamily.h"
 
 class MyFileInfoList;
+class QSoundFile;
 
 // A take's files as judged by what they hold: one judgement for the
 // window's load, the full load that the copy, process and report requests
@@ -34,6 +35,14 @@ bool JudgeTake(const QString& takePath, const QString& extension, const FolderNa
 // set of another recorder's, which Import reads whole), and another take's
 // files where a file names the take. A poly take's file is its take.
 quint32 SlotsLeftOut(bool poly, quint32 present, const SlotClaim (&claims)[24]);
+
+// Of the slots left out of a mono take (leftOut, files that are no member
+// by what they hold), those held out in place of a member its metadata
+// lists: first, the take's first kept file (walked, its iXML read), counts
+// more files than the kept ones, and arms the slot's track; in slot order
+// while that count allows. The take's line names them and the views list
+// them with the take; the others are takes by themselves.
+quint32 HeldOutSlots(quint32 leftOut, int kept, const QSoundFile& first);
 
 // The paths of the take's members as the verdict holds them: the found
 // files but those SlotsLeftOut leaves out, by heads read where the judgement

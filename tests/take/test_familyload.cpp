@@ -744,6 +744,11 @@ private slots:
             << "LEN733" << "rewritten apart"
             << "LEN733: LEN733#02.WAV is left out of the take, as its bext is not this recorder's"
             << QStringList{"LEN733_02.WAV"};
+        // Held out in place of the member the take's metadata lists,
+        // though of another length: listed with the take as one of the
+        // members' length is.
+        QTest::newRow("a member cut inside its head")
+            << "LEN734" << "cut head" << "LEN734: LEN734_02.WAV is left out of the take, as" << QStringList();
         // The members are the take, as the day lists them.
         QTest::newRow("this recorder's poly file of the take named like the take")
             << "CUB635" << "poly" << QString() << QStringList();
@@ -801,6 +806,9 @@ private slots:
             foreign.channels = 1;
             foreign.bext = true;
             QVERIFY(WriteBytes(members.takeAt(1), BuildForeignFile(foreign)));
+        } else if (layout == "cut head") {
+            QVERIFY(WriteBytes(members.at(1), ReadBytes(members.at(1)).left(42)));
+            members.removeAt(1);
         } else if (layout == "rewritten") {
             QByteArray bytes = ReadBytes(members.at(1));
             bytes.replace(bytes.indexOf("bext") + 8 + 256, 64, QByteArray(64, '\0'));
