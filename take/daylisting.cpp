@@ -187,22 +187,31 @@ void ListTakeNamedFiles(tyDayListing& listing, const std::vector<tyDayFile>& fil
 // holds, where its first member's metadata lists them (HeldOutSlots): the
 // take's load holds them out in place of their members and names them in
 // the take's line, so they are listed with the take, as one of the
-// members' length is, joined unread. The first member's iXML is read only
-// for a family with such a file.
+// members' length is, joined unread. The family's files: those named as
+// its tracks, and as tracks only the load reads ("T1_A"). The first
+// member's iXML is read only for a family with such a file.
 void ListHeldOutWithFamily(tyDayListing& listing, const QString& folder, const std::vector<tyDayFile>& files,
                            const tyJudgingJobs& jobs)
 {
+    QHash<QString, QVector<int>> loadTracks;   // by the root whose take reads them
+    for (size_t f = 0; f < files.size(); ++f) {
+        const QString& name = NameOf(listing, files, f);
+        if (files[f].eNamed == TakeNaming::FileKind::None && IsLoadTrackName(name))
+            loadTracks[TakeNaming::SplitTrackName(name.chopped(4), TakeNaming::Rule::Load).czRoot].append(int(f));
+    }
     for (int job = 0; job < jobs.Count(); ++job) {
-        if (files[size_t(jobs.order[size_t(jobs.starts[size_t(job)])])].eNamed != TakeNaming::FileKind::Mono)
+        const int start = jobs.starts[size_t(job)];
+        if (files[size_t(jobs.order[size_t(start)])].eNamed != TakeNaming::FileKind::Mono)
             continue;
+        QVector<int> family(jobs.order.begin() + start, jobs.order.begin() + jobs.starts[size_t(job) + 1]);
+        family += loadTracks.value(files[size_t(jobs.order[size_t(start)])].czFamily);
         quint32 keptSlots = 0;
         int kept = 0;
-        int first = -1;       // the kept file of the lowest slot
+        int first = -1;   // the kept file of the lowest slot
         int firstSlot = 24;
         quint32 leftOut = 0;
         int leftOutFile[24];
-        for (int at = jobs.starts[size_t(job)]; at < jobs.starts[size_t(job) + 1]; ++at) {
-            const int f = jobs.order[size_t(at)];
+        for (const int f : qAsConst(family)) {
             const QString& name = NameOf(listing, files, size_t(f));
             const int slot = TakeNaming::LoadTrackSlot(QStringView(name).chopped(4));
             if (slot < 0)
@@ -234,10 +243,13 @@ void ListHeldOutWithFamily(tyDayListing& listing, const QString& folder, const s
         for (int slot = 0; slot < 24; ++slot) {
             if (!(held & (1u << slot)))
                 continue;
-            tyListedFile& file = listing.judged[leftOutFile[slot]];
+            const int f = leftOutFile[slot];
+            tyListedFile& file = listing.judged[f];
+            file.bAlone = false;
+            if (files[size_t(f)].eNamed == TakeNaming::FileKind::None)
+                continue;   // read with its root's take
             file.eKind = TakeNaming::FileKind::Mono;
             file.czTake = joined.czTake;
-            file.bAlone = false;
             file.nSlots = joined.nSlots | (1u << slot);
             file.bMember = joined.bMember;
         }
@@ -425,6 +437,7 @@ tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int thread
 tyListedFile FirstMemberToJudgeBy(tyListedFile first)
 {
     first.nSlots = 0;
+    first.nLength = -1;
     return first;
 }
 

@@ -73,7 +73,9 @@ tyListedFile JudgeDayFile(const QString& folder, const QString& fileName, TakeNa
 // take (tyListedFile::bMember) is judged again beside that member, as it is
 // where it sorts after it: a file is a member by what it holds, never by
 // its name's order. The member to judge it by: the first member, the slots
-// of the files before it left aside.
+// of the files before it left aside, and its length too: such a file was
+// judged without that member, by its head, and is judged by its head again
+// (one of the members' length may name another take).
 tyListedFile FirstMemberToJudgeBy(tyListedFile first);
 
 // The ".WAV" files of a day that no take stands for or reads, counted over

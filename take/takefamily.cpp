@@ -734,7 +734,9 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNa
     // as that reader judged it.
     tyTrackFileHead head;
     const bool kept = !readAhead && KeptTrackFileHead(folder, fileName, &head);
-    if (!kept && earlier && earlier->nLength >= 0
+    // Joined only by the length of a member naming the take: the length
+    // of another take's file tells nothing of this one's.
+    if (!kept && earlier && earlier->bMember && earlier->nLength >= 0
         && (length == kLengthUnasked ? RegularFileLength(path()) : length) == earlier->nLength) {
         listed.nLength = earlier->nLength;
         return listed;

@@ -744,6 +744,10 @@ private slots:
             << "LEN733" << "rewritten apart"
             << "LEN733: LEN733#02.WAV is left out of the take, as its bext is not this recorder's"
             << QStringList{"LEN733_02.WAV"};
+        // Of the members' length, but naming another take: no length to
+        // join the members by.
+        QTest::newRow("another take's file of the members' length sorting before them")
+            << "CUB636" << "before" << QString() << QStringList{"CUB636_09.WAV"};
         // Held out in place of the member the take's metadata lists,
         // though of another length: listed with the take as one of the
         // members' length is.
@@ -773,7 +777,7 @@ private slots:
         TakeSpec spec = MonoTake(id, one || takeNamed ? QList<int>{0} : QList<int>{0, 1});
         for (TrackSpec& track : spec.tracks)
             track.separator = layout == "copies" ? '#' : one ? '-' : '_';
-        if (layout == "one")
+        if (layout == "one" || layout == "before")
             spec.numberStyle = TrackNumberStyle::OneChar;
         QStringList members = WriteTake(dir.path(), spec).files;
         QCOMPARE(members.size(), spec.tracks.size());
@@ -806,6 +810,8 @@ private slots:
             foreign.channels = 1;
             foreign.bext = true;
             QVERIFY(WriteBytes(members.takeAt(1), BuildForeignFile(foreign)));
+        } else if (layout == "before") {
+            QVERIFY(WriteBytes(dir.filePath(id + "_09.WAV"), BuildMonoFile(other, 0)));
         } else if (layout == "cut head") {
             QVERIFY(WriteBytes(members.at(1), ReadBytes(members.at(1)).left(42)));
             members.removeAt(1);
