@@ -734,9 +734,9 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNa
     // as that reader judged it.
     tyTrackFileHead head;
     const bool kept = !readAhead && KeptTrackFileHead(folder, fileName, &head);
-    // Joined only by the length of a member naming the take: the length
-    // of another take's file tells nothing of this one's.
-    if (!kept && earlier && earlier->bMember && earlier->nLength >= 0
+    // Never joined by the length of another take's file: it tells nothing
+    // of this one's.
+    if (!kept && earlier && earlier->eClaim != SlotClaim::OtherTake && earlier->nLength >= 0
         && (length == kLengthUnasked ? RegularFileLength(path()) : length) == earlier->nLength) {
         listed.nLength = earlier->nLength;
         return listed;

@@ -218,9 +218,10 @@ struct tyListedFile {
 // earlier listed member of the same family (a family's files stand
 // together in name order), null when none. The recorder writes the files
 // of one take at one length (its load refuses others), so a file of the
-// length of a member naming the take (bMember) joins as that one did, and
-// only a file of another length, or of a family without such a member yet,
-// has its own head read: a day lists with one head read per take. A file whose
+// length of the member whose head was read joins as that one did, and
+// only a file of another length, of a family without a member yet, or
+// after a file naming another take (whose length tells nothing of this
+// take's), has its own head read: a day lists with one head read per take. A file whose
 // track the load never reads ("T1_25") stands alone, and so does one named
 // for a slot an earlier member holds ("T1_05" after "T1-05"), as the load
 // finds the family (FindTakeFamily): its head is read for its kind. A

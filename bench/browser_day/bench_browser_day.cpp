@@ -58,14 +58,20 @@ QString writeDay(const QString& root, int takes, bool empty)
     QList<int> trackSlots;
     for (int s = 0; s < kTracks; ++s)
         trackSlots << s;
-    // Listing reads names only: one take's bytes serve every take.
+    // One take's bytes serve every take, but for the take they name.
     fixture::TakeSpec spec = fixture::MonoTake(QStringLiteral("BR0000"), trackSlots);
     spec.frames = 480;
     QList<QByteArray> tracks;
     for (int i = 0; i < kTracks; ++i)
         tracks << fixture::BuildMonoFile(spec, i);
     for (int t = 0; t < takes; ++t) {
+        const QString named = spec.id;
         spec.id = QStringLiteral("BR%1").arg(t, 4, 10, QLatin1Char('0'));
+        // Each take's files name it, as the recorder's do.
+        for (QByteArray& track : tracks) {
+            if (!fixture::NameTakeInBext(&track, named, spec.id))
+                qFatal("cannot name the take");
+        }
         writeTake(day, spec, empty ? QList<QByteArray>() : tracks);
     }
     return day;

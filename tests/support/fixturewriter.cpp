@@ -551,6 +551,18 @@ QString WriteSidecar(const QString& dayFolder, const QString& id, const SidecarS
     return WriteKeywordFile(path, entries) ? path : QString();
 }
 
+bool NameTakeInBext(QByteArray* bytes, const QString& from, const QString& to)
+{
+    const int bext = bytes->indexOf("bext");
+    const int reference = bext + 8 + 256 + 32;
+    const QByteArray named = from.toLatin1();
+    const int at = bext < 0 ? -1 : bytes->indexOf(named, reference);
+    if (at < 0 || at + named.size() > reference + 32 || to.size() != from.size())
+        return false;
+    bytes->replace(at, named.size(), to.toLatin1());
+    return true;
+}
+
 bool WriteCopiedTakes(const QString& dayFolder, const QString& idPrefix, int count, int tracks, quint32 frames)
 {
     QList<int> trackSlots;
@@ -563,8 +575,11 @@ bool WriteCopiedTakes(const QString& dayFolder, const QString& idPrefix, int cou
     for (int i = 0; i < tracks; ++i)
         bytes << BuildMonoFile(spec, i);
     for (int t = 0; t < count; ++t) {
+        const QString named = spec.id;
         spec.id = idPrefix + QStringLiteral("%1").arg(t, digits, 10, QLatin1Char('0'));
         for (int i = 0; i < tracks; ++i) {
+            if (!NameTakeInBext(&bytes[i], named, spec.id))
+                return false;
             QFile out(dayFolder + QLatin1Char('/') + TrackFileName(spec, i));
             if (!out.open(QIODevice::WriteOnly) || out.write(bytes.at(i)) != bytes.at(i).size())
                 return false;

@@ -166,10 +166,15 @@ struct WrittenTake {
 // result when a file cannot be written.
 WrittenTake WriteTake(const QString& dayFolder, const TakeSpec& spec);
 
+// A built file's bext made to name take to instead of from (identifiers of
+// one length), as the recorder's file of that take would: the identifier in
+// its originator reference. False when it names no take from.
+bool NameTakeInBext(QByteArray* bytes, const QString& from, const QString& to);
+
 // Writes count mono takes of tracks files each, ids idPrefix + a zero-padded
 // number (6 characters), into the folder. One take's bytes serve every take,
-// so all carry the first take's metadata (file tag included): for listing
-// and loading volume, not for values. False when a file cannot be written.
+// so all carry the first take's metadata (file tag included) but for the
+// take their bext names: for listing and loading volume, not for values. False when a file cannot be written.
 bool WriteCopiedTakes(const QString& dayFolder, const QString& idPrefix, int count, int tracks,
                       quint32 frames = 480);
 
