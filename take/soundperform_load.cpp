@@ -502,8 +502,10 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, TakeFolderLock& loc
         const bool walked = file.ReadChunks(false, true);
         present |= 1u << t;
         const tyTrackFileHead head = HeadOfWalkedFile(file);
-        StateOfOpen(file.ReadHandle(), &walkedStates[t]);
         claims[t] = ClaimOnSlot(head, id);
+        // What a file that may be left out is, for the views (see HoldOutLeftOut).
+        if (claims[t] != SlotClaim::Member)
+            StateOfOpen(file.ReadHandle(), &walkedStates[t]);
         const bool member = m_bPolyTake || JoinsFamily(head.eKind);
         if (!walked)
             *unwalked |= 1u << t;
