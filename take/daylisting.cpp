@@ -360,6 +360,60 @@ tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int thread
     return listing;
 }
 
+namespace {
+// What every name ListDay judges a file beside begins with: a mono
+// track's family name, a track only the load reads's root ("T1_A"), else
+// the file's base name (a file named like the take, a mix or poly file).
+QString JudgedBesideNamesOf(const QString& fileName)
+{
+    const QString base = fileName.endsWith(kDotWav) ? fileName.chopped(4) : fileName;
+    QString family;
+    if (TakeNaming::ClassifyBaseName(base, &family) == TakeNaming::FileKind::Mono)
+        return family;
+    const TakeNaming::tyTrackName track = TakeNaming::SplitTrackName(base, TakeNaming::Rule::Load);
+    return track.bTrack ? track.czRoot : base;
+}
+}  // namespace
+
+QVector<int> EntriesJudgedBeside(int count, const std::function<QString(int)>& nameAt, const QStringList& names)
+{
+    QSet<QString> starts;
+    QStringList pending;
+    const auto add = [&](const QString& name) {
+        const QString start = JudgedBesideNamesOf(name);
+        if (!starts.contains(start)) {
+            starts.insert(start);
+            pending.append(start);
+        }
+    };
+    for (const QString& name : names)
+        add(name);
+    // The names beginning alike stand together in name order; each may
+    // name a family of a shorter name ("T_1.WAV" of "T"), which is taken too.
+    QVector<int> entries;
+    while (!pending.isEmpty()) {
+        const QString start = pending.takeLast();
+        int low = 0;
+        for (int high = count; low < high;) {
+            const int middle = low + (high - low) / 2;
+            if (nameAt(middle) < start)
+                low = middle + 1;
+            else
+                high = middle;
+        }
+        for (int at = low; at < count; ++at) {
+            const QString name = nameAt(at);
+            if (!name.startsWith(start))
+                break;
+            entries.append(at);
+            add(name);
+        }
+    }
+    std::sort(entries.begin(), entries.end());
+    entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+    return entries;
+}
+
 tyListedFile FirstMemberToJudgeBy(tyListedFile first)
 {
     first.nSlots = 0;
