@@ -466,25 +466,48 @@ void QBriselFSModel::dirChangedProcess(QString path)
 
     item->setListedStamp(FolderStampOf(item->absoluteFilePath()));
     int otherCaseWav = 0;
+    const bool day = item->type() == FSITEM_DAY;
     QSet<QString> rivals;
     QStringList notRegular;
-    const tyBrowserEntries listing = QBriselFSModelItem::listFolder(
-        item->absoluteFilePath(), &otherCaseWav, false, item->type() == FSITEM_DAY ? &rivals : nullptr, &notRegular);
+    tyBrowserEntries listing = QBriselFSModelItem::listFolder(item->absoluteFilePath(), &otherCaseWav, false,
+                                                              day ? &rivals : nullptr, &notRegular);
     const QSet<QString> rivalsChanged = item->setSlotRivals(std::move(rivals));
     item->setOtherCaseWav(otherCaseWav);
     item->setNotRegularWavEntries(std::move(notRegular));
     item->countWavFilesInFolders(listing);
 
+    const tyRowChanges changes = rowChangesTo(item, listing);
+    // A day's files are judged beside those that came or went, and those
+    // whose standing as a slot's rival changed: the rows already there as
+    // a fresh listing would judge them now, the new ones as they come.
+    QStringList changed(rivalsChanged.cbegin(), rivalsChanged.cend());
+    if (day) {
+        for (const tyRun& run : changes.removals) {
+            for (int row = run.nRow; row < run.nRow + run.nCount; ++row)
+                changed << item->childAt(row)->fileName();
+        }
+        for (const tyRun& run : changes.insertions) {
+            for (int index = run.nFirst; index < run.nFirst + run.nCount; ++index)
+                changed << listing.at(index).info.fileName();
+        }
+        QBriselFSModelItem::judgeBeside(item->absoluteFilePath(), &listing, changed);
+    }
+    bool classifiedRowChanged = applyRowChanges(item, changes, listing);
+    if (!changed.isEmpty())
+        classifiedRowChanged |= takeJudgements(item, listing);
+    if (classifiedRowChanged)
+        emit test_sig();
+}
+
+QBriselFSModel::tyRowChanges QBriselFSModel::rowChangesTo(const QBriselFSModelItem* item,
+                                                          const tyBrowserEntries& listing)
+{
     // The rows and the new listing are both in name order: one merge of the
     // two finds the vanished rows and the new entries, and each run of
     // either goes to the views in one notification.
-    struct tyRun {
-        int nRow;      // where the run stands in the rows as they are when it is applied
-        int nFirst;    // vanished rows: count; new entries: first listing index
-        int nCount;
-    };
-    QVector<tyRun> removals;
-    QVector<tyRun> insertions;
+    tyRowChanges changes;
+    QVector<tyRun>& removals = changes.removals;
+    QVector<tyRun>& insertions = changes.insertions;
     int row = 0;
     int index = 0;
     const int rows = item->childCount();
@@ -512,7 +535,13 @@ void QBriselFSModel::dirChangedProcess(QString path)
             ++index;
         }
     }
+    return changes;
+}
 
+bool QBriselFSModel::applyRowChanges(QBriselFSModelItem* item, const tyRowChanges& changes,
+                                     const tyBrowserEntries& listing)
+{
+    const QVector<tyRun>& removals = changes.removals;
     bool classifiedRowChanged = false;
     for (int r = removals.size() - 1; r >= 0; --r) {
         const tyRun& run = removals.at(r);
@@ -524,7 +553,7 @@ void QBriselFSModel::dirChangedProcess(QString path)
     int removedBefore = 0;
     int removal = 0;
     int inserted = 0;
-    for (const tyRun& run : qAsConst(insertions)) {
+    for (const tyRun& run : changes.insertions) {
         while (removal < removals.size() && removals.at(removal).nRow + removals.at(removal).nCount <= run.nRow) {
             removedBefore += removals.at(removal).nCount;
             ++removal;
@@ -539,25 +568,26 @@ void QBriselFSModel::dirChangedProcess(QString path)
             classifiedRowChanged |= item->childAt(k)->type() != FSITEM_PLAIN;
         inserted += run.nCount;
     }
-    if (!rivalsChanged.isEmpty()) {
-        rejudgeSlotRivals(item, rivalsChanged);
-        classifiedRowChanged = true;
-    }
-    if (classifiedRowChanged)
-        emit test_sig();
+    return classifiedRowChanged;
 }
 
-void QBriselFSModel::rejudgeSlotRivals(QBriselFSModelItem* day, const QSet<QString>& changed)
+bool QBriselFSModel::takeJudgements(QBriselFSModelItem* day, const tyBrowserEntries& listing)
 {
-    QSet<QString> families;
-    for (int row = 0; row < day->childCount(); ++row) {
+    // The rows stand for the listing's entries one for one now.
+    bool changed = false;
+    for (int row = 0; row < listing.size() && row < day->childCount(); ++row) {
+        const tyBrowserEntry& entry = listing.at(row);
         QBriselFSModelItem* child = day->childAt(row);
-        if (!changed.contains(child->fileName()) && !families.contains(child->listedFamily()))
+        if (!entry.bJudged || child->fileName() != entry.info.fileName())
             continue;
-        child->fillItemInfo(child->fileInfo(), day);
-        if (!child->listedFamily().isEmpty())
-            families.insert(child->listedFamily());
+        const tFSItemType type = child->type();
+        const QString tag = child->fileTag();
+        child->fillItemInfo(child->fileInfo(), day, &entry);
+        if (child->type() == type && child->fileTag() == tag)
+            continue;
+        changed = true;
         const QModelIndex at = indexFromItem(child);
         emit dataChanged(at, at.siblingAtColumn(kColumnCount - 1));
     }
+    return changed;
 }

@@ -87,10 +87,23 @@ private:
     // Builds, classifies and announces children for entries, placed from row on.
     void insertChildren(QBriselFSModelItem* item, int row, tyBrowserEntries entries);
     void removeChildRows(QBriselFSModelItem* item, int first, int last);
-    // A day's rows named in changed (files whose standing as the holder or
-    // a rival of a slot changed with the listing), and the later rows of
-    // their takes, judged again.
-    void rejudgeSlotRivals(QBriselFSModelItem* day, const QSet<QString>& changed);
+    // A watched folder's update: the runs of rows gone and of entries come
+    // (listFolder's), each run told to the views in one notification.
+    struct tyRun {
+        int nRow;      // where the run stands in the rows as they are when it is applied
+        int nFirst;    // vanished rows: count; new entries: first listing index
+        int nCount;
+    };
+    struct tyRowChanges {
+        QVector<tyRun> removals;
+        QVector<tyRun> insertions;
+    };
+    static tyRowChanges rowChangesTo(const QBriselFSModelItem* item, const tyBrowserEntries& listing);
+    // True when a row of a take came or went.
+    bool applyRowChanges(QBriselFSModelItem* item, const tyRowChanges& changes, const tyBrowserEntries& listing);
+    // A day's rows, one for each entry of listing, take the entries'
+    // judgements (judgeBeside); true when one stands for another take now.
+    bool takeJudgements(QBriselFSModelItem* day, const tyBrowserEntries& listing);
     QString volumeLabel(const QBriselFSModelItem* item) const;
     QString takePath(const QBriselFSModelItem* item) const;
 

@@ -159,6 +159,9 @@ void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem*
         // complete base name: a take name may hold dots ("SC.1.2PX.WAV").
         if (suffix != QLatin1String("WAV") || m_bFolder)
             return;
+        // Judged again, it may stand for no take now.
+        m_nType = FSITEM_PLAIN;
+        m_czFileTag.clear();
         if (ahead && ahead->bJudged) {
             m_Listed = ahead->Listed;
         } else {
@@ -392,6 +395,30 @@ tyBrowserEntries QBriselFSModelItem::listFolder(const QString& path, int* otherC
     if (read)
         sweep.Finish();
     return entries;
+}
+
+void QBriselFSModelItem::judgeBeside(const QString& path, tyBrowserEntries* entries, const QStringList& names)
+{
+    const QVector<int> beside = EntriesJudgedBeside(
+        entries->size(), [entries](int at) { return entries->at(at).info.fileName(); }, names);
+    if (beside.isEmpty())
+        return;
+    QVector<tyDayEntry> read(beside.size());
+    for (int k = 0; k < beside.size(); ++k) {
+        const tyBrowserEntry& entry = entries->at(beside.at(k));
+        read[k].czName = entry.info.fileName();
+        read[k].eKind = entry.bFolder ? tyDayEntry::Kind::Folder : tyDayEntry::Kind::File;
+    }
+    const QString folder = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+    tyDayListing listing = ListDay(folder, std::move(read), kDayThreads);
+    // Both in name order.
+    for (int k = 0; k < beside.size(); ++k) {
+        const tyDayEntry& listed = listing.entries.at(k);
+        tyBrowserEntry& entry = (*entries)[beside.at(k)];
+        entry.bJudged = listed.nJudged >= 0;
+        if (entry.bJudged)
+            entry.Listed = std::move(listing.judged[listed.nJudged]);
+    }
 }
 
 int QBriselFSModelItem::unlistedWavFiles() const

@@ -108,6 +108,10 @@ public:
     // no regular file (tyDayEntry), which no row lists.
     static tyBrowserEntries listFolder(const QString& path, int* otherCaseWav = nullptr, bool dayFiles = false,
                                        QSet<QString>* slotRivals = nullptr, QStringList* notRegular = nullptr);
+    // The entries of a listed day (listFolder's, of path) that the day's
+    // listing judges beside names (files come or gone; EntriesJudgedBeside),
+    // judged as a fresh listing of the day judges them, for their rows.
+    static void judgeBeside(const QString& path, tyBrowserEntries* entries, const QStringList& names);
     // A listed day's files that hold no slot of their take, each listed
     // alone (set before its rows are filled); the names whose standing
     // changed since the last listing.

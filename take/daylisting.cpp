@@ -115,14 +115,14 @@ void ListApart(tyDayListing& listing, const std::vector<tyDayFile>& files, int f
 // Beside a member of a family naming the take, its files of another take
 // named as tracks only the load reads ("T1_A") stand alone, as the load
 // leaves them out, and so do its other files of another take beside such
-// a member. A family with no member naming the take: where each of its
-// files names another take by its head (each read, their lengths
-// differing) or is empty, beside a file named like the take, the load
-// reads that file as the take (FindTakeFamily), so it is listed as the
-// take, and each of the family's files as a take by itself. Where a file
-// joined by its length unread, the family stays.
-void ListTakeNamedFiles(tyDayListing& listing, const std::vector<tyDayFile>& files, const tyJudgingJobs& jobs,
-                        const std::vector<int>& firstMember)
+// a member. A family with no member naming the take: where none of its
+// files is a member by what it holds (another take's, cut short before
+// its fmt, empty), beside a file named like the take, the load reads that
+// file as the take (FindTakeFamily), so it is listed as the take, and each
+// of the family's files as a take by itself. A file that joined an earlier
+// one by its length unread has its own head read for it then.
+void ListTakeNamedFiles(const QString& folder, tyDayListing& listing, const std::vector<tyDayFile>& files,
+                        const tyJudgingJobs& jobs, const std::vector<int>& firstMember)
 {
     // The files named as a track only the load reads ("T1_A") that a
     // family's take reads, and the families one of them is a member of.
@@ -156,15 +156,17 @@ void ListTakeNamedFiles(tyDayListing& listing, const std::vector<tyDayFile>& fil
             }
             continue;
         }
-        if (!std::all_of(jobs.order.begin() + start, jobs.order.begin() + end, [&listing](int f) {
-                const tyListedFile& file = listing.judged.at(f);
-                return file.bAlone || file.eClaim == SlotClaim::OtherTake || file.nLength == 0;
-            }))
-            continue;
         const QString named = family + kDotWav;
         const auto entry = std::lower_bound(listing.entries.cbegin(), listing.entries.cend(), named, byName);
         if (entry == listing.entries.cend() || entry->czName != named || entry->nJudged < 0
             || listing.judged.at(entry->nJudged).eKind != TakeNaming::FileKind::None)
+            continue;
+        if (!std::all_of(jobs.order.begin() + start, jobs.order.begin() + end, [&](int f) {
+                const tyListedFile& file = listing.judged.at(f);
+                return file.bAlone || file.eClaim == SlotClaim::OtherTake || file.nLength == 0
+                       || ClaimOnSlot(ReadTrackFileHead(folder + NameOf(listing, files, size_t(f))), family.left(6))
+                              != SlotClaim::Member;
+            }))
             continue;
         bool listed = false;   // the family is listed as a take
         for (int at = start; at < end; ++at) {
@@ -425,13 +427,67 @@ tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int thread
         return true;
     });
     ListHeldOutWithFamily(listing, folder, files, jobs);
-    ListTakeNamedFiles(listing, files, jobs, firstMember);
+    ListTakeNamedFiles(folder, listing, files, jobs, firstMember);
     // A mix or poly file is its own take, told by its name alone.
     for (size_t f = 0; f < files.size(); ++f) {
         if (files[f].eNamed == TakeNaming::FileKind::Mix || files[f].eNamed == TakeNaming::FileKind::Poly)
             judge(int(f), nullptr);
     }
     return listing;
+}
+
+namespace {
+// What every name ListDay judges a file beside begins with: a mono
+// track's family name, a track only the load reads's root ("T1_A"), else
+// the file's base name (a file named like the take, a mix or poly file).
+QString JudgedBesideNamesOf(const QString& fileName)
+{
+    const QString base = fileName.endsWith(kDotWav) ? fileName.chopped(4) : fileName;
+    QString family;
+    if (TakeNaming::ClassifyBaseName(base, &family) == TakeNaming::FileKind::Mono)
+        return family;
+    const TakeNaming::tyTrackName track = TakeNaming::SplitTrackName(base, TakeNaming::Rule::Load);
+    return track.bTrack ? track.czRoot : base;
+}
+}  // namespace
+
+QVector<int> EntriesJudgedBeside(int count, const std::function<QString(int)>& nameAt, const QStringList& names)
+{
+    QSet<QString> starts;
+    QStringList pending;
+    const auto add = [&](const QString& name) {
+        const QString start = JudgedBesideNamesOf(name);
+        if (!starts.contains(start)) {
+            starts.insert(start);
+            pending.append(start);
+        }
+    };
+    for (const QString& name : names)
+        add(name);
+    // The names beginning alike stand together in name order; each may
+    // name a family of a shorter name ("T_1.WAV" of "T"), which is taken too.
+    QVector<int> entries;
+    while (!pending.isEmpty()) {
+        const QString start = pending.takeLast();
+        int low = 0;
+        for (int high = count; low < high;) {
+            const int middle = low + (high - low) / 2;
+            if (nameAt(middle) < start)
+                low = middle + 1;
+            else
+                high = middle;
+        }
+        for (int at = low; at < count; ++at) {
+            const QString name = nameAt(at);
+            if (!name.startsWith(start))
+                break;
+            entries.append(at);
+            add(name);
+        }
+    }
+    std::sort(entries.begin(), entries.end());
+    entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+    return entries;
 }
 
 tyListedFile FirstMemberToJudgeBy(tyListedFile first)

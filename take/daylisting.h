@@ -69,6 +69,13 @@ tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int thread
 tyListedFile JudgeDayFile(const QString& folder, const QString& fileName, TakeNaming::FileKind named, QString family,
                           const tyListedFile* earlier, qint64 length, const tyTrackFileHead* head, bool rival);
 
+// The entries of a day's listing ListDay judges beside any of names
+// (files that came or went): those of the families and takes the names
+// are of, and of the families of those, so that ListDay over them alone
+// judges each as over the whole day. count entries in name order, nameAt
+// giving each entry's name; their places, in name order.
+QVector<int> EntriesJudgedBeside(int count, const std::function<QString(int)>& nameAt, const QStringList& names);
+
 // A file of a mono family before the family's first member naming the
 // take (tyListedFile::bMember) is judged again beside that member, as it is
 // where it sorts after it: a file is a member by what it holds, never by

@@ -3,6 +3,7 @@
 #include "browser/qbriselfsmodel.h"
 #include "browser/qbriselfsmodelitem.h"
 #include "browsertestmedia.h"
+#include "foundation/takenaming.h"
 #include "take/soundperform.h"
 #include "tests/support/fixturevariants.h"
 #include "tests/support/fixturewriter.h"
@@ -20,6 +21,9 @@ static QStringList inLocaleOrder(QStringList names)
               [](const QString& a, const QString& b) { return QString::localeAwareCompare(a, b) < 0; });
     return names;
 }
+
+// What arrives in a watched day after it was listed.
+enum Arriving { NoneArriving, StrangerArriving, MembersArriving };
 
 class TestBrowserProxy : public QObject
 {
@@ -46,6 +50,17 @@ class TestBrowserProxy : public QObject
             for (int r = 0; r < proxy.rowCount(parent); ++r)
                 shown << proxy.index(r, 0, parent).data().toString();
             return shown;
+        }
+        // Each file row of a listed folder with the take it stands for.
+        QStringList filesUnder(const QString& path)
+        {
+            const QModelIndex parent = model.index(path);
+            QStringList files;
+            for (int r = 0; r < model.rowCount(parent); ++r) {
+                const QBriselFSModelItem* item = model.itemFromIndex(model.index(r, 0, parent));
+                files << QString("%1: %2 %3").arg(item->fileName(), item->fileTag()).arg(int(item->type()));
+            }
+            return files;
         }
     };
 
@@ -114,15 +129,17 @@ private slots:
     // Another maker's file named for a slot of this recorder's take in
     // another form, or for a track the load never reads, or a file of
     // another take, a copy of a member, an empty or unidentified file named
-    // for one of its slots, there as the day is listed or arriving in the
-    // watched day: the take's row stands on one of its files, the stranger
-    // has a row of its own, and the day's line counts a letter track that
-    // is a stranger, before the take's load as after it.
+    // for one of its slots, there as the day is listed, or arriving in the
+    // watched day, or there before the take's members arrive: the take's
+    // row stands on one of its files, the stranger has a row of its own,
+    // and the day's line counts a letter track that is a stranger, before
+    // the take's load as after it; the watched day lists what a fresh
+    // listing lists.
     void strangerInAnotherFormRowOfItsOwn_data()
     {
         QTest::addColumn<int>("form");
         QTest::addColumn<bool>("asLong");
-        QTest::addColumn<bool>("arriving");
+        QTest::addColumn<int>("arriving");
         for (int form = 0; form < fixture::StrangerForms().size(); ++form) {
             const QString tag = QString::fromLatin1(fixture::StrangerForms().at(form).tag);
             if (fixture::StrangerForms().at(form).cardOnly)
@@ -130,10 +147,19 @@ private slots:
             const bool otherMaker = fixture::StrangerForms().at(form).made == fixture::StrangerMade::OtherMaker;
             for (const bool asLong : {false, true}) {
                 if (!asLong || otherMaker)
-                    QTest::newRow(qPrintable(tag + (asLong ? ", as long" : ""))) << form << asLong << false;
+                    QTest::newRow(qPrintable(tag + (asLong ? ", as long" : ""))) << form << asLong << int(NoneArriving);
             }
             if (!otherMaker && fixture::StrangerForms().at(form).listed)
-                QTest::newRow(qPrintable(tag + ", arriving")) << form << false << true;
+                QTest::newRow(qPrintable(tag + ", arriving")) << form << false << int(StrangerArriving);
+            // This recorder's file in a slot no member holds: listed as
+            // the take's until its members come.
+            const fixture::StrangerForm& beside = fixture::StrangerForms().at(form);
+            const int slot = TakeNaming::LoadTrackSlot(QFileInfo(beside.stranger).completeBaseName());
+            const bool free = std::none_of(beside.take.tracks.begin(), beside.take.tracks.end(),
+                                           [slot](const fixture::TrackSpec& track) { return track.slot == slot; });
+            if (beside.made == fixture::StrangerMade::BlankedBext
+                || (beside.made == fixture::StrangerMade::OtherTake && free && !beside.inPlace))
+                QTest::newRow(qPrintable(tag + ", members arriving")) << form << false << int(MembersArriving);
         }
     }
 
@@ -141,7 +167,7 @@ private slots:
     {
         QFETCH(int, form);
         QFETCH(bool, asLong);
-        QFETCH(bool, arriving);
+        QFETCH(int, arriving);
         const fixture::StrangerForm& beside = fixture::StrangerForms().at(form);
         TestVolumesRoot root;
         const QString day = fixture::MakeDay(
@@ -149,9 +175,18 @@ private slots:
         const QStringList members = fixture::WriteTakeBesideStranger(day, beside, asLong);
         QVERIFY(!members.isEmpty());
         // Kept beside the day until the day is listed and watched.
-        const QString waiting = root.path() + "/" + beside.stranger;
-        if (arriving)
-            QVERIFY(QFile::rename(day + "/" + beside.stranger, waiting));
+        const QString waiting = root.path() + "/waiting";
+        QStringList arrive{beside.stranger};
+        if (arriving == MembersArriving) {
+            arrive.clear();
+            for (const QString& member : members)
+                arrive << QFileInfo(member).fileName();
+        }
+        QDir().mkpath(waiting);
+        for (const QString& name : arrive) {
+            if (arriving != NoneArriving)
+                QVERIFY(QFile::rename(day + "/" + name, waiting + "/" + name));
+        }
         const QString id = beside.take.id;
         QStringList rows{id};
         if (beside.listed)
@@ -163,11 +198,15 @@ private slots:
             return now;
         };
         QBriselFSModelItem* dayItem = browser.model.itemFromIndex(browser.model.index(day));
-        if (arriving) {
+        if (arriving == StrangerArriving)
             QCOMPARE(shown(), QStringList{id});
+        if (arriving != NoneArriving) {
             browser.model.addWatcher(dayItem);
-            QVERIFY(QFile::rename(waiting, day + "/" + beside.stranger));
+            for (const QString& name : arrive)
+                QVERIFY(QFile::rename(waiting + "/" + name, day + "/" + name));
             QTRY_COMPARE_WITH_TIMEOUT(dayItem->childCount(), members.size() + 1, 1500);
+            Browser fresh;
+            QCOMPARE(browser.filesUnder(day), fresh.filesUnder(day));
         }
         // A file held out of the take in place of its member is listed with it.
         const int unlisted = beside.listed || beside.inPlace ? 0 : 1;

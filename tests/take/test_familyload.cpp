@@ -762,6 +762,9 @@ private slots:
             << "SGB090" << "own take name" << QString() << QStringList{"SGB090_01.WAV"};
         QTest::newRow("the take's own file named like the take, an empty file named for its track")
             << "SGB091" << "own take name, empty" << QString() << QStringList{"SGB091_01.WAV"};
+        // Cut inside their fmt, the second joined by its length unread.
+        QTest::newRow("the take's own file named like the take, files named for its tracks cut short")
+            << "SGB092" << "own take name, cut" << QString() << QStringList{"SGB092_01.WAV", "SGB092_02.WAV"};
     }
 
     void takeAmongOtherFilesOfItsNames()
@@ -800,8 +803,13 @@ private slots:
         } else if (takeNamed) {
             QVERIFY(QFile::rename(members.first(), dir.filePath(id + ".WAV")));
             members = QStringList{dir.filePath(id + ".WAV")};
-            QVERIFY(WriteBytes(dir.filePath(id + "_01.WAV"), layout.endsWith("empty") ? QByteArray()
-                                                                                       : BuildMonoFile(other, 0)));
+            if (layout.endsWith("cut")) {
+                for (const char* track : {"_01.WAV", "_02.WAV"})
+                    QVERIFY(WriteBytes(dir.filePath(id + track), ReadBytes(members.first()).left(21)));
+            } else {
+                QVERIFY(WriteBytes(dir.filePath(id + "_01.WAV"), layout.endsWith("empty") ? QByteArray()
+                                                                                           : BuildMonoFile(other, 0)));
+            }
         } else if (layout == "rewritten apart") {
             QByteArray bytes = ReadBytes(members.at(1));
             bytes.replace(bytes.indexOf("bext") + 8 + 256, 64, QByteArray(64, '\0'));
