@@ -184,6 +184,9 @@ private slots:
                                             ui->m_CtrlEditEditorTape, ui->m_CtrlComboBox_TakeIndicator,
                                             ui->m_CtrlButton_ApplyTrackNames})
             QVERIFY2(!off->isEnabled(), qPrintable(off->objectName()));
+        // A disabled box looks like a disabled field, not like one to edit.
+        const auto inside = [](QWidget* w) { return QColor(w->grab().toImage().pixel(4, w->height() / 2)); };
+        QCOMPARE(inside(ui->m_CtrlComboBox_TakeIndicator), inside(ui->m_CtrlEditEditorUbits));
         for (QWidget* hidden : QList<QWidget*>{ui->m_CtrlButton_ApplyChanges, ui->m_CtrlProgressBar_SaveMetadata,
                                                ui->m_CtrlPushButton_ToggleMode, ui->m_CtrlButton_ReloadTree,
                                                ui->m_CtrlListWidget_Files, ui->m_CtrlLabel_Files})
