@@ -22,6 +22,16 @@ constexpr int kRowHeight = 35;
 const QColor kOversize(191, 104, 0);
 const QColor kPairFill(189, 51, 164);
 
+// A track's gain as its column holds it with a blank's width to spare:
+// without its unit when the column is too narrow for it, so that
+// neighbouring gains do not run together.
+QString FittedGainText(const QString& text, const QFontMetrics& metrics, int width)
+{
+    if (metrics.horizontalAdvance(text + QLatin1Char(' ')) <= width || !text.endsWith(QLatin1String(" dB")))
+        return text;
+    return text.chopped(3);
+}
+
 QFont Scaled(QFont font, float factor)
 {
     if (font.pointSizeF() > 0 && factor > 0)
@@ -421,7 +431,8 @@ void QFileProcessSetupWidget::paintEvent(QPaintEvent*)
             painter.fillRect(x, 0, m_nTrackWidth, height(), QColor(58, 157, 35, 128));
         painter.setPen(m_pInfo->pbPresent[t] ? QColor(Qt::white) : QColor(Qt::darkGray));
         painter.drawText(QRect(x, m_nTrackHeight, m_nTrackWidth, m_nTextHeight), Qt::AlignCenter,
-                         m_GainText.value(m_pInfo->pnTrackVolume[t], QStringLiteral("--")));
+                         FittedGainText(m_GainText.value(m_pInfo->pnTrackVolume[t], QStringLiteral("--")),
+                                        painter.fontMetrics(), m_nTrackWidth));
     }
 }
 
@@ -444,6 +455,7 @@ QProcessSetupWidget::QProcessSetupWidget(QWidget* parent)
         m_pTrackButton[t] = new QTrackButton(this);
         m_pTrackButton[t]->SetTrackIndex(t);
         m_pTrackButton[t]->SetActive(true);
+        m_pTrackButton[t]->FitLabelToWidth();
     }
     // Room for the least row beside the list's scroll bar.
     setMinimumSize(QFileProcessSetupWidget::kLeastWidth + style()->pixelMetric(QStyle::PM_ScrollBarExtent), 107);

@@ -19,6 +19,7 @@
 #include "widgets/sharedfonts.h"
 
 #include <QAction>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMessageBox>
@@ -58,6 +59,11 @@ DlgMain::DlgMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui:
                             ui->label_32, ui->label_30, ui->label_31, ui->label_36, ui->label_3, ui->label_4,
                             ui->label_7, ui->label_6, ui->label_8, ui->label, ui->label_5})
         ShrinkFontToFit(caption);
+    // The form's least player height is for smaller fonts: the title and
+    // the transport buttons keep their room when a small screen or a take
+    // without a waveform gives the player its least height.
+    QGroupBox* player = ui->groupBox_Player;
+    player->setMinimumHeight(qMax(player->minimumHeight(), player->minimumSizeHint().height()));
 
     qRegisterMetaType<tInputMasterType>("tInputMasterType");
     qRegisterMetaType<tOutputMasterType>("tOutputMasterType");

@@ -3,6 +3,7 @@
 #include "foundation/messageloging.h"
 
 #include <QEvent>
+#include <QFontMetrics>
 #include <QPainter>
 
 QTrackButton::QTrackButton(QWidget* parent)
@@ -27,6 +28,12 @@ void QTrackButton::SetActive(bool active)
     if (active == m_bActive)
         return;
     m_bActive = active;
+    update();
+}
+
+void QTrackButton::FitLabelToWidth()
+{
+    m_bFitLabel = true;
     update();
 }
 
@@ -98,7 +105,11 @@ void QTrackButton::paintEvent(QPaintEvent*)
     painter.setPen(Qt::NoPen);
     painter.fillRect(rect(), FieldColor());
     painter.setPen(QPen(TextColor(), 1, Qt::SolidLine));
-    painter.setFont(m_fontLabel);
+    QFont font = m_fontLabel;
+    const int wide = QFontMetrics(font).horizontalAdvance(text);
+    if (m_bFitLabel && wide > width())
+        font.setPixelSize(qMax(6, font.pixelSize() * width() / wide));
+    painter.setFont(font);
     QRect bounds;
     painter.drawText(rect(), Qt::AlignCenter, text, &bounds);
 

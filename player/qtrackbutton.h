@@ -17,6 +17,9 @@ public:
     int TrackIndex() const { return m_nTrackIndex; }
     void SetActive(bool active);
     void Initialize();
+    // The label drawn smaller where the button is narrower than it, for a
+    // row of buttons that keep their places (a strip's button grows instead).
+    void FitLabelToWidth();
 
     // The field and text colours the painting uses for the current state.
     QColor FieldColor() const;
@@ -58,6 +61,7 @@ private:
     int m_nPresentMask = 0;
     bool m_bDisarmed = false;
     bool m_bActive = true;
+    bool m_bFitLabel = false;
     QFont m_fontLabel;
 };
 

@@ -264,7 +264,12 @@ void QDialogReportProcess::slot_Report_End(QStringList files, int aborted, int s
     }
     if (complete) {
         bar->setValue(bar->maximum());
-        ui->m_CtrlInfo_Report->setText(QStringLiteral("Report Process finished"));
+        // A job that wrote nothing (an empty day, no report kind) says so and
+        // offers no file to view.
+        const bool written = m_nRunFileCount > 0;
+        ui->m_CtrlInfo_Report->setText(written ? QStringLiteral("Report Process finished")
+                                               : QStringLiteral("Report Process finished: no report file was written"));
+        ui->m_CtrlButton_OpenFile->setVisible(!m_bProjectReport && written);
         ui->m_CtrlButton_OpenFolder->show();
         if (m_nRunFileCount == 0 && (m_nProcessMask & 0xF) == 0)
             SendUserMessage(QStringLiteral("Report"),

@@ -15,7 +15,24 @@ using ReportGridRules::FirstFreeCell;
 
 namespace {
 const QColor kSelectedBlue(48, 140, 198);
+
+// A field's name inside its cell with room on either side: in a narrow grid
+// in a smaller font (down to 60%), then cut short, rather than over its
+// neighbours.
+void DrawCellLabel(QPainter& painter, const QRect& cell, const QString& label)
+{
+    const QFont font = painter.font();
+    const int room = cell.width() - 4;
+    const int wide = painter.fontMetrics().horizontalAdvance(label);
+    if (wide > room && room > 0 && font.pointSizeF() > 0) {
+        QFont smaller = font;
+        smaller.setPointSizeF(qMax(font.pointSizeF() * room / wide, font.pointSizeF() * 0.6));
+        painter.setFont(smaller);
+    }
+    painter.drawText(cell, Qt::AlignCenter, painter.fontMetrics().elidedText(label, Qt::ElideRight, room));
+    painter.setFont(font);
 }
+}  // namespace
 
 QReportDataSetup::QReportDataSetup(QWidget* parent)
     : QReportSetupGrid(parent, 2), m_fFontFactor(FontFactor())
@@ -357,7 +374,7 @@ void QReportDataSetup::paintEvent(QPaintEvent*)
             else if (id == -1 && preview)
                 label = QStringLiteral("Delete");
             painter.setPen(textColour);
-            painter.drawText(cell, Qt::AlignCenter, label);
+            DrawCellLabel(painter, cell, label);
             painter.setPen(Qt::black);
             painter.drawLine(cell.left(), y, cell.left(), y + m_nLineHeight);
         }

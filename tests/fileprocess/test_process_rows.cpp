@@ -7,10 +7,13 @@
 #include "fileprocess/qcheckitem.h"
 #include "fileprocess/qfileprocesssetupwidget.h"
 #include "player/qpanpotitem.h"
+#include "player/qtrackbutton.h"
 
 #include <QCheckBox>
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <algorithm>
 
 using Row = QFileProcessSetupWidget;
 
@@ -175,6 +178,30 @@ void TestProcessRows::rowTextsStayInTheNameColumn()
         QCOMPARE(places.czSize.trimmed(), QStringLiteral("(->5.5 MB)"));
         QVERIFY(QFontMetrics(font).horizontalAdvance(places.czName) <= places.nameRect.width());
         QVERIFY(places.nameRect.left() >= 5 && places.nameRect.right() <= 199 && places.sizeRect.right() <= 199);
+    }
+    // In the least rows each track's head and gain stay in its column.
+    QList<int> all;
+    for (int t = 0; t < Row::kTracks; ++t)
+        all << t;
+    tProcessInformation info = Record(all);
+    for (int t = 0; t < Row::kTracks; ++t)
+        info.pnTrackVolume[t] = qint16(t % 2 == 0 ? 0 : 8);   // +12 dB, -12 dB
+    QList<tProcessInformation*> records{&info};
+    QProcessSetupWidget rows;
+    rows.SetProcessInfo(&records);
+    rows.resize(rows.minimumWidth(), 200);
+    rows.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rows));
+    Row& row = *rows.Rows().first();
+    int trackX = 0, trackWidth = 0, item = 0;
+    row.GetPos(&trackX, &trackWidth, &item);
+    const QImage image = row.grab().toImage();
+    QList<QTrackButton*> heads = rows.findChildren<QTrackButton*>();
+    std::sort(heads.begin(), heads.end(), [](QTrackButton* a, QTrackButton* b) { return a->x() < b->x(); });
+    for (int t = 1; t < Row::kTracks; ++t) {
+        QVERIFY2(heads.at(t - 1)->geometry().right() < heads.at(t)->x(), qPrintable(QString::number(t)));
+        for (int y = item; y < image.height(); ++y)
+            QVERIFY2(QColor(image.pixel(trackX + t * trackWidth, y)).lightness() < 160, qPrintable(QString::number(t)));
     }
 }
 

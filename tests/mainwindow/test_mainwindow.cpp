@@ -184,6 +184,9 @@ private slots:
                                             ui->m_CtrlEditEditorTape, ui->m_CtrlComboBox_TakeIndicator,
                                             ui->m_CtrlButton_ApplyTrackNames})
             QVERIFY2(!off->isEnabled(), qPrintable(off->objectName()));
+        // A disabled box looks like a disabled field, not like one to edit.
+        const auto inside = [](QWidget* w) { return QColor(w->grab().toImage().pixel(4, w->height() / 2)); };
+        QCOMPARE(inside(ui->m_CtrlComboBox_TakeIndicator), inside(ui->m_CtrlEditEditorUbits));
         for (QWidget* hidden : QList<QWidget*>{ui->m_CtrlButton_ApplyChanges, ui->m_CtrlProgressBar_SaveMetadata,
                                                ui->m_CtrlPushButton_ToggleMode, ui->m_CtrlButton_ReloadTree,
                                                ui->m_CtrlListWidget_Files, ui->m_CtrlLabel_Files})
@@ -203,19 +206,28 @@ private slots:
 
     // The demo's 24-track take on a full-HD screen and at the form's size:
     // on full HD every strip, the timeline and the editor show without
-    // scrolling, and a full track name fits its edit.
+    // scrolling, and a full track name fits its edit. Whatever the take, the
+    // player's transport buttons stand whole, a take without a waveform
+    // giving the player its least height.
     void twentyFourTracksFitFullHd_data()
     {
         QTest::addColumn<QSize>("size");
         QTest::addColumn<bool>("mustFit");
-        QTest::newRow("fullhd") << QSize(1920, 1080) << true;
-        QTest::newRow("default") << QSize() << false;
+        QTest::addColumn<QString>("files");   // in the demo project
+        QTest::addColumn<int>("tracks");
+        const QString full = QStringLiteral("2024-05-01.OVD/A01T16_*.WAV");
+        QTest::newRow("fullhd") << QSize(1920, 1080) << true << full << 24;
+        QTest::newRow("default") << QSize() << false << full << 24;
+        QTest::newRow("no waveform, default")
+            << QSize() << false << QStringLiteral("2024-05-02.OVD/B02T02PX.WAV") << 2;
     }
 
     void twentyFourTracksFitFullHd()
     {
         QFETCH(QSize, size);
         QFETCH(bool, mustFit);
+        QFETCH(QString, files);
+        QFETCH(int, tracks);
         // Fonts as the program sizes them for this screen.
         const QVariant factor = qApp->property("fontFactor");
         const auto restore = qScopeGuard([&factor] { qApp->setProperty("fontFactor", factor); });
@@ -226,12 +238,27 @@ private slots:
             window->resize(size);
         // The browser shows the take on one of its files, once the volume
         // poller has listed the card.
-        QTRY_VERIFY(window->m_pFSModel->index(m_czDay1 + QStringLiteral("/A01T16_01.WAV")).isValid());
+        const QFileInfo pattern(QFileInfo(m_czDay1).path() + QLatin1Char('/') + files);
+        const QFileInfoList members = pattern.dir().entryInfoList({pattern.fileName()});
+        QVERIFY(!members.isEmpty());
+        QTRY_VERIFY(window->m_pFSModel->index(members.first().filePath()).isValid());
         bool selected = false;
-        for (const QFileInfo& member : QDir(m_czDay1).entryInfoList({QStringLiteral("A01T16_*.WAV")}))
+        for (const QFileInfo& member : members)
             selected = selected || SelectPath(*window, member.filePath()).isValid();
         QVERIFY(selected);
-        QTRY_VERIFY(window->m_pEditTrackName[23]->isEnabled());
+        QTRY_VERIFY(window->m_pEditTrackName[tracks - 1]->isEnabled());
+        QTest::qWait(50);
+        Ui::DlgMain* ui = window->ui.get();
+        QRect above;
+        for (QWidget* button : {static_cast<QWidget*>(ui->m_CtrlButton_WavformMode),
+                                static_cast<QWidget*>(ui->m_CtrlPushButton_Play),
+                                static_cast<QWidget*>(ui->m_CtrlPushButton_Stop)}) {
+            const QRect at(button->mapTo(ui->groupBox_Player, QPoint()), button->size());
+            QVERIFY2(ui->groupBox_Player->rect().contains(at) && !at.intersects(above)
+                         && at.height() >= button->minimumHeight(),
+                     qPrintable(button->objectName()));
+            above = at;
+        }
         // Opening the take sets every level without a pointer over a slider.
         QVERIFY(!QToolTip::isVisible());
         for (int t = 0; t < DlgMain::kTracks; ++t)
@@ -240,7 +267,6 @@ private slots:
         Grab(window.get(), QStringLiteral("mainwindow-24tracks-%1").arg(QTest::currentDataTag()));
         if (!mustFit)
             return;
-        Ui::DlgMain* ui = window->ui.get();
         QVERIFY(!ui->scrollArea->horizontalScrollBar()->isVisible());
         QVERIFY(!ui->scrollArea->verticalScrollBar()->isVisible());
         QVERIFY(!ui->scrollArea_2->horizontalScrollBar()->isVisible());

@@ -224,6 +224,19 @@ void TestReportDialogs::dataGridMouseAndLines()
     tyReportBlock back[kDataCells];
     grid.GetLineData(1, back, kDataCells);
     QCOMPARE(back[count].nFieldId, -1);
+    // Narrowed, the names stay inside their cells: no dark pixel beside a
+    // border.
+    QReportDataSetup narrow;
+    narrow.resize(300, 90);
+    narrow.setLineData(0, const_cast<tyReportBlock*>(DefaultReportDataLayout[0]));
+    const QImage image = narrow.grab().toImage();
+    const int middle = narrow.CellCentre(0, 1).y();
+    for (int c = 2; c < narrow.CellCount(0); ++c) {
+        const int border = (narrow.CellCentre(0, c - 1).x() + narrow.CellCentre(0, c).x() + 1) / 2;
+        for (int y = middle - 3; y <= middle + 3; ++y)
+            for (int x : {border - 2, border + 2})
+                QVERIFY2(QColor(image.pixel(x, y)).lightness() > 150, qPrintable(QString::number(c)));
+    }
 }
 
 void TestReportDialogs::chooserOrder()

@@ -43,6 +43,7 @@ private slots:
     void stopInSecondPass();
     void stopWithEndQueued();
     void escapeMidJob();
+    void noReportKindWarns_data();
     void noReportKindWarns();
 
 private:
@@ -200,19 +201,31 @@ void TestReportRunDialog::escapeMidJob()
     QVERIFY(!dialog.Worker()->isRunning());
 }
 
+// A job that writes no report says so and offers no file to view; a
+// folder of no report kind is also told in a box.
+void TestReportRunDialog::noReportKindWarns_data()
+{
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<int>("messages");
+    QTest::newRow("a day folder the browser shows but no report kind reads") << "OVL" << 1;
+    QTest::newRow("an empty day") << "OVD" << 0;
+}
+
 void TestReportRunDialog::noReportKindWarns()
 {
-    // A day folder the browser shows but no report kind reads.
-    const QString day = m_Day.day.left(m_Day.day.size() - 3) + QStringLiteral("OVL");
+    QFETCH(QString, extension);
+    QFETCH(int, messages);
+    const QString day = QStringLiteral("2024-06-01.") + extension;
     QVERIFY(QDir().mkpath(m_Day.volume + QLatin1Char('/') + m_Day.project + QLatin1Char('/') + day));
     QDialogReportProcess dialog;
     Configure(&dialog, QString(), day);
     m_Messages.clear();
     dialog.Form()->m_CtrlButton_Start->click();
-    QTRY_COMPARE_WITH_TIMEOUT(dialog.Form()->m_CtrlInfo_Report->text(), QStringLiteral("Report Process finished"),
-                              20000);
-    QTRY_COMPARE(m_Messages.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(dialog.Form()->m_CtrlInfo_Report->text(),
+                              QStringLiteral("Report Process finished: no report file was written"), 20000);
+    QTRY_COMPARE(m_Messages.size(), messages);
     QVERIFY(dialog.FileMenu()->actions().isEmpty());
+    QVERIFY(dialog.Form()->m_CtrlButton_OpenFile->isHidden());
 }
 
 QTEST_MAIN(TestReportRunDialog)
