@@ -542,8 +542,9 @@ void QSoundPerform::HoldOutLeftOut(quint32 leftOut, const tyFileState* walked)
     for (int t = 0; t < kMaxTracks; ++t) {
         if (!(leftOut & (1u << t)))
             continue;
-        // One the views list alone, by its head as the walk found it (a
-        // listing joins one of the members' length by its length unread).
+        // A file held out is named in the take's line. Another is one the
+        // views list alone, by its head as the walk found it (a listing
+        // joins one of the members' length by its length unread).
         if (heldOut & (1u << t))
             m_lHeldOut << tyHeldOut{t, QFileInfo(m_SndFile[t].GetPath()).fileName(), NoMemberReason(m_SndFile[t])};
         else if (walked[t].nLength >= 0)
