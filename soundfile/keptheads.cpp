@@ -28,7 +28,6 @@ struct tyKeptHeads {
     int nCount = 0;                                          // under mutex
     // Any thread; the count only grows.
     std::atomic<quint64> nChanged{0};
-    std::atomic<bool> bAny{false};
 };
 
 tyKeptHeads& KeptHeads()
@@ -103,14 +102,13 @@ void KeepTrackFileHead(const QString& path, const tyFileState& state, const tyTr
     } else {
         *found = kept;
     }
-    heads.bAny = true;
     ++heads.nChanged;
 }
 
 bool KeptTrackFileHead(const QString& folder, const QString& name, tyTrackFileHead* head)
 {
     tyKeptHeads& heads = KeptHeads();
-    if (!heads.bAny)
+    if (heads.nChanged == 0)
         return false;
     // A lister asks of one folder again and again: its clean form is made
     // once per thread and folder.

@@ -49,7 +49,7 @@ void KeepTrackFileHead(const QString& path, const tyFileState& state, const tyTr
 // changed or is gone since (the kept one is dropped then). Asks the disk
 // only where a head is kept.
 bool KeptTrackFileHead(const QString& folder, const QString& name, tyTrackFileHead* head);
-// The kept head where it holds, else the head read now (and kept).
+// The kept head where it holds, else the head read now.
 tyTrackFileHead KeptOrReadTrackFileHead(const QString& folder, const QString& name);
 // Counts the heads kept that differ from what was kept of their file
 // before, or that are new: a view listed before they were kept may list

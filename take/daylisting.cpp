@@ -112,6 +112,20 @@ void ListApart(tyDayListing& listing, const std::vector<tyDayFile>& files, int f
     file.czTake = NameOf(listing, files, size_t(f)).chopped(4);
 }
 
+// The files named as a track only the load reads ("T1_A"), by the root
+// whose take reads them.
+using tyLoadTracks = QHash<QString, QVector<int>>;
+tyLoadTracks LoadTracksOf(const tyDayListing& listing, const std::vector<tyDayFile>& files)
+{
+    tyLoadTracks loadTracks;
+    for (size_t f = 0; f < files.size(); ++f) {
+        const QString& name = NameOf(listing, files, f);
+        if (files[f].eNamed == TakeNaming::FileKind::None && IsLoadTrackName(name))
+            loadTracks[TakeNaming::SplitTrackName(name.chopped(4), TakeNaming::Rule::Load).czRoot].append(int(f));
+    }
+    return loadTracks;
+}
+
 // Beside a member of a family naming the take, its files of another take
 // named as tracks only the load reads ("T1_A") stand alone, as the load
 // leaves them out, and so do its other files of another take beside such
@@ -122,20 +136,16 @@ void ListApart(tyDayListing& listing, const std::vector<tyDayFile>& files, int f
 // of the family's files as a take by itself. A file that joined an earlier
 // one by its length unread has its own head read for it then.
 void ListTakeNamedFiles(const QString& folder, tyDayListing& listing, const std::vector<tyDayFile>& files,
-                        const tyJudgingJobs& jobs, const std::vector<int>& firstMember)
+                        const tyJudgingJobs& jobs, const std::vector<int>& firstMember, const tyLoadTracks& loadTracks)
 {
-    // The files named as a track only the load reads ("T1_A") that a
-    // family's take reads, and the families one of them is a member of.
-    QHash<QString, QVector<int>> loadTracks;
+    // The families one of whose tracks only the load reads is a member.
     QSet<QString> withMember;
-    for (size_t f = 0; f < files.size(); ++f) {
-        const tyListedFile& file = listing.judged.at(int(f));
-        if (files[f].eNamed != TakeNaming::FileKind::None || file.bAlone || !IsLoadTrackName(NameOf(listing, files, f)))
-            continue;
-        const QString root = TakeNaming::SplitTrackName(NameOf(listing, files, f).chopped(4), TakeNaming::Rule::Load).czRoot;
-        loadTracks[root].append(int(f));
-        if (file.eClaim == SlotClaim::Member)
-            withMember.insert(root);
+    for (auto root = loadTracks.cbegin(); root != loadTracks.cend(); ++root) {
+        for (const int f : root.value()) {
+            const tyListedFile& file = listing.judged.at(f);
+            if (!file.bAlone && file.eClaim == SlotClaim::Member)
+                withMember.insert(root.key());
+        }
     }
     const auto byName = [](const tyDayEntry& entry, const QString& name) { return entry.czName < name; };
     for (int job = 0; job < jobs.Count(); ++job) {
@@ -164,7 +174,7 @@ void ListTakeNamedFiles(const QString& folder, tyDayListing& listing, const std:
         if (!std::all_of(jobs.order.begin() + start, jobs.order.begin() + end, [&](int f) {
                 const tyListedFile& file = listing.judged.at(f);
                 return file.bAlone || file.eClaim == SlotClaim::OtherTake || file.nLength == 0
-                       || ClaimOnSlot(ReadTrackFileHead(folder + NameOf(listing, files, size_t(f))), family.left(6))
+                       || ClaimOnSlot(KeptOrReadTrackFileHead(folder, NameOf(listing, files, size_t(f))), family.left(6))
                               != SlotClaim::Member;
             }))
             continue;
@@ -185,6 +195,7 @@ void ListTakeNamedFiles(const QString& folder, tyDayListing& listing, const std:
         }
     }
 }
+
 // A family's files that are no member by their heads, in slots no member
 // holds, where its first member's metadata lists them (HeldOutSlots): the
 // take's load holds them out in place of their members and names them in
@@ -193,14 +204,8 @@ void ListTakeNamedFiles(const QString& folder, tyDayListing& listing, const std:
 // its tracks, and as tracks only the load reads ("T1_A"). The first
 // member's iXML is read only for a family with such a file.
 void ListHeldOutWithFamily(tyDayListing& listing, const QString& folder, const std::vector<tyDayFile>& files,
-                           const tyJudgingJobs& jobs)
+                           const tyJudgingJobs& jobs, const tyLoadTracks& loadTracks)
 {
-    QHash<QString, QVector<int>> loadTracks;   // by the root whose take reads them
-    for (size_t f = 0; f < files.size(); ++f) {
-        const QString& name = NameOf(listing, files, f);
-        if (files[f].eNamed == TakeNaming::FileKind::None && IsLoadTrackName(name))
-            loadTracks[TakeNaming::SplitTrackName(name.chopped(4), TakeNaming::Rule::Load).czRoot].append(int(f));
-    }
     for (int job = 0; job < jobs.Count(); ++job) {
         const int start = jobs.starts[size_t(job)];
         if (files[size_t(jobs.order[size_t(start)])].eNamed != TakeNaming::FileKind::Mono)
@@ -426,8 +431,9 @@ tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int thread
             judge(jobs.order[size_t(at)], &member);
         return true;
     });
-    ListHeldOutWithFamily(listing, folder, files, jobs);
-    ListTakeNamedFiles(folder, listing, files, jobs, firstMember);
+    const tyLoadTracks loadTracks = LoadTracksOf(listing, files);
+    ListHeldOutWithFamily(listing, folder, files, jobs, loadTracks);
+    ListTakeNamedFiles(folder, listing, files, jobs, firstMember, loadTracks);
     // A mix or poly file is its own take, told by its name alone.
     for (size_t f = 0; f < files.size(); ++f) {
         if (files[f].eNamed == TakeNaming::FileKind::Mix || files[f].eNamed == TakeNaming::FileKind::Poly)
