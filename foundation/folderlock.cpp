@@ -18,6 +18,7 @@
 #include <vector>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -157,8 +158,17 @@ void TakeFolderLock::Release()
 
 void TakeFolderLock::TellProgress()
 {
-    if (m_bStatusHeld)
-        m_nShareMark = MarkFolderShare(m_nHandle, m_nShareMark);
+    // A writer watches for a move of the mark within its wait of seconds.
+    constexpr qint64 kMarkEveryMs = 250;
+    if (!m_bStatusHeld)
+        return;
+    struct timespec now = {};
+    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    const qint64 nowMs = qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+    if (m_nShareMark >= 0 && nowMs - m_nMarkedAtMs < kMarkEveryMs)
+        return;
+    m_nShareMark = MarkFolderShare(m_nHandle, m_nShareMark);
+    m_nMarkedAtMs = nowMs;
 }
 
 bool TakeFolderLock::Acquire(const QString& folder, Mode mode)

@@ -101,7 +101,8 @@ public:
     // otherwise: held alone, or no lock.
     const struct stat* HeldStatus() const { return m_bStatusHeld ? &m_Status : nullptr; }
     // While a shared lock is held: tells a writer that waits for it that
-    // this load goes on (a file of it read). Nothing otherwise.
+    // this load goes on (a file of it read), at most a few times a second,
+    // as the writer's wait is seconds long. Nothing otherwise.
     void TellProgress();
 
 private:
@@ -113,6 +114,7 @@ private:
     tyFolderIdentity m_Identity;   // set once the descriptor's status is read
     Writer m_eWriter = Writer::None;
     qint64 m_nShareMark = -1;   // while shared: the byte of its mark (MarkFolderShare), -1 none
+    qint64 m_nMarkedAtMs = 0;   // when it was set, on the monotonic clock
     struct stat m_Status = {};
     bool m_bStatusHeld = false;   // m_Status was read under the share now held
     bool m_bCountedByThread = false;   // in its thread's count of held locks

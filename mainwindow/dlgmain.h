@@ -162,6 +162,8 @@ public:
     void SaveAndRenameGroup(std::vector<tyPendingSave>* group, SaveBatch* batch, QStringList* results);
     // The new take root when the saved take's files were renamed, else empty.
     QString RenameSavedTake(tyPendingSave& pending);
+    // take is another load of the take shown (m_SndPerform).
+    bool IsShownTake(const QSoundPerform& take) const;
 
     // ---- The opened take in the player ------------------------------------
     // Called by the selection dispatcher once a single take was opened into

@@ -250,10 +250,18 @@ void DlgMain::SaveAndRenameGroup(std::vector<tyPendingSave>* group, SaveBatch* b
         }
         if (!report.isEmpty())
             m_lczApplyNotes << QStringLiteral("%1: %2").arg(pending.czShownName, report);
+        // The shown take's files hold what this save wrote, as the user saw it.
+        if (IsShownTake(*pending.take))
+            m_SndPerform.AdoptMemberHeads(*pending.take);
         (*results)[pending.nIndex] = RenameSavedTake(pending);
     }
     ui->m_CtrlProgressBar_SaveMetadata->setValue((group->back().nIndex + 1) * 100 / results->size());
     group->clear();
+}
+
+bool DlgMain::IsShownTake(const QSoundPerform& take) const
+{
+    return m_SndPerform.m_czTakeFolder == take.m_czTakeFolder && m_SndPerform.m_czBaseName == take.m_czBaseName;
 }
 
 bool DlgMain::PrepareSave(const QString& takePath, const QString& extension, const tyEditorValues& editor,
@@ -273,10 +281,15 @@ bool DlgMain::PrepareSave(const QString& takePath, const QString& extension, con
                                                          : take->LoadFailureText());
     // The take the user opened is saved with the files it opened with: a
     // file that arrived since is never written with it.
-    if (m_SndPerform.m_czTakeFolder == take->m_czTakeFolder && m_SndPerform.m_czBaseName == take->m_czBaseName) {
+    // Nor over a member another program rewrote since it was shown: the
+    // values shown are not that file's.
+    if (IsShownTake(*take)) {
         const QString changed = take->MembersChangedSince(m_SndPerform);
         if (!changed.isEmpty())
             return unsaved(QSoundPerform::ChangedOnDiskText(changed));
+        const QString rewritten = take->MemberRewrittenSince(m_SndPerform);
+        if (!rewritten.isEmpty())
+            return unsaved(rewritten);
     }
     // A member found write-protected through a link is told as the link.
     if (take->m_bReadOnlyFile) {

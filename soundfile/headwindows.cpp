@@ -132,7 +132,7 @@ QVector<qint64> RegularFileLengthsIn(const QString& folder, const QStringList& n
     return lengths;
 }
 
-int OpenRegularFile(const QString& path, bool writable, bool* notRegular, qint64* length)
+int OpenRegularFile(const QString& path, bool writable, bool* notRegular, qint64* length, tyReadState* read)
 {
     *notRegular = false;
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a
@@ -149,6 +149,7 @@ int OpenRegularFile(const QString& path, bool writable, bool* notRegular, qint64
     if (fd < 0)
         return -1;
     struct stat info;
+    const struct timespec before = read ? ReadStateClock() : timespec();
     const bool stated = ::fstat(fd, &info) == 0;
     if (!stated || !S_ISREG(info.st_mode)) {
         *notRegular = stated;
@@ -157,6 +158,10 @@ int OpenRegularFile(const QString& path, bool writable, bool* notRegular, qint64
     }
     if (length)
         *length = info.st_size;
+    if (read) {
+        read->at = before;
+        StateOfStatus(info, &read->state);
+    }
     // A reader keeps the flag: it has no effect on a regular file, and a
     // day's load opens thousands. A writer drops it all the same.
     if (writable) {
@@ -169,10 +174,10 @@ int OpenRegularFile(const QString& path, bool writable, bool* notRegular, qint64
     return fd;
 }
 
-bool ReadOnlyFile::Open(const QString& path, bool* notRegular)
+bool ReadOnlyFile::Open(const QString& path, bool* notRegular, tyReadState* read)
 {
     Close();
-    m_nFd = OpenRegularFile(path, false, notRegular, &m_nOpenedLength);
+    m_nFd = OpenRegularFile(path, false, notRegular, &m_nOpenedLength, read);
     m_nPosition = 0;
     return m_nFd >= 0;
 }

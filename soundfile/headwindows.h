@@ -1,6 +1,7 @@
 #ifndef NALVO_SOUNDFILE_HEADWINDOWS_H
 #define NALVO_SOUNDFILE_HEADWINDOWS_H
 
+#include "soundfile/keptheads.h"
 #include "soundfile/riffwalker.h"
 
 #include <QByteArray>
@@ -47,8 +48,10 @@ private:
 // creates). Anything else named like a track file (a FIFO,
 // a device) is refused before it can block the caller: -1 with *notRegular
 // set. -1 with *notRegular clear when the open itself fails.
-// length (may be null) receives the file's size.
-int OpenRegularFile(const QString& path, bool writable, bool* notRegular, qint64* length = nullptr);
+// length (may be null) receives the file's size, read (may be null) its
+// state as the open found it (see tyReadState).
+int OpenRegularFile(const QString& path, bool writable, bool* notRegular, qint64* length = nullptr,
+                    tyReadState* read = nullptr);
 // The length of a regular file by path, without opening it; -1 for
 // anything else or when it cannot be asked.
 qint64 RegularFileLength(const QString& path);
@@ -92,7 +95,7 @@ public:
     ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
 
     // As OpenRegularFile; an open file is closed first.
-    bool Open(const QString& path, bool* notRegular);
+    bool Open(const QString& path, bool* notRegular, tyReadState* read = nullptr);
     void Close();
     bool IsOpen() const { return m_nFd >= 0; }
     int Handle() const { return m_nFd; }

@@ -36,15 +36,6 @@ tyKeptHeads& KeptHeads()
     return kept;
 }
 
-void StateOfStatus(const struct stat& status, tyFileState* state)
-{
-    state->nDevice = status.st_dev;
-    state->nInode = status.st_ino;
-    state->nLength = status.st_size;
-    state->changed = status.st_ctim;
-    state->modified = status.st_mtim;
-}
-
 // folder with one '/' at its end, as the store holds it.
 QString CleanFolder(const QString& folder)
 {
@@ -60,6 +51,38 @@ bool SameHead(const tyTrackFileHead& a, const tyTrackFileHead& b)
            && a.czTakeId == b.czTakeId && a.nLength == b.nLength;
 }
 }  // namespace
+
+void StateOfStatus(const struct stat& status, tyFileState* state)
+{
+    state->nDevice = status.st_dev;
+    state->nInode = status.st_ino;
+    state->nLength = status.st_size;
+    state->changed = status.st_ctim;
+    state->modified = status.st_mtim;
+}
+
+bool tyReadState::Proves(const tyFileState& now) const
+{
+    // Well past a tick of the coarse clock the file system stamps with.
+    constexpr qint64 kMarginNs = 20 * 1000 * 1000;
+    const qint64 since = (qint64(at.tv_sec) - qint64(state.changed.tv_sec)) * 1000000000
+                         + (qint64(at.tv_nsec) - qint64(state.changed.tv_nsec));
+    return IsKnown() && now == state && since > kMarginNs;
+}
+
+struct timespec ReadStateClock()
+{
+    struct timespec now = {};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return now;
+}
+
+bool ReadStateOfOpen(int fd, tyReadState* read)
+{
+    read->at = ReadStateClock();
+    read->state = tyFileState();
+    return StateOfOpen(fd, &read->state);
+}
 
 bool StateOf(const QString& path, tyFileState* state)
 {

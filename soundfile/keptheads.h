@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <time.h>
 
@@ -29,6 +30,25 @@ struct tyFileState {
 bool StateOf(const QString& path, tyFileState* state);
 // The same of an open file.
 bool StateOfOpen(int fd, tyFileState* state);
+// The same from what stat(2) answered.
+void StateOfStatus(const struct stat& status, tyFileState* state);
+
+// A file's state as a look just before a read of it found it, and when,
+// on the clock the file system stamps its change times with. On a volume
+// that stamps every change of a file with its time (FileTimesTellChanges),
+// a file found alike later holds what that read found, where it had last
+// changed a while before the look: a change within one tick of the clock
+// after another may leave the change time as it was.
+struct tyReadState {
+    tyFileState state;
+    struct timespec at = {};
+    bool IsKnown() const { return state.nLength >= 0; }
+    bool Proves(const tyFileState& now) const;
+};
+// The clock's time now, as tyReadState::at takes it.
+struct timespec ReadStateClock();
+// The state of an open file now, before the caller reads it.
+bool ReadStateOfOpen(int fd, tyReadState* read);
 
 // The heads of the track files a take's load left out of their family as
 // takes by themselves (another maker's file, or another take's, of the

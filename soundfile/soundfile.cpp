@@ -52,7 +52,8 @@ void QSoundFile::ClearRecords()
     m_nTwinScanState = 0;
     m_Layout = tyRiffLayout();
     m_bWalked = false;
-    m_baPendingBext.clear();
+    m_ReadState = tyReadState();
+    ClearPendingBext();
 }
 
 void QSoundFile::InitVariables()
@@ -130,10 +131,11 @@ bool QSoundFile::OpenPath(const QString& path, int mode, bool silentWhenMissing,
     bool notRegular = false;
     bool opened = false;
     int fd = -1;
+    m_OpenedState = tyReadState();
     if (mode == 0) {
-        opened = m_ReadFile.Open(path, &notRegular);
+        opened = m_ReadFile.Open(path, &notRegular, &m_OpenedState);
     } else {
-        fd = OpenRegularFile(path, true, &notRegular);
+        fd = OpenRegularFile(path, true, &notRegular, nullptr, &m_OpenedState);
         // The descriptor is closed by hand, so that its answer counts (see CloseWritten).
         opened = fd >= 0 && m_File.open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::DontCloseHandle);
         m_nWriteFd = opened ? fd : -1;
@@ -163,6 +165,7 @@ bool QSoundFile::OpenPath(const QString& path, int mode, bool silentWhenMissing,
         return false;
     }
     m_nOpenMode = mode;
+    m_bOpenedStateUnread = true;
     return true;
 }
 
@@ -219,8 +222,14 @@ bool QSoundFile::ReadChunks(bool report, bool bextOptional)
         failure = "isn't open !";
     } else {
         // A file open for reading only cannot have changed size through us.
-        HeadTailWindows windows(m_ReadFile.IsOpen() ? m_ReadFile.Handle() : m_File.handle(),
-                                m_ReadFile.IsOpen() ? m_ReadFile.OpenedLength() : -1);
+        const int fd = m_ReadFile.IsOpen() ? m_ReadFile.Handle() : m_File.handle();
+        // The state the open found serves the first walk after it.
+        if (m_bOpenedStateUnread)
+            m_ReadState = m_OpenedState;
+        else
+            ReadStateOfOpen(fd, &m_ReadState);
+        m_bOpenedStateUnread = false;
+        HeadTailWindows windows(fd, m_ReadFile.IsOpen() ? m_ReadFile.OpenedLength() : -1);
         m_Layout = RiffChunkWalker::Walk(windows);
         m_bWalked = true;
         if (m_Layout.nFileLength == 0)
@@ -322,9 +331,81 @@ void QSoundFile::CacheRecords(RiffByteSource& bytes)
     }
 }
 
+bool QSoundFile::HeadOnDiskMatches()
+{
+    const int fd = m_ReadFile.IsOpen() ? m_ReadFile.Handle() : m_File.handle();
+    if (fd < 0 || !m_bWalked)
+        return false;
+    HeadTailWindows windows(fd);
+    const tyRiffLayout layout = RiffChunkWalker::Walk(windows);
+    if (!layout.SameChunks(m_Layout))
+        return false;
+    // Each payload as far as CacheRecords read it into the records.
+    const auto same = [&](const char* id, const char* held, qint64 heldSize) {
+        const int index = layout.Find(id);
+        if (index < 0 || !held)
+            return true;
+        const tyRiffChunkInfo& info = layout.chunks.at(index);
+        const qint64 n = qMin(info.AvailableSize(layout.nFileLength), heldSize);
+        if (n <= 0)
+            return true;
+        QByteArray bytes(int(n), Qt::Uninitialized);
+        return windows.ReadAt(info.PayloadOffset(), bytes.data(), n)
+               && std::memcmp(bytes.constData(), held, size_t(n)) == 0;
+    };
+    const qint64 ixmlSize = m_bHasiXML && !m_baiXMLText.isEmpty() ? m_baiXMLText.size() : 0;
+    const QByteArray bext = BextOnDisk();
+    return same("fmt ", m_FmtChunk.szId[0] ? reinterpret_cast<const char*>(&m_FmtChunk.nFormatTag) : nullptr, 16)
+           && same("bext", HasBextChunk() ? bext.constData() : nullptr, BEXT_PAYLOAD_SIZE)
+           && same("film", HasFilmChunk() ? reinterpret_cast<const char*>(m_FilmChunk.pPayload) : nullptr,
+                   FILM_PAYLOAD_SIZE)
+           && same("iXML", ixmlSize ? m_baiXMLText.constData() : nullptr, ixmlSize);
+}
+
+QByteArray QSoundFile::BextOnDisk() const
+{
+    // A description set but not written yet is in the records, not on the disk.
+    QByteArray bext(m_BextChunk.szDescription, BEXT_PAYLOAD_SIZE);
+    if (!m_baPendingBext.isEmpty())
+        bext.replace(BEXT_DESCRIPTION_OFFSET, m_baBextOnDisk.size(), m_baBextOnDisk);
+    return bext;
+}
+
+quint64 QSoundFile::HeadPrint() const
+{
+    // 64-bit FNV-1a over the layout and the payloads kept of it.
+    quint64 print = 0xcbf29ce484222325ull;
+    const auto add = [&print](const void* bytes, size_t n) {
+        const unsigned char* p = static_cast<const unsigned char*>(bytes);
+        for (size_t i = 0; i < n; ++i)
+            print = (print ^ p[i]) * 0x100000001b3ull;
+    };
+    const auto addNumber = [&add](qint64 n) { add(&n, sizeof n); };
+    addNumber(m_bWalked ? m_Layout.nFileLength : -1);
+    addNumber(m_Layout.nRiffSize);
+    for (const tyRiffChunkInfo& chunk : m_Layout.chunks) {
+        add(chunk.czId.constData(), size_t(chunk.czId.size()));
+        addNumber(chunk.nSize);
+        addNumber(chunk.nHeaderOffset);
+        addNumber(chunk.bPadded);
+    }
+    if (m_FmtChunk.szId[0])
+        add(&m_FmtChunk.nFormatTag, 16);
+    if (HasBextChunk()) {
+        const QByteArray bext = BextOnDisk();
+        add(bext.constData(), size_t(bext.size()));
+    }
+    if (HasFilmChunk())
+        add(m_FilmChunk.pPayload, FILM_PAYLOAD_SIZE);
+    addNumber(m_bHasiXML ? m_baiXMLText.size() : -1);
+    add(m_baiXMLText.constData(), size_t(m_baiXMLText.size()));
+    return print;
+}
+
 bool QSoundFile::Rewalk()
 {
     ClearRecords();
+    ReadStateOfOpen(m_ReadFile.IsOpen() ? m_ReadFile.Handle() : m_File.handle(), &m_ReadState);
     HeadTailWindows windows(m_ReadFile.IsOpen() ? m_ReadFile.Handle() : m_File.handle());
     m_Layout = RiffChunkWalker::Walk(windows);
     m_bWalked = true;

@@ -111,6 +111,22 @@ public:
     // Sample frames in the data chunk; 0 when block align is 0.
     quint32 GetFrameCount() const;
 
+    // The file's state as a look just before the walk found it (not known
+    // before a walk); a writer of this program that adopts what it wrote
+    // (AdoptIxmlRewrite) gives the state its writes left, where it knows it.
+    const tyReadState& ReadState() const { return m_ReadState; }
+    void SetReadState(const tyReadState& read) { m_ReadState = read; }
+    // The state the last open found, as it opened the file.
+    const tyReadState& OpenedState() const { return m_OpenedState; }
+    // The open file still holds the head the records were read from: the
+    // same chunks in the same places and the same fmt, bext, film and iXML
+    // bytes, by a walk of its head and tail windows (no samples are read).
+    bool HeadOnDiskMatches();
+    // A print of the head the records were read from, as HeadOnDiskMatches
+    // compares it (a description waiting to be written is not in it): two
+    // reads of a file that find the same head give the same print.
+    quint64 HeadPrint() const;
+
     // What the walk found, for the take-status check and diagnostics.
     const tyRiffLayout& GetLayout() const { return m_Layout; }
     // The walk understood the whole file: writers accept it.
@@ -164,7 +180,11 @@ public:
     // Description lines set while the file was closed and not yet written:
     // their place in the file and bytes. False when there are none.
     bool PendingBextField(qint64* offset, QByteArray* bytes) const;
-    void ClearPendingBext() { m_baPendingBext.clear(); }
+    void ClearPendingBext()
+    {
+        m_baPendingBext.clear();
+        m_baBextOnDisk.clear();
+    }
     bool HasFilmChunk() const { return m_FilmChunk.szId[0] != 0; }
     // Values of the description lines (trimmed; empty when absent).
     QString GetBextDescrValue(const QString& key) const;
@@ -427,6 +447,9 @@ private:
     QString m_czPath;
     int m_nOpenMode = -1;
     bool m_bWalked = false;
+    tyReadState m_OpenedState;     // set by each open
+    bool m_bOpenedStateUnread = false;   // no walk since that open
+    tyReadState m_ReadState;       // see ReadState()
     tyRiffLayout m_Layout;
     quint32 m_nDeclaredDataSize = 0;
     quint16 m_nSubFormat = 0;        // an extensible fmt chunk's sub-format code, else 0
@@ -475,6 +498,9 @@ private:
     bool m_bError = false;
     QList<tyRotateJournal> m_ltRotateJournal;
     QByteArray m_baPendingBext;   // description field bytes to write; empty: none
+    QByteArray m_baBextOnDisk;    // while one waits: the description field the file holds
+    // The bext payload as the file holds it (see m_baBextOnDisk).
+    QByteArray BextOnDisk() const;
 };
 
 #endif

@@ -98,11 +98,13 @@ bool QSoundFile::WriteBextDescription(const char* title, const BextDescription& 
     }
     bytes.append(field - bytes.size(), '\0');
     if (deferred) {
+        if (m_baPendingBext.isEmpty())
+            m_baBextOnDisk = QByteArray(m_BextChunk.szDescription, field);
         CacheField("bext", BEXT_DESCRIPTION_OFFSET, bytes);
         m_baPendingBext = bytes;
         return true;
     }
-    m_baPendingBext.clear();
+    ClearPendingBext();
     return WriteChunkField(title, "bext", BEXT_DESCRIPTION_OFFSET, bytes);
 }
 

@@ -429,9 +429,28 @@ void SaveTransaction::PlanTake(tyTakeSave& save)
     const FolderNameProbe names(take->m_czTakeFolder, FolderNameProbe::Listing::AskDisk);
     if (!SettleLeftSave(save, names))
         return;
-    const QString moved = take->MemberChangedOnDisk(names);
+    quint32 unchanged = 0;
+    int rewritten = -1;
+    const bool usable = OpenMembers(save, *lock, &unchanged, &rewritten);
+    const QString moved = take->MemberChangedOnDisk(names, unchanged);
     if (!moved.isEmpty()) {
         Refuse(save, QSoundPerform::ChangedOnDiskText(moved));
+        return;
+    }
+    if (!usable) {
+        // A member that is a symbolic link would be written through into the
+        // file it points to, which may be another take's: never written.
+        const QString link = take->LinkedMember();
+        Refuse(save, link.isEmpty() ? QStringLiteral("The take's files cannot all be written.")
+                                    : QSoundPerform::LinkedMemberText(link));
+        return;
+    }
+    if (rewritten >= 0) {
+        const QSoundFile& file = take->m_SndFile[rewritten];
+        Refuse(save, QSoundPerform::RewrittenMemberText(
+                         QFileInfo(file.GetPath()).fileName(),
+                         file.OpenedState().state.nInode != file.ReadState().state.nInode
+                             || file.OpenedState().state.nDevice != file.ReadState().state.nDevice));
         return;
     }
     QByteArray texts[QSoundPerform::kMaxTracks];
@@ -442,46 +461,6 @@ void SaveTransaction::PlanTake(tyTakeSave& save)
         QPair<qint64, QByteArray> field;
         if (take->m_SndFile[t].PendingBextField(&field.first, &field.second))
             fields[t] << field;
-    }
-
-    // Plan from the layout each member was read with (the load, or this
-    // program's own last write), checked on the disk: another program's
-    // change since is refused. A member never walked is walked now.
-    // A write-protected member may still open for writing (as root, or
-    // through a probe): the probe is asked first, by name in the folder
-    // the lock holds open.
-    QStringList fileNames;
-    bool inFolder = take->m_czTakeFolder.endsWith(QLatin1Char('/'));
-    for (int t : save.lMembers) {
-        const QString path = take->m_SndFile[t].GetPath();
-        inFolder = inFolder && path.startsWith(take->m_czTakeFolder);
-        fileNames << path.mid(take->m_czTakeFolder.size());
-    }
-    if (!inFolder) {
-        fileNames.clear();
-        for (int t : save.lMembers)
-            fileNames << take->m_SndFile[t].GetPath();
-    }
-    bool usable = AreWritableFiles(inFolder ? take->m_czTakeFolder : QString(), inFolder ? lock->Descriptor() : -1,
-                                   fileNames);
-    bool unchanged = true;
-    for (int i = 0; usable && unchanged && i < save.lMembers.size(); ++i) {
-        QSoundFile& file = take->m_SndFile[save.lMembers.at(i)];
-        const bool known = file.IsLayoutSound();
-        usable = file.Open(file.GetPath(), 2) && (known || file.ReadChunks(false, true)) && file.IsLayoutSound();
-        unchanged = !usable || !known || file.ChunkWriter().LayoutOnDiskMatches();
-    }
-    if (!usable || !unchanged) {
-        // A member that is a symbolic link would be written through into the
-        // file it points to, which may be another take's: never written.
-        const QString link = take->LinkedMember();
-        if (!link.isEmpty()) {
-            Refuse(save, QSoundPerform::LinkedMemberText(link));
-            return;
-        }
-        Refuse(save, usable ? QStringLiteral("the take changed on disk since it was opened")
-                            : QStringLiteral("The take's files cannot all be written."));
-        return;
     }
     QList<qint64> lengths;
     qint64 longest = 0;
@@ -531,6 +510,56 @@ void SaveTransaction::PlanTake(tyTakeSave& save)
         save.record.lMembers << member;
     }
     save.record.czPath = TakeSaveJournalPath(take->m_czTakeFolder, take->m_czBaseName);
+}
+
+bool SaveTransaction::OpenMembers(tyTakeSave& save, const TakeFolderLock& lock, quint32* unchanged, int* rewritten)
+{
+    // Plan from the head each member was read with (the load, or this
+    // program's own last write), checked on the disk: another program's
+    // change since is refused. A member never walked is walked now.
+    // A write-protected member may still open for writing (as root, or
+    // through a probe): the probe is asked first, by name in the folder
+    // the lock holds open.
+    QSoundPerform* take = save.pTake;
+    QStringList fileNames;
+    bool inFolder = take->m_czTakeFolder.endsWith(QLatin1Char('/'));
+    for (int t : save.lMembers) {
+        const QString path = take->m_SndFile[t].GetPath();
+        inFolder = inFolder && path.startsWith(take->m_czTakeFolder);
+        fileNames << path.mid(take->m_czTakeFolder.size());
+    }
+    if (!inFolder) {
+        fileNames.clear();
+        for (int t : save.lMembers)
+            fileNames << take->m_SndFile[t].GetPath();
+    }
+    if (!AreWritableFiles(inFolder ? take->m_czTakeFolder : QString(), inFolder ? lock.Descriptor() : -1, fileNames))
+        return false;
+    // Each member is opened once for the whole save. Where the volume
+    // stamps every change, a member found as it was when its head was read
+    // holds that head; elsewhere, or once it changed, its head is read
+    // again and compared.
+    const bool statesTell = FileTimesTellChanges(take->m_czTakeFolder);
+    for (int t : save.lMembers) {
+        QSoundFile& file = take->m_SndFile[t];
+        const bool known = file.IsLayoutSound();
+        if (!file.Open(file.GetPath(), 2))
+            return false;
+        if (!known) {
+            if (!file.ReadChunks(false, true) || !file.IsLayoutSound())
+                return false;
+        } else if (!(statesTell && file.ReadState().Proves(file.OpenedState().state))) {
+            if (!file.HeadOnDiskMatches()) {
+                if (*rewritten < 0)
+                    *rewritten = t;
+                continue;
+            }
+            // The state the open found came before that read.
+            file.SetReadState(file.OpenedState());
+        }
+        *unchanged |= 1u << t;
+    }
+    return true;
 }
 
 void SaveTransaction::WriteRecords()
@@ -668,7 +697,10 @@ void SaveTransaction::SyncMembers()
     for (tyTakeSave& save : m_vSaves) {
         int closeError = 0;
         for (int i = 0; Going(save) && i < save.lMembers.size(); ++i) {
-            const int closed = save.pTake->m_SndFile[save.lMembers.at(i)].CloseWritten();
+            // What the next save of the take finds unchanged, if saved.
+            const int t = save.lMembers.at(i);
+            ReadStateOfOpen(save.pTake->m_SndFile[t].FileHandle(), &save.written[t]);
+            const int closed = save.pTake->m_SndFile[t].CloseWritten();
             closeError = closeError ? closeError : closed;
         }
         if (closeError != 0)
@@ -773,6 +805,7 @@ void SaveTransaction::Finish(bool* saved)
         for (int t : save.lMembers) {
             take->m_SndFile[t].AdoptIxmlRewrite(save.plans[t], save.payloads[t]);
             take->m_SndFile[t].ClearPendingBext();
+            take->m_SndFile[t].SetReadState(save.written[t]);
             take->m_SndFile[t].Close();
         }
         saved[i] = true;
@@ -816,14 +849,23 @@ void PresentPaths(const QSoundPerform& take, QString* paths)
 }
 }  // namespace
 
-QString QSoundPerform::MemberChangedOnDisk(const FolderNameProbe& names) const
+QString QSoundPerform::MemberChangedOnDisk(const FolderNameProbe& names, quint32 unchanged) const
 {
     const QString dotExt = QLatin1Char('.') + m_czExtension;
     const QString takePath = m_czTakeFolder + m_czBaseName + (m_bPolyTake ? dotExt : QString());
     // The take judged now as its load judged it: a file the load would
-    // leave out by what it holds is no member now either.
+    // leave out by what it holds is no member now either. A member proven
+    // unchanged is judged by the head read of it.
+    const auto readHead = [this, unchanged](int slot, const QString& path) {
+        const QSoundFile& file = m_SndFile[slot];
+        if (!(unchanged & (1u << slot)) || path != file.GetPath())
+            return ReadTrackFileHead(path);
+        tyTrackFileHead head = HeadOfWalkedFile(file);
+        head.nLength = file.GetLayout().nFileLength;
+        return head;
+    };
     tyTakeVerdict verdict;
-    JudgeTake(takePath, m_czExtension, &names, nullptr, &verdict);
+    JudgeTake(takePath, m_czExtension, &names, nullptr, &verdict, readHead);
     QString members[kMaxTracks];
     MemberPaths(&verdict, members);
     QString loaded[kMaxTracks];
@@ -848,6 +890,40 @@ QString QSoundPerform::MembersChangedSince(const QSoundPerform& opened) const
     return FamilyChange(opened.m_bPolyTake, m_bPolyTake, m_czBaseName, before, now);
 }
 
+QString QSoundPerform::MemberRewrittenSince(const QSoundPerform& opened) const
+{
+    for (int t = 0; t < kMaxTracks; ++t) {
+        const tyMemberHead& seen = opened.m_MemberHeads[t];
+        const QSoundFile& file = m_SndFile[t];
+        if (!m_pbPresent[t] || seen.czPath.isEmpty() || seen.czPath != file.GetPath()
+            || seen.nPrint == file.HeadPrint())
+            continue;
+        const tyFileState& now = file.ReadState().state;
+        return RewrittenMemberText(QFileInfo(file.GetPath()).fileName(),
+                                   now.nInode != seen.state.nInode || now.nDevice != seen.state.nDevice);
+    }
+    return QString();
+}
+
+void QSoundPerform::KeepMemberHeads()
+{
+    for (int t = 0; t < kMaxTracks; ++t) {
+        m_MemberHeads[t] = tyMemberHead();
+        if (m_pbPresent[t] && m_SndFile[t].IsLayoutSound())
+            m_MemberHeads[t] = {m_SndFile[t].GetPath(), m_SndFile[t].HeadPrint(), m_SndFile[t].ReadState().state};
+    }
+}
+
+void QSoundPerform::AdoptMemberHeads(const QSoundPerform& saved)
+{
+    for (int t = 0; t < kMaxTracks; ++t) {
+        if (!m_MemberHeads[t].czPath.isEmpty() && saved.m_pbPresent[t]
+            && saved.m_SndFile[t].GetPath() == m_MemberHeads[t].czPath)
+            m_MemberHeads[t] = {saved.m_SndFile[t].GetPath(), saved.m_SndFile[t].HeadPrint(),
+                                saved.m_SndFile[t].ReadState().state};
+    }
+}
+
 QString QSoundPerform::LinkedMember() const
 {
     for (int t = 0; t < kMaxTracks; ++t) {
@@ -861,6 +937,15 @@ QString QSoundPerform::LinkedMemberText(const QString& member)
 {
     return QStringLiteral("%1 is a symbolic link: the take was not saved, so that the file it points to is not "
                           "written through it.").arg(member);
+}
+
+QString QSoundPerform::RewrittenMemberText(const QString& member, bool replaced)
+{
+    return (replaced ? QStringLiteral("%1 was replaced by another file since the take was opened; select the take "
+                                      "again.")
+                     : QStringLiteral("%1 was rewritten by another program since the take was opened; select the "
+                                      "take again."))
+        .arg(member);
 }
 
 QString QSoundPerform::ChangedOnDiskText(const QString& change)

@@ -84,6 +84,7 @@ private:
         int nLastWritten = -1;        // the member (index in lMembers) of the last write, -1 before the first
         QPair<qint64, qint64> lastWrite;   // where in it (see RiffChunkWriter::LastWrite)
         QByteArray lastWriteBytes;         // and what
+        tyReadState written[QSoundPerform::kMaxTracks];   // each member's state once synced
     };
     // Where writer's last write to the i-th member went, if it wrote.
     static void NoteLastWrite(tyTakeSave& save, int i, const RiffChunkWriter& writer);
@@ -97,6 +98,11 @@ private:
     static void CheckInvariants(const tyTakeSave& save);
 
     void PlanTake(tyTakeSave& save);
+    // Opens every member of the take for writing, walking one not walked
+    // yet; false when one cannot be written or walked. unchanged: the
+    // members that hold the head read of them, proven by their state or
+    // read again; rewritten: the first that does not, -1 when none.
+    bool OpenMembers(tyTakeSave& save, const TakeFolderLock& lock, quint32* unchanged, int* rewritten);
     // The record a killed save left, settled before the take is planned;
     // false (the take refused) when the save must not go on.
     bool SettleLeftSave(tyTakeSave& save, const FolderNameProbe& names);

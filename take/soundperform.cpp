@@ -59,6 +59,8 @@ void QSoundPerform::ResetVariables()
     m_lNamesakes.clear();
     m_lHeldOut.clear();
     m_lczNotRegular.clear();
+    for (tyMemberHead& head : m_MemberHeads)
+        head = tyMemberHead();
     m_lczHiddenMembers.clear();
     m_bLeftSaveStands = false;
     CloseFiles();

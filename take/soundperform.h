@@ -4,6 +4,7 @@
 #include "soundfile/soundfile.h"
 #include "take/sfxplayerlink.h"
 #include "take/takefamily.h"
+#include "take/takeverdict.h"
 
 #include <QHash>
 #include <QList>
@@ -169,8 +170,24 @@ public:
     // gone"); empty when both hold the same files. A save writes the files
     // the user opened, never one that arrived since.
     QString MembersChangedSince(const QSoundPerform& opened) const;
+    // The first member whose head this take's load read otherwise than the
+    // load of the take the user opened (opened, which keeps its members'
+    // heads: see KeepMemberHeads) read it, told for the user: another
+    // program rewrote or replaced it since, and the values the user saw
+    // are not the file's; empty when none.
+    QString MemberRewrittenSince(const QSoundPerform& opened) const;
+    // Keeps each member's head as read (a print of it, and the file's
+    // state), for MemberRewrittenSince: the load of the take the user opens.
+    void KeepMemberHeads();
+    // After this program saved the take through another load of it
+    // (saved): the heads it wrote are the ones this take's user has seen.
+    void AdoptMemberHeads(const QSoundPerform& saved);
     // Why a take whose files changed so is not saved (change: as above).
     static QString ChangedOnDiskText(const QString& change);
+    // Why a take is not saved whose member holds another head than the one
+    // read of it: rewritten in place, or replaced by another file (its
+    // name now leads to another one).
+    static QString RewrittenMemberText(const QString& member, bool replaced);
     // The file name of the first member that is a symbolic link, asked of
     // the disk; empty when none. A save never writes through one into the
     // file it points to.
@@ -342,8 +359,19 @@ private:
     // what the family was found with (null: a listing). report: why a file
     // is no sound file goes on the message channel too (a quick load keeps
     // it for ProblemLine only).
+    // The files a load's judgement walked as it read their heads
+    // (WalkForJudgement), which ReadFiles reads no second time.
+    struct tyJudgedWalks {
+        QString czPath[kMaxTracks];   // the path walked; empty: none
+        quint32 nWalked = 0;          // the walks that found fmt and data (ReadChunks)
+    };
+    // The head of the file at path for the take's judgement, read by a
+    // walk of it as slot's file (left closed), noted in walks; a file that
+    // does not open is read as the judgement reads it, for ReadFiles to tell.
+    tyTrackFileHead WalkForJudgement(int slot, const QString& path, TakeFolderLock& lock, tyJudgedWalks* walks);
+    TrackHeadReader JudgementWalker(TakeFolderLock& lock, tyJudgedWalks* walks);
     bool LoadFamily(const tyTakeFamily& family, TakeFolderLock& lock, const FolderNameProbe* names,
-                    const FolderNameProbe* sidecarNames, bool report);
+                    const FolderNameProbe* sidecarNames, bool report, const tyJudgedWalks& walks);
     // unwalked: a bit per track whose chunks could not be walked (not yet
     // reported); gone: a member's file vanished since it was found. Each
     // file read is told to the lock (TellProgress).
@@ -351,7 +379,7 @@ private:
     // names another take where its other files name this one, is left
     // out, unless none of its files is a member; so is a name of no
     // regular file.
-    bool ReadFiles(quint32* unwalked, bool* gone, TakeFolderLock& lock);
+    bool ReadFiles(quint32* unwalked, bool* gone, TakeFolderLock& lock, const tyJudgedWalks& walks);
     // Of the files ReadFiles left out by what they hold, those the take's
     // metadata counts among its files, in tracks it arms, are held out:
     // named in the line, and kept in the track list by a save; the others
@@ -386,8 +414,10 @@ private:
     friend class SaveTransaction;
     // The first member the disk holds otherwise than the load found it
     // (names: the folder read under the save's lock), told for the user;
-    // empty when the family is the same.
-    QString MemberChangedOnDisk(const FolderNameProbe& names) const;
+    // empty when the family is the same. unchanged: the members (slots)
+    // whose file the save proved to hold the head read of it, judged by
+    // that head without a read.
+    QString MemberChangedOnDisk(const FolderNameProbe& names, quint32 unchanged = 0) const;
     // Keeps a line of what this take's save has to tell (see UpdateiXMLChunks).
     void ReportSave(const QString& text);
 
@@ -412,6 +442,13 @@ private:
     QList<tyHeldOut> m_lHeldOut;
     // The loading thread's: names found for a slot that are no regular file.
     QStringList m_lczNotRegular;
+    // The loading thread's: see KeepMemberHeads.
+    struct tyMemberHead {
+        QString czPath;       // empty: not kept
+        quint64 nPrint = 0;   // QSoundFile::HeadPrint
+        tyFileState state;    // as the read found it
+    };
+    tyMemberHead m_MemberHeads[kMaxTracks];
     // The loading thread's: members a killed rename left under a removal's
     // hidden name (file names) whose own name another file holds.
     QStringList m_lczHiddenMembers;

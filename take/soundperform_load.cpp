@@ -294,10 +294,11 @@ bool QSoundPerform::InitFilesZZ(QString takePath, QString extension)
         if (!names)
             names.emplace(TakeFolderOf(takePath, extension));
         tyTakeVerdict verdict;
-        if (!JudgeTake(takePath, extension, &*names, nullptr, &verdict))
+        tyJudgedWalks walks;
+        if (!JudgeTake(takePath, extension, &*names, nullptr, &verdict, JudgementWalker(lock, &walks)))
             return NoteRenamedTake(takePath, extension);
         const tyTakeFamily& family = verdict.family;
-        if (!LoadFamily(family, lock, &*names, &*names, true))
+        if (!LoadFamily(family, lock, &*names, &*names, true, walks))
             break;
         lock.Release();
         // Read again once with a member put back from a killed rename's
@@ -325,9 +326,16 @@ bool QSoundPerform::QuickInitFiles(QString root, QString ext, const MyFileInfoLi
         names.emplace(TakeFolderOf(root, ext));
     const FolderNameProbe* probe = names ? &*names : nullptr;
     tyTakeVerdict verdict;
-    if (!JudgeTake(root, ext, probe, listing, &verdict))
+    tyJudgedWalks walks;
+    if (!JudgeTake(root, ext, probe, listing, &verdict, JudgementWalker(lock, &walks)))
         return NoteRenamedTake(root, ext);
-    return LoadFamily(verdict.family, lock, probe, readSidecar ? probe : nullptr, false);
+    if (!LoadFamily(verdict.family, lock, probe, readSidecar ? probe : nullptr, false, walks))
+        return false;
+    // The take the user opens: a save of it checks that its members still
+    // hold what the user was shown.
+    if (readSidecar)
+        KeepMemberHeads();
+    return true;
 }
 
 bool QSoundPerform::NoteRenamedTake(const QString& takePath, const QString& extension)
@@ -354,8 +362,31 @@ bool QSoundPerform::NoteRenamedTake(const QString& takePath, const QString& exte
     return false;
 }
 
+tyTrackFileHead QSoundPerform::WalkForJudgement(int slot, const QString& path, TakeFolderLock& lock,
+                                                tyJudgedWalks* walks)
+{
+    QSoundFile& file = m_SndFile[slot];
+    file.SetPath(path);
+    bool notRegular = false;
+    if (!file.OpenFound(&notRegular))
+        return ReadTrackFileHead(path);
+    const bool walked = file.ReadChunks(false, true);
+    tyTrackFileHead head = HeadOfWalkedFile(file);
+    head.nLength = file.GetLayout().nFileLength;
+    file.Close();
+    lock.TellProgress();
+    walks->czPath[slot] = path;
+    walks->nWalked = walked ? walks->nWalked | 1u << slot : walks->nWalked & ~(1u << slot);
+    return head;
+}
+
+TrackHeadReader QSoundPerform::JudgementWalker(TakeFolderLock& lock, tyJudgedWalks* walks)
+{
+    return [this, &lock, walks](int slot, const QString& path) { return WalkForJudgement(slot, path, lock, walks); };
+}
+
 bool QSoundPerform::LoadFamily(const tyTakeFamily& family, TakeFolderLock& lock, const FolderNameProbe* names,
-                               const FolderNameProbe* sidecarNames, bool report)
+                               const FolderNameProbe* sidecarNames, bool report, const tyJudgedWalks& walks)
 {
     m_bPolyTake = family.bPoly;
     m_czTakeFolder = family.czFolder;
@@ -380,7 +411,7 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, TakeFolderLock& lock,
     }
     quint32 unwalked = 0;
     bool gone = false;
-    const bool read = ReadFiles(&unwalked, &gone, lock);
+    const bool read = ReadFiles(&unwalked, &gone, lock, walks);
     const bool agree = read && FilesAgree();
     quint32 doubtful = agree ? unwalked : 0;
     for (int t = 0; agree && t < kMaxTracks; ++t) {
@@ -464,7 +495,7 @@ void QSoundPerform::NoteLeftBeside(const FolderNameProbe* names)
     }
 }
 
-bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, TakeFolderLock& lock)
+bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, TakeFolderLock& lock, const tyJudgedWalks& walks)
 {
     m_nTakeStatus = 0;
     const QSoundFile* first = nullptr;
@@ -477,8 +508,9 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, TakeFolderLock& loc
         if (!m_pbPresent[t])
             continue;
         QSoundFile& file = m_SndFile[t];
+        const bool judged = !walks.czPath[t].isEmpty() && walks.czPath[t] == file.GetPath();
         bool notRegular = false;
-        if (!file.OpenFound(&notRegular)) {
+        if (!judged && !file.OpenFound(&notRegular)) {
             // A folder, a pipe or a link to nothing named like a track is no
             // file of the take: the others are read, the line names it.
             if (notRegular) {
@@ -499,13 +531,13 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, TakeFolderLock& loc
         // the take is judged (see ReportUnwalked). The first member's iXML
         // is parsed; the others share all of it but their own track entry
         // and are parsed only when they differ.
-        const bool walked = file.ReadChunks(false, true);
+        const bool walked = judged ? (walks.nWalked & (1u << t)) != 0 : file.ReadChunks(false, true);
         present |= 1u << t;
         const tyTrackFileHead head = HeadOfWalkedFile(file);
         claims[t] = ClaimOnSlot(head, id);
         // What a file that may be left out is, for the views (see HoldOutLeftOut).
         if (claims[t] != SlotClaim::Member)
-            StateOfOpen(file.ReadHandle(), &walkedStates[t]);
+            walkedStates[t] = file.ReadState().state;
         const bool member = m_bPolyTake || JoinsFamily(head.eKind);
         if (!walked)
             *unwalked |= 1u << t;
@@ -515,7 +547,8 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, TakeFolderLock& loc
             first = &file;
         status[t] = short(ComputeFileStatus(file));
         file.Close();
-        lock.TellProgress();
+        if (!judged)
+            lock.TellProgress();
     }
     // Another maker's file named like a track of a take of ours is a take
     // by itself, as the views list it, and so is a file of this recorder's

@@ -12,7 +12,8 @@ void ReadClaims(tyTakeVerdict* verdict)
     for (int slot = 0; slot < 24; ++slot) {
         if (family.czPath[slot].isEmpty() || (verdict->headsRead & (1u << slot)))
             continue;
-        const tyTrackFileHead head = ReadTrackFileHead(family.czPath[slot]);
+        const tyTrackFileHead head = verdict->readHead ? verdict->readHead(slot, family.czPath[slot])
+                                                       : ReadTrackFileHead(family.czPath[slot]);
         verdict->claims[slot] = ClaimOnSlot(head, id);
         verdict->lengths[slot] = head.nLength;
         verdict->headsRead |= 1u << slot;
@@ -48,9 +49,10 @@ void SettleVerdict(const FolderNameProbe& names, tyTakeVerdict* verdict)
 }  // namespace
 
 bool JudgeTake(const QString& takePath, const QString& extension, const FolderNameProbe* names,
-               const MyFileInfoList* listing, tyTakeVerdict* verdict)
+               const MyFileInfoList* listing, tyTakeVerdict* verdict, const TrackHeadReader& readHead)
 {
     *verdict = tyTakeVerdict();
+    verdict->readHead = readHead;
     const bool found = listing ? FindTakeFamilyInListing(takePath, extension, *listing, &verdict->family)
                                : FindTakeFamilyOnDisk(takePath, extension, *names, &verdict->family);
     if (!found)

@@ -3,6 +3,8 @@
 
 #include "take/takefamily.h"
 
+#include <functional>
+
 class MyFileInfoList;
 class QSoundFile;
 
@@ -10,6 +12,12 @@ class QSoundFile;
 // window's load, the full load that the copy, process and report requests
 // use, and the check before a save, which compares the verdict of the
 // load with one made then.
+// Reads the head of a found file for the judgement (ReadTrackFileHead
+// where none is given): a caller that holds a file's head as the disk holds
+// it now (a save that proved a member unchanged since its load) answers
+// from it instead.
+using TrackHeadReader = std::function<tyTrackFileHead(int slot, const QString& path)>;
+
 struct tyTakeVerdict {
     // The files found by name, each slot held as the files' heads settle
     // it (SettleSlots), with its rivals and namesakes.
@@ -19,6 +27,7 @@ struct tyTakeVerdict {
     SlotClaim claims[24] = {};
     qint64 lengths[24] = {};
     quint32 headsRead = 0;
+    TrackHeadReader readHead;
 };
 
 // Finds the take named by takePath (FindTakeFamily) in listing, else
@@ -28,7 +37,7 @@ struct tyTakeVerdict {
 // any file of it is read. names may be null with a listing: the family is
 // then settled as the listing lists it. False when nothing was found.
 bool JudgeTake(const QString& takePath, const QString& extension, const FolderNameProbe* names,
-               const MyFileInfoList* listing, tyTakeVerdict* verdict);
+               const MyFileInfoList* listing, tyTakeVerdict* verdict, const TrackHeadReader& readHead = {});
 
 // The found files that are no member of the take (a mask of slots), by
 // their claims: another maker's files unless every file found is one (a

@@ -221,7 +221,8 @@ int SyncFolders(const QStringList& folders, const QVector<int>& openFolders)
 
 void SetDiskSyncFunction(DiskSyncFunction function) { DiskSync().install(std::move(function)); }
 
-bool FolderTimesFollowEntries(const QString& folder)
+namespace {
+bool OnKeepingFileSystem(const QString& folder)
 {
     // A list of the file systems known to keep folder times, not of those
     // known not to: an unknown one is asked of the disk every time.
@@ -238,6 +239,11 @@ bool FolderTimesFollowEntries(const QString& folder)
     return std::find(std::begin(kKeeping), std::end(kKeeping), volume.f_type) != std::end(kKeeping);
 }
 
+}  // namespace
+
 // The file systems that keep folder times are the ones that index a
-// folder's names; an unknown one is taken for neither.
-bool FolderFindsNamesByIndex(const QString& folder) { return FolderTimesFollowEntries(folder); }
+// folder's names and stamp every change of a file; an unknown one is
+// taken for none.
+bool FolderTimesFollowEntries(const QString& folder) { return OnKeepingFileSystem(folder); }
+bool FolderFindsNamesByIndex(const QString& folder) { return OnKeepingFileSystem(folder); }
+bool FileTimesTellChanges(const QString& folder) { return OnKeepingFileSystem(folder); }

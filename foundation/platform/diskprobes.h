@@ -47,6 +47,13 @@ bool FolderTimesFollowEntries(const QString& folder);
 // costs the most; one read of the folder's names costs about as much as a
 // few of them.
 bool FolderFindsNamesByIndex(const QString& folder);
+// True when the files in the folder lie on a file system that stamps a
+// file's change time at every change of its bytes and keeps its inode
+// number for its life (the same ones): a file found of the same inode,
+// length and times holds what it held. exFAT and FAT keep no change time
+// and times of two seconds or ten milliseconds, and FUSE volumes and shares
+// make their inode numbers and times up, so there only the bytes tell.
+bool FileTimesTellChanges(const QString& folder);
 
 // Puts what was written to the open files (descriptors) on the disk itself,
 // so that a power cut cannot lose it or keep later writes without it. Only

@@ -28,6 +28,9 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 using namespace fixture;
 
 namespace {
@@ -515,6 +518,7 @@ private slots:
         QTest::addColumn<QString>("change");
         QTest::newRow("a member appended to") << "appended";
         QTest::newRow("a track file arrived") << "arrived";
+        QTest::newRow("a member rewritten, its length and times kept") << "rewritten";
     }
 
     void refusedSaveKeepsTypedValues()
@@ -530,6 +534,20 @@ private slots:
             QVERIFY(member.open(QIODevice::Append));
             member.write("JUNKJUNK");
             member.close();
+        } else if (change == "rewritten") {
+            // Another recording of the take's second track, of its length.
+            TakeSpec other = MonoTake("R00001", {0, 1});
+            other.scene = QStringLiteral("99Z");
+            const QByteArray bytes = BuildMonoFile(other, 1);
+            QCOMPARE(bytes.size(), int(QFileInfo(Path("R00001_02.WAV")).size()));
+            struct stat was;
+            QVERIFY(::stat(QFile::encodeName(Path("R00001_02.WAV")).constData(), &was) == 0);
+            QFile member(Path("R00001_02.WAV"));
+            QVERIFY(member.open(QIODevice::ReadWrite));
+            QCOMPARE(member.write(bytes), qint64(bytes.size()));
+            member.close();
+            const timespec times[2] = {was.st_atim, was.st_mtim};
+            QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(Path("R00001_02.WAV")).constData(), times, 0) == 0);
         } else {
             QVERIFY(WriteBytes(Path("R00001_03.WAV"), BuildMonoFile(MonoTake("R00001", {0, 1, 2}), 2)));
         }
@@ -554,13 +572,15 @@ private slots:
             return boxes;
         };
         QTRY_COMPARE(notSaved(), 1);
-        if (change == "arrived")
-            QVERIFY2(answerer.SeenBoxes().last().text.contains("R00001_03.WAV appeared"),
+        if (change != "appended")
+            QVERIFY2(answerer.SeenBoxes().last().text.contains(change == "arrived"
+                                                                   ? "R00001_03.WAV appeared"
+                                                                   : "R00001_02.WAV was rewritten by another program"),
                      qPrintable(answerer.SeenBoxes().last().text));
         QVERIFY(window->m_bEditMetadata);
         QCOMPARE(window->ui->m_CtrlEditEditorNote->text(), QStringLiteral("Kept"));
         QCOMPARE(StateOf(m_czDay), before);
-        if (change == "arrived") {
+        if (change != "appended") {
             window->m_bEditMetadata = false;
             return;
         }
