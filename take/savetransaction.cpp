@@ -837,6 +837,13 @@ QString FamilyChange(bool polyBefore, bool polyNow, const QString& baseName, con
             continue;
         if (before[t].isEmpty())
             return QStringLiteral("%1 appeared").arg(QFileInfo(now[t]).fileName());
+        // "Gone" only of a file that is no longer there.
+        if (!now[t].isEmpty())
+            return QStringLiteral("%1 was replaced by %2").arg(QFileInfo(before[t]).fileName(),
+                                                               QFileInfo(now[t]).fileName());
+        if (NameOnVolume(before[t]))
+            return QStringLiteral("%1 was replaced by a file that is no member of the take")
+                .arg(QFileInfo(before[t]).fileName());
         return QStringLiteral("%1 is gone").arg(QFileInfo(before[t]).fileName());
     }
     return QString();

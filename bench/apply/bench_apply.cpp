@@ -25,6 +25,7 @@
 #include <QTest>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace bench;
@@ -242,6 +243,42 @@ void WindowClicks(const QString& root, int rounds)
     SetDiskSyncFunction(DiskSyncFunction());
 }
 
+// A mark in the system calls strace logs: a look at a name no file has.
+void MarkCalls(const char* what)
+{
+    (void)::access((QByteArray("/nalvo-calls-mark:") + what).constData(), F_OK);
+}
+
+// What apply_calls.sh counts (bench_apply calls): one Apply of 50 takes x 24 files, its syncs
+// left to the system, between two marks, then between two more the bound:
+// the same heads read (a head and a tail window of each file) and the same
+// bytes written in place, with plain calls.
+int MarkedApply(const QString& folder)
+{
+    DlgMain window;
+    window.m_bEditMetadata = true;
+    const SparseDay day = WriteSparseDay(folder, QStringLiteral("day-50x24"), 50, 24, 10);
+    ApplyUnsynced(window, day, 24, 0);
+    const QList<QList<Region>> regions = SavedRegions(day.files);
+    MarkCalls("apply-begin");
+    ApplyUnsynced(window, day, 24, 1);
+    MarkCalls("apply-end");
+    MarkCalls("bound-begin");
+    for (const QString& file : day.files) {
+        const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC);
+        char head[4096];
+        char tail[16384];
+        const off_t length = fd >= 0 ? ::lseek(fd, 0, SEEK_END) : 0;
+        if (fd < 0 || ::pread(fd, head, sizeof head, 0) < 0
+            || ::pread(fd, tail, sizeof tail, std::max<off_t>(0, length - off_t(sizeof tail))) < 0)
+            return 1;
+        ::close(fd);
+    }
+    WriteRegionsInPlace(day.files, regions, false);
+    MarkCalls("bound-end");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -249,8 +286,13 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QuietDebugOutput();
     QStringList args;
-    if (const int exitCode = ReadToolArguments(app.arguments(), "bench_apply [rounds]", 0, 1, &args); exitCode >= 0)
+    if (const int exitCode = ReadToolArguments(app.arguments(), "bench_apply [rounds | calls]", 0, 1, &args);
+        exitCode >= 0)
         return exitCode;
+    if (args.value(0) == QLatin1String("calls")) {
+        QTemporaryDir dir;
+        return dir.isValid() ? MarkedApply(dir.path()) : 1;
+    }
     const int rounds = args.isEmpty() ? 7 : std::max(5, args.at(0).toInt());
     QTemporaryDir dir;
     if (!dir.isValid())
