@@ -63,10 +63,10 @@ std::unique_ptr<tProcessInformation> LoadTake(const QString& tagName, const QStr
     info->czProject = project;
     info->czTakePath = takePath;
     info->czFilePath = filePath;
-    // A locked card's mix is the one the window shows: its mirror twin once
-    // changed there, else the card's own.
-    const QString settings = SettingsStore::ReadTake(
-        QDir::cleanPath(QStringLiteral("%1/%2/%3/%4.idh").arg(preProjectPath, project, day, tagName.left(6)))).czPath;
+    // A locked card's mix is the one the window shows: its mirror twin where
+    // changed there since the card's was stored, else the card's own.
+    const QString dayFolder = QStringLiteral("%1/%2/%3").arg(preProjectPath, project, day);
+    const QString settings = SettingsStore::ReadTake(SettingsStore::TakeFile(dayFolder, tagName)).czPath;
     LoadSettingsLocal(settings, info->pnTrackVolume, info->pbTrackMute, info->pnPanLeft, info->pnPanRight,
                       info->pbSwapMS, nullptr, nullptr, nullptr);
     for (int t = 0; t < tProcessInformation::kTracks; ++t) {

@@ -7,11 +7,11 @@
 #include "foundation/qpath.h"
 #include "foundation/safeoutput.h"
 
-#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
+#include <sys/stat.h>
 
 namespace SettingsStore {
 
@@ -32,11 +32,29 @@ int MakeFolderAndParent(const QString& folder)
     return 0;
 }
 
+// The file's last change in nanoseconds; -1 when it cannot be asked.
+qint64 ModifiedNs(const QString& path)
+{
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return -1;
+    return qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+}
+
 // The twin was written after the file (a missing file is older than any).
+// A card with 2 s times (FAT) keeps each time at a whole even second:
+// where either copy has such a time both are counted in 2 s steps, so that
+// two written within one step are alike, and the file wins.
 bool TwinIsNewer(const QString& file, const QString& twin)
 {
-    const QFileInfo own(file);
-    return !own.exists() || QFileInfo(twin).lastModified() > own.lastModified();
+    constexpr qint64 kCoarseTickNs = 2000000000;
+    const qint64 own = ModifiedNs(file);
+    const qint64 kept = ModifiedNs(twin);
+    if (own < 0)
+        return true;
+    if (own % kCoarseTickNs == 0 || kept % kCoarseTickNs == 0)
+        return kept / kCoarseTickNs > own / kCoarseTickNs;
+    return kept > own;
 }
 
 // 0 when the name is gone, else the error number.
@@ -47,12 +65,28 @@ int RemoveFile(const QString& path)
     return errno != 0 ? errno : EIO;
 }
 
+// The twin of a file that holds as new a mix or a newer one removed:
+// gone, or TwinStays with why.
+Settled RemoveOlderTwin(const QString& twin, QString* why, Settled gone)
+{
+    const int error = RemoveFile(twin);
+    if (error == 0)
+        return gone;
+    *why = SystemErrorText(error);
+    return Settled::TwinStays;
+}
+
 }  // namespace
 
 QString TakeFile(const QString& audioPath)
 {
     const QPath path(audioPath);
     return path.GetPath() + path.GetRoot().left(6) + QStringLiteral(".idh");
+}
+
+QString TakeFile(const QString& folder, const QString& takeName)
+{
+    return QDir::cleanPath(folder + QLatin1Char('/') + takeName.left(6) + QStringLiteral(".idh"));
 }
 
 QString PresetFile(const QDir& settingsFolder, int n)
@@ -65,7 +99,7 @@ tyCopy ReadTake(const QString& file)
     if (file.isEmpty() || FolderWritable(file))
         return {file, false, QString()};
     const QString twin = MirrorTwinPath(file);
-    if (!QFileInfo::exists(twin))
+    if (!QFileInfo::exists(twin) || !TwinIsNewer(file, twin))
         return {file, false, QString()};
     return {twin, true, QStringLiteral("its folder cannot be written")};
 }
@@ -133,11 +167,16 @@ Settled SettlePreset(const QString& file, tyCopy* copy)
         return Settled::Nothing;
     }
     // The folder's file is the preset now, its twin older or the same.
-    const int error = RemoveFile(twin);
-    if (error == 0)
-        return Settled::Moved;
-    *why = SystemErrorText(error);
-    return Settled::TwinStays;
+    return RemoveOlderTwin(twin, why, Settled::Moved);
+}
+
+Settled SettleTake(const QString& file, tyCopy* copy)
+{
+    const QString twin = MirrorTwinPath(file);
+    *copy = {twin, true, QString()};
+    if (file.isEmpty() || !FolderWritable(file) || !QFileInfo::exists(twin) || TwinIsNewer(file, twin))
+        return Settled::Nothing;
+    return RemoveOlderTwin(twin, &copy->czWhy, Settled::Retired);
 }
 
 bool Reset(const QString& file)

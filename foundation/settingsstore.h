@@ -20,13 +20,16 @@ struct tyCopy
     QString czWhy;
 };
 
-// The settings file of a take (its first six characters) and of preset n
-// (1..5) in the settings folder.
+// The settings file of a take (its first six characters): beside one of
+// its audio files, or in its folder under its name; and of preset n (1..5)
+// in the settings folder.
 QString TakeFile(const QString& audioPath);
+QString TakeFile(const QString& folder, const QString& takeName);
 QString PresetFile(const QDir& settingsFolder, int n);
 
-// A take's settings: in a write-protected folder its twin when one exists,
-// written since the card was locked; else the file itself.
+// A take's settings: in a write-protected folder its twin when that is
+// newer than the file (written since the card was locked, and not stored
+// over on the card since); else the file itself.
 tyCopy ReadTake(const QString& file);
 // A preset: the newer of the folder's file and a twin that holds a whole
 // mix (a twin with a name alone hides nothing); the folder's file when the
@@ -39,19 +42,24 @@ tyCopy WriteTarget(const QString& file);
 // The file holds volume, mute, routing and M/S for every track.
 bool HoldsMix(const QString& file);
 
-// What settling a preset's twin left.
+// What settling a twin left.
 enum class Settled {
     Nothing,      // no twin, or the folder cannot be written: nothing done
     Moved,        // the twin's preset is the folder's file; the twin is gone
     NotMoved,     // the twin stays the preset (why)
     NotSynced,    // the folder's file holds the twin's preset, its folder not synced (why); the twin stays
-    TwinStays,    // the folder's preset is the newer; its older twin could not be removed (why)
+    Retired,      // the folder's file is the newer (or as old); its twin is gone
+    TwinStays,    // the folder's file is the newer; its older twin could not be removed (why)
 };
 // Where the folder can be written: a twin newer than the folder's file (or
 // without one) moves in, its bytes under the file's name through the disk
 // calls, read back; the twin goes only once the move stands, as does a
 // twin older than the folder's file. twin: its path, and why it stays.
 Settled SettlePreset(const QString& file, tyCopy* twin);
+// Where the take's folder can be written: a twin as old as the file or
+// older is removed through the disk calls (the card holds the mix stored
+// last). A newer twin stays until a store of the mix writes the file.
+Settled SettleTake(const QString& file, tyCopy* twin);
 
 // The file and its twin removed, the settings back to their defaults;
 // false when one stays.

@@ -196,7 +196,8 @@ public:
     // label: the preset's name, written with the mix. False, after a
     // message, when the file keeps what it held.
     bool SaveSettings(QString file, const QString* label = nullptr);
-    // A take's settings, from the mirror twin on a write-protected card.
+    // A take's settings, from the mirror twin on a write-protected card
+    // where that is the newer.
     void LoadSettings(const QString& file);
     // The strip from the file as it is; mirror: a twin, whose virtual
     // track names and metadata are shown too.
@@ -459,13 +460,16 @@ private:
     // where newer (SettingsStore::SettlePreset); what stays is told, an
     // older copy that cannot be removed once.
     void SettlePresets();
+    // A take's mirror twin older than the mix on its writable card is
+    // removed (SettingsStore::SettleTake); one that stays is told once.
+    void SettleTakeTwin(const QString& file);
     // The preset entry as the disk holds preset index: "Empty", "N.A", or
     // its name with Apply Preset.
     void ShowPreset(int index);
     // The name box shows the name of a preset that holds a mix.
     bool m_bPresetNamed = false;
-    // Older mirror copies of presets told as staying.
-    QSet<QString> m_PresetTwinsTold;
+    // Older mirror copies of presets and takes told as staying.
+    QSet<QString> m_TwinsTold;
     static constexpr int kPresets = 5;
     void ConnectEditorSignals();
     void ConnectSelectionSignals();

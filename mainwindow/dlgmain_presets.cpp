@@ -70,6 +70,7 @@ void DlgMain::SettlePresets()
         switch (SettingsStore::SettlePreset(PresetFilePath(n), &twin)) {
         case SettingsStore::Settled::Nothing:
         case SettingsStore::Settled::Moved:
+        case SettingsStore::Settled::Retired:
             break;
         case SettingsStore::Settled::NotMoved:
             TellPresetKeptAside(n, QStringLiteral("it could not be moved there: ") + twin.czWhy);
@@ -83,12 +84,12 @@ void DlgMain::SettlePresets()
         case SettingsStore::Settled::TwinStays:
             // Older than the settings folder's preset, it is never offered:
             // said once.
-            if (!m_PresetTwinsTold.contains(twin.czPath))
+            if (!m_TwinsTold.contains(twin.czPath))
                 TellPresets(QStringLiteral("An older copy of preset %1 stays in %2 (%3); the one in the settings "
                                            "folder %4 is offered.")
                                 .arg(n)
                                 .arg(Native(twin.czPath), twin.czWhy, folder));
-            m_PresetTwinsTold.insert(twin.czPath);
+            m_TwinsTold.insert(twin.czPath);
             break;
         }
     }
@@ -116,10 +117,26 @@ bool DlgMain::SaveSettings(QString file, const QString* label)
 
 void DlgMain::LoadSettings(const QString& file)
 {
+    SettleTakeTwin(file);
     // A write-protected card: the mirror folder's copy when the mix was
-    // changed since the card was locked, else the card's own file.
+    // changed since the card was locked, and not stored on the card since;
+    // else the card's own file.
     const SettingsStore::tyCopy read = SettingsStore::ReadTake(file);
     LoadSettingsFrom(read.czPath, read.bMirror);
+}
+
+void DlgMain::SettleTakeTwin(const QString& file)
+{
+    SettingsStore::tyCopy twin;
+    if (SettingsStore::SettleTake(file, &twin) != SettingsStore::Settled::TwinStays
+        || m_TwinsTold.contains(twin.czPath))
+        return;
+    // Older than the card's mix, it is never read: said once.
+    m_TwinsTold.insert(twin.czPath);
+    SendUserMessage(QStringLiteral("Mix settings"),
+                    QStringLiteral("An older copy of the mix of %1 stays in %2 (%3); the one beside the take is read.")
+                        .arg(Native(file), Native(twin.czPath), twin.czWhy),
+                    0, 3);
 }
 
 void DlgMain::LoadSettingsFrom(const QString& file, bool mirror)

@@ -46,7 +46,7 @@ QString QSoundPerform::SidecarPath() const
 bool QSoundPerform::LoadPlayerSettings(QString path)
 {
     // A write-protected card: the mirror folder's copy, when the mix was
-    // changed since the card was locked.
+    // changed since the card was locked and not stored on the card since.
     path = SettingsStore::ReadTake(path).czPath;
     if (path.isEmpty() || !QFileInfo::exists(path))
         return false;

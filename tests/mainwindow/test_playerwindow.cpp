@@ -6,6 +6,8 @@
 
 #include "browser/qbriselfsfilterproxymodel.h"
 #include "browser/qbriselfsmodel.h"
+#include "fileprocess/processinformation.h"
+#include "fileprocess/processscan.h"
 #include "foundation/fileutil.h"
 #include "foundation/messageloging.h"
 #include "foundation/platform/appfolders.h"
@@ -573,19 +575,124 @@ private slots:
         QTest::addColumn<bool>("msOffBetween");
         QTest::addColumn<bool>("fullAtClose");   // the card refuses every write as the window closes
         QTest::addColumn<bool>("presetChosen");   // and, before, at several take changes with a preset chosen
-        QTest::newRow("writable card") << false << false << false << false;
-        QTest::newRow("write-protected card") << true << false << false << false;
+        // Who stores a newer mix on the card unlocked after a change kept
+        // in the mirror folder (see NewerMixOnUnlockedCard).
+        QTest::addColumn<QString>("newerOnCard");
+        QTest::newRow("writable card") << false << false << false << false << QString();
+        QTest::newRow("write-protected card") << true << false << false << false << QString();
         // Mixed on the card, then locked; the program's folder in the
         // working folder missing, as on a fresh machine.
-        QTest::newRow("card locked after its mix was saved") << true << false << false << false;
+        QTest::newRow("card locked after its mix was saved") << true << false << false << false << QString();
         // The M/S boxes the other take turned off come on again with the
         // take: its pair's pans stay as they were saved.
-        QTest::newRow("reopened after a take with M/S decoding off") << false << true << false << false;
+        QTest::newRow("reopened after a take with M/S decoding off") << false << true << false << false << QString();
         // The last change, not written, is told before the window goes.
-        QTest::newRow("card full when the window closes") << false << false << true << false;
+        QTest::newRow("card full when the window closes") << false << false << true << false << QString();
         // Neither the mix nor the preset's name changed: nothing to write,
         // nothing told; a new name the card refuses is told once.
-        QTest::newRow("card full at take changes with a preset chosen") << false << false << true << true;
+        QTest::newRow("card full at take changes with a preset chosen") << false << false << true << true << QString();
+        QTest::newRow("newer mix saved on the unlocked card, locked again")
+            << true << false << false << false << QStringLiteral("window");
+        QTest::newRow("newer mix saved by another copy of the program, locked again")
+            << true << false << false << false << QStringLiteral("another program");
+        QTest::newRow("newer mix written into the card's file by hand, locked again")
+            << true << false << false << false << QStringLiteral("hand");
+    }
+
+    // Empty when the strips and the take's mixer show the volumes of the
+    // first tracks.
+    static QString Shown(DlgMain& window, const QList<int>& volumes)
+    {
+        for (int t = 0; t < volumes.size(); ++t) {
+            if (window.m_pSliderVolume[t]->value() != volumes[t]
+                || window.m_SndPerform.m_pnTrackVolume[t] != volumes[t])
+                return QStringLiteral("track %1 at %2, not %3")
+                    .arg(t + 1)
+                    .arg(window.m_pSliderVolume[t]->value())
+                    .arg(volumes[t]);
+        }
+        return QString();
+    }
+
+    // A take's mix on the card (tracks 1-3 at one level) changed while the
+    // card is locked (tracks 2-4): kept in the mirror folder. Unlocked, the
+    // window shows the card's mix, and a newer one is stored there by the
+    // window (which then removes the older kept mix), another copy of the
+    // program or a text editor. Locked again, the window and File Process
+    // read the card's newer mix, the kept one left as it is.
+    void NewerMixOnUnlockedCard(const QString& writer)
+    {
+        const QString id = writer == QLatin1String("window")            ? QStringLiteral("KIL001")
+                           : writer == QLatin1String("another program") ? QStringLiteral("KIL002")
+                                                                        : QStringLiteral("KIL003");
+        TakeSpec spec = MonoTake(id, {0, 1, 2, 3});
+        spec.bits = 16;
+        spec.frames = 48000;
+        const QString path = WriteConstantTake(m_czWork + QLatin1Char('/') + id, spec, {0x1000, 0x0800, 0x400, 0x200});
+        const QString sidecar = DlgMain::TakeSettingsFilePath(path + QStringLiteral("_01.WAV"));
+        const QString twin = MirrorTwinPath(sidecar);
+        const QString folder = QFileInfo(sidecar).absolutePath();
+        auto removeTwin = qScopeGuard([&] { QFile::remove(twin); });
+        short volume[24], pan[24];
+        bool mute[24] = {}, swap[12] = {};
+        std::fill(volume, volume + 24, short(4));
+        std::fill(pan, pan + 24, short(100));
+        std::fill(volume, volume + 3, short(5));
+        QVERIFY(SaveSettingsLocal(sidecar, volume, pan, pan, mute, false, false, swap, nullptr, -1, -1));
+        QFile card(sidecar);
+        QVERIFY(card.open(QIODevice::ReadWrite)
+                && card.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+        card.close();
+        const WritabilityProbe locked = [folder](const QString& asked) { return QDir(asked) != QDir(folder); };
+        const auto lock = [&locked](bool on) { SetWritabilityProbe(on ? locked : WritabilityProbe()); };
+        auto unlock = qScopeGuard([] { SetWritabilityProbe(WritabilityProbe()); });
+        lock(true);
+        auto window = NewWindow();
+        SelectOneRow(*window, m_czDay1);
+        QVERIFY(Open(*window, path));
+        QCOMPARE(Shown(*window, {5, 5, 5, 4}), QString());
+        for (int t = 1; t < 4; ++t)
+            window->m_pSliderVolume[t]->setValue(7);
+        window.reset();
+        QVERIFY(QFile::exists(twin));
+
+        lock(false);
+        std::fill(volume, volume + 3, short(2));
+        if (writer == QLatin1String("window")) {
+            window = NewWindow();
+            SelectOneRow(*window, m_czDay1);
+            QVERIFY(Open(*window, path));
+            QCOMPARE(Shown(*window, {5, 5, 5, 4}), QString());
+            for (int t = 0; t < 3; ++t)
+                window->m_pSliderVolume[t]->setValue(2);
+            QVERIFY(Open(*window, path));
+            QVERIFY(!QFile::exists(twin));
+            window.reset();
+        } else if (writer == QLatin1String("another program")) {
+            QVERIFY(SaveSettingsLocal(sidecar, volume, pan, pan, mute, false, false, swap, nullptr, -1, -1));
+        } else {
+            QByteArray text = ReadAll(sidecar);
+            QVERIFY(text.contains("\r\n5|5|5|4|"));
+            text.replace("\r\n5|5|5|4|", "\r\n2|2|2|4|");
+            QVERIFY(card.open(QIODevice::WriteOnly | QIODevice::Truncate) && card.write(text) == text.size());
+            card.close();
+        }
+
+        lock(true);
+        window = NewWindow();
+        SelectOneRow(*window, m_czDay1);
+        QVERIFY(Open(*window, path));
+        QCOMPARE(Shown(*window, {2, 2, 2, 4}), QString());
+        window.reset();
+        QCOMPARE(QFile::exists(twin), writer != QLatin1String("window"));
+        QSoundPerform loader;
+        QList<tProcessInformation*> takes;
+        auto release = qScopeGuard([&] { qDeleteAll(takes); });
+        const QFileInfo day(folder);
+        QVERIFY(procscan::ScanDayFolder(folder, day.path(), QString(), day.fileName(), &loader, &takes));
+        QCOMPARE(takes.size(), 1);
+        for (int t = 0; t < 4; ++t)
+            QCOMPARE(int(takes[0]->pnTrackVolume[t]), int(volume[t]));
     }
 
     // A locked card shows the mix stored on it; a change goes to the
@@ -687,6 +794,9 @@ private slots:
         QFETCH(bool, msOffBetween);
         QFETCH(bool, fullAtClose);
         QFETCH(bool, presetChosen);
+        QFETCH(QString, newerOnCard);
+        if (!newerOnCard.isEmpty())
+            return NewerMixOnUnlockedCard(newerOnCard);
         const QString id = writeProtected ? QStringLiteral("RO0001")
                            : msOffBetween ? QStringLiteral("RW0003")
                            : presetChosen ? QStringLiteral("RW0006")

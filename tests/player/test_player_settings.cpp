@@ -53,6 +53,14 @@ QByteArray ReadAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The file's time an hour back: written before what is saved now.
+bool MakeOlder(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite)
+           && file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime);
+}
+
 QStringList Fields(int count, const QString& text)
 {
     QStringList fields;
@@ -253,6 +261,7 @@ void TestPlayerSettings::mirrorFolderOnProtectedCard()
     bool mute[24] = {}, swap[12] = {};
     volume[0] = 3;
     QVERIFY(SaveSettingsLocal(take, volume, left, right, mute, false, false, swap, nullptr, -1, -1));
+    QVERIFY(MakeOlder(take));
     const QByteArray onCard = ReadAll(take);
     SetWritabilityProbe([card](const QString& path) { return QDir(path) != QDir(card); });
     // The card's own settings are read until the mix changes.
@@ -309,12 +318,34 @@ void TestPlayerSettings::oneFailureOneMessage()
              QStringList{"ABC123.idh"});
 }
 
-// The file's time an hour back: written before what is saved now.
-static bool MakeOlder(const QString& path)
+// The twin an hour older than the file; a preset's twin 1.5 s newer than
+// a file of a FAT card's time (a whole even second).
+static bool OlderOrOneStep(const QString& twin, const QString& path, bool preset)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadWrite)
-           && file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime);
+    QFile own(path), kept(twin);
+    const QDateTime even = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() / 2 * 2 - 3600);
+    if (!preset)
+        return MakeOlder(twin);
+    return own.open(QIODevice::ReadWrite) && own.setFileTime(even, QFileDevice::FileModificationTime)
+           && kept.open(QIODevice::ReadWrite)
+           && kept.setFileTime(even.addMSecs(1500), QFileDevice::FileModificationTime);
+}
+
+// After the older twin of path was settled: the file holds after and is
+// read, on a locked card too; the twin is gone when told so, else why it
+// stays is given.
+static QString OlderTwinSettled(const QString& path, const QByteArray& after, bool preset, bool done,
+                                const SettingsStore::tyCopy& twin)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    SetWritabilityProbe([folder](const QString& asked) { return QDir(asked) != QDir(folder); });
+    const QString read = (preset ? SettingsStore::ReadPreset(path) : SettingsStore::ReadTake(path)).czPath;
+    SetWritabilityProbe(nullptr);
+    if (ReadAll(path) != after || read != path)
+        return QStringLiteral("the older copy read");
+    if (done == QFileInfo::exists(twin.czPath))
+        return done ? QStringLiteral("its mirror copy stays") : QStringLiteral("told staying, removed");
+    return done || !twin.czWhy.isEmpty() ? QString() : QStringLiteral("stays with no reason");
 }
 
 void TestPlayerSettings::failedWriteKeepsOldFileWhole_data()
@@ -338,6 +369,13 @@ void TestPlayerSettings::failedWriteKeepsOldFileWhole_data()
             qPrintable(QStringLiteral("Preset_0.idh moved in over an older one, each call failing: %1").arg(plan)))
             << "Preset_0.idh moved in over" << plan;
     }
+    // A mirror copy as old as the folder's file or older (written within
+    // one 2 s step of a FAT card's clock): removed, the folder's file read
+    // and left whole, a copy that stays never read.
+    QTest::newRow("ABC123.idh's older mirror copy retired, each call failing: EIO") << "ABC123.idh retired"
+                                                                                      << "EIO";
+    QTest::newRow("Preset_0.idh and a mirror copy in one 2 s step, each call failing: EIO")
+        << "Preset_0.idh kept" << "EIO";
     QTest::newRow("ABC123.idh on a full volume") << "ABC123.idh"
                                                  << "full";
     // No earlier file: the message does not speak of previous settings.
@@ -403,6 +441,7 @@ void TestPlayerSettings::failedWriteKeepsOldFileWhole()
     const QString path = folder + QLatin1Char('/') + file.section(QLatin1Char(' '), 0, 0);
     const bool moveIn = file.contains(QLatin1String(" moved in"));
     const bool over = file.endsWith(QLatin1String(" over"));
+    const bool olderTwin = file.endsWith(QLatin1String(" retired")) || file.endsWith(QLatin1String(" kept"));
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(m_pDir->path()) && QDir().mkpath(QAll_GetMirrorPathFolder()));
     auto back = qScopeGuard([&] { QDir::setCurrent(previous); });
@@ -420,6 +459,8 @@ void TestPlayerSettings::failedWriteKeepsOldFileWhole()
     job.syncedBeforeRename = true;
     job.begin = [&] {
         messages.clear();
+        if (olderTwin)
+            return ReadAll(path) == after && WriteBytes(twin, before) && OlderOrOneStep(twin, path, preset);
         if (over && !(QFile::remove(path) && write(path, false) && MakeOlder(path)))
             return false;
         if (moveIn)
@@ -428,10 +469,15 @@ void TestPlayerSettings::failedWriteKeepsOldFileWhole()
     };
     SettingsStore::tyCopy kept;
     job.run = [&] {
-        return moveIn ? SettingsStore::SettlePreset(path, &kept) == SettingsStore::Settled::Moved : write(path, true);
+        if (olderTwin && !preset)
+            return SettingsStore::SettleTake(path, &kept) == SettingsStore::Settled::Retired;
+        return moveIn || olderTwin ? SettingsStore::SettlePreset(path, &kept) == SettingsStore::Settled::Moved
+                                   : write(path, true);
     };
     job.load = [] {};
     job.check = [&](bool done, bool) {
+        if (olderTwin)
+            return OlderTwinSettled(path, after, preset, done, kept);
         if (moveIn && done && QFileInfo::exists(twin))
             return QStringLiteral("its mirror copy stays");
         if (moveIn)

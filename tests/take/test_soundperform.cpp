@@ -440,7 +440,12 @@ void TestSoundPerform::sidecarValuesAreClampedAndKeptApart()
     QCOMPARE(take.m_lczVirtMetadata.value(0), QStringLiteral("99Z"));
     QCOMPARE(take.m_czScene, QStringLiteral("12A"));
 
-    // A write-protected card reads the mirror copy.
+    // A write-protected card reads the mirror copy, written after the
+    // card's file.
+    QFile card(m_czDay + QStringLiteral("SID001.idh"));
+    QVERIFY(card.open(QIODevice::ReadWrite)
+            && card.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+    card.close();
     const QString mirror = QAll_GetMirrorPathFolder();
     QDir().mkpath(mirror);
     QVERIFY(WriteKeywordFile(mirror + QStringLiteral("/SID001.idh"),
