@@ -6,6 +6,7 @@
 #include "foundation/folderlock.h"
 #include "foundation/messageloging.h"
 #include "foundation/platform/diskprobes.h"
+#include "foundation/platform/nameremoval.h"
 #include "take/mixedmark.h"
 #include "take/takefamily.h"
 #include "take/takeverdict.h"

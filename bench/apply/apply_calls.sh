@@ -19,6 +19,6 @@ awk '
         if ($0 ~ /[^a-z_](open|openat|openat2)\(/ && $0 !~ /= -1 /) opened[part]++
     }
     END {
-        printf "Apply of 50 takes x 24 files: %d files opened, %d system calls; the same heads read and bytes written in place: %d files opened, %d system calls (bound): ratio %.2f (target <= 9.5)\n",
+        printf "Apply of 50 takes x 24 files: %d files opened, %d system calls; the same heads read and bytes written in place: %d files opened, %d system calls (bound): ratio %.2f (target <= 4.3)\n",
             opened["apply"], calls["apply"], opened["bound"], calls["bound"], calls["apply"] / calls["bound"]
     }' "$log"
