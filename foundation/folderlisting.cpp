@@ -2,6 +2,7 @@
 
 #include "foundation/platform/diskprobes.h"
 #include "foundation/platform/foldernames.h"
+#include "foundation/platform/nameremoval.h"
 
 #include <QFile>
 #include <QList>
@@ -46,11 +47,11 @@ tyFolderStamp StampOfStatus(const struct stat& status)
 // with every entry, and both times were already old when the stamp was
 // taken (a change within one tick of a coarse clock would leave them as
 // they were).
-bool TimesTellNames(const tyFolderStamp& stamp, const QString& folder)
+bool TimesTellNames(const tyFolderStamp& stamp, const QString& folder, qint64 settledNs = kSettledNs)
 {
     timespec now{};
     return ::clock_gettime(CLOCK_REALTIME, &now) == 0
-           && Nanoseconds(now) - qMax(stamp.nModified, stamp.nChanged) >= kSettledNs
+           && Nanoseconds(now) - qMax(stamp.nModified, stamp.nChanged) >= settledNs
            && FolderTimesFollowEntries(folder);
 }
 
@@ -61,6 +62,12 @@ struct tyKeptListing {
 
 std::mutex gKeptMutex;
 QList<tyKeptListing> gKept;   // newest first; guarded by gKeptMutex
+
+struct tyKeptAsides {
+    tyFolderIdentity identity;
+    QStringList asides;
+};
+QList<tyKeptAsides> gKeptAsides;   // newest first; guarded by gKeptMutex
 
 } // namespace
 
@@ -131,4 +138,38 @@ bool FolderNamesKept(const tyFolderStamp& before, const QString& folder)
         return false;
     struct stat status;
     return ::stat(QFile::encodeName(folder).constData(), &status) == 0 && StampOfStatus(status) == before;
+}
+
+QStringList KeptRemovalAsides(const QString& folder, const struct stat* given)
+{
+    struct stat asked;
+    if (!given && ::stat(QFile::encodeName(folder).constData(), &asked) != 0)
+        return RemovalAsidesIn(folder);
+    const struct stat& status = given ? *given : asked;
+    const tyFolderIdentity identity{folder, StampOfStatus(status)};
+    {
+        std::lock_guard<std::mutex> lock(gKeptMutex);
+        for (int i = 0; i < gKeptAsides.size(); ++i) {
+            if (gKeptAsides.at(i).identity == identity) {
+                gKeptAsides.move(i, 0);
+                return gKeptAsides.first().asides;
+            }
+        }
+    }
+    // Read after the stamp was taken, as a kept listing is, and kept once
+    // the folder's times are older than a few ticks of the coarse clock:
+    // the loads of a day right after a save or a report beside them.
+    constexpr qint64 kAsidesSettledNs = 50 * 1000 * 1000;
+    const QStringList asides = RemovalAsidesIn(folder);
+    if (!TimesTellNames(identity.Stamp, folder, kAsidesSettledNs))
+        return asides;
+    std::lock_guard<std::mutex> lock(gKeptMutex);
+    for (int i = gKeptAsides.size() - 1; i >= 0; --i) {
+        if (gKeptAsides.at(i).identity.czFolder == folder)
+            gKeptAsides.removeAt(i);
+    }
+    gKeptAsides.prepend({identity, asides});
+    while (gKeptAsides.size() > kKeptFolders)
+        gKeptAsides.removeLast();
+    return asides;
 }

@@ -1,6 +1,7 @@
 #include "take/takesavejournal.h"
 
 #include "foundation/fileutil.h"
+#include "foundation/folderlisting.h"
 #include "foundation/recordfiles.h"
 #include "foundation/messageloging.h"
 #include "foundation/replacejournal.h"
@@ -28,8 +29,12 @@ namespace {
 // one a killed removal left aside: listed so, or, the folder not listed,
 // found by one read of its names (the folder's sweep may have met a
 // failed call while it put one back, and sweeps the folder again only once
-// it changed).
-bool SaveRecordLeft(const FolderNameProbe& names, const QString& folder, const QString& baseName)
+// it changed). status: the folder's as a load read it under its lock,
+// where that lock reaches every writer: the load takes the removal names
+// kept from an earlier read while the folder's times show no name came or
+// went since (KeptRemovalAsides); a writer reads them itself.
+bool SaveRecordLeft(const FolderNameProbe& names, const QString& folder, const QString& baseName,
+                    const struct stat* status = nullptr)
 {
     const QString record = TakeSaveJournalPath(QString(), baseName);
     if (names.Exists(record) || names.Exists(ChunkJournalTemporaryPath(record))
@@ -38,7 +43,12 @@ bool SaveRecordLeft(const FolderNameProbe& names, const QString& folder, const Q
     const int asides = names.CountListed(RemovalAsidePrefix(record), QString());
     if (asides >= 0)
         return asides > 0;
-    return RemovalAsideOfExists(TakeSaveJournalPath(folder, baseName));
+    const QString path = TakeSaveJournalPath(folder, baseName);
+    if (!status)
+        return RemovalAsideOfExists(path);
+    const QStringList kept = KeptRemovalAsides(folder, status);
+    return std::any_of(kept.begin(), kept.end(),
+                       [&path](const QString& aside) { return IsRemovalAsideOf(aside, path); });
 }
 
 // Puts back a take whose save was interrupted, telling the user once. Only
@@ -240,7 +250,8 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
         FolderNameProbe probe(folder, held ? FolderNameProbe::Listing::KeptOrReadHeld : FolderNameProbe::Listing::Kept,
                               lock->HeldStatus());
         marked = probe.Exists(TakeMixedMarkPath(QString(), name));
-        const bool left = SaveRecordLeft(probe, folder, name) || probe.Exists(replacement.mid(folder.size()))
+        const bool left = SaveRecordLeft(probe, folder, name, held ? lock->HeldStatus() : nullptr)
+                          || probe.Exists(replacement.mid(folder.size()))
                           || probe.Exists(TakenOverRecordPath(replacement).mid(folder.size()));
         if (!left && names)
             names->emplace(std::move(probe));
