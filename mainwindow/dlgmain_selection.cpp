@@ -133,6 +133,8 @@ void DlgMain::DispatchSelection()
     const QModelIndexList rows = ui->m_CtrlTreeView->selectionModel()->selectedRows(0);
     const int n = rows.size();
 
+    // The shown take is left: its copies' comparison too.
+    m_CopyComparison.Stop();
     ResetEditorAll();
     DisableEditorAll();
     ResetPlayerAll();
@@ -236,7 +238,12 @@ bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
     // Loaded without a box of its own: arrowing through a day of takes
     // that cannot be opened must not raise one per key. The take line says
     // why instead.
-    const bool loaded = m_SndPerform.QuickInitFiles(takePath, extension, nullptr, true);
+    bool loaded = false;
+    {
+        // A namesake's sound is compared once the take is shown.
+        const CopiesComparedApart apart;
+        loaded = m_SndPerform.QuickInitFiles(takePath, extension, nullptr, true);
+    }
     ListStrangersAlone(folder, take);
     if (!loaded) {
         if (!m_SndPerform.RenamedTakePath().isEmpty()) {
@@ -252,6 +259,8 @@ bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
     DisplayEditTracksContains();
     // A take with a member missing opens: the line says so.
     ShowTakeProblem(m_SndPerform.ProblemLine(true, folder, m_SndPerform.m_czBaseName), status == 0);
+    if (status == 0)
+        CompareCopies();
     if (status != 0) {
         result = false;
         // A take of this recorder that is damaged is worth a box, once: a
@@ -278,6 +287,21 @@ bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
         ShowTakeTimeline();
     }
     return result;
+}
+
+void DlgMain::CompareCopies()
+{
+    m_CopyComparison.Start(m_SndPerform.UncomparedNamesakes(), [this](const QString& name, const QString& member,
+                                                                      bool copy) {
+        QMetaObject::invokeMethod(this, [this, name, member, copy] { ShowCopyCompared(name, member, copy); },
+                                  Qt::QueuedConnection);
+    });
+}
+
+void DlgMain::ShowCopyCompared(const QString& name, const QString& member, bool copy)
+{
+    if (m_SndPerform.TellNamesakeCompared(name, member, copy))
+        ShowTakeProblem(m_SndPerform.ProblemLine(true, m_SndPerform.m_czTakeFolder, m_SndPerform.m_czBaseName), true);
 }
 
 void DlgMain::FollowRenamedTake(const QString& oldName, const QString& renamedPath, bool takenBack)
