@@ -259,9 +259,9 @@ bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
     DisplayEditTracksContains();
     // A take with a member missing opens: the line says so.
     ShowTakeProblem(m_SndPerform.ProblemLine(true, folder, m_SndPerform.m_czBaseName), status == 0);
-    if (status == 0)
+    if (status == 0) {
         CompareCopies();
-    if (status != 0) {
+    } else {
         result = false;
         // A take of this recorder that is damaged is worth a box, once: a
         // foreign one is only another maker's file, said in the line.

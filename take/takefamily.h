@@ -59,9 +59,8 @@ private:
 // reset, a card copied back, a copy cut short).
 // A second name of the member's own file (a hard link) is neither: it is
 // written whenever the member is.
-// Where copies are compared apart (CopiesComparedApart), a namesake whose
-// sound was not compared yet is not compared (bCompared false): neither a
-// copy nor another recording until it is.
+// bCompared is false for a namesake whose sound is left to be compared
+// apart (CopiesComparedApart): neither a copy nor another recording yet.
 struct tyNamesake {
     QString czName;
     QString czMember;
@@ -83,7 +82,7 @@ public:
     CopiesComparedApart& operator=(const CopiesComparedApart&) = delete;
 
 private:
-    bool m_bOuter;
+    bool m_bOuter;   // as the thread stood before
 };
 
 // Whether two files hold the same sound data, byte for byte, whatever their
