@@ -2,47 +2,60 @@
 #define NALVO_MAINWINDOW_COPYCOMPARISON_H
 
 #include <QList>
+#include <QObject>
 #include <QPair>
 #include <QString>
 
 #include <atomic>
-#include <functional>
+#include <mutex>
 #include <thread>
 
 // The sound of the shown take's namesakes compared with their members'
 // (SameSound) on a thread of its own, so that the window answers while two
 // whole files are read: the files are opened read-only, and no lock of the
 // take's folder is held meanwhile. One comparison runs at a time.
-class CopyComparison
+class CopyComparison : public QObject
 {
+    Q_OBJECT
 public:
-    // Called on the comparing thread with each pair's finding; never for a
-    // pair whose comparison was stopped.
-    using Found = std::function<void(const QString& name, const QString& member, bool copy)>;
+    struct tyFinding {
+        QString czName;     // the namesake's path
+        QString czMember;   // its member's
+        bool bCopy = false;
+    };
 
     CopyComparison() = default;
     // Stops it and joins its thread.
-    ~CopyComparison();
-    CopyComparison(const CopyComparison&) = delete;
-    CopyComparison& operator=(const CopyComparison&) = delete;
+    ~CopyComparison() override;
 
     // Stops the one running, then compares each pair (namesake, member:
     // paths) in turn.
-    void Start(const QList<QPair<QString, QString>>& pairs, Found found);
+    void Start(const QList<QPair<QString, QString>>& pairs);
     // Stops it and joins its thread, which ends within a block read of each
-    // file. Nothing is found after it returns.
+    // file; the findings not taken yet are dropped.
     void Stop();
+    // The findings that wait, oldest first.
+    QList<tyFinding> TakeFindings();
 
     // Tests: gate, when set, is called on the comparing thread before each
     // pair is read, with the flag that stops it (null: none).
     using Gate = void (*)(const std::atomic<bool>& stop);
     static void SetGate(Gate gate);
 
-private:
-    void Run(const QList<QPair<QString, QString>>& pairs, const Found& found);
+signals:
+    // A finding waits (TakeFindings); received on the owner's thread.
+    void signal_Found(QPrivateSignal);
 
-    // Written by the window's thread (Start, Stop), read by the comparing thread.
+private:
+    void Run(const QList<QPair<QString, QString>>& pairs);
+
+    // Written by the owner's thread (Start, Stop), read by the comparing thread.
     std::atomic<bool> m_bStop{false};
+    // The comparing thread appends, the owner's thread takes; under
+    // m_OutboxMutex. The findings travel here and not as queued signal
+    // arguments, which the thread checker cannot see handed over.
+    std::mutex m_OutboxMutex;
+    QList<tyFinding> m_Outbox;
     std::thread m_Thread;
 };
 

@@ -476,10 +476,9 @@ private:
     // An empty text gives the line back to the take's name.
     void ShowTakeProblem(const QString& text, bool editable = false);
     // The shown take's namesakes its load left uncompared are compared with
-    // their members apart (m_CopyComparison); the line says what each is
-    // once its comparison ends (ShowCopyCompared), if the take is still shown.
-    void CompareCopies();
-    void ShowCopyCompared(const QString& name, const QString& member, bool copy);
+    // their members apart (m_CopyComparison): the line says what each is
+    // once its comparison ends, if the take is still shown.
+    void ShowComparedCopies();
     // What a selected day holds that neither view lists: how many of its
     // WAV files name no take (the browser's listing of the day says, the
     // day listed first if it never was), and that Import reads them. Empty

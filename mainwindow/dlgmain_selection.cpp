@@ -41,6 +41,7 @@ void DlgMain::ConnectSelectionSignals()
     connect(m_pTimerSelection, &QTimer::timeout, this, &DlgMain::slot_TimerSelectionChanged);
     connect(tree, &QTreeView::expanded, this, &DlgMain::slot_treeExpanded);
     connect(tree, &QTreeView::collapsed, this, &DlgMain::slot_treeCollapsed);
+    connect(&m_CopyComparison, &CopyComparison::signal_Found, this, &DlgMain::ShowComparedCopies);
 }
 
 void DlgMain::OnDirBrowseSelChanged(const QItemSelection&, const QItemSelection&)
@@ -260,7 +261,7 @@ bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
     // A take with a member missing opens: the line says so.
     ShowTakeProblem(m_SndPerform.ProblemLine(true, folder, m_SndPerform.m_czBaseName), status == 0);
     if (status == 0) {
-        CompareCopies();
+        m_CopyComparison.Start(m_SndPerform.UncomparedNamesakes());
     } else {
         result = false;
         // A take of this recorder that is damaged is worth a box, once: a
@@ -289,18 +290,12 @@ bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
     return result;
 }
 
-void DlgMain::CompareCopies()
+void DlgMain::ShowComparedCopies()
 {
-    m_CopyComparison.Start(m_SndPerform.UncomparedNamesakes(), [this](const QString& name, const QString& member,
-                                                                      bool copy) {
-        QMetaObject::invokeMethod(this, [this, name, member, copy] { ShowCopyCompared(name, member, copy); },
-                                  Qt::QueuedConnection);
-    });
-}
-
-void DlgMain::ShowCopyCompared(const QString& name, const QString& member, bool copy)
-{
-    if (m_SndPerform.TellNamesakeCompared(name, member, copy))
+    bool told = false;
+    for (const CopyComparison::tyFinding& found : m_CopyComparison.TakeFindings())
+        told = m_SndPerform.TellNamesakeCompared(found.czName, found.czMember, found.bCopy) || told;
+    if (told)
         ShowTakeProblem(m_SndPerform.ProblemLine(true, m_SndPerform.m_czTakeFolder, m_SndPerform.m_czBaseName), true);
 }
 
