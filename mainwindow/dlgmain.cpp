@@ -153,6 +153,7 @@ DlgMain::~DlgMain()
     // message channel still shows why a take was not saved, and a box about
     // them runs an event loop.
     m_bClosing = true;
+    m_CopyComparison.Stop();
     m_pTimerSelection->stop();
     disconnect(m_pTimerSelection, nullptr, this, nullptr);
     disconnect(ui->m_CtrlTreeView->selectionModel(), nullptr, this, nullptr);

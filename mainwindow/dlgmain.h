@@ -1,6 +1,7 @@
 #ifndef NALVO_MAINWINDOW_DLGMAIN_H
 #define NALVO_MAINWINDOW_DLGMAIN_H
 
+#include "mainwindow/copycomparison.h"
 #include "mainwindow/daylisttext.h"
 #include "foundation/mapping.h"
 #include "player/playertypes.h"
@@ -480,6 +481,10 @@ private:
     // for editing (editable) keeps that choice: the line ends before it.
     // An empty text gives the line back to the take's name.
     void ShowTakeProblem(const QString& text, bool editable = false);
+    // The shown take's namesakes its load left uncompared are compared with
+    // their members apart (m_CopyComparison): the line says what each is
+    // once its comparison ends, if the take is still shown.
+    void ShowComparedCopies();
     // What a selected day holds that neither view lists: how many of its
     // WAV files name no take (the browser's listing of the day says, the
     // day listed first if it never was), and that Import reads them. Empty
@@ -617,6 +622,8 @@ private:
     // not written) is read before it goes, not shown and destroyed at once.
     bool m_bClosing = false;
     DayListProgress m_DayListProgress;
+    // Stopped as the shown take is left, and joined as the window goes.
+    CopyComparison m_CopyComparison;
 };
 
 #endif

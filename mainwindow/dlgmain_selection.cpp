@@ -41,6 +41,7 @@ void DlgMain::ConnectSelectionSignals()
     connect(m_pTimerSelection, &QTimer::timeout, this, &DlgMain::slot_TimerSelectionChanged);
     connect(tree, &QTreeView::expanded, this, &DlgMain::slot_treeExpanded);
     connect(tree, &QTreeView::collapsed, this, &DlgMain::slot_treeCollapsed);
+    connect(&m_CopyComparison, &CopyComparison::signal_Found, this, &DlgMain::ShowComparedCopies);
 }
 
 void DlgMain::OnDirBrowseSelChanged(const QItemSelection&, const QItemSelection&)
@@ -133,6 +134,8 @@ void DlgMain::DispatchSelection()
     const QModelIndexList rows = ui->m_CtrlTreeView->selectionModel()->selectedRows(0);
     const int n = rows.size();
 
+    // The shown take is left: its copies' comparison too.
+    m_CopyComparison.Stop();
     ResetEditorAll();
     DisableEditorAll();
     ResetPlayerAll();
@@ -236,7 +239,12 @@ bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
     // Loaded without a box of its own: arrowing through a day of takes
     // that cannot be opened must not raise one per key. The take line says
     // why instead.
-    const bool loaded = m_SndPerform.QuickInitFiles(takePath, extension, nullptr, true);
+    bool loaded = false;
+    {
+        // A namesake's sound is compared once the take is shown.
+        const CopiesComparedApart apart;
+        loaded = m_SndPerform.QuickInitFiles(takePath, extension, nullptr, true);
+    }
     ListStrangersAlone(folder, take);
     if (!loaded) {
         if (!m_SndPerform.RenamedTakePath().isEmpty()) {
@@ -252,7 +260,9 @@ bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
     DisplayEditTracksContains();
     // A take with a member missing opens: the line says so.
     ShowTakeProblem(m_SndPerform.ProblemLine(true, folder, m_SndPerform.m_czBaseName), status == 0);
-    if (status != 0) {
+    if (status == 0) {
+        m_CopyComparison.Start(m_SndPerform.UncomparedNamesakes());
+    } else {
         result = false;
         // A take of this recorder that is damaged is worth a box, once: a
         // foreign one is only another maker's file, said in the line.
@@ -278,6 +288,15 @@ bool DlgMain::DispatchFileInfos(QString takePath, QString extension)
         ShowTakeTimeline();
     }
     return result;
+}
+
+void DlgMain::ShowComparedCopies()
+{
+    bool told = false;
+    for (const CopyComparison::tyFinding& found : m_CopyComparison.TakeFindings())
+        told = m_SndPerform.TellNamesakeCompared(found.czName, found.czMember, found.bCopy) || told;
+    if (told)
+        ShowTakeProblem(m_SndPerform.ProblemLine(true, m_SndPerform.m_czTakeFolder, m_SndPerform.m_czBaseName), true);
 }
 
 void DlgMain::FollowRenamedTake(const QString& oldName, const QString& renamedPath, bool takenBack)

@@ -84,6 +84,13 @@ public:
     // of no regular file); empty for a whole recorder take. folder and name as SplitTakePath gives them. The
     // browser and the day list say the same.
     QString ProblemLine(bool loaded, const QString& folder, const QString& name) const;
+    // The namesakes a load left uncompared (see CopiesComparedApart): the
+    // paths of each and of its member.
+    QList<QPair<QString, QString>> UncomparedNamesakes() const;
+    // The comparison of such a pair (paths) ended: the line tells what it
+    // found. False when the take holds no such pair uncompared (another
+    // take was loaded since).
+    bool TellNamesakeCompared(const QString& name, const QString& member, bool copy);
     // The family's iXML counts more files than were found (a member was
     // deleted or not copied) or held out: 0 when none is missing.
     int MissingMembers() const;

@@ -721,6 +721,8 @@ QString QSoundPerform::FamilyLine(const QString& name) const
     for (const tyNamesake& namesake : m_lNamesakes) {
         if (namesake.bSameFile)
             secondNames << QStringLiteral("%1 is a second name of %2's file").arg(namesake.czName, namesake.czMember);
+        else if (!namesake.bCompared)
+            namesakes << QStringLiteral("%1 is being compared with %2").arg(namesake.czName, namesake.czMember);
         else
             namesakes << (namesake.bCopy ? QStringLiteral("%1 is a copy of %2").arg(namesake.czName, namesake.czMember)
                                          : QStringLiteral("%1 is another recording with this take's name")
@@ -740,6 +742,29 @@ QString QSoundPerform::FamilyLine(const QString& name) const
                                "left it, as another file took its name: give it a free name of the take to read it "
                                "with the take.").arg(name, RemovalAsideOwnerName(hidden), hidden);
     return told.join(QLatin1Char(' '));
+}
+
+QList<QPair<QString, QString>> QSoundPerform::UncomparedNamesakes() const
+{
+    QList<QPair<QString, QString>> pairs;
+    for (const tyNamesake& namesake : m_lNamesakes) {
+        if (!namesake.bCompared)
+            pairs << qMakePair(m_czTakeFolder + namesake.czName, m_czTakeFolder + namesake.czMember);
+    }
+    return pairs;
+}
+
+bool QSoundPerform::TellNamesakeCompared(const QString& name, const QString& member, bool copy)
+{
+    for (tyNamesake& namesake : m_lNamesakes) {
+        if (!namesake.bCompared && m_czTakeFolder + namesake.czName == name
+            && m_czTakeFolder + namesake.czMember == member) {
+            namesake.bCompared = true;
+            namesake.bCopy = copy;
+            return true;
+        }
+    }
+    return false;
 }
 
 bool QSoundPerform::FilesAgree() const

@@ -21,6 +21,8 @@
 #include <atomic>
 #include <deque>
 #include <mutex>
+#include <optional>
+#include <utility>
 
 #include <sys/stat.h>
 
@@ -135,34 +137,67 @@ tyComparedSounds& ComparedSounds()
     return compared;
 }
 
-bool CompareSound(const QString& a, const QString& b);
+bool CompareSound(const QString& a, const QString& b, const std::atomic<bool>* stop);
 
-// Whether two files hold the same sound data, byte for byte, whatever
-// their headers say besides. A pair compared before and unchanged since
-// is not read again: a take beside a copy is selected again and again.
-bool SameSound(const QString& a, const QString& b)
+// The answer kept for a pair compared before whose files are as now.
+std::optional<bool> KeptSameSound(const QString& a, const QString& b, const tyComparedSound& now)
+{
+    tyComparedSounds& compared = ComparedSounds();
+    std::lock_guard<std::mutex> lock(compared.mutex);
+    const auto found = compared.found.constFind(qMakePair(a, b));
+    if (found != compared.found.constEnd() && found->first == now.first && found->second == now.second)
+        return found->bSame;
+    return std::nullopt;
+}
+
+// Set while a CopiesComparedApart stands on the thread.
+thread_local bool tCopiesComparedApart = false;
+
+// Whether the namesake a is a copy of the member b, told now (copy set):
+// where copies are compared apart, only for a pair compared before.
+bool TellCopy(const QString& a, const QString& b, bool* copy)
+{
+    if (!tCopiesComparedApart) {
+        *copy = SameSound(a, b);
+        return true;
+    }
+    tyComparedSound now;
+    const std::optional<bool> kept = StateOf(a, &now.first) && StateOf(b, &now.second)
+                                         ? KeptSameSound(a, b, now) : std::nullopt;
+    *copy = kept.value_or(false);
+    return kept.has_value();
+}
+}  // namespace
+
+CopiesComparedApart::CopiesComparedApart() : m_bOuter(std::exchange(tCopiesComparedApart, true)) {}
+
+CopiesComparedApart::~CopiesComparedApart() { tCopiesComparedApart = m_bOuter; }
+
+// A take beside a copy is selected again and again: the comparison of an
+// unchanged pair is kept.
+bool SameSound(const QString& a, const QString& b, const std::atomic<bool>* stop)
 {
     tyComparedSound now;
     const bool known = StateOf(a, &now.first) && StateOf(b, &now.second);
-    const QPair<QString, QString> key(a, b);
-    tyComparedSounds& compared = ComparedSounds();
     if (known) {
-        std::lock_guard<std::mutex> lock(compared.mutex);
-        const auto found = compared.found.constFind(key);
-        if (found != compared.found.constEnd() && found->first == now.first && found->second == now.second)
-            return found->bSame;
+        if (const std::optional<bool> kept = KeptSameSound(a, b, now))
+            return *kept;
     }
-    now.bSame = CompareSound(a, b);
+    now.bSame = CompareSound(a, b, stop);
+    if (stop && stop->load())
+        return false;
     tyComparedSound after;
     // Kept only where neither file changed while it was read.
     if (known && StateOf(a, &after.first) && StateOf(b, &after.second) && after.first == now.first
         && after.second == now.second) {
+        tyComparedSounds& compared = ComparedSounds();
         std::lock_guard<std::mutex> lock(compared.mutex);
-        compared.found.insert(key, now);
+        compared.found.insert(qMakePair(a, b), now);
     }
     return now.bSame;
 }
 
+namespace {
 // Whether two names are of one file (hard links).
 bool SameFile(const QString& a, const QString& b)
 {
@@ -172,7 +207,7 @@ bool SameFile(const QString& a, const QString& b)
            && first.nInode == second.nInode;
 }
 
-bool CompareSound(const QString& a, const QString& b)
+bool CompareSound(const QString& a, const QString& b, const std::atomic<bool>* stop)
 {
     QFile first(a);
     QFile second(b);
@@ -184,6 +219,8 @@ bool CompareSound(const QString& a, const QString& b)
     constexpr qint64 kBlock = 1 << 20;
     QByteArray blocks[2];
     for (qint64 left = size[0]; left > 0; left -= kBlock) {
+        if (stop && stop->load())
+            return false;
         const qint64 n = qMin(left, kBlock);
         blocks[0] = first.read(n);
         blocks[1] = second.read(n);
@@ -370,7 +407,8 @@ tySettledSlots SettleSlots(const QString& folder, const QString& root, const QSt
             if (tellCopies && claims.at(i) == SlotClaim::Member && claims.at(holder) == SlotClaim::Member) {
                 tyNamesake namesake{names.at(i), names.at(holder)};
                 namesake.bSameFile = SameFile(folder + names.at(i), folder + names.at(holder));
-                namesake.bCopy = !namesake.bSameFile && SameSound(folder + names.at(i), folder + names.at(holder));
+                namesake.bCompared = namesake.bSameFile
+                                     || TellCopy(folder + names.at(i), folder + names.at(holder), &namesake.bCopy);
                 settled.lNamesakes << namesake;
             }
         }

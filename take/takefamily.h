@@ -8,6 +8,7 @@
 #include <QPair>
 #include <QSet>
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -58,12 +59,37 @@ private:
 // reset, a card copied back, a copy cut short).
 // A second name of the member's own file (a hard link) is neither: it is
 // written whenever the member is.
+// bCompared is false for a namesake whose sound is left to be compared
+// apart (CopiesComparedApart): neither a copy nor another recording yet.
 struct tyNamesake {
     QString czName;
     QString czMember;
     bool bCopy = false;
     bool bSameFile = false;
+    bool bCompared = true;
 };
+
+// While one stands, the families found on its thread leave the sound of a
+// member's namesake uncompared unless the pair was compared before and is
+// unchanged since: a load that answers at once (the window's) has the two
+// whole files compared on a thread of its own (SameSound).
+class CopiesComparedApart
+{
+public:
+    CopiesComparedApart();
+    ~CopiesComparedApart();
+    CopiesComparedApart(const CopiesComparedApart&) = delete;
+    CopiesComparedApart& operator=(const CopiesComparedApart&) = delete;
+
+private:
+    bool m_bOuter;   // as the thread stood before
+};
+
+// Whether two files hold the same sound data, byte for byte, whatever their
+// headers say besides, read read-only; a pair compared before and unchanged
+// since is not read again. stop, set while the files are read, ends the
+// reading: false then, and nothing is kept.
+bool SameSound(const QString& a, const QString& b, const std::atomic<bool>* stop = nullptr);
 
 // The files of one take as found by name: a poly file, or the mono track
 // files of slots 0..23.

@@ -9,6 +9,7 @@
 #include "browser/qbriselfsfilterproxymodel.h"
 #include "browser/qbriselfsmodel.h"
 #include "foundation/qpath.h"
+#include "mainwindow/copycomparison.h"
 #include "mainwindow/dlgmain.h"
 #include "take/soundperform.h"
 #include "take/takefamily.h"
@@ -20,9 +21,21 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QThread>
 #include <QtTest>
 
 using namespace fixture;
+
+namespace {
+// Holds the window's comparison of a copy until the test opens it, or the
+// window stops it.
+std::atomic<bool> gComparisonOpen{true};
+void HoldComparison(const std::atomic<bool>& stop)
+{
+    while (!gComparisonOpen.load() && !stop.load())
+        QThread::msleep(2);
+}
+}  // namespace
 
 class TestEditorStranger : public EditorDayTest
 {
@@ -80,13 +93,42 @@ class TestEditorStranger : public EditorDayTest
         QVERIFY(!window.m_bEditMetadata);
     }
 
+    // The window answered with the copy's comparison held: the line says it
+    // is being compared, then what it is once the comparison ends. With
+    // dayBetween the day is selected meanwhile and the take again after.
+    static void ShowsComparedCopy(DlgMain& window, const StrangerForm& beside, const std::function<void()>& showTake,
+                                  bool dayBetween)
+    {
+        const auto line = [&window] {
+            const QLabel* label = window.findChild<QLabel*>("m_CtrlLabel_TakeProblem");
+            return label && label->isVisible() ? label->toolTip() : QString();
+        };
+        const QString member = QString(beside.stranger).replace('-', '_');
+        const QString told = beside.take.id + ": " + beside.stranger + " is %1; left out of the take, never written with it.";
+        QCOMPARE(line(), told.arg("being compared with " + member));
+        if (dayBetween) {
+            Select(window, {QFileInfo(window.m_SndPerform.m_czTakeFolder).absolutePath()});
+            gComparisonOpen = true;
+            QTest::qWait(100);
+            QVERIFY2(!line().contains(beside.stranger), qPrintable(line()));
+            showTake();
+        }
+        gComparisonOpen = true;
+        QTRY_COMPARE(line(), told.arg("a copy of " + member));
+    }
+
 private slots:
     void init()
     {
         if (!CurrentRowInPart())
             QSKIP("a row of another part");
     }
-    void cleanup() { ResetDiskSeams(); }
+    void cleanup()
+    {
+        ResetDiskSeams();
+        CopyComparison::SetGate(nullptr);
+        gComparisonOpen = true;
+    }
 
     // A long-named take whose new long name is taken by a stray file: the
     // clash is found before any move, so the take keeps its long names
@@ -149,6 +191,13 @@ private slots:
             // the refusal is told once, the note saved as the take is left.
             if (StrangerForms().at(form).inPlace)
                 QTest::newRow(qPrintable(tag + ", long names refused, the day and the take selected")) << form << 5;
+            // The take shown while its copy is compared, the line saying so
+            // until the comparison ends; or the day selected meanwhile,
+            // whose line the comparison leaves alone.
+            if (StrangerForms().at(form).made == StrangerMade::CopyOfMember) {
+                QTest::newRow(qPrintable(tag + ", a note, shown before the comparison ends")) << form << 6;
+                QTest::newRow(qPrintable(tag + ", a note, the day selected during the comparison")) << form << 7;
+            }
         }
     }
 
@@ -172,9 +221,22 @@ private slots:
         const QModelIndexList row = window->m_pFSProxyModel->match(window->m_pFSProxyModel->index(0, 0, day),
                                                                    Qt::DisplayRole, beside.take.id, 1, Qt::MatchExactly);
         QCOMPARE(row.size(), 1);
-        window->ui->m_CtrlTreeView->setCurrentIndex(row.first());
-        window->m_pTimerSelection->stop();
-        window->slot_TimerSelectionChanged();
+        const auto showTake = [&window, &row] {
+            window->ui->m_CtrlTreeView->setCurrentIndex(row.first());
+            window->m_pTimerSelection->stop();
+            window->slot_TimerSelectionChanged();
+        };
+        if (fileMode >= 6) {
+            gComparisonOpen = false;
+            CopyComparison::SetGate(HoldComparison);
+        }
+        showTake();
+        if (fileMode >= 6) {
+            ShowsComparedCopy(*window, beside, showTake, fileMode == 7);
+            if (QTest::currentTestFailed())
+                return;
+            fileMode = 0;   // then a note, as the first row
+        }
         QCOMPARE(int(window->m_SndPerform.m_nFileCount), members.size());
         QCOMPARE(window->m_SndPerform.MissingMembers(), 0);
         // A namesake of a member, or a file held out, is named in the take's
