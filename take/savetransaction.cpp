@@ -422,6 +422,13 @@ void SaveTransaction::PlanTake(tyTakeSave& save)
         Refuse(save, BusyText(save));
         return;
     }
+    if (CheckTakeOnDisk(save, *lock))
+        PlanRewrite(save);
+}
+
+bool SaveTransaction::CheckTakeOnDisk(tyTakeSave& save, const TakeFolderLock& lock)
+{
+    QSoundPerform* take = save.pTake;
     // What the folder holds now, asked of the disk under the lock: the load
     // may have found the take's files in a kept listing, and another
     // program may have moved a member in or out since. A save writes the
@@ -429,14 +436,14 @@ void SaveTransaction::PlanTake(tyTakeSave& save)
     // thousands of files reads for far longer than a take's names take.
     const FolderNameProbe names(take->m_czTakeFolder, FolderNameProbe::Listing::AskDisk);
     if (!SettleLeftSave(save, names))
-        return;
+        return false;
     quint32 unchanged = 0;
     int rewritten = -1;
-    const bool usable = OpenMembers(save, *lock, &unchanged, &rewritten);
+    const bool usable = OpenMembers(save, lock, &unchanged, &rewritten);
     const QString moved = take->MemberChangedOnDisk(names, unchanged);
     if (!moved.isEmpty()) {
         Refuse(save, QSoundPerform::ChangedOnDiskText(moved));
-        return;
+        return false;
     }
     if (!usable) {
         // A member that is a symbolic link would be written through into the
@@ -444,7 +451,7 @@ void SaveTransaction::PlanTake(tyTakeSave& save)
         const QString link = take->LinkedMember();
         Refuse(save, link.isEmpty() ? QStringLiteral("The take's files cannot all be written.")
                                     : QSoundPerform::LinkedMemberText(link));
-        return;
+        return false;
     }
     if (rewritten >= 0) {
         const QSoundFile& file = take->m_SndFile[rewritten];
@@ -452,8 +459,14 @@ void SaveTransaction::PlanTake(tyTakeSave& save)
                          QFileInfo(file.GetPath()).fileName(),
                          file.OpenedState().state.nInode != file.ReadState().state.nInode
                              || file.OpenedState().state.nDevice != file.ReadState().state.nDevice));
-        return;
+        return false;
     }
+    return true;
+}
+
+void SaveTransaction::PlanRewrite(tyTakeSave& save)
+{
+    QSoundPerform* take = save.pTake;
     QByteArray texts[QSoundPerform::kMaxTracks];
     take->BuildSaveTexts(texts);
     // bext lines set while the members were closed go in with the chunks.

@@ -98,6 +98,11 @@ private:
     static void CheckInvariants(const tyTakeSave& save);
 
     void PlanTake(tyTakeSave& save);
+    // The take on the disk as its load found it, each member open for
+    // writing; false (refused) otherwise.
+    bool CheckTakeOnDisk(tyTakeSave& save, const TakeFolderLock& lock);
+    // Every member's final layout, at one length, and the record that undoes it.
+    void PlanRewrite(tyTakeSave& save);
     // Opens every member of the take for writing, walking one not walked
     // yet; false when one cannot be written or walked. unchanged: the
     // members that hold the head read of them, proven by their state or
