@@ -198,8 +198,11 @@ bool QBriselFSModelItem::rejudgeByKeptHead(QBriselFSModelItem* parent, const QSt
         return false;
     const int slash = m_czPath.lastIndexOf(QLatin1Char('/'));
     tyTrackFileHead head;
+    // A copy of a member tags another track than its name's.
+    const int slot = TakeNaming::LoadTrackSlot(QStringView(m_czPath).mid(slash + 1).chopped(4));
     if (!KeptTrackFileHead(m_czPath.left(slash + 1), m_czPath.mid(slash + 1), &head)
-        || (JoinsFamily(head.eKind) && !LeftOutBesideMembers(ClaimOnSlot(head, m_Listed.czFamily.left(6)))))
+        || (JoinsFamily(head.eKind) && !LeftOutBesideMembers(ClaimOnSlot(head, m_Listed.czFamily.left(6)))
+            && (head.nTrack < 0 || head.nTrack == slot)))
         return false;
     fillItemInfo(m_FileInfo, parent);
     return m_Listed.bAlone;

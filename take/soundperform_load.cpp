@@ -273,9 +273,11 @@ bool PutBackMembersAside(const QString& folder, const QString& baseName)
 // clause of the take's line.
 QString NoMemberReason(const QSoundFile& file)
 {
-    const QString named = HeadOfWalkedFile(file).czTakeId;
-    if (!named.isEmpty())
-        return QStringLiteral("its bext names take %1").arg(named);
+    const tyTrackFileHead head = HeadOfWalkedFile(file);
+    if (head.bCut)
+        return QStringLiteral("it is cut short");
+    if (!head.czTakeId.isEmpty())
+        return QStringLiteral("its bext names take %1").arg(head.czTakeId);
     return file.HasBextChunk() ? QStringLiteral("its bext is not this recorder's")
                                : QStringLiteral("it has no bext chunk");
 }
@@ -371,8 +373,12 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, TakeFolderLock& lock,
     }
     // A file named for a slot a member holds is a take by itself: the
     // views list it alone from now on, though it is of the members' length.
-    for (const QString& rival : family.lczRivals)
-        ReadTrackFileHead(rival, true);
+    // A rival that is no regular file is named in the line, once.
+    for (const QString& rival : family.lczRivals) {
+        struct stat status;
+        if (ReadTrackFileHead(rival, true).nLength < 0 && ::lstat(QFile::encodeName(rival).constData(), &status) == 0)
+            m_lczNotRegular << QFileInfo(rival).fileName();
+    }
     for (tyNamesake namesake : family.lNamesakes) {
         namesake.czName = QFileInfo(namesake.czName).fileName();
         namesake.czMember = QFileInfo(namesake.czMember).fileName();
@@ -471,7 +477,7 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, TakeFolderLock& loc
     short status[kMaxTracks] = {};
     tyFileState walkedStates[kMaxTracks];
     quint32 present = 0;
-    SlotClaim claims[kMaxTracks] = {};
+    tyTrackFileHead heads[kMaxTracks];
     const QString id = m_czBaseName.left(6);
     for (int t = 0; t < kMaxTracks; ++t) {
         if (!m_pbPresent[t])
@@ -501,10 +507,11 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, TakeFolderLock& loc
         // and are parsed only when they differ.
         const bool walked = file.ReadChunks(false, true);
         present |= 1u << t;
-        const tyTrackFileHead head = HeadOfWalkedFile(file);
-        claims[t] = ClaimOnSlot(head, id);
+        tyTrackFileHead& head = heads[t];
+        head = HeadOfWalkedFile(file);
+        head.nLength = file.GetLayout().nFileLength;
         // What a file that may be left out is, for the views (see HoldOutLeftOut).
-        if (claims[t] != SlotClaim::Member)
+        if (ClaimOnSlot(head, id) != SlotClaim::Member || head.nTrack != t)
             StateOfOpen(file.ReadHandle(), &walkedStates[t]);
         const bool member = m_bPolyTake || JoinsFamily(head.eKind);
         if (!walked)
@@ -520,8 +527,14 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, TakeFolderLock& loc
     // Another maker's file named like a track of a take of ours is a take
     // by itself, as the views list it, and so is a file of this recorder's
     // naming another take where the others name this one.
-    const quint32 leftOut = SlotsLeftOut(m_bPolyTake, present, claims);
-    HoldOutLeftOut(leftOut, walkedStates);
+    quint32 copies = 0;
+    const quint32 leftOut = SlotsLeftOut(m_bPolyTake, present, heads, id, &copies);
+    for (int t = 0; t < kMaxTracks; ++t) {
+        if (copies & (1u << t))
+            m_lNamesakes << NamesakeOf(m_czTakeFolder, QFileInfo(m_SndFile[t].GetPath()).fileName(),
+                                       QFileInfo(m_SndFile[heads[t].nTrack].GetPath()).fileName());
+    }
+    HoldOutLeftOut(leftOut, copies, walkedStates);
     *unwalked &= ~leftOut;
     for (int t = 0; t < kMaxTracks && m_nTakeStatus == 0; ++t) {
         if (m_pbPresent[t])
@@ -530,7 +543,7 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, TakeFolderLock& loc
     return true;
 }
 
-void QSoundPerform::HoldOutLeftOut(quint32 leftOut, const tyFileState* walked)
+void QSoundPerform::HoldOutLeftOut(quint32 leftOut, quint32 copies, const tyFileState* walked)
 {
     int kept = m_nFileCount;
     for (int t = 0; t < kMaxTracks; ++t)
@@ -538,7 +551,7 @@ void QSoundPerform::HoldOutLeftOut(quint32 leftOut, const tyFileState* walked)
     int first = -1;
     for (int t = 0; t < kMaxTracks && first < 0; ++t)
         first = m_pbPresent[t] && !(leftOut & (1u << t)) ? t : -1;
-    const quint32 heldOut = first >= 0 && leftOut ? HeldOutSlots(leftOut, kept, m_SndFile[first]) : 0;
+    const quint32 heldOut = first >= 0 && leftOut ? HeldOutSlots(leftOut & ~copies, kept, m_SndFile[first]) : 0;
     for (int t = 0; t < kMaxTracks; ++t) {
         if (!(leftOut & (1u << t)))
             continue;

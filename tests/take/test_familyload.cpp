@@ -617,8 +617,8 @@ private slots:
                     && !StrangerForms().at(form).cardOnly)
                     QTest::newRow(qPrintable(tag + (asLong ? ", as long" : ""))) << form << asLong << false;
             }
-            // A card's file system: names in any case are one.
-            if (StrangerForms().at(form).made != StrangerMade::OtherMaker)
+            // A card's file system: names in any case are one (and no links).
+            if (StrangerForms().at(form).made != StrangerMade::OtherMaker && StrangerForms().at(form).deadLinkTrack < 0)
                 QTest::newRow(qPrintable(tag + ", exFAT")) << form << false << true;
         }
     }
@@ -675,11 +675,21 @@ private slots:
         QVERIFY(shown.QuickInitFiles(dir.filePath(id), QStringLiteral("WAV"), nullptr, true));
         const bool namesake = beside.made == StrangerMade::CopyOfMember || beside.made == StrangerMade::OtherRecording
                               || beside.made == StrangerMade::CutCopy;
+        // The member a copy is of; a link to nothing is named once, by the
+        // loads that list the folder's names.
+        const int copied = beside.copyOf >= 0 ? beside.copyOf : TakeNaming::LoadTrackSlot(QFileInfo(stranger).completeBaseName());
+        const QString original = TrackFileName(beside.take, qBound(0, copied, beside.take.tracks.size() - 1));
+        const QString link = beside.deadLinkTrack < 0 ? QString()
+                                                      : QStringLiteral(" %1: %1_%2.WAV is not a regular file: not read.")
+                                                            .arg(id).arg(beside.deadLinkTrack + 1, 2, 10, QLatin1Char('0'));
         for (const QSoundPerform* loadedTake : {&take, &listed, &shown}) {
             const QString line = loadedTake->ProblemLine(true, dir.path() + QLatin1Char('/'), id);
             if (beside.made == StrangerMade::CopyOfMember && loadedTake != &take)
-                QCOMPARE(line, QStringLiteral("%1: %2 is a copy of %1_04.WAV; left out of the take, never written "
-                                              "with it.").arg(id, beside.stranger));
+                QCOMPARE(line, QStringLiteral("%1: %2 is a copy of %3; left out of the take, never written "
+                                              "with it.").arg(id, beside.stranger, original) + link);
+            else if (beside.made == StrangerMade::CutMember)
+                QVERIFY2(line.startsWith(QStringLiteral("%1: %2 is left out of the take, as it is cut short, though")
+                                             .arg(id, beside.stranger)), qPrintable(line));
             else if (namesake && loadedTake != &take)
                 QCOMPARE(line, QStringLiteral("%1: %2 is another recording with this take's name; left out of the "
                                               "take, never written with it.").arg(id, beside.stranger));
