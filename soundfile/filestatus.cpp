@@ -250,7 +250,10 @@ tyTrackFileHead HeadOfWalkedFile(const QSoundFile& file)
         head.nTrack = ReferenceTrack(file.m_BextChunk.szOriginatorReference);
     }
     const tyRiffLayout& layout = file.GetLayout();
-    head.bCut = layout.bTruncated && layout.Find("data") < 0;
+    // As ReadTrackFileHead tells it: a chunk, or a chunk's header, runs
+    // past the end before the samples.
+    head.bCut = (layout.bTruncated || (layout.bGarbage && layout.nWalkedEnd + 8 > layout.nFileLength))
+                && layout.Find("data") < 0;
     head.eKind = TrackFileKind(head.nChannels, bext, head.bRecorder);
     return head;
 }

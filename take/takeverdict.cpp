@@ -91,14 +91,14 @@ QString RecordingOf(quint32 present, const tyTrackFileHead (&heads)[24], const Q
 
 namespace {
 // The members whose bext tags a track another member holds in the track's
-// own slot, where the two are of one length: copies of it.
+// own slot: copies of it (of another length once the member was saved).
 quint32 CopiesAmong(quint32 members, const tyTrackFileHead (&heads)[24])
 {
     quint32 copies = 0;
     for (int slot = 0; slot < 24; ++slot) {
         const int tagged = heads[slot].nTrack;
         if ((members & (1u << slot)) && tagged >= 0 && tagged != slot && (members & (1u << tagged))
-            && heads[tagged].nTrack == tagged && heads[tagged].nLength == heads[slot].nLength)
+            && heads[tagged].nTrack == tagged)
             copies |= 1u << slot;
     }
     return copies;

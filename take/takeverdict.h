@@ -46,7 +46,7 @@ QString RecordingOf(quint32 present, const tyTrackFileHead (&heads)[24], const Q
 // recorder's, which Import reads whole); another take's files where a file
 // is the recording's or is cut short, so that such a file never stands in
 // for the take's tracks; and copies: a member whose bext tags the track
-// another member of its length holds in that track's own slot, never a
+// another member holds in that track's own slot, never a
 // further track (copies, may be null: their slots). A poly take's file is
 // its take. id: the first six characters of the take's root.
 quint32 SlotsLeftOut(bool poly, quint32 present, const tyTrackFileHead (&heads)[24], const QString& id,

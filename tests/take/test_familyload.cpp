@@ -716,6 +716,54 @@ private slots:
         QCOMPARE(ListedTakeFiles(dir.path()), expected);
     }
 
+    // A take beside each stranger form, loaded as the window loads it: a
+    // note saves into its members, never refused for the stranger, and
+    // leaves every other file of the folder byte for byte.
+    void saveBesideAStranger_data()
+    {
+        QTest::addColumn<int>("form");
+        for (int form = 0; form < StrangerForms().size(); ++form) {
+            if (!StrangerForms().at(form).cardOnly)
+                QTest::newRow(StrangerForms().at(form).tag) << form;
+        }
+    }
+
+    void saveBesideAStranger()
+    {
+        QFETCH(int, form);
+        const StrangerForm& beside = StrangerForms().at(form);
+        ScratchDir scratch;
+        const QDir dir(scratch.path());
+        QStringList members = WriteTakeBesideStranger(dir.path(), beside, true);
+        QVERIFY(!members.isEmpty());
+        QMap<QString, QByteArray> others;
+        for (const QString& name : dir.entryList(QDir::Files)) {
+            if (!members.contains(dir.filePath(name)))
+                others.insert(name, ReadBytes(dir.filePath(name)));
+        }
+        QSoundPerform take;
+        QVERIFY(take.QuickInitFiles(dir.filePath(beside.take.id), QStringLiteral("WAV"), nullptr, true));
+        QStringList loaded;
+        for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
+            if (take.m_pbPresent[t]) {
+                loaded << take.m_SndFile[t].GetPath();
+                QVERIFY(take.m_SndFile[t].SetiXMLNote(t, QStringLiteral("Saved beside a stranger")));
+            }
+        }
+        loaded.sort();
+        members.sort();
+        QCOMPARE(loaded, members);
+        QVERIFY2(take.UpdateiXMLChunk(), qPrintable(take.SaveReport()));
+        for (const QString& member : members) {
+            QSoundFile file;
+            file.SetPath(member);
+            QVERIFY(file.Open(0) && file.ReadChunks(false, true) && file.GetiXMLFileInfos());
+            QCOMPARE(file.GetiXMLNotes(), QStringLiteral("Saved beside a stranger"));
+        }
+        for (auto other = others.cbegin(); other != others.cend(); ++other)
+            QVERIFY2(ReadBytes(dir.filePath(other.key())) == other.value(), qPrintable(other.key()));
+    }
+
     // A day where other files take the names of a take's tracks or of the
     // take itself: another take's copies in the first form the probe looks
     // at, another maker's file named like the take, a second name of a
