@@ -552,9 +552,15 @@ void QSoundPerform::HoldOutLeftOut(quint32 leftOut, quint32 copies, const tyFile
     for (int t = 0; t < kMaxTracks && first < 0; ++t)
         first = m_pbPresent[t] && !(leftOut & (1u << t)) ? t : -1;
     const quint32 heldOut = first >= 0 && leftOut ? HeldOutSlots(leftOut & ~copies, kept, m_SndFile[first]) : 0;
+    // None left: the load tells why each is none (one cut short, another
+    // take's file beside it), never reading another take's in its place.
+    QStringList none;
     for (int t = 0; t < kMaxTracks; ++t) {
         if (!(leftOut & (1u << t)))
             continue;
+        if (kept == 0)
+            none << QStringLiteral("%1 is left out of the take, as %2")
+                        .arg(QFileInfo(m_SndFile[t].GetPath()).fileName(), NoMemberReason(m_SndFile[t]));
         // A file held out is named in the take's line. Another is one the
         // views list alone, by its head as the walk found it (a listing
         // joins one of the members' length by its length unread).
@@ -564,6 +570,8 @@ void QSoundPerform::HoldOutLeftOut(quint32 leftOut, quint32 copies, const tyFile
             KeepTrackFileHead(m_SndFile[t].GetPath(), walked[t], HeadOfWalkedFile(m_SndFile[t]));
         LeaveOutMember(t);
     }
+    if (!none.isEmpty())
+        m_czUnreadFile = none.join(QStringLiteral("; "));
 }
 
 void QSoundPerform::LeaveOutMember(int track)

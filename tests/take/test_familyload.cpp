@@ -968,6 +968,11 @@ private slots:
             << "old cut" << QStringList{damaged + ", not closed correctly by the recorder (Wrong File #8)."};
         // Its sizes those of its shorter sound.
         QTest::newRow("fewer frames long ago") << "old fewer" << QStringList{damaged + "."};
+        // Its only other track cut short in its head by an interrupted copy:
+        // another take's file never stands in for the take's tracks.
+        QTest::newRow("another take's file beside a track cut short in its head")
+            << "other take" << QStringList{"FIF001_01.WAV is left out of the take, as it is cut short",
+                                           "FIF001_02.WAV is left out of the take, as its bext names take OTH001"};
     }
 
     void fifoInAFamily()
@@ -985,6 +990,10 @@ private slots:
             QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("FIF001_02.WAV")));
         } else if (member == QLatin1String("dangling")) {
             QVERIFY(QFile::link(dir.path() + QStringLiteral("/gone.WAV"), path));
+        } else if (member == QLatin1String("other take")) {
+            QVERIFY(WriteBytes(written.files.at(0), ReadBytes(written.files.at(0)).left(100)));
+            QVERIFY(QFile::remove(written.files.at(1)));
+            QVERIFY(WriteBytes(path, BuildMonoFile(MonoTake(QStringLiteral("OTH001"), {0, 1}), 1)));
         } else if (member == QLatin1String("old fewer")) {
             const TakeSpec spec = MonoTake(QStringLiteral("FIF001"), {0, 2});
             QVERIFY(WriteBytes(written.files.at(1), BuildBrokenFile(spec, Breakage::FamilySizeMismatch)));
