@@ -535,6 +535,12 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, TakeFolderLock& loc
                                        QFileInfo(m_SndFile[heads[t].nTrack].GetPath()).fileName());
     }
     HoldOutLeftOut(leftOut, copies, walkedStates);
+    // A member the views keep a head of (left out by an earlier load) is
+    // listed as what it holds now.
+    for (int t = 0; t < kMaxTracks; ++t) {
+        if (m_pbPresent[t])
+            RenewKeptTrackFileHead(m_SndFile[t].GetPath(), heads[t]);
+    }
     *unwalked &= ~leftOut;
     for (int t = 0; t < kMaxTracks && m_nTakeStatus == 0; ++t) {
         if (m_pbPresent[t])

@@ -23,7 +23,9 @@ static QStringList inLocaleOrder(QStringList names)
 }
 
 // What arrives in a watched day after it was listed.
-enum Arriving { NoneArriving, StrangerArriving, MembersArriving };
+// RewrittenAsMember: nothing arrives; the stranger is rewritten in place,
+// its times kept, as the take's own track of its slot after a load.
+enum Arriving { NoneArriving, StrangerArriving, MembersArriving, RewrittenAsMember };
 
 class TestBrowserProxy : public QObject
 {
@@ -160,6 +162,9 @@ private slots:
             if (beside.made == fixture::StrangerMade::BlankedBext
                 || (beside.made == fixture::StrangerMade::OtherTake && free && !beside.inPlace))
                 QTest::newRow(qPrintable(tag + ", members arriving")) << form << false << int(MembersArriving);
+            if (beside.made == fixture::StrangerMade::OtherTake && free && !beside.recordedAs)
+                QTest::newRow(qPrintable(tag + ", rewritten in place as the take's own track"))
+                    << form << false << int(RewrittenAsMember);
         }
     }
 
@@ -184,7 +189,7 @@ private slots:
         }
         QDir().mkpath(waiting);
         for (const QString& name : arrive) {
-            if (arriving != NoneArriving)
+            if (arriving == StrangerArriving || arriving == MembersArriving)
                 QVERIFY(QFile::rename(day + "/" + name, waiting + "/" + name));
         }
         const QString id = beside.take.id;
@@ -200,7 +205,7 @@ private slots:
         QBriselFSModelItem* dayItem = browser.model.itemFromIndex(browser.model.index(day));
         if (arriving == StrangerArriving)
             QCOMPARE(shown(), QStringList{id});
-        if (arriving != NoneArriving) {
+        if (arriving == StrangerArriving || arriving == MembersArriving) {
             browser.model.addWatcher(dayItem);
             for (const QString& name : arrive)
                 QVERIFY(QFile::rename(waiting + "/" + name, day + "/" + name));
@@ -228,6 +233,30 @@ private slots:
                          qPrintable(file));
             else
                 QCOMPARE(QFileInfo(file).fileName(), beside.stranger);
+        }
+        // The stranger rewritten in place with the take's own track, its
+        // times kept: listed with the take once a load reads it as one.
+        if (arriving == RewrittenAsMember) {
+            const int slot = TakeNaming::LoadTrackSlot(QFileInfo(beside.stranger).completeBaseName());
+            fixture::TakeSpec whole = beside.take;
+            while (whole.tracks.size() <= slot) {
+                fixture::TrackSpec track = whole.tracks.last();
+                track.slot = whole.tracks.size();
+                track.separator = '_';
+                whole.tracks << track;
+            }
+            const QString path = day + "/" + beside.stranger;
+            const QFileInfo before(path);
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.resize(0) && file.write(fixture::BuildMonoFile(whole, slot)) > 0);
+            QVERIFY(file.setFileTime(before.lastModified(), QFileDevice::FileModificationTime));
+            file.close();
+            QSoundPerform again;
+            QVERIFY(again.InitFilesZZ(day + "/" + id, QStringLiteral("WAV")));
+            QCOMPARE(int(again.m_nFileCount), members.size() + 1);
+            browser.model.rejudgeByKeptHeads(day, id);
+            QCOMPARE(shown(), QStringList{id});
         }
         // The stranger replaced by a file of the take: judged by what it
         // holds now, not by what the load found in the file before.
