@@ -251,9 +251,14 @@ tyTrackFileHead HeadOfWalkedFile(const QSoundFile& file)
     }
     const tyRiffLayout& layout = file.GetLayout();
     // As ReadTrackFileHead tells it: a chunk, or a chunk's header, runs
-    // past the end before the samples.
+    // past the end before the samples, where the fmt and bext chunks were
+    // not both read whole.
+    const auto whole = [&layout](const char* id) {
+        const int at = layout.Find(id);
+        return at >= 0 && !layout.chunks.at(at).bTruncated;
+    };
     head.bCut = (layout.bTruncated || (layout.bGarbage && layout.nWalkedEnd + 8 > layout.nFileLength))
-                && layout.Find("data") < 0;
+                && layout.Find("data") < 0 && !(whole("fmt ") && whole("bext"));
     head.eKind = TrackFileKind(head.nChannels, bext, head.bRecorder);
     return head;
 }

@@ -264,6 +264,52 @@ void ListHeldOutWithFamily(tyDayListing& listing, const QString& folder, const s
 }
 }  // namespace
 
+namespace {
+// A family none of whose files names its take (a take renamed by hand),
+// judged in name order by the take its first file names: where most of
+// its files name another (RecordingOf, as the load finds it), judged again
+// by that one, so that another take's file sorting first never carries
+// the family's own files away from it.
+template <typename Judge>
+void JudgeByRecording(const tyDayListing& listing, const std::vector<tyDayFile>& files, int start, int end,
+                      const tyJudgingJobs& jobs, const Judge& judge)
+{
+    tyTrackFileHead heads[24];
+    quint32 present = 0;
+    QString recording;   // as judged
+    for (int at = start; at < end; ++at) {
+        const int f = jobs.order[size_t(at)];
+        const tyListedFile& file = listing.judged.at(f);
+        const QString& name = NameOf(listing, files, size_t(f));
+        const int slot = TakeNaming::LoadTrackSlot(QStringView(name).chopped(4));
+        if (slot < 0 || file.czNamed.isEmpty() || listing.rivals.contains(name) || (present & (1u << slot)))
+            continue;
+        heads[slot].eKind = tyTrackFileHead::RecorderMono;
+        heads[slot].czTakeId = file.czNamed;
+        present |= 1u << slot;
+        if (recording.isEmpty() && !file.bAlone)
+            recording = file.czRecording;
+    }
+    if (present == 0 || recording.isEmpty())
+        return;
+    const tyListedFile& firstFile = listing.judged.at(jobs.order[size_t(start)]);
+    const QString most = RecordingOf(present, heads, firstFile.czFamily.left(6));
+    if (most == recording || most == firstFile.czFamily.left(6))
+        return;
+    tyListedFile seed;
+    seed.eKind = TakeNaming::FileKind::Mono;
+    seed.czFamily = firstFile.czFamily;
+    seed.eClaim = SlotClaim::OtherTake;
+    seed.czRecording = most;
+    const tyListedFile* earlier = &seed;
+    for (int at = start; at < end; ++at) {
+        const tyListedFile& file = judge(jobs.order[size_t(at)], earlier);
+        if (!file.bAlone)
+            earlier = &file;
+    }
+}
+}  // namespace
+
 void SortByName(QVector<tyDayEntry>* entries, QVector<int>* sortedAt)
 {
     // While they are sorted, an entry's nJudged holds its place as given.
@@ -423,8 +469,10 @@ tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int thread
             if (first < 0 && file.bMember)
                 first = at;
         }
-        if (first < 0)
+        if (first < 0) {
+            JudgeByRecording(listing, files, start, end, jobs, judge);
             return true;
+        }
         firstMember[size_t(job)] = jobs.order[size_t(first)];
         const tyListedFile member = FirstMemberToJudgeBy(judged[jobs.order[size_t(first)]]);
         for (int at = start; at < first; ++at)

@@ -400,6 +400,8 @@ const QList<StrangerForm>& StrangerForms()
              "LEN745#05.WAV", true, StrangerMade::OtherTake},
             {"a take renamed by hand beside another take's file in a free slot", take("LEN836", 4, '_', two),
              "LEN836_05.WAV", true, StrangerMade::OtherTake, false, false, "REC836"},
+            {"a take renamed by hand beside another take's file in a free slot, named before its files",
+             take("LEN837", 4, '_', two), "LEN837-05.WAV", true, StrangerMade::OtherTake, false, false, "REC837"},
             {"a copy of a member in a free slot", take("LEN818", 4, '_', two), "LEN818_05.WAV", true,
              StrangerMade::CopyOfMember, false, false, nullptr, 3},
             {"a member cut short in its head by an interrupted copy", take("LEN838", 4, '_', two), "LEN838_01.WAV",
