@@ -408,6 +408,8 @@ const QList<StrangerForm>& StrangerForms()
              false, StrangerMade::CutMember, false, true},
             {"a copy in another form beside a dead link under a third slot", firstAndNinth, "LEN839_09.WAV", true,
              StrangerMade::CopyOfMember, false, false, nullptr, 1, 0},
+            {"another maker's file in a member's other form, a link to nothing in its place", take("LEN841", 4, '_', two),
+             "LEN841-02.WAV", false, StrangerMade::OtherMaker, false, true, nullptr, -1, 1},
         };
     }();
     return forms;
@@ -436,9 +438,13 @@ QStringList WriteTakeBesideStranger(const QString& folder, const StrangerForm& f
             || !WriteBytes(written.files.at(i), bytes))
             return QStringList();
     }
+    // The link in place of the member of its name, if one is there.
+    QStringList files = written.files;
     if (form.deadLinkTrack >= 0) {
-        const QString link = QStringLiteral("%1_%2.WAV").arg(form.take.id).arg(form.deadLinkTrack + 1, 2, 10, QLatin1Char('0'));
-        if (!QFile::link(QDir(folder).absoluteFilePath(QStringLiteral("gone.WAV")), QDir(folder).absoluteFilePath(link)))
+        const QString link = QDir(folder).absoluteFilePath(
+            QStringLiteral("%1_%2.WAV").arg(form.take.id).arg(form.deadLinkTrack + 1, 2, 10, QLatin1Char('0')));
+        if ((files.removeAll(link) > 0 && !QFile::remove(link))
+            || !QFile::link(QDir(folder).absoluteFilePath(QStringLiteral("gone.WAV")), link))
             return QStringList();
     }
     // The take's track the stranger is named for (slots 0.. in order): its two-digit number.
@@ -495,8 +501,7 @@ QStringList WriteTakeBesideStranger(const QString& folder, const StrangerForm& f
         break;
     }
     case StrangerMade::Empty:
-        return WriteBytes(QDir(folder).absoluteFilePath(form.stranger), QByteArray()) ? written.files
-                                                                                         : QStringList();
+        return WriteBytes(QDir(folder).absoluteFilePath(form.stranger), QByteArray()) ? files : QStringList();
     case StrangerMade::DataFirst:
         bytes = AssembleRiff(
             {ChunkBytes{"data", QByteArray(4800 * 3, '\x10')}, ChunkBytes{"fmt ", FmtPayload(1, 1, 48000, 24)}});
@@ -504,7 +509,6 @@ QStringList WriteTakeBesideStranger(const QString& folder, const StrangerForm& f
     }
     if (bytes.isEmpty() || !WriteBytes(QDir(folder).absoluteFilePath(form.stranger), bytes))
         return QStringList();
-    QStringList files = written.files;
     for (int i = files.size() - 1; form.inPlace && i >= 0; --i) {
         if (QFileInfo(files.at(i)).fileName() == form.stranger)
             files.removeAt(i);
