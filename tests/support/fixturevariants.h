@@ -127,6 +127,9 @@ QStringList WriteForeignMonoFamily(const QString& folder, const QString& root, i
 // chunk comes before its fmt and that has no bext, another recording
 // naming the take, a copy cut short. Or in place of a member: the member
 // with its bext changed by another program, or a file of another take.
+// Or beside a take renamed by hand (its files' bext naming the take they
+// were recorded as), a copy of a member in a free slot, a member cut short
+// in its head, a link to nothing named for one of its tracks.
 enum class StrangerMade {
     OtherMaker,     // another maker's mono file with a bext
     OtherTake,      // this recorder's file of the same track of another take
