@@ -104,12 +104,16 @@ const QString& NameOf(const tyDayListing& listing, const std::vector<tyDayFile>&
 }
 
 // A family's file listed as a take by itself, under its base name.
-void ListApart(tyDayListing& listing, const std::vector<tyDayFile>& files, int f)
+void ListApart(tyListedFile& file, const QString& name)
 {
-    tyListedFile& file = listing.judged[f];
     file.bAlone = true;
     file.nSlots = 0;
-    file.czTake = NameOf(listing, files, size_t(f)).chopped(4);
+    file.czTake = name.chopped(4);
+}
+
+void ListApart(tyDayListing& listing, const std::vector<tyDayFile>& files, int f)
+{
+    ListApart(listing.judged[f], NameOf(listing, files, size_t(f)));
 }
 
 // The files named as a track only the load reads ("T1_A"), by the root
@@ -124,6 +128,48 @@ tyLoadTracks LoadTracksOf(const tyDayListing& listing, const std::vector<tyDayFi
             loadTracks[TakeNaming::SplitTrackName(name.chopped(4), TakeNaming::Rule::Load).czRoot].append(int(f));
     }
     return loadTracks;
+}
+
+// A family's files whose bext tags the track another of its files holds in
+// that track's own slot are copies, listed apart as the load leaves them
+// out (SlotsLeftOut), wherever they sort. The family's files: those named
+// as its tracks, and as tracks only the load reads ("T1_A"). Files joined
+// by their length unread tell no track.
+void ListCopiesApart(tyDayListing& listing, const std::vector<tyDayFile>& files, const tyJudgingJobs& jobs,
+                     const tyLoadTracks& loadTracks)
+{
+    for (int job = 0; job < jobs.Count(); ++job) {
+        const int start = jobs.starts[size_t(job)];
+        const int end = jobs.starts[size_t(job) + 1];
+        if (files[size_t(jobs.order[size_t(start)])].eNamed != TakeNaming::FileKind::Mono)
+            continue;
+        const QVector<int> lettered = loadTracks.value(files[size_t(jobs.order[size_t(start)])].czFamily);
+        // Each of the family's files whose head told a track, with its slot.
+        const auto eachTagged = [&](const std::function<void(int f, int slot)>& visit) {
+            const auto one = [&](int f) {
+                const tyListedFile& file = listing.judged.at(f);
+                if (!file.bAlone && file.nTrack >= 0)
+                    visit(f, TakeNaming::LoadTrackSlot(QStringView(NameOf(listing, files, size_t(f))).chopped(4)));
+            };
+            for (int at = start; at < end; ++at)
+                one(jobs.order[size_t(at)]);
+            for (const int f : lettered)
+                one(f);
+        };
+        quint32 ownTracks = 0;   // slots held by a file tagging its own track
+        int tagged = 0;
+        eachTagged([&](int f, int slot) {
+            ++tagged;
+            ownTracks |= slot >= 0 && slot == listing.judged.at(f).nTrack ? 1u << slot : 0;
+        });
+        if (tagged < 2 || !ownTracks)
+            continue;
+        eachTagged([&](int f, int slot) {
+            const int track = listing.judged.at(f).nTrack;
+            if ((ownTracks & (1u << track)) && slot != track)
+                ListApart(listing, files, f);
+        });
+    }
 }
 
 // Beside a member of a family naming the take, its files of another take
@@ -351,6 +397,10 @@ tyListedFile JudgeDayFile(const QString& folder, const QString& fileName, TakeNa
         listed.bAlone = rival || !JoinsFamily(read.eKind);
         const QString root = TakeNaming::SplitTrackName(fileName.chopped(4), TakeNaming::Rule::Load).czRoot;
         listed.eClaim = ClaimOnSlot(read, root.left(6));
+        if (read.eKind == tyTrackFileHead::RecorderMono) {
+            listed.czNamed = read.czTakeId;
+            listed.nTrack = read.nTrack;
+        }
     }
     return listed;
 }
@@ -480,6 +530,7 @@ tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int thread
         return true;
     });
     const tyLoadTracks loadTracks = LoadTracksOf(listing, files);
+    ListCopiesApart(listing, files, jobs, loadTracks);
     ListHeldOutWithFamily(listing, folder, files, jobs, loadTracks);
     ListTakeNamedFiles(folder, listing, files, jobs, firstMember, loadTracks);
     // A mix or poly file is its own take, told by its name alone.

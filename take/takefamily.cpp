@@ -775,8 +775,10 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNa
     // load as another maker's is, and so is one naming another take than
     // the files of a take renamed by hand before it.
     const SlotClaim claim = ClaimOnSlot(head, listed.czFamily.left(6));
-    if (head.eKind == tyTrackFileHead::RecorderMono)
+    if (head.eKind == tyTrackFileHead::RecorderMono) {
         listed.czNamed = head.czTakeId;
+        listed.nTrack = head.nTrack;
+    }
     const QString recording = earlier ? earlier->czRecording : QString();
     const bool renamed = !listed.bMember && claim == SlotClaim::OtherTake;
     if (!JoinsFamily(head.eKind) || (listed.bMember && claim == SlotClaim::OtherTake)

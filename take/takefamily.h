@@ -224,9 +224,10 @@ struct tyListedFile {
     // take renamed by hand): the take their bext names, whose recording
     // they are (RecordingOf); a file naming another is none of it.
     QString czRecording;
-    // The take this recorder's mono file's bext names, where its head was
-    // read (or kept).
+    // The take this recorder's mono file's bext names, and the track it
+    // tags, where its head was read (or kept).
     QString czNamed;
+    int nTrack = -1;
 };
 // fileName with its ".WAV"; folder ends with "/". earlier: the nearest
 // earlier listed member of the same family (a family's files stand

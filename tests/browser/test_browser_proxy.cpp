@@ -7,6 +7,7 @@
 #include "take/soundperform.h"
 #include "tests/support/fixturevariants.h"
 #include "tests/support/fixturewriter.h"
+#include "tests/support/riffbytes.h"
 
 #include <QAbstractItemModelTester>
 #include <QRandomGenerator>
@@ -23,6 +24,19 @@ static QStringList inLocaleOrder(QStringList names)
 }
 
 // What arrives in a watched day after it was listed.
+// The take's own file of the track a stranger is named for.
+QByteArray OwnTrackOf(const fixture::StrangerForm& beside)
+{
+    const int slot = TakeNaming::LoadTrackSlot(QFileInfo(beside.stranger).completeBaseName());
+    fixture::TakeSpec whole = beside.take;
+    while (whole.tracks.size() <= slot) {
+        fixture::TrackSpec track = whole.tracks.last();
+        track.slot = whole.tracks.size();
+        whole.tracks << track;
+    }
+    return fixture::BuildMonoFile(whole, slot);
+}
+
 // RewrittenAsMember: nothing arrives; the stranger is rewritten in place,
 // its times kept, as the take's own track of its slot after a load.
 enum Arriving { NoneArriving, StrangerArriving, MembersArriving, RewrittenAsMember };
@@ -237,19 +251,11 @@ private slots:
         // The stranger rewritten in place with the take's own track, its
         // times kept: listed with the take once a load reads it as one.
         if (arriving == RewrittenAsMember) {
-            const int slot = TakeNaming::LoadTrackSlot(QFileInfo(beside.stranger).completeBaseName());
-            fixture::TakeSpec whole = beside.take;
-            while (whole.tracks.size() <= slot) {
-                fixture::TrackSpec track = whole.tracks.last();
-                track.slot = whole.tracks.size();
-                track.separator = '_';
-                whole.tracks << track;
-            }
             const QString path = day + "/" + beside.stranger;
             const QFileInfo before(path);
             QFile file(path);
             QVERIFY(file.open(QIODevice::ReadWrite));
-            QVERIFY(file.resize(0) && file.write(fixture::BuildMonoFile(whole, slot)) > 0);
+            QVERIFY(file.resize(0) && file.write(OwnTrackOf(beside)) > 0);
             QVERIFY(file.setFileTime(before.lastModified(), QFileDevice::FileModificationTime));
             file.close();
             QSoundPerform again;
@@ -262,7 +268,7 @@ private slots:
         // holds now, not by what the load found in the file before.
         if (!beside.listed && !beside.inPlace) {
             QVERIFY(QFile::remove(day + "/" + beside.stranger));
-            QVERIFY(QFile::copy(members.first(), day + "/" + beside.stranger));
+            QVERIFY(fixture::WriteBytes(day + "/" + beside.stranger, OwnTrackOf(beside)));
             browser.model.refreshItems(day);
             QCOMPARE(browser.model.itemFromIndex(browser.model.index(day))->unlistedWavFiles(), 0);
         }
