@@ -194,12 +194,25 @@ void QBriselFSModelItem::fillItemInfo(const QFileInfo& info, QBriselFSModelItem*
 
 bool QBriselFSModelItem::rejudgeByKeptHead(QBriselFSModelItem* parent, const QString& family)
 {
-    if (m_nType != FSITEM_MONO || m_Listed.bAlone || (!family.isEmpty() && m_Listed.czFamily != family))
+    if (m_nType != FSITEM_MONO || (!family.isEmpty() && m_Listed.czFamily != family))
         return false;
     const int slash = m_czPath.lastIndexOf(QLatin1Char('/'));
     tyTrackFileHead head;
+    // A file of the family listed alone, rewritten since, or taken as a
+    // member by the load that kept its head anew: judged by what it holds.
+    if (m_Listed.bAlone) {
+        if (family.isEmpty()
+            || (KeptTrackFileHead(m_czPath.left(slash + 1), m_czPath.mid(slash + 1), &head)
+                && (!JoinsFamily(head.eKind) || ClaimOnSlot(head, family.left(6)) != SlotClaim::Member)))
+            return false;
+        fillItemInfo(m_FileInfo, parent);
+        return !m_Listed.bAlone;
+    }
+    // A copy of a member tags another track than its name's.
+    const int slot = TakeNaming::LoadTrackSlot(QStringView(m_czPath).mid(slash + 1).chopped(4));
     if (!KeptTrackFileHead(m_czPath.left(slash + 1), m_czPath.mid(slash + 1), &head)
-        || (JoinsFamily(head.eKind) && !LeftOutBesideMembers(ClaimOnSlot(head, m_Listed.czFamily.left(6)))))
+        || (JoinsFamily(head.eKind) && !LeftOutBesideMembers(ClaimOnSlot(head, m_Listed.czFamily.left(6)))
+            && (head.nTrack < 0 || head.nTrack == slot)))
         return false;
     fillItemInfo(m_FileInfo, parent);
     return m_Listed.bAlone;

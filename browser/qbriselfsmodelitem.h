@@ -81,8 +81,11 @@ public:
     void fillItemInfo(const QFileInfo& info, QBriselFSModelItem* parent, const tyBrowserEntry* ahead = nullptr);
     // A day file listed as a member of its family whose head a reader has
     // since kept (KeptTrackFileHead: its take's load), saying it is none, is
-    // judged again by that head. family: only a file of that family (empty:
-    // any). True when it now stands alone.
+    // judged again by that head; a file of family listed alone whose head is
+    // no longer kept (changed since) or is kept as a member's (a load took it
+    // as one) is judged again by what it holds. family: only a file of that
+    // family (empty: any, and none listed alone). True when it now stands
+    // alone, or joined its family.
     bool rejudgeByKeptHead(QBriselFSModelItem* parent, const QString& family);
     // A later day file of a family one of whose files now stands alone is
     // judged again, the slot and length it was judged by being that file's.

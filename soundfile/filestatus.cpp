@@ -22,6 +22,12 @@ QString ReferenceTakeId(const char* reference)
     return QString::fromLatin1(reference + 7, int(qstrnlen(reference + 7, 21))).trimmed();
 }
 
+int ReferenceTrack(const char* reference)
+{
+    const int track = reference[31] - '0';
+    return track >= 0 && track < 24 ? track : -1;
+}
+
 int ComputeFileStatus(const QSoundFile& file)
 {
     const tyRiffLayout& layout = file.GetLayout();
@@ -166,14 +172,20 @@ tyTrackFileHead ReadHeadOf(int fd, qint64 length)
         unsigned char header[8];
         // The samples follow the recorder's headers; another maker may write
         // its fmt after them.
-        if (!readAt(at, reinterpret_cast<char*>(header), 8)
-            || (std::memcmp(header, "data", 4) == 0 && head.nChannels))
+        if (!readAt(at, reinterpret_cast<char*>(header), 8)) {
+            head.bCut = at < length;
+            break;
+        }
+        if (std::memcmp(header, "data", 4) == 0 && head.nChannels)
             break;
         const quint32 size = ReadLe32(header + 4);
         const qint64 payload = at + 8;
-        // A size past the end is a damaged head: nothing after it is read.
-        if (payload + qint64(size) > length)
+        // A size past the end is a damaged head, or one cut short (an
+        // interrupted copy): nothing after it is read.
+        if (payload + qint64(size) > length) {
+            head.bCut = true;
             break;
+        }
         if (std::memcmp(header, "fmt ", 4) == 0 && size >= 4) {
             unsigned char format[4];
             if (readAt(payload, reinterpret_cast<char*>(format), 4))
@@ -183,8 +195,10 @@ tyTrackFileHead ReadHeadOf(int fd, qint64 length)
             if (readAt(payload + kReferenceAt, reference, qMin<qint64>(32, size - kReferenceAt))) {
                 bext = true;
                 recorder = IsRecorderReference(reference);
-                if (recorder)
+                if (recorder) {
                     head.czTakeId = ReferenceTakeId(reference);
+                    head.nTrack = ReferenceTrack(reference);
+                }
             }
         }
         at = payload + qint64(size) + (size & 1);
@@ -231,8 +245,20 @@ tyTrackFileHead HeadOfWalkedFile(const QSoundFile& file)
     const bool bext = file.HasBextChunk();
     head.nChannels = file.m_FmtChunk.szId[0] ? int(file.m_FmtChunk.nChannels) : 0;
     head.bRecorder = bext && IsRecorderReference(file.m_BextChunk.szOriginatorReference);
-    if (head.bRecorder)
+    if (head.bRecorder) {
         head.czTakeId = ReferenceTakeId(file.m_BextChunk.szOriginatorReference);
+        head.nTrack = ReferenceTrack(file.m_BextChunk.szOriginatorReference);
+    }
+    const tyRiffLayout& layout = file.GetLayout();
+    // As ReadTrackFileHead tells it: a chunk, or a chunk's header, runs
+    // past the end before the samples, where the fmt and bext chunks were
+    // not both read whole.
+    const auto whole = [&layout](const char* id) {
+        const int at = layout.Find(id);
+        return at >= 0 && !layout.chunks.at(at).bTruncated;
+    };
+    head.bCut = (layout.bTruncated || (layout.bGarbage && layout.nWalkedEnd + 8 > layout.nFileLength))
+                && layout.Find("data") < 0 && !(whole("fmt ") && whole("bext"));
     head.eKind = TrackFileKind(head.nChannels, bext, head.bRecorder);
     return head;
 }

@@ -79,6 +79,9 @@ bool IsRecorderReference(const char* reference);
 // Import's " %21.21s" of the identifier, whose last ten characters an
 // interleave or a mix rewrites as the identifier and its tag).
 QString ReferenceTakeId(const char* reference);
+// The track (slot 0..23) an OriginatorReference of this recorder's bext
+// tags by its last character, -1 for none.
+int ReferenceTrack(const char* reference);
 
 // What the head of a file named like a mono track says of it before its
 // take is loaded: its chunk headers up to the samples, read from its first
@@ -96,6 +99,8 @@ struct tyTrackFileHead {
     int nChannels = 0;        // 0 when its fmt was not read
     bool bRecorder = false;   // this recorder's bext, whatever the channels
     QString czTakeId;         // this recorder's bext: the take it names (ReferenceTakeId)
+    int nTrack = -1;          // this recorder's bext: the track (slot) its reference tags (ReferenceTrack)
+    bool bCut = false;        // its chunks end past the file before its fmt and bext were read
     qint64 nLength = -1;      // the file's length; -1 when it did not open
 };
 // keep: the head is kept for the views (KeepTrackFileHead).

@@ -48,7 +48,7 @@ QString CleanFolder(const QString& folder)
 bool SameHead(const tyTrackFileHead& a, const tyTrackFileHead& b)
 {
     return a.eKind == b.eKind && a.nChannels == b.nChannels && a.bRecorder == b.bRecorder
-           && a.czTakeId == b.czTakeId && a.nLength == b.nLength;
+           && a.czTakeId == b.czTakeId && a.nTrack == b.nTrack && a.bCut == b.bCut && a.nLength == b.nLength;
 }
 }  // namespace
 
@@ -126,6 +126,24 @@ void KeepTrackFileHead(const QString& path, const tyFileState& state, const tyTr
         *found = kept;
     }
     ++heads.nChanged;
+}
+
+void RenewKeptTrackFileHead(const QString& path, const tyTrackFileHead& head)
+{
+    tyKeptHeads& heads = KeptHeads();
+    if (heads.nChanged == 0)
+        return;
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    const QString folder = CleanFolder(slash >= 0 ? path.left(slash + 1) : QStringLiteral("."));
+    {
+        std::shared_lock<std::shared_mutex> lock(heads.mutex);
+        const auto names = heads.folders.constFind(folder);
+        if (names == heads.folders.constEnd() || !names->contains(path.mid(slash + 1)))
+            return;
+    }
+    tyFileState state;
+    if (StateOf(path, &state))
+        KeepTrackFileHead(path, state, head);
 }
 
 bool KeptTrackFileHead(const QString& folder, const QString& name, tyTrackFileHead* head)

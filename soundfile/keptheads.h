@@ -64,6 +64,11 @@ bool ReadStateOfOpen(int fd, tyReadState* read);
 // Keeps what a load found in a file's head, with the file's state as it
 // read it.
 void KeepTrackFileHead(const QString& path, const tyFileState& state, const tyTrackFileHead& head);
+// Where a head is kept for path, whatever its state, keeps head instead
+// with the file's state now: what a load read in a file it took as a member
+// (a file the views listed alone, rewritten since on a volume that keeps
+// its times). Asks the disk only where a head is kept.
+void RenewKeptTrackFileHead(const QString& path, const tyTrackFileHead& head);
 // The kept head of folder's file name (folder ends with '/'), where the
 // file is still as it was read; false when none is kept, or the file
 // changed or is gone since (the kept one is dropped then). Asks the disk

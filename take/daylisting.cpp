@@ -104,12 +104,16 @@ const QString& NameOf(const tyDayListing& listing, const std::vector<tyDayFile>&
 }
 
 // A family's file listed as a take by itself, under its base name.
-void ListApart(tyDayListing& listing, const std::vector<tyDayFile>& files, int f)
+void ListApart(tyListedFile& file, const QString& name)
 {
-    tyListedFile& file = listing.judged[f];
     file.bAlone = true;
     file.nSlots = 0;
-    file.czTake = NameOf(listing, files, size_t(f)).chopped(4);
+    file.czTake = name.chopped(4);
+}
+
+void ListApart(tyDayListing& listing, const std::vector<tyDayFile>& files, int f)
+{
+    ListApart(listing.judged[f], NameOf(listing, files, size_t(f)));
 }
 
 // The files named as a track only the load reads ("T1_A"), by the root
@@ -124,6 +128,48 @@ tyLoadTracks LoadTracksOf(const tyDayListing& listing, const std::vector<tyDayFi
             loadTracks[TakeNaming::SplitTrackName(name.chopped(4), TakeNaming::Rule::Load).czRoot].append(int(f));
     }
     return loadTracks;
+}
+
+// A family's files whose bext tags the track another of its files holds in
+// that track's own slot are copies, listed apart as the load leaves them
+// out (SlotsLeftOut), wherever they sort. The family's files: those named
+// as its tracks, and as tracks only the load reads ("T1_A"). Files joined
+// by their length unread tell no track.
+void ListCopiesApart(tyDayListing& listing, const std::vector<tyDayFile>& files, const tyJudgingJobs& jobs,
+                     const tyLoadTracks& loadTracks)
+{
+    for (int job = 0; job < jobs.Count(); ++job) {
+        const int start = jobs.starts[size_t(job)];
+        const int end = jobs.starts[size_t(job) + 1];
+        if (files[size_t(jobs.order[size_t(start)])].eNamed != TakeNaming::FileKind::Mono)
+            continue;
+        const QVector<int> lettered = loadTracks.value(files[size_t(jobs.order[size_t(start)])].czFamily);
+        // Each of the family's files whose head told a track, with its slot.
+        const auto eachTagged = [&](const std::function<void(int f, int slot)>& visit) {
+            const auto one = [&](int f) {
+                const tyListedFile& file = listing.judged.at(f);
+                if (!file.bAlone && file.nTrack >= 0)
+                    visit(f, TakeNaming::LoadTrackSlot(QStringView(NameOf(listing, files, size_t(f))).chopped(4)));
+            };
+            for (int at = start; at < end; ++at)
+                one(jobs.order[size_t(at)]);
+            for (const int f : lettered)
+                one(f);
+        };
+        quint32 ownTracks = 0;   // slots held by a file tagging its own track
+        int tagged = 0;
+        eachTagged([&](int f, int slot) {
+            ++tagged;
+            ownTracks |= slot >= 0 && slot == listing.judged.at(f).nTrack ? 1u << slot : 0;
+        });
+        if (tagged < 2 || !ownTracks)
+            continue;
+        eachTagged([&](int f, int slot) {
+            const int track = listing.judged.at(f).nTrack;
+            if ((ownTracks & (1u << track)) && slot != track)
+                ListApart(listing, files, f);
+        });
+    }
 }
 
 // Beside a member of a family naming the take, its files of another take
@@ -264,6 +310,52 @@ void ListHeldOutWithFamily(tyDayListing& listing, const QString& folder, const s
 }
 }  // namespace
 
+namespace {
+// A family none of whose files names its take (a take renamed by hand),
+// judged in name order by the take its first file names: where most of
+// its files name another (RecordingOf, as the load finds it), judged again
+// by that one, so that another take's file sorting first never carries
+// the family's own files away from it.
+template <typename Judge>
+void JudgeByRecording(const tyDayListing& listing, const std::vector<tyDayFile>& files, int start, int end,
+                      const tyJudgingJobs& jobs, const Judge& judge)
+{
+    tyTrackFileHead heads[24];
+    quint32 present = 0;
+    QString recording;   // as judged
+    for (int at = start; at < end; ++at) {
+        const int f = jobs.order[size_t(at)];
+        const tyListedFile& file = listing.judged.at(f);
+        const QString& name = NameOf(listing, files, size_t(f));
+        const int slot = TakeNaming::LoadTrackSlot(QStringView(name).chopped(4));
+        if (slot < 0 || file.czNamed.isEmpty() || listing.rivals.contains(name) || (present & (1u << slot)))
+            continue;
+        heads[slot].eKind = tyTrackFileHead::RecorderMono;
+        heads[slot].czTakeId = file.czNamed;
+        present |= 1u << slot;
+        if (recording.isEmpty() && !file.bAlone)
+            recording = file.czRecording;
+    }
+    if (present == 0 || recording.isEmpty())
+        return;
+    const tyListedFile& firstFile = listing.judged.at(jobs.order[size_t(start)]);
+    const QString most = RecordingOf(present, heads, firstFile.czFamily.left(6));
+    if (most == recording || most == firstFile.czFamily.left(6))
+        return;
+    tyListedFile seed;
+    seed.eKind = TakeNaming::FileKind::Mono;
+    seed.czFamily = firstFile.czFamily;
+    seed.eClaim = SlotClaim::OtherTake;
+    seed.czRecording = most;
+    const tyListedFile* earlier = &seed;
+    for (int at = start; at < end; ++at) {
+        const tyListedFile& file = judge(jobs.order[size_t(at)], earlier);
+        if (!file.bAlone)
+            earlier = &file;
+    }
+}
+}  // namespace
+
 void SortByName(QVector<tyDayEntry>* entries, QVector<int>* sortedAt)
 {
     // While they are sorted, an entry's nJudged holds its place as given.
@@ -305,6 +397,10 @@ tyListedFile JudgeDayFile(const QString& folder, const QString& fileName, TakeNa
         listed.bAlone = rival || !JoinsFamily(read.eKind);
         const QString root = TakeNaming::SplitTrackName(fileName.chopped(4), TakeNaming::Rule::Load).czRoot;
         listed.eClaim = ClaimOnSlot(read, root.left(6));
+        if (read.eKind == tyTrackFileHead::RecorderMono) {
+            listed.czNamed = read.czTakeId;
+            listed.nTrack = read.nTrack;
+        }
     }
     return listed;
 }
@@ -423,8 +519,10 @@ tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int thread
             if (first < 0 && file.bMember)
                 first = at;
         }
-        if (first < 0)
+        if (first < 0) {
+            JudgeByRecording(listing, files, start, end, jobs, judge);
             return true;
+        }
         firstMember[size_t(job)] = jobs.order[size_t(first)];
         const tyListedFile member = FirstMemberToJudgeBy(judged[jobs.order[size_t(first)]]);
         for (int at = start; at < first; ++at)
@@ -432,6 +530,7 @@ tyDayListing ListDay(const QString& folder, QVector<tyDayEntry> read, int thread
         return true;
     });
     const tyLoadTracks loadTracks = LoadTracksOf(listing, files);
+    ListCopiesApart(listing, files, jobs, loadTracks);
     ListHeldOutWithFamily(listing, folder, files, jobs, loadTracks);
     ListTakeNamedFiles(folder, listing, files, jobs, firstMember, loadTracks);
     // A mix or poly file is its own take, told by its name alone.

@@ -391,8 +391,9 @@ private:
     // metadata counts among its files, in tracks it arms, are held out:
     // named in the line, and kept in the track list by a save; the others
     // are takes by themselves.
-    // walked: each file's state as its walk found it.
-    void HoldOutLeftOut(quint32 leftOut, const tyFileState* walked);
+    // walked: each file's state as its walk found it; copies: of the
+    // files left out, the copies of a member (told as namesakes).
+    void HoldOutLeftOut(quint32 leftOut, quint32 copies, const tyFileState* walked);
     // Takes a found file out of the family: it is not one of the take's.
     void LeaveOutMember(int track);
     // Keeps why the first of those tracks' files is no sound file, and

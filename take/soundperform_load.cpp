@@ -273,9 +273,11 @@ bool PutBackMembersAside(const QString& folder, const QString& baseName)
 // clause of the take's line.
 QString NoMemberReason(const QSoundFile& file)
 {
-    const QString named = HeadOfWalkedFile(file).czTakeId;
-    if (!named.isEmpty())
-        return QStringLiteral("its bext names take %1").arg(named);
+    const tyTrackFileHead head = HeadOfWalkedFile(file);
+    if (head.bCut)
+        return QStringLiteral("it is cut short");
+    if (!head.czTakeId.isEmpty())
+        return QStringLiteral("its bext names take %1").arg(head.czTakeId);
     return file.HasBextChunk() ? QStringLiteral("its bext is not this recorder's")
                                : QStringLiteral("it has no bext chunk");
 }
@@ -402,8 +404,12 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, TakeFolderLock& lock,
     }
     // A file named for a slot a member holds is a take by itself: the
     // views list it alone from now on, though it is of the members' length.
-    for (const QString& rival : family.lczRivals)
-        ReadTrackFileHead(rival, true);
+    // A rival that is no regular file is named in the line, once.
+    for (const QString& rival : family.lczRivals) {
+        struct stat status;
+        if (ReadTrackFileHead(rival, true).nLength < 0 && ::lstat(QFile::encodeName(rival).constData(), &status) == 0)
+            m_lczNotRegular << QFileInfo(rival).fileName();
+    }
     for (tyNamesake namesake : family.lNamesakes) {
         namesake.czName = QFileInfo(namesake.czName).fileName();
         namesake.czMember = QFileInfo(namesake.czMember).fileName();
@@ -502,7 +508,7 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, TakeFolderLock& loc
     short status[kMaxTracks] = {};
     tyFileState walkedStates[kMaxTracks];
     quint32 present = 0;
-    SlotClaim claims[kMaxTracks] = {};
+    tyTrackFileHead heads[kMaxTracks];
     const QString id = m_czBaseName.left(6);
     for (int t = 0; t < kMaxTracks; ++t) {
         if (!m_pbPresent[t])
@@ -533,10 +539,11 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, TakeFolderLock& loc
         // and are parsed only when they differ.
         const bool walked = judged ? (walks.nWalked & (1u << t)) != 0 : file.ReadChunks(false, true);
         present |= 1u << t;
-        const tyTrackFileHead head = HeadOfWalkedFile(file);
-        claims[t] = ClaimOnSlot(head, id);
+        tyTrackFileHead& head = heads[t];
+        head = HeadOfWalkedFile(file);
+        head.nLength = file.GetLayout().nFileLength;
         // What a file that may be left out is, for the views (see HoldOutLeftOut).
-        if (claims[t] != SlotClaim::Member)
+        if (ClaimOnSlot(head, id) != SlotClaim::Member || head.nTrack != t)
             walkedStates[t] = file.ReadState().state;
         const bool member = m_bPolyTake || JoinsFamily(head.eKind);
         if (!walked)
@@ -553,8 +560,20 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, TakeFolderLock& loc
     // Another maker's file named like a track of a take of ours is a take
     // by itself, as the views list it, and so is a file of this recorder's
     // naming another take where the others name this one.
-    const quint32 leftOut = SlotsLeftOut(m_bPolyTake, present, claims);
-    HoldOutLeftOut(leftOut, walkedStates);
+    quint32 copies = 0;
+    const quint32 leftOut = SlotsLeftOut(m_bPolyTake, present, heads, id, &copies);
+    for (int t = 0; t < kMaxTracks; ++t) {
+        if (copies & (1u << t))
+            m_lNamesakes << NamesakeOf(m_czTakeFolder, QFileInfo(m_SndFile[t].GetPath()).fileName(),
+                                       QFileInfo(m_SndFile[heads[t].nTrack].GetPath()).fileName());
+    }
+    HoldOutLeftOut(leftOut, copies, walkedStates);
+    // A member the views keep a head of (left out by an earlier load) is
+    // listed as what it holds now.
+    for (int t = 0; t < kMaxTracks; ++t) {
+        if (m_pbPresent[t])
+            RenewKeptTrackFileHead(m_SndFile[t].GetPath(), heads[t]);
+    }
     *unwalked &= ~leftOut;
     for (int t = 0; t < kMaxTracks && m_nTakeStatus == 0; ++t) {
         if (m_pbPresent[t])
@@ -563,7 +582,7 @@ bool QSoundPerform::ReadFiles(quint32* unwalked, bool* gone, TakeFolderLock& loc
     return true;
 }
 
-void QSoundPerform::HoldOutLeftOut(quint32 leftOut, const tyFileState* walked)
+void QSoundPerform::HoldOutLeftOut(quint32 leftOut, quint32 copies, const tyFileState* walked)
 {
     int kept = m_nFileCount;
     for (int t = 0; t < kMaxTracks; ++t)
@@ -571,10 +590,16 @@ void QSoundPerform::HoldOutLeftOut(quint32 leftOut, const tyFileState* walked)
     int first = -1;
     for (int t = 0; t < kMaxTracks && first < 0; ++t)
         first = m_pbPresent[t] && !(leftOut & (1u << t)) ? t : -1;
-    const quint32 heldOut = first >= 0 && leftOut ? HeldOutSlots(leftOut, kept, m_SndFile[first]) : 0;
+    const quint32 heldOut = first >= 0 && leftOut ? HeldOutSlots(leftOut & ~copies, kept, m_SndFile[first]) : 0;
+    // None left: the load tells why each is none (one cut short, another
+    // take's file beside it), never reading another take's in its place.
+    QStringList none;
     for (int t = 0; t < kMaxTracks; ++t) {
         if (!(leftOut & (1u << t)))
             continue;
+        if (kept == 0)
+            none << QStringLiteral("%1 is left out of the take, as %2")
+                        .arg(QFileInfo(m_SndFile[t].GetPath()).fileName(), NoMemberReason(m_SndFile[t]));
         // A file held out is named in the take's line. Another is one the
         // views list alone, by its head as the walk found it (a listing
         // joins one of the members' length by its length unread).
@@ -584,6 +609,8 @@ void QSoundPerform::HoldOutLeftOut(quint32 leftOut, const tyFileState* walked)
             KeepTrackFileHead(m_SndFile[t].GetPath(), walked[t], HeadOfWalkedFile(m_SndFile[t]));
         LeaveOutMember(t);
     }
+    if (!none.isEmpty())
+        m_czUnreadFile = none.join(QStringLiteral("; "));
 }
 
 void QSoundPerform::LeaveOutMember(int track)

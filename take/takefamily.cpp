@@ -329,10 +329,33 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
     return family->nFileCount > 0;
 }
 
-tySettledSlots SettleSlots(const QString& folder, const QString& root, const QStringList (&named)[24],
+tySettledSlots SettleSlots(const QString& folder, const QString& root, const QStringList (&allNamed)[24],
                            bool tellCopies)
 {
     tySettledSlots settled;
+    // A name of no regular file (a link to nothing, a folder) holds no slot
+    // a file names, nor tells the members' form: the slot is settled by its
+    // files alone, the other names are rivals.
+    QStringList named[24];
+    for (int slot = 0; slot < 24; ++slot) {
+        named[slot] = allNamed[slot];
+        if (named[slot].size() < 2)
+            continue;
+        QStringList files;
+        for (const QString& name : named[slot]) {
+            if (RegularFileLength(folder + name) >= 0)
+                files << name;
+        }
+        if (files.isEmpty() || files.size() == named[slot].size())
+            continue;
+        for (const QString& name : named[slot]) {
+            if (!files.contains(name))
+                settled.lczRivals << name;
+        }
+        if (files.size() == 1)
+            settled.czHolder[slot] = files.first();
+        named[slot] = files;
+    }
     // The members' form: the one most singly named slots are in.
     QHash<QPair<QChar, int>, int> forms;
     QPair<QChar, int> form;
@@ -404,16 +427,19 @@ tySettledSlots SettleSlots(const QString& folder, const QString& root, const QSt
             if (i == holder)
                 continue;
             settled.lczRivals << names.at(i);
-            if (tellCopies && claims.at(i) == SlotClaim::Member && claims.at(holder) == SlotClaim::Member) {
-                tyNamesake namesake{names.at(i), names.at(holder)};
-                namesake.bSameFile = SameFile(folder + names.at(i), folder + names.at(holder));
-                namesake.bCompared = namesake.bSameFile
-                                     || TellCopy(folder + names.at(i), folder + names.at(holder), &namesake.bCopy);
-                settled.lNamesakes << namesake;
-            }
+            if (tellCopies && claims.at(i) == SlotClaim::Member && claims.at(holder) == SlotClaim::Member)
+                settled.lNamesakes << NamesakeOf(folder, names.at(i), names.at(holder));
         }
     }
     return settled;
+}
+
+tyNamesake NamesakeOf(const QString& folder, const QString& name, const QString& member)
+{
+    tyNamesake namesake{name, member};
+    namesake.bSameFile = SameFile(folder + name, folder + member);
+    namesake.bCompared = namesake.bSameFile || TellCopy(folder + name, folder + member, &namesake.bCopy);
+    return namesake;
 }
 
 SlotClaim ClaimOnSlot(tyTrackFileHead::Kind kind, const QString& namedTake, const QString& id)
@@ -777,15 +803,30 @@ tyListedFile ListedFileOf(const QString& folder, const QString& fileName, TakeNa
     if (!kept && earlier && earlier->eClaim != SlotClaim::OtherTake && earlier->nLength >= 0
         && (length == kLengthUnasked ? RegularFileLength(path()) : length) == earlier->nLength) {
         listed.nLength = earlier->nLength;
+        listed.czRecording = earlier->czRecording;
         return listed;
     }
     if (!kept)
         head = readAhead ? *readAhead : ReadTrackFileHead(path());
     // Another take's file after a member of this one is left out by the
-    // load as another maker's is.
+    // load as another maker's is, and so is one naming another take than
+    // the files of a take renamed by hand before it.
     const SlotClaim claim = ClaimOnSlot(head, listed.czFamily.left(6));
-    if (!JoinsFamily(head.eKind) || (listed.bMember && claim == SlotClaim::OtherTake))
+    if (head.eKind == tyTrackFileHead::RecorderMono) {
+        listed.czNamed = head.czTakeId;
+        listed.nTrack = head.nTrack;
+    }
+    const QString recording = earlier ? earlier->czRecording : QString();
+    const bool renamed = !listed.bMember && claim == SlotClaim::OtherTake;
+    if (!JoinsFamily(head.eKind) || (listed.bMember && claim == SlotClaim::OtherTake)
+        || (renamed && !recording.isEmpty() && head.czTakeId != recording))
         return ListedAlone(listed, fileName, head);
+    // A copy of a member: its bext tags the track a member before it holds.
+    if ((claim == SlotClaim::Member || renamed) && head.nTrack >= 0 && head.nTrack != slot
+        && (held & (1u << head.nTrack)))
+        return ListedAlone(listed, fileName, head);
+    if (renamed)
+        listed.czRecording = recording.isEmpty() ? head.czTakeId : recording;
     listed.nLength = head.nLength;
     listed.eClaim = claim;
     listed.bMember = listed.bMember || claim == SlotClaim::Member;

@@ -91,6 +91,13 @@ private:
 // reading: false then, and nothing is kept.
 bool SameSound(const QString& a, const QString& b, const std::atomic<bool>* stop = nullptr);
 
+// name beside member (file names in folder, which ends with '/'), both
+// naming the take: a second name of the member's file, else a copy where
+// the two hold the same sound (read then, unless compared before and
+// unchanged since, or left uncompared where copies are compared apart: see
+// CopiesComparedApart), else another recording.
+tyNamesake NamesakeOf(const QString& folder, const QString& name, const QString& member);
+
 // The files of one take as found by name: a poly file, or the mono track
 // files of slots 0..23.
 struct tyTakeFamily {
@@ -179,7 +186,8 @@ quint32 SlotsInDoubt(quint32 present, const SlotClaim (&claims)[24], const qint6
 bool SettleFamily(const tyTakeFamily& found, quint32 inDoubt, const FolderNameProbe& names,
                   tyTakeFamily* settled);
 // The slots of a mono take (folder ends with "/"; root: the take root)
-// named by more than one file, settled by what the files' heads hold,
+// named by more than one file, settled by what the files' heads hold
+// (a name of no regular file holds no slot a file names, and tells no form),
 // never by the names' order: a slot is held by the strongest claim
 // (ClaimOnSlot; another take's and another maker's file alike); of two
 // of one claim but unidentified, by the one whose length is that of the
@@ -239,6 +247,14 @@ struct tyListedFile {
     // as a track only the load reads ("T1_A"): of its head.
     SlotClaim eClaim = SlotClaim::Unidentified;
     bool bMember = false;     // a member's: a file of its family up to it claims its slot as a member
+    // A member's, where no file of its family up to it names the take (a
+    // take renamed by hand): the take their bext names, whose recording
+    // they are (RecordingOf); a file naming another is none of it.
+    QString czRecording;
+    // The take this recorder's mono file's bext names, and the track it
+    // tags, where its head was read (or kept).
+    QString czNamed;
+    int nTrack = -1;
 };
 // fileName with its ".WAV"; folder ends with "/". earlier: the nearest
 // earlier listed member of the same family (a family's files stand

@@ -3,6 +3,8 @@
 #include "soundfile/filestatus.h"
 #include "soundfile/soundfile.h"
 
+#include <QHash>
+
 namespace {
 // Reads the heads of the family's found files not read yet.
 void ReadClaims(tyTakeVerdict* verdict)
@@ -12,10 +14,10 @@ void ReadClaims(tyTakeVerdict* verdict)
     for (int slot = 0; slot < 24; ++slot) {
         if (family.czPath[slot].isEmpty() || (verdict->headsRead & (1u << slot)))
             continue;
-        const tyTrackFileHead head = verdict->readHead ? verdict->readHead(slot, family.czPath[slot])
-                                                       : ReadTrackFileHead(family.czPath[slot]);
-        verdict->claims[slot] = ClaimOnSlot(head, id);
-        verdict->lengths[slot] = head.nLength;
+        verdict->heads[slot] = verdict->readHead ? verdict->readHead(slot, family.czPath[slot])
+                                                 : ReadTrackFileHead(family.czPath[slot]);
+        verdict->claims[slot] = ClaimOnSlot(verdict->heads[slot], id);
+        verdict->lengths[slot] = verdict->heads[slot].nLength;
         verdict->headsRead |= 1u << slot;
     }
 }
@@ -62,21 +64,74 @@ bool JudgeTake(const QString& takePath, const QString& extension, const FolderNa
     return true;
 }
 
-quint32 SlotsLeftOut(bool poly, quint32 present, const SlotClaim (&claims)[24])
+QString RecordingOf(quint32 present, const tyTrackFileHead (&heads)[24], const QString& id)
 {
-    if (poly)
-        return 0;
-    quint32 strangers = 0;
-    quint32 otherTakes = 0;
-    quint32 members = 0;
+    QHash<QString, int> named;
+    int cut = 0;
     for (int slot = 0; slot < 24; ++slot) {
         if (!(present & (1u << slot)))
             continue;
-        strangers |= claims[slot] == SlotClaim::OtherMaker ? 1u << slot : 0;
-        otherTakes |= claims[slot] == SlotClaim::OtherTake ? 1u << slot : 0;
-        members |= claims[slot] == SlotClaim::Member ? 1u << slot : 0;
+        const tyTrackFileHead& head = heads[slot];
+        if (head.eKind == tyTrackFileHead::RecorderMono && head.czTakeId == id)
+            return id;
+        if (head.eKind == tyTrackFileHead::RecorderMono && !head.czTakeId.isEmpty())
+            ++named[head.czTakeId];
+        cut += head.bCut ? 1 : 0;
     }
-    return MembersLeftOut(present, strangers) | (members ? otherTakes : 0);
+    QString recording = id;
+    int most = cut;
+    for (auto take = named.cbegin(); take != named.cend(); ++take) {
+        if (take.value() > most) {
+            most = take.value();
+            recording = take.key();
+        } else if (take.value() == most) {
+            recording = id;   // as many name another take: none is the recording
+        }
+    }
+    return recording;
+}
+
+namespace {
+// The members whose bext tags a track another member holds in the track's
+// own slot: copies of it (of another length once the member was saved).
+quint32 CopiesAmong(quint32 members, const tyTrackFileHead (&heads)[24])
+{
+    quint32 copies = 0;
+    for (int slot = 0; slot < 24; ++slot) {
+        const int tagged = heads[slot].nTrack;
+        if ((members & (1u << slot)) && tagged >= 0 && tagged != slot && (members & (1u << tagged))
+            && heads[tagged].nTrack == tagged)
+            copies |= 1u << slot;
+    }
+    return copies;
+}
+}  // namespace
+
+quint32 SlotsLeftOut(bool poly, quint32 present, const tyTrackFileHead (&heads)[24], const QString& id,
+                     quint32* copies)
+{
+    if (copies)
+        *copies = 0;
+    if (poly)
+        return 0;
+    const QString recording = RecordingOf(present, heads, id);
+    quint32 strangers = 0;
+    quint32 otherTakes = 0;
+    quint32 members = 0;
+    quint32 cut = 0;
+    for (int slot = 0; slot < 24; ++slot) {
+        if (!(present & (1u << slot)))
+            continue;
+        const SlotClaim claim = ClaimOnSlot(heads[slot], recording);
+        strangers |= claim == SlotClaim::OtherMaker ? 1u << slot : 0;
+        otherTakes |= claim == SlotClaim::OtherTake ? 1u << slot : 0;
+        members |= claim == SlotClaim::Member ? 1u << slot : 0;
+        cut |= heads[slot].bCut ? 1u << slot : 0;
+    }
+    const quint32 copied = CopiesAmong(members, heads);
+    if (copies)
+        *copies = copied;
+    return MembersLeftOut(present, strangers) | (members || cut ? otherTakes : 0) | copied;
 }
 
 quint32 HeldOutSlots(quint32 leftOut, int kept, const QSoundFile& first)
@@ -107,7 +162,7 @@ void MemberPaths(tyTakeVerdict* verdict, QString (&members)[24])
     quint32 opened = 0;
     for (int slot = 0; slot < 24; ++slot)
         opened |= !family.czPath[slot].isEmpty() && verdict->lengths[slot] >= 0 ? 1u << slot : 0;
-    const quint32 leftOut = SlotsLeftOut(family.bPoly, opened, verdict->claims);
+    const quint32 leftOut = SlotsLeftOut(family.bPoly, opened, verdict->heads, family.czBaseName.left(6));
     for (int slot = 0; slot < 24; ++slot)
         members[slot] = leftOut & (1u << slot) ? QString() : family.czPath[slot];
 }

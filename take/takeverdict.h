@@ -26,6 +26,7 @@ struct tyTakeVerdict {
     // slot and its length.
     SlotClaim claims[24] = {};
     qint64 lengths[24] = {};
+    tyTrackFileHead heads[24];
     quint32 headsRead = 0;
     TrackHeadReader readHead;
 };
@@ -39,11 +40,26 @@ struct tyTakeVerdict {
 bool JudgeTake(const QString& takePath, const QString& extension, const FolderNameProbe* names,
                const MyFileInfoList* listing, tyTakeVerdict* verdict, const TrackHeadReader& readHead = {});
 
+// The take a mono take's found files (present) were recorded as, by their
+// heads: the take's own identifier (id) where a file names it, as the
+// recorder names them; else the take most of this recorder's files name,
+// where more name it than any other take and than are cut short in their
+// heads (the take's own by their names, which their heads cannot deny): a
+// take renamed by hand. Else id: the files share no identity (another
+// recorder's set, which Import reads whole).
+QString RecordingOf(quint32 present, const tyTrackFileHead (&heads)[24], const QString& id);
+
 // The found files that are no member of the take (a mask of slots), by
-// their claims: another maker's files unless every file found is one (a
-// set of another recorder's, which Import reads whole), and another take's
-// files where a file names the take. A poly take's file is its take.
-quint32 SlotsLeftOut(bool poly, quint32 present, const SlotClaim (&claims)[24]);
+// their heads' claims on the take's recording (RecordingOf): another
+// maker's files unless every file found is one (a set of another
+// recorder's, which Import reads whole); another take's files where a file
+// is the recording's or is cut short, so that such a file never stands in
+// for the take's tracks; and copies: a member whose bext tags the track
+// another member holds in that track's own slot, never a
+// further track (copies, may be null: their slots). A poly take's file is
+// its take. id: the first six characters of the take's root.
+quint32 SlotsLeftOut(bool poly, quint32 present, const tyTrackFileHead (&heads)[24], const QString& id,
+                     quint32* copies = nullptr);
 
 // Of the slots left out of a mono take (leftOut, files that are no member
 // by what they hold), those held out in place of a member its metadata

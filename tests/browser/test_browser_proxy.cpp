@@ -7,6 +7,7 @@
 #include "take/soundperform.h"
 #include "tests/support/fixturevariants.h"
 #include "tests/support/fixturewriter.h"
+#include "tests/support/riffbytes.h"
 
 #include <QAbstractItemModelTester>
 #include <QRandomGenerator>
@@ -23,7 +24,22 @@ static QStringList inLocaleOrder(QStringList names)
 }
 
 // What arrives in a watched day after it was listed.
-enum Arriving { NoneArriving, StrangerArriving, MembersArriving };
+// The take's own file of the track a stranger is named for.
+QByteArray OwnTrackOf(const fixture::StrangerForm& beside)
+{
+    const int slot = TakeNaming::LoadTrackSlot(QFileInfo(beside.stranger).completeBaseName());
+    fixture::TakeSpec whole = beside.take;
+    while (whole.tracks.size() <= slot) {
+        fixture::TrackSpec track = whole.tracks.last();
+        track.slot = whole.tracks.size();
+        whole.tracks << track;
+    }
+    return fixture::BuildMonoFile(whole, slot);
+}
+
+// RewrittenAsMember: nothing arrives; the stranger is rewritten in place,
+// its times kept, as the take's own track of its slot after a load.
+enum Arriving { NoneArriving, StrangerArriving, MembersArriving, RewrittenAsMember };
 
 class TestBrowserProxy : public QObject
 {
@@ -160,6 +176,9 @@ private slots:
             if (beside.made == fixture::StrangerMade::BlankedBext
                 || (beside.made == fixture::StrangerMade::OtherTake && free && !beside.inPlace))
                 QTest::newRow(qPrintable(tag + ", members arriving")) << form << false << int(MembersArriving);
+            if (beside.made == fixture::StrangerMade::OtherTake && free && !beside.recordedAs)
+                QTest::newRow(qPrintable(tag + ", rewritten in place as the take's own track"))
+                    << form << false << int(RewrittenAsMember);
         }
     }
 
@@ -184,7 +203,7 @@ private slots:
         }
         QDir().mkpath(waiting);
         for (const QString& name : arrive) {
-            if (arriving != NoneArriving)
+            if (arriving == StrangerArriving || arriving == MembersArriving)
                 QVERIFY(QFile::rename(day + "/" + name, waiting + "/" + name));
         }
         const QString id = beside.take.id;
@@ -200,7 +219,7 @@ private slots:
         QBriselFSModelItem* dayItem = browser.model.itemFromIndex(browser.model.index(day));
         if (arriving == StrangerArriving)
             QCOMPARE(shown(), QStringList{id});
-        if (arriving != NoneArriving) {
+        if (arriving == StrangerArriving || arriving == MembersArriving) {
             browser.model.addWatcher(dayItem);
             for (const QString& name : arrive)
                 QVERIFY(QFile::rename(waiting + "/" + name, day + "/" + name));
@@ -229,11 +248,27 @@ private slots:
             else
                 QCOMPARE(QFileInfo(file).fileName(), beside.stranger);
         }
+        // The stranger rewritten in place with the take's own track, its
+        // times kept: listed with the take once a load reads it as one.
+        if (arriving == RewrittenAsMember) {
+            const QString path = day + "/" + beside.stranger;
+            const QFileInfo before(path);
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.resize(0) && file.write(OwnTrackOf(beside)) > 0);
+            QVERIFY(file.setFileTime(before.lastModified(), QFileDevice::FileModificationTime));
+            file.close();
+            QSoundPerform again;
+            QVERIFY(again.InitFilesZZ(day + "/" + id, QStringLiteral("WAV")));
+            QCOMPARE(int(again.m_nFileCount), members.size() + 1);
+            browser.model.rejudgeByKeptHeads(day, id);
+            QCOMPARE(shown(), QStringList{id});
+        }
         // The stranger replaced by a file of the take: judged by what it
         // holds now, not by what the load found in the file before.
         if (!beside.listed && !beside.inPlace) {
             QVERIFY(QFile::remove(day + "/" + beside.stranger));
-            QVERIFY(QFile::copy(members.first(), day + "/" + beside.stranger));
+            QVERIFY(fixture::WriteBytes(day + "/" + beside.stranger, OwnTrackOf(beside)));
             browser.model.refreshItems(day);
             QCOMPARE(browser.model.itemFromIndex(browser.model.index(day))->unlistedWavFiles(), 0);
         }

@@ -103,9 +103,10 @@ class TestEditorStranger : public EditorDayTest
             const QLabel* label = window.findChild<QLabel*>("m_CtrlLabel_TakeProblem");
             return label && label->isVisible() ? label->toolTip() : QString();
         };
-        const QString member = QString(beside.stranger).replace('-', '_');
-        const QString told = beside.take.id + ": " + beside.stranger + " is %1; left out of the take, never written with it.";
-        QCOMPARE(line(), told.arg("being compared with " + member));
+        // Its member: the file of the track its bext tags, in whatever slot.
+        const QString told = beside.take.id + ": " + beside.stranger + " is %1";
+        QVERIFY2(line().startsWith(told.arg("being compared with ")), qPrintable(line()));
+        const QString member = line().section(QLatin1Char(';'), 0, 0).section(QLatin1Char(' '), -1);
         if (dayBetween) {
             Select(window, {QFileInfo(window.m_SndPerform.m_czTakeFolder).absolutePath()});
             gComparisonOpen = true;
@@ -114,7 +115,8 @@ class TestEditorStranger : public EditorDayTest
             showTake();
         }
         gComparisonOpen = true;
-        QTRY_COMPARE(line(), told.arg("a copy of " + member));
+        QTRY_VERIFY2(line().startsWith(told.arg("a copy of " + member + "; left out of the take, never written with it.")),
+                     qPrintable(line()));
     }
 
 private slots:
@@ -217,12 +219,17 @@ private slots:
 
         auto window = NewWindow();
         QTRY_VERIFY(window->m_pFSModel->index(members.first()).isValid());
-        const QModelIndex day = window->m_pFSProxyModel->mapFromSource(window->m_pFSModel->index(m_czDay));
-        const QModelIndexList row = window->m_pFSProxyModel->match(window->m_pFSProxyModel->index(0, 0, day),
-                                                                   Qt::DisplayRole, beside.take.id, 1, Qt::MatchExactly);
+        // Found again at each use: the rows change as the views learn what
+        // the take's load found.
+        const auto takeRow = [this, &window, &beside] {
+            const QModelIndex day = window->m_pFSProxyModel->mapFromSource(window->m_pFSModel->index(m_czDay));
+            return window->m_pFSProxyModel->match(window->m_pFSProxyModel->index(0, 0, day), Qt::DisplayRole,
+                                                  beside.take.id, 1, Qt::MatchExactly);
+        };
+        const QModelIndexList row = takeRow();
         QCOMPARE(row.size(), 1);
-        const auto showTake = [&window, &row] {
-            window->ui->m_CtrlTreeView->setCurrentIndex(row.first());
+        const auto showTake = [&window, &takeRow] {
+            window->ui->m_CtrlTreeView->setCurrentIndex(takeRow().value(0));
             window->m_pTimerSelection->stop();
             window->slot_TimerSelectionChanged();
         };
@@ -305,7 +312,7 @@ private slots:
             // The choice shows the files' names again.
             const int choice = ui->m_CtrlComboBox_Filename->currentIndex();
             Select(*window, {m_czDay});
-            ui->m_CtrlTreeView->setCurrentIndex(row.first());
+            ui->m_CtrlTreeView->setCurrentIndex(takeRow().value(0));
             QTRY_COMPARE(window->m_SndPerform.m_czBaseName, beside.take.id);
             QTest::qWait(300);
             QCOMPARE(answerer.SeenBoxes().size(), 1);

@@ -359,6 +359,8 @@ const QList<StrangerForm>& StrangerForms()
         hashFirst.tracks[0].separator = '#';
         TakeSpec cutApart = take("LEN953", 4, '_', two);
         cutApart.tracks[3].separator = '#';
+        TakeSpec firstAndNinth = take("LEN839", 2, '#', two);
+        firstAndNinth.tracks[1].slot = 8;
         TakeSpec emptyApart = take("LEN699", 5, '_', two);
         emptyApart.tracks[4].separator = '-';
         return QList<StrangerForm>{
@@ -396,6 +398,18 @@ const QList<StrangerForm>& StrangerForms()
             {"another maker's file in a free slot", take("LEN666", 4, '_', two), "LEN666_05.WAV", true},
             {"another take's file in a free slot, named before the members", take("LEN745", 4, '_', two),
              "LEN745#05.WAV", true, StrangerMade::OtherTake},
+            {"a take renamed by hand beside another take's file in a free slot", take("LEN836", 4, '_', two),
+             "LEN836_05.WAV", true, StrangerMade::OtherTake, false, false, "REC836"},
+            {"a take renamed by hand beside another take's file in a free slot, named before its files",
+             take("LEN837", 4, '_', two), "LEN837-05.WAV", true, StrangerMade::OtherTake, false, false, "REC837"},
+            {"a copy of a member in a free slot", take("LEN818", 4, '_', two), "LEN818_05.WAV", true,
+             StrangerMade::CopyOfMember, false, false, nullptr, 3},
+            {"a member cut short in its head by an interrupted copy", take("LEN838", 4, '_', two), "LEN838_01.WAV",
+             false, StrangerMade::CutMember, false, true},
+            {"a copy in another form beside a dead link under a third slot", firstAndNinth, "LEN839_09.WAV", true,
+             StrangerMade::CopyOfMember, false, false, nullptr, 1, 0},
+            {"another maker's file in a member's other form, a link to nothing in its place", take("LEN841", 4, '_', two),
+             "LEN841-02.WAV", false, StrangerMade::OtherMaker, false, true, nullptr, -1, 1},
         };
     }();
     return forms;
@@ -405,7 +419,8 @@ bool ListedWithTakeUntilLoaded(const StrangerForm& form, bool asLong)
 {
     const QString base = QFileInfo(form.stranger).completeBaseName();
     const int slot = base.right(2).toInt() - 1;
-    return asLong && form.made == StrangerMade::OtherMaker && base.at(base.size() - 3) == QLatin1Char('_')
+    return ((asLong && form.made == StrangerMade::OtherMaker) || form.made == StrangerMade::CopyOfMember)
+           && base.at(base.size() - 3) == QLatin1Char('_')
            && slot >= 0 && slot < 24
            && std::none_of(form.take.tracks.begin(), form.take.tracks.end(),
                            [slot](const TrackSpec& track) { return track.slot == slot; });
@@ -416,6 +431,22 @@ QStringList WriteTakeBesideStranger(const QString& folder, const StrangerForm& f
     const WrittenTake written = WriteTake(folder, form.take);
     if (written.files.size() != form.take.tracks.size())
         return QStringList();
+    // Renamed by hand: its files' bext still names the take they were recorded as.
+    for (int i = 0; form.recordedAs && i < written.files.size(); ++i) {
+        QByteArray bytes = ReadBytes(written.files.at(i));
+        if (!NameTakeInBext(&bytes, form.take.id, QString::fromLatin1(form.recordedAs))
+            || !WriteBytes(written.files.at(i), bytes))
+            return QStringList();
+    }
+    // The link in place of the member of its name, if one is there.
+    QStringList files = written.files;
+    if (form.deadLinkTrack >= 0) {
+        const QString link = QDir(folder).absoluteFilePath(
+            QStringLiteral("%1_%2.WAV").arg(form.take.id).arg(form.deadLinkTrack + 1, 2, 10, QLatin1Char('0')));
+        if ((files.removeAll(link) > 0 && !QFile::remove(link))
+            || !QFile::link(QDir(folder).absoluteFilePath(QStringLiteral("gone.WAV")), link))
+            return QStringList();
+    }
     // The take's track the stranger is named for (slots 0.. in order): its two-digit number.
     const int track = QFileInfo(form.stranger).completeBaseName().right(2).toInt() - 1;
     ForeignSpec spec;
@@ -432,8 +463,8 @@ QStringList WriteTakeBesideStranger(const QString& folder, const StrangerForm& f
         other.id = QStringLiteral("OTH") + form.take.id.mid(3);
         other.note = QStringLiteral("Another take");
         // Named for a slot the take does not use: the other take has it,
-        // and is of another length.
-        if (other.tracks.size() <= track)
+        // and is of another length (of the members' beside a take renamed).
+        if (other.tracks.size() <= track && !form.recordedAs)
             other.frames += other.frames / 2;
         while (other.tracks.size() <= track) {
             TrackSpec extra = other.tracks.last();
@@ -445,7 +476,10 @@ QStringList WriteTakeBesideStranger(const QString& folder, const StrangerForm& f
         break;
     }
     case StrangerMade::CopyOfMember:
-        bytes = ReadBytes(written.files.value(track));
+        bytes = ReadBytes(written.files.value(form.copyOf >= 0 ? form.copyOf : track));
+        break;
+    case StrangerMade::CutMember:
+        bytes = ReadBytes(written.files.value(track)).left(100);
         break;
     case StrangerMade::OtherRecording: {
         // The member's headers over other samples.
@@ -467,8 +501,7 @@ QStringList WriteTakeBesideStranger(const QString& folder, const StrangerForm& f
         break;
     }
     case StrangerMade::Empty:
-        return WriteBytes(QDir(folder).absoluteFilePath(form.stranger), QByteArray()) ? written.files
-                                                                                         : QStringList();
+        return WriteBytes(QDir(folder).absoluteFilePath(form.stranger), QByteArray()) ? files : QStringList();
     case StrangerMade::DataFirst:
         bytes = AssembleRiff(
             {ChunkBytes{"data", QByteArray(4800 * 3, '\x10')}, ChunkBytes{"fmt ", FmtPayload(1, 1, 48000, 24)}});
@@ -476,7 +509,6 @@ QStringList WriteTakeBesideStranger(const QString& folder, const StrangerForm& f
     }
     if (bytes.isEmpty() || !WriteBytes(QDir(folder).absoluteFilePath(form.stranger), bytes))
         return QStringList();
-    QStringList files = written.files;
     for (int i = files.size() - 1; form.inPlace && i >= 0; --i) {
         if (QFileInfo(files.at(i)).fileName() == form.stranger)
             files.removeAt(i);

@@ -127,6 +127,9 @@ QStringList WriteForeignMonoFamily(const QString& folder, const QString& root, i
 // chunk comes before its fmt and that has no bext, another recording
 // naming the take, a copy cut short. Or in place of a member: the member
 // with its bext changed by another program, or a file of another take.
+// Or beside a take renamed by hand (its files' bext naming the take they
+// were recorded as), a copy of a member in a free slot, a member cut short
+// in its head, a link to nothing named for one of its tracks.
 enum class StrangerMade {
     OtherMaker,     // another maker's mono file with a bext
     OtherTake,      // this recorder's file of the same track of another take
@@ -135,7 +138,8 @@ enum class StrangerMade {
     DataFirst,      // another maker's mono file: data, then fmt, no bext
     OtherRecording, // this recorder's file naming the take, of the member's length, with other sound
     CutCopy,        // the first half of the member of its slot
-    BlankedBext     // the member itself, its bext's take reference blanked by another program
+    BlankedBext,    // the member itself, its bext's take reference blanked by another program
+    CutMember       // the member itself cut short inside its head (100 bytes: an interrupted copy)
 };
 struct StrangerForm {
     const char* tag;
@@ -149,11 +153,20 @@ struct StrangerForm {
     // In place of its slot's member, which the take's metadata lists: held
     // out of the take, named in its line, listed with it.
     bool inPlace = false;
+    // The take's files name this take in their bext, not the one they are
+    // named for (a take renamed by hand); the stranger, another take's, is
+    // of the members' length then.
+    const char* recordedAs = nullptr;
+    // The track (0..) of the member a copy is made of; -1: of its slot.
+    int copyOf = -1;
+    // A link to nothing named for this track (0..) of the take; -1: none.
+    int deadLinkTrack = -1;
 };
 const QList<StrangerForm>& StrangerForms();
 // Whether the views list the stranger with its take until a load of the
-// take reads it: another maker's file of the members' very length named
-// for a slot no member has, which a listing joins by its length alone.
+// take reads it: another maker's file of the members' very length, or a
+// copy of a member, named for a slot no member has, which a listing joins
+// by its length alone.
 bool ListedWithTakeUntilLoaded(const StrangerForm& form, bool asLong);
 // Writes the take and the stranger (asLong: another maker's of the
 // members' very length) into folder; the paths of the take's files that

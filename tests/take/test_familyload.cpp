@@ -617,8 +617,8 @@ private slots:
                     && !StrangerForms().at(form).cardOnly)
                     QTest::newRow(qPrintable(tag + (asLong ? ", as long" : ""))) << form << asLong << false;
             }
-            // A card's file system: names in any case are one.
-            if (StrangerForms().at(form).made != StrangerMade::OtherMaker)
+            // A card's file system: names in any case are one (and no links).
+            if (StrangerForms().at(form).made != StrangerMade::OtherMaker && StrangerForms().at(form).deadLinkTrack < 0)
                 QTest::newRow(qPrintable(tag + ", exFAT")) << form << false << true;
         }
     }
@@ -675,11 +675,21 @@ private slots:
         QVERIFY(shown.QuickInitFiles(dir.filePath(id), QStringLiteral("WAV"), nullptr, true));
         const bool namesake = beside.made == StrangerMade::CopyOfMember || beside.made == StrangerMade::OtherRecording
                               || beside.made == StrangerMade::CutCopy;
+        // The member a copy is of; a link to nothing is named once, by the
+        // loads that list the folder's names.
+        const int copied = beside.copyOf >= 0 ? beside.copyOf : TakeNaming::LoadTrackSlot(QFileInfo(stranger).completeBaseName());
+        const QString original = TrackFileName(beside.take, qBound(0, copied, beside.take.tracks.size() - 1));
+        const QString link = beside.deadLinkTrack < 0 ? QString()
+                                                      : QStringLiteral(" %1: %1_%2.WAV is not a regular file: not read.")
+                                                            .arg(id).arg(beside.deadLinkTrack + 1, 2, 10, QLatin1Char('0'));
         for (const QSoundPerform* loadedTake : {&take, &listed, &shown}) {
             const QString line = loadedTake->ProblemLine(true, dir.path() + QLatin1Char('/'), id);
             if (beside.made == StrangerMade::CopyOfMember && loadedTake != &take)
-                QCOMPARE(line, QStringLiteral("%1: %2 is a copy of %1_04.WAV; left out of the take, never written "
-                                              "with it.").arg(id, beside.stranger));
+                QCOMPARE(line, QStringLiteral("%1: %2 is a copy of %3; left out of the take, never written "
+                                              "with it.").arg(id, beside.stranger, original) + link);
+            else if (beside.made == StrangerMade::CutMember)
+                QVERIFY2(line.startsWith(QStringLiteral("%1: %2 is left out of the take, as it is cut short, though")
+                                             .arg(id, beside.stranger)), qPrintable(line));
             else if (namesake && loadedTake != &take)
                 QCOMPARE(line, QStringLiteral("%1: %2 is another recording with this take's name; left out of the "
                                               "take, never written with it.").arg(id, beside.stranger));
@@ -704,6 +714,54 @@ private slots:
             QCOMPARE(KeptTrackFileHead(dir.path() + QLatin1Char('/'), QFileInfo(stranger).fileName(), &head),
                      !beside.inPlace);
         QCOMPARE(ListedTakeFiles(dir.path()), expected);
+    }
+
+    // A take beside each stranger form, loaded as the window loads it: a
+    // note saves into its members, never refused for the stranger, and
+    // leaves every other file of the folder byte for byte.
+    void saveBesideAStranger_data()
+    {
+        QTest::addColumn<int>("form");
+        for (int form = 0; form < StrangerForms().size(); ++form) {
+            if (!StrangerForms().at(form).cardOnly)
+                QTest::newRow(StrangerForms().at(form).tag) << form;
+        }
+    }
+
+    void saveBesideAStranger()
+    {
+        QFETCH(int, form);
+        const StrangerForm& beside = StrangerForms().at(form);
+        ScratchDir scratch;
+        const QDir dir(scratch.path());
+        QStringList members = WriteTakeBesideStranger(dir.path(), beside, true);
+        QVERIFY(!members.isEmpty());
+        QMap<QString, QByteArray> others;
+        for (const QString& name : dir.entryList(QDir::Files)) {
+            if (!members.contains(dir.filePath(name)))
+                others.insert(name, ReadBytes(dir.filePath(name)));
+        }
+        QSoundPerform take;
+        QVERIFY(take.QuickInitFiles(dir.filePath(beside.take.id), QStringLiteral("WAV"), nullptr, true));
+        QStringList loaded;
+        for (int t = 0; t < QSoundPerform::kMaxTracks; ++t) {
+            if (take.m_pbPresent[t]) {
+                loaded << take.m_SndFile[t].GetPath();
+                QVERIFY(take.m_SndFile[t].SetiXMLNote(t, QStringLiteral("Saved beside a stranger")));
+            }
+        }
+        loaded.sort();
+        members.sort();
+        QCOMPARE(loaded, members);
+        QVERIFY2(take.UpdateiXMLChunk(), qPrintable(take.SaveReport()));
+        for (const QString& member : members) {
+            QSoundFile file;
+            file.SetPath(member);
+            QVERIFY(file.Open(0) && file.ReadChunks(false, true) && file.GetiXMLFileInfos());
+            QCOMPARE(file.GetiXMLNotes(), QStringLiteral("Saved beside a stranger"));
+        }
+        for (auto other = others.cbegin(); other != others.cend(); ++other)
+            QVERIFY2(ReadBytes(dir.filePath(other.key())) == other.value(), qPrintable(other.key()));
     }
 
     // A day where other files take the names of a take's tracks or of the
@@ -910,6 +968,11 @@ private slots:
             << "old cut" << QStringList{damaged + ", not closed correctly by the recorder (Wrong File #8)."};
         // Its sizes those of its shorter sound.
         QTest::newRow("fewer frames long ago") << "old fewer" << QStringList{damaged + "."};
+        // Its only other track cut short in its head by an interrupted copy:
+        // another take's file never stands in for the take's tracks.
+        QTest::newRow("another take's file beside a track cut short in its head")
+            << "other take" << QStringList{"FIF001_01.WAV is left out of the take, as it is cut short",
+                                           "FIF001_02.WAV is left out of the take, as its bext names take OTH001"};
     }
 
     void fifoInAFamily()
@@ -927,6 +990,10 @@ private slots:
             QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("FIF001_02.WAV")));
         } else if (member == QLatin1String("dangling")) {
             QVERIFY(QFile::link(dir.path() + QStringLiteral("/gone.WAV"), path));
+        } else if (member == QLatin1String("other take")) {
+            QVERIFY(WriteBytes(written.files.at(0), ReadBytes(written.files.at(0)).left(100)));
+            QVERIFY(QFile::remove(written.files.at(1)));
+            QVERIFY(WriteBytes(path, BuildMonoFile(MonoTake(QStringLiteral("OTH001"), {0, 1}), 1)));
         } else if (member == QLatin1String("old fewer")) {
             const TakeSpec spec = MonoTake(QStringLiteral("FIF001"), {0, 2});
             QVERIFY(WriteBytes(written.files.at(1), BuildBrokenFile(spec, Breakage::FamilySizeMismatch)));

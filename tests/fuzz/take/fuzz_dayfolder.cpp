@@ -12,7 +12,7 @@
 //
 // One difference is known and kept: a file of the take's members' very
 // length named for a slot none of them holds (another maker's, another
-// take's) is listed with the take until a load of the take has read it and
+// take's, a member's copy) is listed with the take until a load of the take has read it and
 // left it out; the views list it by itself from then on (the listing reads
 // one file's head per take).
 //
