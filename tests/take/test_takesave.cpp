@@ -894,8 +894,9 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad_data()
     QTest::newRow("killed inside a member's commit, its record moved aside by another's removal") << "torn aside";
     QTest::newRow("the same, a member changed by another program since") << "torn aside changed";
     // The card's names read in one pass: the record found aside by that
-    // listing, its first put-back refused by the card.
-    QTest::newRow("the same on an exFAT card, its put-back failing once") << "torn aside exfat";
+    // listing, its put-back refused by the card at the first selection
+    // (the folder's sweep and the load's own alike).
+    QTest::newRow("the same on an exFAT card, its put-back refused at the first selection") << "torn aside exfat";
     // An earlier version's growing save: its record cannot tell its new bytes.
     QTest::newRow("a record of the first format, killed while reserving") << "format 1 reserving";
     QTest::newRow("a record of the first format, killed while committing") << "format 1 committing";
@@ -1118,6 +1119,7 @@ void TestTakeSave::interruptedSaveIsRolledBackOnLoad()
         tyDiskFaultPlan refused;
         refused.eKind = DiskCall::Rename;
         refused.nNth = 1;
+        refused.bPersistent = true;
         DiskFaults::Arm(refused);
         QSoundPerform selected;
         const bool read = selected.QuickInitFiles(takePath, kExt, nullptr, true);
