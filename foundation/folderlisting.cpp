@@ -69,6 +69,34 @@ struct tyKeptAsides {
 };
 QList<tyKeptAsides> gKeptAsides;   // newest first; guarded by gKeptMutex
 
+// What kept holds of the folder as identity says it is now, made newest;
+// null when nothing of it is kept.
+template <typename Kept>
+const Kept* FindKept(QList<Kept>& kept, const tyFolderIdentity& identity)
+{
+    for (int i = 0; i < kept.size(); ++i) {
+        if (kept.at(i).identity == identity) {
+            kept.move(i, 0);
+            return &kept.first();
+        }
+    }
+    return nullptr;
+}
+
+// Keeps what was read of a folder in place of what was kept of it before,
+// the oldest folders forgotten.
+template <typename Kept>
+void Keep(QList<Kept>& kept, Kept read)
+{
+    for (int i = kept.size() - 1; i >= 0; --i) {
+        if (kept.at(i).identity.czFolder == read.identity.czFolder)
+            kept.removeAt(i);
+    }
+    kept.prepend(std::move(read));
+    while (kept.size() > kKeptFolders)
+        kept.removeLast();
+}
+
 } // namespace
 
 std::shared_ptr<const tyFolderNames> ReadFolderNames(const QString& folder)
@@ -99,12 +127,8 @@ std::shared_ptr<const tyFolderNames> KeptFolderNames(const QString& folder, bool
     const tyFolderIdentity identity{folder, StampOfStatus(status)};
     {
         std::lock_guard<std::mutex> lock(gKeptMutex);
-        for (int i = 0; i < gKept.size(); ++i) {
-            if (gKept.at(i).identity == identity) {
-                gKept.move(i, 0);
-                return gKept.first().names;
-            }
-        }
+        if (const tyKeptListing* kept = FindKept(gKept, identity))
+            return kept->names;
     }
     if (keptOnly || !TimesTellNames(identity.Stamp, folder))
         return nullptr;
@@ -112,13 +136,7 @@ std::shared_ptr<const tyFolderNames> KeptFolderNames(const QString& folder, bool
     if (!names)
         return nullptr;
     std::lock_guard<std::mutex> lock(gKeptMutex);
-    for (int i = gKept.size() - 1; i >= 0; --i) {
-        if (gKept.at(i).identity.czFolder == folder)
-            gKept.removeAt(i);
-    }
-    gKept.prepend({identity, names});
-    while (gKept.size() > kKeptFolders)
-        gKept.removeLast();
+    Keep(gKept, tyKeptListing{identity, names});
     return names;
 }
 
@@ -149,12 +167,8 @@ QStringList KeptRemovalAsides(const QString& folder, const struct stat* given)
     const tyFolderIdentity identity{folder, StampOfStatus(status)};
     {
         std::lock_guard<std::mutex> lock(gKeptMutex);
-        for (int i = 0; i < gKeptAsides.size(); ++i) {
-            if (gKeptAsides.at(i).identity == identity) {
-                gKeptAsides.move(i, 0);
-                return gKeptAsides.first().asides;
-            }
-        }
+        if (const tyKeptAsides* kept = FindKept(gKeptAsides, identity))
+            return kept->asides;
     }
     // Read after the stamp was taken, as a kept listing is, and kept once
     // the folder's times are older than a few ticks of the coarse clock:
@@ -164,12 +178,6 @@ QStringList KeptRemovalAsides(const QString& folder, const struct stat* given)
     if (!TimesTellNames(identity.Stamp, folder, kAsidesSettledNs))
         return asides;
     std::lock_guard<std::mutex> lock(gKeptMutex);
-    for (int i = gKeptAsides.size() - 1; i >= 0; --i) {
-        if (gKeptAsides.at(i).identity.czFolder == folder)
-            gKeptAsides.removeAt(i);
-    }
-    gKeptAsides.prepend({identity, asides});
-    while (gKeptAsides.size() > kKeptFolders)
-        gKeptAsides.removeLast();
+    Keep(gKeptAsides, tyKeptAsides{identity, asides});
     return asides;
 }

@@ -25,6 +25,8 @@ struct tyFileState {
                && modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
     }
     bool operator!=(const tyFileState& o) const { return !(*this == o); }
+    // The same file, whatever became of its bytes and times.
+    bool SameFileAs(const tyFileState& o) const { return nDevice == o.nDevice && nInode == o.nInode; }
 };
 // The state of the file a path leads to; false when it cannot be asked.
 bool StateOf(const QString& path, tyFileState* state);

@@ -455,10 +455,8 @@ bool SaveTransaction::CheckTakeOnDisk(tyTakeSave& save, const TakeFolderLock& lo
     }
     if (rewritten >= 0) {
         const QSoundFile& file = take->m_SndFile[rewritten];
-        Refuse(save, QSoundPerform::RewrittenMemberText(
-                         QFileInfo(file.GetPath()).fileName(),
-                         file.OpenedState().state.nInode != file.ReadState().state.nInode
-                             || file.OpenedState().state.nDevice != file.ReadState().state.nDevice));
+        Refuse(save, QSoundPerform::RewrittenMemberText(QFileInfo(file.GetPath()).fileName(),
+                                                        !file.OpenedState().state.SameFileAs(file.ReadState().state)));
         return false;
     }
     return true;
@@ -919,9 +917,7 @@ QString QSoundPerform::MemberRewrittenSince(const QSoundPerform& opened) const
         if (!m_pbPresent[t] || seen.czPath.isEmpty() || seen.czPath != file.GetPath()
             || seen.nPrint == file.HeadPrint())
             continue;
-        const tyFileState& now = file.ReadState().state;
-        return RewrittenMemberText(QFileInfo(file.GetPath()).fileName(),
-                                   now.nInode != seen.state.nInode || now.nDevice != seen.state.nDevice);
+        return RewrittenMemberText(QFileInfo(file.GetPath()).fileName(), !file.ReadState().state.SameFileAs(seen.state));
     }
     return QString();
 }
