@@ -581,6 +581,35 @@ void QReportThread::RunJob(tyJobState& job)
     }
 }
 
+void QReportThread::OpenDayOutputs(tyJobState& job, int k, const tyDayOutputNames& names, tyKindOutput& out)
+{
+    const int gen = m_Job.nReportGen;
+    if (gen & ReportCsv) {
+        job.reportFiles.append(names.csv);
+        job.unfinished.append(names.csv);
+        out.csv = std::make_unique<ReportFile>(names.csv);
+        OpenReportFile(job, out.csv.get(), QStringLiteral("Csv"), &job.nCsvError, 0);
+    }
+    if (gen & ReportAle) {
+        job.reportFiles.append(names.ale);
+        job.unfinished.append(names.ale);
+        out.ale = std::make_unique<ReportFile>(names.ale);
+        OpenReportFile(job, out.ale.get(), QStringLiteral("Ale"), &job.nAleError, 0);
+    }
+    if (gen & ReportPdf) {
+        job.reportFiles.append(names.pdf);
+        job.unfinished.append(names.pdf);
+        out.pdf = std::make_unique<ReportFile>(names.pdf);
+        if (!out.pdf->CheckReplaceable())
+            RecordError(job,
+                        Message("Error: Pdf File (%s) cannot be removed (%d-%s)", names.pdf, out.pdf->ErrorNumber(),
+                                out.pdf->ErrorText()),
+                        &job.nPdfError, (out.pdf->ErrorNumber() << 8) + 1);
+        else if (job.nPdfError == 0)
+            BeginPdf(out, QString::fromLatin1(kDayTitle[k]), false, job);
+    }
+}
+
 void QReportThread::ReportDayKind(tyJobState& job, int k, const QString& dayFolder)
 {
     const int kindBit = 1 << k;
@@ -604,34 +633,13 @@ void QReportThread::ReportDayKind(tyJobState& job, int k, const QString& dayFold
     const QString aleName = QDir::cleanPath(base + QStringLiteral(".ale"));
     const QString csvName = QDir::cleanPath(base + QStringLiteral(".csv"));
 
-    tyKindOutput out;
-    if (gen & ReportCsv) {
-        job.reportFiles.append(csvName);
-        job.unfinished.append(csvName);
-        out.csv = std::make_unique<ReportFile>(csvName);
-        OpenReportFile(job, out.csv.get(), QStringLiteral("Csv"), &job.nCsvError, 0);
-    }
-    if (gen & ReportAle) {
-        job.reportFiles.append(aleName);
-        job.unfinished.append(aleName);
-        out.ale = std::make_unique<ReportFile>(aleName);
-        OpenReportFile(job, out.ale.get(), QStringLiteral("Ale"), &job.nAleError, 0);
-    }
-    if (gen & ReportPdf) {
-        job.reportFiles.append(pdfName);
-        job.unfinished.append(pdfName);
-        out.pdf = std::make_unique<ReportFile>(pdfName);
-        if (!out.pdf->CheckReplaceable())
-            RecordError(job,
-                        Message("Error: Pdf File (%s) cannot be removed (%d-%s)", pdfName, out.pdf->ErrorNumber(),
-                                out.pdf->ErrorText()),
-                        &job.nPdfError, (out.pdf->ErrorNumber() << 8) + 1);
-        else if (job.nPdfError == 0)
-            BeginPdf(out, QString::fromLatin1(kDayTitle[k]), false, job);
-    }
-
+    // The takes are read before the report's files are made beside them: a
+    // name made in the day folder would tell every load of it that its
+    // names may have changed.
     if (!Halted())
-        getReportData(out.painter.get(), job.dayFolders[k], list, kindBit, &job.listings[k]);
+        getReportData(nullptr, job.dayFolders[k], list, kindBit, &job.listings[k]);
+    tyKindOutput out;
+    OpenDayOutputs(job, k, {csvName, aleName, pdfName}, out);
 
     const bool ready = !m_bAbort && !m_bStop;
     // The day's ALE and CSV come from the records alone: a helper writes

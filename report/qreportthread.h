@@ -124,6 +124,12 @@ private:
     void OpenProjectOutputs(tyJobState& job, const QString& outFolder);
     void FinishProjectOutputs(tyJobState& job);
     void ReportDayKind(tyJobState& job, int k, const QString& dayFolder);
+    struct tyDayOutputNames {
+        QString csv, ale, pdf;
+    };
+    // Opens the day's report files of kind k that the job asks for, each
+    // under its temporary name.
+    void OpenDayOutputs(tyJobState& job, int k, const tyDayOutputNames& names, tyKindOutput& out);
     bool OpenReportFile(tyJobState& job, ReportFile* file, const QString& kindText, int* code, int kindCode);
     std::unique_ptr<QPdfWriter> MakePdfWriter(QIODevice* device, const QString& name, const QString& title);
     bool BeginPdf(tyKindOutput& out, const QString& title, bool project, tyJobState& job);
