@@ -379,6 +379,9 @@ private:
     TrackHeadReader JudgementWalker(TakeFolderLock& lock, tyJudgedWalks* walks);
     bool LoadFamily(const tyTakeFamily& family, TakeFolderLock& lock, const FolderNameProbe* names,
                     const FolderNameProbe* sidecarNames, bool report, const tyJudgedWalks& walks);
+    // Why the family did not load whole (read: ReadFiles read it; gone,
+    // unwalked: as it told), in the load's failure; the variables reset.
+    void RefuseFamily(const tyTakeFamily& family, bool read, bool gone, quint32 unwalked, bool report);
     // unwalked: a bit per track whose chunks could not be walked (not yet
     // reported); gone: a member's file vanished since it was found. Each
     // file read is told to the lock (TellProgress).

@@ -431,41 +431,7 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, TakeFolderLock& lock,
         return false;
     }
     if (!agree) {
-        // Files cut short or gone, or still changing, may be another
-        // program's rewrite or copy: whole in a moment. Such a take is told
-        // once, and not member by member as damaged. Only a length changed
-        // since the read proves a writer; a file that changed lately only
-        // may still be arriving.
-        MemberNow now = gone ? MemberNow::Changing : MemberNow::Settled;
-        for (int t = 0; t < kMaxTracks && read && now != MemberNow::Changing; ++t) {
-            const QSoundFile& file = m_SndFile[t];
-            const bool cut = (unwalked & (1u << t)) || !file.IsLayoutSound();
-            const MemberNow member = m_pbPresent[t] ? MemberOnDisk(file, cut) : MemberNow::Settled;
-            if (member != MemberNow::Settled)
-                now = member;
-        }
-        if (now == MemberNow::Settled)
-            ReportUnwalked(unwalked, report);
-        const QString unread = m_czUnreadFile;
-        const QString take = QDir::toNativeSeparators(family.czFolder + family.czBaseName);
-        bool importMayRead = false;
-        const QString disagree = read ? DisagreeingFilesText(*this, take, &importMayRead) : QString();
-        ResetVariables();
-        m_czUnreadFile = unread;
-        if (now == MemberNow::Changing)
-            m_czLoadFailure = BeingWrittenText(take);
-        else if (now == MemberNow::Recent)
-            m_czLoadFailure = QStringLiteral("Take %1 was not read: its files differ in length or format. They "
-                                             "changed in the last seconds and may still be arriving; select it "
-                                             "again in a moment.").arg(take);
-        else if (read && !unread.isEmpty())
-            m_czLoadFailure = QStringLiteral("Take %1 was not read: %2.").arg(take, unread);
-        else if (read && LeftSaveStands(family.czFolder, family.czBaseName))
-            m_czLoadFailure = QStringLiteral("Take ") + RecordTexts::LeftSaveTorn(take);
-        else if (read) {
-            m_bImportMayRead = importMayRead;
-            m_czLoadFailure = disagree;
-        }
+        RefuseFamily(family, read, gone, unwalked, report);
         return false;
     }
     ReportUnwalked(unwalked, report);
@@ -481,6 +447,54 @@ bool QSoundPerform::LoadFamily(const tyTakeFamily& family, TakeFolderLock& lock,
             || sidecarNames->Exists(SidecarPath().mid(m_czTakeFolder.size()))))
         LoadPlayerSettings(SidecarPath());
     return true;
+}
+
+void QSoundPerform::RefuseFamily(const tyTakeFamily& family, bool read, bool gone, quint32 unwalked, bool report)
+{
+    // Files cut short or gone, or still changing, may be another
+    // program's rewrite or copy: whole in a moment. Such a take is told
+    // once, and not member by member as damaged. Only a length changed
+    // since the read proves a writer; a file that changed lately only
+    // may still be arriving.
+    MemberNow now = gone ? MemberNow::Changing : MemberNow::Settled;
+    for (int t = 0; t < kMaxTracks && read && now != MemberNow::Changing; ++t) {
+        const QSoundFile& file = m_SndFile[t];
+        const bool cut = (unwalked & (1u << t)) || !file.IsLayoutSound();
+        const MemberNow member = m_pbPresent[t] ? MemberOnDisk(file, cut) : MemberNow::Settled;
+        if (member != MemberNow::Settled)
+            now = member;
+    }
+    if (now == MemberNow::Settled)
+        ReportUnwalked(unwalked, report);
+    const QString unread = m_czUnreadFile;
+    const QString take = QDir::toNativeSeparators(family.czFolder + family.czBaseName);
+    bool importMayRead = false;
+    const QString disagree = read ? DisagreeingFilesText(*this, take, &importMayRead) : QString();
+    ResetVariables();
+    m_czUnreadFile = unread;
+    // A member gone since the judgement found it may have gone with a
+    // rename settled here since, where the folder's listing still names
+    // it (a share's mount keeps one a while, sshfs): the take is followed
+    // to where it stands, as by a load that finds none of it.
+    if (gone) {
+        NoteRenamedTake(family.czFolder + family.czBaseName, family.czExtension);
+        if (!m_czRenamedTake.isEmpty())
+            return;
+    }
+    if (now == MemberNow::Changing)
+        m_czLoadFailure = BeingWrittenText(take);
+    else if (now == MemberNow::Recent)
+        m_czLoadFailure = QStringLiteral("Take %1 was not read: its files differ in length or format. They "
+                                         "changed in the last seconds and may still be arriving; select it "
+                                         "again in a moment.").arg(take);
+    else if (read && !unread.isEmpty())
+        m_czLoadFailure = QStringLiteral("Take %1 was not read: %2.").arg(take, unread);
+    else if (read && LeftSaveStands(family.czFolder, family.czBaseName))
+        m_czLoadFailure = QStringLiteral("Take ") + RecordTexts::LeftSaveTorn(take);
+    else if (read) {
+        m_bImportMayRead = importMayRead;
+        m_czLoadFailure = disagree;
+    }
 }
 
 void QSoundPerform::NoteLeftBeside(const FolderNameProbe* names)

@@ -676,17 +676,19 @@ void ShareWritersTest::Run()
         QCOMPARE(LoadedRound(share.Folder() + name), row.otherRound);
         QCOMPARE(RecordsIn(share.Folder()), QStringList());
         QCOMPARE(QDir(share.Folder()).entryList({QStringLiteral("*.nalvo-gone-*")}, QDir::Hidden | QDir::Files), QStringList());
-        // Its new name, loaded by the renamer: the rename was undone, and
-        // the take is under its old name (where the mount's cache does not
-        // still list the new names, as sshfs's does).
+        // Its new name, shown by the renamer's window and loaded: the
+        // rename was undone, and the take is under its old name (also where
+        // the mount's cache still lists the new names, as sshfs's does).
         const QString newName = QString(name).replace(QLatin1String("SHR001"), QLatin1String("SHR002"));
-        QSoundPerform renamed;
-        const bool cached = row.options.value(0) == QLatin1String("sshfs");
-        const bool read = cached || renamed.InitFilesZZ(share.Mount(0) + newName, kExt);
-        const QString line = renamed.ProblemLine(false, share.Mount(0), newName);
-        QVERIFY2(cached || (!read && renamed.RenameTakenBack() && renamed.RenamedTakePath().endsWith(name)
-                            && line.contains("was undone") && line.contains(name)),
-                 qPrintable(line));
+        for (const bool shown : {true, false}) {
+            QSoundPerform renamed;
+            const bool read = shown ? renamed.QuickInitFiles(share.Mount(0) + newName, kExt, nullptr, true)
+                                    : renamed.InitFilesZZ(share.Mount(0) + newName, kExt);
+            const QString line = renamed.ProblemLine(false, share.Mount(0), newName);
+            QVERIFY2(!read && renamed.RenameTakenBack() && renamed.RenamedTakePath().endsWith(name)
+                         && line.contains("was undone") && line.contains(name),
+                     qPrintable((shown ? "shown: " : "loaded: ") + line));
+        }
         WrittenTake back = written;
         back.files.replaceInStrings(QStringLiteral("SHR002"), QStringLiteral("SHR001"));
         QCOMPARE(AudioOf(back), audio);
