@@ -2,6 +2,7 @@
 
 #include "foundation/fileutil.h"
 #include "foundation/messageloging.h"
+#include "foundation/platform/asidewatch.h"
 #include "foundation/platform/diskcalls.h"
 #include "foundation/platform/foldernames.h"
 
@@ -64,7 +65,7 @@ bool IsRemovalAsideOf(const QString& aside, const QString& path)
 
 bool RemovalAsideOfExists(const QString& path)
 {
-    const QStringList asides = RemovalAsidesIn(QFileInfo(path).absolutePath());
+    const QStringList asides = WatchedRemovalAsides(QFileInfo(path).absolutePath());
     return std::any_of(asides.begin(), asides.end(),
                        [&path](const QString& aside) { return IsRemovalAsideOf(aside, path); });
 }

@@ -40,7 +40,8 @@ QString RemovalAsideOwnerName(const QString& aside);
 // path's.
 QStringList RemovalAsidesIn(const QString& folder);
 bool IsRemovalAsideOf(const QString& aside, const QString& path);
-// Whether a removal left path aside: one listing of its folder.
+// Whether a removal left path aside, as its folder holds its names at the
+// call (WatchedRemovalAsides: one listing of it, or the kernel's news since).
 bool RemovalAsideOfExists(const QString& path);
 // The form of the hidden names writers make beside a file (a removal's
 // aside, a temporary): ".", at least one character of the file's name,
