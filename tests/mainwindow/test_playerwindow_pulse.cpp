@@ -115,12 +115,9 @@ private slots:
 
         QVERIFY(Server(QStringLiteral("start")));
         QCOMPARE(QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("set-default-sink"), QStringLiteral("nalvopipe48000")}), 0);
-        QProcess recorder;
-        const QString recording = m_Media.path() + QStringLiteral("/heard.raw");
-        recorder.setStandardOutputFile(recording);
-        recorder.start(QStringLiteral("cat"), {m_Pulse.path() + QStringLiteral("/pipe48000")});
-        QVERIFY(recorder.waitForStarted());
-        QTRY_VERIFY(QFileInfo(recording).size() > 0);
+        PipeRecorder recorder;
+        QVERIFY(recorder.Start(m_Pulse.path() + QStringLiteral("/pipe48000")) > 0);
+        QTRY_VERIFY(recorder.BytesRead() > 0);
         // Far enough into the take that a start from its beginning shows.
         QTRY_VERIFY_WITH_TIMEOUT(qint64(w.m_nCurrentSamplePos) >= rate / 2, 5000);
         const qint64 silentAt = qint64(w.m_nCurrentSamplePos);
@@ -129,9 +126,7 @@ private slots:
         QTest::mouseClick(w.ui->m_CtrlPushButton_Stop, Qt::LeftButton);
         QTRY_COMPARE(w.m_SndPerform.GetPlayerState(), short(PlayerStopped));
         QTest::qWait(200);
-        recorder.terminate();
-        recorder.waitForFinished(5000);
-        const Heard heard = Follow(ReadFrames(recording), ExpectedMix(10 * rate, rate, 16));
+        const Heard heard = Follow(recorder.Stop(), ExpectedMix(10 * rate, rate, 16));
         qInfo("silent at %lld, heard from %d on, %d frames", silentAt, heard.firstFrame, heard.frames);
         QVERIFY2(heard.fault.isEmpty(), qPrintable(heard.fault));
         // From where it was when Play was pressed, give or take the press's

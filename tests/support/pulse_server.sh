@@ -3,8 +3,9 @@
 # (16-bit stereo, so a lone stream passes unchanged) a null sink
 # "nalvo<rate>", which plays into nothing, and a pipe sink
 # "nalvopipe<rate>" that writes every frame it plays, on the real-time clock,
-# into the FIFO DIR/pipe<rate>. No autospawn, no modules beyond these and the
-# native socket.
+# into the FIFO DIR/pipe<rate>, and drops what the FIFO has no room for (its
+# reader must keep up: see PipeRecorder). No autospawn, no modules beyond
+# these and the native socket.
 #   pulse_server.sh start DIR   starts it with its runtime files in DIR
 #   pulse_server.sh stop DIR    stops it (its pid is kept in DIR)
 # Clients reach it with PULSE_RUNTIME_PATH=DIR/runtime and
