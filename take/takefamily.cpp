@@ -295,7 +295,10 @@ bool FindTakeFamily(const QString& takePath, const QString& extension,
     name.reserve(root.size() + 4 + dotExt.size());
     // No two probed names are the same in another case, so each file found
     // uses up another of the findable names: a take of 8 tracks leaves the
-    // 128 names of its absent slots unprobed.
+    // 128 names of its absent slots unprobed. The file of the take's name
+    // is one of them: a poly take alone leaves every slot's names unprobed.
+    if (polyNamed && findable > 0)
+        --findable;
     for (int slot = 0; slot < 24 && family->nFileCount != findable; ++slot) {
         const QStringList named = NamesOfSlot(slot, dotExt, exists, 1, &name);
         if (named.isEmpty())
