@@ -63,11 +63,6 @@ struct tyKeptListing {
 std::mutex gKeptMutex;
 QList<tyKeptListing> gKept;   // newest first; guarded by gKeptMutex
 
-struct tyKeptAsides {
-    tyFolderIdentity identity;
-    QStringList asides;
-};
-QList<tyKeptAsides> gKeptAsides;   // newest first; guarded by gKeptMutex
 
 // What kept holds of the folder as identity says it is now, made newest;
 // null when nothing of it is kept.
@@ -156,28 +151,4 @@ bool FolderNamesKept(const tyFolderStamp& before, const QString& folder)
         return false;
     struct stat status;
     return ::stat(QFile::encodeName(folder).constData(), &status) == 0 && StampOfStatus(status) == before;
-}
-
-QStringList KeptRemovalAsides(const QString& folder, const struct stat* given)
-{
-    struct stat asked;
-    if (!given && ::stat(QFile::encodeName(folder).constData(), &asked) != 0)
-        return RemovalAsidesIn(folder);
-    const struct stat& status = given ? *given : asked;
-    const tyFolderIdentity identity{folder, StampOfStatus(status)};
-    {
-        std::lock_guard<std::mutex> lock(gKeptMutex);
-        if (const tyKeptAsides* kept = FindKept(gKeptAsides, identity))
-            return kept->asides;
-    }
-    // Read after the stamp was taken, as a kept listing is, and kept once
-    // the folder's times are older than a few ticks of the coarse clock:
-    // the loads of a day right after a save or a report beside them.
-    constexpr qint64 kAsidesSettledNs = 50 * 1000 * 1000;
-    const QStringList asides = RemovalAsidesIn(folder);
-    if (!TimesTellNames(identity.Stamp, folder, kAsidesSettledNs))
-        return asides;
-    std::lock_guard<std::mutex> lock(gKeptMutex);
-    Keep(gKeptAsides, tyKeptAsides{identity, asides});
-    return asides;
 }

@@ -63,11 +63,4 @@ std::shared_ptr<const tyFolderNames> ReadFolderNames(const QString& folder);
 std::shared_ptr<const tyFolderNames> KeptFolderNames(const QString& folder, bool keptOnly,
                                                      const struct stat* status = nullptr);
 
-// The names a removal left hidden in the folder (RemovalAsidesIn), kept
-// from an earlier read of its names as a listing is (see KeptFolderNames,
-// status likewise), else read now and kept where that may be: a day's
-// loads look for a record left aside in a folder of thousands of files
-// that a full listing is not kept for. For a load, as a kept listing.
-QStringList KeptRemovalAsides(const QString& folder, const struct stat* status = nullptr);
-
 #endif

@@ -27,14 +27,10 @@ namespace {
 
 // The record's own file, its temporary one or its take-over is there, or
 // one a killed removal left aside: listed so, or, the folder not listed,
-// found by one read of its names (the folder's sweep may have met a
-// failed call while it put one back, and sweeps the folder again only once
-// it changed). status: the folder's as a load read it under its lock,
-// where that lock reaches every writer: the load takes the removal names
-// kept from an earlier read while the folder's times show no name came or
-// went since (KeptRemovalAsides); a writer reads them itself.
-bool SaveRecordLeft(const FolderNameProbe& names, const QString& folder, const QString& baseName,
-                    const struct stat* status = nullptr)
+// found as the folder holds its names now (RemovalAsideOfExists; the
+// folder's sweep may have met a failed call while it put one back, and
+// sweeps the folder again only once it changed).
+bool SaveRecordLeft(const FolderNameProbe& names, const QString& folder, const QString& baseName)
 {
     const QString record = TakeSaveJournalPath(QString(), baseName);
     if (names.Exists(record) || names.Exists(ChunkJournalTemporaryPath(record))
@@ -43,12 +39,7 @@ bool SaveRecordLeft(const FolderNameProbe& names, const QString& folder, const Q
     const int asides = names.CountListed(RemovalAsidePrefix(record), QString());
     if (asides >= 0)
         return asides > 0;
-    const QString path = TakeSaveJournalPath(folder, baseName);
-    if (!status)
-        return RemovalAsideOfExists(path);
-    const QStringList kept = KeptRemovalAsides(folder, status);
-    return std::any_of(kept.begin(), kept.end(),
-                       [&path](const QString& aside) { return IsRemovalAsideOf(aside, path); });
+    return RemovalAsideOfExists(TakeSaveJournalPath(folder, baseName));
 }
 
 // Puts back a take whose save was interrupted, telling the user once. Only
@@ -250,7 +241,7 @@ bool RollBackInterruptedSave(const QString& takePath, const QString& extension, 
         FolderNameProbe probe(folder, held ? FolderNameProbe::Listing::KeptOrReadHeld : FolderNameProbe::Listing::Kept,
                               lock->HeldStatus());
         marked = probe.Exists(TakeMixedMarkPath(QString(), name));
-        const bool left = SaveRecordLeft(probe, folder, name, held ? lock->HeldStatus() : nullptr)
+        const bool left = SaveRecordLeft(probe, folder, name)
                           || probe.Exists(replacement.mid(folder.size()))
                           || probe.Exists(TakenOverRecordPath(replacement).mid(folder.size()));
         if (!left && names)
