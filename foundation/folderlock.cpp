@@ -156,19 +156,34 @@ void TakeFolderLock::Release()
     m_bCountedByThread = false;
 }
 
+namespace {
+
+qint64 MonotonicMs()
+{
+    struct timespec now = {};
+    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+} // namespace
+
+void TakeFolderLock::MoveShareMark(qint64 nowMs)
+{
+    m_nShareMark = MarkFolderShare(m_nHandle, m_nShareMark);
+    m_nMarkedAtMs = nowMs;
+}
+
 void TakeFolderLock::TellProgress()
 {
-    // A writer watches for a move of the mark within its wait of seconds.
+    // A writer watches for a move of the mark within its wait of seconds;
+    // the mark set when the lock was taken counts as the first.
     constexpr qint64 kMarkEveryMs = 250;
     if (!m_bStatusHeld)
         return;
-    struct timespec now = {};
-    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-    const qint64 nowMs = qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+    const qint64 nowMs = MonotonicMs();
     if (m_nShareMark >= 0 && nowMs - m_nMarkedAtMs < kMarkEveryMs)
         return;
-    m_nShareMark = MarkFolderShare(m_nHandle, m_nShareMark);
-    m_nMarkedAtMs = nowMs;
+    MoveShareMark(nowMs);
 }
 
 bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
@@ -260,7 +275,7 @@ bool TakeFolderLock::Acquire(const QString& folder, Mode mode)
     if (alone)
         SetWriter(Writer::Holding);
     else
-        m_nShareMark = MarkFolderShare(m_nHandle, -1);
+        MoveShareMark(MonotonicMs());
     m_bStatusHeld = !alone;
     m_bCountedByThread = true;
     ++t_nHeldLocks;

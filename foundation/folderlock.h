@@ -109,6 +109,8 @@ private:
     // This object as a writer of this program's count for its folder.
     enum class Writer { None, Waiting, Holding };
     void SetWriter(Writer writer);
+    // Sets the share's mark anew (on a byte of its own), as of nowMs.
+    void MoveShareMark(qint64 nowMs);
 
     int m_nHandle = -1;
     tyFolderIdentity m_Identity;   // set once the descriptor's status is read
