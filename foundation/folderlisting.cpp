@@ -2,7 +2,6 @@
 
 #include "foundation/platform/diskprobes.h"
 #include "foundation/platform/foldernames.h"
-#include "foundation/platform/nameremoval.h"
 
 #include <QFile>
 #include <QList>
@@ -47,11 +46,11 @@ tyFolderStamp StampOfStatus(const struct stat& status)
 // with every entry, and both times were already old when the stamp was
 // taken (a change within one tick of a coarse clock would leave them as
 // they were).
-bool TimesTellNames(const tyFolderStamp& stamp, const QString& folder, qint64 settledNs = kSettledNs)
+bool TimesTellNames(const tyFolderStamp& stamp, const QString& folder)
 {
     timespec now{};
     return ::clock_gettime(CLOCK_REALTIME, &now) == 0
-           && Nanoseconds(now) - qMax(stamp.nModified, stamp.nChanged) >= settledNs
+           && Nanoseconds(now) - qMax(stamp.nModified, stamp.nChanged) >= kSettledNs
            && FolderTimesFollowEntries(folder);
 }
 
@@ -62,35 +61,6 @@ struct tyKeptListing {
 
 std::mutex gKeptMutex;
 QList<tyKeptListing> gKept;   // newest first; guarded by gKeptMutex
-
-
-// What kept holds of the folder as identity says it is now, made newest;
-// null when nothing of it is kept.
-template <typename Kept>
-const Kept* FindKept(QList<Kept>& kept, const tyFolderIdentity& identity)
-{
-    for (int i = 0; i < kept.size(); ++i) {
-        if (kept.at(i).identity == identity) {
-            kept.move(i, 0);
-            return &kept.first();
-        }
-    }
-    return nullptr;
-}
-
-// Keeps what was read of a folder in place of what was kept of it before,
-// the oldest folders forgotten.
-template <typename Kept>
-void Keep(QList<Kept>& kept, Kept read)
-{
-    for (int i = kept.size() - 1; i >= 0; --i) {
-        if (kept.at(i).identity.czFolder == read.identity.czFolder)
-            kept.removeAt(i);
-    }
-    kept.prepend(std::move(read));
-    while (kept.size() > kKeptFolders)
-        kept.removeLast();
-}
 
 } // namespace
 
@@ -122,8 +92,12 @@ std::shared_ptr<const tyFolderNames> KeptFolderNames(const QString& folder, bool
     const tyFolderIdentity identity{folder, StampOfStatus(status)};
     {
         std::lock_guard<std::mutex> lock(gKeptMutex);
-        if (const tyKeptListing* kept = FindKept(gKept, identity))
-            return kept->names;
+        for (int i = 0; i < gKept.size(); ++i) {
+            if (gKept.at(i).identity == identity) {
+                gKept.move(i, 0);
+                return gKept.first().names;
+            }
+        }
     }
     if (keptOnly || !TimesTellNames(identity.Stamp, folder))
         return nullptr;
@@ -131,7 +105,13 @@ std::shared_ptr<const tyFolderNames> KeptFolderNames(const QString& folder, bool
     if (!names)
         return nullptr;
     std::lock_guard<std::mutex> lock(gKeptMutex);
-    Keep(gKept, tyKeptListing{identity, names});
+    for (int i = gKept.size() - 1; i >= 0; --i) {
+        if (gKept.at(i).identity.czFolder == folder)
+            gKept.removeAt(i);
+    }
+    gKept.prepend({identity, names});
+    while (gKept.size() > kKeptFolders)
+        gKept.removeLast();
     return names;
 }
 

@@ -18,7 +18,6 @@
 #include <QFileInfo>
 #include <QSet>
 
-#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>

@@ -111,6 +111,16 @@ bool SameFolder(const struct stat& one, const struct stat& other)
     return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
 }
 
+// The place of the followed folder that status is of; -1 when none.
+int FollowedAt(const struct stat& status)
+{
+    for (int i = 0; i < gWatched.size(); ++i) {
+        if (gWatched.at(i).device == status.st_dev && gWatched.at(i).inode == status.st_ino)
+            return i;
+    }
+    return -1;
+}
+
 // Watches the folder, then reads it: what changed since the watch began is
 // taken in after the read, so that the names end as the folder holds them.
 bool Follow(const QString& folder, const QByteArray& path, const struct stat& before)
@@ -159,21 +169,13 @@ QStringList WatchedRemovalAsides(const QString& folder)
         }
     }
     ReadNews();
-    int at = -1;
-    for (int i = 0; i < gWatched.size() && at < 0; ++i) {
-        if (gWatched.at(i).device == status.st_dev && gWatched.at(i).inode == status.st_ino)
-            at = i;
-    }
-    if (at < 0) {
-        if (!Follow(folder, path, status))
-            return RemovalAsidesIn(folder);
+    int at = FollowedAt(status);
+    if (at < 0 && Follow(folder, path, status)) {
         ReadNews();
-        at = gWatched.isEmpty() || !(gWatched.first().device == status.st_dev && gWatched.first().inode == status.st_ino)
-                 ? -1
-                 : 0;
-        if (at < 0)
-            return RemovalAsidesIn(folder);
+        at = FollowedAt(status);
     }
+    if (at < 0)
+        return RemovalAsidesIn(folder);
     gWatched.move(at, 0);
     QStringList asides;
     const QDir dir(folder);
